@@ -1,0 +1,80 @@
+# vtl_add_folder(<folder> [SHARED] [DEPS <targets>...])
+#
+# Every folder of the architecture becomes one library target named
+# vtl_<folder with / replaced by _> from the *.cpp files directly in it
+# (an INTERFACE library when it has headers only). Its tests/ subfolder
+# becomes one GoogleTest executable <last folder name>_tests, registered with
+# CTest. Test files named *_concurrency_test.cpp are also the folder's
+# ThreadSanitizer binary <name>_tsan_tests when VTL_TSAN is on; in that
+# configuration nothing else is built by default.
+#
+# Platform folders build as shared libraries (one window table, one registry
+# for the host program and the plug-in); the others are static and
+# position-independent so that the plug-in library can take them in.
+function(vtl_add_folder folder)
+  cmake_parse_arguments(ARG "SHARED" "" "DEPS" ${ARGN})
+  set(dir ${CMAKE_SOURCE_DIR}/${folder})
+  if(NOT EXISTS ${dir})
+    return()
+  endif()
+  string(REPLACE "/" "_" target_suffix ${folder})
+  set(target vtl_${target_suffix})
+  get_filename_component(short_name ${folder} NAME)
+
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+  file(GLOB headers CONFIGURE_DEPENDS ${dir}/*.h)
+  file(GLOB extra_cmake CONFIGURE_DEPENDS ${dir}/folder.cmake)
+
+  set(deps)
+  foreach(dep IN LISTS ARG_DEPS)
+    if(TARGET ${dep})
+      list(APPEND deps ${dep})
+    endif()
+  endforeach()
+
+  set(exclude)
+  if(VTL_TSAN)
+    set(exclude EXCLUDE_FROM_ALL)
+  endif()
+
+  if(sources)
+    if(ARG_SHARED OR folder MATCHES "^platform/")
+      add_library(${target} SHARED ${exclude} ${sources} ${headers})
+    else()
+      add_library(${target} STATIC ${exclude} ${sources} ${headers})
+    endif()
+    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+    target_link_libraries(${target} PUBLIC ${deps})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+    target_link_libraries(${target} INTERFACE ${deps})
+  endif()
+
+  # A folder may add system libraries or generated sources of its own.
+  if(extra_cmake)
+    include(${extra_cmake})
+  endif()
+
+  file(GLOB test_sources CONFIGURE_DEPENDS ${dir}/tests/*.cpp)
+  if(NOT test_sources)
+    return()
+  endif()
+  file(GLOB test_support CONFIGURE_DEPENDS ${dir}/tests/support/*.cpp)
+  if(VTL_TSAN)
+    list(FILTER test_sources INCLUDE REGEX "_concurrency_test\\.cpp$")
+    if(NOT test_sources)
+      return()
+    endif()
+    set(test_target ${short_name}_tsan_tests)
+  else()
+    set(test_target ${short_name}_tests)
+  endif()
+  add_executable(${test_target} ${test_sources} ${test_support})
+  target_include_directories(${test_target} PRIVATE ${dir}/tests)
+  target_link_libraries(${test_target} PRIVATE ${target} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${test_target}
+    DISCOVERY_MODE PRE_TEST
+    TEST_PREFIX "${short_name}."
+    PROPERTIES TIMEOUT 300)
+endfunction()

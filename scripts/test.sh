@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
+# runs every test; then builds the concurrency tests with ThreadSanitizer and
+# runs them. Exits non-zero on any failure.
+#
+#   scripts/test.sh            # full run
+#   BUILD_DIR=... scripts/test.sh
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+build=${BUILD_DIR:-$root/build}
+jobs=${JOBS:-$(nproc)}
+
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+# Headless OpenGL: Mesa's software rasteriser on the surfaceless EGL platform.
+export EGL_PLATFORM=surfaceless
+export LIBGL_ALWAYS_SOFTWARE=1
+export GALLIUM_DRIVER=llvmpipe
+# Tests write their settings and files under a temporary directory.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export DEZAZ_REGISTRY="$scratch/registry"
+export XDG_CONFIG_HOME="$scratch/config"
+export TMPDIR="$scratch"
+
+san_flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" \
+  -DCMAKE_CXX_FLAGS="$san_flags" -DCMAKE_C_FLAGS="$san_flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$san_flags" -DCMAKE_SHARED_LINKER_FLAGS="$san_flags" \
+  -DVTL_WERROR=ON -DVTL_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
+
+tsan_build=${TSAN_BUILD_DIR:-$root/build-tsan}
+tsan_flags="-fsanitize=thread -fno-omit-frame-pointer"
+cmake -S "$root" -B "$tsan_build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" \
+  -DCMAKE_CXX_FLAGS="$tsan_flags" -DCMAKE_C_FLAGS="$tsan_flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$tsan_flags" -DCMAKE_SHARED_LINKER_FLAGS="$tsan_flags" \
+  -DVTL_WERROR=ON -DVTL_TSAN=ON >/dev/null
+cmake --build "$tsan_build" -j "$jobs"
+if [[ -n $(ctest --test-dir "$tsan_build" -N | grep -E 'Total Tests: [1-9]') ]]; then
+  ctest --test-dir "$tsan_build" --output-on-failure -j "$jobs" --timeout 600
+fi
+echo "test.sh: all tests passed"
