@@ -4,3 +4,49 @@
 
 #include "platform/win32/types.h"
 #include "platform/win32/handles.h"
+
+#if __has_include("platform/win32/interlocked.h")
+#include "platform/win32/interlocked.h"
+#endif
+#if __has_include("platform/win32/file_mapping.h")
+#include "platform/win32/file_mapping.h"
+#endif
+#if __has_include("platform/win32/kernel.h")
+#include "platform/win32/kernel.h"
+#endif
+#if __has_include("platform/win32/module.h")
+#include "platform/win32/module.h"
+#endif
+#if __has_include("platform/win32/registry.h")
+#include "platform/win32/registry.h"
+#endif
+#if __has_include("platform/win32/guid.h")
+#include "platform/win32/guid.h"
+#endif
+#if __has_include("platform/win32/codepage.h")
+#include "platform/win32/codepage.h"
+#endif
+#if __has_include("platform/win32/clock.h")
+#include "platform/win32/clock.h"
+#endif
+#if __has_include("platform/win32/window.h")
+#include "platform/win32/window.h"
+#endif
+#if __has_include("platform/win32/message.h")
+#include "platform/win32/message.h"
+#endif
+#if __has_include("platform/win32/input.h")
+#include "platform/win32/input.h"
+#endif
+#if __has_include("platform/win32/gdi.h")
+#include "platform/win32/gdi.h"
+#endif
+#if __has_include("platform/win32/menu.h")
+#include "platform/win32/menu.h"
+#endif
+#if __has_include("platform/win32/resource.h")
+#include "platform/win32/resource.h"
+#endif
+#if __has_include("platform/win32/shell.h")
+#include "platform/win32/shell.h"
+#endif
