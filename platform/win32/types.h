@@ -7,6 +7,7 @@
 #include <cstdint>
 
 using BOOL = int;
+using CHAR = char;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
@@ -72,6 +73,15 @@ VTL_DECLARE_HANDLE(HINTERNET_);
 using HMODULE = HINSTANCE;
 using HCURSOR = HICON;
 using HGDIOBJ = void*;
+
+// Only the inheritance switch has a meaning here: descriptors are not kept.
+struct SECURITY_ATTRIBUTES
+{
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 struct POINT
 {
@@ -139,6 +149,7 @@ inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+inline constexpr DWORD ERROR_INVALID_ADDRESS = 487;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 inline constexpr DWORD ERROR_TIMEOUT = 1460;
