@@ -27,14 +27,6 @@ using LSTATUS = LONG;
 using REGSAM = DWORD;
 using PHKEY = HKEY*;
 
-struct SECURITY_ATTRIBUTES
-{
-    DWORD nLength;
-    LPVOID lpSecurityDescriptor;
-    BOOL bInheritHandle;
-};
-using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
-
 #define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000001u)))
 
 inline constexpr DWORD REG_NONE = 0;
