@@ -103,16 +103,6 @@ struct SIZE
     LONG cy;
 };
 
-// Security attributes as the creation functions take them (kernel objects,
-// registry keys). The stand-in keeps no security descriptors.
-struct SECURITY_ATTRIBUTES
-{
-    DWORD nLength;
-    LPVOID lpSecurityDescriptor;
-    BOOL bInheritHandle;
-};
-using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
-
 struct GUID
 {
     std::uint32_t Data1;
