@@ -1,0 +1,58 @@
+// The numeric kernel under every geometric routine: 3-points, the fast inverse
+// square root and normalisation. Mesh data is float, CAD geometry double; the
+// arithmetic runs in double either way and only the stored results are
+// rounded back to the caller's type.
+//
+// Vectors are passed as plain arrays (float[3] / double[3]) so that fields of
+// vertex records, frames and points can be handed over without copying.
+#pragma once
+
+#include <cfloat>
+#include <type_traits>
+
+// The zero test of every normalisation: a vector whose absolute components
+// sum to less than this stays as it is. The same value as FLT_EPSILON, kept as
+// a double so that double code compares against the exact value.
+inline constexpr double kNormaliseEpsilon = 1.1920928955078125e-7;
+
+// A plain 3-point of floats or doubles (mesh positions, CAD points).
+template <class T> struct t3DPoint
+{
+    T x = 0;
+    T y = 0;
+    T z = 0;
+
+    constexpr t3DPoint() = default;
+    constexpr t3DPoint(T x_, T y_, T z_) : x(x_), y(y_), z(z_) {}
+
+    // The coordinates as an array, for the array-based routines below.
+    T* Data() { return &x; }
+    const T* Data() const { return &x; }
+
+    friend constexpr bool operator==(const t3DPoint&, const t3DPoint&) = default;
+};
+static_assert(std::is_standard_layout_v<t3DPoint<double>> && sizeof(t3DPoint<double>) == 3 * sizeof(double));
+static_assert(std::is_standard_layout_v<t3DPoint<float>> && sizeof(t3DPoint<float>) == 3 * sizeof(float));
+
+// Approximately 1 / sqrt(x) for x > 0: a bit-pattern first guess refined by
+// four Newton steps (a few ulp off the exact value). Not guarded: zero,
+// negative, infinite and NaN arguments give meaningless results, and callers
+// pass only positive sums of squares (the normalisations test first).
+double FastInvSqrt(double x);
+
+// Scales v to unit length in place; leaves it unchanged when
+// |x| + |y| + |z| < FLT_EPSILON (summed in float for the float version).
+void NormaliseVector3f(float v[3]);
+void NormaliseVector3d(double v[3]);
+
+// Dot and cross products in double, for the routines of the maths files.
+inline double Dot3d(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+inline void Cross3d(const double a[3], const double b[3], double out[3])
+{
+    const double x = a[1] * b[2] - a[2] * b[1];
+    const double y = a[2] * b[0] - a[0] * b[2];
+    const double z = a[0] * b[1] - a[1] * b[0];
+    out[0] = x;
+    out[1] = y;
+    out[2] = z;
+}
