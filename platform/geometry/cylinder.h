@@ -1,0 +1,34 @@
+// Cylinder: a base circle and a height interval along the circle's normal.
+// Both heights equal means an infinite cylinder.
+#pragma once
+
+#include "platform/geometry/circle.h"
+#include "platform/geometry/line.h"
+
+class ON_Xform;
+
+class ON_Cylinder
+{
+public:
+    ON_Circle circle;
+    double height[2] = {0.0, 0.0};
+
+    ON_Cylinder() = default;
+    // Heights 0 and h (h < 0 gives h and 0).
+    ON_Cylinder(const ON_Circle& c, double h);
+
+    bool Create(const ON_Circle& c, double h);
+    bool IsValid() const;
+    bool IsFinite() const { return height[0] != height[1]; }
+    const ON_3dPoint& Center() const { return circle.plane.origin; }
+    const ON_3dVector& Axis() const { return circle.plane.zaxis; }
+    double Radius() const { return circle.radius; }
+    double Height() const { return height[1] - height[0]; }
+    ON_Line AxisLine() const;
+    // Angle about the axis from the circle's x axis, and height along it.
+    ON_3dPoint PointAt(double angle, double h) const;
+    ON_3dVector NormalAt(double angle) const;
+    // Angle and height of the closest point on the (finite) surface.
+    bool ClosestPointTo(const ON_3dPoint& p, double* angle, double* h) const;
+    bool Transform(const ON_Xform& xform);
+};

@@ -1,0 +1,221 @@
+#include "platform/geometry/mesh.h"
+
+#include "platform/geometry/xform.h"
+
+#include <cmath>
+
+bool ON_MeshFace::IsValid(int vertex_count) const
+{
+    for (int i = 0; i < 4; ++i)
+        if (vi[i] < 0 || vi[i] >= vertex_count)
+            return false;
+    if (vi[0] == vi[1] || vi[1] == vi[2] || vi[0] == vi[2])
+        return false;
+    return IsTriangle() || (vi[3] != vi[0] && vi[3] != vi[1]);
+}
+
+ON_Mesh::ON_Mesh(int initial_face_capacity, int initial_vertex_capacity, bool has_vertex_normals,
+                 bool /*has_texture_coordinates*/)
+{
+    m_F.Reserve(initial_face_capacity);
+    m_V.Reserve(initial_vertex_capacity);
+    if (has_vertex_normals)
+        m_N.Reserve(initial_vertex_capacity);
+}
+
+ON_Mesh* ON_Mesh::Cast(ON_Object* object)
+{
+    return dynamic_cast<ON_Mesh*>(object);
+}
+
+const ON_Mesh* ON_Mesh::Cast(const ON_Object* object)
+{
+    return dynamic_cast<const ON_Mesh*>(object);
+}
+
+int ON_Mesh::TriangleCount() const
+{
+    int n = 0;
+    for (const auto& f : m_F)
+        n += f.IsTriangle() ? 1 : 0;
+    return n;
+}
+
+int ON_Mesh::QuadCount() const
+{
+    return FaceCount() - TriangleCount();
+}
+
+namespace
+{
+
+template <class T> bool SetOrAppend(ON_SimpleArray<T>& a, int index, const T& value)
+{
+    if (index == a.Count())
+    {
+        a.Append(value);
+        return true;
+    }
+    if (index < 0 || index > a.Count())
+        return false;
+    a[index] = value;
+    return true;
+}
+
+ON_3dVector FaceNormal(const ON_Mesh& mesh, const ON_MeshFace& f)
+{
+    const ON_3dPoint a(mesh.m_V[f.vi[0]]), b(mesh.m_V[f.vi[1]]), c(mesh.m_V[f.vi[2]]), d(mesh.m_V[f.vi[3]]);
+    // (c - a) x (d - b) is twice the area vector of a quad, and of a
+    // triangle when d == c.
+    return ON_CrossProduct(c - a, d - b);
+}
+
+bool FaceIndicesInRange(const ON_MeshFace& f, int vertex_count)
+{
+    for (int i = 0; i < 4; ++i)
+        if (f.vi[i] < 0 || f.vi[i] >= vertex_count)
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool ON_Mesh::SetVertex(int vertex_index, const ON_3dPoint& p)
+{
+    return SetOrAppend(m_V, vertex_index, ON_3fPoint(p));
+}
+
+bool ON_Mesh::SetVertex(int vertex_index, const ON_3fPoint& p)
+{
+    return SetOrAppend(m_V, vertex_index, p);
+}
+
+bool ON_Mesh::SetVertexNormal(int vertex_index, const ON_3dVector& n)
+{
+    return SetOrAppend(m_N, vertex_index, ON_3fVector(n));
+}
+
+bool ON_Mesh::SetTriangle(int face_index, int a, int b, int c)
+{
+    ON_MeshFace f;
+    f.vi[0] = a, f.vi[1] = b, f.vi[2] = c, f.vi[3] = c;
+    return SetOrAppend(m_F, face_index, f);
+}
+
+bool ON_Mesh::SetQuad(int face_index, int a, int b, int c, int d)
+{
+    ON_MeshFace f;
+    f.vi[0] = a, f.vi[1] = b, f.vi[2] = c, f.vi[3] = d;
+    return SetOrAppend(m_F, face_index, f);
+}
+
+bool ON_Mesh::ComputeFaceNormals()
+{
+    const int vcount = VertexCount();
+    m_FN.SetCount(0);
+    m_FN.Reserve(FaceCount());
+    bool ok = FaceCount() > 0;
+    for (const auto& f : m_F)
+    {
+        ON_3dVector n;
+        if (FaceIndicesInRange(f, vcount))
+        {
+            n = FaceNormal(*this, f);
+            if (!n.Unitize())
+                n = ON_3dVector();
+        }
+        else
+            ok = false;
+        m_FN.Append(ON_3fVector(n));
+    }
+    return ok;
+}
+
+bool ON_Mesh::ComputeVertexNormals()
+{
+    const int vcount = VertexCount();
+    if (vcount == 0 || FaceCount() == 0)
+        return false;
+    ON_SimpleArray<ON_3dVector> sum;
+    sum.SetCount(vcount);
+    for (const auto& f : m_F)
+    {
+        if (!FaceIndicesInRange(f, vcount))
+            continue;
+        const ON_3dVector n = FaceNormal(*this, f); // length ~ area: weights by area
+        const int corners = f.IsTriangle() ? 3 : 4;
+        for (int i = 0; i < corners; ++i)
+            sum[f.vi[i]] += n;
+    }
+    m_N.SetCount(vcount);
+    for (int i = 0; i < vcount; ++i)
+    {
+        ON_3dVector n = sum[i];
+        if (!n.Unitize())
+            n = ON_3dVector();
+        m_N[i] = ON_3fVector(n);
+    }
+    return true;
+}
+
+bool ON_Mesh::IsValid(ON_TextLog*) const
+{
+    const int vcount = VertexCount();
+    if (vcount == 0 || FaceCount() == 0)
+        return false;
+    for (const auto& v : m_V)
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+            return false;
+    for (const auto& f : m_F)
+        if (!f.IsValid(vcount))
+            return false;
+    if (m_N.Count() != 0 && m_N.Count() != vcount)
+        return false;
+    if (m_FN.Count() != 0 && m_FN.Count() != FaceCount())
+        return false;
+    return true;
+}
+
+ON_BoundingBox ON_Mesh::BoundingBox() const
+{
+    ON_BoundingBox box;
+    for (const auto& v : m_V)
+        box.Set(ON_3dPoint(v), true);
+    return box;
+}
+
+bool ON_Mesh::Transform(const ON_Xform& xform)
+{
+    for (auto& v : m_V)
+        v = ON_3fPoint(xform * ON_3dPoint(v));
+    if (m_N.Count() > 0 || m_FN.Count() > 0)
+    {
+        // Normals follow the inverse transpose of the linear part.
+        ON_Xform linear(xform);
+        for (int i = 0; i < 3; ++i)
+            linear.m_xform[i][3] = linear.m_xform[3][i] = 0.0;
+        linear.m_xform[3][3] = 1.0;
+        ON_Xform inv = linear.Inverse();
+        ON_Xform nx(0.0);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+                nx.m_xform[i][j] = inv.m_xform[j][i];
+        for (auto* normals : {&m_N, &m_FN})
+            for (auto& n : *normals)
+            {
+                ON_3dVector v = nx * ON_3dVector(n.x, n.y, n.z);
+                if (!v.Unitize())
+                    v = ON_3dVector();
+                n = ON_3fVector(v);
+            }
+    }
+    return true;
+}
+
+void ON_Mesh::Destroy()
+{
+    m_V.Destroy();
+    m_F.Destroy();
+    m_N.Destroy();
+    m_FN.Destroy();
+}

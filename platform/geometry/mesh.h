@@ -1,0 +1,64 @@
+// Polygon mesh of the geometry library: float vertices, triangle and quad
+// faces, optional vertex and face normals.
+#pragma once
+
+#include "platform/geometry/object.h"
+#include "platform/geometry/simple_array.h"
+
+// Four vertex indices; a triangle repeats its third index in vi[3].
+struct ON_MeshFace
+{
+    int vi[4] = {0, 0, 0, 0};
+
+    bool IsTriangle() const { return vi[2] == vi[3]; }
+    bool IsQuad() const { return vi[2] != vi[3]; }
+    // Indices in [0, vertex_count) and the corners distinct.
+    bool IsValid(int vertex_count) const;
+};
+
+class ON_Mesh : public ON_Geometry
+{
+public:
+    ON_SimpleArray<ON_3fPoint> m_V;
+    ON_SimpleArray<ON_MeshFace> m_F;
+    ON_SimpleArray<ON_3fVector> m_N;  // vertex normals: none, or one per vertex
+    ON_SimpleArray<ON_3fVector> m_FN; // face normals: none, or one per face
+
+    ON_Mesh() = default;
+    // Reserves the arrays. Texture coordinates are not kept by this mesh;
+    // the flag is accepted for callers that pass it.
+    ON_Mesh(int initial_face_capacity, int initial_vertex_capacity, bool has_vertex_normals,
+            bool has_texture_coordinates);
+
+    static ON_Mesh* Cast(ON_Object* object);
+    static const ON_Mesh* Cast(const ON_Object* object);
+
+    int VertexCount() const { return m_V.Count(); }
+    int FaceCount() const { return m_F.Count(); }
+    int TriangleCount() const;
+    int QuadCount() const;
+    bool HasVertexNormals() const { return m_V.Count() > 0 && m_N.Count() == m_V.Count(); }
+    bool HasFaceNormals() const { return m_F.Count() > 0 && m_FN.Count() == m_F.Count(); }
+    bool IsEmpty() const { return m_V.Count() == 0 || m_F.Count() == 0; }
+
+    // Index == count appends, index < count replaces; other indices fail.
+    bool SetVertex(int vertex_index, const ON_3dPoint& p);
+    bool SetVertex(int vertex_index, const ON_3fPoint& p);
+    bool SetVertexNormal(int vertex_index, const ON_3dVector& n);
+    bool SetTriangle(int face_index, int a, int b, int c);
+    bool SetQuad(int face_index, int a, int b, int c, int d);
+
+    // Unit face normals by the corners' cross products (a quad by its
+    // diagonals); degenerate faces get the zero vector.
+    bool ComputeFaceNormals();
+    // Unit vertex normals: the area-weighted sum of the adjacent faces'.
+    bool ComputeVertexNormals();
+
+    // At least one face; every vertex finite; every face valid; normal
+    // arrays empty or of matching length.
+    bool IsValid(ON_TextLog* text_log = nullptr) const override;
+    ON_BoundingBox BoundingBox() const override;
+    // Positions by the full transform; normals by the inverse transpose.
+    bool Transform(const ON_Xform& xform) override;
+    void Destroy();
+};

@@ -1,0 +1,31 @@
+// Sphere: centre at its plane's origin; longitude about the plane's z axis
+// from its x axis, latitude from the equator (-pi/2 .. pi/2).
+#pragma once
+
+#include "platform/geometry/plane.h"
+
+class ON_Xform;
+
+class ON_Sphere
+{
+public:
+    ON_Plane plane;
+    double radius = 0.0;
+
+    ON_Sphere() = default;
+    ON_Sphere(const ON_3dPoint& center, double r);
+
+    bool Create(const ON_3dPoint& center, double r);
+    bool IsValid() const { return ON_IsValid(radius) && radius > 0.0 && plane.IsValid(); }
+    const ON_3dPoint& Center() const { return plane.origin; }
+    double Radius() const { return radius; }
+    double Diameter() const { return 2.0 * radius; }
+    ON_3dPoint NorthPole() const { return plane.PointAt(0.0, 0.0, radius); }
+    ON_3dPoint SouthPole() const { return plane.PointAt(0.0, 0.0, -radius); }
+    ON_3dPoint PointAt(double longitude, double latitude) const;
+    ON_3dVector NormalAt(double longitude, double latitude) const;
+    // Longitude and latitude of the closest point; false at the centre.
+    bool ClosestPointTo(const ON_3dPoint& p, double* longitude, double* latitude) const;
+    ON_3dPoint ClosestPointTo(const ON_3dPoint& p) const;
+    bool Transform(const ON_Xform& xform);
+};
