@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -32,13 +33,8 @@ public:
     std::condition_variable resumed;
 };
 
-HANDLE StartThread(DWORD (*start)(void*), void* parameter, DWORD creationFlags, DWORD* threadId)
+HANDLE StartThread(std::function<DWORD()> body, DWORD creationFlags, DWORD* threadId)
 {
-    if (start == nullptr)
-    {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
     if (win32::dispatch::TakeFault(win32::KernelFault::CreateThreadFails))
     {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -50,13 +46,13 @@ HANDLE StartThread(DWORD (*start)(void*), void* parameter, DWORD creationFlags, 
     HANDLE handle = win32::RegisterKernelObject(thread);
     try
     {
-        std::thread([thread, start, parameter, diesAtStart] {
+        std::thread([thread, body = std::move(body), diesAtStart] {
             t_threadId = thread->id;
             {
                 std::unique_lock<std::mutex> lock(win32::dispatch::Lock());
                 thread->resumed.wait(lock, [&] { return thread->suspendCount == 0; });
             }
-            const DWORD code = diesAtStart ? 0xFFFFFFFF : start(parameter);
+            const DWORD code = diesAtStart ? 0xFFFFFFFF : body();
             std::lock_guard<std::mutex> guard(win32::dispatch::Lock());
             thread->exitCode = code;
             thread->ended = true;
@@ -79,25 +75,13 @@ HANDLE StartThread(DWORD (*start)(void*), void* parameter, DWORD creationFlags, 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
                     DWORD creationFlags, LPDWORD threadId)
 {
-    return StartThread(start, parameter, creationFlags, threadId);
+    if (start == nullptr)
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return StartThread([start, parameter] { return start(parameter); }, creationFlags, threadId);
 }
-
-namespace
-{
-
-struct BeginThreadStart
-{
-    unsigned (*start)(void*);
-    void* argument;
-};
-
-DWORD RunBeginThreadStart(void* parameter)
-{
-    std::unique_ptr<BeginThreadStart> s(static_cast<BeginThreadStart*>(parameter));
-    return s->start(s->argument);
-}
-
-} // namespace
 
 std::uintptr_t _beginthreadex(void*, unsigned, unsigned (*start)(void*), void* argument, unsigned initFlag,
                               unsigned* threadId)
@@ -107,14 +91,11 @@ std::uintptr_t _beginthreadex(void*, unsigned, unsigned (*start)(void*), void* a
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    auto* s = new BeginThreadStart{start, argument};
     DWORD id = 0;
-    HANDLE h = StartThread(RunBeginThreadStart, s, initFlag & CREATE_SUSPENDED, &id);
+    HANDLE h = StartThread([start, argument] { return static_cast<DWORD>(start(argument)); },
+                           initFlag & CREATE_SUSPENDED, &id);
     if (h == nullptr)
-    {
-        delete s;
         return 0;
-    }
     if (threadId != nullptr)
         *threadId = id;
     return reinterpret_cast<std::uintptr_t>(h);
