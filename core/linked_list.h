@@ -15,7 +15,8 @@ template <class T> struct tSLLNode
 
 // A singly linked list of pointers, appended at the back and taken from the
 // front. The list keeps the address of the last link field, so it must not
-// move in memory (it is never copied).
+// move in memory (it is never copied). A list on a shared allocator must be
+// emptied or given back its own allocator before the shared one dies.
 template <class T, class TAllocator = tListChunkAllocator<tSLLNode<T>>> class tSingleLinkList
 {
 public:
