@@ -2,6 +2,7 @@
 
 #include "core/bounding_box.h"
 #include "core/frame_math.h"
+#include "core/scene.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -199,6 +200,15 @@ void cBase3DRenderer::StandardViewTransform(double transform[12], int index)
         InvertRigidTransform3x4(transform);
     }
     transform[3] = transform[7] = transform[11] = 0.0;
+}
+
+void cBase3DRenderer::ZoomExtents(I3DScene* scene, ISceneObject* object)
+{
+    float box[6];
+    MakeEmptyBox3f(box);
+    if (scene)
+        scene->GetObjectBoundingBox(object, box);
+    ZoomExtentsToBox(box);
 }
 
 void cBase3DRenderer::ZoomExtentsToBox(const float box[6])

@@ -45,7 +45,9 @@ public:
     void GetStandardViewTransform(double out[12], I3DScene* scene, int index) override;
 
     // Operations the camera adds to the interface.
-    virtual void ZoomExtents(I3DScene* scene, ISceneObject* object) = 0;
+    // Frames the object's box (the whole scene's for null; the default box
+    // without a scene).
+    virtual void ZoomExtents(I3DScene* scene, ISceneObject* object);
     virtual void GetSceneBox(float min[3], float max[3]);
     virtual void SetSceneBox(const float min[3], const float max[3]);
     virtual void FitSceneBoxToAspect(double aspect);

@@ -1,6 +1,7 @@
 #include "render/base_renderer.h"
 
 #include "core/frame_math.h"
+#include "core/scene.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,31 @@
 namespace
 {
 
-// The camera alone: every graphics slot does nothing, the viewport is set by
-// the test and the object box comes from the test instead of a scene.
+// A scene whose object boxes are whatever the test says.
+class BoxScene : public cBase3DScene
+{
+public:
+    BoxScene() : cBase3DScene(nullptr) {}
+    float box[6] = {0, 0, 0, 0, 0, 0};
+    ISceneObject* askedFor = reinterpret_cast<ISceneObject*>(1);
+    void GetObjectBoundingBox(ISceneObject* object, float out[6]) override
+    {
+        askedFor = object;
+        std::copy_n(box, 6, out);
+    }
+};
+
+// The camera alone: every graphics slot does nothing and the viewport is set
+// by the test.
 class CameraOnly : public cBase3DRenderer
 {
 public:
     RECT viewport{0, 0, 400, 200};
     bool perspective = false;
-    float objectBox[6] = {0, 0, 0, 0, 0, 0};
+    BoxScene scene;
+    float (&objectBox)[6] = scene.box;
 
-    void ZoomExtents(I3DScene*, ISceneObject*) override { ZoomExtentsToBox(objectBox); }
+    void ZoomToObject() { ZoomExtents(&scene, nullptr); }
     void GetViewport(RECT* out) override { *out = viewport; }
     bool IsPerspective() override { return perspective; }
     bool SetPerspective(bool p) override { return std::exchange(perspective, p); }
@@ -132,9 +148,10 @@ TEST(BaseRendererCamera, ZoomExtentsMakesACubeAroundTheObject)
 {
     CameraOnly camera;
     camera.objectBox[3] = camera.objectBox[4] = camera.objectBox[5] = 2.0f;
-    camera.ZoomExtents(nullptr, nullptr);
+    camera.ZoomToObject();
     const float r = static_cast<float>(static_cast<float>(std::sqrt(3.0)) * 1.2);
     ExpectBox(camera, {1 - r, 1 - r, 1 - r}, {1 + r, 1 + r, 1 + r}, 1e-6f);
+    EXPECT_EQ(camera.scene.askedFor, nullptr); // null asks for the whole scene
     EXPECT_FLOAT_EQ(camera.GetSceneCentre()[0], 1.0f);
     EXPECT_FLOAT_EQ(camera.GetSceneCentre()[2], 1.0f);
 }
@@ -144,10 +161,14 @@ TEST(BaseRendererCamera, ZoomExtentsOfAnInvalidBoxGivesTheDefaultCube)
     CameraOnly camera;
     camera.objectBox[0] = camera.objectBox[1] = camera.objectBox[2] = FLT_MAX;
     camera.objectBox[3] = camera.objectBox[4] = camera.objectBox[5] = -FLT_MAX;
-    camera.ZoomExtents(nullptr, nullptr);
+    camera.ZoomToObject();
     ExpectBox(camera, {-1, -1, -1}, {1, 1, 1});
 
     camera.objectBox[0] = NAN;
+    camera.ZoomToObject();
+    ExpectBox(camera, {-1, -1, -1}, {1, 1, 1});
+
+    camera.GrowSceneBoxBy(3);
     camera.ZoomExtents(nullptr, nullptr);
     ExpectBox(camera, {-1, -1, -1}, {1, 1, 1});
 }
@@ -159,7 +180,7 @@ TEST(BaseRendererCamera, ZoomExtentsOfASinglePointStaysUsable)
     CameraOnly camera;
     const float p[6] = {5, -3, 2, 5, -3, 2};
     std::copy_n(p, 6, camera.objectBox);
-    camera.ZoomExtents(nullptr, nullptr);
+    camera.ZoomToObject();
     ExpectBox(camera, {4, -4, 1}, {6, -2, 3});
     float x = 0, y = 0;
     camera.ScreenToWorld(POINT{0, 0}, &x, &y);
@@ -225,7 +246,7 @@ TEST(BaseRendererCamera, PanDepthAndTransformWithZoomExtents)
     t[3] = 1.0;
     t[11] = 9.0;
     camera.objectBox[3] = camera.objectBox[4] = camera.objectBox[5] = 2.0f;
-    camera.SetViewTransformAndZoomExtents(t, nullptr, nullptr);
+    camera.SetViewTransformAndZoomExtents(t, &camera.scene, nullptr);
     EXPECT_EQ(camera.GetViewTransform()[3], 1.0);
     EXPECT_EQ(camera.GetViewTransform()[11], 0.0);
     EXPECT_FLOAT_EQ(camera.GetSceneCentre()[1], 1.0f);
