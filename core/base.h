@@ -44,6 +44,13 @@ public:
 class IBaseAggregate : public virtual IBase
 {
 public:
+    IBaseAggregate() = default;
+    // A copy is a new object with no outer object until its owner sets one:
+    // a copied outer pointer would send its queries to the original's owner,
+    // which may be gone. Assignment keeps the object's own outer pointer.
+    IBaseAggregate(const IBaseAggregate&) : IBase() {}
+    IBaseAggregate& operator=(const IBaseAggregate&) { return *this; }
+
     void* QueryInterface(const GUID& iid) override
     {
         return m_outer != nullptr ? m_outer->QueryInterface(iid) : NonDelegatingQueryInterface(iid);

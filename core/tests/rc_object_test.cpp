@@ -143,4 +143,16 @@ TEST(BaseAggregate, InnerObjectsAnswerForTheirOuterObject)
     EXPECT_EQ(alone.GetOuter(), nullptr) << "an object is never its own outer object";
 }
 
+TEST(BaseAggregate, CopiesStartWithoutAnOuterObject)
+{
+    auto* outer = new Outer;
+    Inner copy(outer->inner);
+    Outer other;
+    other.inner = outer->inner;
+    delete outer;
+    EXPECT_EQ(copy.GetOuter(), nullptr) << "a copied outer pointer would outlive the original's owner";
+    EXPECT_EQ(copy.QueryInterface(IID_Outer), nullptr);
+    EXPECT_EQ(other.inner.QueryInterface(IID_Outer), &other) << "assignment keeps the object's own outer";
+}
+
 } // namespace
