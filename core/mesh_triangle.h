@@ -19,7 +19,6 @@ inline constexpr std::uint32_t kTriangleUnlabelled = 0xFFFFFF;
 inline constexpr std::uint32_t kTriangleColourMask = 0xFFFFFF;
 // The neighbour-edge byte of an edge without a neighbour.
 inline constexpr std::uint8_t kNoNeighbourEdge = 0xFF;
-inline constexpr std::uint32_t kNoVertexIndex = 0xFFFFFFFF;
 
 // 56 bytes. Edge k runs from corner k to corner (k + 1) mod 3. Across edge k
 // lies neighbour[k], whose own number for that edge is neighbourEdge[k]; the

@@ -16,6 +16,9 @@
 inline constexpr std::uint32_t kVertexFlagExcluded = 1;  // empty scan cell or excluded point
 inline constexpr std::uint32_t kVertexFlagRingVisit = 8; // visited mark of the ring walk
 
+// "No vertex" in index fields and searches.
+inline constexpr std::uint32_t kNoVertexIndex = 0xFFFFFFFF;
+
 // Nine 32-bit fields, 36 bytes: the layout that the binary mesh file, the
 // search trees and the GL drawers rely on.
 struct cVertex
