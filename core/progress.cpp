@@ -8,6 +8,11 @@ cProcProgressNull* cProcProgressNull::Shared()
     return &shared;
 }
 
+void* cProcProgressNull::operator new(std::size_t size)
+{
+    return ::operator new(size);
+}
+
 void cProcProgressNull::operator delete(void* storage) noexcept
 {
     if (storage == nullptr)

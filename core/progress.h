@@ -71,6 +71,7 @@ public:
     // The shared instance; never null, never freed.
     static cProcProgressNull* Shared();
 
+    static void* operator new(std::size_t size);
     static void operator delete(void* storage) noexcept;
 
     void Start() override {}
