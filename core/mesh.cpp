@@ -1,0 +1,324 @@
+#include "core/mesh.h"
+
+#include <atomic>
+#include <cfloat>
+#include <cmath>
+#include <utility>
+
+#include "core/vector_math.h"
+#include "core/walk_stack.h"
+
+namespace
+{
+
+// Three ids per mesh, unique in the process.
+std::atomic<std::uint32_t> g_nextMeshId{0};
+
+// "Zero" in the normal computations: every component within FLT_EPSILON of 0.
+bool IsZeroVector(const float v[3])
+{
+    return std::fabs(v[0]) <= FLT_EPSILON && std::fabs(v[1]) <= FLT_EPSILON && std::fabs(v[2]) <= FLT_EPSILON;
+}
+
+// The neighbour across edge k when its link for that edge leads back here.
+cMeshTriangle* LinkedBack(cMeshTriangle* triangle, int k)
+{
+    cMeshTriangle* neighbour = triangle->neighbour[k];
+    const std::uint8_t edge = triangle->neighbourEdge[k];
+    if (neighbour == nullptr || edge > 2 || neighbour->neighbour[edge] != triangle)
+        return nullptr;
+    return neighbour;
+}
+
+} // namespace
+
+cMesh::cMesh()
+{
+    const std::uint32_t first = g_nextMeshId.fetch_add(3, std::memory_order_relaxed);
+    m_ids[0] = first;
+    m_ids[1] = first + 1;
+    m_ids[2] = first + 2;
+}
+
+cMesh::~cMesh() = default;
+
+void* cMesh::NonDelegatingQueryInterface(const GUID& iid)
+{
+    if (IsEqualInterfaceId(iid, IID_cMesh))
+        return static_cast<cMesh*>(this);
+    if (IsEqualInterfaceId(iid, IID_ITopology))
+        return static_cast<ITopology*>(this);
+    return cPointCloud::NonDelegatingQueryInterface(iid);
+}
+
+void cMesh::Reset()
+{
+    Clear();
+    InvalidateTopology();
+}
+
+void cMesh::Update()
+{
+    if (m_progress != nullptr)
+    {
+        m_progress->SetPosition(0.0f);
+        m_progress->SetCaption(TranslateText(L"Generating Mesh ..."));
+    }
+    UpdateBoundingBox();
+    ComputeNormals(true);
+    BuildTopology();
+    m_progress = nullptr;
+}
+
+void cMesh::Clear()
+{
+    SetTopologyValid(false);
+    cPointCloud::Clear();
+    m_triangles.Clear();
+}
+
+std::unique_ptr<IPointsIterator> cMesh::CreatePointsIterator()
+{
+    return cPointCloud::CreatePointsIterator();
+}
+
+void cMesh::FlipNormals()
+{
+    ForEachTriangle([](cMeshTriangle& t) { FlipTriangle(&t); });
+    ComputeNormals(false);
+}
+
+void cMesh::Transform(const double m[12])
+{
+    cPointCloud::Transform(m);
+    ForEachTriangle([m](cMeshTriangle& t) {
+        const double n[3] = {t.nx, t.ny, t.nz};
+        t.nx = static_cast<float>(m[0] * n[0] + m[1] * n[1] + m[2] * n[2]);
+        t.ny = static_cast<float>(m[4] * n[0] + m[5] * n[1] + m[6] * n[2]);
+        t.nz = static_cast<float>(m[8] * n[0] + m[9] * n[1] + m[10] * n[2]);
+    });
+}
+
+cMeshTriangle* cMesh::AddTriangle(std::uint32_t i0, std::uint32_t i1, std::uint32_t i2)
+{
+    if (i0 == i1 || i1 == i2 || i0 == i2)
+        return nullptr;
+    cMeshTriangle* record = m_triangles.Append();
+    if (record == nullptr)
+        return nullptr;
+    *record = cMeshTriangle{};
+    record->vertexIndex[0] = i0;
+    record->vertexIndex[1] = i1;
+    record->vertexIndex[2] = i2;
+    return record;
+}
+
+bool cMesh::GetCorners(const cMeshTriangle& triangle, const cVertex* corners[3]) const
+{
+    const std::uint32_t count = GetVertexCount();
+    if (triangle.vertexIndex[0] >= count || triangle.vertexIndex[1] >= count || triangle.vertexIndex[2] >= count)
+        return false;
+    for (int k = 0; k < 3; ++k)
+        corners[k] = GetVertex(triangle.vertexIndex[k]);
+    return true;
+}
+
+bool cMesh::GetCorners(const cMeshTriangle& triangle, cVertex* corners[3])
+{
+    const std::uint32_t count = GetVertexCount();
+    if (triangle.vertexIndex[0] >= count || triangle.vertexIndex[1] >= count || triangle.vertexIndex[2] >= count)
+        return false;
+    for (int k = 0; k < 3; ++k)
+        corners[k] = GetVertex(triangle.vertexIndex[k]);
+    return true;
+}
+
+void cMesh::FlipTriangle(cMeshTriangle* triangle)
+{
+    std::swap(triangle->vertexIndex[1], triangle->vertexIndex[2]);
+    triangle->nx = -triangle->nx;
+    triangle->ny = -triangle->ny;
+    triangle->nz = -triangle->nz;
+    // Old edge 0 becomes edge 2 and old edge 2 becomes edge 0 (edge 1 keeps
+    // its number): tell the neighbours, then swap our own links.
+    cMeshTriangle* across0 = LinkedBack(triangle, 0);
+    cMeshTriangle* across2 = LinkedBack(triangle, 2);
+    if (across0 != nullptr)
+        across0->neighbourEdge[triangle->neighbourEdge[0]] = 2;
+    if (across2 != nullptr)
+        across2->neighbourEdge[triangle->neighbourEdge[2]] = 0;
+    std::swap(triangle->neighbour[0], triangle->neighbour[2]);
+    std::swap(triangle->neighbourEdge[0], triangle->neighbourEdge[2]);
+}
+
+std::uint32_t cMesh::LabelConnectedTriangles(cMeshTriangle* start, std::uint8_t mask)
+{
+    if (start == nullptr)
+        return 0;
+    const std::uint32_t label = start->GetLabel();
+    // An unlabelled start would hand out "unlabelled", so every triangle it
+    // reached would still look unlabelled and be taken again without end.
+    if (label == kTriangleUnlabelled)
+        return 1;
+
+    std::uint32_t count = 1;
+    tWalkStack<cMeshTriangle> stack;
+    stack.Push(start);
+    while (!stack.IsEmpty())
+    {
+        cMeshTriangle* triangle = stack.Pop();
+        for (int k = 0; k < 3; ++k)
+        {
+            cMeshTriangle* neighbour = triangle->neighbour[k];
+            if (neighbour == nullptr || neighbour->GetLabel() != kTriangleUnlabelled)
+                continue;
+            if (mask != 0 && (neighbour->flags & mask) == mask)
+                continue;
+            neighbour->SetLabel(label);
+            ++count;
+            stack.Push(neighbour);
+        }
+    }
+    m_highestLabel = std::max(m_highestLabel, label);
+    return count;
+}
+
+void cMesh::ComputeNormals(bool withTriangleNormals)
+{
+    if (GetTriangleCount() == 0 || GetVertexCount() == 0)
+        return;
+    ForEachVertex([](cVertex& v) {
+        v.nx = v.ny = v.nz = 0.0f;
+        v.SetScalar(0.0f);
+    });
+    ForEachTriangle([this, withTriangleNormals](cMeshTriangle& t) {
+        cVertex* corner[3];
+        if (!GetCorners(t, corner))
+            return;
+        double cross[3];
+        TriangleCrossProduct(corner[0]->Position(), corner[1]->Position(), corner[2]->Position(), cross);
+        if (withTriangleNormals)
+        {
+            t.nx = static_cast<float>(cross[0]);
+            t.ny = static_cast<float>(cross[1]);
+            t.nz = static_cast<float>(cross[2]);
+            NormaliseVector3f(t.Normal());
+        }
+        // The same value TriangleArea gives, without forming the product twice.
+        const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+        if (IsZeroVector(t.Normal()) || !(area > FLT_EPSILON))
+            return;
+        for (cVertex* v : corner)
+        {
+            v->nx = static_cast<float>(v->nx + t.nx * area);
+            v->ny = static_cast<float>(v->ny + t.ny * area);
+            v->nz = static_cast<float>(v->nz + t.nz * area);
+            v->SetScalar(static_cast<float>(v->GetScalar() + area));
+        }
+    });
+    ForEachVertex([](cVertex& v) {
+        if (IsZeroVector(v.Normal()))
+            return;
+        const float summedArea = v.GetScalar();
+        v.nx /= summedArea;
+        v.ny /= summedArea;
+        v.nz /= summedArea;
+        NormaliseVector3f(v.Normal());
+    });
+}
+
+bool cMesh::ComputeVertexNormals()
+{
+    if (GetVertexCount() < 3)
+        return true;
+    if (GetTriangleCount() == 0)
+        return false;
+    ForEachVertex([](cVertex& v) { v.nx = v.ny = v.nz = 0.0f; });
+    ForEachTriangle([this](const cMeshTriangle& t) {
+        cVertex* corner[3];
+        if (!GetCorners(t, corner))
+            return;
+        if (TriangleArea(corner[0]->Position(), corner[1]->Position(), corner[2]->Position()) == 0.0)
+            return;
+        for (cVertex* v : corner)
+        {
+            v->nx += t.nx;
+            v->ny += t.ny;
+            v->nz += t.nz;
+        }
+    });
+    ForEachVertex([](cVertex& v) {
+        const double lengthSquared = static_cast<double>(v.nx) * v.nx + static_cast<double>(v.ny) * v.ny +
+                                     static_cast<double>(v.nz) * v.nz;
+        if (lengthSquared > 1.1920928955078125e-7)
+            NormaliseVector3f(v.Normal());
+    });
+    return true;
+}
+
+void cMesh::ClearTriangleFlag4()
+{
+    ForEachTriangle([](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
+}
+
+void cMesh::SetTriangleFlag4()
+{
+    ForEachTriangle([](cMeshTriangle& t) { t.flags |= kTriangleFlagScratch; });
+}
+
+void cMesh::FlagTrianglesByColour(std::uint32_t colour)
+{
+    const std::uint32_t label = colour & kTriangleColourMask;
+    ForEachTriangle([this, label](cMeshTriangle& t) {
+        if (t.GetLabel() != label)
+            return;
+        t.flags |= kTriangleFlagScratch;
+        cVertex* corner[3];
+        if (!GetCorners(t, corner))
+            return;
+        for (cVertex* v : corner)
+            v->flags |= kTriangleFlagScratch;
+    });
+}
+
+std::unique_ptr<ITriIterator> cMesh::CreateTriIterator()
+{
+    return std::make_unique<cMeshTriIterator>(this);
+}
+
+cMeshTriIterator::cMeshTriIterator(cMesh* mesh) : m_mesh(mesh), m_count(mesh->GetTriangleCount())
+{
+    First();
+}
+
+void cMeshTriIterator::First()
+{
+    m_index = 0;
+    m_current = m_count != 0 ? m_mesh->GetTriangle(0) : nullptr;
+}
+
+void cMeshTriIterator::Next()
+{
+    if (m_index < m_count)
+        ++m_index;
+    if (m_index < m_count)
+        m_current = m_mesh->GetTriangle(m_index);
+}
+
+const tTriangle<cVertex>* cMeshTriIterator::GetTriangle()
+{
+    if (m_current == nullptr)
+        return &m_view;
+    const std::uint32_t vertexCount = m_mesh->GetVertexCount();
+    for (int k = 0; k < 3; ++k)
+    {
+        const std::uint32_t index = m_current->vertexIndex[k];
+        m_view.corner[k] = index < vertexCount ? m_mesh->GetVertex(index) : nullptr;
+    }
+    m_view.nx = m_current->nx;
+    m_view.ny = m_current->ny;
+    m_view.nz = m_current->nz;
+    m_view.edgeFlags[0] = m_view.edgeFlags[1] = m_view.edgeFlags[2] = 0;
+    m_view.spare = 0;
+    return &m_view;
+}

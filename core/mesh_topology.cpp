@@ -1,0 +1,512 @@
+// Neighbour links of a mesh and the topology queries that walk them.
+//
+// Every walk here must end on any input: non-manifold edges, inconsistent
+// orientation, and links left stale by edits (a rebuild never clears links
+// that find no partner). Ring walks are therefore bounded by the triangle
+// count, and region walks only push triangles that still have an unmarked
+// corner, so each step marks something new.
+#include "core/mesh.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "core/edge_collection.h"
+#include "core/used_flags.h"
+#include "core/walk_stack.h"
+
+namespace
+{
+
+// One half-edge in the bucket of its smaller vertex: the other vertex, and
+// the half-edge's number (triangle * 3 + edge) shifted left by one with the
+// direction in bit 0 (1 = it runs from the smaller vertex to the larger).
+template <class TCode> struct stHalfEdge
+{
+    std::uint32_t other;
+    TCode code;
+};
+
+void Link(cMeshTriangle* a, std::uint8_t edgeA, cMeshTriangle* b, std::uint8_t edgeB)
+{
+    a->neighbour[edgeA] = b;
+    a->neighbourEdge[edgeA] = edgeB;
+    b->neighbour[edgeB] = a;
+    b->neighbourEdge[edgeB] = edgeA;
+}
+
+bool IsUsableTriangle(const cMeshTriangle& t, std::uint32_t vertexCount)
+{
+    const std::uint32_t* v = t.vertexIndex;
+    return v[0] < vertexCount && v[1] < vertexCount && v[2] < vertexCount && v[0] != v[1] && v[1] != v[2] &&
+           v[0] != v[2];
+}
+
+// Pairs the half-edges of one undirected edge in triangle order: a half-edge
+// takes the waiting opposite one when there is one; otherwise it waits,
+// unless one of its own direction already waits (then it stays unlinked).
+// This is exactly what one pass in triangle order with a map of unpaired
+// directed edges does, so sorting by edge gives the same links.
+template <class TCode>
+void PairEdgeGroup(cMesh& mesh, const stHalfEdge<TCode>* first, const stHalfEdge<TCode>* last)
+{
+    constexpr TCode kNone = std::numeric_limits<TCode>::max();
+    TCode waiting[2] = {kNone, kNone}; // by direction
+    for (const stHalfEdge<TCode>* h = first; h != last; ++h)
+    {
+        const unsigned direction = static_cast<unsigned>(h->code & 1);
+        const TCode opposite = waiting[direction ^ 1];
+        if (opposite != kNone)
+        {
+            const TCode a = h->code >> 1;
+            const TCode b = opposite >> 1;
+            Link(mesh.GetTriangle(static_cast<std::uint32_t>(a / 3)), static_cast<std::uint8_t>(a % 3),
+                 mesh.GetTriangle(static_cast<std::uint32_t>(b / 3)), static_cast<std::uint8_t>(b % 3));
+            waiting[direction ^ 1] = kNone;
+        }
+        else if (waiting[direction] == kNone)
+        {
+            waiting[direction] = h->code;
+        }
+    }
+}
+
+template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
+{
+    const std::uint32_t triangleCount = mesh.GetTriangleCount();
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    const std::uint32_t reportEvery = std::max<std::uint32_t>(triangleCount / 10, 1);
+
+    // Bucket offsets by the smaller vertex of each edge (a counting sort keeps
+    // triangle order inside every bucket).
+    std::vector<std::uint32_t> offset(static_cast<std::size_t>(vertexCount) + 1, 0);
+    for (std::uint32_t i = 0; i < triangleCount; ++i)
+    {
+        const cMeshTriangle& t = *mesh.GetTriangle(i);
+        if (!IsUsableTriangle(t, vertexCount))
+            continue;
+        for (int k = 0; k < 3; ++k)
+            ++offset[std::min(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]) + 1];
+    }
+    for (std::uint32_t v = 0; v < vertexCount; ++v)
+        offset[v + 1] += offset[v];
+
+    std::vector<stHalfEdge<TCode>> halfEdges(offset[vertexCount]);
+    std::vector<std::uint32_t> fill(offset.begin(), offset.end() - 1);
+    for (std::uint32_t i = 0; i < triangleCount; ++i)
+    {
+        if (progress != nullptr && i % reportEvery == 0 &&
+            ReportProgressAndCheckCancel(*progress, static_cast<float>(i)))
+            return false;
+        const cMeshTriangle& t = *mesh.GetTriangle(i);
+        if (!IsUsableTriangle(t, vertexCount))
+            continue;
+        for (std::uint32_t k = 0; k < 3; ++k)
+        {
+            const std::uint32_t a = t.vertexIndex[k];
+            const std::uint32_t b = t.vertexIndex[(k + 1) % 3];
+            const TCode halfEdge = static_cast<TCode>(i) * 3 + k;
+            halfEdges[fill[std::min(a, b)]++] = {std::max(a, b), static_cast<TCode>((halfEdge << 1) | (a < b))};
+        }
+    }
+
+    for (std::uint32_t v = 0; v < vertexCount; ++v)
+    {
+        stHalfEdge<TCode>* first = halfEdges.data() + offset[v];
+        stHalfEdge<TCode>* last = halfEdges.data() + offset[v + 1];
+        if (last - first < 2)
+            continue;
+        std::sort(first, last, [](const stHalfEdge<TCode>& x, const stHalfEdge<TCode>& y) {
+            return x.other != y.other ? x.other < y.other : x.code < y.code;
+        });
+        while (first != last)
+        {
+            stHalfEdge<TCode>* groupEnd = first + 1;
+            while (groupEnd != last && groupEnd->other == first->other)
+                ++groupEnd;
+            if (groupEnd - first >= 2)
+                PairEdgeGroup(mesh, first, groupEnd);
+            first = groupEnd;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool cMesh::BuildTopology()
+{
+    const std::uint32_t triangleCount = GetTriangleCount();
+    if (m_progress != nullptr)
+        m_progress->SetRange(0.0f, static_cast<float>(triangleCount));
+    // Half-edge codes need 2 * 3 * count values; 32 bits are enough for every
+    // mesh that fits in memory today, 64 bits keep the rest correct.
+    const bool narrow = static_cast<std::uint64_t>(triangleCount) * 6 < std::numeric_limits<std::uint32_t>::max();
+    const bool built = narrow ? BuildLinks<std::uint32_t>(*this, m_progress) : BuildLinks<std::uint64_t>(*this, m_progress);
+    SetTopologyValid(built);
+    return built;
+}
+
+std::uint32_t cMesh::CollectVertexRing(std::uint8_t corner, cMeshTriangle* triangle, bool& isBorder,
+                                       tVertexDeque& ring, tTriangleCornerDeque* corners)
+{
+    ring.clear();
+    if (corners != nullptr)
+        corners->clear();
+    isBorder = false;
+    if (triangle == nullptr || corner > 2)
+        return 0;
+
+    const std::uint32_t center = triangle->vertexIndex[corner];
+    const std::uint32_t vertexCount = GetVertexCount();
+    // No fan has more triangles than the mesh: a longer walk is going round
+    // a loop of stale links.
+    const std::uint32_t maxSteps = GetTriangleCount();
+
+    // Rewind against the walking direction to the start of an open fan, or
+    // to the triangle before the start of a closed one.
+    cMeshTriangle* current = triangle;
+    int c = corner;
+    for (std::uint32_t steps = 0;; ++steps)
+    {
+        cMeshTriangle* next = current->neighbour[c];
+        if (next == triangle)
+            break;
+        const int nextCorner = next != nullptr ? next->CornerOf(center) : -1;
+        if (nextCorner < 0 || steps >= maxSteps)
+        {
+            isBorder = true;
+            break;
+        }
+        current = next;
+        c = nextCorner;
+    }
+
+    auto append = [&](cMeshTriangle* t, int k) {
+        const std::uint32_t index = t->vertexIndex[k];
+        if (index >= vertexCount)
+            return;
+        ring.push_back(GetVertex(index));
+        if (corners != nullptr)
+            corners->push_back({t, static_cast<std::uint8_t>(k)});
+    };
+
+    for (std::uint32_t steps = 0;; ++steps)
+    {
+        append(current, (c + 1) % 3);
+        if (!isBorder && current == triangle)
+            break;
+        cMeshTriangle* next = current->neighbour[(c + 2) % 3];
+        const int nextCorner = next != nullptr ? next->CornerOf(center) : -1;
+        if (nextCorner < 0)
+        {
+            // The fan ends here (a border, or a link that does not lead back
+            // to the vertex): its last edge's far corner closes the ring.
+            append(current, (c + 2) % 3);
+            isBorder = true;
+            break;
+        }
+        if (steps >= maxSteps)
+            break;
+        current = next;
+        c = nextCorner;
+    }
+    return static_cast<std::uint32_t>(ring.size());
+}
+
+bool cMesh::FindFirstTriangleAt(std::uint32_t vertex, cMeshTriangle*& triangle, std::uint8_t& corner)
+{
+    const std::uint32_t count = GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        cMeshTriangle* t = GetTriangle(i);
+        const int k = t->CornerOf(vertex);
+        if (k >= 0)
+        {
+            triangle = t;
+            corner = static_cast<std::uint8_t>(k);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t cMesh::GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8_t rings, tVertexDeque& out)
+{
+    if (vertex >= GetVertexCount())
+        return 0;
+    cMeshTriangle* start = nullptr;
+    std::uint8_t corner = 0;
+    if (!FindFirstTriangleAt(vertex, start, corner))
+        return 0;
+    return RingWalk(start, corner, rings, out);
+}
+
+std::uint32_t cMesh::GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings, tVertexDeque& out)
+{
+    if (vertex == nullptr)
+        return 0;
+    // The record's own index finds it when it is one of ours; a record of
+    // another geometry (or with a stale index) lies at no corner.
+    const std::uint32_t index = vertex->index;
+    if (index >= GetVertexCount() || GetVertex(index) != vertex)
+        return 0;
+    return GetVertexNeighboursByIndex(index, rings, out);
+}
+
+std::uint32_t cMesh::RingWalk(cMeshTriangle* start, std::uint8_t corner, std::uint8_t rings, tVertexDeque& out)
+{
+    bool isBorder = false;
+    if (rings == 1)
+        return CollectVertexRing(corner, start, isBorder, out);
+
+    out.clear();
+    if (rings == 0)
+        return 0;
+
+    cVertex* center = GetVertex(start->vertexIndex[corner]);
+    center->flags |= kVertexFlagRingVisit;
+    out.push_back(center);
+    tTriangleCornerDeque queue{{start, corner}};
+    tVertexDeque ring;
+    tTriangleCornerDeque ringCorners;
+    std::size_t levelBegin = 0;
+    for (unsigned level = 0; level < rings && levelBegin < queue.size(); ++level)
+    {
+        const std::size_t levelEnd = queue.size();
+        for (std::size_t q = levelBegin; q < levelEnd; ++q)
+        {
+            const stTriangleCorner at = queue[q];
+            CollectVertexRing(at.corner, at.triangle, isBorder, ring, &ringCorners);
+            for (const stTriangleCorner& next : ringCorners)
+            {
+                cVertex* v = GetVertex(next.triangle->vertexIndex[next.corner]);
+                if ((v->flags & (kVertexFlagExcluded | kVertexFlagRingVisit)) != 0)
+                    continue;
+                v->flags |= kVertexFlagRingVisit;
+                out.push_back(v);
+                queue.push_back(next);
+            }
+        }
+        levelBegin = levelEnd;
+    }
+    for (std::size_t i = 0; i < out.size(); ++i)
+        GetVertex(queue[i].triangle->vertexIndex[queue[i].corner])->flags &= ~kVertexFlagRingVisit;
+    out.pop_front();
+    return static_cast<std::uint32_t>(out.size());
+}
+
+std::uint32_t cMesh::GetBoundaryVertices(tVertexDeque& out)
+{
+    out.clear();
+    const std::uint32_t vertexCount = GetVertexCount();
+    std::vector<std::uint32_t> border;
+    ForEachTriangle([&border](const cMeshTriangle& t) {
+        for (int k = 0; k < 3; ++k)
+        {
+            if (t.neighbour[k] == nullptr)
+            {
+                border.push_back(t.vertexIndex[k]);
+                border.push_back(t.vertexIndex[(k + 1) % 3]);
+            }
+        }
+    });
+    std::sort(border.begin(), border.end());
+    border.erase(std::unique(border.begin(), border.end()), border.end());
+    for (std::uint32_t index : border)
+    {
+        if (index < vertexCount)
+            out.push_back(GetVertex(index));
+    }
+    return static_cast<std::uint32_t>(out.size());
+}
+
+std::uint32_t cMesh::GetBoundaryPolylines(tBoundaryPolylines& out)
+{
+    out.Clear();
+    if (!IsTopologyValid())
+        BuildTopology();
+    cEdgeCollection edges;
+    const std::uint32_t vertexCount = GetVertexCount();
+    ForEachTriangle([&edges, vertexCount](const cMeshTriangle& t) {
+        if (!IsUsableTriangle(t, vertexCount))
+            return;
+        for (int k = 0; k < 3; ++k)
+        {
+            if (t.neighbour[k] == nullptr)
+                edges.Add(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]);
+        }
+    });
+    tPolyline<cVertex> chain;
+    while (!edges.IsEmpty())
+    {
+        if (WalkVertexChain(edges, *this, chain))
+            out.Add(chain);
+        chain.Clear();
+    }
+    return out.GetCount();
+}
+
+bool cMesh::AllCornersCarry(const cMeshTriangle& triangle, std::uint32_t mask) const
+{
+    const std::uint32_t vertexCount = GetVertexCount();
+    for (std::uint32_t index : triangle.vertexIndex)
+    {
+        if (index < vertexCount && (GetVertex(index)->flags & mask) != mask)
+            return false;
+    }
+    return true;
+}
+
+void cMesh::ClearVertexFlagBits(std::uint32_t mask)
+{
+    ForEachVertex([mask](cVertex& v) { v.flags &= ~mask; });
+}
+
+std::uint32_t cMesh::GetConnectedVertices(const cVertex* vertex, tArray<cVertex*>& out, const std::uint32_t* mask)
+{
+    out.Clear();
+    if (vertex == nullptr || vertex->index >= GetVertexCount())
+        return 0;
+    cBorrowedVertexFlag borrowed(mask == nullptr);
+    const std::uint32_t bit = mask != nullptr ? *mask : borrowed.Bit();
+    if (bit == 0)
+        return 0; // nothing to mark the walk with: it could never end
+    if (mask == nullptr)
+        ClearVertexFlagBits(bit);
+
+    cMeshTriangle* start = nullptr;
+    std::uint8_t corner = 0;
+    if (!FindFirstTriangleAt(vertex->index, start, corner))
+        return 0;
+
+    const std::uint32_t vertexCount = GetVertexCount();
+    tWalkStack<cMeshTriangle> stack;
+    stack.Push(start);
+    while (!stack.IsEmpty())
+    {
+        cMeshTriangle* t = stack.Pop();
+        if (AllCornersCarry(*t, bit))
+            continue;
+        for (int k = 0; k < 3; ++k)
+        {
+            cMeshTriangle* neighbour = t->neighbour[k];
+            if (neighbour != nullptr && !AllCornersCarry(*neighbour, bit))
+                stack.Push(neighbour);
+            const std::uint32_t index = t->vertexIndex[k];
+            if (index >= vertexCount)
+                continue;
+            cVertex* v = GetVertex(index);
+            if ((v->flags & bit) != bit)
+            {
+                v->flags |= bit;
+                out.PushBack(v);
+            }
+        }
+    }
+    if (mask == nullptr)
+    {
+        // A borrowed bit goes back clear in every record.
+        for (std::uint32_t i = 0; i < out.GetCount(); ++i)
+            out[i]->flags &= ~bit;
+    }
+    return out.GetCount();
+}
+
+std::uint32_t cMesh::GetConnectedVerticesByIndex(std::uint32_t vertex, tArray<cVertex*>& out,
+                                                 const std::uint32_t* mask)
+{
+    if (vertex >= GetVertexCount())
+        return 0;
+    return GetConnectedVertices(GetVertex(vertex), out, mask);
+}
+
+std::uint32_t cMesh::MarkConnectedVertices(const cVertex* vertex, std::uint32_t mask, bool clearFirst)
+{
+    if (clearFirst)
+        ClearVertexFlagBits(mask);
+    if (vertex == nullptr || mask == 0)
+        return 0;
+    cMeshTriangle* start = nullptr;
+    std::uint8_t corner = 0;
+    if (!FindFirstTriangleAt(vertex->index, start, corner))
+        return 0;
+
+    // Every neighbour that still has an unmarked corner is visited, whichever
+    // corner that is, so the whole connected part gets the mask.
+    const std::uint32_t vertexCount = GetVertexCount();
+    std::uint32_t marked = 0;
+    tWalkStack<cMeshTriangle> stack;
+    stack.Push(start);
+    while (!stack.IsEmpty())
+    {
+        cMeshTriangle* t = stack.Pop();
+        if (AllCornersCarry(*t, mask))
+            continue;
+        for (int k = 0; k < 3; ++k)
+        {
+            cMeshTriangle* neighbour = t->neighbour[k];
+            if (neighbour != nullptr && !AllCornersCarry(*neighbour, mask))
+                stack.Push(neighbour);
+            const std::uint32_t index = t->vertexIndex[k];
+            if (index >= vertexCount)
+                continue;
+            cVertex* v = GetVertex(index);
+            if ((v->flags & mask) != mask)
+            {
+                v->flags |= mask;
+                ++marked;
+            }
+        }
+    }
+    return marked;
+}
+
+std::uint32_t cMesh::MarkConnectedVerticesByIndex(std::uint32_t vertex, std::uint32_t mask, bool clearFirst)
+{
+    if (vertex >= GetVertexCount())
+    {
+        if (clearFirst)
+            ClearVertexFlagBits(mask);
+        return 0;
+    }
+    return MarkConnectedVertices(GetVertex(vertex), mask, clearFirst);
+}
+
+double cMesh::GetAreaOfVertexSet(const tArray<cVertex*>& set, const double* limit)
+{
+    if (set.GetCount() == 0)
+        return 0.0;
+    cBorrowedVertexFlag borrowed(true);
+    const std::uint32_t bit = borrowed.Bit();
+    if (bit == 0)
+        return 0.0;
+    ClearVertexFlagBits(bit);
+    for (std::uint32_t i = 0; i < set.GetCount(); ++i)
+    {
+        if (set[i] != nullptr)
+            set[i]->flags |= bit;
+    }
+
+    double sum = 0.0;
+    const std::uint32_t count = GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cVertex* corner[3];
+        const cMeshTriangle& t = *GetTriangle(i);
+        if (!GetCorners(t, corner))
+            continue;
+        if ((corner[0]->flags & bit) == 0 || (corner[1]->flags & bit) == 0 || (corner[2]->flags & bit) == 0)
+            continue;
+        sum += TriangleArea(corner[0]->Position(), corner[1]->Position(), corner[2]->Position());
+        if (limit != nullptr && sum > *limit)
+            break;
+    }
+
+    for (std::uint32_t i = 0; i < set.GetCount(); ++i)
+    {
+        if (set[i] != nullptr)
+            set[i]->flags &= ~bit;
+    }
+    return sum;
+}
