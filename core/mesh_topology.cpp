@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "core/edge_collection.h"
@@ -246,12 +247,25 @@ std::uint32_t cMesh::GetVertexNeighbours(const cVertex* vertex, std::uint8_t rin
 {
     if (vertex == nullptr)
         return 0;
-    // The record's own index finds it when it is one of ours; a record of
-    // another geometry (or with a stale index) lies at no corner.
+    // The record's own index finds it at once when it is right; otherwise
+    // the corners are compared by address.
     const std::uint32_t index = vertex->index;
-    if (index >= GetVertexCount() || GetVertex(index) != vertex)
-        return 0;
-    return GetVertexNeighboursByIndex(index, rings, out);
+    if (index < GetVertexCount() && GetVertex(index) == vertex)
+        return GetVertexNeighboursByIndex(index, rings, out);
+    const std::uint32_t count = GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        cMeshTriangle* t = GetTriangle(i);
+        const cVertex* corner[3];
+        if (!GetCorners(*t, corner))
+            continue;
+        for (std::uint8_t k = 0; k < 3; ++k)
+        {
+            if (corner[k] == vertex)
+                return RingWalk(t, k, rings, out);
+        }
+    }
+    return 0;
 }
 
 std::uint32_t cMesh::RingWalk(cMeshTriangle* start, std::uint8_t corner, std::uint8_t rings, tVertexDeque& out)
@@ -334,15 +348,15 @@ std::uint32_t cMesh::GetBoundaryPolylines(tBoundaryPolylines& out)
         for (int k = 0; k < 3; ++k)
         {
             if (t.neighbour[k] == nullptr)
-                edges.Add(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]);
+                edges.AddEdge(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]);
         }
     });
-    tPolyline<cVertex> chain;
+    // Every walk erases at least the edge it starts with, so this ends.
     while (!edges.IsEmpty())
     {
-        if (WalkVertexChain(edges, *this, chain))
-            out.Add(chain);
-        chain.Clear();
+        tPolyline<cVertex> chain;
+        WalkVertexChain(edges.GetTree(), [this, &chain](std::uint32_t index) { chain.AddVertex(*GetVertex(index)); });
+        out.Add(chain);
     }
     return out.GetCount();
 }
@@ -368,10 +382,16 @@ std::uint32_t cMesh::GetConnectedVertices(const cVertex* vertex, tArray<cVertex*
     out.Clear();
     if (vertex == nullptr || vertex->index >= GetVertexCount())
         return 0;
-    cBorrowedVertexFlag borrowed(mask == nullptr);
-    const std::uint32_t bit = mask != nullptr ? *mask : borrowed.Bit();
+    std::optional<cBorrowedVertexFlag> borrowed;
+    if (mask == nullptr)
+    {
+        borrowed.emplace();
+        if (!borrowed->IsValid())
+            return 0; // nothing to mark the walk with
+    }
+    const std::uint32_t bit = mask != nullptr ? *mask : borrowed->Bit();
     if (bit == 0)
-        return 0; // nothing to mark the walk with: it could never end
+        return 0; // every vertex "carries" an empty mask: nothing to find
     if (mask == nullptr)
         ClearVertexFlagBits(bit);
 
@@ -477,10 +497,10 @@ double cMesh::GetAreaOfVertexSet(const tArray<cVertex*>& set, const double* limi
 {
     if (set.GetCount() == 0)
         return 0.0;
-    cBorrowedVertexFlag borrowed(true);
+    cBorrowedVertexFlag borrowed;
+    if (!borrowed.IsValid())
+        return 0.0; // nothing to mark the set with
     const std::uint32_t bit = borrowed.Bit();
-    if (bit == 0)
-        return 0.0;
     ClearVertexFlagBits(bit);
     for (std::uint32_t i = 0; i < set.GetCount(); ++i)
     {

@@ -185,11 +185,11 @@ std::uint32_t cPointCloud::AddVertex(float x, float y, float z, bool merge, floa
     v->z = z;
     v->index = index;
     bool inserted = false;
-    const auto* node = m_mergeIndex.Insert(cRBVertexNode(v->Position(), tolerance), inserted);
+    const auto* node = m_mergeIndex.Insert(cRBVertexNode{v, tolerance}, &inserted);
     if (node != nullptr && !inserted)
     {
         // Coincides with an existing vertex: take the appended one back.
-        const std::uint32_t existing = node->value.GetVertex()->index;
+        const std::uint32_t existing = node->value.vertex->index;
         *v = cVertex{};
         m_vertices.SetCount(index);
         return existing;
