@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds every fuzz target in fuzz/ as a libFuzzer binary with clang
+# (AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for a
+# bounded time, starting from a copy of its seed corpus. Exits non-zero when
+# a target finds a crash.
+#
+#   scripts/fuzz.sh                  # every target, 30 seconds each
+#   FUZZ_SECONDS=120 scripts/fuzz.sh mesh_file
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
+seconds=${FUZZ_SECONDS:-30}
+jobs=${JOBS:-$(nproc)}
+
+flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -fsanitize=fuzzer-no-link"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" \
+  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+  -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
+  -DVTL_LIBFUZZER=ON -DVTL_BUILD_BENCH=OFF >/dev/null
+
+targets=("$@")
+if ((${#targets[@]} == 0)); then
+  for src in "$root"/fuzz/*_fuzz.cpp; do
+    name=$(basename "$src" _fuzz.cpp)
+    targets+=("$name")
+  done
+fi
+
+binaries=()
+for name in "${targets[@]}"; do binaries+=("${name}_fuzz"); done
+cmake --build "$build" -j "$jobs" --target "${binaries[@]}"
+
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR="$scratch"
+export DEZAZ_REGISTRY="$scratch/registry"
+
+for name in "${targets[@]}"; do
+  corpus="$scratch/corpus-$name"
+  mkdir -p "$corpus"
+  if [[ -d "$root/fuzz/corpus/$name" ]]; then
+    cp -r "$root/fuzz/corpus/$name/." "$corpus/"
+  fi
+  echo "fuzz: $name for ${seconds}s"
+  set +e
+  (cd "$scratch" && "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix="$scratch/$name-" "$corpus") 2>&1 | tail -n 12
+  status=${PIPESTATUS[0]}
+  set -e
+  if ((status != 0)); then
+    mkdir -p "$root/fuzz/crashes"
+    cp "$scratch/$name-"* "$root/fuzz/crashes/" 2>/dev/null || true
+    echo "fuzz: $name failed (inputs kept in fuzz/crashes/)"
+    exit 1
+  fi
+done
+echo "fuzz.sh: no target found a fault"
