@@ -12,6 +12,7 @@ packages=(
   libcairo2-dev
   libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev libglu1-mesa-dev
   libassimp-dev
+  libeigen3-dev
 )
 
 missing=()

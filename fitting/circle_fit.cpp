@@ -1,0 +1,710 @@
+#include "fitting/circle_fit.h"
+
+#include "core/frame_math.h"
+#include "core/intersections.h"
+#include "core/simplex_minimiser.h"
+#include "core/vector_math.h"
+#include "fitting/plane_fit.h"
+#include "fitting/square_matrix.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+constexpr double kFltEpsilon = 1.1920928955078125e-07;
+
+bool AllFinite(const double* v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(v[i]))
+            return false;
+    return true;
+}
+
+double Distance2d(double u, double v, double cu, double cv)
+{
+    const double du = u - cu;
+    const double dv = v - cv;
+    return std::sqrt(du * du + dv * dv);
+}
+
+// The first three active records, in queue order.
+bool FirstThreeActive(const cFitContainer& fit, double q[3][3])
+{
+    int found = 0;
+    for (const stFitPoint& p : fit.Points())
+    {
+        if (!p.active)
+            continue;
+        FitPointPosition(p, q[found]);
+        if (++found == 3)
+            return true;
+    }
+    return false;
+}
+
+// Circumcircle of three points; the radius is measured to the last one.
+bool Circumcircle(const double q[3][3], double centre[3], double& radius)
+{
+    double c[3];
+    if (!TriangleCircumcentre(q[0], q[1], q[2], c))
+        return false;
+    const double d[3] = {q[2][0] - c[0], q[2][1] - c[1], q[2][2] - c[2]};
+    const double r = std::sqrt(Dot3d(d, d));
+    if (!(r > kFltEpsilon) || !AllFinite(c, 3) || !std::isfinite(r))
+        return false;
+    for (int k = 0; k < 3; ++k)
+        centre[k] = c[k];
+    radius = r;
+    return true;
+}
+
+// Signed angle of u against ref about +Z.
+double SignedAngle(const double u[3], const double ref[3])
+{
+    double angle = std::acos(std::clamp(Dot3d(u, ref), -1.0, 1.0));
+    double c[3];
+    Cross3d(u, ref, c);
+    return c[2] < 0.0 ? -angle : angle;
+}
+
+// Arc ends of a circle in the XY plane for points given by a callback.
+template <class PointAt>
+void ArcEnds(std::size_t count, PointAt pointAt, const double mean[3], const double centre[3], double radius,
+             double middle[3], double start[3], double end[3])
+{
+    double ref[3] = {mean[0] - centre[0], mean[1] - centre[1], 0.0};
+    NormaliseVector3d(ref);
+    double uMin[3] = {ref[0], ref[1], ref[2]};
+    double uMax[3] = {ref[0], ref[1], ref[2]};
+    double aMin = 0.0;
+    double aMax = 0.0;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        double p[3];
+        pointAt(i, p);
+        double u[3] = {p[0] - centre[0], p[1] - centre[1], 0.0};
+        NormaliseVector3d(u);
+        const double a = SignedAngle(u, ref);
+        if (a < aMin)
+        {
+            aMin = a;
+            std::copy(u, u + 3, uMin);
+        }
+        if (a > aMax)
+        {
+            aMax = a;
+            std::copy(u, u + 3, uMax);
+        }
+    }
+    for (int k = 0; k < 3; ++k)
+    {
+        middle[k] = centre[k] + radius * ref[k];
+        start[k] = centre[k] + radius * uMin[k];
+        end[k] = centre[k] + radius * uMax[k];
+    }
+}
+
+double RefineXYObjective(const cDoubleVector& x, void* context)
+{
+    const auto* fit = static_cast<const cCircleFit*>(context);
+    const double centre[3] = {x[0], x[1], 0.0};
+    std::uint64_t count = 0;
+    return fit->SumSquaredRadialErrors(2, centre, std::fabs(x[2]), count);
+}
+
+double RefineInFrameObjective(const cDoubleVector& x, void* context)
+{
+    const auto* fit = static_cast<const cCircleFit*>(context);
+    const double centre[2] = {x[0], x[1]};
+    std::uint64_t count = 0;
+    return fit->SumSquaredRadialErrorsInFrame(fit->WorldToLocalFrame(), centre, std::fabs(x[2]), count);
+}
+
+// The values of a constrained 3D circle fit that the objective needs. The
+// reference point travels here rather than in a process-wide variable, so
+// fits can run on several threads at once.
+struct ConstrainedCircleContext
+{
+    cCircleFit* fit;
+    double axis[3];
+    double centre[3];
+    double radius;
+    bool fixed[7];
+    double reference[3];
+};
+
+void RebuildConstrainedCircle(const ConstrainedCircleContext& ctx, const cDoubleVector& x, double axis[3],
+                              double centre[3], double& radius)
+{
+    std::uint32_t i = 0;
+    for (int k = 0; k < 3; ++k)
+        axis[k] = ctx.fixed[k] ? ctx.axis[k] : std::cos(x[i++]);
+    bool fixedAxis[3] = {ctx.fixed[0], ctx.fixed[1], ctx.fixed[2]};
+    NormaliseConstrainedDirection(axis, fixedAxis);
+    for (int k = 0; k < 3; ++k)
+        centre[k] = ctx.fixed[3 + k] ? ctx.centre[k] : x[i++];
+    radius = ctx.fixed[6] ? ctx.radius : std::fabs(x[i++]);
+}
+
+double ConstrainedCircleObjective(const cDoubleVector& x, void* context)
+{
+    auto* ctx = static_cast<ConstrainedCircleContext*>(context);
+    double axis[3], centre[3], radius;
+    RebuildConstrainedCircle(*ctx, x, axis, centre, radius);
+    double frame[12];
+    BuildAxisFrame(frame, axis, ctx->reference);
+    double local[3];
+    MapIntoFrame(frame, centre, local);
+    std::uint64_t count = 0;
+    return ctx->fit->StoreResidualsInFrame(frame, local, radius, count);
+}
+
+double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
+
+} // namespace
+
+void BuildAxisFrame(double worldToLocal[12], const double axis[3], const double point[3])
+{
+    MakeIdentity3x4(worldToLocal);
+    const double z[3] = {0.0, 0.0, 1.0};
+    double c[3];
+    Cross3d(axis, z, c);
+    if (Dot3d(c, c) > kFltEpsilon)
+    {
+        NormaliseVector3d(c);
+        RotationMatrixAxisAngle(worldToLocal, std::acos(std::clamp(axis[2], -1.0, 1.0)), c);
+    }
+    for (int r = 0; r < 3; ++r)
+    {
+        const double* row = worldToLocal + 4 * r;
+        worldToLocal[4 * r + 3] = -(row[0] * point[0] + row[1] * point[1] + row[2] * point[2]);
+    }
+}
+
+void MapIntoFrame(const double m[12], const double world[3], double local[3])
+{
+    double out[3];
+    for (int r = 0; r < 3; ++r)
+        out[r] = m[4 * r] * world[0] + m[4 * r + 1] * world[1] + m[4 * r + 2] * world[2] + m[4 * r + 3];
+    std::copy(out, out + 3, local);
+}
+
+void MapOutOfFrame(const double m[12], const double local[3], double world[3])
+{
+    const double d[3] = {local[0] - m[3], local[1] - m[7], local[2] - m[11]};
+    double out[3];
+    for (int c = 0; c < 3; ++c)
+        out[c] = m[c] * d[0] + m[4 + c] * d[1] + m[8 + c] * d[2];
+    std::copy(out, out + 3, world);
+}
+
+cCircleFit::cCircleFit(const tFitPointQueue& points) : cFitContainer(points)
+{
+    MakeIdentity3x4(m_worldToLocal);
+}
+
+void cCircleFit::SetWorldToLocalFrame(const double worldToLocal[12])
+{
+    std::copy(worldToLocal, worldToLocal + 12, m_worldToLocal);
+}
+
+double cCircleFit::SumSquaredRadialErrors(int axis, const double centre[3], double radius,
+                                          std::uint64_t& count) const
+{
+    const int a = (axis + 1) % 3;
+    const int b = (axis + 2) % 3;
+    double sum = 0.0;
+    count = 0;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        const double e = Distance2d(p.position[a], p.position[b], centre[a], centre[b]) - radius;
+        sum += e * e;
+        ++count;
+    }
+    return sum;
+}
+
+double cCircleFit::SumSquaredRadialErrorsInFrame(const double m[12], const double centre[2], double radius,
+                                                 std::uint64_t& count) const
+{
+    double sum = 0.0;
+    count = 0;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3], local[3];
+        FitPointPosition(p, q);
+        MapIntoFrame(m, q, local);
+        const double e = Distance2d(local[0], local[1], centre[0], centre[1]) - radius;
+        sum += e * e;
+        ++count;
+    }
+    return sum;
+}
+
+double cCircleFit::StoreResiduals(const double centre[3], double radius, std::uint64_t& count)
+{
+    double sum = 0.0;
+    count = 0;
+    for (stFitPoint& p : Points())
+    {
+        const double e = Distance2d(p.position[0], p.position[1], centre[0], centre[1]) - radius;
+        p.residual = e * e;
+        if (p.active)
+        {
+            sum += p.residual;
+            ++count;
+        }
+    }
+    return count ? sum / double(count) : kNoFitError;
+}
+
+double cCircleFit::StoreResidualsInFrame(const double m[12], const double centre[2], double radius,
+                                         std::uint64_t& count)
+{
+    double sum = 0.0;
+    count = 0;
+    for (stFitPoint& p : Points())
+    {
+        double q[3], local[3];
+        FitPointPosition(p, q);
+        MapIntoFrame(m, q, local);
+        const double e = Distance2d(local[0], local[1], centre[0], centre[1]) - radius;
+        p.residual = e * e;
+        if (p.active)
+        {
+            sum += p.residual;
+            ++count;
+        }
+    }
+    return count ? sum / double(count) : kNoFitError;
+}
+
+std::uint64_t cCircleFit::KeepWithinResidual(double threshold)
+{
+    std::uint64_t switchedOff = 0;
+    for (stFitPoint& p : Points())
+    {
+        p.active = p.residual <= threshold ? 1 : 0;
+        if (!p.active)
+            ++switchedOff;
+    }
+    SetActiveCount(Points().size() - switchedOff);
+    return ActiveCount();
+}
+
+bool cCircleFit::Fit(double centre[3], double& radius) const
+{
+    const std::uint64_t active = CountActive();
+    if (active < 3)
+        return false;
+    if (active == 3)
+    {
+        double q[3][3];
+        FirstThreeActive(*this, q);
+        for (auto& p : q)
+            p[2] = 0.0;
+        return Circumcircle(q, centre, radius);
+    }
+    double m[3];
+    GetMeanPosition(m);
+    cNormalEquations system(3);
+    if (!system.IsAllocated())
+        return false;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        const double du = p.position[0] - m[0];
+        const double dv = p.position[1] - m[1];
+        const double row[3] = {2.0 * du, 2.0 * dv, 1.0};
+        system.AddRow(row, du * du + dv * dv);
+    }
+    cDoubleVector x;
+    if (!SolveNormalEquations(system, x, 1e-10))
+        return false;
+    const double s = x[0] * x[0] + x[1] * x[1] + x[2];
+    if (s < 0.0)
+        return false;
+    const double r = std::sqrt(s);
+    if (r < DBL_EPSILON || !std::isfinite(r))
+        return false;
+    centre[0] = m[0] + x[0];
+    centre[1] = m[1] + x[1];
+    centre[2] = 0.0;
+    radius = r;
+    return true;
+}
+
+bool cCircleFit::Refine(double centre[3], double& radius)
+{
+    m_axis = 2;
+    cDoubleVector x(3);
+    if (x.Count() != 3)
+        return false;
+    x[0] = centre[0];
+    x[1] = centre[1];
+    x[2] = radius;
+    if (MinimiseSimplex(x, RefineXYObjective, this, 1e-6, 500, 0.00025f) == 0)
+        return false;
+    const double result[3] = {x[0], x[1], std::fabs(x[2])};
+    if (!AllFinite(result, 3))
+        return false;
+    centre[0] = result[0];
+    centre[1] = result[1];
+    centre[2] = 0.0;
+    radius = result[2];
+    return true;
+}
+
+double cCircleFit::RmsInPlane(const double centre[3], double radius) const
+{
+    std::uint64_t count = 0;
+    const double sum = SumSquaredRadialErrors(2, centre, radius, count);
+    return count ? std::sqrt(sum / double(count)) : kNoFitError;
+}
+
+bool cCircleFit::TrimmingPasses(double centre[3], double& radius, double rms, double targetRms,
+                                std::uint64_t minActive)
+{
+    int passes = 0;
+    double threshold;
+    do
+    {
+        threshold = 1.5 * rms;
+        std::uint64_t count = 0;
+        StoreResiduals(centre, radius, count);
+        KeepWithinResidual(threshold);
+        if (!Fit(centre, radius))
+            return false;
+        rms = RmsInPlane(centre, radius);
+        ++passes;
+    } while (rms > targetRms && passes <= 15 && rms < threshold && ActiveCount() > minActive);
+    return Refine(centre, radius);
+}
+
+bool cCircleFit::FitRobust(double centre[3], double& radius, double targetRms)
+{
+    ActivateAllPoints();
+    if (!Fit(centre, radius))
+        return false;
+    Refine(centre, radius);
+    const double rms = RmsInPlane(centre, radius);
+    if (targetRms >= rms)
+        return true;
+    return TrimmingPasses(centre, radius, rms, targetRms, 15);
+}
+
+bool cCircleFit::FitConsensus(double centre[3], double& radius, double tolerance)
+{
+    ActivateAllPoints();
+    const std::size_t n = Points().size();
+    if (n <= 3)
+    {
+        if (!Fit(centre, radius))
+            return false;
+        return Refine(centre, radius);
+    }
+    const std::size_t g = std::min<std::size_t>((n - 3) / 2, 10);
+    std::size_t i0 = 0;
+    std::size_t i1 = (g + 1) % n;
+    std::size_t i2 = (i1 + g + 1) % n;
+    const double threshold = 5.0 * tolerance;
+    std::uint64_t bestCount = 0;
+    double bestCentre[3] = {0.0, 0.0, 0.0};
+    double bestRadius = 0.0;
+    for (std::size_t trial = 0; trial < n; ++trial)
+    {
+        tFitPointQueue triple;
+        for (std::size_t index : {i0, i1, i2})
+        {
+            stFitPoint p = Points()[index];
+            p.normal[0] = 1.0f;
+            p.normal[1] = p.normal[2] = 0.0f;
+            p.active = 1;
+            p.residual = kNoFitError;
+            triple.push_back(p);
+        }
+        cCircleFit candidate(triple);
+        double c[3];
+        double r;
+        if (candidate.Fit(c, r))
+        {
+            ActivateAllPoints();
+            std::uint64_t count = 0;
+            StoreResiduals(c, r, count);
+            const std::uint64_t inliers = KeepWithinResidual(threshold);
+            if (inliers > bestCount)
+            {
+                bestCount = inliers;
+                std::copy(c, c + 3, bestCentre);
+                bestRadius = r;
+            }
+        }
+        i0 += 1;
+        i1 = (i1 + 1) % n;
+        i2 = (i2 + 1) % n;
+    }
+    // No triple gave a circle with a single inlier: there is no consensus to
+    // start from.
+    if (bestCount == 0)
+    {
+        ActivateAllPoints();
+        return false;
+    }
+    ActivateAllPoints();
+    std::uint64_t count = 0;
+    StoreResiduals(bestCentre, bestRadius, count);
+    KeepWithinResidual(threshold);
+    if (!Fit(centre, radius))
+        return false;
+    const double rms = RmsInPlane(centre, radius);
+    if (tolerance >= rms)
+        return true;
+    return TrimmingPasses(centre, radius, rms, tolerance, 25);
+}
+
+void cCircleFit::GetArcEnds(const double centre[3], double radius, double middle[3], double start[3],
+                            double end[3]) const
+{
+    double mean[3];
+    GetMeanPosition(mean);
+    ArcEnds(
+        Points().size(), [&](std::size_t i, double p[3]) { FitPointPosition(Points()[i], p); }, mean, centre,
+        radius, middle, start, end);
+}
+
+bool cCircleFit::FitInFrame(const double m[12], double centre[3], double& radius) const
+{
+    cNormalEquations system(3);
+    if (!system.IsAllocated())
+        return false;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3], local[3];
+        FitPointPosition(p, q);
+        MapIntoFrame(m, q, local);
+        const double row[3] = {local[0], local[1], 1.0};
+        system.AddRow(row, -(local[0] * local[0] + local[1] * local[1]));
+    }
+    cDoubleVector x;
+    if (!SolveNormalEquations(system, x, 1e-10))
+        return false;
+    const double s = x[0] * x[0] + x[1] * x[1] - 4.0 * x[2];
+    if (s < 0.0)
+        return false;
+    const double r = 0.5 * std::sqrt(s);
+    if (r < DBL_EPSILON || !std::isfinite(r))
+        return false;
+    const double local[3] = {-x[0] / 2.0, -x[1] / 2.0, 0.0};
+    double world[3];
+    MapOutOfFrame(m, local, world);
+    if (!AllFinite(world, 3))
+        return false;
+    std::copy(world, world + 3, centre);
+    radius = r;
+    return true;
+}
+
+double CircleRMSInFrame(const cCircleFit& fit, const double axis[3], const double point[3], const double centre[3],
+                        double radius)
+{
+    double frame[12];
+    BuildAxisFrame(frame, axis, point);
+    double local[3];
+    MapIntoFrame(frame, centre, local);
+    std::uint64_t count = 0;
+    const double sum = fit.SumSquaredRadialErrorsInFrame(frame, local, radius, count);
+    return count ? std::sqrt(sum / double(count)) : kNoFitError;
+}
+
+bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radius)
+{
+    const std::uint64_t active = fit.CountActive();
+    if (active < 3)
+        return false;
+    if (active == 3)
+    {
+        double q[3][3];
+        FirstThreeActive(fit, q);
+        double c[3];
+        double r;
+        if (!Circumcircle(q, c, r))
+            return false;
+        double e1[3], e2[3], n[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            e1[k] = q[1][k] - q[0][k];
+            e2[k] = q[2][k] - q[0][k];
+        }
+        Cross3d(e1, e2, n);
+        NormaliseVector3d(n);
+        std::copy(n, n + 3, axis);
+        std::copy(c, c + 3, centre);
+        radius = r;
+        return true;
+    }
+    cPlaneFit plane(fit.Points());
+    double n[3];
+    double d;
+    if (!plane.Fit(n, d))
+        return false;
+    double mean[3];
+    fit.GetMeanPosition(mean);
+    const double h = Dot3d(n, mean) + d;
+    for (int k = 0; k < 3; ++k)
+        mean[k] -= h * n[k];
+    double frame[12];
+    BuildAxisFrame(frame, n, mean);
+    fit.SetWorldToLocalFrame(frame);
+    double c[3];
+    double r;
+    if (!fit.FitInFrame(frame, c, r))
+        return false;
+    std::copy(n, n + 3, axis);
+    std::copy(c, c + 3, centre);
+    radius = r;
+    return true;
+}
+
+bool FitCircleAcrossAxis(cCircleFit& fit, const double axis[3], double offset, double centre[3], double& radius)
+{
+    const std::uint64_t active = fit.CountActive();
+    if (active < 3)
+        return false;
+    if (active == 3)
+    {
+        double q[3][3];
+        FirstThreeActive(fit, q);
+        for (auto& p : q)
+        {
+            const double h = Dot3d(axis, p) + offset;
+            for (int k = 0; k < 3; ++k)
+                p[k] -= h * axis[k];
+        }
+        return Circumcircle(q, centre, radius);
+    }
+    const double point[3] = {-offset * axis[0], -offset * axis[1], -offset * axis[2]};
+    double frame[12];
+    BuildAxisFrame(frame, axis, point);
+    fit.SetWorldToLocalFrame(frame);
+    return fit.FitInFrame(frame, centre, radius);
+}
+
+bool RefineCircleInFrame(cCircleFit& fit, const double axis[3], const double point[3], double centre[3],
+                         double& radius)
+{
+    double frame[12];
+    BuildAxisFrame(frame, axis, point);
+    fit.SetWorldToLocalFrame(frame);
+    double local[3];
+    MapIntoFrame(frame, centre, local);
+    cDoubleVector x(3);
+    if (x.Count() != 3)
+        return false;
+    x[0] = local[0];
+    x[1] = local[1];
+    x[2] = radius;
+    if (MinimiseSimplex(x, RefineInFrameObjective, &fit, 1e-6, 500, 0.00025f) == 0)
+        return false;
+    const double resultLocal[3] = {x[0], x[1], 0.0};
+    double world[3];
+    MapOutOfFrame(frame, resultLocal, world);
+    const double r = std::fabs(x[2]);
+    if (!AllFinite(world, 3) || !std::isfinite(r))
+        return false;
+    std::copy(world, world + 3, centre);
+    radius = r;
+    return true;
+}
+
+bool FitConstrainedCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radius,
+                            const std::uint8_t fixed[7])
+{
+    ConstrainedCircleContext ctx{};
+    ctx.fit = &fit;
+    bool fixedAxis[3] = {fixed[0] != 0, fixed[1] != 0, fixed[2] != 0};
+    double given[3] = {axis[0], axis[1], axis[2]};
+    NormaliseConstrainedDirection(given, fixedAxis);
+    for (int k = 0; k < 3; ++k)
+    {
+        ctx.axis[k] = given[k];
+        ctx.fixed[k] = fixedAxis[k];
+        ctx.centre[k] = centre[k];
+        ctx.fixed[3 + k] = fixed[3 + k] != 0;
+    }
+    ctx.radius = radius;
+    ctx.fixed[6] = fixed[6] != 0;
+    std::uint32_t freeCount = 0;
+    for (bool f : ctx.fixed)
+        if (!f)
+            ++freeCount;
+    if (freeCount == 0)
+    {
+        std::copy(given, given + 3, axis);
+        return true;
+    }
+
+    double estimateAxis[3], estimateCentre[3], estimateRadius;
+    const bool estimated = FitCircle3D(fit, estimateAxis, estimateCentre, estimateRadius);
+    cDoubleVector x(freeCount);
+    if (x.Count() != freeCount)
+        return false;
+    std::uint32_t i = 0;
+    for (int k = 0; k < 3; ++k)
+        if (!ctx.fixed[k])
+            x[i++] = ClampedAcos(estimated ? estimateAxis[k] : given[k]);
+    for (int k = 0; k < 3; ++k)
+        if (!ctx.fixed[3 + k])
+            x[i++] = estimated ? estimateCentre[k] : centre[k];
+    if (!ctx.fixed[6])
+        x[i++] = estimated ? estimateRadius : radius;
+
+    fit.GetMeanPosition(ctx.reference);
+    if (MinimiseSimplex(x, ConstrainedCircleObjective, &ctx, 1e-6, 1000, 0.00025f) == 0)
+        return false;
+    double a[3], c[3], r;
+    RebuildConstrainedCircle(ctx, x, a, c, r);
+    if (!AllFinite(a, 3) || !AllFinite(c, 3) || !std::isfinite(r))
+        return false;
+    std::copy(a, a + 3, axis);
+    std::copy(c, c + 3, centre);
+    radius = r;
+    return true;
+}
+
+void GetArcEndsInFrame(const cCircleFit& fit, const double axis[3], const double centre[3], double radius,
+                       double middle[3], double start[3], double end[3])
+{
+    double frame[12];
+    BuildAxisFrame(frame, axis, centre);
+    double mean[3];
+    fit.GetMeanPosition(mean);
+    double localMean[3];
+    MapIntoFrame(frame, mean, localMean);
+    localMean[2] = 0.0;
+    const double localCentre[3] = {0.0, 0.0, 0.0};
+    double m[3], s[3], e[3];
+    const auto& points = fit.Points();
+    ArcEnds(
+        points.size(),
+        [&](std::size_t i, double p[3]) {
+            double q[3];
+            FitPointPosition(points[i], q);
+            MapIntoFrame(frame, q, p);
+            p[2] = 0.0;
+        },
+        localMean, localCentre, radius, m, s, e);
+    MapOutOfFrame(frame, m, middle);
+    MapOutOfFrame(frame, s, start);
+    MapOutOfFrame(frame, e, end);
+}

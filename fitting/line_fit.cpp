@@ -1,0 +1,230 @@
+#include "fitting/line_fit.h"
+
+#include "core/simplex_minimiser.h"
+#include "core/vector_math.h"
+#include "fitting/square_matrix.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+double SquaredDistanceToLine(const double q[3], const double origin[3], const double direction[3])
+{
+    const double d[3] = {q[0] - origin[0], q[1] - origin[1], q[2] - origin[2]};
+    double c[3];
+    Cross3d(d, direction, c);
+    return Dot3d(c, c);
+}
+
+double LineObjective(const cDoubleVector& x, void* context)
+{
+    const auto* fit = static_cast<const cLineFit*>(context);
+    double origin[3] = {x[0], x[1], x[2]};
+    double direction[3] = {x[3], x[4], x[5]};
+    NormaliseLine(origin, direction);
+    return fit->MeanDistance(origin, direction);
+}
+
+bool AllFinite(const double* v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(v[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void NormaliseLine(double origin[3], double direction[3])
+{
+    if (Dot3d(direction, direction) > DBL_EPSILON)
+    {
+        NormaliseVector3d(direction);
+    }
+    else
+    {
+        direction[0] = 1.0;
+        direction[1] = 0.0;
+        direction[2] = 0.0;
+    }
+    const double t = Dot3d(origin, direction);
+    if (std::fabs(t) > Dot3d(origin, origin) * DBL_EPSILON)
+        for (int k = 0; k < 3; ++k)
+            origin[k] -= t * direction[k];
+}
+
+double cLineFit::SumSquaredDistances(const double origin[3], const double direction[3], std::uint64_t& count) const
+{
+    double sum = 0.0;
+    count = 0;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3];
+        FitPointPosition(p, q);
+        sum += SquaredDistanceToLine(q, origin, direction);
+        ++count;
+    }
+    return sum;
+}
+
+double cLineFit::MeanDistance(const double origin[3], const double direction[3]) const
+{
+    double sum = 0.0;
+    std::uint64_t count = 0;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3];
+        FitPointPosition(p, q);
+        sum += std::sqrt(SquaredDistanceToLine(q, origin, direction));
+        ++count;
+    }
+    return count ? sum / double(count) : kNoFitError;
+}
+
+bool cLineFit::EstimateLine(double origin[3], double direction[3]) const
+{
+    const std::uint64_t active = CountActive();
+    if (active < 2)
+        return false;
+    double o[3];
+    double d[3];
+    if (active == 2)
+    {
+        double q[2][3];
+        int found = 0;
+        for (const stFitPoint& p : Points())
+            if (p.active && found < 2)
+                FitPointPosition(p, q[found++]);
+        for (int k = 0; k < 3; ++k)
+        {
+            o[k] = q[0][k];
+            d[k] = q[1][k] - q[0][k];
+        }
+    }
+    else
+    {
+        double s[3] = {0.0, 0.0, 0.0};
+        double xx = 0.0, yy = 0.0, zz = 0.0, xy = 0.0, xz = 0.0, yz = 0.0;
+        for (const stFitPoint& p : Points())
+        {
+            if (!p.active)
+                continue;
+            const float x = p.position[0], y = p.position[1], z = p.position[2];
+            s[0] += x;
+            s[1] += y;
+            s[2] += z;
+            xx += static_cast<float>(x * x);
+            yy += static_cast<float>(y * y);
+            zz += static_cast<float>(z * z);
+            xy += static_cast<float>(x * y);
+            xz += static_cast<float>(x * z);
+            yz += static_cast<float>(y * z);
+        }
+        const double n = double(active);
+        cSquareMatrix scatter(3);
+        if (!scatter.IsAllocated())
+            return false;
+        scatter(0, 0) = xx - s[0] * s[0] / n;
+        scatter(1, 1) = yy - s[1] * s[1] / n;
+        scatter(2, 2) = zz - s[2] * s[2] / n;
+        scatter(0, 1) = scatter(1, 0) = xy - s[0] * s[1] / n;
+        scatter(0, 2) = scatter(2, 0) = xz - s[0] * s[2] / n;
+        scatter(1, 2) = scatter(2, 1) = yz - s[1] * s[2] / n;
+        cSquareMatrix vectors;
+        cDoubleVector values;
+        if (!EigenSymmetric(scatter, vectors, values))
+            return false;
+        for (int k = 0; k < 3; ++k)
+        {
+            o[k] = s[k] / n;
+            d[k] = vectors(k, 0);
+        }
+    }
+    NormaliseLine(o, d);
+    if (!AllFinite(o, 3) || !AllFinite(d, 3))
+        return false;
+    for (int k = 0; k < 3; ++k)
+    {
+        origin[k] = o[k];
+        direction[k] = d[k];
+    }
+    return true;
+}
+
+bool cLineFit::Fit(double origin[3], double direction[3]) const
+{
+    double o[3];
+    double d[3];
+    if (!EstimateLine(o, d))
+        return false;
+    cDoubleVector x(6);
+    if (x.Count() != 6)
+        return false;
+    for (int k = 0; k < 3; ++k)
+    {
+        x[k] = o[k];
+        x[3 + k] = d[k];
+    }
+    if (MinimiseSimplex(x, LineObjective, const_cast<cLineFit*>(this), 1e-6, 500, 0.00025f) == 0)
+        return false;
+    for (int k = 0; k < 3; ++k)
+    {
+        o[k] = x[k];
+        d[k] = x[3 + k];
+    }
+    NormaliseLine(o, d);
+    if (!AllFinite(o, 3) || !AllFinite(d, 3))
+        return false;
+    for (int k = 0; k < 3; ++k)
+    {
+        origin[k] = o[k];
+        direction[k] = d[k];
+    }
+    return true;
+}
+
+void cLineFit::GetExtent(const double origin[3], const double direction[3], double start[3], double end[3]) const
+{
+    double tMin = kNoFitError;
+    double tMax = -kNoFitError;
+    std::size_t minIndex = 0;
+    std::size_t maxIndex = 0;
+    std::size_t index = 0;
+    for (const stFitPoint& p : Points())
+    {
+        double q[3];
+        FitPointPosition(p, q);
+        const double t = Dot3d(direction, q);
+        if (t < tMin)
+        {
+            tMin = t;
+            minIndex = index;
+        }
+        if (t > tMax)
+        {
+            tMax = t;
+            maxIndex = index;
+        }
+        ++index;
+    }
+    if (Points().empty())
+    {
+        for (int k = 0; k < 3; ++k)
+            start[k] = end[k] = origin[k];
+        return;
+    }
+    const bool minFirst = minIndex <= maxIndex;
+    const double tStart = minFirst ? tMin : tMax;
+    const double tEnd = minFirst ? tMax : tMin;
+    for (int k = 0; k < 3; ++k)
+    {
+        start[k] = origin[k] + tStart * direction[k];
+        end[k] = origin[k] + tEnd * direction[k];
+    }
+}

@@ -1,0 +1,523 @@
+#include "fitting/plane_fit.h"
+
+#include "core/simplex_minimiser.h"
+#include "core/vector_math.h"
+#include "fitting/square_matrix.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+constexpr double kFltEpsilon = 1.1920928955078125e-07;
+constexpr double kDegreesToRadians = 0.017453292519943295;
+
+double SquaredLength(const double v[3]) { return Dot3d(v, v); }
+
+void Scale(double v[3], double s)
+{
+    v[0] *= s;
+    v[1] *= s;
+    v[2] *= s;
+}
+
+// Scales (n, d) so that n has unit length; false for a degenerate normal.
+bool NormalisePlane(double n[3], double& d)
+{
+    const double lengthSq = SquaredLength(n);
+    if (!(lengthSq > DBL_EPSILON) || !std::isfinite(lengthSq) || !std::isfinite(d))
+        return false;
+    const double inverse = 1.0 / std::sqrt(lengthSq);
+    Scale(n, inverse);
+    d *= inverse;
+    return true;
+}
+
+// Signed distances of all records along an axis through origin.
+void AxisRange(const cFitContainer& fit, const double origin[3], const double axis[3], double& lo, double& hi)
+{
+    lo = 0.0;
+    hi = 0.0;
+    for (const stFitPoint& p : fit.Points())
+    {
+        double q[3];
+        FitPointPosition(p, q);
+        const double t = (q[0] - origin[0]) * axis[0] + (q[1] - origin[1]) * axis[1] + (q[2] - origin[2]) * axis[2];
+        lo = std::min(lo, t);
+        hi = std::max(hi, t);
+    }
+}
+
+void RotateAboutAxis(const double v[3], const double axis[3], double angle, double out[3])
+{
+    // Rodrigues' formula for a unit axis.
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    double cross[3];
+    Cross3d(axis, v, cross);
+    const double dot = Dot3d(axis, v);
+    for (int k = 0; k < 3; ++k)
+        out[k] = v[k] * c + cross[k] * s + axis[k] * dot * (1.0 - c);
+}
+
+struct PlaneObjectiveContext
+{
+    const cPlaneFit* fit;
+};
+
+double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
+{
+    const auto* ctx = static_cast<const PlaneObjectiveContext*>(context);
+    double n[3] = {x[0], x[1], x[2]};
+    double d = x[3];
+    const double lengthSq = SquaredLength(n);
+    if (lengthSq <= DBL_EPSILON)
+        return kNoFitError;
+    const double inverse = 1.0 / std::sqrt(lengthSq);
+    Scale(n, inverse);
+    d *= inverse;
+    return ctx->fit->GetMeanAbsDistance(n, d);
+}
+
+struct ConstrainedPlaneContext
+{
+    const cPlaneFit* fit;
+    double givenNormal[3];
+    double givenOffset;
+    bool fixed[3];
+    bool offsetOpen;
+};
+
+// Rebuilds the plane of a constrained parameter vector: the offset first when
+// open, then the arc cosines of the open components in x, y, z order.
+void RebuildConstrainedPlane(const ConstrainedPlaneContext& ctx, const cDoubleVector& x, double n[3], double& d)
+{
+    std::uint32_t i = 0;
+    d = ctx.offsetOpen ? x[i++] : ctx.givenOffset;
+    bool fixed[3] = {ctx.fixed[0], ctx.fixed[1], ctx.fixed[2]};
+    for (int k = 0; k < 3; ++k)
+        n[k] = ctx.fixed[k] ? ctx.givenNormal[k] : std::cos(x[i++]);
+    NormaliseConstrainedDirection(n, fixed);
+}
+
+double ConstrainedPlaneObjective(const cDoubleVector& x, void* context)
+{
+    const auto* ctx = static_cast<const ConstrainedPlaneContext*>(context);
+    double n[3];
+    double d;
+    RebuildConstrainedPlane(*ctx, x, n, d);
+    std::uint64_t count = 0;
+    return ctx->fit->GetSumSquaredDistances(n, d, count);
+}
+
+double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
+
+} // namespace
+
+void NormaliseConstrainedDirection(double v[3], bool fixed[3])
+{
+    for (int k = 0; k < 3; ++k)
+    {
+        if (!fixed[k])
+            continue;
+        v[k] = std::clamp(v[k], -1.0, 1.0);
+        if (std::fabs(v[k]) == 1.0)
+        {
+            for (int j = 0; j < 3; ++j)
+            {
+                if (j != k)
+                {
+                    v[j] = 0.0;
+                    fixed[j] = true;
+                }
+            }
+            return;
+        }
+    }
+    double fixedSq = 0.0;
+    double openSq = 0.0;
+    for (int k = 0; k < 3; ++k)
+        (fixed[k] ? fixedSq : openSq) += v[k] * v[k];
+    if (fixedSq > 0.0 && openSq > 0.0 && fixedSq < 1.0)
+    {
+        // Keep what the user fixed; the open part takes up the rest.
+        const double s = std::sqrt((1.0 - fixedSq) / openSq);
+        for (int k = 0; k < 3; ++k)
+            if (!fixed[k])
+                v[k] *= s;
+        return;
+    }
+    NormaliseVector3d(v);
+}
+
+double cPlaneFit::GetSumSquaredDistances(const double normal[3], double offset, std::uint64_t& count) const
+{
+    double sum = 0.0;
+    count = 0;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3];
+        FitPointPosition(p, q);
+        const double dist = Dot3d(normal, q) + offset;
+        sum += dist * dist;
+        ++count;
+    }
+    return sum;
+}
+
+double cPlaneFit::GetMeanAbsDistance(const double normal[3], double offset) const
+{
+    double sum = 0.0;
+    std::uint64_t count = 0;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3];
+        FitPointPosition(p, q);
+        sum += std::fabs(Dot3d(normal, q) + offset);
+        ++count;
+    }
+    return count ? sum / double(count) : kNoFitError;
+}
+
+void cPlaneFit::GetDistanceRange(const double normal[3], double offset, double& minimum, double& maximum) const
+{
+    minimum = kNoFitError;
+    maximum = -kNoFitError;
+    for (const stFitPoint& p : Points())
+    {
+        double q[3];
+        FitPointPosition(p, q);
+        const double dist = Dot3d(normal, q) + offset;
+        minimum = std::min(minimum, dist);
+        maximum = std::max(maximum, dist);
+    }
+}
+
+bool cPlaneFit::OffsetForNormal(const double normal[3], double& offset)
+{
+    ActivateAllPoints();
+    if (Points().empty())
+        return false;
+    double sum = 0.0;
+    for (const stFitPoint& p : Points())
+    {
+        double q[3];
+        FitPointPosition(p, q);
+        sum += Dot3d(normal, q);
+    }
+    offset = -(sum / double(Points().size()));
+    return true;
+}
+
+bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
+{
+    const std::uint64_t active = CountActive();
+    if (active < 3)
+        return false;
+    double n[3];
+    double d;
+    if (active == 3)
+    {
+        double tri[3][3];
+        int found = 0;
+        for (const stFitPoint& p : Points())
+        {
+            if (!p.active)
+                continue;
+            FitPointPosition(p, tri[found]);
+            if (++found == 3)
+                break;
+        }
+        double e1[3], e2[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            e1[k] = tri[1][k] - tri[0][k];
+            e2[k] = tri[2][k] - tri[0][k];
+        }
+        Cross3d(e1, e2, n);
+        if (SquaredLength(n) < kFltEpsilon)
+            return false;
+        const double inverse = 1.0 / std::sqrt(SquaredLength(n));
+        Scale(n, inverse);
+        double mean[3];
+        for (int k = 0; k < 3; ++k)
+            mean[k] = (tri[0][k] + tri[1][k] + tri[2][k]) / 3.0;
+        d = -Dot3d(n, mean);
+        for (int k = 0; k < 3; ++k)
+            normal[k] = n[k];
+        offset = d;
+        return true;
+    }
+
+    // Candidate A: total least squares about the centroid.
+    double c[3];
+    GetCentroid(c);
+    double nA[3] = {0.0, 0.0, 0.0};
+    double dA = 0.0;
+    double errorA = kNoFitError;
+    {
+        cNormalEquations scatter(3);
+        if (scatter.IsAllocated())
+        {
+            for (const stFitPoint& p : Points())
+            {
+                if (!p.active)
+                    continue;
+                double q[3];
+                FitPointPosition(p, q);
+                const double row[3] = {q[0] - c[0], q[1] - c[1], q[2] - c[2]};
+                scatter.AddRow(row, 0.0);
+            }
+            cDoubleVector v;
+            if (SmallestEigenvector(scatter.A, v))
+            {
+                nA[0] = v[0];
+                nA[1] = v[1];
+                nA[2] = v[2];
+                dA = -Dot3d(nA, c);
+                if (NormalisePlane(nA, dA))
+                    errorA = GetMeanAbsDistance(nA, dA);
+            }
+        }
+    }
+    // Candidate B: the algebraic plane n . p = -1.
+    double nB[3] = {0.0, 0.0, 0.0};
+    double dB = 1.0;
+    double errorB = kNoFitError;
+    {
+        cNormalEquations system(3);
+        if (system.IsAllocated())
+        {
+            for (const stFitPoint& p : Points())
+            {
+                if (!p.active)
+                    continue;
+                double q[3];
+                FitPointPosition(p, q);
+                system.AddRow(q, -1.0);
+            }
+            cDoubleVector x;
+            if (SolveNormalEquations(system, x, 1e-10))
+            {
+                nB[0] = x[0];
+                nB[1] = x[1];
+                nB[2] = x[2];
+                if (NormalisePlane(nB, dB))
+                    errorB = GetMeanAbsDistance(nB, dB);
+            }
+        }
+    }
+    if (std::fabs(errorA - kNoFitError) <= kFltEpsilon && std::fabs(errorB - kNoFitError) <= kFltEpsilon)
+        return false;
+    if (errorB > errorA)
+    {
+        for (int k = 0; k < 3; ++k)
+            n[k] = nA[k];
+        d = dA;
+    }
+    else
+    {
+        for (int k = 0; k < 3; ++k)
+            n[k] = nB[k];
+        d = dB;
+    }
+    double average[3];
+    GetAverageNormal(average);
+    if (Dot3d(average, n) < 0.0)
+    {
+        Scale(n, -1.0);
+        d = -d;
+    }
+    for (int k = 0; k < 3; ++k)
+        normal[k] = n[k];
+    offset = d;
+    return true;
+}
+
+bool cPlaneFit::Fit(double normal[3], double& offset) const
+{
+    double n[3];
+    double d;
+    if (!EstimateNormal(n, d))
+        return false;
+    cDoubleVector x(4);
+    if (x.Count() != 4)
+        return false;
+    x[0] = n[0];
+    x[1] = n[1];
+    x[2] = n[2];
+    x[3] = d;
+    PlaneObjectiveContext context{this};
+    if (MinimiseSimplex(x, MeanAbsDistanceObjective, &context, 1e-6, 500, 0.00025f) == 0)
+        return false;
+    double result[3] = {x[0], x[1], x[2]};
+    double resultOffset = x[3];
+    if (!NormalisePlane(result, resultOffset))
+        return false;
+    for (int k = 0; k < 3; ++k)
+        normal[k] = result[k];
+    offset = resultOffset;
+    return true;
+}
+
+bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4])
+{
+    ConstrainedPlaneContext ctx{};
+    ctx.fit = &fit;
+    bool fixed[3] = {!open[0], !open[1], !open[2]};
+    double given[3] = {normal[0], normal[1], normal[2]};
+    NormaliseConstrainedDirection(given, fixed);
+    for (int k = 0; k < 3; ++k)
+    {
+        ctx.givenNormal[k] = given[k];
+        ctx.fixed[k] = fixed[k];
+    }
+    ctx.givenOffset = offset;
+    ctx.offsetOpen = open[3] != 0;
+
+    double estimate[3] = {0.0, 0.0, 0.0};
+    double estimateOffset = 0.0;
+    const bool estimated = fit.EstimateNormal(estimate, estimateOffset);
+    const bool anyFixed = fixed[0] || fixed[1] || fixed[2];
+    if ((!estimated || anyFixed) && std::fabs(Dot3d(estimate, given)) < 0.7071)
+        return false;
+
+    std::uint32_t freeCount = (ctx.offsetOpen ? 1u : 0u);
+    for (int k = 0; k < 3; ++k)
+        if (!fixed[k])
+            ++freeCount;
+    if (freeCount == 0)
+    {
+        for (int k = 0; k < 3; ++k)
+            normal[k] = given[k];
+        return true;
+    }
+
+    cDoubleVector x(freeCount);
+    if (x.Count() != freeCount)
+        return false;
+    std::uint32_t i = 0;
+    if (ctx.offsetOpen)
+        x[i++] = estimated ? estimateOffset : offset;
+    for (int k = 0; k < 3; ++k)
+        if (!fixed[k])
+            x[i++] = ClampedAcos(estimated ? estimate[k] : given[k]);
+    if (MinimiseSimplex(x, ConstrainedPlaneObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
+        return false;
+    double n[3];
+    double d;
+    RebuildConstrainedPlane(ctx, x, n, d);
+    if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]) || !std::isfinite(d))
+        return false;
+    for (int k = 0; k < 3; ++k)
+        normal[k] = n[k];
+    offset = d;
+    return true;
+}
+
+bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[3], double firstAxis[3],
+                           double& firstHalf, double secondAxis[3], double& secondHalf, double marginFactor) const
+{
+    double centroid[3], largest[3], middle[3], smallest[3];
+    GetPrincipalFrame(centroid, largest, middle, smallest);
+    if (SquaredLength(smallest) < kFltEpsilon)
+        return false;
+    double v[3], u[3];
+    Cross3d(middle, normal, v);
+    NormaliseVector3d(v);
+    Cross3d(normal, v, u);
+    NormaliseVector3d(u);
+    if (SquaredLength(u) < kFltEpsilon || SquaredLength(v) < kFltEpsilon)
+        return false;
+
+    const double h = Dot3d(normal, centroid) + offset;
+    double o[3];
+    for (int k = 0; k < 3; ++k)
+        o[k] = centroid[k] - h * normal[k];
+
+    double bestU[3] = {u[0], u[1], u[2]};
+    double bestV[3] = {v[0], v[1], v[2]};
+    double uLo, uHi, vLo, vHi;
+    AxisRange(*this, o, u, uLo, uHi);
+    AxisRange(*this, o, v, vLo, vHi);
+    double bestArea = (uHi - uLo) * (vHi - vLo);
+    double best[4] = {uLo, uHi, vLo, vHi};
+    for (int degrees = -90; degrees <= 90; degrees += 3)
+    {
+        const double angle = degrees * kDegreesToRadians;
+        double ru[3], rv[3];
+        RotateAboutAxis(u, normal, angle, ru);
+        RotateAboutAxis(v, normal, angle, rv);
+        double lo1, hi1, lo2, hi2;
+        AxisRange(*this, o, ru, lo1, hi1);
+        AxisRange(*this, o, rv, lo2, hi2);
+        const double area = (hi1 - lo1) * (hi2 - lo2);
+        if (area < bestArea)
+        {
+            bestArea = area;
+            for (int k = 0; k < 3; ++k)
+            {
+                bestU[k] = ru[k];
+                bestV[k] = rv[k];
+            }
+            best[0] = lo1;
+            best[1] = hi1;
+            best[2] = lo2;
+            best[3] = hi2;
+        }
+    }
+    double hu = (best[1] - best[0]) / 2.0;
+    double hv = (best[3] - best[2]) / 2.0;
+    for (int k = 0; k < 3; ++k)
+    {
+        origin[k] = o[k] + bestU[k] * (best[1] - hu) + bestV[k] * (best[3] - hv);
+        firstAxis[k] = bestU[k];
+        secondAxis[k] = bestV[k];
+    }
+    const double margin = marginFactor * 0.5 * std::max(hu, hv);
+    firstHalf = hu + margin;
+    secondHalf = hv + margin;
+    return true;
+}
+
+bool cPlaneFit::BuildFrameWithAxis(const double normal[3], double offset, double origin[3], double firstAxis[3],
+                                   double& firstHalf, double reference[3], double& secondHalf) const
+{
+    if (SquaredLength(reference) < kFltEpsilon)
+        return false;
+    double u[3], v[3];
+    Cross3d(reference, normal, u);
+    // A reference along the normal has no direction in the plane.
+    if (SquaredLength(u) < kFltEpsilon * SquaredLength(reference))
+        return false;
+    NormaliseVector3d(u);
+    Cross3d(normal, u, v);
+    NormaliseVector3d(v);
+
+    double mean[3];
+    GetMeanPosition(mean);
+    const double h = Dot3d(normal, mean) + offset;
+    double o[3];
+    for (int k = 0; k < 3; ++k)
+        o[k] = mean[k] - h * normal[k];
+    double uLo, uHi, vLo, vHi;
+    AxisRange(*this, o, u, uLo, uHi);
+    AxisRange(*this, o, v, vLo, vHi);
+    const double hu = (uHi - uLo) / 2.0;
+    const double hv = (vHi - vLo) / 2.0;
+    for (int k = 0; k < 3; ++k)
+    {
+        origin[k] = o[k] + u[k] * (uHi - hu) + v[k] * (vHi - hv);
+        firstAxis[k] = u[k];
+        reference[k] = v[k];
+    }
+    firstHalf = hu;
+    secondHalf = hv;
+    return true;
+}

@@ -1,0 +1,48 @@
+// Plane n . p + d = 0 fitted to the active points, and the rectangle frame
+// that the plane shape shows.
+#pragma once
+
+#include "fitting/fit_container.h"
+
+#include <cstdint>
+
+class cPlaneFit : public cFitContainer
+{
+public:
+    using cFitContainer::cFitContainer;
+
+    // Algebraic estimate: three points give the triangle normal, more points
+    // the better of total least squares and the n . p = -1 solve; oriented by
+    // the average point normal (except for three points).
+    bool EstimateNormal(double normal[3], double& offset) const;
+    // Estimate refined by the minimiser (mean absolute distance).
+    bool Fit(double normal[3], double& offset) const;
+    // Activates all points; offset = -(mean of n . p). False when empty.
+    bool OffsetForNormal(const double normal[3], double& offset);
+
+    double GetSumSquaredDistances(const double normal[3], double offset, std::uint64_t& count) const;
+    // FLT_MAX when no point is active.
+    double GetMeanAbsDistance(const double normal[3], double offset) const;
+    void GetDistanceRange(const double normal[3], double offset, double& minimum, double& maximum) const;
+
+    // The smallest-area rectangle of all records in the plane, searched over
+    // rotations of the principal frame in 3 degree steps; the margin adds
+    // factor * 0.5 * the larger half extent to both.
+    bool BuildFrame(const double normal[3], double offset, double origin[3], double firstAxis[3], double& firstHalf,
+                    double secondAxis[3], double& secondHalf, double marginFactor) const;
+    // The rectangle whose second axis follows reference (replaced by the
+    // in-plane direction). Fails for a reference parallel to the normal.
+    bool BuildFrameWithAxis(const double normal[3], double offset, double origin[3], double firstAxis[3],
+                            double& firstHalf, double reference[3], double& secondHalf) const;
+};
+
+// Normalises a direction while keeping its fixed components: a fixed
+// component is clamped to [-1, 1]; a fixed component of magnitude 1 zeroes
+// and fixes the other two; otherwise the open components are scaled so that
+// the vector has unit length (a vector without a usable open part is
+// normalised as a whole).
+void NormaliseConstrainedDirection(double v[3], bool fixed[3]);
+
+// Constrained plane fit; open[4] = x, y, z component open, offset open
+// (1 = the fit chooses it). On failure normal and offset are unchanged.
+bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4]);

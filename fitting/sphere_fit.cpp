@@ -1,0 +1,208 @@
+#include "fitting/sphere_fit.h"
+
+#include "core/simplex_minimiser.h"
+#include "fitting/square_matrix.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+constexpr double kFltEpsilon = 1.1920928955078125e-07;
+
+double SphereObjective(const cDoubleVector& x, void* context)
+{
+    const auto* fit = static_cast<const cSphereFit*>(context);
+    const double centre[3] = {x[0], x[1], x[2]};
+    std::uint64_t count = 0;
+    return fit->SumSquaredRadialErrors(centre, std::fabs(x[3]), count);
+}
+
+struct ConstrainedSphereContext
+{
+    const cSphereFit* fit;
+    double centre[3];
+    double radius;
+    bool open[4];
+};
+
+void RebuildConstrainedSphere(const ConstrainedSphereContext& ctx, const cDoubleVector& x, double centre[3],
+                              double& radius)
+{
+    std::uint32_t i = 0;
+    radius = ctx.open[3] ? std::fabs(x[i++]) : ctx.radius;
+    for (int k = 0; k < 3; ++k)
+        centre[k] = ctx.open[k] ? x[i++] : ctx.centre[k];
+}
+
+double ConstrainedSphereObjective(const cDoubleVector& x, void* context)
+{
+    const auto* ctx = static_cast<const ConstrainedSphereContext*>(context);
+    double centre[3];
+    double radius;
+    RebuildConstrainedSphere(*ctx, x, centre, radius);
+    std::uint64_t count = 0;
+    return ctx->fit->SumSquaredRadialErrors(centre, radius, count);
+}
+
+bool AllFinite(const double* v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(v[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+double cSphereFit::SumSquaredRadialErrors(const double centre[3], double radius, std::uint64_t& count) const
+{
+    double sum = 0.0;
+    count = 0;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        const double dx = p.position[0] - centre[0];
+        const double dy = p.position[1] - centre[1];
+        const double dz = p.position[2] - centre[2];
+        const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - radius;
+        sum += e * e;
+        ++count;
+    }
+    return sum;
+}
+
+bool cSphereFit::Fit(double centre[3], double& radius) const
+{
+    const std::uint64_t active = CountActive();
+    if (active < 4)
+        return false;
+    if (active == 4)
+    {
+        const stFitPoint* q[4];
+        int found = 0;
+        for (const stFitPoint& p : Points())
+            if (p.active && found < 4)
+                q[found++] = &p;
+        cNormalEquations system(3);
+        if (!system.IsAllocated())
+            return false;
+        const float* p3 = q[3]->position;
+        const float p3Sq = p3[0] * p3[0] + p3[1] * p3[1] + p3[2] * p3[2];
+        for (int i = 0; i < 3; ++i)
+        {
+            const float* pi = q[i]->position;
+            for (int k = 0; k < 3; ++k)
+                system.A(i, k) = static_cast<float>(pi[k] - p3[k]);
+            const float piSq = pi[0] * pi[0] + pi[1] * pi[1] + pi[2] * pi[2];
+            system.b[i] = 0.5 * static_cast<float>(piSq - p3Sq);
+        }
+        cDoubleVector c;
+        if (!SolveGaussJordan(system, c, kFltEpsilon))
+            return false;
+        const double dx = c[0] - p3[0];
+        const double dy = c[1] - p3[1];
+        const double dz = c[2] - p3[2];
+        const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
+        if (!(r >= kFltEpsilon) || !std::isfinite(r))
+            return false;
+        centre[0] = c[0];
+        centre[1] = c[1];
+        centre[2] = c[2];
+        radius = r;
+        return true;
+    }
+
+    double m[3];
+    GetMeanPosition(m);
+    cNormalEquations system(4);
+    if (!system.IsAllocated())
+        return false;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        const double q[3] = {p.position[0] - m[0], p.position[1] - m[1], p.position[2] - m[2]};
+        const double row[4] = {q[0], q[1], q[2], 1.0};
+        system.AddRow(row, -(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]));
+    }
+    cDoubleVector x;
+    if (!SolveNormalEquations(system, x, 1e-10))
+        return false;
+    const double s = x[0] * x[0] + x[1] * x[1] + x[2] * x[2] - 4.0 * x[3];
+    if (s < 0.0)
+        return false;
+    const double r = 0.5 * std::sqrt(s);
+    if (r < DBL_EPSILON || !std::isfinite(r))
+        return false;
+    centre[0] = m[0] - 0.5 * x[0];
+    centre[1] = m[1] - 0.5 * x[1];
+    centre[2] = m[2] - 0.5 * x[2];
+    radius = r;
+    return true;
+}
+
+bool cSphereFit::Refine(double centre[3], double& radius) const
+{
+    cDoubleVector x(4);
+    if (x.Count() != 4)
+        return false;
+    x[0] = centre[0];
+    x[1] = centre[1];
+    x[2] = centre[2];
+    x[3] = radius;
+    if (MinimiseSimplex(x, SphereObjective, const_cast<cSphereFit*>(this), 1e-6, 500, 0.00025f) == 0)
+        return false;
+    const double result[4] = {x[0], x[1], x[2], std::fabs(x[3])};
+    if (!AllFinite(result, 4))
+        return false;
+    centre[0] = result[0];
+    centre[1] = result[1];
+    centre[2] = result[2];
+    radius = result[3];
+    return true;
+}
+
+bool cSphereFit::RefineConstrained(double centre[3], double& radius, const std::uint8_t open[4]) const
+{
+    double estimateCentre[3];
+    double estimateRadius;
+    if (!Fit(estimateCentre, estimateRadius))
+        return false;
+    ConstrainedSphereContext ctx{};
+    ctx.fit = this;
+    for (int k = 0; k < 3; ++k)
+        ctx.centre[k] = centre[k];
+    ctx.radius = radius;
+    std::uint32_t freeCount = 0;
+    for (int k = 0; k < 4; ++k)
+    {
+        ctx.open[k] = open[k] != 0;
+        if (ctx.open[k])
+            ++freeCount;
+    }
+    if (freeCount == 0)
+        return true;
+    cDoubleVector x(freeCount);
+    if (x.Count() != freeCount)
+        return false;
+    std::uint32_t i = 0;
+    if (ctx.open[3])
+        x[i++] = estimateRadius;
+    for (int k = 0; k < 3; ++k)
+        if (ctx.open[k])
+            x[i++] = estimateCentre[k];
+    if (MinimiseSimplex(x, ConstrainedSphereObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
+        return false;
+    double c[3];
+    double r;
+    RebuildConstrainedSphere(ctx, x, c, r);
+    if (!AllFinite(c, 3) || !std::isfinite(r))
+        return false;
+    for (int k = 0; k < 3; ++k)
+        centre[k] = c[k];
+    radius = r;
+    return true;
+}

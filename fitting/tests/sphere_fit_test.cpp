@@ -1,0 +1,89 @@
+#include "fitting/sphere_fit.h"
+
+#include "fit_samples.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+
+using namespace fit_samples;
+
+TEST(SphereFit, RecoversNoisySpheresAndCaps)
+{
+    std::mt19937 rng(5);
+    const double centre[3] = {10.0, -4.0, 3.0};
+    for (double cap : {kPi, kPi / 3})
+        for (double noise : {0.0, 0.02})
+        {
+            cSphereFit fit(Sphere(rng, centre, 7.5, cap, noise, 500));
+            double c[3], r;
+            ASSERT_TRUE(fit.Fit(c, r));
+            ASSERT_TRUE(fit.Refine(c, r));
+            const double tolerance = 1e-3 + 10 * noise;
+            EXPECT_NEAR(r, 7.5, tolerance);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(c[k], centre[k], tolerance);
+            std::uint64_t count = 0;
+            EXPECT_LT(std::sqrt(fit.SumSquaredRadialErrors(c, r, count) / double(count)), 2 * noise + 1e-3);
+        }
+}
+
+TEST(SphereFit, FourPointsGiveTheExactSphere)
+{
+    const double centre[3] = {1, 2, 3};
+    const double dirs[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {-1, 0, 0}};
+    tFitPointQueue q;
+    for (const auto& d : dirs)
+    {
+        const double p[3] = {centre[0] + 2 * d[0], centre[1] + 2 * d[1], centre[2] + 2 * d[2]};
+        q.push_back(Point(p, d));
+    }
+    cSphereFit fit(q);
+    double c[3], r;
+    ASSERT_TRUE(fit.Fit(c, r));
+    EXPECT_NEAR(r, 2.0, 1e-5);
+    EXPECT_NEAR(c[2], 3.0, 1e-5);
+}
+
+TEST(SphereFit, CoplanarAndTooFewPointsFail)
+{
+    std::mt19937 rng(6);
+    const double up[3] = {0, 0, 1};
+    const double o[3] = {0, 0, 0};
+    double c[3] = {9, 9, 9}, r = 9;
+    cSphereFit four(Plane(rng, o, up, 3.0, 0.0, 4));
+    EXPECT_FALSE(four.Fit(c, r));
+    cSphereFit many(Plane(rng, o, up, 3.0, 0.0, 100));
+    EXPECT_FALSE(many.Fit(c, r));
+    cSphereFit three(Plane(rng, o, up, 3.0, 0.0, 3));
+    EXPECT_FALSE(three.Fit(c, r));
+    EXPECT_EQ(c[0], 9.0);
+    EXPECT_EQ(r, 9.0);
+}
+
+TEST(SphereFit, ConstrainedRefinementKeepsFixedValues)
+{
+    std::mt19937 rng(8);
+    const double centre[3] = {0, 0, 0};
+    cSphereFit fit(Sphere(rng, centre, 5.0, kPi, 0.01, 300));
+    double c[3] = {0.5, 0.5, 0.5};
+    double r = 4.0;
+    const std::uint8_t centreOnly[4] = {1, 1, 1, 0};
+    ASSERT_TRUE(fit.RefineConstrained(c, r, centreOnly));
+    EXPECT_EQ(r, 4.0);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(c[k], 0.0, 0.05);
+
+    double c2[3] = {0.25, -0.5, 0.75};
+    double r2 = 1.0;
+    const std::uint8_t radiusOnly[4] = {0, 0, 0, 1};
+    ASSERT_TRUE(fit.RefineConstrained(c2, r2, radiusOnly));
+    EXPECT_EQ(c2[0], 0.25);
+    EXPECT_EQ(c2[1], -0.5);
+    EXPECT_GT(r2, 0.0);
+}
+
+} // namespace
