@@ -6,7 +6,8 @@
 # becomes one GoogleTest executable <last folder name>_tests, registered with
 # CTest. Test files named *_concurrency_test.cpp are also the folder's
 # ThreadSanitizer binary <name>_tsan_tests when VTL_TSAN is on; in that
-# configuration nothing else is built by default.
+# configuration nothing else is built by default. <folder>/tests/tests.cmake,
+# when present, is included with ${test_target} set.
 #
 # Platform folders build as shared libraries (one window table, one registry
 # for the host program and the plug-in); the others are static and
@@ -73,6 +74,10 @@ function(vtl_add_folder folder)
   add_executable(${test_target} ${test_sources} ${test_support})
   target_include_directories(${test_target} PRIVATE ${dir}/tests)
   target_link_libraries(${test_target} PRIVATE ${target} GTest::gtest GTest::gmock GTest::gtest_main)
+  # A folder's tests may need extra libraries (oracles such as Eigen).
+  if(EXISTS ${dir}/tests/tests.cmake)
+    include(${dir}/tests/tests.cmake)
+  endif()
   gtest_discover_tests(${test_target}
     DISCOVERY_MODE PRE_TEST
     TEST_PREFIX "${short_name}."

@@ -16,14 +16,6 @@ namespace
 
 constexpr double kFltEpsilon = 1.1920928955078125e-07;
 
-bool AllFinite(const double* v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (!std::isfinite(v[i]))
-            return false;
-    return true;
-}
-
 double Distance2d(double u, double v, double cu, double cv)
 {
     const double du = u - cu;
@@ -347,7 +339,7 @@ bool cCircleFit::Refine(double centre[3], double& radius)
 {
     m_axis = 2;
     cDoubleVector x(3);
-    if (x.Count() != 3)
+    if (x.GetCount() != 3)
         return false;
     x[0] = centre[0];
     x[1] = centre[1];
@@ -609,7 +601,7 @@ bool RefineCircleInFrame(cCircleFit& fit, const double axis[3], const double poi
     double local[3];
     MapIntoFrame(frame, centre, local);
     cDoubleVector x(3);
-    if (x.Count() != 3)
+    if (x.GetCount() != 3)
         return false;
     x[0] = local[0];
     x[1] = local[1];
@@ -657,7 +649,7 @@ bool FitConstrainedCircle3D(cCircleFit& fit, double axis[3], double centre[3], d
     double estimateAxis[3], estimateCentre[3], estimateRadius;
     const bool estimated = FitCircle3D(fit, estimateAxis, estimateCentre, estimateRadius);
     cDoubleVector x(freeCount);
-    if (x.Count() != freeCount)
+    if (x.GetCount() != freeCount)
         return false;
     std::uint32_t i = 0;
     for (int k = 0; k < 3; ++k)

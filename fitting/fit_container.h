@@ -3,6 +3,7 @@
 // points.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <deque>
 
@@ -80,3 +81,13 @@ inline void FitPointPosition(const stFitPoint& p, double out[3])
 
 // The fitters' "no value" error: FLT_MAX as a double.
 inline constexpr double kNoFitError = 3.4028234663852886e+38;
+
+// True when none of the n values is NaN or infinite: a fit never reports a
+// non-finite shape as a result.
+inline bool AllFinite(const double* v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(v[i]))
+            return false;
+    return true;
+}

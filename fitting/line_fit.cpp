@@ -27,14 +27,6 @@ double LineObjective(const cDoubleVector& x, void* context)
     return fit->MeanDistance(origin, direction);
 }
 
-bool AllFinite(const double* v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (!std::isfinite(v[i]))
-            return false;
-    return true;
-}
-
 } // namespace
 
 void NormaliseLine(double origin[3], double direction[3])
@@ -164,7 +156,7 @@ bool cLineFit::Fit(double origin[3], double direction[3]) const
     if (!EstimateLine(o, d))
         return false;
     cDoubleVector x(6);
-    if (x.Count() != 6)
+    if (x.GetCount() != 6)
         return false;
     for (int k = 0; k < 3; ++k)
     {

@@ -114,6 +114,17 @@ double ConstrainedPlaneObjective(const cDoubleVector& x, void* context)
 
 double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
 
+// Coincident or collinear points lie on every plane through them; a plane
+// "fitted" to them would be an arbitrary choice reported as a fit.
+bool SpansTwoDirections(const cSquareMatrix& scatter)
+{
+    cSquareMatrix vectors;
+    cDoubleVector values;
+    if (!EigenSymmetric(scatter, vectors, values))
+        return true; // let the candidates decide
+    return values[0] > 0.0 && values[1] > values[0] * 1e-12;
+}
+
 } // namespace
 
 void NormaliseConstrainedDirection(double v[3], bool fixed[3])
@@ -275,6 +286,8 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
                 scatter.AddRow(row, 0.0);
             }
             cDoubleVector v;
+            if (!SpansTwoDirections(scatter.A))
+                return false;
             if (SmallestEigenvector(scatter.A, v))
             {
                 nA[0] = v[0];
@@ -347,7 +360,7 @@ bool cPlaneFit::Fit(double normal[3], double& offset) const
     if (!EstimateNormal(n, d))
         return false;
     cDoubleVector x(4);
-    if (x.Count() != 4)
+    if (x.GetCount() != 4)
         return false;
     x[0] = n[0];
     x[1] = n[1];
@@ -400,7 +413,7 @@ bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const
     }
 
     cDoubleVector x(freeCount);
-    if (x.Count() != freeCount)
+    if (x.GetCount() != freeCount)
         return false;
     std::uint32_t i = 0;
     if (ctx.offsetOpen)

@@ -46,14 +46,6 @@ double ConstrainedSphereObjective(const cDoubleVector& x, void* context)
     return ctx->fit->SumSquaredRadialErrors(centre, radius, count);
 }
 
-bool AllFinite(const double* v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (!std::isfinite(v[i]))
-            return false;
-    return true;
-}
-
 } // namespace
 
 double cSphereFit::SumSquaredRadialErrors(const double centre[3], double radius, std::uint64_t& count) const
@@ -147,7 +139,7 @@ bool cSphereFit::Fit(double centre[3], double& radius) const
 bool cSphereFit::Refine(double centre[3], double& radius) const
 {
     cDoubleVector x(4);
-    if (x.Count() != 4)
+    if (x.GetCount() != 4)
         return false;
     x[0] = centre[0];
     x[1] = centre[1];
@@ -186,7 +178,7 @@ bool cSphereFit::RefineConstrained(double centre[3], double& radius, const std::
     if (freeCount == 0)
         return true;
     cDoubleVector x(freeCount);
-    if (x.Count() != freeCount)
+    if (x.GetCount() != freeCount)
         return false;
     std::uint32_t i = 0;
     if (ctx.open[3])

@@ -161,7 +161,7 @@ void cSquareMatrix::LUBackSubstitute(const std::uint32_t* permutation, double* b
 cDoubleVector cSquareMatrix::MultiplyVector(const cDoubleVector& v) const
 {
     cDoubleVector result(m_n);
-    if (result.Count() != m_n || v.Count() < m_n)
+    if (result.GetCount() != m_n || v.GetCount() < m_n)
         return cDoubleVector(0);
     for (std::uint32_t i = 0; i < m_n; ++i)
     {
@@ -241,7 +241,7 @@ bool SolveNormalEquations(const cNormalEquations& system, cDoubleVector& x, doub
         rhs[i] = system.b[i];
     lu.LUBackSubstitute(permutation.get(), rhs.get());
     cDoubleVector solution(n);
-    if (solution.Count() != n)
+    if (solution.GetCount() != n)
         return false;
     for (std::uint32_t j = 0; j < n; ++j)
     {
@@ -297,7 +297,7 @@ bool SolveGaussJordan(const cNormalEquations& system, cDoubleVector& x, double t
         }
     }
     cDoubleVector solution(n);
-    if (solution.Count() != n)
+    if (solution.GetCount() != n)
         return false;
     for (std::uint32_t i = 0; i < n; ++i)
     {
@@ -508,7 +508,7 @@ bool EigenSymmetric(const cSquareMatrix& a, cSquareMatrix& vectors, cDoubleVecto
         }
     }
     cDoubleVector result(n);
-    if (result.Count() != n)
+    if (result.GetCount() != n)
         return false;
     for (std::uint32_t i = 0; i < n; ++i)
         result[i] = d[i];
@@ -527,7 +527,7 @@ bool SmallestEigenvector(const cSquareMatrix& a, cDoubleVector& v)
     if (!EigenSymmetric(a, vectors, values))
         return false;
     cDoubleVector column(n);
-    if (column.Count() != n)
+    if (column.GetCount() != n)
         return false;
     std::uint32_t best = n - 1;
     double bestSum = 0.0;
@@ -564,7 +564,7 @@ bool SVDDecompose(const cSquareMatrix& a, cSquareMatrix& u, cDoubleVector& w, cS
     cSquareMatrix vv(n);
     cDoubleVector ww(n);
     auto rv1 = Scratch<double>(n);
-    if (!uu.IsAllocated() || uu.Dimension() != n || !vv.IsAllocated() || ww.Count() != n || !rv1)
+    if (!uu.IsAllocated() || uu.Dimension() != n || !vv.IsAllocated() || ww.GetCount() != n || !rv1)
         return false;
 
     // Householder reduction to upper bidiagonal form: diagonal in ww,
@@ -831,7 +831,7 @@ bool SVDDecompose(const cSquareMatrix& a, cSquareMatrix& u, cDoubleVector& w, cS
 bool SolveSVD(const cSquareMatrix& a, cDoubleVector& b, double relativeTolerance)
 {
     const std::uint32_t n = a.Dimension();
-    if (n == 0 || b.Count() < n)
+    if (n == 0 || b.GetCount() < n)
         return false;
     cSquareMatrix u;
     cSquareMatrix v;

@@ -4,7 +4,7 @@
 // every routine reports failure by false and never throws.
 #pragma once
 
-#include "core/simplex_minimiser.h"
+#include "core/double_vector.h"
 
 #include <cstdint>
 #include <memory>
@@ -57,7 +57,7 @@ public:
     explicit cNormalEquations(std::uint32_t n);
 
     std::uint32_t Dimension() const { return A.Dimension(); }
-    bool IsAllocated() const { return A.IsAllocated() && (A.Dimension() == 0 || b.Count() == A.Dimension()); }
+    bool IsAllocated() const { return A.IsAllocated() && (A.Dimension() == 0 || b.GetCount() == A.Dimension()); }
 
     // One observation: row x (Dimension() values) with target w.
     void AddRow(const double* x, double w);

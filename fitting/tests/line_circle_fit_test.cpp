@@ -94,9 +94,11 @@ TEST(CircleFit, ArcsInTheXYPlane)
     double c[3] = {3, -2, 0};
     double middle[3], start[3], end[3];
     half.GetArcEnds(c, 4.0, middle, start, end);
-    EXPECT_NEAR(middle[0], 3.0, 0.2);
-    EXPECT_GT(middle[1], 1.5);
-    EXPECT_NEAR(std::fabs(start[0] - end[0]), 8.0, 0.2);
+    // The samples run from -y through +x to +y of the centre.
+    EXPECT_NEAR(middle[0], 7.0, 0.2);
+    EXPECT_NEAR(middle[1], -2.0, 0.2);
+    EXPECT_NEAR(std::fabs(start[1] - end[1]), 8.0, 0.2);
+    EXPECT_NEAR(start[0], 3.0, 0.2);
 }
 
 TEST(CircleFit, CollinearAndTooFewPointsFail)

@@ -79,6 +79,15 @@ TEST(PlaneFit, ThreePointsKeepTheirOrientationAndDegenerateInputsFail)
     EXPECT_EQ(empty.GetMeanAbsDistance(before, 0.0), kNoFitError);
     EXPECT_FALSE(empty.OffsetForNormal(before, offset));
 
+    tFitPointQueue manyOnALine;
+    for (int i = 0; i < 10; ++i)
+    {
+        const double p[3] = {double(i), 2.0 * i, 1.0};
+        manyOnALine.push_back(Point(p, down));
+    }
+    cPlaneFit onALine(manyOnALine);
+    EXPECT_FALSE(onALine.Fit(before, offset)) << "collinear points lie on every plane through them";
+
     tFitPointQueue same(10, Point(pts[0], down));
     cPlaneFit coincident(same);
     EXPECT_FALSE(coincident.Fit(before, offset));

@@ -139,7 +139,9 @@ TEST(EigenSymmetric, MatchesReferenceDecompositionSortedDescending)
                 // Eigen sorts ascending.
                 EXPECT_NEAR(values[k], reference.eigenvalues()(n - 1 - k), 1e-6);
                 if (k > 0)
+                {
                     EXPECT_GE(values[k - 1], values[k]);
+                }
                 Eigen::VectorXd v(n);
                 for (int i = 0; i < n; ++i)
                     v(i) = vectors(i, k);
