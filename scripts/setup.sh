@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcurl4-openssl-dev
   libcairo2-dev
-  libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev libglu1-mesa-dev
+  libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev libopengl-dev libglu1-mesa-dev
   libassimp-dev
   libeigen3-dev
 )
