@@ -1,0 +1,273 @@
+#include "fitting/fit_drivers.h"
+
+#include "core/mesh.h"
+#include "fit_samples.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+namespace
+{
+
+using namespace fit_samples;
+
+double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+TEST(FitDrivers, ReferenceAxisIsTheLeastAlignedCoordinateAxis)
+{
+    double axis[3];
+    const double z[3] = {0, 0, 1};
+    ReferenceAxisOf(z, axis);
+    EXPECT_EQ(axis[0], 1.0);
+    const double diagonal[3] = {std::sqrt(0.5), std::sqrt(0.5), 0};
+    ReferenceAxisOf(diagonal, axis);
+    EXPECT_EQ(axis[2], 1.0);
+    const double x[3] = {1, 0, 0};
+    ReferenceAxisOf(x, axis);
+    EXPECT_EQ(axis[1], 1.0);
+}
+
+TEST(FitDrivers, PlaneThroughThreePointsWithEitherFrame)
+{
+    tFitPointQueue q;
+    const double down[3] = {0, 0, -1};
+    const double pts[3][3] = {{0, 0, 2}, {4, 0, 2}, {0, 3, 2}};
+    for (const auto& p : pts)
+        q.push_back(Point(p, down));
+    cFitContainer points(q);
+    for (bool axisFrame : {false, true})
+    {
+        tPlane<double> plane;
+        double rms = -1;
+        ASSERT_TRUE(FitPlane(points, plane, rms, axisFrame, 0.0));
+        EXPECT_NEAR(plane.normal[2], -1.0, 1e-12) << "follows the average point normal";
+        EXPECT_NEAR(plane.d, 2.0, 1e-12);
+        EXPECT_NEAR(rms, 0.0, 1e-9);
+        EXPECT_NEAR(Dot(plane.normal, plane.origin) + plane.d, 0.0, 1e-12);
+        EXPECT_GT(plane.halfWidth, 0.0);
+    }
+    EXPECT_EQ(points.Points()[0].position[0], 0.0f) << "the caller's points are not changed";
+
+    cFitContainer two(tFitPointQueue(q.begin(), q.begin() + 2));
+    tPlane<double> untouched;
+    untouched.d = 42;
+    double rms = 7;
+    EXPECT_FALSE(FitPlane(two, untouched, rms, false, 0.0));
+    EXPECT_EQ(untouched.d, 42.0);
+    EXPECT_EQ(rms, 7.0);
+
+    // A given normal is always written, even for too few points.
+    const double up[3] = {0, 0, 1};
+    FitPlaneWithNormal(two, untouched, rms, up, -2.0, 0.0);
+    EXPECT_NEAR(std::fabs(untouched.normal[2]), 1.0, 1e-12);
+    EXPECT_TRUE(std::isfinite(untouched.origin[0]) && std::isfinite(untouched.d));
+}
+
+TEST(FitDrivers, SphereAndCylinderRecordsWithTheirRms)
+{
+    std::mt19937 rng(71);
+    const double centre[3] = {1, 2, 3};
+    cFitContainer ball(Sphere(rng, centre, 4.0, kPi, 0.01, 400));
+    tSphere<double> sphere;
+    double rms;
+    ASSERT_TRUE(FitSphere(ball, sphere, rms));
+    EXPECT_NEAR(sphere.radius, 4.0, 0.01);
+    EXPECT_NEAR(rms, 0.01, 0.005);
+
+    const double up[3] = {0, 0, 1};
+    const double o[3] = {0, 0, 0};
+    cFitContainer flat(Plane(rng, o, up, 3.0, 0.0, 50));
+    tSphere<double> none;
+    none.radius = -1;
+    EXPECT_FALSE(FitSphere(flat, none, rms));
+    EXPECT_EQ(none.radius, -1.0);
+}
+
+// A tessellated cylinder (radius 2, height 6 along z) with the triangles of
+// the half x > 0 marked as selected.
+void BuildMarkedCylinder(cMesh& mesh)
+{
+    const int around = 48, up = 12;
+    for (int j = 0; j <= up; ++j)
+        for (int i = 0; i < around; ++i)
+        {
+            const double a = 2 * kPi * i / around;
+            const float p[3] = {static_cast<float>(2 * std::cos(a)), static_cast<float>(2 * std::sin(a)),
+                                static_cast<float>(6.0 * j / up)};
+            mesh.AddVertex(p);
+        }
+    for (int j = 0; j < up; ++j)
+        for (int i = 0; i < around; ++i)
+        {
+            const std::uint32_t a = j * around + i, b = j * around + (i + 1) % around;
+            const std::uint32_t c = a + around, d = b + around;
+            cMeshTriangle* t1 = mesh.AddTriangle(a, b, d);
+            cMeshTriangle* t2 = mesh.AddTriangle(a, d, c);
+            const bool marked = std::cos(2 * kPi * (i + 0.5) / around) > 0.0;
+            if (marked && t1 && t2)
+            {
+                t1->flags |= 1;
+                t2->flags |= 1;
+            }
+        }
+    mesh.Update();
+}
+
+TEST(FitDrivers, CylinderFromTheMarkedTrianglesOfAMesh)
+{
+    cMesh mesh;
+    BuildMarkedCylinder(mesh);
+    ASSERT_GT(mesh.GetTriangleCount(), 0u);
+    std::set<std::uint32_t> used;
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+    {
+        const cMeshTriangle* tri = mesh.GetTriangle(t);
+        if (tri->flags & 1)
+            used.insert(tri->vertexIndex, tri->vertexIndex + 3);
+    }
+    tFitPointQueue q;
+    for (std::uint32_t v : used)
+    {
+        const cVertex* vertex = mesh.GetVertex(v);
+        q.push_back(MakeFitPoint(vertex->Position(), vertex->Normal()));
+    }
+    cFitContainer points(q);
+    tCylinder<double> cylinder;
+    double rms;
+    ASSERT_TRUE(FitCylinder(points, cylinder, rms, 0.0));
+    EXPECT_NEAR(std::fabs(cylinder.axis[2]), 1.0, 1e-3);
+    EXPECT_NEAR(cylinder.radius, 2.0, 0.02);
+    EXPECT_NEAR(cylinder.height, 6.0, 0.01);
+    EXPECT_LT(rms, 0.02);
+    const double lowEnd = cylinder.axis[2] > 0 ? 0.0 : 6.0;
+    EXPECT_NEAR(cylinder.axisPoint[2], lowEnd, 0.01) << "the axis point sits at the lower end of the points";
+}
+
+tSectionPolylines PolylinesOf(const std::vector<std::array<float, 3>>& points, std::uint32_t flags)
+{
+    tSectionPolylines collection;
+    tFramePolyline<cVertex> polyline;
+    for (const auto& p : points)
+    {
+        cVertex v;
+        v.x = p[0];
+        v.y = p[1];
+        v.z = p[2];
+        v.flags = flags;
+        polyline.AddVertex(v);
+    }
+    collection.Add(polyline);
+    return collection;
+}
+
+TEST(FitDrivers, LinesAndArcsThroughSectionPolylines)
+{
+    std::vector<std::array<float, 3>> line;
+    for (int i = 0; i <= 10; ++i)
+        line.push_back({static_cast<float>(i), 1.0f, 0.0f});
+    double start[3], end[3];
+    const double rms = FitLineToPolylines(PolylinesOf(line, 4), start, end, true);
+    EXPECT_LT(rms, 1e-4);
+    EXPECT_NEAR(start[0], 0.0, 1e-4);
+    EXPECT_NEAR(end[0], 10.0, 1e-4);
+    // Marked-only with nothing marked: no points, no fit.
+    double s2[3] = {5, 5, 5}, e2[3];
+    EXPECT_EQ(FitLineToPolylines(PolylinesOf(line, 1 | 4), s2, e2, true), kNoFitError);
+    EXPECT_EQ(s2[0], 5.0);
+
+    // Exactly three points are the arc's start, middle and end.
+    const std::vector<std::array<float, 3>> three = {{{2, 0, 0}}, {{0, 2, 0}}, {{-2, 0, 0}}};
+    double centre[3] = {0, 0, 0}, radius = 1, s[3], m[3], e[3];
+    EXPECT_LT(FitArcToPolylines(PolylinesOf(three, 0), centre, radius, s, m, e, false), 1e-5);
+    EXPECT_NEAR(radius, 2.0, 1e-5);
+    EXPECT_EQ(s[0], 2.0);
+    EXPECT_EQ(m[1], 2.0);
+    EXPECT_EQ(e[0], -2.0);
+
+    // A frame polyline's points are read in its own frame.
+    tSectionPolylines shifted = PolylinesOf(three, 0);
+    shifted[0].Transform(std::array<double, 12>{1, 0, 0, 10, 0, 1, 0, 0, 0, 0, 1, 0}.data());
+    shifted[0].frame[3] = 10;
+    double c2[3] = {0, 0, 0}, r2 = 1;
+    FitArcToPolylines(shifted, c2, r2, s, m, e, false);
+    EXPECT_NEAR(c2[0], 0.0, 1e-4);
+
+    double keep[3] = {3, 3, 0}, keepRadius = 9;
+    EXPECT_EQ(FitArcToPolylines(PolylinesOf(three, 0), keep, keepRadius, s, m, e, true), kNoFitError);
+    EXPECT_EQ(keepRadius, 9.0) << "a failed arc keeps the caller's circle";
+}
+
+TEST(FitDrivers, ExtrusionDirectionFollowsWhereThePointsLie)
+{
+    // Points on both sides of z = 0 in equal measure: the normal stays.
+    std::mt19937 rng(81);
+    tFitPointQueue twoSided;
+    const double up[3] = {0, 0, 1};
+    for (int i = 0; i < 100; ++i)
+    {
+        const double p[3] = {std::cos(i * 0.7) * 10, std::sin(i * 1.3) * 10, (i % 2 ? 3.0 : -3.0)};
+        twoSided.push_back(Point(p, up));
+    }
+    double direction[3];
+    ASSERT_TRUE(EstimateExtrusionDirection(cFitContainer(twoSided), direction));
+    EXPECT_NEAR(std::fabs(direction[2]), 1.0, 1e-6);
+
+    // Distances from -0.2 to 1.0 take an in-plane direction.
+    const double o[3] = {0, 0, 0};
+    tFitPointQueue oneSided = Plane(rng, o, up, 10.0, 0.0, 200);
+    oneSided[0].position[2] = 1.0f;
+    oneSided[1].position[2] = -0.2f;
+    cFitContainer lopsided(oneSided);
+    ASSERT_TRUE(EstimateExtrusionDirection(lopsided, direction));
+    EXPECT_LT(std::fabs(direction[2]), 0.2);
+
+    double base[3];
+    ASSERT_TRUE(EstimateExtrusionDirectionAndBase(cFitContainer(twoSided), direction, base));
+    EXPECT_NEAR(std::fabs(direction[2]), 1.0, 1e-6);
+
+    double projected[3];
+    ASSERT_TRUE(ProjectCentroidOnPlane(cFitContainer(twoSided), up, projected));
+    EXPECT_NEAR(projected[2], 0.0, 1e-9);
+    EXPECT_FALSE(ProjectCentroidOnPlane(cFitContainer(tFitPointQueue{}), up, projected));
+}
+
+TEST(FitDrivers, ArcsAboutAnAxis)
+{
+    std::mt19937 rng(91);
+    const double up[3] = {0, 0, 1};
+    const double centre[3] = {0, 0, 5};
+    cFitContainer arc(Circle(rng, centre, up, 3.0, 0.0, kPi, 0.0, 60));
+    double s[3], m[3], e[3];
+    ASSERT_TRUE(FitArcInAxisPlane(arc, up, centre, s, m, e));
+    for (const double* p : {s, m, e})
+    {
+        const double d[3] = {p[0] - centre[0], p[1] - centre[1], p[2] - centre[2]};
+        EXPECT_NEAR(std::sqrt(Dot(d, d)), 3.0, 1e-3);
+        EXPECT_NEAR(p[2], 5.0, 1e-3);
+    }
+
+    // Points on a sphere's circle of latitude about the z axis through p0.
+    double axis[3];
+    const double sphereCentre[3] = {0, 0, 0};
+    tFitPointQueue ring;
+    for (int i = 0; i < 40; ++i)
+    {
+        const double a = 2 * kPi * i / 40;
+        const double p[3] = {3 * std::cos(a), 3 * std::sin(a), 4};
+        const double n[3] = {p[0] / 5, p[1] / 5, p[2] / 5};
+        ring.push_back(Point(p, n));
+    }
+    for (int i = 0; i < 10; ++i) // a few points off the ring so the sphere is determined
+    {
+        const double a = 2 * kPi * i / 10;
+        const double p[3] = {5 * std::cos(a), 5 * std::sin(a), 0};
+        ring.push_back(Point(p, up));
+    }
+    const double p0[3] = {0, 0, -1};
+    EXPECT_TRUE(FitArcAboutSphereAxis(cFitContainer(ring), axis, p0, s, m, e));
+    (void)sphereCentre;
+}
+
+} // namespace
