@@ -75,8 +75,11 @@ bool cThreadBase::Start()
     // the event is set, so only locals are used from here on.
     const HANDLE waits[2] = {started, thread};
     const DWORD result = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    // An auto-delete thread that already ran to its end has closed its own
+    // handle, which fails the wait; its start event still tells.
+    const bool running = result == WAIT_OBJECT_0 || WaitForSingleObject(started, 0) == WAIT_OBJECT_0;
     CloseHandle(started);
-    if (result == WAIT_OBJECT_0)
+    if (running)
         return true;
     CloseHandle(thread);
     m_thread = nullptr;
