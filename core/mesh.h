@@ -154,9 +154,10 @@ private:
     // false when none has it.
     bool FindFirstTriangleAt(std::uint32_t vertex, cMeshTriangle*& triangle, std::uint8_t& corner);
     std::uint32_t RingWalk(cMeshTriangle* start, std::uint8_t corner, std::uint8_t rings, tVertexDeque& out);
-    // Whether every corner of the triangle carries all bits of the mask (a
-    // corner outside the vertex array counts as carrying them).
-    bool AllCornersCarry(const cMeshTriangle& triangle, std::uint32_t mask) const;
+    // Visits every triangle reachable over the links from the first triangle
+    // at the vertex, once each, calling visitCorner(cVertex*) for each of its
+    // corners. False when no triangle flag bit was free for the walk.
+    template <class TVisitCorner> bool WalkConnectedTriangles(std::uint32_t vertex, TVisitCorner&& visitCorner);
     void ClearVertexFlagBits(std::uint32_t mask);
 
     std::uint32_t m_ids[3];

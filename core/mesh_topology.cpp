@@ -361,20 +361,53 @@ std::uint32_t cMesh::GetBoundaryPolylines(tBoundaryPolylines& out)
     return out.GetCount();
 }
 
-bool cMesh::AllCornersCarry(const cMeshTriangle& triangle, std::uint32_t mask) const
-{
-    const std::uint32_t vertexCount = GetVertexCount();
-    for (std::uint32_t index : triangle.vertexIndex)
-    {
-        if (index < vertexCount && (GetVertex(index)->flags & mask) != mask)
-            return false;
-    }
-    return true;
-}
-
 void cMesh::ClearVertexFlagBits(std::uint32_t mask)
 {
     ForEachVertex([mask](cVertex& v) { v.flags &= ~mask; });
+}
+
+template <class TVisitCorner>
+bool cMesh::WalkConnectedTriangles(std::uint32_t vertex, TVisitCorner&& visitCorner)
+{
+    cMeshTriangle* start = nullptr;
+    std::uint8_t corner = 0;
+    if (!FindFirstTriangleAt(vertex, start, corner))
+        return true;
+
+    // Triangles get a visited mark of their own: a triangle whose corners are
+    // all marked through other triangles may still be the only way on to
+    // triangles beyond it, so corner marks cannot tell whether its neighbours
+    // were looked at.
+    cBorrowedTriangleFlag visited;
+    if (!visited.IsValid())
+        return false;
+    const std::uint8_t bit = visited.Bit();
+    const auto clearVisited = [this, bit] {
+        ForEachTriangle([bit](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~bit); });
+    };
+    clearVisited();
+
+    const std::uint32_t vertexCount = GetVertexCount();
+    tWalkStack<cMeshTriangle> stack;
+    stack.Push(start);
+    while (!stack.IsEmpty())
+    {
+        cMeshTriangle* t = stack.Pop();
+        if ((t->flags & bit) != 0)
+            continue;
+        t->flags |= bit;
+        for (int k = 0; k < 3; ++k)
+        {
+            cMeshTriangle* neighbour = t->neighbour[k];
+            if (neighbour != nullptr && (neighbour->flags & bit) == 0)
+                stack.Push(neighbour);
+            const std::uint32_t index = t->vertexIndex[k];
+            if (index < vertexCount)
+                visitCorner(GetVertex(index));
+        }
+    }
+    clearVisited();
+    return true;
 }
 
 std::uint32_t cMesh::GetConnectedVertices(const cVertex* vertex, tArray<cVertex*>& out, const std::uint32_t* mask)
@@ -395,41 +428,21 @@ std::uint32_t cMesh::GetConnectedVertices(const cVertex* vertex, tArray<cVertex*
     if (mask == nullptr)
         ClearVertexFlagBits(bit);
 
-    cMeshTriangle* start = nullptr;
-    std::uint8_t corner = 0;
-    if (!FindFirstTriangleAt(vertex->index, start, corner))
-        return 0;
-
-    const std::uint32_t vertexCount = GetVertexCount();
-    tWalkStack<cMeshTriangle> stack;
-    stack.Push(start);
-    while (!stack.IsEmpty())
-    {
-        cMeshTriangle* t = stack.Pop();
-        if (AllCornersCarry(*t, bit))
-            continue;
-        for (int k = 0; k < 3; ++k)
+    const bool walked = WalkConnectedTriangles(vertex->index, [&out, bit](cVertex* v) {
+        if ((v->flags & bit) != bit)
         {
-            cMeshTriangle* neighbour = t->neighbour[k];
-            if (neighbour != nullptr && !AllCornersCarry(*neighbour, bit))
-                stack.Push(neighbour);
-            const std::uint32_t index = t->vertexIndex[k];
-            if (index >= vertexCount)
-                continue;
-            cVertex* v = GetVertex(index);
-            if ((v->flags & bit) != bit)
-            {
-                v->flags |= bit;
-                out.PushBack(v);
-            }
+            v->flags |= bit;
+            out.PushBack(v);
         }
-    }
+    });
     if (mask == nullptr)
     {
         // A borrowed bit goes back clear in every record.
         for (std::uint32_t i = 0; i < out.GetCount(); ++i)
             out[i]->flags &= ~bit;
     }
+    if (!walked)
+        out.Clear();
     return out.GetCount();
 }
 
@@ -447,38 +460,14 @@ std::uint32_t cMesh::MarkConnectedVertices(const cVertex* vertex, std::uint32_t 
         ClearVertexFlagBits(mask);
     if (vertex == nullptr || mask == 0)
         return 0;
-    cMeshTriangle* start = nullptr;
-    std::uint8_t corner = 0;
-    if (!FindFirstTriangleAt(vertex->index, start, corner))
-        return 0;
-
-    // Every neighbour that still has an unmarked corner is visited, whichever
-    // corner that is, so the whole connected part gets the mask.
-    const std::uint32_t vertexCount = GetVertexCount();
     std::uint32_t marked = 0;
-    tWalkStack<cMeshTriangle> stack;
-    stack.Push(start);
-    while (!stack.IsEmpty())
-    {
-        cMeshTriangle* t = stack.Pop();
-        if (AllCornersCarry(*t, mask))
-            continue;
-        for (int k = 0; k < 3; ++k)
+    WalkConnectedTriangles(vertex->index, [&marked, mask](cVertex* v) {
+        if ((v->flags & mask) != mask)
         {
-            cMeshTriangle* neighbour = t->neighbour[k];
-            if (neighbour != nullptr && !AllCornersCarry(*neighbour, mask))
-                stack.Push(neighbour);
-            const std::uint32_t index = t->vertexIndex[k];
-            if (index >= vertexCount)
-                continue;
-            cVertex* v = GetVertex(index);
-            if ((v->flags & mask) != mask)
-            {
-                v->flags |= mask;
-                ++marked;
-            }
+            v->flags |= mask;
+            ++marked;
         }
-    }
+    });
     return marked;
 }
 

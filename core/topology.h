@@ -37,10 +37,10 @@ public:
     virtual std::uint32_t GetBoundaryVertices(tVertexDeque& out) = 0;
     // The borders as chains of vertices; returns the number of polylines.
     virtual std::uint32_t GetBoundaryPolylines(tBoundaryPolylines& out) = 0;
-    // The vertices connected to the vertex through triangles. With a mask the
-    // found vertices keep it (the caller clears it) and vertices that already
-    // carry it count as visited; without one a free vertex bit is borrowed and
-    // given back.
+    // The vertices connected to the vertex through triangles sharing edges.
+    // With a mask the found vertices keep it (the caller clears it) and
+    // vertices that already carry it are not reported again; without one a
+    // free vertex bit is borrowed and given back. 0 when no bit is free.
     virtual std::uint32_t GetConnectedVertices(const cVertex* vertex, tArray<cVertex*>& out,
                                                const std::uint32_t* mask = nullptr) = 0;
     virtual std::uint32_t GetConnectedVerticesByIndex(std::uint32_t vertex, tArray<cVertex*>& out,
