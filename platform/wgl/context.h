@@ -24,8 +24,6 @@ HDC wglGetCurrentDC();
 PROC wglGetProcAddress(LPCSTR name);
 BOOL SwapBuffers(HDC dc);
 
-inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
-inline constexpr DWORD ERROR_BUSY = 170;
 inline constexpr DWORD ERROR_INVALID_PIXEL_FORMAT = 2000;
 
 namespace wgl

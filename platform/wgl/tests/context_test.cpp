@@ -281,6 +281,7 @@ TEST_F(Contexts, SwapShowsTheFrameTopDownAndKeepsTheBackBuffer)
     GLfloat clearDepth = 0;
     glGetFloatv(GL_DEPTH_CLEAR_VALUE, &clearDepth);
     EXPECT_FLOAT_EQ(clearDepth, 0.75f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(Contexts, CurrentContextBookkeeping)
