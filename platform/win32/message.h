@@ -144,6 +144,14 @@ inline constexpr WPARAM MAKEWPARAM(int lo, int hi)
 }
 inline constexpr int WHEEL_DELTA = 120;
 
+// Header of every WM_NOTIFY notification.
+struct NMHDR
+{
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
+
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);

@@ -735,6 +735,21 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM param)
     return TRUE;
 }
 
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM param)
+{
+    if (!proc)
+        return FALSE;
+    std::vector<HWND> top;
+    {
+        std::lock_guard<std::mutex> guard(TableLock());
+        top = TopLevelOrder();
+    }
+    for (HWND h : top)
+        if (IsWindow(h) && !proc(h, param))
+            break;
+    return TRUE;
+}
+
 // ---------------------------------------------------------- coordinates
 
 BOOL GetClientRect(HWND hwnd, RECT* rect)

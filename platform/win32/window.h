@@ -131,6 +131,15 @@ struct WINDOWPOS
     UINT flags;
 };
 
+struct MINMAXINFO
+{
+    POINT ptReserved;
+    POINT ptMaxSize;
+    POINT ptMaxPosition;
+    POINT ptMinTrackSize;
+    POINT ptMaxTrackSize;
+};
+
 ATOM RegisterClassW(const WNDCLASSW* wc);
 ATOM RegisterClassExW(const WNDCLASSEXW* wc);
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
@@ -169,6 +178,8 @@ HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND hwnd);
 using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM param);
+// Top-level windows, front to back.
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM param);
 
 // Rectangles and coordinates. Client coordinates start at the client area's
 // top-left corner; window rectangles are reported in screen coordinates.
