@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/bin_stream.h"
+#include "core/events.h"
 
 #include <cstdint>
 #include <cstdio>

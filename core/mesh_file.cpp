@@ -1,0 +1,243 @@
+#include "core/mesh_file.h"
+
+#include "core/bin_stream.h"
+#include "core/mesh.h"
+#include "core/progress.h"
+#include "platform/win32/codepage.h"
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace
+{
+
+constexpr std::uint32_t kPositionBytes = 12;
+constexpr std::uint32_t kColourBytes = 3;
+constexpr std::uint32_t kTriangleBytes = 24;
+
+void PutU64(std::uint8_t* at, std::uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint64_t GetU64(const std::uint8_t* at)
+{
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i)
+        v |= static_cast<std::uint64_t>(at[i]) << (8 * i);
+    return v;
+}
+
+void PutFloat(std::uint8_t* at, float f)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
+
+float GetFloat(const std::uint8_t* at)
+{
+    std::uint32_t bits = at[0] | (static_cast<std::uint32_t>(at[1]) << 8) | (static_cast<std::uint32_t>(at[2]) << 16) |
+                         (static_cast<std::uint32_t>(at[3]) << 24);
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+bool ReadU64(IBinStream* stream, std::uint64_t& value)
+{
+    std::uint8_t bytes[8];
+    if (!stream->Read(bytes, 8))
+        return false;
+    value = GetU64(bytes);
+    return true;
+}
+
+bool WriteU64(IBinStream* stream, std::uint64_t value)
+{
+    std::uint8_t bytes[8];
+    PutU64(bytes, value);
+    return stream->Write(bytes, 8);
+}
+
+// The bytes left in the stream when it can tell (a file); none otherwise,
+// and then a lying count fails at its first missing record instead.
+std::optional<std::uint64_t> RemainingBytes(IBinStream* stream)
+{
+    auto* file = dynamic_cast<cBINFile*>(stream);
+    if (file == nullptr || file->GetFile() == nullptr)
+        return std::nullopt;
+    std::FILE* f = file->GetFile();
+    off_t here = ::ftello(f);
+    if (here < 0 || ::fseeko(f, 0, SEEK_END) != 0)
+        return std::nullopt;
+    off_t end = ::ftello(f);
+    if (::fseeko(f, here, SEEK_SET) != 0 || end < here)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(end - here);
+}
+
+// A count that a well-formed block of recordSize-byte records can have.
+bool CountFits(IBinStream* stream, std::uint64_t count, std::uint64_t recordSize)
+{
+    if (count == 0 || count > UINT32_MAX)
+        return false;
+    std::optional<std::uint64_t> remaining = RemainingBytes(stream);
+    return !remaining || count <= *remaining / recordSize;
+}
+
+bool ReportAndCheckCancel(IProcProgress& progress, std::uint32_t i, float position)
+{
+    return i % kProgressStride == 0 && ReportProgressAndCheckCancel(progress, position);
+}
+
+} // namespace
+
+bool WriteMeshHeader(IBinStream* stream)
+{
+    if (stream == nullptr)
+        return false;
+    std::uint8_t header[kMeshFileHeaderSize] = {};
+    PutU64(header, kMeshFileMagic);
+    header[8] = static_cast<std::uint8_t>(kMeshFileMajor);
+    header[9] = static_cast<std::uint8_t>(kMeshFileMajor >> 8);
+    header[10] = static_cast<std::uint8_t>(kMeshFileMinor);
+    header[11] = static_cast<std::uint8_t>(kMeshFileMinor >> 8);
+    header[12] = 0; // positions only
+    return stream->Write(header, kMeshFileHeaderSize);
+}
+
+bool WriteMeshVertices(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
+{
+    const std::uint32_t count = mesh.GetVertexCount();
+    if (stream == nullptr || count == 0)
+        return false;
+    if (!WriteU64(stream, count))
+        return false;
+    IProcProgress& report = *ProgressOrNull(progress);
+    const float start = report.GetRangeStart();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cVertex* v = mesh.GetVertex(i);
+        std::uint8_t record[kPositionBytes];
+        PutFloat(record, v->x);
+        PutFloat(record + 4, v->y);
+        PutFloat(record + 8, v->z);
+        if (!stream->Write(record, kPositionBytes))
+            return false;
+        if (ReportAndCheckCancel(report, i, static_cast<float>(i) + start))
+            return false;
+    }
+    return true;
+}
+
+bool WriteMeshTriangles(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    if (stream == nullptr || count == 0)
+        return false;
+    if (!WriteU64(stream, count))
+        return false;
+    IProcProgress& report = *ProgressOrNull(progress);
+    const float start = report.GetRangeStart();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle* t = mesh.GetTriangle(i);
+        std::uint8_t record[kTriangleBytes];
+        for (int k = 0; k < 3; ++k)
+            PutU64(record + 8 * k, t->vertexIndex[k]);
+        if (!stream->Write(record, kTriangleBytes))
+            return false;
+        if (ReportAndCheckCancel(report, i, static_cast<float>(i) + start))
+            return false;
+    }
+    return true;
+}
+
+bool ReadMesh(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
+{
+    if (stream == nullptr)
+        return false;
+    std::uint8_t header[kMeshFileHeaderSize];
+    if (!stream->Read(header, kMeshFileHeaderSize))
+        return false;
+    const std::uint16_t major = static_cast<std::uint16_t>(header[8] | (header[9] << 8));
+    const std::uint16_t minor = static_cast<std::uint16_t>(header[10] | (header[11] << 8));
+    if (GetU64(header) != kMeshFileMagic || major != kMeshFileMajor || minor != kMeshFileMinor)
+        return false;
+    const bool withColours = header[12] != 0;
+
+    auto fail = [&mesh] {
+        mesh.Clear();
+        return false;
+    };
+
+    mesh.Clear();
+    std::uint64_t vertexCount = 0;
+    const std::uint32_t vertexBytes = kPositionBytes + (withColours ? kColourBytes : 0);
+    if (!ReadU64(stream, vertexCount) || !CountFits(stream, vertexCount, vertexBytes))
+        return fail();
+    const auto n = static_cast<std::uint32_t>(vertexCount);
+
+    IProcProgress& report = *ProgressOrNull(progress);
+    report.SetRange(0.0f, 3.0f * static_cast<float>(n));
+    for (std::uint32_t i = 0; i < n; ++i)
+    {
+        std::uint8_t record[kPositionBytes + kColourBytes];
+        if (!stream->Read(record, vertexBytes))
+            return fail();
+        const float p[3] = {GetFloat(record), GetFloat(record + 4), GetFloat(record + 8)};
+        const std::uint32_t index = mesh.AddVertex(p);
+        if (index != i)
+            return fail(); // no memory for the vertex
+        if (withColours)
+            std::memcpy(mesh.GetVertex(index)->extra, record + kPositionBytes, kColourBytes);
+        if (ReportAndCheckCancel(report, i, static_cast<float>(i)))
+            return fail();
+    }
+
+    std::uint64_t triangleCount = 0;
+    if (!ReadU64(stream, triangleCount) || !CountFits(stream, triangleCount, kTriangleBytes))
+        return fail();
+    const auto t = static_cast<std::uint32_t>(triangleCount);
+    const float start = report.GetRangeStart();
+    const float end = report.GetRangeEnd();
+    for (std::uint32_t i = 0; i < t; ++i)
+    {
+        std::uint8_t record[kTriangleBytes];
+        if (!stream->Read(record, kTriangleBytes))
+            return fail();
+        std::uint64_t corners[3] = {GetU64(record), GetU64(record + 8), GetU64(record + 16)};
+        // Every index must name a vertex of the block: a truncated or
+        // out-of-range index would have later code read beyond the vertices.
+        for (std::uint64_t corner : corners)
+            if (corner >= n)
+                return fail();
+        const auto a = static_cast<std::uint32_t>(corners[0]);
+        const auto b = static_cast<std::uint32_t>(corners[1]);
+        const auto c = static_cast<std::uint32_t>(corners[2]);
+        // A triangle with a repeated corner is no triangle: skipped as the
+        // mesh itself refuses it.
+        if (a != b && b != c && a != c && mesh.AddTriangle(a, b, c) == nullptr)
+            return fail(); // no memory for the triangle
+        if (ReportAndCheckCancel(report, i, start + static_cast<float>(i) * (end - start) / static_cast<float>(t)))
+            return false;
+    }
+    mesh.Update();
+    return true;
+}
+
+bool LoadMeshFile(cMesh& mesh, const wchar_t* path, IProcProgress* progress)
+{
+    if (path == nullptr)
+        return false;
+    std::FILE* file = std::fopen(win32::WideToUtf8(path).c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    cBINFile stream(file);
+    stream.Rewind();
+    return ReadMesh(mesh, &stream, progress);
+}
