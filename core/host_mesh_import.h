@@ -1,0 +1,16 @@
+// Copies a host mesh into the program's triangle mesh: the host's vertices
+// welded within kImportMergeTolerance, its triangles as they are and each
+// quad a, b, c, d as the triangles (a, b, c) and (a, c, d).
+#pragma once
+
+#include <cstdint>
+
+#include "core/mesh.h"
+#include "platform/geometry/mesh.h"
+
+// Adds the vertices of every face (welded through the merge index) and the
+// face's triangles, skipping triangles that collapse to a repeated vertex and
+// faces with an index outside the host's vertices; then runs Update. Returns
+// the number of triangles added. The mesh scene object's import attaches the
+// per-triangle colour bytes afterwards.
+std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host);
