@@ -63,8 +63,23 @@ public:
         return IsEqualInterfaceId(iid, IID_IBase) ? static_cast<IBase*>(this) : nullptr;
     }
 
-    // An object cannot be its own outer object: the query would never end.
-    void SetOuter(IBase* outer) { m_outer = outer == static_cast<IBase*>(this) ? nullptr : outer; }
+    // An object cannot be its own outer object, directly or through a chain
+    // of aggregated outer objects: its query would never end. Such an outer
+    // object is refused and the object is left without one.
+    void SetOuter(IBase* outer)
+    {
+        for (IBase* o = outer; o != nullptr;)
+        {
+            if (o == static_cast<IBase*>(this))
+            {
+                m_outer = nullptr;
+                return;
+            }
+            const auto* aggregate = dynamic_cast<const IBaseAggregate*>(o);
+            o = aggregate != nullptr ? aggregate->m_outer : nullptr;
+        }
+        m_outer = outer;
+    }
     IBase* GetOuter() const { return m_outer; }
 
 private:

@@ -141,6 +141,14 @@ TEST(BaseAggregate, InnerObjectsAnswerForTheirOuterObject)
     EXPECT_EQ(alone.QueryInterface(IID_Outer), nullptr);
     alone.SetOuter(&alone);
     EXPECT_EQ(alone.GetOuter(), nullptr) << "an object is never its own outer object";
+
+    // Nor through a chain: a -> b -> a would send every query round forever.
+    Inner a, b;
+    a.SetOuter(&b);
+    b.SetOuter(&a);
+    EXPECT_EQ(a.GetOuter(), &b);
+    EXPECT_EQ(b.GetOuter(), nullptr);
+    EXPECT_EQ(a.QueryInterface(IID_Probe), nullptr);
 }
 
 TEST(BaseAggregate, CopiesStartWithoutAnOuterObject)
