@@ -206,3 +206,63 @@ TEST(WideString, FormatTrimAndCaseInsensitiveCompare)
     ASSERT_TRUE(longer.Format(L"%ls", std::wstring(1000, L'a').c_str()));
     EXPECT_EQ(longer.Length(), 1000);
 }
+
+TEST(Line, ClosestPointsClampToTheSegment)
+{
+    const ON_Line l(ON_3dPoint(0, 0, 0), ON_3dPoint(2, 0, 0));
+    double t = 0;
+    ASSERT_TRUE(l.ClosestPointTo(ON_3dPoint(3, 1, 0), &t));
+    EXPECT_DOUBLE_EQ(t, 1.5); // on the infinite line
+    ExpectNear(l.ClosestPointTo(ON_3dPoint(3, 1, 0)), ON_3dPoint(2, 0, 0));
+    EXPECT_DOUBLE_EQ(l.DistanceTo(ON_3dPoint(1, 4, 0)), 4.0);
+    EXPECT_EQ(l.PointAt(1.0), l.to); // exact at the end
+    EXPECT_FALSE(ON_Line(ON_origin, ON_origin).ClosestPointTo(ON_3dPoint(1, 1, 1), &t));
+    EXPECT_FALSE(ON_Line(ON_origin, ON_origin).IsValid());
+}
+
+TEST(Plane, FlipStaysRightHanded)
+{
+    ON_Plane p(ON_3dPoint(0, 0, 2), ON_zaxis);
+    p.Flip();
+    EXPECT_TRUE(p.IsValid());
+    ExpectNear(p.zaxis, -ON_zaxis);
+    EXPECT_NEAR(p.plane_equation.ValueAt(ON_3dPoint(0, 0, 0)), 2.0, 1e-12);
+}
+
+TEST(Circle, UniformScaleScalesTheRadius)
+{
+    ON_Circle c(ON_3dPoint(1, 0, 0), 2.0);
+    ASSERT_TRUE(c.Transform(ON_Xform::ScaleTransformation(ON_origin, 3.0)));
+    EXPECT_NEAR(c.Radius(), 6.0, 1e-12);
+    ExpectNear(c.Center(), ON_3dPoint(3, 0, 0));
+    EXPECT_FALSE(ON_Circle(ON_3dPoint(0, 0, 0), 0.0).IsValid());
+}
+
+TEST(Geometry, GetBBoxGrowsTheGivenBox)
+{
+    ON_Mesh m;
+    m.SetVertex(0, ON_3dPoint(1, 1, 1));
+    m.SetVertex(1, ON_3dPoint(2, 3, 1));
+    m.SetVertex(2, ON_3dPoint(1, 2, 4));
+    m.SetTriangle(0, 0, 1, 2);
+    double lo[3] = {-5, 0, 0}, hi[3] = {0, 0, 0};
+    ASSERT_TRUE(m.GetBBox(lo, hi, true));
+    EXPECT_EQ(lo[0], -5.0);
+    EXPECT_EQ(hi[1], 3.0);
+    ASSERT_TRUE(m.GetBBox(lo, hi, false));
+    EXPECT_EQ(lo[0], 1.0);
+    ON_Mesh empty;
+    EXPECT_FALSE(empty.GetBBox(lo, hi));
+    EXPECT_EQ(lo[0], 1.0); // untouched
+}
+
+TEST(WideString, Utf8DecodingRefusesMalformedSequences)
+{
+    // Overlong '/', a lone continuation byte, an encoded surrogate, a
+    // truncated sequence at the end.
+    EXPECT_EQ(ON_wString("\xC0\xAF"), ON_wString(L"\uFFFD"));
+    EXPECT_EQ(ON_wString("a\x80" "b"), ON_wString(L"a\uFFFDb"));
+    EXPECT_EQ(ON_wString("\xED\xA0\x80").Length(), 1);
+    EXPECT_EQ(ON_wString("\xE2\x82"), ON_wString(L"\uFFFD"));
+    EXPECT_EQ(ON_wString("\xF0\x9F\x98\x80"), ON_wString(L"\U0001F600"));
+}
