@@ -46,7 +46,7 @@ tFitPointQueue CollectRegionPoints(cMesh& mesh, const std::vector<std::uint32_t>
         const std::uint32_t tag = seed->GetLabel();
         if (tag == kTriangleUnlabelled)
             continue;
-        // The top byte is left as it was.
+        // The merge has no value of its own for the top byte: the seed's spreads.
         FloodRegionTag(seed, static_cast<std::uint8_t>(seed->colour >> 24), kFlag4);
         seed->flags &= static_cast<std::uint8_t>(~kFlag4);
         stack.Clear();
