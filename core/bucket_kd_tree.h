@@ -1,0 +1,445 @@
+// Bucket k-d tree: the spatial index of point sets (mesh and grid vertices,
+// the deviation analysis' CAD vertices and analysed vertices). Leaves hold
+// buckets of element pointers; an inner node splits its box at the midpoint
+// of the longest axis. The tree stores pointers only and never owns the
+// elements, which must outlive it and must not move.
+//
+// Parameters, where they are chosen:
+// - bucket maximum (constructor): how many elements a leaf holds before it
+//   is split. Every owner uses kBucketKDTreeDefaultBucket (24): small enough
+//   for a linear scan, large enough to keep the node count low.
+// - node records come from a chunked array (1024 per chunk) and never move;
+//   the bucket entries of all leaves come from one shared list allocator
+//   (1024 per chunk), so a build of n points makes O(n / 1024) allocations.
+//
+// Queries only read the tree: any number of threads may search one tree at
+// once, as long as nobody adds, inserts, builds or clears meanwhile. The walk
+// of FindNearest needs no stack and no per-node state: on coming back to a
+// node it knows from the child it left which side it searched first.
+//
+// TComparator gives an element's three float coordinates:
+//   const float* Coordinates(T element) const;
+#pragma once
+
+#include "core/bounding_box.h"
+#include "core/chunked_array.h"
+#include "core/linked_list.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <type_traits>
+
+inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
+inline constexpr std::uint32_t kBucketKDTreeNoIndex = 0xFFFFFFFF;
+
+template <class T, class TComparator> struct stBucketKDTreeNode
+{
+    using Bucket = tSingleLinkList<T, tListChunkAllocator<tSLLNode<T>>>;
+
+    stBucketKDTreeNode() { MakeEmptyBox3d(box); }
+
+    stBucketKDTreeNode* parent = nullptr;
+    stBucketKDTreeNode* upper = nullptr; // coordinate on the axis > split value
+    stBucketKDTreeNode* lower = nullptr; // the others; a leaf has none
+    int axis = -1;                       // 0 x, 1 y, 2 z; -1 until split
+    double split = 0.0;
+    double box[6];                       // min x, y, z, max x, y, z of what lies below
+    Bucket bucket;                       // a leaf's elements in insertion order
+    std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
+
+    bool IsLeaf() const { return lower == nullptr; }
+};
+
+template <class T, class TComparator,
+          class TArray = tArray<stBucketKDTreeNode<T, TComparator>,
+                                tArrayChunkAllocator<stBucketKDTreeNode<T, TComparator>>>>
+class tBucketKDTree
+{
+public:
+    using Node = stBucketKDTreeNode<T, TComparator>;
+    using ListAllocator = tListChunkAllocator<tSLLNode<T>>;
+
+    explicit tBucketKDTree(std::uint32_t bucketMaximum = kBucketKDTreeDefaultBucket,
+                           TComparator comparator = TComparator())
+        : m_bucketMaximum(bucketMaximum > 0 ? bucketMaximum : 1), m_comparator(comparator),
+          m_listAllocator(kListNodesPerChunk)
+    {
+    }
+    virtual ~tBucketKDTree() { Clear(); }
+
+    tBucketKDTree(const tBucketKDTree&) = delete;
+    tBucketKDTree& operator=(const tBucketKDTree&) = delete;
+
+    // Bulk loading before Build: while the root is a leaf the element joins
+    // its bucket unsplit. False when the element has a NaN or infinite
+    // coordinate, or when no memory could be had.
+    bool Add(T element)
+    {
+        if (!IsStorable(element))
+            return false;
+        if (m_root == nullptr && !CreateRoot())
+            return false;
+        m_root->index = kBucketKDTreeNoIndex;
+        if (m_root->IsLeaf())
+            return AddToBucket(m_root, element);
+        return Insert(element) != nullptr;
+    }
+
+    // Incremental insertion: splits over-full leaves on the way down and
+    // grows the box of every node it passes, so that a query after any mix of
+    // inserts still finds the true nearest element. Returns the leaf that
+    // received the element, or null when it was refused (non-finite
+    // coordinate) or no memory could be had.
+    Node* Insert(T element)
+    {
+        if (!IsStorable(element))
+            return nullptr;
+        if (m_root == nullptr && !CreateRoot())
+            return nullptr;
+        m_root->index = kBucketKDTreeNoIndex;
+        if (m_root->bucket.GetCount() > m_bucketMaximum)
+            Build();
+        const float* p = m_comparator.Coordinates(element);
+        Node* node = m_root;
+        for (;;)
+        {
+            if (node->IsLeaf())
+            {
+                if (node->bucket.GetCount() <= m_bucketMaximum || !Split(node))
+                    break;
+            }
+            IncludePointInBoundingBox3d(node->box, p);
+            node = static_cast<double>(p[node->axis]) > node->split ? node->upper : node->lower;
+        }
+        return AddToBucket(node, element) ? node : nullptr;
+    }
+
+    // Splits every leaf that holds more than the bucket maximum, then numbers
+    // the nodes. Returns the depth reached (1 for a root that needed no split,
+    // 0 for an empty tree or one that was already built).
+    std::uint32_t Build()
+    {
+        if (m_root == nullptr || !m_root->IsLeaf())
+        {
+            NumberNodes();
+            return 0;
+        }
+        m_root->index = kBucketKDTreeNoIndex;
+        if (m_root->bucket.GetCount() <= m_bucketMaximum)
+        {
+            NumberNodes();
+            return 1;
+        }
+        m_splitFailed = false;
+        std::uint32_t depth = 1;
+        std::uint32_t deepest = 1;
+        Node* node = m_root;
+        while (node != nullptr)
+        {
+            if (node->IsLeaf())
+            {
+                if (node->bucket.GetCount() > m_bucketMaximum && Split(node))
+                {
+                    node = node->upper;
+                    ++depth;
+                }
+                else
+                {
+                    // A leaf that could not be split (no memory) stays over-full:
+                    // still correct for queries, only slower.
+                    node = node->parent;
+                    --depth;
+                }
+            }
+            else if (node->upper->IsLeaf() && node->upper->bucket.GetCount() > m_bucketMaximum &&
+                     !m_splitFailed)
+            {
+                node = node->upper;
+                ++depth;
+            }
+            else if (node->lower->IsLeaf() && node->lower->bucket.GetCount() > m_bucketMaximum &&
+                     !m_splitFailed)
+            {
+                node = node->lower;
+                ++depth;
+            }
+            else
+            {
+                node = node->parent;
+                --depth;
+            }
+            if (depth > deepest)
+                deepest = depth;
+        }
+        m_splitFailed = false;
+        CompactBuckets();
+        NumberNodes();
+        return deepest;
+    }
+
+    // Numbers the nodes in order (lower subtree, node, upper subtree). Does
+    // nothing when the numbering is current (the root keeps its number until
+    // an add or insert resets it).
+    void NumberNodes()
+    {
+        if (m_root == nullptr || m_root->index != kBucketKDTreeNoIndex)
+            return;
+        m_counter = 0;
+        Node* node = m_root;
+        while (!node->IsLeaf())
+            node = node->lower;
+        while (node != nullptr)
+        {
+            node->index = m_counter++;
+            if (!node->IsLeaf())
+            {
+                node = node->upper;
+                while (!node->IsLeaf())
+                    node = node->lower;
+                continue;
+            }
+            // Up past every node whose upper side is done.
+            Node* child = node;
+            node = node->parent;
+            while (node != nullptr && child == node->upper)
+            {
+                child = node;
+                node = node->parent;
+            }
+        }
+    }
+
+    // The nearest element strictly closer than radius, or null. On success
+    // radius becomes its distance; otherwise it is left as it was. A float
+    // query point measures in single precision, a double one in double;
+    // either way the comparison is in double. A radius that is not positive
+    // (or NaN) finds nothing.
+    template <class S> T FindNearest(const S q[3], double& radius) const
+    {
+        static_assert(std::is_same_v<S, float> || std::is_same_v<S, double>);
+        if (m_root == nullptr || (m_root->IsLeaf() && m_root->bucket.IsEmpty()))
+            return T();
+        if (!(radius > 0.0))
+            return T();
+        const double qd[3] = {static_cast<double>(q[0]), static_cast<double>(q[1]), static_cast<double>(q[2])};
+        double r2 = radius * radius;
+        T best = T();
+        const Node* previous = nullptr;
+        const Node* node = m_root;
+        while (node != nullptr)
+        {
+            if (node->IsLeaf())
+            {
+                for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
+                {
+                    const float* p = m_comparator.Coordinates(entry->value);
+                    const S dx = q[0] - static_cast<S>(p[0]);
+                    const S dy = q[1] - static_cast<S>(p[1]);
+                    const S dz = q[2] - static_cast<S>(p[2]);
+                    const double d2 = static_cast<double>(dx * dx + dy * dy + dz * dz);
+                    if (r2 > d2)
+                    {
+                        r2 = d2;
+                        radius = std::sqrt(d2);
+                        best = entry->value;
+                    }
+                }
+                previous = node;
+                node = node->parent;
+                continue;
+            }
+            const bool upperFirst = qd[node->axis] > node->split;
+            const Node* first = upperFirst ? node->upper : node->lower;
+            const Node* next = node->parent;
+            if (previous == node->parent)
+                next = first; // arrived from above
+            else if (previous == first)
+            {
+                const Node* second = upperFirst ? node->lower : node->upper;
+                if (r2 > SquaredDistanceToBox(qd, second->box))
+                    next = second;
+            }
+            previous = node;
+            node = next;
+        }
+        return best;
+    }
+
+    // Empties the tree: buckets leave the shared allocator, node records are
+    // destroyed and their chunks freed, the shared allocator frees its chunks.
+    void Clear()
+    {
+        const std::uint32_t count = m_nodes.GetCount();
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            Node& node = m_nodes[i];
+            if (node.bucket.GetAllocator() == &m_listAllocator)
+                node.bucket.SetAllocator(nullptr);
+        }
+        m_nodes.Clear();
+        m_listAllocator.FreeAll();
+        m_root = nullptr;
+        m_counter = 0;
+    }
+
+    const Node* GetRoot() const { return m_root; }
+    std::uint32_t GetBucketMaximum() const { return m_bucketMaximum; }
+    std::uint32_t GetNodeCount() const { return m_nodes.GetCount(); }
+    const Node* GetNode(std::uint32_t i) const { return i < m_nodes.GetCount() ? &m_nodes[i] : nullptr; }
+    const TComparator& GetComparator() const { return m_comparator; }
+
+private:
+    bool IsStorable(T element) const
+    {
+        if (!element)
+            return false;
+        const float* p = m_comparator.Coordinates(element);
+        return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+    }
+
+    // A new node record whose bucket draws from the shared allocator.
+    Node* NewNode()
+    {
+        Node* node = m_nodes.Append();
+        if (node != nullptr)
+            node->bucket.SetAllocator(&m_listAllocator);
+        return node;
+    }
+
+    bool CreateRoot()
+    {
+        m_root = NewNode();
+        return m_root != nullptr;
+    }
+
+    // Appends the element to a leaf and grows the leaf's box. Elements are
+    // checked on entry, so no element is ever dropped to keep a box valid.
+    bool AddToBucket(Node* node, T element)
+    {
+        if (!node->bucket.PushBack(element))
+            return false;
+        IncludePointInBoundingBox3d(node->box, m_comparator.Coordinates(element));
+        return true;
+    }
+
+    // Moves an over-full leaf's elements into two new children. False (the
+    // leaf unchanged) when the node array cannot take both children.
+    bool Split(Node* node)
+    {
+        const std::uint32_t count = m_nodes.GetCount();
+        if (count > kArrayMaxRecords - 2 || !m_nodes.Resize(count + 2))
+        {
+            m_splitFailed = true;
+            return false;
+        }
+        Node* upper = NewNode();
+        Node* lower = NewNode();
+        if (node->axis == -1 && !node->bucket.IsEmpty())
+        {
+            const double dx = node->box[3] - node->box[0];
+            const double dy = node->box[4] - node->box[1];
+            const double dz = node->box[5] - node->box[2];
+            int axis;
+            if (dx > dy)
+                axis = dx > dz ? 0 : 2;
+            else
+                axis = dy > dz ? 1 : 2;
+            node->axis = axis;
+            node->split = (node->box[axis + 3] + node->box[axis]) * 0.5;
+        }
+        const int axis = node->axis < 0 ? 0 : node->axis;
+        const bool deal = node->box[axis + 3] - node->box[axis] < static_cast<double>(FLT_EPSILON);
+        bool toLower = true;
+        // Each element's list node goes back to the shared allocator and is
+        // taken again at once by the child, so a split allocates nothing.
+        while (!node->bucket.IsEmpty())
+        {
+            const T element = node->bucket.GetHead()->value;
+            node->bucket.PopFront();
+            Node* target;
+            if (deal)
+            {
+                target = toLower ? lower : upper;
+                toLower = !toLower;
+            }
+            else
+            {
+                target = static_cast<double>(m_comparator.Coordinates(element)[axis]) > node->split ? upper : lower;
+            }
+            AddToBucket(target, element);
+        }
+        node->axis = axis;
+        upper->parent = node;
+        lower->parent = node;
+        node->upper = upper;
+        node->lower = lower;
+        node->bucket.SetAllocator(nullptr);
+        return true;
+    }
+
+    // After a bulk build the bucket entries of one leaf lie wherever the
+    // root's entries were, in insertion order: laid out again leaf by leaf,
+    // a query's scan of a bucket reads consecutive memory. Without memory for
+    // the copy only the layout is lost.
+    void CompactBuckets()
+    {
+        const std::uint32_t count = m_nodes.GetCount();
+        std::uint32_t elements = 0;
+        for (std::uint32_t i = 0; i < count; ++i)
+            elements += m_nodes[i].bucket.GetCount();
+        T* saved = new (std::nothrow) T[elements > 0 ? elements : 1];
+        std::uint32_t* sizes = new (std::nothrow) std::uint32_t[count > 0 ? count : 1];
+        if (saved == nullptr || sizes == nullptr)
+        {
+            delete[] saved;
+            delete[] sizes;
+            return;
+        }
+        std::uint32_t k = 0;
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            Node& node = m_nodes[i];
+            sizes[i] = node.bucket.GetCount();
+            for (const auto* entry = node.bucket.GetHead(); entry != nullptr; entry = entry->link)
+                saved[k++] = entry->value;
+            if (node.bucket.GetAllocator() == &m_listAllocator)
+                node.bucket.Clear();
+        }
+        // Every list node is free now: hand them out again in chunk order.
+        m_listAllocator.RelinkAll();
+        k = 0;
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            for (std::uint32_t j = 0; j < sizes[i]; ++j)
+                m_nodes[i].bucket.PushBack(saved[k++]);
+        }
+        delete[] saved;
+        delete[] sizes;
+    }
+
+    // Squared distance from q to the box (0 inside it); an empty box is
+    // infinitely far.
+    static double SquaredDistanceToBox(const double q[3], const double box[6])
+    {
+        double d2 = 0.0;
+        for (int i = 0; i < 3; ++i)
+        {
+            double gap = 0.0;
+            if (q[i] < box[i])
+                gap = box[i] - q[i];
+            else if (q[i] > box[i + 3])
+                gap = q[i] - box[i + 3];
+            d2 += gap * gap;
+        }
+        return d2;
+    }
+
+    Node* m_root = nullptr;
+    std::uint32_t m_bucketMaximum;
+    TComparator m_comparator;
+    TArray m_nodes;
+    ListAllocator m_listAllocator;
+    std::uint32_t m_counter = 0;
+    bool m_splitFailed = false;
+};

@@ -1,0 +1,95 @@
+#include "core/bucket_kd_tree.h"
+#include "support/kd_point_sets.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+// Many threads search one built tree at once; every answer must be the one a
+// full scan gives. Queries only read the tree, so ThreadSanitizer must see no
+// race either.
+TEST(BucketKDTreeConcurrency, ParallelQueriesGiveTheFullScanAnswers)
+{
+    auto points = MakePointSet(PointSetKind::Clustered, 4000, 7);
+    auto extra = MakePointSet(PointSetKind::Uniform, 4000, 8);
+    points.insert(points.end(), extra.begin(), extra.end());
+    std::vector<const TestPoint*> stored;
+    TestKDTree tree;
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        stored.push_back(&points[i]);
+        // Half bulk-loaded, half inserted into the built tree.
+        if (i == points.size() / 2)
+            tree.Build();
+        if (i < points.size() / 2)
+            ASSERT_TRUE(tree.Add(&points[i]));
+        else
+            ASSERT_NE(tree.Insert(&points[i]), nullptr);
+    }
+    tree.NumberNodes();
+
+    constexpr int kThreads = 8;
+    constexpr int kQueriesPerThread = 400;
+    struct Query
+    {
+        float q[3];
+        double radius;
+        double expected; // squared distance, -1 for none
+    };
+    std::vector<std::vector<Query>> work(kThreads);
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> unit(-60.0f, 60.0f);
+    const double radii[] = {0.02, 0.5, 5.0, 1e30};
+    for (int t = 0; t < kThreads; ++t)
+    {
+        for (int k = 0; k < kQueriesPerThread; ++k)
+        {
+            Query query{{unit(rng), unit(rng), unit(rng)}, radii[k % 4], 0.0};
+            if (k % 2 == 0)
+            {
+                const float* p = stored[rng() % stored.size()]->xyz;
+                for (int a = 0; a < 3; ++a)
+                    query.q[a] = p[a] + 0.001f * static_cast<float>(a + 1);
+            }
+            query.expected = BruteForceNearest(stored, query.q, query.radius);
+            work[t].push_back(query);
+        }
+    }
+
+    std::atomic<int> mismatches{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+    {
+        threads.emplace_back([&, t] {
+            while (!go.load())
+                std::this_thread::yield();
+            for (int round = 0; round < 3; ++round)
+            {
+                for (const Query& query : work[t])
+                {
+                    double radius = query.radius;
+                    const TestPoint* found = tree.FindNearest(query.q, radius);
+                    const bool ok = query.expected < 0
+                                        ? found == nullptr && radius == query.radius
+                                        : found != nullptr && TreeSquaredDistance(query.q, found->xyz) == query.expected;
+                    if (!ok)
+                        mismatches.fetch_add(1);
+                }
+            }
+        });
+    }
+    go.store(true);
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches.load(), 0);
+}
+
+} // namespace

@@ -1,0 +1,346 @@
+#include "core/bucket_kd_tree.h"
+#include "support/kd_point_sets.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+std::vector<const TestPoint*> Pointers(const std::vector<TestPoint>& points)
+{
+    std::vector<const TestPoint*> out;
+    for (const TestPoint& p : points)
+        out.push_back(&p);
+    return out;
+}
+
+// Every element sits in exactly one leaf, inside the box of every node above
+// it, on the right side of every split; the in-order numbers are 0..n-1.
+void ExpectConsistent(const TestKDTree& tree, std::size_t expectedElements)
+{
+    std::size_t elements = 0;
+    std::set<std::uint32_t> indices;
+    for (std::uint32_t i = 0; i < tree.GetNodeCount(); ++i)
+    {
+        const TestKDTree::Node* node = tree.GetNode(i);
+        indices.insert(node->index);
+        if (!node->IsLeaf())
+        {
+            EXPECT_EQ(node->bucket.GetCount(), 0u);
+            ASSERT_NE(node->upper, nullptr);
+            EXPECT_EQ(node->upper->parent, node);
+            EXPECT_EQ(node->lower->parent, node);
+            continue;
+        }
+        for (const auto* e = node->bucket.GetHead(); e != nullptr; e = e->link)
+        {
+            ++elements;
+            const float* p = e->value->xyz;
+            const TestKDTree::Node* child = node;
+            for (const TestKDTree::Node* up = node; up != nullptr; child = up, up = up->parent)
+            {
+                for (int a = 0; a < 3; ++a)
+                {
+                    EXPECT_LE(up->box[a], p[a]);
+                    EXPECT_GE(up->box[a + 3], p[a]);
+                }
+                // Elements within FLT_EPSILON of a split may have been dealt
+                // to either side; all others lie on their side of it.
+                if (up != node && std::fabs(p[up->axis] - up->split) >= FLT_EPSILON)
+                {
+                    EXPECT_EQ(child == up->upper, static_cast<double>(p[up->axis]) > up->split);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(elements, expectedElements);
+    EXPECT_EQ(indices.size(), tree.GetNodeCount());
+    if (!indices.empty())
+    {
+        EXPECT_EQ(*indices.begin(), 0u);
+        EXPECT_EQ(*indices.rbegin(), tree.GetNodeCount() - 1);
+    }
+}
+
+template <class S>
+void ExpectMatchesBruteForce(const TestKDTree& tree, const std::vector<const TestPoint*>& points, std::uint32_t seed,
+                             float spread)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> unit(-spread, spread);
+    const double radii[] = {1e-3, 0.05, 1.0, 25.0, std::numeric_limits<double>::infinity()};
+    for (int k = 0; k < 300; ++k)
+    {
+        // Queries both on stored points and anywhere around them.
+        S q[3];
+        if (k % 3 == 0)
+        {
+            const float* p = points[rng() % points.size()]->xyz;
+            for (int a = 0; a < 3; ++a)
+                q[a] = static_cast<S>(p[a]);
+        }
+        else
+        {
+            for (int a = 0; a < 3; ++a)
+                q[a] = static_cast<S>(unit(rng));
+        }
+        const double radius0 = radii[k % 5];
+        double radius = radius0;
+        const TestPoint* found = tree.FindNearest(q, radius);
+        const double expected = BruteForceNearest(points, q, radius0);
+        if (expected < 0)
+        {
+            EXPECT_EQ(found, nullptr);
+            EXPECT_EQ(radius, radius0);
+        }
+        else
+        {
+            ASSERT_NE(found, nullptr) << "query " << k;
+            EXPECT_EQ(TreeSquaredDistance(q, found->xyz), expected);
+            EXPECT_EQ(radius, std::sqrt(expected));
+        }
+    }
+}
+
+TEST(BucketKDTree, TwentyFiveIdenticalPointsAreDealtAlternately)
+{
+    std::vector<TestPoint> points(25, TestPoint{{1.0f, 2.0f, 3.0f}});
+    TestKDTree tree;
+    for (const TestPoint& p : points)
+        ASSERT_TRUE(tree.Add(&p));
+    EXPECT_EQ(tree.Build(), 2u);
+    const TestKDTree::Node* root = tree.GetRoot();
+    ASSERT_FALSE(root->IsLeaf());
+    EXPECT_EQ(root->lower->bucket.GetCount(), 13u);
+    EXPECT_EQ(root->upper->bucket.GetCount(), 12u);
+    // First element to the lower child, second to the upper one.
+    EXPECT_EQ(root->lower->bucket.GetHead()->value, &points[0]);
+    EXPECT_EQ(root->upper->bucket.GetHead()->value, &points[1]);
+    ExpectConsistent(tree, 25);
+}
+
+TEST(BucketKDTree, BuildSplitsOnlyAboveTheBucketMaximum)
+{
+    auto points = MakePointSet(PointSetKind::Uniform, 25, 1);
+    TestKDTree tree;
+    for (int i = 0; i < 24; ++i)
+        tree.Add(&points[i]);
+    EXPECT_EQ(tree.Build(), 1u);
+    EXPECT_TRUE(tree.GetRoot()->IsLeaf());
+    EXPECT_EQ(tree.GetNodeCount(), 1u);
+
+    TestKDTree full;
+    for (const TestPoint& p : points)
+        full.Add(&p);
+    EXPECT_GE(full.Build(), 2u);
+    EXPECT_FALSE(full.GetRoot()->IsLeaf());
+    // A built tree is not built again.
+    EXPECT_EQ(full.Build(), 0u);
+    TestKDTree empty;
+    EXPECT_EQ(empty.Build(), 0u);
+}
+
+TEST(BucketKDTree, SplitAxisTiesGoToTheLaterAxis)
+{
+    auto splitAxis = [](float ex, float ey, float ez) {
+        std::vector<TestPoint> points(25, TestPoint{{0, 0, 0}});
+        points[1] = {{ex, ey, ez}};
+        TestKDTree tree;
+        for (const TestPoint& p : points)
+            tree.Add(&p);
+        tree.Build();
+        return tree.GetRoot()->axis;
+    };
+    EXPECT_EQ(splitAxis(2, 2, 1), 1);
+    EXPECT_EQ(splitAxis(2, 2, 2), 2);
+    EXPECT_EQ(splitAxis(3, 2, 1), 0);
+    EXPECT_EQ(splitAxis(1, 3, 2), 1);
+    EXPECT_EQ(splitAxis(2, 1, 2), 2);
+}
+
+TEST(BucketKDTree, PointOnTheSplitValueGoesLower)
+{
+    std::vector<TestPoint> points;
+    for (int i = 0; i < 24; ++i)
+        points.push_back({{i % 2 == 0 ? 0.0f : 2.0f, 0.0f, 0.0f}});
+    points.push_back({{1.0f, 0.0f, 0.0f}});
+    TestKDTree tree;
+    for (const TestPoint& p : points)
+        tree.Add(&p);
+    tree.Build();
+    const TestKDTree::Node* root = tree.GetRoot();
+    ASSERT_EQ(root->axis, 0);
+    EXPECT_EQ(root->split, 1.0);
+    EXPECT_EQ(root->lower->bucket.GetCount(), 13u);
+    EXPECT_EQ(root->upper->bucket.GetCount(), 12u);
+}
+
+TEST(BucketKDTree, RadiusBoundsTheSearch)
+{
+    auto points = MakePointSet(PointSetKind::Uniform, 500, 2);
+    TestKDTree tree;
+    for (const TestPoint& p : points)
+        tree.Add(&p);
+    tree.Build();
+    const double q[3] = {100.0, 100.0, 100.0};
+    double radius = 1.0;
+    EXPECT_EQ(tree.FindNearest(q, radius), nullptr);
+    EXPECT_EQ(radius, 1.0);
+
+    radius = 1e6;
+    const TestPoint* found = tree.FindNearest(q, radius);
+    ASSERT_NE(found, nullptr);
+    const double expected = BruteForceNearest(Pointers(points), q, 1e6);
+    EXPECT_EQ(radius, std::sqrt(expected));
+
+    // A radius that is not positive finds nothing, even on a stored point.
+    const double onPoint[3] = {points[0].xyz[0], points[0].xyz[1], points[0].xyz[2]};
+    for (double bad : {0.0, -5.0, std::nan("")})
+    {
+        radius = bad;
+        EXPECT_EQ(tree.FindNearest(onPoint, radius), nullptr);
+    }
+}
+
+TEST(BucketKDTree, NonFiniteElementsAreRefusedAndNothingIsDropped)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<TestPoint> bad = {{{std::nanf(""), 0, 0}}, {{0, inf, 0}}, {{0, 0, -inf}}};
+    auto good = MakePointSet(PointSetKind::Uniform, 60, 3);
+    TestKDTree tree;
+    for (const TestPoint& p : bad)
+        EXPECT_FALSE(tree.Add(&p));
+    EXPECT_EQ(tree.Add(nullptr), false);
+    for (const TestPoint& p : good)
+        ASSERT_TRUE(tree.Add(&p));
+    tree.Build();
+    for (const TestPoint& p : bad)
+        EXPECT_EQ(tree.Insert(&p), nullptr);
+    ExpectConsistent(tree, good.size());
+    ExpectMatchesBruteForce<double>(tree, Pointers(good), 4, 12.0f);
+}
+
+struct PointSetCase
+{
+    PointSetKind kind;
+    std::size_t count;
+};
+
+std::string PointSetName(const ::testing::TestParamInfo<PointSetCase>& info)
+{
+    static const char* const kNames[] = {"Uniform", "Clustered", "Duplicated", "OnALine", "AllEqual", "Lattice"};
+    return kNames[static_cast<int>(info.param.kind)];
+}
+
+class BucketKDTreeAgainstBruteForce : public ::testing::TestWithParam<PointSetCase>
+{
+};
+
+TEST_P(BucketKDTreeAgainstBruteForce, BulkBuildThenInsertsAnswerLikeAFullScan)
+{
+    const PointSetCase c = GetParam();
+    auto points = MakePointSet(c.kind, c.count, 11);
+    auto later = MakePointSet(c.kind, c.count / 2, 12);
+    // Late points also land outside the built boxes, where stale inner
+    // boxes would hide them.
+    for (std::size_t i = 0; i < later.size(); i += 3)
+        later[i].xyz[i % 3] += 40.0f;
+
+    TestKDTree tree;
+    std::vector<const TestPoint*> stored;
+    for (const TestPoint& p : points)
+    {
+        ASSERT_TRUE(tree.Add(&p));
+        stored.push_back(&p);
+    }
+    tree.Build();
+    ExpectConsistent(tree, stored.size());
+    ExpectMatchesBruteForce<double>(tree, stored, 21, 60.0f);
+    ExpectMatchesBruteForce<float>(tree, stored, 22, 60.0f);
+
+    for (const TestPoint& p : later)
+    {
+        ASSERT_NE(tree.Insert(&p), nullptr);
+        stored.push_back(&p);
+    }
+    EXPECT_EQ(tree.GetRoot()->index, kBucketKDTreeNoIndex);
+    tree.NumberNodes();
+    ExpectConsistent(tree, stored.size());
+    ExpectMatchesBruteForce<double>(tree, stored, 23, 60.0f);
+    ExpectMatchesBruteForce<float>(tree, stored, 24, 60.0f);
+}
+
+TEST_P(BucketKDTreeAgainstBruteForce, InsertOnlyTreeAnswersLikeAFullScan)
+{
+    const PointSetCase c = GetParam();
+    auto points = MakePointSet(c.kind, c.count, 31);
+    TestKDTree tree;
+    for (const TestPoint& p : points)
+        ASSERT_NE(tree.Insert(&p), nullptr);
+    tree.NumberNodes();
+    ExpectConsistent(tree, points.size());
+    ExpectMatchesBruteForce<double>(tree, Pointers(points), 32, 60.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(PointSets, BucketKDTreeAgainstBruteForce,
+                         ::testing::Values(PointSetCase{PointSetKind::Uniform, 3000},
+                                           PointSetCase{PointSetKind::Clustered, 3000},
+                                           PointSetCase{PointSetKind::Duplicated, 2000},
+                                           PointSetCase{PointSetKind::OnALine, 2000},
+                                           PointSetCase{PointSetKind::AllEqual, 500},
+                                           PointSetCase{PointSetKind::Lattice, 1024}),
+                         PointSetName);
+
+TEST(BucketKDTree, ClearEmptiesAndTheTreeCanBeFilledAgain)
+{
+    auto points = MakePointSet(PointSetKind::Uniform, 400, 5);
+    TestKDTree tree;
+    for (const TestPoint& p : points)
+        tree.Add(&p);
+    tree.Build();
+    tree.Clear();
+    EXPECT_EQ(tree.GetRoot(), nullptr);
+    EXPECT_EQ(tree.GetNodeCount(), 0u);
+    const double q[3] = {0, 0, 0};
+    double radius = 1e9;
+    EXPECT_EQ(tree.FindNearest(q, radius), nullptr);
+
+    for (int i = 0; i < 200; ++i)
+        tree.Add(&points[i]);
+    tree.Build();
+    std::vector<const TestPoint*> half;
+    for (int i = 0; i < 200; ++i)
+        half.push_back(&points[i]);
+    ExpectConsistent(tree, 200);
+    ExpectMatchesBruteForce<double>(tree, half, 6, 12.0f);
+}
+
+TEST(BucketKDTree, RepeatedInsertsOfOnePointStayFindable)
+{
+    // Identical points inserted one by one pile up on the lower side of
+    // every split: the tree grows deep, and the walks must stay iterative.
+    TestPoint same{{0.5f, 0.5f, 0.5f}};
+    TestPoint other{{0.75f, 0.5f, 0.5f}};
+    TestKDTree tree;
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_NE(tree.Insert(&same), nullptr);
+    ASSERT_NE(tree.Insert(&other), nullptr);
+    tree.NumberNodes();
+    const float q[3] = {0.7f, 0.5f, 0.5f};
+    double radius = 1.0;
+    EXPECT_EQ(tree.FindNearest(q, radius), &other);
+    const float q2[3] = {0.5f, 0.5f, 0.5f};
+    radius = 1.0;
+    EXPECT_EQ(tree.FindNearest(q2, radius), &same);
+    EXPECT_EQ(radius, 0.0);
+}
+
+} // namespace
