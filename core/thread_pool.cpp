@@ -218,7 +218,9 @@ DWORD cThreadPool::WorkerProc(void* parameter)
         stTask task{};
         {
             cLockGuard guard(pool->m_lock);
-            if (pool->m_queue.empty())
+            // Threads of a start that is being taken back, or of a stop under
+            // way, take no more jobs: the waiting batches run them instead.
+            if (pool->m_queue.empty() || !pool->m_accepting)
             {
                 ResetEvent(pool->m_workAvailableEvent);
                 continue;

@@ -187,6 +187,16 @@ TEST_F(ThreadPool, FailedStartIsReportedAndTheBatchRunsOnTheCaller)
     EXPECT_EQ(win32::OpenKernelHandleCount(), idle);
 }
 
+TEST_F(ThreadPool, PoolWithoutItsEventsNeverStartsAndStillRunsBatches)
+{
+    win32::InjectKernelFault(win32::KernelFault::CreateEventFails, 1);
+    cThreadPool pool;
+    EXPECT_FALSE(pool.Start());
+    SliceSums sums(100);
+    ParallelFor(&pool, 100, SliceSums::Job, &sums);
+    EXPECT_TRUE(sums.EachOnce());
+}
+
 TEST_F(ThreadPool, BatchesFinishWhileAnotherThreadStopsAndStartsThePool)
 {
     cThreadPool pool;

@@ -1,0 +1,103 @@
+// ParallelFor on the plug-in's thread pool against OpenMP's parallel for,
+// over many trivial items and over a few heavy ones. Compare the times of
+// the pairs (same argument) for the ratio.
+#include "core/thread_pool.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace
+{
+
+cThreadPool& Pool()
+{
+    static cThreadPool* pool = [] {
+        auto* p = new cThreadPool;
+        p->Start();
+        return p;
+    }();
+    return *pool;
+}
+
+struct Trivial
+{
+    std::vector<std::uint32_t> out;
+    static void Item(void* context, std::uint32_t i) { static_cast<Trivial*>(context)->out[i] = i * 2u + 1u; }
+};
+
+// About a millisecond of arithmetic per item.
+double HeavyItem(std::uint32_t i)
+{
+    double x = 1.0 + i;
+    for (int k = 0; k < 200000; ++k)
+        x = std::sqrt(x * 1.0000001 + 1.0);
+    return x;
+}
+
+struct Heavy
+{
+    std::vector<double> out;
+    static void Item(void* context, std::uint32_t i) { static_cast<Heavy*>(context)->out[i] = HeavyItem(i); }
+};
+
+void BM_ParallelFor_Trivial(benchmark::State& state)
+{
+    const auto n = static_cast<std::uint32_t>(state.range(0));
+    Trivial t{std::vector<std::uint32_t>(n)};
+    for (auto _ : state)
+    {
+        ParallelFor(&Pool(), n, Trivial::Item, &t);
+        benchmark::DoNotOptimize(t.out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_OpenMP_Trivial(benchmark::State& state)
+{
+    const auto n = static_cast<std::int64_t>(state.range(0));
+    Trivial t{std::vector<std::uint32_t>(static_cast<std::size_t>(n))};
+    for (auto _ : state)
+    {
+#pragma omp parallel for
+        for (std::int64_t i = 0; i < n; ++i)
+            Trivial::Item(&t, static_cast<std::uint32_t>(i));
+        benchmark::DoNotOptimize(t.out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_ParallelFor_Heavy(benchmark::State& state)
+{
+    const auto n = static_cast<std::uint32_t>(state.range(0));
+    Heavy h{std::vector<double>(n)};
+    for (auto _ : state)
+    {
+        ParallelFor(&Pool(), n, Heavy::Item, &h);
+        benchmark::DoNotOptimize(h.out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_OpenMP_Heavy(benchmark::State& state)
+{
+    const auto n = static_cast<std::int64_t>(state.range(0));
+    Heavy h{std::vector<double>(static_cast<std::size_t>(n))};
+    for (auto _ : state)
+    {
+#pragma omp parallel for schedule(dynamic)
+        for (std::int64_t i = 0; i < n; ++i)
+            Heavy::Item(&h, static_cast<std::uint32_t>(i));
+        benchmark::DoNotOptimize(h.out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+} // namespace
+
+BENCHMARK(BM_ParallelFor_Trivial)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenMP_Trivial)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParallelFor_Heavy)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenMP_Heavy)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
