@@ -59,7 +59,17 @@ HINSTANCE AfxGetResourceHandle()
 
 void AfxSetResourceHandle(HINSTANCE instance) { AfxGetModuleState()->m_hCurrentResourceHandle = instance; }
 
-HINSTANCE AfxFindResourceHandle(LPCWSTR, LPCWSTR) { return AfxGetResourceHandle(); }
+HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type)
+{
+    HINSTANCE current = AfxGetResourceHandle();
+    if (win32::ModuleHasResource(current, type, name))
+        return current;
+    AFX_MODULE_STATE* app = AfxGetAppModuleState();
+    HINSTANCE fallback = app->m_hCurrentResourceHandle ? app->m_hCurrentResourceHandle : app->m_hCurrentInstanceHandle;
+    if (win32::ModuleHasResource(fallback, type, name))
+        return fallback;
+    return current;
+}
 
 BOOL CWinThread::OnIdle(LONG)
 {

@@ -1,0 +1,91 @@
+// Module resources from the resource script (resources/, in the original
+// platform's resource-script syntax). A module registers its script once;
+// menus, accelerator tables and string tables are parsed into templates, and
+// every other resource (cursors, bitmaps, icons, dialogs) is known by type
+// and name so that lookups can tell which module holds it.
+#pragma once
+
+#include "platform/win32/types.h"
+#include "platform/win32/window.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#define RT_CURSOR MAKEINTRESOURCEW(1)
+#define RT_BITMAP MAKEINTRESOURCEW(2)
+#define RT_ICON MAKEINTRESOURCEW(3)
+#define RT_MENU MAKEINTRESOURCEW(4)
+#define RT_DIALOG MAKEINTRESOURCEW(5)
+#define RT_STRING MAKEINTRESOURCEW(6)
+#define RT_ACCELERATOR MAKEINTRESOURCEW(9)
+#define RT_RCDATA MAKEINTRESOURCEW(10)
+#define RT_GROUP_CURSOR MAKEINTRESOURCEW(12)
+#define RT_GROUP_ICON MAKEINTRESOURCEW(14)
+
+#include "platform/win32/module.h" // ERROR_RESOURCE_TYPE_NOT_FOUND
+
+inline constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
+
+int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int maxCount);
+
+namespace win32
+{
+
+// A resource's name: a number, or a text compared without case.
+struct ResourceKey
+{
+    ULONG_PTR id = 0;
+    std::wstring name; // upper case; empty for numbered resources
+
+    static ResourceKey From(LPCWSTR nameOrId);
+    bool operator<(const ResourceKey& o) const { return id != o.id ? id < o.id : name < o.name; }
+    bool operator==(const ResourceKey& o) const { return id == o.id && name == o.name; }
+};
+
+struct MenuTemplateItem
+{
+    std::wstring text;
+    UINT id = 0;
+    UINT flags = 0; // MF_* (MF_POPUP for sub-menus, MF_SEPARATOR, MF_GRAYED, MF_CHECKED, ...)
+    std::vector<MenuTemplateItem> children;
+};
+
+struct AcceleratorEntry
+{
+    BYTE fVirt = 0; // FVIRTKEY, FSHIFT, FCONTROL, FALT, FNOINVERT
+    WORD key = 0;
+    WORD cmd = 0;
+};
+
+struct ResourceScript
+{
+    std::map<std::string, long long> symbols; // the #define values
+    std::map<ResourceKey, std::vector<MenuTemplateItem>> menus;
+    std::map<ResourceKey, std::vector<AcceleratorEntry>> accelerators;
+    std::map<UINT, std::wstring> strings;
+    // Every other resource: its type (upper case, "CURSOR", "BITMAP", "DIALOGEX", ...) and name.
+    std::vector<std::pair<std::wstring, ResourceKey>> others;
+};
+
+// Resolves #include "name" to the included text (null: not available, the
+// script fails with a message naming the file).
+using ResourceIncludeResolver = std::function<std::optional<std::string>(const std::string& name)>;
+
+// Parses a script (UTF-8). On failure returns false and sets error to
+// "line N: what went wrong"; out is then unspecified.
+bool ParseResourceScript(const std::string& text, const ResourceIncludeResolver& include, ResourceScript& out,
+                         std::string& error);
+
+// Parses and registers the script as the module's resources (replacing what
+// the module had); cursors become loadable with LoadCursorW.
+bool RegisterResourceScript(HINSTANCE module, const std::string& text, const ResourceIncludeResolver& include,
+                            std::string* error = nullptr);
+void UnregisterResources(HINSTANCE module);
+// The module's parsed resources, or null. Valid until the module registers again.
+const ResourceScript* FindModuleResources(HINSTANCE module);
+bool ModuleHasResource(HINSTANCE module, LPCWSTR type, LPCWSTR name);
+
+} // namespace win32

@@ -1,0 +1,916 @@
+// The resource-script parser: preprocessor lines (#define, #include and the
+// conditional blocks the resource editors write), then resource statements.
+// Menus, accelerator tables and string tables are read; other resources are
+// recorded by type and name and their blocks skipped.
+#include "platform/win32/input.h"
+#include "platform/win32/menu.h"
+#include "platform/win32/resource.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cwctype>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <sstream>
+
+namespace
+{
+
+constexpr int kMaxIncludeDepth = 16;
+constexpr int kMaxNesting = 64;
+
+struct ParseError
+{
+    int line;
+    std::string message;
+};
+
+enum class Tok
+{
+    End,
+    Word,   // identifiers and keywords
+    Number,
+    String,
+    Punct
+};
+
+struct Token
+{
+    Tok kind = Tok::End;
+    std::string text; // words, punctuation
+    std::wstring str; // string literals
+    long long value = 0;
+    int line = 0;
+};
+
+std::wstring Widen(const std::string& s)
+{
+    std::wstring out;
+    for (std::size_t i = 0; i < s.size();)
+    {
+        unsigned c = static_cast<unsigned char>(s[i++]);
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        unsigned cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : extra == 1 ? c & 0x1F : c;
+        for (int k = 0; k < extra && i < s.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+        out += static_cast<wchar_t>(cp);
+    }
+    return out;
+}
+
+std::string Upper(std::string s)
+{
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Preprocessing: joins the script and its includes into logical lines with
+// their line numbers (of the top file), drops inactive conditional blocks and
+// collects #define values.
+class Preprocessor
+{
+public:
+    Preprocessor(const win32::ResourceIncludeResolver& include, std::map<std::string, long long>& symbols,
+                 std::map<std::string, std::string>& rawDefines)
+        : include(include), symbols(symbols), rawDefines(rawDefines)
+    {
+    }
+
+    void Run(const std::string& text, int depth, std::vector<std::pair<int, std::string>>& out, int outerLine)
+    {
+        if (depth > kMaxIncludeDepth)
+            throw ParseError{outerLine, "includes nest too deeply"};
+        std::istringstream in(text);
+        std::string line;
+        int number = 0;
+        std::vector<bool> active; // one entry per open conditional
+        std::vector<bool> taken;
+        auto isActive = [&] {
+            for (bool a : active)
+                if (!a)
+                    return false;
+            return true;
+        };
+        bool inComment = false;
+        while (std::getline(in, line))
+        {
+            ++number;
+            const int reported = depth == 0 ? number : outerLine;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            line = StripComments(line, inComment);
+            std::size_t first = line.find_first_not_of(" \t");
+            if (first == std::string::npos)
+                continue;
+            if (line[first] != '#')
+            {
+                if (isActive())
+                    out.emplace_back(reported, line);
+                continue;
+            }
+            std::istringstream directive(line.substr(first + 1));
+            std::string word;
+            directive >> word;
+            std::string rest;
+            std::getline(directive, rest);
+            rest = Trim(rest);
+            if (word == "if" || word == "ifdef" || word == "ifndef")
+            {
+                bool value = word == "ifdef" ? IsDefined(rest) : word == "ifndef" ? !IsDefined(rest) : Evaluate(rest);
+                active.push_back(value);
+                taken.push_back(value);
+            }
+            else if (word == "elif")
+            {
+                if (active.empty())
+                    throw ParseError{reported, "#elif without #if"};
+                bool value = !taken.back() && Evaluate(rest);
+                active.back() = value;
+                taken.back() = taken.back() || value;
+            }
+            else if (word == "else")
+            {
+                if (active.empty())
+                    throw ParseError{reported, "#else without #if"};
+                active.back() = !taken.back();
+                taken.back() = true;
+            }
+            else if (word == "endif")
+            {
+                if (active.empty())
+                    throw ParseError{reported, "#endif without #if"};
+                active.pop_back();
+                taken.pop_back();
+            }
+            else if (!isActive())
+                continue;
+            else if (word == "define")
+                Define(rest, reported);
+            else if (word == "undef")
+            {
+                symbols.erase(rest);
+                rawDefines.erase(rest);
+            }
+            else if (word == "include")
+            {
+                std::string name = rest;
+                if (name.size() >= 2 && (name.front() == '"' || name.front() == '<'))
+                    name = name.substr(1, name.size() - 2);
+                if (IsSystemHeader(name))
+                    continue; // the platform's own headers define nothing the script needs here
+                std::optional<std::string> included = include ? include(name) : std::nullopt;
+                if (!included)
+                    throw ParseError{reported, "cannot include \"" + name + "\""};
+                Run(*included, depth + 1, out, reported);
+            }
+            // #pragma and anything else: nothing to do.
+        }
+        if (!active.empty())
+            throw ParseError{number, "#if without #endif"};
+    }
+
+private:
+    static bool IsSystemHeader(const std::string& name)
+    {
+        static const std::set<std::string> known{"afxres.h", "winres.h", "windows.h", "winresrc.h", "commctrl.h"};
+        return known.count(name) != 0 || name.rfind("afxres", 0) == 0 || name.rfind("l.", 0) == 0 ||
+               name.find(".rc2") != std::string::npos;
+    }
+
+    static std::string Trim(const std::string& s)
+    {
+        std::size_t a = s.find_first_not_of(" \t");
+        std::size_t b = s.find_last_not_of(" \t");
+        return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+    }
+
+    static std::string StripComments(const std::string& line, bool& inComment)
+    {
+        std::string out;
+        bool inString = false;
+        for (std::size_t i = 0; i < line.size(); ++i)
+        {
+            if (inComment)
+            {
+                if (line.compare(i, 2, "*/") == 0)
+                {
+                    inComment = false;
+                    ++i;
+                }
+                continue;
+            }
+            if (inString)
+            {
+                out += line[i];
+                if (line[i] == '"')
+                {
+                    if (i + 1 < line.size() && line[i + 1] == '"')
+                        out += line[++i];
+                    else
+                        inString = false;
+                }
+                else if (line[i] == '\\' && i + 1 < line.size())
+                    out += line[++i];
+                continue;
+            }
+            if (line[i] == '"')
+                inString = true;
+            else if (line.compare(i, 2, "//") == 0)
+                break;
+            else if (line.compare(i, 2, "/*") == 0)
+            {
+                inComment = true;
+                ++i;
+                continue;
+            }
+            out += line[i];
+        }
+        return out;
+    }
+
+    bool IsDefined(const std::string& name) const { return rawDefines.count(Trim(name)) != 0; }
+
+    bool Evaluate(std::string expr) const
+    {
+        expr = Trim(expr);
+        bool negate = false;
+        while (!expr.empty() && expr[0] == '!')
+        {
+            negate = !negate;
+            expr = Trim(expr.substr(1));
+        }
+        bool value;
+        if (expr.rfind("defined", 0) == 0)
+        {
+            std::string name = expr.substr(7);
+            name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '(' || c == ')' || c == ' '; }),
+                       name.end());
+            value = IsDefined(name);
+        }
+        else if (!expr.empty() && std::isdigit(static_cast<unsigned char>(expr[0])))
+            value = std::strtoll(expr.c_str(), nullptr, 0) != 0;
+        else
+        {
+            auto it = symbols.find(expr);
+            value = it != symbols.end() && it->second != 0;
+        }
+        return negate ? !value : value;
+    }
+
+    void Define(const std::string& rest, int line)
+    {
+        std::size_t end = rest.find_first_of(" \t(");
+        std::string name = rest.substr(0, end);
+        if (name.empty())
+            throw ParseError{line, "#define without a name"};
+        std::string value = end == std::string::npos ? "" : Trim(rest.substr(end));
+        rawDefines[name] = value;
+        // Numeric defines (possibly through other defines) become symbols.
+        if (auto v = NumericValue(value, 0))
+            symbols[name] = *v;
+    }
+
+    // The value of a define's text: numbers, other defines, parentheses and
+    // + - | ~; nothing else (a define that is no number is not a symbol).
+    std::optional<long long> NumericValue(const std::string& v, int depth) const
+    {
+        std::size_t pos = 0;
+        auto value = Sum(v, pos, depth);
+        SkipSpace(v, pos);
+        if (!value || pos != v.size())
+            return std::nullopt;
+        return value;
+    }
+
+    static void SkipSpace(const std::string& v, std::size_t& pos)
+    {
+        while (pos < v.size() && (v[pos] == ' ' || v[pos] == '\t'))
+            ++pos;
+    }
+
+    std::optional<long long> Sum(const std::string& v, std::size_t& pos, int depth) const
+    {
+        auto value = Primary(v, pos, depth);
+        while (value)
+        {
+            SkipSpace(v, pos);
+            if (pos >= v.size() || (v[pos] != '+' && v[pos] != '-' && v[pos] != '|'))
+                return value;
+            char op = v[pos++];
+            auto rhs = Primary(v, pos, depth);
+            if (!rhs)
+                return std::nullopt;
+            value = op == '+' ? *value + *rhs : op == '-' ? *value - *rhs : (*value | *rhs);
+        }
+        return value;
+    }
+
+    std::optional<long long> Primary(const std::string& v, std::size_t& pos, int depth) const
+    {
+        if (depth > kMaxNesting)
+            return std::nullopt;
+        SkipSpace(v, pos);
+        if (pos >= v.size())
+            return std::nullopt;
+        char c = v[pos];
+        if (c == '(')
+        {
+            ++pos;
+            auto value = Sum(v, pos, depth + 1);
+            SkipSpace(v, pos);
+            if (!value || pos >= v.size() || v[pos] != ')')
+                return std::nullopt;
+            ++pos;
+            return value;
+        }
+        if (c == '-' || c == '~')
+        {
+            ++pos;
+            auto value = Primary(v, pos, depth + 1);
+            if (!value)
+                return std::nullopt;
+            return c == '-' ? -*value : ~*value;
+        }
+        if (std::isdigit(static_cast<unsigned char>(c)))
+        {
+            char* end = nullptr;
+            long long n = std::strtoll(v.c_str() + pos, &end, 0);
+            pos = static_cast<std::size_t>(end - v.c_str());
+            while (pos < v.size() && std::strchr("lLuU", v[pos]))
+                ++pos;
+            return n;
+        }
+        if (std::isalpha(static_cast<unsigned char>(c)) || c == '_')
+        {
+            std::size_t start = pos;
+            while (pos < v.size() && (std::isalnum(static_cast<unsigned char>(v[pos])) || v[pos] == '_'))
+                ++pos;
+            auto it = rawDefines.find(v.substr(start, pos - start));
+            if (it == rawDefines.end())
+                return std::nullopt;
+            return NumericValue(it->second, depth + 1);
+        }
+        return std::nullopt;
+    }
+
+    const win32::ResourceIncludeResolver& include;
+    std::map<std::string, long long>& symbols;
+    std::map<std::string, std::string>& rawDefines;
+};
+
+class Lexer
+{
+public:
+    explicit Lexer(const std::vector<std::pair<int, std::string>>& lines)
+    {
+        for (const auto& [number, text] : lines)
+            Scan(number, text);
+        tokens.push_back(Token{Tok::End, "", L"", 0, lines.empty() ? 0 : lines.back().first});
+    }
+
+    const Token& Peek(std::size_t ahead = 0) const { return tokens[std::min(pos + ahead, tokens.size() - 1)]; }
+    Token Next()
+    {
+        Token t = Peek();
+        if (pos < tokens.size() - 1)
+            ++pos;
+        return t;
+    }
+    bool IsPunct(const char* p, std::size_t ahead = 0) const
+    {
+        return Peek(ahead).kind == Tok::Punct && Peek(ahead).text == p;
+    }
+    bool IsWord(const char* w, std::size_t ahead = 0) const
+    {
+        return Peek(ahead).kind == Tok::Word && Upper(Peek(ahead).text) == w;
+    }
+    bool AtBegin() const { return IsWord("BEGIN") || IsPunct("{"); }
+    bool AtEnd() const { return IsWord("END") || IsPunct("}"); }
+
+private:
+    void Scan(int line, const std::string& s)
+    {
+        for (std::size_t i = 0; i < s.size();)
+        {
+            unsigned char c = static_cast<unsigned char>(s[i]);
+            if (std::isspace(c))
+            {
+                ++i;
+                continue;
+            }
+            Token t;
+            t.line = line;
+            if ((c == 'L' || c == 'l') && i + 1 < s.size() && s[i + 1] == '"')
+                ++i, c = '"';
+            if (c == '"')
+            {
+                t.kind = Tok::String;
+                std::string raw;
+                ++i;
+                bool closed = false;
+                while (i < s.size())
+                {
+                    char ch = s[i++];
+                    if (ch == '"')
+                    {
+                        if (i < s.size() && s[i] == '"')
+                        {
+                            raw += '"';
+                            ++i;
+                            continue;
+                        }
+                        closed = true;
+                        break;
+                    }
+                    if (ch == '\\' && i < s.size())
+                    {
+                        char e = s[i++];
+                        switch (e)
+                        {
+                        case 't': raw += '\t'; break;
+                        case 'n': raw += '\n'; break;
+                        case 'r': raw += '\r'; break;
+                        case 'a': raw += '\a'; break;
+                        case '\\': raw += '\\'; break;
+                        case '"': raw += '"'; break;
+                        case '0': raw += '\0'; break;
+                        default:
+                            raw += '\\';
+                            raw += e;
+                        }
+                        continue;
+                    }
+                    raw += ch;
+                }
+                if (!closed)
+                    throw ParseError{line, "unterminated string"};
+                t.str = Widen(raw);
+            }
+            else if (std::isdigit(c))
+            {
+                t.kind = Tok::Number;
+                char* end = nullptr;
+                t.value = std::strtoll(s.c_str() + i, &end, 0);
+                i = static_cast<std::size_t>(end - s.c_str());
+                while (i < s.size() && (s[i] == 'L' || s[i] == 'l' || s[i] == 'U' || s[i] == 'u'))
+                    ++i;
+            }
+            else if (std::isalpha(c) || c == '_')
+            {
+                t.kind = Tok::Word;
+                std::size_t start = i;
+                while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'))
+                    ++i;
+                t.text = s.substr(start, i - start);
+            }
+            else
+            {
+                t.kind = Tok::Punct;
+                t.text = std::string(1, static_cast<char>(c));
+                ++i;
+            }
+            tokens.push_back(std::move(t));
+        }
+    }
+
+    std::vector<Token> tokens;
+    std::size_t pos = 0;
+};
+
+class Parser
+{
+public:
+    Parser(Lexer& lex, win32::ResourceScript& out) : lex(lex), out(out) {}
+
+    void Run()
+    {
+        while (lex.Peek().kind != Tok::End)
+            Statement();
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& message) const { throw ParseError{lex.Peek().line, message}; }
+
+    void Statement()
+    {
+        if (lex.IsWord("LANGUAGE"))
+        {
+            lex.Next();
+            Expression();
+            Expect(",");
+            Expression();
+            return;
+        }
+        if (lex.IsWord("STRINGTABLE"))
+        {
+            lex.Next();
+            SkipUntilBegin();
+            StringTable();
+            return;
+        }
+        if (lex.IsWord("VERSION") || lex.IsWord("CHARACTERISTICS"))
+        {
+            lex.Next();
+            Expression();
+            return;
+        }
+        win32::ResourceKey key = Name();
+        if (lex.Peek().kind != Tok::Word)
+            Fail("expected a resource type after the resource name");
+        std::string type = Upper(lex.Next().text);
+        if (type == "MENU" || type == "MENUEX")
+        {
+            SkipUntilBegin();
+            std::vector<win32::MenuTemplateItem> items;
+            MenuBlock(items, type == "MENUEX", 0);
+            out.menus[key] = std::move(items);
+        }
+        else if (type == "ACCELERATORS")
+        {
+            SkipUntilBegin();
+            out.accelerators[key] = Accelerators();
+        }
+        else
+        {
+            out.others.emplace_back(Widen(type), key);
+            while (lex.Peek().kind == Tok::Word && IsMemoryOption(Upper(lex.Peek().text)))
+                lex.Next();
+            if (lex.Peek().kind == Tok::String)
+            {
+                lex.Next(); // a file-backed resource
+                return;
+            }
+            SkipUntilBegin();
+            SkipBlock(0);
+        }
+    }
+
+    static bool IsMemoryOption(const std::string& w)
+    {
+        return w == "DISCARDABLE" || w == "PRELOAD" || w == "LOADONCALL" || w == "MOVEABLE" || w == "FIXED" ||
+               w == "PURE" || w == "IMPURE";
+    }
+
+    win32::ResourceKey Name()
+    {
+        const Token& t = lex.Peek();
+        win32::ResourceKey key;
+        if (t.kind == Tok::Number)
+        {
+            key.id = static_cast<ULONG_PTR>(lex.Next().value);
+            return key;
+        }
+        if (t.kind == Tok::Word)
+        {
+            auto it = out.symbols.find(t.text);
+            if (it != out.symbols.end())
+                key.id = static_cast<ULONG_PTR>(it->second);
+            else
+                key.name = Widen(Upper(t.text));
+            lex.Next();
+            return key;
+        }
+        if (t.kind == Tok::String)
+        {
+            key.name = lex.Next().str;
+            for (auto& c : key.name)
+                c = static_cast<wchar_t>(std::towupper(c));
+            return key;
+        }
+        Fail("expected a resource name");
+    }
+
+    void Expect(const char* p)
+    {
+        if (!lex.IsPunct(p))
+            Fail(std::string("expected '") + p + "'");
+        lex.Next();
+    }
+
+    bool Accept(const char* p)
+    {
+        if (!lex.IsPunct(p))
+            return false;
+        lex.Next();
+        return true;
+    }
+
+    void SkipUntilBegin()
+    {
+        while (!lex.AtBegin())
+        {
+            if (lex.Peek().kind == Tok::End)
+                Fail("expected BEGIN");
+            lex.Next();
+        }
+        lex.Next();
+    }
+
+    void SkipBlock(int depth)
+    {
+        if (depth > kMaxNesting)
+            Fail("blocks nest too deeply");
+        while (!lex.AtEnd())
+        {
+            if (lex.Peek().kind == Tok::End)
+                Fail("missing END");
+            if (lex.AtBegin())
+            {
+                lex.Next();
+                SkipBlock(depth + 1);
+                continue;
+            }
+            lex.Next();
+        }
+        lex.Next();
+    }
+
+    long long Expression()
+    {
+        long long v = Term(0);
+        for (;;)
+        {
+            if (Accept("+"))
+                v += Term(0);
+            else if (Accept("-"))
+                v -= Term(0);
+            else if (Accept("|"))
+                v |= Term(0);
+            else
+                return v;
+        }
+    }
+
+    long long Term(int depth)
+    {
+        if (depth > kMaxNesting)
+            Fail("expression nests too deeply");
+        if (Accept("("))
+        {
+            long long v = Expression();
+            Expect(")");
+            return v;
+        }
+        if (Accept("-"))
+            return -Term(depth + 1);
+        if (Accept("~"))
+            return ~Term(depth + 1);
+        const Token& t = lex.Peek();
+        if (t.kind == Tok::Number)
+            return lex.Next().value;
+        if (t.kind == Tok::Word)
+        {
+            auto it = out.symbols.find(t.text);
+            if (it == out.symbols.end())
+            {
+                if (auto vk = VirtualKey(Upper(t.text)))
+                {
+                    lex.Next();
+                    return *vk;
+                }
+                Fail("unknown symbol " + t.text);
+            }
+            lex.Next();
+            return it->second;
+        }
+        Fail("expected a number or a symbol");
+    }
+
+    static std::optional<long long> VirtualKey(const std::string& name)
+    {
+        static const std::map<std::string, int> keys{
+            {"VK_BACK", VK_BACK},     {"VK_TAB", VK_TAB},       {"VK_RETURN", VK_RETURN},   {"VK_SHIFT", VK_SHIFT},
+            {"VK_CONTROL", VK_CONTROL}, {"VK_MENU", VK_MENU},   {"VK_ESCAPE", VK_ESCAPE},   {"VK_SPACE", VK_SPACE},
+            {"VK_PRIOR", VK_PRIOR},   {"VK_NEXT", VK_NEXT},     {"VK_END", VK_END},         {"VK_HOME", VK_HOME},
+            {"VK_LEFT", VK_LEFT},     {"VK_UP", VK_UP},         {"VK_RIGHT", VK_RIGHT},     {"VK_DOWN", VK_DOWN},
+            {"VK_INSERT", VK_INSERT}, {"VK_DELETE", VK_DELETE}, {"VK_ADD", VK_ADD},         {"VK_SUBTRACT", VK_SUBTRACT},
+            {"VK_MULTIPLY", VK_MULTIPLY}, {"VK_DIVIDE", VK_DIVIDE}, {"VK_DECIMAL", VK_DECIMAL}};
+        auto it = keys.find(name);
+        if (it != keys.end())
+            return it->second;
+        if (name.size() >= 4 && name.rfind("VK_F", 0) == 0)
+        {
+            int n = std::atoi(name.c_str() + 4);
+            if (n >= 1 && n <= 24)
+                return VK_F1 + n - 1;
+        }
+        if (name.size() == 10 && name.rfind("VK_NUMPAD", 0) == 0 && std::isdigit(static_cast<unsigned char>(name[9])))
+            return VK_NUMPAD0 + (name[9] - '0');
+        return std::nullopt;
+    }
+
+    void MenuBlock(std::vector<win32::MenuTemplateItem>& items, bool extended, int depth)
+    {
+        if (depth > kMaxNesting)
+            Fail("menus nest too deeply");
+        while (!lex.AtEnd())
+        {
+            if (lex.Peek().kind == Tok::End)
+                Fail("missing END of a menu");
+            win32::MenuTemplateItem item;
+            if (lex.IsWord("MENUITEM"))
+            {
+                lex.Next();
+                if (lex.IsWord("SEPARATOR"))
+                {
+                    lex.Next();
+                    item.flags = MF_SEPARATOR;
+                }
+                else
+                {
+                    item.text = String();
+                    if (Accept(","))
+                    {
+                        item.id = static_cast<UINT>(Expression());
+                        if (extended)
+                            ExtendedFields(item);
+                        else
+                            item.flags |= MenuOptions();
+                    }
+                    if (extended && item.text.empty() && (item.flags & MF_SEPARATOR))
+                        item.id = 0;
+                }
+            }
+            else if (lex.IsWord("POPUP"))
+            {
+                lex.Next();
+                item.text = String();
+                item.flags = MF_POPUP;
+                if (extended)
+                {
+                    if (Accept(","))
+                    {
+                        Expression(); // a popup's own id
+                        ExtendedFields(item);
+                        if (Accept(","))
+                            Expression(); // help id
+                    }
+                }
+                else
+                    item.flags |= MenuOptions();
+                if (!lex.AtBegin())
+                    Fail("expected BEGIN after POPUP");
+                lex.Next();
+                MenuBlock(item.children, extended, depth + 1);
+            }
+            else
+                Fail("expected MENUITEM, POPUP or END in a menu");
+            items.push_back(std::move(item));
+        }
+        lex.Next();
+    }
+
+    // MENUEX: , type , state after the id.
+    void ExtendedFields(win32::MenuTemplateItem& item)
+    {
+        if (!Accept(","))
+            return;
+        long long type = Expression();
+        if (type & 0x800) // MFT_SEPARATOR
+            item.flags |= MF_SEPARATOR;
+        if (!Accept(","))
+            return;
+        long long state = Expression();
+        if (state & 0x3) // MFS_GRAYED / MFS_DISABLED
+            item.flags |= MF_GRAYED;
+        if (state & 0x8) // MFS_CHECKED
+            item.flags |= MF_CHECKED;
+    }
+
+    UINT MenuOptions()
+    {
+        UINT flags = 0;
+        for (;;)
+        {
+            Accept(",");
+            if (lex.Peek().kind != Tok::Word)
+                return flags;
+            std::string w = Upper(lex.Peek().text);
+            if (w == "GRAYED")
+                flags |= MF_GRAYED;
+            else if (w == "INACTIVE")
+                flags |= MF_DISABLED;
+            else if (w == "CHECKED")
+                flags |= MF_CHECKED;
+            else if (w == "MENUBARBREAK")
+                flags |= MF_MENUBARBREAK;
+            else if (w == "MENUBREAK")
+                flags |= MF_MENUBREAK;
+            else if (w == "HELP")
+                flags |= MF_HELP;
+            else
+                return flags;
+            lex.Next();
+        }
+    }
+
+    std::wstring String()
+    {
+        if (lex.Peek().kind != Tok::String)
+            Fail("expected a string");
+        return lex.Next().str;
+    }
+
+    std::vector<win32::AcceleratorEntry> Accelerators()
+    {
+        std::vector<win32::AcceleratorEntry> table;
+        while (!lex.AtEnd())
+        {
+            if (lex.Peek().kind == Tok::End)
+                Fail("missing END of an accelerator table");
+            win32::AcceleratorEntry e;
+            bool character = false;
+            if (lex.Peek().kind == Tok::String)
+            {
+                std::wstring s = lex.Next().str;
+                if (s.size() == 2 && s[0] == L'^')
+                    e.key = static_cast<WORD>(std::towupper(s[1]) - L'A' + 1); // a control character
+                else if (s.size() == 1)
+                    e.key = static_cast<WORD>(s[0]);
+                else
+                    Fail("an accelerator's key is one character");
+                character = true;
+            }
+            else
+                e.key = static_cast<WORD>(Expression());
+            Expect(",");
+            e.cmd = static_cast<WORD>(Expression());
+            bool virtualKey = false;
+            while (Accept(","))
+            {
+                if (lex.Peek().kind != Tok::Word)
+                    Fail("expected an accelerator option");
+                std::string w = Upper(lex.Next().text);
+                if (w == "VIRTKEY")
+                    virtualKey = true;
+                else if (w == "ASCII")
+                    virtualKey = false;
+                else if (w == "NOINVERT")
+                    e.fVirt |= FNOINVERT;
+                else if (w == "SHIFT")
+                    e.fVirt |= FSHIFT;
+                else if (w == "CONTROL")
+                    e.fVirt |= FCONTROL;
+                else if (w == "ALT")
+                    e.fVirt |= FALT;
+                else
+                    Fail("unknown accelerator option " + w);
+            }
+            if (virtualKey)
+            {
+                e.fVirt |= FVIRTKEY;
+                if (character && e.key >= L'a' && e.key <= L'z')
+                    e.key = static_cast<WORD>(e.key - L'a' + L'A');
+            }
+            table.push_back(e);
+        }
+        lex.Next();
+        return table;
+    }
+
+    void StringTable()
+    {
+        while (!lex.AtEnd())
+        {
+            if (lex.Peek().kind == Tok::End)
+                Fail("missing END of a string table");
+            UINT id = static_cast<UINT>(Expression());
+            Accept(",");
+            out.strings[id] = String();
+        }
+        lex.Next();
+    }
+
+    Lexer& lex;
+    win32::ResourceScript& out;
+};
+
+} // namespace
+
+namespace win32
+{
+
+bool ParseResourceScript(const std::string& text, const ResourceIncludeResolver& include, ResourceScript& out,
+                         std::string& error)
+{
+    out = ResourceScript{};
+    try
+    {
+        std::map<std::string, std::string> rawDefines;
+        Preprocessor pre(include, out.symbols, rawDefines);
+        std::vector<std::pair<int, std::string>> lines;
+        pre.Run(text, 0, lines, 0);
+        Lexer lex(lines);
+        Parser(lex, out).Run();
+        return true;
+    }
+    catch (const ParseError& e)
+    {
+        error = "line " + std::to_string(e.line) + ": " + e.message;
+        return false;
+    }
+}
+
+} // namespace win32
