@@ -62,6 +62,7 @@ public:
     cMeshTriangle* GetTriangle(std::uint32_t i) { return &m_triangles[i]; }
     const cMeshTriangle* GetTriangle(std::uint32_t i) const { return &m_triangles[i]; }
     tArray<cMeshTriangle>& GetTriangleArray() { return m_triangles; }
+    const tArray<cMeshTriangle>& GetTriangleArray() const { return m_triangles; }
 
     // Calls f(triangle) for every triangle in index order, a chunk at a time.
     template <class F> void ForEachTriangle(F&& f)

@@ -235,6 +235,13 @@ public:
         }
     }
 
+    // Bit 0 marks that the frame is the plane the points were cut in (the
+    // sectioners set it); the other bits are free to the users.
+    void SetFrameMark() { userData |= kFrameMarkBit; }
+    bool HasFrameMark() const { return (userData & kFrameMarkBit) != 0; }
+
+    static constexpr std::uint64_t kFrameMarkBit = 1;
+
     double frame[12];
     // 0 after construction; its users give it its meaning.
     std::uint64_t userData = 0;

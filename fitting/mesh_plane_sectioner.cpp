@@ -1,0 +1,257 @@
+#include "fitting/mesh_plane_sectioner.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "core/frame_math.h"
+#include "core/mesh.h"
+
+namespace
+{
+
+// Vertices closer to the plane than this lie in it.
+constexpr float kOnPlane = 1e-5f;
+// Crossing points closer than this are one point.
+constexpr float kCrossingMergeTolerance = 1e-5f;
+// Segments whose squared length is below this are dropped.
+constexpr double kShortSegmentSquared = 1e-10;
+// The join tolerance is never below the crossing merge tolerance.
+constexpr float kMinJoinTolerance = 1e-5f;
+
+int SideOfPlane(float z)
+{
+    if (std::fabs(z) < kOnPlane)
+        return 0;
+    return z > kOnPlane ? 1 : -1;
+}
+
+} // namespace
+
+cMeshPlaneSectioner::cMeshPlaneSectioner()
+{
+    MakeIdentity3x4(m_frame);
+    SetUnlimitedRectangle();
+}
+
+cMeshPlaneSectioner::~cMeshPlaneSectioner()
+{
+    m_crossingEdges.Clear();
+    m_crossingPoints.Clear();
+    m_localPoints.clear();
+    m_localPoints.shrink_to_fit();
+}
+
+void cMeshPlaneSectioner::SetFrame(const double frame[12])
+{
+    std::copy(frame, frame + 12, m_frame);
+}
+
+void cMeshPlaneSectioner::SetSectionRectangle(float xmin, float xmax, float ymin, float ymax)
+{
+    m_rectangle[0] = xmin;
+    m_rectangle[1] = xmax;
+    m_rectangle[2] = ymin;
+    m_rectangle[3] = ymax;
+}
+
+void cMeshPlaneSectioner::SetUnlimitedRectangle()
+{
+    SetSectionRectangle(-FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX);
+}
+
+void cMeshPlaneSectioner::PrepareCrossingPoints()
+{
+    m_crossingPoints.ClearMergeIndex();
+    m_crossingPoints.SetIndexed(true);
+}
+
+void cMeshPlaneSectioner::CollectCrossingEdges(std::uint8_t mask)
+{
+    if (m_mesh == nullptr)
+        return;
+    const tArray<cVertex>& vertices = m_mesh->GetVertexArray();
+    const std::uint32_t vertexCount = m_mesh->GetVertexCount();
+
+    // Every vertex is moved into plane coordinates once per cut.
+    double toPlane[12];
+    std::copy(m_frame, m_frame + 12, toPlane);
+    InvertRigidTransform3x4(toPlane);
+    m_localPoints.resize(vertexCount);
+    for (std::uint32_t first = 0; first < vertexCount; first += kArrayChunkSize)
+    {
+        const cVertex* chunk = vertices.GetChunk(first >> kArrayChunkShift);
+        const std::uint32_t n = std::min(kArrayChunkSize, vertexCount - first);
+        t3DPoint<float>* out = m_localPoints.data() + first;
+        for (std::uint32_t j = 0; j < n; ++j)
+        {
+            const double x = chunk[j].x, y = chunk[j].y, z = chunk[j].z;
+            out[j].x = static_cast<float>(toPlane[0] * x + toPlane[1] * y + toPlane[2] * z + toPlane[3]);
+            out[j].y = static_cast<float>(toPlane[4] * x + toPlane[5] * y + toPlane[6] * z + toPlane[7]);
+            out[j].z = static_cast<float>(toPlane[8] * x + toPlane[9] * y + toPlane[10] * z + toPlane[11]);
+        }
+    }
+
+    const tArray<cMeshTriangle>& triangles = m_mesh->GetTriangleArray();
+    const std::uint32_t triangleCount = m_mesh->GetTriangleCount();
+    for (std::uint32_t first = 0; first < triangleCount; first += kArrayChunkSize)
+    {
+        const cMeshTriangle* chunk = triangles.GetChunk(first >> kArrayChunkShift);
+        const std::uint32_t n = std::min(kArrayChunkSize, triangleCount - first);
+        for (std::uint32_t j = 0; j < n; ++j)
+        {
+            const cMeshTriangle& t = chunk[j];
+            if (mask != 0 && (t.flags & mask) == 0)
+                continue;
+            if (t.vertexIndex[0] >= vertexCount || t.vertexIndex[1] >= vertexCount ||
+                t.vertexIndex[2] >= vertexCount)
+                continue;
+            CutTriangle(t.vertexIndex);
+        }
+    }
+
+    m_localPoints.clear();
+}
+
+void cMeshPlaneSectioner::CutTriangle(const std::uint32_t corner[3])
+{
+    const t3DPoint<float>* p[3] = {&m_localPoints[corner[0]], &m_localPoints[corner[1]], &m_localPoints[corner[2]]};
+    const int side[3] = {SideOfPlane(p[0]->z), SideOfPlane(p[1]->z), SideOfPlane(p[2]->z)};
+    const int sum = side[0] + side[1] + side[2];
+    if (sum == 3 || sum == -3)
+        return; // wholly on one side
+    if (side[0] == 0 && side[1] == 0 && side[2] == 0)
+        return; // lies in the plane: its edges come from the neighbours
+    // A vertex whose position was not finite cannot cross anything.
+    if (!std::isfinite(p[0]->z) || !std::isfinite(p[1]->z) || !std::isfinite(p[2]->z))
+        return;
+    const float xmin = std::min({p[0]->x, p[1]->x, p[2]->x});
+    const float xmax = std::max({p[0]->x, p[1]->x, p[2]->x});
+    const float ymin = std::min({p[0]->y, p[1]->y, p[2]->y});
+    const float ymax = std::max({p[0]->y, p[1]->y, p[2]->y});
+    if (xmax < m_rectangle[0] || xmin > m_rectangle[1] || ymax < m_rectangle[2] || ymin > m_rectangle[3])
+        return;
+
+    // c is the first vertex above the plane, or the first below when none is
+    // above; a and b follow it in winding order, so the segment's direction
+    // follows the winding and neighbours chain head to tail.
+    int c = -1;
+    for (int k = 0; k < 3 && c < 0; ++k)
+        if (side[k] == 1)
+            c = k;
+    for (int k = 0; k < 3 && c < 0; ++k)
+        if (side[k] == -1)
+            c = k;
+    const int a = (c + 1) % 3;
+    const int b = (c + 2) % 3;
+
+    const cMesh& mesh = *m_mesh;
+    const auto world = [&](int k, float out[3]) {
+        const cVertex* v = mesh.GetVertex(corner[k]);
+        out[0] = v->x;
+        out[1] = v->y;
+        out[2] = v->z;
+        return true;
+    };
+    const auto cross = [&](int u, int v, float out[3]) { return ClipCrossingPoint(*p[u], *p[v], out); };
+
+    float first[3], second[3];
+    bool ok = false;
+    if (side[c] == -1)
+    {
+        if (side[a] != 0 || side[b] != 0)
+            return;
+        ok = world(b, first) && world(a, second);
+    }
+    else if (side[a] == 0 && side[b] == 0)
+        ok = world(a, first) && world(b, second);
+    else if (side[a] == 0 && side[b] == -1)
+        ok = world(a, first) && cross(c, b, second);
+    else if (side[a] == 1 && side[b] == -1)
+        ok = cross(a, b, first) && cross(c, b, second);
+    else if (side[a] == -1 && side[b] == 0)
+        ok = cross(c, a, first) && world(b, second);
+    else if (side[a] == -1 && side[b] == 1)
+        ok = cross(c, a, first) && cross(b, a, second);
+    else if (side[a] == -1 && side[b] == -1)
+        ok = cross(c, a, first) && cross(c, b, second);
+    if (ok)
+        AddSegment(first, second);
+}
+
+bool cMeshPlaneSectioner::ClipCrossingPoint(const t3DPoint<float>& a, const t3DPoint<float>& b, float world[3]) const
+{
+    float local[3];
+    if (std::fabs(a.z) < kOnPlane)
+    {
+        local[0] = a.x;
+        local[1] = a.y;
+        local[2] = a.z;
+    }
+    else if (std::fabs(b.z) < kOnPlane)
+    {
+        local[0] = b.x;
+        local[1] = b.y;
+        local[2] = b.z;
+    }
+    else
+    {
+        const double s = static_cast<double>(a.z) / (static_cast<double>(a.z) - b.z);
+        local[0] = static_cast<float>(a.x + (static_cast<double>(b.x) - a.x) * s);
+        local[1] = static_cast<float>(a.y + (static_cast<double>(b.y) - a.y) * s);
+        local[2] = 0.0f;
+    }
+    if (local[0] < m_rectangle[0] || local[0] > m_rectangle[1] || local[1] < m_rectangle[2] ||
+        local[1] > m_rectangle[3])
+        return false;
+    TransformPoint3f(m_frame, world, local);
+    return true;
+}
+
+void cMeshPlaneSectioner::AddSegment(const float first[3], const float second[3])
+{
+    const double dx = static_cast<double>(first[0]) - second[0];
+    const double dy = static_cast<double>(first[1]) - second[1];
+    const double dz = static_cast<double>(first[2]) - second[2];
+    if (dx * dx + dy * dy + dz * dz < kShortSegmentSquared)
+        return;
+    const std::uint32_t i1 = m_crossingPoints.AddVertex(first[0], first[1], first[2], true, kCrossingMergeTolerance);
+    const std::uint32_t i2 =
+        m_crossingPoints.AddVertex(second[0], second[1], second[2], true, kCrossingMergeTolerance);
+    if (i1 != i2)
+        m_crossingEdges.AddEdge(i1, i2, 0, kSectionEdgeFlags);
+}
+
+void cMeshPlaneSectioner::ExtractPolylines(tSectionPolylines& collection, float tolerance, double angle)
+{
+    tFramePolyline<cVertex> work;
+    tEdgeTree& edges = m_crossingEdges.GetTree();
+    const std::uint32_t pointCount = m_crossingPoints.GetVertexCount();
+    const auto appendVertex = [&](std::uint32_t index) {
+        if (index < pointCount)
+            work.AddVertex(*m_crossingPoints.GetVertex(index));
+    };
+    while (WalkVertexChain(edges, appendVertex))
+    {
+        if (work.GetVertexCount() >= 2)
+        {
+            std::copy(m_frame, m_frame + 12, work.frame);
+            work.SetFrameMark();
+            collection.Add(work);
+        }
+        work.Clear();
+    }
+    JoinPolylines(collection, tolerance > kMinJoinTolerance ? tolerance : kMinJoinTolerance, angle);
+}
+
+void SectionMeshByPlane(cMeshPlaneSectioner& sectioner, const cMesh* mesh, const double frame[12], std::uint8_t mask,
+                        tSectionPolylines& collection, float tolerance, double angle)
+{
+    sectioner.SetFrame(frame);
+    sectioner.SetMesh(mesh);
+    sectioner.SetUnlimitedRectangle();
+    sectioner.PrepareCrossingPoints();
+    sectioner.CollectCrossingEdges(mask);
+    sectioner.ExtractPolylines(collection, tolerance, angle);
+    sectioner.ClearCrossingPoints();
+}

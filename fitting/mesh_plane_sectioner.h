@@ -1,0 +1,76 @@
+// Cuts a triangle mesh by one plane into polylines of crossing points in
+// world coordinates, each polyline carrying the plane's frame.
+//
+// One object cuts one plane at a time and can then cut the next (new frame,
+// same mesh). It only reads the mesh, so several sectioners may cut the same
+// mesh on different threads as long as nobody changes the mesh meanwhile.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/edge_collection.h"
+#include "core/point_cloud.h"
+#include "core/vector_math.h"
+#include "fitting/polyline_join.h"
+
+class cMesh;
+
+// The 16-bit field of the sectioner's edge keys.
+inline constexpr std::uint16_t kSectionEdgeFlags = 0x01FF;
+// The triangle flag bit that marks the triangles the next section cuts.
+inline constexpr std::uint8_t kSectionTriangleMask = 4;
+
+class cMeshPlaneSectioner
+{
+public:
+    cMeshPlaneSectioner();
+    ~cMeshPlaneSectioner();
+    cMeshPlaneSectioner(const cMeshPlaneSectioner&) = delete;
+    cMeshPlaneSectioner& operator=(const cMeshPlaneSectioner&) = delete;
+
+    // Plane coordinates to world coordinates (axes in columns); the plane is
+    // local z = 0. The frame must be rigid.
+    void SetFrame(const double frame[12]);
+    const double* GetFrame() const { return m_frame; }
+    void SetMesh(const cMesh* mesh) { m_mesh = mesh; }
+    // Crossings outside [xmin, xmax] x [ymin, ymax] (plane coordinates) end
+    // the polylines there.
+    void SetSectionRectangle(float xmin, float xmax, float ymin, float ymax);
+    void SetUnlimitedRectangle();
+
+    // Empties the crossing points' merge index and switches it on, so that
+    // merging by tolerance is a tree look-up. Call before each cut.
+    void PrepareCrossingPoints();
+    // Collects the directed segments in which the plane cuts the triangles:
+    // all triangles for mask 0, else those whose flag byte has a mask bit.
+    void CollectCrossingEdges(std::uint8_t mask);
+    // Chains the collected segments into polylines appended to the collection
+    // and joins their pieces (JoinPolylines with max(tolerance, 1e-5) and the
+    // angle); consumes the segments.
+    void ExtractPolylines(tSectionPolylines& collection, float tolerance, double angle);
+    // Frees the crossing points after a cut.
+    void ClearCrossingPoints() { m_crossingPoints.Clear(); }
+
+    cPointCloud& GetCrossingPoints() { return m_crossingPoints; }
+    const cEdgeCollection& GetCrossingEdges() const { return m_crossingEdges; }
+
+private:
+    void CutTriangle(const std::uint32_t corner[3]);
+    // The crossing of the mesh edge u-v with the plane in world coordinates;
+    // false when it lies outside the section rectangle.
+    bool ClipCrossingPoint(const t3DPoint<float>& a, const t3DPoint<float>& b, float world[3]) const;
+    void AddSegment(const float first[3], const float second[3]);
+
+    std::vector<t3DPoint<float>> m_localPoints;
+    float m_rectangle[4]; // xmin, xmax, ymin, ymax
+    double m_frame[12];
+    const cMesh* m_mesh = nullptr;
+    cPointCloud m_crossingPoints;
+    cEdgeCollection m_crossingEdges;
+};
+
+// One complete cut: frame, mesh and unlimited rectangle, then collect with
+// the mask, extract into the collection and clear the crossing points.
+void SectionMeshByPlane(cMeshPlaneSectioner& sectioner, const cMesh* mesh, const double frame[12], std::uint8_t mask,
+                        tSectionPolylines& collection, float tolerance, double angle);
