@@ -187,9 +187,11 @@ bool cMarchingSquares::EncodeSegment(double x0, double y0, double x1, double y1)
         return false;
     const double left = std::min(x0, x1), right = std::max(x0, x1);
     const double bottom = std::min(y0, y1), top = std::max(y0, y1);
-    const std::int64_t iMin = static_cast<std::int64_t>(std::floor(left * m_inverseCell));
+    // A coordinate exactly on a cell boundary reaches the cell below it too:
+    // boundaries belong to the cells on both sides.
+    const std::int64_t iMin = static_cast<std::int64_t>(std::ceil(left * m_inverseCell)) - 1;
     const std::int64_t iMax = static_cast<std::int64_t>(std::floor(right * m_inverseCell));
-    const std::int64_t jMin = static_cast<std::int64_t>(std::floor(bottom * m_inverseCell));
+    const std::int64_t jMin = static_cast<std::int64_t>(std::ceil(bottom * m_inverseCell)) - 1;
     const std::int64_t jMax = static_cast<std::int64_t>(std::floor(top * m_inverseCell));
     const float half = static_cast<float>(m_halfCell);
     const double p0[2] = {x0, y0};

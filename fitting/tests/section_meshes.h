@@ -2,6 +2,7 @@
 // consistently wound triangles, and helpers that measure cut polylines.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -197,6 +198,32 @@ inline double Distance(const cVertex& a, const cVertex& b)
 inline bool IsClosedLoop(const tFramePolyline<cVertex>& p)
 {
     return p.GetVertexCount() > 2 && Distance(*p.GetFirstVertex(), *p.GetLastVertex()) == 0.0;
+}
+
+// A frame polyline (identity frame) through points in the plane z = 0,
+// shifted by (dx, dy).
+inline tFramePolyline<cVertex> Piece(const std::vector<std::array<double, 2>>& points, double dx = 0, double dy = 0)
+{
+    tFramePolyline<cVertex> p;
+    for (const auto& xy : points)
+    {
+        const double q[3] = {xy[0] + dx, xy[1] + dy, 0.0};
+        p.AddPoint3d(q);
+    }
+    return p;
+}
+
+// n + 1 points on the circle of radius r about the origin from angle `from`
+// to angle `to`.
+inline std::vector<std::array<double, 2>> Arc(double r, double from, double to, int n)
+{
+    std::vector<std::array<double, 2>> points;
+    for (int i = 0; i <= n; ++i)
+    {
+        const double a = from + (to - from) * i / n;
+        points.push_back({r * std::cos(a), r * std::sin(a)});
+    }
+    return points;
 }
 
 } // namespace section_meshes
