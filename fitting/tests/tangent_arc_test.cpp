@@ -79,3 +79,36 @@ TEST(TangentArc, ParallelLinesGiveAHalfCircleOnTheMidLine)
 }
 
 } // namespace
+
+namespace
+{
+
+// At any corner angle the arc touches both lines at right angles to its
+// radius and passes through the picked point.
+TEST(TangentArc, TangentToBothLinesAtSeveralAngles)
+{
+    for (double degrees : {30.0, 60.0, 90.0, 120.0, 150.0})
+    {
+        const double a = degrees * 3.14159265358979323846 / 180.0;
+        const float c = static_cast<float>(std::cos(a)), s = static_cast<float>(std::sin(a));
+        const cVertex l1 = Line(2, 0, 1, 0);
+        const cVertex l2 = Line(2 * c, 2 * s, c, s);
+        // A pick inside the corner, on the bisector.
+        const float pick[3] = {static_cast<float>(0.5 * std::cos(a / 2)), static_cast<float>(0.5 * std::sin(a / 2)),
+                               0};
+        float t1[3], m[3], t2[3];
+        ASSERT_TRUE(SolveTangentArcBetweenLines(l1, l2, pick, t1, m, t2, 0.0)) << degrees;
+        EXPECT_NEAR(t1[1], 0.0, 1e-5) << degrees;
+        EXPECT_NEAR(t2[0] * s - t2[1] * c, 0.0, 1e-4) << "second tangent point lies on the second line";
+        // The centre is where the normals at the tangent points meet: on
+        // x = t1.x, and on t2 + k (-sin, cos).
+        const double k = (t2[0] - t1[0]) / s;
+        const float centre[3] = {t1[0], static_cast<float>(t2[1] + k * c), 0};
+        const double radius = std::fabs(centre[1]);
+        EXPECT_NEAR(Distance(t2, centre), radius, 1e-3) << degrees;
+        EXPECT_NEAR(Distance(m, centre), radius, 1e-3) << degrees;
+        EXPECT_NEAR(Distance(pick, centre), radius, 1e-3) << "the arc passes through the pick at " << degrees;
+    }
+}
+
+} // namespace
