@@ -1,34 +1,16 @@
-// A scene-object record comes from a host document or a file. Invariant:
-// reading never crashes or reads out of bounds, a short record changes
-// nothing, and an accepted name is terminated within its 127 characters.
+// A mesh scene object's record (the common scene-object record followed by
+// its mesh) comes from a host document or a file. Invariant: reading never
+// crashes or reads out of bounds; a short common record changes nothing; a
+// name is terminated within its 127 characters; a failed mesh leaves the
+// object with an empty mesh.
 #include "core/bin_stream.h"
-#include "core/bounding_box.h"
-#include "core/scene_object.h"
+#include "core/mesh_object.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <vector>
-
-namespace
-{
-
-struct NoGeometry
-{
-};
-
-class RecordOnly : public tSceneObject<NoGeometry>
-{
-public:
-    bool SaveProperties(IKeyValueStore*) override { return false; }
-    bool LoadProperties(IKeyValueStore*, IProcProgress*) override { return false; }
-    bool UpdateGeometry() override { return true; }
-    GUID GetClassGuid() const override { return kNullGuid; }
-    void GetBoundingBox(float box[6]) override { MakeEmptyBox3f(box); }
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -40,12 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         std::fgetc(file);
     cBINFile stream(file);
-    RecordOnly object;
-    GUID before = object.GetObjectId();
-    bool ok = object.Read(&stream);
-    if (!ok && !(object.GetObjectId() == before))
-        std::abort();
+    cMeshObject object;
+    const GUID before = object.GetObjectId();
+    const bool ok = object.Read(&stream);
     if (std::wcslen(object.GetName()) > 127)
+        std::abort();
+    if (size < kSceneObjectRecordSize && !(object.GetObjectId() == before))
+        std::abort();
+    if (!ok && size >= kSceneObjectRecordSize + 144 &&
+        (object.GetMesh()->GetVertexCount() != 0 || object.GetMesh()->GetTriangleCount() != 0))
         std::abort();
     return 0;
 }
