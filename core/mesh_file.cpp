@@ -94,6 +94,30 @@ bool ReportAndCheckCancel(IProcProgress& progress, std::uint32_t i, float positi
     return i % kProgressStride == 0 && ReportProgressAndCheckCancel(progress, position);
 }
 
+// A block: its u64 record count, then encode(i, buffer) -> size for every
+// record, reporting record i + the range start. Nothing is written for an
+// empty block.
+template <class Encode>
+bool WriteBlock(IBinStream* stream, std::uint32_t count, IProcProgress* progress, Encode&& encode)
+{
+    if (stream == nullptr || count == 0)
+        return false;
+    if (!WriteU64(stream, count))
+        return false;
+    IProcProgress& report = *ProgressOrNull(progress);
+    const float start = report.GetRangeStart();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        std::uint8_t record[kTriangleBytes];
+        const std::uint32_t size = encode(i, record);
+        if (!stream->Write(record, size))
+            return false;
+        if (ReportAndCheckCancel(report, i, static_cast<float>(i) + start))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool WriteMeshHeader(IBinStream* stream)
@@ -112,49 +136,23 @@ bool WriteMeshHeader(IBinStream* stream)
 
 bool WriteMeshVertices(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
 {
-    const std::uint32_t count = mesh.GetVertexCount();
-    if (stream == nullptr || count == 0)
-        return false;
-    if (!WriteU64(stream, count))
-        return false;
-    IProcProgress& report = *ProgressOrNull(progress);
-    const float start = report.GetRangeStart();
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
+    return WriteBlock(stream, mesh.GetVertexCount(), progress, [&mesh](std::uint32_t i, std::uint8_t* record) {
         const cVertex* v = mesh.GetVertex(i);
-        std::uint8_t record[kPositionBytes];
         PutFloat(record, v->x);
         PutFloat(record + 4, v->y);
         PutFloat(record + 8, v->z);
-        if (!stream->Write(record, kPositionBytes))
-            return false;
-        if (ReportAndCheckCancel(report, i, static_cast<float>(i) + start))
-            return false;
-    }
-    return true;
+        return kPositionBytes;
+    });
 }
 
 bool WriteMeshTriangles(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
 {
-    const std::uint32_t count = mesh.GetTriangleCount();
-    if (stream == nullptr || count == 0)
-        return false;
-    if (!WriteU64(stream, count))
-        return false;
-    IProcProgress& report = *ProgressOrNull(progress);
-    const float start = report.GetRangeStart();
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
+    return WriteBlock(stream, mesh.GetTriangleCount(), progress, [&mesh](std::uint32_t i, std::uint8_t* record) {
         const cMeshTriangle* t = mesh.GetTriangle(i);
-        std::uint8_t record[kTriangleBytes];
         for (int k = 0; k < 3; ++k)
             PutU64(record + 8 * k, t->vertexIndex[k]);
-        if (!stream->Write(record, kTriangleBytes))
-            return false;
-        if (ReportAndCheckCancel(report, i, static_cast<float>(i) + start))
-            return false;
-    }
-    return true;
+        return kTriangleBytes;
+    });
 }
 
 bool ReadMesh(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
