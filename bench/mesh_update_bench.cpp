@@ -67,7 +67,8 @@ void BuildCylinder(cMesh& mesh, std::uint32_t segments, std::uint32_t rings)
         {
             const float angle = 6.2831853f * static_cast<float>(s) / static_cast<float>(segments);
             const float radius = 1.0f + noise(random);
-            const float p[3] = {radius * std::cos(angle), radius * std::sin(angle), static_cast<float>(r) * 0.01f};
+            const float p[3] = {radius * std::cos(angle), radius * std::sin(angle),
+                                static_cast<float>(r) * 0.01f};
             mesh.AddVertex(p);
         }
     const float bottom[3] = {0, 0, 0};
@@ -103,8 +104,8 @@ void BuildSphere(cMesh& mesh, std::uint32_t segments, std::uint32_t rings)
         {
             const float angle = 6.2831853f * static_cast<float>(s) / static_cast<float>(segments);
             const float radius = 1.0f + noise(random);
-            const float p[3] = {radius * std::sin(polar) * std::cos(angle), radius * std::sin(polar) * std::sin(angle),
-                                radius * std::cos(polar)};
+            const float p[3] = {radius * std::sin(polar) * std::cos(angle),
+                                radius * std::sin(polar) * std::sin(angle), radius * std::cos(polar)};
             mesh.AddVertex(p);
         }
     }
@@ -155,7 +156,8 @@ void ReportPerMillion(benchmark::State& state, const cMesh& mesh, std::int64_t r
     const double recordBytes = 56.0 * mesh.GetTriangleCount() + 36.0 * mesh.GetVertexCount();
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * mesh.GetTriangleCount());
     state.counters["Mtri"] = millions;
-    state.counters["Mtri_per_s"] = benchmark::Counter(millions, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["Mtri_per_s"] =
+        benchmark::Counter(millions, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["mesh_MB_per_Mtri"] = recordBytes / 1e6 / millions;
     state.counters["peak_extra_MB_per_Mtri"] =
         static_cast<double>(ReadStatusKb("VmHWM") - residentBeforeKb) / 1e3 / millions;
@@ -205,12 +207,13 @@ void BM_SortPairingBaseline(benchmark::State& state)
             {
                 const std::uint32_t a = t->vertexIndex[k];
                 const std::uint32_t b = t->vertexIndex[(k + 1) % 3];
-                entries[i * 3 + k] = {(static_cast<std::uint64_t>(std::min(a, b)) << 32) | std::max(a, b), i * 3 + k};
+                entries[i * 3 + k] = {(static_cast<std::uint64_t>(std::min(a, b)) << 32) | std::max(a, b),
+                                      i * 3 + k};
             }
         }
-        std::sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) {
-            return x.key != y.key ? x.key < y.key : x.halfEdge < y.halfEdge;
-        });
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& x, const Entry& y)
+                  { return x.key != y.key ? x.key < y.key : x.halfEdge < y.halfEdge; });
         std::vector<std::uint32_t> partner(entries.size(), 0xFFFFFFFFu);
         for (std::size_t i = 0; i + 1 < entries.size(); ++i)
         {

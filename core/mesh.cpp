@@ -91,12 +91,14 @@ void cMesh::FlipNormals()
 void cMesh::Transform(const double m[12])
 {
     cPointCloud::Transform(m);
-    ForEachTriangle([m](cMeshTriangle& t) {
-        const double n[3] = {t.nx, t.ny, t.nz};
-        t.nx = static_cast<float>(m[0] * n[0] + m[1] * n[1] + m[2] * n[2]);
-        t.ny = static_cast<float>(m[4] * n[0] + m[5] * n[1] + m[6] * n[2]);
-        t.nz = static_cast<float>(m[8] * n[0] + m[9] * n[1] + m[10] * n[2]);
-    });
+    ForEachTriangle(
+        [m](cMeshTriangle& t)
+        {
+            const double n[3] = {t.nx, t.ny, t.nz};
+            t.nx = static_cast<float>(m[0] * n[0] + m[1] * n[1] + m[2] * n[2]);
+            t.ny = static_cast<float>(m[4] * n[0] + m[5] * n[1] + m[6] * n[2]);
+            t.nz = static_cast<float>(m[8] * n[0] + m[9] * n[1] + m[10] * n[2]);
+        });
 }
 
 cMeshTriangle* cMesh::AddTriangle(std::uint32_t i0, std::uint32_t i1, std::uint32_t i2)
@@ -116,7 +118,8 @@ cMeshTriangle* cMesh::AddTriangle(std::uint32_t i0, std::uint32_t i1, std::uint3
 bool cMesh::GetCorners(const cMeshTriangle& triangle, const cVertex* corners[3]) const
 {
     const std::uint32_t count = GetVertexCount();
-    if (triangle.vertexIndex[0] >= count || triangle.vertexIndex[1] >= count || triangle.vertexIndex[2] >= count)
+    if (triangle.vertexIndex[0] >= count || triangle.vertexIndex[1] >= count ||
+        triangle.vertexIndex[2] >= count)
         return false;
     for (int k = 0; k < 3; ++k)
         corners[k] = GetVertex(triangle.vertexIndex[k]);
@@ -126,7 +129,8 @@ bool cMesh::GetCorners(const cMeshTriangle& triangle, const cVertex* corners[3])
 bool cMesh::GetCorners(const cMeshTriangle& triangle, cVertex* corners[3])
 {
     const std::uint32_t count = GetVertexCount();
-    if (triangle.vertexIndex[0] >= count || triangle.vertexIndex[1] >= count || triangle.vertexIndex[2] >= count)
+    if (triangle.vertexIndex[0] >= count || triangle.vertexIndex[1] >= count ||
+        triangle.vertexIndex[2] >= count)
         return false;
     for (int k = 0; k < 3; ++k)
         corners[k] = GetVertex(triangle.vertexIndex[k]);
@@ -187,44 +191,51 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
 {
     if (GetTriangleCount() == 0 || GetVertexCount() == 0)
         return;
-    ForEachVertex([](cVertex& v) {
-        v.nx = v.ny = v.nz = 0.0f;
-        v.SetScalar(0.0f);
-    });
-    ForEachTriangle([this, withTriangleNormals](cMeshTriangle& t) {
-        cVertex* corner[3];
-        if (!GetCorners(t, corner))
-            return;
-        double cross[3];
-        TriangleCrossProduct(corner[0]->Position(), corner[1]->Position(), corner[2]->Position(), cross);
-        if (withTriangleNormals)
+    ForEachVertex(
+        [](cVertex& v)
         {
-            t.nx = static_cast<float>(cross[0]);
-            t.ny = static_cast<float>(cross[1]);
-            t.nz = static_cast<float>(cross[2]);
-            NormaliseVector3f(t.Normal());
-        }
-        // The same value TriangleArea gives, without forming the product twice.
-        const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-        if (IsZeroVector(t.Normal()) || !(area > FLT_EPSILON))
-            return;
-        for (cVertex* v : corner)
+            v.nx = v.ny = v.nz = 0.0f;
+            v.SetScalar(0.0f);
+        });
+    ForEachTriangle(
+        [this, withTriangleNormals](cMeshTriangle& t)
         {
-            v->nx = static_cast<float>(v->nx + t.nx * area);
-            v->ny = static_cast<float>(v->ny + t.ny * area);
-            v->nz = static_cast<float>(v->nz + t.nz * area);
-            v->SetScalar(static_cast<float>(v->GetScalar() + area));
-        }
-    });
-    ForEachVertex([](cVertex& v) {
-        if (IsZeroVector(v.Normal()))
-            return;
-        const float summedArea = v.GetScalar();
-        v.nx /= summedArea;
-        v.ny /= summedArea;
-        v.nz /= summedArea;
-        NormaliseVector3f(v.Normal());
-    });
+            cVertex* corner[3];
+            if (!GetCorners(t, corner))
+                return;
+            double cross[3];
+            TriangleCrossProduct(corner[0]->Position(), corner[1]->Position(), corner[2]->Position(), cross);
+            if (withTriangleNormals)
+            {
+                t.nx = static_cast<float>(cross[0]);
+                t.ny = static_cast<float>(cross[1]);
+                t.nz = static_cast<float>(cross[2]);
+                NormaliseVector3f(t.Normal());
+            }
+            // The same value TriangleArea gives, without forming the product twice.
+            const double area =
+                0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+            if (IsZeroVector(t.Normal()) || !(area > FLT_EPSILON))
+                return;
+            for (cVertex* v : corner)
+            {
+                v->nx = static_cast<float>(v->nx + t.nx * area);
+                v->ny = static_cast<float>(v->ny + t.ny * area);
+                v->nz = static_cast<float>(v->nz + t.nz * area);
+                v->SetScalar(static_cast<float>(v->GetScalar() + area));
+            }
+        });
+    ForEachVertex(
+        [](cVertex& v)
+        {
+            if (IsZeroVector(v.Normal()))
+                return;
+            const float summedArea = v.GetScalar();
+            v.nx /= summedArea;
+            v.ny /= summedArea;
+            v.nz /= summedArea;
+            NormaliseVector3f(v.Normal());
+        });
 }
 
 bool cMesh::ComputeVertexNormals()
@@ -234,25 +245,29 @@ bool cMesh::ComputeVertexNormals()
     if (GetTriangleCount() == 0)
         return false;
     ForEachVertex([](cVertex& v) { v.nx = v.ny = v.nz = 0.0f; });
-    ForEachTriangle([this](const cMeshTriangle& t) {
-        cVertex* corner[3];
-        if (!GetCorners(t, corner))
-            return;
-        if (TriangleArea(corner[0]->Position(), corner[1]->Position(), corner[2]->Position()) == 0.0)
-            return;
-        for (cVertex* v : corner)
+    ForEachTriangle(
+        [this](const cMeshTriangle& t)
         {
-            v->nx += t.nx;
-            v->ny += t.ny;
-            v->nz += t.nz;
-        }
-    });
-    ForEachVertex([](cVertex& v) {
-        const double lengthSquared = static_cast<double>(v.nx) * v.nx + static_cast<double>(v.ny) * v.ny +
-                                     static_cast<double>(v.nz) * v.nz;
-        if (lengthSquared > 1.1920928955078125e-7)
-            NormaliseVector3f(v.Normal());
-    });
+            cVertex* corner[3];
+            if (!GetCorners(t, corner))
+                return;
+            if (TriangleArea(corner[0]->Position(), corner[1]->Position(), corner[2]->Position()) == 0.0)
+                return;
+            for (cVertex* v : corner)
+            {
+                v->nx += t.nx;
+                v->ny += t.ny;
+                v->nz += t.nz;
+            }
+        });
+    ForEachVertex(
+        [](cVertex& v)
+        {
+            const double lengthSquared = static_cast<double>(v.nx) * v.nx + static_cast<double>(v.ny) * v.ny +
+                                         static_cast<double>(v.nz) * v.nz;
+            if (lengthSquared > 1.1920928955078125e-7)
+                NormaliseVector3f(v.Normal());
+        });
     return true;
 }
 
@@ -269,16 +284,18 @@ void cMesh::SetTriangleFlag4()
 void cMesh::FlagTrianglesByColour(std::uint32_t colour)
 {
     const std::uint32_t label = colour & kTriangleColourMask;
-    ForEachTriangle([this, label](cMeshTriangle& t) {
-        if (t.GetLabel() != label)
-            return;
-        t.flags |= kTriangleFlagScratch;
-        cVertex* corner[3];
-        if (!GetCorners(t, corner))
-            return;
-        for (cVertex* v : corner)
-            v->flags |= kTriangleFlagScratch;
-    });
+    ForEachTriangle(
+        [this, label](cMeshTriangle& t)
+        {
+            if (t.GetLabel() != label)
+                return;
+            t.flags |= kTriangleFlagScratch;
+            cVertex* corner[3];
+            if (!GetCorners(t, corner))
+                return;
+            for (cVertex* v : corner)
+                v->flags |= kTriangleFlagScratch;
+        });
 }
 
 std::unique_ptr<ITriIterator> cMesh::CreateTriIterator()

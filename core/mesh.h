@@ -17,7 +17,8 @@
 #include "core/topology.h"
 
 // {DF93960B-D478-4056-9EB1-2FD5564C089D}
-inline constexpr GUID IID_cMesh = {0xDF93960B, 0xD478, 0x4056, {0x9E, 0xB1, 0x2F, 0xD5, 0x56, 0x4C, 0x08, 0x9D}};
+inline constexpr GUID IID_cMesh = {
+    0xDF93960B, 0xD478, 0x4056, {0x9E, 0xB1, 0x2F, 0xD5, 0x56, 0x4C, 0x08, 0x9D}};
 
 // One corner of one triangle: where a ring walk stands.
 struct stTriangleCorner
@@ -132,10 +133,11 @@ public:
     // one more for an open fan (isBorder). Every walk is bounded by the
     // triangle count, so stale or inconsistent links end it early instead of
     // looping.
-    std::uint32_t CollectVertexRing(std::uint8_t corner, cMeshTriangle* triangle, bool& isBorder, tVertexDeque& ring,
-                                    tTriangleCornerDeque* corners = nullptr);
+    std::uint32_t CollectVertexRing(std::uint8_t corner, cMeshTriangle* triangle, bool& isBorder,
+                                    tVertexDeque& ring, tTriangleCornerDeque* corners = nullptr);
 
-    std::uint32_t GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8_t rings, tVertexDeque& out) override;
+    std::uint32_t GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8_t rings,
+                                             tVertexDeque& out) override;
     std::uint32_t GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings, tVertexDeque& out) override;
     std::uint32_t GetBoundaryVertices(tVertexDeque& out) override;
     std::uint32_t GetBoundaryPolylines(tBoundaryPolylines& out) override;
@@ -144,7 +146,8 @@ public:
     std::uint32_t GetConnectedVerticesByIndex(std::uint32_t vertex, tArray<cVertex*>& out,
                                               const std::uint32_t* mask = nullptr) override;
     std::uint32_t MarkConnectedVertices(const cVertex* vertex, std::uint32_t mask, bool clearFirst) override;
-    std::uint32_t MarkConnectedVerticesByIndex(std::uint32_t vertex, std::uint32_t mask, bool clearFirst) override;
+    std::uint32_t MarkConnectedVerticesByIndex(std::uint32_t vertex, std::uint32_t mask,
+                                               bool clearFirst) override;
     double GetAreaOfVertexSet(const tArray<cVertex*>& set, const double* limit = nullptr) override;
     // Unweighted vertex normals from the stored triangle normals.
     bool ComputeVertexNormals() override;
@@ -158,7 +161,8 @@ private:
     // Visits every triangle reachable over the links from the first triangle
     // at the vertex, once each, calling visitCorner(cVertex*) for each of its
     // corners. False when no triangle flag bit was free for the walk.
-    template <class TVisitCorner> bool WalkConnectedTriangles(std::uint32_t vertex, TVisitCorner&& visitCorner);
+    template <class TVisitCorner>
+    bool WalkConnectedTriangles(std::uint32_t vertex, TVisitCorner&& visitCorner);
     void ClearVertexFlagBits(std::uint32_t mask);
 
     std::uint32_t m_ids[3];

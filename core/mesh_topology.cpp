@@ -107,7 +107,8 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
             const std::uint32_t a = t.vertexIndex[k];
             const std::uint32_t b = t.vertexIndex[(k + 1) % 3];
             const TCode halfEdge = static_cast<TCode>(i) * 3 + k;
-            halfEdges[fill[std::min(a, b)]++] = {std::max(a, b), static_cast<TCode>((halfEdge << 1) | (a < b))};
+            halfEdges[fill[std::min(a, b)]++] = {std::max(a, b),
+                                                 static_cast<TCode>((halfEdge << 1) | (a < b))};
         }
     }
 
@@ -117,9 +118,9 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
         stHalfEdge<TCode>* last = halfEdges.data() + offset[v + 1];
         if (last - first < 2)
             continue;
-        std::sort(first, last, [](const stHalfEdge<TCode>& x, const stHalfEdge<TCode>& y) {
-            return x.other != y.other ? x.other < y.other : x.code < y.code;
-        });
+        std::sort(first, last,
+                  [](const stHalfEdge<TCode>& x, const stHalfEdge<TCode>& y)
+                  { return x.other != y.other ? x.other < y.other : x.code < y.code; });
         while (first != last)
         {
             stHalfEdge<TCode>* groupEnd = first + 1;
@@ -142,8 +143,10 @@ bool cMesh::BuildTopology()
         m_progress->SetRange(0.0f, static_cast<float>(triangleCount));
     // Half-edge codes need 2 * 3 * count values; 32 bits are enough for every
     // mesh that fits in memory today, 64 bits keep the rest correct.
-    const bool narrow = static_cast<std::uint64_t>(triangleCount) * 6 < std::numeric_limits<std::uint32_t>::max();
-    const bool built = narrow ? BuildLinks<std::uint32_t>(*this, m_progress) : BuildLinks<std::uint64_t>(*this, m_progress);
+    const bool narrow =
+        static_cast<std::uint64_t>(triangleCount) * 6 < std::numeric_limits<std::uint32_t>::max();
+    const bool built =
+        narrow ? BuildLinks<std::uint32_t>(*this, m_progress) : BuildLinks<std::uint64_t>(*this, m_progress);
     SetTopologyValid(built);
     return built;
 }
@@ -183,7 +186,8 @@ std::uint32_t cMesh::CollectVertexRing(std::uint8_t corner, cMeshTriangle* trian
         c = nextCorner;
     }
 
-    auto append = [&](cMeshTriangle* t, int k) {
+    auto append = [&](cMeshTriangle* t, int k)
+    {
         const std::uint32_t index = t->vertexIndex[k];
         if (index >= vertexCount)
             return;
@@ -268,7 +272,8 @@ std::uint32_t cMesh::GetVertexNeighbours(const cVertex* vertex, std::uint8_t rin
     return 0;
 }
 
-std::uint32_t cMesh::RingWalk(cMeshTriangle* start, std::uint8_t corner, std::uint8_t rings, tVertexDeque& out)
+std::uint32_t cMesh::RingWalk(cMeshTriangle* start, std::uint8_t corner, std::uint8_t rings,
+                              tVertexDeque& out)
 {
     bool isBorder = false;
     if (rings == 1)
@@ -315,16 +320,18 @@ std::uint32_t cMesh::GetBoundaryVertices(tVertexDeque& out)
     out.clear();
     const std::uint32_t vertexCount = GetVertexCount();
     std::vector<std::uint32_t> border;
-    ForEachTriangle([&border](const cMeshTriangle& t) {
-        for (int k = 0; k < 3; ++k)
+    ForEachTriangle(
+        [&border](const cMeshTriangle& t)
         {
-            if (t.neighbour[k] == nullptr)
+            for (int k = 0; k < 3; ++k)
             {
-                border.push_back(t.vertexIndex[k]);
-                border.push_back(t.vertexIndex[(k + 1) % 3]);
+                if (t.neighbour[k] == nullptr)
+                {
+                    border.push_back(t.vertexIndex[k]);
+                    border.push_back(t.vertexIndex[(k + 1) % 3]);
+                }
             }
-        }
-    });
+        });
     std::sort(border.begin(), border.end());
     border.erase(std::unique(border.begin(), border.end()), border.end());
     for (std::uint32_t index : border)
@@ -342,20 +349,23 @@ std::uint32_t cMesh::GetBoundaryPolylines(tBoundaryPolylines& out)
         BuildTopology();
     cEdgeCollection edges;
     const std::uint32_t vertexCount = GetVertexCount();
-    ForEachTriangle([&edges, vertexCount](const cMeshTriangle& t) {
-        if (!IsUsableTriangle(t, vertexCount))
-            return;
-        for (int k = 0; k < 3; ++k)
+    ForEachTriangle(
+        [&edges, vertexCount](const cMeshTriangle& t)
         {
-            if (t.neighbour[k] == nullptr)
-                edges.AddEdge(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]);
-        }
-    });
+            if (!IsUsableTriangle(t, vertexCount))
+                return;
+            for (int k = 0; k < 3; ++k)
+            {
+                if (t.neighbour[k] == nullptr)
+                    edges.AddEdge(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]);
+            }
+        });
     // Every walk erases at least the edge it starts with, so this ends.
     while (!edges.IsEmpty())
     {
         tPolyline<cVertex> chain;
-        WalkVertexChain(edges.GetTree(), [this, &chain](std::uint32_t index) { chain.AddVertex(*GetVertex(index)); });
+        WalkVertexChain(edges.GetTree(),
+                        [this, &chain](std::uint32_t index) { chain.AddVertex(*GetVertex(index)); });
         out.Add(chain);
     }
     return out.GetCount();
@@ -382,9 +392,8 @@ bool cMesh::WalkConnectedTriangles(std::uint32_t vertex, TVisitCorner&& visitCor
     if (!visited.IsValid())
         return false;
     const std::uint8_t bit = visited.Bit();
-    const auto clearVisited = [this, bit] {
-        ForEachTriangle([bit](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~bit); });
-    };
+    const auto clearVisited = [this, bit]
+    { ForEachTriangle([bit](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~bit); }); };
     clearVisited();
 
     const std::uint32_t vertexCount = GetVertexCount();
@@ -410,7 +419,8 @@ bool cMesh::WalkConnectedTriangles(std::uint32_t vertex, TVisitCorner&& visitCor
     return true;
 }
 
-std::uint32_t cMesh::GetConnectedVertices(const cVertex* vertex, tArray<cVertex*>& out, const std::uint32_t* mask)
+std::uint32_t cMesh::GetConnectedVertices(const cVertex* vertex, tArray<cVertex*>& out,
+                                          const std::uint32_t* mask)
 {
     out.Clear();
     if (vertex == nullptr || vertex->index >= GetVertexCount())
@@ -428,13 +438,15 @@ std::uint32_t cMesh::GetConnectedVertices(const cVertex* vertex, tArray<cVertex*
     if (mask == nullptr)
         ClearVertexFlagBits(bit);
 
-    const bool walked = WalkConnectedTriangles(vertex->index, [&out, bit](cVertex* v) {
-        if ((v->flags & bit) != bit)
-        {
-            v->flags |= bit;
-            out.PushBack(v);
-        }
-    });
+    const bool walked = WalkConnectedTriangles(vertex->index,
+                                               [&out, bit](cVertex* v)
+                                               {
+                                                   if ((v->flags & bit) != bit)
+                                                   {
+                                                       v->flags |= bit;
+                                                       out.PushBack(v);
+                                                   }
+                                               });
     if (mask == nullptr)
     {
         // A borrowed bit goes back clear in every record.
@@ -461,13 +473,15 @@ std::uint32_t cMesh::MarkConnectedVertices(const cVertex* vertex, std::uint32_t 
     if (vertex == nullptr || mask == 0)
         return 0;
     std::uint32_t marked = 0;
-    WalkConnectedTriangles(vertex->index, [&marked, mask](cVertex* v) {
-        if ((v->flags & mask) != mask)
-        {
-            v->flags |= mask;
-            ++marked;
-        }
-    });
+    WalkConnectedTriangles(vertex->index,
+                           [&marked, mask](cVertex* v)
+                           {
+                               if ((v->flags & mask) != mask)
+                               {
+                                   v->flags |= mask;
+                                   ++marked;
+                               }
+                           });
     return marked;
 }
 

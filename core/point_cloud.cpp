@@ -50,20 +50,24 @@ std::unique_ptr<IPointsIterator> cPointCloud::CreatePointsIterator()
 
 void cPointCloud::FlipNormals()
 {
-    ForEachVertex([](cVertex& v) {
-        v.nx = -v.nx;
-        v.ny = -v.ny;
-        v.nz = -v.nz;
-    });
+    ForEachVertex(
+        [](cVertex& v)
+        {
+            v.nx = -v.nx;
+            v.ny = -v.ny;
+            v.nz = -v.nz;
+        });
 }
 
 void cPointCloud::UpdateBoundingBox()
 {
     MakeEmptyBox3f(m_box);
-    ForEachVertex([this](const cVertex& v) {
-        if ((v.flags & kVertexFlagExcluded) == 0)
-            GrowBox3f(m_box, v.Position());
-    });
+    ForEachVertex(
+        [this](const cVertex& v)
+        {
+            if ((v.flags & kVertexFlagExcluded) == 0)
+                GrowBox3f(m_box, v.Position());
+        });
     m_boxValid = IsValidBoundingBox3f(m_box) ? 1 : 0;
 }
 
@@ -75,16 +79,18 @@ float* cPointCloud::GetTransformedBoundingBox(float out[6], const double frame[1
 
 void cPointCloud::Transform(const double m[12])
 {
-    ForEachVertex([m](cVertex& v) {
-        if (IsFloatUnset(v.x))
-            return;
-        const cVertex old = v;
-        TransformPoint3f(m, v.Position(), old.Position());
-        const double n[3] = {old.nx, old.ny, old.nz};
-        v.nx = static_cast<float>(m[0] * n[0] + m[1] * n[1] + m[2] * n[2]);
-        v.ny = static_cast<float>(m[4] * n[0] + m[5] * n[1] + m[6] * n[2]);
-        v.nz = static_cast<float>(m[8] * n[0] + m[9] * n[1] + m[10] * n[2]);
-    });
+    ForEachVertex(
+        [m](cVertex& v)
+        {
+            if (IsFloatUnset(v.x))
+                return;
+            const cVertex old = v;
+            TransformPoint3f(m, v.Position(), old.Position());
+            const double n[3] = {old.nx, old.ny, old.nz};
+            v.nx = static_cast<float>(m[0] * n[0] + m[1] * n[1] + m[2] * n[2]);
+            v.ny = static_cast<float>(m[4] * n[0] + m[5] * n[1] + m[6] * n[2]);
+            v.nz = static_cast<float>(m[8] * n[0] + m[9] * n[1] + m[10] * n[2]);
+        });
     m_boxValid = 0;
 }
 
@@ -108,22 +114,26 @@ void cPointCloud::TransformAboutPoint(const double m[12], const float p[3])
 void cPointCloud::GetBoundingBoxInFrame(float out[6], const double frame[12])
 {
     MakeEmptyBox3f(out);
-    ForEachVertex([out, frame](const cVertex& v) {
-        if ((v.flags & kVertexFlagExcluded) != 0)
-            return;
-        float mapped[3];
-        TransformPoint3f(frame, mapped, v.Position());
-        GrowBox3f(out, mapped);
-    });
+    ForEachVertex(
+        [out, frame](const cVertex& v)
+        {
+            if ((v.flags & kVertexFlagExcluded) != 0)
+                return;
+            float mapped[3];
+            TransformPoint3f(frame, mapped, v.Position());
+            GrowBox3f(out, mapped);
+        });
 }
 
 void cPointCloud::ComputeBoundingBox(float out[6])
 {
     MakeEmptyBox3f(out);
-    ForEachVertex([out](const cVertex& v) {
-        if ((v.flags & (kVertexFlagExcluded | kVertexFlagRingVisit)) == 0)
-            GrowBox3f(out, v.Position());
-    });
+    ForEachVertex(
+        [out](const cVertex& v)
+        {
+            if ((v.flags & (kVertexFlagExcluded | kVertexFlagRingVisit)) == 0)
+                GrowBox3f(out, v.Position());
+        });
 }
 
 std::uint32_t cPointCloud::AppendVertex(float x, float y, float z)

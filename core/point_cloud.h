@@ -17,7 +17,8 @@
 #include "core/vertex.h"
 
 // {D2CC343F-8614-4A46-8FDA-26A84EADEFE8}
-inline constexpr GUID IID_cPointCloud = {0xD2CC343F, 0x8614, 0x4A46, {0x8F, 0xDA, 0x26, 0xA8, 0x4E, 0xAD, 0xEF, 0xE8}};
+inline constexpr GUID IID_cPointCloud = {
+    0xD2CC343F, 0x8614, 0x4A46, {0x8F, 0xDA, 0x26, 0xA8, 0x4E, 0xAD, 0xEF, 0xE8}};
 
 // A node of the merge index: a vertex and the tolerance within which another
 // point coincides with it.

@@ -40,7 +40,8 @@ template <class T> T MakePoint(double x, double y, double z)
 }
 
 // R.v (+ t for positions) in double; the result keeps the point's own type.
-template <class TCoord> void TransformCoords(const double m[12], TCoord& x, TCoord& y, TCoord& z, bool translate)
+template <class TCoord>
+void TransformCoords(const double m[12], TCoord& x, TCoord& y, TCoord& z, bool translate)
 {
     const double px = x;
     const double py = y;

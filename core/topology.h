@@ -14,7 +14,8 @@
 #include "platform/win32/types.h"
 
 // {020E9F99-ACAF-48DC-92F8-A6AB65FDD460}
-inline constexpr GUID IID_ITopology = {0x020E9F99, 0xACAF, 0x48DC, {0x92, 0xF8, 0xA6, 0xAB, 0x65, 0xFD, 0xD4, 0x60}};
+inline constexpr GUID IID_ITopology = {
+    0x020E9F99, 0xACAF, 0x48DC, {0x92, 0xF8, 0xA6, 0xAB, 0x65, 0xFD, 0xD4, 0x60}};
 
 using tVertexDeque = std::deque<const cVertex*>;
 using tBoundaryPolylines = tPolylineCollection<tPolyline<cVertex>>;
@@ -31,8 +32,10 @@ public:
     // The vertices within `rings` edge steps of the vertex (not the vertex
     // itself); the output is untouched and 0 returned when the vertex lies in
     // no triangle.
-    virtual std::uint32_t GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8_t rings, tVertexDeque& out) = 0;
-    virtual std::uint32_t GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings, tVertexDeque& out) = 0;
+    virtual std::uint32_t GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8_t rings,
+                                                     tVertexDeque& out) = 0;
+    virtual std::uint32_t GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings,
+                                              tVertexDeque& out) = 0;
     // Every vertex on a border edge, each once, in ascending index order.
     virtual std::uint32_t GetBoundaryVertices(tVertexDeque& out) = 0;
     // The borders as chains of vertices; returns the number of polylines.
@@ -47,7 +50,8 @@ public:
                                                       const std::uint32_t* mask = nullptr) = 0;
     // Sets the mask on every vertex connected to the vertex; the bits stay set
     // (they are the result). Returns the number of vertices marked.
-    virtual std::uint32_t MarkConnectedVertices(const cVertex* vertex, std::uint32_t mask, bool clearFirst) = 0;
+    virtual std::uint32_t MarkConnectedVertices(const cVertex* vertex, std::uint32_t mask,
+                                                bool clearFirst) = 0;
     virtual std::uint32_t MarkConnectedVerticesByIndex(std::uint32_t vertex, std::uint32_t mask,
                                                        bool clearFirst) = 0;
     // Area of the triangles whose three corners are in the set, stopping once

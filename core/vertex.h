@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cfloat>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>

@@ -11,7 +11,7 @@ namespace
 ON_Mesh TwoQuadsWithDuplicatedCorners()
 {
     ON_Mesh host;
-    const float points[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+    const float points[8][3] = {{0, 0, 0},        {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                 {1.00005f, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1.00005f, 0}};
     for (int i = 0; i < 8; ++i)
         host.SetVertex(i, ON_3fPoint(points[i]));
@@ -46,8 +46,8 @@ TEST(HostMeshImport, CollapsedAndOutOfRangeFacesAreSkipped)
         host.SetVertex(i, ON_3fPoint(static_cast<float>(i % 2), static_cast<float>(i / 2), 0.0f));
     host.SetVertex(4, ON_3fPoint(0.0f, 0.0f, 0.0f)); // welds onto vertex 0
     host.SetTriangle(0, 0, 1, 2);
-    host.SetTriangle(1, 0, 4, 1);        // collapses after welding
-    host.SetQuad(2, 0, 1, 3, 4);         // (0, 1, 3) stays, (0, 3, 0) collapses
+    host.SetTriangle(1, 0, 4, 1);                 // collapses after welding
+    host.SetQuad(2, 0, 1, 3, 4);                  // (0, 1, 3) stays, (0, 3, 0) collapses
     host.m_F.Append(ON_MeshFace{{0, 1, 99, 99}}); // an index outside the vertices
     host.m_F.Append(ON_MeshFace{{-1, 1, 2, 2}});
     cMesh mesh;

@@ -28,7 +28,8 @@ inline void BuildMesh(cMesh& mesh, const std::vector<Point>& points, const std::
 // A unit tetrahedron with outward-facing triangles (closed surface).
 inline void BuildTetrahedron(cMesh& mesh)
 {
-    BuildMesh(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 2, 1}, {0, 1, 3}, {1, 2, 3}, {0, 3, 2}});
+    BuildMesh(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+              {{0, 2, 1}, {0, 1, 3}, {1, 2, 3}, {0, 3, 2}});
 }
 
 // A grid of columns x rows vertices in the z = 0 plane (vertex c + r * columns
@@ -66,7 +67,8 @@ inline void BuildFan(cMesh& mesh, std::uint32_t count, bool closed)
     const std::uint32_t rim = closed ? count : count + 1;
     for (std::uint32_t i = 0; i < rim; ++i)
     {
-        const float angle = 6.2831853f * static_cast<float>(i) / static_cast<float>(closed ? count : count * 2);
+        const float angle =
+            6.2831853f * static_cast<float>(i) / static_cast<float>(closed ? count : count * 2);
         points.push_back({std::cos(angle), std::sin(angle), 0.0f});
     }
     std::vector<Triple> triangles;
@@ -95,7 +97,8 @@ inline std::string CheckLinks(cMesh& mesh)
             const int e = t->neighbourEdge[k];
             if (e > 2 || n->neighbour[e] != t || n->neighbourEdge[e] != k)
                 return "triangle " + std::to_string(i) + " edge " + std::to_string(k) + " is not linked back";
-            if (t->vertexIndex[k] != n->vertexIndex[(e + 1) % 3] || t->vertexIndex[(k + 1) % 3] != n->vertexIndex[e])
+            if (t->vertexIndex[k] != n->vertexIndex[(e + 1) % 3] ||
+                t->vertexIndex[(k + 1) % 3] != n->vertexIndex[e])
                 return "triangle " + std::to_string(i) + " edge " + std::to_string(k) + " joins another edge";
         }
     }

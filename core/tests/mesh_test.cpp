@@ -218,7 +218,8 @@ TEST(MeshLabels, LabelSpreadsOverUnlabelledUnblockedTriangles)
     // A strip whose triangles are linked in the order 1-0-3-2-5-4.
     cMesh mesh;
     BuildGrid(mesh, 4, 2);
-    auto reset = [&mesh] {
+    auto reset = [&mesh]
+    {
         for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
             mesh.GetTriangle(i)->SetLabel(kTriangleUnlabelled);
     };
@@ -227,7 +228,8 @@ TEST(MeshLabels, LabelSpreadsOverUnlabelledUnblockedTriangles)
 
     // Triangle 3 holds every bit of the mask and stops the spread.
     mesh.GetTriangle(2)->SetLabel(5);
-    EXPECT_EQ(mesh.LabelConnectedTriangles(mesh.GetTriangle(2), kTriangleFlagSelected | kTriangleFlagHidden), 3u);
+    EXPECT_EQ(mesh.LabelConnectedTriangles(mesh.GetTriangle(2), kTriangleFlagSelected | kTriangleFlagHidden),
+              3u);
     EXPECT_EQ(mesh.GetTriangle(3)->GetLabel(), kTriangleUnlabelled);
     EXPECT_EQ(mesh.GetTriangle(4)->GetLabel(), 5u);
 
@@ -245,7 +247,8 @@ TEST(MeshLabels, LabelSpreadsOverUnlabelledUnblockedTriangles)
     EXPECT_EQ(mesh.LabelConnectedTriangles(mesh.GetTriangle(0), kTriangleFlagSelected), 2u);
     reset();
     mesh.GetTriangle(0)->SetLabel(9);
-    EXPECT_EQ(mesh.LabelConnectedTriangles(mesh.GetTriangle(0), kTriangleFlagSelected | kTriangleFlagScratch), 6u);
+    EXPECT_EQ(mesh.LabelConnectedTriangles(mesh.GetTriangle(0), kTriangleFlagSelected | kTriangleFlagScratch),
+              6u);
     EXPECT_EQ(mesh.GetHighestLabel(), 9u);
 }
 

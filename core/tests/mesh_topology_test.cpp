@@ -130,7 +130,8 @@ TEST(MeshLinks, SameLinksAsTheOrderedMapPassOnRandomSoups)
             {
                 const cMeshTriangle* t = mesh.GetTriangle(i);
                 const std::int64_t linked = t->neighbour[k] != nullptr ? indexOf.at(t->neighbour[k]) : -1;
-                ASSERT_EQ(linked, expected[i * 3 + k].first) << "round " << round << " triangle " << i << " edge " << k;
+                ASSERT_EQ(linked, expected[i * 3 + k].first)
+                    << "round " << round << " triangle " << i << " edge " << k;
                 ASSERT_EQ(t->neighbourEdge[k], expected[i * 3 + k].second);
             }
         ASSERT_EQ(CheckLinks(mesh), "");
@@ -424,7 +425,8 @@ void RunEveryQuery(cMesh& mesh, std::mt19937& random)
     {
         bool isBorder = false;
         for (std::uint8_t k = 0; k < 3; ++k)
-            ASSERT_LE(mesh.CollectVertexRing(k, mesh.GetTriangle(t), isBorder, out), mesh.GetTriangleCount() + 2);
+            ASSERT_LE(mesh.CollectVertexRing(k, mesh.GetTriangle(t), isBorder, out),
+                      mesh.GetTriangleCount() + 2);
     }
     mesh.GetBoundaryVertices(out);
     tBoundaryPolylines borders;
