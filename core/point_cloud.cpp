@@ -176,35 +176,18 @@ std::uint32_t cPointCloud::AddVertex(float x, float y, float z, bool merge, floa
     if (!merge)
         return AppendVertex(x, y, z);
 
+    const float p[3] = {x, y, z};
     if (m_indexed == 0)
     {
-        const float p[3] = {x, y, z};
         const std::uint32_t found = FindCoincidentVertexByScan(p, tolerance);
         return found != kNoVertexIndex ? found : AppendVertex(x, y, z);
     }
 
-    // The index compares a key with node points; the new vertex is appended
-    // first so that its node can point at its record.
-    const std::uint32_t index = m_vertices.GetCount();
-    cVertex* v = m_vertices.Append();
-    if (v == nullptr)
-        return index;
-    *v = cVertex{};
-    v->x = x;
-    v->y = y;
-    v->z = z;
-    v->index = index;
-    bool inserted = false;
-    const auto* node = m_mergeIndex.Insert(cRBVertexNode{v, tolerance}, &inserted);
-    if (node != nullptr && !inserted)
-    {
-        // Coincides with an existing vertex: take the appended one back.
-        const std::uint32_t existing = node->value.vertex->index;
-        *v = cVertex{};
-        m_vertices.SetCount(index);
-        return existing;
-    }
-    m_boxValid = 0;
+    if (const cVertex* existing = m_mergeIndex.Find(p, tolerance))
+        return existing->index;
+    const std::uint32_t index = AppendVertex(x, y, z);
+    if (index < m_vertices.GetCount())
+        m_mergeIndex.Insert(GetVertex(index), tolerance);
     return index;
 }
 

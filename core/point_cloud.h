@@ -5,53 +5,18 @@
 #pragma once
 
 #include <algorithm>
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
 #include <memory>
 
 #include "core/base.h"
 #include "core/chunked_array.h"
 #include "core/geometry_iterators.h"
-#include "core/rb_tree.h"
 #include "core/vertex.h"
+#include "core/vertex_merge_index.h"
 
 // {D2CC343F-8614-4A46-8FDA-26A84EADEFE8}
 inline constexpr GUID IID_cPointCloud = {
     0xD2CC343F, 0x8614, 0x4A46, {0x8F, 0xDA, 0x26, 0xA8, 0x4E, 0xAD, 0xEF, 0xE8}};
-
-// A node of the merge index: a vertex and the tolerance within which another
-// point coincides with it.
-struct cRBVertexNode
-{
-    const cVertex* vertex = nullptr;
-    float tolerance = FLT_EPSILON;
-};
-
-// Two points are equal when every coordinate differs by less than the
-// tolerance; otherwise they are ordered by x, then y, then z, compared
-// exactly. This is not a strict weak order for points closer than the
-// tolerance on some axes only, so a near twin can miss its partner depending
-// on the insertion order; imports accept that, as they always have.
-template <> struct tRBOrder<cRBVertexNode>
-{
-    static int Compare(const cRBVertexNode& a, const cRBVertexNode& b)
-    {
-        const float tolerance = a.tolerance > b.tolerance ? a.tolerance : b.tolerance;
-        const float* p = a.vertex->Position();
-        const float* q = b.vertex->Position();
-        if (std::fabs(p[0] - q[0]) < tolerance && std::fabs(p[1] - q[1]) < tolerance &&
-            std::fabs(p[2] - q[2]) < tolerance)
-            return 0;
-        for (int i = 0; i < 3; ++i)
-        {
-            if (p[i] != q[i])
-                return p[i] < q[i] ? -1 : 1;
-        }
-        return 0;
-    }
-    static constexpr bool kUnique = true;
-};
 
 // The weld tolerance of host mesh imports (the float nearest to 1e-4).
 inline constexpr float kImportMergeTolerance = 1e-4f;
@@ -97,9 +62,10 @@ public:
     // Appends a vertex and returns its index.
     std::uint32_t AddVertex(const float p[3]);
     // With merge, the index of an existing vertex that the point coincides
-    // with (within the tolerance: a box of that half-width through the merge
-    // index when the indexed flag is on, a sphere of that radius by a scan
-    // otherwise); without merge, or when none coincides, appends the point.
+    // with: through the merge index when the indexed flag is on (every
+    // coordinate closer than the tolerance; the lowest such index), by a scan
+    // from index 0 otherwise (within a sphere of that radius, inclusive).
+    // Without merge, or when none coincides, appends the point.
     std::uint32_t AddVertex(float x, float y, float z, bool merge, float tolerance);
 
     // The member box, recomputed first when it is stale.
@@ -147,7 +113,7 @@ private:
     std::uint8_t m_indexed = 0;
     float m_box[6];
     tArray<cVertex> m_vertices;
-    tRBTree<cRBVertexNode> m_mergeIndex;
+    cVertexMergeIndex m_mergeIndex;
 };
 
 // Walks the usable vertices of a plain cloud (those without the excluded

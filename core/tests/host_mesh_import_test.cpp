@@ -44,7 +44,7 @@ TEST(HostMeshImport, CollapsedAndOutOfRangeFacesAreSkipped)
     ON_Mesh host;
     for (int i = 0; i < 4; ++i)
         host.SetVertex(i, ON_3fPoint(static_cast<float>(i % 2), static_cast<float>(i / 2), 0.0f));
-    host.SetVertex(4, ON_3fPoint(0.0f, 0.0f, 0.0f)); // welds onto vertex 0
+    host.SetVertex(4, ON_3fPoint(0.00001f, 0.0f, 0.0f)); // welds onto vertex 0
     host.SetTriangle(0, 0, 1, 2);
     host.SetTriangle(1, 0, 4, 1);                 // collapses after welding
     host.SetQuad(2, 0, 1, 3, 4);                  // (0, 1, 3) stays, (0, 3, 0) collapses

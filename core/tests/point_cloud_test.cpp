@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "core/frame_math.h"
@@ -178,6 +180,58 @@ TEST(PointCloudMerge, IndexMergesWithinABox)
     cloud.ClearMergeIndex();
     cloud.SetIndexed(false);
     EXPECT_EQ(cloud.AddVertex(0.5f, 0, 0, true, 0.5f), 0u);
+}
+
+TEST(PointCloudMerge, IndexWeldsWhateverTheOrderOfAddition)
+{
+    // Clusters of near twins around lattice sites, added in a random order:
+    // every point must weld onto the first of its cluster.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> jitter(-0.2e-4f, 0.2e-4f);
+    struct Sample
+    {
+        float p[3];
+        int site;
+    };
+    std::vector<Sample> samples;
+    for (int site = 0; site < 300; ++site)
+        for (int twin = 0; twin < 4; ++twin)
+        {
+            // Sites share coordinates on some axes, as scanned grids do.
+            const float base[3] = {static_cast<float>(site % 7), static_cast<float>(site % 5) * 0.5f,
+                                   static_cast<float>(site / 35)};
+            samples.push_back(
+                {{base[0] + jitter(random), base[1] + jitter(random), base[2] + jitter(random)}, site});
+        }
+    std::shuffle(samples.begin(), samples.end(), random);
+
+    cPointCloud cloud;
+    cloud.SetIndexed(true);
+    std::vector<std::uint32_t> indexOfSite(300, kNoVertexIndex);
+    for (const Sample& s : samples)
+    {
+        const std::uint32_t index = cloud.AddVertex(s.p[0], s.p[1], s.p[2], true, kImportMergeTolerance);
+        if (indexOfSite[s.site] == kNoVertexIndex)
+            indexOfSite[s.site] = index;
+        ASSERT_EQ(index, indexOfSite[s.site]);
+    }
+    EXPECT_EQ(cloud.GetVertexCount(), 300u);
+}
+
+TEST(PointCloudMerge, PointsThatCannotBeIndexedAreAddedAsTheyAre)
+{
+    cPointCloud cloud;
+    cloud.SetIndexed(true);
+    const float nan = std::nanf("");
+    EXPECT_EQ(cloud.AddVertex(nan, 0, 0, true, 0.1f), 0u);
+    EXPECT_EQ(cloud.AddVertex(nan, 0, 0, true, 0.1f), 1u);
+    EXPECT_EQ(cloud.AddVertex(FLT_MAX, 0, 0, true, 1e-30f), 2u);
+    EXPECT_EQ(cloud.AddVertex(FLT_MAX, 0, 0, true, 1e-30f), 3u);
+    EXPECT_EQ(cloud.AddVertex(1, 1, 1, true, 0.1f), 4u);
+    EXPECT_EQ(cloud.AddVertex(1, 1, 1.05f, true, 0.1f), 4u);
+    EXPECT_EQ(cloud.AddVertex(1, 1, 1, true, 0.0f), 5u) << "nothing coincides within no tolerance";
+    // A tolerance far wider than the index cells still finds the lowest index.
+    EXPECT_EQ(cloud.AddVertex(1.5f, 1, 1, true, 50.0f), 4u);
 }
 
 TEST(PointCloudMerge, ClearEmptiesTheIndex)
