@@ -11,29 +11,7 @@ namespace
 
 bool IsSpace(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
 
-std::wstring FromUtf8(const char* s)
-{
-    std::wstring out;
-    if (!s)
-        return out;
-    const auto* p = reinterpret_cast<const unsigned char*>(s);
-    while (*p)
-    {
-        unsigned c = *p++;
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (c >= 0x80 && c < 0xC0)
-        {
-            out += L'\xFFFD'; // a stray continuation byte
-            continue;
-        }
-        unsigned cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : extra == 1 ? c & 0x1F : c;
-        int i = 0;
-        for (; i < extra && (*p & 0xC0) == 0x80; ++i)
-            cp = (cp << 6) | (*p++ & 0x3F);
-        out += i == extra ? static_cast<wchar_t>(cp) : L'\xFFFD';
-    }
-    return out;
-}
+std::wstring FromUtf8(const char* s) { return s ? win32::Utf8ToWide(s) : std::wstring(); }
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "platform/win32/prompt_script.h"
+#include "platform/win32/codepage.h"
 
 #include <deque>
 #include <mutex>
@@ -19,35 +20,7 @@ Script& TheScript()
     return *script;
 }
 
-std::string Narrow(const std::wstring& w)
-{
-    std::string out;
-    for (wchar_t c : w)
-    {
-        auto u = static_cast<std::uint32_t>(c);
-        if (u < 0x80)
-            out += static_cast<char>(u);
-        else if (u < 0x800)
-        {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-        else if (u < 0x10000)
-        {
-            out += static_cast<char>(0xE0 | (u >> 12));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-        else
-        {
-            out += static_cast<char>(0xF0 | (u >> 18));
-            out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
-}
+std::string Narrow(const std::wstring& w) { return win32::WideToUtf8(w); }
 
 } // namespace
 

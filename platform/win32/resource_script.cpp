@@ -2,6 +2,7 @@
 // conditional blocks the resource editors write), then resource statements.
 // Menus, accelerator tables and string tables are read; other resources are
 // recorded by type and name and their blocks skipped.
+#include "platform/win32/codepage.h"
 #include "platform/win32/input.h"
 #include "platform/win32/menu.h"
 #include "platform/win32/resource.h"
@@ -44,20 +45,7 @@ struct Token
     int line = 0;
 };
 
-std::wstring Widen(const std::string& s)
-{
-    std::wstring out;
-    for (std::size_t i = 0; i < s.size();)
-    {
-        unsigned c = static_cast<unsigned char>(s[i++]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        unsigned cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : extra == 1 ? c & 0x1F : c;
-        for (int k = 0; k < extra && i < s.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-        out += static_cast<wchar_t>(cp);
-    }
-    return out;
-}
+std::wstring Widen(const std::string& s) { return win32::Utf8ToWide(s); }
 
 std::string Upper(std::string s)
 {
