@@ -84,30 +84,15 @@ double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
 struct ConstrainedPlaneContext
 {
     const cPlaneFit* fit;
-    double givenNormal[3];
-    double givenOffset;
-    bool fixed[3];
-    bool offsetOpen;
+    stConstrainedPlane plane;
 };
-
-// Rebuilds the plane of a constrained parameter vector: the offset first when
-// open, then the arc cosines of the open components in x, y, z order.
-void RebuildConstrainedPlane(const ConstrainedPlaneContext& ctx, const cDoubleVector& x, double n[3], double& d)
-{
-    std::uint32_t i = 0;
-    d = ctx.offsetOpen ? x[i++] : ctx.givenOffset;
-    bool fixed[3] = {ctx.fixed[0], ctx.fixed[1], ctx.fixed[2]};
-    for (int k = 0; k < 3; ++k)
-        n[k] = ctx.fixed[k] ? ctx.givenNormal[k] : std::cos(x[i++]);
-    NormaliseConstrainedDirection(n, fixed);
-}
 
 double ConstrainedPlaneObjective(const cDoubleVector& x, void* context)
 {
     const auto* ctx = static_cast<const ConstrainedPlaneContext*>(context);
     double n[3];
     double d;
-    RebuildConstrainedPlane(*ctx, x, n, d);
+    ctx->plane.Unpack(x, n, d);
     std::uint64_t count = 0;
     return ctx->fit->GetSumSquaredDistances(n, d, count);
 }
@@ -379,20 +364,53 @@ bool cPlaneFit::Fit(double normal[3], double& offset) const
     return true;
 }
 
+void stConstrainedPlane::Set(const double normal[3], double offset, const std::uint8_t open[4])
+{
+    for (int k = 0; k < 3; ++k)
+    {
+        fixed[k] = open[k] == 0;
+        givenNormal[k] = normal[k];
+    }
+    NormaliseConstrainedDirection(givenNormal, fixed);
+    givenOffset = offset;
+    offsetOpen = open[3] != 0;
+}
+
+std::uint32_t stConstrainedPlane::OpenCount() const
+{
+    std::uint32_t count = offsetOpen ? 1u : 0u;
+    for (int k = 0; k < 3; ++k)
+        count += fixed[k] ? 0u : 1u;
+    return count;
+}
+
+void stConstrainedPlane::Pack(const double normal[3], double offset, cDoubleVector& x) const
+{
+    std::uint32_t i = 0;
+    if (offsetOpen)
+        x[i++] = offset;
+    for (int k = 0; k < 3; ++k)
+        if (!fixed[k])
+            x[i++] = ClampedAcos(normal[k]);
+}
+
+void stConstrainedPlane::Unpack(const cDoubleVector& x, double normal[3], double& offset) const
+{
+    std::uint32_t i = 0;
+    offset = offsetOpen ? x[i++] : givenOffset;
+    bool stillFixed[3] = {fixed[0], fixed[1], fixed[2]};
+    for (int k = 0; k < 3; ++k)
+        normal[k] = fixed[k] ? givenNormal[k] : std::cos(x[i++]);
+    NormaliseConstrainedDirection(normal, stillFixed);
+}
+
 bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4])
 {
     ConstrainedPlaneContext ctx{};
     ctx.fit = &fit;
-    bool fixed[3] = {!open[0], !open[1], !open[2]};
-    double given[3] = {normal[0], normal[1], normal[2]};
-    NormaliseConstrainedDirection(given, fixed);
-    for (int k = 0; k < 3; ++k)
-    {
-        ctx.givenNormal[k] = given[k];
-        ctx.fixed[k] = fixed[k];
-    }
-    ctx.givenOffset = offset;
-    ctx.offsetOpen = open[3] != 0;
+    ctx.plane.Set(normal, offset, open);
+    const double* given = ctx.plane.givenNormal;
+    const bool* fixed = ctx.plane.fixed;
 
     double estimate[3] = {0.0, 0.0, 0.0};
     double estimateOffset = 0.0;
@@ -401,10 +419,7 @@ bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const
     if ((!estimated || anyFixed) && std::fabs(Dot3d(estimate, given)) < 0.7071)
         return false;
 
-    std::uint32_t freeCount = (ctx.offsetOpen ? 1u : 0u);
-    for (int k = 0; k < 3; ++k)
-        if (!fixed[k])
-            ++freeCount;
+    const std::uint32_t freeCount = ctx.plane.OpenCount();
     if (freeCount == 0)
     {
         for (int k = 0; k < 3; ++k)
@@ -415,17 +430,12 @@ bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const
     cDoubleVector x(freeCount);
     if (x.GetCount() != freeCount)
         return false;
-    std::uint32_t i = 0;
-    if (ctx.offsetOpen)
-        x[i++] = estimated ? estimateOffset : offset;
-    for (int k = 0; k < 3; ++k)
-        if (!fixed[k])
-            x[i++] = ClampedAcos(estimated ? estimate[k] : given[k]);
+    ctx.plane.Pack(estimated ? estimate : given, estimated ? estimateOffset : offset, x);
     if (MinimiseSimplex(x, ConstrainedPlaneObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
         return false;
     double n[3];
     double d;
-    RebuildConstrainedPlane(ctx, x, n, d);
+    ctx.plane.Unpack(x, n, d);
     if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]) || !std::isfinite(d))
         return false;
     for (int k = 0; k < 3; ++k)

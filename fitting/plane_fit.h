@@ -2,6 +2,7 @@
 // that the plane shape shows.
 #pragma once
 
+#include "core/double_vector.h"
 #include "fitting/fit_container.h"
 
 #include <cstdint>
@@ -42,6 +43,27 @@ public:
 // the vector has unit length (a vector without a usable open part is
 // normalised as a whole).
 void NormaliseConstrainedDirection(double v[3], bool fixed[3]);
+
+// The open parameters of a plane n . p + d = 0 as the minimisers see them:
+// the offset first when it is open, then the arc cosines of the open normal
+// components in x, y, z order.
+struct stConstrainedPlane
+{
+    double givenNormal[3] = {0.0, 0.0, 0.0}; // normalised under the constraints
+    double givenOffset = 0.0;
+    bool fixed[3] = {true, true, true};
+    bool offsetOpen = false;
+
+    // Takes the caller's plane and open flags (normal x, y, z, offset; 1 =
+    // open) and normalises the normal under the constraints.
+    void Set(const double normal[3], double offset, const std::uint8_t open[4]);
+    std::uint32_t OpenCount() const;
+    // Fills x (OpenCount() values) from a start plane.
+    void Pack(const double normal[3], double offset, cDoubleVector& x) const;
+    // The plane of a parameter vector, its normal normalised under the
+    // constraints.
+    void Unpack(const cDoubleVector& x, double normal[3], double& offset) const;
+};
 
 // Constrained plane fit; open[4] = x, y, z component open, offset open
 // (1 = the fit chooses it). On failure normal and offset are unchanged.

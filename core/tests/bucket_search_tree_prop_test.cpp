@@ -4,6 +4,7 @@
 #include "core/mesh.h"
 #include "core/scene_object.h"
 #include "core/vertex_grid.h"
+#include "support/geometry_scene_object.h"
 
 #include <gtest/gtest.h>
 
@@ -13,30 +14,13 @@
 namespace
 {
 
-// A scene object that answers the interfaces of the geometry it owns, as the
-// mesh object does.
-class GeometryObject : public tSceneObject<cPointCloud>
-{
-public:
-    explicit GeometryObject(cPointCloud* geometry) { m_geometry = geometry; }
-    void* QueryInterface(const GUID& iid) override { return m_geometry->QueryInterface(iid); }
-    using IBase::QueryInterface;
-    bool SaveProperties(IKeyValueStore*) override { return false; }
-    bool LoadProperties(IKeyValueStore*, IProcProgress*) override { return false; }
-    bool UpdateGeometry() override
-    {
-        GetGeometryChangedEvent().Fire(this);
-        return true;
-    }
-    GUID GetClassGuid() const override { return kNullGuid; }
-    void GetBoundingBox(float box[6]) override { MakeEmptyBox3f(box); }
-};
+using GeometryObject = GeometrySceneObject;
 
-class PlainObject : public GeometryObject
+// An object whose geometry answers no point interface.
+class PlainObject : public GeometrySceneObject
 {
 public:
-    PlainObject() : GeometryObject(nullptr) {}
-    void* QueryInterface(const GUID&) override { return nullptr; }
+    PlainObject() : GeometrySceneObject(nullptr) {}
 };
 
 const cVertex* BruteNearest(cPointCloud& cloud, const double q[3], double radius)

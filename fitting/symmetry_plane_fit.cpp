@@ -1,0 +1,184 @@
+#include "fitting/symmetry_plane_fit.h"
+
+#include "core/bucket_search_tree_prop.h"
+#include "core/frame_math.h"
+#include "core/point_cloud.h"
+#include "core/scene_object.h"
+#include "core/simplex_minimiser.h"
+#include "core/topology.h"
+#include "core/vector_math.h"
+#include "fitting/fit_container.h"
+#include "fitting/plane_fit.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+struct SymmetryObjectiveContext
+{
+    cSymmetryPlaneFit* fit;
+    stConstrainedPlane plane;
+};
+
+double MirrorObjective(const cDoubleVector& x, void* context)
+{
+    const auto* ctx = static_cast<const SymmetryObjectiveContext*>(context);
+    double n[3];
+    double d;
+    ctx->plane.Unpack(x, n, d);
+    return ctx->fit->MirrorError(n, d);
+}
+
+cPointCloud* SourceVertices(ISceneObject* source)
+{
+    return source != nullptr ? static_cast<cPointCloud*>(source->QueryInterface(IID_cPointCloud)) : nullptr;
+}
+
+} // namespace
+
+cSymmetryPlaneFit::cSymmetryPlaneFit(double maxDistance, std::uint32_t maxPoints, ISceneObject* source)
+    : m_source(source), m_maxDistance(maxDistance)
+{
+    if (maxPoints > 0)
+    {
+        if (cPointCloud* cloud = SourceVertices(source))
+            m_stride = cloud->GetVertexCount() / maxPoints + 1;
+    }
+    MakeIdentity3x4(m_fitTransform);
+    m_fitTransform[10] = -1.0;
+}
+
+cSymmetryPlaneFit::~cSymmetryPlaneFit()
+{
+    m_planes.clear();
+}
+
+double cSymmetryPlaneFit::MirrorError(const double normal[3], double offset)
+{
+    // The plane as a unit normal and the matching offset.
+    const double length = std::sqrt(Dot3d(normal, normal));
+    if (!(length > FLT_EPSILON) || !std::isfinite(length) || !std::isfinite(offset))
+        return FLT_MAX;
+    const double n[3] = {normal[0] / length, normal[1] / length, normal[2] / length};
+    const double d = offset / length;
+
+    // F maps world to a frame whose XY plane is the candidate plane; the
+    // mirror is M = F^-1 S F.
+    double frame[12];
+    MakeFrameFromNormal(frame, n);
+    const double onPlane[3] = {-d * n[0], -d * n[1], -d * n[2]};
+    for (int r = 0; r < 3; ++r)
+        frame[4 * r + 3] = -(frame[4 * r] * onPlane[0] + frame[4 * r + 1] * onPlane[1] + frame[4 * r + 2] * onPlane[2]);
+    double inverse[12];
+    std::copy(frame, frame + 12, inverse);
+    InvertRigidTransform3x4(inverse);
+    double reflected[12];
+    double mirror[12];
+    MultiplyTransform3x4(m_fitTransform, reflected, frame);
+    MultiplyTransform3x4(inverse, mirror, reflected);
+
+    cBucketSearchTreeProp* tree = cBucketSearchTreeProp::GetOrAttach(m_source, kBucketSearchTreePropertyName);
+    if (tree == nullptr || !tree->EnsureBuilt())
+        return FLT_MAX;
+    cPointCloud* cloud = SourceVertices(m_source);
+    if (cloud == nullptr)
+        return FLT_MAX;
+
+    double sum = 0.0;
+    std::uint64_t matches = 0;
+    const std::uint32_t count = cloud->GetVertexCount();
+    for (std::uint64_t i = 0; i < count; i += m_stride)
+    {
+        const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(i));
+        if ((v->flags & 3u) != 0)
+            continue;
+        const double p[3] = {v->x, v->y, v->z};
+        double q[3];
+        for (int r = 0; r < 3; ++r)
+            q[r] = mirror[4 * r] * p[0] + mirror[4 * r + 1] * p[1] + mirror[4 * r + 2] * p[2] + mirror[4 * r + 3];
+        double radius = m_maxDistance;
+        const cVertex* match = tree->FindNearest(q, radius);
+        if (match == nullptr)
+            continue;
+        sum += PointError(q, match);
+        ++matches;
+    }
+    return matches > 0 ? sum / static_cast<double>(matches) : FLT_MAX;
+}
+
+double cSymmetryPlaneFit::PointError(const double mirrored[3], const cVertex* matched)
+{
+    if (matched == nullptr)
+        return FLT_MAX;
+    const stLocalPlane* plane = nullptr;
+    auto found = m_planes.find(matched);
+    if (found != m_planes.end())
+    {
+        plane = &found->second;
+    }
+    else if (m_source != nullptr)
+    {
+        if (auto* topology = static_cast<ITopology*>(m_source->QueryInterface(IID_ITopology)))
+        {
+            tVertexDeque ring;
+            if (topology->GetVertexNeighbours(matched, 1, ring) > 0)
+            {
+                tFitPointQueue points;
+                const float xAxis[3] = {1.0f, 0.0f, 0.0f};
+                for (const cVertex* v : ring)
+                {
+                    stFitPoint point = MakeFitPoint(v->Position(), xAxis);
+                    point.residual = FLT_MAX;
+                    points.push_back(point);
+                }
+                cPlaneFit fit(points);
+                double n[3];
+                double d;
+                if (fit.EstimateNormal(n, d))
+                {
+                    const stLocalPlane local{{static_cast<float>(n[0]), static_cast<float>(n[1]),
+                                              static_cast<float>(n[2])},
+                                             static_cast<float>(d)};
+                    plane = &m_planes.emplace(matched, local).first->second;
+                }
+            }
+        }
+    }
+    if (plane != nullptr)
+    {
+        return std::fabs(static_cast<double>(plane->normal[0]) * mirrored[0] +
+                         static_cast<double>(plane->normal[1]) * mirrored[1] +
+                         static_cast<double>(plane->normal[2]) * mirrored[2] + static_cast<double>(plane->offset));
+    }
+    // No local plane: the squared distance, tried again at the next call.
+    const double dx = mirrored[0] - matched->x, dy = mirrored[1] - matched->y, dz = mirrored[2] - matched->z;
+    return dx * dx + dy * dy + dz * dz;
+}
+
+bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t open[4])
+{
+    SymmetryObjectiveContext ctx{};
+    ctx.fit = this;
+    ctx.plane.Set(normal, offset, open);
+    const std::uint32_t openCount = ctx.plane.OpenCount();
+    if (openCount == 0)
+        return true;
+    cDoubleVector x(openCount);
+    if (x.GetCount() != openCount)
+        return false;
+    // No estimate of its own: the search starts from the caller's plane.
+    ctx.plane.Pack(ctx.plane.givenNormal, offset, x);
+    if (MinimiseSimplex(x, MirrorObjective, &ctx, 1e-4, 1500, 0.005f) == kSimplexFailed)
+        return false;
+    double n[3];
+    double d;
+    ctx.plane.Unpack(x, n, d);
+    if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]) || !std::isfinite(d))
+        return false;
+    std::copy(n, n + 3, normal);
+    offset = d;
+    return true;
+}
