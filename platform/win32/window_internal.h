@@ -133,8 +133,17 @@ std::shared_ptr<WindowRecord> Find(HWND hwnd);
 std::shared_ptr<ThreadQueue> CurrentQueue();
 bool OnOwnerThread(const WindowRecord& w);
 
+inline LONG Width(const RECT& r) { return r.right - r.left; }
+inline LONG Height(const RECT& r) { return r.bottom - r.top; }
+
 // Geometry helpers (under TableLock).
 RECT NonClientInsets(DWORD style, DWORD exStyle);
+POINT WindowOriginLocked(const WindowRecord& w);
+// Reallocates the client image when the client size changed; true then.
+bool FitImageLocked(WindowRecord& w);
+// Tells the observers; called without the lock.
+void NotifySizeChanged(HWND hwnd, LONG width, LONG height);
+WPARAM SizeType(DWORD style);
 POINT ClientOriginLocked(const WindowRecord& w);
 RECT ClientRectLocked(const WindowRecord& w);
 
