@@ -197,6 +197,14 @@ public:
         return false;
     }
 
+    // f(active mode), or fallback without one, inside a dispatch scope: the
+    // way the view hands an event straight to the active mode.
+    template <class R, class F> R CallActive(R fallback, F&& f)
+    {
+        DispatchScope scope(*this);
+        return active ? static_cast<R>(f(active)) : fallback;
+    }
+
     // Calls f(mode) for every stacked mode from the bottom up; a mode popped
     // by an earlier call is skipped.
     template <class F> void ForEachModeFromBottom(F&& f)

@@ -317,6 +317,35 @@ TEST_F(ModeNavigator, CommandsGoToTheModesFromTheTopDown)
     EXPECT_EQ(view->log, (Log{"CB0001 command 500", "C90001 command 600"}));
 }
 
+TEST_F(ModeNavigator, EventsHandedStraightToTheActiveModeOutliveAnEndRequest)
+{
+    view->SetMode(kEditId, 0, view.get(), 0);
+    view->SetMode(kRotateModeId, 1, view.get(), 0);
+    // A drag's release goes straight to the dragging mode, which ends itself.
+    BOOL handled = view->CallActive(FALSE, [&](auto* mode) {
+        return static_cast<RecordingMode*>(mode)->OnRButtonUp(POINT{0, 0}, 0, view.get());
+    });
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(view->log.back(), "C803E9 deleted");
+    EXPECT_EQ(view->Stack(), (std::vector<std::uint32_t>{kEditId}));
+    view->Clear(view.get());
+    EXPECT_EQ(view->CallActive(7, [](auto*) { return 1; }), 7);
+}
+
+TEST_F(ModeNavigator, StackedModesAreVisitedFromTheBottomSkippingPoppedOnes)
+{
+    view->SetMode(kEditId, 0, view.get(), 0);
+    view->SetMode(kPickerId, 0, view.get(), 0);
+    view->SetMode(kRotateModeId, 0, view.get(), 0);
+    std::vector<std::uint32_t> visited;
+    view->ForEachModeFromBottom([&](auto* mode) {
+        visited.push_back(mode->GetId());
+        if (mode->GetId() == kEditId)
+            view->SetMode(kEditId, 0, view.get(), 0); // pops the two above
+    });
+    EXPECT_EQ(visited, (std::vector<std::uint32_t>{kEditId}));
+}
+
 TEST_F(ModeNavigator, MouseMoveStoresTheAdjustedLastPoint)
 {
     view->SetMode(kEditId, 0, view.get(), 0);
