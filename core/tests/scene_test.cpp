@@ -182,6 +182,37 @@ TEST(Container, MoveAllToKeepsGroupsTogetherAndLosesNothing)
     EXPECT_EQ(order, (std::vector<std::wstring>{L"g", L"m", L"loose", L"orphan"}));
 }
 
+TEST(Scene, IteratorFindsObjectsByClassAndMovingInKeepsThem)
+{
+    const GUID kind = {7, 7, 7, {7, 7, 7, 7, 7, 7, 7, 7}};
+    cBase3DScene scene(nullptr);
+    auto* a = new FakeSceneObject(nullptr, L"a");
+    auto* b = new FakeSceneObject(nullptr, L"b");
+    auto* c = new FakeSceneObject(nullptr, L"c");
+    b->m_class = kind;
+    c->m_class = kind;
+    scene.AddObject(a);
+    scene.AddObject(b);
+    scene.AddObject(c);
+    std::unique_ptr<cSceneObjectIterator> it(scene.GetObjectIterator());
+    it->FindFirstOfClass(kind);
+    EXPECT_EQ(it->Current().Get(), b);
+    it->FindNextOfClass(kind);
+    EXPECT_EQ(it->Current().Get(), c);
+    it->FindNextOfClass(kind);
+    EXPECT_TRUE(it->IsDone());
+    EXPECT_EQ(it->Current().Get(), nullptr);
+
+    cSceneObjectContainer other;
+    other.Add(new FakeSceneObject(nullptr, L"d"));
+    SceneLog events(scene);
+    EXPECT_EQ(scene.MoveObjectsFrom(other), 1u);
+    EXPECT_EQ(scene.GetObjectCount(), 4u);
+    EXPECT_EQ(other.GetCount(), 0u);
+    EXPECT_EQ(events.log, std::vector<std::string>{"added:d"});
+    EXPECT_EQ(scene.MoveObjectsFrom(scene.GetContainer()), 0u);
+}
+
 TEST(Scene, BoxIsTheUnionOfVisibleValidBoxes)
 {
     cBase3DScene scene(nullptr);
