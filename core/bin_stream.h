@@ -39,6 +39,13 @@ public:
     // Takes the handle (closing one held before).
     void SetFile(std::FILE* file);
     std::FILE* GetFile() const { return m_file; }
+    // Hands the handle back to the caller, unclosed.
+    std::FILE* DetachFile()
+    {
+        std::FILE* file = m_file;
+        m_file = nullptr;
+        return file;
+    }
 
     bool Read(void* buffer, std::uint32_t size, std::uint32_t* count = nullptr) override;
     bool Write(const void* buffer, std::uint32_t size, std::uint32_t* count = nullptr) override;
