@@ -41,7 +41,10 @@ inline constexpr std::uint32_t kZoomRectModeId = 0xC803EC;
 // The message a mode sends its view to be ended (wParam its id, lParam the mode).
 inline constexpr UINT kEndModeMessage = WM_USER + 9;
 
-inline constexpr std::uint32_t ModeLevel(std::uint32_t id) { return id >> 16; }
+inline constexpr std::uint32_t ModeLevel(std::uint32_t id)
+{
+    return id >> 16;
+}
 
 template <class TView> class cUserInteractiveMode
 {
@@ -100,7 +103,8 @@ public:
     virtual BOOL RequestEnd(TView* view)
     {
         if (view)
-            SendMessageW(view->GetSafeHwnd(), kEndModeMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(this));
+            SendMessageW(view->GetSafeHwnd(), kEndModeMessage, static_cast<WPARAM>(id),
+                         reinterpret_cast<LPARAM>(this));
         return 1;
     }
     virtual BOOL IsPersistentOnEscape() { return 0; }

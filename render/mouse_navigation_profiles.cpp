@@ -5,7 +5,10 @@
 namespace
 {
 
-bool AltDown() { return GetAsyncKeyState(VK_MENU) < 0; }
+bool AltDown()
+{
+    return GetAsyncKeyState(VK_MENU) < 0;
+}
 
 class MNP_Default : public CMouseNavigationProfile
 {
@@ -18,7 +21,8 @@ public:
     }
     const wchar_t* GetDescription() const override
     {
-        return L"MIDDLE Button = Rotate | RIGHT Button = Translate | SHIFT+ LEFT Button = Zoom In/Out | Ctrl + "
+        return L"MIDDLE Button = Rotate | RIGHT Button = Translate | SHIFT+ LEFT Button = Zoom In/Out | Ctrl "
+               L"+ "
                L"MIDDLE Button = Pick Rotation Pivot Point";
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
@@ -50,7 +54,8 @@ public:
     }
     const wchar_t* GetDescription() const override
     {
-        return L"LEFT Button or Shift + LEFT Button = Rotate | MIDDLE Button = Translate | RIGHT Button = Zoom "
+        return L"LEFT Button or Shift + LEFT Button = Rotate | MIDDLE Button = Translate | RIGHT Button = "
+               L"Zoom "
                L"In / Out";
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
@@ -78,7 +83,8 @@ public:
     }
     const wchar_t* GetDescription() const override
     {
-        return L"MIDDLE Button = Rotate | Ctrl+ MIDDLE Button = Translate | Shift+ MIDDLE Button = Zoom In / Out";
+        return L"MIDDLE Button = Rotate | Ctrl+ MIDDLE Button = Translate | Shift+ MIDDLE Button = Zoom In / "
+               L"Out";
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
@@ -104,7 +110,8 @@ public:
     }
     const wchar_t* GetDescription() const override
     {
-        return L"MIDDLE Button = Rotate | Alt + MIDDLE Button = Translate | Shift+ RIGHT Button = Zoom In / Out";
+        return L"MIDDLE Button = Rotate | Alt + MIDDLE Button = Translate | Shift+ RIGHT Button = Zoom In / "
+               L"Out";
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
@@ -168,7 +175,8 @@ public:
     }
     const wchar_t* GetDescription() const override
     {
-        return L"RIGHT Button = Rotate | Shift + RIGHT Button = Translate | Control + RIGHT Button = Zoom In / Out";
+        return L"RIGHT Button = Rotate | Shift + RIGHT Button = Translate | Control + RIGHT Button = Zoom In "
+               L"/ Out";
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
@@ -191,7 +199,7 @@ const std::vector<CMouseNavigationProfile*>& MouseNavigationProfiles()
     static MNP_GomInspect gomInspect;
     static MNP_Dezaz dezaz;
     static MNP_GoogleSketchUp sketchUp;
-    static const std::vector<CMouseNavigationProfile*> list{&defaultProfile, &polyworks, &geomagic, &solidWorks,
-                                                            &gomInspect,     &dezaz,     &sketchUp};
+    static const std::vector<CMouseNavigationProfile*> list{
+        &defaultProfile, &polyworks, &geomagic, &solidWorks, &gomInspect, &dezaz, &sketchUp};
     return list;
 }

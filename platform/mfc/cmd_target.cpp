@@ -3,15 +3,24 @@
 namespace
 {
 
-const AFX_MSGMAP* NoBaseMap() { return nullptr; }
+const AFX_MSGMAP* NoBaseMap()
+{
+    return nullptr;
+}
 
 const AFX_MSGMAP_ENTRY kEmptyEntries[] = {{0, 0, 0, 0, nullptr, nullptr}};
 const AFX_MSGMAP kCmdTargetMap = {&NoBaseMap, kEmptyEntries};
 
 } // namespace
 
-const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() { return &kCmdTargetMap; }
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return &kCmdTargetMap; }
+const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
+{
+    return &kCmdTargetMap;
+}
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const
+{
+    return &kCmdTargetMap;
+}
 
 BOOL CCmdTarget::OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info)
 {
@@ -29,7 +38,8 @@ BOOL CCmdTarget::OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* in
     for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap())
         for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfn; ++e)
         {
-            if (e->nMessage != message || e->nCode != static_cast<UINT>(code) || id < e->nID || id > e->nLastID)
+            if (e->nMessage != message || e->nCode != static_cast<UINT>(code) || id < e->nID ||
+                id > e->nLastID)
                 continue;
             if (info)
             {
@@ -61,9 +71,18 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(UINT message) const
     return nullptr;
 }
 
-void CCmdTarget::BeginWaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
-void CCmdTarget::EndWaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
-void CCmdTarget::RestoreWaitCursor() { BeginWaitCursor(); }
+void CCmdTarget::BeginWaitCursor()
+{
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+void CCmdTarget::EndWaitCursor()
+{
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+void CCmdTarget::RestoreWaitCursor()
+{
+    BeginWaitCursor();
+}
 
 BOOL CCmdUI::DoUpdate(CCmdTarget* target, BOOL disableIfNoHandler)
 {

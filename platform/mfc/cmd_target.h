@@ -26,8 +26,8 @@ struct AfxMessageCall
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    UINT id;    // commands and notifications
-    int code;   // notification code
+    UINT id;     // commands and notifications
+    int code;    // notification code
     void* extra; // CCmdUI* for update handlers, AFX_NOTIFY* for notifications
 };
 
@@ -77,7 +77,10 @@ protected:                                                                      
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                               \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }                        \
+    const AFX_MSGMAP* theClass::GetMessageMap() const                                                        \
+    {                                                                                                        \
+        return GetThisMessageMap();                                                                          \
+    }                                                                                                        \
     const AFX_MSGMAP* theClass::GetThisMessageMap() VTL_MESSAGE_MAP_BODY(theClass, baseClass)
 
 #define BEGIN_TEMPLATE_MESSAGE_MAP(theClass, type_name, baseClass)                                           \
@@ -86,20 +89,28 @@ protected:                                                                      
         return GetThisMessageMap();                                                                          \
     }                                                                                                        \
     template <typename type_name>                                                                            \
-    const AFX_MSGMAP* theClass<type_name>::GetThisMessageMap() VTL_MESSAGE_MAP_BODY(theClass<type_name>, baseClass)
+    const AFX_MSGMAP* theClass<type_name>::GetThisMessageMap()                                               \
+        VTL_MESSAGE_MAP_BODY(theClass<type_name>, baseClass)
 
 #define END_MESSAGE_MAP()                                                                                    \
-    {0, 0, 0, 0, nullptr, nullptr}                                                                           \
+    {                                                                                                        \
+        0, 0, 0, 0, nullptr, nullptr                                                                         \
+    }                                                                                                        \
     }                                                                                                        \
     ;                                                                                                        \
-    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]};           \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]};            \
     return &messageMap;                                                                                      \
     }
 
 // Entry helpers.
 #define VTL_MSG_ENTRY(msg, body)                                                                             \
-    {msg, 0, 0, 0, nullptr,                                                                                  \
-     [](CCmdTarget* target_, const AfxMessageCall& call_, LRESULT* result_) -> BOOL {                        \
+    {msg,                                                                                                    \
+     0,                                                                                                      \
+     0,                                                                                                      \
+     0,                                                                                                      \
+     nullptr,                                                                                                \
+     [](CCmdTarget* target_, const AfxMessageCall& call_, LRESULT* result_) -> BOOL                          \
+     {                                                                                                       \
          (void)call_;                                                                                        \
          (void)result_;                                                                                      \
          ThisClass* self_ = static_cast<ThisClass*>(target_);                                                \
@@ -107,9 +118,14 @@ protected:                                                                      
          body;                                                                                               \
          return TRUE;                                                                                        \
      }},
-#define VTL_CMD_ENTRY(msg, code, nID_, nLastID_, body)                                                           \
-    {msg, static_cast<UINT>(code), static_cast<UINT>(nID_), static_cast<UINT>(nLastID_), nullptr,                \
-     [](CCmdTarget* target_, const AfxMessageCall& call_, LRESULT* result_) -> BOOL {                        \
+#define VTL_CMD_ENTRY(msg, code, nID_, nLastID_, body)                                                       \
+    {msg,                                                                                                    \
+     static_cast<UINT>(code),                                                                                \
+     static_cast<UINT>(nID_),                                                                                \
+     static_cast<UINT>(nLastID_),                                                                            \
+     nullptr,                                                                                                \
+     [](CCmdTarget* target_, const AfxMessageCall& call_, LRESULT* result_) -> BOOL                          \
+     {                                                                                                       \
          (void)call_;                                                                                        \
          (void)result_;                                                                                      \
          ThisClass* self_ = static_cast<ThisClass*>(target_);                                                \
@@ -117,39 +133,42 @@ protected:                                                                      
      }},
 
 // Commands (menu items, accelerators and control notifications).
-#define ON_COMMAND(nID_, memberFxn) VTL_CMD_ENTRY(WM_COMMAND, CN_COMMAND, nID_, nID_, (self_->*(memberFxn))(); return TRUE)
-#define ON_COMMAND_EX(nID_, memberFxn)                                                                         \
+#define ON_COMMAND(nID_, memberFxn)                                                                          \
+    VTL_CMD_ENTRY(WM_COMMAND, CN_COMMAND, nID_, nID_, (self_->*(memberFxn))(); return TRUE)
+#define ON_COMMAND_EX(nID_, memberFxn)                                                                       \
     VTL_CMD_ENTRY(WM_COMMAND, CN_COMMAND, nID_, nID_, return (self_->*(memberFxn))(call_.id))
-#define ON_COMMAND_RANGE(nID_, nIDLast_, memberFxn)                                                              \
+#define ON_COMMAND_RANGE(nID_, nIDLast_, memberFxn)                                                          \
     VTL_CMD_ENTRY(WM_COMMAND, CN_COMMAND, nID_, nIDLast_, (self_->*(memberFxn))(call_.id); return TRUE)
-#define ON_UPDATE_COMMAND_UI(nID_, memberFxn)                                                                  \
-    VTL_CMD_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, nID_, nID_,                                                  \
+#define ON_UPDATE_COMMAND_UI(nID_, memberFxn)                                                                \
+    VTL_CMD_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, nID_, nID_,                                              \
                   (self_->*(memberFxn))(static_cast<CCmdUI*>(call_.extra));                                  \
                   return TRUE)
-#define ON_UPDATE_COMMAND_UI_RANGE(nID_, nIDLast_, memberFxn)                                                    \
-    VTL_CMD_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, nID_, nIDLast_,                                              \
+#define ON_UPDATE_COMMAND_UI_RANGE(nID_, nIDLast_, memberFxn)                                                \
+    VTL_CMD_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, nID_, nIDLast_,                                          \
                   (self_->*(memberFxn))(static_cast<CCmdUI*>(call_.extra));                                  \
                   return TRUE)
-#define ON_CONTROL(code, nID_, memberFxn) VTL_CMD_ENTRY(WM_COMMAND, code, nID_, nID_, (self_->*(memberFxn))(); return TRUE)
-#define ON_CONTROL_RANGE(code, nID_, nIDLast_, memberFxn)                                                        \
+#define ON_CONTROL(code, nID_, memberFxn)                                                                    \
+    VTL_CMD_ENTRY(WM_COMMAND, code, nID_, nID_, (self_->*(memberFxn))(); return TRUE)
+#define ON_CONTROL_RANGE(code, nID_, nIDLast_, memberFxn)                                                    \
     VTL_CMD_ENTRY(WM_COMMAND, code, nID_, nIDLast_, (self_->*(memberFxn))(call_.id); return TRUE)
-#define ON_NOTIFY(code, nID_, memberFxn)                                                                       \
-    VTL_CMD_ENTRY(WM_NOTIFY, code, nID_, nID_,                                                                   \
-                  auto* n_ = static_cast<AFX_NOTIFY*>(call_.extra);                                          \
-                  (self_->*(memberFxn))(n_->pNMHDR, n_->pResult);                                            \
-                  return TRUE)
-#define ON_NOTIFY_RANGE(code, nID_, nIDLast_, memberFxn)                                                         \
-    VTL_CMD_ENTRY(WM_NOTIFY, code, nID_, nIDLast_,                                                               \
-                  auto* n_ = static_cast<AFX_NOTIFY*>(call_.extra);                                          \
-                  (self_->*(memberFxn))(call_.id, n_->pNMHDR, n_->pResult);                                  \
-                  return TRUE)
+#define ON_NOTIFY(code, nID_, memberFxn)                                                                     \
+    VTL_CMD_ENTRY(WM_NOTIFY, code, nID_, nID_, auto* n_ = static_cast<AFX_NOTIFY*>(call_.extra);             \
+                  (self_->*(memberFxn))(n_->pNMHDR, n_->pResult); return TRUE)
+#define ON_NOTIFY_RANGE(code, nID_, nIDLast_, memberFxn)                                                     \
+    VTL_CMD_ENTRY(WM_NOTIFY, code, nID_, nIDLast_, auto* n_ = static_cast<AFX_NOTIFY*>(call_.extra);         \
+                  (self_->*(memberFxn))(call_.id, n_->pNMHDR, n_->pResult); return TRUE)
 
 // Any message, and registered messages (the id lives in a variable).
 #define ON_MESSAGE(message, memberFxn)                                                                       \
     VTL_MSG_ENTRY(message, *result_ = (self_->*(memberFxn))(call_.wParam, call_.lParam))
 #define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn)                                                   \
-    {0xC000, 0, 0, 0, &(nMessageVariable),                                                                   \
-     [](CCmdTarget* target_, const AfxMessageCall& call_, LRESULT* result_) -> BOOL {                        \
+    {0xC000,                                                                                                 \
+     0,                                                                                                      \
+     0,                                                                                                      \
+     0,                                                                                                      \
+     &(nMessageVariable),                                                                                    \
+     [](CCmdTarget* target_, const AfxMessageCall& call_, LRESULT* result_) -> BOOL                          \
+     {                                                                                                       \
          *result_ = (static_cast<ThisClass*>(target_)->*(memberFxn))(call_.wParam, call_.lParam);            \
          return TRUE;                                                                                        \
      }},

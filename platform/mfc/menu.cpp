@@ -70,7 +70,10 @@ HMENU CMenu::Detach()
     return menu;
 }
 
-BOOL CMenu::LoadMenu(UINT id) { return LoadMenu(MAKEINTRESOURCEW(id)); }
+BOOL CMenu::LoadMenu(UINT id)
+{
+    return LoadMenu(MAKEINTRESOURCEW(id));
+}
 
 BOOL CMenu::LoadMenu(LPCWSTR name)
 {

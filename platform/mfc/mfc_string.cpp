@@ -9,9 +9,15 @@
 namespace
 {
 
-bool IsSpace(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
+bool IsSpace(wchar_t c)
+{
+    return std::iswspace(static_cast<wint_t>(c)) != 0;
+}
 
-std::wstring FromUtf8(const char* s) { return s ? win32::Utf8ToWide(s) : std::wstring(); }
+std::wstring FromUtf8(const char* s)
+{
+    return s ? win32::Utf8ToWide(s) : std::wstring();
+}
 
 } // namespace
 
@@ -61,11 +67,21 @@ std::wstring TranslateWideFormat(const wchar_t* format)
             break;
         switch (*p)
         {
-        case L's': out += sized ? L"s" : L"ls"; break;
-        case L'c': out += sized ? L"c" : L"lc"; break;
-        case L'S': out += L"s"; break;
-        case L'C': out += L"c"; break;
-        default: out += *p; break;
+        case L's':
+            out += sized ? L"s" : L"ls";
+            break;
+        case L'c':
+            out += sized ? L"c" : L"lc";
+            break;
+        case L'S':
+            out += L"s";
+            break;
+        case L'C':
+            out += L"c";
+            break;
+        default:
+            out += *p;
+            break;
         }
     }
     return out;
@@ -153,7 +169,10 @@ void CString::AppendFormat(const wchar_t* format, ...)
     m_text += more.m_text;
 }
 
-int CString::Compare(const wchar_t* s) const { return m_text.compare(s ? s : L""); }
+int CString::Compare(const wchar_t* s) const
+{
+    return m_text.compare(s ? s : L"");
+}
 
 int CString::CompareNoCase(const wchar_t* s) const
 {
@@ -185,7 +204,10 @@ int CString::ReverseFind(wchar_t ch) const
     return pos == std::wstring::npos ? -1 : static_cast<int>(pos);
 }
 
-CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+CString CString::Mid(int first) const
+{
+    return Mid(first, GetLength());
+}
 
 CString CString::Mid(int first, int count) const
 {
@@ -194,7 +216,10 @@ CString CString::Mid(int first, int count) const
     return CString(m_text.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(count)));
 }
 
-CString CString::Left(int count) const { return Mid(0, count); }
+CString CString::Left(int count) const
+{
+    return Mid(0, count);
+}
 CString CString::Right(int count) const
 {
     count = std::clamp(count, 0, GetLength());
@@ -229,7 +254,10 @@ CString& CString::TrimRight()
     return *this;
 }
 
-CString& CString::Trim() { return TrimLeft().TrimRight(); }
+CString& CString::Trim()
+{
+    return TrimLeft().TrimRight();
+}
 
 int CString::Replace(const wchar_t* oldText, const wchar_t* newText)
 {

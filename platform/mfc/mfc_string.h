@@ -14,7 +14,10 @@ class CString
 public:
     CString() = default;
     CString(const wchar_t* s) : m_text(s ? s : L"") {}
-    CString(const wchar_t* s, int length) : m_text(s ? std::wstring(s, static_cast<std::size_t>(length)) : L"") {}
+    CString(const wchar_t* s, int length)
+        : m_text(s ? std::wstring(s, static_cast<std::size_t>(length)) : L"")
+    {
+    }
     CString(wchar_t ch, int repeat = 1) : m_text(static_cast<std::size_t>(repeat > 0 ? repeat : 0), ch) {}
     CString(const std::wstring& s) : m_text(s) {}
     // Narrow text is taken as UTF-8.

@@ -19,16 +19,29 @@ ClassRegistry& Registry()
     return *registry;
 }
 
-CRuntimeClass* NoBase() { return nullptr; }
+CRuntimeClass* NoBase()
+{
+    return nullptr;
+}
 
 } // namespace
 
-CRuntimeClass CObject::classCObject = {"CObject", static_cast<int>(sizeof(CObject)), 0xFFFF, nullptr, &NoBase};
+CRuntimeClass CObject::classCObject = {"CObject", static_cast<int>(sizeof(CObject)), 0xFFFF, nullptr,
+                                       &NoBase};
 
-CRuntimeClass* CObject::GetThisClass() { return &classCObject; }
-CRuntimeClass* CObject::GetRuntimeClass() const { return &classCObject; }
+CRuntimeClass* CObject::GetThisClass()
+{
+    return &classCObject;
+}
+CRuntimeClass* CObject::GetRuntimeClass() const
+{
+    return &classCObject;
+}
 
-BOOL CObject::IsKindOf(const CRuntimeClass* cls) const { return GetRuntimeClass()->IsDerivedFrom(cls); }
+BOOL CObject::IsKindOf(const CRuntimeClass* cls) const
+{
+    return GetRuntimeClass()->IsDerivedFrom(cls);
+}
 
 CObject* CRuntimeClass::CreateObject() const
 {

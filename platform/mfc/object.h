@@ -53,19 +53,31 @@ public:                                                                         
     static CObject* CreateObject();
 
 #define VTL_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, schema, create)                              \
-    CRuntimeClass* class_name::GetThisClass() { return &class_name::class##class_name; }                    \
-    CRuntimeClass class_name::class##class_name = {#class_name, static_cast<int>(sizeof(class_name)), schema, \
-                                                   create, &base_class_name::GetThisClass};                 \
+    CRuntimeClass* class_name::GetThisClass()                                                                \
+    {                                                                                                        \
+        return &class_name::class##class_name;                                                               \
+    }                                                                                                        \
+    CRuntimeClass class_name::class##class_name = {#class_name, static_cast<int>(sizeof(class_name)),        \
+                                                   schema, create, &base_class_name::GetThisClass};          \
     static AFX_CLASSINIT _init_##class_name(&class_name::class##class_name);                                 \
-    CRuntimeClass* class_name::GetRuntimeClass() const { return &class_name::class##class_name; }
+    CRuntimeClass* class_name::GetRuntimeClass() const                                                       \
+    {                                                                                                        \
+        return &class_name::class##class_name;                                                               \
+    }
 
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                                       \
     VTL_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF, nullptr)
 
 #define IMPLEMENT_DYNCREATE(class_name, base_class_name)                                                     \
-    CObject* class_name::CreateObject() { return new class_name; }                                           \
+    CObject* class_name::CreateObject()                                                                      \
+    {                                                                                                        \
+        return new class_name;                                                                               \
+    }                                                                                                        \
     VTL_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF, &class_name::CreateObject)
 
-template <class T> T* DYNAMIC_DOWNCAST_IMPL(CObject* p) { return p && p->IsKindOf(RUNTIME_CLASS(T)) ? static_cast<T*>(p) : nullptr; }
+template <class T> T* DYNAMIC_DOWNCAST_IMPL(CObject* p)
+{
+    return p && p->IsKindOf(RUNTIME_CLASS(T)) ? static_cast<T*>(p) : nullptr;
+}
 #define DYNAMIC_DOWNCAST(class_name, object) DYNAMIC_DOWNCAST_IMPL<class_name>(object)
 #define STATIC_DOWNCAST(class_name, object) (static_cast<class_name*>(object))

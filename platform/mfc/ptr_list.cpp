@@ -4,12 +4,18 @@
 
 CPtrList::CPtrList(INT_PTR) {}
 
-CPtrList::~CPtrList() { RemoveAll(); }
+CPtrList::~CPtrList()
+{
+    RemoveAll();
+}
 
 namespace
 {
 
-[[noreturn]] void EmptyList() { throw std::out_of_range("CPtrList: the list is empty"); }
+[[noreturn]] void EmptyList()
+{
+    throw std::out_of_range("CPtrList: the list is empty");
+}
 
 } // namespace
 
@@ -123,9 +129,18 @@ void* CPtrList::GetPrev(POSITION& pos) const
     return n->data;
 }
 
-void*& CPtrList::GetAt(POSITION pos) { return NodeOf(pos)->data; }
-void* CPtrList::GetAt(POSITION pos) const { return NodeOf(pos)->data; }
-void CPtrList::SetAt(POSITION pos, void* element) { NodeOf(pos)->data = element; }
+void*& CPtrList::GetAt(POSITION pos)
+{
+    return NodeOf(pos)->data;
+}
+void* CPtrList::GetAt(POSITION pos) const
+{
+    return NodeOf(pos)->data;
+}
+void CPtrList::SetAt(POSITION pos, void* element)
+{
+    NodeOf(pos)->data = element;
+}
 
 void CPtrList::RemoveAt(POSITION pos)
 {

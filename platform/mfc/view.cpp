@@ -12,12 +12,16 @@ END_MESSAGE_MAP()
 BOOL CView::PreCreateWindow(CREATESTRUCTW& cs)
 {
     if (!cs.lpszClass)
-        cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorW(nullptr, IDC_ARROW));
+        cs.lpszClass =
+            AfxRegisterWndClass(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorW(nullptr, IDC_ARROW));
     cs.style |= WS_CLIPSIBLINGS;
     return CWnd::PreCreateWindow(cs);
 }
 
-int CView::OnCreate(CREATESTRUCTW* cs) { return CWnd::OnCreate(cs) == -1 ? -1 : 0; }
+int CView::OnCreate(CREATESTRUCTW* cs)
+{
+    return CWnd::OnCreate(cs) == -1 ? -1 : 0;
+}
 
 void CView::OnPaint()
 {
@@ -38,9 +42,15 @@ LRESULT CView::OnInitialUpdateMessage(WPARAM, LPARAM)
     return 0;
 }
 
-void CView::OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }
+void CView::OnInitialUpdate()
+{
+    OnUpdate(nullptr, 0, nullptr);
+}
 
-void CView::OnUpdate(CView*, LPARAM, CObject*) { Invalidate(TRUE); }
+void CView::OnUpdate(CView*, LPARAM, CObject*)
+{
+    Invalidate(TRUE);
+}
 
 void CView::OnActivateView(BOOL activate, CView* activated, CView*)
 {
@@ -53,4 +63,7 @@ BOOL CView::OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info)
     return CWnd::OnCmdMsg(id, code, extra, info);
 }
 
-void CView::PostNcDestroy() { delete this; }
+void CView::PostNcDestroy()
+{
+    delete this;
+}

@@ -15,8 +15,14 @@ thread_local AFX_MODULE_STATE* t_current = nullptr;
 
 } // namespace
 
-AFX_MODULE_STATE* AfxGetAppModuleState() { return &ProcessState(); }
-AFX_MODULE_STATE* AfxGetModuleState() { return t_current ? t_current : &ProcessState(); }
+AFX_MODULE_STATE* AfxGetAppModuleState()
+{
+    return &ProcessState();
+}
+AFX_MODULE_STATE* AfxGetModuleState()
+{
+    return t_current ? t_current : &ProcessState();
+}
 
 AFX_MODULE_STATE* AfxSetModuleState(AFX_MODULE_STATE* state)
 {
@@ -40,8 +46,14 @@ CWinApp::~CWinApp()
             state->m_pCurrentWinApp = nullptr;
 }
 
-CWinApp* AfxGetApp() { return AfxGetModuleState()->m_pCurrentWinApp; }
-CWinThread* AfxGetThread() { return AfxGetApp(); }
+CWinApp* AfxGetApp()
+{
+    return AfxGetModuleState()->m_pCurrentWinApp;
+}
+CWinThread* AfxGetThread()
+{
+    return AfxGetApp();
+}
 
 CWnd* AfxGetMainWnd()
 {
@@ -49,15 +61,22 @@ CWnd* AfxGetMainWnd()
     return thread ? thread->m_pMainWnd : nullptr;
 }
 
-HINSTANCE AfxGetInstanceHandle() { return AfxGetModuleState()->m_hCurrentInstanceHandle; }
+HINSTANCE AfxGetInstanceHandle()
+{
+    return AfxGetModuleState()->m_hCurrentInstanceHandle;
+}
 
 HINSTANCE AfxGetResourceHandle()
 {
     AFX_MODULE_STATE* state = AfxGetModuleState();
-    return state->m_hCurrentResourceHandle ? state->m_hCurrentResourceHandle : state->m_hCurrentInstanceHandle;
+    return state->m_hCurrentResourceHandle ? state->m_hCurrentResourceHandle
+                                           : state->m_hCurrentInstanceHandle;
 }
 
-void AfxSetResourceHandle(HINSTANCE instance) { AfxGetModuleState()->m_hCurrentResourceHandle = instance; }
+void AfxSetResourceHandle(HINSTANCE instance)
+{
+    AfxGetModuleState()->m_hCurrentResourceHandle = instance;
+}
 
 HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type)
 {
@@ -65,7 +84,8 @@ HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type)
     if (win32::ModuleHasResource(current, type, name))
         return current;
     AFX_MODULE_STATE* app = AfxGetAppModuleState();
-    HINSTANCE fallback = app->m_hCurrentResourceHandle ? app->m_hCurrentResourceHandle : app->m_hCurrentInstanceHandle;
+    HINSTANCE fallback =
+        app->m_hCurrentResourceHandle ? app->m_hCurrentResourceHandle : app->m_hCurrentInstanceHandle;
     if (win32::ModuleHasResource(fallback, type, name))
         return fallback;
     return current;
@@ -75,7 +95,8 @@ BOOL CWinThread::OnIdle(LONG)
 {
     std::vector<HWND> tops;
     ::EnumWindows(
-        [](HWND h, LPARAM p) -> BOOL {
+        [](HWND h, LPARAM p) -> BOOL
+        {
             reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
             return TRUE;
         },

@@ -46,7 +46,8 @@ thread_local MSG t_lastMessage{};
 
 LPCWSTR DefaultClass()
 {
-    static LPCWSTR name = AfxRegisterWndClass(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorW(nullptr, IDC_ARROW));
+    static LPCWSTR name =
+        AfxRegisterWndClass(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorW(nullptr, IDC_ARROW));
     return name;
 }
 
@@ -158,7 +159,8 @@ BOOL CWnd::SubclassWindow(HWND hwnd)
     if (!Attach(hwnd))
         return FALSE;
     PreSubclassWindow();
-    auto old = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    auto old = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     if (old != &AfxWndProc)
         m_pfnSuper = old;
     return TRUE;
@@ -186,13 +188,13 @@ BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT
                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr);
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
-                    int height, HWND parent, HMENU idOrMenu, LPVOID param)
+BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                    int width, int height, HWND parent, HMENU idOrMenu, LPVOID param)
 {
     if (m_hWnd)
         return FALSE;
-    CREATESTRUCTW cs{param, nullptr, idOrMenu, parent, height, width, y, x, static_cast<LONG>(style), windowName,
-                     className, exStyle};
+    CREATESTRUCTW cs{param,      nullptr,   idOrMenu, parent, height, width, y, x, static_cast<LONG>(style),
+                     windowName, className, exStyle};
     if (!PreCreateWindow(cs))
     {
         PostNcDestroy();
@@ -201,8 +203,9 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
     CWnd* outer = t_wndInit;
     t_wndInit = this;
     win32::CreateWindowHook previous = win32::SetCreateWindowHook(&CWnd::HookCreatedWindow);
-    HWND hwnd = ::CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
-                                  cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+    HWND hwnd =
+        ::CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
+                          cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
     win32::SetCreateWindowHook(std::move(previous));
     if (t_wndInit == this)
         t_wndInit = outer;
@@ -253,7 +256,10 @@ LRESULT AfxWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
-const MSG* CWnd::GetCurrentMessage() { return &t_lastMessage; }
+const MSG* CWnd::GetCurrentMessage()
+{
+    return &t_lastMessage;
+}
 
 LRESULT CWnd::Default()
 {
@@ -323,13 +329,19 @@ BOOL CWnd::OnNotify(WPARAM, LPARAM lParam, LRESULT* result)
         if (child->OnChildNotify(WM_NOTIFY, header->idFrom, lParam, result))
             return TRUE;
     AFX_NOTIFY notify{result, header};
-    return OnCmdMsg(static_cast<UINT>(header->idFrom), static_cast<int>(MAKELONG(static_cast<WORD>(header->code), WM_NOTIFY)),
-                    &notify, nullptr);
+    return OnCmdMsg(static_cast<UINT>(header->idFrom),
+                    static_cast<int>(MAKELONG(static_cast<WORD>(header->code), WM_NOTIFY)), &notify, nullptr);
 }
 
-BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
 
 BOOL CWnd::WalkPreTranslateTree(HWND stop, MSG* msg)
 {
@@ -374,14 +386,38 @@ void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, 
     }
 }
 
-CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
-CWnd* CWnd::GetOwner() const { return FromHandle(::GetWindow(m_hWnd, GW_OWNER)); }
-CWnd* CWnd::GetTopLevelParent() const { return FromHandle(::GetAncestor(m_hWnd, GA_ROOT)); }
-CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
-CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
-CWnd* CWnd::GetFocus() { return FromHandle(::GetFocus()); }
-CWnd* CWnd::SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
-CWnd* CWnd::GetCapture() { return FromHandle(::GetCapture()); }
+CWnd* CWnd::GetParent() const
+{
+    return FromHandle(::GetParent(m_hWnd));
+}
+CWnd* CWnd::GetOwner() const
+{
+    return FromHandle(::GetWindow(m_hWnd, GW_OWNER));
+}
+CWnd* CWnd::GetTopLevelParent() const
+{
+    return FromHandle(::GetAncestor(m_hWnd, GA_ROOT));
+}
+CWnd* CWnd::GetDlgItem(int id) const
+{
+    return FromHandle(::GetDlgItem(m_hWnd, id));
+}
+CWnd* CWnd::SetFocus()
+{
+    return FromHandle(::SetFocus(m_hWnd));
+}
+CWnd* CWnd::GetFocus()
+{
+    return FromHandle(::GetFocus());
+}
+CWnd* CWnd::SetCapture()
+{
+    return FromHandle(::SetCapture(m_hWnd));
+}
+CWnd* CWnd::GetCapture()
+{
+    return FromHandle(::GetCapture());
+}
 
 BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
@@ -414,7 +450,8 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
         return FALSE;
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
     if (flags)
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
     return TRUE;
 }
 
@@ -443,8 +480,8 @@ LPCWSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, 
     static std::mutex lock;
     static std::set<std::wstring>* names = new std::set<std::wstring>;
     wchar_t name[96];
-    std::swprintf(name, 96, L"Afx:%x:%p:%p:%p", classStyle, static_cast<void*>(cursor), static_cast<void*>(background),
-                  static_cast<void*>(icon));
+    std::swprintf(name, 96, L"Afx:%x:%p:%p:%p", classStyle, static_cast<void*>(cursor),
+                  static_cast<void*>(background), static_cast<void*>(icon));
     std::lock_guard<std::mutex> guard(lock);
     auto [it, fresh] = names->insert(name);
     if (fresh)

@@ -14,44 +14,73 @@ class CScrollBar;
 class CMenu;
 
 // Window messages with their handlers' MFC signatures.
-#define ON_WM_CREATE() VTL_MSG_ENTRY(WM_CREATE, *result_ = self_->OnCreate(reinterpret_cast<CREATESTRUCTW*>(call_.lParam)))
+#define ON_WM_CREATE()                                                                                       \
+    VTL_MSG_ENTRY(WM_CREATE, *result_ = self_->OnCreate(reinterpret_cast<CREATESTRUCTW*>(call_.lParam)))
 #define ON_WM_DESTROY() VTL_MSG_ENTRY(WM_DESTROY, self_->OnDestroy())
 #define ON_WM_NCDESTROY() VTL_MSG_ENTRY(WM_NCDESTROY, self_->OnNcDestroy())
 #define ON_WM_CLOSE() VTL_MSG_ENTRY(WM_CLOSE, self_->OnClose())
 #define ON_WM_SIZE()                                                                                         \
-    VTL_MSG_ENTRY(WM_SIZE, self_->OnSize(static_cast<UINT>(call_.wParam), LOWORD(call_.lParam), HIWORD(call_.lParam)))
-#define ON_WM_MOVE() VTL_MSG_ENTRY(WM_MOVE, self_->OnMove(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam)))
+    VTL_MSG_ENTRY(                                                                                           \
+        WM_SIZE, self_->OnSize(static_cast<UINT>(call_.wParam), LOWORD(call_.lParam), HIWORD(call_.lParam)))
+#define ON_WM_MOVE()                                                                                         \
+    VTL_MSG_ENTRY(WM_MOVE, self_->OnMove(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam)))
 #define ON_WM_PAINT() VTL_MSG_ENTRY(WM_PAINT, self_->OnPaint())
 #define ON_WM_ERASEBKGND()                                                                                   \
-    VTL_MSG_ENTRY(WM_ERASEBKGND, *result_ = self_->OnEraseBkgnd(CDC::FromHandle(reinterpret_cast<HDC>(call_.wParam))))
+    VTL_MSG_ENTRY(WM_ERASEBKGND,                                                                             \
+                  *result_ = self_->OnEraseBkgnd(CDC::FromHandle(reinterpret_cast<HDC>(call_.wParam))))
 #define ON_WM_TIMER() VTL_MSG_ENTRY(WM_TIMER, self_->OnTimer(static_cast<UINT_PTR>(call_.wParam)))
 #define ON_WM_SHOWWINDOW()                                                                                   \
-    VTL_MSG_ENTRY(WM_SHOWWINDOW, self_->OnShowWindow(static_cast<BOOL>(call_.wParam), static_cast<UINT>(call_.lParam)))
+    VTL_MSG_ENTRY(WM_SHOWWINDOW,                                                                             \
+                  self_->OnShowWindow(static_cast<BOOL>(call_.wParam), static_cast<UINT>(call_.lParam)))
 #define ON_WM_ENABLE() VTL_MSG_ENTRY(WM_ENABLE, self_->OnEnable(static_cast<BOOL>(call_.wParam)))
-#define ON_WM_SETFOCUS() VTL_MSG_ENTRY(WM_SETFOCUS, self_->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam))))
+#define ON_WM_SETFOCUS()                                                                                     \
+    VTL_MSG_ENTRY(WM_SETFOCUS, self_->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam))))
 #define ON_WM_KILLFOCUS()                                                                                    \
     VTL_MSG_ENTRY(WM_KILLFOCUS, self_->OnKillFocus(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam))))
 #define ON_WM_ACTIVATE()                                                                                     \
-    VTL_MSG_ENTRY(WM_ACTIVATE, self_->OnActivate(LOWORD(call_.wParam), CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam)), HIWORD(call_.wParam)))
+    VTL_MSG_ENTRY(WM_ACTIVATE, self_->OnActivate(LOWORD(call_.wParam),                                       \
+                                                 CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam)),     \
+                                                 HIWORD(call_.wParam)))
 #define ON_WM_MOUSEACTIVATE()                                                                                \
-    VTL_MSG_ENTRY(WM_MOUSEACTIVATE, *result_ = self_->OnMouseActivate(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)), LOWORD(call_.lParam), HIWORD(call_.lParam)))
+    VTL_MSG_ENTRY(WM_MOUSEACTIVATE,                                                                          \
+                  *result_ = self_->OnMouseActivate(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)),  \
+                                                    LOWORD(call_.lParam), HIWORD(call_.lParam)))
 #define ON_WM_SETCURSOR()                                                                                    \
-    VTL_MSG_ENTRY(WM_SETCURSOR, *result_ = self_->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)), LOWORD(call_.lParam), HIWORD(call_.lParam)))
-#define ON_WM_NCHITTEST() VTL_MSG_ENTRY(WM_NCHITTEST, *result_ = self_->OnNcHitTest(CPoint(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam))))
-#define ON_WM_MOUSEMOVE() VTL_MSG_ENTRY(WM_MOUSEMOVE, self_->OnMouseMove(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_LBUTTONDOWN() VTL_MSG_ENTRY(WM_LBUTTONDOWN, self_->OnLButtonDown(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_LBUTTONUP() VTL_MSG_ENTRY(WM_LBUTTONUP, self_->OnLButtonUp(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_LBUTTONDBLCLK() VTL_MSG_ENTRY(WM_LBUTTONDBLCLK, self_->OnLButtonDblClk(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_RBUTTONDOWN() VTL_MSG_ENTRY(WM_RBUTTONDOWN, self_->OnRButtonDown(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_RBUTTONUP() VTL_MSG_ENTRY(WM_RBUTTONUP, self_->OnRButtonUp(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_RBUTTONDBLCLK() VTL_MSG_ENTRY(WM_RBUTTONDBLCLK, self_->OnRButtonDblClk(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_MBUTTONDOWN() VTL_MSG_ENTRY(WM_MBUTTONDOWN, self_->OnMButtonDown(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
-#define ON_WM_MBUTTONUP() VTL_MSG_ENTRY(WM_MBUTTONUP, self_->OnMButtonUp(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+    VTL_MSG_ENTRY(WM_SETCURSOR,                                                                              \
+                  *result_ = self_->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)),      \
+                                                LOWORD(call_.lParam), HIWORD(call_.lParam)))
+#define ON_WM_NCHITTEST()                                                                                    \
+    VTL_MSG_ENTRY(WM_NCHITTEST, *result_ = self_->OnNcHitTest(                                               \
+                                    CPoint(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam))))
+#define ON_WM_MOUSEMOVE()                                                                                    \
+    VTL_MSG_ENTRY(WM_MOUSEMOVE, self_->OnMouseMove(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_LBUTTONDOWN()                                                                                  \
+    VTL_MSG_ENTRY(WM_LBUTTONDOWN, self_->OnLButtonDown(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_LBUTTONUP()                                                                                    \
+    VTL_MSG_ENTRY(WM_LBUTTONUP, self_->OnLButtonUp(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_LBUTTONDBLCLK()                                                                                \
+    VTL_MSG_ENTRY(WM_LBUTTONDBLCLK,                                                                          \
+                  self_->OnLButtonDblClk(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_RBUTTONDOWN()                                                                                  \
+    VTL_MSG_ENTRY(WM_RBUTTONDOWN, self_->OnRButtonDown(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_RBUTTONUP()                                                                                    \
+    VTL_MSG_ENTRY(WM_RBUTTONUP, self_->OnRButtonUp(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_RBUTTONDBLCLK()                                                                                \
+    VTL_MSG_ENTRY(WM_RBUTTONDBLCLK,                                                                          \
+                  self_->OnRButtonDblClk(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_MBUTTONDOWN()                                                                                  \
+    VTL_MSG_ENTRY(WM_MBUTTONDOWN, self_->OnMButtonDown(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
+#define ON_WM_MBUTTONUP()                                                                                    \
+    VTL_MSG_ENTRY(WM_MBUTTONUP, self_->OnMButtonUp(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)))
 #define ON_WM_MOUSEWHEEL()                                                                                   \
-    VTL_MSG_ENTRY(WM_MOUSEWHEEL, *result_ = self_->OnMouseWheel(GET_KEYSTATE_WPARAM(call_.wParam), GET_WHEEL_DELTA_WPARAM(call_.wParam), CPoint(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam))))
+    VTL_MSG_ENTRY(WM_MOUSEWHEEL,                                                                             \
+                  *result_ = self_->OnMouseWheel(                                                            \
+                      GET_KEYSTATE_WPARAM(call_.wParam), GET_WHEEL_DELTA_WPARAM(call_.wParam),               \
+                      CPoint(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam))))
 #define ON_WM_MOUSELEAVE() VTL_MSG_ENTRY(WM_MOUSELEAVE, self_->OnMouseLeave())
 #define ON_WM_CAPTURECHANGED()                                                                               \
-    VTL_MSG_ENTRY(WM_CAPTURECHANGED, self_->OnCaptureChanged(CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam))))
+    VTL_MSG_ENTRY(WM_CAPTURECHANGED,                                                                         \
+                  self_->OnCaptureChanged(CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam))))
 #define VTL_KEY_ENTRY(msg, fn)                                                                               \
     VTL_MSG_ENTRY(msg, self_->fn(static_cast<UINT>(call_.wParam), LOWORD(call_.lParam), HIWORD(call_.lParam)))
 #define ON_WM_KEYDOWN() VTL_KEY_ENTRY(WM_KEYDOWN, OnKeyDown)
@@ -60,12 +89,19 @@ class CMenu;
 #define ON_WM_SYSKEYUP() VTL_KEY_ENTRY(WM_SYSKEYUP, OnSysKeyUp)
 #define ON_WM_CHAR() VTL_KEY_ENTRY(WM_CHAR, OnChar)
 #define ON_WM_HSCROLL()                                                                                      \
-    VTL_MSG_ENTRY(WM_HSCROLL, self_->OnHScroll(LOWORD(call_.wParam), HIWORD(call_.wParam), reinterpret_cast<CScrollBar*>(CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam)))))
+    VTL_MSG_ENTRY(WM_HSCROLL, self_->OnHScroll(LOWORD(call_.wParam), HIWORD(call_.wParam),                   \
+                                               reinterpret_cast<CScrollBar*>(                                \
+                                                   CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam)))))
 #define ON_WM_VSCROLL()                                                                                      \
-    VTL_MSG_ENTRY(WM_VSCROLL, self_->OnVScroll(LOWORD(call_.wParam), HIWORD(call_.wParam), reinterpret_cast<CScrollBar*>(CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam)))))
+    VTL_MSG_ENTRY(WM_VSCROLL, self_->OnVScroll(LOWORD(call_.wParam), HIWORD(call_.wParam),                   \
+                                               reinterpret_cast<CScrollBar*>(                                \
+                                                   CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam)))))
 #define ON_WM_CONTEXTMENU()                                                                                  \
-    VTL_MSG_ENTRY(WM_CONTEXTMENU, self_->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)), CPoint(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam))))
-#define ON_WM_GETMINMAXINFO() VTL_MSG_ENTRY(WM_GETMINMAXINFO, self_->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(call_.lParam)))
+    VTL_MSG_ENTRY(WM_CONTEXTMENU,                                                                            \
+                  self_->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)),               \
+                                       CPoint(GET_X_LPARAM(call_.lParam), GET_Y_LPARAM(call_.lParam))))
+#define ON_WM_GETMINMAXINFO()                                                                                \
+    VTL_MSG_ENTRY(WM_GETMINMAXINFO, self_->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(call_.lParam)))
 #define ON_WM_WINDOWPOSCHANGED()                                                                             \
     VTL_MSG_ENTRY(WM_WINDOWPOSCHANGED, self_->OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(call_.lParam)))
 #define ON_WM_GETDLGCODE() VTL_MSG_ENTRY(WM_GETDLGCODE, *result_ = self_->OnGetDlgCode())
@@ -97,10 +133,10 @@ public:
     HWND UnsubclassWindow();
 
     // Creation and destruction.
-    virtual BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id,
-                        void* context = nullptr);
-    virtual BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
-                          int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
+    virtual BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent,
+                        UINT id, void* context = nullptr);
+    virtual BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                          int width, int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
     virtual BOOL DestroyWindow();
     virtual BOOL PreCreateWindow(CREATESTRUCTW& cs);
     virtual void PreSubclassWindow() {}
@@ -146,7 +182,8 @@ public:
     }
     void MoveWindow(const RECT* rect, BOOL repaint = TRUE)
     {
-        ::MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint);
+        ::MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
+                     repaint);
     }
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
@@ -169,7 +206,10 @@ public:
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)); }
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
-    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr) { return ::SetTimer(m_hWnd, id, elapse, proc); }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr)
+    {
+        return ::SetTimer(m_hWnd, id, elapse, proc);
+    }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     void CenterWindow(CWnd* alternateOwner = nullptr);
     BOOL IsChild(const CWnd* wnd) const { return wnd && ::IsChild(m_hWnd, wnd->m_hWnd); }
@@ -226,7 +266,6 @@ private:
     static void HookCreatedWindow(HWND hwnd, CREATESTRUCTW* cs);
 
 protected:
-
     DECLARE_MESSAGE_MAP()
 
     friend LRESULT AfxWndProc(HWND, UINT, WPARAM, LPARAM);

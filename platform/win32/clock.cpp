@@ -42,7 +42,10 @@ ULONGLONG GetTickCount64()
     return c.manual ? c.manualNow : SystemNowLocked(c);
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(GetTickCount64()); }
+DWORD GetTickCount()
+{
+    return static_cast<DWORD>(GetTickCount64());
+}
 
 namespace win32
 {
@@ -89,6 +92,9 @@ void AdvanceClock(ULONGLONG ms)
         listener();
 }
 
-void SetClockListener(void (*listener)()) { g_listener.store(listener); }
+void SetClockListener(void (*listener)())
+{
+    g_listener.store(listener);
+}
 
 } // namespace win32

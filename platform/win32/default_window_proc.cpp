@@ -61,8 +61,11 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         buffer[n] = 0;
         return static_cast<LRESULT>(n);
     }
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(StoredText(hwnd).size());
-    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(StoredText(hwnd).size());
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
     case WM_PAINT:
     {
         PAINTSTRUCT ps{};
@@ -84,7 +87,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (lParam)
             SendSizeAndMove(hwnd, reinterpret_cast<const WINDOWPOS*>(lParam));
         return 0;
-    case WM_NCHITTEST: return HitTest(hwnd, lParam);
+    case WM_NCHITTEST:
+        return HitTest(hwnd, lParam);
     case WM_RBUTTONUP:
     {
         // The context menu follows the release, in screen coordinates.
@@ -133,6 +137,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == 0x73 /* F4 */ && (lParam & (1 << 29)))
             PostMessageW(GetAncestor(hwnd, GA_ROOT), WM_CLOSE, 0, 0);
         return 0;
-    default: return 0;
+    default:
+        return 0;
     }
 }

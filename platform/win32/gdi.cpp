@@ -29,7 +29,10 @@ struct Region : win32::GdiObject
     std::vector<RECT> rects;
 };
 
-std::shared_ptr<Region> RegionOf(HRGN h) { return win32::LookupGdiObjectAs<Region>(reinterpret_cast<HGDIOBJ>(h)); }
+std::shared_ptr<Region> RegionOf(HRGN h)
+{
+    return win32::LookupGdiObjectAs<Region>(reinterpret_cast<HGDIOBJ>(h));
+}
 
 int TypeOf(const Region& r)
 {
@@ -177,12 +180,23 @@ int CombineRgn(HRGN dest, HRGN a, HRGN b, int mode)
     std::vector<RECT> result;
     switch (mode)
     {
-    case RGN_COPY: result = ra->rects; break;
-    case RGN_AND: result = Intersect(ra->rects, rb->rects); break;
-    case RGN_OR: result = Union(ra->rects, rb->rects); break;
-    case RGN_DIFF: result = Subtract(ra->rects, rb->rects); break;
-    case RGN_XOR: result = Union(Subtract(ra->rects, rb->rects), Subtract(rb->rects, ra->rects)); break;
-    default: return RGN_ERROR;
+    case RGN_COPY:
+        result = ra->rects;
+        break;
+    case RGN_AND:
+        result = Intersect(ra->rects, rb->rects);
+        break;
+    case RGN_OR:
+        result = Union(ra->rects, rb->rects);
+        break;
+    case RGN_DIFF:
+        result = Subtract(ra->rects, rb->rects);
+        break;
+    case RGN_XOR:
+        result = Union(Subtract(ra->rects, rb->rects), Subtract(rb->rects, ra->rects));
+        break;
+    default:
+        return RGN_ERROR;
     }
     d->rects = std::move(result);
     return TypeOf(*d);

@@ -56,7 +56,10 @@ HCURSOR CursorHandleLocked(InputState& s, const win32::CursorInfo& info)
     return reinterpret_cast<HCURSOR>(kCursorBase + (s.cursors.size() - 1) * 4);
 }
 
-HWND LiveOrNull(HWND h) { return h && IsWindow(h) ? h : nullptr; }
+HWND LiveOrNull(HWND h)
+{
+    return h && IsWindow(h) ? h : nullptr;
+}
 
 WPARAM MouseFlags()
 {
@@ -220,7 +223,10 @@ HWND SetFocus(HWND hwnd)
     return old;
 }
 
-HWND GetFocus() { return LiveOrNull(CurrentQueue()->focus); }
+HWND GetFocus()
+{
+    return LiveOrNull(CurrentQueue()->focus);
+}
 
 HWND SetActiveWindow(HWND hwnd)
 {
@@ -229,9 +235,18 @@ HWND SetActiveWindow(HWND hwnd)
     return ActivateRoot(hwnd, WA_ACTIVE);
 }
 
-HWND GetActiveWindow() { return LiveOrNull(CurrentQueue()->active); }
-HWND GetForegroundWindow() { return GetActiveWindow(); }
-BOOL SetForegroundWindow(HWND hwnd) { return hwnd && IsWindow(hwnd) && (SetActiveWindow(hwnd), TRUE); }
+HWND GetActiveWindow()
+{
+    return LiveOrNull(CurrentQueue()->active);
+}
+HWND GetForegroundWindow()
+{
+    return GetActiveWindow();
+}
+BOOL SetForegroundWindow(HWND hwnd)
+{
+    return hwnd && IsWindow(hwnd) && (SetActiveWindow(hwnd), TRUE);
+}
 
 // ---------------------------------------------------------------- capture
 
@@ -366,7 +381,10 @@ HCURSOR GetCursor()
     return s.current;
 }
 
-BOOL DestroyCursor(HCURSOR) { return TRUE; } // shared cursors stay loaded, as the real ones do
+BOOL DestroyCursor(HCURSOR)
+{
+    return TRUE;
+} // shared cursors stay loaded, as the real ones do
 
 BOOL GetCursorPos(POINT* point)
 {
@@ -540,16 +558,24 @@ wchar_t CharacterForKey(BYTE vk)
         return static_cast<wchar_t>(vk);
     switch (vk)
     {
-    case VK_SPACE: return L' ';
-    case VK_RETURN: return L'\r';
-    case VK_BACK: return L'\b';
-    case VK_TAB: return L'\t';
-    case VK_ESCAPE: return 0x1B;
+    case VK_SPACE:
+        return L' ';
+    case VK_RETURN:
+        return L'\r';
+    case VK_BACK:
+        return L'\b';
+    case VK_TAB:
+        return L'\t';
+    case VK_ESCAPE:
+        return 0x1B;
     case VK_DECIMAL:
-    case 0xBE: return L'.';
+    case 0xBE:
+        return L'.';
     case VK_SUBTRACT:
-    case 0xBD: return L'-';
-    default: return 0;
+    case 0xBD:
+        return L'-';
+    default:
+        return 0;
     }
 }
 
@@ -604,13 +630,26 @@ bool InjectMouseButton(UINT message, POINT screen)
     bool down;
     switch (message)
     {
-    case WM_LBUTTONDOWN: vk = VK_LBUTTON, down = true; break;
-    case WM_LBUTTONUP: vk = VK_LBUTTON, down = false; break;
-    case WM_RBUTTONDOWN: vk = VK_RBUTTON, down = true; break;
-    case WM_RBUTTONUP: vk = VK_RBUTTON, down = false; break;
-    case WM_MBUTTONDOWN: vk = VK_MBUTTON, down = true; break;
-    case WM_MBUTTONUP: vk = VK_MBUTTON, down = false; break;
-    default: return false;
+    case WM_LBUTTONDOWN:
+        vk = VK_LBUTTON, down = true;
+        break;
+    case WM_LBUTTONUP:
+        vk = VK_LBUTTON, down = false;
+        break;
+    case WM_RBUTTONDOWN:
+        vk = VK_RBUTTON, down = true;
+        break;
+    case WM_RBUTTONUP:
+        vk = VK_RBUTTON, down = false;
+        break;
+    case WM_MBUTTONDOWN:
+        vk = VK_MBUTTON, down = true;
+        break;
+    case WM_MBUTTONUP:
+        vk = VK_MBUTTON, down = false;
+        break;
+    default:
+        return false;
     }
     POINT current{};
     GetCursorPos(&current);
@@ -628,7 +667,8 @@ bool InjectMouseButton(UINT message, POINT screen)
         const bool dblclks = w && (w->cls->style & CS_DBLCLKS);
         std::lock_guard<std::mutex> guard(s.lock);
         if (dblclks && s.lastDownMessage == message && s.lastDownWindow == target &&
-            now - s.lastDownTime <= kDoubleClickTime && std::abs(screen.x - s.lastDownPoint.x) <= kDoubleClickDistance &&
+            now - s.lastDownTime <= kDoubleClickTime &&
+            std::abs(screen.x - s.lastDownPoint.x) <= kDoubleClickDistance &&
             std::abs(screen.y - s.lastDownPoint.y) <= kDoubleClickDistance)
         {
             message += 2; // WM_xBUTTONDBLCLK

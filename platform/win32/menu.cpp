@@ -53,8 +53,8 @@ Menu* MenuOf(MenuTable& t, HMENU h)
 }
 
 // Finds an item by command (searching sub-menus) or by position.
-MenuItem* FindItem(MenuTable& t, HMENU h, UINT item, UINT flags, HMENU* owner = nullptr, std::size_t* index = nullptr,
-                   int depth = 0)
+MenuItem* FindItem(MenuTable& t, HMENU h, UINT item, UINT flags, HMENU* owner = nullptr,
+                   std::size_t* index = nullptr, int depth = 0)
 {
     Menu* m = MenuOf(t, h);
     if (!m || depth > 32)
@@ -194,7 +194,10 @@ HMENU CreateMenu()
     return h;
 }
 
-HMENU CreatePopupMenu() { return CreateMenu(); }
+HMENU CreatePopupMenu()
+{
+    return CreateMenu();
+}
 
 HMENU LoadMenuW(HINSTANCE module, LPCWSTR name)
 {
@@ -258,8 +261,14 @@ BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, LPCW
     return AddItem(menu, at, flags, idOrPopup, text);
 }
 
-BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) { return TakeOut(menu, position, flags, false); }
-BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) { return TakeOut(menu, position, flags, true); }
+BOOL RemoveMenu(HMENU menu, UINT position, UINT flags)
+{
+    return TakeOut(menu, position, flags, false);
+}
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags)
+{
+    return TakeOut(menu, position, flags, true);
+}
 
 int GetMenuItemCount(HMENU menu)
 {

@@ -92,7 +92,8 @@ HWND FindWindowNeedingPaint(const std::shared_ptr<ThreadQueue>& q, HWND filter)
     {
         std::lock_guard<std::mutex> guard(TableLock());
         for (const auto& [value, w] : Windows())
-            if (w->queue == q && !w->destroying && (w->style & WS_VISIBLE) && (w->updatePending || w->internalPaint))
+            if (w->queue == q && !w->destroying && (w->style & WS_VISIBLE) &&
+                (w->updatePending || w->internalPaint))
                 candidates.push_back(w->handle);
     }
     for (HWND h : candidates)
@@ -146,7 +147,8 @@ bool TakeMessage(const std::shared_ptr<ThreadQueue>& q, MSG* msg, HWND filter, U
     if (found)
     {
         *msg = taken.msg;
-        q->messagePos = static_cast<DWORD>(MAKELONG(static_cast<WORD>(taken.msg.pt.x), static_cast<WORD>(taken.msg.pt.y)));
+        q->messagePos = static_cast<DWORD>(
+            MAKELONG(static_cast<WORD>(taken.msg.pt.x), static_cast<WORD>(taken.msg.pt.y)));
         q->messageTime = static_cast<LONG>(taken.msg.time);
         if (remove && taken.input)
             BeforeInputDelivered(taken);
@@ -334,8 +336,9 @@ BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 {
     if (!msg)
         return FALSE;
-    return TakeMessage(CurrentQueue(), msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0) ? TRUE
-                                                                                                          : FALSE;
+    return TakeMessage(CurrentQueue(), msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0)
+               ? TRUE
+               : FALSE;
 }
 
 BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax)
@@ -384,7 +387,8 @@ BOOL TranslateMessage(const MSG* msg)
     wchar_t ch = win32::detail::CharacterForKey(static_cast<BYTE>(msg->wParam));
     if (!ch)
         return FALSE;
-    PostMessageW(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(ch), msg->lParam);
+    PostMessageW(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(ch),
+                 msg->lParam);
     return TRUE;
 }
 
@@ -416,9 +420,18 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
     return proc ? proc(hwnd, message, wParam, lParam) : 0;
 }
 
-BOOL InSendMessage() { return CurrentQueue()->sendDepth > 0 ? TRUE : FALSE; }
-DWORD GetMessagePos() { return CurrentQueue()->messagePos; }
-LONG GetMessageTime() { return CurrentQueue()->messageTime; }
+BOOL InSendMessage()
+{
+    return CurrentQueue()->sendDepth > 0 ? TRUE : FALSE;
+}
+DWORD GetMessagePos()
+{
+    return CurrentQueue()->messagePos;
+}
+LONG GetMessageTime()
+{
+    return CurrentQueue()->messageTime;
+}
 
 UINT RegisterWindowMessageW(LPCWSTR name)
 {
@@ -683,7 +696,8 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc)
     std::lock_guard<std::mutex> guard(q->lock);
     if (!hwnd)
         id = nextThreadTimer.fetch_add(1);
-    TimerRecord t{hwnd, id, std::max<UINT>(elapseMs, 1), proc, GetTickCount64() + std::max<UINT>(elapseMs, 1)};
+    TimerRecord t{hwnd, id, std::max<UINT>(elapseMs, 1), proc,
+                  GetTickCount64() + std::max<UINT>(elapseMs, 1)};
     auto it = std::find_if(q->timers.begin(), q->timers.end(),
                            [&](const TimerRecord& r) { return r.hwnd == hwnd && r.id == id; });
     if (it != q->timers.end())
@@ -758,12 +772,16 @@ std::size_t PumpUntilIdle(std::size_t maxMessages)
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
         if (++count > maxMessages)
-            throw std::runtime_error("PumpUntilIdle: messages keep coming (a window that repaints or posts in "
-                                     "every message?)");
+            throw std::runtime_error(
+                "PumpUntilIdle: messages keep coming (a window that repaints or posts in "
+                "every message?)");
     }
 }
 
-void SetPaintDeviceProvider(PaintDeviceProvider provider) { PaintProvider() = std::move(provider); }
+void SetPaintDeviceProvider(PaintDeviceProvider provider)
+{
+    PaintProvider() = std::move(provider);
+}
 
 std::wstring TakeDebugOutput()
 {

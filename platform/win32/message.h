@@ -130,10 +130,22 @@ inline constexpr LRESULT HTCAPTION = 2;
 inline constexpr LRESULT HTBORDER = 18;
 
 // Packed points of mouse messages (signed 16-bit halves).
-inline constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<SHORT>(LOWORD(static_cast<DWORD_PTR>(lp))); }
-inline constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<SHORT>(HIWORD(static_cast<DWORD_PTR>(lp))); }
-inline constexpr SHORT GET_WHEEL_DELTA_WPARAM(WPARAM wp) { return static_cast<SHORT>(HIWORD(wp)); }
-inline constexpr WORD GET_KEYSTATE_WPARAM(WPARAM wp) { return LOWORD(wp); }
+inline constexpr int GET_X_LPARAM(LPARAM lp)
+{
+    return static_cast<SHORT>(LOWORD(static_cast<DWORD_PTR>(lp)));
+}
+inline constexpr int GET_Y_LPARAM(LPARAM lp)
+{
+    return static_cast<SHORT>(HIWORD(static_cast<DWORD_PTR>(lp)));
+}
+inline constexpr SHORT GET_WHEEL_DELTA_WPARAM(WPARAM wp)
+{
+    return static_cast<SHORT>(HIWORD(wp));
+}
+inline constexpr WORD GET_KEYSTATE_WPARAM(WPARAM wp)
+{
+    return LOWORD(wp);
+}
 inline constexpr LPARAM MAKELPARAM(int lo, int hi)
 {
     return static_cast<LPARAM>(MAKELONG(static_cast<WORD>(lo), static_cast<WORD>(hi)));

@@ -20,7 +20,10 @@ Script& TheScript()
     return *script;
 }
 
-std::string Narrow(const std::wstring& w) { return win32::WideToUtf8(w); }
+std::string Narrow(const std::wstring& w)
+{
+    return win32::WideToUtf8(w);
+}
 
 } // namespace
 
@@ -75,11 +78,12 @@ INT_PTR AnswerPrompt(const std::wstring& kind, const std::wstring& text, HWND wi
         if (handler)
             if (auto r = handler(kind, text, window))
                 return *r;
-        throw UnexpectedPrompt("unexpected " + Narrow(kind) + ": \"" + Narrow(text) + "\" (no answer was queued)");
+        throw UnexpectedPrompt("unexpected " + Narrow(kind) + ": \"" + Narrow(text) +
+                               "\" (no answer was queued)");
     }
     if (answer.kind != kind)
-        throw UnexpectedPrompt("a " + Narrow(kind) + " came (\"" + Narrow(text) + "\") where the script expected a " +
-                               Narrow(answer.kind));
+        throw UnexpectedPrompt("a " + Narrow(kind) + " came (\"" + Narrow(text) +
+                               "\") where the script expected a " + Narrow(answer.kind));
     if (!answer.expect.empty() && text.find(answer.expect) == std::wstring::npos)
         throw UnexpectedPrompt("the " + Narrow(kind) + " \"" + Narrow(text) + "\" does not contain \"" +
                                Narrow(answer.expect) + "\"");

@@ -41,13 +41,19 @@ std::wstring TypeName(LPCWSTR type)
     switch (reinterpret_cast<ULONG_PTR>(type))
     {
     case 1:
-    case 12: return L"CURSOR";
-    case 2: return L"BITMAP";
+    case 12:
+        return L"CURSOR";
+    case 2:
+        return L"BITMAP";
     case 3:
-    case 14: return L"ICON";
-    case 5: return L"DIALOG";
-    case 10: return L"RCDATA";
-    default: return L"";
+    case 14:
+        return L"ICON";
+    case 5:
+        return L"DIALOG";
+    case 10:
+        return L"RCDATA";
+    default:
+        return L"";
     }
 }
 
@@ -105,7 +111,10 @@ void UnregisterResources(HINSTANCE module)
     t.modules.erase(module);
 }
 
-const ResourceScript* FindModuleResources(HINSTANCE module) { return ScriptOf(module).get(); }
+const ResourceScript* FindModuleResources(HINSTANCE module)
+{
+    return ScriptOf(module).get();
+}
 
 bool ModuleHasResource(HINSTANCE module, LPCWSTR type, LPCWSTR name)
 {
@@ -116,15 +125,23 @@ bool ModuleHasResource(HINSTANCE module, LPCWSTR type, LPCWSTR name)
     if (IS_INTRESOURCE(type))
         switch (reinterpret_cast<ULONG_PTR>(type))
         {
-        case 4: return script->menus.count(key) != 0;
-        case 9: return script->accelerators.count(key) != 0;
-        case 6: return key.id && script->strings.count(static_cast<UINT>(key.id)) != 0;
-        default: break;
+        case 4:
+            return script->menus.count(key) != 0;
+        case 9:
+            return script->accelerators.count(key) != 0;
+        case 6:
+            return key.id && script->strings.count(static_cast<UINT>(key.id)) != 0;
+        default:
+            break;
         }
     std::wstring wanted = TypeName(type);
-    return std::any_of(script->others.begin(), script->others.end(), [&](const auto& entry) {
-        return entry.second == key && (entry.first == wanted || (wanted == L"DIALOG" && entry.first == L"DIALOGEX"));
-    });
+    return std::any_of(script->others.begin(), script->others.end(),
+                       [&](const auto& entry)
+                       {
+                           return entry.second == key &&
+                                  (entry.first == wanted ||
+                                   (wanted == L"DIALOG" && entry.first == L"DIALOGEX"));
+                       });
 }
 
 } // namespace win32

@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cwctype>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <set>
 #include <sstream>
 
@@ -30,7 +30,7 @@ struct ParseError
 enum class Tok
 {
     End,
-    Word,   // identifiers and keywords
+    Word, // identifiers and keywords
     Number,
     String,
     Punct
@@ -45,7 +45,10 @@ struct Token
     int line = 0;
 };
 
-std::wstring Widen(const std::string& s) { return win32::Utf8ToWide(s); }
+std::wstring Widen(const std::string& s)
+{
+    return win32::Utf8ToWide(s);
+}
 
 std::string Upper(std::string s)
 {
@@ -75,7 +78,8 @@ public:
         int number = 0;
         std::vector<bool> active; // one entry per open conditional
         std::vector<bool> taken;
-        auto isActive = [&] {
+        auto isActive = [&]
+        {
             for (bool a : active)
                 if (!a)
                     return false;
@@ -106,7 +110,9 @@ public:
             rest = Trim(rest);
             if (word == "if" || word == "ifdef" || word == "ifndef")
             {
-                bool value = word == "ifdef" ? IsDefined(rest) : word == "ifndef" ? !IsDefined(rest) : Evaluate(rest);
+                bool value = word == "ifdef"    ? IsDefined(rest)
+                             : word == "ifndef" ? !IsDefined(rest)
+                                                : Evaluate(rest);
                 active.push_back(value);
                 taken.push_back(value);
             }
@@ -162,7 +168,8 @@ public:
 private:
     static bool IsSystemHeader(const std::string& name)
     {
-        static const std::set<std::string> known{"afxres.h", "winres.h", "windows.h", "winresrc.h", "commctrl.h"};
+        static const std::set<std::string> known{"afxres.h", "winres.h", "windows.h", "winresrc.h",
+                                                 "commctrl.h"};
         return known.count(name) != 0 || name.rfind("afxres", 0) == 0 || name.rfind("l.", 0) == 0 ||
                name.find(".rc2") != std::string::npos;
     }
@@ -233,7 +240,8 @@ private:
         if (expr.rfind("defined", 0) == 0)
         {
             std::string name = expr.substr(7);
-            name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '(' || c == ')' || c == ' '; }),
+            name.erase(std::remove_if(name.begin(), name.end(),
+                                      [](char c) { return c == '(' || c == ')' || c == ' '; }),
                        name.end());
             value = IsDefined(name);
         }
@@ -358,7 +366,10 @@ public:
         tokens.push_back(Token{Tok::End, "", L"", 0, lines.empty() ? 0 : lines.back().first});
     }
 
-    const Token& Peek(std::size_t ahead = 0) const { return tokens[std::min(pos + ahead, tokens.size() - 1)]; }
+    const Token& Peek(std::size_t ahead = 0) const
+    {
+        return tokens[std::min(pos + ahead, tokens.size() - 1)];
+    }
     Token Next()
     {
         Token t = Peek();
@@ -417,13 +428,27 @@ private:
                         char e = s[i++];
                         switch (e)
                         {
-                        case 't': raw += '\t'; break;
-                        case 'n': raw += '\n'; break;
-                        case 'r': raw += '\r'; break;
-                        case 'a': raw += '\a'; break;
-                        case '\\': raw += '\\'; break;
-                        case '"': raw += '"'; break;
-                        case '0': raw += '\0'; break;
+                        case 't':
+                            raw += '\t';
+                            break;
+                        case 'n':
+                            raw += '\n';
+                            break;
+                        case 'r':
+                            raw += '\r';
+                            break;
+                        case 'a':
+                            raw += '\a';
+                            break;
+                        case '\\':
+                            raw += '\\';
+                            break;
+                        case '"':
+                            raw += '"';
+                            break;
+                        case '0':
+                            raw += '\0';
+                            break;
                         default:
                             raw += '\\';
                             raw += e;
@@ -669,12 +694,18 @@ private:
     static std::optional<long long> VirtualKey(const std::string& name)
     {
         static const std::map<std::string, int> keys{
-            {"VK_BACK", VK_BACK},     {"VK_TAB", VK_TAB},       {"VK_RETURN", VK_RETURN},   {"VK_SHIFT", VK_SHIFT},
-            {"VK_CONTROL", VK_CONTROL}, {"VK_MENU", VK_MENU},   {"VK_ESCAPE", VK_ESCAPE},   {"VK_SPACE", VK_SPACE},
-            {"VK_PRIOR", VK_PRIOR},   {"VK_NEXT", VK_NEXT},     {"VK_END", VK_END},         {"VK_HOME", VK_HOME},
-            {"VK_LEFT", VK_LEFT},     {"VK_UP", VK_UP},         {"VK_RIGHT", VK_RIGHT},     {"VK_DOWN", VK_DOWN},
-            {"VK_INSERT", VK_INSERT}, {"VK_DELETE", VK_DELETE}, {"VK_ADD", VK_ADD},         {"VK_SUBTRACT", VK_SUBTRACT},
-            {"VK_MULTIPLY", VK_MULTIPLY}, {"VK_DIVIDE", VK_DIVIDE}, {"VK_DECIMAL", VK_DECIMAL}};
+            {"VK_BACK", VK_BACK},         {"VK_TAB", VK_TAB},
+            {"VK_RETURN", VK_RETURN},     {"VK_SHIFT", VK_SHIFT},
+            {"VK_CONTROL", VK_CONTROL},   {"VK_MENU", VK_MENU},
+            {"VK_ESCAPE", VK_ESCAPE},     {"VK_SPACE", VK_SPACE},
+            {"VK_PRIOR", VK_PRIOR},       {"VK_NEXT", VK_NEXT},
+            {"VK_END", VK_END},           {"VK_HOME", VK_HOME},
+            {"VK_LEFT", VK_LEFT},         {"VK_UP", VK_UP},
+            {"VK_RIGHT", VK_RIGHT},       {"VK_DOWN", VK_DOWN},
+            {"VK_INSERT", VK_INSERT},     {"VK_DELETE", VK_DELETE},
+            {"VK_ADD", VK_ADD},           {"VK_SUBTRACT", VK_SUBTRACT},
+            {"VK_MULTIPLY", VK_MULTIPLY}, {"VK_DIVIDE", VK_DIVIDE},
+            {"VK_DECIMAL", VK_DECIMAL}};
         auto it = keys.find(name);
         if (it != keys.end())
             return it->second;
@@ -684,7 +715,8 @@ private:
             if (n >= 1 && n <= 24)
                 return VK_F1 + n - 1;
         }
-        if (name.size() == 10 && name.rfind("VK_NUMPAD", 0) == 0 && std::isdigit(static_cast<unsigned char>(name[9])))
+        if (name.size() == 10 && name.rfind("VK_NUMPAD", 0) == 0 &&
+            std::isdigit(static_cast<unsigned char>(name[9])))
             return VK_NUMPAD0 + (name[9] - '0');
         return std::nullopt;
     }

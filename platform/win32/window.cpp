@@ -146,10 +146,6 @@ void RemoveFromTree(HWND hwnd)
         DeleteObject(r);
 }
 
-
-
-
-
 } // namespace
 
 namespace win32::detail
@@ -186,7 +182,10 @@ std::shared_ptr<WindowRecord> Find(HWND hwnd)
     return FindLocked(hwnd);
 }
 
-bool OnOwnerThread(const WindowRecord& w) { return w.queue && w.queue->thread == std::this_thread::get_id(); }
+bool OnOwnerThread(const WindowRecord& w)
+{
+    return w.queue && w.queue->thread == std::this_thread::get_id();
+}
 
 RECT NonClientInsets(DWORD style, DWORD exStyle)
 {
@@ -245,7 +244,8 @@ POINT WindowOriginLocked(const WindowRecord& w)
 bool FitImageLocked(WindowRecord& w)
 {
     RECT c = ClientRectLocked(w);
-    if (w.image.width == c.right && w.image.height == c.bottom && !w.image.pixels.empty() == (c.right * c.bottom > 0))
+    if (w.image.width == c.right && w.image.height == c.bottom &&
+        !w.image.pixels.empty() == (c.right * c.bottom > 0))
         return false;
     w.image.width = c.right;
     w.image.height = c.bottom;
@@ -319,8 +319,8 @@ ATOM RegisterClassW(const WNDCLASSW* wc)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WNDCLASSEXW ex{sizeof(WNDCLASSEXW), wc->style,   wc->lpfnWndProc,   wc->cbClsExtra,
-                   wc->cbWndExtra,      wc->hInstance, wc->hIcon,       wc->hCursor,
+    WNDCLASSEXW ex{sizeof(WNDCLASSEXW), wc->style,        wc->lpfnWndProc,   wc->cbClsExtra,
+                   wc->cbWndExtra,      wc->hInstance,    wc->hIcon,         wc->hCursor,
                    wc->hbrBackground,   wc->lpszMenuName, wc->lpszClassName, nullptr};
     return RegisterClassExW(&ex);
 }
@@ -365,7 +365,8 @@ BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* out)
     out->hIcon = c->icon;
     out->hCursor = c->cursor;
     out->hbrBackground = c->background;
-    out->lpszMenuName = c->menuId ? MAKEINTRESOURCEW(c->menuId) : (c->menuName.empty() ? nullptr : c->menuName.c_str());
+    out->lpszMenuName =
+        c->menuId ? MAKEINTRESOURCEW(c->menuId) : (c->menuName.empty() ? nullptr : c->menuName.c_str());
     out->lpszClassName = c->name.c_str();
     out->hIconSm = c->iconSmall;
     return TRUE;
@@ -376,8 +377,8 @@ BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* out)
     WNDCLASSEXW ex{};
     if (!out || !GetClassInfoExW(instance, className, &ex))
         return FALSE;
-    *out = WNDCLASSW{ex.style,   ex.lpfnWndProc, ex.cbClsExtra,     ex.cbWndExtra,  ex.hInstance,
-                     ex.hIcon,   ex.hCursor,     ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
+    *out = WNDCLASSW{ex.style, ex.lpfnWndProc, ex.cbClsExtra,    ex.cbWndExtra,   ex.hInstance,
+                     ex.hIcon, ex.hCursor,     ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
     return TRUE;
 }
 
@@ -398,8 +399,8 @@ int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount)
 
 // ------------------------------------------------------- create, destroy
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
     auto cls = FindClass(className);
     if (!cls)
@@ -468,8 +469,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         Windows().emplace(reinterpret_cast<std::uintptr_t>(hwnd), w);
     }
 
-    CREATESTRUCTW cs{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style), windowName,
-                     className, exStyle};
+    CREATESTRUCTW cs{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                     windowName, className, exStyle};
     if (t_createHook)
         t_createHook(hwnd, &cs);
     if (!SendMessageW(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)))
@@ -540,7 +541,10 @@ BOOL DestroyWindow(HWND hwnd)
     return TRUE;
 }
 
-BOOL IsWindow(HWND hwnd) { return hwnd && Find(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd)
+{
+    return hwnd && Find(hwnd) ? TRUE : FALSE;
+}
 
 // ------------------------------------------------------------------ tree
 
@@ -603,7 +607,8 @@ HWND GetAncestor(HWND hwnd, UINT flags)
         return nullptr;
     switch (flags)
     {
-    case GA_PARENT: return w->parent ? w->parent : GetDesktopWindow();
+    case GA_PARENT:
+        return w->parent ? w->parent : GetDesktopWindow();
     case GA_ROOT:
     case GA_ROOTOWNER:
     {
@@ -621,7 +626,8 @@ HWND GetAncestor(HWND hwnd, UINT flags)
         }
         return w->handle;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 
@@ -647,11 +653,16 @@ HWND GetWindow(HWND hwnd, UINT cmd)
         return nullptr;
     switch (cmd)
     {
-    case GW_HWNDFIRST: return siblings->front();
-    case GW_HWNDLAST: return siblings->back();
-    case GW_HWNDNEXT: return it + 1 == siblings->end() ? nullptr : *(it + 1);
-    case GW_HWNDPREV: return it == siblings->begin() ? nullptr : *(it - 1);
-    default: return nullptr;
+    case GW_HWNDFIRST:
+        return siblings->front();
+    case GW_HWNDLAST:
+        return siblings->back();
+    case GW_HWNDNEXT:
+        return it + 1 == siblings->end() ? nullptr : *(it + 1);
+    case GW_HWNDPREV:
+        return it == siblings->begin() ? nullptr : *(it - 1);
+    default:
+        return nullptr;
     }
 }
 

@@ -20,9 +20,18 @@ inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_WINDOW_OF_OTHER_THREAD = 1408;
 
 // Integer resource and atom names travel in pointer-sized name arguments.
-inline LPWSTR MAKEINTRESOURCEW(ULONG_PTR id) { return reinterpret_cast<LPWSTR>(id & 0xFFFF); }
-inline LPWSTR MAKEINTATOM(ATOM atom) { return reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(atom)); }
-inline bool IS_INTRESOURCE(LPCWSTR name) { return (reinterpret_cast<ULONG_PTR>(name) >> 16) == 0; }
+inline LPWSTR MAKEINTRESOURCEW(ULONG_PTR id)
+{
+    return reinterpret_cast<LPWSTR>(id & 0xFFFF);
+}
+inline LPWSTR MAKEINTATOM(ATOM atom)
+{
+    return reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(atom));
+}
+inline bool IS_INTRESOURCE(LPCWSTR name)
+{
+    return (reinterpret_cast<ULONG_PTR>(name) >> 16) == 0;
+}
 
 // Class styles.
 inline constexpr UINT CS_VREDRAW = 0x0001;
@@ -147,12 +156,13 @@ BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* out);
 BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out);
 int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount);
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
-inline HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width, int height,
-                          HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+inline HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                          int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
-    return CreateWindowExW(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
+    return CreateWindowExW(0, className, windowName, style, x, y, width, height, parent, menu, instance,
+                           param);
 }
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);

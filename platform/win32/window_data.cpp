@@ -35,14 +35,22 @@ LONG_PTR GetWindowLongPtrW(HWND hwnd, int index)
     }
     switch (index)
     {
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWLP_ID: return w->id;
-    case GWLP_USERDATA: return w->userData;
-    default: break;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(w->exStyle);
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
+    case GWLP_ID:
+        return w->id;
+    case GWLP_USERDATA:
+        return w->userData;
+    default:
+        break;
     }
     if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extra.size())
     {
@@ -96,7 +104,8 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
         old = w->userData;
         w->userData = value;
         return old;
-    default: break;
+    default:
+        break;
     }
     if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extra.size())
     {
@@ -108,7 +117,10 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
     return old;
 }
 
-LONG GetWindowLongW(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtrW(hwnd, index)); }
+LONG GetWindowLongW(HWND hwnd, int index)
+{
+    return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
+}
 LONG SetWindowLongW(HWND hwnd, int index, LONG value)
 {
     return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, static_cast<LONG_PTR>(value)));
@@ -252,7 +264,10 @@ BOOL SetRect(RECT* rect, int left, int top, int right, int bottom)
     return TRUE;
 }
 
-BOOL SetRectEmpty(RECT* rect) { return SetRect(rect, 0, 0, 0, 0); }
+BOOL SetRectEmpty(RECT* rect)
+{
+    return SetRect(rect, 0, 0, 0, 0);
+}
 
 BOOL CopyRect(RECT* dest, const RECT* src)
 {
@@ -276,7 +291,8 @@ BOOL EqualRect(const RECT* a, const RECT* b)
 
 BOOL PtInRect(const RECT* rect, POINT p)
 {
-    return rect && p.x >= rect->left && p.x < rect->right && p.y >= rect->top && p.y < rect->bottom ? TRUE : FALSE;
+    return rect && p.x >= rect->left && p.x < rect->right && p.y >= rect->top && p.y < rect->bottom ? TRUE
+                                                                                                    : FALSE;
 }
 
 BOOL InflateRect(RECT* rect, int dx, int dy)
@@ -373,4 +389,3 @@ BOOL SubtractRect(RECT* dest, const RECT* a, const RECT* b)
     }
     return TRUE;
 }
-

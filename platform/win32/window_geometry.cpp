@@ -367,7 +367,8 @@ BOOL ShowWindow(HWND hwnd, int command)
             SetWindowPos(hwnd, nullptr, back.left, back.top, Width(back), Height(back), SWP_NOZORDER);
         }
         break;
-    default: break;
+    default:
+        break;
     }
     return wasVisible;
 }
@@ -420,6 +421,11 @@ BOOL IsWindowEnabled(HWND hwnd)
     return (w->style & WS_DISABLED) ? FALSE : TRUE;
 }
 
-BOOL IsIconic(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_MINIMIZE) ? TRUE : FALSE; }
-BOOL IsZoomed(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_MAXIMIZE) ? TRUE : FALSE; }
-
+BOOL IsIconic(HWND hwnd)
+{
+    return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_MINIMIZE) ? TRUE : FALSE;
+}
+BOOL IsZoomed(HWND hwnd)
+{
+    return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_MAXIMIZE) ? TRUE : FALSE;
+}

@@ -95,11 +95,11 @@ struct WindowRecord
     WNDPROC proc = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
-    HWND parent = nullptr; // children only
-    HWND owner = nullptr;  // top-level windows only
+    HWND parent = nullptr;      // children only
+    HWND owner = nullptr;       // top-level windows only
     std::vector<HWND> children; // front to back
-    RECT rect{};           // relative to the parent's client area, or the screen
-    RECT restoreRect{};    // before maximising
+    RECT rect{};                // relative to the parent's client area, or the screen
+    RECT restoreRect{};         // before maximising
     std::wstring text;
     LONG_PTR id = 0;
     LONG_PTR userData = 0;
@@ -126,15 +126,21 @@ struct WindowRecord
 // TableLock(); window procedures are always called without it.
 std::mutex& TableLock();
 std::map<std::uintptr_t, std::shared_ptr<WindowRecord>>& Windows(); // under TableLock
-std::vector<HWND>& TopLevelOrder();                                  // under TableLock, front to back
+std::vector<HWND>& TopLevelOrder();                                 // under TableLock, front to back
 std::shared_ptr<WindowRecord> FindLocked(HWND hwnd);
 std::shared_ptr<WindowRecord> Find(HWND hwnd);
 
 std::shared_ptr<ThreadQueue> CurrentQueue();
 bool OnOwnerThread(const WindowRecord& w);
 
-inline LONG Width(const RECT& r) { return r.right - r.left; }
-inline LONG Height(const RECT& r) { return r.bottom - r.top; }
+inline LONG Width(const RECT& r)
+{
+    return r.right - r.left;
+}
+inline LONG Height(const RECT& r)
+{
+    return r.bottom - r.top;
+}
 
 // Geometry helpers (under TableLock).
 RECT NonClientInsets(DWORD style, DWORD exStyle);

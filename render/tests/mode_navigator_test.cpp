@@ -25,14 +25,18 @@ std::string Hex(std::uint32_t id)
 class RecordingMode : public cUserInteractiveMode<TestView>
 {
 public:
-    RecordingMode(std::uint32_t id, std::uint32_t temporary, Log& log) : cUserInteractiveMode(id, temporary), log(log)
+    RecordingMode(std::uint32_t id, std::uint32_t temporary, Log& log)
+        : cUserInteractiveMode(id, temporary), log(log)
     {
         log.push_back(Hex(id) + " created");
     }
     ~RecordingMode() override { log.push_back(Hex(id) + " deleted"); }
 
     void OnActivate(TestView*) override { log.push_back(Hex(id) + " activate"); }
-    void OnSuspend(TestView*, std::uint32_t next) override { log.push_back(Hex(id) + " suspend for " + Hex(next)); }
+    void OnSuspend(TestView*, std::uint32_t next) override
+    {
+        log.push_back(Hex(id) + " suspend for " + Hex(next));
+    }
     BOOL OnDeactivate(TestView*) override
     {
         log.push_back(Hex(id) + " deactivate");
@@ -72,7 +76,8 @@ struct TestView : cUserIModeNavigator<TestView>
 {
     TestView()
     {
-        static const bool registered = [] {
+        static const bool registered = []
+        {
             WNDCLASSW wc{};
             wc.lpfnWndProc = &Proc;
             wc.lpszClassName = L"ModeNavigatorTestView";
@@ -170,16 +175,16 @@ TEST_F(ModeNavigator, ANewModeRemovesEveryModeWhoseLevelIsNotAboveItsOwn)
 
     view->SetMode(kPickerId, 0, view.get(), 0);
     EXPECT_EQ(view->Stack(), (std::vector<std::uint32_t>{kEditId, kPickerId}));
-    EXPECT_EQ(view->log, (Log{"C803E9 deactivate", "C803E9 deleted", "C90001 created", "CB0001 suspend for C90001",
-                              "C90001 activate"}));
+    EXPECT_EQ(view->log, (Log{"C803E9 deactivate", "C803E9 deleted", "C90001 created",
+                              "CB0001 suspend for C90001", "C90001 activate"}));
 
     // The same level as the top replaces the top; only the survivor hears of
     // the suspension.
     view->log.clear();
     view->SetMode(kOtherPickerId, 0, view.get(), 0);
     EXPECT_EQ(view->Stack(), (std::vector<std::uint32_t>{kEditId, kOtherPickerId}));
-    EXPECT_EQ(view->log, (Log{"C90001 deactivate", "C90001 deleted", "C90002 created", "CB0001 suspend for C90002",
-                              "C90002 activate"}));
+    EXPECT_EQ(view->log, (Log{"C90001 deactivate", "C90001 deleted", "C90002 created",
+                              "CB0001 suspend for C90002", "C90002 activate"}));
     EXPECT_EQ(changes.count, 4);
     EXPECT_EQ(GetFocus(), view->hwnd);
 }
@@ -217,8 +222,8 @@ TEST_F(ModeNavigator, ANavigationModeRestsOnAnEditingModeWhichResumesWhenItEnds)
     // deleted only after that handler has returned.
     EXPECT_TRUE(view->OnRButtonUp(POINT{40, 10}, 0, view.get()));
     EXPECT_EQ(view->Stack(), (std::vector<std::uint32_t>{kEditId}));
-    EXPECT_EQ(view->log, (Log{"C803E9 created", "CB0001 suspend for C803E9", "C803E9 activate", "C803E9 right down",
-                              "C803E9 right up", "C803E9 deactivate", "CB0001 activate",
+    EXPECT_EQ(view->log, (Log{"C803E9 created", "CB0001 suspend for C803E9", "C803E9 activate",
+                              "C803E9 right down", "C803E9 right up", "C803E9 deactivate", "CB0001 activate",
                               "C803E9 right up done (mode)", "C803E9 deleted"}));
     EXPECT_EQ(changes.count, 2);
 }
@@ -270,7 +275,8 @@ TEST_F(ModeNavigator, AFactoryWithoutAModeLeavesTheStackAsPopped)
 
 TEST_F(ModeNavigator, PressesSwitchModesByTheProfileWithTheLeftButtonRule)
 {
-    view->pressMap = [](UINT flags) -> std::uint32_t {
+    view->pressMap = [](UINT flags) -> std::uint32_t
+    {
         if (flags & MK_LBUTTON)
             return kZoomModeId;
         if (flags & MK_MBUTTON)
@@ -322,9 +328,11 @@ TEST_F(ModeNavigator, EventsHandedStraightToTheActiveModeOutliveAnEndRequest)
     view->SetMode(kEditId, 0, view.get(), 0);
     view->SetMode(kRotateModeId, 1, view.get(), 0);
     // A drag's release goes straight to the dragging mode, which ends itself.
-    BOOL handled = view->CallActive(FALSE, [&](auto* mode) {
-        return static_cast<RecordingMode*>(mode)->OnRButtonUp(POINT{0, 0}, 0, view.get());
-    });
+    BOOL handled = view->CallActive(
+        FALSE,
+        [&](auto* mode) {
+            return static_cast<RecordingMode*>(mode)->OnRButtonUp(POINT{0, 0}, 0, view.get());
+        });
     EXPECT_TRUE(handled);
     EXPECT_EQ(view->log.back(), "C803E9 deleted");
     EXPECT_EQ(view->Stack(), (std::vector<std::uint32_t>{kEditId}));
@@ -338,11 +346,13 @@ TEST_F(ModeNavigator, StackedModesAreVisitedFromTheBottomSkippingPoppedOnes)
     view->SetMode(kPickerId, 0, view.get(), 0);
     view->SetMode(kRotateModeId, 0, view.get(), 0);
     std::vector<std::uint32_t> visited;
-    view->ForEachModeFromBottom([&](auto* mode) {
-        visited.push_back(mode->GetId());
-        if (mode->GetId() == kEditId)
-            view->SetMode(kEditId, 0, view.get(), 0); // pops the two above
-    });
+    view->ForEachModeFromBottom(
+        [&](auto* mode)
+        {
+            visited.push_back(mode->GetId());
+            if (mode->GetId() == kEditId)
+                view->SetMode(kEditId, 0, view.get(), 0); // pops the two above
+        });
     EXPECT_EQ(visited, (std::vector<std::uint32_t>{kEditId}));
 }
 

@@ -1,5 +1,5 @@
-#include "render/mouse_navigation_profiles.h"
 #include "render/mode_navigator.h"
+#include "render/mouse_navigation_profiles.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ TEST(MouseNavigationProfiles, AreListedInTheViewsOrder)
     for (const CMouseNavigationProfile* p : MouseNavigationProfiles())
         names.push_back(p->GetName());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Default", L"Polyworks", L"Geomagic", L"SolidWorks",
-                                                 L"Gom Inspect", L"Dezaz", L"Google SketchUp"}));
+                                                L"Gom Inspect", L"Dezaz", L"Google SketchUp"}));
 }
 
 TEST(MouseNavigationProfiles, DefaultModes)
@@ -89,7 +89,8 @@ TEST(MouseNavigationProfiles, MapPressesToNavigationModes)
     for (const Row& row : rows)
         for (int alt = 0; alt < 2; ++alt)
             for (int m = 0; m < 4; ++m)
-                EXPECT_EQ(ModeFor(row.profile, {row.button | modifiers[m], alt == 1}), row.expected[alt * 4 + m])
+                EXPECT_EQ(ModeFor(row.profile, {row.button | modifiers[m], alt == 1}),
+                          row.expected[alt * 4 + m])
                     << "profile " << std::string(row.profile, row.profile + wcslen(row.profile)) << ", flags "
                     << (row.button | modifiers[m]) << ", alt " << alt;
 }
@@ -116,11 +117,13 @@ TEST(MouseNavigationProfiles, DescriptionsAndButtonTexts)
     };
     const Texts all[] = {
         {L"Default",
-         L"MIDDLE Button = Rotate | RIGHT Button = Translate | SHIFT+ LEFT Button = Zoom In/Out | Ctrl + MIDDLE "
+         L"MIDDLE Button = Rotate | RIGHT Button = Translate | SHIFT+ LEFT Button = Zoom In/Out | Ctrl + "
+         L"MIDDLE "
          L"Button = Pick Rotation Pivot Point",
          L"MIDDLE Button", L"RIGHT Button", L"SHIFT + LEFT Button"},
         {L"Polyworks",
-         L"LEFT Button or Shift + LEFT Button = Rotate | MIDDLE Button = Translate | RIGHT Button = Zoom In / Out",
+         L"LEFT Button or Shift + LEFT Button = Rotate | MIDDLE Button = Translate | RIGHT Button = Zoom In "
+         L"/ Out",
          L"LEFT Button or SHIFT + LEFT Button", L"MIDDLE Button", L"RIGHT Button"},
         {L"SolidWorks",
          L"MIDDLE Button = Rotate | Ctrl+ MIDDLE Button = Translate | Shift+ MIDDLE Button = Zoom In / Out",
@@ -131,7 +134,8 @@ TEST(MouseNavigationProfiles, DescriptionsAndButtonTexts)
         {L"Google SketchUp",
          L"MIDDLE Button = Rotate | Alt + MIDDLE Button = Translate | Shift+ RIGHT Button = Zoom In / Out",
          L"MIDDLE Button", L"Alt + MIDDLE Button", L"Shift+ RIGHT Button"},
-        {L"Gom Inspect", L"LEFT Button = Rotate | MIDDLE Button = Translate | Shift + MIDDLE Button = Zoom In / Out",
+        {L"Gom Inspect",
+         L"LEFT Button = Rotate | MIDDLE Button = Translate | Shift + MIDDLE Button = Zoom In / Out",
          L"LEFT Button", L"MIDDLE Button", L"Shift + MIDDLE Button"},
         {L"Dezaz",
          L"RIGHT Button = Rotate | Shift + RIGHT Button = Translate | Control + RIGHT Button = Zoom In / Out",

@@ -46,7 +46,10 @@ public:
         return new EndOnReleaseMode(id, temporary);
     }
     std::uint32_t GetDefaultModeId() override { return profile->GetDefaultModeId(); }
-    std::uint32_t GetModeIdForMouseEvent(UINT flags) override { return profile->GetModeIdForMouseEvent(flags); }
+    std::uint32_t GetModeIdForMouseEvent(UINT flags) override
+    {
+        return profile->GetModeIdForMouseEvent(flags);
+    }
     BOOL OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info) override
     {
         if (RouteCommand(id, code, extra, info, this))
@@ -57,13 +60,19 @@ public:
 protected:
     void OnDraw(CDC*) override {}
     void PostNcDestroy() override {} // owned by the test
-    afx_msg void OnRButtonDown(UINT flags, CPoint point) { cUserIModeNavigator::OnRButtonDown(point, flags, this); }
+    afx_msg void OnRButtonDown(UINT flags, CPoint point)
+    {
+        cUserIModeNavigator::OnRButtonDown(point, flags, this);
+    }
     afx_msg void OnRButtonUp(UINT flags, CPoint point)
     {
         if (!cUserIModeNavigator::OnRButtonUp(point, flags, this))
             Default();
     }
-    afx_msg void OnMouseMove(UINT flags, CPoint point) { cUserIModeNavigator::OnMouseMove(point, flags, this); }
+    afx_msg void OnMouseMove(UINT flags, CPoint point)
+    {
+        cUserIModeNavigator::OnMouseMove(point, flags, this);
+    }
     afx_msg void OnContextMenu(CWnd*, CPoint) { ++contextMenus; }
     afx_msg LRESULT OnEndMode(WPARAM id, LPARAM) { return EndMode(static_cast<std::uint32_t>(id), this); }
     DECLARE_MESSAGE_MAP()

@@ -48,7 +48,7 @@ END
         win32::QueuePopupMenuAnswer(502, L"Second");
         EXPECT_TRUE(popup->TrackPopupMenuEx(TPM_RIGHTBUTTON, 10, 10, &owner, nullptr));
         EXPECT_FALSE(menu.LoadMenu(77)); // already holds one
-    } // destroyed with the object
+    }                                    // destroyed with the object
     EXPECT_TRUE(owner.commands.empty()); // the choice is posted
     mfc::PumpUntilIdle();
     EXPECT_EQ(owner.commands, (std::vector<UINT>{502}));

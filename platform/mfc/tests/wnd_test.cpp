@@ -41,7 +41,8 @@ public:
 protected:
     afx_msg void OnSize(UINT type, int cx, int cy)
     {
-        Log().push_back("base size " + std::to_string(type) + " " + std::to_string(cx) + "x" + std::to_string(cy));
+        Log().push_back("base size " + std::to_string(type) + " " + std::to_string(cx) + "x" +
+                        std::to_string(cy));
     }
     afx_msg void OnKeyDown(UINT key, UINT, UINT) { Log().push_back("key " + std::to_string(key)); }
     afx_msg void OnOpen() { Log().push_back("open"); }
@@ -198,7 +199,8 @@ TEST_F(MfcWindows, TemporaryObjectsStandInForForeignWindowsUntilTheyAreDestroyed
 TEST_F(MfcWindows, PreTranslationWalksUpFromTheTargetWindow)
 {
     CTestWnd parent;
-    ASSERT_TRUE(parent.CreateEx(0, nullptr, L"", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr));
+    ASSERT_TRUE(
+        parent.CreateEx(0, nullptr, L"", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr));
     CTestWnd child;
     ASSERT_TRUE(child.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, CRect(0, 0, 50, 50), &parent, 3));
     parent.eatEscape = true;
@@ -264,7 +266,8 @@ TEST_F(MfcWindows, ModuleStatesCarryTheirOwnApplicationAndResources)
         EXPECT_EQ(AfxGetApp(), &app);
         EXPECT_EQ(AfxGetResourceHandle(), reinterpret_cast<HINSTANCE>(0x5000));
         AfxSetResourceHandle(reinterpret_cast<HINSTANCE>(0x6000));
-        EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(4)), reinterpret_cast<HINSTANCE>(0x6000));
+        EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(4)),
+                  reinterpret_cast<HINSTANCE>(0x6000));
     }
     EXPECT_EQ(AfxGetModuleState(), AfxGetAppModuleState());
     EXPECT_EQ(AfxGetApp(), nullptr);

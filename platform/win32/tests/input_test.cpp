@@ -58,11 +58,13 @@ TEST_F(Input, FocusChangeKillsTheOldFocusBeforeSettingTheNew)
 TEST_F(Input, AKillFocusHandlerCanTakeTheFocusBack)
 {
     SetFocus(a);
-    testwin::SetHandler(a, [&](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m == WM_KILLFOCUS)
-            SetFocus(self); // a failed commit keeps the focus
-        return std::nullopt;
-    });
+    testwin::SetHandler(a,
+                        [&](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT>
+                        {
+                            if (m == WM_KILLFOCUS)
+                                SetFocus(self); // a failed commit keeps the focus
+                            return std::nullopt;
+                        });
     testwin::ClearLog();
     SetFocus(b);
     EXPECT_EQ(GetFocus(), a);
@@ -83,13 +85,15 @@ TEST_F(Input, DestroyingOrHidingTheFocusWindowDropsTheFocus)
 
 TEST_F(Input, CaptureKeepsADragOnItsWindowOutsideTheWindow)
 {
-    testwin::SetHandler(a, [](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m == WM_LBUTTONDOWN)
-            SetCapture(self);
-        if (m == WM_LBUTTONUP)
-            ReleaseCapture();
-        return std::nullopt;
-    });
+    testwin::SetHandler(a,
+                        [](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT>
+                        {
+                            if (m == WM_LBUTTONDOWN)
+                                SetCapture(self);
+                            if (m == WM_LBUTTONUP)
+                                ReleaseCapture();
+                            return std::nullopt;
+                        });
     // Input is routed when it is injected, so each step is pumped as a user's
     // pace would allow.
     win32::InjectMouseButton(WM_LBUTTONDOWN, POINT{50, 50});
@@ -120,10 +124,11 @@ TEST_F(Input, InputIsPrecededByHitTestActivationAndCursorMessages)
     testwin::ClearLog();
     win32::InjectMouseButton(WM_RBUTTONDOWN, POINT{10, 10});
     win32::PumpUntilIdle();
-    std::vector<std::pair<HWND, UINT>> expected{{a, WM_NCHITTEST}, {a, WM_SETCURSOR}, {a, WM_MOUSEMOVE},
-                                                {a, WM_NCHITTEST}, {a, WM_MOUSEACTIVATE}, {a, WM_SETCURSOR},
+    std::vector<std::pair<HWND, UINT>> expected{{a, WM_NCHITTEST},  {a, WM_SETCURSOR},     {a, WM_MOUSEMOVE},
+                                                {a, WM_NCHITTEST},  {a, WM_MOUSEACTIVATE}, {a, WM_SETCURSOR},
                                                 {a, WM_RBUTTONDOWN}};
-    EXPECT_EQ(Sequence({WM_NCHITTEST, WM_SETCURSOR, WM_MOUSEMOVE, WM_MOUSEACTIVATE, WM_RBUTTONDOWN}), expected);
+    EXPECT_EQ(Sequence({WM_NCHITTEST, WM_SETCURSOR, WM_MOUSEMOVE, WM_MOUSEACTIVATE, WM_RBUTTONDOWN}),
+              expected);
     EXPECT_EQ(GetActiveWindow(), a);
 }
 
@@ -167,7 +172,8 @@ TEST_F(Input, KeyStateFollowsInjectedInput)
     win32::InjectKey(VK_MENU, true);
     win32::InjectKey('X', true);
     win32::PumpUntilIdle();
-    EXPECT_EQ(testwin::Log({WM_KEYDOWN}).back().wParam, static_cast<WPARAM>('X')); // Ctrl+Alt is no system key
+    EXPECT_EQ(testwin::Log({WM_KEYDOWN}).back().wParam,
+              static_cast<WPARAM>('X')); // Ctrl+Alt is no system key
     win32::InjectKey(VK_CONTROL, false);
     win32::InjectKey('Y', true);
     win32::PumpUntilIdle();
@@ -189,8 +195,11 @@ TEST_F(Input, ASecondQuickPressBecomesADoubleClickForClassesThatAskForIt)
     win32::AdvanceClock(1000);
     win32::InjectMouseButton(WM_LBUTTONDOWN, p); // too late for a third click to pair
     win32::PumpUntilIdle();
-    std::vector<std::pair<HWND, UINT>> expected{{a, WM_LBUTTONDOWN}, {a, WM_LBUTTONUP}, {a, WM_LBUTTONDBLCLK},
-                                                {a, WM_LBUTTONUP},   {a, WM_LBUTTONDOWN}};
+    std::vector<std::pair<HWND, UINT>> expected{{a, WM_LBUTTONDOWN},
+                                                {a, WM_LBUTTONUP},
+                                                {a, WM_LBUTTONDBLCLK},
+                                                {a, WM_LBUTTONUP},
+                                                {a, WM_LBUTTONDOWN}};
     EXPECT_EQ(Sequence({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK}), expected);
     win32::InjectMouseButton(WM_LBUTTONUP, p);
 }
@@ -209,7 +218,8 @@ TEST_F(Input, SetCursorPosMovesThePointerAndAMoveFollows)
 
 TEST_F(Input, MonitorsAndCursors)
 {
-    win32::SetMonitors({{{0, 0, 1000, 800}, {0, 0, 1000, 760}}, {{1000, 0, 2000, 800}, {1000, 0, 2000, 800}}});
+    win32::SetMonitors(
+        {{{0, 0, 1000, 800}, {0, 0, 1000, 760}}, {{1000, 0, 2000, 800}, {1000, 0, 2000, 800}}});
     HMONITOR m = MonitorFromWindow(b, MONITOR_DEFAULTTONEAREST);
     MONITORINFO mi{sizeof(MONITORINFO), {}, {}, 0};
     ASSERT_TRUE(GetMonitorInfoW(m, &mi));

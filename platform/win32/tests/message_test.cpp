@@ -32,28 +32,32 @@ protected:
 TEST_F(Messages, SendInsideSendRunsSynchronouslyAndReturnsEachResult)
 {
     std::vector<std::string> trace;
-    testwin::SetHandler(a, [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m == WM_USER)
-        {
-            trace.push_back("a enters");
-            LRESULT r = SendMessageW(b, WM_USER + 1, 0, 0);
-            trace.push_back("a leaves with " + std::to_string(r));
-            return 10;
-        }
-        if (m == WM_USER + 2)
-        {
-            trace.push_back("a re-entered");
-            return 30;
-        }
-        return std::nullopt;
-    });
-    testwin::SetHandler(b, [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m != WM_USER + 1)
-            return std::nullopt;
-        LRESULT r = SendMessageW(a, WM_USER + 2, 0, 0);
-        trace.push_back("b got " + std::to_string(r));
-        return 20;
-    });
+    testwin::SetHandler(a,
+                        [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT>
+                        {
+                            if (m == WM_USER)
+                            {
+                                trace.push_back("a enters");
+                                LRESULT r = SendMessageW(b, WM_USER + 1, 0, 0);
+                                trace.push_back("a leaves with " + std::to_string(r));
+                                return 10;
+                            }
+                            if (m == WM_USER + 2)
+                            {
+                                trace.push_back("a re-entered");
+                                return 30;
+                            }
+                            return std::nullopt;
+                        });
+    testwin::SetHandler(b,
+                        [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT>
+                        {
+                            if (m != WM_USER + 1)
+                                return std::nullopt;
+                            LRESULT r = SendMessageW(a, WM_USER + 2, 0, 0);
+                            trace.push_back("b got " + std::to_string(r));
+                            return 20;
+                        });
     EXPECT_EQ(SendMessageW(a, WM_USER, 0, 0), 10);
     EXPECT_EQ(trace, (std::vector<std::string>{"a enters", "a re-entered", "b got 30", "a leaves with 20"}));
     EXPECT_EQ(win32::PumpUntilIdle(), 0u); // nothing was queued
@@ -148,15 +152,17 @@ TEST_F(Messages, UpdateNowPaintsInsideTheCallAndInternalPaintWaitsForTheLoop)
 
 TEST_F(Messages, AWindowThatInvalidatesItselfInEveryPaintStopsThePumpLoudly)
 {
-    testwin::SetHandler(a, [](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (m != WM_PAINT)
-            return std::nullopt;
-        PAINTSTRUCT ps;
-        BeginPaint(h, &ps);
-        EndPaint(h, &ps);
-        InvalidateRect(h, nullptr, FALSE);
-        return 0;
-    });
+    testwin::SetHandler(a,
+                        [](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT>
+                        {
+                            if (m != WM_PAINT)
+                                return std::nullopt;
+                            PAINTSTRUCT ps;
+                            BeginPaint(h, &ps);
+                            EndPaint(h, &ps);
+                            InvalidateRect(h, nullptr, FALSE);
+                            return 0;
+                        });
     InvalidateRect(a, nullptr, FALSE);
     EXPECT_THROW(win32::PumpUntilIdle(50), std::runtime_error);
     testwin::SetHandler(a, nullptr);

@@ -70,7 +70,8 @@ END
 
 win32::ResourceIncludeResolver Includes()
 {
-    return [](const std::string& name) -> std::optional<std::string> {
+    return [](const std::string& name) -> std::optional<std::string>
+    {
         if (name == "resource.h")
             return std::string(kHeader);
         return std::nullopt;
@@ -235,13 +236,16 @@ TEST(ResourceScript, BadScriptsFailWithTheLine)
 TEST(PromptScript, AnswersActInsideThePromptAndAHandlerCoversAnEmptyQueue)
 {
     std::wstring seen;
-    win32::QueuePromptAnswer({win32::kDialogPrompt, L"Curve", 0, [&](HWND, const std::wstring& text) -> INT_PTR {
+    win32::QueuePromptAnswer({win32::kDialogPrompt, L"Curve", 0,
+                              [&](HWND, const std::wstring& text) -> INT_PTR
+                              {
                                   seen = text;
                                   return 2;
                               }});
     EXPECT_EQ(win32::AnswerPrompt(win32::kDialogPrompt, L"Curve Profile"), 2);
     EXPECT_EQ(seen, L"Curve Profile");
-    win32::SetPromptHandler([](const std::wstring&, const std::wstring&, HWND) -> std::optional<INT_PTR> { return 7; });
+    win32::SetPromptHandler([](const std::wstring&, const std::wstring&, HWND) -> std::optional<INT_PTR>
+                            { return 7; });
     EXPECT_EQ(win32::AnswerPrompt(win32::kMessageBoxPrompt, L"anything"), 7);
     win32::SetPromptHandler(nullptr);
     EXPECT_THROW(win32::AnswerPrompt(win32::kMessageBoxPrompt, L"anything"), win32::UnexpectedPrompt);

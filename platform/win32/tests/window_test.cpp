@@ -51,19 +51,24 @@ TEST_F(Windows, CreationSendsItsMessagesInOrderAndHandlesAreNeverReused)
 
 TEST_F(Windows, CreateFailsCleanlyForUnknownClassesAndRefusedCreation)
 {
-    EXPECT_EQ(CreateWindowExW(0, L"NoSuchClass", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(CreateWindowExW(0, L"NoSuchClass", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+              nullptr);
     EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
 
     std::size_t before = win32::LiveWindowCount();
     HWND refused = nullptr;
-    win32::SetCreateWindowHook([&](HWND h, CREATESTRUCTW*) {
-        refused = h;
-        testwin::SetHandler(h, [](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-            if (m == WM_CREATE)
-                return -1;
-            return std::nullopt;
+    win32::SetCreateWindowHook(
+        [&](HWND h, CREATESTRUCTW*)
+        {
+            refused = h;
+            testwin::SetHandler(h,
+                                [](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT>
+                                {
+                                    if (m == WM_CREATE)
+                                        return -1;
+                                    return std::nullopt;
+                                });
         });
-    });
     EXPECT_EQ(testwin::CreateTop(0, 0, 10, 10), nullptr);
     win32::SetCreateWindowHook(nullptr);
     EXPECT_FALSE(IsWindow(refused));
@@ -77,7 +82,8 @@ TEST_F(Windows, DestroyRunsDestroyTopDownAndNcDestroyBottomUp)
     HWND child = testwin::CreateChild(top, 1, 0, 0, 50, 50);
     HWND grandchild = testwin::CreateChild(child, 2, 0, 0, 10, 10);
     std::vector<HWND> observed;
-    auto id = win32::AddWindowObserver({nullptr, [&](HWND h) {
+    auto id = win32::AddWindowObserver({nullptr, [&](HWND h)
+                                        {
                                             EXPECT_TRUE(IsWindow(h));
                                             observed.push_back(h);
                                         }});
@@ -88,9 +94,9 @@ TEST_F(Windows, DestroyRunsDestroyTopDownAndNcDestroyBottomUp)
     std::vector<std::pair<HWND, UINT>> order;
     for (const auto& r : testwin::Log({WM_DESTROY, WM_NCDESTROY}))
         order.emplace_back(r.hwnd, r.message);
-    std::vector<std::pair<HWND, UINT>> expected{{top, WM_DESTROY},         {child, WM_DESTROY},
-                                                {grandchild, WM_DESTROY},  {grandchild, WM_NCDESTROY},
-                                                {child, WM_NCDESTROY},     {top, WM_NCDESTROY}};
+    std::vector<std::pair<HWND, UINT>> expected{{top, WM_DESTROY},        {child, WM_DESTROY},
+                                                {grandchild, WM_DESTROY}, {grandchild, WM_NCDESTROY},
+                                                {child, WM_NCDESTROY},    {top, WM_NCDESTROY}};
     EXPECT_EQ(order, expected);
     EXPECT_EQ(observed, (std::vector<HWND>{grandchild, child, top}));
     EXPECT_FALSE(IsWindow(child));
@@ -137,17 +143,21 @@ TEST_F(Windows, ClientImageFollowsTheClientSizeAndObserversHearFirst)
     EXPECT_EQ(image->pixels.size(), 64u * 32u);
 
     std::vector<std::string> events;
-    auto id = win32::AddWindowObserver({[&](HWND h, LONG w, LONG hh) {
+    auto id = win32::AddWindowObserver({[&](HWND h, LONG w, LONG hh)
+                                        {
                                             if (h == top)
                                                 events.push_back("resized " + std::to_string(w) + "x" +
                                                                  std::to_string(hh));
                                         },
                                         nullptr});
-    testwin::SetHandler(top, [&](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
-        if (m == WM_SIZE)
-            events.push_back("WM_SIZE " + std::to_string(LOWORD(l)) + "x" + std::to_string(HIWORD(l)));
-        return std::nullopt;
-    });
+    testwin::SetHandler(top,
+                        [&](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT>
+                        {
+                            if (m == WM_SIZE)
+                                events.push_back("WM_SIZE " + std::to_string(LOWORD(l)) + "x" +
+                                                 std::to_string(HIWORD(l)));
+                            return std::nullopt;
+                        });
     SetWindowPos(top, nullptr, 0, 0, 80, 40, SWP_NOMOVE | SWP_NOZORDER);
     SetWindowPos(top, nullptr, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER); // a move is no resize
     win32::RemoveWindowObserver(id);

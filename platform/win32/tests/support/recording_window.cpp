@@ -29,11 +29,15 @@ LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-LPCWSTR ClassName() { return L"RecordingWindow"; }
+LPCWSTR ClassName()
+{
+    return L"RecordingWindow";
+}
 
 void Reset()
 {
-    static bool registered = [] {
+    static bool registered = []
+    {
         WNDCLASSW wc{};
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = &RecordingProc;
