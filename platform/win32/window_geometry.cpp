@@ -37,29 +37,26 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect)
     return TRUE;
 }
 
-BOOL ScreenToClient(HWND hwnd, POINT* point)
+namespace
+{
+
+// Moves the point by the window's client origin (sign +1 to the screen, -1 from it).
+BOOL ShiftByClientOrigin(HWND hwnd, POINT* point, LONG sign)
 {
     std::lock_guard<std::mutex> guard(TableLock());
     auto w = FindLocked(hwnd);
     if (!w || !point)
         return FALSE;
     POINT o = ClientOriginLocked(*w);
-    point->x -= o.x;
-    point->y -= o.y;
+    point->x += sign * o.x;
+    point->y += sign * o.y;
     return TRUE;
 }
 
-BOOL ClientToScreen(HWND hwnd, POINT* point)
-{
-    std::lock_guard<std::mutex> guard(TableLock());
-    auto w = FindLocked(hwnd);
-    if (!w || !point)
-        return FALSE;
-    POINT o = ClientOriginLocked(*w);
-    point->x += o.x;
-    point->y += o.y;
-    return TRUE;
-}
+} // namespace
+
+BOOL ScreenToClient(HWND hwnd, POINT* point) { return ShiftByClientOrigin(hwnd, point, -1); }
+BOOL ClientToScreen(HWND hwnd, POINT* point) { return ShiftByClientOrigin(hwnd, point, +1); }
 
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count)
 {
