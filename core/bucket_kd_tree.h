@@ -33,18 +33,21 @@
 inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
 inline constexpr std::uint32_t kBucketKDTreeNoIndex = 0xFFFFFFFF;
 
-template <class T, class TComparator> struct stBucketKDTreeNode
+// A node starts on a cache line, and the fields are ordered for the queries:
+// the box and the child links, which a query reads of every node it looks
+// at, share the first line.
+template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
 {
     using Bucket = tSingleLinkList<T, tListChunkAllocator<tSLLNode<T>>>;
 
     stBucketKDTreeNode() { MakeEmptyBox3d(box); }
 
-    stBucketKDTreeNode* parent = nullptr;
+    double box[6];                       // min x, y, z, max x, y, z of what lies below
     stBucketKDTreeNode* upper = nullptr; // coordinate on the axis > split value
     stBucketKDTreeNode* lower = nullptr; // the others; a leaf has none
     int axis = -1;                       // 0 x, 1 y, 2 z; -1 until split
     double split = 0.0;
-    double box[6];                       // min x, y, z, max x, y, z of what lies below
+    stBucketKDTreeNode* parent = nullptr;
     Bucket bucket;                       // a leaf's elements in insertion order
     std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
 
@@ -131,49 +134,9 @@ public:
             NumberNodes();
             return 1;
         }
-        m_splitFailed = false;
-        std::uint32_t depth = 1;
-        std::uint32_t deepest = 1;
-        Node* node = m_root;
-        while (node != nullptr)
-        {
-            if (node->IsLeaf())
-            {
-                if (node->bucket.GetCount() > m_bucketMaximum && Split(node))
-                {
-                    node = node->upper;
-                    ++depth;
-                }
-                else
-                {
-                    // A leaf that could not be split (no memory) stays over-full:
-                    // still correct for queries, only slower.
-                    node = node->parent;
-                    --depth;
-                }
-            }
-            else if (node->upper->IsLeaf() && node->upper->bucket.GetCount() > m_bucketMaximum &&
-                     !m_splitFailed)
-            {
-                node = node->upper;
-                ++depth;
-            }
-            else if (node->lower->IsLeaf() && node->lower->bucket.GetCount() > m_bucketMaximum &&
-                     !m_splitFailed)
-            {
-                node = node->lower;
-                ++depth;
-            }
-            else
-            {
-                node = node->parent;
-                --depth;
-            }
-            if (depth > deepest)
-                deepest = depth;
-        }
-        m_splitFailed = false;
-        CompactBuckets();
+        std::uint32_t deepest = BuildFromArray();
+        if (deepest == 0)
+            deepest = BuildByWalk();
         NumberNodes();
         return deepest;
     }
@@ -289,6 +252,57 @@ public:
     const Node* GetNode(std::uint32_t i) const { return i < m_nodes.GetCount() ? &m_nodes[i] : nullptr; }
     const TComparator& GetComparator() const { return m_comparator; }
 
+protected:
+    // Build's fallback when it cannot have its work arrays, and the
+    // reference its array build must match. The depth-first walk over the
+    // buckets: at an inner node go to an
+    // over-full child (upper first), split an over-full leaf and go to its
+    // upper child, otherwise go back up.
+    std::uint32_t BuildByWalk()
+    {
+        m_splitFailed = false;
+        std::uint32_t depth = 1;
+        std::uint32_t deepest = 1;
+        Node* node = m_root;
+        while (node != nullptr)
+        {
+            if (node->IsLeaf())
+            {
+                if (node->bucket.GetCount() > m_bucketMaximum && Split(node))
+                {
+                    node = node->upper;
+                    ++depth;
+                }
+                else
+                {
+                    // A leaf that could not be split (no memory) stays
+                    // over-full: still correct for queries, only slower.
+                    node = node->parent;
+                    --depth;
+                }
+            }
+            else if (!m_splitFailed && node->upper->bucket.GetCount() > m_bucketMaximum)
+            {
+                node = node->upper;
+                ++depth;
+            }
+            else if (!m_splitFailed && node->lower->bucket.GetCount() > m_bucketMaximum)
+            {
+                node = node->lower;
+                ++depth;
+            }
+            else
+            {
+                node = node->parent;
+                --depth;
+            }
+            if (depth > deepest)
+                deepest = depth;
+        }
+        m_splitFailed = false;
+        return deepest;
+    }
+
 private:
     bool IsStorable(T element) const
     {
@@ -323,9 +337,10 @@ private:
         return true;
     }
 
-    // Moves an over-full leaf's elements into two new children. False (the
+    // Gives a leaf two new children and chooses its split: the midpoint of
+    // the longest extent of its box (ties go to the later axis). False (the
     // leaf unchanged) when the node array cannot take both children.
-    bool Split(Node* node)
+    bool MakeChildren(Node* node)
     {
         const std::uint32_t count = m_nodes.GetCount();
         if (count > kArrayMaxRecords - 2 || !m_nodes.Resize(count + 2))
@@ -335,7 +350,7 @@ private:
         }
         Node* upper = NewNode();
         Node* lower = NewNode();
-        if (node->axis == -1 && !node->bucket.IsEmpty())
+        if (node->axis == -1)
         {
             const double dx = node->box[3] - node->box[0];
             const double dy = node->box[4] - node->box[1];
@@ -348,74 +363,157 @@ private:
             node->axis = axis;
             node->split = (node->box[axis + 3] + node->box[axis]) * 0.5;
         }
-        const int axis = node->axis < 0 ? 0 : node->axis;
-        const bool deal = node->box[axis + 3] - node->box[axis] < static_cast<double>(FLT_EPSILON);
-        bool toLower = true;
-        // Each element's list node goes back to the shared allocator and is
-        // taken again at once by the child, so a split allocates nothing.
-        while (!node->bucket.IsEmpty())
-        {
-            const T element = node->bucket.GetHead()->value;
-            node->bucket.PopFront();
-            Node* target;
-            if (deal)
-            {
-                target = toLower ? lower : upper;
-                toLower = !toLower;
-            }
-            else
-            {
-                target = static_cast<double>(m_comparator.Coordinates(element)[axis]) > node->split ? upper : lower;
-            }
-            AddToBucket(target, element);
-        }
-        node->axis = axis;
         upper->parent = node;
         lower->parent = node;
         node->upper = upper;
         node->lower = lower;
+        return true;
+    }
+
+    // A box thinner than FLT_EPSILON on the split axis cannot be cut: its
+    // elements are dealt alternately, the first to the lower side.
+    static bool DealsAlternately(const Node* node)
+    {
+        return node->box[node->axis + 3] - node->box[node->axis] < static_cast<double>(FLT_EPSILON);
+    }
+
+    bool GoesUpper(const Node* node, T element) const
+    {
+        return static_cast<double>(m_comparator.Coordinates(element)[node->axis]) > node->split;
+    }
+
+    // Moves an over-full leaf's elements into two new children. Each list
+    // node goes back to the shared allocator and is taken again at once by
+    // the child, so a split allocates nothing.
+    bool Split(Node* node)
+    {
+        if (!MakeChildren(node))
+            return false;
+        const bool deal = DealsAlternately(node);
+        bool toLower = true;
+        while (!node->bucket.IsEmpty())
+        {
+            const T element = node->bucket.GetHead()->value;
+            node->bucket.PopFront();
+            bool lower;
+            if (deal)
+            {
+                lower = toLower;
+                toLower = !toLower;
+            }
+            else
+            {
+                lower = !GoesUpper(node, element);
+            }
+            AddToBucket(lower ? node->lower : node->upper, element);
+        }
         node->bucket.SetAllocator(nullptr);
         return true;
     }
 
-    // After a bulk build the bucket entries of one leaf lie wherever the
-    // root's entries were, in insertion order: laid out again leaf by leaf,
-    // a query's scan of a bucket reads consecutive memory. Without memory for
-    // the copy only the layout is lost.
-    void CompactBuckets()
+    struct stRange
     {
-        const std::uint32_t count = m_nodes.GetCount();
-        std::uint32_t elements = 0;
-        for (std::uint32_t i = 0; i < count; ++i)
-            elements += m_nodes[i].bucket.GetCount();
-        T* saved = new (std::nothrow) T[elements > 0 ? elements : 1];
-        std::uint32_t* sizes = new (std::nothrow) std::uint32_t[count > 0 ? count : 1];
-        if (saved == nullptr || sizes == nullptr)
+        Node* node;
+        std::uint32_t begin;
+        std::uint32_t end;
+        std::uint32_t depth;
+    };
+
+    // The same splits, in the same order and with the same bucket orders as
+    // the walk, done on an array of the root's elements: every level reads
+    // the elements from consecutive memory, and each leaf's bucket ends up in
+    // consecutive list nodes, which queries scan. Returns the depth, or 0
+    // (the tree untouched) when the work arrays cannot be had.
+    std::uint32_t BuildFromArray()
+    {
+        const std::uint32_t n = m_root->bucket.GetCount();
+        T* items = new (std::nothrow) T[n];
+        T* spill = new (std::nothrow) T[n];
+        tArray<stRange> stack;
+        if (items == nullptr || spill == nullptr || stack.Append() == nullptr)
         {
-            delete[] saved;
-            delete[] sizes;
-            return;
+            delete[] items;
+            delete[] spill;
+            return 0;
         }
         std::uint32_t k = 0;
-        for (std::uint32_t i = 0; i < count; ++i)
-        {
-            Node& node = m_nodes[i];
-            sizes[i] = node.bucket.GetCount();
-            for (const auto* entry = node.bucket.GetHead(); entry != nullptr; entry = entry->link)
-                saved[k++] = entry->value;
-            if (node.bucket.GetAllocator() == &m_listAllocator)
-                node.bucket.Clear();
-        }
-        // Every list node is free now: hand them out again in chunk order.
+        for (const auto* entry = m_root->bucket.GetHead(); entry != nullptr; entry = entry->link)
+            items[k++] = entry->value;
+        // Every list node is free again, threaded in chunk order: the leaves
+        // below take them in turn.
+        m_root->bucket.Clear();
         m_listAllocator.RelinkAll();
-        k = 0;
-        for (std::uint32_t i = 0; i < count; ++i)
+
+        m_splitFailed = false;
+        std::uint32_t deepest = 1;
+        stack[0] = stRange{m_root, 0, n, 1};
+        while (stack.GetCount() > 0)
         {
-            for (std::uint32_t j = 0; j < sizes[i]; ++j)
-                m_nodes[i].bucket.PushBack(saved[k++]);
+            const stRange range = stack[stack.GetCount() - 1];
+            stack.SetCount(stack.GetCount() - 1);
+            Node* node = range.node;
+            bool split = false;
+            if (range.end - range.begin > m_bucketMaximum)
+            {
+                // Room for both children's ranges first; records never move.
+                const std::uint32_t pending = stack.GetCount();
+                stRange* lowerRange = stack.Append();
+                stRange* upperRange = lowerRange != nullptr ? stack.Append() : nullptr;
+                if (upperRange != nullptr && MakeChildren(node))
+                {
+                    const std::uint32_t mid = Partition(node, items, range.begin, range.end, spill);
+                    node->bucket.SetAllocator(nullptr);
+                    if (range.depth + 1 > deepest)
+                        deepest = range.depth + 1;
+                    *lowerRange = stRange{node->lower, range.begin, mid, range.depth + 1};
+                    *upperRange = stRange{node->upper, mid, range.end, range.depth + 1};
+                    split = true;
+                }
+                else
+                {
+                    stack.SetCount(pending);
+                }
+            }
+            if (!split)
+            {
+                // A leaf; without memory to split it, an over-full one.
+                for (std::uint32_t i = range.begin; i < range.end; ++i)
+                    node->bucket.PushBack(items[i]);
+            }
         }
-        delete[] saved;
-        delete[] sizes;
+        m_splitFailed = false;
+        delete[] items;
+        delete[] spill;
+        return deepest;
+    }
+
+    // Stable partition of items[begin, end) by the node's split: the lower
+    // side first, then the upper side; grows both children's boxes. Returns
+    // where the upper side starts.
+    std::uint32_t Partition(Node* node, T* items, std::uint32_t begin, std::uint32_t end, T* spill)
+    {
+        const bool deal = DealsAlternately(node);
+        std::uint32_t lowerEnd = begin;
+        std::uint32_t upperCount = 0;
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            const T element = items[i];
+            const bool lower = deal ? ((i - begin) & 1u) == 0 : !GoesUpper(node, element);
+            const float* p = m_comparator.Coordinates(element);
+            if (lower)
+            {
+                items[lowerEnd++] = element;
+                IncludePointInBoundingBox3d(node->lower->box, p);
+            }
+            else
+            {
+                spill[upperCount++] = element;
+                IncludePointInBoundingBox3d(node->upper->box, p);
+            }
+        }
+        for (std::uint32_t j = 0; j < upperCount; ++j)
+            items[lowerEnd + j] = spill[j];
+        return lowerEnd;
     }
 
     // Squared distance from q to the box (0 inside it); an empty box is

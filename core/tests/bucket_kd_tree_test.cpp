@@ -299,6 +299,56 @@ INSTANTIATE_TEST_SUITE_P(PointSets, BucketKDTreeAgainstBruteForce,
                                            PointSetCase{PointSetKind::Lattice, 1024}),
                          PointSetName);
 
+// The walk over the buckets, which Build falls back on without memory for
+// its arrays.
+class WalkBuiltTree : public TestKDTree
+{
+public:
+    std::uint32_t BuildWithWalk()
+    {
+        const std::uint32_t depth = BuildByWalk();
+        NumberNodes();
+        return depth;
+    }
+};
+
+TEST_P(BucketKDTreeAgainstBruteForce, ArrayBuildMakesTheTreeOfTheBucketWalk)
+{
+    const PointSetCase c = GetParam();
+    auto points = MakePointSet(c.kind, c.count, 41);
+    TestKDTree fast;
+    WalkBuiltTree walked;
+    for (const TestPoint& p : points)
+    {
+        fast.Add(&p);
+        walked.Add(&p);
+    }
+    ASSERT_EQ(fast.Build(), walked.BuildWithWalk());
+    ASSERT_EQ(fast.GetNodeCount(), walked.GetNodeCount());
+    std::vector<std::pair<const TestKDTree::Node*, const TestKDTree::Node*>> stack = {
+        {fast.GetRoot(), walked.GetRoot()}};
+    while (!stack.empty())
+    {
+        auto [a, b] = stack.back();
+        stack.pop_back();
+        ASSERT_EQ(a->IsLeaf(), b->IsLeaf());
+        EXPECT_EQ(a->index, b->index);
+        for (int k = 0; k < 6; ++k)
+            EXPECT_EQ(a->box[k], b->box[k]);
+        if (!a->IsLeaf())
+        {
+            EXPECT_EQ(a->axis, b->axis);
+            EXPECT_EQ(a->split, b->split);
+            stack.push_back({a->upper, b->upper});
+            stack.push_back({a->lower, b->lower});
+            continue;
+        }
+        ASSERT_EQ(a->bucket.GetCount(), b->bucket.GetCount());
+        for (auto *x = a->bucket.GetHead(), *y = b->bucket.GetHead(); x != nullptr; x = x->link, y = y->link)
+            EXPECT_EQ(x->value, y->value);
+    }
+}
+
 TEST(BucketKDTree, ClearEmptiesAndTheTreeCanBeFilledAgain)
 {
     auto points = MakePointSet(PointSetKind::Uniform, 400, 5);
