@@ -75,6 +75,30 @@ TEST_F(PlaneMerge, FrameCoversBothRegionsAndOpposedNormalsDoNotCancel)
     mesh->ForEachVertex([](cVertex& v) { EXPECT_NE(v.flags & 4, 0u); });
 }
 
+TEST(PlaneMergeOffset, AnOpposedPlaneAwayFromTheOriginIsTurnedWithItsOffset)
+{
+    // Both planes are z = 2, one seen from below: n = (0, 0, -1), d = +2.
+    // Averaging the other's offset without turning it over would put the
+    // merged plane through the origin.
+    auto mesh = MakeGridMesh(6, 4, 1.0, 0.0, 0.0, 2.0);
+    TagQuads(*mesh, 6, [](int i, int) { return i < 3 ? 7u : 9u; });
+    Plane a, b;
+    const double up[3] = {0, 0, 1}, down[3] = {0, 0, -1}, x[3] = {1, 0, 0};
+    const double oa[3] = {1.5, 2.0, 2.0}, ob[3] = {4.5, 2.0, 2.0};
+    a.SetOriginAndNormal(up, oa, x, 1.5, 2.0);
+    b.SetOriginAndNormal(down, ob, x, 1.5, 2.0);
+    ASSERT_EQ(b.GetPlane().d, 2.0);
+    a.GetSeeds().push_back(0);
+    b.GetSeeds().push_back(6);
+    a.MergeWith(*mesh, b);
+    const cPlane& p = a.GetPlane();
+    EXPECT_NEAR(p.normal[2], 1.0, 1e-12);
+    EXPECT_NEAR(p.origin[2], 2.0, 1e-9);
+    EXPECT_NEAR(p.d, -2.0, 1e-9);
+    EXPECT_TRUE(PatchCoversMesh(a, *mesh));
+    EXPECT_EQ(b.GetPlane().d, 2.0); // the other is left as it was
+}
+
 TEST_F(PlaneMerge, StaleMarksDoNotCutTheRegion)
 {
     // A left-over mark across the middle of the tag-7 block.
