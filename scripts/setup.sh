@@ -13,6 +13,7 @@ packages=(
   libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev libopengl-dev libglu1-mesa-dev
   libassimp-dev
   libeigen3-dev
+  libcgal-dev
   libnanoflann-dev
 )
 
