@@ -10,14 +10,17 @@
 #include "core/thread_pool.h"
 #include "fitting/mesh_plane_sectioner.h"
 #include "fitting/multi_plane_sectioning.h"
+#include "fitting/section_triangle_index.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #ifdef VTL_BENCH_WITH_CGAL
@@ -101,11 +104,15 @@ struct stFixture
     std::uint32_t triangles = 0;
     std::unique_ptr<cMesh> mesh;
     double meshMB = 0;
+    cSectionTriangleIndex index;
+    double indexMB = 0;
+    double indexSeconds = 0;
 #ifdef VTL_BENCH_WITH_CGAL
     std::unique_ptr<SurfaceMesh> cgalMesh;
     std::unique_ptr<SlicerTree> tree;
     double cgalMeshMB = 0;
     double treeMB = 0;
+    double treeSeconds = 0;
 #endif
 };
 
@@ -133,7 +140,13 @@ stFixture& Fixture(std::int64_t millions)
         f.mesh->AddVertex(&raw.points[i]);
     for (std::size_t i = 0; i < raw.triangles.size(); i += 3)
         f.mesh->AddTriangle(raw.triangles[i], raw.triangles[i + 1], raw.triangles[i + 2]);
+    f.mesh->SetTriangleFlag4(); // the mark the section jobs cut by
     f.meshMB = HeapMB() - before;
+    const double indexStart = HeapMB();
+    const auto t0 = std::chrono::steady_clock::now();
+    f.index.Build(*f.mesh);
+    f.indexSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    f.indexMB = HeapMB() - indexStart;
 
 #ifdef VTL_BENCH_WITH_CGAL
     const double start = HeapMB();
@@ -147,8 +160,10 @@ stFixture& Fixture(std::int64_t millions)
         cm.add_face(ids[raw.triangles[i]], ids[raw.triangles[i + 1]], ids[raw.triangles[i + 2]]);
     f.cgalMeshMB = HeapMB() - start;
     const double treeStart = HeapMB();
+    const auto t1 = std::chrono::steady_clock::now();
     f.tree = std::make_unique<SlicerTree>(edges(cm).first, edges(cm).second, cm);
     f.tree->build();
+    f.treeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
     f.treeMB = HeapMB() - treeStart;
 #endif
     return f;
@@ -180,13 +195,19 @@ void CountResult(benchmark::State& state, const tSectionPolylines& cut)
     state.counters["points"] = points;
 }
 
-void OwnSinglePlane(benchmark::State& state, void (*makeFrame)(double[12]))
+void OwnSinglePlane(benchmark::State& state, void (*makeFrame)(double[12]), bool indexed)
 {
     stFixture& f = Fixture(state.range(0));
     double frame[12];
     makeFrame(frame);
     const double before = HeapMB();
     cMeshPlaneSectioner sectioner;
+    if (indexed)
+    {
+        sectioner.SetTriangleIndex(&f.index);
+        state.counters["index_MB"] = f.indexMB;
+        state.counters["index_build_s"] = f.indexSeconds;
+    }
     tSectionPolylines cut;
     for (auto _ : state)
     {
@@ -201,16 +222,19 @@ void OwnSinglePlane(benchmark::State& state, void (*makeFrame)(double[12]))
     CountResult(state, cut);
 }
 
-void BM_OwnSinglePlaneTilted(benchmark::State& state) { OwnSinglePlane(state, TiltedFrame); }
-void BM_OwnSinglePlaneAxis(benchmark::State& state) { OwnSinglePlane(state, AxisFrame); }
+void BM_OwnSinglePlaneTilted(benchmark::State& state) { OwnSinglePlane(state, TiltedFrame, false); }
+void BM_OwnSinglePlaneAxis(benchmark::State& state) { OwnSinglePlane(state, AxisFrame, false); }
+void BM_OwnIndexedSinglePlaneTilted(benchmark::State& state) { OwnSinglePlane(state, TiltedFrame, true); }
+void BM_OwnIndexedSinglePlaneAxis(benchmark::State& state) { OwnSinglePlane(state, AxisFrame, true); }
 
-void BM_OwnFamily33(benchmark::State& state)
+void OwnFamily33(benchmark::State& state, bool indexed)
 {
     stFixture& f = Fixture(state.range(0));
     static cThreadPool pool;
     double base[12];
     TiltedFrame(base);
     stSectionPanelData panel;
+    panel.index = indexed ? &f.index : nullptr;
     double points = 0, polylines = 0;
     for (auto _ : state)
     {
@@ -237,6 +261,9 @@ void BM_OwnFamily33(benchmark::State& state)
     state.counters["threads"] = pool.GetThreadCount();
     state.counters["peak_rss_MB"] = PeakRssMB();
 }
+
+void BM_OwnFamily33(benchmark::State& state) { OwnFamily33(state, false); }
+void BM_OwnIndexedFamily33(benchmark::State& state) { OwnFamily33(state, true); }
 
 #ifdef VTL_BENCH_WITH_CGAL
 Kernel::Plane_3 PlaneOf(const double frame[12])
@@ -267,6 +294,7 @@ void CgalSinglePlane(benchmark::State& state, void (*makeFrame)(double[12]))
     state.counters["points"] = points;
     state.counters["mesh_MB"] = f.cgalMeshMB;
     state.counters["tree_MB"] = f.treeMB;
+    state.counters["tree_build_s"] = f.treeSeconds;
     state.counters["peak_rss_MB"] = PeakRssMB();
     state.counters["cuts/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -324,18 +352,17 @@ void Register()
 {
     for (const std::int64_t millions : {1, 10})
     {
-        benchmark::RegisterBenchmark("BM_OwnSinglePlaneTilted", BM_OwnSinglePlaneTilted)
-            ->Arg(millions)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark("BM_OwnSinglePlaneAxis", BM_OwnSinglePlaneAxis)
-            ->Arg(millions)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark("BM_OwnFamily33", BM_OwnFamily33)
-            ->Arg(millions)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+        using Function = void (*)(benchmark::State&);
+        const std::pair<const char*, Function> own[] = {
+            {"BM_OwnSinglePlaneTilted", BM_OwnSinglePlaneTilted},
+            {"BM_OwnSinglePlaneAxis", BM_OwnSinglePlaneAxis},
+            {"BM_OwnIndexedSinglePlaneTilted", BM_OwnIndexedSinglePlaneTilted},
+            {"BM_OwnIndexedSinglePlaneAxis", BM_OwnIndexedSinglePlaneAxis},
+            {"BM_OwnFamily33", BM_OwnFamily33},
+            {"BM_OwnIndexedFamily33", BM_OwnIndexedFamily33},
+        };
+        for (const auto& [name, function] : own)
+            benchmark::RegisterBenchmark(name, function)->Arg(millions)->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef VTL_BENCH_WITH_CGAL
         benchmark::RegisterBenchmark("BM_CgalSinglePlaneTilted", BM_CgalSinglePlaneTilted)
             ->Arg(millions)

@@ -6,6 +6,7 @@
 
 #include "core/frame_math.h"
 #include "core/mesh.h"
+#include "fitting/section_triangle_index.h"
 
 namespace
 {
@@ -31,6 +32,7 @@ int SideOfPlane(float z)
 cMeshPlaneSectioner::cMeshPlaneSectioner()
 {
     MakeIdentity3x4(m_frame);
+    MakeIdentity3x4(m_toPlane);
     SetUnlimitedRectangle();
 }
 
@@ -38,8 +40,8 @@ cMeshPlaneSectioner::~cMeshPlaneSectioner()
 {
     m_crossingEdges.Clear();
     m_crossingPoints.Clear();
-    m_localPoints.clear();
-    m_localPoints.shrink_to_fit();
+    m_localZ.clear();
+    m_localZ.shrink_to_fit();
 }
 
 void cMeshPlaneSectioner::SetFrame(const double frame[12])
@@ -70,30 +72,34 @@ void cMeshPlaneSectioner::CollectCrossingEdges(std::uint8_t mask)
 {
     if (m_mesh == nullptr)
         return;
+    std::copy(m_frame, m_frame + 12, m_toPlane);
+    InvertRigidTransform3x4(m_toPlane);
+    if (m_index != nullptr && m_index->Matches(*m_mesh))
+        CollectByIndex(mask);
+    else
+        CollectByScan(mask);
+}
+
+void cMeshPlaneSectioner::CollectByScan(std::uint8_t mask)
+{
     const tArray<cVertex>& vertices = m_mesh->GetVertexArray();
     const std::uint32_t vertexCount = m_mesh->GetVertexCount();
 
-    // Every vertex is moved into plane coordinates once per cut.
-    double toPlane[12];
-    std::copy(m_frame, m_frame + 12, toPlane);
-    InvertRigidTransform3x4(toPlane);
-    m_localPoints.resize(vertexCount);
+    // Every vertex's distance from the plane once per cut; the in-plane
+    // coordinates only for the corners of triangles that cross.
+    m_localZ.resize(vertexCount);
     for (std::uint32_t first = 0; first < vertexCount; first += kArrayChunkSize)
     {
         const cVertex* chunk = vertices.GetChunk(first >> kArrayChunkShift);
         const std::uint32_t n = std::min(kArrayChunkSize, vertexCount - first);
-        t3DPoint<float>* out = m_localPoints.data() + first;
+        float* out = m_localZ.data() + first;
         for (std::uint32_t j = 0; j < n; ++j)
-        {
-            const double x = chunk[j].x, y = chunk[j].y, z = chunk[j].z;
-            out[j].x = static_cast<float>(toPlane[0] * x + toPlane[1] * y + toPlane[2] * z + toPlane[3]);
-            out[j].y = static_cast<float>(toPlane[4] * x + toPlane[5] * y + toPlane[6] * z + toPlane[7]);
-            out[j].z = static_cast<float>(toPlane[8] * x + toPlane[9] * y + toPlane[10] * z + toPlane[11]);
-        }
+            out[j] = LocalCoordinate(chunk[j], 2);
     }
 
     const tArray<cMeshTriangle>& triangles = m_mesh->GetTriangleArray();
     const std::uint32_t triangleCount = m_mesh->GetTriangleCount();
+    const float* localZ = m_localZ.data();
     for (std::uint32_t first = 0; first < triangleCount; first += kArrayChunkSize)
     {
         const cMeshTriangle* chunk = triangles.GetChunk(first >> kArrayChunkShift);
@@ -103,28 +109,75 @@ void cMeshPlaneSectioner::CollectCrossingEdges(std::uint8_t mask)
             const cMeshTriangle& t = chunk[j];
             if (mask != 0 && (t.flags & mask) == 0)
                 continue;
-            if (t.vertexIndex[0] >= vertexCount || t.vertexIndex[1] >= vertexCount ||
-                t.vertexIndex[2] >= vertexCount)
+            const std::uint32_t* c = t.vertexIndex;
+            if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
                 continue;
-            CutTriangle(t.vertexIndex);
+            const float z[3] = {localZ[c[0]], localZ[c[1]], localZ[c[2]]};
+            // Most triangles lie wholly on one side: reject them before any
+            // other work.
+            if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
+                (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+                continue;
+            CutTriangle(c, z);
         }
     }
 
-    m_localPoints.clear();
+    m_localZ.clear();
 }
 
-void cMeshPlaneSectioner::CutTriangle(const std::uint32_t corner[3])
+void cMeshPlaneSectioner::CollectByIndex(std::uint8_t mask)
 {
-    const t3DPoint<float>* p[3] = {&m_localPoints[corner[0]], &m_localPoints[corner[1]], &m_localPoints[corner[2]]};
-    const int side[3] = {SideOfPlane(p[0]->z), SideOfPlane(p[1]->z), SideOfPlane(p[2]->z)};
+    const std::uint32_t vertexCount = m_mesh->GetVertexCount();
+    const std::uint32_t triangleCount = m_mesh->GetTriangleCount();
+    m_candidates.assign((static_cast<std::size_t>(triangleCount) + 63) / 64, 0);
+    // Bins farther from the plane than this hold only triangles that the
+    // exact test would reject (their corners lie beyond the on-plane band).
+    const double margin = 1e-4;
+    const double normal[3] = {m_toPlane[8], m_toPlane[9], m_toPlane[10]};
+    m_index->MarkCandidates(normal, m_toPlane[11], margin, m_candidates);
+
+    // Candidates in ascending triangle order: the order of a full scan.
+    for (std::size_t w = 0; w < m_candidates.size(); ++w)
+    {
+        std::uint64_t bits = m_candidates[w];
+        while (bits != 0)
+        {
+            const int b = __builtin_ctzll(bits);
+            bits &= bits - 1;
+            const std::uint32_t index = static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(b));
+            const cMeshTriangle& t = *m_mesh->GetTriangle(index);
+            if (mask != 0 && (t.flags & mask) == 0)
+                continue;
+            const std::uint32_t* c = t.vertexIndex;
+            if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
+                continue;
+            const float z[3] = {LocalCoordinate(*m_mesh->GetVertex(c[0]), 2),
+                                LocalCoordinate(*m_mesh->GetVertex(c[1]), 2),
+                                LocalCoordinate(*m_mesh->GetVertex(c[2]), 2)};
+            CutTriangle(c, z);
+        }
+    }
+}
+
+void cMeshPlaneSectioner::CutTriangle(const std::uint32_t corner[3], const float z[3])
+{
+    const int side[3] = {SideOfPlane(z[0]), SideOfPlane(z[1]), SideOfPlane(z[2])};
     const int sum = side[0] + side[1] + side[2];
     if (sum == 3 || sum == -3)
         return; // wholly on one side
     if (side[0] == 0 && side[1] == 0 && side[2] == 0)
         return; // lies in the plane: its edges come from the neighbours
     // A vertex whose position was not finite cannot cross anything.
-    if (!std::isfinite(p[0]->z) || !std::isfinite(p[1]->z) || !std::isfinite(p[2]->z))
+    if (!std::isfinite(z[0]) || !std::isfinite(z[1]) || !std::isfinite(z[2]))
         return;
+    const cMesh& mesh = *m_mesh;
+    t3DPoint<float> local[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        const cVertex& v = *mesh.GetVertex(corner[k]);
+        local[k] = t3DPoint<float>(LocalCoordinate(v, 0), LocalCoordinate(v, 1), z[k]);
+    }
+    const t3DPoint<float>* p[3] = {&local[0], &local[1], &local[2]};
     const float xmin = std::min({p[0]->x, p[1]->x, p[2]->x});
     const float xmax = std::max({p[0]->x, p[1]->x, p[2]->x});
     const float ymin = std::min({p[0]->y, p[1]->y, p[2]->y});
@@ -145,7 +198,6 @@ void cMeshPlaneSectioner::CutTriangle(const std::uint32_t corner[3])
     const int a = (c + 1) % 3;
     const int b = (c + 2) % 3;
 
-    const cMesh& mesh = *m_mesh;
     const auto world = [&](int k, float out[3]) {
         const cVertex* v = mesh.GetVertex(corner[k]);
         out[0] = v->x;

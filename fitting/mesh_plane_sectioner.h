@@ -15,6 +15,7 @@
 #include "fitting/polyline_join.h"
 
 class cMesh;
+class cSectionTriangleIndex;
 
 // The 16-bit field of the sectioner's edge keys.
 inline constexpr std::uint16_t kSectionEdgeFlags = 0x01FF;
@@ -34,6 +35,10 @@ public:
     void SetFrame(const double frame[12]);
     const double* GetFrame() const { return m_frame; }
     void SetMesh(const cMesh* mesh) { m_mesh = mesh; }
+    // With an index built for the mesh, a cut visits only the triangles near
+    // its plane instead of every triangle; the result is the same. Null (the
+    // default), or an index built for a different mesh, cuts by a full scan.
+    void SetTriangleIndex(const cSectionTriangleIndex* index) { m_index = index; }
     // Crossings outside [xmin, xmax] x [ymin, ymax] (plane coordinates) end
     // the polylines there.
     void SetSectionRectangle(float xmin, float xmax, float ymin, float ymax);
@@ -56,13 +61,28 @@ public:
     const cEdgeCollection& GetCrossingEdges() const { return m_crossingEdges; }
 
 private:
-    void CutTriangle(const std::uint32_t corner[3]);
+    // Plane coordinate `row` (0 x, 1 y, 2 z) of a mesh vertex; every path
+    // computes it with this one expression, so the results agree bit for bit.
+    float LocalCoordinate(const cVertex& v, int row) const
+    {
+        const double* m = m_toPlane + 4 * row;
+        return static_cast<float>(m[0] * v.x + m[1] * v.y + m[2] * v.z + m[3]);
+    }
+    void CollectByScan(std::uint8_t mask);
+    void CollectByIndex(std::uint8_t mask);
+    // The triangle step, given the corners' signed distances from the plane.
+    void CutTriangle(const std::uint32_t corner[3], const float z[3]);
     // The crossing of the mesh edge u-v with the plane in world coordinates;
     // false when it lies outside the section rectangle.
     bool ClipCrossingPoint(const t3DPoint<float>& a, const t3DPoint<float>& b, float world[3]) const;
     void AddSegment(const float first[3], const float second[3]);
 
-    std::vector<t3DPoint<float>> m_localPoints;
+    // Signed distances of every vertex from the plane (full scans only).
+    std::vector<float> m_localZ;
+    // One bit per triangle: the candidates of an indexed cut.
+    std::vector<std::uint64_t> m_candidates;
+    double m_toPlane[12];
+    const cSectionTriangleIndex* m_index = nullptr;
     float m_rectangle[4]; // xmin, xmax, ymin, ymax
     double m_frame[12];
     const cMesh* m_mesh = nullptr;

@@ -11,6 +11,7 @@
 #include "core/vector_math.h"
 #include "fitting/mesh_plane_sectioner.h"
 #include "fitting/polyline_simplify.h"
+#include "fitting/section_triangle_index.h"
 
 namespace
 {
@@ -19,6 +20,9 @@ namespace
 constexpr float kDefaultJoinTolerance = 1e-4f;
 // Planes per side of the base plane that still cut on the calling thread.
 constexpr std::uint32_t kMaxSequentialPlanesPerSide = 2;
+// From this many planes on, indexing the triangles once costs less than
+// scanning all of them for every plane.
+constexpr std::size_t kIndexedPlanes = 8;
 
 bool IsFinite3(const double v[3])
 {
@@ -194,6 +198,7 @@ eSectionResult ComputeSectionPolylines(stSectionPanelData& panel)
         std::vector<stSectionRecord> planes;
         MakeStackedPlaneFrames(base, planesPerSide, settings.spacing, planes);
         cMeshPlaneSectioner sectioner;
+        sectioner.SetTriangleIndex(panel.index);
         tSectionPolylines work;
         for (const stSectionRecord& plane : planes)
         {
@@ -217,7 +222,15 @@ eSectionResult ComputeSectionPolylines(stSectionPanelData& panel)
             record.joinTolerance = joinTolerance;
             record.mesh = mesh;
         }
+        // The jobs share one index of the mesh (read only); a panel that
+        // keeps none gets one for this run when the planes are many.
+        const cSectionTriangleIndex* const kept = panel.index;
+        cSectionTriangleIndex runIndex;
+        if ((kept == nullptr || !kept->Matches(*mesh)) && panel.records.size() >= kIndexedPlanes &&
+            runIndex.Build(*mesh))
+            panel.index = &runIndex;
         ParallelFor(panel.pool, static_cast<std::uint32_t>(panel.records.size()), SectionPlaneJob, &panel);
+        panel.index = kept;
         for (const stSectionRecord& record : panel.records)
             for (const tFramePolyline<cVertex>& polyline : record.polylines.items)
                 CopyIntoPreview(panel.preview, polyline);
@@ -252,8 +265,10 @@ eSectionResult ComputeSectionPolylines(stSectionPanelData& panel)
 
 void SectionPlaneJob(void* panel, std::uint32_t k)
 {
+    const stSectionPanelData& data = *static_cast<const stSectionPanelData*>(panel);
     stSectionRecord& record = static_cast<stSectionPanelData*>(panel)->records[k];
     cMeshPlaneSectioner sectioner;
+    sectioner.SetTriangleIndex(data.index);
     SectionMeshByPlane(sectioner, record.mesh, record.frame, kSectionTriangleMask, record.polylines,
                        record.joinTolerance, 0.0);
 }

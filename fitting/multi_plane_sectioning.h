@@ -12,6 +12,7 @@
 #include "fitting/polyline_join.h"
 
 class cMesh;
+class cSectionTriangleIndex;
 class cThreadPool;
 
 // The guide curve along which the sections are placed. Parameters are
@@ -62,6 +63,9 @@ struct stSectionPanelData
     stSectionSettings settings;
     cMesh* mesh = nullptr;
     cThreadPool* pool = nullptr; // null: every job runs on the calling thread
+    // An index of the mesh's triangles that the panel keeps between runs
+    // (optional); every cut uses it while it matches the mesh.
+    const cSectionTriangleIndex* index = nullptr;
 
     // Filled during a run; empty again at its end.
     std::vector<stSectionRecord> records;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/mesh.h"
+#include "fitting/section_triangle_index.h"
 #include "section_meshes.h"
 
 using namespace section_meshes;
@@ -301,6 +302,59 @@ TEST(MeshPlaneSectioner, OneSectionerCutsPlaneAfterPlane)
             EXPECT_EQ(Distance(*again[0].GetVertex(i), *fresh[0].GetVertex(i)), 0.0);
         EXPECT_EQ(reused.GetCrossingPoints().GetVertexCount(), 0u);
     }
+}
+
+TEST(MeshPlaneSectioner, IndexedCutsEqualFullScans)
+{
+    cMesh torus;
+    BuildTorus(torus, 10.0, 3.0, 150, 60);
+    torus.AddTriangle(0, 1, 123456); // a corner outside the mesh
+    for (std::uint32_t t = 0; t < torus.GetTriangleCount(); t += 3)
+        torus.GetTriangle(t)->flags |= kSectionTriangleMask;
+    cSectionTriangleIndex index;
+    ASSERT_TRUE(index.Build(torus));
+    ASSERT_TRUE(index.Matches(torus));
+
+    cMeshPlaneSectioner scan, indexed;
+    indexed.SetTriangleIndex(&index);
+    for (int plane = 0; plane < 12; ++plane)
+    {
+        // Tilted planes through and beside the ring, some through vertices.
+        const double a = 0.37 * plane, b = 0.23 * plane;
+        const double normal[3] = {std::sin(a) * std::cos(b), std::sin(a) * std::sin(b), std::cos(a)};
+        const double origin[3] = {plane % 2 == 0 ? 0.0 : 13.0, 0.0, plane % 3 == 0 ? 0.0 : 1.7};
+        const double ref[3] = {std::fabs(normal[0]) < 0.9 ? 1.0 : 0.0, std::fabs(normal[0]) < 0.9 ? 0.0 : 1.0, 0.0};
+        double frame[12];
+        PlaneFrame(frame, origin, normal, ref);
+        for (const std::uint8_t mask : {std::uint8_t{0}, kSectionTriangleMask})
+        {
+            tSectionPolylines expected, actual;
+            SectionMeshByPlane(scan, &torus, frame, mask, expected, 1e-4f, 0.0);
+            SectionMeshByPlane(indexed, &torus, frame, mask, actual, 1e-4f, 0.0);
+            ASSERT_EQ(actual.GetCount(), expected.GetCount()) << plane;
+            for (std::uint32_t i = 0; i < expected.GetCount(); ++i)
+            {
+                ASSERT_EQ(actual[i].GetVertexCount(), expected[i].GetVertexCount()) << plane << ":" << i;
+                for (std::uint32_t j = 0; j < expected[i].GetVertexCount(); ++j)
+                    ASSERT_EQ(Distance(*actual[i].GetVertex(j), *expected[i].GetVertex(j)), 0.0);
+            }
+        }
+    }
+
+    // After the mesh changes the stale index is not used.
+    AddPoint(torus, 0, 0, -1);
+    AddPoint(torus, 1, 0, 1);
+    AddPoint(torus, 0, 1, 1);
+    const std::uint32_t n = torus.GetVertexCount();
+    torus.AddTriangle(n - 3, n - 2, n - 1);
+    EXPECT_FALSE(index.Matches(torus));
+    double frame[12];
+    HorizontalFrame(frame, 0.3);
+    tSectionPolylines expected, actual;
+    SectionMeshByPlane(scan, &torus, frame, 0, expected, 1e-4f, 0.0);
+    SectionMeshByPlane(indexed, &torus, frame, 0, actual, 1e-4f, 0.0);
+    EXPECT_EQ(actual.GetCount(), 3u);
+    EXPECT_EQ(expected.GetCount(), 3u);
 }
 
 } // namespace

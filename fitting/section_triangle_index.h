@@ -1,0 +1,50 @@
+// A coarse spatial index of a mesh's triangles for repeated plane cuts: the
+// triangles are grouped into bins of nearby triangles (in the order of a
+// space-filling curve through their centres), each bin with its bounding box,
+// so that a cut visits only the bins its plane passes through instead of
+// every triangle of the mesh.
+//
+// The index is built once for a mesh and only read afterwards, so any number
+// of sectioners on any threads may share it. It describes the mesh as it was
+// when built: rebuild it after the mesh changes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class cMesh;
+
+class cSectionTriangleIndex
+{
+public:
+    // Triangles per bin.
+    static constexpr std::uint32_t kBinSize = 256;
+
+    // False (and an empty index) when memory runs out.
+    bool Build(const cMesh& mesh);
+    void Clear();
+
+    // Whether the index was built for a mesh with these counts.
+    bool Matches(const cMesh& mesh) const;
+
+    // Sets bit t of `marks` (one bit per triangle) for every triangle t whose
+    // bin may reach within `margin` of the plane n . p + d = 0. Bins whose box
+    // is not finite are always marked. `marks` must hold a bit per triangle.
+    void MarkCandidates(const double normal[3], double d, double margin, std::vector<std::uint64_t>& marks) const;
+
+    std::uint32_t GetTriangleCount() const { return m_triangleCount; }
+
+private:
+    struct stBin
+    {
+        float box[6];
+        std::uint32_t first;
+        std::uint32_t count;
+        bool finite;
+    };
+
+    std::uint32_t m_triangleCount = 0;
+    std::uint32_t m_vertexCount = 0;
+    std::vector<std::uint32_t> m_triangles; // grouped by bin
+    std::vector<stBin> m_bins;
+};
