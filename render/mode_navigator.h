@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 class CWnd;
@@ -146,28 +147,51 @@ template <class TView> class cUserIModeNavigator
 public:
     using Mode = cUserInteractiveMode<TView>;
 
+private:
+    // The dispatch depth and the modes waiting for it to reach zero. Scopes
+    // share it with the navigator, so a navigator destroyed inside a mode's
+    // handler (the handler closed the view) leaves its modes to the last scope.
+    struct DispatchState
+    {
+        int depth = 0;
+        std::vector<Mode*> retired;
+        void DeleteRetired()
+        {
+            while (!retired.empty())
+            {
+                std::vector<Mode*> doomed;
+                doomed.swap(retired);
+                for (Mode* m : doomed)
+                    delete m;
+            }
+        }
+        ~DispatchState() { DeleteRetired(); }
+    };
+
+public:
     // Keeps popped modes alive until the outermost scope closes.
     class DispatchScope
     {
     public:
-        explicit DispatchScope(cUserIModeNavigator& navigator) : nav(navigator) { ++nav.dispatchDepth; }
+        explicit DispatchScope(cUserIModeNavigator& navigator) : state(navigator.dispatch) { ++state->depth; }
         ~DispatchScope()
         {
-            if (--nav.dispatchDepth == 0)
-                nav.DeleteRetiredModes();
+            if (--state->depth == 0)
+                state->DeleteRetired();
         }
         DispatchScope(const DispatchScope&) = delete;
         DispatchScope& operator=(const DispatchScope&) = delete;
 
     private:
-        cUserIModeNavigator& nav;
+        std::shared_ptr<DispatchState> state;
     };
 
     cUserIModeNavigator() : modes(10) {}
     virtual ~cUserIModeNavigator()
     {
         Clear(nullptr);
-        DeleteRetiredModes();
+        if (dispatch->depth == 0)
+            dispatch->DeleteRetired();
     }
     cUserIModeNavigator(const cUserIModeNavigator&) = delete;
     cUserIModeNavigator& operator=(const cUserIModeNavigator&) = delete;
@@ -442,23 +466,11 @@ private:
 
     void Retire(Mode* m)
     {
-        if (dispatchDepth > 0)
-            retired.push_back(m);
+        if (dispatch->depth > 0)
+            dispatch->retired.push_back(m);
         else
             delete m;
     }
 
-    void DeleteRetiredModes()
-    {
-        while (!retired.empty())
-        {
-            std::vector<Mode*> doomed;
-            doomed.swap(retired);
-            for (Mode* m : doomed)
-                delete m;
-        }
-    }
-
-    int dispatchDepth = 0;
-    std::vector<Mode*> retired;
+    std::shared_ptr<DispatchState> dispatch = std::make_shared<DispatchState>();
 };

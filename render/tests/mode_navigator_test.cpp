@@ -60,6 +60,12 @@ public:
     BOOL OnRButtonUp(POINT, UINT, TestView* view) override;
     BOOL OnCommand(UINT command, int, void*, AFX_CMDHANDLERINFO*, TestView*) override
     {
+        if (command == closesView && onClose)
+        {
+            onClose(); // the view (and its navigator) goes away inside this handler
+            log.push_back(Hex(id) + " still here after the view closed");
+            return 1;
+        }
         if (command != handles)
             return 0;
         log.push_back(Hex(id) + " command " + std::to_string(command));
@@ -69,6 +75,8 @@ public:
 
     Log& log;
     UINT handles = 0;
+    UINT closesView = 0;
+    std::function<void()> onClose;
     std::string name = "mode";
 };
 
@@ -107,7 +115,7 @@ struct TestView : cUserIModeNavigator<TestView>
     {
         if (refuse)
             return nullptr;
-        return new RecordingMode(id, temporary, log);
+        return new RecordingMode(id, temporary, modeLog ? *modeLog : log);
     }
     std::uint32_t GetDefaultModeId() override { return defaultId; }
     std::uint32_t GetModeIdForMouseEvent(UINT flags) override { return pressMap ? pressMap(flags) : 0; }
@@ -125,6 +133,7 @@ struct TestView : cUserIModeNavigator<TestView>
     POINT pressPoint{0, 0};
     POINT lastPoint{0, 0};
     Log log;
+    Log* modeLog = nullptr; // where the modes write, when not the view's own log
     bool refuse = false;
     std::uint32_t defaultId = kZoomRectModeId;
     std::function<std::uint32_t(UINT)> pressMap;
@@ -354,6 +363,21 @@ TEST_F(ModeNavigator, StackedModesAreVisitedFromTheBottomSkippingPoppedOnes)
                 view->SetMode(kEditId, 0, view.get(), 0); // pops the two above
         });
     EXPECT_EQ(visited, (std::vector<std::uint32_t>{kEditId}));
+}
+
+TEST_F(ModeNavigator, AViewClosedInsideAModesHandlerLeavesTheModeAliveUntilItReturns)
+{
+    Log outside;
+    auto doomed = std::make_unique<TestView>();
+    doomed->modeLog = &outside;
+    doomed->SetMode(kEditId, 0, doomed.get(), 0);
+    doomed->Top()->closesView = 77;
+    doomed->Top()->onClose = [&] { doomed.reset(); };
+    TestView* raw = doomed.get();
+    EXPECT_TRUE(raw->RouteCommand(77, 0, nullptr, nullptr, raw));
+    EXPECT_EQ(doomed, nullptr);
+    EXPECT_EQ(outside, (Log{"CB0001 created", "CB0001 activate", "CB0001 deactivate",
+                            "CB0001 still here after the view closed", "CB0001 deleted"}));
 }
 
 TEST_F(ModeNavigator, MouseMoveStoresTheAdjustedLastPoint)
