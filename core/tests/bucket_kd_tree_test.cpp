@@ -1,4 +1,5 @@
 #include "core/bucket_kd_tree.h"
+#include "core/host_point_search_tree.h"
 #include "support/kd_point_sets.h"
 
 #include <gtest/gtest.h>
@@ -391,6 +392,29 @@ TEST(BucketKDTree, RepeatedInsertsOfOnePointStayFindable)
     radius = 1.0;
     EXPECT_EQ(tree.FindNearest(q2, radius), &same);
     EXPECT_EQ(radius, 0.0);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(BucketKDTree, HostPointTreeMeasuresInSinglePrecision)
+{
+    std::vector<ON_3fPoint> points;
+    for (int i = 0; i < 100; ++i)
+        points.emplace_back(static_cast<float>(i % 10), static_cast<float>(i / 10), 0.5f);
+    tHostPointKDTree tree;
+    for (const ON_3fPoint& p : points)
+        ASSERT_TRUE(tree.Add(&p));
+    EXPECT_GE(tree.Build(), 2u);
+    const float q[3] = {3.2f, 6.9f, 0.5f};
+    double radius = 2.0;
+    const ON_3fPoint* found = tree.FindNearest(q, radius);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found, &points[73]);
+    const float dx = q[0] - 3.0f, dy = q[1] - 7.0f;
+    EXPECT_EQ(radius, std::sqrt(static_cast<double>(dx * dx + dy * dy)));
 }
 
 } // namespace

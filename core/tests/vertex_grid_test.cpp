@@ -335,6 +335,30 @@ TEST(VertexGrid, TransformKeepsScanFramePositionsAndTheScanner)
     }
 }
 
+TEST(VertexGrid, ScanFrameStaysARotationUnderANonRigidMove)
+{
+    auto grid = MakeFlatGrid(3, 3);
+    double m[12];
+    MakeIdentity3x4(m);
+    m[0] = 2.0;  // stretch x
+    m[1] = 0.3;  // and shear
+    m[10] = 0.5; // squash z
+    for (int round = 0; round < 3; ++round)
+        grid->Transform(m);
+    const double* f = grid->GetScanFrame();
+    double det = f[0] * (f[5] * f[10] - f[6] * f[9]) - f[1] * (f[4] * f[10] - f[6] * f[8]) +
+                 f[2] * (f[4] * f[9] - f[5] * f[8]);
+    EXPECT_NEAR(det, 1.0, 1e-9);
+    for (int i = 0; i < 3; ++i)
+    {
+        for (int j = 0; j < 3; ++j)
+        {
+            const double dot = f[4 * i] * f[4 * j] + f[4 * i + 1] * f[4 * j + 1] + f[4 * i + 2] * f[4 * j + 2];
+            EXPECT_NEAR(dot, i == j ? 1.0 : 0.0, 1e-9);
+        }
+    }
+}
+
 TEST(VertexGrid, SteppedPointIteratorVisitsLatticePointsRowByRow)
 {
     auto grid = MakeFlatGrid(5, 5);
