@@ -295,11 +295,29 @@ TEST(PrimitiveGeometry, ConstrainDirections)
     EXPECT_EQ(out[1], 0.0);
     p.ConstrainParallel(out, d, true);
     EXPECT_EQ(out[2], 1.0);
+    p.ConstrainParallel(out, d, false);
+    EXPECT_NEAR(Dot(out, d), 0.0, 1e-15);
+    EXPECT_GT(std::fabs(out[0]) + std::fabs(out[2]), 0.5);
+    // The cylinder's table is the plane's with the flag turned round.
     Cylinder c = ZCylinder(1.0);
     c.ConstrainParallel(out, d, true);
     EXPECT_NEAR(Dot(out, d), 0.0, 1e-15);
+    EXPECT_GT(std::fabs(out[0]) + std::fabs(out[2]), 0.5);
+    c.ConstrainParallel(out, d, false);
+    EXPECT_EQ(out[0], 1.0);
+    EXPECT_EQ(out[2], 1.0);
     c.ConstrainPerpendicular(out, d, true);
     EXPECT_EQ(out[0], 1.0);
+    EXPECT_EQ(out[2], 1.0);
+    c.ConstrainPerpendicular(out, d, false);
+    EXPECT_NEAR(Dot(out, d), 0.0, 1e-15);
+    EXPECT_GT(std::fabs(out[0]) + std::fabs(out[2]), 0.5);
+    // The sphere has no direction of its own: it takes the reference.
+    Sphere s;
+    s.ConstrainPerpendicular(out, d, true);
+    EXPECT_EQ(out[0], 1.0);
+    s.ConstrainParallel(out, d, false);
+    EXPECT_EQ(out[2], 1.0);
 }
 
 TEST(PrimitiveGeometry, BuildAxisFrameIsRightHandedOrthonormal)
