@@ -100,9 +100,10 @@ public:
             return nullptr;
         if (m_root == nullptr && !CreateRoot())
             return nullptr;
-        m_root->index = kBucketKDTreeNoIndex;
         if (m_root->bucket.GetCount() > m_bucketMaximum)
             Build();
+        // The numbering no longer holds: NumberNodes starts again.
+        m_root->index = kBucketKDTreeNoIndex;
         const float* p = m_comparator.Coordinates(element);
         Node* node = m_root;
         for (;;)

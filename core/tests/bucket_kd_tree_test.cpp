@@ -374,6 +374,20 @@ TEST(BucketKDTree, ClearEmptiesAndTheTreeCanBeFilledAgain)
     ExpectMatchesBruteForce<double>(tree, half, 6, 12.0f);
 }
 
+TEST(BucketKDTree, InsertIntoAnOverfullRootBuildsAndStillRenumbers)
+{
+    auto points = MakePointSet(PointSetKind::Uniform, 200, 8);
+    TestKDTree tree;
+    for (std::size_t i = 0; i + 1 < points.size(); ++i)
+        tree.Add(&points[i]);
+    // The root holds 199 unsplit elements: the insert builds first.
+    ASSERT_NE(tree.Insert(&points.back()), nullptr);
+    EXPECT_FALSE(tree.GetRoot()->IsLeaf());
+    EXPECT_EQ(tree.GetRoot()->index, kBucketKDTreeNoIndex);
+    tree.NumberNodes();
+    ExpectConsistent(tree, points.size());
+}
+
 TEST(BucketKDTree, RepeatedInsertsOfOnePointStayFindable)
 {
     // Identical points inserted one by one pile up on the lower side of
