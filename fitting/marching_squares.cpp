@@ -13,9 +13,10 @@ namespace
 
 // Progress is touched once per this many segments or cells.
 constexpr std::uint32_t kProgressEvery = 4096;
-// Corner keys are 32-bit grid indices; the grid may span at most this many
-// cells per axis.
-constexpr double kMaxGridCells = 1073741824.0; // 2^30
+// The grid may span at most this many cells per axis: corner keys are 32-bit
+// grid indices, and a segment walks at most about three times this many
+// cells.
+constexpr double kMaxGridCells = 16777216.0; // 2^24
 // The spans below are fixed for cells of ordinary size and shrink with the
 // cell for tiny parts, so that such a part is not ignored or welded away.
 constexpr double kShortSegmentSquared = 1e-5;
@@ -121,6 +122,7 @@ bool cMarchingSquares::SegmentIntersectsCell(float x0, float y0, float x1, float
 bool cMarchingSquares::EncodePolylines(const tSectionPolylines& collection)
 {
     m_cutCells = 0;
+    m_tooManySquares = false;
     if (!m_cellAccepted)
         return false;
 
@@ -162,7 +164,7 @@ bool cMarchingSquares::EncodePolylines(const tSectionPolylines& collection)
     for (const tFramePolyline<cVertex>& polyline : collection.items)
     {
         const std::uint32_t n = polyline.GetVertexCount();
-        for (std::uint32_t i = 0; i + 1 < n; ++i)
+        for (std::uint32_t i = 0; i + 1 < n && !m_tooManySquares; ++i)
         {
             if (segments % kProgressEvery == 0)
                 m_progress->SetPosition(static_cast<float>(segments));
@@ -176,7 +178,7 @@ bool cMarchingSquares::EncodePolylines(const tSectionPolylines& collection)
     }
     SetStatus(*m_progress, L"completed\r\n");
     FinaliseCorners();
-    return true;
+    return !m_tooManySquares;
 }
 
 bool cMarchingSquares::EncodeSegment(double x0, double y0, double x1, double y1)
@@ -235,6 +237,11 @@ void cMarchingSquares::AddSegmentToCell(Cell& leaf, std::int64_t i, std::int64_t
 {
     if (leaf.payload == nullptr)
     {
+        if (m_squares.GetCount() >= kMaxSquares)
+        {
+            m_tooManySquares = true;
+            return;
+        }
         stMarchingSquare* square = m_squares.Append();
         if (square == nullptr)
             return;

@@ -13,6 +13,7 @@
 // origin keep their resolution and neighbouring corners never share a key.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 
 #include "core/chunked_array.h"
@@ -32,7 +33,7 @@ struct stMSCorner
     float y = 0.0f;
     float z = 0.0f;
     float direction[3] = {0.0f, 0.0f, 0.0f};
-    double distance = 3.4028234663852886e38;
+    double distance = FLT_MAX;
     std::uint32_t count = 0;
 };
 
@@ -97,8 +98,14 @@ public:
 
     // Rasterises every segment of every polyline (read in its frame). False,
     // with nothing encoded, when the cell size was refused or the polylines
-    // span more grid cells than the integer corner keys can number.
+    // span more grid cells than the integer corner keys can number; false
+    // too when the polylines would fill more than kMaxSquares cells (those
+    // beyond are left out).
     bool EncodePolylines(const tSectionPolylines& collection);
+
+    // The most cells one outline rasterises (some 500 MB of records): a cell
+    // far too small for its polylines is refused instead of exhausting memory.
+    static constexpr std::uint32_t kMaxSquares = 1u << 22;
 
     // Traces the contour of the cut cells into polylines appended to the
     // output (identity frames, the polylines' local coordinates) and joins
@@ -127,6 +134,7 @@ private:
     std::uint32_t AddContourVertex(const stMSCorner& a, const stMSCorner& b);
 
     bool m_cellAccepted;
+    bool m_tooManySquares = false;
     double m_cell;
     double m_inverseCell;
     double m_halfCell;

@@ -74,6 +74,12 @@ TEST(MarchingSquares, RefusesAMissingCell)
     EXPECT_EQ(zero.GetCutCellCount(), 0u);
     cMarchingSquares nan(NAN);
     EXPECT_FALSE(nan.EncodePolylines(input));
+    // A cell far too small for the polylines' extent is refused at once.
+    tSectionPolylines long_;
+    long_.Add(Piece({{0, 0}, {1000, 0.5}}));
+    cMarchingSquares tiny(1e-5f);
+    EXPECT_FALSE(tiny.EncodePolylines(long_));
+    EXPECT_EQ(tiny.GetCutCellCount(), 0u);
 }
 
 TEST(MarchingSquares, SegmentAlongACellBoundaryCutsBothSides)
