@@ -86,13 +86,4 @@ TEST(PolylineJoin, FoldBackWithinTheAngleIsNotBridged)
     EXPECT_EQ(straight.GetCount(), 1u);
 }
 
-TEST(PolylineJoin, ReverseKeepsTheRecords)
-{
-    tFramePolyline<cVertex> p = Piece({{0, 0}, {1, 0}, {2, 0}});
-    p.GetVertex(0)->index = 7;
-    ReversePolyline(p);
-    EXPECT_EQ(p.GetVertex(0)->x, 2.0f);
-    EXPECT_EQ(p.GetVertex(2)->index, 7u);
-}
-
 } // namespace

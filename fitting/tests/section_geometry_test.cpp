@@ -80,23 +80,4 @@ TEST(SectionGeometry, LineCircleIntersectionsInTheOrderOfTheSignRule)
     EXPECT_FALSE(std::isnan(first[0]));
 }
 
-TEST(SectionGeometry, SwapExchangesWholeRecords)
-{
-    tPolyline<cVertex> polyline;
-    cVertex a = V(1, 2, 3), b = V(4, 5, 6);
-    a.flags = 1;
-    a.index = 10;
-    a.SetScalar(0.5f);
-    b.nz = 1;
-    polyline.AddVertex(a);
-    polyline.AddVertex(V(0, 0, 0));
-    polyline.AddVertex(b);
-    SwapPolylineVertices(polyline, 0, 2);
-    EXPECT_EQ(polyline.GetVertex(0)->x, 4.0f);
-    EXPECT_EQ(polyline.GetVertex(0)->nz, 1.0f);
-    EXPECT_EQ(polyline.GetVertex(2)->flags, 1u);
-    EXPECT_EQ(polyline.GetVertex(2)->index, 10u);
-    EXPECT_EQ(polyline.GetVertex(2)->GetScalar(), 0.5f);
-}
-
 } // namespace
