@@ -170,6 +170,10 @@ TEST(SimplexMinimiser, RosenbrockValleyAndBudgetExhaustion)
         cDoubleVector p = Vec({-1.2, 1.0});
         double value = 0;
         ASSERT_EQ(MinimiseSimplex(p, Recorder::Call, &small, 1e-14, budget, 0.1f, &value), kSimplexBudgetSpent);
+        // The counter equals the evaluations of the main loop (a plain
+        // reflection counts 1, a shrink n more), so the loop stops at the
+        // first ranking after they exceed the budget, and no later.
+        EXPECT_GT(small.Count(), 5u + static_cast<std::size_t>(budget));
         EXPECT_LE(small.Count(), 5u + static_cast<std::size_t>(budget) + 2 + 2);
         EXPECT_EQ(value, Rosenbrock(p));
         double lowest = std::numeric_limits<double>::infinity();

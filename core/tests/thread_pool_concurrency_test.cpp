@@ -108,6 +108,54 @@ TEST_F(ThreadPool, QueueFullOfTinyJobsLosesNone)
     EXPECT_TRUE(pool.RunAndWait({}));
 }
 
+TEST_F(ThreadPool, JobsOfferedToAFullQueueRunOnTheSubmitter)
+{
+    // Every thread is held by a gate job, so the queue fills up for certain.
+    // The jobs that find it full must run on the submitting thread (the
+    // first of them opens the gates); dropping them would lose their counts
+    // and leave the gates shut.
+    cThreadPool pool;
+    ASSERT_TRUE(pool.Start());
+    struct Batch
+    {
+        HANDLE gates = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<DWORD> submitter{0};
+        std::atomic<int> counted{0};
+        std::atomic<int> onSubmitter{0};
+        ~Batch()
+        {
+            CloseHandle(gates);
+            CloseHandle(finished);
+        }
+    } batch;
+    const auto gate = [](void* p) { WaitForSingleObject(static_cast<Batch*>(p)->gates, INFINITE); };
+    const auto count = [](void* p) {
+        auto* b = static_cast<Batch*>(p);
+        b->counted.fetch_add(1);
+        if (GetCurrentThreadId() == b->submitter.load())
+        {
+            b->onSubmitter.fetch_add(1);
+            SetEvent(b->gates);
+        }
+    };
+    const int jobs = static_cast<int>(cThreadPool::kDefaultQueueLimit) + 100;
+    std::vector<stTask> tasks(static_cast<std::size_t>(pool.GetThreadCount()), stTask{gate, &batch});
+    tasks.insert(tasks.end(), static_cast<std::size_t>(jobs), stTask{count, &batch});
+
+    std::thread submitter([&] {
+        batch.submitter.store(GetCurrentThreadId());
+        EXPECT_TRUE(pool.RunAndWait(tasks));
+        SetEvent(batch.finished);
+    });
+    const bool finished = WaitForSingleObject(batch.finished, 60000) == WAIT_OBJECT_0;
+    SetEvent(batch.gates); // never leave the threads shut in, whatever happened
+    submitter.join();
+    EXPECT_TRUE(finished) << "the batch hung with its gates shut: no job ran on the submitter";
+    EXPECT_EQ(batch.counted.load(), jobs);
+    EXPECT_GE(batch.onSubmitter.load(), 1);
+}
+
 TEST_F(ThreadPool, BatchReturnsOnlyAfterEveryJobHasEnded)
 {
     // Each job writes into a block that is freed as soon as the batch returns;
