@@ -93,3 +93,14 @@ template <class TAppendVertex> bool WalkVertexChain(tEdgeTree& edges, TAppendVer
     }
     return true;
 }
+
+// One chain into a polyline: every vertex of the chain is copied from the
+// cloud, its flags and own index with it, and appended to the polyline.
+// Returns whether the polyline holds any vertex afterwards. TCloud offers
+// GetVertex(u32), TPolyline AddVertex(vertex) and GetVertexCount().
+template <class TCloud, class TPolyline>
+bool WalkVertexChain(tEdgeTree& edges, const TCloud& cloud, TPolyline& polyline)
+{
+    WalkVertexChain(edges, [&](std::uint32_t index) { polyline.AddVertex(*cloud.GetVertex(index)); });
+    return polyline.GetVertexCount() != 0;
+}

@@ -1,4 +1,6 @@
 #include "core/edge_collection.h"
+#include "core/point_cloud.h"
+#include "core/polyline.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +114,34 @@ TEST(VertexChainWalk, RepeatedWalksUseEveryEdgeOnce)
         for (const auto& [from, times] : used)
             EXPECT_EQ(times, 1) << from;
     }
+}
+
+TEST(VertexChainWalk, PolylineReceivesTheCloudsVerticesWithTheirFlagsAndIndices)
+{
+    cPointCloud cloud;
+    for (std::uint32_t i = 0; i < 10; ++i)
+    {
+        const float p[3] = {static_cast<float>(i), 2.0f * static_cast<float>(i), 0.0f};
+        ASSERT_EQ(cloud.AddVertex(p), i);
+        cloud.GetVertex(i)->flags = 0x100u + i;
+    }
+    cEdgeCollection edges;
+    edges.AddEdge(5, 7);
+    edges.AddEdge(7, kNoSuccessorVertex);
+    tPolyline<cVertex> polyline;
+    ASSERT_TRUE(WalkVertexChain(edges.GetTree(), cloud, polyline));
+    ASSERT_EQ(polyline.GetVertexCount(), 2u);
+    for (std::uint32_t k = 0; k < 2; ++k)
+    {
+        const cVertex& v = *polyline.GetVertex(k);
+        const std::uint32_t expected = k == 0 ? 5u : 7u;
+        EXPECT_EQ(v.index, expected);
+        EXPECT_EQ(v.flags, 0x100u + expected);
+        EXPECT_EQ(v.y, 2.0f * static_cast<float>(expected));
+    }
+    // Nothing left to walk: the polyline stays empty and the walk says so.
+    tPolyline<cVertex> empty;
+    EXPECT_FALSE(WalkVertexChain(edges.GetTree(), cloud, empty));
 }
 
 TEST(EdgeCollection, KeepsBothEdgesLeavingOneVertex)
