@@ -112,7 +112,13 @@ bool cMeshObject::LoadProperties(IKeyValueStore* store, IProcProgress* progress)
     wchar_t path[256] = {};
     if (!store->ReadWideText(L"FILE_NAME", path, 255))
         return false;
-    return m_geometry != nullptr && LoadMeshFile(*m_geometry, path, progress);
+    if (m_geometry == nullptr)
+        return false;
+    const bool loaded = LoadMeshFile(*m_geometry, path, progress);
+    // The mesh was replaced: caches built over the old vertices (search
+    // trees, draw caches) must let go of them.
+    GetGeometryChangedEvent().Fire(this);
+    return loaded;
 }
 
 bool cMeshObject::Write(IBinStream* stream, IProcProgress* progress)
@@ -140,13 +146,18 @@ bool cMeshObject::Read(IBinStream* stream, IProcProgress* progress)
     if (!HasGeometry() || !tSceneObject<cMesh>::Read(stream, progress))
         return false;
     m_geometry->Clear();
-    return ReadMesh(*m_geometry, stream, progress);
+    const bool read = ReadMesh(*m_geometry, stream, progress);
+    GetGeometryChangedEvent().Fire(this);
+    return read;
 }
 
 bool cMeshObject::UpdateGeometry()
 {
     if (m_geometry != nullptr)
+    {
         m_geometry->Update();
+        GetGeometryChangedEvent().Fire(this);
+    }
     return true;
 }
 

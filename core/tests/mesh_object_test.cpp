@@ -1,3 +1,4 @@
+#include "core/bucket_search_tree_prop.h"
 #include "core/mesh_file.h"
 #include "core/mesh_object.h"
 #include "core/mesh_pick.h"
@@ -137,6 +138,33 @@ TEST(MeshObject, StreamRoundTripAndNothingWrittenForAnEmptyMesh)
     EXPECT_FALSE(empty.Write(out.get()));
     EXPECT_FALSE(pointsOnly.Write(out.get()));
     EXPECT_TRUE(StreamBytes(*out).empty());
+}
+
+// A search tree over the old vertices must not survive the mesh being read
+// anew or rebuilt: its elements would point into freed records.
+TEST(MeshObject, ReadingOrRebuildingTheMeshEmptiesItsSearchTree)
+{
+    cMeshObject object;
+    BuildTwoLayers(*object.GetMesh());
+    cBucketSearchTreeProp* tree = cBucketSearchTreeProp::GetOrAttach(&object, kBucketSearchTreePropertyName);
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(tree->EnsureBuilt());
+
+    std::unique_ptr<cBINFile> stream(NewStreamOver({}));
+    ASSERT_TRUE(object.Write(stream.get()));
+    std::unique_ptr<cBINFile> in(NewStreamOver(StreamBytes(*stream)));
+    ASSERT_TRUE(object.Read(in.get()));
+    EXPECT_FALSE(tree->IsBuilt());
+
+    ASSERT_TRUE(tree->EnsureBuilt());
+    const double q[3] = {1, 1, 1};
+    double radius = 0.5;
+    const cVertex* nearest = tree->FindNearest(q, radius);
+    ASSERT_NE(nearest, nullptr);
+    EXPECT_EQ(nearest, object.GetMesh()->GetVertex(6)) << "the rebuilt tree holds the new records";
+
+    object.UpdateGeometry();
+    EXPECT_FALSE(tree->IsBuilt());
 }
 
 TEST(MeshObject, GuidTextUsesThe32BitSignedLongOfTheOriginalPlatform)
