@@ -298,7 +298,11 @@ private:
             auto rhs = Primary(v, pos, depth);
             if (!rhs)
                 return std::nullopt;
-            value = op == '+' ? *value + *rhs : op == '-' ? *value - *rhs : (*value | *rhs);
+            // Wrapping arithmetic: a script's numbers are untrusted and may
+            // overflow; the result is as meaningless as the input, never UB.
+            const auto a = static_cast<unsigned long long>(*value);
+            const auto b = static_cast<unsigned long long>(*rhs);
+            value = static_cast<long long>(op == '+' ? a + b : op == '-' ? a - b : (a | b));
         }
         return value;
     }
@@ -327,7 +331,7 @@ private:
             auto value = Primary(v, pos, depth + 1);
             if (!value)
                 return std::nullopt;
-            return c == '-' ? -*value : ~*value;
+            return c == '-' ? static_cast<long long>(0ull - static_cast<unsigned long long>(*value)) : ~*value;
         }
         if (std::isdigit(static_cast<unsigned char>(c)))
         {

@@ -252,3 +252,23 @@ TEST(PromptScript, AnswersActInsideThePromptAndAHandlerCoversAnEmptyQueue)
 }
 
 } // namespace
+
+namespace
+{
+
+// Numbers in a script are untrusted: sums and negations that overflow wrap
+// instead of being undefined behaviour.
+TEST(ResourceScript, OverflowingDefinesWrapWithoutUndefinedBehaviour)
+{
+    const char* script = "#define BIG 9223372036854775807\n"
+                         "#define WRAPPED (BIG + 1)\n"
+                         "#define NEGATED (-(-9223372036854775807 - 1))\n"
+                         "#define ID_A (WRAPPED - 1)\n";
+    win32::ResourceScript out;
+    std::string error;
+    ASSERT_TRUE(win32::ParseResourceScript(script, nullptr, out, error)) << error;
+    EXPECT_EQ(out.symbols.at("ID_A"), 9223372036854775807LL);
+    EXPECT_EQ(out.symbols.at("WRAPPED"), static_cast<long long>(0x8000000000000000ull));
+}
+
+} // namespace
