@@ -96,9 +96,14 @@ TEST(AttachedPropertyList, ReplaceDropsTheOldPropertyOnlyWhenAsked)
     EXPECT_EQ(list.GetCount(), 1u);
     EXPECT_EQ(second->GetRefCount(), 2u);
 
-    // Re-attaching the same property must not release it on the way.
+    // Re-attaching the same property must not release it on the way, even
+    // when the list is its only owner (as after get-or-create): released
+    // first, it would die before it was added again.
+    keep.Reset();
+    ASSERT_EQ(second->GetRefCount(), 1u);
     EXPECT_EQ(list.Attach(second, true), second);
-    EXPECT_EQ(second->GetRefCount(), 2u);
+    EXPECT_EQ(log.destroyed.size(), 1u);
+    EXPECT_EQ(second->GetRefCount(), 1u);
     EXPECT_EQ(list.GetCount(), 1u);
 }
 

@@ -99,6 +99,21 @@ TEST(SafePtr, HoldsOneReferenceAndReleasesOnResetOrDestruction)
     tSafePtr<cRCObject<Probe>> empty;
     empty.Reset();
     EXPECT_EQ(empty.Get(), nullptr);
+
+    // The only holder storing its own object again: dropped before it was
+    // taken again, the object would die on the way.
+    int alone = 0;
+    {
+        tSafePtr<cRCObject<Probe>> only(new cRCObject<Probe>(&alone));
+        only = only.Get();
+        EXPECT_EQ(alone, 0);
+        EXPECT_EQ(only->GetRefCount(), 1u);
+        const tSafePtr<cRCObject<Probe>>& same = only;
+        only = same;
+        EXPECT_EQ(alone, 0);
+        EXPECT_EQ(only->GetRefCount(), 1u);
+    }
+    EXPECT_EQ(alone, 1);
 }
 
 // {AAAAAAAA-0000-0000-0000-000000000001}
