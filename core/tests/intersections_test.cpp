@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -130,6 +131,53 @@ TEST(ClosestPointsOfLines, SkewAndParallelLines)
     EXPECT_FALSE(ClosestPointsOfLines(p0, d0, q1, e1, a, b));
     EXPECT_EQ(a[0], 42);
     EXPECT_EQ(b[0], 42);
+}
+
+// Callers may pass an input array as an output: every routine reads its
+// inputs before it writes (or zeroes) an output.
+TEST(Intersections, OutputsMayBeTheirOwnInputs)
+{
+    auto copy = [](const double* v, double* out) { std::copy(v, v + 3, out); };
+    auto same = [](const double* a, const double* b) { return std::equal(a, a + 3, b); };
+    double o1[3], o2[3], x[3], y[3];
+
+    const double p0[3] = {-3, 0.5, 1}, p1[3] = {3, 0.5, 1}, centre[3] = {0.25, 0, 2};
+    const int lines = IntersectLineCircle2d(p0, p1, centre, 2.0, o1, o2);
+    ASSERT_EQ(lines, 2);
+    copy(p0, x);
+    copy(centre, y);
+    EXPECT_EQ(IntersectLineCircle2d(x, p1, y, 2.0, x, y), lines);
+    EXPECT_TRUE(same(x, o1) && same(y, o2));
+
+    const double c1[3] = {0, 0, 1}, c2[3] = {1.5, 0.5, 3};
+    const int circles = IntersectCircles2d(c1, 1.0, c2, 1.2, o1, o2);
+    ASSERT_EQ(circles, 2);
+    copy(c1, x);
+    copy(c2, y);
+    EXPECT_EQ(IntersectCircles2d(x, 1.0, y, 1.2, x, y), circles);
+    EXPECT_TRUE(same(x, o1) && same(y, o2));
+
+    const double outside[3] = {4, 1, 0};
+    const int tangents = CircleTangentPoints2d(outside, centre, 2.0, o1, o2);
+    ASSERT_EQ(tangents, 2);
+    copy(outside, x);
+    copy(centre, y);
+    EXPECT_EQ(CircleTangentPoints2d(x, y, 2.0, x, y), tangents);
+    EXPECT_TRUE(same(x, o1) && same(y, o2));
+
+    const double d0[3] = {2, 0, 0}, q1[3] = {2, -3, 1}, d1[3] = {0, 1, 0};
+    const double origin[3] = {0, 0, 0};
+    ASSERT_TRUE(ClosestPointsOfLines(origin, d0, q1, d1, o1, o2));
+    copy(origin, x);
+    copy(q1, y);
+    EXPECT_TRUE(ClosestPointsOfLines(x, d0, y, d1, x, y));
+    EXPECT_TRUE(same(x, o1) && same(y, o2));
+
+    const double a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {0, 2, 0};
+    ASSERT_TRUE(TriangleCircumcentre(a, b, c, o1));
+    copy(b, x);
+    EXPECT_TRUE(TriangleCircumcentre(a, x, c, x));
+    EXPECT_TRUE(same(x, o1));
 }
 
 } // namespace
