@@ -126,6 +126,25 @@ TEST(UsedFlags, SecondLoadKeepsTheCurrentValue)
     EXPECT_EQ(TriangleUsedFlags().Value(), 7);
 }
 
+TEST(UsedFlags, MaskWithoutAWritableMappingLivesInItsOwnObject)
+{
+    // A read-only mapping of that name opens but cannot be written through:
+    // the mask keeps its byte in the object instead of writing through null.
+    HANDLE readOnly =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, 1, L"UsedFlagsTest_ReadOnly");
+    ASSERT_NE(readOnly, nullptr);
+    {
+        cUsedFlagMask mask(L"UsedFlagsTest_ReadOnly", 7);
+        EXPECT_FALSE(mask.IsShared());
+        EXPECT_EQ(mask.Value(), 7);
+        EXPECT_EQ(mask.Borrow(), 8);
+        EXPECT_EQ(mask.Borrow(), 16);
+        mask.Return(8);
+        EXPECT_EQ(mask.Value(), 0x17);
+    }
+    CloseHandle(readOnly);
+}
+
 TEST(UsedFlags, HoldersReturnTheirBitOnEveryExit)
 {
     auto walk = [](bool leaveEarly) {
