@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <type_traits>
 #include <vector>
 
 namespace
@@ -46,6 +47,24 @@ template <class Tree> void CheckTree(const Tree& tree)
     }
     EXPECT_EQ(root->colour, kRBBlack) << "root must be black";
     EXPECT_GT(CheckSubtree(tree, root, nil), 0);
+    // Order: the in-order walk never steps back (nor repeats a key when keys
+    // are unique) and visits every node once.
+    using Value = std::remove_cvref_t<decltype(root->value)>;
+    using Order = tRBOrder<Value>;
+    std::uint32_t visited = 0;
+    for (auto* n = tree.First(); n != nullptr; n = tree.Next(n))
+    {
+        ++visited;
+        const auto* next = tree.Next(n);
+        if (next == nullptr)
+            break;
+        const int c = Order::Compare(n->value, next->value);
+        if (Order::kUnique)
+            EXPECT_LT(c, 0) << "in-order walk out of order";
+        else
+            EXPECT_LE(c, 0) << "in-order walk out of order";
+    }
+    EXPECT_EQ(visited, tree.GetCount());
 }
 
 template <class Tree> std::vector<int> InOrder(const Tree& tree)
