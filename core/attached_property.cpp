@@ -53,12 +53,12 @@ bool cAttachedPropertyList::Detach(std::wstring_view name)
 
 void cAttachedPropertyList::Clear()
 {
-    // Release after unlinking, so a destructor that looks at the list finds
-    // a consistent one.
+    // In list order; each property is unlinked before it is released, so a
+    // destructor that looks at the list finds a consistent one.
     while (!m_properties.empty())
     {
-        IAttachedProperty* property = m_properties.back();
-        m_properties.pop_back();
+        IAttachedProperty* property = m_properties.front();
+        m_properties.erase(m_properties.begin());
         property->Release();
     }
 }

@@ -61,7 +61,7 @@ public:
     // Removes the property of that name and drops the list's reference.
     bool Detach(std::wstring_view name);
 
-    // Drops every property, last attached first.
+    // Drops every property, in list order.
     void Clear();
 
     // Passes the owner's transform to every property in list order. A

@@ -1,5 +1,8 @@
 #include "core/host_mesh_import.h"
 
+#include "core/mesh_object.h"
+#include "core/triangle_colour_property.h"
+
 std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host)
 {
     const std::uint32_t trianglesBefore = mesh.GetTriangleCount();
@@ -30,4 +33,20 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host)
     mesh.SetIndexed(false);
     mesh.Update();
     return mesh.GetTriangleCount() - trianglesBefore;
+}
+
+std::uint32_t AddHostMeshFaces(cMeshObject& object, const ON_Mesh& host)
+{
+    cMesh* mesh = object.GetMesh();
+    if (mesh == nullptr)
+        return 0;
+    const std::uint32_t added = AddHostMeshFaces(*mesh, host);
+    const std::uint32_t triangles = mesh->GetTriangleCount();
+    if (triangles != 0)
+    {
+        // Sessions and the renderer index the bytes by triangle number.
+        if (CTriangleColourProperties* colours = CTriangleColourProperties::GetOrCreate(&object))
+            colours->Resize(triangles);
+    }
+    return added;
 }

@@ -3,6 +3,7 @@
 #include "core/bounding_box.h"
 #include "core/registry_store.h"
 
+#include <cmath>
 #include <memory>
 
 // ---------------------------------------------------------------------------
@@ -105,7 +106,13 @@ bool I3DScene::AveragePointInWindow(const stScreenProjection& view, float halfWi
 std::uint32_t ColourToRegistryValue(const float rgba[4])
 {
     auto channel = [](float c, double scale, std::uint32_t mask) {
-        return static_cast<std::uint32_t>(static_cast<std::int64_t>(c * scale)) & mask;
+        const double scaled = c * scale;
+        // Colours restored from a stream can hold anything; a value that no
+        // integer holds (NaN, infinity, huge) gives an empty channel instead
+        // of an undefined conversion.
+        if (!(std::fabs(scaled) < 9.0e18))
+            return 0u;
+        return static_cast<std::uint32_t>(static_cast<std::int64_t>(scaled)) & mask;
     };
     return channel(rgba[2], 256.0 * 256.0 * 255.0, 0xFF0000) | channel(rgba[1], 256.0 * 255.0, 0xFF00) |
            channel(rgba[0], 255.0, 0xFF);

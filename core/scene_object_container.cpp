@@ -104,6 +104,17 @@ ISceneObjectGroup* cSceneObjectContainer::FindGroupOf(ISceneObject* object, ISce
     return members;
 }
 
+void cSceneObjectContainer::ForgetMember(ISceneObject* object)
+{
+    for (ISceneObject* held : m_objects)
+    {
+        ISceneObjectGroup* group = held != object ? AsSceneObjectGroup(held) : nullptr;
+        while (group != nullptr && group->RemoveMember(object))
+        {
+        }
+    }
+}
+
 void cSceneObjectContainer::TakeOutAndDestroy(ISceneObject* object)
 {
     auto it = std::find(m_objects.begin(), m_objects.end(), object);
@@ -111,6 +122,10 @@ void cSceneObjectContainer::TakeOutAndDestroy(ISceneObject* object)
         return;
     m_objects.erase(it);
     Unsubscribe(object);
+    // A group may still list the object although its group id names another
+    // group or none (a record read back replaces the id): no group that stays
+    // may keep a pointer to an object destroyed here.
+    ForgetMember(object);
     m_events[kObjectRemoved].Fire(this, object);
     delete object;
 }
@@ -125,8 +140,9 @@ bool cSceneObjectContainer::Remove(ISceneObject* object)
     ISceneObject* groupObject = nullptr;
     if (ISceneObjectGroup* group = FindGroupOf(object, &groupObject))
     {
-        group->RemoveMember(object);
-        if (group->GetMemberCount() == 0)
+        // Only a real member's leaving can empty the group: a group that an
+        // object merely names stays.
+        if (group->RemoveMember(object) && group->GetMemberCount() == 0)
             TakeOutAndDestroy(groupObject);
     }
 
@@ -135,7 +151,8 @@ bool cSceneObjectContainer::Remove(ISceneObject* object)
         while (group->GetMemberCount() > 0)
         {
             ISceneObject* member = group->GetMember(group->GetMemberCount() - 1);
-            group->RemoveMember(member);
+            if (!group->RemoveMember(member))
+                break; // a list that does not shrink would never end
             if (member != object)
                 TakeOutAndDestroy(member);
         }

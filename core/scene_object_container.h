@@ -104,6 +104,8 @@ private:
     // Takes a held object out of the list, unsubscribes, fires kObjectRemoved
     // and destroys it.
     void TakeOutAndDestroy(ISceneObject* object);
+    // Drops the object from the member list of every held group but itself.
+    void ForgetMember(ISceneObject* object);
     // The group object that the object names as its group, when it is held
     // and is not the object itself.
     ISceneObjectGroup* FindGroupOf(ISceneObject* object, ISceneObject** groupObject) const;

@@ -77,6 +77,18 @@ TEST(AttachedPropertyList, HoldsOneReferenceAndFindsByExactName)
     EXPECT_EQ(log.destroyed, std::vector<std::wstring>{L"TriangleColoursProperty"}) << "owner's list dies, property dies";
 }
 
+TEST(AttachedPropertyList, OwnerDeathReleasesInListOrder)
+{
+    Log log;
+    {
+        cAttachedPropertyList list;
+        list.Attach(Make(L"first", &log), false);
+        list.Attach(Make(L"second", &log), false);
+        list.Attach(Make(L"third", &log), false);
+    }
+    EXPECT_EQ(log.destroyed, (std::vector<std::wstring>{L"first", L"second", L"third"}));
+}
+
 TEST(AttachedPropertyList, ReplaceDropsTheOldPropertyOnlyWhenAsked)
 {
     Log log;

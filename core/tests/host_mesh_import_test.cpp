@@ -1,4 +1,6 @@
 #include "core/host_mesh_import.h"
+#include "core/mesh_object.h"
+#include "core/triangle_colour_property.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +63,30 @@ TEST(HostMeshImport, EmptyHostMesh)
     cMesh mesh;
     EXPECT_EQ(AddHostMeshFaces(mesh, host), 0u);
     EXPECT_EQ(mesh.GetVertexCount(), 0u);
+}
+
+TEST(HostMeshImport, MeshObjectGetsOneZeroColourBytePerTriangle)
+{
+    cMeshObject object;
+    EXPECT_EQ(AddHostMeshFaces(object, TwoQuadsWithDuplicatedCorners()), 4u);
+    auto* colours =
+        dynamic_cast<CTriangleColourProperties*>(object.FindAttachedProperty(kTriangleColoursPropertyName));
+    ASSERT_NE(colours, nullptr);
+    ASSERT_EQ(colours->GetCount(), 4u);
+    for (std::uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(colours->Get(i), 0);
+
+    // A second import into the same object keeps the one property and sizes
+    // it to the whole mesh, clean.
+    colours->Set(1, 7);
+    EXPECT_EQ(AddHostMeshFaces(object, TwoQuadsWithDuplicatedCorners()), 4u);
+    EXPECT_EQ(object.FindAttachedProperty(kTriangleColoursPropertyName), colours);
+    EXPECT_EQ(colours->GetCount(), object.GetMesh()->GetTriangleCount());
+    EXPECT_EQ(colours->Get(1), 0);
+
+    cMeshObject empty;
+    EXPECT_EQ(AddHostMeshFaces(empty, ON_Mesh{}), 0u);
+    EXPECT_FALSE(empty.HasAttachedProperty(kTriangleColoursPropertyName)) << "no triangles, no property";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,6 +112,33 @@ TEST(Scene, RemovingAGroupRemovesItsMembers)
     scene.RemoveObject(group);
     EXPECT_EQ(destroyed, (std::vector<std::wstring>{L"m1", L"g"}));
     EXPECT_EQ(scene.GetFirstObject(), other);
+}
+
+TEST(Scene, GroupsNeverKeepARemovedObjectNorLoseOneTheyDoNotHold)
+{
+    std::vector<std::wstring> destroyed;
+    cBase3DScene scene(nullptr);
+    auto* group = new FakeGroupObject(&destroyed, L"g");
+    auto* member = new FakeSceneObject(&destroyed, L"m");
+    group->AddMember(member);
+    // A record read back gave the member another group id: the group still
+    // lists it.
+    member->SetGroupGuid(kNullGuid);
+    auto* claimant = new FakeSceneObject(&destroyed, L"claimant");
+    scene.AddObject(group);
+    scene.AddObject(member);
+    scene.AddObject(claimant);
+
+    EXPECT_TRUE(scene.RemoveObject(member));
+    EXPECT_EQ(group->GetMemberCount(), 0u) << "the destroyed member is off the group's list";
+
+    // An object that names the empty group without being a member does not
+    // take the group with it.
+    claimant->SetGroupGuid(group->GetObjectId());
+    EXPECT_TRUE(scene.RemoveObject(claimant));
+    EXPECT_EQ(scene.GetFirstObject(), group);
+    EXPECT_TRUE(scene.RemoveObject(group));
+    EXPECT_EQ(destroyed, (std::vector<std::wstring>{L"m", L"claimant", L"g"}));
 }
 
 TEST(Scene, AnObjectNamingItselfAsGroupIsRemovedOnce)
@@ -335,6 +363,17 @@ TEST(ColourTable, ConversionIsExactForEveryChannelValue)
         EXPECT_EQ(back[2], rgba[2]);
         EXPECT_EQ(back[3], 0.25f);
     }
+}
+
+TEST(ColourTable, ColoursNoIntegerHoldsGiveEmptyChannels)
+{
+    // Such colours come from damaged scene-object records.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float rgba[4] = {nan, inf, 1e30f, 1.0f};
+    EXPECT_EQ(ColourToRegistryValue(rgba), 0u);
+    const float mixed[4] = {1.0f, -inf, 0.0f, 1.0f};
+    EXPECT_EQ(ColourToRegistryValue(mixed), 0xFFu);
 }
 
 TEST(ColourTable, EntriesFollowTheMainObjectAndRoundTrip)
