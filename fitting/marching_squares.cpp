@@ -189,6 +189,13 @@ bool cMarchingSquares::EncodeSegment(double x0, double y0, double x1, double y1)
         return false;
     const double left = std::min(x0, x1), right = std::max(x0, x1);
     const double bottom = std::min(y0, y1), top = std::max(y0, y1);
+    // Every cell along the longer extent is a square of its own: a segment
+    // that alone crosses more cells than the limit is refused before any.
+    if (std::max(right - left, top - bottom) * m_inverseCell >= kMaxSquares)
+    {
+        m_tooManySquares = true;
+        return false;
+    }
     // A coordinate exactly on a cell boundary reaches the cell below it too:
     // boundaries belong to the cells on both sides.
     const std::int64_t iMin = static_cast<std::int64_t>(std::ceil(left * m_inverseCell)) - 1;
@@ -227,6 +234,10 @@ bool cMarchingSquares::EncodeSegment(double x0, double y0, double x1, double y1)
             Cell* leaf = FindOrInsertLeaf(cx, cy, half);
             if (leaf != nullptr)
                 AddSegmentToCell(*leaf, i, j, p0, p1);
+            // Past the square limit the rest of a long segment would still
+            // grow the octree cell by cell: stop at once.
+            if (m_tooManySquares)
+                return cut;
         }
     }
     return cut;

@@ -80,6 +80,13 @@ TEST(MarchingSquares, RefusesAMissingCell)
     cMarchingSquares tiny(1e-5f);
     EXPECT_FALSE(tiny.EncodePolylines(long_));
     EXPECT_EQ(tiny.GetCutCellCount(), 0u);
+    // Within the grid's span, a segment crossing more cells than one outline
+    // may hold is refused before it fills the octree.
+    tSectionPolylines diagonal;
+    diagonal.Add(Piece({{0, 0}, {8000, 8000}}));
+    cMarchingSquares fine(0.001f);
+    EXPECT_FALSE(fine.EncodePolylines(diagonal));
+    EXPECT_LT(fine.CountLeaves(), 2u);
 }
 
 TEST(MarchingSquares, SegmentAlongACellBoundaryCutsBothSides)
