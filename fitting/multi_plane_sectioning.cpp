@@ -12,9 +12,24 @@
 #include "fitting/mesh_plane_sectioner.h"
 #include "fitting/polyline_simplify.h"
 #include "fitting/section_triangle_index.h"
+#include "platform/win32/win32.h"
 
 namespace
 {
+
+// The wait cursor for the whole run, the previous cursor back afterwards
+// (whichever way the run ends).
+class cWaitCursorScope
+{
+public:
+    cWaitCursorScope() : m_previous(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~cWaitCursorScope() { SetCursor(m_previous); }
+    cWaitCursorScope(const cWaitCursorScope&) = delete;
+    cWaitCursorScope& operator=(const cWaitCursorScope&) = delete;
+
+private:
+    HCURSOR m_previous;
+};
 
 // The join tolerance when the panel's own is switched off.
 constexpr float kDefaultJoinTolerance = 1e-4f;
@@ -163,6 +178,7 @@ void MakeStackedPlaneFrames(const double base[12], std::uint32_t planesPerSide, 
 
 eSectionResult ComputeSectionPolylines(stSectionPanelData& panel)
 {
+    const cWaitCursorScope waitCursor;
     panel.hasSections = false;
     panel.preview.Clear();
     panel.records.clear();

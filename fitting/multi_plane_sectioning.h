@@ -102,7 +102,8 @@ void MakeStackedPlaneFrames(const double base[12], std::uint32_t planesPerSide, 
 
 // Cuts the panel's mesh with the planes its settings describe and fills its
 // preview list and has-sections flag. Marks the triangles in use with flag
-// value 4 (the mark stays until the next run). Blocks until every job is done.
+// value 4 (the mark stays until the next run). Blocks until every job is done,
+// showing the wait cursor meanwhile.
 eSectionResult ComputeSectionPolylines(stSectionPanelData& panel);
 
 // The parallel job for record k: a sectioner of its own cuts the record's

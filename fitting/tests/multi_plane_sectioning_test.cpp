@@ -8,6 +8,7 @@
 #include "core/bounding_box.h"
 #include "core/mesh.h"
 #include "fitting/mesh_plane_sectioner.h"
+#include "platform/win32/win32.h"
 #include "section_meshes.h"
 
 using namespace section_meshes;
@@ -40,6 +41,7 @@ public:
     bool Evaluate(double t, double point[3], double tangent[3]) const override
     {
         ++evaluations;
+        cursorWhileRunning = GetCursor();
         for (int k = 0; k < 3; ++k)
         {
             point[k] = m_a[k] + t * m_d[k];
@@ -49,6 +51,7 @@ public:
     }
 
     mutable int evaluations = 0;
+    mutable HCURSOR cursorWhileRunning = nullptr;
 
 private:
     double m_a[3], m_d[3], m_length;
@@ -257,7 +260,12 @@ TEST_F(SectionTest, PlanesAlongAGuideStopAtItsEnds)
     panel.settings.guideParameter = 0.5; // arc length 6, at z = 5
     panel.settings.multipleSections = true;
     panel.settings.spacing = 2.5f;
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    SetCursor(arrow);
     ASSERT_EQ(ComputeSectionPolylines(panel), eSectionResult::done);
+    // The wait cursor shows while the run lasts, the user's cursor after it.
+    EXPECT_EQ(guide.cursorWhileRunning, LoadCursorW(nullptr, IDC_WAIT));
+    EXPECT_EQ(GetCursor(), arrow);
     // Base plane at 5, then s = 8.5, 11 (z 7.5, 10 - the top rim), then
     // s = 3.5, 1 (z 2.5, 0 - the bottom rim).
     const std::vector<double> z = Heights(panel);
