@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -97,7 +98,7 @@ void cRegistryStore::BuildKeyPath(const wchar_t* section, wchar_t (&path)[kPathL
 bool cRegistryStore::ReadValue(const wchar_t* section, const wchar_t* name, DWORD* type, void* data,
                                DWORD* length) const
 {
-    if (length == nullptr)
+    if (length == nullptr || (data == nullptr && *length != 0))
         return false;
     wchar_t path[kPathLength];
     BuildKeyPath(section, path);
@@ -108,20 +109,32 @@ bool cRegistryStore::ReadValue(const wchar_t* section, const wchar_t* name, DWOR
     DWORD storedSize = 0;
     bool ok = RegQueryValueExW(key, name, nullptr, &storedType, nullptr, &storedSize) ==
               static_cast<LSTATUS>(ERROR_SUCCESS);
+    // The value is read into a buffer of our own, large enough whatever type
+    // it has by the second query: text arrives as wchar_t, which takes more
+    // room than its two registry bytes. Only then is it known how many bytes
+    // the caller's buffer must hold, so a text value stored under a name the
+    // caller reads as a binary record cannot run past that record.
+    std::vector<std::uint8_t> value;
+    DWORD read = storedSize;
+    DWORD readType = 0;
     if (ok)
     {
-        DWORD toRead = *length < storedSize ? *length : storedSize;
-        ok = RegQueryValueExW(key, name, nullptr, &storedType, static_cast<BYTE*>(data), &toRead) ==
+        value.resize((static_cast<std::size_t>(storedSize) / 2 + 1) * sizeof(wchar_t) + storedSize);
+        ok = RegQueryValueExW(key, name, nullptr, &readType, value.data(), &read) ==
              static_cast<LSTATUS>(ERROR_SUCCESS);
-        if (ok)
-        {
-            *length = toRead;
-            if (type)
-                *type = storedType;
-        }
     }
     RegCloseKey(key);
-    return ok;
+    if (!ok)
+        return false;
+    const std::size_t bytes = readType == REG_SZ ? static_cast<std::size_t>(read) / 2 * sizeof(wchar_t) : read;
+    if (bytes > *length)
+        return false; // longer than the caller's buffer
+    if (bytes != 0)
+        std::memcpy(data, value.data(), bytes);
+    *length = read;
+    if (type)
+        *type = readType;
+    return true;
 }
 
 bool cRegistryStore::ReadText(const wchar_t* section, const wchar_t* name, wchar_t (&text)[kPathLength]) const
@@ -131,7 +144,7 @@ bool cRegistryStore::ReadText(const wchar_t* section, const wchar_t* name, wchar
     // without its terminator must not run on into stale characters.
     std::memset(text, 0, sizeof text);
     DWORD type = 0;
-    DWORD length = kPathLength * 2;
+    DWORD length = sizeof text;
     if (!ReadValue(section, name, &type, text, &length) || type != REG_SZ)
         return false;
     std::size_t end = length / 2;

@@ -22,10 +22,11 @@ public:
     // part is cut so that the path never exceeds kPathLength - 1 characters.
     void Init(const wchar_t* company, const wchar_t* product);
 
-    // Reads one value of any type into data; *length is the buffer's size in
-    // registry bytes on entry (two per wchar_t for text) and the value's size
-    // on success. False for a missing key or value or a value longer than the
-    // buffer.
+    // Reads one value of any type into data. *length is the buffer's size in
+    // bytes on entry; a text value arrives as wchar_t text and must fit it as
+    // such. On success *length is the value's size in registry bytes (two per
+    // UTF-16 unit for text). False for a missing key or value or a value that
+    // does not fit the buffer.
     bool ReadValue(const wchar_t* section, const wchar_t* name, DWORD* type, void* data, DWORD* length) const;
 
     // REG_SZ values parsed as "%g" / "%d". True whenever a text value was

@@ -294,7 +294,8 @@ TEST(Boundary, TwoFansTouchingAtAVertexKeepBothBorders)
     std::uint32_t points = 0;
     for (std::uint32_t i = 0; i < count; ++i)
         points += borders[i].GetVertexCount();
-    EXPECT_GE(points, 7u) << "every one of the six border edges is walked";
+    // A chain holds one vertex more than it has edges.
+    EXPECT_EQ(points - count, 6u) << "every one of the six border edges is walked";
 }
 
 TEST(ConnectedVertices, FindsTheComponentOfTheVertex)
@@ -411,6 +412,7 @@ TEST(AreaOfVertexSet, SumsTrianglesInsideTheSet)
 void RunEveryQuery(cMesh& mesh, std::mt19937& random)
 {
     const std::uint8_t vertexMask = VertexUsedFlags().Value();
+    const std::uint8_t triangleMask = TriangleUsedFlags().Value();
     tVertexDeque out;
     tArray<cVertex*> found;
     for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
@@ -440,6 +442,10 @@ void RunEveryQuery(cMesh& mesh, std::mt19937& random)
     mesh.ForEachVertex([](cVertex& v) { v.flags &= ~0x40u; });
     EXPECT_FALSE(AnyVertexFlag(mesh, 0xFF));
     EXPECT_EQ(VertexUsedFlags().Value(), vertexMask);
+    bool anyTriangleFlag = false;
+    mesh.ForEachTriangle([&anyTriangleFlag](const cMeshTriangle& t) { anyTriangleFlag |= t.flags != 0; });
+    EXPECT_FALSE(anyTriangleFlag) << "the walks' triangle marks are given back clean";
+    EXPECT_EQ(TriangleUsedFlags().Value(), triangleMask);
 }
 
 TEST(TopologyRobustness, RandomSoupsStaleLinksAndFlipsNeverHang)

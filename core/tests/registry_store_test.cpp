@@ -5,6 +5,7 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -146,6 +147,27 @@ TEST_F(RegistryStoreTest, ValueLongerThanTheBufferFails)
     EXPECT_EQ(type, REG_BINARY);
     EXPECT_EQ(length, 96u);
     EXPECT_EQ(back[95], 95);
+}
+
+TEST_F(RegistryStoreTest, TextStoredWhereARecordIsExpectedStaysInsideTheRecord)
+{
+    // A damaged or hand-edited hive holds text under the name of a 96-byte
+    // binary record: as wchar_t text it would need twice its registry size.
+    std::wstring text(40, L'x');
+    ASSERT_TRUE(WriteText(L"Preferences", L"UserDefinedView", text, static_cast<DWORD>((text.size() + 1) * 2)));
+    std::vector<unsigned char> record(96, 0xAB); // on the heap, so a byte too far is seen
+    DWORD length = static_cast<DWORD>(record.size());
+    DWORD type = 0;
+    EXPECT_FALSE(store.ReadValue(L"Preferences", L"UserDefinedView", &type, record.data(), &length));
+    EXPECT_EQ(record[0], 0xAB) << "nothing copied";
+
+    // Text that does fit arrives whole, with its size in registry bytes.
+    std::vector<wchar_t> wide(41, L'?');
+    length = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+    ASSERT_TRUE(store.ReadValue(L"Preferences", L"UserDefinedView", &type, wide.data(), &length));
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(length, 82u);
+    EXPECT_EQ(std::wstring(wide.data()), text);
 }
 
 } // namespace
