@@ -75,13 +75,52 @@ tFitPointQueue MakeFitPoints(const std::vector<cVertex>& vertices)
     return points;
 }
 
-// Replaces the output by the vertices in ascending key order (equal keys keep
-// their input order; a key that is not a number goes last), then thins it.
+// Up to this many points with equal keys, the merge keeps the exact order of
+// the exchange sort that section curves were always merged with (its
+// quadratic cost stays in the milliseconds); beyond it, and whenever every
+// key differs, a stable sort gives the same order for distinct keys.
+constexpr std::size_t kExchangeOrderLimit = 4096;
+
+// Ascending keys; a key that is not a number goes after every number.
+bool KeyBefore(double a, double b)
+{
+    return a < b || (!std::isnan(a) && std::isnan(b));
+}
+
+// The exchange sort: for every position, every later entry with a smaller key
+// is swapped into it. Equal keys end up in the order this swapping leaves
+// them in, which is not their input order.
+void ExchangeSort(std::vector<std::pair<double, cVertex>>& keyed)
+{
+    const std::size_t n = keyed.size();
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j)
+            if (KeyBefore(keyed[j].first, keyed[i].first))
+                std::swap(keyed[i], keyed[j]);
+}
+
+bool HasEqualKeys(const std::vector<std::pair<double, cVertex>>& keyed)
+{
+    std::vector<double> keys;
+    keys.reserve(keyed.size());
+    for (const auto& entry : keyed)
+        keys.push_back(entry.first);
+    std::sort(keys.begin(), keys.end(), KeyBefore);
+    for (std::size_t i = 1; i < keys.size(); ++i)
+        if (!KeyBefore(keys[i - 1], keys[i]))
+            return true;
+    return false;
+}
+
+// Replaces the output by the vertices in ascending key order (a key that is
+// not a number goes last), then thins it.
 void StoreSortedAndSimplify(std::vector<std::pair<double, cVertex>>& keyed, tPolyline<cVertex>& output)
 {
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        return a.first < b.first || (!std::isnan(a.first) && std::isnan(b.first));
-    });
+    if (keyed.size() <= kExchangeOrderLimit && HasEqualKeys(keyed))
+        ExchangeSort(keyed);
+    else
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return KeyBefore(a.first, b.first); });
     output.Clear();
     for (const auto& entry : keyed)
         output.AddVertex(entry.second);

@@ -125,6 +125,22 @@ TEST(SectionMerge, LineMergeSortsPointsFromOneEndToTheOther)
     EXPECT_LE(out.GetVertexCount(), 4u);
 }
 
+TEST(SectionMerge, EqualKeysKeepTheOrderOfTheExchangeSort)
+{
+    // A and B project onto the same place of the fitted line (y = 0). The
+    // exchange sort swaps C into the front past A and leaves A behind B; a
+    // stable sort would keep A before B.
+    tSectionPolylines c;
+    c.Add(Piece({{2.0, 0.1}, {2.0, -0.1}, {0.0, 0.0}, {4.0, 0.0}}));
+    tPolyline<cVertex> out;
+    MergeSectionPolylines(kMergeByLine, c, out);
+    ASSERT_EQ(out.GetVertexCount(), 4u);
+    const bool fromLeft = out.GetVertex(0)->x < 1.0f;
+    EXPECT_FLOAT_EQ(out.GetVertex(fromLeft ? 0 : 3)->x, 0.0f);
+    EXPECT_FLOAT_EQ(out.GetVertex(1)->y, -0.1f);
+    EXPECT_FLOAT_EQ(out.GetVertex(2)->y, 0.1f);
+}
+
 TEST(SectionMerge, ArcMergeOrdersByAngleAcrossTheMiddle)
 {
     // A half circle and a 270 degree arc, broken into shuffled pieces with
