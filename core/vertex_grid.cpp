@@ -13,6 +13,13 @@ namespace
 
 constexpr double kZeroTest = FLT_EPSILON;
 
+// A lattice point the scanner measured: not an empty cell and, so that one
+// corrupt point cannot spoil the statistic of the whole grid, finite.
+bool IsMeasured(const cVertex& v)
+{
+    return !IsFloatUnset(v.x) && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 // (b - a) x (c - a) of the corners in that order, normalised as a float.
 void SetTriangle(tTriangle<cVertex>& t, const cVertex* a, const cVertex* b, const cVertex* c, int diagonalEdge)
 {
@@ -283,13 +290,13 @@ double cVertexGrid::ComputeSpacing() const
             for (std::uint32_t r = 1; r < m_rows; ++r)
             {
                 const cVertex* p = GetVertex(IndexOf(r, c));
-                if (IsFloatUnset(p->x))
+                if (!IsMeasured(*p))
                     continue;
                 const cVertex* near[3] = {GetVertex(IndexOf(r - 1, c)), GetVertex(IndexOf(r, c - 1)),
                                           GetVertex(IndexOf(r - 1, c - 1))};
                 for (const cVertex* q : near)
                 {
-                    if (!IsFloatUnset(q->x))
+                    if (IsMeasured(*q))
                         f(PointDistance(p->Position(), q->Position()));
                 }
             }

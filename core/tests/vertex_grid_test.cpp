@@ -186,6 +186,22 @@ TEST(VertexGrid, IsolatedVertexIsExcludedByUpdate)
     EXPECT_NE(lonely->flags & 0x10, 0u);
 }
 
+TEST(VertexGrid, ACorruptPointIsDroppedWithoutSpoilingTheGrid)
+{
+    // One point with a NaN coordinate must not make the spacing, and with it
+    // the edge limit, NaN: that would exclude every vertex of the grid.
+    auto grid = MakeFlatGrid(5, 5);
+    cVertex* corrupt = grid->GetVertex(grid->IndexOf(2, 2));
+    corrupt->z = NAN;
+    ASSERT_TRUE(grid->UpdateGrid());
+    EXPECT_TRUE(std::isfinite(grid->GetSpacing()));
+    EXPECT_TRUE(corrupt->IsExcluded());
+    // The four cells around it keep the one triangle without it, as with an
+    // empty corner; the twelve others keep both.
+    EXPECT_EQ(CountTriangles(*grid), 12u * 2u + 4u);
+    EXPECT_FALSE(grid->GetVertex(grid->IndexOf(1, 1))->IsExcluded());
+}
+
 TEST(VertexGrid, AngleFilterDropsTrianglesFacingAwayFromTheScanner)
 {
     // The scanner sits at the origin, the cell 10 units above it, so its flat
