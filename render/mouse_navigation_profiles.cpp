@@ -1,9 +1,17 @@
 #include "render/mouse_navigation_profiles.h"
 
+#include "core/progress.h"
 #include "render/mode_navigator.h"
 
 namespace
 {
+
+// Button texts are shown in the settings pages, so they pass the hook of
+// user-visible texts.
+std::wstring UiText(const wchar_t* text)
+{
+    return TranslateText(text);
+}
 
 bool AltDown()
 {
@@ -27,9 +35,9 @@ public:
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
-        rotate = L"MIDDLE Button";
-        translate = L"RIGHT Button";
-        zoom = L"SHIFT + LEFT Button";
+        rotate = UiText(L"MIDDLE Button");
+        translate = UiText(L"RIGHT Button");
+        zoom = UiText(L"SHIFT + LEFT Button");
     }
 };
 
@@ -60,9 +68,9 @@ public:
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
-        rotate = L"LEFT Button or SHIFT + LEFT Button";
-        translate = L"MIDDLE Button";
-        zoom = L"RIGHT Button";
+        rotate = UiText(L"LEFT Button or SHIFT + LEFT Button");
+        translate = UiText(L"MIDDLE Button");
+        zoom = UiText(L"RIGHT Button");
     }
 };
 
@@ -88,9 +96,9 @@ public:
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
-        rotate = L"MIDDLE Button";
-        translate = L"Ctrl+ MIDDLE Button";
-        zoom = L"Shift+ MIDDLE Button";
+        rotate = UiText(L"MIDDLE Button");
+        translate = UiText(L"Ctrl+ MIDDLE Button");
+        zoom = UiText(L"Shift+ MIDDLE Button");
     }
 };
 
@@ -115,9 +123,9 @@ public:
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
-        rotate = L"MIDDLE Button";
-        translate = L"Alt + MIDDLE Button";
-        zoom = L"Shift+ RIGHT Button";
+        rotate = UiText(L"MIDDLE Button");
+        translate = UiText(L"Alt + MIDDLE Button");
+        zoom = UiText(L"Shift+ RIGHT Button");
     }
 };
 
@@ -152,9 +160,9 @@ public:
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
-        rotate = L"LEFT Button";
-        translate = L"MIDDLE Button";
-        zoom = L"Shift + MIDDLE Button";
+        rotate = UiText(L"LEFT Button");
+        translate = UiText(L"MIDDLE Button");
+        zoom = UiText(L"Shift + MIDDLE Button");
     }
 };
 
@@ -180,9 +188,9 @@ public:
     }
     void GetButtonTexts(std::wstring& rotate, std::wstring& translate, std::wstring& zoom) const override
     {
-        rotate = L"RIGHT Button";
-        translate = L"Shift + RIGHT Button";
-        zoom = L"Control + RIGHT Button";
+        rotate = UiText(L"RIGHT Button");
+        translate = UiText(L"Shift + RIGHT Button");
+        zoom = UiText(L"Control + RIGHT Button");
     }
 };
 
