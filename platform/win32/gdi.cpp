@@ -1,24 +1,17 @@
 #include "platform/win32/gdi.h"
+#include "platform/win32/handle_table.h"
 #include "platform/win32/window.h"
 
 #include <algorithm>
-#include <mutex>
-#include <unordered_map>
 #include <vector>
 
 namespace
 {
 
-struct GdiTable
+win32::tHandleTable<win32::GdiObject>& Table()
 {
-    std::mutex lock;
-    std::unordered_map<std::uintptr_t, std::shared_ptr<win32::GdiObject>> objects;
-    std::uintptr_t next = 0x40010;
-};
-
-GdiTable& Table()
-{
-    static GdiTable* table = new GdiTable; // outlives static destructors that free objects
+    // Outlives static destructors that free objects.
+    static auto* table = new win32::tHandleTable<win32::GdiObject>(0x40010);
     return *table;
 }
 
@@ -97,49 +90,31 @@ namespace win32
 
 HGDIOBJ RegisterGdiObject(std::shared_ptr<GdiObject> obj)
 {
-    if (!obj)
-        return nullptr;
-    GdiTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    std::uintptr_t value = t.next;
-    t.next += 4;
-    t.objects.emplace(value, std::move(obj));
-    return reinterpret_cast<HGDIOBJ>(value);
+    return reinterpret_cast<HGDIOBJ>(Table().Register(std::move(obj)));
 }
 
 std::shared_ptr<GdiObject> LookupGdiObject(HGDIOBJ h)
 {
-    GdiTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(h));
-    return it == t.objects.end() ? nullptr : it->second;
+    return Table().Lookup(reinterpret_cast<std::uintptr_t>(h));
 }
 
 std::size_t LiveGdiObjectCount()
 {
-    GdiTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    return t.objects.size();
+    return Table().Count();
 }
 
 } // namespace win32
 
 BOOL DeleteObject(HGDIOBJ object)
 {
-    std::shared_ptr<win32::GdiObject> doomed;
+    // The object dies at the end of this scope, outside the table lock.
+    std::shared_ptr<win32::GdiObject> doomed = Table().Remove(reinterpret_cast<std::uintptr_t>(object));
+    if (!doomed)
     {
-        GdiTable& t = Table();
-        std::lock_guard<std::mutex> guard(t.lock);
-        auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(object));
-        if (it == t.objects.end())
-        {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        doomed = std::move(it->second);
-        t.objects.erase(it);
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
-    return TRUE; // the object dies here, outside the table lock
+    return TRUE;
 }
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom)

@@ -1,23 +1,15 @@
 #include "platform/win32/handles.h"
 
-#include <mutex>
-#include <unordered_map>
+#include "platform/win32/handle_table.h"
 
 namespace
 {
 
-struct HandleTable
+// Handle values start well away from null and from INVALID_HANDLE_VALUE.
+win32::tHandleTable<win32::KernelObject>& Table()
 {
-    std::mutex lock;
-    std::unordered_map<std::uintptr_t, std::shared_ptr<win32::KernelObject>> objects;
-    // Handle values step by 4 like the original platform's and start well
-    // away from null and from INVALID_HANDLE_VALUE.
-    std::uintptr_t next = 0x1000;
-};
-
-HandleTable& Table()
-{
-    static HandleTable* table = new HandleTable; // outlives static destructors that close handles
+    // Outlives static destructors that close handles.
+    static auto* table = new win32::tHandleTable<win32::KernelObject>(0x1000);
     return *table;
 }
 
@@ -33,31 +25,19 @@ namespace win32
 
 HANDLE RegisterKernelObject(std::shared_ptr<KernelObject> obj)
 {
-    if (!obj)
-        return nullptr;
-    HandleTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    std::uintptr_t value = t.next;
-    t.next += 4;
-    t.objects.emplace(value, std::move(obj));
-    return reinterpret_cast<HANDLE>(value);
+    return reinterpret_cast<HANDLE>(Table().Register(std::move(obj)));
 }
 
 std::shared_ptr<KernelObject> LookupKernelObject(HANDLE h)
 {
     if (h == nullptr || h == INVALID_HANDLE_VALUE)
         return nullptr;
-    HandleTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(h));
-    return it == t.objects.end() ? nullptr : it->second;
+    return Table().Lookup(reinterpret_cast<std::uintptr_t>(h));
 }
 
 std::size_t OpenKernelHandleCount()
 {
-    HandleTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    return t.objects.size();
+    return Table().Count();
 }
 
 } // namespace win32
@@ -65,17 +45,12 @@ std::size_t OpenKernelHandleCount()
 BOOL CloseHandle(HANDLE h)
 {
     std::shared_ptr<win32::KernelObject> released;
+    if (h != nullptr && h != INVALID_HANDLE_VALUE)
+        released = Table().Remove(reinterpret_cast<std::uintptr_t>(h));
+    if (!released)
     {
-        HandleTable& t = Table();
-        std::lock_guard<std::mutex> guard(t.lock);
-        auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(h));
-        if (h == nullptr || h == INVALID_HANDLE_VALUE || it == t.objects.end())
-        {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        released = std::move(it->second);
-        t.objects.erase(it);
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     // The object (if this was its last reference) is destroyed here, outside
     // the table lock, so its destructor may itself use handles.
