@@ -51,12 +51,17 @@ bool SolveTangentArcBetweenLines(const cVertex& first, const cVertex& second, co
     const Vec2 d1 = Unit({first.nx, first.ny});
     const Vec2 d2 = Unit({second.nx, second.ny});
     const Vec2 pick{picked[0], picked[1]};
+    // A line without a direction is no line to be tangent to.
+    if (std::fabs(d1.x) + std::fabs(d1.y) < kFltEpsilon || std::fabs(d2.x) + std::fabs(d2.y) < kFltEpsilon)
+        return false;
 
-    const double det = Cross(d1, d2);
-    if (std::fabs(det) > kFltEpsilon)
+    // The corner where the two lines meet; none for (nearly) parallel lines.
+    const double p1In[3] = {p1.x, p1.y, 0.0}, d1In[3] = {d1.x, d1.y, 0.0};
+    const double p2In[3] = {p2.x, p2.y, 0.0}, d2In[3] = {d2.x, d2.y, 0.0};
+    double onFirst[3], onSecond[3];
+    if (ClosestPointsOfLines(p1In, d1In, p2In, d2In, onFirst, onSecond))
     {
-        const double t = Cross(p2 - p1, d2) / det;
-        const Vec2 x = p1 + t * d1;
+        const Vec2 x{onFirst[0], onFirst[1]};
         // A line whose given point is the corner itself has no side to
         // fillet from.
         if (Length(p1 - x) < kFltEpsilon || Length(p2 - x) < kFltEpsilon)
@@ -101,9 +106,11 @@ bool SolveTangentArcBetweenLines(const cVertex& first, const cVertex& second, co
         return true;
     }
 
-    // Parallel lines: a half circle between them.
-    const double t = Dot(p2 - p1, d1);
-    const Vec2 q = p2 + Dot((p1 + t * d1) - p2, d1) * d1;
+    // Parallel lines: a half circle between them. Its diameter runs from the
+    // first line's point straight across to the second line (the foot of P1
+    // on it), so the arc touches both lines even when the two given points
+    // do not face each other.
+    const Vec2 q = p2 + Dot(p1 - p2, d2) * d2;
     const double r = Length(p1 - q) / 2.0;
     const Vec2 c = 0.5 * (p1 + q);
     const double lineStart[3] = {c.x, c.y, 0.0};

@@ -51,13 +51,19 @@ TEST(TangentArc, StraightCornersAndCornerPointsGiveNoArc)
 {
     const float pick[3] = {0, 1, 0};
     float t1[3] = {9, 9, 9}, m[3], t2[3];
-    // Lines meeting at (almost) 180 degrees.
-    const cVertex a = Line(-1, 0, 1, 0), b = Line(1, 0.0f, 1, 1e-5f);
+    // Lines meeting at almost 180 degrees: they still cross, but the corner
+    // is too straight for a fillet.
+    const cVertex a = Line(-1, 0, 1, 0), b = Line(1, 0.0f, 1, 5e-4f);
     EXPECT_FALSE(SolveTangentArcBetweenLines(a, b, pick, t1, m, t2, 0.0));
     EXPECT_EQ(t1[0], 9.0f) << "outputs are written only when an arc is found";
     // A line given by the corner point itself.
     const cVertex c = Line(0, 0, 1, 0), d = Line(0, 1, 0, 1);
     EXPECT_FALSE(SolveTangentArcBetweenLines(c, d, pick, t1, m, t2, 0.0));
+    // A line without a direction (zero length), on either side.
+    const cVertex none = Line(0, 2, 0, 0);
+    EXPECT_FALSE(SolveTangentArcBetweenLines(none, c, pick, t1, m, t2, 0.0));
+    EXPECT_FALSE(SolveTangentArcBetweenLines(c, none, pick, t1, m, t2, 0.0));
+    EXPECT_EQ(t1[0], 9.0f);
 }
 
 TEST(TangentArc, ParallelLinesGiveAHalfCircleOnTheMidLine)
@@ -76,6 +82,29 @@ TEST(TangentArc, ParallelLinesGiveAHalfCircleOnTheMidLine)
 
     const float far[3] = {3, 5, 0};
     EXPECT_FALSE(SolveTangentArcBetweenLines(l1, l2, far, t1, m, t2, 0.0));
+}
+
+TEST(TangentArc, ParallelLinesGivenAtPointsThatDoNotFaceEachOther)
+{
+    // The second line's point lies well along the line: the half circle
+    // still spans the gap of 2 and touches both lines.
+    const cVertex l1 = Line(0, 0, 1, 0), l2 = Line(7, 2, -1, 0);
+    const float pick[3] = {3, 1.5f, 0};
+    float t1[3], m[3], t2[3];
+    ASSERT_TRUE(SolveTangentArcBetweenLines(l1, l2, pick, t1, m, t2, 0.0));
+    EXPECT_NEAR(t1[1], 0.0, 1e-6);
+    EXPECT_NEAR(t2[1], 2.0, 1e-6);
+    EXPECT_NEAR(t1[0], t2[0], 1e-5) << "the diameter runs straight across";
+    const float centre[3] = {t1[0], 1.0f, 0.0f};
+    EXPECT_NEAR(Distance(centre, pick), 1.0, 1e-5);
+    EXPECT_NEAR(Distance(centre, m), 1.0, 1e-5);
+
+    // Lines crossing at a tiny angle count as parallel, as in the closest
+    // points of two lines.
+    const cVertex almost = Line(0, 2, 1, 1e-4f);
+    ASSERT_TRUE(SolveTangentArcBetweenLines(l1, almost, pick, t1, m, t2, 0.0));
+    EXPECT_NEAR(t1[1], 0.0, 1e-6);
+    EXPECT_NEAR(t2[1], 2.0, 1e-3);
 }
 
 } // namespace
