@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -58,7 +59,8 @@ TEST(CylinderFit, RecoversAxisRadiusAndExtentAtAnyOrientation)
     std::mt19937 rng(61);
     const CylinderCase cases[] = {
         {{0, 0, 1}, 360, 0.0},   {{1, 0, 0}, 180, 0.005}, {{1, 2, 3}, 360, 0.005},
-        {{-2, 1, 0.5}, 120, 0.0}, {{0.3, 0.3, 1}, 90, 0.002},
+        {{-2, 1, 0.5}, 120, 0.0}, {{0.3, 0.3, 1}, 90, 0.002}, {{1, 2, 3}, 60, 0.0},
+        {{1, 2, 3}, 60, 0.002},   {{0, 1, 0}, 60, 0.002},  {{0.3, -0.5, 1}, 60, 0.001},
     };
     for (const CylinderCase& c : cases)
     {
@@ -69,10 +71,14 @@ TEST(CylinderFit, RecoversAxisRadiusAndExtentAtAnyOrientation)
         double point[3], direction[3], radius;
         ASSERT_TRUE(fit.Estimate(point, direction, radius)) << c.spanDegrees;
         ASSERT_TRUE(fit.Optimise(point, direction, radius, 1e-5, 1000));
-        const double tolerance = 0.01 + 20 * c.noise * (360 / c.spanDegrees);
-        EXPECT_NEAR(std::fabs(Dot(direction, axis)), 1.0, tolerance) << c.spanDegrees;
-        EXPECT_NEAR(radius, 5.0, 5 * tolerance) << c.spanDegrees;
-        EXPECT_LT(LineDistance(base, point, direction), 5 * tolerance) << c.spanDegrees;
+        // The narrower the arc, the more the noise moves the axis.
+        const double spread = c.noise * (360 / c.spanDegrees);
+        const double angleTolerance = 1e-4 + 0.05 * spread;
+        const double lengthTolerance = 1e-4 + 0.5 * spread;
+        EXPECT_LT(std::acos(std::min(1.0, std::fabs(Dot(direction, axis)))), angleTolerance) << c.spanDegrees;
+        EXPECT_NEAR(Dot(direction, direction), 1.0, 1e-12);
+        EXPECT_NEAR(radius, 5.0, lengthTolerance) << c.spanDegrees;
+        EXPECT_LT(LineDistance(base, point, direction), lengthTolerance) << c.spanDegrees;
 
         const double length = fit.GetAxisExtent(point, direction, 0.0);
         EXPECT_NEAR(length, 20.0, 0.5);
@@ -85,6 +91,32 @@ TEST(CylinderFit, RecoversAxisRadiusAndExtentAtAnyOrientation)
         }
         EXPECT_NEAR(Dot(point, direction), lowest, 1e-6);
     }
+}
+
+TEST(CylinderFit, AFewOutliersOnlyNudgeTheCylinder)
+{
+    // One point in a hundred scattered inside the cylinder: the least-squares
+    // fit still finds it, moved by no more than the outliers' weight.
+    std::mt19937 rng(65);
+    double axis[3] = {1, 2, 3};
+    Normalise(axis);
+    const double base[3] = {2.0, -1.0, 3.0};
+    tFitPointQueue q = CylinderPoints(rng, base, axis, 5.0, 20.0, 2 * kPi, 0.002, 600);
+    std::uniform_real_distribution<double> junk(-3, 3);
+    for (int i = 0; i < 6; ++i)
+    {
+        double p[3];
+        for (int k = 0; k < 3; ++k)
+            p[k] = base[k] + 10 * axis[k] + junk(rng);
+        q.push_back(Point(p, axis));
+    }
+    cCylinderFit fit(q);
+    double point[3], direction[3], radius;
+    ASSERT_TRUE(fit.Estimate(point, direction, radius));
+    ASSERT_TRUE(fit.Optimise(point, direction, radius, 1e-5, 1000));
+    EXPECT_LT(std::acos(std::min(1.0, std::fabs(Dot(direction, axis)))), 5e-3);
+    EXPECT_NEAR(radius, 5.0, 0.1);
+    EXPECT_LT(LineDistance(base, point, direction), 0.05);
 }
 
 TEST(CylinderFit, MarginGrowsTheExtentHalfBelowTheLowestPoint)

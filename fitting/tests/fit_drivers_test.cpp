@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -63,6 +64,56 @@ TEST(FitDrivers, PlaneThroughThreePointsWithEitherFrame)
     FitPlaneWithNormal(two, untouched, rms, up, -2.0, 0.0);
     EXPECT_NEAR(std::fabs(untouched.normal[2]), 1.0, 1e-12);
     EXPECT_TRUE(std::isfinite(untouched.origin[0]) && std::isfinite(untouched.d));
+}
+
+// A 4 x 2 rectangle of points on the plane z = 2, normals up.
+tFitPointQueue Rectangle()
+{
+    tFitPointQueue q;
+    const double up[3] = {0, 0, 1};
+    for (int i = 0; i <= 8; ++i)
+        for (int j = 0; j <= 4; ++j)
+        {
+            const double p[3] = {0.5 * i, 0.5 * j, 2.0};
+            q.push_back(Point(p, up));
+        }
+    return q;
+}
+
+TEST(FitDrivers, PlanesWithAGivenNormal)
+{
+    const cFitContainer points(Rectangle());
+    // Given upside down: the record follows the point normals.
+    const double down[3] = {0, 0, -1};
+    tPlane<double> plane;
+    double rms = -1;
+    FitPlaneWithNormalAndAxis(points, plane, rms, down, 2.0, 0.0);
+    EXPECT_EQ(plane.normal[2], 1.0);
+    EXPECT_NEAR(plane.d, -2.0, 1e-12);
+    EXPECT_NEAR(rms, 0.0, 1e-12);
+    // The reference axis of a z normal is X. The frame is built before the
+    // normal is turned round: its first axis is X x (0, 0, -1) = +Y, the
+    // second follows X.
+    EXPECT_NEAR(plane.xAxis[1], 1.0, 1e-12);
+    EXPECT_NEAR(plane.halfWidth, 1.0, 1e-6);
+    EXPECT_NEAR(plane.halfHeight, 2.0, 1e-6);
+    EXPECT_NEAR(plane.origin[0], 2.0, 1e-6);
+    EXPECT_NEAR(plane.origin[1], 1.0, 1e-6);
+    EXPECT_NEAR(plane.origin[2], 2.0, 1e-12);
+
+    // The smallest-rectangle frame with a margin of 1: half the larger half
+    // extent is added to both.
+    const double up[3] = {0, 0, 1};
+    FitPlaneWithNormal(points, plane, rms, up, -2.0, 1.0);
+    EXPECT_NEAR(std::max(plane.halfWidth, plane.halfHeight), 3.0, 1e-6);
+    EXPECT_NEAR(std::min(plane.halfWidth, plane.halfHeight), 2.0, 1e-6);
+    EXPECT_NEAR(plane.origin[0], 2.0, 1e-6);
+    EXPECT_NEAR(plane.origin[1], 1.0, 1e-6);
+
+    // An offset off the points: the RMS says how far.
+    FitPlaneWithNormalAndAxis(points, plane, rms, up, -3.0, 0.0);
+    EXPECT_NEAR(rms, 1.0, 1e-9);
+    EXPECT_NEAR(plane.origin[2], 3.0, 1e-9);
 }
 
 TEST(FitDrivers, SphereAndCylinderRecordsWithTheirRms)
@@ -226,6 +277,24 @@ TEST(FitDrivers, ExtrusionDirectionFollowsWhereThePointsLie)
     double base[3];
     ASSERT_TRUE(EstimateExtrusionDirectionAndBase(cFitContainer(twoSided), direction, base));
     EXPECT_NEAR(std::fabs(direction[2]), 1.0, 1e-6);
+    // The base is the mean of the points moved onto their plane along the
+    // direction.
+    double mean[3];
+    cFitContainer(twoSided).GetMeanPosition(mean);
+    EXPECT_NEAR(base[0], mean[0], 1e-9);
+    EXPECT_NEAR(base[1], mean[1], 1e-9);
+    EXPECT_NEAR(base[2], 0.0, 1e-6);
+
+    // All distances within (-1, 1): the base variant takes an in-plane
+    // direction where the plain estimate keeps the normal.
+    tFitPointQueue thin = twoSided;
+    for (stFitPoint& p : thin)
+        p.position[2] *= 0.25f;
+    ASSERT_TRUE(EstimateExtrusionDirection(cFitContainer(thin), direction));
+    EXPECT_NEAR(std::fabs(direction[2]), 1.0, 1e-6);
+    ASSERT_TRUE(EstimateExtrusionDirectionAndBase(cFitContainer(thin), direction, base));
+    EXPECT_NEAR(direction[2], 0.0, 1e-3);
+    EXPECT_NEAR(direction[0] * direction[0] + direction[1] * direction[1], 1.0, 1e-6);
 
     double projected[3];
     ASSERT_TRUE(ProjectCentroidOnPlane(cFitContainer(twoSided), up, projected));
@@ -266,8 +335,19 @@ TEST(FitDrivers, ArcsAboutAnAxis)
         ring.push_back(Point(p, up));
     }
     const double p0[3] = {0, 0, -1};
-    EXPECT_TRUE(FitArcAboutSphereAxis(cFitContainer(ring), axis, p0, s, m, e));
+    ASSERT_TRUE(FitArcAboutSphereAxis(cFitContainer(ring), axis, p0, s, m, e));
     (void)sphereCentre;
+    // Both candidates point from p0 up the z axis; the arc lies in the plane
+    // through p0 across it.
+    EXPECT_NEAR(std::fabs(axis[2]), 1.0, 1e-3);
+    for (const double* p : {s, m, e})
+        EXPECT_NEAR(p[2], -1.0, 1e-2);
+
+    // Coplanar points have no sphere: no axis, no arc.
+    double untouched[3] = {7, 7, 7};
+    const double o[3] = {0, 0, 0};
+    EXPECT_FALSE(FitArcAboutSphereAxis(cFitContainer(Plane(rng, o, up, 3.0, 0.0, 30)), untouched, p0, s, m, e));
+    EXPECT_EQ(untouched[0], 7.0);
 }
 
 } // namespace
