@@ -79,10 +79,33 @@ double cLineFit::MeanDistance(const double origin[3], const double direction[3])
     return count ? sum / double(count) : kNoFitError;
 }
 
+namespace
+{
+
+// Points that all lie at one place have no direction: any line through them
+// would be an arbitrary choice reported as a fit.
+bool AllActiveCoincide(const cFitContainer& fit)
+{
+    const stFitPoint* first = nullptr;
+    for (const stFitPoint& p : fit.Points())
+    {
+        if (!p.active)
+            continue;
+        if (!first)
+            first = &p;
+        else if (p.position[0] != first->position[0] || p.position[1] != first->position[1] ||
+                 p.position[2] != first->position[2])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool cLineFit::EstimateLine(double origin[3], double direction[3]) const
 {
     const std::uint64_t active = CountActive();
-    if (active < 2)
+    if (active < 2 || AllActiveCoincide(*this))
         return false;
     double o[3];
     double d[3];

@@ -19,8 +19,9 @@ public:
     // Mean distance of the active points; FLT_MAX when none is active.
     double MeanDistance(const double origin[3], const double direction[3]) const;
 
-    // Two points, or the principal direction of the scatter; outputs are
-    // unchanged on failure.
+    // Two points, or the principal direction of the scatter; fails for fewer
+    // than two points or points that all coincide. Outputs are unchanged on
+    // failure.
     bool EstimateLine(double origin[3], double direction[3]) const;
     // Estimate refined by the minimiser (mean distance).
     bool Fit(double origin[3], double direction[3]) const;

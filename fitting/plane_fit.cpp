@@ -237,7 +237,7 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
             e2[k] = tri[2][k] - tri[0][k];
         }
         Cross3d(e1, e2, n);
-        if (SquaredLength(n) < kFltEpsilon)
+        if (!(SquaredLength(n) >= kFltEpsilon))
             return false;
         const double inverse = 1.0 / std::sqrt(SquaredLength(n));
         Scale(n, inverse);
@@ -245,6 +245,8 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
         for (int k = 0; k < 3; ++k)
             mean[k] = (tri[0][k] + tri[1][k] + tri[2][k]) / 3.0;
         d = -Dot3d(n, mean);
+        if (!AllFinite(n, 3) || !std::isfinite(d))
+            return false;
         for (int k = 0; k < 3; ++k)
             normal[k] = n[k];
         offset = d;

@@ -70,6 +70,32 @@ TEST(LineFit, TwoPointsAndNoisyLines)
     EXPECT_EQ(start[0], o[0]);
 }
 
+TEST(LineFit, CoincidentPointsHaveNoDirection)
+{
+    const double n[3] = {0, 0, 1};
+    const double a[3] = {1, 2, 3};
+    for (std::size_t count : {2u, 3u, 10u})
+    {
+        cLineFit fit(tFitPointQueue(count, Point(a, n)));
+        double o[3] = {7, 7, 7}, d[3] = {7, 7, 7};
+        EXPECT_FALSE(fit.EstimateLine(o, d)) << count;
+        EXPECT_FALSE(fit.Fit(o, d)) << count;
+        EXPECT_EQ(o[0], 7.0);
+        EXPECT_EQ(d[0], 7.0);
+    }
+    // A single distinct point among inactive others is no line either.
+    tFitPointQueue q(5, Point(a, n));
+    const double b[3] = {4, 2, 3};
+    q.push_back(Point(b, n));
+    cLineFit fit(q);
+    fit.Points().back().active = 0;
+    double o[3], d[3];
+    EXPECT_FALSE(fit.EstimateLine(o, d));
+    fit.ActivateAllPoints();
+    ASSERT_TRUE(fit.EstimateLine(o, d));
+    EXPECT_NEAR(std::fabs(d[0]), 1.0, 1e-9);
+}
+
 TEST(CircleFit, ArcsInTheXYPlane)
 {
     std::mt19937 rng(21);
@@ -118,6 +144,16 @@ TEST(CircleFit, CollinearAndTooFewPointsFail)
     EXPECT_FALSE(two.Fit(c, r));
     double axis[3];
     EXPECT_FALSE(FitCircle3D(fit, axis, c, r));
+
+    // All points equal: no circle, in the plane or in 3D.
+    for (std::size_t count : {3u, 4u, 12u})
+    {
+        cCircleFit same(tFitPointQueue(count, q[1]));
+        EXPECT_FALSE(same.Fit(c, r)) << count;
+        EXPECT_FALSE(FitCircle3D(same, axis, c, r)) << count;
+        EXPECT_FALSE(same.FitConsensus(c, r, 0.01)) << count;
+    }
+    EXPECT_EQ(c[0], 7.0);
 }
 
 TEST(CircleFit, TrimmingAndConsensusResistOutliers)

@@ -91,6 +91,19 @@ TEST(PlaneFit, ThreePointsKeepTheirOrientationAndDegenerateInputsFail)
     tFitPointQueue same(10, Point(pts[0], down));
     cPlaneFit coincident(same);
     EXPECT_FALSE(coincident.Fit(before, offset));
+
+    // A point without a finite position gives no plane, never a NaN one.
+    for (float bad : {std::nanf(""), INFINITY})
+    {
+        tFitPointQueue broken = q;
+        broken[1].position[0] = bad;
+        cPlaneFit three(broken);
+        EXPECT_FALSE(three.EstimateNormal(before, offset));
+        broken.push_back(Point(pts[0], down));
+        cPlaneFit four(broken);
+        EXPECT_FALSE(four.Fit(before, offset));
+    }
+    EXPECT_EQ(before[0], 7.0);
 }
 
 TEST(PlaneFit, ConstrainedFitKeepsFixedValues)

@@ -60,6 +60,11 @@ TEST(SphereFit, CoplanarAndTooFewPointsFail)
     EXPECT_FALSE(many.Fit(c, r));
     cSphereFit three(Plane(rng, o, up, 3.0, 0.0, 3));
     EXPECT_FALSE(three.Fit(c, r));
+    for (std::size_t count : {4u, 5u, 40u})
+    {
+        cSphereFit same(tFitPointQueue(count, Point(o, up)));
+        EXPECT_FALSE(same.Fit(c, r)) << "all points equal, " << count;
+    }
     EXPECT_EQ(c[0], 9.0);
     EXPECT_EQ(r, 9.0);
 }
