@@ -382,7 +382,20 @@ bool cCircleFit::TrimmingPasses(double centre[3], double& radius, double rms, do
     return Refine(centre, radius);
 }
 
-bool cCircleFit::FitRobust(double centre[3], double& radius, double targetRms)
+bool cCircleFit::FitRobust(double centreOut[3], double& radiusOut, double targetRms)
+{
+    // Worked on a copy: a pass that fails must not leave a half-trimmed
+    // circle in the caller's hands.
+    double centre[3] = {0.0, 0.0, 0.0};
+    double radius = 0.0;
+    if (!FitRobustInPlace(centre, radius, targetRms))
+        return false;
+    std::copy(centre, centre + 3, centreOut);
+    radiusOut = radius;
+    return true;
+}
+
+bool cCircleFit::FitRobustInPlace(double centre[3], double& radius, double targetRms)
 {
     ActivateAllPoints();
     if (!Fit(centre, radius))
@@ -394,7 +407,18 @@ bool cCircleFit::FitRobust(double centre[3], double& radius, double targetRms)
     return TrimmingPasses(centre, radius, rms, targetRms, 15);
 }
 
-bool cCircleFit::FitConsensus(double centre[3], double& radius, double tolerance)
+bool cCircleFit::FitConsensus(double centreOut[3], double& radiusOut, double tolerance)
+{
+    double centre[3] = {0.0, 0.0, 0.0};
+    double radius = 0.0;
+    if (!FitConsensusInPlace(centre, radius, tolerance))
+        return false;
+    std::copy(centre, centre + 3, centreOut);
+    radiusOut = radius;
+    return true;
+}
+
+bool cCircleFit::FitConsensusInPlace(double centre[3], double& radius, double tolerance)
 {
     ActivateAllPoints();
     const std::size_t n = Points().size();

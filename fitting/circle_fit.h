@@ -42,6 +42,7 @@ public:
     // Circle in the XY plane (outputs unchanged on failure).
     bool Fit(double centre[3], double& radius) const;
     bool Refine(double centre[3], double& radius);
+    // Outlier-resistant fits; centre and radius are written only on success.
     bool FitRobust(double centre[3], double& radius, double targetRms);
     bool FitConsensus(double centre[3], double& radius, double tolerance);
     void GetArcEnds(const double centre[3], double radius, double middle[3], double start[3], double end[3]) const;
@@ -54,6 +55,8 @@ public:
 
 private:
     double RmsInPlane(const double centre[3], double radius) const;
+    bool FitRobustInPlace(double centre[3], double& radius, double targetRms);
+    bool FitConsensusInPlace(double centre[3], double& radius, double tolerance);
     bool TrimmingPasses(double centre[3], double& radius, double rms, double targetRms, std::uint64_t minActive);
 
     double m_worldToLocal[12];

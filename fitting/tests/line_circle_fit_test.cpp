@@ -195,6 +195,25 @@ TEST(CircleFit, TrimmingAndConsensusResistOutliers)
     }
 }
 
+TEST(CircleFit, ARobustFitThatFailsWhileTrimmingLeavesTheCircleAlone)
+{
+    // Four points with a circle of their own whose trimming pass keeps too
+    // few of them for another circle.
+    const double up[3] = {0, 0, 1};
+    const double pts[4][3] = {{4, 3, 0}, {-3, 4, 0}, {-2, -1, 0}, {-1, 1, 0}};
+    tFitPointQueue q;
+    for (const auto& p : pts)
+        q.push_back(Point(p, up));
+    double c[3], r;
+    ASSERT_TRUE(cCircleFit(q).Fit(c, r));
+    cCircleFit fit(q);
+    double centre[3] = {7, 7, 7}, radius = 7;
+    ASSERT_FALSE(fit.FitRobust(centre, radius, 0.0));
+    EXPECT_EQ(centre[0], 7.0);
+    EXPECT_EQ(centre[1], 7.0);
+    EXPECT_EQ(radius, 7.0);
+}
+
 TEST(CircleFit, AxisFrameIsWorldToLocal)
 {
     // The axis (0, 0, -1) only translates.
