@@ -51,7 +51,14 @@ bool AxisFromQuadric(const cDoubleVector& q, double axis[3], double& scale)
     const double oij = OffDiagonal(q, i, j);
     const double den = ojk * ojk * diag[i] - oik * oik * diag[j];
     axis[0] = axis[1] = axis[2] = 0.0;
-    bool degenerate = std::fabs(den) <= kFltEpsilon || (diag[i] - diag[j]) * oik * oik / den < 0.0;
+    // den is cubic in the coefficients, which scale with 1 / radius^2: the
+    // test against FLT_EPSILON is made on coefficients scaled to a largest
+    // diagonal of 1, so that it means the same for a cylinder of radius 1 and
+    // one of radius 100 (an absolute test sends every cylinder wider than a
+    // few units down the coordinate-axis branch).
+    const double size = std::fabs(diag[j]);
+    bool degenerate = std::fabs(den) <= kFltEpsilon * size * size * size ||
+                      (diag[i] - diag[j]) * oik * oik / den < 0.0;
     if (!degenerate)
     {
         const double ai = std::sqrt((diag[i] - diag[j]) * oik * oik / den);

@@ -93,6 +93,28 @@ TEST(CylinderFit, RecoversAxisRadiusAndExtentAtAnyOrientation)
     }
 }
 
+TEST(CylinderFit, WideCylindersGetTheirAxisFromTheEstimate)
+{
+    // Radius 50 (a scan in millimetres): the quadric's coefficients are tiny,
+    // yet the estimate reads the tilted axis from them rather than falling
+    // back to a coordinate axis 37 degrees away.
+    std::mt19937 rng(66);
+    double axis[3] = {1, 2, 3};
+    Normalise(axis);
+    const double base[3] = {10.0, 10.0, 10.0};
+    for (double spanDegrees : {360.0, 120.0})
+    {
+        cCylinderFit fit(CylinderPoints(rng, base, axis, 50.0, 200.0, spanDegrees * kPi / 180, 0.05, 2000));
+        double point[3], direction[3], radius;
+        ASSERT_TRUE(fit.Estimate(point, direction, radius));
+        EXPECT_LT(std::acos(std::min(1.0, std::fabs(Dot(direction, axis)))), 0.02) << spanDegrees;
+        EXPECT_NEAR(radius, 50.0, 0.5) << spanDegrees;
+        ASSERT_TRUE(fit.Optimise(point, direction, radius, 1e-5, 1000));
+        EXPECT_NEAR(radius, 50.0, 0.05) << spanDegrees;
+        EXPECT_LT(LineDistance(base, point, direction), 0.05) << spanDegrees;
+    }
+}
+
 TEST(CylinderFit, AFewOutliersOnlyNudgeTheCylinder)
 {
     // One point in a hundred scattered inside the cylinder: the least-squares
