@@ -213,6 +213,7 @@ TEST(CylinderFit, ConstrainedFitKeepsFixedValues)
     ASSERT_TRUE(FitConstrainedCylinder(fit, p2, d2, r2, radiusFixed));
     EXPECT_EQ(r2, 2.5);
     EXPECT_NEAR(Dot(d2, d2), 1.0, 1e-9);
+    EXPECT_NEAR(std::fabs(d2[2]), 1.0, 1e-3) << "the axis still follows the points";
 
     // Nothing open: the given values stand.
     double p3[3] = {5, 5, 5}, d3[3] = {0, 0, 2}, r3 = 9;

@@ -145,6 +145,24 @@ TEST(PlaneFit, ConstrainedFitKeepsFixedValues)
     ASSERT_TRUE(FitConstrainedPlane(tilted, n, d3, xKept));
     EXPECT_DOUBLE_EQ(n[0], 0.2);
     EXPECT_NEAR(Dot(n, n), 1.0, 1e-9);
+    // With the points on z = 2.5 the distances are 0.2 x + ny y + const, so
+    // the best ny is the least-squares slope -0.2 Sxy / Syy of the sample.
+    double mx = 0, my = 0;
+    for (const stFitPoint& p : tilted.Points())
+    {
+        mx += p.position[0];
+        my += p.position[1];
+    }
+    mx /= double(tilted.Points().size());
+    my /= double(tilted.Points().size());
+    double sxy = 0, syy = 0;
+    for (const stFitPoint& p : tilted.Points())
+    {
+        sxy += (p.position[0] - mx) * (p.position[1] - my);
+        syy += (p.position[1] - my) * (p.position[1] - my);
+    }
+    EXPECT_NEAR(n[1], -0.2 * sxy / syy, 1e-3);
+    EXPECT_GT(n[2], 0.97);
 }
 
 TEST(PlaneFit, FrameCoversThePointsWithNearMinimalArea)
