@@ -105,6 +105,33 @@ TEST(LinearSolves, SingularSystemsFailCleanly)
     EXPECT_FALSE(SolveNormalEquations(empty, x, 1e-10));
 }
 
+TEST(LinearSolves, LUPivotTiesGoToTheLaterRow)
+{
+    // Both rows scale to 1 and offer the same first-column candidate.
+    cSquareMatrix a(2);
+    a(0, 0) = 1;
+    a(1, 0) = 1;
+    a(1, 1) = 1;
+    cSquareMatrix lu;
+    int sign = 0;
+    std::uint32_t permutation[2] = {9, 9};
+    ASSERT_TRUE(a.LUDecompose(lu, sign, permutation, 1e-10));
+    EXPECT_EQ(permutation[0], 1u);
+    EXPECT_EQ(sign, -1);
+    double b[2] = {2, 5}; // x = 2, x + y = 5
+    lu.LUBackSubstitute(permutation, b);
+    EXPECT_NEAR(b[0], 2.0, 1e-12);
+    EXPECT_NEAR(b[1], 3.0, 1e-12);
+
+    // A pivot below the tolerance is refused, not used.
+    cSquareMatrix tiny(2);
+    tiny(0, 0) = 1;
+    tiny(0, 1) = 1;
+    tiny(1, 0) = 1;
+    tiny(1, 1) = 1 + 1e-12;
+    EXPECT_FALSE(tiny.LUDecompose(lu, sign, permutation, 1e-10));
+}
+
 TEST(LinearSolves, GaussJordanTakesTheFirstPivotAboveTolerance)
 {
     // The first column's first entry is below tolerance: row 1 becomes the pivot.
@@ -172,6 +199,11 @@ TEST(EigenSymmetric, EqualEigenvaluesAndRankDeficientScatter)
     ASSERT_TRUE(SmallestEigenvector(line, v));
     EXPECT_NEAR(std::fabs(v[0]), 0.0, 1e-12);
     EXPECT_NEAR(v[1] * v[1] + v[2] * v[2], 1.0, 1e-12);
+    // Both null columns annihilate the matrix exactly: the tie keeps the last
+    // column, the one of the smallest eigenvalue.
+    ASSERT_TRUE(EigenSymmetric(line, vectors, values));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(v[i], vectors(i, 2));
 }
 
 TEST(SingularValueDecomposition, ReconstructsAndGivesTheMinimumNormSolution)
