@@ -1,6 +1,7 @@
 #include "fitting/fit_drivers.h"
 
 #include "core/mesh.h"
+#include "core/mesh_triangle.h"
 #include "fit_samples.h"
 
 #include <gtest/gtest.h>
@@ -159,23 +160,22 @@ void BuildMarkedCylinder(cMesh& mesh)
             const bool marked = std::cos(2 * kPi * (i + 0.5) / around) > 0.0;
             if (marked && t1 && t2)
             {
-                t1->flags |= 1;
-                t2->flags |= 1;
+                t1->flags |= kTriangleFlagSelected;
+                t2->flags |= kTriangleFlagSelected;
             }
         }
     mesh.Update();
 }
 
-TEST(FitDrivers, CylinderFromTheMarkedTrianglesOfAMesh)
+// The fit records of the vertices of a mesh's selected triangles, the way
+// the primitive panel collects them.
+tFitPointQueue SelectedTrianglePoints(const cMesh& mesh)
 {
-    cMesh mesh;
-    BuildMarkedCylinder(mesh);
-    ASSERT_GT(mesh.GetTriangleCount(), 0u);
     std::set<std::uint32_t> used;
     for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
     {
         const cMeshTriangle* tri = mesh.GetTriangle(t);
-        if (tri->flags & 1)
+        if (tri->flags & kTriangleFlagSelected)
             used.insert(tri->vertexIndex, tri->vertexIndex + 3);
     }
     tFitPointQueue q;
@@ -184,7 +184,79 @@ TEST(FitDrivers, CylinderFromTheMarkedTrianglesOfAMesh)
         const cVertex* vertex = mesh.GetVertex(v);
         q.push_back(MakeFitPoint(vertex->Position(), vertex->Normal()));
     }
-    cFitContainer points(q);
+    return q;
+}
+
+// A UV sphere (radius 3 about (1, 2, 3)) with the triangles above its
+// equator selected, and an unselected flat skirt around it at z = 0.
+void BuildMarkedSphereOnAPlate(cMesh& mesh)
+{
+    const int around = 36, rings = 18;
+    const double c[3] = {1, 2, 3};
+    for (int j = 0; j <= rings; ++j)
+        for (int i = 0; i < around; ++i)
+        {
+            const double polar = kPi * j / rings, a = 2 * kPi * i / around;
+            const float p[3] = {static_cast<float>(c[0] + 3 * std::sin(polar) * std::cos(a)),
+                                static_cast<float>(c[1] + 3 * std::sin(polar) * std::sin(a)),
+                                static_cast<float>(c[2] + 3 * std::cos(polar))};
+            mesh.AddVertex(p);
+        }
+    for (int j = 0; j < rings; ++j)
+        for (int i = 0; i < around; ++i)
+        {
+            const std::uint32_t a = j * around + i, b = j * around + (i + 1) % around;
+            const std::uint32_t d = a + around, e = b + around;
+            for (cMeshTriangle* t : {mesh.AddTriangle(a, d, e), mesh.AddTriangle(a, e, b)})
+                if (t && j < rings / 2)
+                    t->flags |= kTriangleFlagSelected;
+        }
+    const std::uint32_t base = mesh.GetVertexCount();
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i)
+        {
+            const float p[3] = {-20.0f + 40.0f * i, -20.0f + 40.0f * j, 0.0f};
+            mesh.AddVertex(p);
+        }
+    mesh.AddTriangle(base, base + 1, base + 3);
+    mesh.AddTriangle(base, base + 3, base + 2);
+    mesh.Update();
+}
+
+TEST(FitDrivers, SphereAndPlaneFromTheSelectedTrianglesOfAMesh)
+{
+    cMesh mesh;
+    BuildMarkedSphereOnAPlate(mesh);
+    const cFitContainer cap(SelectedTrianglePoints(mesh));
+    tSphere<double> sphere;
+    double rms = -1;
+    ASSERT_TRUE(FitSphere(cap, sphere, rms));
+    EXPECT_NEAR(sphere.radius, 3.0, 1e-4);
+    EXPECT_NEAR(sphere.centre[0], 1.0, 1e-4);
+    EXPECT_NEAR(sphere.centre[2], 3.0, 1e-4);
+    EXPECT_LT(rms, 1e-4);
+
+    // Select the plate instead: a plane at z = 0, facing its triangles' side.
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        mesh.GetTriangle(t)->flags ^= kTriangleFlagSelected;
+    for (std::uint32_t t = 0; t + 2 < mesh.GetTriangleCount(); ++t)
+        mesh.GetTriangle(t)->flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
+    const cFitContainer plate(SelectedTrianglePoints(mesh));
+    ASSERT_EQ(plate.Points().size(), 4u);
+    tPlane<double> plane;
+    ASSERT_TRUE(FitPlane(plate, plane, rms, true, 0.0));
+    EXPECT_NEAR(std::fabs(plane.normal[2]), 1.0, 1e-9);
+    EXPECT_NEAR(plane.d, 0.0, 1e-9);
+    EXPECT_NEAR(plane.halfWidth, 20.0, 1e-6);
+    EXPECT_NEAR(plane.halfHeight, 20.0, 1e-6);
+}
+
+TEST(FitDrivers, CylinderFromTheMarkedTrianglesOfAMesh)
+{
+    cMesh mesh;
+    BuildMarkedCylinder(mesh);
+    ASSERT_GT(mesh.GetTriangleCount(), 0u);
+    cFitContainer points(SelectedTrianglePoints(mesh));
     tCylinder<double> cylinder;
     double rms;
     ASSERT_TRUE(FitCylinder(points, cylinder, rms, 0.0));
