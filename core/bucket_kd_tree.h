@@ -27,27 +27,44 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <type_traits>
 
 inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
 inline constexpr std::uint32_t kBucketKDTreeNoIndex = 0xFFFFFFFF;
 
 // A node starts on a cache line, and the fields are ordered for the queries:
-// the box and the child links, which a query reads of every node it looks
-// at, share the first line.
+// what a query reads of every node it passes (the links, the split and a
+// float copy of the box) fills the first line, so that a visit costs one
+// cache miss instead of two or three.
 template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
 {
     using Bucket = tSingleLinkList<T, tListChunkAllocator<tSLLNode<T>>>;
 
     stBucketKDTreeNode() { MakeEmptyBox3d(box); }
 
-    double box[6];                       // min x, y, z, max x, y, z of what lies below
     stBucketKDTreeNode* upper = nullptr; // coordinate on the axis > split value
     stBucketKDTreeNode* lower = nullptr; // the others; a leaf has none
-    int axis = -1;                       // 0 x, 1 y, 2 z; -1 until split
-    double split = 0.0;
     stBucketKDTreeNode* parent = nullptr;
+    double split = 0.0;
+    // The box in single precision, for the queries' pruning. Every bound is
+    // a float coordinate (or the empty box's infinity), so the copy is
+    // exact and prunes exactly as the box would.
+    float queryBox[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+    // For speed, a leaf made by Build also finds its elements side by side:
+    // their coordinates (x, y, z each, bucket order) and the elements
+    // themselves, from packedFirst on in arrays the tree owns. A query then
+    // scans consecutive floats instead of following the list and reading
+    // every element through the comparator, which costs a cache miss per
+    // element. The list stays the record of the bucket; once it changes the
+    // leaf is no longer packed and queries scan the list again.
+    std::uint32_t packedFirst = kBucketKDTreeNoIndex; // none
+    std::int16_t axis = -1;              // 0 x, 1 y, 2 z; -1 until split (narrow to keep the first line)
+    std::uint16_t packedCount = 0;
+
+    double box[6];                       // min x, y, z, max x, y, z of what lies below
     Bucket bucket;                       // a leaf's elements in insertion order
     std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
 
@@ -113,7 +130,7 @@ public:
                 if (node->bucket.GetCount() <= m_bucketMaximum || !Split(node))
                     break;
             }
-            IncludePointInBoundingBox3d(node->box, p);
+            GrowBox(node, p);
             node = static_cast<double>(p[node->axis]) > node->split ? node->upper : node->lower;
         }
         return AddToBucket(node, element) ? node : nullptr;
@@ -195,18 +212,33 @@ public:
         {
             if (node->IsLeaf())
             {
-                for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
+                if (node->packedFirst != kBucketKDTreeNoIndex)
                 {
-                    const float* p = m_comparator.Coordinates(entry->value);
-                    const S dx = q[0] - static_cast<S>(p[0]);
-                    const S dy = q[1] - static_cast<S>(p[1]);
-                    const S dz = q[2] - static_cast<S>(p[2]);
-                    const double d2 = static_cast<double>(dx * dx + dy * dy + dz * dz);
-                    if (r2 > d2)
+                    const T* elements = m_packedElements + node->packedFirst;
+                    __builtin_prefetch(elements);
+                    const float* p = m_packedXyz + std::size_t{node->packedFirst} * 3;
+                    for (std::uint32_t i = 0; i < node->packedCount; ++i, p += 3)
                     {
-                        r2 = d2;
-                        radius = std::sqrt(d2);
-                        best = entry->value;
+                        const double d2 = SquaredDistance(q, p);
+                        if (r2 > d2)
+                        {
+                            r2 = d2;
+                            radius = std::sqrt(d2);
+                            best = elements[i];
+                        }
+                    }
+                }
+                else
+                {
+                    for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
+                    {
+                        const double d2 = SquaredDistance(q, m_comparator.Coordinates(entry->value));
+                        if (r2 > d2)
+                        {
+                            r2 = d2;
+                            radius = std::sqrt(d2);
+                            best = entry->value;
+                        }
                     }
                 }
                 previous = node;
@@ -216,13 +248,17 @@ public:
             const bool upperFirst = qd[node->axis] > node->split;
             const Node* first = upperFirst ? node->upper : node->lower;
             const Node* next = node->parent;
+            const Node* second = upperFirst ? node->lower : node->upper;
             if (previous == node->parent)
-                next = first; // arrived from above
-            else if (previous == first)
             {
-                const Node* second = upperFirst ? node->lower : node->upper;
-                if (r2 > SquaredDistanceToBox(qd, second->box))
-                    next = second;
+                // Arrived from above. The far side's box is read on the way
+                // back: fetch it meanwhile.
+                next = first;
+                __builtin_prefetch(second);
+            }
+            else if (previous == first && r2 > SquaredDistanceToBox(qd, second->queryBox))
+            {
+                next = second;
             }
             previous = node;
             node = next;
@@ -243,6 +279,7 @@ public:
         }
         m_nodes.Clear();
         m_listAllocator.FreeAll();
+        FreePacked();
         m_root = nullptr;
         m_counter = 0;
     }
@@ -332,9 +369,10 @@ private:
     // checked on entry, so no element is ever dropped to keep a box valid.
     bool AddToBucket(Node* node, T element)
     {
+        Unpack(node);
         if (!node->bucket.PushBack(element))
             return false;
-        IncludePointInBoundingBox3d(node->box, m_comparator.Coordinates(element));
+        GrowBox(node, m_comparator.Coordinates(element));
         return true;
     }
 
@@ -361,7 +399,7 @@ private:
                 axis = dx > dz ? 0 : 2;
             else
                 axis = dy > dz ? 1 : 2;
-            node->axis = axis;
+            node->axis = static_cast<std::int16_t>(axis);
             node->split = (node->box[axis + 3] + node->box[axis]) * 0.5;
         }
         upper->parent = node;
@@ -373,6 +411,15 @@ private:
 
     // A box thinner than FLT_EPSILON on the split axis cannot be cut: its
     // elements are dealt alternately, the first to the lower side.
+    // Grows a node's box and its float copy; after any growth every bound is
+    // a float coordinate, so the copy is exact.
+    static void GrowBox(Node* node, const float p[3])
+    {
+        IncludePointInBoundingBox3d(node->box, p);
+        for (int i = 0; i < 6; ++i)
+            node->queryBox[i] = static_cast<float>(node->box[i]);
+    }
+
     static bool DealsAlternately(const Node* node)
     {
         return node->box[node->axis + 3] - node->box[node->axis] < static_cast<double>(FLT_EPSILON);
@@ -390,6 +437,7 @@ private:
     {
         if (!MakeChildren(node))
             return false;
+        Unpack(node);
         const bool deal = DealsAlternately(node);
         bool toLower = true;
         while (!node->bucket.IsEmpty())
@@ -410,6 +458,30 @@ private:
         }
         node->bucket.SetAllocator(nullptr);
         return true;
+    }
+
+    static void Unpack(Node* node)
+    {
+        node->packedFirst = kBucketKDTreeNoIndex;
+        node->packedCount = 0;
+    }
+
+    void FreePacked()
+    {
+        delete[] m_packedXyz;
+        delete[] m_packedElements;
+        m_packedXyz = nullptr;
+        m_packedElements = nullptr;
+    }
+
+    // Single precision for a float query point, double for a double one; the
+    // result compares in double either way.
+    template <class S> static double SquaredDistance(const S q[3], const float p[3])
+    {
+        const S dx = q[0] - static_cast<S>(p[0]);
+        const S dy = q[1] - static_cast<S>(p[1]);
+        const S dz = q[2] - static_cast<S>(p[2]);
+        return static_cast<double>(dx * dx + dy * dy + dz * dz);
     }
 
     struct stRange
@@ -444,6 +516,11 @@ private:
         // below take them in turn.
         m_root->bucket.Clear();
         m_listAllocator.RelinkAll();
+        Unpack(m_root);
+        FreePacked();
+        // The packed copy is optional: without memory for it queries scan
+        // the lists.
+        float* xyz = new (std::nothrow) float[std::size_t{n} * 3];
 
         m_splitFailed = false;
         std::uint32_t deepest = 1;
@@ -478,13 +555,34 @@ private:
             if (!split)
             {
                 // A leaf; without memory to split it, an over-full one.
+                bool complete = true;
                 for (std::uint32_t i = range.begin; i < range.end; ++i)
-                    node->bucket.PushBack(items[i]);
+                    complete = node->bucket.PushBack(items[i]) && complete;
+                // Its range of items is final: later partitions touch only
+                // ranges still on the stack.
+                if (complete && xyz != nullptr && range.end - range.begin <= UINT16_MAX)
+                {
+                    node->packedFirst = range.begin;
+                    node->packedCount = static_cast<std::uint16_t>(range.end - range.begin);
+                }
             }
         }
         m_splitFailed = false;
-        delete[] items;
         delete[] spill;
+        if (xyz == nullptr)
+        {
+            delete[] items;
+            return deepest;
+        }
+        for (std::uint32_t i = 0; i < n; ++i)
+        {
+            const float* p = m_comparator.Coordinates(items[i]);
+            xyz[std::size_t{i} * 3] = p[0];
+            xyz[std::size_t{i} * 3 + 1] = p[1];
+            xyz[std::size_t{i} * 3 + 2] = p[2];
+        }
+        m_packedXyz = xyz;
+        m_packedElements = items;
         return deepest;
     }
 
@@ -504,12 +602,12 @@ private:
             if (lower)
             {
                 items[lowerEnd++] = element;
-                IncludePointInBoundingBox3d(node->lower->box, p);
+                GrowBox(node->lower, p);
             }
             else
             {
                 spill[upperCount++] = element;
-                IncludePointInBoundingBox3d(node->upper->box, p);
+                GrowBox(node->upper, p);
             }
         }
         for (std::uint32_t j = 0; j < upperCount; ++j)
@@ -519,16 +617,18 @@ private:
 
     // Squared distance from q to the box (0 inside it); an empty box is
     // infinitely far.
-    static double SquaredDistanceToBox(const double q[3], const double box[6])
+    static double SquaredDistanceToBox(const double q[3], const float box[6])
     {
         double d2 = 0.0;
         for (int i = 0; i < 3; ++i)
         {
+            const double low = box[i];
+            const double high = box[i + 3];
             double gap = 0.0;
-            if (q[i] < box[i])
-                gap = box[i] - q[i];
-            else if (q[i] > box[i + 3])
-                gap = q[i] - box[i + 3];
+            if (q[i] < low)
+                gap = low - q[i];
+            else if (q[i] > high)
+                gap = q[i] - high;
             d2 += gap * gap;
         }
         return d2;
@@ -541,4 +641,7 @@ private:
     ListAllocator m_listAllocator;
     std::uint32_t m_counter = 0;
     bool m_splitFailed = false;
+    // Build's leaf-ordered copies that packed leaves point into.
+    float* m_packedXyz = nullptr;
+    T* m_packedElements = nullptr;
 };

@@ -33,6 +33,10 @@ void ExpectConsistent(const TestKDTree& tree, std::size_t expectedElements)
     {
         const TestKDTree::Node* node = tree.GetNode(i);
         indices.insert(node->index);
+        // The queries prune by the float copy of the box (an empty box's is
+        // infinite instead of DBL_MAX).
+        for (int k = 0; node->box[0] <= node->box[3] && k < 6; ++k)
+            EXPECT_EQ(static_cast<double>(node->queryBox[k]), node->box[k]);
         if (!node->IsLeaf())
         {
             EXPECT_EQ(node->bucket.GetCount(), 0u);
@@ -348,6 +352,50 @@ TEST_P(BucketKDTreeAgainstBruteForce, ArrayBuildMakesTheTreeOfTheBucketWalk)
         for (auto *x = a->bucket.GetHead(), *y = b->bucket.GetHead(); x != nullptr; x = x->link, y = y->link)
             EXPECT_EQ(x->value, y->value);
     }
+}
+
+// Build's packed leaves and the walk's plain lists hold the same buckets, so
+// every query must give the very same element, ties included (duplicates,
+// lattice points at equal distances), also once inserts have unpacked some
+// leaves.
+TEST_P(BucketKDTreeAgainstBruteForce, PackedLeavesAnswerExactlyAsTheirLists)
+{
+    const PointSetCase c = GetParam();
+    auto points = MakePointSet(c.kind, c.count, 51);
+    auto later = MakePointSet(c.kind, c.count / 4, 52);
+    TestKDTree packed;
+    WalkBuiltTree walked;
+    for (const TestPoint& p : points)
+    {
+        packed.Add(&p);
+        walked.Add(&p);
+    }
+    packed.Build();
+    walked.BuildWithWalk();
+    auto expectSameAnswers = [&](std::uint32_t seed) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<float> unit(-1.5f, 1.5f);
+        const double radii[] = {0.01, 0.3, std::numeric_limits<double>::infinity()};
+        for (int k = 0; k < 600; ++k)
+        {
+            float qf[3];
+            for (int a = 0; a < 3; ++a)
+                qf[a] = k % 2 == 0 ? points[rng() % points.size()].xyz[a] : unit(rng);
+            const double qd[3] = {qf[0], qf[1], qf[2]};
+            double r1 = radii[k % 3], r2 = r1, r3 = r1, r4 = r1;
+            EXPECT_EQ(packed.FindNearest(qf, r1), walked.FindNearest(qf, r2)) << "query " << k;
+            EXPECT_EQ(r1, r2);
+            EXPECT_EQ(packed.FindNearest(qd, r3), walked.FindNearest(qd, r4)) << "query " << k;
+            EXPECT_EQ(r3, r4);
+        }
+    };
+    expectSameAnswers(53);
+    for (const TestPoint& p : later)
+    {
+        ASSERT_NE(packed.Insert(&p), nullptr);
+        ASSERT_NE(walked.Insert(&p), nullptr);
+    }
+    expectSameAnswers(54);
 }
 
 TEST(BucketKDTree, ClearEmptiesAndTheTreeCanBeFilledAgain)
