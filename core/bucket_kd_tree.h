@@ -11,6 +11,9 @@
 // - node records come from a chunked array (1024 per chunk) and never move;
 //   the bucket entries of all leaves come from one shared list allocator
 //   (1024 per chunk), so a build of n points makes O(n / 1024) allocations.
+// - Build also keeps a leaf-ordered copy of every element and its
+//   coordinates (n * (12 + sizeof(T)) bytes) that queries scan instead of
+//   the lists; inserting into a leaf drops that leaf back to its list.
 //
 // Queries only read the tree: any number of threads may search one tree at
 // once, as long as nobody adds, inserts, builds or clears meanwhile. The walk
