@@ -157,6 +157,19 @@ double ConstrainedCircleObjective(const cDoubleVector& x, void* context)
 
 double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
 
+// Runs a fit on a scratch circle: a pass that fails must not leave a
+// half-trimmed circle in the caller's hands.
+template <class Fit> bool WriteCircleOnSuccess(double centreOut[3], double& radiusOut, Fit fit)
+{
+    double centre[3] = {0.0, 0.0, 0.0};
+    double radius = 0.0;
+    if (!fit(centre, radius))
+        return false;
+    std::copy(centre, centre + 3, centreOut);
+    radiusOut = radius;
+    return true;
+}
+
 } // namespace
 
 void BuildAxisFrame(double worldToLocal[12], const double axis[3], const double point[3])
@@ -384,15 +397,9 @@ bool cCircleFit::TrimmingPasses(double centre[3], double& radius, double rms, do
 
 bool cCircleFit::FitRobust(double centreOut[3], double& radiusOut, double targetRms)
 {
-    // Worked on a copy: a pass that fails must not leave a half-trimmed
-    // circle in the caller's hands.
-    double centre[3] = {0.0, 0.0, 0.0};
-    double radius = 0.0;
-    if (!FitRobustInPlace(centre, radius, targetRms))
-        return false;
-    std::copy(centre, centre + 3, centreOut);
-    radiusOut = radius;
-    return true;
+    return WriteCircleOnSuccess(centreOut, radiusOut, [&](double c[3], double& r) {
+        return FitRobustInPlace(c, r, targetRms);
+    });
 }
 
 bool cCircleFit::FitRobustInPlace(double centre[3], double& radius, double targetRms)
@@ -409,13 +416,9 @@ bool cCircleFit::FitRobustInPlace(double centre[3], double& radius, double targe
 
 bool cCircleFit::FitConsensus(double centreOut[3], double& radiusOut, double tolerance)
 {
-    double centre[3] = {0.0, 0.0, 0.0};
-    double radius = 0.0;
-    if (!FitConsensusInPlace(centre, radius, tolerance))
-        return false;
-    std::copy(centre, centre + 3, centreOut);
-    radiusOut = radius;
-    return true;
+    return WriteCircleOnSuccess(centreOut, radiusOut, [&](double c[3], double& r) {
+        return FitConsensusInPlace(c, r, tolerance);
+    });
 }
 
 bool cCircleFit::FitConsensusInPlace(double centre[3], double& radius, double tolerance)
