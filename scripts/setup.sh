@@ -15,6 +15,8 @@ packages=(
   libeigen3-dev
   libcgal-dev
   libnanoflann-dev
+  libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
+  fonts-liberation2 fontconfig
 )
 
 missing=()
