@@ -644,19 +644,23 @@ private:
         lex.Next();
     }
 
-    long long Expression()
+    // Same wrapping arithmetic as the #define evaluator: the numbers are
+    // untrusted, so an overflowing sum or negation gives a meaningless id
+    // rather than undefined behaviour. Nesting counts through parentheses
+    // too, so that a run of "(" cannot exhaust the stack.
+    long long Expression(int depth = 0)
     {
-        long long v = Term(0);
+        auto v = static_cast<unsigned long long>(Term(depth));
         for (;;)
         {
             if (Accept("+"))
-                v += Term(0);
+                v += static_cast<unsigned long long>(Term(depth));
             else if (Accept("-"))
-                v -= Term(0);
+                v -= static_cast<unsigned long long>(Term(depth));
             else if (Accept("|"))
-                v |= Term(0);
+                v |= static_cast<unsigned long long>(Term(depth));
             else
-                return v;
+                return static_cast<long long>(v);
         }
     }
 
@@ -666,12 +670,12 @@ private:
             Fail("expression nests too deeply");
         if (Accept("("))
         {
-            long long v = Expression();
+            long long v = Expression(depth + 1);
             Expect(")");
             return v;
         }
         if (Accept("-"))
-            return -Term(depth + 1);
+            return static_cast<long long>(0ull - static_cast<unsigned long long>(Term(depth + 1)));
         if (Accept("~"))
             return ~Term(depth + 1);
         const Token& t = lex.Peek();

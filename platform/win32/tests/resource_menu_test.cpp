@@ -271,4 +271,30 @@ TEST(ResourceScript, OverflowingDefinesWrapWithoutUndefinedBehaviour)
     EXPECT_EQ(out.symbols.at("WRAPPED"), static_cast<long long>(0x8000000000000000ull));
 }
 
+// Ids in statements wrap the same way; and a run of parentheses is refused
+// like any other nesting instead of recursing without bound.
+TEST(ResourceScript, OverflowingStatementIdsWrapAndParenthesesNestBounded)
+{
+    const char* script = "1 ACCELERATORS\nBEGIN\n"
+                         "  \"A\", 9223372036854775807+2\n"
+                         "  \"B\", -(-9223372036854775807-1)-~9223372036854775807+5\n"
+                         "END\n"
+                         "2 MENU\nBEGIN\n  MENUITEM \"x\", -~9223372036854775807 | 7\nEND\n";
+    win32::ResourceScript out;
+    std::string error;
+    ASSERT_TRUE(win32::ParseResourceScript(script, nullptr, out, error)) << error;
+    const auto& accelerators = out.accelerators.at(win32::ResourceKey{1, {}});
+    ASSERT_EQ(accelerators.size(), 2u);
+    EXPECT_EQ(accelerators[0].cmd, 1); // 2^63 + 1 in 16 bits
+    EXPECT_EQ(accelerators[1].cmd, 5); // -2^63 - (-2^63) + 5
+    const auto& menu = out.menus.at(win32::ResourceKey{2, {}});
+    ASSERT_EQ(menu.size(), 1u);
+    EXPECT_EQ(menu[0].id, 7u); // -(-2^63) wraps to -2^63, whose low 32 bits are 0
+
+    std::string deep = "1 MENU\nBEGIN\n  MENUITEM \"x\", ";
+    deep += std::string(100000, '(') + "1" + std::string(100000, ')') + "\nEND\n";
+    EXPECT_FALSE(win32::ParseResourceScript(deep, nullptr, out, error));
+    EXPECT_NE(error.find("nests too deeply"), std::string::npos) << error;
+}
+
 } // namespace
