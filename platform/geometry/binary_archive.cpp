@@ -1,6 +1,8 @@
 #include "platform/geometry/binary_archive.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 
 namespace
@@ -386,7 +388,25 @@ bool ON_BinaryFile::Close()
 
 bool ON_BinaryFile::Internal_Read(std::size_t count, void* bytes)
 {
-    return m_fp && std::fread(bytes, 1, count, m_fp) == count;
+    if (!m_fp)
+        return false;
+    // The file may have shrunk since it was opened, and a short fread has
+    // already written part of the caller's buffer: read into scratch and
+    // hand the bytes over only when all of them arrived.
+    std::uint8_t small[256];
+    std::unique_ptr<std::uint8_t[]> large;
+    std::uint8_t* scratch = small;
+    if (count > sizeof small)
+    {
+        large.reset(new (std::nothrow) std::uint8_t[count]);
+        if (!large)
+            return false;
+        scratch = large.get();
+    }
+    if (std::fread(scratch, 1, count, m_fp) != count)
+        return false;
+    std::memcpy(bytes, scratch, count);
+    return true;
 }
 
 bool ON_BinaryFile::Internal_Write(std::size_t count, const void* bytes)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -131,6 +132,39 @@ TEST(BinaryArchive, FailedReadLeavesOutputAndPosition)
     std::uint8_t b[3];
     EXPECT_TRUE(r.ReadByte(3, b));
     EXPECT_TRUE(r.AtEnd());
+}
+
+// A file that shrinks after it was opened: the archive still believes the
+// bytes are there, the read comes up short and must hand over nothing.
+TEST(BinaryArchive, ShortFileReadLeavesOutputAndPosition)
+{
+    const auto path = std::filesystem::temp_directory_path() / ("geom_shrink_" + std::to_string(getpid()));
+    std::vector<std::uint8_t> content(65536);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    const std::uint64_t at = 50000;
+    for (std::size_t count : {std::size_t{16}, std::size_t{1500}})
+    {
+        {
+            ON_BinaryFile w(ON_BinaryArchive::Mode::write, path.c_str());
+            ASSERT_TRUE(w.WriteByte(content.size(), content.data()));
+            ASSERT_TRUE(w.Close());
+        }
+        ON_BinaryFile r(ON_BinaryArchive::Mode::read, path.c_str());
+        ASSERT_TRUE(r.IsOpen());
+        std::filesystem::resize_file(path, at + count / 2);
+        ASSERT_TRUE(r.SeekFromStartOfFile(at));
+        std::vector<std::uint8_t> out(count, 0xEE);
+        EXPECT_FALSE(r.ReadByte(count, out.data())) << count;
+        EXPECT_EQ(out, std::vector<std::uint8_t>(count, 0xEE)) << count;
+        EXPECT_EQ(r.CurrentPosition(), at);
+        // What is still there reads as before.
+        std::uint8_t b[4] = {};
+        ASSERT_TRUE(r.ReadByte(4, b));
+        EXPECT_EQ(b[0], content[at]);
+        EXPECT_EQ(b[3], content[at + 3]);
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(BinaryArchive, StringCountBeyondTheDataFailsWithoutAllocating)
