@@ -5,9 +5,12 @@
 #include "core/progress.h"
 #include "platform/win32/codepage.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -63,8 +66,9 @@ bool WriteU64(IBinStream* stream, std::uint64_t value)
     return stream->Write(bytes, 8);
 }
 
-// The bytes left in the stream when it can tell (a file); none otherwise,
-// and then a lying count fails at its first missing record instead.
+// The bytes left in the stream when it can tell (a file); none otherwise (a
+// pipe, any other stream), and then the blocks are read in steps and a lying
+// count fails at its first missing step.
 std::optional<std::uint64_t> RemainingBytes(IBinStream* stream)
 {
     auto* file = dynamic_cast<cBINFile*>(stream);
@@ -80,14 +84,22 @@ std::optional<std::uint64_t> RemainingBytes(IBinStream* stream)
     return static_cast<std::uint64_t>(end - here);
 }
 
-// A count that a well-formed block of recordSize-byte records can have.
-bool CountFits(IBinStream* stream, std::uint64_t count, std::uint64_t recordSize)
+// A count that a well-formed block of recordSize-byte records can have: not
+// 0, one the mesh can index, and (where the stream knows) within the bytes
+// left. known is set when the bytes were there to check against.
+bool CountFits(IBinStream* stream, std::uint64_t count, std::uint64_t recordSize, bool& known)
 {
-    if (count == 0 || count > UINT32_MAX)
+    known = false;
+    if (count == 0 || count > kMeshFileMaxRecords)
         return false;
     std::optional<std::uint64_t> remaining = RemainingBytes(stream);
+    known = remaining.has_value();
     return !remaining || count <= *remaining / recordSize;
 }
+
+// Records are read this many at a time: one stream read per step, and the
+// content grows only by what has arrived.
+constexpr std::uint32_t kReadStep = 4096;
 
 bool ReportAndCheckCancel(IProcProgress& progress, std::uint32_t i, float position)
 {
@@ -155,77 +167,171 @@ bool WriteMeshTriangles(cMesh& mesh, IBinStream* stream, IProcProgress* progress
     });
 }
 
-bool ReadMesh(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
+namespace
 {
+
+enum class eReadOutcome
+{
+    complete,
+    foreignHeader,    // nothing was decided about the mesh yet
+    failed,
+    cancelledInTriangles // the content holds what was read so far
+};
+
+eReadOutcome ReadContent(IBinStream* stream, IProcProgress* progress, stMeshFileContent& content)
+{
+    content = stMeshFileContent{};
     if (stream == nullptr)
-        return false;
+        return eReadOutcome::foreignHeader;
     std::uint8_t header[kMeshFileHeaderSize];
     if (!stream->Read(header, kMeshFileHeaderSize))
-        return false;
+        return eReadOutcome::foreignHeader;
     const std::uint16_t major = static_cast<std::uint16_t>(header[8] | (header[9] << 8));
     const std::uint16_t minor = static_cast<std::uint16_t>(header[10] | (header[11] << 8));
     if (GetU64(header) != kMeshFileMagic || major != kMeshFileMajor || minor != kMeshFileMinor)
-        return false;
-    const bool withColours = header[12] != 0;
+        return eReadOutcome::foreignHeader;
+    content.withColours = header[12] != 0;
 
-    auto fail = [&mesh] {
-        mesh.Clear();
-        return false;
-    };
-
-    mesh.Clear();
     std::uint64_t vertexCount = 0;
-    const std::uint32_t vertexBytes = kPositionBytes + (withColours ? kColourBytes : 0);
-    if (!ReadU64(stream, vertexCount) || !CountFits(stream, vertexCount, vertexBytes))
-        return fail();
+    bool known = false;
+    const std::uint32_t vertexBytes = kPositionBytes + (content.withColours ? kColourBytes : 0);
+    if (!ReadU64(stream, vertexCount) || !CountFits(stream, vertexCount, vertexBytes, known))
+        return eReadOutcome::failed;
     const auto n = static_cast<std::uint32_t>(vertexCount);
+    if (known)
+    {
+        content.positions.reserve(3 * static_cast<std::size_t>(n));
+        if (content.withColours)
+            content.colours.reserve(3 * static_cast<std::size_t>(n));
+    }
 
     IProcProgress& report = *ProgressOrNull(progress);
     report.SetRange(0.0f, 3.0f * static_cast<float>(n));
-    for (std::uint32_t i = 0; i < n; ++i)
+    std::vector<std::uint8_t> step(static_cast<std::size_t>(kReadStep) * kTriangleBytes);
+    for (std::uint32_t first = 0; first < n; first += kReadStep)
     {
-        std::uint8_t record[kPositionBytes + kColourBytes];
-        if (!stream->Read(record, vertexBytes))
-            return fail();
-        const float p[3] = {GetFloat(record), GetFloat(record + 4), GetFloat(record + 8)};
-        const std::uint32_t index = mesh.AddVertex(p);
-        if (index != i)
-            return fail(); // no memory for the vertex
-        if (withColours)
-            std::memcpy(mesh.GetVertex(index)->extra, record + kPositionBytes, kColourBytes);
-        if (ReportAndCheckCancel(report, i, static_cast<float>(i)))
-            return fail();
+        const std::uint32_t count = std::min(kReadStep, n - first);
+        if (!stream->Read(step.data(), count * vertexBytes))
+            return eReadOutcome::failed;
+        for (std::uint32_t k = 0; k < count; ++k)
+        {
+            const std::uint8_t* record = step.data() + static_cast<std::size_t>(k) * vertexBytes;
+            const float p[3] = {GetFloat(record), GetFloat(record + 4), GetFloat(record + 8)};
+            // A NaN or infinite coordinate would make every box, normal and
+            // search tree built over the mesh meaningless.
+            if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+                return eReadOutcome::failed;
+            content.positions.insert(content.positions.end(), p, p + 3);
+            if (content.withColours)
+                content.colours.insert(content.colours.end(), record + kPositionBytes,
+                                       record + kPositionBytes + kColourBytes);
+            const std::uint32_t i = first + k;
+            if (ReportAndCheckCancel(report, i, static_cast<float>(i)))
+                return eReadOutcome::failed;
+        }
     }
 
     std::uint64_t triangleCount = 0;
-    if (!ReadU64(stream, triangleCount) || !CountFits(stream, triangleCount, kTriangleBytes))
-        return fail();
+    if (!ReadU64(stream, triangleCount) || !CountFits(stream, triangleCount, kTriangleBytes, known))
+        return eReadOutcome::failed;
     const auto t = static_cast<std::uint32_t>(triangleCount);
+    if (known)
+        content.corners.reserve(3 * static_cast<std::size_t>(t));
     const float start = report.GetRangeStart();
     const float end = report.GetRangeEnd();
-    for (std::uint32_t i = 0; i < t; ++i)
+    for (std::uint32_t first = 0; first < t; first += kReadStep)
     {
-        std::uint8_t record[kTriangleBytes];
-        if (!stream->Read(record, kTriangleBytes))
-            return fail();
-        std::uint64_t corners[3] = {GetU64(record), GetU64(record + 8), GetU64(record + 16)};
-        // Every index must name a vertex of the block: a truncated or
-        // out-of-range index would have later code read beyond the vertices.
-        for (std::uint64_t corner : corners)
-            if (corner >= n)
-                return fail();
-        const auto a = static_cast<std::uint32_t>(corners[0]);
-        const auto b = static_cast<std::uint32_t>(corners[1]);
-        const auto c = static_cast<std::uint32_t>(corners[2]);
-        // A triangle with a repeated corner is no triangle: skipped as the
-        // mesh itself refuses it.
-        if (a != b && b != c && a != c && mesh.AddTriangle(a, b, c) == nullptr)
-            return fail(); // no memory for the triangle
-        if (ReportAndCheckCancel(report, i, start + static_cast<float>(i) * (end - start) / static_cast<float>(t)))
-            return false;
+        const std::uint32_t count = std::min(kReadStep, t - first);
+        if (!stream->Read(step.data(), count * kTriangleBytes))
+            return eReadOutcome::failed;
+        for (std::uint32_t k = 0; k < count; ++k)
+        {
+            const std::uint8_t* record = step.data() + static_cast<std::size_t>(k) * kTriangleBytes;
+            const std::uint64_t corners[3] = {GetU64(record), GetU64(record + 8), GetU64(record + 16)};
+            // Every index must name a vertex of the block: a truncated or
+            // out-of-range index would have later code read beyond the vertices.
+            for (std::uint64_t corner : corners)
+                if (corner >= n)
+                    return eReadOutcome::failed;
+            // A triangle with a repeated corner is no triangle: skipped as the
+            // mesh itself refuses it.
+            if (corners[0] != corners[1] && corners[1] != corners[2] && corners[0] != corners[2])
+                for (std::uint64_t corner : corners)
+                    content.corners.push_back(static_cast<std::uint32_t>(corner));
+            const std::uint32_t i = first + k;
+            if (ReportAndCheckCancel(report, i,
+                                     start + static_cast<float>(i) * (end - start) / static_cast<float>(t)))
+                return eReadOutcome::cancelledInTriangles;
+        }
     }
+    // Triangles are what the file is for: one whose every triangle was
+    // skipped would give a mesh that cannot even be written back.
+    if (content.corners.empty())
+        return eReadOutcome::failed;
+    return eReadOutcome::complete;
+}
+
+// Moves the content into the emptied mesh, without its update; false (mesh
+// empty) when memory runs out.
+bool AddContent(cMesh& mesh, const stMeshFileContent& content)
+{
+    mesh.Clear();
+    const std::size_t n = content.positions.size() / 3;
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        const std::uint32_t index = mesh.AddVertex(&content.positions[3 * i]);
+        if (index != i)
+        {
+            mesh.Clear();
+            return false;
+        }
+        if (content.withColours)
+            std::memcpy(mesh.GetVertex(index)->extra, &content.colours[3 * i], kColourBytes);
+    }
+    for (std::size_t i = 0; i + 2 < content.corners.size(); i += 3)
+        if (mesh.AddTriangle(content.corners[i], content.corners[i + 1], content.corners[i + 2]) == nullptr)
+        {
+            mesh.Clear();
+            return false;
+        }
+    return true;
+}
+
+} // namespace
+
+bool ReadMeshContent(IBinStream* stream, IProcProgress* progress, stMeshFileContent& content)
+{
+    if (ReadContent(stream, progress, content) == eReadOutcome::complete)
+        return true;
+    content = stMeshFileContent{};
+    return false;
+}
+
+bool FillMesh(cMesh& mesh, const stMeshFileContent& content)
+{
+    if (!AddContent(mesh, content))
+        return false;
     mesh.Update();
     return true;
+}
+
+bool ReadMesh(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
+{
+    stMeshFileContent content;
+    switch (ReadContent(stream, progress, content))
+    {
+    case eReadOutcome::complete:
+        return FillMesh(mesh, content);
+    case eReadOutcome::foreignHeader:
+        return false;
+    case eReadOutcome::failed:
+        mesh.Clear();
+        return false;
+    case eReadOutcome::cancelledInTriangles:
+        AddContent(mesh, content);
+        return false;
+    }
+    return false;
 }
 
 bool LoadMeshFile(cMesh& mesh, const wchar_t* path, IProcProgress* progress)

@@ -13,7 +13,10 @@
 // that cannot be right and never leaves a half-read mesh behind on failure.
 #pragma once
 
+#include "core/chunked_array.h"
+
 #include <cstdint>
+#include <vector>
 
 class cMesh;
 class IBinStream;
@@ -33,12 +36,36 @@ bool WriteMeshVertices(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
 // The triangle block; false (nothing written) for a mesh without triangles.
 bool WriteMeshTriangles(cMesh& mesh, IBinStream* stream, IProcProgress* progress);
 
-// Reads header and blocks into the mesh and runs its update. A header that
-// is not version 1.0 of this format is refused before the mesh is touched.
-// Any later failure (a short block, a count of 0 or one that cannot fit in
-// 32 bits or in the bytes left, a triangle index outside the vertex block)
-// leaves the mesh empty; a cancel while reading triangles keeps what was
-// read so far, without the update.
+// The largest vertex or triangle count a file may announce: one the mesh's
+// u32-indexed arrays can hold.
+inline constexpr std::uint64_t kMeshFileMaxRecords = kArrayMaxRecords;
+
+// What a mesh file holds, read and checked but not yet in a mesh, so that a
+// caller can replace a mesh only once a whole file was read.
+struct stMeshFileContent
+{
+    bool withColours = false;
+    std::vector<float> positions;       // x, y, z per vertex
+    std::vector<std::uint8_t> colours;  // R, G, B per vertex with colours
+    std::vector<std::uint32_t> corners; // three per triangle kept
+};
+
+// Reads header and blocks into content; true only when all of it was read
+// and sound: version 1.0 of this format, counts that are not 0, fit the
+// mesh and (where the stream can tell) the bytes left, finite coordinates,
+// indices inside the vertex block, and at least one triangle without a
+// repeated corner (those are skipped). The blocks are read in steps, so
+// what is held grows only with the bytes that arrived, also on streams that
+// cannot tell their size. False (content empty) otherwise, and on a cancel.
+bool ReadMeshContent(IBinStream* stream, IProcProgress* progress, stMeshFileContent& content);
+// Replaces the mesh's vertices and triangles by the content and runs its
+// update; false (mesh empty) when memory runs out.
+bool FillMesh(cMesh& mesh, const stMeshFileContent& content);
+
+// ReadMeshContent into the mesh, then its update. A header that is not
+// version 1.0 of this format is refused before the mesh is touched; any
+// later failure leaves the mesh empty; a cancel while reading triangles
+// leaves the vertices and the triangles read so far, without the update.
 bool ReadMesh(cMesh& mesh, IBinStream* stream, IProcProgress* progress);
 
 // Opens the file for reading and reads it; false without touching the mesh

@@ -143,12 +143,18 @@ bool cMeshObject::Write(IBinStream* stream, IProcProgress* progress)
 
 bool cMeshObject::Read(IBinStream* stream, IProcProgress* progress)
 {
-    if (!HasGeometry() || !tSceneObject<cMesh>::Read(stream, progress))
+    // All or nothing: a record whose mesh turns out foreign, short or
+    // damaged must leave the object as it was, not renamed with its mesh gone.
+    stSceneObjectRecord record;
+    if (!HasGeometry() || !ReadSceneObjectRecord(stream, record))
         return false;
-    m_geometry->Clear();
-    const bool read = ReadMesh(*m_geometry, stream, progress);
+    stMeshFileContent content;
+    if (!ReadMeshContent(stream, progress, content))
+        return false;
+    ApplySceneObjectRecord(record);
+    const bool filled = FillMesh(*m_geometry, content);
     GetGeometryChangedEvent().Fire(this);
-    return read;
+    return filled;
 }
 
 bool cMeshObject::UpdateGeometry()

@@ -226,6 +226,14 @@ public:
         stSceneObjectRecord record;
         if (!ReadSceneObjectRecord(stream, record))
             return false;
+        ApplySceneObjectRecord(record);
+        return true;
+    }
+
+protected:
+    // Takes over the fields of a common record that was read whole.
+    void ApplySceneObjectRecord(const stSceneObjectRecord& record)
+    {
         SetName(record.name);
         m_objectId = record.objectId;
         m_state = record.state;
@@ -233,9 +241,9 @@ public:
         m_groupId = record.groupId;
         std::memcpy(m_decorator.m_colours, record.colours, sizeof record.colours);
         m_decorator.m_refresh |= kDecoratorColoursRestored;
-        return true;
     }
 
+public:
     bool HasGeometry() const override { return m_geometry != nullptr; }
 
     void SetName(const wchar_t* name) override

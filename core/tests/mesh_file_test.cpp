@@ -10,6 +10,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <thread>
+#include <unistd.h>
 #include <memory>
 
 namespace
@@ -254,6 +257,139 @@ TEST(MeshFile, LoadFromAPathOrLeaveTheMeshAlone)
     EXPECT_EQ(mesh.GetVertexCount(), 4u);
     EXPECT_EQ(mesh.GetTriangleCount(), 2u);
     std::filesystem::remove(path);
+}
+
+// Every triangle skipped leaves a mesh that has nothing to fit and cannot be
+// written back: the read fails instead of succeeding with zero triangles.
+TEST(MeshFile, AFileWithoutOneValidTriangleIsAFailedRead)
+{
+    Bytes b;
+    b.Header().U64(3);
+    for (int i = 0; i < 3; ++i)
+        b.F32(static_cast<float>(i)).F32(1).F32(2);
+    b.U64(2).U64(0).U64(0).U64(1).U64(2).U64(1).U64(2);
+    cMesh mesh;
+    BuildTetrahedron(mesh);
+    EXPECT_FALSE(ReadBytes(mesh, b.data));
+    EXPECT_EQ(mesh.GetVertexCount(), 0u);
+    EXPECT_EQ(mesh.GetTriangleCount(), 0u);
+}
+
+// A NaN or infinite coordinate would make the box, the normals and every
+// search tree meaningless; the largest finite float stays a legal value.
+TEST(MeshFile, NonFiniteCoordinatesAreRefused)
+{
+    const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity()};
+    for (float value : bad)
+        for (int coordinate = 0; coordinate < 3; ++coordinate)
+        {
+            Bytes b = SquareFile();
+            Bytes patch;
+            patch.F32(value);
+            std::copy(patch.data.begin(), patch.data.end(), b.data.begin() + 152 + 2 * 12 + 4 * coordinate);
+            cMesh mesh;
+            BuildTetrahedron(mesh);
+            EXPECT_FALSE(ReadBytes(mesh, b.data)) << value << " at " << coordinate;
+            EXPECT_EQ(mesh.GetVertexCount(), 0u);
+        }
+    Bytes b = SquareFile();
+    Bytes patch;
+    patch.F32(std::numeric_limits<float>::max());
+    std::copy(patch.data.begin(), patch.data.end(), b.data.begin() + 152 + 12 + 8);
+    cMesh mesh;
+    ASSERT_TRUE(ReadBytes(mesh, b.data));
+    EXPECT_EQ(mesh.GetVertex(1)->z, std::numeric_limits<float>::max());
+}
+
+// A stream that cannot tell its size (a pipe, a document's stream): serves
+// its bytes in order and remembers the largest single read asked of it.
+class SequentialStream : public IBinStream
+{
+public:
+    explicit SequentialStream(std::vector<std::uint8_t> bytes, std::uint64_t endless = 0)
+        : m_bytes(std::move(bytes)), m_endless(endless)
+    {
+    }
+    bool Read(void* buffer, std::uint32_t size, std::uint32_t* count) override
+    {
+        largestRead = std::max(largestRead, size);
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        std::uint32_t n = 0;
+        for (; n < size; ++n, ++m_at)
+        {
+            if (m_at < m_bytes.size())
+                out[n] = m_bytes[m_at];
+            else if (m_at < m_bytes.size() + m_endless)
+                out[n] = 0; // zero vertices: valid data that keeps arriving
+            else
+                break;
+        }
+        served += n;
+        if (count != nullptr)
+            *count = n;
+        return n == size;
+    }
+    bool Write(const void*, std::uint32_t, std::uint32_t*) override { return false; }
+    bool Rewind() override { return false; }
+    std::int64_t Tell() override { return -1; }
+    bool Seek(std::int64_t) override { return false; }
+    bool IsEof() override { return m_at >= m_bytes.size() + m_endless; }
+
+    std::uint32_t largestRead = 0;
+    std::uint64_t served = 0;
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+    std::uint64_t m_at = 0;
+    std::uint64_t m_endless;
+};
+
+TEST(MeshFile, StreamsThatCannotSeekAreReadInBoundedSteps)
+{
+    // A whole file reads as from a seekable file.
+    SequentialStream whole(SquareFile().data);
+    cMesh mesh;
+    ASSERT_TRUE(ReadMesh(mesh, &whole, nullptr));
+    EXPECT_EQ(mesh.GetTriangleCount(), 2u);
+
+    // Counts beyond what the mesh can index are refused before any record
+    // is read.
+    for (std::uint64_t count : {kMeshFileMaxRecords + 1, std::uint64_t{0xFFFFFFFF}, std::uint64_t{1} << 40})
+    {
+        SequentialStream lying(Bytes().Header().U64(count).data, 1u << 20);
+        BuildTetrahedron(mesh);
+        EXPECT_FALSE(ReadMesh(mesh, &lying, nullptr)) << count;
+        EXPECT_EQ(lying.served, 152u) << count;
+        EXPECT_EQ(mesh.GetVertexCount(), 0u);
+    }
+
+    // A legal but lying count: the data stops long before. Reads are asked
+    // in steps, never for the whole announced block at once, and the read
+    // fails cleanly where the data ends.
+    SequentialStream shortBody(Bytes().Header().U64(kMeshFileMaxRecords).data, 100000 * 12);
+    EXPECT_FALSE(ReadMesh(mesh, &shortBody, nullptr));
+    EXPECT_LE(shortBody.largestRead, 1u << 20);
+    EXPECT_EQ(mesh.GetVertexCount(), 0u);
+}
+
+TEST(MeshFile, APipeDeliversAWholeFile)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::vector<std::uint8_t> bytes = SquareFile().data;
+    std::thread writer([&] {
+        for (std::size_t at = 0; at < bytes.size(); at += 7) // in dribbles
+            if (::write(ends[1], bytes.data() + at, std::min<std::size_t>(7, bytes.size() - at)) < 0)
+                break;
+        ::close(ends[1]);
+    });
+    cBINFile stream(::fdopen(ends[0], "rb"));
+    cMesh mesh;
+    EXPECT_TRUE(ReadMesh(mesh, &stream, nullptr));
+    writer.join();
+    EXPECT_EQ(mesh.GetVertexCount(), 4u);
+    EXPECT_EQ(mesh.GetTriangleCount(), 2u);
 }
 
 } // namespace

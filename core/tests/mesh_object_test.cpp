@@ -140,6 +140,43 @@ TEST(MeshObject, StreamRoundTripAndNothingWrittenForAnEmptyMesh)
     EXPECT_TRUE(StreamBytes(*out).empty());
 }
 
+// A record whose common part is sound but whose mesh is not (foreign,
+// damaged, short) leaves the object as it was: its name, id and mesh.
+TEST(MeshObject, AFailedRecordReadChangesNothing)
+{
+    cMeshObject source;
+    source.SetName(L"Incoming");
+    BuildTwoLayers(*source.GetMesh());
+    std::unique_ptr<cBINFile> stream(NewStreamOver({}));
+    ASSERT_TRUE(source.Write(stream.get()));
+    const std::vector<std::uint8_t> good = StreamBytes(*stream);
+
+    std::vector<std::vector<std::uint8_t>> bad;
+    bad.push_back(good);
+    bad.back()[504] ^= 1; // a foreign mesh header
+    bad.push_back(good);
+    bad.back()[504 + 144] = 9; // nine vertices announced, eight present
+    bad.push_back(std::vector<std::uint8_t>(good.begin(), good.end() - 1));
+    bad.push_back(std::vector<std::uint8_t>(good.begin(), good.begin() + 504 + 100));
+    for (std::size_t k = 0; k < bad.size(); ++k)
+    {
+        cMeshObject object;
+        object.SetName(L"Kept");
+        BuildTetrahedron(*object.GetMesh());
+        const GUID id = object.GetObjectId();
+        tEventCounter<ISceneObject> changed;
+        object.GetGeometryChangedEvent().Subscribe(&changed);
+        std::unique_ptr<cBINFile> in(NewStreamOver(bad[k]));
+        EXPECT_FALSE(object.Read(in.get())) << k;
+        EXPECT_STREQ(object.GetName(), L"Kept") << k;
+        EXPECT_TRUE(object.GetObjectId() == id) << k;
+        EXPECT_EQ(object.GetMesh()->GetVertexCount(), 4u) << k;
+        EXPECT_EQ(object.GetMesh()->GetTriangleCount(), 4u) << k;
+        EXPECT_EQ(changed.count, 0) << k;
+        object.GetGeometryChangedEvent().Unsubscribe(&changed);
+    }
+}
+
 // A search tree over the old vertices must not survive the mesh being read
 // anew or rebuilt: its elements would point into freed records.
 TEST(MeshObject, ReadingOrRebuildingTheMeshEmptiesItsSearchTree)
