@@ -173,6 +173,8 @@ bool ON_Mesh::IsValid(ON_TextLog*) const
         return false;
     if (m_FN.Count() != 0 && m_FN.Count() != FaceCount())
         return false;
+    if (m_C.Count() != 0 && m_C.Count() != vcount)
+        return false;
     return true;
 }
 
@@ -218,4 +220,16 @@ void ON_Mesh::Destroy()
     m_F.Destroy();
     m_N.Destroy();
     m_FN.Destroy();
+    m_C.Destroy();
+    m_closed = -1;
+}
+
+bool ON_Mesh::Compact()
+{
+    m_V.SetCapacity(m_V.Count());
+    m_F.SetCapacity(m_F.Count());
+    m_N.SetCapacity(m_N.Count());
+    m_FN.SetCapacity(m_FN.Count());
+    m_C.SetCapacity(m_C.Count());
+    return true;
 }

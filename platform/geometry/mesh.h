@@ -2,6 +2,7 @@
 // faces, optional vertex and face normals.
 #pragma once
 
+#include "platform/geometry/color.h"
 #include "platform/geometry/object.h"
 #include "platform/geometry/simple_array.h"
 
@@ -23,6 +24,7 @@ public:
     ON_SimpleArray<ON_MeshFace> m_F;
     ON_SimpleArray<ON_3fVector> m_N;  // vertex normals: none, or one per vertex
     ON_SimpleArray<ON_3fVector> m_FN; // face normals: none, or one per face
+    ON_SimpleArray<ON_Color> m_C;     // vertex colours: none, or one per vertex
 
     ON_Mesh() = default;
     // Reserves the arrays. Texture coordinates are not kept by this mesh;
@@ -39,6 +41,7 @@ public:
     int QuadCount() const;
     bool HasVertexNormals() const { return m_V.Count() > 0 && m_N.Count() == m_V.Count(); }
     bool HasFaceNormals() const { return m_F.Count() > 0 && m_FN.Count() == m_F.Count(); }
+    bool HasVertexColors() const { return m_V.Count() > 0 && m_C.Count() == m_V.Count(); }
     bool IsEmpty() const { return m_V.Count() == 0 || m_F.Count() == 0; }
 
     // Index == count appends, index < count replaces; other indices fail.
@@ -54,11 +57,22 @@ public:
     // Unit vertex normals: the area-weighted sum of the adjacent faces'.
     bool ComputeVertexNormals();
 
-    // At least one face; every vertex finite; every face valid; normal
-    // arrays empty or of matching length.
+    // Whether the mesh is closed: 1 closed, 0 open, -1 not known (the
+    // default; nothing here works it out).
+    int IsClosed() const { return m_closed; }
+    void SetClosed(int closed) { m_closed = closed < 0 ? -1 : (closed > 0 ? 1 : 0); }
+
+    // Gives back the arrays' unused capacity.
+    bool Compact();
+
+    // At least one face; every vertex finite; every face valid; normal and
+    // colour arrays empty or of matching length.
     bool IsValid(ON_TextLog* text_log = nullptr) const override;
     ON_BoundingBox BoundingBox() const override;
     // Positions by the full transform; normals by the inverse transpose.
     bool Transform(const ON_Xform& xform) override;
     void Destroy();
+
+private:
+    int m_closed = -1;
 };
