@@ -1,8 +1,11 @@
 #include "platform/geometry/cylinder.h"
 
+#include "platform/geometry/nurbs_surface.h"
+#include "platform/geometry/rev_surface.h"
 #include "platform/geometry/xform.h"
 
 #include <cmath>
+#include <utility>
 
 ON_Cylinder::ON_Cylinder(const ON_Circle& c, double h)
 {
@@ -68,4 +71,33 @@ bool ON_Cylinder::Transform(const ON_Xform& xform)
     else
         height[0] = h0, height[1] = h1;
     return IsValid();
+}
+
+int ON_Cylinder::GetNurbForm(ON_NurbsSurface& srf) const
+{
+    ON_RevSurface rev;
+    if (RevSurfaceForm(&rev) == nullptr)
+        return 0;
+    return rev.GetNurbForm(srf) != 0 ? 2 : 0;
+}
+
+ON_RevSurface* ON_Cylinder::RevSurfaceForm(ON_RevSurface* srf) const
+{
+    if (!IsValid() || !IsFinite())
+        return nullptr;
+    ON_RevSurface form;
+    form.m_curve = ON_NurbsCurveData(3, false, 2, 2);
+    const double knots[4] = {height[0], height[0], height[1], height[1]};
+    form.m_curve.knot.assign(knots, knots + 4);
+    const ON_3dPoint rim = circle.PointAt(0.0);
+    const ON_3dPoint p0 = rim + height[0] * Axis();
+    const ON_3dPoint p1 = rim + height[1] * Axis();
+    form.m_curve.SetCV(0, &p0.x);
+    form.m_curve.SetCV(1, &p1.x);
+    form.m_axis = ON_Line(Center(), Center() + Axis());
+    form.m_angle.Set(0.0, 2.0 * ON_PI);
+    form.m_t = form.m_angle;
+    ON_RevSurface* out = srf != nullptr ? srf : new ON_RevSurface();
+    *out = std::move(form);
+    return out;
 }

@@ -5,6 +5,8 @@
 #include "platform/geometry/circle.h"
 #include "platform/geometry/line.h"
 
+class ON_NurbsSurface;
+class ON_RevSurface;
 class ON_Xform;
 
 class ON_Cylinder
@@ -31,4 +33,13 @@ public:
     // Angle and height of the closest point on the (finite) surface.
     bool ClosestPointTo(const ON_3dPoint& p, double* angle, double* h) const;
     bool Transform(const ON_Xform& xform);
+
+    // Rational quadratic around (9 control points, angle [0, 2 pi]) by
+    // linear along the axis (the height interval): 2, or 0 for an invalid or
+    // infinite cylinder.
+    int GetNurbForm(ON_NurbsSurface& srf) const;
+    // The line at angle 0 between the two heights turned about the axis;
+    // s is the angle, t the height. Fills srf (or a new surface owned by the
+    // caller); null for an invalid or infinite cylinder.
+    ON_RevSurface* RevSurfaceForm(ON_RevSurface* srf = nullptr) const;
 };

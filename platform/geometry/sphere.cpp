@@ -1,8 +1,11 @@
 #include "platform/geometry/sphere.h"
 
 #include "platform/geometry/circle.h"
+#include "platform/geometry/nurbs_surface.h"
+#include "platform/geometry/rev_surface.h"
 
 #include <cmath>
+#include <utility>
 
 ON_Sphere::ON_Sphere(const ON_3dPoint& center, double r)
 {
@@ -70,4 +73,54 @@ bool ON_Sphere::Transform(const ON_Xform& xform)
     plane = great.plane;
     radius = great.radius;
     return IsValid();
+}
+
+namespace
+{
+
+// The semicircle (radial, axial) control points and weights from the south
+// pole to the north pole, in units of the radius.
+constexpr double kSemicircle[5][3] = {
+    {0.0, -1.0, 1.0}, {1.0, -1.0, 0.70710678118654752}, {1.0, 0.0, 1.0}, {1.0, 1.0, 0.70710678118654752},
+    {0.0, 1.0, 1.0}};
+
+} // namespace
+
+int ON_Sphere::GetNurbForm(ON_NurbsSurface& srf) const
+{
+    if (!IsValid())
+        return 0;
+    // The full circle about the axis is the revolution form's own NURBS form.
+    ON_RevSurface rev;
+    if (RevSurfaceForm(false, &rev) == nullptr)
+        return 0;
+    return rev.GetNurbForm(srf) != 0 ? 2 : 0;
+}
+
+ON_RevSurface* ON_Sphere::RevSurfaceForm(bool arc_length_parameterization, ON_RevSurface* srf) const
+{
+    if (!IsValid())
+        return nullptr;
+    ON_RevSurface form;
+    form.m_curve = ON_NurbsCurveData(3, true, 3, 5);
+    const double half = 0.5 * ON_PI;
+    const double knots[8] = {-half, -half, -half, 0.0, 0.0, half, half, half};
+    form.m_curve.knot.assign(knots, knots + 8);
+    for (int i = 0; i < 5; ++i)
+    {
+        const ON_3dPoint p =
+            plane.origin + radius * (kSemicircle[i][0] * plane.xaxis + kSemicircle[i][1] * plane.zaxis);
+        form.m_curve.SetCV(i, &p.x, kSemicircle[i][2]);
+    }
+    form.m_axis = ON_Line(plane.origin, plane.origin + plane.zaxis);
+    form.m_angle.Set(0.0, 2.0 * ON_PI);
+    form.m_t = form.m_angle;
+    if (arc_length_parameterization)
+    {
+        form.m_curve.SetDomain(-half * radius, half * radius);
+        form.m_t.Set(0.0, 2.0 * ON_PI * radius);
+    }
+    ON_RevSurface* out = srf != nullptr ? srf : new ON_RevSurface();
+    *out = std::move(form);
+    return out;
 }

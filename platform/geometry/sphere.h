@@ -4,6 +4,8 @@
 
 #include "platform/geometry/plane.h"
 
+class ON_NurbsSurface;
+class ON_RevSurface;
 class ON_Xform;
 
 class ON_Sphere
@@ -28,4 +30,15 @@ public:
     bool ClosestPointTo(const ON_3dPoint& p, double* longitude, double* latitude) const;
     ON_3dPoint ClosestPointTo(const ON_3dPoint& p) const;
     bool Transform(const ON_Xform& xform);
+
+    // The rational biquadratic form (9 x 5 control points) over longitude
+    // [0, 2 pi] and latitude [-pi/2, pi/2]: 2 (same surface, rational
+    // parameterisation) or 0 for an invalid sphere.
+    int GetNurbForm(ON_NurbsSurface& srf) const;
+    // The semicircle from the south to the north pole turned about the z
+    // axis. With arc-length parameterisation both domains measure length
+    // (longitude [0, 2 pi r], latitude [-pi r / 2, pi r / 2]), else they are
+    // angles. Fills srf (or a new surface owned by the caller); null for an
+    // invalid sphere.
+    ON_RevSurface* RevSurfaceForm(bool arc_length_parameterization, ON_RevSurface* srf = nullptr) const;
 };
