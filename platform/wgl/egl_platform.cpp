@@ -1,5 +1,6 @@
 #include "platform/wgl/egl_platform.h"
 
+#include "platform/win32/device_context.h"
 #include "platform/win32/window.h"
 
 #include <EGL/eglext.h>
@@ -146,18 +147,19 @@ CurrentBinding& Current()
 
 HWND WindowOfDc(Registry& reg, HDC dc)
 {
-    auto it = reg.deviceContexts.find(reinterpret_cast<std::uintptr_t>(dc));
-    if (dc == nullptr || it == reg.deviceContexts.end())
+    (void)reg;
+    if (!win32::IsDeviceContext(dc))
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (it->second.window == nullptr || !IsWindow(it->second.window))
+    HWND window = WindowFromDC(dc);
+    if (window == nullptr || !IsWindow(window))
     {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
-    return it->second.window;
+    return window;
 }
 
 WindowSurface* SurfaceOf(Registry& reg, HWND window)
@@ -234,11 +236,6 @@ void ObserveWindows(Registry& reg)
             if (it->second->surface != EGL_NO_SURFACE)
                 eglDestroySurface(Egl().display, it->second->surface);
             r.surfaces.erase(it);
-        }
-        if (auto it = r.windowDeviceContexts.find(window); it != r.windowDeviceContexts.end())
-        {
-            r.deviceContexts.erase(reinterpret_cast<std::uintptr_t>(it->second));
-            r.windowDeviceContexts.erase(it);
         }
     };
     win32::AddWindowObserver(std::move(observer));

@@ -56,16 +56,9 @@ struct ContextRecord
     HWND window = nullptr; // window it is current with
 };
 
-struct DeviceContextRecord
-{
-    HWND window = nullptr; // null for the screen
-};
-
 struct Registry
 {
     std::recursive_mutex lock;
-    std::map<std::uintptr_t, DeviceContextRecord> deviceContexts;
-    std::map<HWND, HDC> windowDeviceContexts;
     std::map<HWND, std::shared_ptr<WindowSurface>> surfaces;
     std::map<std::uintptr_t, ContextRecord> contexts;
     // Hidden contexts (one per pixel format) that SwapBuffers reads a window

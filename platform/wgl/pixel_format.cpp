@@ -2,6 +2,7 @@
 
 #include "platform/wgl/context.h"
 #include "platform/wgl/egl_platform.h"
+#include "platform/win32/device_context.h"
 
 #include <climits>
 
@@ -31,7 +32,7 @@ int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* wanted)
 {
     Registry& reg = Reg();
     std::lock_guard<std::recursive_mutex> guard(reg.lock);
-    if (!reg.deviceContexts.count(reinterpret_cast<std::uintptr_t>(dc)))
+    if (!win32::IsDeviceContext(dc))
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
@@ -109,7 +110,7 @@ int DescribePixelFormat(HDC dc, int format, UINT bytes, LPPIXELFORMATDESCRIPTOR 
 {
     Registry& reg = Reg();
     std::lock_guard<std::recursive_mutex> guard(reg.lock);
-    if (!reg.deviceContexts.count(reinterpret_cast<std::uintptr_t>(dc)))
+    if (!win32::IsDeviceContext(dc))
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;

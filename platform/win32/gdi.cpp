@@ -107,6 +107,8 @@ std::size_t LiveGdiObjectCount()
 
 BOOL DeleteObject(HGDIOBJ object)
 {
+    if (auto obj = win32::LookupGdiObject(object); obj && obj->Permanent())
+        return TRUE;
     // The object dies at the end of this scope, outside the table lock.
     std::shared_ptr<win32::GdiObject> doomed = Table().Remove(reinterpret_cast<std::uintptr_t>(object));
     if (!doomed)

@@ -14,6 +14,8 @@ class GdiObject
 {
 public:
     virtual ~GdiObject() = default;
+    // Stock objects and system colour brushes: DeleteObject leaves them alive.
+    virtual bool Permanent() const { return false; }
 };
 
 HGDIOBJ RegisterGdiObject(std::shared_ptr<GdiObject> obj);

@@ -41,6 +41,15 @@
 #if __has_include("platform/win32/gdi.h")
 #include "platform/win32/gdi.h"
 #endif
+#if __has_include("platform/win32/gdi_objects.h")
+#include "platform/win32/gdi_objects.h"
+#endif
+#if __has_include("platform/win32/device_context.h")
+#include "platform/win32/device_context.h"
+#endif
+#if __has_include("platform/win32/gdi_paint.h")
+#include "platform/win32/gdi_paint.h"
+#endif
 #if __has_include("platform/win32/menu.h")
 #include "platform/win32/menu.h"
 #endif
