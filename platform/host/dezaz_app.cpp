@@ -1,8 +1,64 @@
 #include "platform/host/dezaz_app.h"
 
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_get_object.h"
+#include "platform/mfc/wnd.h"
+#include "platform/win32/codepage.h"
+#include "platform/win32/prompt_script.h"
+
 #include <cstdarg>
 #include <cwchar>
+#include <cwctype>
+#include <sstream>
 #include <vector>
+
+namespace
+{
+
+std::wstring Trim(const std::wstring& s)
+{
+    std::size_t a = 0, b = s.size();
+    while (a < b && std::iswspace(s[a]))
+        ++a;
+    while (b > a && std::iswspace(s[b - 1]))
+        --b;
+    return s.substr(a, b - a);
+}
+
+// "name rest" -> name, rest.
+void SplitFirstWord(const std::wstring& line, std::wstring& first, std::wstring& rest)
+{
+    std::size_t i = 0;
+    while (i < line.size() && !std::iswspace(line[i]))
+        ++i;
+    first = line.substr(0, i);
+    rest = Trim(line.substr(i));
+}
+
+bool SameNoCase(const std::wstring& a, const wchar_t* b)
+{
+    std::size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    return i == a.size() && b[i] == 0;
+}
+
+bool ParseInteger(const std::wstring& text, long long& value)
+{
+    if (text.empty())
+        return false;
+    wchar_t* end = nullptr;
+    errno = 0;
+    value = std::wcstoll(text.c_str(), &end, 10);
+    return errno == 0 && end && *end == 0;
+}
+
+} // namespace
+
+CDezazApp::CDezazApp() : m_doc(std::make_unique<CDezazDoc>()) {}
+
+CDezazApp::~CDezazApp() = default;
 
 void CDezazApp::Print(const wchar_t* format, ...)
 {
@@ -23,8 +79,14 @@ void CDezazApp::Print(const wchar_t* format, ...)
             return;
         buffer.resize(buffer.size() * 4);
     }
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_commandLine += buffer.data();
+    std::function<void(const std::wstring&)> sink;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_commandLine += buffer.data();
+        sink = m_sink;
+    }
+    if (sink)
+        sink(buffer.data());
 }
 
 std::wstring CDezazApp::CommandLineText() const
@@ -39,8 +101,218 @@ void CDezazApp::ClearCommandLineText()
     m_commandLine.clear();
 }
 
+void CDezazApp::SetPrintSink(std::function<void(const std::wstring&)> sink)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_sink = std::move(sink);
+}
+
+CDezazDoc& CDezazApp::ActiveDoc()
+{
+    return *m_doc;
+}
+
+CWnd* CDezazApp::MainWnd() const
+{
+    return m_main_window && IsWindow(m_main_window) ? CWnd::FromHandle(m_main_window) : nullptr;
+}
+
+void CDezazApp::Fail(const std::wstring& message)
+{
+    m_last_error = message;
+    Print(L"%ls\n", message.c_str());
+}
+
+CDezazCommand::result CDezazApp::RunCommandLine(const std::wstring& line, bool echo)
+{
+    std::wstring name, arguments;
+    SplitFirstWord(Trim(line), name, arguments);
+    // "-" asks for the batch form of a command, "_" for its English name.
+    bool interactive = true;
+    std::size_t skip = 0;
+    while (skip < name.size() && (name[skip] == L'-' || name[skip] == L'_'))
+    {
+        if (name[skip] == L'-')
+            interactive = false;
+        ++skip;
+    }
+    name.erase(0, skip);
+    if (name.empty())
+        return CDezazCommand::nothing;
+    CDezazCommand* command = dezaz::FindCommand(name);
+    if (!command)
+    {
+        Fail(L"Unknown command: " + name);
+        return CDezazCommand::unknown_command;
+    }
+    if (echo)
+        Print(L"Command: %ls\n", Trim(line).c_str());
+    CDezazCommandContext context(ActiveDoc(), interactive, arguments);
+    CDezazCommand::result result = CDezazCommand::failure;
+    try
+    {
+        result = command->RunCommand(context);
+    }
+    catch (const win32::UnexpectedPrompt& e)
+    {
+        Fail(L"Command " + name + L" stopped at a prompt nobody answered: " + win32::Utf8ToWide(e.what()));
+        return CDezazCommand::failure;
+    }
+    if (result != CDezazCommand::success)
+        Fail(L"Command " + name + (result == CDezazCommand::cancel ? L" was cancelled" : L" failed"));
+    return result;
+}
+
+bool CDezazApp::RunEntry(const std::wstring& raw, int echo)
+{
+    const std::wstring line = Trim(raw);
+    if (line.empty() || line[0] == L'#')
+        return true;
+    if (line[0] == L'>')
+    {
+        std::wstring error;
+        if (!dezaz::QueueScriptAnswer(Trim(line.substr(1)), error))
+        {
+            Fail(L"Bad answer \"" + line + L"\": " + error);
+            return false;
+        }
+        return true;
+    }
+    return RunCommandLine(line, echo != 0) == CDezazCommand::success;
+}
+
+bool CDezazApp::RunScript(const wchar_t* script, int echo)
+{
+    if (!script)
+        return false;
+    std::wistringstream lines{std::wstring(script)};
+    std::wstring line;
+    while (std::getline(lines, line))
+        if (!RunEntry(line, echo))
+            return false;
+    return true;
+}
+
 CDezazApp& DezazApp()
 {
     static CDezazApp app;
     return app;
+}
+
+namespace dezaz
+{
+
+namespace
+{
+
+struct ButtonName
+{
+    const wchar_t* name;
+    int id;
+};
+constexpr ButtonName kButtons[] = {{L"OK", 1},    {L"Cancel", 2}, {L"Abort", 3}, {L"Retry", 4},
+                                   {L"Ignore", 5}, {L"Yes", 6},   {L"No", 7}};
+
+bool QueueObjectAnswer(const std::wstring& what, std::wstring& error)
+{
+    const CDezazDoc& doc = DezazApp().ActiveDoc();
+    long long serial = 0;
+    if (SameNoCase(what, L"cancel"))
+        serial = 0;
+    else if (SameNoCase(what, L"nothing"))
+        serial = kAnswerNothing;
+    else if (SameNoCase(what, L"last") || SameNoCase(what, L"first") || SameNoCase(what, L"selected"))
+    {
+        // Resolved now: the object that is last, first or selected when the
+        // answer is queued, which is what the script's author sees.
+        const std::vector<const CDezazObject*> objects = doc.Objects();
+        const CDezazObject* chosen = nullptr;
+        if (SameNoCase(what, L"selected"))
+        {
+            for (const CDezazObject* o : objects)
+                if (o->IsSelected() && !chosen)
+                    chosen = o;
+        }
+        else if (!objects.empty())
+            chosen = SameNoCase(what, L"last") ? objects.back() : objects.front();
+        if (!chosen)
+        {
+            error = L"the document has no such object";
+            return false;
+        }
+        serial = chosen->RuntimeSerialNumber();
+    }
+    else if (!ParseInteger(what, serial) || serial <= 0)
+    {
+        error = L"expected an object serial number, last, first, selected, cancel or nothing";
+        return false;
+    }
+    win32::PromptAnswer answer;
+    answer.kind = kObjectPrompt;
+    answer.result = static_cast<INT_PTR>(serial);
+    win32::QueuePromptAnswer(std::move(answer));
+    return true;
+}
+
+} // namespace
+
+bool QueueScriptAnswer(const std::wstring& text, std::wstring& error)
+{
+    std::wstring kind, rest;
+    SplitFirstWord(text, kind, rest);
+    std::wstring value, expect;
+    SplitFirstWord(rest, value, expect);
+    if (SameNoCase(kind, L"Object"))
+        return QueueObjectAnswer(value, error);
+
+    win32::PromptAnswer answer;
+    answer.expect = expect;
+    long long number = 0;
+    if (SameNoCase(kind, L"MessageBox"))
+    {
+        answer.kind = win32::kMessageBoxPrompt;
+        bool known = false;
+        for (const ButtonName& b : kButtons)
+            if (SameNoCase(value, b.name))
+            {
+                answer.result = b.id;
+                known = true;
+            }
+        if (!known)
+        {
+            error = L"expected a button: OK, Cancel, Abort, Retry, Ignore, Yes or No";
+            return false;
+        }
+    }
+    else if (SameNoCase(kind, L"Menu") || SameNoCase(kind, L"Dialog"))
+    {
+        answer.kind = SameNoCase(kind, L"Menu") ? win32::kPopupMenuPrompt : win32::kDialogPrompt;
+        if (!ParseInteger(value, number) || number < 0)
+        {
+            error = L"expected a non-negative number";
+            return false;
+        }
+        answer.result = static_cast<INT_PTR>(number);
+    }
+    else
+    {
+        error = L"unknown prompt kind (Object, MessageBox, Menu or Dialog)";
+        return false;
+    }
+    win32::QueuePromptAnswer(std::move(answer));
+    return true;
+}
+
+int MessageBoxAnswer(const wchar_t* text, const wchar_t* caption, unsigned int)
+{
+    const std::wstring message = text ? text : L"";
+    DezazApp().Print(L"[%ls] %ls\n", caption ? caption : L"", message.c_str());
+    return static_cast<int>(win32::AnswerPrompt(win32::kMessageBoxPrompt, message));
+}
+
+} // namespace dezaz
+
+int DezazMessageBox(HWND, const wchar_t* text, const wchar_t* caption, unsigned int type)
+{
+    return dezaz::MessageBoxAnswer(text, caption, type);
 }

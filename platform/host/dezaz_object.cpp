@@ -1,0 +1,134 @@
+#include "platform/host/dezaz_object.h"
+
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/object_registry.h"
+
+#include <algorithm>
+
+CDezazObject::CDezazObject(std::unique_ptr<ON_Geometry> geometry, const ON_3dmObjectAttributes& attributes)
+    : m_geometry(std::move(geometry)), m_attributes(attributes)
+{
+}
+
+CDezazObject::~CDezazObject()
+{
+    if (m_serial != 0)
+        dezaz::ForgetObject(m_serial);
+}
+
+bool CDezazObject::IsVisible() const
+{
+    if (m_deleted || IsHidden())
+        return false;
+    if (!m_document)
+        return true;
+    const CDezazLayerTable& layers = m_document->LayerTable();
+    const int layer = m_attributes.m_layer_index;
+    return layer < 0 || layer >= layers.LayerCount() || layers[layer].IsVisible();
+}
+
+unsigned int CDezazObject::ObjectState() const
+{
+    if (IsHidden())
+        return dezaz_hidden_objects;
+    if (IsLocked())
+        return dezaz_locked_objects;
+    return dezaz_normal_objects;
+}
+
+bool CDezazObject::Select(bool on)
+{
+    if (on && (m_deleted || !IsVisible()))
+        return false;
+    m_selected = on;
+    return true;
+}
+
+ON_BoundingBox CDezazObject::BoundingBox() const
+{
+    return m_geometry ? m_geometry->BoundingBox() : ON_BoundingBox();
+}
+
+bool CDezazObject::EnableAnalysisMode(const ON_UUID& mode_id, bool enable)
+{
+    const auto it = std::find(m_analysis_modes.begin(), m_analysis_modes.end(), mode_id);
+    if (enable && it == m_analysis_modes.end())
+        m_analysis_modes.push_back(mode_id);
+    else if (!enable && it != m_analysis_modes.end())
+        m_analysis_modes.erase(it);
+    return true;
+}
+
+bool CDezazObject::InAnalysisMode(const ON_UUID& mode_id) const
+{
+    return std::find(m_analysis_modes.begin(), m_analysis_modes.end(), mode_id) != m_analysis_modes.end();
+}
+
+CDezazMeshObject::CDezazMeshObject(const ON_Mesh& mesh, const ON_3dmObjectAttributes& attributes)
+    : CDezazObject(std::make_unique<ON_Mesh>(mesh), attributes)
+{
+}
+
+CDezazMeshObject::CDezazMeshObject(std::unique_ptr<ON_Mesh> mesh, const ON_3dmObjectAttributes& attributes)
+    : CDezazObject(mesh ? std::move(mesh) : std::make_unique<ON_Mesh>(), attributes)
+{
+}
+
+std::unique_ptr<CDezazObject> CDezazMeshObject::DuplicateDezazObject() const
+{
+    return std::make_unique<CDezazMeshObject>(*Mesh(), Attributes());
+}
+
+void CDezazMeshObject::SetMesh(std::unique_ptr<ON_Mesh> mesh)
+{
+    if (mesh && !Document())
+        SetGeometry(std::move(mesh));
+}
+
+CDezazPointObject::CDezazPointObject(const ON_3dPoint& point, const ON_3dmObjectAttributes& attributes)
+    : CDezazObject(std::make_unique<ON_Point>(point), attributes)
+{
+}
+
+std::unique_ptr<CDezazObject> CDezazPointObject::DuplicateDezazObject() const
+{
+    return std::make_unique<CDezazPointObject>(Point()->point, Attributes());
+}
+
+CDezazObjRef::CDezazObjRef(const CDezazObject* object) : m_serial(object ? object->RuntimeSerialNumber() : 0) {}
+
+const CDezazObject* CDezazObjRef::Object() const
+{
+    const CDezazObject* object = dezaz::FindObject(m_serial);
+    return object && !object->IsDeleted() ? object : nullptr;
+}
+
+const ON_Mesh* CDezazObjRef::Mesh() const
+{
+    return ON_Mesh::Cast(Geometry());
+}
+
+const ON_Geometry* CDezazObjRef::Geometry() const
+{
+    const CDezazObject* object = Object();
+    return object ? object->Geometry() : nullptr;
+}
+
+ON_UUID CDezazObjRef::ObjectUuid() const
+{
+    const CDezazObject* object = Object();
+    return object ? object->ModelObjectId() : ON_nil_uuid;
+}
+
+bool CDezazObjRef::SelectionPoint(ON_3dPoint& point) const
+{
+    if (m_has_point)
+        point = m_point;
+    return m_has_point;
+}
+
+void CDezazObjRef::SetSelectionPoint(const ON_3dPoint& point)
+{
+    m_point = point;
+    m_has_point = true;
+}

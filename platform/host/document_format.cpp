@@ -1,0 +1,376 @@
+#include "platform/host/document_format.h"
+
+#include "platform/host/geometry_records.h"
+#include "platform/host/span_archive.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace dezaz
+{
+
+namespace
+{
+
+enum SectionTag : int
+{
+    kEndSection = 0,
+    kSettingsSection = 1,
+    kLayersSection = 2,
+    kObjectSection = 3,
+    kPlugInSection = 4,
+};
+
+constexpr std::uint8_t kLayerVisible = 1;
+constexpr std::uint8_t kLayerLocked = 2;
+
+bool WriteSection(ON_MemoryArchive& file, int tag, const ON_MemoryArchive& body)
+{
+    return file.WriteInt(tag) && file.WriteSize(body.Buffer().size()) &&
+           file.WriteByte(body.Buffer().size(), body.Buffer().data());
+}
+
+bool WriteAttributes(ON_BinaryArchive& a, const ON_3dmObjectAttributes& at)
+{
+    return a.WriteUuid(at.m_uuid) && a.WriteString(at.m_name) && a.WriteInt(at.m_layer_index) &&
+           a.WriteInt(static_cast<int>(at.Mode())) && a.WriteInt(static_cast<int>(at.ColorSource())) &&
+           a.WriteInt(static_cast<int>(static_cast<std::uint32_t>(at.m_color))) &&
+           a.WriteInt(static_cast<int>(at.ObjectDecoration()));
+}
+
+bool ReadAttributes(ON_BinaryArchive& a, ON_3dmObjectAttributes& at, int layer_count, std::wstring& error)
+{
+    int layer = 0, mode = 0, source = 0, colour = 0, decoration = 0;
+    if (!a.ReadUuid(at.m_uuid) || !a.ReadString(at.m_name) || !a.ReadInt(&layer) || !a.ReadInt(&mode) ||
+        !a.ReadInt(&source) || !a.ReadInt(&colour) || !a.ReadInt(&decoration))
+    {
+        error = L"an object's attributes are cut short";
+        return false;
+    }
+    if (layer < 0 || layer >= layer_count || mode < 0 || mode > 2 || source < 0 || source > 1 || decoration < 0 ||
+        decoration > 3)
+    {
+        error = L"an object's attributes hold values out of range";
+        return false;
+    }
+    at.m_layer_index = layer;
+    at.SetMode(static_cast<ON_3dmObjectAttributes::object_mode>(mode));
+    at.SetColorSource(static_cast<ON_3dmObjectAttributes::color_source>(source));
+    at.m_color = ON_Color(static_cast<std::uint32_t>(colour));
+    at.SetObjectDecoration(static_cast<ON_3dmObjectAttributes::object_decoration>(decoration));
+    return true;
+}
+
+bool IsKnownUnitSystem(int units)
+{
+    switch (static_cast<DezazUnitSystem>(units))
+    {
+    case DezazUnitSystem::millimeters:
+    case DezazUnitSystem::centimeters:
+    case DezazUnitSystem::meters:
+    case DezazUnitSystem::inches:
+    case DezazUnitSystem::feet:
+        return true;
+    }
+    return false;
+}
+
+bool ReadSettings(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
+{
+    double tolerance = 0.0;
+    int units = 0;
+    if (!a.ReadDouble(&tolerance) || !a.ReadInt(&units))
+    {
+        error = L"the document settings are cut short";
+        return false;
+    }
+    if (!std::isfinite(tolerance) || tolerance <= 0.0 || !IsKnownUnitSystem(units))
+    {
+        error = L"the document settings hold values out of range";
+        return false;
+    }
+    doc.SetAbsoluteTolerance(tolerance);
+    doc.SetUnitSystem(static_cast<DezazUnitSystem>(units));
+    return true;
+}
+
+bool ReadLayers(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
+{
+    int count = 0;
+    if (!a.ReadInt(&count) || count <= 0)
+    {
+        error = L"the layer table is empty or cut short";
+        return false;
+    }
+    // A layer takes at least 16 + 4 + 4 + 1 bytes: a count beyond what is
+    // left cannot be genuine.
+    if (static_cast<std::size_t>(count) > a.BytesLeft() / 25)
+    {
+        error = L"the layer table is cut short";
+        return false;
+    }
+    std::vector<ON_Layer> layers;
+    layers.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+    {
+        ON_Layer layer;
+        ON_wString name;
+        int colour = 0;
+        std::uint8_t flags = 0;
+        if (!a.ReadUuid(layer.m_layer_id) || !a.ReadString(name) || !a.ReadInt(&colour) || !a.ReadByte(1, &flags))
+        {
+            error = L"the layer table is cut short";
+            return false;
+        }
+        if (name.IsEmpty())
+        {
+            error = L"a layer has no name";
+            return false;
+        }
+        for (const ON_Layer& other : layers)
+            if (other.Name().EqualNoCase(name) || other.m_layer_id == layer.m_layer_id)
+            {
+                error = L"two layers have the same name or id";
+                return false;
+            }
+        layer.SetName(name);
+        layer.SetColor(ON_Color(static_cast<std::uint32_t>(colour)));
+        layer.SetVisible((flags & kLayerVisible) != 0);
+        layer.SetLocked((flags & kLayerLocked) != 0);
+        layers.push_back(layer);
+    }
+    doc.LayerTable().Assign(std::move(layers));
+    return true;
+}
+
+bool ReadObject(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
+{
+    int type = 0;
+    ON_3dmObjectAttributes attributes;
+    ON_UUID record_id = ON_nil_uuid;
+    if (!a.ReadInt(&type) || !ReadAttributes(a, attributes, doc.LayerTable().LayerCount(), error))
+    {
+        if (error.empty())
+            error = L"an object record is cut short";
+        return false;
+    }
+    if (!a.ReadUuid(record_id))
+    {
+        error = L"an object record is cut short";
+        return false;
+    }
+    const GeometryRecord* record = FindGeometryRecord(record_id);
+    if (!record || static_cast<int>(record->type) != type)
+    {
+        error = L"an object has geometry of a kind this host does not know";
+        return false;
+    }
+    std::unique_ptr<ON_Geometry> geometry = record->read(a, error);
+    if (!geometry)
+        return false;
+    if (a.BytesLeft() != 0)
+    {
+        error = L"an object record holds bytes its geometry does not account for";
+        return false;
+    }
+    if (ON_UuidIsNil(attributes.m_uuid) || doc.LookupObject(attributes.m_uuid))
+    {
+        error = L"two objects have the same id";
+        return false;
+    }
+    const ON_UUID id = attributes.m_uuid;
+    CDezazObject* added = doc.AddObject(MakeDocumentObject(record->type, std::move(geometry), attributes));
+    if (!added || added->ModelObjectId() != id)
+    {
+        error = L"an object could not be added";
+        return false;
+    }
+    return true;
+}
+
+// CRC-32 (IEEE 802.3, reflected) with a table built once.
+const std::array<std::uint32_t, 256>& CrcTable()
+{
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i)
+        {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size)
+{
+    const auto& table = CrcTable();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i)
+        c = table[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks, std::vector<std::uint8_t>& out,
+                    std::wstring& error)
+{
+    ON_MemoryArchive file;
+    bool ok = file.WriteByte(sizeof kDocumentMagic, kDocumentMagic) && file.WriteInt(kDocumentFormatVersion);
+
+    ON_MemoryArchive settings;
+    ok = ok && settings.WriteDouble(doc.AbsoluteTolerance()) && settings.WriteInt(static_cast<int>(doc.UnitSystem())) &&
+         WriteSection(file, kSettingsSection, settings);
+
+    ON_MemoryArchive layers;
+    ok = ok && layers.WriteInt(doc.LayerTable().LayerCount());
+    for (const ON_Layer& layer : doc.LayerTable().Layers())
+    {
+        const std::uint8_t flags = (layer.IsVisible() ? kLayerVisible : 0) | (layer.IsLocked() ? kLayerLocked : 0);
+        ok = ok && layers.WriteUuid(layer.m_layer_id) && layers.WriteString(layer.Name()) &&
+             layers.WriteInt(static_cast<int>(static_cast<std::uint32_t>(layer.Color()))) && layers.WriteByte(1, &flags);
+    }
+    ok = ok && WriteSection(file, kLayersSection, layers);
+
+    for (const CDezazObject* object : doc.Objects())
+    {
+        const GeometryRecord* record = object->Geometry() ? FindGeometryRecordFor(*object->Geometry()) : nullptr;
+        if (!record)
+        {
+            error = L"The object " + ON_UuidToString(object->ModelObjectId()).Str() +
+                    L" has geometry this host cannot save.";
+            return false;
+        }
+        ON_MemoryArchive body;
+        ok = ok && body.WriteInt(static_cast<int>(record->type)) && WriteAttributes(body, object->Attributes()) &&
+             body.WriteUuid(record->id) && record->write(*object->Geometry(), body) &&
+             WriteSection(file, kObjectSection, body);
+    }
+    for (const DezazPlugInChunk& chunk : chunks)
+    {
+        ON_MemoryArchive body;
+        ok = ok && body.WriteUuid(chunk.plugin_id) && body.WriteByte(chunk.bytes.size(), chunk.bytes.data()) &&
+             WriteSection(file, kPlugInSection, body);
+    }
+    ok = ok && file.WriteInt(kEndSection) && file.WriteSize(0);
+    if (!ok)
+    {
+        error = L"The document could not be encoded.";
+        return false;
+    }
+    out = file.Buffer();
+    const std::uint32_t crc = Crc32(out.data(), out.size());
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));
+    return true;
+}
+
+bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into, std::vector<DezazPlugInChunk>& chunks,
+                    std::wstring& error)
+{
+    const std::wstring damaged = L"The document is damaged: ";
+    if (!bytes || size < sizeof kDocumentMagic + 4 || std::memcmp(bytes, kDocumentMagic, sizeof kDocumentMagic) != 0)
+    {
+        error = L"The file is not a Dezaz document.";
+        return false;
+    }
+    if (size < sizeof kDocumentMagic + 4 + 4 + 12)
+    {
+        error = damaged + L"it is cut short.";
+        return false;
+    }
+    const std::size_t body = size - 4;
+    const std::uint32_t stored = std::uint32_t{bytes[body]} | std::uint32_t{bytes[body + 1]} << 8 |
+                                 std::uint32_t{bytes[body + 2]} << 16 | std::uint32_t{bytes[body + 3]} << 24;
+    SpanArchive file(bytes, body);
+    file.SeekFromStartOfFile(sizeof kDocumentMagic);
+    int version = 0;
+    file.ReadInt(&version);
+    if (version > kDocumentFormatVersion)
+    {
+        error = L"The document was written by a newer version of Dezaz (format " + std::to_wstring(version) + L").";
+        return false;
+    }
+    if (Crc32(bytes, body) != stored)
+    {
+        error = damaged + L"its checksum does not match (the file is cut short or changed).";
+        return false;
+    }
+    if (version < 1)
+    {
+        error = damaged + L"its format version is not valid.";
+        return false;
+    }
+
+    bool have_settings = false, have_layers = false;
+    for (;;)
+    {
+        int tag = -1;
+        std::size_t length = 0;
+        if (!file.ReadInt(&tag) || !file.ReadSize(&length) || length > file.BytesLeft())
+        {
+            error = damaged + L"a section is cut short.";
+            return false;
+        }
+        SpanArchive section(file.Cursor(), length);
+        file.SeekFromCurrentPosition(static_cast<std::int64_t>(length));
+        std::wstring what;
+        bool ok = true;
+        switch (tag)
+        {
+        case kEndSection:
+            if (length != 0 || file.BytesLeft() != 0)
+            {
+                error = damaged + L"bytes follow its end.";
+                return false;
+            }
+            if (!have_settings || !have_layers)
+            {
+                error = damaged + L"its settings or layers are missing.";
+                return false;
+            }
+            return true;
+        case kSettingsSection:
+            ok = !have_settings && ReadSettings(section, into, what) && section.BytesLeft() == 0;
+            have_settings = true;
+            break;
+        case kLayersSection:
+            ok = !have_layers && ReadLayers(section, into, what) && section.BytesLeft() == 0;
+            have_layers = true;
+            break;
+        case kObjectSection:
+            ok = have_layers && ReadObject(section, into, what);
+            break;
+        case kPlugInSection:
+        {
+            DezazPlugInChunk chunk;
+            ok = section.ReadUuid(chunk.plugin_id);
+            if (ok)
+                chunk.bytes.assign(section.Cursor(), section.Cursor() + section.BytesLeft());
+            for (const DezazPlugInChunk& other : chunks)
+                if (other.plugin_id == chunk.plugin_id)
+                    ok = false;
+            if (ok)
+                chunks.push_back(std::move(chunk));
+            else
+                what = L"a plug-in chunk is cut short or repeated";
+            break;
+        }
+        default:
+            what = L"a section has an unknown kind";
+            ok = false;
+        }
+        if (!ok)
+        {
+            error = damaged + (what.empty() ? std::wstring(L"a section does not read as it should") : what) + L".";
+            return false;
+        }
+    }
+}
+
+} // namespace dezaz

@@ -1,0 +1,36 @@
+// Starting, opening and saving the active document: the host's side of the
+// document events and of the plug-ins' document hooks.
+#pragma once
+
+#include "platform/host/dezaz_plugin.h"
+
+#include <string>
+
+class CDezazDoc;
+
+namespace dezaz
+{
+
+// Tells the watchers, then empties the document.
+void NewDocument(CDezazDoc& doc);
+
+// Reads the whole file into a staging document first: a file that cannot be
+// read, is foreign or damaged fails with a message and leaves the document
+// (and the plug-ins) as they were. Otherwise the watchers hear the open,
+// the contents replace (or, with merge, join) the document's, and every
+// loaded plug-in reads its chunk; chunks of plug-ins that are not loaded are
+// kept and written back by the next save.
+bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wstring& error);
+
+// Tells the watchers, asks every plug-in for its chunk, then writes the file
+// through a temporary file in the same folder that is flushed and renamed
+// over the target, so an interrupted save never leaves a torn document.
+bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWriteOptions& options,
+                  std::wstring& error);
+
+// The whole file, or false with a message.
+bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error);
+// Writes through a flushed temporary file renamed over the target.
+bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes, std::wstring& error);
+
+} // namespace dezaz

@@ -1,0 +1,289 @@
+#include "platform/host/geometry_records.h"
+
+#include "platform/geometry/mesh.h"
+#include "platform/geometry/point_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace dezaz
+{
+
+namespace
+{
+
+// {5C1E0A52-8D0B-4F43-9C4B-6B7E3D2A1F01}
+constexpr ON_UUID kMeshRecordId = {0x5C1E0A52, 0x8D0B, 0x4F43, {0x9C, 0x4B, 0x6B, 0x7E, 0x3D, 0x2A, 0x1F, 0x01}};
+// {5C1E0A52-8D0B-4F43-9C4B-6B7E3D2A1F02}
+constexpr ON_UUID kPointRecordId = {0x5C1E0A52, 0x8D0B, 0x4F43, {0x9C, 0x4B, 0x6B, 0x7E, 0x3D, 0x2A, 0x1F, 0x02}};
+
+// Mesh record: int vertex count, int face count, int flags (bit 0 vertex
+// normals, bit 1 vertex colours), the vertices as 3 floats, the faces as 4
+// ints, then the normals as 3 floats and the colours as ints when flagged.
+constexpr int kMeshHasNormals = 1;
+constexpr int kMeshHasColours = 2;
+
+template <class T> void PutLE(std::vector<std::uint8_t>& out, T value)
+{
+    std::uint32_t bits = 0;
+    static_assert(sizeof(T) == 4);
+    std::memcpy(&bits, &value, 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+
+template <class T> T GetLE(const std::uint8_t* in)
+{
+    const std::uint32_t bits = std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 |
+                               std::uint32_t{in[3]} << 24;
+    T value;
+    std::memcpy(&value, &bits, 4);
+    return value;
+}
+
+// Reads count records of `width` 4-byte words in one transfer; false when
+// the archive does not hold them all (nothing is allocated before).
+bool ReadWords(ON_BinaryArchive& archive, std::size_t count, std::size_t width, std::vector<std::uint8_t>& bytes)
+{
+    const std::size_t need = count * width * 4;
+    if (width != 0 && need / width / 4 != count)
+        return false;
+    bytes.clear();
+    // ReadByte checks the bound before copying; size the buffer in steps so
+    // a huge count in a short record fails before it allocates its size.
+    constexpr std::size_t kStep = std::size_t{1} << 24;
+    std::size_t done = 0;
+    while (done < need)
+    {
+        const std::size_t n = std::min(kStep, need - done);
+        bytes.resize(done + n);
+        if (!archive.ReadByte(n, bytes.data() + done))
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool MeshMatches(const ON_Geometry& g)
+{
+    return dynamic_cast<const ON_Mesh*>(&g) != nullptr;
+}
+
+bool WriteMesh(const ON_Geometry& g, ON_BinaryArchive& archive)
+{
+    const ON_Mesh& mesh = static_cast<const ON_Mesh&>(g);
+    const int flags = (mesh.HasVertexNormals() ? kMeshHasNormals : 0) | (mesh.HasVertexColors() ? kMeshHasColours : 0);
+    if (!archive.WriteInt(mesh.VertexCount()) || !archive.WriteInt(mesh.FaceCount()) || !archive.WriteInt(flags))
+        return false;
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(mesh.VertexCount()) * 12);
+    for (const ON_3fPoint& v : mesh.m_V)
+        PutLE(bytes, v.x), PutLE(bytes, v.y), PutLE(bytes, v.z);
+    if (!archive.WriteByte(bytes.size(), bytes.data()))
+        return false;
+    bytes.clear();
+    bytes.reserve(static_cast<std::size_t>(mesh.FaceCount()) * 16);
+    for (const ON_MeshFace& f : mesh.m_F)
+        for (int i = 0; i < 4; ++i)
+            PutLE(bytes, f.vi[i]);
+    if (!archive.WriteByte(bytes.size(), bytes.data()))
+        return false;
+    bytes.clear();
+    if (flags & kMeshHasNormals)
+        for (const ON_3fVector& n : mesh.m_N)
+            PutLE(bytes, n.x), PutLE(bytes, n.y), PutLE(bytes, n.z);
+    if (flags & kMeshHasColours)
+        for (const ON_Color& c : mesh.m_C)
+            PutLE(bytes, static_cast<std::uint32_t>(c));
+    return archive.WriteByte(bytes.size(), bytes.data());
+}
+
+std::unique_ptr<ON_Geometry> ReadMesh(ON_BinaryArchive& archive, std::wstring& error)
+{
+    int vcount = 0, fcount = 0, flags = 0;
+    if (!archive.ReadInt(&vcount) || !archive.ReadInt(&fcount) || !archive.ReadInt(&flags))
+    {
+        error = L"a mesh record is cut short";
+        return nullptr;
+    }
+    if (vcount < 0 || fcount < 0 || (flags & ~(kMeshHasNormals | kMeshHasColours)) != 0)
+    {
+        error = L"a mesh record has a negative count or unknown flags";
+        return nullptr;
+    }
+    auto mesh = std::make_unique<ON_Mesh>();
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWords(archive, static_cast<std::size_t>(vcount), 3, bytes))
+    {
+        error = L"a mesh record is cut short";
+        return nullptr;
+    }
+    mesh->m_V.SetCount(vcount);
+    for (int i = 0; i < vcount; ++i)
+    {
+        const std::uint8_t* p = bytes.data() + static_cast<std::size_t>(i) * 12;
+        ON_3fPoint& v = mesh->m_V[i];
+        v.x = GetLE<float>(p), v.y = GetLE<float>(p + 4), v.z = GetLE<float>(p + 8);
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+        {
+            error = L"a mesh vertex is not a finite point";
+            return nullptr;
+        }
+    }
+    if (!ReadWords(archive, static_cast<std::size_t>(fcount), 4, bytes))
+    {
+        error = L"a mesh record is cut short";
+        return nullptr;
+    }
+    mesh->m_F.SetCount(fcount);
+    for (int i = 0; i < fcount; ++i)
+    {
+        const std::uint8_t* p = bytes.data() + static_cast<std::size_t>(i) * 16;
+        ON_MeshFace& f = mesh->m_F[i];
+        for (int k = 0; k < 4; ++k)
+        {
+            f.vi[k] = GetLE<int>(p + 4 * k);
+            if (f.vi[k] < 0 || f.vi[k] >= vcount)
+            {
+                error = L"a mesh face refers to a vertex that does not exist";
+                return nullptr;
+            }
+        }
+    }
+    if (flags & kMeshHasNormals)
+    {
+        if (!ReadWords(archive, static_cast<std::size_t>(vcount), 3, bytes))
+        {
+            error = L"a mesh record is cut short";
+            return nullptr;
+        }
+        mesh->m_N.SetCount(vcount);
+        for (int i = 0; i < vcount; ++i)
+        {
+            const std::uint8_t* p = bytes.data() + static_cast<std::size_t>(i) * 12;
+            mesh->m_N[i] = ON_3fVector(GetLE<float>(p), GetLE<float>(p + 4), GetLE<float>(p + 8));
+        }
+    }
+    if (flags & kMeshHasColours)
+    {
+        if (!ReadWords(archive, static_cast<std::size_t>(vcount), 1, bytes))
+        {
+            error = L"a mesh record is cut short";
+            return nullptr;
+        }
+        mesh->m_C.SetCount(vcount);
+        for (int i = 0; i < vcount; ++i)
+            mesh->m_C[i] = ON_Color(GetLE<std::uint32_t>(bytes.data() + static_cast<std::size_t>(i) * 4));
+    }
+    return mesh;
+}
+
+bool PointMatches(const ON_Geometry& g)
+{
+    return dynamic_cast<const ON_Point*>(&g) != nullptr;
+}
+
+bool WritePoint(const ON_Geometry& g, ON_BinaryArchive& archive)
+{
+    const ON_3dPoint& p = static_cast<const ON_Point&>(g).point;
+    return archive.WriteDouble(p.x) && archive.WriteDouble(p.y) && archive.WriteDouble(p.z);
+}
+
+std::unique_ptr<ON_Geometry> ReadPoint(ON_BinaryArchive& archive, std::wstring& error)
+{
+    ON_3dPoint p;
+    if (!archive.ReadDouble(&p.x) || !archive.ReadDouble(&p.y) || !archive.ReadDouble(&p.z))
+    {
+        error = L"a point record is cut short";
+        return nullptr;
+    }
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+    {
+        error = L"a point is not finite";
+        return nullptr;
+    }
+    return std::make_unique<ON_Point>(p);
+}
+
+struct RecordTable
+{
+    std::mutex lock;
+    std::vector<GeometryRecord> records{
+        {kMeshRecordId, DezazObjectType::mesh, MeshMatches, WriteMesh, ReadMesh},
+        {kPointRecordId, DezazObjectType::point, PointMatches, WritePoint, ReadPoint},
+    };
+};
+
+RecordTable& Table()
+{
+    static RecordTable* table = new RecordTable; // registrations come from other libraries' statics
+    return *table;
+}
+
+} // namespace
+
+void RegisterGeometryRecord(const GeometryRecord& record)
+{
+    RecordTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    for (GeometryRecord& r : t.records)
+        if (r.id == record.id)
+        {
+            r = record;
+            return;
+        }
+    t.records.push_back(record);
+}
+
+const GeometryRecord* FindGeometryRecord(const ON_UUID& id)
+{
+    RecordTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    for (const GeometryRecord& r : t.records)
+        if (r.id == id)
+            return &r;
+    return nullptr;
+}
+
+const GeometryRecord* FindGeometryRecordFor(const ON_Geometry& geometry)
+{
+    RecordTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    for (const GeometryRecord& r : t.records)
+        if (r.matches(geometry))
+            return &r;
+    return nullptr;
+}
+
+std::unique_ptr<CDezazObject> MakeDocumentObject(DezazObjectType type, std::unique_ptr<ON_Geometry> geometry,
+                                                 const ON_3dmObjectAttributes& attributes)
+{
+    if (!geometry)
+        return nullptr;
+    switch (type)
+    {
+    case DezazObjectType::mesh:
+        if (auto* mesh = dynamic_cast<ON_Mesh*>(geometry.get()))
+        {
+            geometry.release();
+            return std::make_unique<CDezazMeshObject>(std::unique_ptr<ON_Mesh>(mesh), attributes);
+        }
+        return nullptr;
+    case DezazObjectType::point:
+        if (auto* point = dynamic_cast<ON_Point*>(geometry.get()))
+            return std::make_unique<CDezazPointObject>(point->point, attributes);
+        return nullptr;
+    case DezazObjectType::curve:
+        return std::make_unique<CDezazCurveObject>(std::move(geometry), attributes);
+    case DezazObjectType::brep:
+    case DezazObjectType::surface:
+        return std::make_unique<CDezazBrepObject>(std::move(geometry), attributes);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace dezaz

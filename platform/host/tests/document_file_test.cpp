@@ -1,0 +1,275 @@
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_event_watcher.h"
+#include "platform/host/document_format.h"
+#include "platform/host/document_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+
+ON_Mesh TwoTriangles()
+{
+    ON_Mesh mesh;
+    mesh.SetVertex(0, ON_3dPoint(0, 0, 0));
+    mesh.SetVertex(1, ON_3dPoint(1, 0, 0));
+    mesh.SetVertex(2, ON_3dPoint(1, 1, 0));
+    mesh.SetVertex(3, ON_3dPoint(0, 1, 0.5));
+    mesh.SetTriangle(0, 0, 1, 2);
+    mesh.SetQuad(1, 0, 2, 3, 3);
+    mesh.SetQuad(1, 0, 1, 2, 3);
+    return mesh;
+}
+
+// A document with two layers, a mesh with normals and colours on the second
+// layer, a hidden point, and the settings changed from their defaults.
+void Fill(CDezazDoc& doc)
+{
+    ON_Layer layer;
+    layer.SetName(L"VTL Mesh");
+    layer.SetColor(ON_Color(191, 63, 63));
+    const int index = doc.LayerTable().AddLayer(layer);
+    ON_Mesh mesh = TwoTriangles();
+    mesh.ComputeVertexNormals();
+    for (int i = 0; i < mesh.VertexCount(); ++i)
+        mesh.m_C.Append(ON_Color(i * 40, 255 - i, 7));
+    ON_3dmObjectAttributes at = doc.GetDefaultObjectAttributes();
+    at.m_layer_index = index;
+    at.m_name = L"scan \u00e9\U0001F600"; // survives UTF-16 with a surrogate pair
+    at.SetColorSource(ON_3dmObjectAttributes::color_source::color_from_object);
+    at.m_color = ON_Color(1, 2, 3);
+    ASSERT_NE(doc.AddMeshObject(mesh, &at), nullptr);
+    CDezazPointObject* point = doc.AddPointObject(ON_3dPoint(1e6, -2.5, 3));
+    ASSERT_NE(point, nullptr);
+    doc.HideObject(CDezazObjRef(point));
+    doc.SetAbsoluteTolerance(0.01);
+    doc.SetUnitSystem(DezazUnitSystem::meters);
+}
+
+std::vector<std::uint8_t> Encode(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks = {})
+{
+    std::vector<std::uint8_t> bytes;
+    std::wstring error;
+    EXPECT_TRUE(dezaz::EncodeDocument(doc, chunks, bytes, error)) << error;
+    return bytes;
+}
+
+void FixChecksum(std::vector<std::uint8_t>& bytes)
+{
+    const std::size_t body = bytes.size() - 4;
+    const std::uint32_t crc = dezaz::Crc32(bytes.data(), body);
+    for (int i = 0; i < 4; ++i)
+        bytes[body + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
+}
+
+std::filesystem::path TempPath(const char* name)
+{
+    return std::filesystem::temp_directory_path() / (std::string("vtl_host_") + name);
+}
+
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class OpenRecorder : public CDezazEventWatcher
+{
+public:
+    int opens = 0;
+    int saves = 0;
+    int news = 0;
+    bool last_merge = false;
+    void OnBeginOpenDocument(CDezazDoc&, const wchar_t*, BOOL merge, BOOL) override
+    {
+        ++opens;
+        last_merge = merge != FALSE;
+    }
+    void OnBeginSaveDocument(CDezazDoc&, const wchar_t*, BOOL) override { ++saves; }
+    void OnNewDocument(CDezazDoc&) override { ++news; }
+};
+
+TEST(DocumentFile, RoundTripGivesTheSameBytesAndTheSameContents)
+{
+    CDezazDoc doc;
+    Fill(doc);
+    const DezazPlugInChunk chunk{ON_UuidFromString("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"), {1, 2, 3, 0, 255}};
+    const std::vector<std::uint8_t> first = Encode(doc, {chunk});
+
+    CDezazDoc back;
+    std::vector<DezazPlugInChunk> chunks;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::DecodeDocument(first.data(), first.size(), back, chunks, error)) << error;
+    EXPECT_EQ(Encode(back, chunks), first);
+
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0].bytes, chunk.bytes);
+    EXPECT_EQ(back.UnitSystem(), DezazUnitSystem::meters);
+    EXPECT_DOUBLE_EQ(back.AbsoluteTolerance(), 0.01);
+    ASSERT_EQ(back.LayerTable().LayerCount(), 2);
+    EXPECT_EQ(back.LayerTable()[1], doc.LayerTable()[1]);
+    const auto objects = back.Objects();
+    const auto originals = doc.Objects();
+    ASSERT_EQ(objects.size(), 2u);
+    for (std::size_t i = 0; i < objects.size(); ++i)
+    {
+        EXPECT_EQ(objects[i]->Attributes(), originals[i]->Attributes());
+        EXPECT_EQ(objects[i]->ObjectType(), originals[i]->ObjectType());
+    }
+    const ON_Mesh* mesh = static_cast<const CDezazMeshObject*>(objects[0])->Mesh();
+    const ON_Mesh* original = static_cast<const CDezazMeshObject*>(originals[0])->Mesh();
+    ASSERT_EQ(mesh->VertexCount(), original->VertexCount());
+    EXPECT_TRUE(mesh->HasVertexNormals());
+    EXPECT_TRUE(mesh->HasVertexColors());
+    EXPECT_EQ(mesh->m_C[3], original->m_C[3]);
+    EXPECT_EQ(mesh->m_F[1].vi[3], 3);
+    EXPECT_TRUE(objects[1]->IsHidden());
+}
+
+TEST(DocumentFile, EveryTruncationAndEveryFlippedByteIsRefused)
+{
+    CDezazDoc doc;
+    Fill(doc);
+    const std::vector<std::uint8_t> bytes = Encode(doc);
+    for (std::size_t size = 0; size < bytes.size(); ++size)
+    {
+        CDezazDoc into;
+        std::vector<DezazPlugInChunk> chunks;
+        std::wstring error;
+        EXPECT_FALSE(dezaz::DecodeDocument(bytes.data(), size, into, chunks, error)) << size;
+        EXPECT_FALSE(error.empty());
+    }
+    for (std::size_t at = 0; at < bytes.size(); at += 7)
+    {
+        std::vector<std::uint8_t> damaged = bytes;
+        damaged[at] ^= 0x41;
+        CDezazDoc into;
+        std::vector<DezazPlugInChunk> chunks;
+        std::wstring error;
+        EXPECT_FALSE(dezaz::DecodeDocument(damaged.data(), damaged.size(), into, chunks, error)) << at;
+    }
+}
+
+TEST(DocumentFile, DamageBehindAValidChecksumIsStillRefused)
+{
+    CDezazDoc doc;
+    doc.AddMeshObject(TwoTriangles());
+    std::vector<std::uint8_t> bytes = Encode(doc);
+    // The last face's fourth index is the last int before the end section
+    // (4 + 8 bytes) and the checksum: point it past the vertices.
+    const std::size_t at = bytes.size() - 4 - 12 - 4;
+    bytes[at] = 9;
+    FixChecksum(bytes);
+    CDezazDoc into;
+    std::vector<DezazPlugInChunk> chunks;
+    std::wstring error;
+    EXPECT_FALSE(dezaz::DecodeDocument(bytes.data(), bytes.size(), into, chunks, error));
+    EXPECT_NE(error.find(L"vertex that does not exist"), std::wstring::npos) << error;
+
+    // A newer format is named as such, not as damage.
+    bytes = Encode(doc);
+    bytes[8] = 2;
+    FixChecksum(bytes);
+    EXPECT_FALSE(dezaz::DecodeDocument(bytes.data(), bytes.size(), into, chunks, error));
+    EXPECT_NE(error.find(L"newer version"), std::wstring::npos) << error;
+}
+
+TEST(DocumentFile, AFailedOpenLeavesTheOpenDocumentAndTellsNoWatcher)
+{
+    CDezazDoc doc;
+    doc.AddMeshObject(TwoTriangles());
+    doc.SetFileName(L"open.dzz");
+    OpenRecorder watcher;
+    watcher.Register();
+    watcher.Enable(TRUE);
+
+    const auto foreign = TempPath("foreign.stl");
+    std::ofstream(foreign, std::ios::binary) << "solid cube\nendsolid\n";
+    CDezazDoc other;
+    Fill(other);
+    std::vector<std::uint8_t> truncated = Encode(other);
+    truncated.resize(truncated.size() / 2);
+    const auto cut = TempPath("cut.dzz");
+    std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(truncated.data()),
+                                                 static_cast<std::streamsize>(truncated.size()));
+
+    for (const auto& path : {foreign, cut, TempPath("missing.dzz")})
+    {
+        std::wstring error;
+        EXPECT_FALSE(dezaz::OpenDocument(doc, path.wstring(), false, error));
+        EXPECT_NE(error.find(L"Cannot open"), std::wstring::npos) << error;
+        EXPECT_EQ(doc.ObjectCount(), 1);
+        EXPECT_EQ(doc.FileName(), L"open.dzz");
+    }
+    EXPECT_EQ(watcher.opens, 0);
+    std::filesystem::remove(foreign);
+    std::filesystem::remove(cut);
+}
+
+TEST(DocumentFile, ChunksOfPlugInsThatAreNotLoadedAreSavedBackByteForByte)
+{
+    CDezazDoc doc;
+    Fill(doc);
+    std::vector<DezazPlugInChunk> chunks{{ON_UuidFromString("11111111-2222-3333-4444-555555555555"), {9, 8, 7}},
+                                         {ON_UuidFromString("66666666-2222-3333-4444-555555555555"), {}}};
+    const std::vector<std::uint8_t> bytes = Encode(doc, chunks);
+    const auto path = TempPath("kept.dzz");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+
+    OpenRecorder watcher;
+    watcher.Register();
+    watcher.Enable(TRUE);
+    CDezazDoc opened;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::OpenDocument(opened, path.wstring(), false, error)) << error;
+    EXPECT_EQ(watcher.opens, 1);
+    EXPECT_FALSE(watcher.last_merge);
+    ASSERT_EQ(opened.KeptPlugInChunks().size(), 2u);
+
+    const auto again = TempPath("kept_again.dzz");
+    ASSERT_TRUE(dezaz::SaveDocument(opened, again.wstring(), CDezazFileWriteOptions(), error)) << error;
+    EXPECT_EQ(watcher.saves, 1);
+    EXPECT_EQ(FileBytes(again), bytes);
+    EXPECT_EQ(opened.FileName(), again.wstring());
+
+    // An export of the geometry alone leaves them out.
+    CDezazFileWriteOptions geometry_only;
+    geometry_only.SetMode(CDezazFileWriteOptions::geometry_only, true);
+    ASSERT_TRUE(dezaz::SaveDocument(opened, again.wstring(), geometry_only, error)) << error;
+    EXPECT_EQ(FileBytes(again), Encode(doc));
+
+    // Merging the file adds its objects under fresh ids and keeps the layers by name.
+    ASSERT_TRUE(dezaz::OpenDocument(opened, path.wstring(), true, error)) << error;
+    EXPECT_TRUE(watcher.last_merge);
+    EXPECT_EQ(opened.ObjectCount(), 4);
+    EXPECT_EQ(opened.LayerTable().LayerCount(), 2);
+    std::filesystem::remove(path);
+    std::filesystem::remove(again);
+}
+
+TEST(DocumentFile, ASaveThatCannotBeWrittenFailsAndLeavesNoTemporaryFile)
+{
+    CDezazDoc doc;
+    doc.AddMeshObject(TwoTriangles());
+    const auto folder = TempPath("no_such_folder");
+    std::wstring error;
+    EXPECT_FALSE(dezaz::SaveDocument(doc, (folder / "doc.dzz").wstring(), CDezazFileWriteOptions(), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder));
+
+    // Over an existing file: the old file is replaced whole, nothing is left beside it.
+    const auto dir = TempPath("atomic");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "doc.dzz") << "old";
+    ASSERT_TRUE(dezaz::SaveDocument(doc, (dir / "doc.dzz").wstring(), CDezazFileWriteOptions(), error)) << error;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    EXPECT_EQ(FileBytes(dir / "doc.dzz"), Encode(doc));
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
