@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace
@@ -73,9 +74,21 @@ template <class T> tPrimitiveSceneObject<T>::tPrimitiveSceneObject()
     d.m_mode = kDisplaySmooth;
 }
 
+// The kind's own class id. Not GetClassGuid: a symmetry plane, which hands
+// its lookup down to the plane object's, also answers the plane object's id.
+template <class T> constexpr GUID KindClassId()
+{
+    if constexpr (std::is_same_v<T, Dezaz_Plane>)
+        return CLSID_Dezaz_PlaneObject;
+    else if constexpr (std::is_same_v<T, Dezaz_Cylinder>)
+        return CLSID_Dezaz_CylinderObject;
+    else
+        return CLSID_Dezaz_SphereObject;
+}
+
 template <class T> void* tPrimitiveSceneObject<T>::QueryInterface(const GUID& iid)
 {
-    if (IsEqualInterfaceId(iid, this->GetClassGuid()) || IsEqualInterfaceId(iid, IID_ISceneObject))
+    if (IsEqualInterfaceId(iid, KindClassId<T>()) || IsEqualInterfaceId(iid, IID_ISceneObject))
         return static_cast<ISceneObject*>(this);
     if (IsEqualInterfaceId(iid, IID_IBase))
         return static_cast<IBase*>(this);
