@@ -50,6 +50,11 @@ cThreadPool::cThreadPool()
     InitializeCriticalSectionAndSpinCount(&m_lifecycleLock, 0);
 }
 
+cThreadPool::cThreadPool(int threadCount) : cThreadPool()
+{
+    m_threadCount = std::clamp(threadCount, 1, static_cast<int>(MAXIMUM_WAIT_OBJECTS));
+}
+
 cThreadPool::~cThreadPool()
 {
     Stop();

@@ -32,6 +32,9 @@ public:
 
     // Sizes the pool (one thread per processor, at least two); starts nothing.
     cThreadPool();
+    // A pool of the given size (1 to MAXIMUM_WAIT_OBJECTS threads), for
+    // callers that must see the same results on any number of threads.
+    explicit cThreadPool(int threadCount);
     // Stops the threads; a job that is still running is waited for, because
     // the threads use the pool until they leave.
     ~cThreadPool();
