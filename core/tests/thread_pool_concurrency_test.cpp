@@ -81,6 +81,18 @@ TEST_F(ThreadPool, HasAtLeastTwoThreadsAndNoMoreThanOneWaitCanWatch)
     big.Stop();
 }
 
+TEST_F(ThreadPool, AChosenSizeIsKeptWithinOneAndTheWaitLimit)
+{
+    EXPECT_EQ(cThreadPool(0).GetThreadCount(), 1);
+    EXPECT_EQ(cThreadPool(1000).GetThreadCount(), 64);
+    cThreadPool single(1);
+    ASSERT_TRUE(single.Start());
+    SliceSums sums(5000);
+    ParallelFor(&single, 5000, SliceSums::Job, &sums);
+    EXPECT_TRUE(sums.EachOnce());
+    single.Stop();
+}
+
 TEST_F(ThreadPool, ParallelForRunsEveryIndexExactlyOnce)
 {
     cThreadPool pool;
