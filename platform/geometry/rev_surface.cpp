@@ -215,26 +215,15 @@ ON_BoundingBox ON_RevSurface::BoundingBox() const
     ON_3dVector d;
     if (!IsValid() || !AxisDirection(d))
         return box;
-    // Samples: every distinct knot of the domain and 16 points per span.
-    std::vector<double> params;
-    const int first = m_curve.order - 1;
-    for (int i = first; i < m_curve.cv_count; ++i)
-    {
-        const double k0 = m_curve.knot[static_cast<std::size_t>(i)];
-        const double k1 = m_curve.knot[static_cast<std::size_t>(i + 1)];
-        if (k1 <= k0)
-            continue;
-        for (int n = 0; n < 16; ++n)
-            params.push_back(k0 + (k1 - k0) * n / 16.0);
-    }
-    params.push_back(m_curve.DomainMax());
     const ON_3dVector origin(m_axis.from);
-    for (double w : params)
+    // For a fixed angle the surface point is a rotation of the profile
+    // point, linear in it, so it stays in the hull of the rotated control
+    // points: the arcs the control points sweep bound the surface.
+    for (int i = 0; i < m_curve.cv_count; ++i)
     {
-        double p[3];
-        if (!m_curve.Evaluate(w, 0, p))
-            continue;
-        const ON_3dVector rel = ON_3dVector(p) - origin;
+        const double* cv = m_curve.CV(i);
+        const double w = m_curve.Weight(i);
+        const ON_3dVector rel = ON_3dVector(cv[0] / w, cv[1] / w, cv[2] / w) - origin;
         const double h = ON_DotProduct(rel, d);
         ON_3dVector radial = rel - h * d;
         const double r = radial.Length();

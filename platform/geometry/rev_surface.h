@@ -29,8 +29,9 @@ public:
     // A valid profile, an axis of non-zero length, an increasing angle
     // range of at most one turn and an increasing angle domain.
     bool IsValid(ON_TextLog* text_log = nullptr) const override;
-    // The exact boxes of the circles that profile samples sweep (knots
-    // included): exact where the profile's extremes lie at its knots.
+    // The union of the exact boxes of the arcs the profile's control points
+    // sweep: it holds the surface, and is the exact box of a sphere or a
+    // cylinder.
     ON_BoundingBox BoundingBox() const override;
     // The profile's control points and the axis: exact for rigid and
     // uniformly scaled transforms, which are the ones that keep a surface
