@@ -7,6 +7,7 @@
 
 #include "core/polyline_collection.h"
 #include "core/section_curve.h"
+#include "stub_section_curve.h"
 #include "core/vector_math.h"
 
 namespace
@@ -270,32 +271,18 @@ TEST(PolylineCollection, TransformMovesPointsAndFrames)
     EXPECT_EQ(copy.GetCount(), 2u);
 }
 
-// A concrete curve that records how it was copied.
-class RecordingCurve : public ST_ISectionCurve
-{
-public:
-    void CopyFrom(const ST_ISectionCurve& source) override
-    {
-        // The common part must already be in place when the class part runs.
-        sectionsSeenByCopyFrom = sections.GetCount();
-        ownValue = static_cast<const RecordingCurve&>(source).ownValue;
-    }
-    std::unique_ptr<ST_ISectionCurve> Clone() const override { return std::make_unique<RecordingCurve>(); }
-
-    int ownValue = 0;
-    std::uint32_t sectionsSeenByCopyFrom = 0;
-};
+using RecordingCurve = cStubSectionCurve;
 
 TEST(SectionCurve, StartsInItsInitialState)
 {
     RecordingCurve curve;
     EXPECT_EQ(curve.cachedRms, -FLT_MAX);
-    EXPECT_EQ(curve.id, 0);
+    EXPECT_EQ(curve.id, 0u);
     EXPECT_EQ(curve.mergeMode, 3u);
     EXPECT_EQ(curve.sections.GetCount(), 0u);
     EXPECT_EQ(curve.frame[0], 1.0);
     EXPECT_EQ(curve.frame[3], 0.0);
-    EXPECT_EQ(curve.flag, 0);
+    EXPECT_EQ(curve.userValue, 0u);
 }
 
 TEST(SectionCurve, AssignReplacesTheSectionsThenCopiesTheClassPart)
@@ -308,7 +295,7 @@ TEST(SectionCurve, AssignReplacesTheSectionsThenCopiesTheClassPart)
     source.mergeMode = 1;
     source.frame[7] = 2.5;
     source.cachedEnd[2] = -1.0;
-    source.flag = 1;
+    source.userValue = 1;
     source.ownValue = 99;
 
     auto copy = source.Clone();
@@ -320,11 +307,11 @@ TEST(SectionCurve, AssignReplacesTheSectionsThenCopiesTheClassPart)
     EXPECT_EQ(target->sections.GetCount(), 3u);
     EXPECT_EQ(target->sectionsSeenByCopyFrom, 3u);
     EXPECT_EQ(target->cachedRms, 0.5f);
-    EXPECT_EQ(target->id, 4);
+    EXPECT_EQ(target->id, 4u);
     EXPECT_EQ(target->mergeMode, 1u);
     EXPECT_EQ(target->frame[7], 2.5);
     EXPECT_EQ(target->cachedEnd[2], -1.0);
-    EXPECT_EQ(target->flag, 1);
+    EXPECT_EQ(target->userValue, 1u);
     EXPECT_EQ(target->ownValue, 99);
 
     target->Assign(*target);
