@@ -2,7 +2,7 @@
 # Builds every fuzz target in fuzz/ as a libFuzzer binary with clang
 # (AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for a
 # bounded time, starting from a copy of its seed corpus. Exits non-zero when
-# a target finds a crash.
+# a target finds a crash, or an input that runs longer than 10 seconds (a hang).
 #
 #   scripts/fuzz.sh                  # every target, 30 seconds each
 #   FUZZ_SECONDS=120 scripts/fuzz.sh mesh_file
@@ -52,7 +52,7 @@ for name in "${targets[@]}"; do
   fi
   echo "fuzz: $name for ${seconds}s"
   set +e
-  (cd "$scratch" && "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
+  (cd "$scratch" && "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$scratch/$name-" "$corpus") 2>&1 | tail -n 12
   status=${PIPESTATUS[0]}
   set -e

@@ -252,7 +252,8 @@ void DecodeValueData(const win32::RegistryValue& value, BYTE* out)
 {
     if (value.type != REG_SZ)
     {
-        std::memcpy(out, value.data.data(), value.data.size());
+        if (!value.data.empty()) // an empty value's data may be null, which memcpy must not see
+            std::memcpy(out, value.data.data(), value.data.size());
         return;
     }
     std::wstring text = win32::DecodeUtf16Le(value.data.data(), value.data.size());

@@ -77,6 +77,23 @@ TEST(Registry, ShortBufferReportsMoreDataAndTheSizeNeeded)
     RegCloseKey(key);
 }
 
+// An empty binary value (a record written with no bytes) reads back as
+// empty, without handing the copy a null source.
+TEST(Registry, EmptyBinaryValueReadsBackEmpty)
+{
+    TempRegistry temp;
+    HKEY key = Create(L"A");
+    ASSERT_EQ(RegSetValueExW(key, L"Record", 0, REG_BINARY, nullptr, 0), static_cast<LSTATUS>(ERROR_SUCCESS));
+    std::uint8_t record[4] = {7, 7, 7, 7};
+    DWORD size = sizeof record;
+    DWORD type = 0;
+    ASSERT_EQ(RegQueryValueExW(key, L"Record", nullptr, &type, record, &size), static_cast<LSTATUS>(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(record[0], 7);
+    RegCloseKey(key);
+}
+
 TEST(Registry, NamesAreCaseInsensitiveAndKeepTheirCase)
 {
     TempRegistry temp;
