@@ -2,6 +2,7 @@
 
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_get_object.h"
+#include "platform/mfc/win_app.h"
 #include "platform/mfc/wnd.h"
 #include "platform/win32/codepage.h"
 #include "platform/win32/prompt_script.h"
@@ -120,6 +121,7 @@ CWnd* CDezazApp::MainWnd() const
 void CDezazApp::Fail(const std::wstring& message)
 {
     m_last_error = message;
+    ++m_failures;
     Print(L"%ls\n", message.c_str());
 }
 
@@ -178,7 +180,13 @@ bool CDezazApp::RunEntry(const std::wstring& raw, int echo)
         }
         return true;
     }
-    return RunCommandLine(line, echo != 0) == CDezazCommand::success;
+    // A command that ran a script fails with it (a plug-in menu's script).
+    const unsigned long failures = m_failures;
+    const bool ok = RunCommandLine(line, echo != 0) == CDezazCommand::success && m_failures == failures;
+    // What the command posted (window updates, notices) is handled before
+    // the next entry, as a user's next keystroke would wait for it.
+    mfc::PumpUntilIdle();
+    return ok;
 }
 
 bool CDezazApp::RunScript(const wchar_t* script, int echo)

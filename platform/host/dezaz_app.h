@@ -65,6 +65,7 @@ private:
     std::unique_ptr<CDezazDoc> m_doc;
     HWND m_main_window = nullptr;
     std::wstring m_last_error;
+    unsigned long m_failures = 0;
 };
 
 // The one application object of the process.

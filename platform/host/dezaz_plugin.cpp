@@ -13,6 +13,7 @@ struct PlugInTable
 {
     std::mutex lock;
     std::vector<CDezazPlugIn*> plugins;
+    std::vector<CDezazPlugIn*> loaded;
     std::map<UINT, CDezazPlugIn*> menu_items;
     HMENU host_menu = nullptr;
 };
@@ -87,6 +88,7 @@ CDezazPlugIn::~CDezazPlugIn()
     PlugInTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
     t.plugins.erase(std::remove(t.plugins.begin(), t.plugins.end(), this), t.plugins.end());
+    t.loaded.erase(std::remove(t.loaded.begin(), t.loaded.end(), this), t.loaded.end());
     for (auto it = t.menu_items.begin(); it != t.menu_items.end();)
         it = it->second == this ? t.menu_items.erase(it) : std::next(it);
 }
@@ -171,9 +173,25 @@ std::vector<CDezazPlugIn*> RegisteredPlugIns()
     return t.plugins;
 }
 
+std::vector<CDezazPlugIn*> LoadedPlugIns()
+{
+    PlugInTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    return t.loaded;
+}
+
+void SetPlugInLoaded(CDezazPlugIn* plugin, bool loaded)
+{
+    PlugInTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    t.loaded.erase(std::remove(t.loaded.begin(), t.loaded.end(), plugin), t.loaded.end());
+    if (loaded && std::find(t.plugins.begin(), t.plugins.end(), plugin) != t.plugins.end())
+        t.loaded.push_back(plugin);
+}
+
 CDezazPlugIn* FindPlugIn(const GUID& id)
 {
-    for (CDezazPlugIn* plugin : RegisteredPlugIns())
+    for (CDezazPlugIn* plugin : LoadedPlugIns())
         if (plugin->PlugInID() == id)
             return plugin;
     return nullptr;

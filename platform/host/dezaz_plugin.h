@@ -87,6 +87,11 @@ namespace dezaz
 
 // Plug-in objects in the order they were constructed.
 std::vector<CDezazPlugIn*> RegisteredPlugIns();
+// Those whose load hook accepted and that are not unloaded: only they take
+// part in saving and opening documents.
+std::vector<CDezazPlugIn*> LoadedPlugIns();
+void SetPlugInLoaded(CDezazPlugIn* plugin, bool loaded);
+// The loaded plug-in with the id, or null.
 CDezazPlugIn* FindPlugIn(const GUID& id);
 
 // The host menu bar into which plug-in menus are inserted (null until the

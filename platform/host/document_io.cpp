@@ -157,7 +157,7 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
 {
     FireBeginSaveDocument(doc, path.c_str(), options.Mode(CDezazFileWriteOptions::selected_only));
     std::vector<DezazPlugInChunk> chunks;
-    for (CDezazPlugIn* plugin : RegisteredPlugIns())
+    for (CDezazPlugIn* plugin : LoadedPlugIns())
     {
         if (!plugin->CallWriteDocument(options))
             continue;

@@ -1,0 +1,276 @@
+#include "dezaz/host_commands.h"
+
+#include "dezaz/mesh_import.h"
+#include "dezaz/plugin_loader.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_command.h"
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/document_io.h"
+#include "platform/win32/codepage.h"
+#include "platform/win32/window.h"
+#include "platform/win32/window_snapshot.h"
+
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace dezaz
+{
+
+namespace
+{
+
+std::filesystem::path ToPath(const std::wstring& argument)
+{
+    return std::filesystem::path(win32::WideToUtf8(Unquote(argument)));
+}
+
+// A host command given by its name, id and run function.
+class cHostCommand : public CDezazCommand
+{
+public:
+    using Run = result (*)(const CDezazCommandContext&);
+    cHostCommand(const wchar_t* name, ON_UUID id, Run run) : m_name(name), m_id(id), m_run(run) {}
+    ON_UUID CommandUUID() override { return m_id; }
+    const wchar_t* EnglishCommandName() override { return m_name; }
+    result RunCommand(const CDezazCommandContext& context) override { return m_run(context); }
+
+private:
+    const wchar_t* m_name;
+    ON_UUID m_id;
+    Run m_run;
+};
+
+CDezazCommand::result NeedsArgument(const wchar_t* what)
+{
+    DezazApp().Print(L"%ls\n", what);
+    return CDezazCommand::failure;
+}
+
+CDezazCommand::result Import(const CDezazCommandContext& context)
+{
+    const std::wstring argument = Unquote(context.Arguments());
+    if (argument.empty())
+        return NeedsArgument(L"Import needs the name of a mesh file (STL, OBJ or PLY).");
+    const std::filesystem::path path = ToPath(argument);
+    ON_Mesh mesh;
+    std::wstring error;
+    MeshImportStats stats;
+    bool progress_shown = false;
+    const ImportProgress progress = [&](int percent) {
+        if (!progress_shown)
+            DezazApp().Print(L"Importing %ls:", path.filename().wstring().c_str());
+        progress_shown = true;
+        DezazApp().Print(percent < 100 ? L" %d%%" : L" %d%%\n", percent);
+    };
+    if (!ImportMeshFile(path.string(), mesh, error, &stats, progress))
+    {
+        DezazApp().Print(L"Cannot import \"%ls\": %ls\n", argument.c_str(), error.c_str());
+        return CDezazCommand::failure;
+    }
+    CDezazDoc& doc = context.Document();
+    ON_3dmObjectAttributes attributes = doc.GetDefaultObjectAttributes();
+    attributes.m_name = path.stem().wstring().c_str();
+    const CDezazMeshObject* object = doc.AddMeshObject(mesh, &attributes);
+    if (!object)
+    {
+        DezazApp().Print(L"Cannot add the mesh of \"%ls\" to the document.\n", argument.c_str());
+        return CDezazCommand::failure;
+    }
+    DezazApp().Print(L"Imported %d triangles and %d vertices from %ls", object->Mesh()->FaceCount(),
+                     object->Mesh()->VertexCount(), path.filename().wstring().c_str());
+    if (stats.faces_dropped)
+        DezazApp().Print(L" (%zu degenerate faces left out)", stats.faces_dropped);
+    DezazApp().Print(L".\n");
+    doc.Redraw();
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result Open(const CDezazCommandContext& context)
+{
+    const std::wstring path = Unquote(context.Arguments());
+    if (path.empty())
+        return NeedsArgument(L"Open needs the name of a document.");
+    std::wstring error;
+    if (!OpenDocument(context.Document(), path, false, error))
+    {
+        DezazApp().Print(L"%ls\n", error.c_str());
+        return CDezazCommand::failure;
+    }
+    DezazApp().Print(L"Opened %ls: %d objects.\n", path.c_str(), context.Document().ObjectCount());
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result Insert(const CDezazCommandContext& context)
+{
+    const std::wstring path = Unquote(context.Arguments());
+    if (path.empty())
+        return NeedsArgument(L"Insert needs the name of a document.");
+    std::wstring error;
+    const int before = context.Document().ObjectCount();
+    if (!OpenDocument(context.Document(), path, true, error))
+    {
+        DezazApp().Print(L"%ls\n", error.c_str());
+        return CDezazCommand::failure;
+    }
+    DezazApp().Print(L"Inserted %d objects from %ls.\n", context.Document().ObjectCount() - before, path.c_str());
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result Save(const CDezazCommandContext& context)
+{
+    std::wstring path = Unquote(context.Arguments());
+    if (path.empty())
+        path = context.Document().FileName();
+    if (path.empty())
+        return NeedsArgument(L"Save needs the name of a document.");
+    std::wstring error;
+    if (!SaveDocument(context.Document(), path, CDezazFileWriteOptions(), error))
+    {
+        DezazApp().Print(L"%ls\n", error.c_str());
+        return CDezazCommand::failure;
+    }
+    DezazApp().Print(L"Saved %ls.\n", path.c_str());
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result New(const CDezazCommandContext& context)
+{
+    NewDocument(context.Document());
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result SelAll(const CDezazCommandContext& context)
+{
+    const int count = context.Document().SelectAll();
+    DezazApp().Print(L"%d objects selected.\n", count);
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result SelNone(const CDezazCommandContext& context)
+{
+    context.Document().UnselectAll();
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result Screenshot(const CDezazCommandContext& context)
+{
+    const std::wstring folder = Unquote(context.Arguments());
+    if (folder.empty())
+        return NeedsArgument(L"Screenshot needs a folder.");
+    std::wstring error;
+    const int written = WriteScreenshots(ToPath(folder), error);
+    if (written < 0)
+    {
+        DezazApp().Print(L"%ls\n", error.c_str());
+        return CDezazCommand::failure;
+    }
+    DezazApp().Print(L"%d screenshots written to %ls.\n", written, folder.c_str());
+    return CDezazCommand::success;
+}
+
+CDezazCommand::result Menu(const CDezazCommandContext& context)
+{
+    wchar_t* end = nullptr;
+    const std::wstring text = Unquote(context.Arguments());
+    const unsigned long id = std::wcstoul(text.c_str(), &end, 10);
+    if (text.empty() || !end || *end != 0 || id == 0 || id > 0xFFFF)
+        return NeedsArgument(L"Menu needs the id of a menu item.");
+    std::wstring error;
+    if (!cPlugInManager::DispatchMenuCommand(static_cast<unsigned int>(id), error))
+    {
+        DezazApp().Print(L"%ls\n", error.c_str());
+        return CDezazCommand::failure;
+    }
+    return CDezazCommand::success;
+}
+
+constexpr ON_UUID HostCommandId(unsigned short n)
+{
+    // {0D5A7E10-3C61-4B0F-8E2A-00000000000n}
+    return {0x0D5A7E10, 0x3C61, 0x4B0F, {0x8E, 0x2A, 0, 0, 0, 0, 0, static_cast<unsigned char>(n)}};
+}
+
+BOOL CollectVisibleTopLevel(HWND window, LPARAM list)
+{
+    if (IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+std::wstring Unquote(const std::wstring& argument)
+{
+    if (argument.size() >= 2 && argument.front() == L'"' && argument.back() == L'"')
+        return argument.substr(1, argument.size() - 2);
+    return argument;
+}
+
+std::string ScreenshotFileName(const std::wstring& title)
+{
+    std::wstring name;
+    for (wchar_t c : title)
+        name += (c < 32 || c == L'/' || c == L'\\' || c == L':' || c == L'*' || c == L'?' || c == L'"' || c == L'<' ||
+                 c == L'>' || c == L'|')
+                    ? L'_'
+                    : c;
+    while (!name.empty() && (name.back() == L' ' || name.back() == L'.'))
+        name.pop_back();
+    if (name.empty() || name.front() == L'.')
+        name.insert(0, L"window");
+    return win32::WideToUtf8(name);
+}
+
+int WriteScreenshots(const std::filesystem::path& folder, std::wstring& error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+    {
+        error = L"Cannot make the folder " + folder.wstring() + L": " + win32::Utf8ToWide(ec.message());
+        return -1;
+    }
+    std::vector<HWND> windows;
+    EnumWindows(&CollectVisibleTopLevel, reinterpret_cast<LPARAM>(&windows));
+    std::set<std::string> used;
+    int written = 0;
+    for (HWND window : windows)
+    {
+        const int length = GetWindowTextLengthW(window);
+        std::wstring title(static_cast<std::size_t>(length) + 1, L'\0');
+        GetWindowTextW(window, title.data(), length + 1);
+        title.resize(static_cast<std::size_t>(length));
+        // Two windows of one title keep both pictures.
+        std::string base = ScreenshotFileName(title), name = base;
+        for (int n = 2; used.count(name); ++n)
+            name = base + " (" + std::to_string(n) + ")";
+        used.insert(name);
+        std::string reason;
+        if (!win32::WriteComposedPng(window, folder / (name + ".png"), &reason))
+        {
+            error = L"Cannot write the screenshot of \"" + title + L"\": " + win32::Utf8ToWide(reason);
+            return -1;
+        }
+        ++written;
+    }
+    return written;
+}
+
+void RegisterHostCommands()
+{
+    static std::vector<std::unique_ptr<cHostCommand>> commands;
+    if (!commands.empty())
+        return;
+    commands.push_back(std::make_unique<cHostCommand>(L"Import", HostCommandId(1), &Import));
+    commands.push_back(std::make_unique<cHostCommand>(L"Open", HostCommandId(2), &Open));
+    commands.push_back(std::make_unique<cHostCommand>(L"Insert", HostCommandId(3), &Insert));
+    commands.push_back(std::make_unique<cHostCommand>(L"Save", HostCommandId(4), &Save));
+    commands.push_back(std::make_unique<cHostCommand>(L"New", HostCommandId(5), &New));
+    commands.push_back(std::make_unique<cHostCommand>(L"SelAll", HostCommandId(6), &SelAll));
+    commands.push_back(std::make_unique<cHostCommand>(L"SelNone", HostCommandId(7), &SelNone));
+    commands.push_back(std::make_unique<cHostCommand>(L"Screenshot", HostCommandId(8), &Screenshot));
+    commands.push_back(std::make_unique<cHostCommand>(L"Menu", HostCommandId(9), &Menu));
+}
+
+} // namespace dezaz

@@ -1,0 +1,202 @@
+#include "dezaz/host_program.h"
+
+#include "dezaz/host_commands.h"
+#include "dezaz/plugin_loader.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_plugin.h"
+#include "platform/host/document_io.h"
+#include "platform/win32/codepage.h"
+#include "platform/win32/menu.h"
+#include "platform/win32/message.h"
+#include "platform/win32/prompt_script.h"
+#include "platform/win32/window.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <unistd.h>
+
+namespace dezaz
+{
+
+namespace
+{
+
+constexpr const char* kUsage =
+    "usage: dezaz [--plugin PATH]... [--script FILE|-] [--open DOC] [--import MESH]...\n"
+    "             [--save DOC] [--screenshot DIR] [--headless]\n";
+
+LRESULT MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// The main window with the menu bar that plug-in menus go into.
+HWND CreateMainWindow()
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &MainWindowProc;
+    wc.lpszClassName = L"DezazMainWindow";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, L"DezazMainWindow", L"Dezaz", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr,
+                                  nullptr, nullptr, nullptr);
+    if (window)
+        ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+std::string ReadAll(std::istream& in)
+{
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs one host command built from a program option, quoting its argument.
+bool RunHostCommand(const wchar_t* name, const std::string& argument)
+{
+    const std::wstring line = std::wstring(L"_") + name + L" \"" + win32::Utf8ToWide(argument) + L"\"";
+    return DezazApp().RunScript(line.c_str(), 1);
+}
+
+} // namespace
+
+bool ParseProgramOptions(const std::vector<std::string>& arguments, ProgramOptions& options, std::string& error)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+    {
+        const std::string& a = arguments[i];
+        if (a == "--headless")
+        {
+            options.headless = true;
+            continue;
+        }
+        const bool takes_value = a == "--plugin" || a == "--script" || a == "--open" || a == "--import" ||
+                                 a == "--save" || a == "--screenshot";
+        if (!takes_value)
+        {
+            error = "unknown option \"" + a + "\"";
+            return false;
+        }
+        if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+        {
+            error = a + " needs a value";
+            return false;
+        }
+        const std::string& value = arguments[++i];
+        std::string* single = a == "--script" ? &options.script
+                              : a == "--open" ? &options.open
+                              : a == "--save" ? &options.save
+                              : a == "--screenshot" ? &options.screenshot
+                                                    : nullptr;
+        if (single)
+        {
+            if (!single->empty())
+            {
+                error = a + " is given twice";
+                return false;
+            }
+            *single = value;
+        }
+        else if (a == "--plugin")
+            options.plugins.push_back(value);
+        else
+            options.imports.push_back(value);
+    }
+    return true;
+}
+
+int RunDezaz(int argc, char** argv)
+{
+    ProgramOptions options;
+    std::string parse_error;
+    if (!ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc), options, parse_error))
+    {
+        std::fprintf(stderr, "dezaz: %s\n%s", parse_error.c_str(), kUsage);
+        return 2;
+    }
+
+    DezazApp().SetPrintSink([](const std::wstring& text) {
+        const std::string utf8 = win32::WideToUtf8(text);
+        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+        std::fflush(stdout);
+    });
+    const HWND main_window = CreateMainWindow();
+    DezazApp().SetMainWindowHandle(main_window);
+    HMENU menu_bar = CreateMenu();
+    SetHostMenu(menu_bar);
+    RegisterHostCommands();
+
+    int status = 0;
+    const auto fail = [&](const std::wstring& message) {
+        if (!message.empty())
+            DezazApp().Print(L"%ls\n", message.c_str());
+        status = 1;
+    };
+
+    cPlugInManager plugins;
+    for (const std::string& path : options.plugins)
+    {
+        std::wstring error;
+        if (!plugins.Open(path, error))
+            fail(error);
+    }
+    std::wstring start_error;
+    if (status == 0 && !plugins.StartAll(start_error))
+        fail(start_error);
+
+    if (status == 0 && !options.open.empty() && !RunHostCommand(L"Open", options.open))
+        status = 1;
+    for (const std::string& mesh : options.imports)
+        if (status == 0 && !RunHostCommand(L"Import", mesh))
+            status = 1;
+    if (status == 0 && !options.script.empty())
+    {
+        std::string text;
+        if (options.script == "-")
+            text = ReadAll(std::cin);
+        else
+        {
+            std::ifstream in(options.script, std::ios::binary);
+            if (!in)
+                fail(L"Cannot read the script \"" + win32::Utf8ToWide(options.script) + L"\".");
+            text = ReadAll(in);
+        }
+        if (status == 0 && !DezazApp().RunScript(win32::Utf8ToWide(text).c_str(), 1))
+            status = 1;
+    }
+    else if (status == 0 && !options.headless && isatty(STDIN_FILENO))
+    {
+        // A person at the command line: one entry per line until input ends.
+        std::string line;
+        std::fputs("Command: ", stdout);
+        std::fflush(stdout);
+        while (std::getline(std::cin, line))
+        {
+            DezazApp().RunScript(win32::Utf8ToWide(line).c_str(), 0);
+            std::fputs("Command: ", stdout);
+            std::fflush(stdout);
+        }
+        std::fputs("\n", stdout);
+    }
+    if (status == 0 && !options.save.empty() && !RunHostCommand(L"Save", options.save))
+        status = 1;
+    if (status == 0 && !options.screenshot.empty() && !RunHostCommand(L"Screenshot", options.screenshot))
+        status = 1;
+    if (status == 0 && win32::PendingPromptAnswers() != 0)
+        fail(std::to_wstring(win32::PendingPromptAnswers()) +
+             L" queued answers were never asked for: the script and the commands disagree.");
+    win32::ClearPromptAnswers();
+
+    plugins.UnloadAll();
+    SetHostMenu(nullptr);
+    DestroyMenu(menu_bar);
+    DezazApp().SetMainWindowHandle(nullptr);
+    if (main_window)
+        DestroyWindow(main_window);
+    DezazApp().SetPrintSink(nullptr);
+    return status;
+}
+
+} // namespace dezaz

@@ -1,0 +1,254 @@
+#include "dezaz/mesh_import.h"
+
+#include "platform/win32/codepage.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace dezaz
+{
+
+namespace
+{
+
+// Exact-position vertex welding through an open-addressing hash table of
+// vertex indices; -0.0 and 0.0 count as one coordinate.
+class cPositionWelder
+{
+public:
+    cPositionWelder(ON_Mesh& mesh, std::size_t expected_vertices) : m_mesh(mesh)
+    {
+        std::size_t size = 1024;
+        while (size < expected_vertices * 2)
+            size *= 2;
+        m_slots.assign(size, -1);
+        m_mask = size - 1;
+        for (int i = 0; i < mesh.VertexCount(); ++i)
+            Find(mesh.m_V[i].x, mesh.m_V[i].y, mesh.m_V[i].z);
+    }
+
+    // The vertex index at the position, added when new; -1 when the mesh
+    // cannot take more vertices.
+    int Find(float x, float y, float z)
+    {
+        const std::uint32_t kx = Key(x), ky = Key(y), kz = Key(z);
+        std::size_t slot = Hash(kx, ky, kz) & m_mask;
+        for (;;)
+        {
+            const int index = m_slots[slot];
+            if (index < 0)
+                break;
+            const ON_3fPoint& v = m_mesh.m_V[index];
+            if (Key(v.x) == kx && Key(v.y) == ky && Key(v.z) == kz)
+                return index;
+            slot = (slot + 1) & m_mask;
+        }
+        if (m_mesh.VertexCount() == std::numeric_limits<int>::max())
+            return -1;
+        const int index = m_mesh.VertexCount();
+        m_mesh.m_V.Append(ON_3fPoint(x + 0.0f, y + 0.0f, z + 0.0f));
+        m_slots[slot] = index;
+        if (static_cast<std::size_t>(m_mesh.VertexCount()) * 2 > m_slots.size())
+            Grow();
+        return index;
+    }
+
+private:
+    static std::uint32_t Key(float f) { return std::bit_cast<std::uint32_t>(f + 0.0f); }
+    static std::size_t Hash(std::uint32_t a, std::uint32_t b, std::uint32_t c)
+    {
+        std::uint64_t h = a * 0x9E3779B97F4A7C15ull;
+        h ^= (h >> 29) ^ (b * 0xC2B2AE3D27D4EB4Full);
+        h ^= (h >> 32) ^ (c * 0x165667B19E3779F9ull);
+        return static_cast<std::size_t>(h ^ (h >> 31));
+    }
+    void Grow()
+    {
+        m_slots.assign(m_slots.size() * 2, -1);
+        m_mask = m_slots.size() - 1;
+        for (int i = 0; i < m_mesh.VertexCount(); ++i)
+        {
+            const ON_3fPoint& v = m_mesh.m_V[i];
+            std::size_t slot = Hash(Key(v.x), Key(v.y), Key(v.z)) & m_mask;
+            while (m_slots[slot] >= 0)
+                slot = (slot + 1) & m_mask;
+            m_slots[slot] = i;
+        }
+    }
+
+    ON_Mesh& m_mesh;
+    std::vector<int> m_slots;
+    std::size_t m_mask = 0;
+};
+
+class cProgressSteps
+{
+public:
+    cProgressSteps(std::size_t total, const ImportProgress& progress)
+        : m_total(total), m_progress(total > kProgressTriangleCount ? &progress : nullptr)
+    {
+        if (m_progress && *m_progress)
+            (*m_progress)(0);
+    }
+    void Done(std::size_t done)
+    {
+        if (!m_progress || !*m_progress || (done & 0xFFFF) != 0)
+            return;
+        const int percent = static_cast<int>(done * 10 / m_total) * 10;
+        if (percent > m_last)
+            (*m_progress)(m_last = percent);
+    }
+    void Finish()
+    {
+        if (m_progress && *m_progress && m_last < 100)
+            (*m_progress)(100);
+    }
+
+private:
+    std::size_t m_total;
+    const ImportProgress* m_progress;
+    int m_last = 0;
+};
+
+bool Finite(float x, float y, float z)
+{
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+}
+
+// Adds a face of already welded corners; false when it collapsed.
+bool AddTriangle(ON_Mesh& mesh, int a, int b, int c)
+{
+    if (a < 0 || b < 0 || c < 0 || a == b || b == c || a == c)
+        return false;
+    ON_MeshFace& f = mesh.m_F.AppendNew();
+    f.vi[0] = a, f.vi[1] = b, f.vi[2] = c, f.vi[3] = c;
+    return true;
+}
+
+struct stSceneCounts
+{
+    std::size_t faces = 0;
+    std::size_t vertices = 0;
+};
+
+void CountNode(const aiScene& scene, const aiNode& node, stSceneCounts& counts)
+{
+    for (unsigned int i = 0; i < node.mNumMeshes; ++i)
+        if (node.mMeshes[i] < scene.mNumMeshes)
+        {
+            counts.faces += scene.mMeshes[node.mMeshes[i]]->mNumFaces;
+            counts.vertices += scene.mMeshes[node.mMeshes[i]]->mNumVertices;
+        }
+    for (unsigned int i = 0; i < node.mNumChildren; ++i)
+        CountNode(scene, *node.mChildren[i], counts);
+}
+
+void AddNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, cPositionWelder& welder,
+             ON_Mesh& mesh, MeshImportStats& stats, cProgressSteps& steps)
+{
+    const aiMatrix4x4 transform = parent * node.mTransformation;
+    const bool identity = transform.IsIdentity();
+    std::vector<int> welded;
+    for (unsigned int m = 0; m < node.mNumMeshes; ++m)
+    {
+        if (node.mMeshes[m] >= scene.mNumMeshes)
+            continue;
+        const aiMesh& source = *scene.mMeshes[node.mMeshes[m]];
+        // Each vertex of the reader's mesh is welded once, then faces index it.
+        welded.assign(source.mNumVertices, -1);
+        for (unsigned int v = 0; v < source.mNumVertices; ++v)
+        {
+            aiVector3D p = source.mVertices[v];
+            if (!identity)
+                p = transform * p;
+            if (Finite(p.x, p.y, p.z))
+                welded[v] = welder.Find(p.x, p.y, p.z);
+        }
+        for (unsigned int f = 0; f < source.mNumFaces; ++f)
+        {
+            const aiFace& face = source.mFaces[f];
+            ++stats.faces_read;
+            steps.Done(stats.faces_read);
+            stats.corners_read += face.mNumIndices;
+            bool added = false;
+            if (face.mNumIndices == 3 && face.mIndices[0] < source.mNumVertices &&
+                face.mIndices[1] < source.mNumVertices && face.mIndices[2] < source.mNumVertices)
+                added = AddTriangle(mesh, welded[face.mIndices[0]], welded[face.mIndices[1]], welded[face.mIndices[2]]);
+            if (!added)
+                ++stats.faces_dropped;
+        }
+    }
+    for (unsigned int i = 0; i < node.mNumChildren; ++i)
+        AddNode(scene, *node.mChildren[i], transform, welder, mesh, stats, steps);
+}
+
+} // namespace
+
+void WeldTriangles(const float* corners, std::size_t triangle_count, ON_Mesh& mesh, MeshImportStats* stats,
+                   const ImportProgress& progress)
+{
+    MeshImportStats local;
+    MeshImportStats& s = stats ? *stats : local;
+    cPositionWelder welder(mesh, triangle_count / 2 + 16);
+    cProgressSteps steps(triangle_count, progress);
+    mesh.m_F.Reserve(mesh.FaceCount() + static_cast<int>(std::min<std::size_t>(triangle_count, 1u << 30)));
+    for (std::size_t t = 0; t < triangle_count; ++t)
+    {
+        const float* p = corners + t * 9;
+        ++s.faces_read;
+        s.corners_read += 3;
+        steps.Done(s.faces_read);
+        int index[3] = {-1, -1, -1};
+        for (int k = 0; k < 3; ++k)
+            if (Finite(p[3 * k], p[3 * k + 1], p[3 * k + 2]))
+                index[k] = welder.Find(p[3 * k], p[3 * k + 1], p[3 * k + 2]);
+        if (!AddTriangle(mesh, index[0], index[1], index[2]))
+            ++s.faces_dropped;
+    }
+    steps.Finish();
+}
+
+bool ImportMeshFile(const std::string& path, ON_Mesh& mesh, std::wstring& error, MeshImportStats* stats,
+                    const ImportProgress& progress)
+{
+    Assimp::Importer importer;
+    // Points and lines carry no surface: the reader sorts them out.
+    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+    const aiScene* scene = importer.ReadFile(
+        path, aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_ValidateDataStructure);
+    if (!scene || !scene->mRootNode)
+    {
+        error = win32::Utf8ToWide(importer.GetErrorString());
+        if (error.empty())
+            error = L"The file could not be read.";
+        return false;
+    }
+    stSceneCounts counts;
+    CountNode(*scene, *scene->mRootNode, counts);
+    MeshImportStats local;
+    MeshImportStats& s = stats ? *stats : local;
+    ON_Mesh result;
+    result.m_F.Reserve(static_cast<int>(std::min<std::size_t>(counts.faces, 1u << 30)));
+    cPositionWelder welder(result, counts.vertices / 2 + 16);
+    cProgressSteps steps(counts.faces, progress);
+    AddNode(*scene, *scene->mRootNode, aiMatrix4x4(), welder, result, s, steps);
+    steps.Finish();
+    if (result.FaceCount() == 0)
+    {
+        error = L"The file holds no triangle.";
+        return false;
+    }
+    // Only the arrays move: a large mesh is never copied.
+    mesh.Destroy();
+    mesh.m_V = std::move(result.m_V);
+    mesh.m_F = std::move(result.m_F);
+    return true;
+}
+
+} // namespace dezaz

@@ -1,0 +1,133 @@
+#include "plugin/vtl_plugin.h"
+
+#include "plugin/module_state.h"
+#include "plugin/plugin_info.h"
+#include "platform/geometry/uuid.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_plugin.h"
+#include "resources/resource.h"
+
+const stPlugInMenuItem kPlugInMenuItems[7] = {
+    {ID_VTL_SHAPES, L"_vtlShapes"},
+    {ID_VTL_ANALYZER, L"_vtlAnalyzer"},
+    {ID_VTL_SEGMENTATION, L"_vtlSegmentation"},
+    {ID_VTL_MEASURE_FILLET, L"_vtlMeasureFillet"},
+    {ID_VTL_QUICK_TRIM, L"_vtlTrim"},
+    {ID_VTL_ONLINE_HELP, L"_vtlOnlineHelp"},
+    {ID_VTL_ABOUT, L"_vtlAbout"},
+};
+
+// ---------------------------------------------------------------- watcher
+
+void CvtlEventWatcher::OnNewDocument(CDezazDoc&)
+{
+    if (m_plugin->AnalyzerDialog().IsVisible())
+        m_plugin->AnalyzerDialog().Close(true);
+    m_plugin->ShapesDialog().Close(true);
+    // The sessions belong to the document that is going; a dialog that still
+    // shows one of them has just been closed.
+    m_plugin->EntitiesHistory().Clear();
+}
+
+void CvtlEventWatcher::OnBeginOpenDocument(CDezazDoc&, const wchar_t*, BOOL merge, BOOL)
+{
+    if (!merge)
+    {
+        m_plugin->ShapesDialog().Close(true);
+        m_plugin->EntitiesHistory().Clear();
+    }
+    if (m_plugin->AnalyzerDialog().IsVisible())
+        m_plugin->AnalyzerDialog().Close(true);
+}
+
+void CvtlEventWatcher::OnBeginSaveDocument(CDezazDoc&, const wchar_t*, BOOL)
+{
+    if (m_plugin->AnalyzerDialog().IsVisible())
+        m_plugin->AnalyzerDialog().Close(false);
+}
+
+// ---------------------------------------------------------------- plug-in
+
+Cvtl_for_Dezaz4PlugIn::Cvtl_for_Dezaz4PlugIn()
+    : m_shapes(IDD_CREATE_PRIMITIVE, L"Shapes"), m_fillet(IDD_MEASURE_FILLET, L"Measure Fillet"),
+      m_analyzer(IDD_FLOATING_ANALYZER, L"Deviation Analyzer"), m_version(vtl::kPlugInVersionW)
+{
+    m_settings.Init(L"Pellmark", L"VTL_4 For Dezaz");
+    m_watcher = new CvtlEventWatcher(this);
+}
+
+Cvtl_for_Dezaz4PlugIn::~Cvtl_for_Dezaz4PlugIn()
+{
+    // Dialogs first: they show sessions of the history and may run jobs on
+    // the pool, so both must outlive them.
+    m_analyzer.Close(true);
+    m_fillet.Close(true);
+    m_shapes.Close(true);
+    m_history.Clear();
+    delete m_watcher; // unregisters itself when unload did not run
+    m_watcher = nullptr;
+}
+
+GUID Cvtl_for_Dezaz4PlugIn::PlugInID() const
+{
+    return ON_UuidFromString(vtl::kPlugInId);
+}
+
+const wchar_t* Cvtl_for_Dezaz4PlugIn::PlugInName() const
+{
+    return vtl::kPlugInName;
+}
+
+const wchar_t* Cvtl_for_Dezaz4PlugIn::PlugInVersion() const
+{
+    return m_version;
+}
+
+BOOL Cvtl_for_Dezaz4PlugIn::OnLoadPlugIn()
+{
+    if (m_watcher)
+    {
+        m_watcher->Register();
+        m_watcher->Enable(TRUE);
+    }
+    {
+        AFX_MANAGE_STATE(AfxGetStaticModuleState());
+        if (!m_menu.GetSafeHmenu() && m_menu.LoadMenu(IDR_VTL_MENU))
+            InsertPlugInMenuToDezazMenu(m_menu.GetSafeHmenu(), 0);
+    }
+    m_pool.Start();
+    return CDezazUtilityPlugIn::OnLoadPlugIn();
+}
+
+void Cvtl_for_Dezaz4PlugIn::CloseAllDialogs()
+{
+    m_analyzer.Close(true);
+    m_fillet.Close(true);
+    m_shapes.Close(true);
+}
+
+void Cvtl_for_Dezaz4PlugIn::OnUnloadPlugIn()
+{
+    // Tools still open would go on using the pool and the history.
+    CloseAllDialogs();
+    m_pool.Stop(m_pool_stop_timeout);
+    if (m_watcher)
+    {
+        m_watcher->Enable(FALSE);
+        m_watcher->UnRegister();
+        delete m_watcher;
+        m_watcher = nullptr;
+    }
+    CDezazUtilityPlugIn::OnUnloadPlugIn();
+}
+
+BOOL Cvtl_for_Dezaz4PlugIn::OnPlugInMenuCommand(WPARAM id)
+{
+    for (const stPlugInMenuItem& item : kPlugInMenuItems)
+        if (item.id == id)
+        {
+            DezazApp().RunScript(item.script, 1);
+            return TRUE;
+        }
+    return FALSE;
+}
