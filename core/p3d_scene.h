@@ -54,7 +54,9 @@ public:
     std::uint32_t m_displayWord2 = 1;
     float m_displayScale = 1.0f;
     std::uint32_t m_deviationDisplay = 0; // set by the deviation mode
-    IBase* m_referenceObject = nullptr;   // set by the shape tools, not owned
+    // Set by the shape tools (through SetSceneReferenceObject of the shape
+    // model, which also gives the scene its section-view box); not owned.
+    IBase* m_referenceObject = nullptr;
     std::uint8_t m_switch1 = 1;
     std::uint8_t m_switch2 = 1;
     std::uint8_t m_switch3 = 1;
