@@ -113,11 +113,22 @@ bool ON_EvaluateNurbsCurve(int dim, bool is_rat, int order, int cv_count, const 
     double ders[kMaxDerivatives * ON_NURBS_MAX_ORDER];
     nurbs_basis::BasisFunctionDerivatives(span, t, order - 1, der_count, knot, ders);
     const int first = span - order + 1;
-    // Homogeneous derivatives, dim + 1 doubles each (weight 1 when polynomial).
-    std::vector<double> h(static_cast<std::size_t>((der_count + 1) * (dim + 1)), 0.0);
+    // Homogeneous derivatives, dim + 1 doubles each (weight 1 when
+    // polynomial); on the stack for the usual dimensions.
+    double local[4 * kMaxDerivatives];
+    std::vector<double> heap;
+    double* h = local;
+    const int size = (der_count + 1) * (dim + 1);
+    if (size > 4 * kMaxDerivatives)
+    {
+        heap.resize(static_cast<std::size_t>(size));
+        h = heap.data();
+    }
+    for (int i = 0; i < size; ++i)
+        h[i] = 0.0;
     for (int k = 0; k <= der_count; ++k)
     {
-        double* hk = h.data() + k * (dim + 1);
+        double* hk = h + k * (dim + 1);
         for (int j = 0; j < order; ++j)
         {
             const double b = ders[k * order + j];
@@ -128,11 +139,11 @@ bool ON_EvaluateNurbsCurve(int dim, bool is_rat, int order, int cv_count, const 
                 hk[dim] += b;
         }
     }
-    if (is_rat && !ON_RationalCurveQuotient(dim, der_count, h.data()))
+    if (is_rat && !ON_RationalCurveQuotient(dim, der_count, h))
         return false;
     for (int k = 0; k <= der_count; ++k)
         for (int d = 0; d < dim; ++d)
-            v[k * dim + d] = h[static_cast<std::size_t>(k * (dim + 1) + d)];
+            v[k * dim + d] = h[k * (dim + 1) + d];
     return true;
 }
 

@@ -139,12 +139,17 @@ bool ON_NurbsSurface::Evaluate(double s, double t, int der_count, ON_3dVector* v
         return false;
     double ders0[ON_NURBS_MAX_ORDER * ON_NURBS_MAX_ORDER];
     double ders1[ON_NURBS_MAX_ORDER * ON_NURBS_MAX_ORDER];
+    if (der_count == 0)
+        return EvaluatePoint(span0, span1, s, t, v);
     nurbs_basis::BasisFunctionDerivatives(span0, s, p0 - 1, der_count, m_knot[0].data(), ders0);
     nurbs_basis::BasisFunctionDerivatives(span1, t, p1 - 1, der_count, m_knot[1].data(), ders1);
 
     const int count = ON_SurfaceDerivativeCount(der_count);
-    // Homogeneous partials, 4 doubles each (weight 1 for polynomial surfaces).
-    std::vector<double> h(static_cast<std::size_t>(count) * 4u, 0.0);
+    // Homogeneous partials, 4 doubles each (weight 1 for polynomial
+    // surfaces), on the stack: evaluation runs millions of times per mesh.
+    double h[4 * ON_SurfaceDerivativeCount(ON_NURBS_MAX_ORDER - 1)];
+    for (int i = 0; i < 4 * count; ++i)
+        h[i] = 0.0;
     const int first0 = span0 - p0 + 1, first1 = span1 - p1 + 1;
     const int cv_size = CVSize();
     double row[ON_NURBS_MAX_ORDER][4];
@@ -153,7 +158,7 @@ bool ON_NurbsSurface::Evaluate(double s, double t, int der_count, ON_3dVector* v
         for (int l = 0; l <= n; ++l)
         {
             const int k = n - l; // order in s, l in t
-            double* out = h.data() + static_cast<std::size_t>(((n * (n + 1)) / 2 + l) * 4);
+            double* out = h + ((n * (n + 1)) / 2 + l) * 4;
             for (int a = 0; a < p0; ++a)
             {
                 double acc[4] = {0.0, 0.0, 0.0, 0.0};
@@ -175,11 +180,39 @@ bool ON_NurbsSurface::Evaluate(double s, double t, int der_count, ON_3dVector* v
             }
         }
     }
-    if (m_is_rat && !ON_RationalSurfaceQuotient(3, der_count, h.data()))
+    if (m_is_rat && !ON_RationalSurfaceQuotient(3, der_count, h))
         return false;
     for (int i = 0; i < count; ++i)
-        v[i].Set(h[static_cast<std::size_t>(4 * i)], h[static_cast<std::size_t>(4 * i + 1)],
-                 h[static_cast<std::size_t>(4 * i + 2)]);
+        v[i].Set(h[4 * i], h[4 * i + 1], h[4 * i + 2]);
+    return true;
+}
+
+// Points alone (the mesher's and most callers' case): plain basis values and
+// one tensor sum, without the derivative tables.
+bool ON_NurbsSurface::EvaluatePoint(int span0, int span1, double s, double t, ON_3dVector* v) const
+{
+    const int p0 = m_order[0], p1 = m_order[1];
+    double n0[ON_NURBS_MAX_ORDER];
+    double n1[ON_NURBS_MAX_ORDER];
+    nurbs_basis::BasisFunctions(span0, s, p0 - 1, m_knot[0].data(), n0);
+    nurbs_basis::BasisFunctions(span1, t, p1 - 1, m_knot[1].data(), n1);
+    const int cv_size = CVSize();
+    double sum[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int a = 0; a < p0; ++a)
+    {
+        const double* c = CV(span0 - p0 + 1 + a, span1 - p1 + 1);
+        double row[4] = {0.0, 0.0, 0.0, 0.0};
+        for (int b = 0; b < p1; ++b, c += cv_size)
+        {
+            row[0] += n1[b] * c[0], row[1] += n1[b] * c[1], row[2] += n1[b] * c[2];
+            row[3] += n1[b] * (m_is_rat ? c[3] : 1.0);
+        }
+        for (int d = 0; d < 4; ++d)
+            sum[d] += n0[a] * row[d];
+    }
+    if (!(sum[3] != 0.0) || !std::isfinite(sum[3]))
+        return false;
+    v[0].Set(sum[0] / sum[3], sum[1] / sum[3], sum[2] / sum[3]);
     return true;
 }
 

@@ -58,4 +58,7 @@ public:
     ON_BoundingBox BoundingBox() const override;
     // Control points by the transform (exact for projective transforms).
     bool Transform(const ON_Xform& xform) override;
+
+private:
+    bool EvaluatePoint(int span0, int span1, double s, double t, ON_3dVector* v) const;
 };

@@ -113,16 +113,15 @@ bool ON_RevSurface::Evaluate(double s, double t, int der_count, ON_3dVector* v) 
     const double k = m_angle.Length() / m_t.Length();
     const double a = m_angle[0] + (u - m_t[0]) * k;
 
-    std::vector<double> profile(static_cast<std::size_t>(3 * (der_count + 1)));
-    if (m_curve.dim != 3 || !m_curve.Evaluate(w, der_count, profile.data()))
+    double profile[3 * ON_NURBS_MAX_ORDER];
+    if (m_curve.dim != 3 || !m_curve.Evaluate(w, der_count, profile))
         return false;
 
     for (int j = 0; j <= der_count; ++j)
     {
         // The profile's j-th derivative split into its axial and radial parts
         // (the point itself relative to the axis origin).
-        ON_3dVector pj(profile[static_cast<std::size_t>(3 * j)], profile[static_cast<std::size_t>(3 * j + 1)],
-                       profile[static_cast<std::size_t>(3 * j + 2)]);
+        ON_3dVector pj(profile[3 * j], profile[3 * j + 1], profile[3 * j + 2]);
         if (j == 0)
             pj = pj - ON_3dVector(m_axis.from);
         const ON_3dVector axial = ON_DotProduct(pj, d) * d;

@@ -138,6 +138,10 @@ TEST(NurbsSurface, RationalPointsAndDerivativesMatchTheReference)
                 const double scale = gp_Vec(p.XYZ()).Magnitude() + du.Magnitude() + dv.Magnitude() +
                                      duu.Magnitude() + dvv.Magnitude() + duv.Magnitude();
                 ExpectClose(v[0], gp_Vec(p.XYZ()), scale, "point");
+                // Points alone take a path of their own.
+                ON_3dVector point;
+                ASSERT_TRUE(r.ours.Evaluate(s, t, 0, &point));
+                ExpectClose(point, gp_Vec(p.XYZ()), gp_Vec(p.XYZ()).Magnitude(), "point alone");
                 ExpectClose(v[1], du, scale, "Ds");
                 ExpectClose(v[2], dv, scale, "Dt");
                 ExpectClose(v[3], duu, scale, "Dss");
