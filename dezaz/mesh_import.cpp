@@ -116,9 +116,20 @@ private:
     int m_last = 0;
 };
 
-bool Finite(float x, float y, float z)
+// A face is dropped before any of its corners is welded when a corner is
+// not finite or two corners share a position, so no vertex is left that no
+// face uses. Returns the first corner's index, -1 for a dropped face.
+int CornerIndex(cPositionWelder& welder, const float* a, const float* b, const float* c)
 {
-    return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+    for (const float* p : {a, b, c})
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+            return -1;
+    const auto same = [](const float* p, const float* q) {
+        return p[0] + 0.0f == q[0] + 0.0f && p[1] + 0.0f == q[1] + 0.0f && p[2] + 0.0f == q[2] + 0.0f;
+    };
+    if (same(a, b) || same(b, c) || same(a, c))
+        return -1;
+    return welder.Find(a[0], a[1], a[2]);
 }
 
 // Adds a face of already welded corners; false when it collapsed.
@@ -160,16 +171,18 @@ void AddNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent
         if (node.mMeshes[m] >= scene.mNumMeshes)
             continue;
         const aiMesh& source = *scene.mMeshes[node.mMeshes[m]];
-        // Each vertex of the reader's mesh is welded once, then faces index it.
+        // Each vertex of the reader's mesh is welded once, when a kept face first uses it.
         welded.assign(source.mNumVertices, -1);
-        for (unsigned int v = 0; v < source.mNumVertices; ++v)
-        {
-            aiVector3D p = source.mVertices[v];
-            if (!identity)
-                p = transform * p;
-            if (Finite(p.x, p.y, p.z))
-                welded[v] = welder.Find(p.x, p.y, p.z);
-        }
+        std::vector<aiVector3D> placed(source.mNumVertices);
+        std::vector<bool> known(source.mNumVertices, false);
+        const auto position = [&](unsigned int v) -> const aiVector3D& {
+            if (!known[v])
+            {
+                placed[v] = identity ? source.mVertices[v] : transform * source.mVertices[v];
+                known[v] = true;
+            }
+            return placed[v];
+        };
         for (unsigned int f = 0; f < source.mNumFaces; ++f)
         {
             const aiFace& face = source.mFaces[f];
@@ -179,7 +192,25 @@ void AddNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent
             bool added = false;
             if (face.mNumIndices == 3 && face.mIndices[0] < source.mNumVertices &&
                 face.mIndices[1] < source.mNumVertices && face.mIndices[2] < source.mNumVertices)
-                added = AddTriangle(mesh, welded[face.mIndices[0]], welded[face.mIndices[1]], welded[face.mIndices[2]]);
+            {
+                const aiVector3D &a = position(face.mIndices[0]), &b = position(face.mIndices[1]),
+                                 &c = position(face.mIndices[2]);
+                if (CornerIndex(welder, &a.x, &b.x, &c.x) >= 0)
+                {
+                    int index[3];
+                    for (int k = 0; k < 3; ++k)
+                    {
+                        int& w = welded[face.mIndices[k]];
+                        if (w < 0)
+                        {
+                            const aiVector3D& p = placed[face.mIndices[k]];
+                            w = welder.Find(p.x, p.y, p.z);
+                        }
+                        index[k] = w;
+                    }
+                    added = AddTriangle(mesh, index[0], index[1], index[2]);
+                }
+            }
             if (!added)
                 ++stats.faces_dropped;
         }
@@ -204,12 +235,13 @@ void WeldTriangles(const float* corners, std::size_t triangle_count, ON_Mesh& me
         ++s.faces_read;
         s.corners_read += 3;
         steps.Done(s.faces_read);
-        int index[3] = {-1, -1, -1};
-        for (int k = 0; k < 3; ++k)
-            if (Finite(p[3 * k], p[3 * k + 1], p[3 * k + 2]))
-                index[k] = welder.Find(p[3 * k], p[3 * k + 1], p[3 * k + 2]);
-        if (!AddTriangle(mesh, index[0], index[1], index[2]))
+        const int a = CornerIndex(welder, p, p + 3, p + 6);
+        if (a < 0)
+        {
             ++s.faces_dropped;
+            continue;
+        }
+        AddTriangle(mesh, a, welder.Find(p[3], p[4], p[5]), welder.Find(p[6], p[7], p[8]));
     }
     steps.Finish();
 }

@@ -88,10 +88,12 @@ public:
                 for (int i = 0; i < m_count[0]; ++i)
                 {
                     double v = SamplePartDistance(X(i, 0), X(j, 1), X(k, 2));
-                    // A grid point exactly on the surface would make a
-                    // corner of zero-area triangles: nudge it outside.
-                    if (v == 0.0)
-                        v = 1e-9;
+                    // A grid point (nearly) on the surface would put surface
+                    // points on top of each other and make zero-area
+                    // triangles: keep every value a little off zero.
+                    const double margin = 1e-3 * cell;
+                    if (std::abs(v) < margin)
+                        v = v < 0 ? -margin : margin;
                     m_values[Id(i, j, k)] = v;
                 }
     }
@@ -141,9 +143,9 @@ private:
             const double va = m_values[a], vb = m_values[b];
             const double t = va / (va - vb);
             const Vec3 pa = Point(a), pb = Point(b);
-            m_mesh.m_V.Append(ON_3fPoint(static_cast<float>(pa.x + t * (pb.x - pa.x)),
-                                         static_cast<float>(pa.y + t * (pb.y - pa.y)),
-                                         static_cast<float>(pa.z + t * (pb.z - pa.z))));
+            const Vec3 p{pa.x + t * (pb.x - pa.x), pa.y + t * (pb.y - pa.y), pa.z + t * (pb.z - pa.z)};
+            m_points.push_back(p);
+            m_mesh.m_V.Append(ON_3fPoint(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)));
             it->second = m_mesh.VertexCount() - 1;
         }
         return it->second;
@@ -153,12 +155,13 @@ private:
     {
         if (a == b || b == c || a == c)
             return;
-        const ON_3fPoint &p = m_mesh.m_V[a], &q = m_mesh.m_V[b], &r = m_mesh.m_V[c];
+        // Oriented on the exact points; every triangle is kept, so the
+        // surface stays closed.
+        const Vec3 &p = m_points[static_cast<std::size_t>(a)], &q = m_points[static_cast<std::size_t>(b)],
+                   &r = m_points[static_cast<std::size_t>(c)];
         const double ux = q.x - p.x, uy = q.y - p.y, uz = q.z - p.z;
         const double vx = r.x - p.x, vy = r.y - p.y, vz = r.z - p.z;
         const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-        if (nx * nx + ny * ny + nz * nz == 0.0)
-            return;
         if (nx * outward.x + ny * outward.y + nz * outward.z < 0)
             std::swap(b, c);
         m_mesh.SetTriangle(m_mesh.FaceCount(), a, b, c);
@@ -212,6 +215,7 @@ private:
     double m_origin[3];
     int m_count[3];
     std::vector<double> m_values;
+    std::vector<Vec3> m_points; // the mesh's vertices before rounding to float
     std::unordered_map<std::uint64_t, int> m_edges;
 };
 
