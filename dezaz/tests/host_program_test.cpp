@@ -1,0 +1,177 @@
+// The host program as a user runs it: a separate process per run.
+#include "dezaz/host_commands.h"
+#include "dezaz/host_program.h"
+#include "dezaz/sample_part.h"
+#include "platform/host/document_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+struct RunResult
+{
+    int exit_code = -1;
+    std::string output;
+};
+
+// Runs dezaz with the plug-in; a run that hangs is ended by timeout (exit 124).
+RunResult RunDezaz(const std::string& arguments, const std::string& script = {})
+{
+    const fs::path dir = fs::temp_directory_path() / "vtl_dezaz_runs";
+    fs::create_directories(dir);
+    std::string command = std::string("timeout 120 ") + VTL_DEZAZ_PATH + " --plugin " + VTL_PLUGIN_PATH + " --headless";
+    if (!script.empty())
+    {
+        const fs::path file = dir / "script.txt";
+        std::ofstream(file) << script;
+        command += " --script " + file.string();
+    }
+    command += " " + arguments + " 2>&1";
+    RunResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
+    const int status = pclose(pipe);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string Bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+fs::path SmallScan()
+{
+    const fs::path path = fs::temp_directory_path() / "vtl_dezaz_runs" / "part.stl";
+    fs::create_directories(path.parent_path());
+    dezaz::SamplePartOptions options;
+    options.cell = 3.0;
+    ON_Mesh mesh;
+    dezaz::GenerateSamplePart(options, mesh);
+    std::wstring error;
+    EXPECT_TRUE(dezaz::WriteBinaryStl(path, mesh, error));
+    return path;
+}
+
+TEST(HostProgram, APromptNobodyAnsweredFailsTheRunInsteadOfWaiting)
+{
+    const RunResult run = RunDezaz("", "_vtlShapes\n_Save never.dzz\n");
+    EXPECT_EQ(run.exit_code, 1) << run.output;
+    EXPECT_NE(run.output.find("stopped at a prompt nobody answered"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Command: _Save"), std::string::npos) << run.output;
+}
+
+TEST(HostProgram, UnknownCommandsBadAnswersAndUnusedAnswersFailTheRun)
+{
+    RunResult run = RunDezaz("", "# a comment\n\n_Frobnicate now\n_SelAll\n");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.output.find("Unknown command: Frobnicate"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("_SelAll"), std::string::npos) << run.output;
+
+    run = RunDezaz("", "> MessageBox Perhaps\n");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.output.find("expected a button"), std::string::npos) << run.output;
+
+    run = RunDezaz("", "> Object cancel\n");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.output.find("never asked for"), std::string::npos) << run.output;
+
+    run = RunDezaz("--frobnicate");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.output.find("usage: dezaz"), std::string::npos) << run.output;
+}
+
+TEST(HostProgram, TheShapesCommandAsksForAMeshAndIsInteractiveOnly)
+{
+    const fs::path scan = SmallScan();
+    // Batch form: only the notice. Interactive: the pre-selected mesh is
+    // taken, the dialog holder says what it cannot open yet.
+    RunResult run = RunDezaz("--import " + scan.string(), "-_vtlShapes\n_SelAll\n_vtlShapes\n");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_NE(run.output.find("The function works only intereactivelly"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("The Shapes dialog is not available"), std::string::npos) << run.output;
+
+    // Nothing selected: the script's answer picks the mesh; a cancel cancels.
+    run = RunDezaz("--import " + scan.string(), "> Object last\n_vtlShapes\n> Object cancel\n_vtlShapes\n");
+    EXPECT_EQ(run.exit_code, 1) << run.output;
+    EXPECT_NE(run.output.find("vtlShapes was cancelled"), std::string::npos) << run.output;
+
+    // A point is not a mesh: giving it is an error of the script.
+    run = RunDezaz("--import " + scan.string(), "> Object 999999\n_vtlShapes\n");
+    EXPECT_EQ(run.exit_code, 1) << run.output;
+    EXPECT_NE(run.output.find("not one the command accepts"), std::string::npos) << run.output;
+}
+
+TEST(HostProgram, ADocumentSavedOpenedAndSavedAgainKeepsEveryByte)
+{
+    const fs::path dir = fs::temp_directory_path() / "vtl_dezaz_runs";
+    const fs::path scan = SmallScan();
+    const fs::path first = dir / "first.dzz", second = dir / "second.dzz";
+    RunResult run = RunDezaz("--import " + scan.string() + " --save " + first.string());
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_NE(run.output.find("Imported"), std::string::npos);
+    run = RunDezaz("--open " + first.string() + " --save " + second.string());
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_NE(run.output.find("1 objects"), std::string::npos) << run.output;
+    EXPECT_EQ(Bytes(first), Bytes(second));
+
+    // A chunk of a plug-in that is not loaded survives the round trip.
+    CDezazDoc doc;
+    const std::string saved = Bytes(first);
+    std::vector<std::uint8_t> bytes(saved.begin(), saved.end());
+    std::vector<DezazPlugInChunk> chunks;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::DecodeDocument(bytes.data(), bytes.size(), doc, chunks, error));
+    chunks.push_back({ON_UuidFromString("13579BDF-2468-ACE0-1357-9BDF2468ACE0"), {1, 2, 3, 4, 5}});
+    ASSERT_TRUE(dezaz::EncodeDocument(doc, chunks, bytes, error));
+    std::ofstream(first, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+    run = RunDezaz("--open " + first.string() + " --save " + second.string());
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(Bytes(first), Bytes(second));
+
+    // A damaged document is refused and nothing is saved over the good one.
+    bytes[bytes.size() / 2] ^= 0x20;
+    std::ofstream(first, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+    const std::string kept = Bytes(second);
+    run = RunDezaz("--open " + first.string() + " --save " + second.string());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.output.find("damaged"), std::string::npos) << run.output;
+    EXPECT_EQ(Bytes(second), kept);
+}
+
+TEST(HostProgram, ScreenshotsArePngFilesNamedAfterTheWindows)
+{
+    const fs::path dir = fs::temp_directory_path() / "vtl_dezaz_runs" / "shots";
+    fs::remove_all(dir);
+    const RunResult run = RunDezaz("--screenshot " + dir.string());
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    const std::string png = Bytes(dir / "Dezaz.png");
+    ASSERT_GE(png.size(), 8u);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+TEST(HostProgram, ScreenshotNamesCannotLeaveTheFolder)
+{
+    EXPECT_EQ(dezaz::ScreenshotFileName(L"Shapes"), "Shapes");
+    EXPECT_EQ(dezaz::ScreenshotFileName(L"../../etc/passwd"), "window.._.._etc_passwd");
+    EXPECT_EQ(dezaz::ScreenshotFileName(L""), "window");
+    EXPECT_EQ(dezaz::ScreenshotFileName(L"a:b*?\"<>|\n"), "a_b_______");
+}
+
+} // namespace
