@@ -300,3 +300,18 @@ TEST(PrimitiveSceneObjects, DisplayValuesAndBox)
     EXPECT_EQ(hit.flags, 1u);
     EXPECT_FALSE(IsValidPoint(sphere.AveragePointInWindow(stScreenProjection{}, 5, 5)));
 }
+
+TEST(PrimitiveSceneObjects, TransformingTheObjectMovesTheShapeAndDropsItsBreps)
+{
+    Dezaz_CylinderObject object;
+    const double b[3] = {0, 0, 0}, a[3] = {0, 0, 1};
+    object.GetGeometry()->SetAxis(b, a, 1.0, 2.0);
+    ASSERT_NE(object.GetGeometry()->GetBreps(), nullptr);
+    const double shift[12] = {1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0};
+    object.ApplyTransform(shift);
+    EXPECT_EQ(object.GetGeometry()->CachedBrepCount(), 0);
+    float box[6];
+    object.GetBoundingBox(box);
+    EXPECT_FLOAT_EQ(box[0], 4.0f);
+    EXPECT_FLOAT_EQ(box[3], 6.0f);
+}
