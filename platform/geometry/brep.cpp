@@ -238,6 +238,9 @@ bool ON_Brep::Read(ON_BinaryArchive& archive)
             return false;
         face->m_bRev = rev == 1;
     }
+    // A brep without faces is no brep.
+    if (!read.IsValid())
+        return false;
     *this = std::move(read);
     return true;
 }

@@ -92,7 +92,7 @@ public:
     // count, each as int surface index and int reversed flag. Render meshes
     // are caches and are not stored.
     bool Write(ON_BinaryArchive& archive) const;
-    // On failure the brep is unchanged.
+    // Only a valid brep is taken; on failure the brep is unchanged.
     bool Read(ON_BinaryArchive& archive);
 
 private:

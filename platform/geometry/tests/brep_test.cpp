@@ -171,6 +171,14 @@ TEST(SurfaceRecords, TruncatedOrDamagedRecordsFailAndChangeNothing)
         ASSERT_TRUE(huge.WriteInt(v));
     ON_MemoryArchive in(huge.Buffer().data(), huge.Buffer().size());
     EXPECT_EQ(ON_ReadSurface(in), nullptr);
+    // A brep record without faces.
+    ON_MemoryArchive faceless;
+    ON_Brep surfacesOnly;
+    surfacesOnly.AddSurface(NewRectangle(1, 1));
+    ASSERT_TRUE(surfacesOnly.Write(faceless));
+    ON_MemoryArchive facelessIn(faceless.Buffer().data(), faceless.Buffer().size());
+    EXPECT_FALSE(target.Read(facelessIn));
+    EXPECT_EQ(target.FaceCount(), 1);
     // An unknown surface type.
     ON_MemoryArchive unknown;
     ASSERT_TRUE(unknown.WriteInt(77));
