@@ -6,7 +6,8 @@
 # becomes one GoogleTest executable <last folder name>_tests, registered with
 # CTest. Test files named *_concurrency_test.cpp are also the folder's
 # ThreadSanitizer binary <name>_tsan_tests when VTL_TSAN is on; in that
-# configuration nothing else is built by default. <folder>/tests/tests.cmake,
+# configuration nothing else is built by default. Every test executable joins
+# the target vtl_tests (see the top-level CMakeLists.txt). <folder>/tests/tests.cmake,
 # when present, is included with ${test_target} set.
 #
 # Platform folders build as shared libraries (one window table, one registry
@@ -14,7 +15,7 @@
 # position-independent so that the plug-in library can take them in.
 function(vtl_add_folder folder)
   cmake_parse_arguments(ARG "SHARED" "" "DEPS" ${ARGN})
-  set(dir ${CMAKE_SOURCE_DIR}/${folder})
+  set(dir ${PROJECT_SOURCE_DIR}/${folder})
   if(NOT EXISTS ${dir})
     return()
   endif()
@@ -44,11 +45,11 @@ function(vtl_add_folder folder)
     else()
       add_library(${target} STATIC ${exclude} ${sources} ${headers})
     endif()
-    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(${target} PUBLIC ${deps})
   else()
     add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(${target} INTERFACE ${deps})
   endif()
 
@@ -72,6 +73,7 @@ function(vtl_add_folder folder)
     set(test_target ${short_name}_tests)
   endif()
   add_executable(${test_target} ${test_sources} ${test_support})
+  set_property(GLOBAL APPEND PROPERTY VTL_TEST_TARGETS ${test_target})
   target_include_directories(${test_target} PRIVATE ${dir}/tests)
   target_link_libraries(${test_target} PRIVATE ${target} GTest::gtest GTest::gmock GTest::gtest_main)
   # A folder's tests may need extra libraries (oracles such as Eigen).

@@ -9,6 +9,16 @@ using namespace primitive_support;
 namespace
 {
 
+// The half extents are kept in single precision. g++ 12 at -O2 and above
+// (its SLP vectoriser) drops the double -> float -> double round trip when
+// both extents are converted side by side, so the rounding goes through a
+// variable the compiler must store.
+double RoundToSinglePrecision(double value)
+{
+    volatile float rounded = static_cast<float>(value);
+    return rounded;
+}
+
 // Copies first: the arguments may point into the plane itself.
 void StoreFrame(cPlane& plane, const double normal[3], const double origin[3], const double xAxis[3],
                 double halfWidth, double halfHeight)
@@ -22,9 +32,8 @@ void StoreFrame(cPlane& plane, const double normal[3], const double origin[3], c
         plane.origin[i] = o[i];
         plane.xAxis[i] = x[i];
     }
-    // The half extents pass through single precision.
-    plane.halfWidth = static_cast<float>(halfWidth);
-    plane.halfHeight = static_cast<float>(halfHeight);
+    plane.halfWidth = RoundToSinglePrecision(halfWidth);
+    plane.halfHeight = RoundToSinglePrecision(halfHeight);
     plane.d = -Dot3d(plane.normal, plane.origin);
 }
 
