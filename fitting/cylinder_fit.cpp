@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -87,65 +88,184 @@ bool AxisFromQuadric(const cDoubleVector& q, double axis[3], double& scale)
     return AllFinite(axis, 3) && std::isfinite(scale) && scale != 0.0;
 }
 
-// Solves (a a^T - I) c = g for the axis point relative to the mean.
-bool AxisPointFromQuadric(const double a[3], const double g[3], double c[3])
+// The axis point nearest the origin (the data's mean): (a a^T - I) c = g is
+// singular along the axis, so the solution is taken in the plane
+// perpendicular to it, where a a^T - I is minus the identity. Any other
+// solve of the singular system lets a round-off pivot throw the point far
+// along the axis.
+void AxisPointFromQuadric(const double a[3], const double g[3], double c[3])
 {
-    const double ax2 = a[0] * a[0], ay2 = a[1] * a[1], az2 = a[2] * a[2];
-    if (std::fabs(1.0 - ax2) < kFltEpsilon)
+    const double ga = Dot3d(g, a);
+    for (int k = 0; k < 3; ++k)
+        c[k] = -(g[k] - ga * a[k]);
+}
+
+// Gauss-Newton with a Levenberg damping on the geometric distance to the
+// cylinder, in coordinates centred on the mean and scaled to unit spread.
+// Each step works in the frame of the current axis (u, v, a), where the
+// derivatives of the distance are closed forms: moving the axis point by
+// (x0, y0), tilting the axis by (alpha, beta) and growing the radius.
+class cCylinderRefiner
+{
+public:
+    cCylinderRefiner(const cCylinderFit& fit, const double mean[3], double invScale)
+        : m_fit(fit), m_mean{mean[0], mean[1], mean[2]}, m_invScale(invScale)
     {
-        const double det = 1.0 - ay2 - az2;
-        c[0] = 0.0;
-        c[1] = ((az2 - 1.0) * g[1] - g[2] * a[1] * a[2]) / det;
-        c[2] = ((ay2 - 1.0) * g[2] - g[1] * a[1] * a[2]) / det;
     }
-    else if (std::fabs(1.0 - ay2) < kFltEpsilon)
+
+    void Refine(double c[3], double a[3], double& r) const
     {
-        const double det = 1.0 - ax2 - az2;
-        c[1] = 0.0;
-        c[0] = ((az2 - 1.0) * g[0] - g[2] * a[0] * a[2]) / det;
-        c[2] = ((ax2 - 1.0) * g[2] - g[0] * a[0] * a[2]) / det;
+        double cost = Cost(c, a, r);
+        double lambda = 1e-3;
+        for (int iteration = 0; iteration < 100 && std::isfinite(cost); ++iteration)
+        {
+            double u[3], v[3];
+            PerpendicularBasis(a, u, v);
+            cNormalEquations system(5);
+            if (!system.IsAllocated())
+                return;
+            Accumulate(c, a, r, u, v, system);
+            double diagonal[5];
+            for (std::uint32_t k = 0; k < 5; ++k)
+                diagonal[k] = system.A(k, k);
+            bool improved = false;
+            for (int attempt = 0; attempt < 10 && !improved; ++attempt)
+            {
+                cNormalEquations damped(5);
+                if (!damped.IsAllocated())
+                    return;
+                for (std::uint32_t i = 0; i < 5; ++i)
+                {
+                    for (std::uint32_t j = 0; j < 5; ++j)
+                        damped.A(i, j) = system.A(i, j);
+                    damped.A(i, i) += lambda * diagonal[i];
+                    damped.b[i] = system.b[i];
+                }
+                cDoubleVector step;
+                if (SolveNormalEquations(damped, step, 1e-14))
+                {
+                    double c2[3], a2[3];
+                    for (int k = 0; k < 3; ++k)
+                    {
+                        c2[k] = c[k] + step[0] * u[k] + step[1] * v[k];
+                        a2[k] = a[k] + step[2] * u[k] + step[3] * v[k];
+                    }
+                    NormaliseVector3d(a2);
+                    const double ca = Dot3d(c2, a2);
+                    for (int k = 0; k < 3; ++k)
+                        c2[k] -= ca * a2[k];
+                    const double r2 = std::fabs(r + step[4]);
+                    const double cost2 = Cost(c2, a2, r2);
+                    if (cost2 <= cost)
+                    {
+                        const bool settled = cost - cost2 <= 1e-12 * cost;
+                        std::copy(c2, c2 + 3, c);
+                        std::copy(a2, a2 + 3, a);
+                        r = r2;
+                        cost = cost2;
+                        lambda = std::max(lambda * 0.1, 1e-12);
+                        improved = true;
+                        if (settled)
+                            return;
+                    }
+                }
+                if (!improved)
+                    lambda *= 10.0;
+            }
+            if (!improved)
+                return;
+        }
     }
-    else if (std::fabs(1.0 - az2) < kFltEpsilon)
+
+    // A start about a given axis: the algebraic circle of the points
+    // projected across it, centred nearest the origin.
+    bool StartAcross(const double a[3], double c[3], double& r) const
     {
-        const double det = 1.0 - ax2 - ay2;
-        c[2] = 0.0;
-        c[0] = ((ay2 - 1.0) * g[0] - g[1] * a[0] * a[1]) / det;
-        c[1] = ((ax2 - 1.0) * g[1] - g[0] * a[0] * a[1]) / det;
-    }
-    else
-    {
+        double u[3], v[3];
+        PerpendicularBasis(a, u, v);
         cNormalEquations system(3);
         if (!system.IsAllocated())
             return false;
-        for (int r = 0; r < 3; ++r)
+        for (const stFitPoint& p : m_fit.Points())
         {
-            for (int s = 0; s < 3; ++s)
-                system.A(r, s) = a[r] * a[s] - (r == s ? 1.0 : 0.0);
-            system.b[r] = g[r];
+            if (!p.active)
+                continue;
+            double q[3];
+            Local(p, q);
+            const double x = Dot3d(q, u), y = Dot3d(q, v);
+            const double row[3] = {x, y, 1.0};
+            system.AddRow(row, -(x * x + y * y));
         }
         cDoubleVector x;
-        if (SolveGaussJordan(system, x, 1e-10))
+        if (!SolveNormalEquations(system, x, 1e-10))
+            return false;
+        const double cu = -0.5 * x[0], cv = -0.5 * x[1];
+        const double r2 = cu * cu + cv * cv - x[2];
+        if (!(r2 > 0.0) || !std::isfinite(r2))
+            return false;
+        r = std::sqrt(r2);
+        for (int k = 0; k < 3; ++k)
+            c[k] = cu * u[k] + cv * v[k];
+        return true;
+    }
+
+    double Cost(const double c[3], const double a[3], double r) const
+    {
+        double sum = 0.0;
+        for (const stFitPoint& p : m_fit.Points())
         {
-            c[0] = x[0];
-            c[1] = x[1];
-            c[2] = x[2];
+            if (!p.active)
+                continue;
+            double q[3];
+            Local(p, q);
+            const double w[3] = {q[0] - c[0], q[1] - c[1], q[2] - c[2]};
+            double cross[3];
+            Cross3d(w, a, cross);
+            const double e = std::sqrt(Dot3d(cross, cross)) - r;
+            sum += e * e;
         }
-        else
+        return sum;
+    }
+
+private:
+    void Local(const stFitPoint& p, double q[3]) const
+    {
+        FitPointPosition(p, q);
+        for (int k = 0; k < 3; ++k)
+            q[k] = (q[k] - m_mean[k]) * m_invScale;
+    }
+
+    void Accumulate(const double c[3], const double a[3], double r, const double u[3], const double v[3],
+                    cNormalEquations& system) const
+    {
+        for (const stFitPoint& p : m_fit.Points())
         {
-            cDoubleVector rhs(3);
-            if (rhs.GetCount() != 3)
-                return false;
-            for (int r = 0; r < 3; ++r)
-                rhs[r] = g[r];
-            if (!SolveSVD(system.A, rhs, kFltEpsilon))
-                return false;
-            c[0] = rhs[0];
-            c[1] = rhs[1];
-            c[2] = rhs[2];
+            if (!p.active)
+                continue;
+            double q[3];
+            Local(p, q);
+            const double w[3] = {q[0] - c[0], q[1] - c[1], q[2] - c[2]};
+            const double x = Dot3d(w, u), y = Dot3d(w, v), z = Dot3d(w, a);
+            const double rho = std::sqrt(x * x + y * y);
+            if (!(rho > 0.0))
+                continue; // on the axis: no direction to move it
+            const double row[5] = {-x / rho, -y / rho, -z * x / rho, -z * y / rho, -1.0};
+            system.AddRow(row, -(rho - r));
         }
     }
-    return AllFinite(c, 3);
-}
+
+    static void PerpendicularBasis(const double a[3], double u[3], double v[3])
+    {
+        const double other[3] = {std::fabs(a[0]) < 0.6 ? 1.0 : 0.0, std::fabs(a[0]) < 0.6 ? 0.0 : 1.0, 0.0};
+        Cross3d(a, other, u);
+        NormaliseVector3d(u);
+        Cross3d(a, u, v);
+    }
+
+    const cCylinderFit& m_fit;
+    double m_mean[3];
+    double m_invScale;
+};
 
 // Direction from the cosines of three parameters, normalised unless it is
 // too small to have one.
@@ -228,8 +348,32 @@ bool cCylinderFit::Estimate(double point[3], double direction[3], double& radius
 {
     if (CountActive() < 9)
         return false;
+    // The quadric is fitted about the mean and at unit spread, so neither
+    // where the part lies nor its units change the estimate.
     double m[3];
     GetMeanPosition(m);
+    double spread = 0.0;
+    std::uint64_t count = 0;
+    cSquareMatrix scatter(3);
+    if (!scatter.IsAllocated())
+        return false;
+    for (const stFitPoint& p : Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3];
+        FitPointPosition(p, q);
+        const double d[3] = {q[0] - m[0], q[1] - m[1], q[2] - m[2]};
+        spread += Dot3d(d, d);
+        for (std::uint32_t i = 0; i < 3; ++i)
+            for (std::uint32_t j = 0; j < 3; ++j)
+                scatter(i, j) += d[i] * d[j];
+        ++count;
+    }
+    spread = std::sqrt(spread / double(count));
+    if (!(spread > 0.0) || !std::isfinite(spread))
+        return false;
+    const double invSpread = 1.0 / spread;
     cNormalEquations system(9);
     if (!system.IsAllocated())
         return false;
@@ -237,9 +381,9 @@ bool cCylinderFit::Estimate(double point[3], double direction[3], double& radius
     {
         if (!p.active)
             continue;
-        const float x = static_cast<float>(p.position[0] - m[0]);
-        const float y = static_cast<float>(p.position[1] - m[1]);
-        const float z = static_cast<float>(p.position[2] - m[2]);
+        const float x = static_cast<float>((p.position[0] - m[0]) * invSpread);
+        const float y = static_cast<float>((p.position[1] - m[1]) * invSpread);
+        const float z = static_cast<float>((p.position[2] - m[2]) * invSpread);
         const double row[9] = {x * x, y * y, z * z, -2.0f * x * y, -2.0f * x * z, -2.0f * y * z,
                                2.0f * x, 2.0f * y, 2.0f * z};
         system.AddRow(row, 1.0);
@@ -253,18 +397,61 @@ bool cCylinderFit::Estimate(double point[3], double direction[3], double& radius
         return false;
     const double g[3] = {q[6] / scale, q[7] / scale, q[8] / scale};
     double c[3];
-    if (!AxisPointFromQuadric(axis, g, c))
+    AxisPointFromQuadric(axis, g, c);
+    double r = std::sqrt(std::fabs(Dot3d(c, c) + 1.0 / scale));
+    if (!AllFinite(c, 3) || !std::isfinite(r))
         return false;
-    const double ca = Dot3d(c, axis);
-    const double r = std::sqrt(std::fabs(Dot3d(c, c) + 1.0 / scale - ca * ca));
-    if (!std::isfinite(r))
+    // The algebraic distance favours some shapes over others (short arcs come
+    // out far too wide, or about a wrong axis): finish on the geometric
+    // distance, from the quadric's axis and from each principal direction of
+    // the points (a patch's axis is one of them, roughly), and keep the best.
+    const cCylinderRefiner refiner(*this, m, invSpread);
+    double bestCost = std::numeric_limits<double>::infinity();
+    double best[7] = {};
+    auto consider = [&](const double a0[3], const double c0[3], double r0) {
+        double a1[3] = {a0[0], a0[1], a0[2]}, c1[3] = {c0[0], c0[1], c0[2]}, r1 = r0;
+        refiner.Refine(c1, a1, r1);
+        if (!AllFinite(c1, 3) || !AllFinite(a1, 3) || !std::isfinite(r1))
+            return;
+        const double cost = refiner.Cost(c1, a1, r1);
+        if (cost < bestCost)
+        {
+            bestCost = cost;
+            std::copy(c1, c1 + 3, best);
+            std::copy(a1, a1 + 3, best + 3);
+            best[6] = r1;
+        }
+    };
+    consider(axis, c, r);
+    cSquareMatrix vectors;
+    cDoubleVector values;
+    if (EigenSymmetric(scatter, vectors, values))
+    {
+        for (std::uint32_t e = 0; e < 3; ++e)
+        {
+            double a0[3] = {vectors(0, e), vectors(1, e), vectors(2, e)}, c0[3] = {0.0, 0.0, 0.0}, r0 = 0.0;
+            NormaliseVector3d(a0);
+            if (refiner.StartAcross(a0, c0, r0))
+                consider(a0, c0, r0);
+        }
+    }
+    if (!std::isfinite(bestCost))
         return false;
+    std::copy(best, best + 3, c);
+    std::copy(best + 3, best + 6, axis);
+    r = best[6];
+    // The dominant component of the axis is reported positive.
+    int dominant = 0;
+    for (int k = 1; k < 3; ++k)
+        if (std::fabs(axis[k]) > std::fabs(axis[dominant]))
+            dominant = k;
+    const double sign = axis[dominant] < 0.0 ? -1.0 : 1.0;
     for (int k = 0; k < 3; ++k)
     {
-        point[k] = c[k] + m[k];
-        direction[k] = axis[k];
+        point[k] = c[k] * spread + m[k];
+        direction[k] = sign * axis[k];
     }
-    radius = r;
+    radius = r * spread;
     return true;
 }
 
