@@ -121,7 +121,7 @@ double RefineInFrameObjective(const cDoubleVector& x, void* context)
 // fits can run on several threads at once.
 struct ConstrainedCircleContext
 {
-    cCircleFit* fit;
+    const cCircleFit* fit;
     double axis[3];
     double centre[3];
     double radius;
@@ -142,17 +142,34 @@ void RebuildConstrainedCircle(const ConstrainedCircleContext& ctx, const cDouble
     radius = ctx.fixed[6] ? ctx.radius : std::fabs(x[i++]);
 }
 
+// Mean squared distance of the active points from the circle in space: the
+// radial error in the circle's plane and the distance from that plane. The
+// radial error alone lets a tilted axis fold the points' spread along the
+// axis into the plane and score better than the true axis.
 double ConstrainedCircleObjective(const cDoubleVector& x, void* context)
 {
-    auto* ctx = static_cast<ConstrainedCircleContext*>(context);
+    const auto* ctx = static_cast<const ConstrainedCircleContext*>(context);
     double axis[3], centre[3], radius;
     RebuildConstrainedCircle(*ctx, x, axis, centre, radius);
     double frame[12];
     BuildAxisFrame(frame, axis, ctx->reference);
-    double local[3];
-    MapIntoFrame(frame, centre, local);
+    double c[3];
+    MapIntoFrame(frame, centre, c);
+    double sum = 0.0;
     std::uint64_t count = 0;
-    return ctx->fit->StoreResidualsInFrame(frame, local, radius, count);
+    for (const stFitPoint& p : ctx->fit->Points())
+    {
+        if (!p.active)
+            continue;
+        double q[3], local[3];
+        FitPointPosition(p, q);
+        MapIntoFrame(frame, q, local);
+        const double radial = Distance2d(local[0], local[1], c[0], c[1]) - radius;
+        const double axial = local[2] - c[2];
+        sum += radial * radial + axial * axial;
+        ++count;
+    }
+    return count ? sum / double(count) : kNoFitError;
 }
 
 double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
@@ -385,8 +402,10 @@ bool cCircleFit::TrimmingPasses(double centre[3], double& radius, double rms, do
     {
         threshold = 1.5 * rms;
         std::uint64_t count = 0;
+        // The residuals are squared errors: compared with the squared
+        // threshold, so the trimming means the same at every scale.
         StoreResiduals(centre, radius, count);
-        KeepWithinResidual(threshold);
+        KeepWithinResidual(threshold * threshold);
         if (!Fit(centre, radius))
             return false;
         rms = RmsInPlane(centre, radius);
@@ -435,6 +454,7 @@ bool cCircleFit::FitConsensusInPlace(double centre[3], double& radius, double to
     std::size_t i0 = 0;
     std::size_t i1 = (g + 1) % n;
     std::size_t i2 = (i1 + g + 1) % n;
+    // A distance; the stored residuals are squared distances.
     const double threshold = 5.0 * tolerance;
     std::uint64_t bestCount = 0;
     double bestCentre[3] = {0.0, 0.0, 0.0};
@@ -459,7 +479,7 @@ bool cCircleFit::FitConsensusInPlace(double centre[3], double& radius, double to
             ActivateAllPoints();
             std::uint64_t count = 0;
             StoreResiduals(c, r, count);
-            const std::uint64_t inliers = KeepWithinResidual(threshold);
+            const std::uint64_t inliers = KeepWithinResidual(threshold * threshold);
             if (inliers > bestCount)
             {
                 bestCount = inliers;
@@ -481,7 +501,7 @@ bool cCircleFit::FitConsensusInPlace(double centre[3], double& radius, double to
     ActivateAllPoints();
     std::uint64_t count = 0;
     StoreResiduals(bestCentre, bestRadius, count);
-    KeepWithinResidual(threshold);
+    KeepWithinResidual(threshold * threshold);
     if (!Fit(centre, radius))
         return false;
     const double rms = RmsInPlane(centre, radius);
@@ -612,7 +632,15 @@ bool FitCircleAcrossAxis(cCircleFit& fit, const double axis[3], double offset, d
         }
         return Circumcircle(q, centre, radius);
     }
-    const double point[3] = {-offset * axis[0], -offset * axis[1], -offset * axis[2]};
+    // The frame's origin is the points' mean moved into the plane, not the
+    // plane's point nearest the world origin: the squared local coordinates
+    // of the algebraic fit lose the circle to round-off when the part lies
+    // far from the origin.
+    double point[3];
+    fit.GetMeanPosition(point);
+    const double h = Dot3d(axis, point) + offset;
+    for (int k = 0; k < 3; ++k)
+        point[k] -= h * axis[k];
     double frame[12];
     BuildAxisFrame(frame, axis, point);
     fit.SetWorldToLocalFrame(frame);

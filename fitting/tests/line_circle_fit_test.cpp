@@ -197,10 +197,10 @@ TEST(CircleFit, TrimmingAndConsensusResistOutliers)
 
 TEST(CircleFit, ARobustFitThatFailsWhileTrimmingLeavesTheCircleAlone)
 {
-    // Four points with a circle of their own whose trimming pass keeps too
-    // few of them for another circle.
+    // Four points with a circle of their own whose trimming pass keeps
+    // three collinear ones, which have no circle.
     const double up[3] = {0, 0, 1};
-    const double pts[4][3] = {{4, 3, 0}, {-3, 4, 0}, {-2, -1, 0}, {-1, 1, 0}};
+    const double pts[4][3] = {{0, -5, 0}, {0, -4, 0}, {3, 4, 0}, {2, 1, 0}};
     tFitPointQueue q;
     for (const auto& p : pts)
         q.push_back(Point(p, up));
