@@ -124,16 +124,27 @@ bool cLineFit::EstimateLine(double origin[3], double direction[3]) const
     }
     else
     {
+        // The scatter is summed about the mean: raw sums of products lose
+        // the spread across the line to round-off once the points lie far
+        // from the origin compared with their spread.
         double s[3] = {0.0, 0.0, 0.0};
+        for (const stFitPoint& p : Points())
+        {
+            if (!p.active)
+                continue;
+            for (int k = 0; k < 3; ++k)
+                s[k] += p.position[k];
+        }
+        const double n = double(active);
+        const double mean[3] = {s[0] / n, s[1] / n, s[2] / n};
         double xx = 0.0, yy = 0.0, zz = 0.0, xy = 0.0, xz = 0.0, yz = 0.0;
         for (const stFitPoint& p : Points())
         {
             if (!p.active)
                 continue;
-            const float x = p.position[0], y = p.position[1], z = p.position[2];
-            s[0] += x;
-            s[1] += y;
-            s[2] += z;
+            const float x = static_cast<float>(p.position[0] - mean[0]);
+            const float y = static_cast<float>(p.position[1] - mean[1]);
+            const float z = static_cast<float>(p.position[2] - mean[2]);
             xx += static_cast<float>(x * x);
             yy += static_cast<float>(y * y);
             zz += static_cast<float>(z * z);
@@ -141,16 +152,15 @@ bool cLineFit::EstimateLine(double origin[3], double direction[3]) const
             xz += static_cast<float>(x * z);
             yz += static_cast<float>(y * z);
         }
-        const double n = double(active);
         cSquareMatrix scatter(3);
         if (!scatter.IsAllocated())
             return false;
-        scatter(0, 0) = xx - s[0] * s[0] / n;
-        scatter(1, 1) = yy - s[1] * s[1] / n;
-        scatter(2, 2) = zz - s[2] * s[2] / n;
-        scatter(0, 1) = scatter(1, 0) = xy - s[0] * s[1] / n;
-        scatter(0, 2) = scatter(2, 0) = xz - s[0] * s[2] / n;
-        scatter(1, 2) = scatter(2, 1) = yz - s[1] * s[2] / n;
+        scatter(0, 0) = xx;
+        scatter(1, 1) = yy;
+        scatter(2, 2) = zz;
+        scatter(0, 1) = scatter(1, 0) = xy;
+        scatter(0, 2) = scatter(2, 0) = xz;
+        scatter(1, 2) = scatter(2, 1) = yz;
         cSquareMatrix vectors;
         cDoubleVector values;
         if (!EigenSymmetric(scatter, vectors, values))
