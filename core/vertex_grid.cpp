@@ -504,7 +504,11 @@ const cVertex* cVertexGrid::OwnVertex(const cVertex* vertex) const
     if (vertex == nullptr || vertex->index >= GetVertexCount())
         return nullptr;
     const cVertex* own = GetVertex(vertex->index);
-    return own == vertex ? own : nullptr;
+    if (own == vertex)
+        return own;
+    // A copy (a boundary polyline holds copies) is found by its own index
+    // while it still lies where the record does.
+    return PointDistance(own->Position(), vertex->Position()) <= FLT_EPSILON ? own : nullptr;
 }
 
 void cVertexGrid::ClearVertexFlagBits(std::uint32_t mask)

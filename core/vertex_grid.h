@@ -112,8 +112,8 @@ public:
     void SetProgress(IProcProgress* progress) { m_progress = progress; }
 
     std::uint32_t IndexOf(std::uint32_t r, std::uint32_t c) const { return c * m_rows + r; }
-    // The grid's own vertex record at the pointer's index, or null when the
-    // pointer is not one of this grid's vertices.
+    // The grid's own vertex record at the vertex's index: the vertex itself
+    // or a copy of it at the same position; null for any other vertex.
     const cVertex* OwnVertex(const cVertex* vertex) const;
 
 private:

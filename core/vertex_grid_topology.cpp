@@ -63,12 +63,11 @@ std::uint32_t cVertexGrid::GetVertexNeighboursByIndex(std::uint32_t vertex, std:
 
 std::uint32_t cVertexGrid::GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings, tVertexDeque& out)
 {
-    if (vertex == nullptr || vertex->index >= GetVertexCount())
-        return 0;
     // A vertex of another geometry (or a copy that moved) is not this grid's.
-    if (PointDistance(GetVertex(vertex->index)->Position(), vertex->Position()) > FLT_EPSILON)
+    const cVertex* own = OwnVertex(vertex);
+    if (own == nullptr)
         return 0;
-    return GetVertexNeighboursByIndex(vertex->index, rings, out);
+    return GetVertexNeighboursByIndex(own->index, rings, out);
 }
 
 std::uint32_t cVertexGrid::GetBoundaryVertices(tVertexDeque& out)

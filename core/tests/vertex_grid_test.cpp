@@ -291,6 +291,15 @@ TEST(VertexGrid, NeighboursConnectionAndArea)
     EXPECT_EQ(grid->GetConnectedVerticesByIndex(0, connected), 15u);
     EXPECT_EQ(grid->MarkConnectedVerticesByIndex(0, 0x20, true), 15u);
 
+    // A copy in place (boundary polylines hold copies) is taken as the
+    // vertex, as the neighbours and the mesh take it; the moved one is not.
+    const cVertex copy = *grid->GetVertex(0);
+    EXPECT_EQ(grid->GetConnectedVertices(&copy, connected), 15u);
+    EXPECT_EQ(connected[0], grid->GetVertex(0));
+    EXPECT_EQ(grid->MarkConnectedVertices(&copy, 0x40, true), 15u);
+    EXPECT_EQ(grid->GetConnectedVertices(&stranger, connected), 0u);
+    EXPECT_EQ(grid->MarkConnectedVertices(&stranger, 0x40, true), 0u);
+
     // The whole 3 x 3 grid of unit cells minus the two triangles at the hole
     // corner... measured on a full grid: area 9.
     auto full = MakeFlatGrid(4, 4);
