@@ -1,17 +1,17 @@
 # The plug-in's resource script is compiled into the plug-in code as text
 # (registered with the module at load), and the plug-in itself is a shared
 # library that exports the DezazPlugIn* functions.
-set(vtl_rc_dir ${CMAKE_SOURCE_DIR}/resources)
-set(vtl_rc_source ${CMAKE_BINARY_DIR}/generated/plugin_resource_script.cpp)
+set(vtl_rc_dir ${PROJECT_SOURCE_DIR}/resources)
+set(vtl_rc_source ${PROJECT_BINARY_DIR}/generated/plugin_resource_script.cpp)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${vtl_rc_dir}/vtl.rc ${vtl_rc_dir}/resource.h)
 file(READ ${vtl_rc_dir}/vtl.rc VTL_RESOURCE_SCRIPT)
 file(READ ${vtl_rc_dir}/resource.h VTL_RESOURCE_HEADER)
-configure_file(${CMAKE_SOURCE_DIR}/plugin/resource_script.cpp.in ${vtl_rc_source} @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/plugin/resource_script.cpp.in ${vtl_rc_source} @ONLY)
 target_sources(${target} PRIVATE ${vtl_rc_source})
 
-add_library(vtl_for_dezaz MODULE ${CMAKE_SOURCE_DIR}/plugin/entry/plugin_entry.cpp)
+add_library(vtl_for_dezaz MODULE ${PROJECT_SOURCE_DIR}/plugin/entry/plugin_entry.cpp)
 set_target_properties(vtl_for_dezaz PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
-                      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+                      LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 target_link_libraries(vtl_for_dezaz PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>")
 # Everything the plug-in needs is resolved when it is linked, not when the host loads it.
 target_link_options(vtl_for_dezaz PRIVATE -Wl,--no-undefined)
