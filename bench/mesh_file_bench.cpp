@@ -1,5 +1,6 @@
-// Writing and reading the binary mesh file through a C-file stream: one
-// stream call per record, so the cost per record of the stream layer shows.
+// Writing and reading the binary mesh file through a C-file stream: the
+// writer makes one stream call per record, so the cost per record of the
+// stream layer shows; the reader one per step of records.
 // The reader's time includes the mesh update (normals and neighbour links).
 #include "core/bin_stream.h"
 #include "core/mesh.h"
