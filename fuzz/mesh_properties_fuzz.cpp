@@ -9,6 +9,7 @@
 // mesh, and every missing value fails the load.
 #include "core/mesh_object.h"
 #include "core/serializable.h"
+#include "fuzz/fuzz_scratch.h"
 #include "platform/win32/codepage.h"
 
 #include <algorithm>
@@ -20,7 +21,6 @@
 #include <cwchar>
 #include <map>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -73,15 +73,6 @@ std::vector<std::uint8_t> NextPart(const std::uint8_t*& at, const std::uint8_t* 
     return part;
 }
 
-std::string ScratchMeshPath()
-{
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/mesh_properties_fuzz_" + std::to_string(::getpid());
-    }();
-    return path;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -107,14 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::wstring path;
         if (flags & 8)
         {
-            std::FILE* file = std::fopen(ScratchMeshPath().c_str(), "wb");
+            std::FILE* file = std::fopen(fuzz::ScratchFileName("mesh_properties_fuzz").c_str(), "wb");
             if (file == nullptr)
                 return 0;
             const bool written = at == end || std::fwrite(at, 1, static_cast<std::size_t>(end - at), file) ==
                                                    static_cast<std::size_t>(end - at);
             if (std::fclose(file) != 0 || !written)
                 return 0;
-            path = win32::Utf8ToWide(ScratchMeshPath());
+            path = win32::Utf8ToWide(fuzz::ScratchFileName("mesh_properties_fuzz"));
         }
         else
         {

@@ -3,6 +3,7 @@
 // against the file; a block it reports can be copied in exactly its size
 // (and not in one byte less), and its fixed information can be queried;
 // the query refuses any other sub-block.
+#include "fuzz/fuzz_scratch.h"
 #include "platform/win32/codepage.h"
 #include "platform/win32/module.h"
 
@@ -11,27 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
-
-namespace
-{
-
-std::wstring ScratchPath()
-{
-    static const std::wstring path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return win32::Utf8ToWide(std::string(dir && *dir ? dir : "/tmp") + "/version_block_fuzz_" +
-                                 std::to_string(::getpid()));
-    }();
-    return path;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::wstring path = ScratchPath();
+    const std::wstring path = win32::Utf8ToWide(fuzz::ScratchFileName("version_block_fuzz"));
     std::FILE* file = std::fopen(win32::WideToUtf8(path).c_str(), "wb");
     if (file == nullptr)
         return 0;
