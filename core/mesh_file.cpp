@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -272,24 +273,29 @@ eReadOutcome ReadContent(IBinStream* stream, IProcProgress* progress, stMeshFile
 }
 
 // Moves the content into the emptied mesh, without its update; false (mesh
-// empty) when memory runs out.
-bool AddContent(cMesh& mesh, const stMeshFileContent& content)
+// empty) when memory runs out. The positions are let go once they are in
+// the mesh, so the peak holds the mesh and the triangle corners, not both
+// copies of the vertices as well.
+bool AddContent(cMesh& mesh, stMeshFileContent&& content)
 {
+    stMeshFileContent taken = std::move(content);
     mesh.Clear();
-    const std::size_t n = content.positions.size() / 3;
+    const std::size_t n = taken.positions.size() / 3;
     for (std::size_t i = 0; i < n; ++i)
     {
-        const std::uint32_t index = mesh.AddVertex(&content.positions[3 * i]);
+        const std::uint32_t index = mesh.AddVertex(&taken.positions[3 * i]);
         if (index != i)
         {
             mesh.Clear();
             return false;
         }
-        if (content.withColours)
-            std::memcpy(mesh.GetVertex(index)->extra, &content.colours[3 * i], kColourBytes);
+        if (taken.withColours)
+            std::memcpy(mesh.GetVertex(index)->extra, &taken.colours[3 * i], kColourBytes);
     }
-    for (std::size_t i = 0; i + 2 < content.corners.size(); i += 3)
-        if (mesh.AddTriangle(content.corners[i], content.corners[i + 1], content.corners[i + 2]) == nullptr)
+    std::vector<float>().swap(taken.positions);
+    std::vector<std::uint8_t>().swap(taken.colours);
+    for (std::size_t i = 0; i + 2 < taken.corners.size(); i += 3)
+        if (mesh.AddTriangle(taken.corners[i], taken.corners[i + 1], taken.corners[i + 2]) == nullptr)
         {
             mesh.Clear();
             return false;
@@ -307,9 +313,9 @@ bool ReadMeshContent(IBinStream* stream, IProcProgress* progress, stMeshFileCont
     return false;
 }
 
-bool FillMesh(cMesh& mesh, const stMeshFileContent& content)
+bool FillMesh(cMesh& mesh, stMeshFileContent&& content)
 {
-    if (!AddContent(mesh, content))
+    if (!AddContent(mesh, std::move(content)))
         return false;
     mesh.Update();
     return true;
@@ -321,14 +327,14 @@ bool ReadMesh(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
     switch (ReadContent(stream, progress, content))
     {
     case eReadOutcome::complete:
-        return FillMesh(mesh, content);
+        return FillMesh(mesh, std::move(content));
     case eReadOutcome::foreignHeader:
         return false;
     case eReadOutcome::failed:
         mesh.Clear();
         return false;
     case eReadOutcome::cancelledInTriangles:
-        AddContent(mesh, content);
+        AddContent(mesh, std::move(content));
         return false;
     }
     return false;

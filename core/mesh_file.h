@@ -58,9 +58,9 @@ struct stMeshFileContent
 // what is held grows only with the bytes that arrived, also on streams that
 // cannot tell their size. False (content empty) otherwise, and on a cancel.
 bool ReadMeshContent(IBinStream* stream, IProcProgress* progress, stMeshFileContent& content);
-// Replaces the mesh's vertices and triangles by the content and runs its
-// update; false (mesh empty) when memory runs out.
-bool FillMesh(cMesh& mesh, const stMeshFileContent& content);
+// Replaces the mesh's vertices and triangles by the content (which it
+// consumes) and runs its update; false (mesh empty) when memory runs out.
+bool FillMesh(cMesh& mesh, stMeshFileContent&& content);
 
 // ReadMeshContent into the mesh, then its update. A header that is not
 // version 1.0 of this format is refused before the mesh is touched; any

@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <utility>
 
 std::string FormatGuidText(const GUID& id)
 {
@@ -152,7 +153,7 @@ bool cMeshObject::Read(IBinStream* stream, IProcProgress* progress)
     if (!ReadMeshContent(stream, progress, content))
         return false;
     ApplySceneObjectRecord(record);
-    const bool filled = FillMesh(*m_geometry, content);
+    const bool filled = FillMesh(*m_geometry, std::move(content));
     GetGeometryChangedEvent().Fire(this);
     return filled;
 }
