@@ -147,8 +147,21 @@ bool WriteMeshHeader(IBinStream* stream)
     return stream->Write(header, kMeshFileHeaderSize);
 }
 
+bool HasOnlyFinitePositions(cMesh& mesh)
+{
+    bool finite = true;
+    mesh.ForEachVertex([&finite](const cVertex& v) {
+        finite = finite && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+    });
+    return finite;
+}
+
 bool WriteMeshVertices(cMesh& mesh, IBinStream* stream, IProcProgress* progress)
 {
+    // The reader refuses non-finite positions: writing one would save a
+    // mesh that can never be read back.
+    if (!HasOnlyFinitePositions(mesh))
+        return false;
     return WriteBlock(stream, mesh.GetVertexCount(), progress, [&mesh](std::uint32_t i, std::uint8_t* record) {
         const cVertex* v = mesh.GetVertex(i);
         PutFloat(record, v->x);

@@ -29,8 +29,10 @@ inline constexpr std::uint32_t kMeshFileHeaderSize = 144;
 
 // One write of the header; the stream's result.
 bool WriteMeshHeader(IBinStream* stream);
-// The vertex block; false (nothing written) for a mesh without vertices, on
-// a failed write or when the progress cancels. Positions are reported from
+// Whether every vertex position is finite: only such a mesh can be written.
+bool HasOnlyFinitePositions(cMesh& mesh);
+// The vertex block; false (nothing written) for a mesh without vertices or
+// with a non-finite position, on a failed write or when the progress cancels. Positions are reported from
 // the progress's range start.
 bool WriteMeshVertices(cMesh& mesh, IBinStream* stream, IProcProgress* progress);
 // The triangle block; false (nothing written) for a mesh without triangles.

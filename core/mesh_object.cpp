@@ -124,11 +124,12 @@ bool cMeshObject::LoadProperties(IKeyValueStore* store, IProcProgress* progress)
 
 bool cMeshObject::Write(IBinStream* stream, IProcProgress* progress)
 {
-    // Counts are checked before anything is written: a mesh that cannot be
-    // written whole must not leave its common record alone in the stream,
-    // where the next reader would take the following object for its mesh.
+    // Counts and positions are checked before anything is written: a mesh
+    // that cannot be written whole must not leave its common record alone in
+    // the stream, where the next reader would take the following object for
+    // its mesh.
     if (!HasGeometry() || stream == nullptr || m_geometry->GetVertexCount() == 0 ||
-        m_geometry->GetTriangleCount() == 0)
+        m_geometry->GetTriangleCount() == 0 || !HasOnlyFinitePositions(*m_geometry))
         return false;
     if (!tSceneObject<cMesh>::Write(stream, progress))
         return false;

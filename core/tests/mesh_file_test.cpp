@@ -300,6 +300,12 @@ TEST(MeshFile, NonFiniteCoordinatesAreRefused)
     cMesh mesh;
     ASSERT_TRUE(ReadBytes(mesh, b.data));
     EXPECT_EQ(mesh.GetVertex(1)->z, std::numeric_limits<float>::max());
+
+    // Nor is such a mesh written: it could never be read back.
+    mesh.GetVertex(2)->y = std::numeric_limits<float>::infinity();
+    std::unique_ptr<cBINFile> stream(NewStreamOver({}));
+    EXPECT_FALSE(WriteMeshVertices(mesh, stream.get(), nullptr));
+    EXPECT_TRUE(StreamBytes(*stream).empty());
 }
 
 // A stream that cannot tell its size (a pipe, a document's stream): serves

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -134,9 +135,13 @@ TEST(MeshObject, StreamRoundTripAndNothingWrittenForAnEmptyMesh)
     cMeshObject empty;
     cMeshObject pointsOnly;
     BuildMesh(*pointsOnly.GetMesh(), {{0, 0, 0}}, {});
+    cMeshObject nonFinite;
+    BuildTwoLayers(*nonFinite.GetMesh());
+    nonFinite.GetMesh()->GetVertex(5)->z = std::nanf("");
     std::unique_ptr<cBINFile> out(NewStreamOver({}));
     EXPECT_FALSE(empty.Write(out.get()));
     EXPECT_FALSE(pointsOnly.Write(out.get()));
+    EXPECT_FALSE(nonFinite.Write(out.get())); // the reader would refuse it
     EXPECT_TRUE(StreamBytes(*out).empty());
 }
 
