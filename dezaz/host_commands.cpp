@@ -53,7 +53,7 @@ CDezazCommand::result Import(const CDezazCommandContext& context)
     if (argument.empty())
         return NeedsArgument(L"Import needs the name of a mesh file (STL, OBJ or PLY).");
     const std::filesystem::path path = ToPath(argument);
-    ON_Mesh mesh;
+    auto mesh = std::make_unique<ON_Mesh>();
     std::wstring error;
     MeshImportStats stats;
     bool progress_shown = false;
@@ -63,7 +63,7 @@ CDezazCommand::result Import(const CDezazCommandContext& context)
         progress_shown = true;
         DezazApp().Print(percent < 100 ? L" %d%%" : L" %d%%\n", percent);
     };
-    if (!ImportMeshFile(path.string(), mesh, error, &stats, progress))
+    if (!ImportMeshFile(path.string(), *mesh, error, &stats, progress))
     {
         DezazApp().Print(L"Cannot import \"%ls\": %ls\n", argument.c_str(), error.c_str());
         return CDezazCommand::failure;
@@ -71,7 +71,7 @@ CDezazCommand::result Import(const CDezazCommandContext& context)
     CDezazDoc& doc = context.Document();
     ON_3dmObjectAttributes attributes = doc.GetDefaultObjectAttributes();
     attributes.m_name = path.stem().wstring().c_str();
-    const CDezazMeshObject* object = doc.AddMeshObject(mesh, &attributes);
+    const CDezazMeshObject* object = doc.AddMeshObject(std::move(mesh), &attributes);
     if (!object)
     {
         DezazApp().Print(L"Cannot add the mesh of \"%ls\" to the document.\n", argument.c_str());

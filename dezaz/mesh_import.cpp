@@ -17,8 +17,9 @@ namespace dezaz
 namespace
 {
 
-// Exact-position vertex welding through an open-addressing hash table of
-// vertex indices; -0.0 and 0.0 count as one coordinate.
+// Exact-position vertex welding through an open-addressing hash table whose
+// slots hold the position's bits beside the vertex index, so a lookup
+// touches one cache line; -0.0 and 0.0 count as one coordinate.
 class cPositionWelder
 {
 public:
@@ -27,7 +28,7 @@ public:
         std::size_t size = 1024;
         while (size < expected_vertices * 2)
             size *= 2;
-        m_slots.assign(size, -1);
+        m_slots.assign(size, Slot{});
         m_mask = size - 1;
         for (int i = 0; i < mesh.VertexCount(); ++i)
             Find(mesh.m_V[i].x, mesh.m_V[i].y, mesh.m_V[i].z);
@@ -41,25 +42,30 @@ public:
         std::size_t slot = Hash(kx, ky, kz) & m_mask;
         for (;;)
         {
-            const int index = m_slots[slot];
-            if (index < 0)
+            const Slot& s = m_slots[slot];
+            if (s.index < 0)
                 break;
-            const ON_3fPoint& v = m_mesh.m_V[index];
-            if (Key(v.x) == kx && Key(v.y) == ky && Key(v.z) == kz)
-                return index;
+            if (s.x == kx && s.y == ky && s.z == kz)
+                return s.index;
             slot = (slot + 1) & m_mask;
         }
         if (m_mesh.VertexCount() == std::numeric_limits<int>::max())
             return -1;
         const int index = m_mesh.VertexCount();
         m_mesh.m_V.Append(ON_3fPoint(x + 0.0f, y + 0.0f, z + 0.0f));
-        m_slots[slot] = index;
+        m_slots[slot] = Slot{kx, ky, kz, index};
         if (static_cast<std::size_t>(m_mesh.VertexCount()) * 2 > m_slots.size())
             Grow();
         return index;
     }
 
 private:
+    struct Slot
+    {
+        std::uint32_t x = 0, y = 0, z = 0;
+        int index = -1;
+    };
+
     static std::uint32_t Key(float f) { return std::bit_cast<std::uint32_t>(f + 0.0f); }
     static std::size_t Hash(std::uint32_t a, std::uint32_t b, std::uint32_t c)
     {
@@ -70,20 +76,22 @@ private:
     }
     void Grow()
     {
-        m_slots.assign(m_slots.size() * 2, -1);
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
         m_mask = m_slots.size() - 1;
-        for (int i = 0; i < m_mesh.VertexCount(); ++i)
+        for (const Slot& s : old)
         {
-            const ON_3fPoint& v = m_mesh.m_V[i];
-            std::size_t slot = Hash(Key(v.x), Key(v.y), Key(v.z)) & m_mask;
-            while (m_slots[slot] >= 0)
+            if (s.index < 0)
+                continue;
+            std::size_t slot = Hash(s.x, s.y, s.z) & m_mask;
+            while (m_slots[slot].index >= 0)
                 slot = (slot + 1) & m_mask;
-            m_slots[slot] = i;
+            m_slots[slot] = s;
         }
     }
 
     ON_Mesh& m_mesh;
-    std::vector<int> m_slots;
+    std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
 };
 
@@ -173,16 +181,15 @@ void AddNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent
         const aiMesh& source = *scene.mMeshes[node.mMeshes[m]];
         // Each vertex of the reader's mesh is welded once, when a kept face first uses it.
         welded.assign(source.mNumVertices, -1);
-        std::vector<aiVector3D> placed(source.mNumVertices);
-        std::vector<bool> known(source.mNumVertices, false);
-        const auto position = [&](unsigned int v) -> const aiVector3D& {
-            if (!known[v])
-            {
-                placed[v] = identity ? source.mVertices[v] : transform * source.mVertices[v];
-                known[v] = true;
-            }
-            return placed[v];
-        };
+        // Files without node transforms (STL, most OBJ and PLY) are read in place.
+        std::vector<aiVector3D> moved;
+        if (!identity)
+        {
+            moved.resize(source.mNumVertices);
+            for (unsigned int v = 0; v < source.mNumVertices; ++v)
+                moved[v] = transform * source.mVertices[v];
+        }
+        const aiVector3D* placed = identity ? source.mVertices : moved.data();
         for (unsigned int f = 0; f < source.mNumFaces; ++f)
         {
             const aiFace& face = source.mFaces[f];
@@ -193,8 +200,8 @@ void AddNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent
             if (face.mNumIndices == 3 && face.mIndices[0] < source.mNumVertices &&
                 face.mIndices[1] < source.mNumVertices && face.mIndices[2] < source.mNumVertices)
             {
-                const aiVector3D &a = position(face.mIndices[0]), &b = position(face.mIndices[1]),
-                                 &c = position(face.mIndices[2]);
+                const aiVector3D &a = placed[face.mIndices[0]], &b = placed[face.mIndices[1]],
+                                 &c = placed[face.mIndices[2]];
                 if (CornerIndex(welder, &a.x, &b.x, &c.x) >= 0)
                 {
                     int index[3];
@@ -267,7 +274,8 @@ bool ImportMeshFile(const std::string& path, ON_Mesh& mesh, std::wstring& error,
     MeshImportStats& s = stats ? *stats : local;
     ON_Mesh result;
     result.m_F.Reserve(static_cast<int>(std::min<std::size_t>(counts.faces, 1u << 30)));
-    cPositionWelder welder(result, counts.vertices / 2 + 16);
+    // A closed triangle mesh has about half as many vertices as triangles.
+    cPositionWelder welder(result, counts.faces / 2 + 16);
     cProgressSteps steps(counts.faces, progress);
     AddNode(*scene, *scene->mRootNode, aiMatrix4x4(), welder, result, s, steps);
     steps.Finish();

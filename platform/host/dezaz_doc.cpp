@@ -152,6 +152,15 @@ CDezazMeshObject* CDezazDoc::AddMeshObject(const ON_Mesh& mesh, const ON_3dmObje
     return static_cast<CDezazMeshObject*>(AddObject(std::move(object)));
 }
 
+CDezazMeshObject* CDezazDoc::AddMeshObject(std::unique_ptr<ON_Mesh> mesh, const ON_3dmObjectAttributes* attributes)
+{
+    if (!mesh)
+        return nullptr;
+    auto object =
+        std::make_unique<CDezazMeshObject>(std::move(mesh), attributes ? *attributes : GetDefaultObjectAttributes());
+    return static_cast<CDezazMeshObject*>(AddObject(std::move(object)));
+}
+
 CDezazPointObject* CDezazDoc::AddPointObject(const ON_3dPoint& point, const ON_3dmObjectAttributes* attributes)
 {
     auto object =

@@ -75,6 +75,8 @@ public:
     // layer. Null (object dropped) when the object has no valid geometry.
     CDezazObject* AddObject(std::unique_ptr<CDezazObject> object, bool reference_object = false);
     CDezazMeshObject* AddMeshObject(const ON_Mesh& mesh, const ON_3dmObjectAttributes* attributes = nullptr);
+    // Takes the mesh without copying it (large imports).
+    CDezazMeshObject* AddMeshObject(std::unique_ptr<ON_Mesh> mesh, const ON_3dmObjectAttributes* attributes = nullptr);
     CDezazPointObject* AddPointObject(const ON_3dPoint& point, const ON_3dmObjectAttributes* attributes = nullptr);
     // Puts the new object in the place of the referenced one: same uuid and
     // attributes, new runtime serial number; the old object is marked deleted.
