@@ -50,6 +50,9 @@
 #if __has_include("platform/win32/gdi_paint.h")
 #include "platform/win32/gdi_paint.h"
 #endif
+#if __has_include("platform/win32/controls.h")
+#include "platform/win32/controls.h"
+#endif
 #if __has_include("platform/win32/menu.h")
 #include "platform/win32/menu.h"
 #endif

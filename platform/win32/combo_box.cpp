@@ -1,0 +1,349 @@
+// The combo box as a drop-down list: a selection field with an arrow, and a
+// list of strings that opens inside the combo's own window below the field
+// (the window is made as tall as field plus list, as callers of the
+// original control do). The user picks with the mouse in the open list or
+// with the arrow keys; each pick tells the parent CBN_SELCHANGE. CB_SETCURSEL
+// tells nobody.
+#include "platform/win32/control_internal.h"
+#include "platform/win32/window_internal.h"
+
+#include <algorithm>
+
+namespace win32::detail
+{
+
+namespace
+{
+
+struct ComboState : ControlState
+{
+    ListItems list;
+    bool dropped = false;
+    int top = 0; // first string shown in the open list
+};
+
+bool Sorted(HWND hwnd)
+{
+    return (GetWindowLongPtrW(hwnd, GWL_STYLE) & CBS_SORT) != 0;
+}
+
+int FieldHeight(HWND hwnd)
+{
+    RECT c{};
+    GetClientRect(hwnd, &c);
+    return std::min<int>(RowHeight(hwnd) + 6, c.bottom);
+}
+
+int ItemHeight(HWND hwnd)
+{
+    return RowHeight(hwnd) + 2;
+}
+
+// Rows that fit under the field.
+int VisibleRows(HWND hwnd)
+{
+    RECT c{};
+    GetClientRect(hwnd, &c);
+    return std::max(0, (c.bottom - FieldHeight(hwnd) - 2) / ItemHeight(hwnd));
+}
+
+void ShowText(HWND hwnd, const ComboState& s)
+{
+    const std::wstring text =
+        s.list.selected >= 0 ? s.list.items[static_cast<std::size_t>(s.list.selected)].text : std::wstring();
+    SetStoredText(hwnd, text.c_str());
+}
+
+void KeepSelectionVisible(HWND hwnd, ComboState& s)
+{
+    const int rows = std::max(1, VisibleRows(hwnd));
+    if (s.list.selected >= 0)
+    {
+        if (s.list.selected < s.top)
+            s.top = s.list.selected;
+        else if (s.list.selected >= s.top + rows)
+            s.top = s.list.selected - rows + 1;
+    }
+    s.top = std::clamp(s.top, 0, std::max(0, static_cast<int>(s.list.items.size()) - rows));
+}
+
+void SetDropped(HWND hwnd, ComboState& s, bool dropped)
+{
+    if (s.dropped == dropped)
+        return;
+    if (dropped && s.list.items.empty())
+        return;
+    s.dropped = dropped;
+    KeepSelectionVisible(hwnd, s);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    NotifyParent(hwnd, dropped ? CBN_DROPDOWN : CBN_CLOSEUP);
+}
+
+// A pick by the user.
+void Pick(HWND hwnd, ComboState& s, int index)
+{
+    if (index < 0 || index >= static_cast<int>(s.list.items.size()) || index == s.list.selected)
+        return;
+    s.list.selected = index;
+    ShowText(hwnd, s);
+    KeepSelectionVisible(hwnd, s);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    NotifyParent(hwnd, CBN_SELCHANGE);
+}
+
+UINT ListMessageOf(UINT message)
+{
+    switch (message)
+    {
+    case CB_ADDSTRING:
+        return LB_ADDSTRING;
+    case CB_INSERTSTRING:
+        return LB_INSERTSTRING;
+    case CB_DELETESTRING:
+        return LB_DELETESTRING;
+    case CB_RESETCONTENT:
+        return LB_RESETCONTENT;
+    case CB_GETCOUNT:
+        return LB_GETCOUNT;
+    case CB_GETCURSEL:
+        return LB_GETCURSEL;
+    case CB_SETCURSEL:
+        return LB_SETCURSEL;
+    case CB_GETLBTEXT:
+        return LB_GETTEXT;
+    case CB_GETLBTEXTLEN:
+        return LB_GETTEXTLEN;
+    case CB_GETITEMDATA:
+        return LB_GETITEMDATA;
+    case CB_SETITEMDATA:
+        return LB_SETITEMDATA;
+    case CB_FINDSTRING:
+        return LB_FINDSTRING;
+    case CB_FINDSTRINGEXACT:
+        return LB_FINDSTRINGEXACT;
+    default:
+        return 0;
+    }
+}
+
+void Paint(HWND hwnd, ComboState& s)
+{
+    ControlPaint p(hwnd);
+    if (!p.dc)
+        return;
+    const int fh = FieldHeight(hwnd);
+    RECT field{0, 0, p.client.right, fh};
+    p.Fill(p.client, COLOR_BTNFACE);
+    p.Fill(field, p.enabled ? COLOR_WINDOW : COLOR_BTNFACE);
+    p.Frame(field, COLOR_BTNSHADOW);
+    // The arrow button at the right end of the field.
+    const int arrowWidth = std::min<int>(fh, 16);
+    RECT arrow{field.right - 1 - arrowWidth, 1, field.right - 1, fh - 1};
+    DrawEdge(p.dc, &arrow, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+    const int cx = (arrow.left + arrow.right) / 2;
+    const int cy = (arrow.top + arrow.bottom) / 2 - 1;
+    for (int i = 0; i < 4; ++i)
+    {
+        RECT row{cx - 3 + i, cy + i, cx + 4 - i, cy + i + 1};
+        p.Fill(row, p.enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+    }
+    RECT text{3, 0, arrow.left - 1, fh};
+    if (p.focused && !s.dropped)
+    {
+        RECT band{2, 2, arrow.left - 1, fh - 2};
+        p.Fill(band, COLOR_HIGHLIGHT);
+        p.Text(WindowText(hwnd), text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, COLOR_HIGHLIGHTTEXT);
+    }
+    else
+        p.Text(WindowText(hwnd), text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, COLOR_WINDOWTEXT);
+    if (!s.dropped)
+        return;
+    const int rows = VisibleRows(hwnd);
+    const int ih = ItemHeight(hwnd);
+    const int shown = std::min(rows, static_cast<int>(s.list.items.size()) - s.top);
+    RECT list{0, fh, p.client.right, fh + 2 + shown * ih};
+    p.Fill(list, COLOR_WINDOW);
+    p.Frame(list, COLOR_WINDOWFRAME);
+    for (int r = 0; r < shown; ++r)
+    {
+        const int index = s.top + r;
+        RECT row{1, fh + 1 + r * ih, p.client.right - 1, fh + 1 + (r + 1) * ih};
+        const bool sel = index == s.list.selected;
+        if (sel)
+            p.Fill(row, COLOR_HIGHLIGHT);
+        RECT t = row;
+        t.left += 3;
+        p.Text(s.list.items[static_cast<std::size_t>(index)].text, t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+               sel ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+    }
+}
+
+} // namespace
+
+LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (CommonControlMessage<ComboState>(hwnd, message, wParam, lParam, result))
+        return result;
+    auto* s = StateOf<ComboState>(hwnd);
+    if (!s)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (UINT lb = ListMessageOf(message))
+    {
+        const int before = s->list.selected;
+        s->list.Handle(lb, wParam, lParam, Sorted(hwnd), result);
+        if (s->list.selected != before || lb == LB_RESETCONTENT || lb == LB_DELETESTRING)
+        {
+            ShowText(hwnd, *s);
+            if (s->list.items.empty())
+                s->dropped = false;
+            KeepSelectionVisible(hwnd, *s);
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        if (result == -2)
+            NotifyParent(hwnd, CBN_ERRSPACE);
+        return result;
+    }
+    switch (message)
+    {
+    case CB_SHOWDROPDOWN:
+        SetDropped(hwnd, *s, wParam != 0);
+        return TRUE;
+    case CB_GETDROPPEDSTATE:
+        return s->dropped;
+    case CB_GETITEMHEIGHT:
+        return ItemHeight(hwnd);
+    case CB_GETDROPPEDCONTROLRECT:
+        if (lParam)
+            GetWindowRect(hwnd, reinterpret_cast<RECT*>(lParam));
+        return TRUE;
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS | DLGC_WANTCHARS | (s->dropped ? DLGC_WANTALLKEYS : 0);
+    case WM_LBUTTONDOWN:
+    {
+        if (GetFocus() != hwnd)
+            SetFocus(hwnd);
+        if (!IsWindow(hwnd))
+            return 0;
+        const int y = GET_Y_LPARAM(lParam);
+        const int fh = FieldHeight(hwnd);
+        if (y < fh)
+        {
+            SetDropped(hwnd, *s, !s->dropped);
+            return 0;
+        }
+        if (!s->dropped)
+            return 0;
+        const int row = (y - fh - 1) / ItemHeight(hwnd);
+        const int index = s->top + row;
+        if (row >= 0 && row < VisibleRows(hwnd) && index < static_cast<int>(s->list.items.size()))
+        {
+            SetDropped(hwnd, *s, false);
+            Pick(hwnd, *s, index);
+            if (IsWindow(hwnd))
+                NotifyParent(hwnd, CBN_SELENDOK);
+        }
+        return 0;
+    }
+    case WM_MOUSEWHEEL:
+        if (s->dropped)
+        {
+            s->top += GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? -1 : 1;
+            KeepSelectionVisible(hwnd, *s);
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_KEYDOWN:
+    {
+        const int count = static_cast<int>(s->list.items.size());
+        switch (wParam)
+        {
+        case VK_UP:
+        case VK_LEFT:
+            Pick(hwnd, *s, s->list.selected < 0 ? 0 : s->list.selected - 1);
+            return 0;
+        case VK_DOWN:
+        case VK_RIGHT:
+            Pick(hwnd, *s, s->list.selected + 1);
+            return 0;
+        case VK_HOME:
+            Pick(hwnd, *s, 0);
+            return 0;
+        case VK_END:
+            Pick(hwnd, *s, count - 1);
+            return 0;
+        case 0x73: // F4
+            SetDropped(hwnd, *s, !s->dropped);
+            return 0;
+        case VK_RETURN:
+            if (s->dropped)
+            {
+                SetDropped(hwnd, *s, false);
+                NotifyParent(hwnd, CBN_SELENDOK);
+            }
+            return 0;
+        case VK_ESCAPE:
+            if (s->dropped)
+            {
+                SetDropped(hwnd, *s, false);
+                NotifyParent(hwnd, CBN_SELENDCANCEL);
+            }
+            return 0;
+        default:
+            return 0;
+        }
+    }
+    case WM_CHAR:
+    {
+        // A typed letter picks the next string that starts with it.
+        const wchar_t ch = static_cast<wchar_t>(wParam);
+        if (ch >= 32)
+        {
+            const int found = s->list.Find(std::wstring(1, ch), s->list.selected, false);
+            if (found >= 0)
+                Pick(hwnd, *s, found);
+        }
+        return 0;
+    }
+    case WM_SETFOCUS:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        NotifyParent(hwnd, CBN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        if (s->dropped)
+        {
+            SetDropped(hwnd, *s, false);
+            if (!IsWindow(hwnd))
+                return 0;
+        }
+        InvalidateRect(hwnd, nullptr, TRUE);
+        NotifyParent(hwnd, CBN_KILLFOCUS);
+        return 0;
+    case WM_SETTEXT:
+    {
+        // A drop-down list shows only its strings: the text selects the
+        // string that equals it.
+        if (!lParam)
+            return CB_ERR;
+        const int found = s->list.Find(reinterpret_cast<LPCWSTR>(lParam), -1, true);
+        if (found < 0)
+            return CB_ERR;
+        s->list.selected = found;
+        ShowText(hwnd, *s);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return TRUE;
+    }
+    case WM_ENABLE:
+    case WM_SIZE:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case WM_PAINT:
+        Paint(hwnd, *s);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+} // namespace win32::detail
