@@ -133,7 +133,12 @@ void Paint(HWND hwnd, ComboState& s)
         return;
     const int fh = FieldHeight(hwnd);
     RECT field{0, 0, p.client.right, fh};
-    p.Fill(p.client, COLOR_BTNFACE);
+    // Below the field the window shows nothing until the list opens: those
+    // pixels stay clear, so that screenshots show what lies beneath.
+    win32::DeviceSurface surface = win32::SurfaceOfDC(p.dc);
+    if (surface.pixels && !s.dropped)
+        for (int y = std::max(fh, 0); y < surface.height; ++y)
+            std::fill_n(surface.pixels + static_cast<std::size_t>(y) * surface.width, surface.width, 0u);
     p.Fill(field, p.enabled ? COLOR_WINDOW : COLOR_BTNFACE);
     p.Frame(field, COLOR_BTNSHADOW);
     // The arrow button at the right end of the field.

@@ -39,8 +39,10 @@ void ComposeChildren(HWND parent, HWND root, ClientImage& out)
                     const LONG tx = at.x + x;
                     if (tx < 0 || tx >= out.width)
                         continue;
-                    out.pixels[static_cast<std::size_t>(ty) * out.width + tx] =
-                        image->pixels[static_cast<std::size_t>(y) * image->width + x];
+                    // Fully clear pixels show what lies beneath.
+                    const std::uint32_t p = image->pixels[static_cast<std::size_t>(y) * image->width + x];
+                    if (p >> 24)
+                        out.pixels[static_cast<std::size_t>(ty) * out.width + tx] = p;
                 }
             }
         }

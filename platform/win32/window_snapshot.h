@@ -1,5 +1,6 @@
 // What a person would see of a window: its client image with every visible
-// child's image drawn over it at the child's place (front children last),
+// child's image drawn over it at the child's place (front children last;
+// a child's fully transparent pixels show what lies beneath),
 // and PNG files of it for the host program's screenshots and for tests that
 // keep pictures of what they checked.
 #pragma once
