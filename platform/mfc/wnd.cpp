@@ -299,6 +299,14 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         return header && OnNotify(wParam, lParam, result);
     }
+    if (message == WM_DRAWITEM && lParam)
+    {
+        // Owner-drawn controls draw themselves.
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (CWnd* child = FromHandlePermanent(item->hwndItem))
+            if (child->OnChildNotify(message, wParam, lParam, result))
+                return TRUE;
+    }
     const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(message);
     if (!entry)
         return FALSE;
@@ -333,8 +341,22 @@ BOOL CWnd::OnNotify(WPARAM, LPARAM lParam, LRESULT* result)
                     static_cast<int>(MAKELONG(static_cast<WORD>(header->code), WM_NOTIFY)), &notify, nullptr);
 }
 
-BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
+    // Reflection: the control's own map entries for its notification.
+    constexpr UINT kReflectBase = 0xBC00;
+    if (message == WM_COMMAND)
+        return OnCmdMsg(0, static_cast<int>(MAKELONG(HIWORD(wParam), static_cast<WORD>(kReflectBase + WM_COMMAND))),
+                        nullptr, nullptr);
+    if (message == WM_NOTIFY && lParam)
+    {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        LRESULT local = 0;
+        AFX_NOTIFY notify{result ? result : &local, header};
+        return OnCmdMsg(0, static_cast<int>(MAKELONG(static_cast<WORD>(header->code),
+                                                     static_cast<WORD>(kReflectBase + WM_NOTIFY))),
+                        &notify, nullptr);
+    }
     return FALSE;
 }
 
