@@ -1,5 +1,7 @@
 #include "platform/host/dezaz_object.h"
 
+#include "platform/geometry/surface.h"
+
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/object_registry.h"
 
@@ -93,6 +95,64 @@ CDezazPointObject::CDezazPointObject(const ON_3dPoint& point, const ON_3dmObject
 std::unique_ptr<CDezazObject> CDezazPointObject::DuplicateDezazObject() const
 {
     return std::make_unique<CDezazPointObject>(Point()->point, Attributes());
+}
+
+namespace
+{
+
+// Keeps the geometry only when it is of the wanted kind.
+template <class T> std::unique_ptr<ON_Geometry> OnlyOf(std::unique_ptr<ON_Geometry> geometry)
+{
+    if (!dynamic_cast<T*>(geometry.get()))
+        geometry.reset();
+    return geometry;
+}
+
+} // namespace
+
+CDezazCurveObject::CDezazCurveObject(std::unique_ptr<ON_Geometry> curve, const ON_3dmObjectAttributes& attributes)
+    : CDezazObject(OnlyOf<ON_Curve>(std::move(curve)), attributes)
+{
+}
+
+const ON_Curve* CDezazCurveObject::Curve() const
+{
+    return static_cast<const ON_Curve*>(Geometry());
+}
+
+std::unique_ptr<CDezazObject> CDezazCurveObject::DuplicateDezazObject() const
+{
+    if (!Curve())
+        return nullptr;
+    return std::make_unique<CDezazCurveObject>(std::unique_ptr<ON_Geometry>(Curve()->Duplicate()), Attributes());
+}
+
+// A bare surface in a document is shown as a brep of one face would be.
+CDezazBrepObject::CDezazBrepObject(std::unique_ptr<ON_Geometry> brep, const ON_3dmObjectAttributes& attributes)
+    : CDezazObject(dynamic_cast<ON_Surface*>(brep.get()) ? std::move(brep) : OnlyOf<ON_Brep>(std::move(brep)),
+                   attributes)
+{
+}
+
+const ON_Brep* CDezazBrepObject::Brep() const
+{
+    return dynamic_cast<const ON_Brep*>(Geometry());
+}
+
+std::unique_ptr<CDezazObject> CDezazBrepObject::DuplicateDezazObject() const
+{
+    if (const ON_Brep* brep = Brep())
+        return std::make_unique<CDezazBrepObject>(std::make_unique<ON_Brep>(*brep), Attributes());
+    if (const auto* surface = dynamic_cast<const ON_Surface*>(Geometry()))
+        return std::make_unique<CDezazBrepObject>(std::unique_ptr<ON_Geometry>(surface->DuplicateSurface()),
+                                                  Attributes());
+    return nullptr;
+}
+
+void CDezazBrepObject::SetBrep(std::unique_ptr<ON_Brep> brep)
+{
+    if (!Document())
+        SetGeometry(std::move(brep));
 }
 
 CDezazObjRef::CDezazObjRef(const CDezazObject* object) : m_serial(object ? object->RuntimeSerialNumber() : 0) {}

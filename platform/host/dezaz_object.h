@@ -5,6 +5,8 @@
 // plug-in still holds never dangle within a document's life.
 #pragma once
 
+#include "platform/geometry/brep.h"
+#include "platform/geometry/curve.h"
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/object_attributes.h"
 #include "platform/geometry/point_geometry.h"
@@ -125,32 +127,28 @@ public:
     const ON_Point* Point() const { return static_cast<const ON_Point*>(Geometry()); }
 };
 
-// Curve and brep objects hold whatever curve or brep geometry the geometry
-// library provides; typed access comes with those classes.
 class CDezazCurveObject : public CDezazObject
 {
 public:
-    explicit CDezazCurveObject(std::unique_ptr<ON_Geometry> curve, const ON_3dmObjectAttributes& attributes = {})
-        : CDezazObject(std::move(curve), attributes)
-    {
-    }
+    // Null or non-curve geometry makes an object without geometry, which no
+    // document takes.
+    explicit CDezazCurveObject(std::unique_ptr<ON_Geometry> curve, const ON_3dmObjectAttributes& attributes = {});
     DezazObjectType ObjectType() const override { return DezazObjectType::curve; }
-    std::unique_ptr<CDezazObject> DuplicateDezazObject() const override { return nullptr; }
-    const ON_Geometry* Curve() const { return Geometry(); }
+    std::unique_ptr<CDezazObject> DuplicateDezazObject() const override;
+    const ON_Curve* Curve() const;
 };
 
 class CDezazBrepObject : public CDezazObject
 {
 public:
-    explicit CDezazBrepObject(std::unique_ptr<ON_Geometry> brep, const ON_3dmObjectAttributes& attributes = {})
-        : CDezazObject(std::move(brep), attributes)
-    {
-    }
+    CDezazBrepObject() = default;
+    explicit CDezazBrepObject(std::unique_ptr<ON_Geometry> brep, const ON_3dmObjectAttributes& attributes = {});
     DezazObjectType ObjectType() const override { return DezazObjectType::brep; }
-    std::unique_ptr<CDezazObject> DuplicateDezazObject() const override { return nullptr; }
-    const ON_Geometry* Brep() const { return Geometry(); }
+    std::unique_ptr<CDezazObject> DuplicateDezazObject() const override;
+    // Null when the object holds a bare surface.
+    const ON_Brep* Brep() const;
     // Only before the object is added to a document.
-    void SetBrep(std::unique_ptr<ON_Geometry> brep) { SetGeometry(std::move(brep)); }
+    void SetBrep(std::unique_ptr<ON_Brep> brep);
 };
 
 // A reference to a document object by runtime serial number, so that it

@@ -1,5 +1,6 @@
 #include "platform/host/geometry_records.h"
 
+#include "platform/geometry/curve.h"
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/point_geometry.h"
 
@@ -208,12 +209,34 @@ std::unique_ptr<ON_Geometry> ReadPoint(ON_BinaryArchive& archive, std::wstring& 
     return std::make_unique<ON_Point>(p);
 }
 
+// {5C1E0A52-8D0B-4F43-9C4B-6B7E3D2A1F03}
+constexpr ON_UUID kCurveRecordId = {0x5C1E0A52, 0x8D0B, 0x4F43, {0x9C, 0x4B, 0x6B, 0x7E, 0x3D, 0x2A, 0x1F, 0x03}};
+// Curves are written by the geometry library's own records.
+bool CurveMatches(const ON_Geometry& g)
+{
+    return dynamic_cast<const ON_Curve*>(&g) != nullptr;
+}
+
+bool WriteCurve(const ON_Geometry& g, ON_BinaryArchive& archive)
+{
+    return ON_WriteCurve(archive, static_cast<const ON_Curve*>(&g));
+}
+
+std::unique_ptr<ON_Geometry> ReadCurve(ON_BinaryArchive& archive, std::wstring& error)
+{
+    std::unique_ptr<ON_Geometry> curve(ON_ReadCurve(archive));
+    if (!curve)
+        error = L"a curve record is damaged";
+    return curve;
+}
+
 struct RecordTable
 {
     std::mutex lock;
     std::vector<GeometryRecord> records{
         {kMeshRecordId, DezazObjectType::mesh, MeshMatches, WriteMesh, ReadMesh},
         {kPointRecordId, DezazObjectType::point, PointMatches, WritePoint, ReadPoint},
+        {kCurveRecordId, DezazObjectType::curve, CurveMatches, WriteCurve, ReadCurve},
     };
 };
 

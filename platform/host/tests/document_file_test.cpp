@@ -273,3 +273,44 @@ TEST(DocumentFile, ASaveThatCannotBeWrittenFailsAndLeavesNoTemporaryFile)
 }
 
 } // namespace
+
+#include "platform/geometry/line_curve.h"
+#include "platform/geometry/plane_surface.h"
+
+namespace
+{
+
+TEST(DocumentFile, CurvesAndBrepsGoThroughTheGeometryLibrarysRecords)
+{
+    CDezazDoc doc;
+    doc.AddObject(std::make_unique<CDezazCurveObject>(
+        std::make_unique<ON_LineCurve>(ON_3dPoint(0, 0, 0), ON_3dPoint(10, 0, 0))));
+    ON_Surface* surface = new ON_PlaneSurface(ON_Plane(ON_3dPoint(0, 0, 5), ON_3dVector(0, 0, 1)));
+    auto brep = std::make_unique<ON_Brep>();
+    ASSERT_TRUE(brep->Create(surface));
+    auto object = std::make_unique<CDezazBrepObject>();
+    object->SetBrep(std::move(brep));
+    ASSERT_NE(doc.AddObject(std::move(object)), nullptr);
+    doc.AddObject(std::make_unique<CDezazBrepObject>(
+        std::make_unique<ON_PlaneSurface>(ON_Plane(ON_3dPoint(0, 0, 1), ON_3dVector(1, 0, 0)))));
+    // Geometry of the wrong kind makes no object a document takes.
+    EXPECT_EQ(doc.AddObject(std::make_unique<CDezazCurveObject>(std::make_unique<ON_Mesh>(TwoTriangles()))), nullptr);
+
+    const std::vector<std::uint8_t> bytes = Encode(doc);
+    CDezazDoc back;
+    std::vector<DezazPlugInChunk> chunks;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::DecodeDocument(bytes.data(), bytes.size(), back, chunks, error)) << error;
+    const auto objects = back.Objects();
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_NE(dynamic_cast<const ON_PlaneSurface*>(objects[2]->Geometry()), nullptr);
+    const auto* curve = dynamic_cast<const CDezazCurveObject*>(objects[0]);
+    const auto* brep_object = dynamic_cast<const CDezazBrepObject*>(objects[1]);
+    ASSERT_TRUE(curve && curve->Curve());
+    ASSERT_TRUE(brep_object && brep_object->Brep());
+    EXPECT_EQ(brep_object->Brep()->FaceCount(), 1);
+    EXPECT_EQ(curve->Curve()->PointAtEnd(), ON_3dPoint(10, 0, 0));
+    EXPECT_EQ(Encode(back), bytes);
+}
+
+} // namespace
