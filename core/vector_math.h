@@ -56,3 +56,8 @@ inline void Cross3d(const double a[3], const double b[3], double out[3])
     out[1] = y;
     out[2] = z;
 }
+
+// The angle between two float vectors in radians, 0..pi, computed in double.
+// 0 when either vector is shorter than 1e-5 (a missing normal is no crease);
+// the cosine is clamped, so a vector and itself give exactly 0.
+double AngleBetweenVectors(const float a[3], const float b[3]);

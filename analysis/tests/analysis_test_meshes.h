@@ -103,3 +103,37 @@ inline ON_Mesh RandomSoup(std::mt19937& rng, int count, float extent, bool degen
 }
 
 } // namespace analysis_test
+
+namespace analysis_test
+{
+
+// A height field over an (n+1) x (n+1) grid of unit spacing as a host mesh
+// (two triangles per cell, facing +z).
+template <class F> ON_Mesh HeightField(int n, F height)
+{
+    ON_Mesh m(n * n * 2, (n + 1) * (n + 1), false, false);
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            m.SetVertex(m.VertexCount(), ON_3dPoint(i, j, height(static_cast<double>(i), static_cast<double>(j))));
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+        {
+            const int a = j * (n + 1) + i, b = a + 1, c = a + n + 2, d = a + n + 1;
+            m.SetTriangle(m.FaceCount(), a, b, c);
+            m.SetTriangle(m.FaceCount(), a, c, d);
+        }
+    return m;
+}
+
+// The program mesh of a host mesh's triangles, updated (normals, links).
+inline void FillMesh(cMesh& mesh, const ON_Mesh& source)
+{
+    for (const ON_3fPoint& p : source.m_V)
+        mesh.AddVertex(&p.x);
+    for (const ON_MeshFace& f : source.m_F)
+        mesh.AddTriangle(static_cast<std::uint32_t>(f.vi[0]), static_cast<std::uint32_t>(f.vi[1]),
+                         static_cast<std::uint32_t>(f.vi[2]));
+    mesh.Update();
+}
+
+} // namespace analysis_test

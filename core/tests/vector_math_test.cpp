@@ -100,4 +100,16 @@ TEST(BoundingBox, DoubleBoxTakesFloatPointsExactly)
     EXPECT_EQ(box[5], static_cast<double>(1e30f));
 }
 
+TEST(VectorMath, AngleBetweenVectorsClampsAndIgnoresMissingVectors)
+{
+    const float x[3] = {1, 0, 0}, nearX[3] = {0.99999994f, 0.0003f, 0.0f}, minusX[3] = {-2, 0, 0};
+    const float y[3] = {0, 3, 0}, tiny[3] = {1e-6f, 0, 0};
+    EXPECT_EQ(AngleBetweenVectors(x, x), 0.0);
+    EXPECT_EQ(AngleBetweenVectors(nearX, nearX), 0.0); // the cosine may round above 1
+    EXPECT_DOUBLE_EQ(AngleBetweenVectors(x, minusX), 3.141592653589793);
+    EXPECT_DOUBLE_EQ(AngleBetweenVectors(x, y), 3.141592653589793 / 2);
+    EXPECT_EQ(AngleBetweenVectors(x, tiny), 0.0);
+    EXPECT_NEAR(AngleBetweenVectors(x, nearX), 0.0003, 1e-6);
+}
+
 } // namespace

@@ -1,0 +1,210 @@
+#include "analysis/segmentation_split.h"
+
+#include "analysis/segmentation.h"
+#include "core/scene.h"
+#include "core/scene_object_container.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+
+namespace
+{
+
+// Win32's stop icon of a message box.
+constexpr unsigned int kMessageBoxStopIcon = 0x10;
+
+// The palette after brightening (each channel x 1.4, capped).
+constexpr unsigned char kRegionPalette[12][3] = {
+    {101, 207, 101}, {62, 184, 183}, {100, 102, 188}, {208, 54, 210}, {206, 132, 169}, {224, 168, 80},
+    {172, 174, 24},  {120, 154, 189}, {99, 163, 223}, {181, 0, 255},  {200, 69, 153},  {183, 152, 67}};
+
+std::atomic<int> g_rememberedLayer{-1};
+
+// Whether the triangle's corners are all in the mesh and none is excluded.
+bool IsExportable(const cMesh& mesh, const cMeshTriangle& t)
+{
+    const cVertex* c[3];
+    if (!mesh.GetCorners(t, c))
+        return false;
+    return !c[0]->IsExcluded() && !c[1]->IsExcluded() && !c[2]->IsExcluded();
+}
+
+const CDezazMeshObject* AsMeshObject(const CDezazObject* object)
+{
+    return dynamic_cast<const CDezazMeshObject*>(object);
+}
+
+} // namespace
+
+ON_Color SegmentRegionColour(std::uint32_t label)
+{
+    const unsigned char* c = kRegionPalette[label % 12];
+    return ON_Color(c[0], c[1], c[2]);
+}
+
+std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles)
+{
+    std::vector<std::uint32_t> faces;
+    std::vector<std::uint32_t> vertices;
+    const std::uint32_t triangleCount = mesh.GetTriangleCount();
+    for (const std::uint32_t i : triangles)
+    {
+        if (i >= triangleCount || !IsExportable(mesh, *mesh.GetTriangle(i)))
+            continue;
+        faces.push_back(i);
+        for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
+            vertices.push_back(v);
+    }
+    std::sort(vertices.begin(), vertices.end());
+    vertices.erase(std::unique(vertices.begin(), vertices.end()), vertices.end());
+
+    auto out = std::make_unique<ON_Mesh>(static_cast<int>(faces.size()), static_cast<int>(vertices.size()), false,
+                                         false);
+    for (std::size_t k = 0; k < vertices.size(); ++k)
+    {
+        cVertex* v = mesh.GetVertex(vertices[k]);
+        v->index = static_cast<std::uint32_t>(k);
+        out->SetVertex(static_cast<int>(k), ON_3fPoint(v->x, v->y, v->z));
+    }
+    for (const std::uint32_t i : faces)
+    {
+        const cMeshTriangle* t = mesh.GetTriangle(i);
+        out->SetTriangle(out->FaceCount(), static_cast<int>(mesh.GetVertex(t->vertexIndex[0])->index),
+                         static_cast<int>(mesh.GetVertex(t->vertexIndex[1])->index),
+                         static_cast<int>(mesh.GetVertex(t->vertexIndex[2])->index));
+    }
+    out->m_N.Destroy();
+    out->m_FN.Destroy();
+    if (out->FaceCount() > 0)
+    {
+        out->ComputeFaceNormals();
+        out->ComputeVertexNormals();
+    }
+    out->SetClosed(-1);
+    out->Compact();
+    return out;
+}
+
+cSegmentationSplitter::cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption)
+    : m_doc(doc), m_hostObjectId(hostObjectId), m_caption(std::move(caption))
+{
+}
+
+int cSegmentationSplitter::RememberedLayerIndex()
+{
+    return g_rememberedLayer.load();
+}
+
+void cSegmentationSplitter::ForgetRememberedLayer()
+{
+    g_rememberedLayer.store(-1);
+}
+
+bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, unsigned int colour, bool replace)
+{
+    if (m_doc == nullptr || mesh == nullptr || mesh->VertexCount() == 0 || !mesh->IsValid())
+        return false;
+
+    const CDezazObject* added = nullptr;
+    if (replace)
+    {
+        const CDezazObject* host = m_doc->LookupObject(m_hostObjectId);
+        if (AsMeshObject(host) == nullptr || m_doc->ReplaceObject(CDezazObjRef(host), *mesh) == nullptr)
+            return false;
+        added = m_doc->LookupObject(m_hostObjectId);
+        if (added != nullptr)
+            g_rememberedLayer.store(added->Attributes().m_layer_index);
+    }
+    else
+    {
+        added = m_doc->AddMeshObject(*mesh);
+    }
+    if (added == nullptr)
+        return false;
+
+    if (colour != 0)
+    {
+        ON_3dmObjectAttributes attributes = added->Attributes();
+        // The remembered layer came from an earlier document perhaps: use it
+        // only where this document has such a layer.
+        const int layer = g_rememberedLayer.load();
+        if (layer != -1 && layer >= 0 && layer < m_doc->LayerTable().LayerCount())
+            attributes.m_layer_index = layer;
+        attributes.m_color = ON_Color(colour);
+        attributes.SetColorSource(ON_3dmObjectAttributes::color_source::color_from_object);
+        m_doc->ModifyObjectAttributes(CDezazObjRef(added), attributes);
+    }
+    return true;
+}
+
+bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    std::vector<std::uint32_t> band;
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (IsVisibleSelected(*mesh.GetTriangle(i)))
+            band.push_back(i);
+    CreateSubMeshObjects(BuildSubMesh(mesh, band), kSharpBandColour, replace);
+
+    // Regions: every triangle outside the band, connected through triangles
+    // that are not selected.
+    mesh.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
+    std::uint32_t labels = 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        cMeshTriangle* t = mesh.GetTriangle(i);
+        if (IsVisibleSelected(*t) || t->GetLabel() != kTriangleUnlabelled)
+            continue;
+        t->SetLabel(labels++);
+        mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
+    }
+    // One pass sorts the triangles by label, so that each region is built
+    // from its own triangles instead of a scan of the whole mesh per label.
+    std::vector<std::vector<std::uint32_t>> regions(labels);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::uint32_t label = mesh.GetTriangle(i)->GetLabel();
+        if (label < labels)
+            regions[label].push_back(i);
+    }
+    for (std::uint32_t label = 0; label < labels; ++label)
+        CreateSubMeshObjects(BuildSubMesh(mesh, regions[label]), SegmentRegionColour(label), false);
+    return true;
+}
+
+bool cSegmentationSplitter::OnSplitIntoSubMeshes(I3DScene* scene)
+{
+    if (m_doc == nullptr)
+        return false;
+    if (AsMeshObject(m_doc->LookupObject(m_hostObjectId)) == nullptr)
+    {
+        DezazMessageBox(nullptr, L"There is no active mesh.", m_caption.c_str(), kMessageBoxStopIcon);
+        return false;
+    }
+    if (scene != nullptr)
+    {
+        bool replace = true;
+        std::unique_ptr<cSceneObjectIterator> it(scene->GetObjectIterator());
+        for (it->First(); !it->IsDone(); it->Next())
+        {
+            ISceneObject* object = it->Current().Get();
+            auto* mesh = object != nullptr ? static_cast<cMesh*>(object->QueryInterface(IID_cMesh)) : nullptr;
+            if (mesh == nullptr)
+                continue;
+            try
+            {
+                SplitMesh(*mesh, replace);
+            }
+            catch (const std::bad_alloc&)
+            {
+                // What was added so far stays; the other meshes still split.
+            }
+            replace = false;
+        }
+    }
+    m_doc->Redraw();
+    return true;
+}

@@ -1,0 +1,236 @@
+#include "analysis/segmentation.h"
+#include "analysis/segmentation_split.h"
+#include "core/mesh_object.h"
+#include "core/p3d_scene.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+
+#include "analysis_test_meshes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace
+{
+
+using analysis_test::FillMesh;
+using analysis_test::HeightField;
+
+// A machined plate as a height field: a flat top, a cylindrical boss (radius
+// 6, 5 high), a hole (radius 6, 5 deep) and, along y = 40, a fillet of
+// radius 10 rounding the plate down into a 30-degree slope. Walls of the boss
+// and the hole are sharp. The fillet turns its normal by about 6 degrees per
+// grid step: below the angle limit, but the largest turn of the whole part,
+// so at the normalised scale it is a narrow fillet and joins the sharp band.
+double PartHeight(double x, double y)
+{
+    if (std::hypot(x - 12, y - 12) < 6.0)
+        return 5.0;
+    if (std::hypot(x - 32, y - 14) < 6.0)
+        return -5.0;
+    if (y <= 40.0)
+        return 0.0;
+    constexpr double kRadius = 10.0, kAngle = 0.5235987755982988; // 30 degrees
+    const double arcEnd = 40.0 + kRadius * std::sin(kAngle);
+    if (y <= arcEnd)
+        return -(kRadius - std::sqrt(kRadius * kRadius - (y - 40.0) * (y - 40.0)));
+    const double zEnd = -(kRadius - kRadius * std::cos(kAngle));
+    return zEnd - (y - arcEnd) * std::tan(kAngle);
+}
+
+struct SplitFixture : ::testing::Test
+{
+    void SetUp() override
+    {
+        cSegmentationSplitter::ForgetRememberedLayer();
+        source = HeightField(50, PartHeight);
+        host = doc.AddMeshObject(source);
+        ASSERT_NE(host, nullptr);
+        hostId = host->ModelObjectId();
+        object = new cMeshObject();
+        FillMesh(*object->GetMesh(), source);
+        scene.AddObject(object);
+    }
+
+    // The live mesh objects of the document by colour.
+    std::map<unsigned int, std::vector<const ON_Mesh*>> ObjectsByColour() const
+    {
+        std::map<unsigned int, std::vector<const ON_Mesh*>> out;
+        for (const CDezazObject* o : doc.Objects())
+            if (auto* m = dynamic_cast<const CDezazMeshObject*>(o))
+                out[static_cast<unsigned int>(m->Attributes().m_color)].push_back(m->Mesh());
+        return out;
+    }
+
+    CDezazDoc doc;
+    ON_Mesh source;
+    const CDezazMeshObject* host = nullptr;
+    ON_UUID hostId = ON_nil_uuid;
+    cP3DScene scene{nullptr};
+    cMeshObject* object = nullptr; // owned by the scene
+};
+
+} // namespace
+
+TEST_F(SplitFixture, MachinedPartSplitsIntoItsFacesWithCountsThatSum)
+{
+    cMesh& mesh = *object->GetMesh();
+    ComputeSegmentationValues(mesh);
+    ASSERT_TRUE(MarkSharpTriangles(mesh, 20.0f));
+    float box[6];
+    scene.GetBoundingBox(box);
+    RemoveSmallRegions(mesh, SegmentationAreaLimit(box));
+    RefreshSelectedVertices(mesh);
+
+    cSegmentationSplitter splitter(&doc, hostId, L"Vantrell");
+    ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
+    EXPECT_EQ(doc.RedrawCount(), 1);
+
+    // The band replaced the host object (same id) in orange.
+    const CDezazObject* band = doc.LookupObject(hostId);
+    ASSERT_NE(band, nullptr);
+    EXPECT_NE(band, static_cast<const CDezazObject*>(host));
+    EXPECT_EQ(static_cast<unsigned int>(band->Attributes().m_color), kSharpBandColour);
+    EXPECT_EQ(band->Attributes().ColorSource(), ON_3dmObjectAttributes::color_source::color_from_object);
+
+    // Regions: the plate, the slope beyond the fillet, the boss top and the
+    // hole bottom; each a valid mesh in its palette colour. The band holds
+    // the walls and the fillet.
+    const auto byColour = ObjectsByColour();
+    int faces = 0;
+    std::vector<ON_BoundingBox> regions;
+    for (const auto& [colour, meshes] : byColour)
+        for (const ON_Mesh* m : meshes)
+        {
+            EXPECT_TRUE(m->IsValid());
+            EXPECT_TRUE(m->HasVertexNormals());
+            faces += m->FaceCount();
+            if (colour != kSharpBandColour)
+                regions.push_back(m->BoundingBox());
+            else
+                EXPECT_GE(m->BoundingBox().m_max.y, 45.0); // the fillet is in the band
+        }
+    EXPECT_EQ(faces, source.FaceCount());
+    ASSERT_EQ(regions.size(), 4u);
+    for (std::uint32_t label = 0; label < 4; ++label)
+        EXPECT_EQ(byColour.count(SegmentRegionColour(label)), 1u) << label;
+    auto hasRegion = [&](auto predicate) {
+        return std::count_if(regions.begin(), regions.end(), predicate) == 1;
+    };
+    EXPECT_TRUE(hasRegion([](const ON_BoundingBox& b) { return b.m_min.z == 0 && b.m_max.z == 0 && b.m_max.y < 40; }));
+    EXPECT_TRUE(hasRegion([](const ON_BoundingBox& b) { return b.m_max.z < -1.5 && b.m_min.y > 44; }));
+    EXPECT_TRUE(hasRegion([](const ON_BoundingBox& b) { return b.m_min.z == 5 && b.m_max.x - b.m_min.x > 5; }));
+    EXPECT_TRUE(hasRegion([](const ON_BoundingBox& b) { return b.m_max.z == -5 && b.m_max.x - b.m_min.x > 5; }));
+}
+
+TEST_F(SplitFixture, BandCoveringEverythingReplacesAndAddsNoRegion)
+{
+    object->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags |= kTriangleFlagSelected; });
+    cSegmentationSplitter splitter(&doc, hostId, L"Vantrell");
+    ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
+    EXPECT_EQ(doc.ObjectCount(), 1);
+    EXPECT_EQ(doc.LookupObject(hostId)->Attributes().m_color, ON_Color(kSharpBandColour));
+    EXPECT_EQ(cSegmentationSplitter::RememberedLayerIndex(), 0);
+}
+
+TEST_F(SplitFixture, NothingSelectedKeepsTheHostObjectAndStillAddsRegions)
+{
+    cSegmentationSplitter splitter(&doc, hostId, L"Vantrell");
+    ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
+    EXPECT_EQ(doc.LookupObject(hostId), host);
+    EXPECT_EQ(doc.ObjectCount(), 2); // the host and the one region of the whole mesh
+    EXPECT_EQ(cSegmentationSplitter::RememberedLayerIndex(), -1);
+}
+
+TEST_F(SplitFixture, TrianglesOfExcludedVerticesAreDropped)
+{
+    cMesh& mesh = *object->GetMesh();
+    // A selected strip across the plate splits it in two regions.
+    mesh.ForEachTriangle([&mesh](cMeshTriangle& t) {
+        const cVertex* c[3];
+        mesh.GetCorners(t, c);
+        if (c[0]->y >= 20 && c[0]->y < 21 && c[1]->y >= 20 && c[1]->y <= 21 && c[2]->y >= 20 && c[2]->y <= 21)
+            t.flags |= kTriangleFlagSelected;
+    });
+    mesh.GetVertex(0)->flags |= kVertexFlagExcluded; // a corner used by two triangles
+    cSegmentationSplitter splitter(&doc, hostId, L"Vantrell");
+    ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
+    int faces = 0, objects = 0;
+    for (const CDezazObject* o : doc.Objects())
+    {
+        const ON_Mesh* m = dynamic_cast<const CDezazMeshObject*>(o)->Mesh();
+        EXPECT_TRUE(m->IsValid());
+        faces += m->FaceCount();
+        ++objects;
+    }
+    EXPECT_EQ(objects, 3);
+    EXPECT_EQ(faces, source.FaceCount() - 2); // vertex 0 is used by the two triangles of the corner cell
+}
+
+TEST(SegmentationSplit, RegionPaletteWrapsAfterTwelve)
+{
+    EXPECT_EQ(SegmentRegionColour(0), ON_Color(101, 207, 101));
+    EXPECT_EQ(SegmentRegionColour(9), ON_Color(181, 0, 255));
+    EXPECT_EQ(SegmentRegionColour(12), SegmentRegionColour(0));
+    EXPECT_EQ(SegmentRegionColour(23), ON_Color(183, 152, 67));
+}
+
+TEST(SegmentationSplit, NoDocumentOrNoMeshObjectChangesNothing)
+{
+    cP3DScene scene(nullptr);
+    cSegmentationSplitter none(nullptr, ON_nil_uuid, L"Vantrell");
+    EXPECT_FALSE(none.OnSplitIntoSubMeshes(&scene));
+
+    CDezazDoc doc;
+    const CDezazObject* point = doc.AddPointObject(ON_3dPoint(1, 2, 3));
+    ASSERT_NE(point, nullptr);
+    std::wstring error;
+    ASSERT_TRUE(dezaz::QueueScriptAnswer(L"MessageBox OK", error)) << error;
+    DezazApp().ClearCommandLineText();
+    cSegmentationSplitter splitter(&doc, point->ModelObjectId(), L"Vantrell");
+    EXPECT_FALSE(splitter.OnSplitIntoSubMeshes(&scene));
+    EXPECT_NE(DezazApp().CommandLineText().find(L"[Vantrell] There is no active mesh."), std::wstring::npos);
+    EXPECT_EQ(doc.ObjectCount(), 1);
+    EXPECT_EQ(doc.RedrawCount(), 0);
+
+    // An empty or invalid sub-mesh is reported as not created.
+    cSegmentationSplitter adder(&doc, point->ModelObjectId(), L"Vantrell");
+    EXPECT_FALSE(adder.CreateSubMeshObjects(std::make_unique<ON_Mesh>(), 0, false));
+    auto broken = std::make_unique<ON_Mesh>();
+    broken->SetVertex(0, ON_3fPoint(0, 0, 0));
+    broken->SetVertex(1, ON_3fPoint(NAN, 0, 0));
+    broken->SetVertex(2, ON_3fPoint(0, 1, 0));
+    broken->SetTriangle(0, 0, 1, 2);
+    EXPECT_FALSE(adder.CreateSubMeshObjects(std::move(broken), 0, false));
+    EXPECT_EQ(doc.ObjectCount(), 1);
+}
+
+TEST(SegmentationSplit, RememberedLayerIsUsedOnlyWhereTheDocumentHasIt)
+{
+    cSegmentationSplitter::ForgetRememberedLayer();
+    CDezazDoc first;
+    ON_Layer layer;
+    layer.SetName(L"Parts");
+    const int index = first.LayerTable().AddLayer(layer);
+    ASSERT_GT(index, 0);
+    ON_3dmObjectAttributes attributes = first.GetDefaultObjectAttributes();
+    attributes.m_layer_index = index;
+    const ON_Mesh grid = analysis_test::PlaneGrid(2, 1.0f, 0.0f);
+    const CDezazObject* host = first.AddMeshObject(grid, &attributes);
+    cSegmentationSplitter splitter(&first, host->ModelObjectId(), L"Vantrell");
+    ASSERT_TRUE(splitter.CreateSubMeshObjects(std::make_unique<ON_Mesh>(grid), kSharpBandColour, true));
+    EXPECT_EQ(cSegmentationSplitter::RememberedLayerIndex(), index);
+    ASSERT_TRUE(splitter.CreateSubMeshObjects(std::make_unique<ON_Mesh>(grid), 1234, false));
+    EXPECT_EQ(first.Objects().back()->Attributes().m_layer_index, index);
+
+    // A later document without that layer: the region stays where it was added.
+    CDezazDoc second;
+    const CDezazObject* other = second.AddMeshObject(grid);
+    cSegmentationSplitter later(&second, other->ModelObjectId(), L"Vantrell");
+    ASSERT_TRUE(later.CreateSubMeshObjects(std::make_unique<ON_Mesh>(grid), 1234, false));
+    EXPECT_EQ(second.Objects().back()->Attributes().m_layer_index, 0);
+    cSegmentationSplitter::ForgetRememberedLayer();
+}

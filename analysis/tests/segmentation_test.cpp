@@ -1,0 +1,223 @@
+#include "analysis/segmentation.h"
+
+#include "analysis_test_meshes.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+using analysis_test::FillMesh;
+using analysis_test::HeightField;
+
+float Value(const cMesh& mesh, std::uint32_t i)
+{
+    return mesh.GetVertex(i)->GetScalar();
+}
+
+void SetValues(cMesh& mesh, const std::vector<float>& values)
+{
+    for (std::uint32_t i = 0; i < values.size(); ++i)
+        mesh.GetVertex(i)->SetScalar(values[i]);
+}
+
+std::uint32_t CountMarked(cMesh& mesh)
+{
+    std::uint32_t n = 0;
+    mesh.ForEachTriangle([&n](cMeshTriangle& t) { n += (t.flags & kTriangleFlagSelected) != 0 ? 1 : 0; });
+    return n;
+}
+
+// The smoothing exactly as the corner-by-corner description reads: every
+// corner of every triangle in index order collects its ring and writes the
+// mean; the last write wins.
+std::vector<float> ReferenceSmoothing(cMesh& mesh)
+{
+    std::vector<float> out(mesh.GetVertexCount());
+    for (std::uint32_t i = 0; i < out.size(); ++i)
+        out[i] = Value(mesh, i);
+    tVertexDeque ring;
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        for (std::uint8_t k = 0; k < 3; ++k)
+        {
+            bool border = false;
+            mesh.CollectVertexRing(k, mesh.GetTriangle(t), border, ring);
+            double sum = 0;
+            int n = 0;
+            for (const cVertex* v : ring)
+                if (v->GetScalar() != -FLT_MAX)
+                    sum += v->GetScalar(), ++n;
+            out[mesh.GetTriangle(t)->vertexIndex[k]] = n > 0 ? static_cast<float>(sum / n) : -FLT_MAX;
+        }
+    return out;
+}
+
+} // namespace
+
+TEST(SegmentationValues, FlatMeshHasNoSharpnessAndNoNaN)
+{
+    cMesh mesh;
+    FillMesh(mesh, HeightField(6, [](double, double) { return 2.0; }));
+    ComputeSegmentationValues(mesh);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        ASSERT_EQ(Value(mesh, i), 0.0f) << i;
+    EXPECT_FALSE(MarkSharpTriangles(mesh, 0.0f));
+}
+
+TEST(SegmentationValues, CreaseBetweenFlatFacetsStaysSharp)
+{
+    // A roof: two planes meeting at x = 5 at 45 degrees. Every counted angle
+    // is 0, so the values have no range; the crease must still be found.
+    cMesh mesh;
+    FillMesh(mesh, HeightField(10, [](double x, double) { return x < 5 ? x : 10 - x; }));
+    ComputeSegmentationValues(mesh);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        ASSERT_TRUE(std::isfinite(Value(mesh, i)));
+    ASSERT_TRUE(MarkSharpTriangles(mesh, 10.0f));
+    mesh.ForEachTriangle([&mesh](cMeshTriangle& t) {
+        const cVertex* c[3];
+        mesh.GetCorners(t, c);
+        double cx = (c[0]->x + c[1]->x + c[2]->x) / 3.0;
+        if (std::fabs(cx - 5.0) > 2.5)
+        {
+            EXPECT_EQ(t.flags & kTriangleFlagSelected, 0) << cx; // far from the crease: never sharp
+        }
+    });
+}
+
+TEST(SegmentationValues, NormalisationEdgeCases)
+{
+    cMesh mesh;
+    FillMesh(mesh, HeightField(1, [](double, double) { return 0.0; }));
+    // Spread values, an unused-vertex value and a sharp one.
+    SetValues(mesh, {0.02f, 0.06f, -FLT_MAX, FLT_MAX});
+    NormalizeVertexValues(mesh, 100.0);
+    EXPECT_FLOAT_EQ(Value(mesh, 0), 0.0f);
+    EXPECT_FLOAT_EQ(Value(mesh, 1), 100.0f);
+    EXPECT_FLOAT_EQ(Value(mesh, 2), 0.0f);   // clamped to the bottom
+    EXPECT_FLOAT_EQ(Value(mesh, 3), 100.0f); // clamped to the top
+
+    // Equal counted values: no range, no NaN, sharp stays on top.
+    SetValues(mesh, {0.05f, 0.05f, -FLT_MAX, FLT_MAX});
+    NormalizeVertexValues(mesh, 100.0);
+    EXPECT_EQ(Value(mesh, 0), 0.0f);
+    EXPECT_EQ(Value(mesh, 2), 0.0f);
+    EXPECT_EQ(Value(mesh, 3), 100.0f);
+
+    // Nothing counted (every vertex sharp): every value ends at 0.
+    SetValues(mesh, {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX});
+    NormalizeVertexValues(mesh, 100.0);
+    for (std::uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(Value(mesh, i), 0.0f);
+    EXPECT_FALSE(MarkSharpTriangles(mesh, 0.0f));
+}
+
+TEST(SegmentationValues, VertexOfNoTriangleEndsAtTheBottomAndKeepsItThroughSmoothing)
+{
+    cMesh mesh;
+    ON_Mesh source = HeightField(3, [](double x, double y) { return 0.3 * x * x + 0.1 * y; });
+    source.SetVertex(source.VertexCount(), ON_3fPoint(50, 50, 50));
+    FillMesh(mesh, source);
+    ComputeSegmentationValues(mesh);
+    const std::uint32_t lonely = mesh.GetVertexCount() - 1;
+    EXPECT_EQ(Value(mesh, lonely), 0.0f);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        ASSERT_TRUE(std::isfinite(Value(mesh, i)));
+}
+
+TEST(SegmentationValues, SmoothingOncePerVertexEqualsTheCornerByCornerPass)
+{
+    // A bumpy field plus a second fan touching it at one vertex (a bow tie),
+    // where the ring depends on the triangle it is seen from.
+    ON_Mesh source = HeightField(7, [](double x, double y) { return std::sin(x) * std::cos(0.7 * y); });
+    const int shared = 7; // corner vertex (7, 0)
+    const int base = source.VertexCount();
+    source.SetVertex(base, ON_3fPoint(9, -1, 0));
+    source.SetVertex(base + 1, ON_3fPoint(8, -2, 1));
+    source.SetVertex(base + 2, ON_3fPoint(9, -3, 2));
+    source.SetTriangle(source.FaceCount(), shared, base, base + 1);
+    source.SetTriangle(source.FaceCount(), base, base + 2, base + 1);
+    cMesh mesh;
+    FillMesh(mesh, source);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        mesh.GetVertex(i)->SetScalar(static_cast<float>((i * 37) % 11));
+    mesh.GetVertex(3)->SetScalar(-FLT_MAX);
+    const std::vector<float> expected = ReferenceSmoothing(mesh);
+    SmoothVertexValues(mesh, nullptr);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        ASSERT_EQ(Value(mesh, i), expected[i]) << i;
+}
+
+TEST(SharpTriangles, EveryCornerMustExceedTheThreshold)
+{
+    cMesh mesh;
+    FillMesh(mesh, HeightField(1, [](double, double) { return 0.0; })); // triangles (0,1,3), (0,3,2)
+    SetValues(mesh, {90.0f, 90.0f, 20.0f, 90.0f});
+    mesh.GetTriangle(1)->flags |= kTriangleFlagSelected | kTriangleFlagHidden;
+    EXPECT_TRUE(MarkSharpTriangles(mesh, 50.0f));
+    EXPECT_EQ(mesh.GetTriangle(0)->flags & kTriangleFlagSelected, kTriangleFlagSelected);
+    EXPECT_EQ(mesh.GetTriangle(1)->flags, kTriangleFlagHidden); // cleared, other bits kept
+    SetValues(mesh, {90.0f, 50.0f, 20.0f, 90.0f});
+    EXPECT_FALSE(MarkSharpTriangles(mesh, 50.0f)); // exactly at the threshold is not above it
+}
+
+TEST(SmallRegions, IslandsAtOrBelowTheLimitFlipAndLargerOnesStay)
+{
+    // A 10 x 10 plate of unit cells (area 0.5 per triangle) with a selected
+    // 2 x 2 cell island (area 4) and an unselected 1-cell hole (area 1) in a
+    // selected 5 x 5 block (area 25).
+    cMesh mesh;
+    FillMesh(mesh, HeightField(10, [](double, double) { return 0.0; }));
+    auto cellTriangles = [](int i, int j) { return std::vector<std::uint32_t>{2u * (j * 10 + i), 2u * (j * 10 + i) + 1}; };
+    auto select = [&](int i0, int j0, int size, bool on) {
+        for (int j = j0; j < j0 + size; ++j)
+            for (int i = i0; i < i0 + size; ++i)
+                for (std::uint32_t t : cellTriangles(i, j))
+                {
+                    auto& f = mesh.GetTriangle(t)->flags;
+                    f = on ? (f | kTriangleFlagSelected) : (f & ~kTriangleFlagSelected);
+                }
+    };
+    select(1, 1, 2, true);
+    select(5, 5, 5, true);
+    select(7, 7, 1, false);
+
+    // Measuring consumes the scratch bit.
+    mesh.SetTriangleFlag4();
+    double area = 0.0;
+    EXPECT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(cellTriangles(1, 1)[0]), &area), 8u);
+    EXPECT_DOUBLE_EQ(area, 4.0);
+    EXPECT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(cellTriangles(1, 1)[0]), &area), 0u);
+    mesh.ClearTriangleFlag4();
+
+    RemoveSmallRegions(mesh, 0.0); // off
+    EXPECT_EQ(CountMarked(mesh), 8u + 48u);
+    RemoveSmallRegions(mesh, 4.0); // the limit equal to the island's area removes it
+    EXPECT_EQ(CountMarked(mesh), 50u);  // island gone, hole filled
+    EXPECT_EQ(mesh.GetTriangle(cellTriangles(7, 7)[0])->flags & kTriangleFlagSelected, kTriangleFlagSelected);
+    mesh.ForEachTriangle([](cMeshTriangle& t) { EXPECT_EQ(t.flags & kTriangleFlagScratch, 0); });
+
+    RefreshSelectedVertices(mesh);
+    std::uint32_t inSelection = 0;
+    mesh.ForEachVertex([&](cVertex& v) { inSelection += (v.flags & kVertexFlagInSelection) != 0 ? 1 : 0; });
+    EXPECT_EQ(inSelection, 36u); // the 6 x 6 vertices of the 5 x 5 block
+    const float box[6] = {0, 0, 0, 30, 15, 1};
+    EXPECT_DOUBLE_EQ(SegmentationAreaLimit(box), 2.0);
+}
+
+TEST(SmallRegions, BrokenNeighbourLinksStillEnd)
+{
+    cMesh mesh;
+    FillMesh(mesh, HeightField(4, [](double, double) { return 0.0; }));
+    // Links that point in circles and at themselves.
+    mesh.GetTriangle(0)->neighbour[0] = mesh.GetTriangle(0);
+    mesh.GetTriangle(1)->neighbour[2] = mesh.GetTriangle(5);
+    mesh.GetTriangle(5)->neighbour[1] = mesh.GetTriangle(1);
+    mesh.SetTriangleFlag4();
+    EXPECT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(0)), mesh.GetTriangleCount());
+    RemoveSmallRegions(mesh, 1e9);
+    EXPECT_EQ(CountMarked(mesh), mesh.GetTriangleCount());
+}
