@@ -1,5 +1,6 @@
 #include "dezaz/host_commands.h"
 
+#include "dezaz/main_window.h"
 #include "dezaz/mesh_import.h"
 #include "dezaz/plugin_loader.h"
 #include "platform/host/dezaz_app.h"
@@ -158,6 +159,7 @@ CDezazCommand::result Screenshot(const CDezazCommandContext& context)
     const std::wstring folder = Unquote(context.Arguments());
     if (folder.empty())
         return NeedsArgument(L"Screenshot needs a folder.");
+    RefreshMainWindow(DezazApp().MainWindowHandle());
     std::wstring error;
     const int written = WriteScreenshots(ToPath(folder), error);
     if (written < 0)

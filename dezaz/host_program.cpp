@@ -1,6 +1,7 @@
 #include "dezaz/host_program.h"
 
 #include "dezaz/host_commands.h"
+#include "dezaz/main_window.h"
 #include "dezaz/plugin_loader.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_plugin.h"
@@ -26,25 +27,6 @@ namespace
 constexpr const char* kUsage =
     "usage: dezaz [--plugin PATH]... [--script FILE|-] [--open DOC] [--import MESH]...\n"
     "             [--save DOC] [--screenshot DIR] [--headless]\n";
-
-LRESULT MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    return DefWindowProcW(window, message, wparam, lparam);
-}
-
-// The main window with the menu bar that plug-in menus go into.
-HWND CreateMainWindow()
-{
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &MainWindowProc;
-    wc.lpszClassName = L"DezazMainWindow";
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, L"DezazMainWindow", L"Dezaz", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr,
-                                  nullptr, nullptr, nullptr);
-    if (window)
-        ShowWindow(window, SW_SHOW);
-    return window;
-}
 
 std::string ReadAll(std::istream& in)
 {
