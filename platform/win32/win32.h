@@ -59,6 +59,15 @@
 #if __has_include("platform/win32/resource.h")
 #include "platform/win32/resource.h"
 #endif
+#if __has_include("platform/win32/global_memory.h")
+#include "platform/win32/global_memory.h"
+#endif
+#if __has_include("platform/win32/stream.h")
+#include "platform/win32/stream.h"
+#endif
+#if __has_include("platform/win32/resource_data.h")
+#include "platform/win32/resource_data.h"
+#endif
 #if __has_include("platform/win32/shell.h")
 #include "platform/win32/shell.h"
 #endif
