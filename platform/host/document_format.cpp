@@ -123,9 +123,10 @@ bool ReadLayers(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
             error = L"the layer table is cut short";
             return false;
         }
-        if (name.IsEmpty())
+        // A name is looked up as C text, so a NUL inside it would cut it short.
+        if (name.IsEmpty() || name.Str().find(L'\0') != std::wstring::npos)
         {
-            error = L"a layer has no name";
+            error = L"a layer has no name, or a NUL inside its name";
             return false;
         }
         for (const ON_Layer& other : layers)

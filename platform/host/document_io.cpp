@@ -62,7 +62,10 @@ bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_
     std::filesystem::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hidden = target.filename().string();
+    hidden.insert(hidden.begin(), '.');
+    hidden += ".XXXXXX";
+    std::string temp = (folder / hidden).string();
     const int fd = mkstemp(temp.data());
     if (fd < 0)
     {
