@@ -22,11 +22,19 @@ struct RunResult
     std::string output;
 };
 
+// A folder of the running test's own: CTest runs the tests side by side.
+fs::path RunFolder()
+{
+    const fs::path dir =
+        fs::temp_directory_path() / "vtl_dezaz_runs" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::create_directories(dir);
+    return dir;
+}
+
 // Runs dezaz with the plug-in; a run that hangs is ended by timeout (exit 124).
 RunResult RunDezaz(const std::string& arguments, const std::string& script = {})
 {
-    const fs::path dir = fs::temp_directory_path() / "vtl_dezaz_runs";
-    fs::create_directories(dir);
+    const fs::path dir = RunFolder();
     std::string command = std::string("timeout 120 ") + VTL_DEZAZ_PATH + " --plugin " + VTL_PLUGIN_PATH + " --headless";
     if (!script.empty())
     {
@@ -56,8 +64,7 @@ std::string Bytes(const fs::path& path)
 
 fs::path SmallScan()
 {
-    const fs::path path = fs::temp_directory_path() / "vtl_dezaz_runs" / "part.stl";
-    fs::create_directories(path.parent_path());
+    const fs::path path = RunFolder() / "part.stl";
     dezaz::SamplePartOptions options;
     options.cell = 3.0;
     ON_Mesh mesh;
@@ -118,7 +125,7 @@ TEST(HostProgram, TheShapesCommandAsksForAMeshAndIsInteractiveOnly)
 
 TEST(HostProgram, ADocumentSavedOpenedAndSavedAgainKeepsEveryByte)
 {
-    const fs::path dir = fs::temp_directory_path() / "vtl_dezaz_runs";
+    const fs::path dir = RunFolder();
     const fs::path scan = SmallScan();
     const fs::path first = dir / "first.dzz", second = dir / "second.dzz";
     RunResult run = RunDezaz("--import " + scan.string() + " --save " + first.string());
@@ -157,7 +164,7 @@ TEST(HostProgram, ADocumentSavedOpenedAndSavedAgainKeepsEveryByte)
 
 TEST(HostProgram, ScreenshotsArePngFilesNamedAfterTheWindows)
 {
-    const fs::path dir = fs::temp_directory_path() / "vtl_dezaz_runs" / "shots";
+    const fs::path dir = RunFolder() / "shots";
     fs::remove_all(dir);
     const RunResult run = RunDezaz("--screenshot " + dir.string());
     ASSERT_EQ(run.exit_code, 0) << run.output;

@@ -5,6 +5,7 @@
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_plugin.h"
 #include "platform/win32/menu.h"
+#include "platform/win32/message.h"
 #include "platform/win32/module.h"
 #include "platform/win32/resource.h"
 
@@ -99,6 +100,15 @@ TEST(PlugInLibrary, ExportsEveryInformationFunctionWithItsValue)
         {
             const wchar_t* text = reinterpret_cast<Wide>(dlsym(library, name))();
             CHILD_CHECK(text != nullptr && *text != 0);
+        }
+        // The registered messages hold the process-wide ids of their names.
+        for (const auto& [symbol, name] : {std::pair{"WM_NEW_VTL_SOFTWARE_AVAILABLE", L"_NEW_VTL_SOFTWARE_AVAILABLE"},
+                                           std::pair{"WM_RBUTTON_ON_ENTITIES_LIST", L"urm_RButtonOnEntiesList"}})
+        {
+            const auto* id = static_cast<const UINT*>(dlsym(library, symbol));
+            CHILD_CHECK(id != nullptr);
+            CHILD_CHECK(*id >= 0xC000 && *id <= 0xFFFF);
+            CHILD_CHECK(*id == RegisterWindowMessageW(name));
         }
         // The plug-in object has the exported id, parsed.
         const ON_UUID id = ON_UuidFromString(reinterpret_cast<Wide>(dlsym(library, "DezazPlugInId"))());
