@@ -4,6 +4,7 @@
 #include "dezaz/main_window.h"
 #include "dezaz/plugin_loader.h"
 #include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_get_object.h"
 #include "platform/host/dezaz_plugin.h"
 #include "platform/host/document_io.h"
 #include "platform/win32/codepage.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -33,6 +35,30 @@ std::string ReadAll(std::istream& in)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// A person at the terminal answers prompts that the script did not: the
+// answer is typed as a script answer would be written ("No", "last", "32809").
+void AnswerPromptsAtTheTerminal()
+{
+    win32::SetPromptHandler([](const std::wstring& kind, const std::wstring& text, HWND window) -> std::optional<INT_PTR> {
+        const wchar_t* word = kind == dezaz::kObjectPrompt          ? L"Object"
+                              : kind == win32::kMessageBoxPrompt ? L"MessageBox"
+                              : kind == win32::kPopupMenuPrompt  ? L"Menu"
+                                                                 : L"Dialog";
+        for (;;)
+        {
+            std::printf("%s (%s): ", win32::WideToUtf8(text).c_str(), win32::WideToUtf8(word).c_str());
+            std::fflush(stdout);
+            std::string line;
+            if (!std::getline(std::cin, line))
+                return std::nullopt;
+            std::wstring error;
+            if (dezaz::QueueScriptAnswer(std::wstring(word) + L" " + win32::Utf8ToWide(line), error))
+                return win32::AnswerPrompt(kind, text, window);
+            std::printf("%s\n", win32::WideToUtf8(error).c_str());
+        }
+    });
 }
 
 // Runs one host command built from a program option, quoting its argument.
@@ -151,6 +177,7 @@ int RunDezaz(int argc, char** argv)
     else if (status == 0 && !options.headless && isatty(STDIN_FILENO))
     {
         // A person at the command line: one entry per line until input ends.
+        AnswerPromptsAtTheTerminal();
         std::string line;
         std::fputs("Command: ", stdout);
         std::fflush(stdout);
@@ -161,6 +188,7 @@ int RunDezaz(int argc, char** argv)
             std::fflush(stdout);
         }
         std::fputs("\n", stdout);
+        win32::SetPromptHandler(nullptr);
     }
     if (status == 0 && !options.save.empty() && !RunHostCommand(L"Save", options.save))
         status = 1;
