@@ -4,6 +4,7 @@
 #include "dezaz/main_window.h"
 #include "dezaz/plugin_loader.h"
 #include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_get_object.h"
 #include "platform/host/dezaz_plugin.h"
 #include "platform/host/document_io.h"
@@ -153,6 +154,8 @@ int RunDezaz(int argc, char** argv)
     std::wstring start_error;
     if (status == 0 && !plugins.StartAll(start_error))
         fail(start_error);
+    for (const LoadedPlugIn& plugin : plugins.PlugIns())
+        DezazApp().Print(L"Plug-in %ls %ls loaded.\n", plugin.name.c_str(), plugin.plugin->PlugInVersion());
 
     if (status == 0 && !options.open.empty() && !RunHostCommand(L"Open", options.open))
         status = 1;
@@ -199,6 +202,9 @@ int RunDezaz(int argc, char** argv)
              L" queued answers were never asked for: the script and the commands disagree.");
     win32::ClearPromptAnswers();
 
+    // The document goes while the plug-ins that may have put data on its
+    // objects (user data of their own classes) are still loaded.
+    DezazApp().ActiveDoc().Clear();
     plugins.UnloadAll();
     SetHostMenu(nullptr);
     DestroyMenu(menu_bar);

@@ -82,6 +82,23 @@ TEST(HostProgram, APromptNobodyAnsweredFailsTheRunInsteadOfWaiting)
     EXPECT_EQ(run.output.find("Command: _Save"), std::string::npos) << run.output;
 }
 
+TEST(HostProgram, AScriptCanComeFromStandardInput)
+{
+    const std::string command = std::string("echo _SelAll | timeout 120 ") + VTL_DEZAZ_PATH + " --plugin " +
+                                VTL_PLUGIN_PATH + " --headless --script - 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
+    const int status = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    EXPECT_NE(output.find("Plug-in Vantrell 4.1.74 loaded."), std::string::npos) << output;
+    EXPECT_NE(output.find("0 objects selected."), std::string::npos) << output;
+}
+
 TEST(HostProgram, UnknownCommandsBadAnswersAndUnusedAnswersFailTheRun)
 {
     RunResult run = RunDezaz("", "# a comment\n\n_Frobnicate now\n_SelAll\n");
