@@ -1,6 +1,7 @@
 #include "core/vertex_grid.h"
 
 #include "core/frame_math.h"
+#include "core/square_matrix.h"
 #include "core/used_flags.h"
 #include "core/vector_math.h"
 
@@ -39,93 +40,40 @@ void SetTriangle(tTriangle<cVertex>& t, const cVertex* a, const cVertex* b, cons
         t.edgeFlags[diagonalEdge] = 1;
 }
 
-// --- 3x3 helpers of the scan frame's re-orthonormalisation (row-major) ---
-
-double FrobeniusNorm3x3(const double m[9])
-{
-    double sum = 0.0;
-    for (int i = 0; i < 9; ++i)
-        sum += m[i] * m[i];
-    return std::sqrt(sum);
-}
-
-// Inverse by Gaussian elimination with partial pivoting; false when a pivot
-// vanishes.
-bool Invert3x3(const double m[9], double out[9])
-{
-    double a[3][6];
-    for (int r = 0; r < 3; ++r)
-    {
-        for (int c = 0; c < 3; ++c)
-        {
-            a[r][c] = m[3 * r + c];
-            a[r][c + 3] = r == c ? 1.0 : 0.0;
-        }
-    }
-    for (int col = 0; col < 3; ++col)
-    {
-        int pivot = col;
-        for (int r = col + 1; r < 3; ++r)
-        {
-            if (std::fabs(a[r][col]) > std::fabs(a[pivot][col]))
-                pivot = r;
-        }
-        if (!(std::fabs(a[pivot][col]) > 1e-300))
-            return false;
-        if (pivot != col)
-            std::swap(a[pivot], a[col]);
-        const double inv = 1.0 / a[col][col];
-        for (int c = 0; c < 6; ++c)
-            a[col][c] *= inv;
-        for (int r = 0; r < 3; ++r)
-        {
-            if (r == col)
-                continue;
-            const double f = a[r][col];
-            for (int c = 0; c < 6; ++c)
-                a[r][c] -= f * a[col][c];
-        }
-    }
-    for (int r = 0; r < 3; ++r)
-    {
-        for (int c = 0; c < 3; ++c)
-            out[3 * r + c] = a[r][c + 3];
-    }
-    return std::isfinite(FrobeniusNorm3x3(out));
-}
-
-// The orthogonal polar factor by the scaled Newton iteration; false when an
-// inverse does not exist or 10 rounds do not converge.
+// The orthogonal polar factor of the row-major 3x3 r by the scaled Newton
+// iteration; false when an inverse does not exist or 10 rounds do not
+// converge.
 bool PolarFactor(double r[9])
 {
-    double current[9];
-    std::copy(r, r + 9, current);
+    cSquareMatrix current(3), inverse, inverseT(3), scaled, next, change;
+    if (!current.IsAllocated() || !inverseT.IsAllocated())
+        return false;
+    for (std::uint32_t i = 0; i < 3; ++i)
+        for (std::uint32_t j = 0; j < 3; ++j)
+            current(i, j) = r[3 * i + j];
     for (int round = 0; round < 10; ++round)
     {
-        double inverse[9];
-        if (!Invert3x3(current, inverse))
+        if (!current.Invert(inverse, 1e-10))
             return false;
-        double inverseT[9];
-        for (int i = 0; i < 3; ++i)
-        {
-            for (int j = 0; j < 3; ++j)
-                inverseT[3 * i + j] = inverse[3 * j + i];
-        }
-        const double norm = FrobeniusNorm3x3(current);
+        for (std::uint32_t i = 0; i < 3; ++i)
+            for (std::uint32_t j = 0; j < 3; ++j)
+                inverseT(i, j) = inverse(j, i);
+        const double norm = current.FrobeniusNorm();
         if (!(norm > 0.0))
             return false;
-        const double g = std::sqrt(FrobeniusNorm3x3(inverseT) / norm);
-        double next[9];
-        double change[9];
-        for (int i = 0; i < 9; ++i)
+        const double g = std::sqrt(inverseT.FrobeniusNorm() / norm);
+        // next = 0.5 (g R + R^-T / g)
+        if (!current.Scale(g, scaled) || !inverseT.DivideByScalar(g, next) || !scaled.Add(next, next) ||
+            !next.Scale(0.5, next) || !next.Subtract(current, change))
+            return false;
+        current = next;
+        if (!std::isfinite(current.FrobeniusNorm()))
+            return false;
+        if (change.FrobeniusNorm() <= 2.220446049250313e-16)
         {
-            next[i] = 0.5 * (g * current[i] + inverseT[i] / g);
-            change[i] = next[i] - current[i];
-        }
-        std::copy(next, next + 9, current);
-        if (FrobeniusNorm3x3(change) <= 2.220446049250313e-16)
-        {
-            std::copy(current, current + 9, r);
+            for (std::uint32_t i = 0; i < 3; ++i)
+                for (std::uint32_t j = 0; j < 3; ++j)
+                    r[3 * i + j] = current(i, j);
             return true;
         }
     }
