@@ -50,14 +50,17 @@ std::string Describe(const Placement& at, double noise, const double direction[3
 {
     std::ostringstream s;
     s << "size " << at.size << " at (" << at.offset[0] << ", " << at.offset[1] << ", " << at.offset[2]
-      << "), noise " << noise << ", direction (" << direction[0] << ", " << direction[1] << ", " << direction[2]
-      << ")";
+      << "), noise " << noise << ", direction (" << direction[0] << ", " << direction[1] << ", "
+      << direction[2] << ")";
     if (span > 0.0)
         s << ", arc " << span * 180.0 / kPi << " degrees";
     return s.str();
 }
 
-double Dot3(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Dot3(const double a[3], const double b[3])
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 // Root mean square of the deviations of the points from a shape, given as
 // a distance function.
@@ -185,7 +188,8 @@ TEST(FitAccuracy, ArcsAboutAGivenAxisAndAboutASphereAxis)
                 const double radius = 0.5 * at.size, sigma = level * at.size;
                 SCOPED_TRACE(Describe(at, sigma, n.data()));
                 // A 90-degree arc across the given axis.
-                const tFitPointQueue arc = Circle(rng, at.offset, n.data(), radius, 0.0, 0.5 * kPi, sigma, 150);
+                const tFitPointQueue arc =
+                    Circle(rng, at.offset, n.data(), radius, 0.0, 0.5 * kPi, sigma, 150);
                 double s[3], m[3], e[3];
                 ASSERT_TRUE(FitArcInAxisPlane(cFitContainer(arc), n.data(), at.offset, s, m, e));
                 for (const double* p : {s, m, e})
@@ -200,7 +204,8 @@ TEST(FitAccuracy, ArcsAboutAGivenAxisAndAboutASphereAxis)
                 const double ringRadius = 0.8 * sphereRadius, height = 0.6 * sphereRadius;
                 double u[3], v[3];
                 Basis(n.data(), u, v);
-                std::uniform_real_distribution<double> band(polar - 10.0 * kPi / 180.0, polar + 10.0 * kPi / 180.0);
+                std::uniform_real_distribution<double> band(polar - 10.0 * kPi / 180.0,
+                                                            polar + 10.0 * kPi / 180.0);
                 std::uniform_real_distribution<double> turn(0.0, 2.0 * kPi);
                 std::normal_distribution<double> gauss(0.0, sigma);
                 tFitPointQueue ring;
@@ -210,7 +215,8 @@ TEST(FitAccuracy, ArcsAboutAGivenAxisAndAboutASphereAxis)
                     double p[3], dir[3];
                     for (int k = 0; k < 3; ++k)
                     {
-                        dir[k] = std::cos(t) * n[k] + std::sin(t) * (std::cos(phi) * u[k] + std::sin(phi) * v[k]);
+                        dir[k] =
+                            std::cos(t) * n[k] + std::sin(t) * (std::cos(phi) * u[k] + std::sin(phi) * v[k]);
                         p[k] = at.offset[k] - height * n[k] + r * dir[k];
                     }
                     ring.push_back(Point(p, dir));
@@ -299,7 +305,8 @@ TEST(FitAccuracy, CylindersAlongEveryAxisOnFullAndShortArcs)
                     double base[3];
                     for (int k = 0; k < 3; ++k)
                         base[k] = at.offset[k] - 0.5 * height * a[k];
-                    const tFitPointQueue q = Cylinder(rng, base, a.data(), radius, height, 0.0, span, sigma, 300);
+                    const tFitPointQueue q =
+                        Cylinder(rng, base, a.data(), radius, height, 0.0, span, sigma, 300);
                     const double slack = span < kPi ? 10.0 : 1.0;
                     tCylinder<double> cylinder;
                     double rms = 0.0;
@@ -383,7 +390,8 @@ TEST(FitAccuracy, RobustCirclesIgnoreOutliersAtEveryScale)
                     SCOPED_TRACE(variant == 0 ? "trimming" : "consensus");
                     cCircleFit fit(q);
                     double centre[3] = {0, 0, 0}, r = 0.0;
-                    ASSERT_TRUE(variant == 0 ? fit.FitRobust(centre, r, sigma) : fit.FitConsensus(centre, r, sigma));
+                    ASSERT_TRUE(variant == 0 ? fit.FitRobust(centre, r, sigma)
+                                             : fit.FitConsensus(centre, r, sigma));
                     EXPECT_NEAR(r, radius, sigma);
                     const double c[3] = {centre[0], centre[1], at.offset[2]};
                     EXPECT_LT(Distance(c, at.offset), sigma);
@@ -416,18 +424,21 @@ cMesh* MirrorSymmetricMesh(std::mt19937& rng, const Placement& at, const double 
         for (int j = 0; j < ny; ++j)
         {
             const double x = -1.0 + 0.05 * i, y = -0.6 + 0.05 * j;
-            const double z = 0.3 * std::cos(1.5 * x) + 0.15 * y + 0.1 * y * y * y +
-                             0.2 * std::exp(-((std::fabs(x) - 0.5) * (std::fabs(x) - 0.5) + (y - 0.2) * (y - 0.2)) / 0.1);
+            const double z =
+                0.3 * std::cos(1.5 * x) + 0.15 * y + 0.1 * y * y * y +
+                0.2 * std::exp(-((std::fabs(x) - 0.5) * (std::fabs(x) - 0.5) + (y - 0.2) * (y - 0.2)) / 0.1);
             const double local[3] = {x * s, y * s, z * s + gauss(rng)};
             float p[3];
             for (int k = 0; k < 3; ++k)
-                p[k] = static_cast<float>(at.offset[k] + local[0] * normal[k] + local[1] * u[k] + local[2] * v[k]);
+                p[k] = static_cast<float>(at.offset[k] + local[0] * normal[k] + local[1] * u[k] +
+                                          local[2] * v[k]);
             mesh->AddVertex(p);
         }
     for (int i = 0; i + 1 < nx; ++i)
         for (int j = 0; j + 1 < ny; ++j)
         {
-            const std::uint32_t a = i * ny + j, b = (i + 1) * ny + j, c = i * ny + j + 1, d = (i + 1) * ny + j + 1;
+            const std::uint32_t a = i * ny + j, b = (i + 1) * ny + j, c = i * ny + j + 1,
+                                d = (i + 1) * ny + j + 1;
             mesh->AddTriangle(a, b, d);
             mesh->AddTriangle(a, d, c);
         }
