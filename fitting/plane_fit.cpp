@@ -213,7 +213,34 @@ bool cPlaneFit::OffsetForNormal(const double normal[3], double& offset)
 
 bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
 {
-    const std::uint64_t active = CountActive();
+    // One pass gathers what both candidates need: the active points' sums
+    // and products, taken about the first active point so that parts far
+    // from the origin keep their spread, and the sum of all normals.
+    std::uint64_t active = 0;
+    double shift[3] = {0.0, 0.0, 0.0};
+    double sum[3] = {0.0, 0.0, 0.0};
+    double products[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0}; // xx, xy, xz, yy, yz, zz
+    double normalSum[3] = {0.0, 0.0, 0.0};
+    for (const stFitPoint& p : Points())
+    {
+        normalSum[0] += p.normal[0];
+        normalSum[1] += p.normal[1];
+        normalSum[2] += p.normal[2];
+        if (!p.active)
+            continue;
+        if (active++ == 0)
+            FitPointPosition(p, shift);
+        const double x = p.position[0] - shift[0], y = p.position[1] - shift[1], z = p.position[2] - shift[2];
+        sum[0] += x;
+        sum[1] += y;
+        sum[2] += z;
+        products[0] += x * x;
+        products[1] += x * y;
+        products[2] += x * z;
+        products[3] += y * y;
+        products[4] += y * z;
+        products[5] += z * z;
+    }
     if (active < 3)
         return false;
     double n[3];
@@ -253,54 +280,52 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
         return true;
     }
 
+    const double count = double(active);
+    const double mean[3] = {sum[0] / count, sum[1] / count, sum[2] / count};
+    const int pair[3][3] = {{0, 1, 2}, {1, 3, 4}, {2, 4, 5}};
+
     // Candidate A: total least squares about the centroid.
     double c[3];
-    GetCentroid(c);
+    for (int k = 0; k < 3; ++k)
+        c[k] = shift[k] + mean[k];
     double nA[3] = {0.0, 0.0, 0.0};
     double dA = 0.0;
-    double errorA = kNoFitError;
+    bool haveA = false;
     {
-        cNormalEquations scatter(3);
+        cSquareMatrix scatter(3);
         if (scatter.IsAllocated())
         {
-            for (const stFitPoint& p : Points())
-            {
-                if (!p.active)
-                    continue;
-                double q[3];
-                FitPointPosition(p, q);
-                const double row[3] = {q[0] - c[0], q[1] - c[1], q[2] - c[2]};
-                scatter.AddRow(row, 0.0);
-            }
+            for (std::uint32_t i = 0; i < 3; ++i)
+                for (std::uint32_t j = 0; j < 3; ++j)
+                    scatter(i, j) = products[pair[i][j]] - sum[i] * mean[j];
             cDoubleVector v;
-            if (!SpansTwoDirections(scatter.A))
+            if (!SpansTwoDirections(scatter))
                 return false;
-            if (SmallestEigenvector(scatter.A, v))
+            if (SmallestEigenvector(scatter, v))
             {
                 nA[0] = v[0];
                 nA[1] = v[1];
                 nA[2] = v[2];
                 dA = -Dot3d(nA, c);
-                if (NormalisePlane(nA, dA))
-                    errorA = GetMeanAbsDistance(nA, dA);
+                haveA = NormalisePlane(nA, dA);
             }
         }
     }
-    // Candidate B: the algebraic plane n . p = -1.
+    // Candidate B: the algebraic plane n . p = -1, from the same sums moved
+    // back to the origin.
     double nB[3] = {0.0, 0.0, 0.0};
     double dB = 1.0;
-    double errorB = kNoFitError;
+    bool haveB = false;
     {
         cNormalEquations system(3);
         if (system.IsAllocated())
         {
-            for (const stFitPoint& p : Points())
+            for (std::uint32_t i = 0; i < 3; ++i)
             {
-                if (!p.active)
-                    continue;
-                double q[3];
-                FitPointPosition(p, q);
-                system.AddRow(q, -1.0);
+                for (std::uint32_t j = 0; j < 3; ++j)
+                    system.A(i, j) = products[pair[i][j]] + shift[i] * sum[j] + sum[i] * shift[j] +
+                                     count * shift[i] * shift[j];
+                system.b[i] = -(sum[i] + count * shift[i]);
             }
             cDoubleVector x;
             if (SolveNormalEquations(system, x, 1e-10))
@@ -308,10 +333,29 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
                 nB[0] = x[0];
                 nB[1] = x[1];
                 nB[2] = x[2];
-                if (NormalisePlane(nB, dB))
-                    errorB = GetMeanAbsDistance(nB, dB);
+                haveB = NormalisePlane(nB, dB);
             }
         }
+    }
+    // A second pass measures both candidates.
+    double errorA = kNoFitError;
+    double errorB = kNoFitError;
+    if (haveA || haveB)
+    {
+        double sumA = 0.0, sumB = 0.0;
+        for (const stFitPoint& p : Points())
+        {
+            if (!p.active)
+                continue;
+            double q[3];
+            FitPointPosition(p, q);
+            sumA += std::fabs(Dot3d(nA, q) + dA);
+            sumB += std::fabs(Dot3d(nB, q) + dB);
+        }
+        if (haveA)
+            errorA = sumA / count;
+        if (haveB)
+            errorB = sumB / count;
     }
     if (std::fabs(errorA - kNoFitError) <= kFltEpsilon && std::fabs(errorB - kNoFitError) <= kFltEpsilon)
         return false;
@@ -327,8 +371,8 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
             n[k] = nB[k];
         d = dB;
     }
-    double average[3];
-    GetAverageNormal(average);
+    double average[3] = {normalSum[0], normalSum[1], normalSum[2]};
+    NormaliseVector3d(average);
     if (Dot3d(average, n) < 0.0)
     {
         Scale(n, -1.0);
