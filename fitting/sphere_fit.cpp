@@ -68,7 +68,16 @@ double cSphereFit::SumSquaredRadialErrors(const double centre[3], double radius,
 
 bool cSphereFit::Fit(double centre[3], double& radius) const
 {
-    const std::uint64_t active = CountActive();
+    // One pass counts the active points and sums every record for the mean.
+    std::uint64_t active = 0;
+    double total[3] = {0.0, 0.0, 0.0};
+    for (const stFitPoint& p : Points())
+    {
+        total[0] += p.position[0];
+        total[1] += p.position[1];
+        total[2] += p.position[2];
+        active += p.active ? 1 : 0;
+    }
     if (active < 4)
         return false;
     if (active == 4)
@@ -107,19 +116,47 @@ bool cSphereFit::Fit(double centre[3], double& radius) const
         return true;
     }
 
-    double m[3];
-    GetMeanPosition(m);
+    const double records = double(Points().size());
+    const double m[3] = {total[0] / records, total[1] / records, total[2] / records};
     cNormalEquations system(4);
     if (!system.IsAllocated())
         return false;
+    // The normal equations of the rows (x, y, z, 1) with target -(x^2 + y^2 +
+    // z^2), summed in locals (the symmetric half and the right-hand side)
+    // rather than through the general accumulator: the same sums in the same
+    // order, without its indexing.
+    double xx = 0.0, xy = 0.0, xz = 0.0, yy = 0.0, yz = 0.0, zz = 0.0;
+    double sx = 0.0, sy = 0.0, sz = 0.0, ones = 0.0;
+    double bx = 0.0, by = 0.0, bz = 0.0, b1 = 0.0;
     for (const stFitPoint& p : Points())
     {
         if (!p.active)
             continue;
-        const double q[3] = {p.position[0] - m[0], p.position[1] - m[1], p.position[2] - m[2]};
-        const double row[4] = {q[0], q[1], q[2], 1.0};
-        system.AddRow(row, -(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]));
+        const double x = p.position[0] - m[0], y = p.position[1] - m[1], z = p.position[2] - m[2];
+        const double w = -(x * x + y * y + z * z);
+        xx += x * x;
+        xy += x * y;
+        xz += x * z;
+        yy += y * y;
+        yz += y * z;
+        zz += z * z;
+        sx += x * 1.0;
+        sy += y * 1.0;
+        sz += z * 1.0;
+        ones += 1.0 * 1.0;
+        bx += w * x;
+        by += w * y;
+        bz += w * z;
+        b1 += w * 1.0;
     }
+    const double a[4][4] = {{xx, xy, xz, sx}, {xy, yy, yz, sy}, {xz, yz, zz, sz}, {sx, sy, sz, ones}};
+    for (std::uint32_t i = 0; i < 4; ++i)
+        for (std::uint32_t j = 0; j < 4; ++j)
+            system.A(i, j) = a[i][j];
+    system.b[0] = bx;
+    system.b[1] = by;
+    system.b[2] = bz;
+    system.b[3] = b1;
     cDoubleVector x;
     if (!SolveNormalEquations(system, x, 1e-10))
         return false;
