@@ -8,6 +8,13 @@ cFitContainer::cFitContainer(const tFitPointQueue& points) : m_points(&m_ownPoin
     ActivateAllPoints();
 }
 
+// The records are only read through a const container; the pointer is not
+// const because owning containers write theirs.
+cFitContainer::cFitContainer(const cFitContainer& source, stShareRecords)
+    : m_points(const_cast<tFitPointQueue*>(&source.Points())), m_activeCount(source.ActiveCount())
+{
+}
+
 void cFitContainer::ActivateAllPoints()
 {
     m_activeCount = m_points->size();

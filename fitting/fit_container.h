@@ -19,11 +19,21 @@ static_assert(sizeof(stFitPoint) == 40, "fit point records are 40 bytes");
 
 using tFitPointQueue = std::deque<stFitPoint>;
 
+// Tag of the constructor that reads another container's records in place.
+struct stShareRecords
+{
+};
+inline constexpr stShareRecords kShareRecords{};
+
 class cFitContainer
 {
 public:
     // Copies the caller's records and activates all of them.
     explicit cFitContainer(const tFitPointQueue& points);
+    // Reads the source's records in place, as they are, instead of copying
+    // them: for a fit that only reads (make it const). The source must
+    // outlive it and stay unchanged meanwhile.
+    cFitContainer(const cFitContainer& source, stShareRecords);
     virtual ~cFitContainer() = default;
 
     cFitContainer(const cFitContainer&) = delete;

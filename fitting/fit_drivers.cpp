@@ -17,8 +17,22 @@ constexpr double kFltEpsilon = 1.1920928955078125e-07;
 
 void Copy3(const double in[3], double out[3]) { std::copy(in, in + 3, out); }
 
+// Runs a fit that only reads over all the caller's records: in place when
+// they are all active already (no copy of millions of records), else on an
+// activated copy, which leaves the caller's records as they are.
+template <class Fit, class Run> bool OnAllRecords(const cFitContainer& points, Run run)
+{
+    if (points.CountActive() == points.Points().size())
+    {
+        const Fit fit(points, kShareRecords);
+        return run(fit);
+    }
+    const Fit fit(points.Points());
+    return run(fit);
+}
+
 // Frame and record of a plane with a known normal and offset.
-bool FinishPlane(cPlaneFit& fit, const double normalIn[3], double d, bool useAxisFrame, double marginFactor,
+bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool useAxisFrame, double marginFactor,
                  tPlane<double>& plane, double& rms)
 {
     double n[3];
@@ -167,17 +181,18 @@ double RmsOf(double sum, std::uint64_t count)
 bool FitPlane(const cFitContainer& points, tPlane<double>& plane, double& rms, bool useAxisFrame,
               double marginFactor)
 {
-    cPlaneFit fit(points.Points());
-    double n[3], d;
-    if (!fit.EstimateNormal(n, d))
-        return false;
-    tPlane<double> result = plane;
-    double resultRms = 0.0;
-    if (!FinishPlane(fit, n, d, useAxisFrame, marginFactor, result, resultRms))
-        return false;
-    plane = result;
-    rms = resultRms;
-    return true;
+    return OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) {
+        double n[3], d;
+        if (!fit.EstimateNormal(n, d))
+            return false;
+        tPlane<double> result = plane;
+        double resultRms = 0.0;
+        if (!FinishPlane(fit, n, d, useAxisFrame, marginFactor, result, resultRms))
+            return false;
+        plane = result;
+        rms = resultRms;
+        return true;
+    });
 }
 
 void FitPlaneWithNormal(const cFitContainer& points, tPlane<double>& plane, double& rms, const double normal[3],
@@ -194,34 +209,36 @@ void FitPlaneWithNormalAndAxis(const cFitContainer& points, tPlane<double>& plan
 
 bool FitSphere(const cFitContainer& points, tSphere<double>& sphere, double& rms)
 {
-    cSphereFit fit(points.Points());
-    double c[3], r;
-    if (!fit.Fit(c, r) || !fit.Refine(c, r))
-        return false;
-    Copy3(c, sphere.centre);
-    sphere.radius = r;
-    std::uint64_t count = 0;
-    const double sum = fit.SumSquaredRadialErrors(c, r, count);
-    rms = RmsOf(sum, count);
-    return true;
+    return OnAllRecords<cSphereFit>(points, [&](const cSphereFit& fit) {
+        double c[3], r;
+        if (!fit.Fit(c, r) || !fit.Refine(c, r))
+            return false;
+        Copy3(c, sphere.centre);
+        sphere.radius = r;
+        std::uint64_t count = 0;
+        const double sum = fit.SumSquaredRadialErrors(c, r, count);
+        rms = RmsOf(sum, count);
+        return true;
+    });
 }
 
 bool FitCylinder(const cFitContainer& points, tCylinder<double>& cylinder, double& rms, double marginFactor)
 {
-    cCylinderFit fit(points.Points());
-    double p[3], a[3], r;
-    if (!fit.Estimate(p, a, r) || !fit.Optimise(p, a, r, 1e-5, 1000))
-        return false;
-    NormaliseVector3d(a);
-    std::uint64_t count = 0;
-    const double sum = fit.SumSquaredRadialErrors(p, a, r, count);
-    const double height = fit.GetAxisExtent(p, a, marginFactor);
-    Copy3(p, cylinder.axisPoint);
-    Copy3(a, cylinder.axis);
-    cylinder.radius = r;
-    cylinder.height = height;
-    rms = RmsOf(sum, count);
-    return true;
+    return OnAllRecords<cCylinderFit>(points, [&](const cCylinderFit& fit) {
+        double p[3], a[3], r;
+        if (!fit.Estimate(p, a, r) || !fit.Optimise(p, a, r, 1e-5, 1000))
+            return false;
+        NormaliseVector3d(a);
+        std::uint64_t count = 0;
+        const double sum = fit.SumSquaredRadialErrors(p, a, r, count);
+        const double height = fit.GetAxisExtent(p, a, marginFactor);
+        Copy3(p, cylinder.axisPoint);
+        Copy3(a, cylinder.axis);
+        cylinder.radius = r;
+        cylinder.height = height;
+        rms = RmsOf(sum, count);
+        return true;
+    });
 }
 
 double FitLineToPolylines(const tSectionPolylines& polylines, double start[3], double end[3], bool markedOnly)

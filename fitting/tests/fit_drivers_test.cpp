@@ -137,6 +137,38 @@ TEST(FitDrivers, SphereAndCylinderRecordsWithTheirRms)
     EXPECT_EQ(none.radius, -1.0);
 }
 
+// The drivers read every record whatever the caller switched off, in place
+// or from a copy, and never change the caller's records.
+TEST(FitDrivers, FitsUseEveryRecordAndLeaveTheCallersAlone)
+{
+    std::mt19937 rng(72);
+    const double centre[3] = {1, 2, 3};
+    const tFitPointQueue q = Sphere(rng, centre, 4.0, kPi, 0.01, 200);
+    cFitContainer all(q), some(q);
+    for (std::size_t i = 0; i < q.size(); i += 3)
+        some.Points()[i].active = 0;
+    tSphere<double> a, b;
+    double rmsA = 0.0, rmsB = 0.0;
+    ASSERT_TRUE(FitSphere(all, a, rmsA));
+    ASSERT_TRUE(FitSphere(some, b, rmsB));
+    EXPECT_EQ(a.radius, b.radius);
+    EXPECT_EQ(a.centre[0], b.centre[0]);
+    EXPECT_EQ(rmsA, rmsB);
+    tPlane<double> pa, pb;
+    ASSERT_TRUE(FitPlane(all, pa, rmsA, true, 0.0));
+    ASSERT_TRUE(FitPlane(some, pb, rmsB, true, 0.0));
+    EXPECT_EQ(pa.d, pb.d);
+    tCylinder<double> ca, cb;
+    ASSERT_TRUE(FitCylinder(all, ca, rmsA, 0.0));
+    ASSERT_TRUE(FitCylinder(some, cb, rmsB, 0.0));
+    EXPECT_EQ(ca.radius, cb.radius);
+    for (std::size_t i = 0; i < q.size(); ++i)
+    {
+        EXPECT_EQ(all.Points()[i].active, 1);
+        EXPECT_EQ(some.Points()[i].active, i % 3 == 0 ? 0 : 1);
+    }
+}
+
 // A tessellated cylinder (radius 2, height 6 along z) with the triangles of
 // the half x > 0 marked as selected.
 void BuildMarkedCylinder(cMesh& mesh)
