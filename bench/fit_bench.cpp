@@ -1,21 +1,32 @@
-// Plane, sphere and cylinder fits on noisy points, side by side with a
-// Levenberg-Marquardt least-squares reference written with Eigen. Counters of
-// the reference benchmarks: rms (ours), ref_rms (the reference's), rms_rel
-// (relative difference), time_ratio (our time / the reference's).
-#include "fitting/cylinder_fit.h"
+// Plane, sphere and cylinder fits on generated noisy points, side by side with
+// a peer written with Eigen on the same points: for spheres and cylinders
+// Eigen's own Levenberg-Marquardt (unsupported NonLinearOptimization module)
+// on the geometric distance with analytic Jacobians, started from its own
+// algebraic estimate; for planes the closed form (centroid and the smallest
+// eigenvector of the scatter), which is all a plane needs. Each shape comes
+// with its axis (or normal) in a coordinate plane and tilted out of every
+// coordinate plane.
+//
+// Every benchmark runs our fit and the peer's alternately, a few times in
+// the same process, everything inside the timing (the peer's start too).
+// Counters: ours_ms and peer_ms (medians), time_ratio (median of the paired
+// ratios ours / peer), rms and peer_rms (geometric RMS of either result,
+// measured here the same way) and rms_diff ((ours - peer) / peer).
 #include "fitting/fit_drivers.h"
 #include "fitting/plane_fit.h"
 #include "fitting/sphere_fit.h"
 
 #include <Eigen/Dense>
 #include <benchmark/benchmark.h>
+#include <unsupported/Eigen/NonLinearOptimization>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <functional>
 #include <map>
 #include <random>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -29,50 +40,54 @@ enum Shape
     kCylinderShape
 };
 
-// Noisy samples of each shape, made once per size.
-const tFitPointQueue& Samples(Shape shape, int count)
+// Axis (or normal) in the XY plane, and tilted out of every coordinate plane.
+Eigen::Vector3d AxisOf(int orientation)
 {
-    static std::map<std::pair<int, int>, tFitPointQueue> cache;
-    auto key = std::make_pair(int(shape), count);
+    return orientation == 0 ? Eigen::Vector3d(1, 1, 0).normalized() : Eigen::Vector3d(0.3, -0.2, 0.93).normalized();
+}
+
+void Basis(const Eigen::Vector3d& n, Eigen::Vector3d& u, Eigen::Vector3d& v)
+{
+    u = n.unitOrthogonal();
+    v = n.cross(u);
+}
+
+// Noisy samples (noise 0.01) of each shape, made once per size: a 20 x 20
+// plane patch, a sphere of radius 7 and a cylinder of radius 4 and height 30.
+const tFitPointQueue& Samples(Shape shape, int orientation, int count)
+{
+    static std::map<std::tuple<int, int, int>, tFitPointQueue> cache;
+    const auto key = std::make_tuple(int(shape), orientation, count);
     auto it = cache.find(key);
     if (it != cache.end())
         return it->second;
-    std::mt19937 rng(1234 + count + shape);
-    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::mt19937 rng(1234 + count + 7 * shape + 31 * orientation);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::normal_distribution<double> noise(0.0, 0.01);
+    const Eigen::Vector3d axis = AxisOf(orientation), origin(2.0, -1.0, 5.0);
+    Eigen::Vector3d u, v;
+    Basis(axis, u, v);
     tFitPointQueue q;
     for (int i = 0; i < count; ++i)
     {
-        double p[3], n[3];
-        const double a = 2 * kPi * u(rng), b = u(rng);
+        Eigen::Vector3d p, n;
+        const double a = 2 * kPi * unit(rng), b = unit(rng);
         switch (shape)
         {
         case kPlaneShape:
-            n[0] = 0.3;
-            n[1] = -0.2;
-            n[2] = std::sqrt(1 - 0.13);
-            p[0] = 20 * u(rng) - 10;
-            p[1] = 20 * u(rng) - 10;
-            p[2] = (5.0 - n[0] * p[0] - n[1] * p[1]) / n[2] + noise(rng);
+            n = axis;
+            p = origin + (20 * unit(rng) - 10) * u + (20 * b - 10) * v + noise(rng) * axis;
             break;
         case kSphereShape:
         {
             const double z = 2 * b - 1, s = std::sqrt(1 - z * z);
-            n[0] = s * std::cos(a);
-            n[1] = s * std::sin(a);
-            n[2] = z;
-            const double r = 7.0 + noise(rng);
-            for (int k = 0; k < 3; ++k)
-                p[k] = 1.0 + r * n[k];
+            n = s * std::cos(a) * u + s * std::sin(a) * v + z * axis;
+            p = origin + (7.0 + noise(rng)) * n;
             break;
         }
         case kCylinderShape:
-            n[0] = std::cos(a);
-            n[1] = std::sin(a);
-            n[2] = 0;
-            p[0] = (4.0 + noise(rng)) * n[0] + 2;
-            p[1] = (4.0 + noise(rng)) * n[1] - 1;
-            p[2] = 30 * b;
+            n = std::cos(a) * u + std::sin(a) * v;
+            p = origin + (4.0 + noise(rng)) * n + 30 * b * axis;
             break;
         }
         stFitPoint f;
@@ -86,229 +101,413 @@ const tFitPointQueue& Samples(Shape shape, int count)
     return cache.emplace(key, std::move(q)).first->second;
 }
 
-// Levenberg-Marquardt on per-point residuals with a forward-difference
-// Jacobian, accumulating J^T J and J^T r without storing J.
-using Residual = std::function<double(const Eigen::VectorXd&, const float*)>;
+Eigen::Vector3d PositionOf(const stFitPoint& p) { return {p.position[0], p.position[1], p.position[2]}; }
 
-Eigen::VectorXd LevenbergMarquardt(const tFitPointQueue& points, Eigen::VectorXd x, const Residual& residual)
+// Geometric RMS of a result, measured the same way for both sides.
+template <class Distance> double RmsOf(const tFitPointQueue& points, Distance distance)
 {
-    const int k = static_cast<int>(x.size());
-    double lambda = 1e-3;
-    auto cost = [&](const Eigen::VectorXd& v) {
-        double s = 0;
-        for (const stFitPoint& p : points)
-        {
-            const double r = residual(v, p.position);
-            s += r * r;
-        }
-        return s;
-    };
-    double current = cost(x);
-    for (int iteration = 0; iteration < 50; ++iteration)
+    double sum = 0;
+    for (const stFitPoint& p : points)
     {
-        Eigen::MatrixXd jtj = Eigen::MatrixXd::Zero(k, k);
-        Eigen::VectorXd jtr = Eigen::VectorXd::Zero(k);
-        Eigen::VectorXd row(k);
-        for (const stFitPoint& p : points)
-        {
-            const double r = residual(x, p.position);
-            for (int j = 0; j < k; ++j)
-            {
-                Eigen::VectorXd h = x;
-                const double step = 1e-7 * std::max(1.0, std::fabs(x(j)));
-                h(j) += step;
-                row(j) = (residual(h, p.position) - r) / step;
-            }
-            jtj.noalias() += row * row.transpose();
-            jtr.noalias() += row * r;
-        }
-        bool improved = false;
-        for (int attempt = 0; attempt < 10 && !improved; ++attempt)
-        {
-            Eigen::MatrixXd a = jtj;
-            a.diagonal() *= (1.0 + lambda);
-            const Eigen::VectorXd delta = a.ldlt().solve(-jtr);
-            const Eigen::VectorXd trial = x + delta;
-            const double c = cost(trial);
-            if (c < current)
-            {
-                const double gain = (current - c) / std::max(current, 1e-300);
-                x = trial;
-                current = c;
-                lambda = std::max(lambda / 10, 1e-12);
-                improved = true;
-                if (gain < 1e-12)
-                    return x;
-            }
-            else
-            {
-                lambda *= 10;
-            }
-        }
-        if (!improved)
-            break;
+        const double e = distance(PositionOf(p));
+        sum += e * e;
     }
-    return x;
+    return std::sqrt(sum / double(points.size()));
 }
 
-Eigen::Vector3d Direction(double theta, double phi)
+double CylinderDistance(const Eigen::Vector3d& q, const Eigen::Vector3d& c, const Eigen::Vector3d& a, double r)
+{
+    return (q - c).cross(a).norm() - r;
+}
+
+// --- The peer ---
+
+// The closed-form plane: centroid, then the eigenvector of the smallest
+// eigenvalue of the scatter about it.
+void PeerPlane(const tFitPointQueue& points, Eigen::Vector3d& normal, double& d)
+{
+    Eigen::Vector3d mean = Eigen::Vector3d::Zero();
+    for (const stFitPoint& p : points)
+        mean += PositionOf(p);
+    mean /= double(points.size());
+    Eigen::Matrix3d scatter = Eigen::Matrix3d::Zero();
+    for (const stFitPoint& p : points)
+    {
+        const Eigen::Vector3d w = PositionOf(p) - mean;
+        scatter.noalias() += w * w.transpose();
+    }
+    const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eigen(scatter);
+    normal = eigen.eigenvectors().col(0);
+    d = -normal.dot(mean);
+}
+
+// Residuals of the points and their analytic Jacobian, in the form Eigen's
+// Levenberg-Marquardt takes.
+struct PeerFunctor
+{
+    using Scalar = double;
+    enum
+    {
+        InputsAtCompileTime = Eigen::Dynamic,
+        ValuesAtCompileTime = Eigen::Dynamic
+    };
+    using InputType = Eigen::VectorXd;
+    using ValueType = Eigen::VectorXd;
+    using JacobianType = Eigen::MatrixXd;
+
+    explicit PeerFunctor(const std::vector<Eigen::Vector3d>& p, int n) : points(p), parameters(n) {}
+    int inputs() const { return parameters; }
+    int values() const { return static_cast<int>(points.size()); }
+
+    const std::vector<Eigen::Vector3d>& points;
+    int parameters;
+};
+
+// Sphere: (centre, radius).
+struct SphereFunctor : PeerFunctor
+{
+    explicit SphereFunctor(const std::vector<Eigen::Vector3d>& p) : PeerFunctor(p, 4) {}
+    int operator()(const Eigen::VectorXd& x, Eigen::VectorXd& f) const
+    {
+        const Eigen::Vector3d c = x.head<3>();
+        for (std::size_t i = 0; i < points.size(); ++i)
+            f[i] = (points[i] - c).norm() - x[3];
+        return 0;
+    }
+    int df(const Eigen::VectorXd& x, Eigen::MatrixXd& j) const
+    {
+        const Eigen::Vector3d c = x.head<3>();
+        for (std::size_t i = 0; i < points.size(); ++i)
+        {
+            const Eigen::Vector3d w = points[i] - c;
+            const double l = w.norm();
+            j.row(i).head<3>() = -w / l;
+            j(i, 3) = -1.0;
+        }
+        return 0;
+    }
+};
+
+Eigen::Vector3d AxisFromAngles(double theta, double phi)
 {
     return {std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
 }
 
-double PlaneResidual(const Eigen::VectorXd& x, const float* p)
+// Cylinder: (axis point, polar and azimuth angles of the axis, radius).
+struct CylinderFunctor : PeerFunctor
 {
-    return Direction(x(0), x(1)).dot(Eigen::Vector3d(p[0], p[1], p[2])) + x(2);
-}
-
-double SphereResidual(const Eigen::VectorXd& x, const float* p)
-{
-    return (Eigen::Vector3d(p[0], p[1], p[2]) - x.head<3>()).norm() - x(3);
-}
-
-double CylinderResidual(const Eigen::VectorXd& x, const float* p)
-{
-    const Eigen::Vector3d a = Direction(x(3), x(4));
-    return (Eigen::Vector3d(p[0], p[1], p[2]) - x.head<3>()).cross(a).norm() - x(5);
-}
-
-double RmsOfResidual(const tFitPointQueue& points, const Eigen::VectorXd& x, const Residual& residual)
-{
-    double s = 0;
-    for (const stFitPoint& p : points)
+    explicit CylinderFunctor(const std::vector<Eigen::Vector3d>& p) : PeerFunctor(p, 6) {}
+    int operator()(const Eigen::VectorXd& x, Eigen::VectorXd& f) const
     {
-        const double r = residual(x, p.position);
-        s += r * r;
+        const Eigen::Vector3d c = x.head<3>(), a = AxisFromAngles(x[3], x[4]);
+        for (std::size_t i = 0; i < points.size(); ++i)
+            f[i] = CylinderDistance(points[i], c, a, x[5]);
+        return 0;
     }
-    return std::sqrt(s / double(points.size()));
+    int df(const Eigen::VectorXd& x, Eigen::MatrixXd& j) const
+    {
+        const Eigen::Vector3d c = x.head<3>(), a = AxisFromAngles(x[3], x[4]);
+        const double st = std::sin(x[3]), ct = std::cos(x[3]), sp = std::sin(x[4]), cp = std::cos(x[4]);
+        const Eigen::Vector3d daTheta(ct * cp, ct * sp, -st), daPhi(-st * sp, st * cp, 0.0);
+        for (std::size_t i = 0; i < points.size(); ++i)
+        {
+            const Eigen::Vector3d w = points[i] - c;
+            const double t = w.dot(a);
+            const Eigen::Vector3d e = w - t * a;
+            const double rho = std::max(e.norm(), 1e-300);
+            const Eigen::Vector3d dRhoDa = -t * w / rho;
+            j.row(i).head<3>() = -e / rho;
+            j(i, 3) = dRhoDa.dot(daTheta);
+            j(i, 4) = dRhoDa.dot(daPhi);
+            j(i, 5) = -1.0;
+        }
+        return 0;
+    }
+};
+
+// The stopping tolerance of both sides: the relative change of the sum of
+// squares at which our geometric refinement settles.
+constexpr double kStopTolerance = 1e-12;
+
+template <class Functor> void PeerMinimise(Functor& functor, Eigen::VectorXd& x)
+{
+    Eigen::LevenbergMarquardt<Functor> lm(functor);
+    lm.parameters.ftol = kStopTolerance;
+    lm.parameters.xtol = kStopTolerance;
+    lm.parameters.maxfev = 200;
+    lm.minimize(x);
 }
+
+std::vector<Eigen::Vector3d> PeerPoints(const tFitPointQueue& points)
+{
+    std::vector<Eigen::Vector3d> out;
+    out.reserve(points.size());
+    for (const stFitPoint& p : points)
+        out.push_back(PositionOf(p));
+    return out;
+}
+
+// Algebraic sphere |p|^2 + D.p + E = 0 by normal equations, then LM.
+void PeerSphere(const tFitPointQueue& points, Eigen::Vector3d& centre, double& radius)
+{
+    const std::vector<Eigen::Vector3d> q = PeerPoints(points);
+    Eigen::Matrix4d a = Eigen::Matrix4d::Zero();
+    Eigen::Vector4d b = Eigen::Vector4d::Zero();
+    for (const Eigen::Vector3d& p : q)
+    {
+        const Eigen::Vector4d row(p[0], p[1], p[2], 1.0);
+        a.noalias() += row * row.transpose();
+        b.noalias() -= p.squaredNorm() * row;
+    }
+    const Eigen::Vector4d s = a.ldlt().solve(b);
+    Eigen::VectorXd x(4);
+    x.head<3>() = -0.5 * s.head<3>();
+    x[3] = std::sqrt(std::max(0.0, x.head<3>().squaredNorm() - s[3]));
+    SphereFunctor functor(q);
+    PeerMinimise(functor, x);
+    centre = x.head<3>();
+    radius = std::fabs(x[3]);
+}
+
+// Axis from the largest principal direction, the algebraic circle across
+// it, then LM.
+void PeerCylinder(const tFitPointQueue& points, Eigen::Vector3d& point, Eigen::Vector3d& axis, double& radius)
+{
+    const std::vector<Eigen::Vector3d> q = PeerPoints(points);
+    Eigen::Vector3d mean = Eigen::Vector3d::Zero();
+    for (const Eigen::Vector3d& p : q)
+        mean += p;
+    mean /= double(q.size());
+    Eigen::Matrix3d scatter = Eigen::Matrix3d::Zero();
+    for (const Eigen::Vector3d& p : q)
+        scatter.noalias() += (p - mean) * (p - mean).transpose();
+    const Eigen::Vector3d a = Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d>(scatter).eigenvectors().col(2);
+    Eigen::Vector3d u, v;
+    Basis(a, u, v);
+    Eigen::Matrix3d m = Eigen::Matrix3d::Zero();
+    Eigen::Vector3d rhs = Eigen::Vector3d::Zero();
+    for (const Eigen::Vector3d& p : q)
+    {
+        const Eigen::Vector3d row((p - mean).dot(u), (p - mean).dot(v), 1.0);
+        m.noalias() += row * row.transpose();
+        rhs -= (row[0] * row[0] + row[1] * row[1]) * row;
+    }
+    const Eigen::Vector3d s = m.ldlt().solve(rhs);
+    const double cu = -0.5 * s[0], cv = -0.5 * s[1];
+    Eigen::VectorXd x(6);
+    x.head<3>() = mean + cu * u + cv * v;
+    x[3] = std::acos(std::clamp(a[2], -1.0, 1.0));
+    x[4] = std::atan2(a[1], a[0]);
+    x[5] = std::sqrt(std::max(0.0, cu * cu + cv * cv - s[2]));
+    CylinderFunctor functor(q);
+    PeerMinimise(functor, x);
+    point = x.head<3>();
+    axis = AxisFromAngles(x[3], x[4]);
+    radius = std::fabs(x[5]);
+}
+
+// --- Paired runs ---
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start)
+template <class Run> double Seconds(Run run)
 {
+    const Clock::time_point start = Clock::now();
+    run();
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The reference starts where our algebraic estimate starts, so both solve
-// the same problem from the same point. time_ratio = our time / the
-// reference's, each timed once in the same run.
-void Report(benchmark::State& state, double ours, double reference, double ourSeconds, double referenceSeconds)
+double Median(std::vector<double> v)
 {
-    state.counters["rms"] = ours;
-    state.counters["ref_rms"] = reference;
-    state.counters["rms_rel"] = std::fabs(ours - reference) / reference;
-    state.counters["time_ratio"] = referenceSeconds > 0 ? ourSeconds / referenceSeconds : 0.0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Runs ours and the peer alternately `repetitions` times (ours first on odd
+// rounds, the peer first on even ones) and reports the medians.
+template <class Ours, class Peer>
+void Paired(benchmark::State& state, Ours ours, Peer peer, double& oursRms, double& peerRms)
+{
+    const int repetitions = static_cast<int>(state.range(1));
+    std::vector<double> oursSeconds, peerSeconds, ratios;
+    for (auto _ : state)
+    {
+        for (int i = 0; i < repetitions; ++i)
+        {
+            double o, p;
+            if (i % 2 == 0)
+            {
+                o = Seconds([&] { oursRms = ours(); });
+                p = Seconds([&] { peerRms = peer(); });
+            }
+            else
+            {
+                p = Seconds([&] { peerRms = peer(); });
+                o = Seconds([&] { oursRms = ours(); });
+            }
+            oursSeconds.push_back(o);
+            peerSeconds.push_back(p);
+            ratios.push_back(o / p);
+        }
+    }
+    state.counters["ours_ms"] = 1e3 * Median(oursSeconds);
+    state.counters["peer_ms"] = 1e3 * Median(peerSeconds);
+    state.counters["time_ratio"] = Median(ratios);
+    state.counters["rms"] = oursRms;
+    state.counters["peer_rms"] = peerRms;
+    state.counters["rms_diff"] = (oursRms - peerRms) / peerRms;
 }
 
 void BM_PlaneFit(benchmark::State& state)
 {
-    const cFitContainer points(Samples(kPlaneShape, static_cast<int>(state.range(0))));
-    tPlane<double> plane;
-    double rms = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(FitPlane(points, plane, rms, true, 0.0));
-    state.counters["rms"] = rms;
-}
-
-void BM_PlaneFitReference(benchmark::State& state)
-{
-    const tFitPointQueue& points = Samples(kPlaneShape, static_cast<int>(state.range(0)));
-    cPlaneFit estimate(points);
-    double n[3], d;
-    estimate.EstimateNormal(n, d);
-    Eigen::VectorXd x(3);
-    x << std::acos(n[2]), std::atan2(n[1], n[0]), d;
-    Eigen::VectorXd result;
-    double referenceSeconds = 0;
-    for (auto _ : state)
-    {
-        const Clock::time_point start = Clock::now();
-        result = LevenbergMarquardt(points, x, PlaneResidual);
-        referenceSeconds = SecondsSince(start);
-    }
-    tPlane<double> plane;
-    double ours = 0;
-    const Clock::time_point start = Clock::now();
-    FitPlane(cFitContainer(points), plane, ours, true, 0.0);
-    const double ourSeconds = SecondsSince(start);
-    Report(state, ours, RmsOfResidual(points, result, PlaneResidual), ourSeconds, referenceSeconds);
+    const int orientation = static_cast<int>(state.range(2));
+    const tFitPointQueue& samples = Samples(kPlaneShape, orientation, static_cast<int>(state.range(0)));
+    const cFitContainer points(samples);
+    double oursRms = 0, peerRms = 0;
+    Paired(
+        state,
+        [&] {
+            tPlane<double> plane;
+            double rms = 0;
+            benchmark::DoNotOptimize(FitPlane(points, plane, rms, true, 0.0));
+            const Eigen::Vector3d n(plane.normal[0], plane.normal[1], plane.normal[2]);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return n.dot(q) + plane.d; });
+        },
+        [&] {
+            Eigen::Vector3d n;
+            double d;
+            PeerPlane(samples, n, d);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return n.dot(q) + d; });
+        },
+        oursRms, peerRms);
 }
 
 void BM_SphereFit(benchmark::State& state)
 {
-    const cFitContainer points(Samples(kSphereShape, static_cast<int>(state.range(0))));
-    tSphere<double> sphere;
-    double rms = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(FitSphere(points, sphere, rms));
-    state.counters["rms"] = rms;
-}
-
-void BM_SphereFitReference(benchmark::State& state)
-{
-    const tFitPointQueue& points = Samples(kSphereShape, static_cast<int>(state.range(0)));
-    cSphereFit estimate(points);
-    double c[3], r;
-    estimate.Fit(c, r);
-    Eigen::VectorXd x(4);
-    x << c[0], c[1], c[2], r;
-    Eigen::VectorXd result;
-    double referenceSeconds = 0;
-    for (auto _ : state)
-    {
-        const Clock::time_point start = Clock::now();
-        result = LevenbergMarquardt(points, x, SphereResidual);
-        referenceSeconds = SecondsSince(start);
-    }
-    tSphere<double> sphere;
-    double ours = 0;
-    const Clock::time_point start = Clock::now();
-    FitSphere(cFitContainer(points), sphere, ours);
-    const double ourSeconds = SecondsSince(start);
-    Report(state, ours, RmsOfResidual(points, result, SphereResidual), ourSeconds, referenceSeconds);
+    const int orientation = static_cast<int>(state.range(2));
+    const tFitPointQueue& samples = Samples(kSphereShape, orientation, static_cast<int>(state.range(0)));
+    const cFitContainer points(samples);
+    double oursRms = 0, peerRms = 0;
+    Paired(
+        state,
+        [&] {
+            tSphere<double> sphere;
+            double rms = 0;
+            benchmark::DoNotOptimize(FitSphere(points, sphere, rms));
+            const Eigen::Vector3d c(sphere.centre[0], sphere.centre[1], sphere.centre[2]);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return (q - c).norm() - sphere.radius; });
+        },
+        [&] {
+            Eigen::Vector3d c;
+            double r;
+            PeerSphere(samples, c, r);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return (q - c).norm() - r; });
+        },
+        oursRms, peerRms);
 }
 
 void BM_CylinderFit(benchmark::State& state)
 {
-    const cFitContainer points(Samples(kCylinderShape, static_cast<int>(state.range(0))));
-    tCylinder<double> cylinder;
-    double rms = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(FitCylinder(points, cylinder, rms, 0.0));
-    state.counters["rms"] = rms;
+    const int orientation = static_cast<int>(state.range(2));
+    const tFitPointQueue& samples = Samples(kCylinderShape, orientation, static_cast<int>(state.range(0)));
+    const cFitContainer points(samples);
+    double oursRms = 0, peerRms = 0;
+    Paired(
+        state,
+        [&] {
+            tCylinder<double> cylinder;
+            double rms = 0;
+            benchmark::DoNotOptimize(FitCylinder(points, cylinder, rms, 0.0));
+            const Eigen::Vector3d c(cylinder.axisPoint[0], cylinder.axisPoint[1], cylinder.axisPoint[2]);
+            const Eigen::Vector3d a(cylinder.axis[0], cylinder.axis[1], cylinder.axis[2]);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return CylinderDistance(q, c, a, cylinder.radius); });
+        },
+        [&] {
+            Eigen::Vector3d c, a;
+            double r;
+            PeerCylinder(samples, c, a, r);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return CylinderDistance(q, c, a, r); });
+        },
+        oursRms, peerRms);
 }
 
-void BM_CylinderFitReference(benchmark::State& state)
+// The kernels alone. The plane estimate (both candidates and the choice)
+// against the closed form.
+void BM_PlaneEstimate(benchmark::State& state)
 {
-    const tFitPointQueue& points = Samples(kCylinderShape, static_cast<int>(state.range(0)));
-    cCylinderFit estimate(points);
-    double o[3], a[3], r;
-    estimate.Estimate(o, a, r);
-    Eigen::VectorXd x(6);
-    x << o[0], o[1], o[2], std::acos(std::clamp(a[2], -1.0, 1.0)), std::atan2(a[1], a[0]), r;
-    Eigen::VectorXd result;
-    double referenceSeconds = 0;
-    for (auto _ : state)
-    {
-        const Clock::time_point start = Clock::now();
-        result = LevenbergMarquardt(points, x, CylinderResidual);
-        referenceSeconds = SecondsSince(start);
-    }
-    tCylinder<double> cylinder;
-    double ours = 0;
-    const Clock::time_point start = Clock::now();
-    FitCylinder(cFitContainer(points), cylinder, ours, 0.0);
-    const double ourSeconds = SecondsSince(start);
-    Report(state, ours, RmsOfResidual(points, result, CylinderResidual), ourSeconds, referenceSeconds);
+    const int orientation = static_cast<int>(state.range(2));
+    const tFitPointQueue& samples = Samples(kPlaneShape, orientation, static_cast<int>(state.range(0)));
+    const cPlaneFit fit(samples);
+    double oursRms = 0, peerRms = 0;
+    Paired(
+        state,
+        [&] {
+            double n[3], d;
+            benchmark::DoNotOptimize(fit.EstimateNormal(n, d));
+            const Eigen::Vector3d normal(n[0], n[1], n[2]);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return normal.dot(q) + d; });
+        },
+        [&] {
+            Eigen::Vector3d n;
+            double d;
+            PeerPlane(samples, n, d);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return n.dot(q) + d; });
+        },
+        oursRms, peerRms);
+}
+
+// The algebraic sphere against the same normal equations (about the mean of
+// the points) built and solved with Eigen.
+void BM_SphereAlgebraic(benchmark::State& state)
+{
+    const int orientation = static_cast<int>(state.range(2));
+    const tFitPointQueue& samples = Samples(kSphereShape, orientation, static_cast<int>(state.range(0)));
+    const cSphereFit fit(samples);
+    double oursRms = 0, peerRms = 0;
+    Paired(
+        state,
+        [&] {
+            double c[3], r;
+            benchmark::DoNotOptimize(fit.Fit(c, r));
+            const Eigen::Vector3d centre(c[0], c[1], c[2]);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return (q - centre).norm() - r; });
+        },
+        [&] {
+            Eigen::Vector3d mean = Eigen::Vector3d::Zero();
+            for (const stFitPoint& p : samples)
+                mean += PositionOf(p);
+            mean /= double(samples.size());
+            Eigen::Matrix4d a = Eigen::Matrix4d::Zero();
+            Eigen::Vector4d b = Eigen::Vector4d::Zero();
+            for (const stFitPoint& p : samples)
+            {
+                const Eigen::Vector3d q = PositionOf(p) - mean;
+                const Eigen::Vector4d row(q[0], q[1], q[2], 1.0);
+                a.noalias() += row * row.transpose();
+                b.noalias() -= q.squaredNorm() * row;
+            }
+            const Eigen::Vector4d x = a.ldlt().solve(b);
+            const Eigen::Vector3d centre = mean - 0.5 * x.head<3>();
+            const double r = 0.5 * std::sqrt(x.head<3>().squaredNorm() - 4.0 * x[3]);
+            return RmsOf(samples, [&](const Eigen::Vector3d& q) { return (q - centre).norm() - r; });
+        },
+        oursRms, peerRms);
 }
 
 } // namespace
 
-#define FIT_SIZES ->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1)
-BENCHMARK(BM_PlaneFit) FIT_SIZES;
-BENCHMARK(BM_PlaneFitReference) FIT_SIZES;
-BENCHMARK(BM_SphereFit) FIT_SIZES;
-BENCHMARK(BM_SphereFitReference) FIT_SIZES;
-BENCHMARK(BM_CylinderFit) FIT_SIZES;
-BENCHMARK(BM_CylinderFitReference) FIT_SIZES;
+// Arguments: points, paired repetitions, orientation (0: axis in the XY
+// plane, 1: tilted).
+#define FIT_CASES                                                                                                   \
+    ->ArgNames({"points", "reps", "tilted"})                                                                        \
+        ->Args({100000, 5, 0})                                                                                      \
+        ->Args({100000, 5, 1})                                                                                      \
+        ->Args({1000000, 3, 0})                                                                                     \
+        ->Args({1000000, 3, 1})                                                                                     \
+        ->Unit(benchmark::kMillisecond)                                                                             \
+        ->Iterations(1)
+BENCHMARK(BM_PlaneFit) FIT_CASES;
+BENCHMARK(BM_SphereFit) FIT_CASES;
+BENCHMARK(BM_CylinderFit) FIT_CASES;
+BENCHMARK(BM_PlaneEstimate) FIT_CASES;
+BENCHMARK(BM_SphereAlgebraic) FIT_CASES;
