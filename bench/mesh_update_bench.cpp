@@ -1,7 +1,10 @@
 // cMesh::Update (bounding box, normals, neighbour links) on generated scans of
 // 1M and 10M triangles, against a plain sort-based edge pairing as the
-// baseline. Reports millions of triangles per second, the records' own size
-// per million triangles and how much the resident size rises above it.
+// baseline and, in optimised builds with CGAL installed, CGAL's halfedge mesh
+// built from the same indexed triangles with its face and vertex normals and
+// bounding box (the same work: adjacency, normals, box). Reports millions of
+// triangles per second, the records' own size per million triangles and how
+// much the resident size rises above it.
 //
 //   scripts/bench.sh mesh_update
 #include <benchmark/benchmark.h>
@@ -17,6 +20,16 @@
 #include <vector>
 
 #include "core/mesh.h"
+
+#ifdef VTL_BENCH_WITH_CGAL
+#include <CGAL/Polygon_mesh_processing/bbox.h>
+#include <CGAL/Polygon_mesh_processing/compute_normal.h>
+#include <CGAL/Polygon_mesh_processing/polygon_soup_to_polygon_mesh.h>
+#include <CGAL/Simple_cartesian.h>
+#include <CGAL/Surface_mesh.h>
+
+#include <array>
+#endif
 
 namespace
 {
@@ -229,6 +242,44 @@ void BM_SortPairingBaseline(benchmark::State& state)
     ReportPerMillion(state, *mesh, residentBeforeKb);
 }
 
+#ifdef VTL_BENCH_WITH_CGAL
+// The peer: the mesh's vertices and triangles handed to CGAL as an indexed
+// soup (made outside the timing), then the halfedge mesh with its adjacency,
+// the face and vertex normals and the box, all inside it.
+void BM_CGALMeshUpdate(benchmark::State& state)
+{
+    using Kernel = CGAL::Simple_cartesian<double>;
+    using SurfaceMesh = CGAL::Surface_mesh<Kernel::Point_3>;
+    namespace PMP = CGAL::Polygon_mesh_processing;
+    auto mesh = MakeMesh(static_cast<int>(state.range(0)), state.range(1));
+    std::vector<Kernel::Point_3> points;
+    points.reserve(mesh->GetVertexCount());
+    for (std::uint32_t i = 0; i < mesh->GetVertexCount(); ++i)
+    {
+        const cVertex* v = mesh->GetVertex(i);
+        points.emplace_back(v->x, v->y, v->z);
+    }
+    std::vector<std::array<std::size_t, 3>> triangles;
+    triangles.reserve(mesh->GetTriangleCount());
+    for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
+    {
+        const cMeshTriangle* t = mesh->GetTriangle(i);
+        triangles.push_back({t->vertexIndex[0], t->vertexIndex[1], t->vertexIndex[2]});
+    }
+    const std::int64_t residentBeforeKb = ResetPeakResidentKb();
+    for (auto _ : state)
+    {
+        SurfaceMesh sm;
+        PMP::polygon_soup_to_polygon_mesh(points, triangles, sm);
+        auto faceNormals = sm.add_property_map<SurfaceMesh::Face_index, Kernel::Vector_3>("f:n").first;
+        auto vertexNormals = sm.add_property_map<SurfaceMesh::Vertex_index, Kernel::Vector_3>("v:n").first;
+        PMP::compute_normals(sm, vertexNormals, faceNormals);
+        benchmark::DoNotOptimize(PMP::bbox(sm));
+    }
+    ReportPerMillion(state, *mesh, residentBeforeKb);
+}
+#endif
+
 void Sizes(benchmark::internal::Benchmark* b)
 {
     for (int shape : {kCylinder, kSphere})
@@ -240,5 +291,15 @@ void Sizes(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_MeshUpdate)->Apply(Sizes);
 BENCHMARK(BM_BuildTopology)->Apply(Sizes);
 BENCHMARK(BM_SortPairingBaseline)->Apply(Sizes);
+#ifdef VTL_BENCH_WITH_CGAL
+// 1M triangles only: the poles of the sphere, where 1000 triangles meet, cost
+// CGAL seconds per million triangles already.
+BENCHMARK(BM_CGALMeshUpdate)
+    ->Args({kCylinder, 1})
+    ->Args({kSphere, 1})
+    ->ArgNames({"sphere", "Mtri"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+#endif
 
 } // namespace
