@@ -5,6 +5,8 @@
 #include "core/scene.h"
 #include "render/arb_cache.h"
 #include "render/gdi_graphics_layer.h"
+#include "render/grid_gl_renderer.h"
+#include "render/mesh_gl_renderer.h"
 #include "render/offscreen_canvas.h"
 #include "render/sw_frame_buffer_cache.h"
 
@@ -494,9 +496,21 @@ void cGLRenderer::DrawPivotMarker(const float point[3], float size)
     PopViewTransform();
 }
 
-ISceneObjectRenderer* cGLRenderer::GetObjectRenderer(ISceneObject*, const GUID&) { return nullptr; }
-
-std::uint32_t cGLRenderer::UploadTexture(const cRGBImage*) { return kFailure; }
+ISceneObjectRenderer* cGLRenderer::GetObjectRenderer(ISceneObject* object, const GUID& kind)
+{
+    // One drawer of each kind serves every renderer: the frame binds it to
+    // an object, draws, and moves on.
+    static cMeshGLRenderer meshRenderer;
+    static cGridGLRenderer gridRenderer;
+    if (!object)
+        return nullptr;
+    if (kind == kMeshRendererKind)
+        return meshRenderer.AttachObject(object) ? &meshRenderer : nullptr;
+    if (kind == kGridRendererKind)
+        return gridRenderer.AttachObject(object) ? &gridRenderer : nullptr;
+    // Textured meshes and range images have no object types here yet.
+    return nullptr;
+}
 
 void cGLRenderer::DeleteTexture(std::uint32_t name)
 {
@@ -507,6 +521,3 @@ void cGLRenderer::DeleteTexture(std::uint32_t name)
     glDeleteTextures(1, &texture);
 }
 
-void cGLRenderer::BuildWidgetLists() {}
-
-void cGLRenderer::LoadAxisLetterTexture() {}

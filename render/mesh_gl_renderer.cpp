@@ -1,0 +1,352 @@
+#include "render/mesh_gl_renderer.h"
+
+#include "core/decorator_object.h"
+#include "core/mesh.h"
+#include "core/scene_object.h"
+#include "platform/win32/clock.h"
+#include "render/gl_draw_cache.h"
+#include "render/gl_renderer.h"
+
+#include <algorithm>
+#include <cfloat>
+
+DWORD stDrawContext::Now() const { return clock ? clock() : GetTickCount(); }
+
+namespace
+{
+
+// Vertices that no pass draws: excluded ones (bit 1) and those the ring walk
+// has marked (bit 8).
+constexpr std::uint32_t kVertexSkipBits = 1 | 8;
+constexpr std::uint32_t kVertexSelected = 2;
+
+void SetMaterial(GLenum face, const float colour[4]) { glMaterialfv(face, GL_AMBIENT_AND_DIFFUSE, colour); }
+
+} // namespace
+
+bool cMeshGLRenderer::AttachObject(ISceneObject* object)
+{
+    cMesh* mesh = object ? static_cast<cMesh*>(object->QueryInterface(IID_cMesh)) : nullptr;
+    if (!mesh)
+        return false;
+    m_object = object;
+    m_mesh = mesh;
+    m_decorator = &object->GetDecoratorConst();
+    return true;
+}
+
+std::uint32_t cMeshGLRenderer::Render(const stDrawContext& context)
+{
+    if (!m_mesh || !m_decorator || m_mesh->GetVertexCount() == 0)
+        return 0;
+    m_context = context;
+    const std::uint32_t flags = m_decorator->m_flags, mode = m_decorator->m_mode;
+    std::uint8_t complete = 1;
+    std::uint32_t result = 0;
+
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_LIGHTING_BIT | GL_DEPTH_BUFFER_BIT |
+                 GL_CURRENT_BIT | GL_LINE_BIT | GL_POINT_BIT);
+    if (flags & kDecoratorSeeThrough)
+    {
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_BLEND);
+    }
+    const bool offset = (flags & kDecoratorBoundaries) || (mode & kDisplayWireframe);
+    if (offset)
+    {
+        glPolygonOffset(1.0f, 1.0f);
+        glEnable(GL_POLYGON_OFFSET_FILL);
+    }
+    glEnable(GL_LIGHTING);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    if (mode & (kDisplayFlat | kDisplaySmooth))
+        glShadeModel((mode & kDisplayFlat) ? GL_FLAT : GL_SMOOTH);
+    // Two-sided opaque objects show their back faces; blended ones never do.
+    if ((flags & kDecoratorTwoSided) && !(flags & kDecoratorSeeThrough))
+        glDisable(GL_CULL_FACE);
+    else
+        glEnable(GL_CULL_FACE);
+
+    if (mode & (kDisplayFlat | kDisplaySmooth))
+        result = DrawSolid(context.timeBudget, &complete);
+    else if (mode & kDisplayPoints)
+        result = DrawPoints(context.timeBudget, &complete);
+
+    if (flags & kDecoratorSeeThrough)
+    {
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
+    }
+    if (offset)
+        glDisable(GL_POLYGON_OFFSET_FILL);
+    if (mode & kDisplayWireframe)
+        result = DrawWireframe(context.timeBudget, &complete);
+    if (flags & kDecoratorBoundaries)
+        result = DrawBoundaries(context.timeBudget, &complete);
+    if (flags & kDecoratorBoundingBox)
+    {
+        if (!m_mesh->IsBoxValid())
+            m_mesh->UpdateBoundingBox();
+        const float* box = m_mesh->GetBoundingBox();
+        glDisable(GL_LIGHTING);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glBegin(GL_LINES);
+        for (int edge = 0; edge < 12; ++edge)
+        {
+            // The 12 edges of the box: along x, y and z from the 4 corners
+            // of the other two axes.
+            const int axis = edge / 4, a = (axis + 1) % 3, b = (axis + 2) % 3;
+            float p[3], q[3];
+            p[a] = q[a] = (edge & 1) ? box[3 + a] : box[a];
+            p[b] = q[b] = (edge & 2) ? box[3 + b] : box[b];
+            p[axis] = box[axis];
+            q[axis] = box[3 + axis];
+            glVertex3fv(p);
+            glVertex3fv(q);
+        }
+        glEnd();
+    }
+    glPopAttrib();
+    return result;
+}
+
+std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat)
+{
+    const DWORD start = m_context.Now();
+    const std::uint32_t count = m_mesh->GetTriangleCount();
+    bool sawSelected = false;
+    bool stopped = false;
+    DWORD elapsed = 0;
+    BeginSolid();
+    glBegin(GL_TRIANGLES);
+    for (int pass = 0; pass < 2 && !stopped; ++pass)
+    {
+        if (pass == 1)
+        {
+            if (!sawSelected)
+                break;
+            // Materials may change between glBegin and glEnd; the vertices
+            // already sent keep theirs.
+            SetMaterial(GL_FRONT_AND_BACK, m_decorator->m_colours[kDecoratorSelection]);
+        }
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            if (i % kTriangleCheckInterval == 0)
+            {
+                elapsed = m_context.Now() - start;
+                if (elapsed > budget)
+                {
+                    stopped = true;
+                    break;
+                }
+            }
+            const cMeshTriangle* triangle = m_mesh->GetTriangle(i);
+            if (triangle->flags & kTriangleFlagHidden)
+                continue;
+            const bool selected = (triangle->flags & kTriangleFlagSelected) != 0;
+            sawSelected = sawSelected || selected;
+            if (selected != (pass == 1))
+                continue;
+            if (flat)
+                glNormal3fv(triangle->Normal());
+            for (int k = 0; k < 3; ++k)
+            {
+                const cVertex* vertex = m_mesh->GetVertex(triangle->vertexIndex[k]);
+                if (!flat)
+                    glNormal3fv(vertex->Normal());
+                BeforeVertex(*vertex);
+                glVertex3fv(vertex->Position());
+            }
+        }
+    }
+    // Closed even when the budget stopped the pass mid-block.
+    glEnd();
+    EndSolid();
+    if (stopped)
+    {
+        *complete = 0;
+        return elapsed;
+    }
+    return 0;
+}
+
+std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* complete)
+{
+    *complete = 1;
+    float front[4];
+    std::copy_n(m_decorator->m_colours[kDecoratorFront], 4, front);
+    if (m_decorator->m_flags & kDecoratorSeeThrough)
+        front[3] *= 0.5f;
+    SetMaterial(GL_FRONT, front);
+    SetMaterial(GL_BACK, m_decorator->m_colours[kDecoratorBack]);
+    glDisable(GL_TEXTURE_2D);
+    const bool flat = (m_decorator->m_mode & kDisplayFlat) != 0;
+
+    const bool lists = m_context.useDisplayLists && m_mesh->GetTriangleCount() < kMaxListTriangles &&
+                       m_context.renderer != nullptr;
+    if (!lists)
+    {
+        if (auto* cache = dynamic_cast<cGLObjectDrawCache*>(m_object->FindAttachedProperty(kSolidCacheName)))
+            cache->Delete();
+        return DrawSolidTriangles(budget, complete, flat);
+    }
+    // The list is recorded without a budget: a partial list would be
+    // replayed as the whole object.
+    return RunCachedPass(m_object, kSolidCacheName, m_context.renderer, true, [&](std::uint8_t& done) {
+        SetMaterial(GL_FRONT, front);
+        SetMaterial(GL_BACK, m_decorator->m_colours[kDecoratorBack]);
+        return DrawSolidTriangles(0xFFFFFFFFu, &done, flat);
+    });
+}
+
+std::uint32_t cMeshGLRenderer::DrawPoints(std::uint32_t budget, std::uint8_t* complete)
+{
+    *complete = 1;
+    const DWORD start = m_context.Now();
+    GLfloat previousSize = 1.0f;
+    glGetFloatv(GL_POINT_SIZE, &previousSize);
+    const float size = m_decorator->m_pointSize < 0.0f ? 1.5f : m_decorator->m_pointSize;
+    if (size != previousSize)
+        glPointSize(size);
+    glPushAttrib(GL_ENABLE_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    const bool facing = m_context.HasViewDirection();
+    if (facing)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+    glColor4fv(m_decorator->m_colours[kDecoratorFront]);
+    const bool twoSided = (m_decorator->m_flags & kDecoratorTwoSided) != 0;
+    const std::uint32_t stride = m_context.pointStride >= 2 ? std::uint32_t(m_context.pointStride) : 1;
+    const float* view = m_context.viewDirection;
+    std::uint32_t counted = 0;
+    DWORD elapsed = 0;
+    bool stopped = false;
+    glBegin(GL_POINTS);
+    const std::uint32_t vertices = m_mesh->GetVertexCount();
+    for (std::uint32_t i = 0; i < vertices; ++i)
+    {
+        const cVertex* vertex = m_mesh->GetVertex(i);
+        if (vertex->flags & kVertexSkipBits)
+            continue;
+        if (m_context.selectedOnly && !(vertex->flags & kVertexSelected))
+            continue;
+        if (stride >= 2 && i % stride != 0)
+            continue;
+        if (++counted % kPointCheckInterval == 0)
+        {
+            elapsed = m_context.Now() - start;
+            if (elapsed > budget)
+            {
+                stopped = true;
+                break;
+            }
+        }
+        if (twoSided)
+            glNormal3fv(vertex->Normal());
+        else if (facing)
+        {
+            const float* n = vertex->Normal();
+            if (n[0] * view[0] + n[1] * view[1] + n[2] * view[2] <= 0.0f)
+                continue;
+            glNormal3fv(n);
+        }
+        glVertex3fv(vertex->Position());
+    }
+    glEnd();
+    glPopAttrib();
+    if (size != previousSize)
+        glPointSize(previousSize);
+    if (stopped)
+    {
+        *complete = 0;
+        return elapsed;
+    }
+    return 0;
+}
+
+std::uint32_t cMeshGLRenderer::DrawBoundaries(std::uint32_t, std::uint8_t* complete)
+{
+    *complete = 1;
+    GLfloat previousWidth = 1.0f;
+    glGetFloatv(GL_LINE_WIDTH, &previousWidth);
+    const GLboolean lighting = glIsEnabled(GL_LIGHTING);
+    glDisable(GL_LIGHTING);
+    glLineWidth(m_decorator->m_lineWidths[1]);
+    glBegin(GL_LINES);
+    const std::uint32_t count = m_mesh->GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle* triangle = m_mesh->GetTriangle(i);
+        const bool selected = (triangle->flags & kTriangleFlagSelected) && !(triangle->flags & kTriangleFlagHidden);
+        for (int k = 0; k < 3; ++k)
+        {
+            if (triangle->neighbour[k])
+                continue;
+            glColor4fv(m_decorator->m_colours[selected ? kDecoratorSelection : kDecoratorBoundary]);
+            glVertex3fv(m_mesh->GetVertex(triangle->vertexIndex[k])->Position());
+            glVertex3fv(m_mesh->GetVertex(triangle->vertexIndex[(k + 1) % 3])->Position());
+        }
+    }
+    glEnd();
+    glLineWidth(previousWidth);
+    glDepthMask(GL_TRUE);
+    if (lighting)
+        glEnable(GL_LIGHTING);
+    return 0;
+}
+
+std::uint32_t cMeshGLRenderer::DrawWireframe(std::uint32_t, std::uint8_t* complete)
+{
+    *complete = 1;
+    const std::uint32_t count = m_mesh->GetTriangleCount();
+    if (count == 0)
+        return 0;
+    glPushAttrib(GL_LINE_BIT | GL_LIGHTING_BIT | GL_POLYGON_BIT | GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glLineWidth(m_decorator->m_lineWidths[0]);
+    glShadeModel(GL_FLAT);
+    glPolygonMode(GL_FRONT, GL_LINE);
+    glDisable(GL_LIGHTING);
+    glBegin(GL_LINES);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle* triangle = m_mesh->GetTriangle(i);
+        const bool selected = (triangle->flags & kTriangleFlagSelected) != 0;
+        for (int k = 0; k < 3; ++k)
+        {
+            // Each edge once: from the triangle at the higher address (or
+            // the only one on a border).
+            const cMeshTriangle* other = triangle->neighbour[k];
+            if (other && other > triangle)
+                continue;
+            const bool edgeSelected = selected || (other && (other->flags & kTriangleFlagSelected));
+            glColor4fv(m_decorator->m_colours[edgeSelected ? kDecoratorSelection : kDecoratorWireframe]);
+            glVertex3fv(m_mesh->GetVertex(triangle->vertexIndex[k])->Position());
+            glVertex3fv(m_mesh->GetVertex(triangle->vertexIndex[(k + 1) % 3])->Position());
+        }
+    }
+    glEnd();
+    glPopAttrib();
+    return 0;
+}
+
+void cDezazMeshGLRenderer::BeginSolid()
+{
+    if (!m_vertexColours)
+        return;
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+}
+
+void cDezazMeshGLRenderer::EndSolid()
+{
+    if (m_vertexColours)
+        glDisable(GL_COLOR_MATERIAL);
+}
+
+void cDezazMeshGLRenderer::BeforeVertex(const cVertex& vertex)
+{
+    if (m_vertexColours)
+        glColor3ub(vertex.extra[0], vertex.extra[1], vertex.extra[2]);
+}

@@ -1,0 +1,264 @@
+#include "core/decorator_object.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "render/gl_draw_cache.h"
+#include "render/mesh_gl_renderer.h"
+#include "support/gl_test_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace testrender;
+
+namespace
+{
+
+constexpr LONG kSize = 64;
+
+// Each call moves the clock one millisecond on.
+DWORD g_ticks = 0;
+DWORD SteppingClock() { return ++g_ticks; }
+
+// A flat square of n x n cells over [-0.5, 0.5]^2 facing +z, drawn with an
+// orthographic view of [-1, 1]^2 and lighting that returns the material
+// colour exactly (full scene ambient, no lights).
+class MeshDrawing : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(window.Ok());
+        object = std::make_unique<cMeshObject>();
+        BuildSquare(*object->GetMesh(), 8);
+        cDecoratorObject& decorator = object->GetDecorator();
+        decorator.m_mode = kDisplayFlat;
+        decorator.m_flags = 0;
+        decorator.SetColour(kDecoratorFront, 1.0f, 0.0f, 0.0f, 1.0f);
+        decorator.SetColour(kDecoratorBack, 0.0f, 0.0f, 1.0f, 1.0f);
+        decorator.SetColour(kDecoratorSelection, 0.0f, 1.0f, 0.0f, 1.0f);
+        context.renderer = &window.Renderer();
+    }
+
+    static void BuildSquare(cMesh& mesh, std::uint32_t n)
+    {
+        for (std::uint32_t r = 0; r <= n; ++r)
+            for (std::uint32_t c = 0; c <= n; ++c)
+            {
+                const float p[3] = {-0.5f + float(c) / float(n), -0.5f + float(r) / float(n), 0.0f};
+                mesh.AddVertex(p);
+            }
+        for (std::uint32_t r = 0; r < n; ++r)
+            for (std::uint32_t c = 0; c < n; ++c)
+            {
+                const std::uint32_t a = r * (n + 1) + c;
+                mesh.AddTriangle(a, a + 1, a + n + 2);
+                mesh.AddTriangle(a, a + n + 2, a + n + 1);
+            }
+        mesh.Update();
+    }
+
+    wgl::PixelImage Frame(const std::string& name)
+    {
+        glViewport(0, 0, kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1, 1, -1, 1, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DITHER);
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_LIGHT0);
+        const GLfloat ambient[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+        glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        cMeshGLRenderer drawer;
+        EXPECT_TRUE(drawer.AttachObject(object.get()));
+        lastResult = drawer.Render(context);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "every glBegin closed";
+        wgl::PixelImage image = wgl::ReadGlPixels(0, 0, kSize, kSize);
+        Snapshot(image, "mesh_" + name);
+        return image;
+    }
+
+    RendererWindow window{kSize, kSize};
+    std::unique_ptr<cMeshObject> object;
+    stDrawContext context;
+    std::uint32_t lastResult = 0;
+};
+
+TEST_F(MeshDrawing, FlatSolidCoversItsSilhouetteInTheFrontColourExactly)
+{
+    context.useDisplayLists = 0;
+    const wgl::PixelImage image = Frame("flat_immediate");
+    EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(255, 0, 0)), 32u * 32u);
+    const auto box = wgl::BoundingBoxOf(image, wgl::Rgb(255, 0, 0));
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->left, 16);
+    EXPECT_EQ(box->right, 48);
+    EXPECT_EQ(box->top, 16);
+    EXPECT_EQ(lastResult, 0u);
+}
+
+TEST_F(MeshDrawing, TheDisplayListFrameEqualsTheImmediateFrameFromTheFrameThatRecordsIt)
+{
+    context.useDisplayLists = 0;
+    const wgl::PixelImage immediate = Frame("immediate");
+    context.useDisplayLists = 1;
+    const wgl::PixelImage recording = Frame("recording");
+    EXPECT_EQ(wgl::CountDifferences(immediate, recording), 0u) << "the recording frame shows the object too";
+    auto* cache = dynamic_cast<cGLObjectDrawCache*>(object->FindAttachedProperty(cMeshGLRenderer::kSolidCacheName));
+    ASSERT_NE(cache, nullptr);
+    const GLuint list = cache->GetListId();
+    EXPECT_TRUE(glIsList(list));
+    const wgl::PixelImage replayed = Frame("from_list");
+    EXPECT_EQ(cache->GetListId(), list) << "a valid list is called, not recorded again";
+    EXPECT_EQ(wgl::CountDifferences(immediate, replayed), 0u);
+
+    // Forbidding lists drops the recorded one.
+    context.useDisplayLists = 0;
+    Frame("lists_forbidden");
+    EXPECT_EQ(cache->GetListId(), 0u);
+    EXPECT_FALSE(glIsList(list));
+}
+
+TEST_F(MeshDrawing, HiddenTrianglesAreNotDrawnAndSelectedOnesOnlyInTheSelectionColour)
+{
+    cMesh& mesh = *object->GetMesh();
+    for (std::uint32_t i = 0; i < 16; ++i)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagHidden;
+    for (std::uint32_t i = 16; i < 32; ++i)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagSelected;
+    for (std::uint8_t lists : {0, 1})
+    {
+        context.useDisplayLists = lists;
+        const wgl::PixelImage image = Frame(lists ? "hidden_selected_list" : "hidden_selected");
+        // 128 triangles of 8 pixels: 16 hidden, 16 selected.
+        EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(0, 0, 0)), 64u * 64u - 32u * 32u + 16u * 8u);
+        EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(0, 255, 0)), 16u * 8u);
+        EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(255, 0, 0)), 96u * 8u);
+    }
+}
+
+TEST_F(MeshDrawing, ABudgetStopsThePassAtTheNextCheckAndLeavesAWellFormedFrame)
+{
+    object = std::make_unique<cMeshObject>();
+    BuildSquare(*object->GetMesh(), 40); // 3200 triangles
+    object->GetDecorator().m_mode = kDisplayFlat;
+    object->GetDecorator().SetColour(kDecoratorFront, 1.0f, 0.0f, 0.0f, 1.0f);
+    context.useDisplayLists = 0;
+    context.clock = &SteppingClock;
+
+    context.timeBudget = 0;
+    const wgl::PixelImage none = Frame("budget_zero");
+    EXPECT_GT(lastResult, 0u) << "stopped: the elapsed time is reported";
+    EXPECT_EQ(wgl::CountPixels(none, wgl::Rgb(255, 0, 0)), 0u);
+
+    // One millisecond passes per clock read: the check at triangle 1024
+    // finds 2 ms elapsed, over a budget of 1.
+    context.timeBudget = 1;
+    const wgl::PixelImage partial = Frame("budget_partial");
+    EXPECT_EQ(lastResult, 2u);
+    const std::size_t drawn = wgl::CountPixels(partial, wgl::Rgb(255, 0, 0));
+    EXPECT_GT(drawn, 0u);
+    EXPECT_LT(drawn, 32u * 32u);
+
+    context.timeBudget = 0xFFFFFFFFu;
+    EXPECT_EQ(wgl::CountPixels(Frame("budget_unlimited"), wgl::Rgb(255, 0, 0)), 32u * 32u);
+    EXPECT_EQ(lastResult, 0u);
+}
+
+TEST_F(MeshDrawing, TwoSidedOpaqueObjectsShowBackFacesBlendedOnesDoNot)
+{
+    // Seen from behind.
+    cMesh& mesh = *object->GetMesh();
+    mesh.FlipNormals(); // turns the triangles round too
+    context.useDisplayLists = 0;
+    object->GetDecorator().m_flags = kDecoratorTwoSided;
+    EXPECT_EQ(wgl::CountPixels(Frame("two_sided"), wgl::Rgb(0, 0, 255)), 32u * 32u) << "back material";
+    object->GetDecorator().m_flags = kDecoratorTwoSided | kDecoratorSeeThrough;
+    EXPECT_EQ(wgl::CountPixels(Frame("two_sided_blended"), wgl::Rgb(0, 0, 0)), 64u * 64u);
+    object->GetDecorator().m_flags = 0;
+    EXPECT_EQ(wgl::CountPixels(Frame("one_sided"), wgl::Rgb(0, 0, 0)), 64u * 64u);
+}
+
+TEST_F(MeshDrawing, PointsHonourStrideSelectionAndTheDefaultSize)
+{
+    // One vertex per pixel column along a row.
+    object = std::make_unique<cMeshObject>();
+    cMesh& mesh = *object->GetMesh();
+    for (int i = 0; i < 30; ++i)
+    {
+        const float p[3] = {-1.0f + (2.0f * float(i) + 1.0f) / float(kSize), 0.0f + 1.0f / float(kSize), 0.0f};
+        mesh.AddVertex(p);
+    }
+    cDecoratorObject& decorator = object->GetDecorator();
+    decorator.m_mode = kDisplayPoints;
+    decorator.m_pointSize = 1.0f;
+    decorator.SetColour(kDecoratorFront, 1.0f, 1.0f, 0.0f, 1.0f);
+    const std::uint32_t yellow = wgl::Rgb(255, 255, 0);
+    EXPECT_EQ(wgl::CountPixels(Frame("points_all"), yellow), 30u);
+
+    context.pointStride = 3;
+    const wgl::PixelImage strided = Frame("points_stride3");
+    EXPECT_EQ(wgl::CountPixels(strided, yellow), 10u);
+    EXPECT_TRUE(wgl::SameColour(strided.At(0, kSize / 2 - 1), yellow));
+    EXPECT_FALSE(wgl::SameColour(strided.At(1, kSize / 2 - 1), yellow));
+    EXPECT_TRUE(wgl::SameColour(strided.At(3, kSize / 2 - 1), yellow));
+
+    context.pointStride = 1;
+    context.selectedOnly = 1;
+    mesh.GetVertex(4)->flags |= 2;
+    mesh.GetVertex(7)->flags |= 2 | 1; // excluded wins
+    EXPECT_EQ(wgl::CountPixels(Frame("points_selected"), yellow), 1u);
+
+    context.selectedOnly = 0;
+    decorator.m_pointSize = 1.5f;
+    const std::size_t explicitSize = wgl::CountPixels(Frame("points_size_1_5"), yellow);
+    decorator.m_pointSize = -1.0f;
+    EXPECT_EQ(wgl::CountPixels(Frame("points_default_size"), yellow), explicitSize);
+}
+
+TEST_F(MeshDrawing, ReleasingTheRendererDeletesEveryCacheListAndTheNextDrawRecordsAgain)
+{
+    context.useDisplayLists = 1;
+    Frame("before_release");
+    auto* cache = dynamic_cast<cGLObjectDrawCache*>(object->FindAttachedProperty(cMeshGLRenderer::kSolidCacheName));
+    ASSERT_NE(cache, nullptr);
+    EXPECT_NE(cache->GetListId(), 0u);
+    window.Renderer().Release();
+    EXPECT_EQ(cache->GetListId(), 0u);
+    EXPECT_EQ(cache->GetRenderer(), nullptr);
+
+    RendererWindow other(kSize, kSize);
+    ASSERT_TRUE(other.Ok());
+    context.renderer = &other.Renderer();
+    const wgl::PixelImage image = Frame("after_release");
+    EXPECT_NE(cache->GetListId(), 0u);
+    EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(255, 0, 0)), 32u * 32u);
+}
+
+TEST_F(MeshDrawing, WireframeAndBoundariesUseTheirColours)
+{
+    context.useDisplayLists = 0;
+    cDecoratorObject& decorator = object->GetDecorator();
+    decorator.m_mode = kDisplayFlat | kDisplayWireframe;
+    decorator.SetColour(kDecoratorWireframe, 1.0f, 1.0f, 1.0f, 1.0f);
+    const wgl::PixelImage wire = Frame("wireframe");
+    EXPECT_GT(wgl::CountPixels(wire, wgl::Rgb(255, 255, 255)), 8u * 32u);
+
+    decorator.m_mode = kDisplayFlat;
+    decorator.m_flags = kDecoratorBoundaries;
+    decorator.SetColour(kDecoratorBoundary, 0.0f, 1.0f, 1.0f, 1.0f);
+    const wgl::PixelImage border = Frame("boundaries");
+    const auto box = wgl::BoundingBoxOf(border, wgl::Rgb(0, 255, 255));
+    ASSERT_TRUE(box.has_value());
+    EXPECT_NEAR(box->left, 16, 1);
+    EXPECT_NEAR(box->right, 48, 1);
+    // Only the outline: the centre keeps the solid's colour.
+    EXPECT_TRUE(wgl::SameColour(border.At(32, 32), wgl::Rgb(255, 0, 0)));
+}
+
+} // namespace
