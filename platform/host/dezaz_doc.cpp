@@ -138,7 +138,7 @@ void CDezazDoc::Adopt(CDezazObject& object, bool reference_object)
 
 CDezazObject* CDezazDoc::AddObject(std::unique_ptr<CDezazObject> object, bool reference_object)
 {
-    if (!object || !object->Geometry() || object->Document())
+    if (!object || !object->Geometry() || !object->Geometry()->IsValid() || object->Document())
         return nullptr;
     CDezazObject* added = object.get();
     Adopt(*added, reference_object);
@@ -171,7 +171,7 @@ CDezazPointObject* CDezazDoc::AddPointObject(const ON_3dPoint& point, const ON_3
 CDezazObject* CDezazDoc::ReplaceObject(const CDezazObjRef& ref, std::unique_ptr<CDezazObject> object)
 {
     CDezazObject* old = FindLive(ref.RuntimeSerialNumber());
-    if (!old || !object || !object->Geometry() || object->Document())
+    if (!old || !object || !object->Geometry() || !object->Geometry()->IsValid() || object->Document())
         return nullptr;
     // The new object takes the old one's identity; its uuid is freed first.
     const ON_3dmObjectAttributes attributes = old->m_attributes;

@@ -72,7 +72,9 @@ public:
 
     // Adds the object (taking it); a nil uuid, or one already in use, gets a
     // fresh uuid. An object layer index out of range goes to the current
-    // layer. Null (object dropped) when the object has no valid geometry.
+    // layer. Null (object dropped) when the object has no geometry or its
+    // geometry is not valid (a mesh with a non-finite vertex or a face out of
+    // range), so everything a plug-in finds in a document is sound.
     CDezazObject* AddObject(std::unique_ptr<CDezazObject> object, bool reference_object = false);
     CDezazMeshObject* AddMeshObject(const ON_Mesh& mesh, const ON_3dmObjectAttributes* attributes = nullptr);
     // Takes the mesh without copying it (large imports).

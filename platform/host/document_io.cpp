@@ -143,6 +143,9 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
         {
             if (!merge)
                 kept.push_back(std::move(chunk));
+            else
+                DezazApp().Print(L"Data of a plug-in that is not loaded was left out of the insert of \"%ls\".\n",
+                                 path.c_str());
             continue;
         }
         // The plug-in sees exactly its own bytes; whatever it leaves unread

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 namespace
 {
@@ -56,6 +57,14 @@ TEST(DezazDoc, ReplacingKeepsTheIdentityAndOldReferencesLetGo)
     EXPECT_EQ(doc.ObjectCount(), 1);
     // Empty or invalid geometry is not taken.
     EXPECT_EQ(doc.AddObject(std::make_unique<CDezazBrepObject>()), nullptr);
+    EXPECT_EQ(doc.AddMeshObject(ON_Mesh()), nullptr);
+    ON_Mesh broken = Triangle();
+    broken.m_V[1].y = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(doc.AddMeshObject(broken), nullptr);
+    broken = Triangle();
+    broken.m_F[0].vi[2] = 7;
+    EXPECT_EQ(doc.ReplaceObject(CDezazObjRef(moved), broken), nullptr);
+    EXPECT_EQ(doc.ObjectCount(), 1);
 }
 
 TEST(DezazDoc, IteratorsFollowStatesCategoriesAndSelection)
