@@ -64,8 +64,10 @@ Vec3 Gradient(double x, double y, double z)
     return g;
 }
 
-// The six tetrahedra of a cube around its main diagonal (corners 0 and 6),
-// corners numbered x + 2y + 4z... here in the usual cube order.
+// The six tetrahedra of a cube around its main diagonal (corners 0 and 6):
+// corners 0-3 go round the bottom face, 4-7 round the top face above them.
+// Neighbouring cubes split their shared faces along the same diagonals, so
+// the triangles of neighbouring tetrahedra meet edge to edge.
 constexpr int kCubeCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                    {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
 constexpr int kTetrahedra[6][4] = {{0, 5, 1, 6}, {0, 1, 2, 6}, {0, 2, 3, 6},
