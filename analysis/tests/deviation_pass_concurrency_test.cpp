@@ -1,6 +1,7 @@
 #include "analysis/analysed_vertex_tree.h"
 #include "analysis/deviation_pass.h"
 #include "core/thread_pool.h"
+#include "platform/win32/kernel_faults.h"
 
 #include "analysis_test_meshes.h"
 
@@ -82,4 +83,22 @@ TEST(DeviationPassConcurrency, PassesOverSeveralMeshesShareOneTreeAndPool)
         EXPECT_EQ(cON_AVTree::Find(&scan)->GetStatistics().compared, static_cast<std::uint32_t>(scan.VertexCount()));
     }
     pool.Stop();
+}
+
+TEST(DeviationPassConcurrency, APoolThatCannotStartStillMeasuresEveryVertex)
+{
+    const ON_Mesh cad = analysis_test::PlaneGrid(9, 4.0f, 0.0f);
+    cThreadPool pool(3);
+    win32::InjectKernelFault(win32::KernelFault::CreateThreadFails, 2);
+    stAnalysisSettings settings;
+    settings.pool = &pool;
+    settings.searchTree.BuildVertexTree({&cad});
+    settings.searchTree.BuildFaceTree({&cad}, nullptr);
+    ON_Mesh scan = WavyScan(10);
+    ASSERT_TRUE(HostPass(settings, &scan, 0.05f, 0.25f));
+    win32::ClearKernelFaults();
+    EXPECT_FALSE(pool.IsStarted());
+    const std::vector<float> deviations = Deviations(scan);
+    for (int i = 0; i < scan.VertexCount(); ++i)
+        ASSERT_NEAR(deviations[i], scan.m_V[i].z, 1e-6f) << i;
 }

@@ -220,4 +220,8 @@ TEST(SmallRegions, BrokenNeighbourLinksStillEnd)
     EXPECT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(0)), mesh.GetTriangleCount());
     RemoveSmallRegions(mesh, 1e9);
     EXPECT_EQ(CountMarked(mesh), mesh.GetTriangleCount());
+    // The whole value computation walks rings over the same links and ends.
+    ComputeSegmentationValues(mesh);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        ASSERT_TRUE(std::isfinite(Value(mesh, i)));
 }

@@ -1,0 +1,349 @@
+// The deviation pass of a 2M-vertex scan against a 200k-triangle CAD mesh
+// (a torus), on 1, 2, 4 and all threads, beside CGAL's AABB tree
+// closest_point on the same data and threads; the nearest-CAD-vertex step
+// beside nanoflann; and the segmentation of a 2M-triangle mesh.
+//
+// Counters: threads; build_s and tree_MB (heap held by the search
+// structures); peak_rss_MB (the process' peak so far, so read it in order);
+// for the pass, rms of the measured deviations (it must match the noise).
+#include "analysis/analysed_vertex_tree.h"
+#include "analysis/deviation_pass.h"
+#include "analysis/segmentation.h"
+#include "analysis/segmentation_split.h"
+#include "core/p3d_scene.h"
+#include "core/mesh_object.h"
+#include "core/thread_pool.h"
+#include "platform/host/dezaz_doc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+#ifdef VTL_BENCH_WITH_NANOFLANN
+#include <nanoflann.hpp>
+#endif
+
+#ifdef VTL_BENCH_WITH_CGAL
+#include <CGAL/AABB_traits.h>
+#include <CGAL/AABB_tree.h>
+#include <CGAL/AABB_triangle_primitive.h>
+#include <CGAL/Simple_cartesian.h>
+#endif
+
+namespace
+{
+
+constexpr double kMajorRadius = 100.0;
+constexpr double kMinorRadius = 30.0;
+constexpr double kNoise = 0.05;
+constexpr double kTwoPi = 6.283185307179586;
+
+double HeapMB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+}
+
+double PeakRssMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+ON_3dPoint TorusPoint(double u, double v, double offset)
+{
+    const double r = kMinorRadius + offset;
+    return {(kMajorRadius + r * std::cos(v)) * std::cos(u), (kMajorRadius + r * std::cos(v)) * std::sin(u),
+            r * std::sin(v)};
+}
+
+// 500 x 200 quads, each two outward-facing triangles: 200,000 triangles.
+const ON_Mesh& CadMesh()
+{
+    static ON_Mesh mesh = [] {
+        constexpr int kAround = 500, kTube = 200;
+        ON_Mesh m(kAround * kTube * 2, kAround * kTube, false, false);
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kTube; ++j)
+                m.SetVertex(m.VertexCount(), TorusPoint(kTwoPi * i / kAround, kTwoPi * j / kTube, 0.0));
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kTube; ++j)
+            {
+                const int a = i * kTube + j, b = ((i + 1) % kAround) * kTube + j;
+                const int c = ((i + 1) % kAround) * kTube + (j + 1) % kTube, d = i * kTube + (j + 1) % kTube;
+                m.SetTriangle(m.FaceCount(), a, b, c);
+                m.SetTriangle(m.FaceCount(), a, c, d);
+            }
+        return m;
+    }();
+    return mesh;
+}
+
+// 2M scan points on the torus with Gaussian noise along the normal.
+const ON_Mesh& ScanPoints()
+{
+    static ON_Mesh mesh = [] {
+        std::mt19937 rng(2024);
+        std::uniform_real_distribution<double> angle(0.0, kTwoPi);
+        std::normal_distribution<double> noise(0.0, kNoise);
+        ON_Mesh m(0, 2000000, false, false);
+        for (int i = 0; i < 2000000; ++i)
+            m.SetVertex(i, TorusPoint(angle(rng), angle(rng), noise(rng)));
+        return m;
+    }();
+    return mesh;
+}
+
+int AllThreads()
+{
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void ThreadArguments(benchmark::internal::Benchmark* b)
+{
+    for (int t : {1, 2, 4})
+        if (t <= AllThreads())
+            b->Arg(t);
+    if (AllThreads() > 4)
+        b->Arg(AllThreads());
+}
+
+void BM_DeviationPass(benchmark::State& state)
+{
+    const ON_Mesh& cad = CadMesh();
+    const int threads = static_cast<int>(state.range(0));
+    cThreadPool pool(threads);
+    pool.Start();
+    stAnalysisSettings settings;
+    settings.pool = &pool;
+    const double before = HeapMB();
+    const auto t0 = std::chrono::steady_clock::now();
+    settings.searchTree.BuildVertexTree({&cad});
+    settings.searchTree.BuildFaceTree({&cad}, nullptr);
+    state.counters["build_s"] = Seconds(t0);
+    state.counters["tree_MB"] = HeapMB() - before;
+
+    ON_Mesh scan = ScanPoints();
+    double rms = 0.0;
+    for (auto _ : state)
+    {
+        HostPass(settings, &scan, 0.1f, 0.5f);
+        rms = cON_AVTree::Find(&scan)->GetStatistics().rms;
+    }
+    state.counters["threads"] = threads;
+    state.counters["rms"] = rms;
+    state.counters["peak_rss_MB"] = PeakRssMB();
+    pool.Stop();
+}
+BENCHMARK(BM_DeviationPass)->Apply(ThreadArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+#ifdef VTL_BENCH_WITH_CGAL
+using CgalKernel = CGAL::Simple_cartesian<double>;
+using CgalTriangles = std::vector<CgalKernel::Triangle_3>;
+using CgalPrimitive = CGAL::AABB_triangle_primitive<CgalKernel, CgalTriangles::const_iterator>;
+using CgalTree = CGAL::AABB_tree<CGAL::AABB_traits<CgalKernel, CgalPrimitive>>;
+
+struct stCgalJob
+{
+    const CgalTree* tree;
+    const ON_Mesh* scan;
+    std::vector<double>* distances;
+};
+
+void CgalClosestPoint(void* context, std::uint32_t i)
+{
+    auto* job = static_cast<stCgalJob*>(context);
+    const ON_3fPoint& p = job->scan->m_V[static_cast<int>(i)];
+    const CgalKernel::Point_3 q(p.x, p.y, p.z);
+    (*job->distances)[i] = std::sqrt(CGAL::squared_distance(q, job->tree->closest_point(q)));
+}
+
+void BM_CgalAabbClosestPoint(benchmark::State& state)
+{
+    const ON_Mesh& cad = CadMesh();
+    const int threads = static_cast<int>(state.range(0));
+    cThreadPool pool(threads);
+    pool.Start();
+    const double before = HeapMB();
+    const auto t0 = std::chrono::steady_clock::now();
+    CgalTriangles triangles;
+    triangles.reserve(static_cast<std::size_t>(cad.FaceCount()));
+    for (const ON_MeshFace& f : cad.m_F)
+    {
+        auto point = [&](int k) {
+            const ON_3fPoint& p = cad.m_V[f.vi[k]];
+            return CgalKernel::Point_3(p.x, p.y, p.z);
+        };
+        triangles.emplace_back(point(0), point(1), point(2));
+    }
+    CgalTree tree(triangles.begin(), triangles.end());
+    tree.accelerate_distance_queries();
+    state.counters["build_s"] = Seconds(t0);
+    state.counters["tree_MB"] = HeapMB() - before;
+
+    const ON_Mesh& scan = ScanPoints();
+    std::vector<double> distances(static_cast<std::size_t>(scan.VertexCount()));
+    stCgalJob job{&tree, &scan, &distances};
+    for (auto _ : state)
+        ParallelFor(&pool, static_cast<std::uint32_t>(scan.VertexCount()), CgalClosestPoint, &job);
+    double sum = 0.0;
+    for (double d : distances)
+        sum += d * d;
+    state.counters["threads"] = threads;
+    state.counters["rms"] = std::sqrt(sum / static_cast<double>(distances.size()));
+    state.counters["peak_rss_MB"] = PeakRssMB();
+    pool.Stop();
+}
+BENCHMARK(BM_CgalAabbClosestPoint)->Apply(ThreadArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+#endif
+
+// The vertex step alone: the nearest CAD vertex of every scan point.
+void BM_NearestCadVertex(benchmark::State& state)
+{
+    const ON_Mesh& cad = CadMesh();
+    cCADSearchTree tree;
+    tree.BuildVertexTree({&cad});
+    const ON_Mesh& scan = ScanPoints();
+    double sum = 0.0;
+    for (auto _ : state)
+    {
+        sum = 0.0;
+        for (const ON_3fPoint& p : scan.m_V)
+        {
+            double radius = 1e30;
+            tree.NearestVertex(&p.x, radius);
+            sum += radius;
+        }
+    }
+    state.counters["mean_distance"] = sum / scan.VertexCount();
+}
+BENCHMARK(BM_NearestCadVertex)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+#ifdef VTL_BENCH_WITH_NANOFLANN
+struct stCadCloud
+{
+    const ON_Mesh* mesh;
+    std::size_t kdtree_get_point_count() const { return static_cast<std::size_t>(mesh->VertexCount()); }
+    float kdtree_get_pt(std::size_t i, std::size_t d) const { return mesh->m_V[static_cast<int>(i)][static_cast<int>(d)]; }
+    template <class Box> bool kdtree_get_bbox(Box&) const { return false; }
+};
+using NanoflannTree =
+    nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<float, stCadCloud>, stCadCloud, 3, std::uint32_t>;
+
+void BM_NanoflannNearestCadVertex(benchmark::State& state)
+{
+    const stCadCloud cloud{&CadMesh()};
+    NanoflannTree tree(3, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(static_cast<std::size_t>(state.range(0))));
+    tree.buildIndex();
+    const ON_Mesh& scan = ScanPoints();
+    double sum = 0.0;
+    for (auto _ : state)
+    {
+        sum = 0.0;
+        for (const ON_3fPoint& p : scan.m_V)
+        {
+            std::uint32_t index = 0;
+            float d2 = 0.0f;
+            tree.knnSearch(&p.x, 1, &index, &d2);
+            sum += std::sqrt(static_cast<double>(d2));
+        }
+    }
+    state.counters["leaf_size"] = static_cast<double>(state.range(0));
+    state.counters["mean_distance"] = sum / scan.VertexCount();
+}
+BENCHMARK(BM_NanoflannNearestCadVertex)->Arg(10)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+#endif
+
+// A 1000 x 1000 height field (2M triangles) of a plate with bosses and
+// pockets on a gentle wave: Detect (values, marking, clean-up) and Split.
+double PlateHeight(double x, double y)
+{
+    const double cx = std::fmod(x, 100.0) - 50.0, cy = std::fmod(y, 100.0) - 50.0;
+    double z = 0.5 * std::sin(x * 0.01) * std::cos(y * 0.013);
+    const double r = std::hypot(cx, cy);
+    if (r < 20.0)
+        z += (static_cast<int>(x / 100.0) + static_cast<int>(y / 100.0)) % 2 == 0 ? 8.0 : -8.0;
+    return z;
+}
+
+std::unique_ptr<cMeshObject> PlateObject()
+{
+    constexpr int kCells = 1000;
+    auto object = std::make_unique<cMeshObject>();
+    cMesh* mesh = object->GetMesh();
+    for (int j = 0; j <= kCells; ++j)
+        for (int i = 0; i <= kCells; ++i)
+        {
+            const float p[3] = {static_cast<float>(i), static_cast<float>(j), static_cast<float>(PlateHeight(i, j))};
+            mesh->AddVertex(p);
+        }
+    for (int j = 0; j < kCells; ++j)
+        for (int i = 0; i < kCells; ++i)
+        {
+            const std::uint32_t a = j * (kCells + 1) + i, b = a + 1, c = a + kCells + 2, d = a + kCells + 1;
+            mesh->AddTriangle(a, b, c);
+            mesh->AddTriangle(a, c, d);
+        }
+    mesh->Update();
+    return object;
+}
+
+void BM_SegmentationDetect(benchmark::State& state)
+{
+    auto object = PlateObject();
+    cMesh& mesh = *object->GetMesh();
+    float box[6];
+    object->GetBoundingBox(box);
+    for (auto _ : state)
+    {
+        ComputeSegmentationValues(mesh);
+        MarkSharpTriangles(mesh, 20.0f);
+        RemoveSmallRegions(mesh, SegmentationAreaLimit(box));
+        RefreshSelectedVertices(mesh);
+    }
+    state.counters["triangles"] = mesh.GetTriangleCount();
+    state.counters["peak_rss_MB"] = PeakRssMB();
+}
+BENCHMARK(BM_SegmentationDetect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_SegmentationSplit(benchmark::State& state)
+{
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto object = PlateObject();
+        cMesh& mesh = *object->GetMesh();
+        ComputeSegmentationValues(mesh);
+        MarkSharpTriangles(mesh, 20.0f);
+        CDezazDoc doc;
+        ON_Mesh host(1, 3, false, false);
+        host.SetVertex(0, ON_3fPoint(0, 0, 0));
+        host.SetVertex(1, ON_3fPoint(1, 0, 0));
+        host.SetVertex(2, ON_3fPoint(0, 1, 0));
+        host.SetTriangle(0, 0, 1, 2);
+        const CDezazObject* hostObject = doc.AddMeshObject(host);
+        cP3DScene scene(nullptr);
+        scene.AddObject(object.release());
+        cSegmentationSplitter splitter(&doc, hostObject->ModelObjectId(), L"bench");
+        state.ResumeTiming();
+        splitter.OnSplitIntoSubMeshes(&scene);
+        state.counters["objects"] = doc.ObjectCount();
+    }
+}
+BENCHMARK(BM_SegmentationSplit)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+} // namespace
