@@ -17,48 +17,61 @@
 namespace
 {
 
-// 8-point Gauss-Legendre rule on [-1, 1].
-constexpr double kGaussNodes[4] = {0.1834346424956498, 0.5255324099163290, 0.7966664774136267, 0.9602898564975363};
-constexpr double kGaussWeights[4] = {0.3626837833783620, 0.3137066458778873, 0.2223810344533745, 0.1012285362903763};
+// 7-point Gauss-Legendre rule and its 15-point Kronrod extension on
+// [-1, 1]: nodes from the outside in, the centre last; the Gauss nodes are
+// the odd-numbered Kronrod nodes.
+constexpr double kKronrodNodes[8] = {0.991455371120812639206854697526329, 0.949107912342758524526189684047851,
+                                     0.864864423359769072789712788640926, 0.741531185599394439863864773280788,
+                                     0.586087235467691130294144845693013, 0.405845151377397166906606412076961,
+                                     0.207784955007898467600689403773245, 0.0};
+constexpr double kKronrodWeights[8] = {0.022935322010529224963732008058970, 0.063092092629978553290700663189204,
+                                       0.104790010322250183839876322541518, 0.140653259715525918745189590510238,
+                                       0.169004726639267902826583426598550, 0.190350578064785409913256402421014,
+                                       0.204432940075298892414161999234649, 0.209482141084727828012999174891714};
+constexpr double kGaussWeights[4] = {0.129484966168869693270611432679082, 0.279705391489276667901467771423780,
+                                     0.381830050505118944950369775488975, 0.417959183673469387755102040816327};
 
-double SpeedIntegral(const ON_Curve& curve, double a, double b, bool* ok)
+struct LengthPiece
+{
+    double a, b;
+    double length;
+    double error;
+};
+
+// Length of the curve over [a, b] by the Kronrod rule, with the difference
+// from the embedded Gauss rule as its error estimate.
+LengthPiece KronrodLength(const ON_Curve& curve, double a, double b, bool* ok)
 {
     const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
-    double sum = 0.0;
     ON_3dVector v[2];
-    for (int i = 0; i < 4; ++i)
-        for (double sign : {-1.0, 1.0})
-        {
-            if (!curve.Evaluate(mid + sign * half * kGaussNodes[i], 1, v))
-                *ok = false;
-            sum += kGaussWeights[i] * v[1].Length();
-        }
-    return sum * half;
+    auto speed = [&](double t) {
+        if (!curve.Evaluate(t, 1, v))
+            *ok = false;
+        return v[1].Length();
+    };
+    double kronrod = 0.0, gauss = 0.0;
+    for (int i = 0; i < 7; ++i)
+    {
+        const double pair = speed(mid - half * kKronrodNodes[i]) + speed(mid + half * kKronrodNodes[i]);
+        kronrod += kKronrodWeights[i] * pair;
+        if (i % 2 == 1)
+            gauss += kGaussWeights[i / 2] * pair;
+    }
+    const double centre = speed(mid);
+    kronrod += kKronrodWeights[7] * centre;
+    gauss += kGaussWeights[3] * centre;
+    return {a, b, kronrod * half, std::fabs(kronrod - gauss) * half};
 }
 
-double AdaptiveLength(const ON_Curve& curve, double a, double b, double whole, double tolerance, int depth, bool* ok)
+double AdaptiveLength(const ON_Curve& curve, const LengthPiece& piece, double tolerance, int depth, bool* ok)
 {
-    const double m = 0.5 * (a + b);
-    const double left = SpeedIntegral(curve, a, m, ok);
-    const double right = SpeedIntegral(curve, m, b, ok);
-    const double sum = left + right;
     // The depth cap ends the recursion on curves whose speed is not smooth
     // enough for the rule (cusps); the answer is then the finest estimate.
-    if (!*ok || std::fabs(sum - whole) <= tolerance || depth >= 40 || !(m > a && m < b))
-        return sum;
-    return AdaptiveLength(curve, a, m, left, 0.5 * tolerance, depth + 1, ok) +
-           AdaptiveLength(curve, m, b, right, 0.5 * tolerance, depth + 1, ok);
-}
-
-double BoxDistanceSquared(const ON_BoundingBox& box, const ON_3dPoint& p)
-{
-    double d2 = 0.0;
-    for (int i = 0; i < 3; ++i)
-    {
-        const double d = p[i] < box.m_min[i] ? box.m_min[i] - p[i] : (p[i] > box.m_max[i] ? p[i] - box.m_max[i] : 0.0);
-        d2 += d * d;
-    }
-    return d2;
+    const double m = 0.5 * (piece.a + piece.b);
+    if (!*ok || piece.error <= tolerance || depth >= 40 || !(m > piece.a && m < piece.b))
+        return piece.length;
+    return AdaptiveLength(curve, KronrodLength(curve, piece.a, m, ok), 0.5 * tolerance, depth + 1, ok) +
+           AdaptiveLength(curve, KronrodLength(curve, m, piece.b, ok), 0.5 * tolerance, depth + 1, ok);
 }
 
 // Spans of the curve clipped to [a, b], as parameter pairs.
@@ -135,24 +148,64 @@ struct ClosestSearch
         }
     }
 
+    struct Sample
+    {
+        double t = 0.0;
+        double f = 0.0; // (C(t) - p) . C'(t), half the derivative of the squared distance
+        double g = 0.0; // f'(t)
+        bool ok = false;
+    };
+
+    Sample At(double t)
+    {
+        Sample s;
+        s.t = t;
+        ON_3dVector v[3];
+        if (!curve.Evaluate(t, 2, v))
+            return s;
+        const ON_3dVector r = ON_3dPoint(v[0]) - p;
+        Offer(t, r.LengthSquared());
+        s.f = ON_DotProduct(r, v[1]);
+        s.g = ON_DotProduct(v[1], v[1]) + ON_DotProduct(r, v[2]);
+        s.ok = true;
+        return s;
+    }
+
+    // A local minimum of the distance is where f turns from negative to
+    // positive. An interval whose ends bracket such a turn is refined by
+    // Newton; one whose ends have the same sign but slopes that turn towards
+    // each other (a dip of a positive f, a hump of a negative one) may hide a
+    // minimum and is halved to look.
+    void Scan(const Sample& a, const Sample& b, int depth)
+    {
+        if (!a.ok || !b.ok)
+            return;
+        if (a.f < 0.0 && b.f > 0.0)
+        {
+            const double t = a.t - a.f * (b.t - a.t) / (b.f - a.f);
+            Refine(a.t, b.t, std::clamp(t, a.t, b.t));
+            return;
+        }
+        const bool dip = a.f > 0.0 && b.f > 0.0 && a.g < 0.0 && b.g > 0.0;
+        const bool hump = a.f < 0.0 && b.f < 0.0 && a.g > 0.0 && b.g < 0.0;
+        const double m = 0.5 * (a.t + b.t);
+        if ((dip || hump) && depth < 8 && m > a.t && m < b.t)
+        {
+            const Sample mid = At(m);
+            Scan(a, mid, depth + 1);
+            Scan(mid, b, depth + 1);
+        }
+    }
+
     void SearchSpan(double lo, double hi)
     {
-        const int samples = std::max(3, 2 * curve.Degree() + 3);
-        double ts[2 * nurbs_basis::kMaxOrder + 3];
-        double d2[2 * nurbs_basis::kMaxOrder + 3];
-        const int m = std::min(samples, 2 * nurbs_basis::kMaxOrder + 3);
-        for (int k = 0; k < m; ++k)
+        const int m = std::min(std::max(3, 2 * curve.Degree() + 1), 2 * nurbs_basis::kMaxOrder + 1);
+        Sample prev = At(lo);
+        for (int k = 1; k < m; ++k)
         {
-            ts[k] = k + 1 == m ? hi : lo + (hi - lo) * k / (m - 1);
-            d2[k] = DistanceSquared(ts[k]);
-            Offer(ts[k], d2[k]);
-        }
-        for (int k = 0; k < m; ++k)
-        {
-            const bool below_left = k == 0 || d2[k] <= d2[k - 1];
-            const bool below_right = k + 1 == m || d2[k] <= d2[k + 1];
-            if (below_left && below_right)
-                Refine(ts[k > 0 ? k - 1 : 0], ts[k + 1 < m ? k + 1 : m - 1], ts[k]);
+            const Sample next = At(k + 1 == m ? hi : lo + (hi - lo) * k / (m - 1));
+            Scan(prev, next, 0);
+            prev = next;
         }
     }
 };
@@ -297,9 +350,10 @@ bool ON_Curve::IsPlanar(ON_Plane* plane, double tolerance) const
     return true;
 }
 
-bool ON_Curve::GetSpanBoundingBox(const ON_Interval&, ON_BoundingBox&) const
+void ON_Curve::GetSpanDistanceBounds(const ON_3dPoint&, const std::pair<double, double>*, int count,
+                                     double* lower_bounds) const
 {
-    return false;
+    std::fill(lower_bounds, lower_bounds + count, 0.0);
 }
 
 bool ON_Curve::GetClosestPoint(const ON_3dPoint& p, double* t, double maximum_distance,
@@ -326,15 +380,11 @@ bool ON_Curve::GetClosestPoint(const ON_3dPoint& p, double* t, double maximum_di
     // Lower bounds from the span boxes; the span most likely to hold the
     // answer is searched first so the others can mostly be skipped.
     std::vector<double> lower(pieces.size(), 0.0);
+    GetSpanDistanceBounds(p, pieces.data(), static_cast<int>(pieces.size()), lower.data());
     std::size_t first = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-    {
-        ON_BoundingBox box;
-        if (GetSpanBoundingBox(ON_Interval(pieces[i].first, pieces[i].second), box))
-            lower[i] = BoxDistanceSquared(box, p);
+    for (std::size_t i = 1; i < pieces.size(); ++i)
         if (lower[i] < lower[first])
             first = i;
-    }
     ClosestSearch search{*this, p};
     search.SearchSpan(pieces[first].first, pieces[first].second);
     for (std::size_t i = 0; i < pieces.size(); ++i)
@@ -374,12 +424,12 @@ bool ON_Curve::GetLength(double* length, double fractional_tolerance, const ON_I
     if (!ClippedSpans(*this, a, b, bounds, pieces))
         return false;
     bool ok = true;
-    std::vector<double> estimates;
+    std::vector<LengthPiece> first_pass;
     double estimate = 0.0;
     for (const auto& [lo, hi] : pieces)
     {
-        estimates.push_back(SpeedIntegral(*this, lo, hi, &ok));
-        estimate += estimates.back();
+        first_pass.push_back(KronrodLength(*this, lo, hi, &ok));
+        estimate += first_pass.back().length;
     }
     if (!ok)
         return false;
@@ -387,11 +437,8 @@ bool ON_Curve::GetLength(double* length, double fractional_tolerance, const ON_I
         fractional_tolerance = 1.0e-8;
     const double tolerance = std::max(fractional_tolerance * estimate, 1.0e-300);
     double total = 0.0;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-    {
-        const auto [lo, hi] = pieces[i];
-        total += AdaptiveLength(*this, lo, hi, estimates[i], tolerance * (hi - lo) / (b - a), 0, &ok);
-    }
+    for (const LengthPiece& piece : first_pass)
+        total += AdaptiveLength(*this, piece, tolerance * (piece.b - piece.a) / (b - a), 0, &ok);
     if (!ok || !std::isfinite(total))
         return false;
     *length = total;

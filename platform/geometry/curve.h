@@ -11,6 +11,8 @@
 #include "platform/geometry/object.h"
 #include "platform/geometry/plane.h"
 
+#include <utility>
+
 class ON_BinaryArchive;
 
 class ON_Curve : public ON_Geometry
@@ -79,10 +81,12 @@ public:
     virtual bool Read(ON_BinaryArchive& archive) = 0;
 
 protected:
-    // A box that holds the part of the curve over the span that contains
-    // the parameter interval (used to skip spans in the closest-point
-    // search); false when the curve has none, and then every span is searched.
-    virtual bool GetSpanBoundingBox(const ON_Interval& span, ON_BoundingBox& box) const;
+    // Lower bounds of the squared distance from p to the curve over each of
+    // the parameter intervals (increasing, each inside one span), used to
+    // skip spans in the closest-point search. The default bound is 0: every
+    // span is searched.
+    virtual void GetSpanDistanceBounds(const ON_3dPoint& p, const std::pair<double, double>* pieces, int count,
+                                       double* lower_bounds) const;
 };
 
 // The kind and the record of the curve; false for a null curve or when the

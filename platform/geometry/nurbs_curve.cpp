@@ -65,15 +65,38 @@ ON_BoundingBox ON_NurbsCurve::BoundingBox() const
     return box;
 }
 
-bool ON_NurbsCurve::GetSpanBoundingBox(const ON_Interval& span, ON_BoundingBox& box) const
+void ON_NurbsCurve::GetSpanDistanceBounds(const ON_3dPoint& p, const std::pair<double, double>* pieces, int count,
+                                          double* lower_bounds) const
 {
-    const int k = SpanIndex(span.Mid(), 0);
-    if (k < 0)
-        return false;
-    box = ON_BoundingBox();
-    for (int i = k - Degree(); i <= k; ++i)
-        box.Set(CV(i), true);
-    return box.IsValid();
+    const int degree = m_order - 1;
+    const int stride = Stride();
+    // One walk along the knots: the pieces come in increasing order.
+    int span = degree;
+    for (int k = 0; k < count; ++k)
+    {
+        const double mid = 0.5 * (pieces[k].first + pieces[k].second);
+        while (span < m_cv_count - 1 && !(mid < m_knot[static_cast<std::size_t>(span) + 1]))
+            ++span;
+        double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+        for (int i = span - degree; i <= span; ++i)
+        {
+            const double* cv = &m_cv[static_cast<std::size_t>(i) * stride];
+            const double w = m_is_rat ? cv[3] : 1.0;
+            for (int c = 0; c < 3; ++c)
+            {
+                const double x = m_is_rat ? cv[c] / w : cv[c];
+                lo[c] = std::min(lo[c], x);
+                hi[c] = std::max(hi[c], x);
+            }
+        }
+        double d2 = 0.0;
+        for (int c = 0; c < 3; ++c)
+        {
+            const double d = p[c] < lo[c] ? lo[c] - p[c] : (p[c] > hi[c] ? p[c] - hi[c] : 0.0);
+            d2 += d * d;
+        }
+        lower_bounds[k] = d2 == d2 ? d2 : 0.0;
+    }
 }
 
 bool ON_NurbsCurve::Transform(const ON_Xform& xform)
@@ -172,7 +195,10 @@ bool ON_NurbsCurve::Evaluate(double t, int der_count, ON_3dVector* values, int s
     constexpr int kMaxDer = 8;
     const int n = std::min(der_count, kMaxDer);
     double ders[(kMaxDer + 1) * nurbs_basis::kMaxOrder];
-    nurbs_basis::BasisFunctionDerivatives(span, t, degree, n, m_knot.data(), ders);
+    if (n == 0)
+        nurbs_basis::BasisFunctions(span, t, degree, m_knot.data(), ders);
+    else
+        nurbs_basis::BasisFunctionDerivatives(span, t, degree, n, m_knot.data(), ders);
 
     // Homogeneous derivatives (w x, w y, w z, w)^(k); the weight column
     // stays 1, 0, 0, ... for a polynomial curve.

@@ -70,7 +70,10 @@ public:
     bool MakeRational();
 
 protected:
-    bool GetSpanBoundingBox(const ON_Interval& span, ON_BoundingBox& box) const override;
+    // From the box of each span's control points, which holds the span
+    // (weights are positive).
+    void GetSpanDistanceBounds(const ON_3dPoint& p, const std::pair<double, double>* pieces, int count,
+                               double* lower_bounds) const override;
 
 private:
     int Stride() const { return m_is_rat ? 4 : 3; }

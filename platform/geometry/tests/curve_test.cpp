@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace
@@ -161,6 +162,39 @@ TEST(NurbsCurve, ClosestPointIsGlobalOnACurveThatDoublesBack)
     EXPECT_LE(t, 1.0);
     EXPECT_LT(c.PointAt(t).y, 0.5);
     EXPECT_FALSE(c.GetClosestPoint(ON_UNSET_POINT, &t));
+}
+
+TEST(NurbsCurve, ClosestPointFindsAShallowMinimumBetweenSamples)
+{
+    // A winding cubic where the query has two minima 0.23 apart in parameter
+    // on both sides of a knot, the nearer one only 3e-4 nearer and hidden
+    // behind a maximum of the distance between two samples.
+    std::mt19937 rng(42);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    ON_NurbsCurve c(3, false, 4, 200);
+    double k = 0.0;
+    for (int i = 0; i < c.KnotCount(); ++i)
+    {
+        if (i >= 4 && i <= 200)
+            k += 0.5 + unit(rng);
+        c.SetKnot(i, k);
+    }
+    for (int i = 0; i < 200; ++i)
+    {
+        const double a = 0.2 * i;
+        const double z = 0.3 * i + 3 * unit(rng);
+        const double y = 40 * std::sin(0.7 * a) + 3 * unit(rng);
+        const double x = 40 * std::cos(a) + 3 * unit(rng);
+        c.SetCV(i, ON_3dPoint(x, y, z));
+    }
+    const ON_3dPoint q(38.732481679445328, -33.562881624989132, 9.1345339683894426);
+    double t = 0.0;
+    ASSERT_TRUE(c.GetClosestPoint(q, &t));
+    double best = 1e300;
+    for (int i = 0; i <= 100000; ++i)
+        best = std::min(best, q.DistanceTo(c.PointAt(27.0 + 1.5 * i / 100000)));
+    EXPECT_LE(q.DistanceTo(c.PointAt(t)), best + 1e-12);
+    EXPECT_NEAR(t, 27.8155, 1e-3);
 }
 
 TEST(NurbsCurve, KinkedKnotEvaluatesFromEitherSide)
