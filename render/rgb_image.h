@@ -1,6 +1,7 @@
 // Image buffers handed to the GL renderer's texture upload and to the image
 // drawers: 3-byte B, G, R pixels in rows padded to an alignment, or 4-byte
-// B, G, R, A pixels; rows run bottom-up as OpenGL reads them.
+// B, G, R, A pixels, row 0 first (texture uploads put row 0 at t = 0; the
+// image drawer shows row 0 at the top).
 #pragma once
 
 #include <cstdint>
