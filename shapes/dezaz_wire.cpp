@@ -33,6 +33,26 @@ t3DPoint<double> Widen(const cVertex& v)
     return {v.x, v.y, v.z};
 }
 
+// The circle about the centre that starts at p0 and turns towards p1 (about
+// +z when p1 gives no turning sense); null when the centre and radius do not
+// describe a circle through p0.
+ON_Curve* FullCircleFrom(const t3DPoint<double>& p0, const t3DPoint<double>& p1, const t3DPoint<double>& centre,
+                         double radius)
+{
+    const ON_3dVector x(p0.x - centre.x, p0.y - centre.y, p0.z - centre.z);
+    const ON_3dVector towards(p1.x - centre.x, p1.y - centre.y, p1.z - centre.z);
+    if (!(radius > 0.0) || !std::isfinite(radius) || !(std::fabs(x.Length() - radius) <= 1e-6 * (1.0 + radius)))
+        return nullptr;
+    ON_3dVector normal = ON_CrossProduct(x, towards);
+    if (!(normal.Length() > 1e-9 * radius * radius))
+        normal = ON_3dVector(0.0, 0.0, 1.0);
+    const ON_Plane plane(ToOn(centre), x, ON_CrossProduct(normal, x));
+    const ON_Arc circle(ON_Circle(plane, radius), 2.0 * ON_PI);
+    if (!circle.IsValid())
+        return nullptr;
+    return new ON_ArcCurve(circle);
+}
+
 } // namespace
 
 Dezaz_Wire::Dezaz_Wire(const Dezaz_Wire& other) : ST_IWire(other)
@@ -94,15 +114,18 @@ bool Dezaz_Wire::SetLine(const t3DPoint<double>& p0, const t3DPoint<double>& p1)
 }
 
 bool Dezaz_Wire::SetArcThrough3Points(const t3DPoint<double>& p0, const t3DPoint<double>& p1,
-                                      const t3DPoint<double>& p2, const t3DPoint<double>&, double)
+                                      const t3DPoint<double>& p2, const t3DPoint<double>& centre, double radius)
 {
     SetCurve(nullptr);
     m_segments.clear();
     const ON_Arc arc(ToOn(p0), ToOn(p1), ToOn(p2));
     // Collinear or coincident points give no arc: the wire keeps the three
-    // points without a curve instead of holding an invalid one.
+    // points without a curve instead of holding an invalid one. A closed arc
+    // (start on its end) is the full circle of the given centre and radius.
     if (arc.IsValid())
         SetCurve(new ON_ArcCurve(arc));
+    else if (ToOn(p0).DistanceTo(ToOn(p2)) < FLT_EPSILON)
+        SetCurve(FullCircleFrom(p0, p1, centre, radius));
     m_points.Clear();
     m_points.AddPoint3d(p0.Data());
     m_points.AddPoint3d(p1.Data());
