@@ -107,6 +107,8 @@ bool ON_ArcCurve::GetClosestPoint(const ON_3dPoint& p, double* t, double maximum
     {
         double angle = m_arc.m_angle[0];
         m_arc.ClosestPointTo(p, &angle);
+        if (!std::isfinite(angle))
+            return false;
         u = std::clamp(ParameterAtAngle(angle), m_t[0], m_t[1]);
         if (maximum_distance > 0.0 && p.DistanceTo(PointAt(u)) > maximum_distance)
             return false;

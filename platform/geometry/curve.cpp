@@ -63,15 +63,20 @@ LengthPiece KronrodLength(const ON_Curve& curve, double a, double b, bool* ok)
     return {a, b, kronrod * half, std::fabs(kronrod - gauss) * half};
 }
 
-double AdaptiveLength(const ON_Curve& curve, const LengthPiece& piece, double tolerance, int depth, bool* ok)
+// Halvings one length may spend in all: curves whose speed is not smooth
+// enough for the rule (cusps, wild data) stop there with the finest
+// estimates instead of running on.
+constexpr int kLengthSplitBudget = 20000;
+
+double AdaptiveLength(const ON_Curve& curve, const LengthPiece& piece, double tolerance, int depth, int* budget,
+                      bool* ok)
 {
-    // The depth cap ends the recursion on curves whose speed is not smooth
-    // enough for the rule (cusps); the answer is then the finest estimate.
     const double m = 0.5 * (piece.a + piece.b);
-    if (!*ok || piece.error <= tolerance || depth >= 40 || !(m > piece.a && m < piece.b))
+    if (!*ok || piece.error <= tolerance || depth >= 40 || *budget <= 0 || !(m > piece.a && m < piece.b))
         return piece.length;
-    return AdaptiveLength(curve, KronrodLength(curve, piece.a, m, ok), 0.5 * tolerance, depth + 1, ok) +
-           AdaptiveLength(curve, KronrodLength(curve, m, piece.b, ok), 0.5 * tolerance, depth + 1, ok);
+    --*budget;
+    return AdaptiveLength(curve, KronrodLength(curve, piece.a, m, ok), 0.5 * tolerance, depth + 1, budget, ok) +
+           AdaptiveLength(curve, KronrodLength(curve, m, piece.b, ok), 0.5 * tolerance, depth + 1, budget, ok);
 }
 
 // Spans of the curve clipped to [a, b], as parameter pairs.
@@ -437,8 +442,9 @@ bool ON_Curve::GetLength(double* length, double fractional_tolerance, const ON_I
         fractional_tolerance = 1.0e-8;
     const double tolerance = std::max(fractional_tolerance * estimate, 1.0e-300);
     double total = 0.0;
+    int budget = kLengthSplitBudget;
     for (const LengthPiece& piece : first_pass)
-        total += AdaptiveLength(*this, piece, tolerance * (piece.b - piece.a) / (b - a), 0, &ok);
+        total += AdaptiveLength(*this, piece, tolerance * (piece.b - piece.a) / (b - a), 0, &budget, &ok);
     if (!ok || !std::isfinite(total))
         return false;
     *length = total;

@@ -75,6 +75,9 @@ bool ON_LineCurve::GetClosestPoint(const ON_3dPoint& p, double* t, double maximu
     }
     double s = 0.0;
     m_line.ClosestPointTo(p, &s); // s stays 0 for a line of zero length
+    // Coordinates near the top of the double range overflow the projection.
+    if (!std::isfinite(s))
+        return false;
     const double u = std::clamp(m_t.ParameterAt(s), a, b);
     if (maximum_distance > 0.0 && p.DistanceTo(PointAt(u)) > maximum_distance)
         return false;

@@ -76,6 +76,11 @@ TEST(LineCurve, DomainMapsOntoTheSegment)
     EXPECT_EQ(line.Domain(), ON_Interval(-12.0, -10.0));
     ExpectNear(line.PointAtStart(), ON_3dPoint(5, 0, 0), 0.0);
     EXPECT_TRUE(line.IsPlanar());
+    // Coordinates near the top of the double range: a refusal, never NaN.
+    ON_LineCurve huge(ON_3dPoint(1e300, 2, 3), ON_3dPoint(-1e300, 5, 6));
+    t = 0.25;
+    EXPECT_FALSE(huge.GetClosestPoint(ON_3dPoint(0.5, -0.25, 1.0), &t));
+    EXPECT_EQ(t, 0.25);
 }
 
 TEST(ArcCurve, ThreePointArcLengthAndParameters)
