@@ -270,6 +270,10 @@ void cGLRenderer::SetupProjection(I3DScene* scene)
         float box[6] = {FLT_MAX, FLT_MAX, FLT_MAX, -FLT_MAX, -FLT_MAX, -FLT_MAX};
         if (scene)
             scene->GetBoundingBox(box);
+        // Without a scene, or with an empty one, the camera's own box sets
+        // the distance, so the eye never goes to infinity.
+        if (!(box[0] <= box[3] && box[1] <= box[4] && box[2] <= box[5]) || box[0] <= -FLT_MAX || box[3] >= FLT_MAX)
+            GetSceneBox(box, box + 3);
         const double dx = (double(box[3]) - box[0]) * 0.5, dy = (double(box[4]) - box[1]) * 0.5,
                      dz = (double(box[5]) - box[2]) * 0.5;
         double r = std::sqrt(dx * dx + dy * dy + dz * dz);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -217,6 +218,133 @@ TEST(GLRenderer, TheAxisTripodDrawsItsThreeColouredAxes)
     EXPECT_GT(reddish, 10u) << "the x axis in red";
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "texturing is put back";
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(GLRendererProjection, APointDrawnInTheViewTransformLandsWhereTheCameraMapsIt)
+{
+    const LONG width = 120, height = 80;
+    RendererWindow window(width, height);
+    ASSERT_TRUE(window.Ok());
+    cGLRenderer& renderer = window.Renderer();
+    const float min[3] = {-2.0f, -1.0f, -1.0f}, max[3] = {4.0f, 3.0f, 1.0f};
+    renderer.SetSceneBox(min, max);
+    renderer.SetAspect(double(width) / double(height));
+    double transform[12] = {0.8, -0.6, 0.0, 0.3, 0.6, 0.8, 0.0, -0.2, 0.0, 0.0, 1.0, 0.0};
+    renderer.SetViewTransform(transform);
+    renderer.SetupProjection(nullptr);
+    float boxMin[3], boxMax[3];
+    renderer.GetSceneBox(boxMin, boxMax);
+    EXPECT_NEAR((boxMax[0] - boxMin[0]) / (boxMax[1] - boxMin[1]), 1.5, 1e-5) << "fitted to the aspect";
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const float point[3] = {1.7f, 0.4f, 0.2f};
+    renderer.PushViewTransform();
+    glPointSize(1.0f);
+    glColor3ub(255, 255, 255);
+    glBegin(GL_POINTS);
+    glVertex3fv(point);
+    glEnd();
+    renderer.PopViewTransform();
+    const wgl::PixelImage image = wgl::ReadGlPixels(0, 0, width, height);
+    const auto lit = wgl::BoundingBoxOf(image, wgl::Rgb(255, 255, 255));
+    ASSERT_TRUE(lit.has_value());
+
+    float view[3];
+    renderer.ProjectPoint(view, point, false);
+    POINT expected{};
+    renderer.WorldToScreen(view[0], view[1], &expected);
+    EXPECT_NEAR(lit->left, expected.x, 1);
+    EXPECT_NEAR(lit->top, expected.y, 1);
+
+    float back[3];
+    renderer.ViewToWorld(back, view);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(back[i], point[i], 1e-5);
+}
+
+TEST(GLRendererProjection, PerspectiveProjectPointIsWhereGluProjectPutsIt)
+{
+    const LONG width = 100, height = 100;
+    RendererWindow window(width, height);
+    ASSERT_TRUE(window.Ok());
+    cGLRenderer& renderer = window.Renderer();
+    renderer.SetPerspective(true);
+    renderer.SetupProjection(nullptr);
+    const float point[3] = {0.1f, -0.2f, 0.05f};
+    float out[3];
+    renderer.ProjectPoint(out, point, true);
+    GLdouble modelView[16], projection[16], wx, wy, wz;
+    GLint viewport[4];
+    renderer.PushViewTransform();
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    renderer.PopViewTransform();
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    ASSERT_EQ(gluProject(point[0], point[1], point[2], modelView, projection, viewport, &wx, &wy, &wz), GL_TRUE);
+    EXPECT_NEAR(out[0], wx, 1e-3);
+    EXPECT_NEAR(out[1], wy, 1e-3);
+    GLint depth = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+    EXPECT_EQ(depth, 1) << "the pushed transform was popped";
+}
+
+TEST(GLRendererProjection, MarkersPolylinesAndThePivotRestoreWhatTheyChange)
+{
+    const LONG size = 64;
+    RendererWindow window(size, size);
+    ASSERT_TRUE(window.Ok());
+    cGLRenderer& renderer = window.Renderer();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLineWidth(3.0f);
+    glPointSize(4.0f);
+
+    glColor3ub(255, 0, 0);
+    const float centre[3] = {-0.5f, -0.5f, 0.0f};
+    DrawSphereMarkerGL(centre, 0.25f);
+    const float corner[3] = {0.5f, 0.5f, 0.0f}, up[3] = {0.0f, 0.0f, 1.0f};
+    glColor3ub(0, 0, 255);
+    DrawOrientedCubeGL(corner, up, 0.4f);
+    tPolyline<t3DPoint<float>> line;
+    line.AddFloatPoint(std::array<float, 3>{-0.9f, 0.8f, 0.0f}.data());
+    line.AddFloatPoint(std::array<float, 3>{-0.1f, 0.8f, 0.0f}.data());
+    DrawPolylineGL(line, 0, 255, 0, 1.0f, true, 2.0f);
+    const wgl::PixelImage image = wgl::ReadGlPixels(0, 0, size, size);
+    Snapshot(image, "markers");
+
+    const auto sphere = wgl::BoundingBoxOf(image, wgl::Rgb(255, 0, 0));
+    ASSERT_TRUE(sphere.has_value());
+    EXPECT_NEAR(sphere->right - sphere->left, 16, 2) << "a sphere of radius 0.25 spans a quarter of the view";
+    const auto cube = wgl::BoundingBoxOf(image, wgl::Rgb(0, 0, 255));
+    ASSERT_TRUE(cube.has_value());
+    EXPECT_NEAR(cube->right - cube->left, 13, 1);
+    EXPECT_GT(wgl::CountPixels(image, wgl::Rgb(0, 255, 0)), 20u);
+    GLfloat width = 0, pointSize = 0;
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    glGetFloatv(GL_POINT_SIZE, &pointSize);
+    EXPECT_EQ(width, 3.0f);
+    EXPECT_EQ(pointSize, 4.0f);
+    EXPECT_FALSE(glIsEnabled(GL_LINE_SMOOTH));
+
+    // No pivot: nothing is drawn.
+    glClear(GL_COLOR_BUFFER_BIT);
+    const float none[3] = {3.402823466e+38F, 0.0f, 0.0f};
+    renderer.DrawPivotMarker(none, 10.0f);
+    EXPECT_EQ(wgl::CountPixels(wgl::ReadGlPixels(0, 0, size, size), wgl::Rgb(0, 0, 0)), std::size_t(size * size));
 }
 
 } // namespace
