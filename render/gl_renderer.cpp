@@ -7,6 +7,8 @@
 #include "render/gdi_graphics_layer.h"
 #include "render/grid_gl_renderer.h"
 #include "render/mesh_gl_renderer.h"
+#include "render/range_image_gl_renderer.h"
+#include "render/textured_mesh_gl_renderer.h"
 #include "render/offscreen_canvas.h"
 #include "render/sw_frame_buffer_cache.h"
 
@@ -505,14 +507,24 @@ ISceneObjectRenderer* cGLRenderer::GetObjectRenderer(ISceneObject* object, const
     // One drawer of each kind serves every renderer: the frame binds it to
     // an object, draws, and moves on.
     static cMeshGLRenderer meshRenderer;
+    static cTexturedMeshGLRenderer texturedRenderer;
+    static cRIDataGLRenderer rangeImageRenderer;
     static cGridGLRenderer gridRenderer;
     if (!object)
         return nullptr;
     if (kind == kMeshRendererKind)
         return meshRenderer.AttachObject(object) ? &meshRenderer : nullptr;
+    if (kind == kTexturedMeshRendererKind)
+    {
+        auto* textured = static_cast<ITexturedMeshObject*>(object->QueryInterface(IID_ITexturedMeshObject));
+        if (!textured || !textured->HasTexture() || !AllTexturesBound(textured))
+            return nullptr;
+        return texturedRenderer.AttachObject(object) ? &texturedRenderer : nullptr;
+    }
+    if (kind == kRangeImageRendererKind)
+        return rangeImageRenderer.AttachObject(object) ? &rangeImageRenderer : nullptr;
     if (kind == kGridRendererKind)
         return gridRenderer.AttachObject(object) ? &gridRenderer : nullptr;
-    // Textured meshes and range images have no object types here yet.
     return nullptr;
 }
 
