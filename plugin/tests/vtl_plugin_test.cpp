@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 
 namespace
 {
@@ -219,35 +217,6 @@ TEST_F(PlugInObject, UnloadStopsListeningAndDestructionClosesDialogsBeforeTheHis
     EXPECT_EQ(shapes.forced_cancels, 2);
     EXPECT_EQ(shapes.history_at_close, 1u);
     EXPECT_EQ(shapes.deleted, shapes.made);
-}
-
-TEST_F(PlugInObject, UnloadWithABlockedPoolJobReturnsAfterTheTimeOut)
-{
-    std::atomic<bool> release{false};
-    std::atomic<bool> running{false};
-    struct Job
-    {
-        std::atomic<bool>* release;
-        std::atomic<bool>* running;
-    } job{&release, &running};
-    std::thread submitter([&] {
-        plugin->ThreadPool().RunAndWait({{[](void* argument) {
-                                              auto* j = static_cast<Job*>(argument);
-                                              j->running->store(true);
-                                              while (!j->release->load())
-                                                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                                          },
-                                          &job}});
-    });
-    while (!running.load())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    plugin->SetPoolStopTimeout(50);
-    plugin->OnUnloadPlugIn(); // comes back although the job still runs
-    EXPECT_TRUE(running.load());
-    EXPECT_FALSE(plugin->ThreadPool().IsStarted());
-    release.store(true);
-    submitter.join();
-    plugin.reset();
 }
 
 TEST_F(PlugInObject, OnlyItsOwnMenuIdsAreHandled)
