@@ -6,6 +6,7 @@
 #include "platform/win32/clock.h"
 #include "render/gl_draw_cache.h"
 #include "render/gl_renderer.h"
+#include "render/gl_state_cache.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -269,11 +270,11 @@ std::uint32_t cMeshGLRenderer::DrawPoints(std::uint32_t budget, std::uint8_t* co
 std::uint32_t cMeshGLRenderer::DrawBoundaries(std::uint32_t, std::uint8_t* complete)
 {
     *complete = 1;
-    GLfloat previousWidth = 1.0f;
-    glGetFloatv(GL_LINE_WIDTH, &previousWidth);
+    cLineWidthCache width;
+    width.Load();
     const GLboolean lighting = glIsEnabled(GL_LIGHTING);
     glDisable(GL_LIGHTING);
-    glLineWidth(m_decorator->m_lineWidths[1]);
+    width.Set(m_decorator->m_lineWidths[1]);
     glBegin(GL_LINES);
     const std::uint32_t count = m_mesh->GetTriangleCount();
     for (std::uint32_t i = 0; i < count; ++i)
@@ -290,7 +291,7 @@ std::uint32_t cMeshGLRenderer::DrawBoundaries(std::uint32_t, std::uint8_t* compl
         }
     }
     glEnd();
-    glLineWidth(previousWidth);
+    width.Restore();
     glDepthMask(GL_TRUE);
     if (lighting)
         glEnable(GL_LIGHTING);
