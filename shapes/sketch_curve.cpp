@@ -130,6 +130,13 @@ template <class TWire> bool ST_TSketch<TWire>::RefreshSubCurves()
     bool any = false;
     for (ST_ISectionCurve* curve : m_curves)
     {
+        // A sketch inside refreshes its own curves: handing it its frame
+        // would give every curve in it that frame instead of its own.
+        if (auto* sketch = dynamic_cast<ST_TSketch*>(curve))
+        {
+            any = sketch->RefreshSubCurves() || any;
+            continue;
+        }
         double own[12];
         std::copy(curve->frame, curve->frame + 12, own);
         any = curve->SetFrame(own) || any;

@@ -1,0 +1,207 @@
+#include "shapes/network_surface.h"
+
+#include "core/bin_stream.h"
+#include "core/bounding_box.h"
+#include "platform/geometry/xform.h"
+#include "shapes/section_curve_records.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+
+// The minor version of the records the current writer produces.
+constexpr std::uint32_t kCurrentMinor = 7;
+
+void GrowByCurve(float box[6], ST_ISectionCurve& curve)
+{
+    for (const tFramePolyline<cVertex>& polyline : curve.sections.items)
+        for (const cVertex& v : polyline.vertices)
+            GrowBox3f(box, v.Position());
+    if (curve.GetWire() != nullptr && curve.GetWire()->IsValid())
+        for (const t3DPoint<double>& p : {curve.GetStartPoint(), curve.GetEndPoint()})
+        {
+            const float f[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+            GrowBox3f(box, f);
+        }
+    for (std::uint32_t i = 0; i < curve.GetSegmentCount(); ++i)
+    {
+        ST_ISectionCurve* part = curve.GetSegment(i);
+        if (part != nullptr && part != &curve)
+            GrowByCurve(box, *part);
+    }
+}
+
+ON_Xform XformOf(const double m[12])
+{
+    ON_Xform xform;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            xform.m_xform[r][c] = m[4 * r + c];
+    return xform;
+}
+
+} // namespace
+
+Dezaz_NetworkSurface::Dezaz_NetworkSurface()
+{
+    SetExtent(this);
+}
+
+Dezaz_NetworkSurface::~Dezaz_NetworkSurface()
+{
+    delete m_hostSurface;
+    ClearBreps();
+}
+
+void* Dezaz_NetworkSurface::NonDelegatingQueryInterface(const GUID& iid)
+{
+    if (IsEqualInterfaceId(iid, IID_Dezaz_NetworkSurface) || IsEqualInterfaceId(iid, IID_ST_IGeometry))
+        return static_cast<ST_IGeometry*>(this);
+    if (IsEqualInterfaceId(iid, IID_ON_ISurface))
+        return static_cast<ON_ISurface*>(this);
+    if (IsEqualInterfaceId(iid, IID_ST_IProfiledSurface))
+        return static_cast<ST_IProfiledSurface*>(this);
+    if (IsEqualInterfaceId(iid, IID_IBase))
+        return static_cast<IBase*>(static_cast<IBaseAggregate*>(this));
+    return nullptr;
+}
+
+void Dezaz_NetworkSurface::GetLocalFrame(double frame[12], int, int, bool) const
+{
+    MakeIdentity3x4(frame);
+}
+
+void Dezaz_NetworkSurface::Transform(const double m[12])
+{
+    ST_TProfiledSurface::Transform(m);
+    BuildHostSurface();
+}
+
+bool Dezaz_NetworkSurface::BuildHostSurface()
+{
+    ClearBreps();
+    SetHostSurface(nullptr);
+    return false;
+}
+
+bool Dezaz_NetworkSurface::GetNurbForm(ON_NurbsSurface& srf)
+{
+    if (m_hostSurface == nullptr)
+        return false;
+    srf = *m_hostSurface;
+    return true;
+}
+
+void Dezaz_NetworkSurface::SetHostSurface(ON_NurbsSurface* surface)
+{
+    if (surface != m_hostSurface)
+        delete m_hostSurface;
+    m_hostSurface = surface;
+    ClearBreps();
+}
+
+void Dezaz_NetworkSurface::TransformExtent(const double m[12])
+{
+    if (m_hostSurface != nullptr)
+        m_hostSurface->Transform(XformOf(m));
+    ClearBreps();
+}
+
+void Dezaz_NetworkSurface::GetExtentBox(float box[6]) const
+{
+    MakeEmptyBox3f(box);
+    if (m_hostSurface != nullptr)
+    {
+        const ON_BoundingBox b = m_hostSurface->BoundingBox();
+        if (b.IsValid())
+        {
+            const float lo[3] = {static_cast<float>(b.m_min.x), static_cast<float>(b.m_min.y),
+                                 static_cast<float>(b.m_min.z)};
+            const float hi[3] = {static_cast<float>(b.m_max.x), static_cast<float>(b.m_max.y),
+                                 static_cast<float>(b.m_max.z)};
+            GrowBox3f(box, lo);
+            GrowBox3f(box, hi);
+            return;
+        }
+    }
+    if (ST_ISectionCurve* profile = const_cast<Dezaz_NetworkSurface*>(this)->GetProfileCurve())
+        GrowByCurve(box, *profile);
+}
+
+Dezaz_NetworkSurfaceObject::Dezaz_NetworkSurfaceObject()
+{
+    SetGeometry(new Dezaz_NetworkSurface());
+    cDecoratorObject& d = m_decorator;
+    d.SetColour(kDecoratorFront, 184.0f / 255.0f, 142.0f / 255.0f, 1.0f / 255.0f, 1.0f);
+    d.SetColour(kDecoratorSelection, 215.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
+    d.SetColour(kDecoratorBoundary, 10.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
+    d.m_mode = kDisplaySmooth;
+}
+
+void Dezaz_NetworkSurfaceObject::SetGeometry(Dezaz_NetworkSurface* geometry)
+{
+    if (geometry == m_geometry)
+        return;
+    if (m_geometry != nullptr)
+    {
+        m_geometry->SetOuter(nullptr);
+        delete m_geometry;
+    }
+    m_geometry = geometry;
+    if (m_geometry != nullptr)
+        m_geometry->SetOuter(static_cast<IBase*>(this));
+}
+
+void* Dezaz_NetworkSurfaceObject::QueryInterface(const GUID& iid)
+{
+    if (IsEqualInterfaceId(iid, CLSID_Dezaz_NetworkSurfaceObject) || IsEqualInterfaceId(iid, IID_ISceneObject))
+        return static_cast<ISceneObject*>(this);
+    if (IsEqualInterfaceId(iid, IID_IBase))
+        return static_cast<IBase*>(this);
+    return m_geometry != nullptr ? m_geometry->NonDelegatingQueryInterface(iid) : nullptr;
+}
+
+void Dezaz_NetworkSurfaceObject::GetBoundingBox(float box[6])
+{
+    if (m_geometry != nullptr)
+        static_cast<ST_IGeometry*>(m_geometry)->GetBoundingBox(box);
+    else
+        MakeEmptyBox3f(box);
+}
+
+bool Dezaz_NetworkSurfaceObject::Write(IBinStream* stream, IProcProgress*)
+{
+    if (stream == nullptr || m_geometry == nullptr)
+        return false;
+    if (const ST_ISectionCurve* profile = m_geometry->GetProfileCurve())
+        return profile->Write(*stream);
+    const std::uint8_t nil[16] = {};
+    return stream->Write(nil, sizeof nil);
+}
+
+bool Dezaz_NetworkSurfaceObject::Read(IBinStream* stream, IProcProgress*)
+{
+    return Read(stream, 0, kCurrentMinor);
+}
+
+bool Dezaz_NetworkSurfaceObject::Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor)
+{
+    if (stream == nullptr || m_geometry == nullptr)
+        return false;
+    cRecordReader reader(*stream);
+    GUID classId{};
+    if (!reader.GetGuid(classId))
+        return false;
+    if (classId == GUID{})
+    {
+        m_geometry->DropProfileCurve();
+        m_geometry->ClearBreps();
+        return true;
+    }
+    if (!ReadProfileCurveBody(*m_geometry, classId, *stream, major, minor))
+        return false;
+    m_geometry->ClearBreps();
+    return true;
+}
