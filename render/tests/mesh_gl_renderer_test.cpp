@@ -262,3 +262,31 @@ TEST_F(MeshDrawing, WireframeAndBoundariesUseTheirColours)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(MeshDrawing, TheHostMeshDrawerColoursByVertex)
+{
+    cMesh& mesh = *object->GetMesh();
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+    {
+        cVertex* v = mesh.GetVertex(i);
+        v->extra[0] = 10;
+        v->extra[1] = 200;
+        v->extra[2] = 30;
+    }
+    context.useDisplayLists = 0;
+    cDezazMeshGLRenderer drawer;
+    drawer.SetVertexColours(true);
+    ASSERT_TRUE(drawer.AttachObject(object.get()));
+    Frame("host_mesh_plain"); // sets up the view
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawer.Render(context);
+    const wgl::PixelImage image = wgl::ReadGlPixels(0, 0, kSize, kSize);
+    Snapshot(image, "mesh_host_vertex_colours");
+    EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(10, 200, 30)), 32u * 32u);
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
+}
+
+} // namespace
