@@ -26,7 +26,7 @@ void CvtlEventWatcher::OnNewDocument(CDezazDoc&)
     m_plugin->ShapesDialog().Close(true);
     // The sessions belong to the document that is going; a dialog that still
     // shows one of them has just been closed.
-    m_plugin->EntitiesHistory().Clear();
+    m_plugin->ForgetDocumentData();
 }
 
 void CvtlEventWatcher::OnBeginOpenDocument(CDezazDoc&, const wchar_t*, BOOL merge, BOOL)
@@ -34,7 +34,7 @@ void CvtlEventWatcher::OnBeginOpenDocument(CDezazDoc&, const wchar_t*, BOOL merg
     if (!merge)
     {
         m_plugin->ShapesDialog().Close(true);
-        m_plugin->EntitiesHistory().Clear();
+        m_plugin->ForgetDocumentData();
     }
     if (m_plugin->AnalyzerDialog().IsVisible())
         m_plugin->AnalyzerDialog().Close(true);
@@ -53,6 +53,7 @@ Cvtl_for_Dezaz4PlugIn::Cvtl_for_Dezaz4PlugIn()
       m_analyzer(IDD_FLOATING_ANALYZER, L"Deviation Analyzer"), m_version(vtl::kPlugInVersionW)
 {
     m_settings.Init(L"Pellmark", L"VTL_4 For Dezaz");
+    m_document_data.history = &m_history;
     m_watcher = new CvtlEventWatcher(this);
 }
 
@@ -63,7 +64,7 @@ Cvtl_for_Dezaz4PlugIn::~Cvtl_for_Dezaz4PlugIn()
     m_analyzer.Close(true);
     m_fillet.Close(true);
     m_shapes.Close(true);
-    m_history.Clear();
+    ForgetDocumentData();
     delete m_watcher; // unregisters itself when unload did not run
     m_watcher = nullptr;
 }
@@ -130,4 +131,25 @@ BOOL Cvtl_for_Dezaz4PlugIn::OnPlugInMenuCommand(WPARAM id)
             return TRUE;
         }
     return FALSE;
+}
+
+void Cvtl_for_Dezaz4PlugIn::ForgetDocumentData()
+{
+    m_history.Clear();
+    m_document_data.newerChunk.clear();
+}
+
+BOOL Cvtl_for_Dezaz4PlugIn::CallWriteDocument(CDezazDoc& doc, const CDezazFileWriteOptions&)
+{
+    return DecideToWriteDocument(m_document_data, doc);
+}
+
+BOOL Cvtl_for_Dezaz4PlugIn::WriteDocument(CDezazDoc&, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options)
+{
+    return WritePlugInDocument(m_document_data, archive, options);
+}
+
+BOOL Cvtl_for_Dezaz4PlugIn::ReadDocument(CDezazDoc&, ON_BinaryArchive& archive, const CDezazFileReadOptions& options)
+{
+    return ReadPlugInDocument(m_document_data, archive, options);
 }

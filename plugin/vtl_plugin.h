@@ -11,6 +11,7 @@
 #include "platform/host/dezaz_plugin.h"
 #include "platform/mfc/menu.h"
 #include "plugin/dialog_holder.h"
+#include "plugin/document_hooks.h"
 #include "shapes/entities_history.h"
 
 class Cvtl_for_Dezaz4PlugIn;
@@ -40,6 +41,9 @@ public:
     BOOL OnLoadPlugIn() override;
     void OnUnloadPlugIn() override;
     BOOL OnPlugInMenuCommand(WPARAM id) override;
+    BOOL CallWriteDocument(CDezazDoc& doc, const CDezazFileWriteOptions& options) override;
+    BOOL WriteDocument(CDezazDoc& doc, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options) override;
+    BOOL ReadDocument(CDezazDoc& doc, ON_BinaryArchive& archive, const CDezazFileReadOptions& options) override;
 
     cDialogHolder& ShapesDialog() { return m_shapes; }
     cDialogHolder& FilletDialog() { return m_fillet; }
@@ -47,6 +51,10 @@ public:
     cThreadPool& ThreadPool() { return m_pool; }
     cRegistryStore& Settings() { return m_settings; }
     CEntitiesHistory& EntitiesHistory() { return m_history; }
+    // The sessions and any newer chunk belong to the document that is
+    // going: both are forgotten.
+    void ForgetDocumentData();
+    const std::vector<std::uint8_t>& NewerDocumentChunk() const { return m_document_data.newerChunk; }
     CvtlEventWatcher* EventWatcher() const { return m_watcher; }
     CMenu& PlugInMenu() { return m_menu; }
 
@@ -65,6 +73,7 @@ private:
     cThreadPool m_pool;
     cRegistryStore m_settings;
     CEntitiesHistory m_history;
+    stPlugInDocumentData m_document_data;
     ON_wString m_version;
     CMenu m_menu;
     DWORD m_pool_stop_timeout = cThreadPool::kDefaultStopTimeout;

@@ -1,17 +1,290 @@
 #include "shapes/entities_history.h"
 
-#include <algorithm>
+#include "core/scene_object.h"
+#include "shapes/profiled_surface.h"
+#include "shapes/session_kinds.h"
+#include "shapes/shape_interfaces.h"
 
-bool CEntitiesHistory::GetOrCreate(const ON_UUID& host_id)
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+
+namespace
 {
-    if (ON_UuidIsNil(host_id))
+
+// The class id of a profile sketch.
+constexpr GUID kSketchClassId = {0x2CB9FA72, 0xC8B9, 0x4DE5, {0x88, 0xDE, 0x52, 0x65, 0x80, 0x55, 0x38, 0x31}};
+
+ST_IGeometry* GeometryOf(const CSessionSurface& session)
+{
+    ISceneObject* object = session.GetSceneObject();
+    return object != nullptr ? static_cast<ST_IGeometry*>(object->QueryInterface(IID_ST_IGeometry)) : nullptr;
+}
+
+ST_IProfiledSurface* ProfiledSurfaceOf(const CSessionSurface& session)
+{
+    ISceneObject* object = session.GetSceneObject();
+    if (object == nullptr ||
+        (object->QueryInterface(IID_RevolvedSurface) == nullptr && object->QueryInterface(IID_ExtrudedSurface) == nullptr))
+        return nullptr;
+    return static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface));
+}
+
+bool IsDefined(double x)
+{
+    return std::fabs(static_cast<double>(static_cast<float>(x)) - static_cast<double>(FLT_MAX)) >= FLT_EPSILON;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- sessions of one host object
+
+CObjectSurfaces::CObjectSurfaces(const ON_UUID& hostId, CEntitiesHistory* owner) : m_hostId(hostId), m_owner(owner) {}
+
+CObjectSurfaces::~CObjectSurfaces()
+{
+    Clear();
+}
+
+CSessionSurface* CObjectSurfaces::CreateSession(const GUID& classId, bool refresh)
+{
+    const stSessionKind* kind = FindSessionKind(classId);
+    if (kind == nullptr || kind->make == nullptr)
+        return nullptr;
+    std::unique_ptr<CSessionSurface> session(kind->make(this));
+    if (!session)
+        return nullptr;
+    session->Init();
+    CSessionSurface* made = session.get();
+    m_sessions.push_back(std::move(session));
+    if (refresh && m_view != nullptr)
+        m_view->RefreshSessionList();
+    return made;
+}
+
+bool CObjectSurfaces::DeleteSession(CSessionSurface* session)
+{
+    const auto it = std::find_if(m_sessions.begin(), m_sessions.end(),
+                                 [session](const std::unique_ptr<CSessionSurface>& s) { return s.get() == session; });
+    if (session == nullptr || it == m_sessions.end())
         return false;
-    if (!Contains(host_id))
-        m_hosts.push_back(host_id);
+    m_sessions.erase(it);
+    if (m_view != nullptr)
+        m_view->RefreshSessionList();
     return true;
 }
 
-bool CEntitiesHistory::Contains(const ON_UUID& host_id) const
+void CObjectSurfaces::Clear()
 {
-    return std::find(m_hosts.begin(), m_hosts.end(), host_id) != m_hosts.end();
+    // From the back: a session's destructor may still ask its owner.
+    while (!m_sessions.empty())
+        m_sessions.pop_back();
+}
+
+CSessionSurface* CObjectSurfaces::FindByName(const wchar_t* name) const
+{
+    for (const auto& session : m_sessions)
+        if (session->GetName().EqualNoCase(name))
+            return session.get();
+    return nullptr;
+}
+
+bool CObjectSurfaces::IsNameUnique(const wchar_t* name, const CSessionSurface* except) const
+{
+    for (const auto& session : m_sessions)
+        if (session.get() != except && session->GetName().EqualNoCase(name))
+            return false;
+    return true;
+}
+
+void CObjectSurfaces::MakeUniqueName(ON_wString& name)
+{
+    const ON_wString base = name;
+    for (;;)
+    {
+        ON_wString candidate = base;
+        ON_wString suffix;
+        suffix.Format(L"(%u)", m_nameCounter);
+        candidate += suffix;
+        ++m_nameCounter;
+        if (FindByName(candidate) == nullptr)
+        {
+            name = candidate;
+            return;
+        }
+    }
+}
+
+void CObjectSurfaces::TransformSessions(const double m[12], CSessionSurface* current)
+{
+    for (const auto& session : m_sessions)
+    {
+        session->TransformRegion(m);
+        if (session.get() != current && session->GetSceneObject() != nullptr)
+            session->GetSceneObject()->ApplyTransform(m);
+    }
+}
+
+bool CObjectSurfaces::HasProfiles() const
+{
+    for (const auto& session : m_sessions)
+    {
+        ST_IProfiledSurface* surface = ProfiledSurfaceOf(*session);
+        const ST_ISectionCurve* profile = surface != nullptr ? surface->GetProfileCurve() : nullptr;
+        if (profile != nullptr && profile->GetSegmentCount() > 0 && profile->GetClassGuid() == kSketchClassId)
+            return true;
+    }
+    return false;
+}
+
+void CObjectSurfaces::CollectDirectionRefs(std::vector<stReferenceEntry>& list, const CSessionSurface* except) const
+{
+    for (const auto& session : m_sessions)
+    {
+        const ST_IGeometry* geometry = session.get() != except ? GeometryOf(*session) : nullptr;
+        if (geometry == nullptr)
+            continue;
+        double d[3];
+        geometry->GetDirection(d);
+        if (IsDefined(d[0]))
+            list.push_back({ON_wString(L"as ") + session->GetName(), static_cast<float>(d[0]), static_cast<float>(d[1]),
+                            static_cast<float>(d[2])});
+    }
+}
+
+void CObjectSurfaces::CollectPointRefs(std::vector<stReferenceEntry>& list, const CSessionSurface* except) const
+{
+    list.clear();
+    for (const auto& session : m_sessions)
+    {
+        const ST_IGeometry* geometry = session.get() != except ? GeometryOf(*session) : nullptr;
+        if (geometry == nullptr)
+            continue;
+        double p[3];
+        geometry->GetOrigin(p);
+        if (IsDefined(p[0]))
+            list.push_back({ON_wString(L"of ") + session->GetName(), static_cast<float>(p[0]), static_cast<float>(p[1]),
+                            static_cast<float>(p[2])});
+    }
+}
+
+bool CObjectSurfaces::Write(ON_BinaryArchive& archive) const
+{
+    if (m_sessions.size() > static_cast<std::size_t>(INT_MAX))
+        return false;
+    if (!archive.WriteUuid(m_hostId) || !archive.WriteInt(static_cast<int>(m_sessions.size())))
+        return false;
+    for (const auto& session : m_sessions)
+        if (!session->Write(archive))
+            return false;
+    return true;
+}
+
+bool CObjectSurfaces::Read(ON_BinaryArchive& archive, int major, int minor)
+{
+    if (!archive.ReadUuid(m_hostId))
+        return false;
+    Clear();
+    int count = 0;
+    if (!archive.ReadInt(&count) || count < 0)
+        return false;
+    for (int i = 0; i < count; ++i)
+    {
+        GUID classId;
+        if (!archive.ReadUuid(classId))
+            return false;
+        // No length precedes a session: one the reader cannot make leaves
+        // no way to the next, so the read stops here.
+        CSessionSurface* session = CreateSession(classId, false);
+        if (session == nullptr || !session->Read(archive, major, minor))
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- the history
+
+void CEntitiesHistory::Clear()
+{
+    while (!m_entries.empty())
+        m_entries.pop_back();
+}
+
+CObjectSurfaces* CEntitiesHistory::FindByUuid(const ON_UUID& hostId) const
+{
+    for (const auto& entry : m_entries)
+        if (entry->HostId() == hostId)
+            return entry.get();
+    return nullptr;
+}
+
+CObjectSurfaces* CEntitiesHistory::GetOrCreate(const ON_UUID& hostId, bool* created)
+{
+    if (created != nullptr)
+        *created = false;
+    if (ON_UuidIsNil(hostId))
+        return nullptr;
+    if (CObjectSurfaces* found = FindByUuid(hostId))
+        return found;
+    m_entries.push_back(std::make_unique<CObjectSurfaces>(hostId, this));
+    if (created != nullptr)
+        *created = true;
+    return m_entries.back().get();
+}
+
+void CEntitiesHistory::ClearKeepFlags()
+{
+    for (const auto& entry : m_entries)
+        entry->m_keep = 0;
+}
+
+void CEntitiesHistory::MarkKept(CObjectSurfaces* entry)
+{
+    if (entry != nullptr)
+        entry->m_keep = 1;
+}
+
+bool CEntitiesHistory::Prune()
+{
+    const std::size_t before = m_entries.size();
+    std::erase_if(m_entries, [](const std::unique_ptr<CObjectSurfaces>& entry) { return entry->m_keep == 0; });
+    return m_entries.size() != before;
+}
+
+bool CEntitiesHistory::Write(ON_BinaryArchive& archive) const
+{
+    if (!archive.Write3dmChunkVersion(kEntitiesHistoryMajor, kEntitiesHistoryMinor) || !archive.WriteSize(m_entries.size()))
+        return false;
+    for (const auto& entry : m_entries)
+        if (!entry->Write(archive))
+            return false;
+    return true;
+}
+
+bool CEntitiesHistory::Read(ON_BinaryArchive& archive, int major, int minor)
+{
+    std::size_t count = 0;
+    if (!archive.ReadSize(&count))
+        return false;
+    // Entries are staged, so a failure part-way adds nothing. Each entry
+    // takes at least 20 bytes, so a damaged count fails at the end of the
+    // bytes instead of allocating for it.
+    std::deque<std::unique_ptr<CObjectSurfaces>> staged;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        auto entry = std::make_unique<CObjectSurfaces>(ON_nil_uuid, this);
+        entry->m_keep = 1;
+        if (!entry->Read(archive, major, minor))
+            return false;
+        const ON_UUID id = entry->HostId();
+        const bool repeated = std::any_of(staged.begin(), staged.end(),
+                                          [&id](const std::unique_ptr<CObjectSurfaces>& e) { return e->HostId() == id; });
+        if (!repeated)
+            staged.push_back(std::move(entry));
+    }
+    for (auto& entry : staged)
+        if (FindByUuid(entry->HostId()) == nullptr)
+            m_entries.push_back(std::move(entry));
+    return true;
 }

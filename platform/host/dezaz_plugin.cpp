@@ -105,7 +105,7 @@ BOOL CDezazPlugIn::OnPlugInMenuCommand(WPARAM)
     return FALSE;
 }
 
-BOOL CDezazPlugIn::CallWriteDocument(const CDezazFileWriteOptions&)
+BOOL CDezazPlugIn::CallWriteDocument(CDezazDoc&, const CDezazFileWriteOptions&)
 {
     return FALSE;
 }

@@ -66,7 +66,7 @@ public:
 
     // Saving: asked first whether the plug-in has data for this document;
     // when it does, it writes its chunk. Failure drops the chunk.
-    virtual BOOL CallWriteDocument(const CDezazFileWriteOptions& options);
+    virtual BOOL CallWriteDocument(CDezazDoc& doc, const CDezazFileWriteOptions& options);
     virtual BOOL WriteDocument(CDezazDoc& doc, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options);
     // Opening: the archive holds exactly the plug-in's chunk; whatever the
     // plug-in leaves unread is skipped.

@@ -165,7 +165,7 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
     std::vector<DezazPlugInChunk> chunks;
     for (CDezazPlugIn* plugin : LoadedPlugIns())
     {
-        if (!plugin->CallWriteDocument(options))
+        if (!plugin->CallWriteDocument(doc, options))
             continue;
         ON_MemoryArchive archive;
         if (!plugin->WriteDocument(doc, archive, options))

@@ -1,0 +1,98 @@
+#include "plugin/document_hooks.h"
+
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+#include "shapes/entities_history.h"
+
+namespace
+{
+
+bool IsNewer(int major, int minor)
+{
+    return major > kPlugInChunkMajor || (major == kPlugInChunkMajor && minor > kPlugInChunkMinor);
+}
+
+// Everything the archive holds from its start: the host hands the plug-in
+// exactly its chunk.
+bool ReadWholeChunk(ON_BinaryArchive& archive, std::vector<std::uint8_t>& bytes)
+{
+    if (!archive.SeekFromStartOfFile(0))
+        return false;
+    bytes.clear();
+    std::size_t block = 1 << 16;
+    while (!archive.AtEnd())
+    {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + block);
+        if (archive.ReadByte(block, bytes.data() + at))
+            continue;
+        bytes.resize(at);
+        // Fewer bytes remain than the block: narrow down to them.
+        if (block == 1)
+        {
+            bytes.clear();
+            return false;
+        }
+        block /= 2;
+    }
+    return true;
+}
+
+} // namespace
+
+bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc)
+{
+    CEntitiesHistory& history = *data.history;
+    history.ClearKeepFlags();
+    // Reference objects are written into the file like the others, so
+    // their sessions are kept with them.
+    CDezazObjectIterator it(doc, dezaz_normal_objects | dezaz_locked_objects | dezaz_hidden_objects,
+                            dezaz_active_objects | dezaz_reference_objects);
+    for (const CDezazObject* object = it.First(); object != nullptr; object = it.Next())
+        history.MarkKept(history.FindByUuid(object->ModelObjectId()));
+    history.Prune();
+    return !history.IsEmpty() || !data.newerChunk.empty();
+}
+
+bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options)
+{
+    if (options.Mode(CDezazFileWriteOptions::geometry_only))
+        return true;
+    if (!data.newerChunk.empty())
+    {
+        if (!data.history->IsEmpty())
+            DezazApp().Print(L"The shapes of this document were stored by a newer version of the plug-in; they are "
+                             L"saved as they were, without the shapes made since it was opened.\n");
+        return archive.WriteByte(data.newerChunk.size(), data.newerChunk.data());
+    }
+    if (!archive.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor))
+        return false;
+    return data.history->Write(archive);
+}
+
+bool ReadPlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileReadOptions& options)
+{
+    int major = 0;
+    int minor = 0;
+    if (!archive.Read3dmChunkVersion(&major, &minor))
+        return false;
+    const bool merge = options.Mode(CDezazFileReadOptions::import_merge);
+    if (major != kPlugInChunkMajor || minor != kPlugInChunkMinor)
+    {
+        // A merge adds another file's objects; its newer data stays in that
+        // file. The document's own newer chunk is kept for the next save.
+        if (IsNewer(major, minor) && !merge)
+            return ReadWholeChunk(archive, data.newerChunk);
+        return true;
+    }
+    if (!merge)
+    {
+        data.history->Clear();
+        data.newerChunk.clear();
+    }
+    int historyMajor = 0;
+    int historyMinor = 0;
+    if (!archive.Read3dmChunkVersion(&historyMajor, &historyMinor))
+        return false;
+    return data.history->Read(archive, historyMajor, historyMinor);
+}

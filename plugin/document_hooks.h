@@ -1,0 +1,36 @@
+// The plug-in's part in saving and opening host documents: whether it has
+// data for the document, its chunk (its own version 1.0 around the entity
+// history), and reading the chunk back.
+//
+// A chunk of a later version than 1.0 was written by a newer plug-in: it is
+// kept byte for byte and written back unchanged by the next save, so that
+// opening and saving a document here never loses what the newer version
+// stored.
+#pragma once
+
+#include "platform/geometry/binary_archive.h"
+#include "platform/host/dezaz_plugin.h"
+
+#include <cstdint>
+#include <vector>
+
+class CDezazDoc;
+class CEntitiesHistory;
+
+inline constexpr int kPlugInChunkMajor = 1;
+inline constexpr int kPlugInChunkMinor = 0;
+
+// What the hooks keep between the open and the next save.
+struct stPlugInDocumentData
+{
+    CEntitiesHistory* history = nullptr;
+    // The whole chunk of a newer version, empty when there is none.
+    std::vector<std::uint8_t> newerChunk;
+};
+
+// Drops the entries of host objects that are gone (active and reference
+// objects alike count as present), then tells whether there is anything to
+// write.
+bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc);
+bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options);
+bool ReadPlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileReadOptions& options);

@@ -1,0 +1,53 @@
+#include "shapes/session_kinds.h"
+
+#include "platform/geometry/uuid.h"
+
+namespace
+{
+
+template <class TSession> CSessionSurface* Make(CObjectSurfaces* owner)
+{
+    return new TSession(owner);
+}
+
+stSessionKind g_kinds[] = {
+    {CLSID_CSessionPlane, L"Plane", kSessionKindPlane, &Make<CSessionPlane>},
+    {CLSID_CSessionSymmetryPlane, L"Symmetry Plane", kSessionKindSymmetryPlane, &Make<CSessionSymmetryPlane>},
+    {CLSID_CSessionSphere, L"Sphere", kSessionKindSphere, &Make<CSessionSphere>},
+    {CLSID_CSessionCylinder, L"Cylinder", kSessionKindCylinder, &Make<CSessionCylinder>},
+    {CLSID_CSessionFreeForm, L"Free Form", kSessionKindFreeForm, nullptr},
+    {CLSID_CSessionRevolved, L"Revolved", kSessionKindRevolved, nullptr},
+    {CLSID_CSessionExtruded, L"Extruded", kSessionKindExtruded, nullptr},
+    {CLSID_CSessionCurveNetwork, L"Curves", kSessionKindCurves, nullptr},
+};
+
+stSessionKind* FindKind(const GUID& classId)
+{
+    for (stSessionKind& kind : g_kinds)
+        if (kind.classId == classId)
+            return &kind;
+    return nullptr;
+}
+
+} // namespace
+
+const stSessionKind* FindSessionKind(const GUID& classId)
+{
+    return FindKind(classId);
+}
+
+const stSessionKind* SessionKinds(std::size_t& count)
+{
+    count = sizeof g_kinds / sizeof g_kinds[0];
+    return g_kinds;
+}
+
+SessionFactory SetSessionFactory(const GUID& classId, SessionFactory make)
+{
+    stSessionKind* kind = FindKind(classId);
+    if (kind == nullptr)
+        return nullptr;
+    SessionFactory previous = kind->make;
+    kind->make = make;
+    return previous;
+}

@@ -1,0 +1,322 @@
+#include "shapes/session_surface.h"
+
+#include "core/mesh.h"
+#include "core/scene_object.h"
+#include "core/triangle_colour_property.h"
+#include "platform/mfc/controls.h"
+#include "shapes/dezaz_bin_stream.h"
+#include "shapes/entities_history.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+
+namespace
+{
+
+// {6E0C7D43-8E2B-4C55-9A1D-2F8B3E6C9D71}: the base's own id, which no
+// document holds.
+constexpr GUID kUndefinedSessionId = {0x6E0C7D43, 0x8E2B, 0x4C55, {0x9A, 0x1D, 0x2F, 0x8B, 0x3E, 0x6C, 0x9D, 0x71}};
+
+cMesh* MeshOf(ISceneObject* object)
+{
+    return object != nullptr ? static_cast<cMesh*>(object->QueryInterface(IID_cMesh)) : nullptr;
+}
+
+CTriangleColourProperties* TagPropertyOf(ISceneObject* object)
+{
+    return object != nullptr
+               ? dynamic_cast<CTriangleColourProperties*>(object->FindAttachedProperty(kTriangleColoursPropertyName))
+               : nullptr;
+}
+
+} // namespace
+
+void RegionCentroid(const float a[3], const float b[3], const float c[3], float out[3])
+{
+    for (int k = 0; k < 3; ++k)
+        out[k] = (a[k] + b[k] + c[k]) * 0.33333334f;
+}
+
+double RegionMembershipRadius(const float centroid[3])
+{
+    const float largest = std::max({std::fabs(centroid[0]), std::fabs(centroid[1]), std::fabs(centroid[2])});
+    // Four float spacings at that magnitude: enough for the rounding of a
+    // transform applied to the region and to the mesh apart.
+    return std::max(kRegionMinimumRadius, 4.0 * static_cast<double>(largest) * FLT_EPSILON);
+}
+
+std::uint32_t RecordMinorVersion(std::uint8_t kindCode, int historyMajor, int historyMinor)
+{
+    switch (kindCode)
+    {
+    case kSessionKindFreeForm:
+    case kSessionKindRevolved:
+        return 6;
+    case kSessionKindExtruded:
+    case kSessionKindCurves:
+        return historyMajor > 1 || (historyMajor == 1 && historyMinor >= 1) ? 7 : 6;
+    default:
+        return 0;
+    }
+}
+
+CSessionSurface::CSessionSurface(CObjectSurfaces* owner) : m_owner(owner) {}
+
+CSessionSurface::~CSessionSurface()
+{
+    ClearRegion();
+}
+
+void CSessionSurface::GetKindName(ON_wString& name) const
+{
+    name = L"undefined surface";
+}
+
+void CSessionSurface::GetClassId(GUID& id) const
+{
+    id = kUndefinedSessionId;
+}
+
+void CSessionSurface::Init()
+{
+    GetClassId(m_classId);
+    ON_wString name;
+    GetKindName(name);
+    if (m_owner != nullptr && !m_owner->IsNameUnique(name, this))
+        m_owner->MakeUniqueName(name);
+    m_name = name;
+    if (m_sceneObject != nullptr)
+    {
+        cDecoratorObject& decorator = m_sceneObject->GetDecorator();
+        decorator.m_flags |= kDecoratorSeeThrough;
+        std::copy(std::begin(kSessionFrontColour), std::end(kSessionFrontColour), decorator.m_colours[kDecoratorFront]);
+    }
+}
+
+bool CSessionSurface::CommitName(const ON_wString& text, ON_wString& shown)
+{
+    ON_wString name = text;
+    name.TrimLeftAndRight();
+    if (name.IsEmpty())
+    {
+        shown = m_name;
+        return false;
+    }
+    if (m_owner != nullptr && !m_owner->IsNameUnique(name, this))
+    {
+        // The user's text is an argument, never the format.
+        ON_wString message;
+        message.Format(L"The name '%ls' already exists.", name.Array());
+        AfxMessageBox(message);
+        shown = m_name;
+        return false;
+    }
+    m_name = name;
+    shown = name;
+    return true;
+}
+
+// ---------------------------------------------------------------- region
+
+void CSessionSurface::ClearRegion()
+{
+    m_tree.Clear();
+    m_region.Clear();
+}
+
+void CSessionSurface::AppendRegionPoint(const float p[3])
+{
+    const std::uint32_t index = m_region.AddVertex(p);
+    cVertex* vertex = m_region.GetVertex(index);
+    vertex->flags = 0;
+    vertex->nx = vertex->ny = vertex->nz = 0.0f;
+    vertex->index = index;
+}
+
+void CSessionSurface::RebuildSearchTree()
+{
+    m_tree.Clear();
+    const std::uint32_t count = m_region.GetVertexCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+        m_tree.Add(m_region.GetVertex(i));
+    m_tree.Build();
+}
+
+void CSessionSurface::TransformRegion(const double m[12])
+{
+    m_tree.Clear();
+    m_region.Transform(m);
+    m_region.UpdateBoundingBox();
+    RebuildSearchTree();
+}
+
+bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const float c[3])
+{
+    if (m_region.GetVertexCount() == 0)
+        return false;
+    const float* box = m_region.GetBoundingBox();
+    float centroid[3];
+    RegionCentroid(a, b, c, centroid);
+    for (int k = 0; k < 3; ++k)
+    {
+        const double v = centroid[k];
+        if (!(v >= static_cast<double>(box[k]) - kRegionBoxMargin && v <= static_cast<double>(box[k + 3]) + kRegionBoxMargin))
+            return false;
+    }
+    double radius = RegionMembershipRadius(centroid);
+    return m_tree.FindNearest(centroid, radius) != nullptr;
+}
+
+void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code)
+{
+    cMesh* mesh = MeshOf(meshObject);
+    CTriangleColourProperties* tags = TagPropertyOf(meshObject);
+    if (mesh == nullptr || tags == nullptr || m_region.GetVertexCount() == 0)
+        return;
+    const std::uint32_t count = std::min(mesh->GetTriangleCount(), tags->GetCount());
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cVertex* corners[3];
+        if (mesh->GetCorners(*mesh->GetTriangle(i), corners) &&
+            ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position()))
+            tags->Set(i, code);
+    }
+    tags->RecomputeHasColours();
+}
+
+void CSessionSurface::PaintMeshRegion(ISceneObject* meshObject)
+{
+    MarkMeshRegion(meshObject, GetKindCode());
+}
+
+void CSessionSurface::ClearMeshRegion(ISceneObject* meshObject)
+{
+    MarkMeshRegion(meshObject, 0);
+}
+
+void CSessionSurface::TakeSelection(ISceneObject* meshObject)
+{
+    ClearMeshRegion(meshObject);
+    ClearRegion();
+    cMesh* mesh = MeshOf(meshObject);
+    if (mesh == nullptr)
+        return;
+    CTriangleColourProperties* tags = TagPropertyOf(meshObject);
+    const std::uint8_t code = GetKindCode();
+    const std::uint32_t count = mesh->GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle& triangle = *mesh->GetTriangle(i);
+        if ((triangle.flags & kTriangleFlagSelected) == 0 || (triangle.flags & kTriangleFlagHidden) != 0)
+            continue;
+        const cVertex* corners[3];
+        if (!mesh->GetCorners(triangle, corners))
+            continue;
+        if (tags != nullptr)
+            tags->Set(i, code);
+        float centroid[3];
+        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+        AppendRegionPoint(centroid);
+    }
+    m_region.UpdateBoundingBox();
+    if (tags != nullptr)
+        tags->RecomputeHasColours();
+    RebuildSearchTree();
+}
+
+void CSessionSurface::SelectRegion(cMesh* mesh)
+{
+    if (mesh == nullptr || m_region.GetVertexCount() == 0)
+        return;
+    mesh->ForEachVertex([](cVertex& v) { v.flags &= ~std::uint32_t{2}; });
+    const std::uint32_t count = mesh->GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        cMeshTriangle& triangle = *mesh->GetTriangle(i);
+        const cVertex* corners[3];
+        const bool inside = mesh->GetCorners(triangle, corners) &&
+                            ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position());
+        if (inside)
+            triangle.flags |= kTriangleFlagSelected;
+        else
+            triangle.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
+    }
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        cMeshTriangle& triangle = *mesh->GetTriangle(i);
+        if ((triangle.flags & kTriangleFlagSelected) == 0 || (triangle.flags & kTriangleFlagHidden) != 0)
+            continue;
+        cVertex* corners[3];
+        if (mesh->GetCorners(triangle, corners))
+            for (cVertex* corner : corners)
+                corner->flags |= 2;
+    }
+}
+
+// ---------------------------------------------------------------- records
+
+bool CSessionSurface::WriteObjectRecord(IBinStream& stream)
+{
+    return m_sceneObject != nullptr && m_sceneObject->Write(&stream, nullptr);
+}
+
+bool CSessionSurface::ReadObjectRecord(IBinStream& stream, std::uint32_t)
+{
+    return m_sceneObject != nullptr && m_sceneObject->Read(&stream, nullptr);
+}
+
+bool CSessionSurface::Write(ON_BinaryArchive& archive)
+{
+    const std::uint32_t count = m_region.GetVertexCount();
+    if (count > static_cast<std::uint32_t>(INT_MAX))
+        return false;
+    if (!archive.WriteUuid(m_classId) || !archive.WriteString(m_name) || !archive.WriteInt(static_cast<int>(count)))
+        return false;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cVertex* p = m_region.GetVertex(i);
+        if (!archive.WriteFloat(p->x) || !archive.WriteFloat(p->y) || !archive.WriteFloat(p->z))
+            return false;
+    }
+    CDezazBinStream stream(&archive);
+    return WriteObjectRecord(stream);
+}
+
+bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
+{
+    ON_wString name;
+    if (!archive.ReadString(name))
+        return false;
+    if (m_owner != nullptr && !m_owner->IsNameUnique(name, this))
+        m_owner->MakeUniqueName(name);
+    int count = 0;
+    if (!archive.ReadInt(&count) || count < 0)
+        return false;
+    // Points are read one at a time: a count from a damaged file allocates
+    // no more than the bytes that are really there.
+    cPointCloud& region = m_region;
+    ClearRegion();
+    for (int i = 0; i < count; ++i)
+    {
+        float p[3];
+        if (!archive.ReadFloat(&p[0]) || !archive.ReadFloat(&p[1]) || !archive.ReadFloat(&p[2]))
+            return false;
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+            return false;
+        AppendRegionPoint(p);
+    }
+    region.UpdateBoundingBox();
+    RebuildSearchTree();
+    m_name = name;
+    m_isNew = 0;
+
+    CDezazBinStream stream(&archive);
+    if (!ReadObjectRecord(stream, RecordMinorVersion(GetKindCode(), major, minor)))
+        return false;
+    // A curve network is not tied to a region of the mesh.
+    if (GetKindCode() == kSessionKindCurves)
+        ClearRegion();
+    return true;
+}

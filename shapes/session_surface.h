@@ -1,0 +1,133 @@
+// A session: one fitted shape of one host object, under the user's name.
+// It keeps the marked region of the reference mesh as a cloud of triangle
+// centroids with a search tree over them, and the shape's scene object,
+// which owns the geometry, draws it and writes its record into the
+// document. Sessions paint their kind code into the mesh's
+// "TriangleColoursProperty", so the shapes dialog shows which triangles
+// belong to which shape, and can select their region again.
+//
+// Region membership: a triangle belongs to the region when its centroid lies
+// inside the region's box grown by kRegionBoxMargin and a region point lies
+// within the membership radius of it. Centroids come from one float
+// expression wherever they are computed (RegionCentroid), so a triangle
+// finds its own point again exactly; the radius grows with the coordinates
+// (a few float spacings) so that a region moved by a transform, whose
+// floats are rounded apart from the mesh's, still finds its triangles far
+// from the origin.
+#pragma once
+
+#include "core/bucket_search_tree_prop.h"
+#include "core/point_cloud.h"
+#include "platform/geometry/binary_archive.h"
+#include "platform/geometry/wide_string.h"
+
+#include <cstdint>
+
+class CObjectSurfaces;
+class IBinStream;
+class ISceneObject;
+class cMesh;
+
+// Kind codes: what sessions paint into the triangle tag property.
+inline constexpr std::uint8_t kSessionKindPlane = 1;
+inline constexpr std::uint8_t kSessionKindCylinder = 2;
+inline constexpr std::uint8_t kSessionKindSphere = 3;
+inline constexpr std::uint8_t kSessionKindRevolved = 4;
+inline constexpr std::uint8_t kSessionKindExtruded = 5;
+inline constexpr std::uint8_t kSessionKindFreeForm = 6;
+inline constexpr std::uint8_t kSessionKindCurves = 7;
+inline constexpr std::uint8_t kSessionKindSymmetryPlane = 8;
+
+inline constexpr double kRegionBoxMargin = 0.001;
+inline constexpr double kRegionMinimumRadius = 0.0001;
+// The front colour of a session's shape (60, 140, 60).
+inline constexpr float kSessionFrontColour[4] = {60.0f / 255.0f, 140.0f / 255.0f, 60.0f / 255.0f, 1.0f};
+
+// The centroid of a triangle as the region stores it.
+void RegionCentroid(const float a[3], const float b[3], const float c[3], float out[3]);
+// How far a region point may lie from a centroid at that position.
+double RegionMembershipRadius(const float centroid[3]);
+
+class CSessionSurface
+{
+public:
+    explicit CSessionSurface(CObjectSurfaces* owner);
+    virtual ~CSessionSurface();
+    CSessionSurface(const CSessionSurface&) = delete;
+    CSessionSurface& operator=(const CSessionSurface&) = delete;
+
+    virtual void GetKindName(ON_wString& name) const;
+    virtual void GetClassId(GUID& id) const;
+    // Once, right after construction: the class id, a name unique in the
+    // owner and the session colours of the scene object.
+    virtual void Init();
+    // The user renamed the session: the text trimmed becomes its name unless
+    // it is empty or another session of the owner bears it (ignoring case),
+    // which is told in a message box. False when refused; `shown` then gets
+    // the current name back.
+    virtual bool CommitName(const ON_wString& text, ON_wString& shown);
+    virtual void SetParameter(double) {}
+    virtual std::uint8_t GetKindCode() const = 0;
+
+    // The session's record: class id, name, region points, then the scene
+    // object's record. False at the first failed write.
+    virtual bool Write(ON_BinaryArchive& archive);
+    // Reads what Write wrote (the class id already read by the owner); the
+    // history's chunk version chooses the version handed to the scene
+    // object's reader. False on any failure or damaged value.
+    virtual bool Read(ON_BinaryArchive& archive, int major, int minor);
+
+    // Makes the selected, visible triangles of the mesh object the region.
+    virtual void TakeSelection(ISceneObject* meshObject);
+    // Selects on the mesh exactly the region's triangles.
+    void SelectRegion(cMesh* mesh);
+    // Writes the kind code (Paint) or 0 (Clear) into the tag property of the
+    // region's triangles.
+    void PaintMeshRegion(ISceneObject* meshObject);
+    void ClearMeshRegion(ISceneObject* meshObject);
+    // True when the triangle (three corner positions) belongs to the region.
+    bool ContainsTriangle(const float a[3], const float b[3], const float c[3]);
+
+    void RebuildSearchTree();
+    // Empties the region and its search tree together, so the tree never
+    // points into freed points.
+    void ClearRegion();
+    // Moves the region by a 3x4 transform and rebuilds its tree.
+    void TransformRegion(const double m[12]);
+
+    const ON_wString& GetName() const { return m_name; }
+    void SetName(const ON_wString& name) { m_name = name; }
+    const GUID& ClassId() const { return m_classId; }
+    CObjectSurfaces* GetOwner() const { return m_owner; }
+    ISceneObject* GetSceneObject() const { return m_sceneObject; }
+    cPointCloud& GetRegionPoints() { return m_region; }
+    const cPointCloud& GetRegionPoints() const { return m_region; }
+    const tVertexKDTree& GetSearchTree() const { return m_tree; }
+    // 1 while the session was made here, 0 once it came from a document.
+    int IsNew() const { return m_isNew; }
+
+protected:
+    // The scene object's record through a stream over the archive. The
+    // minor version comes from RecordMinorVersion.
+    virtual bool WriteObjectRecord(IBinStream& stream);
+    virtual bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor);
+
+    // The kinds point it at the scene object they embed.
+    ISceneObject* m_sceneObject = nullptr;
+
+private:
+    void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code);
+    void AppendRegionPoint(const float p[3]);
+
+    GUID m_classId{};
+    cPointCloud m_region;
+    tVertexKDTree m_tree;
+    CObjectSurfaces* m_owner;
+    // The name stays here until the parameter records that show it exist.
+    ON_wString m_name;
+    int m_isNew = 1;
+};
+
+// The minor version a kind's record reader gets for a history chunk of the
+// given version: the network and extruded records grew in 1.1.
+std::uint32_t RecordMinorVersion(std::uint8_t kindCode, int historyMajor, int historyMinor);
