@@ -1,0 +1,390 @@
+// The entity history in the document: round trips of every kind, the
+// version handed to the kinds' readers, damaged and truncated records, and
+// failed writes.
+#include "shapes/entities_history.h"
+
+#include "shapes/dezaz_bin_stream.h"
+#include "support/test_sessions.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace
+{
+
+const ON_UUID kHostA = ON_UuidFromString("0E8A1C2B-3D4F-4A5B-8C6D-7E8F9A0B1C2D");
+const ON_UUID kHostB = ON_UuidFromString("F1E2D3C4-B5A6-4978-8695-A4B3C2D1E0F9");
+
+// Stands for a kind whose shape is built elsewhere: a record of four bytes,
+// and a log of the minor version its reader was given.
+std::vector<std::pair<std::uint8_t, std::uint32_t>> g_minors;
+
+template <std::uint8_t Code> class SpySession : public CSessionSurface
+{
+public:
+    using CSessionSurface::CSessionSurface;
+    void GetKindName(ON_wString& name) const override { name = L"Spy"; }
+    void GetClassId(GUID& id) const override
+    {
+        std::size_t n = 0;
+        const stSessionKind* kinds = SessionKinds(n);
+        for (std::size_t i = 0; i < n; ++i)
+            if (kinds[i].kindCode == Code)
+                id = kinds[i].classId;
+    }
+    std::uint8_t GetKindCode() const override { return Code; }
+
+protected:
+    bool WriteObjectRecord(IBinStream& stream) override
+    {
+        const std::uint8_t record[4] = {Code, 0xAB, 0xCD, 0xEF};
+        return stream.Write(record, 4);
+    }
+    bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor) override
+    {
+        g_minors.emplace_back(Code, minor);
+        std::uint8_t record[4];
+        return stream.Read(record, 4) && record[0] == Code && record[1] == 0xAB;
+    }
+};
+
+template <std::uint8_t Code> CSessionSurface* MakeSpy(CObjectSurfaces* owner)
+{
+    return new SpySession<Code>(owner);
+}
+
+std::vector<std::uint8_t> WriteHistory(const CEntitiesHistory& history)
+{
+    ON_MemoryArchive archive;
+    EXPECT_TRUE(history.Write(archive));
+    return archive.Buffer();
+}
+
+bool ReadHistory(CEntitiesHistory& history, const std::vector<std::uint8_t>& bytes, std::size_t size)
+{
+    ON_MemoryArchive archive(bytes.data(), size);
+    int major = 0, minor = 0;
+    return archive.Read3dmChunkVersion(&major, &minor) && history.Read(archive, major, minor);
+}
+
+std::vector<std::uint8_t> ObjectRecord(CSessionSurface& session)
+{
+    ON_MemoryArchive archive;
+    CDezazBinStream stream(&archive);
+    if (session.GetSceneObject() != nullptr)
+    {
+        EXPECT_TRUE(session.GetSceneObject()->Write(&stream));
+    }
+    return archive.Buffer();
+}
+
+// The eight kinds: the four built ones and spies for the others.
+class EntitiesHistoryRecord : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_minors.clear();
+        saved[0] = SetSessionFactory(CLSID_CSessionFreeForm, &MakeSpy<kSessionKindFreeForm>);
+        saved[1] = SetSessionFactory(CLSID_CSessionRevolved, &MakeSpy<kSessionKindRevolved>);
+        saved[2] = SetSessionFactory(CLSID_CSessionExtruded, &MakeSpy<kSessionKindExtruded>);
+        saved[3] = SetSessionFactory(CLSID_CSessionCurveNetwork, &MakeSpy<kSessionKindCurves>);
+    }
+    void TearDown() override
+    {
+        SetSessionFactory(CLSID_CSessionFreeForm, saved[0]);
+        SetSessionFactory(CLSID_CSessionRevolved, saved[1]);
+        SetSessionFactory(CLSID_CSessionExtruded, saved[2]);
+        SetSessionFactory(CLSID_CSessionCurveNetwork, saved[3]);
+    }
+
+    // Host A: every kind once, two planes, region points in each; host B:
+    // one sphere with an empty region.
+    void Fill(CEntitiesHistory& history)
+    {
+        CObjectSurfaces* a = history.GetOrCreate(kHostA);
+        std::size_t n = 0;
+        const stSessionKind* kinds = SessionKinds(n);
+        int seed = 1;
+        for (std::size_t i = 0; i < n; ++i, ++seed)
+            FillSession(*a->CreateSession(kinds[i].classId, false), seed, 3 + seed);
+        FillSession(*a->CreateSession(CLSID_CSessionPlane, false), seed, 1);
+        a->Session(1)->SetName(L"Mirror \u00e9\U0001F600");
+        CObjectSurfaces* b = history.GetOrCreate(kHostB);
+        FillSession(*b->CreateSession(CLSID_CSessionSphere, false), 40, 0);
+    }
+
+    SessionFactory saved[4] = {};
+};
+
+} // namespace
+
+TEST_F(EntitiesHistoryRecord, EveryKindRoundTripsWithNamesPointsRecordsAndOrderAndRewritesIdentically)
+{
+    CEntitiesHistory history;
+    Fill(history);
+    const std::vector<std::uint8_t> bytes = WriteHistory(history);
+
+    CEntitiesHistory back;
+    ASSERT_TRUE(ReadHistory(back, bytes, bytes.size()));
+    ASSERT_EQ(back.Count(), 2u);
+    for (std::size_t e = 0; e < 2; ++e)
+    {
+        CObjectSurfaces* x = history.Entry(e);
+        CObjectSurfaces* y = back.Entry(e);
+        EXPECT_EQ(y->HostId(), x->HostId());
+        ASSERT_EQ(y->SessionCount(), x->SessionCount());
+        for (std::size_t s = 0; s < x->SessionCount(); ++s)
+        {
+            CSessionSurface& p = *x->Session(s);
+            CSessionSurface& q = *y->Session(s);
+            EXPECT_EQ(q.ClassId(), p.ClassId());
+            EXPECT_EQ(q.GetName(), p.GetName());
+            EXPECT_EQ(q.IsNew(), 0);
+            EXPECT_EQ(ObjectRecord(q), ObjectRecord(p));
+            const std::uint32_t expected = q.GetKindCode() == kSessionKindCurves ? 0 : p.GetRegionPoints().GetVertexCount();
+            ASSERT_EQ(q.GetRegionPoints().GetVertexCount(), expected);
+            for (std::uint32_t i = 0; i < expected; ++i)
+                EXPECT_EQ(std::memcmp(q.GetRegionPoints().GetVertex(i)->Position(),
+                                      p.GetRegionPoints().GetVertex(i)->Position(), 12),
+                          0);
+        }
+    }
+    // The curve network drops its region on reading, so only the second
+    // write must equal the first after one trip.
+    const std::vector<std::uint8_t> again = WriteHistory(back);
+    CEntitiesHistory third;
+    ASSERT_TRUE(ReadHistory(third, again, again.size()));
+    EXPECT_EQ(WriteHistory(third), again);
+}
+
+TEST_F(EntitiesHistoryRecord, HistoryVersionChoosesTheMinorVersionOfTheExtrudedAndCurveReaders)
+{
+    CEntitiesHistory history;
+    Fill(history);
+    std::vector<std::uint8_t> bytes = WriteHistory(history);
+    const auto minorsFor = [&](std::uint8_t version) {
+        bytes[0] = version;
+        g_minors.clear();
+        CEntitiesHistory back;
+        EXPECT_TRUE(ReadHistory(back, bytes, bytes.size()));
+        std::vector<std::uint32_t> byCode(9, 99);
+        for (const auto& [code, minor] : g_minors)
+            byCode[code] = minor;
+        return byCode;
+    };
+    const std::vector<std::uint32_t> v10 = minorsFor(0x10), v11 = minorsFor(0x11), v20 = minorsFor(0x20);
+    EXPECT_EQ(v10[kSessionKindExtruded], 6u);
+    EXPECT_EQ(v10[kSessionKindCurves], 6u);
+    EXPECT_EQ(v11[kSessionKindExtruded], 7u);
+    EXPECT_EQ(v11[kSessionKindCurves], 7u);
+    EXPECT_EQ(v20[kSessionKindExtruded], 7u); // a later major is later, whatever its minor
+    for (const auto* v : {&v10, &v11, &v20})
+    {
+        EXPECT_EQ((*v)[kSessionKindRevolved], 6u);
+        EXPECT_EQ((*v)[kSessionKindFreeForm], 6u);
+    }
+    EXPECT_EQ(RecordMinorVersion(kSessionKindPlane, 1, 1), 0u);
+}
+
+TEST_F(EntitiesHistoryRecord, EveryTruncationFailsAndAddsNothing)
+{
+    CEntitiesHistory history;
+    Fill(history);
+    const std::vector<std::uint8_t> bytes = WriteHistory(history);
+    for (std::size_t size = 0; size < bytes.size(); ++size)
+    {
+        CEntitiesHistory back;
+        back.GetOrCreate(kHostB);
+        ASSERT_FALSE(ReadHistory(back, bytes, size)) << size;
+        ASSERT_EQ(back.Count(), 1u) << size;
+        ASSERT_EQ(back.Entry(0)->SessionCount(), 0u);
+    }
+}
+
+TEST_F(EntitiesHistoryRecord, EveryFailedWriteIsReported)
+{
+    CEntitiesHistory history;
+    Fill(history);
+    const std::size_t size = WriteHistory(history).size();
+    for (std::size_t budget = 0; budget < size; ++budget)
+    {
+        ON_MemoryArchive archive;
+        archive.SetFaultInjection(static_cast<std::int64_t>(budget));
+        ASSERT_FALSE(history.Write(archive)) << budget;
+    }
+}
+
+namespace
+{
+
+// A history with one plane session of `points` region points, as bytes.
+std::vector<std::uint8_t> OnePlane(int points)
+{
+    CEntitiesHistory history;
+    FillSession(*history.GetOrCreate(kHostA)->CreateSession(CLSID_CSessionPlane, false), 3, points);
+    return WriteHistory(history);
+}
+
+// Offsets in OnePlane's bytes: version 1, N 8, host uuid 16, K 4, class id 16.
+constexpr std::size_t kSessionCountAt = 1 + 8 + 16;
+constexpr std::size_t kClassIdAt = kSessionCountAt + 4;
+constexpr std::size_t kNameAt = kClassIdAt + 16;
+constexpr std::size_t kPointCountAt = kNameAt + 4 + 2 * 5; // "Plane"
+
+void PutI32(std::vector<std::uint8_t>& b, std::size_t at, std::int32_t v)
+{
+    std::memcpy(b.data() + at, &v, 4);
+}
+
+} // namespace
+
+TEST(EntitiesHistoryDamage, UnknownClassNegativeCountsNonFiniteAndHugeCountsFailAtOnce)
+{
+    const std::vector<std::uint8_t> good = OnePlane(2);
+    CEntitiesHistory ok;
+    ASSERT_TRUE(ReadHistory(ok, good, good.size()));
+
+    std::vector<std::uint8_t> b = good;
+    b[kClassIdAt] ^= 0x55;
+    CEntitiesHistory h1;
+    EXPECT_FALSE(ReadHistory(h1, b, b.size()));
+    EXPECT_TRUE(h1.IsEmpty());
+
+    b = good;
+    PutI32(b, kSessionCountAt, -1);
+    EXPECT_FALSE(ReadHistory(h1, b, b.size()));
+    b = good;
+    PutI32(b, kPointCountAt, -3);
+    EXPECT_FALSE(ReadHistory(h1, b, b.size()));
+    b = good;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::memcpy(b.data() + kPointCountAt + 4 + 4, &nan, 4);
+    EXPECT_FALSE(ReadHistory(h1, b, b.size()));
+
+    // Counts far beyond the bytes fail at the end of the bytes without
+    // reserving for them.
+    b = good;
+    PutI32(b, kPointCountAt, 0x7FFFFFFF);
+    EXPECT_FALSE(ReadHistory(h1, b, b.size()));
+    b = good;
+    const std::uint64_t n = ~std::uint64_t{0};
+    std::memcpy(b.data() + 1, &n, 8);
+    EXPECT_FALSE(ReadHistory(h1, b, b.size()));
+    EXPECT_TRUE(h1.IsEmpty());
+}
+
+TEST(EntitiesHistoryDamage, RepeatedHostKeepsTheFirstEntryWithinARecordAndAgainstThoseThere)
+{
+    CEntitiesHistory history;
+    FillSession(*history.GetOrCreate(kHostA)->CreateSession(CLSID_CSessionPlane, false), 1, 2);
+    std::vector<std::uint8_t> one = WriteHistory(history);
+    // Two copies of the entry, the second with a sphere instead.
+    CEntitiesHistory other;
+    FillSession(*other.GetOrCreate(kHostA)->CreateSession(CLSID_CSessionSphere, false), 2, 1);
+    const std::vector<std::uint8_t> sphere = WriteHistory(other);
+    std::vector<std::uint8_t> both = one;
+    both.insert(both.end(), sphere.begin() + 9, sphere.end());
+    both[1] = 2;
+    CEntitiesHistory back;
+    ASSERT_TRUE(ReadHistory(back, both, both.size()));
+    ASSERT_EQ(back.Count(), 1u);
+    EXPECT_EQ(back.Entry(0)->Session(0)->GetKindCode(), kSessionKindPlane);
+
+    ASSERT_TRUE(ReadHistory(back, sphere, sphere.size()));
+    ASSERT_EQ(back.Count(), 1u);
+    EXPECT_EQ(back.Entry(0)->SessionCount(), 1u);
+    EXPECT_EQ(back.Entry(0)->Session(0)->GetKindCode(), kSessionKindPlane);
+
+    // A name already taken in the list gets a suffix instead of failing
+    // (the counter went on when the new session got its default name).
+    CEntitiesHistory twins;
+    CObjectSurfaces* entry = twins.GetOrCreate(kHostA);
+    entry->CreateSession(CLSID_CSessionPlane, false);
+    entry->CreateSession(CLSID_CSessionPlane, false)->SetName(L"PLANE");
+    const std::vector<std::uint8_t> named = WriteHistory(twins);
+    CEntitiesHistory read;
+    ASSERT_TRUE(ReadHistory(read, named, named.size()));
+    EXPECT_EQ(read.Entry(0)->Session(1)->GetName(), ON_wString(L"PLANE(2)"));
+}
+
+TEST(EntitiesHistoryPrune, OnlyMarkedEntriesStay)
+{
+    CEntitiesHistory history;
+    CObjectSurfaces* a = history.GetOrCreate(kHostA);
+    bool created = false;
+    history.GetOrCreate(kHostB, &created);
+    EXPECT_TRUE(created);
+    EXPECT_EQ(history.GetOrCreate(kHostA, &created), a);
+    EXPECT_FALSE(created);
+    history.ClearKeepFlags();
+    history.MarkKept(history.FindByUuid(kHostA));
+    history.MarkKept(history.FindByUuid(ON_nil_uuid));
+    EXPECT_TRUE(history.Prune());
+    EXPECT_EQ(history.Count(), 1u);
+    EXPECT_EQ(history.Entry(0), a);
+    history.MarkKept(a);
+    EXPECT_FALSE(history.Prune());
+}
+
+TEST(EntitiesHistoryRefs, OtherSessionsWithAShapeOfferTheirPointsAndDirections)
+{
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHostA);
+    CSessionSurface* plane = entry->CreateSession(CLSID_CSessionPlane, false);
+    FillSession(*plane, 2, 0);
+    std::vector<stReferenceEntry> points{{L"stale", 0, 0, 0}};
+    entry->CollectPointRefs(points, plane);
+    EXPECT_TRUE(points.empty());
+
+    CSessionSurface* sphere = entry->CreateSession(CLSID_CSessionSphere, false);
+    FillSession(*sphere, 3, 0);
+    entry->CollectPointRefs(points, plane);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].label, ON_wString(L"of Sphere"));
+    EXPECT_FLOAT_EQ(points[0].y, 6.0f);
+
+    std::vector<stReferenceEntry> directions{{L"earlier", 1, 2, 3}};
+    entry->CollectDirectionRefs(directions, sphere);
+    ASSERT_EQ(directions.size(), 2u); // the earlier entry stays; a sphere has no direction
+    EXPECT_EQ(directions[1].label, ON_wString(L"as Plane"));
+    EXPECT_FLOAT_EQ(directions[1].z, 0.8f);
+}
+
+TEST(DezazBinStream, MovesWithinTheArchiveAndRefusesWithoutOne)
+{
+    ON_MemoryArchive archive;
+    CDezazBinStream stream(&archive);
+    const std::uint8_t bytes[6] = {1, 2, 3, 4, 5, 6};
+    std::uint32_t count = 77;
+    ASSERT_TRUE(stream.Write(bytes, 6, &count));
+    EXPECT_EQ(count, 77u);
+    EXPECT_EQ(stream.Tell(), 6);
+    EXPECT_TRUE(stream.Seek(2));
+    EXPECT_EQ(stream.Tell(), 2);
+    EXPECT_FALSE(stream.Seek(7));
+    EXPECT_FALSE(stream.Seek(-1));
+    EXPECT_TRUE(stream.Rewind());
+    EXPECT_EQ(stream.Tell(), 0);
+
+    ON_MemoryArchive reader(bytes, 6);
+    CDezazBinStream in(&reader);
+    std::uint8_t got[4] = {};
+    EXPECT_TRUE(in.Seek(2));
+    EXPECT_TRUE(in.Read(got, 4));
+    EXPECT_EQ(got[0], 3);
+    EXPECT_TRUE(in.IsEof());
+    EXPECT_FALSE(in.Read(got, 1));
+
+    CDezazBinStream none(nullptr);
+    EXPECT_FALSE(none.Read(got, 1));
+    EXPECT_FALSE(none.Write(got, 1));
+    EXPECT_FALSE(none.Rewind());
+    EXPECT_FALSE(none.Seek(0));
+    EXPECT_FALSE(none.IsEof());
+    EXPECT_EQ(none.Tell(), 0);
+}

@@ -1,0 +1,217 @@
+// Sessions: names in their owner, the colours they give their shape, and
+// the region they mark on the reference mesh, near and far from the origin.
+#include "shapes/session_kinds.h"
+
+#include "core/mesh.h"
+#include "core/triangle_colour_property.h"
+#include "platform/win32/controls.h"
+#include "platform/win32/prompt_script.h"
+#include "support/test_sessions.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const ON_UUID kHost = ON_UuidFromString("0E8A1C2B-3D4F-4A5B-8C6D-7E8F9A0B1C2D");
+
+CTriangleColourProperties& TagsOf(cMeshObject& object)
+{
+    return *dynamic_cast<CTriangleColourProperties*>(object.FindAttachedProperty(kTriangleColoursPropertyName));
+}
+
+// Selects the quads with i in [i0, i1) and j in [j0, j1) of an nx-wide grid.
+void SelectQuads(cMesh& mesh, int nx, int i0, int i1, int j0, int j1)
+{
+    for (int j = j0; j < j1; ++j)
+        for (int i = i0; i < i1; ++i)
+            for (int k = 0; k < 2; ++k)
+                mesh.GetTriangle(static_cast<std::uint32_t>(2 * (j * nx + i) + k))->flags |= kTriangleFlagSelected;
+}
+
+bool QuadInside(std::uint32_t triangle, int nx, int i0, int i1, int j0, int j1)
+{
+    const int quad = static_cast<int>(triangle / 2);
+    const int i = quad % nx, j = quad / nx;
+    return i >= i0 && i < i1 && j >= j0 && j < j1;
+}
+
+} // namespace
+
+TEST(SessionNames, KindNameThenRunningSuffixThatNeverGoesBack)
+{
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    CSessionSurface* a = entry->CreateSession(CLSID_CSessionPlane, false);
+    CSessionSurface* b = entry->CreateSession(CLSID_CSessionPlane, false);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->GetName(), ON_wString(L"Plane"));
+    EXPECT_EQ(b->GetName(), ON_wString(L"Plane(1)"));
+    EXPECT_TRUE(entry->DeleteSession(b));
+    EXPECT_FALSE(entry->DeleteSession(b));
+    EXPECT_EQ(entry->CreateSession(CLSID_CSessionPlane, false)->GetName(), ON_wString(L"Plane(2)"));
+    EXPECT_EQ(entry->CreateSession(CLSID_CSessionSymmetryPlane, false)->GetName(), ON_wString(L"Symmetry Plane"));
+
+    // Suffixes in use are skipped, and names compare without case.
+    CObjectSurfaces* other = history.GetOrCreate(ON_UuidFromString("11111111-2222-3333-4444-555555555555"));
+    other->CreateSession(CLSID_CSessionSphere, false);
+    other->CreateSession(CLSID_CSessionCylinder, false)->SetName(L"SPHERE(1)");
+    ON_wString name = L"Sphere";
+    other->MakeUniqueName(name);
+    EXPECT_EQ(name, ON_wString(L"Sphere(2)"));
+    EXPECT_EQ(other->NameCounter(), 3u);
+    EXPECT_EQ(other->FindByName(L"sphere(1)"), other->Session(1));
+}
+
+TEST(SessionNames, UnknownAndUnbuiltKindsMakeNothing)
+{
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    EXPECT_EQ(entry->CreateSession(ON_UuidFromString("01234567-89AB-CDEF-0123-456789ABCDEF"), false), nullptr);
+    EXPECT_EQ(entry->CreateSession(CLSID_CSessionExtruded, false), nullptr);
+    EXPECT_EQ(entry->SessionCount(), 0u);
+    EXPECT_EQ(entry->NameCounter(), 1u);
+    EXPECT_EQ(history.GetOrCreate(ON_nil_uuid), nullptr);
+}
+
+TEST(SessionNames, RenameTrimsRefusesEmptyAndTakenNamesAndNeverFormatsTheText)
+{
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    CSessionSurface* plane = entry->CreateSession(CLSID_CSessionPlane, false);
+    CSessionSurface* sphere = entry->CreateSession(CLSID_CSessionSphere, false);
+    ON_wString shown;
+    EXPECT_TRUE(sphere->CommitName(L"  Ball %s %n  ", shown));
+    EXPECT_EQ(sphere->GetName(), ON_wString(L"Ball %s %n"));
+    EXPECT_EQ(shown, sphere->GetName());
+
+    EXPECT_FALSE(plane->CommitName(L"   ", shown));
+    EXPECT_EQ(shown, ON_wString(L"Plane"));
+
+    // A case variant of another session's name: the message names the text as typed.
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"The name 'BALL %s %n' already exists.", IDOK, nullptr});
+    EXPECT_FALSE(plane->CommitName(L"BALL %s %n", shown));
+    EXPECT_EQ(win32::PendingPromptAnswers(), 0u);
+    EXPECT_EQ(plane->GetName(), ON_wString(L"Plane"));
+    EXPECT_EQ(shown, ON_wString(L"Plane"));
+    // Its own name in another case is no conflict.
+    EXPECT_TRUE(plane->CommitName(L"PLANE", shown));
+}
+
+TEST(SessionInit, ShapeIsSeeThroughWithTheSessionFrontColourAndOtherColoursKept)
+{
+    Dezaz_PlaneObject plain;
+    CEntitiesHistory history;
+    auto* session = static_cast<CSessionPlane*>(history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false));
+    const cDecoratorObject& d = session->GetObject().GetDecoratorConst();
+    EXPECT_NE(d.m_flags & kDecoratorSeeThrough, 0u);
+    EXPECT_FLOAT_EQ(d.m_colours[kDecoratorFront][0], 0.23529412f);
+    EXPECT_FLOAT_EQ(d.m_colours[kDecoratorFront][1], 0.54901963f);
+    EXPECT_FLOAT_EQ(d.m_colours[kDecoratorFront][3], 1.0f);
+    for (int c = 1; c < 5; ++c)
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(d.m_colours[c][k], plain.GetDecoratorConst().m_colours[c][k]);
+    EXPECT_EQ(d.m_mode, plain.GetDecoratorConst().m_mode);
+    GUID id;
+    session->GetClassId(id);
+    EXPECT_EQ(session->ClassId(), id);
+}
+
+// The region on a 40 x 30 grid, at the origin and 5,000 units away (float
+// spacing there is 4.9e-4, five times the base membership radius).
+class SessionRegion : public ::testing::TestWithParam<double>
+{
+protected:
+    void SetUp() override
+    {
+        mesh = MakeGridMeshObject(40, 30, 1.0, GetParam(), -GetParam(), GetParam() / 2);
+        session = static_cast<CSessionCylinder*>(history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionCylinder, false));
+    }
+    CEntitiesHistory history;
+    std::unique_ptr<cMeshObject> mesh;
+    CSessionCylinder* session = nullptr;
+};
+
+TEST_P(SessionRegion, TakePaintClearAndSelectAgreeOnEveryTriangle)
+{
+    cMesh& m = *mesh->GetMesh();
+    SelectQuads(m, 40, 5, 17, 3, 20);
+    m.GetTriangle(0)->flags |= kTriangleFlagSelected | kTriangleFlagHidden; // hidden: never part of a region
+    session->TakeSelection(mesh.get());
+    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 12u * 17u * 2u);
+    CTriangleColourProperties& tags = TagsOf(*mesh);
+    EXPECT_TRUE(tags.HasColours());
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        ASSERT_EQ(tags.Get(t), QuadInside(t, 40, 5, 17, 3, 20) ? kSessionKindCylinder : 0) << t;
+
+    session->ClearMeshRegion(mesh.get());
+    EXPECT_FALSE(tags.HasColours());
+    session->PaintMeshRegion(mesh.get());
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        ASSERT_EQ(tags.Get(t), QuadInside(t, 40, 5, 17, 3, 20) ? kSessionKindCylinder : 0) << t;
+
+    m.ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+    m.GetTriangle(1)->flags = kTriangleFlagSelected; // outside: deselected again
+    session->SelectRegion(&m);
+    std::uint32_t selectedVertices = 0;
+    m.ForEachVertex([&](cVertex& v) { selectedVertices += (v.flags & 2) ? 1 : 0; });
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        ASSERT_EQ((m.GetTriangle(t)->flags & kTriangleFlagSelected) != 0, QuadInside(t, 40, 5, 17, 3, 20)) << t;
+    EXPECT_EQ(selectedVertices, 13u * 18u);
+}
+
+TEST_P(SessionRegion, RegionStillMatchesAfterTheObjectAndItsSessionsAreMovedApart)
+{
+    cMesh& m = *mesh->GetMesh();
+    SelectQuads(m, 40, 0, 40, 0, 30);
+    session->TakeSelection(mesh.get());
+    // A quarter turn about z with a shift: the mesh and the region are
+    // rounded to floats each on its own.
+    const double turn[12] = {0, -1, 0, 0.3, 1, 0, 0, -7.1, 0, 0, 1, 2.9};
+    m.Transform(turn);
+    session->GetOwner()->TransformSessions(turn, nullptr);
+    m.ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+    session->SelectRegion(&m);
+    std::uint32_t selected = 0;
+    m.ForEachTriangle([&](cMeshTriangle& t) { selected += t.flags & kTriangleFlagSelected; });
+    EXPECT_EQ(selected, m.GetTriangleCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegion, ::testing::Values(0.0, 5000.0));
+
+TEST(SessionRegionEdges, EmptySelectionClearsTheOldTagsAndANewRegionNeverKeepsOldTreePoints)
+{
+    auto mesh = MakeGridMeshObject(4, 4, 1.0);
+    CEntitiesHistory history;
+    CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionSphere, false);
+    SelectQuads(*mesh->GetMesh(), 4, 0, 2, 0, 2);
+    session->TakeSelection(mesh.get());
+    EXPECT_TRUE(TagsOf(*mesh).HasColours());
+    mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+    session->TakeSelection(mesh.get());
+    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 0u);
+    EXPECT_FALSE(TagsOf(*mesh).HasColours());
+
+    // Without a mesh the region is emptied and so is the tree over it.
+    SelectQuads(*mesh->GetMesh(), 4, 0, 4, 0, 4);
+    session->TakeSelection(mesh.get());
+    session->TakeSelection(nullptr);
+    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 0u);
+    const float p[3] = {0.5f, 0.5f, 0.0f};
+    double radius = 10.0;
+    EXPECT_EQ(session->GetSearchTree().FindNearest(p, radius), nullptr);
+}
+
+TEST(SessionRegionEdges, TriangleWhoseCentroidIsARegionPointCountsAndOneBesideItDoesNot)
+{
+    CEntitiesHistory history;
+    CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);
+    const float p[3] = {1.0f, 1.0f, 1.0f};
+    session->GetRegionPoints().AddVertex(p);
+    session->RebuildSearchTree();
+    // Three corners whose centroid is exactly the region point.
+    const float a[3] = {1.0f, 1.0f, 1.0f};
+    EXPECT_TRUE(session->ContainsTriangle(a, a, a));
+    const float far[3] = {1.5f, 1.0f, 1.0f};
+    EXPECT_FALSE(session->ContainsTriangle(far, far, far));
+}
