@@ -1,0 +1,283 @@
+// The plug-in's document hooks: what decide-to-write keeps, the chunk around
+// the history, chunks of other versions, merges, damaged chunks, and the
+// sessions of a document saved by this process and opened by the host
+// program in another.
+#include "plugin/document_hooks.h"
+#include "plugin/vtl_plugin.h"
+
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/document_format.h"
+#include "platform/host/document_io.h"
+#include "platform/host/span_archive.h"
+#include "shapes/entities_history.h"
+#include "shapes/session_kinds.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+// Sessions of every built kind on a host object, with shapes and regions
+// that depend on the seed.
+void AddSessions(CEntitiesHistory& history, const ON_UUID& host, int seed)
+{
+    CObjectSurfaces* entry = history.GetOrCreate(host);
+    const GUID kinds[4] = {CLSID_CSessionPlane, CLSID_CSessionSymmetryPlane, CLSID_CSessionSphere,
+                           CLSID_CSessionCylinder};
+    for (const GUID& kind : kinds)
+    {
+        CSessionSurface* session = entry->CreateSession(kind, false);
+        ++seed;
+        if (auto* sphere = dynamic_cast<CSessionSphere*>(session))
+        {
+            const double c[3] = {1.0 * seed, 2.0, 3.0};
+            sphere->GetObject().GetGeometry()->SetCentreAndRadius(c, 0.5 + seed);
+        }
+        else if (auto* cylinder = dynamic_cast<CSessionCylinder*>(session))
+        {
+            const double b[3] = {0, 1.0 * seed, 0}, a[3] = {0, 1, 0};
+            cylinder->GetObject().GetGeometry()->SetAxis(b, a, 2.0, 1.0 * seed);
+        }
+        for (int i = 0; i < seed; ++i)
+        {
+            const float p[3] = {static_cast<float>(seed), static_cast<float>(i), 0.5f};
+            session->GetRegionPoints().AddVertex(p);
+        }
+        session->RebuildSearchTree();
+    }
+}
+
+std::vector<std::uint8_t> HistoryBytes(const CEntitiesHistory& history)
+{
+    ON_MemoryArchive archive;
+    EXPECT_TRUE(history.Write(archive));
+    return archive.Buffer();
+}
+
+class DocumentHooks : public ::testing::Test
+{
+protected:
+    void SetUp() override { data.history = &history; }
+
+    std::vector<std::uint8_t> Write(const CDezazFileWriteOptions& options = {})
+    {
+        ON_MemoryArchive archive;
+        EXPECT_TRUE(WritePlugInDocument(data, archive, options));
+        return archive.Buffer();
+    }
+    bool Read(const std::vector<std::uint8_t>& bytes, bool merge = false, std::size_t size = SIZE_MAX)
+    {
+        dezaz::SpanArchive archive(bytes.data(), std::min(size, bytes.size()));
+        CDezazFileReadOptions options;
+        options.SetMode(CDezazFileReadOptions::import_merge, merge);
+        return ReadPlugInDocument(data, archive, options);
+    }
+
+    CEntitiesHistory history;
+    stPlugInDocumentData data;
+    CDezazDoc doc;
+};
+
+} // namespace
+
+TEST_F(DocumentHooks, DecideToWriteKeepsSessionsOfEveryObjectStillThereReferenceObjectsIncluded)
+{
+    const CDezazObject* active = doc.AddPointObject(ON_3dPoint(1, 2, 3));
+    const CDezazObject* hidden = doc.AddPointObject(ON_3dPoint(4, 5, 6));
+    doc.HideObject(CDezazObjRef(hidden));
+    const CDezazObject* reference = doc.AddObject(active->DuplicateDezazObject(), true);
+    const CDezazObject* gone = doc.AddPointObject(ON_3dPoint(7, 8, 9));
+    for (const CDezazObject* object : {active, hidden, reference, gone})
+        AddSessions(history, object->ModelObjectId(), 1);
+    const ON_UUID goneId = gone->ModelObjectId();
+    doc.DeleteObject(CDezazObjRef(gone));
+
+    EXPECT_TRUE(DecideToWriteDocument(data, doc));
+    EXPECT_EQ(history.Count(), 3u);
+    EXPECT_EQ(history.FindByUuid(goneId), nullptr);
+    EXPECT_NE(history.FindByUuid(reference->ModelObjectId()), nullptr);
+
+    CDezazDoc empty;
+    EXPECT_FALSE(DecideToWriteDocument(data, empty));
+    EXPECT_TRUE(history.IsEmpty());
+}
+
+TEST_F(DocumentHooks, ChunkIsVersionOneZeroAroundTheHistoryAndNothingForAGeometryOnlySave)
+{
+    AddSessions(history, ON_UuidFromString("0E8A1C2B-3D4F-4A5B-8C6D-7E8F9A0B1C2D"), 2);
+    const std::vector<std::uint8_t> chunk = Write();
+    ASSERT_GT(chunk.size(), 2u);
+    EXPECT_EQ(chunk[0], 0x10);
+    EXPECT_EQ(std::vector<std::uint8_t>(chunk.begin() + 1, chunk.end()), HistoryBytes(history));
+
+    CDezazFileWriteOptions geometryOnly;
+    geometryOnly.SetMode(CDezazFileWriteOptions::geometry_only, true);
+    EXPECT_TRUE(Write(geometryOnly).empty());
+
+    // Read back into an emptied history, written again: the same bytes.
+    const std::vector<std::uint8_t> before = HistoryBytes(history);
+    history.Clear();
+    ASSERT_TRUE(Read(chunk));
+    EXPECT_EQ(HistoryBytes(history), before);
+    EXPECT_EQ(Write(), chunk);
+}
+
+TEST_F(DocumentHooks, ANewerChunkLeavesTheHistoryAloneAndIsWrittenBackUnchanged)
+{
+    const ON_UUID host = ON_UuidFromString("0E8A1C2B-3D4F-4A5B-8C6D-7E8F9A0B1C2D");
+    AddSessions(history, host, 1);
+    std::vector<std::uint8_t> newer = Write();
+    newer[0] = 0x20; // 2.0, with bytes this version does not understand
+    newer.insert(newer.end(), 70000, 0xA5);
+    const std::vector<std::uint8_t> older = {0x01, 0xFF};
+
+    ASSERT_TRUE(Read(older));
+    EXPECT_EQ(history.Count(), 1u);
+    EXPECT_TRUE(data.newerChunk.empty());
+
+    ASSERT_TRUE(Read(newer));
+    EXPECT_EQ(history.Count(), 1u); // not even cleared
+    EXPECT_EQ(data.newerChunk, newer);
+    // A merged file's newer data stays in that file.
+    std::vector<std::uint8_t> other = newer;
+    other[5] ^= 1;
+    ASSERT_TRUE(Read(other, true));
+    EXPECT_EQ(data.newerChunk, newer);
+
+    // Nothing of the document's own is pruned away with it, and the save
+    // writes the newer bytes as they came.
+    history.Clear();
+    EXPECT_TRUE(DecideToWriteDocument(data, doc));
+    EXPECT_EQ(Write(), newer);
+
+    // Opening a 1.0 chunk forgets it.
+    AddSessions(history, host, 1);
+    data.newerChunk.clear();
+    const std::vector<std::uint8_t> current = Write();
+    data.newerChunk = newer;
+    ASSERT_TRUE(Read(current));
+    EXPECT_TRUE(data.newerChunk.empty());
+}
+
+TEST_F(DocumentHooks, AMergeAddsEntriesWithoutDuplicatingHostsAndAnOpenReplacesThem)
+{
+    const ON_UUID a = ON_UuidFromString("0E8A1C2B-3D4F-4A5B-8C6D-7E8F9A0B1C2D");
+    const ON_UUID b = ON_UuidFromString("F1E2D3C4-B5A6-4978-8695-A4B3C2D1E0F9");
+    AddSessions(history, a, 1);
+    AddSessions(history, b, 5);
+    const std::vector<std::uint8_t> chunk = Write();
+
+    history.Clear();
+    AddSessions(history, a, 9);
+    CObjectSurfaces* mine = history.FindByUuid(a);
+    ASSERT_TRUE(Read(chunk, true));
+    ASSERT_EQ(history.Count(), 2u);
+    EXPECT_EQ(history.FindByUuid(a), mine);
+    EXPECT_EQ(mine->Session(0)->GetRegionPoints().GetVertexCount(), 10u);
+
+    ASSERT_TRUE(Read(chunk, false));
+    ASSERT_EQ(history.Count(), 2u);
+    EXPECT_EQ(history.FindByUuid(a)->Session(0)->GetRegionPoints().GetVertexCount(), 2u);
+}
+
+TEST_F(DocumentHooks, ADamagedOrTruncatedChunkFailsAndAMergeKeepsWhatWasThere)
+{
+    AddSessions(history, ON_UuidFromString("0E8A1C2B-3D4F-4A5B-8C6D-7E8F9A0B1C2D"), 3);
+    const std::vector<std::uint8_t> chunk = Write();
+    history.Clear();
+    AddSessions(history, ON_UuidFromString("F1E2D3C4-B5A6-4978-8695-A4B3C2D1E0F9"), 1);
+    const std::vector<std::uint8_t> mine = HistoryBytes(history);
+    for (std::size_t size = 0; size < chunk.size(); ++size)
+    {
+        ASSERT_FALSE(Read(chunk, true, size)) << size;
+        ASSERT_EQ(HistoryBytes(history), mine) << size;
+    }
+    // An open of a damaged chunk leaves an empty history, never a part.
+    EXPECT_FALSE(Read(chunk, false, chunk.size() - 1));
+    EXPECT_TRUE(history.IsEmpty());
+
+    // Failed writes are reported at every place.
+    AddSessions(history, ON_UuidFromString("F1E2D3C4-B5A6-4978-8695-A4B3C2D1E0F9"), 2);
+    const std::size_t size = Write().size();
+    for (std::size_t budget = 0; budget < size; ++budget)
+    {
+        ON_MemoryArchive archive;
+        archive.SetFaultInjection(static_cast<std::int64_t>(budget));
+        ASSERT_FALSE(WritePlugInDocument(data, archive, {})) << budget;
+    }
+}
+
+namespace
+{
+
+std::string Bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+int RunDezaz(const std::string& arguments, std::string& output)
+{
+    const std::string command = std::string("timeout 120 ") + VTL_DEZAZ_PATH + " --plugin " + VTL_PLUGIN_PATH +
+                                " --headless " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(DocumentSessions, SavedHereOpenedAndSavedByTheHostProgramInAnotherProcessKeepEverySession)
+{
+    const fs::path dir = fs::temp_directory_path() / "vtl_document_sessions";
+    fs::create_directories(dir);
+    const fs::path first = dir / "sessions.dzz", second = dir / "sessions_again.dzz";
+
+    Cvtl_for_Dezaz4PlugIn plugin;
+    dezaz::SetPlugInLoaded(&plugin, true);
+    CDezazDoc doc;
+    const CDezazObject* a = doc.AddPointObject(ON_3dPoint(1, 2, 3));
+    const CDezazObject* b = doc.AddPointObject(ON_3dPoint(-4, 5, 6e3));
+    CEntitiesHistory& history = plugin.EntitiesHistory();
+    AddSessions(history, a->ModelObjectId(), 1);
+    AddSessions(history, b->ModelObjectId(), 20);
+    history.FindByUuid(b->ModelObjectId())->Session(2)->SetName(L"Ball \u00e9 %s");
+    // A name that clashes with another's only in case: the plug-in in the
+    // other process makes it unique when it reads it, which shows that it
+    // read and wrote the sessions rather than passing the chunk through.
+    history.FindByUuid(a->ModelObjectId())->Session(1)->SetName(L"plane");
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, first.wstring(), {}, error)) << error;
+
+    std::string output;
+    ASSERT_EQ(RunDezaz("--open " + first.string() + " --save " + second.string(), output), 0) << output;
+    EXPECT_NE(Bytes(first), Bytes(second));
+
+    history.FindByUuid(a->ModelObjectId())->Session(1)->SetName(L"plane(1)");
+    const std::vector<std::uint8_t> expected = HistoryBytes(history);
+    ASSERT_TRUE(dezaz::OpenDocument(doc, second.wstring(), false, error)) << error;
+    EXPECT_EQ(HistoryBytes(plugin.EntitiesHistory()), expected);
+    ASSERT_EQ(plugin.EntitiesHistory().Count(), 2u);
+    EXPECT_EQ(plugin.EntitiesHistory().Entry(1)->Session(2)->GetName(), ON_wString(L"Ball \u00e9 %s"));
+    EXPECT_EQ(plugin.EntitiesHistory().Entry(1)->SessionCount(), 4u);
+
+    // Opened and saved once more in another process: nothing changes now.
+    output.clear();
+    ASSERT_EQ(RunDezaz("--open " + second.string() + " --save " + first.string(), output), 0) << output;
+    EXPECT_EQ(Bytes(first), Bytes(second));
+    dezaz::SetPlugInLoaded(&plugin, false);
+}
