@@ -215,3 +215,43 @@ TEST(SessionRegionEdges, TriangleWhoseCentroidIsARegionPointCountsAndOneBesideIt
     const float far[3] = {1.5f, 1.0f, 1.0f};
     EXPECT_FALSE(session->ContainsTriangle(far, far, far));
 }
+
+TEST(SessionKinds, TheFactoryOrderNamesCodesAndTheClassIdsDocumentsHold)
+{
+    const struct
+    {
+        const wchar_t* id;
+        const wchar_t* name;
+        std::uint8_t code;
+    } expected[8] = {
+        {L"BEF37E0E-70F8-471C-A3E1-22177929DEEB", L"Plane", 1},
+        {L"49F99501-53CC-4808-846C-25A338287A43", L"Symmetry Plane", 8},
+        {L"3E90B1C1-0EB6-43CB-9AB8-74F6F1025E76", L"Sphere", 3},
+        {L"E9B600DE-D78C-47F8-9EC6-999DB013E56C", L"Cylinder", 2},
+        {L"379C3343-5C18-4EB9-8E51-6DB911B4DA0E", L"Free Form", 6},
+        {L"21CBB60E-18BF-4E2E-BC9D-45C9FD0BD91D", L"Revolved", 4},
+        {L"3DC03442-5651-4B25-BEA1-12F1DDFE8CA2", L"Extruded", 5},
+        {L"549E77D6-DEE0-49AD-A750-791766501A22", L"Curves", 7},
+    };
+    std::size_t count = 0;
+    const stSessionKind* kinds = SessionKinds(count);
+    ASSERT_EQ(count, 8u);
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        EXPECT_EQ(kinds[i].classId, ON_UuidFromString(expected[i].id)) << i;
+        EXPECT_STREQ(kinds[i].kindName, expected[i].name);
+        EXPECT_EQ(kinds[i].kindCode, expected[i].code);
+        // A built kind answers with the same values as the table.
+        if (CSessionSurface* session = entry->CreateSession(kinds[i].classId, false))
+        {
+            ON_wString name;
+            session->GetKindName(name);
+            EXPECT_EQ(name, ON_wString(expected[i].name));
+            EXPECT_EQ(session->GetKindCode(), expected[i].code);
+            EXPECT_EQ(session->ClassId(), kinds[i].classId);
+        }
+    }
+    EXPECT_EQ(entry->SessionCount(), 4u);
+}
