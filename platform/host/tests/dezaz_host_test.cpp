@@ -184,7 +184,7 @@ public:
     GUID PlugInID() const override { return m_id; }
     const wchar_t* PlugInName() const override { return L"Chunk"; }
     const wchar_t* PlugInVersion() const override { return L"1"; }
-    BOOL CallWriteDocument(const CDezazFileWriteOptions&) override { return has_data; }
+    BOOL CallWriteDocument(CDezazDoc&, const CDezazFileWriteOptions&) override { return has_data; }
     BOOL WriteDocument(CDezazDoc&, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options) override
     {
         if (options.Mode(CDezazFileWriteOptions::geometry_only))
