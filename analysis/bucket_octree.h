@@ -75,6 +75,10 @@ template <class T> struct stBucketOcTreeNode
     stBucketOcTreeNode* nextSibling = nullptr;
     stBucketOcTreeNode* firstChild = nullptr; // eight children in octant order, or none
     Bucket bucket;                            // a leaf's elements; empty once the node has children
+    // Where an owner that copied the leaves' elements side by side (for
+    // faster scans) put this leaf's copy; 0xFFFFFFFF when it did not.
+    std::uint32_t packedFirst = 0xFFFFFFFFu;
+    std::uint32_t packedCount = 0;
 
     bool IsLeaf() const { return firstChild == nullptr; }
 };
@@ -144,6 +148,11 @@ public:
     std::uint32_t GetBucketMaximum() const { return m_bucketMaximum; }
     float GetMinimumVoxelEdge() const { return m_minimumVoxelEdge; }
     std::uint32_t GetNodeCount() const { return m_nodes.GetCount(); }
+    // Node i (no range check: callers index below the count). Owners may
+    // set the packed range of a leaf; insertion leaves it alone, so they
+    // pack once all elements are in.
+    Node* GetNode(std::uint32_t i) { return &m_nodes[i]; }
+    const Node* GetNode(std::uint32_t i) const { return &m_nodes[i]; }
     const TComparator& GetComparator() const { return m_comparator; }
 
 private:

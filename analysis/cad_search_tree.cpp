@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <algorithm>
 #include <new>
 
 namespace
@@ -66,6 +67,7 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
     m_faceTree.Clear();
     m_faceTree.ResetRootCube();
     m_faces.clear();
+    m_packed.clear();
 
     float box[6];
     MakeEmptyBox3f(box);
@@ -141,6 +143,38 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
         if (i % step == 0)
             report->SetPosition(static_cast<float>(i));
     }
+    PackLeaves();
+}
+
+void cCADSearchTree::PackLeaves()
+{
+    const std::uint32_t nodes = m_faceTree.GetNodeCount();
+    try
+    {
+        std::size_t total = 0;
+        for (std::uint32_t i = 0; i < nodes; ++i)
+            total += m_faceTree.GetNode(i)->bucket.GetCount();
+        m_packed.reserve(total);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return; // the scans read the buckets instead
+    }
+    for (std::uint32_t i = 0; i < nodes; ++i)
+    {
+        tFaceOcTree::Node* node = m_faceTree.GetNode(i);
+        if (!node->IsLeaf() || node->bucket.IsEmpty())
+            continue;
+        node->packedFirst = static_cast<std::uint32_t>(m_packed.size());
+        node->packedCount = node->bucket.GetCount();
+        for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
+        {
+            stPackedFace packed;
+            std::copy(entry->value->box, entry->value->box + 6, packed.box);
+            packed.face = entry->value;
+            m_packed.push_back(packed);
+        }
+    }
 }
 
 double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float point[3], double bound, double closest[3])
@@ -188,8 +222,27 @@ const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node
     const cInspectionFace* best = nullptr;
     if (!node->IsLeaf())
     {
-        for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr; child = child->nextSibling)
+        // Which halves of the node the search sphere's box reaches, from the
+        // node's centre alone: children out of reach are never touched (their
+        // records are cold in the cache). The slack keeps the test on the
+        // safe side of the children's rounded boxes, which decide exactly.
+        bool lowerHalf[3];
+        bool upperHalf[3];
+        for (int i = 0; i < 3; ++i)
         {
+            const double reach = std::fabs(d) + 1e-6 / node->voxel.inverseEdge[i];
+            lowerHalf[i] = point[i] <= node->voxel.centre[i] + reach;
+            upperHalf[i] = point[i] >= node->voxel.centre[i] - reach;
+        }
+        int k = 0;
+        for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr; child = child->nextSibling, ++k)
+        {
+            // Octant k lies in the lower half on each axis whose bit is set.
+            bool reachable = true;
+            for (int i = 0; i < 3 && reachable; ++i)
+                reachable = (k & (1 << i)) != 0 ? lowerHalf[i] : upperHalf[i];
+            if (!reachable)
+                continue;
             double childD = d;
             double childClosest[3];
             const cInspectionFace* found = ClosestFace(child, point, childD, childClosest);
@@ -203,15 +256,13 @@ const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node
         return best;
     }
 
-    for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
-    {
-        const cInspectionFace& face = *entry->value;
+    auto visit = [&](const float faceBox[6], const cInspectionFace& face) {
         const double limit = std::fabs(d);
         // The one-sided x test first: it rejects most faces with one compare.
-        if (!(static_cast<double>(face.box[0]) - limit <= point[0]))
-            continue;
-        if (!BoxContains(face.box, point, limit))
-            continue;
+        if (!(static_cast<double>(faceBox[0]) - limit <= point[0]))
+            return;
+        if (!BoxContains(faceBox, point, limit))
+            return;
         double faceClosest[3];
         const double faceD = MeasureFace(face, point, limit, faceClosest);
         if (std::fabs(faceD) < limit)
@@ -220,6 +271,17 @@ const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node
             d = faceD;
             closest[0] = faceClosest[0], closest[1] = faceClosest[1], closest[2] = faceClosest[2];
         }
+    };
+    if (node->packedFirst != 0xFFFFFFFFu)
+    {
+        const stPackedFace* packed = m_packed.data() + node->packedFirst;
+        for (std::uint32_t k = 0; k < node->packedCount; ++k)
+            visit(packed[k].box, *packed[k].face);
+    }
+    else
+    {
+        for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
+            visit(entry->value->box, *entry->value);
     }
     return best;
 }
@@ -231,6 +293,8 @@ void cCADSearchTree::Clear()
     m_faceTree.ResetRootCube();
     m_faces.clear();
     m_faces.shrink_to_fit();
+    m_packed.clear();
+    m_packed.shrink_to_fit();
 }
 
 bool cCADSearchTree::IsSearchable() const

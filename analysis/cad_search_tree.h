@@ -95,10 +95,21 @@ public:
     std::uint32_t GetFaceCount() const { return static_cast<std::uint32_t>(m_faces.size()); }
 
 private:
+    // A face as a leaf scan reads it: its box beside the record, so that
+    // the scan rejects most faces without touching their records.
+    struct stPackedFace
+    {
+        float box[6];
+        const cInspectionFace* face;
+    };
+
+    // Copies every leaf's bucket into m_packed (leaf by leaf).
+    void PackLeaves();
     // The face's signed distance and closest point, or FLT_MAX.
     static double MeasureFace(const cInspectionFace& face, const float point[3], double bound, double closest[3]);
 
     tHostPointKDTree m_vertexTree;
     tFaceOcTree m_faceTree;
     std::vector<cInspectionFace> m_faces;
+    std::vector<stPackedFace> m_packed;
 };

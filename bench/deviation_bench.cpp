@@ -1,7 +1,9 @@
 // The deviation pass of a 2M-vertex scan against a 200k-triangle CAD mesh
 // (a torus), on 1, 2, 4 and all threads, beside CGAL's AABB tree
-// closest_point on the same data and threads; the nearest-CAD-vertex step
-// beside nanoflann; and the segmentation of a 2M-triangle mesh.
+// closest_point on the same data and threads (in the scan's own random order
+// and, as our pass orders its queries along a space-filling curve, in that
+// order too: "sorted"); the nearest-CAD-vertex step beside nanoflann; and the
+// segmentation of a 2M-triangle mesh.
 //
 // Counters: threads; build_s and tree_MB (heap held by the search
 // structures); peak_rss_MB (the process' peak so far, so read it in order);
@@ -20,6 +22,7 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -108,6 +111,38 @@ const ON_Mesh& ScanPoints()
     return mesh;
 }
 
+#ifdef VTL_BENCH_WITH_CGAL
+// The scan in the order of a Morton curve through its box: what our pass
+// does first, given to the peer too so that both search coherent queries.
+const ON_Mesh& SortedScanPoints()
+{
+    static ON_Mesh mesh = [] {
+        const ON_Mesh& scan = ScanPoints();
+        auto spread = [](std::uint64_t v) {
+            std::uint64_t r = 0;
+            for (int b = 0; b < 21; ++b)
+                r |= ((v >> b) & 1u) << (3 * b);
+            return r;
+        };
+        std::vector<std::pair<std::uint64_t, int>> keyed;
+        for (int i = 0; i < scan.VertexCount(); ++i)
+        {
+            const ON_3fPoint& p = scan.m_V[i];
+            std::uint64_t key = 0;
+            for (int k = 0; k < 3; ++k)
+                key |= spread(static_cast<std::uint64_t>((p[k] + 200.0) * 2097151.0 / 400.0)) << k;
+            keyed.emplace_back(key, i);
+        }
+        std::sort(keyed.begin(), keyed.end());
+        ON_Mesh m(0, scan.VertexCount(), false, false);
+        for (const auto& [key, i] : keyed)
+            m.SetVertex(m.VertexCount(), scan.m_V[i]);
+        return m;
+    }();
+    return mesh;
+}
+#endif
+
 int AllThreads()
 {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -195,7 +230,7 @@ void BM_CgalAabbClosestPoint(benchmark::State& state)
     state.counters["build_s"] = Seconds(t0);
     state.counters["tree_MB"] = HeapMB() - before;
 
-    const ON_Mesh& scan = ScanPoints();
+    const ON_Mesh& scan = state.range(1) != 0 ? SortedScanPoints() : ScanPoints();
     std::vector<double> distances(static_cast<std::size_t>(scan.VertexCount()));
     stCgalJob job{&tree, &scan, &distances};
     for (auto _ : state)
@@ -204,11 +239,23 @@ void BM_CgalAabbClosestPoint(benchmark::State& state)
     for (double d : distances)
         sum += d * d;
     state.counters["threads"] = threads;
+    state.counters["sorted"] = static_cast<double>(state.range(1));
     state.counters["rms"] = std::sqrt(sum / static_cast<double>(distances.size()));
     state.counters["peak_rss_MB"] = PeakRssMB();
     pool.Stop();
 }
-BENCHMARK(BM_CgalAabbClosestPoint)->Apply(ThreadArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+void CgalArguments(benchmark::internal::Benchmark* b)
+{
+    for (int sorted : {0, 1})
+    {
+        for (int t : {1, 2, 4})
+            if (t <= AllThreads())
+                b->Args({t, sorted});
+        if (AllThreads() > 4)
+            b->Args({AllThreads(), sorted});
+    }
+}
+BENCHMARK(BM_CgalAabbClosestPoint)->Apply(CgalArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 #endif
 
 // The vertex step alone: the nearest CAD vertex of every scan point.

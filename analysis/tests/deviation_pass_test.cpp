@@ -279,3 +279,30 @@ TEST(HostPass, NoisyCylinderScanAgainstItsFittedCylinderHasTheNoiseRms)
     EXPECT_GT(s.maximum, 2.0f * kSigma);
     EXPECT_LT(s.minimum, -2.0f * kSigma);
 }
+
+TEST(HostPass, NonFiniteScanVerticesStayUnmeasuredAndTheRestKeepTheirIndices)
+{
+    const ON_Mesh cad = analysis_test::PlaneGrid(4, 4.0f, 0.0f);
+    ON_Mesh scan = analysis_test::PlaneGrid(6, 4.0f, 0.0f);
+    for (int i = 0; i < scan.VertexCount(); ++i)
+        scan.m_V[i].z = 0.01f * static_cast<float>(i % 7); // each vertex tells its own distance
+    scan.m_V[5].x = NAN;
+    scan.m_V[9].z = INFINITY;
+    stAnalysisSettings settings;
+    BuildSearchTree(settings, {&cad});
+    ASSERT_TRUE(HostPass(settings, &scan, 0.001f, 0.5f));
+    const cON_AVTree* tree = cON_AVTree::Find(&scan);
+    for (int i = 0; i < scan.VertexCount(); ++i)
+    {
+        if (i == 5 || i == 9)
+        {
+            EXPECT_EQ(tree->GetRecord(i)->deviation, FLT_MAX);
+            EXPECT_EQ(ColourAt(scan, i), (tRGB{50, 50, 50}));
+        }
+        else
+        {
+            ASSERT_FLOAT_EQ(tree->GetRecord(i)->deviation, 0.01f * static_cast<float>(i % 7)) << i;
+        }
+    }
+    EXPECT_EQ(tree->GetStatistics().compared, static_cast<std::uint32_t>(scan.VertexCount() - 2));
+}
