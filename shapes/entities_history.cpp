@@ -4,6 +4,7 @@
 #include "shapes/profiled_surface.h"
 #include "shapes/session_kinds.h"
 #include "shapes/shape_interfaces.h"
+#include "shapes/sketch_curve.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -12,9 +13,6 @@
 
 namespace
 {
-
-// The class id of a profile sketch.
-constexpr GUID kSketchClassId = {0x2CB9FA72, 0xC8B9, 0x4DE5, {0x88, 0xDE, 0x52, 0x65, 0x80, 0x55, 0x38, 0x31}};
 
 ST_IGeometry* GeometryOf(const CSessionSurface& session)
 {
@@ -132,7 +130,7 @@ bool CObjectSurfaces::HasProfiles() const
     {
         ST_IProfiledSurface* surface = ProfiledSurfaceOf(*session);
         const ST_ISectionCurve* profile = surface != nullptr ? surface->GetProfileCurve() : nullptr;
-        if (profile != nullptr && profile->GetSegmentCount() > 0 && profile->GetClassGuid() == kSketchClassId)
+        if (profile != nullptr && profile->GetSegmentCount() > 0 && profile->GetClassGuid() == CLSID_ST_TSketch)
             return true;
     }
     return false;

@@ -1,6 +1,8 @@
 #include "shapes/session_kinds.h"
 
+#include "core/frame_math.h"
 #include "platform/geometry/uuid.h"
+#include "shapes/sketch_curve.h"
 
 namespace
 {
@@ -18,7 +20,7 @@ stSessionKind g_kinds[] = {
     {CLSID_CSessionFreeForm, L"Free Form", kSessionKindFreeForm, nullptr},
     {CLSID_CSessionRevolved, L"Revolved", kSessionKindRevolved, nullptr},
     {CLSID_CSessionExtruded, L"Extruded", kSessionKindExtruded, nullptr},
-    {CLSID_CSessionCurveNetwork, L"Curves", kSessionKindCurves, nullptr},
+    {CLSID_CSessionCurveNetwork, L"Curves", kSessionKindCurves, &Make<CSessionCurveNetwork>},
 };
 
 stSessionKind* FindKind(const GUID& classId)
@@ -50,4 +52,23 @@ SessionFactory SetSessionFactory(const GUID& classId, SessionFactory make)
     SessionFactory previous = kind->make;
     kind->make = make;
     return previous;
+}
+
+CSessionCurveNetwork::CSessionCurveNetwork(CObjectSurfaces* owner) : tSessionSurface(owner)
+{
+    Dezaz_NetworkSurface* network = m_object.GetGeometry();
+    if (network == nullptr)
+        return;
+    std::unique_ptr<ST_ISectionCurve> sketch = network->CreateCurveByClassGuid(CLSID_ST_TSketch);
+    if (!sketch)
+        return;
+    double identity[12];
+    MakeIdentity3x4(identity);
+    sketch->SetFrame(identity);
+    network->SetProfile(sketch.get(), 1);
+}
+
+bool CSessionCurveNetwork::ReadObjectRecord(IBinStream& stream, std::uint32_t minor)
+{
+    return m_object.Read(&stream, 0, minor);
 }

@@ -1,10 +1,11 @@
 // The eight kinds of session, the table the history makes them from by class
-// id, and the kinds whose shapes are built: plane, cylinder, sphere and
-// symmetry plane. The revolved, extruded, free-form and curve-network kinds
-// are made by whoever builds their shapes, which install their makers with
-// SetSessionFactory; until then their ids are known but make nothing.
+// id, and the kinds whose shapes are built: plane, cylinder, sphere,
+// symmetry plane and curve network. The revolved, extruded and free-form
+// kinds are made by whoever builds their shapes, which install their makers
+// with SetSessionFactory; until then their ids are known but make nothing.
 #pragma once
 
+#include "shapes/network_surface.h"
 #include "shapes/primitive_scene_objects.h"
 #include "shapes/session_surface.h"
 
@@ -92,4 +93,19 @@ public:
     void GetKindName(ON_wString& name) const override { name = L"Symmetry Plane"; }
     void GetClassId(GUID& id) const override { id = CLSID_CSessionSymmetryPlane; }
     std::uint8_t GetKindCode() const override { return kSessionKindSymmetryPlane; }
+};
+
+// The network of curves the user draws on the mesh. It starts with an empty
+// sketch as its profile and is tied to no region of the mesh.
+class CSessionCurveNetwork : public tSessionSurface<Dezaz_NetworkSurfaceObject>
+{
+public:
+    explicit CSessionCurveNetwork(CObjectSurfaces* owner);
+    void GetKindName(ON_wString& name) const override { name = L"Curves"; }
+    void GetClassId(GUID& id) const override { id = CLSID_CSessionCurveNetwork; }
+    std::uint8_t GetKindCode() const override { return kSessionKindCurves; }
+    void TakeSelection(ISceneObject*) override {}
+
+protected:
+    bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor) override;
 };

@@ -30,8 +30,8 @@ namespace fs = std::filesystem;
 void AddSessions(CEntitiesHistory& history, const ON_UUID& host, int seed)
 {
     CObjectSurfaces* entry = history.GetOrCreate(host);
-    const GUID kinds[4] = {CLSID_CSessionPlane, CLSID_CSessionSymmetryPlane, CLSID_CSessionSphere,
-                           CLSID_CSessionCylinder};
+    const GUID kinds[5] = {CLSID_CSessionPlane, CLSID_CSessionSymmetryPlane, CLSID_CSessionSphere,
+                           CLSID_CSessionCylinder, CLSID_CSessionCurveNetwork};
     for (const GUID& kind : kinds)
     {
         CSessionSurface* session = entry->CreateSession(kind, false);
@@ -46,7 +46,8 @@ void AddSessions(CEntitiesHistory& history, const ON_UUID& host, int seed)
             const double b[3] = {0, 1.0 * seed, 0}, a[3] = {0, 1, 0};
             cylinder->GetObject().GetGeometry()->SetAxis(b, a, 2.0, 1.0 * seed);
         }
-        for (int i = 0; i < seed; ++i)
+        // A network keeps no region.
+        for (int i = 0; i < seed && session->GetKindCode() != kSessionKindCurves; ++i)
         {
             const float p[3] = {static_cast<float>(seed), static_cast<float>(i), 0.5f};
             session->GetRegionPoints().AddVertex(p);
@@ -273,7 +274,7 @@ TEST(DocumentSessions, SavedHereOpenedAndSavedByTheHostProgramInAnotherProcessKe
     EXPECT_EQ(HistoryBytes(plugin.EntitiesHistory()), expected);
     ASSERT_EQ(plugin.EntitiesHistory().Count(), 2u);
     EXPECT_EQ(plugin.EntitiesHistory().Entry(1)->Session(2)->GetName(), ON_wString(L"Ball \u00e9 %s"));
-    EXPECT_EQ(plugin.EntitiesHistory().Entry(1)->SessionCount(), 4u);
+    EXPECT_EQ(plugin.EntitiesHistory().Entry(1)->SessionCount(), 5u);
 
     // Opened and saved once more in another process: nothing changes now.
     output.clear();

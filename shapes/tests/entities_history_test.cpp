@@ -4,6 +4,8 @@
 #include "shapes/entities_history.h"
 
 #include "shapes/dezaz_bin_stream.h"
+#include "shapes/line_section_curve.h"
+#include "core/frame_math.h"
 #include "support/test_sessions.h"
 
 #include <gtest/gtest.h>
@@ -387,4 +389,41 @@ TEST(DezazBinStream, MovesWithinTheArchiveAndRefusesWithoutOne)
     EXPECT_FALSE(none.Seek(0));
     EXPECT_FALSE(none.IsEof());
     EXPECT_EQ(none.Tell(), 0);
+}
+
+TEST(EntitiesHistoryCurves, ANetworkWithItsCurvesRoundTripsAndDropsItsRegion)
+{
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHostA);
+    auto* curves = static_cast<CSessionCurveNetwork*>(entry->CreateSession(CLSID_CSessionCurveNetwork, false));
+    FillSession(*curves, 4, 3);
+    double frame[12];
+    MakeIdentity3x4(frame);
+    tPolylineCollection<tFramePolyline<cVertex>> sections;
+    tFramePolyline<cVertex>& s = *sections.Add(tFramePolyline<cVertex>());
+    const double a[3] = {1, 2, 0}, b[3] = {6, 2, 0};
+    s.AddPoint3d(a);
+    s.AddPoint3d(b);
+    auto* line = new ST_TLineCurve<Dezaz_Wire>;
+    ASSERT_TRUE(line->RebuildWire(frame, sections, 0.0f, nullptr));
+    curves->GetObject().GetGeometry()->GetProfileCurve()->AddCurve(line);
+    FillSession(*entry->CreateSession(CLSID_CSessionPlane, false), 2, 2);
+
+    const std::vector<std::uint8_t> bytes = WriteHistory(history);
+    for (const std::uint8_t version : {std::uint8_t{0x10}, std::uint8_t{0x11}})
+    {
+        std::vector<std::uint8_t> chunk = bytes;
+        chunk[0] = version;
+        CEntitiesHistory back;
+        ASSERT_TRUE(ReadHistory(back, chunk, chunk.size())) << int(version);
+        auto* read = dynamic_cast<CSessionCurveNetwork*>(back.Entry(0)->Session(0));
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->GetName(), ON_wString(L"Curves"));
+        EXPECT_EQ(read->GetRegionPoints().GetVertexCount(), 0u);
+        const ST_ISectionCurve* profile = read->GetObject().GetGeometry()->GetProfileCurve();
+        ASSERT_NE(profile, nullptr);
+        EXPECT_EQ(profile->GetSegmentCount(), 1u);
+        EXPECT_EQ(ObjectRecord(*read), ObjectRecord(*curves));
+        EXPECT_EQ(back.Entry(0)->Session(1)->GetRegionPoints().GetVertexCount(), 2u) << "the next session is found";
+    }
 }

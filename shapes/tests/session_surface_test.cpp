@@ -6,6 +6,7 @@
 #include "core/triangle_colour_property.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
+#include "shapes/sketch_curve.h"
 #include "support/test_sessions.h"
 
 #include <gtest/gtest.h>
@@ -253,5 +254,26 @@ TEST(SessionKinds, TheFactoryOrderNamesCodesAndTheClassIdsDocumentsHold)
             EXPECT_EQ(session->ClassId(), kinds[i].classId);
         }
     }
-    EXPECT_EQ(entry->SessionCount(), 4u);
+    EXPECT_EQ(entry->SessionCount(), 5u);
+}
+
+TEST(SessionCurveNetwork, StartsWithAnEmptySketchAndTakesNoRegion)
+{
+    auto mesh = MakeGridMeshObject(4, 4, 1.0);
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    auto* curves = static_cast<CSessionCurveNetwork*>(entry->CreateSession(CLSID_CSessionCurveNetwork, false));
+    ASSERT_NE(curves, nullptr);
+    EXPECT_EQ(curves->GetName(), ON_wString(L"Curves"));
+    const ST_ISectionCurve* profile = curves->GetObject().GetGeometry()->GetProfileCurve();
+    ASSERT_NE(profile, nullptr);
+    EXPECT_EQ(profile->GetClassGuid(), CLSID_ST_TSketch);
+    EXPECT_EQ(profile->GetSegmentCount(), 0u);
+
+    SelectQuads(*mesh->GetMesh(), 4, 0, 4, 0, 4);
+    curves->TakeSelection(mesh.get());
+    EXPECT_EQ(curves->GetRegionPoints().GetVertexCount(), 0u);
+    EXPECT_FALSE(TagsOf(*mesh).HasColours());
+    // A network is no profiled shape whose sketch a reorientation would lose.
+    EXPECT_FALSE(entry->HasProfiles());
 }
