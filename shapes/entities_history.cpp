@@ -136,6 +136,22 @@ bool CObjectSurfaces::HasProfiles() const
     return false;
 }
 
+void CObjectSurfaces::ResetProfiles()
+{
+    for (const auto& session : m_sessions)
+    {
+        ST_IProfiledSurface* surface = ProfiledSurfaceOf(*session);
+        const ST_ISectionCurve* old = surface != nullptr ? surface->GetProfileCurve() : nullptr;
+        if (old == nullptr)
+            continue;
+        std::unique_ptr<ST_ISectionCurve> sketch = surface->CreateCurveByClassGuid(CLSID_ST_TSketch);
+        if (!sketch)
+            continue;
+        sketch->RebuildWire(old->frame, old->sections, 0.0f, nullptr);
+        surface->SetProfile(sketch.get(), 1);
+    }
+}
+
 void CObjectSurfaces::CollectDirectionRefs(std::vector<stReferenceEntry>& list, const CSessionSurface* except) const
 {
     for (const auto& session : m_sessions)

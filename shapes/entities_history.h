@@ -75,6 +75,10 @@ public:
     // Whether an extruded or revolved session holds a profile sketch with
     // segments (which reorienting the mesh would destroy).
     bool HasProfiles() const;
+    // Gives every extruded and revolved session an empty sketch in the frame
+    // of its old profile, rebuilt from the old profile's section points
+    // (after the user agreed to lose the profiles).
+    void ResetProfiles();
     // "as <name>" with the direction, "of <name>" with the point, for every
     // other session whose shape has one. The point list is emptied first,
     // the direction list is not.

@@ -5,6 +5,7 @@
 
 #include "shapes/dezaz_bin_stream.h"
 #include "shapes/line_section_curve.h"
+#include "shapes/sketch_curve.h"
 #include "core/frame_math.h"
 #include "support/test_sessions.h"
 
@@ -426,4 +427,81 @@ TEST(EntitiesHistoryCurves, ANetworkWithItsCurvesRoundTripsAndDropsItsRegion)
         EXPECT_EQ(ObjectRecord(*read), ObjectRecord(*curves));
         EXPECT_EQ(back.Entry(0)->Session(1)->GetRegionPoints().GetVertexCount(), 2u) << "the next session is found";
     }
+}
+
+namespace
+{
+
+// An extruded shape as far as the profile checks see one: a network object
+// that also answers the extruded-surface id.
+class FakeExtrudedObject : public Dezaz_NetworkSurfaceObject
+{
+public:
+    void* QueryInterface(const GUID& iid) override
+    {
+        if (iid == IID_ExtrudedSurface)
+            return GetGeometry();
+        return Dezaz_NetworkSurfaceObject::QueryInterface(iid);
+    }
+    using IBase::QueryInterface;
+};
+
+class FakeExtrudedSession : public tSessionSurface<FakeExtrudedObject>
+{
+public:
+    using tSessionSurface::tSessionSurface;
+    void GetKindName(ON_wString& name) const override { name = L"Extruded"; }
+    void GetClassId(GUID& id) const override { id = CLSID_CSessionExtruded; }
+    std::uint8_t GetKindCode() const override { return kSessionKindExtruded; }
+};
+
+CSessionSurface* MakeFakeExtruded(CObjectSurfaces* owner)
+{
+    return new FakeExtrudedSession(owner);
+}
+
+} // namespace
+
+TEST(EntitiesHistoryProfiles, OnlyASketchWithCurvesCountsAndAResetKeepsItsFrame)
+{
+    const SessionFactory saved = SetSessionFactory(CLSID_CSessionExtruded, &MakeFakeExtruded);
+    {
+        CEntitiesHistory history;
+        CObjectSurfaces* entry = history.GetOrCreate(kHostA);
+        entry->CreateSession(CLSID_CSessionCurveNetwork, false);
+        auto* extruded = static_cast<FakeExtrudedSession*>(entry->CreateSession(CLSID_CSessionExtruded, false));
+        ASSERT_NE(extruded, nullptr);
+        Dezaz_NetworkSurface& surface = *extruded->GetObject().GetGeometry();
+        EXPECT_FALSE(entry->HasProfiles()) << "no profile";
+
+        double frame[12] = {0, -1, 0, 5, 1, 0, 0, 6, 0, 0, 1, 7};
+        tPolylineCollection<tFramePolyline<cVertex>> sections;
+        tFramePolyline<cVertex>& s = *sections.Add(tFramePolyline<cVertex>());
+        const double a[3] = {1, 2, 0}, b[3] = {6, 2, 0};
+        s.AddPoint3d(a);
+        s.AddPoint3d(b);
+        ST_TLineCurve<Dezaz_Wire> line;
+        ASSERT_TRUE(line.RebuildWire(frame, sections, 0.0f, nullptr));
+        ASSERT_TRUE(surface.SetProfile(&line, 0));
+        EXPECT_FALSE(entry->HasProfiles()) << "a line is no sketch";
+
+        ST_TSketch<Dezaz_Wire> sketch;
+        std::memcpy(sketch.frame, frame, sizeof frame);
+        ASSERT_TRUE(surface.SetProfile(&sketch, 0));
+        EXPECT_FALSE(entry->HasProfiles()) << "an empty sketch";
+        auto* piece = new ST_TLineCurve<Dezaz_Wire>;
+        ASSERT_TRUE(piece->RebuildWire(frame, sections, 0.0f, nullptr));
+        surface.GetProfileCurve()->AddCurve(piece);
+        EXPECT_TRUE(entry->HasProfiles());
+
+        entry->ResetProfiles();
+        const ST_ISectionCurve* reset = surface.GetProfileCurve();
+        ASSERT_NE(reset, nullptr);
+        EXPECT_EQ(reset->GetClassGuid(), CLSID_ST_TSketch);
+        EXPECT_EQ(reset->GetSegmentCount(), 0u);
+        for (int k = 0; k < 12; ++k)
+            EXPECT_EQ(reset->frame[k], frame[k]) << k;
+        EXPECT_FALSE(entry->HasProfiles());
+    }
+    SetSessionFactory(CLSID_CSessionExtruded, saved);
 }
