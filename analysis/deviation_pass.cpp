@@ -167,24 +167,65 @@ void MeasureDeviationJobs(const cCADSearchTree& tree, std::vector<stDeviationJob
     ParallelFor(pool, static_cast<std::uint32_t>(jobs.size()), RunJob, &context);
 }
 
+namespace
+{
+
+// The jobs of a pass and, as task 0 of the same batch, the rebuild of the
+// mesh's analysed-vertex tree: it reads only the mesh, which the jobs only
+// read too, so it runs beside them instead of before or after them.
+struct stPassContext
+{
+    stJobContext jobs;
+    cAVTree* vertexTree;
+    const ON_Mesh* hostMesh;
+    const cMesh* sceneMesh;
+};
+
+void RunPassTask(void* context, std::uint32_t index)
+{
+    auto* c = static_cast<stPassContext*>(context);
+    if (index > 0)
+    {
+        RunJob(&c->jobs, index - 1);
+        return;
+    }
+    if (c->hostMesh != nullptr)
+        c->vertexTree->Build(c->hostMesh);
+    else
+        c->vertexTree->Build(c->sceneMesh);
+}
+
+void MeasureAndRebuild(const stAnalysisSettings& settings, std::vector<stDeviationJob>& jobs, cAVTree* vertexTree,
+                       const ON_Mesh* hostMesh, const cMesh* sceneMesh)
+{
+    stPassContext context{{&settings.searchTree, &jobs}, vertexTree, hostMesh, sceneMesh};
+    ParallelFor(settings.pool, static_cast<std::uint32_t>(jobs.size()) + 1, RunPassTask, &context);
+}
+
+} // namespace
+
 bool HostPass(stAnalysisSettings& settings, ON_Mesh* mesh, float tolerance, float maximum)
 {
     if (mesh == nullptr || !CanRun(settings, tolerance, maximum))
         return false;
     const auto count = static_cast<std::uint32_t>(mesh->VertexCount());
     std::vector<stDeviationJob>& jobs = settings.hostJobs;
+    // A new tree is built from the mesh as it is made; one from an earlier
+    // pass is rebuilt beside the jobs.
+    cON_AVTree* tree = cON_AVTree::Find(mesh);
+    const bool rebuild = tree != nullptr;
+    if (tree == nullptr)
+        tree = cON_AVTree::GetOrCreate(mesh);
+    if (tree == nullptr)
+        return false;
     if (!DistributeVertices(jobs, settings, count,
                             [mesh](std::uint32_t i) { return &mesh->m_V[static_cast<int>(i)].x; }))
         return false;
-    MeasureDeviationJobs(settings.searchTree, jobs, settings.pool);
+    if (rebuild)
+        MeasureAndRebuild(settings, jobs, tree, mesh, nullptr);
+    else
+        MeasureDeviationJobs(settings.searchTree, jobs, settings.pool);
 
-    cON_AVTree* tree = cON_AVTree::GetOrCreate(mesh);
-    if (tree == nullptr)
-    {
-        ReleaseJobs(jobs);
-        return false;
-    }
-    tree->Build(mesh);
     mesh->m_C.SetCount(0);
     mesh->m_C.Reserve(static_cast<int>(count));
     for (std::uint32_t i = 0; i < count; ++i)
@@ -241,17 +282,13 @@ bool ScenePass(stAnalysisSettings& settings, ISceneObject* object, bool selectio
         const bool compare = (v->flags & kVertexFlagCompare) != 0 && (v->flags & kVertexFlagExcluded) == 0;
         return compare ? v->Position() : nullptr;
     };
-    if (!DistributeVertices(jobs, settings, count, measured))
-        return false;
-    MeasureDeviationJobs(settings.searchTree, jobs, settings.pool);
-
     cVTL_AVTree* tree = cVTL_AVTree::GetOrCreateProperty(object);
     if (tree == nullptr)
-    {
-        ReleaseJobs(jobs);
         return false;
-    }
-    tree->Build(mesh);
+    if (!DistributeVertices(jobs, settings, count, measured))
+        return false;
+    MeasureAndRebuild(settings, jobs, tree, nullptr, mesh);
+
     for (const stDeviationJob& job : jobs)
     {
         for (std::size_t e = 0; e < job.indices.size(); ++e)

@@ -3,7 +3,9 @@
 // closest_point on the same data and threads (in the scan's own random order
 // and, as our pass orders its queries along a space-filling curve, in that
 // order too: "sorted"); the nearest-CAD-vertex step beside nanoflann; and the
-// segmentation of a 2M-triangle mesh.
+// segmentation of a 2M-triangle mesh. BM_DeviationPass is the whole pass
+// (ordering, queries, colours, the analysed-vertex tree, statistics);
+// BM_DeviationQueries the queries alone.
 //
 // Counters: threads; build_s and tree_MB (heap held by the search
 // structures); peak_rss_MB (the process' peak so far, so read it in order);
@@ -111,7 +113,6 @@ const ON_Mesh& ScanPoints()
     return mesh;
 }
 
-#ifdef VTL_BENCH_WITH_CGAL
 // The scan in the order of a Morton curve through its box: what our pass
 // does first, given to the peer too so that both search coherent queries.
 const ON_Mesh& SortedScanPoints()
@@ -141,7 +142,6 @@ const ON_Mesh& SortedScanPoints()
     }();
     return mesh;
 }
-#endif
 
 int AllThreads()
 {
@@ -185,6 +185,50 @@ void BM_DeviationPass(benchmark::State& state)
     pool.Stop();
 }
 BENCHMARK(BM_DeviationPass)->Apply(ThreadArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+// The queries alone, the part that compares with the peer's closest_point:
+// the sorted scan dealt over the jobs as the pass deals it, measured on the
+// pool; no ordering, colouring, vertex tree or statistics.
+void BM_DeviationQueries(benchmark::State& state)
+{
+    const ON_Mesh& cad = CadMesh();
+    const int threads = static_cast<int>(state.range(0));
+    cThreadPool pool(threads);
+    pool.Start();
+    cCADSearchTree tree;
+    tree.BuildVertexTree({&cad});
+    tree.BuildFaceTree({&cad}, nullptr);
+    const ON_Mesh& scan = SortedScanPoints();
+    const auto count = static_cast<std::uint32_t>(scan.VertexCount());
+    std::vector<stDeviationJob> jobs(static_cast<std::size_t>(threads) * 4);
+    for (std::size_t j = 0; j < jobs.size(); ++j)
+    {
+        const auto begin = static_cast<std::uint32_t>(std::uint64_t{count} * j / jobs.size());
+        const auto end = static_cast<std::uint32_t>(std::uint64_t{count} * (j + 1) / jobs.size());
+        jobs[j].startDistance = 0.5;
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            jobs[j].points.push_back(&scan.m_V[static_cast<int>(i)].x);
+            jobs[j].indices.push_back(i);
+        }
+    }
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        for (stDeviationJob& job : jobs)
+            job.distances.assign(job.points.size(), FLT_MAX);
+        state.ResumeTiming();
+        MeasureDeviationJobs(tree, jobs, &pool);
+    }
+    double sum = 0.0;
+    for (const stDeviationJob& job : jobs)
+        for (double d : job.distances)
+            sum += d * d;
+    state.counters["threads"] = threads;
+    state.counters["rms"] = std::sqrt(sum / count);
+    pool.Stop();
+}
+BENCHMARK(BM_DeviationQueries)->Apply(ThreadArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 #ifdef VTL_BENCH_WITH_CGAL
 using CgalKernel = CGAL::Simple_cartesian<double>;

@@ -1,5 +1,6 @@
 #include "analysis/analysed_vertex_tree.h"
 #include "analysis/deviation_pass.h"
+#include "core/mesh_object.h"
 #include "core/thread_pool.h"
 #include "platform/win32/kernel_faults.h"
 
@@ -81,7 +82,26 @@ TEST(DeviationPassConcurrency, PassesOverSeveralMeshesShareOneTreeAndPool)
         ON_Mesh scan = WavyScan(12 + round);
         ASSERT_TRUE(HostPass(settings, &scan, 0.05f, 0.25f));
         EXPECT_EQ(cON_AVTree::Find(&scan)->GetStatistics().compared, static_cast<std::uint32_t>(scan.VertexCount()));
+        // Again on the same mesh, moved: its tree is rebuilt beside the jobs.
+        for (ON_3fPoint& p : scan.m_V)
+            p.z += 0.01f;
+        ASSERT_TRUE(HostPass(settings, &scan, 0.05f, 0.25f));
+        const cON_AVTree* tree = cON_AVTree::Find(&scan);
+        for (int i = 0; i < scan.VertexCount(); ++i)
+        {
+            ASSERT_EQ(tree->GetRecord(i)->z, scan.m_V[i].z);
+            ASSERT_NEAR(tree->GetRecord(i)->deviation, scan.m_V[i].z, 1e-6f);
+        }
     }
+
+    // The scene pass builds its property beside the jobs as well.
+    cMeshObject object;
+    analysis_test::FillMesh(*object.GetMesh(), WavyScan(15));
+    ASSERT_TRUE(ScenePass(settings, &object, false, 0.05f, 0.25f));
+    ASSERT_TRUE(ScenePass(settings, &object, false, 0.05f, 0.25f));
+    const auto* property = dynamic_cast<cVTL_AVTree*>(object.FindAttachedProperty(kAnalyzerInfoPropertyName));
+    ASSERT_NE(property, nullptr);
+    EXPECT_EQ(property->GetStatistics().compared, object.GetMesh()->GetVertexCount());
     pool.Stop();
 }
 
