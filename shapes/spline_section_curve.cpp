@@ -7,6 +7,8 @@
 #include "shapes/section_curve_geometry.h"
 #include "shapes/section_curve_records.h"
 
+#include "platform/geometry/curve.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -44,6 +46,78 @@ float ToleranceFloor(const tPolyline<cVertex>& points)
     for (const cVertex& v : points.vertices)
         extent = std::max({extent, std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
     return 1e-6f * (1.0f + extent);
+}
+
+// The parameters at which a chord-length interpolation through the points
+// passes them; empty when the wire's curve was not made that way from them.
+std::vector<double> PassParameters(const Dezaz_Wire& wire, const tPolyline<cVertex>& points)
+{
+    std::vector<double> t;
+    const ON_Curve* curve = wire.GetCurve();
+    if (curve == nullptr || points.IsEmpty())
+        return t;
+    t.reserve(points.GetVertexCount());
+    double at = 0.0;
+    const cVertex* previous = nullptr;
+    for (const cVertex& v : points.vertices)
+    {
+        if (previous != nullptr)
+            at += std::sqrt(static_cast<double>(v.x - previous->x) * (v.x - previous->x) +
+                            static_cast<double>(v.y - previous->y) * (v.y - previous->y) +
+                            static_cast<double>(v.z - previous->z) * (v.z - previous->z));
+        t.push_back(at);
+        previous = &v;
+    }
+    // The interpolation sums its chords in its own order: scaled onto its
+    // domain, the parameters agree to rounding.
+    const ON_Interval d = curve->Domain();
+    if (!(at > 0.0) || !(std::fabs(d[0]) <= 1e-12 * at) || !(std::fabs(d[1] - at) <= 1e-6 * at))
+    {
+        t.clear();
+        return t;
+    }
+    for (double& value : t)
+        value *= d[1] / at;
+    t.back() = d[1];
+    return t;
+}
+
+// Distance of p from the wire's curve, from the curve point that Newton's
+// method finds between the parameters lo and hi starting at t: a point of the
+// curve, so never nearer than the curve's nearest point, and a point found
+// within a tolerance here is within it. Without parameters, or when the
+// curve cannot be evaluated, the wire's own (whole-curve) answer.
+double DistanceNear(const Dezaz_Wire& wire, const cVertex& v, double t, double lo, double hi)
+{
+    const ON_Curve* curve = wire.GetCurve();
+    const ON_3dPoint p(v.x, v.y, v.z);
+    const auto whole = [&] { return wire.GetDistanceToPoint({p.x, p.y, p.z}); };
+    if (curve == nullptr || !(lo <= t && t <= hi))
+        return whole();
+    double best = DBL_MAX;
+    for (int step = 0; step < 8; ++step)
+    {
+        ON_3dVector d[3];
+        if (!curve->Evaluate(t, 2, d))
+            return whole();
+        const ON_3dVector r(d[0].x - p.x, d[0].y - p.y, d[0].z - p.z);
+        best = std::min(best, r.Length());
+        const double f = ON_DotProduct(r, d[1]);
+        const double df = ON_DotProduct(d[1], d[1]) + ON_DotProduct(r, d[2]);
+        if (!(df > 0.0))
+            break;
+        const double next = std::clamp(t - f / df, lo, hi);
+        if (std::fabs(next - t) <= 1e-12 * (1.0 + std::fabs(t)))
+        {
+            t = next;
+            break;
+        }
+        t = next;
+    }
+    ON_3dPoint q;
+    if (curve->EvPoint(t, q))
+        best = std::min(best, p.DistanceTo(q));
+    return best;
 }
 
 } // namespace
@@ -178,9 +252,12 @@ template <class TWire> bool ST_TSplineCurve<TWire>::ApplySmoothing(float smoothi
     m_interpolation = m_fit;
     if (!(smoothing > FLT_EPSILON) || !std::isfinite(smoothing))
         return true;
+    // More steps than fit points add nothing the fit points do not hold,
+    // and a stored value may ask for any number of them.
+    const double steps = std::min<double>(smoothing, 4.0 * std::max<std::uint32_t>(m_fit.GetVertexCount(), 1));
     // A step of no length (coincident fit points) or below the resampler's
     // reach leaves every fit point in place.
-    const double step = m_fit.GetLength() / smoothing;
+    const double step = m_fit.GetLength() / steps;
     if (step > 0.0 && std::isfinite(step))
         ResamplePolyline(m_interpolation, static_cast<float>(step));
     double own[12];
@@ -221,17 +298,35 @@ bool ST_TSplineCurve<TWire>::FitToPolyline(const double frame_[12], const tPolyl
     {
         worst.assign(kept.GetVertexCount() + 1, kNoFitPoint);
         worstDistance.assign(kept.GetVertexCount() + 1, 0.0);
+        // A point between two kept points is searched for on the spline
+        // between them, from where its place in the section puts it.
+        const std::vector<double> pass = m_interpolation.GetVertexCount() == kept.GetVertexCount()
+                                             ? PassParameters(m_wire, m_interpolation)
+                                             : std::vector<double>();
+        std::vector<std::uint32_t> nextKept(n + 1, n);
+        for (std::uint32_t i = n; i-- > 0;)
+            nextKept[i] = inSpline[i] ? i : nextKept[i + 1];
         std::uint32_t gap = 0;
+        std::uint32_t previousKept = 0;
         bool any = false;
         for (std::uint32_t i = 0; i < n; ++i)
         {
             if (inSpline[i])
             {
                 ++gap;
+                previousKept = i;
                 continue;
             }
             const cVertex& v = *source.GetVertex(i);
-            const double d = m_wire.GetDistanceToPoint({v.x, v.y, v.z});
+            double d;
+            if (!pass.empty() && gap >= 1 && gap < pass.size() && nextKept[i] < n)
+            {
+                const double share = static_cast<double>(i - previousKept) / (nextKept[i] - previousKept);
+                const double t = pass[gap - 1] + share * (pass[gap] - pass[gap - 1]);
+                d = DistanceNear(m_wire, v, t, pass[gap >= 2 ? gap - 2 : 0], pass[std::min<std::size_t>(gap + 1, pass.size() - 1)]);
+            }
+            else
+                d = m_wire.GetDistanceToPoint({v.x, v.y, v.z});
             if (d == FLT_MAX || !(std::fabs(d) > tolerance) || std::fabs(d) <= worstDistance[gap])
                 continue;
             worst[gap] = i;
