@@ -72,6 +72,9 @@ bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, 
 
 bool ReadPlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileReadOptions& options)
 {
+    // A geometry-only save leaves the chunk empty: nothing to read.
+    if (archive.AtEnd())
+        return true;
     int major = 0;
     int minor = 0;
     if (!archive.Read3dmChunkVersion(&major, &minor))
