@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/win32/win32.h"
+#include "render/gdiplus_graphics.h"
 #include "render/renderer.h"
 
 #include <cstdint>
@@ -15,6 +16,9 @@ template <class TView> struct tOverlayViewAccess
     static I3DSceneRenderer* GetRenderer(TView* view) { return view->GetRenderer(); }
     static std::uint32_t GetRedrawLevel(TView* view) { return view->GetRedrawLevel(); }
     static bool IsRedrawSuspended(TView* view) { return view->IsRedrawSuspended(); }
+    // The graphics of the layer the view composes over its frame, with its
+    // area collector; null when the view has none.
+    static cGdiplusGraphics* GetOverlayGraphics(TView*) { return nullptr; }
 };
 
 // Asks the view to draw itself again from its current redraw level; nothing
