@@ -7,6 +7,7 @@
 
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_event_watcher.h"
 #include "platform/host/document_format.h"
 #include "platform/host/document_io.h"
 #include "platform/host/span_archive.h"
@@ -162,6 +163,16 @@ TEST_F(DocumentHooks, ANewerChunkLeavesTheHistoryAloneAndIsWrittenBackUnchanged)
     EXPECT_TRUE(DecideToWriteDocument(data, doc));
     EXPECT_EQ(Write(), newer);
 
+    // Shapes made since the open cannot join data this version does not
+    // understand: the newer data is saved as it was, and the user is told.
+    AddSessions(history, host, 2);
+    std::wstring printed;
+    DezazApp().SetPrintSink([&printed](const std::wstring& text) { printed += text; });
+    EXPECT_EQ(Write(), newer);
+    DezazApp().SetPrintSink(nullptr);
+    EXPECT_NE(printed.find(L"newer version"), std::wstring::npos);
+    history.Clear();
+
     // Opening a 1.0 chunk forgets it.
     AddSessions(history, host, 1);
     data.newerChunk.clear();
@@ -169,6 +180,32 @@ TEST_F(DocumentHooks, ANewerChunkLeavesTheHistoryAloneAndIsWrittenBackUnchanged)
     data.newerChunk = newer;
     ASSERT_TRUE(Read(current));
     EXPECT_TRUE(data.newerChunk.empty());
+}
+
+TEST(PlugInDocumentData, ANewDocumentOrAnOpenForgetsTheSessionsAndTheNewerChunkAMergeKeepsThem)
+{
+    Cvtl_for_Dezaz4PlugIn plugin;
+    ASSERT_TRUE(plugin.OnLoadPlugIn());
+    CDezazDoc doc;
+    const std::vector<std::uint8_t> newer = {0x20, 1, 2, 3};
+    const auto openNewer = [&] {
+        dezaz::SpanArchive archive(newer.data(), newer.size());
+        ASSERT_TRUE(plugin.ReadDocument(doc, archive, CDezazFileReadOptions()));
+        AddSessions(plugin.EntitiesHistory(), ON_UuidFromString("0E8A1C2B-3D4F-4A5B-8C6D-7E8F9A0B1C2D"), 1);
+    };
+    openNewer();
+    EXPECT_EQ(plugin.NewerDocumentChunk(), newer);
+    dezaz::FireBeginOpenDocument(doc, L"other.dzz", true, false);
+    EXPECT_EQ(plugin.NewerDocumentChunk(), newer);
+    EXPECT_EQ(plugin.EntitiesHistory().Count(), 1u);
+    dezaz::FireBeginOpenDocument(doc, L"other.dzz", false, false);
+    EXPECT_TRUE(plugin.NewerDocumentChunk().empty());
+    EXPECT_TRUE(plugin.EntitiesHistory().IsEmpty());
+    openNewer();
+    dezaz::FireNewDocument(doc);
+    EXPECT_TRUE(plugin.NewerDocumentChunk().empty());
+    EXPECT_TRUE(plugin.EntitiesHistory().IsEmpty());
+    plugin.OnUnloadPlugIn();
 }
 
 TEST_F(DocumentHooks, AMergeAddsEntriesWithoutDuplicatingHostsAndAnOpenReplacesThem)
