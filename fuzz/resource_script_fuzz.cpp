@@ -1,7 +1,11 @@
 // The resource-script parser must reject any text with a message, never
 // crash, hang or read outside the text; and what it accepts, its consumers
 // must serve as parsed: every menu loads with the items of its template,
-// every accelerator table loads, every string loads cut to the buffer.
+// every accelerator table loads, every string loads cut to the buffer, and
+// every dialog is made with one child per control, or refused as a whole
+// when a control's class does not exist.
+#include "platform/win32/dialog.h"
+#include "platform/win32/input.h"
 #include "platform/win32/menu.h"
 #include "platform/win32/resource.h"
 
@@ -96,6 +100,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             string.compare(0, static_cast<std::size_t>(n), buffer, static_cast<std::size_t>(n)) != 0)
             std::abort();
     }
+    const std::size_t windowsBefore = win32::LiveWindowCount();
+    for (const auto& [key, dialog] : out.dialogs)
+    {
+        // Thousands of controls add time, not paths.
+        if (!Addressable(key) || dialog.items.size() > 64)
+            continue;
+        HWND hwnd = CreateDialogParamW(module, NameOf(key), nullptr, nullptr, 0);
+        if (hwnd == nullptr)
+            continue;
+        std::size_t children = 0;
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+            ++children;
+        if (children > dialog.items.size() || ((dialog.style & DS_NOFAILCREATE) == 0 && children != dialog.items.size()))
+            std::abort();
+        MSG tab{hwnd, WM_KEYDOWN, VK_TAB, 1, 0, {0, 0}};
+        if (HWND focus = GetFocus())
+            tab.hwnd = focus;
+        IsDialogMessageW(hwnd, &tab);
+        DestroyWindow(hwnd);
+    }
+    win32::PumpUntilIdle();
+    if (win32::LiveWindowCount() != windowsBefore)
+        std::abort();
     win32::UnregisterResources(module);
     return 0;
 }

@@ -105,10 +105,15 @@ void Paint(HWND hwnd, ButtonState& s)
     if (!p.dc)
         return;
     const std::wstring text = WindowText(hwnd);
-    p.Fill(p.client, COLOR_BTNFACE);
     const bool pushLike = (GetWindowLongPtrW(hwnd, GWL_STYLE) & BS_PUSHLIKE) != 0;
     if (type == BS_GROUPBOX)
     {
+        // A group box frames the controls inside it, which lie behind it in
+        // a dialog: only its frame and label are drawn, the rest stays clear
+        // so that the window image shows them.
+        win32::DeviceSurface surface = win32::SurfaceOfDC(p.dc);
+        if (surface.pixels)
+            std::fill_n(surface.pixels, static_cast<std::size_t>(surface.width) * surface.height, 0u);
         const int h = RowHeight(hwnd);
         RECT frame{p.client.left, p.client.top + h / 2, p.client.right, p.client.bottom};
         DrawEdge(p.dc, &frame, EDGE_ETCHED, BF_RECT);
@@ -120,6 +125,7 @@ void Paint(HWND hwnd, ButtonState& s)
         p.Text(text, label, DT_SINGLELINE, COLOR_BTNTEXT);
         return;
     }
+    p.Fill(p.client, COLOR_BTNFACE);
     if ((IsCheck(type) || IsRadio(type)) && !pushLike)
     {
         const int box = 13;

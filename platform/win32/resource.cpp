@@ -144,6 +144,17 @@ bool ModuleHasResource(HINSTANCE module, LPCWSTR type, LPCWSTR name)
                        });
 }
 
+std::optional<DialogTemplate> FindDialogTemplate(HINSTANCE module, LPCWSTR name)
+{
+    auto script = ScriptOf(module);
+    if (!script || !name)
+        return std::nullopt;
+    auto it = script->dialogs.find(ResourceKey::From(name));
+    if (it == script->dialogs.end())
+        return std::nullopt;
+    return it->second;
+}
+
 } // namespace win32
 
 int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int maxCount)

@@ -1,8 +1,8 @@
 // Module resources from the resource script (resources/, in the original
 // platform's resource-script syntax). A module registers its script once;
-// menus, accelerator tables and string tables are parsed into templates, and
-// every other resource (cursors, bitmaps, icons, dialogs) is known by type
-// and name so that lookups can tell which module holds it.
+// menus, accelerator tables, string tables and dialogs are parsed into
+// templates, and every other resource (cursors, bitmaps, icons) is known by
+// type and name so that lookups can tell which module holds it.
 #pragma once
 
 #include "platform/win32/types.h"
@@ -60,12 +60,40 @@ struct AcceleratorEntry
     WORD cmd = 0;
 };
 
+// One control of a dialog template. Position and size are in dialog units
+// (a quarter of the dialog font's average character width, an eighth of its
+// height); the dialog converts them when it creates the control.
+struct DialogItemTemplate
+{
+    std::wstring className; // "Button", "Edit", "Static", "ComboBox", "ListBox" or any registered class
+    std::wstring text;
+    UINT id = 0;
+    DWORD style = 0; // with WS_CHILD and the statement's defaults
+    DWORD exStyle = 0;
+    int x = 0, y = 0, cx = 0, cy = 0;
+};
+
+struct DialogTemplate
+{
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    int x = 0, y = 0, cx = 0, cy = 0; // dialog units
+    std::wstring caption;
+    std::wstring className; // empty: the dialog class
+    std::wstring fontFace;  // empty: no FONT statement (the system's dialog font)
+    int pointSize = 8;
+    int weight = 400; // FW_NORMAL
+    bool italic = false;
+    std::vector<DialogItemTemplate> items;
+};
+
 struct ResourceScript
 {
     std::map<std::string, long long> symbols; // the #define values
     std::map<ResourceKey, std::vector<MenuTemplateItem>> menus;
     std::map<ResourceKey, std::vector<AcceleratorEntry>> accelerators;
     std::map<UINT, std::wstring> strings;
+    std::map<ResourceKey, DialogTemplate> dialogs;
     // Every other resource: its type (upper case, "CURSOR", "BITMAP", "DIALOGEX", ...) and name.
     std::vector<std::pair<std::wstring, ResourceKey>> others;
 };
@@ -87,5 +115,7 @@ void UnregisterResources(HINSTANCE module);
 // The module's parsed resources, or null. Valid until the module registers again.
 const ResourceScript* FindModuleResources(HINSTANCE module);
 bool ModuleHasResource(HINSTANCE module, LPCWSTR type, LPCWSTR name);
+// A copy of the module's dialog template of that name, or none.
+std::optional<DialogTemplate> FindDialogTemplate(HINSTANCE module, LPCWSTR name);
 
 } // namespace win32

@@ -71,3 +71,6 @@
 #if __has_include("platform/win32/shell.h")
 #include "platform/win32/shell.h"
 #endif
+#if __has_include("platform/win32/dialog.h")
+#include "platform/win32/dialog.h"
+#endif
