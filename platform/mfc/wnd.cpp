@@ -200,16 +200,33 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
         PostNcDestroy();
         return FALSE;
     }
+    HWND hwnd = CreateAttached(
+        [&]
+        {
+            return ::CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x,
+                                     cs.y, cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+        });
+    return hwnd ? TRUE : FALSE;
+}
+
+HWND CWnd::CreateAttached(const std::function<HWND()>& create)
+{
     CWnd* outer = t_wndInit;
     t_wndInit = this;
     win32::CreateWindowHook previous = win32::SetCreateWindowHook(&CWnd::HookCreatedWindow);
-    HWND hwnd =
-        ::CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
-                          cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
-    win32::SetCreateWindowHook(std::move(previous));
-    if (t_wndInit == this)
-        t_wndInit = outer;
-    return hwnd ? TRUE : FALSE;
+    struct Restore
+    {
+        CWnd* self;
+        CWnd* outer;
+        win32::CreateWindowHook previous;
+        ~Restore()
+        {
+            win32::SetCreateWindowHook(std::move(previous));
+            if (t_wndInit == self)
+                t_wndInit = outer;
+        }
+    } restore{this, outer, std::move(previous)};
+    return create();
 }
 
 BOOL CWnd::PreCreateWindow(CREATESTRUCTW& cs)

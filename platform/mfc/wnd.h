@@ -9,9 +9,12 @@
 #include "platform/mfc/mfc_string.h"
 #include "platform/win32/win32.h"
 
+#include <functional>
+
 class CDC;
 class CScrollBar;
 class CMenu;
+class CDataExchange;
 
 // Window messages with their handlers' MFC signatures.
 #define ON_WM_CREATE()                                                                                       \
@@ -212,6 +215,13 @@ public:
     }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     void CenterWindow(CWnd* alternateOwner = nullptr);
+
+    // Data exchange between the controls and the members (data_exchange.h):
+    // FALSE fills the controls, TRUE reads and checks them. Returns FALSE
+    // when a control's text was refused; the user was told which, and the
+    // members exchanged before it keep their new values.
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    virtual void DoDataExchange(CDataExchange*) {}
     BOOL IsChild(const CWnd* wnd) const { return wnd && ::IsChild(m_hWnd, wnd->m_hWnd); }
 
 protected:
@@ -260,6 +270,10 @@ protected:
     afx_msg void OnCancelMode() { Default(); }
 
     WNDPROC m_pfnSuper = nullptr; // the procedure this window had before it was subclassed
+
+    // Runs create, which makes a window (a dialog, say), with this object
+    // attached to that window before its first message; returns the window.
+    HWND CreateAttached(const std::function<HWND()>& create);
 
 private:
     // Attaches the window that CreateEx is creating, before its first message.

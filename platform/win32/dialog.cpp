@@ -193,6 +193,16 @@ void SetDialogFocus(HWND dialog, HWND control)
         state->lastFocus = control;
 }
 
+bool SameGroup(HWND dialog, HWND a, HWND b)
+{
+    if (!a || !b)
+        return false;
+    for (HWND h = GetNextDlgGroupItem(dialog, a, FALSE); h && h != a; h = GetNextDlgGroupItem(dialog, h, FALSE))
+        if (h == b)
+            return true;
+    return false;
+}
+
 WORD DialogDefaultId(HWND dialog)
 {
     return DefaultId(dialog, FindDialog(dialog).get());
@@ -393,8 +403,25 @@ LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_NEXTDLGCTL:
     {
-        HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
-                                     : GetNextDlgTabItem(dialog, GetFocus(), wParam != 0);
+        HWND from = GetFocus();
+        HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(dialog, from, wParam != 0);
+        // Going back from inside a group of radio buttons leaves the group,
+        // rather than stopping at the group's own tab stop.
+        auto radio = [](HWND h) { return h && (SendMessageW(h, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON); };
+        if (!LOWORD(lParam) && wParam && target != from && radio(from) && radio(target) &&
+            win32::detail::SameGroup(dialog, from, target))
+            target = GetNextDlgTabItem(dialog, target, TRUE);
+        // Tabbing into a group of radio buttons lands on the checked one.
+        if (!LOWORD(lParam) && target && (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) &&
+            SendMessageW(target, BM_GETCHECK, 0, 0) == BST_UNCHECKED)
+            for (HWND h = GetNextDlgGroupItem(dialog, target, FALSE); h && h != target;
+                 h = GetNextDlgGroupItem(dialog, h, FALSE))
+                if ((SendMessageW(h, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) &&
+                    SendMessageW(h, BM_GETCHECK, 0, 0) != BST_UNCHECKED)
+                {
+                    target = h;
+                    break;
+                }
         if (target && (target == dialog || IsChild(dialog, target)))
             win32::detail::SetDialogFocus(dialog, target);
         return 0;

@@ -27,6 +27,8 @@ std::shared_ptr<DialogState> FindDialog(HWND hwnd);
 // Focus to a control the way the dialog moves it: an edit's text is selected
 // whole, and the dialog remembers the control for when it gets focus again.
 void SetDialogFocus(HWND dialog, HWND control);
+// Whether b is in a's group (the controls from one WS_GROUP to the next).
+bool SameGroup(HWND dialog, HWND a, HWND b);
 // The id Enter presses when no push button has the focus.
 WORD DialogDefaultId(HWND dialog);
 
