@@ -3,6 +3,9 @@
 // symmetry plane and curve network. The revolved, extruded and free-form
 // kinds are made by whoever builds their shapes, which install their makers
 // with SetSessionFactory; until then their ids are known but make nothing.
+// A kind derives from tSessionSurface over its scene object; one whose
+// record depends on the history's version overrides ReadObjectRecord, which
+// receives the minor version RecordMinorVersion chose for its kind code.
 #pragma once
 
 #include "shapes/network_surface.h"

@@ -296,7 +296,6 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
         return false;
     // Points are read one at a time: a count from a damaged file allocates
     // no more than the bytes that are really there.
-    cPointCloud& region = m_region;
     ClearRegion();
     for (int i = 0; i < count; ++i)
     {
@@ -307,7 +306,7 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
             return false;
         AppendRegionPoint(p);
     }
-    region.UpdateBoundingBox();
+    m_region.UpdateBoundingBox();
     RebuildSearchTree();
     m_name = name;
     m_isNew = 0;
