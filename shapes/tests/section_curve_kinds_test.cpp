@@ -302,6 +302,17 @@ TEST(ComboCurve, ClosedSectionsAndJointEditsOutOfRange)
     EXPECT_FALSE(combo.MoveJoint(9, {0, 0, 0}));
     EXPECT_FALSE(combo.SetSegmentKind(0, CLSID_ST_TSplineCurve));
 
+    // An open chain's end moves along its last piece and the chain follows.
+    ST_TComboCurve<Dezaz_Wire> open;
+    open.SetMergeMode(0);
+    ASSERT_TRUE(open.RebuildWire(frame, SectionOf(Segment({0, 0, 0}, {6, 0, 0}, 7), frame), 0.0f, nullptr));
+    ASSERT_TRUE(open.ExtendEnd(2.0, true));
+    EXPECT_NEAR(open.GetLocalEndPoint().x, 8.0, 1e-6);
+    EXPECT_NEAR(open.GetWire()->GetLength(), 8.0, 1e-6);
+    ASSERT_TRUE(open.ExtendStart(1.0, true));
+    EXPECT_NEAR(open.GetLocalStartPoint().x, -1.0, 1e-6);
+    EXPECT_FALSE(combo.ExtendEnd(1.0, true)) << "a closed chain has no end to move";
+
     // Two section points: two joints, one piece.
     ST_TComboCurve<Dezaz_Wire> two;
     two.SetMergeMode(0);

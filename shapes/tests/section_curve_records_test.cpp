@@ -196,6 +196,9 @@ TEST(SectionCurveRecords, EveryKindSurvivesWriteAndRead)
     inner->AddCurve(MakeSpline().release());
     outer.AddCurve(inner);
     const std::vector<std::uint8_t> nested = Bytes(outer);
+    // After the shared part: the count, then each sub-curve's whole record.
+    EXPECT_EQ(At<std::uint32_t>(nested, 16 + kSectionCurveBaseSize), 2u);
+    EXPECT_EQ(std::memcmp(nested.data() + 16 + kSectionCurveBaseSize + 4, Bytes(*MakeLine()).data(), 16), 0);
     std::unique_ptr<ST_ISectionCurve> nestedBack = ReadBack(nested);
     ASSERT_TRUE(nestedBack);
     ASSERT_EQ(nestedBack->GetSegmentCount(), 2u);
@@ -231,6 +234,16 @@ TEST(SectionCurveRecords, AComboOfThreeLinesAndTwoArcsSurvivesWriteReadAndRebuil
     EXPECT_EQ(kinds(combo), (std::vector<std::uint32_t>{2, 5, 2, 5, 2}));
 
     const std::vector<std::uint8_t> b = Bytes(combo);
+    // Tail: 6 joints (3 floats each), closed, edited, merge mode.
+    const std::size_t sectionBytes = 4 + 96 + 12 * SlotProfile().size();
+    const std::size_t tail = 16 + kSectionCurveBaseSize + sectionBytes;
+    ASSERT_EQ(b.size(), tail + 4 + 6 * 12 + 1 + 1 + 4);
+    EXPECT_EQ(At<std::uint32_t>(b, tail), 6u);
+    EXPECT_EQ(At<float>(b, tail + 4), 0.0f);
+    EXPECT_NEAR(At<float>(b, tail + 4 + 12), 10.0f, 0.05f);
+    EXPECT_EQ(b[tail + 76], 0u) << "open";
+    EXPECT_EQ(b[tail + 77], 1u) << "edited";
+    EXPECT_EQ(At<std::uint32_t>(b, tail + 78), 0u) << "merge mode";
     std::unique_ptr<ST_ISectionCurve> back = ReadBack(b);
     ASSERT_TRUE(back);
     auto* comboBack = dynamic_cast<ST_TComboCurve<Dezaz_Wire>*>(back.get());
@@ -278,6 +291,9 @@ TEST(SectionCurveRecords, EveryCutOfARecordFailsAndLeavesTheSurfaceProfile)
     combo->SetMergeMode(0);
     ASSERT_TRUE(combo->RebuildWire(frame, Section(SlotProfile()), 0.0f, nullptr));
     sketch.AddCurve(combo.release());
+    auto arc = std::make_unique<ST_TArcCurve<Dezaz_Wire>>();
+    ASSERT_TRUE(arc->RebuildWire(frame, Section(Arc(1, 1, 3, 0, 100, 12)), 0.0f, nullptr));
+    sketch.AddCurve(arc.release());
     const std::vector<std::uint8_t> full = Bytes(sketch);
 
     Dezaz_NetworkSurface surface;
@@ -291,7 +307,7 @@ TEST(SectionCurveRecords, EveryCutOfARecordFailsAndLeavesTheSurfaceProfile)
     }
     cTestMemoryStream whole(full);
     ASSERT_TRUE(ReadProfileCurveRecord(surface, whole, 0, 7));
-    EXPECT_EQ(surface.GetProfileCurve()->GetSegmentCount(), 3u);
+    EXPECT_EQ(surface.GetProfileCurve()->GetSegmentCount(), 4u);
 }
 
 TEST(SectionCurveRecords, FalseCountsUnknownKindsAndDeepSketchesAreRefused)
