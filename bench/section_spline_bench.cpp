@@ -100,7 +100,9 @@ void BM_OcctPointsToBSpline(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_OcctPointsToBSpline)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity();
+// Its time grows with the square of the points (16 s at 10k here), so the
+// 100k section (about half an hour) is left out.
+BENCHMARK(BM_OcctPointsToBSpline)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 #endif
 
 } // namespace
