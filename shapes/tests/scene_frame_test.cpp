@@ -1,0 +1,255 @@
+// Frames of the plug-in's scene drawn by the scene renderer on a headless
+// window, checked by pixel properties.
+#include "core/mesh_object.h"
+#include "core/p3d_scene.h"
+#include "platform/wgl/pixel_probe.h"
+#include "platform/wgl/png_writer.h"
+#include "platform/win32/win32.h"
+#include "render/frame_buffer_cache.h"
+#include "shapes/primitive_scene_objects.h"
+#include "shapes/scene_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace
+{
+
+constexpr LONG kWidth = 160;
+constexpr LONG kHeight = 120;
+
+LRESULT PlainProc(HWND window, UINT message, WPARAM w, LPARAM l) { return DefWindowProcW(window, message, w, l); }
+
+void Snapshot(const wgl::PixelImage& image, const std::string& name)
+{
+    const char* directory = std::getenv("VTL_SNAPSHOT_DIR");
+    if (!directory || !*directory || image.Empty())
+        return;
+    std::filesystem::create_directories(directory);
+    wgl::WritePng(std::filesystem::path(directory) / ("scene_frame_" + name + ".png"), image.width, image.height,
+                  image.pixels.data());
+}
+
+// A flat grid of n x n cells over [x0, x1] x [y0, y1] at z = 0, facing +z.
+cMeshObject* GridObject(float x0, float x1, float y0, float y1, std::uint32_t n)
+{
+    auto* object = new cMeshObject();
+    cMesh& mesh = *object->GetMesh();
+    for (std::uint32_t r = 0; r <= n; ++r)
+        for (std::uint32_t c = 0; c <= n; ++c)
+        {
+            const float p[3] = {x0 + (x1 - x0) * float(c) / float(n), y0 + (y1 - y0) * float(r) / float(n), 0.0f};
+            mesh.AddVertex(p);
+        }
+    for (std::uint32_t r = 0; r < n; ++r)
+        for (std::uint32_t c = 0; c < n; ++c)
+        {
+            const std::uint32_t a = r * (n + 1) + c;
+            mesh.AddTriangle(a, a + 1, a + n + 2);
+            mesh.AddTriangle(a, a + n + 2, a + n + 1);
+        }
+    mesh.Update();
+    cDecoratorObject& decorator = object->GetDecorator();
+    decorator.m_mode = kDisplayFlat;
+    decorator.m_flags = 0;
+    decorator.SetColour(kDecoratorFront, 1.0f, 0.0f, 0.0f, 1.0f);
+    decorator.SetColour(kDecoratorBack, 1.0f, 0.0f, 0.0f, 1.0f);
+    return object;
+}
+
+bool IsGrey(std::uint32_t pixel)
+{
+    const int r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
+    return r > 120 && std::abs(r - g) < 6 && std::abs(r - b) < 6;
+}
+
+bool IsYellowish(std::uint32_t pixel)
+{
+    const int r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
+    return r > 60 && std::abs(r - g) < 20 && b * 2 < r;
+}
+
+bool IsReddish(std::uint32_t pixel)
+{
+    const int r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
+    return r > 60 && r > 2 * g + 20 && r > 2 * b + 20;
+}
+
+class SceneFrame : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WNDCLASSW wc{};
+        wc.style = CS_OWNDC;
+        wc.lpfnWndProc = &PlainProc;
+        wc.lpszClassName = L"SceneFrameTest";
+        RegisterClassW(&wc);
+        window = CreateWindowExW(0, L"SceneFrameTest", L"", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr,
+                                 nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        HWND handle = window;
+        ASSERT_EQ(renderer.Initialize(&handle), 0u);
+        renderer.MakeCurrent();
+        renderer.SetViewport(0, 0, kWidth, kHeight);
+        renderer.SetAspect(double(kWidth) / kHeight);
+        const float min[3] = {-2, -1.5f, -2}, max[3] = {2, 1.5f, 2};
+        renderer.SetSceneBox(min, max);
+        scene.GetDecorator().SetColour(kDecoratorFront, 0, 0, 0, 1);
+        scene.GetDecorator().SetColour(kDecoratorBack, 0, 0, 0, 1);
+        scene.m_switch1 = 0; // no axes and grid unless a test asks
+        ResetGluNurbsErrors();
+    }
+
+    void TearDown() override
+    {
+        scene.m_referenceObject = nullptr;
+        scene.Clear();
+        renderer.Release();
+        if (window)
+            DestroyWindow(window);
+        EXPECT_EQ(GluNurbsErrorCount(), 0u) << "GLU NURBS error " << LastGluNurbsError();
+    }
+
+    // One paint as the view does it; the picture is read before the swap.
+    wgl::PixelImage Paint(const std::string& name, std::uint32_t redraw = kFullRepaint)
+    {
+        renderer.BeginFrame(&scene);
+        renderer.SetupProjection(&scene);
+        renderer.RenderScene(&scene, 0, redraw);
+        glFinish();
+        wgl::PixelImage image = wgl::ReadGlPixels(0, 0, kWidth, kHeight);
+        renderer.EndFrame();
+        Snapshot(image, name);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        return image;
+    }
+
+    HWND window = nullptr;
+    cP3DRenderGL renderer;
+    cP3DScene scene{nullptr};
+};
+
+TEST_F(SceneFrame, ALevelOneFrameRestoresTheMeshPictureAndEqualsAFullRedraw)
+{
+    cMeshObject* mesh = GridObject(-1.5f, 0.5f, -1.0f, 1.0f, 8);
+    ASSERT_TRUE(scene.AddObject(mesh));
+    auto* plane = new Dezaz_PlaneObject();
+    const double n[3] = {0, 0, 1}, o[3] = {0.8, 0.2, 0.5}, x[3] = {1, 0, 0};
+    plane->GetGeometry()->SetOriginAndNormal(n, o, x, 0.6, 0.6);
+    ASSERT_TRUE(scene.AddObject(plane));
+
+    ASSERT_EQ(renderer.GetRedrawLevel(), 0u);
+    const wgl::PixelImage full = Paint("level0");
+    EXPECT_EQ(renderer.GetRedrawLevel(), 1u);
+    EXPECT_TRUE(renderer.HasShapeObjects());
+    EXPECT_GT(std::count_if(full.pixels.begin(), full.pixels.end(), IsReddish), 1000) << "the mesh is drawn";
+
+    // A level-1 frame does not draw the meshes: hiding the mesh shows only
+    // after the level drops to 0, yet the picture is the same as before.
+    mesh->ClearStateFlag1();
+    const wgl::PixelImage restored = Paint("level1");
+    EXPECT_EQ(wgl::CountDifferences(full, restored), 0u);
+
+    renderer.LowerRedrawLevel(0);
+    const wgl::PixelImage redrawn = Paint("level0_again");
+    EXPECT_LT(std::count_if(redrawn.pixels.begin(), redrawn.pixels.end(), IsReddish), 100)
+        << "the hidden mesh is gone at level 0 (the tripod's x arrow stays)";
+}
+
+TEST_F(SceneFrame, ALevelOneFrameWithoutAValidMeshPictureDrawsTheMeshesAgain)
+{
+    ASSERT_TRUE(scene.AddObject(GridObject(-1.5f, 1.5f, -1.0f, 1.0f, 4)));
+    Paint("before_resize");
+    // A resize invalidates the cached levels; a view that forgets to lower
+    // the level must still not lose the meshes.
+    SetWindowPos(window, nullptr, 0, 0, kWidth + 8, kHeight, SWP_NOMOVE | SWP_NOZORDER);
+    renderer.MakeCurrent();
+    renderer.SetViewport(0, 0, kWidth + 8, kHeight);
+    ASSERT_EQ(renderer.GetRedrawLevel(), 1u);
+    const wgl::PixelImage image = Paint("after_resize");
+    EXPECT_GT(std::count_if(image.pixels.begin(), image.pixels.end(), IsReddish), 1000);
+    ASSERT_NE(renderer.GetLevelCache(), nullptr);
+    EXPECT_EQ(renderer.GetLevelCache()->GetValidLevelCount(), 2u);
+}
+
+TEST_F(SceneFrame, TheMirrorCopyOfASymmetryPlaneIsTheMeshReflectedAsGreyPoints)
+{
+    // Points on the right of the plane x = 0.
+    cMeshObject* mesh = GridObject(0.25f, 1.75f, -0.9f, 0.6f, 30);
+    mesh->GetDecorator().m_mode = kDisplayPoints;
+    mesh->GetDecorator().m_pointSize = 1.5f;
+    // Yellow, a colour the corner tripod does not use.
+    mesh->GetDecorator().SetColour(kDecoratorFront, 1.0f, 1.0f, 0.0f, 1.0f);
+    ASSERT_TRUE(scene.AddObject(mesh));
+    Dezaz_SymmetryPlaneObject symmetry;
+    const double n[3] = {1, 0, 0}, o[3] = {0, 0.3, 0}, x[3] = {0, 1, 0};
+    symmetry.GetGeometry()->SetOriginAndNormal(n, o, x, 1.0, 1.0);
+    scene.m_referenceObject = static_cast<ISceneObject*>(&symmetry);
+
+    const wgl::PixelImage image = Paint("mirror");
+    std::size_t red = 0, mirrored = 0, grey = 0;
+    for (LONG y = 0; y < kHeight; ++y)
+        for (LONG x = 0; x < kWidth; ++x)
+        {
+            grey += IsGrey(image.At(x, y));
+            if (!IsYellowish(image.At(x, y)))
+                continue;
+            ++red;
+            // The reflection of column x in the centre line, give or take a
+            // pixel of rounding.
+            const LONG mx = kWidth - 1 - x;
+            bool found = false;
+            for (LONG d = -1; d <= 1 && !found; ++d)
+                found = mx + d >= 0 && mx + d < kWidth && IsGrey(image.At(mx + d, y));
+            mirrored += found;
+        }
+    ASSERT_GT(red, 200u);
+    EXPECT_GT(double(mirrored), 0.97 * double(red));
+    EXPECT_NEAR(double(grey), double(red), 0.1 * double(red));
+
+    // Hidden, the symmetry plane mirrors nothing.
+    symmetry.ClearStateFlag1();
+    renderer.LowerRedrawLevel(0);
+    const wgl::PixelImage plain = Paint("mirror_hidden");
+    EXPECT_EQ(std::count_if(plain.pixels.begin(), plain.pixels.end(), IsGrey), 0);
+}
+
+TEST_F(SceneFrame, ShapesAreDrawnAtLevelOneOverTheMeshes)
+{
+    ASSERT_TRUE(scene.AddObject(GridObject(-1.8f, 1.8f, -1.3f, 1.3f, 4)));
+    auto* cylinder = new Dezaz_CylinderObject();
+    const double base[3] = {-1.0, 0.0, 0.2}, axis[3] = {1.0, 0.0, 0.0};
+    cylinder->GetGeometry()->SetAxis(base, axis, 0.4, 2.0);
+    ASSERT_TRUE(scene.AddObject(cylinder));
+    const wgl::PixelImage image = Paint("shapes");
+    // The cylinder covers the mesh between y = -0.4 and 0.4 (rows 44 to 76),
+    // right of the corner tripod.
+    const LONG row = kHeight / 2, column = 112;
+    EXPECT_FALSE(IsReddish(image.At(column, row)));
+    EXPECT_NE(image.At(column, row), wgl::Rgb(0, 0, 0));
+    EXPECT_TRUE(IsReddish(image.At(150, 15))) << "the mesh outside the cylinder";
+}
+
+TEST_F(SceneFrame, AxesSpanTheViewAndTheGridHoldsTheOrigin)
+{
+    scene.m_switch1 = 1;
+    // A mesh far from the origin: the grid still reaches the origin.
+    ASSERT_TRUE(scene.AddObject(GridObject(1.0f, 1.4f, 0.8f, 1.2f, 2)));
+    EXPECT_NEAR(renderer.GridSize(scene), 1.4f * 1.1f, 1e-5f);
+    scene.Clear();
+    EXPECT_NEAR(renderer.GridSize(scene), renderer.PixelsToWorld(200), 1e-5f) << "an empty scene";
+
+    const wgl::PixelImage image = Paint("axes");
+    // The x axis runs right from the centre in its dark red.
+    std::size_t axisPixels = 0;
+    for (LONG x = kWidth / 2 + 2; x < kWidth; ++x)
+        for (LONG y = kHeight / 2 - 1; y <= kHeight / 2; ++y)
+            axisPixels += wgl::SameColour(image.At(x, y), wgl::Rgb(180, 0, 0), 3);
+    EXPECT_GE(axisPixels, std::size_t(kWidth / 2 - 4));
+}
+
+} // namespace
