@@ -279,6 +279,16 @@ TEST(ComboCurve, RecoversTheLinesAndArcOfANoisyProfile)
     EXPECT_GT(combo.GetWire()->GetLength(), 10 + 2.5 * kPi + 10 - 0.2);
     EXPECT_LT(combo.GetCachedFitRms(), 0.02);
 
+    // The arc piece made a line and back; its neighbours stay lines.
+    ASSERT_TRUE(combo.SetSegmentKind(1, CLSID_ST_TLineCurve));
+    EXPECT_EQ(combo.Segments()[1].GetVertexCount(), 2u);
+    EXPECT_EQ(combo.GetWire()->GetSegment(1)->GetKind(), kWireLine);
+    ASSERT_TRUE(combo.SetSegmentKind(1, CLSID_ST_TArcCurve));
+    ASSERT_EQ(combo.Segments()[1].GetVertexCount(), 5u);
+    EXPECT_NEAR(combo.Segments()[1].GetVertex(4)->x, 5.0, 0.05);
+    EXPECT_EQ(combo.Segments()[0].GetVertexCount(), 2u);
+    EXPECT_EQ(combo.Segments()[2].GetVertexCount(), 2u);
+
     // Back to one piece by removing the interior joints.
     ASSERT_TRUE(combo.RemoveJoint(1));
     EXPECT_EQ(combo.GetSegmentCount(), 2u);
