@@ -11,11 +11,6 @@
 #include <algorithm>
 #include <vector>
 
-// No extra per-child data.
-struct stC_ChildEmty
-{
-};
-
 template <class TView, class TChildExtra = stC_ChildEmty>
 class cParentControl_GDI : public virtual IScreenControl_GDI<TView>
 {

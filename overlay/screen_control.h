@@ -31,6 +31,11 @@ using cOverlayContext = cGdiplusGraphics;
 // {70D0B9E9-828F-40D2-8DE4-5D7F022AF1E5}
 inline constexpr GUID IID_IScreenVisual = {0x70D0B9E9, 0x828F, 0x40D2, {0x8D, 0xE4, 0x5D, 0x7F, 0x02, 0x2A, 0xF1, 0xE5}};
 
+// No extra per-child data in a container's child entries.
+struct stC_ChildEmty
+{
+};
+
 // 0x80000001 in both components: no available size is cached.
 inline constexpr LONG kNoCachedSize = static_cast<LONG>(0x80000001u);
 
