@@ -137,6 +137,13 @@ TEST(SplineCurve, SmoothingZeroKeepsEveryFitPointAndEditsSurviveANewSection)
     EXPECT_TRUE(spline.ApplySmoothing(0.0f));
     EXPECT_EQ(spline.InterpolationPoints().GetVertexCount(), 40u);
 
+    // Stored values of any size: no more points than a few per fit point,
+    // and no number at all keeps the fit points.
+    spline.ApplySmoothing(1e30f);
+    EXPECT_LE(spline.InterpolationPoints().GetVertexCount(), 4u * 40u + 1u);
+    spline.ApplySmoothing(std::nanf(""));
+    EXPECT_EQ(spline.InterpolationPoints().GetVertexCount(), 40u);
+
     ASSERT_TRUE(spline.ApplySmoothing(4.0f));
     ASSERT_TRUE(spline.MoveJoint(1, {0, 5.2f, 0}));
     const std::uint32_t edited = spline.InterpolationPoints().GetVertexCount();
