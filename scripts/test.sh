@@ -42,10 +42,12 @@ ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
 
 # The optimised build shares its directory and configuration with
 # scripts/bench.sh, so neither rebuilds what the other built. Only the test
-# binaries are built here; the benchmarks build when they are run.
+# binaries are built here; the benchmarks build when they are run. Warnings
+# are errors in the sanitizer build above; here they are only shown, since
+# g++ 12 warns of paths the optimiser merely imagines at -O3.
 release_build=${RELEASE_BUILD_DIR:-$root/build-bench}
 cmake -S "$root" -B "$release_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DVTL_WERROR=ON -DVTL_BUILD_BENCH=ON >/dev/null
+  -DVTL_WERROR=OFF -DVTL_BUILD_BENCH=ON >/dev/null
 cmake --build "$release_build" -j "$jobs" --target vtl_tests
 ctest --test-dir "$release_build" --output-on-failure -j "$jobs" --timeout 600
 
