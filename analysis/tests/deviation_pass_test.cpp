@@ -221,26 +221,47 @@ TEST(ScenePass, ColoursVertexBytesAndMeasuresOnlyTheSelection)
     EXPECT_FALSE(ScenePass(none, empty.get(), false, 0.1f, 0.5f));
 }
 
-TEST(HostPass, NoisyCylinderScanAgainstItsFittedCylinderHasTheNoiseRms)
+namespace
 {
-    // A pipe of radius 5 along the x axis, a metre from the origin, scanned
-    // with 0.01 Gaussian radial noise and a few outliers.
-    constexpr double kRadius = 5.0, kLength = 20.0, kSigma = 0.01;
+
+struct stPipeCase
+{
+    double origin[3];
+    double axis[3]; // unit
+    double radius;
+    double length;
+    double sigma;
+};
+
+// A pipe scanned with Gaussian radial noise, fitted, meshed finely from the
+// fit and measured: the deviations' RMS is the noise's.
+void ExpectPipeDeviationHasTheNoiseRms(const stPipeCase& c)
+{
     std::mt19937 rng(42);
-    std::normal_distribution<double> noise(0.0, kSigma);
+    std::normal_distribution<double> noise(0.0, c.sigma);
     std::uniform_real_distribution<double> u(0.0, 1.0);
-    const double origin[3] = {0.0, 1000.0, 0.0};
+    // A frame around the true axis.
+    double e1[3] = {0, 0, 0};
+    e1[std::fabs(c.axis[0]) < 0.5 ? 0 : 1] = 1.0;
+    double e2[3] = {c.axis[1] * e1[2] - c.axis[2] * e1[1], c.axis[2] * e1[0] - c.axis[0] * e1[2],
+                    c.axis[0] * e1[1] - c.axis[1] * e1[0]};
+    const double l2 = std::sqrt(e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2]);
+    for (double& v : e2)
+        v /= l2;
+    const double e3[3] = {e2[1] * c.axis[2] - e2[2] * c.axis[1], e2[2] * c.axis[0] - e2[0] * c.axis[2],
+                          e2[0] * c.axis[1] - e2[1] * c.axis[0]};
     ON_Mesh scan;
     tFitPointQueue points;
     for (int i = 0; i < 8000; ++i)
     {
         const double a = 6.283185307179586 * u(rng);
-        const double x = kLength * (0.05 + 0.9 * u(rng));
-        const double r = kRadius + noise(rng);
-        const ON_3fPoint p(static_cast<float>(origin[0] + x), static_cast<float>(origin[1] + r * std::cos(a)),
-                           static_cast<float>(origin[2] + r * std::sin(a)));
-        scan.SetVertex(scan.VertexCount(), p);
-        points.push_back(MakeFitPoint(&p.x, nullptr));
+        const double t = c.length * (0.05 + 0.9 * u(rng));
+        const double r = c.radius + noise(rng);
+        float p[3];
+        for (int k = 0; k < 3; ++k)
+            p[k] = static_cast<float>(c.origin[k] + t * c.axis[k] + r * (std::cos(a) * e2[k] + std::sin(a) * e3[k]));
+        scan.SetVertex(scan.VertexCount(), ON_3fPoint(p));
+        points.push_back(MakeFitPoint(p, nullptr));
     }
     cFitContainer container(points);
     tCylinder<double> cylinder;
@@ -255,8 +276,8 @@ TEST(HostPass, NoisyCylinderScanAgainstItsFittedCylinderHasTheNoiseRms)
     double v[3] = {axis[1] * ux[2] - axis[2] * ux[1], axis[2] * ux[0] - axis[0] * ux[2],
                    axis[0] * ux[1] - axis[1] * ux[0]};
     const double vl = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    for (double& c : v)
-        c /= vl;
+    for (double& k : v)
+        k /= vl;
     const double w[3] = {v[1] * axis[2] - v[2] * axis[1], v[2] * axis[0] - v[0] * axis[2],
                          v[0] * axis[1] - v[1] * axis[0]};
     ON_Mesh cad = analysis_test::CylinderMesh(cylinder.radius, cylinder.height, 720, 4);
@@ -269,15 +290,26 @@ TEST(HostPass, NoisyCylinderScanAgainstItsFittedCylinderHasTheNoiseRms)
 
     stAnalysisSettings settings;
     BuildSearchTree(settings, {&cad});
-    ASSERT_TRUE(HostPass(settings, &scan, 0.02f, 0.1f));
+    ASSERT_TRUE(HostPass(settings, &scan, static_cast<float>(2 * c.sigma), static_cast<float>(10 * c.sigma)));
     const stDeviationStatistics& s = cON_AVTree::Find(&scan)->GetStatistics();
     EXPECT_EQ(s.compared, 8000u);
-    EXPECT_NEAR(s.rms, kSigma, 0.05 * kSigma);
-    EXPECT_NEAR(s.rms, fitRms, 0.05 * kSigma);
+    EXPECT_NEAR(s.rms, c.sigma, 0.05 * c.sigma);
+    EXPECT_NEAR(s.rms, fitRms, 0.05 * c.sigma);
     // Both signs occur: the render mesh faces outward, so points outside are
     // positive.
-    EXPECT_GT(s.maximum, 2.0f * kSigma);
-    EXPECT_LT(s.minimum, -2.0f * kSigma);
+    EXPECT_GT(s.maximum, 2.0 * c.sigma);
+    EXPECT_LT(s.minimum, -2.0 * c.sigma);
+}
+
+} // namespace
+
+TEST(HostPass, NoisyPipeScansAgainstTheirFittedCylindersHaveTheNoiseRms)
+{
+    // A pipe along the x axis a metre from the origin...
+    ExpectPipeDeviationHasTheNoiseRms({{0.0, 1000.0, 0.0}, {1.0, 0.0, 0.0}, 5.0, 20.0, 0.01});
+    // ...and a thin one on a tilted axis.
+    const double n = std::sqrt(14.0);
+    ExpectPipeDeviationHasTheNoiseRms({{300.0, -200.0, 50.0}, {1.0 / n, 2.0 / n, 3.0 / n}, 0.8, 6.0, 0.002});
 }
 
 TEST(HostPass, NonFiniteScanVerticesStayUnmeasuredAndTheRestKeepTheirIndices)
