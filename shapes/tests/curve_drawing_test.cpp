@@ -6,6 +6,7 @@
 #include "render/edit_drawing_gl.h"
 #include "shapes/dezaz_wire.h"
 #include "shapes/scene_frame.h"
+#include "support/snapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,7 @@ TEST_F(CurveDrawing, CurvesAndTheirPointsReadBackAsTheirIds)
     DrawCurvesWithHandlesIdColoured(&renderer.GetGeometriesRenderer(), &collection, false);
     glFinish();
     const wgl::PixelImage image = wgl::ReadGlPixels(0, 0, kSize, kSize);
+    SnapshotImage(image, "curve_ids");
     // Between the points: the curves' ids.
     EXPECT_EQ(IdAt(image, Column(-0.75), Row(-1.0)), kCurveIdBase);
     EXPECT_EQ(IdAt(image, Column(0.75), Row(1.0)), kCurveIdBase + 1);
@@ -110,6 +112,7 @@ TEST_F(CurveDrawing, EndPointsOfACollectionShowInColourOneOrTwoWhenMarked)
     renderer.PopViewTransform();
     glFinish();
     const wgl::PixelImage image = wgl::ReadGlPixels(0, 0, kSize, kSize);
+    SnapshotImage(image, "curve_collection");
     auto hue = [&](double x, double y) {
         const std::uint32_t p = image.At(Column(x), Row(y));
         return std::array<int, 3>{int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)};

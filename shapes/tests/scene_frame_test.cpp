@@ -2,17 +2,17 @@
 // window, checked by pixel properties.
 #include "core/mesh_object.h"
 #include "core/p3d_scene.h"
+#include "platform/wgl/buffer_region.h"
 #include "platform/wgl/pixel_probe.h"
-#include "platform/wgl/png_writer.h"
 #include "platform/win32/win32.h"
 #include "render/frame_buffer_cache.h"
 #include "shapes/primitive_scene_objects.h"
 #include "shapes/scene_frame.h"
+#include "support/snapshot.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include <functional>
 #include <string>
 
 namespace
@@ -23,15 +23,7 @@ constexpr LONG kHeight = 120;
 
 LRESULT PlainProc(HWND window, UINT message, WPARAM w, LPARAM l) { return DefWindowProcW(window, message, w, l); }
 
-void Snapshot(const wgl::PixelImage& image, const std::string& name)
-{
-    const char* directory = std::getenv("VTL_SNAPSHOT_DIR");
-    if (!directory || !*directory || image.Empty())
-        return;
-    std::filesystem::create_directories(directory);
-    wgl::WritePng(std::filesystem::path(directory) / ("scene_frame_" + name + ".png"), image.width, image.height,
-                  image.pixels.data());
-}
+void Snapshot(const wgl::PixelImage& image, const std::string& name) { SnapshotImage(image, "scene_frame_" + name); }
 
 // A flat grid of n x n cells over [x0, x1] x [y0, y1] at z = 0, facing +z.
 cMeshObject* GridObject(float x0, float x1, float y0, float y1, std::uint32_t n)
@@ -133,7 +125,12 @@ protected:
     cP3DScene scene{nullptr};
 };
 
-TEST_F(SceneFrame, ALevelOneFrameRestoresTheMeshPictureAndEqualsAFullRedraw)
+// A mesh and a plane shape painted at level 0, then at level 1 after the
+// mesh was hidden: the level-1 frame restores the mesh picture instead of
+// drawing the meshes, so it equals the full frame; back at level 0 the mesh
+// is gone.
+void CheckLevelOneRestore(cP3DRenderGL& renderer, cP3DScene& scene,
+                          const std::function<wgl::PixelImage(const std::string&)>& paint, const std::string& name)
 {
     cMeshObject* mesh = GridObject(-1.5f, 0.5f, -1.0f, 1.0f, 8);
     ASSERT_TRUE(scene.AddObject(mesh));
@@ -143,21 +140,58 @@ TEST_F(SceneFrame, ALevelOneFrameRestoresTheMeshPictureAndEqualsAFullRedraw)
     ASSERT_TRUE(scene.AddObject(plane));
 
     ASSERT_EQ(renderer.GetRedrawLevel(), 0u);
-    const wgl::PixelImage full = Paint("level0");
+    const wgl::PixelImage full = paint(name + "_level0");
     EXPECT_EQ(renderer.GetRedrawLevel(), 1u);
     EXPECT_TRUE(renderer.HasShapeObjects());
     EXPECT_GT(std::count_if(full.pixels.begin(), full.pixels.end(), IsReddish), 1000) << "the mesh is drawn";
 
-    // A level-1 frame does not draw the meshes: hiding the mesh shows only
-    // after the level drops to 0, yet the picture is the same as before.
     mesh->ClearStateFlag1();
-    const wgl::PixelImage restored = Paint("level1");
+    const wgl::PixelImage restored = paint(name + "_level1");
     EXPECT_EQ(wgl::CountDifferences(full, restored), 0u);
 
     renderer.LowerRedrawLevel(0);
-    const wgl::PixelImage redrawn = Paint("level0_again");
+    const wgl::PixelImage redrawn = paint(name + "_level0_again");
     EXPECT_LT(std::count_if(redrawn.pixels.begin(), redrawn.pixels.end(), IsReddish), 100)
         << "the hidden mesh is gone at level 0 (the tripod's x arrow stays)";
+}
+
+TEST_F(SceneFrame, ALevelOneFrameRestoresTheMeshPictureAndEqualsAFullRedraw)
+{
+    CheckLevelOneRestore(renderer, scene, [&](const std::string& name) { return Paint(name); }, "arb");
+}
+
+TEST_F(SceneFrame, TheTextureTileCacheRestoresTheSamePicture)
+{
+    // Without the buffer-region extension the renderer keeps the levels in
+    // texture tiles.
+    renderer.Release();
+    wgl::SetBufferRegionSupport(wgl::BufferRegionSupport::Unavailable);
+    HWND handle = window;
+    const std::uint32_t initialised = renderer.Initialize(&handle);
+    wgl::SetBufferRegionSupport(wgl::BufferRegionSupport::Available);
+    ASSERT_EQ(initialised, 0u);
+    renderer.MakeCurrent();
+    renderer.SetViewport(0, 0, kWidth, kHeight);
+    EXPECT_EQ(renderer.GetLevelCache()->GetInfoText().rfind(L"SWFrameBufferCache", 0), 0u);
+    CheckLevelOneRestore(renderer, scene, [&](const std::string& name) { return Paint(name); }, "tiles");
+}
+
+TEST_F(SceneFrame, InteractionRedrawsShowMeshesAsPointsAndLeaveTheirAttributesAlone)
+{
+    cMeshObject* mesh = GridObject(-1.5f, 1.5f, -1.0f, 1.0f, 6);
+    ASSERT_TRUE(scene.AddObject(mesh));
+    const wgl::PixelImage full = Paint("interaction_full");
+    renderer.LowerRedrawLevel(0);
+    const wgl::PixelImage moving = Paint("interaction_points", 0);
+    const auto solid = std::count_if(full.pixels.begin(), full.pixels.end(), IsReddish);
+    const auto points = std::count_if(moving.pixels.begin(), moving.pixels.end(), IsReddish);
+    EXPECT_GT(points, 0);
+    EXPECT_LT(points * 4, solid) << "only the vertices are drawn";
+    const cDecoratorObject& decorator = mesh->GetDecorator();
+    EXPECT_EQ(decorator.m_mode, kDisplayFlat);
+    EXPECT_EQ(decorator.m_count, 1);
+    EXPECT_EQ(decorator.m_colours[kDecoratorFront][0], 1.0f);
+    EXPECT_TRUE(renderer.LastDrawingComplete());
 }
 
 TEST_F(SceneFrame, ALevelOneFrameWithoutAValidMeshPictureDrawsTheMeshesAgain)
