@@ -1,0 +1,589 @@
+// Parameter records of the plane, sphere, cylinder and symmetry plane: their
+// pages on a real property tree, the choices committed through the rows, and
+// refits of generated scans under those choices.
+#include "shapes/extracted_primitives.h"
+#include "shapes/extracted_symmetry_plane.h"
+
+#include "core/bucket_search_tree_prop.h"
+#include "core/mesh.h"
+#include "core/tests/support/geometry_scene_object.h"
+#include "fitting/fit_container.h"
+#include "fitting/tests/fit_samples.h"
+#include "platform/win32/prompt_script.h"
+#include "platform/win32/window_snapshot.h"
+#include "support/test_shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <random>
+
+namespace
+{
+
+using namespace fit_samples;
+
+class Records : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        win32::ClearPromptAnswers();
+        dialog.CreateEx(0, AfxRegisterWndClass(0), L"Shape", WS_POPUP | WS_VISIBLE, 0, 0, 340, 420, nullptr,
+                        nullptr);
+        tree.ShowInfoText(false);
+        RECT r{0, 0, 340, 420};
+        ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE | PTS_NOTIFY, r, &dialog, 3027));
+    }
+    void TearDown() override
+    {
+        tree.DeleteAllItems();
+        tree.DestroyWindow();
+        dialog.DestroyWindow();
+        EXPECT_EQ(win32::PendingPromptAnswers(), 0u);
+        win32::ClearPromptAnswers();
+    }
+    CPropTreeItem* Row(UINT id) { return tree.FindItem(id); }
+    CPropTreeItemEdit* Edit(UINT id) { return dynamic_cast<CPropTreeItemEdit*>(tree.FindItem(id)); }
+    // The user picks a combo entry; the session hands the row to the record.
+    bool Choose(ST_IExtracted& record, UINT id, int value)
+    {
+        Row(id)->SetItemValue(value);
+        return record.CommitRow(Row(id));
+    }
+    // The user types into an edit row and leaves it.
+    BOOL Type(UINT id, const std::wstring& text)
+    {
+        CPropTreeItemEdit* edit = Edit(id);
+        edit->Activate();
+        ::SetWindowTextW(edit->GetSafeHwnd(), text.c_str());
+        return edit->CommitChanges();
+    }
+    double Value(UINT id) { return *reinterpret_cast<double*>(Row(id)->GetItemValue()); }
+    std::wstring Text(UINT id) { return Edit(id)->GetText(); }
+    void Snapshot(const char* name)
+    {
+        tree.GetList().RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        win32::WriteSnapshotIfRequested(dialog.GetSafeHwnd(), name);
+    }
+
+    CWnd dialog;
+    CPropTree tree;
+};
+
+// ------------------------------------------------------------ row groups
+
+using Builders = Records;
+
+TEST_F(Builders, DirectionGroupClampsAReferenceChoiceAndKeepsItsRowsReadOnly)
+{
+    ST_CExtractedPlane record(&tree);
+    record.directionReferences = {{L"as Plane", {0.0f, 1.0f, 0.0f}}, {L"as Cylinder", {0.0f, 0.0f, -1.0f}}};
+    int choice = 6;
+    const double v[3] = {-0.3, 0.9, 0.0};
+    CPropTreeItemCombo* group = record.AddVectorPropertyItem(nullptr, choice, L"Normal", v);
+    ASSERT_NE(group, nullptr);
+    const UINT id = group->GetCtrlID();
+    EXPECT_EQ(choice, kDirectionCustom); // written back
+    EXPECT_EQ(group->GetItemValue(), kDirectionCustom);
+    EXPECT_EQ(group->GetCount(), 7);
+    CString label;
+    group->GetLBText(6, label);
+    EXPECT_EQ(label, L"as Cylinder");
+    EXPECT_TRUE(group->IsExpanded());
+    for (UINT k = 1; k <= 3; ++k)
+    {
+        ASSERT_NE(Row(id + k), nullptr);
+        EXPECT_TRUE(Row(id + k)->IsReadOnly()); // "Custom" too, until committed
+        EXPECT_EQ(Value(id + k), v[k - 1]);
+    }
+    EXPECT_EQ(std::wstring(Row(id + 3)->GetLabelText()), L"Z");
+
+    // Committing "Custom" unlocks; an axis locks and shows the signed axis.
+    Row(id)->SetItemValue(kDirectionCustom);
+    EXPECT_FALSE(record.OnVectorPropertyChanged(Row(id), choice, id, v));
+    EXPECT_FALSE(Row(id + 1)->IsReadOnly());
+    Row(id)->SetItemValue(kDirectionXAxis);
+    EXPECT_TRUE(record.OnVectorPropertyChanged(Row(id), choice, id, v));
+    EXPECT_EQ((std::vector<double>{Value(id + 1), Value(id + 2), Value(id + 3)}), (std::vector<double>{-1, 0, 0}));
+    EXPECT_TRUE(Row(id + 1)->IsReadOnly());
+    const double up[3] = {0.0, 1.0, 0.0};
+    EXPECT_TRUE(record.OnVectorPropertyChanged(Row(id), choice, id, up));
+    EXPECT_EQ(Value(id + 1), 1.0);
+
+    // Every reference position copies its direction and stays a reference.
+    for (int k = 0; k < 2; ++k)
+    {
+        Row(id)->SetItemValue(kDirectionFirstReference + k);
+        EXPECT_TRUE(record.OnVectorPropertyChanged(Row(id), choice, id, v));
+        EXPECT_EQ(choice, kDirectionFirstReference + k);
+        EXPECT_EQ(Value(id + 2 + k), k == 0 ? 1.0 : -1.0);
+        EXPECT_TRUE(Row(id + 1)->IsReadOnly());
+    }
+    // A reference whose shape went away leaves what is shown.
+    record.directionReferences.pop_back();
+    EXPECT_FALSE(record.OnVectorPropertyChanged(Row(id), choice, id, v));
+    EXPECT_EQ(Value(id + 3), -1.0);
+    // Another row is not this group.
+    EXPECT_FALSE(record.OnVectorPropertyChanged(Row(id + 1), choice, id, v));
+}
+
+TEST_F(Builders, ValueAndPointGroupsLockAndUnlockTheirRows)
+{
+    ST_CExtractedPlane record(&tree);
+    int choice = kChoiceFitDriven;
+    const UINT id = record.AddOffsetPropertyItem(nullptr, choice, L"Offset", 2.5)->GetCtrlID();
+    EXPECT_TRUE(Row(id + 1)->IsReadOnly());
+    EXPECT_EQ(std::wstring(Row(id + 1)->GetLabelText()), L"");
+    Row(id)->SetItemValue(kValueZero);
+    record.OnOffsetPropertyChanged(Row(id), choice, id);
+    EXPECT_EQ(Value(id + 1), 0.0);
+    EXPECT_TRUE(Row(id + 1)->IsReadOnly());
+    Row(id)->SetItemValue(kValueCustom);
+    record.OnOffsetPropertyChanged(Row(id), choice, id);
+    EXPECT_EQ(choice, kValueCustom);
+    EXPECT_FALSE(Row(id + 1)->IsReadOnly());
+
+    record.pointReferences = {{L"of Sphere", {1.0f, 2.0f, 3.0f}}};
+    int point = 5; // a stored reference beyond the list
+    const double p[3] = {4.0, 5.0, 6.0};
+    const UINT pid = record.AddPointPropertyItem(nullptr, point, L"Center", p)->GetCtrlID();
+    EXPECT_EQ(point, kPointCustom);
+    EXPECT_FALSE(Row(pid + 1)->IsReadOnly()); // points are editable for "Custom"
+    Row(pid)->SetItemValue(kPointOrigin);
+    EXPECT_TRUE(record.OnPointPropertyChanged(Row(pid), point, pid));
+    EXPECT_EQ(Value(pid + 2), 0.0);
+    EXPECT_TRUE(Row(pid + 1)->IsReadOnly());
+    Row(pid)->SetItemValue(kPointFirstReference);
+    EXPECT_TRUE(record.OnPointPropertyChanged(Row(pid), point, pid));
+    EXPECT_EQ(Value(pid + 3), 3.0);
+    Row(pid)->SetItemValue(kChoiceFitDriven);
+    EXPECT_FALSE(record.OnPointPropertyChanged(Row(pid), point, pid));
+
+    // Freedom: "Fit Driven" frees all; editable rows free what is emptied.
+    stRowParameter out[3];
+    ASSERT_TRUE(record.ReadTripleGroup(pid, out));
+    EXPECT_TRUE(out[0].open && out[1].open && out[2].open);
+    Row(pid)->SetItemValue(kPointCustom);
+    record.OnPointPropertyChanged(Row(pid), point, pid);
+    ASSERT_TRUE(Type(pid + 2, L""));
+    ASSERT_TRUE(record.ReadTripleGroup(pid, out));
+    EXPECT_FALSE(out[0].open);
+    EXPECT_TRUE(out[1].open);
+    EXPECT_EQ(out[2].value, 3.0);
+    stRowParameter value;
+    ASSERT_TRUE(Type(id + 1, L" "));
+    ASSERT_TRUE(record.ReadValueGroup(id, value));
+    EXPECT_TRUE(value.open); // an empty "Custom" value is left to the fit
+}
+
+TEST_F(Builders, WithoutATreeNothingIsBuiltAndNothingAnswers)
+{
+    ST_CExtractedPlane record(nullptr);
+    int choice = 0;
+    const double v[3] = {0, 0, 1};
+    EXPECT_EQ(record.AddValuePropertyItem(nullptr, L"x", 1.0, true), nullptr);
+    EXPECT_EQ(record.AddNamePropertyItem(nullptr, L"n"), nullptr);
+    EXPECT_EQ(record.AddVectorPropertyItem(nullptr, choice, L"v", v), nullptr);
+    EXPECT_FALSE(record.OnVectorPropertyChanged(nullptr, choice, 1, v));
+    record.SetVectorPropertyValues(1, v);
+    TestPlane plane;
+    EXPECT_TRUE(record.AttachGeometry(&plane));
+    record.BuildRows();
+    EXPECT_EQ(record.m_normalId, 0u);
+    tFitPointQueue q(10);
+    cFitContainer points(q);
+    EXPECT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 0);
+}
+
+// ------------------------------------------------------------------ plane
+
+TEST_F(Records, PlanePageRowsIdsAndReadOnlyFlags)
+{
+    TestPlane plane;
+    plane.GetPlane().normal[0] = 0.2;
+    plane.GetPlane().normal[1] = -0.9;
+    plane.GetPlane().normal[2] = 0.3;
+    plane.GetPlane().d = -4.0;
+    plane.SetRms(0.25);
+    ST_CExtractedPlane record(&tree);
+    record.name = L"Plane(1)";
+    record.BuildRows(); // no geometry: an empty tree
+    EXPECT_EQ(tree.GetRootItem()->GetChild(), nullptr);
+    TestSphere sphere;
+    EXPECT_FALSE(record.AttachGeometry(&sphere));
+    ASSERT_TRUE(record.AttachGeometry(&plane));
+    record.BuildRows();
+    CPropTreeItem* root = tree.GetRootItem()->GetChild();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(std::wstring(root->GetLabelText()), L"PLANE");
+    EXPECT_EQ(std::wstring(root->GetInfoText()), L"This is a root level item");
+    EXPECT_EQ(Text(record.nameRowId), L"Plane(1)");
+    EXPECT_FALSE(Row(record.nameRowId)->IsReadOnly());
+    EXPECT_TRUE(Row(record.m_rmsId)->IsReadOnly());
+    EXPECT_EQ(Value(record.m_rmsId), 0.25);
+    EXPECT_EQ(Row(record.m_typeId)->GetItemValue(), 1);
+    EXPECT_EQ(record.m_offsetId, record.m_normalId + 4);
+    EXPECT_EQ(Value(record.m_offsetId + 1), 4.0); // the page shows -d
+    EXPECT_TRUE(record.IsStateId(record.m_normalId));
+
+    // "Y Axis" on (0.2, -0.9, 0.3) shows (0, -1, 0), locked, and reports it.
+    EXPECT_TRUE(Choose(record, record.m_normalId, kDirectionYAxis));
+    EXPECT_EQ(Value(record.m_normalId + 2), -1.0);
+    EXPECT_EQ(Value(record.m_normalId + 1), 0.0);
+    EXPECT_TRUE(Row(record.m_normalId + 2)->IsReadOnly());
+    EXPECT_TRUE(Choose(record, record.m_typeId, 0));
+    EXPECT_EQ(record.m_type, 0);
+    EXPECT_FALSE(Choose(record, record.m_offsetId, kValueZero));
+
+    // A refresh shows the shape again; an RMS of FLT_MAX shows nothing.
+    plane.SetRms(FLT_MAX);
+    plane.GetPlane().d = -1.5;
+    record.RefreshRows();
+    EXPECT_EQ(Text(record.m_rmsId), L"");
+    EXPECT_EQ(Value(record.m_offsetId + 1), 1.5);
+    EXPECT_EQ(Value(record.m_normalId + 2), -0.9);
+
+    record.SetDefaultModes();
+    EXPECT_EQ(record.m_normalChoice, kDirectionCustom);
+    EXPECT_EQ(record.m_offsetChoice, kValueCustom);
+    record.ResetParameters();
+    EXPECT_EQ(record.m_normalChoice, kChoiceFitDriven);
+    EXPECT_EQ(record.m_type, 1);
+    Snapshot("plane_page");
+}
+
+TEST_F(Records, PlaneRefitsFindTheScannedPlaneInEveryOrientationAndScale)
+{
+    std::mt19937 rng(5);
+    for (double scale : {1e-3, 1.0, 1e3})
+        for (const auto& dir : TestDirections(rng, 1))
+        {
+            double n[3] = {dir[0], dir[1], dir[2]};
+            const double origin[3] = {1000.0 * scale, -50.0 * scale, 2.0 * scale};
+            tFitPointQueue q = Plane(rng, origin, n, 10.0 * scale, 0.001 * scale, 400);
+            AddOutliers(rng, q, 4, 0.5 * scale, 1.0 * scale);
+            cFitContainer points(q);
+            TestPlane plane;
+            ST_CExtractedPlane record(&tree);
+            ASSERT_TRUE(record.AttachGeometry(&plane));
+            record.BuildRows();
+            ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+            const double* got = plane.GetPlane().normal;
+            EXPECT_LT(LineAngle(got, n), 2e-3) << scale;
+            // The fitted plane passes through the scanned patch.
+            const double offPlane = got[0] * origin[0] + got[1] * origin[1] + got[2] * origin[2] + plane.GetPlane().d;
+            EXPECT_LT(std::fabs(offPlane), 0.005 * scale) << scale;
+            EXPECT_LT(plane.GetRms(), 0.2 * scale);
+        }
+}
+
+TEST_F(Records, PlaneRefitKeepsFixedComponentsAndFitsTheEmptiedOnes)
+{
+    std::mt19937 rng(9);
+    double tilted[3] = {0.05, 1.0, 0.02};
+    Normalise(tilted);
+    const double origin[3] = {3.0, 5.0, -2.0};
+    cFitContainer points(Plane(rng, origin, tilted, 4.0, 0.001, 300));
+    TestPlane plane;
+    ST_CExtractedPlane record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&plane));
+    record.BuildRows();
+    // "Y Axis": the normal is fixed exactly, the offset fitted.
+    EXPECT_TRUE(Choose(record, record.m_normalId, kDirectionYAxis));
+    ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+    EXPECT_EQ(plane.GetPlane().normal[0], 0.0);
+    EXPECT_EQ(std::fabs(plane.GetPlane().normal[1]), 1.0);
+    EXPECT_NEAR(std::fabs(plane.GetPlane().d), 5.0, 0.1);
+    // "Custom" with X = 0, Y = 1 and Z emptied: nz is fitted under nx, ny.
+    EXPECT_FALSE(Choose(record, record.m_normalId, kDirectionCustom));
+    ASSERT_TRUE(Type(record.m_normalId + 1, L"0"));
+    ASSERT_TRUE(Type(record.m_normalId + 2, L"1"));
+    ASSERT_TRUE(Type(record.m_normalId + 3, L""));
+    ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+    EXPECT_EQ(plane.GetPlane().normal[0], 0.0);
+    // Every value fixed: no fitting, the plane is set from the rows.
+    ASSERT_TRUE(Type(record.m_normalId + 3, L"0"));
+    EXPECT_FALSE(Choose(record, record.m_offsetId, kValueCustom));
+    ASSERT_TRUE(Type(record.m_offsetId + 1, L"4.5"));
+    ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+    EXPECT_EQ(plane.GetPlane().normal[1], 1.0);
+    EXPECT_DOUBLE_EQ(plane.GetPlane().d, -4.5);
+    EXPECT_NEAR(plane.GetRms(), 0.5, 0.05);
+}
+
+TEST_F(Records, HostileRowTextIsRefusedAndTheShapeStays)
+{
+    std::mt19937 rng(2);
+    const double n[3] = {0.0, 0.0, 1.0};
+    const double origin[3] = {0.0, 0.0, 2.0};
+    cFitContainer points(Plane(rng, origin, n, 4.0, 0.001, 200));
+    TestPlane plane;
+    ST_CExtractedPlane record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&plane));
+    record.BuildRows();
+    EXPECT_FALSE(Choose(record, record.m_offsetId, kValueCustom));
+    ASSERT_TRUE(Type(record.m_offsetId + 1, L"-2"));
+    EXPECT_TRUE(Choose(record, record.m_normalId, kDirectionZAxis));
+    ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+    const tPlane<double> before = plane.GetPlane();
+    for (const wchar_t* text : {L"NaN", L"Inf", L"1e400", L"%s", L"1,5", L"-inf"})
+    {
+        win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"Please enter valid real value", IDOK, nullptr});
+        EXPECT_FALSE(Type(record.m_offsetId + 1, text)) << text;
+        EXPECT_EQ(Text(record.m_offsetId + 1), L"-2"); // the typed value stays
+        ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+        EXPECT_EQ(plane.GetPlane().d, before.d);
+        EXPECT_EQ(plane.GetPlane().normal[2], before.normal[2]);
+    }
+    // Too few points change nothing either.
+    tFitPointQueue two(points.Points().begin(), points.Points().begin() + 2);
+    cFitContainer few(two);
+    EXPECT_EQ(record.Refit(few, 1.1, nullptr, nullptr), 0);
+    EXPECT_EQ(plane.GetPlane().d, before.d);
+}
+
+TEST_F(Records, PlaneSecondRefitLevelsTheShape)
+{
+    std::mt19937 rng(4);
+    double steep[3] = {0.95, 0.1, 0.2};
+    Normalise(steep);
+    const double origin[3] = {2.0, 0.0, 0.0};
+    cFitContainer points(Plane(rng, origin, steep, 3.0, 0.001, 200));
+    TestPlane plane;
+    ST_CExtractedPlane record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&plane));
+    std::copy(steep, steep + 3, plane.GetPlane().normal);
+    ASSERT_EQ(record.RebuildSurface(points, 1.1), 1); // no tree needed
+    EXPECT_EQ(plane.GetPlane().normal[2], 0.0);        // vertical
+    double gentle[3] = {0.1, 0.05, 1.0};
+    Normalise(gentle);
+    cFitContainer flat(Plane(rng, origin, gentle, 3.0, 0.001, 200));
+    std::copy(gentle, gentle + 3, plane.GetPlane().normal);
+    ASSERT_EQ(record.RebuildSurface(flat, 1.1), 1);
+    EXPECT_EQ(std::fabs(plane.GetPlane().normal[2]), 1.0); // horizontal
+    EXPECT_NEAR(plane.GetPlane().d, 0.0, 0.05); // through the patch, which centres at z = 0
+}
+
+// ----------------------------------------------------------------- sphere
+
+TEST_F(Records, SphereRefitsFindTheScannedSphereAndAskAboutHugeRadii)
+{
+    std::mt19937 rng(11);
+    for (double scale : {1e-3, 1.0, 1e3})
+    {
+        const double centre[3] = {1000.0 * scale, 20.0 * scale, -3.0 * scale};
+        cFitContainer points(Sphere(rng, centre, 5.0 * scale, 1.2, 0.002 * scale, 500));
+        TestSphere sphere;
+        ST_CExtractedSphere record(&tree);
+        ASSERT_TRUE(record.AttachGeometry(&sphere));
+        record.BuildRows();
+        ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+        EXPECT_LT(Distance(sphere.GetSphere().centre, centre), 0.01 * scale);
+        EXPECT_NEAR(sphere.GetSphere().radius, 5.0 * scale, 0.01 * scale);
+        record.RefreshRows();
+        EXPECT_NEAR(Value(record.m_radiusId + 1), sphere.GetSphere().radius, 1e-6); // shown to six decimals
+    }
+    // "Origin" fixes the centre; the radius is fitted around it.
+    const double origin[3] = {0.0, 0.0, 0.0};
+    cFitContainer ball(Sphere(rng, origin, 2.0, 3.0, 0.001, 300));
+    TestSphere sphere;
+    ST_CExtractedSphere record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&sphere));
+    record.BuildRows();
+    EXPECT_TRUE(Choose(record, record.m_centreId, kPointOrigin));
+    ASSERT_EQ(record.Refit(ball, 1.1, nullptr, nullptr), 1);
+    EXPECT_EQ(sphere.GetSphere().centre[0], 0.0);
+    EXPECT_NEAR(sphere.GetSphere().radius, 2.0, 0.01);
+
+    // A nearly flat patch: the radius is far beyond the points; "No" keeps
+    // the sphere and its RMS, "Yes" takes the result.
+    const double far[3] = {0.0, 0.0, -500.0};
+    cFitContainer flat(Sphere(rng, far, 500.0, 0.004, 0.0, 100));
+    ST_CExtractedSphere flatRecord(&tree);
+    TestSphere flatSphere;
+    flatSphere.GetSphere().radius = 7.0;
+    flatSphere.SetRms(0.5);
+    ASSERT_TRUE(flatRecord.AttachGeometry(&flatSphere));
+    flatRecord.BuildRows();
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"which seems too big. Do you want to keep the result?", IDNO,
+                              nullptr});
+    EXPECT_EQ(flatRecord.Refit(flat, 1.1, nullptr, &dialog), 0);
+    EXPECT_EQ(flatSphere.GetSphere().radius, 7.0);
+    EXPECT_EQ(flatSphere.GetRms(), 0.5);
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"The result radius is 5", IDYES, nullptr});
+    EXPECT_EQ(flatRecord.Refit(flat, 1.1, nullptr, &dialog), 1);
+    EXPECT_NEAR(flatSphere.GetSphere().radius, 500.0, 5.0);
+    Snapshot("sphere_page");
+}
+
+// --------------------------------------------------------------- cylinder
+
+TEST_F(Records, CylinderRefitsFindThePipeAndHonourAFixedAxis)
+{
+    std::mt19937 rng(21);
+    for (int axis = 0; axis < 3; ++axis)
+        for (double scale : {1e-3, 1e3})
+        {
+            double a[3] = {0.0, 0.0, 0.0};
+            a[axis] = 1.0;
+            const double base[3] = {1000.0 * scale, 0.0, 40.0 * scale};
+            cFitContainer points(Cylinder(rng, base, a, 3.0 * scale, 20.0 * scale, 0.0, 6.2, 0.002 * scale, 600));
+            TestCylinder cylinder;
+            ST_CExtractedCylinder record(&tree);
+            ASSERT_TRUE(record.AttachGeometry(&cylinder));
+            record.BuildRows();
+            ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+            EXPECT_LT(LineAngle(cylinder.GetCylinder().axis, a), 1e-3);
+            EXPECT_NEAR(cylinder.GetCylinder().radius, 3.0 * scale, 0.01 * scale);
+
+            // The axis fixed along the pipe: exactly that axis, the rest fitted.
+            EXPECT_TRUE(Choose(record, record.m_directionId, kDirectionXAxis + axis));
+            ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+            EXPECT_EQ(std::fabs(cylinder.GetCylinder().axis[axis]), 1.0);
+            EXPECT_NEAR(cylinder.GetCylinder().radius, 3.0 * scale, 0.01 * scale);
+            EXPECT_NEAR(cylinder.GetCylinder().height, 20.0 * scale, 0.2 * scale);
+            EXPECT_LT(DistanceFromLine(base, cylinder.GetCylinder().axisPoint, a), 0.01 * scale);
+        }
+}
+
+TEST_F(Records, CylinderWithEveryValueFixedOnlyMeasures)
+{
+    std::mt19937 rng(3);
+    const double a[3] = {0.0, 0.0, 1.0};
+    const double base[3] = {5.0, 5.0, 0.0};
+    cFitContainer points(Cylinder(rng, base, a, 2.0, 10.0, 0.0, 6.2, 0.0, 300));
+    TestCylinder cylinder;
+    ST_CExtractedCylinder record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&cylinder));
+    record.BuildRows();
+    EXPECT_TRUE(Choose(record, record.m_directionId, kDirectionZAxis));
+    EXPECT_FALSE(Choose(record, record.m_basePointId, kPointCustom));
+    EXPECT_FALSE(Choose(record, record.m_radiusId, kValueCustom));
+    ASSERT_TRUE(Type(record.m_basePointId + 1, L"5"));
+    ASSERT_TRUE(Type(record.m_basePointId + 2, L"5"));
+    ASSERT_TRUE(Type(record.m_basePointId + 3, L"-7"));
+    ASSERT_TRUE(Type(record.m_radiusId + 1, L"2.5"));
+    ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+    EXPECT_EQ(cylinder.GetCylinder().radius, 2.5);
+    EXPECT_NEAR(cylinder.GetRms(), 0.5, 1e-3);               // every point 0.5 inside
+    EXPECT_NEAR(cylinder.GetCylinder().height, 10.0, 0.1);   // the points' extent
+    EXPECT_NEAR(cylinder.GetCylinder().axisPoint[2], 0.0, 0.1); // moved to where they start
+    // The second refit stands the axis up and fits the rest.
+    cylinder.GetCylinder().axis[0] = 1.0;
+    cylinder.GetCylinder().axis[2] = 0.0;
+    ASSERT_EQ(record.RebuildSurface(points, 1.1), 1);
+    EXPECT_EQ(cylinder.GetCylinder().axis[2], 1.0);
+    EXPECT_NEAR(cylinder.GetCylinder().radius, 2.0, 1e-3);
+    record.RefreshRows();
+    EXPECT_EQ(Value(record.m_directionId + 3), 1.0);
+    Snapshot("cylinder_page");
+}
+
+// --------------------------------------------------------- symmetry plane
+
+constexpr double kMirrorX = 0.3;
+
+// A height field mirror-symmetric about x = kMirrorX only.
+cMesh* MakeSymmetricPart()
+{
+    auto* mesh = new cMesh();
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> jitter(-0.001f, 0.001f);
+    const int nx = 61, ny = 41;
+    for (int i = 0; i < nx; ++i)
+        for (int j = 0; j < ny; ++j)
+        {
+            const double x = -1.2 + 0.05 * i, y = -1.0 + 0.05 * j;
+            const double u = std::fabs(x - kMirrorX);
+            const double z = 0.3 * std::cos(1.5 * u) + 0.15 * y + 0.1 * y * y * y;
+            const float p[3] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z) + jitter(rng)};
+            mesh->AddVertex(p);
+        }
+    for (int i = 0; i + 1 < nx; ++i)
+        for (int j = 0; j + 1 < ny; ++j)
+        {
+            const std::uint32_t a = i * ny + j, b = (i + 1) * ny + j, c = i * ny + j + 1, d = (i + 1) * ny + j + 1;
+            mesh->AddTriangle(a, b, d);
+            mesh->AddTriangle(a, d, c);
+        }
+    mesh->Update();
+    return mesh;
+}
+
+TEST_F(Records, SymmetryPlanePageAndRefitByTheMirrorError)
+{
+    GeometrySceneObject part(MakeSymmetricPart());
+    TestPlane plane;
+    ST_CExtractedSymmetryPlane record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&plane));
+    record.BuildRows();
+    EXPECT_EQ(Value(record.m_maxDistanceId), 1.0);
+    EXPECT_FALSE(Row(record.m_maxDistanceId)->IsReadOnly());
+    EXPECT_EQ(Row(record.m_maxPointsId)->GetItemValue(), 200);
+    EXPECT_TRUE(Row(record.m_rmsId)->IsReadOnly());
+    // "Hide" is stored and reported; freezing the page shows them again.
+    EXPECT_TRUE(Choose(record, record.m_symmetryPointsId, 1));
+    EXPECT_EQ(record.m_symmetryPoints, 1);
+    // An edited distance stays in its row only.
+    ASSERT_TRUE(Type(record.m_maxDistanceId, L"0.2"));
+    EXPECT_EQ(record.m_maxDistance, 1.0);
+
+    // Points of a region off the mirror: the offset starts at their mean
+    // (x = 0.5) and the mirror error moves it to the symmetry.
+    tFitPointQueue q;
+    const double nx[3] = {1.0, 0.0, 0.0};
+    for (int i = 0; i < 60; ++i)
+    {
+        const double p[3] = {0.5 + 0.002 * (i % 3 - 1), -0.5 + 0.1 * (i % 10), -0.3 + 0.1 * (i / 10)};
+        q.push_back(Point(p, nx));
+    }
+    cFitContainer points(q);
+    EXPECT_TRUE(Choose(record, record.m_normalId, kDirectionXAxis));
+    EXPECT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 0); // no mesh to mirror
+    ASSERT_EQ(record.Refit(points, 1.1, &part, nullptr), 1);
+    EXPECT_EQ(std::fabs(plane.GetPlane().normal[0]), 1.0);
+    EXPECT_NEAR(-plane.GetPlane().d * plane.GetPlane().normal[0], kMirrorX, 0.01);
+    EXPECT_LT(plane.GetRms(), 0.01); // the mirror error, not the plane fit's
+    EXPECT_NE(cBucketSearchTreeProp::GetOrAttach(&part, kBucketSearchTreePropertyName), nullptr);
+
+    // A distance the fitter cannot use refits nothing.
+    const double d = plane.GetPlane().d;
+    ASSERT_TRUE(Type(record.m_maxDistanceId, L"-1"));
+    EXPECT_EQ(record.Refit(points, 1.1, &part, nullptr), 0);
+    EXPECT_EQ(plane.GetPlane().d, d);
+
+    record.SetDefaultModes();
+    EXPECT_EQ(record.m_symmetryPoints, 0);
+    EXPECT_EQ(record.m_normalChoice, kDirectionCustom);
+    record.BuildRows();
+    EXPECT_EQ(Value(record.m_maxDistanceId), 1.0);
+    Snapshot("symmetry_plane_page");
+}
+
+TEST(SymmetryFrame, RowsAreOrthonormalWithTheNormalLast)
+{
+    const double normals[][3] = {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}, {0.3, -0.8, 0.5}, {-2, 0.1, 0}};
+    for (const auto& n : normals)
+    {
+        double frame[3][3];
+        MakeFrameFromNormal(n, frame);
+        double unit[3] = {n[0], n[1], n[2]};
+        Normalise(unit);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(frame[2][k], unit[k], 1e-12);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+            {
+                const double dot = frame[r][0] * frame[c][0] + frame[r][1] * frame[c][1] + frame[r][2] * frame[c][2];
+                EXPECT_NEAR(dot, r == c ? 1.0 : 0.0, 1e-12);
+            }
+    }
+    const double tiny[3] = {1e-9, 0, 0};
+    double frame[3][3];
+    MakeFrameFromNormal(tiny, frame);
+    EXPECT_EQ(frame[2][0], 1e-9); // too small to normalise: left as it is
+}
+
+} // namespace
