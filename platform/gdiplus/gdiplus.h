@@ -9,3 +9,5 @@
 #include "platform/gdiplus/graphics.h"
 #include "platform/gdiplus/graphics_draw.h"
 #include "platform/gdiplus/pen_brush.h"
+#include "platform/gdiplus/path.h"
+#include "platform/gdiplus/text.h"

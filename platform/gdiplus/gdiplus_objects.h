@@ -82,6 +82,7 @@ public:
     bool clipped = false;
     double clip[4] = {0, 0, 0, 0};
     SmoothingMode smoothing = SmoothingModeNone;
+    int textRenderingHint = 0; // TextRenderingHint
     CompositingMode compositing = CompositingModeSourceOver;
     std::vector<SavedState> saved;
     GraphicsState nextState = 1;

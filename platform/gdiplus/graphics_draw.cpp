@@ -3,6 +3,7 @@
 #include "platform/gdiplus/render_scope.h"
 
 #include <algorithm>
+#include <new>
 #include <cmath>
 #include <vector>
 
@@ -57,9 +58,11 @@ Status Fill(GpGraphics* graphics, GpBrush* brush, const std::vector<double>& xs,
     return Ok;
 }
 
+// pixelCentred: odd pen widths stroke along pixel centres under every
+// smoothing mode (outlines of paths, which the platform keeps crisp).
 template <class Build>
 Status Stroke(GpGraphics* graphics, GpPen* pen, const std::vector<double>& xs, const std::vector<double>& ys,
-              Build build)
+              Build build, bool pixelCentred = false)
 {
     if (!graphics || !pen)
         return InvalidParameter;
@@ -73,7 +76,8 @@ Status Stroke(GpGraphics* graphics, GpPen* pen, const std::vector<double>& xs, c
     const bool devicePixels = pen->unit == UnitPixel || pen->width == 0.0f;
     const double width = pen->width == 0.0f ? 1.0 : pen->width;
     const long rounded = std::lround(width);
-    if (graphics->smoothing != SmoothingModeAntiAlias && graphics->smoothing != SmoothingModeHighQuality &&
+    if ((pixelCentred || (graphics->smoothing != SmoothingModeAntiAlias &&
+                          graphics->smoothing != SmoothingModeHighQuality)) &&
         std::fabs(width - double(rounded)) < 1e-6 && rounded % 2 == 1)
         scope.ShiftForStroke();
     build(context);
@@ -239,6 +243,15 @@ Status GdipDrawRectangle(GpGraphics* graphics, GpPen* pen, REAL x, REAL y, REAL 
 {
     if (!Finite({x, y, width, height}) || width < 0 || height < 0)
         return InvalidParameter;
+    // An inset pen keeps a wide outline inside the rectangle.
+    if (pen != nullptr && pen->alignment == PenAlignmentInset && pen->width > 1.0f)
+    {
+        const REAL half = std::min({pen->width / 2, width / 2, height / 2});
+        x += half;
+        y += half;
+        width -= 2 * half;
+        height -= 2 * half;
+    }
     return Stroke(graphics, pen, {x, x + width, x, x + width}, {y, y, y + height, y + height},
                   [&](cairo_t* context) { cairo_rectangle(context, x, y, width, height); });
 }
@@ -348,4 +361,139 @@ Status GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x, INT y)
     if (!image)
         return InvalidParameter;
     return GdipDrawImageRectI(graphics, image, x, y, INT(image->width), INT(image->height));
+}
+
+class GpPath
+{
+public:
+    struct Arc
+    {
+        double x, y, width, height, start, sweep;
+    };
+    struct Figure
+    {
+        std::vector<Arc> arcs;
+        bool closed = false;
+    };
+    FillMode fillMode = FillModeAlternate;
+    std::vector<Figure> figures;
+
+    // inset: every arc's ellipse shrunk by that much on each side, which
+    // moves a closed outline of corner arcs inwards.
+    void Build(cairo_t* context, double inset = 0) const
+    {
+        for (const Figure& figure : figures)
+        {
+            cairo_new_sub_path(context);
+            for (const Arc& a : figure.arcs)
+            {
+                const double w = a.width - 2 * inset, h = a.height - 2 * inset;
+                if (w <= 0 || h <= 0)
+                    continue;
+                cairo_save(context);
+                cairo_translate(context, a.x + a.width / 2, a.y + a.height / 2);
+                cairo_scale(context, w / 2, h / 2);
+                const double from = a.start * M_PI / 180.0, to = (a.start + a.sweep) * M_PI / 180.0;
+                if (a.sweep >= 0)
+                    cairo_arc(context, 0, 0, 1, from, to);
+                else
+                    cairo_arc_negative(context, 0, 0, 1, from, to);
+                cairo_restore(context);
+            }
+            if (figure.closed)
+                cairo_close_path(context);
+        }
+    }
+    void Bounds(std::vector<double>* xs, std::vector<double>* ys) const
+    {
+        for (const Figure& figure : figures)
+            for (const Arc& a : figure.arcs)
+            {
+                xs->insert(xs->end(), {a.x, a.x + a.width});
+                ys->insert(ys->end(), {a.y, a.y + a.height});
+            }
+        if (xs->empty())
+        {
+            xs->push_back(0);
+            ys->push_back(0);
+        }
+    }
+};
+
+Status GdipCreatePath(FillMode fillMode, GpPath** path)
+{
+    if (path == nullptr)
+        return InvalidParameter;
+    auto* created = new (std::nothrow) GpPath;
+    if (created == nullptr)
+        return OutOfMemory;
+    created->fillMode = fillMode;
+    *path = created;
+    return Ok;
+}
+
+Status GdipDeletePath(GpPath* path)
+{
+    if (path == nullptr)
+        return InvalidParameter;
+    delete path;
+    return Ok;
+}
+
+Status GdipAddPathArc(GpPath* path, REAL x, REAL y, REAL width, REAL height, REAL startAngle, REAL sweepAngle)
+{
+    if (path == nullptr || !Finite({x, y, width, height, startAngle, sweepAngle}))
+        return InvalidParameter;
+    if (path->figures.empty() || path->figures.back().closed)
+        path->figures.emplace_back();
+    path->figures.back().arcs.push_back(GpPath::Arc{x, y, width, height, startAngle, sweepAngle});
+    return Ok;
+}
+
+Status GdipAddPathArcI(GpPath* path, INT x, INT y, INT width, INT height, REAL startAngle, REAL sweepAngle)
+{
+    return GdipAddPathArc(path, REAL(x), REAL(y), REAL(width), REAL(height), startAngle, sweepAngle);
+}
+
+Status GdipClosePathFigure(GpPath* path)
+{
+    if (path == nullptr)
+        return InvalidParameter;
+    if (!path->figures.empty())
+        path->figures.back().closed = true;
+    return Ok;
+}
+
+// Each arc counts as its two end points.
+Status GdipGetPointCount(GpPath* path, INT* count)
+{
+    if (path == nullptr || count == nullptr)
+        return InvalidParameter;
+    INT n = 0;
+    for (const GpPath::Figure& figure : path->figures)
+        n += static_cast<INT>(figure.arcs.size()) * 2;
+    *count = n;
+    return Ok;
+}
+
+Status GdipFillPath(GpGraphics* graphics, GpBrush* brush, GpPath* path)
+{
+    if (path == nullptr)
+        return InvalidParameter;
+    std::vector<double> xs, ys;
+    path->Bounds(&xs, &ys);
+    return Fill(graphics, brush, xs, ys, path->fillMode, [&](cairo_t* context) { path->Build(context); });
+}
+
+Status GdipDrawPath(GpGraphics* graphics, GpPen* pen, GpPath* path)
+{
+    if (path == nullptr)
+        return InvalidParameter;
+    std::vector<double> xs, ys;
+    path->Bounds(&xs, &ys);
+    // An inset pen keeps a wide outline inside the figure.
+    const double inset =
+        pen != nullptr && pen->alignment == PenAlignmentInset && pen->width > 1.0f ? pen->width / 2.0 : 0.0;
+    return Stroke(
+        graphics, pen, xs, ys, [&](cairo_t* context) { path->Build(context, inset); }, true);
 }

@@ -60,6 +60,8 @@ cairo_t* MeasureContext()
 
 } // namespace
 
+void SelectFont(cairo_t* cr, const FontSpec& font, bool antialias) { SetFont(cr, font, antialias); }
+
 std::string ToUtf8(std::wstring_view text)
 {
     std::string out;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+struct _cairo; // cairo_t
+
 namespace win32::text
 {
 
@@ -49,6 +51,10 @@ LineExtent MeasureLine(const FontSpec& font, std::wstring_view line);
 // can look for exact colours.
 void DrawLine(const PixelTarget& target, const FontSpec& font, std::wstring_view line, double x, double baseline,
               std::uint32_t argb, bool antialias = false);
+
+// Sets the face, size and antialiasing of a cairo context as DrawLine does,
+// for layers that draw text through their own cairo context.
+void SelectFont(_cairo* cr, const FontSpec& font, bool antialias);
 
 // Wide text as UTF-8; code points that are not Unicode scalar values
 // (surrogates, values past U+10FFFF) become U+FFFD.
