@@ -18,8 +18,8 @@ stSessionKind g_kinds[] = {
     {CLSID_CSessionSphere, L"Sphere", kSessionKindSphere, &Make<CSessionSphere>},
     {CLSID_CSessionCylinder, L"Cylinder", kSessionKindCylinder, &Make<CSessionCylinder>},
     {CLSID_CSessionFreeForm, L"Free Form", kSessionKindFreeForm, nullptr},
-    {CLSID_CSessionRevolved, L"Revolved", kSessionKindRevolved, nullptr},
-    {CLSID_CSessionExtruded, L"Extruded", kSessionKindExtruded, nullptr},
+    {CLSID_CSessionRevolved, L"Revolved", kSessionKindRevolved, &Make<CSessionRevolved>},
+    {CLSID_CSessionExtruded, L"Extruded", kSessionKindExtruded, &Make<CSessionExtruded>},
     {CLSID_CSessionCurveNetwork, L"Curves", kSessionKindCurves, &Make<CSessionCurveNetwork>},
 };
 
@@ -69,6 +69,28 @@ CSessionCurveNetwork::CSessionCurveNetwork(CObjectSurfaces* owner) : tSessionSur
 }
 
 bool CSessionCurveNetwork::ReadObjectRecord(IBinStream& stream, std::uint32_t minor)
+{
+    return m_object.Read(&stream, 0, minor);
+}
+
+void CSessionRevolved::SetParameter(double value)
+{
+    if (Dezaz_Revolved* revolved = m_object.GetGeometry())
+        revolved->SetParameter(value);
+}
+
+bool CSessionRevolved::ReadObjectRecord(IBinStream& stream, std::uint32_t minor)
+{
+    return m_object.Read(&stream, 0, minor);
+}
+
+void CSessionExtruded::SetParameter(double value)
+{
+    if (Dezaz_Extruded* extruded = m_object.GetGeometry())
+        extruded->SetMergeTolerance(value);
+}
+
+bool CSessionExtruded::ReadObjectRecord(IBinStream& stream, std::uint32_t minor)
 {
     return m_object.Read(&stream, 0, minor);
 }

@@ -1,15 +1,17 @@
 // The eight kinds of session, the table the history makes them from by class
 // id, and the kinds whose shapes are built: plane, cylinder, sphere,
-// symmetry plane and curve network. The revolved, extruded and free-form
-// kinds are made by whoever builds their shapes, which install their makers
+// symmetry plane, curve network, revolved and extruded. The free-form
+// kind is made by whoever builds its shape, which installs its maker
 // with SetSessionFactory; until then their ids are known but make nothing.
 // A kind derives from tSessionSurface over its scene object; one whose
 // record depends on the history's version overrides ReadObjectRecord, which
 // receives the minor version RecordMinorVersion chose for its kind code.
 #pragma once
 
+#include "shapes/extruded_surface.h"
 #include "shapes/network_surface.h"
 #include "shapes/primitive_scene_objects.h"
+#include "shapes/revolved_surface.h"
 #include "shapes/session_surface.h"
 
 #include <cstddef>
@@ -96,6 +98,34 @@ public:
     void GetKindName(ON_wString& name) const override { name = L"Symmetry Plane"; }
     void GetClassId(GUID& id) const override { id = CLSID_CSessionSymmetryPlane; }
     std::uint8_t GetKindCode() const override { return kSessionKindSymmetryPlane; }
+};
+
+// A surface of revolution; the session's parameter is the geometry's.
+class CSessionRevolved : public tSessionSurface<Dezaz_RevolvedObject>
+{
+public:
+    using tSessionSurface::tSessionSurface;
+    void GetKindName(ON_wString& name) const override { name = L"Revolved"; }
+    void GetClassId(GUID& id) const override { id = CLSID_CSessionRevolved; }
+    std::uint8_t GetKindCode() const override { return kSessionKindRevolved; }
+    void SetParameter(double value) override;
+
+protected:
+    bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor) override;
+};
+
+// An extrusion; the session's parameter is the geometry's merge tolerance.
+class CSessionExtruded : public tSessionSurface<Dezaz_ExtrudedObject>
+{
+public:
+    using tSessionSurface::tSessionSurface;
+    void GetKindName(ON_wString& name) const override { name = L"Extruded"; }
+    void GetClassId(GUID& id) const override { id = CLSID_CSessionExtruded; }
+    std::uint8_t GetKindCode() const override { return kSessionKindExtruded; }
+    void SetParameter(double value) override;
+
+protected:
+    bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor) override;
 };
 
 // The network of curves the user draws on the mesh. It starts with an empty

@@ -69,7 +69,7 @@ TEST(SessionNames, UnknownAndUnbuiltKindsMakeNothing)
     CEntitiesHistory history;
     CObjectSurfaces* entry = history.GetOrCreate(kHost);
     EXPECT_EQ(entry->CreateSession(ON_UuidFromString("01234567-89AB-CDEF-0123-456789ABCDEF"), false), nullptr);
-    EXPECT_EQ(entry->CreateSession(CLSID_CSessionExtruded, false), nullptr);
+    EXPECT_EQ(entry->CreateSession(CLSID_CSessionFreeForm, false), nullptr);
     EXPECT_EQ(entry->SessionCount(), 0u);
     EXPECT_EQ(entry->NameCounter(), 1u);
     EXPECT_EQ(history.GetOrCreate(ON_nil_uuid), nullptr);
@@ -254,7 +254,7 @@ TEST(SessionKinds, TheFactoryOrderNamesCodesAndTheClassIdsDocumentsHold)
             EXPECT_EQ(session->ClassId(), kinds[i].classId);
         }
     }
-    EXPECT_EQ(entry->SessionCount(), 5u);
+    EXPECT_EQ(entry->SessionCount(), 7u);
 }
 
 TEST(SessionCurveNetwork, StartsWithAnEmptySketchAndTakesNoRegion)

@@ -1,0 +1,511 @@
+#include "fitting/sweep_surface_builders.h"
+
+#include "core/frame_math.h"
+#include "core/mesh.h"
+#include "core/vector_math.h"
+#include "fitting/circle_fit.h"
+#include "fitting/fit_drivers.h"
+#include "fitting/line_fit.h"
+#include "fitting/mesh_plane_sectioner.h"
+#include "fitting/section_geometry.h"
+#include "fitting/section_merge.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <unordered_set>
+
+namespace
+{
+
+constexpr std::uint8_t kRegionBit = 4;
+constexpr double kSixtyDegrees = 1.0471975511965976;
+
+double AbsSum(const double v[3])
+{
+    return std::fabs(v[0]) + std::fabs(v[1]) + std::fabs(v[2]);
+}
+
+void NormaliseIfLong(double v[3])
+{
+    if (AbsSum(v) >= FLT_EPSILON)
+    {
+        const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        v[0] /= n, v[1] /= n, v[2] /= n;
+    }
+}
+
+bool Normalise(double v[3])
+{
+    const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (!(n > 0.0) || !std::isfinite(n))
+        return false;
+    v[0] /= n, v[1] /= n, v[2] /= n;
+    return true;
+}
+
+void Cross(const double a[3], const double b[3], double out[3])
+{
+    const double r[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    std::copy(r, r + 3, out);
+}
+
+double Dot(const double a[3], const double b[3])
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// Every polyline of one cut, moved into the profile frame: each vertex is
+// taken in its section's plane frame and mapped through the profile frame.
+void GatherSections(const tSectionPolylines& cut, const double profileFrame[12], tSectionPolylines& sections)
+{
+    for (const tFramePolyline<cVertex>& polyline : cut.items)
+    {
+        if (polyline.vertices.empty())
+            continue;
+        tFramePolyline<cVertex> gathered;
+        std::copy(profileFrame, profileFrame + 12, gathered.frame);
+        for (std::uint32_t k = 0; k < polyline.GetVertexCount(); ++k)
+            AppendVertexInFrame(gathered, polyline.GetVertexInFrame(k));
+        sections.Add(gathered);
+    }
+}
+
+struct stProfileChoice
+{
+    GUID classId;
+    std::uint32_t mergeMode;
+    std::uint8_t rebuild;
+    float smoothing;
+};
+
+// Line or arc for the automatic kind: the better fit, but an arc of less
+// than sixty degrees counts as straight.
+bool AutomaticPrefersLine(const tSectionPolylines& sections)
+{
+    double start[3] = {}, end[3] = {}, centre[3] = {}, middle[3] = {};
+    double radius = 0.0;
+    const double lineRms = FitLineToPolylines(sections, start, end, false);
+    const double arcRms = FitArcToPolylines(sections, centre, radius, start, middle, end, false);
+    if (lineRms <= arcRms)
+        return true;
+    const std::int32_t longest = FindLongestPolyline(sections);
+    if (longest < 0)
+        return true;
+    return sections[static_cast<std::uint32_t>(longest)].GetLength() < radius * kSixtyDegrees;
+}
+
+// The current profile rebuilt from the sections in the frame, given to the
+// surface; false (the old profile kept) when there is none or it fails.
+bool RefitCurrentProfile(ST_IProfiledSurface& surface, const double frame[12], std::int32_t curveId,
+                         const tSectionPolylines& sections)
+{
+    ST_ISectionCurve* current = surface.GetProfileCurve();
+    if (current == nullptr)
+        return false;
+    std::unique_ptr<ST_ISectionCurve> clone = current->Clone();
+    if (!clone)
+        return false;
+    clone->Assign(*current);
+    clone->SetId(static_cast<std::uint32_t>(curveId));
+    double copy[12];
+    std::copy(frame, frame + 12, copy);
+    if (!clone->RebuildWire(copy, sections, 1.0f, nullptr))
+        return false;
+    return surface.SetProfile(clone.get(), 0);
+}
+
+void CutRegion(cMeshPlaneSectioner& sectioner, const cMesh& mesh, const double frame[12], tSectionPolylines& out)
+{
+    SectionMeshByPlane(sectioner, &mesh, frame, kRegionBit, out, FLT_EPSILON, 0.0);
+}
+
+// +1 when the points wind counter-clockwise about the direction (the
+// closing chord included), -1 when clockwise, 0 when they enclose nothing.
+double WindingAbout(const std::vector<t3DPoint<double>>& points, const double direction[3])
+{
+    double area[3] = {0.0, 0.0, 0.0};
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        const t3DPoint<double>& a = points[i];
+        const t3DPoint<double>& b = points[(i + 1) % points.size()];
+        area[0] += (a.y - b.y) * (a.z + b.z);
+        area[1] += (a.z - b.z) * (a.x + b.x);
+        area[2] += (a.x - b.x) * (a.y + b.y);
+    }
+    const double s = Dot(area, direction);
+    return s > 0.0 ? 1.0 : (s < 0.0 ? -1.0 : 0.0);
+}
+
+} // namespace
+
+void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices)
+{
+    mesh.ClearTriangleFlag4();
+    if (withVertices)
+        mesh.ForEachVertex([](cVertex& v) { v.flags &= ~static_cast<std::uint32_t>(kRegionBit); });
+    const std::uint32_t count = mesh.GetTriangleCount();
+    std::unordered_set<std::uint32_t> done;
+    for (std::uint32_t seed : seeds)
+    {
+        if (seed >= count)
+            continue;
+        const std::uint32_t colour = mesh.GetTriangle(seed)->GetLabel();
+        if (!done.insert(colour).second)
+            continue;
+        if (withVertices)
+            mesh.FlagTrianglesByColour(colour);
+        else
+            mesh.ForEachTriangle([colour](cMeshTriangle& t) {
+                if (t.GetLabel() == colour)
+                    t.flags |= kRegionBit;
+            });
+    }
+}
+
+bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
+                               const std::vector<std::uint32_t>& seeds, const stProfileFitParams& params,
+                               bool markRegion)
+{
+    // The axis: direction d through c, and the arc's start, middle and end.
+    double d[3], c[3], start[3] = {}, middle[3] = {}, end[3] = {};
+    std::copy(params.direction, params.direction + 3, d);
+    std::copy(params.point, params.point + 3, c);
+    if (!params.directionFixed && !params.pointFixed)
+    {
+        cCircleFit fit(points.Points());
+        fit.ActivateAllPoints();
+        double radius = 0.0;
+        if (!FitCircle3D(fit, d, c, radius))
+            return false;
+        GetArcEndsInFrame(fit, d, c, radius, middle, start, end);
+    }
+    else
+    {
+        // A given direction of any length becomes a unit axis before it
+        // takes part in a frame.
+        if (!Normalise(d))
+            return false;
+        if (!params.directionFixed && !FitArcAboutSphereAxis(points, d, c, start, middle, end))
+            return false;
+        if (!params.pointFixed && !FitArcInAxisPlane(points, d, c, start, middle, end))
+            return false;
+        if (params.directionFixed && params.pointFixed)
+        {
+            cCircleFit fit(points.Points());
+            fit.ActivateAllPoints();
+            GetArcEndsInFrame(fit, d, c, 10.0, middle, start, end);
+        }
+    }
+    if (!Normalise(d))
+        return false;
+
+    // The profile frame: u towards the arc start, the axis, w = u x d.
+    double u[3] = {start[0] - c[0], start[1] - c[1], start[2] - c[2]};
+    const double along = Dot(u, d);
+    for (int k = 0; k < 3; ++k)
+        u[k] -= along * d[k];
+    if (!Normalise(u))
+        return false;
+    double w[3];
+    Cross(u, d, w);
+    NormaliseIfLong(w);
+    double frame[12];
+    SetMatrixColumns(frame, u, d, w);
+    frame[3] = c[0], frame[7] = c[1], frame[11] = c[2];
+
+    // The angular range from the start through the middle to the end.
+    double e[3] = {end[0] - c[0], end[1] - c[1], end[2] - c[2]};
+    double m[3] = {middle[0] - c[0], middle[1] - c[1], middle[2] - c[2]};
+    double s[3] = {start[0] - c[0], start[1] - c[1], start[2] - c[2]};
+    NormaliseIfLong(e), NormaliseIfLong(m), NormaliseIfLong(s);
+    double cross[3];
+    double a1 = std::acos(std::clamp(Dot(e, m), -1.0, 1.0));
+    Cross(e, m, cross);
+    if (Dot(cross, d) < 0.0)
+        a1 = -a1;
+    double a2 = std::acos(std::clamp(Dot(m, s), -1.0, 1.0));
+    Cross(m, s, cross);
+    if (Dot(cross, d) < 0.0)
+        a2 = -a2;
+    const double sweep = std::fabs(a1) + std::fabs(a2);
+
+    if (markRegion)
+        MarkRegionFromSeeds(mesh, seeds, false);
+
+    const std::int32_t n = params.sectionCount;
+    if (n > kMaxSweepSections)
+        return false;
+    tSectionPolylines sections;
+    cMeshPlaneSectioner sectioner;
+    for (std::int32_t i = 0; i <= n; ++i)
+    {
+        double plane[12];
+        std::copy(frame, frame + 12, plane);
+        if (n > 0)
+            RotateFrameAboutY(plane, i * sweep / n);
+        tSectionPolylines cut;
+        CutRegion(sectioner, mesh, plane, cut);
+        GatherSections(cut, frame, sections);
+    }
+    if (sections.IsEmpty())
+        return true;
+
+    std::int32_t kind = params.profileKind;
+    if (kind == 0)
+        kind = AutomaticPrefersLine(sections) ? 1 : 2;
+    const std::uint32_t curveId = static_cast<std::uint32_t>(std::max(n, 0));
+    switch (kind)
+    {
+    case 1: return surface.SetProfileFromSections(kProfileClassLine, frame, curveId, sections, 1.0f, 0, 2, 1, 0.0f);
+    case 2: return surface.SetProfileFromSections(kProfileClassArc, frame, curveId, sections, 1.0f, 0, 1, 1, 0.0f);
+    case 3: return surface.SetProfileFromSections(kProfileClassSpline, frame, curveId, sections, 1.0f, 0, 0, 0, 20.0f);
+    case 4: return surface.SetProfileFromSections(kProfileClassCombo, frame, curveId, sections, 1.0f, 0, 0, 0, 0.0f);
+    case 5: return RefitCurrentProfile(surface, frame, n, sections);
+    default: return false;
+    }
+}
+
+bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
+                               const std::vector<std::uint32_t>& seeds, const stProfileFitParams& params,
+                               double positionFactor, bool markRegion)
+{
+    if (points.Points().size() < 3 && !(params.directionFixed && params.pointFixed))
+        return false;
+    const std::int32_t n = params.draftMode == 0 ? params.sectionCount : 1;
+    if (n > kMaxSweepSections || !std::isfinite(positionFactor))
+        return false;
+
+    double d[3], p[3];
+    std::copy(params.direction, params.direction + 3, d);
+    std::copy(params.point, params.point + 3, p);
+    if (!params.directionFixed && !params.pointFixed)
+    {
+        if (!EstimateExtrusionDirectionAndBase(points, d, p))
+            return false;
+    }
+    else
+    {
+        if (!params.directionFixed && !EstimateExtrusionDirection(points, d))
+            return false;
+        if (!params.pointFixed && !ProjectCentroidOnPlane(points, d, p))
+            return false;
+    }
+    if (!Normalise(d))
+        return false;
+
+    double reference[3], r[3];
+    ReferenceAxisOf(d, reference);
+    Cross(d, reference, r);
+    NormaliseIfLong(r);
+    double frame[12];
+    MakeFrame3x4(frame, p, d, r);
+    // A refit along the same direction keeps the profile's turn in its plane.
+    if (const ST_ISectionCurve* profile = surface.GetProfileCurve())
+    {
+        const double zOld[3] = {profile->frame[2], profile->frame[6], profile->frame[10]};
+        double zx[3];
+        Cross(zOld, d, zx);
+        if (std::sqrt(Dot(zx, zx)) < 0.0001)
+            for (int row = 0; row < 3; ++row)
+                for (int col = 0; col < 3; ++col)
+                    frame[4 * row + col] = profile->frame[4 * row + col];
+    }
+    // Extent and sections follow the z column actually in use.
+    const double z[3] = {frame[2], frame[6], frame[10]};
+
+    if (markRegion)
+        MarkRegionFromSeeds(mesh, seeds, true);
+
+    float zmin = FLT_MAX, zmax = -FLT_MAX;
+    mesh.ForEachVertex([&](const cVertex& v) {
+        if ((v.flags & kRegionBit) == 0 || (v.flags & kVertexFlagExcluded) != 0)
+            return;
+        const float q = static_cast<float>(z[0] * (v.x - p[0]) + z[1] * (v.y - p[1]) + z[2] * (v.z - p[2]));
+        zmin = std::min(zmin, q);
+        zmax = std::max(zmax, q);
+    });
+    if (zmin > zmax)
+        return false;
+    const float h = std::fabs(zmax - zmin);
+    const double s0 = (static_cast<double>(zmax) + zmin) * 0.5 - (h * 0.5) * positionFactor;
+
+    double profileFrame[12];
+    std::copy(frame, frame + 12, profileFrame);
+    for (int k = 0; k < 3; ++k)
+        profileFrame[4 * k + 3] = p[k] + s0 * z[k];
+
+    tSectionPolylines sections;
+    cMeshPlaneSectioner sectioner;
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        const float si = n == 1 ? h * 0.5f
+                                : static_cast<float>(i) * ((h - 2.0f * h / 50.0f) / static_cast<float>(n)) + h / 50.0f;
+        double plane[12];
+        std::copy(frame, frame + 12, plane);
+        for (int k = 0; k < 3; ++k)
+            plane[4 * k + 3] = p[k] + (s0 + si) * z[k];
+        tSectionPolylines cut;
+        CutRegion(sectioner, mesh, plane, cut);
+        GatherSections(cut, profileFrame, sections);
+    }
+    if (sections.IsEmpty())
+        return false;
+
+    stExtrusionParameters extrusion;
+    extrusion.length = static_cast<float>(h * positionFactor);
+    extrusion.draftFlag = params.draftMode;
+    extrusion.draftAngle = params.draftAngle;
+    surface.SetDirection(&extrusion);
+
+    std::int32_t kind = params.profileKind;
+    if (kind == 0)
+        kind = AutomaticPrefersLine(sections) ? 1 : 2;
+    const std::uint32_t curveId = static_cast<std::uint32_t>(std::max(n, 0));
+    bool fitted = false;
+    switch (kind)
+    {
+    case 1:
+        fitted = surface.SetProfileFromSections(kProfileClassLine, profileFrame, curveId, sections, 1.0f, 0, 2, 1, 0.0f);
+        break;
+    case 2:
+        fitted = surface.SetProfileFromSections(kProfileClassArc, profileFrame, curveId, sections, 1.0f, 0, 1, 1, 0.0f);
+        break;
+    case 3:
+        fitted =
+            surface.SetProfileFromSections(kProfileClassSpline, profileFrame, curveId, sections, 1.0f, 0, 3, 1, 10.0f);
+        break;
+    case 4:
+        fitted =
+            surface.SetProfileFromSections(kProfileClassCombo, profileFrame, curveId, sections, 1.0f, 0, 0, 1, 0.0f);
+        break;
+    case 5: fitted = RefitCurrentProfile(surface, profileFrame, params.sectionCount, sections); break;
+    default: return false;
+    }
+    ApplyDraftAngle(seeds, mesh, surface, params.draftMode, params.draftAngle);
+    return fitted;
+}
+
+bool ApplyDraftAngle(const std::vector<std::uint32_t>& seeds, cMesh& mesh, ST_IProfiledSurface& surface,
+                     std::uint32_t draftMode, double draftAngle)
+{
+    MarkRegionFromSeeds(mesh, seeds, true);
+    stExtrusionParameters extrusion;
+    if (const auto* current = static_cast<const stExtrusionParameters*>(surface.GetDirectionPtr()))
+        extrusion.length = current->length;
+    double angle = draftAngle;
+    if (draftMode == 1)
+    {
+        angle = MeasureDraftAngle(mesh, surface);
+        if (angle == -FLT_MAX)
+            angle = 0.0;
+    }
+    extrusion.draftFlag = draftMode;
+    extrusion.draftAngle = draftMode == 0 ? 0.0 : angle;
+    surface.SetDirection(&extrusion);
+    surface.BuildHostSurface();
+    return true;
+}
+
+double MeasureDraftAngle(const cMesh& mesh, ST_IProfiledSurface& surface)
+{
+    ST_ISectionCurve* profile = surface.GetProfileCurve();
+    if (profile == nullptr || profile->GetWire() == nullptr || !profile->GetWire()->IsValid())
+        return -FLT_MAX;
+    const double direction[3] = {profile->frame[2], profile->frame[6], profile->frame[10]};
+
+    // Samples per piece: the sub-curves of a sketch, the segments of a
+    // chain, else the curve itself.
+    struct stSample
+    {
+        t3DPoint<double> point, tangent;
+    };
+    std::vector<stSample> samples;
+    auto sampleCurve = [&samples](const ST_ISectionCurve& curve, std::uint32_t pieces) {
+        for (std::uint32_t j = 0; j < 20 * pieces; ++j)
+        {
+            stSample s;
+            if (curve.EvaluateInWorld(j / (20.0 * pieces), &s.point, &s.tangent, nullptr))
+                samples.push_back(s);
+        }
+    };
+    const std::uint32_t segments = profile->GetSegmentCount();
+    bool sampled = false;
+    for (std::uint32_t i = 0; i < segments; ++i)
+        if (ST_ISectionCurve* part = profile->GetSegment(i); part != nullptr && part != profile)
+        {
+            sampleCurve(*part, 1);
+            sampled = true;
+        }
+    if (!sampled)
+        sampleCurve(*profile, std::max<std::uint32_t>(segments, 1));
+    if (samples.empty())
+        return -FLT_MAX;
+
+    // The slope is taken outwards: the sample frame's y (tangent x
+    // direction) points out of a profile that winds counter-clockwise.
+    std::vector<t3DPoint<double>> outline;
+    for (const stSample& s : samples)
+        outline.push_back(s.point);
+    const double outwards = WindingAbout(outline, direction) < 0.0 ? -1.0 : 1.0;
+
+    double sum = 0.0;
+    std::uint32_t count = 0;
+    for (const stSample& s : samples)
+        MeasureDraftSample(mesh, s.point.Data(), s.tangent.Data(), direction, sum, count);
+    return count > 0 ? outwards * sum / count : -FLT_MAX;
+}
+
+void MeasureDraftSample(const cMesh& mesh, const double origin[3], const double normal[3], const double xDirection[3],
+                        double& sum, std::uint32_t& count)
+{
+    float zf[3] = {static_cast<float>(normal[0]), static_cast<float>(normal[1]), static_cast<float>(normal[2])};
+    float xf[3] = {static_cast<float>(xDirection[0]), static_cast<float>(xDirection[1]),
+                   static_cast<float>(xDirection[2])};
+    const double zd[3] = {zf[0], zf[1], zf[2]};
+    const double xd[3] = {xf[0], xf[1], xf[2]};
+    double frame[12] = {};
+    SetFrameFromTwoAxes(frame, zd, 2, xd, 0);
+    frame[3] = origin[0], frame[7] = origin[1], frame[11] = origin[2];
+
+    tSectionPolylines cut;
+    cMeshPlaneSectioner sectioner;
+    CutRegion(sectioner, mesh, frame, cut);
+    std::int32_t nearest = -1;
+    double best = DBL_MAX;
+    for (std::uint32_t i = 0; i < cut.GetCount(); ++i)
+    {
+        const tFramePolyline<cVertex>& polyline = cut[i];
+        for (std::uint32_t k = 0; k + 1 < polyline.GetVertexCount(); ++k)
+        {
+            const double dist = PointSegmentDistance(origin, polyline.vertices[k], polyline.vertices[k + 1]);
+            if (dist < best)
+                best = dist, nearest = static_cast<std::int32_t>(i);
+        }
+    }
+    if (nearest < 0)
+        return;
+    const tFramePolyline<cVertex>& chosen = cut[static_cast<std::uint32_t>(nearest)];
+    tFitPointQueue local;
+    for (std::uint32_t k = 0; k < chosen.GetVertexCount(); ++k)
+    {
+        const cVertex v = chosen.GetVertexInFrame(k);
+        stFitPoint point;
+        point.position[0] = v.x, point.position[1] = v.y, point.position[2] = v.z;
+        point.normal[0] = 1.0f;
+        point.residual = FLT_MAX;
+        local.push_back(point);
+    }
+    cLineFit fit(local);
+    fit.ActivateAllPoints();
+    double lineOrigin[3], dir[3];
+    if (!fit.Fit(lineOrigin, dir))
+        return;
+    if (dir[0] < 0.0)
+        dir[0] = -dir[0], dir[1] = -dir[1], dir[2] = -dir[2];
+    double angle = std::acos(std::clamp(dir[0], -1.0, 1.0));
+    if (dir[1] < 0.0)
+        angle = -angle;
+    sum += angle;
+    count += 1;
+}
