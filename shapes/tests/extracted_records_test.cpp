@@ -1,7 +1,9 @@
 // Parameter records of the plane, sphere, cylinder and symmetry plane: their
 // pages on a real property tree, the choices committed through the rows, and
 // refits of generated scans under those choices.
+#include "shapes/extracted_network_surface.h"
 #include "shapes/extracted_primitives.h"
+#include "shapes/network_surface.h"
 #include "shapes/extracted_symmetry_plane.h"
 
 #include "core/bucket_search_tree_prop.h"
@@ -62,6 +64,28 @@ protected:
     }
     double Value(UINT id) { return *reinterpret_cast<double*>(Row(id)->GetItemValue()); }
     std::wstring Text(UINT id) { return Edit(id)->GetText(); }
+    // Pixels of a row's value that are black (editable text) and that are
+    // grey (read-only text), in the composed window image.
+    std::pair<int, int> ValueInk(UINT id)
+    {
+        tree.GetList().RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const win32::ClientImage image = win32::ComposeWindowImage(dialog.GetSafeHwnd());
+        CPropTreeItem* row = Row(id);
+        POINT origin{0, 0};
+        ::MapWindowPoints(tree.GetListWindow(), dialog.GetSafeHwnd(), &origin, 1);
+        const int top = origin.y + row->GetLocation().y;
+        const int left = origin.x + tree.GetColumn() + 2;
+        int black = 0, grey = 0;
+        for (int y = std::max(top, 0); y < std::min<int>(top + row->GetItemHeight(), image.height); ++y)
+            for (int x = left; x < image.width - 20; ++x)
+            {
+                const std::uint32_t c = image.pixels[static_cast<std::size_t>(y) * image.width + x] & 0xFFFFFFu;
+                const int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+                black += c == 0 ? 1 : 0;
+                grey += (c != 0 && r == g && g == b && r < 0xC0) ? 1 : 0;
+            }
+        return {black, grey};
+    }
     void Snapshot(const char* name)
     {
         tree.GetList().RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -251,6 +275,14 @@ TEST_F(Records, PlanePageRowsIdsAndReadOnlyFlags)
     record.ResetParameters();
     EXPECT_EQ(record.m_normalChoice, kChoiceFitDriven);
     EXPECT_EQ(record.m_type, 1);
+    // The name is drawn as editable text, the read-only normal in grey.
+    plane.SetRms(0.25);
+    record.RefreshRows();
+    const auto name = ValueInk(record.nameRowId);
+    const auto z = ValueInk(record.m_normalId + 3);
+    EXPECT_GT(name.first, 10);
+    EXPECT_EQ(z.first, 0);
+    EXPECT_GT(z.second, 10);
     Snapshot("plane_page");
 }
 
@@ -584,6 +616,35 @@ TEST(SymmetryFrame, RowsAreOrthonormalWithTheNormalLast)
     double frame[3][3];
     MakeFrameFromNormal(tiny, frame);
     EXPECT_EQ(frame[2][0], 1e-9); // too small to normalise: left as it is
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(Records, NetworkPageHoldsTheNameWithOrWithoutASurface)
+{
+    ST_CExtractedNetworkSurface record(&tree);
+    record.name = L"Curves(2)";
+    record.BuildRows(); // built without a surface too
+    CPropTreeItem* root = tree.GetRootItem()->GetChild();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(std::wstring(root->GetLabelText()), L"CURVES");
+    EXPECT_EQ(Text(record.nameRowId), L"Curves(2)");
+    EXPECT_EQ(root->GetChild()->GetSibling(), nullptr);
+    TestPlane plane;
+    EXPECT_FALSE(record.AttachGeometry(&plane)); // not a profiled surface
+    Dezaz_NetworkSurface surface;
+    ASSERT_TRUE(record.AttachGeometry(&surface));
+    EXPECT_EQ(record.GetSessionObject(), static_cast<ST_IGeometry*>(&surface));
+    EXPECT_FALSE(record.HasDirectionParameter());
+    tFitPointQueue none;
+    cFitContainer points(none);
+    EXPECT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+    EXPECT_FALSE(record.CommitRow(root));
+    record.BuildRows();
+    EXPECT_EQ(tree.GetRootItem()->GetChild()->GetSibling(), nullptr); // the old page is gone
 }
 
 } // namespace
