@@ -10,6 +10,9 @@
 // - minimum voxel edge: leaves whose x edge is not above it are never split
 //   (they take any number of elements), which bounds the depth for elements
 //   that share a point, such as the fan of faces around a pole vertex.
+// - a leaf whose elements all have the same extent (duplicated faces lying
+//   on top of each other) is not split: no split could tell them apart, and
+//   each one would copy them all into ever more leaves.
 // - node records come from a chunked array (1024 per chunk) and never move;
 //   bucket entries of all leaves come from one shared list allocator (1024
 //   per chunk).
@@ -17,8 +20,10 @@
 // Queries only read the tree, so any number of threads may search it at once
 // while nobody inserts or clears.
 //
-// TComparator answers whether an element touches a voxel:
+// TComparator answers whether an element touches a voxel and whether two
+// elements have the same extent:
 //   bool IntersectsVoxel(T element, const cUnitVoxel& voxel) const;
+//   bool HaveSameExtent(T a, T b) const;
 #pragma once
 
 #include "core/chunked_array.h"
@@ -79,6 +84,7 @@ template <class T> struct stBucketOcTreeNode
     // faster scans) put this leaf's copy; 0xFFFFFFFF when it did not.
     std::uint32_t packedFirst = 0xFFFFFFFFu;
     std::uint32_t packedCount = 0;
+    bool uniform = true; // every element of the bucket has the first one's extent
 
     bool IsLeaf() const { return firstChild == nullptr; }
 };
@@ -197,13 +203,14 @@ private:
             if (node->IsLeaf())
             {
                 if (node->bucket.GetCount() >= m_bucketMaximum && node->voxel.EdgeX() > m_minimumVoxelEdge &&
+                    !(node->uniform && m_comparator.HaveSameExtent(element, node->bucket.GetHead()->value)) &&
                     Split(node))
                 {
                     placed = InsertIntoSiblings(node->firstChild, element) || placed;
                 }
                 else
                 {
-                    placed = node->bucket.PushBack(element) || placed;
+                    placed = AddToBucket(node, element) || placed;
                 }
             }
             else
@@ -212,6 +219,13 @@ private:
             }
         }
         return placed;
+    }
+
+    bool AddToBucket(Node* node, T element)
+    {
+        if (!node->bucket.IsEmpty() && node->uniform)
+            node->uniform = m_comparator.HaveSameExtent(element, node->bucket.GetHead()->value);
+        return node->bucket.PushBack(element);
     }
 
     // Eight children in octant order, each given every element of the node's
@@ -236,7 +250,7 @@ private:
         {
             for (Node* child : children)
                 if (m_comparator.IntersectsVoxel(entry->value, child->voxel))
-                    child->bucket.PushBack(entry->value);
+                    AddToBucket(child, entry->value);
         }
         node->bucket.Clear();
         return true;

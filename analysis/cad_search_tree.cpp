@@ -49,6 +49,11 @@ bool CADPointerToTriangleFPointComparator::IntersectsVoxel(const cInspectionFace
     return face->IsQuad() && TriangleIntersectsVoxel(face->Corner(0), face->Corner(2), face->Corner(3), voxel);
 }
 
+bool CADPointerToTriangleFPointComparator::HaveSameExtent(const cInspectionFace* a, const cInspectionFace* b) const
+{
+    return std::equal(a->box, a->box + 6, b->box);
+}
+
 void cCADSearchTree::BuildVertexTree(const std::vector<const ON_Mesh*>& meshes)
 {
     m_vertexTree.Clear();

@@ -32,6 +32,8 @@ struct CADPointerToTriangleFPointComparator
 
     // A triangle is tested as itself, a quad as (A, B, C) and (A, C, D).
     bool IntersectsVoxel(const cInspectionFace* face, const cUnitVoxel& voxel) const;
+    // Same bounding box: duplicated faces, which no split separates.
+    bool HaveSameExtent(const cInspectionFace* a, const cInspectionFace* b) const;
 };
 using cInspectionFace = CADPointerToTriangleFPointComparator::cInspectionFace;
 

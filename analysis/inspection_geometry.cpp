@@ -271,7 +271,7 @@ double SignedPointTriangleDistance(const float pf[3], const float af[3], const f
     const double b1 = Dot(e1, w);
     const double det = a00 * a11 - a01 * a01;
 
-    double q[3];
+    double q[3] = {a[0], a[1], a[2]};
     // A triangle whose edges are (nearly) parallel has no interior to project
     // onto; the divisions below would make NaN of it.
     if (!(det > 1e-12 * a00 * a11) || !(a00 > 0.0) || !(a11 > 0.0))

@@ -222,3 +222,21 @@ TEST(CADSearchTree, BadHostMeshesBuildWhatIsUsable)
     tree.Clear();
     EXPECT_EQ(tree.GetFaceCount(), 0u);
 }
+
+TEST(CADSearchTree, FacesOnTopOfEachOtherDoNotSplitWithoutEnd)
+{
+    // Forty copies of one large triangle over a 1000-unit model: no split
+    // can tell them apart, so the tree must stop instead of copying them
+    // into every leaf down to the minimum edge.
+    ON_Mesh stack(40, 3, false, false);
+    stack.SetVertex(0, ON_3fPoint(0, 0, 0));
+    stack.SetVertex(1, ON_3fPoint(1000, 0, 0));
+    stack.SetVertex(2, ON_3fPoint(0, 1000, 10));
+    for (int i = 0; i < 40; ++i)
+        stack.SetTriangle(i, 0, 1, 2);
+    cCADSearchTree tree;
+    BuildTree(tree, stack);
+    EXPECT_LT(tree.GetFaceTree().GetNodeCount(), 100u);
+    std::mt19937 rng(9);
+    ExpectMatchesBruteForce(stack, rng, 500.0f, 100);
+}
