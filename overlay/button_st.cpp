@@ -122,6 +122,10 @@ COLORREF DarkenIconPixel(COLORREF c, double factor)
 BEGIN_MESSAGE_MAP(CButtonST, CButton)
 ON_WM_SETCURSOR()
 ON_WM_KILLFOCUS()
+ON_WM_CANCELMODE()
+ON_WM_SYSCOLORCHANGE()
+ON_WM_ACTIVATE()
+ON_WM_ENABLE()
 ON_WM_MOUSEMOVE()
 ON_WM_MOUSELEAVE()
 ON_WM_GETDLGCODE()
@@ -325,6 +329,47 @@ BOOL CButtonST::OnSetCursor(CWnd* window, UINT hitTest, UINT message)
 void CButtonST::OnKillFocus(CWnd* gaining)
 {
     CButton::OnKillFocus(gaining);
+    LeaveHover();
+}
+
+BOOL CButtonST::PreTranslateMessage(MSG* msg)
+{
+    if (msg != nullptr && msg->hwnd == m_hWnd && msg->message == WM_LBUTTONDBLCLK)
+        msg->message = WM_LBUTTONDOWN;
+    return CButton::PreTranslateMessage(msg);
+}
+
+void CButtonST::OnCancelMode()
+{
+    CButton::OnCancelMode();
+    LeaveHover();
+}
+
+void CButtonST::OnSysColorChange()
+{
+    CButton::OnSysColorChange();
+    SetDefaultColours();
+    Invalidate(TRUE);
+}
+
+void CButtonST::OnActivate(UINT state, CWnd* other, BOOL minimized)
+{
+    CButton::OnActivate(state, other, minimized);
+    if (state == WA_INACTIVE)
+        LeaveHover();
+}
+
+// A button that is disabled while it has the focus hands the focus on.
+void CButtonST::OnEnable(BOOL enable)
+{
+    CButton::OnEnable(enable);
+    if (enable)
+        return;
+    if (CWnd* parent = GetParent(); parent != nullptr && ::GetFocus() == m_hWnd)
+    {
+        HWND next = ::GetNextDlgTabItem(parent->GetSafeHwnd(), m_hWnd, FALSE);
+        ::SetFocus(next != nullptr && next != m_hWnd ? next : parent->GetSafeHwnd());
+    }
     LeaveHover();
 }
 

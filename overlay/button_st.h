@@ -81,7 +81,14 @@ protected:
     virtual void DrawButtonText(HDC dc, const wchar_t* caption, const RECT& item, RECT* captionRect, bool pressed,
                                 bool disabled);
 
+    // A double click acts as a second press.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
     afx_msg BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message);
+    afx_msg void OnCancelMode();
+    afx_msg void OnSysColorChange();
+    afx_msg void OnActivate(UINT state, CWnd* other, BOOL minimized);
+    afx_msg void OnEnable(BOOL enable);
     afx_msg void OnKillFocus(CWnd* gaining);
     afx_msg void OnMouseMove(UINT flags, CPoint point);
     afx_msg void OnMouseLeave();

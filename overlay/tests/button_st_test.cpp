@@ -97,6 +97,15 @@ TEST(ButtonST, SubclassingMakesItOwnerDrawnAndReadsDefaultAndCheckBox)
     check.GetParent()->SendMessage(WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED),
                                    reinterpret_cast<LPARAM>(check.GetSafeHwnd()));
     EXPECT_EQ(check.GetChecked(), 1) << "a click toggles a check box";
+
+    MSG doubleClick{};
+    doubleClick.hwnd = push.GetSafeHwnd();
+    doubleClick.message = WM_LBUTTONDBLCLK;
+    static_cast<CWnd&>(push).PreTranslateMessage(&doubleClick);
+    EXPECT_EQ(doubleClick.message, WM_LBUTTONDOWN) << "a double click is a second press";
+    push.SetColour(kColourBackRest, RGB(1, 2, 3));
+    push.SendMessage(WM_SYSCOLORCHANGE);
+    EXPECT_EQ(push.GetColour(kColourBackRest), GetSysColor(COLOR_BTNFACE));
 }
 
 TEST(ButtonST, FacesFollowFlatHoverAndDefault)
