@@ -6,6 +6,8 @@
 #include "platform/wgl/pixel_probe.h"
 #include "platform/win32/win32.h"
 #include "render/frame_buffer_cache.h"
+#include "shapes/line_section_curve.h"
+#include "shapes/network_surface.h"
 #include "shapes/primitive_scene_objects.h"
 #include "shapes/scene_frame.h"
 #include "support/snapshot.h"
@@ -266,6 +268,48 @@ TEST_F(SceneFrame, ShapesAreDrawnAtLevelOneOverTheMeshes)
     EXPECT_FALSE(IsReddish(image.At(column, row)));
     EXPECT_NE(image.At(column, row), wgl::Rgb(0, 0, 0));
     EXPECT_TRUE(IsReddish(image.At(150, 15))) << "the mesh outside the cylinder";
+}
+
+TEST_F(SceneFrame, TheSectionViewShowsSectionPointsTheProfileAndMeshPointsOnly)
+{
+    scene.GetDecorator().SetColour(kDecoratorFront, 1, 1, 1, 1);
+    scene.GetDecorator().SetColour(kDecoratorBack, 1, 1, 1, 1);
+    ASSERT_TRUE(scene.AddObject(GridObject(-1.5f, 1.5f, -1.2f, -0.6f, 6)));
+    Dezaz_NetworkSurfaceObject network;
+    tPolylineCollection<tFramePolyline<cVertex>> sections;
+    tFramePolyline<cVertex>& section = *sections.Add(tFramePolyline<cVertex>());
+    for (int i = 0; i <= 8; ++i)
+    {
+        const double p[3] = {-1.6 + 0.4 * i, 0.9, 0.0};
+        section.AddPoint3d(p);
+    }
+    double frame[12];
+    MakeIdentity3x4(frame);
+    ASSERT_TRUE(network.GetGeometry()->SetProfileFromSections(CLSID_ST_TLineCurve, frame, 0, sections, 0.0f, 0, 0, 0,
+                                                              0.0f));
+    scene.m_referenceObject = static_cast<ISceneObject*>(&network);
+    scene.m_boxMode = kBoxModeSectionView;
+    scene.m_displayWord2 = kSectionShowPoints | kSectionShowCurves | kSectionShowMeshPoints;
+
+    const wgl::PixelImage image = Paint("section_view");
+    const std::uint32_t pointGrey = wgl::Rgb(224, 224, 224);
+    auto greyInRows = [&](double y0, double y1) {
+        std::size_t count = 0;
+        for (LONG y = LONG((1.5 - y1) / 3.0 * kHeight); y <= LONG((1.5 - y0) / 3.0 * kHeight); ++y)
+            for (LONG x = 0; x < kWidth; ++x)
+                count += wgl::SameColour(image.At(x, y), pointGrey, 2);
+        return count;
+    };
+    EXPECT_GT(greyInRows(-1.25, -0.55), 30u) << "the mesh's vertices";
+    EXPECT_GT(greyInRows(0.85, 0.95), 0u) << "section points beside the profile";
+    EXPECT_LT(std::count_if(image.pixels.begin(), image.pixels.end(), IsReddish), 100) << "no shaded mesh (the tripod stays)";
+    // The profile: a dark line along y = 0.9.
+    const LONG row = LONG((1.5 - 0.9) / 3.0 * kHeight);
+    std::size_t dark = 0;
+    for (LONG x = 0; x < kWidth; ++x)
+        for (LONG y = row - 2; y <= row + 2; ++y)
+            dark += (image.At(x, y) & 0xFF) < 80;
+    EXPECT_GT(dark, std::size_t(kWidth / 2));
 }
 
 TEST_F(SceneFrame, AxesSpanTheViewAndTheGridHoldsTheOrigin)
