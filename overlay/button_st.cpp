@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 IMPLEMENT_DYNAMIC(CButtonST, CButton)
 IMPLEMENT_DYNAMIC(CWinXPButtonST, CButtonST)
@@ -139,6 +140,7 @@ CButtonST::CButtonST() { SetDefaultColours(); }
 
 CButtonST::~CButtonST()
 {
+    FreeBitmaps();
     if (m_cursor != nullptr)
         DestroyCursor(m_cursor);
     if (m_menu != nullptr)
@@ -168,6 +170,34 @@ void CButtonST::SetMenu(HMENU menu, HWND owner)
         DestroyMenu(m_menu);
     m_menu = menu;
     m_menuOwner = owner;
+}
+
+void CButtonST::FreeBitmaps()
+{
+    for (stBitmap& b : m_bitmaps)
+    {
+        if (b.image != nullptr)
+            DeleteObject(b.image);
+        if (b.mask != nullptr)
+            DeleteObject(b.mask);
+        b = stBitmap{};
+    }
+}
+
+void CButtonST::SetBitmaps(HBITMAP hot, HBITMAP hotMask, HBITMAP rest, HBITMAP restMask)
+{
+    FreeBitmaps();
+    const HBITMAP images[2] = {hot, rest}, masks[2] = {hotMask, restMask};
+    for (int i = 0; i < 2; ++i)
+    {
+        if (images[i] == nullptr)
+            continue;
+        BITMAP info{};
+        GetObjectW(images[i], sizeof info, &info);
+        m_bitmaps[i] = stBitmap{images[i], masks[i], SIZE{info.bmWidth, info.bmHeight}};
+    }
+    if (m_hWnd != nullptr)
+        Invalidate(TRUE);
 }
 
 void CButtonST::SetURL(const wchar_t* address)
@@ -224,6 +254,11 @@ void CButtonST::DrawItem(DRAWITEMSTRUCT* item)
     wchar_t caption[512] = {};
     GetWindowTextW(m_hWnd, caption, static_cast<int>(std::size(caption)));
     RECT captionRect = item->rcItem;
+    if (m_bitmaps[0].image != nullptr)
+    {
+        SetBkColor(dc, RGB(255, 255, 255));
+        DrawButtonBitmap(dc, caption[0] != L'\0', item->rcItem, &captionRect, m_pressed, m_disabled);
+    }
     if (caption[0] != L'\0')
         DrawButtonText(dc, caption, item->rcItem, &captionRect, m_pressed, m_disabled);
 
@@ -284,6 +319,68 @@ void CButtonST::DrawBorder(HDC dc, RECT* rect)
     }
     if (m_mouseOver && m_drawBorder)
         Draw3dRect(dc, r, GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
+}
+
+void CButtonST::DrawButtonBitmap(HDC dc, bool hasCaption, const RECT& item, RECT* captionRect, bool pressed,
+                                 bool disabled)
+{
+    const int index = ButtonImageIndex(m_bitmaps[1].image != nullptr, m_checkBox, pressed, m_mouseOver);
+    const stBitmap& b = m_bitmaps[index];
+    RECT client{};
+    GetClientRect(&client);
+    stButtonImagePlacement place =
+        PlaceButtonImage(item, *captionRect, b.size, m_alignment, hasCaption, m_imageMargin, client.right);
+    *captionRect = place.caption;
+    if (pressed && !m_checkBox)
+    {
+        place.image.left += m_pressedOffset.x;
+        place.image.top += m_pressedOffset.y;
+    }
+    HDC memory = CreateCompatibleDC(dc);
+    const int w = b.size.cx, h = b.size.cy;
+    if (!disabled || !m_showDisabledBitmap)
+    {
+        HGDIOBJ old = nullptr;
+        if (b.mask != nullptr)
+        {
+            old = SelectObject(memory, b.mask);
+            BitBlt(dc, place.image.left, place.image.top, w, h, memory, 0, 0, SRCAND);
+            SelectObject(memory, b.image);
+            BitBlt(dc, place.image.left, place.image.top, w, h, memory, 0, 0, SRCPAINT);
+        }
+        else
+        {
+            old = SelectObject(memory, b.image);
+            BitBlt(dc, place.image.left, place.image.top, w, h, memory, 0, 0, SRCCOPY);
+        }
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        return;
+    }
+    // Disabled: the image on white, then embossed - every pixel that is not
+    // white in highlight one pixel right and down, then in shadow.
+    HBITMAP combined = CreateCompatibleBitmap(dc, w, h);
+    HDC work = CreateCompatibleDC(dc);
+    HGDIOBJ oldWork = SelectObject(work, combined);
+    PatBlt(work, 0, 0, w, h, WHITENESS);
+    HGDIOBJ old = SelectObject(memory, b.mask != nullptr ? b.mask : b.image);
+    BitBlt(work, 0, 0, w, h, memory, 0, 0, b.mask != nullptr ? SRCAND : SRCCOPY);
+    if (b.mask != nullptr)
+    {
+        SelectObject(memory, b.image);
+        BitBlt(work, 0, 0, w, h, memory, 0, 0, SRCPAINT);
+    }
+    const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT), shadow = GetSysColor(COLOR_BTNSHADOW);
+    for (const auto& [dx, colour] : {std::pair{1, highlight}, std::pair{0, shadow}})
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if ((GetPixel(work, x, y) & 0xFFFFFF) != 0xFFFFFF)
+                    SetPixel(dc, place.image.left + x + dx, place.image.top + y + dx, colour);
+    SelectObject(memory, old);
+    SelectObject(work, oldWork);
+    DeleteObject(combined);
+    DeleteDC(work);
+    DeleteDC(memory);
 }
 
 void CButtonST::DrawButtonText(HDC dc, const wchar_t* caption, const RECT&, RECT* captionRect, bool pressed,

@@ -66,6 +66,11 @@ public:
     void SetURL(const wchar_t* address);
     const std::wstring& GetURL() const { return m_address; }
     void SetBtnCursor(HCURSOR cursor) { m_cursor = cursor; }
+    // Two images with their masks (white where the face shows through): the
+    // first while hovered or pressed, the second at rest (may be null). The
+    // button owns them from here on.
+    void SetBitmaps(HBITMAP hot, HBITMAP hotMask, HBITMAP rest, HBITMAP restMask);
+    void SetShowDisabledBitmap(bool show) { m_showDisabledBitmap = show; }
 
     bool IsCheckBox() const { return m_checkBox; }
     bool IsDefault() const { return m_default; }
@@ -78,6 +83,8 @@ protected:
     void PreSubclassWindow() override;
     virtual void DrawBackground(HDC dc, RECT* rect);
     virtual void DrawBorder(HDC dc, RECT* rect);
+    virtual void DrawButtonBitmap(HDC dc, bool hasCaption, const RECT& item, RECT* captionRect, bool pressed,
+                                  bool disabled);
     virtual void DrawButtonText(HDC dc, const wchar_t* caption, const RECT& item, RECT* captionRect, bool pressed,
                                 bool disabled);
 
@@ -124,6 +131,17 @@ protected:
     POINT m_imageMargin{3, 3};
     POINT m_pressedOffset{1, 1};
     std::wstring m_address;
+    bool m_showDisabledBitmap = true;
+    struct stBitmap
+    {
+        HBITMAP image = nullptr;
+        HBITMAP mask = nullptr;
+        SIZE size{0, 0};
+    };
+    stBitmap m_bitmaps[2];
+
+private:
+    void FreeBitmaps();
 };
 
 // The flat, outlined face: black outline while hovered or pressed, grey at

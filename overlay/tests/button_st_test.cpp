@@ -155,3 +155,33 @@ TEST(ButtonST, ADisabledCaptionIsEngraved)
     EXPECT_GT(highlight, 0) << "the highlight copy shows below and right of the shadow one";
     win32::WriteSnapshotIfRequested(w.parent.GetSafeHwnd(), "button_st_disabled");
 }
+
+TEST(ButtonST, MaskedBitmapsShowTheFaceAroundThemAndEmbossWhenDisabled)
+{
+    CButtonST button;
+    ButtonWindow w(button, 0, L"");
+    ASSERT_TRUE(w.ok);
+    button.SetColour(kColourBackRest, RGB(200, 200, 200));
+    HDC memory = CreateCompatibleDC(nullptr);
+    auto make = [memory](COLORREF outside, COLORREF inside) {
+        HBITMAP bitmap = CreateCompatibleBitmap(memory, 8, 8);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        HBRUSH a = CreateSolidBrush(outside), b = CreateSolidBrush(inside);
+        const RECT all{0, 0, 8, 8}, middle{2, 2, 6, 6};
+        FillRect(memory, &all, a);
+        FillRect(memory, &middle, b);
+        DeleteObject(a);
+        DeleteObject(b);
+        SelectObject(memory, old);
+        return bitmap;
+    };
+    button.SetBitmaps(make(RGB(0, 0, 0), RGB(255, 0, 0)), make(RGB(255, 255, 255), RGB(0, 0, 0)), nullptr, nullptr);
+    DeleteDC(memory);
+    // No caption: centred in the 80 x 30 button at (36, 11).
+    EXPECT_EQ(w.Pixel(button, 38, 13), 0xFFFF0000u);
+    EXPECT_EQ(w.Pixel(button, 36, 11), Argb(RGB(200, 200, 200))) << "the face shows through the mask";
+    button.EnableWindow(FALSE);
+    EXPECT_EQ(w.Pixel(button, 38, 13), Argb(GetSysColor(COLOR_BTNSHADOW)));
+    EXPECT_EQ(w.Pixel(button, 42, 17), Argb(GetSysColor(COLOR_BTNHIGHLIGHT))) << "the highlight copy one pixel on";
+    win32::WriteSnapshotIfRequested(w.parent.GetSafeHwnd(), "button_st_bitmap_disabled");
+}
