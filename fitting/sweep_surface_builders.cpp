@@ -229,6 +229,10 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     if (Dot(cross, d) < 0.0)
         a2 = -a2;
     const double sweep = std::fabs(a1) + std::fabs(a2);
+    // Both signed steps are negative for an arc that runs counter-clockwise
+    // about d from its start; the fan turns the way the arc runs, so that it
+    // covers the region whichever way the arc ends were found.
+    const double turn = a1 + a2 <= 0.0 ? 1.0 : -1.0;
 
     if (markRegion)
         MarkRegionFromSeeds(mesh, seeds, false);
@@ -243,7 +247,7 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
         double plane[12];
         std::copy(frame, frame + 12, plane);
         if (n > 0)
-            RotateFrameAboutY(plane, i * sweep / n);
+            RotateFrameAboutY(plane, turn * i * sweep / n);
         tSectionPolylines cut;
         CutRegion(sectioner, mesh, plane, cut);
         GatherSections(cut, frame, sections);
