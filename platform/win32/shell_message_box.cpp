@@ -1,6 +1,7 @@
 #include "platform/win32/shell_message_box.h"
 
 #include "platform/win32/controls.h"
+#include "platform/win32/prompt_script.h"
 #include "platform/win32/registry.h"
 
 namespace
@@ -36,7 +37,11 @@ int SHMessageBoxCheckW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type, int
 {
     if (registryValue && *registryValue && IsRemembered(registryValue))
         return defaultResult;
-    const int answer = MessageBoxW(owner, text, caption, type);
+    (void)caption;
+    (void)type;
+    // The box and its check box answer together: the button, with the
+    // ticked bit when the user asked not to see it again.
+    const int answer = static_cast<int>(win32::AnswerPrompt(win32::kMessageBoxPrompt, text ? text : L"", owner));
     if ((answer & kMessageBoxCheckTicked) && registryValue && *registryValue)
         Remember(registryValue);
     return answer & ~kMessageBoxCheckTicked;
