@@ -66,6 +66,13 @@ TEST_F(View3D, SettingsRoundTripThroughTheRegistry)
         WriteText(f.store, kMouseNavigationSettings, L"ReverseWheelZooming", L"1");
         WriteText(f.store, kMouseNavigationSettings, L"TurntableRotation", L"7");
         WriteText(f.store, kDisplaySettings, L"AnimateZooming", L"2");
+        // The scene's colours are written when the view goes.
+        ASSERT_FALSE(f.scene->GetColourSettings().Entries().empty());
+        stColourEntry& background = f.scene->GetColourSettings().Entries().front();
+        background.currentValue = 0x00123456;
+        f.Close();
+        EXPECT_EQ(ReadText(f.store, L"Preferences\\Display\\Colours", background.key.c_str()),
+                  std::to_wstring(0x00123456));
     }
     ViewFixture f;
     C3DView* view = f.Create();
@@ -296,7 +303,12 @@ TEST_F(View3D, ALockedViewDrawsNothingAndSaysSo)
     EXPECT_EQ(f.renderer.frames, frames);
     EXPECT_EQ(win32::TakeDebugOutput(), L"View redraw is locked, try again later ...");
     EXPECT_EQ(view->UnlockUpdate(), 0u);
-    EXPECT_EQ(view->UnlockUpdate(), 0u);
+    EXPECT_EQ(view->UnlockUpdate(), 0u); // never below zero
+    // Modes reach the view through its command context.
+    auto* context = static_cast<ICommandContext*>(view->QueryInterface(IID_ICommandContext));
+    ASSERT_EQ(context, static_cast<ICommandContext*>(view));
+    EXPECT_EQ(context->GetView(), view);
+    EXPECT_EQ(view->QueryInterface(IID_IBase), nullptr);
     view->RequestRedraw(0);
     EXPECT_EQ(f.renderer.frames, frames + 1);
 }
