@@ -248,8 +248,17 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
         std::copy(frame, frame + 12, plane);
         if (n > 0)
             RotateFrameAboutY(plane, turn * i * sweep / n);
+        // Only the half-plane on the section's own side of the axis: the
+        // other half lies at the opposite angle and would fold a region of
+        // more than half a turn onto the far side of the axis.
         tSectionPolylines cut;
-        CutRegion(sectioner, mesh, plane, cut);
+        sectioner.SetFrame(plane);
+        sectioner.SetMesh(&mesh);
+        sectioner.SetSectionRectangle(0.0f, FLT_MAX, -FLT_MAX, FLT_MAX);
+        sectioner.PrepareCrossingPoints();
+        sectioner.CollectCrossingEdges(kRegionBit);
+        sectioner.ExtractPolylines(cut, FLT_EPSILON, 0.0);
+        sectioner.ClearCrossingPoints();
         GatherSections(cut, frame, sections);
     }
     if (sections.IsEmpty())

@@ -146,6 +146,19 @@ TEST(RevolvedBuilder, FanCoversTheRegionsAngleAndTurnsEverySectionIntoOneHalfPla
         }
 }
 
+TEST(RevolvedBuilder, RegionsOfMoreThanHalfATurnStayOnOneSideOfTheAxis)
+{
+    cMesh mesh;
+    BuildWall(mesh, 5.0, 0.0, 1.7 * kPi, 0.0, 10.0, 80);
+    cFitContainer points(VertexPoints(mesh));
+    RecordingSurface surface;
+    ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, surface, {0}, AxisZ(6, 1), true));
+    EXPECT_EQ(surface.sections.GetCount(), 7u);
+    for (const tFramePolyline<cVertex>& polyline : surface.sections.items)
+        for (std::uint32_t k = 0; k < polyline.GetVertexCount(); ++k)
+            EXPECT_NEAR(polyline.GetVertexInFrame(k).x, 5.0, 0.05);
+}
+
 TEST(RevolvedBuilder, SectionCountsAndKindsOutsideTheRulesAreHandled)
 {
     cMesh mesh;

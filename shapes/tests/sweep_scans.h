@@ -90,16 +90,17 @@ inline void Triangulate(cMesh& mesh, std::uint32_t first, std::uint32_t columns,
 }
 
 // The knob turned about the frame's y axis (the frame's x column at angle 0)
-// over [0, sweep], `around` x `along` quads.
+// over [0, sweep], `around` x `along` quads; `upTo` < 1 keeps only that
+// fraction of the profile's length from its foot.
 inline void BuildKnob(cMesh& mesh, const double frame[12], double sweep, std::uint32_t around, std::uint32_t along,
-                      double sigma, std::uint32_t seed = 7)
+                      double sigma, std::uint32_t seed = 7, double upTo = 1.0)
 {
     std::mt19937 rng(seed);
     const std::uint32_t first = mesh.GetVertexCount();
     for (std::uint32_t j = 0; j <= along; ++j)
     {
         double r = 0.0, z = 0.0;
-        stKnob::At(static_cast<double>(j) / along, r, z);
+        stKnob::At(upTo * j / along, r, z);
         for (std::uint32_t i = 0; i <= around; ++i)
         {
             const double a = sweep * i / around;

@@ -13,6 +13,8 @@
 #include "shapes/line_section_curve.h"
 #include "shapes/spline_section_curve.h"
 #include "shapes/arc_section_curve.h"
+#include "shapes/entities_history.h"
+#include "shapes/session_kinds.h"
 #include "shapes/sweep_surface_support.h"
 #include "shapes/tests/sweep_scans.h"
 
@@ -222,6 +224,43 @@ TEST(RevolvedFromScan, KnobRecoversAxisAndProfile)
         });
         EXPECT_GT(deviation.samples, 0);
         EXPECT_LT(deviation.worst, 0.1);
+    }
+}
+
+TEST(RevolvedFromScan, FreeAxisIsFoundFromABandOfTheWall)
+{
+    // A low band of the knob's wall over most of a turn: the points alone
+    // give the axis (the normal of their plane) and its point (the centre of
+    // their circle).
+    for (const stPlacement& place : kPlacements)
+    {
+        double frame[12];
+        PlacedFrame(frame, place.axis, place.origin);
+        cMesh mesh;
+        BuildKnob(mesh, frame, 1.5 * kPi, 120, 4, 0.01, 7, 0.03);
+        Dezaz_RevolvedObject object;
+        Dezaz_Revolved& surface = *object.GetGeometry();
+        surface.GetSeeds().push_back(0);
+        cFitContainer points(RegionPoints(mesh));
+        stProfileFitParams params;
+        params.sectionCount = 8;
+        params.profileKind = 1;
+        ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, surface, surface.GetSeeds(), params, true));
+        ASSERT_TRUE(surface.BuildHostSurface());
+        double a[3], o[3];
+        surface.GetDirection(a);
+        surface.GetOrigin(o);
+        const double truth[3] = {frame[1], frame[5], frame[9]};
+        double local[3];
+        ToLocal(frame, o, local);
+        EXPECT_LT(AngleBetween(a, truth), 0.01);
+        EXPECT_LT(std::hypot(local[0], local[2]), 0.02);
+        const stDeviation deviation = BrepDeviation(surface, [&](const double w[3]) {
+            double l[3];
+            ToLocal(frame, w, l);
+            return std::fabs(std::hypot(l[0], l[2]) - 10.0);
+        });
+        EXPECT_LT(deviation.worst, 0.05);
     }
 }
 
@@ -462,4 +501,56 @@ TEST(SweepRecords, RevolvedRecordRoundTripsAndReportsDamage)
         Dezaz_RevolvedObject cut;
         EXPECT_FALSE(ReadRecord(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + size), 7)) << size;
     }
+}
+
+TEST(SweepSessions, RevolvedAndExtrudedSessionsRoundTripThroughTheHistory)
+{
+    const ON_UUID host = ON_UuidFromString("5A1B2C3D-4E5F-4061-8273-94A5B6C7D8E9");
+    double frame[12];
+    MakeIdentity3x4(frame);
+    frame[7] = -250.0;
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(host);
+    auto* revolved = dynamic_cast<CSessionRevolved*>(entry->CreateSession(CLSID_CSessionRevolved, false));
+    auto* extruded = dynamic_cast<CSessionExtruded*>(entry->CreateSession(CLSID_CSessionExtruded, false));
+    ASSERT_NE(revolved, nullptr);
+    ASSERT_NE(extruded, nullptr);
+    ASSERT_TRUE(revolved->GetObject().GetGeometry()->SetProfile(LineProfile(frame, 2, 0, 5, 3).get(), 1));
+    Dezaz_Extruded& shape = *extruded->GetObject().GetGeometry();
+    ASSERT_TRUE(shape.SetProfile(LineProfile(frame, -1, 0, 1, 0).get(), 0));
+    ExtrusionParameters e;
+    e.length = 6.0;
+    e.draftFlag = 1;
+    e.draftAngle = 0.04;
+    shape.SetDirection(&e);
+    extruded->SetParameter(0.01);
+    EXPECT_DOUBLE_EQ(shape.GetMergeTolerance(), 0.01);
+
+    ON_MemoryArchive out;
+    ASSERT_TRUE(history.Write(out));
+    const std::vector<std::uint8_t> bytes = out.Buffer();
+    ON_MemoryArchive in(bytes.data(), bytes.size());
+    int major = 0, minor = 0;
+    ASSERT_TRUE(in.Read3dmChunkVersion(&major, &minor));
+    CEntitiesHistory back;
+    ASSERT_TRUE(back.Read(in, major, minor));
+    auto* revolvedBack = dynamic_cast<CSessionRevolved*>(back.Entry(0)->Session(0));
+    auto* extrudedBack = dynamic_cast<CSessionExtruded*>(back.Entry(0)->Session(1));
+    ASSERT_NE(revolvedBack, nullptr);
+    ASSERT_NE(extrudedBack, nullptr);
+    EXPECT_EQ(revolvedBack->GetName(), revolved->GetName());
+    const ST_ISectionCurve* profile = revolvedBack->GetObject().GetGeometry()->GetProfileCurve();
+    ASSERT_NE(profile, nullptr);
+    EXPECT_NEAR(profile->GetEndPoint().y, -247.0, 1e-9);
+    const ExtrusionParameters& read = extrudedBack->GetObject().GetGeometry()->GetExtrusion();
+    EXPECT_DOUBLE_EQ(read.length, 6.0);
+    EXPECT_EQ(read.draftFlag, 1u);
+    EXPECT_DOUBLE_EQ(read.draftAngle, 0.04);
+    EXPECT_EQ(RecordOf(extrudedBack->GetObject()), RecordOf(extruded->GetObject()));
+
+    // A history cut inside the extruded record is refused, not half read.
+    ON_MemoryArchive cut(bytes.data(), bytes.size() - 9);
+    ASSERT_TRUE(cut.Read3dmChunkVersion(&major, &minor));
+    CEntitiesHistory partial;
+    EXPECT_FALSE(partial.Read(cut, major, minor));
 }
