@@ -175,6 +175,19 @@ TEST_F(View3D, TheWheelZoomsAboutThePointUnderTheCursor)
     EXPECT_LT(BoxHeight(view), h2);
 }
 
+TEST_F(View3D, InPerspectiveTheWheelMovesTheEye)
+{
+    ViewFixture f;
+    C3DView* view = f.Create();
+    f.renderer.SetPerspective(true);
+    const double h = BoxHeight(view);
+    const double z0 = view->GetCamera()->GetViewTransform()[11];
+    Wheel(view, POINT{100, 80}, -120); // in: the eye comes closer by a fifth of the box height
+    EXPECT_NEAR(view->GetCamera()->GetViewTransform()[11], z0 + h / 5.0, 1e-5);
+    EXPECT_EQ(BoxHeight(view), h);
+    Snapshot(view, "view3d_perspective_wheel");
+}
+
 TEST_F(View3D, ZoomingInNeverCollapsesTheBox)
 {
     ViewFixture f;
