@@ -6,10 +6,6 @@
 cDialogHolder::~cDialogHolder()
 {
     Close(true);
-    // A dialog that still refused leaves with its owner.
-    if (m_dialog && WindowExists())
-        DestroyWindow(m_dialog->DialogWindow());
-    m_dialog.reset();
 }
 
 bool cDialogHolder::WindowExists() const
@@ -61,7 +57,13 @@ bool cDialogHolder::Close(bool forced)
         m_dialog->CancelDialog(forced);
     }
     if (WindowExists())
-        return false; // the user kept it open: the holder keeps it too
+    {
+        if (!forced)
+            return false; // the user kept it open: the holder keeps it too
+        // The document or the plug-in is going and takes what the dialog
+        // shows with it: a dialog left open would show freed sessions.
+        DestroyWindow(m_dialog->DialogWindow());
+    }
     m_dialog.reset();
     return true;
 }

@@ -46,7 +46,8 @@ public:
     // one. False when the window cannot be created (the holder stays empty).
     bool Open(CWnd* parent);
     // Cancels an open dialog; the holder empties once its window is gone.
-    // True when no dialog is open afterwards.
+    // True when no dialog is open afterwards. A forced close always ends
+    // the dialog: one that stays open after its forced cancel is destroyed.
     bool Close(bool forced);
 
 private:

@@ -24,6 +24,7 @@ struct DialogLog
     int forced_cancels = 0;
     bool fail_create = false;
     bool refuse_unforced = false;  // the user answers "cancel" to the closing question
+    bool refuse_forced = false;    // a dialog that ignores even a forced cancel
     std::size_t history_at_close = 99;
     CEntitiesHistory* history = nullptr;
 };
@@ -61,7 +62,7 @@ public:
         m_log.forced_cancels += forced ? 1 : 0;
         if (m_log.history)
             m_log.history_at_close = m_log.history->Count();
-        if (!forced && m_log.refuse_unforced)
+        if (forced ? m_log.refuse_forced : m_log.refuse_unforced)
             return;
         DestroyWindow(m_window);
     }
@@ -174,6 +175,24 @@ TEST_F(PlugInObject, ANewDocumentClosesTheToolsAndEmptiesTheHistory)
     EXPECT_TRUE(plugin->EntitiesHistory().IsEmpty());
     // The dialog closed while the sessions it shows still existed.
     EXPECT_EQ(shapes.history_at_close, 1u);
+}
+
+TEST_F(PlugInObject, ADialogIgnoringAForcedCancelIsStillEndedBeforeTheHistoryEmpties)
+{
+    OpenBoth();
+    shapes.refuse_forced = shapes.refuse_unforced = true;
+    const HWND window = plugin->ShapesDialog().Dialog()->DialogWindow();
+    dezaz::FireNewDocument(doc);
+    // No window is left showing the sessions of the document that went.
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(plugin->ShapesDialog().Dialog(), nullptr);
+    EXPECT_EQ(shapes.deleted, shapes.made);
+    EXPECT_TRUE(plugin->EntitiesHistory().IsEmpty());
+
+    // Unforced, the same dialog is kept, and kept held.
+    ASSERT_TRUE(plugin->ShapesDialog().Open(nullptr));
+    EXPECT_FALSE(plugin->ShapesDialog().Close(false));
+    EXPECT_TRUE(plugin->ShapesDialog().IsVisible());
 }
 
 TEST_F(PlugInObject, OpeningByMergeKeepsTheShapesDialogAndHistoryButClosesTheAnalyzer)
