@@ -41,12 +41,12 @@ namespace
 
 win32::text::FontSpec SpecOf(const GpFont* font)
 {
-    win32::text::FontSpec spec;
-    spec.pixelSize = font->pixelSize;
-    spec.bold = (font->style & FontStyleBold) != 0;
-    spec.italic = (font->style & FontStyleItalic) != 0;
-    spec.underline = (font->style & FontStyleUnderline) != 0;
-    return spec;
+    win32::text::FontSpec look;
+    look.pixelSize = font->pixelSize;
+    look.bold = (font->style & FontStyleBold) != 0;
+    look.italic = (font->style & FontStyleItalic) != 0;
+    look.underline = (font->style & FontStyleUnderline) != 0;
+    return look;
 }
 
 // The string's characters; false for a length below -1 or a null string
@@ -72,13 +72,13 @@ struct TextLayout
 
 // Lines at the text's own breaks, and between words past maxWidth when it
 // is positive. A word wider than the width keeps a line of its own.
-TextLayout Lay(const win32::text::FontSpec& spec, std::wstring_view text, double maxWidth)
+TextLayout Lay(const win32::text::FontSpec& look, std::wstring_view text, double maxWidth)
 {
     TextLayout layout;
-    const win32::text::LineExtent face = win32::text::MeasureLine(spec, L"");
+    const win32::text::LineExtent face = win32::text::MeasureLine(look, L"");
     layout.lineHeight = face.height;
     layout.ascent = face.ascent;
-    auto widthOf = [&](const std::wstring& line) { return win32::text::MeasureLine(spec, line).width; };
+    auto widthOf = [&](const std::wstring& line) { return win32::text::MeasureLine(look, line).width; };
     std::size_t start = 0;
     while (start <= text.size())
     {
@@ -281,15 +281,15 @@ Status GdipDrawString(GpGraphics* graphics, const WCHAR* string, INT length, con
         return NotImplemented;
     if (text.empty())
         return Ok;
-    const win32::text::FontSpec spec = SpecOf(font);
+    const win32::text::FontSpec look = SpecOf(font);
     const GpRectF& r = *layoutRect;
-    const TextLayout layout = Lay(spec, text, r.Width);
+    const TextLayout layout = Lay(look, text, r.Width);
     const double total = layout.lineHeight * static_cast<double>(layout.lines.size());
     // A layout rectangle with both extents clips the text to it.
     const bool clip = r.Width > 0 && r.Height > 0;
     const double x0 = r.X, y0 = r.Y;
-    const double x1 = clip ? r.X + r.Width : r.X + std::max<double>(r.Width, layout.width) + spec.pixelSize;
-    const double y1 = clip ? r.Y + r.Height : r.Y + std::max<double>(r.Height, total) + spec.pixelSize;
+    const double x1 = clip ? r.X + r.Width : r.X + std::max<double>(r.Width, layout.width) + look.pixelSize;
+    const double y1 = clip ? r.Y + r.Height : r.Y + std::max<double>(r.Height, total) + look.pixelSize;
     const double xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
     double bounds[4];
     DeviceBounds(graphics, xs, ys, 4, 1.0, bounds);
@@ -305,7 +305,7 @@ Status GdipDrawString(GpGraphics* graphics, const WCHAR* string, INT length, con
     const int hint = graphics->textRenderingHint;
     const bool antialias = hint == TextRenderingHintAntiAliasGridFit || hint == TextRenderingHintAntiAlias ||
                            hint == TextRenderingHintClearTypeGridFit;
-    win32::text::SelectFont(cr, spec, antialias);
+    win32::text::SelectFont(cr, look, antialias);
     const ARGB c = solid->colour;
     cairo_set_source_rgba(cr, ((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0,
                           (c >> 24) / 255.0);
@@ -316,7 +316,7 @@ Status GdipDrawString(GpGraphics* graphics, const WCHAR* string, INT length, con
     {
         if (!line.empty())
         {
-            const double width = win32::text::MeasureLine(spec, line).width;
+            const double width = win32::text::MeasureLine(look, line).width;
             std::string utf8 = win32::text::ToUtf8(line);
             std::replace(utf8.begin(), utf8.end(), '\0', ' ');
             cairo_move_to(cr, std::round(r.X + AlignedOffset(align, r.Width, width)), std::round(top + layout.ascent));

@@ -93,7 +93,7 @@ protected:
 // archive fails.
 bool ON_WriteCurve(ON_BinaryArchive& archive, const ON_Curve* curve);
 // A new curve read from its record (the caller owns it), or null when the
-// record is damaged or unknown; the archive position is then unspecified.
+// record is damaged or unknown; the archive may then stand anywhere in it.
 ON_Curve* ON_ReadCurve(ON_BinaryArchive& archive);
 
 namespace on_curve_detail

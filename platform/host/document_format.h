@@ -39,7 +39,7 @@ bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& c
 
 // Reads a document file's bytes into an empty document and its plug-in
 // chunks. False, with a message for the user, for a foreign or damaged file;
-// the outputs are then unspecified (the caller reads into a staging document).
+// the outputs then hold partial contents (the caller reads into a staging document).
 bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into,
                     std::vector<DezazPlugInChunk>& chunks, std::wstring& error);
 

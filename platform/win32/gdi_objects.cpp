@@ -102,20 +102,20 @@ namespace win32::detail
 
 text::FontSpec FontObject::Spec() const
 {
-    text::FontSpec spec;
+    text::FontSpec font;
     // Negative heights are the character (em) height; positive ones the
     // cell height, which includes the internal leading (about an eighth).
     LONG h = logFont.lfHeight;
     if (h < 0)
-        spec.pixelSize = -static_cast<double>(h);
+        font.pixelSize = -static_cast<double>(h);
     else if (h > 0)
-        spec.pixelSize = h * 0.87;
+        font.pixelSize = h * 0.87;
     else
-        spec.pixelSize = 11.0;
-    spec.bold = logFont.lfWeight >= 600;
-    spec.italic = logFont.lfItalic != 0;
-    spec.underline = logFont.lfUnderline != 0;
-    return spec;
+        font.pixelSize = 11.0;
+    font.bold = logFont.lfWeight >= 600;
+    font.italic = logFont.lfItalic != 0;
+    font.underline = logFont.lfUnderline != 0;
+    return font;
 }
 
 std::shared_ptr<FontObject> DefaultFont()

@@ -43,7 +43,7 @@ struct PixelTarget
     int clipBottom = 0;
 };
 
-// Metrics of the face at the spec's size (an empty line has width 0).
+// Metrics of the face at the font's size (an empty line has width 0).
 LineExtent MeasureLine(const FontSpec& font, std::wstring_view line);
 
 // Draws one line with its baseline at y. Antialiased text blends into the
