@@ -3,6 +3,10 @@
 // refits of generated scans under those choices.
 #include "shapes/extracted_network_surface.h"
 #include "shapes/extracted_primitives.h"
+#include "shapes/extracted_revolved_surface.h"
+#include "shapes/revolved_surface.h"
+#include "support/test_meshes.h"
+#include "sweep_scans.h"
 #include "shapes/network_surface.h"
 #include "shapes/extracted_symmetry_plane.h"
 
@@ -645,6 +649,111 @@ TEST_F(Records, NetworkPageHoldsTheNameWithOrWithoutASurface)
     EXPECT_FALSE(record.CommitRow(root));
     record.BuildRows();
     EXPECT_EQ(tree.GetRootItem()->GetChild()->GetSibling(), nullptr); // the old page is gone
+}
+
+} // namespace
+
+namespace
+{
+
+// A knob scan about the world axis `axis` (0 x, 1 y, 2 z) through origin,
+// every triangle selected by the user.
+cMesh* MakeSelectedKnob(int axis, const double origin[3])
+{
+    // The knob turns about the frame's y column.
+    double frame[12] = {0, 0, 0, origin[0], 0, 0, 0, origin[1], 0, 0, 0, origin[2]};
+    const int x = (axis + 2) % 3, z = (axis + 1) % 3;
+    frame[4 * x + 0] = 1.0;
+    frame[4 * axis + 1] = 1.0;
+    frame[4 * z + 2] = 1.0;
+    auto* mesh = new cMesh();
+    sweep_scans::BuildKnob(*mesh, frame, 0.75 * sweep_scans::kPi, 90, 60, 0.01);
+    for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
+        mesh->GetTriangle(i)->flags = 1;
+    return mesh;
+}
+
+tFitPointQueue VertexPoints(const cMesh& mesh)
+{
+    tFitPointQueue points;
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+    {
+        const cVertex* v = mesh.GetVertex(i);
+        stFitPoint p;
+        p.position[0] = v->x, p.position[1] = v->y, p.position[2] = v->z;
+        p.normal[0] = v->nx, p.normal[1] = v->ny, p.normal[2] = v->nz;
+        points.push_back(p);
+    }
+    return points;
+}
+
+TEST(RegionFromSelection, OnlySelectedTrianglesThatAreNotExcludedAreTagged)
+{
+    std::unique_ptr<cMesh> mesh = MakeGridMesh(4, 4, 1.0);
+    for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
+        mesh->GetTriangle(i)->colour = 0x55000007u; // a top byte that must stay
+    mesh->GetTriangle(4)->flags = 1;
+    mesh->GetTriangle(9)->flags = 1 | 2;
+    mesh->GetTriangle(17)->flags = 1;
+    EXPECT_EQ(MarkSelectedTriangles(*mesh), 17);
+    for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
+    {
+        EXPECT_EQ(mesh->GetTriangle(i)->GetLabel(), i == 4 || i == 17 ? 1u : 0u) << i;
+        EXPECT_EQ(mesh->GetTriangle(i)->colour >> 24, 0x55u);
+    }
+    mesh->GetTriangle(4)->flags = 3;
+    mesh->GetTriangle(17)->flags = 2;
+    EXPECT_EQ(MarkSelectedTriangles(*mesh), -1);
+    for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
+        EXPECT_EQ(mesh->GetTriangle(i)->GetLabel(), 0u);
+}
+
+TEST_F(Records, RevolvedPageAndRefitWithAFixedAxis)
+{
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        const double origin[3] = {250.0, -40.0, 12.0};
+        GeometrySceneObject scan(MakeSelectedKnob(axis, origin));
+        cMesh& mesh = *static_cast<cMesh*>(scan.QueryInterface(IID_cMesh));
+        cFitContainer points(VertexPoints(mesh));
+        Dezaz_RevolvedObject object;
+        Dezaz_Revolved& surface = *object.GetGeometry();
+        ST_CExtractedRevSurface record(&tree);
+        ASSERT_TRUE(record.AttachGeometry(&surface));
+        EXPECT_EQ(DetectProfileKind(record.GetProfiledSurface()), 0);
+        record.BuildRows();
+        EXPECT_EQ(Row(record.m_sectionsId)->GetItemValue(), 20);
+        EXPECT_TRUE(Row(record.m_rmsId)->IsReadOnly());
+        EXPECT_TRUE(record.IsStateId(record.m_directionId));
+
+        // No mesh object: nothing to cut.
+        EXPECT_TRUE(Choose(record, record.m_directionId, kDirectionXAxis + axis));
+        EXPECT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 0);
+        // The axis fixed and its point typed.
+        EXPECT_FALSE(Choose(record, record.m_basePointId, kPointCustom));
+        for (int k = 0; k < 3; ++k)
+            ASSERT_TRUE(Type(record.m_basePointId + 1 + k, std::to_wstring(origin[k])));
+        ASSERT_TRUE(Type(record.m_sectionsId, L"8"));
+        const int result = record.Refit(points, 1.1, &scan, nullptr);
+        ASSERT_GE(result, 1) << axis;
+        double a[3], o[3];
+        surface.GetDirection(a);
+        surface.GetOrigin(o);
+        EXPECT_EQ(std::fabs(a[axis]), 1.0) << axis;
+        double along[3] = {0, 0, 0};
+        along[axis] = 1.0;
+        EXPECT_LT(DistanceFromLine(o, origin, along), 1e-6);
+        // The region is the selection, seeded by its last triangle.
+        ASSERT_EQ(surface.GetSeeds().size(), 1u);
+        EXPECT_EQ(surface.GetSeeds()[0], mesh.GetTriangleCount() - 1);
+        record.RefreshRows();
+        EXPECT_EQ(std::fabs(Value(record.m_directionId + 1 + axis)), 1.0);
+
+        // Hostile text is refused by the row and the count stays.
+        win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"Please enter valid integer value", IDOK, nullptr});
+        EXPECT_FALSE(Type(record.m_sectionsId, L"%s"));
+        EXPECT_EQ(Row(record.m_sectionsId)->GetItemValue(), 8);
+    }
 }
 
 } // namespace

@@ -1,0 +1,243 @@
+#include "shapes/extracted_revolved_surface.h"
+
+#include "core/mesh.h"
+#include "core/scene_object.h"
+#include "core/section_curve.h"
+#include "platform/mfc/wnd.h"
+#include "shapes/profiled_surface.h"
+#include "shapes/shape_interfaces.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+
+constexpr std::int32_t kDefaultSections = 20;
+constexpr std::size_t kMinPoints = 3;
+constexpr std::uint8_t kSelectedTriangle = 1;
+constexpr std::uint8_t kExcludedTriangle = 2;
+// The builder's kind for "whatever kind the current profile has".
+constexpr std::int32_t kKeepProfileKind = 5;
+// "Line or arc, whichever fits", for a surface without a profile yet.
+constexpr std::int32_t kLineOrArc = 0;
+
+bool Normalise(double v[3])
+{
+    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (!(length > 1e-12) || !std::isfinite(length))
+        return false;
+    for (int k = 0; k < 3; ++k)
+        v[k] /= length;
+    return true;
+}
+
+} // namespace
+
+int DetectProfileKind(ST_IProfiledSurface* surface)
+{
+    ST_ISectionCurve* curve = surface ? surface->GetProfileCurve() : nullptr;
+    if (!curve)
+        return 0;
+    const GUID id = curve->GetClassGuid();
+    if (IsEqualInterfaceId(id, kProfileClassLine))
+        return 1;
+    if (IsEqualInterfaceId(id, kProfileClassArc))
+        return 2;
+    if (IsEqualInterfaceId(id, kProfileClassSpline))
+        return 3;
+    return 4;
+}
+
+std::int64_t MarkSelectedTriangles(cMesh& mesh)
+{
+    std::int64_t last = -1;
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+    {
+        cMeshTriangle* t = mesh.GetTriangle(i);
+        const bool selected = (t->flags & kSelectedTriangle) && !(t->flags & kExcludedTriangle);
+        t->SetLabel(selected ? 1u : 0u);
+        if (selected)
+            last = i;
+    }
+    return last;
+}
+
+bool ST_CExtractedRevSurface::AttachGeometry(ST_IGeometry* geometry)
+{
+    m_profiled =
+        geometry ? static_cast<ST_IProfiledSurface*>(geometry->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
+    m_geometry = m_profiled ? geometry : nullptr;
+    m_mesh = nullptr;
+    m_block.sectionCount = kDefaultSections;
+    m_block.profileKind = DetectProfileKind(m_profiled);
+    return m_profiled != nullptr;
+}
+
+void ST_CExtractedRevSurface::BuildRows()
+{
+    m_block.sectionCount = kDefaultSections;
+    if (!tree)
+        return;
+    m_rmsId = m_sectionsId = m_directionId = m_basePointId = 0;
+    ClearPage();
+    if (!m_geometry)
+        return;
+    double axis[3], origin[3];
+    m_geometry->GetDirection(axis);
+    m_geometry->GetOrigin(origin);
+    for (double& a : axis)
+        a = static_cast<double>(static_cast<float>(a));
+    CPropTreeItem* root = AddRootItem(L"REVOLVED SURFACE");
+    nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
+    m_rmsId = AddValuePropertyItem(root, L"Fit RMS:", m_geometry->GetRms(), true)->GetCtrlID();
+    m_sectionsId = AddIntegerPropertyItem(root, L"Sections", m_block.sectionCount)->GetCtrlID();
+    m_directionId = AddVectorPropertyItem(root, m_directionChoice, L"Direction", axis)->GetCtrlID();
+    m_basePointId = AddPointPropertyItem(root, m_basePointChoice, L"Base Point", origin)->GetCtrlID();
+}
+
+void ST_CExtractedRevSurface::RefreshRows()
+{
+    if (!tree || !m_geometry)
+        return;
+    if (auto* sections = dynamic_cast<CPropTreeItemEdit*>(tree->FindItem(m_sectionsId)))
+    {
+        sections->SetItemValue(m_block.sectionCount);
+        tree->RefreshItems(sections);
+    }
+    SetValueRow(m_rmsId, m_geometry->GetRms());
+    double axis[3], origin[3];
+    m_geometry->GetDirection(axis);
+    m_geometry->GetOrigin(origin);
+    SetVectorPropertyValues(m_directionId, axis);
+    SetVectorPropertyValues(m_basePointId, origin);
+}
+
+bool ST_CExtractedRevSurface::CommitRow(CPropTreeItem* item)
+{
+    if (!tree || !m_geometry || !item)
+        return false;
+    const bool base = OnPointPropertyChanged(item, m_basePointChoice, m_basePointId);
+    double axis[3];
+    m_geometry->GetDirection(axis);
+    const bool direction = OnVectorPropertyChanged(item, m_directionChoice, m_directionId, axis);
+    return base || direction;
+}
+
+void ST_CExtractedRevSurface::RunRowAction(const double direction[3])
+{
+    if (tree)
+        SetVectorPropertyCustom(tree->FindItem(m_directionId), m_directionId, direction);
+}
+
+bool ST_CExtractedRevSurface::MayReplaceProfile(CWnd* parent) const
+{
+    ST_ISectionCurve* curve = m_profiled ? m_profiled->GetProfileCurve() : nullptr;
+    if (!curve || !curve->IsEdited())
+        return true;
+    return MessageBoxW(parent ? parent->GetSafeHwnd() : nullptr,
+                       L"You are going to change profile curve.\nAll manual modifications will be lost.\nDo you "
+                       L"want to proceed?",
+                       L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+int ST_CExtractedRevSurface::Refit(const cFitContainer& points, double, ISceneObject* meshObject, CWnd* parent)
+{
+    if (!m_geometry || !tree)
+        return 0;
+    m_mesh = meshObject ? static_cast<cMesh*>(meshObject->QueryInterface(IID_cMesh)) : nullptr;
+    int sections = 0;
+    stRowParameter direction[3], base[3];
+    if (!ReadIntegerRow(m_sectionsId, sections) || !ReadTripleGroup(m_directionId, direction) ||
+        !ReadTripleGroup(m_basePointId, base))
+        return 0; // a row that is no number: nothing is refitted
+    if (points.Points().size() < kMinPoints || !MayReplaceProfile(parent))
+        return 0;
+    m_block.sectionCount = std::max(sections, 1);
+    const int directionChoice = ComboValue(m_directionId);
+    m_block.directionFixed = directionChoice != kChoiceFitDriven;
+    if (directionChoice >= kDirectionXAxis && directionChoice <= kDirectionZAxis)
+    {
+        std::fill(m_block.direction, m_block.direction + 3, 0.0);
+        m_block.direction[directionChoice - kDirectionXAxis] = 1.0;
+    }
+    else if (m_block.directionFixed)
+    {
+        double v[3] = {direction[0].value, direction[1].value, direction[2].value};
+        if (!Normalise(v))
+            return 0;
+        std::copy(v, v + 3, m_block.direction);
+    }
+    m_block.pointFixed = ComboValue(m_basePointId) != kChoiceFitDriven;
+    for (int k = 0; k < 3; ++k)
+        m_block.point[k] = base[k].value;
+    // An existing profile keeps its kind (line, arc, spline or combo); a new
+    // surface gets the line or arc that fits best.
+    m_block.profileKind = m_profiled->GetProfileCurve() ? kKeepProfileKind : kLineOrArc;
+    m_geometry->Invalidate();
+    return FitFromMesh(points, m_mesh);
+}
+
+int ST_CExtractedRevSurface::FitFromMesh(const cFitContainer& points, cMesh* mesh)
+{
+    if (!mesh || !m_profiled)
+        return 0;
+    const std::int64_t last = MarkSelectedTriangles(*mesh);
+    if (last < 0)
+        return 0;
+    const std::vector<std::uint32_t> seeds{static_cast<std::uint32_t>(last)};
+    const bool fitted = points.Points().size() >= kMinPoints &&
+                        BuildRevolvedFromSections(points, *mesh, *m_profiled, seeds, m_block, true);
+    m_geometry->GetSeeds() = seeds;
+    m_geometry->SetMode(-1);
+    m_profiled->BuildHostSurface();
+    // A failed fit is a failure whatever the profile is.
+    if (!fitted)
+        return 0;
+    const int kind = DetectProfileKind(m_profiled);
+    return kind == 3 || kind == 4 ? 2 : 1;
+}
+
+int ST_CExtractedRevSurface::RebuildSurface(const cFitContainer& points, double)
+{
+    if (!m_geometry || !m_mesh || points.Points().size() < kMinPoints || !tree)
+        return 0;
+    if (!MayReplaceProfile(nullptr))
+        return 3;
+    m_block.direction[0] = m_block.direction[1] = 0.0;
+    m_block.direction[2] = 1.0;
+    m_block.directionFixed = 1;
+    m_block.profileKind = m_profiled->GetProfileCurve() ? kKeepProfileKind : kLineOrArc;
+    m_geometry->Invalidate();
+    const bool fitted =
+        BuildRevolvedFromSections(points, *m_mesh, *m_profiled, m_geometry->GetSeeds(), m_block, true);
+    m_profiled->BuildHostSurface();
+    if (!fitted)
+        return 0;
+    const int kind = DetectProfileKind(m_profiled);
+    return kind == 3 || kind == 4 ? 2 : 1;
+}
+
+void ST_CExtractedRevSurface::ResetParameters()
+{
+    m_directionChoice = m_basePointChoice = kChoiceFitDriven;
+}
+
+void ST_CExtractedRevSurface::SetDefaultModes()
+{
+    m_directionChoice = kDirectionCustom;
+    m_basePointChoice = kPointCustom;
+}
+
+void ST_CExtractedRevSurface::ApplyDirection(const double m[12])
+{
+    double d[3], p[3];
+    for (int r = 0; r < 3; ++r)
+    {
+        d[r] = m[4 * r] * m_block.direction[0] + m[4 * r + 1] * m_block.direction[1] + m[4 * r + 2] * m_block.direction[2];
+        p[r] = m[4 * r] * m_block.point[0] + m[4 * r + 1] * m_block.point[1] + m[4 * r + 2] * m_block.point[2] +
+               m[4 * r + 3];
+    }
+    std::copy(d, d + 3, m_block.direction);
+    std::copy(p, p + 3, m_block.point);
+}
