@@ -189,7 +189,9 @@ public:
     {
         if (options.Mode(CDezazFileWriteOptions::geometry_only))
             return TRUE;
-        return fail_write ? FALSE : archive.WriteInt(m_value);
+        if (fail_write || !archive.WriteInt(m_value))
+            return FALSE;
+        return wordy ? archive.WriteInt(m_value + 1) && archive.WriteInt(m_value + 2) : TRUE;
     }
     BOOL ReadDocument(CDezazDoc&, ON_BinaryArchive& archive, const CDezazFileReadOptions& options) override
     {
@@ -204,6 +206,7 @@ public:
     bool has_data = true;
     bool fail_write = false;
     bool greedy = false;
+    bool wordy = false; // writes more than it reads back
     bool merged = false;
     int read_value = 0;
 
@@ -247,6 +250,31 @@ TEST(DocumentChunks, APlugInThatReadsTooMuchNeverReachesTheNextChunk)
     EXPECT_EQ(opened.ObjectCount(), 2);
 
     for (CDezazPlugIn* p : std::initializer_list<CDezazPlugIn*>{&greedy, &tidy, &silent})
+        dezaz::SetPlugInLoaded(p, false);
+    std::filesystem::remove(path);
+}
+
+TEST(DocumentChunks, APlugInThatReadsTooLittleLeavesTheNextChunkWhole)
+{
+    CChunkPlugIn wordy("AAAAAAAA-0000-0000-0000-000000000001", 11);
+    CChunkPlugIn tidy("BBBBBBBB-0000-0000-0000-000000000002", 22);
+    wordy.wordy = true;
+    for (CDezazPlugIn* p : std::initializer_list<CDezazPlugIn*>{&wordy, &tidy})
+        dezaz::SetPlugInLoaded(p, true);
+
+    CDezazDoc doc;
+    doc.AddMeshObject(Triangle());
+    const auto path = std::filesystem::temp_directory_path() / "vtl_chunks_short.dzz";
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), CDezazFileWriteOptions(), error)) << error;
+    CDezazDoc opened;
+    ASSERT_TRUE(dezaz::OpenDocument(opened, path.wstring(), false, error)) << error;
+    EXPECT_EQ(wordy.read_value, 11);
+    // Not 12, the first of the words the other plug-in left unread.
+    EXPECT_EQ(tidy.read_value, 22);
+    EXPECT_EQ(opened.ObjectCount(), 1);
+
+    for (CDezazPlugIn* p : std::initializer_list<CDezazPlugIn*>{&wordy, &tidy})
         dezaz::SetPlugInLoaded(p, false);
     std::filesystem::remove(path);
 }
