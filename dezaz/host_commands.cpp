@@ -21,6 +21,12 @@ namespace dezaz
 namespace
 {
 
+// "1 object", "2 objects".
+const wchar_t* ObjectsWord(int count)
+{
+    return count == 1 ? L"object" : L"objects";
+}
+
 std::filesystem::path ToPath(const std::wstring& argument)
 {
     return std::filesystem::path(win32::WideToUtf8(Unquote(argument)));
@@ -98,7 +104,8 @@ CDezazCommand::result Open(const CDezazCommandContext& context)
         DezazApp().Print(L"%ls\n", error.c_str());
         return CDezazCommand::failure;
     }
-    DezazApp().Print(L"Opened %ls: %d objects.\n", path.c_str(), context.Document().ObjectCount());
+    const int count = context.Document().ObjectCount();
+    DezazApp().Print(L"Opened %ls: %d %ls.\n", path.c_str(), count, ObjectsWord(count));
     return CDezazCommand::success;
 }
 
@@ -144,7 +151,7 @@ CDezazCommand::result New(const CDezazCommandContext& context)
 CDezazCommand::result SelAll(const CDezazCommandContext& context)
 {
     const int count = context.Document().SelectAll();
-    DezazApp().Print(L"%d objects selected.\n", count);
+    DezazApp().Print(L"%d %ls selected.\n", count, ObjectsWord(count));
     return CDezazCommand::success;
 }
 

@@ -95,7 +95,9 @@ void Paint(HWND window)
     const CDezazDoc& doc = DezazApp().ActiveDoc();
     int y = kLine + 16;
     const std::wstring name = doc.FileName().empty() ? L"Untitled" : doc.FileName();
-    Text(dc, kMargin, y, width, L"Document: " + name + L" - " + std::to_wstring(doc.ObjectCount()) + L" objects");
+    const int count = doc.ObjectCount();
+    Text(dc, kMargin, y, width,
+         L"Document: " + name + L" - " + std::to_wstring(count) + (count == 1 ? L" object" : L" objects"));
     y += kLine + 4;
     const int command_top = client.bottom - 14 * kLine;
     for (const CDezazObject* object : doc.Objects())
