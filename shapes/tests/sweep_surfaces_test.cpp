@@ -264,6 +264,45 @@ TEST(RevolvedFromScan, FreeAxisIsFoundFromABandOfTheWall)
     }
 }
 
+TEST(SweepRefits, SurfacesRefitThemselvesFromTheirSeedsKeepingTheirKind)
+{
+    double frame[12];
+    const double axis[3] = {0.0, 0.0, 1.0}, origin[3] = {0.0, 0.0, 0.0};
+    PlacedFrame(frame, axis, origin);
+    cMesh prism;
+    BuildRoundedPrism(prism, frame, 30.0, 20.0, 5.0, 40.0, 0.0, 160, 10, 0.02);
+    Dezaz_Extruded extruded;
+    extruded.GetSeeds().push_back(0);
+    cFitContainer points(RegionPoints(prism));
+    stProfileFitParams params;
+    params.profileKind = 4;
+    ASSERT_TRUE(BuildExtrudedFromSections(points, prism, extruded, extruded.GetSeeds(), params, 1.0, true));
+    const double length = extruded.GetExtrusion().length;
+    ASSERT_TRUE(extruded.FitFromMesh(prism, 4, true));
+    EXPECT_EQ(extruded.GetProfileCurve()->GetClassGuid(), CLSID_ST_TComboCurve);
+    EXPECT_NEAR(extruded.GetExtrusion().length, length, 1e-6);
+    EXPECT_GT(extruded.CachedBrepCount(), 0);
+
+    cMesh knob;
+    BuildKnob(knob, frame, 0.75 * kPi, 60, 40, 0.01);
+    Dezaz_Revolved revolved;
+    revolved.GetSeeds().push_back(0);
+    cFitContainer knobPoints(RegionPoints(knob));
+    stProfileFitParams fixedAxis;
+    fixedAxis.direction[0] = frame[1], fixedAxis.direction[1] = frame[5], fixedAxis.direction[2] = frame[9];
+    fixedAxis.directionFixed = fixedAxis.pointFixed = 1;
+    fixedAxis.profileKind = 3;
+    ASSERT_TRUE(BuildRevolvedFromSections(knobPoints, knob, revolved, revolved.GetSeeds(), fixedAxis, true));
+    ASSERT_TRUE(revolved.FitFromMesh(knob, 6, true));
+    EXPECT_EQ(revolved.GetProfileCurve()->GetClassGuid(), CLSID_ST_TSplineCurve);
+    EXPECT_EQ(revolved.GetProfileCurve()->id, 6u);
+    EXPECT_GT(revolved.CachedBrepCount(), 0);
+    // Seeds that no longer name a triangle leave no region: no refit.
+    revolved.GetSeeds().assign(1, knob.GetTriangleCount() + 10);
+    EXPECT_FALSE(revolved.FitFromMesh(knob, 6, true));
+    EXPECT_EQ(revolved.GetProfileCurve()->GetClassGuid(), CLSID_ST_TSplineCurve);
+}
+
 TEST(ExtrudedSurface, DraftAnglesWrapByWholeTurnsAndClamp)
 {
     Dezaz_Extruded surface;
