@@ -235,8 +235,10 @@ void cGLRenderer::SetupLights(I3DScene* scene)
     glEnable(GL_NORMALIZE);
     const GLfloat ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
     const GLfloat diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    // Directional, towards the viewer's line of sight (w = 0).
-    const GLfloat position[4] = {0.0f, 0.0f, -1.0f, 0.0f};
+    // A head light: directional (w = 0), shining from the eye along the line
+    // of sight. (0, 0, -1) would name the light's place behind the scene, and
+    // every face turned to the viewer would keep its ambient colour only.
+    const GLfloat position[4] = {0.0f, 0.0f, 1.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
     glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
     glLightfv(GL_LIGHT0, GL_POSITION, position);

@@ -254,6 +254,16 @@ TEST_F(SceneFrame, TheMirrorCopyOfASymmetryPlaneIsTheMeshReflectedAsGreyPoints)
     EXPECT_EQ(std::count_if(plain.pixels.begin(), plain.pixels.end(), IsGrey), 0);
 }
 
+TEST_F(SceneFrame, AFaceTurnedToTheViewerIsLitByTheEyeLight)
+{
+    // A red grid facing the eye: its diffuse light, not just its ambient
+    // share, makes it bright; a light behind the scene would leave it dim.
+    ASSERT_TRUE(scene.AddObject(GridObject(-1.8f, 1.8f, -1.3f, 1.3f, 4)));
+    const wgl::PixelImage image = Paint("lit_face");
+    const std::uint32_t centre = image.At(kWidth / 2 + 20, kHeight / 2);
+    EXPECT_GT(int((centre >> 16) & 255), 200) << std::hex << centre;
+}
+
 TEST_F(SceneFrame, ShapesAreDrawnAtLevelOneOverTheMeshes)
 {
     ASSERT_TRUE(scene.AddObject(GridObject(-1.8f, 1.8f, -1.3f, 1.3f, 4)));
