@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <initializer_list>
 
 namespace
 {
@@ -249,6 +250,12 @@ bool TriangleIntersectsVoxel(const float a[3], const float b[3], const float c[3
 double SignedPointTriangleDistance(const float pf[3], const float af[3], const float bf[3], const float cf[3],
                                    const float nf[3], double bound, double closest[3])
 {
+    // A non-finite corner or point has no distance: every comparison below
+    // would fail and leave no closest point to report.
+    for (const float* v : {pf, af, bf, cf})
+        if (!std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2]))
+            return FLT_MAX;
+
     double p[3], a[3], b[3], c[3], n[3];
     ToDouble(pf, p);
     ToDouble(af, a);

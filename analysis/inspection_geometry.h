@@ -19,5 +19,6 @@ bool TriangleIntersectsVoxel(const float a[3], const float b[3], const float c[3
 // a point on the triangle is +0). FLT_MAX (closest untouched) when the
 // distance of p from the triangle's plane along n already exceeds `bound`.
 // A triangle without area is measured as its three edges.
+// FLT_MAX (closest untouched) as well when p or a corner is NaN or infinite.
 double SignedPointTriangleDistance(const float p[3], const float a[3], const float b[3], const float c[3],
                                    const float n[3], double bound, double closest[3]);

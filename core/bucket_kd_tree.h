@@ -28,6 +28,7 @@
 #include "core/chunked_array.h"
 #include "core/linked_list.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
@@ -208,6 +209,7 @@ public:
             return T();
         const double qd[3] = {static_cast<double>(q[0]), static_cast<double>(q[1]), static_cast<double>(q[2])};
         double r2 = radius * radius;
+        const double initialR2 = r2;
         T best = T();
         const Node* previous = nullptr;
         const Node* node = m_root;
@@ -226,7 +228,6 @@ public:
                         if (r2 > d2)
                         {
                             r2 = d2;
-                            radius = std::sqrt(d2);
                             best = elements[i];
                         }
                     }
@@ -239,7 +240,6 @@ public:
                         if (r2 > d2)
                         {
                             r2 = d2;
-                            radius = std::sqrt(d2);
                             best = entry->value;
                         }
                     }
@@ -266,6 +266,9 @@ public:
             previous = node;
             node = next;
         }
+        // Only the last improvement's distance is reported.
+        if (r2 < initialR2)
+            radius = std::sqrt(r2);
         return best;
     }
 
@@ -522,8 +525,19 @@ private:
         Unpack(m_root);
         FreePacked();
         // The packed copy is optional: without memory for it queries scan
-        // the lists.
+        // the lists. Filled in the root's order and partitioned beside the
+        // elements, so that every level reads coordinates from consecutive
+        // memory instead of through each element.
         float* xyz = new (std::nothrow) float[std::size_t{n} * 3];
+        float* spillXyz = xyz != nullptr ? new (std::nothrow) float[std::size_t{n} * 3] : nullptr;
+        if (spillXyz != nullptr)
+            for (std::uint32_t i = 0; i < n; ++i)
+            {
+                const float* p = m_comparator.Coordinates(items[i]);
+                xyz[std::size_t{i} * 3] = p[0];
+                xyz[std::size_t{i} * 3 + 1] = p[1];
+                xyz[std::size_t{i} * 3 + 2] = p[2];
+            }
 
         m_splitFailed = false;
         std::uint32_t deepest = 1;
@@ -542,7 +556,10 @@ private:
                 stRange* upperRange = lowerRange != nullptr ? stack.Append() : nullptr;
                 if (upperRange != nullptr && MakeChildren(node))
                 {
-                    const std::uint32_t mid = Partition(node, items, range.begin, range.end, spill);
+                    const std::uint32_t mid =
+                        spillXyz != nullptr ? PartitionWithCoordinates(node, items, xyz, range.begin, range.end,
+                                                                       spill, spillXyz)
+                                            : Partition(node, items, range.begin, range.end, spill);
                     node->bucket.SetAllocator(nullptr);
                     if (range.depth + 1 > deepest)
                         deepest = range.depth + 1;
@@ -572,18 +589,20 @@ private:
         }
         m_splitFailed = false;
         delete[] spill;
+        delete[] spillXyz;
         if (xyz == nullptr)
         {
             delete[] items;
             return deepest;
         }
-        for (std::uint32_t i = 0; i < n; ++i)
-        {
-            const float* p = m_comparator.Coordinates(items[i]);
-            xyz[std::size_t{i} * 3] = p[0];
-            xyz[std::size_t{i} * 3 + 1] = p[1];
-            xyz[std::size_t{i} * 3 + 2] = p[2];
-        }
+        if (spillXyz == nullptr)
+            for (std::uint32_t i = 0; i < n; ++i)
+            {
+                const float* p = m_comparator.Coordinates(items[i]);
+                xyz[std::size_t{i} * 3] = p[0];
+                xyz[std::size_t{i} * 3 + 1] = p[1];
+                xyz[std::size_t{i} * 3 + 2] = p[2];
+            }
         m_packedXyz = xyz;
         m_packedElements = items;
         return deepest;
@@ -616,6 +635,65 @@ private:
         for (std::uint32_t j = 0; j < upperCount; ++j)
             items[lowerEnd + j] = spill[j];
         return lowerEnd;
+    }
+
+    // The same partition, moving each element's coordinates (xyz, three per
+    // item) along with it and deciding from them. The children's boxes are
+    // gathered in locals and stored once: the same bounds GrowBox would
+    // leave, without rewriting both copies per element.
+    std::uint32_t PartitionWithCoordinates(Node* node, T* items, float* xyz, std::uint32_t begin,
+                                           std::uint32_t end, T* spill, float* spillXyz)
+    {
+        const bool deal = DealsAlternately(node);
+        const int axis = node->axis;
+        const double split = node->split;
+        double lowerBox[6], upperBox[6];
+        MakeEmptyBox3d(lowerBox);
+        MakeEmptyBox3d(upperBox);
+        std::uint32_t lowerEnd = begin;
+        std::uint32_t upperCount = 0;
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            const T element = items[i];
+            const float p[3] = {xyz[std::size_t{i} * 3], xyz[std::size_t{i} * 3 + 1], xyz[std::size_t{i} * 3 + 2]};
+            const bool lower = deal ? ((i - begin) & 1u) == 0 : !(static_cast<double>(p[axis]) > split);
+            if (lower)
+            {
+                float* to = xyz + std::size_t{lowerEnd} * 3;
+                to[0] = p[0], to[1] = p[1], to[2] = p[2];
+                items[lowerEnd++] = element;
+                IncludePointInBoundingBox3d(lowerBox, p);
+            }
+            else
+            {
+                float* to = spillXyz + std::size_t{upperCount} * 3;
+                to[0] = p[0], to[1] = p[1], to[2] = p[2];
+                spill[upperCount++] = element;
+                IncludePointInBoundingBox3d(upperBox, p);
+            }
+        }
+        for (std::uint32_t j = 0; j < upperCount; ++j)
+            items[lowerEnd + j] = spill[j];
+        std::copy(spillXyz, spillXyz + std::size_t{upperCount} * 3, xyz + std::size_t{lowerEnd} * 3);
+        if (lowerEnd > begin)
+            SetBox(node->lower, lowerBox);
+        if (upperCount > 0)
+            SetBox(node->upper, upperBox);
+        return lowerEnd;
+    }
+
+    // Grows a fresh child's box to the bounds gathered for it.
+    static void SetBox(Node* node, const double box[6])
+    {
+        for (int i = 0; i < 3; ++i)
+        {
+            if (node->box[i] > box[i])
+                node->box[i] = box[i];
+            if (box[i + 3] > node->box[i + 3])
+                node->box[i + 3] = box[i + 3];
+        }
+        for (int i = 0; i < 6; ++i)
+            node->queryBox[i] = static_cast<float>(node->box[i]);
     }
 
     // Squared distance from q to the box (0 inside it); an empty box is

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace
@@ -190,4 +191,27 @@ TEST(PointTriangleDistance, SignBoundAndDegenerateTriangles)
     const float mid[3] = {0.5f, 0, 0};
     EXPECT_DOUBLE_EQ(SignedPointTriangleDistance(p, a, mid, b, zeroNormal, DBL_MAX, q), 2.0);
     EXPECT_DOUBLE_EQ(SignedPointTriangleDistance(p, a, a, a, zeroNormal, DBL_MAX, q), std::sqrt(4.25));
+}
+
+TEST(PointTriangleDistance, NonFiniteInputHasNoDistance)
+{
+    const float a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0, 1, 0}, n[3] = {0, 0, 1};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float inside[3] = {0.25f, 0.25f, 0.5f};
+    const float badPoint[3] = {0.25f, nan, 0.5f};
+    const float badCorner[3] = {inf, 0, 0};
+    const float nanCorner[3] = {0, nan, 0};
+    double q[3] = {7, 7, 7};
+    // Measured with an unbounded search, as the deviation passes start it.
+    EXPECT_EQ(SignedPointTriangleDistance(badPoint, a, b, c, n, DBL_MAX, q), FLT_MAX);
+    EXPECT_EQ(SignedPointTriangleDistance(inside, badCorner, b, c, n, DBL_MAX, q), FLT_MAX);
+    EXPECT_EQ(SignedPointTriangleDistance(inside, a, nanCorner, c, n, DBL_MAX, q), FLT_MAX);
+    // A degenerate triangle with a NaN corner takes the edge path: still none.
+    EXPECT_EQ(SignedPointTriangleDistance(inside, a, a, nanCorner, n, DBL_MAX, q), FLT_MAX);
+    EXPECT_EQ(q[0], 7);
+    EXPECT_EQ(q[1], 7);
+    EXPECT_EQ(q[2], 7);
+    // The same call with finite input still measures.
+    EXPECT_DOUBLE_EQ(SignedPointTriangleDistance(inside, a, b, c, n, DBL_MAX, q), 0.5);
 }
