@@ -130,9 +130,9 @@ void ST_CExtractedRevSurface::RunRowAction(const double direction[3])
         SetVectorPropertyCustom(tree->FindItem(m_directionId), m_directionId, direction);
 }
 
-bool ST_CExtractedRevSurface::MayReplaceProfile(CWnd* parent) const
+bool ConfirmProfileReplacement(ST_IProfiledSurface* surface, CWnd* parent)
 {
-    ST_ISectionCurve* curve = m_profiled ? m_profiled->GetProfileCurve() : nullptr;
+    ST_ISectionCurve* curve = surface ? surface->GetProfileCurve() : nullptr;
     if (!curve || !curve->IsEdited())
         return true;
     return MessageBoxW(parent ? parent->GetSafeHwnd() : nullptr,
@@ -151,7 +151,7 @@ int ST_CExtractedRevSurface::Refit(const cFitContainer& points, double, ISceneOb
     if (!ReadIntegerRow(m_sectionsId, sections) || !ReadTripleGroup(m_directionId, direction) ||
         !ReadTripleGroup(m_basePointId, base))
         return 0; // a row that is no number: nothing is refitted
-    if (points.Points().size() < kMinPoints || !MayReplaceProfile(parent))
+    if (points.Points().size() < kMinPoints || !ConfirmProfileReplacement(m_profiled, parent))
         return 0;
     m_block.sectionCount = std::max(sections, 1);
     const int directionChoice = ComboValue(m_directionId);
@@ -202,7 +202,7 @@ int ST_CExtractedRevSurface::RebuildSurface(const cFitContainer& points, double)
 {
     if (!m_geometry || !m_mesh || points.Points().size() < kMinPoints || !tree)
         return 0;
-    if (!MayReplaceProfile(nullptr))
+    if (!ConfirmProfileReplacement(m_profiled, nullptr))
         return 3;
     m_block.direction[0] = m_block.direction[1] = 0.0;
     m_block.direction[2] = 1.0;

@@ -18,6 +18,10 @@ int DetectProfileKind(ST_IProfiledSurface* surface);
 // returns the index of the last tagged triangle, or -1 when none is.
 std::int64_t MarkSelectedTriangles(cMesh& mesh);
 
+// True unless the surface's profile was edited by hand and the user, asked
+// over parent, keeps it.
+bool ConfirmProfileReplacement(ST_IProfiledSurface* surface, CWnd* parent);
+
 class ST_CExtractedRevSurface : public ST_IExtracted
 {
 public:
@@ -63,9 +67,6 @@ public:
     cMesh* m_mesh = nullptr; // the reference mesh of the last refit
 
 private:
-    // False when the profile was edited by hand and the user keeps it.
-    bool MayReplaceProfile(CWnd* parent) const;
-
     ST_IGeometry* m_geometry = nullptr;
     ST_IProfiledSurface* m_profiled = nullptr;
 };

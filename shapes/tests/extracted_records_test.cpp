@@ -2,7 +2,9 @@
 // pages on a real property tree, the choices committed through the rows, and
 // refits of generated scans under those choices.
 #include "shapes/extracted_network_surface.h"
+#include "shapes/extracted_extruded_surface.h"
 #include "shapes/extracted_primitives.h"
+#include "shapes/extruded_surface.h"
 #include "shapes/extracted_revolved_surface.h"
 #include "shapes/revolved_surface.h"
 #include "support/test_meshes.h"
@@ -753,6 +755,58 @@ TEST_F(Records, RevolvedPageAndRefitWithAFixedAxis)
         win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"Please enter valid integer value", IDOK, nullptr});
         EXPECT_FALSE(Type(record.m_sectionsId, L"%s"));
         EXPECT_EQ(Row(record.m_sectionsId)->GetItemValue(), 8);
+    }
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(Records, ExtrudedPageAndRefitWithAFixedDirection)
+{
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        // The prism runs along the frame's z column: the world axis `axis`.
+        double frame[12] = {0, 0, 0, -300.0, 0, 0, 0, 25.0, 0, 0, 0, 7.0};
+        frame[4 * ((axis + 1) % 3) + 0] = 1.0;
+        frame[4 * ((axis + 2) % 3) + 1] = 1.0;
+        frame[4 * axis + 2] = 1.0;
+        auto* prism = new cMesh();
+        sweep_scans::BuildRoundedPrism(*prism, frame, 30.0, 20.0, 5.0, 40.0, 0.0, 240, 20, 0.02);
+        for (std::uint32_t i = 0; i < prism->GetTriangleCount(); ++i)
+            prism->GetTriangle(i)->flags = 1;
+        GeometrySceneObject scan(prism);
+        cFitContainer points(VertexPoints(*prism));
+        Dezaz_ExtrudedObject object;
+        Dezaz_Extruded& surface = *object.GetGeometry();
+        ST_CExtractedExtSurface record(&tree);
+        ASSERT_TRUE(record.AttachGeometry(&surface));
+        record.BuildRows();
+        EXPECT_EQ(record.m_draftChoice, kValueZero); // the surface has no draft
+        EXPECT_EQ(Row(record.m_sectionsId)->GetItemValue(), 20);
+        EXPECT_TRUE(Choose(record, record.m_directionId, kDirectionXAxis + axis));
+        ASSERT_TRUE(Type(record.m_sectionsId, L"-3")); // raised to one section
+        EXPECT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 0); // no mesh object
+        ASSERT_GE(record.Refit(points, 1.1, &scan, nullptr), 1) << axis;
+        EXPECT_EQ(record.m_block.sectionCount, 1);
+        double d[3];
+        surface.GetDirection(d);
+        EXPECT_EQ(std::fabs(d[axis]), 1.0) << axis;
+        EXPECT_NEAR(surface.GetExtrusion().length, 40.0, 0.3);
+        EXPECT_EQ(surface.GetExtrusion().draftFlag, 0u);
+        ASSERT_EQ(surface.GetSeeds().size(), 1u);
+
+        // A typed draft of 5 degrees goes to the builder in radians.
+        EXPECT_TRUE(Choose(record, record.m_draftId, kValueCustom));
+        ASSERT_TRUE(Type(record.m_draftId + 1, L"5"));
+        ASSERT_TRUE(Type(record.m_sectionsId, L"6"));
+        ASSERT_GE(record.Refit(points, 1.1, &scan, nullptr), 1);
+        EXPECT_EQ(record.m_block.draftMode, 2u);
+        EXPECT_NEAR(record.m_block.draftAngle, 0.0872664626, 1e-10);
+        record.BuildRows(); // the surface now has a given draft: "Custom"
+        EXPECT_EQ(record.m_draftChoice, kValueCustom);
+        EXPECT_NEAR(Value(record.m_draftId + 1), 5.0, 1e-5);
     }
 }
 
