@@ -196,10 +196,16 @@ void CUIM_RotateTranslate::StartRotation(POINT point, UINT flags, C3DView* view)
     }
 }
 
-BOOL CUIM_RotateTranslate::OnMouseMove(POINT point, UINT, C3DView* view)
+BOOL CUIM_RotateTranslate::OnMouseMove(POINT point, UINT flags, C3DView* view)
 {
     if (operation == kNoOperation || !view || !view->GetCamera())
         return 0;
+    // A move with no button held means the button came up where this view
+    // could not see it (another window took the capture): the drag ends as
+    // that button-up would have ended it, instead of following the bare
+    // pointer with the scene left in its interaction look.
+    if (!(flags & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)))
+        return EndOperation(operation, view);
     lastPoint = point;
     if (!moved)
     {

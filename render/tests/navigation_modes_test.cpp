@@ -237,6 +237,28 @@ TEST_F(Navigation, AZoomRectangleIsDrawnAndThenFramed)
     EXPECT_EQ(max1[0] - min1[0], max0[0] - min0[0]);
 }
 
+TEST_F(Navigation, ADragWhoseButtonCameUpElsewhereEndsAtTheNextMove)
+{
+    const POINT at{100, 80};
+    Press(view, WM_MBUTTONDOWN, at); // the default mode's middle button rotates
+    Move(view, POINT{at.x + 30, at.y + 10});
+    auto* mode = dynamic_cast<CUIM_RotateTranslate*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    ASSERT_NE(mode->GetOperation(), kNoOperation);
+    ASSERT_TRUE(view->GetCamera()->IsInteracting());
+    double turned[12];
+    std::memcpy(turned, Transform(), sizeof turned);
+
+    // Another window takes the capture and sees the release.
+    ::ReleaseCapture();
+    win32::SetKeyDown(VK_MBUTTON, false);
+    Move(view, POINT{at.x + 60, at.y + 40});
+    Move(view, POINT{at.x + 90, at.y + 70});
+    EXPECT_EQ(mode->GetOperation(), kNoOperation);
+    EXPECT_FALSE(view->GetCamera()->IsInteracting()) << "the scene keeps its interaction look";
+    EXPECT_NEAR(TurnAngle(turned, Transform()), 0.0, 1e-9) << "the bare pointer still turns the view";
+}
+
 TEST_F(Navigation, WithRotationLockedARotatePressPans)
 {
     view->rotationLocked = 1;
