@@ -303,6 +303,14 @@ TEST(SweepRefits, SurfacesRefitThemselvesFromTheirSeedsKeepingTheirKind)
     EXPECT_EQ(revolved.GetProfileCurve()->GetClassGuid(), CLSID_ST_TSplineCurve);
 }
 
+TEST(SweepBuilders, AskForTheSectionCurveClassesTheFactoryMakes)
+{
+    EXPECT_EQ(kProfileClassLine, CLSID_ST_TLineCurve);
+    EXPECT_EQ(kProfileClassArc, CLSID_ST_TArcCurve);
+    EXPECT_EQ(kProfileClassSpline, CLSID_ST_TSplineCurve);
+    EXPECT_EQ(kProfileClassCombo, CLSID_ST_TComboCurve);
+}
+
 TEST(ExtrudedSurface, DraftAnglesWrapByWholeTurnsAndClamp)
 {
     Dezaz_Extruded surface;
