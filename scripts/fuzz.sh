@@ -44,23 +44,50 @@ trap 'rm -rf "$scratch"' EXIT
 export TMPDIR="$scratch"
 export DEZAZ_REGISTRY="$scratch/registry"
 
-for name in "${targets[@]}"; do
-  corpus="$scratch/corpus-$name"
-  mkdir -p "$corpus"
+# One target: fuzz from a copy of its seeds, keep the log, report the verdict.
+fuzz_one() {
+  local name=$1 corpus="$scratch/corpus-$1" status
+  mkdir -p "$corpus" "$scratch/run-$name"
+  # Targets that write files or settings keep them apart from the others.
+  export TMPDIR="$scratch/run-$name" DEZAZ_REGISTRY="$scratch/run-$name/registry"
   if [[ -d "$root/fuzz/corpus/$name" ]]; then
     cp -r "$root/fuzz/corpus/$name/." "$corpus/"
   fi
-  echo "fuzz: $name for ${seconds}s"
-  set +e
-  (cd "$scratch" && "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-      -artifact_prefix="$scratch/$name-" "$corpus") 2>&1 | tail -n 12
-  status=${PIPESTATUS[0]}
-  set -e
-  if ((status != 0)); then
-    mkdir -p "$root/fuzz/crashes"
-    cp "$scratch/$name-"* "$root/fuzz/crashes/" 2>/dev/null || true
-    echo "fuzz: $name failed (inputs kept in fuzz/crashes/)"
-    exit 1
+  (cd "$scratch/run-$name" && "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 \
+      -print_final_stats=1 -artifact_prefix="$scratch/$name-" "$corpus") >"$scratch/$name.log" 2>&1
+  status=$?
+  {
+    echo "fuzz: $name for ${seconds}s"
+    tail -n 12 "$scratch/$name.log"
+    if ((status != 0)); then
+      mkdir -p "$root/fuzz/crashes"
+      cp "$scratch/$name-"* "$root/fuzz/crashes/" 2>/dev/null || true
+      echo "fuzz: $name failed (inputs kept in fuzz/crashes/)"
+    fi
+  } >"$scratch/$name.summary"
+  cat "$scratch/$name.summary" # one block per target, not interleaved
+  return $status
+}
+
+# Targets run side by side, one per job, each for the full time.
+failed=0
+running=0
+set +e
+for name in "${targets[@]}"; do
+  if ((running >= jobs)); then
+    wait -n || failed=1
+    ((running--))
   fi
+  fuzz_one "$name" &
+  ((running++))
 done
+while ((running > 0)); do
+  wait -n || failed=1
+  ((running--))
+done
+set -e
+if ((failed)); then
+  echo "fuzz.sh: a target found a fault"
+  exit 1
+fi
 echo "fuzz.sh: no target found a fault"
