@@ -811,3 +811,31 @@ TEST_F(Records, ExtrudedPageAndRefitWithAFixedDirection)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(Records, AFailedFitIsAFailureWhateverTheProfile)
+{
+    const double origin[3] = {0.0, 0.0, 0.0};
+    GeometrySceneObject scan(MakeSelectedKnob(2, origin));
+    cMesh& mesh = *static_cast<cMesh*>(scan.QueryInterface(IID_cMesh));
+    Dezaz_RevolvedObject object;
+    Dezaz_Revolved& surface = *object.GetGeometry();
+    auto spline = surface.CreateCurveByClassGuid(kProfileClassSpline);
+    ASSERT_NE(spline, nullptr);
+    if (!surface.SetProfile(spline.get(), 0))
+        GTEST_SKIP() << "an empty spline is not taken as a profile";
+    ST_CExtractedRevSurface record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&surface));
+    EXPECT_EQ(DetectProfileKind(&surface), 3);
+    tFitPointQueue two(2);
+    cFitContainer few(two);
+    // Two points cannot be cut into sections: 0, not "fitted with a spline".
+    EXPECT_EQ(record.FitFromMesh(few, &mesh), 0);
+    // The region was still taken from the selection.
+    ASSERT_EQ(surface.GetSeeds().size(), 1u);
+    EXPECT_EQ(surface.GetSeeds()[0], mesh.GetTriangleCount() - 1);
+}
+
+} // namespace
