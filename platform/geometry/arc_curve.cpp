@@ -155,7 +155,15 @@ bool ON_ArcCurve::Read(ON_BinaryArchive& archive)
         !ReadFinite(archive, &radius) || !ReadInterval(archive, angle) || !ReadInterval(archive, t))
         return false;
     ON_Arc arc;
-    if (!arc.plane.CreateFromFrame(origin, ON_3dVector(x), ON_3dVector(y)))
+    // Axes that already form a frame are kept as stored: squaring them up
+    // again moves their last bits, and a document saved, opened and saved
+    // again would then change.
+    arc.plane.origin = origin;
+    arc.plane.xaxis = ON_3dVector(x);
+    arc.plane.yaxis = ON_3dVector(y);
+    arc.plane.zaxis = ON_CrossProduct(arc.plane.xaxis, arc.plane.yaxis);
+    arc.plane.UpdateEquation();
+    if (!arc.plane.IsValid() && !arc.plane.CreateFromFrame(origin, ON_3dVector(x), ON_3dVector(y)))
         return false;
     arc.radius = radius;
     arc.m_angle = angle;

@@ -335,6 +335,29 @@ TEST(CurveRecords, EveryKindRoundTrips)
     }
 }
 
+TEST(CurveRecords, AnArcSavedAgainAfterItsAxesWereSquaredUpKeepsEveryByte)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (int i = 0; i < 500; ++i)
+    {
+        // Axes from elsewhere: neither unit nor quite perpendicular.
+        ON_ArcCurve arc(ON_Arc(ON_3dPoint(1, 0, 0), ON_3dPoint(0, 1, 0), ON_3dPoint(-1, 0, 0)));
+        arc.m_arc.plane.xaxis = ON_3dVector(u(random), u(random), u(random)) * 3.0;
+        arc.m_arc.plane.yaxis = ON_3dVector(u(random), u(random), u(random));
+        const std::unique_ptr<ON_Curve> opened = RoundTrip(arc);
+        if (!opened)
+            continue; // axes too close to parallel
+        ON_MemoryArchive saved;
+        ASSERT_TRUE(ON_WriteCurve(saved, opened.get()));
+        const std::unique_ptr<ON_Curve> reopened = RoundTrip(*opened);
+        ASSERT_NE(reopened, nullptr) << i;
+        ON_MemoryArchive savedAgain;
+        ASSERT_TRUE(ON_WriteCurve(savedAgain, reopened.get()));
+        EXPECT_EQ(saved.Buffer(), savedAgain.Buffer()) << i;
+    }
+}
+
 TEST(CurveRecords, DamagedRecordsAreRefusedWithoutPartialCurves)
 {
     auto* chain = new ON_PolyCurve;
