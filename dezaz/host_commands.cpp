@@ -174,7 +174,8 @@ CDezazCommand::result Screenshot(const CDezazCommandContext& context)
         DezazApp().Print(L"%ls\n", error.c_str());
         return CDezazCommand::failure;
     }
-    DezazApp().Print(L"%d screenshots written to %ls.\n", written, folder.c_str());
+    DezazApp().Print(L"%d %ls written to %ls.\n", written, written == 1 ? L"screenshot" : L"screenshots",
+                     folder.c_str());
     return CDezazCommand::success;
 }
 
