@@ -176,6 +176,7 @@ int ST_CExtractedPlane::Refit(const cFitContainer& points, double factor, IScene
         return 0; // a row holds text that is no number: nothing is refitted
     const bool aligned = m_type == 1;
     m_geometry->Invalidate();
+    bool fitted = false;
     if (ComboValue(m_normalId) == kChoiceFitDriven && ComboValue(m_offsetId) == kChoiceFitDriven)
     {
         double rms = 0.0;
@@ -184,11 +185,14 @@ int ST_CExtractedPlane::Refit(const cFitContainer& points, double factor, IScene
             m_geometry->SetRms(FLT_MAX);
             return 0;
         }
-        // Everything is free, so the fit's own plane (with its robust
-        // handling of outliers) is the answer; refining all four values
-        // again by the constrained fit would only let outliers back in.
         m_geometry->SetRms(rms);
-        return 1;
+        // Every parameter is free: the constrained fit below refines all four
+        // from this plane.
+        std::copy(m_plane->normal, m_plane->normal + 3, rows.normal);
+        rows.d = m_plane->d;
+        for (auto& o : rows.open)
+            o = 1;
+        fitted = true;
     }
     double rms = 0.0;
     if (!rows.AnyOpen())
@@ -202,7 +206,7 @@ int ST_CExtractedPlane::Refit(const cFitContainer& points, double factor, IScene
     cPlaneFit fit(points.Points());
     fit.ActivateAllPoints();
     if (!FitConstrainedPlane(fit, rows.normal, rows.d, rows.open))
-        return 0;
+        return fitted ? 1 : 0; // the general fit's plane stands
     extracted_plane::SetPlane(points, *m_plane, rms, rows.normal, rows.d, aligned, factor);
     m_geometry->SetRms(rms);
     return 1;
