@@ -249,6 +249,8 @@ void CUIM_RotateTranslate::Zoom(POINT point, C3DView* view)
     const bool perspective = renderer->IsPerspective();
     if (!perspective && (min[0] - amount > max[0] + amount || min[1] - amount > max[1] + amount))
         amount = -std::min((double(max[0]) - min[0]) / 2.0, (double(max[1]) - min[1]) / 2.0) * 0.9;
+    if (!view->CanGrowSceneBox(amount))
+        return;
     const double aspect = *renderer->GetAspect();
     camera->GrowSceneBox(float(amount * aspect), float(amount * aspect), float(amount), float(amount));
     float nowX = 0.0f, nowY = 0.0f;

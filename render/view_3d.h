@@ -125,6 +125,10 @@ public:
     virtual bool CanZoomIn() { return true; }
     // Multiplies every zoom amount.
     virtual double GetZoomScale() { return 1.0; }
+    // False when growing the scene box by `grow` on every side would take it
+    // past what its float coordinates carry; such a zoom out is skipped, as
+    // an overflow would leave the view transform NaN for good.
+    bool CanGrowSceneBox(double grow) const;
     // Draws the frame now (the paint sequence).
     virtual void Redraw(std::uint32_t level);
 

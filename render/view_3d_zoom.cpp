@@ -12,6 +12,9 @@ constexpr double kFrameSeconds = 1.0 / 15.0;
 // A zoom in never shrinks the box below this share of its smaller side, so
 // the projection never collapses to zero width.
 constexpr double kSmallestKeptShare = 0.1;
+// Widest and tallest scene box a zoom out may leave, far below the float
+// range so that the projections and picks made from the box stay finite.
+constexpr double kLargestSceneExtent = 1e30;
 
 bool EndsZoomAnimation(const MSG& msg)
 {
@@ -120,6 +123,20 @@ BOOL C3DView::WheelZoom(UINT flags, short delta, POINT screen)
     return 1;
 }
 
+bool C3DView::CanGrowSceneBox(double grow) const
+{
+    if (!camera)
+        return false;
+    if (!(grow > 0.0))
+        return true;
+    float min[3], max[3];
+    camera->GetSceneBox(min, max);
+    const double aspect = renderer ? *renderer->GetAspect() : 1.0;
+    const double width = double(max[0]) - min[0] + 2.0 * grow * aspect;
+    const double height = double(max[1]) - min[1] + 2.0 * grow;
+    return width <= kLargestSceneExtent && height <= kLargestSceneExtent;
+}
+
 void C3DView::GrowKeepingPoint(double f, POINT client, float w0x, float w0y, double startX, double startY)
 {
     const double aspect = *renderer->GetAspect();
@@ -132,7 +149,7 @@ void C3DView::GrowKeepingPoint(double f, POINT client, float w0x, float w0y, dou
 
 void C3DView::ZoomAtPoint(double amount, POINT screen)
 {
-    if ((amount < 0.0 && !CanZoomIn()) || !camera)
+    if ((amount < 0.0 && !CanZoomIn()) || !camera || !CanGrowSceneBox(GetZoomScale() * amount))
         return;
     POINT client = screen;
     ::ScreenToClient(m_hWnd, &client);
@@ -146,7 +163,7 @@ void C3DView::ZoomAtPoint(double amount, POINT screen)
 
 void C3DView::AnimateZoom(double amount, POINT screen)
 {
-    if ((amount < 0.0 && !CanZoomIn()) || !camera)
+    if ((amount < 0.0 && !CanZoomIn()) || !camera || !CanGrowSceneBox(GetZoomScale() * amount))
         return;
     POINT client = screen;
     ::ScreenToClient(m_hWnd, &client);

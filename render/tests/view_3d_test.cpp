@@ -203,6 +203,45 @@ TEST_F(View3D, ZoomingInNeverCollapsesTheBox)
     EXPECT_GT(max[0] - min[0], 0.0f);
 }
 
+TEST_F(View3D, ZoomingOutStopsBeforeTheBoxLeavesTheFloatRange)
+{
+    ViewFixture f;
+    C3DView* view = f.Create(200, 160);
+    auto finite = [&] {
+        const double* t = view->GetCamera()->GetViewTransform();
+        for (int i = 0; i < 12; ++i)
+            if (!std::isfinite(t[i]))
+                return false;
+        float min[3], max[3];
+        view->GetCamera()->GetSceneBox(min, max);
+        return std::isfinite(max[0] - min[0]) && std::isfinite(max[1] - min[1]) && max[0] - min[0] > 0.0f &&
+               max[1] - min[1] > 0.0f;
+    };
+    for (int i = 0; i < 200; ++i)
+        Wheel(view, POINT{50, 40}, 120);
+    ASSERT_TRUE(finite()) << "the wheel took the box past the float range";
+
+    // Zoom drags upwards grow the box too.
+    for (int drag = 0; drag < 30; ++drag)
+    {
+        win32::ResetInputState();
+        win32::SetKeyDown(VK_SHIFT, true);
+        Press(view, WM_LBUTTONDOWN, POINT{100, 150});
+        win32::SetKeyDown(VK_SHIFT, false);
+        for (int y = 120; y > 0; y -= 30)
+            Move(view, POINT{100, y});
+        Press(view, WM_LBUTTONUP, POINT{100, 30});
+    }
+    ASSERT_TRUE(finite()) << "the zoom drag took the box past the float range";
+
+    float min0[3], max0[3], min1[3], max1[3];
+    view->GetCamera()->GetSceneBox(min0, max0);
+    Wheel(view, POINT{50, 40}, -120);
+    view->GetCamera()->GetSceneBox(min1, max1);
+    EXPECT_LT(max1[1] - min1[1], max0[1] - min0[1]) << "the view still zooms back in";
+    EXPECT_TRUE(finite());
+}
+
 // Records the box height of every frame.
 struct HeightRecorder : cUserInteractiveMode<C3DView>
 {
