@@ -60,7 +60,7 @@ tsan_build=${TSAN_BUILD_DIR:-$root/build-tsan}
 tsan_flags="-fsanitize=thread -fno-omit-frame-pointer"
 cmake -S "$root" -B "$tsan_build" -G Ninja \
   -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O2 -g" -DCMAKE_C_FLAGS_DEBUG="-O2 -g" \
   -DCMAKE_CXX_FLAGS="$tsan_flags" -DCMAKE_C_FLAGS="$tsan_flags" \
   -DCMAKE_EXE_LINKER_FLAGS="$tsan_flags" -DCMAKE_SHARED_LINKER_FLAGS="$tsan_flags" \
   -DVTL_WERROR=ON -DVTL_TSAN=ON >/dev/null
