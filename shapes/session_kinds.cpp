@@ -2,6 +2,7 @@
 
 #include "core/frame_math.h"
 #include "platform/geometry/uuid.h"
+#include "shapes/loft_session.h"
 #include "shapes/sketch_curve.h"
 
 namespace
@@ -17,7 +18,7 @@ stSessionKind g_kinds[] = {
     {CLSID_CSessionSymmetryPlane, L"Symmetry Plane", kSessionKindSymmetryPlane, &Make<CSessionSymmetryPlane>},
     {CLSID_CSessionSphere, L"Sphere", kSessionKindSphere, &Make<CSessionSphere>},
     {CLSID_CSessionCylinder, L"Cylinder", kSessionKindCylinder, &Make<CSessionCylinder>},
-    {CLSID_CSessionFreeForm, L"Free Form", kSessionKindFreeForm, nullptr},
+    {CLSID_CSessionFreeForm, L"Free Form", kSessionKindFreeForm, &Make<CSessionFreeForm>},
     {CLSID_CSessionRevolved, L"Revolved", kSessionKindRevolved, &Make<CSessionRevolved>},
     {CLSID_CSessionExtruded, L"Extruded", kSessionKindExtruded, &Make<CSessionExtruded>},
     {CLSID_CSessionCurveNetwork, L"Curves", kSessionKindCurves, &Make<CSessionCurveNetwork>},

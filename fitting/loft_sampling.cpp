@@ -1,0 +1,168 @@
+#include "fitting/loft_sampling.h"
+
+#include "core/frame_math.h"
+#include "core/vertex_grid.h"
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+using Vec = t3DPoint<double>;
+
+// Sections longer than this many samples are refused: the grid would not
+// fit in memory anyway.
+constexpr std::int64_t kMaxGridVertices = std::int64_t{1} << 28;
+
+void StorePoint(cVertex& v, const Vec& p)
+{
+    v.x = static_cast<float>(p.x);
+    v.y = static_cast<float>(p.y);
+    v.z = static_cast<float>(p.z);
+    if (std::fabs(v.x - FLT_MAX) <= FLT_EPSILON)
+        v.flags |= 1u;
+    else
+        v.flags &= ~1u;
+}
+
+Vec UnitTangent(const Vec& v)
+{
+    if (std::fabs(v.x) + std::fabs(v.y) + std::fabs(v.z) < FLT_EPSILON)
+        return v;
+    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return {v.x / length, v.y / length, v.z / length};
+}
+
+bool IsFinitePoint(const Vec& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// Puts the curve through the points (world coordinates) and moves the two
+// outer vertices d beyond its ends along the end tangents.
+void ExtendLine(ST_ISectionCurve& curve, const tPolyline<cVertex>& inner, cVertex& first, cVertex& last, double d)
+{
+    curve.SetClosed(false);
+    curve.SetMergeMode(0);
+    curve.SetSmoothing(-1.0f);
+    curve.SetId(1);
+    double identity[12];
+    MakeIdentity3x4(identity);
+    if (!curve.FitToPolyline(identity, inner, 0.0, 0))
+        return;
+    Vec p0, t0, p1, t1, third;
+    if (!curve.EvaluateInWorld(0.0, &p0, &t0, &third) || !curve.EvaluateInWorld(1.0, &p1, &t1, &third))
+        return;
+    t0 = UnitTangent(t0);
+    t1 = UnitTangent(t1);
+    StorePoint(first, {p0.x - d * t0.x, p0.y - d * t0.y, p0.z - d * t0.z});
+    StorePoint(last, {p1.x + d * t1.x, p1.y + d * t1.y, p1.z + d * t1.z});
+}
+
+} // namespace
+
+void ExtendGridBorder(cVertexGrid& grid, ST_ISectionCurve& templateCurve, double distance)
+{
+    const std::uint32_t rows = grid.GetRows();
+    const std::uint32_t cols = grid.GetCols();
+    if (rows < 3 || cols < 3)
+        return;
+    auto at = [&](std::uint32_t r, std::uint32_t c) -> cVertex& { return *grid.GetVertex(c * rows + r); };
+    for (std::uint32_t r = 1; r + 1 < rows; ++r)
+    {
+        tPolyline<cVertex> inner;
+        for (std::uint32_t c = 1; c + 1 < cols; ++c)
+            inner.AddVertex(at(r, c));
+        ExtendLine(templateCurve, inner, at(r, 0), at(r, cols - 1), distance);
+    }
+    for (std::uint32_t c = 0; c < cols; ++c)
+    {
+        tPolyline<cVertex> inner;
+        for (std::uint32_t r = 1; r + 1 < rows; ++r)
+            inner.AddVertex(at(r, c));
+        ExtendLine(templateCurve, inner, at(0, c), at(rows - 1, c), distance);
+    }
+}
+
+bool SampleLoftToGrid(const ST_ISectionCurve* guide, const stLoftSections& source, stLoftSections* destination)
+{
+    if (source.sections.size() < 2)
+        return false;
+    const double guideLength = guide != nullptr && guide->GetWire() != nullptr ? guide->GetWire()->GetLength() : 0.0;
+    double sum = 0.0;
+    std::uint32_t withWire = 0;
+    for (const LoftSection& section : source.sections)
+        if (section.curve && section.curve->GetWire() != nullptr)
+        {
+            sum += section.curve->GetWire()->GetLength();
+            ++withWire;
+        }
+    const double meanLength = withWire > 0 ? sum / withWire : 0.0;
+    const double length = std::max(meanLength, guideLength);
+    const std::uint32_t border = source.expand > FLT_EPSILON ? 1u : 0u;
+
+    const std::uint32_t k = CountValidSections(source);
+    const std::int32_t m = source.sampling;
+    if (k < 2 || m < 2)
+        return false;
+    const std::int64_t rows = m + 2 * static_cast<std::int64_t>(border);
+    const std::int64_t cols = k + 2 * static_cast<std::int64_t>(border);
+    if (rows * cols > kMaxGridVertices)
+        return false;
+    cVertexGrid grid;
+    if (!grid.SetSize(static_cast<std::uint32_t>(rows), static_cast<std::uint32_t>(cols), true) ||
+        grid.GetRows() != rows || grid.GetCols() != cols)
+        return false;
+
+    const ST_ISectionCurve* first = nullptr;
+    std::uint32_t column = border;
+    for (const LoftSection& section : source.sections)
+    {
+        if (!section.curve)
+            continue;
+        if (first == nullptr)
+            first = section.curve.get();
+        for (std::int32_t j = 0; j < m; ++j)
+        {
+            Vec p, t, third;
+            if (!section.curve->EvaluateInWorld(static_cast<double>(j) / static_cast<double>(m - 1), &p, &t,
+                                                &third) ||
+                !IsFinitePoint(p))
+                return false;
+            StorePoint(*grid.GetVertex(column * static_cast<std::uint32_t>(rows) + border + j), p);
+        }
+        ++column;
+    }
+
+    std::unique_ptr<ST_ISectionCurve> templateCurve = first->Clone();
+    if (!templateCurve)
+        return false;
+    if (border != 0)
+        ExtendGridBorder(grid, *templateCurve, length * source.expand * 0.5);
+    if (destination == nullptr)
+        return false;
+
+    DeleteEntryObjects(destination->sections);
+    destination->sections.clear();
+    destination->ResetSettings();
+    double identity[12];
+    MakeIdentity3x4(identity);
+    for (std::uint32_t c = 0; c < cols; ++c)
+    {
+        std::unique_ptr<ST_ISectionCurve> curve = templateCurve->Clone();
+        if (!curve)
+            continue;
+        curve->SetClosed(false);
+        curve->SetMergeMode(0);
+        curve->SetSmoothing(-1.0f);
+        tPolyline<cVertex> points;
+        for (std::uint32_t r = 0; r < rows; ++r)
+            points.AddVertex(*grid.GetVertex(c * static_cast<std::uint32_t>(rows) + r));
+        curve->SetId(1);
+        curve->FitToPolyline(identity, points, 0.0, 0);
+        LoftSection entry;
+        entry.curve = std::move(curve);
+        entry.position = static_cast<double>(c) / static_cast<double>(cols - 1);
+        destination->sections.push_back(std::move(entry));
+    }
+    return true;
+}

@@ -1,0 +1,17 @@
+// The free-form session: a loft surface fitted to its region of the mesh.
+#pragma once
+
+#include "shapes/loft_surface.h"
+#include "shapes/session_kinds.h"
+
+class CSessionFreeForm : public tSessionSurface<Dezaz_LoftSurfaceObject>
+{
+public:
+    using tSessionSurface::tSessionSurface;
+    void GetKindName(ON_wString& name) const override { name = L"Free Form"; }
+    void GetClassId(GUID& id) const override { id = CLSID_CSessionFreeForm; }
+    std::uint8_t GetKindCode() const override { return kSessionKindFreeForm; }
+
+protected:
+    bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor) override;
+};
