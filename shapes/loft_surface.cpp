@@ -206,6 +206,18 @@ bool Dezaz_LoftSurface::BuildHostSurface()
     LoftParameters working;
     const LoftParameters& used = SampleLoftToGrid(profile, m_parameters, &working) ? working : m_parameters;
 
+    // Closed sections arrive as open splines (their wire does not close) and
+    // the resampled ones are open by construction; the loft is told that
+    // they are loops so that it closes them and lines their seams up.
+    bool loops = false;
+    for (const LoftSection& section : m_parameters.sections)
+        if (section.curve)
+        {
+            loops = section.curve->IsClosed();
+            if (!loops)
+                break;
+        }
+
     CArgsDezazLoft args;
     args.m_sample_count = m_parameters.sampling;
     args.m_tolerance = kLoftTolerance;
@@ -219,7 +231,7 @@ bool Dezaz_LoftSurface::BuildHostSurface()
         auto* loftCurve = new CDezazLoftCurve;
         loftCurve->m_curve = wire->GetCurve()->Duplicate();
         loftCurve->m_curve->Transform(XformOf(section.curve->frame));
-        loftCurve->m_bClosed = loftCurve->m_curve->IsClosed();
+        loftCurve->m_bClosed = loops || loftCurve->m_curve->IsClosed();
         loftCurve->m_bPlanar = loftCurve->m_curve->IsPlanar(&loftCurve->m_plane, kLoftCurveTolerance);
         args.m_loftcurves.Append(loftCurve);
     }

@@ -12,7 +12,9 @@
 #include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepOffsetAPI_ThruSections.hxx>
 #include <BRepAdaptor_Surface.hxx>
+#include <GeomAPI_ProjectPointOnCurve.hxx>
 #include <GeomConvert.hxx>
+#include <GeomConvert_CompCurveToBSplineCurve.hxx>
 #include <Geom_BSplineCurve.hxx>
 #include <Geom_BSplineSurface.hxx>
 #include <Standard_Failure.hxx>
@@ -79,6 +81,95 @@ Handle(Geom_BSplineCurve) ToOcct(const ON_Curve& curve)
     return new Geom_BSplineCurve(poles, k, m, data.order - 1);
 }
 
+// How far apart two loops run: the summed distances of their points at
+// the same fractions of their parameters.
+double LoopDistance(const Geom_BSplineCurve& a, const Geom_BSplineCurve& b)
+{
+    constexpr int kSamples = 16;
+    const double a0 = a.FirstParameter(), a1 = a.LastParameter();
+    const double b0 = b.FirstParameter(), b1 = b.LastParameter();
+    double sum = 0.0;
+    for (int i = 1; i < kSamples; ++i)
+        sum += a.Value(a0 + (a1 - a0) * i / kSamples).Distance(b.Value(b0 + (b1 - b0) * i / kSamples));
+    return sum;
+}
+
+// The same loop starting at parameter u: the piece after u, then the piece
+// before it.
+Handle(Geom_BSplineCurve) StartLoopAt(const Handle(Geom_BSplineCurve)& curve, double u)
+{
+    const double a = curve->FirstParameter(), b = curve->LastParameter();
+    const double margin = 1e-9 * (b - a);
+    if (u - a <= margin || b - u <= margin)
+        return curve;
+    Handle(Geom_BSplineCurve) after = Handle(Geom_BSplineCurve)::DownCast(curve->Copy());
+    Handle(Geom_BSplineCurve) before = Handle(Geom_BSplineCurve)::DownCast(curve->Copy());
+    after->Segment(u, b);
+    before->Segment(a, u);
+    // Appended explicitly: both ends of a loop's pieces meet the other
+    // piece, and left to itself the join would put `before` first again.
+    GeomConvert_CompCurveToBSplineCurve join(after);
+    if (!join.Add(before, 1e-7, Standard_True))
+        return nullptr;
+    return join.BSplineCurve();
+}
+
+// The loop closed by a straight piece from its end back to its start, when
+// the two do not meet already.
+Handle(Geom_BSplineCurve) CloseLoop(const Handle(Geom_BSplineCurve)& curve)
+{
+    const gp_Pnt start = curve->StartPoint(), end = curve->EndPoint();
+    const double gap = start.Distance(end);
+    if (gap <= 1e-7)
+        return curve;
+    TColgp_Array1OfPnt poles(1, 2);
+    poles.SetValue(1, end);
+    poles.SetValue(2, start);
+    TColStd_Array1OfReal knots(1, 2);
+    knots.SetValue(1, 0.0);
+    knots.SetValue(2, gap);
+    TColStd_Array1OfInteger mults(1, 2);
+    mults.SetValue(1, 2);
+    mults.SetValue(2, 2);
+    Handle(Geom_BSplineCurve) bridge = new Geom_BSplineCurve(poles, knots, mults, 1);
+    GeomConvert_CompCurveToBSplineCurve join(curve);
+    if (!join.Add(bridge, 1e-7, Standard_True))
+        return nullptr;
+    return join.BSplineCurve();
+}
+
+// The loop started at the point nearest `from`.
+Handle(Geom_BSplineCurve) StartLoopNear(const Handle(Geom_BSplineCurve)& loop, const gp_Pnt& from)
+{
+    GeomAPI_ProjectPointOnCurve nearest(from, loop);
+    if (nearest.NbPoints() == 0)
+        return nullptr;
+    return StartLoopAt(loop, nearest.LowerDistanceParameter());
+}
+
+// Lines the closed sections up with the first: each starts at the point
+// nearest its predecessor's start and runs the way that keeps it closest
+// to its predecessor, so the loft does not twist about its sections.
+bool AlignLoops(std::vector<Handle(Geom_BSplineCurve)>& loops)
+{
+    for (std::size_t i = 1; i < loops.size(); ++i)
+    {
+        const Handle(Geom_BSplineCurve)& previous = loops[i - 1];
+        Handle(Geom_BSplineCurve) forward = StartLoopNear(loops[i], previous->StartPoint());
+        Handle(Geom_BSplineCurve) reversed = Handle(Geom_BSplineCurve)::DownCast(loops[i]->Reversed());
+        if (!reversed.IsNull())
+            reversed = StartLoopNear(reversed, previous->StartPoint());
+        if (forward.IsNull() && reversed.IsNull())
+            return false;
+        if (forward.IsNull() ||
+            (!reversed.IsNull() && LoopDistance(*reversed, *previous) < LoopDistance(*forward, *previous)))
+            loops[i] = reversed;
+        else
+            loops[i] = forward;
+    }
+    return true;
+}
+
 ON_NurbsSurface* FromOcct(const Geom_BSplineSurface& s)
 {
     const bool rational = s.IsURational() || s.IsVRational();
@@ -110,8 +201,12 @@ ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
     if (count < 2)
         return nullptr;
     BRepOffsetAPI_ThruSections loft(Standard_False, Standard_False, 1e-6);
-    loft.CheckCompatibility(Standard_True);
+    loft.CheckCompatibility(Standard_False);
+    // A cubic across the sections: higher degrees through many sections
+    // swing between them.
+    loft.SetMaxDegree(3);
     std::size_t closed = 0;
+    std::vector<Handle(Geom_BSplineCurve)> curves;
     for (int i = 0; i < count; ++i)
     {
         const CDezazLoftCurve* section = args.m_loftcurves[i];
@@ -120,8 +215,21 @@ ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
         Handle(Geom_BSplineCurve) curve = ToOcct(*section->m_curve);
         if (curve.IsNull())
             return nullptr;
-        const bool isClosed = section->m_curve->IsClosed();
-        closed += isClosed ? 1 : 0;
+        if (section->m_bClosed || section->m_curve->IsClosed())
+        {
+            curve = CloseLoop(curve);
+            if (curve.IsNull())
+                return nullptr;
+            ++closed;
+        }
+        curves.push_back(curve);
+    }
+    if (closed != 0 && closed != static_cast<std::size_t>(count))
+        return nullptr;
+    if (closed != 0 && !AlignLoops(curves))
+        return nullptr;
+    for (const Handle(Geom_BSplineCurve)& curve : curves)
+    {
         BRepBuilderAPI_MakeEdge edge(curve);
         if (!edge.IsDone())
             return nullptr;
@@ -130,8 +238,6 @@ ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
             return nullptr;
         loft.AddWire(wire.Wire());
     }
-    if (closed != 0 && closed != static_cast<std::size_t>(count))
-        return nullptr;
     loft.Build();
     if (!loft.IsDone())
         return nullptr;

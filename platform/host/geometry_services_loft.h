@@ -27,6 +27,8 @@ public:
     ON_3dPoint m_pt = ON_UNSET_POINT;
     double m_t = ON_UNSET_VALUE;
     void* m_reserved = nullptr;
+    // The section is a loop: when the curve's ends do not meet, a straight
+    // piece closes it.
     bool m_bClosed = false;
     bool m_bPlanar = false;
     ON_Plane m_plane;
@@ -55,6 +57,7 @@ class ON_Brep;
 // Lofts a surface through the argument's curves in list order and appends
 // it to `surfaces` (the caller owns it). False, appending nothing, for fewer
 // than two curves, a null or invalid curve, a mix of closed and open
-// sections, or sections the loft cannot join. `history` is not kept.
+// sections (a section is closed when its curve is or its record says so),
+// or sections the loft cannot join. `history` is not kept.
 bool DezazSdkLoftSurface(const CArgsDezazLoft& args, ON_SimpleArray<ON_NurbsSurface*>& surfaces,
                          void* history = nullptr);

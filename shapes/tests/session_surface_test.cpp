@@ -254,7 +254,7 @@ TEST(SessionKinds, TheFactoryOrderNamesCodesAndTheClassIdsDocumentsHold)
             EXPECT_EQ(session->ClassId(), kinds[i].classId);
         }
     }
-    EXPECT_EQ(entry->SessionCount(), 7u);
+    EXPECT_EQ(entry->SessionCount(), 8u);
 }
 
 TEST(SessionCurveNetwork, StartsWithAnEmptySketchAndTakesNoRegion)
