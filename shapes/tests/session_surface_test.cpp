@@ -69,7 +69,10 @@ TEST(SessionNames, UnknownAndUnbuiltKindsMakeNothing)
     CEntitiesHistory history;
     CObjectSurfaces* entry = history.GetOrCreate(kHost);
     EXPECT_EQ(entry->CreateSession(ON_UuidFromString("01234567-89AB-CDEF-0123-456789ABCDEF"), false), nullptr);
+    // Every kind is built now; one without its maker stands for an unbuilt one.
+    const SessionFactory saved = SetSessionFactory(CLSID_CSessionFreeForm, nullptr);
     EXPECT_EQ(entry->CreateSession(CLSID_CSessionFreeForm, false), nullptr);
+    SetSessionFactory(CLSID_CSessionFreeForm, saved);
     EXPECT_EQ(entry->SessionCount(), 0u);
     EXPECT_EQ(entry->NameCounter(), 1u);
     EXPECT_EQ(history.GetOrCreate(ON_nil_uuid), nullptr);
