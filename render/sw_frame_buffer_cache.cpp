@@ -133,6 +133,7 @@ bool cSWFrameBufferCache::Init(cGLRenderer* renderer, std::uint32_t levelCount)
     m_levelCount = levelCount;
     m_caches.resize(levelCount);
     m_surfaces.resize(levelCount);
+    m_depths.resize(levelCount);
     m_renderer = renderer;
     return true;
 }
@@ -141,6 +142,7 @@ void cSWFrameBufferCache::ReleaseAll()
 {
     m_caches.clear();
     m_surfaces.clear();
+    m_depths.clear();
     m_levelCount = 0;
     m_renderer = nullptr;
 }
@@ -180,10 +182,17 @@ void cSWFrameBufferCache::SaveLevel(std::uint32_t level, bool fromBack)
     RECT viewport;
     m_renderer->GetViewport(&viewport);
     m_renderer->ReadColour(m_surfaces[level].get(), viewport, fromBack, 0.0f, 1.0f);
+    if (!m_depths[level])
+        m_depths[level] = std::make_unique<cRenderSurfaceDepth>();
+    m_renderer->ReadDepth(m_depths[level].get(), viewport, 0.0f, 1.0f);
     if (!m_caches[level])
         m_caches[level] = std::make_unique<cGLCache>(m_renderer);
     if (!m_caches[level]->Save(fromBack))
-        m_surfaces[level]->Release(); // refused: nothing of this level may be restored
+    {
+        // Refused: nothing of this level may be restored.
+        m_surfaces[level]->Release();
+        m_depths[level]->Release();
+    }
 }
 
 void cSWFrameBufferCache::RestoreLevel(std::uint32_t level, bool toBack)
@@ -193,4 +202,6 @@ void cSWFrameBufferCache::RestoreLevel(std::uint32_t level, bool toBack)
     m_caches[level]->Restore(toBack);
     if (m_surfaces[level] && m_surfaces[level]->HasPixels())
         m_renderer->DrawColour(m_surfaces[level].get(), nullptr, toBack, 0);
+    if (m_depths[level] && m_depths[level]->HasValues())
+        m_renderer->DrawDepth(m_depths[level].get(), 0);
 }

@@ -69,5 +69,8 @@ private:
     std::uint32_t m_levelCount = 0;
     std::vector<std::unique_ptr<cGLCache>> m_caches;
     std::vector<std::unique_ptr<cRenderSurfaceColor>> m_surfaces;
+    // The depth of each saved level: later levels draw over a restored
+    // picture, and what lies behind it must stay hidden there too.
+    std::vector<std::unique_ptr<cRenderSurfaceDepth>> m_depths;
     cGLRenderer* m_renderer = nullptr;
 };

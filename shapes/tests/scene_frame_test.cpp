@@ -178,6 +178,40 @@ TEST_F(SceneFrame, TheTextureTileCacheRestoresTheSamePicture)
     CheckLevelOneRestore(renderer, scene, [&](const std::string& name) { return Paint(name); }, "tiles");
 }
 
+TEST_F(SceneFrame, ShapesBehindAMeshStayHiddenInLevelOneFramesOfEitherCache)
+{
+    // One plane on each side of the mesh, both over part of it: whichever
+    // way the view looks, one lies behind the mesh and must stay hidden
+    // when level 1 is drawn over the restored mesh picture.
+    cMeshObject* mesh = GridObject(-1.5f, 0.5f, -1.0f, 1.0f, 8);
+    ASSERT_TRUE(scene.AddObject(mesh));
+    for (double z : {0.5, -0.5})
+    {
+        auto* plane = new Dezaz_PlaneObject();
+        const double n[3] = {0, 0, 1}, o[3] = {z > 0 ? 0.3 : -0.9, z > 0 ? 0.4 : -0.4, z}, x[3] = {1, 0, 0};
+        plane->GetGeometry()->SetOriginAndNormal(n, o, x, 0.6, 0.6);
+        ASSERT_TRUE(scene.AddObject(plane));
+    }
+    for (bool tiles : {false, true})
+    {
+        renderer.Release();
+        wgl::SetBufferRegionSupport(tiles ? wgl::BufferRegionSupport::Unavailable
+                                          : wgl::BufferRegionSupport::Available);
+        HWND handle = window;
+        const std::uint32_t initialised = renderer.Initialize(&handle);
+        wgl::SetBufferRegionSupport(wgl::BufferRegionSupport::Available);
+        ASSERT_EQ(initialised, 0u);
+        renderer.MakeCurrent();
+        renderer.SetViewport(0, 0, kWidth, kHeight);
+        renderer.LowerRedrawLevel(0);
+        const std::string name = tiles ? "tiles" : "arb";
+        const wgl::PixelImage full = Paint(name + "_hidden_shape_level0");
+        ASSERT_EQ(renderer.GetRedrawLevel(), 1u);
+        const wgl::PixelImage restored = Paint(name + "_hidden_shape_level1");
+        EXPECT_EQ(wgl::CountDifferences(full, restored), 0u) << name;
+    }
+}
+
 TEST_F(SceneFrame, InteractionRedrawsShowMeshesAsPointsAndLeaveTheirAttributesAlone)
 {
     cMeshObject* mesh = GridObject(-1.5f, 1.5f, -1.0f, 1.0f, 6);
