@@ -153,7 +153,18 @@ void cGLRenderer::Release()
         if (!wasCurrent)
             RestoreCurrent();
     }
-    m_levelCache.reset();
+    if (m_levelCache)
+    {
+        // Our context could not be made current (its window is gone): the
+        // cache's texture names would be freed in the caller's context, so
+        // it goes while no context is current and the caller's comes back.
+        HGLRC callerContext = wglGetCurrentContext();
+        HDC callerDc = wglGetCurrentDC();
+        wglMakeCurrent(nullptr, nullptr);
+        m_levelCache.reset();
+        if (callerContext)
+            wglMakeCurrent(callerDc, callerContext);
+    }
     m_letterTexture = 0;
     m_letterWidth = m_letterHeight = 0;
     if (IsCurrent())

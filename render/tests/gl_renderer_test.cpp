@@ -1,4 +1,5 @@
 #include "core/mesh_object.h"
+#include "render/frame_buffer_cache.h"
 #include "render/gl_widgets.h"
 #include "render/rgb_image.h"
 #include "render/scene_object_renderer.h"
@@ -63,6 +64,32 @@ TEST(GLRenderer, ReleaseFreesItsOwnListsOnlyAndMayRunTwice)
     a.Renderer().GetInfoText(&info);
     const std::wstring tail = L"Cache implementation: NONE.\n\nCanvas object: NONE.\n\n";
     EXPECT_EQ(info, tail) << "without context, cache or canvas only the last two entries remain";
+}
+
+TEST(GLRenderer, AReleaseAfterTheWindowWentLeavesTheCurrentContextsTexturesAlone)
+{
+    // Texture-tile level caches, whose names each context counts from 1.
+    wgl::SetBufferRegionSupport(wgl::BufferRegionSupport::Unavailable);
+    RendererWindow a(32, 32), b(32, 32);
+    wgl::SetBufferRegionSupport(wgl::BufferRegionSupport::Available);
+    ASSERT_TRUE(a.Ok() && b.Ok());
+    a.Renderer().SaveLevel(0, true);
+    b.Renderer().SaveLevel(0, true);
+    b.Renderer().MakeCurrent();
+    auto textures = [] {
+        int count = 0;
+        for (GLuint name = 1; name < 64; ++name)
+            count += glIsTexture(name) == GL_TRUE;
+        return count;
+    };
+    const int before = textures();
+    ASSERT_GE(before, 2) << "the letter texture and a level tile";
+
+    DestroyWindow(a.Window());
+    a.Renderer().Release();
+    ASSERT_TRUE(b.Renderer().IsCurrent());
+    EXPECT_EQ(textures(), before) << "a's release deleted textures of b's context";
+    EXPECT_EQ(b.Renderer().GetLevelCache()->GetValidLevelCount(), 1u);
 }
 
 TEST(GLRenderer, InfoTextNamesTheRunningContext)
