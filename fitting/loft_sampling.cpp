@@ -35,6 +35,20 @@ Vec UnitTangent(const Vec& v)
     return {v.x / length, v.y / length, v.z / length};
 }
 
+// The curve's point and tangent in the world at a fraction: what
+// EvaluateInWorld answers, without the third direction, which the grid has
+// no use for and which costs a spline a search per interpolation point.
+bool SampleInWorld(const ST_ISectionCurve& curve, double fraction, Vec& point, Vec& tangent)
+{
+    const ST_IWire* wire = curve.GetWire();
+    Vec p, t;
+    if (wire == nullptr || !wire->EvaluateAtFraction(fraction, &p, &t))
+        return false;
+    point = curve.LocalToWorld(p);
+    tangent = curve.LocalToWorldDirection(t);
+    return true;
+}
+
 bool IsFinitePoint(const Vec& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 // Puts the curve through the points (world coordinates) and moves the two
@@ -49,8 +63,8 @@ void ExtendLine(ST_ISectionCurve& curve, const tPolyline<cVertex>& inner, cVerte
     MakeIdentity3x4(identity);
     if (!curve.FitToPolyline(identity, inner, 0.0, 0))
         return;
-    Vec p0, t0, p1, t1, third;
-    if (!curve.EvaluateInWorld(0.0, &p0, &t0, &third) || !curve.EvaluateInWorld(1.0, &p1, &t1, &third))
+    Vec p0, t0, p1, t1;
+    if (!SampleInWorld(curve, 0.0, p0, t0) || !SampleInWorld(curve, 1.0, p1, t1))
         return;
     t0 = UnitTangent(t0);
     t1 = UnitTangent(t1);
@@ -123,9 +137,8 @@ bool SampleLoftToGrid(const ST_ISectionCurve* guide, const stLoftSections& sourc
             first = section.curve.get();
         for (std::int32_t j = 0; j < m; ++j)
         {
-            Vec p, t, third;
-            if (!section.curve->EvaluateInWorld(static_cast<double>(j) / static_cast<double>(m - 1), &p, &t,
-                                                &third) ||
+            Vec p, t;
+            if (!SampleInWorld(*section.curve, static_cast<double>(j) / static_cast<double>(m - 1), p, t) ||
                 !IsFinitePoint(p))
                 return false;
             StorePoint(*grid.GetVertex(column * static_cast<std::uint32_t>(rows) + border + j), p);

@@ -1,0 +1,106 @@
+// The loft: skinning 20 sections of 200 points each (open waves, and loops
+// whose seams and directions disagree), and resampling 500 sections onto a
+// 500 x 500 grid of new sections. The loft service stands on OpenCASCADE's
+// section skinning, so its time is the peer's plus our conversions and the
+// seam alignment.
+#include "core/frame_math.h"
+#include "fitting/loft_sampling.h"
+#include "platform/geometry/nurbs_surface.h"
+#include "platform/host/geometry_services_curves.h"
+#include "platform/host/geometry_services_loft.h"
+#include "shapes/spline_section_curve.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Section k of the loft through 200 points: a wave across x, or a loop
+// about the z axis starting at an angle of its own and running either way.
+ON_NurbsCurve* Section(int k, bool loop)
+{
+    ON_SimpleArray<ON_3dPoint> points;
+    const double z = 5.0 * k;
+    for (int i = 0; i < 200; ++i)
+    {
+        if (loop)
+        {
+            const double a = 0.7 * k + (k % 2 != 0 ? -1.0 : 1.0) * 2.0 * kPi * i / 199.0;
+            const double r = 20.0 + 3.0 * std::sin(3.0 * a + 0.1 * k);
+            points.Append(ON_3dPoint(r * std::cos(a), r * std::sin(a), z));
+        }
+        else
+        {
+            const double x = 100.0 * i / 199.0;
+            points.Append(ON_3dPoint(x, (2.0 + 0.1 * k) * std::sin(0.2 * x + 0.3 * k), z));
+        }
+    }
+    return DezazInterpCurve(3, points, nullptr, nullptr, 1);
+}
+
+void BM_LoftThrough20Sections(benchmark::State& state)
+{
+    const bool loop = state.range(0) != 0;
+    CArgsDezazLoft args;
+    for (int k = 0; k < 20; ++k)
+    {
+        auto* section = new CDezazLoftCurve;
+        section->m_curve = Section(k, loop);
+        args.m_loftcurves.Append(section);
+    }
+    for (auto _ : state)
+    {
+        ON_SimpleArray<ON_NurbsSurface*> surfaces;
+        if (!DezazSdkLoftSurface(args, surfaces))
+            state.SkipWithError("the loft failed");
+        for (int i = 0; i < surfaces.Count(); ++i)
+            delete surfaces[i];
+    }
+    for (int i = 0; i < args.m_loftcurves.Count(); ++i)
+    {
+        delete args.m_loftcurves[i]->m_curve;
+        delete args.m_loftcurves[i];
+    }
+}
+BENCHMARK(BM_LoftThrough20Sections)->ArgName("loops")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_SampleLoftOntoGrid(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    stLoftSections source;
+    source.sampling = n;
+    source.expand = 0.0;
+    double identity[12];
+    MakeIdentity3x4(identity);
+    for (int k = 0; k < n; ++k)
+    {
+        tPolyline<cVertex> points;
+        for (int i = 0; i < 50; ++i)
+        {
+            const double x = 100.0 * i / 49.0;
+            const double p[3] = {x, 2.0 * std::sin(0.2 * x + 0.01 * k), 0.5 * k};
+            points.AddPoint3d(p);
+        }
+        auto curve = std::make_unique<ST_TSplineCurve<Dezaz_Wire>>();
+        curve->FitToPolyline(identity, points, 0.0, 0);
+        LoftSection section;
+        section.curve = std::move(curve);
+        section.position = static_cast<double>(k) / (n - 1);
+        source.sections.push_back(std::move(section));
+    }
+    for (auto _ : state)
+    {
+        stLoftSections destination;
+        if (!SampleLoftToGrid(nullptr, source, &destination))
+            state.SkipWithError("the sampling failed");
+        benchmark::DoNotOptimize(destination.sections.size());
+    }
+    state.SetItemsProcessed(state.iterations() * n * n);
+}
+BENCHMARK(BM_SampleLoftOntoGrid)->ArgName("grid")->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
+
+} // namespace
