@@ -12,6 +12,7 @@
 #include "render/texture_map.h"
 #include "render/textured_mesh_gl_renderer.h"
 #include "shapes/host_surface.h"
+#include "shapes/loft_surface.h"
 #include "shapes/primitive_scene_objects.h"
 #include "shapes/profiled_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -308,10 +309,31 @@ void cP3DRenderGL::DrawShapePass(cP3DScene& scene)
     ForEachObject(scene, [&](ISceneObject* object) {
         seeThrough = seeThrough || (IsMeshObject(object) && (object->GetDecorator().m_flags & kDecoratorSeeThrough));
     });
+    // The loft tools show the sections of the loft they edit while it is
+    // visible.
+    auto* loftReference = Query<ISceneObject>(scene.m_referenceObject, CLSID_Dezaz_LoftSurfaceObject);
+    const bool showLoftWires = loftReference != nullptr && loftReference->HasStateFlag1();
     ForEachObject(scene, [&](ISceneObject* object) {
         if (!Query<ST_IGeometry>(object, IID_ST_IGeometry))
             return;
+        const bool wires = showLoftWires && Query<ST_IGeometry>(object, IID_Dezaz_LoftSurface);
+        if (wires)
+        {
+            cDecoratorObject decorator;
+            decorator.SetColour(kDecoratorFront, 0.9411765f, 0.9411765f, 0.43137255f, 1);
+            decorator.m_refresh |= 8;
+            decorator.m_pointSize = 5.0f;
+            decorator.m_lineWidths[0] = 2.0f;
+            // The sections lie on the lofted surface: its fill is pushed back
+            // so that it does not paint over them.
+            glPushAttrib(GL_POLYGON_BIT | GL_ENABLE_BIT);
+            glPolygonOffset(1.0f, 1.0f);
+            glEnable(GL_POLYGON_OFFSET_FILL);
+            DrawShapeWiresGL(nurbs, object, pixel, decorator);
+        }
         DrawShapeSurfaceGL(&m_geometries, nurbs, object, object->GetDecorator(), object->IsSelected());
+        if (wires)
+            glPopAttrib();
         stDrawnCurveCollection curves;
         if (ProfileCurves(object, curves))
         {
@@ -387,6 +409,28 @@ void DrawShapeSurfaceGL(cGeometriesGLRenderer* drawer, GLUnurbs* nurbs, ISceneOb
             DrawNurbsSurfaceGL(drawer, nurbs, nurbsForm, decorator, selected);
     }
     glPopAttrib();
+}
+
+void DrawShapeWiresGL(GLUnurbs* nurbs, ISceneObject* object, float pixelSize, const cDecoratorObject& decorator)
+{
+    auto* geometry = Query<ST_IGeometry>(object, IID_Dezaz_LoftSurface);
+    auto* loft = dynamic_cast<ST_TLoftSurface<Dezaz_Wire>*>(geometry);
+    if (!loft)
+        return;
+    if (nurbs)
+        gluNurbsProperty(nurbs, GLU_CULLING, GL_FALSE);
+    for (const LoftSection& section : loft->GetParameters().sections)
+    {
+        // A section fitted from points carries no scan cuts, so its wire
+        // alone decides.
+        const ST_ISectionCurve* curve = section.curve.get();
+        const ST_IWire* wire = curve ? curve->GetWire() : nullptr;
+        if (wire && wire->IsValid())
+            DrawWireGL(*wire, curve->frame, pixelSize, decorator);
+    }
+    // The surfaces drawn after the wires keep the pass's culling.
+    if (nurbs)
+        gluNurbsProperty(nurbs, GLU_CULLING, GL_TRUE);
 }
 
 void DrawOverlayTripod(cGLRenderer* renderer)

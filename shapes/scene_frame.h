@@ -81,6 +81,9 @@ private:
 // A shape's surface: its breps when it has any, else its NURBS surface.
 void DrawShapeSurfaceGL(cGeometriesGLRenderer* drawer, GLUnurbs* nurbs, ISceneObject* object,
                         const cDecoratorObject& decorator, bool selected);
+// The section wires of a loft shape, sampled at the pixel size; nothing for
+// other shapes.
+void DrawShapeWiresGL(GLUnurbs* nurbs, ISceneObject* object, float pixelSize, const cDecoratorObject& decorator);
 // The scene frame's overlay widgets.
 void DrawOverlayTripod(cGLRenderer* renderer);
 void DrawAxesAndGridGL(cGLRenderer* renderer, float gridSize);

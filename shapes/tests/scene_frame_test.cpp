@@ -7,9 +7,11 @@
 #include "platform/win32/win32.h"
 #include "render/frame_buffer_cache.h"
 #include "shapes/line_section_curve.h"
+#include "shapes/loft_surface.h"
 #include "shapes/network_surface.h"
 #include "shapes/primitive_scene_objects.h"
 #include "shapes/scene_frame.h"
+#include "shapes/spline_section_curve.h"
 #include "support/snapshot.h"
 
 #include <gtest/gtest.h>
@@ -354,6 +356,82 @@ TEST_F(SceneFrame, TheSectionViewShowsSectionPointsTheProfileAndMeshPointsOnly)
         for (LONG y = row - 2; y <= row + 2; ++y)
             dark += (image.At(x, y) & 0xFF) < 80;
     EXPECT_GT(dark, std::size_t(kWidth / 2));
+}
+
+// A spline section straight across x at height y (identity frame).
+std::unique_ptr<ST_ISectionCurve> SectionAcross(double y)
+{
+    auto curve = std::make_unique<ST_TSplineCurve<Dezaz_Wire>>();
+    double identity[12];
+    MakeIdentity3x4(identity);
+    tPolyline<cVertex> points;
+    for (int i = 0; i <= 10; ++i)
+    {
+        const double p[3] = {-1.5 + 0.3 * i, y, 0.0};
+        points.AddPoint3d(p);
+    }
+    EXPECT_TRUE(curve->FitToPolyline(identity, points, 0.0, 0));
+    return curve;
+}
+
+TEST_F(SceneFrame, LoftSectionsShowOnlyWhileTheirLoftIsTheVisibleReference)
+{
+    auto* object = new Dezaz_LoftSurfaceObject();
+    Dezaz_LoftSurface& loft = *object->GetGeometry();
+    const std::unique_ptr<ST_ISectionCurve> guide = [] {
+        auto curve = std::make_unique<ST_TSplineCurve<Dezaz_Wire>>();
+        double identity[12];
+        MakeIdentity3x4(identity);
+        tPolyline<cVertex> points;
+        for (int i = 0; i <= 4; ++i)
+        {
+            const double p[3] = {-1.7, -1.0 + 0.5 * i, 0.0};
+            points.AddPoint3d(p);
+        }
+        EXPECT_TRUE(curve->FitToPolyline(identity, points, 0.0, 0));
+        return curve;
+    }();
+    ASSERT_TRUE(loft.SetProfile(guide.get(), 0));
+    LoftParameters& parameters = loft.GetParameters();
+    parameters.expand = 0.0;
+    for (double y : {-1.0, 0.0, 1.0})
+    {
+        LoftSection section;
+        section.curve = SectionAcross(y);
+        section.position = (y + 1.0) / 2.0;
+        parameters.sections.push_back(std::move(section));
+    }
+    ASSERT_TRUE(loft.BuildHostSurface());
+    ASSERT_TRUE(scene.AddObject(object));
+
+    // Yellow pixels on the row of the middle section, right of the tripod.
+    auto yellowOnMiddleRow = [](const wgl::PixelImage& image) {
+        std::size_t count = 0;
+        for (LONG x = 60; x < kWidth - 10; ++x)
+            for (LONG y = kHeight / 2 - 2; y <= kHeight / 2 + 2; ++y)
+                count += IsYellowish(image.At(x, y));
+        return count;
+    };
+    const wgl::PixelImage plain = Paint("loft_plain");
+    EXPECT_EQ(yellowOnMiddleRow(plain), 0u) << "no reference object";
+
+    scene.m_referenceObject = static_cast<ISceneObject*>(object);
+    renderer.LowerRedrawLevel(0);
+    const wgl::PixelImage wires = Paint("loft_wires");
+    EXPECT_GT(yellowOnMiddleRow(wires), std::size_t(kWidth - 80)) << "the middle section along its whole length";
+    EXPECT_EQ(wires.At(kWidth / 2, kHeight / 4 + 1), plain.At(kWidth / 2, kHeight / 4 + 1))
+        << "the surface between the sections is unchanged";
+
+    object->ClearStateFlag1();
+    renderer.LowerRedrawLevel(0);
+    EXPECT_EQ(yellowOnMiddleRow(Paint("loft_hidden_reference")), 0u) << "a hidden loft shows no sections";
+
+    // Another kind of reference object shows no loft wires either.
+    object->SetStateFlag1();
+    Dezaz_PlaneObject plane;
+    scene.m_referenceObject = static_cast<ISceneObject*>(&plane);
+    renderer.LowerRedrawLevel(0);
+    EXPECT_EQ(yellowOnMiddleRow(Paint("loft_other_reference")), 0u);
 }
 
 TEST_F(SceneFrame, AxesSpanTheViewAndTheGridHoldsTheOrigin)
