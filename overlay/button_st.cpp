@@ -1,4 +1,5 @@
 #include "overlay/button_st.h"
+#include "platform/mfc/win_app.h"
 
 #include <algorithm>
 #include <cmath>
@@ -120,6 +121,62 @@ COLORREF DarkenIconPixel(COLORREF c, double factor)
     return RGB(dark(GetRValue(c)), dark(GetGValue(c)), dark(GetBValue(c)));
 }
 
+SIZE ButtonIconSize(HICON icon)
+{
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info))
+        return SIZE{0, 0};
+    BITMAP image{};
+    if (info.hbmColor != nullptr)
+        GetObjectW(info.hbmColor, sizeof image, &image);
+    else
+    {
+        GetObjectW(info.hbmMask, sizeof image, &image);
+        image.bmHeight /= 2;
+    }
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor != nullptr)
+        DeleteObject(info.hbmColor);
+    const auto twice = [](DWORD hot) { return static_cast<LONG>(std::min<DWORD>(hot, 0x3FFFFFFF) * 2); };
+    return SIZE{std::min(twice(info.xHotspot), image.bmWidth), std::min(twice(info.yHotspot), image.bmHeight)};
+}
+
+HICON CreateButtonIconCopy(HICON icon, bool grey)
+{
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info))
+        return nullptr;
+    HICON copy = nullptr;
+    if (info.hbmColor == nullptr)
+        copy = CreateIconIndirect(&info); // black and white: both rules leave it as it is
+    else
+    {
+        const SIZE size = ButtonIconSize(icon);
+        HDC source = CreateCompatibleDC(nullptr);
+        HDC target = CreateCompatibleDC(nullptr);
+        HBITMAP colour = CreateCompatibleBitmap(source, size.cx, size.cy);
+        HGDIOBJ oldSource = SelectObject(source, info.hbmColor);
+        HGDIOBJ oldTarget = SelectObject(target, colour);
+        for (int y = 0; y < size.cy; ++y)
+            for (int x = 0; x < size.cx; ++x)
+            {
+                const COLORREF c = GetPixel(source, x, y);
+                SetPixel(target, x, y, grey ? GreyIconPixel(c) : DarkenIconPixel(c));
+            }
+        SelectObject(source, oldSource);
+        SelectObject(target, oldTarget);
+        DeleteDC(source);
+        DeleteDC(target);
+        ICONINFO made{TRUE, 0, 0, info.hbmMask, colour};
+        copy = CreateIconIndirect(&made);
+        DeleteObject(colour);
+    }
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor != nullptr)
+        DeleteObject(info.hbmColor);
+    return copy;
+}
+
 BEGIN_MESSAGE_MAP(CButtonST, CButton)
 ON_WM_SETCURSOR()
 ON_WM_KILLFOCUS()
@@ -134,17 +191,25 @@ ON_CONTROL_REFLECT_EX(BN_CLICKED, &CButtonST::OnClicked)
 ON_MESSAGE(BM_SETCHECK, &CButtonST::OnSetCheck)
 ON_MESSAGE(BM_GETCHECK, &CButtonST::OnGetCheck)
 ON_MESSAGE(BM_SETSTYLE, &CButtonST::OnSetStyle)
+ON_WM_CTLCOLOR_REFLECT()
 END_MESSAGE_MAP()
 
 CButtonST::CButtonST() { SetDefaultColours(); }
 
 CButtonST::~CButtonST()
 {
-    FreeBitmaps();
+    if (m_backgroundDc != nullptr && m_backgroundOld != nullptr)
+        SelectObject(m_backgroundDc, m_backgroundOld);
+    m_backgroundOld = nullptr;
+    FreeImages();
     if (m_cursor != nullptr)
         DestroyCursor(m_cursor);
     if (m_menu != nullptr)
         DestroyMenu(m_menu);
+    FreeBackground();
+    if (m_tooltip.GetSafeHwnd() != nullptr)
+        m_tooltip.DestroyWindow();
+    FreeFont();
 }
 
 void CButtonST::SetColour(int slot, COLORREF colour)
@@ -172,8 +237,14 @@ void CButtonST::SetMenu(HMENU menu, HWND owner)
     m_menuOwner = owner;
 }
 
-void CButtonST::FreeBitmaps()
+void CButtonST::FreeImages()
 {
+    for (stIcon& i : m_icons)
+    {
+        if (i.icon != nullptr)
+            DestroyIcon(i.icon);
+        i = stIcon{};
+    }
     for (stBitmap& b : m_bitmaps)
     {
         if (b.image != nullptr)
@@ -186,7 +257,7 @@ void CButtonST::FreeBitmaps()
 
 void CButtonST::SetBitmaps(HBITMAP hot, HBITMAP hotMask, HBITMAP rest, HBITMAP restMask)
 {
-    FreeBitmaps();
+    FreeImages();
     const HBITMAP images[2] = {hot, rest}, masks[2] = {hotMask, restMask};
     for (int i = 0; i < 2; ++i)
     {
@@ -204,6 +275,171 @@ void CButtonST::SetURL(const wchar_t* address)
 {
     m_address = address != nullptr ? std::wstring(address).substr(0, kMaxAddress) : std::wstring();
 }
+
+DWORD CButtonST::SetIcon(HICON hot, HICON rest)
+{
+    FreeImages();
+    if (hot != nullptr)
+    {
+        m_icons[0] = stIcon{hot, ButtonIconSize(hot)};
+        if (rest == kButtonIconDarkened || rest == kButtonIconGrey)
+        {
+            rest = CreateButtonIconCopy(hot, rest == kButtonIconGrey);
+            if (rest == nullptr)
+            {
+                FreeImages();
+                return 1;
+            }
+        }
+        else if (rest != nullptr)
+        {
+            ICONINFO info{};
+            if (!GetIconInfo(rest, &info))
+            {
+                FreeImages();
+                return 1;
+            }
+            DeleteObject(info.hbmMask);
+            if (info.hbmColor != nullptr)
+                DeleteObject(info.hbmColor);
+        }
+        if (rest != nullptr)
+            m_icons[1] = stIcon{rest, ButtonIconSize(rest)};
+    }
+    if (m_hWnd != nullptr)
+        Invalidate(TRUE);
+    return 0;
+}
+
+DWORD CButtonST::SetIconFromResource(UINT id)
+{
+    HICON icon = static_cast<HICON>(
+        LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    return SetIcon(icon);
+}
+
+void CButtonST::SetDrawTransparent(bool transparent)
+{
+    m_drawTransparent = transparent;
+    if (!transparent)
+        FreeBackground();
+}
+
+void CButtonST::FreeBackground()
+{
+    if (m_backgroundDc != nullptr && m_backgroundOld != nullptr)
+        SelectObject(m_backgroundDc, m_backgroundOld);
+    if (m_background != nullptr)
+        DeleteObject(m_background);
+    if (m_backgroundDc != nullptr)
+        DeleteDC(m_backgroundDc);
+    m_backgroundDc = nullptr;
+    m_background = nullptr;
+    m_backgroundOld = nullptr;
+}
+
+// The parent's pixels under the button are saved once: later paints of the
+// parent may already show the button itself there.
+void CButtonST::PaintParentBackground(HDC dc, const RECT& client)
+{
+    const int w = client.right - client.left, h = client.bottom - client.top;
+    if (m_backgroundDc == nullptr)
+    {
+        HWND parent = ::GetParent(m_hWnd);
+        HDC parentDc = ::GetDC(parent);
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        POINT at{window.left, window.top};
+        ::ScreenToClient(parent, &at);
+        m_backgroundDc = CreateCompatibleDC(parentDc);
+        m_background = CreateCompatibleBitmap(parentDc, w, h);
+        m_backgroundOld = SelectObject(m_backgroundDc, m_background);
+        BitBlt(m_backgroundDc, 0, 0, w, h, parentDc, at.x, at.y, SRCCOPY);
+        ::ReleaseDC(parent, parentDc);
+    }
+    BitBlt(dc, 0, 0, w, h, m_backgroundDc, 0, 0, SRCCOPY);
+}
+
+void CButtonST::FreeFont()
+{
+    if (m_font != nullptr)
+        DeleteObject(m_font);
+    m_font = nullptr;
+}
+
+void CButtonST::SetCustomFont(bool custom)
+{
+    m_customFont = custom;
+    FreeFont();
+}
+
+void CButtonST::SetFontFace(const wchar_t* face)
+{
+    std::fill(std::begin(m_fontFace), std::end(m_fontFace), L'\0');
+    if (face != nullptr)
+        for (std::size_t i = 0; i + 1 < std::size(m_fontFace) && face[i] != L'\0'; ++i)
+            m_fontFace[i] = face[i];
+    FreeFont();
+}
+
+void CButtonST::SetFontHeight(int height)
+{
+    m_fontHeight = height;
+    FreeFont();
+}
+
+void CButtonST::SetFontBold(bool bold)
+{
+    m_fontBold = bold;
+    FreeFont();
+}
+
+void CButtonST::SetFontItalic(bool italic)
+{
+    m_fontItalic = italic;
+    FreeFont();
+}
+
+void CButtonST::SetFontUnderline(bool underline)
+{
+    m_fontUnderline = underline;
+    FreeFont();
+}
+
+void CButtonST::SetSound(const wchar_t* sound, HMODULE module, bool onClick)
+{
+    stSound& s = m_sounds[onClick ? 1 : 0];
+    s = stSound{};
+    if (sound == nullptr)
+        return;
+    s.module = module;
+    s.flags = SND_ASYNC | SND_NODEFAULT;
+    if (IS_INTRESOURCE(sound))
+    {
+        s.name = sound;
+        s.flags |= SND_RESOURCE;
+        return;
+    }
+    for (std::size_t i = 0; i + 1 < std::size(s.buffer) && sound[i] != L'\0'; ++i)
+        s.buffer[i] = sound[i];
+    s.name = s.buffer;
+    s.flags |= SND_FILENAME;
+}
+
+void CButtonST::Play(const stSound& sound) const
+{
+    if (sound.name != nullptr)
+        PlaySoundW(sound.name, sound.module, sound.flags);
+}
+
+void CButtonST::SetMenuCallback(HWND window, UINT message, LPARAM parameter)
+{
+    m_menuCallbackWindow = window;
+    m_menuCallbackMessage = message;
+    m_menuCallbackParameter = parameter;
+}
+
+HBRUSH CButtonST::CtlColor(CDC*, UINT) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
 
 void CButtonST::PreSubclassWindow()
 {
@@ -247,13 +483,18 @@ void CButtonST::DrawItem(DRAWITEMSTRUCT* item)
     m_disabled = (item->itemState & ODS_DISABLED) != 0;
 
     RECT rect = item->rcItem;
-    DrawBackground(dc, &rect);
+    if (m_drawTransparent)
+        PaintParentBackground(dc, item->rcItem);
+    else
+        DrawBackground(dc, &rect);
     DrawBorder(dc, &rect);
     SetBkMode(dc, TRANSPARENT);
 
     wchar_t caption[512] = {};
     GetWindowTextW(m_hWnd, caption, static_cast<int>(std::size(caption)));
     RECT captionRect = item->rcItem;
+    if (m_icons[0].icon != nullptr)
+        DrawButtonIcon(dc, caption[0] != L'\0', item->rcItem, &captionRect, m_pressed, m_disabled);
     if (m_bitmaps[0].image != nullptr)
     {
         SetBkColor(dc, RGB(255, 255, 255));
@@ -321,6 +562,25 @@ void CButtonST::DrawBorder(HDC dc, RECT* rect)
         Draw3dRect(dc, r, GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
 }
 
+void CButtonST::DrawButtonIcon(HDC dc, bool hasCaption, const RECT& item, RECT* captionRect, bool pressed,
+                               bool disabled)
+{
+    const int index = ButtonImageIndex(m_icons[1].icon != nullptr, m_checkBox, pressed, m_mouseOver);
+    const stIcon& icon = m_icons[index];
+    RECT client{};
+    GetClientRect(&client);
+    stButtonImagePlacement place =
+        PlaceButtonImage(item, *captionRect, icon.size, m_alignment, hasCaption, m_imageMargin, client.right);
+    *captionRect = place.caption;
+    if (pressed && !m_checkBox)
+    {
+        place.image.left += m_pressedOffset.x;
+        place.image.top += m_pressedOffset.y;
+    }
+    DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.icon), 0, place.image.left, place.image.top,
+               icon.size.cx, icon.size.cy, DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
+}
+
 void CButtonST::DrawButtonBitmap(HDC dc, bool hasCaption, const RECT& item, RECT* captionRect, bool pressed,
                                  bool disabled)
 {
@@ -357,8 +617,7 @@ void CButtonST::DrawButtonBitmap(HDC dc, bool hasCaption, const RECT& item, RECT
         DeleteDC(memory);
         return;
     }
-    // Disabled: the image on white, then embossed - every pixel that is not
-    // white in highlight one pixel right and down, then in shadow.
+    // Disabled: mask and image combined on white, then embossed.
     HBITMAP combined = CreateCompatibleBitmap(dc, w, h);
     HDC work = CreateCompatibleDC(dc);
     HGDIOBJ oldWork = SelectObject(work, combined);
@@ -370,17 +629,15 @@ void CButtonST::DrawButtonBitmap(HDC dc, bool hasCaption, const RECT& item, RECT
         SelectObject(memory, b.image);
         BitBlt(work, 0, 0, w, h, memory, 0, 0, SRCPAINT);
     }
-    const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT), shadow = GetSysColor(COLOR_BTNSHADOW);
-    for (const auto& [dx, colour] : {std::pair{1, highlight}, std::pair{0, shadow}})
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if ((GetPixel(work, x, y) & 0xFFFFFF) != 0xFFFFFF)
-                    SetPixel(dc, place.image.left + x + dx, place.image.top + y + dx, colour);
     SelectObject(memory, old);
     SelectObject(work, oldWork);
-    DeleteObject(combined);
     DeleteDC(work);
     DeleteDC(memory);
+    const COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
+    DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(combined), 0, place.image.left, place.image.top, w, h,
+               DST_BITMAP | DSS_DISABLED);
+    SetBkColor(dc, oldBack);
+    DeleteObject(combined);
 }
 
 void CButtonST::DrawButtonText(HDC dc, const wchar_t* caption, const RECT&, RECT* captionRect, bool pressed,
@@ -392,6 +649,15 @@ void CButtonST::DrawButtonText(HDC dc, const wchar_t* caption, const RECT&, RECT
         captionRect->right += m_pressedOffset.x;
         captionRect->top += m_pressedOffset.y;
         captionRect->bottom += m_pressedOffset.y;
+    }
+    HGDIOBJ oldFont = nullptr;
+    if (m_customFont)
+    {
+        if (m_font == nullptr)
+            m_font = CreateFontW(m_fontHeight, 0, 0, 0, m_fontBold ? 900 : 400, m_fontItalic, m_fontUnderline, 0,
+                                 DEFAULT_CHARSET, 2, 1, 0, 0, m_fontFace);
+        if (m_font != nullptr)
+            oldFont = SelectObject(dc, m_font);
     }
     RECT measured = *captionRect;
     DrawTextW(dc, caption, -1, &measured, DT_WORDBREAK | DT_CALCRECT);
@@ -406,11 +672,15 @@ void CButtonST::DrawButtonText(HDC dc, const wchar_t* caption, const RECT&, RECT
         DrawTextW(dc, caption, -1, &engraved, DT_WORDBREAK);
         SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
         DrawTextW(dc, caption, -1, &text, DT_WORDBREAK);
-        return;
     }
-    SetTextColor(dc, TextColourFor());
-    SetBkColor(dc, BackColourFor());
-    DrawTextW(dc, caption, -1, &text, DT_WORDBREAK);
+    else
+    {
+        SetTextColor(dc, TextColourFor());
+        SetBkColor(dc, BackColourFor());
+        DrawTextW(dc, caption, -1, &text, DT_WORDBREAK);
+    }
+    if (oldFont != nullptr)
+        SelectObject(dc, oldFont);
 }
 
 BOOL CButtonST::OnSetCursor(CWnd* window, UINT hitTest, UINT message)
@@ -431,6 +701,15 @@ void CButtonST::OnKillFocus(CWnd* gaining)
 
 BOOL CButtonST::PreTranslateMessage(MSG* msg)
 {
+    // The button's own tooltip holds no tool; the dialogs register their
+    // buttons in a tooltip of their own.
+    if (m_tooltip.GetSafeHwnd() == nullptr && m_hWnd != nullptr)
+    {
+        m_tooltip.Create(this, m_tooltipStyle);
+        m_tooltip.Activate(FALSE);
+        m_tooltip.SetMaxTipWidth(400);
+    }
+    m_tooltip.RelayEvent(msg);
     if (msg != nullptr && msg->hwnd == m_hWnd && msg->message == WM_LBUTTONDBLCLK)
         msg->message = WM_LBUTTONDOWN;
     return CButton::PreTranslateMessage(msg);
@@ -445,6 +724,7 @@ void CButtonST::OnCancelMode()
 void CButtonST::OnSysColorChange()
 {
     CButton::OnSysColorChange();
+    FreeBackground();
     SetDefaultColours();
     Invalidate(TRUE);
 }
@@ -496,6 +776,7 @@ void CButtonST::OnMouseMove(UINT flags, CPoint point)
             return;
         m_mouseOver = true;
         Invalidate(TRUE);
+        Play(m_sounds[0]);
         TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, m_hWnd, 0};
         ::TrackMouseEvent(&track);
     }
@@ -515,6 +796,7 @@ UINT CButtonST::OnGetDlgCode()
 BOOL CButtonST::OnClicked()
 {
     SetFocus();
+    Play(m_sounds[1]);
     if (m_checkBox)
     {
         m_checked = !m_checked;
@@ -527,6 +809,9 @@ BOOL CButtonST::OnClicked()
         Invalidate(TRUE);
         if (HMENU sub = GetSubMenu(m_menu, 0); sub != nullptr)
         {
+            if (m_menuCallbackWindow != nullptr)
+                ::SendMessageW(m_menuCallbackWindow, m_menuCallbackMessage, reinterpret_cast<WPARAM>(sub),
+                               m_menuCallbackParameter);
             RECT r{};
             ::GetWindowRect(m_hWnd, &r);
             const UINT command = static_cast<UINT>(
@@ -539,6 +824,16 @@ BOOL CButtonST::OnClicked()
         }
         m_menuTracking = false;
         return FALSE;
+    }
+    if (!m_address.empty())
+    {
+        SHELLEXECUTEINFOW open{};
+        open.cbSize = sizeof open;
+        open.fMask = SEE_MASK_FLAG_NO_UI;
+        open.lpVerb = L"open";
+        open.lpFile = m_address.c_str();
+        open.nShow = SW_SHOWMAXIMIZED;
+        ::ShellExecuteExW(&open);
     }
     return FALSE;
 }
@@ -579,9 +874,10 @@ void CWinXPButtonST::DrawBackground(HDC dc, RECT* rect)
     HGDIOBJ oldPen = SelectObject(dc, pen);
     HBRUSH face = active ? CreateSolidBrush(m_colours[kColourBackHot]) : nullptr;
     HGDIOBJ oldBrush = face != nullptr ? SelectObject(dc, face) : nullptr;
-    // Without rounded-rectangle drawing in the stand-in GDI the corners stay
-    // square when rounding is asked for.
-    Rectangle(dc, rect->left, rect->top, rect->right, rect->bottom);
+    if (m_rounded)
+        RoundRect(dc, rect->left, rect->top, rect->right, rect->bottom, 8, 8);
+    else
+        Rectangle(dc, rect->left, rect->top, rect->right, rect->bottom);
     if (face != nullptr)
     {
         SelectObject(dc, oldBrush);

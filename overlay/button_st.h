@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/mfc/controls.h"
+#include "platform/mfc/tooltip_ctrl.h"
 #include "platform/win32/win32.h"
 
 #include <cstdint>
@@ -42,6 +43,17 @@ int ButtonImageIndex(bool hasRestImage, bool checkBox, bool pressed, bool hovere
 COLORREF GreyIconPixel(COLORREF colour);
 COLORREF DarkenIconPixel(COLORREF colour, double factor = 0.25);
 
+// Second icons that ask SetIcon for a copy of the first one instead.
+inline const HICON kButtonIconDarkened = reinterpret_cast<HICON>(static_cast<ULONG_PTR>(0xFFFFFFFD));
+inline const HICON kButtonIconGrey = reinterpret_cast<HICON>(static_cast<ULONG_PTR>(0xFFFFFFFE));
+
+// The size an icon is drawn at: twice its hot spot each way, but never more
+// than its image (a hot spot past the centre would reach outside it).
+SIZE ButtonIconSize(HICON icon);
+// A grey or darkened copy of the icon over that size, with the icon's own
+// mask; null when the icon cannot be read.
+HICON CreateButtonIconCopy(HICON icon, bool grey);
+
 class CButtonST : public CButton
 {
     DECLARE_DYNAMIC(CButtonST)
@@ -71,6 +83,30 @@ public:
     // button owns them from here on.
     void SetBitmaps(HBITMAP hot, HBITMAP hotMask, HBITMAP rest, HBITMAP restMask);
     void SetShowDisabledBitmap(bool show) { m_showDisabledBitmap = show; }
+    // Two icons, shown as the two bitmaps are; the second may be null, or
+    // kButtonIconDarkened / kButtonIconGrey for a copy of the first. The
+    // button owns them from here on. 1 when the second cannot be read (no
+    // images are kept then), else 0.
+    DWORD SetIcon(HICON hot, HICON rest = nullptr);
+    DWORD SetIconFromResource(UINT id);
+    // Paints the parent's background (saved at the first paint) instead of a face.
+    void SetDrawTransparent(bool transparent);
+    // The caption's own font; a change shows at the next paint. The face
+    // name keeps at most 31 characters.
+    void SetCustomFont(bool custom);
+    void SetFontFace(const wchar_t* face);
+    void SetFontHeight(int height);
+    void SetFontBold(bool bold);
+    void SetFontItalic(bool italic);
+    void SetFontUnderline(bool underline);
+    // A sound (file name, or resource id with its module) played when the
+    // pointer enters the button or when it is clicked; null stops playing
+    // one. Names keep at most 259 characters.
+    void SetSound(const wchar_t* sound, HMODULE module = nullptr, bool onClick = false);
+    // Sent to the window (message, submenu, parameter) before the menu drops down.
+    void SetMenuCallback(HWND window, UINT message, LPARAM parameter = 0);
+    void SetTooltipStyle(DWORD style) { m_tooltipStyle = style; }
+    const CToolTipCtrl& GetTooltip() const { return m_tooltip; }
 
     bool IsCheckBox() const { return m_checkBox; }
     bool IsDefault() const { return m_default; }
@@ -78,11 +114,14 @@ public:
     int GetChecked() const { return m_checked ? 1 : 0; }
 
     void DrawItem(DRAWITEMSTRUCT* item) override;
+    afx_msg HBRUSH CtlColor(CDC* dc, UINT ctlColor);
 
 protected:
     void PreSubclassWindow() override;
     virtual void DrawBackground(HDC dc, RECT* rect);
     virtual void DrawBorder(HDC dc, RECT* rect);
+    virtual void DrawButtonIcon(HDC dc, bool hasCaption, const RECT& item, RECT* captionRect, bool pressed,
+                                bool disabled);
     virtual void DrawButtonBitmap(HDC dc, bool hasCaption, const RECT& item, RECT* captionRect, bool pressed,
                                   bool disabled);
     virtual void DrawButtonText(HDC dc, const wchar_t* caption, const RECT& item, RECT* captionRect, bool pressed,
@@ -139,9 +178,43 @@ protected:
         SIZE size{0, 0};
     };
     stBitmap m_bitmaps[2];
+    struct stIcon
+    {
+        HICON icon = nullptr;
+        SIZE size{0, 0};
+    };
+    stIcon m_icons[2];
+    bool m_drawTransparent = false;
+    HDC m_backgroundDc = nullptr;
+    HBITMAP m_background = nullptr;
+    HGDIOBJ m_backgroundOld = nullptr;
+    bool m_customFont = false;
+    HFONT m_font = nullptr;
+    wchar_t m_fontFace[LF_FACESIZE] = {};
+    int m_fontHeight = 0;
+    bool m_fontBold = false;
+    bool m_fontItalic = false;
+    bool m_fontUnderline = false;
+    CToolTipCtrl m_tooltip;
+    DWORD m_tooltipStyle = 0;
+    HWND m_menuCallbackWindow = nullptr;
+    UINT m_menuCallbackMessage = 0;
+    LPARAM m_menuCallbackParameter = 0;
+    struct stSound
+    {
+        wchar_t buffer[260] = {};
+        const wchar_t* name = nullptr;
+        HMODULE module = nullptr;
+        DWORD flags = 0;
+    };
+    stSound m_sounds[2]; // hover, click
 
 private:
-    void FreeBitmaps();
+    void FreeImages();
+    void FreeBackground();
+    void FreeFont();
+    void PaintParentBackground(HDC dc, const RECT& client);
+    void Play(const stSound& sound) const;
 };
 
 // The flat, outlined face: black outline while hovered or pressed, grey at

@@ -3,6 +3,7 @@
 // (ON_CONTROL_REFLECT, ON_NOTIFY_REFLECT) before, or instead of, its parent.
 #pragma once
 
+#include "platform/mfc/dc.h"
 #include "platform/mfc/wnd.h"
 #include "platform/win32/controls.h"
 
@@ -20,6 +21,21 @@ inline constexpr UINT WM_REFLECT_BASE = 0xBC00;
 #define ON_NOTIFY_REFLECT(code, memberFxn)                                                                   \
     VTL_CMD_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, code, 0, 0xFFFF, auto* n_ = static_cast<AFX_NOTIFY*>(call_.extra); \
                   (self_->*(memberFxn))(n_->pNMHDR, n_->pResult); return TRUE)
+
+// A control may answer its own WM_CTLCOLOR* (the parent's reply) with
+// HBRUSH CtlColor(CDC*, UINT ctlColor); a null brush lets the parent answer.
+inline constexpr UINT WM_CTLCOLOR = 0x0019;
+inline constexpr UINT CTLCOLOR_MSGBOX = 0;
+inline constexpr UINT CTLCOLOR_EDIT = 1;
+inline constexpr UINT CTLCOLOR_LISTBOX = 2;
+inline constexpr UINT CTLCOLOR_BTN = 3;
+inline constexpr UINT CTLCOLOR_DLG = 4;
+inline constexpr UINT CTLCOLOR_SCROLLBAR = 5;
+inline constexpr UINT CTLCOLOR_STATIC = 6;
+#define ON_WM_CTLCOLOR_REFLECT()                                                                             \
+    VTL_MSG_ENTRY(WM_REFLECT_BASE + WM_CTLCOLOR,                                                             \
+                  *result_ = reinterpret_cast<LRESULT>(self_->CtlColor(                                      \
+                      CDC::FromHandle(reinterpret_cast<HDC>(call_.wParam)), static_cast<UINT>(call_.lParam))))
 
 class CEdit : public CWnd
 {

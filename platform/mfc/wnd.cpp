@@ -324,6 +324,13 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
             if (child->OnChildNotify(message, wParam, lParam, result))
                 return TRUE;
     }
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC && lParam)
+    {
+        // The control may pick its own colours first.
+        if (CWnd* child = FromHandlePermanent(reinterpret_cast<HWND>(lParam)); child && child != this)
+            if (child->OnChildNotify(message, wParam, lParam, result))
+                return TRUE;
+    }
     const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(message);
     if (!entry)
         return FALSE;
@@ -365,6 +372,21 @@ BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     if (message == WM_COMMAND)
         return OnCmdMsg(0, static_cast<int>(MAKELONG(HIWORD(wParam), static_cast<WORD>(kReflectBase + WM_COMMAND))),
                         nullptr, nullptr);
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC)
+    {
+        constexpr UINT kCtlColor = 0x0019;
+        const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(kReflectBase + kCtlColor);
+        if (!entry)
+            return FALSE;
+        LRESULT brush = 0;
+        AfxMessageCall call{kReflectBase + kCtlColor, wParam, message - WM_CTLCOLORMSGBOX, 0, 0, nullptr};
+        entry->pfn(this, call, &brush);
+        if (brush == 0)
+            return FALSE;
+        if (result)
+            *result = brush;
+        return TRUE;
+    }
     if (message == WM_NOTIFY && lParam)
     {
         auto* header = reinterpret_cast<NMHDR*>(lParam);

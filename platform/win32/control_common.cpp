@@ -1,4 +1,5 @@
 #include "platform/win32/control_internal.h"
+#include "platform/win32/tooltip.h"
 #include "platform/win32/window_internal.h"
 
 #include <algorithm>
@@ -31,6 +32,7 @@ void RegisterControlClass(const wchar_t* name, WNDPROC proc, UINT style, int sys
     RegisterControlClass(WC_LISTBOXW, ListBoxProc, CS_DBLCLKS, COLOR_WINDOW);
     RegisterControlClass(TRACKBAR_CLASSW, TrackbarProc, 0, COLOR_BTNFACE);
     RegisterControlClass(WC_TABCONTROLW, TabControlProc, CS_DBLCLKS, COLOR_BTNFACE);
+    RegisterControlClass(TOOLTIPS_CLASSW, TooltipProc, 0, COLOR_INFOBK);
     return true;
 }();
 

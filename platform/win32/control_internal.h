@@ -120,5 +120,6 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TrackbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT TooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace win32::detail

@@ -357,6 +357,58 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom)
     return TRUE;
 }
 
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight)
+{
+    Canvas c = CanvasOf(dc);
+    if (!c.Valid())
+        return FALSE;
+    if (right < left)
+        std::swap(left, right);
+    if (bottom < top)
+        std::swap(top, bottom);
+    const RECT r = ToDevice(c, RECT{left, top, right, bottom});
+    const long long w = static_cast<long long>(r.right) - r.left, h = static_cast<long long>(r.bottom) - r.top;
+    if (w <= 0 || h <= 0 || !c.pixels)
+        return TRUE;
+    const double rx = std::clamp<double>(std::abs(ellipseWidth), 0.0, static_cast<double>(w)) / 2.0;
+    const double ry = std::clamp<double>(std::abs(ellipseHeight), 0.0, static_cast<double>(h)) / 2.0;
+    // How far row y (0 at the top) starts inside the rectangle's left edge.
+    auto inset = [&](long long y) -> long long {
+        const double fromEdge = std::min<double>(y, h - 1 - y) + 0.5;
+        if (ry <= 0.0 || fromEdge >= ry)
+            return 0;
+        const double t = (ry - fromEdge) / ry;
+        return static_cast<long long>(std::lround(rx - rx * std::sqrt(std::max(0.0, 1.0 - t * t))));
+    };
+    auto inside = [&](long long x, long long y) {
+        if (y < 0 || y >= h)
+            return false;
+        const long long in = inset(y);
+        return x >= in && x < w - in;
+    };
+    const DcState& s = c.dc->state;
+    const bool outline = s.pen && s.pen->style != PS_NULL;
+    const bool fill = s.brush && !s.brush->hollow;
+    // Rows far outside the surface are skipped before their pixels are walked.
+    const long long y0 = std::max<long long>(0, c.clip.top - r.top), y1 = std::min<long long>(h, c.clip.bottom - r.top);
+    for (long long y = y0; y < y1; ++y)
+    {
+        const long long in = inset(y);
+        const long long x0 = std::max<long long>(in, c.clip.left - r.left);
+        const long long x1 = std::min<long long>(w - in, c.clip.right - r.left);
+        for (long long x = x0; x < x1; ++x)
+        {
+            const bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
+            const int px = static_cast<int>(r.left + x), py = static_cast<int>(r.top + y);
+            if (outline && edge)
+                c.Put(px, py, PixelOf(s.pen->color));
+            else if (fill)
+                c.Put(px, py, PixelOf(s.brush->color));
+        }
+    }
+    return TRUE;
+}
+
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous)
 {
     auto d = FindDc(dc);

@@ -11,6 +11,9 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL InvertRect(HDC dc, const RECT* rect);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+// A rectangle whose corners are quarters of an ellipse of the given width and
+// height, outlined with the pen and filled with the brush.
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 BOOL LineTo(HDC dc, int x, int y);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);

@@ -68,6 +68,15 @@
 #if __has_include("platform/win32/resource_data.h")
 #include "platform/win32/resource_data.h"
 #endif
+#if __has_include("platform/win32/icons.h")
+#include "platform/win32/icons.h"
+#endif
+#if __has_include("platform/win32/sound.h")
+#include "platform/win32/sound.h"
+#endif
+#if __has_include("platform/win32/tooltip.h")
+#include "platform/win32/tooltip.h"
+#endif
 #if __has_include("platform/win32/shell.h")
 #include "platform/win32/shell.h"
 #endif
