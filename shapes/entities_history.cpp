@@ -7,9 +7,12 @@
 #include "shapes/sketch_curve.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <set>
 
 namespace
 {
@@ -284,6 +287,16 @@ bool CEntitiesHistory::Read(ON_BinaryArchive& archive, int major, int minor)
     // Entries are staged, so a failure part-way adds nothing. Each entry
     // takes at least 20 bytes, so a damaged count fails at the end of the
     // bytes instead of allocating for it.
+    // Known ids are looked up in a set: a damaged chunk of many small
+    // entries must not cost time growing with the square of its size.
+    std::set<std::array<std::uint8_t, 16>> known;
+    const auto key = [](const ON_UUID& id) {
+        std::array<std::uint8_t, 16> bytes;
+        std::memcpy(bytes.data(), &id, bytes.size());
+        return bytes;
+    };
+    for (const auto& entry : m_entries)
+        known.insert(key(entry->HostId()));
     std::deque<std::unique_ptr<CObjectSurfaces>> staged;
     for (std::size_t i = 0; i < count; ++i)
     {
@@ -291,14 +304,10 @@ bool CEntitiesHistory::Read(ON_BinaryArchive& archive, int major, int minor)
         entry->m_keep = 1;
         if (!entry->Read(archive, major, minor))
             return false;
-        const ON_UUID id = entry->HostId();
-        const bool repeated = std::any_of(staged.begin(), staged.end(),
-                                          [&id](const std::unique_ptr<CObjectSurfaces>& e) { return e->HostId() == id; });
-        if (!repeated)
+        if (known.insert(key(entry->HostId())).second)
             staged.push_back(std::move(entry));
     }
     for (auto& entry : staged)
-        if (FindByUuid(entry->HostId()) == nullptr)
-            m_entries.push_back(std::move(entry));
+        m_entries.push_back(std::move(entry));
     return true;
 }

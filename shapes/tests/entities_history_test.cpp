@@ -315,6 +315,33 @@ TEST(EntitiesHistoryDamage, RepeatedHostKeepsTheFirstEntryWithinARecordAndAgains
     EXPECT_EQ(read.Entry(0)->Session(1)->GetName(), ON_wString(L"PLANE(2)"));
 }
 
+TEST(EntitiesHistoryDamage, ManyEntriesWithoutSessionsReadInOnePassAndRepeatsStayDropped)
+{
+    // A chunk of 200,000 bare entries (20 bytes each) and one repeat: every
+    // entry is checked against those before it, which must not cost a pass
+    // over them each.
+    const std::uint32_t count = 200000;
+    std::vector<std::uint8_t> b(9, 0);
+    b[0] = static_cast<std::uint8_t>(kEntitiesHistoryMajor << 4 | kEntitiesHistoryMinor);
+    const std::uint64_t total = count + 1;
+    std::memcpy(b.data() + 1, &total, 8);
+    const auto entry = [&b](std::uint32_t tag) {
+        std::uint8_t bytes[20] = {};
+        std::memcpy(bytes, &tag, 4);
+        bytes[15] = 0x42;
+        b.insert(b.end(), bytes, bytes + 20);
+    };
+    for (std::uint32_t i = 0; i < count; ++i)
+        entry(i);
+    entry(count / 2);
+    CEntitiesHistory history;
+    ASSERT_TRUE(ReadHistory(history, b, b.size()));
+    EXPECT_EQ(history.Count(), count);
+    // Reading the same chunk again adds nothing: every host is there.
+    ASSERT_TRUE(ReadHistory(history, b, b.size()));
+    EXPECT_EQ(history.Count(), count);
+}
+
 TEST(EntitiesHistoryPrune, OnlyMarkedEntriesStay)
 {
     CEntitiesHistory history;
