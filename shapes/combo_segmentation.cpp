@@ -54,38 +54,48 @@ bool RunsAgainstSection(const tPolyline<cVertex>& joints, std::uint32_t k, const
 
 } // namespace
 
-bool CollectComboPiece(const tPolyline<cVertex>& section, const tPolyline<cVertex>& joints, std::uint32_t k,
-                       bool closed, std::vector<const cVertex*>& piece)
+namespace
 {
-    piece.clear();
-    const std::uint32_t n = section.GetVertexCount();
-    if (n < 2 || joints.GetVertexCount() < 2 || k + 1 >= joints.GetVertexCount())
-        return false;
+
+// Vertices in piece k (0 when there is none), from the joints' indices alone.
+std::uint64_t ComboPieceLength(std::uint32_t n, const tPolyline<cVertex>& joints, std::uint32_t k, bool closed)
+{
+    if (n < 2 || k + 1 >= joints.GetVertexCount())
+        return 0;
     const std::uint32_t a = joints.GetVertex(k)->index;
     const std::uint32_t b = joints.GetVertex(k + 1)->index;
     if (a >= n || b >= n)
-        return false;
+        return 0;
     if (a <= b)
-    {
-        for (std::uint32_t i = a; i <= b; ++i)
-            piece.push_back(section.GetVertex(i));
-        return true;
-    }
-    // Only a closed section runs on past its last vertex.
-    if (!closed)
+        return std::uint64_t{b} - a + 1;
+    return closed ? std::uint64_t{n} - a + b + 1 : 0;
+}
+
+} // namespace
+
+bool CollectComboPiece(const tPolyline<cVertex>& section, const tPolyline<cVertex>& joints, std::uint32_t k,
+                       bool closed, std::vector<const cVertex*>& piece, std::uint32_t stride)
+{
+    piece.clear();
+    const std::uint32_t n = section.GetVertexCount();
+    const std::uint64_t length = ComboPieceLength(n, joints, k, closed);
+    if (length == 0)
         return false;
-    for (std::uint32_t i = a; i < n; ++i)
-        piece.push_back(section.GetVertex(i));
-    for (std::uint32_t i = 0; i <= b; ++i)
-        piece.push_back(section.GetVertex(i));
+    // Only a closed section runs on past its last vertex.
+    const std::uint32_t a = joints.GetVertex(k)->index;
+    const std::uint64_t step = std::max<std::uint32_t>(stride, 1);
+    for (std::uint64_t j = 0; j < length; j += step)
+        piece.push_back(section.GetVertex(static_cast<std::uint32_t>((a + j) % n)));
+    if ((length - 1) % step != 0)
+        piece.push_back(section.GetVertex(static_cast<std::uint32_t>((a + length - 1) % n)));
     return true;
 }
 
 bool FitComboSegmentAuto(const tPolyline<cVertex>& section, const tPolyline<cVertex>& joints,
-                         tComboSegments& segments, std::uint32_t k, bool closed)
+                         tComboSegments& segments, std::uint32_t k, bool closed, std::uint32_t stride)
 {
     std::vector<const cVertex*> piece;
-    if (!CollectComboPiece(section, joints, k, closed, piece) || k >= segments.size())
+    if (!CollectComboPiece(section, joints, k, closed, piece, stride) || k >= segments.size())
         return false;
 
     double pathLength = 0.0;
@@ -154,9 +164,19 @@ bool FitAllComboSegments(const tPolyline<cVertex>& section, const tPolyline<cVer
     const std::uint32_t count = joints.GetVertexCount();
     if (count == 1)
         return true;
+    // Joints out of order (moved past each other, or a damaged record) make
+    // pieces that run over the section again and again. Past a few passes
+    // over it the pieces are fitted on evenly spaced vertices, so the work
+    // stays in proportion to the section and the joints.
+    const std::uint32_t n = section.GetVertexCount();
+    std::uint64_t covered = 0;
+    for (std::uint32_t k = 0; k + 1 < count; ++k)
+        covered += ComboPieceLength(n, joints, k, closed);
+    const std::uint64_t budget = kComboFitPasses * (std::uint64_t{n} + count);
+    const auto stride = static_cast<std::uint32_t>(covered > budget ? (covered + budget - 1) / budget : 1);
     bool all = true;
     for (std::uint32_t k = 0; k + 1 < count; ++k)
-        all = FitComboSegmentAuto(section, joints, segments, k, closed) && all;
+        all = FitComboSegmentAuto(section, joints, segments, k, closed, stride) && all;
     return all;
 }
 

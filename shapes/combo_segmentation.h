@@ -27,14 +27,18 @@ inline bool IsArcRecord(const tComboSegment& segment)
 // them: the vertices from the first joint's section vertex to the second's.
 // A closed section's piece that runs past the last vertex wraps round to the
 // first; joints on no vertex, or past the section, give no piece (false).
+// With a stride above 1 only every stride-th vertex and the last are taken.
 bool CollectComboPiece(const tPolyline<cVertex>& section, const tPolyline<cVertex>& joints, std::uint32_t k,
-                       bool closed, std::vector<const cVertex*>& piece);
+                       bool closed, std::vector<const cVertex*>& piece, std::uint32_t stride = 1);
 
 // Piece k becomes the better of a line and an arc fitted to it: an arc only
 // when it fits better than the line and its points span at least 60 degrees.
 // False, with the record unchanged, when neither fits or the piece is empty.
 bool FitComboSegmentAuto(const tPolyline<cVertex>& section, const tPolyline<cVertex>& joints,
-                         tComboSegments& segments, std::uint32_t k, bool closed);
+                         tComboSegments& segments, std::uint32_t k, bool closed, std::uint32_t stride = 1);
+// How many times over the pieces may cover the section (and joints) before
+// they are fitted on spaced vertices.
+inline constexpr std::uint64_t kComboFitPasses = 4;
 // Every piece, each attempted; true only when all fitted (and at once for a
 // single joint).
 bool FitAllComboSegments(const tPolyline<cVertex>& section, const tPolyline<cVertex>& joints,

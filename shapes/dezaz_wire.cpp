@@ -221,8 +221,32 @@ bool Dezaz_Wire::AddSegment(const ST_IWire& segment)
     if (m_kind != kWireEmpty && m_kind != kWireComposite)
         return false;
     m_segments.push_back(*piece);
-    RebuildComposite();
+    // The chain grows by the new piece alone: rebuilding it from every piece
+    // on each addition would make a wire of many pieces cost their square.
+    auto* chain = m_kind == kWireComposite ? ON_PolyCurve::Cast(m_curve) : nullptr;
+    if (chain == nullptr)
+        RebuildComposite();
+    else
+        AppendToComposite(*chain, m_segments.back());
     return true;
+}
+
+void Dezaz_Wire::AppendToComposite(ON_PolyCurve& chain, const Dezaz_Wire& piece)
+{
+    ON_Curve* copy = piece.m_curve->Duplicate();
+    if (!chain.Append(copy))
+        delete copy;
+    for (const cVertex& v : piece.m_points.vertices)
+    {
+        // A joint shared with the previous piece is kept once.
+        if (!m_points.IsEmpty())
+        {
+            const cVertex& last = *m_points.GetLastVertex();
+            if (last.x == v.x && last.y == v.y && last.z == v.z)
+                continue;
+        }
+        m_points.AddVertex(v);
+    }
 }
 
 void Dezaz_Wire::RebuildComposite()
@@ -230,22 +254,7 @@ void Dezaz_Wire::RebuildComposite()
     auto* chain = new ON_PolyCurve;
     m_points.Clear();
     for (const Dezaz_Wire& s : m_segments)
-    {
-        ON_Curve* copy = s.m_curve->Duplicate();
-        if (!chain->Append(copy))
-            delete copy;
-        for (const cVertex& v : s.m_points.vertices)
-        {
-            // A joint shared with the previous piece is kept once.
-            if (!m_points.IsEmpty())
-            {
-                const cVertex& last = *m_points.GetLastVertex();
-                if (last.x == v.x && last.y == v.y && last.z == v.z)
-                    continue;
-            }
-            m_points.AddVertex(v);
-        }
-    }
+        AppendToComposite(*chain, s);
     SetCurve(chain);
     m_kind = kWireComposite;
 }

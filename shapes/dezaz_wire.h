@@ -9,6 +9,7 @@
 #include <vector>
 
 class ON_Curve;
+class ON_PolyCurve;
 
 // {0DBE070D-6251-49A6-B791-AF6B3DAAA5AB}
 inline constexpr GUID CLSID_Dezaz_Wire = {0x0DBE070D, 0x6251, 0x49A6, {0xB7, 0x91, 0xAF, 0x6B, 0x3D, 0xAA, 0xA5, 0xAB}};
@@ -86,6 +87,8 @@ private:
     t3DPoint<double> TangentAt(double t) const;
     // Rebuilds the chain curve and the defining points from the segments.
     void RebuildComposite();
+    // Adds a copy of the segment's curve to the chain and its points to ours.
+    void AppendToComposite(ON_PolyCurve& chain, const Dezaz_Wire& piece);
 
     std::int32_t m_kind = kWireEmpty;
     tPolyline<cVertex> m_points;

@@ -120,6 +120,16 @@ TEST(ComboSegmentation, JointsOnNoVertexOrPastTheSectionFitNothing)
     EXPECT_EQ(piece.size(), 10u);
     EXPECT_EQ(piece.front(), section.GetVertex(15));
     EXPECT_EQ(piece.back(), section.GetVertex(4));
+
+    // Spaced vertices keep both ends, also across the wrap.
+    ASSERT_TRUE(CollectComboPiece(section, joints, 0, true, piece, 4));
+    ASSERT_EQ(piece.size(), 4u);
+    EXPECT_EQ(piece[0], section.GetVertex(15));
+    EXPECT_EQ(piece[1], section.GetVertex(19));
+    EXPECT_EQ(piece[2], section.GetVertex(3));
+    EXPECT_EQ(piece[3], section.GetVertex(4));
+    ASSERT_TRUE(CollectComboPiece(section, joints, 0, true, piece, 3));
+    EXPECT_EQ(piece.size(), 4u) << "10 vertices by 3 end on the last";
 }
 
 TEST(ComboSegmentation, CrossingLinesMeetAtTheirIntersectionAndParallelOnesAtTheNextStart)

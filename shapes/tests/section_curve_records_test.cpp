@@ -337,3 +337,41 @@ TEST(SectionCurveRecords, FalseCountsUnknownKindsAndDeepSketchesAreRefused)
     deep.insert(deep.end(), emptySketch.begin(), emptySketch.end());
     EXPECT_FALSE(ReadBack(deep));
 }
+
+TEST(SectionCurveRecords, AComboRecordWithThousandsOfJointsOutOfOrderReadsAndKeepsThem)
+{
+    // 6,000 joints on 6,000 section vertices (150 kB): fitting every piece
+    // over the whole section, or rebuilding the wire on every piece added,
+    // would take minutes.
+    const int n = 6000;
+    double frame[12];
+    MakeIdentity3x4(frame);
+    ST_TComboCurve<Dezaz_Wire> combo;
+    combo.SetMergeMode(0);
+    ASSERT_TRUE(combo.RebuildWire(frame, Section(Arc(0, 0, 10, 0, 350, n)), 0.0f, nullptr));
+    std::vector<std::uint8_t> b = Bytes(combo);
+    // Replace the joints with ones that hop from one end of the section to the
+    // other, so every other piece would span the whole section.
+    b.resize(b.size() - 6 - 4 - 12 * combo.Joints().GetVertexCount());
+    const auto put = [&b](const void* p, std::size_t size) {
+        b.insert(b.end(), static_cast<const std::uint8_t*>(p), static_cast<const std::uint8_t*>(p) + size);
+    };
+    const std::uint32_t joints = static_cast<std::uint32_t>(n);
+    put(&joints, 4);
+    for (std::uint32_t i = 0; i < joints; ++i)
+    {
+        const double a = (i % 2 ? 1.0 : 349.0) * kPi / 180;
+        const float p[3] = {static_cast<float>(10 * std::cos(a)), static_cast<float>(10 * std::sin(a)), 0.0f};
+        put(p, sizeof p);
+    }
+    const std::uint8_t closed = 1, edited = 1;
+    const std::uint32_t merge = 0;
+    put(&closed, 1);
+    put(&edited, 1);
+    put(&merge, 4);
+    std::unique_ptr<ST_ISectionCurve> back = ReadBack(b);
+    ASSERT_NE(back, nullptr);
+    const auto* read = dynamic_cast<const ST_TComboCurve<Dezaz_Wire>*>(back.get());
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Joints().GetVertexCount(), joints) << "the stored joints are all kept";
+}
