@@ -26,6 +26,8 @@ export GALLIUM_DRIVER=llvmpipe
 # The rasteriser draws in the calling thread: the GL tests stay light when
 # CTest runs them side by side, and LeakSanitizer has fewer threads to stop.
 export LP_NUM_THREADS=0
+# ccache keeps the test binaries' precompiled headers (a no-op without ccache).
+export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 # Tests write their settings and files under a temporary directory.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
