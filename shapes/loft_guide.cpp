@@ -35,7 +35,10 @@ void PullInEnds(const stLoftGuideBlock& block, double start[3], double end[3])
     const double length = std::sqrt(Dot(d, d));
     if (!(length > 0.0))
         return;
-    const double pull = length / (block.curves > 0 ? block.curves : 1) * 0.5;
+    // One span would have both ends meet in its middle and leave no guide.
+    if (block.curves < 2)
+        return;
+    const double pull = length / block.curves * 0.5;
     for (int i = 0; i < 3; ++i)
     {
         start[i] += d[i] / length * pull;
