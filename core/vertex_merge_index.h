@@ -7,8 +7,8 @@
 // tolerance, else by x, y, z" cannot answer that reliably: the order is not
 // transitive, so a near twin can descend past its partner and stay unwelded,
 // leaving cracks in the imported mesh that depend on the order of the faces.
-// The index therefore hashes points into cells as wide as the tolerance and
-// looks at every cell the box touches.
+// The index therefore hashes points into cells twice as wide as the
+// tolerance and looks at every cell the box touches.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,7 @@ public:
     // Indexes a vertex; its record must stay where it is while it is indexed.
     // False (nothing indexed) for a point that cannot be hashed: non-finite or
     // so far out that its cell number overflows. The first vertex after Clear
-    // fixes the cell width to its tolerance.
+    // fixes the cell width to twice its tolerance.
     bool Insert(const cVertex* vertex, float tolerance);
 
     void Clear();
@@ -55,7 +55,7 @@ private:
 
     bool CellOf(double coordinate, std::int64_t& cell) const;
 
-    float m_cellWidth = 0.0f;
+    double m_cellWidth = 0.0;
     std::unordered_map<stCell, std::uint32_t, stCellHash> m_cells; // first entry of each cell
     std::vector<stEntry> m_entries;
 };

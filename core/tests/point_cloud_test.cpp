@@ -182,6 +182,38 @@ TEST(PointCloudMerge, IndexMergesWithinABox)
     EXPECT_EQ(cloud.AddVertex(0.5f, 0, 0, true, 0.5f), 0u);
 }
 
+TEST(PointCloudMerge, IndexAnswersLikeTheBoxScanAcrossCellBorders)
+{
+    // Points on a lattice finer than the tolerance, nudged by a few ulps, so
+    // that pairs straddle cell borders on every axis: each addition must weld
+    // to the lowest-indexed earlier vertex inside its box, as a scan finds it.
+    const float tolerance = 0.25f;
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> step(-6, 6);
+    std::uniform_int_distribution<int> nudge(-2, 2);
+    const auto coordinate = [&] {
+        float c = static_cast<float>(step(random)) * 0.125f;
+        for (int k = nudge(random); k != 0; k += k > 0 ? -1 : 1)
+            c = std::nextafter(c, k > 0 ? FLT_MAX : -FLT_MAX);
+        return c;
+    };
+    cPointCloud cloud;
+    cloud.SetIndexed(true);
+    for (int i = 0; i < 3000; ++i)
+    {
+        const float p[3] = {coordinate(), coordinate(), coordinate()};
+        std::uint32_t expected = cloud.GetVertexCount();
+        for (std::uint32_t v = 0; v < cloud.GetVertexCount() && expected == cloud.GetVertexCount(); ++v)
+        {
+            const cVertex* q = cloud.GetVertex(v);
+            if (std::fabs(q->x - p[0]) < tolerance && std::fabs(q->y - p[1]) < tolerance &&
+                std::fabs(q->z - p[2]) < tolerance)
+                expected = v;
+        }
+        ASSERT_EQ(cloud.AddVertex(p[0], p[1], p[2], true, tolerance), expected) << "point " << i;
+    }
+}
+
 TEST(PointCloudMerge, IndexWeldsWhateverTheOrderOfAddition)
 {
     // Clusters of near twins around lattice sites, added in a random order:
