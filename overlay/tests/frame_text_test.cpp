@@ -72,10 +72,10 @@ struct Surface
 // Text metrics as the controls measure them (10 pt at 96 dpi).
 SIZE Measured(const wchar_t* text, double points, bool bold = false)
 {
-    win32::text::FontSpec spec;
-    spec.pixelSize = points * 96.0 / 72.0;
-    spec.bold = bold;
-    const win32::text::LineExtent e = win32::text::MeasureLine(spec, text);
+    win32::text::FontSpec font;
+    font.pixelSize = points * 96.0 / 72.0;
+    font.bold = bold;
+    const win32::text::LineExtent e = win32::text::MeasureLine(font, text);
     return SIZE{LONG(std::ceil(e.width)), LONG(std::ceil(e.height))};
 }
 

@@ -37,7 +37,7 @@ struct FontObject : GdiObject
     LOGFONTW logFont{};
     bool permanent = false;
     bool Permanent() const override { return permanent; }
-    text::FontSpec Spec() const;
+    text::FontSpec Face() const;
 };
 
 struct BitmapObject : GdiObject

@@ -100,7 +100,7 @@ bool SameName(const wchar_t* a, const wchar_t* b)
 namespace win32::detail
 {
 
-text::FontSpec FontObject::Spec() const
+text::FontSpec FontObject::Face() const
 {
     text::FontSpec font;
     // Negative heights are the character (em) height; positive ones the

@@ -253,7 +253,7 @@ win32::text::PixelTarget TargetOf(const Canvas& c)
 
 win32::text::FontSpec FontSpecOf(const Canvas& c)
 {
-    return c.dc->state.font ? c.dc->state.font->Spec() : DefaultFont()->Spec();
+    return c.dc->state.font ? c.dc->state.font->Face() : DefaultFont()->Face();
 }
 
 // Draws one line at a logical top-left corner, with the background box in
