@@ -17,24 +17,87 @@
 namespace
 {
 
+// The minimiser's first steps are relative to each parameter. Its offset is
+// therefore measured from the samples' centroid, in units of their spread and
+// shifted by one, so that its first step is a fixed share of the part's size
+// and a turn of the normal pivots the plane about the part, wherever the part
+// lies. A fixed offset stays the caller's, measured from the world origin.
 struct SymmetryObjectiveContext
 {
     cSymmetryPlaneFit* fit;
     stConstrainedPlane plane;
+    double reference[3];
+    double spread;
 };
+
+double OffsetParameter(const SymmetryObjectiveContext& ctx, const double n[3], double d)
+{
+    return 1.0 + (d + Dot3d(n, ctx.reference)) / ctx.spread;
+}
+
+void UnpackWorldPlane(const SymmetryObjectiveContext& ctx, const cDoubleVector& x, double n[3], double& d)
+{
+    ctx.plane.Unpack(x, n, d);
+    if (ctx.plane.offsetOpen)
+        d = (d - 1.0) * ctx.spread - Dot3d(n, ctx.reference);
+}
 
 double MirrorObjective(const cDoubleVector& x, void* context)
 {
     const auto* ctx = static_cast<const SymmetryObjectiveContext*>(context);
     double n[3];
     double d;
-    ctx->plane.Unpack(x, n, d);
+    UnpackWorldPlane(*ctx, x, n, d);
     return ctx->fit->MirrorError(n, d);
 }
 
 cPointCloud* SourceVertices(ISceneObject* source)
 {
     return source != nullptr ? static_cast<cPointCloud*>(source->QueryInterface(IID_cPointCloud)) : nullptr;
+}
+
+// The centroid and RMS distance from it of the vertices MirrorError samples;
+// the origin and 1 when there are none.
+void SampleCentreAndSpread(cPointCloud* cloud, std::uint32_t stride, double centre[3], double& spread)
+{
+    centre[0] = centre[1] = centre[2] = 0.0;
+    spread = 1.0;
+    if (cloud == nullptr)
+        return;
+    const std::uint32_t count = cloud->GetVertexCount();
+    auto forEachSample = [&](auto&& visit)
+    {
+        for (std::uint64_t i = 0; i < count; i += stride)
+        {
+            const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(i));
+            if ((v->flags & 3u) == 0)
+                visit(v);
+        }
+    };
+    double sum[3] = {0.0, 0.0, 0.0};
+    std::uint64_t used = 0;
+    forEachSample(
+        [&](const cVertex* v)
+        {
+            sum[0] += v->x;
+            sum[1] += v->y;
+            sum[2] += v->z;
+            ++used;
+        });
+    if (used == 0)
+        return;
+    for (int k = 0; k < 3; ++k)
+        centre[k] = sum[k] / static_cast<double>(used);
+    double squares = 0.0;
+    forEachSample(
+        [&](const cVertex* v)
+        {
+            const double p[3] = {v->x - centre[0], v->y - centre[1], v->z - centre[2]};
+            squares += Dot3d(p, p);
+        });
+    const double rms = std::sqrt(squares / static_cast<double>(used));
+    if (rms > 0.0 && std::isfinite(rms))
+        spread = rms;
 }
 
 } // namespace
@@ -169,13 +232,17 @@ bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t
     cDoubleVector x(openCount);
     if (x.GetCount() != openCount)
         return false;
+    ctx.spread = 1.0;
+    if (ctx.plane.offsetOpen)
+        SampleCentreAndSpread(SourceVertices(m_source), m_stride, ctx.reference, ctx.spread);
     // No estimate of its own: the search starts from the caller's plane.
-    ctx.plane.Pack(ctx.plane.givenNormal, offset, x);
+    const double start = ctx.plane.offsetOpen ? OffsetParameter(ctx, ctx.plane.givenNormal, offset) : offset;
+    ctx.plane.Pack(ctx.plane.givenNormal, start, x);
     if (MinimiseSimplex(x, MirrorObjective, &ctx, 1e-4, 1500, 0.005f) == kSimplexFailed)
         return false;
     double n[3];
     double d;
-    ctx.plane.Unpack(x, n, d);
+    UnpackWorldPlane(ctx, x, n, d);
     if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]) || !std::isfinite(d))
         return false;
     std::copy(n, n + 3, normal);

@@ -19,10 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -450,31 +453,42 @@ TEST(FitAccuracy, SymmetryPlanesOfMirrorSymmetricScans)
 {
     std::mt19937 rng(110);
     const auto directions = TestDirections(rng, 1);
-    // Parts near the origin only: the offset is a parameter of its own, so a
-    // part far out starts with a step larger than itself and its normal
-    // turns it about the world origin.
-    for (const Placement& at : {kPlacements[0], kPlacements[1], kPlacements[3]})
+    // The millimetre parts a metre or two out are where a plane offset
+    // measured from the world origin went wrong: they get every coordinate
+    // axis, diagonals and a random direction too.
+    constexpr Placement kFarOut[] = {
+        {5.0, {-1200.0, 300.0, 900.0}},
+        {5.0, {0.0, 0.0, 1000.0}},
+    };
+    std::vector<std::pair<Placement, std::array<double, 3>>> cases;
+    for (const Placement& at : kPlacements)
         for (const auto& n : {directions[0], directions[3], directions[5], directions.back()})
-        {
-            const double sigma = 1e-3 * at.size;
-            SCOPED_TRACE(Describe(at, sigma, n.data()));
-            GeometrySceneObject object(MirrorSymmetricMesh(rng, at, n.data(), sigma));
-            cSymmetryPlaneFit fit(0.2 * at.size, 300, &object);
-            // A start 4 degrees and 3% of the size off, as a fitted plane
-            // gives it.
-            double u[3], v[3];
-            Basis(n.data(), u, v);
-            const double tilt = 4.0 * kPi / 180.0;
-            double normal[3];
-            for (int k = 0; k < 3; ++k)
-                normal[k] = std::cos(tilt) * n[k] + std::sin(tilt) * u[k];
-            double offset = -Dot3(normal, at.offset) + 0.03 * at.size;
-            const std::uint8_t open[4] = {1, 1, 1, 1};
-            ASSERT_TRUE(fit.Fit(normal, offset, open));
-            // The minimiser's own tolerance, not the noise, bounds the result.
-            EXPECT_LT(LineAngle(normal, n.data()), 1.0 * kPi / 180.0);
-            EXPECT_LT(std::fabs(Dot3(normal, at.offset) + offset), 0.005 * at.size);
-        }
+            cases.push_back({at, n});
+    for (const Placement& at : kFarOut)
+        for (const auto& n : {directions[0], directions[1], directions[2], directions[4], directions[7],
+                              directions[9], directions.back()})
+            cases.push_back({at, n});
+    for (const auto& [at, n] : cases)
+    {
+        const double sigma = 1e-3 * at.size;
+        SCOPED_TRACE(Describe(at, sigma, n.data()));
+        GeometrySceneObject object(MirrorSymmetricMesh(rng, at, n.data(), sigma));
+        cSymmetryPlaneFit fit(0.2 * at.size, 300, &object);
+        // A start 4 degrees and 3% of the size off, as a fitted plane
+        // gives it.
+        double u[3], v[3];
+        Basis(n.data(), u, v);
+        const double tilt = 4.0 * kPi / 180.0;
+        double normal[3];
+        for (int k = 0; k < 3; ++k)
+            normal[k] = std::cos(tilt) * n[k] + std::sin(tilt) * u[k];
+        double offset = -Dot3(normal, at.offset) + 0.03 * at.size;
+        const std::uint8_t open[4] = {1, 1, 1, 1};
+        ASSERT_TRUE(fit.Fit(normal, offset, open));
+        // The minimiser's own tolerance, not the noise, bounds the result.
+        EXPECT_LT(LineAngle(normal, n.data()), 1.0 * kPi / 180.0);
+        EXPECT_LT(std::fabs(Dot3(normal, at.offset) + offset), 0.005 * at.size);
+    }
 }
 
 // Input without the shape must fail, never come back as a shape. Lines and
