@@ -14,6 +14,8 @@
 
 #include <cmath>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -75,16 +77,21 @@ protected:
         tree.DeleteAllItems();
         tree.DestroyWindow();
         dialog.DestroyWindow();
+        EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "a queued answer found no message box";
         win32::ClearPromptAnswers();
     }
     CPropTreeItem* Row(UINT id) { return tree.FindItem(id); }
     CPropTreeItemEdit* Edit(UINT id) { return dynamic_cast<CPropTreeItemEdit*>(tree.FindItem(id)); }
+    // Typed as the user does: the tree activates the row and Enter commits
+    // it. A refusal's message box takes the focus from the editor, and only
+    // the row's own commit keeps that from refusing (and asking) twice.
     BOOL Type(UINT id, const std::wstring& text)
     {
         CPropTreeItemEdit* edit = Edit(id);
+        edit->BeginActivation();
         edit->Activate();
         ::SetWindowTextW(edit->GetSafeHwnd(), text.c_str());
-        return edit->CommitChanges();
+        return edit->Commit();
     }
     // RMS and worst vertical distance of the lofted surface from the sheet,
     // and the x range it covers.
@@ -251,6 +258,68 @@ TEST_F(FreeFormRecord, RefusedRefitsLeaveTheLoftAlone)
         mesh->GetMesh()->GetTriangle(i)->flags = 0;
     EXPECT_EQ(record.FitFromMesh(mesh->GetMesh()), 0);
     EXPECT_EQ(record.FitLoftFromMesh(nullptr, mesh->GetMesh()), 0);
+}
+
+TEST_F(FreeFormRecord, HostileRowTextIsRefusedAndTheLoftStays)
+{
+    tFitPointQueue q;
+    std::unique_ptr<cMeshObject> mesh(ScanBentSheet(0.01, q));
+    cFitContainer points(q);
+    record.BuildRows();
+    ASSERT_EQ(record.Refit(points, 1.0, mesh.get(), nullptr), 1);
+    const ON_NurbsSurface* surface = object.GetGeometry()->GetHostSurface();
+    ASSERT_NE(surface, nullptr);
+    const ON_3dPoint corner = surface->PointAt(surface->Domain(0)[0], surface->Domain(1)[0]);
+    const std::size_t sections = object.GetGeometry()->GetParameters().sections.size();
+    const auto loftUnchanged = [&]
+    {
+        const LoftParameters& p = object.GetGeometry()->GetParameters();
+        EXPECT_EQ(p.sections.size(), sections);
+        EXPECT_EQ(p.threshold, 0.05);
+        EXPECT_EQ(p.sampling, 8);
+        EXPECT_DOUBLE_EQ(p.expand, 0.2);
+        const ON_NurbsSurface* now = object.GetGeometry()->GetHostSurface();
+        ASSERT_NE(now, nullptr) << "a refused refit dropped the surface";
+        EXPECT_EQ(now->PointAt(now->Domain(0)[0], now->Domain(1)[0]).x, corner.x);
+    };
+
+    // The counts read as "%d" does (leading digits: "1,5" is 1), so only
+    // text without them is refused there; the threshold takes a whole number
+    // or nothing.
+    const std::wstring longText(5000, L'7');
+    const std::vector<std::wstring> noCount{L"", L"   ", L"NaN", L"Inf", L"-inf", L"%s", longText};
+    for (UINT id : {record.m_curvesId, record.m_samplingId, record.m_expandId})
+    {
+        const std::wstring before = Edit(id)->GetText();
+        for (const std::wstring& text : noCount)
+        {
+            SCOPED_TRACE(testing::Message() << id << " '" << text.substr(0, 12) << "'");
+            win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"Please enter valid integer value", IDOK, nullptr});
+            EXPECT_FALSE(Type(id, text));
+            EXPECT_EQ(win32::PendingPromptAnswers(), 0u);
+            EXPECT_EQ(Edit(id)->GetText(), before) << "the count stays";
+            ASSERT_EQ(record.Refit(points, 1.0, mesh.get(), nullptr), 1);
+            loftUnchanged();
+        }
+    }
+    for (const std::wstring text : {L"NaN", L"Inf", L"-inf", L"1e400", L"%s", L"1,5", L"0.05mm", longText.c_str()})
+    {
+        SCOPED_TRACE(text.substr(0, 12));
+        win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"Please enter valid real value", IDOK, nullptr});
+        EXPECT_FALSE(Type(record.m_thresholdId, text));
+        EXPECT_EQ(win32::PendingPromptAnswers(), 0u);
+        ASSERT_EQ(record.Refit(points, 1.0, mesh.get(), nullptr), 1);
+        loftUnchanged();
+    }
+    // An empty threshold is taken by the row, but the loft has no free
+    // threshold: the refit refuses it and keeps the surface it had.
+    for (const wchar_t* text : {L"", L"  "})
+    {
+        ASSERT_TRUE(Type(record.m_thresholdId, text));
+        EXPECT_EQ(record.Refit(points, 1.0, mesh.get(), nullptr), 0);
+        loftUnchanged();
+    }
+    EXPECT_EQ(win32::PendingPromptAnswers(), 0u);
 }
 
 } // namespace
