@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -94,6 +95,49 @@ TEST(LoftGuide, PatchGuideCrossesTheFittedPlaneAlongItsLongerHalfExtent)
     cFitContainer empty(none);
     stLoftGuideBlock untouched;
     EXPECT_FALSE(ComputePatchGuide(empty, untouched, s, e));
+}
+
+// A scan grid has exact borders: each end of the patch guide lies half a
+// spacing inside them, on whichever side the guide runs. A resolved choice
+// is kept for later guides (the free-form refit shares its block between
+// the guide kinds, so a choice made by one steers the next).
+TEST(LoftGuide, PatchGuideEndsLieHalfASpacingInsideTheScan)
+{
+    tFitPointQueue q;
+    for (int j = 0; j <= 30; ++j)
+        for (int i = 0; i <= 80; ++i)
+        {
+            stFitPoint p;
+            p.position[0] = static_cast<float>(960.0 + i);
+            p.position[1] = static_cast<float>(-515.0 + j);
+            p.position[2] = 250.0f;
+            p.normal[2] = 1.0f;
+            q.push_back(p);
+        }
+    cFitContainer points(q);
+    stLoftGuideBlock block;
+    block.curves = 8;
+    double s[3], e[3];
+    ASSERT_TRUE(ComputePatchGuide(points, block, s, e));
+    const std::uint8_t longer = block.axisChoice;
+    ASSERT_NE(longer, 2) << "the choice is resolved";
+    // 80 mm in eight spacings of 10: the ends 5 inside.
+    EXPECT_NEAR(std::min(s[0], e[0]), 965.0, 1e-3);
+    EXPECT_NEAR(std::max(s[0], e[0]), 1035.0, 1e-3);
+    EXPECT_NEAR(s[1], -500.0, 1e-3);
+    EXPECT_NEAR(e[1], -500.0, 1e-3);
+
+    ASSERT_TRUE(ComputePatchGuide(points, block, s, e));
+    EXPECT_EQ(block.axisChoice, longer);
+    EXPECT_NEAR(std::fabs(e[0] - s[0]), 70.0, 1e-3) << "the kept choice";
+
+    // The other axis: 30 mm in eight spacings of 3.75, the ends 1.875 inside.
+    block.axisChoice = static_cast<std::uint8_t>(1 - longer);
+    ASSERT_TRUE(ComputePatchGuide(points, block, s, e));
+    EXPECT_NEAR(std::min(s[1], e[1]), -513.125, 1e-3);
+    EXPECT_NEAR(std::max(s[1], e[1]), -486.875, 1e-3);
+    EXPECT_NEAR(s[0], 1000.0, 1e-3);
+    EXPECT_NEAR(s[2], 250.0, 1e-4);
 }
 
 } // namespace
