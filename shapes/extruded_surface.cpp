@@ -6,6 +6,7 @@
 #include "shapes/primitive_support.h"
 #include "shapes/section_curve_records.h"
 #include "shapes/sweep_surface_support.h"
+#include "shapes/shape_object_support.h"
 
 #include <algorithm>
 #include <cmath>
@@ -295,16 +296,7 @@ Dezaz_ExtrudedObject::Dezaz_ExtrudedObject()
 
 void Dezaz_ExtrudedObject::SetGeometry(Dezaz_Extruded* geometry)
 {
-    if (geometry == m_geometry)
-        return;
-    if (m_geometry != nullptr)
-    {
-        m_geometry->SetOuter(nullptr);
-        delete m_geometry;
-    }
-    m_geometry = geometry;
-    if (m_geometry != nullptr)
-        m_geometry->SetOuter(static_cast<IBase*>(this));
+    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
 }
 
 void* Dezaz_ExtrudedObject::QueryInterface(const GUID& iid)
@@ -319,10 +311,7 @@ void* Dezaz_ExtrudedObject::QueryInterface(const GUID& iid)
 
 void Dezaz_ExtrudedObject::GetBoundingBox(float box[6])
 {
-    if (m_geometry != nullptr)
-        static_cast<ST_IGeometry*>(m_geometry)->GetBoundingBox(box);
-    else
-        MakeEmptyBox3f(box);
+    HeldShapeBoundingBox(m_geometry, box);
 }
 
 bool Dezaz_ExtrudedObject::Write(IBinStream* stream, IProcProgress*)

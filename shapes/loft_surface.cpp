@@ -11,6 +11,7 @@
 #include "shapes/primitive_geometry.h"
 #include "shapes/section_curve_records.h"
 #include "shapes/spline_section_curve.h"
+#include "shapes/shape_object_support.h"
 
 #include <cfloat>
 #include <cmath>
@@ -374,16 +375,7 @@ Dezaz_LoftSurfaceObject::Dezaz_LoftSurfaceObject()
 
 void Dezaz_LoftSurfaceObject::SetGeometry(Dezaz_LoftSurface* geometry)
 {
-    if (geometry == m_geometry)
-        return;
-    if (m_geometry != nullptr)
-    {
-        m_geometry->SetOuter(nullptr);
-        delete m_geometry;
-    }
-    m_geometry = geometry;
-    if (m_geometry != nullptr)
-        m_geometry->SetOuter(static_cast<IBase*>(this));
+    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
 }
 
 void* Dezaz_LoftSurfaceObject::QueryInterface(const GUID& iid)
@@ -397,10 +389,7 @@ void* Dezaz_LoftSurfaceObject::QueryInterface(const GUID& iid)
 
 void Dezaz_LoftSurfaceObject::GetBoundingBox(float box[6])
 {
-    if (m_geometry != nullptr)
-        static_cast<ST_IGeometry*>(m_geometry)->GetBoundingBox(box);
-    else
-        MakeEmptyBox3f(box);
+    HeldShapeBoundingBox(m_geometry, box);
 }
 
 bool Dezaz_LoftSurfaceObject::Write(IBinStream* stream, IProcProgress*)

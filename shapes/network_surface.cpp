@@ -4,6 +4,7 @@
 #include "core/bounding_box.h"
 #include "platform/geometry/xform.h"
 #include "shapes/section_curve_records.h"
+#include "shapes/shape_object_support.h"
 
 #include <algorithm>
 #include <cstring>
@@ -142,16 +143,7 @@ Dezaz_NetworkSurfaceObject::Dezaz_NetworkSurfaceObject()
 
 void Dezaz_NetworkSurfaceObject::SetGeometry(Dezaz_NetworkSurface* geometry)
 {
-    if (geometry == m_geometry)
-        return;
-    if (m_geometry != nullptr)
-    {
-        m_geometry->SetOuter(nullptr);
-        delete m_geometry;
-    }
-    m_geometry = geometry;
-    if (m_geometry != nullptr)
-        m_geometry->SetOuter(static_cast<IBase*>(this));
+    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
 }
 
 void* Dezaz_NetworkSurfaceObject::QueryInterface(const GUID& iid)
@@ -165,10 +157,7 @@ void* Dezaz_NetworkSurfaceObject::QueryInterface(const GUID& iid)
 
 void Dezaz_NetworkSurfaceObject::GetBoundingBox(float box[6])
 {
-    if (m_geometry != nullptr)
-        static_cast<ST_IGeometry*>(m_geometry)->GetBoundingBox(box);
-    else
-        MakeEmptyBox3f(box);
+    HeldShapeBoundingBox(m_geometry, box);
 }
 
 bool Dezaz_NetworkSurfaceObject::Write(IBinStream* stream, IProcProgress*)

@@ -9,6 +9,7 @@
 #include "shapes/section_curve_records.h"
 #include "shapes/spline_section_curve.h"
 #include "shapes/sweep_surface_support.h"
+#include "shapes/shape_object_support.h"
 
 #include <algorithm>
 #include <cmath>
@@ -286,16 +287,7 @@ Dezaz_RevolvedObject::Dezaz_RevolvedObject()
 
 void Dezaz_RevolvedObject::SetGeometry(Dezaz_Revolved* geometry)
 {
-    if (geometry == m_geometry)
-        return;
-    if (m_geometry != nullptr)
-    {
-        m_geometry->SetOuter(nullptr);
-        delete m_geometry;
-    }
-    m_geometry = geometry;
-    if (m_geometry != nullptr)
-        m_geometry->SetOuter(static_cast<IBase*>(this));
+    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
 }
 
 void* Dezaz_RevolvedObject::QueryInterface(const GUID& iid)
@@ -310,10 +302,7 @@ void* Dezaz_RevolvedObject::QueryInterface(const GUID& iid)
 
 void Dezaz_RevolvedObject::GetBoundingBox(float box[6])
 {
-    if (m_geometry != nullptr)
-        static_cast<ST_IGeometry*>(m_geometry)->GetBoundingBox(box);
-    else
-        MakeEmptyBox3f(box);
+    HeldShapeBoundingBox(m_geometry, box);
 }
 
 bool Dezaz_RevolvedObject::Write(IBinStream* stream, IProcProgress*)
