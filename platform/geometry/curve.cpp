@@ -523,4 +523,24 @@ int& ReadDepth()
     return g_read_depth;
 }
 
+ON_Interval BreakpointDomain(const ON_SimpleArray<double>& t)
+{
+    if (t.Count() < 2)
+        return ON_Interval();
+    return ON_Interval(t[0], t[t.Count() - 1]);
+}
+
+bool RescaleBreakpoints(ON_SimpleArray<double>& t, double t0, double t1)
+{
+    const ON_Interval d = BreakpointDomain(t);
+    if (!(t0 < t1) || !ON_IsValid(t0) || !ON_IsValid(t1) || !d.IsIncreasing())
+        return false;
+    const double scale = (t1 - t0) / d.Length();
+    for (double& v : t)
+        v = t0 + (v - d[0]) * scale;
+    t[0] = t0;
+    t[t.Count() - 1] = t1;
+    return true;
+}
+
 } // namespace on_curve_detail

@@ -10,6 +10,7 @@
 #include "platform/geometry/interval.h"
 #include "platform/geometry/object.h"
 #include "platform/geometry/plane.h"
+#include "platform/geometry/simple_array.h"
 
 #include <utility>
 
@@ -104,6 +105,11 @@ bool ReadPoint(ON_BinaryArchive& archive, ON_3dPoint& point);
 bool WritePoint(ON_BinaryArchive& archive, const ON_3dPoint& point);
 bool ReadInterval(ON_BinaryArchive& archive, ON_Interval& interval);
 bool WriteInterval(ON_BinaryArchive& archive, const ON_Interval& interval);
+// Curves parameterised by a list of increasing breakpoints (polylines,
+// chains): their domain runs from the first to the last, and a new domain
+// rescales every breakpoint onto it, the ends exactly.
+ON_Interval BreakpointDomain(const ON_SimpleArray<double>& t);
+bool RescaleBreakpoints(ON_SimpleArray<double>& t, double t0, double t1);
 // Nesting depth of poly-curve records being read on this thread.
 int& ReadDepth();
 } // namespace on_curve_detail

@@ -125,22 +125,12 @@ bool ON_PolyCurve::Transform(const ON_Xform& xform)
 
 ON_Interval ON_PolyCurve::Domain() const
 {
-    if (m_t.Count() < 2)
-        return ON_Interval();
-    return ON_Interval(m_t[0], m_t[m_t.Count() - 1]);
+    return on_curve_detail::BreakpointDomain(m_t);
 }
 
 bool ON_PolyCurve::SetDomain(double t0, double t1)
 {
-    const ON_Interval d = Domain();
-    if (!(t0 < t1) || !ON_IsValid(t0) || !ON_IsValid(t1) || !d.IsIncreasing())
-        return false;
-    const double scale = (t1 - t0) / d.Length();
-    for (double& t : m_t)
-        t = t0 + (t - d[0]) * scale;
-    m_t[0] = t0;
-    m_t[m_t.Count() - 1] = t1;
-    return true;
+    return on_curve_detail::RescaleBreakpoints(m_t, t0, t1);
 }
 
 int ON_PolyCurve::SpanCount() const
