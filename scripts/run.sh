@@ -29,6 +29,8 @@ cp "$sample" "$build/resources/samples/machined_part.txt" "$out/"
 export EGL_PLATFORM=surfaceless LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 export DEZAZ_REGISTRY=${DEZAZ_REGISTRY:-$out/registry}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/scripts/lsan.supp:print_suppressions=0}
+# In a sanitizer build, leave dynamic TLS to the allocator (see scripts/test.sh).
+export ASAN_OPTIONS=${ASAN_OPTIONS:-intercept_tls_get_addr=0}
 
 cat >"$out/main_job.script" <<SCRIPT
 # The sample scan into a host mesh
