@@ -255,6 +255,9 @@ std::uint32_t cGLRenderer::UploadTexture(const cRGBImage* image)
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    // Errors left by earlier calls must not be taken for this upload's.
+    while (glGetError() != GL_NO_ERROR)
+        ;
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -264,15 +267,20 @@ std::uint32_t cGLRenderer::UploadTexture(const cRGBImage* image)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, GLsizei(width), GLsizei(height), 0, GL_BGR_EXT, GL_UNSIGNED_BYTE,
                  packed.data());
-    glGetError();
+    // An image larger than this GL takes, or one it has no memory for,
+    // leaves an empty texture: give no name rather than one that draws
+    // nothing.
+    const bool uploaded = glGetError() == GL_NO_ERROR;
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
     glBindTexture(GL_TEXTURE_2D, GLuint(previous));
+    if (!uploaded)
+        glDeleteTextures(1, &texture);
     if (!wasCurrent)
         RestoreCurrent();
-    return texture;
+    return uploaded ? texture : kFailure;
 }
 
 void DrawAxisTripod(cGLRenderer* renderer, float size)

@@ -202,6 +202,16 @@ TEST(GLRenderer, NonPowerOfTwoTexturesUploadUnskewed)
     cRGBImage empty;
     EXPECT_EQ(renderer.UploadTexture(&empty), 0xFFFFFFFFu);
     EXPECT_EQ(renderer.UploadTexture(nullptr), 0xFFFFFFFFu);
+
+    // Wider than this GL takes: no name is given, and the GL error is not
+    // left for the next caller to take for its own.
+    GLint maximum = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maximum);
+    ASSERT_GT(maximum, 0);
+    cRGBImage wide;
+    ASSERT_TRUE(wide.Resize(std::uint32_t(maximum) + 1, 1, 4));
+    EXPECT_EQ(renderer.UploadTexture(&wide), 0xFFFFFFFFu);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST(GLRenderer, ObjectRenderersAreHandedOutByKindForObjectsTheySupport)
