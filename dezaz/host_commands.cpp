@@ -54,6 +54,16 @@ CDezazCommand::result NeedsArgument(const wchar_t* what)
     return CDezazCommand::failure;
 }
 
+// A command without arguments refuses words after its name rather than
+// ignoring them: "SelAll meshes" must not select everything.
+bool RefusesArguments(const CDezazCommandContext& context, const wchar_t* name)
+{
+    if (Unquote(context.Arguments()).find_first_not_of(L" \t") == std::wstring::npos)
+        return false;
+    DezazApp().Print(L"%ls takes no arguments.\n", name);
+    return true;
+}
+
 CDezazCommand::result Import(const CDezazCommandContext& context)
 {
     const std::wstring argument = Unquote(context.Arguments());
@@ -144,12 +154,16 @@ CDezazCommand::result Save(const CDezazCommandContext& context)
 
 CDezazCommand::result New(const CDezazCommandContext& context)
 {
+    if (RefusesArguments(context, L"New"))
+        return CDezazCommand::failure;
     NewDocument(context.Document());
     return CDezazCommand::success;
 }
 
 CDezazCommand::result SelAll(const CDezazCommandContext& context)
 {
+    if (RefusesArguments(context, L"SelAll"))
+        return CDezazCommand::failure;
     const int count = context.Document().SelectAll();
     DezazApp().Print(L"%d %ls selected.\n", count, ObjectsWord(count));
     return CDezazCommand::success;
@@ -157,6 +171,8 @@ CDezazCommand::result SelAll(const CDezazCommandContext& context)
 
 CDezazCommand::result SelNone(const CDezazCommandContext& context)
 {
+    if (RefusesArguments(context, L"SelNone"))
+        return CDezazCommand::failure;
     context.Document().UnselectAll();
     return CDezazCommand::success;
 }

@@ -106,6 +106,11 @@ TEST(HostProgram, UnknownCommandsBadAnswersAndUnusedAnswersFailTheRun)
     EXPECT_NE(run.output.find("Unknown command: Frobnicate"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("_SelAll"), std::string::npos) << run.output;
 
+    run = RunDezaz("", "_SelAll meshes\n");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.output.find("SelAll takes no arguments."), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("selected."), std::string::npos) << run.output;
+
     run = RunDezaz("", "> MessageBox Perhaps\n");
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_NE(run.output.find("expected a button"), std::string::npos) << run.output;
