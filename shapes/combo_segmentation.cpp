@@ -4,6 +4,7 @@
 #include "fitting/circle_fit.h"
 #include "fitting/line_fit.h"
 #include "shapes/section_curve_geometry.h"
+#include "shapes/section_vertex_search.h"
 
 #include <cfloat>
 #include <cmath>
@@ -227,12 +228,13 @@ void InsertComboLineRecord(tComboSegments& segments, std::uint32_t k, const cVer
 void AssignJointIndices(tPolyline<cVertex>& joints, const tPolyline<cVertex>& section)
 {
     const std::uint32_t count = joints.GetVertexCount();
+    if (count < 3)
+        return;
+    const cSectionVertexSearch search(section);
     for (std::uint32_t i = 1; i + 1 < count; ++i)
     {
         cVertex& joint = *joints.GetVertex(i);
-        std::int32_t index = -1;
-        FindNearestVertex(section, joint.Position(), &index);
-        joint.index = static_cast<std::uint32_t>(index);
+        joint.index = static_cast<std::uint32_t>(search.Nearest(joint.Position()));
     }
 }
 
