@@ -31,9 +31,11 @@ template <class Fit, class Run> bool OnAllRecords(const cFitContainer& points, R
     return run(fit);
 }
 
-// Frame and record of a plane with a known normal and offset.
+// Frame and record of a plane with a known normal and offset. An estimate
+// over all the records brings their mean, their average normal and the
+// plane's squared distances with it, so none of them is read again here.
 bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool useAxisFrame, double marginFactor,
-                 tPlane<double>& plane, double& rms)
+                 const stPlaneEstimateSums* estimated, tPlane<double>& plane, double& rms)
 {
     double n[3];
     Copy3(normalIn, n);
@@ -44,7 +46,8 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
     if (useAxisFrame)
     {
         framed = Dot3d(n, n) >= kFltEpsilon &&
-                 fit.BuildFrameWithAxis(n, d, origin, xAxis, hu, reference, hv);
+                 (estimated ? fit.BuildFrameWithAxis(n, d, estimated->centroid, origin, xAxis, hu, reference, hv)
+                            : fit.BuildFrameWithAxis(n, d, origin, xAxis, hu, reference, hv));
     }
     else
     {
@@ -52,7 +55,10 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
         framed = fit.BuildFrame(n, d, origin, xAxis, hu, yAxis, hv, marginFactor);
     }
     double average[3];
-    fit.GetAverageNormal(average);
+    if (estimated)
+        Copy3(estimated->averageNormal, average);
+    else
+        fit.GetAverageNormal(average);
     if (Dot3d(n, average) < 0.0)
     {
         for (double& c : n)
@@ -67,6 +73,11 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
     plane.halfWidth = hu;
     plane.halfHeight = hv;
     plane.d = -Dot3d(n, origin);
+    if (estimated)
+    {
+        rms = RmsOf(estimated->sumSquaredDistances, estimated->activeCount);
+        return true;
+    }
     std::uint64_t count = 0;
     const double sum = fit.GetSumSquaredDistances(plane.normal, plane.d, count);
     rms = RmsOf(sum, count);
@@ -80,7 +91,7 @@ void PlaneWithNormal(const cFitContainer& points, tPlane<double>& plane, double&
                      double d, double marginFactor, bool useAxisFrame)
 {
     cPlaneFit fit(points.Points());
-    if (FinishPlane(fit, normal, d, useAxisFrame, marginFactor, plane, rms))
+    if (FinishPlane(fit, normal, d, useAxisFrame, marginFactor, nullptr, plane, rms))
         return;
     double n[3];
     Copy3(normal, n);
@@ -181,18 +192,26 @@ double RmsOf(double sum, std::uint64_t count)
 bool FitPlane(const cFitContainer& points, tPlane<double>& plane, double& rms, bool useAxisFrame,
               double marginFactor)
 {
-    return OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) {
-        double n[3], d;
-        if (!fit.EstimateNormal(n, d))
-            return false;
+    const auto run = [&](const cPlaneFit& fit, const double n[3], double d, const stPlaneEstimateSums& sums) {
         tPlane<double> result = plane;
         double resultRms = 0.0;
-        if (!FinishPlane(fit, n, d, useAxisFrame, marginFactor, result, resultRms))
+        if (!FinishPlane(fit, n, d, useAxisFrame, marginFactor, &sums, result, resultRms))
             return false;
         plane = result;
         rms = resultRms;
         return true;
-    });
+    };
+    // The estimate counts the active records on its way: when they are all
+    // active it has read the caller's records in place, which is the fit
+    // over all of them; otherwise it runs again on an activated copy.
+    double n[3], d;
+    stPlaneEstimateSums sums;
+    const cPlaneFit shared(points, kShareRecords);
+    const bool estimated = shared.EstimateNormal(n, d, sums);
+    if (sums.activeCount == points.Points().size())
+        return estimated && run(shared, n, d, sums);
+    const cPlaneFit copy(points.Points());
+    return copy.EstimateNormal(n, d, sums) && run(copy, n, d, sums);
 }
 
 void FitPlaneWithNormal(const cFitContainer& points, tPlane<double>& plane, double& rms, const double normal[3],

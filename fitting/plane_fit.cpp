@@ -7,9 +7,38 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 namespace
 {
+
+// Two doubles in one SSE register. The passes over millions of records do
+// two of their sums per instruction; each lane computes exactly what the
+// scalar expression would, in the same order, so the results do not change.
+typedef double tDoublePair __attribute__((vector_size(16)));
+typedef float tFloatPair __attribute__((vector_size(8)));
+typedef std::int64_t tLanePair __attribute__((vector_size(16)));
+
+static_assert(offsetof(stFitPoint, normal) == offsetof(stFitPoint, position) + 3 * sizeof(float),
+              "a record's position and normal are six consecutive floats");
+
+// Floats k and k + 1 of the six position and normal floats of a record.
+tDoublePair LoadPair(const stFitPoint& p, std::size_t k)
+{
+    tFloatPair v;
+    std::memcpy(&v, reinterpret_cast<const unsigned char*>(&p) + offsetof(stFitPoint, position) + k * sizeof(float),
+                sizeof v);
+    return __builtin_convertvector(v, tDoublePair);
+}
+
+tDoublePair Broadcast(double v) { return tDoublePair{v, v}; }
+
+tDoublePair AbsPair(tDoublePair v)
+{
+    const tLanePair magnitude = tLanePair{} + INT64_MAX;
+    return reinterpret_cast<tDoublePair>(reinterpret_cast<tLanePair>(v) & magnitude);
+}
 
 constexpr double kFltEpsilon = 1.1920928955078125e-07;
 constexpr double kDegreesToRadians = 0.017453292519943295;
@@ -35,19 +64,29 @@ bool NormalisePlane(double n[3], double& d)
     return true;
 }
 
-// Signed distances of all records along an axis through origin.
-void AxisRange(const cFitContainer& fit, const double origin[3], const double axis[3], double& lo, double& hi)
+// Signed distances of all records along two axes through origin, in one
+// pass: (t < lo ? t : lo) is std::min(lo, t), lane by lane.
+void AxisRanges(const cFitContainer& fit, const double origin[3], const double first[3], const double second[3],
+                double range[4])
 {
-    lo = 0.0;
-    hi = 0.0;
+    const tDoublePair aX = {first[0], second[0]}, aY = {first[1], second[1]}, aZ = {first[2], second[2]};
+    tDoublePair lo = {}, hi = {};
     for (const stFitPoint& p : fit.Points())
     {
-        double q[3];
-        FitPointPosition(p, q);
-        const double t = (q[0] - origin[0]) * axis[0] + (q[1] - origin[1]) * axis[1] + (q[2] - origin[2]) * axis[2];
-        lo = std::min(lo, t);
-        hi = std::max(hi, t);
+        const tDoublePair xy = LoadPair(p, 0);
+        const double z = double(p.position[2]);
+        const tDoublePair t = (Broadcast(xy[0] - origin[0]) * aX + Broadcast(xy[1] - origin[1]) * aY) +
+                              Broadcast(z - origin[2]) * aZ;
+        const tLanePair below = t < lo, above = hi < t;
+        lo = reinterpret_cast<tDoublePair>((reinterpret_cast<tLanePair>(t) & below) |
+                                           (reinterpret_cast<tLanePair>(lo) & ~below));
+        hi = reinterpret_cast<tDoublePair>((reinterpret_cast<tLanePair>(t) & above) |
+                                           (reinterpret_cast<tLanePair>(hi) & ~above));
     }
+    range[0] = lo[0];
+    range[1] = hi[0];
+    range[2] = lo[1];
+    range[3] = hi[1];
 }
 
 void RotateAboutAxis(const double v[3], const double axis[3], double angle, double out[3])
@@ -213,43 +252,73 @@ bool cPlaneFit::OffsetForNormal(const double normal[3], double& offset)
 
 bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
 {
+    stPlaneEstimateSums sums;
+    return EstimateNormal(normal, offset, sums);
+}
+
+bool cPlaneFit::EstimateNormal(double normal[3], double& offset, stPlaneEstimateSums& sums) const
+{
+    sums = stPlaneEstimateSums{};
     // One pass gathers what both candidates need: the active points' sums
     // and products, taken about the first active point so that parts far
-    // from the origin keep their spread, and the sum of all normals.
-    std::uint64_t active = 0;
+    // from the origin keep their spread, and the sum of all normals. Lanes:
+    // (x, y), (z, normal x), (normal y, normal z) and the products (xx, xy),
+    // (xz, yy), (yz, zz).
+    const tFitPointQueue& points = Points();
     double shift[3] = {0.0, 0.0, 0.0};
-    double sum[3] = {0.0, 0.0, 0.0};
-    double products[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0}; // xx, xy, xz, yy, yz, zz
-    double normalSum[3] = {0.0, 0.0, 0.0};
-    for (const stFitPoint& p : Points())
+    for (const stFitPoint& p : points)
     {
-        normalSum[0] += p.normal[0];
-        normalSum[1] += p.normal[1];
-        normalSum[2] += p.normal[2];
-        if (!p.active)
-            continue;
-        if (active++ == 0)
+        if (p.active)
+        {
             FitPointPosition(p, shift);
-        const double x = p.position[0] - shift[0], y = p.position[1] - shift[1], z = p.position[2] - shift[2];
-        sum[0] += x;
-        sum[1] += y;
-        sum[2] += z;
-        products[0] += x * x;
-        products[1] += x * y;
-        products[2] += x * z;
-        products[3] += y * y;
-        products[4] += y * z;
-        products[5] += z * z;
+            break;
+        }
     }
+    const tDoublePair shiftXY = {shift[0], shift[1]};
+    const tDoublePair shiftZ = {shift[2], 0.0};
+    tDoublePair sumXY = {}, sumZNormalX = {}, normalYZ = {};
+    tDoublePair productsXXXY = {}, productsXZYY = {}, productsYZZZ = {};
+    std::uint64_t active = 0;
+    for (const stFitPoint& p : points)
+    {
+        const tDoublePair zNormalX = LoadPair(p, 2);
+        normalYZ += LoadPair(p, 4);
+        if (!p.active)
+        {
+            sumZNormalX += tDoublePair{0.0, zNormalX[1]};
+            continue;
+        }
+        ++active;
+        const tDoublePair xy = LoadPair(p, 0) - shiftXY;
+        const tDoublePair zn = zNormalX - shiftZ;
+        sumXY += xy;
+        sumZNormalX += zn;
+        const double x = xy[0], y = xy[1], z = zn[0];
+        productsXXXY += tDoublePair{x, x} * xy;
+        productsXZYY += tDoublePair{x, y} * tDoublePair{z, y};
+        productsYZZZ += tDoublePair{y, z} * tDoublePair{z, z};
+    }
+    sums.activeCount = active;
+    const double sum[3] = {sumXY[0], sumXY[1], sumZNormalX[0]};
+    const double products[6] = {productsXXXY[0], productsXXXY[1], productsXZYY[0],
+                                productsXZYY[1], productsYZZZ[0], productsYZZZ[1]}; // xx, xy, xz, yy, yz, zz
+    double average[3] = {sumZNormalX[1], normalYZ[0], normalYZ[1]};
+    NormaliseVector3d(average);
+    for (int k = 0; k < 3; ++k)
+        sums.averageNormal[k] = average[k];
     if (active < 3)
         return false;
+    const double count = double(active);
+    const double mean[3] = {sum[0] / count, sum[1] / count, sum[2] / count};
+    for (int k = 0; k < 3; ++k)
+        sums.centroid[k] = shift[k] + mean[k];
     double n[3];
     double d;
     if (active == 3)
     {
         double tri[3][3];
         int found = 0;
-        for (const stFitPoint& p : Points())
+        for (const stFitPoint& p : points)
         {
             if (!p.active)
                 continue;
@@ -268,26 +337,27 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
             return false;
         const double inverse = 1.0 / std::sqrt(SquaredLength(n));
         Scale(n, inverse);
-        double mean[3];
+        double triangleMean[3];
         for (int k = 0; k < 3; ++k)
-            mean[k] = (tri[0][k] + tri[1][k] + tri[2][k]) / 3.0;
-        d = -Dot3d(n, mean);
+            triangleMean[k] = (tri[0][k] + tri[1][k] + tri[2][k]) / 3.0;
+        d = -Dot3d(n, triangleMean);
         if (!AllFinite(n, 3) || !std::isfinite(d))
             return false;
+        for (int k = 0; k < 3; ++k)
+        {
+            const double distance = Dot3d(n, tri[k]) + d;
+            sums.sumSquaredDistances += distance * distance;
+        }
         for (int k = 0; k < 3; ++k)
             normal[k] = n[k];
         offset = d;
         return true;
     }
 
-    const double count = double(active);
-    const double mean[3] = {sum[0] / count, sum[1] / count, sum[2] / count};
     const int pair[3][3] = {{0, 1, 2}, {1, 3, 4}, {2, 4, 5}};
 
     // Candidate A: total least squares about the centroid.
-    double c[3];
-    for (int k = 0; k < 3; ++k)
-        c[k] = shift[k] + mean[k];
+    const double* c = sums.centroid;
     double nA[3] = {0.0, 0.0, 0.0};
     double dA = 0.0;
     bool haveA = false;
@@ -337,25 +407,29 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
             }
         }
     }
-    // A second pass measures both candidates.
+    // A second pass measures both candidates, A in the first lane and B in
+    // the second; the squares serve the caller's RMS.
     double errorA = kNoFitError;
     double errorB = kNoFitError;
+    tDoublePair squares = {};
     if (haveA || haveB)
     {
-        double sumA = 0.0, sumB = 0.0;
-        for (const stFitPoint& p : Points())
+        const tDoublePair nX = {nA[0], nB[0]}, nY = {nA[1], nB[1]}, nZ = {nA[2], nB[2]}, dAB = {dA, dB};
+        tDoublePair absolute = {};
+        for (const stFitPoint& p : points)
         {
             if (!p.active)
                 continue;
-            double q[3];
-            FitPointPosition(p, q);
-            sumA += std::fabs(Dot3d(nA, q) + dA);
-            sumB += std::fabs(Dot3d(nB, q) + dB);
+            const tDoublePair xy = LoadPair(p, 0);
+            const double z = double(p.position[2]);
+            const tDoublePair distance = ((nX * Broadcast(xy[0]) + nY * Broadcast(xy[1])) + nZ * Broadcast(z)) + dAB;
+            absolute += AbsPair(distance);
+            squares += distance * distance;
         }
         if (haveA)
-            errorA = sumA / count;
+            errorA = absolute[0] / count;
         if (haveB)
-            errorB = sumB / count;
+            errorB = absolute[1] / count;
     }
     if (std::fabs(errorA - kNoFitError) <= kFltEpsilon && std::fabs(errorB - kNoFitError) <= kFltEpsilon)
         return false;
@@ -364,15 +438,15 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
         for (int k = 0; k < 3; ++k)
             n[k] = nA[k];
         d = dA;
+        sums.sumSquaredDistances = squares[0];
     }
     else
     {
         for (int k = 0; k < 3; ++k)
             n[k] = nB[k];
         d = dB;
+        sums.sumSquaredDistances = squares[1];
     }
-    double average[3] = {normalSum[0], normalSum[1], normalSum[2]};
-    NormaliseVector3d(average);
     if (Dot3d(average, n) < 0.0)
     {
         Scale(n, -1.0);
@@ -512,21 +586,18 @@ bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[
 
     double bestU[3] = {u[0], u[1], u[2]};
     double bestV[3] = {v[0], v[1], v[2]};
-    double uLo, uHi, vLo, vHi;
-    AxisRange(*this, o, u, uLo, uHi);
-    AxisRange(*this, o, v, vLo, vHi);
-    double bestArea = (uHi - uLo) * (vHi - vLo);
-    double best[4] = {uLo, uHi, vLo, vHi};
+    double best[4];
+    AxisRanges(*this, o, u, v, best);
+    double bestArea = (best[1] - best[0]) * (best[3] - best[2]);
     for (int degrees = -90; degrees <= 90; degrees += 3)
     {
         const double angle = degrees * kDegreesToRadians;
         double ru[3], rv[3];
         RotateAboutAxis(u, normal, angle, ru);
         RotateAboutAxis(v, normal, angle, rv);
-        double lo1, hi1, lo2, hi2;
-        AxisRange(*this, o, ru, lo1, hi1);
-        AxisRange(*this, o, rv, lo2, hi2);
-        const double area = (hi1 - lo1) * (hi2 - lo2);
+        double range[4];
+        AxisRanges(*this, o, ru, rv, range);
+        const double area = (range[1] - range[0]) * (range[3] - range[2]);
         if (area < bestArea)
         {
             bestArea = area;
@@ -535,10 +606,8 @@ bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[
                 bestU[k] = ru[k];
                 bestV[k] = rv[k];
             }
-            best[0] = lo1;
-            best[1] = hi1;
-            best[2] = lo2;
-            best[3] = hi2;
+            for (int k = 0; k < 4; ++k)
+                best[k] = range[k];
         }
     }
     double hu = (best[1] - best[0]) / 2.0;
@@ -558,6 +627,15 @@ bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[
 bool cPlaneFit::BuildFrameWithAxis(const double normal[3], double offset, double origin[3], double firstAxis[3],
                                    double& firstHalf, double reference[3], double& secondHalf) const
 {
+    double mean[3];
+    GetMeanPosition(mean);
+    return BuildFrameWithAxis(normal, offset, mean, origin, firstAxis, firstHalf, reference, secondHalf);
+}
+
+bool cPlaneFit::BuildFrameWithAxis(const double normal[3], double offset, const double mean[3], double origin[3],
+                                   double firstAxis[3], double& firstHalf, double reference[3],
+                                   double& secondHalf) const
+{
     if (SquaredLength(reference) < kFltEpsilon)
         return false;
     double u[3], v[3];
@@ -569,20 +647,17 @@ bool cPlaneFit::BuildFrameWithAxis(const double normal[3], double offset, double
     Cross3d(normal, u, v);
     NormaliseVector3d(v);
 
-    double mean[3];
-    GetMeanPosition(mean);
     const double h = Dot3d(normal, mean) + offset;
     double o[3];
     for (int k = 0; k < 3; ++k)
         o[k] = mean[k] - h * normal[k];
-    double uLo, uHi, vLo, vHi;
-    AxisRange(*this, o, u, uLo, uHi);
-    AxisRange(*this, o, v, vLo, vHi);
-    const double hu = (uHi - uLo) / 2.0;
-    const double hv = (vHi - vLo) / 2.0;
+    double range[4];
+    AxisRanges(*this, o, u, v, range);
+    const double hu = (range[1] - range[0]) / 2.0;
+    const double hv = (range[3] - range[2]) / 2.0;
     for (int k = 0; k < 3; ++k)
     {
-        origin[k] = o[k] + u[k] * (uHi - hu) + v[k] * (vHi - hv);
+        origin[k] = o[k] + u[k] * (range[1] - hu) + v[k] * (range[3] - hv);
         firstAxis[k] = u[k];
         reference[k] = v[k];
     }

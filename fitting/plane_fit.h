@@ -7,6 +7,21 @@
 
 #include <cstdint>
 
+// What the plane estimate learns on its way over the records, for a caller
+// that would otherwise read all of them again.
+struct stPlaneEstimateSums
+{
+    // Active records counted (set even when the estimate fails).
+    std::uint64_t activeCount = 0;
+    // The normalised sum of all normals, as GetAverageNormal gives it.
+    double averageNormal[3] = {0.0, 0.0, 0.0};
+    // Mean of the active points (with three or more of them).
+    double centroid[3] = {0.0, 0.0, 0.0};
+    // Sum of squared distances of the active points from the estimated
+    // plane (its orientation does not change it).
+    double sumSquaredDistances = 0.0;
+};
+
 class cPlaneFit : public cFitContainer
 {
 public:
@@ -16,6 +31,7 @@ public:
     // the better of total least squares and the n . p = -1 solve; oriented by
     // the average point normal (except for three points).
     bool EstimateNormal(double normal[3], double& offset) const;
+    bool EstimateNormal(double normal[3], double& offset, stPlaneEstimateSums& sums) const;
     // Estimate refined by the minimiser (mean absolute distance).
     bool Fit(double normal[3], double& offset) const;
     // Activates all points; offset = -(mean of n . p). False when empty.
@@ -35,6 +51,9 @@ public:
     // in-plane direction). Fails for a reference parallel to the normal.
     bool BuildFrameWithAxis(const double normal[3], double offset, double origin[3], double firstAxis[3],
                             double& firstHalf, double reference[3], double& secondHalf) const;
+    // The same about a mean of all records the caller already has.
+    bool BuildFrameWithAxis(const double normal[3], double offset, const double mean[3], double origin[3],
+                            double firstAxis[3], double& firstHalf, double reference[3], double& secondHalf) const;
 };
 
 // Normalises a direction while keeping its fixed components: a fixed
