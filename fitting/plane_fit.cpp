@@ -10,6 +10,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace
 {
 
@@ -23,16 +27,42 @@ typedef std::int64_t tLanePair __attribute__((vector_size(16)));
 static_assert(offsetof(stFitPoint, normal) == offsetof(stFitPoint, position) + 3 * sizeof(float),
               "a record's position and normal are six consecutive floats");
 
-// Floats k and k + 1 of the six position and normal floats of a record.
+// Floats k and k + 1 of the six position and normal floats of a record,
+// widened together (one instruction on SSE2).
 tDoublePair LoadPair(const stFitPoint& p, std::size_t k)
 {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&p) + offsetof(stFitPoint, position) +
+                                 k * sizeof(float);
+#if defined(__SSE2__)
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes))));
+#else
     tFloatPair v;
-    std::memcpy(&v, reinterpret_cast<const unsigned char*>(&p) + offsetof(stFitPoint, position) + k * sizeof(float),
-                sizeof v);
+    std::memcpy(&v, bytes, sizeof v);
     return __builtin_convertvector(v, tDoublePair);
+#endif
 }
 
 tDoublePair Broadcast(double v) { return tDoublePair{v, v}; }
+
+// Lane by lane std::min(lo, t) and std::max(hi, t): t where it is beyond the
+// bound, else the bound (also for a NaN t).
+tDoublePair LowerPair(tDoublePair lo, tDoublePair t)
+{
+#if defined(__SSE2__)
+    return _mm_min_pd(t, lo);
+#else
+    return tDoublePair{t[0] < lo[0] ? t[0] : lo[0], t[1] < lo[1] ? t[1] : lo[1]};
+#endif
+}
+
+tDoublePair UpperPair(tDoublePair hi, tDoublePair t)
+{
+#if defined(__SSE2__)
+    return _mm_max_pd(t, hi);
+#else
+    return tDoublePair{hi[0] < t[0] ? t[0] : hi[0], hi[1] < t[1] ? t[1] : hi[1]};
+#endif
+}
 
 tDoublePair AbsPair(tDoublePair v)
 {
@@ -65,23 +95,20 @@ bool NormalisePlane(double n[3], double& d)
 }
 
 // Signed distances of all records along two axes through origin, in one
-// pass: (t < lo ? t : lo) is std::min(lo, t), lane by lane.
+// pass.
 void AxisRanges(const cFitContainer& fit, const double origin[3], const double first[3], const double second[3],
                 double range[4])
 {
     const tDoublePair aX = {first[0], second[0]}, aY = {first[1], second[1]}, aZ = {first[2], second[2]};
+    const tDoublePair originXY = {origin[0], origin[1]};
     tDoublePair lo = {}, hi = {};
     for (const stFitPoint& p : fit.Points())
     {
-        const tDoublePair xy = LoadPair(p, 0);
-        const double z = double(p.position[2]);
-        const tDoublePair t = (Broadcast(xy[0] - origin[0]) * aX + Broadcast(xy[1] - origin[1]) * aY) +
-                              Broadcast(z - origin[2]) * aZ;
-        const tLanePair below = t < lo, above = hi < t;
-        lo = reinterpret_cast<tDoublePair>((reinterpret_cast<tLanePair>(t) & below) |
-                                           (reinterpret_cast<tLanePair>(lo) & ~below));
-        hi = reinterpret_cast<tDoublePair>((reinterpret_cast<tLanePair>(t) & above) |
-                                           (reinterpret_cast<tLanePair>(hi) & ~above));
+        const tDoublePair xy = LoadPair(p, 0) - originXY;
+        const double z = double(p.position[2]) - origin[2];
+        const tDoublePair t = (Broadcast(xy[0]) * aX + Broadcast(xy[1]) * aY) + Broadcast(z) * aZ;
+        lo = LowerPair(lo, t);
+        hi = UpperPair(hi, t);
     }
     range[0] = lo[0];
     range[1] = hi[0];
@@ -250,13 +277,44 @@ bool cPlaneFit::OffsetForNormal(const double normal[3], double& offset)
     return true;
 }
 
+namespace
+{
+
+// Mean absolute distances of the active points from the candidates, A in
+// the first lane and B in the second, and their squared distances when the
+// caller asks for them.
+template <bool kSquares>
+void MeasureCandidates(const tFitPointQueue& points, const double nA[3], double dA, const double nB[3], double dB,
+                       tDoublePair& absolute, tDoublePair& squares)
+{
+    const tDoublePair nX = {nA[0], nB[0]}, nY = {nA[1], nB[1]}, nZ = {nA[2], nB[2]}, dAB = {dA, dB};
+    for (const stFitPoint& p : points)
+    {
+        if (!p.active)
+            continue;
+        const tDoublePair xy = LoadPair(p, 0);
+        const double z = double(p.position[2]);
+        const tDoublePair distance = ((nX * Broadcast(xy[0]) + nY * Broadcast(xy[1])) + nZ * Broadcast(z)) + dAB;
+        absolute += AbsPair(distance);
+        if constexpr (kSquares)
+            squares += distance * distance;
+    }
+}
+
+} // namespace
+
 bool cPlaneFit::EstimateNormal(double normal[3], double& offset) const
 {
     stPlaneEstimateSums sums;
-    return EstimateNormal(normal, offset, sums);
+    return Estimate(normal, offset, sums, false);
 }
 
 bool cPlaneFit::EstimateNormal(double normal[3], double& offset, stPlaneEstimateSums& sums) const
+{
+    return Estimate(normal, offset, sums, true);
+}
+
+bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& sums, bool withSquares) const
 {
     sums = stPlaneEstimateSums{};
     // One pass gathers what both candidates need: the active points' sums
@@ -278,7 +336,7 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset, stPlaneEstimate
     const tDoublePair shiftZ = {shift[2], 0.0};
     tDoublePair sumXY = {}, sumZNormalX = {}, normalYZ = {};
     tDoublePair productsXXXY = {}, productsXZYY = {}, productsYZZZ = {};
-    std::uint64_t active = 0;
+    std::uint64_t inactive = 0;
     for (const stFitPoint& p : points)
     {
         const tDoublePair zNormalX = LoadPair(p, 2);
@@ -286,9 +344,9 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset, stPlaneEstimate
         if (!p.active)
         {
             sumZNormalX += tDoublePair{0.0, zNormalX[1]};
+            ++inactive;
             continue;
         }
-        ++active;
         const tDoublePair xy = LoadPair(p, 0) - shiftXY;
         const tDoublePair zn = zNormalX - shiftZ;
         sumXY += xy;
@@ -298,6 +356,7 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset, stPlaneEstimate
         productsXZYY += tDoublePair{x, y} * tDoublePair{z, y};
         productsYZZZ += tDoublePair{y, z} * tDoublePair{z, z};
     }
+    const std::uint64_t active = points.size() - inactive;
     sums.activeCount = active;
     const double sum[3] = {sumXY[0], sumXY[1], sumZNormalX[0]};
     const double products[6] = {productsXXXY[0], productsXXXY[1], productsXZYY[0],
@@ -407,25 +466,17 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset, stPlaneEstimate
             }
         }
     }
-    // A second pass measures both candidates, A in the first lane and B in
-    // the second; the squares serve the caller's RMS.
+    // A second pass measures both candidates.
     double errorA = kNoFitError;
     double errorB = kNoFitError;
     tDoublePair squares = {};
     if (haveA || haveB)
     {
-        const tDoublePair nX = {nA[0], nB[0]}, nY = {nA[1], nB[1]}, nZ = {nA[2], nB[2]}, dAB = {dA, dB};
         tDoublePair absolute = {};
-        for (const stFitPoint& p : points)
-        {
-            if (!p.active)
-                continue;
-            const tDoublePair xy = LoadPair(p, 0);
-            const double z = double(p.position[2]);
-            const tDoublePair distance = ((nX * Broadcast(xy[0]) + nY * Broadcast(xy[1])) + nZ * Broadcast(z)) + dAB;
-            absolute += AbsPair(distance);
-            squares += distance * distance;
-        }
+        if (withSquares)
+            MeasureCandidates<true>(points, nA, dA, nB, dB, absolute, squares);
+        else
+            MeasureCandidates<false>(points, nA, dA, nB, dB, absolute, squares);
         if (haveA)
             errorA = absolute[0] / count;
         if (haveB)

@@ -54,6 +54,11 @@ public:
     // The same about a mean of all records the caller already has.
     bool BuildFrameWithAxis(const double normal[3], double offset, const double mean[3], double origin[3],
                             double firstAxis[3], double& firstHalf, double reference[3], double& secondHalf) const;
+
+private:
+    // The squared distances cost the estimate alone a little: only summed
+    // for a caller that takes them.
+    bool Estimate(double normal[3], double& offset, stPlaneEstimateSums& sums, bool withSquares) const;
 };
 
 // Normalises a direction while keeping its fixed components: a fixed
