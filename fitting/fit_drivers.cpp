@@ -87,10 +87,9 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
 // A plane with a given normal: when no frame can be built the record still
 // gets the plane itself, centred on the points' projected mean, with no
 // extent.
-void PlaneWithNormal(const cFitContainer& points, tPlane<double>& plane, double& rms, const double normal[3],
-                     double d, double marginFactor, bool useAxisFrame)
+void PlaneWithNormalOn(const cPlaneFit& fit, tPlane<double>& plane, double& rms, const double normal[3], double d,
+                       double marginFactor, bool useAxisFrame)
 {
-    cPlaneFit fit(points.Points());
     if (FinishPlane(fit, normal, d, useAxisFrame, marginFactor, nullptr, plane, rms))
         return;
     double n[3];
@@ -120,6 +119,15 @@ void PlaneWithNormal(const cFitContainer& points, tPlane<double>& plane, double&
     std::uint64_t count = 0;
     const double sum = fit.GetSumSquaredDistances(plane.normal, plane.d, count);
     rms = RmsOf(sum, count);
+}
+
+void PlaneWithNormal(const cFitContainer& points, tPlane<double>& plane, double& rms, const double normal[3],
+                     double d, double marginFactor, bool useAxisFrame)
+{
+    OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) {
+        PlaneWithNormalOn(fit, plane, rms, normal, d, marginFactor, useAxisFrame);
+        return true;
+    });
 }
 
 // The fit records of section polyline vertices, in collection and vertex
@@ -296,7 +304,7 @@ double FitArcToPolylines(const tSectionPolylines& polylines, double centre[3], d
 namespace
 {
 
-bool ExtrusionDirection(cPlaneFit& fit, bool nearPlaneTrigger, double direction[3], double& d)
+bool ExtrusionDirection(const cPlaneFit& fit, bool nearPlaneTrigger, double direction[3], double& d)
 {
     double n[3];
     if (!fit.EstimateNormal(n, d))
@@ -324,24 +332,26 @@ bool ExtrusionDirection(cPlaneFit& fit, bool nearPlaneTrigger, double direction[
 
 bool EstimateExtrusionDirection(const cFitContainer& points, double direction[3])
 {
-    cPlaneFit fit(points.Points());
-    double d;
-    return ExtrusionDirection(fit, false, direction, d);
+    return OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) {
+        double d;
+        return ExtrusionDirection(fit, false, direction, d);
+    });
 }
 
 bool EstimateExtrusionDirectionAndBase(const cFitContainer& points, double direction[3], double base[3])
 {
-    cPlaneFit fit(points.Points());
-    double d, dir[3];
-    if (!ExtrusionDirection(fit, true, dir, d))
-        return false;
-    double c[3];
-    fit.GetMeanPosition(c);
-    const double h = Dot3d(dir, c) + d;
-    for (int k = 0; k < 3; ++k)
-        base[k] = c[k] - dir[k] * h;
-    Copy3(dir, direction);
-    return true;
+    return OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) {
+        double d, dir[3];
+        if (!ExtrusionDirection(fit, true, dir, d))
+            return false;
+        double c[3];
+        fit.GetMeanPosition(c);
+        const double h = Dot3d(dir, c) + d;
+        for (int k = 0; k < 3; ++k)
+            base[k] = c[k] - dir[k] * h;
+        Copy3(dir, direction);
+        return true;
+    });
 }
 
 bool ProjectCentroidOnPlane(const cFitContainer& points, const double normal[3], double point[3])

@@ -1,4 +1,5 @@
 #include "fitting/fit_drivers.h"
+#include "fitting/plane_fit.h"
 
 #include "core/mesh.h"
 #include "core/mesh_triangle.h"
@@ -115,6 +116,48 @@ TEST(FitDrivers, PlanesWithAGivenNormal)
     FitPlaneWithNormalAndAxis(points, plane, rms, up, -3.0, 0.0);
     EXPECT_NEAR(rms, 1.0, 1e-9);
     EXPECT_NEAR(plane.origin[2], 3.0, 1e-9);
+}
+
+// The driver takes the mean, the average normal and the RMS from the
+// estimate's own passes: the record must be the one that the fitter's
+// separate steps give (a part a few millimetres wide a metre out, tilted).
+TEST(FitDrivers, PlaneRecordMatchesTheFittersSeparateSteps)
+{
+    std::mt19937 rng(35);
+    const double origin[3] = {-1200.0, 700.0, 900.0};
+    double n[3] = {-0.4, 0.25, 0.88};
+    Normalise(n);
+    const tFitPointQueue q = Plane(rng, origin, n, 5.0, 0.01, 500);
+    const cFitContainer points(q);
+    for (bool axisFrame : {false, true})
+    {
+        tPlane<double> plane;
+        double rms = -1;
+        ASSERT_TRUE(FitPlane(points, plane, rms, axisFrame, 0.0));
+
+        const cPlaneFit fit(q);
+        double normal[3], d;
+        ASSERT_TRUE(fit.EstimateNormal(normal, d));
+        double reference[3], o[3], x[3], y[3], hu, hv;
+        ReferenceAxisOf(normal, reference);
+        if (axisFrame)
+            ASSERT_TRUE(fit.BuildFrameWithAxis(normal, d, o, x, hu, reference, hv));
+        else
+            ASSERT_TRUE(fit.BuildFrame(normal, d, o, x, hu, y, hv, 0.0));
+        std::uint64_t count = 0;
+        const double expectedRms = std::sqrt(fit.GetSumSquaredDistances(normal, -Dot(normal, o), count) / double(count));
+        for (int k = 0; k < 3; ++k)
+        {
+            EXPECT_EQ(plane.normal[k], normal[k]);
+            EXPECT_NEAR(plane.origin[k], o[k], 1e-12 * 1200.0);
+            EXPECT_NEAR(plane.xAxis[k], x[k], 1e-9);
+        }
+        EXPECT_NEAR(plane.halfWidth, hu, 1e-12);
+        EXPECT_NEAR(plane.halfHeight, hv, 1e-12);
+        EXPECT_NEAR(plane.d, -Dot(normal, o), 1e-12 * 1200.0);
+        EXPECT_NEAR(rms, expectedRms, 1e-6 * expectedRms);
+        EXPECT_NEAR(rms, 0.01, 0.002);
+    }
 }
 
 TEST(FitDrivers, SphereAndCylinderRecordsWithTheirRms)

@@ -49,6 +49,84 @@ TEST(PlaneFit, PlaneThroughTheOriginUsesTotalLeastSquares)
     EXPECT_NEAR(offset, 0.0, 1e-6);
 }
 
+// The estimate's sums stand in for separate passes over the records in the
+// plane driver; they must say what those passes would. A part a few
+// millimetres wide a metre out, with switched-off records (the first among
+// them, and one whose position is not even a number).
+TEST(PlaneFit, EstimateSumsAgreeWithTheSeparatePasses)
+{
+    std::mt19937 rng(3);
+    const double origin[3] = {1000.0, -800.0, 650.0};
+    double n[3] = {0.3, -0.2, 0.93};
+    Normalise(n);
+    tFitPointQueue q = Plane(rng, origin, n, 4.0, 0.005, 300);
+    std::uniform_real_distribution<double> tilt(-0.3, 0.3);
+    for (std::size_t i = 0; i < q.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            q[i].normal[k] += static_cast<float>(tilt(rng));
+    cPlaneFit all(q);
+    cPlaneFit some(q);
+    for (std::size_t i = 0; i < q.size(); i += 7)
+        some.Points()[i].active = 0;
+    some.Points()[14].position[1] = std::nanf("");
+    for (const cPlaneFit* fit : {&all, &some})
+    {
+        double plain[3], plainOffset;
+        double normal[3], offset;
+        stPlaneEstimateSums sums;
+        ASSERT_TRUE(fit->EstimateNormal(plain, plainOffset));
+        ASSERT_TRUE(fit->EstimateNormal(normal, offset, sums));
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(normal[k], plain[k]);
+        EXPECT_EQ(offset, plainOffset);
+        EXPECT_NEAR(Dot(normal, n), 1.0, 1e-3);
+        EXPECT_EQ(sums.activeCount, fit->CountActive());
+        double average[3], centroid[3];
+        fit->GetAverageNormal(average);
+        fit->GetCentroid(centroid);
+        for (int k = 0; k < 3; ++k)
+        {
+            EXPECT_EQ(sums.averageNormal[k], average[k]);
+            EXPECT_NEAR(sums.centroid[k], centroid[k], 1e-12 * 1000.0);
+        }
+        std::uint64_t count = 0;
+        const double squares = fit->GetSumSquaredDistances(normal, offset, count);
+        EXPECT_NEAR(sums.sumSquaredDistances, squares, 1e-9 * squares);
+
+        // The frame about a mean the caller has is the frame about the
+        // records' own mean.
+        double mean[3];
+        all.GetMeanPosition(mean);
+        double o1[3], u1[3], r1[3] = {1, 0, 0}, hu1, hv1;
+        double o2[3], u2[3], r2[3] = {1, 0, 0}, hu2, hv2;
+        ASSERT_TRUE(all.BuildFrameWithAxis(normal, offset, o1, u1, hu1, r1, hv1));
+        ASSERT_TRUE(all.BuildFrameWithAxis(normal, offset, mean, o2, u2, hu2, r2, hv2));
+        for (int k = 0; k < 3; ++k)
+        {
+            EXPECT_EQ(o1[k], o2[k]);
+            EXPECT_EQ(u1[k], u2[k]);
+            EXPECT_EQ(r1[k], r2[k]);
+        }
+        EXPECT_EQ(hu1, hu2);
+        EXPECT_EQ(hv1, hv2);
+    }
+
+    // Too few active records fail, and are still counted.
+    cPlaneFit few(tFitPointQueue(q.begin(), q.begin() + 4));
+    few.Points()[1].active = 0;
+    few.Points()[2].active = 0;
+    double normal[3], offset;
+    stPlaneEstimateSums sums;
+    EXPECT_FALSE(few.EstimateNormal(normal, offset, sums));
+    EXPECT_EQ(sums.activeCount, 2u);
+
+    // Three points: their triangle, at no distance from its plane.
+    few.Points()[2].active = 1;
+    ASSERT_TRUE(few.EstimateNormal(normal, offset, sums));
+    EXPECT_EQ(sums.activeCount, 3u);
+    EXPECT_LT(sums.sumSquaredDistances, 1e-18);
+}
+
 TEST(PlaneFit, ThreePointsKeepTheirOrientationAndDegenerateInputsFail)
 {
     tFitPointQueue q;
