@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -72,6 +73,9 @@ tDoublePair AbsPair(tDoublePair v)
 
 constexpr double kFltEpsilon = 1.1920928955078125e-07;
 constexpr double kDegreesToRadians = 0.017453292519943295;
+// The rectangle search turns the frame from -90 to +90 degrees in 3 degree
+// steps.
+constexpr int kFrameRotations = 61;
 
 double SquaredLength(const double v[3]) { return Dot3d(v, v); }
 
@@ -114,6 +118,56 @@ void AxisRanges(const cFitContainer& fit, const double origin[3], const double f
     range[1] = hi[0];
     range[2] = lo[1];
     range[3] = hi[1];
+}
+
+// Signed-distance ranges of all records along many pairs of axes through
+// origin, reading the records once: a block at a time, their offsets from
+// the origin are widened and kept, and every pair of axes runs over the
+// block. Each distance is the same expression as in AxisRanges.
+void AxisRangesOfPairs(const cFitContainer& fit, const double origin[3], int pairCount, const double (*first)[3],
+                       const double (*second)[3], double (*ranges)[4])
+{
+    struct stOffset
+    {
+        tDoublePair x, y, z; // each in both lanes
+    };
+    constexpr std::size_t kBlock = 256;
+    stOffset block[kBlock];
+    std::vector<tDoublePair> lo(std::size_t(pairCount), tDoublePair{}), hi(std::size_t(pairCount), tDoublePair{});
+    const tDoublePair originXY = {origin[0], origin[1]};
+    auto it = fit.Points().begin();
+    const auto end = fit.Points().end();
+    while (it != end)
+    {
+        std::size_t count = 0;
+        for (; it != end && count < kBlock; ++it, ++count)
+        {
+            const tDoublePair xy = LoadPair(*it, 0) - originXY;
+            const double z = double(it->position[2]) - origin[2];
+            block[count] = stOffset{Broadcast(xy[0]), Broadcast(xy[1]), Broadcast(z)};
+        }
+        for (int a = 0; a < pairCount; ++a)
+        {
+            const tDoublePair aX = {first[a][0], second[a][0]}, aY = {first[a][1], second[a][1]},
+                              aZ = {first[a][2], second[a][2]};
+            tDoublePair low = lo[a], high = hi[a];
+            for (std::size_t i = 0; i < count; ++i)
+            {
+                const tDoublePair t = (block[i].x * aX + block[i].y * aY) + block[i].z * aZ;
+                low = LowerPair(low, t);
+                high = UpperPair(high, t);
+            }
+            lo[a] = low;
+            hi[a] = high;
+        }
+    }
+    for (int a = 0; a < pairCount; ++a)
+    {
+        ranges[a][0] = lo[a][0];
+        ranges[a][1] = hi[a][0];
+        ranges[a][2] = lo[a][1];
+        ranges[a][3] = hi[a][1];
+    }
 }
 
 void RotateAboutAxis(const double v[3], const double axis[3], double angle, double out[3])
@@ -635,32 +689,36 @@ bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[
     for (int k = 0; k < 3; ++k)
         o[k] = centroid[k] - h * normal[k];
 
-    double bestU[3] = {u[0], u[1], u[2]};
-    double bestV[3] = {v[0], v[1], v[2]};
-    double best[4];
-    AxisRanges(*this, o, u, v, best);
-    double bestArea = (best[1] - best[0]) * (best[3] - best[2]);
-    for (int degrees = -90; degrees <= 90; degrees += 3)
+    // The unrotated frame first, then every rotation; all measured in one
+    // read of the records.
+    double firsts[kFrameRotations + 1][3], seconds[kFrameRotations + 1][3];
+    for (int k = 0; k < 3; ++k)
     {
-        const double angle = degrees * kDegreesToRadians;
-        double ru[3], rv[3];
-        RotateAboutAxis(u, normal, angle, ru);
-        RotateAboutAxis(v, normal, angle, rv);
-        double range[4];
-        AxisRanges(*this, o, ru, rv, range);
-        const double area = (range[1] - range[0]) * (range[3] - range[2]);
+        firsts[0][k] = u[k];
+        seconds[0][k] = v[k];
+    }
+    for (int r = 0; r < kFrameRotations; ++r)
+    {
+        const double angle = (-90 + 3 * r) * kDegreesToRadians;
+        RotateAboutAxis(u, normal, angle, firsts[r + 1]);
+        RotateAboutAxis(v, normal, angle, seconds[r + 1]);
+    }
+    double ranges[kFrameRotations + 1][4];
+    AxisRangesOfPairs(*this, o, kFrameRotations + 1, firsts, seconds, ranges);
+    int chosen = 0;
+    double bestArea = (ranges[0][1] - ranges[0][0]) * (ranges[0][3] - ranges[0][2]);
+    for (int r = 1; r <= kFrameRotations; ++r)
+    {
+        const double area = (ranges[r][1] - ranges[r][0]) * (ranges[r][3] - ranges[r][2]);
         if (area < bestArea)
         {
             bestArea = area;
-            for (int k = 0; k < 3; ++k)
-            {
-                bestU[k] = ru[k];
-                bestV[k] = rv[k];
-            }
-            for (int k = 0; k < 4; ++k)
-                best[k] = range[k];
+            chosen = r;
         }
     }
+    const double* bestU = firsts[chosen];
+    const double* bestV = seconds[chosen];
+    const double* best = ranges[chosen];
     double hu = (best[1] - best[0]) / 2.0;
     double hv = (best[3] - best[2]) / 2.0;
     for (int k = 0; k < 3; ++k)

@@ -276,6 +276,33 @@ TEST(PlaneFit, FrameCoversThePointsWithNearMinimalArea)
     ASSERT_TRUE(fit.BuildFrame(normal, offset, origin, u, hu2, v, hv2, 1.0));
     EXPECT_NEAR(hu2 - hu, 0.5 * std::max(hu, hv), 1e-9);
 
+    // Hundreds of records, the corners last: the search reads the records a
+    // block at a time, and the last block is a partial one.
+    tFitPointQueue many;
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> along(-4.9, 4.9), across(-0.9, 0.9);
+    const auto turned = [&](double a, double b) {
+        const double p[3] = {3 + a * c - b * s, 4 + a * s + b * c, 1.0};
+        many.push_back(Point(p, up));
+    };
+    for (int i = 0; i < 700; ++i)
+        turned(along(rng), across(rng));
+    for (double a : {-5.0, 5.0})
+        for (double b : {-1.0, 1.0})
+            turned(a, b);
+    cPlaneFit large(many);
+    ASSERT_TRUE(large.EstimateNormal(normal, offset));
+    ASSERT_TRUE(large.BuildFrame(normal, offset, origin, u, hu, v, hv, 0.0));
+    EXPECT_NEAR(4 * hu * hv, 20.0, 1.5);
+    for (const stFitPoint& p : large.Points())
+    {
+        double d[3];
+        for (int k = 0; k < 3; ++k)
+            d[k] = p.position[k] - origin[k];
+        EXPECT_LE(std::fabs(Dot(d, u)), hu + 1e-6);
+        EXPECT_LE(std::fabs(Dot(d, v)), hv + 1e-6);
+    }
+
     double ref[3] = {0, 1, 0};
     ASSERT_TRUE(fit.BuildFrameWithAxis(normal, offset, origin, u, hu, ref, hv));
     EXPECT_NEAR(ref[1], 1.0, 1e-9);
