@@ -304,7 +304,5 @@ void cCADSearchTree::Clear()
 
 bool cCADSearchTree::IsSearchable() const
 {
-    const auto* root = m_vertexTree.GetRoot();
-    const bool vertices = root != nullptr && (!root->IsLeaf() || !root->bucket.IsEmpty());
-    return vertices && m_faceTree.GetRoot() != nullptr;
+    return !m_vertexTree.IsEmpty() && m_faceTree.GetRoot() != nullptr;
 }

@@ -1,21 +1,31 @@
-// The bucket k-d tree side by side with nanoflann on the same points: build
-// on 1M and 5M points, 1M unbounded nearest queries and 1M nearest-within-
-// radius queries. nanoflann runs with its default leaf size (10) and with the
-// tree's bucket maximum (24), to show how much the bucket size itself costs.
-// The builds also report the heap each index keeps (heap_MB), measured by the
-// allocator's own count before and after, so both sides are counted alike.
+// The bucket k-d tree side by side with nanoflann on the same points, both
+// at the same leaf size (10, nanoflann's default, and 24, the bucket maximum
+// every owner of the tree uses): build on 1M and 5M points, unbounded
+// nearest queries and nearest-within-radius queries on 1M points.
+//
+// The machine is shared: every benchmark runs ours and the peer alternately
+// in the same process (ours first on even rounds, the peer first on odd
+// ones), timed in thread CPU time. Counters: ours_ms and peer_ms (medians),
+// time_ratio (median of the paired ratios ours / peer). Builds also report
+// the heap each index keeps (heap_MB, peer_heap_MB, heap_ratio), measured by
+// the allocator's own count before and after, so both sides are counted
+// alike. Queries report differing: how many answers were at another
+// distance than the peer's (0: the same answers; ties may pick another
+// point at the same distance).
 #include "core/bucket_kd_tree.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <nanoflann.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <map>
 #include <memory>
 #include <random>
+#include <time.h>
 #include <vector>
 
 namespace
@@ -79,6 +89,15 @@ struct Dataset
 using Nanoflann =
     nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<float, Dataset>, Dataset, 3, std::uint32_t>;
 
+// In single precision, as both sides measure a float query.
+float SquaredDistance(const Point& a, const Point& b)
+{
+    const float dx = a.xyz[0] - b.xyz[0];
+    const float dy = a.xyz[1] - b.xyz[1];
+    const float dz = a.xyz[2] - b.xyz[2];
+    return dx * dx + dy * dy + dz * dz;
+}
+
 // nanoflann's search with the tree's semantics: the nearest point strictly
 // within a squared radius.
 struct NearestWithinRadius
@@ -102,9 +121,9 @@ struct NearestWithinRadius
     float worstDist() const { return best; }
 };
 
-std::unique_ptr<KDTree> BuildTree(const std::vector<Point>& points)
+std::unique_ptr<KDTree> BuildTree(const std::vector<Point>& points, std::uint32_t bucket)
 {
-    auto tree = std::make_unique<KDTree>(kBucketKDTreeDefaultBucket);
+    auto tree = std::make_unique<KDTree>(bucket);
     for (const Point& p : points)
         tree->Add(&p);
     tree->Build();
@@ -125,113 +144,174 @@ double HeapBytesInUse()
     return static_cast<double>(info.uordblks + info.hblkhd);
 }
 
-void BM_Build_BucketKDTree(benchmark::State& state)
+// --- Paired runs ---
+
+double CpuSeconds()
 {
-    const auto& points = Points(static_cast<std::size_t>(state.range(0)));
-    double heap = 0.0;
-    for (auto _ : state)
-    {
-        const double before = HeapBytesInUse();
-        auto tree = BuildTree(points);
-        benchmark::DoNotOptimize(tree->GetRoot());
-        state.PauseTiming();
-        heap = HeapBytesInUse() - before;
-        tree.reset();
-        state.ResumeTiming();
-    }
-    state.counters["heap_MB"] = heap / 1e6;
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
 
-void BM_Build_Nanoflann(benchmark::State& state)
+template <class Run> double Seconds(Run run)
 {
-    const Dataset data{&Points(static_cast<std::size_t>(state.range(0)))};
-    double heap = 0.0;
+    const double start = CpuSeconds();
+    run();
+    return CpuSeconds() - start;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct PairedTimes
+{
+    std::vector<double> ours, peer, ratios;
+
+    // ours(round) and peer(round), alternating which goes first.
+    template <class Ours, class Peer> void Run(int round, Ours oursRun, Peer peerRun)
+    {
+        double o, p;
+        if (round % 2 == 0)
+        {
+            o = Seconds([&] { oursRun(round); });
+            p = Seconds([&] { peerRun(round); });
+        }
+        else
+        {
+            p = Seconds([&] { peerRun(round); });
+            o = Seconds([&] { oursRun(round); });
+        }
+        ours.push_back(o);
+        peer.push_back(p);
+        ratios.push_back(o / p);
+    }
+
+    void Report(benchmark::State& state) const
+    {
+        state.counters["ours_ms"] = 1e3 * Median(ours);
+        state.counters["peer_ms"] = 1e3 * Median(peer);
+        state.counters["time_ratio"] = Median(ratios);
+    }
+};
+
+// range(0): point count; range(1): leaf size of both; range(2): rounds.
+void BM_Build(benchmark::State& state)
+{
+    const auto& points = Points(static_cast<std::size_t>(state.range(0)));
+    const Dataset data{&points};
+    const auto leaf = static_cast<std::uint32_t>(state.range(1));
+    PairedTimes times;
+    double heap = 0.0, peerHeap = 0.0;
     for (auto _ : state)
     {
-        const double before = HeapBytesInUse();
-        auto index = BuildNanoflann(data, static_cast<std::size_t>(state.range(1)));
-        benchmark::DoNotOptimize(index.get());
-        state.PauseTiming();
-        heap = HeapBytesInUse() - before;
-        index.reset();
-        state.ResumeTiming();
+        for (int round = 0; round < state.range(2); ++round)
+        {
+            std::unique_ptr<KDTree> tree;
+            std::unique_ptr<Nanoflann> index;
+            double before = 0.0;
+            times.Run(
+                round,
+                [&](int) {
+                    before = HeapBytesInUse();
+                    tree = BuildTree(points, leaf);
+                    heap = HeapBytesInUse() - before;
+                },
+                [&](int) {
+                    before = HeapBytesInUse();
+                    index = BuildNanoflann(data, leaf);
+                    peerHeap = HeapBytesInUse() - before;
+                });
+            benchmark::DoNotOptimize(tree->GetRoot());
+            benchmark::DoNotOptimize(index.get());
+        }
     }
+    times.Report(state);
     state.counters["heap_MB"] = heap / 1e6;
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+    state.counters["peer_heap_MB"] = peerHeap / 1e6;
+    state.counters["heap_ratio"] = heap / peerHeap;
 }
 
 // range(0): point count; range(1): 0 unbounded nearest, 1 within the mean
-// spacing.
-void BM_Query_BucketKDTree(benchmark::State& state)
+// spacing; range(2): leaf size of both; range(3): rounds, each over a
+// fifth of the queries.
+void BM_Query(benchmark::State& state)
 {
     const std::size_t n = static_cast<std::size_t>(state.range(0));
-    const auto tree = BuildTree(Points(n));
-    const auto& queries = Queries();
-    const double start = state.range(1) != 0 ? SearchRadius(n) : std::numeric_limits<double>::infinity();
-    std::size_t found = 0;
-    for (auto _ : state)
-    {
-        found = 0;
-        for (const Point& q : queries)
-        {
-            double radius = start;
-            found += tree->FindNearest(q.xyz, radius) != nullptr;
-        }
-        benchmark::DoNotOptimize(found);
-    }
-    state.counters["found"] = static_cast<double>(found);
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * queries.size()));
-}
-
-// range(2): nanoflann's leaf size.
-void BM_Query_Nanoflann(benchmark::State& state)
-{
-    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    const auto leaf = static_cast<std::uint32_t>(state.range(2));
+    const auto tree = BuildTree(Points(n), leaf);
     const Dataset data{&Points(n)};
-    const auto index = BuildNanoflann(data, static_cast<std::size_t>(state.range(2)));
+    const auto index = BuildNanoflann(data, leaf);
     const auto& queries = Queries();
     const double radius = SearchRadius(n);
-    const float start = state.range(1) != 0 ? static_cast<float>(radius * radius) : std::numeric_limits<float>::max();
-    std::size_t found = 0;
+    const double start = state.range(1) != 0 ? radius : std::numeric_limits<double>::infinity();
+    const float peerStart =
+        state.range(1) != 0 ? static_cast<float>(radius * radius) : std::numeric_limits<float>::max();
+    constexpr int kParts = 5;
+    const std::size_t part = queries.size() / kParts;
+
+    // The same answers: every query's distance on both sides.
+    std::size_t found = 0, differing = 0;
+    for (const Point& q : queries)
+    {
+        double r = start;
+        const Point* nearest = tree->FindNearest(q.xyz, r);
+        NearestWithinRadius result(peerStart);
+        index->findNeighbors(result, q.xyz, nanoflann::SearchParams());
+        found += nearest != nullptr;
+        if ((nearest != nullptr) != (result.size() == 1) ||
+            (nearest != nullptr && SquaredDistance(q, *nearest) != result.best))
+            ++differing;
+    }
+
+    PairedTimes times;
+    std::size_t sink = 0;
     for (auto _ : state)
     {
-        found = 0;
-        for (const Point& q : queries)
+        for (int round = 0; round < state.range(3); ++round)
         {
-            NearestWithinRadius result(start);
-            index->findNeighbors(result, q.xyz, nanoflann::SearchParams());
-            found += result.size();
+            times.Run(
+                round,
+                [&](int r) {
+                    const std::size_t begin = static_cast<std::size_t>(r % kParts) * part;
+                    for (std::size_t i = begin; i < begin + part; ++i)
+                    {
+                        double radiusInOut = start;
+                        sink += tree->FindNearest(queries[i].xyz, radiusInOut) != nullptr;
+                    }
+                },
+                [&](int r) {
+                    const std::size_t begin = static_cast<std::size_t>(r % kParts) * part;
+                    for (std::size_t i = begin; i < begin + part; ++i)
+                    {
+                        NearestWithinRadius result(peerStart);
+                        index->findNeighbors(result, queries[i].xyz, nanoflann::SearchParams());
+                        sink += result.size();
+                    }
+                });
         }
-        benchmark::DoNotOptimize(found);
+        benchmark::DoNotOptimize(sink);
     }
+    times.Report(state);
     state.counters["found"] = static_cast<double>(found);
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * queries.size()));
+    state.counters["differing"] = static_cast<double>(differing);
 }
 
 } // namespace
 
-BENCHMARK(BM_Build_BucketKDTree)->Arg(1000000)->Arg(5000000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Build_Nanoflann)
-    ->Args({1000000, 10})
-    ->Args({1000000, 24})
-    ->Args({5000000, 10})
-    ->Args({5000000, 24})
+BENCHMARK(BM_Build)
+    ->Args({1000000, 10, 7})
+    ->Args({1000000, 24, 7})
+    ->Args({5000000, 10, 3})
+    ->Args({5000000, 24, 3})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK(BM_Query_BucketKDTree)
-    ->Args({1000000, 0})
-    ->Args({1000000, 1})
-    ->Args({5000000, 0})
-    ->Args({5000000, 1})
+    ->Iterations(1);
+BENCHMARK(BM_Query)
+    ->Args({1000000, 0, 10, 10})
+    ->Args({1000000, 1, 10, 10})
+    ->Args({1000000, 0, 24, 10})
+    ->Args({1000000, 1, 24, 10})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
-BENCHMARK(BM_Query_Nanoflann)
-    ->Args({1000000, 0, 10})
-    ->Args({1000000, 1, 10})
-    ->Args({1000000, 0, 24})
-    ->Args({1000000, 1, 24})
-    ->Args({5000000, 0, 10})
-    ->Args({5000000, 1, 10})
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
+    ->Iterations(1);

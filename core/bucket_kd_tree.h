@@ -8,12 +8,15 @@
 // - bucket maximum (constructor): how many elements a leaf holds before it
 //   is split. Every owner uses kBucketKDTreeDefaultBucket (24): small enough
 //   for a linear scan, large enough to keep the node count low.
-// - node records come from a chunked array (1024 per chunk) and never move;
-//   the bucket entries of all leaves come from one shared list allocator
-//   (1024 per chunk), so a build of n points makes O(n / 1024) allocations.
-// - Build also keeps a leaf-ordered copy of every element and its
-//   coordinates (n * (12 + sizeof(T)) bytes) that queries scan instead of
-//   the lists; inserting into a leaf drops that leaf back to its list.
+// - node records (64 bytes each) come from a chunked array (1024 per chunk)
+//   and never move; list entries of all leaves come from one shared list
+//   allocator (1024 per chunk), so a build of n points makes O(n / 1024)
+//   allocations.
+// - Build leaves every leaf's elements side by side in one array of n
+//   elements, in bucket order; such a packed leaf needs no list entries. A
+//   leaf that an insert reaches afterwards moves its elements to a list.
+//   A built tree of n points thus keeps n * sizeof(T) bytes of elements
+//   and about n / 8 node records (uniform points, bucket maximum 24).
 //
 // Queries only read the tree: any number of threads may search one tree at
 // once, as long as nobody adds, inserts, builds or clears meanwhile. The walk
@@ -39,41 +42,61 @@
 inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
 inline constexpr std::uint32_t kBucketKDTreeNoIndex = 0xFFFFFFFF;
 
-// A node starts on a cache line, and the fields are ordered for the queries:
-// what a query reads of every node it passes (the links, the split and a
-// float copy of the box) fills the first line, so that a visit costs one
-// cache miss instead of two or three.
+// One cache line per node, holding all a query reads of it. A leaf keeps
+// its elements where an inner node keeps its upper child and split (a node
+// is one or the other; lower tells which), so the record stays at 64 bytes.
 template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
 {
-    using Bucket = tSingleLinkList<T, tListChunkAllocator<tSLLNode<T>>>;
+    using Entry = tSLLNode<T>;
 
-    stBucketKDTreeNode() { MakeEmptyBox3d(box); }
+    stBucketKDTreeNode() : tail(nullptr), count(0) {}
 
-    stBucketKDTreeNode* upper = nullptr; // coordinate on the axis > split value
-    stBucketKDTreeNode* lower = nullptr; // the others; a leaf has none
+    stBucketKDTreeNode* lower = nullptr; // coordinate on the axis <= split value; a leaf has none
     stBucketKDTreeNode* parent = nullptr;
-    double split = 0.0;
-    // The box in single precision, for the queries' pruning. Every bound is
-    // a float coordinate (or the empty box's infinity), so the copy is
-    // exact and prunes exactly as the box would.
-    float queryBox[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
-    // For speed, a leaf made by Build also finds its elements side by side:
-    // their coordinates (x, y, z each, bucket order) and the elements
-    // themselves, from packedFirst on in arrays the tree owns. A query then
-    // scans consecutive floats instead of following the list and reading
-    // every element through the comparator, which costs a cache miss per
-    // element. The list stays the record of the bucket; once it changes the
-    // leaf is no longer packed and queries scan the list again.
-    std::uint32_t packedFirst = kBucketKDTreeNoIndex; // none
-    std::int16_t axis = -1;              // 0 x, 1 y, 2 z; -1 until split (narrow to keep the first line)
-    std::uint16_t packedCount = 0;
-
-    double box[6];                       // min x, y, z, max x, y, z of what lies below
-    Bucket bucket;                       // a leaf's elements in insertion order
+    union
+    {
+        stBucketKDTreeNode* upper; // inner: coordinate on the axis > split value
+        const T* packed;           // packed leaf: its elements, side by side in the tree's array
+        Entry* tail;               // listed leaf: the last entry of a circular list (null when empty)
+    };
+    union
+    {
+        double split;        // inner
+        std::uint32_t count; // leaf: elements held
+    };
+    // min x, y, z, max x, y, z of what lies below. Every bound is a float
+    // coordinate, so single precision holds the box exactly; an empty box
+    // is infinitely far from every point.
+    float box[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
     std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
+    std::int16_t axis = -1;                     // 0 x, 1 y, 2 z; -1 until split
+    bool isPacked = false;
 
     bool IsLeaf() const { return lower == nullptr; }
+    std::uint32_t GetBucketCount() const { return IsLeaf() ? count : 0; }
+
+    // Calls f(element) for the leaf's elements in bucket order.
+    template <class F> void ForEachInBucket(F&& f) const
+    {
+        if (!IsLeaf())
+            return;
+        if (isPacked)
+        {
+            for (std::uint32_t i = 0; i < count; ++i)
+                f(packed[i]);
+            return;
+        }
+        if (tail == nullptr)
+            return;
+        const Entry* entry = tail;
+        do
+        {
+            entry = entry->link;
+            f(entry->value);
+        } while (entry != tail);
+    }
 };
+static_assert(sizeof(stBucketKDTreeNode<const float*, void>) == 64);
 
 template <class T, class TComparator,
           class TArray = tArray<stBucketKDTreeNode<T, TComparator>,
@@ -82,7 +105,8 @@ class tBucketKDTree
 {
 public:
     using Node = stBucketKDTreeNode<T, TComparator>;
-    using ListAllocator = tListChunkAllocator<tSLLNode<T>>;
+    using Entry = typename Node::Entry;
+    using ListAllocator = tListChunkAllocator<Entry>;
 
     explicit tBucketKDTree(std::uint32_t bucketMaximum = kBucketKDTreeDefaultBucket,
                            TComparator comparator = TComparator())
@@ -121,7 +145,7 @@ public:
             return nullptr;
         if (m_root == nullptr && !CreateRoot())
             return nullptr;
-        if (m_root->bucket.GetCount() > m_bucketMaximum)
+        if (m_root->GetBucketCount() > m_bucketMaximum)
             Build();
         // The numbering no longer holds: NumberNodes starts again.
         m_root->index = kBucketKDTreeNoIndex;
@@ -131,10 +155,10 @@ public:
         {
             if (node->IsLeaf())
             {
-                if (node->bucket.GetCount() <= m_bucketMaximum || !Split(node))
+                if (node->count <= m_bucketMaximum || !Split(node))
                     break;
             }
-            GrowBox(node, p);
+            GrowBox3f(node->box, p);
             node = static_cast<double>(p[node->axis]) > node->split ? node->upper : node->lower;
         }
         return AddToBucket(node, element) ? node : nullptr;
@@ -151,7 +175,7 @@ public:
             return 0;
         }
         m_root->index = kBucketKDTreeNoIndex;
-        if (m_root->bucket.GetCount() <= m_bucketMaximum)
+        if (m_root->count <= m_bucketMaximum)
         {
             NumberNodes();
             return 1;
@@ -203,7 +227,7 @@ public:
     template <class S> T FindNearest(const S q[3], double& radius) const
     {
         static_assert(std::is_same_v<S, float> || std::is_same_v<S, double>);
-        if (m_root == nullptr || (m_root->IsLeaf() && m_root->bucket.IsEmpty()))
+        if (IsEmpty())
             return T();
         if (!(radius > 0.0))
             return T();
@@ -217,33 +241,10 @@ public:
         {
             if (node->IsLeaf())
             {
-                if (node->packedFirst != kBucketKDTreeNoIndex)
-                {
-                    const T* elements = m_packedElements + node->packedFirst;
-                    __builtin_prefetch(elements);
-                    const float* p = m_packedXyz + std::size_t{node->packedFirst} * 3;
-                    for (std::uint32_t i = 0; i < node->packedCount; ++i, p += 3)
-                    {
-                        const double d2 = SquaredDistance(q, p);
-                        if (r2 > d2)
-                        {
-                            r2 = d2;
-                            best = elements[i];
-                        }
-                    }
-                }
-                else
-                {
-                    for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
-                    {
-                        const double d2 = SquaredDistance(q, m_comparator.Coordinates(entry->value));
-                        if (r2 > d2)
-                        {
-                            r2 = d2;
-                            best = entry->value;
-                        }
-                    }
-                }
+                if (node->isPacked)
+                    ScanPacked(q, node->packed, node->count, r2, best);
+                else if (node->tail != nullptr)
+                    ScanList(q, node->tail, r2, best);
                 previous = node;
                 node = node->parent;
                 continue;
@@ -254,12 +255,20 @@ public:
             const Node* second = upperFirst ? node->lower : node->upper;
             if (previous == node->parent)
             {
-                // Arrived from above. The far side's box is read on the way
-                // back: fetch it meanwhile.
-                next = first;
-                __builtin_prefetch(second);
+                // Arrived from above. A side whose box lies beyond the
+                // radius holds nothing nearer: skip it. The far side's box is
+                // read again on the way back: fetch it meanwhile.
+                if (r2 > SquaredDistanceToBox(qd, first->box))
+                {
+                    next = first;
+                    __builtin_prefetch(second);
+                }
+                else if (r2 > SquaredDistanceToBox(qd, second->box))
+                {
+                    next = second;
+                }
             }
-            else if (previous == first && r2 > SquaredDistanceToBox(qd, second->queryBox))
+            else if (previous == first && r2 > SquaredDistanceToBox(qd, second->box))
             {
                 next = second;
             }
@@ -272,23 +281,19 @@ public:
         return best;
     }
 
-    // Empties the tree: buckets leave the shared allocator, node records are
-    // destroyed and their chunks freed, the shared allocator frees its chunks.
+    // Empties the tree: node records are destroyed and their chunks freed,
+    // the shared list allocator and the packed elements are freed.
     void Clear()
     {
-        const std::uint32_t count = m_nodes.GetCount();
-        for (std::uint32_t i = 0; i < count; ++i)
-        {
-            Node& node = m_nodes[i];
-            if (node.bucket.GetAllocator() == &m_listAllocator)
-                node.bucket.SetAllocator(nullptr);
-        }
         m_nodes.Clear();
         m_listAllocator.FreeAll();
         FreePacked();
         m_root = nullptr;
         m_counter = 0;
     }
+
+    // True when no element is stored.
+    bool IsEmpty() const { return m_root == nullptr || (m_root->IsLeaf() && m_root->count == 0); }
 
     const Node* GetRoot() const { return m_root; }
     std::uint32_t GetBucketMaximum() const { return m_bucketMaximum; }
@@ -299,9 +304,8 @@ public:
 protected:
     // Build's fallback when it cannot have its work arrays, and the
     // reference its array build must match. The depth-first walk over the
-    // buckets: at an inner node go to an
-    // over-full child (upper first), split an over-full leaf and go to its
-    // upper child, otherwise go back up.
+    // buckets: at an inner node go to an over-full child (upper first), split
+    // an over-full leaf and go to its upper child, otherwise go back up.
     std::uint32_t BuildByWalk()
     {
         m_splitFailed = false;
@@ -312,7 +316,7 @@ protected:
         {
             if (node->IsLeaf())
             {
-                if (node->bucket.GetCount() > m_bucketMaximum && Split(node))
+                if (node->count > m_bucketMaximum && Split(node))
                 {
                     node = node->upper;
                     ++depth;
@@ -325,12 +329,12 @@ protected:
                     --depth;
                 }
             }
-            else if (!m_splitFailed && node->upper->bucket.GetCount() > m_bucketMaximum)
+            else if (!m_splitFailed && node->upper->GetBucketCount() > m_bucketMaximum)
             {
                 node = node->upper;
                 ++depth;
             }
-            else if (!m_splitFailed && node->lower->bucket.GetCount() > m_bucketMaximum)
+            else if (!m_splitFailed && node->lower->GetBucketCount() > m_bucketMaximum)
             {
                 node = node->lower;
                 ++depth;
@@ -356,35 +360,78 @@ private:
         return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
     }
 
-    // A new node record whose bucket draws from the shared allocator.
-    Node* NewNode()
-    {
-        Node* node = m_nodes.Append();
-        if (node != nullptr)
-            node->bucket.SetAllocator(&m_listAllocator);
-        return node;
-    }
-
     bool CreateRoot()
     {
-        m_root = NewNode();
+        m_root = m_nodes.Append();
         return m_root != nullptr;
+    }
+
+    // Appends an entry at the end of a listed leaf's circular list.
+    static void Link(Node* node, Entry* entry)
+    {
+        if (node->tail == nullptr)
+        {
+            entry->link = entry;
+        }
+        else
+        {
+            entry->link = node->tail->link;
+            node->tail->link = entry;
+        }
+        node->tail = entry;
+        ++node->count;
     }
 
     // Appends the element to a leaf and grows the leaf's box. Elements are
     // checked on entry, so no element is ever dropped to keep a box valid.
     bool AddToBucket(Node* node, T element)
     {
-        Unpack(node);
-        if (!node->bucket.PushBack(element))
+        if (node->isPacked && !Unpack(node))
             return false;
-        GrowBox(node, m_comparator.Coordinates(element));
+        Entry* entry = m_listAllocator.Alloc();
+        if (entry == nullptr)
+            return false;
+        entry->value = element;
+        Link(node, entry);
+        GrowBox3f(node->box, m_comparator.Coordinates(element));
+        return true;
+    }
+
+    // Moves a packed leaf's elements to list entries, in their order, so
+    // that it can grow or be split. False (the leaf as it was) when the
+    // entries cannot be had.
+    bool Unpack(Node* node)
+    {
+        const T* elements = node->packed;
+        const std::uint32_t n = node->count;
+        Node listed;
+        for (std::uint32_t i = 0; i < n; ++i)
+        {
+            Entry* entry = m_listAllocator.Alloc();
+            if (entry == nullptr)
+            {
+                for (std::uint32_t k = 0; k < listed.count; ++k)
+                {
+                    Entry* head = listed.tail->link;
+                    listed.tail->link = head->link;
+                    m_listAllocator.Free(head);
+                }
+                return false;
+            }
+            entry->value = elements[i];
+            Link(&listed, entry);
+        }
+        node->isPacked = false;
+        node->tail = listed.tail;
+        node->count = n;
         return true;
     }
 
     // Gives a leaf two new children and chooses its split: the midpoint of
     // the longest extent of its box (ties go to the later axis). False (the
-    // leaf unchanged) when the node array cannot take both children.
+    // leaf unchanged) when the node array cannot take both children. The
+    // leaf's elements are the caller's to move: its bucket fields become the
+    // upper child and the split.
     bool MakeChildren(Node* node)
     {
         const std::uint32_t count = m_nodes.GetCount();
@@ -393,42 +440,36 @@ private:
             m_splitFailed = true;
             return false;
         }
-        Node* upper = NewNode();
-        Node* lower = NewNode();
+        Node* upper = m_nodes.Append();
+        Node* lower = m_nodes.Append();
         if (node->axis == -1)
         {
-            const double dx = node->box[3] - node->box[0];
-            const double dy = node->box[4] - node->box[1];
-            const double dz = node->box[5] - node->box[2];
+            const double dx = static_cast<double>(node->box[3]) - static_cast<double>(node->box[0]);
+            const double dy = static_cast<double>(node->box[4]) - static_cast<double>(node->box[1]);
+            const double dz = static_cast<double>(node->box[5]) - static_cast<double>(node->box[2]);
             int axis;
             if (dx > dy)
                 axis = dx > dz ? 0 : 2;
             else
                 axis = dy > dz ? 1 : 2;
             node->axis = static_cast<std::int16_t>(axis);
-            node->split = (node->box[axis + 3] + node->box[axis]) * 0.5;
         }
+        const int axis = node->axis;
         upper->parent = node;
         lower->parent = node;
+        node->isPacked = false;
         node->upper = upper;
         node->lower = lower;
+        node->split = (static_cast<double>(node->box[axis + 3]) + static_cast<double>(node->box[axis])) * 0.5;
         return true;
     }
 
     // A box thinner than FLT_EPSILON on the split axis cannot be cut: its
     // elements are dealt alternately, the first to the lower side.
-    // Grows a node's box and its float copy; after any growth every bound is
-    // a float coordinate, so the copy is exact.
-    static void GrowBox(Node* node, const float p[3])
-    {
-        IncludePointInBoundingBox3d(node->box, p);
-        for (int i = 0; i < 6; ++i)
-            node->queryBox[i] = static_cast<float>(node->box[i]);
-    }
-
     static bool DealsAlternately(const Node* node)
     {
-        return node->box[node->axis + 3] - node->box[node->axis] < static_cast<double>(FLT_EPSILON);
+        return static_cast<double>(node->box[node->axis + 3]) - static_cast<double>(node->box[node->axis]) <
+               static_cast<double>(FLT_EPSILON);
     }
 
     bool GoesUpper(const Node* node, T element) const
@@ -437,47 +478,68 @@ private:
     }
 
     // Moves an over-full leaf's elements into two new children. Each list
-    // node goes back to the shared allocator and is taken again at once by
-    // the child, so a split allocates nothing.
+    // entry moves to the child as it is, so a split of a listed leaf
+    // allocates nothing.
     bool Split(Node* node)
     {
+        if (node->isPacked && !Unpack(node))
+            return false;
+        Entry* tail = node->tail;
+        const std::uint32_t n = node->count;
         if (!MakeChildren(node))
             return false;
-        Unpack(node);
         const bool deal = DealsAlternately(node);
-        bool toLower = true;
-        while (!node->bucket.IsEmpty())
+        Entry* entry = tail != nullptr ? tail->link : nullptr;
+        for (std::uint32_t k = 0; k < n; ++k)
         {
-            const T element = node->bucket.GetHead()->value;
-            node->bucket.PopFront();
-            bool lower;
-            if (deal)
-            {
-                lower = toLower;
-                toLower = !toLower;
-            }
-            else
-            {
-                lower = !GoesUpper(node, element);
-            }
-            AddToBucket(lower ? node->lower : node->upper, element);
+            Entry* next = entry->link;
+            const bool lower = deal ? (k & 1u) == 0 : !GoesUpper(node, entry->value);
+            Node* child = lower ? node->lower : node->upper;
+            Link(child, entry);
+            GrowBox3f(child->box, m_comparator.Coordinates(entry->value));
+            entry = next;
         }
-        node->bucket.SetAllocator(nullptr);
         return true;
-    }
-
-    static void Unpack(Node* node)
-    {
-        node->packedFirst = kBucketKDTreeNoIndex;
-        node->packedCount = 0;
     }
 
     void FreePacked()
     {
-        delete[] m_packedXyz;
         delete[] m_packedElements;
-        m_packedXyz = nullptr;
         m_packedElements = nullptr;
+    }
+
+    // The leaf scans: every element's squared distance, the first of the
+    // nearest ones kept (strictly closer than the best so far).
+    // The coordinates of a packed leaf's elements lie anywhere in memory:
+    // asking for all of them first lets their cache misses overlap.
+    template <class S> void ScanPacked(const S q[3], const T* elements, std::uint32_t n, double& r2, T& best) const
+    {
+        for (std::uint32_t i = 0; i < n; ++i)
+            __builtin_prefetch(m_comparator.Coordinates(elements[i]));
+        for (std::uint32_t i = 0; i < n; ++i)
+        {
+            const double d2 = SquaredDistance(q, m_comparator.Coordinates(elements[i]));
+            if (r2 > d2)
+            {
+                r2 = d2;
+                best = elements[i];
+            }
+        }
+    }
+
+    template <class S> void ScanList(const S q[3], const Entry* tail, double& r2, T& best) const
+    {
+        const Entry* entry = tail;
+        do
+        {
+            entry = entry->link;
+            const double d2 = SquaredDistance(q, m_comparator.Coordinates(entry->value));
+            if (r2 > d2)
+            {
+                r2 = d2;
+                best = entry->value;
+            }
+        } while (entry != tail);
     }
 
     // Single precision for a float query point, double for a double one; the
@@ -500,12 +562,12 @@ private:
 
     // The same splits, in the same order and with the same bucket orders as
     // the walk, done on an array of the root's elements: every level reads
-    // the elements from consecutive memory, and each leaf's bucket ends up in
-    // consecutive list nodes, which queries scan. Returns the depth, or 0
+    // the elements from consecutive memory, and the array, partitioned leaf
+    // by leaf, stays as the packed leaves' elements. Returns the depth, or 0
     // (the tree untouched) when the work arrays cannot be had.
     std::uint32_t BuildFromArray()
     {
-        const std::uint32_t n = m_root->bucket.GetCount();
+        const std::uint32_t n = m_root->count;
         T* items = new (std::nothrow) T[n];
         T* spill = new (std::nothrow) T[n];
         tArray<stRange> stack;
@@ -516,21 +578,22 @@ private:
             return 0;
         }
         std::uint32_t k = 0;
-        for (const auto* entry = m_root->bucket.GetHead(); entry != nullptr; entry = entry->link)
-            items[k++] = entry->value;
-        // Every list node is free again, threaded in chunk order: the leaves
-        // below take them in turn.
-        m_root->bucket.Clear();
-        m_listAllocator.RelinkAll();
-        Unpack(m_root);
+        m_root->ForEachInBucket([&](T element) { items[k++] = element; });
+        // The root was the only leaf: every list entry and any earlier
+        // packed array was its own.
+        m_root->isPacked = false;
+        m_root->tail = nullptr;
+        m_root->count = 0;
+        m_listAllocator.FreeAll();
         FreePacked();
-        // The packed copy is optional: without memory for it queries scan
-        // the lists. Filled in the root's order and partitioned beside the
-        // elements, so that every level reads coordinates from consecutive
-        // memory instead of through each element.
+        // Coordinates moved along with the elements, so that every level
+        // reads them from consecutive memory instead of through each
+        // element. Optional: without memory for them the partition reads
+        // through the comparator.
         float* xyz = new (std::nothrow) float[std::size_t{n} * 3];
         float* spillXyz = xyz != nullptr ? new (std::nothrow) float[std::size_t{n} * 3] : nullptr;
         if (spillXyz != nullptr)
+        {
             for (std::uint32_t i = 0; i < n; ++i)
             {
                 const float* p = m_comparator.Coordinates(items[i]);
@@ -538,6 +601,7 @@ private:
                 xyz[std::size_t{i} * 3 + 1] = p[1];
                 xyz[std::size_t{i} * 3 + 2] = p[2];
             }
+        }
 
         m_splitFailed = false;
         std::uint32_t deepest = 1;
@@ -547,7 +611,6 @@ private:
             const stRange range = stack[stack.GetCount() - 1];
             stack.SetCount(stack.GetCount() - 1);
             Node* node = range.node;
-            bool split = false;
             if (range.end - range.begin > m_bucketMaximum)
             {
                 // Room for both children's ranges first; records never move.
@@ -560,50 +623,25 @@ private:
                         spillXyz != nullptr ? PartitionWithCoordinates(node, items, xyz, range.begin, range.end,
                                                                        spill, spillXyz)
                                             : Partition(node, items, range.begin, range.end, spill);
-                    node->bucket.SetAllocator(nullptr);
                     if (range.depth + 1 > deepest)
                         deepest = range.depth + 1;
                     *lowerRange = stRange{node->lower, range.begin, mid, range.depth + 1};
                     *upperRange = stRange{node->upper, mid, range.end, range.depth + 1};
-                    split = true;
+                    continue;
                 }
-                else
-                {
-                    stack.SetCount(pending);
-                }
+                stack.SetCount(pending);
             }
-            if (!split)
-            {
-                // A leaf; without memory to split it, an over-full one.
-                bool complete = true;
-                for (std::uint32_t i = range.begin; i < range.end; ++i)
-                    complete = node->bucket.PushBack(items[i]) && complete;
-                // Its range of items is final: later partitions touch only
-                // ranges still on the stack.
-                if (complete && xyz != nullptr && range.end - range.begin <= UINT16_MAX)
-                {
-                    node->packedFirst = range.begin;
-                    node->packedCount = static_cast<std::uint16_t>(range.end - range.begin);
-                }
-            }
+            // A leaf (without memory to split it, an over-full one). Its
+            // range of items is final: later partitions touch only ranges
+            // still on the stack.
+            node->isPacked = true;
+            node->packed = items + range.begin;
+            node->count = range.end - range.begin;
         }
         m_splitFailed = false;
         delete[] spill;
+        delete[] xyz;
         delete[] spillXyz;
-        if (xyz == nullptr)
-        {
-            delete[] items;
-            return deepest;
-        }
-        if (spillXyz == nullptr)
-            for (std::uint32_t i = 0; i < n; ++i)
-            {
-                const float* p = m_comparator.Coordinates(items[i]);
-                xyz[std::size_t{i} * 3] = p[0];
-                xyz[std::size_t{i} * 3 + 1] = p[1];
-                xyz[std::size_t{i} * 3 + 2] = p[2];
-            }
-        m_packedXyz = xyz;
         m_packedElements = items;
         return deepest;
     }
@@ -624,12 +662,12 @@ private:
             if (lower)
             {
                 items[lowerEnd++] = element;
-                GrowBox(node->lower, p);
+                GrowBox3f(node->lower->box, p);
             }
             else
             {
                 spill[upperCount++] = element;
-                GrowBox(node->upper, p);
+                GrowBox3f(node->upper->box, p);
             }
         }
         for (std::uint32_t j = 0; j < upperCount; ++j)
@@ -639,61 +677,54 @@ private:
 
     // The same partition, moving each element's coordinates (xyz, three per
     // item) along with it and deciding from them. The children's boxes are
-    // gathered in locals and stored once: the same bounds GrowBox would
-    // leave, without rewriting both copies per element.
+    // gathered in locals and stored once.
     std::uint32_t PartitionWithCoordinates(Node* node, T* items, float* xyz, std::uint32_t begin,
                                            std::uint32_t end, T* spill, float* spillXyz)
     {
         const bool deal = DealsAlternately(node);
         const int axis = node->axis;
-        const double split = node->split;
-        double lowerBox[6], upperBox[6];
-        MakeEmptyBox3d(lowerBox);
-        MakeEmptyBox3d(upperBox);
+        const float split = LargestFloatNotAbove(node->split);
+        float lowerBox[6], upperBox[6];
+        std::copy(node->lower->box, node->lower->box + 6, lowerBox);
+        std::copy(node->upper->box, node->upper->box + 6, upperBox);
         std::uint32_t lowerEnd = begin;
         std::uint32_t upperCount = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             const T element = items[i];
             const float p[3] = {xyz[std::size_t{i} * 3], xyz[std::size_t{i} * 3 + 1], xyz[std::size_t{i} * 3 + 2]};
-            const bool lower = deal ? ((i - begin) & 1u) == 0 : !(static_cast<double>(p[axis]) > split);
+            const bool lower = deal ? ((i - begin) & 1u) == 0 : !(p[axis] > split);
             if (lower)
             {
                 float* to = xyz + std::size_t{lowerEnd} * 3;
                 to[0] = p[0], to[1] = p[1], to[2] = p[2];
                 items[lowerEnd++] = element;
-                IncludePointInBoundingBox3d(lowerBox, p);
+                GrowBox3f(lowerBox, p);
             }
             else
             {
                 float* to = spillXyz + std::size_t{upperCount} * 3;
                 to[0] = p[0], to[1] = p[1], to[2] = p[2];
                 spill[upperCount++] = element;
-                IncludePointInBoundingBox3d(upperBox, p);
+                GrowBox3f(upperBox, p);
             }
         }
         for (std::uint32_t j = 0; j < upperCount; ++j)
             items[lowerEnd + j] = spill[j];
         std::copy(spillXyz, spillXyz + std::size_t{upperCount} * 3, xyz + std::size_t{lowerEnd} * 3);
-        if (lowerEnd > begin)
-            SetBox(node->lower, lowerBox);
-        if (upperCount > 0)
-            SetBox(node->upper, upperBox);
+        std::copy(lowerBox, lowerBox + 6, node->lower->box);
+        std::copy(upperBox, upperBox + 6, node->upper->box);
         return lowerEnd;
     }
 
-    // Grows a fresh child's box to the bounds gathered for it.
-    static void SetBox(Node* node, const double box[6])
+    // For a float c, c > value exactly when c > the largest float not above
+    // value: the partition then compares in single precision.
+    static float LargestFloatNotAbove(double value)
     {
-        for (int i = 0; i < 3; ++i)
-        {
-            if (node->box[i] > box[i])
-                node->box[i] = box[i];
-            if (box[i + 3] > node->box[i + 3])
-                node->box[i + 3] = box[i + 3];
-        }
-        for (int i = 0; i < 6; ++i)
-            node->queryBox[i] = static_cast<float>(node->box[i]);
+        float f = static_cast<float>(value);
+        if (static_cast<double>(f) > value)
+            f = std::nextafter(f, -HUGE_VALF);
+        return f;
     }
 
     // Squared distance from q to the box (0 inside it); an empty box is
@@ -722,7 +753,6 @@ private:
     ListAllocator m_listAllocator;
     std::uint32_t m_counter = 0;
     bool m_splitFailed = false;
-    // Build's leaf-ordered copies that packed leaves point into.
-    float* m_packedXyz = nullptr;
+    // Build's leaf-ordered elements that packed leaves point into.
     T* m_packedElements = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -23,6 +24,14 @@ std::vector<const TestPoint*> Pointers(const std::vector<TestPoint>& points)
     return out;
 }
 
+// A leaf's elements in bucket order.
+std::vector<const TestPoint*> Bucket(const TestKDTree::Node* node)
+{
+    std::vector<const TestPoint*> out;
+    node->ForEachInBucket([&](const TestPoint* p) { out.push_back(p); });
+    return out;
+}
+
 // Every element sits in exactly one leaf, inside the box of every node above
 // it, on the right side of every split; the in-order numbers are 0..n-1.
 void ExpectConsistent(const TestKDTree& tree, std::size_t expectedElements)
@@ -33,22 +42,20 @@ void ExpectConsistent(const TestKDTree& tree, std::size_t expectedElements)
     {
         const TestKDTree::Node* node = tree.GetNode(i);
         indices.insert(node->index);
-        // The queries prune by the float copy of the box (an empty box's is
-        // infinite instead of DBL_MAX).
-        for (int k = 0; node->box[0] <= node->box[3] && k < 6; ++k)
-            EXPECT_EQ(static_cast<double>(node->queryBox[k]), node->box[k]);
         if (!node->IsLeaf())
         {
-            EXPECT_EQ(node->bucket.GetCount(), 0u);
+            EXPECT_EQ(node->GetBucketCount(), 0u);
             ASSERT_NE(node->upper, nullptr);
             EXPECT_EQ(node->upper->parent, node);
             EXPECT_EQ(node->lower->parent, node);
             continue;
         }
-        for (const auto* e = node->bucket.GetHead(); e != nullptr; e = e->link)
+        const auto bucket = Bucket(node);
+        EXPECT_EQ(bucket.size(), node->GetBucketCount());
+        for (const TestPoint* element : bucket)
         {
             ++elements;
-            const float* p = e->value->xyz;
+            const float* p = element->xyz;
             const TestKDTree::Node* child = node;
             for (const TestKDTree::Node* up = node; up != nullptr; child = up, up = up->parent)
             {
@@ -124,11 +131,11 @@ TEST(BucketKDTree, TwentyFiveIdenticalPointsAreDealtAlternately)
     EXPECT_EQ(tree.Build(), 2u);
     const TestKDTree::Node* root = tree.GetRoot();
     ASSERT_FALSE(root->IsLeaf());
-    EXPECT_EQ(root->lower->bucket.GetCount(), 13u);
-    EXPECT_EQ(root->upper->bucket.GetCount(), 12u);
+    EXPECT_EQ(root->lower->GetBucketCount(), 13u);
+    EXPECT_EQ(root->upper->GetBucketCount(), 12u);
     // First element to the lower child, second to the upper one.
-    EXPECT_EQ(root->lower->bucket.GetHead()->value, &points[0]);
-    EXPECT_EQ(root->upper->bucket.GetHead()->value, &points[1]);
+    EXPECT_EQ(Bucket(root->lower).front(), &points[0]);
+    EXPECT_EQ(Bucket(root->upper).front(), &points[1]);
     ExpectConsistent(tree, 25);
 }
 
@@ -184,8 +191,8 @@ TEST(BucketKDTree, PointOnTheSplitValueGoesLower)
     const TestKDTree::Node* root = tree.GetRoot();
     ASSERT_EQ(root->axis, 0);
     EXPECT_EQ(root->split, 1.0);
-    EXPECT_EQ(root->lower->bucket.GetCount(), 13u);
-    EXPECT_EQ(root->upper->bucket.GetCount(), 12u);
+    EXPECT_EQ(root->lower->GetBucketCount(), 13u);
+    EXPECT_EQ(root->upper->GetBucketCount(), 12u);
 }
 
 TEST(BucketKDTree, RadiusBoundsTheSearch)
@@ -348,9 +355,7 @@ TEST_P(BucketKDTreeAgainstBruteForce, ArrayBuildMakesTheTreeOfTheBucketWalk)
             stack.push_back({a->lower, b->lower});
             continue;
         }
-        ASSERT_EQ(a->bucket.GetCount(), b->bucket.GetCount());
-        for (auto *x = a->bucket.GetHead(), *y = b->bucket.GetHead(); x != nullptr; x = x->link, y = y->link)
-            EXPECT_EQ(x->value, y->value);
+        EXPECT_EQ(Bucket(a), Bucket(b));
     }
 }
 
@@ -420,6 +425,56 @@ TEST(BucketKDTree, ClearEmptiesAndTheTreeCanBeFilledAgain)
         half.push_back(&points[i]);
     ExpectConsistent(tree, 200);
     ExpectMatchesBruteForce<double>(tree, half, 6, 12.0f);
+}
+
+// Build leaves the leaves packed side by side; an insert into one moves its
+// elements to a list in their order, more inserts split it, and Clear drops
+// both kinds of storage before the tree is filled again.
+TEST(BucketKDTree, InsertsIntoABuiltLeafKeepItsOrderAndSplitIt)
+{
+    auto points = MakePointSet(PointSetKind::Uniform, 600, 13);
+    TestKDTree tree;
+    for (const TestPoint& p : points)
+        tree.Add(&p);
+    tree.Build();
+    const TestKDTree::Node* home = nullptr;
+    for (std::uint32_t i = 0; i < tree.GetNodeCount() && home == nullptr; ++i)
+    {
+        const auto bucket = Bucket(tree.GetNode(i));
+        if (std::find(bucket.begin(), bucket.end(), &points[0]) != bucket.end())
+            home = tree.GetNode(i);
+    }
+    ASSERT_NE(home, nullptr);
+    auto expected = Bucket(home);
+    // Copies of a stored point follow it into its leaf.
+    std::vector<TestPoint> copies(2 * kBucketKDTreeDefaultBucket, points[0]);
+    ASSERT_EQ(tree.Insert(&copies[0]), home);
+    expected.push_back(&copies[0]);
+    EXPECT_EQ(Bucket(home), expected);
+
+    std::vector<const TestPoint*> stored = Pointers(points);
+    stored.push_back(&copies[0]);
+    for (std::size_t i = 1; i < copies.size(); ++i)
+    {
+        ASSERT_NE(tree.Insert(&copies[i]), nullptr);
+        stored.push_back(&copies[i]);
+    }
+    EXPECT_FALSE(home->IsLeaf());
+    tree.NumberNodes();
+    ExpectConsistent(tree, stored.size());
+    ExpectMatchesBruteForce<double>(tree, stored, 14, 12.0f);
+    // The first of equally near elements is the one found: the original.
+    double radius = 1.0;
+    EXPECT_EQ(tree.FindNearest(points[0].xyz, radius), &points[0]);
+
+    tree.Clear();
+    EXPECT_TRUE(tree.IsEmpty());
+    for (std::size_t i = 0; i < 300; ++i)
+        tree.Add(&points[i]);
+    tree.Build();
+    stored.assign(stored.begin(), stored.begin() + 300);
+    ExpectConsistent(tree, 300);
+    ExpectMatchesBruteForce<float>(tree, stored, 15, 12.0f);
 }
 
 TEST(BucketKDTree, InsertIntoAnOverfullRootBuildsAndStillRenumbers)

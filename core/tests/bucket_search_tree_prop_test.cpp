@@ -95,7 +95,7 @@ TEST(BucketSearchTreeProp, CloudSearchesMatchAFullScanAndSkipExcludedVertices)
     property->Build(2);
     std::uint32_t count = 0;
     for (std::uint32_t i = 0; i < property->GetTree().GetNodeCount(); ++i)
-        count += property->GetTree().GetNode(i)->bucket.GetCount();
+        count += property->GetTree().GetNode(i)->GetBucketCount();
     EXPECT_EQ(count, 800u); // 1000 even indices, 200 of them excluded
 }
 
@@ -120,7 +120,7 @@ TEST(BucketSearchTreeProp, GridContributesItsNonEmptyLatticePoints)
     // Rows 0, 2, 4 of columns 0, 2, 4, without the hole.
     std::uint32_t count = 0;
     for (std::uint32_t i = 0; i < property->GetTree().GetNodeCount(); ++i)
-        count += property->GetTree().GetNode(i)->bucket.GetCount();
+        count += property->GetTree().GetNode(i)->GetBucketCount();
     EXPECT_EQ(count, 8u);
     const double q[3] = {2.1, 2.1, 0.0};
     double radius = 5.0;
