@@ -1,28 +1,95 @@
 #include "core/vertex_merge_index.h"
 
+#include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace
 {
 constexpr std::uint32_t kEndOfCell = 0xFFFFFFFF;
 // Cell numbers stay far inside the 64-bit range, so neighbours never wrap.
 constexpr double kLargestCell = 1e18;
-} // namespace
+constexpr std::size_t kFirstSlotCount = 1024;
+// Tables up to this many slots (a cut's few thousand crossing points) survive
+// Clear for the next filling; larger ones are freed.
+constexpr std::size_t kKeptSlotCount = std::size_t{1} << 15;
+constexpr std::size_t kKeptCellCount = kKeptSlotCount / 4;
 
-std::size_t cVertexMergeIndex::stCellHash::operator()(const stCell& c) const
+constexpr std::uint64_t kHashX = 0x9E3779B97F4A7C15ull;
+constexpr std::uint64_t kHashY = 0xC2B2AE3D27D4EB4Full;
+constexpr std::uint64_t kHashZ = 0x165667B19E3779F9ull;
+
+// Each axis is multiplied on its own, so that a search combines the eight
+// cells of its box from six products.
+std::uint64_t CombineHash(std::uint64_t hx, std::uint64_t hy, std::uint64_t hz)
 {
-    std::uint64_t h = static_cast<std::uint64_t>(c.x) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<std::uint64_t>(c.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-    h ^= static_cast<std::uint64_t>(c.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-    return static_cast<std::size_t>(h ^ (h >> 29));
+    const std::uint64_t h = hx ^ hy ^ hz;
+    return (h ^ (h >> 31)) * kHashX;
 }
+
+std::uint64_t HashCell(std::int64_t x, std::int64_t y, std::int64_t z)
+{
+    return CombineHash(static_cast<std::uint64_t>(x) * kHashX, static_cast<std::uint64_t>(y) * kHashY,
+                       static_cast<std::uint64_t>(z) * kHashZ);
+}
+
+// Never 0, which marks a free slot.
+std::uint32_t TagOf(std::uint64_t hash)
+{
+    return static_cast<std::uint32_t>(hash) | 1u;
+}
+} // namespace
 
 bool cVertexMergeIndex::CellOf(double coordinate, std::int64_t& cell) const
 {
-    const double q = std::floor(coordinate / m_cellWidth);
+    // Multiplying by the inverse rounds monotonically like the division it
+    // replaces, and both the insertion and the search use it, so a point's
+    // cell always lies between the cells of its box's bounds.
+    const double q = std::floor(coordinate * m_inverseCellWidth);
     if (!(std::fabs(q) < kLargestCell))
         return false;
     cell = static_cast<std::int64_t>(q);
+    return true;
+}
+
+std::size_t cVertexMergeIndex::Probe(const stCell& cell, std::uint64_t hash) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    const std::uint32_t tag = TagOf(hash);
+    std::size_t slot = static_cast<std::size_t>(hash >> m_slotShift);
+    for (;;)
+    {
+        const stSlot s = m_slots[slot];
+        if (s.tag == 0 || (s.tag == tag && m_cells[s.cell].cell == cell))
+            return slot;
+        slot = (slot + 1) & mask;
+    }
+}
+
+bool cVertexMergeIndex::Grow()
+{
+    std::size_t count = m_slots.empty() ? kFirstSlotCount : m_slots.size() * 2;
+    while (count < 4 * (m_cells.size() + 1))
+        count *= 2;
+    try
+    {
+        std::vector<stSlot> slots(count, stSlot{0, 0});
+        m_slots.swap(slots);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false; // the old table stays as it was
+    }
+    int shift = 64;
+    for (std::size_t n = count; n > 1; n >>= 1)
+        --shift;
+    m_slotShift = shift;
+    for (std::uint32_t i = 0; i < m_cells.size(); ++i)
+    {
+        const stCell& cell = m_cells[i].cell;
+        const std::uint64_t hash = HashCell(cell.x, cell.y, cell.z);
+        m_slots[Probe(cell, hash)] = stSlot{TagOf(hash), i};
+    }
     return true;
 }
 
@@ -35,14 +102,35 @@ bool cVertexMergeIndex::Insert(const cVertex* vertex, float tolerance)
         // Twice the tolerance: the box of a later search then spans two cells
         // on each axis (eight lookups) instead of three (twenty-seven).
         m_cellWidth = 2.0 * static_cast<double>(tolerance);
+        m_inverseCellWidth = 1.0 / m_cellWidth;
     }
     stCell cell;
     if (!CellOf(vertex->x, cell.x) || !CellOf(vertex->y, cell.y) || !CellOf(vertex->z, cell.z))
         return false;
+    // Searches mostly probe empty cells: a quarter-full table answers those
+    // after one or two slots.
+    if (4 * (m_cells.size() + 1) > m_slots.size() && !Grow())
+        return false;
     const std::uint32_t entry = static_cast<std::uint32_t>(m_entries.size());
-    auto [slot, inserted] = m_cells.try_emplace(cell, entry);
-    m_entries.push_back({vertex, inserted ? kEndOfCell : slot->second});
-    slot->second = entry;
+    const std::uint64_t hash = HashCell(cell.x, cell.y, cell.z);
+    const std::size_t index = Probe(cell, hash);
+    try
+    {
+        if (m_entries.size() == m_entries.capacity())
+            m_entries.reserve(std::max<std::size_t>(64, 2 * m_entries.capacity()));
+        if (m_slots[index].tag == 0)
+            m_cells.push_back({cell, kEndOfCell});
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    stSlot& slot = m_slots[index];
+    if (slot.tag == 0)
+        slot = stSlot{TagOf(hash), static_cast<std::uint32_t>(m_cells.size() - 1)};
+    stCellRecord& record = m_cells[slot.cell];
+    m_entries.push_back({vertex, record.first});
+    record.first = entry;
     return true;
 }
 
@@ -82,21 +170,41 @@ const cVertex* cVertexMergeIndex::Find(const float p[3], float tolerance) const
         return best;
     }
     for (std::int64_t x = low[0]; x <= high[0]; ++x)
+    {
+        const std::uint64_t hx = static_cast<std::uint64_t>(x) * kHashX;
         for (std::int64_t y = low[1]; y <= high[1]; ++y)
+        {
+            const std::uint64_t hy = static_cast<std::uint64_t>(y) * kHashY;
             for (std::int64_t z = low[2]; z <= high[2]; ++z)
             {
-                const auto found = m_cells.find(stCell{x, y, z});
-                if (found == m_cells.end())
+                const stCell cell{x, y, z};
+                const stSlot& slot = m_slots[Probe(cell, CombineHash(hx, hy, static_cast<std::uint64_t>(z) * kHashZ))];
+                if (slot.tag == 0)
                     continue;
-                for (std::uint32_t e = found->second; e != kEndOfCell; e = m_entries[e].next)
+                for (std::uint32_t e = m_cells[slot.cell].first; e != kEndOfCell; e = m_entries[e].next)
                     consider(m_entries[e].vertex);
             }
+        }
+    }
     return best;
 }
 
 void cVertexMergeIndex::Clear()
 {
-    m_cells.clear();
-    m_entries.clear();
     m_cellWidth = 0.0;
+    m_inverseCellWidth = 0.0;
+    if (m_slots.size() > kKeptSlotCount)
+    {
+        std::vector<stSlot>().swap(m_slots);
+        std::vector<stCellRecord>().swap(m_cells);
+        std::vector<stEntry>().swap(m_entries);
+        m_slotShift = 64;
+        return;
+    }
+    std::fill(m_slots.begin(), m_slots.end(), stSlot{0, 0});
+    m_cells.clear();
+    if (m_entries.capacity() > 4 * kKeptCellCount)
+        std::vector<stEntry>().swap(m_entries);
+    else
+        m_entries.clear();
 }

@@ -9,10 +9,15 @@
 // leaving cracks in the imported mesh that depend on the order of the faces.
 // The index therefore hashes points into cells twice as wide as the
 // tolerance and looks at every cell the box touches.
+//
+// The cells live in one open-addressed table: a search probes eight cells,
+// most of them empty, and a plane cut empties the index after a few thousand
+// points, so lookups must not chase nodes and emptying must not touch every
+// slot.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "core/vertex.h"
@@ -30,6 +35,8 @@ public:
     // fixes the cell width to twice its tolerance.
     bool Insert(const cVertex* vertex, float tolerance);
 
+    // Small tables are kept for the next filling (cheap to empty); large ones
+    // are freed, so a mesh does not carry its import's index around.
     void Clear();
     bool IsEmpty() const { return m_entries.empty(); }
     std::uint32_t GetCount() const { return static_cast<std::uint32_t>(m_entries.size()); }
@@ -42,9 +49,20 @@ private:
         std::int64_t z;
         bool operator==(const stCell&) const = default;
     };
-    struct stCellHash
+    // The cells that hold vertices, in the order they were first used.
+    struct stCellRecord
     {
-        std::size_t operator()(const stCell& c) const;
+        stCell cell;
+        std::uint32_t first; // first entry of the cell
+    };
+    // A slot of the hash table holds a tag of its cell's hash (0 when free)
+    // and the cell's record; the record is read only when the tag matches, so
+    // the probes of a search, mostly of empty cells, stay within a small
+    // array that is at most a quarter full.
+    struct stSlot
+    {
+        std::uint32_t tag;
+        std::uint32_t cell;
     };
     // Vertices of one cell are chained through their entries.
     struct stEntry
@@ -54,8 +72,15 @@ private:
     };
 
     bool CellOf(double coordinate, std::int64_t& cell) const;
+    // The slot holding the cell, or the free slot where it belongs; the
+    // table must not be full. `hash` is the cell's hash.
+    std::size_t Probe(const stCell& cell, std::uint64_t hash) const;
+    bool Grow();
 
     double m_cellWidth = 0.0;
-    std::unordered_map<stCell, std::uint32_t, stCellHash> m_cells; // first entry of each cell
+    double m_inverseCellWidth = 0.0;
+    std::vector<stSlot> m_slots; // a power of two in size
+    int m_slotShift = 64;        // 64 - log2(slot count)
+    std::vector<stCellRecord> m_cells;
     std::vector<stEntry> m_entries;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <random>
@@ -278,6 +279,41 @@ TEST(PointCloudMerge, ClearEmptiesTheIndex)
     // A stale node would point into the freed vertices.
     EXPECT_EQ(cloud.AddVertex(1, 1, 1, true, 0.1f), 0u);
     EXPECT_EQ(cloud.AddVertex(1, 1, 1, true, 0.1f), 0u);
+}
+
+TEST(PointCloudMerge, IndexRefilledAfterClearingWeldsAsAFreshOne)
+{
+    // Fillings of very different sizes and tolerances through one index: a
+    // large one (its table is freed by the emptying), small ones (their table
+    // is kept and reused). Each must weld exactly as the box scan does, with
+    // nothing left over from the filling before.
+    std::mt19937 random(3);
+    cPointCloud cloud;
+    for (const auto& [count, tolerance] : {std::pair{20000, 0.01f}, std::pair{500, 0.2f}, std::pair{700, 0.05f},
+                                           std::pair{20000, 0.002f}, std::pair{300, 0.3f}})
+    {
+        cloud.ClearMergeIndex();
+        cloud.Clear();
+        cloud.SetIndexed(true);
+        std::uniform_int_distribution<int> site(0, count / 4);
+        std::uniform_real_distribution<float> jitter(-tolerance, tolerance);
+        std::vector<std::array<float, 3>> added;
+        for (int i = 0; i < count; ++i)
+        {
+            const int s = site(random);
+            const float p[3] = {static_cast<float>(s % 37) + jitter(random),
+                                static_cast<float>(s / 37 % 41) + jitter(random), static_cast<float>(s) * 0.01f};
+            std::uint32_t expected = static_cast<std::uint32_t>(added.size());
+            for (std::uint32_t v = 0; v < added.size() && expected == added.size(); ++v)
+                if (std::fabs(added[v][0] - p[0]) < tolerance && std::fabs(added[v][1] - p[1]) < tolerance &&
+                    std::fabs(added[v][2] - p[2]) < tolerance)
+                    expected = v;
+            const std::uint32_t index = cloud.AddVertex(p[0], p[1], p[2], true, tolerance);
+            ASSERT_EQ(index, expected) << count << " points at " << tolerance << ", point " << i;
+            if (index == added.size())
+                added.push_back({p[0], p[1], p[2]});
+        }
+    }
 }
 
 TEST(PointCloudIterator, SkipsExcludedVertices)
