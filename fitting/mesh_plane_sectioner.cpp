@@ -154,6 +154,10 @@ void cMeshPlaneSectioner::CollectByIndex(std::uint8_t mask)
             const float z[3] = {LocalCoordinate(*m_mesh->GetVertex(c[0]), 2),
                                 LocalCoordinate(*m_mesh->GetVertex(c[1]), 2),
                                 LocalCoordinate(*m_mesh->GetVertex(c[2]), 2)};
+            // Most candidates lie wholly on one side, as in the full scan.
+            if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
+                (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+                continue;
             CutTriangle(c, z);
         }
     }

@@ -22,6 +22,25 @@ std::uint32_t Spread3(std::uint32_t v)
     return v;
 }
 
+// The signed distances of the box's points from the plane n . p + d = 0
+// span [centre - radius, centre + radius]; `magnitude` bounds the terms
+// summed, for the rounding of the sums.
+void PlaneDistanceRange(const float box[6], const double normal[3], double d, double& centre, double& radius,
+                        double& magnitude)
+{
+    centre = d;
+    radius = 0.0;
+    magnitude = std::fabs(d);
+    for (int k = 0; k < 3; ++k)
+    {
+        const double mid = (static_cast<double>(box[k]) + box[k + 3]) / 2.0;
+        const double half = (static_cast<double>(box[k + 3]) - box[k]) / 2.0;
+        centre += normal[k] * mid;
+        radius += std::fabs(normal[k]) * half;
+        magnitude += std::fabs(normal[k] * mid);
+    }
+}
+
 } // namespace
 
 void cSectionTriangleIndex::Clear()
@@ -32,6 +51,8 @@ void cSectionTriangleIndex::Clear()
     m_triangles.shrink_to_fit();
     m_bins.clear();
     m_bins.shrink_to_fit();
+    m_groups.clear();
+    m_groups.shrink_to_fit();
 }
 
 bool cSectionTriangleIndex::Matches(const cMesh& mesh) const
@@ -112,6 +133,24 @@ bool cSectionTriangleIndex::Build(const cMesh& mesh)
             }
             m_bins.push_back(bin);
         }
+
+        for (std::size_t first = 0; first < m_bins.size(); first += kGroupSize)
+        {
+            stGroup group{};
+            MakeEmptyBox3f(group.box);
+            group.finite = true;
+            const std::size_t end = std::min<std::size_t>(first + kGroupSize, m_bins.size());
+            for (std::size_t b = first; b < end; ++b)
+            {
+                const stBin& bin = m_bins[b];
+                group.finite = group.finite && bin.finite;
+                if (!bin.finite)
+                    continue;
+                GrowBox3f(group.box, bin.box);
+                GrowBox3f(group.box, bin.box + 3);
+            }
+            m_groups.push_back(group);
+        }
     }
     catch (const std::bad_alloc&)
     {
@@ -126,27 +165,35 @@ bool cSectionTriangleIndex::Build(const cMesh& mesh)
 void cSectionTriangleIndex::MarkCandidates(const double normal[3], double d, double margin,
                                            std::vector<std::uint64_t>& marks) const
 {
-    for (const stBin& bin : m_bins)
+    double centre, radius, magnitude;
+    for (std::size_t g = 0; g < m_groups.size(); ++g)
     {
-        if (bin.finite)
+        const stGroup& group = m_groups[g];
+        if (group.finite)
         {
-            // The box's signed distances from the plane span [centre - radius,
-            // centre + radius].
-            double centre = d, radius = 0.0;
-            for (int k = 0; k < 3; ++k)
-            {
-                const double mid = (static_cast<double>(bin.box[k]) + bin.box[k + 3]) / 2.0;
-                const double half = (static_cast<double>(bin.box[k + 3]) - bin.box[k]) / 2.0;
-                centre += normal[k] * mid;
-                radius += std::fabs(normal[k]) * half;
-            }
-            if (centre - radius > margin || centre + radius < -margin)
+            // The group's box holds its bins' boxes, so its range holds
+            // theirs up to the rounding of the sums: a group is passed over
+            // only when each of its bins would be.
+            PlaneDistanceRange(group.box, normal, d, centre, radius, magnitude);
+            const double slack = margin + 1e-12 * (magnitude + radius);
+            if (centre - radius > slack || centre + radius < -slack)
                 continue;
         }
-        for (std::uint32_t i = bin.first; i < bin.first + bin.count; ++i)
+        const std::size_t end = std::min<std::size_t>((g + 1) * kGroupSize, m_bins.size());
+        for (std::size_t b = g * kGroupSize; b < end; ++b)
         {
-            const std::uint32_t t = m_triangles[i];
-            marks[t >> 6] |= std::uint64_t{1} << (t & 63);
+            const stBin& bin = m_bins[b];
+            if (bin.finite)
+            {
+                PlaneDistanceRange(bin.box, normal, d, centre, radius, magnitude);
+                if (centre - radius > margin || centre + radius < -margin)
+                    continue;
+            }
+            for (std::uint32_t i = bin.first; i < bin.first + bin.count; ++i)
+            {
+                const std::uint32_t t = m_triangles[i];
+                marks[t >> 6] |= std::uint64_t{1} << (t & 63);
+            }
         }
     }
 }

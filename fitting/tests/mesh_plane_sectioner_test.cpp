@@ -357,4 +357,43 @@ TEST(MeshPlaneSectioner, IndexedCutsEqualFullScans)
     EXPECT_EQ(expected.GetCount(), 3u);
 }
 
+TEST(MeshPlaneSectioner, IndexedCutsOfAMeshWithUnreadableVerticesEqualFullScans)
+{
+    // Bins and groups of bins that hold a vertex at infinity or NaN have no
+    // usable box and are always visited; the others are passed over by
+    // their boxes. A sphere far from the origin, cut through and beside it.
+    cMesh sphere;
+    const double centre[3] = {1500.0, -800.0, 250.0};
+    BuildSphere(sphere, centre, 40.0, 90, 120);
+    const float bad[3] = {INFINITY, NAN, -INFINITY};
+    for (std::uint32_t k = 0; k < 3; ++k)
+        sphere.GetVertex(1000 + 3001 * k)->Position()[k] = bad[k];
+    cSectionTriangleIndex index;
+    ASSERT_TRUE(index.Build(sphere));
+    cMeshPlaneSectioner scan, indexed;
+    indexed.SetTriangleIndex(&index);
+    for (int plane = 0; plane < 16; ++plane)
+    {
+        const double a = 0.41 * plane, b = 0.29 * plane;
+        const double normal[3] = {std::sin(a) * std::cos(b), std::sin(a) * std::sin(b), std::cos(a)};
+        const double offset = 4.0 * (plane - 8);
+        const double origin[3] = {centre[0] + offset * normal[0], centre[1] + offset * normal[1],
+                                  centre[2] + offset * normal[2]};
+        const double ref[3] = {std::fabs(normal[0]) < 0.9 ? 1.0 : 0.0, std::fabs(normal[0]) < 0.9 ? 0.0 : 1.0, 0.0};
+        double frame[12];
+        PlaneFrame(frame, origin, normal, ref);
+        tSectionPolylines expected, actual;
+        SectionMeshByPlane(scan, &sphere, frame, 0, expected, 1e-4f, 0.0);
+        SectionMeshByPlane(indexed, &sphere, frame, 0, actual, 1e-4f, 0.0);
+        ASSERT_GT(expected.GetCount(), 0u) << plane;
+        ASSERT_EQ(actual.GetCount(), expected.GetCount()) << plane;
+        for (std::uint32_t i = 0; i < expected.GetCount(); ++i)
+        {
+            ASSERT_EQ(actual[i].GetVertexCount(), expected[i].GetVertexCount()) << plane << ":" << i;
+            for (std::uint32_t j = 0; j < expected[i].GetVertexCount(); ++j)
+                ASSERT_EQ(Distance(*actual[i].GetVertex(j), *expected[i].GetVertex(j)), 0.0);
+        }
+    }
+}
+
 } // namespace
