@@ -38,6 +38,19 @@ std::uint32_t TagOf(std::uint64_t hash)
 {
     return static_cast<std::uint32_t>(hash) | 1u;
 }
+
+// floor(q) as a cell number; false when it lies too far out (or q is NaN).
+// Past 2^53 every double is a whole number, so the limit may be tested on q.
+bool FloorCell(double q, std::int64_t& cell)
+{
+    if (!(std::fabs(q) < kLargestCell))
+        return false;
+    std::int64_t c = static_cast<std::int64_t>(q); // toward zero
+    if (static_cast<double>(c) > q)
+        --c;
+    cell = c;
+    return true;
+}
 } // namespace
 
 bool cVertexMergeIndex::CellOf(double coordinate, std::int64_t& cell) const
@@ -45,14 +58,10 @@ bool cVertexMergeIndex::CellOf(double coordinate, std::int64_t& cell) const
     // Multiplying by the inverse rounds monotonically like the division it
     // replaces, and both the insertion and the search use it, so a point's
     // cell always lies between the cells of its box's bounds.
-    const double q = std::floor(coordinate * m_inverseCellWidth);
-    if (!(std::fabs(q) < kLargestCell))
-        return false;
-    cell = static_cast<std::int64_t>(q);
-    return true;
+    return FloorCell(coordinate * m_inverseCellWidth, cell);
 }
 
-std::size_t cVertexMergeIndex::Probe(const stCell& cell, std::uint64_t hash) const
+inline std::size_t cVertexMergeIndex::Probe(const stCell& cell, std::uint64_t hash) const
 {
     const std::size_t mask = m_slots.size() - 1;
     const std::uint32_t tag = TagOf(hash);
@@ -146,7 +155,8 @@ const cVertex* cVertexMergeIndex::Find(const float p[3], float tolerance) const
         // between p - tolerance and p + tolerance; rounding both bounds in
         // double (monotonic) keeps its cell inside this range.
         const double centre = p[i];
-        if (!CellOf(centre - tolerance, low[i]) || !CellOf(centre + tolerance, high[i]))
+        if (!FloorCell((centre - tolerance) * m_inverseCellWidth, low[i]) ||
+            !FloorCell((centre + tolerance) * m_inverseCellWidth, high[i]))
             return nullptr;
     }
 

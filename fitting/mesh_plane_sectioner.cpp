@@ -74,6 +74,7 @@ void cMeshPlaneSectioner::CollectCrossingEdges(std::uint8_t mask)
         return;
     std::copy(m_frame, m_frame + 12, m_toPlane);
     InvertRigidTransform3x4(m_toPlane);
+    m_welded.Clear();
     if (m_index != nullptr && m_index->Matches(*m_mesh))
         CollectByIndex(mask);
     else
@@ -202,16 +203,36 @@ void cMeshPlaneSectioner::CutTriangle(const std::uint32_t corner[3], const float
     const int a = (c + 1) % 3;
     const int b = (c + 2) % 3;
 
-    const auto world = [&](int k, float out[3]) {
+    // A crossing met before (from the edge's other triangle) is taken as it
+    // was: the same point, already welded.
+    const auto world = [&](int k, stSegmentEnd& end) {
+        end.key = cSectionCrossingCache::VertexKey(corner[k]);
+        if (const cSectionCrossingCache::stCrossing* known = m_welded.Find(end.key))
+        {
+            std::copy(known->point, known->point + 3, end.point);
+            end.index = known->index;
+            return true;
+        }
         const cVertex* v = mesh.GetVertex(corner[k]);
-        out[0] = v->x;
-        out[1] = v->y;
-        out[2] = v->z;
+        end.point[0] = v->x;
+        end.point[1] = v->y;
+        end.point[2] = v->z;
+        end.index = kNoVertexIndex;
         return true;
     };
-    const auto cross = [&](int u, int v, float out[3]) { return ClipCrossingPoint(*p[u], *p[v], out); };
+    const auto cross = [&](int u, int v, stSegmentEnd& end) {
+        end.key = cSectionCrossingCache::EdgeKey(corner[u], corner[v]);
+        if (const cSectionCrossingCache::stCrossing* known = m_welded.Find(end.key))
+        {
+            std::copy(known->point, known->point + 3, end.point);
+            end.index = known->index;
+            return true;
+        }
+        end.index = kNoVertexIndex;
+        return ClipCrossingPoint(*p[u], *p[v], end.point);
+    };
 
-    float first[3], second[3];
+    stSegmentEnd first, second;
     bool ok = false;
     if (side[c] == -1)
     {
@@ -264,16 +285,30 @@ bool cMeshPlaneSectioner::ClipCrossingPoint(const t3DPoint<float>& a, const t3DP
     return true;
 }
 
-void cMeshPlaneSectioner::AddSegment(const float first[3], const float second[3])
+std::uint32_t cMeshPlaneSectioner::WeldCrossingPoint(const stSegmentEnd& end)
 {
-    const double dx = static_cast<double>(first[0]) - second[0];
-    const double dy = static_cast<double>(first[1]) - second[1];
-    const double dz = static_cast<double>(first[2]) - second[2];
+    if (end.index != kNoVertexIndex)
+        return end.index;
+    const float* p = end.point;
+    const std::uint32_t index = m_crossingPoints.AddVertex(p[0], p[1], p[2], true, kCrossingMergeTolerance);
+    // Only a point the cloud stored, and could index (finite, not absurdly
+    // far out), is sure to weld to the same index again.
+    const float kIndexable = 1e12f;
+    if (index < m_crossingPoints.GetVertexCount() && std::fabs(p[0]) < kIndexable && std::fabs(p[1]) < kIndexable &&
+        std::fabs(p[2]) < kIndexable)
+        m_welded.Insert(end.key, p, index);
+    return index;
+}
+
+void cMeshPlaneSectioner::AddSegment(const stSegmentEnd& first, const stSegmentEnd& second)
+{
+    const double dx = static_cast<double>(first.point[0]) - second.point[0];
+    const double dy = static_cast<double>(first.point[1]) - second.point[1];
+    const double dz = static_cast<double>(first.point[2]) - second.point[2];
     if (dx * dx + dy * dy + dz * dz < kShortSegmentSquared)
         return;
-    const std::uint32_t i1 = m_crossingPoints.AddVertex(first[0], first[1], first[2], true, kCrossingMergeTolerance);
-    const std::uint32_t i2 =
-        m_crossingPoints.AddVertex(second[0], second[1], second[2], true, kCrossingMergeTolerance);
+    const std::uint32_t i1 = WeldCrossingPoint(first);
+    const std::uint32_t i2 = WeldCrossingPoint(second);
     if (i1 != i2)
         m_crossingEdges.AddEdge(i1, i2, 0, kSectionEdgeFlags);
 }

@@ -13,6 +13,7 @@
 #include "core/point_cloud.h"
 #include "core/vector_math.h"
 #include "fitting/polyline_join.h"
+#include "fitting/section_crossing_cache.h"
 
 class cMesh;
 class cSectionTriangleIndex;
@@ -75,7 +76,16 @@ private:
     // The crossing of the mesh edge u-v with the plane in world coordinates;
     // false when it lies outside the section rectangle.
     bool ClipCrossingPoint(const t3DPoint<float>& a, const t3DPoint<float>& b, float world[3]) const;
-    void AddSegment(const float first[3], const float second[3]);
+    // One end of a segment: its point, the key of the edge or vertex it came
+    // from, and its crossing-point index when that is already known.
+    struct stSegmentEnd
+    {
+        float point[3];
+        std::uint64_t key;
+        std::uint32_t index;
+    };
+    void AddSegment(const stSegmentEnd& first, const stSegmentEnd& second);
+    std::uint32_t WeldCrossingPoint(const stSegmentEnd& end);
 
     // Signed distances of every vertex from the plane (full scans only).
     std::vector<float> m_localZ;
@@ -88,6 +98,8 @@ private:
     const cMesh* m_mesh = nullptr;
     cPointCloud m_crossingPoints;
     cEdgeCollection m_crossingEdges;
+    // The crossings welded so far in this cut.
+    cSectionCrossingCache m_welded;
 };
 
 // One complete cut: frame, mesh and unlimited rectangle, then collect with
