@@ -676,45 +676,56 @@ private:
     }
 
     // The same partition, moving each element's coordinates (xyz, three per
-    // item) along with it and deciding from them. The children's boxes are
-    // gathered in locals and stored once.
+    // item) along with it and deciding from them; the children's boxes are
+    // then gathered from their ranges. Which side an element takes is as
+    // good as random, so nothing branches on it: each element is written to
+    // both sides and only its own side's end moves on.
     std::uint32_t PartitionWithCoordinates(Node* node, T* items, float* xyz, std::uint32_t begin,
                                            std::uint32_t end, T* spill, float* spillXyz)
     {
         const bool deal = DealsAlternately(node);
         const int axis = node->axis;
         const float split = LargestFloatNotAbove(node->split);
-        float lowerBox[6], upperBox[6];
-        std::copy(node->lower->box, node->lower->box + 6, lowerBox);
-        std::copy(node->upper->box, node->upper->box + 6, upperBox);
         std::uint32_t lowerEnd = begin;
         std::uint32_t upperCount = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             const T element = items[i];
-            const float p[3] = {xyz[std::size_t{i} * 3], xyz[std::size_t{i} * 3 + 1], xyz[std::size_t{i} * 3 + 2]};
-            const bool lower = deal ? ((i - begin) & 1u) == 0 : !(p[axis] > split);
-            if (lower)
-            {
-                float* to = xyz + std::size_t{lowerEnd} * 3;
-                to[0] = p[0], to[1] = p[1], to[2] = p[2];
-                items[lowerEnd++] = element;
-                GrowBox3f(lowerBox, p);
-            }
-            else
-            {
-                float* to = spillXyz + std::size_t{upperCount} * 3;
-                to[0] = p[0], to[1] = p[1], to[2] = p[2];
-                spill[upperCount++] = element;
-                GrowBox3f(upperBox, p);
-            }
+            const float* from = xyz + std::size_t{i} * 3;
+            const float x = from[0], y = from[1], z = from[2];
+            const bool lower = deal ? ((i - begin) & 1u) == 0 : !(from[axis] > split);
+            // lowerEnd <= i: the slot is one already read.
+            float* toLower = xyz + std::size_t{lowerEnd} * 3;
+            float* toUpper = spillXyz + std::size_t{upperCount} * 3;
+            toLower[0] = x, toLower[1] = y, toLower[2] = z;
+            toUpper[0] = x, toUpper[1] = y, toUpper[2] = z;
+            items[lowerEnd] = element;
+            spill[upperCount] = element;
+            lowerEnd += lower ? 1u : 0u;
+            upperCount += lower ? 0u : 1u;
         }
         for (std::uint32_t j = 0; j < upperCount; ++j)
             items[lowerEnd + j] = spill[j];
         std::copy(spillXyz, spillXyz + std::size_t{upperCount} * 3, xyz + std::size_t{lowerEnd} * 3);
-        std::copy(lowerBox, lowerBox + 6, node->lower->box);
-        std::copy(upperBox, upperBox + 6, node->upper->box);
+        GrowBoxByRange(node->lower->box, xyz, begin, lowerEnd);
+        GrowBoxByRange(node->upper->box, xyz, lowerEnd, end);
         return lowerEnd;
+    }
+
+    static void GrowBoxByRange(float box[6], const float* xyz, std::uint32_t begin, std::uint32_t end)
+    {
+        float low[3] = {box[0], box[1], box[2]};
+        float high[3] = {box[3], box[4], box[5]};
+        for (const float* p = xyz + std::size_t{begin} * 3; p != xyz + std::size_t{end} * 3; p += 3)
+        {
+            for (int a = 0; a < 3; ++a)
+            {
+                low[a] = std::min(low[a], p[a]);
+                high[a] = std::max(high[a], p[a]);
+            }
+        }
+        std::copy(low, low + 3, box);
+        std::copy(high, high + 3, box + 3);
     }
 
     // For a float c, c > value exactly when c > the largest float not above
