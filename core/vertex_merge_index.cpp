@@ -14,6 +14,16 @@ constexpr std::size_t kFirstSlotCount = 1024;
 // Clear for the next filling; larger ones are freed.
 constexpr std::size_t kKeptSlotCount = std::size_t{1} << 15;
 constexpr std::size_t kKeptCellCount = kKeptSlotCount / 4;
+// Searches mostly probe empty cells: a quarter-full table answers those after
+// one or two slots. Past this many cells (large imports) the table is let
+// fill to half, which bounds its memory at 16 bytes a cell.
+constexpr std::size_t kSparseCellCount = std::size_t{1} << 20;
+
+// Slots wanted for this many cells.
+std::size_t SlotsFor(std::size_t cells)
+{
+    return cells < kSparseCellCount ? 4 * cells : 2 * cells;
+}
 
 constexpr std::uint64_t kHashX = 0x9E3779B97F4A7C15ull;
 constexpr std::uint64_t kHashY = 0xC2B2AE3D27D4EB4Full;
@@ -78,7 +88,7 @@ inline std::size_t cVertexMergeIndex::Probe(const stCell& cell, std::uint64_t ha
 bool cVertexMergeIndex::Grow()
 {
     std::size_t count = m_slots.empty() ? kFirstSlotCount : m_slots.size() * 2;
-    while (count < 4 * (m_cells.size() + 1))
+    while (count < SlotsFor(m_cells.size() + 1))
         count *= 2;
     try
     {
@@ -116,9 +126,7 @@ bool cVertexMergeIndex::Insert(const cVertex* vertex, float tolerance)
     stCell cell;
     if (!CellOf(vertex->x, cell.x) || !CellOf(vertex->y, cell.y) || !CellOf(vertex->z, cell.z))
         return false;
-    // Searches mostly probe empty cells: a quarter-full table answers those
-    // after one or two slots.
-    if (4 * (m_cells.size() + 1) > m_slots.size() && !Grow())
+    if (SlotsFor(m_cells.size() + 1) > m_slots.size() && !Grow())
         return false;
     const std::uint32_t entry = static_cast<std::uint32_t>(m_entries.size());
     const std::uint64_t hash = HashCell(cell.x, cell.y, cell.z);

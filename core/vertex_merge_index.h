@@ -58,7 +58,7 @@ private:
     // A slot of the hash table holds a tag of its cell's hash (0 when free)
     // and the cell's record; the record is read only when the tag matches, so
     // the probes of a search, mostly of empty cells, stay within a small
-    // array that is at most a quarter full.
+    // array that is at most a quarter full (half for very many cells).
     struct stSlot
     {
         std::uint32_t tag;
