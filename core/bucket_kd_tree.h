@@ -71,6 +71,9 @@ template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
     std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
     std::int16_t axis = -1;                     // 0 x, 1 y, 2 z; -1 until split
     bool isPacked = false;
+    // Inner: the elements were dealt alternately (a box too thin to cut),
+    // so both sides may hold elements on either side of the split.
+    bool dealt = false;
 
     bool IsLeaf() const { return lower == nullptr; }
     std::uint32_t GetBucketCount() const { return IsLeaf() ? count : 0; }
@@ -268,9 +271,14 @@ public:
                     next = second;
                 }
             }
-            else if (previous == first && r2 > SquaredDistanceToBox(qd, second->box))
+            else if (previous == first)
             {
-                next = second;
+                // The split plane bounds the far side (unless its elements
+                // were dealt): only a side that plane does not rule out is
+                // worth reading the box of.
+                const double gap = qd[node->axis] - node->split;
+                if ((node->dealt || r2 > gap * gap) && r2 > SquaredDistanceToBox(qd, second->box))
+                    next = second;
             }
             previous = node;
             node = next;
@@ -461,6 +469,7 @@ private:
         node->upper = upper;
         node->lower = lower;
         node->split = (static_cast<double>(node->box[axis + 3]) + static_cast<double>(node->box[axis])) * 0.5;
+        node->dealt = DealsAlternately(node);
         return true;
     }
 
@@ -488,7 +497,7 @@ private:
         const std::uint32_t n = node->count;
         if (!MakeChildren(node))
             return false;
-        const bool deal = DealsAlternately(node);
+        const bool deal = node->dealt;
         Entry* entry = tail != nullptr ? tail->link : nullptr;
         for (std::uint32_t k = 0; k < n; ++k)
         {
@@ -651,7 +660,7 @@ private:
     // where the upper side starts.
     std::uint32_t Partition(Node* node, T* items, std::uint32_t begin, std::uint32_t end, T* spill)
     {
-        const bool deal = DealsAlternately(node);
+        const bool deal = node->dealt;
         std::uint32_t lowerEnd = begin;
         std::uint32_t upperCount = 0;
         for (std::uint32_t i = begin; i < end; ++i)
@@ -683,7 +692,7 @@ private:
     std::uint32_t PartitionWithCoordinates(Node* node, T* items, float* xyz, std::uint32_t begin,
                                            std::uint32_t end, T* spill, float* spillXyz)
     {
-        const bool deal = DealsAlternately(node);
+        const bool deal = node->dealt;
         const int axis = node->axis;
         const float split = LargestFloatNotAbove(node->split);
         std::uint32_t lowerEnd = begin;
