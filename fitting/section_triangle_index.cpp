@@ -112,6 +112,8 @@ bool cSectionTriangleIndex::Build(const cMesh& mesh)
         keys.clear();
         keys.shrink_to_fit();
 
+        // Exact sizes: the bins take a quarter of the index.
+        m_bins.reserve((m_triangles.size() + kBinSize - 1) / kBinSize);
         for (std::uint32_t first = 0; first < m_triangles.size(); first += kBinSize)
         {
             stBin bin{};
@@ -134,6 +136,7 @@ bool cSectionTriangleIndex::Build(const cMesh& mesh)
             m_bins.push_back(bin);
         }
 
+        m_groups.reserve((m_bins.size() + kGroupSize - 1) / kGroupSize);
         for (std::size_t first = 0; first < m_bins.size(); first += kGroupSize)
         {
             stGroup group{};
