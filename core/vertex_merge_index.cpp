@@ -196,7 +196,8 @@ const cVertex* cVertexMergeIndex::Find(const float p[3], float tolerance) const
             for (std::int64_t z = low[2]; z <= high[2]; ++z)
             {
                 const stCell cell{x, y, z};
-                const stSlot& slot = m_slots[Probe(cell, CombineHash(hx, hy, static_cast<std::uint64_t>(z) * kHashZ))];
+                const std::uint64_t hash = CombineHash(hx, hy, static_cast<std::uint64_t>(z) * kHashZ);
+                const stSlot& slot = m_slots[Probe(cell, hash)];
                 if (slot.tag == 0)
                     continue;
                 for (std::uint32_t e = m_cells[slot.cell].first; e != kEndOfCell; e = m_entries[e].next)

@@ -17,7 +17,7 @@ class cSectionCrossingCache
 public:
     struct stCrossing
     {
-        float point[3];   // as the cut computed it (before welding)
+        float point[3];      // as the cut computed it (before welding)
         std::uint32_t index; // in the crossing-point cloud
     };
 
