@@ -258,9 +258,20 @@ public:
             const Node* second = upperFirst ? node->lower : node->upper;
             if (previous == node->parent)
             {
-                // Arrived from above. A side whose box lies beyond the
-                // radius holds nothing nearer: skip it. The far side's box is
-                // read again on the way back: fetch it meanwhile.
+                // Arrived from above. Build makes an upper child's children
+                // right after it, so their records can be asked for while the
+                // child's own record is still on its way: the walk down then
+                // waits for one record where it waited for two. Elsewhere
+                // the guess fetches a line in vain, nothing worse.
+                if (upperFirst)
+                {
+                    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(first);
+                    __builtin_prefetch(reinterpret_cast<const void*>(at + 2 * sizeof(Node)));
+                    __builtin_prefetch(reinterpret_cast<const void*>(at + 3 * sizeof(Node)));
+                }
+                // A side whose box lies beyond the radius holds nothing
+                // nearer: skip it. The far side's box is read again on the
+                // way back: fetch it meanwhile.
                 if (r2 > SquaredDistanceToBox(qd, first->box))
                 {
                     next = first;
@@ -623,6 +634,9 @@ private:
             if (range.end - range.begin > m_bucketMaximum)
             {
                 // Room for both children's ranges first; records never move.
+                // The upper range goes on top: it is split next, so an upper
+                // child's children follow it in the node array (queries
+                // fetch them ahead on that guess).
                 const std::uint32_t pending = stack.GetCount();
                 stRange* lowerRange = stack.Append();
                 stRange* upperRange = lowerRange != nullptr ? stack.Append() : nullptr;
