@@ -259,15 +259,17 @@ public:
             if (previous == node->parent)
             {
                 // Arrived from above. Build makes an upper child's children
-                // right after it, so their records can be asked for while the
-                // child's own record is still on its way: the walk down then
-                // waits for one record where it waited for two. Elsewhere
-                // the guess fetches a line in vain, nothing worse.
-                if (upperFirst)
+                // right after it, and their upper child's children right
+                // after those: the four records that follow the upper child
+                // are asked for while the children's own records are still
+                // on their way, so a walk down the upper sides waits for one
+                // record where it waited for three (and the upper side is
+                // warm if the walk comes back for it). Where the guess is
+                // wrong it fetches lines in vain, nothing worse.
                 {
-                    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(first);
-                    __builtin_prefetch(reinterpret_cast<const void*>(at + 2 * sizeof(Node)));
-                    __builtin_prefetch(reinterpret_cast<const void*>(at + 3 * sizeof(Node)));
+                    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(node->upper);
+                    for (std::uintptr_t k = 2; k < 6; ++k)
+                        __builtin_prefetch(reinterpret_cast<const void*>(at + k * sizeof(Node)));
                 }
                 // A side whose box lies beyond the radius holds nothing
                 // nearer: skip it. The far side's box is read again on the
