@@ -12,6 +12,7 @@
 // alike. Queries report differing: how many answers were at another
 // distance than the peer's (0: the same answers; ties may pick another
 // point at the same distance).
+#include "bench/paired_timing.h"
 #include "core/bucket_kd_tree.h"
 
 #include <benchmark/benchmark.h>
@@ -25,7 +26,6 @@
 #include <map>
 #include <memory>
 #include <random>
-#include <time.h>
 #include <vector>
 
 namespace
@@ -143,59 +143,6 @@ double HeapBytesInUse()
     const struct mallinfo2 info = mallinfo2();
     return static_cast<double>(info.uordblks + info.hblkhd);
 }
-
-// --- Paired runs ---
-
-double CpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
-
-template <class Run> double Seconds(Run run)
-{
-    const double start = CpuSeconds();
-    run();
-    return CpuSeconds() - start;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-struct PairedTimes
-{
-    std::vector<double> ours, peer, ratios;
-
-    // ours(round) and peer(round), alternating which goes first.
-    template <class Ours, class Peer> void Run(int round, Ours oursRun, Peer peerRun)
-    {
-        double o, p;
-        if (round % 2 == 0)
-        {
-            o = Seconds([&] { oursRun(round); });
-            p = Seconds([&] { peerRun(round); });
-        }
-        else
-        {
-            p = Seconds([&] { peerRun(round); });
-            o = Seconds([&] { oursRun(round); });
-        }
-        ours.push_back(o);
-        peer.push_back(p);
-        ratios.push_back(o / p);
-    }
-
-    void Report(benchmark::State& state) const
-    {
-        state.counters["ours_ms"] = 1e3 * Median(ours);
-        state.counters["peer_ms"] = 1e3 * Median(peer);
-        state.counters["time_ratio"] = Median(ratios);
-    }
-};
 
 // range(0): point count; range(1): leaf size of both; range(2): rounds.
 void BM_Build(benchmark::State& state)

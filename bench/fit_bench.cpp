@@ -16,6 +16,7 @@
 // timing. Counters: ours_ms and peer_ms (medians), time_ratio (median of the
 // paired ratios ours / peer), rms and peer_rms (geometric RMS of either
 // result, measured the same way) and rms_diff ((ours - peer) / peer).
+#include "bench/paired_timing.h"
 #include "fitting/fit_drivers.h"
 #include "fitting/plane_fit.h"
 #include "fitting/sphere_fit.h"
@@ -25,14 +26,12 @@
 #include <unsupported/Eigen/NonLinearOptimization>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <map>
 #include <random>
 #include <tuple>
 #include <vector>
 
-#include <time.h>
 
 namespace
 {
@@ -314,27 +313,6 @@ void PeerCylinder(const tFitPointQueue& points, Eigen::Vector3d& point, Eigen::V
 
 // --- Paired runs ---
 
-// CPU time of this thread: wall time swings with the load of the machine.
-double ThreadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
-}
-
-template <class Run> double Seconds(Run run)
-{
-    const double start = ThreadSeconds();
-    run();
-    return ThreadSeconds() - start;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Runs ours and the peer alternately `repetitions` times (ours first on even
 // rounds, the peer first on odd ones) and reports the medians; the RMS of
 // each side's last result is measured after the timing.
@@ -342,31 +320,12 @@ template <class Ours, class Peer, class OursRms, class PeerRms>
 void Paired(benchmark::State& state, Ours ours, Peer peer, OursRms oursRms, PeerRms peerRms)
 {
     const int repetitions = static_cast<int>(state.range(1));
-    std::vector<double> oursSeconds, peerSeconds, ratios;
+    PairedTimes times;
     for (auto _ : state)
-    {
         for (int i = 0; i < repetitions; ++i)
-        {
-            double o, p;
-            if (i % 2 == 0)
-            {
-                o = Seconds(ours);
-                p = Seconds(peer);
-            }
-            else
-            {
-                p = Seconds(peer);
-                o = Seconds(ours);
-            }
-            oursSeconds.push_back(o);
-            peerSeconds.push_back(p);
-            ratios.push_back(o / p);
-        }
-    }
+            times.Run(i, [&](int) { ours(); }, [&](int) { peer(); });
     const double rms = oursRms(), peerRmsValue = peerRms();
-    state.counters["ours_ms"] = 1e3 * Median(oursSeconds);
-    state.counters["peer_ms"] = 1e3 * Median(peerSeconds);
-    state.counters["time_ratio"] = Median(ratios);
+    times.Report(state);
     state.counters["rms"] = rms;
     state.counters["peer_rms"] = peerRmsValue;
     state.counters["rms_diff"] = (rms - peerRmsValue) / peerRmsValue;
