@@ -101,7 +101,10 @@ bool CObjectSurfaces::IsNameUnique(const wchar_t* name, const CSessionSurface* e
 
 void CObjectSurfaces::MakeUniqueName(ON_wString& name)
 {
-    const ON_wString base = name;
+    // Names are looked up as C strings, so a candidate must be one: with the
+    // text after an embedded NUL (a damaged record) kept, every candidate
+    // would look up as the same name and the search would never end.
+    const ON_wString base(name.Array());
     for (;;)
     {
         ON_wString candidate = base;

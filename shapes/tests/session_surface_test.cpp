@@ -62,6 +62,13 @@ TEST(SessionNames, KindNameThenRunningSuffixThatNeverGoesBack)
     EXPECT_EQ(name, ON_wString(L"Sphere(2)"));
     EXPECT_EQ(other->NameCounter(), 3u);
     EXPECT_EQ(other->FindByName(L"sphere(1)"), other->Session(1));
+
+    // A name read with NULs inside it (a damaged record) gets a suffix that
+    // tells it apart, instead of looking for one forever.
+    ON_wString damaged(L"SPHERE\0\0x", 9);
+    ASSERT_FALSE(other->IsNameUnique(damaged, nullptr));
+    other->MakeUniqueName(damaged);
+    EXPECT_EQ(damaged, ON_wString(L"SPHERE(3)"));
 }
 
 TEST(SessionNames, UnknownAndUnbuiltKindsMakeNothing)
