@@ -117,6 +117,9 @@ bool ON_LineCurve::Read(ON_BinaryArchive& archive)
     ON_Interval t;
     if (!ReadPoint(archive, line.from) || !ReadPoint(archive, line.to) || !ReadInterval(archive, t))
         return false;
+    // A line whose ends coincide has no direction: nothing can evaluate it.
+    if (!line.IsValid())
+        return false;
     m_line = line;
     m_t = t;
     return true;

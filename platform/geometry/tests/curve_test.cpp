@@ -399,6 +399,17 @@ TEST(CurveRecords, DamagedRecordsAreRefusedWithoutPartialCurves)
     std::memcpy(bad_knots.data() + 16 + 8, &big, 8); // second knot above the rest
     ON_MemoryArchive in2(bad_knots.data(), bad_knots.size());
     EXPECT_EQ(ON_ReadCurve(in2), nullptr);
+    // A line whose ends coincide.
+    ON_LineCurve point_line(ON_Line(ON_3dPoint(1, 2, 3), ON_3dPoint(4, 2, 3)));
+    ON_MemoryArchive line_out;
+    ASSERT_TRUE(ON_WriteCurve(line_out, &point_line));
+    std::vector<std::uint8_t> collapsed = line_out.Buffer();
+    ON_MemoryArchive whole(collapsed.data(), collapsed.size());
+    EXPECT_NE(std::unique_ptr<ON_Curve>(ON_ReadCurve(whole)), nullptr);
+    const double x = 1.0;
+    std::memcpy(collapsed.data() + 4 + 24, &x, 8); // the end's x onto the start's
+    ON_MemoryArchive in3(collapsed.data(), collapsed.size());
+    EXPECT_EQ(ON_ReadCurve(in3), nullptr);
 }
 
 TEST(CurveRecords, NestingOfChainsIsBounded)
