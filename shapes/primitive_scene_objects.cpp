@@ -214,8 +214,12 @@ void Dezaz_CylinderObject::ApplyKindValues(const unsigned char* block)
     double a[3];
     GetVector(block + 40, a);
     // Normalised exactly; a zero or non-finite axis is kept as read and
-    // leaves the cylinder invalid rather than becoming NaN.
-    const double length = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+    // leaves the cylinder invalid rather than becoming NaN. An axis that is
+    // already of unit length is kept bit for bit: dividing it by its length
+    // again can move its last bits, and a record read and written back must
+    // give the same bytes.
+    const double squared = a[0] * a[0] + a[1] * a[1] + a[2] * a[2];
+    const double length = std::fabs(squared - 1.0) <= 1.0e-12 ? 1.0 : std::sqrt(squared);
     for (int i = 0; i < 3; ++i)
         c.axis[i] = length > 0.0 && std::isfinite(length) ? a[i] / length : a[i];
     c.radius = GetF64(block + 64);

@@ -147,6 +147,21 @@ TEST(PrimitiveSceneObjects, CylinderAndSphereRecords)
     EXPECT_EQ(c.axisPoint[2], 3.0);
     EXPECT_EQ(c.radius, 4.0);
     EXPECT_EQ(c.height, 9.0);
+    // An axis made unit on reading is written and read again bit for bit,
+    // so saving a reopened document gives the same bytes.
+    const double slanted[3] = {31, 1, 0};
+    MemoryStream slantedRecord;
+    slantedRecord.bytes = stream.bytes;
+    std::memcpy(slantedRecord.bytes.data() + 40, slanted, 24);
+    Dezaz_CylinderObject once;
+    ASSERT_TRUE(once.Read(&slantedRecord));
+    MemoryStream first;
+    ASSERT_TRUE(once.Write(&first));
+    Dezaz_CylinderObject twice;
+    ASSERT_TRUE(twice.Read(&first));
+    MemoryStream second;
+    ASSERT_TRUE(twice.Write(&second));
+    EXPECT_EQ(second.bytes, first.bytes);
 
     Dezaz_SphereObject sphere;
     const double centre[3] = {-1, 0.5, 7};
