@@ -2,6 +2,7 @@
 
 #include "core/bin_stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -218,10 +219,21 @@ void Dezaz_CylinderObject::ApplyKindValues(const unsigned char* block)
     // already of unit length is kept bit for bit: dividing it by its length
     // again can move its last bits, and a record read and written back must
     // give the same bytes.
+    // The axis is scaled by its largest component first, so that one with
+    // tiny or huge components does not lose its precision to underflow.
     const double squared = a[0] * a[0] + a[1] * a[1] + a[2] * a[2];
-    const double length = std::fabs(squared - 1.0) <= 1.0e-12 ? 1.0 : std::sqrt(squared);
-    for (int i = 0; i < 3; ++i)
-        c.axis[i] = length > 0.0 && std::isfinite(length) ? a[i] / length : a[i];
+    const double largest = std::max({std::fabs(a[0]), std::fabs(a[1]), std::fabs(a[2])});
+    if (std::fabs(squared - 1.0) <= 1.0e-12)
+        std::copy(a, a + 3, c.axis);
+    else if (largest > 0.0 && std::isfinite(largest))
+    {
+        const double b[3] = {a[0] / largest, a[1] / largest, a[2] / largest};
+        const double length = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+        for (int i = 0; i < 3; ++i)
+            c.axis[i] = b[i] / length;
+    }
+    else
+        std::copy(a, a + 3, c.axis);
     c.radius = GetF64(block + 64);
     c.height = GetF64(block + 72);
 }

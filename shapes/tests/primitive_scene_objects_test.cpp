@@ -162,6 +162,17 @@ TEST(PrimitiveSceneObjects, CylinderAndSphereRecords)
     MemoryStream second;
     ASSERT_TRUE(twice.Write(&second));
     EXPECT_EQ(second.bytes, first.bytes);
+    // So is an axis whose squared length underflows.
+    const double tiny[3] = {-3.4e-161, -3.4e-161, -3.4e-161};
+    std::memcpy(slantedRecord.bytes.data() + 40, tiny, 24);
+    slantedRecord.at = 0;
+    ASSERT_TRUE(once.Read(&slantedRecord));
+    EXPECT_NEAR(once.GetGeometry()->GetCylinder().axis[0], -1.0 / std::sqrt(3.0), 1e-15);
+    MemoryStream third, fourth;
+    ASSERT_TRUE(once.Write(&third));
+    ASSERT_TRUE(twice.Read(&third));
+    ASSERT_TRUE(twice.Write(&fourth));
+    EXPECT_EQ(fourth.bytes, third.bytes);
 
     Dezaz_SphereObject sphere;
     const double centre[3] = {-1, 0.5, 7};
