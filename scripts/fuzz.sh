@@ -6,6 +6,7 @@
 #
 #   scripts/fuzz.sh                  # every target, 30 seconds each
 #   FUZZ_SECONDS=120 scripts/fuzz.sh mesh_file
+#   FUZZ_SEED=1 scripts/fuzz.sh     # the same mutations on every run
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,7 +56,8 @@ fuzz_one() {
     cp -r "$root/fuzz/corpus/$name/." "$corpus/"
   fi
   (cd "$scratch/run-$name" && "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 \
-      -print_final_stats=1 -artifact_prefix="$scratch/$name-" "$corpus") >"$scratch/$name.log" 2>&1
+      ${FUZZ_SEED:+-seed="$FUZZ_SEED"} -print_final_stats=1 -artifact_prefix="$scratch/$name-" "$corpus") \
+      >"$scratch/$name.log" 2>&1
   status=$?
   {
     echo "fuzz: $name for ${seconds}s"
