@@ -113,8 +113,8 @@ std::vector<std::uint32_t> SpatialOrder(std::uint32_t count, TPositionOf positio
 // positionOf(i) gives vertex i's position, or null for a vertex that is not
 // measured.
 template <class TPositionOf>
-bool DistributeVertices(std::vector<stDeviationJob>& jobs, const stAnalysisSettings& settings, std::uint32_t count,
-                        TPositionOf positionOf)
+bool DistributeVertices(std::vector<stDeviationJob>& jobs, const stAnalysisSettings& settings, float maximum,
+                        std::uint32_t count, TPositionOf positionOf)
 {
     try
     {
@@ -123,7 +123,9 @@ bool DistributeVertices(std::vector<stDeviationJob>& jobs, const stAnalysisSetti
         const std::uint32_t threads =
             settings.pool != nullptr ? static_cast<std::uint32_t>(settings.pool->GetThreadCount()) : 1u;
         const std::uint32_t jobCount = std::max(1u, std::min(count, threads * kJobsPerThread));
-        const double start = settings.colourOutOfRange ? static_cast<double>(FLT_MAX) : settings.maximum;
+        // The pass's own maximum, the one its colours use: a vertex beyond it
+        // must stay unmeasured, not be found and coloured past the scale.
+        const double start = settings.colourOutOfRange ? static_cast<double>(FLT_MAX) : static_cast<double>(maximum);
         jobs.resize(jobCount);
         for (std::uint32_t j = 0; j < jobCount; ++j)
         {
@@ -218,7 +220,7 @@ bool HostPass(stAnalysisSettings& settings, ON_Mesh* mesh, float tolerance, floa
         tree = cON_AVTree::GetOrCreate(mesh);
     if (tree == nullptr)
         return false;
-    if (!DistributeVertices(jobs, settings, count,
+    if (!DistributeVertices(jobs, settings, maximum, count,
                             [mesh](std::uint32_t i) { return &mesh->m_V[static_cast<int>(i)].x; }))
         return false;
     if (rebuild)
@@ -285,7 +287,7 @@ bool ScenePass(stAnalysisSettings& settings, ISceneObject* object, bool selectio
     cVTL_AVTree* tree = cVTL_AVTree::GetOrCreateProperty(object);
     if (tree == nullptr)
         return false;
-    if (!DistributeVertices(jobs, settings, count, measured))
+    if (!DistributeVertices(jobs, settings, maximum, count, measured))
         return false;
     MeasureAndRebuild(settings, jobs, tree, nullptr, mesh);
 

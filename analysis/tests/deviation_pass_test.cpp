@@ -153,6 +153,56 @@ TEST(HostPass, FarVerticesAreGreyOrLimitColouredByTheOutOfRangeFlag)
     EXPECT_FLOAT_EQ(cON_AVTree::Find(&scan)->GetRecord(0)->deviation, 3.0f);
 }
 
+TEST(HostPass, TheGivenMaximumBoundsTheSearchTheColoursAndTheCount)
+{
+    // The settings keep another maximum than the pass is given: the pass's
+    // own decides, both ways.
+    const ON_Mesh cad = analysis_test::PlaneGrid(6, 10.0f, 0.0f, true, 500.0f, 200.0f);
+    ON_Mesh scan = analysis_test::PlaneGrid(4, 10.0f, 0.03f, false, 500.0f, 200.0f);
+    scan.m_V[0].z = 0.3f;
+    stAnalysisSettings settings;
+    settings.maximum = 0.5f;
+    BuildSearchTree(settings, {&cad});
+
+    ASSERT_TRUE(HostPass(settings, &scan, 0.05f, 0.1f));
+    EXPECT_EQ(ColourAt(scan, 0), (tRGB{50, 50, 50}));
+    EXPECT_EQ(ColourAt(scan, 1), RampOf(0.03f, 0.05f, 0.1f));
+    const cON_AVTree* tree = cON_AVTree::Find(&scan);
+    EXPECT_EQ(tree->GetStatistics().compared, static_cast<std::uint32_t>(scan.VertexCount() - 1));
+    EXPECT_FLOAT_EQ(tree->GetStatistics().maximum, 0.03f);
+
+    settings.maximum = 0.1f;
+    ASSERT_TRUE(HostPass(settings, &scan, 0.05f, 0.5f));
+    EXPECT_EQ(ColourAt(scan, 0), RampOf(0.3f, 0.05f, 0.5f));
+    EXPECT_EQ(tree->GetStatistics().compared, static_cast<std::uint32_t>(scan.VertexCount()));
+    EXPECT_FLOAT_EQ(tree->GetRecord(0)->deviation, 0.3f);
+}
+
+TEST(ScenePass, TheGivenMaximumBoundsTheSearchTheColoursAndTheCount)
+{
+    const ON_Mesh cad = analysis_test::PlaneGrid(6, 10.0f, 0.0f, true, -300.0f, 800.0f);
+    const ON_Mesh scanSource = analysis_test::PlaneGrid(4, 10.0f, 0.03f, false, -300.0f, 800.0f);
+    auto object = SceneObjectOf(scanSource);
+    cMesh* mesh = object->GetMesh();
+    mesh->GetVertex(0)->z = 0.3f;
+    stAnalysisSettings settings;
+    settings.maximum = 0.5f;
+    BuildSearchTree(settings, {&cad});
+
+    ASSERT_TRUE(ScenePass(settings, object.get(), false, 0.05f, 0.1f));
+    auto* property = dynamic_cast<cVTL_AVTree*>(object->FindAttachedProperty(kAnalyzerInfoPropertyName));
+    ASSERT_NE(property, nullptr);
+    EXPECT_EQ(mesh->GetVertex(0)->extra[0], 30);
+    EXPECT_EQ(property->GetStatistics().compared, mesh->GetVertexCount() - 1);
+
+    settings.maximum = 0.1f;
+    ASSERT_TRUE(ScenePass(settings, object.get(), false, 0.05f, 0.5f));
+    const tRGB far = RampOf(0.3f, 0.05f, 0.5f);
+    EXPECT_EQ(mesh->GetVertex(0)->extra[0], static_cast<int>(static_cast<float>(far[0]) * 0.6f));
+    EXPECT_EQ(mesh->GetVertex(0)->extra[1], static_cast<int>(static_cast<float>(far[1]) * 0.6f));
+    EXPECT_EQ(property->GetStatistics().compared, mesh->GetVertexCount());
+}
+
 TEST(HostPass, EmptySearchTreeLeavesTheMeshUntouched)
 {
     ON_Mesh scan = analysis_test::PlaneGrid(2, 1.0f, 0.0f);
