@@ -86,12 +86,15 @@ bool ST_CInteractiveSectionPlane::SetNormal(const t3DPoint<float>& m)
 
 void ST_CInteractiveSectionPlane::SetSectionCurve(const ST_ISectionCurve* curve)
 {
-    m_curve.reset();
-    if (curve == nullptr)
-        return;
-    std::unique_ptr<ST_ISectionCurve> copy = curve->Clone();
-    if (copy)
-        copy->Assign(*curve);
+    // The copy is taken before the old curve goes: the caller may hand back
+    // the curve this plane holds.
+    std::unique_ptr<ST_ISectionCurve> copy;
+    if (curve != nullptr)
+    {
+        copy = curve->Clone();
+        if (copy)
+            copy->Assign(*curve);
+    }
     m_curve = std::move(copy);
 }
 

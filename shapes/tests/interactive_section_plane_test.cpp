@@ -135,3 +135,17 @@ TEST(InteractiveSectionPlane, HoldsACopyOfTheSectionCurve)
     section.Reset();
     EXPECT_EQ(section.GetSectionCurve(), nullptr);
 }
+
+TEST(InteractiveSectionPlane, TakesItsOwnCurveBackUnchanged)
+{
+    ST_CInteractiveSectionPlane section;
+    cStubSectionCurve curve;
+    curve.SetId(9);
+    curve.ownValue = 31;
+    section.SetSectionCurve(&curve);
+    section.SetSectionCurve(section.GetSectionCurve());
+    const auto* held = dynamic_cast<const cStubSectionCurve*>(section.GetSectionCurve());
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(held->id, 9u);
+    EXPECT_EQ(held->ownValue, 31);
+}
