@@ -221,6 +221,7 @@ void ON_Mesh::Destroy()
     m_N.Destroy();
     m_FN.Destroy();
     m_C.Destroy();
+    m_Ctag.Default();
     m_closed = -1;
 }
 

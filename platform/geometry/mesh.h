@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/geometry/color.h"
+#include "platform/geometry/mapping_tag.h"
 #include "platform/geometry/object.h"
 #include "platform/geometry/simple_array.h"
 
@@ -25,6 +26,7 @@ public:
     ON_SimpleArray<ON_3fVector> m_N;  // vertex normals: none, or one per vertex
     ON_SimpleArray<ON_3fVector> m_FN; // face normals: none, or one per face
     ON_SimpleArray<ON_Color> m_C;     // vertex colours: none, or one per vertex
+    ON_MappingTag m_Ctag;             // what filled m_C (default: nothing)
 
     ON_Mesh() = default;
     // Reserves the arrays. Texture coordinates are not kept by this mesh;
