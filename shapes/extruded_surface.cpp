@@ -166,21 +166,22 @@ void Dezaz_Extruded::GetInfoText(ON_wString& text) const
     }
 }
 
+// An extrusion or a surface of revolution relates to the others by its
+// direction, as a cylinder does by its axis.
 bool Dezaz_Extruded::CanBeCoincidentWith(ST_IGeometry* other)
-{
-    return Answers(other, IID_ST_CCylinder) || Answers(other, IID_RevolvedSurface) ||
-           Answers(other, IID_ExtrudedSurface);
-}
-
-bool Dezaz_Extruded::CanBeParallelTo(ST_IGeometry* other)
 {
     return Answers(other, IID_ST_CCylinder) || Answers(other, IID_RevolvedSurface);
 }
 
-bool Dezaz_Extruded::CanBePerpendicularTo(ST_IGeometry* other)
+bool Dezaz_Extruded::CanBeParallelTo(ST_IGeometry* other)
 {
     return Answers(other, IID_ST_CCylinder) || Answers(other, IID_RevolvedSurface) ||
            Answers(other, IID_ExtrudedSurface);
+}
+
+bool Dezaz_Extruded::CanBePerpendicularTo(ST_IGeometry* other)
+{
+    return Answers(other, IID_ST_CPlane);
 }
 
 bool Dezaz_Extruded::BuildHostSurface()

@@ -155,21 +155,22 @@ void Dezaz_Revolved::GetInfoText(ON_wString& text) const
     primitive_support::AppendVectorLine(text, L"Direction", d);
 }
 
+// An extrusion or a surface of revolution relates to the others by its
+// direction, as a cylinder does by its axis.
 bool Dezaz_Revolved::CanBeCoincidentWith(ST_IGeometry* other)
-{
-    return Answers(other, IID_ST_CCylinder) || Answers(other, IID_RevolvedSurface) ||
-           Answers(other, IID_ExtrudedSurface);
-}
-
-bool Dezaz_Revolved::CanBeParallelTo(ST_IGeometry* other)
 {
     return Answers(other, IID_ST_CCylinder) || Answers(other, IID_RevolvedSurface);
 }
 
-bool Dezaz_Revolved::CanBePerpendicularTo(ST_IGeometry* other)
+bool Dezaz_Revolved::CanBeParallelTo(ST_IGeometry* other)
 {
     return Answers(other, IID_ST_CCylinder) || Answers(other, IID_RevolvedSurface) ||
            Answers(other, IID_ExtrudedSurface);
+}
+
+bool Dezaz_Revolved::CanBePerpendicularTo(ST_IGeometry* other)
+{
+    return Answers(other, IID_ST_CPlane);
 }
 
 void Dezaz_Revolved::GetDirection(double out[3]) const
