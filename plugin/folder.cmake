@@ -3,9 +3,26 @@
 # library that exports the DezazPlugIn* functions.
 set(vtl_rc_dir ${PROJECT_SOURCE_DIR}/resources)
 set(vtl_rc_source ${PROJECT_BINARY_DIR}/generated/plugin_resource_script.cpp)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${vtl_rc_dir}/vtl.rc ${vtl_rc_dir}/resource.h)
+# The script is vtl.rc followed by every other resources/*.rc (in name order),
+# so that each tool keeps its dialogs, menus and ids in files of its own; every
+# resources/*.h is offered to the script's #include lines by its file name.
+file(GLOB vtl_rc_parts CONFIGURE_DEPENDS ${vtl_rc_dir}/*.rc)
+file(GLOB vtl_rc_headers CONFIGURE_DEPENDS ${vtl_rc_dir}/*.h)
+list(SORT vtl_rc_parts)
+list(SORT vtl_rc_headers)
+list(REMOVE_ITEM vtl_rc_parts ${vtl_rc_dir}/vtl.rc)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${vtl_rc_dir}/vtl.rc ${vtl_rc_parts} ${vtl_rc_headers})
 file(READ ${vtl_rc_dir}/vtl.rc VTL_RESOURCE_SCRIPT)
-file(READ ${vtl_rc_dir}/resource.h VTL_RESOURCE_HEADER)
+foreach(part IN LISTS vtl_rc_parts)
+  file(READ ${part} part_text)
+  string(APPEND VTL_RESOURCE_SCRIPT "\n${part_text}")
+endforeach()
+set(VTL_RESOURCE_HEADERS "")
+foreach(header IN LISTS vtl_rc_headers)
+  get_filename_component(header_name ${header} NAME)
+  file(READ ${header} header_text)
+  string(APPEND VTL_RESOURCE_HEADERS "    {\"${header_name}\", R\"vtl_rc(${header_text})vtl_rc\"},\n")
+endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/plugin/resource_script.cpp.in ${vtl_rc_source} @ONLY)
 target_sources(${target} PRIVATE ${vtl_rc_source})
 

@@ -25,8 +25,9 @@ AFX_MODULE_STATE* AfxGetStaticModuleState()
         s->m_hCurrentResourceHandle = VtlModuleHandle();
         std::string error;
         const auto include = [](const std::string& name) -> std::optional<std::string> {
-            if (name == "resource.h")
-                return std::string(kVtlResourceHeader);
+            for (const VtlResourceHeader* header = kVtlResourceHeaders; header->name; ++header)
+                if (name == header->name)
+                    return std::string(header->text);
             return std::nullopt;
         };
         if (!win32::RegisterResourceScript(VtlModuleHandle(), kVtlResourceScript, include, &error))

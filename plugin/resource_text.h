@@ -1,6 +1,13 @@
-// The plug-in's resource script and its header as text, compiled in by the
+// The plug-in's resource script and its headers as text, compiled in by the
 // build from resources/.
 #pragma once
 
+struct VtlResourceHeader
+{
+    const char* name; // file name as the script's #include lines give it
+    const char* text;
+};
+
 extern const char* const kVtlResourceScript;
-extern const char* const kVtlResourceHeader;
+// Ends with a record whose name is null.
+extern const VtlResourceHeader kVtlResourceHeaders[];
