@@ -5,6 +5,10 @@
 #include "platform/geometry/surface.h"
 #include "platform/geometry/surface_mesher.h"
 
+#include "platform/geometry/mesh_parameters.h"
+
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace
@@ -13,11 +17,76 @@ namespace
 // Damaged records claiming more are refused before anything is allocated.
 constexpr int kMaxRecordSurfaces = 1 << 16;
 constexpr int kMaxRecordFaces = 1 << 16;
+constexpr int kMaxRecordLoops = 1 << 16;
+constexpr int kMaxRecordLoopPoints = 1 << 22;
+// A trimmed face is meshed on a grid at least this fine, so that the cells
+// kept inside its loops follow them closely enough to be seen as the face.
+constexpr int kTrimmedGridMinimum = 64;
+
+// Even-odd rule over the polygon's edges.
+bool InsidePolygon(const std::vector<ON_3dPoint>& loop, double s, double t)
+{
+    bool inside = false;
+    const std::size_t n = loop.size();
+    for (std::size_t i = 0, j = n - 1; i < n; j = i++)
+    {
+        const ON_3dPoint& a = loop[i];
+        const ON_3dPoint& b = loop[j];
+        if ((a.y > t) != (b.y > t) && s < (b.x - a.x) * (t - a.y) / (b.y - a.y) + a.x)
+            inside = !inside;
+    }
+    return inside;
+}
+
+// The grid mesh of the surface with only the cells whose centres lie on the
+// face; null when none does.
+ON_Mesh* MeshTrimmedFace(const ON_BrepFace& face, const ON_Surface& surface, const ON_MeshParameters& mp)
+{
+    int ns = 0, nt = 0;
+    if (!ON_SurfaceMeshGrid(surface, mp, &ns, &nt))
+        return nullptr;
+    ns = std::max(ns, kTrimmedGridMinimum);
+    nt = std::max(nt, kTrimmedGridMinimum);
+    const ON_Interval ds = surface.Domain(0), dt = surface.Domain(1);
+    const int columns = ns + 1;
+    std::vector<int> index(static_cast<std::size_t>(columns) * (nt + 1), -1);
+    auto mesh = std::make_unique<ON_Mesh>();
+    auto vertex = [&](int i, int j) {
+        int& slot = index[static_cast<std::size_t>(j) * columns + i];
+        if (slot < 0)
+        {
+            const double s = ds.ParameterAt(static_cast<double>(i) / ns);
+            const double t = dt.ParameterAt(static_cast<double>(j) / nt);
+            ON_3dVector n = surface.NormalAt(s, t);
+            slot = mesh->VertexCount();
+            mesh->SetVertex(slot, surface.PointAt(s, t));
+            mesh->SetVertexNormal(slot, face.m_bRev ? -n : n);
+        }
+        return slot;
+    };
+    for (int j = 0; j < nt; ++j)
+        for (int i = 0; i < ns; ++i)
+        {
+            const double s = ds.ParameterAt((i + 0.5) / ns);
+            const double t = dt.ParameterAt((j + 0.5) / nt);
+            if (!face.IsParameterOnFace(s, t))
+                continue;
+            int c[4] = {vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j + 1)};
+            if (face.m_bRev)
+                std::swap(c[1], c[3]);
+            mesh->SetQuad(mesh->FaceCount(), c[0], c[1], c[2], c[3]);
+        }
+    if (mesh->FaceCount() == 0 || !mesh->IsValid())
+        return nullptr;
+    mesh->ComputeFaceNormals();
+    return mesh.release();
+}
 
 } // namespace
 
 ON_BrepFace::ON_BrepFace(const ON_BrepFace& other)
-    : m_face_index(other.m_face_index), m_si(other.m_si), m_bRev(other.m_bRev), m_brep(nullptr),
+    : m_face_index(other.m_face_index), m_si(other.m_si), m_bRev(other.m_bRev), m_loops(other.m_loops),
+      m_brep(nullptr),
       m_render_mesh(other.m_render_mesh ? std::make_unique<ON_Mesh>(*other.m_render_mesh) : nullptr)
 {
 }
@@ -40,10 +109,23 @@ const ON_Surface* ON_BrepFace::SurfaceOf() const
     return m_brep != nullptr ? m_brep->Surface(m_si) : nullptr;
 }
 
+bool ON_BrepFace::IsParameterOnFace(double s, double t) const
+{
+    const ON_Surface* surface = SurfaceOf();
+    if (surface == nullptr || !surface->Domain(0).Includes(s) || !surface->Domain(1).Includes(t))
+        return false;
+    for (std::size_t i = 0; i < m_loops.size(); ++i)
+        if (InsidePolygon(m_loops[i], s, t) != (i == 0))
+            return false;
+    return true;
+}
+
 ON_Mesh* ON_BrepFace::CreateMesh(const ON_MeshParameters& mp) const
 {
     const ON_Surface* surface = SurfaceOf();
-    return surface != nullptr ? ON_MeshSurface(*surface, mp, m_bRev) : nullptr;
+    if (surface == nullptr)
+        return nullptr;
+    return IsTrimmed() ? MeshTrimmedFace(*this, *surface, mp) : ON_MeshSurface(*surface, mp, m_bRev);
 }
 
 void ON_BrepFace::SetRenderMesh(ON_Mesh* mesh)
@@ -197,7 +279,9 @@ bool ON_Brep::Transform(const ON_Xform& xform)
 
 bool ON_Brep::Write(ON_BinaryArchive& archive) const
 {
-    if (!archive.Write3dmChunkVersion(1, 0) || !archive.WriteInt(SurfaceCount()))
+    // Untrimmed breps keep the first record version, which older readers take.
+    const bool trimmed = std::any_of(m_F.begin(), m_F.end(), [](const ON_BrepFace& f) { return f.IsTrimmed(); });
+    if (!archive.Write3dmChunkVersion(1, trimmed ? 1 : 0) || !archive.WriteInt(SurfaceCount()))
         return false;
     for (const auto& s : m_S)
         if (s == nullptr || !ON_WriteSurface(archive, *s))
@@ -207,6 +291,46 @@ bool ON_Brep::Write(ON_BinaryArchive& archive) const
     for (const auto& f : m_F)
         if (!archive.WriteInt(f.m_si) || !archive.WriteInt(f.m_bRev ? 1 : 0))
             return false;
+    if (!trimmed)
+        return true;
+    for (const auto& f : m_F)
+    {
+        if (!archive.WriteInt(static_cast<int>(f.m_loops.size())))
+            return false;
+        for (const auto& loop : f.m_loops)
+        {
+            if (!archive.WriteInt(static_cast<int>(loop.size())))
+                return false;
+            for (const ON_3dPoint& p : loop)
+                if (!archive.WriteDouble(p.x) || !archive.WriteDouble(p.y))
+                    return false;
+        }
+    }
+    return true;
+}
+
+bool ON_Brep::ReadLoops(ON_BinaryArchive& archive, ON_BrepFace& face)
+{
+    int loop_count = 0;
+    if (!archive.ReadInt(&loop_count) || loop_count < 0 || loop_count > kMaxRecordLoops ||
+        !ON_ArchiveHasBytes(archive, 4LL * loop_count))
+        return false;
+    face.m_loops.resize(static_cast<std::size_t>(loop_count));
+    for (auto& loop : face.m_loops)
+    {
+        int point_count = 0;
+        // A loop encloses something only with three corners or more.
+        if (!archive.ReadInt(&point_count) || point_count < 3 || point_count > kMaxRecordLoopPoints ||
+            !ON_ArchiveHasBytes(archive, 16LL * point_count))
+            return false;
+        loop.resize(static_cast<std::size_t>(point_count));
+        for (ON_3dPoint& p : loop)
+        {
+            p.z = 0.0;
+            if (!archive.ReadDouble(&p.x) || !archive.ReadDouble(&p.y) || !std::isfinite(p.x) || !std::isfinite(p.y))
+                return false;
+        }
+    }
     return true;
 }
 
@@ -238,6 +362,10 @@ bool ON_Brep::Read(ON_BinaryArchive& archive)
             return false;
         face->m_bRev = rev == 1;
     }
+    if (minor >= 1)
+        for (int i = 0; i < face_count; ++i)
+            if (!ReadLoops(archive, *read.Face(i)))
+                return false;
     // A brep without faces is no brep.
     if (!read.IsValid())
         return false;

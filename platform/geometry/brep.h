@@ -1,14 +1,19 @@
 // Boundary representation: surfaces owned by the brep and faces that use
 // them, each face with an optional render mesh. A face covers its surface's
-// whole domain; edges and trimming loops join the structure when breps are
-// stitched from several faces (extrusions with caps, lofts), which is why
-// surfaces and faces are kept in separate lists from the start.
+// whole domain unless it has trimming loops: closed polygons in the
+// surface's parameter plane, the first bounding the face and any further
+// ones cutting holes out of it (faces split by other breps are trimmed so).
+// Edges join the structure when breps are stitched from several faces
+// (extrusions with caps, lofts), which is why surfaces and faces are kept in
+// separate lists from the start.
 #pragma once
 
 #include "platform/geometry/object.h"
 
 #include <memory>
 #include <vector>
+
+#include "platform/geometry/point.h"
 
 class ON_BinaryArchive;
 class ON_Brep;
@@ -30,8 +35,17 @@ public:
     int m_si = -1;        // index of the face's surface in its brep
     bool m_bRev = false;  // the face's normal opposes the surface's
 
+    // Trimming loops: each point is (s, t, 0) in the surface's parameters;
+    // a loop is closed implicitly (last point back to the first). Empty: the
+    // whole domain.
+    std::vector<std::vector<ON_3dPoint>> m_loops;
+
     ON_Brep* Brep() const { return m_brep; }
     const ON_Surface* SurfaceOf() const;
+    bool IsTrimmed() const { return !m_loops.empty(); }
+    // Whether the parameters lie on the face: inside its surface's domain
+    // and, when trimmed, inside the first loop and outside the others.
+    bool IsParameterOnFace(double s, double t) const;
 
     // A new mesh of the face (owned by the caller); null when the face has
     // no surface or it cannot be meshed.
@@ -90,13 +104,16 @@ public:
 
     // Record: version 1.0; int surface count, each surface record; int face
     // count, each as int surface index and int reversed flag. Render meshes
-    // are caches and are not stored.
+    // are caches and are not stored. A brep with trimmed faces is written as
+    // version 1.1, which adds for each face: int loop count, and per loop an
+    // int point count and its points as double s, t.
     bool Write(ON_BinaryArchive& archive) const;
     // Only a valid brep is taken; on failure the brep is unchanged.
     bool Read(ON_BinaryArchive& archive);
 
 private:
     void RewireFaces();
+    static bool ReadLoops(ON_BinaryArchive& archive, ON_BrepFace& face);
 
     std::vector<std::unique_ptr<ON_Surface>> m_S;
     std::vector<ON_BrepFace> m_F;
