@@ -1,14 +1,18 @@
 #include "dezaz/mesh_import.h"
 
-#include "platform/win32/codepage.h"
+#include "dezaz/mesh_file_data.h"
+#include "dezaz/mesh_file_input.h"
+#include "dezaz/polygon_triangulation.h"
+#include "dezaz/stl_reader.h"
 
-#include <assimp/Importer.hpp>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
-
+#include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
 #include <limits>
 
 namespace dezaz
@@ -143,87 +147,191 @@ int CornerIndex(cPositionWelder& welder, const float* a, const float* b, const f
 // Adds a face of already welded corners; false when it collapsed.
 bool AddTriangle(ON_Mesh& mesh, int a, int b, int c)
 {
-    if (a < 0 || b < 0 || c < 0 || a == b || b == c || a == c)
+    if (a < 0 || b < 0 || c < 0 || a == b || b == c || a == c || mesh.FaceCount() == std::numeric_limits<int>::max())
         return false;
     ON_MeshFace& f = mesh.m_F.AppendNew();
     f.vi[0] = a, f.vi[1] = b, f.vi[2] = c, f.vi[3] = c;
     return true;
 }
 
-struct stSceneCounts
+// Welds what a reader found: a soup corner by corner, faces by their
+// corner indices (each source vertex welded once, when a kept triangle
+// first uses it; polygons split into triangles first).
+void WeldFaces(const stMeshFileData& data, cPositionWelder& welder, ON_Mesh& mesh, MeshImportStats& stats,
+               cProgressSteps& steps)
 {
-    std::size_t faces = 0;
-    std::size_t vertices = 0;
-};
-
-void CountNode(const aiScene& scene, const aiNode& node, stSceneCounts& counts)
-{
-    for (unsigned int i = 0; i < node.mNumMeshes; ++i)
-        if (node.mMeshes[i] < scene.mNumMeshes)
-        {
-            counts.faces += scene.mMeshes[node.mMeshes[i]]->mNumFaces;
-            counts.vertices += scene.mMeshes[node.mMeshes[i]]->mNumVertices;
-        }
-    for (unsigned int i = 0; i < node.mNumChildren; ++i)
-        CountNode(scene, *node.mChildren[i], counts);
-}
-
-void AddNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, cPositionWelder& welder,
-             ON_Mesh& mesh, MeshImportStats& stats, cProgressSteps& steps)
-{
-    const aiMatrix4x4 transform = parent * node.mTransformation;
-    const bool identity = transform.IsIdentity();
-    std::vector<int> welded;
-    for (unsigned int m = 0; m < node.mNumMeshes; ++m)
+    std::vector<int> welded(data.positions.size() / 3, -1);
+    std::vector<std::uint32_t> triangles;
+    const std::uint32_t* corners = data.corners.data();
+    for (const std::uint32_t size : data.face_sizes)
     {
-        if (node.mMeshes[m] >= scene.mNumMeshes)
-            continue;
-        const aiMesh& source = *scene.mMeshes[node.mMeshes[m]];
-        // Each vertex of the reader's mesh is welded once, when a kept face first uses it.
-        welded.assign(source.mNumVertices, -1);
-        // Files without node transforms (STL, most OBJ and PLY) are read in place.
-        std::vector<aiVector3D> moved;
-        if (!identity)
+        triangles.clear();
+        const bool split = TriangulateFace(data.positions.data(), corners, size, triangles);
+        corners += size;
+        if (!split)
         {
-            moved.resize(source.mNumVertices);
-            for (unsigned int v = 0; v < source.mNumVertices; ++v)
-                moved[v] = transform * source.mVertices[v];
-        }
-        const aiVector3D* placed = identity ? source.mVertices : moved.data();
-        for (unsigned int f = 0; f < source.mNumFaces; ++f)
-        {
-            const aiFace& face = source.mFaces[f];
             ++stats.faces_read;
+            ++stats.faces_dropped;
+            stats.corners_read += size;
+            continue;
+        }
+        for (std::size_t t = 0; t < triangles.size(); t += 3)
+        {
+            ++stats.faces_read;
+            stats.corners_read += 3;
             steps.Done(stats.faces_read);
-            stats.corners_read += face.mNumIndices;
+            const std::uint32_t* tri = triangles.data() + t;
+            const float* p[3] = {&data.positions[3 * std::size_t{tri[0]}], &data.positions[3 * std::size_t{tri[1]}],
+                                 &data.positions[3 * std::size_t{tri[2]}]};
             bool added = false;
-            if (face.mNumIndices == 3 && face.mIndices[0] < source.mNumVertices &&
-                face.mIndices[1] < source.mNumVertices && face.mIndices[2] < source.mNumVertices)
+            if (CornerIndex(welder, p[0], p[1], p[2]) >= 0)
             {
-                const aiVector3D &a = placed[face.mIndices[0]], &b = placed[face.mIndices[1]],
-                                 &c = placed[face.mIndices[2]];
-                if (CornerIndex(welder, &a.x, &b.x, &c.x) >= 0)
+                int index[3];
+                for (int k = 0; k < 3; ++k)
                 {
-                    int index[3];
-                    for (int k = 0; k < 3; ++k)
-                    {
-                        int& w = welded[face.mIndices[k]];
-                        if (w < 0)
-                        {
-                            const aiVector3D& p = placed[face.mIndices[k]];
-                            w = welder.Find(p.x, p.y, p.z);
-                        }
-                        index[k] = w;
-                    }
-                    added = AddTriangle(mesh, index[0], index[1], index[2]);
+                    int& w = welded[tri[k]];
+                    if (w < 0)
+                        w = welder.Find(p[k][0], p[k][1], p[k][2]);
+                    index[k] = w;
                 }
+                added = AddTriangle(mesh, index[0], index[1], index[2]);
             }
             if (!added)
                 ++stats.faces_dropped;
         }
     }
-    for (unsigned int i = 0; i < node.mNumChildren; ++i)
-        AddNode(scene, *node.mChildren[i], transform, welder, mesh, stats, steps);
+}
+
+void WeldSoup(const float* corners, std::size_t triangle_count, cPositionWelder& welder, ON_Mesh& mesh,
+              MeshImportStats& s, cProgressSteps& steps)
+{
+    for (std::size_t t = 0; t < triangle_count; ++t)
+    {
+        const float* p = corners + t * 9;
+        ++s.faces_read;
+        s.corners_read += 3;
+        steps.Done(s.faces_read);
+        const int a = CornerIndex(welder, p, p + 3, p + 6);
+        if (a < 0 || !AddTriangle(mesh, a, welder.Find(p[3], p[4], p[5]), welder.Find(p[6], p[7], p[8])))
+            ++s.faces_dropped;
+    }
+}
+
+enum class eMeshFormat
+{
+    stl,
+    obj,
+    ply,
+    unknown
+};
+
+std::string LowerExtension(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+// A PLY file says so in its first line; otherwise the name tells, and a
+// file with another name is taken for an STL file when it looks like one.
+eMeshFormat FormatOf(const std::string& path, const std::uint8_t* start, std::size_t start_size,
+                     std::uint64_t file_size)
+{
+    if (start_size >= 4 && std::memcmp(start, "ply", 3) == 0 && (start[3] == '\n' || start[3] == '\r'))
+        return eMeshFormat::ply;
+    const std::string extension = LowerExtension(path);
+    if (extension == ".stl")
+        return eMeshFormat::stl;
+    if (extension == ".obj")
+        return eMeshFormat::obj;
+    if (extension == ".ply")
+        return eMeshFormat::ply;
+    if (IsAsciiStl(start, start_size, file_size) ||
+        (start_size >= kStlHeaderBytes &&
+         kStlHeaderBytes + kStlRecordBytes * std::uint64_t{start[80] | start[81] << 8u | start[82] << 16u |
+                                                           static_cast<std::uint32_t>(start[83]) << 24u} ==
+             file_size))
+        return eMeshFormat::stl;
+    return eMeshFormat::unknown;
+}
+
+// Binary STL records are welded a block at a time as they are read, so the
+// file is never held whole.
+bool ImportBinaryStl(cMeshFileInput& file, const std::uint8_t* header, ON_Mesh& result, MeshImportStats& stats,
+                     const ImportProgress& progress, std::wstring& error)
+{
+    std::uint32_t count = 0;
+    if (!BinaryStlTriangleCount(header, file.Size(), count, error))
+        return false;
+    result.m_F.Reserve(static_cast<int>(std::min<std::size_t>(count, 1u << 30)));
+    // A closed triangle mesh has about half as many vertices as triangles.
+    cPositionWelder welder(result, count / 2 + 16);
+    cProgressSteps steps(count, progress);
+    constexpr std::size_t kBlock = 1 << 14;
+    std::vector<std::uint8_t> records(std::min<std::size_t>(count, kBlock) * kStlRecordBytes);
+    std::vector<float> corners(std::min<std::size_t>(count, kBlock) * 9);
+    for (std::size_t done = 0; done < count;)
+    {
+        const std::size_t n = std::min<std::size_t>(count - done, kBlock);
+        if (!file.ReadAt(kStlHeaderBytes + done * kStlRecordBytes, records.data(), n * kStlRecordBytes, error))
+            return false;
+        DecodeStlRecords(records.data(), n, corners.data());
+        WeldSoup(corners.data(), n, welder, result, stats, steps);
+        done += n;
+    }
+    steps.Finish();
+    return true;
+}
+
+bool ImportTextOrPly(cMeshFileInput& file, eMeshFormat format, ON_Mesh& result, MeshImportStats& stats,
+                     const ImportProgress& progress, std::wstring& error)
+{
+    stMeshFileData data;
+    {
+        std::vector<char> bytes;
+        if (!file.ReadAll(bytes, error))
+            return false;
+        const bool read = format == eMeshFormat::ply   ? ReadPly(bytes.data(), bytes.size(), data, error)
+                          : format == eMeshFormat::obj ? ReadObj(bytes.data(), bytes.size(), data, error)
+                                                       : ReadAsciiStl(bytes.data(), bytes.size(), data, error);
+        if (!read)
+            return false;
+    }
+    stats.faces_dropped += data.faces_dropped;
+    stats.faces_read += data.faces_dropped;
+    stats.corners_read += data.corners_dropped;
+    const std::size_t triangles = data.soup ? data.positions.size() / 9 : data.face_sizes.size();
+    result.m_F.Reserve(static_cast<int>(std::min<std::size_t>(triangles, 1u << 30)));
+    cPositionWelder welder(result, data.soup ? triangles / 2 + 16 : data.positions.size() / 3 + 16);
+    cProgressSteps steps(triangles, progress);
+    if (data.soup)
+        WeldSoup(data.positions.data(), triangles, welder, result, stats, steps);
+    else
+        WeldFaces(data, welder, result, stats, steps);
+    steps.Finish();
+    return true;
+}
+
+bool ImportInto(const std::string& path, ON_Mesh& result, MeshImportStats& stats, const ImportProgress& progress,
+                std::wstring& error)
+{
+    cMeshFileInput file;
+    if (!file.Open(path, error))
+        return false;
+    std::uint8_t start[512] = {};
+    const std::size_t start_size = static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), sizeof start));
+    if (!file.ReadAt(0, start, start_size, error))
+        return false;
+    const eMeshFormat format = FormatOf(path, start, start_size, file.Size());
+    if (format == eMeshFormat::unknown)
+    {
+        error = L"The file is not a mesh file the host reads (STL, OBJ or PLY).";
+        return false;
+    }
+    if (format == eMeshFormat::stl && !IsAsciiStl(start, start_size, file.Size()))
+        return ImportBinaryStl(file, start, result, stats, progress, error);
+    return ImportTextOrPly(file, format, result, stats, progress, error);
 }
 
 } // namespace
@@ -236,49 +344,31 @@ void WeldTriangles(const float* corners, std::size_t triangle_count, ON_Mesh& me
     cPositionWelder welder(mesh, triangle_count / 2 + 16);
     cProgressSteps steps(triangle_count, progress);
     mesh.m_F.Reserve(mesh.FaceCount() + static_cast<int>(std::min<std::size_t>(triangle_count, 1u << 30)));
-    for (std::size_t t = 0; t < triangle_count; ++t)
-    {
-        const float* p = corners + t * 9;
-        ++s.faces_read;
-        s.corners_read += 3;
-        steps.Done(s.faces_read);
-        const int a = CornerIndex(welder, p, p + 3, p + 6);
-        if (a < 0)
-        {
-            ++s.faces_dropped;
-            continue;
-        }
-        AddTriangle(mesh, a, welder.Find(p[3], p[4], p[5]), welder.Find(p[6], p[7], p[8]));
-    }
+    WeldSoup(corners, triangle_count, welder, mesh, s, steps);
     steps.Finish();
 }
 
 bool ImportMeshFile(const std::string& path, ON_Mesh& mesh, std::wstring& error, MeshImportStats* stats,
                     const ImportProgress& progress)
 {
-    Assimp::Importer importer;
-    // Points and lines carry no surface: the reader sorts them out.
-    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-    const aiScene* scene = importer.ReadFile(
-        path, aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_ValidateDataStructure);
-    if (!scene || !scene->mRootNode)
-    {
-        error = win32::Utf8ToWide(importer.GetErrorString());
-        if (error.empty())
-            error = L"The file could not be read.";
-        return false;
-    }
-    stSceneCounts counts;
-    CountNode(*scene, *scene->mRootNode, counts);
     MeshImportStats local;
     MeshImportStats& s = stats ? *stats : local;
     ON_Mesh result;
-    result.m_F.Reserve(static_cast<int>(std::min<std::size_t>(counts.faces, 1u << 30)));
-    // A closed triangle mesh has about half as many vertices as triangles.
-    cPositionWelder welder(result, counts.faces / 2 + 16);
-    cProgressSteps steps(counts.faces, progress);
-    AddNode(*scene, *scene->mRootNode, aiMatrix4x4(), welder, result, s, steps);
-    steps.Finish();
+    try
+    {
+        if (!ImportInto(path, result, s, progress, error))
+            return false;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = L"There is not enough memory to import the file.";
+        return false;
+    }
+    catch (const std::length_error&)
+    {
+        error = L"There is not enough memory to import the file.";
+        return false;
+    }
     if (result.FaceCount() == 0)
     {
         error = L"The file holds no triangle.";

@@ -1,5 +1,6 @@
 // Mesh import of the host program: STL, OBJ and PLY (binary and ASCII) read
-// by Assimp and welded into one host mesh. Vertices that share a position
+// by our own readers, which check every count against the bytes the file
+// holds, and welded into one host mesh. Vertices that share a position
 // exactly become one vertex (the corners of neighbouring STL facets are
 // written out again for every facet); faces that collapse on welding and
 // faces with non-finite corners are dropped.
@@ -27,8 +28,10 @@ struct MeshImportStats
 using ImportProgress = std::function<void(int percent)>;
 inline constexpr std::size_t kProgressTriangleCount = 1000000;
 
-// False, with the reader's message, when the file cannot be read or holds
-// no triangle.
+// False, with the reader's message, when the file cannot be read, is not a
+// sound file of its format or holds no triangle; the mesh is then left as
+// it was. Time and memory grow with the file's size, not with the counts it
+// declares.
 bool ImportMeshFile(const std::string& path, ON_Mesh& mesh, std::wstring& error, MeshImportStats* stats = nullptr,
                     const ImportProgress& progress = {});
 
