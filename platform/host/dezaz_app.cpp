@@ -7,6 +7,7 @@
 #include "platform/win32/codepage.h"
 #include "platform/win32/prompt_script.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cwchar>
 #include <cwctype>
@@ -221,7 +222,36 @@ struct ButtonName
 constexpr ButtonName kButtons[] = {{L"OK", 1},    {L"Cancel", 2}, {L"Abort", 3}, {L"Retry", 4},
                                    {L"Ignore", 5}, {L"Yes", 6},   {L"No", 7}};
 
-bool QueueObjectAnswer(const std::wstring& what, std::wstring& error)
+// "at x,y,z" (commas or blanks between the numbers): where the user clicked.
+bool ParseClickedPoint(const std::wstring& text, ON_3dPoint& point)
+{
+    std::wstring word, rest;
+    SplitFirstWord(text, word, rest);
+    if (!SameNoCase(word, L"at"))
+        return false;
+    for (wchar_t& c : rest)
+        if (c == L',')
+            c = L' ';
+    std::wistringstream numbers(rest);
+    double xyz[3];
+    for (double& v : xyz)
+    {
+        std::wstring n;
+        if (!(numbers >> n))
+            return false;
+        wchar_t* end = nullptr;
+        v = std::wcstod(n.c_str(), &end);
+        if (!end || *end != 0 || !std::isfinite(v))
+            return false;
+    }
+    std::wstring extra;
+    if (numbers >> extra)
+        return false;
+    point = ON_3dPoint(xyz[0], xyz[1], xyz[2]);
+    return true;
+}
+
+bool QueueObjectAnswer(const std::wstring& what, const std::wstring& where, std::wstring& error)
 {
     const CDezazDoc& doc = DezazApp().ActiveDoc();
     long long serial = 0;
@@ -258,6 +288,19 @@ bool QueueObjectAnswer(const std::wstring& what, std::wstring& error)
     win32::PromptAnswer answer;
     answer.kind = kObjectPrompt;
     answer.result = static_cast<INT_PTR>(serial);
+    if (!where.empty())
+    {
+        ON_3dPoint point;
+        if (serial <= 0 || !ParseClickedPoint(where, point))
+        {
+            error = L"a picked object takes its point as: at x,y,z";
+            return false;
+        }
+        answer.act = [point, serial](HWND, const std::wstring&) {
+            SetAnsweredSelectionPoint(point);
+            return static_cast<INT_PTR>(serial);
+        };
+    }
     win32::QueuePromptAnswer(std::move(answer));
     return true;
 }
@@ -271,7 +314,7 @@ bool QueueScriptAnswer(const std::wstring& text, std::wstring& error)
     std::wstring value, expect;
     SplitFirstWord(rest, value, expect);
     if (SameNoCase(kind, L"Object"))
-        return QueueObjectAnswer(value, error);
+        return QueueObjectAnswer(value, expect, error);
 
     win32::PromptAnswer answer;
     answer.expect = expect;

@@ -75,7 +75,8 @@ namespace dezaz
 {
 
 // Queues the answer of one script line "> Kind answer [expected text]":
-//   > Object <serial>|last|first|selected|cancel|nothing
+//   > Object <serial>|last|first|selected|cancel|nothing [at x,y,z]
+//     (at: where the object was clicked, its selection point)
 //   > MessageBox Yes|No|OK|Cancel|Abort|Retry|Ignore [text the box must show]
 //   > Menu <command id>|0
 //   > Dialog <end code>

@@ -2,10 +2,88 @@
 
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
+#include "platform/geometry/surface.h"
 #include "platform/win32/codepage.h"
 #include "platform/win32/prompt_script.h"
 
 #include <algorithm>
+#include <optional>
+
+namespace dezaz
+{
+namespace
+{
+
+// Only the user-interface thread asks for objects.
+std::optional<ON_3dPoint>& AnsweredPoint()
+{
+    static std::optional<ON_3dPoint> point;
+    return point;
+}
+
+bool PointOnBrep(const ON_Brep& brep, ON_3dPoint& point)
+{
+    const ON_BrepFace* face = brep.Face(0);
+    const ON_Surface* surface = face ? face->SurfaceOf() : nullptr;
+    if (!surface)
+        return false;
+    // The middle of the domain, or the first point of a finer and finer
+    // grid that lies on a trimmed face.
+    for (int n = 1; n <= 64; n *= 2)
+        for (int i = 1; i < 2 * n; i += 2)
+            for (int j = 1; j < 2 * n; j += 2)
+            {
+                const double s = surface->Domain(0).ParameterAt(i / (2.0 * n));
+                const double t = surface->Domain(1).ParameterAt(j / (2.0 * n));
+                if (face->IsParameterOnFace(s, t))
+                {
+                    point = surface->PointAt(s, t);
+                    return point.IsValid();
+                }
+            }
+    return false;
+}
+
+} // namespace
+
+void SetAnsweredSelectionPoint(const ON_3dPoint& point)
+{
+    AnsweredPoint() = point;
+}
+
+bool PointOnObject(const CDezazObject& object, ON_3dPoint& point)
+{
+    const ON_Geometry* geometry = object.Geometry();
+    if (const auto* brep = dynamic_cast<const ON_Brep*>(geometry))
+        return PointOnBrep(*brep, point);
+    if (const auto* surface = dynamic_cast<const ON_Surface*>(geometry))
+    {
+        point = surface->PointAt(surface->Domain(0).Mid(), surface->Domain(1).Mid());
+        return point.IsValid();
+    }
+    if (const ON_Mesh* mesh = ON_Mesh::Cast(geometry); mesh && mesh->FaceCount() > 0)
+    {
+        const ON_MeshFace& f = mesh->m_F[0];
+        const int corners = f.IsTriangle() ? 3 : 4;
+        point = ON_3dPoint(0, 0, 0);
+        for (int k = 0; k < corners; ++k)
+            point += ON_3dVector(mesh->m_V[f.vi[k]].x, mesh->m_V[f.vi[k]].y, mesh->m_V[f.vi[k]].z) / corners;
+        return true;
+    }
+    if (const auto* curve = dynamic_cast<const ON_Curve*>(geometry))
+    {
+        point = curve->PointAt(curve->Domain().Mid());
+        return point.IsValid();
+    }
+    if (const auto* p = dynamic_cast<const ON_Point*>(geometry))
+    {
+        point = p->point;
+        return true;
+    }
+    return false;
+}
+
+} // namespace dezaz
 
 const CDezazObjRef& CDezazGetObject::Object(int index) const
 {
@@ -21,6 +99,9 @@ bool CDezazGetObject::CustomGeometryFilter(const CDezazObject*, const ON_Geometr
 bool CDezazGetObject::Accepts(const CDezazObject& object) const
 {
     if (object.IsDeleted() || !object.IsVisible() || !object.Geometry())
+        return false;
+    // Edges of breps are parts of objects, never objects of their own here.
+    if (m_attribute_filter & edge_curve)
         return false;
     if (m_geometry_filter != 0)
     {
@@ -65,7 +146,10 @@ CDezazGet::result CDezazGetObject::GetObjects(int minimum_number, int maximum_nu
     const std::wstring prompt = m_prompt.empty() ? std::wstring(L"Select objects") : m_prompt;
     for (;;)
     {
+        dezaz::AnsweredPoint().reset();
         const INT_PTR answer = win32::AnswerPrompt(dezaz::kObjectPrompt, prompt);
+        std::optional<ON_3dPoint> clicked;
+        clicked.swap(dezaz::AnsweredPoint());
         if (answer == 0)
             return CDezazGet::cancel;
         if (answer == dezaz::kAnswerNothing)
@@ -79,6 +163,11 @@ CDezazGet::result CDezazGetObject::GetObjects(int minimum_number, int maximum_nu
             throw win32::UnexpectedPrompt("the object given for \"" + win32::WideToUtf8(prompt) +
                                           "\" is not one the command accepts");
         m_objects.emplace_back(object);
+        ON_3dPoint at;
+        if (clicked)
+            m_objects.back().SetSelectionPoint(*clicked);
+        else if (dezaz::PointOnObject(*object, at))
+            m_objects.back().SetSelectionPoint(at);
         if (maximum_number > 0 && static_cast<int>(m_objects.size()) >= maximum_number)
             return CDezazGet::object;
         if (maximum_number == 1)

@@ -4,6 +4,11 @@
 // runtime serial number of the object, 0 for cancel, -1 for "nothing"
 // (Enter with nothing picked). An answer that the getter's filters refuse is
 // an error of the script, not a silent cancel.
+//
+// An object picked at the prompt was clicked, so it has a selection point:
+// the one the answer gave, or else a point on the object (the middle of its
+// first face, its first mesh face's centre, its curve's middle). Objects
+// taken from the pre-selection have none.
 #pragma once
 
 #include "platform/host/dezaz_object.h"
@@ -15,6 +20,13 @@ namespace dezaz
 {
 inline constexpr const wchar_t* kObjectPrompt = L"object";
 inline constexpr long kAnswerNothing = -1;
+
+// The point where the user clicked for the object answer being given; a
+// scripted answer sets it just before the getter takes the answer.
+void SetAnsweredSelectionPoint(const ON_3dPoint& point);
+
+// A point on the object where a click would pick it; false when it has none.
+bool PointOnObject(const CDezazObject& object, ON_3dPoint& point);
 } // namespace dezaz
 
 class CDezazGet
