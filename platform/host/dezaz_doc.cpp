@@ -304,6 +304,7 @@ void CDezazDoc::Clear()
     m_by_serial.clear();
     m_objects.clear();
     m_layers.Reset();
+    m_properties = CDezazDocProperties();
     m_absolute_tolerance = 0.001;
     m_unit_system = DezazUnitSystem::millimeters;
     m_file_name.clear();

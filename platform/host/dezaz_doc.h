@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/geometry/layer.h"
+#include "platform/host/doc_properties.h"
 #include "platform/host/dezaz_object.h"
 
 #include <cstdint>
@@ -109,6 +110,9 @@ public:
     DezazUnitSystem UnitSystem() const { return m_unit_system; }
     void SetUnitSystem(DezazUnitSystem units) { m_unit_system = units; }
     CDezazLayerTable& LayerTable() { return m_layers; }
+    // Meshing settings (render and analysis meshes).
+    CDezazDocProperties& Properties() { return m_properties; }
+    const CDezazDocProperties& Properties() const { return m_properties; }
     const CDezazLayerTable& LayerTable() const { return m_layers; }
     // Attributes a new object gets: the current layer, a nil uuid.
     ON_3dmObjectAttributes GetDefaultObjectAttributes() const;
@@ -139,6 +143,7 @@ private:
     std::vector<std::unique_ptr<CDezazObject>> m_objects; // live and deleted, in order of addition
     std::map<unsigned int, CDezazObject*> m_by_serial;     // live only
     CDezazLayerTable m_layers;
+    CDezazDocProperties m_properties;
     double m_absolute_tolerance = 0.001;
     DezazUnitSystem m_unit_system = DezazUnitSystem::millimeters;
     std::wstring m_file_name;

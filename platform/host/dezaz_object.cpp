@@ -4,6 +4,7 @@
 
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/object_registry.h"
+#include "platform/host/visual_analysis_mode.h"
 
 #include <algorithm>
 
@@ -54,10 +55,23 @@ ON_BoundingBox CDezazObject::BoundingBox() const
 bool CDezazObject::EnableAnalysisMode(const ON_UUID& mode_id, bool enable)
 {
     const auto it = std::find(m_analysis_modes.begin(), m_analysis_modes.end(), mode_id);
-    if (enable && it == m_analysis_modes.end())
-        m_analysis_modes.push_back(mode_id);
-    else if (!enable && it != m_analysis_modes.end())
-        m_analysis_modes.erase(it);
+    if (!enable)
+    {
+        if (it != m_analysis_modes.end())
+        {
+            m_analysis_modes.erase(it);
+            // The colours were the mode's; without it they are stale.
+            if (const ON_Mesh* mesh = ON_Mesh::Cast(Geometry()); mesh && mesh->m_Ctag.m_mapping_id == mode_id)
+                DestroyMeshes(DezazMeshType::analysis_mesh);
+        }
+        return true;
+    }
+    if (it != m_analysis_modes.end())
+        return true;
+    const CDezazVisualAnalysisMode* mode = CDezazVisualAnalysisMode::Mode(mode_id);
+    if (m_deleted || !mode || !mode->ObjectSupportsAnalysisMode(this))
+        return false;
+    m_analysis_modes.push_back(mode_id);
     return true;
 }
 
@@ -157,6 +171,11 @@ void CDezazBrepObject::SetBrep(std::unique_ptr<ON_Brep> brep)
 
 CDezazObjRef::CDezazObjRef(const CDezazObject* object) : m_serial(object ? object->RuntimeSerialNumber() : 0) {}
 
+CDezazObjRef::CDezazObjRef(const CDezazObject* object, std::shared_ptr<const ON_Mesh> mesh)
+    : m_serial(object ? object->RuntimeSerialNumber() : 0), m_mesh(std::move(mesh))
+{
+}
+
 const CDezazObject* CDezazObjRef::Object() const
 {
     const CDezazObject* object = dezaz::FindObject(m_serial);
@@ -165,6 +184,8 @@ const CDezazObject* CDezazObjRef::Object() const
 
 const ON_Mesh* CDezazObjRef::Mesh() const
 {
+    if (m_mesh)
+        return Object() ? m_mesh.get() : nullptr;
     return ON_Mesh::Cast(Geometry());
 }
 

@@ -11,6 +11,8 @@
 #include "platform/geometry/object_attributes.h"
 #include "platform/geometry/point_geometry.h"
 
+#include "platform/geometry/simple_array.h"
+
 #include <memory>
 #include <vector>
 
@@ -25,6 +27,14 @@ enum class DezazObjectType : unsigned int
     surface = 8,
     brep = 16,
     mesh = 32,
+    text_dot = 0x2000,
+};
+
+// Kinds of meshes the host keeps for an object.
+enum class DezazMeshType : int
+{
+    render_mesh = 1,
+    analysis_mesh = 2,
 };
 
 // Object states (bits of an iterator's state mask).
@@ -78,10 +88,21 @@ public:
 
     ON_BoundingBox BoundingBox() const;
 
-    // Visual analysis modes switched on for this object, by mode id.
+    // Visual analysis modes switched on for this object, by mode id. Switching
+    // on fails for a mode that is not registered or does not support the
+    // object; switching off drops the colours the mode put on the object.
     bool EnableAnalysisMode(const ON_UUID& mode_id, bool enable);
     bool InAnalysisMode(const ON_UUID& mode_id) const;
     const std::vector<ON_UUID>& AnalysisModes() const { return m_analysis_modes; }
+
+    // The meshes the host keeps for the object: a mesh object's own mesh
+    // (also its analysis mesh, which carries the analysis colours), the
+    // render meshes of a brep's faces (made on demand with the document's
+    // settings). Appends them; returns how many were appended.
+    int GetMeshes(DezazMeshType type, ON_SimpleArray<const ON_Mesh*>& meshes) const;
+    // Drops the cached meshes of that type: a brep's render meshes, a mesh
+    // object's analysis colours (so that the next pass computes them again).
+    void DestroyMeshes(DezazMeshType type);
 
 protected:
     CDezazObject() = default;
@@ -158,6 +179,9 @@ class CDezazObjRef
 public:
     CDezazObjRef() = default;
     explicit CDezazObjRef(const CDezazObject* object);
+    // A reference that also carries a mesh of the object (its render mesh),
+    // kept alive by the reference.
+    CDezazObjRef(const CDezazObject* object, std::shared_ptr<const ON_Mesh> mesh);
 
     const CDezazObject* Object() const;
     const ON_Mesh* Mesh() const;
@@ -171,6 +195,7 @@ public:
 
 private:
     unsigned int m_serial = 0;
+    std::shared_ptr<const ON_Mesh> m_mesh;
     bool m_has_point = false;
     ON_3dPoint m_point;
 };
