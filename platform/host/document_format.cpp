@@ -288,6 +288,12 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
     const std::size_t body = size - 4;
     const std::uint32_t stored = std::uint32_t{bytes[body]} | std::uint32_t{bytes[body + 1]} << 8 |
                                  std::uint32_t{bytes[body + 2]} << 16 | std::uint32_t{bytes[body + 3]} << 24;
+    // The checksum first: a damaged version field is damage, not a newer format.
+    if (Crc32(bytes, body) != stored)
+    {
+        error = damaged + L"its checksum does not match (the file is cut short or changed).";
+        return false;
+    }
     SpanArchive file(bytes, body);
     file.SeekFromStartOfFile(sizeof kDocumentMagic);
     int version = 0;
@@ -295,11 +301,6 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
     if (version > kDocumentFormatVersion)
     {
         error = L"The document was written by a newer version of Dezaz (format " + std::to_wstring(version) + L").";
-        return false;
-    }
-    if (Crc32(bytes, body) != stored)
-    {
-        error = damaged + L"its checksum does not match (the file is cut short or changed).";
         return false;
     }
     if (version < 1)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/host/dezaz_plugin.h"
+#include "platform/host/document_file_access.h"
 
 #include <string>
 
@@ -27,10 +28,5 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
 // over the target, so an interrupted save never leaves a torn document.
 bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWriteOptions& options,
                   std::wstring& error);
-
-// The whole file, or false with a message.
-bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error);
-// Writes through a flushed temporary file renamed over the target.
-bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes, std::wstring& error);
 
 } // namespace dezaz

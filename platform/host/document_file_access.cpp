@@ -1,0 +1,267 @@
+#include "platform/host/document_file_access.h"
+
+#include "platform/win32/codepage.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dezaz
+{
+
+namespace
+{
+
+std::wstring SystemError()
+{
+    return win32::Utf8ToWide(std::strerror(errno));
+}
+
+class cFileDescriptor
+{
+public:
+    explicit cFileDescriptor(int fd) : m_fd(fd) {}
+    cFileDescriptor(const cFileDescriptor&) = delete;
+    cFileDescriptor& operator=(const cFileDescriptor&) = delete;
+    ~cFileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int Get() const { return m_fd; }
+    // Closes now, so that the caller sees the error close reports.
+    bool Close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// Reads up to size bytes; the count read, less only at the end of the file.
+bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done)
+{
+    done = 0;
+    while (done < size)
+    {
+        const ssize_t n = ::read(fd, into + done, size - done);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The memory the machine has: no document larger than it can be opened.
+std::uint64_t MemorySize()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page) : UINT64_MAX;
+}
+
+// The file a path finally names, its symbolic links followed (a link to a
+// file that does not exist yet names where the file will be made).
+bool FinalTarget(std::filesystem::path path, std::filesystem::path& target, std::wstring& error)
+{
+    for (int depth = 0; depth < 40; ++depth)
+    {
+        struct stat info
+        {
+        };
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        {
+            target = path;
+            return true;
+        }
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
+        if (n < 0)
+            break;
+        const std::filesystem::path next(std::string(link, static_cast<std::size_t>(n)));
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    error = L"the symbolic links it names do not end in a file";
+    return false;
+}
+
+} // namespace
+
+bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error,
+                   std::string_view magic, bool* foreign)
+{
+    if (foreign)
+        *foreign = false;
+    const std::string name = win32::WideToUtf8(path);
+    // Non-blocking, so that opening a FIFO returns at once and is refused below.
+    cFileDescriptor fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.Get() < 0)
+    {
+        error = L"Cannot open \"" + path + L"\": " + SystemError();
+        return false;
+    }
+    struct stat info
+    {
+    };
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        error = L"Cannot open \"" + path + L"\": it is not a regular file.";
+        return false;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    bytes.clear();
+    try
+    {
+        // The leading bytes first: a foreign file is not read on.
+        bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, magic.size())));
+        std::size_t done = 0;
+        if (!ReadUpTo(fd.Get(), bytes.data(), bytes.size(), done))
+        {
+            error = L"Cannot read \"" + path + L"\": " + SystemError();
+            return false;
+        }
+        if (done < magic.size() || std::memcmp(bytes.data(), magic.data(), magic.size()) != 0)
+        {
+            if (foreign)
+                *foreign = true;
+            error = L"\"" + path + L"\" is not a file of the expected kind.";
+            bytes.clear();
+            return false;
+        }
+        if (size > MemorySize() || size > bytes.max_size())
+        {
+            error = L"Cannot open \"" + path + L"\": it is larger than this computer's memory.";
+            bytes.clear();
+            return false;
+        }
+        bytes.resize(static_cast<std::size_t>(size));
+        if (!ReadUpTo(fd.Get(), bytes.data() + done, bytes.size() - done, done))
+        {
+            error = L"Cannot read \"" + path + L"\": " + SystemError();
+            bytes.clear();
+            return false;
+        }
+        // A file cut short while it was read holds what was read.
+        bytes.resize(magic.size() + done);
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = L"Cannot open \"" + path + L"\": there is not enough memory for it.";
+        std::vector<std::uint8_t>().swap(bytes);
+        return false;
+    }
+    catch (const std::length_error&)
+    {
+        error = L"Cannot open \"" + path + L"\": there is not enough memory for it.";
+        std::vector<std::uint8_t>().swap(bytes);
+        return false;
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes, std::wstring& error)
+{
+    std::filesystem::path target;
+    if (!FinalTarget(std::filesystem::path(win32::WideToUtf8(path)), target, error))
+    {
+        error = L"Cannot save \"" + path + L"\": " + error + L".";
+        return false;
+    }
+    // What is there now decides the new file's permissions; a file the
+    // user may not write is not replaced (renaming over it would succeed).
+    struct stat existing
+    {
+    };
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode))
+    {
+        error = L"Cannot save \"" + path + L"\": it is not a regular file.";
+        return false;
+    }
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    {
+        error = L"Cannot save \"" + path + L"\": " + SystemError() + L" (the file may not be written).";
+        return false;
+    }
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    // A short name of its own, so that a target whose name is as long as a
+    // name may be still has room for its temporary file beside it.
+    std::string temp = (folder / ".dezaz-save-XXXXXX").string();
+    cFileDescriptor fd(::mkstemp(temp.data()));
+    if (fd.Get() < 0)
+    {
+        error = L"Cannot write in the folder of \"" + path + L"\": " + SystemError();
+        return false;
+    }
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size())
+    {
+        const ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+    }
+    if (ok)
+    {
+        mode_t mode = 0;
+        if (exists)
+        {
+            mode = existing.st_mode & 07777;
+            // Where the owner or group cannot be kept, nobody else gains
+            // access through the new file's own group.
+            if (::fchown(fd.Get(), existing.st_uid, existing.st_gid) != 0)
+                mode = (mode & ~static_cast<mode_t>(S_IRWXG)) | ((mode & S_IRWXO) << 3);
+        }
+        else
+        {
+            // mkstemp makes the file private; a new document gets the usual permissions.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        ok = ::fchmod(fd.Get(), mode) == 0;
+    }
+    ok = ok && ::fsync(fd.Get()) == 0;
+    if (!ok)
+        error = L"Cannot write \"" + path + L"\": " + SystemError();
+    if (!fd.Close() && ok)
+    {
+        ok = false;
+        error = L"Cannot write \"" + path + L"\": " + SystemError();
+    }
+    if (ok && std::rename(temp.c_str(), target.c_str()) != 0)
+    {
+        ok = false;
+        error = L"Cannot replace \"" + path + L"\": " + SystemError();
+    }
+    if (!ok)
+    {
+        std::remove(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with its folder.
+    cFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0)
+        ::fsync(dir.Get());
+    return true;
+}
+
+} // namespace dezaz
