@@ -51,7 +51,7 @@ bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc)
     for (const CDezazObject* object = it.First(); object != nullptr; object = it.Next())
         history.MarkKept(history.FindByUuid(object->ModelObjectId()));
     history.Prune();
-    return !history.IsEmpty() || !data.newerChunk.empty();
+    return !history.IsEmpty() || !data.newerChunk.empty() || !data.olderChunk.empty();
 }
 
 bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options)
@@ -64,6 +64,17 @@ bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, 
             DezazApp().Print(L"The shapes of this document were stored by a newer version of the plug-in; they are "
                              L"saved as they were, without the shapes made since it was opened.\n");
         return archive.WriteByte(data.newerChunk.size(), data.newerChunk.data());
+    }
+    if (!data.olderChunk.empty())
+    {
+        if (data.history->IsEmpty())
+        {
+            DezazApp().Print(L"The shapes stored by an older version of the plug-in are saved back unchanged.\n");
+            return archive.WriteByte(data.olderChunk.size(), data.olderChunk.data());
+        }
+        DezazApp().Print(L"The shapes stored by an older version of the plug-in, which this version cannot read, "
+                         L"are replaced by the shapes made since the document was opened.\n");
+        data.olderChunk.clear();
     }
     if (!archive.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor))
         return false;
@@ -86,12 +97,26 @@ bool ReadPlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, c
         // file. The document's own newer chunk is kept for the next save.
         if (IsNewer(major, minor) && !merge)
             return ReadWholeChunk(archive, data.newerChunk);
-        return true;
+        if (IsNewer(major, minor))
+            return true;
+        if (merge)
+        {
+            DezazApp().Print(L"The inserted file's shapes were stored by an older version of the plug-in (%d.%d), "
+                             L"which this version cannot read; they were left out of the insert.\n",
+                             major, minor);
+            return true;
+        }
+        DezazApp().Print(L"The shapes of this document were stored by an older version of the plug-in (%d.%d), "
+                         L"which this version cannot read; they are kept and saved back unchanged unless shapes "
+                         L"are made here.\n",
+                         major, minor);
+        return ReadWholeChunk(archive, data.olderChunk);
     }
     if (!merge)
     {
         data.history->Clear();
         data.newerChunk.clear();
+        data.olderChunk.clear();
     }
     int historyMajor = 0;
     int historyMinor = 0;

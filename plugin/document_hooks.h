@@ -5,7 +5,9 @@
 // A chunk of a later version than 1.0 was written by a newer plug-in: it is
 // kept byte for byte and written back unchanged by the next save, so that
 // opening and saving a document here never loses what the newer version
-// stored.
+// stored. A chunk of an earlier version, which this version cannot read,
+// is kept too and written back unchanged unless shapes have been made
+// since; the user is told which happened.
 #pragma once
 
 #include "platform/geometry/binary_archive.h"
@@ -26,6 +28,8 @@ struct stPlugInDocumentData
     CEntitiesHistory* history = nullptr;
     // The whole chunk of a newer version, empty when there is none.
     std::vector<std::uint8_t> newerChunk;
+    // The whole chunk of an older version, empty when there is none.
+    std::vector<std::uint8_t> olderChunk;
 };
 
 // Drops the entries of host objects that are gone (active and reference

@@ -137,6 +137,7 @@ void Cvtl_for_Dezaz4PlugIn::ForgetDocumentData()
 {
     m_history.Clear();
     m_document_data.newerChunk.clear();
+    m_document_data.olderChunk.clear();
 }
 
 BOOL Cvtl_for_Dezaz4PlugIn::CallWriteDocument(CDezazDoc& doc, const CDezazFileWriteOptions&)
