@@ -39,6 +39,8 @@ public:
     // How the dialog is made; until a dialog class is given the holder opens
     // nothing and says so on the command line.
     void SetFactory(Factory factory) { m_factory = std::move(factory); }
+    // Whether a dialog class was given.
+    bool IsAvailable() const { return static_cast<bool>(m_factory); }
 
     // The pointer is set, the window exists and is visible.
     bool IsVisible() const;
