@@ -3,6 +3,7 @@
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_plugin.h"
+#include "platform/host/dezaz_viewport.h"
 #include "platform/win32/device_context.h"
 #include "platform/win32/gdi_objects.h"
 #include "platform/win32/gdi_paint.h"
@@ -10,6 +11,8 @@
 #include "platform/win32/message.h"
 #include "platform/win32/window.h"
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,41 +22,21 @@ namespace dezaz
 namespace
 {
 
-constexpr int kLine = 18;
+constexpr int kLine = kMainLineHeight;
 constexpr int kMargin = 10;
 
-const wchar_t* TypeName(DezazObjectType type)
+// One viewport per main window (tests may make several windows).
+std::map<HWND, std::unique_ptr<CDezazViewport>>& Viewports()
 {
-    switch (type)
-    {
-    case DezazObjectType::mesh:
-        return L"Mesh";
-    case DezazObjectType::brep:
-    case DezazObjectType::surface:
-        return L"Surface";
-    case DezazObjectType::curve:
-        return L"Curve";
-    case DezazObjectType::point:
-        return L"Point";
-    default:
-        return L"Object";
-    }
+    static std::map<HWND, std::unique_ptr<CDezazViewport>> viewports;
+    return viewports;
 }
 
-std::wstring Describe(const CDezazObject& object, const CDezazDoc& doc)
+RECT ViewportRect(HWND window)
 {
-    std::wstring text = TypeName(object.ObjectType());
-    if (object.Attributes().m_name.IsNotEmpty())
-        text += L" \"" + object.Attributes().m_name.Str() + L"\"";
-    if (const auto* mesh = dynamic_cast<const CDezazMeshObject*>(&object); mesh && mesh->Mesh())
-        text += L": " + std::to_wstring(mesh->Mesh()->FaceCount()) + L" faces, " +
-                std::to_wstring(mesh->Mesh()->VertexCount()) + L" vertices";
-    text += L"  (layer " + doc.LayerTable()[object.Attributes().m_layer_index].Name().Str() + L")";
-    if (object.IsHidden())
-        text += L", hidden";
-    if (object.IsSelected())
-        text += L", selected";
-    return text;
+    RECT client{};
+    GetClientRect(window, &client);
+    return RECT{0, kMainViewportTop, client.right, std::max<LONG>(kMainViewportTop + 1, MainCommandLineTop(client.bottom))};
 }
 
 void Text(HDC dc, int x, int y, int width, const std::wstring& text)
@@ -92,24 +75,13 @@ void Paint(HWND window)
         }
     Text(dc, kMargin, 3, width, titles);
 
+    // The document line; the viewport below it shows the objects.
     const CDezazDoc& doc = DezazApp().ActiveDoc();
-    int y = kLine + 16;
     const std::wstring name = doc.FileName().empty() ? L"Untitled" : doc.FileName();
     const int count = doc.ObjectCount();
-    Text(dc, kMargin, y, width,
+    Text(dc, kMargin, kLine + 10, width,
          L"Document: " + name + L" - " + std::to_wstring(count) + (count == 1 ? L" object" : L" objects"));
-    y += kLine + 4;
-    const int command_top = client.bottom - 14 * kLine;
-    for (const CDezazObject* object : doc.Objects())
-    {
-        if (y + 2 * kLine > command_top)
-        {
-            Text(dc, kMargin + 16, y, width, L"...");
-            break;
-        }
-        Text(dc, kMargin + 16, y, width, Describe(*object, doc));
-        y += kLine;
-    }
+    const int command_top = MainCommandLineTop(client.bottom);
 
     // The command line: its last lines, the newest at the bottom.
     RECT box{0, command_top, client.right, client.bottom};
@@ -125,8 +97,8 @@ void Paint(HWND window)
             break;
         start = end + 1;
     }
-    const std::size_t shown = std::min<std::size_t>(lines.size(), 13);
-    y = command_top + 6;
+    const std::size_t shown = std::min<std::size_t>(lines.size(), kMainCommandLines);
+    int y = command_top + 6;
     for (std::size_t i = lines.size() - shown; i < lines.size(); ++i, y += kLine)
         Text(dc, kMargin, y, width, lines[i]);
 
@@ -145,6 +117,14 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
     }
     if (message == WM_ERASEBKGND)
         return 1;
+    if (message == WM_SIZE)
+    {
+        if (CDezazViewport* viewport = MainViewport(window))
+            viewport->Move(ViewportRect(window));
+        return 0;
+    }
+    if (message == WM_DESTROY)
+        Viewports().erase(window);
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
@@ -161,15 +141,32 @@ HWND CreateMainWindow()
     (void)registered;
     HWND window = CreateWindowExW(0, L"DezazMainWindow", L"Dezaz", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr,
                                   nullptr, nullptr, nullptr);
-    if (window)
-        ShowWindow(window, SW_SHOW);
+    if (!window)
+        return nullptr;
+    // Without GL (no EGL device) the window still works; its viewport stays
+    // empty.
+    auto viewport = std::make_unique<CDezazViewport>();
+    if (viewport->Create(window, ViewportRect(window)))
+        Viewports()[window] = std::move(viewport);
+    ShowWindow(window, SW_SHOW);
     return window;
+}
+
+CDezazViewport* MainViewport(HWND window)
+{
+    const auto it = Viewports().find(window);
+    return it == Viewports().end() ? nullptr : it->second.get();
+}
+
+int MainCommandLineTop(int client_height)
+{
+    return client_height - (kMainCommandLines + 1) * kMainLineHeight;
 }
 
 void RefreshMainWindow(HWND window)
 {
     if (window && IsWindow(window))
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 } // namespace dezaz
