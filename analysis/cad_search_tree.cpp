@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace
@@ -30,7 +31,8 @@ bool IsUsableFace(const ON_Mesh& mesh, const ON_MeshFace& face)
     return true;
 }
 
-bool BoxContains(const float box[6], const float p[3], double margin)
+// Whether the box grown by margin on every side holds p.
+bool CubeContains(const float box[6], const float p[3], double margin)
 {
     for (int i = 0; i < 3; ++i)
     {
@@ -39,6 +41,23 @@ bool BoxContains(const float box[6], const float p[3], double margin)
     }
     return true;
 }
+
+// Squared distance from p to the box, 0 inside it.
+double SquaredDistanceToBox(const double p[3], const float box[6])
+{
+    double sum = 0.0;
+    for (int i = 0; i < 3; ++i)
+    {
+        double gap = 0.0;
+        if (p[i] < box[i])
+            gap = static_cast<double>(box[i]) - p[i];
+        else if (p[i] > box[i + 3])
+            gap = p[i] - static_cast<double>(box[i + 3]);
+        sum += gap * gap;
+    }
+    return sum;
+}
+
 
 } // namespace
 
@@ -73,6 +92,12 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
     m_faceTree.ResetRootCube();
     m_faces.clear();
     m_packed.clear();
+    m_packedLeaf.clear();
+    m_faceEntryFirst.clear();
+    m_faceEntryRank.clear();
+    m_faceSigns.clear();
+    m_cornerNormals.clear();
+    m_edgeNormals.clear();
 
     float box[6];
     MakeEmptyBox3f(box);
@@ -105,6 +130,11 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
     const float minimumEdge =
         std::min(kMinimumVoxelEdge, static_cast<float>(edge / static_cast<double>(1 << kMinimumSplitLevels)));
     m_faceTree.Reset(rootVoxel.box, kFaceBucketMaximum, minimumEdge);
+    // Voxels of neighbouring octants, rounded to floats, may leave hairline
+    // gaps between them: the search's reach covers them.
+    m_reachSlack = 0.0;
+    for (int i = 0; i < 6; ++i)
+        m_reachSlack = std::max(m_reachSlack, 4.0 * FLT_EPSILON * std::fabs(static_cast<double>(rootVoxel.box[i])));
 
     try
     {
@@ -148,10 +178,22 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
         if (i % step == 0)
             report->SetPosition(static_cast<float>(i));
     }
-    PackLeaves();
+    if (!PackLeaves())
+    {
+        // Without the packed entries no search could rank its ties: no tree.
+        m_faceTree.Clear();
+        m_faces.clear();
+        m_packed.clear();
+        m_packedLeaf.clear();
+        m_faceEntryFirst.clear();
+        m_faceEntryRank.clear();
+        return;
+    }
+    // Without them distances keep the sign of their own face everywhere.
+    BuildPseudoNormals();
 }
 
-void cCADSearchTree::PackLeaves()
+bool cCADSearchTree::PackLeaves()
 {
     const std::uint32_t nodes = m_faceTree.GetNodeCount();
     try
@@ -159,39 +201,115 @@ void cCADSearchTree::PackLeaves()
         std::size_t total = 0;
         for (std::uint32_t i = 0; i < nodes; ++i)
             total += m_faceTree.GetNode(i)->bucket.GetCount();
+        if (total >= 0xFFFFFFFFu)
+            return false;
         m_packed.reserve(total);
+        m_packedLeaf.reserve(total);
+        m_faceEntryFirst.assign(m_faces.size() + 1, 0);
+        m_faceEntryRank.resize(total);
     }
     catch (const std::bad_alloc&)
     {
-        return; // the scans read the buckets instead
+        return false;
     }
-    for (std::uint32_t i = 0; i < nodes; ++i)
+    // Depth first, children in octant order: a leaf entry's place in the
+    // array is its rank in that order, which settles ties between faces at
+    // the same distance whichever way a search walks.
+    std::vector<tFaceOcTree::Node*> pending;
+    try
     {
-        tFaceOcTree::Node* node = m_faceTree.GetNode(i);
-        if (!node->IsLeaf() || node->bucket.IsEmpty())
-            continue;
-        node->packedFirst = static_cast<std::uint32_t>(m_packed.size());
-        node->packedCount = node->bucket.GetCount();
-        for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
+        pending.reserve(64);
+        if (m_faceTree.GetRoot() != nullptr)
+            pending.push_back(m_faceTree.GetNode(0));
+        while (!pending.empty())
         {
-            stPackedFace packed;
-            std::copy(entry->value->box, entry->value->box + 6, packed.box);
-            packed.face = entry->value;
-            m_packed.push_back(packed);
+            tFaceOcTree::Node* node = pending.back();
+            pending.pop_back();
+            if (!node->IsLeaf())
+            {
+                tFaceOcTree::Node* children[8];
+                int count = 0;
+                for (tFaceOcTree::Node* child = node->firstChild; child != nullptr && count < 8;
+                     child = child->nextSibling)
+                    children[count++] = child;
+                for (int k = count - 1; k >= 0; --k)
+                    pending.push_back(children[k]);
+                continue;
+            }
+            node->packedFirst = static_cast<std::uint32_t>(m_packed.size());
+            node->packedCount = node->bucket.GetCount();
+            for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
+            {
+                stPackedFace packed;
+                std::copy(entry->value->box, entry->value->box + 6, packed.box);
+                packed.face = entry->value;
+                m_packed.push_back(packed);
+                m_packedLeaf.push_back(node);
+            }
         }
     }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    // Every face's entries in rank order, for settling ties.
+    for (const stPackedFace& packed : m_packed)
+        ++m_faceEntryFirst[static_cast<std::size_t>(packed.face - m_faces.data()) + 1];
+    for (std::size_t f = 1; f < m_faceEntryFirst.size(); ++f)
+        m_faceEntryFirst[f] += m_faceEntryFirst[f - 1];
+    std::vector<std::uint32_t> next(m_faceEntryFirst.begin(), m_faceEntryFirst.end() - 1);
+    for (std::uint32_t rank = 0; rank < m_packed.size(); ++rank)
+        m_faceEntryRank[next[static_cast<std::size_t>(m_packed[rank].face - m_faces.data())]++] = rank;
+    return true;
 }
 
-double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float point[3], double bound, double closest[3])
+namespace
+{
+
+// A triangle's closest-point feature as the face's: corners 1 to 4 (A to
+// D), edges kFirstEdge + slot (slots as in stFaceSign).
+std::uint8_t FaceFeature(eTriangleFeature feature, const std::uint8_t corners[3], const std::uint8_t edges[3])
+{
+    switch (feature)
+    {
+    case eTriangleFeature::Inside:
+        return 0;
+    case eTriangleFeature::CornerA:
+        return static_cast<std::uint8_t>(1 + corners[0]);
+    case eTriangleFeature::CornerB:
+        return static_cast<std::uint8_t>(1 + corners[1]);
+    case eTriangleFeature::CornerC:
+        return static_cast<std::uint8_t>(1 + corners[2]);
+    case eTriangleFeature::EdgeAB:
+        return static_cast<std::uint8_t>(kFirstEdgeFeature + edges[0]);
+    case eTriangleFeature::EdgeBC:
+        return static_cast<std::uint8_t>(kFirstEdgeFeature + edges[1]);
+    case eTriangleFeature::EdgeCA:
+        return static_cast<std::uint8_t>(kFirstEdgeFeature + edges[2]);
+    }
+    return 0;
+}
+
+} // namespace
+
+double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float point[3], double bound, double closest[3],
+                                   std::uint8_t* feature)
 {
     const float* a = face.Corner(0);
     const float* b = face.Corner(1);
     const float* c = face.Corner(2);
+    eTriangleFeature where1 = eTriangleFeature::Inside;
     if (!face.IsQuad())
-        return SignedPointTriangleDistance(point, a, b, c, face.normal, bound, closest);
+    {
+        const double result = SignedPointTriangleDistance(point, a, b, c, face.normal, bound, closest, &where1);
+        static constexpr std::uint8_t kCorners[3] = {0, 1, 2}, kEdges[3] = {0, 1, 2};
+        if (feature != nullptr && result != FLT_MAX)
+            *feature = FaceFeature(where1, kCorners, kEdges);
+        return result;
+    }
     double first[3];
     double second[3];
-    const double d1 = SignedPointTriangleDistance(point, a, b, c, face.normal, bound, first);
+    const double d1 = SignedPointTriangleDistance(point, a, b, c, face.normal, bound, first, &where1);
     // A quad need not be planar: (A, C, D) is bounded by its own plane, and
     // its distance takes the face's sign like the first half's.
     const float* d = face.Corner(3);
@@ -199,7 +317,8 @@ double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float poin
     TriangleCrossProduct(a, c, d, n);
     float ownNormal[3] = {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])};
     NormaliseVector3f(ownNormal);
-    double d2 = SignedPointTriangleDistance(point, a, c, d, ownNormal, bound, second);
+    eTriangleFeature where2 = eTriangleFeature::Inside;
+    double d2 = SignedPointTriangleDistance(point, a, c, d, ownNormal, bound, second, &where2);
     if (d2 != FLT_MAX)
     {
         const double side = (point[0] - second[0]) * face.normal[0] + (point[1] - second[1]) * face.normal[1] +
@@ -211,7 +330,18 @@ double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float poin
     const double* pick = takeFirst ? first : second;
     const double result = takeFirst ? d1 : d2;
     if (result != FLT_MAX)
+    {
         closest[0] = pick[0], closest[1] = pick[1], closest[2] = pick[2];
+        if (feature != nullptr)
+        {
+            // The halves' corners and sides on the quad: (A, B, C) has the
+            // sides AB, BC and the diagonal; (A, C, D) the diagonal, CD, DA.
+            static constexpr std::uint8_t kFirstCorners[3] = {0, 1, 2}, kFirstEdges[3] = {0, 1, 4};
+            static constexpr std::uint8_t kSecondCorners[3] = {0, 2, 3}, kSecondEdges[3] = {4, 2, 3};
+            *feature = takeFirst ? FaceFeature(where1, kFirstCorners, kFirstEdges)
+                                 : FaceFeature(where2, kSecondCorners, kSecondEdges);
+        }
+    }
     return result;
 }
 
@@ -220,75 +350,307 @@ const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node
 {
     if (node == nullptr)
         return nullptr;
-    const double bound = std::fabs(d);
-    if (!BoxContains(node->voxel.box, point, bound))
+    stFaceSearch search;
+    search.point = point;
+    for (int i = 0; i < 3; ++i)
+        search.p[i] = point[i];
+    search.bestAbs = std::fabs(d);
+    search.startAbs = search.bestAbs;
+    if (!(search.bestAbs == search.bestAbs))
         return nullptr;
+    if (SquaredDistanceToBox(search.p, node->voxel.box) > Reach(search.bestAbs))
+        return nullptr;
+    SearchNode(node, search);
+    if (search.best == nullptr)
+        return nullptr;
+    d = SignAtFeature(search);
+    closest[0] = search.closest[0], closest[1] = search.closest[1], closest[2] = search.closest[2];
+    return search.best;
+}
 
-    const cInspectionFace* best = nullptr;
-    if (!node->IsLeaf())
+void cCADSearchTree::SearchNode(const tFaceOcTree::Node* node, stFaceSearch& search) const
+{
+    if (node->IsLeaf())
     {
-        // Which halves of the node the search sphere's box reaches, from the
-        // node's centre alone: children out of reach are never touched (their
-        // records are cold in the cache). The slack keeps the test on the
-        // safe side of the children's rounded boxes, which decide exactly.
-        bool lowerHalf[3];
-        bool upperHalf[3];
-        for (int i = 0; i < 3; ++i)
+        SearchLeaf(node, search);
+        return;
+    }
+    // Nearest octant first: the best distance shrinks early and prunes the
+    // rest. The order cannot change the answer (see SearchLeaf).
+    const tFaceOcTree::Node* children[8];
+    double gaps[8];
+    int count = 0;
+    const double reach = Reach(search.bestAbs);
+    for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr && count < 8; child = child->nextSibling)
+    {
+        const double gap = SquaredDistanceToBox(search.p, child->voxel.box);
+        if (gap > reach)
+            continue;
+        int k = count++;
+        for (; k > 0 && gaps[k - 1] > gap; --k)
         {
-            const double reach = std::fabs(d) + 1e-6 / node->voxel.inverseEdge[i];
-            lowerHalf[i] = point[i] <= node->voxel.centre[i] + reach;
-            upperHalf[i] = point[i] >= node->voxel.centre[i] - reach;
+            gaps[k] = gaps[k - 1];
+            children[k] = children[k - 1];
         }
-        int k = 0;
-        for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr; child = child->nextSibling, ++k)
+        gaps[k] = gap;
+        children[k] = child;
+    }
+    for (int k = 0; k < count; ++k)
+    {
+        if (gaps[k] > Reach(search.bestAbs))
+            break; // sorted: the others lie farther still
+        SearchNode(children[k], search);
+    }
+}
+
+void cCADSearchTree::SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& search) const
+{
+    if (node->packedFirst == kNotPacked)
+        return;
+    const stPackedFace* packed = m_packed.data() + node->packedFirst;
+    for (std::uint32_t k = 0; k < node->packedCount; ++k)
+    {
+        if (SquaredDistanceToBox(search.p, packed[k].box) > Reach(search.bestAbs))
+            continue;
+        const cInspectionFace& face = *packed[k].face;
+        double faceClosest[3];
+        std::uint8_t feature = 0;
+        const double faceD = MeasureFace(face, search.point, search.bestAbs, faceClosest, &feature);
+        const double magnitude = std::fabs(faceD);
+        if (faceD == FLT_MAX || magnitude > search.bestAbs)
+            continue;
+        if (magnitude == search.bestAbs)
         {
-            // Octant k lies in the lower half on each axis whose bit is set.
-            bool reachable = true;
-            for (int i = 0; i < 3 && reachable; ++i)
-                reachable = (k & (1 << i)) != 0 ? lowerHalf[i] : upperHalf[i];
-            if (!reachable)
+            // A tie with the face found so far goes to the face a walk of the
+            // octants in order would have met first.
+            if (search.best == nullptr)
                 continue;
-            double childD = d;
-            double childClosest[3];
-            const cInspectionFace* found = ClosestFace(child, point, childD, childClosest);
-            if (found != nullptr && std::fabs(childD) < std::fabs(d))
+            if (search.bestRank == kRankUnknown)
+                search.bestRank = TieRank(*search.best, search.point, search.startAbs);
+            const std::uint32_t rank = TieRank(face, search.point, search.startAbs);
+            if (rank >= search.bestRank)
+                continue;
+            search.bestRank = rank;
+        }
+        else
+        {
+            search.bestRank = kRankUnknown;
+        }
+        search.best = &face;
+        search.bestAbs = magnitude;
+        search.bestD = faceD;
+        search.bestFeature = feature;
+        search.closest[0] = faceClosest[0], search.closest[1] = faceClosest[1], search.closest[2] = faceClosest[2];
+    }
+}
+
+std::uint32_t cCADSearchTree::TieRank(const cInspectionFace& face, const float point[3], double distance) const
+{
+    const auto f = static_cast<std::size_t>(&face - m_faces.data());
+    for (std::uint32_t e = m_faceEntryFirst[f]; e < m_faceEntryFirst[f + 1]; ++e)
+    {
+        const std::uint32_t rank = m_faceEntryRank[e];
+        if (CubeContains(m_packedLeaf[rank]->voxel.box, point, distance))
+            return rank;
+    }
+    return kNotPacked;
+}
+
+namespace
+{
+
+// A corner's place for welding: its coordinates' bits (-0 taken as +0).
+struct stCornerKey
+{
+    std::uint32_t bits[3];
+    std::uint32_t corner; // face * 4 + k
+
+    bool SamePlace(const stCornerKey& other) const
+    {
+        return bits[0] == other.bits[0] && bits[1] == other.bits[1] && bits[2] == other.bits[2];
+    }
+    bool operator<(const stCornerKey& other) const
+    {
+        if (bits[0] != other.bits[0])
+            return bits[0] < other.bits[0];
+        if (bits[1] != other.bits[1])
+            return bits[1] < other.bits[1];
+        if (bits[2] != other.bits[2])
+            return bits[2] < other.bits[2];
+        return corner < other.corner;
+    }
+};
+
+std::uint32_t FloatBits(float f)
+{
+    const float positive = f + 0.0f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &positive, sizeof bits);
+    return bits;
+}
+
+struct stEdgeKey
+{
+    std::uint64_t ends; // the two welded corners, smaller first
+    std::uint32_t face;
+    std::uint8_t slot;
+
+    bool operator<(const stEdgeKey& other) const
+    {
+        if (ends != other.ends)
+            return ends < other.ends;
+        if (face != other.face)
+            return face < other.face;
+        return slot < other.slot;
+    }
+};
+
+// The unit normal of the triangle (a, b, c) in double; zero when it has no area.
+void UnitNormal(const float* a, const float* b, const float* c, double n[3])
+{
+    TriangleCrossProduct(a, b, c, n);
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (int i = 0; i < 3; ++i)
+        n[i] = length > 0.0 ? n[i] / length : 0.0;
+}
+
+// The angle of the triangle (a, b, c) at a.
+double CornerAngle(const float* a, const float* b, const float* c)
+{
+    double u[3], v[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        u[i] = static_cast<double>(b[i]) - a[i];
+        v[i] = static_cast<double>(c[i]) - a[i];
+    }
+    const double cross[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    const double sine = std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+    const double cosine = u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+    return sine == 0.0 && cosine == 0.0 ? 0.0 : std::atan2(sine, cosine);
+}
+
+// The triangles of a face as corner numbers and the edge slots of their
+// sides AB, BC, CA (see MeasureFace).
+struct stFaceTriangle
+{
+    int corner[3];
+    std::uint8_t slot[3];
+};
+constexpr stFaceTriangle kTriangleOfTriangle{{0, 1, 2}, {0, 1, 2}};
+constexpr stFaceTriangle kFirstOfQuad{{0, 1, 2}, {0, 1, 4}};
+constexpr stFaceTriangle kSecondOfQuad{{0, 2, 3}, {4, 2, 3}};
+
+} // namespace
+
+bool cCADSearchTree::BuildPseudoNormals()
+{
+    const std::size_t faceCount = m_faces.size();
+    try
+    {
+        // Corners at the same place are one corner, across faces and meshes:
+        // render meshes of a closed part repeat their seams' vertices.
+        std::vector<stCornerKey> keys(faceCount * 4);
+        for (std::size_t f = 0; f < faceCount; ++f)
+            for (int k = 0; k < 4; ++k)
             {
-                best = found;
-                d = childD;
-                closest[0] = childClosest[0], closest[1] = childClosest[1], closest[2] = childClosest[2];
+                const float* p = m_faces[f].Corner(k);
+                keys[f * 4 + static_cast<std::size_t>(k)] =
+                    stCornerKey{{FloatBits(p[0]), FloatBits(p[1]), FloatBits(p[2])}, static_cast<std::uint32_t>(f * 4 + k)};
+            }
+        std::sort(keys.begin(), keys.end());
+        m_faceSigns.assign(faceCount, stFaceSign{});
+        std::vector<std::array<double, 3>> cornerSums;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+        {
+            if (i == 0 || !keys[i].SamePlace(keys[i - 1]))
+                cornerSums.push_back({0.0, 0.0, 0.0});
+            m_faceSigns[keys[i].corner / 4].corner[keys[i].corner % 4] = static_cast<std::uint32_t>(cornerSums.size() - 1);
+        }
+        keys.clear();
+        keys.shrink_to_fit();
+
+        std::vector<stEdgeKey> edges;
+        edges.reserve(faceCount * 3);
+        std::vector<std::array<double, 3>> triangleNormals(faceCount * 2);
+        for (std::size_t f = 0; f < faceCount; ++f)
+        {
+            const cInspectionFace& face = m_faces[f];
+            stFaceSign& sign = m_faceSigns[f];
+            std::fill(sign.edge, sign.edge + 5, kNoNormal);
+            const bool quad = face.IsQuad();
+            for (int half = 0; half < (quad ? 2 : 1); ++half)
+            {
+                const stFaceTriangle& triangle = !quad ? kTriangleOfTriangle : (half == 0 ? kFirstOfQuad : kSecondOfQuad);
+                const float* v[3] = {face.Corner(triangle.corner[0]), face.Corner(triangle.corner[1]),
+                                     face.Corner(triangle.corner[2])};
+                std::array<double, 3>& n = triangleNormals[f * 2 + static_cast<std::size_t>(half)];
+                UnitNormal(v[0], v[1], v[2], n.data());
+                for (int k = 0; k < 3; ++k)
+                {
+                    const double angle = CornerAngle(v[k], v[(k + 1) % 3], v[(k + 2) % 3]);
+                    std::array<double, 3>& sum = cornerSums[sign.corner[triangle.corner[k]]];
+                    for (int i = 0; i < 3; ++i)
+                        sum[i] += angle * n[i];
+                    const std::uint64_t u = sign.corner[triangle.corner[k]];
+                    const std::uint64_t w = sign.corner[triangle.corner[(k + 1) % 3]];
+                    if (u != w)
+                        edges.push_back(stEdgeKey{u < w ? (u << 32 | w) : (w << 32 | u), static_cast<std::uint32_t>(f),
+                                                  static_cast<std::uint8_t>(triangle.slot[k] + 8 * half)});
+                }
             }
         }
-        return best;
-    }
-
-    auto visit = [&](const float faceBox[6], const cInspectionFace& face) {
-        const double limit = std::fabs(d);
-        // The one-sided x test first: it rejects most faces with one compare.
-        if (!(static_cast<double>(faceBox[0]) - limit <= point[0]))
-            return;
-        if (!BoxContains(faceBox, point, limit))
-            return;
-        double faceClosest[3];
-        const double faceD = MeasureFace(face, point, limit, faceClosest);
-        if (std::fabs(faceD) < limit)
+        std::sort(edges.begin(), edges.end());
+        m_edgeNormals.clear();
+        for (std::size_t i = 0; i < edges.size();)
         {
-            best = &face;
-            d = faceD;
-            closest[0] = faceClosest[0], closest[1] = faceClosest[1], closest[2] = faceClosest[2];
+            std::size_t j = i;
+            double sum[3] = {0, 0, 0};
+            for (; j < edges.size() && edges[j].ends == edges[i].ends; ++j)
+            {
+                const std::array<double, 3>& n = triangleNormals[edges[j].face * 2 + edges[j].slot / 8];
+                for (int k = 0; k < 3; ++k)
+                    sum[k] += n[k];
+                m_faceSigns[edges[j].face].edge[edges[j].slot % 8] = static_cast<std::uint32_t>(m_edgeNormals.size());
+            }
+            m_edgeNormals.push_back({static_cast<float>(sum[0]), static_cast<float>(sum[1]), static_cast<float>(sum[2])});
+            i = j;
         }
-    };
-    if (node->packedFirst != 0xFFFFFFFFu)
-    {
-        const stPackedFace* packed = m_packed.data() + node->packedFirst;
-        for (std::uint32_t k = 0; k < node->packedCount; ++k)
-            visit(packed[k].box, *packed[k].face);
+        m_cornerNormals.resize(cornerSums.size());
+        for (std::size_t c = 0; c < cornerSums.size(); ++c)
+            for (int k = 0; k < 3; ++k)
+                m_cornerNormals[c][static_cast<std::size_t>(k)] = static_cast<float>(cornerSums[c][static_cast<std::size_t>(k)]);
     }
-    else
+    catch (const std::bad_alloc&)
     {
-        for (const auto* entry = node->bucket.GetHead(); entry != nullptr; entry = entry->link)
-            visit(entry->value->box, *entry->value);
+        m_faceSigns.clear();
+        m_cornerNormals.clear();
+        m_edgeNormals.clear();
+        return false;
     }
-    return best;
+    return true;
+}
+
+double cCADSearchTree::SignAtFeature(const stFaceSearch& search) const
+{
+    const std::uint8_t feature = search.bestFeature;
+    if (feature == 0 || m_faceSigns.empty())
+        return search.bestD;
+    const stFaceSign& sign = m_faceSigns[static_cast<std::size_t>(search.best - m_faces.data())];
+    const std::uint32_t slot = feature < kFirstEdgeFeature ? sign.corner[feature - 1] : sign.edge[feature - kFirstEdgeFeature];
+    if (slot == kNoNormal)
+        return search.bestD;
+    const std::array<float, 3>& n = feature < kFirstEdgeFeature ? m_cornerNormals[slot] : m_edgeNormals[slot];
+    double side = 0.0;
+    double length2 = 0.0;
+    for (int i = 0; i < 3; ++i)
+    {
+        side += (search.p[i] - search.closest[i]) * n[static_cast<std::size_t>(i)];
+        length2 += static_cast<double>(n[static_cast<std::size_t>(i)]) * n[static_cast<std::size_t>(i)];
+    }
+    // Faces folded flat onto each other cancel: their own sign stands.
+    if (!(length2 > 1e-12))
+        return search.bestD;
+    return side < 0.0 ? -search.bestAbs : search.bestAbs;
 }
 
 void cCADSearchTree::Clear()
@@ -300,6 +662,18 @@ void cCADSearchTree::Clear()
     m_faces.shrink_to_fit();
     m_packed.clear();
     m_packed.shrink_to_fit();
+    m_packedLeaf.clear();
+    m_packedLeaf.shrink_to_fit();
+    m_faceEntryFirst.clear();
+    m_faceEntryFirst.shrink_to_fit();
+    m_faceEntryRank.clear();
+    m_faceEntryRank.shrink_to_fit();
+    m_faceSigns.clear();
+    m_faceSigns.shrink_to_fit();
+    m_cornerNormals.clear();
+    m_cornerNormals.shrink_to_fit();
+    m_edgeNormals.clear();
+    m_edgeNormals.shrink_to_fit();
 }
 
 bool cCADSearchTree::IsSearchable() const

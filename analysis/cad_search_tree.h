@@ -11,6 +11,7 @@
 #include "core/progress.h"
 #include "platform/geometry/mesh.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct CADPointerToTriangleFPointComparator
     bool HaveSameExtent(const cInspectionFace* a, const cInspectionFace* b) const;
 };
 using cInspectionFace = CADPointerToTriangleFPointComparator::cInspectionFace;
+
+// The first edge code of cCADSearchTree::MeasureFace's features.
+inline constexpr std::uint8_t kFirstEdgeFeature = 5;
 
 using tFaceOcTree = tBucketOcTreeEx<cInspectionFace*, CADPointerToTriangleFPointComparator>;
 
@@ -78,6 +82,10 @@ public:
     // The face with the smallest |distance| below |d| under `node` (the root
     // for a whole search): d becomes its signed distance and `closest` its
     // closest point. Null, d and closest untouched, when there is none.
+    // Faces at the same distance go to the one met first in the tree's
+    // depth-first order (octants in order, faces in insertion order) among
+    // the leaves within the start distance |d| (by box), however the search
+    // walked.
     const cInspectionFace* ClosestFace(const tFaceOcTree::Node* node, const float point[3], double& d,
                                        double closest[3]) const;
     const cInspectionFace* ClosestFace(const float point[3], double& d, double closest[3]) const
@@ -96,7 +104,19 @@ public:
     const tFaceOcTree& GetFaceTree() const { return m_faceTree; }
     std::uint32_t GetFaceCount() const { return static_cast<std::uint32_t>(m_faces.size()); }
 
+    // The face's signed distance and closest point, or FLT_MAX when its
+    // plane lies farther than `bound`. A quad is its two triangles (A, B, C)
+    // and (A, C, D); ties go to the second.
+    // `feature`, when given, receives where on the face the closest point
+    // lies: 0 inside, 1 + k at corner k, kFirstEdgeFeature + slot on an edge
+    // (slots: AB, BC, then CA for a triangle; AB, BC, CD, DA, AC for a quad).
+    static double MeasureFace(const cInspectionFace& face, const float point[3], double bound, double closest[3],
+                              std::uint8_t* feature = nullptr);
+
 private:
+    static constexpr std::uint32_t kNotPacked = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kRankUnknown = 0xFFFFFFFEu;
+
     // A face as a leaf scan reads it: its box beside the record, so that
     // the scan rejects most faces without touching their records.
     struct stPackedFace
@@ -105,13 +125,67 @@ private:
         const cInspectionFace* face;
     };
 
-    // Copies every leaf's bucket into m_packed (leaf by leaf).
-    void PackLeaves();
-    // The face's signed distance and closest point, or FLT_MAX.
-    static double MeasureFace(const cInspectionFace& face, const float point[3], double bound, double closest[3]);
+    // Per face: where its corners' and edges' pseudo-normals are kept
+    // (kNoNormal: none, such as the edge of a corner repeated).
+    struct stFaceSign
+    {
+        std::uint32_t corner[4];
+        std::uint32_t edge[5];
+    };
+    static constexpr std::uint32_t kNoNormal = 0xFFFFFFFFu;
+
+    // One closest-face search: the best so far and, once a tie asked for it,
+    // its tie rank.
+    struct stFaceSearch
+    {
+        const float* point = nullptr;
+        double p[3] = {0, 0, 0};
+        double startAbs = 0.0;
+        double bestAbs = 0.0;
+        double bestD = 0.0;
+        std::uint32_t bestRank = kRankUnknown;
+        const cInspectionFace* best = nullptr;
+        std::uint8_t bestFeature = 0;
+        double closest[3] = {0, 0, 0};
+    };
+
+    // Copies every leaf's bucket into m_packed, leaves in depth-first order.
+    // False when there is no memory for it.
+    bool PackLeaves();
+    void SearchNode(const tFaceOcTree::Node* node, stFaceSearch& search) const;
+    void SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& search) const;
+    // Welds the faces' corners by position and sums the pseudo-normals of
+    // corners (angle-weighted face normals) and edges (their faces'
+    // normals). False when there is no memory for it.
+    bool BuildPseudoNormals();
+    // The found distance, signed by the pseudo-normal of the corner or edge
+    // the closest point lies on, or as measured inside a face.
+    double SignAtFeature(const stFaceSearch& search) const;
+    // The face's first entry in depth-first order whose leaf, grown by the
+    // search's start distance on every side, holds the point: where a walk
+    // of the octants in order, pruned by that cube, meets the face first.
+    // kNotPacked when none.
+    std::uint32_t TieRank(const cInspectionFace& face, const float point[3], double distance) const;
+    // The squared reach of a search radius: a box farther than this holds
+    // nothing within the radius.
+    double Reach(double r) const
+    {
+        const double reach = r * (1.0 + 1e-9) + m_reachSlack;
+        return reach * reach;
+    }
 
     tHostPointKDTree m_vertexTree;
     tFaceOcTree m_faceTree;
     std::vector<cInspectionFace> m_faces;
     std::vector<stPackedFace> m_packed;
+    // The leaf of every packed entry, and every face's entries in rank order
+    // (the entries of face f are m_faceEntryRank[m_faceEntryFirst[f] ..
+    // m_faceEntryFirst[f + 1]]).
+    std::vector<const tFaceOcTree::Node*> m_packedLeaf;
+    std::vector<std::uint32_t> m_faceEntryFirst;
+    std::vector<std::uint32_t> m_faceEntryRank;
+    double m_reachSlack = 0.0;
+    std::vector<stFaceSign> m_faceSigns;
+    std::vector<std::array<float, 3>> m_cornerNormals;
+    std::vector<std::array<float, 3>> m_edgeNormals;
 };

@@ -248,8 +248,9 @@ bool TriangleIntersectsVoxel(const float a[3], const float b[3], const float c[3
 }
 
 double SignedPointTriangleDistance(const float pf[3], const float af[3], const float bf[3], const float cf[3],
-                                   const float nf[3], double bound, double closest[3])
+                                   const float nf[3], double bound, double closest[3], eTriangleFeature* feature)
 {
+    eTriangleFeature where = eTriangleFeature::Inside;
     // A non-finite corner or point has no distance: every comparison below
     // would fail and leave no closest point to report.
     for (const float* v : {pf, af, bf, cf})
@@ -284,9 +285,15 @@ double SignedPointTriangleDistance(const float pf[3], const float af[3], const f
     if (!(det > 1e-12 * a00 * a11) || !(a00 > 0.0) || !(a11 > 0.0))
     {
         const double* ends[3][2] = {{a, b}, {b, c}, {c, a}};
+        // Each side's edge and its two corners.
+        constexpr eTriangleFeature kSides[3][3] = {
+            {eTriangleFeature::EdgeAB, eTriangleFeature::CornerA, eTriangleFeature::CornerB},
+            {eTriangleFeature::EdgeBC, eTriangleFeature::CornerB, eTriangleFeature::CornerC},
+            {eTriangleFeature::EdgeCA, eTriangleFeature::CornerC, eTriangleFeature::CornerA}};
         double best2 = DBL_MAX;
-        for (const auto& segment : ends)
+        for (int side = 0; side < 3; ++side)
         {
+            const auto& segment = ends[side];
             const double t = ClosestSegmentParameter(p, segment[0], segment[1]);
             double point[3], diff[3];
             for (int i = 0; i < 3; ++i)
@@ -297,6 +304,7 @@ double SignedPointTriangleDistance(const float pf[3], const float af[3], const f
             {
                 best2 = d2;
                 q[0] = point[0], q[1] = point[1], q[2] = point[2];
+                where = t == 0.0 ? kSides[side][1] : (t == 1.0 ? kSides[side][2] : kSides[side][0]);
             }
         }
     }
@@ -304,6 +312,7 @@ double SignedPointTriangleDistance(const float pf[3], const float af[3], const f
     {
         double s = a01 * b1 - a11 * b0;
         double t = a01 * b0 - a00 * b1;
+        bool onEdgeBC = false; // t = 1 - s was set
         // The regions of the (s, t) plane around the triangle: each picks the
         // closest point of the edge or corner it faces.
         if (s + t <= det)
@@ -354,6 +363,7 @@ double SignedPointTriangleDistance(const float pf[3], const float af[3], const f
                     const double numerator = tmp1 - tmp0;
                     s = numerator >= denominator ? 1.0 : numerator / denominator;
                     t = 1.0 - s;
+                    onEdgeBC = true;
                 }
                 else
                 {
@@ -371,6 +381,7 @@ double SignedPointTriangleDistance(const float pf[3], const float af[3], const f
                     const double numerator = tmp1 - tmp0;
                     t = numerator >= denominator ? 1.0 : numerator / denominator;
                     s = 1.0 - t;
+                    onEdgeBC = true;
                 }
                 else
                 {
@@ -386,15 +397,29 @@ double SignedPointTriangleDistance(const float pf[3], const float af[3], const f
                 else
                     s = numerator >= denominator ? 1.0 : numerator / denominator;
                 t = 1.0 - s;
+                onEdgeBC = true;
             }
         }
         for (int i = 0; i < 3; ++i)
             q[i] = a[i] + s * e0[i] + t * e1[i];
+        if (onEdgeBC)
+            where = s == 1.0 || t == 0.0 ? eTriangleFeature::CornerB
+                                         : (s == 0.0 || t == 1.0 ? eTriangleFeature::CornerC : eTriangleFeature::EdgeBC);
+        else if (s == 0.0 && t == 0.0)
+            where = eTriangleFeature::CornerA;
+        else if (t == 0.0)
+            where = s == 1.0 ? eTriangleFeature::CornerB : eTriangleFeature::EdgeAB;
+        else if (s == 0.0)
+            where = t == 1.0 ? eTriangleFeature::CornerC : eTriangleFeature::EdgeCA;
+        else if (s + t == 1.0)
+            where = eTriangleFeature::EdgeBC;
     }
 
     double diff[3];
     Sub(p, q, diff);
     const double distance = std::sqrt(Dot(diff, diff));
     closest[0] = q[0], closest[1] = q[1], closest[2] = q[2];
+    if (feature != nullptr)
+        *feature = where;
     return Dot(n, diff) < 0.0 ? -distance : distance;
 }
