@@ -3,13 +3,17 @@
 #include "core/simplex_minimiser.h"
 #include "core/vector_math.h"
 #include "fitting/circle_fit.h"
+#include "fitting/cylinder_refiner.h"
 #include "fitting/plane_fit.h"
+#include "fitting/radial_error_pass.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <new>
+#include <vector>
 
 namespace
 {
@@ -100,173 +104,6 @@ void AxisPointFromQuadric(const double a[3], const double g[3], double c[3])
         c[k] = -(g[k] - ga * a[k]);
 }
 
-// Gauss-Newton with a Levenberg damping on the geometric distance to the
-// cylinder, in coordinates centred on the mean and scaled to unit spread.
-// Each step works in the frame of the current axis (u, v, a), where the
-// derivatives of the distance are closed forms: moving the axis point by
-// (x0, y0), tilting the axis by (alpha, beta) and growing the radius.
-class cCylinderRefiner
-{
-public:
-    cCylinderRefiner(const cCylinderFit& fit, const double mean[3], double invScale)
-        : m_fit(fit), m_mean{mean[0], mean[1], mean[2]}, m_invScale(invScale)
-    {
-    }
-
-    void Refine(double c[3], double a[3], double& r) const
-    {
-        double cost = Cost(c, a, r);
-        double lambda = 1e-3;
-        for (int iteration = 0; iteration < 100 && std::isfinite(cost); ++iteration)
-        {
-            double u[3], v[3];
-            PerpendicularBasis(a, u, v);
-            cNormalEquations system(5);
-            if (!system.IsAllocated())
-                return;
-            Accumulate(c, a, r, u, v, system);
-            double diagonal[5];
-            for (std::uint32_t k = 0; k < 5; ++k)
-                diagonal[k] = system.A(k, k);
-            bool improved = false;
-            for (int attempt = 0; attempt < 10 && !improved; ++attempt)
-            {
-                cNormalEquations damped(5);
-                if (!damped.IsAllocated())
-                    return;
-                for (std::uint32_t i = 0; i < 5; ++i)
-                {
-                    for (std::uint32_t j = 0; j < 5; ++j)
-                        damped.A(i, j) = system.A(i, j);
-                    damped.A(i, i) += lambda * diagonal[i];
-                    damped.b[i] = system.b[i];
-                }
-                cDoubleVector step;
-                if (SolveNormalEquations(damped, step, 1e-14))
-                {
-                    double c2[3], a2[3];
-                    for (int k = 0; k < 3; ++k)
-                    {
-                        c2[k] = c[k] + step[0] * u[k] + step[1] * v[k];
-                        a2[k] = a[k] + step[2] * u[k] + step[3] * v[k];
-                    }
-                    NormaliseVector3d(a2);
-                    const double ca = Dot3d(c2, a2);
-                    for (int k = 0; k < 3; ++k)
-                        c2[k] -= ca * a2[k];
-                    const double r2 = std::fabs(r + step[4]);
-                    const double cost2 = Cost(c2, a2, r2);
-                    if (cost2 <= cost)
-                    {
-                        const bool settled = cost - cost2 <= 1e-12 * cost;
-                        std::copy(c2, c2 + 3, c);
-                        std::copy(a2, a2 + 3, a);
-                        r = r2;
-                        cost = cost2;
-                        lambda = std::max(lambda * 0.1, 1e-12);
-                        improved = true;
-                        if (settled)
-                            return;
-                    }
-                }
-                if (!improved)
-                    lambda *= 10.0;
-            }
-            if (!improved)
-                return;
-        }
-    }
-
-    // A start about a given axis: the algebraic circle of the points
-    // projected across it, centred nearest the origin.
-    bool StartAcross(const double a[3], double c[3], double& r) const
-    {
-        double u[3], v[3];
-        PerpendicularBasis(a, u, v);
-        cNormalEquations system(3);
-        if (!system.IsAllocated())
-            return false;
-        for (const stFitPoint& p : m_fit.Points())
-        {
-            if (!p.active)
-                continue;
-            double q[3];
-            Local(p, q);
-            const double x = Dot3d(q, u), y = Dot3d(q, v);
-            const double row[3] = {x, y, 1.0};
-            system.AddRow(row, -(x * x + y * y));
-        }
-        cDoubleVector x;
-        if (!SolveNormalEquations(system, x, 1e-10))
-            return false;
-        const double cu = -0.5 * x[0], cv = -0.5 * x[1];
-        const double r2 = cu * cu + cv * cv - x[2];
-        if (!(r2 > 0.0) || !std::isfinite(r2))
-            return false;
-        r = std::sqrt(r2);
-        for (int k = 0; k < 3; ++k)
-            c[k] = cu * u[k] + cv * v[k];
-        return true;
-    }
-
-    double Cost(const double c[3], const double a[3], double r) const
-    {
-        double sum = 0.0;
-        for (const stFitPoint& p : m_fit.Points())
-        {
-            if (!p.active)
-                continue;
-            double q[3];
-            Local(p, q);
-            const double w[3] = {q[0] - c[0], q[1] - c[1], q[2] - c[2]};
-            double cross[3];
-            Cross3d(w, a, cross);
-            const double e = std::sqrt(Dot3d(cross, cross)) - r;
-            sum += e * e;
-        }
-        return sum;
-    }
-
-private:
-    void Local(const stFitPoint& p, double q[3]) const
-    {
-        FitPointPosition(p, q);
-        for (int k = 0; k < 3; ++k)
-            q[k] = (q[k] - m_mean[k]) * m_invScale;
-    }
-
-    void Accumulate(const double c[3], const double a[3], double r, const double u[3], const double v[3],
-                    cNormalEquations& system) const
-    {
-        for (const stFitPoint& p : m_fit.Points())
-        {
-            if (!p.active)
-                continue;
-            double q[3];
-            Local(p, q);
-            const double w[3] = {q[0] - c[0], q[1] - c[1], q[2] - c[2]};
-            const double x = Dot3d(w, u), y = Dot3d(w, v), z = Dot3d(w, a);
-            const double rho = std::sqrt(x * x + y * y);
-            if (!(rho > 0.0))
-                continue; // on the axis: no direction to move it
-            const double row[5] = {-x / rho, -y / rho, -z * x / rho, -z * y / rho, -1.0};
-            system.AddRow(row, -(rho - r));
-        }
-    }
-
-    static void PerpendicularBasis(const double a[3], double u[3], double v[3])
-    {
-        const double other[3] = {std::fabs(a[0]) < 0.6 ? 1.0 : 0.0, std::fabs(a[0]) < 0.6 ? 0.0 : 1.0, 0.0};
-        Cross3d(a, other, u);
-        NormaliseVector3d(u);
-        Cross3d(a, u, v);
-    }
-
-    const cCylinderFit& m_fit;
-    double m_mean[3];
-    double m_invScale;
-};
-
 // Direction from the cosines of three parameters, normalised unless it is
 // too small to have one.
 void DirectionFromAngles(const double angles[3], double direction[3])
@@ -276,20 +113,26 @@ void DirectionFromAngles(const double angles[3], double direction[3])
     NormaliseVector3d(direction);
 }
 
+// The points and the pool an objective sums over.
+struct stErrorPass
+{
+    const cPackedFitPoints* points;
+    cThreadPool* pool;
+};
+
 double OptimiseObjective(const cDoubleVector& x, void* context)
 {
-    const auto* fit = static_cast<const cCylinderFit*>(context);
+    const auto* pass = static_cast<const stErrorPass*>(context);
     const double point[3] = {x[0], x[1], x[2]};
     const double angles[3] = {x[3], x[4], x[5]};
     double direction[3];
     DirectionFromAngles(angles, direction);
-    std::uint64_t count = 0;
-    return fit->SumSquaredRadialErrors(point, direction, std::fabs(x[6]), count);
+    return SumSquaredRadialErrors(*pass->points, point, direction, std::fabs(x[6]), pass->pool);
 }
 
 struct ConstrainedCylinderContext
 {
-    const cCylinderFit* fit;
+    stErrorPass pass;
     double point[3];
     double direction[3];
     double radius;
@@ -317,8 +160,222 @@ double ConstrainedObjective(const cDoubleVector& x, void* context)
     const auto* ctx = static_cast<const ConstrainedCylinderContext*>(context);
     double point[3], direction[3], radius;
     RebuildConstrainedCylinder(*ctx, x, point, direction, radius);
-    std::uint64_t count = 0;
-    return ctx->fit->SumSquaredRadialErrors(point, direction, radius, count);
+    return SumSquaredRadialErrors(*ctx->pass.points, point, direction, radius, ctx->pass.pool);
+}
+
+// Scatter of the points about their mean, and the sum of squared distances
+// from it.
+struct stScatterSums
+{
+    double spread = 0.0;
+    double s[6] = {}; // xx, xy, xz, yy, yz, zz
+    stScatterSums& operator+=(const stScatterSums& o)
+    {
+        spread += o.spread;
+        for (int k = 0; k < 6; ++k)
+            s[k] += o.s[k];
+        return *this;
+    }
+};
+
+// The quadric's 9 x 9 normal equations: upper triangle and right-hand side.
+struct stQuadricSums
+{
+    double A[45] = {};
+    double b[9] = {};
+    stQuadricSums& operator+=(const stQuadricSums& o)
+    {
+        for (int k = 0; k < 45; ++k)
+            A[k] += o.A[k];
+        for (int k = 0; k < 9; ++k)
+            b[k] += o.b[k];
+        return *this;
+    }
+};
+
+// Starts of the geometric refinement are compared on an even subsample of
+// this many points when there are more: a start about a wrong axis can take
+// a hundred steps to settle in a poor minimum, which costs little on a few
+// thousand points. The good starts are then finished on every point.
+constexpr std::size_t kStartSubsample = 2048;
+// A start settled within this factor of the best one's cost on the
+// subsample is finished on every point too.
+constexpr double kStartCostFactor = 2.0;
+
+struct stCylinderCandidate
+{
+    double c[3];
+    double a[3];
+    double r;
+    double cost;
+};
+
+// Two starts that settled on the same cylinder of the subsample (to the
+// refinement's own precision, in the unit-spread coordinates) finish on the
+// same cylinder of all the points: finish only the first.
+bool SameCylinder(const stCylinderCandidate& p, const stCylinderCandidate& q)
+{
+    constexpr double kSame = 1e-6;
+    double dc = 0.0;
+    for (int k = 0; k < 3; ++k)
+        dc = std::max(dc, std::fabs(p.c[k] - q.c[k]));
+    return std::fabs(Dot3d(p.a, q.a)) > 1.0 - kSame * kSame && dc < kSame && std::fabs(p.r - q.r) < kSame;
+}
+
+bool EstimatePacked(const cPackedFitPoints& packed, const double m[3], cThreadPool* pool, double point[3],
+                    double direction[3], double& radius)
+{
+    // The quadric is fitted about the mean and at unit spread, so neither
+    // where the part lies nor its units change the estimate.
+    const float* px = packed.X();
+    const float* py = packed.Y();
+    const float* pz = packed.Z();
+    const stScatterSums scatterSums =
+        SumPackedBlocks<stScatterSums>(packed, pool, [&](std::size_t begin, std::size_t end, stScatterSums& out) {
+            for (std::size_t i = begin; i < end; ++i)
+            {
+                const double d0 = px[i] - m[0], d1 = py[i] - m[1], d2 = pz[i] - m[2];
+                out.spread += d0 * d0 + d1 * d1 + d2 * d2;
+                out.s[0] += d0 * d0;
+                out.s[1] += d0 * d1;
+                out.s[2] += d0 * d2;
+                out.s[3] += d1 * d1;
+                out.s[4] += d1 * d2;
+                out.s[5] += d2 * d2;
+            }
+        });
+    const double spread = std::sqrt(scatterSums.spread / double(packed.Count()));
+    if (!(spread > 0.0) || !std::isfinite(spread))
+        return false;
+    const double invSpread = 1.0 / spread;
+    const stQuadricSums quadric =
+        SumPackedBlocks<stQuadricSums>(packed, pool, [&](std::size_t begin, std::size_t end, stQuadricSums& out) {
+            for (std::size_t i = begin; i < end; ++i)
+            {
+                const float x = static_cast<float>((px[i] - m[0]) * invSpread);
+                const float y = static_cast<float>((py[i] - m[1]) * invSpread);
+                const float z = static_cast<float>((pz[i] - m[2]) * invSpread);
+                const double row[9] = {x * x, y * y, z * z, -2.0f * x * y, -2.0f * x * z, -2.0f * y * z,
+                                       2.0f * x, 2.0f * y, 2.0f * z};
+                double* a = out.A;
+                for (int p = 0; p < 9; ++p)
+                {
+                    for (int q = p; q < 9; ++q)
+                        *a++ += row[p] * row[q];
+                    out.b[p] += row[p];
+                }
+            }
+        });
+    cNormalEquations system(9);
+    cSquareMatrix scatter(3);
+    if (!system.IsAllocated() || !scatter.IsAllocated())
+        return false;
+    {
+        const double* a = quadric.A;
+        for (std::uint32_t p = 0; p < 9; ++p)
+        {
+            for (std::uint32_t q = p; q < 9; ++q)
+                system.A(p, q) = system.A(q, p) = *a++;
+            system.b[p] = quadric.b[p];
+        }
+        constexpr int kUpper3[3][3] = {{0, 1, 2}, {1, 3, 4}, {2, 4, 5}};
+        for (std::uint32_t i = 0; i < 3; ++i)
+            for (std::uint32_t j = 0; j < 3; ++j)
+                scatter(i, j) = scatterSums.s[kUpper3[i][j]];
+    }
+    cDoubleVector q;
+    if (!SolveGaussJordan(system, q, 1e-10))
+        return false;
+    double axis[3];
+    double scale = 0.0;
+    if (!AxisFromQuadric(q, axis, scale))
+        return false;
+    const double g[3] = {q[6] / scale, q[7] / scale, q[8] / scale};
+    double c[3];
+    AxisPointFromQuadric(axis, g, c);
+    double r = std::sqrt(std::fabs(Dot3d(c, c) + 1.0 / scale));
+    if (!AllFinite(c, 3) || !std::isfinite(r))
+        return false;
+
+    // The algebraic distance favours some shapes over others (short arcs come
+    // out far too wide, or about a wrong axis): finish on the geometric
+    // distance, from the quadric's axis and from each principal direction of
+    // the points (a patch's axis is one of them, roughly), and keep the best.
+    const bool subsampled = packed.Count() > kStartSubsample;
+    const cPackedFitPoints subsample =
+        subsampled ? packed.EveryNth((packed.Count() + kStartSubsample - 1) / kStartSubsample) : cPackedFitPoints();
+    const cCylinderRefiner fine(packed, m, invSpread, pool);
+    const cCylinderRefiner coarse(subsampled ? subsample : packed, m, invSpread, pool);
+    std::vector<stCylinderCandidate> candidates;
+    auto consider = [&](const double a0[3], const double c0[3], double r0) {
+        stCylinderCandidate k{{c0[0], c0[1], c0[2]}, {a0[0], a0[1], a0[2]}, r0, 0.0};
+        k.cost = coarse.Refine(k.c, k.a, k.r);
+        if (AllFinite(k.c, 3) && AllFinite(k.a, 3) && std::isfinite(k.r) && std::isfinite(k.cost))
+            candidates.push_back(k);
+    };
+    consider(axis, c, r);
+    cSquareMatrix vectors;
+    cDoubleVector values;
+    if (EigenSymmetric(scatter, vectors, values))
+    {
+        for (std::uint32_t e = 0; e < 3; ++e)
+        {
+            double a0[3] = {vectors(0, e), vectors(1, e), vectors(2, e)}, c0[3] = {0.0, 0.0, 0.0}, r0 = 0.0;
+            NormaliseVector3d(a0);
+            if (coarse.StartAcross(a0, c0, r0))
+                consider(a0, c0, r0);
+        }
+    }
+    if (candidates.empty())
+        return false;
+    std::vector<stCylinderCandidate> finished;
+    if (!subsampled)
+    {
+        finished = candidates;
+    }
+    else
+    {
+        double lowest = candidates[0].cost;
+        for (const stCylinderCandidate& k : candidates)
+            lowest = std::min(lowest, k.cost);
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+        {
+            const stCylinderCandidate& k = candidates[i];
+            if (k.cost > kStartCostFactor * lowest)
+                continue;
+            bool repeated = false;
+            for (std::size_t j = 0; j < i && !repeated; ++j)
+                repeated = candidates[j].cost <= kStartCostFactor * lowest && SameCylinder(candidates[j], k);
+            if (repeated)
+                continue;
+            stCylinderCandidate f = k;
+            f.cost = fine.Refine(f.c, f.a, f.r);
+            if (AllFinite(f.c, 3) && AllFinite(f.a, 3) && std::isfinite(f.r) && std::isfinite(f.cost))
+                finished.push_back(f);
+        }
+    }
+    const stCylinderCandidate* best = nullptr;
+    for (const stCylinderCandidate& k : finished)
+        if (best == nullptr || k.cost < best->cost)
+            best = &k;
+    if (best == nullptr)
+        return false;
+    std::copy(best->c, best->c + 3, c);
+    std::copy(best->a, best->a + 3, axis);
+    r = best->r;
+    // The dominant component of the axis is reported positive.
+    int dominant = 0;
+    for (int k = 1; k < 3; ++k)
+        if (std::fabs(axis[k]) > std::fabs(axis[dominant]))
+            dominant = k;
+    const double sign = axis[dominant] < 0.0 ? -1.0 : 1.0;
+    for (int k = 0; k < 3; ++k)
+    {
+        point[k] = c[k] * spread + m[k];
+        direction[k] = sign * axis[k];
+    }
+    radius = r * spread;
+    return true;
 }
 
 } // namespace
@@ -344,119 +401,25 @@ double cCylinderFit::SumSquaredRadialErrors(const double point[3], const double 
     return sum;
 }
 
-bool cCylinderFit::Estimate(double point[3], double direction[3], double& radius) const
+bool cCylinderFit::Estimate(double point[3], double direction[3], double& radius, cThreadPool* pool) const
 {
     if (CountActive() < 9)
         return false;
-    // The quadric is fitted about the mean and at unit spread, so neither
-    // where the part lies nor its units change the estimate.
-    double m[3];
-    GetMeanPosition(m);
-    double spread = 0.0;
-    std::uint64_t count = 0;
-    cSquareMatrix scatter(3);
-    if (!scatter.IsAllocated())
-        return false;
-    for (const stFitPoint& p : Points())
+    try
     {
-        if (!p.active)
-            continue;
-        double q[3];
-        FitPointPosition(p, q);
-        const double d[3] = {q[0] - m[0], q[1] - m[1], q[2] - m[2]};
-        spread += Dot3d(d, d);
-        for (std::uint32_t i = 0; i < 3; ++i)
-            for (std::uint32_t j = 0; j < 3; ++j)
-                scatter(i, j) += d[i] * d[j];
-        ++count;
+        const cPackedFitPoints packed(Points());
+        double m[3];
+        GetMeanPosition(m);
+        return EstimatePacked(packed, m, pool, point, direction, radius);
     }
-    spread = std::sqrt(spread / double(count));
-    if (!(spread > 0.0) || !std::isfinite(spread))
-        return false;
-    const double invSpread = 1.0 / spread;
-    cNormalEquations system(9);
-    if (!system.IsAllocated())
-        return false;
-    for (const stFitPoint& p : Points())
+    catch (const std::bad_alloc&)
     {
-        if (!p.active)
-            continue;
-        const float x = static_cast<float>((p.position[0] - m[0]) * invSpread);
-        const float y = static_cast<float>((p.position[1] - m[1]) * invSpread);
-        const float z = static_cast<float>((p.position[2] - m[2]) * invSpread);
-        const double row[9] = {x * x, y * y, z * z, -2.0f * x * y, -2.0f * x * z, -2.0f * y * z,
-                               2.0f * x, 2.0f * y, 2.0f * z};
-        system.AddRow(row, 1.0);
+        return false;
     }
-    cDoubleVector q;
-    if (!SolveGaussJordan(system, q, 1e-10))
-        return false;
-    double axis[3];
-    double scale = 0.0;
-    if (!AxisFromQuadric(q, axis, scale))
-        return false;
-    const double g[3] = {q[6] / scale, q[7] / scale, q[8] / scale};
-    double c[3];
-    AxisPointFromQuadric(axis, g, c);
-    double r = std::sqrt(std::fabs(Dot3d(c, c) + 1.0 / scale));
-    if (!AllFinite(c, 3) || !std::isfinite(r))
-        return false;
-    // The algebraic distance favours some shapes over others (short arcs come
-    // out far too wide, or about a wrong axis): finish on the geometric
-    // distance, from the quadric's axis and from each principal direction of
-    // the points (a patch's axis is one of them, roughly), and keep the best.
-    const cCylinderRefiner refiner(*this, m, invSpread);
-    double bestCost = std::numeric_limits<double>::infinity();
-    double best[7] = {};
-    auto consider = [&](const double a0[3], const double c0[3], double r0) {
-        double a1[3] = {a0[0], a0[1], a0[2]}, c1[3] = {c0[0], c0[1], c0[2]}, r1 = r0;
-        refiner.Refine(c1, a1, r1);
-        if (!AllFinite(c1, 3) || !AllFinite(a1, 3) || !std::isfinite(r1))
-            return;
-        const double cost = refiner.Cost(c1, a1, r1);
-        if (cost < bestCost)
-        {
-            bestCost = cost;
-            std::copy(c1, c1 + 3, best);
-            std::copy(a1, a1 + 3, best + 3);
-            best[6] = r1;
-        }
-    };
-    consider(axis, c, r);
-    cSquareMatrix vectors;
-    cDoubleVector values;
-    if (EigenSymmetric(scatter, vectors, values))
-    {
-        for (std::uint32_t e = 0; e < 3; ++e)
-        {
-            double a0[3] = {vectors(0, e), vectors(1, e), vectors(2, e)}, c0[3] = {0.0, 0.0, 0.0}, r0 = 0.0;
-            NormaliseVector3d(a0);
-            if (refiner.StartAcross(a0, c0, r0))
-                consider(a0, c0, r0);
-        }
-    }
-    if (!std::isfinite(bestCost))
-        return false;
-    std::copy(best, best + 3, c);
-    std::copy(best + 3, best + 6, axis);
-    r = best[6];
-    // The dominant component of the axis is reported positive.
-    int dominant = 0;
-    for (int k = 1; k < 3; ++k)
-        if (std::fabs(axis[k]) > std::fabs(axis[dominant]))
-            dominant = k;
-    const double sign = axis[dominant] < 0.0 ? -1.0 : 1.0;
-    for (int k = 0; k < 3; ++k)
-    {
-        point[k] = c[k] * spread + m[k];
-        direction[k] = sign * axis[k];
-    }
-    radius = r * spread;
-    return true;
 }
 
 bool cCylinderFit::Optimise(double point[3], double direction[3], double& radius, double tolerance,
-                            std::int32_t budget) const
+                            std::int32_t budget, cThreadPool* pool) const
 {
     cDoubleVector x(7);
     if (x.GetCount() != 7)
@@ -467,8 +430,17 @@ bool cCylinderFit::Optimise(double point[3], double direction[3], double& radius
         x[3 + k] = ClampedAcos(direction[k]);
     }
     x[6] = radius;
-    if (MinimiseSimplex(x, OptimiseObjective, const_cast<cCylinderFit*>(this), tolerance, budget, 0.00025f) == 0)
+    try
+    {
+        const cPackedFitPoints packed(Points());
+        stErrorPass pass{&packed, pool};
+        if (MinimiseSimplex(x, OptimiseObjective, &pass, tolerance, budget, 0.00025f) == 0)
+            return false;
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
+    }
     const double angles[3] = {x[3], x[4], x[5]};
     double d[3];
     DirectionFromAngles(angles, d);
@@ -512,7 +484,6 @@ bool FitConstrainedCylinder(cCylinderFit& fit, double point[3], double direction
                             const std::uint8_t open[7])
 {
     ConstrainedCylinderContext ctx{};
-    ctx.fit = &fit;
     bool fixed[3] = {!open[0], !open[1], !open[2]};
     double given[3] = {direction[0], direction[1], direction[2]};
     NormaliseConstrainedDirection(given, fixed);
@@ -566,8 +537,17 @@ bool FitConstrainedCylinder(cCylinderFit& fit, double point[3], double direction
     for (int k = 0; k < 3; ++k)
         if (ctx.open[3 + k])
             x[i++] = estimated ? estimatePoint[k] : point[k];
-    if (MinimiseSimplex(x, ConstrainedObjective, &ctx, 1e-9, 1000, 0.00025f) == 0)
+    try
+    {
+        const cPackedFitPoints packed(fit.Points());
+        ctx.pass = {&packed, nullptr};
+        if (MinimiseSimplex(x, ConstrainedObjective, &ctx, 1e-9, 1000, 0.00025f) == 0)
+            return false;
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
+    }
     double p[3], d[3], r;
     RebuildConstrainedCylinder(ctx, x, p, d, r);
     if (!AllFinite(p, 3) || !AllFinite(d, 3) || !std::isfinite(r))

@@ -5,6 +5,8 @@
 
 #include "fitting/fit_container.h"
 
+class cThreadPool;
+
 #include <cstdint>
 
 class cCylinderFit : public cFitContainer
@@ -16,11 +18,14 @@ public:
     double SumSquaredRadialErrors(const double point[3], const double direction[3], double radius,
                                   std::uint64_t& count) const;
 
-    // Quadric estimate; at least 9 active points. Outputs unchanged on failure.
-    bool Estimate(double point[3], double direction[3], double& radius) const;
-    // Refines all seven values; unchanged on failure.
-    bool Optimise(double point[3], double direction[3], double& radius, double tolerance,
-                  std::int32_t budget) const;
+    // Quadric estimate, finished on the geometric distance; at least 9
+    // active points. Outputs unchanged on failure. With a pool, large point
+    // sets are summed on its threads (same result as without).
+    bool Estimate(double point[3], double direction[3], double& radius, cThreadPool* pool = nullptr) const;
+    // Refines all seven values by the downhill simplex; unchanged on failure.
+    // The pool as for Estimate.
+    bool Optimise(double point[3], double direction[3], double& radius, double tolerance, std::int32_t budget,
+                  cThreadPool* pool = nullptr) const;
     // Moves the axis point to the lowest projection of all records less half
     // the margin (factor * span) and returns the span grown by that margin.
     // Without records the point stays and the length is 0.

@@ -249,11 +249,12 @@ bool FitSphere(const cFitContainer& points, tSphere<double>& sphere, double& rms
     });
 }
 
-bool FitCylinder(const cFitContainer& points, tCylinder<double>& cylinder, double& rms, double marginFactor)
+bool FitCylinder(const cFitContainer& points, tCylinder<double>& cylinder, double& rms, double marginFactor,
+                 cThreadPool* pool)
 {
     return OnAllRecords<cCylinderFit>(points, [&](const cCylinderFit& fit) {
         double p[3], a[3], r;
-        if (!fit.Estimate(p, a, r) || !fit.Optimise(p, a, r, 1e-5, 1000))
+        if (!fit.Estimate(p, a, r, pool) || !fit.Optimise(p, a, r, 1e-5, 1000, pool))
             return false;
         NormaliseVector3d(a);
         std::uint64_t count = 0;

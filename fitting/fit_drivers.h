@@ -8,6 +8,8 @@
 #include "fitting/fit_container.h"
 #include "fitting/primitive_records.h"
 
+class cThreadPool;
+
 // Section polylines as the drivers read them: each in its own plane frame.
 using tSectionPolylines = tPolylineCollection<tFramePolyline<cVertex>>;
 
@@ -31,8 +33,10 @@ void FitPlaneWithNormalAndAxis(const cFitContainer& points, tPlane<double>& plan
 
 bool FitSphere(const cFitContainer& points, tSphere<double>& sphere, double& rms);
 // Moves the axis point to the lower end of the points; the height covers
-// them grown by the margin factor.
-bool FitCylinder(const cFitContainer& points, tCylinder<double>& cylinder, double& rms, double marginFactor);
+// them grown by the margin factor. With a pool, large point sets are summed
+// on its threads; the result is the same without one.
+bool FitCylinder(const cFitContainer& points, tCylinder<double>& cylinder, double& rms, double marginFactor,
+                 cThreadPool* pool = nullptr);
 
 // Line or arc through the vertices of section polylines, each taken in its
 // polyline's frame. With markedOnly a vertex counts only when its flag word
