@@ -162,7 +162,8 @@ bool SelectTrianglesInFrameBuffer(cMesh& mesh, const stSelectionMask& mask, cons
         stack.pop_back();
         for (cMeshTriangle* neighbour : triangle->neighbour)
         {
-            if (!neighbour || (neighbour->flags & flagBits) == flagBits)
+            // Hidden triangles are never marked, not even by growth.
+            if (!neighbour || (neighbour->flags & flagBits) == flagBits || (neighbour->flags & kTriangleFlagHidden))
                 continue;
             if (frontOnly && neighbour->nx * towardsEye[0] + neighbour->ny * towardsEye[1] +
                                      neighbour->nz * towardsEye[2] <
