@@ -1,0 +1,245 @@
+#include "modes/mesh_pick_index.h"
+
+#include "core/mesh.h"
+#include "modes/mode_support.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+// Spreads the low 10 bits of v to every third bit.
+std::uint32_t Spread(std::uint32_t v)
+{
+    v &= 0x3FF;
+    v = (v | v << 16) & 0x030000FF;
+    v = (v | v << 8) & 0x0300F00F;
+    v = (v | v << 4) & 0x030C30C3;
+    v = (v | v << 2) & 0x09249249;
+    return v;
+}
+
+struct Grow
+{
+    float min[3] = {FLT_MAX, FLT_MAX, FLT_MAX};
+    float max[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
+    void Add(const float p[3])
+    {
+        for (int k = 0; k < 3; ++k)
+        {
+            min[k] = std::min(min[k], p[k]);
+            max[k] = std::max(max[k], p[k]);
+        }
+    }
+    void Add(const float lo[3], const float hi[3])
+    {
+        Add(lo);
+        Add(hi);
+    }
+};
+
+// Whether the view-plane projection of a box, grown by a margin that covers
+// the scan's barycentric tolerance and its rounding, holds (x, y).
+bool ProjectionHolds(const float lo[3], const float hi[3], double x, double y, const double m[12],
+                     const float centre[3])
+{
+    if (lo[0] > hi[0])
+        return false; // empty
+    double mid[3], half[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        mid[k] = 0.5 * (double(lo[k]) + hi[k]) - centre[k];
+        half[k] = 0.5 * (double(hi[k]) - lo[k]);
+    }
+    for (int r = 0; r < 2; ++r)
+    {
+        const double* row = m + 4 * r;
+        const double c = row[0] * mid[0] + row[1] * mid[1] + row[2] * mid[2] + row[3];
+        const double e = std::fabs(row[0]) * half[0] + std::fabs(row[1]) * half[1] + std::fabs(row[2]) * half[2];
+        const double margin = 1e-2 * e + 1e-5 * (std::fabs(c) + e) + 1e-30;
+        const double q = r == 0 ? x : y;
+        if (q < c - e - margin || q > c + e + margin)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void cMeshPickIndex::Clear()
+{
+    m_mesh = nullptr;
+    m_triangleCount = m_vertexCount = 0;
+    m_order.clear();
+    m_groups.clear();
+    m_blocks.clear();
+    m_order.shrink_to_fit();
+    m_groups.shrink_to_fit();
+    m_blocks.shrink_to_fit();
+}
+
+bool cMeshPickIndex::IsBuiltFor(const cMesh& mesh) const
+{
+    return m_mesh == &mesh && m_triangleCount == mesh.GetTriangleCount() && m_vertexCount == mesh.GetVertexCount();
+}
+
+std::size_t cMeshPickIndex::GetMemoryBytes() const
+{
+    return m_order.capacity() * sizeof(std::uint32_t) + (m_groups.capacity() + m_blocks.capacity()) * sizeof(Box);
+}
+
+void cMeshPickIndex::Build(const cMesh& mesh)
+{
+    Clear();
+    const std::uint32_t count = mesh.GetTriangleCount();
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    // Centres and the box they span; triangles with a bad corner are left
+    // out, as the scan skips them.
+    std::vector<std::uint64_t> keyed;
+    keyed.reserve(count);
+    Grow all;
+    std::vector<float> centres(std::size_t(count) * 3);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle* t = mesh.GetTriangle(i);
+        if (t->vertexIndex[0] >= vertexCount || t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)
+            continue;
+        float* c = &centres[std::size_t(i) * 3];
+        c[0] = c[1] = c[2] = 0.0f;
+        for (std::uint32_t index : t->vertexIndex)
+        {
+            const cVertex* v = mesh.GetVertex(index);
+            c[0] += v->x / 3.0f, c[1] += v->y / 3.0f, c[2] += v->z / 3.0f;
+        }
+        all.Add(c);
+        keyed.push_back(i);
+    }
+    float scale[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        const float extent = all.max[k] - all.min[k];
+        scale[k] = extent > 0.0f && std::isfinite(extent) ? 1023.0f / extent : 0.0f;
+    }
+    for (std::uint64_t& entry : keyed)
+    {
+        const float* c = &centres[std::size_t(entry) * 3];
+        std::uint32_t q[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            const float f = (c[k] - all.min[k]) * scale[k];
+            q[k] = f >= 0.0f && f <= 1023.0f ? std::uint32_t(f) : 0u;
+        }
+        const std::uint64_t code = Spread(q[0]) | Spread(q[1]) << 1 | Spread(q[2]) << 2;
+        entry |= code << 32;
+    }
+    centres.clear();
+    centres.shrink_to_fit();
+    std::sort(keyed.begin(), keyed.end());
+
+    m_order.resize(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        m_order[i] = std::uint32_t(keyed[i]);
+    keyed.clear();
+    keyed.shrink_to_fit();
+
+    const std::size_t groups = (m_order.size() + kGroupSize - 1) / kGroupSize;
+    m_groups.resize(groups);
+    for (std::size_t g = 0; g < groups; ++g)
+    {
+        Grow box;
+        const std::size_t end = std::min(m_order.size(), (g + 1) * kGroupSize);
+        for (std::size_t i = g * kGroupSize; i < end; ++i)
+            for (std::uint32_t index : mesh.GetTriangle(m_order[i])->vertexIndex)
+                box.Add(mesh.GetVertex(index)->Position());
+        m_groups[g] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
+    }
+    const std::size_t blocks = (groups + kBlockSize - 1) / kBlockSize;
+    m_blocks.resize(blocks);
+    for (std::size_t b = 0; b < blocks; ++b)
+    {
+        Grow box;
+        const std::size_t end = std::min(groups, (b + 1) * kBlockSize);
+        for (std::size_t g = b * kBlockSize; g < end; ++g)
+            box.Add(m_groups[g].min, m_groups[g].max);
+        m_blocks[b] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
+    }
+    m_mesh = &mesh;
+    m_triangleCount = count;
+    m_vertexCount = vertexCount;
+}
+
+cVertex cMeshPickIndex::Pick(const cMesh& mesh, float x, float y, const double m[12], const float centre[3],
+                             const cMeshTriangle** hitTriangle) const
+{
+    if (!IsBuiltFor(mesh))
+        return PickMeshPointUnderCursor(mesh, x, y, m, centre, hitTriangle);
+    cVertex result;
+    result.x = FLT_MAX;
+    result.flags = kPickedNothing;
+    double bestDepth = -FLT_MAX;
+    std::uint32_t bestIndex = 0xFFFFFFFFu;
+    const cMeshTriangle* best = nullptr;
+    for (std::size_t b = 0; b < m_blocks.size(); ++b)
+    {
+        if (!ProjectionHolds(m_blocks[b].min, m_blocks[b].max, x, y, m, centre))
+            continue;
+        const std::size_t groupEnd = std::min(m_groups.size(), (b + 1) * kBlockSize);
+        for (std::size_t g = b * kBlockSize; g < groupEnd; ++g)
+        {
+            if (!ProjectionHolds(m_groups[g].min, m_groups[g].max, x, y, m, centre))
+                continue;
+            const std::size_t end = std::min(m_order.size(), (g + 1) * kGroupSize);
+            for (std::size_t k = g * kGroupSize; k < end; ++k)
+            {
+                const std::uint32_t i = m_order[k];
+                const cMeshTriangle* t = mesh.GetTriangle(i);
+                if (t->flags & kTriangleFlagHidden)
+                    continue;
+                if (double(t->nx) * m[8] + double(t->ny) * m[9] + double(t->nz) * m[10] < 0.0)
+                    continue;
+                const cVertex* corner[3];
+                double sx[3], sy[3];
+                for (int c = 0; c < 3; ++c)
+                {
+                    corner[c] = mesh.GetVertex(t->vertexIndex[c]);
+                    const double d[3] = {double(corner[c]->x) - centre[0], double(corner[c]->y) - centre[1],
+                                         double(corner[c]->z) - centre[2]};
+                    sx[c] = m[0] * d[0] + m[1] * d[1] + m[2] * d[2] + m[3];
+                    sy[c] = m[4] * d[0] + m[5] * d[1] + m[6] * d[2] + m[7];
+                }
+                double u = 0.0, v = 0.0;
+                if (!PointInTriangle2D(x, y, sx[0], sy[0], sx[1], sy[1], sx[2], sy[2], &u, &v, kPickEpsilon))
+                    continue;
+                const float fu = float(u), fv = float(v);
+                const cVertex& a = *corner[0];
+                const cVertex& bb = *corner[1];
+                const cVertex& cc = *corner[2];
+                const float p[3] = {a.x + fu * (bb.x - a.x) + fv * (cc.x - a.x),
+                                    a.y + fu * (bb.y - a.y) + fv * (cc.y - a.y),
+                                    a.z + fu * (bb.z - a.z) + fv * (cc.z - a.z)};
+                const double depth = m[8] * (double(p[0]) - centre[0]) + m[9] * (double(p[1]) - centre[1]) +
+                                     m[10] * (double(p[2]) - centre[2]) + m[11];
+                // The scan in index order keeps the first of equal depths.
+                if (depth > bestDepth || (depth == bestDepth && best && i < bestIndex))
+                {
+                    bestDepth = depth;
+                    bestIndex = i;
+                    best = t;
+                    result.x = p[0];
+                    result.y = p[1];
+                    result.z = p[2];
+                    result.flags = std::fabs(double(p[0]) - FLT_MAX) <= FLT_EPSILON ? kPickedNothing : 0u;
+                    result.nx = t->nx;
+                    result.ny = t->ny;
+                    result.nz = t->nz;
+                    result.index = a.index;
+                }
+            }
+        }
+    }
+    if (best && hitTriangle)
+        *hitTriangle = best;
+    return result;
+}

@@ -1,0 +1,397 @@
+#include "modes/mode_support.h"
+
+#include "core/intersections.h"
+#include "core/mesh.h"
+#include "platform/mfc/menu.h"
+#include "platform/mfc/win_app.h"
+#include "platform/win32/device_context.h"
+#include "platform/win32/gdi.h"
+#include "platform/win32/gdi_objects.h"
+#include "platform/win32/gdi_paint.h"
+#include "platform/win32/icons.h"
+#include "platform/win32/input.h"
+#include "render/renderer.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdarg>
+#include <cwchar>
+
+bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, double by, double cx, double cy,
+                       double* u, double* v, double e)
+{
+    const double d = (cy - ay) * (bx - ax) - (by - ay) * (cx - ax);
+    if (std::fabs(d) <= e)
+        return false;
+    const double uu = ((cy - ay) * (px - ax) - (py - ay) * (cx - ax)) / d;
+    const double vv = ((py - ay) * (bx - ax) - (by - ay) * (px - ax)) / d;
+    *u = uu;
+    *v = vv;
+    const double w = uu + vv;
+    return uu > -e && uu < 1.0 + e && vv > -e && vv < 1.0 + e && w > -e && w < 1.0 + e;
+}
+
+cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double m[12], const float centre[3],
+                                 const cMeshTriangle** hitTriangle)
+{
+    cVertex result;
+    result.x = FLT_MAX;
+    result.flags = kPickedNothing;
+    double bestDepth = -FLT_MAX;
+    const std::uint32_t count = mesh.GetTriangleCount();
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle* t = mesh.GetTriangle(i);
+        if (t->flags & kTriangleFlagHidden)
+            continue;
+        if (double(t->nx) * m[8] + double(t->ny) * m[9] + double(t->nz) * m[10] < 0.0)
+            continue;
+        if (t->vertexIndex[0] >= vertexCount || t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)
+            continue;
+        const cVertex* corner[3];
+        double sx[3], sy[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            corner[k] = mesh.GetVertex(t->vertexIndex[k]);
+            const double d[3] = {double(corner[k]->x) - centre[0], double(corner[k]->y) - centre[1],
+                                 double(corner[k]->z) - centre[2]};
+            sx[k] = m[0] * d[0] + m[1] * d[1] + m[2] * d[2] + m[3];
+            sy[k] = m[4] * d[0] + m[5] * d[1] + m[6] * d[2] + m[7];
+        }
+        double u = 0.0, v = 0.0;
+        if (!PointInTriangle2D(x, y, sx[0], sy[0], sx[1], sy[1], sx[2], sy[2], &u, &v, kPickEpsilon))
+            continue;
+        const float fu = float(u), fv = float(v);
+        const cVertex& a = *corner[0];
+        const cVertex& b = *corner[1];
+        const cVertex& c = *corner[2];
+        const float p[3] = {a.x + fu * (b.x - a.x) + fv * (c.x - a.x), a.y + fu * (b.y - a.y) + fv * (c.y - a.y),
+                            a.z + fu * (b.z - a.z) + fv * (c.z - a.z)};
+        const double depth = m[8] * (double(p[0]) - centre[0]) + m[9] * (double(p[1]) - centre[1]) +
+                             m[10] * (double(p[2]) - centre[2]) + m[11];
+        if (!(depth > bestDepth))
+            continue;
+        bestDepth = depth;
+        result.x = p[0];
+        result.y = p[1];
+        result.z = p[2];
+        result.flags = std::fabs(double(p[0]) - FLT_MAX) <= FLT_EPSILON ? kPickedNothing : 0u;
+        result.nx = t->nx;
+        result.ny = t->ny;
+        result.nz = t->nz;
+        result.index = a.index;
+        if (hitTriangle)
+            *hitTriangle = t;
+    }
+    return result;
+}
+
+bool IsSnapActive(std::uint8_t setting, int force)
+{
+    if (force)
+        return true;
+    const bool alt = GetAsyncKeyState(VK_MENU) < 0;
+    return setting == 0 ? alt : !alt;
+}
+
+bool SnapArcRadius(stSketchSnap& state, const double f[12], const float a[3], const float b[3], const float c[3],
+                   double step)
+{
+    if (!IsSnapActive(state.enabled, 0))
+        return false;
+    // A step that is not positive (or not a number) has no multiples.
+    if (!(step > 0.0) || !std::isfinite(step))
+        return false;
+    auto toLocal = [&](const float p[3], double out[3])
+    {
+        const double d[3] = {double(p[0]) - f[3], double(p[1]) - f[7], double(p[2]) - f[11]};
+        for (int i = 0; i < 3; ++i)
+            out[i] = f[i] * d[0] + f[4 + i] * d[1] + f[8 + i] * d[2];
+    };
+    double la[3], lb[3], lc[3], centre[3];
+    toLocal(a, la);
+    toLocal(b, lb);
+    toLocal(c, lc);
+    if (!TriangleCircumcentre(la, lb, lc, centre))
+        return false;
+    double ra[3], rc[3], m[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        ra[i] = la[i] - centre[i];
+        rc[i] = lc[i] - centre[i];
+        m[i] = (ra[i] + rc[i]) * 0.5;
+    }
+    const double radius = std::sqrt(rc[0] * rc[0] + rc[1] * rc[1] + rc[2] * rc[2]);
+    if (!(radius > 0.0))
+        return false;
+    const double h2 = (ra[0] - m[0]) * (ra[0] - m[0]) + (ra[1] - m[1]) * (ra[1] - m[1]) + (ra[2] - m[2]) * (ra[2] - m[2]);
+    const double dist = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
+    double u[3] = {m[0], m[1], m[2]};
+    if (dist > FLT_EPSILON)
+        for (double& x : u)
+            x /= dist;
+    double snapped = std::trunc(radius / step) * step;
+    if (h2 > snapped * snapped)
+        snapped += step;
+    if (h2 > snapped * snapped)
+        return false;
+    const double shift = dist - std::sqrt(snapped * snapped - h2);
+    double nc[3], dir[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        nc[i] = centre[i] + u[i] * shift;
+        dir[i] = lb[i] - nc[i];
+    }
+    const double len = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
+    if (len > 0.0)
+        for (double& x : dir)
+            x /= len;
+    double local[3];
+    for (int i = 0; i < 3; ++i)
+        local[i] = nc[i] + dir[i] * snapped;
+    float world[3];
+    for (int r = 0; r < 3; ++r)
+        world[r] = float(f[4 * r] * local[0] + f[4 * r + 1] * local[1] + f[4 * r + 2] * local[2] + f[4 * r + 3]);
+    state.point.x = world[0];
+    state.point.y = world[1];
+    state.point.z = world[2];
+    if (std::fabs(double(world[0]) - FLT_MAX) <= FLT_EPSILON)
+        state.point.flags |= 1u;
+    else
+        state.point.flags &= ~1u;
+    return true;
+}
+
+namespace
+{
+
+constexpr GLenum kPackNames[5] = {GL_PACK_SWAP_BYTES, GL_PACK_ALIGNMENT, GL_PACK_SKIP_PIXELS, GL_PACK_SKIP_ROWS,
+                                  GL_PACK_ROW_LENGTH};
+
+} // namespace
+
+void SetPixelStoreState(const stPixelStoreState& state, stPixelStoreState* previous)
+{
+    for (int i = 0; i < 5; ++i)
+    {
+        if (previous)
+            glGetIntegerv(kPackNames[i], &previous->values[i]);
+        glPixelStorei(kPackNames[i], state.values[i]);
+    }
+}
+
+std::uint32_t ReadPixelUnderCursor(POINT cursor, int viewportHeight)
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    // Client rows count from the top: the cursor's pixel is GL row
+    // height - 1 - y. Pixels outside the viewport hold nothing of this frame.
+    const long x = cursor.x;
+    const long row = long(viewportHeight) - 1 - cursor.y;
+    if (x < viewport[0] || x >= long(viewport[0]) + viewport[2] || row < viewport[1] ||
+        row >= long(viewport[1]) + viewport[3])
+        return kNoPickId;
+    GLubyte rgb[3] = {0, 0, 0};
+    glReadPixels(GLint(x), GLint(row), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    return std::uint32_t(rgb[0]) | std::uint32_t(rgb[1]) << 8 | std::uint32_t(rgb[2]) << 16;
+}
+
+std::uint32_t ReadPickIdUnderCursor(I3DSceneRenderer& renderer, POINT cursor)
+{
+    const bool wasCurrent = renderer.MakeCurrent();
+    if (!renderer.IsCurrent())
+        return kNoPickId;
+    RECT viewport{};
+    renderer.GetViewport(&viewport);
+    stPixelStoreState saved;
+    SetPixelStoreState(kReadBackPixelStore, &saved);
+    GLint readBuffer = GL_BACK;
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    glReadBuffer(GL_BACK);
+    const std::uint32_t id = ReadPixelUnderCursor(cursor, int(viewport.bottom - viewport.top));
+    glReadBuffer(GLenum(readBuffer));
+    SetPixelStoreState(saved, nullptr);
+    if (!wasCurrent)
+        renderer.RestoreCurrent();
+    return id;
+}
+
+namespace
+{
+
+// Saves every state the id pass changes and puts it back.
+class FaceIdState
+{
+public:
+    FaceIdState()
+    {
+        GLint depth = 0, most = 0;
+        glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
+        glGetIntegerv(GL_MAX_ATTRIB_STACK_DEPTH, &most);
+        if (depth >= most)
+            return;
+        glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_LIGHTING_BIT | GL_POLYGON_BIT |
+                     GL_CURRENT_BIT | GL_FOG_BIT | GL_MULTISAMPLE_BIT | GL_TEXTURE_BIT);
+        m_ok = true;
+    }
+    ~FaceIdState()
+    {
+        if (m_ok)
+            glPopAttrib();
+    }
+    FaceIdState(const FaceIdState&) = delete;
+    FaceIdState& operator=(const FaceIdState&) = delete;
+    bool Ok() const { return m_ok; }
+
+private:
+    bool m_ok = false;
+};
+
+} // namespace
+
+bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    if (!FaceIdPassSupports(count))
+        return false;
+    FaceIdState state;
+    if (!state.Ok())
+        return false;
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LESS);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    for (GLenum off : {GLenum(GL_LIGHTING), GLenum(GL_BLEND), GLenum(GL_DITHER), GLenum(GL_POLYGON_SMOOTH),
+                       GLenum(GL_LINE_SMOOTH), GLenum(GL_POINT_SMOOTH), GLenum(GL_POLYGON_STIPPLE),
+                       GLenum(GL_TEXTURE_1D), GLenum(GL_TEXTURE_2D), GLenum(GL_FOG), GLenum(GL_MULTISAMPLE),
+                       GLenum(GL_ALPHA_TEST), GLenum(GL_STENCIL_TEST), GLenum(GL_COLOR_LOGIC_OP),
+                       GLenum(GL_POLYGON_OFFSET_FILL)})
+        glDisable(off);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_FLAT);
+    if (cullBackFaces)
+    {
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glFrontFace(GL_CCW);
+    }
+    else
+        glDisable(GL_CULL_FACE);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glColorMaterial(GL_BACK, GL_AMBIENT_AND_DIFFUSE);
+
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    glBegin(GL_TRIANGLES);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle* t = mesh.GetTriangle(i);
+        if ((t->flags & kTriangleFlagHidden) || t->vertexIndex[0] >= vertexCount ||
+            t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)
+            continue;
+        const std::uint32_t id = i + 1;
+        glColor3ub(GLubyte(id & 0xFF), GLubyte((id >> 8) & 0xFF), GLubyte((id >> 16) & 0xFF));
+        for (std::uint32_t index : t->vertexIndex)
+            glVertex3fv(mesh.GetVertex(index)->Position());
+    }
+    glEnd();
+    return true;
+}
+
+bool RenderFaceIdPass(I3DSceneRenderer& renderer, const cMesh& mesh, bool cullBackFaces)
+{
+    if (!FaceIdPassSupports(mesh.GetTriangleCount()))
+        return false;
+    renderer.MakeCurrent();
+    if (!renderer.IsCurrent())
+        return false;
+    GLint drawBuffer = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+    glDrawBuffer(GL_BACK);
+    renderer.PushViewTransform();
+    const bool drawn = DrawFaceIdBuffer(mesh, cullBackFaces);
+    renderer.PopViewTransform();
+    glDrawBuffer(GLenum(drawBuffer));
+    glFlush();
+    glFinish();
+    glReadBuffer(GL_BACK);
+    // The context stays current: the caller reads the image back next.
+    return drawn;
+}
+
+int FormatLabelText(wchar_t (&buffer)[32], const wchar_t* format, ...)
+{
+    buffer[0] = L'\0';
+    if (!format)
+        return 0;
+    // Formatted in a large buffer first, then cut to what the label holds:
+    // a value or unit too long for the label is shortened, never a fault.
+    wchar_t wide[512];
+    va_list args;
+    va_start(args, format);
+    const int written = std::vswprintf(wide, sizeof wide / sizeof wide[0], format, args);
+    va_end(args);
+    if (written < 0)
+        wide[sizeof wide / sizeof wide[0] - 1] = L'\0';
+    const std::size_t length = std::wcslen(wide);
+    const std::size_t kept = length < 31 ? length : 31;
+    std::wmemcpy(buffer, wide, kept);
+    buffer[kept] = L'\0';
+    return int(kept);
+}
+
+HBITMAP MakeMenuBitmapFromIcon(HICON icon, HWND window)
+{
+    if (!icon)
+        return nullptr;
+    HDC windowDc = ::GetDC(window);
+    HDC dc = ::CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = dc ? ::CreateCompatibleBitmap(windowDc, 18, 18) : nullptr;
+    if (bitmap)
+    {
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        const RECT all{0, 0, 18, 18};
+        ::FillRect(dc, &all, ::GetSysColorBrush(COLOR_MENU));
+        ::DrawIconEx(dc, 0, 0, icon, 18, 18, 0, nullptr, DI_NORMAL);
+        ::SelectObject(dc, old);
+    }
+    if (dc)
+        ::DeleteDC(dc);
+    ::ReleaseDC(window, windowDc);
+    return bitmap;
+}
+
+BOOL SetMenuItemIcons(const std::uint32_t* table, std::uint32_t wordCount, CMenu* menu, HWND window)
+{
+    if (!table || !menu)
+        return 0;
+    const UINT items = menu->GetMenuItemCount();
+    if (items == 0 || items == UINT(-1))
+        return 0;
+    BOOL result = 0;
+    const std::uint32_t pairs = wordCount / 2;
+    for (UINT position = 0; position < items; ++position)
+    {
+        const UINT command = menu->GetMenuItemID(int(position));
+        for (std::uint32_t p = 0; p < pairs; ++p)
+        {
+            if (table[2 * p] != command)
+                continue;
+            const LPCWSTR name = MAKEINTRESOURCEW(table[2 * p + 1]);
+            HINSTANCE module = AfxFindResourceHandle(name, RT_GROUP_ICON);
+            auto icon = static_cast<HICON>(::LoadImageW(module, name, IMAGE_ICON, 0, 0, 0));
+            HBITMAP bitmap = MakeMenuBitmapFromIcon(icon, window);
+            result = ::SetMenuItemBitmaps(menu->GetSafeHmenu(), command, MF_BYCOMMAND, bitmap, nullptr);
+            break;
+        }
+    }
+    return result;
+}
+
+IScreenObjectManager<C3DView>* GetScreenObjectManager(C3DView* view)
+{
+    return view ? view->GetScreenObjectManager() : nullptr;
+}

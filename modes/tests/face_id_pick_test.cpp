@@ -1,0 +1,193 @@
+// Colour-coded picking on a real GL frame: the face-id pass and the one-pixel
+// read-back agree with the CPU pick at every triangle of a grid, leave GL as
+// they found it, answer "no id" off the viewport and honour hiding and
+// culling.
+#include "core/mesh.h"
+#include "modes/mode_support.h"
+#include "support/gl_test_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+
+constexpr LONG kWidth = 240, kHeight = 160;
+// The grid: 24 x 16 unit cells from (1000, 2000), 10 pixels each.
+constexpr float kX0 = 1000.0f, kY0 = 2000.0f, kZ = 50.0f;
+
+class FaceIdPick : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(window.Ok());
+        cGLRenderer& renderer = window.Renderer();
+        const float min[3] = {kX0, kY0, 0.0f}, max[3] = {kX0 + 24.0f, kY0 + 16.0f, 100.0f};
+        renderer.SetSceneBox(min, max);
+        renderer.SetAspect(double(kWidth) / kHeight);
+        renderer.SetupProjection(nullptr);
+        // Two triangles per cell, a little relief so depths differ, and a
+        // small sheet above part of it that hides what lies under it.
+        for (int j = 0; j <= 16; ++j)
+            for (int i = 0; i <= 24; ++i)
+            {
+                const float p[3] = {kX0 + i, kY0 + j, kZ + 0.3f * std::sin(0.7f * i) * std::cos(0.5f * j)};
+                mesh.AddVertex(p);
+            }
+        for (int j = 0; j < 16; ++j)
+            for (int i = 0; i < 24; ++i)
+            {
+                const std::uint32_t v = std::uint32_t(j * 25 + i);
+                mesh.AddTriangle(v, v + 1, v + 26);
+                mesh.AddTriangle(v, v + 26, v + 25);
+            }
+        const float a[3] = {kX0 + 3.0f, kY0 + 3.0f, kZ + 5.0f}, b[3] = {kX0 + 9.0f, kY0 + 3.0f, kZ + 5.0f},
+                    c[3] = {kX0 + 3.0f, kY0 + 9.0f, kZ + 5.0f};
+        mesh.AddTriangle(mesh.AddVertex(a), mesh.AddVertex(b), mesh.AddVertex(c));
+        mesh.Update();
+    }
+
+    // The client pixel whose area holds the world point.
+    POINT PixelOf(const float p[3])
+    {
+        cGLRenderer& renderer = window.Renderer();
+        const double* t = renderer.GetViewTransform();
+        const float* c = renderer.GetSceneCentre();
+        const double d[3] = {double(p[0]) - c[0], double(p[1]) - c[1], double(p[2]) - c[2]};
+        const float vx = float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]);
+        const float vy = float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]);
+        POINT out{};
+        renderer.WorldToScreen(vx, vy, &out);
+        return out;
+    }
+
+    // The CPU pick at a client pixel: the triangle number or -1.
+    long CpuPick(POINT pixel)
+    {
+        cGLRenderer& renderer = window.Renderer();
+        float x = 0.0f, y = 0.0f;
+        renderer.ScreenToWorld(pixel, &x, &y);
+        const cMeshTriangle* hit = nullptr;
+        const cVertex v =
+            PickMeshPointUnderCursor(mesh, x, y, renderer.GetViewTransform(), renderer.GetSceneCentre(), &hit);
+        if (v.flags & kPickedNothing)
+            return -1;
+        for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+            if (mesh.GetTriangle(i) == hit)
+                return long(i);
+        return -2;
+    }
+
+    long IdPick(POINT pixel) { return long(ReadPickIdUnderCursor(window.Renderer(), pixel)) - 1; }
+
+    testrender::RendererWindow window{kWidth, kHeight};
+    cMesh mesh;
+};
+
+TEST_F(FaceIdPick, TheColourIdAndTheCpuPickAgreeAtEveryTriangleCentroid)
+{
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, true));
+    testrender::Snapshot(wgl::ReadGlPixels(0, 0, kWidth, kHeight), "modes_face_ids");
+    int sheet = 0;
+    for (std::uint32_t i = 0; i + 1 < mesh.GetTriangleCount(); ++i)
+    {
+        float centroid[3] = {0, 0, 0};
+        for (std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
+            for (int k = 0; k < 3; ++k)
+                centroid[k] += mesh.GetVertex(v)->Position()[k] / 3.0f;
+        const POINT pixel = PixelOf(centroid);
+        const long cpu = CpuPick(pixel);
+        ASSERT_GE(cpu, 0) << i;
+        EXPECT_EQ(IdPick(pixel), cpu) << "triangle " << i << " at " << pixel.x << "," << pixel.y;
+        if (cpu == long(mesh.GetTriangleCount() - 1))
+            ++sheet;
+        else
+            EXPECT_EQ(cpu, long(i)) << "an uncovered triangle is its own pick";
+    }
+    EXPECT_GT(sheet, 20) << "the raised sheet hides the triangles under it in both picks";
+}
+
+TEST_F(FaceIdPick, TheReadBackRestoresThePixelStoreAndAnswersNothingOffTheViewport)
+{
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, true));
+    glPixelStorei(GL_PACK_ALIGNMENT, 8);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 7);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 3);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 2);
+    const float inside[3] = {kX0 + 20.3f, kY0 + 1.2f, kZ};
+    EXPECT_EQ(IdPick(PixelOf(inside)), CpuPick(PixelOf(inside)));
+    GLint values[4] = {};
+    glGetIntegerv(GL_PACK_ALIGNMENT, &values[0]);
+    glGetIntegerv(GL_PACK_ROW_LENGTH, &values[1]);
+    glGetIntegerv(GL_PACK_SKIP_PIXELS, &values[2]);
+    glGetIntegerv(GL_PACK_SKIP_ROWS, &values[3]);
+    EXPECT_EQ(values[0], 8);
+    EXPECT_EQ(values[1], 7);
+    EXPECT_EQ(values[2], 3);
+    EXPECT_EQ(values[3], 2);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+
+    for (POINT off : {POINT{-1, 5}, POINT{kWidth, 5}, POINT{5, kHeight}, POINT{5, -1}, POINT{-100000, 100000}})
+        EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), off), kNoPickId) << off.x << "," << off.y;
+    // The corners of the client area are inside.
+    EXPECT_NE(ReadPickIdUnderCursor(window.Renderer(), POINT{0, 0}), kNoPickId);
+    EXPECT_NE(ReadPickIdUnderCursor(window.Renderer(), POINT{kWidth - 1, kHeight - 1}), kNoPickId);
+}
+
+TEST_F(FaceIdPick, TheIdPassSwitchesOffWhatWouldCorruptIdsAndPutsItBack)
+{
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_DITHER);
+    glEnable(GL_POLYGON_SMOOTH);
+    glEnable(GL_FOG);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, false));
+    for (GLenum state : {GLenum(GL_BLEND), GLenum(GL_DITHER), GLenum(GL_POLYGON_SMOOTH), GLenum(GL_FOG),
+                         GLenum(GL_LIGHTING), GLenum(GL_TEXTURE_2D)})
+        EXPECT_TRUE(glIsEnabled(state)) << std::hex << state;
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    GLint shade = 0;
+    glGetIntegerv(GL_SHADE_MODEL, &shade);
+    EXPECT_EQ(shade, GL_SMOOTH);
+    // Every id still reads back exactly.
+    const float p[3] = {kX0 + 15.2f, kY0 + 12.7f, kZ};
+    EXPECT_EQ(IdPick(PixelOf(p)), CpuPick(PixelOf(p)));
+    for (GLenum state : {GLenum(GL_BLEND), GLenum(GL_DITHER), GLenum(GL_POLYGON_SMOOTH), GLenum(GL_FOG),
+                         GLenum(GL_LIGHTING), GLenum(GL_TEXTURE_2D)})
+        glDisable(state);
+    glShadeModel(GL_FLAT);
+}
+
+TEST_F(FaceIdPick, HiddenAndCulledTrianglesLeaveTheBackgroundAndIdsStopAt24Bits)
+{
+    const float p[3] = {kX0 + 20.2f, kY0 + 14.3f, kZ};
+    const POINT pixel = PixelOf(p);
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, true));
+    const long id = IdPick(pixel);
+    ASSERT_GE(id, 0);
+    mesh.GetTriangle(std::uint32_t(id))->flags |= kTriangleFlagHidden;
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, true));
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), pixel), kNoPickId);
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), pixel) - 1, 0xFFFFFFFFu) << "background: no triangle";
+    mesh.GetTriangle(std::uint32_t(id))->flags &= ~kTriangleFlagHidden;
+
+    // The same triangle turned away: culled with culling on, drawn without.
+    std::swap(mesh.GetTriangle(std::uint32_t(id))->vertexIndex[1], mesh.GetTriangle(std::uint32_t(id))->vertexIndex[2]);
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, true));
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), pixel), kNoPickId);
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, false));
+    EXPECT_EQ(IdPick(pixel), id);
+
+    EXPECT_TRUE(FaceIdPassSupports(0xFFFFFFu));
+    EXPECT_FALSE(FaceIdPassSupports(0x1000000u)) << "id 2^24 would alias triangle 0";
+}
+
+} // namespace

@@ -1,0 +1,284 @@
+// The modes' shared services that need no GL: the CPU pick and its index,
+// the barycentric test, the arc-radius snap, label text, the axis snaps,
+// the closest point on a segment and the overlay's dirty rectangles.
+#include "core/mesh.h"
+#include "modes/mesh_pick_index.h"
+#include "modes/mode_geometry.h"
+#include "modes/mode_support.h"
+#include "platform/win32/input.h"
+#include "render/area_collector.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cwchar>
+#include <random>
+
+namespace
+{
+
+constexpr double kTop[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+constexpr float kNoCentre[3] = {0.0f, 0.0f, 0.0f};
+
+// A triangle in the plane z with its normal facing +z (or -z when flipped).
+void AddFlatTriangle(cMesh& mesh, float x0, float y0, float size, float z, bool flipped = false)
+{
+    const float a[3] = {x0, y0, z}, b[3] = {x0 + size, y0, z}, c[3] = {x0, y0 + size, z};
+    const std::uint32_t ia = mesh.AddVertex(a), ib = mesh.AddVertex(b), ic = mesh.AddVertex(c);
+    if (flipped)
+        mesh.AddTriangle(ia, ic, ib);
+    else
+        mesh.AddTriangle(ia, ib, ic);
+}
+
+const cMeshTriangle* PickTriangle(const cMesh& mesh, float x, float y, const double view[12] = kTop,
+                                  const float centre[3] = kNoCentre)
+{
+    const cMeshTriangle* hit = nullptr;
+    const cVertex v = PickMeshPointUnderCursor(mesh, x, y, view, centre, &hit);
+    return (v.flags & kPickedNothing) ? nullptr : hit;
+}
+
+} // namespace
+
+TEST(PointInTriangle2D, EdgesCountAndDegenerateTrianglesDoNot)
+{
+    double u = 0.0, v = 0.0;
+    EXPECT_TRUE(PointInTriangle2D(0.25, 0.25, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
+    EXPECT_DOUBLE_EQ(u, 0.25);
+    EXPECT_DOUBLE_EQ(v, 0.25);
+    EXPECT_TRUE(PointInTriangle2D(0.5, 0.0, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon)) << "on an edge";
+    EXPECT_TRUE(PointInTriangle2D(0.5, 0.5, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon)) << "on the long edge";
+    EXPECT_FALSE(PointInTriangle2D(0.5, -1e-3, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
+    EXPECT_FALSE(PointInTriangle2D(0.6, 0.6, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
+    EXPECT_FALSE(PointInTriangle2D(0.5, 0.0, 0, 0, 1, 0, 2, 0, &u, &v, kPickEpsilon)) << "collinear corners";
+}
+
+TEST(PickMeshPointUnderCursor, TheNearestFacingVisibleTriangleWinsAndTiesKeepTheFirst)
+{
+    cMesh mesh;
+    AddFlatTriangle(mesh, 0, 0, 10, 1.0f);       // 0: behind
+    AddFlatTriangle(mesh, 0, 0, 10, 5.0f);       // 1: nearest
+    AddFlatTriangle(mesh, 0, 0, 10, 5.0f);       // 2: same depth as 1
+    AddFlatTriangle(mesh, 0, 0, 10, 9.0f, true); // 3: nearer but facing away
+    mesh.Update();
+    const cMeshTriangle* hit = nullptr;
+    const cVertex v = PickMeshPointUnderCursor(mesh, 2.0f, 3.0f, kTop, kNoCentre, &hit);
+    ASSERT_EQ(v.flags & kPickedNothing, 0u);
+    EXPECT_EQ(hit, mesh.GetTriangle(1));
+    EXPECT_FLOAT_EQ(v.x, 2.0f);
+    EXPECT_FLOAT_EQ(v.y, 3.0f);
+    EXPECT_FLOAT_EQ(v.z, 5.0f);
+    EXPECT_FLOAT_EQ(v.nz, 1.0f);
+    EXPECT_EQ(v.index, mesh.GetVertex(mesh.GetTriangle(1)->vertexIndex[0])->index);
+
+    mesh.GetTriangle(1)->flags |= kTriangleFlagHidden;
+    EXPECT_EQ(PickTriangle(mesh, 2.0f, 3.0f), mesh.GetTriangle(2)) << "hidden triangles are skipped";
+    const cVertex miss = PickMeshPointUnderCursor(mesh, 20.0f, 20.0f, kTop, kNoCentre, nullptr);
+    EXPECT_NE(miss.flags & kPickedNothing, 0u);
+    EXPECT_EQ(miss.x, FLT_MAX);
+}
+
+TEST(PickMeshPointUnderCursor, AnEdgeOnTriangleIsStillTestedAndTheViewTransformApplies)
+{
+    cMesh mesh;
+    // A triangle in the plane x = 3 seen along -x: its normal is exactly
+    // perpendicular to the direction to the viewer.
+    const float a[3] = {3, 0, 0}, b[3] = {3, 4, 0}, c[3] = {3, 0, 4};
+    mesh.AddTriangle(mesh.AddVertex(a), mesh.AddVertex(b), mesh.AddVertex(c));
+    mesh.Update();
+    // A view whose rows are (0,1,0), (0,0,1), (1,0,0): screen x = y, screen
+    // y = z, depth = x; the triangle then faces the viewer.
+    const double side[12] = {0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0};
+    EXPECT_EQ(PickTriangle(mesh, 1.0f, 1.0f, side), mesh.GetTriangle(0));
+    // Top view: normal . r2 = 0, so it counts as facing; but its projection
+    // is a segment, which no cursor hits (a degenerate projection).
+    EXPECT_EQ(PickTriangle(mesh, 3.0f, 1.0f), nullptr);
+    // The scene centre and translation move the projection.
+    const float centre[3] = {0.0f, 10.0f, 0.0f};
+    const double shifted[12] = {0, 1, 0, 5, 0, 0, 1, 0, 1, 0, 0, 0};
+    EXPECT_EQ(PickTriangle(mesh, 1.0f - 10.0f + 5.0f, 1.0f, shifted, centre), mesh.GetTriangle(0));
+}
+
+TEST(MeshPickIndex, GivesTheScanAnswersOnANoisyScanFromEveryDirection)
+{
+    // A bumpy height field of 40 x 40 cells far from the origin, with a
+    // second sheet crossing it, hidden triangles and repeated depths.
+    cMesh mesh;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(-0.05f, 0.05f);
+    const int n = 40;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+        {
+            const float p[3] = {1000.0f + i + noise(random), -500.0f + j + noise(random),
+                                200.0f + 2.0f * std::sin(i * 0.3f) * std::cos(j * 0.2f)};
+            mesh.AddVertex(p);
+        }
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+        {
+            const std::uint32_t v = std::uint32_t(j * (n + 1) + i);
+            mesh.AddTriangle(v, v + 1, v + n + 2);
+            mesh.AddTriangle(v, v + n + 2, v + n + 1);
+        }
+    for (int i = 0; i < 20; ++i)
+        AddFlatTriangle(mesh, 1000.0f + 2 * i, -500.0f + i, 6.0f, 201.0f);
+    mesh.Update();
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); i += 13)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagHidden;
+
+    cMeshPickIndex index;
+    index.Build(mesh);
+    ASSERT_TRUE(index.IsBuiltFor(mesh));
+    const float centre[3] = {1020.0f, -480.0f, 200.0f};
+    std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
+    std::uniform_real_distribution<float> cursor(-25.0f, 25.0f);
+    int hits = 0;
+    for (int view = 0; view < 12; ++view)
+    {
+        // A rotation from two random angles (tilted towards the viewer).
+        const double a = angle(random), b = angle(random) * 0.2;
+        const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
+        const double m[12] = {ca, -sa, 0, 1.5, sa * cb, ca * cb, -sb, -2.0, sa * sb, ca * sb, cb, 0.0};
+        for (int q = 0; q < 150; ++q)
+        {
+            const float x = cursor(random), y = cursor(random);
+            const cMeshTriangle* scanHit = nullptr;
+            const cMeshTriangle* indexHit = nullptr;
+            const cVertex scan = PickMeshPointUnderCursor(mesh, x, y, m, centre, &scanHit);
+            const cVertex fast = index.Pick(mesh, x, y, m, centre, &indexHit);
+            ASSERT_EQ(scan.flags, fast.flags) << view << " " << q;
+            ASSERT_EQ(scanHit, indexHit);
+            ASSERT_EQ(scan.x, fast.x);
+            ASSERT_EQ(scan.z, fast.z);
+            hits += (scan.flags & kPickedNothing) == 0;
+        }
+    }
+    EXPECT_GT(hits, 600) << "most queries land on the mesh";
+
+    // A mesh that changed since the build is scanned in full.
+    const float extra[3] = {0, 0, 0};
+    mesh.AddVertex(extra);
+    EXPECT_FALSE(index.IsBuiltFor(mesh));
+}
+
+TEST(SnapArcRadius, KeepsTheChordAndRoundsTheRadiusToTheStep)
+{
+    win32::ResetInputState();
+    stSketchSnap state;
+    state.enabled = 1;
+    const double frame[12] = {1, 0, 0, 100, 0, 1, 0, -50, 0, 0, 1, 7};
+    // An arc of radius 10.4 about (100, -50, 7) in the frame's xy plane.
+    const double r = 10.4;
+    auto on = [&](double t, float out[3])
+    {
+        out[0] = float(100 + r * std::cos(t));
+        out[1] = float(-50 + r * std::sin(t));
+        out[2] = 7.0f;
+    };
+    float a[3], b[3], c[3];
+    on(0.2, a);
+    on(1.0, b);
+    on(1.8, c);
+    ASSERT_TRUE(SnapArcRadius(state, frame, a, b, c, 1.0));
+    EXPECT_EQ(state.point.flags & 1u, 0u);
+    // The new arc has radius 10 through a and c; the snapped point lies on it.
+    const double half = r * std::sin(0.8); // half chord
+    const double shift = r * std::cos(0.8) - std::sqrt(100.0 - half * half);
+    const double cx = 100 + shift * std::cos(1.0), cy = -50 + shift * std::sin(1.0);
+    EXPECT_NEAR(std::hypot(state.point.x - cx, state.point.y - cy), 10.0, 1e-4);
+    EXPECT_NEAR(std::hypot(a[0] - cx, a[1] - cy), 10.0, 1e-4);
+    EXPECT_NEAR(std::hypot(c[0] - cx, c[1] - cy), 10.0, 1e-4);
+    EXPECT_FLOAT_EQ(state.point.z, 7.0f);
+
+    // A step longer than the radius rounds down to 0, then up one step.
+    ASSERT_TRUE(SnapArcRadius(state, frame, a, b, c, 15.0));
+    // A step that is not positive has no multiples: refused, state untouched.
+    const cVertex before = state.point;
+    EXPECT_FALSE(SnapArcRadius(state, frame, a, b, c, 0.0));
+    EXPECT_FALSE(SnapArcRadius(state, frame, a, b, c, -1.0));
+    EXPECT_FALSE(SnapArcRadius(state, frame, a, b, c, std::nan("")));
+    EXPECT_EQ(state.point.x, before.x);
+    // Collinear points have no circle.
+    const float p0[3] = {90, -50, 7}, p1[3] = {95, -50, 7}, p2[3] = {100, -50, 7};
+    EXPECT_FALSE(SnapArcRadius(state, frame, p0, p1, p2, 1.0));
+    // Alt inverts the setting.
+    win32::InjectKey(VK_MENU, true);
+    EXPECT_FALSE(SnapArcRadius(state, frame, a, b, c, 1.0));
+    EXPECT_TRUE(IsSnapActive(0, 0));
+    EXPECT_TRUE(IsSnapActive(1, 1));
+    win32::InjectKey(VK_MENU, false);
+    EXPECT_FALSE(IsSnapActive(0, 0));
+    EXPECT_TRUE(IsSnapActive(1, 0));
+}
+
+TEST(FormatLabelText, TruncatesIntoItsThirtyTwoCharacters)
+{
+    wchar_t buffer[32];
+    EXPECT_EQ(FormatLabelText(buffer, L"%.3f %ls", 1.5, L"mm"), 8);
+    EXPECT_STREQ(buffer, L"1.500 mm");
+    const int n = FormatLabelText(buffer, L"%g %ls", 1.0e300, L"millimetres of deviation from the surface");
+    EXPECT_EQ(n, 31);
+    EXPECT_EQ(std::wcslen(buffer), 31u);
+    EXPECT_EQ(std::wcsncmp(buffer, L"1e+300 millimetres of deviation", 31), 0);
+    EXPECT_EQ(FormatLabelText(buffer, nullptr), 0);
+    EXPECT_STREQ(buffer, L"");
+}
+
+TEST(ModeGeometry, AxisSnapsAndTheClosestPointOnASegment)
+{
+    EXPECT_EQ(SnapDrawPointToAxis(POINT{10, 10}, POINT{110, 13}).y, 10) << "3 in 100 is within 4.4 degrees";
+    EXPECT_EQ(SnapDrawPointToAxis(POINT{10, 10}, POINT{110, 13}).x, 110);
+    EXPECT_EQ(SnapDrawPointToAxis(POINT{10, 10}, POINT{110, 20}).y, 20) << "10 in 100 is not";
+    EXPECT_EQ(SnapDrawPointToAxis(POINT{10, 10}, POINT{13, -90}).x, 10);
+    EXPECT_EQ(SnapScreenLineToAxis(POINT{10, 10}, POINT{110, 13}).y, 10);
+    EXPECT_EQ(SnapScreenLineToAxis(POINT{10, 10}, POINT{110, 14}).y, 14) << "the line snap is stricter";
+    EXPECT_EQ(SnapDrawPointToAxis(POINT{10, 10}, POINT{110, 14}).y, 10);
+    EXPECT_EQ(SnapDrawPointToAxis(POINT{10, 10}, POINT{10, 10}).x, 10);
+
+    const float a[3] = {1000, 0, 0}, b[3] = {1010, 0, 0};
+    float closest[3];
+    double distance = 0.0;
+    const float beyond[3] = {1013, 4, 0};
+    EXPECT_DOUBLE_EQ(ClosestPointOnSegment(beyond, a, b, closest, &distance), 1.3);
+    EXPECT_EQ(closest[0], 1010.0f);
+    EXPECT_DOUBLE_EQ(distance, 5.0);
+    const float inside[3] = {1004, 3, 0};
+    EXPECT_DOUBLE_EQ(ClosestPointOnSegment(inside, a, b, closest, &distance), 0.4);
+    EXPECT_FLOAT_EQ(closest[0], 1004.0f);
+    EXPECT_DOUBLE_EQ(distance, 3.0);
+    const float before[3] = {997, 4, 0};
+    EXPECT_DOUBLE_EQ(ClosestPointOnSegment(before, a, b, closest, &distance), -0.3);
+    EXPECT_EQ(closest[0], 1000.0f);
+    const float tiny[3] = {1000.0001f, 0, 0};
+    EXPECT_EQ(ClosestPointOnSegment(beyond, a, tiny, closest, &distance), 0.0) << "a segment too short has no line";
+    EXPECT_EQ(closest[0], 1000.0f);
+    EXPECT_DOUBLE_EQ(distance, std::hypot(13.0, 4.0));
+}
+
+TEST(AreaCollector, ARectangleOverlappingTwoMergesAllThreeIntoOneLiveNode)
+{
+    cAreaCollector collector;
+    collector.AddRect(RECT{0, 0, 10, 10});   // A
+    collector.AddRect(RECT{20, 0, 30, 10});  // B
+    collector.AddRect(RECT{5, 2, 25, 8});    // C overlaps both
+    EXPECT_EQ(collector.GetLiveCount(), 1u);
+    int nodes = 0, live = 0;
+    for (auto* node = collector.GetHead(); node; node = node->next, ++nodes)
+        if (node->value.area)
+        {
+            ++live;
+            EXPECT_EQ(node->value.x0, 0);
+            EXPECT_EQ(node->value.x1, 30);
+            EXPECT_EQ(node->value.area, 300u);
+        }
+    EXPECT_EQ(nodes, 2) << "no node added for C";
+    EXPECT_EQ(live, 1);
+
+    cAreaCollector touching;
+    touching.AddRect(RECT{0, 0, 10, 10});
+    touching.AddRect(RECT{10, 0, 20, 10});
+    EXPECT_EQ(touching.GetLiveCount(), 2u) << "a shared edge is no overlap";
+}
