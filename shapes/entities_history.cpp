@@ -1,6 +1,7 @@
 #include "shapes/entities_history.h"
 
 #include "core/scene_object.h"
+#include "shapes/extracted_record.h"
 #include "shapes/profiled_surface.h"
 #include "shapes/session_kinds.h"
 #include "shapes/shape_interfaces.h"
@@ -125,6 +126,10 @@ void CObjectSurfaces::TransformSessions(const double m[12], CSessionSurface* cur
     for (const auto& session : m_sessions)
     {
         session->TransformRegion(m);
+        // The record's fixed directions and points turn with the object, so
+        // a refit keeps fitting in the object's own frame.
+        if (session->GetRecord() != nullptr)
+            session->GetRecord()->ApplyDirection(m);
         if (session.get() != current && session->GetSceneObject() != nullptr)
             session->GetSceneObject()->ApplyTransform(m);
     }
@@ -193,12 +198,21 @@ bool CObjectSurfaces::Write(ON_BinaryArchive& archive) const
 {
     if (m_sessions.size() > static_cast<std::size_t>(INT_MAX))
         return false;
-    if (!archive.WriteUuid(m_hostId) || !archive.WriteInt(static_cast<int>(m_sessions.size())))
-        return false;
+    // Each session is written aside first: no length frames a session, so
+    // one whose record fails must be left out whole, and the others, and
+    // every other object's sessions, still reach the document.
+    std::vector<std::uint8_t> sessions;
+    int written = 0;
     for (const auto& session : m_sessions)
-        if (!session->Write(archive))
-            return false;
-    return true;
+    {
+        ON_MemoryArchive aside;
+        if (!session->Write(aside))
+            continue;
+        sessions.insert(sessions.end(), aside.Buffer().begin(), aside.Buffer().end());
+        ++written;
+    }
+    return archive.WriteUuid(m_hostId) && archive.WriteInt(written) &&
+           (sessions.empty() || archive.WriteByte(sessions.size(), sessions.data()));
 }
 
 bool CObjectSurfaces::Read(ON_BinaryArchive& archive, int major, int minor)

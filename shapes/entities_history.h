@@ -69,8 +69,9 @@ public:
     // Appends "(n)" with the running counter until no session bears it.
     void MakeUniqueName(ON_wString& name);
 
-    // The host object was transformed: regions and scene objects follow,
-    // except the current session's scene object, which the caller moves.
+    // The host object was transformed: regions, records and scene objects
+    // follow, except the current session's scene object, which the caller
+    // moves.
     void TransformSessions(const double m[12], CSessionSurface* current);
     // Whether an extruded or revolved session holds a profile sketch with
     // segments (which reorienting the mesh would destroy).

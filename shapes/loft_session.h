@@ -1,10 +1,11 @@
 // The free-form session: a loft surface fitted to its region of the mesh.
 #pragma once
 
+#include "shapes/extracted_loft_surface.h"
 #include "shapes/loft_surface.h"
 #include "shapes/session_kinds.h"
 
-class CSessionFreeForm : public tSessionSurface<Dezaz_LoftSurfaceObject>
+class CSessionFreeForm : public tSessionSurface<Dezaz_LoftSurfaceObject, ST_CExtractedLoftSurface>
 {
 public:
     using tSessionSurface::tSessionSurface;

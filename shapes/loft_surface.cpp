@@ -398,8 +398,12 @@ bool Dezaz_LoftSurfaceObject::Write(IBinStream* stream, IProcProgress*)
         return false;
     if (!WriteLoftRecord(*stream, *m_geometry))
         return false;
-    const ST_ISectionCurve* profile = m_geometry->GetProfileCurve();
-    return profile != nullptr && profile->Write(*stream);
+    if (const ST_ISectionCurve* profile = m_geometry->GetProfileCurve())
+        return profile->Write(*stream);
+    // A new free form, or one whose refit failed, has no guide yet: the nil
+    // class id keeps the reader in step.
+    const std::uint8_t nil[16] = {};
+    return stream->Write(nil, sizeof nil);
 }
 
 bool Dezaz_LoftSurfaceObject::Read(IBinStream* stream, IProcProgress*)
@@ -412,5 +416,16 @@ bool Dezaz_LoftSurfaceObject::Read(IBinStream* stream, std::uint32_t major, std:
     if (stream == nullptr || m_geometry == nullptr)
         return false;
     m_geometry->ClearBreps();
-    return ReadLoftRecord(*stream, *m_geometry) && ReadProfileCurveRecord(*m_geometry, *stream, major, minor);
+    if (!ReadLoftRecord(*stream, *m_geometry))
+        return false;
+    cRecordReader reader(*stream);
+    GUID classId{};
+    if (!reader.GetGuid(classId))
+        return false;
+    if (classId == GUID{})
+    {
+        m_geometry->DropProfileCurve();
+        return true;
+    }
+    return ReadProfileCurveBody(*m_geometry, classId, *stream, major, minor);
 }

@@ -3,11 +3,17 @@
 // symmetry plane, curve network, revolved and extruded. The free-form
 // kind is made by whoever builds its shape, which installs its maker
 // with SetSessionFactory; until then their ids are known but make nothing.
-// A kind derives from tSessionSurface over its scene object; one whose
-// record depends on the history's version overrides ReadObjectRecord, which
-// receives the minor version RecordMinorVersion chose for its kind code.
+// A kind derives from tSessionSurface over its scene object and its
+// parameter record; one whose scene-object record depends on the history's
+// version overrides ReadObjectRecord, which receives the minor version
+// RecordMinorVersion chose for its kind code.
 #pragma once
 
+#include "shapes/extracted_extruded_surface.h"
+#include "shapes/extracted_network_surface.h"
+#include "shapes/extracted_primitives.h"
+#include "shapes/extracted_revolved_surface.h"
+#include "shapes/extracted_symmetry_plane.h"
 #include "shapes/extruded_surface.h"
 #include "shapes/network_surface.h"
 #include "shapes/primitive_scene_objects.h"
@@ -45,26 +51,37 @@ const stSessionKind* SessionKinds(std::size_t& count);
 // for an id that names no kind, which then changes nothing.
 SessionFactory SetSessionFactory(const GUID& classId, SessionFactory make);
 
-// A session over the scene object it embeds.
-template <class TObject> class tSessionSurface : public CSessionSurface
+// A session over the scene object and the parameter record it embeds; the
+// record is attached to the object's shape from the start.
+template <class TObject, class TRecord> class tSessionSurface : public CSessionSurface
 {
 public:
-    explicit tSessionSurface(CObjectSurfaces* owner) : CSessionSurface(owner) { m_sceneObject = &m_object; }
+    explicit tSessionSurface(CObjectSurfaces* owner) : CSessionSurface(owner)
+    {
+        m_extracted.AttachGeometry(m_object.GetGeometry());
+        m_sceneObject = &m_object;
+        m_record = &m_extracted;
+    }
     ~tSessionSurface() override
     {
-        // The region goes before the object it was fitted for.
+        // The region goes before the object it was fitted for; the record,
+        // declared after the object, goes before it too.
         ClearRegion();
+        m_record = nullptr;
         m_sceneObject = nullptr;
     }
 
     TObject& GetObject() { return m_object; }
     const TObject& GetObject() const { return m_object; }
+    TRecord& GetExtracted() { return m_extracted; }
+    const TRecord& GetExtracted() const { return m_extracted; }
 
 protected:
     TObject m_object;
+    TRecord m_extracted;
 };
 
-class CSessionPlane : public tSessionSurface<Dezaz_PlaneObject>
+class CSessionPlane : public tSessionSurface<Dezaz_PlaneObject, ST_CExtractedPlane>
 {
 public:
     using tSessionSurface::tSessionSurface;
@@ -73,7 +90,7 @@ public:
     std::uint8_t GetKindCode() const override { return kSessionKindPlane; }
 };
 
-class CSessionCylinder : public tSessionSurface<Dezaz_CylinderObject>
+class CSessionCylinder : public tSessionSurface<Dezaz_CylinderObject, ST_CExtractedCylinder>
 {
 public:
     using tSessionSurface::tSessionSurface;
@@ -82,7 +99,7 @@ public:
     std::uint8_t GetKindCode() const override { return kSessionKindCylinder; }
 };
 
-class CSessionSphere : public tSessionSurface<Dezaz_SphereObject>
+class CSessionSphere : public tSessionSurface<Dezaz_SphereObject, ST_CExtractedSphere>
 {
 public:
     using tSessionSurface::tSessionSurface;
@@ -91,7 +108,7 @@ public:
     std::uint8_t GetKindCode() const override { return kSessionKindSphere; }
 };
 
-class CSessionSymmetryPlane : public tSessionSurface<Dezaz_SymmetryPlaneObject>
+class CSessionSymmetryPlane : public tSessionSurface<Dezaz_SymmetryPlaneObject, ST_CExtractedSymmetryPlane>
 {
 public:
     using tSessionSurface::tSessionSurface;
@@ -101,7 +118,7 @@ public:
 };
 
 // A surface of revolution; the session's parameter is the geometry's.
-class CSessionRevolved : public tSessionSurface<Dezaz_RevolvedObject>
+class CSessionRevolved : public tSessionSurface<Dezaz_RevolvedObject, ST_CExtractedRevSurface>
 {
 public:
     using tSessionSurface::tSessionSurface;
@@ -115,7 +132,7 @@ protected:
 };
 
 // An extrusion; the session's parameter is the geometry's merge tolerance.
-class CSessionExtruded : public tSessionSurface<Dezaz_ExtrudedObject>
+class CSessionExtruded : public tSessionSurface<Dezaz_ExtrudedObject, ST_CExtractedExtSurface>
 {
 public:
     using tSessionSurface::tSessionSurface;
@@ -130,7 +147,7 @@ protected:
 
 // The network of curves the user draws on the mesh. It starts with an empty
 // sketch as its profile and is tied to no region of the mesh.
-class CSessionCurveNetwork : public tSessionSurface<Dezaz_NetworkSurfaceObject>
+class CSessionCurveNetwork : public tSessionSurface<Dezaz_NetworkSurfaceObject, ST_CExtractedNetworkSurface>
 {
 public:
     explicit CSessionCurveNetwork(CObjectSurfaces* owner);

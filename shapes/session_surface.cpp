@@ -3,9 +3,11 @@
 #include "core/mesh.h"
 #include "core/scene_object.h"
 #include "core/triangle_colour_property.h"
+#include "overlay/prop_tree_item.h"
 #include "platform/mfc/controls.h"
 #include "shapes/dezaz_bin_stream.h"
 #include "shapes/entities_history.h"
+#include "shapes/extracted_record.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -86,7 +88,7 @@ void CSessionSurface::Init()
     GetKindName(name);
     if (m_owner != nullptr && !m_owner->IsNameUnique(name, this))
         m_owner->MakeUniqueName(name);
-    m_name = name;
+    SetName(name);
     if (m_sceneObject != nullptr)
     {
         cDecoratorObject& decorator = m_sceneObject->GetDecorator();
@@ -95,13 +97,33 @@ void CSessionSurface::Init()
     }
 }
 
-bool CSessionSurface::CommitName(const ON_wString& text, ON_wString& shown)
+ON_wString CSessionSurface::GetName() const
 {
-    ON_wString name = text;
+    return m_record != nullptr ? ON_wString(m_record->name) : ON_wString();
+}
+
+void CSessionSurface::SetName(const ON_wString& name)
+{
+    if (m_record != nullptr)
+        m_record->name = name.Str();
+}
+
+bool CSessionSurface::CommitRow(CPropTreeItem* item)
+{
+    if (item == nullptr || m_record == nullptr)
+        return false;
+    if (item->GetCtrlID() != m_record->nameRowId)
+        return m_record->CommitRow(item);
+    const auto* text = reinterpret_cast<const wchar_t*>(item->GetItemValue());
+    ON_wString name(text != nullptr ? text : L"");
     name.TrimLeftAndRight();
+    const auto putBack = [this, item] {
+        const std::wstring current = m_record->name;
+        item->SetItemValue(reinterpret_cast<LPARAM>(current.c_str()));
+    };
     if (name.IsEmpty())
     {
-        shown = m_name;
+        putBack();
         return false;
     }
     if (m_owner != nullptr && !m_owner->IsNameUnique(name, this))
@@ -110,11 +132,10 @@ bool CSessionSurface::CommitName(const ON_wString& text, ON_wString& shown)
         ON_wString message;
         message.Format(L"The name '%ls' already exists.", name.Array());
         AfxMessageBox(message);
-        shown = m_name;
+        putBack();
         return false;
     }
-    m_name = name;
-    shown = name;
+    SetName(name);
     return true;
 }
 
@@ -272,7 +293,8 @@ bool CSessionSurface::Write(ON_BinaryArchive& archive)
     const std::uint32_t count = m_region.GetVertexCount();
     if (count > static_cast<std::uint32_t>(INT_MAX))
         return false;
-    if (!archive.WriteUuid(m_classId) || !archive.WriteString(m_name) || !archive.WriteInt(static_cast<int>(count)))
+    if (!archive.WriteUuid(m_classId) || !archive.WriteString(GetName()) ||
+        !archive.WriteInt(static_cast<int>(count)))
         return false;
     for (std::uint32_t i = 0; i < count; ++i)
     {
@@ -308,12 +330,14 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
     }
     m_region.UpdateBoundingBox();
     RebuildSearchTree();
-    m_name = name;
+    SetName(name);
     m_isNew = 0;
 
     CDezazBinStream stream(&archive);
     if (!ReadObjectRecord(stream, RecordMinorVersion(GetKindCode(), major, minor)))
         return false;
+    if (m_record != nullptr)
+        m_record->SetDefaultModes();
     // A curve network is not tied to a region of the mesh.
     if (GetKindCode() == kSessionKindCurves)
         ClearRegion();

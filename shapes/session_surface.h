@@ -24,8 +24,10 @@
 #include <cstdint>
 
 class CObjectSurfaces;
+class CPropTreeItem;
 class IBinStream;
 class ISceneObject;
+class ST_IExtracted;
 class cMesh;
 
 // Kind codes: what sessions paint into the triangle tag property.
@@ -61,11 +63,12 @@ public:
     // Once, right after construction: the class id, a name unique in the
     // owner and the session colours of the scene object.
     virtual void Init();
-    // The user renamed the session: the text trimmed becomes its name unless
-    // it is empty or another session of the owner bears it (ignoring case),
-    // which is told in a message box. False when refused; `shown` then gets
-    // the current name back.
-    virtual bool CommitName(const ON_wString& text, ON_wString& shown);
+    // A row of the session's page was committed. The name row: the text
+    // trimmed becomes the name unless it is empty or another session of the
+    // owner bears it (ignoring case), which is told in a message box; when
+    // refused the row gets the current name back and the result is false.
+    // Any other row goes to the record, whose answer is returned.
+    virtual bool CommitRow(CPropTreeItem* item);
     virtual void SetParameter(double) {}
     virtual std::uint8_t GetKindCode() const = 0;
 
@@ -74,7 +77,9 @@ public:
     virtual bool Write(ON_BinaryArchive& archive);
     // Reads what Write wrote (the class id already read by the owner); the
     // history's chunk version chooses the version handed to the scene
-    // object's reader. False on any failure or damaged value.
+    // object's reader. A shape read from a document keeps its values: the
+    // record's choices become "Custom", so a refit starts from them. False
+    // on any failure or damaged value.
     virtual bool Read(ON_BinaryArchive& archive, int major, int minor);
 
     // Makes the selected, visible triangles of the mesh object the region.
@@ -95,11 +100,13 @@ public:
     // Moves the region by a 3x4 transform and rebuilds its tree.
     void TransformRegion(const double m[12]);
 
-    const ON_wString& GetName() const { return m_name; }
-    void SetName(const ON_wString& name) { m_name = name; }
+    // The name is the record's (empty for a session without one).
+    ON_wString GetName() const;
+    void SetName(const ON_wString& name);
     const GUID& ClassId() const { return m_classId; }
     CObjectSurfaces* GetOwner() const { return m_owner; }
     ISceneObject* GetSceneObject() const { return m_sceneObject; }
+    ST_IExtracted* GetRecord() const { return m_record; }
     cPointCloud& GetRegionPoints() { return m_region; }
     const cPointCloud& GetRegionPoints() const { return m_region; }
     const tVertexKDTree& GetSearchTree() const { return m_tree; }
@@ -112,8 +119,9 @@ protected:
     virtual bool WriteObjectRecord(IBinStream& stream);
     virtual bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor);
 
-    // The kinds point it at the scene object they embed.
+    // The kinds point these at the scene object and the record they embed.
     ISceneObject* m_sceneObject = nullptr;
+    ST_IExtracted* m_record = nullptr;
 
 private:
     void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code);
@@ -123,8 +131,6 @@ private:
     cPointCloud m_region;
     tVertexKDTree m_tree;
     CObjectSurfaces* m_owner;
-    // The name stays here until the parameter records that show it exist.
-    ON_wString m_name;
     int m_isNew = 1;
 };
 

@@ -29,7 +29,8 @@ std::vector<std::pair<std::uint8_t, std::uint32_t>> g_minors;
 template <std::uint8_t Code> class SpySession : public CSessionSurface
 {
 public:
-    using CSessionSurface::CSessionSurface;
+    explicit SpySession(CObjectSurfaces* owner) : CSessionSurface(owner) { m_record = &m_names; }
+    ~SpySession() override { m_record = nullptr; }
     void GetKindName(ON_wString& name) const override { name = L"Spy"; }
     void GetClassId(GUID& id) const override
     {
@@ -53,6 +54,10 @@ protected:
         std::uint8_t record[4];
         return stream.Read(record, 4) && record[0] == Code && record[1] == 0xAB;
     }
+
+private:
+    // A record without a shape carries the name.
+    ST_CExtractedNetworkSurface m_names;
 };
 
 template <std::uint8_t Code> CSessionSurface* MakeSpy(CObjectSurfaces* owner)
@@ -220,6 +225,61 @@ TEST_F(EntitiesHistoryRecord, EveryFailedWriteIsReported)
         archive.SetFaultInjection(static_cast<std::int64_t>(budget));
         ASSERT_FALSE(history.Write(archive)) << budget;
     }
+}
+
+namespace
+{
+
+// A kind whose record cannot be written: it gets two bytes out, then fails.
+class UnwritableSession : public SpySession<kSessionKindRevolved>
+{
+public:
+    using SpySession::SpySession;
+
+protected:
+    bool WriteObjectRecord(IBinStream& stream) override
+    {
+        const std::uint8_t partial[2] = {0xEE, 0xEE};
+        stream.Write(partial, 2);
+        return false;
+    }
+};
+
+CSessionSurface* MakeUnwritable(CObjectSurfaces* owner)
+{
+    return new UnwritableSession(owner);
+}
+
+} // namespace
+
+TEST_F(EntitiesHistoryRecord, ASessionWhoseRecordFailsIsLeftOutAndEveryOtherSessionIsSaved)
+{
+    SetSessionFactory(CLSID_CSessionRevolved, &MakeUnwritable);
+    CEntitiesHistory history;
+    CObjectSurfaces* a = history.GetOrCreate(kHostA);
+    FillSession(*a->CreateSession(CLSID_CSessionPlane, false), 2, 3);
+    FillSession(*a->CreateSession(CLSID_CSessionRevolved, false), 3, 2);
+    FillSession(*a->CreateSession(CLSID_CSessionSphere, false), 4, 5);
+    FillSession(*history.GetOrCreate(kHostB)->CreateSession(CLSID_CSessionCylinder, false), 5, 1);
+
+    ON_MemoryArchive archive;
+    ASSERT_TRUE(history.Write(archive));
+    const std::vector<std::uint8_t> bytes = archive.Buffer();
+    CEntitiesHistory back;
+    ASSERT_TRUE(ReadHistory(back, bytes, bytes.size()));
+    ASSERT_EQ(back.Count(), 2u);
+    ASSERT_EQ(back.Entry(0)->SessionCount(), 2u);
+    EXPECT_EQ(back.Entry(0)->Session(0)->GetName(), ON_wString(L"Plane"));
+    EXPECT_EQ(back.Entry(0)->Session(0)->GetRegionPoints().GetVertexCount(), 3u);
+    EXPECT_EQ(back.Entry(0)->Session(1)->GetName(), ON_wString(L"Sphere"));
+    EXPECT_EQ(back.Entry(0)->Session(1)->GetRegionPoints().GetVertexCount(), 5u);
+    EXPECT_EQ(ObjectRecord(*back.Entry(0)->Session(1)), ObjectRecord(*a->Session(2)));
+    ASSERT_EQ(back.Entry(1)->SessionCount(), 1u);
+    EXPECT_EQ(back.Entry(1)->Session(0)->GetName(), ON_wString(L"Cylinder"));
+    // Nothing of the failed record is left behind to be read as the next one.
+    ON_MemoryArchive again;
+    ASSERT_TRUE(back.Write(again));
+    EXPECT_EQ(again.Buffer(), bytes);
 }
 
 namespace
@@ -473,7 +533,7 @@ public:
     using IBase::QueryInterface;
 };
 
-class FakeExtrudedSession : public tSessionSurface<FakeExtrudedObject>
+class FakeExtrudedSession : public tSessionSurface<FakeExtrudedObject, ST_CExtractedNetworkSurface>
 {
 public:
     using tSessionSurface::tSessionSurface;

@@ -5,6 +5,7 @@
 #include "fitting/loft_sampling.h"
 #include "platform/geometry/binary_archive.h"
 #include "platform/geometry/uuid.h"
+#include "shapes/arc_section_curve.h"
 #include "shapes/dezaz_bin_stream.h"
 #include "shapes/entities_history.h"
 #include "shapes/loft_session.h"
@@ -383,11 +384,11 @@ TEST(LoftRecord, RoundTripsSectionsWithAndWithoutCurves)
     ASSERT_TRUE(third.Read(&againIn, 0, 6));
     EXPECT_EQ(WriteObject(third), again);
 
-    // Without a profile the loft part is written and the write fails.
+    // Without a profile the loft part is written and then the nil class id.
     Dezaz_LoftSurfaceObject bare;
     cTestMemoryStream out;
-    EXPECT_FALSE(bare.Write(&out));
-    EXPECT_EQ(out.bytes.size(), 24u);
+    EXPECT_TRUE(bare.Write(&out));
+    EXPECT_EQ(out.bytes.size(), 24u + 16u);
 }
 
 TEST(LoftRecord, EveryTruncationAndABadCurveFlagFailTheRead)
@@ -443,4 +444,93 @@ TEST(LoftSession, AFreeFormSessionRoundTripsThroughTheHistory)
     ASSERT_EQ(again.GetParameters().sections.size(), 2u);
     EXPECT_NE(again.GetParameters().sections[1].curve, nullptr);
     EXPECT_NE(again.GetProfileCurve(), nullptr);
+}
+
+TEST(LoftSession, AFreeFormWithoutAGuideIsSavedWithItsSectionsAndTheOtherSessions)
+{
+    const ON_UUID host = ON_UuidFromString("6B7C8D9E-0F1A-4B2C-8D3E-4F5A6B7C8D9E");
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(host);
+    auto* plane = entry->CreateSession(CLSID_CSessionPlane, false);
+    auto* session = dynamic_cast<CSessionFreeForm*>(entry->CreateSession(CLSID_CSessionFreeForm, false));
+    ASSERT_NE(plane, nullptr);
+    ASSERT_NE(session, nullptr);
+    Dezaz_LoftSurface& loft = *session->GetObject().GetGeometry();
+    ASSERT_EQ(loft.GetProfileCurve(), nullptr);
+    loft.GetParameters().threshold = 0.125;
+    RungSections(loft.GetParameters(), {-40, 15}, {0.0, 1.0});
+
+    ON_MemoryArchive out;
+    ASSERT_TRUE(history.Write(out));
+    ON_MemoryArchive in(out.Buffer().data(), out.Buffer().size());
+    int major = 0, minor = 0;
+    ASSERT_TRUE(in.Read3dmChunkVersion(&major, &minor));
+    CEntitiesHistory back;
+    ASSERT_TRUE(back.Read(in, major, minor));
+    ASSERT_EQ(back.Entry(0)->SessionCount(), 2u);
+    EXPECT_EQ(back.Entry(0)->Session(0)->GetName(), ON_wString(L"Plane"));
+    auto* read = dynamic_cast<CSessionFreeForm*>(back.Entry(0)->Session(1));
+    ASSERT_NE(read, nullptr);
+    const Dezaz_LoftSurface& again = *read->GetObject().GetGeometry();
+    EXPECT_EQ(again.GetProfileCurve(), nullptr);
+    EXPECT_DOUBLE_EQ(again.GetParameters().threshold, 0.125);
+    ASSERT_EQ(again.GetParameters().sections.size(), 2u);
+    ASSERT_NE(again.GetParameters().sections[0].curve, nullptr);
+    EXPECT_NEAR(again.GetParameters().sections[0].curve->GetStartPoint().y, -40.0, 1e-9);
+}
+
+TEST(LoftRecord, AMissingGuideIsTheNilClassIdAndReadingItDropsAHeldGuide)
+{
+    Dezaz_LoftSurfaceObject bare;
+    RungSections(bare.GetGeometry()->GetParameters(), {5}, {0.5});
+    const std::vector<std::uint8_t> bytes = WriteObject(bare);
+    ASSERT_GE(bytes.size(), 16u);
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.end() - 16, bytes.end()), std::vector<std::uint8_t>(16, 0));
+
+    Dezaz_LoftSurfaceObject guided;
+    SetGuide(*guided.GetGeometry(), 30.0);
+    cTestMemoryStream in(bytes);
+    ASSERT_TRUE(guided.Read(&in, 0, 6));
+    EXPECT_EQ(guided.GetGeometry()->GetProfileCurve(), nullptr);
+    EXPECT_EQ(guided.GetGeometry()->GetParameters().sections.size(), 1u);
+    EXPECT_EQ(WriteObject(guided), bytes);
+    // Cut inside the nil id: refused.
+    cTestMemoryStream cut(std::vector<std::uint8_t>(bytes.begin(), bytes.end() - 3));
+    EXPECT_FALSE(guided.Read(&cut, 0, 6));
+}
+
+TEST(LoftFrame, AnArcGuideCentresTheLocalFrameOnItsCircle)
+{
+    // The guide's plane stands far from the origin; its arc runs about the
+    // local point (5, 1) with radius 3.
+    const double frame[12] = {0, 0, 1, 120.0, 1, 0, 0, -40.0, 0, 1, 0, 30.0};
+    ST_TArcCurve<Dezaz_Wire> arc;
+    const double s0[3] = {8, 1, 0}, m0[3] = {5, 4, 0}, e0[3] = {2, 1, 0};
+    ASSERT_TRUE(arc.SetArcFromPoints(s0, m0, e0, frame, 0.0f, false));
+    Dezaz_LoftSurface loft;
+    ASSERT_TRUE(loft.SetProfile(&arc, 0));
+    const t3DPoint<double> centre = arc.LocalToWorld({5, 1, 0});
+    const t3DPoint<double> onCircle = arc.LocalToWorld({5, 4, 0});
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        double f[12];
+        loft.GetLocalFrame(f, 0, axis, false);
+        double c[3], q[3];
+        for (int r = 0; r < 3; ++r)
+        {
+            c[r] = f[4 * r] * centre.x + f[4 * r + 1] * centre.y + f[4 * r + 2] * centre.z + f[4 * r + 3];
+            q[r] = f[4 * r] * onCircle.x + f[4 * r + 1] * onCircle.y + f[4 * r + 2] * onCircle.z + f[4 * r + 3];
+        }
+        EXPECT_NEAR(std::hypot(c[0], c[1], c[2]), 0.0, 1e-9) << axis;
+        EXPECT_NEAR(std::hypot(q[0], q[1], q[2]), 3.0, 1e-9) << axis;
+    }
+
+    // Any other guide leaves the frame at the origin.
+    Dezaz_LoftSurface straight;
+    SetGuide(straight, 30.0);
+    double f[12];
+    straight.GetLocalFrame(f, 0, 2, false);
+    EXPECT_EQ(f[3], 0.0);
+    EXPECT_EQ(f[7], 0.0);
+    EXPECT_EQ(f[11], 0.0);
 }

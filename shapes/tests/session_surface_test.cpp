@@ -4,6 +4,8 @@
 
 #include "core/mesh.h"
 #include "core/triangle_colour_property.h"
+#include "overlay/prop_tree.h"
+#include "shapes/extracted_record.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
 #include "shapes/sketch_curve.h"
@@ -91,22 +93,50 @@ TEST(SessionNames, RenameTrimsRefusesEmptyAndTakenNamesAndNeverFormatsTheText)
     CObjectSurfaces* entry = history.GetOrCreate(kHost);
     CSessionSurface* plane = entry->CreateSession(CLSID_CSessionPlane, false);
     CSessionSurface* sphere = entry->CreateSession(CLSID_CSessionSphere, false);
-    ON_wString shown;
-    EXPECT_TRUE(sphere->CommitName(L"  Ball %s %n  ", shown));
-    EXPECT_EQ(sphere->GetName(), ON_wString(L"Ball %s %n"));
-    EXPECT_EQ(shown, sphere->GetName());
+    // The name row of each session's page, as the shapes dialog shows it.
+    CWnd dialog;
+    dialog.CreateEx(0, AfxRegisterWndClass(0), L"Shapes", WS_POPUP, 0, 0, 300, 300, nullptr, nullptr);
+    CPropTree tree;
+    RECT r{0, 0, 300, 300};
+    ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE | PTS_NOTIFY, r, &dialog, 3027));
+    const auto nameRow = [&tree](CSessionSurface* session) {
+        session->GetRecord()->tree = &tree;
+        session->GetRecord()->BuildRows();
+        return tree.FindItem(session->GetRecord()->nameRowId);
+    };
+    const auto commit = [](CSessionSurface* session, CPropTreeItem* row, const wchar_t* text) {
+        row->SetItemValue(reinterpret_cast<LPARAM>(text));
+        return session->CommitRow(row);
+    };
+    const auto shown = [](CPropTreeItem* row) {
+        return std::wstring(reinterpret_cast<const wchar_t*>(row->GetItemValue()));
+    };
 
-    EXPECT_FALSE(plane->CommitName(L"   ", shown));
-    EXPECT_EQ(shown, ON_wString(L"Plane"));
+    CPropTreeItem* row = nameRow(sphere);
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(commit(sphere, row, L"  Ball %s %n  "));
+    EXPECT_EQ(sphere->GetName(), ON_wString(L"Ball %s %n"));
+    EXPECT_EQ(sphere->GetRecord()->name, L"Ball %s %n");
+
+    row = nameRow(plane);
+    EXPECT_FALSE(commit(plane, row, L"   "));
+    EXPECT_EQ(shown(row), L"Plane");
 
     // A case variant of another session's name: the message names the text as typed.
     win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"The name 'BALL %s %n' already exists.", IDOK, nullptr});
-    EXPECT_FALSE(plane->CommitName(L"BALL %s %n", shown));
+    EXPECT_FALSE(commit(plane, row, L"BALL %s %n"));
     EXPECT_EQ(win32::PendingPromptAnswers(), 0u);
     EXPECT_EQ(plane->GetName(), ON_wString(L"Plane"));
-    EXPECT_EQ(shown, ON_wString(L"Plane"));
+    EXPECT_EQ(shown(row), L"Plane");
     // Its own name in another case is no conflict.
-    EXPECT_TRUE(plane->CommitName(L"PLANE", shown));
+    EXPECT_TRUE(commit(plane, row, L"PLANE"));
+    EXPECT_EQ(plane->GetName(), ON_wString(L"PLANE"));
+    EXPECT_FALSE(plane->CommitRow(nullptr));
+    plane->GetRecord()->tree = nullptr;
+    sphere->GetRecord()->tree = nullptr;
+    tree.DeleteAllItems();
+    tree.DestroyWindow();
+    dialog.DestroyWindow();
 }
 
 TEST(SessionInit, ShapeIsSeeThroughWithTheSessionFrontColourAndOtherColoursKept)
@@ -286,4 +316,28 @@ TEST(SessionCurveNetwork, StartsWithAnEmptySketchAndTakesNoRegion)
     EXPECT_FALSE(TagsOf(*mesh).HasColours());
     // A network is no profiled shape whose sketch a reorientation would lose.
     EXPECT_FALSE(entry->HasProfiles());
+}
+
+TEST(SessionRegionEdges, SelectingARegionClearsTheVertexMarkOfEveryVertexOutsideIt)
+{
+    auto object = MakeGridMeshObject(6, 4, 2.0, -700.0, 350.0, 40.0);
+    cMesh& mesh = *object->GetMesh();
+    CObjectSurfaces owner(ON_nil_uuid, nullptr);
+    CSessionSurface* session = owner.CreateSession(CLSID_CSessionPlane, false);
+    // Quad (1, 1) is the region.
+    mesh.GetTriangle(2 * (1 * 6 + 1))->flags |= kTriangleFlagSelected;
+    mesh.GetTriangle(2 * (1 * 6 + 1) + 1)->flags |= kTriangleFlagSelected;
+    session->TakeSelection(object.get());
+    // Marks left over from an earlier selection everywhere.
+    mesh.ForEachVertex([](cVertex& v) { v.flags |= 2; });
+    session->SelectRegion(&mesh);
+    const std::uint32_t corner = 1 * 7 + 1; // vertex (i, j) is j * 7 + i
+    const std::uint32_t inside[4] = {corner, corner + 1, corner + 7, corner + 8};
+    for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
+    {
+        const bool expected = std::find(std::begin(inside), std::end(inside), v) != std::end(inside);
+        EXPECT_EQ((mesh.GetVertex(v)->flags & 2) != 0, expected) << v;
+    }
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        EXPECT_EQ((mesh.GetTriangle(t)->flags & kTriangleFlagSelected) != 0, t == 14 || t == 15) << t;
 }

@@ -5,7 +5,7 @@
 void FillSession(CSessionSurface& session, int seed, int points)
 {
     const double s = seed;
-    if (auto* plane = dynamic_cast<tSessionSurface<Dezaz_PlaneObject>*>(&session))
+    if (auto* plane = dynamic_cast<CSessionPlane*>(&session))
     {
         const double n[3] = {0, 0.6, 0.8}, o[3] = {1000.5 + s, -2, 3}, x[3] = {1, 0, 0};
         plane->GetObject().GetGeometry()->SetOriginAndNormal(n, o, x, 2.5 + s, 1.25);
