@@ -48,7 +48,7 @@ bool ST_CExtractedExtSurface::AttachGeometry(ST_IGeometry* geometry)
         geometry ? static_cast<ST_IProfiledSurface*>(geometry->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
     m_geometry = m_profiled ? geometry : nullptr;
     m_mesh = nullptr;
-    m_block.sectionCount = kDefaultSections;
+    m_block.sectionCount = ProfileSectionCount(m_profiled, kDefaultSections);
     m_block.profileKind = DetectProfileKind(m_profiled);
     if (!m_profiled)
     {
@@ -124,7 +124,7 @@ void ST_CExtractedExtSurface::RunRowAction(const double direction[3])
         SetVectorPropertyCustom(tree->FindItem(m_directionId), m_directionId, direction);
 }
 
-int ST_CExtractedExtSurface::Refit(const cFitContainer& points, double, ISceneObject* meshObject, CWnd* parent)
+int ST_CExtractedExtSurface::Refit(const cFitContainer& points, double factor, ISceneObject* meshObject, CWnd* parent)
 {
     if (!m_geometry || !tree)
         return 0;
@@ -164,10 +164,11 @@ int ST_CExtractedExtSurface::Refit(const cFitContainer& points, double, ISceneOb
     m_block.draftAngle = m_block.draftMode == 2 ? draft.value * kRadiansPerDegree : 0.0;
     m_block.profileKind = m_profiled->GetProfileCurve() ? kKeepProfileKind : kLineOrArc;
     m_geometry->Invalidate();
-    return FitFromMesh(points, m_mesh);
+    // The page's factor is the margin the user asked for around the region.
+    return FitFromMesh(points, m_mesh, factor);
 }
 
-int ST_CExtractedExtSurface::FitFromMesh(const cFitContainer& points, cMesh* mesh)
+int ST_CExtractedExtSurface::FitFromMesh(const cFitContainer& points, cMesh* mesh, double factor)
 {
     if (!mesh || !m_profiled)
         return 0;
@@ -176,7 +177,7 @@ int ST_CExtractedExtSurface::FitFromMesh(const cFitContainer& points, cMesh* mes
         return 0;
     const std::vector<std::uint32_t> seeds{static_cast<std::uint32_t>(last)};
     const bool fitted =
-        BuildExtrudedFromSections(points, *mesh, *m_profiled, seeds, m_block, kProfileAtBottom, true);
+        BuildExtrudedFromSections(points, *mesh, *m_profiled, seeds, m_block, factor, true);
     m_geometry->GetSeeds() = seeds;
     m_geometry->SetMode(-1);
     return ResultFor(fitted, m_profiled);
@@ -188,6 +189,7 @@ int ST_CExtractedExtSurface::RebuildSurface(const cFitContainer& points, double)
         return 0;
     if (!ConfirmProfileReplacement(m_profiled, nullptr))
         return 3;
+    m_block.sectionCount = ProfileSectionCount(m_profiled, m_block.sectionCount);
     m_block.direction[0] = m_block.direction[1] = 0.0;
     m_block.direction[2] = 1.0;
     m_block.directionFixed = 1;

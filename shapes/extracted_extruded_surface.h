@@ -37,7 +37,9 @@ public:
     void ApplyDirection(const double transform[12]) override;
     bool IsStateId(UINT id) const override { return id == m_directionId; }
 
-    int FitFromMesh(const cFitContainer& points, cMesh* mesh);
+    // factor 1 puts the profile at the bottom of the region and the
+    // extrusion over its height; more leaves a margin on both ends.
+    int FitFromMesh(const cFitContainer& points, cMesh* mesh, double factor = 1.0);
     ST_IProfiledSurface* GetProfiledSurface() const { return m_profiled; }
 
     UINT m_directionId = 0;

@@ -49,6 +49,16 @@ int DetectProfileKind(ST_IProfiledSurface* surface)
     return 4;
 }
 
+std::int32_t ProfileSectionCount(ST_IProfiledSurface* surface, std::int32_t withoutProfile)
+{
+    const ST_ISectionCurve* curve = surface ? surface->GetProfileCurve() : nullptr;
+    if (!curve)
+        return withoutProfile;
+    // An id read from a document may be anything: the builders refuse more
+    // sections than their limit, so more are never asked for.
+    return static_cast<std::int32_t>(std::min<std::uint32_t>(curve->id, kMaxSweepSections));
+}
+
 std::int64_t MarkSelectedTriangles(cMesh& mesh)
 {
     std::int64_t last = -1;
@@ -69,7 +79,7 @@ bool ST_CExtractedRevSurface::AttachGeometry(ST_IGeometry* geometry)
         geometry ? static_cast<ST_IProfiledSurface*>(geometry->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
     m_geometry = m_profiled ? geometry : nullptr;
     m_mesh = nullptr;
-    m_block.sectionCount = kDefaultSections;
+    m_block.sectionCount = m_profiled ? ProfileSectionCount(m_profiled, 0) : kDefaultSections;
     m_block.profileKind = DetectProfileKind(m_profiled);
     return m_profiled != nullptr;
 }
@@ -204,6 +214,7 @@ int ST_CExtractedRevSurface::RebuildSurface(const cFitContainer& points, double)
         return 0;
     if (!ConfirmProfileReplacement(m_profiled, nullptr))
         return 3;
+    m_block.sectionCount = ProfileSectionCount(m_profiled, m_block.sectionCount);
     m_block.direction[0] = m_block.direction[1] = 0.0;
     m_block.direction[2] = 1.0;
     m_block.directionFixed = 1;

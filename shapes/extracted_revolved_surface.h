@@ -12,6 +12,9 @@ class ST_IProfiledSurface;
 
 // Profile kinds: 0 none, 1 line, 2 arc, 3 spline, 4 any other curve.
 int DetectProfileKind(ST_IProfiledSurface* surface);
+// The section count the profile was fitted with (its id; no more than the
+// builders take), or withoutProfile when the surface has none.
+std::int32_t ProfileSectionCount(ST_IProfiledSurface* surface, std::int32_t withoutProfile);
 
 // Region tag 1 on every triangle the user selected (flag value 1) and did
 // not exclude (flag value 2), 0 on every other (the top colour byte stays);

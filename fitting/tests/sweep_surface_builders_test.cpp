@@ -260,6 +260,23 @@ TEST(ExtrudedBuilder, SectionsStackFromTheBasePointAlongTheDirection)
     EXPECT_EQ(drafted.extrusion.draftFlag, 2u);
 }
 
+TEST(ExtrudedBuilder, ThePositionFactorScalesTheLengthAboutTheRegionsMiddle)
+{
+    // The wall from z = 100 to 150: its middle, 125, stays where it is; the
+    // profile moves down by half the extra length.
+    cMesh mesh;
+    BuildWall(mesh, 5.0, 0.0, 2.0 * kPi, 100.0, 150.0, 80, 50, 0.1);
+    cFitContainer points(VertexPoints(mesh));
+    const stProfileFitParams params = AxisZ(4, 2);
+    for (const double factor : {0.5, 1.2})
+    {
+        RecordingSurface surface;
+        ASSERT_TRUE(BuildExtrudedFromSections(points, mesh, surface, {0}, params, factor, true)) << factor;
+        EXPECT_NEAR(surface.extrusion.length, 50.0 * factor, 1e-4) << factor;
+        EXPECT_NEAR(surface.frame[11], 125.0 - 25.0 * factor, 1e-4) << factor;
+    }
+}
+
 TEST(ExtrudedBuilder, RefusesWhatItCannotCut)
 {
     cMesh mesh;

@@ -793,8 +793,12 @@ TEST_F(Records, ExtrudedPageAndRefitWithAFixedDirection)
         double d[3];
         surface.GetDirection(d);
         EXPECT_EQ(std::fabs(d[axis]), 1.0) << axis;
-        EXPECT_NEAR(surface.GetExtrusion().length, 40.0, 0.3);
+        // The page's factor 1.1 leaves its margin: a tenth more than the
+        // prism's 40 in height; factor 1 spans the region exactly.
+        EXPECT_NEAR(surface.GetExtrusion().length, 44.0, 0.33);
         EXPECT_EQ(surface.GetExtrusion().draftFlag, 0u);
+        ASSERT_GE(record.Refit(points, 1.0, &scan, nullptr), 1) << axis;
+        EXPECT_NEAR(surface.GetExtrusion().length, 40.0, 0.3);
         ASSERT_EQ(surface.GetSeeds().size(), 1u);
 
         // A typed draft of 5 degrees goes to the builder in radians.
@@ -836,6 +840,66 @@ TEST_F(Records, AFailedFitIsAFailureWhateverTheProfile)
     // The region was still taken from the selection.
     ASSERT_EQ(surface.GetSeeds().size(), 1u);
     EXPECT_EQ(surface.GetSeeds()[0], mesh.GetTriangleCount() - 1);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(Records, AttachAndRebuildTakeTheSectionCountTheProfileWasFittedWith)
+{
+    double frame[12] = {1, 0, 0, 80.0, 0, 1, 0, -60.0, 0, 0, 1, 15.0};
+    auto* prism = new cMesh();
+    sweep_scans::BuildRoundedPrism(*prism, frame, 30.0, 20.0, 5.0, 40.0, 0.0, 240, 20, 0.02);
+    for (std::uint32_t i = 0; i < prism->GetTriangleCount(); ++i)
+        prism->GetTriangle(i)->flags = 1;
+    GeometrySceneObject scan(prism);
+    cFitContainer points(VertexPoints(*prism));
+    Dezaz_ExtrudedObject object;
+    Dezaz_Extruded& surface = *object.GetGeometry();
+    {
+        ST_CExtractedExtSurface bare;
+        ASSERT_TRUE(bare.AttachGeometry(&surface));
+        EXPECT_EQ(bare.m_block.sectionCount, 20); // no profile yet
+    }
+    ST_CExtractedExtSurface record(&tree);
+    ASSERT_TRUE(record.AttachGeometry(&surface));
+    record.BuildRows();
+    EXPECT_TRUE(Choose(record, record.m_directionId, kDirectionZAxis));
+    ASSERT_TRUE(Type(record.m_sectionsId, L"7"));
+    ASSERT_GE(record.Refit(points, 1.0, &scan, nullptr), 1);
+    ASSERT_NE(surface.GetProfileCurve(), nullptr);
+    EXPECT_EQ(surface.GetProfileCurve()->id, 7u);
+
+    // A record attached later (a session read from a document) starts from
+    // the profile's count, and a rebuild returns to it whatever the page
+    // was left at.
+    ST_CExtractedExtSurface again(&tree);
+    ASSERT_TRUE(again.AttachGeometry(&surface));
+    EXPECT_EQ(again.m_block.sectionCount, 7);
+    record.m_block.sectionCount = 33;
+    ASSERT_GE(record.RebuildSurface(points, 1.0), 1);
+    EXPECT_EQ(record.m_block.sectionCount, 7);
+
+    Dezaz_RevolvedObject revolvedObject;
+    Dezaz_Revolved& revolved = *revolvedObject.GetGeometry();
+    ST_CExtractedRevSurface revolvedRecord;
+    ASSERT_TRUE(revolvedRecord.AttachGeometry(&revolved));
+    EXPECT_EQ(revolvedRecord.m_block.sectionCount, 0); // no profile yet
+    auto line = revolved.CreateCurveByClassGuid(kProfileClassLine);
+    ASSERT_NE(line, nullptr);
+    line->SetId(12);
+    revolved.ReplaceProfileCurve(std::move(line));
+    ASSERT_TRUE(revolvedRecord.AttachGeometry(&revolved));
+    EXPECT_EQ(revolvedRecord.m_block.sectionCount, 12);
+    // An id beyond what the builders take is not asked for.
+    revolved.GetProfileCurve()->SetId(4000000000u);
+    ASSERT_TRUE(revolvedRecord.AttachGeometry(&revolved));
+    EXPECT_EQ(revolvedRecord.m_block.sectionCount, kMaxSweepSections);
+    TestPlane plane;
+    EXPECT_FALSE(revolvedRecord.AttachGeometry(&plane));
+    EXPECT_EQ(revolvedRecord.m_block.sectionCount, 20);
 }
 
 } // namespace

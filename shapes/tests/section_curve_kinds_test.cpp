@@ -410,3 +410,30 @@ TEST(SketchCurve, OwnsItsCurvesAndRefusesToTakeOneTwice)
     sketch.RemoveCurve(&stranger);
     EXPECT_EQ(sketch.GetSegmentCount(), 1u);
 }
+
+TEST(ComboCurve, RemovingAJointMarksAChainThatWasNotEditedAsEdited)
+{
+    // A U of three lines with its corner joints placed; asking the curve for
+    // its merged section alone clears the edited mark and keeps the joints.
+    double frame[12] = {1, 0, 0, 40, 0, 0, -1, -15, 0, 1, 0, 260};
+    std::vector<t3DPoint<double>> profile = Segment({0, 10, 0}, {0, 0, 0}, 30);
+    const std::vector<t3DPoint<double>> bottom = Segment({0, 0, 0}, {20, 0, 0}, 60);
+    profile.insert(profile.end(), bottom.begin() + 1, bottom.end());
+    const std::vector<t3DPoint<double>> up = Segment({20, 0, 0}, {20, 10, 0}, 30);
+    profile.insert(profile.end(), up.begin() + 1, up.end());
+    ST_TComboCurve<Dezaz_Wire> combo;
+    combo.SetMergeMode(0);
+    ASSERT_TRUE(combo.RebuildWire(frame, SectionOf(profile, frame), 0.0f, nullptr));
+    ASSERT_TRUE(combo.InsertJoint(29, {0, 0, 0}));
+    ASSERT_TRUE(combo.InsertJoint(88, {20, 0, 0}));
+    ASSERT_EQ(combo.Joints().GetVertexCount(), 4u);
+    tPolyline<cVertex> merged;
+    ASSERT_TRUE(combo.RebuildWire(frame, SectionOf(profile, frame), 0.0f, &merged));
+    ASSERT_FALSE(combo.IsEdited());
+    ASSERT_EQ(combo.Joints().GetVertexCount(), 4u);
+    // The pieces went with that request, so the chain may not rebuild; the
+    // joint is gone and the user's edit is marked all the same.
+    combo.RemoveJoint(1);
+    EXPECT_EQ(combo.Joints().GetVertexCount(), 3u);
+    EXPECT_TRUE(combo.IsEdited());
+}

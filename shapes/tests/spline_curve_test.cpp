@@ -195,3 +195,18 @@ TEST(SplineCurve, WorldEvaluationCarriesTheDirectionOfTheSurroundingPoints)
     ASSERT_TRUE(spline.EvaluateInWorld(0.9, &p, &t, &d));
     EXPECT_NEAR(d.x, 1.0, 1e-6);
 }
+
+TEST(SplineCurve, RemovingAJointMarksTheCurveEdited)
+{
+    double frame[12];
+    MakeIdentity3x4(frame);
+    ST_TSplineCurve<Dezaz_Wire> spline;
+    spline.SetSmoothing(4.0f);
+    ASSERT_TRUE(spline.SetSplineFromPolyline(NoisyCircle(5.0, 40, 0.0, 1), frame, 0, false));
+    ASSERT_FALSE(spline.IsEdited());
+    const std::uint32_t before = spline.InterpolationPoints().GetVertexCount();
+    ASSERT_GE(before, 4u);
+    ASSERT_TRUE(spline.RemoveJoint(1));
+    EXPECT_EQ(spline.InterpolationPoints().GetVertexCount(), before - 1);
+    EXPECT_TRUE(spline.IsEdited());
+}
