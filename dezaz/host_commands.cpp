@@ -1,5 +1,6 @@
 #include "dezaz/host_commands.h"
 
+#include "dezaz/script_commands.h"
 #include "dezaz/main_window.h"
 #include "dezaz/mesh_import.h"
 #include "dezaz/plugin_loader.h"
@@ -297,6 +298,7 @@ void RegisterHostCommands()
     commands.push_back(std::make_unique<cHostCommand>(L"SelNone", HostCommandId(7), &SelNone));
     commands.push_back(std::make_unique<cHostCommand>(L"Screenshot", HostCommandId(8), &Screenshot));
     commands.push_back(std::make_unique<cHostCommand>(L"Menu", HostCommandId(9), &Menu));
+    RegisterScriptCommands();
 }
 
 } // namespace dezaz

@@ -12,6 +12,7 @@
 #include "platform/win32/menu.h"
 #include "platform/win32/message.h"
 #include "platform/win32/prompt_script.h"
+#include "platform/win32/shell.h"
 #include "platform/win32/window.h"
 
 #include <cstdio>
@@ -193,6 +194,10 @@ int RunDezaz(int argc, char** argv)
         std::fputs("\n", stdout);
         win32::SetPromptHandler(nullptr);
     }
+    // Nothing is opened on this machine; the user sees what would have been.
+    for (const win32::ShellRequest& request : win32::ShellRequests())
+        DezazApp().Print(L"The shell was asked to %ls \"%ls\" (nothing is opened on this machine).\n",
+                         request.verb.c_str(), request.file.c_str());
     if (status == 0 && !options.save.empty() && !RunHostCommand(L"Save", options.save))
         status = 1;
     if (status == 0 && !options.screenshot.empty() && !RunHostCommand(L"Screenshot", options.screenshot))

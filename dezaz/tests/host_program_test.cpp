@@ -129,13 +129,15 @@ TEST(HostProgram, TheShapesCommandAsksForAMeshAndIsInteractiveOnly)
     const fs::path scan = SmallScan();
     // Batch form: only the notice. Interactive: the pre-selected mesh is
     // taken, the dialog holder says what it cannot open yet.
-    RunResult run = RunDezaz("--import " + scan.string(), "-_vtlShapes\n_SelAll\n_vtlShapes\n");
+    // The mesh lies on the default layer: the command offers it one of its own.
+    RunResult run = RunDezaz("--import " + scan.string(), "-_vtlShapes\n_SelAll\n> MessageBox No\n_vtlShapes\n");
     EXPECT_EQ(run.exit_code, 0) << run.output;
     EXPECT_NE(run.output.find("The function works only intereactivelly"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("The Shapes dialog is not available"), std::string::npos) << run.output;
 
     // Nothing selected: the script's answer picks the mesh; a cancel cancels.
-    run = RunDezaz("--import " + scan.string(), "> Object last\n_vtlShapes\n> Object cancel\n_vtlShapes\n");
+    run = RunDezaz("--import " + scan.string(),
+                   "> Object last\n> MessageBox No\n_vtlShapes\n> Object cancel\n_vtlShapes\n");
     EXPECT_EQ(run.exit_code, 1) << run.output;
     EXPECT_NE(run.output.find("vtlShapes was cancelled"), std::string::npos) << run.output;
 
@@ -143,6 +145,37 @@ TEST(HostProgram, TheShapesCommandAsksForAMeshAndIsInteractiveOnly)
     run = RunDezaz("--import " + scan.string(), "> Object 999999\n_vtlShapes\n");
     EXPECT_EQ(run.exit_code, 1) << run.output;
     EXPECT_NE(run.output.find("not one the command accepts"), std::string::npos) << run.output;
+}
+
+TEST(HostProgram, ScriptsDrawGeometryForTheCommandsAndListTheDocument)
+{
+    // A tapered wall from a drawn curve, and a drawn sheet trimmed by a drawn
+    // wall at the clicked side; help and about say what they opened.
+    const RunResult run = RunDezaz("", "_Polyline 0,0,0 40,0,0 40,30,0 0,30,0 0,0,0\n"
+                                       "> Object last\n> Object nothing\n_vtlTestTapered\n"
+                                       "_PlaneSurface 20,50,-10 20,110,-10 20,50,10\n"
+                                       "_PlaneSurface 0,60,0 50,60,0 0,100,0\n"
+                                       "> Object last at 35,80,0\n_vtlTrim\n_List\n"
+                                       "_vtlOnlineHelp\n-_vtlAbout\n");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_NE(run.output.find("The document holds 4 objects."), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("polysurface, 4 faces (0 trimmed), from (0, 0, 0) to (40, 30, 5)"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("polysurface, 1 face (1 trimmed), from (20, 60, 0) to (50, 100, 0)"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("The shell was asked to open \"http://www.pellmark.example/onlinehelp\""),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("For more information visit: http://www.pellmark.example/"), std::string::npos)
+        << run.output;
+
+    // Points that cannot be read, or that make no shape, fail the script.
+    for (const char* bad : {"_Polyline 0,0,0\n", "_Polyline 0,0 1,1\n", "_Polyline 0,0,0 1,1,x\n",
+                            "_PlaneSurface 0,0,0 1,0,0 2,0,0\n", "_PlaneSurface 0,0,0 1,0,0\n"})
+    {
+        const RunResult failed = RunDezaz("", bad);
+        EXPECT_EQ(failed.exit_code, 1) << bad << failed.output;
+    }
 }
 
 TEST(HostProgram, ADocumentSavedOpenedAndSavedAgainKeepsEveryByte)

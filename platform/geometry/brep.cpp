@@ -82,6 +82,33 @@ ON_Mesh* MeshTrimmedFace(const ON_BrepFace& face, const ON_Surface& surface, con
     return mesh.release();
 }
 
+// The box of the face's outer loop sampled on its surface: a trimmed face
+// reaches no further than its boundary (exact for planes, close for curved
+// surfaces, whose bulge inside the loop is small beside the piece).
+ON_BoundingBox TrimmedFaceBox(const ON_BrepFace& face, const ON_Surface& surface)
+{
+    constexpr int kSamplesPerSide = 8;
+    ON_BoundingBox box;
+    const std::vector<ON_3dPoint>& loop = face.m_loops[0];
+    for (std::size_t i = 0; i < loop.size(); ++i)
+    {
+        const ON_3dPoint& a = loop[i];
+        const ON_3dPoint& b = loop[(i + 1) % loop.size()];
+        for (int k = 0; k < kSamplesPerSide; ++k)
+        {
+            const double f = static_cast<double>(k) / kSamplesPerSide;
+            const ON_3dPoint p = surface.PointAt(a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f);
+            if (!p.IsValid())
+                continue;
+            if (box.IsValid())
+                box.Union(ON_BoundingBox(p, p));
+            else
+                box = ON_BoundingBox(p, p);
+        }
+    }
+    return box;
+}
+
 } // namespace
 
 ON_BrepFace::ON_BrepFace(const ON_BrepFace& other)
@@ -255,7 +282,7 @@ ON_BoundingBox ON_Brep::BoundingBox() const
         const ON_Surface* s = Surface(f.m_si);
         if (s == nullptr)
             continue;
-        const ON_BoundingBox b = s->BoundingBox();
+        const ON_BoundingBox b = f.IsTrimmed() ? TrimmedFaceBox(f, *s) : s->BoundingBox();
         if (!b.IsValid())
             continue;
         if (box.IsValid())

@@ -105,6 +105,14 @@ TEST(BrepSplit, ACrossingCutterGivesTwoPiecesThatTileTheFace)
     EXPECT_FALSE(DezazIsPointOnBrep(small, At(1.0, 2.0, 0.01), kTolerance));
     EXPECT_TRUE(DezazIsPointOnBrep(small, At(1.0, 2.0, 0.0005), kTolerance));
 
+    // Its box is that of its corners, not of the whole sheet.
+    ON_BoundingBox corners(At(0, 0), At(0, 0));
+    for (const ON_3dPoint& c : {At(3, 0), At(3, 6), At(0, 6)})
+        corners.Union(ON_BoundingBox(c, c));
+    const ON_BoundingBox box = small.BoundingBox();
+    EXPECT_LT(box.m_min.DistanceTo(corners.m_min), 1e-9);
+    EXPECT_LT(box.m_max.DistanceTo(corners.m_max), 1e-9);
+
     // A trimmed piece keeps its loops through its record.
     ON_MemoryArchive out;
     ASSERT_TRUE(small.Write(out));
