@@ -1,8 +1,12 @@
+#include "platform/host/app_settings.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_text_dot.h"
 #include "platform/host/visual_analysis_mode.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
 
 namespace
 {
@@ -170,6 +174,29 @@ TEST(DocumentProperties, AnalysisMeshSettingsTakeValidParametersAndResetWithTheD
     EXPECT_TRUE(SameMeshParameters(doc.Properties().AnalysisMeshSettings(), ON_MeshParameters::QualityRenderMesh));
     doc.Clear();
     EXPECT_TRUE(SameMeshParameters(doc.Properties().AnalysisMeshSettings(), ON_MeshParameters::FastRenderMesh));
+}
+
+TEST(AppSettings, TheQualityPresetIsFinerThanTheSpeedOneAndTheRotationSwitchReadsAtItsPlace)
+{
+    const ON_MeshParameters& quality = CDezazAppRenderMeshSettings::DefaultQualityMeshParameters();
+    const ON_MeshParameters& speed = CDezazAppRenderMeshSettings::DefaultSpeedMeshParameters();
+    EXPECT_TRUE(quality.IsValid());
+    EXPECT_LT(quality.m_max_angle_radians, speed.m_max_angle_radians);
+    // What the analyser sets before a recalculation is kept by the document.
+    CDezazDoc doc;
+    ASSERT_TRUE(doc.Properties().SetAnalysisMeshSettings(quality));
+    EXPECT_TRUE(SameMeshParameters(doc.Properties().AnalysisMeshSettings(), quality));
+
+    CDezazAppViewSettings view = DezazAppSettings().ViewSettings();
+    std::int32_t raw = -1;
+    std::memcpy(&raw, reinterpret_cast<const unsigned char*>(&view) + 32, sizeof raw);
+    EXPECT_EQ(raw, 0); // turntable by default
+    view.m_rotate_about_view_axes = 1;
+    DezazAppSettings().SetViewSettings(view);
+    std::memcpy(&raw, reinterpret_cast<const unsigned char*>(&DezazAppSettings().ViewSettings()) + 32, sizeof raw);
+    EXPECT_EQ(raw, 1);
+    view.m_rotate_about_view_axes = 0;
+    DezazAppSettings().SetViewSettings(view);
 }
 
 } // namespace
