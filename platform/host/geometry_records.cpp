@@ -3,6 +3,7 @@
 #include "platform/geometry/curve.h"
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/point_geometry.h"
+#include "platform/host/dezaz_text_dot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -304,6 +305,10 @@ std::unique_ptr<CDezazObject> MakeDocumentObject(DezazObjectType type, std::uniq
     case DezazObjectType::brep:
     case DezazObjectType::surface:
         return std::make_unique<CDezazBrepObject>(std::move(geometry), attributes);
+    case DezazObjectType::text_dot:
+        if (auto* dot = dynamic_cast<ON_TextDot*>(geometry.get()))
+            return std::make_unique<CDezazTextDot>(dot->m_point, dot->m_text.Array(), attributes);
+        return nullptr;
     default:
         return nullptr;
     }

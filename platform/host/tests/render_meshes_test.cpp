@@ -5,6 +5,7 @@
 #include "platform/geometry/rev_surface.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_text_dot.h"
+#include "platform/host/document_format.h"
 #include "platform/host/render_meshes.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +153,31 @@ TEST(TextDot, ADotInADocumentKeepsItsTextAndPlace)
     // A dot without text shows nothing, and the document does not take it.
     EXPECT_EQ(doc.AddObject(std::make_unique<CDezazTextDot>()), nullptr);
     EXPECT_EQ(doc.AddObject(std::make_unique<CDezazTextDot>(ON_3dPoint(0, 0, 0), L"")), nullptr);
+}
+
+TEST(TextDot, ADocumentWithADotSavesAndReopensIt)
+{
+    CDezazDoc doc;
+    ON_3dmObjectAttributes attributes;
+    attributes.m_name = L"radius";
+    ASSERT_NE(doc.AddObject(std::make_unique<CDezazTextDot>(ON_3dPoint(-7.25, 1e3, 0.5), L"R: 2.125", attributes)),
+              nullptr);
+    std::vector<std::uint8_t> bytes;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::EncodeDocument(doc, {}, bytes, error)) << error;
+    CDezazDoc back;
+    std::vector<DezazPlugInChunk> chunks;
+    ASSERT_TRUE(dezaz::DecodeDocument(bytes.data(), bytes.size(), back, chunks, error)) << error;
+    const auto objects = back.Objects();
+    ASSERT_EQ(objects.size(), 1u);
+    ASSERT_EQ(objects[0]->ObjectType(), DezazObjectType::text_dot);
+    const auto* dot = static_cast<const CDezazTextDot*>(objects[0]);
+    EXPECT_STREQ(dot->Text(), L"R: 2.125");
+    EXPECT_EQ(dot->Point(), ON_3dPoint(-7.25, 1e3, 0.5));
+    EXPECT_STREQ(objects[0]->Attributes().m_name.Array(), L"radius");
+    std::vector<std::uint8_t> again;
+    ASSERT_TRUE(dezaz::EncodeDocument(back, {}, again, error)) << error;
+    EXPECT_EQ(again, bytes);
 }
 
 } // namespace
