@@ -1,0 +1,57 @@
+// Resource ids of the tool dialogs with their own 3D view.
+#pragma once
+
+// The placeholder control that the view window replaces.
+#define IDC_VIEW_PLACEHOLDER 3035
+
+// Accelerator tables: the view's keys and the selection tools' keys.
+#define IDR_VIEW_ACCELERATORS 18000
+#define IDR_TOOL_ACCELERATORS 3074
+
+// Commands of the view's keys.
+#define ID_VIEW_KEY_ZOOM_ALL 18000
+#define ID_VIEW_KEY_DISPLAY_MODE_1 18001
+#define ID_VIEW_KEY_DISPLAY_MODE_2 18002
+#define ID_VIEW_KEY_DISPLAY_MODE_3 18003
+#define ID_VIEW_KEY_DISPLAY_MODE_4 18004
+#define ID_VIEW_KEY_DISPLAY_MODE_5 18005
+#define ID_VIEW_KEY_DISPLAY_MODE_6 18006
+#define ID_VIEW_KEY_DISPLAY_MODE_7 18007
+#define ID_VIEW_KEY_WIREFRAME 18008
+#define ID_VIEW_KEY_BOUNDARIES 18009
+#define ID_VIEW_KEY_FRONT 18010
+#define ID_VIEW_KEY_BACK 18011
+#define ID_VIEW_KEY_TOP 18012
+#define ID_VIEW_KEY_BOTTOM 18013
+#define ID_VIEW_KEY_LEFT 18014
+#define ID_VIEW_KEY_RIGHT 18015
+#define ID_VIEW_KEY_USER_VIEW 18016
+#define ID_VIEW_KEY_ZOOM_OUT 18017
+#define ID_VIEW_KEY_ZOOM_IN 18018
+#define ID_VIEW_KEY_TURN_LEFT 18019
+#define ID_VIEW_KEY_TURN_RIGHT 18020
+#define ID_VIEW_KEY_TURN_UP 18021
+#define ID_VIEW_KEY_TURN_DOWN 18022
+#define ID_VIEW_KEY_DIAGONAL 18036
+#define ID_VIEW_KEY_ENGINE_INFO 32780
+#define ID_EDIT_DELETE 40005
+#define ID_EDIT_UNDO 40009
+
+// Commands of the selection tools' keys.
+#define ID_TOOL_KEY_HIDE 32851
+#define ID_TOOL_KEY_VIEW 32850
+#define ID_TOOL_KEY_DESELECT_ALL 32856
+#define ID_TOOL_KEY_FREE_FORM_FILLED 32857
+#define ID_TOOL_KEY_MAGIC_WAND 32860
+#define ID_TOOL_KEY_NEW_SHAPE 32867
+#define ID_TOOL_KEY_RESET 32868
+
+// Virtual keys the tables use.
+#define VKEY_DELETE 0x2E
+#define VKEY_LEFT 0x25
+#define VKEY_UP 0x26
+#define VKEY_RIGHT 0x27
+#define VKEY_DOWN 0x28
+#define VKEY_ADD 0x6B
+#define VKEY_SUBTRACT 0x6D
+#define VKEY_F11 0x7A
