@@ -324,20 +324,22 @@ TEST(SessionRegionEdges, SelectingARegionClearsTheVertexMarkOfEveryVertexOutside
     cMesh& mesh = *object->GetMesh();
     CObjectSurfaces owner(ON_nil_uuid, nullptr);
     CSessionSurface* session = owner.CreateSession(CLSID_CSessionPlane, false);
-    // Quad (1, 1) is the region.
-    mesh.GetTriangle(2 * (1 * 6 + 1))->flags |= kTriangleFlagSelected;
-    mesh.GetTriangle(2 * (1 * 6 + 1) + 1)->flags |= kTriangleFlagSelected;
+    // Quads (0, 0) and (1, 1) are the region.
+    for (std::uint32_t t : {0u, 1u, 14u, 15u})
+        mesh.GetTriangle(t)->flags |= kTriangleFlagSelected;
     session->TakeSelection(object.get());
-    // Marks left over from an earlier selection everywhere.
+    // Marks left over from an earlier selection everywhere, and triangles
+    // selected since.
     mesh.ForEachVertex([](cVertex& v) { v.flags |= 2; });
+    mesh.ForEachTriangle([](cMeshTriangle& t) { t.flags |= kTriangleFlagSelected; });
     session->SelectRegion(&mesh);
-    const std::uint32_t corner = 1 * 7 + 1; // vertex (i, j) is j * 7 + i
-    const std::uint32_t inside[4] = {corner, corner + 1, corner + 7, corner + 8};
+    // Vertex (i, j) is j * 7 + i.
+    const std::uint32_t inside[7] = {0, 1, 7, 8, 9, 15, 16};
     for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
     {
         const bool expected = std::find(std::begin(inside), std::end(inside), v) != std::end(inside);
         EXPECT_EQ((mesh.GetVertex(v)->flags & 2) != 0, expected) << v;
     }
     for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
-        EXPECT_EQ((mesh.GetTriangle(t)->flags & kTriangleFlagSelected) != 0, t == 14 || t == 15) << t;
+        EXPECT_EQ((mesh.GetTriangle(t)->flags & kTriangleFlagSelected) != 0, t <= 1 || t == 14 || t == 15) << t;
 }
