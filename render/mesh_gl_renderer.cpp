@@ -25,6 +25,11 @@ void SetMaterial(GLenum face, const float colour[4]) { glMaterialfv(face, GL_AMB
 
 } // namespace
 
+std::uint32_t cMeshGLRenderer::ProgressiveOffset(std::uint32_t k)
+{
+    return std::uint32_t((std::uint64_t(k) * 38u) % kProgressiveSpacing);
+}
+
 bool cMeshGLRenderer::AttachObject(ISceneObject* object)
 {
     cMesh* mesh = object ? static_cast<cMesh*>(object->QueryInterface(IID_cMesh)) : nullptr;
@@ -111,16 +116,44 @@ std::uint32_t cMeshGLRenderer::Render(const stDrawContext& context)
     return result;
 }
 
-std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat)
+std::uint32_t cMeshGLRenderer::GatherBlock(std::uint32_t first, std::uint32_t end, bool selectedPass, bool flat,
+                                           bool colours, bool& sawSelected)
 {
-    const DWORD start = m_context.Now();
+    std::uint32_t corners = 0;
+    stCorner* out = m_corners.data();
+    for (std::uint32_t i = first; i < end; ++i)
+    {
+        const cMeshTriangle* triangle = m_mesh->GetTriangle(i);
+        if (triangle->flags & kTriangleFlagHidden)
+            continue;
+        const bool selected = (triangle->flags & kTriangleFlagSelected) != 0;
+        sawSelected = sawSelected || selected;
+        if (selected != selectedPass)
+            continue;
+        for (int k = 0; k < 3; ++k)
+        {
+            const cVertex* vertex = m_mesh->GetVertex(triangle->vertexIndex[k]);
+            stCorner& corner = out[corners++];
+            std::copy_n(flat ? triangle->Normal() : vertex->Normal(), 3, corner.normal);
+            std::copy_n(vertex->Position(), 3, corner.position);
+            if (colours)
+                std::copy_n(vertex->extra, 4, corner.colour);
+        }
+    }
+    return corners;
+}
+
+void cMeshGLRenderer::RecordSolidTriangles(bool flat)
+{
+    // Display lists take the triangles one call at a time: recorded from
+    // client arrays, the list would lose the material change between the
+    // plain and the selected triangles.
     const std::uint32_t count = m_mesh->GetTriangleCount();
+    const bool colours = UsesVertexColours();
     bool sawSelected = false;
-    bool stopped = false;
-    DWORD elapsed = 0;
     BeginSolid();
     glBegin(GL_TRIANGLES);
-    for (int pass = 0; pass < 2 && !stopped; ++pass)
+    for (int pass = 0; pass < 2; ++pass)
     {
         if (pass == 1)
         {
@@ -132,15 +165,6 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
         }
         for (std::uint32_t i = 0; i < count; ++i)
         {
-            if (i % kTriangleCheckInterval == 0)
-            {
-                elapsed = m_context.Now() - start;
-                if (elapsed > budget)
-                {
-                    stopped = true;
-                    break;
-                }
-            }
             const cMeshTriangle* triangle = m_mesh->GetTriangle(i);
             if (triangle->flags & kTriangleFlagHidden)
                 continue;
@@ -155,13 +179,64 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
                 const cVertex* vertex = m_mesh->GetVertex(triangle->vertexIndex[k]);
                 if (!flat)
                     glNormal3fv(vertex->Normal());
-                BeforeVertex(*vertex);
+                if (colours)
+                    glColor3ub(vertex->extra[0], vertex->extra[1], vertex->extra[2]);
                 glVertex3fv(vertex->Position());
             }
         }
     }
-    // Closed even when the budget stopped the pass mid-block.
     glEnd();
+    EndSolid();
+}
+
+std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat)
+{
+    const DWORD start = m_context.Now();
+    const std::uint32_t count = m_mesh->GetTriangleCount();
+    const bool colours = UsesVertexColours();
+    bool sawSelected = false;
+    bool stopped = false;
+    DWORD elapsed = 0;
+    m_corners.resize(std::size_t(kTriangleCheckInterval) * 3);
+    BeginSolid();
+    // Arrays spare the driver one call per normal, colour and position.
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    const GLsizei stride = sizeof(stCorner);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, stride, m_corners.data()->position);
+    glNormalPointer(GL_FLOAT, stride, m_corners.data()->normal);
+    if (colours)
+    {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(3, GL_UNSIGNED_BYTE, stride, m_corners.data()->colour);
+    }
+    else
+    {
+        glDisableClientState(GL_COLOR_ARRAY);
+    }
+    for (int pass = 0; pass < 2 && !stopped; ++pass)
+    {
+        if (pass == 1)
+        {
+            if (!sawSelected)
+                break;
+            SetMaterial(GL_FRONT_AND_BACK, m_decorator->m_colours[kDecoratorSelection]);
+        }
+        for (std::uint32_t first = 0; first < count; first += kTriangleCheckInterval)
+        {
+            elapsed = m_context.Now() - start;
+            if (elapsed > budget)
+            {
+                stopped = true;
+                break;
+            }
+            const std::uint32_t end = count - first > kTriangleCheckInterval ? first + kTriangleCheckInterval : count;
+            if (const std::uint32_t corners = GatherBlock(first, end, pass == 1, flat, colours, sawSelected))
+                glDrawArrays(GL_TRIANGLES, 0, GLsizei(corners));
+        }
+    }
+    glPopClientAttrib();
     EndSolid();
     if (stopped)
     {
@@ -196,7 +271,9 @@ std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* com
     return RunCachedPass(m_object, kSolidCacheName, m_context.renderer, true, [&](std::uint8_t& done) {
         SetMaterial(GL_FRONT, front);
         SetMaterial(GL_BACK, m_decorator->m_colours[kDecoratorBack]);
-        return DrawSolidTriangles(0xFFFFFFFFu, &done, flat);
+        RecordSolidTriangles(flat);
+        done = 1;
+        return std::uint32_t(0);
     });
 }
 
@@ -226,34 +303,38 @@ std::uint32_t cMeshGLRenderer::DrawPoints(std::uint32_t budget, std::uint8_t* co
     bool stopped = false;
     glBegin(GL_POINTS);
     const std::uint32_t vertices = m_mesh->GetVertexCount();
-    for (std::uint32_t i = 0; i < vertices; ++i)
+    // The k-th drawn position of the stride's sequence is vertex k x stride.
+    const std::uint32_t steps = vertices / stride + (vertices % stride != 0 ? 1 : 0);
+    const std::uint32_t spacing = m_context.progressivePoints ? kProgressiveSpacing : 1;
+    for (std::uint32_t pass = 0; pass < spacing && !stopped; ++pass)
     {
-        const cVertex* vertex = m_mesh->GetVertex(i);
-        if (vertex->flags & kVertexSkipBits)
-            continue;
-        if (m_context.selectedOnly && !(vertex->flags & kVertexSelected))
-            continue;
-        if (stride >= 2 && i % stride != 0)
-            continue;
-        if (++counted % kPointCheckInterval == 0)
+        for (std::uint32_t step = ProgressiveOffset(pass) % spacing; step < steps; step += spacing)
         {
-            elapsed = m_context.Now() - start;
-            if (elapsed > budget)
-            {
-                stopped = true;
-                break;
-            }
-        }
-        if (twoSided)
-            glNormal3fv(vertex->Normal());
-        else if (facing)
-        {
-            const float* n = vertex->Normal();
-            if (n[0] * view[0] + n[1] * view[1] + n[2] * view[2] <= 0.0f)
+            const cVertex* vertex = m_mesh->GetVertex(step * stride);
+            if (vertex->flags & kVertexSkipBits)
                 continue;
-            glNormal3fv(n);
+            if (m_context.selectedOnly && !(vertex->flags & kVertexSelected))
+                continue;
+            if (++counted % kPointCheckInterval == 0)
+            {
+                elapsed = m_context.Now() - start;
+                if (elapsed > budget)
+                {
+                    stopped = true;
+                    break;
+                }
+            }
+            if (twoSided)
+                glNormal3fv(vertex->Normal());
+            else if (facing)
+            {
+                const float* n = vertex->Normal();
+                if (n[0] * view[0] + n[1] * view[1] + n[2] * view[2] <= 0.0f)
+                    continue;
+                glNormal3fv(n);
+            }
+            glVertex3fv(vertex->Position());
         }
-        glVertex3fv(vertex->Position());
     }
     glEnd();
     glPopAttrib();
@@ -346,8 +427,4 @@ void cDezazMeshGLRenderer::EndSolid()
         glDisable(GL_COLOR_MATERIAL);
 }
 
-void cDezazMeshGLRenderer::BeforeVertex(const cVertex& vertex)
-{
-    if (m_vertexColours)
-        glColor3ub(vertex.extra[0], vertex.extra[1], vertex.extra[2]);
-}
+

@@ -8,6 +8,7 @@
 #include "render/scene_object_renderer.h"
 
 #include <cstdint>
+#include <vector>
 
 class cMesh;
 class cDecoratorObject;
@@ -35,13 +36,26 @@ public:
     ISceneObject* GetObject() const { return m_object; }
     cMesh* GetMesh() const { return m_mesh; }
 
+    // Interaction frames draw points in an order whose every prefix is
+    // spread over the whole mesh: every this many-th vertex first, then the
+    // ones at other offsets. A prime spacing keeps the first sweeps from
+    // lining up with the rows of a gridded scan.
+    static constexpr std::uint32_t kProgressiveSpacing = 61;
+    // The k-th offset of that order (0 <= k < spacing): steps of 38, close to
+    // spacing / golden ratio, so every prefix of offsets is evenly spread.
+    static std::uint32_t ProgressiveOffset(std::uint32_t k);
+
 protected:
-    // The two immediate solid passes (plain, then selected) inside one
-    // glBegin/glEnd; stops at the budget but always closes the block.
+    // The two immediate solid passes (plain, then selected), a block of
+    // kTriangleCheckInterval triangles at a time from client vertex arrays;
+    // the budget is looked at before each block.
     std::uint32_t DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat);
-    // Sends the colour of a vertex before it (the host-mesh drawer colours
-    // by vertex).
-    virtual void BeforeVertex(const struct cVertex&) {}
+    // The same triangles one GL call at a time, without a budget, for the
+    // display list.
+    void RecordSolidTriangles(bool flat);
+    // Whether the solid takes its colours from the vertices' R, G, B bytes
+    // (the host-mesh drawer).
+    virtual bool UsesVertexColours() const { return false; }
     virtual void BeginSolid() {}
     virtual void EndSolid() {}
 
@@ -49,6 +63,20 @@ protected:
     stDrawContext m_context;
     ISceneObject* m_object = nullptr;
     cMesh* m_mesh = nullptr;
+
+private:
+    // One corner as the arrays send it.
+    struct stCorner
+    {
+        std::uint8_t colour[4];
+        float normal[3];
+        float position[3];
+    };
+    // Fills the block's corners of one pass; returns how many corners.
+    std::uint32_t GatherBlock(std::uint32_t first, std::uint32_t end, bool selectedPass, bool flat, bool colours,
+                              bool& sawSelected);
+
+    std::vector<stCorner> m_corners; // kept between frames
 };
 
 // The host mesh of a dialog's view: the solid may take its colours from the
@@ -60,7 +88,7 @@ public:
     bool HasVertexColours() const { return m_vertexColours; }
 
 protected:
-    void BeforeVertex(const cVertex& vertex) override;
+    bool UsesVertexColours() const override { return m_vertexColours; }
     void BeginSolid() override;
     void EndSolid() override;
 

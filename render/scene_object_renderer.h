@@ -18,6 +18,9 @@ struct stDrawContext
     float viewDirection[3] = {3.402823466e+38F, 0.0f, 0.0f};
     std::uint8_t useDisplayLists = 1;
     std::int32_t pointStride = 1; // draw every k-th vertex when 2 or more
+    // Points in the spread-out order of an interaction frame, so that a pass
+    // its budget stops still covers the whole mesh.
+    std::uint8_t progressivePoints = 0;
     std::uint8_t objectTransform = 0;
     std::uint8_t selectedOnly = 0;
     std::uint8_t useRangeImageCache = 1;

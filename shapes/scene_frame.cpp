@@ -94,6 +94,10 @@ void cP3DRenderGL::RenderScene(I3DScene* baseScene, int, std::uint32_t redraw)
         m_hasShapes = m_hasShapes || Query<ST_IGeometry>(object, IID_ST_IGeometry) != nullptr;
     });
 
+    // One eye light for the whole frame: the shapes drawn over a restored
+    // mesh picture are lit as the meshes under them were.
+    SetupEyeLight(scene);
+
     // A level-1 frame needs the level-0 picture; when the cache lost it (a
     // resize, a failed save) the meshes would vanish, so it is drawn again.
     IFrameBufferCache* cache = GetLevelCache();
@@ -112,6 +116,20 @@ void cP3DRenderGL::RenderScene(I3DScene* baseScene, int, std::uint32_t redraw)
     DrawOverlayPass(*scene);
     SaveLevel(1, true);
     SetRedrawLevel(std::max<std::uint32_t>(1, level));
+}
+
+void cP3DRenderGL::SetupEyeLight(cP3DScene* scene)
+{
+    // The light's place is taken in the coordinates current at the call:
+    // the identity puts it at the eye whatever the view transform.
+    GLint mode = GL_MODELVIEW;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    SetupLights(scene);
+    glPopMatrix();
+    glMatrixMode(GLenum(mode));
 }
 
 void cP3DRenderGL::DrawLevel0(cP3DScene* scene, std::uint32_t redraw)
@@ -133,11 +151,12 @@ void cP3DRenderGL::DrawMeshPass(cP3DScene* scene, std::uint32_t redraw)
     double mirror[12];
     const bool mirrored = MirrorTransform(*scene, mirror);
 
+    // The meshes' specular material stays theirs; the light that the frame
+    // set up stays on for the shapes.
     glPushAttrib(GL_LIGHTING_BIT | GL_ENABLE_BIT);
     const GLfloat specular[4] = {0.3f, 0.3f, 0.3f, 1.0f};
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50.0f);
-    SetupLights(scene);
     PushViewTransform();
     ForEachObject(*scene, [&](ISceneObject* object) {
         if (object->HasStateFlag1())
@@ -165,7 +184,7 @@ void cP3DRenderGL::DrawMeshObject(cP3DScene& scene, ISceneObject* object, std::u
             DecoratorRestore restore(decorator);
             ApplyInteractiveLook(decorator, redraw);
             if (drawer->AttachObject(object))
-                m_complete = RunDrawer(*drawer, context, redraw) == 0;
+                m_incomplete = RunDrawer(*drawer, context, redraw) != 0 ? 1 : 0;
             return;
         }
     }
@@ -194,7 +213,7 @@ void cP3DRenderGL::DrawMeshObject(cP3DScene& scene, ISceneObject* object, std::u
                                   scene.m_switch3 != 0);
     if (!m_meshDrawer.AttachObject(object))
         return;
-    m_complete = RunDrawer(m_meshDrawer, context, redraw) == 0;
+    m_incomplete = RunDrawer(m_meshDrawer, context, redraw) != 0 ? 1 : 0;
     if (mirror)
     {
         // The mirrored copy: light grey points.
@@ -217,15 +236,24 @@ void cP3DRenderGL::DrawMeshObject(cP3DScene& scene, ISceneObject* object, std::u
 
 std::uint32_t cP3DRenderGL::RunDrawer(ISceneObjectRenderer& drawer, stDrawContext& context, std::uint32_t redraw)
 {
-    // A full repaint draws everything; an interaction redraw gets the
-    // redraw argument as its time budget in milliseconds.
-    context.timeBudget = redraw == kFullRepaint ? 0xFFFFFFFFu : redraw;
+    // A full repaint draws everything. An interaction redraw gets the redraw
+    // argument as its time budget in milliseconds, but never less than a
+    // frame of a fluid drag: the navigation modes pass 0, and a budget of
+    // nothing would show an empty view. Its points go in the spread-out
+    // order, so a drawing that the budget stops still shows the whole scan.
+    const bool interaction = redraw != kFullRepaint;
+    context.timeBudget = interaction ? std::max(redraw, kInteractionBudgetMs) : 0xFFFFFFFFu;
+    context.progressivePoints = interaction ? 1 : 0;
+    context.clock = m_drawClock;
     return drawer.Render(context);
 }
 
 void cP3DRenderGL::ApplyInteractiveLook(cDecoratorObject& decorator, std::uint32_t redraw) const
 {
-    if (redraw != kFullRepaint && m_complete)
+    // Every interaction frame shows the meshes as points: drawn in their own
+    // mode after an incomplete drawing, a big solid would stop at the budget
+    // with most of the scan missing, every other frame of a drag.
+    if (redraw != kFullRepaint)
     {
         ++decorator.m_count;
         decorator.m_mode = kDisplayPoints;
@@ -297,22 +325,26 @@ void cP3DRenderGL::DrawSectionView(cP3DScene& scene)
 
 void cP3DRenderGL::DrawShapePass(cP3DScene& scene)
 {
-    PushViewTransform();
     GLUnurbs* nurbs = NewNurbsRenderer();
     if (!nurbs)
-    {
-        PopViewTransform();
         return;
-    }
+    // The shapes shine as the meshes do, whether or not this frame drew the
+    // meshes.
+    glPushAttrib(GL_LIGHTING_BIT);
+    const GLfloat specular[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50.0f);
+    PushViewTransform();
     const float pixel = PixelsToWorld(1);
     bool seeThrough = false;
     ForEachObject(scene, [&](ISceneObject* object) {
         seeThrough = seeThrough || (IsMeshObject(object) && (object->GetDecorator().m_flags & kDecoratorSeeThrough));
     });
-    // The loft tools show the sections of the loft they edit while it is
-    // visible.
+    // The loft tools show the sections of the loft they edit while its
+    // display word asks for it to be drawn; they may hide the object itself
+    // from the scene's other passes meanwhile.
     auto* loftReference = Query<ISceneObject>(scene.m_referenceObject, CLSID_Dezaz_LoftSurfaceObject);
-    const bool showLoftWires = loftReference != nullptr && loftReference->HasStateFlag1();
+    const bool showLoftWires = loftReference != nullptr && loftReference->GetDecorator().m_mode != 0;
     ForEachObject(scene, [&](ISceneObject* object) {
         if (!Query<ST_IGeometry>(object, IID_ST_IGeometry))
             return;
@@ -349,6 +381,7 @@ void cP3DRenderGL::DrawShapePass(cP3DScene& scene)
     });
     gluDeleteNurbsRenderer(nurbs);
     PopViewTransform();
+    glPopAttrib();
 }
 
 float cP3DRenderGL::GridSize(cP3DScene& scene)

@@ -25,6 +25,9 @@ class cMesh;
 // The redraw argument of a full repaint; any other value marks a redraw
 // during an interaction (meshes then show as points).
 inline constexpr std::uint32_t kFullRepaint = 1000000;
+// The least time budget, in milliseconds, of the meshes of an interaction
+// redraw: about 25 frames a second.
+inline constexpr std::uint32_t kInteractionBudgetMs = 40;
 
 // Which of the scene's switches the frame reads for what.
 //   m_switch1: axes and grid shown;
@@ -48,9 +51,13 @@ public:
 
     // Whether the last frame found shape objects in the scene.
     bool HasShapeObjects() const { return m_hasShapes; }
-    // Whether the last time-bounded mesh drawing finished.
-    bool LastDrawingComplete() const { return m_complete; }
+    // Whether the last time-bounded mesh drawing finished (not before the
+    // first drawing).
+    bool LastDrawingComplete() const { return m_incomplete == 0; }
     cGeometriesGLRenderer& GetGeometriesRenderer() { return m_geometries; }
+    // The clock that the mesh drawers' time budget reads (GetTickCount when
+    // null).
+    void SetDrawClock(DWORD (*clock)()) { m_drawClock = clock; }
 
     // The grid's half size: 1.1 x the largest extent of the meshes' box
     // grown to hold the origin, or 200 pixels without meshes.
@@ -60,22 +67,26 @@ public:
     static bool MirrorTransform(cP3DScene& scene, double out[12]);
 
 private:
+    void SetupEyeLight(cP3DScene* scene);
     void DrawLevel0(cP3DScene* scene, std::uint32_t redraw);
     void DrawMeshPass(cP3DScene* scene, std::uint32_t redraw);
     void DrawSectionView(cP3DScene& scene);
     void DrawMeshObject(cP3DScene& scene, ISceneObject* object, std::uint32_t redraw, const double* mirror);
     void DrawShapePass(cP3DScene& scene);
     void DrawOverlayPass(cP3DScene& scene);
-    // Gives the decorator the interactive look when the redraw is one and
-    // the previous drawing finished.
+    // Gives the decorator the interactive look (points, brighter) in an
+    // interaction redraw.
     void ApplyInteractiveLook(cDecoratorObject& decorator, std::uint32_t redraw) const;
     std::uint32_t RunDrawer(ISceneObjectRenderer& drawer, stDrawContext& context, std::uint32_t redraw);
 
     cDezazMeshGLRenderer m_meshDrawer;
     bool m_hasShapes = false;
     cDecoratorObject m_decorator;
-    bool m_complete = true;
+    // The result of the last time-bounded mesh drawing; nothing has been
+    // drawn at first.
+    std::uint8_t m_incomplete = 1;
     cGeometriesGLRenderer m_geometries;
+    DWORD (*m_drawClock)() = nullptr;
 };
 
 // A shape's surface: its breps when it has any, else its NURBS surface.

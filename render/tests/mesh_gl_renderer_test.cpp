@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 using namespace testrender;
 
@@ -219,6 +221,70 @@ TEST_F(MeshDrawing, PointsHonourStrideSelectionAndTheDefaultSize)
     const std::size_t explicitSize = wgl::CountPixels(Frame("points_size_1_5"), yellow);
     decorator.m_pointSize = -1.0f;
     EXPECT_EQ(wgl::CountPixels(Frame("points_default_size"), yellow), explicitSize);
+}
+
+TEST(ProgressivePoints, TheOffsetsVisitEveryResidueOnceAndEachPrefixIsSpreadOut)
+{
+    std::vector<std::uint32_t> offsets;
+    for (std::uint32_t k = 0; k < cMeshGLRenderer::kProgressiveSpacing; ++k)
+        offsets.push_back(cMeshGLRenderer::ProgressiveOffset(k));
+    EXPECT_EQ(offsets[0], 0u);
+    std::vector<std::uint32_t> sorted = offsets;
+    std::sort(sorted.begin(), sorted.end());
+    for (std::uint32_t k = 0; k < sorted.size(); ++k)
+        EXPECT_EQ(sorted[k], k);
+    // The first 8 offsets leave no cyclic gap wider than 8 of 61.
+    std::vector<std::uint32_t> prefix(offsets.begin(), offsets.begin() + 8);
+    std::sort(prefix.begin(), prefix.end());
+    std::uint32_t widest = cMeshGLRenderer::kProgressiveSpacing - prefix.back();
+    for (std::size_t i = 1; i < prefix.size(); ++i)
+        widest = std::max(widest, prefix[i] - prefix[i - 1]);
+    EXPECT_LE(widest, 8u);
+}
+
+TEST_F(MeshDrawing, AStoppedProgressivePointsPassStillCoversTheWholeMesh)
+{
+    // 61 x 61 vertices over the 32-pixel square; a budget of 0 with the
+    // stepping clock stops both passes at the 1500th point.
+    object = std::make_unique<cMeshObject>();
+    BuildSquare(*object->GetMesh(), 60);
+    cDecoratorObject& decorator = object->GetDecorator();
+    decorator.m_mode = kDisplayPoints;
+    decorator.m_pointSize = 1.0f;
+    decorator.SetColour(kDecoratorFront, 1.0f, 1.0f, 0.0f, 1.0f);
+    context.clock = &SteppingClock;
+    context.timeBudget = 0;
+    const std::uint32_t yellow = wgl::Rgb(255, 255, 0);
+    // The 8 x 8-pixel cells of the square that show no point.
+    auto emptyCells = [&](const wgl::PixelImage& image) {
+        int empty = 0;
+        for (LONG cy = 0; cy < 4; ++cy)
+            for (LONG cx = 0; cx < 4; ++cx)
+            {
+                bool found = false;
+                for (LONG y = 16 + cy * 8; y < 24 + cy * 8; ++y)
+                    for (LONG x = 16 + cx * 8; x < 24 + cx * 8; ++x)
+                        found = found || wgl::SameColour(image.At(x, y), yellow);
+                empty += found ? 0 : 1;
+            }
+        return empty;
+    };
+
+    const wgl::PixelImage plain = Frame("points_stopped_in_order");
+    EXPECT_GT(lastResult, 0u);
+    EXPECT_GE(emptyCells(plain), 8) << "in index order only the first rows are drawn";
+
+    context.progressivePoints = 1;
+    const wgl::PixelImage spread = Frame("points_stopped_progressive");
+    EXPECT_GT(lastResult, 0u) << "still stopped by the budget";
+    EXPECT_EQ(emptyCells(spread), 0);
+    EXPECT_LT(wgl::CountPixels(spread, yellow), 32u * 32u * 3u / 4u) << "sparser than the whole mesh";
+
+    context.timeBudget = 0xFFFFFFFFu;
+    const wgl::PixelImage all = Frame("points_progressive_complete");
+    EXPECT_EQ(lastResult, 0u);
+    context.progressivePoints = 0;
+    EXPECT_EQ(wgl::CountDifferences(all, Frame("points_complete")), 0u) << "every point once, in any order";
 }
 
 TEST_F(MeshDrawing, ReleasingTheRendererDeletesEveryCacheListAndTheNextDrawRecordsAgain)

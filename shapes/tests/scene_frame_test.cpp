@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 
@@ -66,6 +68,13 @@ bool IsYellowish(std::uint32_t pixel)
 {
     const int r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
     return r > 60 && std::abs(r - g) < 20 && b * 2 < r;
+}
+
+// The pale yellow (240, 240, 110) of a loft's sections, not the lit loft.
+bool IsSectionYellow(std::uint32_t pixel)
+{
+    const int r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
+    return r > 200 && r < 250 && g > 200 && g < 250 && b > 95 && b < 135;
 }
 
 bool IsReddish(std::uint32_t pixel)
@@ -232,6 +241,69 @@ TEST_F(SceneFrame, InteractionRedrawsShowMeshesAsPointsAndLeaveTheirAttributesAl
     EXPECT_TRUE(renderer.LastDrawingComplete());
 }
 
+// A clock that moves 20 ms each time the drawers look at it.
+DWORD g_drawTicks = 0;
+DWORD SteppingClock() { return g_drawTicks += 20; }
+
+// The cells of a 4 x 4 split of the rectangle that hold no pixel the test
+// accepts.
+int EmptyCells(const wgl::PixelImage& image, LONG x0, LONG y0, LONG x1, LONG y1,
+               const std::function<bool(std::uint32_t)>& accept)
+{
+    int empty = 0;
+    for (int cy = 0; cy < 4; ++cy)
+        for (int cx = 0; cx < 4; ++cx)
+        {
+            bool found = false;
+            for (LONG y = y0 + (y1 - y0) * cy / 4; y < y0 + (y1 - y0) * (cy + 1) / 4 && !found; ++y)
+                for (LONG x = x0 + (x1 - x0) * cx / 4; x < x0 + (x1 - x0) * (cx + 1) / 4 && !found; ++x)
+                    found = accept(image.At(x, y));
+            empty += found ? 0 : 1;
+        }
+    return empty;
+}
+
+std::size_t CountIn(const wgl::PixelImage& image, LONG x0, LONG y0, LONG x1, LONG y1,
+                    const std::function<bool(std::uint32_t)>& accept)
+{
+    std::size_t count = 0;
+    for (LONG y = y0; y < y1; ++y)
+        for (LONG x = x0; x < x1; ++x)
+            count += accept(image.At(x, y));
+    return count;
+}
+
+TEST_F(SceneFrame, EveryFrameOfADragShowsTheWholeScanEvenWhenTheBudgetStopsTheDrawing)
+{
+    EXPECT_FALSE(renderer.LastDrawingComplete()) << "nothing is drawn yet";
+    // 14400 vertices over x in [-0.2, 1.9], y in [-1.4, 1.4] (pixels 72 to
+    // 156 and 4 to 116), drawn as single pixels: the stepping clock stops
+    // the points pass after 4500 of them, and the navigation modes redraw
+    // with an argument of 0.
+    cMeshObject* mesh = GridObject(-0.2f, 1.9f, -1.4f, 1.4f, 119);
+    mesh->GetDecorator().m_pointSize = 1.0f;
+    ASSERT_TRUE(scene.AddObject(mesh));
+    const LONG x0 = 74, y0 = 6, x1 = 154, y1 = 114;
+    const wgl::PixelImage full = Paint("drag_full");
+    EXPECT_TRUE(renderer.LastDrawingComplete());
+    const auto black = [](std::uint32_t p) { return (p & 0xFFFFFF) == 0; };
+    ASSERT_EQ(CountIn(full, x0, y0, x1, y1, black), 0u) << "the solid covers the rectangle";
+
+    g_drawTicks = 0;
+    renderer.SetDrawClock(&SteppingClock);
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        renderer.LowerRedrawLevel(0);
+        const wgl::PixelImage moving = Paint("drag_frame" + std::to_string(frame), 0);
+        EXPECT_FALSE(renderer.LastDrawingComplete()) << "frame " << frame;
+        EXPECT_EQ(EmptyCells(moving, x0, y0, x1, y1, IsReddish), 0) << "frame " << frame << ": the whole scan";
+        EXPECT_GT(CountIn(moving, x0, y0, x1, y1, black), std::size_t((x1 - x0) * (y1 - y0) / 4))
+            << "frame " << frame << ": sparse points, not the solid";
+    }
+    renderer.SetDrawClock(nullptr);
+    EXPECT_EQ(mesh->GetDecorator().m_mode, kDisplayFlat) << "the look is the frame's, not the object's";
+}
+
 TEST_F(SceneFrame, ALevelOneFrameWithoutAValidMeshPictureDrawsTheMeshesAgain)
 {
     ASSERT_TRUE(scene.AddObject(GridObject(-1.5f, 1.5f, -1.0f, 1.0f, 4)));
@@ -298,6 +370,52 @@ TEST_F(SceneFrame, AFaceTurnedToTheViewerIsLitByTheEyeLight)
     const wgl::PixelImage image = Paint("lit_face");
     const std::uint32_t centre = image.At(kWidth / 2 + 20, kHeight / 2);
     EXPECT_GT(int((centre >> 16) & 255), 200) << std::hex << centre;
+}
+
+// The colour the eye light gives a surface of colour c whose unit normal
+// makes cos t with the line of sight: the global ambient (0.2) and the
+// light's ambient (0.5) and diffuse (1.0) shares, and the meshes' specular
+// material (0.3, shininess 50) under a white light, whose half vector is the
+// line of sight.
+std::uint32_t LitColour(const float c[3], double cosine)
+{
+    auto channel = [&](float v) {
+        const double n = std::max(0.0, cosine);
+        const double lit = std::min(1.0, double(v) * (0.2 + 0.5 + n) + 0.3 * std::pow(n, 50.0));
+        return std::uint8_t(std::lround(lit * 255.0));
+    };
+    return wgl::Rgb(channel(c[0]), channel(c[1]), channel(c[2]));
+}
+
+TEST_F(SceneFrame, ShapesAreLitByTheEyeLightAsTheMeshesAre)
+{
+    // Two planes: one facing the eye, one tilted by acos(0.8) about x; their
+    // colour comes from the lighting equation at their normals, at level 0
+    // and again in a level-1 frame over the restored mesh picture.
+    const float colour[3] = {0.4f, 0.3f, 0.2f};
+    ASSERT_TRUE(scene.AddObject(GridObject(-1.9f, -1.5f, -1.4f, -1.0f, 2)));
+    auto addPlane = [&](double x, const double normal[3]) {
+        auto* plane = new Dezaz_PlaneObject();
+        const double o[3] = {x, 0.3, 0.5}, axis[3] = {1, 0, 0};
+        plane->GetGeometry()->SetOriginAndNormal(normal, o, axis, 0.45, 0.45);
+        plane->GetDecorator().SetColour(kDecoratorFront, colour[0], colour[1], colour[2], 1.0f);
+        plane->GetDecorator().m_flags = 0;
+        ASSERT_TRUE(scene.AddObject(plane));
+    };
+    const double facing[3] = {0, 0, 1}, tilted[3] = {0, 0.6, 0.8};
+    addPlane(0.35, facing);
+    addPlane(1.45, tilted);
+    // Plane centres in pixels, right of the corner tripod: x = 80 + x * 40,
+    // y = 60 - 0.3 * 40.
+    for (std::uint32_t level : {0u, 1u})
+    {
+        renderer.LowerRedrawLevel(level);
+        const wgl::PixelImage image = Paint("lit_shapes_level" + std::to_string(level));
+        EXPECT_TRUE(wgl::SameColour(image.At(94, 48), LitColour(colour, 1.0), 2))
+            << "level " << level << std::hex << " facing " << image.At(94, 48) << " want " << LitColour(colour, 1.0);
+        EXPECT_TRUE(wgl::SameColour(image.At(138, 48), LitColour(colour, 0.8), 2))
+            << "level " << level << std::hex << " tilted " << image.At(138, 48) << " want " << LitColour(colour, 0.8);
+    }
 }
 
 TEST_F(SceneFrame, ShapesAreDrawnAtLevelOneOverTheMeshes)
@@ -374,7 +492,7 @@ std::unique_ptr<ST_ISectionCurve> SectionAcross(double y)
     return curve;
 }
 
-TEST_F(SceneFrame, LoftSectionsShowOnlyWhileTheirLoftIsTheVisibleReference)
+TEST_F(SceneFrame, LoftSectionsShowOnlyWhileTheirLoftIsTheReferenceWithItsDisplayWordSet)
 {
     auto* object = new Dezaz_LoftSurfaceObject();
     Dezaz_LoftSurface& loft = *object->GetGeometry();
@@ -409,7 +527,7 @@ TEST_F(SceneFrame, LoftSectionsShowOnlyWhileTheirLoftIsTheVisibleReference)
         std::size_t count = 0;
         for (LONG x = 60; x < kWidth - 10; ++x)
             for (LONG y = kHeight / 2 - 2; y <= kHeight / 2 + 2; ++y)
-                count += IsYellowish(image.At(x, y));
+                count += IsSectionYellow(image.At(x, y));
         return count;
     };
     const wgl::PixelImage plain = Paint("loft_plain");
@@ -422,12 +540,21 @@ TEST_F(SceneFrame, LoftSectionsShowOnlyWhileTheirLoftIsTheVisibleReference)
     EXPECT_EQ(wires.At(kWidth / 2, kHeight / 4 + 1), plain.At(kWidth / 2, kHeight / 4 + 1))
         << "the surface between the sections is unchanged";
 
+    // The reference's display word decides, not its visibility: the loft
+    // tools may hide the object while its sections are edited.
     object->ClearStateFlag1();
     renderer.LowerRedrawLevel(0);
-    EXPECT_EQ(yellowOnMiddleRow(Paint("loft_hidden_reference")), 0u) << "a hidden loft shows no sections";
+    EXPECT_GT(yellowOnMiddleRow(Paint("loft_hidden_reference")), std::size_t(kWidth - 80))
+        << "a hidden loft whose display word is set shows its sections";
+    object->SetStateFlag1();
+    const std::uint32_t mode = object->GetDecorator().m_mode;
+    object->GetDecorator().m_mode = 0;
+    renderer.LowerRedrawLevel(0);
+    EXPECT_EQ(yellowOnMiddleRow(Paint("loft_reference_display_word_zero")), 0u)
+        << "a visible loft whose display word is 0 shows no sections";
+    object->GetDecorator().m_mode = mode;
 
     // Another kind of reference object shows no loft wires either.
-    object->SetStateFlag1();
     Dezaz_PlaneObject plane;
     scene.m_referenceObject = static_cast<ISceneObject*>(&plane);
     renderer.LowerRedrawLevel(0);
