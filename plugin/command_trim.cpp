@@ -5,6 +5,7 @@
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_get_object.h"
 #include "platform/host/geometry_services_breps.h"
+#include "platform/host/visual_analysis_mode.h"
 
 #include <memory>
 #include <vector>
@@ -180,8 +181,7 @@ private:
                 discarded = true;
                 continue;
             }
-            for (const ON_UUID& mode : object->AnalysisModes())
-                placed->EnableAnalysisMode(mode, true);
+            DezazCopyAnalysisModes(object, placed);
             ++added;
         }
         if (added == 0)

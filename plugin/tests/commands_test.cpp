@@ -15,6 +15,7 @@
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/geometry_services_breps.h"
 #include "platform/host/geometry_services_sweeps.h"
+#include "platform/host/visual_analysis_mode.h"
 #include "platform/win32/input.h"
 #include "platform/win32/message.h"
 #include "platform/win32/prompt_script.h"
@@ -409,11 +410,24 @@ protected:
     const CDezazObject* lockedScan = nullptr;
 };
 
+// An analysis mode for every object, as the deviation analysis is for breps.
+class CAnyObjectMode : public CDezazVisualAnalysisMode
+{
+public:
+    CAnyObjectMode()
+        : CDezazVisualAnalysisMode(ON_UuidFromString("0E4C7A21-5B93-4D6F-A1E8-3C2B9D7F6A10"),
+                                   DezazAnalysisStyle::false_colour_style)
+    {
+    }
+    void GetAnalysisModeName(ON_wString& name) const override { name = L"test analysis"; }
+    bool ObjectSupportsAnalysisMode(const CDezazObject*) const override { return true; }
+};
+
 TEST_F(Trim, KeepsThePieceUnderThePickAndGivesItTheSurfacesAttributes)
 {
-    const ON_UUID mode = ON_UuidFromString("D366CFF0-D0A6-4B24-A8CF-7C92DA1CF853");
-    const_cast<CDezazObject*>(sheet)->EnableAnalysisMode(mode, true);
-    const std::vector<ON_UUID> modes = sheet->AnalysisModes();
+    const CAnyObjectMode analysis;
+    const ON_UUID mode = analysis.AnalysisModeId();
+    ASSERT_TRUE(const_cast<CDezazObject*>(sheet)->EnableAnalysisMode(mode, true));
     ASSERT_TRUE(Run(PickSheetAt(7.0, 2.0)));
     EXPECT_EQ(doc.LookupObject(sheet->ModelObjectId()), nullptr); // replaced by its piece
     const std::vector<const ON_Brep*> breps = Breps();
@@ -422,7 +436,7 @@ TEST_F(Trim, KeepsThePieceUnderThePickAndGivesItTheSurfacesAttributes)
     EXPECT_TRUE(DezazIsPointOnBrep(*piece, kFar + ON_3dVector(7, 2, 0), 0.001));
     EXPECT_FALSE(DezazIsPointOnBrep(*piece, kFar + ON_3dVector(1, 2, 0), 0.001));
     const CDezazObject* pieceObject = doc.Objects().back();
-    EXPECT_EQ(pieceObject->AnalysisModes(), modes);
+    EXPECT_TRUE(pieceObject->InAnalysisMode(mode));
     EXPECT_EQ(pieceObject->Attributes().m_layer_index, sheet->Attributes().m_layer_index);
     ExpectOthersShownAgain();
 }
