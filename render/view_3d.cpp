@@ -605,6 +605,6 @@ void C3DView::OnRenderEngineInfo()
     if (!renderer)
         return;
     ContextScope context(renderer);
-    cRenderEngineInfoDlg dialog(renderer, m_hWnd);
+    cRenderEngineInfoDlg dialog(renderer, this);
     dialog.DoModal();
 }
