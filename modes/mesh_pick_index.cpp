@@ -73,11 +73,8 @@ void cMeshPickIndex::Clear()
     m_mesh = nullptr;
     m_triangleCount = m_vertexCount = 0;
     m_order.clear();
-    m_groups.clear();
-    m_blocks.clear();
     m_order.shrink_to_fit();
-    m_groups.shrink_to_fit();
-    m_blocks.shrink_to_fit();
+    m_levels.clear();
 }
 
 bool cMeshPickIndex::IsBuiltFor(const cMesh& mesh) const
@@ -87,7 +84,10 @@ bool cMeshPickIndex::IsBuiltFor(const cMesh& mesh) const
 
 std::size_t cMeshPickIndex::GetMemoryBytes() const
 {
-    return m_order.capacity() * sizeof(std::uint32_t) + (m_groups.capacity() + m_blocks.capacity()) * sizeof(Box);
+    std::size_t bytes = m_order.capacity() * sizeof(std::uint32_t);
+    for (const auto& level : m_levels)
+        bytes += level.capacity() * sizeof(Box);
+    return bytes;
 }
 
 void cMeshPickIndex::Build(const cMesh& mesh)
@@ -145,7 +145,7 @@ void cMeshPickIndex::Build(const cMesh& mesh)
     keyed.shrink_to_fit();
 
     const std::size_t groups = (m_order.size() + kGroupSize - 1) / kGroupSize;
-    m_groups.resize(groups);
+    std::vector<Box> level(groups);
     for (std::size_t g = 0; g < groups; ++g)
     {
         Grow box;
@@ -153,17 +153,22 @@ void cMeshPickIndex::Build(const cMesh& mesh)
         for (std::size_t i = g * kGroupSize; i < end; ++i)
             for (std::uint32_t index : mesh.GetTriangle(m_order[i])->vertexIndex)
                 box.Add(mesh.GetVertex(index)->Position());
-        m_groups[g] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
+        level[g] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
     }
-    const std::size_t blocks = (groups + kBlockSize - 1) / kBlockSize;
-    m_blocks.resize(blocks);
-    for (std::size_t b = 0; b < blocks; ++b)
+    m_levels.push_back(std::move(level));
+    while (m_levels.back().size() > kFanout)
     {
-        Grow box;
-        const std::size_t end = std::min(groups, (b + 1) * kBlockSize);
-        for (std::size_t g = b * kBlockSize; g < end; ++g)
-            box.Add(m_groups[g].min, m_groups[g].max);
-        m_blocks[b] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
+        const std::vector<Box>& below = m_levels.back();
+        std::vector<Box> above((below.size() + kFanout - 1) / kFanout);
+        for (std::size_t b = 0; b < above.size(); ++b)
+        {
+            Grow box;
+            const std::size_t end = std::min(below.size(), (b + 1) * kFanout);
+            for (std::size_t k = b * kFanout; k < end; ++k)
+                box.Add(below[k].min, below[k].max);
+            above[b] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
+        }
+        m_levels.push_back(std::move(above));
     }
     m_mesh = &mesh;
     m_triangleCount = count;
@@ -181,61 +186,77 @@ cVertex cMeshPickIndex::Pick(const cMesh& mesh, float x, float y, const double m
     double bestDepth = -FLT_MAX;
     std::uint32_t bestIndex = 0xFFFFFFFFu;
     const cMeshTriangle* best = nullptr;
-    for (std::size_t b = 0; b < m_blocks.size(); ++b)
+    // Depth-first over the boxes; the order does not matter, as ties are
+    // settled by the triangle number.
+    struct Entry
     {
-        if (!ProjectionHolds(m_blocks[b].min, m_blocks[b].max, x, y, m, centre))
+        std::uint32_t level;
+        std::size_t index;
+    };
+    std::vector<Entry> stack;
+    if (!m_levels.empty())
+        for (std::size_t i = 0; i < m_levels.back().size(); ++i)
+            stack.push_back(Entry{std::uint32_t(m_levels.size() - 1), i});
+    while (!stack.empty())
+    {
+        const Entry e = stack.back();
+        stack.pop_back();
+        const Box& box = m_levels[e.level][e.index];
+        if (!ProjectionHolds(box.min, box.max, x, y, m, centre))
             continue;
-        const std::size_t groupEnd = std::min(m_groups.size(), (b + 1) * kBlockSize);
-        for (std::size_t g = b * kBlockSize; g < groupEnd; ++g)
+        if (e.level > 0)
         {
-            if (!ProjectionHolds(m_groups[g].min, m_groups[g].max, x, y, m, centre))
+            const std::size_t end = std::min(m_levels[e.level - 1].size(), (e.index + 1) * kFanout);
+            for (std::size_t k = e.index * kFanout; k < end; ++k)
+                stack.push_back(Entry{e.level - 1, k});
+            continue;
+        }
+        const std::size_t g = e.index;
+        const std::size_t end = std::min(m_order.size(), (g + 1) * kGroupSize);
+        for (std::size_t k = g * kGroupSize; k < end; ++k)
+        {
+            const std::uint32_t i = m_order[k];
+            const cMeshTriangle* t = mesh.GetTriangle(i);
+            if (t->flags & kTriangleFlagHidden)
                 continue;
-            const std::size_t end = std::min(m_order.size(), (g + 1) * kGroupSize);
-            for (std::size_t k = g * kGroupSize; k < end; ++k)
+            if (double(t->nx) * m[8] + double(t->ny) * m[9] + double(t->nz) * m[10] < 0.0)
+                continue;
+            const cVertex* corner[3];
+            double sx[3], sy[3];
+            for (int c = 0; c < 3; ++c)
             {
-                const std::uint32_t i = m_order[k];
-                const cMeshTriangle* t = mesh.GetTriangle(i);
-                if (t->flags & kTriangleFlagHidden)
-                    continue;
-                if (double(t->nx) * m[8] + double(t->ny) * m[9] + double(t->nz) * m[10] < 0.0)
-                    continue;
-                const cVertex* corner[3];
-                double sx[3], sy[3];
-                for (int c = 0; c < 3; ++c)
-                {
-                    corner[c] = mesh.GetVertex(t->vertexIndex[c]);
-                    const double d[3] = {double(corner[c]->x) - centre[0], double(corner[c]->y) - centre[1],
-                                         double(corner[c]->z) - centre[2]};
-                    sx[c] = m[0] * d[0] + m[1] * d[1] + m[2] * d[2] + m[3];
-                    sy[c] = m[4] * d[0] + m[5] * d[1] + m[6] * d[2] + m[7];
-                }
-                double u = 0.0, v = 0.0;
-                if (!PointInTriangle2D(x, y, sx[0], sy[0], sx[1], sy[1], sx[2], sy[2], &u, &v, kPickEpsilon))
-                    continue;
-                const float fu = float(u), fv = float(v);
-                const cVertex& a = *corner[0];
-                const cVertex& bb = *corner[1];
-                const cVertex& cc = *corner[2];
-                const float p[3] = {a.x + fu * (bb.x - a.x) + fv * (cc.x - a.x),
-                                    a.y + fu * (bb.y - a.y) + fv * (cc.y - a.y),
-                                    a.z + fu * (bb.z - a.z) + fv * (cc.z - a.z)};
-                const double depth = m[8] * (double(p[0]) - centre[0]) + m[9] * (double(p[1]) - centre[1]) +
-                                     m[10] * (double(p[2]) - centre[2]) + m[11];
-                // The scan in index order keeps the first of equal depths.
-                if (depth > bestDepth || (depth == bestDepth && best && i < bestIndex))
-                {
-                    bestDepth = depth;
-                    bestIndex = i;
-                    best = t;
-                    result.x = p[0];
-                    result.y = p[1];
-                    result.z = p[2];
-                    result.flags = std::fabs(double(p[0]) - FLT_MAX) <= FLT_EPSILON ? kPickedNothing : 0u;
-                    result.nx = t->nx;
-                    result.ny = t->ny;
-                    result.nz = t->nz;
-                    result.index = a.index;
-                }
+                corner[c] = mesh.GetVertex(t->vertexIndex[c]);
+                const double d[3] = {double(corner[c]->x) - centre[0], double(corner[c]->y) - centre[1],
+                                     double(corner[c]->z) - centre[2]};
+                sx[c] = m[0] * d[0] + m[1] * d[1] + m[2] * d[2] + m[3];
+                sy[c] = m[4] * d[0] + m[5] * d[1] + m[6] * d[2] + m[7];
+            }
+            double u = 0.0, v = 0.0;
+            if (!PointInTriangle2D(x, y, sx[0], sy[0], sx[1], sy[1], sx[2], sy[2], &u, &v, kPickEpsilon))
+                continue;
+            const float fu = float(u), fv = float(v);
+            const cVertex& a = *corner[0];
+            const cVertex& bb = *corner[1];
+            const cVertex& cc = *corner[2];
+            const float p[3] = {a.x + fu * (bb.x - a.x) + fv * (cc.x - a.x),
+                                a.y + fu * (bb.y - a.y) + fv * (cc.y - a.y),
+                                a.z + fu * (bb.z - a.z) + fv * (cc.z - a.z)};
+            const double depth = m[8] * (double(p[0]) - centre[0]) + m[9] * (double(p[1]) - centre[1]) +
+                                 m[10] * (double(p[2]) - centre[2]) + m[11];
+            // The scan in index order keeps the first of equal depths.
+            if (depth > bestDepth || (depth == bestDepth && best && i < bestIndex))
+            {
+                bestDepth = depth;
+                bestIndex = i;
+                best = t;
+                result.x = p[0];
+                result.y = p[1];
+                result.z = p[2];
+                result.flags = std::fabs(double(p[0]) - FLT_MAX) <= FLT_EPSILON ? kPickedNothing : 0u;
+                result.nx = t->nx;
+                result.ny = t->ny;
+                result.nz = t->nz;
+                result.index = a.index;
             }
         }
     }

@@ -1,8 +1,9 @@
 // A spatial index that answers PickMeshPointUnderCursor without visiting
 // every triangle: triangles are ordered along a Morton curve of their
-// centres and grouped, each group and each block of groups with its box.
-// A pick projects the boxes onto the view plane and tests the triangles of
-// the groups whose (slightly grown) projection holds the cursor, taking the
+// centres and grouped, and the groups' boxes form a tree (each box holds
+// kFanout boxes of the level below). A pick walks down the boxes whose
+// (slightly grown) projection onto the view plane holds the cursor and
+// tests the triangles of the groups it reaches, taking the
 // largest depth and, on equal depths, the lowest triangle index, which is
 // what the scan in index order keeps. So the index gives the scan's answer
 // in a fraction of its time on large meshes.
@@ -23,9 +24,9 @@ struct cMeshTriangle;
 class cMeshPickIndex
 {
 public:
-    // Triangles per group and groups per block.
+    // Triangles per group, and boxes per box of the next level.
     static constexpr std::uint32_t kGroupSize = 16;
-    static constexpr std::uint32_t kBlockSize = 32;
+    static constexpr std::uint32_t kFanout = 16;
 
     void Build(const cMesh& mesh);
     void Clear();
@@ -50,6 +51,8 @@ private:
     std::uint32_t m_triangleCount = 0;
     std::uint32_t m_vertexCount = 0;
     std::vector<std::uint32_t> m_order; // triangle numbers, grouped
-    std::vector<Box> m_groups;          // group g holds m_order[g * kGroupSize ...]
-    std::vector<Box> m_blocks;          // block b holds groups b * kBlockSize ...
+    // m_levels[0][g] bounds m_order[g * kGroupSize ...]; m_levels[k + 1][b]
+    // bounds m_levels[k][b * kFanout ...]. The last level has at most
+    // kFanout boxes.
+    std::vector<std::vector<Box>> m_levels;
 };

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cwchar>
+#include <vector>
 
 bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, double by, double cx, double cy,
                        double* u, double* v, double e)
@@ -284,8 +285,28 @@ bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
     glColorMaterial(GL_BACK, GL_AMBIENT_AND_DIFFUSE);
 
+    // Batches of client arrays instead of one call per vertex: the same
+    // triangles in the same order, each with its id in all three corners.
+    constexpr std::uint32_t kBatch = 16384;
+    std::vector<float> positions(std::size_t(kBatch) * 9);
+    std::vector<GLubyte> colours(std::size_t(kBatch) * 9);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_INDEX_ARRAY);
+    glDisableClientState(GL_EDGE_FLAG_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, positions.data());
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, colours.data());
     const std::uint32_t vertexCount = mesh.GetVertexCount();
-    glBegin(GL_TRIANGLES);
+    std::uint32_t filled = 0;
+    auto flush = [&]
+    {
+        if (filled)
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(filled * 3));
+        filled = 0;
+    };
     for (std::uint32_t i = 0; i < count; ++i)
     {
         const cMeshTriangle* t = mesh.GetTriangle(i);
@@ -293,11 +314,20 @@ bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
             t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)
             continue;
         const std::uint32_t id = i + 1;
-        glColor3ub(GLubyte(id & 0xFF), GLubyte((id >> 8) & 0xFF), GLubyte((id >> 16) & 0xFF));
-        for (std::uint32_t index : t->vertexIndex)
-            glVertex3fv(mesh.GetVertex(index)->Position());
+        const GLubyte rgb[3] = {GLubyte(id & 0xFF), GLubyte((id >> 8) & 0xFF), GLubyte((id >> 16) & 0xFF)};
+        float* p = &positions[std::size_t(filled) * 9];
+        GLubyte* c = &colours[std::size_t(filled) * 9];
+        for (int k = 0; k < 3; ++k)
+        {
+            const cVertex* v = mesh.GetVertex(t->vertexIndex[k]);
+            p[3 * k] = v->x, p[3 * k + 1] = v->y, p[3 * k + 2] = v->z;
+            c[3 * k] = rgb[0], c[3 * k + 1] = rgb[1], c[3 * k + 2] = rgb[2];
+        }
+        if (++filled == kBatch)
+            flush();
     }
-    glEnd();
+    flush();
+    glPopClientAttrib();
     return true;
 }
 
