@@ -390,7 +390,38 @@ TEST(HostViewport, ScreenToWorldMapsAPixelStepToAModelStepOfOnePixelsSize)
     }
     EXPECT_FALSE(vp.SetCameraDirection(ON_3dVector(0, 0, 5))); // parallel to up
     EXPECT_FALSE(vp.SetFrustum(1, -1, -1, 1, 1, 10));
+    EXPECT_FALSE(vp.SetFrustum(1, 1, -1, 1, 1, 10));
+    EXPECT_FALSE(vp.SetFrustum(-1, 1, 1, 1, 1, 10));
+    EXPECT_FALSE(vp.SetFrustum(-1, 1, -1, 1, 10, 10));
+    EXPECT_FALSE(vp.SetCameraLocation(ON_3dPoint(NAN, 0, 0)));
     EXPECT_FALSE(vp.ZoomToBoundingBox(ON_BoundingBox()));
+}
+
+TEST(HostViewport, ZoomingToABoxLeavesTheMarginOnItsLimitingSide)
+{
+    // A top view of boxes a hundredth of a millimetre to a metre across:
+    // the side that limits fills the port less the 5 % margin each way.
+    for (const double size : {0.01, 1.0, 1000.0})
+        for (const bool wide : {true, false})
+        {
+            ON_Viewport vp;
+            ASSERT_TRUE(vp.SetScreenPort(0, 400, 300, 0));
+            const ON_3dVector extent = wide ? ON_3dVector(2 * size, 0.5 * size, 0.1 * size)
+                                            : ON_3dVector(0.5 * size, 2 * size, 0.1 * size);
+            const ON_3dPoint low(250, -40, 7);
+            ASSERT_TRUE(vp.ZoomToBoundingBox(ON_BoundingBox(low, low + extent)));
+            ON_Xform w2s;
+            ASSERT_TRUE(vp.GetXform(ON_Viewport::coordinate_system::world_cs, ON_Viewport::coordinate_system::screen_cs,
+                                    w2s));
+            const ON_3dPoint a = w2s * low, b = w2s * (low + extent);
+            const double across = std::fabs(b.x - a.x), down = std::fabs(b.y - a.y);
+            if (wide)
+                EXPECT_NEAR(across, 400 / 1.05, 1e-6 * 400) << size;
+            else
+                EXPECT_NEAR(down, 300 / 1.05, 1e-6 * 300) << size;
+            EXPECT_NEAR(0.5 * (a.x + b.x), 200, 1e-6 * 400);
+            EXPECT_NEAR(0.5 * (a.y + b.y), 150, 1e-6 * 300);
+        }
 }
 
 TEST(HostDisplayModes, TheListHoldsWireframeAndShaded)

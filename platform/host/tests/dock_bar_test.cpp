@@ -235,4 +235,49 @@ TEST_F(DockBars, ResizingTheBarKeepsEachControlToTheEdgesItsFlagsName)
     EXPECT_EQ(f.bottom, fixed.bottom);
 }
 
+TEST_F(DockBars, TheResizerKeepsTheTemplatesMarginsWhenThePanelGrowsOrShrinks)
+{
+    // The panel on its own, so the places are the template's before any resize.
+    AFX_MANAGE_STATE(&g_module);
+    CTestPanel panel;
+    ASSERT_TRUE(panel.Create(kPanelTemplate, CWnd::FromHandle(m_frame)));
+    RECT client{};
+    ::GetClientRect(panel.m_hWnd, &client);
+    const RECT stretched = PlaceIn(::GetDlgItem(panel.m_hWnd, kStretched), panel.m_hWnd);
+    const RECT corner = PlaceIn(::GetDlgItem(panel.m_hWnd, kRightBottom), panel.m_hWnd);
+    const RECT centred = PlaceIn(::GetDlgItem(panel.m_hWnd, kCentred), panel.m_hWnd);
+    ASSERT_GT(stretched.right, stretched.left);
+    ASSERT_GT(corner.bottom, corner.top);
+
+    for (const SIZE size : {SIZE{client.right + 90, client.bottom + 140}, SIZE{client.right - 20, client.bottom - 30}})
+    {
+        ::MoveWindow(panel.m_hWnd, 0, 0, size.cx, size.cy, TRUE);
+        RECT now{};
+        ::GetClientRect(panel.m_hWnd, &now);
+        const RECT s = PlaceIn(::GetDlgItem(panel.m_hWnd, kStretched), panel.m_hWnd);
+        EXPECT_EQ(s.left, stretched.left);
+        EXPECT_EQ(now.right - s.right, client.right - stretched.right); // the right margin stays
+        EXPECT_EQ(s.top, stretched.top);
+        EXPECT_EQ(s.bottom, stretched.bottom);
+        const RECT c = PlaceIn(::GetDlgItem(panel.m_hWnd, kRightBottom), panel.m_hWnd);
+        EXPECT_EQ(now.right - c.right, client.right - corner.right);
+        EXPECT_EQ(now.bottom - c.bottom, client.bottom - corner.bottom);
+        EXPECT_EQ(c.right - c.left, corner.right - corner.left);
+        EXPECT_EQ(c.bottom - c.top, corner.bottom - corner.top);
+        const RECT m = PlaceIn(::GetDlgItem(panel.m_hWnd, kCentred), panel.m_hWnd);
+        EXPECT_EQ(m.right - m.left, centred.right - centred.left);
+        EXPECT_EQ(m.bottom - m.top, centred.bottom - centred.top);
+        EXPECT_NEAR(0.5 * (m.left + m.right), 0.5 * (centred.left + centred.right) * now.right / client.right, 1.0);
+        EXPECT_NEAR(0.5 * (m.top + m.bottom), 0.5 * (centred.top + centred.bottom) * now.bottom / client.bottom, 1.0);
+    }
+    panel.DestroyWindow();
+
+    // Without the dialog's window nothing can be registered.
+    CDezazUiDialogItemResizer early(&panel);
+    EXPECT_FALSE(early.Add(kStretched, CDezazUiDialogItemResizer::resize_lockall));
+    CDezazUiDialogItemResizer none(nullptr);
+    EXPECT_FALSE(none.Add(kStretched, 1));
+    EXPECT_EQ(none.Count(), 0);
+}
+
 } // namespace

@@ -129,6 +129,56 @@ TEST(RenderMeshes, ObjectsWithoutMeshesHiddenAndDeletedOnesFollowTheFlags)
     EXPECT_TRUE(none.empty());
 }
 
+TEST(RenderMeshes, MeshObjectsOneFaceBrepsAndBareSurfacesCountAsTheyAre)
+{
+    CDezazDoc doc;
+    ON_Mesh triangle;
+    triangle.SetVertex(0, ON_3dPoint(0, 0, 0));
+    triangle.SetVertex(1, ON_3dPoint(1, 0, 0));
+    triangle.SetVertex(2, ON_3dPoint(0, 1, 0));
+    triangle.SetTriangle(0, 0, 1, 2);
+    const CDezazObject* mesh = doc.AddMeshObject(triangle);
+    std::vector<CDezazObjRef> refs;
+    // A mesh object is its own render mesh: nothing to create.
+    EXPECT_EQ(DezazGetRenderMeshes({mesh}, refs, false, false, false), 1);
+
+    // A one-face brep whose face has a mesh without normals: the joined mesh
+    // gets normals of its own.
+    auto brep = std::make_unique<ON_Brep>();
+    auto* plane = new ON_PlaneSurface(ON_Plane(ON_3dPoint(0, 0, 10), ON_3dVector(0, 0, 1)));
+    plane->SetExtents(0, ON_Interval(0, 4), true);
+    plane->SetExtents(1, ON_Interval(0, 2), true);
+    brep->NewFace(brep->AddSurface(plane));
+    auto* flat = new ON_Mesh(triangle);
+    brep->Face(0)->SetRenderMesh(flat);
+    const CDezazObject* one_face = doc.AddObject(std::make_unique<CDezazBrepObject>(std::move(brep)));
+    refs.clear();
+    EXPECT_EQ(DezazGetRenderMeshes({one_face}, refs, false, false, false), 1);
+    ASSERT_EQ(refs.size(), 1u);
+    ASSERT_TRUE(refs[0].Mesh()->HasVertexNormals());
+    EXPECT_NEAR(refs[0].Mesh()->m_N[0].z, 1.0f, 1e-6f);
+
+    // A brep object holding a bare surface is meshed each time.
+    auto* bare = new ON_PlaneSurface(ON_Plane(ON_3dPoint(0, 0, -5), ON_3dVector(0, 0, 1)));
+    bare->SetExtents(0, ON_Interval(0, 3), true);
+    bare->SetExtents(1, ON_Interval(0, 3), true);
+    const CDezazObject* surface = doc.AddObject(std::make_unique<CDezazBrepObject>(std::unique_ptr<ON_Geometry>(bare)));
+    ASSERT_NE(surface, nullptr);
+    refs.clear();
+    EXPECT_EQ(DezazGetRenderMeshes({surface}, refs, true, false, false), 1);
+    ASSERT_EQ(refs.size(), 1u);
+    EXPECT_FALSE(refs[0].Mesh()->IsEmpty());
+    EXPECT_NEAR(refs[0].Mesh()->BoundingBox().m_min.z, -5.0, 1e-9);
+
+    // Objects without render meshes, and deleted ones, report none.
+    ON_SimpleArray<const ON_Mesh*> meshes;
+    const CDezazObject* dot = doc.AddObject(std::make_unique<CDezazTextDot>(ON_3dPoint(0, 0, 0), L"x"));
+    EXPECT_EQ(dot->GetMeshes(DezazMeshType::render_mesh, meshes), 0);
+    ASSERT_TRUE(doc.DeleteObject(CDezazObjRef(mesh)));
+    EXPECT_EQ(mesh->GetMeshes(DezazMeshType::render_mesh, meshes), 0);
+    EXPECT_EQ(meshes.Count(), 0);
+}
+
 TEST(TextDot, ADotInADocumentKeepsItsTextAndPlace)
 {
     CDezazDoc doc;
