@@ -1,6 +1,7 @@
 #include "dezaz/plugin_loader.h"
 
 #include "platform/geometry/uuid.h"
+#include "platform/host/dock_bar.h"
 #include "platform/win32/codepage.h"
 
 #include <algorithm>
@@ -129,6 +130,9 @@ bool cPlugInManager::StartAll(std::wstring& error)
 
 void cPlugInManager::UnloadAll()
 {
+    // Dock bars are objects of the plug-ins' classes: they go before the
+    // libraries that hold their code.
+    CDezazDockBarManager::DestroyAllDockBars();
     while (!m_plugins.empty())
     {
         LoadedPlugIn last = m_plugins.back();
