@@ -52,7 +52,11 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
     else
     {
         double yAxis[3];
-        framed = fit.BuildFrame(n, d, origin, xAxis, hu, yAxis, hv, marginFactor);
+        // The estimate's scatter comes with more than three points.
+        framed = estimated && estimated->activeCount > 3
+                     ? fit.BuildFrame(n, d, estimated->centroid, estimated->scatter, origin, xAxis, hu, yAxis, hv,
+                                      marginFactor)
+                     : fit.BuildFrame(n, d, origin, xAxis, hu, yAxis, hv, marginFactor);
     }
     double average[3];
     if (estimated)

@@ -2,6 +2,7 @@
 
 #include "core/simplex_minimiser.h"
 #include "core/vector_math.h"
+#include "fitting/plane_frame_search.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
@@ -118,56 +119,6 @@ void AxisRanges(const cFitContainer& fit, const double origin[3], const double f
     range[1] = hi[0];
     range[2] = lo[1];
     range[3] = hi[1];
-}
-
-// Signed-distance ranges of all records along many pairs of axes through
-// origin, reading the records once: a block at a time, their offsets from
-// the origin are widened and kept, and every pair of axes runs over the
-// block. Each distance is the same expression as in AxisRanges.
-void AxisRangesOfPairs(const cFitContainer& fit, const double origin[3], int pairCount, const double (*first)[3],
-                       const double (*second)[3], double (*ranges)[4])
-{
-    struct stOffset
-    {
-        tDoublePair x, y, z; // each in both lanes
-    };
-    constexpr std::size_t kBlock = 256;
-    stOffset block[kBlock];
-    std::vector<tDoublePair> lo(std::size_t(pairCount), tDoublePair{}), hi(std::size_t(pairCount), tDoublePair{});
-    const tDoublePair originXY = {origin[0], origin[1]};
-    auto it = fit.Points().begin();
-    const auto end = fit.Points().end();
-    while (it != end)
-    {
-        std::size_t count = 0;
-        for (; it != end && count < kBlock; ++it, ++count)
-        {
-            const tDoublePair xy = LoadPair(*it, 0) - originXY;
-            const double z = double(it->position[2]) - origin[2];
-            block[count] = stOffset{Broadcast(xy[0]), Broadcast(xy[1]), Broadcast(z)};
-        }
-        for (int a = 0; a < pairCount; ++a)
-        {
-            const tDoublePair aX = {first[a][0], second[a][0]}, aY = {first[a][1], second[a][1]},
-                              aZ = {first[a][2], second[a][2]};
-            tDoublePair low = lo[a], high = hi[a];
-            for (std::size_t i = 0; i < count; ++i)
-            {
-                const tDoublePair t = (block[i].x * aX + block[i].y * aY) + block[i].z * aZ;
-                low = LowerPair(low, t);
-                high = UpperPair(high, t);
-            }
-            lo[a] = low;
-            hi[a] = high;
-        }
-    }
-    for (int a = 0; a < pairCount; ++a)
-    {
-        ranges[a][0] = lo[a][0];
-        ranges[a][1] = hi[a][0];
-        ranges[a][2] = lo[a][1];
-        ranges[a][3] = hi[a][1];
-    }
 }
 
 void RotateAboutAxis(const double v[3], const double axis[3], double angle, double out[3])
@@ -481,6 +432,9 @@ bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& 
             for (std::uint32_t i = 0; i < 3; ++i)
                 for (std::uint32_t j = 0; j < 3; ++j)
                     scatter(i, j) = products[pair[i][j]] - sum[i] * mean[j];
+            for (std::uint32_t i = 0; i < 3; ++i)
+                for (std::uint32_t j = i; j < 3; ++j)
+                    sums.scatter[pair[i][j]] = scatter(i, j);
             cDoubleVector v;
             if (!SpansTwoDirections(scatter))
                 return false;
@@ -674,6 +628,48 @@ bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[
 {
     double centroid[3], largest[3], middle[3], smallest[3];
     GetPrincipalFrame(centroid, largest, middle, smallest);
+    return BuildFrameOn(normal, offset, centroid, middle, smallest, origin, firstAxis, firstHalf, secondAxis,
+                        secondHalf, marginFactor);
+}
+
+bool cPlaneFit::BuildFrame(const double normal[3], double offset, const double mean[3], const double scatter[6],
+                           double origin[3], double firstAxis[3], double& firstHalf, double secondAxis[3],
+                           double& secondHalf, double marginFactor) const
+{
+    // The principal axes as GetPrincipalFrame finds them, from the scatter
+    // at hand.
+    double middle[3] = {0.0, 0.0, 0.0}, smallest[3] = {0.0, 0.0, 0.0};
+    if (!Points().empty())
+    {
+        cSquareMatrix matrix(3);
+        cSquareMatrix vectors;
+        cDoubleVector values;
+        if (!matrix.IsAllocated())
+            return false;
+        const int pair[3][3] = {{0, 1, 2}, {1, 3, 4}, {2, 4, 5}};
+        for (std::uint32_t i = 0; i < 3; ++i)
+            for (std::uint32_t j = 0; j < 3; ++j)
+                matrix(i, j) = scatter[pair[i][j]];
+        if (EigenSymmetric(matrix, vectors, values))
+        {
+            for (std::uint32_t k = 0; k < 3; ++k)
+            {
+                middle[k] = vectors(k, 1);
+                smallest[k] = vectors(k, 2);
+            }
+            NormaliseVector3d(middle);
+            NormaliseVector3d(smallest);
+        }
+    }
+    return BuildFrameOn(normal, offset, mean, middle, smallest, origin, firstAxis, firstHalf, secondAxis,
+                        secondHalf, marginFactor);
+}
+
+bool cPlaneFit::BuildFrameOn(const double normal[3], double offset, const double centroid[3],
+                             const double middle[3], const double smallest[3], double origin[3],
+                             double firstAxis[3], double& firstHalf, double secondAxis[3], double& secondHalf,
+                             double marginFactor) const
+{
     if (SquaredLength(smallest) < kFltEpsilon)
         return false;
     double v[3], u[3];
@@ -704,7 +700,7 @@ bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[
         RotateAboutAxis(v, normal, angle, seconds[r + 1]);
     }
     double ranges[kFrameRotations + 1][4];
-    AxisRangesOfPairs(*this, o, kFrameRotations + 1, firsts, seconds, ranges);
+    MeasureFramePairs(Points(), o, normal, kFrameRotations + 1, firsts, seconds, ranges);
     int chosen = 0;
     double bestArea = (ranges[0][1] - ranges[0][0]) * (ranges[0][3] - ranges[0][2]);
     for (int r = 1; r <= kFrameRotations; ++r)

@@ -20,6 +20,9 @@ struct stPlaneEstimateSums
     // Sum of squared distances of the active points from the estimated
     // plane (its orientation does not change it).
     double sumSquaredDistances = 0.0;
+    // Scatter of the active points about their mean (xx, xy, xz, yy, yz, zz),
+    // with more than three of them.
+    double scatter[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
 };
 
 class cPlaneFit : public cFitContainer
@@ -47,6 +50,11 @@ public:
     // factor * 0.5 * the larger half extent to both.
     bool BuildFrame(const double normal[3], double offset, double origin[3], double firstAxis[3], double& firstHalf,
                     double secondAxis[3], double& secondHalf, double marginFactor) const;
+    // The same from the mean and scatter of all records that the caller
+    // already has (an estimate over all records active gives both).
+    bool BuildFrame(const double normal[3], double offset, const double mean[3], const double scatter[6],
+                    double origin[3], double firstAxis[3], double& firstHalf, double secondAxis[3],
+                    double& secondHalf, double marginFactor) const;
     // The rectangle whose second axis follows reference (replaced by the
     // in-plane direction). Fails for a reference parallel to the normal.
     bool BuildFrameWithAxis(const double normal[3], double offset, double origin[3], double firstAxis[3],
@@ -56,6 +64,9 @@ public:
                             double firstAxis[3], double& firstHalf, double reference[3], double& secondHalf) const;
 
 private:
+    bool BuildFrameOn(const double normal[3], double offset, const double centroid[3], const double middle[3],
+                      const double smallest[3], double origin[3], double firstAxis[3], double& firstHalf,
+                      double secondAxis[3], double& secondHalf, double marginFactor) const;
     // The squared distances cost the estimate alone a little: only summed
     // for a caller that takes them.
     bool Estimate(double normal[3], double& offset, stPlaneEstimateSums& sums, bool withSquares) const;

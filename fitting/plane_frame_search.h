@@ -1,0 +1,27 @@
+// The extents of a plane's points along the turned frames of the
+// smallest-rectangle search, measured only on the points that can bound
+// them.
+//
+// A frame's extent along an axis is set by the points on the rim of the
+// region: a point well inside the polygon that the extents found so far
+// describe can raise no extent of any of the frames. Each point's in-plane
+// position is tested against a star-shaped table inside that polygon (one
+// radius per direction sector), which costs about what one axis costs; only
+// the points outside it are measured along every axis. The table is seeded
+// from an even subsample and tightened as the rim is found. The extents come
+// out bit for bit as measuring every point along every axis gives them.
+#pragma once
+
+#include "fitting/fit_container.h"
+
+// ranges[k] = {lowest, highest along first[k], lowest, highest along
+// second[k]} of (p - origin) . axis over all records, each range starting at
+// 0 so that it contains the origin; a NaN distance is passed over. Every
+// axis lies in the plane through origin with the given unit normal (the
+// turned frames of one in-plane frame).
+void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], const double normal[3],
+                       int pairCount, const double (*first)[3], const double (*second)[3], double (*ranges)[4]);
+
+// The same by measuring every record along every axis: the reference.
+void MeasureFramePairsOnEveryPoint(const tFitPointQueue& points, const double origin[3], int pairCount,
+                                   const double (*first)[3], const double (*second)[3], double (*ranges)[4]);
