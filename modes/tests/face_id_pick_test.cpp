@@ -13,9 +13,33 @@
 namespace
 {
 
-constexpr LONG kWidth = 240, kHeight = 160;
-// The grid: 24 x 16 unit cells from (1000, 2000), 10 pixels each.
+constexpr LONG kWidth = 420, kHeight = 280;
+// The grid: 24 x 16 unit cells from (1000, 2000), 10 pixels each, seen
+// turned and tilted.
 constexpr float kX0 = 1000.0f, kY0 = 2000.0f, kZ = 50.0f;
+
+// A rotation about z, then a tilt about the axis (1, 1, 0), and a pan.
+void TurnedView(double m[12])
+{
+    const double a = 0.35, b = 0.3;
+    const double rz[9] = {std::cos(a), -std::sin(a), 0, std::sin(a), std::cos(a), 0, 0, 0, 1};
+    const double k[3] = {std::sqrt(0.5), std::sqrt(0.5), 0.0};
+    const double c = std::cos(b), s = std::sin(b), t = 1.0 - c;
+    const double rk[9] = {t * k[0] * k[0] + c,        t * k[0] * k[1] - s * k[2], t * k[0] * k[2] + s * k[1],
+                          t * k[0] * k[1] + s * k[2], t * k[1] * k[1] + c,        t * k[1] * k[2] - s * k[0],
+                          t * k[0] * k[2] - s * k[1], t * k[1] * k[2] + s * k[0], t * k[2] * k[2] + c};
+    for (int r = 0; r < 3; ++r)
+        for (int col = 0; col < 3; ++col)
+        {
+            double sum = 0.0;
+            for (int q = 0; q < 3; ++q)
+                sum += rk[3 * r + q] * rz[3 * q + col];
+            m[4 * r + col] = sum;
+        }
+    m[3] = 1.5;
+    m[7] = -0.8;
+    m[11] = 0.0;
+}
 
 class FaceIdPick : public ::testing::Test
 {
@@ -24,8 +48,11 @@ protected:
     {
         ASSERT_TRUE(window.Ok());
         cGLRenderer& renderer = window.Renderer();
-        const float min[3] = {kX0, kY0, 0.0f}, max[3] = {kX0 + 24.0f, kY0 + 16.0f, 100.0f};
+        const float min[3] = {kX0 - 9.0f, kY0 - 6.0f, 0.0f}, max[3] = {kX0 + 33.0f, kY0 + 22.0f, 100.0f};
         renderer.SetSceneBox(min, max);
+        double view[12];
+        TurnedView(view);
+        renderer.SetViewTransform(view);
         renderer.SetAspect(double(kWidth) / kHeight);
         renderer.SetupProjection(nullptr);
         // Two triangles per cell, a little relief so depths differ, and a
@@ -63,15 +90,17 @@ protected:
         return out;
     }
 
-    // The CPU pick at a client pixel: the triangle number or -1.
+    // The CPU pick at the centre of a client pixel, where GL samples it: the
+    // triangle number or -1.
     long CpuPick(POINT pixel)
     {
         cGLRenderer& renderer = window.Renderer();
-        float x = 0.0f, y = 0.0f;
-        renderer.ScreenToWorld(pixel, &x, &y);
+        float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
+        renderer.ScreenToWorld(pixel, &x0, &y0);
+        renderer.ScreenToWorld(POINT{pixel.x + 1, pixel.y + 1}, &x1, &y1);
         const cMeshTriangle* hit = nullptr;
-        const cVertex v =
-            PickMeshPointUnderCursor(mesh, x, y, renderer.GetViewTransform(), renderer.GetSceneCentre(), &hit);
+        const cVertex v = PickMeshPointUnderCursor(mesh, 0.5f * (x0 + x1), 0.5f * (y0 + y1),
+                                                   renderer.GetViewTransform(), renderer.GetSceneCentre(), &hit);
         if (v.flags & kPickedNothing)
             return -1;
         for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
@@ -90,7 +119,7 @@ TEST_F(FaceIdPick, TheColourIdAndTheCpuPickAgreeAtEveryTriangleCentroid)
 {
     ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, true));
     testrender::Snapshot(wgl::ReadGlPixels(0, 0, kWidth, kHeight), "modes_face_ids");
-    int sheet = 0;
+    int sheet = 0, seen = 0;
     for (std::uint32_t i = 0; i + 1 < mesh.GetTriangleCount(); ++i)
     {
         float centroid[3] = {0, 0, 0};
@@ -98,6 +127,9 @@ TEST_F(FaceIdPick, TheColourIdAndTheCpuPickAgreeAtEveryTriangleCentroid)
             for (int k = 0; k < 3; ++k)
                 centroid[k] += mesh.GetVertex(v)->Position()[k] / 3.0f;
         const POINT pixel = PixelOf(centroid);
+        if (pixel.x < 0 || pixel.y < 0 || pixel.x >= kWidth || pixel.y >= kHeight)
+            continue;
+        ++seen;
         const long cpu = CpuPick(pixel);
         ASSERT_GE(cpu, 0) << i;
         EXPECT_EQ(IdPick(pixel), cpu) << "triangle " << i << " at " << pixel.x << "," << pixel.y;
@@ -107,6 +139,7 @@ TEST_F(FaceIdPick, TheColourIdAndTheCpuPickAgreeAtEveryTriangleCentroid)
             EXPECT_EQ(cpu, long(i)) << "an uncovered triangle is its own pick";
     }
     EXPECT_GT(sheet, 20) << "the raised sheet hides the triangles under it in both picks";
+    EXPECT_GT(seen, 600) << "most of the grid is in the view";
 }
 
 TEST_F(FaceIdPick, TheReadBackRestoresThePixelStoreAndAnswersNothingOffTheViewport)
@@ -134,9 +167,13 @@ TEST_F(FaceIdPick, TheReadBackRestoresThePixelStoreAndAnswersNothingOffTheViewpo
 
     for (POINT off : {POINT{-1, 5}, POINT{kWidth, 5}, POINT{5, kHeight}, POINT{5, -1}, POINT{-100000, 100000}})
         EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), off), kNoPickId) << off.x << "," << off.y;
-    // The corners of the client area are inside.
-    EXPECT_NE(ReadPickIdUnderCursor(window.Renderer(), POINT{0, 0}), kNoPickId);
-    EXPECT_NE(ReadPickIdUnderCursor(window.Renderer(), POINT{kWidth - 1, kHeight - 1}), kNoPickId);
+    // The corner pixels of the client area are inside: the back buffer
+    // cleared to id 5 reads 5 there.
+    glClearColor(5.0f / 255.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), POINT{0, 0}), 5u);
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), POINT{kWidth - 1, kHeight - 1}), 5u);
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), POINT{kWidth - 1, 0}), 5u);
 }
 
 TEST_F(FaceIdPick, TheIdPassSwitchesOffWhatWouldCorruptIdsAndPutsItBack)
@@ -185,6 +222,12 @@ TEST_F(FaceIdPick, HiddenAndCulledTrianglesLeaveTheBackgroundAndIdsStopAt24Bits)
     EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), pixel), kNoPickId);
     ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, false));
     EXPECT_EQ(IdPick(pixel), id);
+
+    // A triangle whose corner index is past the vertices is left out.
+    mesh.GetTriangle(std::uint32_t(id))->vertexIndex[1] = mesh.GetVertexCount();
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, false));
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), pixel), kNoPickId);
+    EXPECT_EQ(CpuPick(pixel), -1);
 
     EXPECT_TRUE(FaceIdPassSupports(0xFFFFFFu));
     EXPECT_FALSE(FaceIdPassSupports(0x1000000u)) << "id 2^24 would alias triangle 0";

@@ -50,6 +50,12 @@ TEST(PointInTriangle2D, EdgesCountAndDegenerateTrianglesDoNot)
     EXPECT_DOUBLE_EQ(v, 0.25);
     EXPECT_TRUE(PointInTriangle2D(0.5, 0.0, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon)) << "on an edge";
     EXPECT_TRUE(PointInTriangle2D(0.5, 0.5, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon)) << "on the long edge";
+    EXPECT_TRUE(PointInTriangle2D(1.0, 0.0, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon)) << "on a corner";
+    EXPECT_DOUBLE_EQ(u, 1.0);
+    EXPECT_TRUE(PointInTriangle2D(0.0, 1.0, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
+    EXPECT_DOUBLE_EQ(v, 1.0);
+    EXPECT_FALSE(PointInTriangle2D(1.001, 0.0, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
+    EXPECT_FALSE(PointInTriangle2D(0.0, 1.001, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
     EXPECT_FALSE(PointInTriangle2D(0.5, -1e-3, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
     EXPECT_FALSE(PointInTriangle2D(0.6, 0.6, 0, 0, 1, 0, 0, 1, &u, &v, kPickEpsilon));
     EXPECT_FALSE(PointInTriangle2D(0.5, 0.0, 0, 0, 1, 0, 2, 0, &u, &v, kPickEpsilon)) << "collinear corners";
