@@ -298,6 +298,19 @@ public:
         }
     }
     mutable int passes = 0;
+
+    // A mode that leaves the meshes without colours.
+    class Silent : public CDezazVisualAnalysisMode
+    {
+    public:
+        Silent()
+            : CDezazVisualAnalysisMode(ON_UuidFromString("7A1B2C3D-4E5F-4061-8273-9485A6B7C8D9"),
+                                       DezazAnalysisStyle::false_colour_style)
+        {
+        }
+        void GetAnalysisModeName(ON_wString& name) const override { name = L"silent"; }
+        bool ObjectSupportsAnalysisMode(const CDezazObject* object) const override { return object != nullptr; }
+    };
 };
 
 TEST_F(ViewportFrame, ObjectsInAnAnalysisModeShowTheModesColours)
@@ -355,6 +368,78 @@ TEST_F(ViewportFrame, TextDotsSitOnTheirPointsWithTheirText)
     m_doc.AddMeshObject(Rectangle(where + ON_3dVector(0, 0, 10), 80, 40));
     const wgl::PixelImage covered = Frame("host_viewport_text_dot_behind");
     EXPECT_FALSE(wgl::BoundingBoxOf(covered, wgl::Rgb(0, 0, 160)).has_value());
+}
+
+TEST_F(ViewportFrame, LayerColoursWireframesAndModesThatLeaveNoColours)
+{
+    // The default layer's colour shades what takes its colour from it.
+    ON_Layer layer = m_doc.LayerTable()[0];
+    layer.SetColor(ON_Color(200, 50, 50));
+    ASSERT_TRUE(m_doc.LayerTable().ModifyLayer(layer, 0));
+    CDezazObject* object = m_doc.AddMeshObject(Rectangle(kCentre + ON_3dVector(-40, 0, 0), 40, 40));
+    wgl::PixelImage image = Frame("host_viewport_layer_colour");
+    EXPECT_TRUE(wgl::SameColour(image.At(60, 80), wgl::Rgb(200, 50, 50), 1)) << std::hex << image.At(60, 80);
+
+    // A mode that puts no colours on the mesh leaves it shaded.
+    HeightMode::Silent silent;
+    ASSERT_TRUE(object->EnableAnalysisMode(silent.AnalysisModeId(), true));
+    image = Frame("host_viewport_mode_without_colours");
+    EXPECT_TRUE(wgl::SameColour(image.At(60, 80), wgl::Rgb(200, 50, 50), 1)) << std::hex << image.At(60, 80);
+
+    // Wireframe: the edges in the object's colour, the inside open.
+    m_viewport.SetDisplayAttrs(CDezazDisplayAttrsMgr::FindDisplayAttrs(L"Wireframe"));
+    image = Frame("host_viewport_wireframe");
+    EXPECT_TRUE(wgl::SameColour(image.At(60, 80), Pixel(Background())));
+    const auto wires = wgl::BoundingBoxOf(image, wgl::Rgb(200, 50, 50));
+    ASSERT_TRUE(wires.has_value());
+    EXPECT_NEAR(wires->left, 40, 1);
+    EXPECT_NEAR(wires->right, 80, 1);
+    EXPECT_NEAR(wires->top, 60, 1);
+    EXPECT_NEAR(wires->bottom, 100, 1);
+}
+
+// Draws what a plug-in's preview draws: an object moved by a transform, a
+// half-transparent mesh and a thick line.
+class PreviewConduit : public CDezazDisplayConduit
+{
+public:
+    PreviewConduit() : CDezazDisplayConduit(SC_DRAWOBJECT, true) {}
+    bool ExecConduit(CDezazDisplayPipeline& pipeline, UINT) override
+    {
+        const ON_Xform up = ON_Xform::TranslationTransformation(ON_3dVector(0, 50, 0));
+        pipeline.DrawObject(object, &up);
+        const CDisplayPipelineMaterial glass(ON_Color(0, 0, 250), 0.5);
+        pipeline.DrawShadedMesh(Rectangle(kCentre + ON_3dVector(50, 0, 0), 20, 20), &glass);
+        pipeline.DrawLine(kCentre + ON_3dVector(-90, -60, 0), kCentre + ON_3dVector(-10, -60, 0), ON_Color(0, 255, 0),
+                          3);
+        return true;
+    }
+    const CDezazObject* object = nullptr;
+};
+
+TEST_F(ViewportFrame, ConduitsDrawMovedObjectsTransparentMeshesAndThickLines)
+{
+    const ON_Color colour(250, 250, 0);
+    CDezazMeshObject moved(Rectangle(kCentre + ON_3dVector(-50, -40, 0), 20, 20), Coloured(colour));
+    PreviewConduit conduit;
+    conduit.object = &moved;
+    const wgl::PixelImage image = Frame("host_viewport_preview_drawing");
+    // Moved 50 mm up: centred at pixel (50, 70) instead of (50, 120).
+    const auto box = wgl::BoundingBoxOf(image, Pixel(colour), 1);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_NEAR(0.5 * (box->left + box->right), 50, 1);
+    EXPECT_NEAR(0.5 * (box->top + box->bottom), 70, 1);
+    // Half the glass's blue over half the background.
+    const ON_Color bg = Background();
+    const std::uint32_t mixed = wgl::Rgb(static_cast<std::uint8_t>(bg.Red() / 2),
+                                         static_cast<std::uint8_t>(bg.Green() / 2),
+                                         static_cast<std::uint8_t>((bg.Blue() + 250) / 2));
+    EXPECT_TRUE(wgl::SameColour(image.At(150, 80), mixed, 2)) << std::hex << image.At(150, 80);
+    // Three pixels thick.
+    const auto line = wgl::BoundingBoxOf(image, wgl::Rgb(0, 255, 0));
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(line->bottom - line->top, 3);
+    EXPECT_NEAR(line->right - line->left, 80, 1);
 }
 
 TEST(HostViewport, ScreenToWorldMapsAPixelStepToAModelStepOfOnePixelsSize)
