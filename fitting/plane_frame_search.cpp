@@ -227,12 +227,14 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
 
     cRimStar star(axes, u, v);
     double margin = 0.0;
+    double reachable = 0.0;
     auto rebuild = [&] {
         double extent = 0.0;
         for (int k = 0; k < pairCount; ++k)
             extent = std::max({extent, ranges[k][1] - ranges[k][0], ranges[k][3] - ranges[k][2]});
         // Far above rounding, far below anything a frame shows.
         margin = 1e-9 * extent;
+        reachable = margin / (lean + 1e-14);
         star.Build(axes, ranges, margin);
     };
     rebuild();
@@ -244,12 +246,13 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
         const double z = double(p.position[2]) - origin[2];
         const double s = (x * u[0] + y * u[1]) + z * u[2];
         const double t = (x * v[0] + y * v[1]) + z * v[2];
-        const double h = (x * normal[0] + y * normal[1]) + z * normal[2];
-        // Within the margin: the lean of the axes times the height, and the
-        // rounding of the in-plane coordinates.
-        const double slack = lean * std::fabs(h) + 1e-14 * (std::fabs(x) + std::fabs(y) + std::fabs(z));
+        // The in-plane coordinates give a point's distance along any axis
+        // up to the lean of the axis times the point's height above the
+        // plane, and their rounding: both below (lean + 1e-14) |p - origin|,
+        // which must stay within the margin.
+        const double size = std::fabs(x) + std::fabs(y) + std::fabs(z);
         // One branch, taken for nearly every point.
-        if ((slack <= margin) & star.Holds(SectorOf(s, t), s, t))
+        if ((size <= reachable) & star.Holds(SectorOf(s, t), s, t))
             continue;
         MeasureRecord(p, origin, axes, ranges);
         if (++sinceBuild >= kRebuildAfter)
