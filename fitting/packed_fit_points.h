@@ -21,7 +21,7 @@ inline constexpr std::size_t kPackedBlockSize = 16384;
 
 // Below this many points a pass runs on the calling thread even when a pool
 // is given: handing out the blocks would cost more than it saves.
-inline constexpr std::size_t kPackedPoolMinimum = 4 * kPackedBlockSize;
+inline constexpr std::size_t kPackedPoolMinimum = 16 * kPackedBlockSize;
 
 class cPackedFitPoints
 {
