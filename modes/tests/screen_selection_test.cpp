@@ -60,7 +60,8 @@ public:
         if (handled && !IsStrokeInProgress())
         {
             lastStroke = GetStroke();
-            marked = SelectTrianglesInStroke(*mesh, attributes, owner->half, cull);
+            marked = curves ? SelectPointsInStroke(*curves)
+                            : SelectTrianglesInStroke(*mesh, attributes, owner->half, cull);
             ++applied;
             ClearStroke();
         }
@@ -80,6 +81,7 @@ public:
 
     cMesh* mesh;
     TestOwner* owner;
+    tPolylineCollection<tFramePolyline<cVertex>>* curves = nullptr;
     cDecoratorObject attributes;
     bool cull = true;
     bool marked = false;
@@ -363,6 +365,55 @@ TEST_F(ScreenSelection, AStrokeLeavingTheViewReadsOnlyTheViewport)
     EXPECT_EQ(mesh->GetTriangle(5)->flags & kTriangleFlagScratch, 0) << "the marks of the last stroke are cleared";
 }
 
+TEST_F(ScreenSelection, CurvePointsUnderTheStrokeAreMarkedWithAFivePixelBrush)
+{
+    // The world point shown at the centre of a client pixel.
+    cBase3DRenderer* camera = view->GetCamera();
+    auto worldAt = [&](LONG x, LONG y) {
+        float x0, y0, x1, y1;
+        camera->ScreenToWorld(POINT{x, y}, &x0, &y0);
+        camera->ScreenToWorld(POINT{x + 1, y + 1}, &x1, &y1);
+        const double v[3] = {0.5 * (x0 + x1), 0.5 * (y0 + y1), 0.0};
+        const double* t = camera->GetViewTransform();
+        const float* c = camera->GetSceneCentre();
+        const double d[3] = {v[0] - t[3], v[1] - t[7], v[2] - t[11]};
+        float p[3];
+        for (int k = 0; k < 3; ++k)
+            p[k] = float(c[k] + t[k] * d[0] + t[4 + k] * d[1] + t[8 + k] * d[2]);
+        return std::vector<float>{p[0], p[1], p[2]};
+    };
+    tPolylineCollection<tFramePolyline<cVertex>> curves;
+    tFramePolyline<cVertex> column, far;
+    for (LONG dy = -10; dy <= 10; ++dy)
+        column.AddFloatPoint(worldAt(130, 100 + dy).data());
+    for (LONG x = 40; x <= 220; x += 10)
+        far.AddFloatPoint(worldAt(x, 60).data())->flags = kTriangleFlagScratch | 1u;
+    curves.Add(column);
+    curves.Add(far);
+    mode->curves = &curves;
+    mode->SetTool(kToolFreeHand);
+    Stroke({POINT{40, 100}, POINT{130, 100}, POINT{220, 100}});
+    ASSERT_EQ(mode->applied, 1);
+    EXPECT_TRUE(mode->marked);
+    for (std::uint32_t i = 0; i < curves[0].GetVertexCount(); ++i)
+    {
+        const int dy = int(i) - 10;
+        const bool marked = (curves[0].GetVertex(i)->flags & kTriangleFlagScratch) != 0;
+        if (std::abs(dy) < 4)
+        {
+            EXPECT_TRUE(marked) << dy;
+        }
+        else if (std::abs(dy) > 6)
+        {
+            EXPECT_FALSE(marked) << dy;
+        }
+    }
+    for (std::uint32_t i = 0; i < curves[1].GetVertexCount(); ++i)
+        EXPECT_EQ(curves[1].GetVertex(i)->flags, 1u) << "cleared, other bits kept";
+    Stroke({POINT{40, 180}, POINT{220, 180}});
+    EXPECT_FALSE(mode->marked) << "a stroke over no point";
+}
+
 TEST_F(ScreenSelection, CtrlWheelResizesTheBrushInsteadOfZooming)
 {
     float min[3], max[3], min2[3], max2[3];
@@ -416,13 +467,18 @@ TEST_F(ScreenSelection, TheBrushCircleShowsInTheBrushColourOnlyOverTheView)
     // The outline pen is white on the circle of radius 15 about the cursor,
     // and the inside keeps the frame.
     auto whiteNear = [&](LONG x, LONG y) {
-        for (LONG dx = -1; dx <= 1; ++dx)
-            if ((frame.At(x + dx, y) & 0xFFFFFFu) == 0xFFFFFFu)
-                return true;
+        for (LONG dy = -1; dy <= 1; ++dy)
+            for (LONG dx = -1; dx <= 1; ++dx)
+                if ((frame.At(x + dx, y + dy) & 0xFFFFFFu) == 0xFFFFFFu)
+                    return true;
         return false;
     };
     EXPECT_TRUE(whiteNear(100 + 15, 80));
     EXPECT_TRUE(whiteNear(100 - 15, 80));
+    EXPECT_TRUE(whiteNear(100, 80 + 15));
+    EXPECT_TRUE(whiteNear(100, 80 - 15));
+    EXPECT_FALSE(whiteNear(100 + 20, 80));
+    EXPECT_FALSE(whiteNear(100, 80 + 20));
     EXPECT_NE(frame.At(100, 80) & 0xFFFFFFu, 0xFFFFFFu);
 
     // The stroke in progress is painted in the third attribute colour x 1.4.
