@@ -164,7 +164,15 @@ float OutlineCellSize(std::int32_t mode, float dx, float dy)
     float cell = std::trunc(size / divisor * 100.0f) / 100.0f;
     if (cell <= FLT_EPSILON)
         cell = size / divisor;
+    if (OutlineCellLimit() > 0)
+        cell = std::max(cell, larger / static_cast<float>(OutlineCellLimit()));
     return cell > FLT_EPSILON ? cell : 0.0f;
+}
+
+std::int32_t& OutlineCellLimit()
+{
+    thread_local std::int32_t limit = 0;
+    return limit;
 }
 
 void ProjectOntoOutline(cVertex& vertex, const tPolyline<cVertex>& outline)

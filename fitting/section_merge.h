@@ -41,6 +41,11 @@ void MergePolylinesByLines(tSectionPolylines collection, tPolyline<cVertex>& out
 // local box spans dx by dy; 0 when the points span nothing.
 float OutlineCellSize(std::int32_t mode, float dx, float dy);
 
+// The most cells an outline lays along the box's longer side on this
+// thread; 0 (the default) leaves the cell to the merge mode alone. A fuzz
+// target sets it to bound the work each input costs.
+std::int32_t& OutlineCellLimit();
+
 // Replaces the outline by every input point, ordered by where it projects
 // onto the outline (arc length from its first vertex).
 void ReorderAlongOutline(tSectionPolylines collection, tPolyline<cVertex>& outline);

@@ -16,6 +16,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // A length of wild data spends its whole halving budget; a small one
+    // runs the same steps (the split, the stop) at a bounded cost per input.
+    on_curve_detail::LengthSplitBudget() = 64;
     ON_MemoryArchive in(data, size);
     std::unique_ptr<ON_Curve> curve(ON_ReadCurve(in));
     if (on_curve_detail::ReadDepth() != 0)

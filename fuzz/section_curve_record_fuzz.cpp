@@ -4,6 +4,7 @@
 // failed read leaves the surface's profile as it was; an accepted curve that
 // can be written reads back, and (unless a combo chain, which re-solves its
 // joints on every load, is inside) writes the same bytes again.
+#include "fitting/section_merge.h"
 #include "fuzz/fuzz_streams.h"
 #include "shapes/combo_section_curve.h"
 #include "shapes/line_section_curve.h"
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace
@@ -42,18 +44,30 @@ std::vector<std::uint8_t> Written(const ST_ISectionCurve& curve)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // A combo or spline chain re-solves its outline on every load, on a grid
+    // of up to thousands of cells along a thin section: coarser cells run
+    // the same steps at a bounded cost per input.
+    OutlineCellLimit() = 32;
     fuzz::InputFile input(data, size);
     if (input.Stream() == nullptr)
         return 0;
+    // The profile the read must leave alone when it fails: a line fitted
+    // once, copied into each input's surface (the fit is not what is fuzzed).
+    static const std::unique_ptr<Dezaz_NetworkSurface> fitted = [] {
+        auto made = std::make_unique<Dezaz_NetworkSurface>();
+        double frame[12];
+        MakeIdentity3x4(frame);
+        tPolylineCollection<tFramePolyline<cVertex>> sections;
+        tFramePolyline<cVertex>& section = *sections.Add(tFramePolyline<cVertex>());
+        const double a[3] = {0, 0, 0}, b[3] = {1, 2, 0};
+        section.AddPoint3d(a);
+        section.AddPoint3d(b);
+        if (!made->SetProfileFromSections(CLSID_ST_TLineCurve, frame, 1, sections, 0.0f, 0, 0, 0, 0.0f))
+            std::abort();
+        return made;
+    }();
     Dezaz_NetworkSurface surface;
-    double frame[12];
-    MakeIdentity3x4(frame);
-    tPolylineCollection<tFramePolyline<cVertex>> sections;
-    tFramePolyline<cVertex>& section = *sections.Add(tFramePolyline<cVertex>());
-    const double a[3] = {0, 0, 0}, b[3] = {1, 2, 0};
-    section.AddPoint3d(a);
-    section.AddPoint3d(b);
-    if (!surface.SetProfileFromSections(CLSID_ST_TLineCurve, frame, 1, sections, 0.0f, 0, 0, 0, 0.0f))
+    if (!surface.SetProfile(fitted->GetProfileCurve(), 0))
         std::abort();
     const ST_ISectionCurve* before = surface.GetProfileCurve();
 

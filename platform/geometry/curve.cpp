@@ -442,13 +442,19 @@ bool ON_Curve::GetLength(double* length, double fractional_tolerance, const ON_I
         fractional_tolerance = 1.0e-8;
     const double tolerance = std::max(fractional_tolerance * estimate, 1.0e-300);
     double total = 0.0;
-    int budget = kLengthSplitBudget;
+    int budget = on_curve_detail::LengthSplitBudget();
     for (const LengthPiece& piece : first_pass)
         total += AdaptiveLength(*this, piece, tolerance * (piece.b - piece.a) / (b - a), 0, &budget, &ok);
     if (!ok || !std::isfinite(total))
         return false;
     *length = total;
     return true;
+}
+
+int& on_curve_detail::LengthSplitBudget()
+{
+    thread_local int budget = kLengthSplitBudget;
+    return budget;
 }
 
 bool ON_WriteCurve(ON_BinaryArchive& archive, const ON_Curve* curve)

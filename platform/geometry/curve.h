@@ -112,4 +112,7 @@ ON_Interval BreakpointDomain(const ON_SimpleArray<double>& t);
 bool RescaleBreakpoints(ON_SimpleArray<double>& t, double t0, double t1);
 // Nesting depth of poly-curve records being read on this thread.
 int& ReadDepth();
+// Halvings one length may spend in all on this thread (20000 unless
+// lowered, as a fuzz target does to bound its work per input).
+int& LengthSplitBudget();
 } // namespace on_curve_detail
