@@ -236,6 +236,9 @@ TEST_F(BaseVtlDialog, TheViewReplacesThePlaceholderAndAMissingPlaceholderCancels
     EXPECT_EQ(v.bottom, p.bottom - 2);
     EXPECT_EQ(::GetParent(dialog->view->GetSafeHwnd()), dialog->GetSafeHwnd());
     EXPECT_EQ(dialog->anchorSetups, 1);
+    const double identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(dialog->m_placement[i], identity[i]) << "the mesh starts where the host has it";
     win32::WriteSnapshotIfRequested(dialog->GetSafeHwnd(), "dialog_base_open");
     Close();
 
@@ -289,8 +292,12 @@ TEST_F(BaseVtlDialog, UndoRestoresTheSelectionBeforeTheLastStepEvenWhenItWasEmpt
 
     // First stroke from an empty selection, then undo: empty again.
     dialog->SaveSelectionToMask();
-    m.GetTriangle(1)->flags |= kTriangleFlagSelected;
-    m.GetTriangle(2)->flags |= kTriangleFlagSelected;
+    for (std::uint32_t i : {1u, 2u})
+    {
+        m.GetTriangle(i)->flags |= kTriangleFlagSelected;
+        for (std::uint32_t v : m.GetTriangle(i)->vertexIndex)
+            m.GetVertex(v)->flags |= 2u;
+    }
     ASSERT_TRUE(dialog->RestoreSelectionFromMask());
     for (std::uint32_t i = 0; i < 4; ++i)
         EXPECT_EQ(m.GetTriangle(i)->flags & kTriangleFlagSelected, 0) << i;
