@@ -454,6 +454,27 @@ TEST_F(ScreenSelection, CursorsFollowTheToolAndAlt)
     mode->GetContextMenu(&menu, &target);
     EXPECT_EQ(menu, kSelectionContextMenu);
     EXPECT_EQ(target, view);
+
+    // The context menu loses the item of the tool in use.
+    for (const auto& [tool, item] : std::vector<std::pair<std::uint32_t, UINT>>{
+             {kToolFreeHandFilled, kCmdFreeFormFilled}, {kToolFreeHand, kCmdFreeForm},
+             {kToolLine, kCmdLineSelection}, {kToolMagicWand, kCmdMagicWand}, {kToolNone, 0}})
+    {
+        CMenu popup;
+        ASSERT_TRUE(popup.CreatePopupMenu());
+        const UINT items[] = {kCmdSelectionZoomAll, kCmdUndoLastSelection, kCmdFreeFormFilled, kCmdFreeForm,
+                              kCmdLineSelection, kCmdMagicWand};
+        for (UINT id : items)
+            popup.AppendMenu(MF_STRING, id, L"item");
+        mode->SetTool(tool);
+        mode->UpdateContextMenu(&popup);
+        std::vector<UINT> left;
+        for (UINT i = 0; i < popup.GetMenuItemCount(); ++i)
+            left.push_back(popup.GetMenuItemID(int(i)));
+        EXPECT_EQ(left.size(), item ? 5u : 6u) << tool;
+        EXPECT_EQ(std::count(left.begin(), left.end(), item), 0) << tool;
+        popup.DestroyMenu();
+    }
 }
 
 TEST_F(ScreenSelection, TheBrushCircleShowsInTheBrushColourOnlyOverTheView)
