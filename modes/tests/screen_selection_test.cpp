@@ -67,6 +67,31 @@ public:
         }
         return handled;
     }
+    // The triangles the last stroke marked, over the frame, so that the
+    // snapshots show the selection.
+    void DrawGL(C3DView* view) override
+    {
+        auto* camera = view->GetCamera();
+        if (!camera)
+            return;
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_DEPTH_TEST);
+        glColor3ub(255, 140, 0);
+        camera->PushViewTransform();
+        glBegin(GL_TRIANGLES);
+        for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
+        {
+            const cMeshTriangle* t = mesh->GetTriangle(i);
+            if (!(t->flags & kTriangleFlagScratch))
+                continue;
+            for (std::uint32_t v : t->vertexIndex)
+                glVertex3fv(mesh->GetVertex(v)->Position());
+        }
+        glEnd();
+        camera->PopViewTransform();
+        glPopAttrib();
+    }
     void DrawOverlay(GpGraphics* graphics, C3DView* view) override
     {
         cGdiplusGraphics g(graphics, nullptr);
@@ -239,6 +264,13 @@ protected:
         return marks;
     }
 
+    // Draws the frame with the marks and writes its PNG when asked.
+    void Show(const std::string& name)
+    {
+        view->Redraw(kFullRedraw);
+        testview::Snapshot(view, name);
+    }
+
     void Stroke(const std::vector<POINT>& points)
     {
         testview::Move(view, points.front());
@@ -269,7 +301,7 @@ TEST_F(ScreenSelection, AFreeHandClickMarksTheTrianglesUnderOneBrushCircle)
     const int marks = ExpectMarksMatchOracle(mode->lastStroke, 20, false);
     EXPECT_LT(marks, 200) << "one disc, not the mesh";
     EXPECT_TRUE(mode->GetStroke().empty());
-    testview::Snapshot(view, "modes_selection_click");
+    Show("modes_selection_click");
 }
 
 TEST_F(ScreenSelection, AFreeHandStrokeMarksItsPathAndTheFilledToolItsInside)
@@ -280,6 +312,7 @@ TEST_F(ScreenSelection, AFreeHandStrokeMarksItsPathAndTheFilledToolItsInside)
     Stroke(path);
     ASSERT_TRUE(mode->marked);
     const int pathMarks = ExpectMarksMatchOracle(mode->lastStroke, 10, false);
+    Show("modes_selection_free_hand");
 
     mode->SetTool(kToolFreeHandFilled);
     const std::vector<POINT> loop = {{50, 40}, {200, 50}, {190, 160}, {60, 150}, {55, 60}};
@@ -287,7 +320,7 @@ TEST_F(ScreenSelection, AFreeHandStrokeMarksItsPathAndTheFilledToolItsInside)
     ASSERT_TRUE(mode->marked);
     const int loopMarks = ExpectMarksMatchOracle(mode->lastStroke, 10, true);
     EXPECT_GT(loopMarks, pathMarks * 2) << "the inside of the outline counts";
-    testview::Snapshot(view, "modes_selection_filled");
+    Show("modes_selection_filled");
 }
 
 TEST_F(ScreenSelection, ShiftMakesTheLineExactlyHorizontalOrVertical)
@@ -301,6 +334,7 @@ TEST_F(ScreenSelection, ShiftMakesTheLineExactlyHorizontalOrVertical)
         EXPECT_EQ(p.y, 50);
     EXPECT_EQ(mode->lastStroke.back().x, 200);
     ExpectMarksMatchOracle(mode->lastStroke, 10, false);
+    Show("modes_selection_shift_line");
 
     Stroke({POINT{100, 40}, POINT{130, 150}});
     for (const POINT& p : mode->lastStroke)
@@ -323,6 +357,7 @@ TEST_F(ScreenSelection, HiddenTrianglesAreNeverMarkedAndBackFacesOnlyWithoutCull
     Stroke({POINT{130, 100}});
     ASSERT_TRUE(mode->marked);
     ExpectMarksMatchOracle(mode->lastStroke, 30, false);
+    Show("modes_selection_hidden");
     for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
         mesh->GetTriangle(i)->flags &= ~kTriangleFlagHidden;
 
@@ -342,6 +377,7 @@ TEST_F(ScreenSelection, HiddenTrianglesAreNeverMarkedAndBackFacesOnlyWithoutCull
     EXPECT_EQ(mode->applied, 3);
     EXPECT_TRUE(mode->marked);
     ExpectMarksMatchOracle(mode->lastStroke, 30, false);
+    Show("modes_selection_back_faces");
 }
 
 TEST_F(ScreenSelection, AStrokeLeavingTheViewReadsOnlyTheViewport)
@@ -357,6 +393,7 @@ TEST_F(ScreenSelection, AStrokeLeavingTheViewReadsOnlyTheViewport)
     mode->OnLButtonUp(away.back(), 0, view);
     ASSERT_TRUE(mode->marked);
     ExpectMarksMatchOracle(mode->lastStroke, 10, false);
+    Show("modes_selection_leaving_view");
     // A stroke wholly outside marks nothing.
     mesh->GetTriangle(5)->flags |= kTriangleFlagScratch;
     ASSERT_TRUE(mode->OnLButtonDown(POINT{-400, -400}, MK_LBUTTON, view));
