@@ -3,6 +3,13 @@
 // the mesh from its display list, shapes, overlays, both level saves) and a
 // frame at level 1 (restore of the mesh picture, shapes, overlays, one save).
 //
+// Frames of a drag on scans of 2M and 10M triangles, as the navigation modes
+// draw them (a level-0 redraw with the argument 0 after each small turn of
+// the view): their time, and how much of the scan each shows. The view is cut
+// into 32-pixel cells; a cell that showed the scan in the full frame is
+// covered when the drag frame also draws there. min_coverage is the worst
+// frame's share of covered cells, blank_frames the frames under half.
+//
 // Beside it, the frame-buffer triangle selection of about 100k triangles
 // under a rectangle (read-back of the region and growth over neighbours),
 // the colour-coded drawing it reads,
@@ -18,6 +25,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -30,30 +38,32 @@ constexpr LONG kWidth = 1280;
 constexpr LONG kHeight = 800;
 // 1001 x 1001 vertices: 2M triangles over [-1, 1]^2.
 constexpr std::uint32_t kCells = 1000;
+// 2237 x 2237 vertices: 10M triangles.
+constexpr std::uint32_t kBigCells = 2236;
 constexpr std::uint8_t kSelectBits = 8;
 
 LRESULT PlainProc(HWND window, UINT message, WPARAM w, LPARAM l) { return DefWindowProcW(window, message, w, l); }
 
 // A wavy height field with scanner noise.
-cMeshObject* ScanObject()
+cMeshObject* ScanObject(std::uint32_t cells)
 {
     auto* object = new cMeshObject();
     cMesh& mesh = *object->GetMesh();
     std::mt19937 random(7);
     std::normal_distribution<float> noise(0.0f, 0.0005f);
-    for (std::uint32_t r = 0; r <= kCells; ++r)
-        for (std::uint32_t c = 0; c <= kCells; ++c)
+    for (std::uint32_t r = 0; r <= cells; ++r)
+        for (std::uint32_t c = 0; c <= cells; ++c)
         {
-            const float x = -1.0f + 2.0f * float(c) / kCells, y = -1.0f + 2.0f * float(r) / kCells;
+            const float x = -1.0f + 2.0f * float(c) / float(cells), y = -1.0f + 2.0f * float(r) / float(cells);
             const float p[3] = {x, y, 0.05f * std::sin(4.0f * x) * std::cos(3.0f * y) + noise(random)};
             mesh.AddVertex(p);
         }
-    for (std::uint32_t r = 0; r < kCells; ++r)
-        for (std::uint32_t c = 0; c < kCells; ++c)
+    for (std::uint32_t r = 0; r < cells; ++r)
+        for (std::uint32_t c = 0; c < cells; ++c)
         {
-            const std::uint32_t a = r * (kCells + 1) + c;
-            mesh.AddTriangle(a, a + 1, a + kCells + 2);
-            mesh.AddTriangle(a, a + kCells + 2, a + kCells + 1);
+            const std::uint32_t a = r * (cells + 1) + c;
+            mesh.AddTriangle(a, a + 1, a + cells + 2);
+            mesh.AddTriangle(a, a + cells + 2, a + cells + 1);
         }
     mesh.Update();
     object->GetDecorator().m_mode = kDisplaySmooth;
@@ -62,7 +72,7 @@ cMeshObject* ScanObject()
 
 struct SceneView
 {
-    SceneView()
+    explicit SceneView(std::uint32_t cells = kCells)
     {
         WNDCLASSW wc{};
         wc.style = CS_OWNDC;
@@ -78,7 +88,7 @@ struct SceneView
         renderer.MakeCurrent();
         renderer.SetViewport(0, 0, kWidth, kHeight);
         renderer.SetAspect(double(kWidth) / kHeight);
-        scan = ScanObject();
+        scan = ScanObject(cells);
         scene.AddObject(scan);
         auto* cylinder = new Dezaz_CylinderObject();
         const double base[3] = {-0.6, -0.2, 0.1}, axis[3] = {1.0, 0.2, 0.0};
@@ -97,12 +107,12 @@ struct SceneView
         DestroyWindow(window);
     }
 
-    void Paint(std::uint32_t level)
+    void Paint(std::uint32_t level, std::uint32_t redraw = kFullRepaint)
     {
         renderer.LowerRedrawLevel(level);
         renderer.BeginFrame(&scene);
         renderer.SetupProjection(&scene);
-        renderer.RenderScene(&scene, 0, kFullRepaint);
+        renderer.RenderScene(&scene, 0, redraw);
         glFinish();
     }
 
@@ -118,6 +128,81 @@ SceneView& View()
     static SceneView view;
     return view;
 }
+
+SceneView& BigView()
+{
+    static SceneView view(kBigCells);
+    return view;
+}
+
+constexpr LONG kCoverageCell = 32;
+
+// Which 32-pixel cells of the view show something other than the
+// background (the top-left pixel's colour; the tripod's corner excluded).
+std::vector<bool> DrawnCells()
+{
+    const LONG columns = kWidth / kCoverageCell, rows = kHeight / kCoverageCell;
+    std::vector<std::uint32_t> pixels(std::size_t(kWidth) * kHeight);
+    glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    std::vector<bool> cells(std::size_t(columns) * rows, false);
+    for (LONG y = 0; y < rows * kCoverageCell; ++y)
+        for (LONG x = 0; x < columns * kCoverageCell; ++x)
+        {
+            const LONG cx = x / kCoverageCell, cy = y / kCoverageCell;
+            if (cx < 5 && cy < 5)
+                continue; // the corner tripod
+            // The background is a vertical gradient: compare with the same
+            // row's first pixel.
+            const std::uint32_t p = pixels[std::size_t(y) * kWidth + x] & 0xFFFFFF;
+            const std::uint32_t b = pixels[std::size_t(y) * kWidth] & 0xFFFFFF;
+            if (p != b)
+                cells[std::size_t(cy) * columns + cx] = true;
+        }
+    return cells;
+}
+
+void DragFrames(benchmark::State& state, SceneView& view)
+{
+    if (!view.ok)
+        return state.SkipWithError("no GL renderer");
+    view.Paint(0);
+    const std::vector<bool> scan = DrawnCells();
+    const double scanCells = double(std::count(scan.begin(), scan.end(), true));
+    double minimum = 1.0, sum = 0.0;
+    std::size_t frames = 0, blank = 0;
+    double angle = 0.0;
+    for (auto _ : state)
+    {
+        // A small turn about the view's y axis, as a drag of a few pixels.
+        angle += 0.01;
+        double t[12] = {std::cos(angle), 0, std::sin(angle), 0, 0, 1, 0, 0, -std::sin(angle), 0, std::cos(angle), 0};
+        view.renderer.SetViewTransform(t);
+        view.Paint(0, 0);
+        state.PauseTiming();
+        const std::vector<bool> drawn = DrawnCells();
+        std::size_t covered = 0;
+        for (std::size_t i = 0; i < scan.size(); ++i)
+            covered += scan[i] && drawn[i];
+        const double share = scanCells > 0 ? double(covered) / scanCells : 0.0;
+        minimum = std::min(minimum, share);
+        sum += share;
+        blank += share < 0.5;
+        ++frames;
+        state.ResumeTiming();
+    }
+    const double identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    view.renderer.SetViewTransform(identity);
+    state.counters["triangles"] = view.scan->GetMesh()->GetTriangleCount();
+    state.counters["min_coverage"] = minimum;
+    state.counters["mean_coverage"] = frames ? sum / double(frames) : 0.0;
+    state.counters["blank_frames"] = double(blank);
+}
+
+void BM_DragFrame2M(benchmark::State& state) { DragFrames(state, View()); }
+BENCHMARK(BM_DragFrame2M)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_DragFrame10M(benchmark::State& state) { DragFrames(state, BigView()); }
+BENCHMARK(BM_DragFrame10M)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_FrameLevel0(benchmark::State& state)
 {

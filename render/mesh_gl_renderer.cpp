@@ -116,33 +116,6 @@ std::uint32_t cMeshGLRenderer::Render(const stDrawContext& context)
     return result;
 }
 
-std::uint32_t cMeshGLRenderer::GatherBlock(std::uint32_t first, std::uint32_t end, bool selectedPass, bool flat,
-                                           bool colours, bool& sawSelected)
-{
-    std::uint32_t corners = 0;
-    stCorner* out = m_corners.data();
-    for (std::uint32_t i = first; i < end; ++i)
-    {
-        const cMeshTriangle* triangle = m_mesh->GetTriangle(i);
-        if (triangle->flags & kTriangleFlagHidden)
-            continue;
-        const bool selected = (triangle->flags & kTriangleFlagSelected) != 0;
-        sawSelected = sawSelected || selected;
-        if (selected != selectedPass)
-            continue;
-        for (int k = 0; k < 3; ++k)
-        {
-            const cVertex* vertex = m_mesh->GetVertex(triangle->vertexIndex[k]);
-            stCorner& corner = out[corners++];
-            std::copy_n(flat ? triangle->Normal() : vertex->Normal(), 3, corner.normal);
-            std::copy_n(vertex->Position(), 3, corner.position);
-            if (colours)
-                std::copy_n(vertex->extra, 4, corner.colour);
-        }
-    }
-    return corners;
-}
-
 void cMeshGLRenderer::RecordSolidTriangles(bool flat)
 {
     // Display lists take the triangles one call at a time: recorded from
@@ -172,6 +145,10 @@ void cMeshGLRenderer::RecordSolidTriangles(bool flat)
             sawSelected = sawSelected || selected;
             if (selected != (pass == 1))
                 continue;
+            const std::uint32_t vertices = m_mesh->GetVertexCount();
+            if (triangle->vertexIndex[0] >= vertices || triangle->vertexIndex[1] >= vertices ||
+                triangle->vertexIndex[2] >= vertices)
+                continue;
             if (flat)
                 glNormal3fv(triangle->Normal());
             for (int k = 0; k < 3; ++k)
@@ -191,59 +168,27 @@ void cMeshGLRenderer::RecordSolidTriangles(bool flat)
 
 std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat)
 {
-    const DWORD start = m_context.Now();
-    const std::uint32_t count = m_mesh->GetTriangleCount();
-    const bool colours = UsesVertexColours();
-    bool sawSelected = false;
-    bool stopped = false;
-    DWORD elapsed = 0;
-    m_corners.resize(std::size_t(kTriangleCheckInterval) * 3);
+    cSolidPassPipeline::stRequest request;
+    request.mesh = m_mesh;
+    request.flat = flat;
+    request.colours = UsesVertexColours();
+    request.budget = budget;
+    request.checkInterval = kTriangleCheckInterval;
+    request.now = [this] { return std::uint32_t(m_context.Now()); };
+    request.start = std::uint32_t(m_context.Now());
+    request.beforeSelected = [this] { SetMaterial(GL_FRONT_AND_BACK, m_decorator->m_colours[kDecoratorSelection]); };
     BeginSolid();
-    // Arrays spare the driver one call per normal, colour and position.
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    const GLsizei stride = sizeof(stCorner);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    glVertexPointer(3, GL_FLOAT, stride, m_corners.data()->position);
-    glNormalPointer(GL_FLOAT, stride, m_corners.data()->normal);
-    if (colours)
-    {
+    if (request.colours)
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_UNSIGNED_BYTE, stride, m_corners.data()->colour);
-    }
     else
-    {
         glDisableClientState(GL_COLOR_ARRAY);
-    }
-    for (int pass = 0; pass < 2 && !stopped; ++pass)
-    {
-        if (pass == 1)
-        {
-            if (!sawSelected)
-                break;
-            SetMaterial(GL_FRONT_AND_BACK, m_decorator->m_colours[kDecoratorSelection]);
-        }
-        for (std::uint32_t first = 0; first < count; first += kTriangleCheckInterval)
-        {
-            elapsed = m_context.Now() - start;
-            if (elapsed > budget)
-            {
-                stopped = true;
-                break;
-            }
-            const std::uint32_t end = count - first > kTriangleCheckInterval ? first + kTriangleCheckInterval : count;
-            if (const std::uint32_t corners = GatherBlock(first, end, pass == 1, flat, colours, sawSelected))
-                glDrawArrays(GL_TRIANGLES, 0, GLsizei(corners));
-        }
-    }
+    const std::uint32_t result = m_pipeline.Run(request, complete);
     glPopClientAttrib();
     EndSolid();
-    if (stopped)
-    {
-        *complete = 0;
-        return elapsed;
-    }
-    return 0;
+    return result;
 }
 
 std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* complete)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "render/scene_object_renderer.h"
+#include "render/solid_pass_pipeline.h"
 
 #include <cstdint>
 #include <vector>
@@ -46,9 +47,10 @@ public:
     static std::uint32_t ProgressiveOffset(std::uint32_t k);
 
 protected:
-    // The two immediate solid passes (plain, then selected), a block of
-    // kTriangleCheckInterval triangles at a time from client vertex arrays;
-    // the budget is looked at before each block.
+    // The two immediate solid passes (plain, then selected) in batches of
+    // client vertex arrays, gathered on a worker thread; the budget is looked
+    // at every kTriangleCheckInterval triangles, and a pass it stops still
+    // draws what it gathered.
     std::uint32_t DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat);
     // The same triangles one GL call at a time, without a budget, for the
     // display list.
@@ -65,18 +67,7 @@ protected:
     cMesh* m_mesh = nullptr;
 
 private:
-    // One corner as the arrays send it.
-    struct stCorner
-    {
-        std::uint8_t colour[4];
-        float normal[3];
-        float position[3];
-    };
-    // Fills the block's corners of one pass; returns how many corners.
-    std::uint32_t GatherBlock(std::uint32_t first, std::uint32_t end, bool selectedPass, bool flat, bool colours,
-                              bool& sawSelected);
-
-    std::vector<stCorner> m_corners; // kept between frames
+    cSolidPassPipeline m_pipeline; // keeps its buffers between frames
 };
 
 // The host mesh of a dialog's view: the solid may take its colours from the

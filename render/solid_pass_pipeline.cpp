@@ -1,0 +1,164 @@
+#include "render/solid_pass_pipeline.h"
+
+#include "core/mesh.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+
+// Batches go from the gatherer to the GL thread and back through two
+// queues of buffer numbers.
+struct stHandOver
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<int> free, ready;
+    std::array<bool, 3> selected{}; // the pass of each ready batch
+    bool finished = false;
+    bool cancelled = false;
+    bool stopped = false;
+    std::uint32_t elapsed = 0;
+};
+
+} // namespace
+
+std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* complete)
+{
+    *complete = 1;
+    if (!request.mesh)
+        return 0;
+    const cMesh& mesh = *request.mesh;
+    stHandOver handOver;
+    for (int i = 0; i < int(m_batches.size()); ++i)
+        handOver.free.push_back(i);
+
+    // The gatherer: both passes, batch after batch.
+    auto gather = [&] {
+        const std::uint32_t count = mesh.GetTriangleCount();
+        bool sawSelected = false;
+        bool stopped = false;
+        std::uint32_t elapsed = 0;
+        int current = -1;
+        auto take = [&]() -> bool {
+            std::unique_lock lock(handOver.mutex);
+            handOver.changed.wait(lock, [&] { return !handOver.free.empty() || handOver.cancelled; });
+            if (handOver.cancelled)
+                return false;
+            current = handOver.free.front();
+            handOver.free.pop_front();
+            lock.unlock();
+            m_batches[std::size_t(current)].Begin(mesh, request.flat, request.colours, m_slots);
+            return true;
+        };
+        auto hand = [&](bool selected) {
+            if (current < 0)
+                return;
+            if (m_batches[std::size_t(current)].Empty())
+            {
+                std::lock_guard lock(handOver.mutex);
+                handOver.free.push_front(current);
+            }
+            else
+            {
+                std::lock_guard lock(handOver.mutex);
+                handOver.selected[std::size_t(current)] = selected;
+                handOver.ready.push_back(current);
+            }
+            current = -1;
+            handOver.changed.notify_all();
+        };
+        bool alive = true;
+        for (int pass = 0; pass < 2 && !stopped && alive; ++pass)
+        {
+            if (pass == 1 && !sawSelected)
+                break;
+            alive = take();
+            for (std::uint32_t i = 0; i < count && alive; ++i)
+            {
+                if (i % request.checkInterval == 0)
+                {
+                    elapsed = request.now() - request.start;
+                    if (elapsed > request.budget)
+                    {
+                        stopped = true;
+                        break;
+                    }
+                }
+                const cMeshTriangle* triangle = mesh.GetTriangle(i);
+                if (triangle->flags & kTriangleFlagHidden)
+                    continue;
+                const bool selected = (triangle->flags & kTriangleFlagSelected) != 0;
+                sawSelected = sawSelected || selected;
+                if (selected != (pass == 1))
+                    continue;
+                cTriangleBatch& batch = m_batches[std::size_t(current)];
+                batch.Add(*triangle);
+                if (batch.Full())
+                {
+                    hand(pass == 1);
+                    alive = take();
+                }
+            }
+            if (alive)
+                hand(pass == 1);
+        }
+        std::lock_guard lock(handOver.mutex);
+        handOver.finished = true;
+        handOver.stopped = stopped;
+        handOver.elapsed = elapsed;
+        handOver.changed.notify_all();
+    };
+
+    std::thread gatherer(gather);
+    bool selectionSet = false;
+    try
+    {
+        for (;;)
+        {
+            int next = -1;
+            bool selected = false;
+            {
+                std::unique_lock lock(handOver.mutex);
+                handOver.changed.wait(lock, [&] { return !handOver.ready.empty() || handOver.finished; });
+                if (handOver.ready.empty())
+                    break;
+                next = handOver.ready.front();
+                handOver.ready.pop_front();
+                selected = handOver.selected[std::size_t(next)];
+            }
+            if (selected && !selectionSet)
+            {
+                if (request.beforeSelected)
+                    request.beforeSelected();
+                selectionSet = true;
+            }
+            m_batches[std::size_t(next)].Draw();
+            {
+                std::lock_guard lock(handOver.mutex);
+                handOver.free.push_back(next);
+            }
+            handOver.changed.notify_all();
+        }
+    }
+    catch (...)
+    {
+        {
+            std::lock_guard lock(handOver.mutex);
+            handOver.cancelled = true;
+        }
+        handOver.changed.notify_all();
+        gatherer.join();
+        throw;
+    }
+    gatherer.join();
+    if (handOver.stopped)
+    {
+        *complete = 0;
+        return handOver.elapsed;
+    }
+    return 0;
+}

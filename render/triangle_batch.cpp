@@ -1,0 +1,89 @@
+#include "render/triangle_batch.h"
+
+#include "core/mesh.h"
+#include "platform/wgl/wgl.h"
+
+#include <algorithm>
+
+std::uint32_t stCornerSlots::NextSerial()
+{
+    // Slots of serial 0 never match: the table starts zeroed, and a wrapped
+    // serial clears it again.
+    if (++serial == 0)
+    {
+        std::fill(slots.begin(), slots.end(), 0);
+        serial = 1;
+    }
+    return serial;
+}
+
+void cTriangleBatch::Begin(const cMesh& mesh, bool flat, bool colours, stCornerSlots& slots)
+{
+    m_mesh = &mesh;
+    m_flat = flat;
+    m_withColours = colours;
+    m_positions.reserve(kMaxCorners);
+    m_normals.reserve(kMaxCorners);
+    m_positions.clear();
+    m_normals.clear();
+    m_colours.clear();
+    if (colours)
+        m_colours.reserve(kMaxCorners);
+    m_indices.clear();
+    m_slots = &slots;
+    if (flat)
+        return;
+    if (slots.slots.size() != mesh.GetVertexCount())
+    {
+        slots.slots.assign(mesh.GetVertexCount(), 0);
+        slots.serial = 0;
+    }
+    m_serial = slots.NextSerial();
+}
+
+std::uint32_t cTriangleBatch::CornerOf(std::uint32_t vertex, const float* normal)
+{
+    if (!m_flat)
+    {
+        const std::uint64_t slot = m_slots->slots[vertex];
+        if (std::uint32_t(slot >> 32) == m_serial)
+            return std::uint32_t(slot);
+    }
+    const cVertex* v = m_mesh->GetVertex(vertex);
+    const float* n = m_flat ? normal : v->Normal();
+    const auto index = std::uint32_t(m_positions.size());
+    m_positions.push_back({v->x, v->y, v->z});
+    m_normals.push_back({n[0], n[1], n[2]});
+    if (m_withColours)
+        m_colours.push_back({v->extra[0], v->extra[1], v->extra[2], v->extra[3]});
+    if (!m_flat)
+        m_slots->slots[vertex] = (std::uint64_t(m_serial) << 32) | index;
+    return index;
+}
+
+bool cTriangleBatch::Add(const cMeshTriangle& triangle)
+{
+    const std::uint32_t vertices = m_mesh->GetVertexCount();
+    for (std::uint32_t index : triangle.vertexIndex)
+    {
+        if (index >= vertices)
+            return false;
+    }
+    for (std::uint32_t index : triangle.vertexIndex)
+        m_indices.push_back(CornerOf(index, triangle.Normal()));
+    return true;
+}
+
+void cTriangleBatch::Draw() const
+{
+    if (m_indices.empty())
+        return;
+    glVertexPointer(3, GL_FLOAT, 0, m_positions.data());
+    glNormalPointer(GL_FLOAT, 0, m_normals.data());
+    if (m_withColours)
+        glColorPointer(3, GL_UNSIGNED_BYTE, 4, m_colours.data());
+    // The range spares GL a pass over the indices to find which corners to
+    // take.
+    glDrawRangeElements(GL_TRIANGLES, 0, GLuint(m_positions.size() - 1), GLsizei(m_indices.size()), GL_UNSIGNED_INT,
+                        m_indices.data());
+}

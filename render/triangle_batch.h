@@ -1,0 +1,66 @@
+// Triangles of a mesh gathered into one indexed batch of client vertex
+// arrays, so that a big mesh goes to GL in a few calls instead of one call
+// per normal, colour and position. Smooth triangles share the corners of a
+// vertex within the batch (the vertex is sent and lit once); flat ones carry
+// their triangle's normal in corners of their own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class cMesh;
+struct cMeshTriangle;
+
+// Which corner each mesh vertex was given in which batch: several batches
+// gathered one after the other share one table (one entry per vertex).
+struct stCornerSlots
+{
+    // The batch serial (high half) and the corner (low half) per vertex.
+    std::vector<std::uint64_t> slots;
+    std::uint32_t serial = 0;
+    // A serial that no slot holds yet, for the next batch.
+    std::uint32_t NextSerial();
+};
+
+class cTriangleBatch
+{
+public:
+    // The most corners a batch holds: big enough that a 10M-triangle mesh
+    // takes a few dozen draws, small enough for the cache of a few batches.
+    static constexpr std::uint32_t kMaxCorners = 1u << 18;
+
+    // Starts an empty batch of the mesh's triangles: flat triangles take the
+    // triangle's normal, colours the vertices' R, G, B bytes. Smooth batches
+    // share vertices through the slot table (sized to the mesh here).
+    void Begin(const cMesh& mesh, bool flat, bool colours, stCornerSlots& slots);
+    // Adds the triangle; false (nothing added) when one of its vertex indices
+    // lies outside the mesh.
+    bool Add(const cMeshTriangle& triangle);
+    // No room for another triangle's three new corners.
+    bool Full() const { return m_positions.size() + 3 > kMaxCorners; }
+    bool Empty() const { return m_indices.empty(); }
+    // Draws the batch through client arrays (the caller enables the vertex,
+    // normal and, with colours, colour arrays); the batch keeps its content.
+    void Draw() const;
+
+    using Vector = std::array<float, 3>;
+    const std::vector<Vector>& Positions() const { return m_positions; }
+    const std::vector<Vector>& Normals() const { return m_normals; }
+    const std::vector<std::array<std::uint8_t, 4>>& Colours() const { return m_colours; }
+    const std::vector<std::uint32_t>& Indices() const { return m_indices; }
+
+private:
+    std::uint32_t CornerOf(std::uint32_t vertex, const float* normal);
+
+    const cMesh* m_mesh = nullptr;
+    bool m_flat = false;
+    bool m_withColours = false;
+    // Tightly packed arrays, as GL reads them fastest.
+    std::vector<Vector> m_positions;
+    std::vector<Vector> m_normals;
+    std::vector<std::array<std::uint8_t, 4>> m_colours;
+    std::vector<std::uint32_t> m_indices;
+    stCornerSlots* m_slots = nullptr;
+    std::uint32_t m_serial = 0;
+};
