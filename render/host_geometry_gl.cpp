@@ -214,6 +214,56 @@ void DrawLinearTrimCurve(const std::vector<ON_3dPoint>& points, const std::vecto
     DrawNurbsCurveGlu(2, false, 2, count, parameters.data(), 2, data.data(), nurbs, type, transform);
 }
 
+// A face's trimming loop as GLU takes it: the points without repeats, at
+// least three and all finite; empty when the loop cannot bound anything.
+std::vector<ON_3dPoint> UsableLoop(const std::vector<ON_3dPoint>& loop)
+{
+    std::vector<ON_3dPoint> points;
+    for (const ON_3dPoint& p : loop)
+    {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return {};
+        if (points.empty() || points.back().x != p.x || points.back().y != p.y)
+            points.push_back(p);
+    }
+    // A loop written closed ends where it starts.
+    while (points.size() > 1 && points.back().x == points.front().x && points.back().y == points.front().y)
+        points.pop_back();
+    if (points.size() < 3)
+        return {};
+    return points;
+}
+
+// Twice the signed area of the closed polygon (positive counter-clockwise).
+double TwiceSignedArea(const std::vector<ON_3dPoint>& points)
+{
+    double area = 0.0;
+    for (std::size_t i = 0, j = points.size() - 1; i < points.size(); j = i++)
+        area += (points[j].x - points[i].x) * (points[j].y + points[i].y);
+    return area;
+}
+
+// One trimming loop as a closed degree-1 trim curve, mapped into the knot
+// scale GLU got for the surface. GLU keeps what lies left of a trim: the
+// outer loop runs counter-clockwise and holes clockwise, however the face
+// stores them.
+void DrawTrimLoop(std::vector<ON_3dPoint> points, bool outer, GLUnurbs* nurbs, const stKnotScale& u,
+                  const stKnotScale& v)
+{
+    const double area = TwiceSignedArea(points);
+    if ((area > 0.0) != outer)
+        std::reverse(points.begin(), points.end());
+    points.push_back(points.front());
+    std::vector<double> parameters(points.size());
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        parameters[i] = double(i);
+    const double toGlu[16] = {u.factor, 0, 0, -u.shift * u.factor, 0, v.factor, 0, -v.shift * v.factor,
+                              0,        0, 1, 0,                   0, 0,        0, 1};
+    gluBeginTrim(nurbs);
+    DrawLinearTrimCurve(points, parameters, nurbs, GLU_MAP1_TRIM_2, toGlu);
+    gluEndTrim(nurbs);
+}
+
 } // namespace
 
 GLUnurbs* NewNurbsRenderer()
@@ -441,10 +491,24 @@ void DrawTrimmedBrepFace(const ON_Brep& brep, GLUnurbs* nurbs)
         ON_NurbsSurface nurbsForm;
         if (!surface || !surface->GetNurbForm(nurbsForm) || !nurbsForm.IsValid())
             continue;
-        // Faces of the geometry library cover their surface's whole domain,
-        // so no face carries trim loops.
+        // A trimmed face whose outer loop bounds nothing shows nothing; a
+        // hole that cannot be drawn is left out.
+        std::vector<std::vector<ON_3dPoint>> loops;
+        for (const std::vector<ON_3dPoint>& loop : face->m_loops)
+        {
+            loops.push_back(UsableLoop(loop));
+            if (loops.size() > 1 && loops.back().empty())
+                loops.pop_back();
+        }
+        if (!loops.empty() && loops.front().empty())
+            continue;
         gluBeginSurface(nurbs);
-        DrawNurbsSurfaceGlu(nurbsForm, nurbs, 0, nullptr, nullptr);
+        stKnotScale u, v;
+        if (DrawNurbsSurfaceGlu(nurbsForm, nurbs, 0, &u, &v))
+        {
+            for (std::size_t i = 0; i < loops.size(); ++i)
+                DrawTrimLoop(loops[i], i == 0, nurbs, u, v);
+        }
         gluEndSurface(nurbs);
     }
 }

@@ -73,7 +73,9 @@ void DrawTrimCurveGlu(const ON_Curve& curve, GLUnurbs* nurbs, GLenum type, const
 // valid, finite NURBS surface.
 bool DrawNurbsSurfaceGlu(const ON_NurbsSurface& surface, GLUnurbs* nurbs, GLenum type, stKnotScale* uScale,
                          stKnotScale* vScale);
-// Every face: its render mesh, or its surface as its own GLU surface.
+// Every face: its render mesh, or its surface as its own GLU surface cut by
+// the face's trimming loops (the first bounds the face, the others are
+// holes).
 void DrawTrimmedBrepFace(const ON_Brep& brep, GLUnurbs* nurbs);
 // The mesh as triangles; quads split along their shorter diagonal.
 void DrawOnMeshGL(const ON_Mesh& mesh);

@@ -295,6 +295,63 @@ TEST_F(HostGeometryDrawing, AnInnerTrimLoopCutsAHoleAndTrimCurvesUseTheSurfacesK
     EXPECT_EQ(image.At(LONG(ToPixel(1.2)), LONG(ToPixel(0.0))), kFill);
 }
 
+TEST_F(HostGeometryDrawing, ABrepFaceIsDrawnWithinItsTrimmingLoopsWhicheverWayTheyRun)
+{
+    // The bilinear patch over [-1.5, 1.5]^2 with parameters over [0, 0.004]
+    // (scaled by 2.5 for GLU) as a brep face, trimmed to the parameter
+    // square [0.1, 0.9]^2 (world [-1.2, 1.2]^2) with a hole over
+    // [0.4, 0.6]^2 (world [-0.3, 0.3]^2). The outer loop is stored
+    // clockwise and the hole counter-clockwise, the opposite of GLU's rule.
+    auto* patch = new ON_NurbsSurface(false, 2, 2, 2, 2);
+    const double knots[4] = {0.0, 0.0, 0.004, 0.004};
+    ASSERT_TRUE(patch->SetKnots(0, knots) && patch->SetKnots(1, knots));
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j)
+            patch->SetCV(i, j, ON_3dPoint(i ? 1.5 : -1.5, j ? 1.5 : -1.5, 0.0));
+    ON_Brep brep;
+    const int index = brep.AddSurface(patch);
+    ASSERT_GE(index, 0);
+    ON_BrepFace* face = brep.NewFace(index);
+    ASSERT_NE(face, nullptr);
+    auto loop = [](std::initializer_list<std::pair<double, double>> st) {
+        std::vector<ON_3dPoint> points;
+        for (const auto& [s, t] : st)
+            points.push_back(ON_3dPoint(s * 0.004, t * 0.004, 0.0));
+        return points;
+    };
+    face->m_loops = {loop({{0.1, 0.1}, {0.1, 0.9}, {0.9, 0.9}, {0.9, 0.1}}),
+                     loop({{0.4, 0.4}, {0.6, 0.4}, {0.6, 0.6}, {0.4, 0.6}, {0.4, 0.4}})};
+
+    DrawBrepGL(&drawer, nullptr, brep, decorator, false);
+    const wgl::PixelImage image = Read("brep_trimmed");
+    auto at = [&](double x, double y) { return image.At(LONG(ToPixel(x)), LONG(kSize - 1 - ToPixel(y))); };
+    EXPECT_EQ(at(0.0, 0.0), kBackground) << "the hole";
+    EXPECT_EQ(at(-1.4, 0.0), kBackground) << "outside the outer loop";
+    EXPECT_EQ(at(0.0, 1.4), kBackground) << "outside the outer loop";
+    EXPECT_EQ(at(-0.8, -0.8), kFill);
+    EXPECT_EQ(at(0.8, 0.0), kFill);
+    EXPECT_EQ(at(0.0, -0.6), kFill);
+    // The trimmed area: the outer square less the hole, within a pixel
+    // along the edges.
+    const double pixel = 4.0 / kSize;
+    const double expected = (2.4 * 2.4 - 0.6 * 0.6) / (pixel * pixel);
+    EXPECT_NEAR(double(wgl::CountPixels(image, kFill)), expected, 4.0 * (2.4 + 0.6) / pixel * 2.0);
+
+    // A face whose outer loop bounds nothing is not drawn; a hole that
+    // bounds nothing is left out.
+    Clear();
+    face->m_loops = {loop({{0.1, 0.1}, {0.9, 0.9}}), loop({{0.4, 0.4}, {0.6, 0.4}, {0.6, 0.6}})};
+    DrawBrepGL(&drawer, nullptr, brep, decorator, false);
+    EXPECT_EQ(wgl::CountPixels(Read("brep_trimmed_degenerate"), kFill), 0u);
+    Clear();
+    face->m_loops = {loop({{0.1, 0.1}, {0.9, 0.1}, {0.9, 0.9}, {0.1, 0.9}}),
+                     loop({{0.4, 0.4}, {0.6, 0.4}, {0.4, 0.4}})};
+    DrawBrepGL(&drawer, nullptr, brep, decorator, false);
+    const wgl::PixelImage noHole = Read("brep_trimmed_no_hole");
+    EXPECT_EQ(noHole.At(kSize / 2, kSize / 2), kFill);
+    EXPECT_NEAR(double(wgl::CountPixels(noHole, kFill)), 2.4 * 2.4 / (pixel * pixel), 4.0 * 2.4 / pixel * 2.0);
+}
+
 TEST_F(HostGeometryDrawing, MalformedSurfacesAndCurvesAreNotHandedToGlu)
 {
     ON_NurbsSurface broken;
