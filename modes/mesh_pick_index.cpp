@@ -41,9 +41,10 @@ struct Grow
 };
 
 // Whether the view-plane projection of a box, grown by a margin that covers
-// the scan's barycentric tolerance and its rounding, holds (x, y).
+// the scan's barycentric tolerance and its rounding, holds (x, y); if so,
+// *nearest receives a depth no point of the box exceeds (grown likewise).
 bool ProjectionHolds(const float lo[3], const float hi[3], double x, double y, const double m[12],
-                     const float centre[3])
+                     const float centre[3], double* nearest)
 {
     if (lo[0] > hi[0])
         return false; // empty
@@ -53,12 +54,17 @@ bool ProjectionHolds(const float lo[3], const float hi[3], double x, double y, c
         mid[k] = 0.5 * (double(lo[k]) + hi[k]) - centre[k];
         half[k] = 0.5 * (double(hi[k]) - lo[k]);
     }
-    for (int r = 0; r < 2; ++r)
+    for (int r = 0; r < 3; ++r)
     {
         const double* row = m + 4 * r;
         const double c = row[0] * mid[0] + row[1] * mid[1] + row[2] * mid[2] + row[3];
         const double e = std::fabs(row[0]) * half[0] + std::fabs(row[1]) * half[1] + std::fabs(row[2]) * half[2];
         const double margin = 1e-2 * e + 1e-5 * (std::fabs(c) + e) + 1e-30;
+        if (r == 2)
+        {
+            *nearest = c + e + margin;
+            break;
+        }
         const double q = r == 0 ? x : y;
         if (q < c - e - margin || q > c + e + margin)
             return false;
@@ -186,29 +192,43 @@ cVertex cMeshPickIndex::Pick(const cMesh& mesh, float x, float y, const double m
     double bestDepth = -FLT_MAX;
     std::uint32_t bestIndex = 0xFFFFFFFFu;
     const cMeshTriangle* best = nullptr;
-    // Depth-first over the boxes; the order does not matter, as ties are
-    // settled by the triangle number.
+    // Depth-first over the boxes, the children nearest to the viewer first;
+    // a box that lies wholly behind the best hit so far cannot hold a hit
+    // the scan would keep (equal depths are still visited, for the tie).
     struct Entry
     {
         std::uint32_t level;
         std::size_t index;
+        double nearest;
     };
     std::vector<Entry> stack;
+    Entry children[kFanout];
+    auto pushHolding = [&](std::uint32_t level, std::size_t first, std::size_t end)
+    {
+        std::size_t n = 0;
+        for (std::size_t k = first; k < end; ++k)
+        {
+            const Box& box = m_levels[level][k];
+            double nearest = 0.0;
+            if (ProjectionHolds(box.min, box.max, x, y, m, centre, &nearest))
+                children[n++] = Entry{level, k, nearest};
+        }
+        // The nearest child is popped first.
+        std::sort(children, children + n, [](const Entry& a, const Entry& b) { return a.nearest < b.nearest; });
+        stack.insert(stack.end(), children, children + n);
+    };
     if (!m_levels.empty())
-        for (std::size_t i = 0; i < m_levels.back().size(); ++i)
-            stack.push_back(Entry{std::uint32_t(m_levels.size() - 1), i});
+        pushHolding(std::uint32_t(m_levels.size() - 1), 0, m_levels.back().size());
     while (!stack.empty())
     {
         const Entry e = stack.back();
         stack.pop_back();
-        const Box& box = m_levels[e.level][e.index];
-        if (!ProjectionHolds(box.min, box.max, x, y, m, centre))
+        if (best && e.nearest < bestDepth)
             continue;
         if (e.level > 0)
         {
-            const std::size_t end = std::min(m_levels[e.level - 1].size(), (e.index + 1) * kFanout);
-            for (std::size_t k = e.index * kFanout; k < end; ++k)
-                stack.push_back(Entry{e.level - 1, k});
+            pushHolding(e.level - 1, e.index * kFanout,
+                        std::min(m_levels[e.level - 1].size(), (e.index + 1) * kFanout));
             continue;
         }
         const std::size_t g = e.index;

@@ -25,8 +25,8 @@ class cMeshPickIndex
 {
 public:
     // Triangles per group, and boxes per box of the next level.
-    static constexpr std::uint32_t kGroupSize = 16;
-    static constexpr std::uint32_t kFanout = 16;
+    static constexpr std::uint32_t kGroupSize = 8;
+    static constexpr std::uint32_t kFanout = 8;
 
     void Build(const cMesh& mesh);
     void Clear();
