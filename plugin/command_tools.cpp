@@ -31,10 +31,8 @@ bool AnyVisibleMesh(const CDezazDoc& doc)
     CDezazObjectIterator it(doc, dezaz_normal_objects | dezaz_locked_objects | dezaz_hidden_objects,
                             dezaz_active_objects | dezaz_reference_objects);
     it.SetObjectFilter(static_cast<unsigned int>(DezazObjectType::mesh));
-    for (const CDezazObject* object = it.First(); object; object = it.Next())
-        if (object->IsVisible())
-            return true;
-    return false;
+    it.EnableVisibleFilter();
+    return it.First() != nullptr;
 }
 
 CDezazCommand::result PickResult(CDezazGet::result picked)

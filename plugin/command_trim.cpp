@@ -103,9 +103,9 @@ private:
         CDezazObjectIterator it(doc, dezaz_normal_objects | dezaz_locked_objects | dezaz_hidden_objects,
                                 dezaz_active_objects | dezaz_reference_objects);
         it.SetObjectFilter(static_cast<unsigned int>(DezazObjectType::brep));
+        it.EnableVisibleFilter();
         for (const CDezazObject* object = it.First(); object; object = it.Next())
-            if (!object->IsHidden() && object->IsVisible())
-                m_cutters.emplace_back(object);
+            m_cutters.emplace_back(object);
     }
 
     bool IsCutter(const CDezazObjRef& ref) const

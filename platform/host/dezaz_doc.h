@@ -6,6 +6,7 @@
 #include "platform/geometry/layer.h"
 #include "platform/host/doc_properties.h"
 #include "platform/host/dezaz_object.h"
+#include "platform/host/dezaz_object_iterator.h"
 
 #include <cstdint>
 #include <map>
@@ -151,31 +152,6 @@ private:
     int m_redraw_count = 0;
     int m_regen_count = 0;
     std::vector<DezazPlugInChunk> m_kept_chunks;
-};
-
-// Walks the live objects of a document whose state is in the state mask and
-// whose category is in the category mask, in the order they were added.
-class CDezazObjectIterator
-{
-public:
-    explicit CDezazObjectIterator(const CDezazDoc& doc, unsigned int state_mask = dezaz_normal_objects | dezaz_locked_objects,
-                                  unsigned int category_mask = dezaz_active_objects);
-    // Only selected objects; only objects of these types (DezazObjectType bits; 0 = any).
-    void EnableSelectedFilter(bool on = true) { m_selected_only = on; }
-    void SetObjectFilter(unsigned int type_bits) { m_type_filter = type_bits; }
-
-    const CDezazObject* First();
-    const CDezazObject* Next();
-
-private:
-    bool Accepts(const CDezazObject& object) const;
-
-    std::vector<const CDezazObject*> m_objects;
-    std::size_t m_next = 0;
-    unsigned int m_state_mask;
-    unsigned int m_category_mask;
-    unsigned int m_type_filter = 0;
-    bool m_selected_only = false;
 };
 
 // Fresh random (version 4) uuid.

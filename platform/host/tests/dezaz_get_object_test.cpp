@@ -117,4 +117,61 @@ TEST_F(GetterScript, PointsThatCannotBeReadAndEdgePicksAreRefused)
     EXPECT_THROW(edges.GetObjects(1, 1), win32::UnexpectedPrompt);
 }
 
+// Meshes with more than one face.
+class CLargeMeshes : public CDezazObjectIterator
+{
+public:
+    using CDezazObjectIterator::CDezazObjectIterator;
+    bool CustomObjectFilter(const CDezazObject& object) const override
+    {
+        const ON_Mesh* mesh = ON_Mesh::Cast(object.Geometry());
+        return mesh && mesh->FaceCount() > 1;
+    }
+};
+
+TEST_F(GetterScript, IteratorsTakeOnlyVisibleObjectsAndTheCallersOwnChoiceWhenAsked)
+{
+    ON_Mesh one;
+    one.SetVertex(0, ON_3dPoint(0, 0, 0));
+    one.SetVertex(1, ON_3dPoint(1, 0, 0));
+    one.SetVertex(2, ON_3dPoint(0, 1, 0));
+    one.SetVertex(3, ON_3dPoint(1, 1, 0));
+    one.SetTriangle(0, 0, 1, 2);
+    ON_Mesh two = one;
+    two.SetTriangle(1, 1, 3, 2);
+    const CDezazObject* small = doc.AddMeshObject(one);
+    const CDezazObject* hidden = doc.AddMeshObject(two);
+    const CDezazObject* large = doc.AddMeshObject(two);
+    const CDezazObject* offLayer = doc.AddMeshObject(two);
+    doc.HideObject(CDezazObjRef(hidden));
+    ON_Layer off;
+    off.SetName(L"Off");
+    off.SetVisible(false);
+    ON_3dmObjectAttributes at = offLayer->Attributes();
+    at.m_layer_index = doc.LayerTable().AddLayer(off);
+    doc.ModifyObjectAttributes(CDezazObjRef(offLayer), at);
+
+    const auto walk = [](CDezazObjectIterator& it) {
+        std::vector<const CDezazObject*> seen;
+        for (const CDezazObject* o = it.First(); o; o = it.Next())
+            seen.push_back(o);
+        return seen;
+    };
+    using V = std::vector<const CDezazObject*>;
+    CDezazObjectIterator all(doc, 7, 3);
+    EXPECT_EQ(walk(all), (V{small, hidden, large, offLayer}));
+    CDezazObjectIterator visible(doc, 7, 3);
+    visible.EnableVisibleFilter();
+    EXPECT_EQ(walk(visible), (V{small, large}));
+    CLargeMeshes largeOnes(doc, 7, 3);
+    EXPECT_EQ(walk(largeOnes), (V{hidden, large, offLayer}));
+    largeOnes.EnableVisibleFilter();
+    EXPECT_EQ(walk(largeOnes), (V{large}));
+    // An object deleted during the walk is passed over.
+    CDezazObjectIterator walking(doc, 7, 3);
+    EXPECT_EQ(walking.First(), small);
+    doc.DeleteObject(CDezazObjRef(hidden));
+    EXPECT_EQ(walking.Next(), large);
+}
+
 } // namespace
