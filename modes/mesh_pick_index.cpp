@@ -49,17 +49,21 @@ bool ProjectionHolds(const float lo[3], const float hi[3], double x, double y, c
     if (lo[0] > hi[0])
         return false; // empty
     double mid[3], half[3];
+    // Float positions round by a few parts in 1e8 of their size: hit
+    // points and depths computed from them may stray that far from the box.
+    double size = 0.0;
     for (int k = 0; k < 3; ++k)
     {
         mid[k] = 0.5 * (double(lo[k]) + hi[k]) - centre[k];
         half[k] = 0.5 * (double(hi[k]) - lo[k]);
+        size = std::max({size, std::fabs(double(lo[k])), std::fabs(double(hi[k])), std::fabs(double(centre[k]))});
     }
     for (int r = 0; r < 3; ++r)
     {
         const double* row = m + 4 * r;
         const double c = row[0] * mid[0] + row[1] * mid[1] + row[2] * mid[2] + row[3];
         const double e = std::fabs(row[0]) * half[0] + std::fabs(row[1]) * half[1] + std::fabs(row[2]) * half[2];
-        const double margin = 1e-2 * e + 1e-5 * (std::fabs(c) + e) + 1e-30;
+        const double margin = 1e-2 * e + 1e-5 * (std::fabs(c) + e) + 1e-6 * size + 1e-30;
         if (r == 2)
         {
             *nearest = c + e + margin;
