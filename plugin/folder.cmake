@@ -26,6 +26,14 @@ endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/plugin/resource_script.cpp.in ${vtl_rc_source} @ONLY)
 target_sources(${target} PRIVATE ${vtl_rc_source})
 
+# The plug-in's shell is one library whose sources are grouped by concern:
+# plugin/dialogs holds the shapes dialog with its pages, panels and pickers,
+# plugin/tools the analyser, segmentation, fillet and primitive tools. Their
+# tests live in plugin/tests, the one test binary of the plug-in.
+file(GLOB vtl_plugin_parts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/plugin/dialogs/*.cpp
+     ${PROJECT_SOURCE_DIR}/plugin/tools/*.cpp)
+target_sources(${target} PRIVATE ${vtl_plugin_parts})
+
 add_library(vtl_for_dezaz MODULE ${PROJECT_SOURCE_DIR}/plugin/entry/plugin_entry.cpp)
 set_target_properties(vtl_for_dezaz PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
                       LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
