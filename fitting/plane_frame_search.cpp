@@ -16,7 +16,7 @@ constexpr int kSectors = 128;
 // Below this many records every one is measured along every axis.
 constexpr std::size_t kMeasureAllBelow = 8192;
 // Records measured first, evenly spread, to seed the table.
-constexpr std::size_t kSeedCount = 2048;
+constexpr std::size_t kSeedCount = 512;
 // Rim points measured before the table is built again from the grown extents.
 constexpr int kRebuildAfter = 512;
 
