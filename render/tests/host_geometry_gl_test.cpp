@@ -300,8 +300,9 @@ TEST_F(HostGeometryDrawing, ABrepFaceIsDrawnWithinItsTrimmingLoopsWhicheverWayTh
     // The bilinear patch over [-1.5, 1.5]^2 with parameters over [0, 0.004]
     // (scaled by 2.5 for GLU) as a brep face, trimmed to the parameter
     // square [0.1, 0.9]^2 (world [-1.2, 1.2]^2) with a hole over
-    // [0.4, 0.6]^2 (world [-0.3, 0.3]^2). The outer loop is stored
-    // clockwise and the hole counter-clockwise, the opposite of GLU's rule.
+    // [0.6, 0.8] x [0.2, 0.4] (world [0.3, 0.9] x [-0.9, -0.3]). The outer
+    // loop is stored clockwise and the hole counter-clockwise, the opposite
+    // of GLU's rule.
     auto* patch = new ON_NurbsSurface(false, 2, 2, 2, 2);
     const double knots[4] = {0.0, 0.0, 0.004, 0.004};
     ASSERT_TRUE(patch->SetKnots(0, knots) && patch->SetKnots(1, knots));
@@ -320,17 +321,20 @@ TEST_F(HostGeometryDrawing, ABrepFaceIsDrawnWithinItsTrimmingLoopsWhicheverWayTh
         return points;
     };
     face->m_loops = {loop({{0.1, 0.1}, {0.1, 0.9}, {0.9, 0.9}, {0.9, 0.1}}),
-                     loop({{0.4, 0.4}, {0.6, 0.4}, {0.6, 0.6}, {0.4, 0.6}, {0.4, 0.4}})};
+                     loop({{0.6, 0.2}, {0.8, 0.2}, {0.8, 0.4}, {0.6, 0.4}, {0.6, 0.2}})};
 
     DrawBrepGL(&drawer, nullptr, brep, decorator, false);
     const wgl::PixelImage image = Read("brep_trimmed");
     auto at = [&](double x, double y) { return image.At(LONG(ToPixel(x)), LONG(kSize - 1 - ToPixel(y))); };
-    EXPECT_EQ(at(0.0, 0.0), kBackground) << "the hole";
+    EXPECT_EQ(at(0.6, -0.6), kBackground) << "the hole";
     EXPECT_EQ(at(-1.4, 0.0), kBackground) << "outside the outer loop";
     EXPECT_EQ(at(0.0, 1.4), kBackground) << "outside the outer loop";
-    EXPECT_EQ(at(-0.8, -0.8), kFill);
-    EXPECT_EQ(at(0.8, 0.0), kFill);
-    EXPECT_EQ(at(0.0, -0.6), kFill);
+    EXPECT_EQ(at(1.35, -1.35), kBackground) << "outside the outer loop";
+    EXPECT_EQ(at(-0.6, 0.6), kFill) << "where the hole would be mirrored";
+    EXPECT_EQ(at(-0.6, -0.6), kFill);
+    EXPECT_EQ(at(0.6, 0.6), kFill);
+    EXPECT_EQ(at(0.0, 0.0), kFill);
+    EXPECT_EQ(at(1.1, -0.6), kFill);
     // The trimmed area: the outer square less the hole, within a pixel
     // along the edges.
     const double pixel = 4.0 / kSize;
@@ -340,15 +344,15 @@ TEST_F(HostGeometryDrawing, ABrepFaceIsDrawnWithinItsTrimmingLoopsWhicheverWayTh
     // A face whose outer loop bounds nothing is not drawn; a hole that
     // bounds nothing is left out.
     Clear();
-    face->m_loops = {loop({{0.1, 0.1}, {0.9, 0.9}}), loop({{0.4, 0.4}, {0.6, 0.4}, {0.6, 0.6}})};
+    face->m_loops = {loop({{0.1, 0.1}, {0.9, 0.9}}), loop({{0.6, 0.2}, {0.8, 0.2}, {0.8, 0.4}})};
     DrawBrepGL(&drawer, nullptr, brep, decorator, false);
     EXPECT_EQ(wgl::CountPixels(Read("brep_trimmed_degenerate"), kFill), 0u);
     Clear();
     face->m_loops = {loop({{0.1, 0.1}, {0.9, 0.1}, {0.9, 0.9}, {0.1, 0.9}}),
-                     loop({{0.4, 0.4}, {0.6, 0.4}, {0.4, 0.4}})};
+                     loop({{0.6, 0.2}, {0.8, 0.2}, {0.6, 0.2}})};
     DrawBrepGL(&drawer, nullptr, brep, decorator, false);
     const wgl::PixelImage noHole = Read("brep_trimmed_no_hole");
-    EXPECT_EQ(noHole.At(kSize / 2, kSize / 2), kFill);
+    EXPECT_EQ(noHole.At(LONG(ToPixel(0.6)), LONG(kSize - 1 - ToPixel(-0.6))), kFill);
     EXPECT_NEAR(double(wgl::CountPixels(noHole, kFill)), 2.4 * 2.4 / (pixel * pixel), 4.0 * 2.4 / pixel * 2.0);
 }
 

@@ -14,7 +14,7 @@ namespace
 
 // A strip of n quads (2n triangles); every seventh triangle selected, every
 // eleventh hidden.
-void BuildStrip(cMesh& mesh, std::uint32_t n)
+void BuildStrip(cMesh& mesh, std::uint32_t n, bool select = true)
 {
     for (std::uint32_t i = 0; i <= n; ++i)
         for (float y : {0.0f, 1.0f})
@@ -29,7 +29,7 @@ void BuildStrip(cMesh& mesh, std::uint32_t n)
     }
     for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
     {
-        if (i % 7 == 0)
+        if (select && i % 7 == 0)
             mesh.GetTriangle(i)->flags |= kTriangleFlagSelected;
         if (i % 11 == 0)
             mesh.GetTriangle(i)->flags |= kTriangleFlagHidden;
@@ -58,6 +58,22 @@ TEST(SolidPassPipelineConcurrency, EveryPassEndsAndTheSelectionMaterialComesOnce
         EXPECT_EQ(complete, 1);
         EXPECT_EQ(materials, 1) << "run " << run;
     }
+}
+
+TEST(SolidPassPipelineConcurrency, WithoutSelectedTrianglesTheSelectionMaterialNeverComes)
+{
+    cMesh mesh;
+    BuildStrip(mesh, 100000, false);
+    cSolidPassPipeline pipeline;
+    int materials = 0;
+    cSolidPassPipeline::stRequest request;
+    request.mesh = &mesh;
+    request.now = [] { return std::uint32_t(0); };
+    request.beforeSelected = [&] { ++materials; };
+    std::uint8_t complete = 0;
+    EXPECT_EQ(pipeline.Run(request, &complete), 0u);
+    EXPECT_EQ(complete, 1);
+    EXPECT_EQ(materials, 0);
 }
 
 TEST(SolidPassPipelineConcurrency, ABudgetStopsTheGathererAtACheckAndTheGLThreadStillEnds)

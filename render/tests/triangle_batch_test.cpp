@@ -44,6 +44,9 @@ TEST(TriangleBatch, SmoothTrianglesShareTheCornersOfAVertexAndIndexThemInOrder)
     EXPECT_TRUE(batch.Add(*mesh.GetTriangle(1)));
     EXPECT_EQ(batch.Indices(), (std::vector<std::uint32_t>{0, 1, 2}));
     EXPECT_EQ(batch.Positions()[0], (cTriangleBatch::Vector{0, 0, 0}));
+    ASSERT_EQ(batch.Normals().size(), 3u);
+    const cVertex* last = mesh.GetVertex(3);
+    EXPECT_EQ(batch.Normals()[2], (cTriangleBatch::Vector{last->nx, last->ny, last->nz}));
     EXPECT_TRUE(batch.Colours().empty());
 }
 

@@ -300,7 +300,17 @@ TEST_F(SceneFrame, EveryFrameOfADragShowsTheWholeScanEvenWhenTheBudgetStopsTheDr
         EXPECT_GT(CountIn(moving, x0, y0, x1, y1, black), std::size_t((x1 - x0) * (y1 - y0) / 4))
             << "frame " << frame << ": sparse points, not the solid";
     }
+    // The deviation display's drawers keep the same rules.
+    scene.m_deviationDisplay = 1;
+    renderer.LowerRedrawLevel(0);
+    const wgl::PixelImage registered = Paint("drag_frame_registered_drawer", 0);
+    EXPECT_FALSE(renderer.LastDrawingComplete());
+    EXPECT_EQ(EmptyCells(registered, x0, y0, x1, y1, IsReddish), 0);
     renderer.SetDrawClock(nullptr);
+    renderer.LowerRedrawLevel(0);
+    Paint("drag_end_registered_drawer");
+    EXPECT_TRUE(renderer.LastDrawingComplete());
+    scene.m_deviationDisplay = 0;
     EXPECT_EQ(mesh->GetDecorator().m_mode, kDisplayFlat) << "the look is the frame's, not the object's";
 }
 
