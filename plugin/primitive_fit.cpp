@@ -2,6 +2,7 @@
 
 #include "fitting/fit_drivers.h"
 #include "platform/host/dezaz_app.h"
+#include "plugin/vtl_plugin.h"
 
 bool FitPrimitiveToPoints(ePrimitiveKind kind, const cFitContainer& points, stPrimitiveFit& result)
 {
@@ -24,7 +25,8 @@ bool FitPrimitiveToPoints(ePrimitiveKind kind, const cFitContainer& points, stPr
         return false;
     case ePrimitiveKind::Cylinder:
         DezazApp().Print(L"Detecting. Please wait...\n");
-        if (FitCylinder(points, result.cylinder, result.rms, 0.0))
+        // Large regions are summed on the plug-in's threads (same result).
+        if (FitCylinder(points, result.cylinder, result.rms, 0.0, &ThePlugIn().ThreadPool()))
             return true;
         DezazApp().Print(L"Can not fit Cylinder\n");
         return false;
