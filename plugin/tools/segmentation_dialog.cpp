@@ -1,0 +1,356 @@
+#include "plugin/tools/segmentation_dialog.h"
+
+#include "analysis/segmentation.h"
+#include "analysis/segmentation_split.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/registry_store.h"
+#include "modes/segmentation_view.h"
+#include "overlay/dialog_anchor_layout.h"
+#include "platform/host/app_settings.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+#include "platform/mfc/tooltip_ctrl.h"
+#include "platform/mfc/win_app.h"
+#include "platform/win32/controls.h"
+#include "platform/win32/icons.h"
+#include "plugin/plugin_info.h"
+#include "plugin/vtl_plugin.h"
+#include "render/mouse_navigation_profiles.h"
+#include "resources/segmentation.h"
+
+#include <cfloat>
+#include <memory>
+
+IMPLEMENT_DYNAMIC(CSegmentationDialog, CBaseVTLDialog)
+
+BEGIN_MESSAGE_MAP(CSegmentationDialog, CBaseVTLDialog)
+ON_COMMAND(IDC_SEGMENTATION_SPLIT, &CSegmentationDialog::OnSplitButton)
+ON_COMMAND(IDC_SEGMENTATION_DETECT, &CSegmentationDialog::OnDetectButton)
+ON_COMMAND(IDC_SEGMENTATION_PAINT_FILLED, &CSegmentationDialog::OnPaintFilled)
+ON_COMMAND(IDC_SEGMENTATION_PAINT, &CSegmentationDialog::OnPaint)
+ON_COMMAND(IDC_SEGMENTATION_LINE, &CSegmentationDialog::OnLine)
+ON_WM_HSCROLL()
+ON_COMMAND(IDC_SEGMENTATION_UNDO, &CSegmentationDialog::OnUndoSelection)
+ON_COMMAND(IDC_SEGMENTATION_FRONT_ONLY, &CSegmentationDialog::OnSelectFrontFacingOnly)
+END_MESSAGE_MAP()
+
+namespace
+{
+
+// Win32's stop icon of a message box.
+constexpr unsigned int kStopIcon = 0x10;
+
+// Calls f(mesh) for every scene object that is a mesh.
+template <class F> void ForEachMeshOf(cP3DScene& scene, F&& f)
+{
+    std::unique_ptr<cSceneObjectIterator> it(scene.GetObjectIterator());
+    if (!it)
+        return;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (ISceneObject* object = it->Current().Get())
+            if (auto* mesh = static_cast<cMesh*>(object->QueryInterface(IID_cMesh)))
+                f(*mesh);
+}
+
+struct stToolButton
+{
+    UINT id;
+    UINT icon;
+    const wchar_t* tooltip;
+};
+constexpr stToolButton kToolButtons[] = {
+    {IDC_SEGMENTATION_PAINT_FILLED, IDI_SEGMENTATION_PAINT_FILLED, L"Free Hand (Filled) Selection"},
+    {IDC_SEGMENTATION_PAINT, IDI_SEGMENTATION_PAINT, L"Free Hand Selection"},
+    {IDC_SEGMENTATION_LINE, IDI_SEGMENTATION_LINE, L"Select by drawing a line"},
+    {IDC_SEGMENTATION_FRONT_ONLY, IDI_SEGMENTATION_FRONT_ONLY, L"Select front facing only"},
+};
+
+} // namespace
+
+CSegmentationDialog::CSegmentationDialog(CWnd* parent, cRegistryStore* settings)
+    : CBaseVTLDialog(IDD_SEGMENTATION, parent, settings), m_settings(settings), m_areaLimit(FLT_MAX)
+{
+    m_segmentationView = new cSegmentationView(this);
+    SetView(m_segmentationView);
+    if (m_settings)
+    {
+        m_settings->WriteInt(kMouseNavigationSettings, L"ReverseWheelZooming", 1);
+        const std::wstring profile = L"Dezaz";
+        m_settings->WriteValue(kMouseNavigationSettings, L"ActiveProfile", REG_SZ, profile.c_str(),
+                               DWORD((profile.size() + 1) * 2));
+    }
+}
+
+CSegmentationDialog::~CSegmentationDialog() = default;
+
+void CSegmentationDialog::DoDataExchange(CDataExchange* dx)
+{
+    CBaseVTLDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_SEGMENTATION_PAINT_FILLED, m_paintFilled);
+    DDX_Control(dx, IDC_SEGMENTATION_PAINT, m_paint);
+    DDX_Control(dx, IDC_SEGMENTATION_LINE, m_line);
+    DDX_Control(dx, IDC_SEGMENTATION_SENSITIVITY, m_slider);
+    DDX_Control(dx, IDC_SEGMENTATION_FRONT_ONLY, m_frontOnly);
+    DDX_Check(dx, IDC_SEGMENTATION_FRONT_ONLY, m_frontFacing);
+}
+
+BOOL CSegmentationDialog::OnInitDialog()
+{
+    if (!CBaseVTLDialog::OnInitDialog())
+        return FALSE;
+    m_slider.SetRange(kSensitivityMin, kSensitivityMax);
+    m_slider.SetPos(kSensitivityStart);
+    m_slider.EnableWindow(FALSE);
+
+    if (cP3DView* view = GetView())
+    {
+        view->turntableRotation = DezazAppSettings().ViewSettings().m_rotate_about_view_axes == 0 ? 1 : 0;
+        view->SetStandardView(kTopView);
+        view->SetModeById(kSegmentationModeId, 0, 0);
+    }
+
+    auto tooltip = std::make_unique<CToolTipCtrl>();
+    const bool tips = tooltip->Create(this);
+    for (const stToolButton& b : kToolButtons)
+    {
+        auto* button = dynamic_cast<CButtonST*>(GetDlgItem(int(b.id)));
+        if (!button)
+            continue;
+        const LPCWSTR name = MAKEINTRESOURCEW(b.icon);
+        auto icon = static_cast<HICON>(::LoadImageW(AfxFindResourceHandle(name, RT_GROUP_ICON), name, IMAGE_ICON, 0, 0,
+                                                    LR_DEFAULTSIZE));
+        // Without its icon a tool keeps its caption, so it can still be told apart.
+        if (icon)
+        {
+            button->SetWindowText(L"");
+            button->SetIcon(icon);
+        }
+        button->SetFlat(true);
+        button->SetColour(kColourBackRest, 0xFFFFFF);
+        button->SetAlwaysTrack(false);
+        if (tips)
+            tooltip->AddTool(button, b.tooltip);
+    }
+    if (tips)
+        tooltip->Activate(TRUE);
+    SetToolTip(tooltip.release());
+
+    RestoreWindowPlacement(kSegmentationPlacementSection);
+    ComputeCleanupLimit();
+    if (cP3DView* view = GetView())
+        view->RedrawWindow();
+
+    CheckTool(IDC_SEGMENTATION_PAINT_FILLED);
+    ApplySelectionTool();
+
+    int frontFacing = 1;
+    if (m_settings)
+        m_settings->ReadInt(kFrontFacingSection, kFrontFacingValue, &frontFacing);
+    m_frontFacing = frontFacing;
+    m_frontOnly.SetCheck(m_frontFacing == 1 ? BST_CHECKED : BST_UNCHECKED);
+    if (m_settings)
+        m_settings->WriteInt(kFrontFacingSection, kFrontFacingValue, m_frontFacing);
+    return TRUE;
+}
+
+void CSegmentationDialog::SetupControlAnchors()
+{
+    cDialogAnchorLayout* anchors = GetAnchorLayout();
+    if (!anchors)
+        return;
+    if (cP3DView* view = GetView(); view && view->GetSafeHwnd())
+        anchors->SetAnchor(::GetDlgCtrlID(view->GetSafeHwnd()), 6, 6);
+    for (UINT id : {IDC_SEGMENTATION_DETECT, IDC_SEGMENTATION_SENSITIVITY_LABEL, IDC_SEGMENTATION_SENSITIVITY,
+                    IDC_SEGMENTATION_PAINT_FILLED, IDC_SEGMENTATION_PAINT, IDC_SEGMENTATION_LINE,
+                    IDC_SEGMENTATION_FRONT_ONLY, IDC_SEGMENTATION_UNDO})
+        anchors->SetAnchor(id, 3, 3);
+    anchors->SetAnchor(IDC_SEGMENTATION_SPLIT, 3, 5);
+    anchors->SetAnchor(IDCANCEL, 5, 5);
+}
+
+void CSegmentationDialog::ComputeCleanupLimit()
+{
+    float box[6] = {FLT_MAX, FLT_MAX, FLT_MAX, -FLT_MAX, -FLT_MAX, -FLT_MAX};
+    bool any = false;
+    ForEachMeshOf(GetScene(),
+                     [&](cMesh& mesh)
+                     {
+                         const float* b = mesh.GetBoundingBox();
+                         if (!b || !(b[0] <= b[3] && b[1] <= b[4] && b[2] <= b[5]))
+                             return;
+                         for (int k = 0; k < 3; ++k)
+                         {
+                             box[k] = std::min(box[k], b[k]);
+                             box[k + 3] = std::max(box[k + 3], b[k + 3]);
+                         }
+                         any = true;
+                     });
+    m_areaLimit = any ? SegmentationAreaLimit(box) : FLT_MAX;
+}
+
+bool CSegmentationDialog::OnDetect()
+{
+    const float threshold = float(m_slider.GetSafeHwnd() ? m_slider.GetPos() : kSensitivityStart);
+    bool marked = false;
+    ForEachMeshOf(GetScene(),
+                     [&](cMesh& mesh)
+                     {
+                         if (!mesh.AreValuesReady())
+                         {
+                             ComputeSegmentationValues(mesh);
+                             mesh.SetValuesReady(true);
+                         }
+                         marked = MarkSharpTriangles(mesh, threshold) || marked;
+                     });
+    ForEachMeshOf(GetScene(),
+                     [&](cMesh& mesh)
+                     {
+                         RemoveSmallRegions(mesh, m_areaLimit);
+                         RefreshSelectedVertices(mesh);
+                     });
+    ClearSelectionMask();
+    if (m_slider.GetSafeHwnd())
+        m_slider.EnableWindow(TRUE);
+    if (marked)
+        if (cP3DView* view = GetView())
+            view->RequestRedraw(0);
+    return marked;
+}
+
+void CSegmentationDialog::OnDetectButton()
+{
+    OnDetect();
+}
+
+void CSegmentationDialog::OnHScroll(UINT code, UINT position, CScrollBar* bar)
+{
+    CBaseVTLDialog::OnHScroll(code, position, bar);
+    // The scroll bar is the control's window object.
+    auto* control = reinterpret_cast<CWnd*>(bar);
+    if (!control || !m_slider.GetSafeHwnd() || control->GetSafeHwnd() != m_slider.GetSafeHwnd())
+        return;
+    UpdateData(TRUE);
+    // Dragging the thumb only moves it; the detection follows its release
+    // and the keyboard and page steps.
+    if (code != SB_THUMBTRACK)
+        OnDetect();
+    UpdateData(FALSE);
+}
+
+void CSegmentationDialog::CheckTool(UINT id)
+{
+    for (CImageButton* button : {&m_paintFilled, &m_paint, &m_line})
+        if (button->GetSafeHwnd())
+            button->SetCheck(::GetDlgCtrlID(button->GetSafeHwnd()) == int(id) ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void CSegmentationDialog::ApplySelectionTool()
+{
+    cP3DView* view = GetView();
+    if (!view || !view->GetSafeHwnd())
+        return;
+    UINT command = 0;
+    if (m_paintFilled.GetSafeHwnd() && m_paintFilled.GetCheck() == BST_CHECKED)
+        command = kCmdPaintFilled;
+    else if (m_paint.GetSafeHwnd() && m_paint.GetCheck() == BST_CHECKED)
+        command = kCmdPaintFreeHand;
+    else if (m_line.GetSafeHwnd() && m_line.GetCheck() == BST_CHECKED)
+        command = kCmdPaintLine;
+    if (command)
+        view->SendMessage(WM_COMMAND, command, 0);
+}
+
+void CSegmentationDialog::OnPaintFilled()
+{
+    CheckTool(IDC_SEGMENTATION_PAINT_FILLED);
+    ApplySelectionTool();
+}
+
+void CSegmentationDialog::OnPaint()
+{
+    CheckTool(IDC_SEGMENTATION_PAINT);
+    ApplySelectionTool();
+}
+
+void CSegmentationDialog::OnLine()
+{
+    CheckTool(IDC_SEGMENTATION_LINE);
+    ApplySelectionTool();
+}
+
+void CSegmentationDialog::OnUndoSelection()
+{
+    if (cP3DView* view = GetView(); view && view->GetSafeHwnd())
+        view->SendMessage(WM_COMMAND, kCmdUndoSelection, 0);
+}
+
+void CSegmentationDialog::OnSelectFrontFacingOnly()
+{
+    UpdateData(TRUE);
+    if (m_frontOnly.GetSafeHwnd())
+    {
+        m_frontOnly.SetCheck(m_frontFacing == 1 ? BST_CHECKED : BST_UNCHECKED);
+        m_frontOnly.Invalidate();
+    }
+    if (m_settings)
+        m_settings->WriteInt(kFrontFacingSection, kFrontFacingValue, m_frontFacing);
+}
+
+bool CSegmentationDialog::AnyVisibleMarked()
+{
+    bool any = false;
+    ForEachMeshOf(GetScene(),
+                     [&](cMesh& mesh)
+                     {
+                         const std::uint32_t count = mesh.GetTriangleCount();
+                         for (std::uint32_t i = 0; i < count && !any; ++i)
+                             any = IsVisibleSelected(*mesh.GetTriangle(i));
+                     });
+    return any;
+}
+
+bool CSegmentationDialog::OnSplitIntoSubMeshes()
+{
+    CDezazDoc* doc = m_doc ? m_doc : &DezazApp().ActiveDoc();
+    cSegmentationSplitter splitter(doc, GetHostObjectId(), vtl::kPlugInName);
+    return splitter.OnSplitIntoSubMeshes(&GetScene());
+}
+
+void CSegmentationDialog::SavePlacementUnlessMinimisedOrMaximised()
+{
+    if (GetSizeState() == kSizeNormal)
+        SaveWindowPlacement(kSegmentationPlacementSection);
+}
+
+void CSegmentationDialog::OnSplitButton()
+{
+    if (!AnyVisibleMarked())
+    {
+        DezazMessageBox(m_hWnd, L"Nothing to split. Select triangles first.", vtl::kPlugInName, kStopIcon);
+        return;
+    }
+    if (!OnSplitIntoSubMeshes())
+        return;
+    SavePlacementUnlessMinimisedOrMaximised();
+    CDezazDialog::OnOK();
+}
+
+void CSegmentationDialog::OnCancel()
+{
+    SavePlacementUnlessMinimisedOrMaximised();
+    CDezazDialog::OnCancel();
+}
+
+void vtl::RunSegmentationDialog(const CDezazObjRef& mesh, CWnd* parent)
+{
+    const auto* object = dynamic_cast<const CDezazMeshObject*>(mesh.Object());
+    if (!object)
+        return;
+    CSegmentationDialog dialog(parent, &ThePlugIn().Settings());
+    // The mesh goes into the scene before the dialog's window exists, so the
+    // view opens on it.
+    if (!dialog.LoadHostMesh(*object))
+        return;
+    dialog.DoModal();
+}
