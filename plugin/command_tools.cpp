@@ -2,6 +2,7 @@
 // open the mesh analysis tools.
 #include "plugin/commands.h"
 #include "plugin/tool_interfaces.h"
+#include "plugin/tools/segmentation_dialog.h"
 #include "plugin/vtl_plugin.h"
 
 #include "platform/host/dezaz_app.h"
@@ -14,7 +15,7 @@ namespace
 
 vtl::SegmentationRunner& Segmentation()
 {
-    static vtl::SegmentationRunner runner;
+    static vtl::SegmentationRunner runner = &vtl::RunSegmentationDialog;
     return runner;
 }
 
@@ -192,5 +193,5 @@ CDezazCommand& vtl::MeasureFilletCommand()
 
 void vtl::SetSegmentationRunner(SegmentationRunner runner)
 {
-    Segmentation() = std::move(runner);
+    Segmentation() = runner ? std::move(runner) : vtl::SegmentationRunner(&vtl::RunSegmentationDialog);
 }

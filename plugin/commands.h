@@ -30,8 +30,8 @@ CDezazCommand& ExtractSubmeshCommand();
 CDezazCommand& SymmetryCommand();
 
 // The segmentation tool runs modally for its command: given the picked
-// mesh and the parent window, it returns when the user closes it. Until
-// one is given, the command says that the tool is not available.
+// mesh and the parent window, it returns when the user closes it. The
+// segmentation dialog unless another runner is given (null: the dialog).
 using SegmentationRunner = std::function<void(const CDezazObjRef& mesh, CWnd* parent)>;
 void SetSegmentationRunner(SegmentationRunner runner);
 
