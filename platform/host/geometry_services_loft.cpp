@@ -1,12 +1,14 @@
-// The loft is delegated to OpenCASCADE's section lofting, which makes the
-// sections compatible (common degree and knots, seams of closed sections
-// lined up, directions agreeing) before it skins them. Our curves go in as
-// exact B-splines and the result comes back as our NURBS surface; nothing
-// of OpenCASCADE leaks past this file, and its exceptions stop here.
+// The loft is delegated to OpenCASCADE's section lofting. The sections are
+// made compatible first: seams of closed sections lined up, directions
+// agreeing, and one degree and knot vector (loft_compatible_sections.h).
+// Our curves go in as exact B-splines and the result comes back as our NURBS
+// surface; nothing of OpenCASCADE leaks past the service, and its
+// exceptions stop here.
 #include "platform/host/geometry_services_loft.h"
 
 #include "platform/geometry/mesh.h"
 #include "platform/host/geometry_services_sweeps.h"
+#include "platform/host/loft_compatible_sections.h"
 
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeWire.hxx>
@@ -228,6 +230,11 @@ ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
         return nullptr;
     if (closed != 0 && !AlignLoops(curves))
         return nullptr;
+    // Sections of one knot vector skin in a fraction of the time that
+    // merging their knots costs. Where no common vector within the
+    // tolerance is smaller than the merge, the sections go as they are.
+    const double tolerance = std::isfinite(args.m_tolerance) && args.m_tolerance > 0.0 ? args.m_tolerance : 1e-7;
+    MakeLoftSectionsCompatible(curves, tolerance);
     for (const Handle(Geom_BSplineCurve)& curve : curves)
     {
         BRepBuilderAPI_MakeEdge edge(curve);

@@ -6,9 +6,18 @@
 #include "platform/geometry/line_curve.h"
 #include "platform/host/geometry_services_curves.h"
 
+#include <GeomAPI_ProjectPointOnCurve.hxx>
+#include <GeomAPI_ProjectPointOnSurf.hxx>
+#include <Geom_BSplineSurface.hxx>
+#include <TColStd_Array1OfInteger.hxx>
+#include <TColStd_Array1OfReal.hxx>
+#include <TColStd_Array2OfReal.hxx>
+#include <TColgp_Array2OfPnt.hxx>
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -74,7 +83,133 @@ double RadiusError(const ON_NurbsSurface& s, double v, double r)
     return worst;
 }
 
+// Distinct knots and multiplicities of a full knot vector.
+void SplitFlatKnots(const std::vector<double>& flat, std::vector<double>& knots, std::vector<int>& mults)
+{
+    for (double k : flat)
+    {
+        if (!knots.empty() && k == knots.back())
+            ++mults.back();
+        else
+        {
+            knots.push_back(k);
+            mults.push_back(1);
+        }
+    }
+}
+
+// The same surface in the reference kernel, to project points onto it.
+Handle(Geom_BSplineSurface) ReferenceSurface(const ON_NurbsSurface& s)
+{
+    TColgp_Array2OfPnt poles(1, s.m_cv_count[0], 1, s.m_cv_count[1]);
+    TColStd_Array2OfReal weights(1, s.m_cv_count[0], 1, s.m_cv_count[1]);
+    for (int i = 0; i < s.m_cv_count[0]; ++i)
+        for (int j = 0; j < s.m_cv_count[1]; ++j)
+        {
+            ON_3dPoint p;
+            double w = 1.0;
+            s.GetCV(i, j, p, &w);
+            poles.SetValue(i + 1, j + 1, gp_Pnt(p.x, p.y, p.z));
+            weights.SetValue(i + 1, j + 1, w);
+        }
+    std::vector<double> k[2];
+    std::vector<int> m[2];
+    for (int dir = 0; dir < 2; ++dir)
+        SplitFlatKnots(s.m_knot[dir], k[dir], m[dir]);
+    TColStd_Array1OfReal uk(1, static_cast<int>(k[0].size())), vk(1, static_cast<int>(k[1].size()));
+    TColStd_Array1OfInteger um(1, static_cast<int>(m[0].size())), vm(1, static_cast<int>(m[1].size()));
+    for (std::size_t i = 0; i < k[0].size(); ++i)
+        uk.SetValue(static_cast<int>(i) + 1, k[0][i]), um.SetValue(static_cast<int>(i) + 1, m[0][i]);
+    for (std::size_t i = 0; i < k[1].size(); ++i)
+        vk.SetValue(static_cast<int>(i) + 1, k[1][i]), vm.SetValue(static_cast<int>(i) + 1, m[1][i]);
+    return new Geom_BSplineSurface(poles, weights, uk, vk, um, vm, s.m_order[0] - 1, s.m_order[1] - 1);
+}
+
+// Largest distance of points along the sections from the surface (from the
+// iso-curve across the sections that passes nearest each section's middle:
+// an upper bound of the distance from the surface).
+double LargestDistanceFromSections(const Sections& sections, const ON_NurbsSurface& surface, int samples)
+{
+    const Handle(Geom_BSplineSurface) reference = ReferenceSurface(surface);
+    double u0, u1, v0, v1;
+    reference->Bounds(u0, u1, v0, v1);
+    GeomAPI_ProjectPointOnSurf onSurface;
+    onSurface.Init(reference, u0, u1, v0, v1);
+    double worst = 0.0;
+    for (int c = 0; c < sections.args.m_loftcurves.Count(); ++c)
+    {
+        const ON_Curve& curve = *sections.args.m_loftcurves[c]->m_curve;
+        const ON_Interval domain = curve.Domain();
+        const ON_3dPoint middle = curve.PointAt(domain.Mid());
+        onSurface.Perform(gp_Pnt(middle.x, middle.y, middle.z));
+        EXPECT_GT(onSurface.NbPoints(), 0);
+        if (onSurface.NbPoints() == 0)
+            return DBL_MAX;
+        double u, v;
+        onSurface.LowerDistanceParameters(u, v);
+        // The sections run along the surface's first parameter.
+        const Handle(Geom_Curve) iso = reference->VIso(v);
+        GeomAPI_ProjectPointOnCurve onIso;
+        onIso.Init(iso, iso->FirstParameter(), iso->LastParameter());
+        for (int i = 0; i <= samples; ++i)
+        {
+            const ON_3dPoint p = curve.PointAt(domain[0] + (domain[1] - domain[0]) * i / samples);
+            onIso.Perform(gp_Pnt(p.x, p.y, p.z));
+            EXPECT_GT(onIso.NbPoints(), 0);
+            if (onIso.NbPoints() > 0)
+                worst = std::max(worst, onIso.LowerDistance());
+        }
+    }
+    return worst;
+}
+
+// Section k of a loft through 200 interpolated points: a wave across x, or
+// a loop about z whose start and direction change from section to section.
+ON_NurbsCurve* DenseSection(int k, bool loop)
+{
+    ON_SimpleArray<ON_3dPoint> points;
+    for (int i = 0; i < 200; ++i)
+    {
+        if (loop)
+        {
+            const double a = 0.7 * k + (k % 2 != 0 ? -1.0 : 1.0) * 2.0 * kPi * i / 199.0;
+            const double r = 20.0 + 3.0 * std::sin(3.0 * a + 0.1 * k);
+            points.Append(ON_3dPoint(r * std::cos(a) + 300.0, r * std::sin(a) - 150.0, 5.0 * k + 40.0));
+        }
+        else
+        {
+            const double x = 100.0 * i / 199.0;
+            points.Append(ON_3dPoint(x + 300.0, (2.0 + 0.1 * k) * std::sin(0.2 * x + 0.3 * k) - 150.0, 5.0 * k + 40.0));
+        }
+    }
+    return DezazInterpCurve(3, points, nullptr, nullptr, 1);
+}
+
 } // namespace
+
+TEST(LoftService, ManyDenseSectionsLoftThroughTheirCurvesWithinTheTolerance)
+{
+    for (const bool loop : {false, true})
+    {
+        Sections sections;
+        for (int k = 0; k < 20; ++k)
+            sections.Add(DenseSection(k, loop));
+        Result result;
+        ASSERT_TRUE(DezazSdkLoftSurface(sections.args, result.surfaces));
+        ASSERT_EQ(result.surfaces.Count(), 1);
+        const ON_NurbsSurface& s = *result.surfaces[0];
+        // Sections put on one knot vector keep the size of one section's,
+        // not the 20-fold of merging all their knots.
+        EXPECT_LT(std::min(s.m_cv_count[0], s.m_cv_count[1]), 40);
+        EXPECT_LT(std::max(s.m_cv_count[0], s.m_cv_count[1]), 1500);
+        const double distance = LargestDistanceFromSections(sections, s, 150);
+        std::printf("%s: %d x %d poles, sections within %.3g\n", loop ? "loops" : "waves", s.m_cv_count[0],
+                    s.m_cv_count[1], distance);
+        // Within the loft's own tolerance (merging all knots exactly would
+        // keep them within rounding, at twelve times the poles).
+        EXPECT_LT(distance, sections.args.m_tolerance);
+    }
+}
 
 TEST(LoftService, LoopsWithTurnedSeamsAndOppositeDirectionsLoftWithoutTwist)
 {
