@@ -84,6 +84,12 @@ template <class T> struct stBucketOcTreeNode
     // faster scans) put this leaf's copy; 0xFFFFFFFF when it did not.
     std::uint32_t packedFirst = 0xFFFFFFFFu;
     std::uint32_t packedCount = 0;
+    // Where the owner keeps boxes of runs of the packed elements, if it does.
+    std::uint32_t groupFirst = 0xFFFFFFFFu;
+    // Where an owner keeps the box of what lies below within the voxel
+    // (tighter than the voxel where the elements fill only part of it);
+    // empty until the owner sets it.
+    float contentBox[6] = {FLT_MAX, FLT_MAX, FLT_MAX, -FLT_MAX, -FLT_MAX, -FLT_MAX};
     bool uniform = true; // every element of the bucket has the first one's extent
 
     bool IsLeaf() const { return firstChild == nullptr; }

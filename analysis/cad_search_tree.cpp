@@ -93,6 +93,7 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
     m_faces.clear();
     m_packed.clear();
     m_packedLeaf.clear();
+    m_groupBoxes.clear();
     m_faceEntryFirst.clear();
     m_faceEntryRank.clear();
     m_faceSigns.clear();
@@ -185,6 +186,7 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
         m_faces.clear();
         m_packed.clear();
         m_packedLeaf.clear();
+        m_groupBoxes.clear();
         m_faceEntryFirst.clear();
         m_faceEntryRank.clear();
         return;
@@ -252,6 +254,8 @@ bool cCADSearchTree::PackLeaves()
     {
         return false;
     }
+    SetContentBoxes();
+    SetGroupBoxes();
     // Every face's entries in rank order, for settling ties.
     for (const stPackedFace& packed : m_packed)
         ++m_faceEntryFirst[static_cast<std::size_t>(packed.face - m_faces.data()) + 1];
@@ -358,7 +362,7 @@ const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node
     search.startAbs = search.bestAbs;
     if (!(search.bestAbs == search.bestAbs))
         return nullptr;
-    if (SquaredDistanceToBox(search.p, node->voxel.box) > Reach(search.bestAbs))
+    if (SquaredDistanceToBox(search.p, node->contentBox) > Reach(search.bestAbs))
         return nullptr;
     SearchNode(node, search);
     if (search.best == nullptr)
@@ -383,7 +387,7 @@ void cCADSearchTree::SearchNode(const tFaceOcTree::Node* node, stFaceSearch& sea
     const double reach = Reach(search.bestAbs);
     for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr && count < 8; child = child->nextSibling)
     {
-        const double gap = SquaredDistanceToBox(search.p, child->voxel.box);
+        const double gap = SquaredDistanceToBox(search.p, child->contentBox);
         if (gap > reach)
             continue;
         int k = count++;
@@ -410,6 +414,14 @@ void cCADSearchTree::SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& sea
     const stPackedFace* packed = m_packed.data() + node->packedFirst;
     for (std::uint32_t k = 0; k < node->packedCount; ++k)
     {
+        // A run's box first: most runs of a leaf lie out of reach.
+        if (k % kGroupSize == 0 && node->groupFirst != kNotPacked &&
+            SquaredDistanceToBox(search.p, m_groupBoxes[node->groupFirst + k / kGroupSize].box) >
+                Reach(search.bestAbs))
+        {
+            k += kGroupSize - 1;
+            continue;
+        }
         if (SquaredDistanceToBox(search.p, packed[k].box) > Reach(search.bestAbs))
             continue;
         const cInspectionFace& face = *packed[k].face;
@@ -441,6 +453,90 @@ void cCADSearchTree::SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& sea
         search.bestD = faceD;
         search.bestFeature = feature;
         search.closest[0] = faceClosest[0], search.closest[1] = faceClosest[1], search.closest[2] = faceClosest[2];
+    }
+}
+
+void cCADSearchTree::SetGroupBoxes()
+{
+    std::size_t groups = 0;
+    for (std::uint32_t i = 0; i < m_faceTree.GetNodeCount(); ++i)
+        groups += (m_faceTree.GetNode(i)->packedCount + kGroupSize - 1) / kGroupSize;
+    try
+    {
+        m_groupBoxes.reserve(groups);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return; // the leaves are scanned face by face
+    }
+    for (std::uint32_t i = 0; i < m_faceTree.GetNodeCount(); ++i)
+    {
+        tFaceOcTree::Node* node = m_faceTree.GetNode(i);
+        if (node->packedCount == 0)
+            continue;
+        node->groupFirst = static_cast<std::uint32_t>(m_groupBoxes.size());
+        for (std::uint32_t k = 0; k < node->packedCount; k += kGroupSize)
+        {
+            stGroupBox group{{FLT_MAX, FLT_MAX, FLT_MAX, -FLT_MAX, -FLT_MAX, -FLT_MAX}};
+            for (std::uint32_t e = k; e < std::min(k + kGroupSize, node->packedCount); ++e)
+            {
+                const float* box = m_packed[node->packedFirst + e].box;
+                for (int a = 0; a < 3; ++a)
+                {
+                    group.box[a] = std::min(group.box[a], box[a]);
+                    group.box[a + 3] = std::max(group.box[a + 3], box[a + 3]);
+                }
+            }
+            m_groupBoxes.push_back(group);
+        }
+    }
+}
+
+void cCADSearchTree::SetContentBoxes()
+{
+    // Children are made after their parents: backwards, every child is done
+    // before its parent.
+    for (std::uint32_t i = m_faceTree.GetNodeCount(); i-- > 0;)
+    {
+        tFaceOcTree::Node* node = m_faceTree.GetNode(i);
+        float box[6] = {FLT_MAX, FLT_MAX, FLT_MAX, -FLT_MAX, -FLT_MAX, -FLT_MAX};
+        if (node->IsLeaf())
+        {
+            for (std::uint32_t k = 0; k < node->packedCount; ++k)
+            {
+                const float* faceBox = m_packed[node->packedFirst + k].box;
+                for (int a = 0; a < 3; ++a)
+                {
+                    box[a] = std::min(box[a], faceBox[a]);
+                    box[a + 3] = std::max(box[a + 3], faceBox[a + 3]);
+                }
+            }
+            if (node->packedCount == 0)
+            {
+                std::copy(box, box + 6, node->contentBox);
+                continue;
+            }
+            // Only what lies inside the voxel: the rest is in other leaves.
+            // A face that only grazes the voxel (within the insertion's
+            // slack) keeps a flat box on the voxel's side.
+            for (int a = 0; a < 3; ++a)
+            {
+                const float low = std::max(box[a], node->voxel.box[a]);
+                const float high = std::min(box[a + 3], node->voxel.box[a + 3]);
+                box[a] = low <= high ? low : std::min(low, high);
+                box[a + 3] = low <= high ? high : std::max(low, high);
+            }
+        }
+        else
+        {
+            for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr; child = child->nextSibling)
+                for (int a = 0; a < 3; ++a)
+                {
+                    box[a] = std::min(box[a], child->contentBox[a]);
+                    box[a + 3] = std::max(box[a + 3], child->contentBox[a + 3]);
+                }
+        }
+        std::copy(box, box + 6, node->contentBox);
     }
 }
 
@@ -664,6 +760,8 @@ void cCADSearchTree::Clear()
     m_packed.shrink_to_fit();
     m_packedLeaf.clear();
     m_packedLeaf.shrink_to_fit();
+    m_groupBoxes.clear();
+    m_groupBoxes.shrink_to_fit();
     m_faceEntryFirst.clear();
     m_faceEntryFirst.shrink_to_fit();
     m_faceEntryRank.clear();

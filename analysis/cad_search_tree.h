@@ -116,6 +116,12 @@ public:
 private:
     static constexpr std::uint32_t kNotPacked = 0xFFFFFFFFu;
     static constexpr std::uint32_t kRankUnknown = 0xFFFFFFFEu;
+    static constexpr std::uint32_t kGroupSize = 8;
+
+    struct stGroupBox
+    {
+        float box[6];
+    };
 
     // A face as a leaf scan reads it: its box beside the record, so that
     // the scan rejects most faces without touching their records.
@@ -152,6 +158,12 @@ private:
     // Copies every leaf's bucket into m_packed, leaves in depth-first order.
     // False when there is no memory for it.
     bool PackLeaves();
+    // Every node's content box: its faces' boxes within its voxel (leaves),
+    // its children's content boxes together (inner nodes). The search
+    // prunes by it: no face part inside a node lies outside it.
+    void SetContentBoxes();
+    // Boxes of runs of kGroupSize packed entries of every leaf, in order.
+    void SetGroupBoxes();
     void SearchNode(const tFaceOcTree::Node* node, stFaceSearch& search) const;
     void SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& search) const;
     // Welds the faces' corners by position and sums the pseudo-normals of
@@ -182,6 +194,7 @@ private:
     // (the entries of face f are m_faceEntryRank[m_faceEntryFirst[f] ..
     // m_faceEntryFirst[f + 1]]).
     std::vector<const tFaceOcTree::Node*> m_packedLeaf;
+    std::vector<stGroupBox> m_groupBoxes;
     std::vector<std::uint32_t> m_faceEntryFirst;
     std::vector<std::uint32_t> m_faceEntryRank;
     double m_reachSlack = 0.0;

@@ -7,6 +7,11 @@
 // (ordering, queries, colours, the analysed-vertex tree, statistics);
 // BM_DeviationQueries the queries alone.
 //
+// Far from the surface: single-thread queries at offsets of 0 to 40 units
+// from a 288k-face torus, and a whole pass over a scan with 1% outliers,
+// each timed beside CGAL's closest_point on the same points (paired, in
+// thread CPU time; see paired_timing.h).
+//
 // Counters: threads; build_s and tree_MB (heap held by the search
 // structures); peak_rss_MB (the process' peak so far, so read it in order);
 // for the pass, rms of the measured deviations (it must match the noise).
@@ -14,6 +19,7 @@
 #include "analysis/deviation_pass.h"
 #include "analysis/segmentation.h"
 #include "analysis/segmentation_split.h"
+#include "bench/paired_timing.h"
 #include "core/p3d_scene.h"
 #include "core/mesh_object.h"
 #include "core/thread_pool.h"
@@ -300,6 +306,204 @@ void CgalArguments(benchmark::internal::Benchmark* b)
     }
 }
 BENCHMARK(BM_CgalAabbClosestPoint)->Apply(CgalArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+#endif
+
+// 600 x 240 quads, each two triangles: 288,000 faces.
+const ON_Mesh& FineTorus()
+{
+    static ON_Mesh mesh = [] {
+        constexpr int kAround = 600, kTube = 240;
+        ON_Mesh m(kAround * kTube * 2, kAround * kTube, false, false);
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kTube; ++j)
+                m.SetVertex(m.VertexCount(), TorusPoint(kTwoPi * i / kAround, kTwoPi * j / kTube, 0.0));
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kTube; ++j)
+            {
+                const int a = i * kTube + j, b = ((i + 1) % kAround) * kTube + j;
+                const int c = ((i + 1) % kAround) * kTube + (j + 1) % kTube, d = i * kTube + (j + 1) % kTube;
+                m.SetTriangle(m.FaceCount(), a, b, c);
+                m.SetTriangle(m.FaceCount(), a, c, d);
+            }
+        return m;
+    }();
+    return mesh;
+}
+
+// Points at the given offset along the torus' normal (outside for positive
+// offsets), at random places.
+ON_Mesh OffsetPoints(int count, double offset, std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> angle(0.0, kTwoPi);
+    ON_Mesh m(0, count, false, false);
+    for (int i = 0; i < count; ++i)
+        m.SetVertex(i, TorusPoint(angle(rng), angle(rng), offset));
+    return m;
+}
+
+// A 400k-point scan of the fine torus (noise 0.05) of which 1% are
+// outliers 2 to 40 units off the surface, either side, in scan order.
+const ON_Mesh& ScanWithOutliers()
+{
+    static ON_Mesh mesh = [] {
+        std::mt19937 rng(99);
+        std::uniform_real_distribution<double> angle(0.0, kTwoPi);
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        std::normal_distribution<double> noise(0.0, kNoise);
+        constexpr int kCount = 400000;
+        ON_Mesh m(0, kCount, false, false);
+        for (int i = 0; i < kCount; ++i)
+        {
+            double offset = noise(rng);
+            if (unit(rng) < 0.01)
+                offset = (unit(rng) < 0.5 ? -1.0 : 1.0) * (2.0 + 38.0 * unit(rng));
+            offset = std::max(offset, -kMinorRadius + 1.0);
+            m.SetVertex(i, TorusPoint(angle(rng), angle(rng), offset));
+        }
+        return m;
+    }();
+    return mesh;
+}
+
+#ifdef VTL_BENCH_WITH_CGAL
+CgalTriangles CgalTrianglesOf(const ON_Mesh& cad)
+{
+    CgalTriangles triangles;
+    triangles.reserve(static_cast<std::size_t>(cad.FaceCount()));
+    for (const ON_MeshFace& f : cad.m_F)
+    {
+        auto point = [&](int k) {
+            const ON_3fPoint& p = cad.m_V[f.vi[k]];
+            return CgalKernel::Point_3(p.x, p.y, p.z);
+        };
+        triangles.emplace_back(point(0), point(1), point(2));
+    }
+    return triangles;
+}
+
+struct stCgalFineTorus
+{
+    CgalTriangles triangles = CgalTrianglesOf(FineTorus());
+    CgalTree tree{triangles.begin(), triangles.end()};
+    stCgalFineTorus() { tree.accelerate_distance_queries(); }
+};
+
+const stCgalFineTorus& CgalFineTorus()
+{
+    static stCgalFineTorus torus;
+    return torus;
+}
+
+// The peer's unsigned distances of every point, one thread.
+double CgalDistances(const ON_Mesh& points, std::vector<double>& out)
+{
+    const CgalTree& tree = CgalFineTorus().tree;
+    out.resize(static_cast<std::size_t>(points.VertexCount()));
+    double sum = 0.0;
+    for (int i = 0; i < points.VertexCount(); ++i)
+    {
+        const ON_3fPoint& p = points.m_V[i];
+        const CgalKernel::Point_3 q(p.x, p.y, p.z);
+        out[static_cast<std::size_t>(i)] = std::sqrt(CGAL::squared_distance(q, tree.closest_point(q)));
+        sum += out[static_cast<std::size_t>(i)];
+    }
+    return sum;
+}
+
+// How many of our distances differ from the peer's by more than rounding.
+int CountDiffering(const std::vector<double>& ours, const std::vector<double>& peer)
+{
+    int differing = 0;
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        if (!(std::fabs(std::fabs(ours[i]) - peer[i]) <= 1e-5 * std::max(1.0, peer[i])))
+            ++differing;
+    return differing;
+}
+
+// Queries at one offset: the pass's step for each point (nearest CAD vertex,
+// then the closest face within its distance), one thread, start distance
+// unlimited as with out-of-range colouring on.
+void BM_ClosestFaceAtOffset(benchmark::State& state)
+{
+    const double offset = static_cast<double>(state.range(0));
+    cCADSearchTree tree;
+    tree.BuildVertexTree({&FineTorus()});
+    tree.BuildFaceTree({&FineTorus()}, nullptr);
+    CgalFineTorus();
+    const ON_Mesh points = OffsetPoints(50000, offset, 7u + static_cast<std::uint32_t>(state.range(0)));
+    std::vector<stDeviationJob> jobs(1);
+    jobs[0].startDistance = FLT_MAX;
+    for (int i = 0; i < points.VertexCount(); ++i)
+    {
+        jobs[0].points.push_back(&points.m_V[i].x);
+        jobs[0].indices.push_back(static_cast<std::uint32_t>(i));
+    }
+    std::vector<double> peer;
+    PairedTimes times;
+    int round = 0;
+    for (auto _ : state)
+    {
+        times.Run(
+            round++,
+            [&](int) {
+                jobs[0].distances.assign(jobs[0].points.size(), FLT_MAX);
+                MeasureDeviationJobs(tree, jobs, nullptr);
+            },
+            [&](int) { CgalDistances(points, peer); });
+    }
+    times.Report(state);
+    // The two steps apart: the nearest CAD vertex, then the face search
+    // from its bound.
+    std::vector<double> bounds(jobs[0].points.size());
+    const double vertexSeconds = ThreadCpuSecondsOf([&] {
+        for (std::size_t i = 0; i < bounds.size(); ++i)
+        {
+            double radius = FLT_MAX;
+            tree.NearestVertex(jobs[0].points[i], radius);
+            bounds[i] = radius + kVertexBoundSlack;
+        }
+    });
+    const double faceSeconds = ThreadCpuSecondsOf([&] {
+        for (std::size_t i = 0; i < bounds.size(); ++i)
+        {
+            double d = bounds[i], closest[3];
+            tree.ClosestFace(jobs[0].points[i], d, closest);
+        }
+    });
+    state.counters["vertex_step_ms"] = 1e3 * vertexSeconds;
+    state.counters["face_step_ms"] = 1e3 * faceSeconds;
+    state.counters["offset"] = offset;
+    state.counters["differing"] = CountDiffering(jobs[0].distances, peer);
+}
+BENCHMARK(BM_ClosestFaceAtOffset)->Arg(0)->Arg(2)->Arg(10)->Arg(20)->Arg(40)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// The whole host pass over the scan with outliers (one thread, colours for
+// every vertex), beside the peer's closest point of every vertex.
+void BM_DeviationPassWithOutliers(benchmark::State& state)
+{
+    stAnalysisSettings settings;
+    settings.colourOutOfRange = true;
+    settings.searchTree.BuildVertexTree({&FineTorus()});
+    settings.searchTree.BuildFaceTree({&FineTorus()}, nullptr);
+    CgalFineTorus();
+    ON_Mesh scan = ScanWithOutliers();
+    std::vector<double> peer;
+    PairedTimes times;
+    int round = 0;
+    for (auto _ : state)
+        times.Run(
+            round++, [&](int) { HostPass(settings, &scan, 0.1f, 0.5f); },
+            [&](int) { CgalDistances(scan, peer); });
+    times.Report(state);
+    const cON_AVTree* result = cON_AVTree::Find(&scan);
+    std::vector<double> ours(peer.size());
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        ours[i] = result->GetRecord(static_cast<std::uint32_t>(i))->deviation;
+    state.counters["differing"] = CountDiffering(ours, peer);
+    state.counters["rms"] = result->GetStatistics().rms;
+}
+BENCHMARK(BM_DeviationPassWithOutliers)->Iterations(5)->Unit(benchmark::kMillisecond);
 #endif
 
 // The vertex step alone: the nearest CAD vertex of every scan point.
