@@ -6,7 +6,9 @@
 #include "platform/geometry/binary_archive.h"
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/mesh_parameters.h"
+#include "platform/geometry/line_curve.h"
 #include "platform/geometry/plane_surface.h"
+#include "platform/host/geometry_services_sweeps.h"
 #include "platform/geometry/surface.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +190,40 @@ TEST(BrepSplit, FacesMeetingAwayFromTheCutStayTogether)
     EXPECT_NEAR(ParameterArea(withSide), 42.0 + 30.0, 1e-6);
     EXPECT_NEAR(ParameterArea(alone), 18.0, 1e-6);
     EXPECT_TRUE(DezazIsPointOnBrep(withSide, At(10.0, 3.0, 2.0), kTolerance));
+}
+
+TEST(BrepSplit, ARationalSurfaceIsCutWhereThePlaneCrossesIt)
+{
+    // Half a cylinder of radius 5 about a vertical axis, 10 high, cut by a
+    // level sheet at height 4: a band below and a band above.
+    const ON_3dPoint foot = kFar;
+    const ON_LineCurve side(foot + ON_3dVector(5, 0, 0), foot + ON_3dVector(5, 0, 10));
+    std::unique_ptr<ON_Surface> wall(
+        DezazRevolve(&side, ON_Line(foot, foot + ON_zaxis), ON_Interval(0.0, 3.14159265358979323846), false, 0));
+    ASSERT_TRUE(wall);
+    ON_Brep cylinder;
+    ON_Surface* s = wall.release();
+    ASSERT_TRUE(cylinder.Create(s));
+    const auto level = Rectangle(foot + ON_3dVector(-10, -10, 4), ON_xaxis, ON_yaxis, 20, 20);
+    Pieces pieces;
+    ASSERT_TRUE(DezazBrepSplit(cylinder, *level, kTolerance, pieces.list));
+    ASSERT_EQ(pieces.list.Count(), 2);
+    const auto onCylinder = [&](double angle, double z) {
+        return foot + ON_3dVector(5 * std::cos(angle), 5 * std::sin(angle), z);
+    };
+    for (const double angle : {0.3, 1.6, 2.9})
+    {
+        const bool lowOnFirst = DezazIsPointOnBrep(*pieces.list[0], onCylinder(angle, 2.0), kTolerance);
+        EXPECT_NE(lowOnFirst, DezazIsPointOnBrep(*pieces.list[1], onCylinder(angle, 2.0), kTolerance)) << angle;
+        EXPECT_NE(lowOnFirst, DezazIsPointOnBrep(*pieces.list[0], onCylinder(angle, 7.0), kTolerance)) << angle;
+        EXPECT_EQ(lowOnFirst, DezazIsPointOnBrep(*pieces.list[1], onCylinder(angle, 7.0), kTolerance)) << angle;
+    }
+    // The cut runs along the height of the sheet: both pieces reach it.
+    for (int i = 0; i < 2; ++i)
+    {
+        const ON_BoundingBox box = pieces.list[i]->BoundingBox();
+        EXPECT_NEAR(box.m_min.z == foot.z ? box.m_max.z : box.m_min.z, foot.z + 4.0, 1e-6) << i;
+    }
 }
 
 TEST(BrepServices, BadInputIsRefusedAndNothingIsAppended)
