@@ -46,6 +46,8 @@ _SelNone
 # The analysis tools; a batch script may not run them
 _vtlAnalyzer
 -_vtlAnalyzer
+# Segmentation of the scan
+> Object first
 _vtlSegmentation
 _vtlMeasureFillet
 # A closed curve beside the part, extruded 5 up with a 5 degree draft
