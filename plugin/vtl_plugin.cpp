@@ -2,6 +2,7 @@
 
 #include "plugin/module_state.h"
 #include "plugin/plugin_info.h"
+#include "plugin/tools/primitives_dock_bar.h"
 #include "platform/geometry/uuid.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_plugin.h"
@@ -97,6 +98,8 @@ BOOL Cvtl_for_Dezaz4PlugIn::OnLoadPlugIn()
             InsertPlugInMenuToDezazMenu(m_menu.GetSafeHmenu(), 0);
     }
     m_pool.Start();
+    // The primitive panel lives in a dock bar of its own, shown from the start.
+    CreatePrimitivesDockBar();
     return CDezazUtilityPlugIn::OnLoadPlugIn();
 }
 
@@ -111,6 +114,7 @@ void Cvtl_for_Dezaz4PlugIn::OnUnloadPlugIn()
 {
     // Tools still open would go on using the pool and the history.
     CloseAllDialogs();
+    DestroyPrimitivesDockBar();
     m_pool.Stop(m_pool_stop_timeout);
     if (m_watcher)
     {
