@@ -179,7 +179,7 @@ Handle(Geom_BSplineSurface) ToOcct(const ON_NurbsSurface& s)
 // The loop as a closed wire of straight parameter-space edges on the
 // surface, running anticlockwise for the outer loop and clockwise for holes
 // as the kernel expects of a face.
-TopoDS_Wire LoopWire(const Handle(Geom_Surface)& surface, std::vector<ON_3dPoint> loop, bool outer, double tolerance)
+TopoDS_Wire LoopWire(const Handle(Geom_Surface)& surface, std::vector<ON_3dPoint> loop, bool outer)
 {
     loop.erase(std::unique(loop.begin(), loop.end(),
                            [](const ON_3dPoint& a, const ON_3dPoint& b) { return a.x == b.x && a.y == b.y; }),
@@ -205,7 +205,6 @@ TopoDS_Wire LoopWire(const Handle(Geom_Surface)& surface, std::vector<ON_3dPoint
             return {};
         wire.Add(edge.Edge());
     }
-    (void)tolerance;
     return wire.IsDone() ? wire.Wire() : TopoDS_Wire();
 }
 
@@ -216,13 +215,13 @@ TopoDS_Face KernelFace(const Handle(Geom_Surface)& surface, const ON_BrepFace& f
         BRepBuilderAPI_MakeFace make(surface, tolerance);
         return make.IsDone() ? make.Face() : TopoDS_Face();
     }
-    const TopoDS_Wire outer = LoopWire(surface, face.m_loops[0], true, tolerance);
+    const TopoDS_Wire outer = LoopWire(surface, face.m_loops[0], true);
     if (outer.IsNull())
         return {};
     BRepBuilderAPI_MakeFace make(surface, outer, Standard_True);
     for (std::size_t i = 1; i < face.m_loops.size() && make.IsDone(); ++i)
     {
-        const TopoDS_Wire hole = LoopWire(surface, face.m_loops[i], false, tolerance);
+        const TopoDS_Wire hole = LoopWire(surface, face.m_loops[i], false);
         if (hole.IsNull())
             return {};
         make.Add(hole);

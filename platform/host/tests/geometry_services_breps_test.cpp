@@ -166,6 +166,31 @@ TEST(BrepSplit, APieceCanBeSplitAgainAndACutterThatMissesLeavesOnePiece)
     }
 }
 
+TEST(BrepSplit, AHoleStaysAHoleInThePiecesItIsCutInto)
+{
+    // A sheet with a square hole from (2, 2) to (4, 4), cut through the hole at u = 3.
+    auto sheet = Rectangle(kFar, kX, kY, 10.0, 6.0);
+    sheet->Face(0)->m_loops = {
+        {ON_3dPoint(0, 0, 0), ON_3dPoint(10, 0, 0), ON_3dPoint(10, 6, 0), ON_3dPoint(0, 6, 0)},
+        {ON_3dPoint(2, 2, 0), ON_3dPoint(4, 2, 0), ON_3dPoint(4, 4, 0), ON_3dPoint(2, 4, 0)}};
+    EXPECT_FALSE(DezazIsPointOnBrep(*sheet, At(3.0, 3.0), kTolerance));
+    EXPECT_TRUE(DezazIsPointOnBrep(*sheet, At(5.0, 3.0), kTolerance));
+    const auto wall = Rectangle(At(3.0, -2.0, -5.0), kY, ON_zaxis, 10.0, 10.0);
+    Pieces pieces;
+    ASSERT_TRUE(DezazBrepSplit(*sheet, *wall, kTolerance, pieces.list));
+    ASSERT_EQ(pieces.list.Count(), 2);
+    const double a0 = ParameterArea(*pieces.list[0]), a1 = ParameterArea(*pieces.list[1]);
+    EXPECT_NEAR(std::min(a0, a1), 18.0 - 2.0, 1e-6);
+    EXPECT_NEAR(std::max(a0, a1), 42.0 - 2.0, 1e-6);
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_FALSE(DezazIsPointOnBrep(*pieces.list[i], At(2.5, 3.0), kTolerance)) << i;
+        EXPECT_FALSE(DezazIsPointOnBrep(*pieces.list[i], At(3.5, 3.0), kTolerance)) << i;
+    }
+    EXPECT_NE(DezazIsPointOnBrep(*pieces.list[0], At(1.0, 3.0), kTolerance),
+              DezazIsPointOnBrep(*pieces.list[1], At(1.0, 3.0), kTolerance));
+}
+
 TEST(BrepSplit, FacesMeetingAwayFromTheCutStayTogether)
 {
     // An L of two sheets along their common edge at u = 10; the wall cuts
