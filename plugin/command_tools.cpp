@@ -2,6 +2,7 @@
 // open the mesh analysis tools.
 #include "plugin/commands.h"
 #include "plugin/tool_interfaces.h"
+#include "plugin/tools/measure_fillet_dialog.h"
 #include "plugin/tools/segmentation_dialog.h"
 #include "plugin/vtl_plugin.h"
 
@@ -146,10 +147,7 @@ public:
             return success;
         }
         if (!holder.IsAvailable())
-        {
-            holder.Open(DezazApp().MainWnd()); // says that it is not available
-            return success;
-        }
+            holder.SetFactory(MakeMeasureFilletDialog);
         CDezazGetObject go;
         go.SetCommandPrompt(L"Pick an edge ");
         go.EnablePreSelect(false);

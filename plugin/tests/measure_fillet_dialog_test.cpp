@@ -13,8 +13,10 @@
 #include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window_snapshot.h"
+#include "plugin/commands.h"
 #include "plugin/resource_text.h"
 #include "plugin/tools/measure_fillet_dialog.h"
+#include "plugin/vtl_plugin.h"
 #include "resources/measure_fillet.h"
 #include "resources/resource.h"
 
@@ -331,4 +333,21 @@ TEST_F(MeasureFilletDialog, ThePreviewMarksTheInnerStationsRedAndReleasesADelete
     EXPECT_EQ(dialog->Request().curve, nullptr);
     ASSERT_TRUE(viewport.DrawFrame());
     EXPECT_EQ(wgl::CountPixels(wgl::ReadWindowImage(viewport.Window()), red), 0u);
+}
+
+// ---------------------------------------------------------------- the command
+
+TEST_F(MeasureFilletDialog, TheCommandAsksForAnEdgeBeforeOpeningTheDialog)
+{
+    cDialogHolder& holder = ThePlugIn().FilletDialog();
+    holder.Close(true);
+    holder.SetFactory(nullptr);
+    ASSERT_NE(&vtl::MeasureFilletCommand(), nullptr); // links the command in
+    DezazApp().ClearCommandLineText();
+    // The user cancels the pick: the dialog class is there, nothing opens.
+    EXPECT_FALSE(DezazApp().RunScript(L"> Object cancel\n_vtlMeasureFillet", 0));
+    EXPECT_TRUE(holder.IsAvailable());
+    EXPECT_EQ(holder.Dialog(), nullptr);
+    EXPECT_EQ(DezazApp().CommandLineText().find(L"not available"), std::wstring::npos);
+    holder.SetFactory(nullptr);
 }
