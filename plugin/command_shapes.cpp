@@ -1,5 +1,6 @@
 // "vtlShapes": picks a mesh and opens the shapes dialog on it.
 #include "plugin/commands.h"
+#include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/plugin_info.h"
 #include "plugin/tool_interfaces.h"
 #include "plugin/vtl_plugin.h"
@@ -117,10 +118,7 @@ public:
                 return cancel;
         }
         if (!holder.IsAvailable())
-        {
-            holder.Open(DezazApp().MainWnd()); // says that it is not available
-            return success;
-        }
+            holder.SetFactory(MakeShapesDialog);
         if (!holder.Open(DezazApp().MainWnd()))
             return failure;
 

@@ -236,8 +236,10 @@ TEST_F(Commands, ShapesOffersTheMeshAnOwnLayerNamedAfterTheFreeNumber)
     // A mesh on a layer of its own is not asked about (a box would fail the script).
     ASSERT_TRUE(Run(L"> Object " + Serial(first) + L"\n_vtlShapes"));
     EXPECT_EQ(doc.LayerTable().LayerCount(), 4);
-    // Until the dialog is built, the command says so.
-    EXPECT_NE(Said().find(L"The Shapes dialog is not available in this version."), std::wstring::npos);
+    // The command opens the shapes dialog on that mesh.
+    auto* shown = dynamic_cast<IShapesTool*>(ThePlugIn().ShapesDialog().Dialog());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->HostObjectUuid(), first->ModelObjectId());
 
     // A cancelled pick cancels the command.
     EXPECT_FALSE(Run(L"> Object cancel\n_vtlShapes"));

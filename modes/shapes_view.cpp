@@ -1,0 +1,109 @@
+#include "modes/shapes_view.h"
+
+#include "core/mesh_triangle.h"
+#include "core/scene_object.h"
+#include "modes/shapes_view_owner.h"
+#include "modes/surface_extension_mode.h"
+
+#include <array>
+#include <new>
+
+namespace
+{
+
+constexpr std::array<std::uint32_t, 7> kToolModeIds = {kModeDeviation,   kModeExtendSurface,      kModeDrawCurveOnMesh,
+                                                       kModeEditProfile, kModeEditNetwork,        kModeSectionPlanePicker,
+                                                       kModeGuidingCurvePicker};
+
+std::array<ShapesViewModeMaker, 7>& Makers()
+{
+    static std::array<ShapesViewModeMaker, 7> makers{};
+    return makers;
+}
+
+int ToolModeIndex(std::uint32_t id)
+{
+    for (std::size_t i = 0; i < kToolModeIds.size(); ++i)
+        if (kToolModeIds[i] == id)
+            return int(i);
+    return -1;
+}
+
+} // namespace
+
+bool IsShapesViewToolMode(std::uint32_t id)
+{
+    return ToolModeIndex(id) >= 0;
+}
+
+ShapesViewModeMaker SetShapesViewModeMaker(std::uint32_t id, ShapesViewModeMaker maker)
+{
+    const int index = ToolModeIndex(id);
+    if (index < 0)
+        return nullptr;
+    ShapesViewModeMaker old = Makers()[std::size_t(index)];
+    Makers()[std::size_t(index)] = maker;
+    return old;
+}
+
+cCPView::cCPView(CWnd* ownerWindow, IShapesViewOwner* owner) : m_ownerWindow(ownerWindow), m_owner(owner) {}
+
+cCPView::Mode* cCPView::CreateModeById(std::uint32_t id, std::uint32_t temporary, IBase* initial)
+{
+    const int index = ToolModeIndex(id);
+    if (index < 0)
+        return cPopupView::CreateMode(id, temporary, 0);
+    m_currentToolModeId = id;
+    if (id == kModeExtendSurface)
+        return new (std::nothrow) CUIM_ExtendSurface(id, temporary, initial, this);
+    if (ShapesViewModeMaker maker = Makers()[std::size_t(index)])
+        return maker(id, temporary, initial, this);
+    return nullptr;
+}
+
+cCPView::Mode* cCPView::CreateMode(std::uint32_t id, std::uint32_t temporary, LPARAM extra)
+{
+    return CreateModeById(id, temporary, reinterpret_cast<IBase*>(extra));
+}
+
+UINT cCPView::GetContextMenuResource()
+{
+    return m_currentToolModeId == kModeDrawCurveOnMesh ? kDrawOnMeshMenu : kShapesViewMenu;
+}
+
+void cCPView::SetActiveTriangle(cMeshTriangle* triangle)
+{
+    m_activeTriangle = triangle;
+    if (!triangle)
+        return;
+    m_restoreFlag = (triangle->flags & kTriangleFlagHidden) || !(triangle->flags & kTriangleFlagSelected) ? 1 : 0;
+    if (m_owner)
+        m_owner->ReapplyMagicWand(false, true);
+}
+
+cMeshTriangle* cCPView::GetActiveTriangle()
+{
+    if (!m_activeTriangle)
+        return nullptr;
+    if (m_restoreFlag)
+        m_activeTriangle->flags |= kTriangleFlagSelected;
+    else
+        m_activeTriangle->flags &= std::uint8_t(~kTriangleFlagSelected);
+    return m_activeTriangle;
+}
+
+ISceneObject* cCPView::QueryCurrentObjectInterface()
+{
+    ISceneObject* object = m_owner ? m_owner->CurrentShapeObject() : nullptr;
+    if (!object)
+        return nullptr;
+    return static_cast<ISceneObject*>(object->QueryInterface(IID_ISceneObject));
+}
+
+void cCPView::ToggleCoordinateSystem()
+{
+    if (!m_owner)
+        return;
+    m_owner->SetDrawWorldAxes(!m_owner->DrawWorldAxes());
+    RequestRedraw(1);
+}

@@ -1,0 +1,82 @@
+// cCPView: the 3D view of the shapes dialog. It makes the editing modes of
+// the shape tools from their ids (remembering the last one it made), keeps
+// the magic wand's seed triangle with the selection state a click on it
+// aims for, answers the current shape's scene object, and toggles the world
+// axes. Editing modes that other tools build register their makers with
+// SetShapesViewModeMaker, so the view needs no link to them.
+#pragma once
+
+#include "render/popup_view.h"
+
+#include <cstdint>
+
+class IBase;
+class IShapesViewOwner;
+class ISceneObject;
+struct cMeshTriangle;
+
+// Ids of the shapes view's editing modes and pickers.
+inline constexpr std::uint32_t kModeExtendSurface = 0xCB07E4;
+inline constexpr std::uint32_t kModeDrawCurveOnMesh = 0xCB07E5;
+inline constexpr std::uint32_t kModeEditProfile = 0xCB07E6;
+inline constexpr std::uint32_t kModeEditNetwork = 0xCB07E7;
+inline constexpr std::uint32_t kModeDeviation = 0xCB07E9;
+inline constexpr std::uint32_t kModeSectionPlanePicker = 0xC907E8;
+inline constexpr std::uint32_t kModeGuidingCurvePicker = 0xC907E9;
+
+// The view's context menus.
+inline constexpr UINT kShapesViewMenu = 3011;
+inline constexpr UINT kDrawOnMeshMenu = 3042;
+
+class cCPView;
+// Makes one editing mode of the shapes view (id, creation flag, initial
+// object or null, view); null when it cannot.
+using ShapesViewModeMaker = cUserInteractiveMode<C3DView>* (*)(std::uint32_t id, std::uint32_t temporary,
+                                                                 IBase* initial, cCPView* view);
+// Installs the maker of an editing mode id; returns the one it replaces.
+// Ids outside the shapes view's seven editing ids are refused (null).
+ShapesViewModeMaker SetShapesViewModeMaker(std::uint32_t id, ShapesViewModeMaker maker);
+// Whether the id is one of the shapes view's editing modes or pickers.
+bool IsShapesViewToolMode(std::uint32_t id);
+
+class cCPView : public cP3DView
+{
+public:
+    // ownerWindow is the dialog window object, owner its shapes interface.
+    cCPView(CWnd* ownerWindow, IShapesViewOwner* owner);
+
+    // The surface extension mode for its id, the registered makers for the
+    // other editing ids (remembered as the current tool mode id), the
+    // navigation modes otherwise. extra carries the initial object (IBase*).
+    Mode* CreateModeById(std::uint32_t id, std::uint32_t temporary, IBase* initial);
+    Mode* CreateMode(std::uint32_t id, std::uint32_t temporary, LPARAM extra) override;
+
+    // The curve drawing's menu while it was the last editing mode made.
+    UINT GetContextMenuResource() override;
+    CWnd* GetOwnerTool() override { return m_ownerWindow; }
+    IShapesViewOwner* GetShapesOwner() const { return m_owner; }
+
+    // The magic wand's seed: a click on a selected visible triangle aims to
+    // deselect its region, any other click to select it. Setting it grows
+    // the selection at once through the owner.
+    void SetActiveTriangle(cMeshTriangle* triangle);
+    // The seed with its selected bit put back to the click's aim, or null.
+    cMeshTriangle* GetActiveTriangle();
+    // Forgets the seed (the mesh it lies in is going).
+    void ClearActiveTriangle() { m_activeTriangle = nullptr; }
+    bool GetRestoreFlag() const { return m_restoreFlag != 0; }
+
+    // The current shape's scene object, or null.
+    ISceneObject* QueryCurrentObjectInterface();
+    // Flips the owner's world-axes switch and redraws.
+    void ToggleCoordinateSystem();
+
+    std::uint32_t GetCurrentToolModeId() const { return m_currentToolModeId; }
+
+private:
+    std::uint32_t m_currentToolModeId = 0;
+    CWnd* m_ownerWindow;
+    IShapesViewOwner* m_owner;
+    std::int32_t m_restoreFlag = 0;
+    cMeshTriangle* m_activeTriangle = nullptr;
+};

@@ -1,0 +1,502 @@
+#include "modes/surface_extension_mode.h"
+
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/scene.h"
+#include "core/scene_object_container.h"
+#include "modes/mode_support.h"
+#include "modes/selection_brush_owner.h"
+#include "modes/shapes_view.h"
+#include "modes/shapes_view_owner.h"
+#include "overlay/annotations.h"
+#include "overlay/view_screen_object_manager.h"
+#include "render/base_renderer.h"
+#include "render/edit_drawing_gl.h"
+#include "render/gdi_graphics_layer.h"
+#include "render/gdiplus_graphics.h"
+#include "render/gl_renderer.h"
+#include "render/host_geometry_gl.h"
+#include "shapes/shape_interfaces.h"
+
+#include <cmath>
+#include <memory>
+
+namespace
+{
+
+// The brush without an owner that says otherwise.
+constexpr int kMinStrokeHalfBrush = 10;
+
+void InvalidateWindow(C3DView* view)
+{
+    if (view && view->GetSafeHwnd())
+        ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+}
+
+ST_IGeometry* GeometryOf(IBase* object)
+{
+    return object ? static_cast<ST_IGeometry*>(object->QueryInterface(IID_ST_IGeometry)) : nullptr;
+}
+
+} // namespace
+
+double HandleDragSign(const float projectedPoint[3], const float projectedTip[3], const float dragWorld[3])
+{
+    const double e[2] = {double(projectedPoint[0]) - projectedTip[0], double(projectedPoint[1]) - projectedTip[1]};
+    return double(dragWorld[0]) * e[0] + double(dragWorld[1]) * e[1] > 0.0 ? -1.0 : 1.0;
+}
+
+void RebuildSelectedVertexMarks(cMesh& mesh)
+{
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    for (std::uint32_t i = 0; i < vertexCount; ++i)
+        mesh.GetVertex(i)->flags &= ~std::uint32_t(2);
+    mesh.ForEachTriangle(
+        [&](cMeshTriangle& t)
+        {
+            if ((t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) != kTriangleFlagSelected)
+                return;
+            for (std::uint32_t v : t.vertexIndex)
+                if (v < vertexCount)
+                    mesh.GetVertex(v)->flags |= 2u;
+        });
+}
+
+void ApplyMarkedTriangles(cMesh& mesh, bool deselect)
+{
+    mesh.ForEachTriangle(
+        [&](cMeshTriangle& t)
+        {
+            if (!(t.flags & kTriangleFlagScratch))
+                return;
+            if (deselect)
+                t.flags &= std::uint8_t(~kTriangleFlagSelected);
+            else
+                t.flags |= kTriangleFlagSelected;
+        });
+    RebuildSelectedVertexMarks(mesh);
+}
+
+CUIM_ExtendSurface::CUIM_ExtendSurface(std::uint32_t id, std::uint32_t temporary, IBase* initial, cCPView* view)
+    : CUIM_ScreenSelection(id, temporary, view), shapesView(view), activeShape(GeometryOf(initial))
+{
+}
+
+CUIM_ExtendSurface::~CUIM_ExtendSurface()
+{
+    if (IShapesViewOwner* owner = Owner())
+        owner->HideQuickPickers();
+    FreeHandleArrays();
+}
+
+IShapesViewOwner* CUIM_ExtendSurface::Owner() const
+{
+    return shapesView ? shapesView->GetShapesOwner() : nullptr;
+}
+
+cMeshObject* CUIM_ExtendSurface::FirstMeshObject() const
+{
+    I3DScene* scene = shapesView ? shapesView->GetScene() : nullptr;
+    if (!scene)
+        return nullptr;
+    std::unique_ptr<cSceneObjectIterator> it(scene->GetObjectIterator());
+    if (!it)
+        return nullptr;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (auto* object = dynamic_cast<cMeshObject*>(it->Current().Get()); object && object->GetMesh())
+            return object;
+    return nullptr;
+}
+
+void CUIM_ExtendSurface::SetActiveShape(ST_IGeometry* shape)
+{
+    activeShape = shape;
+    hoveredHandle = -1;
+    hovering = 0;
+    dragging = 0;
+}
+
+void CUIM_ExtendSurface::ResizeHandleArrays(int count)
+{
+    if (count <= handleCapacity)
+    {
+        handleCount = count;
+        return;
+    }
+    FreeHandleArrays();
+    handleCapacity = handleCount = count;
+    handlePoints.assign(std::size_t(count) * 3, 0.0f);
+    handleDirections.assign(std::size_t(count) * 3, 0.0f);
+}
+
+void CUIM_ExtendSurface::FreeHandleArrays()
+{
+    handlePoints.clear();
+    handlePoints.shrink_to_fit();
+    handleDirections.clear();
+    handleDirections.shrink_to_fit();
+    handleCapacity = handleCount = 0;
+}
+
+bool CUIM_ExtendSurface::LoadHandles()
+{
+    if (!activeShape)
+        return false;
+    const int count = activeShape->GetHandleCount();
+    if (count <= 0)
+    {
+        handleCount = 0;
+        return false;
+    }
+    ResizeHandleArrays(count);
+    activeShape->GetHandles(reinterpret_cast<float(*)[3]>(handlePoints.data()),
+                            reinterpret_cast<float(*)[3]>(handleDirections.data()));
+    return true;
+}
+
+void CUIM_ExtendSurface::ClearHint(C3DView* view)
+{
+    IShapesViewOwner* owner = Owner();
+    if (!owner || owner->HintText().empty())
+        return;
+    owner->HintText().clear();
+    SendViewCommand(view, kCmdUpdateAnnotation);
+}
+
+void CUIM_ExtendSurface::SendViewCommand(C3DView* view, UINT id)
+{
+    if (view && view->GetSafeHwnd())
+        ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, id, 0);
+}
+
+BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
+{
+    if (IShapesViewOwner* owner = Owner())
+        owner->HideQuickPickers();
+    if (!view)
+        return 0;
+    ClearHint(view);
+    if (pickImageValid && hovering && hoveredHandle >= 0)
+    {
+        dragging = 1;
+        previousPoint = point;
+        return 1;
+    }
+    if (view->GetActiveMode() != this)
+        return 0;
+    return CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
+}
+
+BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
+{
+    if (operation != kNoOperation || !view)
+        return CUIM_ScreenSelection::OnMouseMove(point, flags, view);
+    BOOL handled = 0;
+    auto* camera = dynamic_cast<cBase3DRenderer*>(view->GetRenderer());
+    if (activeShape && dragging && hoveredHandle >= 0 && camera && hoveredHandle < handleCount)
+    {
+        float drag[3] = {0.0f, 0.0f, 0.0f};
+        camera->ScreenDeltaToWorld(drag, point, previousPoint);
+        const float* p = &handlePoints[std::size_t(hoveredHandle) * 3];
+        const float* d = &handleDirections[std::size_t(hoveredHandle) * 3];
+        const float tip[3] = {p[0] + d[0], p[1] + d[1], p[2] + d[2]};
+        float projectedPoint[3], projectedTip[3];
+        camera->ProjectPoint(projectedPoint, p, true);
+        camera->ProjectPoint(projectedTip, tip, true);
+        const double length = std::sqrt(double(drag[0]) * drag[0] + double(drag[1]) * drag[1] +
+                                        double(drag[2]) * drag[2]);
+        activeShape->MoveHandle(hoveredHandle, length * HandleDragSign(projectedPoint, projectedTip, drag));
+        LoadHandles();
+        InvalidateWindow(view);
+        handled = 1;
+    }
+    else if (!strokeInProgress && pickImageValid && view->GetRenderer())
+    {
+        // Outside the view the back buffer holds nothing of ours: no handle.
+        const std::uint32_t id = ReadPickIdUnderCursor(*view->GetRenderer(), point);
+        const std::uint32_t index = id - 1u;
+        const std::uint8_t wasHovering = hovering;
+        const int wasHovered = hoveredHandle;
+        if (id != kNoPickId && index < std::uint32_t(kMaxShapeHandles) && int(index) < handleCount)
+        {
+            hovering = 1;
+            hoveredHandle = int(index);
+        }
+        else
+        {
+            hovering = 0;
+            hoveredHandle = -1;
+        }
+        if (wasHovering != hovering || wasHovered != hoveredHandle)
+        {
+            ::SendMessageW(view->GetSafeHwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(view->GetSafeHwnd()),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            InvalidateWindow(view);
+            handled = 1;
+        }
+    }
+    previousPoint = point;
+    if (handled)
+        return 1;
+    return CUIM_ScreenSelection::OnMouseMove(point, flags, view);
+}
+
+BOOL CUIM_ExtendSurface::OnLButtonUp(POINT point, UINT flags, C3DView* view)
+{
+    if (!view)
+        return 0;
+    if (!strokeInProgress)
+    {
+        const bool wasDragging = dragging != 0;
+        dragging = 0;
+        if (wasDragging)
+        {
+            // The shape moved: the next full redraw draws the handles anew.
+            view->RequestRedraw(0);
+            return 1;
+        }
+        if (!hovering)
+            return CUIM_ScreenSelection::OnLButtonUp(point, flags, view);
+        hovering = 0;
+        return 1;
+    }
+    const BOOL result = CUIM_ScreenSelection::OnLButtonUp(point, flags, view);
+    bool changed = false;
+    if (tool != kToolMagicWand)
+        changed = ApplyStrokeSelection();
+    else
+        WandClick(point);
+    ClearStroke();
+    if (changed)
+        view->RequestRedraw(0);
+    else
+        InvalidateWindow(view);
+    return result;
+}
+
+void CUIM_ExtendSurface::WandClick(POINT point)
+{
+    cMeshObject* object = FirstMeshObject();
+    auto* camera = shapesView ? dynamic_cast<cBase3DRenderer*>(shapesView->GetRenderer()) : nullptr;
+    if (!object || !camera)
+        return;
+    cMesh& mesh = *object->GetMesh();
+    float x = 0.0f, y = 0.0f;
+    camera->ScreenToWorld(point, &x, &y);
+    if (!pickIndex.IsBuiltFor(mesh))
+        pickIndex.Build(mesh);
+    const cMeshTriangle* hit = nullptr;
+    const cVertex picked = pickIndex.Pick(mesh, x, y, camera->GetViewTransform(), camera->GetSceneCentre(), &hit);
+    if ((picked.flags & kPickedNothing) || !hit)
+        return;
+    if (IShapesViewOwner* owner = Owner())
+        owner->SaveSelectionForUndo();
+    shapesView->SetActiveTriangle(const_cast<cMeshTriangle*>(hit));
+}
+
+bool CUIM_ExtendSurface::ApplyStrokeSelection()
+{
+    cMeshObject* object = FirstMeshObject();
+    if (!object)
+        return false;
+    IShapesViewOwner* owner = Owner();
+    if (owner)
+        owner->SaveSelectionForUndo();
+    const bool deselect = IsAltDown();
+    const bool cull = owner && owner->SelectFrontFacingOnly();
+    ISelectionBrushOwner* brush = FindSelectionBrushOwner(shapesView);
+    const int r = brush ? brush->GetHalfBrushSize() : kMinStrokeHalfBrush;
+    const bool changed = SelectTrianglesInStroke(*object->GetMesh(), object->GetDecoratorConst(), r, cull);
+    if (changed)
+        ApplyMarkedTriangles(*object->GetMesh(), deselect);
+    return changed;
+}
+
+BOOL CUIM_ExtendSurface::OnRButtonUp(POINT point, UINT flags, C3DView* view)
+{
+    if (IShapesViewOwner* owner = Owner())
+        owner->HideQuickPickers();
+    return CUIM_ScreenSelection::OnRButtonUp(point, flags, view);
+}
+
+BOOL CUIM_ExtendSurface::OnMButtonDown(POINT point, UINT, C3DView* view)
+{
+    IShapesViewOwner* owner = Owner();
+    if (!owner || !view)
+        return 1;
+    POINT screen = point;
+    ::ClientToScreen(view->GetSafeHwnd(), &screen);
+    const POINT at{screen.x + 10, screen.y - 10};
+    const HWND picker = owner->QuickShapePicker(owner->CurrentShapeObject() != nullptr);
+    if (picker)
+        ShowPopupAt(picker, at);
+    return 1;
+}
+
+void CUIM_ExtendSurface::ShowPopupAt(HWND window, POINT screen)
+{
+    if (!::IsWindow(window))
+        return;
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    const int height = r.bottom - r.top;
+    ::SetWindowPos(window, nullptr, screen.x, screen.y - height, r.right - r.left, height, 0);
+    ::ShowWindow(window, SW_SHOW);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+BOOL CUIM_ExtendSurface::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* info, C3DView* view)
+{
+    if (code != 0 || id > kCmdUndoSelection || info)
+        return 0;
+    IShapesViewOwner* owner = Owner();
+    switch (id)
+    {
+    case kCmdUndoSelection:
+        if (owner && owner->RestoreSelectionFromUndo() && view)
+            view->RequestRedraw(0);
+        return 1;
+    case kCmdClearFeaturePoints: SetActiveShape(nullptr); InvalidateWindow(view); return 1;
+    case kCmdPaintFilled: tool = kToolFreeHandFilled; return 1;
+    case kCmdPaintWand: tool = kToolMagicWand; return 1;
+    case kCmdPaintLine: tool = kToolLine; return 1;
+    case kCmdPaintDrawing: tool = kToolFreeHand; return 1;
+    case kCmdReinitializePrimitive:
+        SetActiveShape(shapesView ? GeometryOf(shapesView->QueryCurrentObjectInterface()) : nullptr);
+        InvalidateWindow(view);
+        return 1;
+    case kCmdUpdateAnnotation:
+        if (HintLabel* label = GetHintLabel())
+        {
+            if (owner && !owner->HintText().empty())
+            {
+                label->GetLabel()->SetText(owner->HintText().c_str());
+                label->SetVisible(TRUE);
+            }
+            else
+                label->SetVisible(FALSE);
+        }
+        if (view)
+            view->RequestRedraw(0);
+        return 1;
+    default: break;
+    }
+    switch (id)
+    {
+    case kCmdPrimitiveVertical:
+    case kCmdPrimitiveHorizontal:
+    case kCmdUndoLastSelection:
+    case kCmdDeselectAll:
+    case kCmdFreeFormFilled:
+    case kCmdFreeForm:
+    case kCmdLineSelection:
+    case kCmdMagicWand:
+    case kCmdSelectFrontFacingOnly:
+    case kCmdNewShape:
+    case kCmdTransferToHost: return owner && owner->OnViewCommand(id) ? 1 : 0;
+    default: return 0;
+    }
+}
+
+void CUIM_ExtendSurface::OnEscape(C3DView* view)
+{
+    IShapesViewOwner* owner = Owner();
+    if (!owner)
+        return;
+    owner->HideQuickPickers();
+    ClearHint(view);
+    if (owner->CurrentShapeObject())
+        owner->StartNewShape();
+}
+
+void CUIM_ExtendSurface::OnActivate(C3DView* view)
+{
+    CUIM_ScreenSelection::OnActivate(view);
+    if (view)
+        view->RequestRedraw(0);
+}
+
+void CUIM_ExtendSurface::OnSuspend(C3DView* view, std::uint32_t next)
+{
+    if (IShapesViewOwner* owner = Owner())
+        owner->HideQuickPickers();
+    CUIM_ScreenSelection::OnSuspend(view, next);
+}
+
+int CUIM_ExtendSurface::OnSetCursor(C3DView* view, UINT hitTest, UINT message)
+{
+    if (hovering && operation == kNoOperation)
+        return int(kCursorOverHandle);
+    return CUIM_ScreenSelection::OnSetCursor(view, hitTest, message);
+}
+
+void CUIM_ExtendSurface::DrawGL(C3DView* view)
+{
+    auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
+    if (!gl || !LoadHandles())
+        return;
+    cGeometriesGLRenderer drawer(gl);
+    ISceneObject* sceneObject = shapesView ? shapesView->QueryCurrentObjectInterface() : nullptr;
+    static const cDecoratorObject kDefaultAttributes;
+    const cDecoratorObject& attributes = sceneObject ? sceneObject->GetDecoratorConst() : kDefaultAttributes;
+    gl->PushViewTransform();
+    DrawCubeHandlesGL(&drawer, GetHandlePoints(), reinterpret_cast<const float(*)[3]>(handleDirections.data()),
+                      std::uint32_t(handleCount), attributes);
+    gl->PopViewTransform();
+}
+
+void CUIM_ExtendSurface::OnAfterFullRedraw(C3DView* view)
+{
+    auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
+    if (!gl)
+        return;
+    gl->MakeCurrent();
+    if (!gl->IsCurrent())
+    {
+        pickImageValid = 0;
+        return;
+    }
+    GLint drawBuffer = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+    glDrawBuffer(GL_BACK);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (LoadHandles())
+    {
+        cGeometriesGLRenderer drawer(gl);
+        gl->PushViewTransform();
+        DrawCubeHandlesIdColoured(&drawer, GetHandlePoints(),
+                                  reinterpret_cast<const float(*)[3]>(handleDirections.data()),
+                                  std::uint32_t(handleCount));
+        gl->PopViewTransform();
+    }
+    glPopAttrib();
+    glDrawBuffer(GLenum(drawBuffer));
+    glFinish();
+    glReadBuffer(GL_BACK);
+    pickImageValid = 1;
+}
+
+void CUIM_ExtendSurface::DrawOverlay(GpGraphics* graphics, C3DView* view)
+{
+    CUIM_ZoomRect::DrawOverlay(graphics, view);
+    if (!graphics || !view || view->GetActiveMode() != this)
+        return;
+    bool drawCircle = true;
+    // No brush over an overlay control.
+    if (auto* manager = dynamic_cast<cViewScreenObjectManager<C3DView>*>(view->GetScreenObjectManager()))
+        drawCircle = manager->GetManager().GetHotControl() == nullptr;
+    if (operation != kNoOperation)
+        return;
+    cMeshObject* object = FirstMeshObject();
+    static const cDecoratorObject kDefaultAttributes;
+    ISelectionBrushOwner* brush = FindSelectionBrushOwner(view);
+    cGdiplusGraphics g(graphics, nullptr);
+    RECT dirty{};
+    PaintStroke(g, &dirty, object ? object->GetDecoratorConst() : kDefaultAttributes,
+                brush ? brush->GetHalfBrushSize() : kMinStrokeHalfBrush, drawCircle);
+    if (dirty.right > dirty.left && view->GetRenderer())
+        if (cGDIGraphicsLayer* layer = view->GetRenderer()->GetGDILayer(view->GetClientWidth(), view->GetClientHeight()))
+            layer->GetCollector().AddRect(dirty);
+}

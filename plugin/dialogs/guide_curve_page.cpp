@@ -1,0 +1,29 @@
+#include "plugin/dialogs/guide_curve_page.h"
+
+#include "modes/shapes_view.h"
+#include "plugin/dialogs/shape_page.h"
+#include "plugin/dialogs/shapes_dialog.h"
+#include "resources/shapes_dialog.h"
+
+BEGIN_MESSAGE_MAP(CSubGuideCurveDlg, CSubDlgBase)
+ON_COMMAND(IDC_GUIDE_NEW_SHAPE, &CSubGuideCurveDlg::OnNewShape)
+ON_COMMAND(IDC_GUIDE_DRAW, &CSubGuideCurveDlg::OnDraw)
+END_MESSAGE_MAP()
+
+CSubGuideCurveDlg::CSubGuideCurveDlg(CCreatePrimitiveDialog* owner, cCPView* view)
+    : CSubDlgBase(IDD_GUIDE_CURVE_PAGE, owner, view)
+{
+}
+
+void CSubGuideCurveDlg::OnNewShape()
+{
+    CCreatePrimitiveDialog* dialog = Owner();
+    if (dialog && dialog->GetCurrentSession() && dialog->GetShapePage())
+        dialog->GetShapePage()->StartNewShape();
+}
+
+void CSubGuideCurveDlg::OnDraw()
+{
+    if (cCPView* view = View(); view && view->GetSafeHwnd())
+        view->SetModeById(kModeDrawCurveOnMesh, 0, 0);
+}

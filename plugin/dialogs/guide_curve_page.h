@@ -1,0 +1,18 @@
+// The "Guide curve" page of the shapes dialog: how to draw the guiding
+// curve of a free-form shape on the mesh, and the buttons that start the
+// drawing or a new shape.
+#pragma once
+
+#include "plugin/dialogs/sub_dialog_base.h"
+
+class CSubGuideCurveDlg : public CSubDlgBase
+{
+public:
+    CSubGuideCurveDlg(CCreatePrimitiveDialog* owner, cCPView* view);
+    const wchar_t* PageTitle() const override { return L"Guide curve"; }
+
+protected:
+    afx_msg void OnNewShape();
+    afx_msg void OnDraw();
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,303 @@
+#include "plugin/dialogs/shape_page.h"
+
+#include "core/bucket_search_tree_prop.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/p3d_scene.h"
+#include "core/point_cloud.h"
+#include "shapes/sketch_curve.h"
+#include "core/scene_object_container.h"
+#include "core/frame_math.h"
+#include "modes/shapes_view.h"
+#include "modes/surface_extension_mode.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/win32/input.h"
+#include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/plugin_info.h"
+#include "render/base_renderer.h"
+#include "resources/shapes_dialog.h"
+#include "shapes/extracted_record.h"
+#include "shapes/session_kinds.h"
+#include "shapes/session_surface.h"
+#include "shapes/shape_interfaces.h"
+
+#include <cfloat>
+#include <cstring>
+#include <memory>
+
+BEGIN_MESSAGE_MAP(CSubSurfaceDlg, CSubDlgBase)
+ON_NOTIFY(PTN_ITEMCHANGED, IDC_SHAPE_PAGE_TREE, &CSubSurfaceDlg::OnTreeNotify)
+ON_COMMAND(IDC_SHAPES_DESELECT_ALL, &CSubSurfaceDlg::OnDeselectAllButton)
+ON_COMMAND(IDC_SHAPES_SELECT_ALL, &CSubSurfaceDlg::OnSelectAllButton)
+ON_COMMAND(IDC_SHAPE_PAGE_REBUILD, &CSubSurfaceDlg::OnRebuildButton)
+ON_COMMAND(IDC_SHAPE_PAGE_VERTICAL, &CSubSurfaceDlg::OnVerticalButton)
+ON_COMMAND(IDC_SHAPE_PAGE_HORIZONTAL, &CSubSurfaceDlg::OnHorizontalButton)
+ON_COMMAND(IDC_SHAPES_UNDO_SELECTION, &CSubSurfaceDlg::OnUndoSelectionButton)
+END_MESSAGE_MAP()
+
+namespace
+{
+
+constexpr const wchar_t* kSketchQuestion = L"Changing the direction will destroy existing sketch.\nDo you want to continue?";
+constexpr const wchar_t* kDeleteCaption = L"Delete selected surface";
+
+// A wait cursor for the length of a fit.
+class cWaitCursor
+{
+public:
+    cWaitCursor() : m_previous(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~cWaitCursor() { ::SetCursor(m_previous); }
+    cWaitCursor(const cWaitCursor&) = delete;
+    cWaitCursor& operator=(const cWaitCursor&) = delete;
+
+private:
+    HCURSOR m_previous;
+};
+
+ISceneObject* FirstSceneObject(I3DScene& scene)
+{
+    std::unique_ptr<cSceneObjectIterator> it(scene.GetObjectIterator());
+    if (!it)
+        return nullptr;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(IID_ISceneObject))
+            return object;
+    return nullptr;
+}
+
+ST_IProfiledSurface* ProfiledShape(ISceneObject* object)
+{
+    if (!object || (!object->QueryInterface(IID_ExtrudedSurface) && !object->QueryInterface(IID_RevolvedSurface)))
+        return nullptr;
+    return static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface));
+}
+
+} // namespace
+
+std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out)
+{
+    std::unique_ptr<cSceneObjectIterator> it(scene.GetObjectIterator());
+    if (!it)
+        return 0;
+    const std::size_t before = out.size();
+    for (it->First(); !it->IsDone(); it->Next())
+    {
+        auto* object = dynamic_cast<cMeshObject*>(it->Current().Get());
+        cMesh* mesh = object ? object->GetMesh() : nullptr;
+        if (!mesh)
+            continue;
+        const std::uint32_t count = mesh->GetVertexCount();
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            const cVertex* v = mesh->GetVertex(i);
+            if (!(v->flags & 2u))
+                continue;
+            stFitPoint p;
+            std::memcpy(p.position, v->Position(), sizeof p.position);
+            p.normal[0] = v->nx, p.normal[1] = v->ny, p.normal[2] = v->nz;
+            p.active = 1;
+            p.residual = double(FLT_MAX);
+            out.push_back(p);
+        }
+    }
+    return out.size() - before;
+}
+
+bool RefitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session)
+{
+    if (!session || !session->GetRecord() || !page || !page->Owner())
+        return false;
+    CCreatePrimitiveDialog* dialog = page->Owner();
+    I3DScene& scene = dialog->GetScene();
+    std::deque<stFitPoint> points;
+    CollectMarkedPoints(scene, points);
+    ISceneObject* reference = FirstSceneObject(scene);
+    bool fitted = false;
+    {
+        cWaitCursor wait;
+        const cFitContainer container(points);
+        fitted = session->GetRecord()->Refit(container, 1.1, reference, page) != 0;
+    }
+    if (!fitted)
+        return false;
+    if (reference)
+        session->TakeSelection(reference);
+    if (cCPView* view = page->View(); view && view->GetSafeHwnd())
+        view->RequestRedraw(0);
+    return true;
+}
+
+CSubSurfaceDlg::CSubSurfaceDlg(CCreatePrimitiveDialog* owner, cCPView* view)
+    : CSubDlgBase(IDD_SHAPE_PAGE, owner, view)
+{
+}
+
+CSubSurfaceDlg::~CSubSurfaceDlg() = default;
+
+BOOL CSubSurfaceDlg::OnInitDialog()
+{
+    CSubDlgBase::OnInitDialog();
+    m_tooltipMade = m_tooltip.Create(this) != FALSE;
+    if (m_tooltipMade)
+        m_tooltip.Activate(TRUE);
+    RECT r{0, 0, 100, 100};
+    if (HWND placeholder = ::GetDlgItem(m_hWnd, IDC_SHAPE_PAGE_TREE))
+    {
+        ::GetWindowRect(placeholder, &r);
+        ::ScreenToClient(m_hWnd, reinterpret_cast<POINT*>(&r.left));
+        ::ScreenToClient(m_hWnd, reinterpret_cast<POINT*>(&r.right));
+        ::ShowWindow(placeholder, SW_HIDE);
+        ::SetWindowLongPtrW(placeholder, GWLP_ID, 0);
+    }
+    m_tree.Create(WS_CHILD | WS_VISIBLE | PTS_NOTIFY, r, this, IDC_SHAPE_PAGE_TREE);
+    m_tree.DeleteAllItems();
+    return TRUE;
+}
+
+void CSubSurfaceDlg::PostNcDestroy()
+{
+    if (m_tree.GetSafeHwnd())
+        m_tree.DeleteAllItems();
+    CSubDlgBase::PostNcDestroy();
+}
+
+void CSubSurfaceDlg::OnTreeNotify(NMHDR* header, LRESULT* result)
+{
+    if (result)
+        *result = 0;
+    auto* notify = reinterpret_cast<NMPROPTREE*>(header);
+    OnPropertyChanged(notify ? notify->pItem : nullptr);
+}
+
+void CSubSurfaceDlg::OnDeselectAllButton()
+{
+    if (Owner())
+        Owner()->OnDeselectAll();
+}
+
+void CSubSurfaceDlg::OnSelectAllButton()
+{
+    if (Owner())
+        Owner()->OnSelectAll();
+}
+
+void CSubSurfaceDlg::OnUndoSelectionButton()
+{
+    SendToView(kCmdUndoSelection);
+}
+
+void CSubSurfaceDlg::StartNewShape()
+{
+    CCreatePrimitiveDialog* dialog = Owner();
+    if (!dialog)
+        return;
+    std::unique_ptr<cSceneObjectIterator> it(dialog->GetScene().GetObjectIterator());
+    if (it)
+        for (it->First(); !it->IsDone(); it->Next())
+            if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(IID_cPointCloud))
+                object->DetachProperty(kBucketSearchTreePropertyName);
+    dialog->SetCurrentShape(nullptr);
+    dialog->OnDeselectAll();
+}
+
+void CSubSurfaceDlg::OnRebuild()
+{
+    CCreatePrimitiveDialog* dialog = Owner();
+    if (dialog && RefitActiveSurface(this, dialog->GetCurrentSession()))
+        dialog->RefreshCurrentShape();
+}
+
+void CSubSurfaceDlg::ConstrainDirection(bool vertical)
+{
+    CCreatePrimitiveDialog* dialog = Owner();
+    CSessionSurface* session = dialog ? dialog->GetCurrentSession() : nullptr;
+    if (!session || !session->GetRecord() || !session->GetSceneObject())
+        return;
+    ISceneObject* object = session->GetSceneObject();
+    static constexpr double kFreeXY[3] = {double(FLT_MAX), double(FLT_MAX), 0.0};
+    static constexpr double kUp[3] = {0.0, 0.0, 1.0};
+    if (object->QueryInterface(IID_ST_CPlane))
+    {
+        // A vertical plane has a horizontal normal.
+        session->GetRecord()->RunRowAction(vertical ? kFreeXY : kUp);
+        if (RefitActiveSurface(this, session))
+            dialog->RefreshCurrentShape();
+    }
+    if (object->QueryInterface(IID_ST_CCylinder) || object->QueryInterface(IID_ST_IProfiledSurface))
+    {
+        session->GetRecord()->RunRowAction(vertical ? kUp : kFreeXY);
+        if (RefitActiveSurface(this, session))
+            dialog->RefreshCurrentShape();
+    }
+}
+
+void CSubSurfaceDlg::OnVertical()
+{
+    ConstrainDirection(true);
+}
+
+void CSubSurfaceDlg::OnHorizontal()
+{
+    ConstrainDirection(false);
+}
+
+void CSubSurfaceDlg::OnPropertyChanged(CPropTreeItem* item)
+{
+    CCreatePrimitiveDialog* dialog = Owner();
+    CSessionSurface* session = dialog ? dialog->GetCurrentSession() : nullptr;
+    if (!item || !session || !session->GetRecord())
+        return;
+    ST_IExtracted* record = session->GetRecord();
+    if (record->IsStateId(item->GetCtrlID()))
+        if (ST_IProfiledSurface* surface = ProfiledShape(session->GetSceneObject()))
+        {
+            const ST_ISectionCurve* old = surface->GetProfileCurve();
+            if (old && old->GetClassGuid() == CLSID_ST_TSketch && old->GetSegmentCount() > 0)
+            {
+                if (DezazMessageBox(m_hWnd, kSketchQuestion, vtl::kPlugInName, MB_YESNO | MB_ICONQUESTION) == IDNO)
+                    return;
+                if (std::unique_ptr<ST_ISectionCurve> sketch = surface->CreateCurveByClassGuid(CLSID_ST_TSketch))
+                {
+                    sketch->RebuildWire(old->frame, old->sections, 0.0f, nullptr);
+                    surface->SetProfile(sketch.get(), 1);
+                }
+            }
+        }
+    // "as Current View" follows the camera.
+    if (cCPView* view = View(); view && !record->directionReferences.empty())
+        if (auto* camera = dynamic_cast<cBase3DRenderer*>(view->GetRenderer()))
+        {
+            double inverse[12];
+            std::memcpy(inverse, camera->GetViewTransform(), sizeof inverse);
+            inverse[3] = inverse[7] = inverse[11] = 0.0;
+            InvertRigidTransform3x4(inverse);
+            for (int k = 0; k < 3; ++k)
+                record->directionReferences.front().value[k] = float(inverse[4 * k + 2]);
+        }
+    const bool isName = item->GetCtrlID() == record->nameRowId;
+    if (!session->CommitRow(item))
+        return;
+    if (isName)
+        dialog->RenameCurrentShape();
+    else if (session->ClassId() == CLSID_CSessionSymmetryPlane)
+    {
+        if (cCPView* view = View(); view && view->GetSafeHwnd())
+            view->RequestRedraw(0);
+    }
+    else
+        OnRebuild();
+    if (cCPView* view = View(); view && view->GetSafeHwnd())
+        ::SetFocus(view->GetSafeHwnd());
+}
+
+void CSubSurfaceDlg::ConfirmDeleteShape()
+{
+    CCreatePrimitiveDialog* dialog = Owner();
+    CSessionSurface* session = dialog ? dialog->GetCurrentSession() : nullptr;
+    if (!session)
+        return;
+    wchar_t text[512];
+    std::swprintf(text, 512, L"Are you sure you want to delete '%ls' ?", static_cast<const wchar_t*>(session->GetName()));
+    if (DezazMessageBox(m_hWnd, text, kDeleteCaption, MB_YESNO | MB_ICONQUESTION) != IDNO)
+        dialog->DeleteCurrentShape();
+}

@@ -1,0 +1,138 @@
+// The shapes dialog's alignment: the mesh and every session are moved into
+// the current shape's frame, the mesh frame keeps what was applied, and
+// Reset (or closing without moving the host mesh) applies its inverse.
+#include "plugin/dialogs/shapes_dialog.h"
+
+#include "core/frame_math.h"
+#include "core/scene_object_container.h"
+#include "modes/shapes_view.h"
+#include "modes/surface_extension_mode.h"
+#include "platform/host/dezaz_app.h"
+#include "plugin/plugin_info.h"
+#include "resources/shapes_dialog.h"
+#include "shapes/entities_history.h"
+#include "shapes/session_surface.h"
+#include "shapes/shape_interfaces.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+
+constexpr double kIdentity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+
+} // namespace
+
+bool CCreatePrimitiveDialog::IsMeshMoved() const
+{
+    for (int i = 0; i < 12; ++i)
+        if (std::fabs(m_meshFrame[i] - kIdentity[i]) > double(FLT_EPSILON))
+            return true;
+    return false;
+}
+
+void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
+{
+    // The scene moves the mesh and the shown shape; the sessions move their
+    // regions, records and the objects the scene does not show.
+    ISceneObject* shown = CurrentShapeObject();
+    bool inScene = false;
+    {
+        std::unique_ptr<cSceneObjectIterator> it(GetScene().GetObjectIterator());
+        if (it)
+            for (it->First(); !it->IsDone(); it->Next())
+                inScene = inScene || (shown && it->Current().Get() == shown);
+    }
+    GetScene().TransformObjects(m);
+    if (m_entry)
+        m_entry->TransformSessions(m, inScene ? m_session : nullptr);
+    if (CUIM_ExtendSurface* mode = GetExtendMode())
+        mode->InvalidatePickIndex();
+}
+
+void CCreatePrimitiveDialog::OnAlignButton(UINT id)
+{
+    OnAlign(id);
+}
+
+void CCreatePrimitiveDialog::OnAlign(UINT buttonId)
+{
+    ClearAnnotation();
+    ISceneObject* object = CurrentShapeObject();
+    auto* geometry = object ? static_cast<ST_IGeometry*>(object->QueryInterface(IID_ST_IGeometry)) : nullptr;
+    if (!geometry)
+        return;
+    int mode = 0, axis = 0;
+    if (buttonId == IDC_SHAPES_ALIGN_ORIGIN)
+    {
+        if (!geometry->SupportsOperation(kGeometryMoveToOrigin))
+            return;
+        mode = kGeometryMoveToOrigin;
+    }
+    else
+    {
+        const int index = int(buttonId) - IDC_SHAPES_ALIGN_BOTTOM;
+        if (index < 0 || index > 2)
+            return;
+        static constexpr int kNormalAxes[3] = {2, 0, 1};
+        if (geometry->SupportsOperation(kGeometryAlignNormal))
+            mode = kGeometryAlignNormal, axis = kNormalAxes[index];
+        else if (geometry->SupportsOperation(kGeometryAlignAxis))
+            mode = kGeometryAlignAxis, axis = index;
+        else
+            return;
+    }
+    if (m_entry && m_entry->HasProfiles())
+    {
+        if (DezazMessageBox(m_hWnd, kProfilesQuestion, vtl::kPlugInName, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        m_entry->ResetProfiles();
+    }
+    double frame[12];
+    std::memcpy(frame, kIdentity, sizeof frame);
+    geometry->GetLocalFrame(frame, mode, axis, false);
+    TransformMeshAndSessions(frame);
+    double accumulated[12];
+    MultiplyTransform3x4(frame, accumulated, m_meshFrame);
+    std::memcpy(m_meshFrame, accumulated, sizeof m_meshFrame);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_HOST_SAME_PLACE), TRUE);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_RESET), TRUE);
+    RefreshCurrentShape();
+    if (GetShapesView() && GetShapesView()->GetSafeHwnd())
+        GetShapesView()->RequestRedraw(0);
+}
+
+void CCreatePrimitiveDialog::OnReset()
+{
+    OnResetPosition();
+}
+
+void CCreatePrimitiveDialog::OnResetPosition()
+{
+    if (IsMeshMoved())
+    {
+        double inverse[12];
+        std::memcpy(inverse, m_meshFrame, sizeof inverse);
+        InvertRigidTransform3x4(inverse);
+        TransformMeshAndSessions(inverse);
+        std::memcpy(m_meshFrame, kIdentity, sizeof m_meshFrame);
+    }
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_HOST_SAME_PLACE), FALSE);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_RESET), FALSE);
+    RefreshCurrentShape();
+    if (GetShapesView() && GetShapesView()->GetSafeHwnd())
+        GetShapesView()->ZoomAll();
+}
+
+void CCreatePrimitiveDialog::ReturnSessionsToHostMesh()
+{
+    if (!IsMeshMoved())
+        return;
+    double inverse[12];
+    std::memcpy(inverse, m_meshFrame, sizeof inverse);
+    InvertRigidTransform3x4(inverse);
+    TransformMeshAndSessions(inverse);
+    std::memcpy(m_meshFrame, kIdentity, sizeof m_meshFrame);
+}

@@ -1,0 +1,279 @@
+#include "plugin/dialogs/sketch_page.h"
+
+#include "core/p3d_scene.h"
+#include "shapes/profiled_surface.h"
+#include "core/registry_store.h"
+#include "shapes/sketch_curve.h"
+#include "core/scene_object.h"
+#include "modes/shapes_view.h"
+#include "plugin/dialogs/shapes_dialog.h"
+#include "resources/shapes_dialog.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+
+BEGIN_MESSAGE_MAP(CSubProfileDlg, CSubDlgBase)
+ON_COMMAND(IDC_SKETCH_MESH_POINTS, &CSubProfileDlg::OnMeshPointsButton)
+ON_COMMAND(IDC_SKETCH_CLEAR_ALL, &CSubProfileDlg::OnClearAllButton)
+ON_COMMAND_RANGE(IDC_SKETCH_LINE, IDC_SKETCH_FREE_FORM, &CSubProfileDlg::OnToolButton)
+ON_COMMAND(IDC_SKETCH_SNAPPING, &CSubProfileDlg::OnSnappingButton)
+ON_COMMAND(IDC_SKETCH_CONTROL_POINTS, &CSubProfileDlg::OnControlPointsButton)
+ON_CONTROL(CBN_SELCHANGE, IDC_SKETCH_SNAP_DISTANCE, &CSubProfileDlg::OnSnapDistanceChange)
+ON_CONTROL(CBN_SELCHANGE, IDC_SKETCH_SNAP_ANGLE, &CSubProfileDlg::OnSnapAngleChange)
+ON_CONTROL(EN_CHANGE, IDC_SKETCH_DISTANCE, &CSubProfileDlg::OnDistanceChange)
+ON_CONTROL(EN_KILLFOCUS, IDC_SKETCH_DISTANCE, &CSubProfileDlg::OnDistanceKillFocus)
+ON_WM_SHOWWINDOW()
+END_MESSAGE_MAP()
+
+namespace
+{
+
+constexpr const wchar_t* kSnapSection = L"Preferences";
+constexpr UINT kToolButtons[5] = {IDC_SKETCH_SELECT, IDC_SKETCH_LINE, IDC_SKETCH_TANGENT_ARC, IDC_SKETCH_ARC,
+                                  IDC_SKETCH_FREE_FORM};
+constexpr const wchar_t* kToolTips[5] = {L"Select / Fit / Move", L"Line", L"Tangent Arc from 2 lines", L"Arc",
+                                         L"Free form curve"};
+
+UINT ToolCommand(UINT button)
+{
+    switch (button)
+    {
+    case IDC_SKETCH_SELECT: return kCmdProfileSelect;
+    case IDC_SKETCH_LINE: return kCmdProfileLine;
+    case IDC_SKETCH_TANGENT_ARC: return kCmdProfileTangentArc;
+    case IDC_SKETCH_ARC: return kCmdProfileArc;
+    case IDC_SKETCH_FREE_FORM: return kCmdProfileFreeForm;
+    default: return 0;
+    }
+}
+
+ST_IProfiledSurface* CurrentProfiledSurface(CCreatePrimitiveDialog* dialog)
+{
+    ISceneObject* object = dialog ? dialog->CurrentShapeObject() : nullptr;
+    return object ? static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
+}
+
+} // namespace
+
+int ClampSnapIndex(int index)
+{
+    return std::clamp(index, 0, kSnapStepCount - 1);
+}
+
+CSubProfileDlg::CSubProfileDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* settings)
+    : CSubDlgBase(IDD_SKETCH_PAGE, owner, view), m_settings(settings)
+{
+    if (owner)
+        m_controlPoints = owner->GetScene().m_switch2 != 0;
+}
+
+CSubProfileDlg::~CSubProfileDlg()
+{
+    ClearUndoStates();
+}
+
+void CSubProfileDlg::DoDataExchange(CDataExchange* dx)
+{
+    DDX_Check(dx, IDC_SKETCH_MESH_POINTS, m_meshPoints);
+    DDX_Check(dx, IDC_SKETCH_SNAPPING, m_snapping);
+    DDX_Check(dx, IDC_SKETCH_CONTROL_POINTS, m_controlPoints);
+    DDX_Text(dx, IDC_SKETCH_DISTANCE, m_distanceText);
+}
+
+BOOL CSubProfileDlg::OnInitDialog()
+{
+    CSubDlgBase::OnInitDialog();
+    for (UINT combo : {UINT(IDC_SKETCH_SNAP_DISTANCE), UINT(IDC_SKETCH_SNAP_ANGLE)})
+        for (const wchar_t* text : kSnapStepTexts)
+            SendDlgItemMessageW(m_hWnd, int(combo), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    if (m_settings)
+    {
+        // A stored index also indexes the snap table: out of range it is
+        // brought back into it.
+        if (m_settings->ReadInt(kSnapSection, kSnapDistanceIndexValue, &m_snapDistanceIndex))
+            m_snapDistanceIndex = ClampSnapIndex(m_snapDistanceIndex);
+        if (m_settings->ReadInt(kSnapSection, kSnapAngleIndexValue, &m_snapAngleIndex))
+            m_snapAngleIndex = ClampSnapIndex(m_snapAngleIndex);
+    }
+    m_snapDistanceIndex = ClampSnapIndex(m_snapDistanceIndex);
+    m_snapAngleIndex = ClampSnapIndex(m_snapAngleIndex);
+    SendDlgItemMessageW(m_hWnd, IDC_SKETCH_SNAP_DISTANCE, CB_SETCURSEL, WPARAM(m_snapDistanceIndex), 0);
+    SendDlgItemMessageW(m_hWnd, IDC_SKETCH_SNAP_ANGLE, CB_SETCURSEL, WPARAM(m_snapAngleIndex), 0);
+    m_tooltipMade = m_tooltip.Create(this) != FALSE;
+    if (m_tooltipMade)
+    {
+        for (int i = 0; i < 5; ++i)
+            if (CWnd* button = GetDlgItem(int(kToolButtons[i])))
+                m_tooltip.AddTool(button, kToolTips[i]);
+        m_tooltip.Activate(TRUE);
+    }
+    m_snapping = 1;
+    SetDistanceRadiusField(-1.0, false);
+    const wchar_t* unit = Owner() ? Owner()->GetUnitText() : L"";
+    SetDlgItemTextW(m_hWnd, IDC_SKETCH_DISTANCE_UNIT, unit);
+    SetDlgItemTextW(m_hWnd, IDC_SKETCH_SNAP_UNIT, unit);
+    UpdateData(FALSE);
+    PressToolButton(IDC_SKETCH_SELECT);
+    return TRUE;
+}
+
+BOOL CSubProfileDlg::PreTranslateMessage(MSG* msg)
+{
+    if (msg && msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) &&
+        ::IsChild(m_hWnd, msg->hwnd))
+        if (cCPView* view = View(); view && view->GetSafeHwnd())
+            ::SetFocus(view->GetSafeHwnd());
+    return CSubDlgBase::PreTranslateMessage(msg);
+}
+
+void CSubProfileDlg::PressToolButton(UINT id)
+{
+    for (UINT button : kToolButtons)
+        SendDlgItemMessageW(m_hWnd, int(button), BM_SETSTATE, button == id ? TRUE : FALSE, 0);
+}
+
+void CSubProfileDlg::OnToolButton(UINT id)
+{
+    const UINT command = ToolCommand(id);
+    if (!command)
+        return;
+    PressToolButton(id);
+    SendToView(command, false);
+}
+
+void CSubProfileDlg::OnShowWindow(BOOL show, UINT)
+{
+    if (show)
+        SendToView(kCmdProfileSelect, false);
+}
+
+void CSubProfileDlg::StoreComboIndex(UINT comboId, const wchar_t* value, int& index)
+{
+    UpdateData(TRUE);
+    const LRESULT selection = SendDlgItemMessageW(m_hWnd, int(comboId), CB_GETCURSEL, 0, 0);
+    if (selection == CB_ERR)
+        return;
+    index = ClampSnapIndex(int(selection));
+    if (m_settings)
+        m_settings->WriteInt(kSnapSection, value, index);
+    SendDlgItemMessageW(m_hWnd, int(comboId), CB_SETCURSEL, WPARAM(index), 0);
+}
+
+void CSubProfileDlg::OnSnapDistanceChange()
+{
+    StoreComboIndex(IDC_SKETCH_SNAP_DISTANCE, kSnapDistanceIndexValue, m_snapDistanceIndex);
+}
+
+void CSubProfileDlg::OnSnapAngleChange()
+{
+    StoreComboIndex(IDC_SKETCH_SNAP_ANGLE, kSnapAngleIndexValue, m_snapAngleIndex);
+}
+
+void CSubProfileDlg::SetDistanceRadiusField(double value, bool isDistance)
+{
+    const bool enable = value >= 0.0;
+    SetDlgItemTextW(m_hWnd, IDC_SKETCH_DISTANCE_LABEL,
+                    !enable ? L"Distance/Radius" : isDistance ? L"Distance" : L"Radius");
+    for (int id : {IDC_SKETCH_DISTANCE_LABEL, IDC_SKETCH_DISTANCE, IDC_SKETCH_DISTANCE_UNIT})
+        if (HWND control = ::GetDlgItem(m_hWnd, id))
+            ::EnableWindow(control, enable ? TRUE : FALSE);
+    if (enable)
+    {
+        wchar_t text[64];
+        std::swprintf(text, 64, L"%.3f", value);
+        m_distanceText = text;
+    }
+    else
+        m_distanceText = L"";
+    UpdateData(FALSE);
+}
+
+double CSubProfileDlg::GetDistanceRadiusValue()
+{
+    UpdateData(TRUE);
+    return std::wcstod(static_cast<const wchar_t*>(m_distanceText), nullptr);
+}
+
+void CSubProfileDlg::OnDistanceChange()
+{
+    GetDistanceRadiusValue();
+}
+
+void CSubProfileDlg::OnDistanceKillFocus()
+{
+    if (cCPView* view = View(); view && view->GetSafeHwnd())
+        ::PostMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdProfileApplyDistance, 0);
+}
+
+void CSubProfileDlg::OnSnapping()
+{
+    UpdateData(TRUE);
+    SendToView(m_snapping ? kCmdProfileSnapOn : kCmdProfileSnapOff, false);
+    for (int id : {IDC_SKETCH_SNAP_DISTANCE_LABEL, IDC_SKETCH_SNAP_DISTANCE, IDC_SKETCH_SNAP_ANGLE_LABEL,
+                   IDC_SKETCH_SNAP_ANGLE, IDC_SKETCH_DEG_LABEL, IDC_SKETCH_CTRL_HINT})
+        if (HWND control = ::GetDlgItem(m_hWnd, id))
+            ::EnableWindow(control, m_snapping ? TRUE : FALSE);
+}
+
+void CSubProfileDlg::OnMeshPoints()
+{
+    UpdateData(TRUE);
+    if (cCPView* view = View(); view && view->GetSafeHwnd())
+        view->RequestRedraw(0);
+}
+
+void CSubProfileDlg::OnCurveControlPoints()
+{
+    UpdateData(TRUE);
+    if (Owner())
+        Owner()->GetScene().m_switch2 = m_controlPoints ? 1 : 0;
+    if (cCPView* view = View(); view && view->GetSafeHwnd())
+        view->RequestRedraw(0);
+}
+
+void CSubProfileDlg::SetChecksFromSession()
+{
+    if (Owner())
+        m_controlPoints = Owner()->GetScene().m_switch2 != 0;
+    if (m_hWnd)
+        UpdateData(FALSE);
+}
+
+void CSubProfileDlg::PushUndoState()
+{
+    ST_IProfiledSurface* surface = CurrentProfiledSurface(Owner());
+    const ST_ISectionCurve* profile = surface ? surface->GetProfileCurve() : nullptr;
+    if (profile)
+        if (std::unique_ptr<ST_ISectionCurve> copy = profile->Clone())
+            m_undo.push_back(std::move(copy));
+}
+
+void CSubProfileDlg::ClearUndoStates()
+{
+    m_undo.clear();
+}
+
+std::unique_ptr<ST_ISectionCurve> CSubProfileDlg::PopUndoState()
+{
+    if (m_undo.empty())
+        return nullptr;
+    std::unique_ptr<ST_ISectionCurve> last = std::move(m_undo.back());
+    m_undo.pop_back();
+    return last;
+}
+
+void CSubProfileDlg::OnClearAll()
+{
+    ST_IProfiledSurface* surface = CurrentProfiledSurface(Owner());
+    const ST_ISectionCurve* old = surface ? surface->GetProfileCurve() : nullptr;
+    if (!old)
+        return;
+    if (std::unique_ptr<ST_ISectionCurve> sketch = surface->CreateCurveByClassGuid(CLSID_ST_TSketch))
+    {
+        sketch->RebuildWire(old->frame, old->sections, 0.0f, nullptr);
+        surface->SetProfile(sketch.get(), 1);
+    }
+    if (cCPView* view = View(); view && view->GetSafeHwnd())
+        view->RequestRedraw(0);
+}

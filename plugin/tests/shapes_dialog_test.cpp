@@ -1,0 +1,512 @@
+// The shapes dialog on real windows with its GL view: scans of known shapes
+// are marked with Select All or the magic wand, a kind is chosen through the
+// combo's own notification, and the fitted shape must match the truth
+// within the noise; alignment and Reset, closing with a moved mesh, the
+// tabs each kind offers, and the layout on resize.
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/registry_store.h"
+#include "core/scene_object_container.h"
+#include "modes/shapes_view.h"
+#include "modes/surface_extension_mode.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_object.h"
+#include "platform/mfc/win_app.h"
+#include "platform/win32/controls.h"
+#include "platform/win32/input.h"
+#include "platform/win32/prompt_script.h"
+#include "platform/win32/tests/support/temp_registry.h"
+#include "platform/win32/window_snapshot.h"
+#include "plugin/dialogs/magic_wand.h"
+#include "plugin/dialogs/shape_page.h"
+#include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/resource_text.h"
+#include "resources/resource.h"
+#include "resources/shapes_dialog.h"
+#include "shapes/entities_history.h"
+#include "shapes/primitive_geometry.h"
+#include "shapes/session_surface.h"
+#include "shapes/shape_interfaces.h"
+#include "support/shape_scans.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <set>
+
+using scans::Vec;
+
+namespace
+{
+
+class ShapesDialog : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        win32::ResetInputState();
+        win32::ClearPromptAnswers();
+        std::string error;
+        const auto include = [](const std::string& name) -> std::optional<std::string>
+        {
+            for (const VtlResourceHeader* header = kVtlResourceHeaders; header->name; ++header)
+                if (name == header->name)
+                    return std::string(header->text);
+            return std::nullopt;
+        };
+        ASSERT_TRUE(win32::RegisterResourceScript(module, std::string(kVtlResourceScript), include, &error)) << error;
+        state.m_hCurrentInstanceHandle = module;
+        state.m_hCurrentResourceHandle = module;
+        store.Init(L"Pellmark", L"VTL_4 For Dezaz");
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        history.Clear();
+        DezazApp().ActiveDoc().Clear();
+        EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "a question the test expected was not asked";
+        win32::ClearPromptAnswers();
+        win32::UnregisterResources(module);
+        win32::ResetInputState();
+    }
+
+    void Open(const ON_Mesh& mesh)
+    {
+        AFX_MANAGE_STATE(&state);
+        dialog = std::make_unique<CCreatePrimitiveDialog>(&store);
+        ASSERT_TRUE(dialog->CreateModeless(IDD_CREATE_PRIMITIVE, nullptr));
+        host = DezazApp().ActiveDoc().AddMeshObject(mesh);
+        ASSERT_NE(host, nullptr);
+        ASSERT_TRUE(dialog->LoadHostMesh(CDezazObjRef(host)));
+        dialog->SetEntry(history.GetOrCreate(host->ModelObjectId()));
+    }
+    HWND Window() const { return dialog->GetSafeHwnd(); }
+    void Click(int id)
+    {
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(Window(), id)));
+    }
+    void ChooseKind(eShapeKind kind)
+    {
+        const HWND combo = ::GetDlgItem(Window(), IDC_SHAPES_KIND);
+        ::SendMessageW(combo, CB_SETCURSEL, WPARAM(kind), 0);
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_KIND, CBN_SELCHANGE), LPARAM(combo));
+    }
+    bool Enabled(int id) const { return ::IsWindowEnabled(::GetDlgItem(Window(), id)) != FALSE; }
+    cMesh& Mesh() { return *dialog->FirstMesh(); }
+    template <class T> T* Shape(const GUID& iid)
+    {
+        CSessionSurface* session = dialog->GetCurrentSession();
+        if (!session || !session->GetSceneObject())
+            return nullptr;
+        return static_cast<T*>(session->GetSceneObject()->QueryInterface(iid));
+    }
+    void Snapshot(const std::string& name)
+    {
+        if (dialog->GetShapesView())
+            dialog->GetShapesView()->Redraw(kFullRedraw);
+        win32::WriteSnapshotIfRequested(Window(), "shapes_dialog_" + name);
+    }
+    std::size_t SelectedTriangles()
+    {
+        std::size_t n = 0;
+        Mesh().ForEachTriangle([&](cMeshTriangle& t) { n += (t.flags & kTriangleFlagSelected) ? 1 : 0; });
+        return n;
+    }
+    // Every vertex mark is a vertex of a selected visible triangle and back.
+    void ExpectVertexMarksMatchSelection()
+    {
+        cMesh& mesh = Mesh();
+        std::set<std::uint32_t> expected;
+        mesh.ForEachTriangle(
+            [&](cMeshTriangle& t)
+            {
+                if ((t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected)
+                    expected.insert(t.vertexIndex, t.vertexIndex + 3);
+            });
+        for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+            ASSERT_EQ((mesh.GetVertex(i)->flags & 2u) != 0, expected.count(i) == 1) << "vertex " << i;
+    }
+    static void QueueAnswer(const wchar_t* expect, INT_PTR answer)
+    {
+        win32::QueuePromptAnswer({win32::kMessageBoxPrompt, expect, answer, nullptr});
+    }
+
+    HINSTANCE module = reinterpret_cast<HINSTANCE>(0x9500000);
+    AFX_MODULE_STATE state;
+    TempRegistry registry;
+    cRegistryStore store;
+    CEntitiesHistory history;
+    const CDezazObject* host = nullptr;
+    std::unique_ptr<CCreatePrimitiveDialog> dialog;
+};
+
+double Angle(const double a[3], Vec b)
+{
+    const double d = std::fabs(a[0] * b.x + a[1] * b.y + a[2] * b.z) /
+                     std::sqrt((a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) * scans::Dot(b, b));
+    return std::acos(std::min(1.0, d));
+}
+
+// ------------------------------------------------------------ magic wand
+
+TEST(MagicWand, CreaseControlsMapBothWaysAndRejectWildValues)
+{
+    EXPECT_EQ(CreaseAngleToSlider(8.0), 100);
+    EXPECT_EQ(CreaseAngleToSlider(1.0), 12); // 12.5 truncated
+    EXPECT_FLOAT_EQ(SliderToCreaseAngle(50), 4.0f);
+    EXPECT_FLOAT_EQ(SliderToCreaseAngle(100), 8.0f);
+    EXPECT_FLOAT_EQ(ClampCreaseAngle(std::nan("")), kDefaultCreaseAngle);
+    EXPECT_FLOAT_EQ(ClampCreaseAngle(1e300), 8.0f);
+    EXPECT_FLOAT_EQ(ClampCreaseAngle(-INFINITY), 0.0f);
+    EXPECT_EQ(CreaseAngleToSlider(1e30), 100);
+    EXPECT_EQ(CreaseAngleToSlider(std::nan("")), 12);
+    EXPECT_FLOAT_EQ(SliderToCreaseAngle(-5), 0.0f);
+    EXPECT_FLOAT_EQ(SliderToCreaseAngle(1000), 8.0f);
+}
+
+TEST_F(ShapesDialog, WandAtFiveDegreesSelectsExactlyOneFaceOfABoxAroundItsHole)
+{
+    // 6 x 6 cells a face, the top face without its middle 2 x 2 cells.
+    Open(scans::BoxWithHole({800, -400, 250}, {60, 40, 30}, 6, 2));
+    cMesh& mesh = Mesh();
+    ASSERT_EQ(mesh.GetTriangleCount(), 6u * 72u - 8u);
+    cMeshTriangle* seed = nullptr;
+    mesh.ForEachTriangle([&](cMeshTriangle& t) { seed = !seed && t.nz > 0.99f ? &t : seed; });
+    ASSERT_NE(seed, nullptr);
+    dialog->OnCreaseEdited(5.0);
+    dialog->GetShapesView()->SetActiveTriangle(seed);
+    EXPECT_EQ(SelectedTriangles(), 64u);
+    mesh.ForEachTriangle([&](cMeshTriangle& t)
+                         { EXPECT_EQ((t.flags & kTriangleFlagSelected) != 0, t.nz > 0.99f); });
+    ExpectVertexMarksMatchSelection();
+    // A second click on the selected face deselects it.
+    dialog->GetShapesView()->SetActiveTriangle(seed);
+    EXPECT_EQ(SelectedTriangles(), 0u);
+    ExpectVertexMarksMatchSelection();
+    Snapshot("wand_box");
+}
+
+TEST_F(ShapesDialog, WandAtEightDegreesCrossesTheCylinderSideButStopsAtItsCaps)
+{
+    Open(scans::Cylinder({-250, 400, 120}, {0.3, -0.2, 1.0}, 25, 60, 64, 6, true));
+    cMesh& mesh = Mesh();
+    cMeshTriangle* side = mesh.GetTriangle(5);
+    dialog->OnCreaseEdited(8.0);
+    dialog->GetShapesView()->SetActiveTriangle(side);
+    EXPECT_EQ(SelectedTriangles(), std::size_t(64 * 6 * 2));
+    for (std::uint32_t i = 64 * 6 * 2; i < mesh.GetTriangleCount(); ++i)
+        EXPECT_FALSE(mesh.GetTriangle(i)->flags & kTriangleFlagSelected) << "cap triangle " << i;
+    ExpectVertexMarksMatchSelection();
+
+    // Below 5.625 degrees the steps around stop the wand in its column of
+    // cells (6 rows of two): moving the slider re-runs it from the seed.
+    ::SendMessageW(::GetDlgItem(Window(), IDC_SHAPES_SENSITIVITY), TBM_SETPOS, TRUE, 62);
+    ::SendMessageW(Window(), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 62),
+                   LPARAM(::GetDlgItem(Window(), IDC_SHAPES_SENSITIVITY)));
+    EXPECT_FLOAT_EQ(dialog->GetCreaseAngle(), 4.96f);
+    EXPECT_EQ(SelectedTriangles(), 12u);
+    EXPECT_TRUE(side->flags & kTriangleFlagSelected);
+    ExpectVertexMarksMatchSelection();
+}
+
+TEST_F(ShapesDialog, WandNeverEntersHiddenTriangles)
+{
+    Open(scans::Plane({100, 200, 300}, {0, 0, 1}, 40, 4));
+    cMesh& mesh = Mesh();
+    // Hide a column of cells that cuts the patch in two.
+    for (std::uint32_t j = 0; j < 4; ++j)
+        for (std::uint32_t k = 0; k < 2; ++k)
+            mesh.GetTriangle((j * 4 + 1) * 2 + k)->flags |= kTriangleFlagHidden;
+    dialog->GetShapesView()->SetActiveTriangle(mesh.GetTriangle(0));
+    EXPECT_EQ(SelectedTriangles(), 8u); // the first column only
+    for (std::uint32_t j = 0; j < 4; ++j)
+        EXPECT_FALSE(mesh.GetTriangle((j * 4 + 1) * 2)->flags & kTriangleFlagSelected);
+    ExpectVertexMarksMatchSelection();
+}
+
+// ------------------------------------------------------------ the dialog
+
+TEST_F(ShapesDialog, StartsWithTheShapeTabTheEightKindsAndNothingToAlign)
+{
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    EXPECT_EQ(dialog->TabTitles(), std::vector<std::wstring>{L"Shape"});
+    const HWND combo = ::GetDlgItem(Window(), IDC_SHAPES_KIND);
+    ASSERT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), 8);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(::SendMessageW(combo, CB_GETITEMDATA, WPARAM(i), 0), i);
+    EXPECT_EQ(dialog->GetCurrentKind(), eShapeKind::None);
+    for (int id : {IDC_SHAPES_RESET, IDC_SHAPES_HOST_SAME_PLACE, IDC_SHAPES_ALIGN_BOTTOM, IDC_SHAPES_ALIGN_ORIGIN,
+                   IDC_SHAPES_DELETE, IDOK})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_EQ(dialog->GetCurrentSelectionTool(), std::uint32_t(kCmdPaintWand));
+    auto* mode = dialog->GetExtendMode();
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolMagicWand));
+}
+
+TEST_F(ShapesDialog, AKindWithNothingMarkedLeavesNoShapeAndSaysWhy)
+{
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    ChooseKind(eShapeKind::Plane);
+    EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 0u);
+    EXPECT_TRUE(dialog->ListedSessions().empty());
+    EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_LIST, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(dialog->HintText(), kNoSelectionHint);
+    // A change notification without a chosen item makes nothing.
+    ::SendDlgItemMessageW(Window(), IDC_SHAPES_KIND, CB_SETCURSEL, WPARAM(-1), 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_KIND, CBN_SELCHANGE),
+                   LPARAM(::GetDlgItem(Window(), IDC_SHAPES_KIND)));
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 0u);
+    // Selecting clears the hint.
+    Click(IDC_SHAPES_SELECT_ALL);
+    EXPECT_TRUE(dialog->HintText().empty());
+}
+
+TEST_F(ShapesDialog, SelectAllAndCylinderFitsTheScanWithinItsNoise)
+{
+    const Vec base{500, -300, 200}, axis = scans::Unit({0.2, 0.5, 1.0});
+    Open(scans::Cylinder(base, axis, 25.0, 60.0, 64, 12, false, 0.02));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    EXPECT_EQ(dialog->GetCurrentKind(), eShapeKind::Cylinder);
+    auto* cylinder = Shape<ST_CCylinder>(IID_ST_CCylinder);
+    ASSERT_NE(cylinder, nullptr);
+    const cCylinder& c = cylinder->GetCylinder();
+    EXPECT_NEAR(c.radius, 25.0, 0.03);
+    EXPECT_LT(Angle(c.axis, axis), 1e-3);
+    // The axis passes through the truth's axis.
+    const Vec d = Vec{c.axisPoint[0], c.axisPoint[1], c.axisPoint[2]} - base;
+    const Vec off = d - scans::Dot(d, axis) * axis;
+    EXPECT_LT(std::sqrt(scans::Dot(off, off)), 0.05);
+    EXPECT_EQ(dialog->ListedSessions().size(), 1u);
+    EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_LIST, LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Deviation"}));
+    EXPECT_TRUE(Enabled(IDC_SHAPES_ALIGN_BOTTOM));
+    EXPECT_FALSE(Enabled(IDC_SHAPES_ALIGN_ORIGIN));
+    EXPECT_TRUE(Enabled(IDOK));
+    // The view's mode shows the cylinder's two handles.
+    ASSERT_NE(dialog->GetExtendMode(), nullptr);
+    EXPECT_NE(dialog->GetExtendMode()->GetActiveShape(), nullptr);
+    EXPECT_NE(dialog->GetShapePage()->GetPropertyTree().GetRootItem()->GetChild(), nullptr);
+    Snapshot("cylinder");
+}
+
+TEST_F(ShapesDialog, SelectAllAndPlaneFitsATiltedPatchFarFromTheOrigin)
+{
+    const Vec centre{1200, 300, -80}, normal = scans::Unit({0.3, -0.4, 0.85});
+    Open(scans::Plane(centre, normal, 100.0, 30, 0.02));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    auto* plane = Shape<ST_CPlane>(IID_ST_CPlane);
+    ASSERT_NE(plane, nullptr);
+    const cPlane& p = plane->GetPlane();
+    EXPECT_LT(Angle(p.normal, normal), 1e-3);
+    const Vec o{p.origin[0], p.origin[1], p.origin[2]};
+    EXPECT_NEAR(scans::Dot(o - centre, normal), 0.0, 0.02);
+    EXPECT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Deviation"}));
+    EXPECT_TRUE(Enabled(IDC_SHAPES_ALIGN_ORIGIN));
+    Snapshot("plane");
+}
+
+TEST_F(ShapesDialog, TheWandMarksASphereAndTheSphereFitsIt)
+{
+    const Vec centre{-300, 700, 150};
+    Open(scans::Sphere(centre, 40.0, 48, 24, 0.02));
+    dialog->OnCreaseEdited(8.0);
+    dialog->GetShapesView()->SetActiveTriangle(Mesh().GetTriangle(100));
+    EXPECT_EQ(SelectedTriangles(), Mesh().GetTriangleCount()); // 7.5 degree steps
+    ChooseKind(eShapeKind::Sphere);
+    auto* sphere = Shape<ST_CSphere>(IID_ST_CSphere);
+    ASSERT_NE(sphere, nullptr);
+    const cSphere& s = sphere->GetSphere();
+    EXPECT_NEAR(s.radius, 40.0, 0.03);
+    EXPECT_NEAR(s.centre[0], centre.x, 0.03);
+    EXPECT_NEAR(s.centre[1], centre.y, 0.03);
+    EXPECT_NEAR(s.centre[2], centre.z, 0.03);
+    Snapshot("sphere");
+}
+
+TEST_F(ShapesDialog, SymmetryPlaneTakesTheLineToolAndEachKindOffersItsTabs)
+{
+    Open(scans::Plane({50, 60, 70}, {0, 0, 1}, 50, 10, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    ChooseKind(eShapeKind::Cylinder); // fails on a flat patch or not: either way one Deviation tab
+    const auto titles = dialog->TabTitles();
+    EXPECT_EQ(std::count(titles.begin(), titles.end(), L"Deviation"), dialog->GetCurrentSession() ? 1 : 0);
+    ChooseKind(eShapeKind::Plane);
+    EXPECT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Deviation"}));
+    ChooseKind(eShapeKind::SymmetryPlane);
+    EXPECT_EQ(dialog->GetCurrentSelectionTool(), std::uint32_t(kCmdPaintLine));
+    EXPECT_EQ(dialog->GetExtendMode()->GetTool(), std::uint32_t(kToolLine));
+    ChooseKind(eShapeKind::Extruded);
+    if (dialog->GetCurrentKind() == eShapeKind::Extruded)
+    {
+        EXPECT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Sketch", L"Deviation"}));
+        dialog->SelectTab(1);
+        Snapshot("sketch_tab");
+        dialog->SelectTab(0);
+    }
+    Click(IDC_SHAPES_NEW_SHAPE);
+    EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
+    EXPECT_EQ(dialog->TabTitles(), std::vector<std::wstring>{L"Shape"});
+    EXPECT_EQ(SelectedTriangles(), 0u); // a new shape starts from nothing marked
+}
+
+// ------------------------------------------------------------ alignment
+
+struct MeshCopy
+{
+    std::vector<float> xyz;
+    explicit MeshCopy(const cMesh& mesh)
+    {
+        for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+            xyz.insert(xyz.end(), mesh.GetVertex(i)->Position(), mesh.GetVertex(i)->Position() + 3);
+    }
+};
+
+float MaxDifference(const std::vector<float>& a, const std::vector<float>& b)
+{
+    float d = 0.0f;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        d = std::max(d, std::fabs(a[i] - b[i]));
+    return d;
+}
+
+std::vector<float> RegionPoints(const CSessionSurface& session)
+{
+    std::vector<float> out;
+    const cPointCloud& cloud = session.GetRegionPoints();
+    for (std::uint32_t i = 0; i < cloud.GetVertexCount(); ++i)
+        out.insert(out.end(), cloud.GetVertex(i)->Position(), cloud.GetVertex(i)->Position() + 3);
+    return out;
+}
+
+TEST_F(ShapesDialog, AlignmentMovesMeshAndSessionsAndResetRestoresEveryCoordinate)
+{
+    const Vec normal = scans::Unit({0.3, -0.4, 0.85});
+    ON_Mesh scan = scans::Plane({1200, 300, -80}, normal, 100.0, 20, 0.02);
+    Open(scan);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* plane = dialog->GetCurrentSession();
+    ASSERT_NE(plane, nullptr);
+    // A second session, made from half the patch, must follow too.
+    Click(IDC_SHAPES_DESELECT_ALL);
+    dialog->OnCreaseEdited(1.0);
+    dialog->GetShapesView()->SetActiveTriangle(Mesh().GetTriangle(0));
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* second = dialog->GetCurrentSession();
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(second, plane);
+    dialog->SetCurrentShape(plane);
+
+    const MeshCopy before(Mesh());
+    const std::vector<float> regionA = RegionPoints(*plane), regionB = RegionPoints(*second);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    EXPECT_TRUE(Enabled(IDC_SHAPES_RESET));
+    EXPECT_TRUE(Enabled(IDC_SHAPES_HOST_SAME_PLACE));
+    // The plane now lies in z = const: its normal is the z axis.
+    const cPlane& aligned = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    EXPECT_NEAR(std::fabs(aligned.normal[2]), 1.0, 1e-6);
+    float zmin = 1e30f, zmax = -1e30f;
+    for (std::uint32_t i = 0; i < Mesh().GetVertexCount(); ++i)
+        zmin = std::min(zmin, Mesh().GetVertex(i)->z), zmax = std::max(zmax, Mesh().GetVertex(i)->z);
+    EXPECT_LT(zmax - zmin, 0.1f);
+    EXPECT_GT(MaxDifference(RegionPoints(*second), regionB), 1.0f);
+    const double* frame = dialog->GetMeshFrame();
+    EXPECT_GT(std::fabs(frame[0] - 1.0) + std::fabs(frame[11]), 1e-3);
+    Snapshot("aligned");
+
+    Click(IDC_SHAPES_RESET);
+    EXPECT_FALSE(Enabled(IDC_SHAPES_RESET));
+    EXPECT_LT(MaxDifference(MeshCopy(Mesh()).xyz, before.xyz), 3e-4f); // float rounding at 1200 mm
+    EXPECT_LT(MaxDifference(RegionPoints(*plane), regionA), 3e-4f);
+    EXPECT_LT(MaxDifference(RegionPoints(*second), regionB), 3e-4f);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(dialog->GetMeshFrame()[i], (i % 5 == 0) ? 1.0 : 0.0);
+}
+
+TEST_F(ShapesDialog, ClosingWithAMovedMeshAsksAndPutsTheSessionsBackOnNo)
+{
+    Open(scans::Plane({-600, 200, 90}, scans::Unit({0.1, 0.7, 0.7}), 80.0, 10, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    ASSERT_NE(session, nullptr);
+    const std::vector<float> region = RegionPoints(*session);
+    Click(IDC_SHAPES_ALIGN_ORIGIN);
+    double frame[12];
+    std::memcpy(frame, dialog->GetMeshFrame(), sizeof frame);
+
+    // Cancel keeps the dialog and the frame.
+    QueueAnswer(L"changed the position", IDCANCEL);
+    Click(IDCANCEL);
+    EXPECT_TRUE(::IsWindow(Window()));
+    EXPECT_EQ(std::memcmp(frame, dialog->GetMeshFrame(), sizeof frame), 0);
+
+    // Create in Dezaz asks too (it must not store moved sessions over an
+    // unmoved host mesh); No puts them back and closes.
+    QueueAnswer(L"changed the position", IDNO);
+    Click(IDOK);
+    EXPECT_TRUE(dialog->IsClosed());
+    EXPECT_FALSE(::IsWindow(Window()));
+    EXPECT_LT(MaxDifference(RegionPoints(*session), region), 2e-4f);
+}
+
+TEST_F(ShapesDialog, YesMovesTheHostMeshWhenTheHostCanElseTheSessionsGoBack)
+{
+    int moved = 0;
+    CCreatePrimitiveDialog::SetHostMeshMover([&](CCreatePrimitiveDialog&, const double*) { return ++moved, true; });
+    Open(scans::Plane({30, 20, 10}, {0, 0, 1}, 40.0, 4));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    ASSERT_NE(session, nullptr);
+    const std::vector<float> region = RegionPoints(*session);
+    Click(IDC_SHAPES_ALIGN_ORIGIN);
+    QueueAnswer(L"changed the position", IDYES);
+    Click(IDCANCEL);
+    EXPECT_EQ(moved, 1);
+    EXPECT_GT(MaxDifference(RegionPoints(*session), region), 1.0f); // they stay with the moved host mesh
+    CCreatePrimitiveDialog::SetHostMeshMover(nullptr);
+}
+
+TEST_F(ShapesDialog, TheLayoutFollowsTheAnchorsAndTheWindowKeepsItsSize)
+{
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    const auto rectOf = [&](int id)
+    {
+        RECT r{};
+        ::GetWindowRect(::GetDlgItem(Window(), id), &r);
+        return r;
+    };
+    const RECT list = rectOf(IDC_SHAPES_LIST), close = rectOf(IDCANCEL), wand = rectOf(IDC_SHAPES_MAGIC_WAND),
+               tabs = rectOf(IDC_SHAPES_TABS), help = rectOf(IDC_SHAPES_HOW_TO);
+    RECT w{};
+    ::GetWindowRect(Window(), &w);
+    ::SetWindowPos(Window(), nullptr, 0, 0, w.right - w.left + 100, w.bottom - w.top + 50, SWP_NOMOVE | SWP_NOZORDER);
+    ::GetWindowRect(Window(), &w);
+    const RECT list2 = rectOf(IDC_SHAPES_LIST), close2 = rectOf(IDCANCEL), wand2 = rectOf(IDC_SHAPES_MAGIC_WAND),
+               tabs2 = rectOf(IDC_SHAPES_TABS), help2 = rectOf(IDC_SHAPES_HOW_TO);
+    EXPECT_EQ(wand2.left - wand.left, 0);
+    EXPECT_EQ(wand2.top - wand.top, 0);
+    EXPECT_EQ(list2.top, list.top);
+    EXPECT_EQ(list2.bottom - list.bottom, 50);
+    EXPECT_EQ(tabs2.top - tabs.top, 50);
+    EXPECT_EQ(tabs2.bottom - tabs.bottom, 50);
+    EXPECT_EQ(close2.left - close.left, 100);
+    EXPECT_EQ(close2.top - close.top, 50);
+    EXPECT_EQ(help2.left - help.left, 100);
+    EXPECT_EQ(help2.top, help.top);
+    MINMAXINFO info{};
+    ::SendMessageW(Window(), WM_GETMINMAXINFO, 0, LPARAM(&info));
+    EXPECT_GT(info.ptMinTrackSize.x, 0);
+    EXPECT_LT(info.ptMinTrackSize.x, w.right - w.left);
+}
+
+} // namespace
