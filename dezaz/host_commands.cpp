@@ -7,11 +7,14 @@
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_command.h"
 #include "platform/host/dezaz_doc.h"
+#include "platform/host/dock_bar.h"
 #include "platform/host/document_io.h"
 #include "platform/win32/codepage.h"
 #include "platform/win32/window.h"
 #include "platform/win32/window_snapshot.h"
 
+#include <algorithm>
+#include <cwctype>
 #include <memory>
 #include <set>
 #include <vector>
@@ -212,6 +215,64 @@ CDezazCommand::result Menu(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
+// "DockBarButton <bar name> <control id>": presses a button of a dock bar's
+// panel as a click would (a disabled button refuses, as it would refuse the
+// mouse). The name may be quoted and is compared without case.
+CDezazCommand::result DockBarButton(const CDezazCommandContext& context)
+{
+    const std::wstring text = context.Arguments();
+    std::size_t at = text.find_first_not_of(L" \t");
+    std::wstring name;
+    if (at != std::wstring::npos && text[at] == L'"')
+    {
+        const std::size_t close = text.find(L'"', at + 1);
+        if (close == std::wstring::npos)
+            return NeedsArgument(L"DockBarButton needs the name of a dock bar and the id of a button.");
+        name = text.substr(at + 1, close - at - 1);
+        at = close + 1;
+    }
+    else if (at != std::wstring::npos)
+    {
+        const std::size_t end = std::min(text.find_first_of(L" \t", at), text.size());
+        name = text.substr(at, end - at);
+        at = end;
+    }
+    std::wstring idText = at < text.size() ? text.substr(at) : std::wstring();
+    idText.erase(0, std::min(idText.find_first_not_of(L" \t"), idText.size()));
+    idText.erase(idText.find_last_not_of(L" \t") + 1);
+    idText = Unquote(idText);
+    wchar_t* end = nullptr;
+    const unsigned long id = std::wcstoul(idText.c_str(), &end, 10);
+    if (name.empty() || idText.empty() || !end || *end != 0 || id > 0xFFFF)
+        return NeedsArgument(L"DockBarButton needs the name of a dock bar and the id of a button.");
+    const auto same = [](const std::wstring& a, const wchar_t* b) {
+        const std::wstring other = b ? b : L"";
+        return a.size() == other.size() &&
+               std::equal(a.begin(), a.end(), other.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
+    };
+    for (CDezazUiDockBar* bar : CDezazDockBarManager::DockBars())
+    {
+        if (!same(name, bar->DockBarName()))
+            continue;
+        CDezazUiDockBarDialog* panel = bar->ClientDialog();
+        HWND button = panel && panel->GetSafeHwnd() ? ::GetDlgItem(panel->GetSafeHwnd(), int(id)) : nullptr;
+        if (!button)
+        {
+            DezazApp().Print(L"The dock bar \"%ls\" has no control %lu.\n", name.c_str(), id);
+            return CDezazCommand::failure;
+        }
+        if (!::IsWindowEnabled(button))
+        {
+            DezazApp().Print(L"Control %lu of the dock bar \"%ls\" is disabled.\n", id, name.c_str());
+            return CDezazCommand::failure;
+        }
+        ::SendMessageW(button, BM_CLICK, 0, 0);
+        return CDezazCommand::success;
+    }
+    DezazApp().Print(L"There is no dock bar named \"%ls\".\n", name.c_str());
+    return CDezazCommand::failure;
+}
+
 constexpr ON_UUID HostCommandId(unsigned short n)
 {
     // {0D5A7E10-3C61-4B0F-8E2A-00000000000n}
@@ -298,6 +359,7 @@ void RegisterHostCommands()
     commands.push_back(std::make_unique<cHostCommand>(L"SelNone", HostCommandId(7), &SelNone));
     commands.push_back(std::make_unique<cHostCommand>(L"Screenshot", HostCommandId(8), &Screenshot));
     commands.push_back(std::make_unique<cHostCommand>(L"Menu", HostCommandId(9), &Menu));
+    commands.push_back(std::make_unique<cHostCommand>(L"DockBarButton", HostCommandId(10), &DockBarButton));
     RegisterScriptCommands();
 }
 

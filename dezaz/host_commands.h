@@ -1,5 +1,6 @@
 // The host program's own commands: import, open, save, new, select all,
-// screenshots and plug-in menu items, registered with the command table.
+// screenshots, plug-in menu items and the buttons of dock-bar panels,
+// registered with the command table.
 #pragma once
 
 #include <filesystem>
