@@ -66,6 +66,20 @@ cCPView::Mode* cCPView::CreateMode(std::uint32_t id, std::uint32_t temporary, LP
     return CreateModeById(id, temporary, reinterpret_cast<IBase*>(extra));
 }
 
+bool cCPView::CanCreateToolMode(std::uint32_t id) const
+{
+    const int index = ToolModeIndex(id);
+    return index >= 0 && (id == kModeExtendSurface || Makers()[std::size_t(index)] != nullptr);
+}
+
+bool cCPView::StartToolMode(std::uint32_t id, IBase* initial)
+{
+    if (!CanCreateToolMode(id) || !GetSafeHwnd())
+        return false;
+    SetModeById(id, 0, reinterpret_cast<LPARAM>(initial));
+    return GetActiveMode() && GetActiveMode()->GetId() == id;
+}
+
 UINT cCPView::GetContextMenuResource()
 {
     return m_currentToolModeId == kModeDrawCurveOnMesh ? kDrawOnMeshMenu : kShapesViewMenu;

@@ -52,6 +52,12 @@ public:
     Mode* CreateMode(std::uint32_t id, std::uint32_t temporary, LPARAM extra) override;
 
     // The curve drawing's menu while it was the last editing mode made.
+    // Starts an editing mode of the view when it can be made; false (the
+    // stack untouched) for a mode no tool has registered: starting it
+    // through SetModeById would first end the modes it replaces.
+    bool StartToolMode(std::uint32_t id, IBase* initial);
+    bool CanCreateToolMode(std::uint32_t id) const;
+
     UINT GetContextMenuResource() override;
     CWnd* GetOwnerTool() override { return m_ownerWindow; }
     IShapesViewOwner* GetShapesOwner() const { return m_owner; }

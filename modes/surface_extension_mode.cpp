@@ -196,7 +196,8 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
     if (activeShape && dragging && hoveredHandle >= 0 && camera && hoveredHandle < handleCount)
     {
         float drag[3] = {0.0f, 0.0f, 0.0f};
-        camera->ScreenDeltaToWorld(drag, point, previousPoint);
+        // The movement since the last move, from the previous point to this one.
+        camera->ScreenDeltaToWorld(drag, previousPoint, point);
         const float* p = &handlePoints[std::size_t(hoveredHandle) * 3];
         const float* d = &handleDirections[std::size_t(hoveredHandle) * 3];
         const float tip[3] = {p[0] + d[0], p[1] + d[1], p[2] + d[2]};

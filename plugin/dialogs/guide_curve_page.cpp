@@ -25,5 +25,5 @@ void CSubGuideCurveDlg::OnNewShape()
 void CSubGuideCurveDlg::OnDraw()
 {
     if (cCPView* view = View(); view && view->GetSafeHwnd())
-        view->SetModeById(kModeDrawCurveOnMesh, 0, 0);
+        view->StartToolMode(kModeDrawCurveOnMesh, nullptr);
 }

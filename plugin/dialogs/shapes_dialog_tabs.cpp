@@ -274,22 +274,22 @@ void CCreatePrimitiveDialog::OnTabActivated(int, int newIndex)
         EnableSelectionControls(false);
         EnableAlignControls(false);
     }
-    const LPARAM current = reinterpret_cast<LPARAM>(static_cast<IBase*>(CurrentShapeObject()));
+    IBase* current = CurrentShapeObject();
     switch (page)
     {
-    case eShapesPage::GuideCurve: m_shapesView->SetModeById(kModeDrawCurveOnMesh, 0, current); break;
+    case eShapesPage::GuideCurve: m_shapesView->StartToolMode(kModeDrawCurveOnMesh, current); break;
     case eShapesPage::Sketch:
         ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_KIND), FALSE);
         m_sketchMode = true;
         m_shapesView->SetStandardView(2);
-        m_shapesView->SetModeById(kModeEditProfile, 0, current);
+        m_shapesView->StartToolMode(kModeEditProfile, current);
         SendToView(ID_SHAPES_EDIT_PROFILE_HAND);
         break;
     case eShapesPage::Curves:
         ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_KIND), FALSE);
-        m_shapesView->SetModeById(kModeEditNetwork, 0, current);
+        m_shapesView->StartToolMode(kModeEditNetwork, current);
         break;
-    case eShapesPage::Deviation: m_shapesView->SetModeById(kModeDeviation, 0, current); break;
+    case eShapesPage::Deviation: m_shapesView->StartToolMode(kModeDeviation, current); break;
     default: break;
     }
 }

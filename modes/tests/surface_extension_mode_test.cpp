@@ -1,0 +1,322 @@
+// The shapes view and its surface extension mode on a real view: the mode
+// factory, strokes that select or (with Alt) deselect and keep the vertex
+// marks, undo, wand clicks that hand the seed to the owner, commands, and
+// the current shape's handles hovered through the id image and dragged.
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "modes/selection_brush_owner.h"
+#include "modes/shapes_view.h"
+#include "modes/shapes_view_owner.h"
+#include "modes/surface_extension_mode.h"
+#include "overlay/annotations.h"
+#include "platform/win32/input.h"
+#include "platform/win32/tests/support/temp_registry.h"
+#include "shapes/host_primitives.h"
+#include "shapes/primitive_geometry.h"
+#include "shapes/primitive_scene_objects.h"
+#include "support/view_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <vector>
+
+namespace
+{
+
+class FakeOwner : public CWnd, public IShapesViewOwner, public ISelectionBrushOwner
+{
+public:
+    void ReapplyMagicWand(bool toggle, bool redraw) override { wandRuns.push_back({toggle, redraw}); }
+    ISceneObject* CurrentShapeObject() override { return shape; }
+    std::wstring& HintText() override { return hint; }
+    bool SelectFrontFacingOnly() const override { return false; }
+    bool DrawWorldAxes() const override { return axes; }
+    void SetDrawWorldAxes(bool on) override { axes = on; }
+    void SaveSelectionForUndo() override
+    {
+        saved.clear();
+        mesh->ForEachTriangle([&](cMeshTriangle& t) { saved.push_back(t.flags & kTriangleFlagSelected); });
+        ++saves;
+    }
+    bool RestoreSelectionFromUndo() override
+    {
+        if (saved.empty())
+            return false;
+        std::size_t i = 0;
+        mesh->ForEachTriangle([&](cMeshTriangle& t)
+                              { t.flags = std::uint8_t((t.flags & ~kTriangleFlagSelected) | saved[i++]); });
+        RebuildSelectedVertexMarks(*mesh);
+        return true;
+    }
+    HWND QuickShapePicker(bool) override { return nullptr; }
+    void HideQuickPickers() override { ++hides; }
+    void StartNewShape() override { ++newShapes; }
+    bool OnViewCommand(UINT id) override { return commands.push_back(id), true; }
+    int GetHalfBrushSize() const override { return 12; }
+    bool ChangeBrushSize(int) override { return false; }
+
+    cMesh* mesh = nullptr;
+    ISceneObject* shape = nullptr;
+    std::wstring hint;
+    bool axes = false;
+    std::vector<std::uint8_t> saved;
+    int saves = 0, hides = 0, newShapes = 0;
+    std::vector<std::pair<bool, bool>> wandRuns;
+    std::vector<UINT> commands;
+};
+
+class SurfaceExtension : public ::testing::Test
+{
+protected:
+    static constexpr int kWidth = 260, kHeight = 200;
+    static constexpr double kOrigin[3] = {2500.0, -1200.0, 340.0};
+
+    void SetUp() override
+    {
+        win32::ResetInputState();
+        view = new cCPView(&owner, &owner);
+        fixture.Open(view, kWidth, kHeight);
+        // A grid of 30 x 24 cells facing the viewer, far from the origin.
+        const double* t = view->GetCamera()->GetViewTransform();
+        const double r0[3] = {t[0], t[1], t[2]}, r1[3] = {t[4], t[5], t[6]};
+        auto* object = new cMeshObject();
+        mesh = object->GetMesh();
+        for (int j = 0; j <= 24; ++j)
+            for (int i = 0; i <= 30; ++i)
+            {
+                float p[3];
+                for (int k = 0; k < 3; ++k)
+                    p[k] = float(kOrigin[k] + 2.0 * i * r0[k] + 2.0 * j * r1[k]);
+                mesh->AddVertex(p);
+            }
+        for (int j = 0; j < 24; ++j)
+            for (int i = 0; i < 30; ++i)
+            {
+                const std::uint32_t v = std::uint32_t(j * 31 + i);
+                mesh->AddTriangle(v, v + 1, v + 32);
+                mesh->AddTriangle(v, v + 32, v + 31);
+            }
+        mesh->Update();
+        fixture.scene->AddObject(object);
+        owner.mesh = mesh;
+        view->ZoomAll();
+        view->SetModeById(kModeExtendSurface, 0, 0);
+        mode = dynamic_cast<CUIM_ExtendSurface*>(view->GetActiveMode());
+        ASSERT_NE(mode, nullptr);
+    }
+    void TearDown() override
+    {
+        fixture.Close();
+        win32::ResetInputState();
+    }
+    void Stroke(POINT from, POINT to)
+    {
+        testview::Press(view, WM_LBUTTONDOWN, from);
+        testview::Move(view, POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+        testview::Move(view, to);
+        testview::Press(view, WM_LBUTTONUP, to);
+    }
+    void Command(UINT id, int code = 0)
+    {
+        ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0);
+    }
+    std::size_t Selected() const
+    {
+        std::size_t n = 0;
+        mesh->ForEachTriangle([&](cMeshTriangle& t) { n += (t.flags & kTriangleFlagSelected) ? 1 : 0; });
+        return n;
+    }
+    void ExpectVertexMarksMatch() const
+    {
+        std::set<std::uint32_t> expected;
+        mesh->ForEachTriangle(
+            [&](cMeshTriangle& t)
+            {
+                if ((t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected)
+                    expected.insert(t.vertexIndex, t.vertexIndex + 3);
+            });
+        for (std::uint32_t i = 0; i < mesh->GetVertexCount(); ++i)
+            ASSERT_EQ((mesh->GetVertex(i)->flags & 2u) != 0, expected.count(i) == 1) << "vertex " << i;
+    }
+
+    TempRegistry registry;
+    testview::ViewFixture fixture{false};
+    FakeOwner owner;
+    cCPView* view = nullptr;
+    CUIM_ExtendSurface* mode = nullptr;
+    cMesh* mesh = nullptr;
+};
+
+cUserInteractiveMode<C3DView>* MakeRecordingMode(std::uint32_t id, std::uint32_t temporary, IBase*, cCPView*)
+{
+    return new CUIM_ZoomRect(id, temporary);
+}
+
+TEST_F(SurfaceExtension, TheFactoryMakesTheEditingModesAndRemembersTheLastOne)
+{
+    EXPECT_EQ(view->GetCurrentToolModeId(), kModeExtendSurface);
+    EXPECT_EQ(view->GetContextMenuResource(), kShapesViewMenu);
+    // A mode nobody builds yet is not started: the extension mode stays.
+    EXPECT_FALSE(view->StartToolMode(kModeDrawCurveOnMesh, nullptr));
+    EXPECT_EQ(view->GetActiveMode(), mode);
+    EXPECT_EQ(view->GetCurrentToolModeId(), kModeExtendSurface);
+    // Once made, the curve drawing's menu stays while navigation stacks on it.
+    SetShapesViewModeMaker(kModeDrawCurveOnMesh, MakeRecordingMode);
+    EXPECT_TRUE(view->StartToolMode(kModeDrawCurveOnMesh, nullptr));
+    EXPECT_EQ(view->GetContextMenuResource(), kDrawOnMeshMenu);
+    view->SetModeById(0xC803EA, 0, 0);
+    EXPECT_EQ(view->GetContextMenuResource(), kDrawOnMeshMenu);
+    SetShapesViewModeMaker(kModeDrawCurveOnMesh, nullptr);
+    // A registered maker is used.
+    EXPECT_EQ(SetShapesViewModeMaker(kModeEditProfile, MakeRecordingMode), nullptr);
+    EXPECT_TRUE(view->StartToolMode(kModeEditProfile, nullptr));
+    ASSERT_NE(view->GetActiveMode(), nullptr);
+    EXPECT_EQ(view->GetActiveMode()->GetId(), kModeEditProfile);
+    EXPECT_EQ(SetShapesViewModeMaker(kModeEditProfile, nullptr), MakeRecordingMode);
+    EXPECT_EQ(SetShapesViewModeMaker(0xC803E9, MakeRecordingMode), nullptr) << "navigation ids are not tools";
+    EXPECT_FALSE(IsShapesViewToolMode(0xC803E9));
+    // Navigation modes stack without changing the remembered tool.
+    view->SetModeById(0xC803E9, 0, 0);
+    EXPECT_EQ(view->GetCurrentToolModeId(), kModeEditProfile);
+}
+
+TEST_F(SurfaceExtension, StrokesSelectAltDeselectsAndUndoGoesBackOneStroke)
+{
+    Command(kCmdPaintDrawing);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolFreeHand));
+    Stroke(POINT{60, 60}, POINT{200, 60});
+    const std::size_t first = Selected();
+    EXPECT_GT(first, 20u);
+    ExpectVertexMarksMatch();
+    Stroke(POINT{60, 140}, POINT{200, 140});
+    const std::size_t both = Selected();
+    EXPECT_GT(both, first);
+    // Alt deselects the first band only.
+    win32::SetKeyDown(VK_MENU, true);
+    Stroke(POINT{60, 60}, POINT{200, 60});
+    win32::SetKeyDown(VK_MENU, false);
+    EXPECT_EQ(Selected(), both - first);
+    ExpectVertexMarksMatch();
+    // Undo brings back what was selected before the Alt stroke.
+    Command(kCmdUndoSelection);
+    EXPECT_EQ(Selected(), both);
+    ExpectVertexMarksMatch();
+    EXPECT_EQ(owner.saves, 3);
+}
+
+TEST_F(SurfaceExtension, AWandClickHandsTheHitTriangleToTheOwner)
+{
+    Command(kCmdPaintWand);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolMagicWand));
+    testview::Press(view, WM_LBUTTONDOWN, POINT{130, 100});
+    testview::Press(view, WM_LBUTTONUP, POINT{130, 100});
+    ASSERT_EQ(owner.wandRuns.size(), 1u);
+    EXPECT_EQ(owner.wandRuns[0], std::make_pair(false, true));
+    cMeshTriangle* seed = view->GetActiveTriangle();
+    ASSERT_NE(seed, nullptr);
+    EXPECT_TRUE(view->GetRestoreFlag()) << "an unselected triangle: the click selects";
+    EXPECT_TRUE(seed->flags & kTriangleFlagSelected);
+    // Outside the mesh nothing is hit.
+    testview::Press(view, WM_LBUTTONDOWN, POINT{2, 2});
+    testview::Press(view, WM_LBUTTONUP, POINT{2, 2});
+    EXPECT_EQ(owner.wandRuns.size(), 1u);
+}
+
+TEST_F(SurfaceExtension, CommandsReachTheirTargetsAndNotificationsAreIgnored)
+{
+    Command(kCmdPaintLine, 1); // a control notification
+    EXPECT_NE(mode->GetTool(), std::uint32_t(kToolLine));
+    Command(kCmdPaintLine);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolLine));
+    Command(kCmdPaintFilled);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolFreeHandFilled));
+    for (UINT id : {32850u, 32851u, 32856u, 32860u, 32867u})
+        Command(id);
+    EXPECT_EQ(owner.commands, (std::vector<UINT>{32850u, 32851u, 32856u, 32860u, 32867u}));
+    owner.hint = L"Mark an area first";
+    Command(kCmdUpdateAnnotation);
+    ASSERT_NE(mode->GetHintLabel(), nullptr);
+    EXPECT_TRUE(mode->GetHintLabel()->IsVisible());
+    // A press empties the hint and hides the label.
+    testview::Press(view, WM_LBUTTONDOWN, POINT{100, 100});
+    testview::Press(view, WM_LBUTTONUP, POINT{100, 100});
+    EXPECT_TRUE(owner.hint.empty());
+    EXPECT_FALSE(mode->GetHintLabel()->IsVisible());
+    // Escape starts a new shape only while there is one; the mode stays.
+    mode->OnEscape(view);
+    EXPECT_EQ(owner.newShapes, 0);
+    Dezaz_CylinderObject shape;
+    owner.shape = &shape;
+    mode->OnEscape(view);
+    EXPECT_EQ(owner.newShapes, 1);
+    EXPECT_EQ(view->GetActiveMode(), mode);
+    owner.shape = nullptr;
+}
+
+TEST(HandleDragSign, TowardsTheTipGrowsBackShrinksAcrossGrows)
+{
+    const float p[3] = {0, 0, 0}, tip[3] = {1, 0, 0};
+    const float towards[3] = {3, 0, 0}, back[3] = {-2, 0, 0}, across[3] = {0, 5, 0};
+    EXPECT_EQ(HandleDragSign(p, tip, towards), 1.0);
+    EXPECT_EQ(HandleDragSign(p, tip, back), -1.0);
+    EXPECT_EQ(HandleDragSign(p, tip, across), 1.0);
+}
+
+TEST_F(SurfaceExtension, HandlesAreHoveredThroughTheIdImageAndDraggedAlongTheirDirection)
+{
+    // A cylinder lying in the view plane: its two end handles point left
+    // and right on the screen.
+    Dezaz_CylinderObject shape;
+    cCylinder& c = shape.GetGeometry()->GetCylinder();
+    const double* t = view->GetCamera()->GetViewTransform();
+    float centre[3];
+    for (int k = 0; k < 3; ++k)
+        centre[k] = float(kOrigin[k] + 30.0 * t[k] + 24.0 * t[4 + k]);
+    for (int k = 0; k < 3; ++k)
+    {
+        c.axis[k] = t[k];
+        c.axisPoint[k] = centre[k] - 10.0 * t[k];
+    }
+    c.radius = 3.0;
+    c.height = 20.0;
+    owner.shape = &shape;
+    Command(kCmdReinitializePrimitive);
+    ASSERT_NE(mode->GetActiveShape(), nullptr);
+    view->Redraw(kFullRedraw);
+    ASSERT_TRUE(mode->IsPickImageValid());
+    ASSERT_EQ(mode->GetHandleCount(), 2);
+    const POINT top = testview::ScreenOf(view, mode->GetHandlePoints()[1]);
+    testview::Move(view, top);
+    ASSERT_TRUE(mode->IsHovering());
+    EXPECT_EQ(mode->GetHoveredHandle(), 1);
+    EXPECT_EQ(mode->OnSetCursor(view, HTCLIENT, WM_MOUSEMOVE), int(kCursorOverHandle));
+
+    const float pixel = PixelsToWorldLength(view, 1);
+    testview::Press(view, WM_LBUTTONDOWN, top);
+    EXPECT_TRUE(mode->IsDraggingHandle());
+    testview::Move(view, POINT{top.x + 30, top.y}); // towards the tip: grows
+    EXPECT_NEAR(c.height, 20.0 + 30.0 * pixel, 2.0 * pixel);
+    testview::Move(view, POINT{top.x + 20, top.y}); // back: shrinks
+    EXPECT_NEAR(c.height, 20.0 + 20.0 * pixel, 2.0 * pixel);
+    testview::Move(view, POINT{top.x + 20, top.y + 10}); // across: grows
+    EXPECT_NEAR(c.height, 20.0 + 30.0 * pixel, 2.0 * pixel);
+    testview::Press(view, WM_LBUTTONUP, POINT{top.x + 20, top.y + 10});
+    EXPECT_FALSE(mode->IsDraggingHandle());
+    EXPECT_EQ(Selected(), 0u) << "a handle drag is no stroke";
+
+    // Off the handles (and outside the view) nothing is hovered.
+    view->Redraw(kFullRedraw);
+    testview::Move(view, POINT{5, 5});
+    EXPECT_FALSE(mode->IsHovering());
+    testview::Move(view, POINT{-20, kHeight + 30});
+    EXPECT_FALSE(mode->IsHovering());
+    EXPECT_EQ(mode->GetHoveredHandle(), -1);
+    testview::Snapshot(view, "surface_extension_handles");
+    Command(kCmdClearFeaturePoints);
+    EXPECT_EQ(mode->GetActiveShape(), nullptr);
+    owner.shape = nullptr;
+}
+
+} // namespace
