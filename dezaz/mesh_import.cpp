@@ -9,11 +9,14 @@
 #include <bit>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <limits>
+#include <memory>
+#include <sys/mman.h>
 
 namespace dezaz
 {
@@ -21,54 +24,137 @@ namespace dezaz
 namespace
 {
 
+// One position's bits and its vertex index plus one (0: the slot is free,
+// so that zeroed memory is an empty table).
+struct stWeldSlot
+{
+    std::uint32_t x, y, z;
+    std::uint32_t index_plus_one;
+};
+
+// The welding table's slots, all free at first. Lookups land anywhere in
+// it, so a large table lives on huge pages where the system grants them:
+// with small pages nearly every lookup of a new position would also miss
+// the TLB.
+class cWeldSlots
+{
+public:
+    explicit cWeldSlots(std::size_t count) : m_count(count)
+    {
+        constexpr std::size_t kHugePage = std::size_t{1} << 21;
+        const std::size_t bytes = count * sizeof(stWeldSlot);
+        const bool huge = bytes >= kHugePage;
+        void* memory = huge ? std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) / kHugePage * kHugePage)
+                            : std::malloc(bytes);
+        if (!memory)
+            throw std::bad_alloc();
+        if (huge)
+            ::madvise(memory, bytes, MADV_HUGEPAGE);
+        std::memset(memory, 0, bytes);
+        m_slots.reset(static_cast<stWeldSlot*>(memory));
+    }
+    stWeldSlot& operator[](std::size_t i) { return m_slots[i]; }
+    const stWeldSlot& operator[](std::size_t i) const { return m_slots[i]; }
+    std::size_t size() const { return m_count; }
+    void swap(cWeldSlots& other) noexcept
+    {
+        m_slots.swap(other.m_slots);
+        std::swap(m_count, other.m_count);
+    }
+
+private:
+    struct stFree
+    {
+        void operator()(stWeldSlot* p) const { std::free(p); }
+    };
+    std::unique_ptr<stWeldSlot[], stFree> m_slots;
+    std::size_t m_count;
+};
+
+std::size_t TableSize(std::size_t expected_vertices)
+{
+    std::size_t size = 1024;
+    while (size * 2 < expected_vertices * 3)
+        size *= 2;
+    return size;
+}
+
 // Exact-position vertex welding through an open-addressing hash table whose
 // slots hold the position's bits beside the vertex index, so a lookup
 // touches one cache line; -0.0 and 0.0 count as one coordinate.
 class cPositionWelder
 {
 public:
-    cPositionWelder(ON_Mesh& mesh, std::size_t expected_vertices) : m_mesh(mesh)
+    cPositionWelder(ON_Mesh& mesh, std::size_t expected_vertices)
+        : m_mesh(mesh), m_slots(TableSize(expected_vertices)), m_mask(m_slots.size() - 1)
     {
-        std::size_t size = 1024;
-        while (size < expected_vertices * 2)
-            size *= 2;
-        m_slots.assign(size, Slot{});
-        m_mask = size - 1;
+        mesh.m_V.Reserve(static_cast<int>(
+            std::min<std::size_t>(mesh.m_V.UnsignedCount() + expected_vertices, std::numeric_limits<int>::max())));
         for (int i = 0; i < mesh.VertexCount(); ++i)
             Find(mesh.m_V[i].x, mesh.m_V[i].y, mesh.m_V[i].z);
+    }
+
+    // A position's key bits and hash, computed once for the prefetch and
+    // the search that follows it.
+    struct stKey
+    {
+        std::uint32_t x, y, z;
+        std::size_t hash;
+    };
+    static stKey KeyOf(const float* p)
+    {
+        const std::uint32_t x = Key(p[0]), y = Key(p[1]), z = Key(p[2]);
+        return {x, y, z, Hash(x, y, z)};
+    }
+
+    // Starts fetching the slot where the key's search begins, so that its
+    // Find a few triangles later need not wait for memory.
+    void Prefetch(const stKey& key) const
+    {
+        const auto* slot = reinterpret_cast<const char*>(&m_slots[key.hash & m_mask]);
+#if defined(__x86_64__)
+        // GCC treats its prefetch builtins as free of effects and drops them
+        // here with the hashing that feeds them.
+        asm volatile("prefetcht0 %0" : : "m"(*slot));
+#else
+        __builtin_prefetch(slot);
+#endif
     }
 
     // The vertex index at the position, added when new; -1 when the mesh
     // cannot take more vertices.
     int Find(float x, float y, float z)
     {
-        const std::uint32_t kx = Key(x), ky = Key(y), kz = Key(z);
-        std::size_t slot = Hash(kx, ky, kz) & m_mask;
+        const float p[3] = {x, y, z};
+        return Find(KeyOf(p));
+    }
+    int Find(const stKey& key)
+    {
+        std::size_t slot = key.hash & m_mask;
         for (;;)
         {
             const Slot& s = m_slots[slot];
-            if (s.index < 0)
+            if (s.index_plus_one == 0)
                 break;
-            if (s.x == kx && s.y == ky && s.z == kz)
-                return s.index;
+            if (s.x == key.x && s.y == key.y && s.z == key.z)
+                return static_cast<int>(s.index_plus_one - 1);
             slot = (slot + 1) & m_mask;
         }
         if (m_mesh.VertexCount() == std::numeric_limits<int>::max())
             return -1;
         const int index = m_mesh.VertexCount();
-        m_mesh.m_V.Append(ON_3fPoint(x + 0.0f, y + 0.0f, z + 0.0f));
-        m_slots[slot] = Slot{kx, ky, kz, index};
-        if (static_cast<std::size_t>(m_mesh.VertexCount()) * 2 > m_slots.size())
+        // The key is the coordinate with -0.0 made 0.0.
+        m_mesh.m_V.Append(ON_3fPoint(std::bit_cast<float>(key.x), std::bit_cast<float>(key.y),
+                                     std::bit_cast<float>(key.z)));
+        m_slots[slot] = Slot{key.x, key.y, key.z, static_cast<std::uint32_t>(index) + 1};
+        // Up to 70% full: most searches still end in the slot's own cache line.
+        if (static_cast<std::size_t>(m_mesh.VertexCount()) * 10 > m_slots.size() * 7)
             Grow();
         return index;
     }
 
 private:
-    struct Slot
-    {
-        std::uint32_t x = 0, y = 0, z = 0;
-        int index = -1;
-    };
+    using Slot = stWeldSlot;
 
     static std::uint32_t Key(float f) { return std::bit_cast<std::uint32_t>(f + 0.0f); }
     static std::size_t Hash(std::uint32_t a, std::uint32_t b, std::uint32_t c)
@@ -80,22 +166,23 @@ private:
     }
     void Grow()
     {
-        std::vector<Slot> old(m_slots.size() * 2);
+        cWeldSlots old(m_slots.size() * 2);
         old.swap(m_slots);
         m_mask = m_slots.size() - 1;
-        for (const Slot& s : old)
+        for (std::size_t i = 0; i < old.size(); ++i)
         {
-            if (s.index < 0)
+            const Slot& s = old[i];
+            if (s.index_plus_one == 0)
                 continue;
             std::size_t slot = Hash(s.x, s.y, s.z) & m_mask;
-            while (m_slots[slot].index >= 0)
+            while (m_slots[slot].index_plus_one != 0)
                 slot = (slot + 1) & m_mask;
             m_slots[slot] = s;
         }
     }
 
     ON_Mesh& m_mesh;
-    std::vector<Slot> m_slots;
+    cWeldSlots m_slots;
     std::size_t m_mask = 0;
 };
 
@@ -130,18 +217,22 @@ private:
 
 // A face is dropped before any of its corners is welded when a corner is
 // not finite or two corners share a position, so no vertex is left that no
-// face uses. Returns the first corner's index, -1 for a dropped face.
-int CornerIndex(cPositionWelder& welder, const float* a, const float* b, const float* c)
+// face uses.
+bool KeptCorners(const float* a, const float* b, const float* c)
 {
     for (const float* p : {a, b, c})
         if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-            return -1;
+            return false;
     const auto same = [](const float* p, const float* q) {
         return p[0] + 0.0f == q[0] + 0.0f && p[1] + 0.0f == q[1] + 0.0f && p[2] + 0.0f == q[2] + 0.0f;
     };
-    if (same(a, b) || same(b, c) || same(a, c))
-        return -1;
-    return welder.Find(a[0], a[1], a[2]);
+    return !same(a, b) && !same(b, c) && !same(a, c);
+}
+
+// The first corner's index, -1 for a dropped face.
+int CornerIndex(cPositionWelder& welder, const float* a, const float* b, const float* c)
+{
+    return KeptCorners(a, b, c) ? welder.Find(a[0], a[1], a[2]) : -1;
 }
 
 // Adds a face of already welded corners; false when it collapsed.
@@ -205,14 +296,39 @@ void WeldFaces(const stMeshFileData& data, cPositionWelder& welder, ON_Mesh& mes
 void WeldSoup(const float* corners, std::size_t triangle_count, cPositionWelder& welder, ON_Mesh& mesh,
               MeshImportStats& s, cProgressSteps& steps)
 {
+    // Slots of a large table are mostly not in any cache: those of the
+    // triangles a little ahead are fetched while this one is welded, their
+    // keys kept for when their turn comes.
+    constexpr std::size_t kAhead = 8;
+    using stKey = cPositionWelder::stKey;
+    stKey ahead[kAhead][3];
+    const auto prepare = [&](std::size_t t) {
+        for (int k = 0; k < 3; ++k)
+        {
+            stKey& key = ahead[t % kAhead][k];
+            key = cPositionWelder::KeyOf(corners + t * 9 + 3 * k);
+            welder.Prefetch(key);
+        }
+    };
+    for (std::size_t t = 0; t < std::min(kAhead, triangle_count); ++t)
+        prepare(t);
     for (std::size_t t = 0; t < triangle_count; ++t)
     {
         const float* p = corners + t * 9;
+        const stKey key[3] = {ahead[t % kAhead][0], ahead[t % kAhead][1], ahead[t % kAhead][2]};
+        if (t + kAhead < triangle_count)
+            prepare(t + kAhead);
         ++s.faces_read;
         s.corners_read += 3;
         steps.Done(s.faces_read);
-        const int a = CornerIndex(welder, p, p + 3, p + 6);
-        if (a < 0 || !AddTriangle(mesh, a, welder.Find(p[3], p[4], p[5]), welder.Find(p[6], p[7], p[8])))
+        if (!KeptCorners(p, p + 3, p + 6))
+        {
+            ++s.faces_dropped;
+            continue;
+        }
+        const int a = welder.Find(key[0]);
+        const int b = welder.Find(key[1]);
+        if (!AddTriangle(mesh, a, b, welder.Find(key[2])))
             ++s.faces_dropped;
     }
 }
