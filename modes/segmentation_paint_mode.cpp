@@ -10,6 +10,8 @@
 #include "overlay/view_3d_overlay.h"
 #include "platform/mfc/menu.h"
 #include "render/gdiplus_graphics.h"
+#include "render/gl_draw_cache.h"
+#include "render/mesh_gl_renderer.h"
 
 #include <memory>
 
@@ -63,6 +65,22 @@ void RefreshMarkedVertices(cMesh& mesh)
 
 } // namespace
 
+void ForgetCachedMeshDrawings(C3DView* view)
+{
+    if (!view)
+        return;
+    cSceneObjectIterator* raw = nullptr;
+    view->GetObjectIterator(&raw);
+    std::unique_ptr<cSceneObjectIterator> it(raw);
+    if (!it)
+        return;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (ISceneObject* object = it->Current().Get())
+            if (auto* cache =
+                    dynamic_cast<cGLObjectDrawCache*>(object->FindAttachedProperty(cMeshGLRenderer::kSolidCacheName)))
+                cache->Delete();
+}
+
 CUIM_Segmentation::CUIM_Segmentation(std::uint32_t id, std::uint32_t temporary, C3DView* view)
     : CUIM_ScreenSelection(id, temporary, view)
 {
@@ -113,7 +131,10 @@ BOOL CUIM_Segmentation::OnLButtonUp(POINT point, UINT flags, C3DView* view)
     }
     ClearStroke();
     if (changed)
+    {
+        ForgetCachedMeshDrawings(view);
         Redraw(0);
+    }
     else if (view->GetSafeHwnd())
         ::InvalidateRect(view->GetSafeHwnd(), nullptr, TRUE);
     return result;
@@ -177,7 +198,10 @@ BOOL CUIM_Segmentation::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* 
     case kCmdUndoLastSelection:
     case kCmdUndoSelection:
         if (dialog && dialog->RestoreMarksFromUndo())
+        {
+            ForgetCachedMeshDrawings(ownerView);
             Redraw(0);
+        }
         break;
     case kCmdUpdateAnnotationText:
         if (HintLabel* label = GetHintLabel())

@@ -212,9 +212,13 @@ bool CSegmentationDialog::OnDetect()
     ClearSelectionMask();
     if (m_slider.GetSafeHwnd())
         m_slider.EnableWindow(TRUE);
-    if (marked)
-        if (cP3DView* view = GetView())
+    if (cP3DView* view = GetView())
+    {
+        // The marks of the last Detect are gone even when none are new.
+        ForgetCachedMeshDrawings(view);
+        if (marked)
             view->RequestRedraw(0);
+    }
     return marked;
 }
 

@@ -1,0 +1,446 @@
+// The segmentation dialog on a generated machined part: Detect at the
+// slider's position, the split into host meshes, the slider's thumb, the
+// painting tools with Alt and undo, the messages, and the painting mode's
+// place in the view.
+#include "analysis/segmentation.h"
+#include "analysis/segmentation_split.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/registry_store.h"
+#include "machined_part_mesh.h"
+#include "modes/segmentation_paint_mode.h"
+#include "modes/segmentation_view.h"
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_object.h"
+#include "platform/mfc/menu.h"
+#include "platform/mfc/win_app.h"
+#include "platform/win32/controls.h"
+#include "platform/win32/dialog.h"
+#include "platform/win32/input.h"
+#include "platform/win32/prompt_script.h"
+#include "platform/win32/tests/support/temp_registry.h"
+#include "platform/win32/window_snapshot.h"
+#include "plugin/resource_text.h"
+#include "plugin/tools/segmentation_dialog.h"
+#include "resources/segmentation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+using segmentationtest::stMachinedPart;
+
+namespace
+{
+
+constexpr WORD kSbThumbPosition = 4;
+constexpr WORD kSbEndScroll = 8;
+
+class SegmentationDialog : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        win32::ResetInputState();
+        win32::ClearPromptAnswers();
+        std::string error;
+        const auto include = [](const std::string& name) -> std::optional<std::string>
+        {
+            for (const VtlResourceHeader* header = kVtlResourceHeaders; header->name; ++header)
+                if (name == header->name)
+                    return std::string(header->text);
+            return std::nullopt;
+        };
+        ASSERT_TRUE(win32::RegisterResourceScript(module, kVtlResourceScript, include, &error)) << error;
+        state.m_hCurrentInstanceHandle = module;
+        state.m_hCurrentResourceHandle = module;
+        store.Init(L"Pellmark", L"VTL_4 For Dezaz");
+        cSegmentationSplitter::ForgetRememberedLayer();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "a prompt the test expected was not shown";
+        win32::ClearPromptAnswers();
+        if (dialog && ::IsWindow(dialog->GetSafeHwnd()))
+            dialog->DestroyWindow();
+        dialog.reset();
+        win32::UnregisterResources(module);
+        win32::ResetInputState();
+    }
+
+    void Open(const stMachinedPart& part)
+    {
+        source = part.Build();
+        triangles = source.m_F.Count();
+        host = doc.AddMeshObject(source);
+        ASSERT_NE(host, nullptr);
+        AFX_MANAGE_STATE(&state);
+        dialog = std::make_unique<CSegmentationDialog>(nullptr, &store);
+        dialog->SetDocument(&doc);
+        ASSERT_TRUE(dialog->LoadHostMesh(*host));
+        ASSERT_TRUE(dialog->Create(IDD_SEGMENTATION, nullptr));
+        view = dialog->GetSegmentationView();
+        ASSERT_NE(view, nullptr);
+        ASSERT_NE(view->GetSafeHwnd(), nullptr);
+        mode = dynamic_cast<CUIM_Segmentation*>(view->GetActiveMode());
+        ASSERT_NE(mode, nullptr);
+    }
+
+    cMesh& Mesh()
+    {
+        std::unique_ptr<cSceneObjectIterator> it(dialog->GetScene().GetObjectIterator());
+        it->First();
+        return *dynamic_cast<cMeshObject*>(it->Current().Get())->GetMesh();
+    }
+    std::vector<bool> Marks()
+    {
+        std::vector<bool> out;
+        Mesh().ForEachTriangle([&](cMeshTriangle& t) { out.push_back(IsVisibleSelected(t)); });
+        return out;
+    }
+    static int Count(const std::vector<bool>& marks) { return int(std::count(marks.begin(), marks.end(), true)); }
+
+    HWND Slider() const { return ::GetDlgItem(dialog->GetSafeHwnd(), IDC_SEGMENTATION_SENSITIVITY); }
+    void Scroll(WORD code, int position)
+    {
+        ::SendMessageW(Slider(), TBM_SETPOS, TRUE, position);
+        dialog->SendMessage(WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(Slider()));
+    }
+    void Click(UINT id)
+    {
+        dialog->SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(::GetDlgItem(dialog->GetSafeHwnd(), int(id))));
+    }
+
+    // The client pixel of a point of the part's own frame.
+    POINT ScreenOf(const stMachinedPart& part, double x, double y, double z)
+    {
+        const double* r = part.rotation;
+        const float world[3] = {float(r[0] * x + r[1] * y + r[2] * z + part.translation[0]),
+                                float(r[3] * x + r[4] * y + r[5] * z + part.translation[1]),
+                                float(r[6] * x + r[7] * y + r[8] * z + part.translation[2])};
+        // The view's parallel projection of the scene box onto the viewport.
+        cBase3DRenderer* camera = view->GetCamera();
+        float min[3], max[3];
+        camera->GetSceneBox(min, max);
+        RECT viewport{};
+        camera->GetViewport(&viewport);
+        const double w = viewport.right - viewport.left, h = viewport.bottom - viewport.top;
+        const double* t = camera->GetViewTransform();
+        const float* c = camera->GetSceneCentre();
+        const double d[3] = {double(world[0]) - c[0], double(world[1]) - c[1], double(world[2]) - c[2]};
+        const double vx = t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3];
+        const double vy = t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7];
+        return POINT{LONG(std::lround(w * vx / (double(max[0]) - min[0]) + w * 0.5)),
+                     LONG(std::lround(h - (h * vy / (double(max[1]) - min[1]) + h * 0.5)))};
+    }
+    std::uint32_t PixelAt(POINT p)
+    {
+        const win32::ClientImage* image = win32::GetWindowClientImage(view->GetSafeHwnd());
+        if (!image || p.x < 0 || p.y < 0 || p.x >= image->width || p.y >= image->height)
+            return 0;
+        return image->pixels[std::size_t(p.y) * std::size_t(image->width) + std::size_t(p.x)];
+    }
+
+    HINSTANCE module = reinterpret_cast<HINSTANCE>(0x9480000);
+    AFX_MODULE_STATE state;
+    TempRegistry registry;
+    cRegistryStore store;
+    CDezazDoc doc;
+    ON_Mesh source;
+    int triangles = 0;
+    const CDezazMeshObject* host = nullptr;
+    std::unique_ptr<CSegmentationDialog> dialog;
+    cSegmentationView* view = nullptr;
+    CUIM_Segmentation* mode = nullptr;
+};
+
+// The centre of each triangle of a host mesh, rounded to a micrometre.
+std::vector<std::array<long long, 3>> Centres(const ON_Mesh& mesh)
+{
+    std::vector<std::array<long long, 3>> out;
+    for (int f = 0; f < mesh.m_F.Count(); ++f)
+    {
+        std::array<long long, 3> c{};
+        for (int k = 0; k < 3; ++k)
+        {
+            double s = 0;
+            for (int corner = 0; corner < 3; ++corner)
+            {
+                const ON_3fPoint& p = mesh.m_V[mesh.m_F[f].vi[corner]];
+                s += k == 0 ? p.x : k == 1 ? p.y : p.z;
+            }
+            c[std::size_t(k)] = std::llround(s / 3.0 * 1000.0);
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+// How a region's face normals spread: 0 for a plane, the angle the region
+// turns through for a wall or a round (radians).
+double NormalSpread(const ON_Mesh& mesh)
+{
+    double worst = 0.0;
+    ON_3fVector first{};
+    bool have = false;
+    for (int f = 0; f < mesh.m_F.Count(); ++f)
+    {
+        const ON_3fPoint& a = mesh.m_V[mesh.m_F[f].vi[0]];
+        const ON_3fPoint& b = mesh.m_V[mesh.m_F[f].vi[1]];
+        const ON_3fPoint& c = mesh.m_V[mesh.m_F[f].vi[2]];
+        const double u[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+        const double v[3] = {double(c.x) - a.x, double(c.y) - a.y, double(c.z) - a.z};
+        double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const double l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (l < 1e-12)
+            continue;
+        for (double& x : n)
+            x /= l;
+        if (!have)
+        {
+            first = ON_3fVector(float(n[0]), float(n[1]), float(n[2]));
+            have = true;
+            continue;
+        }
+        const double d = std::clamp(n[0] * first.x + n[1] * first.y + n[2] * first.z, -1.0, 1.0);
+        worst = std::max(worst, std::acos(d));
+    }
+    return worst;
+}
+
+stMachinedPart Turned()
+{
+    stMachinedPart part;
+    // 30 degrees about x, then 40 about z.
+    const double a = 30.0 * std::acos(-1.0) / 180.0, b = 40.0 * std::acos(-1.0) / 180.0;
+    const double rx[9] = {1, 0, 0, 0, std::cos(a), -std::sin(a), 0, std::sin(a), std::cos(a)};
+    const double rz[9] = {std::cos(b), -std::sin(b), 0, std::sin(b), std::cos(b), 0, 0, 0, 1};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+        {
+            double s = 0;
+            for (int k = 0; k < 3; ++k)
+                s += rz[i * 3 + k] * rx[k * 3 + j];
+            part.rotation[i * 3 + j] = s;
+        }
+    part.translation[0] = -1800.0, part.translation[1] = 950.0, part.translation[2] = -420.0;
+    return part;
+}
+
+} // namespace
+
+TEST_F(SegmentationDialog, DetectThenSplitGivesOneMeshPerFaceWallAndRoundHoldingEveryTriangleOnce)
+{
+    for (const stMachinedPart& part : {stMachinedPart{}, Turned()})
+    {
+        doc.Clear();
+        Open(part);
+        EXPECT_FALSE(::IsWindowEnabled(Slider())) << "disabled until the first Detect";
+        Click(IDC_SEGMENTATION_DETECT);
+        EXPECT_TRUE(::IsWindowEnabled(Slider()));
+        const int band = Count(Marks());
+        EXPECT_GT(band, 0);
+        EXPECT_LT(band, triangles / 3) << "the band is the edges and creases, not the faces";
+
+        const ON_UUID hostId = host->ModelObjectId();
+        Click(IDC_SEGMENTATION_SPLIT);
+        INT_PTR ended = 0;
+        EXPECT_TRUE(win32::IsDialogEnded(dialog->GetSafeHwnd(), &ended)) << "a split closes the dialog";
+        EXPECT_EQ(ended, IDOK);
+
+        int planar = 0, curved = 0, total = 0;
+        std::vector<std::array<long long, 3>> all;
+        const CDezazMeshObject* bandObject = nullptr;
+        for (const CDezazObject* o : doc.Objects())
+        {
+            const auto* m = dynamic_cast<const CDezazMeshObject*>(o);
+            ASSERT_NE(m, nullptr);
+            const ON_Mesh& mesh = *m->Mesh();
+            total += mesh.m_F.Count();
+            for (const auto& c : Centres(mesh))
+                all.push_back(c);
+            if (static_cast<unsigned int>(m->Attributes().m_color) == kSharpBandColour)
+            {
+                bandObject = m;
+                continue;
+            }
+            const double spread = NormalSpread(mesh);
+            // Float positions far from the origin tilt a plane's facets by
+            // a fraction of a degree.
+            if (spread < 0.02)
+                ++planar;
+            else
+            {
+                ++curved;
+                EXPECT_GT(spread, 0.5) << "a round or the hole's wall turns through its arc";
+            }
+        }
+        ASSERT_NE(bandObject, nullptr);
+        EXPECT_EQ(bandObject->ModelObjectId(), hostId) << "the band takes the host object's place";
+        EXPECT_EQ(bandObject->Mesh()->m_F.Count(), band);
+        EXPECT_EQ(planar, 6) << "top, bottom and the four sides";
+        EXPECT_EQ(curved, 5) << "the four rounds and the hole's wall";
+        EXPECT_EQ(total, triangles);
+        auto expected = Centres(source);
+        std::sort(expected.begin(), expected.end());
+        std::sort(all.begin(), all.end());
+        EXPECT_TRUE(all == expected) << "every triangle lands in exactly one mesh";
+        dialog->DestroyWindow();
+        dialog.reset();
+    }
+}
+
+TEST_F(SegmentationDialog, DraggingTheThumbDoesNotDetectReleasingItDoes)
+{
+    Open(stMachinedPart{});
+    Scroll(SB_THUMBTRACK, 30);
+    EXPECT_EQ(Count(Marks()), 0) << "no detection while the thumb is dragged";
+    EXPECT_FALSE(Mesh().AreValuesReady());
+    Scroll(kSbThumbPosition, 30);
+    const std::vector<bool> at30 = Marks();
+    EXPECT_GT(Count(at30), 0);
+    EXPECT_TRUE(Mesh().AreValuesReady());
+
+    // The values are kept: a marked vertex's value does not change when the
+    // slider moves on.
+    const float value = Mesh().GetVertex(Mesh().GetTriangle(0)->vertexIndex[0])->GetScalar();
+    Scroll(SB_THUMBTRACK, 95);
+    EXPECT_EQ(Marks(), at30) << "still the marks of 30";
+    Scroll(kSbEndScroll, 95);
+    EXPECT_EQ(Mesh().GetVertex(Mesh().GetTriangle(0)->vertexIndex[0])->GetScalar(), value);
+    EXPECT_LE(Count(Marks()), Count(at30)) << "a higher position marks fewer triangles";
+}
+
+TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
+{
+    stMachinedPart part;
+    Open(part);
+    Click(IDC_SEGMENTATION_DETECT);
+    const std::vector<bool> detected = Marks();
+    Click(IDC_SEGMENTATION_UNDO);
+    EXPECT_EQ(Marks(), detected) << "Detect leaves nothing to undo";
+
+    mfc::PumpUntilIdle();
+    view->Redraw(kFullRedraw);
+    const POINT face = ScreenOf(part, part.width * 0.25, part.depth * 0.5, part.height);
+    const POINT rim = ScreenOf(part, part.width * 0.5, 0.0, part.height);
+    // The part fills the view's middle over the background.
+    EXPECT_NE(PixelAt(face), PixelAt(POINT{2, 2}));
+    win32::WriteSnapshotIfRequested(dialog->GetSafeHwnd(), "segmentation_dialog_detected");
+
+    // With Alt a stroke along the front rim clears its marks there.
+    win32::SetKeyDown(VK_MENU, true);
+    ASSERT_TRUE(mode->OnLButtonDown(POINT{rim.x - 40, rim.y}, MK_LBUTTON, view));
+    mode->OnMouseMove(POINT{rim.x + 40, rim.y}, MK_LBUTTON, view);
+    mode->OnLButtonUp(POINT{rim.x + 40, rim.y}, 0, view);
+    win32::SetKeyDown(VK_MENU, false);
+    const std::vector<bool> cleared = Marks();
+    EXPECT_LT(Count(cleared), Count(detected));
+    for (std::size_t i = 0; i < cleared.size(); ++i)
+    {
+        if (cleared[i])
+        {
+            ASSERT_TRUE(detected[i]) << "Alt only removes marks";
+        }
+    }
+
+    // Without Alt a click on the face marks it.
+    ASSERT_TRUE(mode->OnLButtonDown(face, MK_LBUTTON, view));
+    mode->OnLButtonUp(face, 0, view);
+    const std::vector<bool> painted = Marks();
+    EXPECT_GT(Count(painted), Count(cleared));
+    mfc::PumpUntilIdle();
+    view->Redraw(kFullRedraw);
+    win32::WriteSnapshotIfRequested(dialog->GetSafeHwnd(), "segmentation_dialog_painted");
+
+    Click(IDC_SEGMENTATION_UNDO);
+    EXPECT_EQ(Marks(), cleared) << "undo restores the marks before the last stroke";
+    // Vertex bit 1 follows the marks.
+    cMesh& mesh = Mesh();
+    std::vector<bool> onMarked(mesh.GetVertexCount(), false);
+    mesh.ForEachTriangle([&](cMeshTriangle& t) {
+        if (IsVisibleSelected(t))
+            for (auto v : t.vertexIndex)
+                onMarked[v] = true;
+    });
+    for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
+        ASSERT_EQ((mesh.GetVertex(v)->flags & 2u) != 0, onMarked[v]) << v;
+}
+
+TEST_F(SegmentationDialog, SplitWithoutMarksSaysSoAndChangesNothing)
+{
+    Open(stMachinedPart{});
+    win32::PromptAnswer answer;
+    answer.kind = win32::kMessageBoxPrompt;
+    answer.expect = L"Nothing to split. Select triangles first.";
+    answer.result = IDOK;
+    win32::QueuePromptAnswer(answer);
+    Click(IDC_SEGMENTATION_SPLIT);
+    EXPECT_FALSE(win32::IsDialogEnded(dialog->GetSafeHwnd())) << "the dialog stays open";
+    ASSERT_EQ(doc.Objects().size(), 1u);
+    EXPECT_EQ(doc.Objects()[0], host);
+}
+
+TEST_F(SegmentationDialog, TheViewAlwaysComesBackToPaintingAndItsMenuHasNoWand)
+{
+    Open(stMachinedPart{});
+    // Escape does not end painting.
+    MSG msg{};
+    msg.hwnd = view->GetSafeHwnd();
+    msg.message = WM_KEYDOWN;
+    msg.wParam = VK_ESCAPE;
+    dialog->PreTranslateMessage(&msg);
+    view->SendMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(view->GetActiveMode(), mode);
+    // A navigation mode rests on it and painting resumes when it ends.
+    view->StartRotateMode();
+    EXPECT_NE(view->GetActiveMode(), mode);
+    view->SendMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(view->GetActiveMode(), mode);
+    EXPECT_EQ(view->GetToolModeId(), kSegmentationModeId);
+    EXPECT_EQ(view->GetContextMenuResource(), UINT(3011));
+
+    AFX_MANAGE_STATE(&state);
+    CMenu menu;
+    ASSERT_TRUE(menu.LoadMenu(kSelectionContextMenu));
+    CMenu* popup = menu.GetSubMenu(0);
+    ASSERT_NE(popup, nullptr);
+    mode->UpdateContextMenu(popup);
+    EXPECT_EQ(popup->GetMenuState(kCmdMagicWand, MF_BYCOMMAND), UINT(-1));
+    EXPECT_EQ(popup->GetMenuState(kCmdDeselectAll, MF_BYCOMMAND), UINT(-1));
+    EXPECT_EQ(popup->GetMenuState(kCmdFreeFormFilled, MF_BYCOMMAND), UINT(-1)) << "the tool in use";
+    EXPECT_NE(popup->GetMenuState(kCmdFreeForm, MF_BYCOMMAND), UINT(-1));
+}
+
+TEST_F(SegmentationDialog, ToolButtonsChooseTheStrokeAndTheFrontFacingSwitchIsKept)
+{
+    Open(stMachinedPart{});
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolFreeHandFilled)) << "the view starts with the filled brush";
+    Click(IDC_SEGMENTATION_PAINT);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolFreeHand));
+    EXPECT_EQ(::SendDlgItemMessageW(dialog->GetSafeHwnd(), IDC_SEGMENTATION_PAINT_FILLED, BM_GETCHECK, 0, 0),
+              BST_UNCHECKED);
+    Click(IDC_SEGMENTATION_LINE);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolLine));
+    // The context menu's tools go through the dialog's buttons.
+    view->SendMessage(WM_COMMAND, kCmdFreeFormFilled, 0);
+    EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolFreeHandFilled));
+    EXPECT_EQ(::SendDlgItemMessageW(dialog->GetSafeHwnd(), IDC_SEGMENTATION_PAINT_FILLED, BM_GETCHECK, 0, 0),
+              BST_CHECKED);
+
+    EXPECT_TRUE(dialog->IsFrontFacingOnly());
+    // A click turns the check box over, then the dialog reads it.
+    Click(IDC_SEGMENTATION_FRONT_ONLY);
+    EXPECT_FALSE(dialog->IsFrontFacingOnly());
+    int stored = -1;
+    EXPECT_TRUE(store.ReadInt(kFrontFacingSection, kFrontFacingValue, &stored));
+    EXPECT_EQ(stored, 0);
+    int reverse = 0;
+    EXPECT_TRUE(store.ReadInt(L"Preferences\\MouseNavigation", L"ReverseWheelZooming", &reverse));
+    EXPECT_EQ(reverse, 1);
+}
