@@ -595,7 +595,13 @@ bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const
     double estimateOffset = 0.0;
     const bool estimated = fit.EstimateNormal(estimate, estimateOffset);
     const bool anyFixed = fixed[0] || fixed[1] || fixed[2];
-    if ((!estimated || anyFixed) && std::fabs(Dot3d(estimate, given)) < 0.7071)
+    // The open components follow the points: only the fixed ones can turn
+    // the normal more than 45 degrees away from the points' own.
+    double guide[3];
+    for (int k = 0; k < 3; ++k)
+        guide[k] = fixed[k] ? given[k] : estimate[k];
+    const double guideLength = std::sqrt(Dot3d(guide, guide));
+    if ((!estimated || anyFixed) && !(std::fabs(Dot3d(estimate, guide)) >= 0.7071 * guideLength && guideLength > 0.0))
         return false;
 
     const std::uint32_t freeCount = ctx.plane.OpenCount();
