@@ -1,0 +1,165 @@
+// The Shape and Sketch pages of the shapes dialog: the direction buttons
+// refit under their constraint, a renamed shape is renamed in the list, a
+// deletion is confirmed, and the Sketch page's distance field and snap
+// settings.
+#include "core/registry_store.h"
+#include "overlay/prop_tree.h"
+#include "overlay/prop_tree_item.h"
+#include "modes/surface_extension_mode.h"
+#include "plugin/dialogs/shape_page.h"
+#include "plugin/dialogs/sketch_page.h"
+#include "shapes/extracted_record.h"
+#include "shapes/primitive_geometry.h"
+#include "shapes/shape_interfaces.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+
+#include <cmath>
+
+using scans::Vec;
+
+namespace
+{
+
+void ChangeRow(CSubSurfaceDlg& page, CPropTreeItem* item)
+{
+    NMPROPTREE notify{};
+    notify.hdr.hwndFrom = page.GetPropertyTree().GetSafeHwnd();
+    notify.hdr.idFrom = IDC_SHAPE_PAGE_TREE;
+    notify.hdr.code = PTN_ITEMCHANGED;
+    notify.pItem = item;
+    ::SendMessageW(page.GetSafeHwnd(), WM_NOTIFY, IDC_SHAPE_PAGE_TREE, LPARAM(&notify));
+}
+
+TEST_F(ShapesDialog, VerticalAndHorizontalRefitAPlaneUnderTheirConstraint)
+{
+    // A wall leaning by about 9 degrees.
+    const Vec normal = scans::Unit({0.8, 0.55, 0.15});
+    Open(scans::Plane({-900, 450, 75}, normal, 60.0, 12, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    const HWND page = dialog->GetShapePage()->GetSafeHwnd();
+    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SHAPE_PAGE_VERTICAL, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page, IDC_SHAPE_PAGE_VERTICAL)));
+    const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    EXPECT_NEAR(p.normal[2], 0.0, 1e-9) << "a vertical plane has a horizontal normal";
+    EXPECT_NEAR(std::hypot(p.normal[0], p.normal[1]), 1.0, 1e-9);
+    // The horizontal direction closest to the scan's normal.
+    const Vec flat = scans::Unit({normal.x, normal.y, 0.0});
+    EXPECT_NEAR(std::fabs(p.normal[0] * flat.x + p.normal[1] * flat.y), 1.0, 1e-3);
+    // A wall cannot be laid flat: the fit refuses a direction more than 45
+    // degrees from the scan's, and the shape stays as it was.
+    const double before[3] = {p.normal[0], p.normal[1], p.normal[2]};
+    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SHAPE_PAGE_HORIZONTAL, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page, IDC_SHAPE_PAGE_HORIZONTAL)));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane().normal[k], before[k]);
+}
+
+TEST_F(ShapesDialog, HorizontalLaysACylinderAxisFlatAndVerticalStandsItUp)
+{
+    Open(scans::Cylinder({300, 100, -40}, {0.5, 0.3, 0.2}, 15.0, 50.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    dialog->GetShapePage()->OnHorizontal();
+    const cCylinder& c = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder();
+    EXPECT_NEAR(c.axis[2], 0.0, 1e-9);
+    dialog->GetShapePage()->OnVertical();
+    EXPECT_NEAR(std::fabs(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().axis[2]), 1.0, 1e-9);
+}
+
+TEST_F(ShapesDialog, RenamingInThePageRenamesTheListItemAndDeletingAsksFirst)
+{
+    Open(scans::Plane({10, 20, 30}, {0, 0, 1}, 40.0, 6, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    ASSERT_NE(session, nullptr);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* name = page.GetPropertyTree().FindItem(session->GetRecord()->nameRowId);
+    ASSERT_NE(name, nullptr);
+    name->SetItemValue(reinterpret_cast<LPARAM>(L"Top face"));
+    ChangeRow(page, name);
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(session->GetName())), L"Top face");
+    wchar_t text[64] = {};
+    ::SendDlgItemMessageW(Window(), IDC_SHAPES_LIST, LB_GETTEXT, 0, LPARAM(text));
+    EXPECT_EQ(std::wstring(text), L"Top face");
+
+    QueueAnswer(L"Are you sure you want to delete 'Top face' ?", IDNO);
+    Click(IDC_SHAPES_DELETE);
+    EXPECT_EQ(dialog->GetCurrentSession(), session);
+    QueueAnswer(L"Are you sure you want to delete 'Top face' ?", IDYES);
+    Click(IDC_SHAPES_DELETE);
+    EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 0u);
+    EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_LIST, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_FALSE(Enabled(IDC_SHAPES_DELETE));
+}
+
+TEST_F(ShapesDialog, TheSketchPagesDistanceFieldAndSnapSettings)
+{
+    store.WriteInt(L"Preferences", kSnapDistanceIndexValue, 99);
+    store.WriteInt(L"Preferences", kSnapAngleIndexValue, -3);
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10.0, 2));
+    CSubProfileDlg& page = *dialog->GetSketchPage();
+    const HWND window = page.GetSafeHwnd();
+    // Stored indices beyond the snap table are brought into it.
+    EXPECT_EQ(page.GetSnapDistanceIndex(), 4);
+    EXPECT_EQ(page.GetSnapAngleIndex(), 0);
+    EXPECT_EQ(::SendDlgItemMessageW(window, IDC_SKETCH_SNAP_DISTANCE, CB_GETCURSEL, 0, 0), 4);
+    EXPECT_EQ(::SendDlgItemMessageW(window, IDC_SKETCH_SNAP_DISTANCE, CB_GETCOUNT, 0, 0), 5);
+
+    wchar_t text[64] = {};
+    page.SetDistanceRadiusField(0.0, true);
+    ::GetDlgItemTextW(window, IDC_SKETCH_DISTANCE, text, 64);
+    EXPECT_EQ(std::wstring(text), L"0.000");
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(window, IDC_SKETCH_DISTANCE)));
+    ::GetDlgItemTextW(window, IDC_SKETCH_DISTANCE_LABEL, text, 64);
+    EXPECT_EQ(std::wstring(text), L"Distance");
+    page.SetDistanceRadiusField(12.3456, false);
+    EXPECT_DOUBLE_EQ(page.GetDistanceRadiusValue(), 12.346);
+    ::GetDlgItemTextW(window, IDC_SKETCH_DISTANCE_LABEL, text, 64);
+    EXPECT_EQ(std::wstring(text), L"Radius");
+    page.SetDistanceRadiusField(-0.5, true);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(window, IDC_SKETCH_DISTANCE)));
+    ::GetDlgItemTextW(window, IDC_SKETCH_DISTANCE, text, 64);
+    EXPECT_EQ(std::wstring(text), L"");
+
+    // A new choice is written as its index.
+    ::SendDlgItemMessageW(window, IDC_SKETCH_SNAP_ANGLE, CB_SETCURSEL, 2, 0);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SKETCH_SNAP_ANGLE, CBN_SELCHANGE),
+                   LPARAM(::GetDlgItem(window, IDC_SKETCH_SNAP_ANGLE)));
+    int stored = -1;
+    ASSERT_TRUE(store.ReadInt(L"Preferences", kSnapAngleIndexValue, &stored));
+    EXPECT_EQ(stored, 2);
+    // Snapping off disables its settings.
+    ::SendDlgItemMessageW(window, IDC_SKETCH_SNAPPING, BM_SETCHECK, BST_UNCHECKED, 0);
+    page.OnSnapping();
+    EXPECT_FALSE(page.IsSnapping());
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(window, IDC_SKETCH_SNAP_DISTANCE)));
+}
+
+TEST_F(ShapesDialog, TheDeviationTabKeepsTheSelectionToolsOffAndTheShapeTabBringsThemBack)
+{
+    Open(scans::Sphere({200, -150, 60}, 30.0, 32, 16, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Sphere);
+    ASSERT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Deviation"}));
+    Snapshot("tab_shape");
+    dialog->SelectTab(1);
+    EXPECT_EQ(dialog->GetSelectedTab(), 1);
+    EXPECT_FALSE(Enabled(IDC_SHAPES_MAGIC_WAND));
+    EXPECT_FALSE(Enabled(IDC_SHAPES_ALIGN_BOTTOM));
+    EXPECT_FALSE(::IsWindowVisible(dialog->GetShapePage()->GetSafeHwnd()));
+    Snapshot("tab_deviation");
+    dialog->SelectTab(0);
+    EXPECT_TRUE(Enabled(IDC_SHAPES_MAGIC_WAND));
+    EXPECT_TRUE(Enabled(IDC_SHAPES_ALIGN_BOTTOM));
+    EXPECT_TRUE(::IsWindowVisible(dialog->GetShapePage()->GetSafeHwnd()));
+    ASSERT_NE(dialog->GetExtendMode(), nullptr);
+    EXPECT_EQ(dialog->GetShapesView()->GetActiveMode(), dialog->GetExtendMode());
+}
+
+} // namespace
