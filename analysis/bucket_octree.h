@@ -84,7 +84,9 @@ template <class T> struct stBucketOcTreeNode
     // faster scans) put this leaf's copy; 0xFFFFFFFF when it did not.
     std::uint32_t packedFirst = 0xFFFFFFFFu;
     std::uint32_t packedCount = 0;
-    // Where the owner keeps boxes of runs of the packed elements, if it does.
+    // Where the owner keeps records of its own for the node, if it does
+    // (the boxes of runs of a leaf's packed elements, an inner node's table
+    // of its children).
     std::uint32_t groupFirst = 0xFFFFFFFFu;
     // Where an owner keeps the box of what lies below within the voxel
     // (tighter than the voxel where the elements fill only part of it);

@@ -91,9 +91,11 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
     m_faceTree.Clear();
     m_faceTree.ResetRootCube();
     m_faces.clear();
+    m_geometry.clear();
     m_packed.clear();
     m_packedLeaf.clear();
     m_groupBoxes.clear();
+    m_childTables.clear();
     m_faceEntryFirst.clear();
     m_faceEntryRank.clear();
     m_faceSigns.clear();
@@ -169,6 +171,22 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
         return;
     }
 
+    try
+    {
+        // The faces' corners and normals side by side, one record a face:
+        // a measure reads one record instead of following the face into
+        // its mesh.
+        m_geometry.reserve(m_faces.size());
+        for (const cInspectionFace& face : m_faces)
+            m_geometry.push_back(GeometryOf(face));
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_faces.clear();
+        m_geometry.clear();
+        return;
+    }
+
     IProcProgress* report = ProgressOrNull(progress);
     const std::size_t count = m_faces.size();
     report->SetRange(0.0f, static_cast<float>(count));
@@ -184,9 +202,11 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
         // Without the packed entries no search could rank its ties: no tree.
         m_faceTree.Clear();
         m_faces.clear();
+        m_geometry.clear();
         m_packed.clear();
         m_packedLeaf.clear();
         m_groupBoxes.clear();
+        m_childTables.clear();
         m_faceEntryFirst.clear();
         m_faceEntryRank.clear();
         return;
@@ -254,8 +274,9 @@ bool cCADSearchTree::PackLeaves()
     {
         return false;
     }
-    SetContentBoxes();
     SetGroupBoxes();
+    if (!SetContentBoxes())
+        return false;
     // Every face's entries in rank order, for settling ties.
     for (const stPackedFace& packed : m_packed)
         ++m_faceEntryFirst[static_cast<std::size_t>(packed.face - m_faces.data()) + 1];
@@ -296,14 +317,39 @@ std::uint8_t FaceFeature(eTriangleFeature feature, const std::uint8_t corners[3]
 
 } // namespace
 
+cCADSearchTree::stFaceGeometry cCADSearchTree::GeometryOf(const cInspectionFace& face)
+{
+    stFaceGeometry geometry;
+    for (int k = 0; k < 4; ++k)
+        std::copy(face.Corner(k), face.Corner(k) + 3, geometry.corner[k]);
+    std::copy(face.normal, face.normal + 3, geometry.normal);
+    geometry.quad = face.IsQuad();
+    if (geometry.quad)
+    {
+        // A quad need not be planar: (A, C, D) is bounded by its own plane.
+        double n[3];
+        TriangleCrossProduct(geometry.corner[0], geometry.corner[2], geometry.corner[3], n);
+        for (int i = 0; i < 3; ++i)
+            geometry.secondNormal[i] = static_cast<float>(n[i]);
+        NormaliseVector3f(geometry.secondNormal);
+    }
+    return geometry;
+}
+
 double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float point[3], double bound, double closest[3],
                                    std::uint8_t* feature)
 {
-    const float* a = face.Corner(0);
-    const float* b = face.Corner(1);
-    const float* c = face.Corner(2);
+    return MeasureGeometry(GeometryOf(face), point, bound, closest, feature);
+}
+
+double cCADSearchTree::MeasureGeometry(const stFaceGeometry& face, const float point[3], double bound,
+                                       double closest[3], std::uint8_t* feature)
+{
+    const float* a = face.corner[0];
+    const float* b = face.corner[1];
+    const float* c = face.corner[2];
     eTriangleFeature where1 = eTriangleFeature::Inside;
-    if (!face.IsQuad())
+    if (!face.quad)
     {
         const double result = SignedPointTriangleDistance(point, a, b, c, face.normal, bound, closest, &where1);
         static constexpr std::uint8_t kCorners[3] = {0, 1, 2}, kEdges[3] = {0, 1, 2};
@@ -314,15 +360,10 @@ double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float poin
     double first[3];
     double second[3];
     const double d1 = SignedPointTriangleDistance(point, a, b, c, face.normal, bound, first, &where1);
-    // A quad need not be planar: (A, C, D) is bounded by its own plane, and
-    // its distance takes the face's sign like the first half's.
-    const float* d = face.Corner(3);
-    double n[3];
-    TriangleCrossProduct(a, c, d, n);
-    float ownNormal[3] = {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])};
-    NormaliseVector3f(ownNormal);
+    // (A, C, D)'s distance takes the face's sign like the first half's.
+    const float* d = face.corner[3];
     eTriangleFeature where2 = eTriangleFeature::Inside;
-    double d2 = SignedPointTriangleDistance(point, a, c, d, ownNormal, bound, second, &where2);
+    double d2 = SignedPointTriangleDistance(point, a, c, d, face.secondNormal, bound, second, &where2);
     if (d2 != FLT_MAX)
     {
         const double side = (point[0] - second[0]) * face.normal[0] + (point[1] - second[1]) * face.normal[1] +
@@ -349,6 +390,23 @@ double cCADSearchTree::MeasureFace(const cInspectionFace& face, const float poin
     return result;
 }
 
+namespace
+{
+
+// The faces measured by the latest searches of this thread, by their
+// address: a small table, overwritten on collision (a face measured twice
+// costs time, nothing else).
+constexpr std::size_t kMeasuredSlots = 256;
+struct stMeasuredSlot
+{
+    const cInspectionFace* face = nullptr;
+    std::uint64_t search = 0;
+};
+thread_local stMeasuredSlot t_measured[kMeasuredSlots];
+thread_local std::uint64_t t_searches = 0;
+
+} // namespace
+
 const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node, const float point[3], double& d,
                                                    double closest[3]) const
 {
@@ -360,11 +418,15 @@ const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node
         search.p[i] = point[i];
     search.bestAbs = std::fabs(d);
     search.startAbs = search.bestAbs;
+    search.serial = ++t_searches;
     if (!(search.bestAbs == search.bestAbs))
         return nullptr;
     if (SquaredDistanceToBox(search.p, node->contentBox) > Reach(search.bestAbs))
         return nullptr;
-    SearchNode(node, search);
+    if (node->IsLeaf())
+        SearchLeaf(node->packedFirst, node->packedCount, node->groupFirst, search);
+    else
+        SearchTable(node->groupFirst, search);
     if (search.best == nullptr)
         return nullptr;
     d = SignAtFeature(search);
@@ -372,51 +434,59 @@ const cInspectionFace* cCADSearchTree::ClosestFace(const tFaceOcTree::Node* node
     return search.best;
 }
 
-void cCADSearchTree::SearchNode(const tFaceOcTree::Node* node, stFaceSearch& search) const
+void cCADSearchTree::SearchTable(std::uint32_t index, stFaceSearch& search) const
 {
-    if (node->IsLeaf())
-    {
-        SearchLeaf(node, search);
-        return;
-    }
     // Nearest octant first: the best distance shrinks early and prunes the
     // rest. The order cannot change the answer (see SearchLeaf).
-    const tFaceOcTree::Node* children[8];
+    const stChildTable& table = m_childTables[index];
     double gaps[8];
+    int order[8];
     int count = 0;
     const double reach = Reach(search.bestAbs);
-    for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr && count < 8; child = child->nextSibling)
+    for (int c = 0; c < table.count; ++c)
     {
-        const double gap = SquaredDistanceToBox(search.p, child->contentBox);
+        double gap = 0.0;
+        for (int a = 0; a < 3; ++a)
+        {
+            const double below = static_cast<double>(table.low[a][c]) - search.p[a];
+            const double above = search.p[a] - static_cast<double>(table.high[a][c]);
+            const double g = std::max(0.0, std::max(below, above));
+            gap += g * g;
+        }
         if (gap > reach)
             continue;
         int k = count++;
         for (; k > 0 && gaps[k - 1] > gap; --k)
         {
             gaps[k] = gaps[k - 1];
-            children[k] = children[k - 1];
+            order[k] = order[k - 1];
         }
         gaps[k] = gap;
-        children[k] = child;
+        order[k] = c;
     }
     for (int k = 0; k < count; ++k)
     {
         if (gaps[k] > Reach(search.bestAbs))
             break; // sorted: the others lie farther still
-        SearchNode(children[k], search);
+        const int c = order[k];
+        if (table.packedCount[c] == kInnerChild)
+            SearchTable(table.first[c], search);
+        else
+            SearchLeaf(table.first[c], table.packedCount[c], table.groupFirst[c], search);
     }
 }
 
-void cCADSearchTree::SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& search) const
+void cCADSearchTree::SearchLeaf(std::uint32_t packedFirst, std::uint32_t packedCount, std::uint32_t groupFirst,
+                                stFaceSearch& search) const
 {
-    if (node->packedFirst == kNotPacked)
+    if (packedFirst == kNotPacked)
         return;
-    const stPackedFace* packed = m_packed.data() + node->packedFirst;
-    for (std::uint32_t k = 0; k < node->packedCount; ++k)
+    const stPackedFace* packed = m_packed.data() + packedFirst;
+    for (std::uint32_t k = 0; k < packedCount; ++k)
     {
         // A run's box first: most runs of a leaf lie out of reach.
-        if (k % kGroupSize == 0 && node->groupFirst != kNotPacked &&
-            SquaredDistanceToBox(search.p, m_groupBoxes[node->groupFirst + k / kGroupSize].box) >
+        if (k % kGroupSize == 0 && groupFirst != kNotPacked &&
+            SquaredDistanceToBox(search.p, m_groupBoxes[groupFirst + k / kGroupSize].box) >
                 Reach(search.bestAbs))
         {
             k += kGroupSize - 1;
@@ -424,10 +494,20 @@ void cCADSearchTree::SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& sea
         }
         if (SquaredDistanceToBox(search.p, packed[k].box) > Reach(search.bestAbs))
             continue;
+        // A face that crosses several leaves is measured once a search: again
+        // it could only tie with itself.
+        {
+            stMeasuredSlot& slot = t_measured[(reinterpret_cast<std::uintptr_t>(packed[k].face) / alignof(cInspectionFace)) % kMeasuredSlots];
+            if (slot.face == packed[k].face && slot.search == search.serial)
+                continue;
+            slot.face = packed[k].face;
+            slot.search = search.serial;
+        }
         const cInspectionFace& face = *packed[k].face;
         double faceClosest[3];
         std::uint8_t feature = 0;
-        const double faceD = MeasureFace(face, search.point, search.bestAbs, faceClosest, &feature);
+        const double faceD = MeasureGeometry(m_geometry[static_cast<std::size_t>(&face - m_faces.data())],
+                                             search.point, search.bestAbs, faceClosest, &feature);
         const double magnitude = std::fabs(faceD);
         if (faceD == FLT_MAX || magnitude > search.bestAbs)
             continue;
@@ -492,8 +572,20 @@ void cCADSearchTree::SetGroupBoxes()
     }
 }
 
-void cCADSearchTree::SetContentBoxes()
+bool cCADSearchTree::SetContentBoxes()
 {
+    try
+    {
+        std::size_t inner = 0;
+        for (std::uint32_t i = 0; i < m_faceTree.GetNodeCount(); ++i)
+            inner += m_faceTree.GetNode(i)->IsLeaf() ? 0 : 1;
+        m_childTables.reserve(inner);
+        m_childTables.clear();
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
     // Children are made after their parents: backwards, every child is done
     // before its parent.
     for (std::uint32_t i = m_faceTree.GetNodeCount(); i-- > 0;)
@@ -538,6 +630,49 @@ void cCADSearchTree::SetContentBoxes()
         }
         std::copy(box, box + 6, node->contentBox);
     }
+    // Every inner node's children that hold faces, their boxes side by side,
+    // with what the search needs of each child: it never reads the child
+    // records themselves.
+    std::uint32_t tables = 0;
+    for (std::uint32_t i = 0; i < m_faceTree.GetNodeCount(); ++i)
+    {
+        tFaceOcTree::Node* node = m_faceTree.GetNode(i);
+        if (!node->IsLeaf())
+            node->groupFirst = tables++;
+    }
+    m_childTables.resize(tables);
+    for (std::uint32_t i = 0; i < m_faceTree.GetNodeCount(); ++i)
+    {
+        const tFaceOcTree::Node* node = m_faceTree.GetNode(i);
+        if (node->IsLeaf())
+            continue;
+        stChildTable& table = m_childTables[node->groupFirst];
+        for (const tFaceOcTree::Node* child = node->firstChild; child != nullptr && table.count < 8;
+             child = child->nextSibling)
+        {
+            if (!(child->contentBox[0] <= child->contentBox[3]))
+                continue; // no faces below
+            const int c = table.count++;
+            for (int a = 0; a < 3; ++a)
+            {
+                table.low[a][c] = child->contentBox[a];
+                table.high[a][c] = child->contentBox[a + 3];
+            }
+            if (child->IsLeaf())
+            {
+                table.first[c] = child->packedFirst;
+                table.packedCount[c] = child->packedCount;
+                table.groupFirst[c] = child->groupFirst;
+            }
+            else
+            {
+                table.first[c] = child->groupFirst;
+                table.packedCount[c] = kInnerChild;
+                table.groupFirst[c] = kNotPacked;
+            }
+        }
+    }
+    return true;
 }
 
 std::uint32_t cCADSearchTree::TieRank(const cInspectionFace& face, const float point[3], double distance) const
@@ -756,12 +891,16 @@ void cCADSearchTree::Clear()
     m_faceTree.ResetRootCube();
     m_faces.clear();
     m_faces.shrink_to_fit();
+    m_geometry.clear();
+    m_geometry.shrink_to_fit();
     m_packed.clear();
     m_packed.shrink_to_fit();
     m_packedLeaf.clear();
     m_packedLeaf.shrink_to_fit();
     m_groupBoxes.clear();
     m_groupBoxes.shrink_to_fit();
+    m_childTables.clear();
+    m_childTables.shrink_to_fit();
     m_faceEntryFirst.clear();
     m_faceEntryFirst.shrink_to_fit();
     m_faceEntryRank.clear();

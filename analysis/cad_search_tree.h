@@ -114,6 +114,19 @@ public:
                               std::uint8_t* feature = nullptr);
 
 private:
+    // What measuring a face reads, in one record: its corners (a triangle
+    // repeats C), its normal, and for a quad the unit normal of (A, C, D).
+    struct stFaceGeometry
+    {
+        float corner[4][3];
+        float normal[3];
+        float secondNormal[3] = {0, 0, 0};
+        bool quad = false;
+    };
+    static stFaceGeometry GeometryOf(const cInspectionFace& face);
+    static double MeasureGeometry(const stFaceGeometry& face, const float point[3], double bound, double closest[3],
+                                  std::uint8_t* feature);
+
     static constexpr std::uint32_t kNotPacked = 0xFFFFFFFFu;
     static constexpr std::uint32_t kRankUnknown = 0xFFFFFFFEu;
     static constexpr std::uint32_t kGroupSize = 8;
@@ -122,6 +135,20 @@ private:
     {
         float box[6];
     };
+    // An inner node's children that hold faces, with their content boxes
+    // side by side (the node's groupFirst gives its table).
+    struct stChildTable
+    {
+        float low[3][8];
+        float high[3][8];
+        // Inner child: its table and kInnerChild; leaf: its packed range and
+        // its run boxes.
+        std::uint32_t first[8];
+        std::uint32_t packedCount[8];
+        std::uint32_t groupFirst[8];
+        int count = 0;
+    };
+    static constexpr std::uint32_t kInnerChild = 0xFFFFFFFFu;
 
     // A face as a leaf scan reads it: its box beside the record, so that
     // the scan rejects most faces without touching their records.
@@ -146,6 +173,7 @@ private:
     {
         const float* point = nullptr;
         double p[3] = {0, 0, 0};
+        std::uint64_t serial = 0; // this thread's count of searches
         double startAbs = 0.0;
         double bestAbs = 0.0;
         double bestD = 0.0;
@@ -160,12 +188,14 @@ private:
     bool PackLeaves();
     // Every node's content box: its faces' boxes within its voxel (leaves),
     // its children's content boxes together (inner nodes). The search
-    // prunes by it: no face part inside a node lies outside it.
-    void SetContentBoxes();
+    // prunes by it: no face part inside a node lies outside it. Then every
+    // inner node's child table. False when there is no memory for them.
+    bool SetContentBoxes();
     // Boxes of runs of kGroupSize packed entries of every leaf, in order.
     void SetGroupBoxes();
-    void SearchNode(const tFaceOcTree::Node* node, stFaceSearch& search) const;
-    void SearchLeaf(const tFaceOcTree::Node* node, stFaceSearch& search) const;
+    void SearchTable(std::uint32_t index, stFaceSearch& search) const;
+    void SearchLeaf(std::uint32_t packedFirst, std::uint32_t packedCount, std::uint32_t groupFirst,
+                    stFaceSearch& search) const;
     // Welds the faces' corners by position and sums the pseudo-normals of
     // corners (angle-weighted face normals) and edges (their faces'
     // normals). False when there is no memory for it.
@@ -189,12 +219,14 @@ private:
     tHostPointKDTree m_vertexTree;
     tFaceOcTree m_faceTree;
     std::vector<cInspectionFace> m_faces;
+    std::vector<stFaceGeometry> m_geometry; // beside m_faces
     std::vector<stPackedFace> m_packed;
     // The leaf of every packed entry, and every face's entries in rank order
     // (the entries of face f are m_faceEntryRank[m_faceEntryFirst[f] ..
     // m_faceEntryFirst[f + 1]]).
     std::vector<const tFaceOcTree::Node*> m_packedLeaf;
     std::vector<stGroupBox> m_groupBoxes;
+    std::vector<stChildTable> m_childTables;
     std::vector<std::uint32_t> m_faceEntryFirst;
     std::vector<std::uint32_t> m_faceEntryRank;
     double m_reachSlack = 0.0;
