@@ -139,6 +139,9 @@ protected:
         m_frame = ::CreateWindowExW(0, L"Static", L"Dezaz", WS_POPUP | WS_VISIBLE, 0, 0, 900, 620, nullptr, nullptr,
                                     nullptr, nullptr);
         DezazApp().SetMainWindowHandle(m_frame);
+        // The main window's viewport, made before the bar as the host makes it.
+        m_viewportStandIn = ::CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 0, 40, 900, 500, m_frame,
+                                              nullptr, nullptr, nullptr);
         m_bar = CreatePrimitivesDockBar();
         ASSERT_NE(m_bar, nullptr);
         m_panel = m_bar->Panel();
@@ -215,6 +218,7 @@ protected:
     }
 
     HWND m_frame = nullptr;
+    HWND m_viewportStandIn = nullptr;
     CVivoZededDezazDockBar* m_bar = nullptr;
     CDefinePrimitiveDlg* m_panel = nullptr;
 };
@@ -767,6 +771,8 @@ TEST_F(PrimitivePanel, DockedPanelShowsItsControlsAtTheRightOfTheMainWindow)
     ::ScreenToClient(m_frame, &corner);
     const int width = bar.right - bar.left;
     EXPECT_GT(corner.x, frame.right / 2);
+    // In front of the viewport it docks over.
+    EXPECT_EQ(::GetWindow(m_frame, GW_CHILD), m_bar->GetSafeHwnd());
     EXPECT_LE(corner.x + width, frame.right);
 
     // Every control of the template lies inside the bar, none squeezed off.

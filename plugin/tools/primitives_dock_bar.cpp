@@ -61,7 +61,8 @@ CVivoZededDezazDockBar* CreatePrimitivesDockBar()
         ::GetClientRect(frame, &client);
         x = std::max(0, static_cast<int>(client.right) - width - kBarMargin);
     }
-    bar->MoveWindow(x, kBarTop, width, height);
+    // Above the main window's viewport, which it docks over.
+    ::SetWindowPos(bar->GetSafeHwnd(), HWND_TOP, x, kBarTop, width, height, SWP_SHOWWINDOW);
     return bar;
 }
 
