@@ -4,6 +4,7 @@
 #include "core/scene_object.h"
 #include "modes/shapes_view_owner.h"
 #include "modes/surface_extension_mode.h"
+#include "overlay/view_3d_overlay.h"
 
 #include <array>
 #include <new>
@@ -46,7 +47,11 @@ ShapesViewModeMaker SetShapesViewModeMaker(std::uint32_t id, ShapesViewModeMaker
     return old;
 }
 
-cCPView::cCPView(CWnd* ownerWindow, IShapesViewOwner* owner) : m_ownerWindow(ownerWindow), m_owner(owner) {}
+cCPView::cCPView(CWnd* ownerWindow, IShapesViewOwner* owner) : m_ownerWindow(ownerWindow), m_owner(owner)
+{
+    SetScreenObjectManager(std::make_unique<C3DViewOverlay>(this));
+    BuildToolbar();
+}
 
 cCPView::Mode* cCPView::CreateModeById(std::uint32_t id, std::uint32_t temporary, IBase* initial)
 {

@@ -6,6 +6,7 @@
 // SetShapesViewModeMaker, so the view needs no link to them.
 #pragma once
 
+#include "overlay/annotations.h"
 #include "render/popup_view.h"
 
 #include <cstdint>
@@ -23,6 +24,10 @@ inline constexpr std::uint32_t kModeEditNetwork = 0xCB07E7;
 inline constexpr std::uint32_t kModeDeviation = 0xCB07E9;
 inline constexpr std::uint32_t kModeSectionPlanePicker = 0xC907E8;
 inline constexpr std::uint32_t kModeGuidingCurvePicker = 0xC907E9;
+
+// The toolbar buttons' cursor and image alpha.
+inline constexpr std::uint32_t kShapesToolbarCursor = 17004;
+inline constexpr std::uint8_t kShapesToolbarAlpha = 160;
 
 // The view's context menus.
 inline constexpr UINT kShapesViewMenu = 3011;
@@ -78,11 +83,16 @@ public:
     void ToggleCoordinateSystem();
 
     std::uint32_t GetCurrentToolModeId() const { return m_currentToolModeId; }
+    std::size_t GetToolbarButtonCount() const { return m_toolbarButtons; }
 
 private:
+    void BuildToolbar();
+
     std::uint32_t m_currentToolModeId = 0;
     CWnd* m_ownerWindow;
     IShapesViewOwner* m_owner;
     std::int32_t m_restoreFlag = 0;
     cMeshTriangle* m_activeTriangle = nullptr;
+    std::size_t m_toolbarButtons = 0;
+    tSafePtr<cVE_GlobalToolTip<C3DView>> m_tooltip;
 };

@@ -255,6 +255,16 @@ TEST_F(SurfaceExtension, CommandsReachTheirTargetsAndNotificationsAreIgnored)
     owner.shape = nullptr;
 }
 
+TEST_F(SurfaceExtension, TheToolbarShowsItsButtonsAndTheAxesButtonTogglesTheAxes)
+{
+    EXPECT_EQ(view->GetToolbarButtonCount(), 13u);
+    view->ToggleCoordinateSystem();
+    EXPECT_TRUE(owner.axes);
+    view->ToggleCoordinateSystem();
+    EXPECT_FALSE(owner.axes);
+    testview::Snapshot(view, "shapes_view_toolbar");
+}
+
 TEST(HandleDragSign, TowardsTheTipGrowsBackShrinksAcrossGrows)
 {
     const float p[3] = {0, 0, 0}, tip[3] = {1, 0, 0};
