@@ -1,5 +1,6 @@
 #include "platform/host/dezaz_get_object.h"
 
+#include "platform/host/brep_edges.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/geometry/surface.h"
@@ -85,6 +86,21 @@ bool PointOnObject(const CDezazObject& object, ON_3dPoint& point)
 
 } // namespace dezaz
 
+namespace
+{
+
+std::vector<std::shared_ptr<const ON_Curve>> EdgesOf(const CDezazObject& object)
+{
+    const ON_Geometry* geometry = object.Geometry();
+    if (const auto* brep = dynamic_cast<const ON_Brep*>(geometry))
+        return dezaz::BrepEdgeCurves(*brep);
+    if (const auto* surface = dynamic_cast<const ON_Surface*>(geometry))
+        return dezaz::SurfaceEdgeCurves(*surface);
+    return {};
+}
+
+} // namespace
+
 const CDezazObjRef& CDezazGetObject::Object(int index) const
 {
     static const CDezazObjRef none;
@@ -100,9 +116,12 @@ bool CDezazGetObject::Accepts(const CDezazObject& object) const
 {
     if (object.IsDeleted() || !object.IsVisible() || !object.Geometry())
         return false;
-    // Edges of breps are parts of objects, never objects of their own here.
+    // Edges of breps are parts of objects, never objects of their own: an
+    // edge is picked by clicking its brep next to it.
     if (m_attribute_filter & edge_curve)
-        return false;
+        return (object.ObjectType() == DezazObjectType::brep && (m_geometry_filter & curve_object) != 0 &&
+                !EdgesOf(object).empty()) &&
+               CustomGeometryFilter(&object, object.Geometry());
     if (m_geometry_filter != 0)
     {
         unsigned int type = static_cast<unsigned int>(object.ObjectType());
@@ -125,7 +144,8 @@ CDezazGet::result CDezazGetObject::GetObjects(int minimum_number, int maximum_nu
         bool refused = false;
         for (const CDezazObject* object : doc.Objects())
         {
-            if (!object->IsSelected())
+            // An edge is never pre-selected: only a click tells which one.
+            if (!object->IsSelected() || (m_attribute_filter & edge_curve))
                 continue;
             if (Accepts(*object))
                 chosen.emplace_back(object);
@@ -162,11 +182,15 @@ CDezazGet::result CDezazGetObject::GetObjects(int minimum_number, int maximum_nu
         if (!object || !Accepts(*object))
             throw win32::UnexpectedPrompt("the object given for \"" + win32::WideToUtf8(prompt) +
                                           "\" is not one the command accepts");
-        m_objects.emplace_back(object);
         ON_3dPoint at;
+        const bool pointed = clicked || dezaz::PointOnObject(*object, at);
         if (clicked)
-            m_objects.back().SetSelectionPoint(*clicked);
-        else if (dezaz::PointOnObject(*object, at))
+            at = *clicked;
+        if (m_attribute_filter & edge_curve)
+            m_objects.emplace_back(object, pointed ? dezaz::NearestEdge(EdgesOf(*object), at) : nullptr);
+        else
+            m_objects.emplace_back(object);
+        if (pointed)
             m_objects.back().SetSelectionPoint(at);
         if (maximum_number > 0 && static_cast<int>(m_objects.size()) >= maximum_number)
             return CDezazGet::object;

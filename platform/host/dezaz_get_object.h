@@ -54,7 +54,9 @@ public:
         mesh_object = 32,
         polysrf_face = 0x200000,
     };
-    // Geometry attribute filter bits (0 = any); edge curves are not document objects here.
+    // Geometry attribute filter bits (0 = any). Edge curves are not document
+    // objects: with edge_curve (and curve_object) the getter takes a brep
+    // clicked next to its edge, and the reference's Curve() is that edge.
     enum geometry_attribute_filter : unsigned int
     {
         edge_curve = 2,

@@ -176,6 +176,11 @@ CDezazObjRef::CDezazObjRef(const CDezazObject* object, std::shared_ptr<const ON_
 {
 }
 
+CDezazObjRef::CDezazObjRef(const CDezazObject* object, std::shared_ptr<const ON_Curve> edge)
+    : m_serial(object ? object->RuntimeSerialNumber() : 0), m_edge(std::move(edge))
+{
+}
+
 const CDezazObject* CDezazObjRef::Object() const
 {
     const CDezazObject* object = dezaz::FindObject(m_serial);
@@ -193,6 +198,13 @@ const ON_Geometry* CDezazObjRef::Geometry() const
 {
     const CDezazObject* object = Object();
     return object ? object->Geometry() : nullptr;
+}
+
+const ON_Curve* CDezazObjRef::Curve() const
+{
+    if (m_edge)
+        return Object() ? m_edge.get() : nullptr;
+    return dynamic_cast<const ON_Curve*>(Geometry());
 }
 
 ON_UUID CDezazObjRef::ObjectUuid() const

@@ -182,10 +182,14 @@ public:
     // A reference that also carries a mesh of the object (its render mesh),
     // kept alive by the reference.
     CDezazObjRef(const CDezazObject* object, std::shared_ptr<const ON_Mesh> mesh);
+    // A reference to an edge of the object (a brep), kept alive by the reference.
+    CDezazObjRef(const CDezazObject* object, std::shared_ptr<const ON_Curve> edge);
 
     const CDezazObject* Object() const;
     const ON_Mesh* Mesh() const;
     const ON_Geometry* Geometry() const;
+    // The picked edge, or the object's own curve; null when neither.
+    const ON_Curve* Curve() const;
     unsigned int RuntimeSerialNumber() const { return m_serial; }
     ON_UUID ObjectUuid() const;
 
@@ -196,6 +200,7 @@ public:
 private:
     unsigned int m_serial = 0;
     std::shared_ptr<const ON_Mesh> m_mesh;
+    std::shared_ptr<const ON_Curve> m_edge;
     bool m_has_point = false;
     ON_3dPoint m_point;
 };
