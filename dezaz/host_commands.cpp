@@ -215,19 +215,16 @@ CDezazCommand::result Menu(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
-// "DockBarButton <bar name> <control id>": presses a button of a dock bar's
-// panel as a click would (a disabled button refuses, as it would refuse the
-// mouse). The name may be quoted and is compared without case.
-CDezazCommand::result DockBarButton(const CDezazCommandContext& context)
+// "<name> <control id>" after a command's name: the name may be quoted.
+bool ParseNameAndControl(const std::wstring& text, std::wstring& name, unsigned long& id)
 {
-    const std::wstring text = context.Arguments();
     std::size_t at = text.find_first_not_of(L" \t");
-    std::wstring name;
+    name.clear();
     if (at != std::wstring::npos && text[at] == L'"')
     {
         const std::size_t close = text.find(L'"', at + 1);
         if (close == std::wstring::npos)
-            return NeedsArgument(L"DockBarButton needs the name of a dock bar and the id of a button.");
+            return false;
         name = text.substr(at + 1, close - at - 1);
         at = close + 1;
     }
@@ -242,34 +239,75 @@ CDezazCommand::result DockBarButton(const CDezazCommandContext& context)
     idText.erase(idText.find_last_not_of(L" \t") + 1);
     idText = Unquote(idText);
     wchar_t* end = nullptr;
-    const unsigned long id = std::wcstoul(idText.c_str(), &end, 10);
-    if (name.empty() || idText.empty() || !end || *end != 0 || id > 0xFFFF)
+    id = std::wcstoul(idText.c_str(), &end, 10);
+    return !name.empty() && !idText.empty() && end && *end == 0 && id <= 0xFFFF;
+}
+
+bool SameNoCase(const std::wstring& a, const wchar_t* b)
+{
+    const std::wstring other = b ? b : L"";
+    return a.size() == other.size() &&
+           std::equal(a.begin(), a.end(), other.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
+}
+
+// Clicks the button as the mouse would: a disabled button refuses.
+CDezazCommand::result ClickButton(HWND button, const std::wstring& where, unsigned long id)
+{
+    if (!button)
+    {
+        DezazApp().Print(L"The %ls has no control %lu.\n", where.c_str(), id);
+        return CDezazCommand::failure;
+    }
+    if (!::IsWindowEnabled(button))
+    {
+        DezazApp().Print(L"Control %lu of the %ls is disabled.\n", id, where.c_str());
+        return CDezazCommand::failure;
+    }
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    return CDezazCommand::success;
+}
+
+// "DockBarButton <bar name> <control id>": presses a button of a dock bar's
+// panel as a click would (a disabled button refuses, as it would refuse the
+// mouse). The name may be quoted and is compared without case.
+CDezazCommand::result DockBarButton(const CDezazCommandContext& context)
+{
+    std::wstring name;
+    unsigned long id = 0;
+    if (!ParseNameAndControl(context.Arguments(), name, id))
         return NeedsArgument(L"DockBarButton needs the name of a dock bar and the id of a button.");
-    const auto same = [](const std::wstring& a, const wchar_t* b) {
-        const std::wstring other = b ? b : L"";
-        return a.size() == other.size() &&
-               std::equal(a.begin(), a.end(), other.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
-    };
     for (CDezazUiDockBar* bar : CDezazDockBarManager::DockBars())
     {
-        if (!same(name, bar->DockBarName()))
+        if (!SameNoCase(name, bar->DockBarName()))
             continue;
         CDezazUiDockBarDialog* panel = bar->ClientDialog();
         HWND button = panel && panel->GetSafeHwnd() ? ::GetDlgItem(panel->GetSafeHwnd(), int(id)) : nullptr;
-        if (!button)
-        {
-            DezazApp().Print(L"The dock bar \"%ls\" has no control %lu.\n", name.c_str(), id);
-            return CDezazCommand::failure;
-        }
-        if (!::IsWindowEnabled(button))
-        {
-            DezazApp().Print(L"Control %lu of the dock bar \"%ls\" is disabled.\n", id, name.c_str());
-            return CDezazCommand::failure;
-        }
-        ::SendMessageW(button, BM_CLICK, 0, 0);
-        return CDezazCommand::success;
+        return ClickButton(button, L"dock bar \"" + name + L"\"", id);
     }
     DezazApp().Print(L"There is no dock bar named \"%ls\".\n", name.c_str());
+    return CDezazCommand::failure;
+}
+
+BOOL CollectVisibleTopLevel(HWND window, LPARAM list);
+
+// "DialogButton <window title> <control id>": presses a button of an open
+// tool window (a modeless dialog) the same way.
+CDezazCommand::result DialogButton(const CDezazCommandContext& context)
+{
+    std::wstring name;
+    unsigned long id = 0;
+    if (!ParseNameAndControl(context.Arguments(), name, id))
+        return NeedsArgument(L"DialogButton needs the title of a window and the id of a button.");
+    std::vector<HWND> windows;
+    EnumWindows(&CollectVisibleTopLevel, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows)
+    {
+        wchar_t title[256] = {};
+        ::GetWindowTextW(window, title, 256);
+        if (SameNoCase(name, title))
+            return ClickButton(::GetDlgItem(window, int(id)), L"window \"" + name + L"\"", id);
+    }
+    DezazApp().Print(L"There is no window titled \"%ls\".\n", name.c_str());
     return CDezazCommand::failure;
 }
 
@@ -360,6 +398,7 @@ void RegisterHostCommands()
     commands.push_back(std::make_unique<cHostCommand>(L"Screenshot", HostCommandId(8), &Screenshot));
     commands.push_back(std::make_unique<cHostCommand>(L"Menu", HostCommandId(9), &Menu));
     commands.push_back(std::make_unique<cHostCommand>(L"DockBarButton", HostCommandId(10), &DockBarButton));
+    commands.push_back(std::make_unique<cHostCommand>(L"DialogButton", HostCommandId(11), &DialogButton));
     RegisterScriptCommands();
 }
 

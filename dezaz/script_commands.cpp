@@ -5,6 +5,7 @@
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_command.h"
 #include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_text_dot.h"
 
 #include <cmath>
 #include <cwchar>
@@ -131,6 +132,8 @@ const wchar_t* KindOf(const CDezazObject& object)
         return L"polysurface";
     case DezazObjectType::mesh:
         return L"mesh";
+    case DezazObjectType::text_dot:
+        return L"text dot";
     default:
         return L"object";
     }
@@ -158,6 +161,8 @@ CDezazCommand::result List(const CDezazCommandContext& context)
         }
         else if (const auto* mesh = dynamic_cast<const CDezazMeshObject*>(object); mesh && mesh->Mesh())
             DezazApp().Print(L", %d faces", mesh->Mesh()->FaceCount());
+        else if (const auto* dot = dynamic_cast<const CDezazTextDot*>(object))
+            DezazApp().Print(L" \"%ls\"", dot->Text());
         const ON_BoundingBox box = object->BoundingBox();
         if (box.IsValid())
             DezazApp().Print(L", from (%g, %g, %g) to (%g, %g, %g)", box.m_min.x, box.m_min.y, box.m_min.z, box.m_max.x,
