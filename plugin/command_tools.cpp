@@ -156,7 +156,7 @@ public:
         const CDezazGet::result picked = go.GetObjects(1, 1);
         if (picked != CDezazGet::object)
             return PickResult(picked);
-        const auto* edge = dynamic_cast<const ON_Curve*>(go.Object(0).Geometry());
+        const ON_Curve* edge = go.Object(0).Curve();
         if (!edge)
             return nothing;
         if (!holder.Open(DezazApp().MainWnd()))

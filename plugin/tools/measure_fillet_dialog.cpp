@@ -301,7 +301,7 @@ void CMeasureFilletDialog::OnPickAnotherEdge()
     go.SetGeometryAttributeFilter(CDezazGetObject::edge_curve);
     if (go.GetObjects(1, 1) != CDezazGet::object)
         return;
-    const auto* edge = dynamic_cast<const ON_Curve*>(go.Object(0).Geometry());
+    const ON_Curve* edge = go.Object(0).Curve();
     if (!edge)
         return;
     SetPickedEdge(edge, go.Object(0).RuntimeSerialNumber());
