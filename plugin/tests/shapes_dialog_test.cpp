@@ -111,6 +111,40 @@ TEST_F(ShapesDialog, WandAtEightDegreesCrossesTheCylinderSideButStopsAtItsCaps)
     ExpectVertexMarksMatchSelection();
 }
 
+TEST_F(ShapesDialog, CreaseAnglesFromTheRegistryOrTheEditAreKeptWithinZeroToEight)
+{
+    // "%g" text of any size: a huge angle becomes 8 degrees, never an
+    // overflowing slider position.
+    const wchar_t huge[] = L"1e30";
+    store.WriteValue(kCreaseAngleSection, kCreaseAngleValue, REG_SZ, huge, DWORD(sizeof huge / sizeof huge[0] * 2));
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    EXPECT_FLOAT_EQ(dialog->GetCreaseAngle(), 8.0f);
+    EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_SENSITIVITY, TBM_GETPOS, 0, 0), 100);
+    const auto edit = [&](const wchar_t* text)
+    {
+        ::SetDlgItemTextW(Window(), IDC_SHAPES_CREASE, text);
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_CREASE, EN_KILLFOCUS),
+                       LPARAM(::GetDlgItem(Window(), IDC_SHAPES_CREASE)));
+    };
+    edit(L"4");
+    EXPECT_FLOAT_EQ(dialog->GetCreaseAngle(), 4.0f);
+    EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_SENSITIVITY, TBM_GETPOS, 0, 0), 50);
+    edit(L"nan");
+    EXPECT_FLOAT_EQ(dialog->GetCreaseAngle(), kDefaultCreaseAngle);
+    edit(L"-3");
+    EXPECT_FLOAT_EQ(dialog->GetCreaseAngle(), 0.0f);
+    edit(L"degrees");
+    EXPECT_FLOAT_EQ(dialog->GetCreaseAngle(), 0.0f) << "no number keeps the angle";
+    wchar_t text[32] = {};
+    ::GetDlgItemTextW(Window(), IDC_SHAPES_CREASE, text, 32);
+    EXPECT_EQ(std::wstring(text), L"0");
+    // Closing stores the angle.
+    Click(IDCANCEL);
+    float stored = -1.0f;
+    ASSERT_TRUE(store.ReadFloat(kCreaseAngleSection, kCreaseAngleValue, &stored));
+    EXPECT_EQ(stored, 0.0f);
+}
+
 TEST_F(ShapesDialog, WandNeverEntersHiddenTriangles)
 {
     Open(scans::Plane({100, 200, 300}, {0, 0, 1}, 40, 4));
@@ -255,6 +289,34 @@ TEST_F(ShapesDialog, SymmetryPlaneTakesTheLineToolAndEachKindOffersItsTabs)
     EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
     EXPECT_EQ(dialog->TabTitles(), std::vector<std::wstring>{L"Shape"});
     EXPECT_EQ(SelectedTriangles(), 0u); // a new shape starts from nothing marked
+}
+
+TEST_F(ShapesDialog, TheSweptKindsFitACylinderScanAndEachShowsItsTabs)
+{
+    Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+    struct Case
+    {
+        eShapeKind kind;
+        std::vector<std::wstring> tabs;
+        const char* name;
+    };
+    for (const Case& c : {Case{eShapeKind::Revolved, {L"Shape", L"Sketch", L"Deviation"}, "revolved"},
+                          Case{eShapeKind::Extruded, {L"Shape", L"Sketch", L"Deviation"}, "extruded"},
+                          // Deviation stays as the kind before left it.
+                          Case{eShapeKind::SymmetryPlane, {L"Shape", L"Deviation"}, "symmetry_plane"},
+                          Case{eShapeKind::CurveNetwork, {L"Shape", L"Curves"}, "curves"}})
+    {
+        Click(IDC_SHAPES_SELECT_ALL);
+        ChooseKind(c.kind);
+        if (!dialog->GetCurrentSession())
+        {
+            ADD_FAILURE() << c.name << " made no shape";
+            continue;
+        }
+        EXPECT_EQ(dialog->GetCurrentKind(), c.kind) << c.name;
+        EXPECT_EQ(dialog->TabTitles(), c.tabs) << c.name;
+        Snapshot(std::string("kind_") + c.name);
+    }
 }
 
 // ------------------------------------------------------------ alignment
