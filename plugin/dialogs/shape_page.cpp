@@ -121,7 +121,7 @@ bool RefitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session)
     if (!fitted)
         return false;
     if (reference)
-        session->TakeSelection(reference);
+        session->TakeSelection(reference); // the region, with its colours
     if (cCPView* view = page->View(); view && view->GetSafeHwnd())
         view->RequestRedraw(0);
     return true;

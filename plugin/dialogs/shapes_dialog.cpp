@@ -667,8 +667,6 @@ void CCreatePrimitiveDialog::OnKindChange()
         ShowAnnotation(kNoSelectionHint);
         return;
     }
-    if (cMeshObject* mesh = FirstMeshObject())
-        session->PaintMeshRegion(mesh);
     ClearAnnotation();
     SetCurrentShape(session);
     if (kind == eShapeKind::CurveNetwork)
