@@ -75,14 +75,30 @@ TEST_F(ShapesDialog, WandAtFiveDegreesSelectsExactlyOneFaceOfABoxAroundItsHole)
     cMeshTriangle* seed = nullptr;
     mesh.ForEachTriangle([&](cMeshTriangle& t) { seed = !seed && t.nz > 0.99f ? &t : seed; });
     ASSERT_NE(seed, nullptr);
+    // Other vertex flags are not the wand's to touch.
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        mesh.GetVertex(i)->flags |= kVertexFlagExcluded;
     dialog->OnCreaseEdited(5.0);
     dialog->GetShapesView()->SetActiveTriangle(seed);
     EXPECT_EQ(SelectedTriangles(), 64u);
+    mesh.ForEachTriangle([](cMeshTriangle& t) { EXPECT_FALSE(t.flags & kTriangleFlagScratch) << "no pending mark stays"; });
     mesh.ForEachTriangle([&](cMeshTriangle& t)
                          { EXPECT_EQ((t.flags & kTriangleFlagSelected) != 0, t.nz > 0.99f); });
     ExpectVertexMarksMatchSelection();
     // A second click on the selected face deselects it.
     dialog->GetShapesView()->SetActiveTriangle(seed);
+    EXPECT_EQ(SelectedTriangles(), 0u);
+    ExpectVertexMarksMatchSelection();
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        ASSERT_TRUE(mesh.GetVertex(i)->flags & kVertexFlagExcluded);
+    // The flood reports what it reached.
+    EXPECT_EQ(GrowMagicWandSelection(mesh, seed, 5.0), 64u);
+    EXPECT_EQ(GrowMagicWandSelection(mesh, nullptr, 5.0), 0u);
+    // Select All and Deselect All mark and clear everything, vertices too.
+    Click(IDC_SHAPES_SELECT_ALL);
+    EXPECT_EQ(SelectedTriangles(), std::size_t(mesh.GetTriangleCount()));
+    ExpectVertexMarksMatchSelection();
+    Click(IDC_SHAPES_DESELECT_ALL);
     EXPECT_EQ(SelectedTriangles(), 0u);
     ExpectVertexMarksMatchSelection();
     Snapshot("wand_box");
