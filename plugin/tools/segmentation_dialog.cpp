@@ -14,6 +14,7 @@
 #include "platform/mfc/win_app.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/icons.h"
+#include "plugin/module_state.h"
 #include "plugin/plugin_info.h"
 #include "plugin/vtl_plugin.h"
 #include "render/mouse_navigation_profiles.h"
@@ -351,6 +352,8 @@ void vtl::RunSegmentationDialog(const CDezazObjRef& mesh, CWnd* parent)
     const auto* object = dynamic_cast<const CDezazMeshObject*>(mesh.Object());
     if (!object)
         return;
+    // The dialog's template, menus and icons are the plug-in's resources.
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
     CSegmentationDialog dialog(parent, &ThePlugIn().Settings());
     // The mesh goes into the scene before the dialog's window exists, so the
     // view opens on it.
