@@ -244,3 +244,19 @@ TEST(FilletMeasurement, TooFewPointsGiveNoRadius)
     EXPECT_EQ(FitFilletArc(two, FLT_MAX), FLT_MAX);
     EXPECT_EQ(FitFilletArc(tFramePolyline<cVertex>(), FLT_MAX), FLT_MAX);
 }
+
+TEST(FilletMeasurement, StationsAreFractionsOfTheEdgesOwnDomain)
+{
+    stFilletScan scan;
+    scan.startRadius = 2.0;
+    scan.endRadius = 5.0;
+    const auto mesh = FilletScanMesh(scan);
+    const ON_LineCurve unit = CornerEdge(scan);
+    ON_LineCurve shifted = unit;
+    ASSERT_TRUE(shifted.SetDomain(-3.0, 7.0));
+    const stFilletMeasurement a = MeasureFilletAlongCurve(*mesh, unit, 0.6, 0.8, 2);
+    const stFilletMeasurement b = MeasureFilletAlongCurve(*mesh, shifted, 0.6, 0.8, 2);
+    EXPECT_EQ(b.measured, 3);
+    EXPECT_NEAR(b.radius, a.radius, 1e-9);
+    EXPECT_NEAR(b.radius, RadiusAt(scan, 0.7 * scan.length), 0.04);
+}
