@@ -330,7 +330,8 @@ TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
     const POINT face = ScreenOf(part, part.width * 0.25, part.depth * 0.5, part.height);
     const POINT rim = ScreenOf(part, part.width * 0.5, 0.0, part.height);
     // The part fills the view's middle over the background.
-    EXPECT_NE(PixelAt(face), PixelAt(POINT{2, 2}));
+    const std::uint32_t faceBefore = PixelAt(face);
+    EXPECT_NE(faceBefore, PixelAt(POINT{2, 2}));
     win32::WriteSnapshotIfRequested(dialog->GetSafeHwnd(), "segmentation_dialog_detected");
 
     // With Alt a stroke along the front rim clears its marks there.
@@ -356,6 +357,7 @@ TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
     EXPECT_GT(Count(painted), Count(cleared));
     mfc::PumpUntilIdle();
     view->Redraw(kFullRedraw);
+    EXPECT_NE(PixelAt(face), faceBefore) << "the painted face shows its marks";
     win32::WriteSnapshotIfRequested(dialog->GetSafeHwnd(), "segmentation_dialog_painted");
 
     Click(IDC_SEGMENTATION_UNDO);
