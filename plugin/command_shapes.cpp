@@ -17,6 +17,8 @@
 namespace
 {
 
+std::unique_ptr<IToolDialog> MakeShapesDialog();
+
 constexpr const wchar_t* kOwnLayerQuestion =
     L"For the best results it is recommended to place the mesh in a separate layer.\n"
     L"Would you like to place the mesh in it's own layer?";
@@ -136,6 +138,12 @@ public:
         return success;
     }
 };
+
+// The shapes dialog of the plug-in's holder, with the plug-in's settings.
+std::unique_ptr<IToolDialog> MakeShapesDialog()
+{
+    return std::make_unique<CCreatePrimitiveDialog>(&ThePlugIn().Settings());
+}
 
 CCommand_vtl_CreatePlane theCreatePlaneCommand;
 

@@ -17,7 +17,6 @@
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "plugin/plugin_info.h"
-#include "plugin/vtl_plugin.h"
 #include "render/base_renderer.h"
 #include "resources/resource.h"
 #include "resources/shapes_dialog.h"
@@ -100,11 +99,6 @@ void CCreatePrimitiveDialog::SetHostMeshMover(HostMeshMover mover)
 void CCreatePrimitiveDialog::SetShapeTransfer(ShapeTransfer transfer)
 {
     Transfer() = std::move(transfer);
-}
-
-std::unique_ptr<IToolDialog> MakeShapesDialog()
-{
-    return std::make_unique<CCreatePrimitiveDialog>(&ThePlugIn().Settings());
 }
 
 CCreatePrimitiveDialog::CCreatePrimitiveDialog(cRegistryStore* settings, CWnd* parent)

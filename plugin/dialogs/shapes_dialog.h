@@ -236,6 +236,3 @@ private:
     bool m_closed = false;
     bool m_sketchMode = false;
 };
-
-// The shapes dialog for the plug-in's dialog holder.
-std::unique_ptr<IToolDialog> MakeShapesDialog();
