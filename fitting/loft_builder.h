@@ -7,9 +7,9 @@
 #pragma once
 
 #include "core/polyline.h"
+#include "core/profiled_surface.h"
 #include "core/vector_math.h"
 #include "fitting/loft_sections.h"
-#include "shapes/profiled_surface.h"
 
 #include <cstdint>
 #include <vector>

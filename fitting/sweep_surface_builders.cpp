@@ -270,10 +270,10 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     const std::uint32_t curveId = static_cast<std::uint32_t>(std::max(n, 0));
     switch (kind)
     {
-    case 1: return surface.SetProfileFromSections(kProfileClassLine, frame, curveId, sections, 1.0f, 0, 2, 1, 0.0f);
-    case 2: return surface.SetProfileFromSections(kProfileClassArc, frame, curveId, sections, 1.0f, 0, 1, 1, 0.0f);
-    case 3: return surface.SetProfileFromSections(kProfileClassSpline, frame, curveId, sections, 1.0f, 0, 0, 0, 20.0f);
-    case 4: return surface.SetProfileFromSections(kProfileClassCombo, frame, curveId, sections, 1.0f, 0, 0, 0, 0.0f);
+    case 1: return surface.SetProfileFromSections(CLSID_ST_TLineCurve, frame, curveId, sections, 1.0f, 0, 2, 1, 0.0f);
+    case 2: return surface.SetProfileFromSections(CLSID_ST_TArcCurve, frame, curveId, sections, 1.0f, 0, 1, 1, 0.0f);
+    case 3: return surface.SetProfileFromSections(CLSID_ST_TSplineCurve, frame, curveId, sections, 1.0f, 0, 0, 0, 20.0f);
+    case 4: return surface.SetProfileFromSections(CLSID_ST_TComboCurve, frame, curveId, sections, 1.0f, 0, 0, 0, 0.0f);
     case 5: return RefitCurrentProfile(surface, frame, n, sections);
     default: return false;
     }
@@ -379,18 +379,18 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     switch (kind)
     {
     case 1:
-        fitted = surface.SetProfileFromSections(kProfileClassLine, profileFrame, curveId, sections, 1.0f, 0, 2, 1, 0.0f);
+        fitted = surface.SetProfileFromSections(CLSID_ST_TLineCurve, profileFrame, curveId, sections, 1.0f, 0, 2, 1, 0.0f);
         break;
     case 2:
-        fitted = surface.SetProfileFromSections(kProfileClassArc, profileFrame, curveId, sections, 1.0f, 0, 1, 1, 0.0f);
+        fitted = surface.SetProfileFromSections(CLSID_ST_TArcCurve, profileFrame, curveId, sections, 1.0f, 0, 1, 1, 0.0f);
         break;
     case 3:
         fitted =
-            surface.SetProfileFromSections(kProfileClassSpline, profileFrame, curveId, sections, 1.0f, 0, 3, 1, 10.0f);
+            surface.SetProfileFromSections(CLSID_ST_TSplineCurve, profileFrame, curveId, sections, 1.0f, 0, 3, 1, 10.0f);
         break;
     case 4:
         fitted =
-            surface.SetProfileFromSections(kProfileClassCombo, profileFrame, curveId, sections, 1.0f, 0, 0, 1, 0.0f);
+            surface.SetProfileFromSections(CLSID_ST_TComboCurve, profileFrame, curveId, sections, 1.0f, 0, 0, 1, 0.0f);
         break;
     case 5: fitted = RefitCurrentProfile(surface, profileFrame, params.sectionCount, sections); break;
     default: return false;

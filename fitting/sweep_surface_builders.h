@@ -10,9 +10,10 @@
 #pragma once
 
 #include "core/polyline_collection.h"
+#include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
 #include "core/vertex.h"
 #include "fitting/fit_container.h"
-#include "shapes/profiled_surface.h"
 
 #include <cfloat>
 #include <cstdint>
@@ -44,16 +45,6 @@ struct stExtrusionParameters
     std::uint32_t draftFlag = 0;
     double draftAngle = 0.0; // radians
 };
-
-// The class ids of the profile kinds the builders ask the surface for.
-// {0DE6345F-FE18-4858-986A-CE6F2C0FA157}
-inline constexpr GUID kProfileClassLine = {0x0DE6345F, 0xFE18, 0x4858, {0x98, 0x6A, 0xCE, 0x6F, 0x2C, 0x0F, 0xA1, 0x57}};
-// {94DE93BB-F241-437D-8A1D-534626450648}
-inline constexpr GUID kProfileClassArc = {0x94DE93BB, 0xF241, 0x437D, {0x8A, 0x1D, 0x53, 0x46, 0x26, 0x45, 0x06, 0x48}};
-// {82AE1B5E-F8B5-4965-AA3E-493BC09685EB}
-inline constexpr GUID kProfileClassSpline = {0x82AE1B5E, 0xF8B5, 0x4965, {0xAA, 0x3E, 0x49, 0x3B, 0xC0, 0x96, 0x85, 0xEB}};
-// {367DE850-CC72-4EEF-8986-0F4F32B14717}
-inline constexpr GUID kProfileClassCombo = {0x367DE850, 0xCC72, 0x4EEF, {0x89, 0x86, 0x0F, 0x4F, 0x32, 0xB1, 0x47, 0x17}};
 
 // More sections than this are refused: every section is a cut of the whole
 // region.

@@ -4,10 +4,8 @@
 #pragma once
 
 #include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "shapes/dezaz_wire.h"
-
-// {94DE93BB-F241-437D-8A1D-534626450648}
-inline constexpr GUID CLSID_ST_TArcCurve = {0x94DE93BB, 0xF241, 0x437D, {0x8A, 0x1D, 0x53, 0x46, 0x26, 0x45, 0x06, 0x48}};
 
 template <class TWire> class ST_TArcCurve : public ST_ISectionCurve
 {
@@ -74,6 +72,5 @@ private:
     std::uint8_t m_closed;
     TWire m_wire;
 };
-
 
 extern template class ST_TArcCurve<Dezaz_Wire>;

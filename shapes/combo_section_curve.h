@@ -6,11 +6,9 @@
 #pragma once
 
 #include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "shapes/dezaz_wire.h"
 #include "shapes/combo_segmentation.h"
-
-// {367DE850-CC72-4EEF-8986-0F4F32B14717}
-inline constexpr GUID CLSID_ST_TComboCurve = {0x367DE850, 0xCC72, 0x4EEF, {0x89, 0x86, 0x0F, 0x4F, 0x32, 0xB1, 0x47, 0x17}};
 
 template <class TWire> class ST_TComboCurve : public ST_ISectionCurve
 {
@@ -90,6 +88,5 @@ private:
     float m_endExtension = 0.0f;
     TWire m_wire;
 };
-
 
 extern template class ST_TComboCurve<Dezaz_Wire>;

@@ -1,8 +1,8 @@
 #include "shapes/entities_history.h"
 
+#include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "shapes/extracted_record.h"
-#include "shapes/profiled_surface.h"
 #include "shapes/session_kinds.h"
 #include "shapes/shape_interfaces.h"
 #include "shapes/sketch_curve.h"

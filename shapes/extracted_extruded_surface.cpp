@@ -2,9 +2,9 @@
 #include "shapes/extracted_revolved_surface.h"
 
 #include "core/mesh.h"
+#include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "core/section_curve.h"
-#include "shapes/profiled_surface.h"
 #include "shapes/shape_interfaces.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "shapes/extracted_loft_surface.h"
 
 #include "core/mesh.h"
+#include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "core/section_curve.h"
 #include "fitting/loft_builder.h"
@@ -8,7 +9,6 @@
 #include "platform/mfc/wnd.h"
 #include "shapes/extracted_revolved_surface.h"
 #include "shapes/loft_surface.h"
-#include "shapes/profiled_surface.h"
 #include "shapes/shape_interfaces.h"
 
 #include <algorithm>
@@ -186,7 +186,7 @@ int ST_CExtractedLoftSurface::Refit(const cFitContainer& points, double, ISceneO
             a /= length;
         double frame[12];
         BuildGuideFrame(frame, start, axis, up);
-        std::unique_ptr<ST_ISectionCurve> line = m_profiled->CreateCurveByClassGuid(kProfileClassLine);
+        std::unique_ptr<ST_ISectionCurve> line = m_profiled->CreateCurveByClassGuid(CLSID_ST_TLineCurve);
         // The line fitter wants more than the two ends of the guide; points
         // evenly between them give it the same line.
         tPolyline<cVertex> guidePoints;

@@ -1,6 +1,6 @@
 #include "shapes/extracted_network_surface.h"
 
-#include "shapes/profiled_surface.h"
+#include "core/profiled_surface.h"
 #include "shapes/shape_interfaces.h"
 
 bool ST_CExtractedNetworkSurface::AttachGeometry(ST_IGeometry* geometry)

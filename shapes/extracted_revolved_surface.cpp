@@ -1,10 +1,10 @@
 #include "shapes/extracted_revolved_surface.h"
 
 #include "core/mesh.h"
+#include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "core/section_curve.h"
 #include "platform/mfc/wnd.h"
-#include "shapes/profiled_surface.h"
 #include "shapes/shape_interfaces.h"
 
 #include <algorithm>
@@ -40,11 +40,11 @@ int DetectProfileKind(ST_IProfiledSurface* surface)
     if (!curve)
         return 0;
     const GUID id = curve->GetClassGuid();
-    if (IsEqualInterfaceId(id, kProfileClassLine))
+    if (IsEqualInterfaceId(id, CLSID_ST_TLineCurve))
         return 1;
-    if (IsEqualInterfaceId(id, kProfileClassArc))
+    if (IsEqualInterfaceId(id, CLSID_ST_TArcCurve))
         return 2;
-    if (IsEqualInterfaceId(id, kProfileClassSpline))
+    if (IsEqualInterfaceId(id, CLSID_ST_TSplineCurve))
         return 3;
     return 4;
 }

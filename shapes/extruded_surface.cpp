@@ -289,73 +289,32 @@ void Dezaz_Extruded::GetExtentBox(float box[6]) const
     BrepsBox(m_breps, box);
 }
 
-Dezaz_ExtrudedObject::Dezaz_ExtrudedObject()
+std::uint32_t Dezaz_ExtrudedObject::CurrentMinor() const
 {
-    SetGeometry(new Dezaz_Extruded());
-    SetShapeDecorator(m_decorator);
+    return kCurrentMinor;
 }
 
-void Dezaz_ExtrudedObject::SetGeometry(Dezaz_Extruded* geometry)
+bool Dezaz_ExtrudedObject::WriteBeforeProfile(IBinStream& stream)
 {
-    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
-}
-
-void* Dezaz_ExtrudedObject::QueryInterface(const GUID& iid)
-{
-    if (IsEqualInterfaceId(iid, CLSID_Dezaz_ExtrudedObject) || IsEqualInterfaceId(iid, IID_ShapeSceneObject) ||
-        IsEqualInterfaceId(iid, IID_ISceneObject))
-        return static_cast<ISceneObject*>(this);
-    if (IsEqualInterfaceId(iid, IID_IBase))
-        return static_cast<IBase*>(this);
-    return m_geometry != nullptr ? m_geometry->NonDelegatingQueryInterface(iid) : nullptr;
-}
-
-void Dezaz_ExtrudedObject::GetBoundingBox(float box[6])
-{
-    HeldShapeBoundingBox(m_geometry, box);
-}
-
-bool Dezaz_ExtrudedObject::Write(IBinStream* stream, IProcProgress*)
-{
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
     const ExtrusionParameters& e = m_geometry->GetExtrusion();
-    cRecordWriter writer(*stream);
+    cRecordWriter writer(stream);
     writer.Put(e.length);
     writer.Put(e.draftFlag);
     writer.Put(e.draftAngle);
-    if (!writer.Ok())
-        return false;
-    if (const ST_ISectionCurve* profile = m_geometry->GetProfileCurve())
-        return profile->Write(*stream);
-    // No profile: the nil class id, so the reader stays in step.
-    const std::uint8_t nil[16] = {};
-    return stream->Write(nil, sizeof nil);
+    return writer.Ok();
 }
 
-bool Dezaz_ExtrudedObject::Read(IBinStream* stream, IProcProgress*)
+bool Dezaz_ExtrudedObject::ReadBeforeProfile(IBinStream& stream, std::uint32_t minor)
 {
-    return Read(stream, 0, kCurrentMinor);
+    cRecordReader reader(stream);
+    m_read = m_geometry->GetExtrusion();
+    if (!reader.Get(m_read.length) || !std::isfinite(m_read.length))
+        return false;
+    return minor < 7 ||
+           (reader.Get(m_read.draftFlag) && reader.Get(m_read.draftAngle) && std::isfinite(m_read.draftAngle));
 }
 
-bool Dezaz_ExtrudedObject::Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor)
+void Dezaz_ExtrudedObject::AfterRead()
 {
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
-    cRecordReader reader(*stream);
-    ExtrusionParameters e = m_geometry->GetExtrusion();
-    if (!reader.Get(e.length) || !std::isfinite(e.length))
-        return false;
-    if (minor >= 7 && (!reader.Get(e.draftFlag) || !reader.Get(e.draftAngle) || !std::isfinite(e.draftAngle)))
-        return false;
-    GUID classId{};
-    if (!reader.GetGuid(classId))
-        return false;
-    if (classId == GUID{})
-        m_geometry->DropProfileCurve();
-    else if (!ReadProfileCurveBody(*m_geometry, classId, *stream, major, minor))
-        return false;
-    m_geometry->SetDirection(&e);
-    m_geometry->ClearBreps();
-    return true;
+    m_geometry->SetDirection(&m_read);
 }

@@ -12,14 +12,13 @@
 #include "core/scene_object.h"
 #include "fitting/sweep_surface_builders.h"
 #include "shapes/host_surface.h"
+#include "shapes/profiled_scene_object.h"
 #include "shapes/profiled_surface_base.h"
 
 class cMesh;
 
 // {E85DC48B-F696-4D17-AF77-45973E854E26}
 inline constexpr GUID CLSID_Dezaz_ExtrudedObject = {0xE85DC48B, 0xF696, 0x4D17, {0xAF, 0x77, 0x45, 0x97, 0x3E, 0x85, 0x4E, 0x26}};
-// {145D3ADC-B937-4ACB-B040-0CA0B291833F}
-inline constexpr GUID IID_ShapeSceneObject = {0x145D3ADC, 0xB937, 0x4ACB, {0xB0, 0x40, 0x0C, 0xA0, 0xB2, 0x91, 0x83, 0x3F}};
 
 using ExtrusionParameters = stExtrusionParameters;
 
@@ -104,24 +103,19 @@ private:
     double m_mergeTolerance = 1.1920928955078125e-07;
 };
 
-class Dezaz_ExtrudedObject : public tSceneObject<Dezaz_Extruded>
+class Dezaz_ExtrudedObject : public tProfiledSceneObject<Dezaz_Extruded, true>
 {
 public:
-    Dezaz_ExtrudedObject();
-
     GUID GetClassGuid() const override { return CLSID_Dezaz_ExtrudedObject; }
-    void* QueryInterface(const GUID& iid) override;
-    using IBase::QueryInterface;
 
-    bool SaveProperties(IKeyValueStore*) override { return false; }
-    bool LoadProperties(IKeyValueStore*, IProcProgress* = nullptr) override { return false; }
-    // The extruded record; false when the stream or the profile refuses.
-    bool Write(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    bool Read(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    // Reads with the version of the enclosing record. False for a short or
-    // damaged record (a non-finite length or angle, an unknown profile).
-    bool Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor);
-    void GetBoundingBox(float box[6]) override;
-    bool UpdateGeometry() override { return HasGeometry(); }
-    void SetGeometry(Dezaz_Extruded* geometry);
+protected:
+    std::uint32_t CurrentMinor() const override;
+    // The length, then (from version 7) the draft flag and angle; a
+    // non-finite length or angle is refused.
+    bool WriteBeforeProfile(IBinStream& stream) override;
+    bool ReadBeforeProfile(IBinStream& stream, std::uint32_t minor) override;
+    void AfterRead() override;
+
+private:
+    ExtrusionParameters m_read;
 };

@@ -4,10 +4,8 @@
 #pragma once
 
 #include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "shapes/dezaz_wire.h"
-
-// {0DE6345F-FE18-4858-986A-CE6F2C0FA157}
-inline constexpr GUID CLSID_ST_TLineCurve = {0x0DE6345F, 0xFE18, 0x4858, {0x98, 0x6A, 0xCE, 0x6F, 0x2C, 0x0F, 0xA1, 0x57}};
 
 template <class TWire> class ST_TLineCurve : public ST_ISectionCurve
 {
@@ -64,6 +62,5 @@ private:
     TWire m_wire;
     tPolyline<cVertex> m_ends;
 };
-
 
 extern template class ST_TLineCurve<Dezaz_Wire>;

@@ -363,69 +363,17 @@ bool ReadLoftRecord(IBinStream& stream, ST_TLoftSurface<Dezaz_Wire>& loft)
     return true;
 }
 
-Dezaz_LoftSurfaceObject::Dezaz_LoftSurfaceObject()
+std::uint32_t Dezaz_LoftSurfaceObject::CurrentMinor() const
 {
-    SetGeometry(new Dezaz_LoftSurface());
-    cDecoratorObject& d = m_decorator;
-    d.SetColour(kDecoratorFront, 184.0f / 255.0f, 142.0f / 255.0f, 1.0f / 255.0f, 1.0f);
-    d.SetColour(kDecoratorSelection, 215.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
-    d.SetColour(kDecoratorBoundary, 10.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
-    d.m_mode = kDisplaySmooth;
+    return kCurrentMinor;
 }
 
-void Dezaz_LoftSurfaceObject::SetGeometry(Dezaz_LoftSurface* geometry)
+bool Dezaz_LoftSurfaceObject::WriteBeforeProfile(IBinStream& stream)
 {
-    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
+    return WriteLoftRecord(stream, *m_geometry);
 }
 
-void* Dezaz_LoftSurfaceObject::QueryInterface(const GUID& iid)
+bool Dezaz_LoftSurfaceObject::ReadBeforeProfile(IBinStream& stream, std::uint32_t)
 {
-    if (IsEqualInterfaceId(iid, CLSID_Dezaz_LoftSurfaceObject) || IsEqualInterfaceId(iid, IID_ISceneObject))
-        return static_cast<ISceneObject*>(this);
-    if (IsEqualInterfaceId(iid, IID_IBase))
-        return static_cast<IBase*>(this);
-    return m_geometry != nullptr ? m_geometry->NonDelegatingQueryInterface(iid) : nullptr;
-}
-
-void Dezaz_LoftSurfaceObject::GetBoundingBox(float box[6])
-{
-    HeldShapeBoundingBox(m_geometry, box);
-}
-
-bool Dezaz_LoftSurfaceObject::Write(IBinStream* stream, IProcProgress*)
-{
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
-    if (!WriteLoftRecord(*stream, *m_geometry))
-        return false;
-    if (const ST_ISectionCurve* profile = m_geometry->GetProfileCurve())
-        return profile->Write(*stream);
-    // A new free form, or one whose refit failed, has no guide yet: the nil
-    // class id keeps the reader in step.
-    const std::uint8_t nil[16] = {};
-    return stream->Write(nil, sizeof nil);
-}
-
-bool Dezaz_LoftSurfaceObject::Read(IBinStream* stream, IProcProgress*)
-{
-    return Read(stream, 0, kCurrentMinor);
-}
-
-bool Dezaz_LoftSurfaceObject::Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor)
-{
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
-    m_geometry->ClearBreps();
-    if (!ReadLoftRecord(*stream, *m_geometry))
-        return false;
-    cRecordReader reader(*stream);
-    GUID classId{};
-    if (!reader.GetGuid(classId))
-        return false;
-    if (classId == GUID{})
-    {
-        m_geometry->DropProfileCurve();
-        return true;
-    }
-    return ReadProfileCurveBody(*m_geometry, classId, *stream, major, minor);
+    return ReadLoftRecord(stream, *m_geometry);
 }

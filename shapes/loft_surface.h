@@ -12,6 +12,7 @@
 #include "core/scene_object.h"
 #include "fitting/loft_sections.h"
 #include "shapes/host_surface.h"
+#include "shapes/profiled_scene_object.h"
 #include "shapes/profiled_surface_base.h"
 
 // {5682A70A-2191-4D4F-8088-1FE37DFB95A3}
@@ -116,27 +117,16 @@ bool WriteLoftRecord(IBinStream& stream, const ST_TLoftSurface<Dezaz_Wire>& loft
 // kept.
 bool ReadLoftRecord(IBinStream& stream, ST_TLoftSurface<Dezaz_Wire>& loft);
 
-class Dezaz_LoftSurfaceObject : public tSceneObject<Dezaz_LoftSurface>
+// Its record is the loft record, then the guide's record, or the nil class
+// id without a guide.
+class Dezaz_LoftSurfaceObject : public tProfiledSceneObject<Dezaz_LoftSurface, false>
 {
 public:
-    Dezaz_LoftSurfaceObject();
-
     GUID GetClassGuid() const override { return CLSID_Dezaz_LoftSurfaceObject; }
-    void* QueryInterface(const GUID& iid) override;
-    using IBase::QueryInterface;
-
-    bool SaveProperties(IKeyValueStore*) override { return false; }
-    bool LoadProperties(IKeyValueStore*, IProcProgress* = nullptr) override { return false; }
-    // The loft record then the profile's; false without geometry, without a
-    // profile or when the stream refuses.
-    bool Write(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    // The loft record then the profile's; false for a short or damaged
-    // record of either, so the enclosing reader does not go on from the
-    // wrong place.
-    bool Read(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    bool Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor);
-    void GetBoundingBox(float box[6]) override;
     stHitRecord PickSurfacePoint(float, float, const stScreenProjection&) override { return stHitRecord{}; }
-    bool UpdateGeometry() override { return HasGeometry(); }
-    void SetGeometry(Dezaz_LoftSurface* geometry);
+
+protected:
+    std::uint32_t CurrentMinor() const override;
+    bool WriteBeforeProfile(IBinStream& stream) override;
+    bool ReadBeforeProfile(IBinStream& stream, std::uint32_t minor) override;
 };

@@ -131,66 +131,7 @@ void Dezaz_NetworkSurface::GetExtentBox(float box[6]) const
         GrowByCurve(box, *profile);
 }
 
-Dezaz_NetworkSurfaceObject::Dezaz_NetworkSurfaceObject()
+std::uint32_t Dezaz_NetworkSurfaceObject::CurrentMinor() const
 {
-    SetGeometry(new Dezaz_NetworkSurface());
-    cDecoratorObject& d = m_decorator;
-    d.SetColour(kDecoratorFront, 184.0f / 255.0f, 142.0f / 255.0f, 1.0f / 255.0f, 1.0f);
-    d.SetColour(kDecoratorSelection, 215.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
-    d.SetColour(kDecoratorBoundary, 10.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
-    d.m_mode = kDisplaySmooth;
-}
-
-void Dezaz_NetworkSurfaceObject::SetGeometry(Dezaz_NetworkSurface* geometry)
-{
-    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
-}
-
-void* Dezaz_NetworkSurfaceObject::QueryInterface(const GUID& iid)
-{
-    if (IsEqualInterfaceId(iid, CLSID_Dezaz_NetworkSurfaceObject) || IsEqualInterfaceId(iid, IID_ISceneObject))
-        return static_cast<ISceneObject*>(this);
-    if (IsEqualInterfaceId(iid, IID_IBase))
-        return static_cast<IBase*>(this);
-    return m_geometry != nullptr ? m_geometry->NonDelegatingQueryInterface(iid) : nullptr;
-}
-
-void Dezaz_NetworkSurfaceObject::GetBoundingBox(float box[6])
-{
-    HeldShapeBoundingBox(m_geometry, box);
-}
-
-bool Dezaz_NetworkSurfaceObject::Write(IBinStream* stream, IProcProgress*)
-{
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
-    if (const ST_ISectionCurve* profile = m_geometry->GetProfileCurve())
-        return profile->Write(*stream);
-    const std::uint8_t nil[16] = {};
-    return stream->Write(nil, sizeof nil);
-}
-
-bool Dezaz_NetworkSurfaceObject::Read(IBinStream* stream, IProcProgress*)
-{
-    return Read(stream, 0, kCurrentMinor);
-}
-
-bool Dezaz_NetworkSurfaceObject::Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor)
-{
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
-    cRecordReader reader(*stream);
-    GUID classId{};
-    if (!reader.GetGuid(classId))
-        return false;
-    if (classId == GUID{})
-    {
-        m_geometry->DropProfileCurve();
-        m_geometry->ClearBreps();
-        return true;
-    }
-    if (!ReadProfileCurveBody(*m_geometry, classId, *stream, major, minor))
-        return false;
-    m_geometry->ClearBreps();
-    return true;
+    return kCurrentMinor;
 }

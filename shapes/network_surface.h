@@ -9,6 +9,7 @@
 
 #include "core/scene_object.h"
 #include "shapes/host_surface.h"
+#include "shapes/profiled_scene_object.h"
 #include "shapes/profiled_surface_base.h"
 
 // {30E28390-017D-46C6-81DF-6B55CA55A24F}
@@ -80,29 +81,14 @@ private:
     ON_NurbsSurface* m_hostSurface = nullptr;
 };
 
-class Dezaz_NetworkSurfaceObject : public tSceneObject<Dezaz_NetworkSurface>
+// Its record is the profile's record, or 16 zero bytes (the nil class id)
+// without a profile.
+class Dezaz_NetworkSurfaceObject : public tProfiledSceneObject<Dezaz_NetworkSurface, false>
 {
 public:
-    Dezaz_NetworkSurfaceObject();
-
     GUID GetClassGuid() const override { return CLSID_Dezaz_NetworkSurfaceObject; }
-    void* QueryInterface(const GUID& iid) override;
-    using IBase::QueryInterface;
-
-    bool SaveProperties(IKeyValueStore*) override { return false; }
-    bool LoadProperties(IKeyValueStore*, IProcProgress* = nullptr) override { return false; }
-    // The profile's record, or 16 zero bytes (the nil class id) without a
-    // profile; false when the stream or the profile refuses.
-    bool Write(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    // A record written by Write; the nil class id leaves the network without
-    // a profile. False for a short or damaged record (the profile stays).
-    bool Read(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    // Also reads with the version of the enclosing record.
-    bool Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor);
-    void GetBoundingBox(float box[6]) override;
     stHitRecord PickSurfacePoint(float, float, const stScreenProjection&) override { return stHitRecord{}; }
-    bool UpdateGeometry() override { return HasGeometry(); }
-    // Replaces the geometry (the object takes it); the old one loses its
-    // outer object before it is deleted.
-    void SetGeometry(Dezaz_NetworkSurface* geometry);
+
+protected:
+    std::uint32_t CurrentMinor() const override;
 };

@@ -10,9 +10,9 @@
 // an empty box and is not valid.
 #pragma once
 
+#include "core/profiled_surface.h"
 #include "core/section_curve.h"
 #include "shapes/dezaz_wire.h"
-#include "shapes/profiled_surface.h"
 #include "shapes/shape_interfaces.h"
 
 #include <memory>

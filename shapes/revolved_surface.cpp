@@ -280,59 +280,7 @@ void Dezaz_Revolved::GetExtentBox(float box[6]) const
     BrepsBox(m_breps, box);
 }
 
-Dezaz_RevolvedObject::Dezaz_RevolvedObject()
+std::uint32_t Dezaz_RevolvedObject::CurrentMinor() const
 {
-    SetGeometry(new Dezaz_Revolved());
-    SetShapeDecorator(m_decorator);
-}
-
-void Dezaz_RevolvedObject::SetGeometry(Dezaz_Revolved* geometry)
-{
-    ReplaceHeldShape(m_geometry, geometry, static_cast<IBase*>(this));
-}
-
-void* Dezaz_RevolvedObject::QueryInterface(const GUID& iid)
-{
-    if (IsEqualInterfaceId(iid, CLSID_Dezaz_RevolvedObject) || IsEqualInterfaceId(iid, IID_ShapeSceneObject) ||
-        IsEqualInterfaceId(iid, IID_ISceneObject))
-        return static_cast<ISceneObject*>(this);
-    if (IsEqualInterfaceId(iid, IID_IBase))
-        return static_cast<IBase*>(this);
-    return m_geometry != nullptr ? m_geometry->NonDelegatingQueryInterface(iid) : nullptr;
-}
-
-void Dezaz_RevolvedObject::GetBoundingBox(float box[6])
-{
-    HeldShapeBoundingBox(m_geometry, box);
-}
-
-bool Dezaz_RevolvedObject::Write(IBinStream* stream, IProcProgress*)
-{
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
-    if (const ST_ISectionCurve* profile = m_geometry->GetProfileCurve())
-        return profile->Write(*stream);
-    const std::uint8_t nil[16] = {};
-    return stream->Write(nil, sizeof nil);
-}
-
-bool Dezaz_RevolvedObject::Read(IBinStream* stream, IProcProgress*)
-{
-    return Read(stream, 0, kCurrentMinor);
-}
-
-bool Dezaz_RevolvedObject::Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor)
-{
-    if (stream == nullptr || m_geometry == nullptr)
-        return false;
-    cRecordReader reader(*stream);
-    GUID classId{};
-    if (!reader.GetGuid(classId))
-        return false;
-    if (classId == GUID{})
-        m_geometry->DropProfileCurve();
-    else if (!ReadProfileCurveBody(*m_geometry, classId, *stream, major, minor))
-        return false;
-    m_geometry->ClearBreps();
-    return true;
+    return kCurrentMinor;
 }

@@ -8,6 +8,7 @@
 
 #include "core/scene_object.h"
 #include "shapes/extruded_surface.h"
+#include "shapes/profiled_scene_object.h"
 
 class cMesh;
 
@@ -84,22 +85,11 @@ private:
     double m_parameter = 1.1920928955078125e-07;
 };
 
-class Dezaz_RevolvedObject : public tSceneObject<Dezaz_Revolved>
+class Dezaz_RevolvedObject : public tProfiledSceneObject<Dezaz_Revolved, true>
 {
 public:
-    Dezaz_RevolvedObject();
-
     GUID GetClassGuid() const override { return CLSID_Dezaz_RevolvedObject; }
-    void* QueryInterface(const GUID& iid) override;
-    using IBase::QueryInterface;
 
-    bool SaveProperties(IKeyValueStore*) override { return false; }
-    bool LoadProperties(IKeyValueStore*, IProcProgress* = nullptr) override { return false; }
-    bool Write(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    bool Read(IBinStream* stream, IProcProgress* progress = nullptr) override;
-    // False for a short or damaged record (the old profile stays).
-    bool Read(IBinStream* stream, std::uint32_t major, std::uint32_t minor);
-    void GetBoundingBox(float box[6]) override;
-    bool UpdateGeometry() override { return HasGeometry(); }
-    void SetGeometry(Dezaz_Revolved* geometry);
+protected:
+    std::uint32_t CurrentMinor() const override;
 };

@@ -4,8 +4,8 @@
 
 #include "core/bounding_box.h"
 #include "core/p3d_scene.h"
+#include "core/profiled_surface.h"
 #include "core/scene_object_container.h"
-#include "shapes/profiled_surface.h"
 
 bool GetProfileSectionsBox(IBase* referenceObject, float box[6])
 {

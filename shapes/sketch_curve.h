@@ -4,13 +4,11 @@
 #pragma once
 
 #include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "shapes/dezaz_wire.h"
 #include "shapes/sketch_wire.h"
 
 #include <vector>
-
-// {2CB9FA72-C8B9-4DE5-88DE-526080553831}
-inline constexpr GUID CLSID_ST_TSketch = {0x2CB9FA72, 0xC8B9, 0x4DE5, {0x88, 0xDE, 0x52, 0x60, 0x80, 0x55, 0x38, 0x31}};
 
 class cRecordReader;
 
@@ -78,6 +76,5 @@ private:
     std::vector<ST_ISectionCurve*> m_curves;
     bool m_copied = false;
 };
-
 
 extern template class ST_TSketch<Dezaz_Wire>;

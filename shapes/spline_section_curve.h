@@ -5,10 +5,8 @@
 #pragma once
 
 #include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "shapes/dezaz_wire.h"
-
-// {82AE1B5E-F8B5-4965-AA3E-493BC09685EB}
-inline constexpr GUID CLSID_ST_TSplineCurve = {0x82AE1B5E, 0xF8B5, 0x4965, {0xAA, 0x3E, 0x49, 0x3B, 0xC0, 0x96, 0x85, 0xEB}};
 
 // Refinement stops once the spline has more interpolation points than this.
 inline constexpr std::uint32_t kMaxRefinedSplinePoints = 100;
@@ -106,6 +104,5 @@ private:
     std::uint8_t m_edited = 0;
     TWire m_wire;
 };
-
 
 extern template class ST_TSplineCurve<Dezaz_Wire>;

@@ -99,12 +99,4 @@ bool Answers(ST_IGeometry* other, const GUID& iid)
     return other != nullptr && other->QueryInterface(iid) != nullptr;
 }
 
-void SetShapeDecorator(cDecoratorObject& d)
-{
-    d.SetColour(kDecoratorFront, 184.0f / 255.0f, 142.0f / 255.0f, 1.0f / 255.0f, 1.0f);
-    d.SetColour(kDecoratorSelection, 215.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
-    d.SetColour(kDecoratorBoundary, 10.0f / 255.0f, 10.0f / 255.0f, 10.0f / 255.0f, 1.0f);
-    d.m_mode = kDisplaySmooth;
-}
-
 } // namespace sweep_support

@@ -12,7 +12,6 @@
 
 #include <vector>
 
-class cDecoratorObject;
 
 namespace sweep_support
 {
@@ -38,8 +37,5 @@ double WindingAboutZ(const ON_Curve& curve);
 void AxisAlignmentFrame(double frame[12], const double direction[3], const double origin[3], int axis, bool flip);
 
 bool Answers(ST_IGeometry* other, const GUID& iid);
-
-// The colours and display mode every shape's scene object starts with.
-void SetShapeDecorator(cDecoratorObject& decorator);
 
 } // namespace sweep_support

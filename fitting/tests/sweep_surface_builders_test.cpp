@@ -127,7 +127,7 @@ TEST(RevolvedBuilder, FanCoversTheRegionsAngleAndTurnsEverySectionIntoOneHalfPla
     params.direction[2] = 7.0;
     ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, surface, {0}, params, true));
     ASSERT_EQ(surface.fits, 1);
-    EXPECT_EQ(surface.profileClass, kProfileClassLine);
+    EXPECT_EQ(surface.profileClass, CLSID_ST_TLineCurve);
     EXPECT_EQ(surface.mergeMode, 2u);
     EXPECT_EQ(surface.curveId, 4u);
     // The frame: u towards one end of the arc, the unit axis, u x d.
@@ -168,7 +168,7 @@ TEST(RevolvedBuilder, SectionCountsAndKindsOutsideTheRulesAreHandled)
     RecordingSurface single;
     ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, single, {0}, AxisZ(0, 3), true));
     EXPECT_EQ(single.sections.GetCount(), 1u) << "N = 0 is the single plane at the start";
-    EXPECT_EQ(single.profileClass, kProfileClassSpline);
+    EXPECT_EQ(single.profileClass, CLSID_ST_TSplineCurve);
     EXPECT_EQ(single.smoothing, 20.0f);
 
     RecordingSurface huge;
@@ -215,8 +215,8 @@ TEST(RevolvedBuilder, AutomaticKindTakesTheArcOnlyPastSixtyDegrees)
     cFitContainer widePoints(VertexPoints(wide)), narrowPoints(VertexPoints(narrow));
     ASSERT_TRUE(BuildRevolvedFromSections(widePoints, wide, arc, {0}, AxisZ(4, 0), true));
     ASSERT_TRUE(BuildRevolvedFromSections(narrowPoints, narrow, line, {0}, AxisZ(4, 0), true));
-    EXPECT_EQ(arc.profileClass, kProfileClassArc);
-    EXPECT_EQ(line.profileClass, kProfileClassLine);
+    EXPECT_EQ(arc.profileClass, CLSID_ST_TArcCurve);
+    EXPECT_EQ(line.profileClass, CLSID_ST_TLineCurve);
 }
 
 TEST(ExtrudedBuilder, SectionsStackFromTheBasePointAlongTheDirection)
@@ -231,7 +231,7 @@ TEST(ExtrudedBuilder, SectionsStackFromTheBasePointAlongTheDirection)
     stProfileFitParams params = AxisZ(4, 2);
     params.point[0] = 3.0, params.point[1] = -2.0, params.point[2] = 100.0;
     ASSERT_TRUE(BuildExtrudedFromSections(points, mesh, surface, {0}, params, 1.0, true));
-    EXPECT_EQ(surface.profileClass, kProfileClassArc);
+    EXPECT_EQ(surface.profileClass, CLSID_ST_TArcCurve);
     EXPECT_EQ(surface.rebuild, 1);
     EXPECT_NEAR(surface.extrusion.length, 50.0, 1e-4);
     EXPECT_EQ(surface.builds, 1) << "the draft step rebuilds";

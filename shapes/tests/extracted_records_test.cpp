@@ -826,7 +826,7 @@ TEST_F(Records, AFailedFitIsAFailureWhateverTheProfile)
     cMesh& mesh = *static_cast<cMesh*>(scan.QueryInterface(IID_cMesh));
     Dezaz_RevolvedObject object;
     Dezaz_Revolved& surface = *object.GetGeometry();
-    auto spline = surface.CreateCurveByClassGuid(kProfileClassSpline);
+    auto spline = surface.CreateCurveByClassGuid(CLSID_ST_TSplineCurve);
     ASSERT_NE(spline, nullptr);
     if (!surface.SetProfile(spline.get(), 0))
         GTEST_SKIP() << "an empty spline is not taken as a profile";
@@ -887,7 +887,7 @@ TEST_F(Records, AttachAndRebuildTakeTheSectionCountTheProfileWasFittedWith)
     ST_CExtractedRevSurface revolvedRecord;
     ASSERT_TRUE(revolvedRecord.AttachGeometry(&revolved));
     EXPECT_EQ(revolvedRecord.m_block.sectionCount, 0); // no profile yet
-    auto line = revolved.CreateCurveByClassGuid(kProfileClassLine);
+    auto line = revolved.CreateCurveByClassGuid(CLSID_ST_TLineCurve);
     ASSERT_NE(line, nullptr);
     line->SetId(12);
     revolved.ReplaceProfileCurve(std::move(line));

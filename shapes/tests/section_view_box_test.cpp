@@ -2,8 +2,8 @@
 
 #include "core/frame_math.h"
 #include "core/p3d_scene.h"
+#include "core/profiled_surface.h"
 #include "core/tests/stub_section_curve.h"
-#include "shapes/profiled_surface.h"
 
 #include <gtest/gtest.h>
 

