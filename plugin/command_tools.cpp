@@ -2,6 +2,7 @@
 // open the mesh analysis tools.
 #include "plugin/commands.h"
 #include "plugin/tool_interfaces.h"
+#include "plugin/tools/analyzer_dialog.h"
 #include "plugin/tools/measure_fillet_dialog.h"
 #include "plugin/tools/segmentation_dialog.h"
 #include "plugin/vtl_plugin.h"
@@ -60,6 +61,8 @@ public:
             return success;
         }
         cDialogHolder& holder = ThePlugIn().AnalyzerDialog();
+        if (!holder.IsAvailable())
+            holder.SetFactory(MakeFloatingAnalyzerDialog);
         if (holder.IsVisible())
             Restore(holder);
         else if (!AnyVisibleMesh(context.Document()))
