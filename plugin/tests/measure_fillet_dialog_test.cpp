@@ -2,6 +2,7 @@
 // sliders and what they measure, the reference mesh, the annotation, an edge
 // whose object is deleted, and the preview in a host viewport by pixels.
 #include "analysis/tests/fillet_test_meshes.h"
+#include "platform/geometry/plane_surface.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_text_dot.h"
@@ -350,4 +351,56 @@ TEST_F(MeasureFilletDialog, TheCommandAsksForAnEdgeBeforeOpeningTheDialog)
     EXPECT_EQ(holder.Dialog(), nullptr);
     EXPECT_EQ(DezazApp().CommandLineText().find(L"not available"), std::wstring::npos);
     holder.SetFactory(nullptr);
+}
+
+TEST_F(MeasureFilletDialog, SectionsStayBetweenOneAndTwenty)
+{
+    stFilletScan scan;
+    Open(scan);
+    SelectMesh(mesh);
+    Slide(IDC_MEASURE_FILLET_SECTIONS, 0, kEndScroll);
+    EXPECT_EQ(Position(IDC_MEASURE_FILLET_SECTIONS), 1);
+    EXPECT_EQ(dialog->Request().sections, 1);
+    EXPECT_EQ(dialog->Stations(), 2);
+    Slide(IDC_MEASURE_FILLET_SECTIONS, 50, kEndScroll);
+    EXPECT_EQ(Position(IDC_MEASURE_FILLET_SECTIONS), 20);
+    EXPECT_EQ(dialog->Stations(), 21);
+    EXPECT_EQ(Text(IDC_MEASURE_FILLET_SECTIONS_COUNT), L"20");
+}
+
+TEST_F(MeasureFilletDialog, PickAnotherEdgeTakesTheBrepEdgeNextToTheClick)
+{
+    stFilletScan scan;
+    scan.startRadius = scan.endRadius = 4.0;
+    Open(scan);
+    SelectMesh(mesh);
+    // A sheet in the plane of the first face whose side runs along the
+    // corner, from the middle of the scan to its far end.
+    const stBasis basis = MakeBasis(scan);
+    const ON_3dPoint from = ToWorld(scan, basis, 0, 0, 20), to = ToWorld(scan, basis, 0, 0, 40);
+    auto surface = std::make_unique<ON_PlaneSurface>(ON_Plane(from, basis.e[2], basis.e[0]));
+    surface->SetExtents(0, ON_Interval(0, 20), true);
+    surface->SetExtents(1, ON_Interval(0, 10), true);
+    auto brep = std::make_unique<ON_Brep>();
+    ON_Surface* s = surface.release();
+    ASSERT_TRUE(brep->Create(s));
+    const CDezazObject* sheet = doc.AddObject(std::make_unique<CDezazBrepObject>(std::move(brep)));
+    ASSERT_NE(sheet, nullptr);
+    const ON_3dPoint click = ToWorld(scan, basis, 0.2, 0, 30);
+    std::wstring error;
+    ASSERT_TRUE(dezaz::QueueScriptAnswer(L"Object " + std::to_wstring(sheet->RuntimeSerialNumber()) + L" at " +
+                                             std::to_wstring(click.x) + L"," + std::to_wstring(click.y) + L"," +
+                                             std::to_wstring(click.z),
+                                         error))
+        << error;
+    AFX_MANAGE_STATE(&state);
+    ::SendMessageW(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEASURE_FILLET_PICK_EDGE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Control(IDC_MEASURE_FILLET_PICK_EDGE)));
+    const stFilletRequest& r = dialog->Request();
+    ASSERT_NE(r.curve, nullptr);
+    EXPECT_EQ(r.edgeSerial, sheet->RuntimeSerialNumber());
+    EXPECT_LT(r.curve->PointAtStart().DistanceTo(from), 1e-6);
+    EXPECT_LT(r.curve->PointAtEnd().DistanceTo(to), 1e-6);
+    EXPECT_EQ(dialog->MeasuredStations(), 11);
+    EXPECT_NEAR(r.radius, 4.0, 0.03);
 }
