@@ -280,7 +280,8 @@ void CFloatingAnalyzerDialog::Recalculate()
         for (int i = 0; i < own.Count(); ++i)
             meshes.push_back(const_cast<ON_Mesh*>(own[i]));
     }
-    mode.BuildSearchTree(doc, mode.CollectCADMeshes(doc));
+    if (!mode.BuildSearchTree(doc, mode.CollectCADMeshes(doc)))
+        DezazApp().Print(L"There are no surfaces to measure the meshes against.\n");
     SetButtonText(IDC_ANALYZER_RECALCULATE, L"Calculating...");
     ShowValues();
     mode.RecolourMeshes(doc, meshes);
