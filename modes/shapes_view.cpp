@@ -51,6 +51,7 @@ cCPView::cCPView(CWnd* ownerWindow, IShapesViewOwner* owner) : m_ownerWindow(own
 {
     SetScreenObjectManager(std::make_unique<C3DViewOverlay>(this));
     BuildToolbar();
+    BuildAnnotations();
 }
 
 cCPView::Mode* cCPView::CreateModeById(std::uint32_t id, std::uint32_t temporary, IBase* initial)

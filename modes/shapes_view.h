@@ -29,6 +29,10 @@ inline constexpr std::uint32_t kModeGuidingCurvePicker = 0xC907E9;
 inline constexpr std::uint32_t kShapesToolbarCursor = 17004;
 inline constexpr std::uint8_t kShapesToolbarAlpha = 160;
 
+// The bitmaps of the view's two picture annotations.
+inline constexpr std::uint32_t kShapesViewImage1 = 3050;
+inline constexpr std::uint32_t kShapesViewImage2 = 3051;
+
 // The view's context menus.
 inline constexpr UINT kShapesViewMenu = 3011;
 inline constexpr UINT kDrawOnMeshMenu = 3042;
@@ -84,9 +88,13 @@ public:
 
     std::uint32_t GetCurrentToolModeId() const { return m_currentToolModeId; }
     std::size_t GetToolbarButtonCount() const { return m_toolbarButtons; }
+    // The hidden annotations the editing modes show (index 0 or 1).
+    cScreenAnnotation_Image<C3DView>* GetImageAnnotation(int i) const { return m_images[i & 1].Get(); }
+    cScreenAnnotation_Text<C3DView>* GetLabelAnnotation(int i) const { return m_labels[i & 1].Get(); }
 
 private:
     void BuildToolbar();
+    void BuildAnnotations();
 
     std::uint32_t m_currentToolModeId = 0;
     CWnd* m_ownerWindow;
@@ -95,4 +103,6 @@ private:
     cMeshTriangle* m_activeTriangle = nullptr;
     std::size_t m_toolbarButtons = 0;
     tSafePtr<cVE_GlobalToolTip<C3DView>> m_tooltip;
+    tSafePtr<cScreenAnnotation_Image<C3DView>> m_images[2];
+    tSafePtr<cScreenAnnotation_Text<C3DView>> m_labels[2];
 };

@@ -258,6 +258,13 @@ TEST_F(SurfaceExtension, CommandsReachTheirTargetsAndNotificationsAreIgnored)
 TEST_F(SurfaceExtension, TheToolbarShowsItsButtonsAndTheAxesButtonTogglesTheAxes)
 {
     EXPECT_EQ(view->GetToolbarButtonCount(), 13u);
+    for (int i = 0; i < 2; ++i)
+    {
+        ASSERT_NE(view->GetLabelAnnotation(i), nullptr);
+        EXPECT_FALSE(view->GetLabelAnnotation(i)->IsVisible());
+        ASSERT_NE(view->GetImageAnnotation(i), nullptr);
+        EXPECT_FALSE(view->GetImageAnnotation(i)->IsVisible());
+    }
     view->ToggleCoordinateSystem();
     EXPECT_TRUE(owner.axes);
     view->ToggleCoordinateSystem();
@@ -316,6 +323,19 @@ TEST_F(SurfaceExtension, HandlesAreHoveredThroughTheIdImageAndDraggedAlongTheirD
     EXPECT_FALSE(mode->IsDraggingHandle());
     EXPECT_EQ(Selected(), 0u) << "a handle drag is no stroke";
 
+    // The first handle (the bottom end) points the other way: dragging it
+    // left lengthens the cylinder at its bottom.
+    view->Redraw(kFullRedraw);
+    const double grown = c.height;
+    const POINT bottom = testview::ScreenOf(view, mode->GetHandlePoints()[0]);
+    testview::Move(view, bottom);
+    ASSERT_TRUE(mode->IsHovering());
+    EXPECT_EQ(mode->GetHoveredHandle(), 0);
+    testview::Press(view, WM_LBUTTONDOWN, bottom);
+    testview::Move(view, POINT{bottom.x - 25, bottom.y});
+    testview::Press(view, WM_LBUTTONUP, POINT{bottom.x - 25, bottom.y});
+    EXPECT_NEAR(c.height, grown + 25.0 * pixel, 2.0 * pixel);
+
     // Off the handles (and outside the view) nothing is hovered.
     view->Redraw(kFullRedraw);
     testview::Move(view, POINT{5, 5});
@@ -324,8 +344,14 @@ TEST_F(SurfaceExtension, HandlesAreHoveredThroughTheIdImageAndDraggedAlongTheirD
     EXPECT_FALSE(mode->IsHovering());
     EXPECT_EQ(mode->GetHoveredHandle(), -1);
     testview::Snapshot(view, "surface_extension_handles");
+    // Clearing the shape forgets the hovered handle with it.
+    const POINT again = testview::ScreenOf(view, mode->GetHandlePoints()[1]);
+    testview::Move(view, again);
+    ASSERT_TRUE(mode->IsHovering());
     Command(kCmdClearFeaturePoints);
     EXPECT_EQ(mode->GetActiveShape(), nullptr);
+    EXPECT_FALSE(mode->IsHovering());
+    EXPECT_EQ(mode->GetHoveredHandle(), -1);
     owner.shape = nullptr;
 }
 
