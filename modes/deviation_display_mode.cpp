@@ -1,0 +1,456 @@
+#include "modes/deviation_display_mode.h"
+
+#include "analysis/analysed_vertex_tree.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/scene.h"
+#include "modes/mode_support.h"
+#include "modes/shapes_view.h"
+#include "platform/gdiplus/graphics_draw.h"
+#include "platform/gdiplus/pen_brush.h"
+#include "platform/gdiplus/text.h"
+#include "render/gl_renderer.h"
+
+#include <cmath>
+#include <cstring>
+#include <cwchar>
+#include <map>
+#include <memory>
+#include <new>
+
+namespace
+{
+
+std::map<C3DView*, IDeviationPage*>& Pages()
+{
+    static std::map<C3DView*, IDeviationPage*> pages;
+    return pages;
+}
+
+// "<prefix>%.4f <unit>", or "Out of tolerance" for FLT_MAX, cut to the
+// label buffer.
+std::wstring LabelText(const wchar_t* prefix, float value, const std::wstring& unit)
+{
+    wchar_t buffer[32];
+    if (value == FLT_MAX || std::isnan(value))
+        FormatLabelText(buffer, L"Out of tolerance");
+    else
+        FormatLabelText(buffer, L"%ls%.4f %ls", prefix, double(value), unit.c_str());
+    return buffer;
+}
+
+cVTL_AVTree* AnalysisOf(ISceneObject* object)
+{
+    return object ? dynamic_cast<cVTL_AVTree*>(object->FindAttachedProperty(kAnalyzerInfoPropertyName)) : nullptr;
+}
+
+} // namespace
+
+IDeviationPage* FindDeviationPage(C3DView* view)
+{
+    const auto it = Pages().find(view);
+    return it == Pages().end() ? nullptr : it->second;
+}
+
+void SetDeviationPage(C3DView* view, IDeviationPage* page)
+{
+    if (page)
+        Pages()[view] = page;
+    else
+        Pages().erase(view);
+}
+
+// ---------------------------------------------------------------- probe
+
+bool cDeviationProbe::stImageKey::operator==(const stImageKey& o) const
+{
+    return std::memcmp(view, o.view, sizeof view) == 0 && std::memcmp(centre, o.centre, sizeof centre) == 0 &&
+           viewport.left == o.viewport.left && viewport.top == o.viewport.top &&
+           viewport.right == o.viewport.right && viewport.bottom == o.viewport.bottom &&
+           perspective == o.perspective && mesh == o.mesh && vertices == o.vertices && triangles == o.triangles;
+}
+
+cDeviationProbe::stImageKey cDeviationProbe::KeyOf(I3DSceneRenderer& renderer, const cMesh& mesh)
+{
+    stImageKey key;
+    if (auto* camera = dynamic_cast<cBase3DRenderer*>(&renderer))
+    {
+        std::memcpy(key.view, camera->GetViewTransform(), sizeof key.view);
+        std::memcpy(key.centre, camera->GetSceneCentre(), sizeof key.centre);
+    }
+    renderer.GetViewport(&key.viewport);
+    key.perspective = renderer.IsPerspective();
+    key.mesh = &mesh;
+    key.vertices = mesh.GetVertexCount();
+    key.triangles = mesh.GetTriangleCount();
+    return key;
+}
+
+void cDeviationProbe::Reset()
+{
+    m_active = false;
+    m_point[0] = m_point[1] = m_point[2] = FLT_MAX;
+    m_value = FLT_MAX;
+}
+
+bool cDeviationProbe::RenderImage(I3DSceneRenderer& renderer, const cMesh& mesh)
+{
+    m_imageValid = RenderFaceIdPass(renderer, mesh, true);
+    if (m_imageValid)
+        m_key = KeyOf(renderer, mesh);
+    return m_imageValid;
+}
+
+bool cDeviationProbe::ImageIsCurrent(I3DSceneRenderer& renderer, const cMesh& mesh) const
+{
+    return m_imageValid && KeyOf(renderer, mesh) == m_key;
+}
+
+bool cDeviationProbe::Deactivate()
+{
+    const bool was = m_active;
+    Reset();
+    return was;
+}
+
+bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POINT cursor)
+{
+    cMesh* mesh = object.GetMesh();
+    if (!mesh)
+        return Deactivate();
+    if (!ImageIsCurrent(renderer, *mesh) && !RenderImage(renderer, *mesh))
+        return Deactivate();
+    const std::uint32_t id = ReadPickIdUnderCursor(renderer, cursor);
+    if (id == kNoPickId || id > mesh->GetTriangleCount())
+        return Deactivate();
+    const cMeshTriangle* triangle = mesh->GetTriangle(id - 1);
+    // The vertex drawn nearest to the cursor (the later one on a tie).
+    const cVertex* chosen = nullptr;
+    double best = 0.0;
+    for (std::uint32_t k = 0; k < 3; ++k)
+    {
+        const std::uint32_t index = triangle->vertexIndex[k];
+        if (index >= mesh->GetVertexCount())
+            continue;
+        const cVertex* v = mesh->GetVertex(index);
+        float projected[3];
+        renderer.ProjectPoint(projected, &v->x, true);
+        POINT at{};
+        renderer.WorldToScreen(projected[0], projected[1], &at);
+        const double dx = double(at.x) - cursor.x, dy = double(at.y) - cursor.y;
+        const double d = dx * dx + dy * dy;
+        if (!chosen || d <= best)
+        {
+            chosen = v;
+            best = d;
+        }
+    }
+    if (!chosen)
+        return Deactivate();
+    bool changed = !m_active;
+    const double moved = std::sqrt(double(chosen->x - m_point[0]) * (chosen->x - m_point[0]) +
+                                   double(chosen->y - m_point[1]) * (chosen->y - m_point[1]) +
+                                   double(chosen->z - m_point[2]) * (chosen->z - m_point[2]));
+    if (m_active && moved > FLT_EPSILON)
+    {
+        m_value = FLT_MAX;
+        // The record of the vertex, when the last pass measured a mesh of
+        // this size: a mesh changed since has no value, never a stray one.
+        if (const cVTL_AVTree* tree = AnalysisOf(&object); tree && tree->GetCount() == mesh->GetVertexCount())
+        {
+            const std::uint32_t index = std::uint32_t(chosen - mesh->GetVertex(0)) < mesh->GetVertexCount()
+                                            ? chosen->index
+                                            : mesh->GetVertexCount();
+            if (const cON_AVertex* record = tree->GetRecord(index); record && record->vertexIndex == index)
+                m_value = record->deviation;
+        }
+        changed = true;
+    }
+    m_point[0] = chosen->x;
+    m_point[1] = chosen->y;
+    m_point[2] = chosen->z;
+    m_active = true;
+    return changed;
+}
+
+// ---------------------------------------------------------------- mode
+
+CUIM_Deviation::CUIM_Deviation(std::uint32_t id, std::uint32_t temporary, C3DView* view)
+    : CUIM_ScreenSelection(id, temporary, view)
+{
+    probe.Reset();
+    if (IDeviationPage* page = Page())
+    {
+        // Making the mode measures the meshes.
+        page->UpdateDeviationInfo(false);
+        unitText = page->UnitText();
+    }
+    redrawNeeded = true;
+}
+
+CUIM_Deviation::~CUIM_Deviation() = default;
+
+IDeviationPage* CUIM_Deviation::Page() const
+{
+    return FindDeviationPage(ownerView);
+}
+
+cMeshObject* CUIM_Deviation::ProbedObject() const
+{
+    I3DScene* scene = ownerView ? ownerView->GetScene() : nullptr;
+    if (!scene)
+        return nullptr;
+    std::unique_ptr<cSceneObjectIterator> it(scene->GetObjectIterator());
+    if (!it)
+        return nullptr;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (auto* object = dynamic_cast<cMeshObject*>(it->Current().Get()); object && object->GetMesh())
+            return object;
+    return nullptr;
+}
+
+void CUIM_Deviation::Invalidate() const
+{
+    if (ownerView && ownerView->GetSafeHwnd())
+        ::InvalidateRect(ownerView->GetSafeHwnd(), nullptr, FALSE);
+}
+
+void CUIM_Deviation::OnActivate(C3DView* view)
+{
+    probe.Reset();
+    redrawNeeded = true;
+    if (view)
+        view->RequestRedraw(0);
+    Invalidate();
+}
+
+BOOL CUIM_Deviation::OnLButtonDown(POINT point, UINT, C3DView* view)
+{
+    IDeviationPage* page = Page();
+    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    cMeshObject* object = ProbedObject();
+    if (!page || !renderer || !object)
+        return 0;
+    float x = 0.0f, y = 0.0f;
+    renderer->ScreenToWorld(point, &x, &y);
+    auto* camera = dynamic_cast<cBase3DRenderer*>(renderer);
+    if (!camera)
+        return 0;
+    const cVertex hit =
+        PickMeshPointUnderCursor(*object->GetMesh(), x, y, camera->GetViewTransform(), camera->GetSceneCentre());
+    if (hit.flags & kPickedNothing)
+        return 0;
+    const float p[3] = {hit.x, hit.y, hit.z};
+    if (page->AddPickedPoint(object, p))
+        Invalidate();
+    return 0;
+}
+
+BOOL CUIM_Deviation::OnMouseMove(POINT point, UINT, C3DView* view)
+{
+    cMeshObject* object = ProbedObject();
+    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    bool changed = false;
+    if (renderer && object)
+        changed = probe.Probe(*renderer, *object, point);
+    else if (probe.IsActive())
+    {
+        probe.Reset();
+        changed = true;
+    }
+    if (changed)
+    {
+        redrawNeeded = true;
+        Invalidate();
+    }
+    if (view && view->GetSafeHwnd())
+        ::SendMessageW(view->GetSafeHwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(view->GetSafeHwnd()),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return 1;
+}
+
+BOOL CUIM_Deviation::OnMouseWheel(UINT, short, POINT, C3DView*)
+{
+    redrawNeeded = true;
+    probe.Invalidate();
+    return 0;
+}
+
+void CUIM_Deviation::OnSize(UINT, int, int, C3DView*)
+{
+    redrawNeeded = true;
+    probe.Invalidate();
+}
+
+BOOL CUIM_Deviation::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO*, C3DView*)
+{
+    if (code != 0 || id != kCmdReinitializeDeviation)
+        return 0;
+    if (IDeviationPage* page = Page())
+    {
+        page->ShowPage();
+        page->ApplyTolerance();
+    }
+    return 0;
+}
+
+int CUIM_Deviation::OnSetCursor(C3DView*, UINT, UINT)
+{
+    // A navigation drag keeps its own cursor.
+    if (operation != kNoOperation)
+        return int(cursorId);
+    return int(kCursorDeviation);
+}
+
+BOOL CUIM_Deviation::GetContextMenu(UINT* menuId, CWnd** target)
+{
+    if (menuId)
+        *menuId = kDeviationContextMenu;
+    if (target)
+        *target = ownerView;
+    return 1;
+}
+
+template <class F> void CUIM_Deviation::ForEachExtreme(F f) const
+{
+    IDeviationPage* page = Page();
+    I3DScene* scene = ownerView ? ownerView->GetScene() : nullptr;
+    if (!page || !scene || !page->SelectionOnly() || !page->ShowMinMax())
+        return;
+    std::unique_ptr<cSceneObjectIterator> it(scene->GetObjectIterator());
+    if (!it)
+        return;
+    for (it->First(); !it->IsDone(); it->Next())
+    {
+        auto* object = dynamic_cast<cMeshObject*>(it->Current().Get());
+        const cVTL_AVTree* tree = object ? AnalysisOf(object) : nullptr;
+        if (!tree || !tree->GetStatistics().valid || tree->GetStatistics().compared == 0)
+            continue;
+        f(tree->GetStatistics());
+    }
+}
+
+std::vector<std::array<float, 3>> CUIM_Deviation::MarkerPoints() const
+{
+    std::vector<std::array<float, 3>> points;
+    ForEachExtreme([&](const stDeviationStatistics& s) {
+        points.push_back({s.minimumPoint[0], s.minimumPoint[1], s.minimumPoint[2]});
+        points.push_back({s.maximumPoint[0], s.maximumPoint[1], s.maximumPoint[2]});
+    });
+    if (IDeviationPage* page = Page())
+        for (const stDeviationPageLabel& label : page->PageLabels())
+            points.push_back({label.point[0], label.point[1], label.point[2]});
+    if (probe.HasValue())
+        points.push_back({probe.Point()[0], probe.Point()[1], probe.Point()[2]});
+    return points;
+}
+
+std::vector<stDeviationOverlayLabel> CUIM_Deviation::OverlayLabels(C3DView* view) const
+{
+    std::vector<stDeviationOverlayLabel> labels;
+    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    if (!renderer)
+        return labels;
+    const auto place = [&](const float p[3]) {
+        float projected[3];
+        renderer->ProjectPoint(projected, p, true);
+        POINT at{};
+        renderer->WorldToScreen(projected[0], projected[1], &at);
+        return POINT{at.x + 15, at.y - 30};
+    };
+    ForEachExtreme([&](const stDeviationStatistics& s) {
+        labels.push_back({LabelText(L"min: ", s.minimum, unitText), place(s.minimumPoint), kProbeColour});
+        labels.push_back({LabelText(L"max: ", s.maximum, unitText), place(s.maximumPoint), kMaximumColour});
+    });
+    if (IDeviationPage* page = Page())
+        for (const stDeviationPageLabel& label : page->PageLabels())
+            labels.push_back({LabelText(L"", label.deviation, unitText), place(label.point), kPageLabelColour});
+    if (probe.HasValue())
+        labels.push_back({LabelText(L"", probe.Value(), unitText), place(probe.Point()), kPageLabelColour});
+    return labels;
+}
+
+void CUIM_Deviation::DrawGL(C3DView* view)
+{
+    auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
+    if (!gl)
+        return;
+    const std::vector<std::array<float, 3>> points = MarkerPoints();
+    if (points.empty())
+        return;
+    const float radius = gl->PixelsToWorld(kMarkerPixels);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_LINE_SMOOTH);
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor3ub(230, 230, 230);
+    gl->PushViewTransform();
+    for (const auto& p : points)
+    {
+        glPushMatrix();
+        glTranslatef(p[0], p[1], p[2]);
+        glScalef(radius, radius, radius);
+        glCallList(cGLRenderer::kListUnitSphere);
+        glPopMatrix();
+    }
+    gl->PopViewTransform();
+    glPopAttrib();
+}
+
+void CUIM_Deviation::OnAfterFullRedraw(C3DView* view)
+{
+    // A full redraw leaves the scene in the back buffer, so the id image is
+    // drawn again whatever caused the redraw.
+    probe.Invalidate();
+    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    cMeshObject* object = ProbedObject();
+    if (renderer && object)
+        probe.RenderImage(*renderer, *object->GetMesh());
+    redrawNeeded = false;
+}
+
+void CUIM_Deviation::DrawOverlay(GpGraphics* graphics, C3DView* view)
+{
+    CUIM_ScreenSelection::DrawOverlay(graphics, view);
+    if (!graphics || !view || view->GetActiveMode() != this)
+        return;
+    const std::vector<stDeviationOverlayLabel> labels = OverlayLabels(view);
+    if (labels.empty())
+        return;
+    GpFontFamily* family = nullptr;
+    GpFont* font = nullptr;
+    if (GdipCreateFontFamilyFromName(L"Arial", nullptr, &family) != Ok ||
+        GdipCreateFont(family, 12.0f, 0, 2 /* pixels */, &font) != Ok)
+    {
+        if (family)
+            GdipDeleteFontFamily(family);
+        return;
+    }
+    for (const stDeviationOverlayLabel& label : labels)
+    {
+        GpSolidFill* back = nullptr;
+        GpSolidFill* text = nullptr;
+        GdipCreateSolidFill(0xFFFFFFFFu, &back);
+        GdipCreateSolidFill(label.colour, &text);
+        const REAL width = REAL(8 * label.text.size() + 6);
+        GdipFillRectangle(graphics, back, REAL(label.at.x), REAL(label.at.y), width, 18.0f);
+        GpRectF box{REAL(label.at.x + 3), REAL(label.at.y + 3), width, 16.0f};
+        GdipDrawString(graphics, label.text.c_str(), INT(label.text.size()), font, &box, nullptr, text);
+        GdipDeleteBrush(back);
+        GdipDeleteBrush(text);
+    }
+    GdipDeleteFont(font);
+    GdipDeleteFontFamily(family);
+}
+
+cUserInteractiveMode<C3DView>* MakeDeviationMode(std::uint32_t id, std::uint32_t temporary, IBase*, cCPView* view)
+{
+    return new (std::nothrow) CUIM_Deviation(id, temporary, view);
+}

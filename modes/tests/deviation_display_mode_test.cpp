@@ -1,0 +1,263 @@
+// The deviation display mode in a real 3D view: the probe under the cursor
+// reads the deviation of the vertex drawn there (also after the camera
+// turned without a redraw), leaves the mesh cleanly, never reads a record
+// that a changed mesh no longer has; clicks give the page its labels; the
+// overlay's texts and the extremes follow the page's switches.
+#include "analysis/analysed_vertex_tree.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "modes/deviation_display_mode.h"
+#include "support/view_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+
+constexpr int kGrid = 12;
+
+// A tilted, gently curved sheet far from the origin, drawn from both sides.
+ISceneObject* MakeSheet()
+{
+    auto* object = new cMeshObject();
+    cMesh& mesh = *object->GetMesh();
+    for (int j = 0; j < kGrid; ++j)
+        for (int i = 0; i < kGrid; ++i)
+        {
+            const float x = 1200.0f + 10.0f * i, y = -800.0f + 10.0f * j;
+            const float p[3] = {x, y, 300.0f + 3.0f * i + 2.0f * j + 4.0f * std::sin(0.5f * i)};
+            mesh.AddVertex(p);
+        }
+    for (int j = 0; j + 1 < kGrid; ++j)
+        for (int i = 0; i + 1 < kGrid; ++i)
+        {
+            const std::uint32_t v = std::uint32_t(j * kGrid + i);
+            mesh.AddTriangle(v, v + 1, v + kGrid + 1);
+            mesh.AddTriangle(v, v + kGrid + 1, v + kGrid);
+            mesh.AddTriangle(v, v + kGrid + 1, v + 1);
+            mesh.AddTriangle(v, v + kGrid, v + kGrid + 1);
+        }
+    mesh.Update();
+    return object;
+}
+
+float DeviationOf(std::uint32_t v)
+{
+    return 0.001f * float(v) - 0.05f;
+}
+
+class FakePage : public IDeviationPage
+{
+public:
+    void UpdateDeviationInfo(bool) override { ++updates; }
+    void ApplyTolerance() override { ++applied; }
+    bool AddPickedPoint(ISceneObject*, const float point[3]) override
+    {
+        stDeviationPageLabel label;
+        for (int k = 0; k < 3; ++k)
+            label.picked[k] = label.point[k] = point[k];
+        label.deviation = 0.0125f;
+        labels.push_back(label);
+        return true;
+    }
+    const std::vector<stDeviationPageLabel>& PageLabels() const override { return labels; }
+    bool SelectionOnly() const override { return selectionOnly; }
+    bool ShowMinMax() const override { return showMinMax; }
+    void ShowPage() override { ++shown; }
+    std::wstring UnitText() const override { return L"mm"; }
+
+    int updates = 0, applied = 0, shown = 0;
+    bool selectionOnly = true, showMinMax = false;
+    std::vector<stDeviationPageLabel> labels;
+};
+
+class DeviationDisplay : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fixture.scene->AddObject(MakeSheet());
+        view = fixture.Create(320, 240);
+        object = FirstMesh();
+        ASSERT_NE(object, nullptr);
+        tree = cVTL_AVTree::GetOrCreateProperty(object);
+        ASSERT_NE(tree, nullptr);
+        tree->Build(object->GetMesh());
+        for (std::uint32_t v = 0; v < tree->GetCount(); ++v)
+            tree->SetDeviation(v, DeviationOf(v));
+        tree->ComputeStatistics(0.01f);
+        SetDeviationPage(view, &page);
+        mode = std::make_unique<CUIM_Deviation>(kDeviationModeId, 0, view);
+        ::UpdateWindow(view->GetSafeHwnd());
+        mode->OnAfterFullRedraw(view);
+    }
+    void TearDown() override
+    {
+        mode.reset();
+        SetDeviationPage(view, nullptr);
+    }
+    cMeshObject* FirstMesh() const
+    {
+        std::unique_ptr<cSceneObjectIterator> it(fixture.scene->GetObjectIterator());
+        for (it->First(); !it->IsDone(); it->Next())
+            if (auto* o = dynamic_cast<cMeshObject*>(it->Current().Get()))
+                return o;
+        return nullptr;
+    }
+    const float* Vertex(std::uint32_t v) const { return &object->GetMesh()->GetVertex(v)->x; }
+    // The pixel of vertex v, moved a pixel toward the sheet's middle so that
+    // it lies on the mesh.
+    POINT At(std::uint32_t v) const
+    {
+        POINT p = testview::ScreenOf(view, Vertex(v));
+        const POINT middle = testview::ScreenOf(view, Vertex(kGrid * (kGrid / 2) + kGrid / 2));
+        p.x += p.x < middle.x ? 1 : (p.x > middle.x ? -1 : 0);
+        p.y += p.y < middle.y ? 1 : (p.y > middle.y ? -1 : 0);
+        return p;
+    }
+    bool ProbeIs(std::uint32_t v) const
+    {
+        const float* p = mode->Probe().Point();
+        const float* q = Vertex(v);
+        return mode->Probe().IsActive() && p[0] == q[0] && p[1] == q[1] && p[2] == q[2];
+    }
+
+    testview::ViewFixture fixture{false};
+    C3DView* view = nullptr;
+    cMeshObject* object = nullptr;
+    cVTL_AVTree* tree = nullptr;
+    FakePage page;
+    std::unique_ptr<CUIM_Deviation> mode;
+};
+
+} // namespace
+
+TEST_F(DeviationDisplay, MakingTheModeMeasuresAndTakesTheUnit)
+{
+    EXPECT_EQ(page.updates, 1);
+    EXPECT_EQ(mode->OnSetCursor(view, HTCLIENT, WM_MOUSEMOVE), int(kCursorDeviation));
+    UINT menu = 0;
+    CWnd* target = nullptr;
+    EXPECT_TRUE(mode->GetContextMenu(&menu, &target));
+    EXPECT_EQ(menu, kDeviationContextMenu);
+    EXPECT_EQ(target, view);
+    // "Reinitialize Primitive" brings the page forward and applies the tolerance.
+    mode->OnCommand(kCmdReinitializeDeviation, 0, nullptr, nullptr, view);
+    EXPECT_EQ(page.shown, 1);
+    EXPECT_EQ(page.applied, 1);
+    mode->OnCommand(kCmdReinitializeDeviation, 1, nullptr, nullptr, view);
+    EXPECT_EQ(page.applied, 1);
+}
+
+TEST_F(DeviationDisplay, TheProbeReadsTheDeviationOfTheVertexDrawnUnderTheCursor)
+{
+    const std::uint32_t a = 3 * kGrid + 4, b = 7 * kGrid + 8, c = 9 * kGrid + 2;
+    mode->OnMouseMove(At(b), 0, view);
+    ASSERT_TRUE(ProbeIs(b));
+    // Arriving from outside shows no value yet...
+    EXPECT_FALSE(mode->Probe().HasValue());
+    // ...moving to another vertex does.
+    EXPECT_TRUE(mode->OnMouseMove(At(a), 0, view));
+    ASSERT_TRUE(ProbeIs(a));
+    EXPECT_FLOAT_EQ(mode->Probe().Value(), DeviationOf(a));
+    mode->OnMouseMove(At(c), 0, view);
+    ASSERT_TRUE(ProbeIs(c));
+    EXPECT_FLOAT_EQ(mode->Probe().Value(), DeviationOf(c));
+    const auto labels = mode->OverlayLabels(view);
+    ASSERT_EQ(labels.size(), 1u);
+    wchar_t expected[32];
+    std::swprintf(expected, 32, L"%.4f mm", double(DeviationOf(c)));
+    EXPECT_EQ(labels[0].text, expected);
+    const POINT p = testview::ScreenOf(view, Vertex(c));
+    EXPECT_NEAR(labels[0].at.x, p.x + 15, 1);
+    EXPECT_NEAR(labels[0].at.y, p.y - 30, 1);
+    testview::Snapshot(view, "deviation_display_probe");
+
+    // Off the mesh: the probe goes, and says so once.
+    EXPECT_TRUE(mode->OnMouseMove(POINT{2, 2}, 0, view));
+    EXPECT_FALSE(mode->Probe().IsActive());
+    EXPECT_FALSE(mode->Probe().HasValue());
+    EXPECT_TRUE(mode->OverlayLabels(view).empty());
+}
+
+TEST_F(DeviationDisplay, TheIdImageFollowsTheCameraWithoutARedraw)
+{
+    const std::uint32_t a = 5 * kGrid + 5, b = 6 * kGrid + 9;
+    mode->OnMouseMove(At(a), 0, view);
+    // The camera turns and pans; no frame is drawn before the next probe.
+    cBase3DRenderer* camera = view->GetCamera();
+    double turned[12];
+    const double* t = camera->GetViewTransform();
+    const double c = std::cos(0.4), s = std::sin(0.4);
+    for (int col = 0; col < 4; ++col)
+    {
+        turned[col] = c * t[col] - s * t[4 + col];
+        turned[4 + col] = s * t[col] + c * t[4 + col];
+        turned[8 + col] = t[8 + col];
+    }
+    turned[3] += 0.2;
+    camera->SetViewTransform(turned);
+    mode->OnMouseMove(At(b), 0, view);
+    ASSERT_TRUE(ProbeIs(b));
+    EXPECT_FLOAT_EQ(mode->Probe().Value(), DeviationOf(b));
+}
+
+TEST_F(DeviationDisplay, AMeshChangedSinceThePassShowsNoValue)
+{
+    const std::uint32_t a = 2 * kGrid + 3, b = 4 * kGrid + 6;
+    // The mesh gained vertices after the pass: its records no longer match.
+    cMesh& mesh = *object->GetMesh();
+    const float far[3] = {0.0f, 0.0f, 0.0f};
+    mesh.AddVertex(far);
+    mode->OnMouseMove(At(a), 0, view);
+    mode->OnMouseMove(At(b), 0, view);
+    ASSERT_TRUE(ProbeIs(b));
+    EXPECT_EQ(mode->Probe().Value(), FLT_MAX);
+    EXPECT_FALSE(mode->Probe().HasValue());
+}
+
+TEST_F(DeviationDisplay, AClickOnTheMeshAddsAPageLabelAndOneBesideItDoesNot)
+{
+    const std::uint32_t a = 6 * kGrid + 6;
+    mode->OnLButtonDown(POINT{2, 2}, 0, view);
+    EXPECT_TRUE(page.labels.empty());
+    mode->OnLButtonDown(At(a), 0, view);
+    ASSERT_EQ(page.labels.size(), 1u);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(page.labels[0].picked[k], Vertex(a)[k], 1.5f);
+    page.labels.push_back(page.labels[0]);
+    page.labels[1].deviation = FLT_MAX;
+    const auto labels = mode->OverlayLabels(view);
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_EQ(labels[0].text, L"0.0125 mm");
+    EXPECT_EQ(labels[0].colour, CUIM_Deviation::kPageLabelColour);
+    EXPECT_EQ(labels[1].text, L"Out of tolerance");
+    EXPECT_EQ(mode->MarkerPoints().size(), 2u);
+}
+
+TEST_F(DeviationDisplay, TheExtremesAreLabelledOnlyWithSelectionOnlyAndShowMinMax)
+{
+    page.showMinMax = true;
+    page.selectionOnly = false;
+    EXPECT_TRUE(mode->OverlayLabels(view).empty());
+    EXPECT_TRUE(mode->MarkerPoints().empty());
+    page.selectionOnly = true;
+    const auto labels = mode->OverlayLabels(view);
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_EQ(labels[0].text, L"min: -0.0500 mm");
+    EXPECT_EQ(labels[0].colour, CUIM_Deviation::kProbeColour);
+    wchar_t expected[32];
+    std::swprintf(expected, 32, L"max: %.4f mm", double(DeviationOf(kGrid * kGrid - 1)));
+    EXPECT_EQ(labels[1].text, expected);
+    EXPECT_EQ(labels[1].colour, CUIM_Deviation::kMaximumColour);
+    // The markers sit at the extreme vertices.
+    const auto markers = mode->MarkerPoints();
+    ASSERT_EQ(markers.size(), 2u);
+    EXPECT_EQ(markers[0][0], Vertex(0)[0]);
+    EXPECT_EQ(markers[1][2], Vertex(kGrid * kGrid - 1)[2]);
+    ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+    ::UpdateWindow(view->GetSafeHwnd());
+    testview::Snapshot(view, "deviation_display_extremes");
+}
