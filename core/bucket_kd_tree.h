@@ -15,8 +15,11 @@
 // - Build leaves every leaf's elements side by side in one array of n
 //   elements, in bucket order; such a packed leaf needs no list entries. A
 //   leaf that an insert reaches afterwards moves its elements to a list.
-//   A built tree of n points thus keeps n * sizeof(T) bytes of elements
-//   and about n / 8 node records (uniform points, bucket maximum 24).
+//   Pointer elements that all lie within 4 GiB of the lowest one are kept
+//   as 32-bit byte offsets from it (half the memory of the pointers); the
+//   array holds pointers otherwise. A built tree of n points thus keeps
+//   4 (or sizeof(T)) bytes per element and about n / 8 node records
+//   (uniform points, bucket maximum 24).
 //
 // Queries only read the tree: any number of threads may search one tree at
 // once, as long as nobody adds, inserts, builds or clears meanwhile. The walk
@@ -36,11 +39,15 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <type_traits>
 
 inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
 inline constexpr std::uint32_t kBucketKDTreeNoIndex = 0xFFFFFFFF;
+// Words before the first offset in an array of packed offsets: the base
+// address the offsets count from.
+inline constexpr std::uint32_t kOffsetHeaderWords = sizeof(std::uintptr_t) / sizeof(std::uint32_t);
 
 // One cache line per node, holding all a query reads of it. A leaf keeps
 // its elements where an inner node keeps its upper child and split (a node
@@ -49,7 +56,11 @@ template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
 {
     using Entry = tSLLNode<T>;
 
-    stBucketKDTreeNode() : tail(nullptr), count(0) {}
+    stBucketKDTreeNode() : tail(nullptr)
+    {
+        count = 0;
+        first = 0;
+    }
 
     stBucketKDTreeNode* lower = nullptr; // coordinate on the axis <= split value; a leaf has none
     stBucketKDTreeNode* parent = nullptr;
@@ -57,23 +68,47 @@ template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
     {
         stBucketKDTreeNode* upper; // inner: coordinate on the axis > split value
         const T* packed;           // packed leaf: its elements, side by side in the tree's array
+        const std::uint32_t* refs; // packed leaf of offsets: its elements' offsets, side by side
         Entry* tail;               // listed leaf: the last entry of a circular list (null when empty)
     };
     union
     {
-        double split;        // inner
-        std::uint32_t count; // leaf: elements held
+        double split; // inner
+        struct
+        {
+            std::uint32_t count; // leaf: elements held
+            // Packed leaf of offsets: where refs starts in the tree's array,
+            // whose first two words hold the address the offsets count from.
+            std::uint32_t first;
+        };
     };
     // min x, y, z, max x, y, z of what lies below. Every bound is a float
     // coordinate, so single precision holds the box exactly; an empty box
     // is infinitely far from every point.
     float box[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
     std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
-    std::int16_t axis = -1;                     // 0 x, 1 y, 2 z; -1 until split
+    std::int8_t axis = -1;                      // 0 x, 1 y, 2 z; -1 until split
     bool isPacked = false;
+    bool byOffset = false; // packed leaf: refs (offsets) instead of packed (pointers)
     // Inner: the elements were dealt alternately (a box too thin to cut),
     // so both sides may hold elements on either side of the split.
     bool dealt = false;
+
+    // The element at a byte offset from base (offsets are only kept for
+    // pointer elements).
+    static T FromOffset(std::uintptr_t base, std::uint32_t offset)
+    {
+        if constexpr (std::is_pointer_v<T>)
+            return reinterpret_cast<T>(base + offset);
+        else
+            return T();
+    }
+    static std::uintptr_t OffsetBase(const std::uint32_t* array)
+    {
+        std::uintptr_t base;
+        std::memcpy(&base, array, sizeof(base));
+        return base;
+    }
 
     bool IsLeaf() const { return lower == nullptr; }
     std::uint32_t GetBucketCount() const { return IsLeaf() ? count : 0; }
@@ -83,6 +118,13 @@ template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
     {
         if (!IsLeaf())
             return;
+        if (isPacked && byOffset)
+        {
+            const std::uintptr_t base = OffsetBase(refs - first - kOffsetHeaderWords);
+            for (std::uint32_t i = 0; i < count; ++i)
+                f(FromOffset(base, refs[i]));
+            return;
+        }
         if (isPacked)
         {
             for (std::uint32_t i = 0; i < count; ++i)
@@ -244,7 +286,9 @@ public:
         {
             if (node->IsLeaf())
             {
-                if (node->isPacked)
+                if (node->isPacked && node->byOffset)
+                    ScanOffsets(q, node->refs, node->count, r2, best);
+                else if (node->isPacked)
                     ScanPacked(q, node->packed, node->count, r2, best);
                 else if (node->tail != nullptr)
                     ScanList(q, node->tail, r2, best);
@@ -423,11 +467,12 @@ private:
     // entries cannot be had.
     bool Unpack(Node* node)
     {
-        const T* elements = node->packed;
         const std::uint32_t n = node->count;
         Node listed;
-        for (std::uint32_t i = 0; i < n; ++i)
-        {
+        bool filled = true;
+        node->ForEachInBucket([&](T element) {
+            if (!filled)
+                return;
             Entry* entry = m_listAllocator.Alloc();
             if (entry == nullptr)
             {
@@ -437,12 +482,16 @@ private:
                     listed.tail->link = head->link;
                     m_listAllocator.Free(head);
                 }
-                return false;
+                filled = false;
+                return;
             }
-            entry->value = elements[i];
+            entry->value = element;
             Link(&listed, entry);
-        }
+        });
+        if (!filled)
+            return false;
         node->isPacked = false;
+        node->byOffset = false;
         node->tail = listed.tail;
         node->count = n;
         return true;
@@ -473,7 +522,7 @@ private:
                 axis = dx > dz ? 0 : 2;
             else
                 axis = dy > dz ? 1 : 2;
-            node->axis = static_cast<std::int16_t>(axis);
+            node->axis = static_cast<std::int8_t>(axis);
         }
         const int axis = node->axis;
         upper->parent = node;
@@ -528,6 +577,9 @@ private:
     {
         delete[] m_packedElements;
         m_packedElements = nullptr;
+        delete[] m_packedOffsets;
+        m_packedOffsets = nullptr;
+        m_offsetBase = 0;
     }
 
     // The leaf scans: every element's squared distance, the first of the
@@ -545,6 +597,24 @@ private:
             {
                 r2 = d2;
                 best = elements[i];
+            }
+        }
+    }
+
+    template <class S>
+    void ScanOffsets(const S q[3], const std::uint32_t* refs, std::uint32_t n, double& r2, T& best) const
+    {
+        const std::uintptr_t base = m_offsetBase;
+        for (std::uint32_t i = 0; i < n; ++i)
+            __builtin_prefetch(m_comparator.Coordinates(Node::FromOffset(base, refs[i])));
+        for (std::uint32_t i = 0; i < n; ++i)
+        {
+            const T element = Node::FromOffset(base, refs[i]);
+            const double d2 = SquaredDistance(q, m_comparator.Coordinates(element));
+            if (r2 > d2)
+            {
+                r2 = d2;
+                best = element;
             }
         }
     }
@@ -604,6 +674,7 @@ private:
         // The root was the only leaf: every list entry and any earlier
         // packed array was its own.
         m_root->isPacked = false;
+        m_root->byOffset = false;
         m_root->tail = nullptr;
         m_root->count = 0;
         m_listAllocator.FreeAll();
@@ -662,13 +733,58 @@ private:
             node->isPacked = true;
             node->packed = items + range.begin;
             node->count = range.end - range.begin;
+            node->first = range.begin;
         }
         m_splitFailed = false;
         delete[] spill;
         delete[] xyz;
         delete[] spillXyz;
         m_packedElements = items;
+        PackAsOffsets(n);
         return deepest;
+    }
+
+    // Replaces the packed pointers by 32-bit offsets from the lowest one
+    // when every element lies within 4 GiB of it and the offsets' array can
+    // be had; otherwise the pointers stay.
+    void PackAsOffsets(std::uint32_t n)
+    {
+        if constexpr (std::is_pointer_v<T>)
+        {
+            const T* items = m_packedElements;
+            if (n == 0)
+                return;
+            std::uintptr_t low = reinterpret_cast<std::uintptr_t>(items[0]);
+            std::uintptr_t high = low;
+            for (std::uint32_t i = 1; i < n; ++i)
+            {
+                const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(items[i]);
+                low = std::min(low, at);
+                high = std::max(high, at);
+            }
+            if (high - low > std::uintptr_t{0xFFFFFFFF})
+                return;
+            std::uint32_t* array = new (std::nothrow) std::uint32_t[std::size_t{n} + kOffsetHeaderWords];
+            if (array == nullptr)
+                return;
+            std::memcpy(array, &low, sizeof(low));
+            std::uint32_t* offsets = array + kOffsetHeaderWords;
+            for (std::uint32_t i = 0; i < n; ++i)
+                offsets[i] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(items[i]) - low);
+            for (std::uint32_t i = 0; i < m_nodes.GetCount(); ++i)
+            {
+                Node& node = m_nodes[i];
+                if (node.IsLeaf() && node.isPacked)
+                {
+                    node.refs = offsets + node.first;
+                    node.byOffset = true;
+                }
+            }
+            delete[] m_packedElements;
+            m_packedElements = nullptr;
+            m_packedOffsets = array;
+            m_offsetBase = low;
+        }
     }
 
     // Stable partition of items[begin, end) by the node's split: the lower
@@ -791,4 +907,7 @@ private:
     bool m_splitFailed = false;
     // Build's leaf-ordered elements that packed leaves point into.
     T* m_packedElements = nullptr;
+    // Or their offsets from m_offsetBase (the array's first words hold it too).
+    std::uint32_t* m_packedOffsets = nullptr;
+    std::uintptr_t m_offsetBase = 0;
 };
