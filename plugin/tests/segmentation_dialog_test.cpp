@@ -146,6 +146,20 @@ protected:
         return image->pixels[std::size_t(p.y) * std::size_t(image->width) + std::size_t(p.x)];
     }
 
+    // Vertex bit 1 is set exactly on the vertices of visible marked triangles.
+    void ExpectVertexMarksFollowTriangles()
+    {
+        cMesh& mesh = Mesh();
+        std::vector<bool> onMarked(mesh.GetVertexCount(), false);
+        mesh.ForEachTriangle([&](cMeshTriangle& t) {
+            if (IsVisibleSelected(t))
+                for (auto v : t.vertexIndex)
+                    onMarked[v] = true;
+        });
+        for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
+            ASSERT_EQ((mesh.GetVertex(v)->flags & 2u) != 0, onMarked[v]) << v;
+    }
+
     HINSTANCE module = reinterpret_cast<HINSTANCE>(0x9480000);
     AFX_MODULE_STATE state;
     TempRegistry registry;
@@ -355,6 +369,7 @@ TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
     mode->OnLButtonUp(face, 0, view);
     const std::vector<bool> painted = Marks();
     EXPECT_GT(Count(painted), Count(cleared));
+    ExpectVertexMarksFollowTriangles();
     mfc::PumpUntilIdle();
     view->Redraw(kFullRedraw);
     EXPECT_NE(PixelAt(face), faceBefore) << "the painted face shows its marks";
@@ -362,16 +377,7 @@ TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
 
     Click(IDC_SEGMENTATION_UNDO);
     EXPECT_EQ(Marks(), cleared) << "undo restores the marks before the last stroke";
-    // Vertex bit 1 follows the marks.
-    cMesh& mesh = Mesh();
-    std::vector<bool> onMarked(mesh.GetVertexCount(), false);
-    mesh.ForEachTriangle([&](cMeshTriangle& t) {
-        if (IsVisibleSelected(t))
-            for (auto v : t.vertexIndex)
-                onMarked[v] = true;
-    });
-    for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
-        ASSERT_EQ((mesh.GetVertex(v)->flags & 2u) != 0, onMarked[v]) << v;
+    ExpectVertexMarksFollowTriangles();
 }
 
 TEST_F(SegmentationDialog, SplitWithoutMarksSaysSoAndChangesNothing)
@@ -405,6 +411,17 @@ TEST_F(SegmentationDialog, TheViewAlwaysComesBackToPaintingAndItsMenuHasNoWand)
     view->SendMessage(WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(view->GetActiveMode(), mode);
     EXPECT_EQ(view->GetToolModeId(), kSegmentationModeId);
+
+    // The painting mode leaves the view's own commands to the view.
+    float min[3], max[3], min2[3], max2[3];
+    view->GetCamera()->GetSceneBox(min, max);
+    view->SendMessage(WM_COMMAND, kCmdZoomIn, 0);
+    view->GetCamera()->GetSceneBox(min2, max2);
+    EXPECT_LT(max2[0] - min2[0], max[0] - min[0]) << "zoomed in";
+    view->SendMessage(WM_COMMAND, kCmdSelectionZoomAll, 0);
+    view->GetCamera()->GetSceneBox(min2, max2);
+    EXPECT_NEAR(max2[0] - min2[0], max[0] - min[0], 1e-3 * (max[0] - min[0])) << "Zoom All from the menu";
+    EXPECT_EQ(view->GetActiveMode(), mode);
     EXPECT_EQ(view->GetContextMenuResource(), UINT(3011));
 
     AFX_MANAGE_STATE(&state);
