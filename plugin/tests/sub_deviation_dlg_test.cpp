@@ -125,9 +125,9 @@ protected:
             ::DestroyWindow(parent);
         view.reset();
         scene.reset();
-        for (Dezaz_PlaneObject* p : {plane, other})
-            if (p)
-                p->Release();
+        // Plain scene objects outside a scene: their owner deletes them.
+        delete plane;
+        delete other;
         win32::UnregisterResources(module);
     }
     const cVTL_AVTree* Tree() const
