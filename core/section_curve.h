@@ -147,6 +147,9 @@ public:
     double cachedEnd[3] = {0.0, 0.0, 0.0};
     // Not used by the base; copied by Assign.
     std::uint64_t userValue = 0;
+    // The editors' selection mark of the whole curve (1: selected). Screen
+    // state only: neither stored nor copied by Assign.
+    std::uint8_t selected = 0;
 
 private:
     static t3DPoint<double> Point(const double p[3]) { return {p[0], p[1], p[2]}; }
