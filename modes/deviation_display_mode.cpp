@@ -126,6 +126,7 @@ bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POI
     const cMeshTriangle* triangle = mesh->GetTriangle(id - 1);
     // The vertex drawn nearest to the cursor (the later one on a tie).
     const cVertex* chosen = nullptr;
+    std::uint32_t chosenIndex = 0;
     double best = 0.0;
     for (std::uint32_t k = 0; k < 3; ++k)
     {
@@ -142,6 +143,7 @@ bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POI
         if (!chosen || d <= best)
         {
             chosen = v;
+            chosenIndex = index;
             best = d;
         }
     }
@@ -158,10 +160,8 @@ bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POI
         // this size: a mesh changed since has no value, never a stray one.
         if (const cVTL_AVTree* tree = AnalysisOf(&object); tree && tree->GetCount() == mesh->GetVertexCount())
         {
-            const std::uint32_t index = std::uint32_t(chosen - mesh->GetVertex(0)) < mesh->GetVertexCount()
-                                            ? chosen->index
-                                            : mesh->GetVertexCount();
-            if (const cON_AVertex* record = tree->GetRecord(index); record && record->vertexIndex == index)
+            if (const cON_AVertex* record = tree->GetRecord(chosenIndex);
+                record && record->vertexIndex == chosenIndex)
                 m_value = record->deviation;
         }
         changed = true;

@@ -16,7 +16,7 @@
 namespace
 {
 
-constexpr int kGrid = 12;
+constexpr int kGrid = 36; // 1296 vertices: more than one chunk of records
 
 // A tilted, gently curved sheet far from the origin, drawn from both sides.
 ISceneObject* MakeSheet()
@@ -153,7 +153,7 @@ TEST_F(DeviationDisplay, MakingTheModeMeasuresAndTakesTheUnit)
 
 TEST_F(DeviationDisplay, TheProbeReadsTheDeviationOfTheVertexDrawnUnderTheCursor)
 {
-    const std::uint32_t a = 3 * kGrid + 4, b = 7 * kGrid + 8, c = 9 * kGrid + 2;
+    const std::uint32_t a = 3 * kGrid + 4, b = 7 * kGrid + 8, c = 31 * kGrid + 20; // c in the second chunk
     mode->OnMouseMove(At(b), 0, view);
     ASSERT_TRUE(ProbeIs(b));
     // Arriving from outside shows no value yet...
