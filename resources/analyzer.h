@@ -20,3 +20,7 @@
 #define IDC_ANALYZER_SELECTION_ONLY 3118
 #define IDC_ANALYZER_SHOW_MIN_MAX 3154
 #define IDC_ANALYZER_INFO 3155
+
+// The deviation display's context menu in the shapes view.
+#define IDR_DEVIATION_MENU 3083
+#define ID_DEVIATION_ZOOM_ALL 32790

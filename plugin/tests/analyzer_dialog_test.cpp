@@ -14,6 +14,7 @@
 #include "platform/wgl/png_writer.h"
 #include "platform/wgl/wgl.h"
 #include "platform/win32/controls.h"
+#include "platform/win32/menu.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window_snapshot.h"
 #include "plugin/resource_text.h"
@@ -511,6 +512,20 @@ TEST_F(FloatingAnalyzer, LabelsOfADeletedMeshGoAtTheNextFrameAndTheDotsShowTheDe
     ASSERT_TRUE(viewport.DrawFrame());
     EXPECT_TRUE(TheVTLAnalysisMode().Labels().empty());
     EXPECT_EQ(dialog->Conduit().DotCount(), 0u);
+}
+
+TEST_F(FloatingAnalyzer, TheDeviationDisplaysMenuOffersZoomAll)
+{
+    HMENU menu = ::LoadMenuW(module, MAKEINTRESOURCEW(IDR_DEVIATION_MENU));
+    ASSERT_NE(menu, nullptr);
+    HMENU popup = ::GetSubMenu(menu, 0);
+    ASSERT_NE(popup, nullptr);
+    ASSERT_EQ(::GetMenuItemCount(popup), 1);
+    EXPECT_EQ(::GetMenuItemID(popup, 0), UINT(ID_DEVIATION_ZOOM_ALL));
+    wchar_t text[64] = {};
+    ::GetMenuStringW(popup, 0, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"Zoom All\tA");
+    ::DestroyMenu(menu);
 }
 
 TEST_F(FloatingAnalyzer, TheColourScaleRunsFromRedOverGreenToBlue)
