@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -188,6 +189,90 @@ private:
     stChord m_chords[kSectors];
 };
 
+// A rectangle inside the star, along the turned frame whose extents are the
+// tightest, so that most points are settled by four comparisons instead of
+// a sector look-up. The star is convex (its corners lie in turn on the rim
+// of a convex polygon) and holds the origin: a rectangle whose four corners
+// it holds lies inside it, and so does that rectangle shrunk towards the
+// origin.
+class cInnerBox
+{
+public:
+    // Empty (holding nothing) when no corner of any shrunk rectangle is held.
+    void Fit(const stAxisSet& axes, const double (*ranges)[4], const double u[3], const double v[3],
+             const cRimStar& star)
+    {
+        m_low[0] = m_low[1] = m_high[0] = m_high[1] = 0.0;
+        int best = -1;
+        double bestArea = std::numeric_limits<double>::infinity();
+        for (int k = 0; k < axes.pairCount; ++k)
+        {
+            const double area = (ranges[k][1] - ranges[k][0]) * (ranges[k][3] - ranges[k][2]);
+            if (area < bestArea)
+            {
+                bestArea = area;
+                best = k;
+            }
+        }
+        if (best < 0)
+            return;
+        const double* a = axes.first[best];
+        const double* b = axes.second[best];
+        // The star's coordinates (along u and v) of the point at (p, q) along a and b.
+        const double au = Dot3d(a, u), av = Dot3d(a, v), bu = Dot3d(b, u), bv = Dot3d(b, v);
+        const double* r = ranges[best];
+        auto cornersHeld = [&](double scale) {
+            for (double p : {r[0] * scale, r[1] * scale})
+            {
+                for (double q : {r[2] * scale, r[3] * scale})
+                {
+                    const double s = p * au + q * bu, t = p * av + q * bv;
+                    if (!star.Holds(SectorOf(s, t), s, t))
+                        return false;
+                }
+            }
+            return true;
+        };
+        double held = 0.0;
+        if (cornersHeld(1.0))
+        {
+            held = 1.0;
+        }
+        else
+        {
+            double failed = 1.0;
+            for (int i = 0; i < 16; ++i)
+            {
+                const double middle = 0.5 * (held + failed);
+                (cornersHeld(middle) ? held : failed) = middle;
+            }
+        }
+        // A hair further in, for the rounding of a point's own coordinates.
+        held *= 1.0 - 1e-9;
+        if (!(held > 0.0))
+            return;
+        for (int k = 0; k < 3; ++k)
+        {
+            m_first[k] = a[k];
+            m_second[k] = b[k];
+        }
+        m_low[0] = r[0] * held, m_high[0] = r[1] * held;
+        m_low[1] = r[2] * held, m_high[1] = r[3] * held;
+    }
+
+    double m_first[3] = {0.0, 0.0, 0.0};
+    double m_second[3] = {0.0, 0.0, 0.0};
+    double m_low[2] = {0.0, 0.0};
+    double m_high[2] = {0.0, 0.0};
+};
+
+// Two doubles per instruction: the rectangle test of two records at once.
+typedef double tPair __attribute__((vector_size(16)));
+typedef std::int64_t tPairMask __attribute__((vector_size(16)));
+
+inline tPair Both(double value) { return tPair{value, value}; }
+inline tPair AbsBoth(tPair value) { return value < Both(0.0) ? -value : value; }
+
 } // namespace
 
 void MeasureFramePairsOnEveryPoint(const tFitPointQueue& points, const double origin[3], int pairCount,
@@ -226,6 +311,7 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
         MeasureRecord(points[i], origin, axes, ranges);
 
     cRimStar star(axes, u, v);
+    cInnerBox box;
     double margin = 0.0;
     double reachable = 0.0;
     auto rebuild = [&] {
@@ -236,11 +322,13 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
         margin = 1e-9 * extent;
         reachable = margin / (lean + 1e-14);
         star.Build(axes, ranges, margin);
+        box.Fit(axes, ranges, u, v, star);
     };
     rebuild();
     int sinceBuild = 0;
-    for (const stFitPoint& p : points)
-    {
+    // A point outside the rectangle: the star's test, or measured along
+    // every axis.
+    auto settle = [&](const stFitPoint& p) {
         const double x = double(p.position[0]) - origin[0];
         const double y = double(p.position[1]) - origin[1];
         const double z = double(p.position[2]) - origin[2];
@@ -251,14 +339,58 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
         // plane, and their rounding: both below (lean + 1e-14) |p - origin|,
         // which must stay within the margin.
         const double size = std::fabs(x) + std::fabs(y) + std::fabs(z);
-        // One branch, taken for nearly every point.
         if ((size <= reachable) & star.Holds(SectorOf(s, t), s, t))
-            continue;
+            return;
         MeasureRecord(p, origin, axes, ranges);
         if (++sinceBuild >= kRebuildAfter)
         {
             rebuild();
             sinceBuild = 0;
         }
+    };
+    // Two records at a time through the rectangle (as the star's test, with
+    // the size bound); either one outside it is settled on its own, in turn.
+    // A record held by the rectangle of the moment cannot raise an extent,
+    // and the extents only grow: a rebuild for the first of the pair leaves
+    // the second's test sound.
+    const tPair o0 = Both(origin[0]), o1 = Both(origin[1]), o2 = Both(origin[2]);
+    // The rectangle and the bound in both lanes, kept in registers between
+    // rebuilds.
+    tPair f0, f1, f2, g0, g1, g2, pLow, pHigh, qLow, qHigh, reach;
+    auto load = [&] {
+        f0 = Both(box.m_first[0]), f1 = Both(box.m_first[1]), f2 = Both(box.m_first[2]);
+        g0 = Both(box.m_second[0]), g1 = Both(box.m_second[1]), g2 = Both(box.m_second[2]);
+        pLow = Both(box.m_low[0]), pHigh = Both(box.m_high[0]);
+        qLow = Both(box.m_low[1]), qHigh = Both(box.m_high[1]);
+        reach = Both(reachable);
+    };
+    load();
+    auto it = points.begin();
+    const auto end = points.end();
+    while (it != end)
+    {
+        const stFitPoint& a = *it;
+        if (++it == end)
+        {
+            settle(a);
+            break;
+        }
+        const stFitPoint& b = *it;
+        ++it;
+        const tPair x = tPair{double(a.position[0]), double(b.position[0])} - o0;
+        const tPair y = tPair{double(a.position[1]), double(b.position[1])} - o1;
+        const tPair z = tPair{double(a.position[2]), double(b.position[2])} - o2;
+        const tPair p = (x * f0 + y * f1) + z * f2;
+        const tPair q = (x * g0 + y * g1) + z * g2;
+        const tPair size = (AbsBoth(x) + AbsBoth(y)) + AbsBoth(z);
+        const tPairMask held = (size <= reach) & (p > pLow) & (p < pHigh) & (q > qLow) & (q < qHigh);
+        // One branch, taken for nearly every pair.
+        if ((held[0] & held[1]) != 0)
+            continue;
+        if (held[0] == 0)
+            settle(a);
+        if (held[1] == 0)
+            settle(b);
+        load();
     }
 }

@@ -213,3 +213,80 @@ TEST(PlaneFrameSearch, FrameFromTheEstimatesScatterIsTheFramesOwn)
     EXPECT_NEAR(std::max(plane.halfWidth, plane.halfHeight), std::max(hu1, hv1), 1e-9);
     EXPECT_NEAR(std::min(plane.halfWidth, plane.halfHeight), std::min(hu1, hv1), 1e-9);
 }
+
+// Most points are settled by a rectangle inside the table, along the
+// tightest turned frame: outlines whose sides lie between the turned frames,
+// whose corners the rectangle cannot reach (an L, a triangle), with points
+// exactly on the rectangle's sides and corners, and odd counts, all keep
+// the extents of every point.
+TEST(PlaneFrameSearch, ShapesAroundTheInnerRectangleKeepTheExtentsOfEveryPoint)
+{
+    std::mt19937 rng(404);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    double n[3] = {-0.1, 0.7, 0.7};
+    Normalise(n);
+    double u[3], v[3];
+    Basis(n, u, v);
+    const double centre[3] = {-900.0, 3100.0, 450.0};
+    enum Shape
+    {
+        kTurnedRectangle, // sides 1.5 degrees off the nearest turned frame
+        kL,
+        kTriangle,
+        kGrid, // a lattice: many points on one line, on the rectangle's sides
+    };
+    for (Shape shape : {kTurnedRectangle, kL, kTriangle, kGrid})
+    {
+        for (int count : {20001, 40000})
+        {
+            SCOPED_TRACE("shape " + std::to_string(int(shape)) + ", " + std::to_string(count) + " points");
+            const double turn = 1.5 * kPi / 180.0;
+            tFitPointQueue q;
+            for (int i = 0; i < count; ++i)
+            {
+                double a = 0.0, b = 0.0;
+                switch (shape)
+                {
+                case kTurnedRectangle:
+                {
+                    const double s = 30.0 * unit(rng), t = 10.0 * unit(rng);
+                    a = s * std::cos(turn) - t * std::sin(turn);
+                    b = s * std::sin(turn) + t * std::cos(turn);
+                    break;
+                }
+                case kL:
+                    a = 20.0 * unit(rng);
+                    b = 20.0 * unit(rng);
+                    if (a > 0.0 && b > 0.0)
+                        a = -a;
+                    break;
+                case kTriangle:
+                    a = 25.0 * unit(rng);
+                    b = 25.0 * unit(rng);
+                    if (a + b > 0.0)
+                        a = -a, b = -b;
+                    break;
+                case kGrid:
+                    a = std::round(10.0 * unit(rng)) * 2.0;
+                    b = std::round(10.0 * unit(rng)) * 1.5;
+                    break;
+                }
+                const double h = 1e-3 * unit(rng);
+                double p[3];
+                for (int k = 0; k < 3; ++k)
+                    p[k] = centre[k] + a * u[k] + b * v[k] + h * n[k];
+                q.push_back(Point(p, n));
+            }
+            double mean[3] = {0.0, 0.0, 0.0};
+            for (const stFitPoint& p : q)
+                for (int k = 0; k < 3; ++k)
+                    mean[k] += p.position[k] / double(q.size());
+            ExpectSameExtents(q, n, mean);
+            // Off-centre origins: the rectangle is shrunk towards them.
+            double offCentre[3];
+            for (int k = 0; k < 3; ++k)
+                offCentre[k] = mean[k] + 8.0 * u[k] - 5.0 * v[k];
+            ExpectSameExtents(q, n, offCentre);
+        }
+    }
+}
