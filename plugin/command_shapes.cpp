@@ -1,5 +1,6 @@
 // "vtlShapes": picks a mesh and opens the shapes dialog on it.
 #include "plugin/commands.h"
+#include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/plugin_info.h"
 #include "plugin/tool_interfaces.h"
@@ -142,6 +143,7 @@ public:
 // The shapes dialog of the plug-in's holder, with the plug-in's settings.
 std::unique_ptr<IToolDialog> MakeShapesDialog()
 {
+    InstallShapeTransfer();
     return std::make_unique<CCreatePrimitiveDialog>(&ThePlugIn().Settings());
 }
 

@@ -1,4 +1,7 @@
 #include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/shape_transfer.h"
+#include "plugin/dialogs/update_notice.h"
+#include "plugin/commands.h"
 
 #include "core/mesh.h"
 #include "core/mesh_object.h"
@@ -42,6 +45,8 @@ ON_COMMAND(IDC_SHAPES_DESELECT_ALL, &CCreatePrimitiveDialog::OnDeselectAll)
 ON_COMMAND(IDC_SHAPES_SELECT_ALL, &CCreatePrimitiveDialog::OnSelectAll)
 ON_COMMAND(IDC_SHAPES_UNDO_SELECTION, &CCreatePrimitiveDialog::OnUndoLastSelection)
 ON_COMMAND(IDC_SHAPES_RESET, &CCreatePrimitiveDialog::OnReset)
+ON_COMMAND(IDC_SHAPES_CREATE_ALL, &CCreatePrimitiveDialog::OnCreateAll)
+ON_COMMAND(IDC_SHAPES_HOST_SAME_PLACE, &CCreatePrimitiveDialog::OnHostSamePlace)
 ON_COMMAND_RANGE(IDC_SHAPES_ALIGN_BOTTOM, IDC_SHAPES_ALIGN_FRONT, &CCreatePrimitiveDialog::OnAlignButton)
 ON_COMMAND_RANGE(IDC_SHAPES_ALIGN_ORIGIN, IDC_SHAPES_ALIGN_ORIGIN, &CCreatePrimitiveDialog::OnAlignButton)
 ON_CONTROL(EN_KILLFOCUS, IDC_SHAPES_CREASE, &CCreatePrimitiveDialog::OnCreaseKillFocus)
@@ -268,6 +273,7 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
     {
         m_shapesView->SetStandardView(2);
         m_shapesView->SetModeById(kModeExtendSurface, 0, 0);
+        StartUpdateCheckOnce(m_shapesView->GetSafeHwnd(), vtl::MakerWebSite());
     }
     for (int i = 0; i < kShapeKindCount; ++i)
     {
@@ -877,6 +883,28 @@ void CCreatePrimitiveDialog::OnCancel()
     }
     SaveSettings();
     CloseWindow();
+}
+
+void CCreatePrimitiveDialog::OnCreateAll()
+{
+    TransferAllShapesToHost(*this);
+}
+
+void CCreatePrimitiveDialog::OnHostSamePlace()
+{
+    if (!IsMeshMoved())
+        return;
+    // The frames say where the sessions are: they are reset only once the
+    // host mesh really moved there.
+    if (!Mover() || !Mover()(*this, m_meshFrame))
+    {
+        DezazMessageBox(m_hWnd, kHostMeshNotMovedMessage, vtl::kPlugInName, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    std::memcpy(m_meshFrame, kIdentity, sizeof m_meshFrame);
+    std::memcpy(m_placement, kIdentity, sizeof m_placement);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_RESET), FALSE);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_HOST_SAME_PLACE), FALSE);
 }
 
 void CCreatePrimitiveDialog::OnDestroy()

@@ -178,6 +178,8 @@ protected:
     afx_msg void OnDeleteShape();
     afx_msg void OnAlignButton(UINT id);
     afx_msg void OnReset();
+    afx_msg void OnCreateAll();
+    afx_msg void OnHostSamePlace();
     afx_msg void OnKindSelChange();
     afx_msg void OnDestroy();
     DECLARE_MESSAGE_MAP()

@@ -1,0 +1,17 @@
+// The shapes dialog's once-per-load update check. The worker gets a copy of
+// the shapes view's window handle and the server address, nothing of the
+// dialog, so closing the dialog while the check runs is harmless: the
+// worker tests the window before it posts the notice.
+#pragma once
+
+#include "platform/win32/types.h"
+
+#include <string>
+
+// Starts the check unless it already ran since the plug-in was loaded.
+// True when a check was started now.
+bool StartUpdateCheckOnce(HWND viewWindow, const std::wstring& server);
+// Waits for a running check and frees it (the plug-in is unloading).
+void FinishUpdateCheck();
+// Lets the next dialog check again, as a fresh load of the plug-in would.
+void ResetUpdateCheckOnce();
