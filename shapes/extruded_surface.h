@@ -103,7 +103,7 @@ private:
     double m_mergeTolerance = 1.1920928955078125e-07;
 };
 
-class Dezaz_ExtrudedObject : public tProfiledSceneObject<Dezaz_Extruded, true>
+class Dezaz_ExtrudedObject : public tProfiledSceneObject<Dezaz_Extruded>
 {
 public:
     GUID GetClassGuid() const override { return CLSID_Dezaz_ExtrudedObject; }

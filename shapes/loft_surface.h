@@ -119,7 +119,7 @@ bool ReadLoftRecord(IBinStream& stream, ST_TLoftSurface<Dezaz_Wire>& loft);
 
 // Its record is the loft record, then the guide's record, or the nil class
 // id without a guide.
-class Dezaz_LoftSurfaceObject : public tProfiledSceneObject<Dezaz_LoftSurface, false>
+class Dezaz_LoftSurfaceObject : public tProfiledSceneObject<Dezaz_LoftSurface>
 {
 public:
     GUID GetClassGuid() const override { return CLSID_Dezaz_LoftSurfaceObject; }

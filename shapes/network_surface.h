@@ -83,7 +83,7 @@ private:
 
 // Its record is the profile's record, or 16 zero bytes (the nil class id)
 // without a profile.
-class Dezaz_NetworkSurfaceObject : public tProfiledSceneObject<Dezaz_NetworkSurface, false>
+class Dezaz_NetworkSurfaceObject : public tProfiledSceneObject<Dezaz_NetworkSurface>
 {
 public:
     GUID GetClassGuid() const override { return CLSID_Dezaz_NetworkSurfaceObject; }

@@ -15,10 +15,6 @@
 
 class cDecoratorObject;
 
-// {145D3ADC-B937-4ACB-B040-0CA0B291833F}: answered by the scene objects of
-// the swept shapes (extrusion and revolution).
-inline constexpr GUID IID_ShapeSceneObject = {0x145D3ADC, 0xB937, 0x4ACB, {0xB0, 0x40, 0x0C, 0xA0, 0xB2, 0x91, 0x83, 0x3F}};
-
 // Front, selection and boundary colours and smooth display.
 void SetShapeDecorator(cDecoratorObject& decorator);
 // The profile's record, or the nil class id without a profile.
@@ -28,7 +24,7 @@ bool WriteProfileRecord(IBinStream& stream, const ST_TProfiledSurface<Dezaz_Wire
 bool ReadOptionalProfileRecord(IBinStream& stream, ST_TProfiledSurface<Dezaz_Wire>& surface, std::uint32_t major,
                                std::uint32_t minor);
 
-template <class T, bool AnswersShapeSceneObject> class tProfiledSceneObject : public tSceneObject<T>
+template <class T> class tProfiledSceneObject : public tSceneObject<T>
 {
 public:
     tProfiledSceneObject()
@@ -39,8 +35,7 @@ public:
 
     void* QueryInterface(const GUID& iid) override
     {
-        if (IsEqualInterfaceId(iid, this->GetClassGuid()) || IsEqualInterfaceId(iid, IID_ISceneObject) ||
-            (AnswersShapeSceneObject && IsEqualInterfaceId(iid, IID_ShapeSceneObject)))
+        if (IsEqualInterfaceId(iid, this->GetClassGuid()) || IsEqualInterfaceId(iid, IID_ISceneObject))
             return static_cast<ISceneObject*>(this);
         if (IsEqualInterfaceId(iid, IID_IBase))
             return static_cast<IBase*>(this);

@@ -85,7 +85,7 @@ private:
     double m_parameter = 1.1920928955078125e-07;
 };
 
-class Dezaz_RevolvedObject : public tProfiledSceneObject<Dezaz_Revolved, true>
+class Dezaz_RevolvedObject : public tProfiledSceneObject<Dezaz_Revolved>
 {
 public:
     GUID GetClassGuid() const override { return CLSID_Dezaz_RevolvedObject; }
