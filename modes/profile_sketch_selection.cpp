@@ -236,8 +236,11 @@ bool RebuildSketchCurve(ST_ISectionCurve& curve, const tPolyline<cVertex>& point
     }
     else if (kind == CLSID_ST_TSplineCurve && n >= 2)
     {
-        const double identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-        rebuilt = curve.FitToPolyline(identity, points, 0.0, 0);
+        // Through the points as given, in the curve's own frame like every
+        // other curve of the sketch.
+        double frame[12];
+        std::copy(curve.frame, curve.frame + 12, frame);
+        rebuilt = curve.FitToPolyline(frame, points, 0.0, 0);
     }
     if (rebuilt)
         RestoreFlags(curve, flags);

@@ -7,7 +7,7 @@
 // Sketch points carry their state in the flag word: bit 0 undefined, bit 1
 // open end, bit 2 selected. Points are the curves' own points (control
 // points of splines when the caller asks), in the sketch plane's local
-// coordinates (splines keep theirs with an identity frame).
+// coordinates; every curve of a sketch carries the sketch's frame.
 #pragma once
 
 #include "core/polyline_collection.h"

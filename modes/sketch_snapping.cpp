@@ -437,8 +437,10 @@ bool StepLineLength(const float start[3], float end[3], double step)
     const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     if (!(length > 0.0) || !std::isfinite(length))
         return false;
-    // A length that is a whole multiple up to rounding stays that multiple.
-    const double stepped = std::trunc(length / step + 1e-9) * step;
+    // A length that is a whole multiple up to rounding stays that multiple;
+    // a line shorter than one step gets one step rather than collapsing onto
+    // its start.
+    const double stepped = std::max(1.0, std::trunc(length / step + 1e-9)) * step;
     for (int i = 0; i < 3; ++i)
         end[i] = static_cast<float>(start[i] + d[i] / length * stepped);
     return true;

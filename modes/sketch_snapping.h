@@ -56,9 +56,9 @@ bool SnapSketchPoint(stSketchSnap& snap, ST_ISectionCurve* sketch, std::uint32_t
 // a single alignment whose source is the line's start (nearly), or whose
 // point lies within 0.01 of the start in x or y.
 bool ShouldStepLineLength(const stSketchSnap& snap, const float start[3]);
-// The end moved along start -> end to a whole multiple of the step (the
-// direction kept); false (end unchanged) for a zero-length line or a step
-// that is not positive and finite.
+// The end moved along start -> end to a whole multiple of the step, at least
+// one step (the direction kept); false (end unchanged) for a zero-length line
+// or a step that is not positive and finite.
 bool StepLineLength(const float start[3], float end[3], double step);
 // The end turned about the start so that the angle to the x axis, folded
 // into [0, 90] degrees, is a whole multiple of the step; the length and the

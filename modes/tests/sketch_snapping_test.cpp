@@ -253,6 +253,11 @@ TEST(SketchLineStepping, LengthIsCutToTheStepAlongTheSameDirection)
     ASSERT_TRUE(StepLineLength(start, end, 10.0));
     EXPECT_NEAR(end[0], 5 + 30 * 0.6, 1e-4);
     EXPECT_NEAR(end[1], 5 + 30 * 0.8, 1e-4);
+    // Shorter than one step: one step, never a collapsed end.
+    float shortEnd[3] = {5.0f, 12.0f, 0.0f};
+    ASSERT_TRUE(StepLineLength(start, shortEnd, 10.0));
+    EXPECT_NEAR(shortEnd[1], 15.0, 1e-5);
+    EXPECT_EQ(shortEnd[0], 5.0f);
     float same[3] = {start[0], start[1], 0.0f};
     EXPECT_FALSE(StepLineLength(start, same, 10.0));
     EXPECT_FALSE(StepLineLength(start, end, 0.0));

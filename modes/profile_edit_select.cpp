@@ -1,0 +1,519 @@
+// The select tool of the profile editor: picking by the id image, point and
+// whole-curve drags, spline point insertion, fitting from stroked section
+// points, delete, undo and typed values.
+#include "modes/profile_edit_mode.h"
+
+#include "core/profiled_surface.h"
+#include "core/section_curve.h"
+#include "core/section_curve_classes.h"
+#include "modes/mode_support.h"
+#include "core/scene_object.h"
+#include "modes/shapes_view.h"
+#include "modes/shapes_view_owner.h"
+#include "overlay/annotations.h"
+#include "render/edit_drawing_gl.h"
+#include "render/gl_renderer.h"
+#include "render/host_geometry_gl.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+
+constexpr int kInsertDragPixels = 5;
+
+cVertex PointVertex(const float p[3])
+{
+    cVertex v;
+    v.x = p[0];
+    v.y = p[1];
+    v.z = p[2];
+    return v;
+}
+
+std::uint32_t IndexInSketch(ST_ISectionCurve* sketch, ST_ISectionCurve* curve)
+{
+    return sketch && curve ? sketch->IndexOfCurve(curve) : kSnapExceptNone;
+}
+
+} // namespace
+
+void CUIM_EditProfile::StoreDragStart(ST_ISectionCurve* curve, POINT press)
+{
+    dragStart.Clear();
+    if (const tPolyline<cVertex>* points = curve ? SketchPointsOf(*curve, false) : nullptr)
+        dragStart = *points;
+    float local[3] = {0.0f, 0.0f, 0.0f};
+    SketchPointAt(press, local);
+    dragStart.AddVertex(PointVertex(local));
+    pressPoint = press;
+}
+
+void CUIM_EditProfile::SelectToolDown(POINT point, UINT flags, C3DView* view)
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    const bool useControl = panel && panel->UseControlPoints();
+    if (pickImageValid && hovering && sketch)
+    {
+        ClearSketchSelection(sketch);
+        const stSketchPick pick = DecodeSketchPick(sketch, hoverIndex, useControl);
+        if (pick.kind == stSketchPick::kCurve)
+            pick.curve->selected = 1;
+        if (pick.kind == stSketchPick::kPoint)
+        {
+            if (tPolyline<cVertex>* points = SketchPointsOf(*pick.curve, useControl))
+                points->GetVertex(pick.pointIndex)->flags |= kSketchPointSelected;
+            pick.curve->selected = 0;
+            if (panel)
+                panel->PushUndoState();
+            dragCopy = pick.curve->Clone();
+            dragCopy->Assign(*pick.curve);
+            dragCurve = pick.curve;
+            dragPointIndex = std::int32_t(pick.pointIndex);
+            dragging = 1;
+            StoreDragStart(pick.curve, point);
+            ShowCurveValue(pick.curve);
+        }
+        else if (pick.kind == stSketchPick::kCurve)
+        {
+            if (pick.curve->GetClassGuid() == CLSID_ST_TSplineCurve && !useControl)
+            {
+                float local[3];
+                const tPolyline<cVertex>* points = SketchPointsOf(*pick.curve, false);
+                if (SketchPointAt(point, local) && points && points->GetVertexCount() > 1)
+                {
+                    insertPoint = PointVertex(local);
+                    insertSpline = pick.curve;
+                    insertSegment = NearestSketchSegment(*points, local);
+                    insertPending = 1;
+                    pressPoint = point;
+                }
+            }
+            else
+            {
+                if (panel)
+                    panel->PushUndoState();
+                dragCopy = pick.curve->Clone();
+                dragCopy->Assign(*pick.curve);
+                dragCurve = pick.curve;
+                dragPointIndex = -1;
+                dragging = 1;
+                StoreDragStart(pick.curve, point);
+                ShowCurveValue(pick.curve);
+            }
+        }
+        Redraw(view);
+    }
+    else
+    {
+        if (panel)
+            panel->SetDistanceRadiusField(-1.0, false);
+        ClearSketchSelection(sketch);
+        Redraw(view);
+    }
+    if (view && view->GetActiveMode() == this && !dragging)
+        CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
+}
+
+void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    if (insertPending && insertSpline &&
+        (std::abs(point.x - pressPoint.x) > kInsertDragPixels || std::abs(point.y - pressPoint.y) > kInsertDragPixels))
+    {
+        insertPending = 0;
+        if (panel)
+            panel->PushUndoState();
+        const std::int32_t inserted = InsertSketchSplinePoint(*insertSpline, insertSegment, insertPoint.Position());
+        if (inserted >= 0)
+        {
+            // The stroke the press began is not a selection any more.
+            ClearStroke();
+            strokeInProgress = 0;
+            dragCopy = insertSpline->Clone();
+            dragCopy->Assign(*insertSpline);
+            dragCurve = insertSpline;
+            dragPointIndex = inserted;
+            dragging = 1;
+            StoreDragStart(insertSpline, pressPoint);
+        }
+        insertSpline = nullptr;
+    }
+    if (!dragging)
+    {
+        auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
+        if (!pickImageValid || !gl)
+            return;
+        const std::uint32_t id = ReadPickIdUnderCursor(*gl, point);
+        const std::uint8_t wasHovering = hovering;
+        hovering = id > 0 && DecodeSketchPick(sketch, std::int32_t(id - 1), panel && panel->UseControlPoints()).kind !=
+                                 stSketchPick::kNothing;
+        hoverIndex = hovering ? std::int32_t(id - 1) : -1;
+        if (hovering != wasHovering)
+        {
+            SendMessageW(view->GetSafeHwnd(), WM_SETCURSOR, WPARAM(view->GetSafeHwnd()), MAKELPARAM(HTCLIENT, 0));
+            ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+        }
+        return;
+    }
+    if (!dragCopy || !dragCurve || !sketch)
+        return;
+    if (dragPointIndex < 0)
+    {
+        DragCurve(point, view);
+        return;
+    }
+    // A point drag.
+    float cursor[3];
+    if (!SketchPointAt(point, cursor))
+        return;
+    const tPolyline<cVertex>* copyPoints = SketchPointsOf(*dragCopy, false);
+    if (!copyPoints || std::uint32_t(dragPointIndex) >= copyPoints->GetVertexCount())
+        return;
+    tPolyline<cVertex> moved(*copyPoints);
+    const bool isArc = dragCopy->GetClassGuid() == CLSID_ST_TArcCurve;
+    const bool isLine = dragCopy->GetClassGuid() == CLSID_ST_TLineCurve;
+    const bool active = IsSnapActiveNow();
+    const bool ctrl = ::GetAsyncKeyState(VK_CONTROL) < 0;
+    wchar_t text[32] = {0};
+    float at[3];
+    if (isArc && dragPointIndex == 1)
+    {
+        std::copy(cursor, cursor + 3, at);
+        *moved.GetVertex(1) = PointVertex(at);
+        if (active && moved.GetVertexCount() == 3)
+        {
+            snap.enabled = snapping;
+            if (SnapArcRadius(snap, dragCopy->frame, moved.GetVertex(0)->Position(), at,
+                              moved.GetVertex(2)->Position(), DistanceStep()))
+            {
+                const double* f = dragCopy->frame;
+                const double w[3] = {snap.point.x - f[3], snap.point.y - f[7], snap.point.z - f[11]};
+                const float local[3] = {float(f[0] * w[0] + f[4] * w[1] + f[8] * w[2]),
+                                        float(f[1] * w[0] + f[5] * w[1] + f[9] * w[2]), 0.0f};
+                moved.GetVertex(1)->x = local[0];
+                moved.GetVertex(1)->y = local[1];
+            }
+        }
+    }
+    else
+    {
+        SnapCursor(cursor, kSnapExceptNone, false, false, at);
+        if (isLine && moved.GetVertexCount() == 2)
+        {
+            const float* other = moved.GetVertex(dragPointIndex == 0 ? 1 : 0)->Position();
+            if (active && !ctrl && ShouldStepLineLength(snap, other))
+                StepLineLength(other, at, DistanceStep());
+            else if (active && ctrl)
+            {
+                float direction[3];
+                if (StepLineAngle(other, at, AngleStepDegrees(), direction))
+                    snap.kind = kSketchSnapNone;
+            }
+        }
+        cVertex& target = *moved.GetVertex(std::uint32_t(dragPointIndex));
+        target.x = at[0];
+        target.y = at[1];
+        target.z = 0.0f;
+    }
+    RebuildSketchCurve(*dragCopy, moved);
+    if (isLine && shapesView)
+    {
+        auto* vertical = shapesView->GetImageAnnotation(0);
+        auto* horizontal = shapesView->GetImageAnnotation(1);
+        if (vertical)
+        {
+            vertical->SetMarginLTRB(point.x - 15, point.y, 0, 0);
+            vertical->SetVisible(dragCopy->IsVertical() ? TRUE : FALSE);
+        }
+        if (horizontal)
+        {
+            horizontal->SetMarginLTRB(point.x, point.y - 15, 0, 0);
+            horizontal->SetVisible(dragCopy->IsHorizontal() ? TRUE : FALSE);
+        }
+        const tPolyline<cVertex>& p = *SketchPointsOf(*dragCopy, false);
+        if (p.GetVertexCount() == 2)
+        {
+            if (active && !ctrl)
+                FormatAngleLabel(text, SketchStepDecimals(panel ? panel->GetSnapDistanceIndex() : 0),
+                                 PointDistance(p.GetVertex(0)->Position(), p.GetVertex(1)->Position()), true,
+                                 DistanceStep(), panel ? panel->UnitText() : L"");
+            else
+                FormatAngleLabel(text, active ? SketchStepDecimals(panel ? panel->GetSnapAngleIndex() : 0) : -1,
+                                 FoldedLineAngle(p.GetVertex(0)->Position(), p.GetVertex(1)->Position()), false,
+                                 active ? AngleStepDegrees() : 0.0, nullptr);
+            ShowValueLabel(point, text);
+        }
+    }
+    else if (isArc)
+    {
+        FormatRadiusLabel(text, active ? SketchStepDecimals(panel ? panel->GetSnapDistanceIndex() : 0) : -1,
+                          SketchCurveValue(*dragCopy, nullptr), active ? DistanceStep() : 0.0);
+        ShowValueLabel(point, text);
+    }
+    ShowCurveValue(dragCopy.get());
+    ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+}
+
+void CUIM_EditProfile::DragCurve(POINT point, C3DView* view)
+{
+    float cursor[3];
+    if (dragStart.GetVertexCount() < 2 || !SketchPointAt(point, cursor))
+        return;
+    const cVertex& press = *dragStart.GetLastVertex();
+    const float shift[2] = {cursor[0] - press.x, cursor[1] - press.y};
+    tPolyline<cVertex> moved;
+    for (std::uint32_t i = 0; i + 1 < dragStart.GetVertexCount(); ++i)
+    {
+        cVertex v = *dragStart.GetVertex(i);
+        v.x += shift[0];
+        v.y += shift[1];
+        moved.AddVertex(v);
+    }
+    // The first point that lands near another curve's point pulls the whole
+    // copy onto it.
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    const std::uint32_t except = IndexInSketch(sketch, dragCurve);
+    for (cVertex& v : moved.vertices)
+    {
+        float snapped[3];
+        if (SnapCursor(v.Position(), except, false, true, snapped))
+        {
+            const float dx = snapped[0] - v.x;
+            const float dy = snapped[1] - v.y;
+            for (cVertex& w : moved.vertices)
+            {
+                w.x += dx;
+                w.y += dy;
+            }
+            break;
+        }
+    }
+    RebuildSketchCurve(*dragCopy, moved);
+    ShowCurveValue(dragCopy.get());
+    ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+}
+
+bool CUIM_EditProfile::EndDrag(C3DView* view)
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    dragging = 0;
+    if (!sketch || !dragCopy || !dragCurve || sketch->IndexOfCurve(dragCurve) == 0xFFFFFFFFu)
+    {
+        dragCopy.reset();
+        dragCurve = nullptr;
+        return false;
+    }
+    std::unique_ptr<ST_ISectionCurve> replacement = dragCopy->Clone();
+    replacement->Assign(*dragCopy);
+    if (tPolyline<cVertex>* points = SketchPointsOf(*replacement, false))
+        for (std::uint32_t i = 0; i < points->GetVertexCount(); ++i)
+        {
+            cVertex& v = *points->GetVertex(i);
+            if (std::int32_t(i) == dragPointIndex)
+                v.flags |= kSketchPointSelected;
+            else
+                v.flags &= ~kSketchPointSelected;
+        }
+    replacement->selected = dragPointIndex < 0 ? 1 : 0;
+    sketch->RemoveCurve(dragCurve);
+    sketch->AddCurve(replacement.release());
+    dragCopy.reset();
+    dragCurve = nullptr;
+    dragPointIndex = -1;
+    dragStart.Clear();
+    MarkOpenSketchEnds(sketch);
+    HideSketchAnnotations();
+    snap.ClearReference();
+    Redraw(view);
+    if (panel)
+        panel->NotifyProfileChanged();
+    return true;
+}
+
+void CUIM_EditProfile::DeleteSelection(C3DView* view)
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    if (!sketch)
+        return;
+    // Only an edit that will change something is worth an undo state.
+    bool anySelected = false;
+    for (std::uint32_t i = 0; i < sketch->GetSegmentCount() && !anySelected; ++i)
+        if (ST_ISectionCurve* curve = sketch->GetSegment(i))
+            if (const tPolyline<cVertex>* points = SketchPointsOf(*curve, false))
+                for (const cVertex& v : points->vertices)
+                    anySelected = anySelected || ((v.flags & kSketchPointSelected) != 0 && v.x != FLT_MAX);
+    if (!anySelected)
+        return;
+    if (panel)
+        panel->PushUndoState();
+    if (DeleteSelectedSketchPoints(sketch))
+    {
+        Redraw(view);
+        if (panel)
+            panel->NotifyProfileChanged();
+    }
+}
+
+void CUIM_EditProfile::UndoLastEdit(C3DView* view)
+{
+    ST_IProfiledSurface* surface = GetProfiledSurface();
+    ST_ISectionCurve* current = GetActiveProfile();
+    if (!panel || !surface)
+        return;
+    std::unique_ptr<ST_ISectionCurve> saved = panel->PopUndoState();
+    if (!saved)
+        return;
+    if (current)
+        saved->SetFrame(current->frame);
+    DiscardElement();
+    dragCopy.reset();
+    dragCurve = nullptr;
+    dragging = 0;
+    hoverIndex = -1;
+    hovering = 0;
+    surface->SetProfile(saved.get(), 0);
+    MarkOpenSketchEnds(GetActiveProfile());
+    Redraw(view);
+    panel->NotifyProfileChanged();
+}
+
+void CUIM_EditProfile::ApplyValue(C3DView* view)
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    if (!panel || !sketch)
+        return;
+    const double value = panel->GetDistanceRadiusValue();
+    const bool mayChange = FindSketchValueTarget(sketch) && std::isfinite(value) && value > FLT_EPSILON;
+    if (mayChange)
+        panel->PushUndoState();
+    double shown = -1.0;
+    const SketchValueResult result = ApplySketchValue(sketch, value, &shown);
+    // A value that changed nothing leaves no undo step behind.
+    if (mayChange && result != SketchValueResult::kApplied)
+        panel->PopUndoState();
+    if (result == SketchValueResult::kRefused)
+        panel->SetDistanceRadiusField(shown, false);
+    if (result == SketchValueResult::kApplied)
+        panel->NotifyProfileChanged();
+    Redraw(view);
+    if (view && view->GetSafeHwnd())
+        ::SetFocus(view->GetSafeHwnd());
+}
+
+void CUIM_EditProfile::InsertSplinePointAtClick(POINT point, C3DView* view)
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    if (!sketch)
+        return;
+    float local[3];
+    if (!SketchPointAt(point, local))
+        return;
+    for (std::uint32_t i = 0; i < sketch->GetSegmentCount(); ++i)
+    {
+        ST_ISectionCurve* curve = sketch->GetSegment(i);
+        if (!curve || !curve->selected || curve->GetClassGuid() != CLSID_ST_TSplineCurve)
+            continue;
+        const tPolyline<cVertex>* points = SketchPointsOf(*curve, false);
+        if (!points)
+            continue;
+        if (panel)
+            panel->PushUndoState();
+        InsertSketchSplinePoint(*curve, NearestSketchSegment(*points, local), local);
+        Redraw(view);
+        OnMouseMove(point, 0, view);
+        return;
+    }
+}
+
+void CUIM_EditProfile::FitElementToSectionPoints()
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    if (!sketch)
+        return;
+    if (!SelectPointsInStroke(sketch->sections))
+        return;
+    const double minExtent = 2.5 * SnapTolerance();
+    stFittedSketchElement fitted;
+    if (FitSketchElementToSelection(sketch->sections, sketch->frame, minExtent, fitted))
+    {
+        BeginElement(fitted.isArc ? CLSID_ST_TArcCurve : CLSID_ST_TLineCurve);
+        if (element)
+        {
+            elementPoints.Clear();
+            for (int i = 0; i < (fitted.isArc ? 3 : 2); ++i)
+            {
+                const double* p = fitted.points[fitted.isArc ? i : (i == 0 ? 0 : 1)];
+                const float local[3] = {float(p[0]), float(p[1]), 0.0f};
+                elementPoints.AddVertex(PointVertex(local));
+            }
+            if (RebuildElement())
+                CommitElement();
+            else
+                DiscardElement();
+        }
+    }
+    else if (panel)
+        panel->NotifyProfileChanged();
+    Redraw(shapesView);
+}
+
+void CUIM_EditProfile::OnAfterFullRedraw(C3DView* view)
+{
+    auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    if (!gl || !sketch)
+    {
+        pickImageValid = 0;
+        return;
+    }
+    gl->MakeCurrent();
+    if (!gl->IsCurrent())
+    {
+        pickImageValid = 0;
+        return;
+    }
+    const bool useControl = panel && panel->UseControlPoints();
+    stDrawnCurveCollection collection;
+    std::copy(sketch->frame, sketch->frame + 12, collection.frame);
+    std::uint32_t numbered = 0;
+    for (std::uint32_t i = 0; i < sketch->GetSegmentCount(); ++i)
+    {
+        ST_ISectionCurve* curve = sketch->GetSegment(i);
+        stDrawnCurve drawn;
+        if (curve)
+        {
+            drawn.wire = curve->GetWire();
+            const tPolyline<cVertex>* points = SketchPointsOf(*curve, useControl);
+            const std::uint32_t n = points ? points->GetVertexCount() : 0;
+            // Points past the id range would read as curves: they stay unpickable.
+            if (points && numbered + n < kSketchCurvePickBase)
+            {
+                if (useControl && curve->GetControlPoints())
+                    drawn.controlPolygon = points;
+                else
+                    drawn.points = points;
+                numbered += n;
+            }
+            else
+                numbered = kSketchCurvePickBase;
+        }
+        collection.curves.push_back(drawn);
+    }
+    GLint drawBuffer = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+    glDrawBuffer(GL_BACK);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    cGeometriesGLRenderer drawer(gl);
+    gl->PushViewTransform();
+    DrawCurvesWithHandlesIdColoured(&drawer, &collection, useControl);
+    gl->PopViewTransform();
+    glPopAttrib();
+    glDrawBuffer(GLenum(drawBuffer));
+    glFinish();
+    glReadBuffer(GL_BACK);
+    pickImageValid = 1;
+}
