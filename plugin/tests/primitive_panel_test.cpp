@@ -691,6 +691,24 @@ TEST_F(PrimitivePanel, HideAndShowAllMeshesRedrawOnlyWhenSomethingChanged)
     Click(IDC_PRIMITIVE_SHOW_MESHES);
     EXPECT_FALSE(a->IsHidden());
     EXPECT_EQ(Doc().RedrawCount(), redraws + 2);
+
+    // One mesh to show is enough for a redraw.
+    Doc().HideObject(CDezazObjRef(a));
+    redraws = Doc().RedrawCount();
+    Click(IDC_PRIMITIVE_SHOW_MESHES);
+    EXPECT_FALSE(a->IsHidden());
+    EXPECT_EQ(Doc().RedrawCount(), redraws + 1);
+}
+
+TEST_F(PrimitivePanel, APickWithoutAPrimitiveChangesNothing)
+{
+    AddSelected(PlaneScan({0, 0, 0}, {0, 0, 1}));
+    AnswerObject(AddCurve({0, 0, 0}, {0, 0, 10}));
+    DezazApp().ClearCommandLineText();
+    EXPECT_TRUE(m_panel->PickDirection(true));
+    EXPECT_EQ(m_panel->GetCurrentPrimitive(), nullptr);
+    EXPECT_EQ(m_panel->GetPreviewObject(), nullptr);
+    EXPECT_EQ(DezazApp().CommandLineText(), L"");
 }
 
 TEST_F(PrimitivePanel, CurveProfileAcceptedOrCancelledChangesNothing)
