@@ -1,0 +1,116 @@
+#include "plugin/dialogs/profile_edit_panel.h"
+
+#include "core/profiled_surface.h"
+#include "core/scene_object.h"
+#include "modes/profile_edit_mode.h"
+#include "modes/shapes_view.h"
+#include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/sketch_page.h"
+#include "resources/shapes_dialog.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+constexpr UINT kToolButtons[5] = {IDC_SKETCH_SELECT, IDC_SKETCH_LINE, IDC_SKETCH_TANGENT_ARC, IDC_SKETCH_ARC,
+                                  IDC_SKETCH_FREE_FORM};
+
+class cSketchPagePanel : public IProfileEditPanel
+{
+public:
+    cSketchPagePanel(CSubProfileDlg* page, cCPView* view) : m_page(page), m_view(view) {}
+
+    CSubProfileDlg* Page() const { return m_page; }
+    cCPView* View() const { return m_view; }
+
+    void PushUndoState() override { m_page->PushUndoState(); }
+    void ClearUndoStates() override { m_page->ClearUndoStates(); }
+    std::unique_ptr<ST_ISectionCurve> PopUndoState() override { return m_page->PopUndoState(); }
+    void SetDistanceRadiusField(double value, bool isDistance) override
+    {
+        if (m_page->GetSafeHwnd())
+            m_page->SetDistanceRadiusField(value, isDistance);
+    }
+    double GetDistanceRadiusValue() override
+    {
+        return m_page->GetSafeHwnd() ? m_page->GetDistanceRadiusValue() : 0.0;
+    }
+    void FocusDistanceField() override
+    {
+        const HWND edit = m_page->GetSafeHwnd() ? ::GetDlgItem(m_page->GetSafeHwnd(), IDC_SKETCH_DISTANCE) : nullptr;
+        if (!edit)
+            return;
+        ::SetFocus(edit);
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        ::SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+    }
+    void ShowTool(std::uint32_t tool) override
+    {
+        if (!m_page->GetSafeHwnd())
+            return;
+        for (std::uint32_t i = 0; i < 5; ++i)
+            ::SendDlgItemMessageW(m_page->GetSafeHwnd(), int(kToolButtons[i]), BM_SETSTATE, i == tool ? TRUE : FALSE,
+                                  0);
+    }
+    bool IsSnapping() override { return m_page->IsSnapping(); }
+    bool UseControlPoints() override
+    {
+        return m_page->GetSafeHwnd() &&
+               ::SendDlgItemMessageW(m_page->GetSafeHwnd(), IDC_SKETCH_CONTROL_POINTS, BM_GETCHECK, 0, 0) ==
+                   BST_CHECKED;
+    }
+    int GetSnapDistanceIndex() override { return ClampSnapIndex(m_page->GetSnapDistanceIndex()); }
+    int GetSnapAngleIndex() override { return ClampSnapIndex(m_page->GetSnapAngleIndex()); }
+    const wchar_t* UnitText() override
+    {
+        return m_page->Owner() ? m_page->Owner()->GetUnitText() : L"";
+    }
+    void NotifyProfileChanged() override
+    {
+        ISceneObject* object = m_view ? m_view->QueryCurrentObjectInterface() : nullptr;
+        if (auto* surface =
+                object ? static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface)) : nullptr)
+            surface->BuildHostSurface();
+        if (m_view && m_view->GetSafeHwnd())
+            m_view->RequestRedraw(0);
+    }
+
+private:
+    CSubProfileDlg* m_page;
+    cCPView* m_view;
+};
+
+std::vector<std::unique_ptr<cSketchPagePanel>>& Panels()
+{
+    static std::vector<std::unique_ptr<cSketchPagePanel>> panels;
+    return panels;
+}
+
+cUserInteractiveMode<C3DView>* MakeEditProfileMode(std::uint32_t id, std::uint32_t temporary, IBase*, cCPView* view)
+{
+    for (const auto& panel : Panels())
+        if (panel->View() == view)
+            return MakeProfileEditMode(id, temporary, view, panel.get());
+    return nullptr;
+}
+
+} // namespace
+
+void RegisterProfileEditPage(CSubProfileDlg* page, cCPView* view)
+{
+    if (!page || !view)
+        return;
+    UnregisterProfileEditPage(page);
+    Panels().push_back(std::make_unique<cSketchPagePanel>(page, view));
+    SetShapesViewModeMaker(kModeEditProfile, &MakeEditProfileMode);
+}
+
+void UnregisterProfileEditPage(CSubProfileDlg* page)
+{
+    auto& panels = Panels();
+    panels.erase(std::remove_if(panels.begin(), panels.end(), [&](const auto& p) { return p->Page() == page; }),
+                 panels.end());
+}
