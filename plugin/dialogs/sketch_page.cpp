@@ -6,6 +6,7 @@
 #include "shapes/sketch_curve.h"
 #include "core/scene_object.h"
 #include "modes/shapes_view.h"
+#include "plugin/dialogs/profile_edit_panel.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "resources/shapes_dialog.h"
 
@@ -66,10 +67,12 @@ CSubProfileDlg::CSubProfileDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRe
 {
     if (owner)
         m_controlPoints = owner->GetScene().m_switch2 != 0;
+    RegisterProfileEditPage(this, view);
 }
 
 CSubProfileDlg::~CSubProfileDlg()
 {
+    UnregisterProfileEditPage(this);
     ClearUndoStates();
 }
 
@@ -246,7 +249,11 @@ void CSubProfileDlg::PushUndoState()
     const ST_ISectionCurve* profile = surface ? surface->GetProfileCurve() : nullptr;
     if (profile)
         if (std::unique_ptr<ST_ISectionCurve> copy = profile->Clone())
+        {
+            // Clone makes an empty twin; the undo step needs the curves too.
+            copy->Assign(*profile);
             m_undo.push_back(std::move(copy));
+        }
 }
 
 void CSubProfileDlg::ClearUndoStates()
