@@ -9,6 +9,7 @@
 #include "shapes/arc_section_curve.h"
 #include "shapes/revolved_surface.h"
 #include "shapes/sketch_curve.h"
+#include "shapes/tests/support/memory_stream.h"
 #include "support/view_test_support.h"
 
 #include <gtest/gtest.h>
@@ -366,4 +367,54 @@ TEST_F(ProfileEdit, SnapGuidesAreDrawn)
         }
     EXPECT_GT(bright, 10);
     testview::Snapshot(view, "profile_edit_snap_guide");
+}
+
+TEST_F(ProfileEdit, TheDrawnProfileSurvivesSaveAndReopen)
+{
+    Command(32824);
+    Command(32821);
+    Click(POINT{60, 140});
+    Click(POINT{60, 60});
+    Command(32822);
+    Click(POINT{70, 60});
+    Click(POINT{180, 60});
+    Click(POINT{125, 30});
+    Command(32826);
+    Click(POINT{190, 70});
+    Click(POINT{210, 110});
+    Click(POINT{200, 150});
+    Click(POINT{200, 150});
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 3u);
+
+    cTestMemoryStream out;
+    ASSERT_TRUE(shape.Write(&out));
+    Dezaz_RevolvedObject reopened;
+    cTestMemoryStream in(out.bytes);
+    ASSERT_TRUE(reopened.Read(&in));
+    ST_ISectionCurve* copy = reopened.GetGeometry()->GetProfileCurve();
+    ASSERT_NE(copy, nullptr);
+    ASSERT_EQ(copy->GetClassGuid(), CLSID_ST_TSketch);
+    ASSERT_EQ(copy->GetSegmentCount(), 3u);
+    for (std::uint32_t i = 0; i < 3; ++i)
+    {
+        ST_ISectionCurve* a = Sketch()->GetSegment(i);
+        ST_ISectionCurve* b = copy->GetSegment(i);
+        ASSERT_EQ(a->GetClassGuid(), b->GetClassGuid());
+        const tPolyline<cVertex>& pa = *SketchPointsOf(*a, false);
+        const tPolyline<cVertex>& pb = *SketchPointsOf(*b, false);
+        ASSERT_EQ(pa.GetVertexCount(), pb.GetVertexCount()) << "curve " << i;
+        for (std::uint32_t k = 0; k < pa.GetVertexCount(); ++k)
+        {
+            EXPECT_FLOAT_EQ(pa.GetVertex(k)->x, pb.GetVertex(k)->x);
+            EXPECT_FLOAT_EQ(pa.GetVertex(k)->y, pb.GetVertex(k)->y);
+        }
+        for (double t : {0.0, 0.3, 0.7, 1.0})
+        {
+            t3DPoint<double> qa, qb;
+            ASSERT_TRUE(a->GetWire()->EvaluateAtFraction(t, &qa, nullptr));
+            ASSERT_TRUE(b->GetWire()->EvaluateAtFraction(t, &qb, nullptr));
+            EXPECT_NEAR(qa.x, qb.x, 1e-9);
+            EXPECT_NEAR(qa.y, qb.y, 1e-9);
+        }
+    }
 }
