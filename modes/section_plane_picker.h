@@ -1,0 +1,72 @@
+// The picker of the section plane that the curve-network panel cuts the
+// reference mesh with: two clicks on the screen give a line, and the plane
+// is the one that contains that line and the viewing direction. It moves
+// the panel's plane while the second point follows the cursor, and ends
+// itself after the second click. The right button takes the first point
+// back; Escape does not end it.
+#pragma once
+
+#include "render/navigation_modes.h"
+
+#include <cstdint>
+
+class cCPView;
+class ST_CInteractiveSectionPlane;
+class ST_ISectionCurve;
+
+// What the pickers need of the panel that owns the section plane: the owner
+// window of the shapes view (the shapes dialog) hands it out.
+class ISectionPlaneHost
+{
+public:
+    virtual ~ISectionPlaneHost() = default;
+    // The panel's plane, or null while there is no curve-network panel.
+    virtual ST_CInteractiveSectionPlane* SectionPlane() = 0;
+    // The panel's section polylines are no longer those of its plane: they
+    // are emptied and recomputed when the editing mode resumes.
+    virtual void DiscardSectionPolylines() = 0;
+    // The active shape's profile (a sketch of curves), or null.
+    virtual ST_ISectionCurve* ActiveProfile() = 0;
+};
+// The host behind a shapes view, or null.
+ISectionPlaneHost* SectionPlaneHostOf(cCPView* view);
+
+// The plane through the screen line a-b that contains the viewing direction
+// (unit normal), with its origin midway between a and b at the depth of the
+// anchor. False when the renderer is missing or the line has no length.
+bool PlaneFromScreenLine(POINT a, POINT b, C3DView* view, const float anchor[3], float normal[3], float origin[3]);
+
+inline constexpr std::uint32_t kCursorSectionLine = 3041;
+inline constexpr std::uint32_t kCursorSectionHorizontal = 3043;
+inline constexpr std::uint32_t kCursorSectionVertical = 3044;
+
+class CUIM_InteractiveSectionPlane : public CUIM_ZoomRect
+{
+public:
+    CUIM_InteractiveSectionPlane(std::uint32_t id, std::uint32_t temporary, cCPView* view);
+
+    BOOL OnLButtonDown(POINT point, UINT flags, C3DView* view) override;
+    BOOL OnMouseMove(POINT point, UINT flags, C3DView* view) override;
+    BOOL OnRButtonUp(POINT point, UINT flags, C3DView* view) override;
+    void OnEscape(C3DView*) override {}
+    int OnSetCursor(C3DView* view, UINT hitTest, UINT message) override;
+    void DrawGL(C3DView* view) override;
+    const wchar_t* GetClassName() const override { return L"CUIM_InteractiveSectionPlane"; }
+
+    int GetClickCount() const { return clicks; }
+    POINT GetFirstPoint() const { return first; }
+    POINT GetSecondPoint() const { return second; }
+
+private:
+    // Moves the host's plane onto the line first-second; false when it
+    // cannot.
+    bool PlaceHostPlane(C3DView* view);
+
+    cCPView* view;
+    std::int32_t clicks = 0;
+    POINT first{0, 0};
+    POINT second{0, 0};
+};
+
+// Installs the maker of the picker in the shapes view's factory.
+void RegisterSectionPlanePicker();
