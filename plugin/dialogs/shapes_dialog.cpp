@@ -20,6 +20,7 @@
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "plugin/plugin_info.h"
+#include "plugin/tools/sub_deviation_dlg.h"
 #include "render/base_renderer.h"
 #include "resources/resource.h"
 #include "resources/shapes_dialog.h"
@@ -122,7 +123,7 @@ CCreatePrimitiveDialog::CCreatePrimitiveDialog(cRegistryStore* settings, CWnd* p
     m_shapePage = std::make_unique<CSubSurfaceDlg>(this, m_shapesView);
     m_sketchPage = std::make_unique<CSubProfileDlg>(this, m_shapesView, settings);
     m_curvesPage = std::make_unique<CPlainShapesPage>(L"Curves", this, m_shapesView);
-    m_deviationPage = std::make_unique<CPlainShapesPage>(L"Deviation", this, m_shapesView);
+    m_deviationPage = MakeDeviationPage(this, m_shapesView, settings);
     m_guidePage = std::make_unique<CSubGuideCurveDlg>(this, m_shapesView);
 }
 

@@ -13,7 +13,6 @@
 #include "platform/mfc/data_exchange.h"
 #include "plugin/tools/analyzer_settings.h"
 #include "plugin/tools/deviation_analysis_mode.h"
-#include "plugin/vtl_plugin.h"
 #include "resources/analyzer.h"
 #include "shapes/host_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -40,9 +39,9 @@ ON_COMMAND(IDC_ANALYZER_SHOW_MIN_MAX, &CSubDeviationDlg::OnShowMinMaxChanged)
 ON_COMMAND(IDC_ANALYZER_CLEAR, &CSubDeviationDlg::OnClearLabels)
 END_MESSAGE_MAP()
 
-std::unique_ptr<CSubDlgBase> MakeDeviationPage(CCreatePrimitiveDialog* owner, cCPView* view)
+std::unique_ptr<CSubDlgBase> MakeDeviationPage(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store)
 {
-    return std::make_unique<CSubDeviationDlg>(owner, view, &ThePlugIn().Settings(), &ThePlugIn().ThreadPool());
+    return std::make_unique<CSubDeviationDlg>(owner, view, store, nullptr);
 }
 
 CSubDeviationDlg::CSubDeviationDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store,
@@ -50,6 +49,7 @@ CSubDeviationDlg::CSubDeviationDlg(CCreatePrimitiveDialog* owner, cCPView* view,
     : CSubDlgBase(IDD_SUB_DEVIATION, owner, view), m_store(store)
 {
     m_analysis.pool = pool;
+    m_ownPool = pool != nullptr;
     m_analysis.colourOutOfRange = false;
     ReadAnalyzerRange(m_store, m_multiplier, m_tolerance);
     ReadAnalyzerSwitches(m_store, m_selectionOnly, m_showMinMax);
@@ -180,6 +180,10 @@ void CSubDeviationDlg::UpdateDeviationInfo(bool redraw)
     if (!IsUsableTolerance(m_tolerance, m_multiplier))
         m_tolerance = kDefaultTolerance;
     m_analysis.colourOutOfRange = false;
+    // Without threads of its own the page borrows the analysis' (the
+    // plug-in's pool once the analyser has run), else it measures inline.
+    if (!m_ownPool)
+        m_analysis.pool = TheVTLAnalysisMode().Settings().pool;
     m_analysis.tolerance = m_tolerance;
     m_analysis.maximum = m_multiplier * m_tolerance;
     m_analysis.searchTree.BuildVertexTree(meshes);

@@ -22,6 +22,7 @@ class cThreadPool;
 class CSubDeviationDlg : public CSubDlgBase, public IDeviationPage
 {
 public:
+    // pool null: the analysis mode's pool at each pass.
     CSubDeviationDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store, cThreadPool* pool);
     ~CSubDeviationDlg() override;
 
@@ -66,6 +67,7 @@ private:
 
     cRegistryStore* m_store;
     stAnalysisSettings m_analysis;
+    bool m_ownPool = false;
     float m_multiplier = 5.0f;
     float m_tolerance = 0.01f;
     int m_selectionOnly = 1;
@@ -80,5 +82,6 @@ private:
     DECLARE_MESSAGE_MAP()
 };
 
-// The page the shapes dialog shows on its Deviation tab.
-std::unique_ptr<CSubDlgBase> MakeDeviationPage(CCreatePrimitiveDialog* owner, cCPView* view);
+// The page the shapes dialog shows on its Deviation tab, with the dialog's
+// settings store.
+std::unique_ptr<CSubDlgBase> MakeDeviationPage(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store);
