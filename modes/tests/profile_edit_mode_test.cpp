@@ -138,6 +138,30 @@ protected:
     testview::ViewFixture fixture{true};
 };
 
+// A knob turned about the sketch's y axis: radius 20, height 15, a fillet
+// of radius 3 at the bottom edge and a 2 x 2 chamfer at the top edge.
+struct KnobProfile
+{
+    static constexpr double kRadius = 20.0, kHeight = 15.0, kFillet = 3.0, kChamfer = 2.0;
+    // Distance of (r, h) from the true profile (the surface of revolution).
+    static double Distance(double r, double h)
+    {
+        auto segment = [](double px, double py, double ax, double ay, double bx, double by) {
+            const double dx = bx - ax, dy = by - ay;
+            const double t = std::clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+            return std::hypot(px - ax - t * dx, py - ay - t * dy);
+        };
+        double d = segment(r, h, 0, 0, kRadius - kFillet, 0);
+        d = std::min(d, segment(r, h, kRadius, kFillet, kRadius, kHeight - kChamfer));
+        d = std::min(d, segment(r, h, kRadius, kHeight - kChamfer, kRadius - kChamfer, kHeight));
+        d = std::min(d, segment(r, h, kRadius - kChamfer, kHeight, 0, kHeight));
+        const double a = std::atan2(h - kFillet, r - (kRadius - kFillet));
+        if (a <= 0.0 && a >= -M_PI / 2)
+            d = std::min(d, std::fabs(std::hypot(r - (kRadius - kFillet), h - kFillet) - kFillet));
+        return d;
+    }
+};
+
 } // namespace
 
 TEST_F(ProfileEdit, StartsWithAnEmptySketchAndTheSelectTool)
@@ -417,4 +441,112 @@ TEST_F(ProfileEdit, TheDrawnProfileSurvivesSaveAndReopen)
             EXPECT_NEAR(qa.y, qb.y, 1e-9);
         }
     }
+}
+
+TEST_F(ProfileEdit, ASketchedKnobProfileRevolvesOntoTheTruePart)
+{
+    // A bigger scene, so that the knob's profile fills the view.
+    const float centre[3] = {10.0f, 7.5f, 0.0f}, half[3] = {14.0f, 11.0f, 1.0f};
+    fixture.scene->AddObject(testview::MakeBoxObject(centre, half));
+    view->ZoomAll();
+    view->Redraw(kFullRedraw);
+    using K = KnobProfile;
+    auto pixel = [&](double x, double y) {
+        const float p[3] = {float(x), float(y), 0.0f};
+        return testview::ScreenOf(view, p);
+    };
+    panel.distanceIndex = 4;
+    panel.angleIndex = 4;
+    Command(32823);
+    Command(32821); // bottom, side, chamfer and top, each end snapped onto the last
+    const double corners[][2] = {{0, 0}, {K::kRadius - K::kFillet, 0}};
+    Click(pixel(corners[0][0], corners[0][1]));
+    Click(pixel(corners[1][0], corners[1][1]));
+    const double chain[][2] = {{K::kRadius, K::kFillet},
+                               {K::kRadius, K::kHeight - K::kChamfer},
+                               {K::kRadius - K::kChamfer, K::kHeight},
+                               {0, K::kHeight}};
+    for (int i = 0; i + 1 < 4; ++i)
+    {
+        // A start beside the last end (the same pixel again would be a
+        // double click): the point snap puts it on that end.
+        POINT start = pixel(chain[i][0], chain[i][1]);
+        if (i > 0)
+            start = POINT{start.x - 3, start.y + 3};
+        Click(start);
+        Click(pixel(chain[i + 1][0], chain[i + 1][1]));
+    }
+    // The fillet: from the bottom line's end to the side's start, through
+    // its middle.
+    Command(32822);
+    Click(pixel(K::kRadius - K::kFillet, 0));
+    Click(pixel(K::kRadius, K::kFillet));
+    const double m = K::kFillet * std::sqrt(0.5);
+    Click(pixel(K::kRadius - K::kFillet + m, K::kFillet - m));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 5u);
+    MarkOpenSketchEnds(Sketch());
+    int openEnds = 0;
+    for (std::uint32_t i = 0; i < 5; ++i)
+        for (const cVertex& v : PointsOf(i).vertices)
+            openEnds += (v.flags & kSketchPointOpenEnd) ? 1 : 0;
+    EXPECT_EQ(openEnds, 2) << "a chain from the axis back to the axis";
+
+    // Noisy scan points of the true knob, turned about the axis at several
+    // angles: their distance from the sketched profile (the revolved
+    // surface's meridian) stays within the noise and one pixel.
+    const double onePixel = PixelsToWorldLength(view, 1);
+    const double noise = 0.05;
+    std::uint32_t seed = 12345;
+    auto random = [&]() {
+        seed = seed * 1664525u + 1013904223u;
+        return double(seed >> 8) / double(1u << 24) - 0.5;
+    };
+    tPolyline<cVertex> samples;
+    for (std::uint32_t i = 0; i < 5; ++i)
+    {
+        const ST_IWire* wire = Sketch()->GetSegment(i)->GetWire();
+        for (int k = 0; k <= 200; ++k)
+        {
+            t3DPoint<double> p;
+            ASSERT_TRUE(wire->EvaluateAtFraction(k / 200.0, &p, nullptr));
+            cVertex v;
+            v.x = float(p.x);
+            v.y = float(p.y);
+            samples.AddVertex(v);
+        }
+    }
+    double sum = 0.0, worst = 0.0;
+    int n = 0;
+    for (int turn = 0; turn < 6; ++turn)
+    {
+        const double angle = turn * M_PI / 3.0;
+        for (int k = 0; k < 300; ++k)
+        {
+            // A point of the true profile, revolved by `angle` and jittered.
+            const double t = k / 299.0;
+            double r, h;
+            const double perimeter[5] = {K::kRadius - K::kFillet, K::kFillet * M_PI / 2, K::kHeight - K::kFillet - K::kChamfer,
+                                         K::kChamfer * std::sqrt(2.0), K::kRadius - K::kChamfer};
+            double s = t * (perimeter[0] + perimeter[1] + perimeter[2] + perimeter[3] + perimeter[4]);
+            if (s < perimeter[0]) { r = s; h = 0; }
+            else if ((s -= perimeter[0]) < perimeter[1]) { const double a = -M_PI / 2 + s / K::kFillet; r = K::kRadius - K::kFillet + K::kFillet * std::cos(a); h = K::kFillet + K::kFillet * std::sin(a); }
+            else if ((s -= perimeter[1]) < perimeter[2]) { r = K::kRadius; h = K::kFillet + s; }
+            else if ((s -= perimeter[2]) < perimeter[3]) { r = K::kRadius - s / std::sqrt(2.0); h = K::kHeight - K::kChamfer + s / std::sqrt(2.0); }
+            else { s -= perimeter[3]; r = K::kRadius - K::kChamfer - s; h = K::kHeight; }
+            const double world[3] = {r * std::cos(angle) + noise * random(), h + noise * random(), r * std::sin(angle) + noise * random()};
+            ASSERT_LT(K::Distance(std::hypot(world[0], world[2]), world[1]), 2 * noise);
+            // Its distance to the sketched meridian.
+            const double pr = std::hypot(world[0], world[2]), ph = world[1];
+            double d = FLT_MAX;
+            for (const cVertex& v : samples.vertices)
+                d = std::min(d, std::hypot(pr - v.x, ph - v.y));
+            sum += d * d;
+            worst = std::max(worst, d);
+            ++n;
+        }
+    }
+    const double rms = std::sqrt(sum / n);
+    EXPECT_LT(rms, noise + onePixel) << "one pixel is " << onePixel;
+    EXPECT_LT(worst, 3 * noise + 2 * onePixel);
+    testview::Snapshot(view, "profile_edit_knob");
 }
