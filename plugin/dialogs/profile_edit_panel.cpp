@@ -25,22 +25,36 @@ public:
 
     CSubProfileDlg* Page() const { return m_page; }
     cCPView* View() const { return m_view; }
+    // The page is going: a mode still holding this panel finds it empty.
+    void Detach()
+    {
+        m_page = nullptr;
+        m_view = nullptr;
+    }
 
-    void PushUndoState() override { m_page->PushUndoState(); }
-    void ClearUndoStates() override { m_page->ClearUndoStates(); }
-    std::unique_ptr<ST_ISectionCurve> PopUndoState() override { return m_page->PopUndoState(); }
+    void PushUndoState() override
+    {
+        if (m_page)
+            m_page->PushUndoState();
+    }
+    void ClearUndoStates() override
+    {
+        if (m_page)
+            m_page->ClearUndoStates();
+    }
+    std::unique_ptr<ST_ISectionCurve> PopUndoState() override
+    {
+        return m_page ? m_page->PopUndoState() : nullptr;
+    }
     void SetDistanceRadiusField(double value, bool isDistance) override
     {
-        if (m_page->GetSafeHwnd())
+        if (Window())
             m_page->SetDistanceRadiusField(value, isDistance);
     }
-    double GetDistanceRadiusValue() override
-    {
-        return m_page->GetSafeHwnd() ? m_page->GetDistanceRadiusValue() : 0.0;
-    }
+    double GetDistanceRadiusValue() override { return Window() ? m_page->GetDistanceRadiusValue() : 0.0; }
     void FocusDistanceField() override
     {
-        const HWND edit = m_page->GetSafeHwnd() ? ::GetDlgItem(m_page->GetSafeHwnd(), IDC_SKETCH_DISTANCE) : nullptr;
+        const HWND edit = Window() ? ::GetDlgItem(Window(), IDC_SKETCH_DISTANCE) : nullptr;
         if (!edit)
             return;
         ::SetFocus(edit);
@@ -49,24 +63,21 @@ public:
     }
     void ShowTool(std::uint32_t tool) override
     {
-        if (!m_page->GetSafeHwnd())
+        if (!Window())
             return;
         for (std::uint32_t i = 0; i < 5; ++i)
-            ::SendDlgItemMessageW(m_page->GetSafeHwnd(), int(kToolButtons[i]), BM_SETSTATE, i == tool ? TRUE : FALSE,
-                                  0);
+            ::SendDlgItemMessageW(Window(), int(kToolButtons[i]), BM_SETSTATE, i == tool ? TRUE : FALSE, 0);
     }
-    bool IsSnapping() override { return m_page->IsSnapping(); }
+    bool IsSnapping() override { return m_page && m_page->IsSnapping(); }
     bool UseControlPoints() override
     {
-        return m_page->GetSafeHwnd() &&
-               ::SendDlgItemMessageW(m_page->GetSafeHwnd(), IDC_SKETCH_CONTROL_POINTS, BM_GETCHECK, 0, 0) ==
-                   BST_CHECKED;
+        return Window() && ::SendDlgItemMessageW(Window(), IDC_SKETCH_CONTROL_POINTS, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
-    int GetSnapDistanceIndex() override { return ClampSnapIndex(m_page->GetSnapDistanceIndex()); }
-    int GetSnapAngleIndex() override { return ClampSnapIndex(m_page->GetSnapAngleIndex()); }
+    int GetSnapDistanceIndex() override { return m_page ? ClampSnapIndex(m_page->GetSnapDistanceIndex()) : 0; }
+    int GetSnapAngleIndex() override { return m_page ? ClampSnapIndex(m_page->GetSnapAngleIndex()) : 0; }
     const wchar_t* UnitText() override
     {
-        return m_page->Owner() ? m_page->Owner()->GetUnitText() : L"";
+        return m_page && m_page->Owner() ? m_page->Owner()->GetUnitText() : L"";
     }
     void NotifyProfileChanged() override
     {
@@ -79,10 +90,13 @@ public:
     }
 
 private:
+    HWND Window() const { return m_page ? m_page->GetSafeHwnd() : nullptr; }
+
     CSubProfileDlg* m_page;
     cCPView* m_view;
 };
 
+// Panels stay for the life of the plug-in: a mode may outlive its page.
 std::vector<std::unique_ptr<cSketchPagePanel>>& Panels()
 {
     static std::vector<std::unique_ptr<cSketchPagePanel>> panels;
@@ -92,7 +106,7 @@ std::vector<std::unique_ptr<cSketchPagePanel>>& Panels()
 cUserInteractiveMode<C3DView>* MakeEditProfileMode(std::uint32_t id, std::uint32_t temporary, IBase*, cCPView* view)
 {
     for (const auto& panel : Panels())
-        if (panel->View() == view)
+        if (view && panel->View() == view)
             return MakeProfileEditMode(id, temporary, view, panel.get());
     return nullptr;
 }
@@ -110,7 +124,7 @@ void RegisterProfileEditPage(CSubProfileDlg* page, cCPView* view)
 
 void UnregisterProfileEditPage(CSubProfileDlg* page)
 {
-    auto& panels = Panels();
-    panels.erase(std::remove_if(panels.begin(), panels.end(), [&](const auto& p) { return p->Page() == page; }),
-                 panels.end());
+    for (const auto& panel : Panels())
+        if (page && panel->Page() == page)
+            panel->Detach();
 }
