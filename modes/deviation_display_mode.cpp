@@ -6,6 +6,7 @@
 #include "core/scene.h"
 #include "modes/mode_support.h"
 #include "modes/shapes_view.h"
+#include "modes/shapes_view_owner.h"
 #include "platform/gdiplus/graphics_draw.h"
 #include "platform/gdiplus/pen_brush.h"
 #include "platform/gdiplus/text.h"
@@ -188,7 +189,17 @@ CUIM_Deviation::CUIM_Deviation(std::uint32_t id, std::uint32_t temporary, C3DVie
     redrawNeeded = true;
 }
 
-CUIM_Deviation::~CUIM_Deviation() = default;
+CUIM_Deviation::~CUIM_Deviation()
+{
+    HideQuickPopups();
+}
+
+void CUIM_Deviation::HideQuickPopups() const
+{
+    if (auto* shapes = dynamic_cast<cCPView*>(ownerView))
+        if (IShapesViewOwner* owner = shapes->GetShapesOwner())
+            owner->HideQuickPickers();
+}
 
 IDeviationPage* CUIM_Deviation::Page() const
 {
@@ -217,6 +228,7 @@ void CUIM_Deviation::Invalidate() const
 
 void CUIM_Deviation::OnActivate(C3DView* view)
 {
+    HideQuickPopups();
     probe.Reset();
     redrawNeeded = true;
     if (view)
@@ -226,6 +238,7 @@ void CUIM_Deviation::OnActivate(C3DView* view)
 
 BOOL CUIM_Deviation::OnLButtonDown(POINT point, UINT, C3DView* view)
 {
+    HideQuickPopups();
     IDeviationPage* page = Page();
     I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
     cMeshObject* object = ProbedObject();

@@ -137,7 +137,7 @@ public:
     BOOL OnMouseWheel(UINT flags, short delta, POINT screen, C3DView* view) override;
     void OnSize(UINT type, int cx, int cy, C3DView* view) override;
     BOOL OnCommand(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info, C3DView* view) override;
-    void OnEscape(C3DView*) override {}
+    void OnEscape(C3DView*) override { HideQuickPopups(); }
     void OnActivate(C3DView* view) override;
     int OnSetCursor(C3DView* view, UINT hitTest, UINT message) override;
     BOOL GetContextMenu(UINT* menuId, CWnd** target) override;
@@ -158,6 +158,8 @@ public:
 private:
     IDeviationPage* Page() const;
     void Invalidate() const;
+    // The shapes dialog's quick shape pickers go when the user works here.
+    void HideQuickPopups() const;
     // The extremes of each analysed mesh, when the page shows them.
     template <class F> void ForEachExtreme(F f) const;
 
