@@ -6,6 +6,7 @@
 #include "analysis/analysed_vertex_tree.h"
 #include "analysis/colour_ramp.h"
 #include "core/registry_store.h"
+#include "platform/win32/tests/support/temp_registry.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_viewport.h"
@@ -126,6 +127,8 @@ protected:
         return -1;
     }
 
+    // Settings of this test alone: tests run side by side in other processes.
+    TempRegistry registry;
     HINSTANCE module = reinterpret_cast<HINSTANCE>(0x9480000);
     AFX_MODULE_STATE state;
     CDezazDoc& doc = DezazApp().ActiveDoc();
@@ -323,6 +326,7 @@ TEST_F(FloatingAnalyzer, ATypedToleranceThatCannotDriveTheScaleIsRefused)
 
 TEST(AnalyzerSettings, StoredValuesThatCannotDriveTheScaleKeepTheDefaults)
 {
+    TempRegistry registry;
     cRegistryStore store;
     store.Init(L"VtlTests", L"AnalyzerSettings");
     const auto write = [&](const wchar_t* name, const wchar_t* text) {

@@ -9,6 +9,7 @@
 #include "core/registry_store.h"
 #include "modes/shapes_view.h"
 #include "modes/shapes_view_owner.h"
+#include "platform/win32/tests/support/temp_registry.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/mfc/win_app.h"
 #include "platform/win32/prompt_script.h"
@@ -141,6 +142,8 @@ protected:
         return text;
     }
 
+    // Settings of this test alone: tests run side by side in other processes.
+    TempRegistry registry;
     HINSTANCE module = reinterpret_cast<HINSTANCE>(0x9470000);
     AFX_MODULE_STATE state;
     cRegistryStore store;
