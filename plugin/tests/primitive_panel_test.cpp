@@ -463,6 +463,12 @@ TEST_F(PrimitivePanel, TypedSizesSetTheSliderByTruncationAndHalfTypedTextWaits)
         EXPECT_EQ(m_panel->GetSizeValue(), 0.5) << partial;
         EXPECT_EQ(SliderPos(), 50) << partial;
     }
+    // Typing right after a slider step is typing again.
+    Scroll(SB_THUMBTRACK, 70);
+    Type(L"1.2");
+    EXPECT_EQ(SliderPos(), 120);
+    Type(L"0.5");
+    Type(L"1e");
     // Leaving the edit with such text shows the size in use again.
     m_panel->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PRIMITIVE_SIZE_EDIT, EN_KILLFOCUS),
                          reinterpret_cast<LPARAM>(Item(IDC_PRIMITIVE_SIZE_EDIT)));
@@ -776,6 +782,31 @@ TEST_F(PrimitivePanel, ConduitGrowsTheFrameBoxAndDrawsThePreviewWhiteThenPutsIts
     CDezazDisplayPipeline empty(viewport, &Doc(), viewport.DisplayAttrs());
     EXPECT_TRUE(m_panel->GetConduit().ExecConduit(empty, SC_CALCBOUNDINGBOX));
     EXPECT_FALSE(empty.GetChannelAttrs()->m_BoundingBox.IsValid());
+}
+
+TEST_F(PrimitivePanel, ATallerBarGivesTheRowsTheRoomAndKeepsTheButtonsAtTheBottom)
+{
+    const auto placeOf = [&](HWND window) {
+        RECT r{};
+        ::GetWindowRect(window, &r);
+        return r;
+    };
+    RECT bar = placeOf(m_bar->GetSafeHwnd());
+    POINT corner{bar.left, bar.top};
+    ::ScreenToClient(m_frame, &corner);
+    const RECT tree = placeOf(m_panel->GetPropTree().GetSafeHwnd());
+    const RECT hide = placeOf(Item(IDC_PRIMITIVE_HIDE_MESHES)), show = placeOf(Item(IDC_PRIMITIVE_SHOW_MESHES));
+    const RECT perpendicular = placeOf(Item(IDC_PRIMITIVE_PERPENDICULAR)), clear = placeOf(Item(IDC_PRIMITIVE_CLEAR));
+    ::MoveWindow(m_bar->GetSafeHwnd(), corner.x, corner.y, bar.right - bar.left, bar.bottom - bar.top + 100, TRUE);
+    EXPECT_EQ(placeOf(m_panel->GetPropTree().GetSafeHwnd()).bottom, tree.bottom + 100);
+    EXPECT_EQ(placeOf(m_panel->GetPropTree().GetSafeHwnd()).top, tree.top);
+    for (const auto& [id, before] : {std::pair{IDC_PRIMITIVE_HIDE_MESHES, hide}, std::pair{IDC_PRIMITIVE_SHOW_MESHES, show},
+                                     std::pair{IDC_PRIMITIVE_PERPENDICULAR, perpendicular},
+                                     std::pair{IDC_PRIMITIVE_CLEAR, clear}})
+    {
+        EXPECT_EQ(placeOf(Item(id)).top, before.top + 100) << id;
+        EXPECT_EQ(placeOf(Item(id)).bottom - placeOf(Item(id)).top, before.bottom - before.top) << id;
+    }
 }
 
 TEST_F(PrimitivePanel, DockedPanelShowsItsControlsAtTheRightOfTheMainWindow)
