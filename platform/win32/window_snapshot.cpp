@@ -1,5 +1,7 @@
 #include "platform/win32/window_snapshot.h"
 
+#include "platform/win32/message.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -11,6 +13,24 @@ namespace win32
 
 namespace
 {
+
+// A screen shows windows after their queue has painted them: any paint
+// still pending in the window or a visible descendant is done first, so a
+// picture taken right after a window was shown, or before the caller
+// pumped its messages, does not come out as unpainted (clear, hence black)
+// areas. Painting may create or destroy children, hence the snapshot of
+// the child list.
+void PaintPending(HWND window)
+{
+    if (!IsWindow(window) || !(GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE))
+        return;
+    UpdateWindow(window);
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        children.push_back(c);
+    for (HWND child : children)
+        PaintPending(child);
+}
 
 // Draws the children of parent into out, whose origin is the client
 // origin of root, back to front so that front children win.
@@ -55,6 +75,7 @@ void ComposeChildren(HWND parent, HWND root, ClientImage& out)
 ClientImage ComposeWindowImage(HWND window)
 {
     ClientImage out;
+    PaintPending(window);
     const ClientImage* own = IsWindow(window) ? GetWindowClientImage(window) : nullptr;
     if (!own)
         return out;

@@ -14,6 +14,8 @@ namespace win32
 {
 
 // The composed client area of the window (empty for an invalid window).
+// Paints still pending in the window or its visible descendants are done
+// first, as the screen would show them once the queue ran.
 ClientImage ComposeWindowImage(HWND window);
 
 // Writes the composed image as a PNG. False, with the reason in *error, for

@@ -1,5 +1,6 @@
 #include "recording_window.h"
 
+#include "platform/win32/controls.h"
 #include "platform/win32/window_snapshot.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +217,28 @@ TEST_F(GdiPaint, ComposedImageShowsVisibleChildrenOverTheParent)
     ShowWindow(child, SW_HIDE);
     composed = win32::ComposeWindowImage(window);
     EXPECT_EQ(at(25, 25), kWhite);
+}
+
+TEST_F(GdiPaint, ComposedImagePaintsWhatIsStillPendingBeforeItComposes)
+{
+    // A control shown but not painted yet (no message pumped) must come out
+    // as the screen shows it once painted, not as a clear (black) hole.
+    HWND button = CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 60, 30, window,
+                                  reinterpret_cast<HMENU>(INT_PTR(7)), nullptr, nullptr);
+    HWND hidden = CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | BS_PUSHBUTTON, 80, 10, 30, 30, window,
+                                  reinterpret_cast<HMENU>(INT_PTR(8)), nullptr, nullptr);
+    ASSERT_NE(button, nullptr);
+    ASSERT_NE(hidden, nullptr);
+    RECT pending{};
+    ASSERT_TRUE(GetUpdateRect(button, &pending, FALSE)) << "a new visible control waits for its paint";
+    const win32::ClientImage composed = win32::ComposeWindowImage(window);
+    auto at = [&](int x, int y) { return composed.pixels[static_cast<std::size_t>(y) * composed.width + x]; };
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const std::uint32_t facePixel = 0xFF000000u | (std::uint32_t(GetRValue(face)) << 16) |
+                                    (std::uint32_t(GetGValue(face)) << 8) | GetBValue(face);
+    EXPECT_EQ(at(40, 25), facePixel) << "the button's face";
+    EXPECT_EQ(at(95, 25) & 0xFFFFFF, kWhite) << "the hidden button stays out of the picture";
+    EXPECT_FALSE(GetUpdateRect(button, nullptr, FALSE)) << "painted on the way";
 }
 
 } // namespace
