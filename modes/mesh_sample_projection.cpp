@@ -113,6 +113,13 @@ cVertex cMeshSampleProjector::PickAlong(const cMesh& mesh, const float point[3],
     return m_index.Pick(mesh, x, y, view, kNoCentre, hitTriangle);
 }
 
+cVertex cMeshSampleProjector::PickUnderCursor(const cMesh& mesh, float x, float y, const double view[12],
+                                              const float centre[3], const cMeshTriangle** hitTriangle)
+{
+    Prepare(mesh);
+    return m_index.Pick(mesh, x, y, view, centre, hitTriangle);
+}
+
 std::uint32_t cMeshSampleProjector::ProjectSamplesOnMesh(const cMesh& mesh, tPolyline<cVertex>& samples,
                                                          const double frame[12])
 {

@@ -56,6 +56,11 @@ public:
     std::uint32_t ProjectSamplesOnMesh(const cMesh& mesh, tPolyline<cVertex>& samples,
                                        const double frame[12] = nullptr);
 
+    // As PickMeshPointUnderCursor (view-plane point, view transform, scene
+    // centre), through the index.
+    cVertex PickUnderCursor(const cMesh& mesh, float x, float y, const double view[12], const float centre[3],
+                            const cMeshTriangle** hitTriangle = nullptr);
+
     // Builds the index for the mesh unless it is up to date.
     void Prepare(const cMesh& mesh);
     void Clear();
