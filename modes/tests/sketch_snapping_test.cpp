@@ -291,6 +291,14 @@ TEST(SketchLineStepping, VerticalLinesStayVertical)
         EXPECT_EQ(end[0], 3.0f);
         EXPECT_NEAR(end[1], 4 + sign * 12.5, 1e-5);
     }
+    // A line of no length has no angle.
+    {
+        const float start[3] = {3.0f, 4.0f, 0.0f};
+        float end[3] = {3.0f, 4.0f, 0.0f};
+        float direction[3] = {9.0f, 9.0f, 9.0f};
+        EXPECT_FALSE(StepLineAngle(start, end, 10.0, direction));
+        EXPECT_EQ(direction[0], 9.0f);
+    }
     // A step that does not divide 90 never passes the vertical.
     const float start[3] = {0.0f, 0.0f, 0.0f};
     float end[3] = {0.0f, 7.0f, 0.0f};
@@ -328,6 +336,13 @@ TEST(IntersectLines3d, CrossingAndParallelLines)
     EXPECT_DOUBLE_EQ(b[0], 5.0);
     const double f[3] = {2, 0, 0};
     EXPECT_FALSE(IntersectLines3d(p, d, q, f, a, b));
+    // Skew lines: the x axis and the line through (4, 1, 1) along z.
+    const double r[3] = {4, 1, 1}, z[3] = {0, 0, 3};
+    ASSERT_TRUE(IntersectLines3d(p, d, r, z, a, b));
+    EXPECT_DOUBLE_EQ(a[0], 4.0);
+    EXPECT_DOUBLE_EQ(a[2], 0.0);
+    EXPECT_DOUBLE_EQ(b[1], 1.0);
+    EXPECT_DOUBLE_EQ(b[2], 0.0);
 }
 
 TEST(SketchLabels, StepsRoundUpByATenthAndLongTextsAreCut)
