@@ -1,11 +1,19 @@
 #include "dezaz/script_commands.h"
 
+#include "platform/geometry/brep.h"
 #include "platform/geometry/plane_surface.h"
+#include "platform/geometry/surface.h"
 #include "platform/geometry/polyline_curve.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_command.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_text_dot.h"
+#include "platform/win32/controls.h"
+#include "platform/win32/input.h"
+#include "platform/win32/window.h"
+
+#include <algorithm>
+#include <cwctype>
 
 #include <cmath>
 #include <cwchar>
@@ -172,6 +180,251 @@ CDezazCommand::result List(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
+// The visible top-level window of that title (compared without case), or
+// null.
+HWND FindTopLevel(const std::wstring& title)
+{
+    struct Search
+    {
+        std::wstring title;
+        HWND found = nullptr;
+    } search{title, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL
+        {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t text[256] = {};
+            ::GetWindowTextW(window, text, 256);
+            if (!::IsWindowVisible(window) || std::wcslen(text) != s->title.size())
+                return TRUE;
+            for (std::size_t i = 0; i < s->title.size(); ++i)
+                if (towlower(text[i]) != towlower(s->title[i]))
+                    return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Splits "<title> <rest>": the title quoted, or one word.
+bool SplitTitle(const std::wstring& arguments, std::wstring& title, std::wstring& rest)
+{
+    std::size_t at = arguments.find_first_not_of(L" \t");
+    if (at == std::wstring::npos)
+        return false;
+    std::size_t end;
+    if (arguments[at] == L'"')
+    {
+        end = arguments.find(L'"', at + 1);
+        if (end == std::wstring::npos)
+            return false;
+        title = arguments.substr(at + 1, end - at - 1);
+        ++end;
+    }
+    else
+    {
+        end = std::min(arguments.find_first_of(L" \t", at), arguments.size());
+        title = arguments.substr(at, end - at);
+    }
+    rest = arguments.substr(end);
+    rest.erase(0, std::min(rest.find_first_not_of(L" \t"), rest.size()));
+    rest.erase(rest.find_last_not_of(L" \t") + 1);
+    return !title.empty();
+}
+
+// "<title> <control id> <text>": the window and its control.
+HWND FindControl(const CDezazCommandContext& context, const wchar_t* usage, std::wstring& text)
+{
+    std::wstring title, rest;
+    if (!SplitTitle(context.Arguments(), title, rest))
+    {
+        DezazApp().Print(L"%ls\n", usage);
+        return nullptr;
+    }
+    HWND window = FindTopLevel(title);
+    if (!window)
+    {
+        DezazApp().Print(L"There is no window titled \"%ls\".\n", title.c_str());
+        return nullptr;
+    }
+    wchar_t* end = nullptr;
+    const unsigned long id = std::wcstoul(rest.c_str(), &end, 10);
+    if (end == rest.c_str() || id > 0xFFFF)
+    {
+        DezazApp().Print(L"%ls\n", usage);
+        return nullptr;
+    }
+    text = end;
+    text.erase(0, std::min(text.find_first_not_of(L" \t"), text.size()));
+    if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"')
+        text = text.substr(1, text.size() - 2);
+    HWND control = ::GetDlgItem(window, int(id));
+    if (!control)
+        DezazApp().Print(L"The window \"%ls\" has no control %lu.\n", title.c_str(), id);
+    return control;
+}
+
+// "DialogCombo <title> <control id> <item text>": chooses the item of a
+// drop-down list as the user would, which tells the dialog.
+CDezazCommand::result DialogCombo(const CDezazCommandContext& context)
+{
+    std::wstring item;
+    HWND combo = FindControl(context, L"DialogCombo needs a window title, a combo box id and an item text.", item);
+    if (!combo)
+        return CDezazCommand::failure;
+    const LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(item.c_str()));
+    if (index == CB_ERR)
+    {
+        DezazApp().Print(L"The combo box has no item \"%ls\".\n", item.c_str());
+        return CDezazCommand::failure;
+    }
+    ::SendMessageW(combo, CB_SETCURSEL, WPARAM(index), 0);
+    ::SendMessageW(::GetParent(combo), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE), LPARAM(combo));
+    return CDezazCommand::success;
+}
+
+// "DialogText <title> <control id> <text>": types the text into an edit
+// box and leaves it, so the dialog applies it.
+CDezazCommand::result DialogText(const CDezazCommandContext& context)
+{
+    std::wstring text;
+    HWND edit = FindControl(context, L"DialogText needs a window title, an edit box id and a text.", text);
+    if (!edit)
+        return CDezazCommand::failure;
+    ::SetWindowTextW(edit, text.c_str());
+    ::SendMessageW(::GetParent(edit), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(edit), EN_KILLFOCUS), LPARAM(edit));
+    return CDezazCommand::success;
+}
+
+// "DialogList <title> <control id>": prints the items of a list box, one a
+// line, with the selected one marked.
+CDezazCommand::result DialogList(const CDezazCommandContext& context)
+{
+    std::wstring unused;
+    HWND list = FindControl(context, L"DialogList needs a window title and a list box id.", unused);
+    if (!list)
+        return CDezazCommand::failure;
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    const LRESULT selected = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
+    DezazApp().Print(L"%ld items:\n", long(count));
+    for (LRESULT i = 0; i < count; ++i)
+    {
+        std::wstring text(std::size_t(std::max<LRESULT>(0, ::SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0))) + 1, L'\0');
+        ::SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(text.data()));
+        DezazApp().Print(L"  %ls%ls\n", text.c_str(), i == selected ? L" (selected)" : L"");
+    }
+    return CDezazCommand::success;
+}
+
+// The 3D view of the top-level window of that title: its largest visible
+// child without a control id. Null (and said) when there is none.
+HWND FindDialogView(const std::wstring& title)
+{
+    HWND window = FindTopLevel(title);
+    HWND view = nullptr;
+    long largest = 0;
+    for (HWND child = window ? ::GetWindow(window, GW_CHILD) : nullptr; child; child = ::GetWindow(child, GW_HWNDNEXT))
+    {
+        RECT r{};
+        ::GetClientRect(child, &r);
+        const long area = long(r.right - r.left) * long(r.bottom - r.top);
+        if (::GetDlgCtrlID(child) == 0 && ::IsWindowVisible(child) && area > largest)
+            view = child, largest = area;
+    }
+    if (!view)
+        DezazApp().Print(L"There is no window titled \"%ls\" with a view.\n", title.c_str());
+    return view;
+}
+
+// "DialogViewCommand <title> <command id>": a command of the view's menus
+// (a standard view, zoom all), as its context menu would send it.
+CDezazCommand::result DialogViewCommand(const CDezazCommandContext& context)
+{
+    std::wstring title, rest;
+    wchar_t* end = nullptr;
+    const unsigned long id = SplitTitle(context.Arguments(), title, rest) ? std::wcstoul(rest.c_str(), &end, 10) : 0;
+    if (!end || end == rest.c_str() || *end || id == 0 || id > 0xFFFF)
+        return DezazApp().Print(L"DialogViewCommand needs a window title and a command id.\n"), CDezazCommand::failure;
+    HWND view = FindDialogView(title);
+    if (!view)
+        return CDezazCommand::failure;
+    ::SendMessageW(view, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    return CDezazCommand::success;
+}
+
+// "DialogViewClick <title> fx,fy [fx,fy ...]": the left mouse button in the
+// window's 3D view (its largest child without a control id) at fractions of
+// its width and height: a click at one point, a drag through several.
+CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
+{
+    std::wstring title, rest;
+    std::vector<std::pair<double, double>> at;
+    if (SplitTitle(context.Arguments(), title, rest))
+    {
+        std::wistringstream words(rest);
+        std::wstring word;
+        while (words >> word)
+        {
+            wchar_t* end = nullptr;
+            const double x = std::wcstod(word.c_str(), &end);
+            if (*end != L',')
+                return DezazApp().Print(L"DialogViewClick needs points written fx,fy.\n"), CDezazCommand::failure;
+            const wchar_t* second = end + 1;
+            const double y = std::wcstod(second, &end);
+            if (end == second || *end || !(x >= 0 && x <= 1 && y >= 0 && y <= 1))
+                return DezazApp().Print(L"DialogViewClick needs fractions between 0 and 1.\n"), CDezazCommand::failure;
+            at.emplace_back(x, y);
+        }
+    }
+    if (at.empty())
+        return DezazApp().Print(L"DialogViewClick needs a window title and points fx,fy.\n"), CDezazCommand::failure;
+    HWND view = FindDialogView(title);
+    if (!view)
+        return CDezazCommand::failure;
+    RECT r{};
+    ::GetClientRect(view, &r);
+    const auto lparam = [&](const std::pair<double, double>& f)
+    {
+        const int x = int(std::lround(f.first * (r.right - 1))), y = int(std::lround(f.second * (r.bottom - 1)));
+        return MAKELPARAM(x, y);
+    };
+    ::SendMessageW(view, WM_MOUSEMOVE, 0, lparam(at.front()));
+    ::SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, lparam(at.front()));
+    for (std::size_t i = 1; i < at.size(); ++i)
+        ::SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, lparam(at[i]));
+    ::SendMessageW(view, WM_LBUTTONUP, 0, lparam(at.back()));
+    return CDezazCommand::success;
+}
+
+// "SurfacePoints": for every brep face, one line "<serial> face <i>:" and a
+// 9 x 9 grid of its surface's points "x,y,z", so that a script can measure
+// the surfaces against known shapes.
+CDezazCommand::result SurfacePoints(const CDezazCommandContext&)
+{
+    for (const CDezazObject* object : DezazApp().ActiveDoc().Objects())
+    {
+        const auto* brepObject = dynamic_cast<const CDezazBrepObject*>(object);
+        ON_Brep* brep = brepObject ? const_cast<ON_Brep*>(brepObject->Brep()) : nullptr;
+        for (int f = 0; brep && f < brep->FaceCount(); ++f)
+        {
+            const ON_Surface* surface = brep->Face(f)->SurfaceOf();
+            if (!surface)
+                continue;
+            DezazApp().Print(L"surface %u face %d:", object->RuntimeSerialNumber(), f);
+            const ON_Interval u = surface->Domain(0), v = surface->Domain(1);
+            for (int i = 0; i <= 8; ++i)
+                for (int j = 0; j <= 8; ++j)
+                {
+                    const ON_3dPoint p = surface->PointAt(u.ParameterAt(i / 8.0), v.ParameterAt(j / 8.0));
+                    DezazApp().Print(L" %.9g,%.9g,%.9g", p.x, p.y, p.z);
+                }
+            DezazApp().Print(L"\n");
+        }
+    }
+    return CDezazCommand::success;
+}
+
 constexpr ON_UUID GeometryCommandId(unsigned char n)
 {
     // {6F1C2B84-97D3-4E5A-B0C6-1D2E3F40000n}
@@ -188,6 +441,12 @@ void RegisterScriptCommands()
     commands.push_back(std::make_unique<cGeometryCommand>(L"Polyline", GeometryCommandId(1), &Polyline));
     commands.push_back(std::make_unique<cGeometryCommand>(L"PlaneSurface", GeometryCommandId(2), &PlaneSurface));
     commands.push_back(std::make_unique<cGeometryCommand>(L"List", GeometryCommandId(3), &List));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogCombo", GeometryCommandId(4), &DialogCombo));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogText", GeometryCommandId(5), &DialogText));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogViewClick", GeometryCommandId(6), &DialogViewClick));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"SurfacePoints", GeometryCommandId(7), &SurfacePoints));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogViewCommand", GeometryCommandId(8), &DialogViewCommand));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogList", GeometryCommandId(9), &DialogList));
 }
 
 } // namespace dezaz

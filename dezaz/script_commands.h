@@ -5,7 +5,15 @@
 //   PlaneSurface x,y,z x,y,z x,y,z a rectangle of a plane from a corner and
 //                                  the ends of its two sides;
 //   List                           one line per object: serial number, kind,
-//                                  size, layer, and whether it is hidden.
+//                                  size, layer, and whether it is hidden;
+//   DialogCombo "title" id item    chooses a drop-down item as a user would;
+//   DialogText "title" id text     types into an edit box and leaves it;
+//   DialogViewClick "title" fx,fy ...  clicks (one point) or drags (several)
+//                                  in the window's 3D view, at fractions of
+//                                  its width and height;
+//   DialogViewCommand "title" id   a command of that view's menus;
+//   DialogList "title" id          the items of a list box;
+//   SurfacePoints                  a 9 x 9 grid of points of every brep face.
 #pragma once
 
 namespace dezaz
