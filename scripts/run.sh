@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # The main job: the stand-in Dezaz host runs the plug-in on the bundled
-# sample scan. It imports the sample, goes as far along the main road as the
-# plug-in allows (select the mesh, open the shapes dialog), runs every other
-# command of the plug-in once (the tools, a tapered extrusion of a drawn
-# curve, a quick trim of a drawn sheet, help and about), saves the document,
-# reopens it and saves it again, and writes screenshots of every window.
-# What each command did is listed at the end. Everything lands in one
-# output folder, named at the end.
+# sample scan, the way a user would. The main road: the host imports the
+# scan and opens the shapes dialog on it; clicks in the dialog's view mark
+# regions (the magic wand on the block's top face, brush strokes over the
+# boss and over the front face), and the Type list fits a plane, a cylinder
+# and an extruded surface (stood upright) to them; "Create ALL in Dezaz"
+# adds them to the document, which is saved. A second host process opens the
+# file and must find the same breps and, in the shapes dialog, the same
+# shapes. Each created surface is measured against the sample's true shape
+# (its dimensions are written beside the scan) and the run fails when one
+# deviates by more than ten times the scan's noise. Screenshots of the
+# dialog after each step go to screenshots/. Then every other command of
+# the plug-in runs once (the tools, a tapered extrusion of a drawn curve, a
+# quick trim of a drawn sheet, help and about), the document is saved,
+# reopened and saved again. What each command did is listed at the end.
+# Everything lands in one output folder, named at the end.
 #
 #   scripts/run.sh [OUTPUT_DIR]        # default: run-output/ in the repository
 #   RUN_BUILD_DIR=... scripts/run.sh   # an existing build tree is used as it is
@@ -23,7 +31,7 @@ fi
 cmake --build "$build" -j "$jobs" --target dezaz vtl_for_dezaz vtl_sample
 
 out=$(mkdir -p "${1:-$root/run-output}" && cd "${1:-$root/run-output}" && pwd)
-rm -rf "$out/screenshots" "$out"/*.dzz
+rm -rf "$out/screenshots" "$out/main_road_screenshots" "$out"/*.dzz
 sample=$build/resources/samples/machined_part.stl
 cp "$sample" "$build/resources/samples/machined_part.txt" "$out/"
 
@@ -34,6 +42,98 @@ export DEZAZ_REGISTRY=${DEZAZ_REGISTRY:-$out/registry}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/scripts/lsan.supp:print_suppressions=0}
 # In a sanitizer build, leave dynamic TLS to the allocator (see scripts/test.sh).
 export ASAN_OPTIONS=${ASAN_OPTIONS:-intercept_tls_get_addr=0}
+# The maker's web site (help pages, update check): a loopback port where
+# nothing listens, so that the run never leaves the machine.
+export VTL_WEB_SITE=${VTL_WEB_SITE:-http://127.0.0.1:9/}
+host=("$build/dezaz" --plugin "$build/vtl_for_dezaz.so" --headless)
+
+# The shapes dialog's title is the plug-in's name and version.
+echo >"$out/empty.script"
+title=$("${host[@]}" --script "$out/empty.script" | sed -n 's/^Plug-in \(.*\) loaded\.$/\1/p' | head -1)
+rm -f "$out/empty.script"
+[[ -n $title ]] || { echo "run.sh: the plug-in did not load" >&2; exit 1; }
+
+# A brush stroke over a rectangle of the view (fractions of its width and
+# height), row by row, as a user paints a region.
+stroke() {
+  awk -v x0="$1" -v x1="$2" -v y0="$3" -v y1="$4" -v rows="$5" 'BEGIN {
+    for (r = 0; r < rows; r++) {
+      y = y0 + (y1 - y0) * r / (rows - 1)
+      for (i = 0; i <= 20; i++) { t = (r % 2) ? 1 - i / 20 : i / 20; printf " %.4f,%.4f", x0 + (x1 - x0) * t, y }
+    }
+  }'
+}
+shots=$out/main_road_screenshots
+T=$title
+cat >"$out/main_road.script" <<SCRIPT
+# The sample scan into a host mesh, and the shapes dialog on it
+_Import "$sample"
+_SelAll
+> MessageBox Yes For the best results
+_vtlShapes
+_Screenshot "$shots/01 dialog open"
+# The block's top face: the magic wand at 4 degrees, seen from the top
+_DialogText "$T" 3023 4
+_DialogViewClick "$T" 0.5,0.63
+_DialogCombo "$T" 3022 Plane
+_Screenshot "$shots/02 plane fitted"
+# The boss: brush strokes over its front, seen from the front, front-facing
+# triangles only
+_DialogButton "$T" 3106
+_DialogViewCommand "$T" 32791
+_DialogButton "$T" 3060
+_DialogButton "$T" 3040
+_DialogViewClick "$T"$(stroke 0.24 0.32 0.41 0.46 4)
+_DialogCombo "$T" 3022 Cylinder
+_Screenshot "$shots/03 cylinder fitted"
+# The block's front face, extruded upright
+_DialogButton "$T" 3106
+_DialogViewClick "$T"$(stroke 0.30 0.60 0.515 0.585 4)
+_DialogCombo "$T" 3022 Extruded
+_DialogViewCommand "$T" 32850
+_Screenshot "$shots/04 extruded surface fitted"
+_DialogList "$T" 3101
+# Everything into the document
+_DialogButton "$T" 4
+_Screenshot "$shots/05 created in the document"
+_DialogButton "$T" 2
+_List
+_SurfacePoints
+_Save "$out/main_road.dzz"
+SCRIPT
+# The road starts from the dialog's default settings: a registry of its own.
+rm -rf "$out/main_road_registry"
+echo "run.sh: the main road (first host process)"
+DEZAZ_REGISTRY=$out/main_road_registry "${host[@]}" --script "$out/main_road.script" >"$out/main_road.txt"
+grep -v '^surface \|^Command: _DialogViewClick' "$out/main_road.txt"
+
+cat >"$out/main_road_reopen.script" <<SCRIPT
+# A second process: the saved document, its breps and the shapes of its mesh
+_Open "$out/main_road.dzz"
+_List
+_SurfacePoints
+> Object first
+_vtlShapes
+_DialogList "$T" 3101
+_Screenshot "$shots/06 reopened"
+_DialogButton "$T" 2
+SCRIPT
+echo "run.sh: the saved document in a second host process"
+DEZAZ_REGISTRY=$out/main_road_registry "${host[@]}" --script "$out/main_road_reopen.script" >"$out/main_road_reopen.txt"
+grep -v '^surface \|^Command: _DialogViewClick' "$out/main_road_reopen.txt"
+
+# The same breps, and the same shapes listed in the dialog.
+# (Serial numbers are the process's own.)
+surfaces_of() { grep '^surface ' "$1" | sed 's/^surface [0-9]* //'; }
+[[ -n $(surfaces_of "$out/main_road.txt") ]] && diff <(surfaces_of "$out/main_road.txt") <(surfaces_of "$out/main_road_reopen.txt") >/dev/null ||
+  { echo "run.sh: the reopened document holds other breps" >&2; exit 1; }
+shapes_of() { sed -n '/^Command: _DialogList/,/^Command:/p' "$1" | grep '^  ' | sed 's/ (selected)$//'; }
+[[ -n $(shapes_of "$out/main_road.txt") ]] && diff <(shapes_of "$out/main_road.txt") <(shapes_of "$out/main_road_reopen.txt") ||
+  { echo "run.sh: the reopened document lists other shapes" >&2; exit 1; }
+echo "run.sh: the second process found the same breps and shapes:"
+shapes_of "$out/main_road_reopen.txt"
+# Each created surface against the sample's true shape.
+python3 "$root/scripts/check_sample_shapes.py" "$out/main_road.txt" "$out/machined_part.txt" plane cylinder extruded-wall
 
 cat >"$out/main_job.script" <<SCRIPT
 # The sample scan into a host mesh
@@ -46,10 +146,10 @@ _SelNone
 # The analysis tools; a batch script may not run them
 _vtlAnalyzer
 -_vtlAnalyzer
-# Segmentation of the scan
+# Segmentation of the scan (its dialog is closed at once)
 > Object first
+> Dialog 2 Vantrell - Segmentation
 _vtlSegmentation
-_vtlMeasureFillet
 # A closed curve beside the part, extruded 5 up with a 5 degree draft
 _Polyline 150,0,0 190,0,0 190,30,0 150,30,0 150,0,0
 > Object last
@@ -58,6 +158,9 @@ _vtlTestTapered
 _List
 # A wall, and a sheet across it: the trim keeps the part of the sheet clicked
 _PlaneSurface 170,50,-10 170,110,-10 170,50,10
+# The fillet tool on the wall's edge at y = 50
+> Object last at 170,50,0
+_vtlMeasureFillet
 _PlaneSurface 150,60,0 200,60,0 150,100,0
 > Object last at 185,80,0
 _vtlTrim
@@ -74,7 +177,8 @@ _Save "$out/machined_part_reopened.dzz"
 _Screenshot "$out/screenshots"
 SCRIPT
 
-"$build/dezaz" --plugin "$build/vtl_for_dezaz.so" --script "$out/main_job.script" --headless | tee "$out/command_line.txt"
+echo "run.sh: the other commands of the plug-in"
+"${host[@]}" --script "$out/main_job.script" | tee "$out/command_line.txt"
 
 # What each of the plug-in's commands did: the lines it printed, up to the
 # next command.
