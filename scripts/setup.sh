@@ -17,6 +17,7 @@ packages=(
   libnanoflann-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   fonts-liberation2 fontconfig
+  python3
   locales-all
 )
 
