@@ -36,15 +36,26 @@ private:
 
 } // namespace
 
-cGLObjectDrawCache::cGLObjectDrawCache(std::wstring_view name, ISceneObject* owner) : IAttachedProperty(name, owner)
+cGLObjectDrawCache::cGLObjectDrawCache(std::wstring_view name, ISceneObject* owner)
+    : IAttachedProperty(name, owner), m_geometryChanged(this, &cGLObjectDrawCache::OnOwnerGeometryChanged)
 {
     m_delegate.Bind(this, &cGLObjectDrawCache::OnRendererReleased);
+    if (owner)
+        owner->GetGeometryChangedEvent().Subscribe(&m_geometryChanged);
 }
 
 cGLObjectDrawCache::~cGLObjectDrawCache()
 {
     Delete();
     Unsubscribe();
+    if (GetOwner())
+        GetOwner()->GetGeometryChangedEvent().Unsubscribe(&m_geometryChanged);
+}
+
+void cGLObjectDrawCache::OnOwnerGeometryChanged(ISceneObject*)
+{
+    // Moved or rebuilt geometry: the list shows where the object was.
+    Delete();
 }
 
 void cGLObjectDrawCache::Unsubscribe()

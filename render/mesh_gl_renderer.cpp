@@ -3,13 +3,16 @@
 #include "core/decorator_object.h"
 #include "core/mesh.h"
 #include "core/scene_object.h"
+#include "core/triangle_colour_property.h"
 #include "platform/win32/clock.h"
 #include "render/gl_draw_cache.h"
 #include "render/gl_renderer.h"
 #include "render/gl_state_cache.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
+#include <cstring>
 
 DWORD stDrawContext::Now() const { return clock ? clock() : GetTickCount(); }
 
@@ -23,7 +26,109 @@ constexpr std::uint32_t kVertexSelected = 2;
 
 void SetMaterial(GLenum face, const float colour[4]) { glMaterialfv(face, GL_AMBIENT_AND_DIFFUSE, colour); }
 
+std::uint8_t ToByte(float v)
+{
+    return std::uint8_t(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f);
+}
+
+std::array<std::uint8_t, 4> ToBytes(const float colour[4])
+{
+    return {ToByte(colour[0]), ToByte(colour[1]), ToByte(colour[2]), ToByte(colour[3])};
+}
+
+// Tag colours far from each other, from the usual mesh greys and from the
+// red and yellow of selections.
+constexpr std::uint8_t kTagColours[cMeshGLRenderer::kTagColourCount][3] = {
+    {110, 160, 230}, {235, 150, 60}, {175, 110, 215}, {60, 185, 170},
+    {225, 205, 70},  {230, 115, 155}, {160, 115, 75}, {140, 175, 110},
+};
+
+// FNV-1a over the bytes fed to it.
+struct ContentHash
+{
+    std::uint64_t value = 1469598103934665603ull;
+    void Add(std::uint8_t byte) { value = (value ^ byte) * 1099511628211ull; }
+    void Add(std::uint32_t word)
+    {
+        for (int i = 0; i < 4; ++i)
+            Add(std::uint8_t(word >> (8 * i)));
+    }
+    void Add(const float colour[4])
+    {
+        for (int i = 0; i < 4; ++i)
+        {
+            std::uint32_t bits;
+            std::memcpy(&bits, &colour[i], sizeof bits);
+            Add(bits);
+        }
+    }
+};
+
 } // namespace
+
+const std::uint8_t* cMeshGLRenderer::TagColour(std::uint8_t tag)
+{
+    return kTagColours[(tag == 0 ? 0 : tag - 1) % kTagColourCount];
+}
+
+bool cMeshGLRenderer::PrepareTriangleColouring(const float front[4])
+{
+    m_triangleColoured = false;
+    const CTriangleColourProperties* tags = TriangleTags();
+    if (!tags || !tags->HasColours() || tags->GetCount() == 0)
+        return false;
+    m_colouring.tags = tags->GetData();
+    m_colouring.tagCount = std::min(tags->GetCount(), m_mesh->GetTriangleCount());
+    const std::array<std::uint8_t, 4> plain = ToBytes(front);
+    m_colouring.byTag[0] = plain;
+    for (std::uint32_t tag = 1; tag < m_colouring.byTag.size(); ++tag)
+    {
+        const std::uint8_t* rgb = TagColour(std::uint8_t(tag));
+        m_colouring.byTag[tag] = {rgb[0], rgb[1], rgb[2], plain[3]};
+    }
+    // Marks keep the solid's own alpha: a selection colour without one must
+    // not make the marked triangles vanish from a see-through solid.
+    m_colouring.selected = ToBytes(m_decorator->m_colours[kDecoratorSelection]);
+    m_colouring.selected[3] = plain[3];
+    m_triangleColoured = true;
+    return true;
+}
+
+std::uint64_t cMeshGLRenderer::SolidContentKey(bool flat, const float front[4]) const
+{
+    ContentHash hash;
+    hash.Add(std::uint8_t(flat));
+    hash.Add(std::uint8_t(UsesVertexColours()));
+    hash.Add(std::uint8_t(m_triangleColoured));
+    hash.Add(front);
+    hash.Add(m_decorator->m_colours[kDecoratorBack]);
+    hash.Add(m_decorator->m_colours[kDecoratorSelection]);
+    const std::uint32_t count = m_mesh->GetTriangleCount();
+    hash.Add(count);
+    hash.Add(m_mesh->GetVertexCount());
+    const std::uint8_t* tags = m_triangleColoured ? m_colouring.tags : nullptr;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        hash.Add(std::uint8_t(m_mesh->GetTriangle(i)->flags & (kTriangleFlagSelected | kTriangleFlagHidden)));
+        if (tags)
+            hash.Add(i < m_colouring.tagCount ? tags[i] : std::uint8_t(0));
+    }
+    return hash.value;
+}
+
+void cMeshGLRenderer::BeginSolid()
+{
+    if (!UsesVertexColours() && !m_triangleColoured)
+        return;
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+}
+
+void cMeshGLRenderer::EndSolid()
+{
+    if (UsesVertexColours() || m_triangleColoured)
+        glDisable(GL_COLOR_MATERIAL);
+}
 
 std::uint32_t cMeshGLRenderer::ProgressiveOffset(std::uint32_t k)
 {
@@ -149,6 +254,8 @@ void cMeshGLRenderer::RecordSolidTriangles(bool flat)
             if (triangle->vertexIndex[0] >= vertices || triangle->vertexIndex[1] >= vertices ||
                 triangle->vertexIndex[2] >= vertices)
                 continue;
+            if (m_triangleColoured)
+                glColor4ubv(m_colouring.ColourOf(i, selected));
             if (flat)
                 glNormal3fv(triangle->Normal());
             for (int k = 0; k < 3; ++k)
@@ -172,6 +279,7 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
     request.mesh = m_mesh;
     request.flat = flat;
     request.colours = UsesVertexColours();
+    request.triangleColours = m_triangleColoured ? &m_colouring : nullptr;
     request.budget = budget;
     request.checkInterval = kTriangleCheckInterval;
     request.now = [this] { return std::uint32_t(m_context.Now()); };
@@ -181,7 +289,7 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    if (request.colours)
+    if (request.colours || request.triangleColours)
         glEnableClientState(GL_COLOR_ARRAY);
     else
         glDisableClientState(GL_COLOR_ARRAY);
@@ -202,6 +310,7 @@ std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* com
     SetMaterial(GL_BACK, m_decorator->m_colours[kDecoratorBack]);
     glDisable(GL_TEXTURE_2D);
     const bool flat = (m_decorator->m_mode & kDisplayFlat) != 0;
+    PrepareTriangleColouring(front);
 
     const bool lists = m_context.useDisplayLists && m_mesh->GetTriangleCount() < kMaxListTriangles &&
                        m_context.renderer != nullptr;
@@ -213,7 +322,10 @@ std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* com
     }
     // The list is recorded without a budget: a partial list would be
     // replayed as the whole object.
-    return RunCachedPass(m_object, kSolidCacheName, m_context.renderer, true, [&](std::uint8_t& done) {
+    // Marks and tags are written straight into the triangles by the
+    // selection tools and sessions, so the list is keyed on them.
+    const std::uint64_t key = SolidContentKey(flat, front);
+    return RunCachedPass(m_object, kSolidCacheName, m_context.renderer, true, key, [&](std::uint8_t& done) {
         SetMaterial(GL_FRONT, front);
         SetMaterial(GL_BACK, m_decorator->m_colours[kDecoratorBack]);
         RecordSolidTriangles(flat);
@@ -357,19 +469,4 @@ std::uint32_t cMeshGLRenderer::DrawWireframe(std::uint32_t, std::uint8_t* comple
     glPopAttrib();
     return 0;
 }
-
-void cDezazMeshGLRenderer::BeginSolid()
-{
-    if (!m_vertexColours)
-        return;
-    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
-    glEnable(GL_COLOR_MATERIAL);
-}
-
-void cDezazMeshGLRenderer::EndSolid()
-{
-    if (m_vertexColours)
-        glDisable(GL_COLOR_MATERIAL);
-}
-
 

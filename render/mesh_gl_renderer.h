@@ -7,12 +7,14 @@
 
 #include "render/scene_object_renderer.h"
 #include "render/solid_pass_pipeline.h"
+#include "render/triangle_batch.h"
 
 #include <cstdint>
 #include <vector>
 
 class cMesh;
 class cDecoratorObject;
+class CTriangleColourProperties;
 
 class cMeshGLRenderer : public ISceneObjectRenderer
 {
@@ -46,6 +48,11 @@ public:
     // spacing / golden ratio, so every prefix of offsets is evenly spread.
     static std::uint32_t ProgressiveOffset(std::uint32_t k);
 
+    // The R, G, B of triangles tagged t (1 and up) in a solid coloured by
+    // tags; the colours repeat after kTagColourCount.
+    static constexpr std::uint32_t kTagColourCount = 8;
+    static const std::uint8_t* TagColour(std::uint8_t tag);
+
 protected:
     // The two immediate solid passes (plain, then selected) in batches of
     // client vertex arrays, gathered on a worker thread; the budget is looked
@@ -58,8 +65,20 @@ protected:
     // Whether the solid takes its colours from the vertices' R, G, B bytes
     // (the host-mesh drawer).
     virtual bool UsesVertexColours() const { return false; }
-    virtual void BeginSolid() {}
-    virtual void EndSolid() {}
+    // The per-triangle tags that colour the solid (the host-mesh drawer);
+    // null, or no tag set, leaves the solid in its materials.
+    virtual const CTriangleColourProperties* TriangleTags() const { return nullptr; }
+    // Colour material on the front faces while the solid is coloured per
+    // vertex or per triangle.
+    void BeginSolid();
+    void EndSolid();
+    // Fills m_colouring for this frame from the tags and the decorator;
+    // false when no triangle carries a tag.
+    bool PrepareTriangleColouring(const float front[4]);
+    // What a solid display list shows besides the positions: the marks of
+    // the triangles, their colours and the display settings. A list
+    // recorded from another key is recorded again.
+    std::uint64_t SolidContentKey(bool flat, const float front[4]) const;
 
     const cDecoratorObject* m_decorator = nullptr;
     stDrawContext m_context;
@@ -68,21 +87,29 @@ protected:
 
 private:
     cSolidPassPipeline m_pipeline; // keeps its buffers between frames
+    stTriangleColouring m_colouring;
+    bool m_triangleColoured = false; // m_colouring holds for this frame
 };
 
 // The host mesh of a dialog's view: the solid may take its colours from the
-// vertices' R, G, B bytes.
+// vertices' R, G, B bytes (only meshes whose vertices hold colours: the slot
+// holds a scalar otherwise), or from the tags of its triangles, where
+// tagged triangles show their tag's colour and the others the material.
 class cDezazMeshGLRenderer : public cMeshGLRenderer
 {
 public:
     void SetVertexColours(bool on) { m_vertexColours = on; }
     bool HasVertexColours() const { return m_vertexColours; }
+    // The tag property of the object drawn next (null: none). Tags win over
+    // vertex colours.
+    void SetTriangleColours(const CTriangleColourProperties* tags) { m_tags = tags; }
+    const CTriangleColourProperties* GetTriangleColours() const { return m_tags; }
 
 protected:
-    bool UsesVertexColours() const override { return m_vertexColours; }
-    void BeginSolid() override;
-    void EndSolid() override;
+    bool UsesVertexColours() const override { return m_vertexColours && !m_tags; }
+    const CTriangleColourProperties* TriangleTags() const override { return m_tags; }
 
 private:
     bool m_vertexColours = false;
+    const CTriangleColourProperties* m_tags = nullptr;
 };

@@ -51,7 +51,10 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
             current = handOver.free.front();
             handOver.free.pop_front();
             lock.unlock();
-            m_batches[std::size_t(current)].Begin(mesh, request.flat, request.colours, m_slots);
+            const eBatchColours colours = request.triangleColours ? eBatchColours::Triangles
+                                          : request.colours         ? eBatchColours::Vertices
+                                                                    : eBatchColours::None;
+            m_batches[std::size_t(current)].Begin(mesh, request.flat, colours, m_slots);
             return true;
         };
         auto hand = [&](bool selected) {
@@ -96,7 +99,8 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
                 if (selected != (pass == 1))
                     continue;
                 cTriangleBatch& batch = m_batches[std::size_t(current)];
-                batch.Add(*triangle);
+                batch.Add(*triangle,
+                          request.triangleColours ? request.triangleColours->ColourOf(i, selected) : nullptr);
                 if (batch.Full())
                 {
                     hand(pass == 1);

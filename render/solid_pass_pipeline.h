@@ -22,7 +22,10 @@ public:
     {
         const cMesh* mesh = nullptr;
         bool flat = false;
-        bool colours = false;
+        bool colours = false; // the vertices' R, G, B bytes
+        // When set, the triangles take their colours from it instead (the
+        // caller enables the colour array for either).
+        const stTriangleColouring* triangleColours = nullptr;
         std::uint32_t budget = 0xFFFFFFFFu;
         std::uint32_t checkInterval = 1024;
         // The budget's clock and its reading at the start of the pass.

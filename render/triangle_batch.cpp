@@ -17,17 +17,17 @@ std::uint32_t stCornerSlots::NextSerial()
     return serial;
 }
 
-void cTriangleBatch::Begin(const cMesh& mesh, bool flat, bool colours, stCornerSlots& slots)
+void cTriangleBatch::Begin(const cMesh& mesh, bool flat, eBatchColours colours, stCornerSlots& slots)
 {
     m_mesh = &mesh;
     m_flat = flat;
-    m_withColours = colours;
+    m_colourSource = colours;
     m_positions.reserve(kMaxCorners);
     m_normals.reserve(kMaxCorners);
     m_positions.clear();
     m_normals.clear();
     m_colours.clear();
-    if (colours)
+    if (colours != eBatchColours::None)
         m_colours.reserve(kMaxCorners);
     m_indices.clear();
     m_slots = &slots;
@@ -41,27 +41,34 @@ void cTriangleBatch::Begin(const cMesh& mesh, bool flat, bool colours, stCornerS
     m_serial = slots.NextSerial();
 }
 
-std::uint32_t cTriangleBatch::CornerOf(std::uint32_t vertex, const float* normal)
+std::uint32_t cTriangleBatch::CornerOf(std::uint32_t vertex, const float* normal, const std::uint8_t* rgba)
 {
+    const bool triangleColours = m_colourSource == eBatchColours::Triangles;
     if (!m_flat)
     {
         const std::uint64_t slot = m_slots->slots[vertex];
         if (std::uint32_t(slot >> 32) == m_serial)
-            return std::uint32_t(slot);
+        {
+            const auto corner = std::uint32_t(slot);
+            if (!triangleColours || std::equal(rgba, rgba + 4, m_colours[corner].begin()))
+                return corner;
+        }
     }
     const cVertex* v = m_mesh->GetVertex(vertex);
     const float* n = m_flat ? normal : v->Normal();
     const auto index = std::uint32_t(m_positions.size());
     m_positions.push_back({v->x, v->y, v->z});
     m_normals.push_back({n[0], n[1], n[2]});
-    if (m_withColours)
+    if (triangleColours)
+        m_colours.push_back({rgba[0], rgba[1], rgba[2], rgba[3]});
+    else if (m_colourSource == eBatchColours::Vertices)
         m_colours.push_back({v->extra[0], v->extra[1], v->extra[2], v->extra[3]});
     if (!m_flat)
         m_slots->slots[vertex] = (std::uint64_t(m_serial) << 32) | index;
     return index;
 }
 
-bool cTriangleBatch::Add(const cMeshTriangle& triangle)
+bool cTriangleBatch::Add(const cMeshTriangle& triangle, const std::uint8_t* rgba)
 {
     const std::uint32_t vertices = m_mesh->GetVertexCount();
     for (std::uint32_t index : triangle.vertexIndex)
@@ -70,7 +77,7 @@ bool cTriangleBatch::Add(const cMeshTriangle& triangle)
             return false;
     }
     for (std::uint32_t index : triangle.vertexIndex)
-        m_indices.push_back(CornerOf(index, triangle.Normal()));
+        m_indices.push_back(CornerOf(index, triangle.Normal(), rgba));
     return true;
 }
 
@@ -80,8 +87,10 @@ void cTriangleBatch::Draw() const
         return;
     glVertexPointer(3, GL_FLOAT, 0, m_positions.data());
     glNormalPointer(GL_FLOAT, 0, m_normals.data());
-    if (m_withColours)
+    if (m_colourSource == eBatchColours::Vertices)
         glColorPointer(3, GL_UNSIGNED_BYTE, 4, m_colours.data());
+    else if (m_colourSource == eBatchColours::Triangles)
+        glColorPointer(4, GL_UNSIGNED_BYTE, 4, m_colours.data());
     // The range spares GL a pass over the indices to find which corners to
     // take.
     glDrawRangeElements(GL_TRIANGLES, 0, GLuint(m_positions.size() - 1), GLsizei(m_indices.size()), GL_UNSIGNED_INT,

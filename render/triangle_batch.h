@@ -23,6 +23,32 @@ struct stCornerSlots
     std::uint32_t NextSerial();
 };
 
+// Where the corners of a batch take their colours from.
+enum class eBatchColours
+{
+    None,      // the materials alone
+    Vertices,  // the vertices' R, G, B bytes
+    Triangles, // one R, G, B, A colour per triangle, given to Add
+};
+
+// The colours of a solid coloured by triangle tags: selected triangles in
+// the selection colour, the others in their tag's colour (tag 0, and
+// triangles beyond the tags, in the plain colour).
+struct stTriangleColouring
+{
+    const std::uint8_t* tags = nullptr;
+    std::uint32_t tagCount = 0;
+    std::array<std::array<std::uint8_t, 4>, 256> byTag{};
+    std::array<std::uint8_t, 4> selected{};
+
+    const std::uint8_t* ColourOf(std::uint32_t triangle, bool isSelected) const
+    {
+        if (isSelected)
+            return selected.data();
+        return byTag[triangle < tagCount && tags ? tags[triangle] : 0].data();
+    }
+};
+
 class cTriangleBatch
 {
 public:
@@ -31,12 +57,19 @@ public:
     static constexpr std::uint32_t kMaxCorners = 1u << 18;
 
     // Starts an empty batch of the mesh's triangles: flat triangles take the
-    // triangle's normal, colours the vertices' R, G, B bytes. Smooth batches
-    // share vertices through the slot table (sized to the mesh here).
-    void Begin(const cMesh& mesh, bool flat, bool colours, stCornerSlots& slots);
-    // Adds the triangle; false (nothing added) when one of its vertex indices
-    // lies outside the mesh.
-    bool Add(const cMeshTriangle& triangle);
+    // triangle's normal. Smooth batches share vertices through the slot
+    // table (sized to the mesh here); with triangle colours only corners of
+    // the same colour are shared, so a vertex on the border of two colours
+    // gets a corner of each.
+    void Begin(const cMesh& mesh, bool flat, eBatchColours colours, stCornerSlots& slots);
+    void Begin(const cMesh& mesh, bool flat, bool vertexColours, stCornerSlots& slots)
+    {
+        Begin(mesh, flat, vertexColours ? eBatchColours::Vertices : eBatchColours::None, slots);
+    }
+    // Adds the triangle (in a batch of triangle colours, with rgba, which
+    // must not be null then); false (nothing added) when one of its vertex
+    // indices lies outside the mesh.
+    bool Add(const cMeshTriangle& triangle, const std::uint8_t* rgba = nullptr);
     // No room for another triangle's three new corners.
     bool Full() const { return m_positions.size() + 3 > kMaxCorners; }
     bool Empty() const { return m_indices.empty(); }
@@ -51,11 +84,11 @@ public:
     const std::vector<std::uint32_t>& Indices() const { return m_indices; }
 
 private:
-    std::uint32_t CornerOf(std::uint32_t vertex, const float* normal);
+    std::uint32_t CornerOf(std::uint32_t vertex, const float* normal, const std::uint8_t* rgba);
 
     const cMesh* m_mesh = nullptr;
     bool m_flat = false;
-    bool m_withColours = false;
+    eBatchColours m_colourSource = eBatchColours::None;
     // Tightly packed arrays, as GL reads them fastest.
     std::vector<Vector> m_positions;
     std::vector<Vector> m_normals;

@@ -6,6 +6,7 @@
 #include "core/p3d_scene.h"
 #include "core/scene_object_container.h"
 #include "core/section_curve.h"
+#include "core/triangle_colour_property.h"
 #include "render/edit_drawing_gl.h"
 #include "render/frame_buffer_cache.h"
 #include "render/gl_widgets.h"
@@ -206,21 +207,24 @@ void cP3DRenderGL::DrawMeshObject(cP3DScene& scene, ISceneObject* object, std::u
     ViewToWorld(b, eye);
     for (int i = 0; i < 3; ++i)
         context.viewDirection[i] = b[i] - a[i];
-    // Vertex colours stand for the triangle colours of the host mesh; the
-    // deviation box mode shows its own colouring.
-    m_meshDrawer.SetVertexColours(scene.m_boxMode != kBoxModeDeviation &&
-                                  object->FindAttachedProperty(L"TriangleColoursProperty") != nullptr &&
-                                  scene.m_switch3 != 0);
+    // The triangle tags that sessions paint colour their regions; the
+    // deviation box mode shows its own colouring. The vertices' colour slot
+    // holds area scalars after the normals were computed, never colours.
+    m_meshDrawer.SetVertexColours(false);
+    m_meshDrawer.SetTriangleColours(
+        scene.m_boxMode != kBoxModeDeviation && scene.m_switch3 != 0
+            ? dynamic_cast<const CTriangleColourProperties*>(object->FindAttachedProperty(kTriangleColoursPropertyName))
+            : nullptr);
     if (!m_meshDrawer.AttachObject(object))
         return;
     m_incomplete = RunDrawer(m_meshDrawer, context, redraw) != 0 ? 1 : 0;
+    m_meshDrawer.SetTriangleColours(nullptr); // held for this object's drawing only
     if (mirror)
     {
         // The mirrored copy: light grey points.
         decorator.SetColour(kDecoratorFront, 0.7f, 0.7f, 0.7f, 1.0f);
         decorator.m_mode = kDisplayPoints;
         decorator.m_pointSize = 1.5f;
-        m_meshDrawer.SetVertexColours(false);
         const double m[16] = {mirror[0], mirror[4], mirror[8], 0.0, mirror[1], mirror[5], mirror[9], 0.0,
                               mirror[2], mirror[6], mirror[10], 0.0, mirror[3], mirror[7], mirror[11], 1.0};
         glPushMatrix();
