@@ -8,6 +8,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <map>
 
 namespace
 {
@@ -31,9 +32,32 @@ void RegisterSectionPlanePicker()
     SetShapesViewModeMaker(kModeSectionPlanePicker, &MakePicker);
 }
 
+namespace
+{
+
+std::map<cCPView*, ISectionPlaneHost*>& Hosts()
+{
+    static std::map<cCPView*, ISectionPlaneHost*> hosts;
+    return hosts;
+}
+
+} // namespace
+
+void SetSectionPlaneHost(cCPView* view, ISectionPlaneHost* host)
+{
+    if (host)
+        Hosts()[view] = host;
+    else
+        Hosts().erase(view);
+}
+
 ISectionPlaneHost* SectionPlaneHostOf(cCPView* view)
 {
-    return view ? dynamic_cast<ISectionPlaneHost*>(view->GetOwnerTool()) : nullptr;
+    if (!view)
+        return nullptr;
+    if (const auto it = Hosts().find(view); it != Hosts().end())
+        return it->second;
+    return dynamic_cast<ISectionPlaneHost*>(view->GetOwnerTool());
 }
 
 bool PlaneFromScreenLine(POINT a, POINT b, C3DView* view, const float anchor[3], float normal[3], float origin[3])

@@ -28,8 +28,11 @@ public:
     // The active shape's profile (a sketch of curves), or null.
     virtual ST_ISectionCurve* ActiveProfile() = 0;
 };
-// The host behind a shapes view, or null.
+// The host behind a shapes view: the one set for it, else its owner window
+// when that is a host; null for none.
 ISectionPlaneHost* SectionPlaneHostOf(cCPView* view);
+// Sets (or, with null, forgets) the host of a view's pickers.
+void SetSectionPlaneHost(cCPView* view, ISectionPlaneHost* host);
 
 // The plane through the screen line a-b that contains the viewing direction
 // (unit normal), with its origin midway between a and b at the depth of the

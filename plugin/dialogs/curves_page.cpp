@@ -1,0 +1,298 @@
+#include "plugin/dialogs/curves_page.h"
+
+#include "core/decorator_object.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/profiled_surface.h"
+#include "core/registry_store.h"
+#include "core/scene.h"
+#include "fitting/multi_plane_sectioning.h"
+#include "modes/guiding_curve_picker.h"
+#include "modes/section_plane_picker.h"
+#include "modes/shapes_view.h"
+#include "resources/curves.h"
+
+#include <cfloat>
+#include <cmath>
+
+BEGIN_MESSAGE_MAP(CSubNetworkDlg, CSubDlgBase)
+ON_WM_SHOWWINDOW()
+ON_COMMAND(IDC_CURVES_UNDO, &CSubNetworkDlg::Undo)
+ON_COMMAND(IDC_CURVES_MODIFY, &CSubNetworkDlg::EnterModifyCurves)
+ON_COMMAND(IDC_CURVES_EXTRAPOLATE, &CSubNetworkDlg::OnExtrapolate)
+ON_COMMAND(IDC_CURVES_ADD, &CSubNetworkDlg::OnAddCurve)
+ON_COMMAND(IDC_CURVES_SECTION, &CSubNetworkDlg::OnSectionPlane)
+ON_COMMAND(IDC_CURVES_TRANSPARENT, &CSubNetworkDlg::OnTransparentMesh)
+ON_COMMAND(IDC_CURVES_DRAW_MESH, &CSubNetworkDlg::OnDrawMesh)
+END_MESSAGE_MAP()
+
+CSubNetworkDlg::CSubNetworkDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* settings)
+    : CSubDlgBase(IDD_CURVES_PAGE, owner, view), m_settings(settings), m_sectionPanel(this), m_modifyPanel(this),
+      m_addPanel(this)
+{
+    RegisterSectionPlanePicker();
+    RegisterGuidingCurvePicker();
+    SetSectionPlaneHost(view, this);
+}
+
+CSubNetworkDlg::~CSubNetworkDlg()
+{
+    if (SectionPlaneHostOf(View()) == this)
+        SetSectionPlaneHost(View(), nullptr);
+    ClearUndoStates();
+}
+
+void CSubNetworkDlg::DoDataExchange(CDataExchange* dx)
+{
+    DDX_Check(dx, IDC_CURVES_TRANSPARENT, m_transparentMesh);
+    DDX_Check(dx, IDC_CURVES_DRAW_MESH, m_drawMesh);
+}
+
+BOOL CSubNetworkDlg::OnInitDialog()
+{
+    CSubDlgBase::OnInitDialog();
+    RECT place{0, 0, 0, 0};
+    if (HWND placeholder = ::GetDlgItem(m_hWnd, IDC_CURVES_PANEL_PLACE))
+    {
+        ::GetWindowRect(placeholder, &place);
+        ::ScreenToClient(m_hWnd, reinterpret_cast<POINT*>(&place));
+    }
+    for (CCurvesPanelBase* panel : {static_cast<CCurvesPanelBase*>(&m_sectionPanel),
+                                    static_cast<CCurvesPanelBase*>(&m_modifyPanel),
+                                    static_cast<CCurvesPanelBase*>(&m_addPanel)})
+        if (panel->CreatePanel(this))
+            ::SetWindowPos(panel->GetSafeHwnd(), nullptr, place.left, place.top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_tooltipMade = m_tooltip.Create(this) != FALSE;
+    if (m_tooltipMade)
+    {
+        const std::pair<int, const wchar_t*> tips[] = {{IDC_CURVES_MODIFY, L"Modify Curves"},
+                                                       {IDC_CURVES_EXTRAPOLATE, L"Extrapolate Curve End Points"},
+                                                       {IDC_CURVES_ADD, L"Add curve"},
+                                                       {IDC_CURVES_SECTION, L"Section Plane"}};
+        for (const auto& [id, text] : tips)
+            if (CWnd* button = GetDlgItem(id))
+                m_tooltip.AddTool(button, text);
+        m_tooltip.Activate(TRUE);
+    }
+    m_modifyPanel.ShowWindow(SW_HIDE);
+    m_sectionPanel.ShowWindow(SW_HIDE);
+    m_addPanel.ShowWindow(SW_SHOW);
+    for (int id : {IDC_CURVES_MODIFY, IDC_CURVES_EXTRAPOLATE, IDC_CURVES_SECTION})
+        ::SendDlgItemMessageW(m_hWnd, id, BM_SETCHECK, BST_UNCHECKED, 0);
+    ::SendDlgItemMessageW(m_hWnd, IDC_CURVES_ADD, BM_SETCHECK, BST_CHECKED, 0);
+    m_sectionPanel.UpdateModeButtons();
+    m_modifyPanel.ApplyPreserveG1();
+    int transparent = 0;
+    if (m_settings && m_settings->ReadInt(L"Preferences", L"DrawTransparentMeshForCurves", &transparent))
+        m_transparentMesh = transparent != 0 ? 1 : 0;
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CSubNetworkDlg::OnShowWindow(BOOL show, UINT status)
+{
+    CSubDlgBase::OnShowWindow(show, status);
+    // The plane starts across the middle of the mesh the page first shows.
+    if (show && !m_plane.IsActive())
+        ResetSectionPlane();
+    if (show && View())
+        SendToView(ID_CURVES_MODIFY, false);
+}
+
+ST_IProfiledSurface* CSubNetworkDlg::CurrentNetwork() const
+{
+    ISceneObject* object = View() ? View()->QueryCurrentObjectInterface() : nullptr;
+    return object ? static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
+}
+
+ST_ISectionCurve* CSubNetworkDlg::ActiveProfile()
+{
+    ST_IProfiledSurface* network = CurrentNetwork();
+    return network ? network->GetProfileCurve() : nullptr;
+}
+
+void CSubNetworkDlg::PushUndoState()
+{
+    ST_IProfiledSurface* network = CurrentNetwork();
+    ST_ISectionCurve* container = network ? network->GetProfileCurve() : nullptr;
+    if (!container)
+        return;
+    std::unique_ptr<ST_ISectionCurve> copy = container->Clone();
+    if (!copy)
+        return;
+    copy->Assign(*container);
+    m_undo.push_back(std::move(copy));
+}
+
+void CSubNetworkDlg::ClearUndoStates()
+{
+    m_undo.clear();
+}
+
+void CSubNetworkDlg::Undo()
+{
+    if (m_undo.empty())
+        return;
+    std::unique_ptr<ST_ISectionCurve> entry = std::move(m_undo.back());
+    m_undo.pop_back();
+    if (ST_IProfiledSurface* network = CurrentNetwork())
+    {
+        if (ST_ISectionCurve* current = network->GetProfileCurve())
+            std::copy(current->frame, current->frame + 12, entry->frame);
+        network->SetProfile(entry.get(), 0);
+    }
+    RedrawView();
+}
+
+void CSubNetworkDlg::StartNetworkMode(UINT command)
+{
+    cCPView* view = View();
+    if (!view)
+        return;
+    if (view->FindMode(kModeSectionPlanePicker))
+        view->EndModeById(kModeSectionPlanePicker);
+    if (!view->FindMode(kModeEditNetwork))
+        view->StartToolMode(kModeEditNetwork, nullptr);
+    SendToView(command);
+}
+
+void CSubNetworkDlg::EnterModifyCurves() { StartNetworkMode(ID_CURVES_MODIFY); }
+void CSubNetworkDlg::OnExtrapolate() { StartNetworkMode(ID_CURVES_EXTRAPOLATE); }
+void CSubNetworkDlg::OnAddCurve() { StartNetworkMode(ID_CURVES_ADD); }
+
+void CSubNetworkDlg::OnSectionPlane()
+{
+    cCPView* view = View();
+    if (view && !view->FindMode(kModeEditNetwork))
+        view->StartToolMode(kModeEditNetwork, nullptr);
+    SendToView(ID_CURVES_SECTION);
+}
+
+cMeshObject* CSubNetworkDlg::FirstMeshObject() const
+{
+    cCPView* view = View();
+    if (!view)
+        return nullptr;
+    cSceneObjectIterator* raw = nullptr;
+    view->GetObjectIterator(&raw);
+    std::unique_ptr<cSceneObjectIterator> it(raw);
+    if (!it)
+        return nullptr;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(CLSID_cMeshObject))
+            if (auto* meshObject = dynamic_cast<cMeshObject*>(object); meshObject && meshObject->GetMesh())
+                return meshObject;
+    return nullptr;
+}
+
+void CSubNetworkDlg::RedrawView()
+{
+    if (View())
+        View()->RequestRedraw(0);
+}
+
+void CSubNetworkDlg::ResetSectionPlane()
+{
+    t3DPoint<float> centre{0.0f, 0.0f, 0.0f};
+    double half = 1.0;
+    if (cMeshObject* object = FirstMeshObject())
+    {
+        float box[6];
+        object->GetBoundingBox(box);
+        bool bounded = true;
+        for (int k = 0; k < 3; ++k)
+            bounded = bounded && box[k] <= box[k + 3] && box[k] > -FLT_MAX && box[k + 3] < FLT_MAX;
+        if (bounded)
+        {
+            centre = {(box[0] + box[3]) / 2.0f, (box[1] + box[4]) / 2.0f, (box[2] + box[5]) / 2.0f};
+            const double dx = centre.x - box[0], dy = centre.y - box[1], dz = centre.z - box[2];
+            half = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (!(half > 0.0))
+                half = 1.0;
+        }
+    }
+    m_plane.Begin(centre, half);
+    m_plane.MoveTo(centre);
+    m_plane.SetNormal({1.0f, 0.0f, 0.0f});
+}
+
+void CSubNetworkDlg::ApplyTransparentMesh()
+{
+    if (m_settings)
+        m_settings->WriteInt(L"Preferences", L"DrawTransparentMeshForCurves", m_transparentMesh ? 1 : 0);
+    cMeshObject* object = FirstMeshObject();
+    if (!object)
+        return;
+    cDecoratorObject* decorator = &object->GetDecorator();
+    const std::uint32_t flags = m_transparentMesh ? (decorator->m_flags | kDecoratorSeeThrough)
+                                                  : (decorator->m_flags & ~kDecoratorSeeThrough);
+    if (flags != decorator->m_flags)
+    {
+        decorator->m_flags = flags;
+        RedrawView();
+    }
+}
+
+void CSubNetworkDlg::OnTransparentMesh()
+{
+    UpdateData(TRUE);
+    ApplyTransparentMesh();
+}
+
+void CSubNetworkDlg::OnDrawMesh()
+{
+    UpdateData(TRUE);
+    cMeshObject* object = FirstMeshObject();
+    if (!object)
+        return;
+    const bool visible = (object->GetState() & kStateVisible) != 0;
+    if (visible != (m_drawMesh != 0))
+    {
+        object->SetStateFlag1To(m_drawMesh != 0);
+        RedrawView();
+    }
+}
+
+void CSubNetworkDlg::DiscardSectionPolylines()
+{
+    m_previewValid = 0;
+    m_preview.Clear();
+}
+
+void CSubNetworkDlg::Recompute()
+{
+    DiscardSectionPolylines();
+    cMeshObject* object = FirstMeshObject();
+    if (object && m_plane.IsActive())
+    {
+        stSectionPanelData data;
+        data.mesh = object->GetMesh();
+        stSectionSettings& s = data.settings;
+        const CDSubInteractiveSection& panel = m_sectionPanel;
+        s.throughSelectionOnly = panel.throughSelectionOnly != 0;
+        s.useJoinTolerance = panel.mergeCurves != 0;
+        s.joinTolerance = panel.mergeTolerance;
+        s.multipleSections = panel.multisections != 0;
+        s.spacing = panel.spacing;
+        s.buildWithPoints = panel.buildMode == 1;
+        s.pointCount = panel.pointsPerCurve;
+        s.simplificationTolerance = panel.buildMode == 0 ? panel.sectionTolerance : 0.0f;
+        const cPlane& plane = m_plane.GetPlane();
+        for (int k = 0; k < 3; ++k)
+        {
+            s.origin[k] = plane.origin[k];
+            s.normal[k] = plane.normal[k];
+            s.reference[k] = plane.xAxis[k];
+        }
+        if (ComputeSectionPolylines(data) == eSectionResult::done)
+        {
+            for (tFramePolyline<cVertex>& polyline : data.preview.items)
+                if (!polyline.IsEmpty())
+                    m_preview.items.push_back(std::move(polyline));
+            m_previewValid = 1;
+        }
+    }
+    if (View() && View()->GetSafeHwnd())
+        ::InvalidateRect(View()->GetSafeHwnd(), nullptr, TRUE);
+}

@@ -1,0 +1,80 @@
+// The Curves page of the shapes dialog (curve-network shapes): four buttons
+// that switch the network editing mode between modifying curves, extending
+// their ends, adding curves and cutting sections, an unbounded undo list of
+// whole-network copies, the section plane with its preview polylines, and
+// the three option panels shown one at a time in the page's panel place.
+#pragma once
+
+#include "core/polyline_collection.h"
+#include "modes/section_plane_picker.h"
+#include "plugin/dialogs/curve_option_panels.h"
+#include "plugin/dialogs/sub_dialog_base.h"
+#include "shapes/interactive_section_plane.h"
+
+#include <memory>
+#include <vector>
+
+class cMeshObject;
+class cRegistryStore;
+class ST_IProfiledSurface;
+
+class CSubNetworkDlg : public CSubDlgBase, public ISectionPlaneHost
+{
+public:
+    CSubNetworkDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* settings);
+    ~CSubNetworkDlg() override;
+    const wchar_t* PageTitle() const override { return L"Curves"; }
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+    // The network interface of the current shape, or null.
+    ST_IProfiledSurface* CurrentNetwork() const;
+    void PushUndoState();
+    void ClearUndoStates();
+    afx_msg void Undo();
+    std::size_t GetUndoCount() const { return m_undo.size(); }
+    afx_msg void EnterModifyCurves();
+    // Anchors the plane at the middle of the meshes, normal +x.
+    void ResetSectionPlane();
+    void ApplyTransparentMesh();
+    afx_msg void OnDrawMesh();
+    // Cuts the mesh with the plane into the preview polylines and redraws.
+    void Recompute();
+
+    // ISectionPlaneHost
+    ST_CInteractiveSectionPlane* SectionPlane() override { return &m_plane; }
+    void DiscardSectionPolylines() override;
+    ST_ISectionCurve* ActiveProfile() override;
+
+    tPolylineCollection<tFramePolyline<cVertex>>& PreviewPolylines() { return m_preview; }
+    bool IsPreviewValid() const { return m_previewValid != 0; }
+    CDSubInteractiveSection& SectionPanel() { return m_sectionPanel; }
+    CDSubModifyCurves& ModifyPanel() { return m_modifyPanel; }
+    CDSubAddCurves& AddPanel() { return m_addPanel; }
+    cRegistryStore* Settings() const { return m_settings; }
+    cMeshObject* FirstMeshObject() const;
+    void RedrawView();
+
+protected:
+    afx_msg void OnShowWindow(BOOL show, UINT status);
+    afx_msg void OnExtrapolate();
+    afx_msg void OnAddCurve();
+    afx_msg void OnSectionPlane();
+    afx_msg void OnTransparentMesh();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void StartNetworkMode(UINT command);
+
+    cRegistryStore* m_settings;
+    std::vector<std::unique_ptr<ST_ISectionCurve>> m_undo;
+    tPolylineCollection<tFramePolyline<cVertex>> m_preview;
+    std::uint8_t m_previewValid = 0;
+    CDSubInteractiveSection m_sectionPanel;
+    CDSubModifyCurves m_modifyPanel;
+    CDSubAddCurves m_addPanel;
+    int m_transparentMesh = 0;
+    ST_CInteractiveSectionPlane m_plane;
+    int m_drawMesh = 1;
+};

@@ -1,0 +1,196 @@
+// The Curves page of the shapes dialog on a curve-network shape: junk typed
+// into any edit leaves a usable page with its values and settings, the
+// position field follows the sign rule for axis normals, Preview cuts the
+// scan and Accept turns the preview into splines of a sketch with one undo
+// entry, and the three option panels show one at a time.
+#include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
+#include "modes/section_plane_picker.h"
+#include "plugin/dialogs/curve_setting_values.h"
+#include "plugin/dialogs/curves_page.h"
+#include "resources/curves.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+
+#include <cmath>
+
+namespace
+{
+
+class CurvesPage : public ShapesDialog
+{
+protected:
+    void OpenNetwork()
+    {
+        // A gently curved sheet, far from the origin, 80 x 60 mm.
+        Open(scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01));
+        Click(IDC_SHAPES_SELECT_ALL);
+        ChooseKind(eShapeKind::CurveNetwork);
+        const std::vector<std::wstring> titles = dialog->TabTitles();
+        for (std::size_t i = 0; i < titles.size(); ++i)
+            if (titles[i] == L"Curves")
+                dialog->SelectTab(int(i));
+        page = dynamic_cast<CSubNetworkDlg*>(SectionPlaneHostOf(dialog->GetShapesView()));
+        ASSERT_NE(page, nullptr);
+        if (!page->GetSafeHwnd())
+        {
+            ASSERT_TRUE(page->CreatePage(dialog.get()));
+        }
+        page->ShowWindow(SW_SHOW);
+        ASSERT_TRUE(page->SectionPlane()->IsActive());
+    }
+    void Type(CWnd& panel, int id, const wchar_t* text)
+    {
+        ::SetDlgItemTextW(panel.GetSafeHwnd(), id, text);
+        ::SendMessageW(panel.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, EN_KILLFOCUS),
+                       LPARAM(::GetDlgItem(panel.GetSafeHwnd(), id)));
+    }
+    void Press(CWnd& panel, int id)
+    {
+        ::SendMessageW(panel.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       LPARAM(::GetDlgItem(panel.GetSafeHwnd(), id)));
+    }
+    std::wstring Setting(const wchar_t* name)
+    {
+        wchar_t text[64] = L"";
+        DWORD type = 0, length = sizeof text;
+        if (!store.ReadValue(L"Preferences", name, &type, text, &length))
+            return L"(none)";
+        return text;
+    }
+
+    CSubNetworkDlg* page = nullptr;
+};
+
+TEST(CurveSettingValues, OnlyFinitePositiveLengthsAndClampedCountsAreTaken)
+{
+    float length = 3.0f;
+    for (const wchar_t* junk : {L"", L"  ", L"nan", L"inf", L"-inf", L"-2", L"0", L"1e400", L"abc", L"5x", L"1e-50"})
+        EXPECT_FALSE(ParsePositiveLength(junk, &length)) << junk;
+    EXPECT_EQ(length, 3.0f);
+    EXPECT_TRUE(ParsePositiveLength(L" 0.25 ", &length));
+    EXPECT_EQ(length, 0.25f);
+    std::int32_t count = 6;
+    EXPECT_FALSE(ParseClampedCount(L"nan", 2, 100, &count));
+    EXPECT_EQ(count, 6);
+    EXPECT_TRUE(ParseClampedCount(L"1", 2, 100, &count));
+    EXPECT_EQ(count, 2);
+    EXPECT_TRUE(ParseClampedCount(L"1e9", 2, 100, &count));
+    EXPECT_EQ(count, 100);
+    float angle = 45.0f;
+    EXPECT_FALSE(ParseTangencyAngle(L"200", &angle));
+    EXPECT_FALSE(ParseTangencyAngle(L"inf", &angle));
+    EXPECT_TRUE(ParseTangencyAngle(L"30", &angle));
+    EXPECT_EQ(angle, 30.0f);
+}
+
+TEST_F(CurvesPage, JunkInEveryEditLeavesTheValuesTheSettingsAndAUsablePage)
+{
+    OpenNetwork();
+    CDSubInteractiveSection& section = page->SectionPanel();
+    const float tolerance = section.sectionTolerance, merge = section.mergeTolerance, spacing = section.spacing;
+    for (const wchar_t* junk : {L"", L"nan", L"inf", L"-4", L"1e400", L"abc"})
+    {
+        Type(section, IDC_SECTION_TOLERANCE, junk);
+        Type(section, IDC_SECTION_MERGE_TOLERANCE, junk);
+        Type(section, IDC_SECTION_SPACING, junk);
+        Type(section, IDC_SECTION_POSITION, junk);
+        Type(section, IDC_SECTION_POINTS, junk);
+        Type(page->ModifyPanel(), IDC_MODIFY_ANGLE, junk);
+        Type(page->AddPanel(), IDC_ADD_POINTS, junk);
+    }
+    EXPECT_EQ(section.sectionTolerance, tolerance);
+    EXPECT_EQ(section.mergeTolerance, merge);
+    EXPECT_EQ(section.spacing, spacing);
+    EXPECT_EQ(section.pointsPerCurve, 2) << "-4 points are raised to 2";
+    EXPECT_EQ(page->AddPanel().pointCount, 1) << "-4 points are raised to 1";
+    EXPECT_EQ(page->ModifyPanel().tangencyAngle, 45.0f);
+    EXPECT_EQ(Setting(L"SectionPlaneTolerance"), L"(none)");
+    EXPECT_EQ(Setting(L"SectionPlaneMultipleSectionsSpacing"), L"(none)");
+    wchar_t shown[64] = L"";
+    ::GetDlgItemTextW(section.GetSafeHwnd(), IDC_SECTION_SPACING, shown, 64);
+    EXPECT_STREQ(shown, L"10") << "the kept value is shown again";
+
+    // Good values are taken and stored, and the page still cuts the scan.
+    Type(section, IDC_SECTION_SPACING, L"15");
+    EXPECT_EQ(section.spacing, 15.0f);
+    EXPECT_EQ(Setting(L"SectionPlaneMultipleSectionsSpacing"), L"15");
+    // "-4" was a good position: it moved the plane off the scan; the plane
+    // across the scan's middle cuts it again.
+    Press(section, IDC_SECTION_ALIGN_RIGHT);
+    EXPECT_EQ(page->PreviewPolylines().GetCount(), 0u);
+    Type(section, IDC_SECTION_POSITION, L"1200");
+    EXPECT_TRUE(page->IsPreviewValid());
+    EXPECT_GE(page->PreviewPolylines().GetCount(), 1u);
+}
+
+TEST_F(CurvesPage, ThePositionOfAnAxisPlaneIsItsCoordinateWhicheverWayItFaces)
+{
+    OpenNetwork();
+    CDSubInteractiveSection& section = page->SectionPanel();
+    ST_CInteractiveSectionPlane& plane = *page->SectionPlane();
+    for (float nz : {1.0f, -1.0f})
+    {
+        ASSERT_TRUE(plane.SetNormal({0.0f, 0.0f, nz}));
+        Type(section, IDC_SECTION_POSITION, L"25");
+        const cPlane& p = plane.GetPlane();
+        EXPECT_NEAR(p.origin[2], 25.0, 1e-4) << nz;
+        EXPECT_NEAR(p.normal[0] * p.origin[0] + p.normal[1] * p.origin[1] + p.normal[2] * p.origin[2] + p.d, 0.0,
+                    1e-4);
+    }
+    // Any other normal: n . origin becomes minus the position.
+    const float s = 1.0f / std::sqrt(2.0f);
+    ASSERT_TRUE(plane.SetNormal({s, 0.0f, s}));
+    Type(section, IDC_SECTION_POSITION, L"40");
+    const cPlane& p = plane.GetPlane();
+    EXPECT_NEAR(p.normal[0] * p.origin[0] + p.normal[2] * p.origin[2], -40.0, 1e-3);
+}
+
+TEST_F(CurvesPage, AcceptMakesSplinesOfThePreviewInASketchWithOneUndoEntry)
+{
+    OpenNetwork();
+    ST_IProfiledSurface* network = page->CurrentNetwork();
+    ASSERT_NE(network, nullptr);
+    CDSubInteractiveSection& section = page->SectionPanel();
+    // Three planes 20 mm apart across the sheet.
+    Press(section, IDC_SECTION_ALIGN_RIGHT);
+    section.multisections = 1;
+    Type(section, IDC_SECTION_SPACING, L"20");
+    ::CheckDlgButton(section.GetSafeHwnd(), IDC_SECTION_MULTI, BST_CHECKED);
+    page->Recompute();
+    tPolylineCollection<tFramePolyline<cVertex>>& preview = page->PreviewPolylines();
+    ASSERT_GE(preview.GetCount(), 3u);
+    while (preview.GetCount() > 3)
+        preview.items.pop_back();
+    Press(section, IDC_SECTION_ACCEPT);
+    ST_ISectionCurve* sketch = network->GetProfileCurve();
+    ASSERT_NE(sketch, nullptr);
+    EXPECT_EQ(sketch->GetClassGuid(), CLSID_ST_TSketch);
+    ASSERT_EQ(sketch->GetSegmentCount(), 3u);
+    for (std::uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(sketch->GetSegment(i)->GetClassGuid(), CLSID_ST_TSplineCurve);
+    EXPECT_EQ(page->GetUndoCount(), 1u);
+    EXPECT_FALSE(page->IsPreviewValid());
+    EXPECT_EQ(page->PreviewPolylines().GetCount(), 0u);
+    page->Undo();
+    EXPECT_EQ(network->GetProfileCurve()->GetSegmentCount(), 0u);
+    EXPECT_EQ(page->GetUndoCount(), 0u);
+    page->Undo(); // an empty list does nothing
+}
+
+TEST_F(CurvesPage, ThePanelsShowOneAtATime)
+{
+    OpenNetwork();
+    EXPECT_TRUE(page->AddPanel().IsWindowVisible());
+    EXPECT_FALSE(page->SectionPanel().IsWindowVisible());
+    Snapshot("curves_add_panel");
+    page->AddPanel().ShowWindow(SW_HIDE);
+    page->SectionPanel().ShowWindow(SW_SHOW);
+    Snapshot("curves_section_panel");
+    page->SectionPanel().ShowWindow(SW_HIDE);
+    page->ModifyPanel().ShowWindow(SW_SHOW);
+    Snapshot("curves_modify_panel");
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page->ModifyPanel().GetSafeHwnd(), IDC_MODIFY_FIT_ON_MESH)));
+}
+
+} // namespace
