@@ -1,5 +1,6 @@
 #include "plugin/dialogs/guide_curve_page.h"
 
+#include "modes/curve_draw_mode.h"
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/shapes_dialog.h"
@@ -13,6 +14,7 @@ END_MESSAGE_MAP()
 CSubGuideCurveDlg::CSubGuideCurveDlg(CCreatePrimitiveDialog* owner, cCPView* view)
     : CSubDlgBase(IDD_GUIDE_CURVE_PAGE, owner, view)
 {
+    RegisterCurveDrawMode();
 }
 
 void CSubGuideCurveDlg::OnNewShape()

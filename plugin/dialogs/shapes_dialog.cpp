@@ -15,6 +15,7 @@
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_object.h"
 #include "platform/win32/controls.h"
+#include "plugin/dialogs/curves_page.h"
 #include "plugin/dialogs/guide_curve_page.h"
 #include "plugin/dialogs/magic_wand.h"
 #include "plugin/dialogs/shape_page.h"
@@ -122,7 +123,7 @@ CCreatePrimitiveDialog::CCreatePrimitiveDialog(cRegistryStore* settings, CWnd* p
     SetToolTip(m_tooltip);
     m_shapePage = std::make_unique<CSubSurfaceDlg>(this, m_shapesView);
     m_sketchPage = std::make_unique<CSubProfileDlg>(this, m_shapesView, settings);
-    m_curvesPage = std::make_unique<CPlainShapesPage>(L"Curves", this, m_shapesView);
+    m_curvesPage = std::make_unique<CSubNetworkDlg>(this, m_shapesView, settings);
     m_deviationPage = MakeDeviationPage(this, m_shapesView, settings);
     m_guidePage = std::make_unique<CSubGuideCurveDlg>(this, m_shapesView);
 }
