@@ -1,0 +1,38 @@
+// A drag of network nodes: the curves through the pressed node leave the
+// network for the drag (their grab-time and working copies live in a
+// cMoveCurvesHelper) and come back when it ends: as dragged on a drop, or as
+// they were grabbed when the drag is cancelled (Escape, lost capture, a tab
+// switch or the dialog closing). So no curve is lost whatever ends the drag.
+#pragma once
+
+#include "modes/curve_edit_support.h"
+
+#include <vector>
+
+class cNetworkNodeDrag
+{
+public:
+    // Takes out of the network every curve with a node at the position (a
+    // squared distance below FLT_EPSILON); answers how many.
+    std::size_t GrabAt(ST_ISectionCurve* network, const float position[3]);
+    // Takes one curve out of the network, grabbed at the position.
+    void GrabCurve(ST_ISectionCurve* network, ST_ISectionCurve* curve, const float position[3]);
+
+    bool IsDragging() const { return m_mover.GetCurveCount() > 0; }
+    cMoveCurvesHelper& Mover() { return m_mover; }
+
+    // Puts the working curves back as new network curves: every node's
+    // highlight cleared and the nodes at `selectAt` (the dragged node when
+    // null) selected, tangency carried across their joints. A working curve
+    // the drag made unusable comes back as it was grabbed. Answers the curves
+    // put back.
+    std::vector<ST_ISectionCurve*> Drop(ST_ISectionCurve* network, double tangencyAngle,
+                                        const float* selectAt = nullptr);
+    // Puts the grab-time copies back into the network (the one of the
+    // current shape, which the owner passes: the drag's own may be gone);
+    // answers how many. Without a network the copies are dropped.
+    std::size_t Cancel(ST_ISectionCurve* network);
+
+private:
+    cMoveCurvesHelper m_mover;
+};
