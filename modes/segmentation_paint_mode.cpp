@@ -10,8 +10,6 @@
 #include "overlay/view_3d_overlay.h"
 #include "platform/mfc/menu.h"
 #include "render/gdiplus_graphics.h"
-#include "render/gl_draw_cache.h"
-#include "render/mesh_gl_renderer.h"
 
 #include <memory>
 
@@ -65,22 +63,6 @@ void RefreshMarkedVertices(cMesh& mesh)
 
 } // namespace
 
-void ForgetCachedMeshDrawings(C3DView* view)
-{
-    if (!view)
-        return;
-    cSceneObjectIterator* raw = nullptr;
-    view->GetObjectIterator(&raw);
-    std::unique_ptr<cSceneObjectIterator> it(raw);
-    if (!it)
-        return;
-    for (it->First(); !it->IsDone(); it->Next())
-        if (ISceneObject* object = it->Current().Get())
-            if (auto* cache =
-                    dynamic_cast<cGLObjectDrawCache*>(object->FindAttachedProperty(cMeshGLRenderer::kSolidCacheName)))
-                cache->Delete();
-}
-
 CUIM_Segmentation::CUIM_Segmentation(std::uint32_t id, std::uint32_t temporary, C3DView* view)
     : CUIM_ScreenSelection(id, temporary, view)
 {
@@ -132,7 +114,6 @@ BOOL CUIM_Segmentation::OnLButtonUp(POINT point, UINT flags, C3DView* view)
     ClearStroke();
     if (changed)
     {
-        ForgetCachedMeshDrawings(view);
         Redraw(0);
     }
     else if (view->GetSafeHwnd())
@@ -199,7 +180,6 @@ BOOL CUIM_Segmentation::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* 
     case kCmdUndoSelection:
         if (dialog && dialog->RestoreMarksFromUndo())
         {
-            ForgetCachedMeshDrawings(ownerView);
             Redraw(0);
         }
         break;

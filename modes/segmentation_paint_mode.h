@@ -43,11 +43,6 @@ public:
     virtual std::wstring GetPendingAnnotationText() const = 0;
 };
 
-// The meshes' drawing is kept between frames; after their marks changed
-// the next frame draws them anew.
-class C3DView;
-void ForgetCachedMeshDrawings(C3DView* view);
-
 class CUIM_Segmentation : public CUIM_ScreenSelection
 {
 public:

@@ -218,8 +218,6 @@ bool CSegmentationDialog::OnDetect()
         m_slider.EnableWindow(TRUE);
     if (cP3DView* view = GetView())
     {
-        // The marks of the last Detect are gone even when none are new.
-        ForgetCachedMeshDrawings(view);
         if (marked)
             view->RequestRedraw(0);
     }
