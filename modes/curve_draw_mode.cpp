@@ -10,6 +10,7 @@
 #include "render/gl_renderer.h"
 #include "render/gl_widgets.h"
 
+#include <map>
 #include <memory>
 
 namespace
@@ -55,7 +56,30 @@ void RestoreCapability(GLenum cap, bool was)
     SetCapability(cap, was);
 }
 
+std::map<cCPView*, IGuideCurveReceiver*>& Receivers()
+{
+    static std::map<cCPView*, IGuideCurveReceiver*> receivers;
+    return receivers;
+}
+
+IGuideCurveReceiver* ReceiverOf(cCPView* view)
+{
+    if (!view)
+        return nullptr;
+    if (const auto it = Receivers().find(view); it != Receivers().end())
+        return it->second;
+    return dynamic_cast<IGuideCurveReceiver*>(view->GetOwnerTool());
+}
+
 } // namespace
+
+void SetGuideCurveReceiver(cCPView* view, IGuideCurveReceiver* receiver)
+{
+    if (receiver)
+        Receivers()[view] = receiver;
+    else
+        Receivers().erase(view);
+}
 
 void RegisterCurveDrawMode()
 {
@@ -151,7 +175,7 @@ BOOL CUIM_DrawCurveOnMesh::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINF
     case kCmdRemoveLastPoint: RemoveLastPoint(); break;
     case kCmdFinishCurve:
         if (points.GetVertexCount() >= 2 && view)
-            if (auto* receiver = dynamic_cast<IGuideCurveReceiver*>(view->GetOwnerTool()))
+            if (IGuideCurveReceiver* receiver = ReceiverOf(view))
                 receiver->ApplyGuideCurve(points);
         points.Clear();
         if (target)

@@ -72,5 +72,9 @@ private:
     tFramePolyline<cVertex> points;
 };
 
+// Sets (or, with null, forgets) the receiver of a view's finished curves;
+// without one, the view's owner window receives them when it is a receiver.
+void SetGuideCurveReceiver(cCPView* view, IGuideCurveReceiver* receiver);
+
 // Installs the maker of the drawing mode in the shapes view's factory.
 void RegisterCurveDrawMode();

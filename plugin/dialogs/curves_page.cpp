@@ -10,6 +10,7 @@
 #include "modes/guiding_curve_picker.h"
 #include "modes/section_plane_picker.h"
 #include "modes/shapes_view.h"
+#include "plugin/dialogs/guide_curve_receiver.h"
 #include "resources/curves.h"
 
 #include <cfloat>
@@ -33,12 +34,15 @@ CSubNetworkDlg::CSubNetworkDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRe
     RegisterSectionPlanePicker();
     RegisterGuidingCurvePicker();
     SetSectionPlaneHost(view, this);
+    // The dialog takes the guide curves drawn in its view.
+    InstallGuideCurveReceiver(owner, view);
 }
 
 CSubNetworkDlg::~CSubNetworkDlg()
 {
     if (SectionPlaneHostOf(View()) == this)
         SetSectionPlaneHost(View(), nullptr);
+    RemoveGuideCurveReceiver(View());
     ClearUndoStates();
 }
 

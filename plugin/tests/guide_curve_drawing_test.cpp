@@ -1,0 +1,144 @@
+// A guide curve drawn on a free-form scan through the Guide curve tab: the
+// clicks land on the mesh, the double click hands the curve to the dialog,
+// and the free-form shape is lofted again along the drawn guide, still on
+// the scanned surface.
+#include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
+#include "modes/curve_draw_mode.h"
+#include "platform/mfc/win_app.h"
+#include "render/renderer.h"
+#include "shapes/loft_surface.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+
+#include <cmath>
+#include <vector>
+
+namespace
+{
+
+void Inject(C3DView* view, UINT message, POINT client)
+{
+    ::ClientToScreen(view->GetSafeHwnd(), &client);
+    if (message == WM_MOUSEMOVE)
+        win32::InjectMouseMove(client);
+    else
+        win32::InjectMouseButton(message, client);
+    mfc::PumpUntilIdle();
+}
+
+// A saddle-like free-form sheet that no primitive fits: height over the
+// plane of the normal at (x, y) within the square of the given size.
+double FreeFormHeight(double x, double y, double size, double bend)
+{
+    const double h = 0.5 * size;
+    return bend * ((x / h) * (x / h) - 0.5 * (y / h) * (y / h));
+}
+
+ON_Mesh FreeFormScan(scans::Vec centre, scans::Vec normal, double size, int cells, double bend, double noise)
+{
+    scans::MeshBuilder b(noise);
+    normal = scans::Unit(normal);
+    scans::Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    std::vector<int> grid;
+    for (int j = 0; j <= cells; ++j)
+        for (int i = 0; i <= cells; ++i)
+        {
+            const double x = size * (double(i) / cells - 0.5), y = size * (double(j) / cells - 0.5);
+            grid.push_back(b.Add(centre + x * e1 + y * e2 + FreeFormHeight(x, y, size, bend) * normal));
+        }
+    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
+    for (int j = 0; j < cells; ++j)
+        for (int i = 0; i < cells; ++i)
+        {
+            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
+    return b.Mesh();
+}
+
+POINT ScreenOf(C3DView* view, const scans::Vec& p)
+{
+    const float w[3] = {float(p.x), float(p.y), float(p.z)};
+    float projected[3];
+    view->GetRenderer()->ProjectPoint(projected, w, true);
+    POINT at{};
+    view->GetRenderer()->WorldToScreen(projected[0], projected[1], &at);
+    return at;
+}
+
+} // namespace
+
+TEST_F(ShapesDialog, AGuideDrawnAcrossAFreeFormScanIsTheGuideTheShapeIsLoftedAlong)
+{
+    const scans::Vec centre{-650, 420, 1300}, normal = scans::Unit({-0.2, 0.35, 0.9});
+    const double size = 120.0, bend = 6.0, noise = 0.02;
+    Open(FreeFormScan(centre, normal, size, 40, bend, noise));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::FreeForm);
+    const std::vector<std::wstring> titles = dialog->TabTitles();
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        if (titles[i] == L"Guide curve")
+            dialog->SelectTab(int(i));
+    cCPView* view = dialog->GetShapesView();
+    auto* mode = dynamic_cast<CUIM_DrawCurveOnMesh*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    view->Redraw(kFullRedraw);
+
+    // Five points across the patch along its second axis, on the surface.
+    scans::Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    POINT last{};
+    for (int k = 0; k < 5; ++k)
+    {
+        const double y = -45.0 + 22.5 * k, x = 4.0;
+        const scans::Vec p = centre + x * e1 + y * e2 + FreeFormHeight(x, y, size, bend) * normal;
+        last = ScreenOf(view, p);
+        Inject(view, WM_MOUSEMOVE, last);
+        Inject(view, WM_LBUTTONDOWN, last);
+        Inject(view, WM_LBUTTONUP, last);
+    }
+    ASSERT_EQ(mode->GetPoints().GetVertexCount(), 5u);
+    if (dialog->GetShapesView())
+        win32::WriteSnapshotIfRequested(Window(), "shapes_dialog_guide_drawn");
+    // The second press on the last point is the double click that finishes.
+    Inject(view, WM_LBUTTONDOWN, last);
+    Inject(view, WM_LBUTTONUP, last);
+    EXPECT_TRUE(mode->GetPoints().IsEmpty());
+
+    auto* loft = Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface);
+    ASSERT_NE(loft, nullptr);
+    auto* profiled = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+    ASSERT_NE(profiled, nullptr);
+    ST_ISectionCurve* guide = profiled->GetProfileCurve();
+    ASSERT_NE(guide, nullptr);
+    EXPECT_EQ(guide->GetClassGuid(), CLSID_ST_TSplineCurve) << "the drawn guide replaced the patch guide";
+    // The guide runs along the second axis, from the first drawn point.
+    const t3DPoint<double> start = guide->GetStartPoint(), end = guide->GetEndPoint();
+    const scans::Vec along{end.x - start.x, end.y - start.y, end.z - start.z};
+    EXPECT_GT(std::fabs(scans::Dot(along, e2)), 80.0);
+    EXPECT_LT(std::fabs(scans::Dot(along, e1)), 5.0);
+
+    // The lofted surface still lies on the scanned surface.
+    const ON_NurbsSurface* surface = loft->GetHostSurface();
+    ASSERT_NE(surface, nullptr);
+    const ON_Interval s = surface->Domain(0), t = surface->Domain(1);
+    double worst = 0.0;
+    int inside = 0;
+    for (int i = 0; i <= 30; ++i)
+        for (int j = 0; j <= 30; ++j)
+        {
+            const ON_3dPoint p = surface->PointAt(s.ParameterAt(i / 30.0), t.ParameterAt(j / 30.0));
+            const scans::Vec d = scans::Vec{p.x, p.y, p.z} - centre;
+            const double x = scans::Dot(d, e1), y = scans::Dot(d, e2);
+            if (std::fabs(x) > 0.45 * size || std::fabs(y) > 0.45 * size)
+                continue;
+            ++inside;
+            worst = std::max(worst, std::fabs(scans::Dot(d, normal) - FreeFormHeight(x, y, size, bend)));
+        }
+    EXPECT_GT(inside, 200);
+    EXPECT_LT(worst, 0.3) << "within a few times the noise and the loft's own sampling";
+    Snapshot("guide_lofted");
+}
