@@ -1,6 +1,8 @@
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/update_notice.h"
+#include "plugin/dialogs/help_topics.h"
+#include "plugin/registered_messages.h"
 #include "plugin/commands.h"
 
 #include "core/mesh.h"
@@ -48,6 +50,9 @@ ON_COMMAND(IDC_SHAPES_SELECT_ALL, &CCreatePrimitiveDialog::OnSelectAll)
 ON_COMMAND(IDC_SHAPES_UNDO_SELECTION, &CCreatePrimitiveDialog::OnUndoLastSelection)
 ON_COMMAND(IDC_SHAPES_RESET, &CCreatePrimitiveDialog::OnReset)
 ON_COMMAND(IDC_SHAPES_CREATE_ALL, &CCreatePrimitiveDialog::OnCreateAll)
+ON_COMMAND(IDC_SHAPES_HOW_TO, &CCreatePrimitiveDialog::OnHowTo)
+ON_COMMAND(IDC_SHAPES_DELETE_ALL, &CCreatePrimitiveDialog::OnDeleteAll)
+ON_REGISTERED_MESSAGE(WM_RBUTTON_ON_ENTITIES_LIST, &CCreatePrimitiveDialog::OnListRightClick)
 ON_COMMAND(IDC_SHAPES_HOST_SAME_PLACE, &CCreatePrimitiveDialog::OnHostSamePlace)
 ON_COMMAND_RANGE(IDC_SHAPES_ALIGN_BOTTOM, IDC_SHAPES_ALIGN_FRONT, &CCreatePrimitiveDialog::OnAlignButton)
 ON_COMMAND_RANGE(IDC_SHAPES_ALIGN_ORIGIN, IDC_SHAPES_ALIGN_ORIGIN, &CCreatePrimitiveDialog::OnAlignButton)
@@ -223,6 +228,7 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
     m_tabs.SubclassDlgItem(IDC_SHAPES_TABS, this);
     m_kindCombo.SubclassDlgItem(IDC_SHAPES_KIND, this);
     m_list.SubclassDlgItem(IDC_SHAPES_LIST, this);
+    m_list.SetShapesView(m_shapesView);
     m_slider.SubclassDlgItem(IDC_SHAPES_SENSITIVITY, this);
     m_unitText = UnitText(DezazApp().ActiveDoc().UnitSystem());
 
@@ -890,6 +896,22 @@ void CCreatePrimitiveDialog::OnCancel()
 void CCreatePrimitiveDialog::OnCreateAll()
 {
     TransferAllShapesToHost(*this);
+}
+
+void CCreatePrimitiveDialog::OnHowTo()
+{
+    ShowHowToMenu(m_hWnd, ::GetDlgItem(m_hWnd, IDC_SHAPES_HOW_TO), vtl::MakerWebSite());
+}
+
+void CCreatePrimitiveDialog::OnDeleteAll()
+{
+    DeleteAllShapes(*this);
+}
+
+LRESULT CCreatePrimitiveDialog::OnListRightClick(WPARAM, LPARAM)
+{
+    RunShapeListMenu(*this);
+    return 0;
 }
 
 void CCreatePrimitiveDialog::OnHostSamePlace()

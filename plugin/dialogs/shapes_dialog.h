@@ -15,6 +15,7 @@
 #include "plugin/base_vtl_dialog.h"
 #include "plugin/dialog_holder.h"
 #include "plugin/dialogs/shape_kinds.h"
+#include "plugin/dialogs/shape_list.h"
 #include "plugin/tool_interfaces.h"
 #include "platform/mfc/controls.h"
 #include "platform/mfc/tooltip_ctrl.h"
@@ -179,6 +180,9 @@ protected:
     afx_msg void OnAlignButton(UINT id);
     afx_msg void OnReset();
     afx_msg void OnCreateAll();
+    afx_msg void OnHowTo();
+    afx_msg void OnDeleteAll();
+    afx_msg LRESULT OnListRightClick(WPARAM, LPARAM);
     afx_msg void OnHostSamePlace();
     afx_msg void OnKindSelChange();
     afx_msg void OnDestroy();
@@ -219,7 +223,7 @@ private:
     int m_selectedTab = -1;
     RECT m_pageRect{0, 0, 0, 0};
     CComboBox m_kindCombo;
-    CListBox m_list;
+    CVTLListBox m_list;
     CSliderCtrl m_slider;
     CToolTipCtrl* m_tooltip = nullptr;
     std::vector<CSessionSurface*> m_listed;

@@ -1,0 +1,87 @@
+#include "plugin/dialogs/shape_list.h"
+
+#include "core/mesh_object.h"
+#include "modes/shapes_view.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/mfc/menu.h"
+#include "plugin/module_state.h"
+#include "platform/win32/menu.h"
+#include "platform/win32/message.h"
+#include "plugin/dialogs/shapes_dialog.h"
+#include "resources/shapes_dialog.h"
+#include "plugin/registered_messages.h"
+#include "resources/shape_list.h"
+#include "shapes/entities_history.h"
+#include "shapes/extracted_record.h"
+#include "shapes/session_surface.h"
+
+BEGIN_MESSAGE_MAP(CVTLListBox, CListBox)
+ON_WM_RBUTTONDOWN()
+END_MESSAGE_MAP()
+
+void CVTLListBox::OnRButtonDown(UINT flags, CPoint point)
+{
+    CListBox::OnRButtonDown(flags, point);
+    if (HWND parent = ::GetParent(m_hWnd); parent && ::IsWindow(parent))
+        ::PostMessageW(parent, WM_RBUTTON_ON_ENTITIES_LIST, 0, 0);
+}
+
+BOOL CVTLListBox::PreTranslateMessage(MSG* msg)
+{
+    // The keys are the dialog's and the view's also while the list has
+    // the focus: the dialog sees them as if they were the view's.
+    if (msg && msg->message == WM_KEYDOWN && m_view && m_view->GetSafeHwnd())
+        if (auto* dialog = dynamic_cast<CDialog*>(CWnd::FromHandle(::GetParent(m_hWnd))))
+        {
+            MSG copy = *msg;
+            copy.hwnd = m_view->GetSafeHwnd();
+            if (dialog->PreTranslateMessage(&copy))
+                return TRUE;
+        }
+    return CListBox::PreTranslateMessage(msg);
+}
+
+UINT RunShapeListMenu(CCreatePrimitiveDialog& dialog)
+{
+    // The menus are the plug-in's resources, whoever calls.
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    CMenu menu;
+    if (!menu.LoadMenu(IDR_SHAPE_LIST_MENU))
+        return 0;
+    UINT command = 0;
+    if (CMenu* popup = menu.GetSubMenu(0))
+    {
+        const DWORD at = ::GetMessagePos();
+        command = UINT(::TrackPopupMenuEx(popup->GetSafeHmenu(), TPM_RETURNCMD | TPM_NONOTIFY, short(LOWORD(at)),
+                                          short(HIWORD(at)), dialog.GetSafeHwnd(), nullptr));
+    }
+    menu.DestroyMenu();
+    if (command == ID_SHAPE_LIST_DELETE)
+        ::SendMessageW(dialog.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_DELETE, BN_CLICKED), 0);
+    else if (command == ID_SHAPE_LIST_DELETE_ALL)
+        DeleteAllShapes(dialog);
+    return command;
+}
+
+bool DeleteAllShapes(CCreatePrimitiveDialog& dialog)
+{
+    CObjectSurfaces* entry = dialog.GetEntry();
+    if (!entry || entry->SessionCount() == 0)
+        return false;
+    if (DezazMessageBox(dialog.GetSafeHwnd(), kDeleteAllQuestion, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    dialog.SetCurrentShape(nullptr);
+    cMeshObject* mesh = dialog.FirstMeshObject();
+    while (entry->SessionCount() > 0)
+    {
+        CSessionSurface* session = entry->Session(entry->SessionCount() - 1);
+        if (mesh)
+            session->ClearMeshRegion(mesh);
+        if (session->GetRecord())
+            session->GetRecord()->tree = nullptr;
+        entry->DeleteSession(session);
+    }
+    // The entry is empty now: the list, its table and the controls follow.
+    dialog.SetEntry(entry);
+    return true;
+}
