@@ -460,6 +460,39 @@ bool MergeCurves(ST_ISectionCurve* network, double tangencyAngle, const NetworkU
     return merged;
 }
 
+bool InsertNodeIntoCurve(ST_ISectionCurve* network, ST_ISectionCurve& curve, const float point[3],
+                         std::int32_t after, double tangencyAngle)
+{
+    const tPolyline<cVertex>* nodes = NodesOf(curve);
+    if (nodes == nullptr || after < 0 || static_cast<std::uint32_t>(after) + 1 >= nodes->GetVertexCount())
+        return false;
+    tPolyline<cVertex> withNode;
+    for (std::uint32_t i = 0; i < nodes->GetVertexCount(); ++i)
+    {
+        cVertex node = NodeForFitting(curve, *nodes->GetVertex(i));
+        node.flags &= ~kNetworkNodeSelected;
+        withNode.AddVertex(node);
+        if (i == static_cast<std::uint32_t>(after))
+        {
+            cVertex inserted;
+            inserted.x = point[0];
+            inserted.y = point[1];
+            inserted.z = point[2];
+            inserted.flags = kNetworkNodeSelected;
+            withNode.AddVertex(inserted);
+        }
+    }
+    // A point on one of the nodes would merge away: nothing to insert.
+    std::unique_ptr<ST_ISectionCurve> refitted = FitLike(curve, withNode);
+    if (!refitted || NodeCount(*refitted) != withNode.GetVertexCount())
+        return false;
+    const std::uint8_t selected = curve.selected;
+    curve.Assign(*refitted);
+    curve.selected = selected;
+    PreserveG1AtJoints(network, &curve, tangencyAngle);
+    return true;
+}
+
 double TangencyAngleFromSetting(bool preserveG1, double creaseAngleDegrees)
 {
     if (!preserveG1 || !std::isfinite(creaseAngleDegrees))

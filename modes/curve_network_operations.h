@@ -83,6 +83,13 @@ bool BreakAtJoints(ST_ISectionCurve* network, double tangencyAngle, const Networ
 // deselected. True when a merge happened.
 bool MergeCurves(ST_ISectionCurve* network, double tangencyAngle, const NetworkUndoSaver& saveUndo);
 
+// Refits the curve through its nodes with the point inserted after node
+// `after` (the segment index), the new node the only one selected, and
+// carries tangency across its joints. False, the curve unchanged, for an
+// index outside its segments or a point that would not make a usable curve.
+bool InsertNodeIntoCurve(ST_ISectionCurve* network, ST_ISectionCurve& curve, const float point[3],
+                         std::int32_t after, double tangencyAngle);
+
 // The tangency angle of the "Preserve G1" setting: |crease angle| in radians
 // when ticked, -1.0 (off) otherwise or for a crease angle that is not finite.
 double TangencyAngleFromSetting(bool preserveG1, double creaseAngleDegrees);

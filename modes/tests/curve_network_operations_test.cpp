@@ -232,6 +232,24 @@ TEST(CurveNetworkDelete, RemovesNodesRefitsOrRemovesCurvesAndSavesOneUndoCopy)
     EXPECT_EQ(more.GetSegmentCount(), 0u);
 }
 
+TEST(CurveNetworkInsert, ANodeGoesAfterItsSegmentAsTheOnlySelectedNode)
+{
+    Sketch network;
+    ST_ISectionCurve* a = AddSpline(network, {At(0, 0), At(10, 4), At(20, 0)});
+    const_cast<cVertex*>(a->GetDefiningPoints()->GetVertex(0))->flags |= kNetworkNodeSelected;
+    const P3 p = At(15, 3);
+    EXPECT_TRUE(InsertNodeIntoCurve(&network, *a, p.data(), 1, -1.0));
+    EXPECT_EQ(NodesOf(*a), (std::vector<P3>{At(0, 0), At(10, 4), p, At(20, 0)}));
+    for (std::uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ((a->GetDefiningPoints()->GetVertex(i)->flags & kNetworkNodeSelected) != 0, i == 2);
+    EXPECT_TRUE(IsUsableNetworkCurve(*a));
+    // No segment 3 of four nodes; a point on a node inserts nothing.
+    EXPECT_FALSE(InsertNodeIntoCurve(&network, *a, At(30, 0).data(), 3, -1.0));
+    EXPECT_FALSE(InsertNodeIntoCurve(&network, *a, At(-5, 0).data(), -1, -1.0));
+    EXPECT_FALSE(InsertNodeIntoCurve(&network, *a, At(20, 0).data(), 2, -1.0));
+    EXPECT_EQ(a->GetDefiningPoints()->GetVertexCount(), 4u);
+}
+
 TEST(CurveNetworkTangency, SettingGivesTheAngleInRadiansOrOff)
 {
     EXPECT_EQ(TangencyAngleFromSetting(false, 30.0), -1.0);
