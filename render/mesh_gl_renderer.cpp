@@ -71,12 +71,12 @@ const std::uint8_t* cMeshGLRenderer::TagColour(std::uint8_t tag)
     return kTagColours[(tag == 0 ? 0 : tag - 1) % kTagColourCount];
 }
 
-bool cMeshGLRenderer::PrepareTriangleColouring(const float front[4])
+void cMeshGLRenderer::PrepareTriangleColouring(const float front[4])
 {
     m_triangleColoured = false;
     const CTriangleColourProperties* tags = TriangleTags();
     if (!tags || !tags->HasColours() || tags->GetCount() == 0)
-        return false;
+        return;
     m_colouring.tags = tags->GetData();
     m_colouring.tagCount = std::min(tags->GetCount(), m_mesh->GetTriangleCount());
     const std::array<std::uint8_t, 4> plain = ToBytes(front);
@@ -91,7 +91,6 @@ bool cMeshGLRenderer::PrepareTriangleColouring(const float front[4])
     m_colouring.selected = ToBytes(m_decorator->m_colours[kDecoratorSelection]);
     m_colouring.selected[3] = plain[3];
     m_triangleColoured = true;
-    return true;
 }
 
 std::uint64_t cMeshGLRenderer::SolidContentKey(bool flat, const float front[4]) const

@@ -72,9 +72,9 @@ protected:
     // vertex or per triangle.
     void BeginSolid();
     void EndSolid();
-    // Fills m_colouring for this frame from the tags and the decorator;
-    // false when no triangle carries a tag.
-    bool PrepareTriangleColouring(const float front[4]);
+    // Fills m_colouring for this frame from the tags and the decorator
+    // (m_triangleColoured stays false when no triangle carries a tag).
+    void PrepareTriangleColouring(const float front[4]);
     // What a solid display list shows besides the positions: the marks of
     // the triangles, their colours and the display settings. A list
     // recorded from another key is recorded again.

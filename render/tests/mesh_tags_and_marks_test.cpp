@@ -178,9 +178,36 @@ TEST_F(TaggedMesh, TheSolidListFollowsMarksAndTagsWrittenIntoTheTriangles)
     const wgl::PixelImage hidden = Frame("list_hidden");
     EXPECT_EQ(wgl::CountPixels(hidden, TagRgb(1)), 0u);
     EXPECT_EQ(wgl::CountPixels(hidden, wgl::Rgb(255, 0, 0)), 32u * 16u);
-    // A new material colour.
+    // A new material colour, then a new selection colour.
     object->GetDecorator().SetColour(kDecoratorFront, 1.0f, 1.0f, 0.0f, 1.0f);
     EXPECT_EQ(wgl::CountPixels(Frame("list_recoloured"), wgl::Rgb(255, 255, 0)), 32u * 16u);
+    mesh.GetTriangle(0)->flags |= kTriangleFlagSelected;
+    mesh.GetTriangle(1)->flags |= kTriangleFlagSelected;
+    EXPECT_EQ(wgl::CountPixels(Frame("list_one_marked"), wgl::Rgb(0, 255, 0)), 4u * 4u);
+    object->GetDecorator().SetColour(kDecoratorSelection, 0.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(wgl::CountPixels(Frame("list_new_selection_colour"), wgl::Rgb(0, 255, 255)), 4u * 4u);
+}
+
+TEST_F(TaggedMesh, MarksStayVisibleOnASeeThroughSolidWhateverTheSelectionAlpha)
+{
+    // The host mesh's selection colour carries no alpha; a see-through solid
+    // halves the material's.
+    cDecoratorObject& decorator = object->GetDecorator();
+    decorator.m_flags = kDecoratorSeeThrough;
+    decorator.SetColour(kDecoratorSelection, 0.0f, 1.0f, 0.0f, 0.0f);
+    TagRows(0, 8, 3);
+    cMesh& mesh = *object->GetMesh();
+    for (std::uint32_t i = 0; i < 16; ++i)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagSelected;
+    for (const std::uint8_t lists : {0, 1})
+    {
+        context.useDisplayLists = lists;
+        const wgl::PixelImage image = Frame(lists ? "see_through_list" : "see_through_immediate");
+        // Half the selection colour over the black background.
+        EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(0, 128, 0), 1), 32u * 4u);
+        const std::uint8_t* tag = cMeshGLRenderer::TagColour(3);
+        EXPECT_EQ(wgl::CountPixels(image, wgl::Rgb(tag[0] / 2, tag[1] / 2, tag[2] / 2), 1), 32u * 28u);
+    }
 }
 
 TEST_F(TaggedMesh, MovingTheObjectDropsItsSolidList)
