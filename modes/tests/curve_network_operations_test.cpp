@@ -1,4 +1,5 @@
 #include "modes/curve_network_operations.h"
+#include "modes/network_drawn_curve.h"
 
 #include "core/frame_math.h"
 #include "core/mesh.h"
@@ -300,6 +301,51 @@ TEST(CurveNetworkCommit, ADrawnCurveJoinsTheNetworkAndTheProfileBecomesASketch)
     EXPECT_EQ(CommitDrawnCurve(surface, drawn, stSubSampling{}, nullptr, projector, -1.0), nullptr);
     EXPECT_FALSE(drawn);
     EXPECT_EQ(surface.profile->GetSegmentCount(), 1u);
+}
+
+std::unique_ptr<ST_ISectionCurve> Drawn(const std::vector<P3>& points)
+{
+    std::unique_ptr<ST_ISectionCurve> drawn = std::make_unique<Spline>();
+    double id[12];
+    MakeIdentity3x4(id);
+    tPolyline<cVertex> clicks;
+    for (const P3& p : points)
+        clicks.AddFloatPoint(p.data())->flags = kNetworkNodeFixed;
+    EXPECT_TRUE(drawn->FitToPolyline(id, clicks, 0.0, 0));
+    return drawn;
+}
+
+TEST(CurveNetworkDrawnCurve, RemoveLastShortensAndFinishCommitsWithoutTheCursorPoint)
+{
+    auto drawn = Drawn({At(0, 0), At(10, 5), At(20, 0), At(22, 1)});
+    EXPECT_TRUE(RemoveLastDrawnPoint(drawn));
+    EXPECT_EQ(NodesOf(*drawn), (std::vector<P3>{At(0, 0), At(10, 5), At(20, 0)}));
+    EXPECT_TRUE(RemoveLastDrawnPoint(drawn));
+    EXPECT_FALSE(RemoveLastDrawnPoint(drawn)) << "one point left: the drawn curve goes";
+    EXPECT_FALSE(drawn);
+
+    ProfileHolder surface;
+    cMeshSampleProjector projector;
+    const float view[3] = {0.0f, 0.0f, 1.0f};
+    drawn = Drawn({At(0, 0), At(10, 5), At(20, 0), At(22, 1)});
+    ST_ISectionCurve* added = FinishDrawnCurve(surface, drawn, view, 0.0, stSubSampling{}, nullptr, projector, -1.0);
+    ASSERT_NE(added, nullptr);
+    EXPECT_FALSE(drawn);
+    EXPECT_EQ(NodesOf(*added), (std::vector<P3>{At(0, 0), At(10, 5), At(20, 0)}));
+    const cVertex& last = *added->GetDefiningPoints()->GetLastVertex();
+    EXPECT_EQ(last.nz, 1.0f);
+    EXPECT_TRUE(last.flags & kNetworkNodeFixed);
+
+    // A double click: its first click landed beside the point before it.
+    drawn = Drawn({At(0, 0), At(10, 5), At(10.5f, 5), At(10.5f, 5.2f)});
+    added = FinishDrawnCurve(surface, drawn, view, 1.0, stSubSampling{}, nullptr, projector, -1.0);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(NodesOf(*added), (std::vector<P3>{At(0, 0), At(10, 5)}));
+    // Nothing but the cursor point and one click: nothing to commit.
+    drawn = Drawn({At(0, 0), At(3, 3)});
+    EXPECT_EQ(FinishDrawnCurve(surface, drawn, view, 0.0, stSubSampling{}, nullptr, projector, -1.0), nullptr);
+    EXPECT_FALSE(drawn);
+    EXPECT_EQ(surface.profile->GetSegmentCount(), 2u);
 }
 
 // Random edits of a network of curves on a lattice (so that curves share
