@@ -13,6 +13,7 @@
 #include "support/shapes_dialog_fixture.h"
 
 #include <cmath>
+#include <cwchar>
 
 namespace
 {
@@ -122,6 +123,25 @@ TEST_F(CurvesPage, JunkInEveryEditLeavesTheValuesTheSettingsAndAUsablePage)
     Type(section, IDC_SECTION_POSITION, L"1200");
     EXPECT_TRUE(page->IsPreviewValid());
     EXPECT_GE(page->PreviewPolylines().GetCount(), 1u);
+}
+
+TEST_F(CurvesPage, StoredSettingsOutOfRangeKeepTheDefaults)
+{
+    const std::pair<const wchar_t*, const wchar_t*> stored[] = {{L"SectionPlaneTolerance", L"-1"},
+                                                                {L"SectionPlaneMergeTolerance", L"inf"},
+                                                                {L"SectionPlaneMultipleSectionsSpacing", L"nan"},
+                                                                {L"TangencyCreaseAngle", L"500"},
+                                                                {L"SubSections", L"-5"},
+                                                                {L"SectionPlaneMergeCurves", L"7"}};
+    for (const auto& [name, text] : stored)
+        store.WriteValue(L"Preferences", name, REG_SZ, text, DWORD((std::wcslen(text) + 1) * 2));
+    OpenNetwork();
+    EXPECT_EQ(page->SectionPanel().sectionTolerance, 0.05f);
+    EXPECT_EQ(page->SectionPanel().mergeTolerance, 10.0f);
+    EXPECT_EQ(page->SectionPanel().spacing, 10.0f);
+    EXPECT_EQ(page->SectionPanel().mergeCurves, 1) << "any non-zero value reads as on";
+    EXPECT_EQ(page->ModifyPanel().tangencyAngle, 45.0f);
+    EXPECT_EQ(page->AddPanel().pointCount, 1);
 }
 
 TEST_F(CurvesPage, ThePositionOfAnAxisPlaneIsItsCoordinateWhicheverWayItFaces)
