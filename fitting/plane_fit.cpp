@@ -77,6 +77,9 @@ constexpr double kDegreesToRadians = 0.017453292519943295;
 // The rectangle search turns the frame from -90 to +90 degrees in 3 degree
 // steps.
 constexpr int kFrameRotations = 61;
+// A principal axis within about 0.06 degrees of the normal gives the frame
+// no reliable in-plane direction.
+constexpr double kStartAxisMinimumSquaredSine = 1e-6;
 
 double SquaredLength(const double v[3]) { return Dot3d(v, v); }
 
@@ -680,6 +683,12 @@ bool cPlaneFit::BuildFrameOn(const double normal[3], double offset, const double
         return false;
     double v[3], u[3];
     Cross3d(middle, normal, v);
+    // Points with two nearly equal spreads (a tube, a disc) leave their
+    // principal axes to rounding, and the fitted normal can come out along
+    // the middle one: the frame then starts from the smallest axis instead,
+    // as the rectangle search below turns it through every direction anyway.
+    if (SquaredLength(v) < kStartAxisMinimumSquaredSine)
+        Cross3d(smallest, normal, v);
     NormaliseVector3d(v);
     Cross3d(normal, v, u);
     NormaliseVector3d(u);
