@@ -228,6 +228,26 @@ TEST(MeshSampleProjection, FreeNodesMoveAlongTheBlendedNormalsOfTheFixedNodesAro
     }
     for (std::uint32_t i : {0u, 5u})
         EXPECT_EQ(samples.GetVertex(i)->x, original.GetVertex(i)->x) << "fixed nodes stay";
+
+    // The same nodes held in a curve's own frame land on the same points.
+    double frame[12];
+    RandomFrame(random, frame);
+    tPolyline<cVertex> local = original;
+    for (cVertex& v : local.vertices)
+    {
+        InverseTransformPoint3f(frame, v.Position());
+        const float n[3] = {v.nx, v.ny, v.nz};
+        for (int c = 0; c < 3; ++c)
+            v.Normal()[c] = static_cast<float>(frame[c] * n[0] + frame[4 + c] * n[1] + frame[8 + c] * n[2]);
+    }
+    EXPECT_EQ(projector.ProjectSamplesOnMesh(mesh, local, frame), 3u);
+    for (std::uint32_t i = 0; i < 6; ++i)
+    {
+        float world[3];
+        TransformPoint3f(frame, world, local.GetVertex(i)->Position());
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(world[k], samples.GetVertex(i)->Position()[k], 2e-3) << i;
+    }
 }
 
 class NetworkSurface : public ST_IProfiledSurface
