@@ -2,6 +2,7 @@
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/update_notice.h"
 #include "plugin/dialogs/help_topics.h"
+#include "plugin/dialogs/quick_pickers.h"
 #include "plugin/registered_messages.h"
 #include "plugin/commands.h"
 
@@ -361,12 +362,15 @@ void CCreatePrimitiveDialog::SetDrawWorldAxes(bool on)
     GetScene().m_switch1 = on ? 1 : 0;
 }
 
-HWND CCreatePrimitiveDialog::QuickShapePicker(bool)
+HWND CCreatePrimitiveDialog::QuickShapePicker(bool forCurrentShape)
 {
-    return nullptr;
+    return QuickPickerOf(*this, forCurrentShape);
 }
 
-void CCreatePrimitiveDialog::HideQuickPickers() {}
+void CCreatePrimitiveDialog::HideQuickPickers()
+{
+    HideQuickPickersOf(*this);
+}
 
 void CCreatePrimitiveDialog::StartNewShape()
 {
@@ -945,5 +949,6 @@ void CCreatePrimitiveDialog::OnDestroy()
                               m_curvesPage.get(), m_deviationPage.get(), static_cast<CSubDlgBase*>(m_guidePage.get())})
         if (page && page->GetSafeHwnd())
             page->DestroyWindow();
+    DestroyQuickPickersOf(*this);
     CBaseVTLDialog::OnDestroy();
 }

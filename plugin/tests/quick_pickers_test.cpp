@@ -1,0 +1,103 @@
+// The quick shape pickers: a button chooses its kind in the shapes dialog's
+// combo by item data, a kind the combo lacks leaves it without a selection
+// and makes nothing, and the pickers hide when used, on Escape and when they
+// lose the focus.
+#include "plugin/dialogs/quick_pickers.h"
+#include "resources/shape_list.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class QuickPickers : public ShapesDialog
+{
+protected:
+    HWND Combo() const { return ::GetDlgItem(Window(), IDC_SHAPES_KIND); }
+    void Press(HWND picker, int id)
+    {
+        ::SendMessageW(picker, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(picker, id)));
+    }
+};
+
+} // namespace
+
+TEST(QuickKind, FirstItemWithThatDataOrMinusOne)
+{
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(SelectQuickKind(combo, 0), -1); // empty
+    for (int data : {3, 7, 1, 7})
+    {
+        const LRESULT i = ::SendMessageW(combo, CB_ADDSTRING, 0, LPARAM(L"kind"));
+        ::SendMessageW(combo, CB_SETITEMDATA, WPARAM(i), LPARAM(data));
+    }
+    EXPECT_EQ(SelectQuickKind(combo, 7), 1);
+    EXPECT_EQ(SelectQuickKind(combo, 1), 2);
+    EXPECT_EQ(SelectQuickKind(combo, 2), -1);
+    EXPECT_EQ(SelectQuickKind(nullptr, 2), -1);
+    DestroyWindow(combo);
+}
+
+TEST_F(QuickPickers, APickerChoosesItsKindAndHides)
+{
+    Open(scans::Plane({10, 20, 30}, {0, 0, 1}, 20, 4, 0.01));
+    const HWND picker = dialog->QuickShapePicker(false);
+    ASSERT_NE(picker, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(picker)); // made hidden
+    EXPECT_EQ(dialog->QuickShapePicker(false), picker);
+    for (int id : {IDC_QUICK_PLANE, IDC_QUICK_CYLINDER, IDC_QUICK_SPHERE, IDC_QUICK_FREE_FORM, IDC_QUICK_REVOLVED,
+                   IDC_QUICK_EXTRUDED, IDC_QUICK_SYMMETRY, IDC_QUICK_CURVES})
+        EXPECT_NE(::GetDlgItem(picker, id), nullptr) << id;
+
+    Click(IDC_SHAPES_SELECT_ALL);
+    ::ShowWindow(picker, SW_SHOW);
+    Press(picker, IDC_QUICK_PLANE);
+    EXPECT_FALSE(::IsWindowVisible(picker));
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    EXPECT_EQ(dialog->GetCurrentKind(), eShapeKind::Plane);
+    EXPECT_EQ(::SendMessageW(Combo(), CB_GETCURSEL, 0, 0), 0);
+
+    // "Draw curves on the mesh" is kind 7 wherever the combo lists it.
+    dialog->SetCurrentShape(nullptr);
+    ::SendMessageW(Combo(), CB_RESETCONTENT, 0, 0);
+    for (int kind : {7, 0, 2})
+    {
+        const LRESULT i = ::SendMessageW(Combo(), CB_ADDSTRING, 0, LPARAM(L"kind"));
+        ::SendMessageW(Combo(), CB_SETITEMDATA, WPARAM(i), LPARAM(kind));
+    }
+    auto* kinds = static_cast<CQuickSurfaceDialog*>(CWnd::FromHandle(picker));
+    ASSERT_NE(kinds, nullptr);
+    // A kind the combo lacks: no selection, no new shape.
+    const std::size_t before = dialog->GetEntry()->SessionCount();
+    kinds->ChooseKind(1);
+    EXPECT_EQ(::SendMessageW(Combo(), CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), before);
+    EXPECT_EQ(SelectQuickKind(Combo(), 7), 0);
+}
+
+TEST_F(QuickPickers, CurrentShapePickerHidesOnEscapeFocusLossAndUseWithoutChangingAnything)
+{
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    const HWND picker = dialog->QuickShapePicker(true);
+    ASSERT_NE(picker, nullptr);
+    EXPECT_NE(picker, dialog->QuickShapePicker(false));
+    ::ShowWindow(picker, SW_SHOW);
+    ::SendMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_FALSE(::IsWindowVisible(picker));
+    EXPECT_TRUE(::IsWindow(picker)); // hidden, not ended
+    ::ShowWindow(picker, SW_SHOW);
+    ::SendMessageW(picker, WM_KILLFOCUS, WPARAM(Window()), 0);
+    EXPECT_FALSE(::IsWindowVisible(picker));
+    // "New Shape" with no current shape only hides.
+    ::ShowWindow(picker, SW_SHOW);
+    Press(picker, IDC_QUICK_NEW_SHAPE);
+    EXPECT_FALSE(::IsWindowVisible(picker));
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 0u);
+    // The dialog hides both when it closes them.
+    ::ShowWindow(picker, SW_SHOW);
+    dialog->HideQuickPickers();
+    EXPECT_FALSE(::IsWindowVisible(picker));
+}
