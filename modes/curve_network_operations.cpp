@@ -5,6 +5,7 @@
 #include "core/section_curve_classes.h"
 #include "modes/curve_edit_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 
@@ -174,6 +175,7 @@ void ResampleBetweenJoints(ST_ISectionCurve* network, const ST_ISectionCurve& cu
     const tPolyline<cVertex>* nodes = NodesOf(curve);
     if (nodes == nullptr || nodes->IsEmpty())
         return;
+    count = std::min(count, kMaxSamplesBetweenJoints);
     std::vector<std::uint8_t> joints;
     FindJoints(network, curve, joints);
     cVertex first = *nodes->GetFirstVertex();

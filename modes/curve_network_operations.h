@@ -34,9 +34,13 @@ using NetworkUndoSaver = std::function<void()>;
 // itself); the ends are always 1.
 void FindJoints(ST_ISectionCurve* network, const ST_ISectionCurve& curve, std::vector<std::uint8_t>& joints);
 
-// The curve's joints as fixed nodes (bit 2) with `count` nodes evaluated at
-// evenly spaced curve parameters between each two neighbouring joints; the
-// other nodes are dropped. A failed evaluation adds no node.
+// A sample count typed into the panel beyond this is taken as this many.
+inline constexpr std::uint32_t kMaxSamplesBetweenJoints = 1000;
+
+// The curve's joints as fixed nodes (bit 2) with `count` nodes (at most
+// kMaxSamplesBetweenJoints) evaluated at evenly spaced curve parameters
+// between each two neighbouring joints; the other nodes are dropped. A
+// failed evaluation adds no node.
 void ResampleBetweenJoints(ST_ISectionCurve* network, const ST_ISectionCurve& curve, std::uint32_t count,
                            tPolyline<cVertex>& out);
 

@@ -124,6 +124,9 @@ TEST(CurveNetworkJoints, EndsAndCrossingNodesAreJointsAndResamplingKeepsOnlyThem
         EXPECT_FALSE(s.flags & kNetworkNodeFixed);
         EXPECT_NEAR(c->GetParameterAtLocalPoint({s.x, s.y, s.z}), i / 6.0, 1e-4);
     }
+    // A count typed far beyond reason is capped.
+    ResampleBetweenJoints(&alone, *c, 50000000u, samples);
+    EXPECT_EQ(samples.GetVertexCount(), kMaxSamplesBetweenJoints + 2);
     // Between the joints of a crossed curve: joint 0, n, joint 2, n, joint 4.
     ResampleBetweenJoints(&network, *a, 3, samples);
     ASSERT_EQ(samples.GetVertexCount(), 9u);
