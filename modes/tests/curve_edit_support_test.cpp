@@ -135,6 +135,13 @@ TEST(CurveSnap, NearerOfCurvePointAndOriginWinsAndAMissLeavesTheRecord)
     // The start of the curve: its tangent, pointing along the curve.
     EXPECT_GT(snap.snapped.nx, 0.0f);
     EXPECT_FLOAT_EQ(snap.copy.nx, snap.snapped.nx);
+    EXPECT_EQ(snap.copy.x, snap.snapped.x);
+    EXPECT_EQ(snap.copy.y, snap.snapped.y);
+    // Distances are taken in all three coordinates.
+    const float above[3] = {1.0f, 0.5f, 1.5f};
+    stCurveSnap missed;
+    EXPECT_FALSE(SnapToNearestCurvePoint(missed, &sketch, above, false, 2.0, -1));
+    EXPECT_TRUE(SnapToNearestCurvePoint(missed, &sketch, above, false, 2.3, -1));
 
     const float nearOrigin[3] = {0.2f, 0.1f, 0.0f};
     ASSERT_TRUE(SnapToNearestCurvePoint(snap, &sketch, nearOrigin, false, 4.0, -1));
