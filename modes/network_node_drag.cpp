@@ -54,11 +54,26 @@ void cNetworkNodeDrag::GrabCurve(ST_ISectionCurve* network, ST_ISectionCurve* cu
         return;
     curve->selected = 0;
     m_mover.AddCurve(*curve, position);
+    std::copy(position, position + 3, m_grabPoint);
     network->RemoveCurve(curve);
 }
 
 std::vector<ST_ISectionCurve*> cNetworkNodeDrag::Drop(ST_ISectionCurve* network, double tangencyAngle,
                                                       const float* selectAt)
+{
+    const t3DPoint<float> grabbed = m_mover.GetGrabbedPoint();
+    const float dragged[3] = {grabbed.x, grabbed.y, grabbed.z};
+    return PutBack(network, tangencyAngle, selectAt != nullptr ? selectAt : dragged, false);
+}
+
+std::vector<ST_ISectionCurve*> cNetworkNodeDrag::DropAsGrabbed(ST_ISectionCurve* network, double tangencyAngle)
+{
+    const float at[3] = {m_grabPoint[0], m_grabPoint[1], m_grabPoint[2]};
+    return PutBack(network, tangencyAngle, at, true);
+}
+
+std::vector<ST_ISectionCurve*> cNetworkNodeDrag::PutBack(ST_ISectionCurve* network, double tangencyAngle,
+                                                         const float* select, bool asGrabbed)
 {
     std::vector<ST_ISectionCurve*> back;
     if (network == nullptr)
@@ -66,13 +81,10 @@ std::vector<ST_ISectionCurve*> cNetworkNodeDrag::Drop(ST_ISectionCurve* network,
         m_mover.Reset();
         return back;
     }
-    const t3DPoint<float> grabbed = m_mover.GetGrabbedPoint();
-    const float dragged[3] = {grabbed.x, grabbed.y, grabbed.z};
-    const float* select = selectAt != nullptr ? selectAt : dragged;
     for (std::size_t i = 0; i < m_mover.GetCurveCount(); ++i)
     {
         ST_ISectionCurve* working = m_mover.GetWorkingCurve(i);
-        const bool usable = IsUsableNetworkCurve(*working);
+        const bool usable = !asGrabbed && IsUsableNetworkCurve(*working);
         ST_ISectionCurve* added = AddCopy(network, usable ? *working : *m_mover.GetGrabTimeCurve(i));
         if (added == nullptr)
             continue;
@@ -80,7 +92,7 @@ std::vector<ST_ISectionCurve*> cNetworkNodeDrag::Drop(ST_ISectionCurve* network,
             for (cVertex& node : const_cast<tPolyline<cVertex>*>(nodes)->vertices)
             {
                 node.flags &= ~(kNetworkNodeFixed | kNetworkNodeSelected);
-                if (usable && !IsFloatUnset(select[0]) && Coincide(node, select))
+                if ((usable || asGrabbed) && !IsFloatUnset(select[0]) && Coincide(node, select))
                     node.flags |= kNetworkNodeSelected;
             }
         back.push_back(added);

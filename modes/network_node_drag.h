@@ -28,11 +28,19 @@ public:
     // put back.
     std::vector<ST_ISectionCurve*> Drop(ST_ISectionCurve* network, double tangencyAngle,
                                         const float* selectAt = nullptr);
+    // A free drop that keeps nodes on the mesh but finds no mesh under the
+    // cursor: the curves come back with their shapes from before the drag,
+    // the grabbed node selected.
+    std::vector<ST_ISectionCurve*> DropAsGrabbed(ST_ISectionCurve* network, double tangencyAngle);
     // Puts the grab-time copies back into the network (the one of the
     // current shape, which the owner passes: the drag's own may be gone);
     // answers how many. Without a network the copies are dropped.
     std::size_t Cancel(ST_ISectionCurve* network);
 
 private:
+    std::vector<ST_ISectionCurve*> PutBack(ST_ISectionCurve* network, double tangencyAngle, const float* selectAt,
+                                           bool asGrabbed);
+
     cMoveCurvesHelper m_mover;
+    float m_grabPoint[3] = {FLT_MAX, 0.0f, 0.0f};
 };

@@ -94,6 +94,17 @@ TEST(NetworkNodeDrag, ACancelledDragPutsTheCurvesBackAsTheyWereGrabbed)
     EXPECT_EQ(drag.Cancel(&network), 2u);
     EXPECT_FALSE(drag.IsDragging());
     EXPECT_EQ(Nodes(network), before);
+    // A free drop with nothing under the cursor: the shapes from before,
+    // the grabbed node selected.
+    ASSERT_EQ(drag.GrabAt(&network, kShared.data()), 2u);
+    drag.Mover().MoveTo(target, -1.0);
+    const auto back = drag.DropAsGrabbed(&network, -1.0);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(Nodes(network), before);
+    for (ST_ISectionCurve* curve : back)
+        for (const cVertex& v : curve->GetDefiningPoints()->vertices)
+            EXPECT_EQ((v.flags & kNetworkNodeSelected) != 0,
+                      v.x == kShared[0] && v.y == kShared[1] && v.z == kShared[2]);
     // Without a network to go back to, the copies are let go.
     ASSERT_EQ(drag.GrabAt(&network, kShared.data()), 2u);
     EXPECT_EQ(drag.Cancel(nullptr), 0u);
