@@ -25,6 +25,7 @@
 #include "resources/resource.h"
 #include "resources/shapes_dialog.h"
 #include "shapes/entities_history.h"
+#include "shapes/loft_surface.h"
 #include "shapes/primitive_geometry.h"
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -36,6 +37,7 @@
 #include <cmath>
 #include <memory>
 #include <set>
+#include <string>
 
 using scans::Vec;
 
@@ -318,6 +320,7 @@ TEST_F(ShapesDialog, TheSweptKindsFitACylinderScanAndEachShowsItsTabs)
     };
     for (const Case& c : {Case{eShapeKind::Revolved, {L"Shape", L"Sketch", L"Deviation"}, "revolved"},
                           Case{eShapeKind::Extruded, {L"Shape", L"Sketch", L"Deviation"}, "extruded"},
+                          Case{eShapeKind::FreeForm, {L"Shape", L"Guide curve", L"Deviation"}, "free_form"},
                           // Deviation stays as the kind before left it.
                           Case{eShapeKind::SymmetryPlane, {L"Shape", L"Deviation"}, "symmetry_plane"},
                           Case{eShapeKind::CurveNetwork, {L"Shape", L"Curves"}, "curves"}})
@@ -332,6 +335,86 @@ TEST_F(ShapesDialog, TheSweptKindsFitACylinderScanAndEachShowsItsTabs)
         EXPECT_EQ(dialog->GetCurrentKind(), c.kind) << c.name;
         EXPECT_EQ(dialog->TabTitles(), c.tabs) << c.name;
         Snapshot(std::string("kind_") + c.name);
+    }
+}
+
+// The loft through a gently curved patch, sampled over its whole domain:
+// where it spans the scan it lies on the true surface within the noise and
+// the sections' simplification threshold, and it reaches past every edge.
+struct LoftDeviation
+{
+    double worst = 0.0, rms = 0.0;
+    double low[2] = {1e9, 1e9}, high[2] = {-1e9, -1e9};
+};
+
+LoftDeviation MeasureLoft(const ON_NurbsSurface& surface, Vec centre, Vec normal, double size, double bend)
+{
+    Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    const ON_Interval s = surface.Domain(0), t = surface.Domain(1);
+    LoftDeviation out;
+    double sum = 0.0;
+    int inside = 0;
+    for (int i = 0; i <= 40; ++i)
+        for (int j = 0; j <= 40; ++j)
+        {
+            const ON_3dPoint p = surface.PointAt(s.ParameterAt(i / 40.0), t.ParameterAt(j / 40.0));
+            const Vec d = Vec{p.x, p.y, p.z} - centre;
+            const double x = scans::Dot(d, e1), y = scans::Dot(d, e2);
+            out.low[0] = std::min(out.low[0], x), out.high[0] = std::max(out.high[0], x);
+            out.low[1] = std::min(out.low[1], y), out.high[1] = std::max(out.high[1], y);
+            if (std::fabs(x) > 0.5 * size || std::fabs(y) > 0.5 * size)
+                continue; // beyond the scan the loft only carries it on
+            const double off = scans::Dot(d, normal) - scans::CurvedPatchHeight(x, y, size, bend);
+            out.worst = std::max(out.worst, std::fabs(off));
+            sum += off * off;
+            ++inside;
+        }
+    out.rms = inside > 0 ? std::sqrt(sum / inside) : 1e9;
+    return out;
+}
+
+TEST_F(ShapesDialog, FreeFormLoftsACurvedPatchWithinItsNoise)
+{
+    const double size = 120.0, bend = 6.0, noise = 0.02;
+    struct Placement
+    {
+        Vec centre, normal;
+    };
+    int placed = 0;
+    for (const Placement& at : {Placement{{-650, 420, 1300}, scans::Unit({-0.2, 0.35, 0.9})},
+                                Placement{{2100, -800, 60}, scans::Unit({0.95, 0.1, -0.25})},
+                                Placement{{30, 1500, -700}, scans::Unit({0.3, -0.9, 0.3})}})
+    {
+        Open(scans::CurvedPatch(at.centre, at.normal, size, 40, bend, noise));
+        Click(IDC_SHAPES_SELECT_ALL);
+        ChooseKind(eShapeKind::FreeForm);
+        ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+        EXPECT_EQ(dialog->GetCurrentKind(), eShapeKind::FreeForm);
+        EXPECT_EQ(dialog->ListedSessions().size(), 1u);
+        EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_LIST, LB_GETCURSEL, 0, 0), 0);
+        EXPECT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Guide curve", L"Deviation"}));
+        EXPECT_NE(dialog->GetShapePage()->GetPropertyTree().GetRootItem()->GetChild(), nullptr);
+        ASSERT_NE(dialog->GetExtendMode(), nullptr);
+        EXPECT_NE(dialog->GetExtendMode()->GetActiveShape(), nullptr);
+        auto* loft = Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface);
+        ASSERT_NE(loft, nullptr);
+        ASSERT_NE(loft->GetHostSurface(), nullptr);
+        const LoftDeviation d = MeasureLoft(*loft->GetHostSurface(), at.centre, at.normal, size, bend);
+        // Uniform noise of +-0.02 per coordinate scatters the scan by about
+        // 0.012 (RMS) along the normal; the sections are simplified within
+        // 0.05 of their cuts.
+        EXPECT_LT(d.rms, noise);
+        EXPECT_LT(d.worst, 0.05 + 2 * noise);
+        for (int k = 0; k < 2; ++k)
+        {
+            EXPECT_LT(d.low[k], -0.5 * size) << "axis " << k;
+            EXPECT_GT(d.high[k], 0.5 * size) << "axis " << k;
+        }
+        Snapshot("free_form_" + std::to_string(placed++));
+        dialog.reset();
+        history.Clear();
+        DezazApp().ActiveDoc().Clear();
     }
 }
 

@@ -205,4 +205,36 @@ inline ON_Mesh BoxWithHole(Vec corner, Vec size, int cells, int hole)
     return b.Mesh();
 }
 
+// A gently curved patch of cells x cells squares of `size` around the
+// centre: the height along the normal is bend * ((x/h)^2 - 0.5 (y/h)^2)
+// over the half-size h, a saddle-free-form no primitive fits.
+inline double CurvedPatchHeight(double x, double y, double size, double bend)
+{
+    const double h = 0.5 * size;
+    return bend * ((x / h) * (x / h) - 0.5 * (y / h) * (y / h));
+}
+
+inline ON_Mesh CurvedPatch(Vec centre, Vec normal, double size, int cells, double bend, double noise = 0.0)
+{
+    MeshBuilder b(noise);
+    normal = Unit(normal);
+    Vec e1, e2;
+    Basis(normal, e1, e2);
+    std::vector<int> grid;
+    for (int j = 0; j <= cells; ++j)
+        for (int i = 0; i <= cells; ++i)
+        {
+            const double x = size * (double(i) / cells - 0.5), y = size * (double(j) / cells - 0.5);
+            grid.push_back(b.Add(centre + x * e1 + y * e2 + CurvedPatchHeight(x, y, size, bend) * normal));
+        }
+    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
+    for (int j = 0; j < cells; ++j)
+        for (int i = 0; i < cells; ++i)
+        {
+            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
+    return b.Mesh();
+}
+
 } // namespace scans
