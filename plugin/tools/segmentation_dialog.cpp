@@ -104,9 +104,6 @@ BOOL CSegmentationDialog::OnInitDialog()
     m_slider.SetPos(kSensitivityStart);
     m_slider.EnableWindow(FALSE);
 
-    // The vertices' value slot holds the sharpness here, not colours: the
-    // meshes are drawn in their materials, so the marks show.
-    GetScene().m_switch3 = 0;
     if (cP3DView* view = GetView())
     {
         view->turntableRotation = DezazAppSettings().ViewSettings().m_rotate_about_view_axes == 0 ? 1 : 0;
