@@ -192,6 +192,11 @@ TEST_F(SectionPlanePicker, AClickOnTheFirstPixelAndTheRightButtonStepBackAndEsca
     EXPECT_EQ(picker->GetClickCount(), 0);
     EXPECT_EQ(owner.plane.GetPlane().normal[2], before.normal[2]);
     EXPECT_EQ(view->GetActiveMode(), picker);
+    // A click on the same row, another pixel, places the plane.
+    picker->OnLButtonDown({80, 60}, 0, view);
+    picker->OnLButtonDown({140, 60}, 0, view);
+    EXPECT_EQ(owner.discards, 1);
+    ExpectPlaneAlong(1, 0);
 }
 
 } // namespace
