@@ -206,6 +206,14 @@ TEST_F(GuidingCurvePicker, AClickBesideTheCurvesIsAStrokeAndEscapeEndsThePicker)
     EXPECT_EQ(owner.plane.GetSectionCurve(), nullptr);
 }
 
+TEST_F(GuidingCurvePicker, OfTwoOverlappingCurvesTheOneDrawnLastIsHovered)
+{
+    ST_ISectionCurve* twin = AddSpline({{0, 5}, {20, 15}, {40, 5}});
+    view->Redraw(kFullRedraw);
+    testview::Move(view, OnCurve(first, 0.5));
+    EXPECT_EQ(picker->GetHoveredCurve(), twin);
+}
+
 TEST_F(GuidingCurvePicker, WithoutAProfileNothingIsHoveredOrPicked)
 {
     owner.profile = nullptr;
