@@ -109,7 +109,11 @@ TEST(NetworkNodeDrag, ACancelledDragPutsTheCurvesBackAsTheyWereGrabbed)
     ASSERT_EQ(drag.GrabAt(&network, kShared.data()), 2u);
     EXPECT_EQ(drag.Cancel(nullptr), 0u);
     EXPECT_FALSE(drag.IsDragging());
+    ASSERT_EQ(drag.GrabAt(&network, kShared.data()), 0u) << "the shared curves were let go";
+    const float other[3] = {800.0f, 0.0f, 130.0f};
+    ASSERT_EQ(drag.GrabAt(&network, other), 1u);
     EXPECT_TRUE(drag.Drop(nullptr, -1.0).empty());
+    EXPECT_FALSE(drag.IsDragging());
     // A press away from every node grabs nothing.
     const float away[3] = {0, 0, 0};
     EXPECT_EQ(drag.GrabAt(&network, away), 0u);
