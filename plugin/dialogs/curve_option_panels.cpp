@@ -6,6 +6,7 @@
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/curve_setting_values.h"
 #include "plugin/dialogs/curves_page.h"
+#include "plugin/dialogs/section_curve_guide.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "resources/curves.h"
 
@@ -242,7 +243,11 @@ void CDSubInteractiveSection::UpdateModeButtons()
 
 void CDSubInteractiveSection::UpdatePositionField()
 {
-    position = float(-m_page->SectionPlane()->GetPlane().d);
+    const cSectionCurveGuide guide(m_page->SectionPlane()->GetSectionCurve());
+    if (guide.IsUsable())
+        position = float(guide.GetLengthBetween(0.0, m_page->GetGuideParameter()));
+    else
+        position = float(-m_page->SectionPlane()->GetPlane().d);
     SetEditNumber(IDC_SECTION_POSITION, position);
 }
 
@@ -256,14 +261,26 @@ void CDSubInteractiveSection::OnPositionKillFocus()
     }
     position = float(typed);
     ST_CInteractiveSectionPlane& plane = *m_page->SectionPlane();
+    const cSectionCurveGuide guide(plane.GetSectionCurve());
+    if (plane.GetSectionCurve())
+    {
+        // Along a guiding curve the position is a length along it.
+        double t = 0.0, point[3], tangent[3];
+        if (!guide.GetParameterAtLength(position, FLT_EPSILON, t) || !guide.Evaluate(t, point, tangent))
+            return;
+        plane.MoveTo({float(point[0]), float(point[1]), float(point[2])});
+        plane.SetNormal({float(tangent[0]), float(tangent[1]), float(tangent[2])});
+        m_page->SetGuideParameter(t);
+        if (!multisections)
+            m_page->Recompute();
+        return;
+    }
     const cPlane& p = plane.GetPlane();
     const double length = std::sqrt(p.normal[0] * p.normal[0] + p.normal[1] * p.normal[1] + p.normal[2] * p.normal[2]);
     if (!(length > 0.0))
         return;
     const double n[3] = {p.normal[0] / length, p.normal[1] / length, p.normal[2] / length};
-    const t3DPoint<float> current = plane.GetCurrentPoint();
     const double o[3] = {p.origin[0], p.origin[1], p.origin[2]};
-    (void)current;
     // Along a world axis (either way) the position is the plane's coordinate
     // on that axis; otherwise it is minus n . origin.
     double s = 1.0;
@@ -373,7 +390,7 @@ void CDSubInteractiveSection::AcceptSections()
                     spline.release();
             }
     }
-    m_page->DiscardSectionPolylines();
+    m_page->ClearPreview();
     m_page->EnterModifyCurves();
 }
 

@@ -11,6 +11,7 @@
 #include "modes/section_plane_picker.h"
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/guide_curve_receiver.h"
+#include "plugin/dialogs/section_curve_guide.h"
 #include "resources/curves.h"
 
 #include <cfloat>
@@ -260,14 +261,21 @@ void CSubNetworkDlg::OnDrawMesh()
 
 void CSubNetworkDlg::DiscardSectionPolylines()
 {
+    m_guideParameter = 0.0;
+    ClearPreview();
+}
+
+void CSubNetworkDlg::ClearPreview()
+{
     m_previewValid = 0;
     m_preview.Clear();
 }
 
 void CSubNetworkDlg::Recompute()
 {
-    DiscardSectionPolylines();
+    ClearPreview();
     cMeshObject* object = FirstMeshObject();
+    const cSectionCurveGuide guide(m_plane.GetSectionCurve());
     if (object && m_plane.IsActive())
     {
         stSectionPanelData data;
@@ -288,6 +296,12 @@ void CSubNetworkDlg::Recompute()
             s.origin[k] = plane.origin[k];
             s.normal[k] = plane.normal[k];
             s.reference[k] = plane.xAxis[k];
+        }
+        // With a guiding curve the planes follow it from the current one.
+        if (guide.IsUsable())
+        {
+            s.guide = &guide;
+            s.guideParameter = m_guideParameter;
         }
         if (ComputeSectionPolylines(data) == eSectionResult::done)
         {

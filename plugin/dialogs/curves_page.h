@@ -42,9 +42,15 @@ public:
     // Cuts the mesh with the plane into the preview polylines and redraws.
     void Recompute();
 
-    // ISectionPlaneHost
+    // ISectionPlaneHost. A picker that placed the plane also restarts the
+    // guide parameter at the start of the plane's guiding curve.
     ST_CInteractiveSectionPlane* SectionPlane() override { return &m_plane; }
     void DiscardSectionPolylines() override;
+    // Empties the preview polylines.
+    void ClearPreview();
+    // The guiding curve's parameter at the current section.
+    double GetGuideParameter() const { return m_guideParameter; }
+    void SetGuideParameter(double t) { m_guideParameter = t; }
     ST_ISectionCurve* ActiveProfile() override;
 
     tPolylineCollection<tFramePolyline<cVertex>>& PreviewPolylines() { return m_preview; }
@@ -76,5 +82,6 @@ private:
     CDSubAddCurves m_addPanel;
     int m_transparentMesh = 0;
     ST_CInteractiveSectionPlane m_plane;
+    double m_guideParameter = 0.0;
     int m_drawMesh = 1;
 };

@@ -7,8 +7,10 @@
 #include "core/section_curve_classes.h"
 #include "modes/section_plane_picker.h"
 #include "plugin/dialogs/curve_setting_values.h"
+#include "modes/profile_sketch_selection.h"
 #include "plugin/dialogs/curves_page.h"
 #include "resources/curves.h"
+#include "shapes/spline_section_curve.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
 
@@ -164,6 +166,39 @@ TEST_F(CurvesPage, ThePositionOfAnAxisPlaneIsItsCoordinateWhicheverWayItFaces)
     Type(section, IDC_SECTION_POSITION, L"40");
     const cPlane& p = plane.GetPlane();
     EXPECT_NEAR(p.normal[0] * p.origin[0] + p.normal[2] * p.origin[2], -40.0, 1e-3);
+}
+
+TEST_F(CurvesPage, AlongAGuidingCurveThePositionIsALengthAlongIt)
+{
+    OpenNetwork();
+    // A straight guide along x through the scan's middle.
+    ST_TSplineCurve<Dezaz_Wire> guide;
+    const double identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    std::copy(identity, identity + 12, guide.frame);
+    tPolyline<cVertex> points;
+    for (int i = 0; i <= 4; ++i)
+    {
+        const double p[3] = {1160.0 + 20.0 * i, -640.0, 0.0};
+        points.AddPoint3d(p);
+    }
+    ASSERT_TRUE(RebuildSketchCurve(guide, points));
+    ST_CInteractiveSectionPlane& plane = *page->SectionPlane();
+    plane.SetSectionCurve(&guide);
+    CDSubInteractiveSection& section = page->SectionPanel();
+    Type(section, IDC_SECTION_POSITION, L"30");
+    const cPlane& p = plane.GetPlane();
+    EXPECT_NEAR(p.origin[0], 1190.0, 0.05);
+    EXPECT_NEAR(p.origin[1], -640.0, 0.05);
+    EXPECT_NEAR(std::fabs(p.normal[0]), 1.0, 1e-4) << "across the guide";
+    EXPECT_NEAR(page->GetGuideParameter(), 30.0 / 80.0, 1e-3);
+    section.UpdatePositionField();
+    EXPECT_NEAR(section.position, 30.0f, 0.05f);
+    // A length beyond the guide moves nothing.
+    Type(section, IDC_SECTION_POSITION, L"500");
+    EXPECT_NEAR(plane.GetPlane().origin[0], 1190.0, 0.05);
+    // The plane cuts the scan across the guide.
+    EXPECT_TRUE(page->IsPreviewValid());
+    EXPECT_GE(page->PreviewPolylines().GetCount(), 1u);
 }
 
 TEST_F(CurvesPage, AcceptMakesSplinesOfThePreviewInASketchWithOneUndoEntry)
