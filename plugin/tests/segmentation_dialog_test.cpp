@@ -83,6 +83,7 @@ protected:
         dialog->SetDocument(&doc);
         ASSERT_TRUE(dialog->LoadHostMesh(*host));
         ASSERT_TRUE(dialog->Create(IDD_SEGMENTATION, nullptr));
+        dialog->ShowWindow(SW_SHOW); // as running it modally shows it
         view = dialog->GetSegmentationView();
         ASSERT_NE(view, nullptr);
         ASSERT_NE(view->GetSafeHwnd(), nullptr);
@@ -347,6 +348,14 @@ TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
     const std::uint32_t faceBefore = PixelAt(face);
     EXPECT_NE(faceBefore, PixelAt(POINT{2, 2}));
     win32::WriteSnapshotIfRequested(dialog->GetSafeHwnd(), "segmentation_dialog_detected");
+    {
+        // The dialog's own face shows around its controls in its picture.
+        const win32::ClientImage picture = win32::ComposeWindowImage(dialog->GetSafeHwnd());
+        const COLORREF colour = GetSysColor(COLOR_BTNFACE);
+        EXPECT_EQ(picture.pixels[2 * std::size_t(picture.width) + 2] & 0xFFFFFFu,
+                  (std::uint32_t(GetRValue(colour)) << 16) | (std::uint32_t(GetGValue(colour)) << 8) |
+                      GetBValue(colour));
+    }
 
     // With Alt a stroke along the front rim clears its marks there.
     win32::SetKeyDown(VK_MENU, true);
