@@ -227,6 +227,104 @@ TEST_F(FreeFormRecord, RefitsOfANoisyBentSheetLieWithinTheNoise)
     }
 }
 
+// A whole tube of radius 20 around a tilted axis far from the origin,
+// scanned with noise, every triangle selected; as tall as wide, it spreads
+// about alike along every direction.
+constexpr double kTubeRadius = 20.0;
+const double kTubeBase[3] = {-40.0, 80.0, 900.0};
+
+void TubeAxis(double axis[3])
+{
+    const double raw[3] = {0.1, 0.2, 1.0};
+    const double length = std::sqrt(raw[0] * raw[0] + raw[1] * raw[1] + raw[2] * raw[2]);
+    for (int k = 0; k < 3; ++k)
+        axis[k] = raw[k] / length;
+}
+
+cMeshObject* ScanTube(double height, double sigma, tFitPointQueue& points)
+{
+    std::mt19937 rng(5);
+    std::normal_distribution<double> noise(0.0, sigma);
+    double axis[3], e1[3], e2[3];
+    TubeAxis(axis);
+    const double helper[3] = {1.0, 0.0, 0.0};
+    e1[0] = helper[1] * axis[2] - helper[2] * axis[1];
+    e1[1] = helper[2] * axis[0] - helper[0] * axis[2];
+    e1[2] = helper[0] * axis[1] - helper[1] * axis[0];
+    const double l = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
+    for (double& c : e1)
+        c /= l;
+    e2[0] = axis[1] * e1[2] - axis[2] * e1[1];
+    e2[1] = axis[2] * e1[0] - axis[0] * e1[2];
+    e2[2] = axis[0] * e1[1] - axis[1] * e1[0];
+    auto* object = new cMeshObject();
+    cMesh& mesh = *object->GetMesh();
+    const int around = 48, rows = 10;
+    for (int j = 0; j <= rows; ++j)
+        for (int i = 0; i < around; ++i)
+        {
+            const double a = 2.0 * 3.14159265358979323846 * i / around, h = height * j / rows;
+            const double r = kTubeRadius + noise(rng);
+            float p[3];
+            stFitPoint f;
+            for (int k = 0; k < 3; ++k)
+            {
+                const double radial = std::cos(a) * e1[k] + std::sin(a) * e2[k];
+                p[k] = float(kTubeBase[k] + h * axis[k] + r * radial);
+                f.position[k] = p[k];
+                f.normal[k] = float(radial);
+            }
+            mesh.AddVertex(p);
+            points.push_back(f);
+        }
+    for (int j = 0; j < rows; ++j)
+        for (int i = 0; i < around; ++i)
+        {
+            const std::uint32_t a = j * around + i, b = j * around + (i + 1) % around;
+            mesh.AddTriangle(a, b, b + around)->flags = 1;
+            mesh.AddTriangle(a, b + around, a + around)->flags = 1;
+        }
+    mesh.Update();
+    return object;
+}
+
+TEST_F(FreeFormRecord, APatchGuideCutsAWholeTubeOnItsRadius)
+{
+    const double sigma = 0.01;
+    double axis[3];
+    TubeAxis(axis);
+    for (double height : {kTubeRadius * std::sqrt(6.0), 50.0})
+    {
+        SCOPED_TRACE(height);
+        tFitPointQueue q;
+        std::unique_ptr<cMeshObject> mesh(ScanTube(height, sigma, q));
+        cFitContainer points(q);
+        record.BuildRows();
+        ASSERT_EQ(record.Refit(points, 1.0, mesh.get(), nullptr), 1);
+        ASSERT_NE(object.GetGeometry()->GetHostSurface(), nullptr);
+        // Every section is a cut through the scan; one round the tube runs
+        // on its radius.
+        const LoftParameters& p = object.GetGeometry()->GetParameters();
+        ASSERT_EQ(p.sections.size(), 9u);
+        for (const LoftSection& section : p.sections)
+        {
+            ASSERT_NE(section.curve, nullptr) << section.position;
+            if (!section.curve->IsClosed())
+                continue;
+            for (int i = 0; i <= 20; ++i)
+            {
+                t3DPoint<double> at, tangent, binormal;
+                ASSERT_TRUE(section.curve->EvaluateInWorld(i / 20.0, &at, &tangent, &binormal));
+                const double d[3] = {at.x - kTubeBase[0], at.y - kTubeBase[1], at.z - kTubeBase[2]};
+                const double along = d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2];
+                const double r = std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - along * along));
+                // The 48-sided scan's flats sit up to 0.086 inside the circle.
+                EXPECT_NEAR(r, kTubeRadius, 0.15) << section.position;
+            }
+        }
+    }
+}
+
 TEST_F(FreeFormRecord, RefusedRefitsLeaveTheLoftAlone)
 {
     const double sigma = 0.01;
