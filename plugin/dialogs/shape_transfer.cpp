@@ -3,6 +3,7 @@
 #include "core/frame_math.h"
 #include "core/profiled_surface.h"
 #include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "core/scene_object.h"
 #include "platform/geometry/brep_primitives.h"
 #include "platform/host/dezaz_app.h"
@@ -55,15 +56,18 @@ std::unique_ptr<ON_Brep> PlaneBrep(const cPlane& p)
 
 // Copies of the host curves of a profile: the curve itself, or each segment
 // of a sketch (a network is a sketch of curves).
-void CollectProfileCurves(ST_ISectionCurve* curve, std::vector<std::unique_ptr<ON_Curve>>& out)
+void CollectProfileCurves(ST_ISectionCurve* curve, std::vector<std::unique_ptr<ON_Curve>>& out, int depth = 0)
 {
     if (!curve)
         return;
-    const std::uint32_t segments = curve->GetSegmentCount();
-    if (segments > 0)
+    // Only a sketch is made of other curves (a plain curve may count its
+    // own pieces); sketches do not nest deeper than a few levels.
+    if (curve->GetClassGuid() == CLSID_ST_TSketch)
     {
-        for (std::uint32_t i = 0; i < segments; ++i)
-            CollectProfileCurves(curve->GetSegment(i), out);
+        const std::uint32_t segments = curve->GetSegmentCount();
+        for (std::uint32_t i = 0; i < segments && depth < 4; ++i)
+            if (ST_ISectionCurve* segment = curve->GetSegment(i); segment && segment != curve)
+                CollectProfileCurves(segment, out, depth + 1);
         return;
     }
     const auto* wire = dynamic_cast<const Dezaz_Wire*>(curve->GetWire());

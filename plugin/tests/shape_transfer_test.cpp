@@ -5,6 +5,11 @@
 #include "platform/geometry/rev_surface.h"
 #include "platform/geometry/surface.h"
 #include "plugin/dialogs/shape_transfer.h"
+#include "core/profiled_surface.h"
+#include "core/section_curve.h"
+#include "core/section_curve_classes.h"
+#include "shapes/dezaz_wire.h"
+#include "shapes/sketch_curve.h"
 #include "shapes/primitive_geometry.h"
 #include "shapes/session_kinds.h"
 #include "shapes/shape_interfaces.h"
@@ -94,6 +99,21 @@ TEST_F(ShapeTransfer, PlaneOfHalfExtentsTwoByThreeBecomesAFourBySixRectangle)
     EXPECT_NEAR(box.m_max.y, -187, 1e-9);
     EXPECT_NEAR(box.m_min.z, 50, 1e-9);
     EXPECT_NEAR(box.m_max.z, 50, 1e-9);
+
+    // Leaning at 45 degrees about x: the 6 side rises 3 sqrt(2) in y and z.
+    CSessionSurface* leaning = dialog->GetEntry()->CreateSession(CLSID_CSessionPlane, false);
+    auto* plane = static_cast<ST_CPlane*>(leaning->GetSceneObject()->QueryInterface(IID_ST_CPlane));
+    const double x[3] = {1, 0, 0}, y[3] = {0, std::sqrt(0.5), std::sqrt(0.5)};
+    plane->SetFrameFromAxes(origin, x, 2, y, 3);
+    ASSERT_TRUE(TransferShapeToHost(*dialog, leaning, false));
+    ASSERT_EQ(Breps().size(), 2u);
+    const ON_BoundingBox tilted = Breps()[1]->Brep()->BoundingBox();
+    const double rise = 3 * std::sqrt(0.5);
+    EXPECT_NEAR(tilted.m_max.x - tilted.m_min.x, 4, 1e-9);
+    EXPECT_NEAR(tilted.m_min.y, -190 - rise, 1e-9);
+    EXPECT_NEAR(tilted.m_max.y, -190 + rise, 1e-9);
+    EXPECT_NEAR(tilted.m_min.z, 50 - rise, 1e-9);
+    EXPECT_NEAR(tilted.m_max.z, 50 + rise, 1e-9);
 }
 
 TEST_F(ShapeTransfer, CylinderAfterAnAlignmentIsTheFittedOneMappedBackToTheHostMesh)
@@ -223,4 +243,59 @@ TEST_F(ShapeTransfer, HostMeshFollowsTheAlignmentOnceAndADeletedMeshKeepsTheFram
     // A second press finds nothing to do.
     Click(IDC_SHAPES_HOST_SAME_PLACE);
     EXPECT_EQ(doc.RedrawCount(), redraws + 1);
+}
+
+TEST_F(ShapeTransfer, NetworkCurvesAfterAnAlignmentLandWhereTheHostMeshIs)
+{
+    Open(scans::Plane({200, -100, 40}, scans::Unit({0.3, -0.2, 1.0}), 30, 6, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    const double* f = dialog->GetMeshFrame();
+    ASSERT_FALSE(IsIdentityFrame(f));
+
+    // A network of one line, drawn where the dialog shows the mesh.
+    CSessionSurface* session = dialog->GetEntry()->CreateSession(CLSID_CSessionCurveNetwork, false);
+    ASSERT_NE(session, nullptr);
+    auto* profiled = static_cast<ST_IProfiledSurface*>(session->GetSceneObject()->QueryInterface(IID_ST_IProfiledSurface));
+    ASSERT_NE(profiled, nullptr);
+    if (!profiled->GetProfileCurve())
+    {
+        auto sketch = profiled->CreateCurveByClassGuid(CLSID_ST_TSketch);
+        ASSERT_NE(sketch, nullptr);
+        profiled->SetProfile(sketch.get(), 0);
+    }
+    ST_ISectionCurve* sketch = profiled->GetProfileCurve();
+    ASSERT_NE(sketch, nullptr);
+    auto line = profiled->CreateCurveByClassGuid(CLSID_ST_TLineCurve);
+    ASSERT_NE(line, nullptr);
+    auto* wire = dynamic_cast<Dezaz_Wire*>(line->GetWire());
+    ASSERT_NE(wire, nullptr);
+    const double a[3] = {1, 2, 0}, b[3] = {11, -4, 0};
+    ASSERT_TRUE(wire->SetLine(t3DPoint<double>(a[0], a[1], a[2]), t3DPoint<double>(b[0], b[1], b[2])));
+    sketch->AddCurve(line.release());
+
+    const std::size_t before = DezazApp().ActiveDoc().Objects().size();
+    ASSERT_TRUE(TransferShapeToHost(*dialog, session, true));
+    const auto objects = DezazApp().ActiveDoc().Objects();
+    ASSERT_EQ(objects.size(), before + 1);
+    const auto* curve = dynamic_cast<const CDezazCurveObject*>(objects.back());
+    ASSERT_NE(curve, nullptr);
+    ASSERT_NE(curve->Curve(), nullptr);
+    // The host point of a dialog point q is R^T (q - t).
+    const auto back = [&](const double q[3], int c)
+    {
+        double v = 0.0;
+        for (int r = 0; r < 3; ++r)
+            v += f[r * 4 + c] * (q[r] - f[r * 4 + 3]);
+        return v;
+    };
+    const ON_3dPoint start = curve->Curve()->PointAtStart(), end = curve->Curve()->PointAtEnd();
+    for (int c = 0; c < 3; ++c)
+    {
+        EXPECT_NEAR(start[c], back(a, c), 1e-9);
+        EXPECT_NEAR(end[c], back(b, c), 1e-9);
+    }
+    // The network adds no brep.
+    EXPECT_EQ(Breps().size(), 0u);
 }
