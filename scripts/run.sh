@@ -99,6 +99,10 @@ _Screenshot "$shots/05 created in the document"
 _DialogButton "$T" 2
 _List
 _SurfacePoints
+# The deviation of the scan from the created surfaces: the analyser prints
+# its statistics and colours the scan, shown with the legend
+_vtlAnalyzer
+_Screenshot "$shots/07 deviation of the scan"
 _Save "$out/main_road.dzz"
 SCRIPT
 # The road starts from the dialog's default settings: a registry of its own.
@@ -139,6 +143,13 @@ cat >"$out/main_job.script" <<SCRIPT
 # The sample scan into a host mesh
 _Import "$sample"
 _SelAll
+# The primitive panel of the "Primitives" dock bar: a cylinder through the
+# selected scan, shown docked with its white preview, then created on the
+# layer "vtl Surfaces" with its axis line, and listed
+_DockBarButton Primitives 3003
+_Screenshot "$out/screenshots/primitives"
+_DockBarButton Primitives 1
+_List
 # The shapes dialog on the selected mesh, which goes to a layer of its own
 > MessageBox Yes For the best results
 _vtlShapes
@@ -146,10 +157,6 @@ _SelNone
 # The analysis tools; a batch script may not run them
 _vtlAnalyzer
 -_vtlAnalyzer
-# Segmentation of the scan (its dialog is closed at once)
-> Object first
-> Dialog 2 Vantrell - Segmentation
-_vtlSegmentation
 # A closed curve beside the part, extruded 5 up with a 5 degree draft
 _Polyline 150,0,0 190,0,0 190,30,0 150,30,0 150,0,0
 > Object last
@@ -158,12 +165,27 @@ _vtlTestTapered
 _List
 # A wall, and a sheet across it: the trim keeps the part of the sheet clicked
 _PlaneSurface 170,50,-10 170,110,-10 170,50,10
-# The fillet tool on the wall's edge at y = 50
-> Object last at 170,50,0
-_vtlMeasureFillet
 _PlaneSurface 150,60,0 200,60,0 150,100,0
 > Object last at 185,80,0
 _vtlTrim
+_List
+# The fillet tool on the boss of the part (radius 12 about x = 20, y = 30):
+# a sheet standing against the boss gives the edge, the scan (the first
+# object) is the reference mesh, and the annotation gives the radius
+_PlaneSurface 32,30,22 32,30,33 40,30,22
+> Object last at 32,30,27.5
+_vtlMeasureFillet
+> Object first
+_DialogButton "Measure Fillet" 3078
+_DialogButton "Measure Fillet" 3084
+_DialogButton "Measure Fillet" 2
+_List
+# Segmentation of the scan: Detect at the default sensitivity, then Split
+# into one mesh per region
+> Object first
+> Dialog 3076
+> Dialog 3071
+_vtlSegmentation
 _List
 # Help, about and the two commands kept as names
 _vtlOnlineHelp
@@ -195,6 +217,9 @@ sed 's/\(.\)Command: /\1\nCommand: /' "$out/command_line.txt" | awk '
   END { close_command() }
 '
 grep '^The shell was asked' "$out/command_line.txt" | sed 's/^/  /' || true
+# The fillet measured on the boss, beside its true radius.
+grep -o 'text dot "R: [0-9.]*"' "$out/command_line.txt" | head -n1 |
+  sed 's/text dot "R: \(.*\)"/run.sh: fillet tool on the boss: R = \1 mm beside the true radius 12 mm (machined_part.txt)/'
 
 # Saving what was opened must give the same document.
 cmp "$out/machined_part.dzz" "$out/machined_part_reopened.dzz"
