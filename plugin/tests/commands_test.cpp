@@ -338,6 +338,12 @@ TEST_F(Commands, ToolsNotBuiltSaySoWithoutAskingForAnything)
 
 TEST_F(Commands, HelpOpensThePageOfTheConfiguredSiteAndAboutShowsItsText)
 {
+    // The binary points the site at a closed loopback port for the tests that
+    // open the shapes dialog: the default is seen without it, and it is put
+    // back afterwards.
+    const char* configured = std::getenv("VTL_WEB_SITE");
+    const std::string before = configured ? configured : "";
+    ::unsetenv("VTL_WEB_SITE");
     ASSERT_TRUE(Run(L"_vtlOnlineHelp"));
     ASSERT_EQ(win32::ShellRequests().size(), 1u);
     EXPECT_EQ(win32::ShellRequests()[0].verb, L"open");
@@ -360,7 +366,10 @@ TEST_F(Commands, HelpOpensThePageOfTheConfiguredSiteAndAboutShowsItsText)
     DezazApp().ClearCommandLineText();
     ASSERT_TRUE(Run(L"-_vtlAbout"));
     EXPECT_EQ(Said(), about + L"\n");
-    ::unsetenv("VTL_WEB_SITE");
+    if (before.empty())
+        ::unsetenv("VTL_WEB_SITE");
+    else
+        ::setenv("VTL_WEB_SITE", before.c_str(), 1);
 }
 
 // ---------------------------------------------------------------- vtlTrim
