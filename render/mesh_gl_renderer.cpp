@@ -112,6 +112,14 @@ std::uint64_t cMeshGLRenderer::SolidContentKey(bool flat, const float front[4]) 
         if (tags)
             hash.Add(i < m_colouring.tagCount ? tags[i] : std::uint8_t(0));
     }
+    // A deviation pass writes new colours straight into the vertices.
+    if (UsesVertexColours())
+        for (std::uint32_t i = 0; i < m_mesh->GetVertexCount(); ++i)
+        {
+            const cVertex* v = m_mesh->GetVertex(i);
+            for (int c = 0; c < 3; ++c)
+                hash.Add(v->extra[c]);
+        }
     return hash.value;
 }
 
