@@ -61,6 +61,10 @@ public:
     std::uint8_t m_switch2 = 1;
     std::uint8_t m_switch3 = 1;
     std::uint32_t m_boxMode = kBoxModeNormal;
+    // While the box mode is kBoxModeDeviation: the meshes' points during a
+    // navigation drag show only the vertices of the selection that the
+    // deviation page measured.
+    std::uint8_t m_deviationSelectionOnly = 0;
 
 private:
     void SectionViewBox(float box[6]);

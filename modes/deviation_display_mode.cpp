@@ -3,6 +3,7 @@
 #include "analysis/analysed_vertex_tree.h"
 #include "core/mesh.h"
 #include "core/mesh_object.h"
+#include "core/p3d_scene.h"
 #include "core/scene.h"
 #include "modes/mode_support.h"
 #include "modes/shapes_view.h"
@@ -192,6 +193,42 @@ CUIM_Deviation::CUIM_Deviation(std::uint32_t id, std::uint32_t temporary, C3DVie
 CUIM_Deviation::~CUIM_Deviation()
 {
     HideQuickPopups();
+    RestoreDisplay();
+}
+
+void SetDeviationSelectionOnly(C3DView* view, bool on)
+{
+    if (auto* scene = dynamic_cast<cP3DScene*>(view ? view->GetScene() : nullptr))
+        scene->m_deviationSelectionOnly = on ? 1 : 0;
+}
+
+void CUIM_Deviation::ShowVertexColours()
+{
+    auto* scene = dynamic_cast<cP3DScene*>(ownerView ? ownerView->GetScene() : nullptr);
+    if (!scene)
+        return;
+    // A navigation mode ending on top of this one activates it again: the
+    // display from before the first activation is the one to go back to.
+    if (!displayTaken)
+        previousBoxMode = scene->m_boxMode;
+    displayTaken = true;
+    scene->m_boxMode = kBoxModeDeviation;
+    IDeviationPage* page = Page();
+    scene->m_deviationSelectionOnly = page && page->SelectionOnly() ? 1 : 0;
+}
+
+void CUIM_Deviation::RestoreDisplay()
+{
+    auto* scene = dynamic_cast<cP3DScene*>(ownerView ? ownerView->GetScene() : nullptr);
+    if (!scene || !displayTaken)
+        return;
+    // A display another tool chose meanwhile stays.
+    if (scene->m_boxMode == kBoxModeDeviation)
+        scene->m_boxMode = previousBoxMode;
+    scene->m_deviationSelectionOnly = 0;
+    displayTaken = false;
+    if (ownerView->GetSafeHwnd())
+        ownerView->RequestRedraw(0);
 }
 
 void CUIM_Deviation::HideQuickPopups() const
@@ -228,6 +265,7 @@ void CUIM_Deviation::Invalidate() const
 
 void CUIM_Deviation::OnActivate(C3DView* view)
 {
+    ShowVertexColours();
     HideQuickPopups();
     probe.Reset();
     redrawNeeded = true;

@@ -64,6 +64,10 @@ IDeviationPage* FindDeviationPage(C3DView* view);
 // Registers (or, with null, forgets) the page of a view.
 void SetDeviationPage(C3DView* view, IDeviationPage* page);
 
+// Sets the selection-only switch of the view's deviation display (the
+// page's Selection only); nothing for a view without the plug-in's scene.
+void SetDeviationSelectionOnly(C3DView* view, bool on);
+
 // The probe of the vertex under the cursor over one mesh object.
 class cDeviationProbe
 {
@@ -162,8 +166,14 @@ private:
     void HideQuickPopups() const;
     // The extremes of each analysed mesh, when the page shows them.
     template <class F> void ForEachExtreme(F f) const;
+    // The view's scene draws its meshes in the pass's vertex colours while
+    // the mode runs, and as before once it ends.
+    void ShowVertexColours();
+    void RestoreDisplay();
 
     cDeviationProbe probe;
+    bool displayTaken = false;
+    std::uint32_t previousBoxMode = 0;
     bool redrawNeeded = true;
     std::wstring unitText;
 };

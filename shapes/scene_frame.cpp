@@ -167,6 +167,12 @@ void cP3DRenderGL::DrawMeshPass(cP3DScene* scene, std::uint32_t redraw)
     glPopAttrib();
 }
 
+namespace
+{
+// The record a deviation pass attaches to the mesh object it measured.
+constexpr wchar_t kDeviationRecordName[] = L"VTL_AnalyzerInfo_Property";
+} // namespace
+
 void cP3DRenderGL::DrawMeshObject(cP3DScene& scene, ISceneObject* object, std::uint32_t redraw,
                                   const double* mirror)
 {
@@ -207,12 +213,15 @@ void cP3DRenderGL::DrawMeshObject(cP3DScene& scene, ISceneObject* object, std::u
     ViewToWorld(b, eye);
     for (int i = 0; i < 3; ++i)
         context.viewDirection[i] = b[i] - a[i];
-    // The triangle tags that sessions paint colour their regions; the
-    // deviation box mode shows its own colouring. The vertices' colour slot
-    // holds area scalars after the normals were computed, never colours.
-    m_meshDrawer.SetVertexColours(false);
+    // The triangle tags that sessions paint colour their regions. The
+    // vertices' colour slot holds area scalars after the normals were
+    // computed; only a deviation pass, which leaves its record on the
+    // object, writes colours there, and the deviation box mode shows them.
+    const bool deviation = scene.m_boxMode == kBoxModeDeviation;
+    m_meshDrawer.SetVertexColours(deviation && object->FindAttachedProperty(kDeviationRecordName) != nullptr);
+    context.selectedOnly = deviation && scene.m_deviationSelectionOnly != 0 ? 1 : 0;
     m_meshDrawer.SetTriangleColours(
-        scene.m_boxMode != kBoxModeDeviation && scene.m_switch3 != 0
+        !deviation && scene.m_switch3 != 0
             ? dynamic_cast<const CTriangleColourProperties*>(object->FindAttachedProperty(kTriangleColoursPropertyName))
             : nullptr);
     if (!m_meshDrawer.AttachObject(object))

@@ -1,8 +1,14 @@
 // The shapes dialog's Deviation tab end to end: a plane fitted to a noisy
 // scan of a tilted patch, the tab switches the view to the deviation
-// display, and the page reports every selected vertex compared.
+// display, and the page reports every selected vertex compared; the view
+// shows the mesh in the colours of the scale while the tab is open and in
+// its material again once it is left.
 #include "analysis/analysed_vertex_tree.h"
+#include "analysis/colour_ramp.h"
+#include "analysis/deviation_pass.h"
 #include "core/mesh_object.h"
+#include "core/p3d_scene.h"
+#include "resources/analyzer.h"
 #include "modes/deviation_display_mode.h"
 #include "plugin/tests/support/shape_scans.h"
 #include "plugin/tests/support/shapes_dialog_fixture.h"
@@ -10,12 +16,173 @@
 #include "shapes/primitive_geometry.h"
 #include "shapes/shape_interfaces.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 namespace
 {
 
 using DeviationTab = ShapesDialog;
+
+struct Rgb
+{
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+// A plate of 20 x 20 cells turned 53 degrees away from the eye (lit at
+// 1.3 x its colour, without a highlight) with two patches of 6 x 13
+// vertices, one sunk 0.03 below its plane and one lifted 0.03 above it; the
+// rest lies on the plane all around them, and a plane fitted to it alone is
+// the plate's own and spans the patches.
+class DeviationColours : public ShapesDialog
+{
+protected:
+    static constexpr int kCells = 20;
+    static constexpr double kStep = 0.03;
+
+    void OpenSteppedPlate()
+    {
+        const scans::Vec normal = scans::Unit({0, 0.8, 0.6});
+        ON_Mesh plate = scans::Plane({300, -200, 50}, normal, 100.0, kCells);
+        for (int k = 0; k < plate.m_V.Count(); ++k)
+        {
+            const int column = k % (kCells + 1), row = k / (kCells + 1);
+            const bool band = row >= 4 && row <= 16;
+            const double offset =
+                band && column >= 3 && column <= 8 ? -kStep : band && column >= 12 && column <= 17 ? kStep : 0.0;
+            plate.m_V[k].x += float(offset * normal.x);
+            plate.m_V[k].y += float(offset * normal.y);
+            plate.m_V[k].z += float(offset * normal.z);
+        }
+        Open(plate);
+        // The dialog's mesh may lie elsewhere: the groups are told apart by
+        // their height along the normal around the flat middle (the median).
+        cMesh& mesh = Mesh();
+        std::vector<double> heights;
+        for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        {
+            const cVertex* v = mesh.GetVertex(i);
+            heights.push_back(v->x * normal.x + v->y * normal.y + v->z * normal.z);
+        }
+        std::vector<double> sorted = heights;
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        const double middle = sorted[sorted.size() / 2];
+        group.assign(heights.size(), 0);
+        for (std::size_t i = 0; i < heights.size(); ++i)
+            group[i] = heights[i] > middle + kStep / 2 ? 1 : heights[i] < middle - kStep / 2 ? -1 : 0;
+        // Only the flat middle is selected, so the plane is fitted to it.
+        mesh.ForEachTriangle([&](cMeshTriangle& t) {
+            const bool flat = std::all_of(std::begin(t.vertexIndex), std::end(t.vertexIndex),
+                                          [&](std::uint32_t v) { return group[v] == 0; });
+            t.flags = flat ? std::uint8_t(t.flags | kTriangleFlagSelected)
+                           : std::uint8_t(t.flags & ~kTriangleFlagSelected);
+            if (flat)
+                for (const std::uint32_t v : t.vertexIndex)
+                    mesh.GetVertex(v)->flags |= 2u;
+        });
+    }
+    // The vertex of a group nearest to the group's centroid, well inside
+    // its patch (the flat group's lies in the gap between the patches).
+    std::uint32_t MiddleOf(int which)
+    {
+        cMesh& mesh = Mesh();
+        double c[3] = {0, 0, 0};
+        int n = 0;
+        for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+            if (group[i] == which)
+            {
+                const cVertex* v = mesh.GetVertex(i);
+                c[0] += v->x, c[1] += v->y, c[2] += v->z, ++n;
+            }
+        std::uint32_t best = 0;
+        double bestDistance = 1e300;
+        for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        {
+            if (group[i] != which)
+                continue;
+            const cVertex* v = mesh.GetVertex(i);
+            const double d = std::hypot(v->x - c[0] / n, v->y - c[1] / n, v->z - c[2] / n);
+            if (d < bestDistance)
+                bestDistance = d, best = i;
+        }
+        return best;
+    }
+    win32::ClientImage Picture(const std::string& name)
+    {
+        dialog->GetShapesView()->Redraw(kFullRedraw);
+        win32::WriteSnapshotIfRequested(Window(), "deviation_colours_" + name);
+        return win32::ComposeWindowImage(Window());
+    }
+    // The pixels of the view within two pixels of a vertex.
+    std::vector<Rgb> AroundVertex(const win32::ClientImage& image, std::uint32_t index)
+    {
+        I3DSceneRenderer* renderer = dialog->GetShapesView()->GetRenderer();
+        const cVertex* v = Mesh().GetVertex(index);
+        float projected[3];
+        renderer->ProjectPoint(projected, &v->x, true);
+        POINT at{};
+        renderer->WorldToScreen(projected[0], projected[1], &at);
+        const HWND view = dialog->GetShapesView()->GetSafeHwnd();
+        std::vector<Rgb> out;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
+            {
+                POINT p{at.x + dx, at.y + dy};
+                MapWindowPoints(view, Window(), &p, 1);
+                EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x < image.width && p.y < image.height);
+                const std::uint32_t c = image.pixels[std::size_t(p.y) * std::size_t(image.width) + std::size_t(p.x)];
+                out.push_back({int((c >> 16) & 255), int((c >> 8) & 255), int(c & 255)});
+            }
+        return out;
+    }
+    // The pixel of a vertex of colour bytes rgb, lit as the plate is.
+    static Rgb Lit(const std::uint8_t rgb[3])
+    {
+        const auto lit = [](std::uint8_t c) { return int(std::lround(std::min(255.0, 1.3 * c))); };
+        return {lit(rgb[0]), lit(rgb[1]), lit(rgb[2])};
+    }
+    // The colour bytes the scene pass gives a deviation (the page's
+    // tolerance 0.01 and multiplier 5).
+    static Rgb PassColour(float d)
+    {
+        std::uint8_t rgb[3] = {kUnmeasuredGrey, kUnmeasuredGrey, kUnmeasuredGrey};
+        if (d != FLT_MAX)
+        {
+            tColourTable table;
+            SetDefaultColourTable(table);
+            Ramp(d, 0.05f, 0.01f, -0.05f, 0.05f, table, rgb[0], rgb[1], rgb[2], 1.0f);
+        }
+        for (std::uint8_t& c : rgb)
+            c = std::uint8_t(float(c) * kSceneColourScale);
+        return Lit(rgb);
+    }
+    static void ExpectAll(const std::vector<Rgb>& block, Rgb want, const char* what)
+    {
+        for (const Rgb& p : block)
+        {
+            EXPECT_NEAR(p.r, want.r, 4) << what;
+            EXPECT_NEAR(p.g, want.g, 4) << what;
+            EXPECT_NEAR(p.b, want.b, 4) << what;
+        }
+    }
+    const cVTL_AVTree* Analysis()
+    {
+        return dynamic_cast<const cVTL_AVTree*>(
+            dialog->FirstMeshObject()->FindAttachedProperty(kAnalyzerInfoPropertyName));
+    }
+    void UncheckSelectionOnly(CSubDeviationDlg* page)
+    {
+        const HWND check = ::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_SELECTION_ONLY);
+        ASSERT_NE(check, nullptr);
+        ::SendMessageW(check, BM_SETCHECK, BST_UNCHECKED, 0);
+        ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_ANALYZER_SELECTION_ONLY, BN_CLICKED),
+                       LPARAM(check));
+    }
+
+    std::vector<int> group; // per vertex: -1 sunk, 0 on the plane, 1 lifted
+};
 
 } // namespace
 
@@ -50,4 +217,76 @@ TEST_F(DeviationTab, TheTabShowsTheDeviationOfTheScanFromTheFittedPlane)
     std::swprintf(head, 64, L"Points compared: %u\n", s.compared);
     EXPECT_EQ(std::wstring(page->InfoText()).rfind(head, 0), 0u) << page->InfoText().GetString();
     Snapshot("deviation_tab");
+}
+
+TEST_F(DeviationColours, TheTabShowsEachVertexInTheScaleColourOfItsDeviationAndLeavingItShowsTheMaterial)
+{
+    OpenSteppedPlate();
+    AFX_MANAGE_STATE(&state);
+    ChooseKind(eShapeKind::Plane);
+    ASSERT_NE(Shape<ST_CPlane>(IID_ST_CPlane), nullptr);
+    const std::uint32_t sunk = MiddleOf(-1), flat = MiddleOf(0), lifted = MiddleOf(1);
+    const win32::ClientImage before = Picture("shape_tab");
+    const std::vector<Rgb> sunkBefore = AroundVertex(before, sunk), flatBefore = AroundVertex(before, flat),
+                           liftedBefore = AroundVertex(before, lifted);
+
+    cCPView* view = dialog->GetShapesView();
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(view));
+    ASSERT_NE(page, nullptr);
+    cP3DScene& scene = dialog->GetScene();
+    dialog->SelectTab(1);
+    ASSERT_NE(dynamic_cast<CUIM_Deviation*>(view->GetActiveMode()), nullptr);
+    EXPECT_EQ(scene.m_boxMode, kBoxModeDeviation);
+    EXPECT_EQ(scene.m_deviationSelectionOnly, 1) << "Selection only is on by default";
+
+    // Selection only: the flat plate is measured (0, in tolerance), the
+    // patches stay unmeasured and show the scale's grey for that.
+    const cVTL_AVTree* tree = Analysis();
+    ASSERT_NE(tree, nullptr);
+    ASSERT_EQ(tree->GetCount(), Mesh().GetVertexCount());
+    EXPECT_NEAR(tree->GetRecord(flat)->deviation, 0.0f, 1e-3f);
+    EXPECT_EQ(tree->GetRecord(lifted)->deviation, FLT_MAX);
+    const win32::ClientImage selected = Picture("selection_only");
+    ExpectAll(AroundVertex(selected, flat), PassColour(tree->GetRecord(flat)->deviation), "flat, measured");
+    ExpectAll(AroundVertex(selected, lifted), PassColour(FLT_MAX), "lifted, unmeasured");
+    ExpectAll(AroundVertex(selected, sunk), PassColour(FLT_MAX), "sunk, unmeasured");
+
+    // The whole plate measured: each patch in the colour of its step, the
+    // two on either side of the scale.
+    UncheckSelectionOnly(page);
+    EXPECT_EQ(scene.m_deviationSelectionOnly, 0);
+    tree = Analysis();
+    ASSERT_NE(tree, nullptr);
+    const float up = tree->GetRecord(lifted)->deviation, down = tree->GetRecord(sunk)->deviation;
+    EXPECT_NEAR(std::fabs(up), kStep, 2e-3);
+    EXPECT_NEAR(std::fabs(down), kStep, 2e-3);
+    EXPECT_LT(up * down, 0.0f) << "the patches lie on either side of the plane";
+    const win32::ClientImage all = Picture("whole_plate");
+    ExpectAll(AroundVertex(all, lifted), PassColour(up), "lifted");
+    ExpectAll(AroundVertex(all, sunk), PassColour(down), "sunk");
+    ExpectAll(AroundVertex(all, flat), PassColour(tree->GetRecord(flat)->deviation), "flat");
+    EXPECT_NE(PassColour(up), PassColour(down));
+    EXPECT_NE(PassColour(up), PassColour(0.0f));
+
+    // Back on the Shape tab the view shows the material and the marks as
+    // before, though the vertices keep the pass's colours.
+    dialog->SelectTab(0);
+    EXPECT_EQ(dynamic_cast<CUIM_Deviation*>(view->GetActiveMode()), nullptr);
+    EXPECT_EQ(scene.m_boxMode, kBoxModeNormal);
+    EXPECT_EQ(scene.m_deviationSelectionOnly, 0);
+    const win32::ClientImage after = Picture("shape_tab_again");
+    EXPECT_EQ(AroundVertex(after, sunk), sunkBefore);
+    EXPECT_EQ(AroundVertex(after, flat), flatBefore);
+    EXPECT_EQ(AroundVertex(after, lifted), liftedBefore);
+}
+
+TEST_F(DeviationColours, ClosingTheDialogOnTheDeviationTabEndsTheDisplayCleanly)
+{
+    OpenSteppedPlate();
+    AFX_MANAGE_STATE(&state);
+    ChooseKind(eShapeKind::Plane);
+    dialog->SelectTab(1);
+    ASSERT_EQ(dialog->GetScene().m_boxMode, kBoxModeDeviation);
+    Picture("before_close");
+    dialog.reset(); // the mode ends with the view; the sanitizers watch
 }

@@ -160,6 +160,7 @@ void CSubDeviationDlg::SyncSelectionOnly()
         return;
     m_selectionOnly = 0;
     WriteAnalyzerSwitch(m_store, L"CompareSelectionOnly", 0);
+    SetDeviationSelectionOnly(View(), false);
     if (HWND control = m_hWnd ? ::GetDlgItem(m_hWnd, IDC_ANALYZER_SHOW_MIN_MAX) : nullptr)
         ::EnableWindow(control, FALSE);
     ShowValues();
@@ -247,6 +248,7 @@ void CSubDeviationDlg::OnSelectionOnlyChanged()
     WriteAnalyzerSwitch(m_store, L"CompareSelectionOnly", m_selectionOnly);
     if (HWND control = ::GetDlgItem(m_hWnd, IDC_ANALYZER_SHOW_MIN_MAX))
         ::EnableWindow(control, m_selectionOnly ? TRUE : FALSE);
+    SetDeviationSelectionOnly(View(), m_selectionOnly != 0);
     UpdateDeviationInfo(true);
 }
 
