@@ -590,3 +590,41 @@ TEST_F(SceneFrame, AxesSpanTheViewAndTheGridHoldsTheOrigin)
 }
 
 } // namespace
+
+namespace
+{
+struct DeviationRecordStandIn : IAttachedProperty
+{
+    using IAttachedProperty::IAttachedProperty;
+};
+} // namespace
+
+TEST_F(SceneFrame, TheDeviationBoxModeShowsTheVertexColoursOfMeasuredMeshesOnly)
+{
+    // A grid facing the eye whose vertices hold the colour (100, 50, 20);
+    // its material is red.
+    cMeshObject* mesh = GridObject(-1.5f, 1.5f, -1.0f, 1.0f, 4);
+    ASSERT_TRUE(scene.AddObject(mesh));
+    cMesh& m = *mesh->GetMesh();
+    for (std::uint32_t i = 0; i < m.GetVertexCount(); ++i)
+    {
+        m.GetVertex(i)->extra[0] = 100;
+        m.GetVertex(i)->extra[1] = 50;
+        m.GetVertex(i)->extra[2] = 20;
+    }
+    const float red[3] = {1, 0, 0}, vertex[3] = {100 / 255.0f, 50 / 255.0f, 20 / 255.0f};
+    const auto centre = [&](const std::string& name) {
+        renderer.LowerRedrawLevel(0);
+        return Paint(name).At(80, 60);
+    };
+    EXPECT_TRUE(wgl::SameColour(centre("deviation_off"), LitColour(red, 1.0), 2));
+    // Not measured yet: the slot may hold anything but colours.
+    scene.m_boxMode = kBoxModeDeviation;
+    EXPECT_TRUE(wgl::SameColour(centre("deviation_unmeasured"), LitColour(red, 1.0), 2));
+    // A pass's record on the object: its vertices' colours.
+    ASSERT_NE(GetOrCreateAttachedProperty<DeviationRecordStandIn>(mesh, L"VTL_AnalyzerInfo_Property"), nullptr);
+    const std::uint32_t measured = centre("deviation_measured");
+    EXPECT_TRUE(wgl::SameColour(measured, LitColour(vertex, 1.0), 2)) << std::hex << measured;
+    scene.m_boxMode = kBoxModeNormal;
+    EXPECT_TRUE(wgl::SameColour(centre("deviation_ended"), LitColour(red, 1.0), 2));
+}
