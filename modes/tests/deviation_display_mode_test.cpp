@@ -6,6 +6,7 @@
 #include "analysis/analysed_vertex_tree.h"
 #include "core/mesh.h"
 #include "core/mesh_object.h"
+#include "core/p3d_scene.h"
 #include "modes/deviation_display_mode.h"
 #include "support/view_test_support.h"
 
@@ -260,4 +261,40 @@ TEST_F(DeviationDisplay, TheExtremesAreLabelledOnlyWithSelectionOnlyAndShowMinMa
     ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
     ::UpdateWindow(view->GetSafeHwnd());
     testview::Snapshot(view, "deviation_display_extremes");
+}
+
+TEST_F(DeviationDisplay, TheModeTakesTheViewsDisplayWhileItRunsAndGivesBackTheOneBefore)
+{
+    cP3DScene& scene = *fixture.scene;
+    mode.reset();
+    scene.m_boxMode = kBoxModeSectionView;
+    mode = std::make_unique<CUIM_Deviation>(kDeviationModeId, 0, view);
+    EXPECT_EQ(scene.m_boxMode, kBoxModeSectionView) << "made, not yet started";
+    mode->OnActivate(view);
+    EXPECT_EQ(scene.m_boxMode, kBoxModeDeviation);
+    EXPECT_EQ(scene.m_deviationSelectionOnly, 1);
+    // A navigation mode that ends on top starts it again, after the page's
+    // Selection only was switched off.
+    page.selectionOnly = false;
+    mode->OnActivate(view);
+    EXPECT_EQ(scene.m_boxMode, kBoxModeDeviation);
+    EXPECT_EQ(scene.m_deviationSelectionOnly, 0);
+    SetDeviationSelectionOnly(view, true);
+    EXPECT_EQ(scene.m_deviationSelectionOnly, 1) << "the page's switch reaches the view";
+    mode.reset();
+    EXPECT_EQ(scene.m_boxMode, kBoxModeSectionView) << "the display from before the first start";
+    EXPECT_EQ(scene.m_deviationSelectionOnly, 0);
+
+    // A display another tool chose while the mode ran stays.
+    mode = std::make_unique<CUIM_Deviation>(kDeviationModeId, 0, view);
+    mode->OnActivate(view);
+    scene.m_boxMode = kBoxModeNormal;
+    mode.reset();
+    EXPECT_EQ(scene.m_boxMode, kBoxModeNormal);
+    // A mode that never started leaves the display alone.
+    scene.m_boxMode = kBoxModeSectionView;
+    mode = std::make_unique<CUIM_Deviation>(kDeviationModeId, 0, view);
+    mode.reset();
+    EXPECT_EQ(scene.m_boxMode, kBoxModeSectionView);
+    scene.m_boxMode = kBoxModeNormal;
 }
