@@ -36,6 +36,10 @@ inline constexpr std::uint32_t kInteractionBudgetMs = 40;
 //   m_deviationDisplay non-zero: meshes go through the drawers the renderer
 //     hands out (the deviation display's colouring) instead of the host-mesh
 //     drawer;
+//   m_boxMode kBoxModeDeviation: the host-mesh drawer shows the vertices'
+//     colours of the meshes a deviation pass measured, and no shapes are
+//     drawn; m_deviationSelectionOnly then limits the points of a drag
+//     frame to the selection's vertices;
 //   m_displayWord2 bits: what the section view shows.
 inline constexpr std::uint32_t kSectionShowPoints = 1;
 inline constexpr std::uint32_t kSectionShowCurves = 2;
