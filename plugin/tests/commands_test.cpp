@@ -29,14 +29,6 @@
 #include <cstdlib>
 #include <memory>
 
-// The commands reach the plug-in object through this; in the library it is
-// the static object of the library's entry.
-Cvtl_for_Dezaz4PlugIn& ThePlugIn()
-{
-    static Cvtl_for_Dezaz4PlugIn plugin;
-    return plugin;
-}
-
 namespace
 {
 
