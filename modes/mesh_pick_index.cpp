@@ -241,46 +241,17 @@ cVertex cMeshPickIndex::Pick(const cMesh& mesh, float x, float y, const double m
         {
             const std::uint32_t i = m_order[k];
             const cMeshTriangle* t = mesh.GetTriangle(i);
-            if (t->flags & kTriangleFlagHidden)
+            float p[3];
+            double depth = 0.0;
+            if (!PickTrianglePoint(mesh, *t, x, y, m, centre, p, &depth))
                 continue;
-            if (double(t->nx) * m[8] + double(t->ny) * m[9] + double(t->nz) * m[10] < 0.0)
-                continue;
-            const cVertex* corner[3];
-            double sx[3], sy[3];
-            for (int c = 0; c < 3; ++c)
-            {
-                corner[c] = mesh.GetVertex(t->vertexIndex[c]);
-                const double d[3] = {double(corner[c]->x) - centre[0], double(corner[c]->y) - centre[1],
-                                     double(corner[c]->z) - centre[2]};
-                sx[c] = m[0] * d[0] + m[1] * d[1] + m[2] * d[2] + m[3];
-                sy[c] = m[4] * d[0] + m[5] * d[1] + m[6] * d[2] + m[7];
-            }
-            double u = 0.0, v = 0.0;
-            if (!PointInTriangle2D(x, y, sx[0], sy[0], sx[1], sy[1], sx[2], sy[2], &u, &v, kPickEpsilon))
-                continue;
-            const float fu = float(u), fv = float(v);
-            const cVertex& a = *corner[0];
-            const cVertex& bb = *corner[1];
-            const cVertex& cc = *corner[2];
-            const float p[3] = {a.x + fu * (bb.x - a.x) + fv * (cc.x - a.x),
-                                a.y + fu * (bb.y - a.y) + fv * (cc.y - a.y),
-                                a.z + fu * (bb.z - a.z) + fv * (cc.z - a.z)};
-            const double depth = m[8] * (double(p[0]) - centre[0]) + m[9] * (double(p[1]) - centre[1]) +
-                                 m[10] * (double(p[2]) - centre[2]) + m[11];
             // The scan in index order keeps the first of equal depths.
             if (depth > bestDepth || (depth == bestDepth && best && i < bestIndex))
             {
                 bestDepth = depth;
                 bestIndex = i;
                 best = t;
-                result.x = p[0];
-                result.y = p[1];
-                result.z = p[2];
-                result.flags = std::fabs(double(p[0]) - FLT_MAX) <= FLT_EPSILON ? kPickedNothing : 0u;
-                result.nx = t->nx;
-                result.ny = t->ny;
-                result.nz = t->nz;
-                result.index = a.index;
+                SetPickedPoint(result, mesh, *t, p);
             }
         }
     }

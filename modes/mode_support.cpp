@@ -32,6 +32,53 @@ bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, do
     return uu > -e && uu < 1.0 + e && vv > -e && vv < 1.0 + e && w > -e && w < 1.0 + e;
 }
 
+bool PickTrianglePoint(const cMesh& mesh, const cMeshTriangle& t, float x, float y, const double m[12],
+                       const float centre[3], float point[3], double* depth)
+{
+    if (t.flags & kTriangleFlagHidden)
+        return false;
+    if (double(t.nx) * m[8] + double(t.ny) * m[9] + double(t.nz) * m[10] < 0.0)
+        return false;
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    if (t.vertexIndex[0] >= vertexCount || t.vertexIndex[1] >= vertexCount || t.vertexIndex[2] >= vertexCount)
+        return false;
+    const cVertex* corner[3];
+    double sx[3], sy[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        corner[k] = mesh.GetVertex(t.vertexIndex[k]);
+        const double d[3] = {double(corner[k]->x) - centre[0], double(corner[k]->y) - centre[1],
+                             double(corner[k]->z) - centre[2]};
+        sx[k] = m[0] * d[0] + m[1] * d[1] + m[2] * d[2] + m[3];
+        sy[k] = m[4] * d[0] + m[5] * d[1] + m[6] * d[2] + m[7];
+    }
+    double u = 0.0, v = 0.0;
+    if (!PointInTriangle2D(x, y, sx[0], sy[0], sx[1], sy[1], sx[2], sy[2], &u, &v, kPickEpsilon))
+        return false;
+    const float fu = float(u), fv = float(v);
+    const cVertex& a = *corner[0];
+    const cVertex& b = *corner[1];
+    const cVertex& c = *corner[2];
+    point[0] = a.x + fu * (b.x - a.x) + fv * (c.x - a.x);
+    point[1] = a.y + fu * (b.y - a.y) + fv * (c.y - a.y);
+    point[2] = a.z + fu * (b.z - a.z) + fv * (c.z - a.z);
+    *depth = m[8] * (double(point[0]) - centre[0]) + m[9] * (double(point[1]) - centre[1]) +
+             m[10] * (double(point[2]) - centre[2]) + m[11];
+    return true;
+}
+
+void SetPickedPoint(cVertex& result, const cMesh& mesh, const cMeshTriangle& t, const float point[3])
+{
+    result.x = point[0];
+    result.y = point[1];
+    result.z = point[2];
+    result.flags = std::fabs(double(point[0]) - FLT_MAX) <= FLT_EPSILON ? kPickedNothing : 0u;
+    result.nx = t.nx;
+    result.ny = t.ny;
+    result.nz = t.nz;
+    result.index = mesh.GetVertex(t.vertexIndex[0])->index;
+}
+
 cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double m[12], const float centre[3],
                                  const cMeshTriangle** hitTriangle)
 {
@@ -40,48 +87,15 @@ cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const doub
     result.flags = kPickedNothing;
     double bestDepth = -FLT_MAX;
     const std::uint32_t count = mesh.GetTriangleCount();
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
     for (std::uint32_t i = 0; i < count; ++i)
     {
         const cMeshTriangle* t = mesh.GetTriangle(i);
-        if (t->flags & kTriangleFlagHidden)
-            continue;
-        if (double(t->nx) * m[8] + double(t->ny) * m[9] + double(t->nz) * m[10] < 0.0)
-            continue;
-        if (t->vertexIndex[0] >= vertexCount || t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)
-            continue;
-        const cVertex* corner[3];
-        double sx[3], sy[3];
-        for (int k = 0; k < 3; ++k)
-        {
-            corner[k] = mesh.GetVertex(t->vertexIndex[k]);
-            const double d[3] = {double(corner[k]->x) - centre[0], double(corner[k]->y) - centre[1],
-                                 double(corner[k]->z) - centre[2]};
-            sx[k] = m[0] * d[0] + m[1] * d[1] + m[2] * d[2] + m[3];
-            sy[k] = m[4] * d[0] + m[5] * d[1] + m[6] * d[2] + m[7];
-        }
-        double u = 0.0, v = 0.0;
-        if (!PointInTriangle2D(x, y, sx[0], sy[0], sx[1], sy[1], sx[2], sy[2], &u, &v, kPickEpsilon))
-            continue;
-        const float fu = float(u), fv = float(v);
-        const cVertex& a = *corner[0];
-        const cVertex& b = *corner[1];
-        const cVertex& c = *corner[2];
-        const float p[3] = {a.x + fu * (b.x - a.x) + fv * (c.x - a.x), a.y + fu * (b.y - a.y) + fv * (c.y - a.y),
-                            a.z + fu * (b.z - a.z) + fv * (c.z - a.z)};
-        const double depth = m[8] * (double(p[0]) - centre[0]) + m[9] * (double(p[1]) - centre[1]) +
-                             m[10] * (double(p[2]) - centre[2]) + m[11];
-        if (!(depth > bestDepth))
+        float p[3];
+        double depth = 0.0;
+        if (!PickTrianglePoint(mesh, *t, x, y, m, centre, p, &depth) || !(depth > bestDepth))
             continue;
         bestDepth = depth;
-        result.x = p[0];
-        result.y = p[1];
-        result.z = p[2];
-        result.flags = std::fabs(double(p[0]) - FLT_MAX) <= FLT_EPSILON ? kPickedNothing : 0u;
-        result.nx = t->nx;
-        result.ny = t->ny;
-        result.nz = t->nz;
-        result.index = a.index;
+        SetPickedPoint(result, mesh, *t, p);
         if (hitTriangle)
             *hitTriangle = t;
     }

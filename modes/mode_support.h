@@ -47,6 +47,16 @@ bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, do
 cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double view[12], const float centre[3],
                                  const cMeshTriangle** hitTriangle = nullptr);
 
+// One triangle of such a pick: false when it is hidden, faces away, names a
+// vertex past the mesh or does not lie under (x, y); otherwise its point under
+// the cursor and that point's depth. Every pick of the mesh point under the
+// cursor measures triangles with this, so an accelerated pick gives the
+// scan's answers bit for bit.
+bool PickTrianglePoint(const cMesh& mesh, const cMeshTriangle& t, float x, float y, const double view[12],
+                       const float centre[3], float point[3], double* depth);
+// The pick's answer for the point on triangle t.
+void SetPickedPoint(cVertex& result, const cMesh& mesh, const cMeshTriangle& t, const float point[3]);
+
 // Whether a snapping setting is in force: always with force; otherwise when
 // the setting is on and Alt is up, or off and Alt is down.
 bool IsSnapActive(std::uint8_t setting, int force);
