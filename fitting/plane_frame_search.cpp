@@ -5,9 +5,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 namespace
 {
@@ -20,6 +25,10 @@ constexpr std::size_t kMeasureAllBelow = 8192;
 constexpr std::size_t kSeedCount = 512;
 // Rim points measured before the table is built again from the grown extents.
 constexpr int kRebuildAfter = 512;
+// The inner rectangle is tried along the tightest frame and turned by up to
+// this many steps of a quarter degree either way.
+constexpr int kBoxTurns = 6;
+constexpr double kBoxTurnStep = 0.25 * 0.017453292519943295;
 
 struct stAxisSet
 {
@@ -138,6 +147,8 @@ public:
             {
                 for (stChord& c : m_chords)
                     c = stChord{};
+                for (auto& corner : m_corners)
+                    corner = {0.0, 0.0};
                 return;
             }
         }
@@ -161,6 +172,7 @@ public:
             const double* e0 = m_edges[b];
             const double* e1 = m_edges[(b + 1) % kSectors];
             const double p0[2] = {reach[b] * e0[0], reach[b] * e0[1]};
+            m_corners[b] = {p0[0], p0[1]};
             const double p1[2] = {reach[(b + 1) % kSectors] * e1[0], reach[(b + 1) % kSectors] * e1[1]};
             // Outward normal of the chord p0 p1 (the sector turns
             // counter-clockwise from e0 to e1).
@@ -179,6 +191,9 @@ public:
         return c.nx * s + c.ny * t < c.limit;
     }
 
+    // The star's corners (along u and v), on the rim of the polygon.
+    const std::array<double, 2>* Corners() const { return m_corners; }
+
 private:
     struct stChord
     {
@@ -187,6 +202,7 @@ private:
     std::vector<std::array<double, 2>> m_directions;
     double m_edges[kSectors][2];
     stChord m_chords[kSectors];
+    std::array<double, 2> m_corners[kSectors] = {};
 };
 
 // A rectangle inside the star, along the turned frame whose extents are the
@@ -216,12 +232,66 @@ public:
         }
         if (best < 0)
             return;
+        // The region's own sides lie up to half a step of the turned frames
+        // off the tightest frame, and a rectangle along that frame must
+        // shrink until its corners clear them: rectangles turned a little
+        // either way are tried too, and the largest one held is kept.
         const double* a = axes.first[best];
         const double* b = axes.second[best];
+        double largest = 0.0;
+        for (int turn = -kBoxTurns; turn <= kBoxTurns; ++turn)
+        {
+            const double angle = turn * kBoxTurnStep;
+            const double c = std::cos(angle), s = std::sin(angle);
+            double first[3], second[3];
+            for (int k = 0; k < 3; ++k)
+            {
+                first[k] = c * a[k] + s * b[k];
+                second[k] = c * b[k] - s * a[k];
+            }
+            double low[2] = {0.0, 0.0}, high[2] = {0.0, 0.0};
+            const double area = Held(first, second, u, v, star, low, high);
+            if (area > largest)
+            {
+                largest = area;
+                for (int k = 0; k < 3; ++k)
+                {
+                    m_first[k] = first[k];
+                    m_second[k] = second[k];
+                }
+                m_low[0] = low[0], m_high[0] = high[0];
+                m_low[1] = low[1], m_high[1] = high[1];
+            }
+        }
+    }
+
+    double m_first[3] = {0.0, 0.0, 0.0};
+    double m_second[3] = {0.0, 0.0, 0.0};
+    double m_low[2] = {0.0, 0.0};
+    double m_high[2] = {0.0, 0.0};
+
+private:
+    // The rectangle along a and b (in the plane) around the star's corners,
+    // shrunk towards the origin until the star holds its corners; its area,
+    // 0 when nothing is held.
+    static double Held(const double a[3], const double b[3], const double u[3], const double v[3],
+                       const cRimStar& star, double low[2], double high[2])
+    {
         // The star's coordinates (along u and v) of the point at (p, q) along a and b.
         const double au = Dot3d(a, u), av = Dot3d(a, v), bu = Dot3d(b, u), bv = Dot3d(b, v);
-        const double* r = ranges[best];
-        auto cornersHeld = [&](double scale) {
+        double r[4] = {0.0, 0.0, 0.0, 0.0};
+        const std::array<double, 2>* corners = star.Corners();
+        for (int i = 0; i < kSectors; ++i)
+        {
+            // a and b are orthonormal in the plane: the star's coordinates
+            // turn back into distances along them.
+            const double p = corners[i][0] * au + corners[i][1] * av;
+            const double q = corners[i][0] * bu + corners[i][1] * bv;
+            r[0] = std::min(r[0], p), r[1] = std::max(r[1], p);
+            r[2] = std::min(r[2], q), r[3] = std::max(r[3], q);
+        }
+        auto cornersHeld = [&](double scale)
+        {
             for (double p : {r[0] * scale, r[1] * scale})
             {
                 for (double q : {r[2] * scale, r[3] * scale})
@@ -250,28 +320,122 @@ public:
         // A hair further in, for the rounding of a point's own coordinates.
         held *= 1.0 - 1e-9;
         if (!(held > 0.0))
-            return;
-        for (int k = 0; k < 3; ++k)
-        {
-            m_first[k] = a[k];
-            m_second[k] = b[k];
-        }
-        m_low[0] = r[0] * held, m_high[0] = r[1] * held;
-        m_low[1] = r[2] * held, m_high[1] = r[3] * held;
+            return 0.0;
+        low[0] = r[0] * held, high[0] = r[1] * held;
+        low[1] = r[2] * held, high[1] = r[3] * held;
+        return (high[0] - low[0]) * (high[1] - low[1]);
     }
-
-    double m_first[3] = {0.0, 0.0, 0.0};
-    double m_second[3] = {0.0, 0.0, 0.0};
-    double m_low[2] = {0.0, 0.0};
-    double m_high[2] = {0.0, 0.0};
 };
 
-// Two doubles per instruction: the rectangle test of two records at once.
-typedef double tPair __attribute__((vector_size(16)));
-typedef std::int64_t tPairMask __attribute__((vector_size(16)));
+// The rectangle's test of four records at once, in float: four lanes per
+// instruction where double gives two. Float rounding moves a record's
+// distances by far more than double's, so the rectangle is shrunk by a bound
+// on that error; a record the float test holds is one the test in double
+// would hold, and a record near the rectangle's rim goes to the exact test.
+class cQuadBox
+{
+public:
+    // From the rectangle of the moment about origin; records whose distance
+    // from the origin (the sum of the coordinates' magnitudes) may exceed
+    // reachable are never held.
+    void Load(const cInnerBox& box, const double origin[3], double reachable)
+    {
+        // Records held lie in the rectangle and, unless they stand far off
+        // the plane, within this size; the bound on the float error grows
+        // with it.
+        const double across = std::max(std::fabs(box.m_low[0]), std::fabs(box.m_high[0])) +
+                              std::max(std::fabs(box.m_low[1]), std::fabs(box.m_high[1]));
+        const double size = std::min(3.0 * across, 0.5 * reachable);
+        const double originSize = std::fabs(origin[0]) + std::fabs(origin[1]) + std::fabs(origin[2]);
+        // The float origin, the float difference, the float axes and the
+        // three float products and two sums each add at most 2^-24 of what
+        // they round; eight times that of the record's and the origin's
+        // sizes covers all of them with room to spare.
+        const double error = 0x1p-21 * (size + originSize);
+        for (int k = 0; k < 3; ++k)
+        {
+            m_origin[k] = Quad(float(origin[k]));
+            m_first[k] = Quad(float(box.m_first[k]));
+            m_second[k] = Quad(float(box.m_second[k]));
+        }
+        m_low[0] = Quad(FloatAbove(box.m_low[0] + error));
+        m_high[0] = Quad(FloatBelow(box.m_high[0] - error));
+        m_low[1] = Quad(FloatAbove(box.m_low[1] + error));
+        m_high[1] = Quad(FloatBelow(box.m_high[1] - error));
+        m_size = Quad(FloatBelow(size));
+    }
 
-inline tPair Both(double value) { return tPair{value, value}; }
-inline tPair AbsBoth(tPair value) { return value < Both(0.0) ? -value : value; }
+    // Bit j set when the rectangle holds the j-th of the four records.
+    int Held(const stFitPoint& a, const stFitPoint& b, const stFitPoint& c, const stFitPoint& d) const
+    {
+        tQuad x, y, z;
+        Transpose(a, b, c, d, x, y, z);
+        x -= m_origin[0];
+        y -= m_origin[1];
+        z -= m_origin[2];
+        const tQuad p = (x * m_first[0] + y * m_first[1]) + z * m_first[2];
+        const tQuad q = (x * m_second[0] + y * m_second[1]) + z * m_second[2];
+        const tQuad size = (Abs(x) + Abs(y)) + Abs(z);
+        const tQuadMask held =
+            (size <= m_size) & (p > m_low[0]) & (p < m_high[0]) & (q > m_low[1]) & (q < m_high[1]);
+#if defined(__SSE__)
+        return _mm_movemask_ps(reinterpret_cast<__m128>(held));
+#else
+        return int(held[0] & 1) | int(held[1] & 2) | int(held[2] & 4) | int(held[3] & 8);
+#endif
+    }
+
+private:
+    typedef float tQuad __attribute__((vector_size(16)));
+    typedef std::int32_t tQuadMask __attribute__((vector_size(16)));
+
+    static tQuad Quad(float value)
+    {
+        return tQuad{value, value, value, value};
+    }
+    static tQuad Abs(tQuad value)
+    {
+        return reinterpret_cast<tQuad>(reinterpret_cast<tQuadMask>(value) & (tQuadMask{} + INT32_MAX));
+    }
+    // The nearest float on the inner side of a bound (a NaN stays one, and
+    // holds nothing).
+    static float FloatAbove(double value)
+    {
+        float f = float(value);
+        if (double(f) < value)
+            f = std::nextafter(f, std::numeric_limits<float>::infinity());
+        return f;
+    }
+    static float FloatBelow(double value)
+    {
+        float f = float(value);
+        if (double(f) > value)
+            f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+        return f;
+    }
+    // The positions of four records as x, y and z across them.
+    static void Transpose(const stFitPoint& a, const stFitPoint& b, const stFitPoint& c, const stFitPoint& d,
+                          tQuad& x, tQuad& y, tQuad& z)
+    {
+#if defined(__SSE__)
+        // A record's first four floats are its position and the first
+        // normal component.
+        static_assert(offsetof(stFitPoint, normal) == offsetof(stFitPoint, position) + 3 * sizeof(float));
+        __m128 ra = _mm_loadu_ps(a.position), rb = _mm_loadu_ps(b.position);
+        __m128 rc = _mm_loadu_ps(c.position), rd = _mm_loadu_ps(d.position);
+        _MM_TRANSPOSE4_PS(ra, rb, rc, rd);
+        x = reinterpret_cast<tQuad>(ra);
+        y = reinterpret_cast<tQuad>(rb);
+        z = reinterpret_cast<tQuad>(rc);
+#else
+        x = tQuad{a.position[0], b.position[0], c.position[0], d.position[0]};
+        y = tQuad{a.position[1], b.position[1], c.position[1], d.position[1]};
+        z = tQuad{a.position[2], b.position[2], c.position[2], d.position[2]};
+#endif
+    }
+
+    tQuad m_origin[3], m_first[3], m_second[3], m_low[2], m_high[2], m_size;
+};
 
 } // namespace
 
@@ -285,8 +449,9 @@ void MeasureFramePairsOnEveryPoint(const tFitPointQueue& points, const double or
         MeasureRecord(p, origin, axes, ranges);
 }
 
-void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], const double normal[3], int pairCount,
-                       const double (*first)[3], const double (*second)[3], double (*ranges)[4])
+void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], const double normal[3],
+                       int pairCount, const double (*first)[3], const double (*second)[3],
+                       double (*ranges)[4])
 {
     if (points.size() < kMeasureAllBelow || pairCount == 0)
     {
@@ -312,9 +477,11 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
 
     cRimStar star(axes, u, v);
     cInnerBox box;
+    cQuadBox quadBox;
     double margin = 0.0;
     double reachable = 0.0;
-    auto rebuild = [&] {
+    auto rebuild = [&]
+    {
         double extent = 0.0;
         for (int k = 0; k < pairCount; ++k)
             extent = std::max({extent, ranges[k][1] - ranges[k][0], ranges[k][3] - ranges[k][2]});
@@ -323,12 +490,14 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
         reachable = margin / (lean + 1e-14);
         star.Build(axes, ranges, margin);
         box.Fit(axes, ranges, u, v, star);
+        quadBox.Load(box, origin, reachable);
     };
     rebuild();
     int sinceBuild = 0;
     // A point outside the rectangle: the star's test, or measured along
     // every axis.
-    auto settle = [&](const stFitPoint& p) {
+    auto settle = [&](const stFitPoint& p)
+    {
         const double x = double(p.position[0]) - origin[0];
         const double y = double(p.position[1]) - origin[1];
         const double z = double(p.position[2]) - origin[2];
@@ -348,49 +517,33 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
             sinceBuild = 0;
         }
     };
-    // Two records at a time through the rectangle (as the star's test, with
-    // the size bound); either one outside it is settled on its own, in turn.
-    // A record held by the rectangle of the moment cannot raise an extent,
-    // and the extents only grow: a rebuild for the first of the pair leaves
-    // the second's test sound.
-    const tPair o0 = Both(origin[0]), o1 = Both(origin[1]), o2 = Both(origin[2]);
-    // The rectangle and the bound in both lanes, kept in registers between
-    // rebuilds.
-    tPair f0, f1, f2, g0, g1, g2, pLow, pHigh, qLow, qHigh, reach;
-    auto load = [&] {
-        f0 = Both(box.m_first[0]), f1 = Both(box.m_first[1]), f2 = Both(box.m_first[2]);
-        g0 = Both(box.m_second[0]), g1 = Both(box.m_second[1]), g2 = Both(box.m_second[2]);
-        pLow = Both(box.m_low[0]), pHigh = Both(box.m_high[0]);
-        qLow = Both(box.m_low[1]), qHigh = Both(box.m_high[1]);
-        reach = Both(reachable);
-    };
-    load();
+    // Four records at a time through the rectangle, in float (as the star's
+    // test, with the size bound); any one outside it is settled on its own,
+    // in turn. A record held by the rectangle of the moment cannot raise an
+    // extent, and the extents only grow: a rebuild for one of the four leaves
+    // the others' tests sound.
     auto it = points.begin();
     const auto end = points.end();
-    while (it != end)
+    const std::size_t quads = points.size() / 4;
+    for (std::size_t i = 0; i < quads; ++i)
     {
-        const stFitPoint& a = *it;
-        if (++it == end)
-        {
-            settle(a);
-            break;
-        }
-        const stFitPoint& b = *it;
-        ++it;
-        const tPair x = tPair{double(a.position[0]), double(b.position[0])} - o0;
-        const tPair y = tPair{double(a.position[1]), double(b.position[1])} - o1;
-        const tPair z = tPair{double(a.position[2]), double(b.position[2])} - o2;
-        const tPair p = (x * f0 + y * f1) + z * f2;
-        const tPair q = (x * g0 + y * g1) + z * g2;
-        const tPair size = (AbsBoth(x) + AbsBoth(y)) + AbsBoth(z);
-        const tPairMask held = (size <= reach) & (p > pLow) & (p < pHigh) & (q > qLow) & (q < qHigh);
-        // One branch, taken for nearly every pair.
-        if ((held[0] & held[1]) != 0)
+        const stFitPoint& a = *it++;
+        const stFitPoint& b = *it++;
+        const stFitPoint& c = *it++;
+        const stFitPoint& d = *it++;
+        const int held = quadBox.Held(a, b, c, d);
+        // One branch, taken for nearly every four.
+        if (held == 0xF)
             continue;
-        if (held[0] == 0)
+        if ((held & 1) == 0)
             settle(a);
-        if (held[1] == 0)
+        if ((held & 2) == 0)
             settle(b);
-        load();
+        if ((held & 4) == 0)
+            settle(c);
+        if ((held & 8) == 0)
+            settle(d);
     }
+    for (; it != end; ++it)
+        settle(*it);
 }
