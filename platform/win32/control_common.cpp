@@ -54,13 +54,16 @@ std::wstring WindowText(HWND hwnd)
 
 int RowHeight(HWND hwnd)
 {
-    HDC dc = GetDC(hwnd);
+    // Measured on a context of its own: controls ask in the middle of their
+    // paint, and taking the window's context again would reset the one
+    // they are painting with (font, background mode) to its defaults.
+    HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
-    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    if (font)
+        SelectObject(dc, font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
-    if (old)
-        SelectObject(dc, old);
+    DeleteDC(dc);
     return std::max<int>(tm.tmHeight, 8);
 }
 

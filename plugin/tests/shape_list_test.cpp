@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -169,6 +170,52 @@ TEST_F(ShapeList, SameNamesStillReachTheirOwnSessions)
     ::SendMessageW(List(), LB_SETCURSEL, 1, 0);
     ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(List()));
     EXPECT_EQ(dialog->GetCurrentSession(), b);
+}
+
+// The pixels of a list row in the given colour, as a mask over the row.
+std::vector<bool> RowInk(HWND dialogWindow, HWND list, int index, COLORREF ink, std::size_t* background,
+                         COLORREF back)
+{
+    const win32::ClientImage image = win32::ComposeWindowImage(dialogWindow);
+    RECT row{};
+    ::SendMessageW(list, LB_GETITEMRECT, WPARAM(index), LPARAM(&row));
+    std::vector<bool> mask;
+    *background = 0;
+    for (int y = row.top + 1; y < row.bottom - 1; ++y)
+        for (int x = row.left + 1; x < row.right - 1; ++x)
+        {
+            POINT at{x, y};
+            ::MapWindowPoints(list, dialogWindow, &at, 1);
+            const std::uint32_t p = image.pixels[std::size_t(at.y) * std::size_t(image.width) + std::size_t(at.x)];
+            const COLORREF c = RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+            mask.push_back(c == ink);
+            *background += c == back ? 1 : 0;
+        }
+    return mask;
+}
+
+TEST_F(ShapeList, TheSelectedShapeShowsItsNameInTheSelectionColours)
+{
+    MakeTwoPlanes();
+    ::SendMessageW(List(), LB_SETCURSEL, 1, 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(List()));
+    ASSERT_EQ(dialog->GetCurrentSession(), dialog->ListedSessions()[1]);
+    Snapshot("list_selected_second");
+    std::size_t highlight = 0, window = 0;
+    const std::vector<bool> selected =
+        RowInk(Window(), List(), 1, GetSysColor(COLOR_HIGHLIGHTTEXT), &highlight, GetSysColor(COLOR_HIGHLIGHT));
+    const std::size_t inked = std::size_t(std::count(selected.begin(), selected.end(), true));
+    EXPECT_GT(inked, 20u) << "the name shows";
+    EXPECT_EQ(inked + highlight, selected.size()) << "only the text and the selection colour";
+
+    // The same row unselected shows the same glyphs in the window's text
+    // colour: the selected row drew the name, not a box.
+    ::SendMessageW(List(), LB_SETCURSEL, 0, 0);
+    Snapshot("list_selected_first");
+    const std::vector<bool> plain =
+        RowInk(Window(), List(), 1, GetSysColor(COLOR_WINDOWTEXT), &window, GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(plain, selected);
+    EXPECT_EQ(std::size_t(std::count(plain.begin(), plain.end(), true)) + window, plain.size());
 }
 
 TEST_F(ShapeList, RightClickMenuDeletesAllAfterAskingAndDeleteWithoutAShapeDoesNothing)
