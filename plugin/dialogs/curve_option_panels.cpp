@@ -449,6 +449,24 @@ void CDSubModifyCurves::OnPreserveG1()
     SendToView(ID_CURVES_TANGENCY);
 }
 
+void CDSubModifyCurves::TogglePreserveG1()
+{
+    preserveG1 = preserveG1 ? 0 : 1;
+    if (m_hWnd)
+        UpdateData(FALSE);
+    ApplyPreserveG1();
+    SendToView(ID_CURVES_TANGENCY);
+}
+
+void CDSubModifyCurves::ToggleKeepProjected()
+{
+    keepProjected = keepProjected ? 0 : 1;
+    if (m_hWnd)
+        UpdateData(FALSE);
+    if (m_page && m_page->Settings())
+        m_page->Settings()->WriteInt(kPreferences, L"KeepProjected", keepProjected ? 1 : 0);
+}
+
 void CDSubModifyCurves::OnTangencyAngleKillFocus()
 {
     const float old = tangencyAngle;
@@ -545,6 +563,18 @@ void CDSubAddCurves::OnSubSampling()
     for (int id : {IDC_ADD_POINTS, IDC_ADD_POINTS_LABEL})
         ::EnableWindow(::GetDlgItem(m_hWnd, id), subSampling != 0);
     if (m_page && m_page->Settings())
+        m_page->Settings()->WriteInt(kPreferences, L"Enable SubSections", subSampling ? 1 : 0);
+}
+
+void CDSubAddCurves::ToggleSubSampling()
+{
+    subSampling = subSampling ? 0 : 1;
+    if (m_hWnd)
+    {
+        UpdateData(FALSE);
+        OnSubSampling();
+    }
+    else if (m_page && m_page->Settings())
         m_page->Settings()->WriteInt(kPreferences, L"Enable SubSections", subSampling ? 1 : 0);
 }
 

@@ -92,6 +92,10 @@ public:
     void DoDataExchange(CDataExchange* dx) override;
     void ApplyPreserveG1();
     afx_msg void OnKeepProjected();
+    // The network mode's menu toggles: the check flips and its handler runs
+    // as a click would.
+    void TogglePreserveG1();
+    void ToggleKeepProjected();
 
     int preserveG1 = 1;
     float tangencyAngle = 45.0f;
@@ -113,6 +117,7 @@ public:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
     afx_msg void OnSubSampling();
+    void ToggleSubSampling();
 
     std::int32_t pointCount = 1;
     int subSampling = 0;

@@ -34,15 +34,19 @@ CSubNetworkDlg::CSubNetworkDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRe
 {
     RegisterSectionPlanePicker();
     RegisterGuidingCurvePicker();
-    SetSectionPlaneHost(view, this);
+    SetSectionPlaneHost(view, static_cast<ISectionPlaneHost*>(this));
+    // The network editing mode is made for this view and finds the page.
+    SetNetworkEditPage(view, this);
     // The dialog takes the guide curves drawn in its view.
     InstallGuideCurveReceiver(owner, view);
 }
 
 CSubNetworkDlg::~CSubNetworkDlg()
 {
-    if (SectionPlaneHostOf(View()) == this)
+    if (SectionPlaneHostOf(View()) == static_cast<ISectionPlaneHost*>(this))
         SetSectionPlaneHost(View(), nullptr);
+    if (NetworkEditPageOf(View()) == this)
+        SetNetworkEditPage(View(), nullptr);
     RemoveGuideCurveReceiver(View());
     ClearUndoStates();
 }
@@ -248,6 +252,11 @@ void CSubNetworkDlg::OnTransparentMesh()
 void CSubNetworkDlg::OnDrawMesh()
 {
     UpdateData(TRUE);
+    ApplyDrawMesh();
+}
+
+void CSubNetworkDlg::ApplyDrawMesh()
+{
     cMeshObject* object = FirstMeshObject();
     if (!object)
         return;
@@ -313,4 +322,73 @@ void CSubNetworkDlg::Recompute()
     }
     if (View() && View()->GetSafeHwnd())
         ::InvalidateRect(View()->GetSafeHwnd(), nullptr, TRUE);
+}
+
+void CSubNetworkDlg::ShowSubState(std::uint32_t subState)
+{
+    const std::pair<CCurvesPanelBase*, std::uint32_t> panels[] = {
+        {&m_modifyPanel, kNetworkModifyCurves}, {&m_addPanel, kNetworkAddCurve}, {&m_sectionPanel, kNetworkSectionPlane}};
+    for (const auto& [panel, state] : panels)
+        if (panel->GetSafeHwnd())
+            ::ShowWindow(panel->GetSafeHwnd(), state == subState ? SW_SHOW : SW_HIDE);
+    const std::pair<int, std::uint32_t> buttons[] = {{IDC_CURVES_MODIFY, kNetworkModifyCurves},
+                                                     {IDC_CURVES_EXTRAPOLATE, kNetworkExtrapolateEnds},
+                                                     {IDC_CURVES_ADD, kNetworkAddCurve},
+                                                     {IDC_CURVES_SECTION, kNetworkSectionPlane}};
+    if (m_hWnd)
+        for (const auto& [id, state] : buttons)
+            if (HWND button = ::GetDlgItem(m_hWnd, id))
+            {
+                ::SendMessageW(button, BM_SETCHECK, state == subState ? BST_CHECKED : BST_UNCHECKED, 0);
+                ::InvalidateRect(button, nullptr, TRUE);
+            }
+    RefreshSectionButtons();
+    m_modifyPanel.ApplyPreserveG1();
+}
+
+void CSubNetworkDlg::RefreshSectionButtons()
+{
+    if (m_sectionPanel.GetSafeHwnd())
+        m_sectionPanel.UpdateModeButtons();
+}
+
+void CSubNetworkDlg::BeginNetworkDisplay()
+{
+    m_drawMesh = 1;
+    if (m_hWnd)
+        UpdateData(FALSE);
+    ApplyDrawMesh();
+    ApplyTransparentMesh();
+}
+
+void CSubNetworkDlg::EndNetworkDisplay()
+{
+    // The mesh is shown plainly again for the other tabs; the stored
+    // "Transparent Mesh" preference is left as the user chose it.
+    if (m_transparentMesh)
+    {
+        m_transparentMesh = 0;
+        if (cMeshObject* object = FirstMeshObject())
+        {
+            object->GetDecorator().m_flags &= ~kDecoratorSeeThrough;
+            RedrawView();
+        }
+    }
+    if (!m_drawMesh)
+    {
+        m_drawMesh = 1;
+        ApplyDrawMesh();
+    }
+    if (m_hWnd)
+        UpdateData(FALSE);
+}
+
+bool CSubNetworkDlg::HasWindow() const
+{
+    return m_hWnd && ::IsWindow(m_hWnd);
+}
+
+std::int32_t CSubNetworkDlg::SectionPointCount() const
+{
+    return m_sectionPanel.buildMode == 1 ? m_sectionPanel.pointsPerCurve : 0;
 }

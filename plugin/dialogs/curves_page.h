@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/polyline_collection.h"
+#include "modes/network_edit_page.h"
 #include "modes/section_plane_picker.h"
 #include "plugin/dialogs/curve_option_panels.h"
 #include "plugin/dialogs/sub_dialog_base.h"
@@ -18,7 +19,7 @@ class cMeshObject;
 class cRegistryStore;
 class ST_IProfiledSurface;
 
-class CSubNetworkDlg : public CSubDlgBase, public ISectionPlaneHost
+class CSubNetworkDlg : public CSubDlgBase, public INetworkEditPage
 {
 public:
     CSubNetworkDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* settings);
@@ -30,13 +31,13 @@ public:
 
     // The network interface of the current shape, or null.
     ST_IProfiledSurface* CurrentNetwork() const;
-    void PushUndoState();
-    void ClearUndoStates();
-    afx_msg void Undo();
-    std::size_t GetUndoCount() const { return m_undo.size(); }
+    void PushUndoState() override;
+    void ClearUndoStates() override;
+    afx_msg void Undo() override;
+    std::size_t GetUndoCount() const override { return m_undo.size(); }
     afx_msg void EnterModifyCurves();
     // Anchors the plane at the middle of the meshes, normal +x.
-    void ResetSectionPlane();
+    void ResetSectionPlane() override;
     void ApplyTransparentMesh();
     afx_msg void OnDrawMesh();
     // Cuts the mesh with the plane into the preview polylines and redraws.
@@ -50,17 +51,42 @@ public:
     void ClearPreview();
     // The guiding curve's parameter at the current section.
     double GetGuideParameter() const { return m_guideParameter; }
-    void SetGuideParameter(double t) { m_guideParameter = t; }
+    void SetGuideParameter(double t) override { m_guideParameter = t; }
     ST_ISectionCurve* ActiveProfile() override;
 
     tPolylineCollection<tFramePolyline<cVertex>>& PreviewPolylines() { return m_preview; }
-    bool IsPreviewValid() const { return m_previewValid != 0; }
+    bool IsPreviewValid() const override { return m_previewValid != 0; }
+
+    // INetworkEditPage: what the network editing mode asks of the page.
+    void ShowSubState(std::uint32_t subState) override;
+    void RefreshSectionButtons() override;
+    void BeginNetworkDisplay() override;
+    void EndNetworkDisplay() override;
+    bool HasWindow() const override;
+    bool IsPreserveG1() const override { return m_modifyPanel.preserveG1 != 0; }
+    double TangencyCreaseAngle() const override { return m_modifyPanel.tangencyAngle; }
+    void TogglePreserveG1() override { m_modifyPanel.TogglePreserveG1(); }
+    void ToggleSubSampling() override { m_addPanel.ToggleSubSampling(); }
+    void ToggleKeepNodesOnMesh() override { m_modifyPanel.ToggleKeepProjected(); }
+    bool IsSubSampling() const override { return m_addPanel.subSampling != 0; }
+    std::int32_t SubSamplingCount() const override { return m_addPanel.pointCount; }
+    bool KeepNodesOnMesh() const override { return m_modifyPanel.keepProjected != 0; }
+    // Snapping is always on in this design.
+    int SnappingValue() const override { return 1; }
+    void RecomputeSections() override { Recompute(); }
+    const tPolylineCollection<tFramePolyline<cVertex>>& SectionPreview() override { return m_preview; }
+    std::int32_t SectionPointCount() const override;
+    void UpdatePositionField() override { m_sectionPanel.UpdatePositionField(); }
+    void AcceptSections() override { m_sectionPanel.AcceptSections(); }
+    void LeavePickerAndModify() override { EnterModifyCurves(); }
     CDSubInteractiveSection& SectionPanel() { return m_sectionPanel; }
     CDSubModifyCurves& ModifyPanel() { return m_modifyPanel; }
     CDSubAddCurves& AddPanel() { return m_addPanel; }
     cRegistryStore* Settings() const { return m_settings; }
     cMeshObject* FirstMeshObject() const;
     void RedrawView();
+    // The first mesh's visibility follows "Draw Mesh".
+    void ApplyDrawMesh();
 
 protected:
     afx_msg void OnShowWindow(BOOL show, UINT status);

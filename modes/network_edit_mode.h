@@ -1,0 +1,200 @@
+// CUIM_EditNetwork: the mode of the shapes view's Curves tab, in which the
+// user builds and edits the curve network of a curve-network shape: curves
+// are drawn on the mesh (Add Curve), nodes are picked, dragged, inserted and
+// deleted (Modify Curves), curve ends are extended (Extrapolate End Points),
+// curves are merged or broken at their joints, and the sections a movable
+// plane cuts are accepted into the network (Section Plane).
+//
+// The network is the current shape's profile sketch; the mode keeps no undo
+// of its own: before each change it asks the Curves page to save a copy of
+// the whole network. A node drag takes the curves through the node out of
+// the network until the button is released; whatever else ends the drag
+// (Escape, lost capture, another tab, the dialog closing) puts their
+// grab-time copies back, so no curve is ever lost.
+#pragma once
+
+#include "modes/curve_edit_support.h"
+#include "modes/curve_network_operations.h"
+#include "modes/mesh_sample_projection.h"
+#include "modes/network_edit_page.h"
+#include "modes/network_node_drag.h"
+#include "modes/screen_selection.h"
+
+#include <cstdint>
+#include <memory>
+
+class cCPView;
+class cMesh;
+class ST_ISectionCurve;
+class ST_IProfiledSurface;
+
+// Commands of the mode (menus 3060 and 3070, the Curves page, its panels
+// and the view's accelerators).
+enum : UINT
+{
+    kCmdNetworkUpdateStatus = 32812,
+    kCmdNetworkRemoveLast = 32814,
+    kCmdNetworkFinish = 32815,
+    kCmdNetworkRestart = 32816,
+    kCmdNetworkSnapOn = 32823,
+    kCmdNetworkSnapOff = 32824,
+    kCmdNetworkModify = 32825,
+    kCmdNetworkAddCurve = 32826,
+    kCmdNetworkSectionPlane = 32833,
+    kCmdNetworkMerge = 32834,
+    kCmdNetworkBreak = 32835,
+    kCmdNetworkTangency = 32836,
+    kCmdNetworkUndo = 32837,
+    kCmdNetworkAccept = 32839,
+    kCmdNetworkFitOnMesh = 32840,
+    kCmdNetworkTogglePreserveG1 = 32842,
+    kCmdNetworkToggleSubSampling = 32844,
+    kCmdNetworkToggleKeepOnMesh = 32845,
+    kCmdNetworkExtrapolate = 32847,
+    kCmdNetworkLeavePicker = 32804,
+    kCmdNetworkNewShape = 32867,
+    kCmdNetworkTransfer = 32868,
+    kCmdNetworkDelete = 40005,
+    kCmdNetworkUndoKey = 40009,
+};
+
+// Menus and cursors.
+inline constexpr UINT kNetworkMenu = 3060;
+inline constexpr UINT kNetworkDrawMenu = 3070;
+inline constexpr std::uint32_t kCursorNetworkOnMesh = 3069;
+inline constexpr std::uint32_t kCursorNetworkModify = 3017;
+inline constexpr std::uint32_t kCursorNetworkExtrapolate = 3073;
+inline constexpr std::uint32_t kCursorNetworkAdd = 3015;
+inline constexpr std::uint32_t kCursorNetworkOverPlane = 3017;
+inline constexpr std::uint32_t kCursorNetworkSection = 17032;
+// Command id -> icon of the sub-state items of menu 3060.
+inline constexpr std::uint32_t kNetworkMenuIcons[8] = {kCmdNetworkAddCurve,     3053, kCmdNetworkModify,      3052,
+                                                       kCmdNetworkSectionPlane, 3061, kCmdNetworkExtrapolate, 3072};
+// A press on a curve segment becomes an insertion once the cursor has moved
+// more than this many pixels in x or in y.
+inline constexpr int kNetworkInsertDragPixels = 5;
+// Snap and marker radius in pixels.
+inline constexpr int kNetworkSnapPixels = 5;
+
+class CUIM_EditNetwork : public CUIM_ScreenSelection
+{
+public:
+    CUIM_EditNetwork(std::uint32_t id, std::uint32_t temporary, cCPView* view);
+    ~CUIM_EditNetwork() override;
+
+    BOOL OnLButtonDown(POINT point, UINT flags, C3DView* view) override;
+    BOOL OnLButtonUp(POINT point, UINT flags, C3DView* view) override;
+    BOOL OnLButtonDblClk(POINT point, UINT flags, C3DView* view) override;
+    BOOL OnMouseMove(POINT point, UINT flags, C3DView* view) override;
+    BOOL OnMButtonDown(POINT point, UINT flags, C3DView* view) override;
+    BOOL OnCommand(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info, C3DView* view) override;
+    void OnEscape(C3DView* view) override;
+    void OnActivate(C3DView* view) override;
+    BOOL OnDeactivate(C3DView* view) override;
+    void OnSuspend(C3DView* view, std::uint32_t next) override;
+    void OnKillFocus(CWnd* gets, C3DView* view) override;
+    int OnSetCursor(C3DView* view, UINT hitTest, UINT message) override;
+    BOOL GetContextMenu(UINT* menuId, CWnd** target) override;
+    void UpdateContextMenu(CMenu* menu) override;
+    void DrawGL(C3DView* view) override;
+    void OnAfterFullRedraw(C3DView* view) override;
+    void DrawOverlay(GpGraphics* graphics, C3DView* view) override;
+    BOOL IsPersistentOnEscape() override { return 1; }
+    BOOL IsDragging() override;
+    const wchar_t* GetClassName() const override { return L"CUIM_EditNetwork"; }
+
+    // The current shape's network surface and its network sketch, or null.
+    ST_IProfiledSurface* GetProfiledSurface() const;
+    ST_ISectionCurve* GetNetwork() const;
+    INetworkEditPage* Page() const;
+
+    std::uint32_t GetSubState() const { return subState; }
+    ST_ISectionCurve* GetDrawnCurve() const { return drawn.get(); }
+    std::uint32_t GetClickedPointCount() const { return clickedPoints; }
+    bool IsNodeDragging() const { return drag.IsDragging(); }
+    std::size_t GetDraggedCurveCount() { return drag.Mover().GetCurveCount(); }
+    bool IsPickBufferValid() const { return pickBufferValid != 0; }
+    bool IsSnappingOn() const { return snapping != 0; }
+    bool IsOverSectionPlane() const { return planeHover != 0; }
+    double GetTangencyAngle() const { return tangencyAngle; }
+    ST_ISectionCurve* GetHoveredCurve() const { return hoveredCurve; }
+    const float* GetHoveredPoint() const { return hoveredPoint; }
+    const stCurvePick& GetPick() const { return pick; }
+
+    // Puts a running drag's curves back as they were grabbed; true when a
+    // drag was running.
+    bool CancelNodeDrag();
+
+private:
+    // Sub-states and their panels.
+    void EnterSubState(std::uint32_t state, C3DView* view);
+    void ApplyTangencyFromPage();
+    void ClearPressState();
+    void ClearHover();
+    void HideAnnotations();
+    void Repaint(C3DView* view) const;
+    void RequestLevel1Redraw(C3DView* view) const;
+    void SendSetCursor(C3DView* view) const;
+    void ShowHint(C3DView* view);
+    void DeleteSelection(C3DView* view);
+    void UndoNetwork(C3DView* view);
+    void DiscardDrawnCurve();
+    void FinishDrawing(C3DView* view, double nearLimit);
+    stSubSampling SubSampling() const;
+
+    // Cursor queries (network_edit_mouse.cpp).
+    const cMesh* FirstMesh() const;
+    bool CursorOnViewPlane(POINT point, float* x, float* y) const;
+    cVertex MeshPointAt(POINT point);
+    cVertex CurvePointAt(POINT point, const ST_ISectionCurve& curve) const;
+    std::int32_t SegmentAt(POINT point, const ST_ISectionCurve& curve) const;
+    bool IsNetworkCurve(const ST_ISectionCurve* curve) const;
+    // The pick id under the cursor, -1 for none (the pick record updated).
+    std::int32_t ReadPick(POINT point, C3DView* view);
+    void UpdateHover(POINT point, C3DView* view);
+    // Presses, drags and drops.
+    void PressModify(POINT point, UINT flags, C3DView* view);
+    void PressExtrapolate(POINT point, C3DView* view);
+    void PressAddCurve(POINT point, C3DView* view);
+    void StartNodeDrag(const float position[3], C3DView* view);
+    void InsertOnDrag(POINT point, C3DView* view);
+    void DragNode(POINT point, C3DView* view);
+    void DropNodes(POINT point, C3DView* view);
+    void MoveDrawnPoint(POINT point, C3DView* view);
+    void DragSectionPlane(POINT point, C3DView* view);
+    // The point a click or a drawn curve's cursor-following point takes:
+    // a hovered node, else the mesh, else the hovered curve under the cursor.
+    cVertex DrawingPointAt(POINT point, C3DView* view);
+    POINT ShiftSnappedCursor(POINT point) const;
+    void ViewDirection(float out[3]) const;
+
+    cVertex pressedVertex;
+    ST_ISectionCurve* pressedCurve = nullptr;
+    POINT pressPoint{0, 0};
+    std::int32_t segmentIndex = -1;
+    std::int32_t pressKind = 0;
+    cCPView* shapesView;
+    HWND viewWindow = nullptr;
+    stCurveSnap snap;
+    stCurvePick pick;
+    std::uint8_t snapping = 1;
+    cNetworkNodeDrag drag;
+    float dragStart[3] = {FLT_MAX, 0.0f, 0.0f};
+    std::uint8_t planeHover = 0;
+    std::uint8_t planeDrag = 0;
+    std::uint8_t pickBufferValid = 0;
+    std::uint32_t clickedPoints = 0;
+    std::unique_ptr<ST_ISectionCurve> drawn;
+    ST_ISectionCurve* hoveredCurve = nullptr;
+    float hoveredPoint[3] = {FLT_MAX, 0.0f, 0.0f};
+    ST_ISectionCurve* hoveredPointCurve = nullptr;
+    std::uint32_t subState = kNetworkAddCurve;
+    double tangencyAngle = -1.0;
+    POINT lastPlanePoint{0, 0};
+    std::uint8_t buttonDown = 0;
+    cMeshSampleProjector projector;
+};
+
+// Installs the network mode's maker in the shapes view's factory; the mode
+// is made for a view whose Curves page is registered (SetNetworkEditPage).
+void RegisterNetworkEditMode();
