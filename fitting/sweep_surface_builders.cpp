@@ -9,6 +9,7 @@
 #include "fitting/mesh_plane_sectioner.h"
 #include "fitting/section_geometry.h"
 #include "fitting/section_merge.h"
+#include "fitting/sweep_axis_estimates.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,10 @@ namespace
 
 constexpr std::uint8_t kRegionBit = 4;
 constexpr double kSixtyDegrees = 1.0471975511965976;
+// A direction or axis read from the normals replaces the one from the point
+// positions only when the normals' median disagreement with it is below
+// this fraction of theirs with the other.
+constexpr double kClearlyBetter = 0.5;
 
 double AbsSum(const double v[3])
 {
@@ -137,6 +142,63 @@ double WindingAbout(const std::vector<t3DPoint<double>>& points, const double di
     return s > 0.0 ? 1.0 : (s < 0.0 ? -1.0 : 0.0);
 }
 
+// The axis of a free revolved fit. The circle through the points (the
+// normal of their best plane, the centre of their circle in it) holds for a
+// band around the part; a strip along it (a stroke down a knob) is as tall
+// as it is wide, and its best plane stands along the axis. The line that
+// the point normals meet is then taken instead, when the normals agree
+// with it clearly better than with the circle's axis; its radius is the
+// points' mean distance from it.
+bool FitAxisOfRevolution(const cFitContainer& points, cCircleFit& fit, double axis[3], double centre[3],
+                         double& radius)
+{
+    const bool circle = FitCircle3D(fit, axis, centre, radius);
+    double lineAxis[3], linePoint[3];
+    if (!EstimateRevolutionAxisFromNormals(points, lineAxis, linePoint))
+        return circle;
+    if (circle && !(MedianNormalOffMeridian(points, lineAxis, linePoint) <
+                    kClearlyBetter * MedianNormalOffMeridian(points, axis, centre)))
+        return true;
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const stFitPoint& record : points.Points())
+    {
+        const double r[3] = {record.position[0] - linePoint[0], record.position[1] - linePoint[1],
+                             record.position[2] - linePoint[2]};
+        double across[3];
+        Cross(lineAxis, r, across);
+        sum += std::sqrt(Dot(across, across));
+        ++count;
+    }
+    if (count == 0 || !(sum > 0.0))
+        return circle;
+    // The circle's sense, when it found one, so that the profile keeps its
+    // way up.
+    const double sense = circle && Dot(lineAxis, axis) < 0.0 ? -1.0 : 1.0;
+    for (int k = 0; k < 3; ++k)
+        axis[k] = sense * lineAxis[k], centre[k] = linePoint[k];
+    radius = sum / static_cast<double>(count);
+    return true;
+}
+
+// The direction of a free extruded fit. The estimate from the point
+// positions (the normal of their best plane, or a direction across it when
+// the points lie to one side) holds for a flat wall; a strip of a round boss
+// bulges to one side of its best plane only a little, and that normal
+// points out of the boss, across the extrusion. The direction that the
+// normals stand square to then replaces it (true), when they agree with it
+// clearly better.
+bool PreferDirectionFromNormals(const cFitContainer& points, double direction[3])
+{
+    double fromNormals[3];
+    if (!EstimateExtrusionDirectionFromNormals(points, fromNormals) ||
+        !(MedianNormalAlongDirection(points, fromNormals) <
+          kClearlyBetter * MedianNormalAlongDirection(points, direction)))
+        return false;
+    std::copy(fromNormals, fromNormals + 3, direction);
+    return true;
+}
+
 } // namespace
 
 void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices)
@@ -176,7 +238,7 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
         cCircleFit fit(points.Points());
         fit.ActivateAllPoints();
         double radius = 0.0;
-        if (!FitCircle3D(fit, d, c, radius))
+        if (!FitAxisOfRevolution(points, fit, d, c, radius))
             return false;
         GetArcEndsInFrame(fit, d, c, radius, middle, start, end);
     }
@@ -296,11 +358,15 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     {
         if (!EstimateExtrusionDirectionAndBase(points, d, p))
             return false;
+        if (PreferDirectionFromNormals(points, d) && !ProjectCentroidOnPlane(points, d, p))
+            return false;
     }
     else
     {
         if (!params.directionFixed && !EstimateExtrusionDirection(points, d))
             return false;
+        if (!params.directionFixed)
+            PreferDirectionFromNormals(points, d);
         if (!params.pointFixed && !ProjectCentroidOnPlane(points, d, p))
             return false;
     }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -30,6 +31,98 @@ double CircleOfClosedArc(const double start[3], const double mid[3], double cent
                                      (start[1] - mid[1]) * (start[1] - mid[1]) +
                                      (start[2] - mid[2]) * (start[2] - mid[2]));
     return r > 0.0 ? r : -FLT_MAX;
+}
+
+constexpr double kTwoPi = 6.283185307179586;
+
+double AngleAbout(const double centre[3], const double p[3])
+{
+    return std::atan2(p[1] - centre[1], p[0] - centre[0]);
+}
+
+// The angle from `from` to `to` turning counter-clockwise, in [0, 2 pi).
+double CounterClockwiseTurn(double from, double to)
+{
+    const double turn = std::fmod(to - from, kTwoPi);
+    return turn < 0.0 ? turn + kTwoPi : turn;
+}
+
+// +1 when the arc from start through mid to end turns counter-clockwise,
+// -1 when clockwise; its sweep (in (0, 2 pi)) goes to `sweep`.
+double ArcSense(const double centre[3], const double start[3], const double mid[3], const double end[3],
+                double& sweep)
+{
+    const double a0 = AngleAbout(centre, start);
+    const double toMid = CounterClockwiseTurn(a0, AngleAbout(centre, mid));
+    const double toEnd = CounterClockwiseTurn(a0, AngleAbout(centre, end));
+    if (toMid <= toEnd)
+    {
+        sweep = toEnd;
+        return 1.0;
+    }
+    sweep = kTwoPi - toEnd;
+    return -1.0;
+}
+
+// Moves `point` along the circle by `turn` radians (counter-clockwise when
+// positive).
+void TurnAboutCentre(double point[3], const double centre[3], double radius, double turn)
+{
+    const double a = AngleAbout(centre, point) + turn;
+    point[0] = centre[0] + radius * std::cos(a);
+    point[1] = centre[1] + radius * std::sin(a);
+    point[2] = 0.0;
+}
+
+// A section point this many median residuals off the circle is a stray
+// scan point (a spike), not the part.
+constexpr double kStrayResidualFactor = 6.0;
+
+// Refits the arc without the section points that lie far off the circle
+// fitted through all of them: a few spikes of a scan would otherwise pull a
+// least-squares circle off the part by a good fraction of their height. The
+// arc is left as it was when there are none, or the refit fails.
+void RefitWithoutStrayPoints(const tPolylineCollection<tFramePolyline<cVertex>>& sections, double centre[3],
+                             double& radius, double s[3], double m[3], double e[3])
+{
+    std::vector<double> residuals;
+    for (std::uint32_t i = 0; i < sections.GetCount(); ++i)
+        for (std::uint32_t k = 0; k < sections[i].GetVertexCount(); ++k)
+        {
+            const cVertex v = sections[i].GetVertexInFrame(k);
+            residuals.push_back(std::fabs(std::hypot(v.x - centre[0], v.y - centre[1]) - radius));
+        }
+    if (residuals.size() < 6)
+        return;
+    std::vector<double> sorted = residuals;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double limit = kStrayResidualFactor * sorted[sorted.size() / 2];
+    std::size_t strays = 0;
+    for (double r : residuals)
+        strays += r > limit ? 1 : 0;
+    if (strays == 0 || strays * 4 > residuals.size())
+        return;
+    // The driver's marked-only pass uses the vertices with bit 4 set and bit
+    // 1 clear.
+    tPolylineCollection<tFramePolyline<cVertex>> marked(sections);
+    std::size_t index = 0;
+    for (std::uint32_t i = 0; i < marked.GetCount(); ++i)
+        for (std::uint32_t k = 0; k < marked[i].GetVertexCount(); ++k)
+        {
+            std::uint32_t& flags = marked[i].vertices[k].flags;
+            flags = (flags | 4u) & ~1u;
+            if (residuals[index++] > limit)
+                flags |= 1u;
+        }
+    double c2[3] = {centre[0], centre[1], centre[2]}, r2 = radius, s2[3], m2[3], e2[3];
+    const double rms = FitArcToPolylines(marked, c2, r2, s2, m2, e2, true);
+    if (!(rms < FLT_MAX) || !AllFinite(s2) || !AllFinite(m2) || !AllFinite(e2) || !(r2 > 0.0))
+        return;
+    std::copy(c2, c2 + 3, centre);
+    radius = r2;
+    std::copy(s2, s2 + 3, s);
+    std::copy(m2, m2 + 3, m);
+    std::copy(e2, e2 + 3, e);
 }
 
 } // namespace
@@ -126,10 +219,39 @@ bool ST_TArcCurve<TWire>::SetArcFromPoints(const double s[3], const double m[3],
             return false;
         const float chord = static_cast<float>(std::hypot(cachedStart[0] - cachedEnd[0], cachedStart[1] - cachedEnd[1]));
         const float d = chord * 0.5f * endExtension;
-        ExtendStartPoint(d);
-        ExtendEndPoint(d);
+        // The ends are lengthened along the circle: a push along the end
+        // tangents would leave it, and the arc through the pushed ends and
+        // the old mid point would be of another, larger radius.
+        SlideEnds(d, d);
     }
     return UpdateArcWire();
+}
+
+template <class TWire> void ST_TArcCurve<TWire>::SlideEnds(double startLength, double endLength)
+{
+    if (!(m_radius > 0.0) || !std::isfinite(startLength) || !std::isfinite(endLength))
+        return;
+    double sweep = 0.0;
+    const double sense = ArcSense(m_centre, cachedStart, cachedMid, cachedEnd, sweep);
+    const double aMid = AngleAbout(m_centre, cachedMid);
+    // Outwards each end by at most a quarter of the gap the arc leaves open,
+    // so that lengthening both never closes it; inwards short of the mid
+    // point, so that the arc through the three points keeps its side.
+    const double outLimit = 0.25 * (kTwoPi - sweep);
+    if (std::fabs(startLength) >= FLT_EPSILON)
+    {
+        const double a = AngleAbout(m_centre, cachedStart);
+        const double toMid = sense > 0.0 ? CounterClockwiseTurn(a, aMid) : CounterClockwiseTurn(aMid, a);
+        const double turn = std::clamp(startLength / m_radius, -0.9 * toMid, outLimit);
+        TurnAboutCentre(cachedStart, m_centre, m_radius, -sense * turn);
+    }
+    if (std::fabs(endLength) >= FLT_EPSILON)
+    {
+        const double a = AngleAbout(m_centre, cachedEnd);
+        const double toMid = sense > 0.0 ? CounterClockwiseTurn(aMid, a) : CounterClockwiseTurn(a, aMid);
+        const double turn = std::clamp(endLength / m_radius, -0.9 * toMid, outLimit);
+        TurnAboutCentre(cachedEnd, m_centre, m_radius, sense * turn);
+    }
 }
 
 template <class TWire>
@@ -143,6 +265,7 @@ bool ST_TArcCurve<TWire>::RebuildWire(const double frame_[12],
     const double rms = FitArcToPolylines(sections_, centre, radius, s, m, e, false);
     if (!(rms < FLT_MAX) || !AllFinite(s) || !AllFinite(m) || !AllFinite(e))
         return false;
+    RefitWithoutStrayPoints(sections_, centre, radius, s, m, e);
     double savedFrame[12];
     std::copy(frame_, frame_ + 12, savedFrame);
     sections = tPolylineCollection<tFramePolyline<cVertex>>(sections_);
@@ -182,7 +305,7 @@ template <class TWire> bool ST_TArcCurve<TWire>::ExtendStart(double distance, bo
 {
     if (!m_wire.IsValid() || m_closed)
         return false;
-    ExtendStartPoint(distance);
+    SlideEnds(distance, 0.0);
     return rebuild ? UpdateArcWire() : true;
 }
 
@@ -190,7 +313,7 @@ template <class TWire> bool ST_TArcCurve<TWire>::ExtendEnd(double distance, bool
 {
     if (!m_wire.IsValid() || m_closed)
         return false;
-    ExtendEndPoint(distance);
+    SlideEnds(0.0, distance);
     return rebuild ? UpdateArcWire() : true;
 }
 

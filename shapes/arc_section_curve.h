@@ -51,7 +51,8 @@ public:
     bool IsVertical() const override { return false; }
 
     // The arc through three local points (z dropped) in the frame, its ends
-    // lengthened by half the chord times the factor unless it is closed.
+    // lengthened along its circle by half the chord times the factor unless
+    // it is closed (each by at most a quarter of the gap it leaves open).
     // False, with nothing changed, when the points admit no circle.
     bool SetArcFromPoints(const double start[3], const double mid[3], const double end[3], const double frame[12],
                           float endExtension, bool closed);
@@ -65,6 +66,10 @@ public:
 
 private:
     bool SnapToAxis(double point[3]);
+    // Moves the cached start and end along the arc's circle by the arc
+    // lengths given: away from the arc's middle when positive (the arc
+    // grows), towards it when negative.
+    void SlideEnds(double startLength, double endLength);
 
     tPolyline<cVertex> m_defining;
     double m_centre[3] = {0.0, 0.0, 0.0};

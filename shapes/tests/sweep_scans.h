@@ -112,6 +112,44 @@ inline void BuildKnob(cMesh& mesh, const double frame[12], double sweep, std::ui
     mesh.Update();
 }
 
+// A strip of a round boss: the wall of radius `radius` about the frame's z
+// axis over the angles [from, from + sweep] (from the frame's x column,
+// counter-clockwise about z) and heights [0, height].
+inline void BuildCylinderStrip(cMesh& mesh, const double frame[12], double radius, double from, double sweep,
+                               double height, std::uint32_t around, std::uint32_t along, double sigma,
+                               std::uint32_t seed = 13)
+{
+    std::mt19937 rng(seed);
+    const std::uint32_t first = mesh.GetVertexCount();
+    for (std::uint32_t j = 0; j <= along; ++j)
+        for (std::uint32_t i = 0; i <= around; ++i)
+        {
+            const double a = from + sweep * i / around;
+            const double local[3] = {radius * std::cos(a), radius * std::sin(a), height * j / along};
+            AddNoisy(mesh, frame, local, rng, sigma);
+        }
+    Triangulate(mesh, first, around, along, false);
+    mesh.Update();
+}
+
+// `count` vertices, spread over the mesh, pushed off the surface along their
+// normals by `offset` (alternately out and in): the stray points of a scan.
+inline void AddOutliers(cMesh& mesh, std::uint32_t count, double offset)
+{
+    const std::uint32_t n = mesh.GetVertexCount();
+    if (n == 0 || count == 0)
+        return;
+    for (std::uint32_t k = 0; k < count; ++k)
+    {
+        cVertex& v = *mesh.GetVertex((k * 2654435761u + n / 3) % n);
+        const double s = (k % 2 == 0 ? 1.0 : -1.0) * offset;
+        v.x = static_cast<float>(v.x + s * v.nx);
+        v.y = static_cast<float>(v.y + s * v.ny);
+        v.z = static_cast<float>(v.z + s * v.nz);
+    }
+    mesh.Update();
+}
+
 // The rounded rectangle [-a, a] x [-b, b] with corner radius rc, grown by g,
 // at fraction s of its outline (counter-clockwise from the bottom middle).
 inline void RoundedRectangleAt(double a, double b, double rc, double g, double s, double& x, double& y)

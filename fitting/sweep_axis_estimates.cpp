@@ -1,0 +1,366 @@
+#include "fitting/sweep_axis_estimates.h"
+
+#include "core/simplex_minimiser.h"
+#include "fitting/square_matrix.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <vector>
+
+namespace
+{
+
+struct stOriented
+{
+    double p[3];
+    double n[3];
+};
+
+// Solution passes: the first sees every usable normal, each later one only
+// those within kKeepFactor times the median disagreement of the one before.
+constexpr int kPasses = 3;
+constexpr double kKeepFactor = 3.0;
+
+double Dot(const double a[3], const double b[3])
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+void Cross(const double a[3], const double b[3], double out[3])
+{
+    const double r[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    std::copy(r, r + 3, out);
+}
+
+bool MakeUnit(double v[3])
+{
+    const double n = std::sqrt(Dot(v, v));
+    if (!(n > 0.0) || !std::isfinite(n))
+        return false;
+    v[0] /= n, v[1] /= n, v[2] /= n;
+    return true;
+}
+
+// Records with a normal of about unit length (a missing normal is zero),
+// made exactly unit.
+std::vector<stOriented> UsableNormals(const cFitContainer& points)
+{
+    std::vector<stOriented> out;
+    for (const stFitPoint& record : points.Points())
+    {
+        stOriented s;
+        for (int k = 0; k < 3; ++k)
+            s.p[k] = record.position[k], s.n[k] = record.normal[k];
+        const double length = std::sqrt(Dot(s.n, s.n));
+        if (!(length > 0.5) || !std::isfinite(length) || !std::isfinite(Dot(s.p, s.p)))
+            continue;
+        for (double& c : s.n)
+            c /= length;
+        out.push_back(s);
+    }
+    return out;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return FLT_MAX;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// The samples whose disagreement is within kKeepFactor medians; all of them
+// when that would leave fewer than `least`.
+std::vector<stOriented> KeepAgreeing(const std::vector<stOriented>& samples, const std::vector<double>& disagreement,
+                                     std::size_t least)
+{
+    const double limit = kKeepFactor * Median(disagreement);
+    std::vector<stOriented> kept;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (disagreement[i] <= limit)
+            kept.push_back(samples[i]);
+    return kept.size() >= least ? kept : samples;
+}
+
+// Symmetric 3 x 3 eigen decomposition: values descending, vectors in columns.
+bool Eigen3(const double m[3][3], double values[3], double vectors[3][3])
+{
+    cSquareMatrix a(3);
+    if (!a.IsAllocated())
+        return false;
+    for (std::uint32_t i = 0; i < 3; ++i)
+        for (std::uint32_t j = 0; j < 3; ++j)
+            a(i, j) = m[i][j];
+    cSquareMatrix v;
+    cDoubleVector w;
+    if (!EigenSymmetric(a, v, w) || w.GetCount() != 3)
+        return false;
+    for (std::uint32_t i = 0; i < 3; ++i)
+    {
+        values[i] = w[i];
+        for (std::uint32_t j = 0; j < 3; ++j)
+            vectors[i][j] = v(i, j);
+    }
+    return std::isfinite(values[0]) && std::isfinite(values[2]);
+}
+
+double OffMeridian(const stOriented& s, const double axis[3], const double point[3])
+{
+    const double r[3] = {s.p[0] - point[0], s.p[1] - point[1], s.p[2] - point[2]};
+    double across[3];
+    Cross(axis, r, across);
+    const double length = std::sqrt(Dot(across, across));
+    if (!(length > 0.0))
+        return -1.0;
+    return std::fabs(Dot(across, s.n)) / length;
+}
+
+// One linear solve for the axis over the samples (positions already centred
+// and scaled): the line complex (c, cbar) with |c| = 1 that the normal lines
+// (n, p x n) come nearest to, c . (p x n) + cbar . n = 0 for a line meeting
+// them all. The pitch c . cbar of a helical solution (a cylinder's normals
+// leave the moment along the axis open) is taken off before the axis is read.
+bool SolveAxis(const std::vector<stOriented>& samples, double axis[3], double point[3])
+{
+    double a[3][3] = {}, b[3][3] = {}, c[3][3] = {};
+    for (const stOriented& s : samples)
+    {
+        double q[3];
+        Cross(s.p, s.n, q);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+            {
+                a[i][j] += q[i] * q[j];
+                b[i][j] += q[i] * s.n[j];
+                c[i][j] += s.n[i] * s.n[j];
+            }
+    }
+    // The pseudo-inverse of c: normals that all lie in one plane (a band of
+    // a cylinder) leave it singular across that plane.
+    double values[3], vectors[3][3];
+    if (!Eigen3(c, values, vectors) || !(values[0] > 0.0))
+        return false;
+    double pinv[3][3] = {};
+    for (int k = 0; k < 3; ++k)
+    {
+        if (!(values[k] > 1e-9 * values[0]))
+            continue;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                pinv[i][j] += vectors[i][k] * vectors[j][k] / values[k];
+    }
+    // Schur complement a - b pinv b^T: the quadratic form left in c once the
+    // best cbar = -pinv b^T c is put in.
+    double bp[3][3] = {}, schur[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                bp[i][j] += b[i][k] * pinv[k][j];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+        {
+            double sum = 0.0;
+            for (int k = 0; k < 3; ++k)
+                sum += bp[i][k] * b[j][k];
+            schur[i][j] = a[i][j] - sum;
+        }
+    double sv[3], svec[3][3];
+    if (!Eigen3(schur, sv, svec))
+        return false;
+    // Two nearly equal smallest values: a pencil of lines fits as well (the
+    // normals of a sphere all meet every line through its centre).
+    if (!(sv[1] > 4.0 * std::max(sv[2], 0.0)))
+        return false;
+    double dir[3] = {svec[0][2], svec[1][2], svec[2][2]};
+    if (!MakeUnit(dir))
+        return false;
+    double btc[3] = {}, cbar[3] = {};
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k)
+            btc[i] += b[k][i] * dir[k];
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k)
+            cbar[i] -= pinv[i][k] * btc[k];
+    const double pitch = Dot(dir, cbar);
+    const double moment[3] = {cbar[0] - pitch * dir[0], cbar[1] - pitch * dir[1], cbar[2] - pitch * dir[2]};
+    Cross(dir, moment, point);
+    std::copy(dir, dir + 3, axis);
+    return std::isfinite(Dot(point, point));
+}
+
+struct stAxisRefinement
+{
+    const std::vector<stOriented>* samples;
+    double axis[3], point[3], u[3], v[3];
+
+    // The axis tilted by (x[0], x[1]) towards u and v, its point moved by
+    // (x[2], x[3]) along them.
+    void Apply(const cDoubleVector& x, double dir[3], double at[3]) const
+    {
+        for (int k = 0; k < 3; ++k)
+        {
+            dir[k] = axis[k] + x[0] * u[k] + x[1] * v[k];
+            at[k] = point[k] + x[2] * u[k] + x[3] * v[k];
+        }
+        MakeUnit(dir);
+    }
+};
+
+// The sum of squared sines by which the normals lean out of their meridian
+// planes: the geometric measure that the linear solve only approximates
+// (its terms are weighted by each point's distance from the axis).
+double AxisObjective(const cDoubleVector& x, void* context)
+{
+    const auto& refinement = *static_cast<const stAxisRefinement*>(context);
+    double dir[3], at[3];
+    refinement.Apply(x, dir, at);
+    double sum = 0.0;
+    for (const stOriented& s : *refinement.samples)
+    {
+        const double off = OffMeridian(s, dir, at);
+        if (off >= 0.0)
+            sum += off * off;
+    }
+    return sum;
+}
+
+void RefineAxis(const std::vector<stOriented>& samples, double axis[3], double point[3])
+{
+    stAxisRefinement refinement{&samples, {}, {}, {}, {}};
+    std::copy(axis, axis + 3, refinement.axis);
+    std::copy(point, point + 3, refinement.point);
+    const int smallest = std::fabs(axis[0]) <= std::fabs(axis[1]) && std::fabs(axis[0]) <= std::fabs(axis[2])
+                             ? 0
+                             : (std::fabs(axis[1]) <= std::fabs(axis[2]) ? 1 : 2);
+    double e[3] = {0.0, 0.0, 0.0};
+    e[smallest] = 1.0;
+    Cross(axis, e, refinement.u);
+    MakeUnit(refinement.u);
+    Cross(axis, refinement.u, refinement.v);
+    cDoubleVector x(4);
+    if (x.GetCount() != 4)
+        return;
+    const double before = AxisObjective(x, &refinement);
+    double after = before;
+    if (MinimiseSimplex(x, AxisObjective, &refinement, 1e-10, 2000, 0.001f, &after) == kSimplexFailed ||
+        !(after < before))
+        return;
+    refinement.Apply(x, axis, point);
+}
+
+} // namespace
+
+bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double direction[3])
+{
+    std::vector<stOriented> samples = UsableNormals(points);
+    if (samples.size() < 3)
+        return false;
+    double best[3] = {0.0, 0.0, 0.0};
+    for (int pass = 0; pass < kPasses; ++pass)
+    {
+        double scatter[3][3] = {};
+        for (const stOriented& s : samples)
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    scatter[i][j] += s.n[i] * s.n[j];
+        double values[3], vectors[3][3];
+        if (!Eigen3(scatter, values, vectors))
+            return false;
+        // The normals must turn about the direction (a clear middle value)
+        // and keep square to it (a much smaller last one).
+        const double total = values[0] + values[1] + values[2];
+        if (!(values[1] > 0.005 * total) || !(values[1] > 25.0 * std::max(values[2], 0.0)))
+            return false;
+        for (int k = 0; k < 3; ++k)
+            best[k] = vectors[k][2];
+        if (!MakeUnit(best))
+            return false;
+        if (pass + 1 < kPasses)
+        {
+            std::vector<double> along;
+            for (const stOriented& s : samples)
+                along.push_back(std::fabs(Dot(s.n, best)));
+            samples = KeepAgreeing(samples, along, 3);
+        }
+    }
+    std::copy(best, best + 3, direction);
+    return true;
+}
+
+double MedianNormalAlongDirection(const cFitContainer& points, const double direction[3])
+{
+    double d[3] = {direction[0], direction[1], direction[2]};
+    if (!MakeUnit(d))
+        return FLT_MAX;
+    std::vector<double> along;
+    for (const stOriented& s : UsableNormals(points))
+        along.push_back(std::fabs(Dot(s.n, d)));
+    return Median(std::move(along));
+}
+
+bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3])
+{
+    std::vector<stOriented> samples = UsableNormals(points);
+    if (samples.size() < 6)
+        return false;
+    // Centred on the mean and scaled to unit spread.
+    double mean[3] = {0.0, 0.0, 0.0};
+    for (const stOriented& s : samples)
+        for (int k = 0; k < 3; ++k)
+            mean[k] += s.p[k];
+    for (double& m : mean)
+        m /= static_cast<double>(samples.size());
+    double spread = 0.0;
+    for (stOriented& s : samples)
+        for (int k = 0; k < 3; ++k)
+        {
+            s.p[k] -= mean[k];
+            spread += s.p[k] * s.p[k];
+        }
+    spread = std::sqrt(spread / static_cast<double>(samples.size()));
+    if (!(spread > 0.0) || !std::isfinite(spread))
+        return false;
+    for (stOriented& s : samples)
+        for (double& c : s.p)
+            c /= spread;
+
+    double dir[3] = {}, foot[3] = {};
+    for (int pass = 0; pass < kPasses; ++pass)
+    {
+        if (!SolveAxis(samples, dir, foot))
+            return false;
+        if (pass + 1 < kPasses)
+        {
+            std::vector<double> off;
+            for (const stOriented& s : samples)
+                off.push_back(std::max(OffMeridian(s, dir, foot), 0.0));
+            samples = KeepAgreeing(samples, off, 6);
+        }
+    }
+    RefineAxis(samples, dir, foot);
+    // Back to world units; the point nearest the mean (the origin here).
+    const double along = Dot(foot, dir);
+    for (int k = 0; k < 3; ++k)
+    {
+        axis[k] = dir[k];
+        point[k] = mean[k] + spread * (foot[k] - along * dir[k]);
+    }
+    return true;
+}
+
+double MedianNormalOffMeridian(const cFitContainer& points, const double axis[3], const double point[3])
+{
+    double d[3] = {axis[0], axis[1], axis[2]};
+    if (!MakeUnit(d))
+        return FLT_MAX;
+    std::vector<double> off;
+    for (const stOriented& s : UsableNormals(points))
+    {
+        const double value = OffMeridian(s, d, point);
+        if (value >= 0.0)
+            off.push_back(value);
+    }
+    return Median(std::move(off));
+}
