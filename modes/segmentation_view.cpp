@@ -1,82 +1,11 @@
 #include "modes/segmentation_view.h"
 
 #include "core/mesh_triangle.h"
-#include "core/progress.h"
+#include "modes/navigation_toolbar.h"
 #include "modes/segmentation_paint_mode.h"
-#include "overlay/image_button.h"
 #include "overlay/view_3d_overlay.h"
 
 #include <new>
-
-namespace
-{
-
-C3DView* ViewOf(void* context)
-{
-    return static_cast<C3DView*>(context);
-}
-
-void ZoomAllClicked(IBase*, void* c) { ViewOf(c)->ZoomAll(); }
-void ZoomRectClicked(IBase*, void* c) { ViewOf(c)->StartZoomRectMode(); }
-void RotateClicked(IBase*, void* c) { ViewOf(c)->StartRotateMode(); }
-void TranslateClicked(IBase*, void* c) { ViewOf(c)->StartTranslateMode(); }
-void ZoomClicked(IBase*, void* c) { ViewOf(c)->StartZoomMode(); }
-void FrontClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kFrontView); }
-void BackClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kBackView); }
-void LeftClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kLeftView); }
-void RightClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kRightView); }
-void TopClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kTopView); }
-void BottomClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kBottomView); }
-void IsometricClicked(IBase*, void* c) { ViewOf(c)->CycleDiagonalView(); }
-
-// A navigation toggle shows as checked exactly while its mode is active.
-template <std::uint32_t ModeId> void UpdateCheck(IBase* button, void* c)
-{
-    auto* b = dynamic_cast<cC_Button<C3DView>*>(button);
-    const auto* mode = ViewOf(c)->GetActiveMode();
-    if (b)
-        b->SetChecked(mode && mode->GetId() == ModeId);
-}
-
-struct stToolbarButton
-{
-    const wchar_t* title;
-    const wchar_t* description;
-    std::uint32_t images[4];
-    bool toggle;
-    tButtonCallback click;
-    tButtonCallback check;
-    bool navigation; // left out while the view's rotation is locked
-};
-
-const stToolbarButton kToolbar[] = {
-    {L"Zoom All", L"Sets the view so all objects are visible", {17008, 17009, 17009, 17008}, false, &ZoomAllClicked,
-     nullptr, false},
-    {L"Rectangular Zoom", L"Zooms the scene to a user defined rectangular area", {17031, 17032, 17032, 17031}, true,
-     &ZoomRectClicked, &UpdateCheck<kZoomRectModeId>, false},
-    {L"Rotate Mode", L"Enables mode when using left mouse button the scene can be rotated",
-     {17010, 17011, 17011, 17010}, true, &RotateClicked, &UpdateCheck<kRotateModeId>, true},
-    {L"Translate Mode", L"Enables mode when using left mouse button the scene can be translated",
-     {17012, 17014, 17014, 17012}, true, &TranslateClicked, &UpdateCheck<kTranslateModeId>, true},
-    {L"Zoom Mode", L"Enables mode when using left mouse button the scene can be zoomed in and out",
-     {17015, 17016, 17016, 17015}, true, &ZoomClicked, &UpdateCheck<kZoomModeId>, true},
-    {L"Front View    (F)", L"Sets the view so the objects are vizible from -Y", {17019, 17020, 17020, 17019}, false,
-     &FrontClicked, nullptr, true},
-    {L"Back View    (B)", L"Sets the view so the objects are vizible from +Y", {17021, 17030, 17030, 17021}, false,
-     &BackClicked, nullptr, true},
-    {L"Left View    (L)", L"Sets the view so the objects are vizible from -X", {17022, 17023, 17023, 17022}, false,
-     &LeftClicked, nullptr, true},
-    {L"Right View    (R)", L"Sets the view so the objects are vizible from +X", {17024, 17025, 17025, 17024}, false,
-     &RightClicked, nullptr, true},
-    {L"Top View    (T)", L"Sets the view so the objects are vizible from +Z", {17026, 17027, 17027, 17026}, false,
-     &TopClicked, nullptr, true},
-    {L"Bottom View    (M)", L"Sets the view so the objects are vizible from -Z", {17028, 17029, 17029, 17028},
-     false, &BottomClicked, nullptr, true},
-    {L"Isometric View    (I)", L"Sets the view to isometric", {18037, 18038, 18038, 18037}, false,
-     &IsometricClicked, nullptr, true},
-};
-
-} // namespace
 
 cSegmentationView::cSegmentationView(CWnd* owner) : owner(owner)
 {
@@ -88,47 +17,11 @@ cSegmentationView::~cSegmentationView() = default;
 
 void cSegmentationView::BuildToolbar()
 {
-    auto* overlay = dynamic_cast<C3DViewOverlay*>(GetScreenObjectManager());
-    if (!overlay)
-        return;
-    tooltip = new (std::nothrow) cVE_GlobalToolTip<C3DView>();
-    if (tooltip)
-    {
-        tooltip->SetHorizontalAlignment(kAlignNear);
-        tooltip->SetVerticalAlignment(kAlignCentre);
-        tooltip->SetMarginLTRB(0, 60, 0, 0);
-        overlay->GetManager().AddGDIControl(tooltip.Get());
-    }
-    tSafePtr<cC_StackPanel<C3DView>> stack(new (std::nothrow) cC_StackPanel<C3DView>());
-    tSafePtr<cC_Frame<C3DView>> frame(new (std::nothrow) cC_Frame<C3DView>());
-    if (!stack || !frame)
-        return;
-    stack->SetHorizontalAlignment(kAlignNear);
-    stack->SetVerticalAlignment(kAlignCentre);
-    stack->SetOrientation(kStackVertical);
-    for (const stToolbarButton& b : kToolbar)
-    {
-        if (b.navigation && rotationLocked)
-            continue;
-        tSafePtr<cC_ImageButton<C3DView>> button(CreateImageButton<C3DView>(
-            nullptr, b.images[0], b.images[1], b.images[2], b.images[3], kToolbarButtonCursor, kToolbarImageAlpha,
-            b.toggle, b.click, static_cast<C3DView*>(this), b.check, static_cast<C3DView*>(this)));
-        if (!button)
-            continue;
-        stack->AddChild(button.Get());
-        button->SetToolTipText(TranslateText(b.title), TranslateText(b.description));
-        button->SetToolTip(tooltip.Get());
-        ++toolbarButtons;
-    }
-    frame->SetContent(stack.Get());
-    frame->SetFillColour(0x3CA0A0A0u);
-    frame->SetBorderColour(0x3CFFFFFFu);
-    frame->SetHorizontalAlignment(kAlignNear);
-    frame->SetVerticalAlignment(kAlignCentre);
-    frame->SetMarginLTRB(0, -5, 0, -5);
-    frame->SetPaddingLTRB(7, 12, 7, 7);
-    frame->SetRoundCorners(1, 5);
-    overlay->GetManager().AddGDIControl(frame.Get());
+    stNavigationToolbarOptions options;
+    options.zoomOnly = rotationLocked != 0;
+    stNavigationToolbar toolbar = BuildNavigationToolbar(*this, options);
+    tooltip = toolbar.tooltip;
+    toolbarButtons = toolbar.buttonCount;
 }
 
 cSegmentationView::Mode* cSegmentationView::CreateMode(std::uint32_t id, std::uint32_t temporary, LPARAM extra)

@@ -12,10 +12,6 @@
 
 struct cMeshTriangle;
 
-// Where the toolbar's images and cursor come from.
-inline constexpr std::uint32_t kToolbarButtonCursor = 17004;
-inline constexpr std::uint8_t kToolbarImageAlpha = 160;
-
 class cSegmentationView : public cP3DView
 {
 public:

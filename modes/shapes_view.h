@@ -25,10 +25,6 @@ inline constexpr std::uint32_t kModeDeviation = 0xCB07E9;
 inline constexpr std::uint32_t kModeSectionPlanePicker = 0xC907E8;
 inline constexpr std::uint32_t kModeGuidingCurvePicker = 0xC907E9;
 
-// The toolbar buttons' cursor and image alpha.
-inline constexpr std::uint32_t kShapesToolbarCursor = 17004;
-inline constexpr std::uint8_t kShapesToolbarAlpha = 160;
-
 // The bitmaps of the view's two picture annotations.
 inline constexpr std::uint32_t kShapesViewImage1 = 3050;
 inline constexpr std::uint32_t kShapesViewImage2 = 3051;
