@@ -100,6 +100,9 @@ void SampleCentreAndSpread(cPointCloud* cloud, std::uint32_t stride, double cent
         spread = rms;
 }
 
+constexpr double kTolerance = 1e-4;
+constexpr int kMaxSimplexRuns = 6;
+
 } // namespace
 
 cSymmetryPlaneFit::cSymmetryPlaneFit(double maxDistance, std::uint32_t maxPoints, ISceneObject* source)
@@ -177,6 +180,7 @@ double cSymmetryPlaneFit::PointError(const double mirrored[3], const cVertex* ma
     if (matched == nullptr)
         return FLT_MAX;
     const stLocalPlane* plane = nullptr;
+    bool meshVertex = false;
     auto found = m_planes.find(matched);
     if (found != m_planes.end())
     {
@@ -186,6 +190,7 @@ double cSymmetryPlaneFit::PointError(const double mirrored[3], const cVertex* ma
     {
         if (auto* topology = static_cast<ITopology*>(m_source->QueryInterface(IID_ITopology)))
         {
+            meshVertex = true;
             tVertexDeque ring;
             if (topology->GetVertexNeighbours(matched, 1, ring) > 0)
             {
@@ -216,9 +221,16 @@ double cSymmetryPlaneFit::PointError(const double mirrored[3], const cVertex* ma
                          static_cast<double>(plane->normal[1]) * mirrored[1] +
                          static_cast<double>(plane->normal[2]) * mirrored[2] + static_cast<double>(plane->offset));
     }
-    // No local plane: the squared distance, tried again at the next call.
+    // No local plane: the plane is sought again at the next call. A cloud
+    // without topology is measured by squared distances throughout. A mesh
+    // vertex whose ring gives no plane (a corner with two neighbours, say)
+    // counts its plain distance instead: the mean over the mesh is one of
+    // lengths, and a squared length among them would weigh the few such
+    // vertices by the part's size and unit, pulling a metre-sized part's
+    // plane off where a millimetre-sized one's stays.
     const double dx = mirrored[0] - matched->x, dy = mirrored[1] - matched->y, dz = mirrored[2] - matched->z;
-    return dx * dx + dy * dy + dz * dz;
+    const double squared = dx * dx + dy * dy + dz * dz;
+    return meshVertex ? std::sqrt(squared) : squared;
 }
 
 bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t open[4])
@@ -238,8 +250,22 @@ bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t
     // No estimate of its own: the search starts from the caller's plane.
     const double start = ctx.plane.offsetOpen ? OffsetParameter(ctx, ctx.plane.givenNormal, offset) : offset;
     ctx.plane.Pack(ctx.plane.givenNormal, start, x);
-    if (MinimiseSimplex(x, MirrorObjective, &ctx, 1e-4, 1500, 0.005f) == kSimplexFailed)
-        return false;
+    // The nearest-vertex matches make the mirror error step wherever a match
+    // changes, and outliers spoil the local planes around them; on such a
+    // surface the simplex can flatten and report convergence degrees away
+    // from the minimum. A fresh simplex at the point reached finds the way
+    // on, so the search is restarted until a run no longer lowers the error.
+    double best = FLT_MAX;
+    for (int run = 0; run < kMaxSimplexRuns; ++run)
+    {
+        double reached = FLT_MAX;
+        if (MinimiseSimplex(x, MirrorObjective, &ctx, kTolerance, 1500, 0.005f, &reached) == kSimplexFailed)
+            return false;
+        const bool improved = reached < best * (1.0 - kTolerance);
+        best = std::min(best, reached);
+        if (!improved)
+            break;
+    }
     double n[3];
     double d;
     UnpackWorldPlane(ctx, x, n, d);

@@ -4,7 +4,7 @@
 // within a maximum distance (through the object's cached vertex search
 // tree), and measured against the local surface plane there. The plane's
 // open parameters are optimised by the downhill-simplex minimiser from the
-// plane the caller gives.
+// plane the caller gives, and restarted where it stalls.
 #pragma once
 
 #include "core/vertex.h"
@@ -38,8 +38,9 @@ public:
     double MirrorError(const double normal[3], double offset);
 
     // The error of one match: the distance of the mirrored point from the
-    // local plane through the matched vertex's first ring, or, when no plane
-    // can be had there, the squared distance between the two points.
+    // local plane through the matched vertex's first ring. Where no plane can
+    // be had, the distance between the two points for a mesh vertex, and
+    // its square for a source without topology (a plain cloud).
     double PointError(const double mirrored[3], const cVertex* matched);
 
     std::uint32_t GetStride() const { return m_stride; }
