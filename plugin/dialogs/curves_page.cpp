@@ -70,8 +70,8 @@ BOOL CSubNetworkDlg::OnInitDialog()
                                     static_cast<CCurvesPanelBase*>(&m_modifyPanel),
                                     static_cast<CCurvesPanelBase*>(&m_addPanel)})
         if (panel->CreatePanel(this))
-            ::SetWindowPos(panel->GetSafeHwnd(), nullptr, place.left, place.top, 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            // In front of the placeholder, which would otherwise paint over them.
+            ::SetWindowPos(panel->GetSafeHwnd(), HWND_TOP, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     m_tooltipMade = m_tooltip.Create(this) != FALSE;
     if (m_tooltipMade)
     {
