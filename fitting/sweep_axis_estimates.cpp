@@ -250,6 +250,184 @@ void RefineAxis(const std::vector<stOriented>& samples, double axis[3], double p
     refinement.Apply(x, axis, point);
 }
 
+// The profile measure of an axis: the points turned into their meridian
+// half-plane (radius, height) fall on one profile curve only about the
+// true axis. The points are split by their angle about the axis into two
+// halves; every point of the second half is measured across the profile
+// from its nearest point of the first (along that point's profile normal,
+// the normal turned into the half-plane). The terms are capped, so that a
+// stray point weighs no more than a point a few noise widths off.
+struct stProfileMeasure
+{
+    const std::vector<stOriented>* samples;
+    stAxisRefinement frame;
+    // Until it is set from the terms about the starting axis (collected in
+    // `terms`), points without a near neighbour are passed over.
+    double cap = DBL_MAX;
+    std::vector<double>* terms = nullptr;
+
+    double Evaluate(const cDoubleVector& x) const
+    {
+        double dir[3], at[3];
+        frame.Apply(x, dir, at);
+        double u[3], v[3];
+        const double e[3] = {frame.u[0], frame.u[1], frame.u[2]};
+        const double along = Dot(e, dir);
+        for (int k = 0; k < 3; ++k)
+            u[k] = e[k] - along * dir[k];
+        if (!MakeUnit(u))
+            return FLT_MAX;
+        Cross(dir, u, v);
+        struct stMeridian
+        {
+            double r, h, angle, mr, mh;
+        };
+        std::vector<stMeridian> points;
+        points.reserve(samples->size());
+        double rMin = DBL_MAX, rMax = -DBL_MAX, hMin = DBL_MAX, hMax = -DBL_MAX;
+        for (const stOriented& s : *samples)
+        {
+            const double d[3] = {s.p[0] - at[0], s.p[1] - at[1], s.p[2] - at[2]};
+            const double h = Dot(d, dir), a = Dot(d, u), b = Dot(d, v);
+            const double r = std::hypot(a, b);
+            if (!(r > 0.0))
+                continue;
+            const double radial[3] = {(a * u[0] + b * v[0]) / r, (a * u[1] + b * v[1]) / r, (a * u[2] + b * v[2]) / r};
+            double mr = Dot(s.n, radial), mh = Dot(s.n, dir);
+            const double m = std::hypot(mr, mh);
+            if (!(m > 0.0))
+                continue;
+            points.push_back({r, h, std::atan2(b, a), mr / m, mh / m});
+            rMin = std::min(rMin, r), rMax = std::max(rMax, r);
+            hMin = std::min(hMin, h), hMax = std::max(hMax, h);
+        }
+        if (points.size() < 6)
+            return FLT_MAX;
+        std::vector<double> angles;
+        for (const stMeridian& m : points)
+            angles.push_back(m.angle);
+        const double split = Median(angles);
+        // A grid over the first half in (radius, height).
+        const double cell = std::max(0.02 * std::hypot(rMax - rMin, hMax - hMin), 1e-6);
+        const std::size_t nr = static_cast<std::size_t>((rMax - rMin) / cell) + 1;
+        const std::size_t nh = static_cast<std::size_t>((hMax - hMin) / cell) + 1;
+        if (nr * nh > 4000000)
+            return FLT_MAX;
+        const auto cellOf = [&](double r, double h, std::size_t& i, std::size_t& j) {
+            i = std::min(static_cast<std::size_t>((r - rMin) / cell), nr - 1);
+            j = std::min(static_cast<std::size_t>((h - hMin) / cell), nh - 1);
+        };
+        // The first half's points by cell: cell c holds entries
+        // [start[c], start[c + 1]) of `members`.
+        std::vector<std::uint32_t> start(nr * nh + 1, 0), members;
+        for (const stMeridian& m : points)
+            if (m.angle < split)
+            {
+                std::size_t i, j;
+                cellOf(m.r, m.h, i, j);
+                ++start[i * nh + j + 1];
+            }
+        for (std::size_t c = 0; c < nr * nh; ++c)
+            start[c + 1] += start[c];
+        members.resize(start.back());
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::uint32_t k = 0; k < points.size(); ++k)
+            if (points[k].angle < split)
+            {
+                std::size_t i, j;
+                cellOf(points[k].r, points[k].h, i, j);
+                members[fill[i * nh + j]++] = k;
+            }
+        double sum = 0.0;
+        for (const stMeridian& q : points)
+        {
+            if (q.angle < split)
+                continue;
+            std::size_t i, j;
+            cellOf(q.r, q.h, i, j);
+            double best = DBL_MAX;
+            const stMeridian* nearest = nullptr;
+            for (std::size_t a = i > 0 ? i - 1 : 0; a <= std::min(i + 1, nr - 1); ++a)
+                for (std::size_t b = j > 0 ? j - 1 : 0; b <= std::min(j + 1, nh - 1); ++b)
+                    for (std::uint32_t e = start[a * nh + b]; e < start[a * nh + b + 1]; ++e)
+                    {
+                        const std::uint32_t k = members[e];
+                        const double d2 = (points[k].r - q.r) * (points[k].r - q.r) + (points[k].h - q.h) * (points[k].h - q.h);
+                        if (d2 < best)
+                            best = d2, nearest = &points[k];
+                    }
+            if (nearest == nullptr && cap == DBL_MAX)
+                continue;
+            double term = cap;
+            if (nearest != nullptr)
+                term = std::min(std::fabs((q.r - nearest->r) * nearest->mr + (q.h - nearest->h) * nearest->mh), cap);
+            if (terms != nullptr)
+                terms->push_back(term);
+            sum += term * term;
+        }
+        return sum;
+    }
+};
+
+double ProfileObjective(const cDoubleVector& x, void* context)
+{
+    return static_cast<const stProfileMeasure*>(context)->Evaluate(x);
+}
+
+// At most this many points take part in the profile measure: every
+// evaluation turns them all into the half-plane.
+constexpr std::size_t kMaxProfilePoints = 6000;
+
+void RefineAxisByProfile(const std::vector<stOriented>& all, double axis[3], double point[3])
+{
+    std::vector<stOriented> samples;
+    const std::size_t stride = all.size() / kMaxProfilePoints + 1;
+    for (std::size_t i = 0; i < all.size(); i += stride)
+        samples.push_back(all[i]);
+    stProfileMeasure measure{&samples, {&samples, {}, {}, {}, {}}};
+    std::copy(axis, axis + 3, measure.frame.axis);
+    std::copy(point, point + 3, measure.frame.point);
+    const int smallest = std::fabs(axis[0]) <= std::fabs(axis[1]) && std::fabs(axis[0]) <= std::fabs(axis[2])
+                             ? 0
+                             : (std::fabs(axis[1]) <= std::fabs(axis[2]) ? 1 : 2);
+    double e[3] = {0.0, 0.0, 0.0};
+    e[smallest] = 1.0;
+    Cross(axis, e, measure.frame.u);
+    MakeUnit(measure.frame.u);
+    Cross(axis, measure.frame.u, measure.frame.v);
+    cDoubleVector x(4);
+    if (x.GetCount() != 4)
+        return;
+    // The cap: a few times the typical term about the starting axis.
+    std::vector<double> terms;
+    measure.terms = &terms;
+    const double start = measure.Evaluate(x);
+    measure.terms = nullptr;
+    if (!(start < FLT_MAX) || terms.size() < 3)
+        return;
+    measure.cap = 3.0 * Median(terms);
+    if (!(measure.cap > 0.0))
+        return;
+    // Rounds from the best axis so far, each with a smaller first simplex:
+    // the measure changes in steps as nearest points change, where a single
+    // simplex can settle early.
+    for (const float step : {0.02f, 0.005f, 0.001f})
+    {
+        x[0] = x[1] = x[2] = x[3] = 0.0;
+        const double before = measure.Evaluate(x);
+        double after = before;
+        if (MinimiseSimplex(x, ProfileObjective, &measure, 1e-10, 400, step, &after) == kSimplexFailed ||
+            !(after < before))
+            continue;
+        double dir[3], at[3];
+        measure.frame.Apply(x, dir, at);
+        std::copy(dir, dir + 3, measure.frame.axis);
+        std::copy(at, at + 3, measure.frame.point);
+    }
+    std::copy(measure.frame.axis, measure.frame.axis + 3, axis);
+    std::copy(measure.frame.point, measure.frame.point + 3, point);
+}
+
 } // namespace
 
 bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double direction[3])
@@ -340,6 +518,7 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
         }
     }
     RefineAxis(samples, dir, foot);
+    RefineAxisByProfile(samples, dir, foot);
     // Back to world units; the point nearest the mean (the origin here).
     const double along = Dot(foot, dir);
     for (int k = 0; k < 3; ++k)
