@@ -239,6 +239,12 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
         page->CreatePage(&m_tabs);
     AddTab(eShapesPage::Shape);
     LayOutPages();
+    // The tab control has grown to its pages: resizing starts from here.
+    if (cDialogAnchorLayout* layout = GetAnchorLayout())
+    {
+        layout->Attach(m_hWnd);
+        SetupControlAnchors();
+    }
     m_selectedTab = 0;
     m_shapePage->ShowWindow(SW_SHOW);
 

@@ -52,6 +52,9 @@ stKindTabs TabsOf(eShapeKind kind)
     }
 }
 
+constexpr eShapesPage kAllPages[] = {eShapesPage::Shape, eShapesPage::Sketch, eShapesPage::Curves,
+                                     eShapesPage::Deviation, eShapesPage::GuideCurve};
+
 } // namespace
 
 CSubDlgBase* CCreatePrimitiveDialog::Page(eShapesPage page) const
@@ -85,17 +88,28 @@ void CCreatePrimitiveDialog::LayOutPages()
 {
     if (!m_tabs.GetSafeHwnd())
         return;
-    RECT client{};
-    m_tabs.GetClientRect(&client);
     RECT item{0, 0, 0, 20};
     if (m_tabs.GetItemCount() > 0)
         m_tabs.GetItemRect(0, &item);
-    m_pageRect = RECT{2, item.bottom + 3, std::max<LONG>(client.right - 2, 3), std::max<LONG>(client.bottom - 2, item.bottom + 4)};
-    for (eShapesPage page : {eShapesPage::Shape, eShapesPage::Sketch, eShapesPage::Curves, eShapesPage::Deviation,
-                             eShapesPage::GuideCurve})
+    // Every page gets the room of the largest: a page squeezed into the
+    // tab control's own height would lose its lower controls (the Curves
+    // page's option panels), and the tab control grows to hold them rather.
+    LONG width = 1, height = 1;
+    for (eShapesPage page : kAllPages)
         if (CSubDlgBase* p = Page(page); p && p->GetSafeHwnd())
-            ::SetWindowPos(p->GetSafeHwnd(), nullptr, m_pageRect.left, m_pageRect.top, m_pageRect.right - m_pageRect.left,
-                           m_pageRect.bottom - m_pageRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        {
+            RECT r{};
+            ::GetWindowRect(p->GetSafeHwnd(), &r);
+            width = std::max<LONG>(width, r.right - r.left);
+            height = std::max<LONG>(height, r.bottom - r.top);
+        }
+    m_pageRect = RECT{2, item.bottom + 3, 2 + width, item.bottom + 3 + height};
+    ::SetWindowPos(m_tabs.GetSafeHwnd(), nullptr, 0, 0, m_pageRect.right + 2, m_pageRect.bottom + 2,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (eShapesPage page : kAllPages)
+        if (CSubDlgBase* p = Page(page); p && p->GetSafeHwnd())
+            ::SetWindowPos(p->GetSafeHwnd(), nullptr, m_pageRect.left, m_pageRect.top, width, height,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool CCreatePrimitiveDialog::AddTab(eShapesPage page)
