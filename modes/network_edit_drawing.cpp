@@ -55,12 +55,12 @@ stDrawnCurve Shown(ST_ISectionCurve& curve)
 void DrawCollection(cGLRenderer* gl, const stDrawnCurveCollection& collection, const float colour[4], bool depthTest)
 {
     cDecoratorObject decorator;
-    for (int slot : {kDecoratorWireframe, kDecoratorSelection, kDecoratorBoundary})
+    for (int slot = 0; slot < 5; ++slot)
         decorator.SetColour(slot, colour[0], colour[1], colour[2], colour[3]);
     decorator.m_lineWidths[0] = 2.0f;
     cGeometriesGLRenderer drawer(gl);
     gl->PushViewTransform();
-    DrawPolylineCollectionGL(&drawer, collection, 4.0f, decorator, depthTest);
+    DrawPolylineCollectionGL(&drawer, collection, gl->PixelsToWorld(1), decorator, depthTest);
     gl->PopViewTransform();
 }
 

@@ -30,33 +30,30 @@ class ST_IProfiledSurface;
 
 // Commands of the mode (menus 3060 and 3070, the Curves page, its panels
 // and the view's accelerators).
-enum : UINT
-{
-    kCmdNetworkUpdateStatus = 32812,
-    kCmdNetworkRemoveLast = 32814,
-    kCmdNetworkFinish = 32815,
-    kCmdNetworkRestart = 32816,
-    kCmdNetworkSnapOn = 32823,
-    kCmdNetworkSnapOff = 32824,
-    kCmdNetworkModify = 32825,
-    kCmdNetworkAddCurve = 32826,
-    kCmdNetworkSectionPlane = 32833,
-    kCmdNetworkMerge = 32834,
-    kCmdNetworkBreak = 32835,
-    kCmdNetworkTangency = 32836,
-    kCmdNetworkUndo = 32837,
-    kCmdNetworkAccept = 32839,
-    kCmdNetworkFitOnMesh = 32840,
-    kCmdNetworkTogglePreserveG1 = 32842,
-    kCmdNetworkToggleSubSampling = 32844,
-    kCmdNetworkToggleKeepOnMesh = 32845,
-    kCmdNetworkExtrapolate = 32847,
-    kCmdNetworkLeavePicker = 32804,
-    kCmdNetworkNewShape = 32867,
-    kCmdNetworkTransfer = 32868,
-    kCmdNetworkDelete = 40005,
-    kCmdNetworkUndoKey = 40009,
-};
+inline constexpr UINT kCmdNetworkUpdateStatus = 32812;
+inline constexpr UINT kCmdNetworkRemoveLast = 32814;
+inline constexpr UINT kCmdNetworkFinish = 32815;
+inline constexpr UINT kCmdNetworkRestart = 32816;
+inline constexpr UINT kCmdNetworkSnapOn = 32823;
+inline constexpr UINT kCmdNetworkSnapOff = 32824;
+inline constexpr UINT kCmdNetworkModify = 32825;
+inline constexpr UINT kCmdNetworkAddCurve = 32826;
+inline constexpr UINT kCmdNetworkSectionPlane = 32833;
+inline constexpr UINT kCmdNetworkMerge = 32834;
+inline constexpr UINT kCmdNetworkBreak = 32835;
+inline constexpr UINT kCmdNetworkTangency = 32836;
+inline constexpr UINT kCmdNetworkUndo = 32837;
+inline constexpr UINT kCmdNetworkAccept = 32839;
+inline constexpr UINT kCmdNetworkFitOnMesh = 32840;
+inline constexpr UINT kCmdNetworkTogglePreserveG1 = 32842;
+inline constexpr UINT kCmdNetworkToggleSubSampling = 32844;
+inline constexpr UINT kCmdNetworkToggleKeepOnMesh = 32845;
+inline constexpr UINT kCmdNetworkExtrapolate = 32847;
+inline constexpr UINT kCmdNetworkLeavePicker = 32804;
+inline constexpr UINT kCmdNetworkNewShape = 32867;
+inline constexpr UINT kCmdNetworkTransfer = 32868;
+inline constexpr UINT kCmdNetworkDelete = 40005;
+inline constexpr UINT kCmdNetworkUndoKey = 40009;
 
 // Menus and cursors.
 inline constexpr UINT kNetworkMenu = 3060;

@@ -606,7 +606,9 @@ void CUIM_EditNetwork::DropNodes(POINT point, C3DView* view)
         extendingEnd = nodes && (index == 0 || index + 1 == nodes->GetVertexCount());
     }
     const bool free = !Found(target) || !keepOnMesh || extendingEnd;
-    if (free && keepOnMesh && !Found(target))
+    // An end extended past the mesh keeps its extension; any other node
+    // that would leave the mesh goes back.
+    if (free && keepOnMesh && !Found(target) && !extendingEnd)
         drag.DropAsGrabbed(network, tangencyAngle);
     else if (free)
         drag.Drop(network, tangencyAngle);
