@@ -31,11 +31,18 @@ template <class Fit, class Run> bool OnAllRecords(const cFitContainer& points, R
     return run(fit);
 }
 
+// A smallest-rectangle frame the estimate built on its way (the frame, or
+// null when that failed); the others are built here.
+struct stBuiltFrame
+{
+    const stPlaneFrame* frame;
+};
+
 // Frame and record of a plane with a known normal and offset. An estimate
 // over all the records brings their mean, their average normal and the
 // plane's squared distances with it, so none of them is read again here.
 bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool useAxisFrame, double marginFactor,
-                 const stPlaneEstimateSums* estimated, tPlane<double>& plane, double& rms)
+                 const stPlaneEstimateSums* estimated, const stBuiltFrame* built, tPlane<double>& plane, double& rms)
 {
     double n[3];
     Copy3(normalIn, n);
@@ -48,6 +55,17 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
         framed = Dot3d(n, n) >= kFltEpsilon &&
                  (estimated ? fit.BuildFrameWithAxis(n, d, estimated->centroid, origin, xAxis, hu, reference, hv)
                             : fit.BuildFrameWithAxis(n, d, origin, xAxis, hu, reference, hv));
+    }
+    else if (built)
+    {
+        framed = built->frame != nullptr;
+        if (framed)
+        {
+            Copy3(built->frame->origin, origin);
+            Copy3(built->frame->firstAxis, xAxis);
+            hu = built->frame->firstHalf;
+            hv = built->frame->secondHalf;
+        }
     }
     else
     {
@@ -94,7 +112,7 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
 void PlaneWithNormalOn(const cPlaneFit& fit, tPlane<double>& plane, double& rms, const double normal[3], double d,
                        double marginFactor, bool useAxisFrame)
 {
-    if (FinishPlane(fit, normal, d, useAxisFrame, marginFactor, nullptr, plane, rms))
+    if (FinishPlane(fit, normal, d, useAxisFrame, marginFactor, nullptr, nullptr, plane, rms))
         return;
     double n[3];
     Copy3(normal, n);
@@ -204,26 +222,35 @@ double RmsOf(double sum, std::uint64_t count)
 bool FitPlane(const cFitContainer& points, tPlane<double>& plane, double& rms, bool useAxisFrame,
               double marginFactor)
 {
-    const auto run = [&](const cPlaneFit& fit, const double n[3], double d, const stPlaneEstimateSums& sums) {
+    // The estimate counts the active records on its way: when they are all
+    // active it has read the caller's records in place, which is the fit
+    // over all of them; otherwise it runs again on an activated copy. The
+    // smallest-rectangle frame is searched on the estimate's own reads.
+    const auto fit = [&](const cPlaneFit& on, stPlaneEstimateSums& sums) {
+        double n[3], d;
+        stPlaneFrame frame;
+        bool framed = false;
+        const bool estimated = useAxisFrame ? on.EstimateNormal(n, d, sums)
+                                            : on.EstimateWithFrame(n, d, sums, frame, framed, marginFactor);
+        if (!estimated || sums.activeCount != on.Points().size())
+            return false;
+        const stBuiltFrame built{framed ? &frame : nullptr};
         tPlane<double> result = plane;
         double resultRms = 0.0;
-        if (!FinishPlane(fit, n, d, useAxisFrame, marginFactor, &sums, result, resultRms))
+        if (!FinishPlane(on, n, d, useAxisFrame, marginFactor, &sums, useAxisFrame ? nullptr : &built, result,
+                         resultRms))
             return false;
         plane = result;
         rms = resultRms;
         return true;
     };
-    // The estimate counts the active records on its way: when they are all
-    // active it has read the caller's records in place, which is the fit
-    // over all of them; otherwise it runs again on an activated copy.
-    double n[3], d;
     stPlaneEstimateSums sums;
     const cPlaneFit shared(points, kShareRecords);
-    const bool estimated = shared.EstimateNormal(n, d, sums);
+    const bool done = fit(shared, sums);
     if (sums.activeCount == points.Points().size())
-        return estimated && run(shared, n, d, sums);
+        return done;
     const cPlaneFit copy(points.Points());
-    return copy.EstimateNormal(n, d, sums) && run(copy, n, d, sums);
+    return fit(copy, sums);
 }
 
 void FitPlaneWithNormal(const cFitContainer& points, tPlane<double>& plane, double& rms, const double normal[3],

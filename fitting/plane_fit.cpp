@@ -2,6 +2,7 @@
 
 #include "core/simplex_minimiser.h"
 #include "core/vector_math.h"
+#include "fitting/plane_candidate_sums.h"
 #include "fitting/plane_frame_search.h"
 #include "fitting/square_matrix.h"
 
@@ -24,7 +25,6 @@ namespace
 // scalar expression would, in the same order, so the results do not change.
 typedef double tDoublePair __attribute__((vector_size(16)));
 typedef float tFloatPair __attribute__((vector_size(8)));
-typedef std::int64_t tLanePair __attribute__((vector_size(16)));
 
 static_assert(offsetof(stFitPoint, normal) == offsetof(stFitPoint, position) + 3 * sizeof(float),
               "a record's position and normal are six consecutive floats");
@@ -64,12 +64,6 @@ tDoublePair UpperPair(tDoublePair hi, tDoublePair t)
 #else
     return tDoublePair{hi[0] < t[0] ? t[0] : hi[0], hi[1] < t[1] ? t[1] : hi[1]};
 #endif
-}
-
-tDoublePair AbsPair(tDoublePair v)
-{
-    const tLanePair magnitude = tLanePair{} + INT64_MAX;
-    return reinterpret_cast<tDoublePair>(reinterpret_cast<tLanePair>(v) & magnitude);
 }
 
 constexpr double kFltEpsilon = 1.1920928955078125e-07;
@@ -288,25 +282,17 @@ bool cPlaneFit::OffsetForNormal(const double normal[3], double& offset)
 namespace
 {
 
-// Mean absolute distances of the active points from the candidates, A in
-// the first lane and B in the second, and their squared distances when the
-// caller asks for them.
-template <bool kSquares>
-void MeasureCandidates(const tFitPointQueue& points, const double nA[3], double dA, const double nB[3], double dB,
-                       tDoublePair& absolute, tDoublePair& squares)
+// Every active record added to the candidates' sums, in order.
+template <bool kSquares> void MeasureCandidates(const tFitPointQueue& points, cCandidateSums& measured)
 {
-    const tDoublePair nX = {nA[0], nB[0]}, nY = {nA[1], nB[1]}, nZ = {nA[2], nB[2]}, dAB = {dA, dB};
+    // Summed in a local, which the compiler keeps in registers.
+    cCandidateSums sums = measured;
     for (const stFitPoint& p : points)
     {
-        if (!p.active)
-            continue;
-        const tDoublePair xy = LoadPair(p, 0);
-        const double z = double(p.position[2]);
-        const tDoublePair distance = ((nX * Broadcast(xy[0]) + nY * Broadcast(xy[1])) + nZ * Broadcast(z)) + dAB;
-        absolute += AbsPair(distance);
-        if constexpr (kSquares)
-            squares += distance * distance;
+        if (p.active)
+            sums.Add<kSquares>(p);
     }
+    measured = sums;
 }
 
 } // namespace
@@ -323,6 +309,23 @@ bool cPlaneFit::EstimateNormal(double normal[3], double& offset, stPlaneEstimate
 }
 
 bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& sums, bool withSquares) const
+{
+    stPlaneCandidates candidates;
+    const eFirstRead first = ReadCandidates(normal, offset, sums, candidates);
+    if (first != eFirstRead::kCandidates)
+        return first == eFirstRead::kFinished;
+    // A second read measures both candidates.
+    cCandidateSums measured(candidates.planes);
+    if (withSquares)
+        MeasureCandidates<true>(Points(), measured);
+    else
+        MeasureCandidates<false>(Points(), measured);
+    bool tookA = false;
+    return ChooseCandidate(candidates, measured, sums, normal, offset, tookA);
+}
+
+cPlaneFit::eFirstRead cPlaneFit::ReadCandidates(double normal[3], double& offset, stPlaneEstimateSums& sums,
+                                                stPlaneCandidates& candidates) const
 {
     sums = stPlaneEstimateSums{};
     // One pass gathers what both candidates need: the active points' sums
@@ -374,7 +377,7 @@ bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& 
     for (int k = 0; k < 3; ++k)
         sums.averageNormal[k] = average[k];
     if (active < 3)
-        return false;
+        return eFirstRead::kFailed;
     const double count = double(active);
     const double mean[3] = {sum[0] / count, sum[1] / count, sum[2] / count};
     for (int k = 0; k < 3; ++k)
@@ -401,7 +404,7 @@ bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& 
         }
         Cross3d(e1, e2, n);
         if (!(SquaredLength(n) >= kFltEpsilon))
-            return false;
+            return eFirstRead::kFailed;
         const double inverse = 1.0 / std::sqrt(SquaredLength(n));
         Scale(n, inverse);
         double triangleMean[3];
@@ -409,7 +412,7 @@ bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& 
             triangleMean[k] = (tri[0][k] + tri[1][k] + tri[2][k]) / 3.0;
         d = -Dot3d(n, triangleMean);
         if (!AllFinite(n, 3) || !std::isfinite(d))
-            return false;
+            return eFirstRead::kFailed;
         for (int k = 0; k < 3; ++k)
         {
             const double distance = Dot3d(n, tri[k]) + d;
@@ -418,7 +421,7 @@ bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& 
         for (int k = 0; k < 3; ++k)
             normal[k] = n[k];
         offset = d;
-        return true;
+        return eFirstRead::kFinished;
     }
 
     const int pair[3][3] = {{0, 1, 2}, {1, 3, 4}, {2, 4, 5}};
@@ -440,7 +443,7 @@ bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& 
                     sums.scatter[pair[i][j]] = scatter(i, j);
             cDoubleVector v;
             if (!SpansTwoDirections(scatter))
-                return false;
+                return eFirstRead::kFailed;
             if (SmallestEigenvector(scatter, v))
             {
                 nA[0] = v[0];
@@ -477,39 +480,35 @@ bool cPlaneFit::Estimate(double normal[3], double& offset, stPlaneEstimateSums& 
             }
         }
     }
-    // A second pass measures both candidates.
-    double errorA = kNoFitError;
-    double errorB = kNoFitError;
-    tDoublePair squares = {};
-    if (haveA || haveB)
+    candidates = stPlaneCandidates{};
+    for (int k = 0; k < 3; ++k)
     {
-        tDoublePair absolute = {};
-        if (withSquares)
-            MeasureCandidates<true>(points, nA, dA, nB, dB, absolute, squares);
-        else
-            MeasureCandidates<false>(points, nA, dA, nB, dB, absolute, squares);
-        if (haveA)
-            errorA = absolute[0] / count;
-        if (haveB)
-            errorB = absolute[1] / count;
+        candidates.planes.normalA[k] = nA[k];
+        candidates.planes.normalB[k] = nB[k];
     }
+    candidates.planes.offsetA = dA;
+    candidates.planes.offsetB = dB;
+    candidates.haveA = haveA;
+    candidates.haveB = haveB;
+    candidates.count = count;
+    return eFirstRead::kCandidates;
+}
+
+bool cPlaneFit::ChooseCandidate(const stPlaneCandidates& candidates, const cCandidateSums& measured,
+                                stPlaneEstimateSums& sums, double normal[3], double& offset, bool& tookA)
+{
+    const double errorA = candidates.haveA ? measured.Absolute(0) / candidates.count : kNoFitError;
+    const double errorB = candidates.haveB ? measured.Absolute(1) / candidates.count : kNoFitError;
     if (std::fabs(errorA - kNoFitError) <= kFltEpsilon && std::fabs(errorB - kNoFitError) <= kFltEpsilon)
         return false;
-    if (errorB > errorA)
-    {
-        for (int k = 0; k < 3; ++k)
-            n[k] = nA[k];
-        d = dA;
-        sums.sumSquaredDistances = squares[0];
-    }
-    else
-    {
-        for (int k = 0; k < 3; ++k)
-            n[k] = nB[k];
-        d = dB;
-        sums.sumSquaredDistances = squares[1];
-    }
-    if (Dot3d(average, n) < 0.0)
+    double n[3], d;
+    const bool takeA = errorB > errorA;
+    tookA = takeA;
+    for (int k = 0; k < 3; ++k)
+        n[k] = takeA ? candidates.planes.normalA[k] : candidates.planes.normalB[k];
+    d = takeA ? candidates.planes.offsetA : candidates.planes.offsetB;
+    sums.sumSquaredDistances = measured.Squares(takeA ? 0 : 1);
+    if (Dot3d(sums.averageNormal, n) < 0.0)
     {
         Scale(n, -1.0);
         d = -d;
@@ -641,43 +640,49 @@ bool cPlaneFit::BuildFrame(const double normal[3], double offset, double origin[
                         secondHalf, marginFactor);
 }
 
-bool cPlaneFit::BuildFrame(const double normal[3], double offset, const double mean[3], const double scatter[6],
-                           double origin[3], double firstAxis[3], double& firstHalf, double secondAxis[3],
-                           double& secondHalf, double marginFactor) const
+namespace
 {
-    // The principal axes as GetPrincipalFrame finds them, from the scatter
-    // at hand.
-    double middle[3] = {0.0, 0.0, 0.0}, smallest[3] = {0.0, 0.0, 0.0};
-    if (!Points().empty())
+
+// The unit eigenvectors of the middle and smallest eigenvalue of a scatter
+// (xx, xy, xz, yy, yz, zz), as GetPrincipalFrame finds them; zero when the
+// decomposition fails. False only when no matrix could be had.
+bool MiddleAndSmallestAxes(const double scatter[6], double middle[3], double smallest[3])
+{
+    for (int k = 0; k < 3; ++k)
+        middle[k] = smallest[k] = 0.0;
+    cSquareMatrix matrix(3);
+    cSquareMatrix vectors;
+    cDoubleVector values;
+    if (!matrix.IsAllocated())
+        return false;
+    const int pair[3][3] = {{0, 1, 2}, {1, 3, 4}, {2, 4, 5}};
+    for (std::uint32_t i = 0; i < 3; ++i)
+        for (std::uint32_t j = 0; j < 3; ++j)
+            matrix(i, j) = scatter[pair[i][j]];
+    if (EigenSymmetric(matrix, vectors, values))
     {
-        cSquareMatrix matrix(3);
-        cSquareMatrix vectors;
-        cDoubleVector values;
-        if (!matrix.IsAllocated())
-            return false;
-        const int pair[3][3] = {{0, 1, 2}, {1, 3, 4}, {2, 4, 5}};
-        for (std::uint32_t i = 0; i < 3; ++i)
-            for (std::uint32_t j = 0; j < 3; ++j)
-                matrix(i, j) = scatter[pair[i][j]];
-        if (EigenSymmetric(matrix, vectors, values))
+        for (std::uint32_t k = 0; k < 3; ++k)
         {
-            for (std::uint32_t k = 0; k < 3; ++k)
-            {
-                middle[k] = vectors(k, 1);
-                smallest[k] = vectors(k, 2);
-            }
-            NormaliseVector3d(middle);
-            NormaliseVector3d(smallest);
+            middle[k] = vectors(k, 1);
+            smallest[k] = vectors(k, 2);
         }
+        NormaliseVector3d(middle);
+        NormaliseVector3d(smallest);
     }
-    return BuildFrameOn(normal, offset, mean, middle, smallest, origin, firstAxis, firstHalf, secondAxis,
-                        secondHalf, marginFactor);
+    return true;
 }
 
-bool cPlaneFit::BuildFrameOn(const double normal[3], double offset, const double centroid[3],
-                             const double middle[3], const double smallest[3], double origin[3],
-                             double firstAxis[3], double& firstHalf, double secondAxis[3], double& secondHalf,
-                             double marginFactor) const
+// The frames the rectangle search measures: the start frame in the plane
+// and its turns, about the centroid moved onto the plane.
+struct stTurnedFrames
+{
+    double origin[3];
+    double firsts[kFrameRotations + 1][3];
+    double seconds[kFrameRotations + 1][3];
+};
+
+bool TurnFrames(const double normal[3], double offset, const double centroid[3], const double middle[3],
+                const double smallest[3], stTurnedFrames& frames)
 {
     if (SquaredLength(smallest) < kFltEpsilon)
         return false;
@@ -696,26 +701,30 @@ bool cPlaneFit::BuildFrameOn(const double normal[3], double offset, const double
         return false;
 
     const double h = Dot3d(normal, centroid) + offset;
-    double o[3];
     for (int k = 0; k < 3; ++k)
-        o[k] = centroid[k] - h * normal[k];
+        frames.origin[k] = centroid[k] - h * normal[k];
 
     // The unrotated frame first, then every rotation; all measured in one
     // read of the records.
-    double firsts[kFrameRotations + 1][3], seconds[kFrameRotations + 1][3];
     for (int k = 0; k < 3; ++k)
     {
-        firsts[0][k] = u[k];
-        seconds[0][k] = v[k];
+        frames.firsts[0][k] = u[k];
+        frames.seconds[0][k] = v[k];
     }
     for (int r = 0; r < kFrameRotations; ++r)
     {
         const double angle = (-90 + 3 * r) * kDegreesToRadians;
-        RotateAboutAxis(u, normal, angle, firsts[r + 1]);
-        RotateAboutAxis(v, normal, angle, seconds[r + 1]);
+        RotateAboutAxis(u, normal, angle, frames.firsts[r + 1]);
+        RotateAboutAxis(v, normal, angle, frames.seconds[r + 1]);
     }
-    double ranges[kFrameRotations + 1][4];
-    MeasureFramePairs(Points(), o, normal, kFrameRotations + 1, firsts, seconds, ranges);
+    return true;
+}
+
+// The smallest of the measured rectangles (the first of equal ones), centred
+// and grown by the margin.
+void FinishFrame(const stTurnedFrames& frames, const double (*ranges)[4], double marginFactor, double origin[3],
+                 double firstAxis[3], double& firstHalf, double secondAxis[3], double& secondHalf)
+{
     int chosen = 0;
     double bestArea = (ranges[0][1] - ranges[0][0]) * (ranges[0][3] - ranges[0][2]);
     for (int r = 1; r <= kFrameRotations; ++r)
@@ -727,20 +736,47 @@ bool cPlaneFit::BuildFrameOn(const double normal[3], double offset, const double
             chosen = r;
         }
     }
-    const double* bestU = firsts[chosen];
-    const double* bestV = seconds[chosen];
+    const double* bestU = frames.firsts[chosen];
+    const double* bestV = frames.seconds[chosen];
     const double* best = ranges[chosen];
     double hu = (best[1] - best[0]) / 2.0;
     double hv = (best[3] - best[2]) / 2.0;
     for (int k = 0; k < 3; ++k)
     {
-        origin[k] = o[k] + bestU[k] * (best[1] - hu) + bestV[k] * (best[3] - hv);
+        origin[k] = frames.origin[k] + bestU[k] * (best[1] - hu) + bestV[k] * (best[3] - hv);
         firstAxis[k] = bestU[k];
         secondAxis[k] = bestV[k];
     }
     const double margin = marginFactor * 0.5 * std::max(hu, hv);
     firstHalf = hu + margin;
     secondHalf = hv + margin;
+}
+
+} // namespace
+
+bool cPlaneFit::BuildFrame(const double normal[3], double offset, const double mean[3], const double scatter[6],
+                           double origin[3], double firstAxis[3], double& firstHalf, double secondAxis[3],
+                           double& secondHalf, double marginFactor) const
+{
+    // The principal axes as GetPrincipalFrame finds them, from the scatter
+    // at hand.
+    double middle[3] = {0.0, 0.0, 0.0}, smallest[3] = {0.0, 0.0, 0.0};
+    if (!Points().empty() && !MiddleAndSmallestAxes(scatter, middle, smallest))
+        return false;
+    return BuildFrameOn(normal, offset, mean, middle, smallest, origin, firstAxis, firstHalf, secondAxis, secondHalf,
+                        marginFactor);
+}
+
+bool cPlaneFit::BuildFrameOn(const double normal[3], double offset, const double centroid[3], const double middle[3],
+                             const double smallest[3], double origin[3], double firstAxis[3], double& firstHalf,
+                             double secondAxis[3], double& secondHalf, double marginFactor) const
+{
+    stTurnedFrames frames;
+    if (!TurnFrames(normal, offset, centroid, middle, smallest, frames))
+        return false;
+    double ranges[kFrameRotations + 1][4];
+    MeasureFramePairs(Points(), frames.origin, normal, kFrameRotations + 1, frames.firsts, frames.seconds, ranges);
+    FinishFrame(frames, ranges, marginFactor, origin, firstAxis, firstHalf, secondAxis, secondHalf);
     return true;
 }
 
@@ -783,5 +819,111 @@ bool cPlaneFit::BuildFrameWithAxis(const double normal[3], double offset, const 
     }
     firstHalf = hu;
     secondHalf = hv;
+    return true;
+}
+
+namespace
+{
+
+// A candidate plane turned to agree with the average normal, as the
+// estimate turns the one it takes.
+void Oriented(const double average[3], const double normalIn[3], double offsetIn, double normal[3], double& offset)
+{
+    const bool flip = Dot3d(average, normalIn) < 0.0;
+    for (int k = 0; k < 3; ++k)
+        normal[k] = flip ? -normalIn[k] : normalIn[k];
+    offset = flip ? -offsetIn : offsetIn;
+}
+
+double Parting(const double a[3], const double b[3])
+{
+    const double d[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    return std::sqrt(SquaredLength(d));
+}
+
+double SizeOf(const double v[3]) { return std::fabs(v[0]) + std::fabs(v[1]) + std::fabs(v[2]); }
+
+} // namespace
+
+bool cPlaneFit::EstimateWithFrame(double normal[3], double& offset, stPlaneEstimateSums& sums, stPlaneFrame& frame,
+                                  bool& framed, double marginFactor) const
+{
+    framed = false;
+    stPlaneCandidates candidates;
+    const eFirstRead first = ReadCandidates(normal, offset, sums, candidates);
+    if (first == eFirstRead::kFailed || sums.activeCount != Points().size())
+        return false;
+    if (first == eFirstRead::kFinished)
+    {
+        framed = BuildFrame(normal, offset, frame.origin, frame.firstAxis, frame.firstHalf, frame.secondAxis,
+                            frame.secondHalf, marginFactor);
+        return true;
+    }
+    cCandidateSums measured(candidates.planes);
+    double middle[3], smallest[3];
+    const bool haveAxes = MiddleAndSmallestAxes(sums.scatter, middle, smallest);
+
+    // Both candidates' frames, as BuildFrame would turn them for either.
+    // The search runs along A's: a record is left unmeasured only when it
+    // lies inside A's extents by the clearance that B's frames, a hair
+    // turned and moved, could take back, so that B's extents, should B be
+    // taken, come from the records measured alone.
+    const stCandidatePlanes& planes = candidates.planes;
+    double nA[3], dA, nB[3], dB;
+    Oriented(sums.averageNormal, planes.normalA, planes.offsetA, nA, dA);
+    Oriented(sums.averageNormal, planes.normalB, planes.offsetB, nB, dB);
+    stTurnedFrames framesA, framesB;
+    bool searched = false;
+    double rangesA[kFrameRotations + 1][4];
+    std::vector<const stFitPoint*> rim;
+    double clearance = 0.0, sizeCap = 0.0;
+    if (haveAxes && candidates.haveA && candidates.haveB &&
+        TurnFrames(nA, dA, sums.centroid, middle, smallest, framesA) &&
+        TurnFrames(nB, dB, sums.centroid, middle, smallest, framesB))
+    {
+        // Nearly every record lies within this of the centroid (a sum of
+        // coordinate magnitudes): a few times the root mean square spread.
+        sizeCap = 6.0 * std::sqrt((sums.scatter[0] + sums.scatter[3] + sums.scatter[5]) / candidates.count);
+        double parting = 0.0;
+        for (int r = 0; r <= kFrameRotations; ++r)
+            parting = std::max({parting, Parting(framesA.firsts[r], framesB.firsts[r]),
+                                Parting(framesA.seconds[r], framesB.seconds[r])});
+        const double reach = 1.01 * sizeCap + 1e-6 * SizeOf(framesA.origin);
+        const double rounding = 1e-12 * (reach + SizeOf(framesA.origin) + SizeOf(framesB.origin));
+        clearance = 3.0 * (reach * parting + Parting(framesA.origin, framesB.origin) + rounding);
+        // Candidates far apart would leave too thick a rim to measure.
+        if (std::isfinite(sizeCap) && clearance < 1e-3 * sizeCap)
+            searched = MeasureFramePairsWithSums(Points(), framesA.origin, nA, kFrameRotations + 1, framesA.firsts,
+                                                 framesA.seconds, rangesA, clearance, sizeCap, measured, rim);
+    }
+    if (!searched)
+    {
+        MeasureCandidates<true>(Points(), measured);
+        bool tookA = false;
+        if (!ChooseCandidate(candidates, measured, sums, normal, offset, tookA))
+            return false;
+        framed = haveAxes && BuildFrame(normal, offset, sums.centroid, sums.scatter, frame.origin, frame.firstAxis,
+                                        frame.firstHalf, frame.secondAxis, frame.secondHalf, marginFactor);
+        return true;
+    }
+    bool tookA = false;
+    if (!ChooseCandidate(candidates, measured, sums, normal, offset, tookA))
+        return false;
+    if (tookA)
+    {
+        FinishFrame(framesA, rangesA, marginFactor, frame.origin, frame.firstAxis, frame.firstHalf, frame.secondAxis,
+                    frame.secondHalf);
+    }
+    else
+    {
+        double rangesB[kFrameRotations + 1][4];
+        if (!MeasureNearFramesOnRim(rim, framesA.origin, kFrameRotations + 1, framesA.firsts, framesA.seconds, rangesA,
+                                    clearance, sizeCap, framesB.origin, framesB.firsts, framesB.seconds, rangesB))
+            MeasureFramePairs(Points(), framesB.origin, nB, kFrameRotations + 1, framesB.firsts, framesB.seconds,
+                              rangesB);
+        FinishFrame(framesB, rangesB, marginFactor, frame.origin, frame.firstAxis, frame.firstHalf, frame.secondAxis,
+                    frame.secondHalf);
+    }
+    framed = true;
     return true;
 }

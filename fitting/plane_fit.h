@@ -4,6 +4,7 @@
 
 #include "core/double_vector.h"
 #include "fitting/fit_container.h"
+#include "fitting/plane_candidate_sums.h"
 
 #include <cstdint>
 
@@ -25,6 +26,16 @@ struct stPlaneEstimateSums
     double scatter[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
 };
 
+// A plane's rectangle: its centre, its sides' directions and half lengths.
+struct stPlaneFrame
+{
+    double origin[3] = {0.0, 0.0, 0.0};
+    double firstAxis[3] = {0.0, 0.0, 0.0};
+    double secondAxis[3] = {0.0, 0.0, 0.0};
+    double firstHalf = 0.0;
+    double secondHalf = 0.0;
+};
+
 class cPlaneFit : public cFitContainer
 {
 public:
@@ -35,6 +46,14 @@ public:
     // the average point normal (except for three points).
     bool EstimateNormal(double normal[3], double& offset) const;
     bool EstimateNormal(double normal[3], double& offset, stPlaneEstimateSums& sums) const;
+    // EstimateNormal with its sums, and BuildFrame of its plane from its mean
+    // and scatter (framed tells whether that succeeded), with the same
+    // results: the frame is searched on the read that weighs the candidates
+    // instead of a read of its own. Only for records that are all active:
+    // with any inactive record it returns false after its first read, with
+    // sums.activeCount telling why.
+    bool EstimateWithFrame(double normal[3], double& offset, stPlaneEstimateSums& sums, stPlaneFrame& frame,
+                           bool& framed, double marginFactor) const;
     // Estimate refined by the minimiser (mean absolute distance).
     bool Fit(double normal[3], double& offset) const;
     // Activates all points; offset = -(mean of n . p). False when empty.
@@ -64,6 +83,27 @@ public:
                             double firstAxis[3], double& firstHalf, double reference[3], double& secondHalf) const;
 
 private:
+    struct stPlaneCandidates
+    {
+        stCandidatePlanes planes;
+        bool haveA = false;
+        bool haveB = false;
+        double count = 0.0; // active records
+    };
+    enum class eFirstRead
+    {
+        kFailed,
+        kFinished, // three points: the estimate is their plane
+        kCandidates,
+    };
+    // The estimate's first read of the records: its sums and both candidate
+    // planes (not yet oriented).
+    eFirstRead ReadCandidates(double normal[3], double& offset, stPlaneEstimateSums& sums,
+                              stPlaneCandidates& candidates) const;
+    // The candidate with the smaller mean distance (B on a tie), oriented by
+    // the average normal; false when neither could be fitted.
+    static bool ChooseCandidate(const stPlaneCandidates& candidates, const cCandidateSums& measured,
+                                stPlaneEstimateSums& sums, double normal[3], double& offset, bool& tookA);
     bool BuildFrameOn(const double normal[3], double offset, const double centroid[3], const double middle[3],
                       const double smallest[3], double origin[3], double firstAxis[3], double& firstHalf,
                       double secondAxis[3], double& secondHalf, double marginFactor) const;

@@ -1,6 +1,7 @@
 #include "fitting/plane_frame_search.h"
 
 #include "core/vector_math.h"
+#include "fitting/plane_candidate_sums.h"
 
 #include <algorithm>
 #include <array>
@@ -25,10 +26,15 @@ constexpr std::size_t kMeasureAllBelow = 8192;
 constexpr std::size_t kSeedCount = 512;
 // Rim points measured before the table is built again from the grown extents.
 constexpr int kRebuildAfter = 512;
+// Or after this many records reached the table since it was built, when at
+// least kRebuildAfterSome of them were measured: a rectangle grown from a
+// few rim points spares the table thousands of look-ups.
+constexpr int kRebuildAfterLookUps = 2048;
+constexpr int kRebuildAfterSome = 16;
 // The inner rectangle is tried along the tightest frame and turned by up to
-// this many steps of a quarter degree either way.
-constexpr int kBoxTurns = 6;
-constexpr double kBoxTurnStep = 0.25 * 0.017453292519943295;
+// this many steps of a tenth of a degree either way.
+constexpr int kBoxTurns = 15;
+constexpr double kBoxTurnStep = 0.1 * 0.017453292519943295;
 
 struct stAxisSet
 {
@@ -132,8 +138,8 @@ public:
     // end is d . q <= its extent.
     void Build(const stAxisSet& axes, const double (*ranges)[4], double margin)
     {
-        std::vector<double> bounds;
-        bounds.reserve(m_directions.size());
+        std::vector<double>& bounds = m_bounds;
+        bounds.clear();
         for (int k = 0; k < axes.pairCount; ++k)
         {
             bounds.push_back(ranges[k][1] - margin);
@@ -149,6 +155,7 @@ public:
                     c = stChord{};
                 for (auto& corner : m_corners)
                     corner = {0.0, 0.0};
+                bounds.clear();
                 return;
             }
         }
@@ -194,21 +201,38 @@ public:
     // The star's corners (along u and v), on the rim of the polygon.
     const std::array<double, 2>* Corners() const { return m_corners; }
 
+    // The largest scale up to 1 at which the polygon itself (shrunk by the
+    // margin) holds the point scale (s, t); 0 when it holds nothing.
+    double PolygonScale(double s, double t) const
+    {
+        if (m_bounds.empty())
+            return 0.0;
+        double scale = 1.0;
+        for (std::size_t j = 0; j < m_directions.size(); ++j)
+        {
+            const double along = m_directions[j][0] * s + m_directions[j][1] * t;
+            if (along > 0.0)
+                scale = std::min(scale, m_bounds[j] / along);
+        }
+        return scale;
+    }
+
 private:
     struct stChord
     {
         double nx = 0.0, ny = 0.0, limit = 0.0;
     };
     std::vector<std::array<double, 2>> m_directions;
+    std::vector<double> m_bounds; // of the directions; empty when the polygon holds nothing
     double m_edges[kSectors][2];
     stChord m_chords[kSectors];
     std::array<double, 2> m_corners[kSectors] = {};
 };
 
-// A rectangle inside the star, along the turned frame whose extents are the
-// tightest, so that most points are settled by four comparisons instead of
-// a sector look-up. The star is convex (its corners lie in turn on the rim
-// of a convex polygon) and holds the origin: a rectangle whose four corners
+// A rectangle inside the polygon (shrunk by the margin), along the turned
+// frame whose extents are the tightest or turned a little from it, so that
+// most points are settled by four comparisons instead of a sector look-up.
+// The polygon is convex and holds the origin: a rectangle whose four corners
 // it holds lies inside it, and so does that rectangle shrunk towards the
 // origin.
 class cInnerBox
@@ -272,10 +296,10 @@ public:
 
 private:
     // The rectangle along a and b (in the plane) around the star's corners,
-    // shrunk towards the origin until the star holds its corners; its area,
-    // 0 when nothing is held.
-    static double Held(const double a[3], const double b[3], const double u[3], const double v[3],
-                       const cRimStar& star, double low[2], double high[2])
+    // shrunk towards the origin until the polygon holds its corners; its
+    // area, 0 when nothing is held.
+    static double Held(const double a[3], const double b[3], const double u[3], const double v[3], const cRimStar& star,
+                       double low[2], double high[2])
     {
         // The star's coordinates (along u and v) of the point at (p, q) along a and b.
         const double au = Dot3d(a, u), av = Dot3d(a, v), bu = Dot3d(b, u), bv = Dot3d(b, v);
@@ -290,32 +314,14 @@ private:
             r[0] = std::min(r[0], p), r[1] = std::max(r[1], p);
             r[2] = std::min(r[2], q), r[3] = std::max(r[3], q);
         }
-        auto cornersHeld = [&](double scale)
+        // The polygon is convex: it holds the rectangle when it holds its
+        // corners, and it holds the origin, towards which the rectangle
+        // shrinks.
+        double held = 1.0;
+        for (double p : {r[0], r[1]})
         {
-            for (double p : {r[0] * scale, r[1] * scale})
-            {
-                for (double q : {r[2] * scale, r[3] * scale})
-                {
-                    const double s = p * au + q * bu, t = p * av + q * bv;
-                    if (!star.Holds(SectorOf(s, t), s, t))
-                        return false;
-                }
-            }
-            return true;
-        };
-        double held = 0.0;
-        if (cornersHeld(1.0))
-        {
-            held = 1.0;
-        }
-        else
-        {
-            double failed = 1.0;
-            for (int i = 0; i < 16; ++i)
-            {
-                const double middle = 0.5 * (held + failed);
-                (cornersHeld(middle) ? held : failed) = middle;
-            }
+            for (double q : {r[2], r[3]})
+                held = std::min(held, star.PolygonScale(p * au + q * bu, p * av + q * bv));
         }
         // A hair further in, for the rounding of a point's own coordinates.
         held *= 1.0 - 1e-9;
@@ -340,12 +346,17 @@ public:
     // reachable are never held.
     void Load(const cInnerBox& box, const double origin[3], double reachable)
     {
+        Load(box, origin, reachable, std::numeric_limits<double>::infinity());
+    }
+    // The same, holding no record beyond sizeCap either.
+    void Load(const cInnerBox& box, const double origin[3], double reachable, double sizeCap)
+    {
         // Records held lie in the rectangle and, unless they stand far off
         // the plane, within this size; the bound on the float error grows
         // with it.
         const double across = std::max(std::fabs(box.m_low[0]), std::fabs(box.m_high[0])) +
                               std::max(std::fabs(box.m_low[1]), std::fabs(box.m_high[1]));
-        const double size = std::min(3.0 * across, 0.5 * reachable);
+        const double size = std::min({3.0 * across, 0.5 * reachable, sizeCap});
         const double originSize = std::fabs(origin[0]) + std::fabs(origin[1]) + std::fabs(origin[2]);
         // The float origin, the float difference, the float axes and the
         // three float products and two sums each add at most 2^-24 of what
@@ -376,8 +387,7 @@ public:
         const tQuad p = (x * m_first[0] + y * m_first[1]) + z * m_first[2];
         const tQuad q = (x * m_second[0] + y * m_second[1]) + z * m_second[2];
         const tQuad size = (Abs(x) + Abs(y)) + Abs(z);
-        const tQuadMask held =
-            (size <= m_size) & (p > m_low[0]) & (p < m_high[0]) & (q > m_low[1]) & (q < m_high[1]);
+        const tQuadMask held = (size <= m_size) & (p > m_low[0]) & (p < m_high[0]) & (q > m_low[1]) & (q < m_high[1]);
 #if defined(__SSE__)
         return _mm_movemask_ps(reinterpret_cast<__m128>(held));
 #else
@@ -389,10 +399,7 @@ private:
     typedef float tQuad __attribute__((vector_size(16)));
     typedef std::int32_t tQuadMask __attribute__((vector_size(16)));
 
-    static tQuad Quad(float value)
-    {
-        return tQuad{value, value, value, value};
-    }
+    static tQuad Quad(float value) { return tQuad{value, value, value, value}; }
     static tQuad Abs(tQuad value)
     {
         return reinterpret_cast<tQuad>(reinterpret_cast<tQuadMask>(value) & (tQuadMask{} + INT32_MAX));
@@ -414,8 +421,8 @@ private:
         return f;
     }
     // The positions of four records as x, y and z across them.
-    static void Transpose(const stFitPoint& a, const stFitPoint& b, const stFitPoint& c, const stFitPoint& d,
-                          tQuad& x, tQuad& y, tQuad& z)
+    static void Transpose(const stFitPoint& a, const stFitPoint& b, const stFitPoint& c, const stFitPoint& d, tQuad& x,
+                          tQuad& y, tQuad& z)
     {
 #if defined(__SSE__)
         // A record's first four floats are its position and the first
@@ -449,16 +456,21 @@ void MeasureFramePairsOnEveryPoint(const tFitPointQueue& points, const double or
         MeasureRecord(p, origin, axes, ranges);
 }
 
-void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], const double normal[3],
-                       int pairCount, const double (*first)[3], const double (*second)[3],
-                       double (*ranges)[4])
+namespace
 {
-    if (points.size() < kMeasureAllBelow || pairCount == 0)
-    {
-        MeasureFramePairsOnEveryPoint(points, origin, pairCount, first, second, ranges);
-        return;
-    }
-    const stAxisSet axes{pairCount, first, second};
+
+// The search over at least kMeasureAllBelow records, handing every record to
+// visit in order on the same read. A record is kept back only when it lies
+// clearance inside every extent found so far and within sizeCap of the
+// origin; every record measured along the axes is added to rim when given.
+template <class Visit>
+void SearchRim(const tFitPointQueue& points, const double origin[3], const double normal[3], const stAxisSet& axes,
+               double (*ranges)[4], double clearance, double sizeCap, std::vector<const stFitPoint*>* rim,
+               Visit&& visit)
+{
+    const int pairCount = axes.pairCount;
+    const double(*first)[3] = axes.first;
+    const double(*second)[3] = axes.second;
     for (int k = 0; k < pairCount; ++k)
         std::fill(ranges[k], ranges[k] + 4, 0.0);
     // In-plane coordinates along the first frame.
@@ -473,31 +485,34 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
 
     const std::size_t stride = points.size() / kSeedCount;
     for (std::size_t i = 0; i < points.size(); i += stride)
+    {
         MeasureRecord(points[i], origin, axes, ranges);
+        if (rim)
+            rim->push_back(&points[i]);
+    }
 
     cRimStar star(axes, u, v);
     cInnerBox box;
     cQuadBox quadBox;
     double margin = 0.0;
     double reachable = 0.0;
-    auto rebuild = [&]
-    {
+    auto rebuild = [&] {
         double extent = 0.0;
         for (int k = 0; k < pairCount; ++k)
             extent = std::max({extent, ranges[k][1] - ranges[k][0], ranges[k][3] - ranges[k][2]});
         // Far above rounding, far below anything a frame shows.
         margin = 1e-9 * extent;
         reachable = margin / (lean + 1e-14);
-        star.Build(axes, ranges, margin);
+        star.Build(axes, ranges, margin + clearance);
         box.Fit(axes, ranges, u, v, star);
-        quadBox.Load(box, origin, reachable);
+        quadBox.Load(box, origin, reachable, sizeCap);
     };
     rebuild();
     int sinceBuild = 0;
+    int lookUps = 0;
     // A point outside the rectangle: the star's test, or measured along
     // every axis.
-    auto settle = [&](const stFitPoint& p)
-    {
+    auto settle = [&](const stFitPoint& p) {
         const double x = double(p.position[0]) - origin[0];
         const double y = double(p.position[1]) - origin[1];
         const double z = double(p.position[2]) - origin[2];
@@ -508,13 +523,17 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
         // plane, and their rounding: both below (lean + 1e-14) |p - origin|,
         // which must stay within the margin.
         const double size = std::fabs(x) + std::fabs(y) + std::fabs(z);
-        if ((size <= reachable) & star.Holds(SectorOf(s, t), s, t))
+        ++lookUps;
+        if ((size <= reachable) & (size <= sizeCap) & star.Holds(SectorOf(s, t), s, t))
             return;
         MeasureRecord(p, origin, axes, ranges);
-        if (++sinceBuild >= kRebuildAfter)
+        if (rim)
+            rim->push_back(&p);
+        if (++sinceBuild >= kRebuildAfter || (lookUps >= kRebuildAfterLookUps && sinceBuild >= kRebuildAfterSome))
         {
             rebuild();
             sinceBuild = 0;
+            lookUps = 0;
         }
     };
     // Four records at a time through the rectangle, in float (as the star's
@@ -531,6 +550,10 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
         const stFitPoint& b = *it++;
         const stFitPoint& c = *it++;
         const stFitPoint& d = *it++;
+        visit(a);
+        visit(b);
+        visit(c);
+        visit(d);
         const int held = quadBox.Held(a, b, c, d);
         // One branch, taken for nearly every four.
         if (held == 0xF)
@@ -545,5 +568,80 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
             settle(d);
     }
     for (; it != end; ++it)
+    {
+        visit(*it);
         settle(*it);
+    }
+}
+
+} // namespace
+
+void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], const double normal[3], int pairCount,
+                       const double (*first)[3], const double (*second)[3], double (*ranges)[4])
+{
+    if (points.size() < kMeasureAllBelow || pairCount == 0)
+    {
+        MeasureFramePairsOnEveryPoint(points, origin, pairCount, first, second, ranges);
+        return;
+    }
+    const stAxisSet axes{pairCount, first, second};
+    SearchRim(points, origin, normal, axes, ranges, 0.0, std::numeric_limits<double>::infinity(), nullptr,
+              [](const stFitPoint&) {});
+}
+
+bool MeasureFramePairsWithSums(const tFitPointQueue& points, const double origin[3], const double normal[3],
+                               int pairCount, const double (*first)[3], const double (*second)[3], double (*ranges)[4],
+                               double clearance, double sizeCap, cCandidateSums& sums,
+                               std::vector<const stFitPoint*>& rim)
+{
+    if (points.size() < kMeasureAllBelow || pairCount == 0)
+        return false;
+    rim.clear();
+    const stAxisSet axes{pairCount, first, second};
+    // Summed in a local, which the compiler keeps in registers.
+    cCandidateSums local = sums;
+    SearchRim(points, origin, normal, axes, ranges, clearance, sizeCap, &rim,
+              [&local](const stFitPoint& p) { local.Add<true>(p); });
+    sums = local;
+    return true;
+}
+
+bool MeasureNearFramesOnRim(const std::vector<const stFitPoint*>& rim, const double origin[3], int pairCount,
+                            const double (*first)[3], const double (*second)[3], const double (*ranges)[4],
+                            double clearance, double sizeCap, const double otherOrigin[3],
+                            const double (*otherFirst)[3], const double (*otherSecond)[3], double (*otherRanges)[4])
+{
+    const stAxisSet other{pairCount, otherFirst, otherSecond};
+    for (int k = 0; k < pairCount; ++k)
+        std::fill(otherRanges[k], otherRanges[k] + 4, 0.0);
+    for (const stFitPoint* p : rim)
+        MeasureRecord(*p, otherOrigin, other, otherRanges);
+    // A record kept back lies clearance inside every extent of the search's
+    // frames and within the size cap of its origin (as a sum of magnitudes,
+    // which the float test may exceed by a hair). Along a nearby axis about
+    // another origin its distance moves by at most its distance from the
+    // origin times how far the axes part, plus how far the origins part, plus
+    // the rounding of either distance: where every extent along the other
+    // axes reaches past that, no record kept back can have set it.
+    const double originSize = std::fabs(origin[0]) + std::fabs(origin[1]) + std::fabs(origin[2]);
+    const double otherSize = std::fabs(otherOrigin[0]) + std::fabs(otherOrigin[1]) + std::fabs(otherOrigin[2]);
+    const double reach = 1.01 * sizeCap + 1e-6 * originSize;
+    const double shift[3] = {otherOrigin[0] - origin[0], otherOrigin[1] - origin[1], otherOrigin[2] - origin[2]};
+    const double rounding = 1e-12 * (reach + originSize + otherSize);
+    const double moved = std::sqrt(Dot3d(shift, shift)) + rounding;
+    auto parting = [](const double a[3], const double b[3]) {
+        const double d[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        return std::sqrt(Dot3d(d, d));
+    };
+    for (int k = 0; k < pairCount; ++k)
+    {
+        const double slackFirst = reach * parting(first[k], otherFirst[k]) + moved - clearance;
+        const double slackSecond = reach * parting(second[k], otherSecond[k]) + moved - clearance;
+        const bool reached =
+            otherRanges[k][1] >= ranges[k][1] + slackFirst && otherRanges[k][0] <= ranges[k][0] - slackFirst &&
+            otherRanges[k][3] >= ranges[k][3] + slackSecond && otherRanges[k][2] <= ranges[k][2] - slackSecond;
+        if (!reached)
+            return false;
+    }
+    return true;
 }

@@ -14,6 +14,10 @@
 
 #include "fitting/fit_container.h"
 
+#include <vector>
+
+class cCandidateSums;
+
 // ranges[k] = {lowest, highest along first[k], lowest, highest along
 // second[k]} of (p - origin) . axis over all records, each range starting at
 // 0 so that it contains the origin; a NaN distance is passed over. Every
@@ -25,3 +29,24 @@ void MeasureFramePairs(const tFitPointQueue& points, const double origin[3], con
 // The same by measuring every record along every axis: the reference.
 void MeasureFramePairsOnEveryPoint(const tFitPointQueue& points, const double origin[3], int pairCount,
                                    const double (*first)[3], const double (*second)[3], double (*ranges)[4]);
+
+// MeasureFramePairs that also adds every record, in order, to the candidate
+// planes' sums (with squares) on the same read, for at least 8192 records;
+// false (nothing done) for fewer. A record is left unmeasured only when it
+// lies clearance inside every extent and within sizeCap of origin (the sum
+// of its coordinates' magnitudes); every record measured is listed in rim.
+bool MeasureFramePairsWithSums(const tFitPointQueue& points, const double origin[3], const double normal[3],
+                               int pairCount, const double (*first)[3], const double (*second)[3], double (*ranges)[4],
+                               double clearance, double sizeCap, cCandidateSums& sums,
+                               std::vector<const stFitPoint*>& rim);
+
+// The extents along other turned frames about another origin, measured on
+// that rim alone (after MeasureFramePairsWithSums with the same frames,
+// ranges, clearance and size cap). True when they are provably those of
+// every record: no record left unmeasured can reach past them (the other
+// frames must lie close enough to the searched ones for that); false, and
+// the caller measures every record.
+bool MeasureNearFramesOnRim(const std::vector<const stFitPoint*>& rim, const double origin[3], int pairCount,
+                            const double (*first)[3], const double (*second)[3], const double (*ranges)[4],
+                            double clearance, double sizeCap, const double otherOrigin[3],
+                            const double (*otherFirst)[3], const double (*otherSecond)[3], double (*otherRanges)[4]);
