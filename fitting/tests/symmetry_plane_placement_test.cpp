@@ -233,6 +233,22 @@ TEST(SymmetryPlanePlacement, AMeshVertexWithoutALocalPlaneCountsItsPlainDistance
     EXPECT_EQ(fit.MirrorError(n, -1005.0), 0.0);
     cSymmetryPlaneFit wide(20.0, 0, &object);
     EXPECT_NEAR(wide.MirrorError(n, -1005.0), 10.0 / 3.0, 1e-6);
+    // The plane x = 1000.75 takes a to (1001.5, 0, 0), 1.5 from a; b and c
+    // land 18.5 and 1.5 from themselves: within 2 only a and c.
+    cSymmetryPlaneFit near(2.0, 0, &object);
+    EXPECT_NEAR(near.MirrorError(n, -1000.75), 1.5, 1e-4);
+    // With c at (1003, 10, 0) the plane x = 1002.25 takes c 1.5 from
+    // itself and a and b farther than 2 from anything: a lone match.
+    auto* moved = new cMesh();
+    const float c2[3] = {1003.0f, 10.0f, 0.0f};
+    moved->AddVertex(a);
+    moved->AddVertex(b);
+    moved->AddVertex(c2);
+    moved->AddTriangle(0, 1, 2);
+    moved->Update();
+    GeometrySceneObject movedObject(moved);
+    cSymmetryPlaneFit lone(2.0, 0, &movedObject);
+    EXPECT_NEAR(lone.MirrorError(n, -1002.25), 1.5, 1e-4);
 }
 
 } // namespace
