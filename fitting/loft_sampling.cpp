@@ -2,10 +2,12 @@
 
 #include "core/frame_math.h"
 #include "core/vertex_grid.h"
+#include "fitting/loft_loop_sampling.h"
 
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace
 {
@@ -72,6 +74,31 @@ void ExtendLine(ST_ISectionCurve& curve, const tPolyline<cVertex>& inner, cVerte
     StorePoint(last, {p1.x + d * t1.x, p1.y + d * t1.y, p1.z + d * t1.z});
 }
 
+// Extends the rows first .. last past the first and the last inner column.
+void ExtendRows(cVertexGrid& grid, ST_ISectionCurve& templateCurve, double distance, std::uint32_t first,
+                std::uint32_t last)
+{
+    const std::uint32_t rows = grid.GetRows();
+    const std::uint32_t cols = grid.GetCols();
+    auto at = [&](std::uint32_t r, std::uint32_t c) -> cVertex& { return *grid.GetVertex(c * rows + r); };
+    for (std::uint32_t r = first; r <= last; ++r)
+    {
+        tPolyline<cVertex> inner;
+        for (std::uint32_t c = 1; c + 1 < cols; ++c)
+            inner.AddVertex(at(r, c));
+        ExtendLine(templateCurve, inner, at(r, 0), at(r, cols - 1), distance);
+    }
+}
+
+// Every section is closed: the loft is a tube.
+bool AllLoops(const stLoftSections& source)
+{
+    for (const LoftSection& section : source.sections)
+        if (section.curve && !section.curve->IsClosed())
+            return false;
+    return true;
+}
+
 } // namespace
 
 void ExtendGridBorder(cVertexGrid& grid, ST_ISectionCurve& templateCurve, double distance)
@@ -81,13 +108,7 @@ void ExtendGridBorder(cVertexGrid& grid, ST_ISectionCurve& templateCurve, double
     if (rows < 3 || cols < 3)
         return;
     auto at = [&](std::uint32_t r, std::uint32_t c) -> cVertex& { return *grid.GetVertex(c * rows + r); };
-    for (std::uint32_t r = 1; r + 1 < rows; ++r)
-    {
-        tPolyline<cVertex> inner;
-        for (std::uint32_t c = 1; c + 1 < cols; ++c)
-            inner.AddVertex(at(r, c));
-        ExtendLine(templateCurve, inner, at(r, 0), at(r, cols - 1), distance);
-    }
+    ExtendRows(grid, templateCurve, distance, 1, rows - 2);
     for (std::uint32_t c = 0; c < cols; ++c)
     {
         tPolyline<cVertex> inner;
@@ -116,9 +137,12 @@ bool SampleLoftToGrid(const ST_ISectionCurve* guide, const stLoftSections& sourc
 
     const std::uint32_t k = CountValidSections(source);
     const std::int32_t m = source.sampling;
-    if (k < 2 || m < 2)
+    // Loops have no ends to grow past: pushed along their tangents, the ends
+    // would cross over the seam and stick out of the tube.
+    const bool loops = AllLoops(source);
+    if (k < 2 || m < (loops ? 3 : 2))
         return false;
-    const std::int64_t rows = m + 2 * static_cast<std::int64_t>(border);
+    const std::int64_t rows = m + (loops ? 0 : 2 * static_cast<std::int64_t>(border));
     const std::int64_t cols = k + 2 * static_cast<std::int64_t>(border);
     if (rows * cols > kMaxGridVertices)
         return false;
@@ -127,14 +151,25 @@ bool SampleLoftToGrid(const ST_ISectionCurve* guide, const stLoftSections& sourc
         grid.GetRows() != rows || grid.GetCols() != cols)
         return false;
 
-    const ST_ISectionCurve* first = nullptr;
+    std::vector<const ST_ISectionCurve*> valid;
+    for (const LoftSection& section : source.sections)
+        if (section.curve)
+            valid.push_back(section.curve.get());
+    const ST_ISectionCurve* first = valid.front();
+    if (loops)
+    {
+        std::vector<std::vector<Vec>> samples;
+        if (!SampleAlignedLoops(valid, m, samples))
+            return false;
+        for (std::uint32_t s = 0; s < k; ++s)
+            for (std::int32_t j = 0; j < m; ++j)
+                StorePoint(*grid.GetVertex((s + border) * static_cast<std::uint32_t>(rows) + j), samples[s][j]);
+    }
     std::uint32_t column = border;
     for (const LoftSection& section : source.sections)
     {
-        if (!section.curve)
+        if (!section.curve || loops)
             continue;
-        if (first == nullptr)
-            first = section.curve.get();
         for (std::int32_t j = 0; j < m; ++j)
         {
             Vec p, t;
@@ -149,7 +184,9 @@ bool SampleLoftToGrid(const ST_ISectionCurve* guide, const stLoftSections& sourc
     std::unique_ptr<ST_ISectionCurve> templateCurve = first->Clone();
     if (!templateCurve)
         return false;
-    if (border != 0)
+    if (border != 0 && loops)
+        ExtendRows(grid, *templateCurve, length * source.expand * 0.5, 0, static_cast<std::uint32_t>(rows) - 1);
+    else if (border != 0)
         ExtendGridBorder(grid, *templateCurve, length * source.expand * 0.5);
     if (destination == nullptr)
         return false;
@@ -164,12 +201,17 @@ bool SampleLoftToGrid(const ST_ISectionCurve* guide, const stLoftSections& sourc
         std::unique_ptr<ST_ISectionCurve> curve = templateCurve->Clone();
         if (!curve)
             continue;
-        curve->SetClosed(false);
+        curve->SetClosed(loops);
         curve->SetMergeMode(0);
         curve->SetSmoothing(-1.0f);
         tPolyline<cVertex> points;
         for (std::uint32_t r = 0; r < rows; ++r)
             points.AddVertex(*grid.GetVertex(c * static_cast<std::uint32_t>(rows) + r));
+        // A loop's curve runs back to its first point: the curve through
+        // the points then is the loop, and nothing is left for the loft to
+        // guess across a gap.
+        if (loops)
+            points.AddVertex(*grid.GetVertex(c * static_cast<std::uint32_t>(rows)));
         curve->SetId(1);
         curve->FitToPolyline(identity, points, 0.0, 0);
         LoftSection entry;

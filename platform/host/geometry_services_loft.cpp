@@ -1,33 +1,32 @@
-// The loft is delegated to OpenCASCADE's section lofting. The sections are
-// made compatible first: seams of closed sections lined up, directions
-// agreeing, and one degree and knot vector (loft_compatible_sections.h).
-// Our curves go in as exact B-splines and the result comes back as our NURBS
-// surface; nothing of OpenCASCADE leaks past the service, and its
-// exceptions stop here.
+// The loft works on OpenCASCADE's B-spline curves. Loops are closed
+// smoothly, their seams lined up and their directions made to agree; the
+// sections are then either rebuilt through the caller's number of samples
+// or put on one knot vector within the tolerance
+// (loft_compatible_sections.h), and skinned with the caller's end
+// conditions (loft_skinning.h). Our curves go in as exact B-splines and the
+// result comes back as our NURBS surface; nothing of OpenCASCADE leaks past
+// the service, and its exceptions stop here.
 #include "platform/host/geometry_services_loft.h"
 
 #include "platform/geometry/mesh.h"
 #include "platform/host/geometry_services_sweeps.h"
 #include "platform/host/loft_compatible_sections.h"
 
-#include <BRepBuilderAPI_MakeEdge.hxx>
-#include <BRepBuilderAPI_MakeWire.hxx>
-#include <BRepOffsetAPI_ThruSections.hxx>
-#include <BRepAdaptor_Surface.hxx>
+#include "platform/host/loft_skinning.h"
+
+#include <GeomAPI_Interpolate.hxx>
 #include <GeomAPI_ProjectPointOnCurve.hxx>
-#include <GeomConvert.hxx>
 #include <GeomConvert_CompCurveToBSplineCurve.hxx>
 #include <Geom_BSplineCurve.hxx>
 #include <Geom_BSplineSurface.hxx>
 #include <Standard_Failure.hxx>
 #include <TColStd_Array1OfInteger.hxx>
 #include <TColStd_Array1OfReal.hxx>
+#include <TColStd_HArray1OfReal.hxx>
 #include <TColgp_Array1OfPnt.hxx>
-#include <TopExp_Explorer.hxx>
-#include <TopoDS.hxx>
-#include <TopoDS_Face.hxx>
-#include <TopoDS_Wire.hxx>
+#include <TColgp_HArray1OfPnt.hxx>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -35,6 +34,9 @@
 
 namespace
 {
+
+// More points than this per section would not rebuild it but bury it.
+constexpr int kMaxRebuildSamples = 100000;
 
 // Distinct knots with their multiplicities from a full knot vector.
 void SplitKnots(const std::vector<double>& flat, std::vector<double>& knots, std::vector<int>& mults)
@@ -101,7 +103,9 @@ double LoopDistance(const Geom_BSplineCurve& a, const Geom_BSplineCurve& b)
 Handle(Geom_BSplineCurve) StartLoopAt(const Handle(Geom_BSplineCurve)& curve, double u)
 {
     const double a = curve->FirstParameter(), b = curve->LastParameter();
-    const double margin = 1e-9 * (b - a);
+    // A seam moved by less than this would leave a sliver too short to
+    // stand as a piece of its own.
+    const double margin = 1e-6 * (b - a);
     if (u - a <= margin || b - u <= margin)
         return curve;
     Handle(Geom_BSplineCurve) after = Handle(Geom_BSplineCurve)::DownCast(curve->Copy());
@@ -116,29 +120,117 @@ Handle(Geom_BSplineCurve) StartLoopAt(const Handle(Geom_BSplineCurve)& curve, do
     return join.BSplineCurve();
 }
 
-// The loop closed by a straight piece from its end back to its start, when
-// the two do not meet already.
+// The end tangent of the curve at its first (or last) parameter, of unit
+// length; zero where the curve stands still.
+gp_Vec EndTangent(const Geom_BSplineCurve& curve, bool last)
+{
+    gp_Vec d = curve.DN(last ? curve.LastParameter() : curve.FirstParameter(), 1);
+    return d.Magnitude() > 0.0 ? d.Normalized() : d;
+}
+
+// The loop closed from its end back to its start, when the two do not meet
+// already: a straight piece for a polyline, otherwise a cubic that leaves
+// and enters along the curve's end tangents, bent as the circular arc
+// between them (a loop cut from a scan closes as it runs).
 Handle(Geom_BSplineCurve) CloseLoop(const Handle(Geom_BSplineCurve)& curve)
 {
     const gp_Pnt start = curve->StartPoint(), end = curve->EndPoint();
     const double gap = start.Distance(end);
     if (gap <= 1e-7)
         return curve;
-    TColgp_Array1OfPnt poles(1, 2);
+    const gp_Vec leave = EndTangent(*curve, true), enter = EndTangent(*curve, false);
+    TColgp_Array1OfPnt poles(1, curve->Degree() == 1 ? 2 : 4);
     poles.SetValue(1, end);
-    poles.SetValue(2, start);
+    poles.SetValue(poles.Length(), start);
+    if (curve->Degree() > 1)
+    {
+        const double turn = leave.Magnitude() > 0.0 && enter.Magnitude() > 0.0 ? leave.Angle(enter) : 0.0;
+        const double handle = turn > 1e-6 ? gap * (2.0 / 3.0) * std::tan(turn / 4.0) / std::sin(turn / 2.0) : gap / 3.0;
+        poles.SetValue(2, end.Translated(leave * handle));
+        poles.SetValue(3, start.Translated(enter * -handle));
+    }
     TColStd_Array1OfReal knots(1, 2);
     knots.SetValue(1, 0.0);
     knots.SetValue(2, gap);
     TColStd_Array1OfInteger mults(1, 2);
-    mults.SetValue(1, 2);
-    mults.SetValue(2, 2);
-    Handle(Geom_BSplineCurve) bridge = new Geom_BSplineCurve(poles, knots, mults, 1);
+    mults.SetValue(1, poles.Length());
+    mults.SetValue(2, poles.Length());
+    Handle(Geom_BSplineCurve) bridge = new Geom_BSplineCurve(poles, knots, mults, poles.Length() - 1);
     GeomConvert_CompCurveToBSplineCurve join(curve);
     if (!join.Add(bridge, 1e-7, Standard_True))
         return nullptr;
     return join.BSplineCurve();
 }
+
+// `count` points of the curve at even steps of its parameter, from its
+// start to its end (a loop: from its start round to just before it). For a
+// curve through points at chord-length parameters these are even steps
+// along it, and points that were taken evenly along a curve before are
+// met again exactly.
+std::vector<gp_Pnt> EvenlyAlong(const Geom_BSplineCurve& curve, int count, bool loop)
+{
+    const double a = curve.FirstParameter(), b = curve.LastParameter();
+    std::vector<gp_Pnt> out;
+    for (int j = 0; j < count; ++j)
+        out.push_back(curve.Value(a + (b - a) * j / (loop ? count : count - 1)));
+    return out;
+}
+
+// The smooth loop through the points at even parameters: a periodic cubic
+// on uniform knots, whose value at knot j, (P[j] + 4 P[j+1] + P[j+2]) / 6,
+// must be point j. The cyclic system is solved by sweeps: each one divides
+// the error by two or more (the diagonal outweighs the rest twice over).
+Handle(Geom_BSplineCurve) PeriodicThrough(const std::vector<gp_Pnt>& points)
+{
+    const int n = static_cast<int>(points.size());
+    std::vector<gp_XYZ> centre(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        centre[static_cast<std::size_t>(i)] = points[static_cast<std::size_t>(i)].XYZ();
+    for (int sweep = 0; sweep < 64; ++sweep)
+        for (int i = 0; i < n; ++i)
+        {
+            const gp_XYZ& before = centre[static_cast<std::size_t>((i + n - 1) % n)];
+            const gp_XYZ& after = centre[static_cast<std::size_t>((i + 1) % n)];
+            centre[static_cast<std::size_t>(i)] = (6.0 * points[static_cast<std::size_t>(i)].XYZ() - before - after) / 4.0;
+        }
+    TColgp_Array1OfPnt poles(1, n);
+    for (int i = 0; i < n; ++i)
+        poles.SetValue(i + 1, gp_Pnt(centre[static_cast<std::size_t>((i + n - 1) % n)]));
+    TColStd_Array1OfReal knots(1, n + 1);
+    TColStd_Array1OfInteger mults(1, n + 1);
+    for (int i = 0; i <= n; ++i)
+    {
+        knots.SetValue(i + 1, static_cast<double>(i) / n);
+        mults.SetValue(i + 1, 1);
+    }
+    Handle(Geom_BSplineCurve) loop = new Geom_BSplineCurve(poles, knots, mults, 3, Standard_True);
+    loop->SetNotPeriodic();
+    return loop;
+}
+
+// The section rebuilt as a cubic through `count` points at even steps
+// along it, their new parameters even too: every section rebuilt with one
+// count gets the same knots. A loop is rebuilt as a smooth loop (no corner
+// at its seam).
+Handle(Geom_BSplineCurve) Rebuild(const Geom_BSplineCurve& curve, int count, bool loop)
+{
+    const std::vector<gp_Pnt> points = EvenlyAlong(curve, count, loop);
+    if (loop)
+        return PeriodicThrough(points);
+    Handle(TColgp_HArray1OfPnt) p = new TColgp_HArray1OfPnt(1, count);
+    Handle(TColStd_HArray1OfReal) t = new TColStd_HArray1OfReal(1, count);
+    for (int j = 0; j < count; ++j)
+    {
+        p->SetValue(j + 1, points[static_cast<std::size_t>(j)]);
+        t->SetValue(j + 1, static_cast<double>(j) / (count - 1));
+    }
+    GeomAPI_Interpolate interpolate(p, t, Standard_False, 1e-12);
+    interpolate.Perform();
+    if (!interpolate.IsDone())
+        return nullptr;
+    return interpolate.Curve();
+}
+
 
 // The loop started at the point nearest `from`.
 Handle(Geom_BSplineCurve) StartLoopNear(const Handle(Geom_BSplineCurve)& loop, const gp_Pnt& from)
@@ -200,13 +292,8 @@ ON_NurbsSurface* FromOcct(const Geom_BSplineSurface& s)
 ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
 {
     const int count = args.m_loftcurves.Count();
-    if (count < 2)
+    if (count < 2 || !IsLoftEnd(args.m_start_condition) || !IsLoftEnd(args.m_end_condition))
         return nullptr;
-    BRepOffsetAPI_ThruSections loft(Standard_False, Standard_False, 1e-6);
-    loft.CheckCompatibility(Standard_False);
-    // A cubic across the sections: higher degrees through many sections
-    // swing between them.
-    loft.SetMaxDegree(3);
     std::size_t closed = 0;
     std::vector<Handle(Geom_BSplineCurve)> curves;
     for (int i = 0; i < count; ++i)
@@ -226,47 +313,47 @@ ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
         }
         curves.push_back(curve);
     }
-    if (closed != 0 && closed != static_cast<std::size_t>(count))
+    const bool loops = closed != 0;
+    if (loops && closed != static_cast<std::size_t>(count))
         return nullptr;
-    if (closed != 0 && !AlignLoops(curves))
+    const int samples = args.m_sample_count;
+    const bool rebuild = samples >= (loops ? 3 : 2) && samples <= kMaxRebuildSamples;
+    const auto rebuildAll = [&] {
+        for (Handle(Geom_BSplineCurve)& curve : curves)
+        {
+            // An open section keeps at least as many points as it has
+            // control points: the caller's count is a floor, and points
+            // added past the ends (borders) stay where they are.
+            const int own = loops ? samples : std::max(samples, std::min(curve->NbPoles(), kMaxRebuildSamples));
+            curve = Rebuild(*curve, own, loops);
+            if (curve.IsNull())
+                return false;
+        }
+        return true;
+    };
+    // A loop through points is rebuilt from its own start first: its points
+    // are met exactly and it comes out smooth at the seam, so moving the
+    // seam to line the loops up (by a hair, when they arrive lined up)
+    // samples it nowhere worse than anywhere else.
+    if (rebuild && loops && !rebuildAll())
+        return nullptr;
+    if (loops && !AlignLoops(curves))
+        return nullptr;
+    if (rebuild && !rebuildAll())
         return nullptr;
     // Sections of one knot vector skin in a fraction of the time that
-    // merging their knots costs. Where no common vector within the
-    // tolerance is smaller than the merge, the sections go as they are.
+    // merging their knots costs (rebuilt ones mostly share theirs already).
+    // Where no common vector within the tolerance is smaller than the
+    // merge, the knots are merged.
     const double tolerance = std::isfinite(args.m_tolerance) && args.m_tolerance > 0.0 ? args.m_tolerance : 1e-7;
     MakeLoftSectionsCompatible(curves, tolerance);
-    for (const Handle(Geom_BSplineCurve)& curve : curves)
-    {
-        BRepBuilderAPI_MakeEdge edge(curve);
-        if (!edge.IsDone())
-            return nullptr;
-        BRepBuilderAPI_MakeWire wire(edge.Edge());
-        if (!wire.IsDone())
-            return nullptr;
-        loft.AddWire(wire.Wire());
-    }
-    loft.Build();
-    if (!loft.IsDone())
+    if (!MergeSectionKnots(curves))
         return nullptr;
-    TopExp_Explorer faces(loft.Shape(), TopAbs_FACE);
-    if (!faces.More())
-        return nullptr;
-    const TopoDS_Face face = TopoDS::Face(faces.Current());
-    faces.Next();
-    if (faces.More())
-        return nullptr; // one surface or none
-    // The adaptor reaches the face's surface without the triangulation
-    // headers, which Debian's package ships incomplete.
-    const BRepAdaptor_Surface adaptor(face, Standard_False);
-    Handle(Geom_Surface) surface = adaptor.Surface().Surface();
+    const Handle(Geom_BSplineSurface) surface = SkinSections(curves, static_cast<LoftEnd>(args.m_start_condition),
+                                                             static_cast<LoftEnd>(args.m_end_condition));
     if (surface.IsNull())
         return nullptr;
-    if (adaptor.Trsf().Form() != gp_Identity)
-        surface = Handle(Geom_Surface)::DownCast(surface->Transformed(adaptor.Trsf()));
-    Handle(Geom_BSplineSurface) bspline = GeomConvert::SurfaceToBSplineSurface(surface);
-    if (bspline.IsNull())
-        return nullptr;
-    return FromOcct(*bspline);
+    return FromOcct(*surface);
 }
 
 } // namespace

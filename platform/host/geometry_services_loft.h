@@ -1,8 +1,9 @@
 // The host's loft service: one smooth surface through an ordered list of
-// section curves. The sections may be of any curve kind and need not share
-// degree, knots or parameterisation; closed sections are lofted into a
-// closed surface with their seams lined up and their directions agreeing,
-// so the surface does not twist about them.
+// section curves, cubic across them (lower for fewer than four). The
+// sections may be of any curve kind and need not share degree, knots or
+// parameterisation; closed sections are lofted into a closed surface with
+// their seams lined up and their directions agreeing, so the surface does
+// not twist about them.
 //
 // The surface's first parameter runs along the sections, the second across
 // them from the first to the last.
@@ -27,8 +28,9 @@ public:
     ON_3dPoint m_pt = ON_UNSET_POINT;
     double m_t = ON_UNSET_VALUE;
     void* m_reserved = nullptr;
-    // The section is a loop: when the curve's ends do not meet, a straight
-    // piece closes it.
+    // The section is a loop: when the curve's ends do not meet, a piece
+    // that leaves and enters along the curve's end tangents closes it (a
+    // straight one for a polyline).
     bool m_bClosed = false;
     bool m_bPlanar = false;
     ON_Plane m_plane;
@@ -43,11 +45,19 @@ public:
     std::uint64_t m_reserved2 = 0;
     // 1: a smooth loft (the only style the service offers).
     std::int32_t m_style = 1;
-    // Samples the caller lofted its sections from (informational).
-    std::int32_t m_sample_count = 10;
-    // Largest distance the surface may keep from a section curve.
+    // Points each section is rebuilt through before lofting (2 or more, 3
+    // or more for loops): evenly spaced along the section, with even
+    // parameters, so all sections share one knot vector and the surface has
+    // that many control points along them; a loop is rebuilt as a smooth
+    // loop. Other values keep the sections as they are.
+    std::int32_t m_sample_count = 0;
+    // Sections kept as they are: the largest distance the surface may keep
+    // from them.
     double m_tolerance = 1.1920928955078125e-07;
-    // End conditions at the first and last section (3: free).
+    // How the surface leaves the first section and enters the last
+    // (LoftEnd in loft_skinning.h): 1 heading straight for the neighbouring
+    // section, 2 at right angles to the section's plane, 3 free. Other
+    // values are refused.
     std::int32_t m_start_condition = 3;
     std::int32_t m_end_condition = 3;
 };
@@ -58,6 +68,7 @@ class ON_Brep;
 // it to `surfaces` (the caller owns it). False, appending nothing, for fewer
 // than two curves, a null or invalid curve, a mix of closed and open
 // sections (a section is closed when its curve is or its record says so),
-// or sections the loft cannot join. `history` is not kept.
+// an unknown end condition, or sections the loft cannot join (two in one
+// place). `history` is not kept.
 bool DezazSdkLoftSurface(const CArgsDezazLoft& args, ON_SimpleArray<ON_NurbsSurface*>& surfaces,
                          void* history = nullptr);
