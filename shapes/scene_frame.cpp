@@ -14,6 +14,7 @@
 #include "render/textured_mesh_gl_renderer.h"
 #include "shapes/host_surface.h"
 #include "shapes/loft_surface.h"
+#include "shapes/network_surface.h"
 #include "shapes/primitive_scene_objects.h"
 #include "shapes/profiled_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -53,6 +54,22 @@ bool ProfileCurves(IBase* object, stDrawnCurveCollection& out)
     ST_ISectionCurve* curve = surface ? surface->GetProfileCurve() : nullptr;
     if (!curve)
         return false;
+    // A curve network is drawn as its curves: its sketch has no sections of
+    // its own, so the sketch's wire is never a drawable one.
+    if (Query<ST_IGeometry>(object, IID_Dezaz_NetworkSurface) && curve->GetSegmentCount() > 0)
+    {
+        MakeIdentity3x4(out.frame);
+        for (std::uint32_t i = 0; i < curve->GetSegmentCount(); ++i)
+            if (ST_ISectionCurve* segment = curve->GetSegment(i))
+            {
+                stDrawnCurve drawn;
+                drawn.points = segment->GetDefiningPoints();
+                drawn.wire = segment->GetWire();
+                drawn.selected = segment->selected;
+                out.curves.push_back(drawn);
+            }
+        return true;
+    }
     std::copy(curve->frame, curve->frame + 12, out.frame);
     stDrawnCurve drawn;
     drawn.points = curve->GetDefiningPoints();
