@@ -1,0 +1,253 @@
+// The Curves tab of the shapes dialog with its network editing mode: the tab
+// starts the mode, the page's buttons switch its sub-states and panels,
+// curves drawn with the mouse on the scan join where one is clicked onto the
+// other and show in the view, the page's Undo takes them back, and a drag
+// cut short by another tab leaves the network as it was.
+#include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
+#include "modes/network_edit_mode.h"
+#include "modes/section_plane_picker.h"
+#include "platform/wgl/pixel_probe.h"
+#include "plugin/dialogs/curves_page.h"
+#include "resources/curves.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+
+#include <cmath>
+
+namespace
+{
+
+class CurvesTab : public ShapesDialog
+{
+protected:
+    void OpenNetwork()
+    {
+        win32::UseManualClock(10000);
+        // A gently curved sheet, far from the origin, 80 x 60 mm.
+        Open(scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01));
+        Click(IDC_SHAPES_SELECT_ALL);
+        ChooseKind(eShapeKind::CurveNetwork);
+        const std::vector<std::wstring> titles = dialog->TabTitles();
+        for (std::size_t i = 0; i < titles.size(); ++i)
+        {
+            if (titles[i] == L"Curves")
+                curvesTab = int(i);
+            if (titles[i] == L"Shape")
+                shapeTab = int(i);
+        }
+        ASSERT_GE(curvesTab, 0);
+        dialog->SelectTab(curvesTab);
+        mfc::PumpUntilIdle();
+        view = dialog->GetShapesView();
+        page = dynamic_cast<CSubNetworkDlg*>(SectionPlaneHostOf(view));
+        ASSERT_NE(page, nullptr);
+        if (!page->GetSafeHwnd())
+        {
+            ASSERT_TRUE(page->CreatePage(dialog.get()));
+        }
+        page->ShowWindow(SW_SHOW);
+        mfc::PumpUntilIdle();
+        ASSERT_NE(Mode(), nullptr) << "the Curves tab starts the network mode";
+    }
+    void TearDown() override
+    {
+        ShapesDialog::TearDown();
+        win32::UseSystemClock();
+    }
+    CUIM_EditNetwork* Mode() const { return dynamic_cast<CUIM_EditNetwork*>(view->GetActiveMode()); }
+    ST_ISectionCurve* Network() const { return Mode() ? Mode()->GetNetwork() : nullptr; }
+    std::uint32_t CurveCount() const { return Network() ? Network()->GetSegmentCount() : 0; }
+    void PageButton(int id)
+    {
+        ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       LPARAM(::GetDlgItem(page->GetSafeHwnd(), id)));
+        mfc::PumpUntilIdle();
+    }
+    bool Pressed(int id) const
+    {
+        return ::SendDlgItemMessageW(page->GetSafeHwnd(), id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    // Client points of the view, as offsets from its middle.
+    POINT At(int dx, int dy) const
+    {
+        RECT client{};
+        ::GetClientRect(view->GetSafeHwnd(), &client);
+        return POINT{client.right / 2 + dx, client.bottom / 2 + dy};
+    }
+    POINT ScreenOf(const cVertex& v) const
+    {
+        cBase3DRenderer* camera = view->GetCamera();
+        const double* t = camera->GetViewTransform();
+        const float* c = camera->GetSceneCentre();
+        const double d[3] = {double(v.x) - c[0], double(v.y) - c[1], double(v.z) - c[2]};
+        POINT out{};
+        camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
+                              float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &out);
+        return out;
+    }
+    void Input(UINT message, POINT client)
+    {
+        ::ClientToScreen(view->GetSafeHwnd(), &client);
+        if (message == WM_MOUSEMOVE)
+            win32::InjectMouseMove(client);
+        else
+            win32::InjectMouseButton(message, client);
+        mfc::PumpUntilIdle();
+    }
+    void Paint() { view->Redraw(kFullRedraw); }
+    void Click(POINT p)
+    {
+        win32::AdvanceClock(2000);
+        Input(WM_MOUSEMOVE, p);
+        Input(WM_LBUTTONDOWN, p);
+        Input(WM_LBUTTONUP, p);
+        Paint();
+    }
+    void DoubleClick(POINT p)
+    {
+        Click(p);
+        Input(WM_LBUTTONDOWN, p);
+        Input(WM_LBUTTONUP, p);
+        Paint();
+    }
+    using ShapesDialog::Click;
+
+    int curvesTab = -1, shapeTab = -1;
+    cCPView* view = nullptr;
+    CSubNetworkDlg* page = nullptr;
+};
+
+TEST_F(CurvesTab, ThePageButtonsSwitchTheModesSubStatesAndPanels)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_ADD);
+    EXPECT_EQ(Mode()->GetSubState(), kNetworkAddCurve);
+    EXPECT_TRUE(Pressed(IDC_CURVES_ADD));
+    EXPECT_TRUE(page->AddPanel().IsWindowVisible());
+    EXPECT_FALSE(page->ModifyPanel().IsWindowVisible());
+    PageButton(IDC_CURVES_MODIFY);
+    EXPECT_EQ(Mode()->GetSubState(), kNetworkModifyCurves);
+    EXPECT_TRUE(Pressed(IDC_CURVES_MODIFY));
+    EXPECT_FALSE(Pressed(IDC_CURVES_ADD));
+    EXPECT_TRUE(page->ModifyPanel().IsWindowVisible());
+    PageButton(IDC_CURVES_EXTRAPOLATE);
+    EXPECT_EQ(Mode()->GetSubState(), kNetworkExtrapolateEnds);
+    EXPECT_FALSE(page->ModifyPanel().IsWindowVisible());
+    EXPECT_FALSE(page->AddPanel().IsWindowVisible());
+    EXPECT_FALSE(page->SectionPanel().IsWindowVisible());
+    PageButton(IDC_CURVES_SECTION);
+    EXPECT_EQ(Mode()->GetSubState(), kNetworkSectionPlane);
+    EXPECT_TRUE(page->SectionPanel().IsWindowVisible());
+    EXPECT_TRUE(Pressed(IDC_CURVES_SECTION));
+}
+
+TEST_F(CurvesTab, CurvesDrawnOnTheScanJoinShowAndUndo)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    const wgl::PixelImage before = wgl::ReadWindowImage(view->GetSafeHwnd());
+    // One curve across the middle, then one down through it.
+    Click(At(-90, 10));
+    Click(At(-20, 0));
+    Click(At(50, 8));
+    DoubleClick(At(100, -5));
+    ASSERT_EQ(CurveCount(), 1u);
+    ST_ISectionCurve* first = Network()->GetSegment(0);
+    ASSERT_EQ(first->GetDefiningPoints()->GetVertexCount(), 4u);
+    // The second curve starts below, crosses the first between its second
+    // and third node and ends above.
+    Click(At(15, 70));
+    t3DPoint<double> onFirst{};
+    const double fraction = 0.5;
+    ASSERT_TRUE(first->EvaluateInWorld(fraction, &onFirst, nullptr, nullptr));
+    cVertex crossing;
+    crossing.x = float(onFirst.x);
+    crossing.y = float(onFirst.y);
+    crossing.z = float(onFirst.z);
+    const POINT cross = ScreenOf(crossing);
+    Input(WM_MOUSEMOVE, cross);
+    Click(cross);
+    DoubleClick(At(25, -70));
+    ASSERT_EQ(CurveCount(), 2u);
+    // They share one node: the first took the crossing as a node.
+    int shared = 0;
+    const tPolyline<cVertex>* a = Network()->GetSegment(0)->GetDefiningPoints();
+    const tPolyline<cVertex>* b = Network()->GetSegment(1)->GetDefiningPoints();
+    for (const cVertex& p : a->vertices)
+        for (const cVertex& q : b->vertices)
+            shared += PointDistance(p.Position(), q.Position()) < 1e-3;
+    EXPECT_EQ(shared, 1);
+    for (std::uint32_t i = 0; i < 2; ++i)
+        EXPECT_TRUE(IsUsableNetworkCurve(*Network()->GetSegment(i)));
+    Snapshot("curves_network_drawn");
+    // The view shows them: the pixels along the first curve changed.
+    Paint();
+    const wgl::PixelImage after = wgl::ReadWindowImage(view->GetSafeHwnd());
+    int changed = 0, probes = 0;
+    for (double f = 0.1; f < 0.95; f += 0.1)
+    {
+        t3DPoint<double> p{};
+        if (!Network()->GetSegment(0)->EvaluateInWorld(f, &p, nullptr, nullptr))
+            continue;
+        cVertex v;
+        v.x = float(p.x);
+        v.y = float(p.y);
+        v.z = float(p.z);
+        const POINT s = ScreenOf(v);
+        ++probes;
+        bool any = false;
+        for (LONG dy = -2; dy <= 2 && !any; ++dy)
+            for (LONG dx = -2; dx <= 2 && !any; ++dx)
+                any = (after.At(s.x + dx, s.y + dy) & 0xFFFFFFu) != (before.At(s.x + dx, s.y + dy) & 0xFFFFFFu);
+        changed += any;
+    }
+    EXPECT_GE(changed, probes - 1) << "the curve shows along its length";
+
+    // The page's Undo takes the second curve back, then the first.
+    const std::size_t undo = page->GetUndoCount();
+    EXPECT_GE(undo, 2u);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 1u);
+    EXPECT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), 4u)
+        << "the joint node goes with the curve that made it";
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 0u);
+}
+
+TEST_F(CurvesTab, ADragCutShortByAnotherTabLeavesTheNetworkAsItWas)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-90, 0));
+    Click(At(0, 10));
+    DoubleClick(At(90, 0));
+    ASSERT_EQ(CurveCount(), 1u);
+    ST_IProfiledSurface* surface = page->CurrentNetwork();
+    ASSERT_NE(surface, nullptr);
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    const cVertex middle = *Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+    const POINT node = ScreenOf(middle);
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, node);
+    Input(WM_LBUTTONDOWN, node);
+    Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
+    ASSERT_TRUE(Mode()->IsNodeDragging());
+    Snapshot("curves_network_node_drag");
+    EXPECT_EQ(surface->GetProfileCurve()->GetSegmentCount(), 0u) << "the dragged curve is out of the network";
+    ASSERT_GE(shapeTab, 0);
+    dialog->SelectTab(shapeTab);
+    mfc::PumpUntilIdle();
+    win32::ResetInputState();
+    ST_ISectionCurve* network = surface->GetProfileCurve();
+    ASSERT_EQ(network->GetSegmentCount(), 1u);
+    const cVertex back = *network->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+    EXPECT_EQ(back.x, middle.x);
+    EXPECT_EQ(back.y, middle.y);
+    EXPECT_EQ(back.z, middle.z);
+}
+
+} // namespace
