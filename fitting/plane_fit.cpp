@@ -917,10 +917,8 @@ bool cPlaneFit::EstimateWithFrame(double normal[3], double& offset, stPlaneEstim
     else
     {
         double rangesB[kFrameRotations + 1][4];
-        if (!MeasureNearFramesOnRim(rim, framesA.origin, kFrameRotations + 1, framesA.firsts, framesA.seconds, rangesA,
-                                    clearance, sizeCap, framesB.origin, framesB.firsts, framesB.seconds, rangesB))
-            MeasureFramePairs(Points(), framesB.origin, nB, kFrameRotations + 1, framesB.firsts, framesB.seconds,
-                              rangesB);
+        MeasureNearFrames(Points(), rim, framesA.origin, kFrameRotations + 1, framesA.firsts, framesA.seconds,
+                          rangesA, clearance, sizeCap, framesB.origin, nB, framesB.firsts, framesB.seconds, rangesB);
         FinishFrame(framesB, rangesB, marginFactor, frame.origin, frame.firstAxis, frame.firstHalf, frame.secondAxis,
                     frame.secondHalf);
     }

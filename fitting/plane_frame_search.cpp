@@ -606,10 +606,11 @@ bool MeasureFramePairsWithSums(const tFitPointQueue& points, const double origin
     return true;
 }
 
-bool MeasureNearFramesOnRim(const std::vector<const stFitPoint*>& rim, const double origin[3], int pairCount,
-                            const double (*first)[3], const double (*second)[3], const double (*ranges)[4],
-                            double clearance, double sizeCap, const double otherOrigin[3],
-                            const double (*otherFirst)[3], const double (*otherSecond)[3], double (*otherRanges)[4])
+bool MeasureNearFrames(const tFitPointQueue& points, const std::vector<const stFitPoint*>& rim,
+                       const double origin[3], int pairCount, const double (*first)[3], const double (*second)[3],
+                       const double (*ranges)[4], double clearance, double sizeCap, const double otherOrigin[3],
+                       const double otherNormal[3], const double (*otherFirst)[3], const double (*otherSecond)[3],
+                       double (*otherRanges)[4])
 {
     const stAxisSet other{pairCount, otherFirst, otherSecond};
     for (int k = 0; k < pairCount; ++k)
@@ -641,7 +642,10 @@ bool MeasureNearFramesOnRim(const std::vector<const stFitPoint*>& rim, const dou
             otherRanges[k][1] >= ranges[k][1] + slackFirst && otherRanges[k][0] <= ranges[k][0] - slackFirst &&
             otherRanges[k][3] >= ranges[k][3] + slackSecond && otherRanges[k][2] <= ranges[k][2] - slackSecond;
         if (!reached)
+        {
+            MeasureFramePairs(points, otherOrigin, otherNormal, pairCount, otherFirst, otherSecond, otherRanges);
             return false;
+        }
     }
     return true;
 }

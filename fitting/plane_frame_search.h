@@ -40,13 +40,14 @@ bool MeasureFramePairsWithSums(const tFitPointQueue& points, const double origin
                                double clearance, double sizeCap, cCandidateSums& sums,
                                std::vector<const stFitPoint*>& rim);
 
-// The extents along other turned frames about another origin, measured on
-// that rim alone (after MeasureFramePairsWithSums with the same frames,
-// ranges, clearance and size cap). True when they are provably those of
-// every record: no record left unmeasured can reach past them (the other
-// frames must lie close enough to the searched ones for that); false, and
-// the caller measures every record.
-bool MeasureNearFramesOnRim(const std::vector<const stFitPoint*>& rim, const double origin[3], int pairCount,
-                            const double (*first)[3], const double (*second)[3], const double (*ranges)[4],
-                            double clearance, double sizeCap, const double otherOrigin[3],
-                            const double (*otherFirst)[3], const double (*otherSecond)[3], double (*otherRanges)[4]);
+// The extents along other turned frames about another origin (of the
+// other normal), after MeasureFramePairsWithSums with the same frames,
+// ranges, clearance and size cap: measured on its rim alone when they are
+// provably those of every record there (no record left unmeasured can reach
+// past them, which needs frames close to the searched ones), else on every
+// record. True when the rim served.
+bool MeasureNearFrames(const tFitPointQueue& points, const std::vector<const stFitPoint*>& rim,
+                       const double origin[3], int pairCount, const double (*first)[3], const double (*second)[3],
+                       const double (*ranges)[4], double clearance, double sizeCap, const double otherOrigin[3],
+                       const double otherNormal[3], const double (*otherFirst)[3], const double (*otherSecond)[3],
+                       double (*otherRanges)[4]);
