@@ -1,7 +1,7 @@
 // The bucket k-d tree side by side with nanoflann on the same points, both
 // at the same leaf size (10, nanoflann's default, and 24, the bucket maximum
-// every owner of the tree uses): build on 1M and 5M points, unbounded
-// nearest queries and nearest-within-radius queries on 1M points.
+// every owner of the tree uses): build on 100k, 1M and 5M points, unbounded
+// nearest queries and nearest-within-radius queries on 100k and 1M points.
 //
 // The machine is shared: every benchmark runs ours and the peer alternately
 // in the same process (ours first on even rounds, the peer first on odd
@@ -249,6 +249,8 @@ void BM_Query(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_Build)
+    ->Args({100000, 10, 15})
+    ->Args({100000, 24, 15})
     ->Args({1000000, 10, 7})
     ->Args({1000000, 24, 7})
     ->Args({5000000, 10, 3})
@@ -256,6 +258,10 @@ BENCHMARK(BM_Build)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_Query)
+    ->Args({100000, 0, 10, 10})
+    ->Args({100000, 1, 10, 10})
+    ->Args({100000, 0, 24, 10})
+    ->Args({100000, 1, 24, 10})
     ->Args({1000000, 0, 10, 10})
     ->Args({1000000, 1, 10, 10})
     ->Args({1000000, 0, 24, 10})

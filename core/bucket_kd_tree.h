@@ -1,147 +1,88 @@
 // Bucket k-d tree: the spatial index of point sets (mesh and grid vertices,
 // the deviation analysis' CAD vertices and analysed vertices). Leaves hold
-// buckets of element pointers; an inner node splits its box at the midpoint
-// of the longest axis. The tree stores pointers only and never owns the
-// elements, which must outlive it and must not move.
+// buckets of elements; an inner node splits its box at the midpoint of the
+// longest axis. The tree stores pointers only and never owns the elements,
+// which must outlive it and must not move.
 //
 // Parameters, where they are chosen:
 // - bucket maximum (constructor): how many elements a leaf holds before it
 //   is split. Every owner uses kBucketKDTreeDefaultBucket (24): small enough
 //   for a linear scan, large enough to keep the node count low.
-// - node records (64 bytes each) come from a chunked array (1024 per chunk)
-//   and never move; list entries of all leaves come from one shared list
-//   allocator (1024 per chunk), so a build of n points makes O(n / 1024)
-//   allocations.
-// - Build leaves every leaf's elements side by side in one array of n
-//   elements, in bucket order; such a packed leaf needs no list entries. A
-//   leaf that an insert reaches afterwards moves its elements to a list.
-//   Pointer elements that all lie within 4 GiB of the lowest one are kept
-//   as 32-bit byte offsets from it (half the memory of the pointers); the
-//   array holds pointers otherwise. A built tree of n points thus keeps
-//   4 (or sizeof(T)) bytes per element and about n / 8 node records
-//   (uniform points, bucket maximum 24).
+// - node records (24 bytes each) come from a chunked array (1024 per chunk)
+//   and never move. Children are made in pairs, side by side, so an inner
+//   node names only its lower child; a leaf is a range of the element array.
+// - every leaf's elements lie side by side in one array (see
+//   bucket_kd_tree_elements.h), as 32-bit offsets when they fit. A built
+//   tree of n points thus keeps 4 (or sizeof(T)) bytes per element and about
+//   n / 3.5 node records (uniform points, bucket maximum 10; n / 8 at 24).
+// - a node keeps no box: the tree keeps the box of all elements, and an
+//   inner node the largest coordinate on its axis of its lower side and the
+//   smallest of its upper side. A query narrows the root box by these bounds
+//   on its way down (the cell of a node), which costs one compare per level.
 //
 // Queries only read the tree: any number of threads may search one tree at
-// once, as long as nobody adds, inserts, builds or clears meanwhile. The walk
-// of FindNearest needs no stack and no per-node state: on coming back to a
-// node it knows from the child it left which side it searched first.
+// once, as long as nobody adds, inserts, builds or clears meanwhile. A query
+// keeps the far sides it may still need on a stack of its own.
 //
 // TComparator gives an element's three float coordinates:
 //   const float* Coordinates(T element) const;
 #pragma once
 
 #include "core/bounding_box.h"
+#include "core/bucket_kd_tree_elements.h"
 #include "core/chunked_array.h"
-#include "core/linked_list.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 
 inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
 inline constexpr std::uint32_t kBucketKDTreeNoIndex = 0xFFFFFFFF;
-// Words before the first offset in an array of packed offsets: the base
-// address the offsets count from.
-inline constexpr std::uint32_t kOffsetHeaderWords = sizeof(std::uintptr_t) / sizeof(std::uint32_t);
+// Node indices take the low 30 bits of an inner node's child field (the
+// axis the top two).
+inline constexpr std::uint32_t kBucketKDTreeMaxNodes = (1u << 30) - 2;
 
-// One cache line per node, holding all a query reads of it. A leaf keeps
-// its elements where an inner node keeps its upper child and split (a node
-// is one or the other; lower tells which), so the record stays at 64 bytes.
-template <class T, class TComparator> struct alignas(64) stBucketKDTreeNode
+// One node: 24 bytes. A leaf keeps its range of the element array where an
+// inner node keeps its split (a node is one or the other; children tells).
+template <class T, class TComparator> struct stBucketKDTreeNode
 {
-    using Entry = tSLLNode<T>;
-
-    stBucketKDTreeNode() : tail(nullptr)
+    stBucketKDTreeNode()
     {
-        count = 0;
         first = 0;
+        count = 0;
     }
 
-    stBucketKDTreeNode* lower = nullptr; // coordinate on the axis <= split value; a leaf has none
-    stBucketKDTreeNode* parent = nullptr;
     union
     {
-        stBucketKDTreeNode* upper; // inner: coordinate on the axis > split value
-        const T* packed;           // packed leaf: its elements, side by side in the tree's array
-        const std::uint32_t* refs; // packed leaf of offsets: its elements' offsets, side by side
-        Entry* tail;               // listed leaf: the last entry of a circular list (null when empty)
-    };
-    union
-    {
-        double split; // inner
+        double split; // inner: the lower side holds coordinates on the axis <= split
         struct
         {
+            std::uint32_t first; // leaf: where its elements start in the element array
             std::uint32_t count; // leaf: elements held
-            // Packed leaf of offsets: where refs starts in the tree's array,
-            // whose first two words hold the address the offsets count from.
-            std::uint32_t first;
         };
     };
-    // min x, y, z, max x, y, z of what lies below. Every bound is a float
-    // coordinate, so single precision holds the box exactly; an empty box
-    // is infinitely far from every point.
-    float box[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+    // Inner: bounds on the axis of what lies below: the lower side's largest
+    // coordinate and the upper side's smallest (-inf / +inf while empty).
+    float lowerMax = -HUGE_VALF;
+    float upperMin = HUGE_VALF;
+    // Inner: axis << 30 | index of the lower child (the upper one follows
+    // it); all ones for a leaf.
+    std::uint32_t children = kBucketKDTreeNoIndex;
     std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
-    std::int8_t axis = -1;                      // 0 x, 1 y, 2 z; -1 until split
-    bool isPacked = false;
-    bool byOffset = false; // packed leaf: refs (offsets) instead of packed (pointers)
-    // Inner: the elements were dealt alternately (a box too thin to cut),
-    // so both sides may hold elements on either side of the split.
-    bool dealt = false;
 
-    // The element at a byte offset from base (offsets are only kept for
-    // pointer elements).
-    static T FromOffset(std::uintptr_t base, std::uint32_t offset)
-    {
-        if constexpr (std::is_pointer_v<T>)
-            return reinterpret_cast<T>(base + offset);
-        else
-            return T();
-    }
-    static std::uintptr_t OffsetBase(const std::uint32_t* array)
-    {
-        std::uintptr_t base;
-        std::memcpy(&base, array, sizeof(base));
-        return base;
-    }
-
-    bool IsLeaf() const { return lower == nullptr; }
+    bool IsLeaf() const { return children == kBucketKDTreeNoIndex; }
+    // 0 x, 1 y, 2 z; -1 for a leaf.
+    int Axis() const { return IsLeaf() ? -1 : static_cast<int>(children >> 30); }
+    std::uint32_t Lower() const { return children & 0x3FFFFFFFu; }
+    std::uint32_t Upper() const { return Lower() + 1; }
     std::uint32_t GetBucketCount() const { return IsLeaf() ? count : 0; }
-
-    // Calls f(element) for the leaf's elements in bucket order.
-    template <class F> void ForEachInBucket(F&& f) const
-    {
-        if (!IsLeaf())
-            return;
-        if (isPacked && byOffset)
-        {
-            const std::uintptr_t base = OffsetBase(refs - first - kOffsetHeaderWords);
-            for (std::uint32_t i = 0; i < count; ++i)
-                f(FromOffset(base, refs[i]));
-            return;
-        }
-        if (isPacked)
-        {
-            for (std::uint32_t i = 0; i < count; ++i)
-                f(packed[i]);
-            return;
-        }
-        if (tail == nullptr)
-            return;
-        const Entry* entry = tail;
-        do
-        {
-            entry = entry->link;
-            f(entry->value);
-        } while (entry != tail);
-    }
 };
-static_assert(sizeof(stBucketKDTreeNode<const float*, void>) == 64);
+static_assert(sizeof(stBucketKDTreeNode<const float*, void>) == 24);
 
 template <class T, class TComparator,
           class TArray = tArray<stBucketKDTreeNode<T, TComparator>,
@@ -150,14 +91,13 @@ class tBucketKDTree
 {
 public:
     using Node = stBucketKDTreeNode<T, TComparator>;
-    using Entry = typename Node::Entry;
-    using ListAllocator = tListChunkAllocator<Entry>;
+    using Elements = tBucketKDTreeElements<T>;
 
     explicit tBucketKDTree(std::uint32_t bucketMaximum = kBucketKDTreeDefaultBucket,
                            TComparator comparator = TComparator())
-        : m_bucketMaximum(bucketMaximum > 0 ? bucketMaximum : 1), m_comparator(comparator),
-          m_listAllocator(kListNodesPerChunk)
+        : m_bucketMaximum(bucketMaximum > 0 ? bucketMaximum : 1), m_comparator(comparator)
     {
+        MakeEmptyBox(m_box);
     }
     virtual ~tBucketKDTree() { Clear(); }
 
@@ -171,42 +111,57 @@ public:
     {
         if (!IsStorable(element))
             return false;
-        if (m_root == nullptr && !CreateRoot())
+        if (m_nodes.GetCount() == 0 && !CreateRoot())
             return false;
-        m_root->index = kBucketKDTreeNoIndex;
-        if (m_root->IsLeaf())
-            return AddToBucket(m_root, element);
+        m_nodes[0].index = kBucketKDTreeNoIndex;
+        if (m_nodes[0].IsLeaf())
+            return AddToLeaf(0, element);
         return Insert(element) != nullptr;
     }
 
     // Incremental insertion: splits over-full leaves on the way down and
-    // grows the box of every node it passes, so that a query after any mix of
-    // inserts still finds the true nearest element. Returns the leaf that
-    // received the element, or null when it was refused (non-finite
+    // widens the bounds of every node it passes, so that a query after any
+    // mix of inserts still finds the true nearest element. Returns the leaf
+    // that received the element, or null when it was refused (non-finite
     // coordinate) or no memory could be had.
     Node* Insert(T element)
     {
         if (!IsStorable(element))
             return nullptr;
-        if (m_root == nullptr && !CreateRoot())
+        if (m_nodes.GetCount() == 0 && !CreateRoot())
             return nullptr;
-        if (m_root->GetBucketCount() > m_bucketMaximum)
+        if (m_nodes[0].GetBucketCount() > m_bucketMaximum)
             Build();
         // The numbering no longer holds: NumberNodes starts again.
-        m_root->index = kBucketKDTreeNoIndex;
+        m_nodes[0].index = kBucketKDTreeNoIndex;
         const float* p = m_comparator.Coordinates(element);
-        Node* node = m_root;
+        std::uint32_t at = 0;
+        std::uint32_t depth = 1;
         for (;;)
         {
-            if (node->IsLeaf())
+            if (m_nodes[at].IsLeaf())
             {
-                if (node->count <= m_bucketMaximum || !Split(node))
+                if (m_nodes[at].count <= m_bucketMaximum || !Split(at))
                     break;
             }
-            GrowBox3f(node->box, p);
-            node = static_cast<double>(p[node->axis]) > node->split ? node->upper : node->lower;
+            Node& node = m_nodes[at];
+            const int axis = node.Axis();
+            if (static_cast<double>(p[axis]) > node.split)
+            {
+                node.upperMin = std::min(node.upperMin, p[axis]);
+                at = node.Upper();
+            }
+            else
+            {
+                node.lowerMax = std::max(node.lowerMax, p[axis]);
+                at = node.Lower();
+            }
+            ++depth;
         }
-        return AddToBucket(node, element) ? node : nullptr;
+        if (!AddToLeaf(at, element))
+            return nullptr;
+        m_depth = std::max(m_depth, depth);
+        return &m_nodes[at];
     }
 
     // Splits every leaf that holds more than the bucket maximum, then numbers
@@ -214,13 +169,13 @@ public:
     // 0 for an empty tree or one that was already built).
     std::uint32_t Build()
     {
-        if (m_root == nullptr || !m_root->IsLeaf())
+        if (m_nodes.GetCount() == 0 || !m_nodes[0].IsLeaf())
         {
             NumberNodes();
             return 0;
         }
-        m_root->index = kBucketKDTreeNoIndex;
-        if (m_root->count <= m_bucketMaximum)
+        m_nodes[0].index = kBucketKDTreeNoIndex;
+        if (m_nodes[0].count <= m_bucketMaximum)
         {
             NumberNodes();
             return 1;
@@ -234,41 +189,42 @@ public:
 
     // Numbers the nodes in order (lower subtree, node, upper subtree). Does
     // nothing when the numbering is current (the root keeps its number until
-    // an add or insert resets it).
+    // an add or insert resets it). Children always come after their parent
+    // in the node array, so two passes do it without a stack: backwards each
+    // node counts its subtree, forwards each passes its children where their
+    // subtrees start.
     void NumberNodes()
     {
-        if (m_root == nullptr || m_root->index != kBucketKDTreeNoIndex)
+        const std::uint32_t n = m_nodes.GetCount();
+        if (n == 0 || m_nodes[0].index != kBucketKDTreeNoIndex)
             return;
-        m_counter = 0;
-        Node* node = m_root;
-        while (!node->IsLeaf())
-            node = node->lower;
-        while (node != nullptr)
+        for (std::uint32_t i = n; i-- > 0;)
         {
-            node->index = m_counter++;
-            if (!node->IsLeaf())
-            {
-                node = node->upper;
-                while (!node->IsLeaf())
-                    node = node->lower;
-                continue;
-            }
-            // Up past every node whose upper side is done.
-            Node* child = node;
-            node = node->parent;
-            while (node != nullptr && child == node->upper)
-            {
-                child = node;
-                node = node->parent;
-            }
+            Node& node = m_nodes[i];
+            node.index = node.IsLeaf() ? 1 : 1 + m_nodes[node.Lower()].index + m_nodes[node.Upper()].index;
         }
+        m_nodes[0].index = 0; // where the root's subtree starts
+        for (std::uint32_t i = 0; i < n; ++i)
+        {
+            Node& node = m_nodes[i];
+            if (node.IsLeaf())
+                continue;
+            const std::uint32_t start = node.index;
+            const std::uint32_t lowerSize = m_nodes[node.Lower()].index;
+            node.index = start + lowerSize;
+            m_nodes[node.Lower()].index = start;
+            m_nodes[node.Upper()].index = start + lowerSize + 1;
+        }
+        m_counter = n;
     }
 
     // The nearest element strictly closer than radius, or null. On success
     // radius becomes its distance; otherwise it is left as it was. A float
     // query point measures in single precision, a double one in double;
     // either way the comparison is in double. A radius that is not positive
-    // (or NaN) finds nothing.
+    // (or NaN) finds nothing. Of equally near elements the first met wins:
+    // the walk goes to the side of the split the point lies on first, and
+    // reads a leaf in bucket order.
     template <class S> T FindNearest(const S q[3], double& radius) const
     {
         static_assert(std::is_same_v<S, float> || std::is_same_v<S, double>);
@@ -276,69 +232,80 @@ public:
             return T();
         if (!(radius > 0.0))
             return T();
+        stPending<S> local[kLocalPending];
+        stPending<S>* pending = local;
+        std::unique_ptr<stPending<S>[]> deep;
+        if (m_depth > kLocalPending)
+        {
+            deep.reset(new (std::nothrow) stPending<S>[m_depth]);
+            if (deep == nullptr)
+                return FindNearestByScan(q, radius);
+            pending = deep.get();
+        }
         const double qd[3] = {static_cast<double>(q[0]), static_cast<double>(q[1]), static_cast<double>(q[2])};
         double r2 = radius * radius;
         const double initialR2 = r2;
         T best = T();
-        const Node* previous = nullptr;
-        const Node* node = m_root;
-        while (node != nullptr)
+        // The gaps from q to the current node's cell on each axis, formed
+        // as the element distances are: no element of the cell is nearer.
+        S gap[3];
+        for (int a = 0; a < 3; ++a)
         {
-            if (node->IsLeaf())
+            const S low = static_cast<S>(m_box[a]);
+            const S high = static_cast<S>(m_box[a + 3]);
+            gap[a] = q[a] < low ? low - q[a] : (q[a] > high ? q[a] - high : S(0));
+        }
+        std::uint32_t top = 0;
+        std::uint32_t at = 0;
+        bool walking = r2 > SumOfSquares(gap);
+        while (walking)
+        {
+            const Node& node = m_nodes[at];
+            if (!node.IsLeaf())
             {
-                if (node->isPacked && node->byOffset)
-                    ScanOffsets(q, node->refs, node->count, r2, best);
-                else if (node->isPacked)
-                    ScanPacked(q, node->packed, node->count, r2, best);
-                else if (node->tail != nullptr)
-                    ScanList(q, node->tail, r2, best);
-                previous = node;
-                node = node->parent;
-                continue;
-            }
-            const bool upperFirst = qd[node->axis] > node->split;
-            const Node* first = upperFirst ? node->upper : node->lower;
-            const Node* next = node->parent;
-            const Node* second = upperFirst ? node->lower : node->upper;
-            if (previous == node->parent)
-            {
-                // Arrived from above. Build makes an upper child's children
-                // right after it, and their upper child's children right
-                // after those: the four records that follow the upper child
-                // are asked for while the children's own records are still
-                // on their way, so a walk down the upper sides waits for one
-                // record where it waited for three (and the upper side is
-                // warm if the walk comes back for it). Where the guess is
-                // wrong it fetches lines in vain, nothing worse.
+                const int axis = static_cast<int>(node.children >> 30);
+                const std::uint32_t lower = node.children & 0x3FFFFFFFu;
+                const S lowerGap = std::max(gap[axis], static_cast<S>(q[axis] - static_cast<S>(node.lowerMax)));
+                const S upperGap = std::max(gap[axis], static_cast<S>(static_cast<S>(node.upperMin) - q[axis]));
+                const bool upperFirst = qd[axis] > node.split;
+                gap[axis] = upperFirst ? lowerGap : upperGap;
+                if (r2 > SumOfSquares(gap))
                 {
-                    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(node->upper);
-                    for (std::uintptr_t k = 2; k < 6; ++k)
-                        __builtin_prefetch(reinterpret_cast<const void*>(at + k * sizeof(Node)));
+                    stPending<S>& later = pending[top++];
+                    later.node = upperFirst ? lower : lower + 1;
+                    later.gap[0] = gap[0];
+                    later.gap[1] = gap[1];
+                    later.gap[2] = gap[2];
                 }
-                // A side whose box lies beyond the radius holds nothing
-                // nearer: skip it. The far side's box is read again on the
-                // way back: fetch it meanwhile.
-                if (r2 > SquaredDistanceToBox(qd, first->box))
+                gap[axis] = upperFirst ? upperGap : lowerGap;
+                if (r2 > SumOfSquares(gap))
                 {
-                    next = first;
-                    __builtin_prefetch(second);
-                }
-                else if (r2 > SquaredDistanceToBox(qd, second->box))
-                {
-                    next = second;
+                    at = upperFirst ? lower + 1 : lower;
+                    continue;
                 }
             }
-            else if (previous == first)
+            else if (node.count > 0)
             {
-                // The split plane bounds the far side (unless its elements
-                // were dealt): only a side that plane does not rule out is
-                // worth reading the box of.
-                const double gap = qd[node->axis] - node->split;
-                if ((node->dealt || r2 > gap * gap) && r2 > SquaredDistanceToBox(qd, second->box))
-                    next = second;
+                if (m_elements.KeepsOffsets())
+                    ScanOffsets(q, m_elements.GetOffsets() + node.first, node.count, r2, best);
+                else
+                    ScanValues(q, m_elements.GetValues() + node.first, node.count, r2, best);
             }
-            previous = node;
-            node = next;
+            // The latest far side the radius has not ruled out since.
+            walking = false;
+            while (top > 0)
+            {
+                const stPending<S>& next = pending[--top];
+                if (r2 > SumOfSquares(next.gap))
+                {
+                    at = next.node;
+                    gap[0] = next.gap[0];
+                    gap[1] = next.gap[1];
+                    gap[2] = next.gap[2];
+                    walking = true;
+                    break;
+                }
+            }
         }
         // Only the last improvement's distance is reported.
         if (r2 < initialR2)
@@ -347,76 +314,100 @@ public:
     }
 
     // Empties the tree: node records are destroyed and their chunks freed,
-    // the shared list allocator and the packed elements are freed.
+    // and the element array is freed.
     void Clear()
     {
         m_nodes.Clear();
-        m_listAllocator.FreeAll();
-        FreePacked();
-        m_root = nullptr;
+        m_elements.Free();
+        MakeEmptyBox(m_box);
         m_counter = 0;
+        m_depth = 0;
     }
 
     // True when no element is stored.
-    bool IsEmpty() const { return m_root == nullptr || (m_root->IsLeaf() && m_root->count == 0); }
+    bool IsEmpty() const { return m_nodes.GetCount() == 0 || (m_nodes[0].IsLeaf() && m_nodes[0].count == 0); }
 
-    const Node* GetRoot() const { return m_root; }
+    const Node* GetRoot() const { return m_nodes.GetCount() > 0 ? &m_nodes[0] : nullptr; }
     std::uint32_t GetBucketMaximum() const { return m_bucketMaximum; }
     std::uint32_t GetNodeCount() const { return m_nodes.GetCount(); }
     const Node* GetNode(std::uint32_t i) const { return i < m_nodes.GetCount() ? &m_nodes[i] : nullptr; }
     const TComparator& GetComparator() const { return m_comparator; }
+    const Elements& GetElements() const { return m_elements; }
+    // The box of every element stored (min x, y, z, max x, y, z; empty:
+    // +inf / -inf).
+    const float* GetBox() const { return m_box; }
+    // The deepest level a build or insert reached (the root is level 1).
+    std::uint32_t GetDepth() const { return m_depth; }
+
+    // Calls f(element) for a leaf's elements in bucket order.
+    template <class F> void ForEachInBucket(const Node* node, F&& f) const
+    {
+        if (node == nullptr || !node->IsLeaf())
+            return;
+        for (std::uint32_t i = 0; i < node->count; ++i)
+            f(m_elements.Get(node->first + i));
+    }
 
 protected:
     // Build's fallback when it cannot have its work arrays, and the
-    // reference its array build must match. The depth-first walk over the
-    // buckets: at an inner node go to an over-full child (upper first), split
-    // an over-full leaf and go to its upper child, otherwise go back up.
+    // reference its array build must match: split over-full leaves one by
+    // one, depth first, the upper side first.
     std::uint32_t BuildByWalk()
     {
-        m_splitFailed = false;
-        std::uint32_t depth = 1;
-        std::uint32_t deepest = 1;
-        Node* node = m_root;
-        while (node != nullptr)
+        struct stVisit
         {
-            if (node->IsLeaf())
-            {
-                if (node->count > m_bucketMaximum && Split(node))
-                {
-                    node = node->upper;
-                    ++depth;
-                }
-                else
-                {
-                    // A leaf that could not be split (no memory) stays
-                    // over-full: still correct for queries, only slower.
-                    node = node->parent;
-                    --depth;
-                }
-            }
-            else if (!m_splitFailed && node->upper->GetBucketCount() > m_bucketMaximum)
-            {
-                node = node->upper;
-                ++depth;
-            }
-            else if (!m_splitFailed && node->lower->GetBucketCount() > m_bucketMaximum)
-            {
-                node = node->lower;
-                ++depth;
-            }
-            else
-            {
-                node = node->parent;
-                --depth;
-            }
-            if (depth > deepest)
-                deepest = depth;
+            std::uint32_t node;
+            std::uint32_t depth;
+        };
+        tArray<stVisit> stack;
+        std::uint32_t deepest = 1;
+        if (m_nodes.GetCount() == 0 || stack.PushBack(stVisit{0, 1}) == nullptr)
+            return deepest;
+        while (stack.GetCount() > 0)
+        {
+            const stVisit visit = stack[stack.GetCount() - 1];
+            stack.SetCount(stack.GetCount() - 1);
+            deepest = std::max(deepest, visit.depth);
+            const Node& node = m_nodes[visit.node];
+            // A leaf that could not be split (no memory) stays over-full:
+            // still correct for queries, only slower.
+            if (!node.IsLeaf() || node.count <= m_bucketMaximum || !Split(visit.node))
+                continue;
+            const std::uint32_t lower = m_nodes[visit.node].Lower();
+            if (stack.PushBack(stVisit{lower, visit.depth + 1}) == nullptr ||
+                stack.PushBack(stVisit{lower + 1, visit.depth + 1}) == nullptr)
+                break;
         }
-        m_splitFailed = false;
+        m_depth = std::max(m_depth, deepest);
         return deepest;
     }
 
 private:
+    struct stRange
+    {
+        std::uint32_t node;
+        std::uint32_t begin;
+        std::uint32_t end;
+        std::uint32_t depth;
+        float box[6];
+    };
+
+    // A far side the query may still need: its node and the gaps to its cell.
+    template <class S> struct stPending
+    {
+        std::uint32_t node;
+        S gap[3];
+    };
+    // Pending far sides a query keeps on its own stack; deeper trees (long
+    // runs of inserts) take a heap array.
+    static constexpr std::uint32_t kLocalPending = 64;
+
+    static void MakeEmptyBox(float box[6])
+    {
+        box[0] = box[1] = box[2] = HUGE_VALF;
+        box[3] = box[4] = box[5] = -HUGE_VALF;
+    }
+
     bool IsStorable(T element) const
     {
         if (!element)
@@ -427,406 +418,261 @@ private:
 
     bool CreateRoot()
     {
-        m_root = m_nodes.Append();
-        return m_root != nullptr;
-    }
-
-    // Appends an entry at the end of a listed leaf's circular list.
-    static void Link(Node* node, Entry* entry)
-    {
-        if (node->tail == nullptr)
-        {
-            entry->link = entry;
-        }
-        else
-        {
-            entry->link = node->tail->link;
-            node->tail->link = entry;
-        }
-        node->tail = entry;
-        ++node->count;
-    }
-
-    // Appends the element to a leaf and grows the leaf's box. Elements are
-    // checked on entry, so no element is ever dropped to keep a box valid.
-    bool AddToBucket(Node* node, T element)
-    {
-        if (node->isPacked && !Unpack(node))
+        if (m_nodes.Append() == nullptr)
             return false;
-        Entry* entry = m_listAllocator.Alloc();
-        if (entry == nullptr)
-            return false;
-        entry->value = element;
-        Link(node, entry);
-        GrowBox3f(node->box, m_comparator.Coordinates(element));
+        m_depth = 1;
         return true;
     }
 
-    // Moves a packed leaf's elements to list entries, in their order, so
-    // that it can grow or be split. False (the leaf as it was) when the
-    // entries cannot be had.
-    bool Unpack(Node* node)
+    // Appends the element to a leaf (moving the leaf to the end of the
+    // element array first when it does not end it) and grows the tree's box.
+    // Elements are checked on entry, so no element is ever dropped.
+    bool AddToLeaf(std::uint32_t at, T element)
     {
-        const std::uint32_t n = node->count;
-        Node listed;
-        bool filled = true;
-        node->ForEachInBucket([&](T element) {
-            if (!filled)
-                return;
-            Entry* entry = m_listAllocator.Alloc();
-            if (entry == nullptr)
+        Node& leaf = m_nodes[at];
+        const std::uint32_t first = m_elements.MakeRoomAtEnd(leaf.first, leaf.count, 1);
+        if (first == Elements::kNoRoom)
+            return false;
+        leaf.first = first;
+        if (!m_elements.Append(element))
+            return false;
+        ++leaf.count;
+        GrowBox3f(m_box, m_comparator.Coordinates(element));
+        const std::uint32_t garbage = m_elements.GetGarbage();
+        if (garbage >= 1024 && garbage > m_elements.GetCount() - garbage)
+            CompactElements();
+        return true;
+    }
+
+    // Drops the slots that moved leaves left behind; without memory the
+    // array simply keeps them.
+    void CompactElements()
+    {
+        m_elements.Compact([this](auto&& move) {
+            for (std::uint32_t i = 0; i < m_nodes.GetCount(); ++i)
             {
-                for (std::uint32_t k = 0; k < listed.count; ++k)
-                {
-                    Entry* head = listed.tail->link;
-                    listed.tail->link = head->link;
-                    m_listAllocator.Free(head);
-                }
-                filled = false;
-                return;
+                Node& node = m_nodes[i];
+                if (node.IsLeaf())
+                    node.first = move(node.first, node.count);
             }
-            entry->value = element;
-            Link(&listed, entry);
         });
-        if (!filled)
-            return false;
-        node->isPacked = false;
-        node->byOffset = false;
-        node->tail = listed.tail;
-        node->count = n;
-        return true;
     }
 
-    // Gives a leaf two new children and chooses its split: the midpoint of
-    // the longest extent of its box (ties go to the later axis). False (the
-    // leaf unchanged) when the node array cannot take both children. The
-    // leaf's elements are the caller's to move: its bucket fields become the
-    // upper child and the split.
-    bool MakeChildren(Node* node)
+    // Gives a leaf two new children (lower, then upper) and chooses its
+    // split from its box: the midpoint of the longest extent (ties go to the
+    // later axis). False (the leaf unchanged) when the node array cannot
+    // take both children. Returns whether the elements are to be dealt
+    // alternately through *deal.
+    bool MakeChildren(std::uint32_t at, const float box[6], bool* deal)
     {
         const std::uint32_t count = m_nodes.GetCount();
-        if (count > kArrayMaxRecords - 2 || !m_nodes.Resize(count + 2))
-        {
-            m_splitFailed = true;
+        if (count > kBucketKDTreeMaxNodes - 2 || !m_nodes.Resize(count + 2))
             return false;
-        }
-        Node* upper = m_nodes.Append();
-        Node* lower = m_nodes.Append();
-        if (node->axis == -1)
-        {
-            const double dx = static_cast<double>(node->box[3]) - static_cast<double>(node->box[0]);
-            const double dy = static_cast<double>(node->box[4]) - static_cast<double>(node->box[1]);
-            const double dz = static_cast<double>(node->box[5]) - static_cast<double>(node->box[2]);
-            int axis;
-            if (dx > dy)
-                axis = dx > dz ? 0 : 2;
-            else
-                axis = dy > dz ? 1 : 2;
-            node->axis = static_cast<std::int8_t>(axis);
-        }
-        const int axis = node->axis;
-        upper->parent = node;
-        lower->parent = node;
-        node->isPacked = false;
-        node->upper = upper;
-        node->lower = lower;
-        node->split = (static_cast<double>(node->box[axis + 3]) + static_cast<double>(node->box[axis])) * 0.5;
-        node->dealt = DealsAlternately(node);
+        m_nodes.Append();
+        m_nodes.Append();
+        const double dx = static_cast<double>(box[3]) - static_cast<double>(box[0]);
+        const double dy = static_cast<double>(box[4]) - static_cast<double>(box[1]);
+        const double dz = static_cast<double>(box[5]) - static_cast<double>(box[2]);
+        int axis;
+        if (dx > dy)
+            axis = dx > dz ? 0 : 2;
+        else
+            axis = dy > dz ? 1 : 2;
+        Node& node = m_nodes[at];
+        node.children = static_cast<std::uint32_t>(axis) << 30 | count;
+        node.split = (static_cast<double>(box[axis + 3]) + static_cast<double>(box[axis])) * 0.5;
+        // A box thinner than FLT_EPSILON on the split axis cannot be cut:
+        // its elements are dealt alternately, the first to the lower side.
+        *deal = static_cast<double>(box[axis + 3]) - static_cast<double>(box[axis]) < static_cast<double>(FLT_EPSILON);
         return true;
     }
 
-    // A box thinner than FLT_EPSILON on the split axis cannot be cut: its
-    // elements are dealt alternately, the first to the lower side.
-    static bool DealsAlternately(const Node* node)
+    // Sets an inner node's bounds and its children's ranges once its range
+    // [begin, end) is partitioned at mid.
+    void SetChildren(std::uint32_t at, std::uint32_t begin, std::uint32_t mid, std::uint32_t end,
+                     const float lowerBox[6], const float upperBox[6])
     {
-        return static_cast<double>(node->box[node->axis + 3]) - static_cast<double>(node->box[node->axis]) <
-               static_cast<double>(FLT_EPSILON);
+        Node& node = m_nodes[at];
+        const int axis = node.Axis();
+        node.lowerMax = lowerBox[axis + 3];
+        node.upperMin = upperBox[axis];
+        Node& lower = m_nodes[node.Lower()];
+        Node& upper = m_nodes[node.Upper()];
+        lower.first = begin;
+        lower.count = mid - begin;
+        upper.first = mid;
+        upper.count = end - mid;
     }
 
-    bool GoesUpper(const Node* node, T element) const
+    // Moves an over-full leaf's elements into two new children: a stable
+    // partition of its range in place (lower side first).
+    bool Split(std::uint32_t at)
     {
-        return static_cast<double>(m_comparator.Coordinates(element)[node->axis]) > node->split;
-    }
-
-    // Moves an over-full leaf's elements into two new children. Each list
-    // entry moves to the child as it is, so a split of a listed leaf
-    // allocates nothing.
-    bool Split(Node* node)
-    {
-        if (node->isPacked && !Unpack(node))
+        const std::uint32_t first = m_nodes[at].first;
+        const std::uint32_t n = m_nodes[at].count;
+        std::unique_ptr<T[]> spill(new (std::nothrow) T[n]);
+        if (spill == nullptr)
             return false;
-        Entry* tail = node->tail;
-        const std::uint32_t n = node->count;
-        if (!MakeChildren(node))
+        float box[6];
+        MakeEmptyBox(box);
+        for (std::uint32_t i = 0; i < n; ++i)
+            GrowBox3f(box, m_comparator.Coordinates(m_elements.Get(first + i)));
+        bool deal = false;
+        if (!MakeChildren(at, box, &deal))
             return false;
-        const bool deal = node->dealt;
-        Entry* entry = tail != nullptr ? tail->link : nullptr;
+        const Node& node = m_nodes[at];
+        const int axis = node.Axis();
+        float lowerBox[6], upperBox[6];
+        MakeEmptyBox(lowerBox);
+        MakeEmptyBox(upperBox);
+        std::uint32_t lowerEnd = first;
+        std::uint32_t upperCount = 0;
         for (std::uint32_t k = 0; k < n; ++k)
         {
-            Entry* next = entry->link;
-            const bool lower = deal ? (k & 1u) == 0 : !GoesUpper(node, entry->value);
-            Node* child = lower ? node->lower : node->upper;
-            Link(child, entry);
-            GrowBox3f(child->box, m_comparator.Coordinates(entry->value));
-            entry = next;
+            const T element = m_elements.Get(first + k);
+            const float* p = m_comparator.Coordinates(element);
+            const bool lower = deal ? (k & 1u) == 0 : !(static_cast<double>(p[axis]) > node.split);
+            if (lower)
+            {
+                m_elements.Set(lowerEnd++, element);
+                GrowBox3f(lowerBox, p);
+            }
+            else
+            {
+                spill[upperCount++] = element;
+                GrowBox3f(upperBox, p);
+            }
         }
+        for (std::uint32_t j = 0; j < upperCount; ++j)
+            m_elements.Set(lowerEnd + j, spill[j]);
+        SetChildren(at, first, lowerEnd, first + n, lowerBox, upperBox);
         return true;
     }
-
-    void FreePacked()
-    {
-        delete[] m_packedElements;
-        m_packedElements = nullptr;
-        delete[] m_packedOffsets;
-        m_packedOffsets = nullptr;
-        m_offsetBase = 0;
-    }
-
-    // The leaf scans: every element's squared distance, the first of the
-    // nearest ones kept (strictly closer than the best so far).
-    // The coordinates of a packed leaf's elements lie anywhere in memory:
-    // asking for all of them first lets their cache misses overlap.
-    template <class S> void ScanPacked(const S q[3], const T* elements, std::uint32_t n, double& r2, T& best) const
-    {
-        for (std::uint32_t i = 0; i < n; ++i)
-            __builtin_prefetch(m_comparator.Coordinates(elements[i]));
-        for (std::uint32_t i = 0; i < n; ++i)
-        {
-            const double d2 = SquaredDistance(q, m_comparator.Coordinates(elements[i]));
-            if (r2 > d2)
-            {
-                r2 = d2;
-                best = elements[i];
-            }
-        }
-    }
-
-    template <class S>
-    void ScanOffsets(const S q[3], const std::uint32_t* refs, std::uint32_t n, double& r2, T& best) const
-    {
-        const std::uintptr_t base = m_offsetBase;
-        for (std::uint32_t i = 0; i < n; ++i)
-            __builtin_prefetch(m_comparator.Coordinates(Node::FromOffset(base, refs[i])));
-        for (std::uint32_t i = 0; i < n; ++i)
-        {
-            const T element = Node::FromOffset(base, refs[i]);
-            const double d2 = SquaredDistance(q, m_comparator.Coordinates(element));
-            if (r2 > d2)
-            {
-                r2 = d2;
-                best = element;
-            }
-        }
-    }
-
-    template <class S> void ScanList(const S q[3], const Entry* tail, double& r2, T& best) const
-    {
-        const Entry* entry = tail;
-        do
-        {
-            entry = entry->link;
-            const double d2 = SquaredDistance(q, m_comparator.Coordinates(entry->value));
-            if (r2 > d2)
-            {
-                r2 = d2;
-                best = entry->value;
-            }
-        } while (entry != tail);
-    }
-
-    // Single precision for a float query point, double for a double one; the
-    // result compares in double either way.
-    template <class S> static double SquaredDistance(const S q[3], const float p[3])
-    {
-        const S dx = q[0] - static_cast<S>(p[0]);
-        const S dy = q[1] - static_cast<S>(p[1]);
-        const S dz = q[2] - static_cast<S>(p[2]);
-        return static_cast<double>(dx * dx + dy * dy + dz * dz);
-    }
-
-    struct stRange
-    {
-        Node* node;
-        std::uint32_t begin;
-        std::uint32_t end;
-        std::uint32_t depth;
-    };
 
     // The same splits, in the same order and with the same bucket orders as
     // the walk, done on an array of the root's elements: every level reads
     // the elements from consecutive memory, and the array, partitioned leaf
-    // by leaf, stays as the packed leaves' elements. Returns the depth, or 0
-    // (the tree untouched) when the work arrays cannot be had.
+    // by leaf, becomes the element array. Returns the depth, or 0 (the tree
+    // untouched) when the work arrays cannot be had.
     std::uint32_t BuildFromArray()
     {
-        const std::uint32_t n = m_root->count;
+        const std::uint32_t n = m_nodes[0].count;
+        const std::uint32_t rootFirst = m_nodes[0].first;
         T* items = new (std::nothrow) T[n];
-        T* spill = new (std::nothrow) T[n];
+        std::unique_ptr<T[]> spill(new (std::nothrow) T[n]);
         tArray<stRange> stack;
         if (items == nullptr || spill == nullptr || stack.Append() == nullptr)
         {
             delete[] items;
-            delete[] spill;
             return 0;
         }
-        std::uint32_t k = 0;
-        m_root->ForEachInBucket([&](T element) { items[k++] = element; });
-        // The root was the only leaf: every list entry and any earlier
-        // packed array was its own.
-        m_root->isPacked = false;
-        m_root->byOffset = false;
-        m_root->tail = nullptr;
-        m_root->count = 0;
-        m_listAllocator.FreeAll();
-        FreePacked();
+        for (std::uint32_t i = 0; i < n; ++i)
+            items[i] = m_elements.Get(rootFirst + i);
         // Coordinates moved along with the elements, so that every level
         // reads them from consecutive memory instead of through each
         // element. Optional: without memory for them the partition reads
         // through the comparator.
-        float* xyz = new (std::nothrow) float[std::size_t{n} * 3];
-        float* spillXyz = xyz != nullptr ? new (std::nothrow) float[std::size_t{n} * 3] : nullptr;
+        std::unique_ptr<float[]> xyz(new (std::nothrow) float[std::size_t{n} * 3]);
+        std::unique_ptr<float[]> spillXyz(xyz != nullptr ? new (std::nothrow) float[std::size_t{n} * 3] : nullptr);
         if (spillXyz != nullptr)
         {
             for (std::uint32_t i = 0; i < n; ++i)
             {
                 const float* p = m_comparator.Coordinates(items[i]);
-                xyz[std::size_t{i} * 3] = p[0];
-                xyz[std::size_t{i} * 3 + 1] = p[1];
-                xyz[std::size_t{i} * 3 + 2] = p[2];
+                std::copy(p, p + 3, xyz.get() + std::size_t{i} * 3);
             }
         }
 
-        m_splitFailed = false;
         std::uint32_t deepest = 1;
-        stack[0] = stRange{m_root, 0, n, 1};
+        stack[0] = stRange{0, 0, n, 1, {}};
+        std::copy(m_box, m_box + 6, stack[0].box);
         while (stack.GetCount() > 0)
         {
             const stRange range = stack[stack.GetCount() - 1];
             stack.SetCount(stack.GetCount() - 1);
-            Node* node = range.node;
             if (range.end - range.begin > m_bucketMaximum)
             {
-                // Room for both children's ranges first; records never move.
-                // The upper range goes on top: it is split next, so an upper
-                // child's children follow it in the node array (queries
-                // fetch them ahead on that guess).
+                // Room for both children's ranges first. The upper range goes
+                // on top: it is split next, so an upper child's children
+                // follow it in the node array.
                 const std::uint32_t pending = stack.GetCount();
                 stRange* lowerRange = stack.Append();
                 stRange* upperRange = lowerRange != nullptr ? stack.Append() : nullptr;
-                if (upperRange != nullptr && MakeChildren(node))
+                bool deal = false;
+                if (upperRange != nullptr && MakeChildren(range.node, range.box, &deal))
                 {
+                    float lowerBox[6], upperBox[6];
+                    MakeEmptyBox(lowerBox);
+                    MakeEmptyBox(upperBox);
                     const std::uint32_t mid =
-                        spillXyz != nullptr ? PartitionWithCoordinates(node, items, xyz, range.begin, range.end,
-                                                                       spill, spillXyz)
-                                            : Partition(node, items, range.begin, range.end, spill);
-                    if (range.depth + 1 > deepest)
-                        deepest = range.depth + 1;
-                    *lowerRange = stRange{node->lower, range.begin, mid, range.depth + 1};
-                    *upperRange = stRange{node->upper, mid, range.end, range.depth + 1};
+                        spillXyz != nullptr
+                            ? PartitionWithCoordinates(range.node, deal, items, xyz.get(), range.begin, range.end,
+                                                       spill.get(), spillXyz.get(), lowerBox, upperBox)
+                            : Partition(range.node, deal, items, range.begin, range.end, spill.get(), lowerBox,
+                                        upperBox);
+                    SetChildren(range.node, range.begin, mid, range.end, lowerBox, upperBox);
+                    deepest = std::max(deepest, range.depth + 1);
+                    const std::uint32_t lower = m_nodes[range.node].Lower();
+                    *lowerRange = stRange{lower, range.begin, mid, range.depth + 1, {}};
+                    std::copy(lowerBox, lowerBox + 6, lowerRange->box);
+                    *upperRange = stRange{lower + 1, mid, range.end, range.depth + 1, {}};
+                    std::copy(upperBox, upperBox + 6, upperRange->box);
                     continue;
                 }
                 stack.SetCount(pending);
             }
-            // A leaf (without memory to split it, an over-full one). Its
-            // range of items is final: later partitions touch only ranges
-            // still on the stack.
-            node->isPacked = true;
-            node->packed = items + range.begin;
-            node->count = range.end - range.begin;
-            node->first = range.begin;
+            // A leaf (without memory to split it, an over-full one).
+            Node& leaf = m_nodes[range.node];
+            leaf.first = range.begin;
+            leaf.count = range.end - range.begin;
         }
-        m_splitFailed = false;
-        delete[] spill;
-        delete[] xyz;
-        delete[] spillXyz;
-        m_packedElements = items;
-        PackAsOffsets(n);
+        m_elements.Adopt(items, n);
+        m_depth = std::max(m_depth, deepest);
         return deepest;
     }
 
-    // Replaces the packed pointers by 32-bit offsets from the lowest one
-    // when every element lies within 4 GiB of it and the offsets' array can
-    // be had; otherwise the pointers stay.
-    void PackAsOffsets(std::uint32_t n)
+    // Stable partition of items[begin, end) by the node's split (or dealt
+    // alternately): the lower side first, then the upper side; grows both
+    // sides' boxes. Returns where the upper side starts.
+    std::uint32_t Partition(std::uint32_t at, bool deal, T* items, std::uint32_t begin, std::uint32_t end, T* spill,
+                            float lowerBox[6], float upperBox[6]) const
     {
-        if constexpr (std::is_pointer_v<T>)
-        {
-            const T* items = m_packedElements;
-            if (n == 0)
-                return;
-            std::uintptr_t low = reinterpret_cast<std::uintptr_t>(items[0]);
-            std::uintptr_t high = low;
-            for (std::uint32_t i = 1; i < n; ++i)
-            {
-                const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(items[i]);
-                low = std::min(low, at);
-                high = std::max(high, at);
-            }
-            if (high - low > std::uintptr_t{0xFFFFFFFF})
-                return;
-            std::uint32_t* array = new (std::nothrow) std::uint32_t[std::size_t{n} + kOffsetHeaderWords];
-            if (array == nullptr)
-                return;
-            std::memcpy(array, &low, sizeof(low));
-            std::uint32_t* offsets = array + kOffsetHeaderWords;
-            for (std::uint32_t i = 0; i < n; ++i)
-                offsets[i] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(items[i]) - low);
-            for (std::uint32_t i = 0; i < m_nodes.GetCount(); ++i)
-            {
-                Node& node = m_nodes[i];
-                if (node.IsLeaf() && node.isPacked)
-                {
-                    node.refs = offsets + node.first;
-                    node.byOffset = true;
-                }
-            }
-            delete[] m_packedElements;
-            m_packedElements = nullptr;
-            m_packedOffsets = array;
-            m_offsetBase = low;
-        }
-    }
-
-    // Stable partition of items[begin, end) by the node's split: the lower
-    // side first, then the upper side; grows both children's boxes. Returns
-    // where the upper side starts.
-    std::uint32_t Partition(Node* node, T* items, std::uint32_t begin, std::uint32_t end, T* spill)
-    {
-        const bool deal = node->dealt;
+        const Node& node = m_nodes[at];
+        const int axis = node.Axis();
         std::uint32_t lowerEnd = begin;
         std::uint32_t upperCount = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             const T element = items[i];
-            const bool lower = deal ? ((i - begin) & 1u) == 0 : !GoesUpper(node, element);
             const float* p = m_comparator.Coordinates(element);
+            const bool lower = deal ? ((i - begin) & 1u) == 0 : !(static_cast<double>(p[axis]) > node.split);
             if (lower)
             {
                 items[lowerEnd++] = element;
-                GrowBox3f(node->lower->box, p);
+                GrowBox3f(lowerBox, p);
             }
             else
             {
                 spill[upperCount++] = element;
-                GrowBox3f(node->upper->box, p);
+                GrowBox3f(upperBox, p);
             }
         }
-        for (std::uint32_t j = 0; j < upperCount; ++j)
-            items[lowerEnd + j] = spill[j];
+        std::copy(spill, spill + upperCount, items + lowerEnd);
         return lowerEnd;
     }
 
     // The same partition, moving each element's coordinates (xyz, three per
-    // item) along with it and deciding from them; the children's boxes are
-    // then gathered from their ranges. Which side an element takes is as
-    // good as random, so nothing branches on it: each element is written to
-    // both sides and only its own side's end moves on.
-    std::uint32_t PartitionWithCoordinates(Node* node, T* items, float* xyz, std::uint32_t begin,
-                                           std::uint32_t end, T* spill, float* spillXyz)
+    // item) along with it and deciding from them; the sides' boxes are then
+    // gathered from their ranges. Which side an element takes is as good as
+    // random, so nothing branches on it: each element is written to both
+    // sides and only its own side's end moves on.
+    std::uint32_t PartitionWithCoordinates(std::uint32_t at, bool deal, T* items, float* xyz, std::uint32_t begin,
+                                           std::uint32_t end, T* spill, float* spillXyz, float lowerBox[6],
+                                           float upperBox[6]) const
     {
-        const bool deal = node->dealt;
-        const int axis = node->axis;
-        const float split = LargestFloatNotAbove(node->split);
+        const Node& node = m_nodes[at];
+        const int axis = node.Axis();
+        const float split = LargestFloatNotAbove(node.split);
         std::uint32_t lowerEnd = begin;
         std::uint32_t upperCount = 0;
         for (std::uint32_t i = begin; i < end; ++i)
@@ -845,11 +691,10 @@ private:
             lowerEnd += lower ? 1u : 0u;
             upperCount += lower ? 0u : 1u;
         }
-        for (std::uint32_t j = 0; j < upperCount; ++j)
-            items[lowerEnd + j] = spill[j];
+        std::copy(spill, spill + upperCount, items + lowerEnd);
         std::copy(spillXyz, spillXyz + std::size_t{upperCount} * 3, xyz + std::size_t{lowerEnd} * 3);
-        GrowBoxByRange(node->lower->box, xyz, begin, lowerEnd);
-        GrowBoxByRange(node->upper->box, xyz, lowerEnd, end);
+        GrowBoxByRange(lowerBox, xyz, begin, lowerEnd);
+        GrowBoxByRange(upperBox, xyz, lowerEnd, end);
         return lowerEnd;
     }
 
@@ -879,35 +724,93 @@ private:
         return f;
     }
 
-    // Squared distance from q to the box (0 inside it); an empty box is
-    // infinitely far.
-    static double SquaredDistanceToBox(const double q[3], const float box[6])
+    // The leaf scans: every element's squared distance, the first of the
+    // nearest ones kept (strictly closer than the best so far). The
+    // coordinates of a leaf's elements lie anywhere in memory: asking for
+    // all of them first lets their cache misses overlap.
+    template <class S>
+    void ScanValues(const S q[3], const T* elements, std::uint32_t n, double& r2, T& best) const
     {
-        double d2 = 0.0;
-        for (int i = 0; i < 3; ++i)
+        for (std::uint32_t i = 0; i < n; ++i)
+            __builtin_prefetch(m_comparator.Coordinates(elements[i]));
+        for (std::uint32_t i = 0; i < n; ++i)
         {
-            const double low = box[i];
-            const double high = box[i + 3];
-            double gap = 0.0;
-            if (q[i] < low)
-                gap = low - q[i];
-            else if (q[i] > high)
-                gap = q[i] - high;
-            d2 += gap * gap;
+            const double d2 = SquaredDistance(q, m_comparator.Coordinates(elements[i]));
+            if (r2 > d2)
+            {
+                r2 = d2;
+                best = elements[i];
+            }
         }
-        return d2;
     }
 
-    Node* m_root = nullptr;
+    template <class S>
+    void ScanOffsets(const S q[3], const std::uint32_t* offsets, std::uint32_t n, double& r2, T& best) const
+    {
+        const std::uintptr_t base = m_elements.GetBase();
+        for (std::uint32_t i = 0; i < n; ++i)
+            __builtin_prefetch(m_comparator.Coordinates(Elements::FromOffset(base, offsets[i])));
+        for (std::uint32_t i = 0; i < n; ++i)
+        {
+            const T element = Elements::FromOffset(base, offsets[i]);
+            const double d2 = SquaredDistance(q, m_comparator.Coordinates(element));
+            if (r2 > d2)
+            {
+                r2 = d2;
+                best = element;
+            }
+        }
+    }
+
+    // A query on a tree too deep for its own stack, when no memory for a
+    // deeper one could be had: every leaf in turn. The distance found is
+    // the nearest one still; of equally near elements another may win.
+    template <class S> T FindNearestByScan(const S q[3], double& radius) const
+    {
+        double r2 = radius * radius;
+        const double initialR2 = r2;
+        T best = T();
+        for (std::uint32_t i = 0; i < m_nodes.GetCount(); ++i)
+        {
+            const Node& node = m_nodes[i];
+            for (std::uint32_t k = 0; node.IsLeaf() && k < node.count; ++k)
+            {
+                const T element = m_elements.Get(node.first + k);
+                const double d2 = SquaredDistance(q, m_comparator.Coordinates(element));
+                if (r2 > d2)
+                {
+                    r2 = d2;
+                    best = element;
+                }
+            }
+        }
+        if (r2 < initialR2)
+            radius = std::sqrt(r2);
+        return best;
+    }
+
+    // Single precision for a float query point, double for a double one; the
+    // result compares in double either way.
+    template <class S> static double SquaredDistance(const S q[3], const float p[3])
+    {
+        const S d[3] = {q[0] - static_cast<S>(p[0]), q[1] - static_cast<S>(p[1]), q[2] - static_cast<S>(p[2])};
+        return SumOfSquares(d);
+    }
+
+    // The one sum both distances use: with gaps no larger than an element's
+    // differences (rounding is monotonic) the cell's sum is no larger than
+    // the element's, so a cell the radius rules out holds nothing nearer.
+    template <class S> static double SumOfSquares(const S d[3])
+    {
+        return static_cast<double>(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    }
+
     std::uint32_t m_bucketMaximum;
     TComparator m_comparator;
     TArray m_nodes;
-    ListAllocator m_listAllocator;
+    Elements m_elements;
+    // The box of every element stored: the root's cell.
+    float m_box[6];
     std::uint32_t m_counter = 0;
-    bool m_splitFailed = false;
-    // Build's leaf-ordered elements that packed leaves point into.
-    T* m_packedElements = nullptr;
-    // Or their offsets from m_offsetBase (the array's first words hold it too).
-    std::uint32_t* m_packedOffsets = nullptr;
-    std::uintptr_t m_offsetBase = 0;
+    std::uint32_t m_depth = 0;
 };

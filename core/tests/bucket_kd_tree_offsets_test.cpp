@@ -1,7 +1,7 @@
-// Build keeps packed pointer elements as 32-bit offsets from the lowest one
-// when they all lie within 4 GiB of it, and as pointers otherwise. Either
-// way every query gives the same element as the unpacked tree, and the
-// nearest distance of a brute-force scan.
+// Build keeps pointer elements as 32-bit offsets from the lowest one when
+// they all lie within 4 GiB of it, and as pointers otherwise. Either way
+// every query gives the same element as the tree built leaf by leaf (which
+// keeps pointers), and the nearest distance of a brute-force scan.
 #include "core/bucket_kd_tree.h"
 #include "support/kd_point_sets.h"
 
@@ -36,7 +36,7 @@ struct SpreadComparator
 
 using SpreadTree = tBucketKDTree<const Opaque*, SpreadComparator>;
 
-// The same tree built by the walk over list leaves (no packed storage).
+// The same tree built by splitting leaf after leaf (pointers kept).
 class WalkBuiltSpreadTree : public SpreadTree
 {
 public:
@@ -48,21 +48,8 @@ public:
     }
 };
 
-// True when every leaf is packed and kept as offsets (false: every packed
-// leaf keeps pointers); fails the test on a mixture.
-bool LeavesKeepOffsets(const SpreadTree& tree)
-{
-    std::uint32_t offsets = 0, pointers = 0;
-    for (std::uint32_t i = 0; i < tree.GetNodeCount(); ++i)
-    {
-        const SpreadTree::Node* node = tree.GetNode(i);
-        if (!node->IsLeaf() || !node->isPacked)
-            continue;
-        (node->byOffset ? offsets : pointers) += 1;
-    }
-    EXPECT_TRUE(offsets == 0 || pointers == 0) << offsets << " offsets, " << pointers << " pointers";
-    return offsets > 0;
-}
+// True when the leaves' elements are kept as offsets (false: as pointers).
+bool LeavesKeepOffsets(const SpreadTree& tree) { return tree.GetElements().KeepsOffsets(); }
 
 double BruteForceSquared(const std::vector<TestPoint>& points, const double q[3])
 {
@@ -177,8 +164,8 @@ TEST(BucketKDTreeOffsets, InsertsAfterBuildUnpackOffsetLeavesInOrder)
         ASSERT_NE(a, nullptr);
         ASSERT_NE(b, nullptr);
         std::vector<const Opaque*> inA, inB;
-        a->ForEachInBucket([&](const Opaque* e) { inA.push_back(e); });
-        b->ForEachInBucket([&](const Opaque* e) { inB.push_back(e); });
+        packed.ForEachInBucket(a, [&](const Opaque* e) { inA.push_back(e); });
+        walked.ForEachInBucket(b, [&](const Opaque* e) { inB.push_back(e); });
         EXPECT_EQ(inA, inB) << "insert " << i;
     }
     std::mt19937 rng(67);
@@ -189,6 +176,92 @@ TEST(BucketKDTreeOffsets, InsertsAfterBuildUnpackOffsetLeavesInOrder)
         double r1 = 2.0, r2 = 2.0;
         EXPECT_EQ(packed.FindNearest(q, r1), walked.FindNearest(q, r2)) << "query " << k;
         EXPECT_EQ(r1, r2);
+    }
+}
+
+// Elements 0..near-1 at base + i * 16, the others at farBase + (i - near) * 16.
+struct TwoRegionComparator
+{
+    const std::vector<TestPoint>* points = nullptr;
+    std::uintptr_t base = 0;
+    std::uintptr_t farBase = 0;
+    std::size_t near = 0;
+
+    const float* Coordinates(const Opaque* element) const
+    {
+        const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(element);
+        if (at >= base && at < base + near * 16)
+            return (*points)[(at - base) / 16].xyz;
+        return (*points)[near + (at - farBase) / 16].xyz;
+    }
+    const Opaque* Element(std::size_t i) const
+    {
+        return reinterpret_cast<const Opaque*>(i < near ? base + i * 16 : farBase + (i - near) * 16);
+    }
+};
+
+using TwoRegionTree = tBucketKDTree<const Opaque*, TwoRegionComparator>;
+class WalkBuiltTwoRegionTree : public TwoRegionTree
+{
+public:
+    using TwoRegionTree::TwoRegionTree;
+    void BuildWithWalk()
+    {
+        BuildByWalk();
+        NumberNodes();
+    }
+};
+
+// An insert of an element that no offset from the base can name (beyond
+// 4 GiB above it, or below it) turns the whole array into pointers; every
+// element stays where it was and the tree still answers as its twin.
+TEST(BucketKDTreeOffsets, AnInsertOutOfOffsetReachKeepsPointersFromThenOn)
+{
+    const std::uintptr_t above = kBase + (std::uintptr_t{1} << 33);
+    const std::uintptr_t below = kBase - (std::uintptr_t{1} << 20);
+    for (const std::uintptr_t farBase : {above, below})
+    {
+        SCOPED_TRACE(farBase);
+        const auto points = MakePointSet(PointSetKind::Clustered, 1300, 68);
+        const std::size_t near = 1000;
+        const TwoRegionComparator comparator{&points, kBase, farBase, near};
+        TwoRegionTree packed(kBucketKDTreeDefaultBucket, comparator);
+        WalkBuiltTwoRegionTree walked(kBucketKDTreeDefaultBucket, comparator);
+        for (std::size_t i = 0; i < near; ++i)
+        {
+            packed.Add(comparator.Element(i));
+            walked.Add(comparator.Element(i));
+        }
+        packed.Build();
+        walked.BuildWithWalk();
+        ASSERT_TRUE(packed.GetElements().KeepsOffsets());
+        for (std::size_t i = near; i < points.size(); ++i)
+        {
+            ASSERT_NE(packed.Insert(comparator.Element(i)), nullptr);
+            ASSERT_NE(walked.Insert(comparator.Element(i)), nullptr);
+        }
+        EXPECT_FALSE(packed.GetElements().KeepsOffsets());
+        std::mt19937 rng(69);
+        for (int k = 0; k < 400; ++k)
+        {
+            const float* p = points[rng() % points.size()].xyz;
+            const double q[3] = {p[0] + 0.001, p[1] - 0.002, p[2] + 0.0005};
+            double r1 = 1.0, r2 = 1.0;
+            const Opaque* a = packed.FindNearest(q, r1);
+            EXPECT_EQ(a, walked.FindNearest(q, r2)) << "query " << k;
+            EXPECT_EQ(r1, r2);
+            ASSERT_NE(a, nullptr);
+        }
+        // Every element is found where it is, the far ones included.
+        for (std::size_t i = 0; i < points.size(); i += 7)
+        {
+            double radius = 1e-3;
+            const Opaque* found = packed.FindNearest(points[i].xyz, radius);
+            ASSERT_NE(found, nullptr);
+            EXPECT_EQ(radius, 0.0);
+            const float* at = comparator.Coordinates(found);
+            EXPECT_TRUE(at[0] == points[i].xyz[0] && at[1] == points[i].xyz[1] && at[2] == points[i].xyz[2]);
+        }
     }
 }
 

@@ -25,54 +25,123 @@ std::vector<const TestPoint*> Pointers(const std::vector<TestPoint>& points)
 }
 
 // A leaf's elements in bucket order.
-std::vector<const TestPoint*> Bucket(const TestKDTree::Node* node)
+std::vector<const TestPoint*> Bucket(const TestKDTree& tree, const TestKDTree::Node* node)
 {
     std::vector<const TestPoint*> out;
-    node->ForEachInBucket([&](const TestPoint* p) { out.push_back(p); });
+    tree.ForEachInBucket(node, [&](const TestPoint* p) { out.push_back(p); });
     return out;
 }
 
-// Every element sits in exactly one leaf, inside the box of every node above
-// it, on the right side of every split; the in-order numbers are 0..n-1.
+// Every node's parent, found from the root (the root's is itself); fails
+// the test when a node is reached twice or not at all.
+std::vector<std::uint32_t> Parents(const TestKDTree& tree)
+{
+    const std::uint32_t n = tree.GetNodeCount();
+    std::vector<std::uint32_t> parent(n, kBucketKDTreeNoIndex);
+    if (n == 0)
+        return parent;
+    parent[0] = 0;
+    std::vector<std::uint32_t> stack = {0};
+    while (!stack.empty())
+    {
+        const std::uint32_t at = stack.back();
+        stack.pop_back();
+        const TestKDTree::Node* node = tree.GetNode(at);
+        if (node->IsLeaf())
+            continue;
+        EXPECT_EQ(node->Upper(), node->Lower() + 1);
+        for (std::uint32_t child : {node->Lower(), node->Upper()})
+        {
+            EXPECT_GT(child, at) << "children follow their parent";
+            if (child >= n || parent[child] != kBucketKDTreeNoIndex)
+            {
+                ADD_FAILURE() << "node " << child << " out of range or reached twice";
+                continue;
+            }
+            parent[child] = at;
+            stack.push_back(child);
+        }
+    }
+    for (std::uint32_t i = 0; i < n; ++i)
+        EXPECT_NE(parent[i], kBucketKDTreeNoIndex) << "node " << i << " unreachable";
+    return parent;
+}
+
+// Every element sits in exactly one leaf, inside the tree's box and within
+// the bounds of every node above it, on the right side of every split; the
+// bounds are tight (the lower side's largest coordinate on the axis, the
+// upper side's smallest), and so is the tree's box. The in-order numbers
+// are 0..n-1, lower subtree below the node below upper subtree.
 void ExpectConsistent(const TestKDTree& tree, std::size_t expectedElements)
 {
+    const std::vector<std::uint32_t> parent = Parents(tree);
+    const std::uint32_t n = tree.GetNodeCount();
     std::size_t elements = 0;
     std::set<std::uint32_t> indices;
-    for (std::uint32_t i = 0; i < tree.GetNodeCount(); ++i)
+    // Per node: the extreme coordinates on its parent's axis of what lies
+    // below it, and the range of in-order numbers below it.
+    std::vector<float> lowest(n, HUGE_VALF), highest(n, -HUGE_VALF);
+    std::vector<std::uint32_t> minIndex(n, kBucketKDTreeNoIndex), maxIndex(n, 0);
+    float box[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+    for (std::uint32_t i = 0; i < n; ++i)
     {
         const TestKDTree::Node* node = tree.GetNode(i);
         indices.insert(node->index);
+        for (std::uint32_t up = i;; up = parent[up])
+        {
+            minIndex[up] = std::min(minIndex[up], node->index);
+            maxIndex[up] = std::max(maxIndex[up], node->index);
+            if (up == 0)
+                break;
+        }
         if (!node->IsLeaf())
         {
             EXPECT_EQ(node->GetBucketCount(), 0u);
-            ASSERT_NE(node->upper, nullptr);
-            EXPECT_EQ(node->upper->parent, node);
-            EXPECT_EQ(node->lower->parent, node);
+            EXPECT_GE(node->Axis(), 0);
+            EXPECT_LE(node->Axis(), 2);
             continue;
         }
-        const auto bucket = Bucket(node);
+        EXPECT_EQ(node->Axis(), -1);
+        const auto bucket = Bucket(tree, node);
         EXPECT_EQ(bucket.size(), node->GetBucketCount());
         for (const TestPoint* element : bucket)
         {
             ++elements;
             const float* p = element->xyz;
-            const TestKDTree::Node* child = node;
-            for (const TestKDTree::Node* up = node; up != nullptr; child = up, up = up->parent)
+            for (int a = 0; a < 3; ++a)
             {
-                for (int a = 0; a < 3; ++a)
-                {
-                    EXPECT_LE(up->box[a], p[a]);
-                    EXPECT_GE(up->box[a + 3], p[a]);
-                }
+                box[a] = std::min(box[a], p[a]);
+                box[a + 3] = std::max(box[a + 3], p[a]);
+            }
+            for (std::uint32_t child = i; child != 0; child = parent[child])
+            {
+                const TestKDTree::Node* up = tree.GetNode(parent[child]);
+                const int axis = up->Axis();
+                lowest[child] = std::min(lowest[child], p[axis]);
+                highest[child] = std::max(highest[child], p[axis]);
+                const bool upper = child == up->Upper();
+                EXPECT_TRUE(upper ? p[axis] >= up->upperMin : p[axis] <= up->lowerMax);
                 // Elements within FLT_EPSILON of a split may have been dealt
                 // to either side; all others lie on their side of it.
-                if (up != node && std::fabs(p[up->axis] - up->split) >= FLT_EPSILON)
+                if (std::fabs(p[axis] - up->split) >= FLT_EPSILON)
                 {
-                    EXPECT_EQ(child == up->upper, static_cast<double>(p[up->axis]) > up->split);
+                    EXPECT_EQ(upper, static_cast<double>(p[axis]) > up->split);
                 }
             }
         }
     }
+    for (std::uint32_t i = 0; i < n; ++i)
+    {
+        const TestKDTree::Node* node = tree.GetNode(i);
+        if (node->IsLeaf())
+            continue;
+        EXPECT_EQ(node->lowerMax, highest[node->Lower()]) << "node " << i;
+        EXPECT_EQ(node->upperMin, lowest[node->Upper()]) << "node " << i;
+        EXPECT_EQ(maxIndex[node->Lower()] + 1, node->index);
+        EXPECT_EQ(minIndex[node->Upper()], node->index + 1);
+    }
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(tree.GetBox()[k], box[k]);
     EXPECT_EQ(elements, expectedElements);
     EXPECT_EQ(indices.size(), tree.GetNodeCount());
     if (!indices.empty())
@@ -131,11 +200,11 @@ TEST(BucketKDTree, TwentyFiveIdenticalPointsAreDealtAlternately)
     EXPECT_EQ(tree.Build(), 2u);
     const TestKDTree::Node* root = tree.GetRoot();
     ASSERT_FALSE(root->IsLeaf());
-    EXPECT_EQ(root->lower->GetBucketCount(), 13u);
-    EXPECT_EQ(root->upper->GetBucketCount(), 12u);
+    EXPECT_EQ(tree.GetNode(root->Lower())->GetBucketCount(), 13u);
+    EXPECT_EQ(tree.GetNode(root->Upper())->GetBucketCount(), 12u);
     // First element to the lower child, second to the upper one.
-    EXPECT_EQ(Bucket(root->lower).front(), &points[0]);
-    EXPECT_EQ(Bucket(root->upper).front(), &points[1]);
+    EXPECT_EQ(Bucket(tree, tree.GetNode(root->Lower())).front(), &points[0]);
+    EXPECT_EQ(Bucket(tree, tree.GetNode(root->Upper())).front(), &points[1]);
     ExpectConsistent(tree, 25);
 }
 
@@ -169,7 +238,7 @@ TEST(BucketKDTree, SplitAxisTiesGoToTheLaterAxis)
         for (const TestPoint& p : points)
             tree.Add(&p);
         tree.Build();
-        return tree.GetRoot()->axis;
+        return tree.GetRoot()->Axis();
     };
     EXPECT_EQ(splitAxis(2, 2, 1), 1);
     EXPECT_EQ(splitAxis(2, 2, 2), 2);
@@ -189,10 +258,12 @@ TEST(BucketKDTree, PointOnTheSplitValueGoesLower)
         tree.Add(&p);
     tree.Build();
     const TestKDTree::Node* root = tree.GetRoot();
-    ASSERT_EQ(root->axis, 0);
+    ASSERT_EQ(root->Axis(), 0);
     EXPECT_EQ(root->split, 1.0);
-    EXPECT_EQ(root->lower->GetBucketCount(), 13u);
-    EXPECT_EQ(root->upper->GetBucketCount(), 12u);
+    EXPECT_EQ(tree.GetNode(root->Lower())->GetBucketCount(), 13u);
+    EXPECT_EQ(tree.GetNode(root->Upper())->GetBucketCount(), 12u);
+    EXPECT_EQ(root->lowerMax, 1.0f);
+    EXPECT_EQ(root->upperMin, 2.0f);
 }
 
 TEST(BucketKDTree, RadiusBoundsTheSearch)
@@ -345,24 +416,28 @@ TEST_P(BucketKDTreeAgainstBruteForce, ArrayBuildMakesTheTreeOfTheBucketWalk)
         stack.pop_back();
         ASSERT_EQ(a->IsLeaf(), b->IsLeaf());
         EXPECT_EQ(a->index, b->index);
-        for (int k = 0; k < 6; ++k)
-            EXPECT_EQ(a->box[k], b->box[k]);
         if (!a->IsLeaf())
         {
-            EXPECT_EQ(a->axis, b->axis);
+            EXPECT_EQ(a->Axis(), b->Axis());
             EXPECT_EQ(a->split, b->split);
-            stack.push_back({a->upper, b->upper});
-            stack.push_back({a->lower, b->lower});
+            EXPECT_EQ(a->lowerMax, b->lowerMax);
+            EXPECT_EQ(a->upperMin, b->upperMin);
+            stack.push_back({fast.GetNode(a->Upper()), walked.GetNode(b->Upper())});
+            stack.push_back({fast.GetNode(a->Lower()), walked.GetNode(b->Lower())});
             continue;
         }
-        EXPECT_EQ(Bucket(a), Bucket(b));
+        EXPECT_EQ(Bucket(fast, a), Bucket(walked, b));
+        // Both keep the leaves in the same order in their element arrays.
+        EXPECT_EQ(a->first, b->first);
     }
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(fast.GetBox()[k], walked.GetBox()[k]);
 }
 
-// Build's packed leaves and the walk's plain lists hold the same buckets, so
-// every query must give the very same element, ties included (duplicates,
-// lattice points at equal distances), also once inserts have unpacked some
-// leaves.
+// Build's array partition and the walk's leaf-by-leaf splits make the same
+// buckets, so every query must give the very same element, ties included
+// (duplicates, lattice points at equal distances), also once inserts have
+// moved some leaves to the end of the element array.
 TEST_P(BucketKDTreeAgainstBruteForce, PackedLeavesAnswerExactlyAsTheirLists)
 {
     const PointSetCase c = GetParam();
@@ -403,6 +478,38 @@ TEST_P(BucketKDTreeAgainstBruteForce, PackedLeavesAnswerExactlyAsTheirLists)
     expectSameAnswers(54);
 }
 
+// A float query measures in single precision, where a difference can round
+// below its exact value: a side ruled out by its exact distance may still
+// hold the element single precision finds nearest. Points on a long line,
+// one per leaf, far queries: the rounding matters at every step.
+TEST(BucketKDTree, FloatQueriesFindTheElementSinglePrecisionMeasuresNearest)
+{
+    auto points = MakePointSet(PointSetKind::OnALine, 20000, 71);
+    const std::vector<const TestPoint*> stored = Pointers(points);
+    for (std::uint32_t bucket : {1u, 3u})
+    {
+        TestKDTree tree(bucket);
+        for (const TestPoint& p : points)
+            tree.Add(&p);
+        tree.Build();
+        std::mt19937 rng(72);
+        std::uniform_real_distribution<float> unit(-12.0f, 12.0f);
+        int wrong = 0;
+        for (int k = 0; k < 6000; ++k)
+        {
+            float q[3];
+            for (int a = 0; a < 3; ++a)
+                q[a] = k % 3 == 0 ? points[rng() % points.size()].xyz[a] : unit(rng);
+            double radius = std::numeric_limits<double>::infinity();
+            const TestPoint* found = tree.FindNearest(q, radius);
+            const double expected = BruteForceNearest(stored, q, std::numeric_limits<double>::infinity());
+            if (found == nullptr || TreeSquaredDistance(q, found->xyz) != expected)
+                ++wrong;
+        }
+        EXPECT_EQ(wrong, 0) << "bucket " << bucket;
+    }
+}
+
 TEST(BucketKDTree, ClearEmptiesAndTheTreeCanBeFilledAgain)
 {
     auto points = MakePointSet(PointSetKind::Uniform, 400, 5);
@@ -427,9 +534,9 @@ TEST(BucketKDTree, ClearEmptiesAndTheTreeCanBeFilledAgain)
     ExpectMatchesBruteForce<double>(tree, half, 6, 12.0f);
 }
 
-// Build leaves the leaves packed side by side; an insert into one moves its
-// elements to a list in their order, more inserts split it, and Clear drops
-// both kinds of storage before the tree is filled again.
+// Build leaves the leaves side by side in one array; an insert into one
+// moves its elements to the end of the array in their order, more inserts
+// split it, and Clear drops the array before the tree is filled again.
 TEST(BucketKDTree, InsertsIntoABuiltLeafKeepItsOrderAndSplitIt)
 {
     auto points = MakePointSet(PointSetKind::Uniform, 600, 13);
@@ -440,17 +547,17 @@ TEST(BucketKDTree, InsertsIntoABuiltLeafKeepItsOrderAndSplitIt)
     const TestKDTree::Node* home = nullptr;
     for (std::uint32_t i = 0; i < tree.GetNodeCount() && home == nullptr; ++i)
     {
-        const auto bucket = Bucket(tree.GetNode(i));
+        const auto bucket = Bucket(tree, tree.GetNode(i));
         if (std::find(bucket.begin(), bucket.end(), &points[0]) != bucket.end())
             home = tree.GetNode(i);
     }
     ASSERT_NE(home, nullptr);
-    auto expected = Bucket(home);
+    auto expected = Bucket(tree, home);
     // Copies of a stored point follow it into its leaf.
     std::vector<TestPoint> copies(2 * kBucketKDTreeDefaultBucket, points[0]);
     ASSERT_EQ(tree.Insert(&copies[0]), home);
     expected.push_back(&copies[0]);
-    EXPECT_EQ(Bucket(home), expected);
+    EXPECT_EQ(Bucket(tree, home), expected);
 
     std::vector<const TestPoint*> stored = Pointers(points);
     stored.push_back(&copies[0]);
@@ -477,6 +584,40 @@ TEST(BucketKDTree, InsertsIntoABuiltLeafKeepItsOrderAndSplitIt)
     ExpectMatchesBruteForce<float>(tree, stored, 15, 12.0f);
 }
 
+// Leaves that grow move to the end of the element array and leave their old
+// slots behind; the array is compacted before the slots left behind
+// outweigh the elements, so a long run of inserts keeps it within about
+// twice the elements, and every leaf keeps its elements in order.
+TEST(BucketKDTree, InsertsKeepTheElementArrayWithinTwiceTheElements)
+{
+    auto points = MakePointSet(PointSetKind::Uniform, 2000, 81);
+    auto later = MakePointSet(PointSetKind::Clustered, 30000, 82);
+    TestKDTree tree;
+    std::vector<const TestPoint*> stored;
+    for (const TestPoint& p : points)
+    {
+        tree.Add(&p);
+        stored.push_back(&p);
+    }
+    tree.Build();
+    EXPECT_EQ(tree.GetElements().GetCount(), points.size());
+    std::uint32_t most = 0;
+    for (std::size_t i = 0; i < later.size(); ++i)
+    {
+        ASSERT_NE(tree.Insert(&later[i]), nullptr);
+        stored.push_back(&later[i]);
+        const std::uint32_t slots = tree.GetElements().GetCount();
+        most = std::max(most, slots);
+        ASSERT_LE(slots, std::max<std::size_t>(2 * stored.size(), stored.size() + 1024) + tree.GetBucketMaximum() + 1)
+            << "insert " << i;
+    }
+    // Some leaves did move (else the bound tells nothing).
+    EXPECT_GT(most, stored.size());
+    tree.NumberNodes();
+    ExpectConsistent(tree, stored.size());
+    ExpectMatchesBruteForce<float>(tree, stored, 83, 60.0f);
+}
+
 TEST(BucketKDTree, InsertIntoAnOverfullRootBuildsAndStillRenumbers)
 {
     auto points = MakePointSet(PointSetKind::Uniform, 200, 8);
@@ -501,6 +642,8 @@ TEST(BucketKDTree, RepeatedInsertsOfOnePointStayFindable)
     for (int i = 0; i < 20000; ++i)
         ASSERT_NE(tree.Insert(&same), nullptr);
     ASSERT_NE(tree.Insert(&other), nullptr);
+    // Deeper than a query's own stack holds: its stack comes from the heap.
+    EXPECT_GT(tree.GetDepth(), 64u);
     tree.NumberNodes();
     const float q[3] = {0.7f, 0.5f, 0.5f};
     double radius = 1.0;
