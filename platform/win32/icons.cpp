@@ -1,7 +1,9 @@
 #include "platform/win32/icons.h"
 #include "platform/win32/gdi_internal.h"
 #include "platform/win32/handle_table.h"
+#include "platform/win32/picture_decode.h"
 #include "platform/win32/resource.h"
+#include "platform/win32/resource_data.h"
 
 #include <algorithm>
 #include <map>
@@ -200,8 +202,31 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON handle, int width, int height, UINT,
 
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon) { return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL); }
 
+namespace
+{
+
+// A fresh bitmap of the module's bitmap resource.
+HANDLE LoadBitmapImage(HINSTANCE module, LPCWSTR name)
+{
+    HRSRC resource = FindResourceW(module, name, RT_BITMAP);
+    if (!resource)
+        return nullptr;
+    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, resource)));
+    std::optional<win32::DibPixels> pixels = win32::DecodeDib(bytes, SizeofResource(module, resource));
+    if (!pixels)
+    {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return nullptr;
+    }
+    return NewBitmap(pixels->width, pixels->height, std::move(pixels->argb));
+}
+
+} // namespace
+
 HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int, int, UINT)
 {
+    if (type == IMAGE_BITMAP && name)
+        return LoadBitmapImage(module, name);
     if (type != IMAGE_ICON || !IS_INTRESOURCE(name))
     {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);

@@ -40,9 +40,9 @@ inline constexpr UINT IMAGE_CURSOR = 2;
 inline constexpr UINT LR_DEFAULTCOLOR = 0x0000;
 inline constexpr UINT LR_DEFAULTSIZE = 0x0040;
 inline constexpr UINT LR_SHARED = 0x8000;
-// Icons only: a fresh copy of the module's icon resource (width and height
-// ignored; icons come in one size here). Null with ERROR_RESOURCE_NAME_NOT_FOUND
-// for an unknown resource.
+// A fresh copy of the module's icon resource, or a fresh bitmap of its
+// bitmap resource (width and height ignored; pictures come in one size
+// here). Null with ERROR_RESOURCE_NAME_NOT_FOUND for an unknown resource.
 HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int width, int height, UINT flags);
 
 // DrawStateW: the image kinds and states the stand-in draws.

@@ -1,5 +1,7 @@
 #include "platform/win32/resource.h"
 #include "platform/win32/input.h"
+#include "platform/win32/picture_decode.h"
+#include "platform/win32/resource_data.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -83,6 +85,17 @@ ResourceKey ResourceKey::From(LPCWSTR nameOrId)
     return key;
 }
 
+namespace
+{
+
+// The name to look a resource up by: its number, or its text.
+LPCWSTR NameOf(const ResourceKey& key)
+{
+    return key.name.empty() ? MAKEINTRESOURCEW(key.id) : key.name.c_str();
+}
+
+} // namespace
+
 bool RegisterResourceScript(HINSTANCE module, const std::string& text, const ResourceIncludeResolver& include,
                             std::string* error)
 {
@@ -98,6 +111,15 @@ bool RegisterResourceScript(HINSTANCE module, const std::string& text, const Res
     for (const auto& [type, key] : script->others)
         if (type == L"CURSOR" && key.id)
             RegisterCursorResource(module, key.id);
+    for (const ResourceScript::Picture& picture : script->pictures)
+    {
+        const LPCWSTR name = NameOf(picture.key);
+        if (picture.type == L"BITMAP")
+            RegisterResourceData(module, RT_BITMAP, name, picture.bytes);
+        else if (picture.type == L"ICON" && picture.key.id)
+            if (std::optional<IconImage> image = DecodeIconFile(picture.bytes, 1))
+                RegisterIconResource(module, picture.key.id, std::move(*image));
+    }
     ModuleTable& t = Modules();
     std::lock_guard<std::mutex> guard(t.lock);
     t.modules[module] = std::move(script);
@@ -106,6 +128,10 @@ bool RegisterResourceScript(HINSTANCE module, const std::string& text, const Res
 
 void UnregisterResources(HINSTANCE module)
 {
+    if (auto script = ScriptOf(module))
+        for (const ResourceScript::Picture& picture : script->pictures)
+            if (picture.type == L"BITMAP")
+                UnregisterResourceData(module, RT_BITMAP, NameOf(picture.key));
     ModuleTable& t = Modules();
     std::lock_guard<std::mutex> guard(t.lock);
     t.modules.erase(module);

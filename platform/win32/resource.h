@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <cstdint>
 #include <vector>
 
 #define RT_CURSOR MAKEINTRESOURCEW(1)
@@ -96,6 +97,17 @@ struct ResourceScript
     std::map<ResourceKey, DialogTemplate> dialogs;
     // Every other resource: its type (upper case, "CURSOR", "BITMAP", "DIALOGEX", ...) and name.
     std::vector<std::pair<std::wstring, ResourceKey>> others;
+    // Bitmaps, icons and cursors whose bytes the script carries in a block
+    // of hex data (a bitmap file, an icon file, a cursor file), checked when
+    // read: bitmaps become RT_BITMAP data (without their file header),
+    // icons loadable with LoadImageW, cursors with LoadCursorW.
+    struct Picture
+    {
+        std::wstring type; // "BITMAP", "ICON" or "CURSOR"
+        ResourceKey key;
+        std::vector<std::uint8_t> bytes; // for a bitmap without the file header
+    };
+    std::vector<Picture> pictures;
 };
 
 // Resolves #include "name" to the included text (null: not available, the

@@ -1,9 +1,11 @@
 // The resource-script parser: preprocessor lines (#define, #include and the
 // conditional blocks the resource editors write), then resource statements.
-// Menus, accelerator tables and string tables are read; other resources are
-// recorded by type and name and their blocks skipped; dialog templates are
-// read by resource_dialog_script.cpp.
+// Menus, accelerator tables and string tables are read, and bitmaps, icons
+// and cursors given as hex data; other resources are recorded by type and
+// name and their blocks skipped; dialog templates are read by
+// resource_dialog_script.cpp.
 #include "platform/win32/menu.h"
+#include "platform/win32/picture_decode.h"
 #include "platform/win32/resource_script_reader.h"
 
 #include <algorithm>
@@ -398,9 +400,41 @@ private:
                 lex.Next(); // a file-backed resource
                 return;
             }
+            if ((type == "BITMAP" || type == "ICON" || type == "CURSOR") && lex.AtBegin())
+            {
+                PictureData(type, key);
+                return;
+            }
             SkipUntilBegin();
             SkipBlock(0);
         }
+    }
+
+    // A picture's bytes in hex strings up to END, checked to be what the
+    // type says.
+    void PictureData(const std::string& type, const win32::ResourceKey& key)
+    {
+        const int line = lex.Next().line;
+        std::vector<std::uint8_t> bytes;
+        while (!lex.AtEnd())
+        {
+            if (lex.Peek().kind != Tok::Hex)
+                Fail("expected picture data in single quotes or END");
+            const std::string chunk = lex.Next().text;
+            bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+        }
+        lex.Next();
+        if (type == "BITMAP")
+        {
+            std::optional<std::vector<std::uint8_t>> dib = win32::DibOfBitmapFile(bytes);
+            if (!dib)
+                throw ParseError{line, "the bitmap's data is no uncompressed 24- or 32-bit bitmap file"};
+            bytes = std::move(*dib);
+        }
+        else if (!win32::DecodeIconFile(bytes, type == "ICON" ? 1 : 2))
+            throw ParseError{line, "the " + std::string(type == "ICON" ? "icon" : "cursor") +
+                                       "'s data is no icon or cursor file of 24- or 32-bit pictures"};
+        out.pictures.push_back(win32::ResourceScript::Picture{Widen(type), key, std::move(bytes)});
     }
 
     void MenuBlock(std::vector<win32::MenuTemplateItem>& items, bool extended, int depth)

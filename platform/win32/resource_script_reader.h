@@ -36,6 +36,7 @@ enum class Tok
     Word, // identifiers and keywords
     Number,
     String,
+    Hex, // 'hex digits' of a picture's data block: text holds the bytes
     Punct
 };
 
@@ -164,6 +165,42 @@ private:
                 if (!closed)
                     throw ParseError{line, "unterminated string"};
                 t.str = Widen(raw);
+            }
+            else if (c == '\'')
+            {
+                // Picture data written as hex digits in single quotes,
+                // spaces between them allowed.
+                t.kind = Tok::Hex;
+                ++i;
+                int pending = -1;
+                bool closed = false;
+                while (i < s.size())
+                {
+                    const char ch = s[i++];
+                    if (ch == '\'')
+                    {
+                        closed = true;
+                        break;
+                    }
+                    if (ch == ' ' || ch == '\t')
+                        continue;
+                    if (!std::isxdigit(static_cast<unsigned char>(ch)))
+                        throw ParseError{line, "picture data holds something other than hex digits"};
+                    const int digit = std::isdigit(static_cast<unsigned char>(ch))
+                                          ? ch - '0'
+                                          : std::tolower(static_cast<unsigned char>(ch)) - 'a' + 10;
+                    if (pending < 0)
+                        pending = digit;
+                    else
+                    {
+                        t.text += static_cast<char>(pending << 4 | digit);
+                        pending = -1;
+                    }
+                }
+                if (!closed)
+                    throw ParseError{line, "unterminated picture data"};
+                if (pending >= 0)
+                    throw ParseError{line, "picture data with half a byte"};
             }
             else if (std::isdigit(c))
             {
