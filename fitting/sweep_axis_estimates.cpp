@@ -21,6 +21,8 @@ struct stOriented
 // those within kKeepFactor times the median disagreement of the one before.
 constexpr int kPasses = 3;
 constexpr double kKeepFactor = 3.0;
+// Pairs of normals tried for the start of the extrusion direction.
+constexpr int kDirectionTrials = 64;
 
 double Dot(const double a[3], const double b[3])
 {
@@ -436,6 +438,38 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
     if (samples.size() < 3)
         return false;
     double best[3] = {0.0, 0.0, 0.0};
+    // A start that the normals of a rim cannot pull away: of the directions
+    // square to two normals, the one the median normal stands most nearly
+    // square to (a rim of the face below a wall can hold more normals than
+    // the wall's turn spreads across it). The normals far from square to it
+    // leave before the passes.
+    {
+        std::uint64_t state = 0x9E3779B97F4A7C15ull ^ samples.size();
+        const auto next = [&state](std::size_t n) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            return static_cast<std::size_t>((state >> 33) % n);
+        };
+        double bestScore = DBL_MAX;
+        std::vector<double> along(samples.size());
+        for (int trial = 0; trial < kDirectionTrials; ++trial)
+        {
+            double c[3];
+            Cross(samples[next(samples.size())].n, samples[next(samples.size())].n, c);
+            if (!(std::sqrt(Dot(c, c)) > 0.1) || !MakeUnit(c))
+                continue;
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                along[i] = std::fabs(Dot(samples[i].n, c));
+            const double score = Median(along);
+            if (score < bestScore)
+                bestScore = score, std::copy(c, c + 3, best);
+        }
+        if (bestScore < DBL_MAX)
+        {
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                along[i] = std::fabs(Dot(samples[i].n, best));
+            samples = KeepAgreeing(samples, along, 3);
+        }
+    }
     for (int pass = 0; pass < kPasses; ++pass)
     {
         double scatter[3][3] = {};
@@ -446,10 +480,12 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
         double values[3], vectors[3][3];
         if (!Eigen3(scatter, values, vectors))
             return false;
-        // The normals must turn about the direction (a clear middle value)
-        // and keep square to it (a much smaller last one).
+        // The normals left at the end must turn about the direction (a
+        // clear middle value) and keep square to it (a much smaller last
+        // one). The first passes see the normals of whatever else the region
+        // holds too (a rim of the face the wall stands on).
         const double total = values[0] + values[1] + values[2];
-        if (!(values[1] > 0.005 * total) || !(values[1] > 25.0 * std::max(values[2], 0.0)))
+        if (pass + 1 == kPasses && (!(values[1] > 0.005 * total) || !(values[1] > 25.0 * std::max(values[2], 0.0))))
             return false;
         for (int k = 0; k < 3; ++k)
             best[k] = vectors[k][2];

@@ -132,6 +132,26 @@ inline void BuildCylinderStrip(cMesh& mesh, const double frame[12], double radiu
     mesh.Update();
 }
 
+// A flat ring sector in the frame's plane z = `height`, from radius `inner`
+// to `outer` over the angles [from, from + sweep]: the rim of a face that a
+// stroke across a boss also catches (its top, or the face it stands on).
+inline void BuildRingSector(cMesh& mesh, const double frame[12], double inner, double outer, double height,
+                            double from, double sweep, std::uint32_t around, std::uint32_t across, double sigma,
+                            std::uint32_t seed = 17)
+{
+    std::mt19937 rng(seed);
+    const std::uint32_t first = mesh.GetVertexCount();
+    for (std::uint32_t j = 0; j <= across; ++j)
+        for (std::uint32_t i = 0; i <= around; ++i)
+        {
+            const double a = from + sweep * i / around, r = inner + (outer - inner) * j / across;
+            const double local[3] = {r * std::cos(a), r * std::sin(a), height};
+            AddNoisy(mesh, frame, local, rng, sigma);
+        }
+    Triangulate(mesh, first, around, across, false);
+    mesh.Update();
+}
+
 // `count` vertices, spread over the mesh, pushed off the surface along their
 // normals by `offset` (alternately out and in): the stray points of a scan.
 inline void AddOutliers(cMesh& mesh, std::uint32_t count, double offset)

@@ -101,6 +101,13 @@ TEST(ExtrudedStripOfABoss, ArcLiesOnTheBoss)
                 const double sweep = degrees * kPi / 180.0;
                 BuildCylinderStrip(mesh, frame, radius, -0.5 * kPi - 0.5 * sweep, sweep, 15.0,
                                    static_cast<std::uint32_t>(degrees / 2), 15, 0.01);
+                // A stroke over the front of the boss catches a rim of its
+                // top and of the face it stands on.
+                const double from = -0.5 * kPi - 0.5 * sweep;
+                BuildRingSector(mesh, frame, radius - 2.0, radius, 15.0, from, sweep,
+                                static_cast<std::uint32_t>(degrees / 2), 2, 0.01);
+                BuildRingSector(mesh, frame, radius, radius + 1.5, 0.0, from, sweep,
+                                static_cast<std::uint32_t>(degrees / 2), 2, 0.01);
                 AddOutliers(mesh, 6, 1.5);
                 Dezaz_ExtrudedObject object;
                 Dezaz_Extruded& surface = *object.GetGeometry();
