@@ -32,8 +32,10 @@ constexpr int kRebuildAfter = 512;
 constexpr int kRebuildAfterLookUps = 2048;
 constexpr int kRebuildAfterSome = 16;
 // The inner rectangle is tried along the tightest frame and turned by up to
-// this many steps of a tenth of a degree either way.
+// this many steps of a tenth of a degree either way: every kBoxFineSteps-th
+// turn first, then every turn near the best of those.
 constexpr int kBoxTurns = 15;
+constexpr int kBoxFineSteps = 5;
 constexpr double kBoxTurnStep = 0.1 * 0.017453292519943295;
 
 struct stAxisSet
@@ -64,6 +66,58 @@ inline void MeasureRecord(const stFitPoint& p, const double o[3], const stAxisSe
         r[3] = r[3] < tB ? tB : r[3];
     }
 }
+
+// The extents of every axis pair as MeasureRecord keeps them, the first and
+// second axis of a pair in the two lanes of one instruction: each lane
+// computes MeasureRecord's expression, so the extents are the same bits.
+class cPairedExtents
+{
+public:
+    explicit cPairedExtents(const stAxisSet& axes)
+        : m_count(axes.pairCount), m_x(m_count), m_y(m_count), m_z(m_count), m_low(m_count), m_high(m_count)
+    {
+        for (int k = 0; k < m_count; ++k)
+        {
+            m_x[k] = tPair{axes.first[k][0], axes.second[k][0]};
+            m_y[k] = tPair{axes.first[k][1], axes.second[k][1]};
+            m_z[k] = tPair{axes.first[k][2], axes.second[k][2]};
+        }
+    }
+
+    void Measure(const stFitPoint& p, const double o[3])
+    {
+        const double x = double(p.position[0]) - o[0];
+        const double y = double(p.position[1]) - o[1];
+        const double z = double(p.position[2]) - o[2];
+        const tPair xx = {x, x}, yy = {y, y}, zz = {z, z};
+        for (int k = 0; k < m_count; ++k)
+        {
+            const tPair t = (xx * m_x[k] + yy * m_y[k]) + zz * m_z[k];
+            // Lane by lane t where it is beyond the bound, else the bound
+            // (also for a NaN t).
+            m_low[k] = t < m_low[k] ? t : m_low[k];
+            m_high[k] = m_high[k] < t ? t : m_high[k];
+        }
+    }
+
+    // {lowest, highest along first, lowest, highest along second} per pair.
+    void CopyTo(double (*ranges)[4]) const
+    {
+        for (int k = 0; k < m_count; ++k)
+        {
+            ranges[k][0] = m_low[k][0];
+            ranges[k][1] = m_high[k][0];
+            ranges[k][2] = m_low[k][1];
+            ranges[k][3] = m_high[k][1];
+        }
+    }
+
+private:
+    typedef double tPair __attribute__((vector_size(16)));
+
+    int m_count;
+    std::vector<tPair> m_x, m_y, m_z, m_low, m_high; // the extents start at 0
+};
 
 // The unit direction whose diamond angle is d.
 void DiamondDirection(double d, double out[2])
@@ -263,9 +317,8 @@ public:
         const double* a = axes.first[best];
         const double* b = axes.second[best];
         double largest = 0.0;
-        for (int turn = -kBoxTurns; turn <= kBoxTurns; ++turn)
-        {
-            const double angle = turn * kBoxTurnStep;
+        double bestAngle = 0.0;
+        auto tryTurn = [&](double angle) {
             const double c = std::cos(angle), s = std::sin(angle);
             double first[3], second[3];
             for (int k = 0; k < 3; ++k)
@@ -278,6 +331,7 @@ public:
             if (area > largest)
             {
                 largest = area;
+                bestAngle = angle;
                 for (int k = 0; k < 3; ++k)
                 {
                     m_first[k] = first[k];
@@ -286,6 +340,15 @@ public:
                 m_low[0] = low[0], m_high[0] = high[0];
                 m_low[1] = low[1], m_high[1] = high[1];
             }
+        };
+        // Coarse turns first, then fine ones about the best of them.
+        for (int turn = -kBoxTurns; turn <= kBoxTurns; turn += kBoxFineSteps)
+            tryTurn(turn * kBoxTurnStep);
+        const double coarse = bestAngle;
+        for (int turn = 1 - kBoxFineSteps; turn < kBoxFineSteps; ++turn)
+        {
+            if (turn != 0)
+                tryTurn(coarse + turn * kBoxTurnStep);
         }
     }
 
@@ -483,10 +546,11 @@ void SearchRim(const tFitPointQueue& points, const double origin[3], const doubl
     for (int k = 0; k < pairCount; ++k)
         lean = std::max({lean, std::fabs(Dot3d(first[k], normal)), std::fabs(Dot3d(second[k], normal))});
 
+    cPairedExtents extents(axes);
     const std::size_t stride = points.size() / kSeedCount;
     for (std::size_t i = 0; i < points.size(); i += stride)
     {
-        MeasureRecord(points[i], origin, axes, ranges);
+        extents.Measure(points[i], origin);
         if (rim)
             rim->push_back(&points[i]);
     }
@@ -497,6 +561,7 @@ void SearchRim(const tFitPointQueue& points, const double origin[3], const doubl
     double margin = 0.0;
     double reachable = 0.0;
     auto rebuild = [&] {
+        extents.CopyTo(ranges);
         double extent = 0.0;
         for (int k = 0; k < pairCount; ++k)
             extent = std::max({extent, ranges[k][1] - ranges[k][0], ranges[k][3] - ranges[k][2]});
@@ -526,7 +591,7 @@ void SearchRim(const tFitPointQueue& points, const double origin[3], const doubl
         ++lookUps;
         if ((size <= reachable) & (size <= sizeCap) & star.Holds(SectorOf(s, t), s, t))
             return;
-        MeasureRecord(p, origin, axes, ranges);
+        extents.Measure(p, origin);
         if (rim)
             rim->push_back(&p);
         if (++sinceBuild >= kRebuildAfter || (lookUps >= kRebuildAfterLookUps && sinceBuild >= kRebuildAfterSome))
@@ -572,6 +637,7 @@ void SearchRim(const tFitPointQueue& points, const double origin[3], const doubl
         visit(*it);
         settle(*it);
     }
+    extents.CopyTo(ranges);
 }
 
 } // namespace
@@ -613,10 +679,10 @@ bool MeasureNearFrames(const tFitPointQueue& points, const std::vector<const stF
                        double (*otherRanges)[4])
 {
     const stAxisSet other{pairCount, otherFirst, otherSecond};
-    for (int k = 0; k < pairCount; ++k)
-        std::fill(otherRanges[k], otherRanges[k] + 4, 0.0);
+    cPairedExtents extents(other);
     for (const stFitPoint* p : rim)
-        MeasureRecord(*p, otherOrigin, other, otherRanges);
+        extents.Measure(*p, otherOrigin);
+    extents.CopyTo(otherRanges);
     // A record kept back lies clearance inside every extent of the search's
     // frames and within the size cap of its origin (as a sum of magnitudes,
     // which the float test may exceed by a hair). Along a nearby axis about
