@@ -173,7 +173,8 @@ bool SolveAxis(const std::vector<stOriented>& samples, double axis[3], double po
         return false;
     // Two nearly equal smallest values: a pencil of lines fits as well (the
     // normals of a sphere all meet every line through its centre).
-    if (!(sv[1] > 4.0 * std::max(sv[2], 0.0)))
+    // (Terms are of order one: unit normals, unit spread.)
+    if (!(sv[1] > 4.0 * std::max(sv[2], 0.0)) || !(sv[1] > 1e-6 * static_cast<double>(samples.size())))
         return false;
     double dir[3] = {svec[0][2], svec[1][2], svec[2][2]};
     if (!MakeUnit(dir))

@@ -1,0 +1,135 @@
+// Axes read from point normals: what they find on ideal patches far from the
+// origin, and the patches that leave them open (a flat face, a sphere).
+#include "fitting/sweep_axis_estimates.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+
+stFitPoint Record(const double p[3], const double n[3])
+{
+    stFitPoint r;
+    for (int k = 0; k < 3; ++k)
+        r.position[k] = static_cast<float>(p[k]), r.normal[k] = static_cast<float>(n[k]);
+    return r;
+}
+
+// A tilted orthonormal frame placed far from the origin: x, y, z columns.
+struct stFrame
+{
+    double x[3] = {0.8, 0.6, 0.0};
+    double y[3] = {-0.36, 0.48, 0.8};
+    double z[3] = {0.48, -0.64, 0.6};
+    double o[3] = {1200.0, -700.0, 450.0};
+
+    void Map(const double local[3], double world[3], bool isPoint) const
+    {
+        for (int k = 0; k < 3; ++k)
+            world[k] = (isPoint ? o[k] : 0.0) + x[k] * local[0] + y[k] * local[1] + z[k] * local[2];
+    }
+};
+
+double LineAngle(const double a[3], const double b[3])
+{
+    const double dot = std::fabs(a[0] * b[0] + a[1] * b[1] + a[2] * b[2]);
+    return std::acos(std::min(dot, 1.0));
+}
+
+// A surface of revolution about the frame's z: the cone-like wall
+// r = 10 + 0.3 h over a third of a turn; `stray` normals of every tenth
+// point are turned well off.
+tFitPointQueue RevolvedPatch(const stFrame& f, bool stray)
+{
+    tFitPointQueue points;
+    for (int j = 0; j <= 20; ++j)
+        for (int i = 0; i <= 30; ++i)
+        {
+            const double h = 0.5 * j, a = (2.0 * kPi / 3.0) * i / 30.0;
+            const double r = 10.0 + 0.3 * h;
+            const double local[3] = {r * std::cos(a), r * std::sin(a), h};
+            double n[3] = {std::cos(a), std::sin(a), -0.3};
+            if (stray && (i + j) % 10 == 0)
+                n[2] += 0.8;
+            const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            for (double& c : n)
+                c /= len;
+            double wp[3], wn[3];
+            f.Map(local, wp, true);
+            f.Map(n, wn, false);
+            points.push_back(Record(wp, wn));
+        }
+    return points;
+}
+
+} // namespace
+
+TEST(NormalAxes, ExtrusionDirectionIsSquareToTheNormalsAndAFlatFaceLeavesItOpen)
+{
+    const stFrame f;
+    tFitPointQueue wall, flat;
+    for (int j = 0; j <= 10; ++j)
+        for (int i = 0; i <= 30; ++i)
+        {
+            const double a = 1.5 * i / 30.0;
+            const double local[3] = {12.0 * std::cos(a), 12.0 * std::sin(a), 1.5 * j};
+            const double n[3] = {std::cos(a), std::sin(a), 0.0};
+            double wp[3], wn[3];
+            f.Map(local, wp, true);
+            f.Map(n, wn, false);
+            wall.push_back(Record(wp, wn));
+            const double up[3] = {0.0, 0.0, 1.0}, onTop[3] = {1.0 * i, 1.0 * j, 0.0};
+            f.Map(onTop, wp, true);
+            f.Map(up, wn, false);
+            flat.push_back(Record(wp, wn));
+        }
+    double d[3];
+    ASSERT_TRUE(EstimateExtrusionDirectionFromNormals(cFitContainer(wall), d));
+    EXPECT_LT(LineAngle(d, f.z), 1e-6);
+    EXPECT_LT(MedianNormalAlongDirection(cFitContainer(wall), f.z), 1e-6);
+    EXPECT_NEAR(MedianNormalAlongDirection(cFitContainer(wall), f.x), std::cos(0.75), 0.03);
+    EXPECT_FALSE(EstimateExtrusionDirectionFromNormals(cFitContainer(flat), d)) << "every direction across is open";
+    EXPECT_EQ(MedianNormalAlongDirection(cFitContainer(tFitPointQueue{}), f.z), FLT_MAX);
+}
+
+TEST(NormalAxes, RevolutionAxisIsWhereTheNormalsMeetDespiteStrayNormals)
+{
+    const stFrame f;
+    for (const bool stray : {false, true})
+    {
+        const cFitContainer points(RevolvedPatch(f, stray));
+        double axis[3], point[3];
+        ASSERT_TRUE(EstimateRevolutionAxisFromNormals(points, axis, point)) << stray;
+        EXPECT_LT(LineAngle(axis, f.z), 1e-4) << stray;
+        // The point lies on the true axis.
+        const double d[3] = {point[0] - f.o[0], point[1] - f.o[1], point[2] - f.o[2]};
+        const double along = d[0] * f.z[0] + d[1] * f.z[1] + d[2] * f.z[2];
+        EXPECT_LT(std::hypot(std::hypot(d[0] - along * f.z[0], d[1] - along * f.z[1]), d[2] - along * f.z[2]), 1e-3)
+            << stray;
+        EXPECT_LT(MedianNormalOffMeridian(points, f.z, f.o), 1e-5); // float records far out
+        EXPECT_GT(MedianNormalOffMeridian(points, f.x, f.o), 0.1);
+    }
+}
+
+TEST(NormalAxes, ASphereLeavesTheAxisOpen)
+{
+    // Every line through a sphere's centre meets all its normals.
+    tFitPointQueue sphere;
+    for (int j = 1; j < 10; ++j)
+        for (int i = 0; i < 20; ++i)
+        {
+            const double t = kPi * j / 10.0, a = 2.0 * kPi * i / 20.0;
+            const double n[3] = {std::sin(t) * std::cos(a), std::sin(t) * std::sin(a), std::cos(t)};
+            const double p[3] = {300.0 + 8.0 * n[0], -50.0 + 8.0 * n[1], 20.0 + 8.0 * n[2]};
+            sphere.push_back(Record(p, n));
+        }
+    double axis[3], point[3];
+    EXPECT_FALSE(EstimateRevolutionAxisFromNormals(cFitContainer(sphere), axis, point));
+    tFitPointQueue few(sphere.begin(), sphere.begin() + 5);
+    EXPECT_FALSE(EstimateRevolutionAxisFromNormals(cFitContainer(few), axis, point));
+}
