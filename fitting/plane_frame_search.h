@@ -7,9 +7,12 @@
 // describe can raise no extent of any of the frames. Each point's in-plane
 // position is tested against a star-shaped table inside that polygon (one
 // radius per direction sector), which costs about what one axis costs; only
-// the points outside it are measured along every axis. The table is seeded
-// from an even subsample and tightened as the rim is found. The extents come
-// out bit for bit as measuring every point along every axis gives them.
+// the points outside it are measured along every axis. Most points do not
+// even reach the table: four at a time, in float, they are tested against a
+// rectangle inside the polygon (the float rounding allowed for). The table
+// and the rectangle are seeded from an even subsample and tightened as the
+// rim is found. The extents come out bit for bit as measuring every point
+// along every axis gives them.
 #pragma once
 
 #include "fitting/fit_container.h"
