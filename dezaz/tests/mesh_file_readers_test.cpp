@@ -2,16 +2,20 @@
 // and leaves the caller's mesh as it was; sound files of every layout read
 // to the mesh they hold.
 #include "dezaz/mesh_file_data.h"
+#include "dezaz/mesh_file_input.h"
 #include "dezaz/mesh_import.h"
 #include "dezaz/polygon_triangulation.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +94,25 @@ double Area(const ON_Mesh& mesh)
     return area;
 }
 
+// The mesh's vertices, to compare with the corners a file was written with.
+std::set<std::array<float, 3>> Points(const ON_Mesh& mesh)
+{
+    std::set<std::array<float, 3>> points;
+    for (const ON_3fPoint& v : mesh.m_V)
+        points.insert({v.x, v.y, v.z});
+    return points;
+}
+
+// A unit square in two triangles at height 40, far from the origin.
+const float kFarSquare[2][9] = {{100, 200, 40, 101, 200, 40, 101, 201, 40}, {100, 200, 40, 101, 201, 40, 100, 201, 40}};
+const std::set<std::array<float, 3>> kFarSquareCorners = {
+    {100, 200, 40}, {101, 200, 40}, {101, 201, 40}, {100, 201, 40}};
+
+template <class T> void Append(std::string& bytes, T value)
+{
+    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
 } // namespace
 
 TEST(MeshFileReaders, HostilePlyHeadersAreRefusedWithoutReadingOn)
@@ -99,6 +122,9 @@ TEST(MeshFileReaders, HostilePlyHeadersAreRefusedWithoutReadingOn)
     ExpectRefused("no_format.ply", "ply\nelement vertex 0\nend_header\n", L"no format");
     ExpectRefused("bad_type.ply", "ply\nformat ascii 1.0\nelement vertex 1\nproperty quad x\nend_header\n",
                   L"property line");
+    ExpectRefused("float_length.ply",
+                  "ply\nformat ascii 1.0\nelement face 1\nproperty list float int vertex_indices\nend_header\n",
+                  L"length type is not an integer type");
     // A header claiming far more than the file holds fails before any room
     // is taken for it (these took 16 s and 900 MB, and more than 4 GB).
     ExpectRefused("1e7.ply", AsciiPly(10000000, "3 0 1 2\n"), L"10000000");
@@ -201,6 +227,128 @@ TEST(MeshFileReaders, CutShortOrDamagedStlIsRefused)
     EXPECT_EQ(two.mesh.FaceCount(), 2);
 }
 
+TEST(MeshFileReaders, StlCornersLandWhereTheFileSaysInEitherLayout)
+{
+    // Binary, its header starting with "solid" as many programs write it:
+    // the size that the count makes decides the layout.
+    std::string binary = "solid written by a program that writes binary";
+    binary.resize(80, ' ');
+    Append(binary, std::uint32_t{2});
+    for (const auto& triangle : kFarSquare)
+    {
+        binary.append(12, '\0'); // the normal
+        for (float v : triangle)
+            Append(binary, v);
+        binary.append(2, '\0');
+    }
+    const stOutcome b = Import(Write("solid_header.stl", binary));
+    ASSERT_TRUE(b.ok) << Narrow(b.error);
+    EXPECT_EQ(b.mesh.FaceCount(), 2);
+    EXPECT_EQ(Points(b.mesh), kFarSquareCorners);
+
+    // ASCII, its keywords in capitals.
+    std::string ascii = "solid far\n";
+    for (const auto& t : kFarSquare)
+    {
+        ascii += "FACET NORMAL 0 0 1\nOUTER LOOP\n";
+        for (int k = 0; k < 3; ++k)
+            ascii += "VERTEX " + std::to_string(t[3 * k]) + " " + std::to_string(t[3 * k + 1]) + " " +
+                     std::to_string(t[3 * k + 2]) + "\n";
+        ascii += "ENDLOOP\nENDFACET\n";
+    }
+    const stOutcome a = Import(Write("far.stl", ascii + "endsolid far\n"));
+    ASSERT_TRUE(a.ok) << Narrow(a.error);
+    EXPECT_EQ(a.mesh.FaceCount(), 2);
+    EXPECT_EQ(Points(a.mesh), kFarSquareCorners);
+
+    ExpectRefused("four_numbers.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0 7\n", L"three numbers");
+
+    // All four bytes of the count are read.
+    std::string big(84, '\0');
+    big[80] = 2;
+    big[82] = 1;
+    big += std::string(2 * 50, '\0');
+    ExpectRefused("big_count.stl", big, L"declares 65538 triangles but holds 2");
+    // Blanks that fill the whole start read for the layout: judged by what
+    // it holds (a binary header of blanks), not by what lies past it.
+    ExpectRefused("blanks.stl", std::string(510, ' ') + ascii + "endsolid far\n", L"cut short");
+}
+
+TEST(MeshFileReaders, PlyPropertiesInAnyOrderOtherListsAndShortFacesAreReadPast)
+{
+    // The coordinates may come in any order; a vertex without one is refused.
+    const std::string orders[] = {"y z x", "z x y"};
+    for (const std::string& order : orders)
+    {
+        std::string head = "ply\nformat ascii 1.0\nelement vertex 4\n";
+        for (char axis : order)
+            if (axis != ' ')
+                head += std::string("property float ") + axis + "\n";
+        head += "element face 2\nproperty list uchar int vertex_indices\nend_header\n";
+        std::string body;
+        for (int i = 0; i < 4; ++i)
+        {
+            const float* corner = i < 3 ? &kFarSquare[0][3 * i] : &kFarSquare[1][6];
+            for (char axis : order)
+                if (axis != ' ')
+                    body += std::to_string(corner[axis - 'x']) + " ";
+            body += "\n";
+        }
+        const stOutcome outcome = Import(Write("order.ply", head + body + "3 0 1 2\n3 0 2 3\n"));
+        ASSERT_TRUE(outcome.ok) << order << ": " << Narrow(outcome.error);
+        EXPECT_EQ(Points(outcome.mesh), kFarSquareCorners) << order;
+    }
+    ExpectRefused("no_x.ply",
+                  "ply\nformat ascii 1.0\nelement vertex 1\nproperty float y\nproperty float z\n"
+                  "property float w\nelement face 0\nproperty list uchar int vertex_indices\nend_header\n1 2 3\n",
+                  L"no x, y and z");
+
+    // ASCII: an empty face and a two-corner one before the faces that count,
+    // each with a second list (empty or not) read past.
+    const std::string lists = kPlyHead +
+                              "element face 4\nproperty list uchar int vertex_indices\nproperty list uchar float uv\n"
+                              "end_header\n" +
+                              kSquareVertices + "0 0\n2 0 1 2 0.5 0.5\n3 0 1 2 0\n3 0 2 3 4 0 0 1 1\n";
+    const stOutcome ascii = Import(Write("lists.ply", lists));
+    ASSERT_TRUE(ascii.ok) << Narrow(ascii.error);
+    EXPECT_EQ(ascii.mesh.FaceCount(), 2);
+    EXPECT_EQ(ascii.stats.faces_dropped, 2u);
+    EXPECT_DOUBLE_EQ(Area(ascii.mesh), 1.0);
+
+    // Binary: the same with a fixed-size element filling the file to its
+    // last byte, and then the same file short of its last face's last byte.
+    std::string binary = "ply\nformat binary_little_endian 1.0\nelement vertex 4\nproperty float x\n"
+                         "property float y\nproperty float z\nelement face 3\n"
+                         "property list uchar int vertex_indices\nproperty list uchar uchar flags\n"
+                         "property uchar red\nelement edge 1\nproperty int a\nproperty int b\nend_header\n";
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < 3; ++k)
+            Append(binary, i < 3 ? kFarSquare[0][3 * i + k] : kFarSquare[1][6 + k]);
+    const auto face = [&](std::vector<std::int32_t> corners, std::vector<std::uint8_t> flags) {
+        Append(binary, static_cast<std::uint8_t>(corners.size()));
+        for (std::int32_t c : corners)
+            Append(binary, c);
+        Append(binary, static_cast<std::uint8_t>(flags.size()));
+        binary.append(flags.begin(), flags.end());
+        Append(binary, std::uint8_t{200});
+    };
+    face({0, 1}, {7, 7});
+    face({0, 1, 2}, {});
+    face({0, 2, 3}, {9});
+    Append(binary, std::int32_t{0});
+    Append(binary, std::int32_t{1});
+    const stOutcome tight = Import(Write("tight.ply", binary));
+    ASSERT_TRUE(tight.ok) << Narrow(tight.error);
+    EXPECT_EQ(tight.mesh.FaceCount(), 2);
+    EXPECT_EQ(tight.stats.faces_dropped, 1u);
+    EXPECT_EQ(Points(tight.mesh), kFarSquareCorners);
+    EXPECT_DOUBLE_EQ(Area(tight.mesh), 1.0);
+    const std::size_t edges = binary.find("element edge 1\n");
+    std::string no_edges = binary.substr(0, binary.size() - 8);
+    no_edges.replace(edges, 15, "");
+    ExpectRefused("short_red.ply", no_edges.substr(0, no_edges.size() - 1), L"cut short");
+}
+
 TEST(MeshFileReaders, ObjCornersOfEveryFormCountFromOneOrBackAndMustNameAVertex)
 {
     const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
@@ -211,6 +359,16 @@ TEST(MeshFileReaders, ObjCornersOfEveryFormCountFromOneOrBackAndMustNameAVertex)
     EXPECT_EQ(forms.stats.faces_dropped, 1u);
     EXPECT_DOUBLE_EQ(Area(forms.mesh), 1.0);
 
+    EXPECT_EQ(forms.stats.corners_read, 8u) << "the two corners of the line face count too";
+
+    // Texture and normal numbers of any digits are read past, up to the
+    // file's last byte; the vertex keeps all three coordinates.
+    const stOutcome far = Import(Write("far.obj", "v 100 200 40\nv 101 200 40\nv 101 201 40\nv 100 201 40\n"
+                                                    "f 1/9/10 2/19/10 3//10\nf 1/90 3/109 4/0"));
+    ASSERT_TRUE(far.ok) << Narrow(far.error);
+    EXPECT_EQ(Points(far.mesh), kFarSquareCorners);
+    EXPECT_DOUBLE_EQ(Area(far.mesh), 1.0);
+
     // A face may name vertices that follow it.
     EXPECT_TRUE(Import(Write("ahead.obj", "f 1 2 3\n" + square)).ok);
 
@@ -218,6 +376,7 @@ TEST(MeshFileReaders, ObjCornersOfEveryFormCountFromOneOrBackAndMustNameAVertex)
     ExpectRefused("back.obj", square + "f -5 1 2\n", L"names no vertex");
     ExpectRefused("far.obj", square + "f 1 2 9\n", L"vertex 9");
     ExpectRefused("word.obj", square + "f 1 2 x\n", L"\"x\"");
+    ExpectRefused("word_texture.obj", square + "f 1/a/1 2 3\n", L"\"1/a/1\"");
     ExpectRefused("short_v.obj", "v 1 2\n", L"three numbers");
     ExpectRefused("nothing.obj", "# nothing\n", L"no triangle");
 }
@@ -238,7 +397,31 @@ TEST(MeshFileReaders, OnlyRegularFilesAreReadAndUnknownContentIsNamedSo)
     EXPECT_EQ(mesh.VertexCount(), 1);
     ExpectRefused("notes.txt", "just some words\n", L"STL, OBJ or PLY");
     // Named otherwise, a PLY file is still known by its first line.
-    EXPECT_TRUE(Import(Write("square.mesh", AsciiPly(1, "3 0 1 2\n"))).ok);
+    EXPECT_TRUE(Import(Write("square.mesh", AsciiPly(1, "3 0 1 2\n"))).ok);    ExpectRefused("one.txt", "x", L"STL, OBJ or PLY");
+    EXPECT_FALSE(dezaz::ImportMeshFile(Temp("missing.stl").string(), mesh, error));
+    EXPECT_NE(error.find(L"cannot be opened"), std::wstring::npos) << Narrow(error);
+}
+
+TEST(MeshFileReaders, AFileThatShrinksOrCannotBeReadFailsAtOnce)
+{
+    std::wstring error;
+    char bytes[100] = {};
+    {
+        dezaz::cMeshFileInput never_opened;
+        EXPECT_FALSE(never_opened.ReadAt(0, bytes, sizeof bytes, error));
+        EXPECT_NE(error.find(L"cannot be read"), std::wstring::npos) << Narrow(error);
+    }
+    const fs::path path = Write("shrinks.stl", std::string(sizeof bytes, 'a'));
+    dezaz::cMeshFileInput input;
+    ASSERT_TRUE(input.Open(path.string(), error)) << Narrow(error);
+    EXPECT_EQ(input.Size(), sizeof bytes);
+    fs::resize_file(path, 10);
+    // An end of file is no interrupted read, whatever errno held before.
+    errno = EAGAIN;
+    EXPECT_FALSE(input.ReadAt(0, bytes, sizeof bytes, error));
+    EXPECT_NE(error.find(L"shorter"), std::wstring::npos) << Narrow(error);
+    EXPECT_EQ(std::string(bytes, 10), std::string(10, 'a'));
+    fs::remove(path);
 }
 
 TEST(PolygonTriangulation, SplitsConvexConcaveAndTiltedFacesIntoTrianglesThatCoverThemOnce)
