@@ -397,7 +397,8 @@ TEST(MeshFileReaders, OnlyRegularFilesAreReadAndUnknownContentIsNamedSo)
     EXPECT_EQ(mesh.VertexCount(), 1);
     ExpectRefused("notes.txt", "just some words\n", L"STL, OBJ or PLY");
     // Named otherwise, a PLY file is still known by its first line.
-    EXPECT_TRUE(Import(Write("square.mesh", AsciiPly(1, "3 0 1 2\n"))).ok);    ExpectRefused("one.txt", "x", L"STL, OBJ or PLY");
+    EXPECT_TRUE(Import(Write("square.mesh", AsciiPly(1, "3 0 1 2\n"))).ok);
+    ExpectRefused("one.txt", "x", L"STL, OBJ or PLY");
     EXPECT_FALSE(dezaz::ImportMeshFile(Temp("missing.stl").string(), mesh, error));
     EXPECT_NE(error.find(L"cannot be opened"), std::wstring::npos) << Narrow(error);
 }
