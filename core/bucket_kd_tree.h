@@ -55,6 +55,8 @@ template <class T, class TComparator> struct stBucketKDTreeNode
     {
         first = 0;
         count = 0;
+        low = HUGE_VALF;
+        high = -HUGE_VALF;
     }
 
     union
@@ -66,18 +68,35 @@ template <class T, class TComparator> struct stBucketKDTreeNode
             std::uint32_t count; // leaf: elements held
         };
     };
-    // Inner: bounds on the axis of what lies below: the lower side's largest
-    // coordinate and the upper side's smallest (-inf / +inf while empty).
-    float lowerMax = -HUGE_VALF;
-    float upperMin = HUGE_VALF;
+    union
+    {
+        // Inner: bounds on the axis of what lies below: the lower side's
+        // largest coordinate and the upper side's smallest.
+        struct
+        {
+            float lowerMax;
+            float upperMin;
+        };
+        // Leaf: its elements' smallest and largest coordinate on its bound
+        // axis, the axis on which they lie farthest inside the leaf's cell.
+        struct
+        {
+            float low;
+            float high;
+        };
+    };
     // Inner: axis << 30 | index of the lower child (the upper one follows
-    // it); all ones for a leaf.
-    std::uint32_t children = kBucketKDTreeNoIndex;
+    // it). Leaf: kLeaf | bound axis (3: none).
+    std::uint32_t children = kLeaf | 3u;
     std::uint32_t index = kBucketKDTreeNoIndex; // in-order number (NumberNodes)
 
-    bool IsLeaf() const { return children == kBucketKDTreeNoIndex; }
+    static constexpr std::uint32_t kLeaf = 0xFFFFFFFC;
+
+    bool IsLeaf() const { return children >= kLeaf; }
     // 0 x, 1 y, 2 z; -1 for a leaf.
     int Axis() const { return IsLeaf() ? -1 : static_cast<int>(children >> 30); }
+    // Leaf: the axis low and high bound, -1 for none (and for an inner node).
+    int BoundAxis() const { return IsLeaf() && (children & 3u) != 3u ? static_cast<int>(children & 3u) : -1; }
     std::uint32_t Lower() const { return children & 0x3FFFFFFFu; }
     std::uint32_t Upper() const { return Lower() + 1; }
     std::uint32_t GetBucketCount() const { return IsLeaf() ? count : 0; }
@@ -137,11 +156,14 @@ public:
         const float* p = m_comparator.Coordinates(element);
         std::uint32_t at = 0;
         std::uint32_t depth = 1;
+        float cell[6];
+        std::copy(m_box, m_box + 6, cell);
+        GrowBox3f(cell, p);
         for (;;)
         {
             if (m_nodes[at].IsLeaf())
             {
-                if (m_nodes[at].count <= m_bucketMaximum || !Split(at))
+                if (m_nodes[at].count <= m_bucketMaximum || !Split(at, cell))
                     break;
             }
             Node& node = m_nodes[at];
@@ -149,11 +171,13 @@ public:
             if (static_cast<double>(p[axis]) > node.split)
             {
                 node.upperMin = std::min(node.upperMin, p[axis]);
+                cell[axis] = node.upperMin;
                 at = node.Upper();
             }
             else
             {
                 node.lowerMax = std::max(node.lowerMax, p[axis]);
+                cell[axis + 3] = node.lowerMax;
                 at = node.Lower();
             }
             ++depth;
@@ -257,6 +281,7 @@ public:
         }
         std::uint32_t top = 0;
         std::uint32_t at = 0;
+        const std::uint32_t nodeCount = m_nodes.GetCount();
         bool walking = r2 > SumOfSquares(gap);
         while (walking)
         {
@@ -268,6 +293,16 @@ public:
                 const S lowerGap = std::max(gap[axis], static_cast<S>(q[axis] - static_cast<S>(node.lowerMax)));
                 const S upperGap = std::max(gap[axis], static_cast<S>(static_cast<S>(node.upperMin) - q[axis]));
                 const bool upperFirst = qd[axis] > node.split;
+                // Build makes an upper child's children right after the
+                // pair, and their upper child's children after those: ask
+                // for them while the child's own record is on its way (a
+                // wrong guess only fetches lines in vain).
+                if (lower + 5 < nodeCount)
+                {
+                    __builtin_prefetch(&m_nodes[lower + 2]);
+                    __builtin_prefetch(&m_nodes[lower + 5]);
+                }
+                const S cellGap = gap[axis];
                 gap[axis] = upperFirst ? lowerGap : upperGap;
                 if (r2 > SumOfSquares(gap))
                 {
@@ -277,14 +312,16 @@ public:
                     later.gap[1] = gap[1];
                     later.gap[2] = gap[2];
                 }
-                gap[axis] = upperFirst ? upperGap : lowerGap;
-                if (r2 > SumOfSquares(gap))
+                const S nearGap = upperFirst ? upperGap : lowerGap;
+                gap[axis] = nearGap;
+                // The node's own cell passed: a near side no farther passes too.
+                if (nearGap == cellGap || r2 > SumOfSquares(gap))
                 {
                     at = upperFirst ? lower + 1 : lower;
                     continue;
                 }
             }
-            else if (node.count > 0)
+            else if (node.count > 0 && LeafMayHoldNearer(node, q, gap, r2))
             {
                 if (m_elements.KeepsOffsets())
                     ScanOffsets(q, m_elements.GetOffsets() + node.first, node.count, r2, best);
@@ -358,11 +395,14 @@ protected:
         {
             std::uint32_t node;
             std::uint32_t depth;
+            float cell[6];
         };
         tArray<stVisit> stack;
         std::uint32_t deepest = 1;
-        if (m_nodes.GetCount() == 0 || stack.PushBack(stVisit{0, 1}) == nullptr)
+        if (m_nodes.GetCount() == 0 || stack.Append() == nullptr)
             return deepest;
+        stack[0] = stVisit{0, 1, {}};
+        std::copy(m_box, m_box + 6, stack[0].cell);
         while (stack.GetCount() > 0)
         {
             const stVisit visit = stack[stack.GetCount() - 1];
@@ -371,11 +411,13 @@ protected:
             const Node& node = m_nodes[visit.node];
             // A leaf that could not be split (no memory) stays over-full:
             // still correct for queries, only slower.
-            if (!node.IsLeaf() || node.count <= m_bucketMaximum || !Split(visit.node))
+            if (!node.IsLeaf() || node.count <= m_bucketMaximum || !Split(visit.node, visit.cell))
                 continue;
-            const std::uint32_t lower = m_nodes[visit.node].Lower();
-            if (stack.PushBack(stVisit{lower, visit.depth + 1}) == nullptr ||
-                stack.PushBack(stVisit{lower + 1, visit.depth + 1}) == nullptr)
+            const Node& split = m_nodes[visit.node];
+            stVisit lower{split.Lower(), visit.depth + 1, {}};
+            stVisit upper{split.Upper(), visit.depth + 1, {}};
+            ChildCells(split, visit.cell, lower.cell, upper.cell);
+            if (stack.PushBack(lower) == nullptr || stack.PushBack(upper) == nullptr)
                 break;
         }
         m_depth = std::max(m_depth, deepest);
@@ -389,7 +431,8 @@ private:
         std::uint32_t begin;
         std::uint32_t end;
         std::uint32_t depth;
-        float box[6];
+        float box[6];  // of its elements
+        float cell[6]; // the root box narrowed by the bounds above it
     };
 
     // A far side the query may still need: its node and the gaps to its cell.
@@ -437,7 +480,13 @@ private:
         if (!m_elements.Append(element))
             return false;
         ++leaf.count;
-        GrowBox3f(m_box, m_comparator.Coordinates(element));
+        const float* p = m_comparator.Coordinates(element);
+        GrowBox3f(m_box, p);
+        if (leaf.BoundAxis() >= 0)
+        {
+            leaf.low = std::min(leaf.low, p[leaf.BoundAxis()]);
+            leaf.high = std::max(leaf.high, p[leaf.BoundAxis()]);
+        }
         const std::uint32_t garbage = m_elements.GetGarbage();
         if (garbage >= 1024 && garbage > m_elements.GetCount() - garbage)
             CompactElements();
@@ -487,10 +536,10 @@ private:
         return true;
     }
 
-    // Sets an inner node's bounds and its children's ranges once its range
-    // [begin, end) is partitioned at mid.
+    // Sets an inner node's bounds and its children's ranges and leaf
+    // bounds once its range [begin, end) is partitioned at mid.
     void SetChildren(std::uint32_t at, std::uint32_t begin, std::uint32_t mid, std::uint32_t end,
-                     const float lowerBox[6], const float upperBox[6])
+                     const float lowerBox[6], const float upperBox[6], const float cell[6])
     {
         Node& node = m_nodes[at];
         const int axis = node.Axis();
@@ -502,11 +551,62 @@ private:
         lower.count = mid - begin;
         upper.first = mid;
         upper.count = end - mid;
+        float lowerCell[6], upperCell[6];
+        ChildCells(node, cell, lowerCell, upperCell);
+        SetLeafBound(lower, lowerBox, lowerCell);
+        SetLeafBound(upper, upperBox, upperCell);
+    }
+
+    // The cells of an inner node's children: its own, narrowed on the axis
+    // by the sides' bounds.
+    static void ChildCells(const Node& node, const float cell[6], float lowerCell[6], float upperCell[6])
+    {
+        const int axis = node.Axis();
+        std::copy(cell, cell + 6, lowerCell);
+        std::copy(cell, cell + 6, upperCell);
+        lowerCell[axis + 3] = node.lowerMax;
+        upperCell[axis] = node.upperMin;
+    }
+
+    // A leaf keeps its elements' bounds on the axis where they lie farthest
+    // inside its cell (on a scanned surface, about its normal): a query
+    // then skips a leaf whose cell is near but whose elements are not.
+    static void SetLeafBound(Node& leaf, const float box[6], const float cell[6])
+    {
+        int best = 3;
+        double widest = 0.0;
+        for (int a = 0; a < 3; ++a)
+        {
+            const double inside = (static_cast<double>(box[a]) - static_cast<double>(cell[a])) +
+                                  (static_cast<double>(cell[a + 3]) - static_cast<double>(box[a + 3]));
+            if (inside > widest)
+            {
+                widest = inside;
+                best = a;
+            }
+        }
+        leaf.children = Node::kLeaf | static_cast<std::uint32_t>(best);
+        leaf.low = best < 3 ? box[best] : HUGE_VALF;
+        leaf.high = best < 3 ? box[best + 3] : -HUGE_VALF;
+    }
+
+    // False when the leaf's elements lie beyond the radius by its bound
+    // axis (gaps as the query's, for the leaf's cell).
+    template <class S> static bool LeafMayHoldNearer(const Node& leaf, const S q[3], const S gap[3], double r2)
+    {
+        const std::uint32_t axis = leaf.children & 3u;
+        if (axis == 3u)
+            return true;
+        S narrowed[3] = {gap[0], gap[1], gap[2]};
+        const S below = static_cast<S>(leaf.low) - q[axis];
+        const S above = q[axis] - static_cast<S>(leaf.high);
+        narrowed[axis] = std::max(narrowed[axis], std::max(below, above));
+        return r2 > SumOfSquares(narrowed);
     }
 
     // Moves an over-full leaf's elements into two new children: a stable
-    // partition of its range in place (lower side first).
-    bool Split(std::uint32_t at)
+    // partition of its range in place (lower side first). cell: the leaf's.
+    bool Split(std::uint32_t at, const float cell[6])
     {
         const std::uint32_t first = m_nodes[at].first;
         const std::uint32_t n = m_nodes[at].count;
@@ -545,7 +645,7 @@ private:
         }
         for (std::uint32_t j = 0; j < upperCount; ++j)
             m_elements.Set(lowerEnd + j, spill[j]);
-        SetChildren(at, first, lowerEnd, first + n, lowerBox, upperBox);
+        SetChildren(at, first, lowerEnd, first + n, lowerBox, upperBox, cell);
         return true;
     }
 
@@ -584,8 +684,9 @@ private:
         }
 
         std::uint32_t deepest = 1;
-        stack[0] = stRange{0, 0, n, 1, {}};
+        stack[0] = stRange{0, 0, n, 1, {}, {}};
         std::copy(m_box, m_box + 6, stack[0].box);
+        std::copy(m_box, m_box + 6, stack[0].cell);
         while (stack.GetCount() > 0)
         {
             const stRange range = stack[stack.GetCount() - 1];
@@ -610,13 +711,14 @@ private:
                                                        spill.get(), spillXyz.get(), lowerBox, upperBox)
                             : Partition(range.node, deal, items, range.begin, range.end, spill.get(), lowerBox,
                                         upperBox);
-                    SetChildren(range.node, range.begin, mid, range.end, lowerBox, upperBox);
+                    SetChildren(range.node, range.begin, mid, range.end, lowerBox, upperBox, range.cell);
                     deepest = std::max(deepest, range.depth + 1);
-                    const std::uint32_t lower = m_nodes[range.node].Lower();
-                    *lowerRange = stRange{lower, range.begin, mid, range.depth + 1, {}};
+                    const Node& node = m_nodes[range.node];
+                    *lowerRange = stRange{node.Lower(), range.begin, mid, range.depth + 1, {}, {}};
                     std::copy(lowerBox, lowerBox + 6, lowerRange->box);
-                    *upperRange = stRange{lower + 1, mid, range.end, range.depth + 1, {}};
+                    *upperRange = stRange{node.Upper(), mid, range.end, range.depth + 1, {}, {}};
                     std::copy(upperBox, upperBox + 6, upperRange->box);
+                    ChildCells(node, range.cell, lowerRange->cell, upperRange->cell);
                     continue;
                 }
                 stack.SetCount(pending);

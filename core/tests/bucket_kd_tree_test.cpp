@@ -104,6 +104,18 @@ void ExpectConsistent(const TestKDTree& tree, std::size_t expectedElements)
         EXPECT_EQ(node->Axis(), -1);
         const auto bucket = Bucket(tree, node);
         EXPECT_EQ(bucket.size(), node->GetBucketCount());
+        // A leaf's bounds on its bound axis are its elements' extremes.
+        if (node->BoundAxis() >= 0)
+        {
+            float low = HUGE_VALF, high = -HUGE_VALF;
+            for (const TestPoint* element : bucket)
+            {
+                low = std::min(low, element->xyz[node->BoundAxis()]);
+                high = std::max(high, element->xyz[node->BoundAxis()]);
+            }
+            EXPECT_EQ(node->low, low) << "leaf " << i;
+            EXPECT_EQ(node->high, high) << "leaf " << i;
+        }
         for (const TestPoint* element : bucket)
         {
             ++elements;
@@ -427,6 +439,9 @@ TEST_P(BucketKDTreeAgainstBruteForce, ArrayBuildMakesTheTreeOfTheBucketWalk)
             continue;
         }
         EXPECT_EQ(Bucket(fast, a), Bucket(walked, b));
+        EXPECT_EQ(a->BoundAxis(), b->BoundAxis());
+        EXPECT_EQ(a->low, b->low);
+        EXPECT_EQ(a->high, b->high);
         // Both keep the leaves in the same order in their element arrays.
         EXPECT_EQ(a->first, b->first);
     }
