@@ -365,6 +365,28 @@ TEST(AnalyzerSettings, StoredValuesThatCannotDriveTheScaleKeepTheDefaults)
     EXPECT_EQ(legend[3], L"-0.050");
 }
 
+TEST(AnalyzerSettings, StoredSwitchesReadBackEachAsItWasWrittenAsZeroOrOne)
+{
+    TempRegistry registry;
+    cRegistryStore store;
+    store.Init(L"VtlTests", L"AnalyzerSwitches");
+    // Nothing stored: what the caller holds stays, as 0 or 1.
+    int selectionOnly = 7, showMinMax = 0;
+    ReadAnalyzerSwitches(&store, selectionOnly, showMinMax);
+    EXPECT_EQ(selectionOnly, 1);
+    EXPECT_EQ(showMinMax, 0);
+    const std::pair<int, int> written[] = {{1, 0}, {0, 1}, {0, 0}, {5, -3}};
+    for (const auto& [selection, minMax] : written)
+    {
+        WriteAnalyzerSwitch(&store, L"CompareSelectionOnly", selection);
+        WriteAnalyzerSwitch(&store, L"ShowMinMaxPoints", minMax);
+        int readSelection = 1 - (selection != 0), readMinMax = 1 - (minMax != 0);
+        ReadAnalyzerSwitches(&store, readSelection, readMinMax);
+        EXPECT_EQ(readSelection, selection != 0 ? 1 : 0) << selection;
+        EXPECT_EQ(readMinMax, minMax != 0 ? 1 : 0) << minMax;
+    }
+}
+
 // ---------------------------------------------------------------- reuse of the trees
 
 TEST_F(FloatingAnalyzer, AToleranceChangeKeepsTheTreesAndGivesTheColoursOfAFreshRun)
@@ -397,6 +419,32 @@ TEST_F(FloatingAnalyzer, AToleranceChangeKeepsTheTreesAndGivesTheColoursOfAFresh
         EXPECT_FLOAT_EQ(fresh.minimum, reusedStats.minimum);
         EXPECT_DOUBLE_EQ(fresh.rms, reusedStats.rms);
     }
+}
+
+TEST_F(FloatingAnalyzer, AScaleNarrowedAndWidenedAgainMeasuresTheWiderRangeAndTheLabelFollows)
+{
+    stDeviationPart part;
+    Open(part); // limit 0.25: every vertex within
+    RunAsTheCommandDoes();
+    CVTLAnalysisMode& mode = TheVTLAnalysisMode();
+    const ON_3fPoint& hp = HostMesh().m_V[VertexAt(4, 15, 12)];
+    ASSERT_TRUE(mode.AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z)));
+    const auto colours = [&] {
+        return std::vector<ON_Color>(HostMesh().m_C.Array(), HostMesh().m_C.Array() + HostMesh().m_C.Count());
+    };
+    const std::vector<ON_Color> wide = colours();
+
+    Type(IDC_ANALYZER_TOLERANCE, L"0.01"); // limit 0.05: the highest extreme beyond it
+    Click(IDC_ANALYZER_APPLY);
+    ASSERT_EQ(mode.Labels().size(), 1u);
+    EXPECT_EQ(mode.Labels()[0].deviation, FLT_MAX) << "beyond the scale: no value";
+    EXPECT_FALSE(colours() == wide);
+
+    Type(IDC_ANALYZER_TOLERANCE, L"0.05");
+    Click(IDC_ANALYZER_APPLY);
+    EXPECT_TRUE(colours() == wide) << "the vertices beyond the narrow limit are measured again";
+    ASSERT_EQ(mode.Labels().size(), 1u);
+    EXPECT_NEAR(mode.Labels()[0].deviation, part.highest, 4e-4);
 }
 
 TEST_F(FloatingAnalyzer, TheHostRecoloursOnlyMeshesWithoutTheModesTag)

@@ -5,13 +5,16 @@
 #include "analysis/analysed_vertex_tree.h"
 #include "core/mesh.h"
 #include "core/mesh_object.h"
+#include "core/mesh_triangle.h"
 #include "core/p3d_scene.h"
 #include "core/registry_store.h"
+#include "modes/deviation_display_mode.h"
 #include "modes/shapes_view.h"
 #include "modes/shapes_view_owner.h"
 #include "platform/win32/tests/support/temp_registry.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/mfc/win_app.h"
+#include "platform/wgl/pixel_probe.h"
 #include "platform/win32/prompt_script.h"
 #include "plugin/resource_text.h"
 #include "plugin/tools/analyzer_settings.h"
@@ -234,4 +237,57 @@ TEST_F(DeviationPage, APlateBeyondTheSearchDistanceLeavesTheTextEmpty)
     owner.shape = nullptr;
     page->UpdateDeviationInfo(false);
     EXPECT_EQ(std::wstring(page->InfoText()), L"");
+}
+
+TEST_F(DeviationPage, SelectionOnlyHoldsWhileATriangleIsSelectedAndLeavesTheViewsDisplayWhenItGoes)
+{
+    cMeshTriangle* first = plate->GetMesh()->GetTriangle(0);
+    first->flags |= kTriangleFlagSelected;
+    SetDeviationSelectionOnly(view.get(), true);
+    page->UpdateDeviationInfo(false);
+    EXPECT_TRUE(page->SelectionOnly()) << "the first triangle is selected";
+    EXPECT_EQ(scene->m_deviationSelectionOnly, 1);
+    first->flags &= std::uint8_t(~kTriangleFlagSelected);
+    page->UpdateDeviationInfo(false);
+    EXPECT_FALSE(page->SelectionOnly());
+    EXPECT_EQ(scene->m_deviationSelectionOnly, 0) << "the view shows every vertex again";
+}
+
+TEST_F(DeviationPage, ATypedToleranceThatCannotDriveTheScaleIsNeitherStoredNorShown)
+{
+    page->UpdateDeviationInfo(false);
+    const HWND edit = ::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE);
+    ::SetWindowTextW(edit, L"0");
+    std::wstring error;
+    ASSERT_TRUE(dezaz::QueueScriptAnswer(std::wstring(L"MessageBox OK ") + kBadToleranceText, error));
+    AFX_MANAGE_STATE(&state);
+    ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_ANALYZER_APPLY, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_APPLY)));
+    float stored = 0.0f;
+    ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
+    EXPECT_FLOAT_EQ(stored, 0.005f);
+    EXPECT_EQ(Text(IDC_ANALYZER_LEGEND_TOLERANCE), L"0.005");
+}
+
+TEST_F(DeviationPage, ClearingTheLabelsRemovesThemAndTheScaleIsPainted)
+{
+    page->UpdateDeviationInfo(false);
+    const cVertex* v = plate->GetMesh()->GetVertex(6);
+    const float near[3] = {v->x, v->y, v->z};
+    ASSERT_TRUE(page->AddPickedPoint(plate, near));
+    EXPECT_TRUE(page->ClearLabels());
+    EXPECT_TRUE(page->PageLabels().empty());
+
+    // The legend's colour scale: red at the top, green in the middle, blue
+    // at the bottom.
+    ::ShowWindow(parent, SW_SHOW);
+    page->ShowPage();
+    const HWND scale = ::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_SCALE);
+    ::UpdateWindow(scale);
+    const wgl::PixelImage image = wgl::ReadWindowImage(scale);
+    ASSERT_FALSE(image.Empty());
+    const LONG x = image.width / 2;
+    EXPECT_TRUE(wgl::SameColour(image.At(x, 0), wgl::Rgb(255, 0, 0), 40));
+    EXPECT_TRUE(wgl::SameColour(image.At(x, image.height / 2), wgl::Rgb(0, 255, 0)));
+    EXPECT_TRUE(wgl::SameColour(image.At(x, image.height - 1), wgl::Rgb(0, 0, 255), 40));
 }
