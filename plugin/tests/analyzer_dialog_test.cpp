@@ -566,6 +566,41 @@ TEST_F(FloatingAnalyzer, LabelsOfADeletedMeshGoAtTheNextFrameAndTheDotsShowTheDe
     EXPECT_EQ(dialog->Conduit().DotCount(), 0u);
 }
 
+TEST_F(FloatingAnalyzer, EachChangeOnScreenRedrawsAndTheAnalyserOpenedAgainHidesTheSurfacesAgain)
+{
+    stDeviationPart part;
+    Open(part);
+    IAnalyzerTool& tool = *dialog;
+    int redraws = doc.RedrawCount();
+    {
+        AFX_MANAGE_STATE(&state);
+        tool.ApplySurfaceVisibility();
+    }
+    EXPECT_EQ(doc.RedrawCount(), redraws + 1) << "the surfaces went";
+    {
+        AFX_MANAGE_STATE(&state);
+        tool.Recalculate();
+    }
+    redraws = doc.RedrawCount();
+    {
+        AFX_MANAGE_STATE(&state);
+        dialog->CancelDialog(false);
+    }
+    EXPECT_EQ(doc.RedrawCount(), redraws + 1) << "the one analysed mesh loses its colours";
+    for (const CDezazObject* s : surfaces)
+        EXPECT_TRUE(s->IsVisible());
+
+    // The plug-in keeps the dialog object: opened again, it starts as new.
+    {
+        AFX_MANAGE_STATE(&state);
+        ASSERT_TRUE(dialog->CreateModeless(IDD_FLOATING_ANALYZER, nullptr));
+    }
+    RunAsTheCommandDoes();
+    for (const CDezazObject* s : surfaces)
+        EXPECT_FALSE(s->IsVisible());
+    EXPECT_EQ(Text(IDC_ANALYZER_SURFACES), L"Show Surfaces");
+}
+
 TEST_F(FloatingAnalyzer, TheDeviationDisplaysMenuOffersZoomAll)
 {
     HMENU menu = ::LoadMenuW(module, MAKEINTRESOURCEW(IDR_DEVIATION_MENU));
