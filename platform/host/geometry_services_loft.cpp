@@ -2,8 +2,9 @@
 // smoothly, their seams lined up and their directions made to agree; the
 // sections are then either rebuilt through the caller's number of samples
 // or put on one knot vector within the tolerance
-// (loft_compatible_sections.h), and skinned with the caller's end
-// conditions (loft_skinning.h). Our curves go in as exact B-splines and the
+// (loft_compatible_sections.h), and skinned: by OpenCASCADE's section
+// lofting where both ends are free, else by our own interpolation across
+// them with the caller's end conditions (loft_skinning.h). Our curves go in as exact B-splines and the
 // result comes back as our NURBS surface; nothing of OpenCASCADE leaks past
 // the service, and its exceptions stop here.
 #include "platform/host/geometry_services_loft.h"
@@ -14,8 +15,13 @@
 
 #include "platform/host/loft_skinning.h"
 
+#include <BRepAdaptor_Surface.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
+#include <BRepOffsetAPI_ThruSections.hxx>
 #include <GeomAPI_Interpolate.hxx>
 #include <GeomAPI_ProjectPointOnCurve.hxx>
+#include <GeomConvert.hxx>
 #include <GeomConvert_CompCurveToBSplineCurve.hxx>
 #include <Geom_BSplineCurve.hxx>
 #include <Geom_BSplineSurface.hxx>
@@ -25,6 +31,10 @@
 #include <TColStd_HArray1OfReal.hxx>
 #include <TColgp_Array1OfPnt.hxx>
 #include <TColgp_HArray1OfPnt.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Face.hxx>
+#include <TopoDS_Wire.hxx>
 
 #include <algorithm>
 #include <cmath>
@@ -204,7 +214,10 @@ Handle(Geom_BSplineCurve) PeriodicThrough(const std::vector<gp_Pnt>& points)
         mults.SetValue(i + 1, 1);
     }
     Handle(Geom_BSplineCurve) loop = new Geom_BSplineCurve(poles, knots, mults, 3, Standard_True);
+    // Clamped at the seam: the skinning takes the loop as a curve that
+    // starts and ends there.
     loop->SetNotPeriodic();
+    loop->Segment(loop->FirstParameter(), loop->LastParameter());
     return loop;
 }
 
@@ -233,11 +246,15 @@ Handle(Geom_BSplineCurve) Rebuild(const Geom_BSplineCurve& curve, int count, boo
 
 
 // The loop started at the point nearest `from`.
+// The projection finds the extremes of the distance inside the curve's
+// domain only: where the nearest point is the loop's own start (the seams
+// already agree) it reports none, or only the farthest point, so the start
+// competes too.
 Handle(Geom_BSplineCurve) StartLoopNear(const Handle(Geom_BSplineCurve)& loop, const gp_Pnt& from)
 {
     GeomAPI_ProjectPointOnCurve nearest(from, loop);
-    if (nearest.NbPoints() == 0)
-        return nullptr;
+    if (nearest.NbPoints() == 0 || from.Distance(loop->StartPoint()) <= nearest.LowerDistance())
+        return loop;
     return StartLoopAt(loop, nearest.LowerDistanceParameter());
 }
 
@@ -287,6 +304,47 @@ ON_NurbsSurface* FromOcct(const Geom_BSplineSurface& s)
     if (!out->IsValid())
         return nullptr;
     return out.release();
+}
+
+// Free ends: OCCT's skinning, which smooths the surface across the sections
+// as it passes through them (it bends less beyond the outer sections than
+// a plain interpolation).
+Handle(Geom_BSplineSurface) SkinFree(const std::vector<Handle(Geom_BSplineCurve)>& curves)
+{
+    BRepOffsetAPI_ThruSections loft(Standard_False, Standard_False, 1e-6);
+    loft.CheckCompatibility(Standard_False);
+    // A cubic across the sections: higher degrees through many sections
+    // swing between them.
+    loft.SetMaxDegree(3);
+    for (const Handle(Geom_BSplineCurve)& curve : curves)
+    {
+        BRepBuilderAPI_MakeEdge edge(curve);
+        if (!edge.IsDone())
+            return nullptr;
+        BRepBuilderAPI_MakeWire wire(edge.Edge());
+        if (!wire.IsDone())
+            return nullptr;
+        loft.AddWire(wire.Wire());
+    }
+    loft.Build();
+    if (!loft.IsDone())
+        return nullptr;
+    TopExp_Explorer faces(loft.Shape(), TopAbs_FACE);
+    if (!faces.More())
+        return nullptr;
+    const TopoDS_Face face = TopoDS::Face(faces.Current());
+    faces.Next();
+    if (faces.More())
+        return nullptr; // one surface or none
+    // The adaptor reaches the face's surface without the triangulation
+    // headers, which Debian's package ships incomplete.
+    const BRepAdaptor_Surface adaptor(face, Standard_False);
+    Handle(Geom_Surface) surface = adaptor.Surface().Surface();
+    if (surface.IsNull())
+        return nullptr;
+    if (adaptor.Trsf().Form() != gp_Identity)
+        surface = Handle(Geom_Surface)::DownCast(surface->Transformed(adaptor.Trsf()));
+    return GeomConvert::SurfaceToBSplineSurface(surface);
 }
 
 ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
@@ -347,10 +405,13 @@ ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
     // merge, the knots are merged.
     const double tolerance = std::isfinite(args.m_tolerance) && args.m_tolerance > 0.0 ? args.m_tolerance : 1e-7;
     MakeLoftSectionsCompatible(curves, tolerance);
-    if (!MergeSectionKnots(curves))
-        return nullptr;
-    const Handle(Geom_BSplineSurface) surface = SkinSections(curves, static_cast<LoftEnd>(args.m_start_condition),
-                                                             static_cast<LoftEnd>(args.m_end_condition));
+    const auto start = static_cast<LoftEnd>(args.m_start_condition);
+    const auto end = static_cast<LoftEnd>(args.m_end_condition);
+    Handle(Geom_BSplineSurface) surface;
+    if (start == LoftEnd::Free && end == LoftEnd::Free)
+        surface = SkinFree(curves);
+    else if (MergeSectionKnots(curves))
+        surface = SkinSections(curves, start, end);
     if (surface.IsNull())
         return nullptr;
     return FromOcct(*surface);

@@ -322,6 +322,29 @@ TEST_F(FreeFormRecord, APatchGuideCutsAWholeTubeOnItsRadius)
                 EXPECT_NEAR(r, kTubeRadius, 0.15) << section.position;
             }
         }
+        // Where every cut is a loop, the loft between them stays on the tube
+        // too (a twisted or seamed loft cut millimetres inside it).
+        bool loops = true;
+        for (const LoftSection& section : p.sections)
+            loops = loops && section.curve->IsClosed();
+        if (!loops)
+            continue;
+        const ON_NurbsSurface& surface = *object.GetGeometry()->GetHostSurface();
+        const ON_Interval u = surface.Domain(0), v = surface.Domain(1);
+        int inside = 0;
+        for (int i = 0; i <= 60; ++i)
+            for (int j = 0; j <= 60; ++j)
+            {
+                const ON_3dPoint at = surface.PointAt(u[0] + (u[1] - u[0]) * i / 60.0, v[0] + (v[1] - v[0]) * j / 60.0);
+                const double d[3] = {at.x - kTubeBase[0], at.y - kTubeBase[1], at.z - kTubeBase[2]};
+                const double along = d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2];
+                if (along < 0.0 || along > height)
+                    continue; // the border the expand adds past the scan
+                const double r = std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - along * along));
+                EXPECT_NEAR(r, kTubeRadius, 0.15) << i << " " << j;
+                ++inside;
+            }
+        EXPECT_GT(inside, 2000);
     }
 }
 
