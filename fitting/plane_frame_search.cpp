@@ -534,8 +534,6 @@ void SearchRim(const tFitPointQueue& points, const double origin[3], const doubl
     const int pairCount = axes.pairCount;
     const double(*first)[3] = axes.first;
     const double(*second)[3] = axes.second;
-    for (int k = 0; k < pairCount; ++k)
-        std::fill(ranges[k], ranges[k] + 4, 0.0);
     // In-plane coordinates along the first frame.
     const double* u = first[0];
     const double* v = second[0];
