@@ -207,9 +207,9 @@ bool Dezaz_LoftSurface::BuildHostSurface()
     LoftParameters working;
     const LoftParameters& used = SampleLoftToGrid(profile, m_parameters, &working) ? working : m_parameters;
 
-    // Closed sections arrive as open splines (their wire does not close) and
-    // the resampled ones are open by construction; the loft is told that
-    // they are loops so that it closes them and lines their seams up.
+    // Closed sections arrive as open splines (their wire does not close
+    // over the last step); the loft is told that they are loops so that it
+    // closes them smoothly and lines their seams up.
     bool loops = false;
     for (const LoftSection& section : m_parameters.sections)
         if (section.curve)

@@ -46,10 +46,12 @@ public:
     // 1: a smooth loft (the only style the service offers).
     std::int32_t m_style = 1;
     // Points each section is rebuilt through before lofting (2 or more, 3
-    // or more for loops): evenly spaced along the section, with even
-    // parameters, so all sections share one knot vector and the surface has
-    // that many control points along them; a loop is rebuilt as a smooth
-    // loop. Other values keep the sections as they are.
+    // or more for loops), at even steps of its parameter and given even
+    // parameters, so sections rebuilt alike share one knot vector. A loop
+    // takes exactly this many and becomes a smooth (periodic) cubic loop;
+    // an open section takes no fewer than its own control points, so points
+    // the caller put past its ends stay. Other values keep the sections as
+    // they are.
     std::int32_t m_sample_count = 0;
     // Sections kept as they are: the largest distance the surface may keep
     // from them.
