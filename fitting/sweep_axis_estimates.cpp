@@ -124,7 +124,7 @@ double OffMeridian(const stOriented& s, const double axis[3], const double point
 // (n, p x n) come nearest to, c . (p x n) + cbar . n = 0 for a line meeting
 // them all. The pitch c . cbar of a helical solution (a cylinder's normals
 // leave the moment along the axis open) is taken off before the axis is read.
-bool SolveAxis(const std::vector<stOriented>& samples, double axis[3], double point[3])
+bool SolveAxis(const std::vector<stOriented>& samples, bool checkDetermined, double axis[3], double point[3])
 {
     double a[3][3] = {}, b[3][3] = {}, c[3][3] = {};
     for (const stOriented& s : samples)
@@ -172,9 +172,11 @@ bool SolveAxis(const std::vector<stOriented>& samples, double axis[3], double po
     if (!Eigen3(schur, sv, svec))
         return false;
     // Two nearly equal smallest values: a pencil of lines fits as well (the
-    // normals of a sphere all meet every line through its centre).
+    // normals of a sphere all meet every line through its centre). Checked
+    // when asked.
     // (Terms are of order one: unit normals, unit spread.)
-    if (!(sv[1] > 4.0 * std::max(sv[2], 0.0)) || !(sv[1] > 1e-6 * static_cast<double>(samples.size())))
+    if (checkDetermined &&
+        (!(sv[1] > 2.0 * std::max(sv[2], 0.0)) || !(sv[1] > 1e-6 * static_cast<double>(samples.size()))))
         return false;
     double dir[3] = {svec[0][2], svec[1][2], svec[2][2]};
     if (!MakeUnit(dir))
@@ -544,7 +546,9 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
     double dir[3] = {}, foot[3] = {};
     for (int pass = 0; pass < kPasses; ++pass)
     {
-        if (!SolveAxis(samples, dir, foot))
+        // Stray normals can blur the first solves; the line must be clearly
+        // determined by the normals that agree with it.
+        if (!SolveAxis(samples, pass + 1 == kPasses, dir, foot))
             return false;
         if (pass + 1 < kPasses)
         {

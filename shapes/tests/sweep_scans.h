@@ -132,6 +132,26 @@ inline void BuildCylinderStrip(cMesh& mesh, const double frame[12], double radiu
     mesh.Update();
 }
 
+// The wall r = radius(z) turned about the frame's z axis over the angles
+// [from, from + sweep], for heights [bottom, top].
+template <class F>
+void BuildTurnedStrip(cMesh& mesh, const double frame[12], F&& radius, double bottom, double top, double from,
+                      double sweep, std::uint32_t around, std::uint32_t along, double sigma, std::uint32_t seed = 19)
+{
+    std::mt19937 rng(seed);
+    const std::uint32_t first = mesh.GetVertexCount();
+    for (std::uint32_t j = 0; j <= along; ++j)
+        for (std::uint32_t i = 0; i <= around; ++i)
+        {
+            const double a = from + sweep * i / around, z = bottom + (top - bottom) * j / along;
+            const double r = radius(z);
+            const double local[3] = {r * std::cos(a), r * std::sin(a), z};
+            AddNoisy(mesh, frame, local, rng, sigma);
+        }
+    Triangulate(mesh, first, around, along, false);
+    mesh.Update();
+}
+
 // A flat ring sector in the frame's plane z = `height`, from radius `inner`
 // to `outer` over the angles [from, from + sweep]: the rim of a face that a
 // stroke across a boss also catches (its top, or the face it stands on).

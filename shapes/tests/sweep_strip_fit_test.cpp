@@ -198,3 +198,62 @@ TEST(RevolvedStripOfAKnob, AxisIsWhereTheNormalsMeet)
                 }
             }
 }
+
+// The sample's knob, r = 7 - 2 sin(pi z / 12) over 12 of height, brushed
+// over its front (70 degrees), with the automatic profile kind; with rims
+// of the face it stands on and of its flat top, as the main job's stroke
+// catches them. Normals parallel to the axis (the rims') meet it at
+// infinity and keep the axis; the automatic kind's line or arc cannot
+// follow wall and rims, but the arc of the wall alone keeps to the knob
+// within the sine's bulge off its best circle.
+TEST(RevolvedStripOfAKnob, SampleKnobKeepsItsAxisWithTheRimsAStrokeCatches)
+{
+    for (const stPlacement& place : kPlacements)
+        for (const bool rims : {false, true})
+        {
+            SCOPED_TRACE(testing::Message() << "axis " << place.axis[0] << "," << place.axis[1] << ","
+                                            << place.axis[2] << " rims " << rims);
+            double frame[12];
+            PlacedFrame(frame, place.axis, place.origin);
+            cMesh mesh;
+            const auto radius = [](double z) { return 7.0 - 2.0 * std::sin(kPi * z / 12.0); };
+            const double from = -0.5 * kPi - 0.6, sweep = 1.2;
+            BuildTurnedStrip(mesh, frame, radius, 0.0, 12.0, from, sweep, 12, 12, 0.01);
+            if (rims)
+            {
+                BuildRingSector(mesh, frame, 7.0, 8.5, 0.0, from, sweep, 12, 2, 0.01);
+                BuildRingSector(mesh, frame, 5.0, 7.0, 12.0, from, sweep, 12, 2, 0.01);
+            }
+            AddOutliers(mesh, 3, 1.0);
+            Dezaz_RevolvedObject object;
+            Dezaz_Revolved& surface = *object.GetGeometry();
+            surface.GetSeeds().push_back(0);
+            cFitContainer points(AllPoints(mesh));
+            stProfileFitParams params;
+            params.sectionCount = 20;
+            ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, surface, surface.GetSeeds(), params, true));
+            ASSERT_TRUE(surface.BuildHostSurface());
+            double a[3], o[3];
+            surface.GetDirection(a);
+            surface.GetOrigin(o);
+            const double truth[3] = {frame[2], frame[6], frame[10]};
+            double local[3];
+            ToLocal(frame, o, local);
+            // A sparse strip (the sample's spacing) with a spike in every
+            // sixty points.
+            EXPECT_LT(AngleBetweenLines(a, truth), 0.02);
+            EXPECT_LT(std::hypot(local[0], local[1]), 0.3);
+            if (!rims)
+            {
+                ASSERT_EQ(surface.GetProfileCurve()->GetClassGuid(), CLSID_ST_TArcCurve);
+                const double stray = WorstOverBreps(surface, [&](const double w[3]) {
+                    double l[3];
+                    ToLocal(frame, w, l);
+                    // Only over the knob's height: the profile runs on.
+                    return l[2] < 0.0 || l[2] > 12.0 ? 0.0 : std::hypot(l[0], l[1]) - radius(l[2]);
+                });
+                EXPECT_GE(stray, 0.0) << "no breps";
+                EXPECT_LT(stray, 0.5);
+            }
+        }
+}
