@@ -545,6 +545,11 @@ TEST_F(FloatingAnalyzer, LabelsOfADeletedMeshGoAtTheNextFrameAndTheDotsShowTheDe
     ASSERT_TRUE(viewport.DrawFrame());
     ASSERT_EQ(dialog->Conduit().DotCount(), 1u);
     EXPECT_STREQ(dialog->Conduit().Dot(0)->Text(), L"0.220 mm");
+    // The dot stands 20 pixels right of and above its vertex.
+    const ON_3dPoint vertexOnScreen = viewport.WorldToScreen(ON_3dPoint(hp.x, hp.y, hp.z));
+    const ON_3dPoint dotOnScreen = viewport.WorldToScreen(dialog->Conduit().Dot(0)->Point());
+    EXPECT_NEAR(dotOnScreen.x - vertexOnScreen.x, 20.0, 0.5);
+    EXPECT_NEAR(dotOnScreen.y - vertexOnScreen.y, -20.0, 0.5);
     const wgl::PixelImage image = wgl::ReadWindowImage(viewport.Window());
     if (const char* dir = std::getenv("VTL_SNAPSHOT_DIR"); dir && *dir)
     {
@@ -577,6 +582,12 @@ TEST_F(FloatingAnalyzer, EachChangeOnScreenRedrawsAndTheAnalyserOpenedAgainHides
         tool.ApplySurfaceVisibility();
     }
     EXPECT_EQ(doc.RedrawCount(), redraws + 1) << "the surfaces went";
+    for (int i = 0; i < 2; ++i)
+    {
+        AFX_MANAGE_STATE(&state);
+        tool.ApplySurfaceVisibility();
+    }
+    EXPECT_EQ(doc.RedrawCount(), redraws + 3) << "the surfaces came back and went again";
     {
         AFX_MANAGE_STATE(&state);
         tool.Recalculate();
