@@ -191,7 +191,6 @@ TEST_F(NetworkScripts, RandomEditingKeepsTheNetworkUsableAndEveryChangeUndoable)
         if (HasFatalFailure())
             return;
     }
-    testview::Snapshot(view, "modes_network_random_edits");
     // The scripts did edit: curves were drawn and changed many times.
     EXPECT_GE(mostCurves, 3u);
     EXPECT_GE(changes, 15);
