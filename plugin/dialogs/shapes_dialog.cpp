@@ -238,6 +238,8 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
                               m_curvesPage.get(), m_deviationPage.get(), static_cast<CSubDlgBase*>(m_guidePage.get())})
         page->CreatePage(&m_tabs);
     AddTab(eShapesPage::Shape);
+    SetDlgItemTextW(m_hWnd, IDC_SHAPES_ALIGN_ORIGIN, L"Origin");
+    SetUpImageButtons();
     LayOutPages();
     // The tab control has grown to its pages: resizing starts from here.
     if (cDialogAnchorLayout* layout = GetAnchorLayout())
@@ -248,7 +250,6 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
     m_selectedTab = 0;
     m_shapePage->ShowWindow(SW_SHOW);
 
-    SetDlgItemTextW(m_hWnd, IDC_SHAPES_ALIGN_ORIGIN, L"Origin");
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_RESET), FALSE);
     if (m_store)
     {
@@ -257,6 +258,7 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
             m_frontFacingOnly = front != 0;
     }
     SendDlgItemMessageW(m_hWnd, IDC_SHAPES_FRONT_ONLY, BM_SETCHECK, m_frontFacingOnly ? BST_CHECKED : BST_UNCHECKED, 0);
+    SetFrontOnlyPicture();
 
     if (m_tooltip && m_tooltip->Create(this))
     {
@@ -504,6 +506,7 @@ void CCreatePrimitiveDialog::OnSelectFrontFacingOnly()
 {
     m_frontFacingOnly = SendDlgItemMessageW(m_hWnd, IDC_SHAPES_FRONT_ONLY, BM_GETCHECK, 0, 0) == BST_CHECKED;
     SendDlgItemMessageW(m_hWnd, IDC_SHAPES_FRONT_ONLY, BM_SETSTATE, m_frontFacingOnly ? TRUE : FALSE, 0);
+    SetFrontOnlyPicture();
     if (m_store)
         m_store->WriteInt(kFrontFacingSection, kFrontFacingValue, m_frontFacingOnly);
     FocusView();

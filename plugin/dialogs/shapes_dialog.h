@@ -12,6 +12,7 @@
 #pragma once
 
 #include "modes/shapes_view_owner.h"
+#include "overlay/button_st.h"
 #include "plugin/base_vtl_dialog.h"
 #include "plugin/dialog_holder.h"
 #include "plugin/dialogs/shape_kinds.h"
@@ -20,6 +21,7 @@
 #include "platform/mfc/controls.h"
 #include "platform/mfc/tooltip_ctrl.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -192,6 +194,12 @@ private:
     CSubDlgBase* Page(eShapesPage page) const;
     int TabIndexOf(eShapesPage page) const;
     void LayOutPages();
+    // The pictures of the selection, front-facing, align and reset buttons,
+    // and their rows.
+    void SetUpImageButtons();
+    // The align buttons show planes or axes by the kind of the shape.
+    void SetAlignPictures(bool axes);
+    void SetFrontOnlyPicture();
     void EnableShapeControls();
     void EnableSelectionControls(bool enable);
     void EnableAlignControls(bool enable);
@@ -225,6 +233,12 @@ private:
     CComboBox m_kindCombo;
     CVTLListBox m_list;
     CSliderCtrl m_slider;
+    // Wand, paint filled, paint, line; front facing only; bottom, right,
+    // front, origin; reset.
+    std::array<CButtonST, 4> m_selectionButtons;
+    CButtonST m_frontOnlyButton;
+    std::array<CButtonST, 4> m_alignButtons;
+    CButtonST m_resetButton;
     CToolTipCtrl* m_tooltip = nullptr;
     std::vector<CSessionSurface*> m_listed;
     eShapeKind m_kind = eShapeKind::None;

@@ -34,6 +34,7 @@ struct stKindTabs
     bool origin;
     bool sketch, guide, curves;
     int deviation; // 1 last, 0 removed, -1 unchanged
+    int pictures;  // of the align buttons: 1 planes, 2 axes, 0 unchanged
 };
 
 stKindTabs TabsOf(eShapeKind kind)
@@ -41,14 +42,14 @@ stKindTabs TabsOf(eShapeKind kind)
     switch (kind)
     {
     case eShapeKind::Plane:
-    case eShapeKind::Sphere: return {true, kPlaneTips, true, false, false, false, 1};
-    case eShapeKind::Cylinder: return {true, kAxisTips, false, false, false, false, 1};
-    case eShapeKind::SymmetryPlane: return {true, nullptr, true, false, false, false, -1};
+    case eShapeKind::Sphere: return {true, kPlaneTips, true, false, false, false, 1, 1};
+    case eShapeKind::Cylinder: return {true, kAxisTips, false, false, false, false, 1, 2};
+    case eShapeKind::SymmetryPlane: return {true, nullptr, true, false, false, false, -1, 1};
     case eShapeKind::Revolved:
-    case eShapeKind::Extruded: return {true, nullptr, false, true, false, false, 1};
-    case eShapeKind::FreeForm: return {false, nullptr, false, false, true, false, 1};
-    case eShapeKind::CurveNetwork: return {false, nullptr, false, false, false, true, 0};
-    default: return {false, nullptr, false, false, false, false, 0};
+    case eShapeKind::Extruded: return {true, nullptr, false, true, false, false, 1, 2};
+    case eShapeKind::FreeForm: return {false, nullptr, false, false, true, false, 1, 0};
+    case eShapeKind::CurveNetwork: return {false, nullptr, false, false, false, true, 0, 0};
+    default: return {false, nullptr, false, false, false, false, 0, 1};
     }
 }
 
@@ -174,6 +175,8 @@ void CCreatePrimitiveDialog::OnTabChange(NMHDR*, LRESULT* result)
 void CCreatePrimitiveDialog::SetupTabsForKind()
 {
     const stKindTabs tabs = TabsOf(m_kind);
+    if (tabs.pictures != 0)
+        SetAlignPictures(tabs.pictures == 2);
     for (int i = 0; i < 3; ++i)
     {
         if (m_kind == eShapeKind::None)

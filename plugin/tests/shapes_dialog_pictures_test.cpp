@@ -1,0 +1,211 @@
+// The pictures of the shapes dialog's image buttons and of the quick shape
+// pickers, by pixels: each button shows the ink of its own picture from the
+// plug-in's resources, the align buttons planes or axes by the shape's kind,
+// and the front-facing switch its on or off picture.
+#include "platform/win32/device_context.h"
+#include "platform/win32/gdi_objects.h"
+#include "platform/win32/gdi_paint.h"
+#include "platform/win32/icons.h"
+#include "plugin/dialogs/quick_pickers.h"
+#include "resources/pictures.h"
+#include "resources/shape_list.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// A picture's pixels; clear ones (the bitmaps' face-coloured background, the
+// icons' transparent pixels) as nullopt.
+struct Picture
+{
+    int width = 0, height = 0;
+    std::vector<std::optional<COLORREF>> pixels;
+    std::size_t Ink() const
+    {
+        std::size_t n = 0;
+        for (const auto& p : pixels)
+            n += p ? 1 : 0;
+        return n;
+    }
+};
+
+Picture FromDc(HDC dc, int w, int h, std::optional<COLORREF> clear)
+{
+    Picture out{w, h, {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+        {
+            const COLORREF c = GetPixel(dc, x, y);
+            out.pixels.push_back(clear && c == *clear ? std::nullopt : std::optional<COLORREF>(c));
+        }
+    return out;
+}
+
+Picture BitmapPicture(HINSTANCE module, UINT id)
+{
+    auto bitmap = static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+    EXPECT_NE(bitmap, nullptr) << id;
+    if (!bitmap)
+        return {};
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    // The corner is the background.
+    const Picture out = FromDc(dc, info.bmWidth, info.bmHeight, GetPixel(dc, 0, 0));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return out;
+}
+
+// An icon drawn on a colour no picture uses, which then counts as clear.
+Picture IconPicture(HINSTANCE module, UINT id)
+{
+    auto icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0));
+    EXPECT_NE(icon, nullptr) << id;
+    if (!icon)
+        return {};
+    ICONINFO info{};
+    GetIconInfo(icon, &info);
+    BITMAP size{};
+    GetObjectW(info.hbmColor, sizeof size, &size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    const COLORREF key = RGB(1, 2, 3);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP target = CreateBitmap(size.bmWidth, size.bmHeight, 1, 32, nullptr);
+    HGDIOBJ old = SelectObject(dc, target);
+    HBRUSH brush = CreateSolidBrush(key);
+    RECT all{0, 0, size.bmWidth, size.bmHeight};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+    const Picture out = FromDc(dc, size.bmWidth, size.bmHeight, key);
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
+    DestroyIcon(icon);
+    return out;
+}
+
+// Whether the window shows every ink pixel of the picture at one place.
+bool Shows(HWND window, const Picture& picture, const std::string& snapshot)
+{
+    win32::WriteSnapshotIfRequested(::GetAncestor(window, GA_ROOT), snapshot);
+    const win32::ClientImage image = win32::ComposeWindowImage(::GetAncestor(window, GA_ROOT));
+    RECT r{};
+    ::GetClientRect(window, &r);
+    ::MapWindowPoints(window, ::GetAncestor(window, GA_ROOT), reinterpret_cast<POINT*>(&r), 2);
+    const auto at = [&](LONG x, LONG y) {
+        const std::uint32_t p = image.pixels[std::size_t(y) * std::size_t(image.width) + std::size_t(x)];
+        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+    };
+    for (LONG top = r.top; top + picture.height <= r.bottom; ++top)
+        for (LONG left = r.left; left + picture.width <= r.right; ++left)
+        {
+            bool all = true;
+            for (int y = 0; y < picture.height && all; ++y)
+                for (int x = 0; x < picture.width && all; ++x)
+                {
+                    const auto& p = picture.pixels[std::size_t(y * picture.width + x)];
+                    all = !p || at(left + x, top + y) == *p;
+                }
+            if (all)
+                return true;
+        }
+    return false;
+}
+
+class ShapesDialogPictures : public ShapesDialog
+{
+protected:
+    HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
+};
+
+} // namespace
+
+TEST_F(ShapesDialogPictures, TheSelectionButtonsShowTheirPicturesAndTheSwitchItsState)
+{
+    Open(scans::Plane({300, -200, 50}, {0, 0.8, 0.6}, 100.0, 20));
+    const struct
+    {
+        int button;
+        UINT picture;
+    } buttons[] = {{IDC_SHAPES_MAGIC_WAND, IDB_PIC_MAGIC_WAND},
+                   {IDC_SHAPES_PAINT_FILLED, IDB_PIC_PAINT_FILLED},
+                   {IDC_SHAPES_PAINT, IDB_PIC_PAINT},
+                   {IDC_SHAPES_LINE, IDB_PIC_SELECT_LINE}};
+    for (const auto& b : buttons)
+    {
+        const Picture picture = BitmapPicture(module, b.picture);
+        ASSERT_GT(picture.Ink(), 10u);
+        EXPECT_TRUE(Shows(Item(b.button), picture, "pictures_selection")) << b.button;
+    }
+    // Not any picture: the line button does not show the wand's.
+    EXPECT_FALSE(Shows(Item(IDC_SHAPES_LINE), BitmapPicture(module, IDB_PIC_MAGIC_WAND), "pictures_selection"));
+
+    // Front facing only: the off picture, the on picture once pressed.
+    const bool on = ::SendMessageW(Item(IDC_SHAPES_FRONT_ONLY), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    EXPECT_TRUE(Shows(Item(IDC_SHAPES_FRONT_ONLY), BitmapPicture(module, on ? IDB_PIC_FRONT_ON : IDB_PIC_FRONT_OFF),
+                      "pictures_front_before"));
+    ::SendMessageW(Item(IDC_SHAPES_FRONT_ONLY), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Shows(Item(IDC_SHAPES_FRONT_ONLY), BitmapPicture(module, on ? IDB_PIC_FRONT_OFF : IDB_PIC_FRONT_ON),
+                      "pictures_front_after"));
+}
+
+TEST_F(ShapesDialogPictures, TheAlignButtonsShowPlanesOrAxesByTheKindOfTheShape)
+{
+    Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+    const int align[3] = {IDC_SHAPES_ALIGN_BOTTOM, IDC_SHAPES_ALIGN_RIGHT, IDC_SHAPES_ALIGN_FRONT};
+    const UINT planes[3] = {IDB_PIC_ALIGN_BOTTOM, IDB_PIC_ALIGN_RIGHT, IDB_PIC_ALIGN_FRONT};
+    const UINT axes[3] = {IDB_PIC_ALIGN_X, IDB_PIC_ALIGN_Y, IDB_PIC_ALIGN_Z};
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_TRUE(Shows(Item(align[i]), BitmapPicture(module, axes[i]), "pictures_align_axes")) << i;
+        EXPECT_FALSE(Shows(Item(align[i]), BitmapPicture(module, planes[i]), "pictures_align_axes")) << i;
+    }
+    Click(IDC_SHAPES_NEW_SHAPE);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Shows(Item(align[i]), BitmapPicture(module, planes[i]), "pictures_align_planes")) << i;
+    // A plane aligns to the origin too (a cylinder does not: its button is
+    // greyed then).
+    EXPECT_TRUE(
+        Shows(Item(IDC_SHAPES_ALIGN_ORIGIN), BitmapPicture(module, IDB_PIC_ALIGN_ORIGIN), "pictures_align_planes"));
+}
+
+TEST_F(ShapesDialogPictures, EachQuickPickerShowsTheIconOfItsKind)
+{
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    const HWND picker = dialog->QuickShapePicker(false);
+    ASSERT_NE(picker, nullptr);
+    ::ShowWindow(picker, SW_SHOW);
+    const struct
+    {
+        int button;
+        UINT icon;
+    } pickers[] = {{IDC_QUICK_PLANE, IDI_PIC_PLANE},         {IDC_QUICK_CYLINDER, IDI_PIC_CYLINDER},
+                   {IDC_QUICK_SPHERE, IDI_PIC_SPHERE},       {IDC_QUICK_FREE_FORM, IDI_PIC_FREE_FORM},
+                   {IDC_QUICK_REVOLVED, IDI_PIC_REVOLVED},   {IDC_QUICK_EXTRUDED, IDI_PIC_EXTRUDED},
+                   {IDC_QUICK_SYMMETRY, IDI_PIC_SYMMETRY},   {IDC_QUICK_CURVES, IDI_PIC_CURVES}};
+    for (const auto& p : pickers)
+    {
+        const Picture icon = IconPicture(module, p.icon);
+        ASSERT_GT(icon.Ink(), 30u) << p.icon;
+        EXPECT_TRUE(Shows(::GetDlgItem(picker, p.button), icon, "pictures_quick_picker")) << p.button;
+    }
+    ::ShowWindow(picker, SW_HIDE);
+}
