@@ -78,12 +78,13 @@ void TurnAboutCentre(double point[3], const double centre[3], double radius, dou
 // scan point (a spike), not the part.
 constexpr double kStrayResidualFactor = 6.0;
 
-// Refits the arc without the section points that lie far off the circle
-// fitted through all of them: a few spikes of a scan would otherwise pull a
-// least-squares circle off the part by a good fraction of their height. The
-// arc is left as it was when there are none, or the refit fails.
-void RefitWithoutStrayPoints(const tPolylineCollection<tFramePolyline<cVertex>>& sections, double centre[3],
-                             double& radius, double s[3], double m[3], double e[3])
+// Refits the arc's start, middle and end without the section points that
+// lie far off the circle (centre, radius) fitted through all of them: a few
+// spikes of a scan would otherwise pull a least-squares circle off the part
+// by a good fraction of their height. The arc is left as it was when there
+// are none, or the refit fails.
+void RefitWithoutStrayPoints(const tPolylineCollection<tFramePolyline<cVertex>>& sections, const double centre[3],
+                             double radius, double s[3], double m[3], double e[3])
 {
     std::vector<double> residuals;
     for (std::uint32_t i = 0; i < sections.GetCount(); ++i)
@@ -118,8 +119,6 @@ void RefitWithoutStrayPoints(const tPolylineCollection<tFramePolyline<cVertex>>&
     const double rms = FitArcToPolylines(marked, c2, r2, s2, m2, e2, true);
     if (!(rms < FLT_MAX) || !AllFinite(s2) || !AllFinite(m2) || !AllFinite(e2) || !(r2 > 0.0))
         return;
-    std::copy(c2, c2 + 3, centre);
-    radius = r2;
     std::copy(s2, s2 + 3, s);
     std::copy(m2, m2 + 3, m);
     std::copy(e2, e2 + 3, e);
