@@ -11,6 +11,7 @@
 #include "platform/gdiplus/graphics_draw.h"
 #include "platform/gdiplus/pen_brush.h"
 #include "platform/gdiplus/text.h"
+#include "render/gdi_graphics_layer.h"
 #include "render/gl_renderer.h"
 
 #include <cmath>
@@ -484,6 +485,10 @@ void CUIM_Deviation::DrawOverlay(GpGraphics* graphics, C3DView* view)
             GdipDeleteFontFamily(family);
         return;
     }
+    // The layer reaches the screen only where something was marked drawn.
+    I3DSceneRenderer* renderer = view->GetRenderer();
+    cGDIGraphicsLayer* layer =
+        renderer ? renderer->GetGDILayer(view->GetClientWidth(), view->GetClientHeight()) : nullptr;
     for (const stDeviationOverlayLabel& label : labels)
     {
         GpSolidFill* back = nullptr;
@@ -496,6 +501,9 @@ void CUIM_Deviation::DrawOverlay(GpGraphics* graphics, C3DView* view)
         GdipDrawString(graphics, label.text.c_str(), INT(label.text.size()), font, &box, nullptr, text);
         GdipDeleteBrush(back);
         GdipDeleteBrush(text);
+        if (layer)
+            layer->GetCollector().AddRect(
+                RECT{label.at.x - 1, label.at.y - 1, label.at.x + LONG(width) + 4, label.at.y + 20});
     }
     GdipDeleteFont(font);
     GdipDeleteFontFamily(family);

@@ -20,14 +20,14 @@ namespace
 constexpr int kGrid = 36; // 1296 vertices: more than one chunk of records
 
 // A tilted, gently curved sheet far from the origin, drawn from both sides.
-ISceneObject* MakeSheet()
+ISceneObject* MakeSheet(float shift = 0.0f)
 {
     auto* object = new cMeshObject();
     cMesh& mesh = *object->GetMesh();
     for (int j = 0; j < kGrid; ++j)
         for (int i = 0; i < kGrid; ++i)
         {
-            const float x = 1200.0f + 10.0f * i, y = -800.0f + 10.0f * j;
+            const float x = 1200.0f + shift + 10.0f * i, y = -800.0f + 10.0f * j;
             const float p[3] = {x, y, 300.0f + 3.0f * i + 2.0f * j + 4.0f * std::sin(0.5f * i)};
             mesh.AddVertex(p);
         }
@@ -74,13 +74,26 @@ public:
     std::vector<stDeviationPageLabel> labels;
 };
 
+// A view whose factory makes the deviation display, so that it can run as
+// the view's active mode.
+class cDeviationTestView : public cP3DView
+{
+public:
+    Mode* CreateMode(std::uint32_t id, std::uint32_t temporary, LPARAM extra) override
+    {
+        if (id == kDeviationModeId)
+            return new CUIM_Deviation(id, temporary, this);
+        return cP3DView::CreateMode(id, temporary, extra);
+    }
+};
+
 class DeviationDisplay : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         fixture.scene->AddObject(MakeSheet());
-        view = fixture.Create(320, 240);
+        view = fixture.Create<cDeviationTestView>(320, 240);
         object = FirstMesh();
         ASSERT_NE(object, nullptr);
         tree = cVTL_AVTree::GetOrCreateProperty(object);
@@ -174,6 +187,10 @@ TEST_F(DeviationDisplay, TheProbeReadsTheDeviationOfTheVertexDrawnUnderTheCursor
     const POINT p = testview::ScreenOf(view, Vertex(c));
     EXPECT_NEAR(labels[0].at.x, p.x + 15, 1);
     EXPECT_NEAR(labels[0].at.y, p.y - 30, 1);
+    const auto markers = mode->MarkerPoints();
+    ASSERT_EQ(markers.size(), 1u);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(markers[0][k], Vertex(c)[k]) << k;
     testview::Snapshot(view, "deviation_display_probe");
 
     // Off the mesh: the probe goes, and says so once.
@@ -256,8 +273,11 @@ TEST_F(DeviationDisplay, TheExtremesAreLabelledOnlyWithSelectionOnlyAndShowMinMa
     // The markers sit at the extreme vertices.
     const auto markers = mode->MarkerPoints();
     ASSERT_EQ(markers.size(), 2u);
-    EXPECT_EQ(markers[0][0], Vertex(0)[0]);
-    EXPECT_EQ(markers[1][2], Vertex(kGrid * kGrid - 1)[2]);
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(markers[0][k], Vertex(0)[k]) << k;
+        EXPECT_EQ(markers[1][k], Vertex(kGrid * kGrid - 1)[k]) << k;
+    }
     ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
     ::UpdateWindow(view->GetSafeHwnd());
     testview::Snapshot(view, "deviation_display_extremes");
@@ -297,4 +317,55 @@ TEST_F(DeviationDisplay, TheModeTakesTheViewsDisplayWhileItRunsAndGivesBackTheOn
     mode.reset();
     EXPECT_EQ(scene.m_boxMode, kBoxModeSectionView);
     scene.m_boxMode = kBoxModeNormal;
+}
+
+TEST_F(DeviationDisplay, TheProbeSaysWhenWhatItShowsChanged)
+{
+    const std::uint32_t a = 12 * kGrid + 10, b = 14 * kGrid + 11;
+    cDeviationProbe probe;
+    I3DSceneRenderer& renderer = *view->GetRenderer();
+    EXPECT_TRUE(probe.Probe(renderer, *object, At(a))) << "arriving";
+    EXPECT_FALSE(probe.Probe(renderer, *object, At(a))) << "on the same vertex";
+    EXPECT_TRUE(probe.Probe(renderer, *object, At(b))) << "on another vertex";
+    EXPECT_FLOAT_EQ(probe.Value(), DeviationOf(b));
+    EXPECT_TRUE(probe.Probe(renderer, *object, POINT{2, 2})) << "leaving";
+    EXPECT_FALSE(probe.Probe(renderer, *object, POINT{2, 2}));
+}
+
+TEST_F(DeviationDisplay, AnotherMeshOfTheSameSizeIsProbedThroughItsOwnIdImage)
+{
+    const std::uint32_t a = 12 * kGrid + 10;
+    mode->OnMouseMove(At(a), 0, view);
+    ASSERT_TRUE(ProbeIs(a));
+    // The same grid, moved by two and a half cells, takes the old one's
+    // place; the camera stays and no frame is drawn.
+    ISceneObject* moved = MakeSheet(25.0f);
+    ASSERT_TRUE(fixture.scene->AddObject(moved));
+    ASSERT_TRUE(fixture.scene->RemoveObject(object));
+    object = FirstMesh();
+    ASSERT_EQ(static_cast<ISceneObject*>(object), moved);
+    mode->OnMouseMove(At(a), 0, view);
+    EXPECT_TRUE(ProbeIs(a)) << "the vertex of the new mesh";
+}
+
+TEST_F(DeviationDisplay, TheActiveModeDrawsItsLabelsOverTheView)
+{
+    const std::uint32_t a = 16 * kGrid + 16;
+    page.AddPickedPoint(object, Vertex(a));
+    const auto redraw = [&] {
+        ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+        ::UpdateWindow(view->GetSafeHwnd());
+        return testview::Frame(view);
+    };
+    const POINT box = mode->OverlayLabels(view).at(0).at;
+    const wgl::PixelImage before = redraw();
+    ASSERT_FALSE(before.Empty());
+    EXPECT_FALSE(wgl::SameColour(before.At(box.x + 1, box.y + 1), wgl::Rgb(255, 255, 255))) << "not yet running";
+    view->SetModeById(kDeviationModeId, 0, 0);
+    ASSERT_NE(dynamic_cast<CUIM_Deviation*>(view->GetActiveMode()), nullptr);
+    const wgl::PixelImage running = redraw();
+    // The label's white box, up and right of the vertex.
+    EXPECT_TRUE(wgl::SameColour(running.At(box.x + 1, box.y + 1), wgl::Rgb(255, 255, 255)));
+    EXPECT_TRUE(wgl::SameColour(running.At(box.x + 1, box.y + 16), wgl::Rgb(255, 255, 255)));
+    testview::Snapshot(view, "deviation_display_label");
 }
