@@ -329,6 +329,33 @@ TEST_F(NetworkEdit, CursorsFollowTheSubStateAndKeepOnMesh)
     EXPECT_EQ(Cursor(), int(kCursorNetworkOverPlane));
 }
 
+TEST_F(NetworkEdit, DraggingTheSectionPlaneSlidesItAlongItsNormalAndCutsOnRelease)
+{
+    Command(kCmdNetworkSectionPlane);
+    Paint();
+    const P3 centre = SheetPoint(30, 20);
+    const cPlane before = page.plane.GetPlane();
+    const double n[3] = {before.normal[0], before.normal[1], before.normal[2]};
+    auto along = [&](const cPlane& p) {
+        return (p.origin[0] - centre[0]) * n[0] + (p.origin[1] - centre[1]) * n[1] + (p.origin[2] - centre[2]) * n[2];
+    };
+    EXPECT_NEAR(along(before), 0.0, 1e-3);
+    // 10 mm along the sheet's rows, which have a part along the normal.
+    const POINT from = ScreenUV(30, 20), to = ScreenUV(40, 20);
+    const int recomputed = page.recomputed;
+    Drag(from, to, 4);
+    const cPlane after = page.plane.GetPlane();
+    const P3 target = SheetPoint(40, 20);
+    const double expected = (target[0] - centre[0]) * n[0] + (target[1] - centre[1]) * n[1] + (target[2] - centre[2]) * n[2];
+    EXPECT_GT(std::fabs(expected), 1.0);
+    EXPECT_NEAR(along(after), expected, 0.5) << "the plane passes through the point under the cursor";
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(after.normal[k], n[k], 1e-6) << "its normal stays";
+    EXPECT_GT(page.positionUpdates, 0);
+    EXPECT_EQ(page.recomputed, recomputed + 1) << "the sections are cut again once, on release";
+    EXPECT_EQ(CurveCount(), 0u);
+}
+
 TEST_F(NetworkEdit, DeleteSavesAnUndoCopyAndCtrlZRestoresLikeUndo)
 {
     BuildCross();
