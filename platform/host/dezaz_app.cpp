@@ -6,11 +6,13 @@
 #include "platform/mfc/wnd.h"
 #include "platform/win32/codepage.h"
 #include "platform/win32/prompt_script.h"
+#include "platform/win32/window_snapshot.h"
 
 #include <cmath>
 #include <cstdarg>
 #include <cwchar>
 #include <cwctype>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -305,12 +307,48 @@ bool QueueObjectAnswer(const std::wstring& what, const std::wstring& where, std:
     return true;
 }
 
+// A look at the next modal dialog: its picture goes to the folder, named
+// after its caption, and the dialog runs on with the next answer.
+bool QueueScreenshotAnswer(std::wstring folder, std::wstring& error)
+{
+    if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"')
+        folder = folder.substr(1, folder.size() - 2);
+    if (folder.empty())
+    {
+        error = L"a screenshot of a dialog needs a folder";
+        return false;
+    }
+    win32::PromptAnswer answer;
+    answer.kind = win32::kDialogPrompt;
+    answer.act = [folder](HWND window, const std::wstring& caption) -> INT_PTR {
+        std::wstring name;
+        for (wchar_t c : caption)
+            name += (c < 32 || std::wcschr(L"/\\:*?\"<>|", c)) ? L'_' : c;
+        if (name.empty() || name.front() == L'.')
+            name.insert(0, L"dialog");
+        const std::filesystem::path target = std::filesystem::path(win32::WideToUtf8(folder)) / (win32::WideToUtf8(name) + ".png");
+        std::error_code ec;
+        std::filesystem::create_directories(target.parent_path(), ec);
+        std::string reason;
+        if (win32::WriteComposedPng(window, target, &reason))
+            DezazApp().Print(L"Screenshot of \"%ls\" written to %ls.\n", caption.c_str(), folder.c_str());
+        else
+            DezazApp().Print(L"Cannot write the screenshot of \"%ls\": %ls\n", caption.c_str(),
+                             win32::Utf8ToWide(reason).c_str());
+        return 0;
+    };
+    win32::QueuePromptAnswer(std::move(answer));
+    return true;
+}
+
 } // namespace
 
 bool QueueScriptAnswer(const std::wstring& text, std::wstring& error)
 {
     std::wstring kind, rest;
     SplitFirstWord(text, kind, rest);
+    if (SameNoCase(kind, L"Screenshot"))
+        return QueueScreenshotAnswer(Trim(rest), error);
     std::wstring value, expect;
     SplitFirstWord(rest, value, expect);
     if (SameNoCase(kind, L"Object"))
@@ -347,7 +385,7 @@ bool QueueScriptAnswer(const std::wstring& text, std::wstring& error)
     }
     else
     {
-        error = L"unknown prompt kind (Object, MessageBox, Menu or Dialog)";
+        error = L"unknown prompt kind (Object, MessageBox, Menu, Dialog or Screenshot)";
         return false;
     }
     win32::QueuePromptAnswer(std::move(answer));

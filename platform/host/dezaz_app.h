@@ -80,6 +80,9 @@ namespace dezaz
 //   > MessageBox Yes|No|OK|Cancel|Abort|Retry|Ignore [text the box must show]
 //   > Menu <command id>|0
 //   > Dialog <end code>
+//   > Screenshot <folder>   (the next modal dialog's picture, named after
+//     its caption, taken while it runs; the dialog goes on with the next
+//     answer)
 // False, with the reason in error, for an answer that cannot be understood.
 bool QueueScriptAnswer(const std::wstring& answer, std::wstring& error);
 

@@ -526,6 +526,10 @@ INT_PTR RunModalDialogLoop(HWND dialog, const std::function<void()>& pump)
         pump();
         if (state->ended || !IsWindow(dialog))
             break;
+        // An answer of 0 presses nothing: the script only looked at the
+        // dialog (took its picture), and the next answer follows.
+        if (answer == 0)
+            continue;
         // The answer is the control the user ends with: OK, Cancel, or any
         // other command button.
         HWND control = GetDlgItem(dialog, static_cast<int>(answer));
