@@ -321,6 +321,9 @@ bool QueueScreenshotAnswer(std::wstring folder, std::wstring& error)
     win32::PromptAnswer answer;
     answer.kind = win32::kDialogPrompt;
     answer.act = [folder](HWND window, const std::wstring& caption) -> INT_PTR {
+        // A prompt without a window has no picture, and nothing is written.
+        if (!window || !IsWindow(window))
+            return 0;
         std::wstring name;
         for (wchar_t c : caption)
             name += (c < 32 || std::wcschr(L"/\\:*?\"<>|", c)) ? L'_' : c;
