@@ -19,6 +19,11 @@
 //   inner node the largest coordinate on its axis of its lower side and the
 //   smallest of its upper side. A query narrows the root box by these bounds
 //   on its way down (the cell of a node), which costs one compare per level.
+//   A leaf keeps its elements' extremes on the one axis where they lie
+//   farthest inside its cell, so that a query skips most leaves whose cell
+//   is near but whose elements are not. Where a node box took 24 bytes,
+//   the whole record now does: 1M points at bucket maximum 10 take about
+//   11 MB (with the offsets) instead of 22.
 //
 // Queries only read the tree: any number of threads may search one tree at
 // once, as long as nobody adds, inserts, builds or clears meanwhile. A query
