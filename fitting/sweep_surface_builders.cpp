@@ -147,8 +147,7 @@ double WindingAbout(const std::vector<t3DPoint<double>>& points, const double di
 // band around the part; a strip along it (a stroke down a knob) is as tall
 // as it is wide, and its best plane stands along the axis. The line that
 // the point normals meet is then taken instead, when the normals agree
-// with it clearly better than with the circle's axis; its radius is the
-// points' mean distance from it.
+// with it clearly better than with the circle's axis.
 bool FitAxisOfRevolution(const cFitContainer& points, cCircleFit& fit, double axis[3], double centre[3],
                          double& radius)
 {
@@ -159,25 +158,15 @@ bool FitAxisOfRevolution(const cFitContainer& points, cCircleFit& fit, double ax
     if (circle && !(MedianNormalOffMeridian(points, lineAxis, linePoint) <
                     kClearlyBetter * MedianNormalOffMeridian(points, axis, centre)))
         return true;
-    double sum = 0.0;
-    std::size_t count = 0;
-    for (const stFitPoint& record : points.Points())
-    {
-        const double r[3] = {record.position[0] - linePoint[0], record.position[1] - linePoint[1],
-                             record.position[2] - linePoint[2]};
-        double across[3];
-        Cross(lineAxis, r, across);
-        sum += std::sqrt(Dot(across, across));
-        ++count;
-    }
-    if (count == 0 || !(sum > 0.0))
-        return circle;
     // The circle's sense, when it found one, so that the profile keeps its
     // way up.
     const double sense = circle && Dot(lineAxis, axis) < 0.0 ? -1.0 : 1.0;
     for (int k = 0; k < 3; ++k)
         axis[k] = sense * lineAxis[k], centre[k] = linePoint[k];
-    radius = sum / static_cast<double>(count);
+    // The arc's ends only give directions about the axis: any radius will
+    // do where the circle found none.
+    if (!circle || !(radius > 0.0) || !std::isfinite(radius))
+        radius = 1.0;
     return true;
 }
 
