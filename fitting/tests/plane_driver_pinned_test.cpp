@@ -129,7 +129,12 @@ void ExpectSamePlane(const tPlane<double>& plane, double rms, const stPinnedPlan
                          pinned.normal[2] * pinned.xAxis[0] - pinned.normal[0] * pinned.xAxis[2],
                          pinned.normal[0] * pinned.xAxis[1] - pinned.normal[1] * pinned.xAxis[0]};
     const bool turned = std::fabs(Dot(plane.xAxis, pinnedY)) > std::fabs(Dot(plane.xAxis, pinned.xAxis));
-    EXPECT_NEAR(std::fabs(Dot(plane.xAxis, turned ? pinnedY : pinned.xAxis)), 1.0, 1e-12);
+    // Along the pinned X axis it points the same way; turned, either way
+    // (its twin may be turned by +90 or -90 degrees).
+    if (turned)
+        EXPECT_NEAR(std::fabs(Dot(plane.xAxis, pinnedY)), 1.0, 1e-12);
+    else
+        EXPECT_NEAR(Dot(plane.xAxis, pinned.xAxis), 1.0, 1e-12);
     EXPECT_NEAR(plane.halfWidth, turned ? pinned.halfHeight : pinned.halfWidth, 1e-9);
     EXPECT_NEAR(plane.halfHeight, turned ? pinned.halfWidth : pinned.halfHeight, 1e-9);
 }
