@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,19 @@ TEST_F(ResourcePictures, AnIconDrawsItsColoursWhereItsMaskHoldsAndACursorLoads)
     DeleteDC(dc);
     DestroyIcon(icon);
 
+    // Rows of the mask run bottom-up as the colours' do: a taller icon
+    // whose mask lets only its top row through.
+    {
+        std::vector<std::uint32_t> colours(12, 0xFF102030);
+        std::vector<bool> top(12, false);
+        for (int x = 0; x < 4; ++x)
+            colours[std::size_t(x)] = 0, top[std::size_t(x)] = true;
+        const std::optional<win32::IconImage> tall = win32::DecodeIconFile(IconFile(1, 4, 3, colours, top), 1);
+        ASSERT_TRUE(tall);
+        for (std::size_t i = 0; i < 12; ++i)
+            EXPECT_EQ(tall->transparent[i], i < 4) << i;
+    }
+
     HCURSOR cursor = LoadCursorW(kModule, MAKEINTRESOURCEW(17032));
     ASSERT_NE(cursor, nullptr);
     EXPECT_EQ(win32::DescribeCursor(cursor).id, 17032u);
@@ -207,6 +221,8 @@ TEST_F(ResourcePictures, DataThatIsNotWhatItsStatementSaysIsRefusedWithItsLine)
     std::vector<std::uint8_t> cut(bitmap.begin(), bitmap.end() - 3);
     std::vector<std::uint8_t> bigOffset = icon;
     bigOffset[18] = 0xFF; // the picture's offset points past the end
+    // The picture claims more bytes than follow it: a cut file.
+    std::vector<std::uint8_t> tooLong(icon.begin(), icon.end() - 20);
     std::vector<std::uint8_t> huge = bitmap;
     huge[18 + 3] = 0x7F; // width 2^31 - ish
     struct Case
@@ -218,6 +234,7 @@ TEST_F(ResourcePictures, DataThatIsNotWhatItsStatementSaysIsRefusedWithItsLine)
         {"\n1 BITMAP\nBEGIN\n" + Hex(huge) + "END\n", "line 3: the bitmap's data is no"},
         {"1 ICON\nBEGIN\n" + Hex(bitmap) + "END\n", "line 2: the icon's data is no"},
         {"1 ICON\nBEGIN\n" + Hex(bigOffset) + "END\n", "line 2: the icon's data is no"},
+        {"1 ICON\nBEGIN\n" + Hex(tooLong) + "END\n", "line 2: the icon's data is no"},
         {"1 CURSOR\nBEGIN\n" + Hex(icon) + "END\n", "line 2: the cursor's data is no"},
         {"1 BITMAP\nBEGIN\n    '42 4d 0g'\nEND\n", "line 3: picture data holds something other than hex digits"},
         {"1 BITMAP\nBEGIN\n    '42 4d 0'\nEND\n", "line 3: picture data with half a byte"},
