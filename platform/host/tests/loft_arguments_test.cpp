@@ -4,6 +4,7 @@
 #include "platform/host/geometry_services_loft.h"
 
 #include "platform/geometry/line_curve.h"
+#include "platform/geometry/xform.h"
 #include "platform/host/geometry_services_curves.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,7 @@ TEST(LoftArguments, LoopsAreRebuiltThroughTheSampledPointsAsSmoothLoops)
         error[k] = std::max(RadiusError(*s, 0.0, 12.0), RadiusError(*s, 0.5, 12.0));
         const ON_Interval u = s->Domain(0), v = s->Domain(1);
         EXPECT_LT(s->PointAt(u[0], v[0]).DistanceTo(s->PointAt(u[1], v[0])), 1e-9) << "closed";
+        EXPECT_LT(s->PointAt(u[0], v[0]).DistanceTo(ON_3dPoint(12.0, 0.0, 0.0)), 1e-9) << "the first loop's start";
         if (counts[k] == 0)
             continue;
         // As many control points round as samples (a periodic cubic), and
@@ -246,4 +248,55 @@ TEST(LoftArguments, UnknownEndConditionsAreRefused)
         EXPECT_EQ(end.Run(), nullptr) << condition;
         EXPECT_EQ(start.surfaces.Count() + end.surfaces.Count(), 0);
     }
+}
+
+TEST(LoftArguments, ANormalEndFollowsItsOwnSectionsPlane)
+{
+    // The first circle leans by 0.3 rad about x; the others lie flat.
+    Loft loft;
+    ON_NurbsCurve* leaning = Circle(10.0, 0.0, 48, false);
+    ASSERT_TRUE(leaning->Transform(
+        ON_Xform::RotationTransformation(0.3, ON_3dVector(1.0, 0.0, 0.0), ON_3dPoint(0.0, 0.0, 0.0))));
+    loft.Add(leaning);
+    loft.Add(Circle(12.0, 10.0, 48, false));
+    loft.Add(Circle(10.0, 20.0, 48, false));
+    loft.args.m_start_condition = 2;
+    const ON_NurbsSurface* s = loft.Run();
+    ASSERT_NE(s, nullptr);
+    for (const double u : {0.0, 0.4, 0.8})
+    {
+        const ON_3dVector leave = Across(*s, u, 0.0);
+        EXPECT_NEAR(leave.x, 0.0, 1e-6);
+        EXPECT_NEAR(leave.y, -std::sin(0.3), 1e-6);
+        EXPECT_NEAR(leave.z, std::cos(0.3), 1e-6);
+    }
+}
+
+TEST(LoftArguments, SectionsOfOtherDomainsAndKnotsShareOnesForTheEndConditions)
+{
+    // Open arcs of other domains and point counts: the conditions need them
+    // on one knot vector, merged exactly.
+    Loft loft;
+    ON_NurbsCurve* first = Arc(10.0, 0.0, 9);
+    ASSERT_TRUE(first->SetDomain(10.0, 25.0));
+    ON_NurbsCurve* last = Arc(10.0, 20.0, 13);
+    ASSERT_TRUE(last->SetDomain(-5.0, 3.0));
+    loft.Add(first);
+    loft.Add(Arc(13.0, 10.0, 6));
+    loft.Add(last);
+    loft.args.m_start_condition = 1;
+    loft.args.m_end_condition = 2;
+    const ON_NurbsSurface* s = loft.Run();
+    ASSERT_NE(s, nullptr);
+    const ON_Interval v = s->Domain(1);
+    for (int i = 0; i <= 20; ++i)
+    {
+        // Exactly the sections, point for point along their own parameters.
+        const double f = i / 20.0;
+        const ON_3dPoint a = s->PointAt(s->Domain(0).ParameterAt(f), v[0]);
+        const ON_3dPoint b = s->PointAt(s->Domain(0).ParameterAt(f), v[1]);
+        EXPECT_LT(a.DistanceTo(first->PointAt(first->Domain().ParameterAt(f))), 1e-9) << f;
+        EXPECT_LT(b.DistanceTo(last->PointAt(last->Domain().ParameterAt(f))), 1e-9) << f;
+    }
+    EXPECT_NEAR(Across(*s, 0.5, 1.0).z, 1.0, 1e-6);
 }
