@@ -60,6 +60,9 @@ void BM_LoftThrough20Sections(benchmark::State& state)
 {
     const bool loop = state.range(0) != 0;
     CArgsDezazLoft args;
+    // The free-form surface asks for its sections rebuilt through its
+    // samples; 0 lofts them as they are.
+    args.m_sample_count = static_cast<std::int32_t>(state.range(1));
     for (int k = 0; k < 20; ++k)
     {
         auto* section = new CDezazLoftCurve;
@@ -80,7 +83,13 @@ void BM_LoftThrough20Sections(benchmark::State& state)
         delete args.m_loftcurves[i];
     }
 }
-BENCHMARK(BM_LoftThrough20Sections)->ArgName("loops")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoftThrough20Sections)
+    ->ArgNames({"loops", "samples"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 24})
+    ->Args({1, 24})
+    ->Unit(benchmark::kMillisecond);
 
 // Our open section as an exact B-spline of the peer.
 Handle(Geom_BSplineCurve) PeerCurve(const ON_Curve& curve)
