@@ -32,7 +32,8 @@ template <class Fit, class Run> bool OnAllRecords(const cFitContainer& points, R
 }
 
 // A smallest-rectangle frame the estimate built on its way (the frame, or
-// null when that failed); the others are built here.
+// null when that failed). Without one, the smallest-rectangle frame is
+// built here from the records.
 struct stBuiltFrame
 {
     const stPlaneFrame* frame;
@@ -70,11 +71,7 @@ bool FinishPlane(const cPlaneFit& fit, const double normalIn[3], double d, bool 
     else
     {
         double yAxis[3];
-        // The estimate's scatter comes with more than three points.
-        framed = estimated && estimated->activeCount > 3
-                     ? fit.BuildFrame(n, d, estimated->centroid, estimated->scatter, origin, xAxis, hu, yAxis, hv,
-                                      marginFactor)
-                     : fit.BuildFrame(n, d, origin, xAxis, hu, yAxis, hv, marginFactor);
+        framed = fit.BuildFrame(n, d, origin, xAxis, hu, yAxis, hv, marginFactor);
     }
     double average[3];
     if (estimated)
