@@ -278,7 +278,19 @@ TEST_F(NetworkEdit, InExtrapolateOnlyEndNodesHoverAndAnEndDraggedOffTheMeshExten
     EXPECT_TRUE(IsFloatUnset(mode->GetHoveredPoint()[0])) << "an inner node is not hovered";
     const POINT end = ScreenUV(40, 20);
     Move(end);
+    const P3 endNode = SheetPoint(40, 20);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(mode->GetHoveredPoint()[k], endNode[k], 1e-3) << k;
     EXPECT_FALSE(IsFloatUnset(mode->GetHoveredPoint()[0]));
+    // An inner node cannot be dragged here, and a click beside the curves
+    // deselects them.
+    const NetworkNodes before = NodesOf(Network());
+    Drag(ScreenUV(25, 22), ScreenUV(25, 32), 4);
+    EXPECT_EQ(NodesOf(Network()), before);
+    EXPECT_EQ(page.GetUndoCount(), 0u);
+    Network()->GetSegment(0)->selected = 1;
+    Click(ScreenUV(50, 35));
+    EXPECT_FALSE(Network()->GetSegment(0)->selected);
     // Past the sheet's right edge (u = 60), where there is no mesh.
     const POINT off = ScreenUV(72, 20);
     Drag(end, off, 6);
@@ -462,6 +474,43 @@ TEST_F(NetworkEdit, ATabSwitchOrTheViewClosingDuringADragPutsTheCurvesBack)
     mode = nullptr;
     EXPECT_EQ(surface->GetProfileCurve()->GetSegmentCount(), 2u);
     EXPECT_EQ(page.displayEnded, 2);
+}
+
+TEST_F(NetworkEdit, AClickOnANodeWhileDrawingStartsTheCurveExactlyThere)
+{
+    a = AddCurve({{6, 20}, {30, 24}, {54, 20}});
+    const P3 node = NodesOf(Network())[0][1];
+    Click(Screen(node));
+    Click(ScreenUV(30, 36));
+    Command(kCmdNetworkFinish);
+    ASSERT_EQ(CurveCount(), 2u);
+    const NetworkNodes nodes = NodesOf(Network());
+    EXPECT_EQ(nodes[0].size(), 3u) << "the hovered curve keeps its nodes";
+    EXPECT_EQ(nodes[1].front(), node) << "the new curve starts at the node itself";
+}
+
+TEST_F(NetworkEdit, AlongAGuidingCurveTheDraggedPlaneFollowsTheCurve)
+{
+    a = AddCurve({{6, 10}, {30, 20}, {54, 30}});
+    page.plane.SetSectionCurve(a);
+    Command(kCmdNetworkSectionPlane);
+    Paint();
+    const POINT from = ScreenUV(30, 20);
+    Move(from);
+    ASSERT_TRUE(mode->IsOverSectionPlane());
+    Drag(from, ScreenUV(42, 25), 4);
+    // The plane sits on the curve at the stored parameter, across its
+    // tangent there.
+    t3DPoint<double> at{}, tangent{};
+    ASSERT_TRUE(a->EvaluateInWorld(page.guide, &at, &tangent, nullptr));
+    EXPECT_GT(page.guide, 0.55);
+    const cPlane& plane = page.plane.GetPlane();
+    const double off = (at.x - plane.origin[0]) * plane.normal[0] + (at.y - plane.origin[1]) * plane.normal[1] +
+                       (at.z - plane.origin[2]) * plane.normal[2];
+    EXPECT_NEAR(off, 0.0, 1e-3) << "the plane passes through the curve point";
+    const double length = std::sqrt(tangent.x * tangent.x + tangent.y * tangent.y + tangent.z * tangent.z);
+    const double along = (plane.normal[0] * tangent.x + plane.normal[1] * tangent.y + plane.normal[2] * tangent.z) / length;
+    EXPECT_NEAR(std::fabs(along), 1.0, 1e-4);
 }
 
 TEST_F(NetworkEdit, AClickOnACurveWhileDrawingMakesAJointOfIt)
