@@ -52,6 +52,46 @@ t3DPoint<double> UnitXY(t3DPoint<double> v)
     return v;
 }
 
+constexpr double kTwoPi = 6.283185307179586;
+
+// The angle from `from` to `to` turning counter-clockwise, in [0, 2 pi).
+double CounterClockwiseTurn(double from, double to)
+{
+    const double turn = std::fmod(to - from, kTwoPi);
+    return turn < 0.0 ? turn + kTwoPi : turn;
+}
+
+// Where an end of the chain moves when it is lengthened by `length` the way
+// `direction` (the unit tangent, pointing out of the chain) runs. A line's
+// end moves along the direction; an arc's end moves along the arc's circle,
+// so that the arc keeps its radius (the arc rebuilt through an end pushed
+// along its tangent and the old interior point would be another, larger
+// one), by at most a quarter of the gap the arc leaves open.
+t3DPoint<double> LengthenedEnd(const tComboSegment& segment, const t3DPoint<double>& end,
+                               const t3DPoint<double>& direction, double length)
+{
+    const t3DPoint<double> pushed(end.x + direction.x * length, end.y + direction.y * length, 0.0);
+    if (!IsArcRecord(segment) || segment.GetVertexCount() < 3)
+        return pushed;
+    const double a[3] = {segment.GetVertex(0)->x, segment.GetVertex(0)->y, 0.0};
+    const double b[3] = {segment.GetVertex(2)->x, segment.GetVertex(2)->y, 0.0};
+    const double c[3] = {segment.GetVertex(1)->x, segment.GetVertex(1)->y, 0.0};
+    double centre[3];
+    const double radius = CircumradiusOf3Points(a, b, c, centre);
+    if (!(radius > 0.0) || !std::isfinite(radius))
+        return pushed;
+    const double a0 = std::atan2(a[1] - centre[1], a[0] - centre[0]);
+    const double toMid = CounterClockwiseTurn(a0, std::atan2(b[1] - centre[1], b[0] - centre[0]));
+    const double toEnd = CounterClockwiseTurn(a0, std::atan2(c[1] - centre[1], c[0] - centre[0]));
+    const double sweep = toMid <= toEnd ? toEnd : kTwoPi - toEnd;
+    const double rx = end.x - centre[0], ry = end.y - centre[1];
+    // Counter-clockwise when the direction turns left of the radius.
+    const double sense = rx * direction.y - ry * direction.x >= 0.0 ? 1.0 : -1.0;
+    const double turn = sense * std::min(length / radius, 0.25 * (kTwoPi - sweep));
+    const double angle = std::atan2(ry, rx) + turn;
+    return {centre[0] + radius * std::cos(angle), centre[1] + radius * std::sin(angle), 0.0};
+}
+
 } // namespace
 
 template <class TWire> void ST_TComboCurve<TWire>::Reset()
@@ -193,17 +233,15 @@ template <class TWire> bool ST_TComboCurve<TWire>::RebuildComboWire(bool extend)
         if (de > FLT_EPSILON && BuildPieceWire(*piece, m_segments.back()))
         {
             const t3DPoint<double> t = UnitXY(piece->GetEndTangent());
-            cachedEnd[0] += t.x * de;
-            cachedEnd[1] += t.y * de;
-            cachedEnd[2] = 0.0;
+            const t3DPoint<double> end(cachedEnd[0], cachedEnd[1], 0.0);
+            StoreFlat(cachedEnd, LengthenedEnd(m_segments.back(), end, t, de));
             *m_segments.back().GetVertex(1) = {cachedEnd[0], cachedEnd[1], 0.0};
         }
         if (ds > FLT_EPSILON && BuildPieceWire(*piece, m_segments.front()))
         {
             const t3DPoint<double> t = UnitXY(piece->GetStartTangent());
-            cachedStart[0] -= t.x * ds;
-            cachedStart[1] -= t.y * ds;
-            cachedStart[2] = 0.0;
+            const t3DPoint<double> start(cachedStart[0], cachedStart[1], 0.0);
+            StoreFlat(cachedStart, LengthenedEnd(m_segments.front(), start, {-t.x, -t.y, 0.0}, ds));
             *m_segments.front().GetVertex(0) = {cachedStart[0], cachedStart[1], 0.0};
         }
     }

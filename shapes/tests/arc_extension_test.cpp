@@ -1,8 +1,10 @@
-// The arc profile's ends: lengthened or shortened along the arc's own circle
-// (a push along the end tangents leaves it and the arc rebuilt through the
-// pushed ends is of another radius), never past closing the arc or past its
-// mid point; and an arc fitted through sections with a few spikes.
+// The arc profile's ends, and the end arcs of a chain: lengthened or
+// shortened along the arc's own circle (a push along the end tangents leaves
+// it and the arc rebuilt through the pushed ends is of another radius),
+// never past closing the arc or past its mid point; and an arc fitted
+// through sections with a few spikes.
 #include "shapes/arc_section_curve.h"
+#include "shapes/combo_section_curve.h"
 
 #include "core/frame_math.h"
 #include "shapes/section_curve_geometry.h"
@@ -135,4 +137,44 @@ TEST(ArcEnds, AFewSpikesDoNotPullTheFittedCircle)
         EXPECT_NEAR(arc.Centre()[0], 4.0, 1e-3) << spikes;
         EXPECT_NEAR(arc.Centre()[1], 2.0, 1e-3) << spikes;
     }
+}
+
+TEST(ArcEnds, AChainsEndArcsAreLengthenedAlongTheirCircles)
+{
+    // A quarter arc about (0, 0), a line, a quarter arc about (10, 0), all of
+    // radius 5, in a frame far out.
+    double frame[12];
+    const double axis[3] = {-0.2, 0.6, 0.77}, origin[3] = {-300.0, 640.0, 75.0}, reference[3] = {0, 0, 1};
+    MakeFrame3x4(frame, origin, axis, reference);
+    Sections sections;
+    tFramePolyline<cVertex>& s = *sections.Add(tFramePolyline<cVertex>());
+    std::copy(frame, frame + 12, s.frame);
+    const auto add = [&](double x, double y) {
+        double w[3];
+        for (int row = 0; row < 3; ++row)
+            w[row] = frame[4 * row] * x + frame[4 * row + 1] * y + frame[4 * row + 3];
+        s.AddPoint3d(w);
+    };
+    for (int i = 0; i < 40; ++i) // indices 0 .. 39, ending at (0, -5)
+        add(5.0 * std::cos(kPi * (1.0 + 0.5 * i / 39)), 5.0 * std::sin(kPi * (1.0 + 0.5 * i / 39)));
+    for (int i = 1; i < 60; ++i) // 40 .. 98, ending at (10, -5)
+        add(10.0 * i / 59, -5.0);
+    for (int i = 1; i < 40; ++i) // 99 .. 137, ending at (15, 0)
+        add(10.0 + 5.0 * std::cos(kPi * (1.5 + 0.5 * i / 39)), 5.0 * std::sin(kPi * (1.5 + 0.5 * i / 39)));
+    ST_TComboCurve<Dezaz_Wire> combo;
+    combo.SetMergeMode(0);
+    ASSERT_TRUE(combo.RebuildWire(frame, sections, 1.0f, nullptr));
+    ASSERT_TRUE(combo.InsertJoint(39, {0.0f, -5.0f, 0.0f}));
+    ASSERT_TRUE(combo.InsertJoint(98, {10.0f, -5.0f, 0.0f}));
+    ASSERT_EQ(combo.GetSegmentCount(), 3u);
+    ASSERT_TRUE(combo.HasValidWire());
+    const t3DPoint<double> start = combo.GetLocalStartPoint(), end = combo.GetLocalEndPoint();
+    EXPECT_NEAR(std::hypot(start.x, start.y), 5.0, 1e-4);
+    EXPECT_NEAR(std::hypot(end.x - 10.0, end.y), 5.0, 1e-4);
+    // Lengthened past the section's ends, (-5, 0) and (15, 0), by about a
+    // millimetre or more (the joint edits re-apply the chain's extension).
+    EXPECT_GT(std::atan2(start.y, start.x), 0.5 * kPi);
+    EXPECT_LT(std::atan2(start.y, start.x), kPi - 0.2);
+    EXPECT_GT(std::atan2(end.y, end.x - 10.0), 0.2);
+    EXPECT_LT(std::atan2(end.y, end.x - 10.0), 0.5 * kPi);
 }
