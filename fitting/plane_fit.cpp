@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -864,37 +865,48 @@ bool cPlaneFit::EstimateWithFrame(double normal[3], double& offset, stPlaneEstim
     const bool haveAxes = MiddleAndSmallestAxes(sums.scatter, middle, smallest);
 
     // Both candidates' frames, as BuildFrame would turn them for either.
-    // The search runs along A's: a record is left unmeasured only when it
-    // lies inside A's extents by the clearance that B's frames, a hair
-    // turned and moved, could take back, so that B's extents, should B be
-    // taken, come from the records measured alone.
+    // The search runs along A's. When B's frames lie close to them, a record
+    // is left unmeasured only when it lies inside A's extents by the
+    // clearance that B's frames, a hair turned and moved, could take back, so
+    // that B's extents, should B be taken, come from the records measured
+    // alone; else B, when taken, has its frames measured on every record.
     const stCandidatePlanes& planes = candidates.planes;
     double nA[3], dA, nB[3], dB;
     Oriented(sums.averageNormal, planes.normalA, planes.offsetA, nA, dA);
     Oriented(sums.averageNormal, planes.normalB, planes.offsetB, nB, dB);
     stTurnedFrames framesA, framesB;
-    bool searched = false;
+    const bool frameA = haveAxes && candidates.haveA && TurnFrames(nA, dA, sums.centroid, middle, smallest, framesA);
+    const bool frameB = haveAxes && candidates.haveB && TurnFrames(nB, dB, sums.centroid, middle, smallest, framesB);
+    bool searched = false, nearB = false;
     double rangesA[kFrameRotations + 1][4];
     std::vector<const stFitPoint*> rim;
-    double clearance = 0.0, sizeCap = 0.0;
-    if (haveAxes && candidates.haveA && candidates.haveB &&
-        TurnFrames(nA, dA, sums.centroid, middle, smallest, framesA) &&
-        TurnFrames(nB, dB, sums.centroid, middle, smallest, framesB))
+    double clearance = 0.0, sizeCap = std::numeric_limits<double>::infinity();
+    if (frameA)
     {
-        // Nearly every record lies within this of the centroid (a sum of
-        // coordinate magnitudes): a few times the root mean square spread.
-        sizeCap = 6.0 * std::sqrt((sums.scatter[0] + sums.scatter[3] + sums.scatter[5]) / candidates.count);
-        double parting = 0.0;
-        for (int r = 0; r <= kFrameRotations; ++r)
-            parting = std::max({parting, Parting(framesA.firsts[r], framesB.firsts[r]),
-                                Parting(framesA.seconds[r], framesB.seconds[r])});
-        const double reach = 1.01 * sizeCap + 1e-6 * SizeOf(framesA.origin);
-        const double rounding = 1e-12 * (reach + SizeOf(framesA.origin) + SizeOf(framesB.origin));
-        clearance = 3.0 * (reach * parting + Parting(framesA.origin, framesB.origin) + rounding);
-        // Candidates far apart would leave too thick a rim to measure.
-        if (std::isfinite(sizeCap) && clearance < 1e-3 * sizeCap)
-            searched = MeasureFramePairsWithSums(Points(), framesA.origin, nA, kFrameRotations + 1, framesA.firsts,
-                                                 framesA.seconds, rangesA, clearance, sizeCap, measured, rim);
+        if (frameB)
+        {
+            // Nearly every record lies within this of the centroid (a sum of
+            // coordinate magnitudes): a few times the root mean square
+            // spread.
+            const double spread = 6.0 * std::sqrt((sums.scatter[0] + sums.scatter[3] + sums.scatter[5]) /
+                                                  candidates.count);
+            double parting = 0.0;
+            for (int r = 0; r <= kFrameRotations; ++r)
+                parting = std::max({parting, Parting(framesA.firsts[r], framesB.firsts[r]),
+                                    Parting(framesA.seconds[r], framesB.seconds[r])});
+            const double reach = 1.01 * spread + 1e-6 * SizeOf(framesA.origin);
+            const double rounding = 1e-12 * (reach + SizeOf(framesA.origin) + SizeOf(framesB.origin));
+            const double needed = 3.0 * (reach * parting + Parting(framesA.origin, framesB.origin) + rounding);
+            // Candidates far apart would leave too thick a rim to measure.
+            nearB = std::isfinite(spread) && needed < 1e-3 * spread;
+            if (nearB)
+            {
+                clearance = needed;
+                sizeCap = spread;
+            }
+        }
+        searched = MeasureFramePairsWithSums(Points(), framesA.origin, nA, kFrameRotations + 1, framesA.firsts,
+                                             framesA.seconds, rangesA, clearance, sizeCap, measured, rim);
     }
     if (!searched)
     {
@@ -914,13 +926,22 @@ bool cPlaneFit::EstimateWithFrame(double normal[3], double& offset, stPlaneEstim
         FinishFrame(framesA, rangesA, marginFactor, frame.origin, frame.firstAxis, frame.firstHalf, frame.secondAxis,
                     frame.secondHalf);
     }
-    else
+    else if (frameB)
     {
         double rangesB[kFrameRotations + 1][4];
-        MeasureNearFrames(Points(), rim, framesA.origin, kFrameRotations + 1, framesA.firsts, framesA.seconds,
-                          rangesA, clearance, sizeCap, framesB.origin, nB, framesB.firsts, framesB.seconds, rangesB);
+        if (nearB)
+            MeasureNearFrames(Points(), rim, framesA.origin, kFrameRotations + 1, framesA.firsts, framesA.seconds,
+                              rangesA, clearance, sizeCap, framesB.origin, nB, framesB.firsts, framesB.seconds,
+                              rangesB);
+        else
+            MeasureFramePairs(Points(), framesB.origin, nB, kFrameRotations + 1, framesB.firsts, framesB.seconds,
+                              rangesB);
         FinishFrame(framesB, rangesB, marginFactor, frame.origin, frame.firstAxis, frame.firstHalf, frame.secondAxis,
                     frame.secondHalf);
+    }
+    else
+    {
+        return true; // B's plane has no frame
     }
     framed = true;
     return true;
