@@ -179,6 +179,7 @@ TEST(PlaneEstimateFrame, EstimateWithFrameIsTheEstimateAndTheFrameOfSeparateRead
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     const double normals[][3] = {{0.0, 0.0, 1.0}, {1.0, 1.0, 0.0}, {0.3, -0.2, 0.93}, {-0.5, 0.4, -0.77}};
     const double centres[][3] = {{1500.0, -700.0, 2200.0}, {-40.0, 25.0, 10.0}, {-2500.0, 800.0, 1200.0}};
+    const double farOut[3] = {1609.0, -1210.0, 705.0};
     int index = 0;
     for (const auto& raw : normals)
     {
@@ -186,9 +187,10 @@ TEST(PlaneEstimateFrame, EstimateWithFrameIsTheEstimateAndTheFrameOfSeparateRead
         Normalise(n);
         double u[3], v[3];
         Basis(n, u, v);
-        for (int shape = 0; shape < 4; ++shape)
+        for (int shape = 0; shape < 5; ++shape)
         {
-            const double* centre = centres[index++ % 3];
+            const double* centre = shape == 4 ? farOut : centres[index % 3];
+            ++index;
             SCOPED_TRACE("normal " + std::to_string(index) + ", shape " + std::to_string(shape));
             tFitPointQueue q;
             const int count = 9000 + 4001 * shape;
@@ -205,6 +207,8 @@ TEST(PlaneEstimateFrame, EstimateWithFrameIsTheEstimateAndTheFrameOfSeparateRead
                     h += 0.3 * (a * a) / 30.0;
                 if (shape == 3) // a tilted grid of rows far apart: the candidates part a little
                     h += 0.05 * std::round(b / 4.0);
+                if (shape == 4) // a part a millimetre wide, far out, with outliers: they part widely
+                    a *= 0.02, b *= 0.02, h *= 0.05;
                 double p[3];
                 for (int k = 0; k < 3; ++k)
                     p[k] = centre[k] + a * u[k] + b * v[k] + h * n[k];
@@ -212,6 +216,8 @@ TEST(PlaneEstimateFrame, EstimateWithFrameIsTheEstimateAndTheFrameOfSeparateRead
             }
             if (shape == 0)
                 AddOutliers(rng, q, 40, 5.0, 400.0);
+            if (shape == 4)
+                AddOutliers(rng, q, 20, 0.06, 6.0);
             const cPlaneFit fit(q);
             for (double marginFactor : {0.0, 1.0})
             {
