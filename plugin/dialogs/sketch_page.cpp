@@ -8,6 +8,7 @@
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/profile_edit_panel.h"
 #include "plugin/dialogs/shapes_dialog.h"
+#include "resources/pictures.h"
 #include "resources/shapes_dialog.h"
 
 #include <algorithm>
@@ -33,6 +34,7 @@ namespace
 constexpr const wchar_t* kSnapSection = L"Preferences";
 constexpr UINT kToolButtons[5] = {IDC_SKETCH_SELECT, IDC_SKETCH_LINE, IDC_SKETCH_TANGENT_ARC, IDC_SKETCH_ARC,
                                   IDC_SKETCH_FREE_FORM};
+constexpr UINT kToolIcons[5] = {IDI_PIC_MODIFY, IDI_PIC_SKETCH_LINE, IDI_PIC_TANGENT_ARC, IDI_PIC_ARC, IDI_PIC_ADD_CURVE};
 constexpr const wchar_t* kToolTips[5] = {L"Select / Fit / Move", L"Line", L"Tangent Arc from 2 lines", L"Arc",
                                          L"Free form curve"};
 
@@ -103,6 +105,12 @@ BOOL CSubProfileDlg::OnInitDialog()
     m_snapAngleIndex = ClampSnapIndex(m_snapAngleIndex);
     SendDlgItemMessageW(m_hWnd, IDC_SKETCH_SNAP_DISTANCE, CB_SETCURSEL, WPARAM(m_snapDistanceIndex), 0);
     SendDlgItemMessageW(m_hWnd, IDC_SKETCH_SNAP_ANGLE, CB_SETCURSEL, WPARAM(m_snapAngleIndex), 0);
+    for (std::size_t i = 0; i < m_toolButtons.size(); ++i)
+        if (::GetDlgItem(m_hWnd, int(kToolButtons[i])) && m_toolButtons[i].SubclassDlgItem(kToolButtons[i], this))
+        {
+            m_toolButtons[i].SetWindowText(L"");
+            m_toolButtons[i].SetIconFromResource(kToolIcons[i]);
+        }
     m_tooltipMade = m_tooltip.Create(this) != FALSE;
     if (m_tooltipMade)
     {

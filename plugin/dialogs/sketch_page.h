@@ -5,8 +5,11 @@
 // profile editor.
 #pragma once
 
+#include "overlay/button_st.h"
+
 #include "plugin/dialogs/sub_dialog_base.h"
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -94,4 +97,6 @@ private:
     int m_snapDistanceIndex = 0;
     int m_snapAngleIndex = 0;
     CString m_distanceText;
+    // Select, line, tangent arc, arc, free form: pictures, no captions.
+    std::array<CImageButton, 5> m_toolButtons;
 };

@@ -7,6 +7,7 @@
 #include "platform/win32/gdi_paint.h"
 #include "platform/win32/icons.h"
 #include "plugin/dialogs/quick_pickers.h"
+#include "plugin/dialogs/sketch_page.h"
 #include "resources/pictures.h"
 #include "resources/shape_list.h"
 #include "support/shape_scans.h"
@@ -208,4 +209,32 @@ TEST_F(ShapesDialogPictures, EachQuickPickerShowsTheIconOfItsKind)
         EXPECT_TRUE(Shows(::GetDlgItem(picker, p.button), icon, "pictures_quick_picker")) << p.button;
     }
     ::ShowWindow(picker, SW_HIDE);
+}
+
+TEST_F(ShapesDialogPictures, TheSketchToolsShowTheirIcons)
+{
+    Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Extruded);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    ASSERT_EQ(dialog->TabTitles()[1], L"Sketch");
+    dialog->SelectTab(1);
+    const HWND page = dialog->GetSketchPage()->GetSafeHwnd();
+    const struct
+    {
+        int button;
+        UINT icon;
+    } tools[] = {{IDC_SKETCH_SELECT, IDI_PIC_MODIFY},
+                 {IDC_SKETCH_LINE, IDI_PIC_SKETCH_LINE},
+                 {IDC_SKETCH_TANGENT_ARC, IDI_PIC_TANGENT_ARC},
+                 {IDC_SKETCH_ARC, IDI_PIC_ARC},
+                 {IDC_SKETCH_FREE_FORM, IDI_PIC_ADD_CURVE}};
+    for (const auto& t : tools)
+    {
+        const Picture icon = IconPicture(module, t.icon);
+        ASSERT_GT(icon.Ink(), 10u) << t.icon;
+        EXPECT_TRUE(Shows(::GetDlgItem(page, t.button), icon, "pictures_sketch_tools")) << t.button;
+    }
+    EXPECT_FALSE(Shows(::GetDlgItem(page, IDC_SKETCH_LINE), IconPicture(module, IDI_PIC_ARC), "pictures_sketch_tools"));
+    dialog->SelectTab(0);
 }
