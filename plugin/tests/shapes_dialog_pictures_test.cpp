@@ -238,3 +238,21 @@ TEST_F(ShapesDialogPictures, TheSketchToolsShowTheirIcons)
     EXPECT_FALSE(Shows(::GetDlgItem(page, IDC_SKETCH_LINE), IconPicture(module, IDI_PIC_ARC), "pictures_sketch_tools"));
     dialog->SelectTab(0);
 }
+
+TEST_F(ShapesDialogPictures, TheModesCursorsAreThePlugInsOwn)
+{
+    AFX_MANAGE_STATE(&state);
+    // The cursors of the selection, sketch, curve-network, deviation and
+    // navigation modes.
+    for (UINT id : {3015u, 3016u, 3017u, 3018u, 3019u, 3021u, 3041u, 3043u, 3044u, 3069u, 3073u, 17001u, 17002u,
+                    17003u, 17004u, 17007u, 17008u, 17032u})
+    {
+        const LPCWSTR name = MAKEINTRESOURCEW(id);
+        const HINSTANCE holder = AfxFindResourceHandle(name, RT_CURSOR);
+        EXPECT_EQ(holder, module) << id;
+        HCURSOR cursor = LoadCursorW(holder, name);
+        ASSERT_NE(cursor, nullptr) << id;
+        EXPECT_FALSE(win32::DescribeCursor(cursor).system) << id;
+        EXPECT_EQ(win32::DescribeCursor(cursor).id, id);
+    }
+}
