@@ -19,7 +19,7 @@ namespace
 {
 
 // Direction sectors of the star table.
-constexpr int kSectors = 128;
+constexpr int kSectors = 64;
 // Below this many records every one is measured along every axis.
 constexpr std::size_t kMeasureAllBelow = 8192;
 // Records measured first, evenly spread, to seed the table.
