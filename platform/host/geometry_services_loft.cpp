@@ -177,7 +177,7 @@ Handle(Geom_BSplineCurve) CloseLoop(const Handle(Geom_BSplineCurve)& curve)
 // curve through points at chord-length parameters these are even steps
 // along it, and points that were taken evenly along a curve before are
 // met again exactly.
-std::vector<gp_Pnt> EvenlyAlong(const Geom_BSplineCurve& curve, int count, bool loop)
+std::vector<gp_Pnt> AtEvenParameters(const Geom_BSplineCurve& curve, int count, bool loop)
 {
     const double a = curve.FirstParameter(), b = curve.LastParameter();
     std::vector<gp_Pnt> out;
@@ -227,7 +227,7 @@ Handle(Geom_BSplineCurve) PeriodicThrough(const std::vector<gp_Pnt>& points)
 // at its seam).
 Handle(Geom_BSplineCurve) Rebuild(const Geom_BSplineCurve& curve, int count, bool loop)
 {
-    const std::vector<gp_Pnt> points = EvenlyAlong(curve, count, loop);
+    const std::vector<gp_Pnt> points = AtEvenParameters(curve, count, loop);
     if (loop)
         return PeriodicThrough(points);
     Handle(TColgp_HArray1OfPnt) p = new TColgp_HArray1OfPnt(1, count);
