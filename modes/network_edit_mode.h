@@ -117,6 +117,7 @@ public:
     ST_ISectionCurve* GetHoveredCurve() const { return hoveredCurve; }
     const float* GetHoveredPoint() const { return hoveredPoint; }
     const stCurvePick& GetPick() const { return pick; }
+    const stCurveSnap& GetSnap() const { return snap; }
 
     // Puts a running drag's curves back as they were grabbed; true when a
     // drag was running.

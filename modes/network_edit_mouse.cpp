@@ -710,9 +710,15 @@ BOOL CUIM_EditNetwork::OnMouseMove(POINT point, UINT flags, C3DView* view)
             I3DSceneRenderer* renderer = view->GetRenderer();
             if (network && renderer && CursorOnViewPlane(point, &x, &y))
             {
+                // The point a click would add: on the mesh under the cursor,
+                // else on the view plane.
+                const cVertex onMesh = MeshPointAt(point);
                 const float viewPoint[3] = {x, y, 0.0f};
                 float world[3];
-                renderer->ViewToWorld(world, viewPoint);
+                if (Found(onMesh))
+                    std::copy(onMesh.Position(), onMesh.Position() + 3, world);
+                else
+                    renderer->ViewToWorld(world, viewPoint);
                 BeginCurveSnap(snap, network, false, world, PixelsToWorldLength(view, kNetworkSnapPixels), AltDown());
             }
         }

@@ -368,6 +368,53 @@ TEST_F(NetworkEdit, DraggingTheSectionPlaneSlidesItAlongItsNormalAndCutsOnReleas
     EXPECT_EQ(CurveCount(), 0u);
 }
 
+TEST_F(NetworkEdit, EscapeEndsASectionPlaneDrag)
+{
+    Command(kCmdNetworkSectionPlane);
+    Paint();
+    const POINT from = ScreenUV(30, 20);
+    win32::AdvanceClock(2000);
+    Move(from);
+    Down(from);
+    ASSERT_TRUE(mode->IsDragging());
+    Escape();
+    const cPlane held = page.plane.GetPlane();
+    Move(ScreenUV(45, 20));
+    EXPECT_EQ(page.plane.GetPlane().origin[0], held.origin[0]) << "the plane no longer follows the cursor";
+    Up(ScreenUV(45, 20));
+}
+
+TEST_F(NetworkEdit, NearANodeTheCursorSnapsUnlessSnappingIsOffAndAltInvertsIt)
+{
+    a = AddCurve({{10, 20}, {30, 24}, {50, 20}});
+    const POINT near = ScreenUV(30.5, 24.3);
+    Move(near);
+    EXPECT_TRUE(mode->IsSnappingOn()) << "the page hands snapping on";
+    EXPECT_EQ(mode->GetSnap().kind, kCurveSnapPoint);
+    Command(kCmdNetworkSnapOff);
+    Move(ScreenUV(30.4, 24.2));
+    EXPECT_NE(mode->GetSnap().kind, kCurveSnapPoint);
+    Key(VK_MENU, true);
+    Move(near);
+    EXPECT_EQ(mode->GetSnap().kind, kCurveSnapPoint) << "Alt snaps while snapping is off";
+    Key(VK_MENU, false);
+    Command(kCmdNetworkSnapOn);
+    Move(ScreenUV(30.4, 24.2));
+    EXPECT_EQ(mode->GetSnap().kind, kCurveSnapPoint);
+    Move(ScreenUV(20, 34));
+    EXPECT_NE(mode->GetSnap().kind, kCurveSnapPoint) << "far from every node nothing snaps";
+}
+
+TEST_F(NetworkEdit, PreserveG1FromTheMenuSetsTheTangencyAngle)
+{
+    EXPECT_EQ(mode->GetTangencyAngle(), -1.0) << "off: no tangency";
+    Command(kCmdNetworkTogglePreserveG1);
+    EXPECT_TRUE(page.preserveG1);
+    EXPECT_NEAR(mode->GetTangencyAngle(), 45.0 * 0.017453292519943295, 1e-12);
+    Command(kCmdNetworkTogglePreserveG1);
+    EXPECT_EQ(mode->GetTangencyAngle(), -1.0);
+}
+
 TEST_F(NetworkEdit, DeleteSavesAnUndoCopyAndCtrlZRestoresLikeUndo)
 {
     BuildCross();
@@ -402,6 +449,7 @@ TEST_F(NetworkEdit, EscapeDuringADragPutsTheGrabbedCurvesBack)
     ASSERT_TRUE(mode->IsNodeDragging());
     Escape();
     EXPECT_FALSE(mode->IsNodeDragging());
+    EXPECT_EQ(::GetCapture(), nullptr) << "the view lets the mouse go";
     ASSERT_EQ(CurveCount(), 2u);
     NetworkNodes after = NodesOf(Network());
     NetworkNodes sortedBefore = before;
