@@ -150,24 +150,6 @@ double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
     return ctx->fit->GetMeanAbsDistance(n, d);
 }
 
-struct ConstrainedPlaneContext
-{
-    const cPlaneFit* fit;
-    stConstrainedPlane plane;
-};
-
-double ConstrainedPlaneObjective(const cDoubleVector& x, void* context)
-{
-    const auto* ctx = static_cast<const ConstrainedPlaneContext*>(context);
-    double n[3];
-    double d;
-    ctx->plane.Unpack(x, n, d);
-    std::uint64_t count = 0;
-    return ctx->fit->GetSumSquaredDistances(n, d, count);
-}
-
-double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
-
 // Coincident or collinear points lie on every plane through them; a plane
 // "fitted" to them would be an arbitrary choice reported as a fit.
 bool SpansTwoDirections(const cSquareMatrix& scatter)
@@ -180,42 +162,6 @@ bool SpansTwoDirections(const cSquareMatrix& scatter)
 }
 
 } // namespace
-
-void NormaliseConstrainedDirection(double v[3], bool fixed[3])
-{
-    for (int k = 0; k < 3; ++k)
-    {
-        if (!fixed[k])
-            continue;
-        v[k] = std::clamp(v[k], -1.0, 1.0);
-        if (std::fabs(v[k]) == 1.0)
-        {
-            for (int j = 0; j < 3; ++j)
-            {
-                if (j != k)
-                {
-                    v[j] = 0.0;
-                    fixed[j] = true;
-                }
-            }
-            return;
-        }
-    }
-    double fixedSq = 0.0;
-    double openSq = 0.0;
-    for (int k = 0; k < 3; ++k)
-        (fixed[k] ? fixedSq : openSq) += v[k] * v[k];
-    if (fixedSq > 0.0 && openSq > 0.0 && fixedSq < 1.0)
-    {
-        // Keep what the user fixed; the open part takes up the rest.
-        const double s = std::sqrt((1.0 - fixedSq) / openSq);
-        for (int k = 0; k < 3; ++k)
-            if (!fixed[k])
-                v[k] *= s;
-        return;
-    }
-    NormaliseVector3d(v);
-}
 
 double cPlaneFit::GetSumSquaredDistances(const double normal[3], double offset, std::uint64_t& count) const
 {
@@ -543,92 +489,6 @@ bool cPlaneFit::Fit(double normal[3], double& offset) const
     for (int k = 0; k < 3; ++k)
         normal[k] = result[k];
     offset = resultOffset;
-    return true;
-}
-
-void stConstrainedPlane::Set(const double normal[3], double offset, const std::uint8_t open[4])
-{
-    for (int k = 0; k < 3; ++k)
-    {
-        fixed[k] = open[k] == 0;
-        givenNormal[k] = normal[k];
-    }
-    NormaliseConstrainedDirection(givenNormal, fixed);
-    givenOffset = offset;
-    offsetOpen = open[3] != 0;
-}
-
-std::uint32_t stConstrainedPlane::OpenCount() const
-{
-    std::uint32_t count = offsetOpen ? 1u : 0u;
-    for (int k = 0; k < 3; ++k)
-        count += fixed[k] ? 0u : 1u;
-    return count;
-}
-
-void stConstrainedPlane::Pack(const double normal[3], double offset, cDoubleVector& x) const
-{
-    std::uint32_t i = 0;
-    if (offsetOpen)
-        x[i++] = offset;
-    for (int k = 0; k < 3; ++k)
-        if (!fixed[k])
-            x[i++] = ClampedAcos(normal[k]);
-}
-
-void stConstrainedPlane::Unpack(const cDoubleVector& x, double normal[3], double& offset) const
-{
-    std::uint32_t i = 0;
-    offset = offsetOpen ? x[i++] : givenOffset;
-    bool stillFixed[3] = {fixed[0], fixed[1], fixed[2]};
-    for (int k = 0; k < 3; ++k)
-        normal[k] = fixed[k] ? givenNormal[k] : std::cos(x[i++]);
-    NormaliseConstrainedDirection(normal, stillFixed);
-}
-
-bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4])
-{
-    ConstrainedPlaneContext ctx{};
-    ctx.fit = &fit;
-    ctx.plane.Set(normal, offset, open);
-    const double* given = ctx.plane.givenNormal;
-    const bool* fixed = ctx.plane.fixed;
-
-    double estimate[3] = {0.0, 0.0, 0.0};
-    double estimateOffset = 0.0;
-    const bool estimated = fit.EstimateNormal(estimate, estimateOffset);
-    const bool anyFixed = fixed[0] || fixed[1] || fixed[2];
-    // The open components follow the points: only the fixed ones can turn
-    // the normal more than 45 degrees away from the points' own.
-    double guide[3];
-    for (int k = 0; k < 3; ++k)
-        guide[k] = fixed[k] ? given[k] : estimate[k];
-    const double guideLength = std::sqrt(Dot3d(guide, guide));
-    if ((!estimated || anyFixed) && !(std::fabs(Dot3d(estimate, guide)) >= 0.7071 * guideLength && guideLength > 0.0))
-        return false;
-
-    const std::uint32_t freeCount = ctx.plane.OpenCount();
-    if (freeCount == 0)
-    {
-        for (int k = 0; k < 3; ++k)
-            normal[k] = given[k];
-        return true;
-    }
-
-    cDoubleVector x(freeCount);
-    if (x.GetCount() != freeCount)
-        return false;
-    ctx.plane.Pack(estimated ? estimate : given, estimated ? estimateOffset : offset, x);
-    if (MinimiseSimplex(x, ConstrainedPlaneObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
-        return false;
-    double n[3];
-    double d;
-    ctx.plane.Unpack(x, n, d);
-    if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]) || !std::isfinite(d))
-        return false;
-    for (int k = 0; k < 3; ++k)
-        normal[k] = n[k];
-    offset = d;
     return true;
 }
 
