@@ -105,6 +105,33 @@ TEST_F(NetworkEdit, ClicksDrawOnTheMeshAndADoubleClickCommitsTheCurve)
     EXPECT_EQ(CurveCount(), 0u);
 }
 
+TEST_F(NetworkEdit, WithSubSamplingTheCommittedCurveGetsSamplesOnTheMesh)
+{
+    page.subSampling = true;
+    page.sampleCount = 3;
+    Click(ScreenUV(6, 12));
+    Click(ScreenUV(54, 28));
+    Paint();
+    testview::Snapshot(view, "modes_network_sub_sampling_preview");
+    Command(kCmdNetworkFinish);
+    ASSERT_EQ(CurveCount(), 1u);
+    const NetworkNodes nodes = NodesOf(Network());
+    ASSERT_EQ(nodes[0].size(), 5u) << "the two ends and three samples between";
+    // Every node lies on the bent sheet: its offset towards the viewer is
+    // the bend at its place along the rows.
+    for (const P3& p : nodes[0])
+    {
+        double d[3], u = 0.0, w = 0.0;
+        for (int k = 0; k < 3; ++k)
+        {
+            d[k] = double(p[k]) - kOrigin[k];
+            u += d[k] * right[k];
+            w += d[k] * toward[k];
+        }
+        EXPECT_NEAR(w, -0.005 * (u - 30.0) * (u - 30.0), 0.05) << "at u = " << u;
+    }
+}
+
 TEST_F(NetworkEdit, RemoveLastRestartAndFinishEditTheCurveBeingDrawn)
 {
     Click(ScreenUV(8, 10));
