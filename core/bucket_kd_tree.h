@@ -429,6 +429,33 @@ protected:
         return deepest;
     }
 
+    // A query on a tree too deep for its own stack, when no memory for a
+    // deeper one could be had: every leaf in turn. The distance found is
+    // the nearest one still; of equally near elements another may win.
+    template <class S> T FindNearestByScan(const S q[3], double& radius) const
+    {
+        double r2 = radius * radius;
+        const double initialR2 = r2;
+        T best = T();
+        for (std::uint32_t i = 0; i < m_nodes.GetCount(); ++i)
+        {
+            const Node& node = m_nodes[i];
+            for (std::uint32_t k = 0; node.IsLeaf() && k < node.count; ++k)
+            {
+                const T element = m_elements.Get(node.first + k);
+                const double d2 = SquaredDistance(q, m_comparator.Coordinates(element));
+                if (r2 > d2)
+                {
+                    r2 = d2;
+                    best = element;
+                }
+            }
+        }
+        if (r2 < initialR2)
+            radius = std::sqrt(r2);
+        return best;
+    }
+
 private:
     struct stRange
     {
@@ -867,33 +894,6 @@ private:
                 best = element;
             }
         }
-    }
-
-    // A query on a tree too deep for its own stack, when no memory for a
-    // deeper one could be had: every leaf in turn. The distance found is
-    // the nearest one still; of equally near elements another may win.
-    template <class S> T FindNearestByScan(const S q[3], double& radius) const
-    {
-        double r2 = radius * radius;
-        const double initialR2 = r2;
-        T best = T();
-        for (std::uint32_t i = 0; i < m_nodes.GetCount(); ++i)
-        {
-            const Node& node = m_nodes[i];
-            for (std::uint32_t k = 0; node.IsLeaf() && k < node.count; ++k)
-            {
-                const T element = m_elements.Get(node.first + k);
-                const double d2 = SquaredDistance(q, m_comparator.Coordinates(element));
-                if (r2 > d2)
-                {
-                    r2 = d2;
-                    best = element;
-                }
-            }
-        }
-        if (r2 < initialR2)
-            radius = std::sqrt(r2);
-        return best;
     }
 
     // Single precision for a float query point, double for a double one; the

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -161,6 +162,57 @@ void ExpectConsistent(const TestKDTree& tree, std::size_t expectedElements)
         EXPECT_EQ(*indices.begin(), 0u);
         EXPECT_EQ(*indices.rbegin(), tree.GetNodeCount() - 1);
     }
+}
+
+// After a build every leaf keeps its bounds on the axis where its elements
+// lie farthest inside its cell (the tree's box narrowed by the bounds of the
+// nodes above), summed over both ends; none where they fill the cell.
+// Returns how many leaves keep bounds.
+int ExpectLeafBoundsOnTheirLoosestAxis(const TestKDTree& tree)
+{
+    const std::vector<std::uint32_t> parent = Parents(tree);
+    std::vector<std::array<float, 6>> cells(tree.GetNodeCount());
+    std::copy(tree.GetBox(), tree.GetBox() + 6, cells[0].begin());
+    int bounded = 0;
+    for (std::uint32_t i = 0; i < tree.GetNodeCount(); ++i)
+    {
+        const TestKDTree::Node* node = tree.GetNode(i);
+        if (i > 0)
+        {
+            const TestKDTree::Node* up = tree.GetNode(parent[i]);
+            cells[i] = cells[parent[i]];
+            if (i == up->Lower())
+                cells[i][up->Axis() + 3] = up->lowerMax;
+            else
+                cells[i][up->Axis()] = up->upperMin;
+        }
+        if (!node->IsLeaf() || i == 0)
+            continue;
+        float box[6] = {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+        for (const TestPoint* element : Bucket(tree, node))
+        {
+            for (int a = 0; a < 3; ++a)
+            {
+                box[a] = std::min(box[a], element->xyz[a]);
+                box[a + 3] = std::max(box[a + 3], element->xyz[a]);
+            }
+        }
+        int best = -1;
+        double widest = 0.0;
+        for (int a = 0; a < 3; ++a)
+        {
+            const double inside = (static_cast<double>(box[a]) - cells[i][a]) +
+                                  (cells[i][a + 3] - static_cast<double>(box[a + 3]));
+            if (inside > widest)
+            {
+                widest = inside;
+                best = a;
+            }
+        }
+        EXPECT_EQ(node->BoundAxis(), best) << "leaf " << i;
+        bounded += best >= 0;
+    }
+    return bounded;
 }
 
 template <class S>
@@ -358,6 +410,12 @@ TEST_P(BucketKDTreeAgainstBruteForce, BulkBuildThenInsertsAnswerLikeAFullScan)
     }
     tree.Build();
     ExpectConsistent(tree, stored.size());
+    const int bounded = ExpectLeafBoundsOnTheirLoosestAxis(tree);
+    // Scattered points leave room inside most cells (a lattice fills them).
+    if (c.kind == PointSetKind::Uniform || c.kind == PointSetKind::Clustered)
+    {
+        EXPECT_GT(bounded, 0);
+    }
     ExpectMatchesBruteForce<double>(tree, stored, 21, 60.0f);
     ExpectMatchesBruteForce<float>(tree, stored, 22, 60.0f);
 
@@ -522,6 +580,58 @@ TEST(BucketKDTree, FloatQueriesFindTheElementSinglePrecisionMeasuresNearest)
                 ++wrong;
         }
         EXPECT_EQ(wrong, 0) << "bucket " << bucket;
+    }
+}
+
+// A query on a tree deeper than its own stack, without memory for a deeper
+// one, reads every leaf: still the nearest distance, ties aside.
+class ScanningTree : public TestKDTree
+{
+public:
+    template <class S> const TestPoint* Scan(const S q[3], double& radius) const { return FindNearestByScan(q, radius); }
+};
+
+TEST(BucketKDTree, TheScanWithoutAStackFindsTheNearestDistance)
+{
+    auto points = MakePointSet(PointSetKind::Clustered, 3000, 91);
+    auto later = MakePointSet(PointSetKind::Uniform, 500, 92);
+    ScanningTree tree;
+    std::vector<const TestPoint*> stored;
+    for (const TestPoint& p : points)
+    {
+        tree.Add(&p);
+        stored.push_back(&p);
+    }
+    tree.Build();
+    for (const TestPoint& p : later)
+    {
+        tree.Insert(&p);
+        stored.push_back(&p);
+    }
+    std::mt19937 rng(93);
+    std::uniform_real_distribution<double> unit(-60.0, 60.0);
+    const double radii[] = {0.01, 1.0, std::numeric_limits<double>::infinity()};
+    for (int k = 0; k < 300; ++k)
+    {
+        double q[3];
+        for (int a = 0; a < 3; ++a)
+            q[a] = k % 2 == 0 ? stored[rng() % stored.size()]->xyz[a] + 0.003 : unit(rng);
+        const double radius0 = radii[k % 3];
+        double radius = radius0, treeRadius = radius0;
+        const TestPoint* found = tree.Scan(q, radius);
+        const TestPoint* walked = tree.FindNearest(q, treeRadius);
+        const double expected = BruteForceNearest(stored, q, radius0);
+        EXPECT_EQ(radius, treeRadius) << "query " << k;
+        if (expected < 0)
+        {
+            EXPECT_EQ(found, nullptr);
+            EXPECT_EQ(walked, nullptr);
+            EXPECT_EQ(radius, radius0);
+            continue;
+        }
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(TreeSquaredDistance(q, found->xyz), expected);
+        EXPECT_EQ(radius, std::sqrt(expected));
     }
 }
 
