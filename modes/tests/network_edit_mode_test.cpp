@@ -252,6 +252,26 @@ TEST_F(NetworkEdit, APressOnACurveInsertsANodeOnlyWhenDraggedMoreThanFivePixels)
         EXPECT_TRUE(IsUsableNetworkCurve(*Network()->GetSegment(i)));
 }
 
+TEST_F(NetworkEdit, ADoubleClickOnASelectedCurveGivesItANodeThere)
+{
+    BuildCross();
+    Command(kCmdNetworkModify);
+    Paint();
+    const POINT p = OnCurve(a, 0.25);
+    DoubleClick(p);
+    ASSERT_EQ(CurveCount(), 2u);
+    const NetworkNodes nodes = NodesOf(Network());
+    EXPECT_EQ(nodes[0].size(), 4u);
+    EXPECT_EQ(nodes[1].size(), 3u);
+    bool atClick = false;
+    for (const P3& node : nodes[0])
+        atClick = atClick || (std::abs(Screen(node).x - p.x) <= 1 && std::abs(Screen(node).y - p.y) <= 1);
+    EXPECT_TRUE(atClick) << "the new node lies under the double click";
+    EXPECT_EQ(page.GetUndoCount(), 1u);
+    EXPECT_FALSE(Network()->GetSegment(0)->selected);
+    EXPECT_TRUE(IsUsableNetworkCurve(*Network()->GetSegment(0)));
+}
+
 TEST_F(NetworkEdit, DraggingASharedNodeMovesEveryCurveThroughIt)
 {
     BuildCross();
