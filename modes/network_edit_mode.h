@@ -110,6 +110,8 @@ public:
     std::uint32_t GetClickedPointCount() const { return clickedPoints; }
     bool IsNodeDragging() const { return drag.IsDragging(); }
     std::size_t GetDraggedCurveCount() { return drag.Mover().GetCurveCount(); }
+    // Where the dragged node is now (x FLT_MAX without a drag).
+    t3DPoint<float> GetDraggedNode() { return drag.Mover().GetGrabbedPoint(); }
     bool IsPickBufferValid() const { return pickBufferValid != 0; }
     bool IsSnappingOn() const { return snapping != 0; }
     bool IsOverSectionPlane() const { return planeHover != 0; }

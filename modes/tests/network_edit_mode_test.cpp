@@ -132,6 +132,27 @@ TEST_F(NetworkEdit, WithSubSamplingTheCommittedCurveGetsSamplesOnTheMesh)
     }
 }
 
+TEST_F(NetworkEdit, ShiftKeepsTheNextPointOnTheRowOrColumnOfTheLastClick)
+{
+    Click(ScreenUV(8, 10));
+    const POINT second = ScreenUV(24, 26);
+    Click(second);
+    Key(VK_SHIFT, true);
+    // Nearer the row of the last click than its column.
+    Click(POINT{second.x + 60, second.y + 9});
+    // Nearer its column.
+    Click(POINT{second.x + 67, second.y - 50});
+    Key(VK_SHIFT, false);
+    const tPolyline<cVertex>* points = mode->GetDrawnCurve()->GetDefiningPoints();
+    ASSERT_EQ(points->GetVertexCount(), 5u);
+    const POINT last = Screen(*points->GetVertex(1));
+    const POINT third = Screen(*points->GetVertex(2)), fourth = Screen(*points->GetVertex(3));
+    EXPECT_LE(std::abs(third.y - last.y), 1) << "snapped to the row";
+    EXPECT_LE(std::abs(third.x - (second.x + 60)), 1);
+    EXPECT_LE(std::abs(fourth.x - third.x), 1) << "snapped to the column of the point before";
+    EXPECT_LE(std::abs(fourth.y - (second.y - 50)), 1);
+}
+
 TEST_F(NetworkEdit, RemoveLastRestartAndFinishEditTheCurveBeingDrawn)
 {
     Click(ScreenUV(8, 10));
@@ -270,6 +291,33 @@ TEST_F(NetworkEdit, ADoubleClickOnASelectedCurveGivesItANodeThere)
     EXPECT_EQ(page.GetUndoCount(), 1u);
     EXPECT_FALSE(Network()->GetSegment(0)->selected);
     EXPECT_TRUE(IsUsableNetworkCurve(*Network()->GetSegment(0)));
+}
+
+TEST_F(NetworkEdit, ANodeDraggedOverAnotherNodeSnapsOntoItAndDropsThere)
+{
+    a = AddCurve({{6, 10}, {20, 12}, {34, 10}});
+    b = AddCurve({{10, 30}, {30, 34}, {50, 30}});
+    Command(kCmdNetworkModify);
+    Paint();
+    const P3 target = NodesOf(Network())[1][1];
+    const POINT from = ScreenUV(34, 10), onto = Screen(target);
+    win32::AdvanceClock(2000);
+    Move(from);
+    Down(from);
+    ASSERT_TRUE(mode->IsNodeDragging());
+    Move(POINT{(from.x + onto.x) / 2, (from.y + onto.y) / 2});
+    Move(POINT{onto.x + 3, onto.y - 2});
+    const t3DPoint<float> held = mode->GetDraggedNode();
+    EXPECT_EQ(held.x, target[0]) << "over a node the dragged node takes its place";
+    EXPECT_EQ(held.y, target[1]);
+    EXPECT_EQ(held.z, target[2]);
+    Up(POINT{onto.x + 3, onto.y - 2});
+    ASSERT_EQ(CurveCount(), 2u);
+    int atTarget = 0;
+    for (const auto& curve : NodesOf(Network()))
+        for (const P3& node : curve)
+            atTarget += node == target;
+    EXPECT_EQ(atTarget, 2) << "the two curves now meet at a joint";
 }
 
 TEST_F(NetworkEdit, DraggingASharedNodeMovesEveryCurveThroughIt)
