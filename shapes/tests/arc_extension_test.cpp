@@ -181,7 +181,7 @@ TEST(ArcEnds, AChainsEndArcsAreLengthenedAlongTheirCircles)
 
 TEST(ArcEnds, AChainsEndArcStopsShortOfClosingItsCircle)
 {
-    // A line onto 300 degrees of the circle of radius 5 about the origin:
+    // A line onto 300 degrees of the circle of radius 5 about (3, -2):
     // the arc's gap is 60 degrees, so its end moves by at most 15 however
     // far it is lengthened.
     double frame[12];
@@ -191,25 +191,25 @@ TEST(ArcEnds, AChainsEndArcStopsShortOfClosingItsCircle)
     std::copy(frame, frame + 12, s.frame);
     for (int i = 0; i < 40; ++i) // indices 0 .. 39, ending at (0, -5)
     {
-        const double p[3] = {-10.0 + 10.0 * i / 39, -5.0, 0.0};
+        const double p[3] = {3.0 - 10.0 + 10.0 * i / 39, -2.0 - 5.0, 0.0};
         s.AddPoint3d(p);
     }
     for (int i = 1; i <= 100; ++i) // 40 .. 139, from 270 degrees on to 210
     {
         const double a = (270.0 + 300.0 * i / 100) * kPi / 180.0;
-        const double p[3] = {5.0 * std::cos(a), 5.0 * std::sin(a), 0.0};
+        const double p[3] = {3.0 + 5.0 * std::cos(a), -2.0 + 5.0 * std::sin(a), 0.0};
         s.AddPoint3d(p);
     }
     ST_TComboCurve<Dezaz_Wire> combo;
     combo.SetMergeMode(0);
     ASSERT_TRUE(combo.RebuildWire(frame, sections, 1.0f, nullptr));
-    ASSERT_TRUE(combo.InsertJoint(39, {0.0f, -5.0f, 0.0f}));
+    ASSERT_TRUE(combo.InsertJoint(39, {3.0f, -7.0f, 0.0f}));
     ASSERT_EQ(combo.GetSegmentCount(), 2u);
     ASSERT_TRUE(combo.HasValidWire());
     const t3DPoint<double> end = combo.GetLocalEndPoint();
-    EXPECT_NEAR(std::hypot(end.x, end.y), 5.0, 1e-4);
+    EXPECT_NEAR(std::hypot(end.x - 3.0, end.y + 2.0), 5.0, 1e-4);
     // Half the chord would be 2.5 (29 degrees); the cap is 15.
-    double degrees = std::atan2(end.y, end.x) * 180.0 / kPi;
+    double degrees = std::atan2(end.y + 2.0, end.x - 3.0) * 180.0 / kPi;
     if (degrees < 0.0)
         degrees += 360.0;
     EXPECT_NEAR(degrees, 225.0, 0.5);
