@@ -215,6 +215,49 @@ int ExpectLeafBoundsOnTheirLoosestAxis(const TestKDTree& tree)
     return bounded;
 }
 
+// After a build every inner node splits the box of the elements below it at
+// the midpoint of its longest extent (ties to the later axis), unless that
+// extent is too thin to cut.
+void ExpectSplitsAtTheMidpointOfTheLongestExtent(const TestKDTree& tree)
+{
+    const std::vector<std::uint32_t> parent = Parents(tree);
+    const std::uint32_t n = tree.GetNodeCount();
+    std::vector<std::array<float, 6>> boxes(n, {HUGE_VALF, HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF, -HUGE_VALF});
+    for (std::uint32_t i = 0; i < n; ++i)
+    {
+        for (const TestPoint* element : Bucket(tree, tree.GetNode(i)))
+        {
+            for (std::uint32_t up = i;; up = parent[up])
+            {
+                for (int a = 0; a < 3; ++a)
+                {
+                    boxes[up][a] = std::min(boxes[up][a], element->xyz[a]);
+                    boxes[up][a + 3] = std::max(boxes[up][a + 3], element->xyz[a]);
+                }
+                if (up == 0)
+                    break;
+            }
+        }
+    }
+    for (std::uint32_t i = 0; i < n; ++i)
+    {
+        const TestKDTree::Node* node = tree.GetNode(i);
+        if (node->IsLeaf())
+            continue;
+        const auto& box = boxes[i];
+        double extent[3];
+        for (int a = 0; a < 3; ++a)
+            extent[a] = static_cast<double>(box[a + 3]) - static_cast<double>(box[a]);
+        int axis = 2;
+        if (extent[0] > extent[1] && extent[0] > extent[2])
+            axis = 0;
+        else if (extent[1] >= extent[0] && extent[1] > extent[2])
+            axis = 1;
+        EXPECT_EQ(node->Axis(), axis) << "node " << i;
+        EXPECT_EQ(node->split, (static_cast<double>(box[axis + 3]) + static_cast<double>(box[axis])) * 0.5);
+    }
+}
+
 template <class S>
 void ExpectMatchesBruteForce(const TestKDTree& tree, const std::vector<const TestPoint*>& points, std::uint32_t seed,
                              float spread)
@@ -411,6 +454,7 @@ TEST_P(BucketKDTreeAgainstBruteForce, BulkBuildThenInsertsAnswerLikeAFullScan)
     tree.Build();
     ExpectConsistent(tree, stored.size());
     const int bounded = ExpectLeafBoundsOnTheirLoosestAxis(tree);
+    ExpectSplitsAtTheMidpointOfTheLongestExtent(tree);
     // Scattered points leave room inside most cells (a lattice fills them).
     if (c.kind == PointSetKind::Uniform || c.kind == PointSetKind::Clustered)
     {
