@@ -510,6 +510,39 @@ TEST_F(NetworkEdit, PreserveG1FromTheMenuSetsTheTangencyAngle)
     EXPECT_EQ(mode->GetTangencyAngle(), -1.0);
 }
 
+TEST_F(NetworkEdit, AddCurveAndSectionPlaneDeselectNodesModifyKeepsThem)
+{
+    a = AddCurve({{10, 20}, {30, 24}, {50, 20}});
+    auto mark = [&] {
+        const_cast<tPolyline<cVertex>*>(Network()->GetSegment(0)->GetDefiningPoints())->GetVertex(1)->flags |=
+            kNetworkNodeSelected;
+    };
+    auto marked = [&] {
+        return (Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1)->flags & kNetworkNodeSelected) != 0;
+    };
+    mark();
+    Command(kCmdNetworkModify);
+    EXPECT_TRUE(marked());
+    Command(kCmdNetworkExtrapolate);
+    EXPECT_TRUE(marked());
+    Command(kCmdNetworkAddCurve);
+    EXPECT_FALSE(marked());
+    mark();
+    Command(kCmdNetworkSectionPlane);
+    EXPECT_FALSE(marked());
+}
+
+TEST_F(NetworkEdit, TheDialogsHintShowsInTheModesLabelOnlyWhenThereIsOne)
+{
+    owner.hint = L"Click on the mesh to add curve points";
+    Command(kCmdNetworkUpdateStatus);
+    ASSERT_NE(mode->GetHintLabel(), nullptr);
+    EXPECT_TRUE(mode->GetHintLabel()->IsVisible());
+    owner.hint.clear();
+    Command(kCmdNetworkUpdateStatus);
+    EXPECT_FALSE(mode->GetHintLabel()->IsVisible());
+}
+
 TEST_F(NetworkEdit, DeleteSavesAnUndoCopyAndCtrlZRestoresLikeUndo)
 {
     BuildCross();
