@@ -107,6 +107,15 @@ TEST_F(NavigationToolbar, EachViewsOptionsBuildItsButtonsInOrderSharingOneToolti
     std::vector<Button*> buttons = Buttons();
     EXPECT_EQ(Titles(buttons), kNavigationTitles);
     ASSERT_NE(toolbar.tooltip.Get(), nullptr);
+    // The tooltip frame stands on the view's overlay beside the toolbar.
+    auto* overlay = dynamic_cast<C3DViewOverlay*>(view->GetScreenObjectManager());
+    std::size_t roots = 0;
+    bool tooltipShown = false;
+    for (auto* n = overlay->GetManager().GetRoot()->GetFirstEntry(); n != nullptr; n = n->next, ++roots)
+        tooltipShown = tooltipShown || dynamic_cast<cVE_GlobalToolTip<C3DView>*>(n->value.control.Get()) ==
+                                           toolbar.tooltip.Get();
+    EXPECT_TRUE(tooltipShown);
+    EXPECT_EQ(roots, 2u) << "the tooltip and the toolbar's frame";
     for (std::size_t i = 0; i < buttons.size(); ++i)
     {
         EXPECT_EQ(buttons[i]->GetToolTip(), static_cast<IVEffect*>(toolbar.tooltip.Get())) << i;
