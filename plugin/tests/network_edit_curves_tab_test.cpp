@@ -250,4 +250,30 @@ TEST_F(CurvesTab, ADragCutShortByAnotherTabLeavesTheNetworkAsItWas)
     EXPECT_EQ(back.z, middle.z);
 }
 
+TEST_F(CurvesTab, ClosingTheDialogDuringADragKeepsTheDraggedCurveInTheShape)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-90, 0));
+    Click(At(0, 10));
+    DoubleClick(At(90, 0));
+    ASSERT_EQ(CurveCount(), 1u);
+    // The shape lives on in the document's history after the dialog.
+    ST_IProfiledSurface* surface = page->CurrentNetwork();
+    ASSERT_NE(surface, nullptr);
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    const POINT node = ScreenOf(*Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1));
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, node);
+    Input(WM_LBUTTONDOWN, node);
+    Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
+    ASSERT_TRUE(Mode()->IsNodeDragging());
+    dialog.reset();
+    win32::ResetInputState();
+    ASSERT_NE(surface->GetProfileCurve(), nullptr);
+    EXPECT_EQ(surface->GetProfileCurve()->GetSegmentCount(), 1u);
+}
+
 } // namespace
