@@ -113,9 +113,11 @@ double LoopDistance(const Geom_BSplineCurve& a, const Geom_BSplineCurve& b)
 Handle(Geom_BSplineCurve) StartLoopAt(const Handle(Geom_BSplineCurve)& curve, double u)
 {
     const double a = curve->FirstParameter(), b = curve->LastParameter();
-    // A seam moved by less than this would leave a sliver too short to
-    // stand as a piece of its own.
-    const double margin = 1e-6 * (b - a);
+    // A seam moved by less than this stays: the move would leave a sliver
+    // that only adds knots (a loop through points bends off its circle
+    // near its start by about that much, and the nearest point moves with
+    // it).
+    const double margin = 1e-4 * (b - a);
     if (u - a <= margin || b - u <= margin)
         return curve;
     Handle(Geom_BSplineCurve) after = Handle(Geom_BSplineCurve)::DownCast(curve->Copy());

@@ -145,20 +145,17 @@ gp_Pnt Centroid(const Geom_BSplineCurve& curve)
 
 // The derivative across the sections at an end section: `from` is the end
 // section's poles, `to` its neighbour's, dv the parameter step between them.
+// A normal end keeps of each step only its part along the plane's normal,
+// which points the way the step goes whichever way the normal was found.
 std::vector<tHomogeneous> EndDerivative(LoftEnd condition, const Geom_BSplineCurve& end,
-                                        const Geom_BSplineCurve& neighbour, const std::vector<tHomogeneous>& from,
-                                        const std::vector<tHomogeneous>& to, double dv, bool leaving)
+                                        const std::vector<tHomogeneous>& from, const std::vector<tHomogeneous>& to,
+                                        double dv, bool leaving)
 {
     gp_Vec normal = PlaneNormal(end);
     const double size = Centroid(end).Distance(end.Pole(1)) + Centroid(end).Distance(end.Pole(end.NbPoles()));
     const bool planar = normal.Magnitude() > 1e-12 * (1.0 + size * size);
     if (planar)
-    {
         normal.Normalize();
-        const gp_Vec towards(Centroid(end), Centroid(neighbour));
-        if (normal.Dot(towards) < 0.0)
-            normal.Reverse();
-    }
     std::vector<tHomogeneous> out(from.size());
     for (std::size_t j = 0; j < from.size(); ++j)
     {
@@ -334,11 +331,11 @@ Handle(Geom_BSplineSurface) SkinSections(const std::vector<Handle(Geom_BSplineCu
     for (int i = 0; i < k; ++i)
         addRow(v[static_cast<std::size_t>(i)], 0, Q[static_cast<std::size_t>(i)]);
     if (startDerivative)
-        addRow(0.0, 1, EndDerivative(start, *curves[0], *curves[1], Q[0], Q[1], v[1] - v[0], true));
+        addRow(0.0, 1, EndDerivative(start, *curves[0], Q[0], Q[1], v[1] - v[0], true));
     if (endDerivative)
         addRow(1.0, 1,
-               EndDerivative(end, *curves[static_cast<std::size_t>(k - 1)], *curves[static_cast<std::size_t>(k - 2)],
-                             Q[static_cast<std::size_t>(k - 1)], Q[static_cast<std::size_t>(k - 2)],
+               EndDerivative(end, *curves[static_cast<std::size_t>(k - 1)], Q[static_cast<std::size_t>(k - 1)],
+                             Q[static_cast<std::size_t>(k - 2)],
                              v[static_cast<std::size_t>(k - 1)] - v[static_cast<std::size_t>(k - 2)], false));
     if (!Solve(A, B, count, columns))
         return nullptr;

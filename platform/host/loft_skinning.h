@@ -20,8 +20,8 @@ enum class LoftEnd : std::int32_t
     // Heading straight for the neighbouring section: the end span starts
     // along the chords between the two sections.
     Straight = 1,
-    // At right angles to the end section's plane (the plane that fits the
-    // section best), turned towards the neighbouring section; a straight
+    // At right angles to the end section's plane, towards the neighbouring
+    // section (as far along the normal as the step to it goes); a straight
     // section has no plane and is met as for Straight.
     Normal = 2,
     // No condition: the end span continues its neighbour.

@@ -188,6 +188,14 @@ TEST(LoftArguments, EndConditionsSetHowTheSurfaceLeavesAndEntersItsEndSections)
         EXPECT_NEAR(ON_DotProduct(leave, chord) / chord.Length(), 1.0, 1e-6);
         const ON_3dVector inward(-4.0 * std::cos(a), -4.0 * std::sin(a), 10.0);
         EXPECT_NEAR(ON_DotProduct(enter, inward) / inward.Length(), 1.0, 1e-6);
+        // And as fast as the step to the neighbour takes: the middle circle
+        // lies halfway across (the barrel is symmetric), so the derivative
+        // is twice the chord, at either end.
+        ON_3dVector d[3];
+        ASSERT_TRUE(s->Evaluate(s->Domain(0).ParameterAt(u), s->Domain(1)[0], 1, d));
+        EXPECT_LT((d[2] - 2.0 * chord).Length(), 1e-6 * chord.Length());
+        ASSERT_TRUE(s->Evaluate(s->Domain(0).ParameterAt(u), s->Domain(1)[1], 1, d));
+        EXPECT_LT((d[2] - 2.0 * inward).Length(), 1e-6 * inward.Length());
 
         // Normal: at right angles to the end circles' plane, towards the
         // middle section, at either end.
@@ -257,6 +265,8 @@ TEST(LoftArguments, ANormalEndFollowsItsOwnSectionsPlane)
     ON_NurbsCurve* leaning = Circle(10.0, 0.0, 48, false);
     ASSERT_TRUE(leaning->Transform(
         ON_Xform::RotationTransformation(0.3, ON_3dVector(1.0, 0.0, 0.0), ON_3dPoint(0.0, 0.0, 0.0))));
+    // Run the other way round, its plane's normal points down at first.
+    ASSERT_TRUE(leaning->Reverse());
     loft.Add(leaning);
     loft.Add(Circle(12.0, 10.0, 48, false));
     loft.Add(Circle(10.0, 20.0, 48, false));
@@ -300,3 +310,4 @@ TEST(LoftArguments, SectionsOfOtherDomainsAndKnotsShareOnesForTheEndConditions)
     }
     EXPECT_NEAR(Across(*s, 0.5, 1.0).z, 1.0, 1e-6);
 }
+
