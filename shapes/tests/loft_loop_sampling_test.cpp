@@ -22,8 +22,18 @@ using Vec = t3DPoint<double>;
 // the axis through (cx, cy) along z at height z, from angle `seam` round
 // the given way; the last step back to the first point is left open, as
 // the builder leaves it for a cut.
+// Coordinates turned k times (x, y, z) -> (y, z, x): loops about the z axis
+// become loops about x (k = 1) or y (k = 2).
+Vec Turn(const Vec& p, int k)
+{
+    Vec out = p;
+    for (int i = 0; i < k; ++i)
+        out = {out.y, out.z, out.x};
+    return out;
+}
+
 std::unique_ptr<ST_ISectionCurve> Loop(double r, double z, int n, double seam, bool clockwise, double cx = 300.0,
-                                       double cy = -200.0)
+                                       double cy = -200.0, int turn = 0)
 {
     auto curve = std::make_unique<ST_TSplineCurve<Dezaz_Wire>>();
     curve->SetClosed(true);
@@ -33,7 +43,8 @@ std::unique_ptr<ST_ISectionCurve> Loop(double r, double z, int n, double seam, b
     for (int i = 0; i < n; ++i)
     {
         const double a = seam + (clockwise ? -1.0 : 1.0) * 2.0 * kPi * i / n;
-        const double p[3] = {cx + r * std::cos(a), cy + r * std::sin(a), z};
+        const Vec q = Turn({cx + r * std::cos(a), cy + r * std::sin(a), z}, turn);
+        const double p[3] = {q.x, q.y, q.z};
         points.AddPoint3d(p);
     }
     EXPECT_TRUE(curve->FitToPolyline(identity, points, 0.0, 0));
@@ -91,31 +102,38 @@ TEST(LoftLoops, TheGapOfACutLoopIsBridgedAlongTheCircle)
 
 TEST(LoftLoops, LoopsStartWhereThePreviousStartedAndRunTheSameWayRound)
 {
-    std::vector<std::unique_ptr<ST_ISectionCurve>> loops;
-    loops.push_back(Loop(10.0, 0.0, 24, 0.0, false));
-    loops.push_back(Loop(12.0, 10.0, 24, 2.0, true));
-    loops.push_back(Loop(11.0, 20.0, 30, -1.3, false));
-    std::vector<const ST_ISectionCurve*> curves;
-    for (const auto& loop : loops)
-        curves.push_back(loop.get());
-    const std::int32_t m = 12;
-    std::vector<std::vector<Vec>> samples;
-    ASSERT_TRUE(SampleAlignedLoops(curves, m, samples));
-    ASSERT_EQ(samples.size(), 3u);
-    for (std::size_t k = 0; k < 3; ++k)
+    // About z, x and y in turn: each way of running round shows in another
+    // component of the loops' normals.
+    for (int turn = 0; turn < 3; ++turn)
     {
-        ASSERT_EQ(samples[k].size(), static_cast<std::size_t>(m));
-        for (std::int32_t j = 0; j < m; ++j)
+        SCOPED_TRACE(turn);
+        std::vector<std::unique_ptr<ST_ISectionCurve>> loops;
+        loops.push_back(Loop(10.0, 0.0, 24, 0.0, false, 300.0, -200.0, turn));
+        loops.push_back(Loop(12.0, 10.0, 24, 2.0, true, 300.0, -200.0, turn));
+        loops.push_back(Loop(11.0, 20.0, 30, -1.3, false, 300.0, -200.0, turn));
+        std::vector<const ST_ISectionCurve*> curves;
+        for (const auto& loop : loops)
+            curves.push_back(loop.get());
+        const std::int32_t m = 12;
+        std::vector<std::vector<Vec>> samples;
+        ASSERT_TRUE(SampleAlignedLoops(curves, m, samples));
+        ASSERT_EQ(samples.size(), 3u);
+        for (std::size_t k = 0; k < 3; ++k)
         {
-            // Row j lies at one angle on every loop, a twelfth of a turn on
-            // from row j - 1, counter-clockwise as the first loop runs.
-            EXPECT_LT(AngleBetween(Angle(samples[k][j]), 2.0 * kPi * j / m), 0.01) << k << " " << j;
-            EXPECT_NEAR(samples[k][j].z, 10.0 * k, 1e-9);
+            ASSERT_EQ(samples[k].size(), static_cast<std::size_t>(m));
+            for (std::int32_t j = 0; j < m; ++j)
+            {
+                // Row j lies at one angle on every loop, a twelfth of a turn
+                // on from row j - 1, the way the first loop runs.
+                const Vec back = Turn(samples[k][j], 3 - turn);
+                EXPECT_LT(AngleBetween(Angle(back), 2.0 * kPi * j / m), 0.01) << k << " " << j;
+                EXPECT_NEAR(back.z, 10.0 * k, 1e-4);
+            }
         }
+        EXPECT_FALSE(SampleAlignedLoops(curves, 2, samples)) << "two points make no loop";
+        curves.push_back(nullptr);
+        EXPECT_FALSE(SampleAlignedLoops(curves, m, samples));
     }
-    EXPECT_FALSE(SampleAlignedLoops(curves, 2, samples)) << "two points make no loop";
-    curves.push_back(nullptr);
-    EXPECT_FALSE(SampleAlignedLoops(curves, m, samples));
 }
 
 TEST(LoftLoops, ResampledLoopsStayClosedAndGrowOnlyAlongTheGuide)
