@@ -8,6 +8,7 @@
 #include "core/mesh_object.h"
 #include "core/p3d_scene.h"
 #include "modes/deviation_display_mode.h"
+#include "shapes/primitive_scene_objects.h"
 #include "support/view_test_support.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +199,14 @@ TEST_F(DeviationDisplay, TheProbeReadsTheDeviationOfTheVertexDrawnUnderTheCursor
     EXPECT_FALSE(mode->Probe().IsActive());
     EXPECT_FALSE(mode->Probe().HasValue());
     EXPECT_TRUE(mode->OverlayLabels(view).empty());
+
+    // Started again (a navigation drag on top ended), it probes afresh.
+    mode->OnMouseMove(At(a), 0, view);
+    mode->OnMouseMove(At(b), 0, view);
+    ASSERT_TRUE(mode->Probe().HasValue());
+    mode->OnActivate(view);
+    EXPECT_FALSE(mode->Probe().IsActive());
+    EXPECT_FALSE(mode->Probe().HasValue());
 }
 
 TEST_F(DeviationDisplay, TheIdImageFollowsTheCameraWithoutARedraw)
@@ -368,4 +377,21 @@ TEST_F(DeviationDisplay, TheActiveModeDrawsItsLabelsOverTheView)
     EXPECT_TRUE(wgl::SameColour(running.At(box.x + 1, box.y + 1), wgl::Rgb(255, 255, 255)));
     EXPECT_TRUE(wgl::SameColour(running.At(box.x + 1, box.y + 16), wgl::Rgb(255, 255, 255)));
     testview::Snapshot(view, "deviation_display_label");
+}
+
+TEST_F(DeviationDisplay, AShapeAheadOfTheMeshIsPassedOverAndWithoutAMeshTheProbeGoes)
+{
+    const std::uint32_t a = 12 * kGrid + 10;
+    ASSERT_TRUE(fixture.scene->AddObject(new Dezaz_PlaneObject()));
+    ISceneObject* sheet = MakeSheet();
+    ASSERT_TRUE(fixture.scene->AddObject(sheet));
+    ASSERT_TRUE(fixture.scene->RemoveObject(object));
+    object = FirstMesh();
+    const POINT at = At(a);
+    mode->OnMouseMove(at, 0, view);
+    EXPECT_TRUE(ProbeIs(a));
+    ASSERT_TRUE(fixture.scene->RemoveObject(sheet));
+    object = nullptr;
+    mode->OnMouseMove(at, 0, view);
+    EXPECT_FALSE(mode->Probe().IsActive());
 }
