@@ -7,8 +7,9 @@ tolerance.
 
 The points file holds the host's "SurfacePoints" lines (one per brep face, in
 the order the shapes were created); each KIND names what the surface of the
-same position should be: plane (the block's top face), cylinder (the boss)
-or extruded-wall (the block's front face as an extrusion of a straight profile).
+same position should be: plane (the block's top face), cylinder (the boss),
+extruded-boss (the boss as an extrusion of an arc) or extruded-wall (the
+block's front face as an extrusion of a straight profile).
 """
 import math
 import re
@@ -125,7 +126,8 @@ def main():
             print("check: FAILED: surface %d has %d points" % (serial, len(points)))
             failed += 1
             continue
-        measure = {"plane": measure_plane, "cylinder": measure_boss, "extruded-wall": measure_front_wall}.get(kind)
+        measure = {"plane": measure_plane, "cylinder": measure_boss, "extruded-boss": measure_boss,
+                   "extruded-wall": measure_front_wall}.get(kind)
         if not measure:
             sys.exit("check_sample_shapes: unknown kind " + kind)
         fitted, truth, deviation = measure(points)

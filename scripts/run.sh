@@ -4,7 +4,8 @@
 # scan and opens the shapes dialog on it; clicks in the dialog's view mark
 # regions (the magic wand on the block's top face, brush strokes over the
 # boss and over the front face), and the Type list fits a plane, a cylinder
-# and an extruded surface (stood upright) to them; "Create ALL in Dezaz"
+# and an extruded surface (stood upright) to them, and the boss once more
+# as an upright extrusion of an arc; "Create ALL in Dezaz"
 # adds them to the document, which is saved. A second host process opens the
 # file and must find the same breps and, in the shapes dialog, the same
 # shapes. Each created surface is measured against the sample's true shape
@@ -83,9 +84,16 @@ _DialogButton "$T" 3106
 _DialogViewCommand "$T" 32791
 _DialogButton "$T" 3060
 _DialogButton "$T" 3040
-_DialogViewClick "$T"$(stroke 0.24 0.32 0.41 0.46 4)
+_DialogViewClick "$T"$(stroke 0.215 0.29 0.415 0.46 4)
 _DialogCombo "$T" 3022 Cylinder
 _Screenshot "$shots/03 cylinder fitted"
+# The same strip of the boss as an upright extrusion: its profile is an arc
+# of the boss's circle
+_DialogButton "$T" 3106
+_DialogViewClick "$T"$(stroke 0.215 0.29 0.415 0.46 4)
+_DialogCombo "$T" 3022 Extruded
+_DialogViewCommand "$T" 32850
+_Screenshot "$shots/03 boss extruded"
 # The block's front face, extruded upright
 _DialogButton "$T" 3106
 _DialogViewClick "$T"$(stroke 0.30 0.60 0.515 0.585 4)
@@ -137,7 +145,40 @@ shapes_of() { sed -n '/^Command: _DialogList/,/^Command:/p' "$1" | grep '^  ' | 
 echo "run.sh: the second process found the same breps and shapes:"
 shapes_of "$out/main_road_reopen.txt"
 # Each created surface against the sample's true shape.
-python3 "$root/scripts/check_sample_shapes.py" "$out/main_road.txt" "$out/machined_part.txt" plane cylinder extruded-wall
+python3 "$root/scripts/check_sample_shapes.py" "$out/main_road.txt" "$out/machined_part.txt" plane cylinder extruded-boss extruded-wall
+
+# A curve network drawn on the scan through the Curves tab, in a process of
+# its own: one curve across the part, a second one through its middle node
+# (a joint), then a node dragged; "Create in Dezaz" hands the network's
+# curves to the document.
+cat >"$out/curve_network.script" <<SCRIPT
+_Import "$sample"
+_SelAll
+> MessageBox Yes For the best results
+_vtlShapes
+_DialogButton "$T" 3059
+_DialogCombo "$T" 3022 Curves (Advanced)
+_DialogViewClick "$T" 0.30,0.45
+_DialogViewClick "$T" 0.50,0.47
+_DialogViewClick "$T" 0.70,0.45
+_DialogViewCommand "$T" 32815
+_DialogViewClick "$T" 0.50,0.38
+_DialogViewClick "$T" 0.50,0.47
+_DialogViewClick "$T" 0.52,0.65
+_DialogViewCommand "$T" 32815
+_DialogViewCommand "$T" 32825
+_DialogViewClick "$T" 0.70,0.45 0.72,0.50 0.74,0.55
+_Screenshot "$shots/08 curve network"
+_DialogButton "$T" 1
+_List
+SCRIPT
+echo "run.sh: a curve network drawn through the Curves tab (a third host process)"
+rm -rf "$out/curve_network_registry"
+DEZAZ_REGISTRY=$out/curve_network_registry "${host[@]}" --script "$out/curve_network.script" >"$out/curve_network.txt"
+grep -v '^surface ' "$out/curve_network.txt"
+network_curves=$(grep -c '^  [0-9]* curve,' "$out/curve_network.txt" || true)
+echo "run.sh: the network's curves in the document: $network_curves (two drawn)"
+(( network_curves == 2 )) || { echo "run.sh: the curve network did not reach the document" >&2; exit 1; }
 
 cat >"$out/main_job.script" <<SCRIPT
 # The sample scan into a host mesh
@@ -180,10 +221,11 @@ _DialogButton "Measure Fillet" 3078
 _DialogButton "Measure Fillet" 3084
 _DialogButton "Measure Fillet" 2
 _List
-# Segmentation of the scan: Detect at the default sensitivity, then Split
-# into one mesh per region
+# Segmentation of the scan: Detect at the default sensitivity (the
+# dialog's picture is taken then), then Split into one mesh per region
 > Object first
 > Dialog 3076
+> Screenshot "$out/screenshots"
 > Dialog 3071
 _vtlSegmentation
 _List
