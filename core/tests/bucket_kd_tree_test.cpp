@@ -785,6 +785,11 @@ TEST(BucketKDTree, InsertsKeepTheElementArrayWithinTwiceTheElements)
     tree.NumberNodes();
     ExpectConsistent(tree, stored.size());
     ExpectMatchesBruteForce<float>(tree, stored, 83, 60.0f);
+    EXPECT_GT(tree.GetElements().GetGarbage(), 0u);
+    // Clear forgets the slots left behind with the array.
+    tree.Clear();
+    EXPECT_EQ(tree.GetElements().GetCount(), 0u);
+    EXPECT_EQ(tree.GetElements().GetGarbage(), 0u);
 }
 
 TEST(BucketKDTree, InsertIntoAnOverfullRootBuildsAndStillRenumbers)
