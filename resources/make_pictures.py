@@ -308,6 +308,22 @@ def align_plane(face):
     return draw
 
 
+def interactive_section_plane(c):
+    # A plane with a double arrow along its normal: the plane that is dragged.
+    c.polygon([(2, 17), (7, 9), (17, 9), (12, 17)], LIGHT)
+    c.polyline([(2, 17), (7, 9), (17, 9), (12, 17), (2, 17)], INK, 1.2)
+    c.line(19, 4, 19, 20, RED, 1.6)
+    c.arrow_head(19, 3, 0, -1, RED, 3.5)
+    c.arrow_head(19, 21, 0, 1, RED, 3.5)
+
+
+def curve_guided_section_plane(c):
+    # A guiding curve with a plane standing across it.
+    c.polygon([(9, 4), (16, 7), (16, 20), (9, 17)], LIGHT)
+    c.polyline([(9, 4), (16, 7), (16, 20), (9, 17), (9, 4)], INK, 1.2)
+    c.polyline([(2 + i, 20 - 14 * math.sin(i / 14.0)) for i in range(21)], BLUE, 2.0)
+
+
 def align_axis(letter, dx, dy):
     def draw(c):
         c.line(12 - 7 * dx, 12 - 7 * dy, 12 + 6 * dx, 12 + 6 * dy, RED, 2)
@@ -511,6 +527,12 @@ PICTURES = [
     ("ICON", "IDI_PIC_ADD_CURVE", 3053, 16, add_curve),
     ("ICON", "IDI_PIC_SECTION_PLANE", 3061, 16, section_plane),
     ("ICON", "IDI_PIC_EXTRAPOLATE", 3072, 16, extrapolate),
+    # The section panel of the Curves page.
+    ("ICON", "IDI_PIC_ALIGN_BOTTOM", 3025, 16, align_plane("bottom")),
+    ("ICON", "IDI_PIC_ALIGN_RIGHT", 3026, 16, align_plane("right")),
+    ("ICON", "IDI_PIC_ALIGN_FRONT", 3027, 16, align_plane("front")),
+    ("ICON", "IDI_PIC_INTERACTIVE_SECTION", 3062, 16, interactive_section_plane),
+    ("ICON", "IDI_PIC_CURVE_GUIDED_SECTION", 3086, 16, curve_guided_section_plane),
     # The shapes dialog's image buttons.
     ("BITMAP", "IDB_PIC_SELECT_LINE", 3020, 16, select_line),
     ("BITMAP", "IDB_PIC_PAINT_FILLED", 3021, 16, paint_filled),

@@ -6,9 +6,11 @@
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/curve_setting_values.h"
 #include "plugin/dialogs/curves_page.h"
+#include "plugin/dialogs/image_button_row.h"
 #include "plugin/dialogs/section_curve_guide.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "resources/curves.h"
+#include "resources/pictures.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -167,6 +169,13 @@ BOOL CDSubInteractiveSection::OnInitDialog()
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SECTION_MERGE_TOLERANCE), mergeCurves != 0);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SECTION_SPACING), multisections != 0);
     SetUnitLabels();
+    const int buttons[5] = {IDC_SECTION_ALIGN_BOTTOM, IDC_SECTION_ALIGN_RIGHT, IDC_SECTION_ALIGN_FRONT,
+                            IDC_SECTION_INTERACTIVE, IDC_SECTION_CURVE_GUIDED};
+    const UINT icons[5] = {IDI_PIC_ALIGN_BOTTOM, IDI_PIC_ALIGN_RIGHT, IDI_PIC_ALIGN_FRONT, IDI_PIC_INTERACTIVE_SECTION,
+                           IDI_PIC_CURVE_GUIDED_SECTION};
+    for (std::size_t i = 0; i < m_imageButtons.size(); ++i)
+        SetupImageButton(m_imageButtons[i], this, buttons[i], icons[i], false);
+    LayOutImageButtonRow(m_hWnd, buttons, 5);
     m_tooltipMade = m_tooltip.Create(this) != FALSE;
     if (m_tooltipMade)
     {

@@ -4,9 +4,11 @@
 // numbers in its range, showing the kept value again.
 #pragma once
 
+#include "overlay/button_st.h"
 #include "platform/host/dezaz_dialog.h"
 #include "platform/mfc/tooltip_ctrl.h"
 
+#include <array>
 #include <cstdint>
 
 class CSubNetworkDlg;
@@ -82,6 +84,9 @@ private:
     void ReadLength(int id, float& field, const wchar_t* setting);
     void SetUnitLabels();
     void ReadCheckStates();
+
+    // Bottom, right and front plane, interactive plane, curve-guided plane.
+    std::array<CImageButton, 5> m_imageButtons;
 };
 
 class CDSubModifyCurves : public CCurvesPanelBase

@@ -11,8 +11,10 @@
 #include "modes/section_plane_picker.h"
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/guide_curve_receiver.h"
+#include "plugin/dialogs/image_button_row.h"
 #include "plugin/dialogs/section_curve_guide.h"
 #include "resources/curves.h"
+#include "resources/pictures.h"
 
 #include <cfloat>
 #include <cmath>
@@ -72,6 +74,11 @@ BOOL CSubNetworkDlg::OnInitDialog()
         if (panel->CreatePanel(this))
             // In front of the placeholder, which would otherwise paint over them.
             ::SetWindowPos(panel->GetSafeHwnd(), HWND_TOP, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    const int modeButtons[4] = {IDC_CURVES_MODIFY, IDC_CURVES_EXTRAPOLATE, IDC_CURVES_ADD, IDC_CURVES_SECTION};
+    const UINT modeIcons[4] = {IDI_PIC_MODIFY, IDI_PIC_EXTRAPOLATE, IDI_PIC_ADD_CURVE, IDI_PIC_SECTION_PLANE};
+    for (std::size_t i = 0; i < m_modeButtons.size(); ++i)
+        SetupImageButton(m_modeButtons[i], this, modeButtons[i], modeIcons[i], false);
+    LayOutImageButtonRow(m_hWnd, modeButtons, 4);
     m_tooltipMade = m_tooltip.Create(this) != FALSE;
     if (m_tooltipMade)
     {

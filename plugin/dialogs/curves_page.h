@@ -8,10 +8,12 @@
 #include "core/polyline_collection.h"
 #include "modes/network_edit_page.h"
 #include "modes/section_plane_picker.h"
+#include "overlay/button_st.h"
 #include "plugin/dialogs/curve_option_panels.h"
 #include "plugin/dialogs/sub_dialog_base.h"
 #include "shapes/interactive_section_plane.h"
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -110,4 +112,6 @@ private:
     ST_CInteractiveSectionPlane m_plane;
     double m_guideParameter = 0.0;
     int m_drawMesh = 1;
+    // Modify Curves, Extrapolate, Add curve, Section Plane.
+    std::array<CImageButton, 4> m_modeButtons;
 };
