@@ -183,6 +183,15 @@ void CUIM_EditNetwork::ClearHover()
     hoveredPointCurve = nullptr;
 }
 
+void CUIM_EditNetwork::ForgetCurvePointers()
+{
+    ClearPressState();
+    ClearHover();
+    ResetCurvePick(pick);
+    snap = stCurveSnap{};
+    snap.enabled = snapping;
+}
+
 void CUIM_EditNetwork::ApplyTangencyFromPage()
 {
     INetworkEditPage* page = Page();
@@ -342,7 +351,11 @@ BOOL CUIM_EditNetwork::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* i
                 if (page)
                     page->PushUndoState();
             }))
+        {
+            // The merged curves are gone: nothing may still point at them.
+            ForgetCurvePointers();
             Repaint(view);
+        }
         return 1;
     case kCmdNetworkBreak:
         CancelNodeDrag();
@@ -350,6 +363,7 @@ BOOL CUIM_EditNetwork::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* i
             if (page)
                 page->PushUndoState();
         });
+        ForgetCurvePointers();
         Repaint(view);
         return 1;
     case kCmdNetworkAccept:

@@ -131,6 +131,9 @@ private:
     void ApplyTangencyFromPage();
     void ClearPressState();
     void ClearHover();
+    // After curves were replaced: the press, hover, pick and snap records
+    // let go of them.
+    void ForgetCurvePointers();
     void HideAnnotations();
     void Repaint(C3DView* view) const;
     void RequestLevel1Redraw(C3DView* view) const;

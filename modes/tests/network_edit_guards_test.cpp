@@ -1,0 +1,191 @@
+// The network mode where a slip would lose work or touch curves that are
+// gone: double clicks with nothing to give a node to, a curve left half drawn
+// while nodes are edited, merged or broken curves the hover still named,
+// snapping off the mesh, and drops when the pick pass could not run.
+#include "network_edit_test_support.h"
+
+#include <cmath>
+
+namespace
+{
+
+using namespace networktest;
+
+class NetworkGuards : public NetworkView
+{
+protected:
+    // Two curves across the sheet meeting at the sheet point (30, 20).
+    void BuildCross()
+    {
+        a = AddCurve({{6, 20}, {18, 21}, {30, 20}});
+        b = AddCurve({{30, 20}, {31, 30}, {30, 38}});
+    }
+    // A spline through world points, added to the network.
+    ST_ISectionCurve* AddCurveThrough(const std::vector<P3>& points)
+    {
+        auto curve = std::make_unique<ST_TSplineCurve<Dezaz_Wire>>();
+        double id[12];
+        MakeIdentity3x4(id);
+        tPolyline<cVertex> polyline;
+        for (const P3& p : points)
+            polyline.AddFloatPoint(p.data());
+        EXPECT_TRUE(curve->FitToPolyline(id, polyline, 0.0, 0));
+        ST_ISectionCurve* raw = curve.release();
+        Network()->AddCurve(raw);
+        Paint();
+        return raw;
+    }
+    std::vector<std::size_t> NodeCounts() const
+    {
+        std::vector<std::size_t> counts;
+        for (const auto& curve : NodesOf(Network()))
+            counts.push_back(curve.size());
+        return counts;
+    }
+    ST_ISectionCurve* a = nullptr;
+    ST_ISectionCurve* b = nullptr;
+};
+
+float Distance(const float* p, const P3& q)
+{
+    return std::sqrt((p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) + (p[2] - q[2]) * (p[2] - q[2]));
+}
+
+} // namespace
+
+TEST_F(NetworkGuards, ADoubleClickInModifyWithNoCurveSelectedChangesNothing)
+{
+    BuildCross();
+    Command(kCmdNetworkModify);
+    Paint();
+    // Empty sheet: the first click clears the selection, so no curve takes
+    // the node.
+    DoubleClick(ScreenUV(50, 35));
+    EXPECT_EQ(NodeCounts(), (std::vector<std::size_t>{3, 3}));
+    EXPECT_EQ(page.GetUndoCount(), 0u) << "nothing changed, nothing saved";
+    EXPECT_EQ(mode->GetSubState(), kNetworkModifyCurves);
+}
+
+TEST_F(NetworkGuards, ACurveLeftHalfDrawnWaitsWhileADoubleClickInModifyGivesANode)
+{
+    BuildCross();
+    Click(ScreenUV(10, 5));
+    Click(ScreenUV(25, 8));
+    ASSERT_NE(mode->GetDrawnCurve(), nullptr);
+    const std::size_t drawnPoints = mode->GetDrawnCurve()->GetDefiningPoints()->GetVertexCount();
+    Command(kCmdNetworkModify);
+    Paint();
+    DoubleClick(OnCurve(a, 0.25));
+    EXPECT_EQ(NodeCounts(), (std::vector<std::size_t>{4, 3})) << "the double click gave the clicked curve a node";
+    ASSERT_NE(mode->GetDrawnCurve(), nullptr) << "the half-drawn curve is neither committed nor lost";
+    EXPECT_EQ(mode->GetDrawnCurve()->GetDefiningPoints()->GetVertexCount(), drawnPoints);
+    // Back in Add Curve it is finished as it was.
+    Command(kCmdNetworkAddCurve);
+    Command(kCmdNetworkFinish);
+    EXPECT_EQ(CurveCount(), 3u);
+}
+
+TEST_F(NetworkGuards, MergingOrBreakingLetsGoOfTheHoveredCurve)
+{
+    BuildCross();
+    Command(kCmdNetworkModify);
+    Paint();
+    Move(OnCurve(a, 0.25));
+    ASSERT_EQ(mode->GetHoveredCurve(), a);
+    a->selected = 1;
+    b->selected = 1;
+    Command(kCmdNetworkMerge);
+    ASSERT_EQ(CurveCount(), 1u);
+    EXPECT_EQ(mode->GetHoveredCurve(), nullptr) << "the hovered curve was merged away";
+    Paint();
+
+    // A curve with another one starting at its middle node, broken there.
+    Network()->GetSegment(0)->selected = 0;
+    ST_ISectionCurve* across = AddCurve({{6, 6}, {30, 6}, {54, 6}});
+    AddCurve({{30, 6}, {40, 10}, {50, 14}});
+    Move(OnCurve(across, 0.25));
+    ASSERT_EQ(mode->GetHoveredCurve(), across);
+    across->selected = 1;
+    Command(kCmdNetworkBreak);
+    ASSERT_EQ(CurveCount(), 4u);
+    EXPECT_EQ(mode->GetHoveredCurve(), nullptr) << "the hovered curve was broken into two";
+    Paint();
+    // A double click now gives the selected piece under the cursor a node.
+    Click(OnCurve(Network()->GetSegment(0), 0.25));
+    std::size_t before = 0;
+    for (const auto& curve : NodesOf(Network()))
+        before += curve.size();
+    DoubleClick(OnCurve(Network()->GetSegment(0), 0.25));
+    std::size_t after = 0;
+    for (const auto& curve : NodesOf(Network()))
+        after += curve.size();
+    EXPECT_EQ(after, before + 1);
+}
+
+TEST_F(NetworkGuards, OffTheMeshTheCursorSnapsToANodeInTheViewPlane)
+{
+    // A node below the sheet, on the view plane through the scene's centre,
+    // where the cursor lands when no mesh is under it.
+    const POINT below = ScreenUV(30, -5);
+    I3DSceneRenderer* renderer = view->GetRenderer();
+    float viewPoint[3] = {0.0f, 0.0f, 0.0f};
+    renderer->ScreenToWorld(below, &viewPoint[0], &viewPoint[1]);
+    P3 node{};
+    renderer->ViewToWorld(node.data(), viewPoint);
+    AddCurveThrough({node, SheetPoint(34, 8), SheetPoint(40, 16)});
+    Move(POINT{below.x + 2, below.y + 1});
+    ASSERT_EQ(mode->GetSnap().kind, kCurveSnapPoint);
+    EXPECT_LT(Distance(mode->GetSnap().snapped.Position(), node), 1e-3f);
+    Move(POINT{below.x + 40, below.y + 1});
+    EXPECT_NE(mode->GetSnap().kind, kCurveSnapPoint) << "40 pixels away nothing snaps";
+}
+
+TEST_F(NetworkGuards, ADropAfterAFailedPickPassLandsOnTheMeshNotOnSomeNode)
+{
+    a = AddCurve({{6, 10}, {20, 12}, {34, 10}});
+    b = AddCurve({{10, 30}, {30, 34}, {50, 30}});
+    Command(kCmdNetworkModify);
+    Paint();
+    const POINT from = ScreenUV(20, 12), to = ScreenUV(45, 18);
+    win32::AdvanceClock(2000);
+    Move(from);
+    Down(from);
+    ASSERT_TRUE(mode->IsNodeDragging());
+    Move(POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+    Move(to);
+    // The last pick pass could not run (no renderer to draw it with): no
+    // pixel may be read as a node id then.
+    mode->OnAfterFullRedraw(nullptr);
+    ASSERT_FALSE(mode->IsPickBufferValid());
+    Up(to);
+    ASSERT_EQ(CurveCount(), 2u);
+    const P3 bStart = SheetPoint(10, 30);
+    bool atTarget = false;
+    for (const auto& curve : NodesOf(Network()))
+        for (const P3& node : curve)
+        {
+            const POINT s = Screen(node);
+            atTarget = atTarget || (std::abs(s.x - to.x) <= 1 && std::abs(s.y - to.y) <= 1);
+        }
+    EXPECT_TRUE(atTarget) << "the node lies on the mesh under the release";
+    int atBStart = 0;
+    for (const auto& curve : NodesOf(Network()))
+        for (const P3& node : curve)
+            atBStart += Distance(node.data(), bStart) < 1e-3f;
+    EXPECT_EQ(atBStart, 1) << "no node jumped onto the first node of the network";
+}
+
+TEST_F(NetworkGuards, TheSectionPlaneIsGrabbedAnywhereOnItsFaceAndOnlyThere)
+{
+    // A small plane facing the viewer over the middle of the sheet.
+    const P3 centre = SheetPoint(30, 20);
+    page.plane.Begin({centre[0], centre[1], centre[2]}, 8.0);
+    page.plane.SetNormal({float(toward[0]), float(toward[1]), float(toward[2])});
+    Command(kCmdNetworkSectionPlane);
+    Paint();
+    // 5 mm off its centre, inside its face away from its normal's arrow.
+    Move(ScreenUV(34, 23));
+    EXPECT_EQ(Cursor(), int(kCursorNetworkOverPlane));
+    Move(ScreenUV(45, 32));
+    EXPECT_EQ(Cursor(), int(kCursorNetworkSection)) << "20 mm off it is not over the plane";
+}
