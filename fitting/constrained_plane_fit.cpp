@@ -4,6 +4,7 @@
 
 #include "core/simplex_minimiser.h"
 #include "core/vector_math.h"
+#include "fitting/simplex_scale.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,18 +12,33 @@
 namespace
 {
 
+// An open offset goes to the minimiser as the distance of the points'
+// centroid from the plane, in units of their spread (simplex_scale.h). Taken
+// from the world origin instead, every turn of the normal would swing the
+// plane about the origin, and for a part far from it the offset and the
+// normal would have to move together in a narrow valley the simplex does
+// not follow to its end. A fixed offset stays the caller's world value.
 struct ConstrainedPlaneContext
 {
     const cPlaneFit* fit;
     stConstrainedPlane plane;
+    double centroid[3];
+    stSimplexLength centroidDistance;
 };
+
+void UnpackWorldPlane(const ConstrainedPlaneContext& ctx, const cDoubleVector& x, double n[3], double& d)
+{
+    ctx.plane.Unpack(x, n, d);
+    if (ctx.plane.offsetOpen)
+        d = ctx.centroidDistance.Unpack(d) - Dot3d(n, ctx.centroid);
+}
 
 double ConstrainedPlaneObjective(const cDoubleVector& x, void* context)
 {
     const auto* ctx = static_cast<const ConstrainedPlaneContext*>(context);
     double n[3];
     double d;
-    ctx->plane.Unpack(x, n, d);
+    UnpackWorldPlane(*ctx, x, n, d);
     std::uint64_t count = 0;
     return ctx->fit->GetSumSquaredDistances(n, d, count);
 }
@@ -139,12 +155,16 @@ bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const
     cDoubleVector x(freeCount);
     if (x.GetCount() != freeCount)
         return false;
-    ctx.plane.Pack(estimated ? estimate : given, estimated ? estimateOffset : offset, x);
+    const double* startNormal = estimated ? estimate : given;
+    const double startOffset = estimated ? estimateOffset : offset;
+    ctx.centroidDistance.unit = ActivePointSpread(fit, ctx.centroid);
+    ctx.centroidDistance.start = startOffset + Dot3d(startNormal, ctx.centroid);
+    ctx.plane.Pack(startNormal, ctx.centroidDistance.Pack(ctx.centroidDistance.start), x);
     if (MinimiseSimplex(x, ConstrainedPlaneObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
         return false;
     double n[3];
     double d;
-    ctx.plane.Unpack(x, n, d);
+    UnpackWorldPlane(ctx, x, n, d);
     if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]) || !std::isfinite(d))
         return false;
     for (int k = 0; k < 3; ++k)

@@ -6,6 +6,7 @@
 #include "fitting/cylinder_refiner.h"
 #include "fitting/plane_fit.h"
 #include "fitting/radial_error_pass.h"
+#include "fitting/simplex_scale.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
@@ -120,14 +121,33 @@ struct stErrorPass
     cThreadPool* pool;
 };
 
+// The axis point's coordinates go to the minimiser measured from their start
+// in units of the points' spread (simplex_scale.h), so that its first steps
+// are the same share of the part wherever the part lies: as they stand, a
+// part at the origin got next to no step along some coordinates and a small
+// part far out steps of a good part of its size.
+void AxisPointScales(const cPackedFitPoints& points, cThreadPool* pool, const double start[3],
+                     stSimplexLength scales[3])
+{
+    const double spread = PackedPointSpread(points, pool, start);
+    for (int k = 0; k < 3; ++k)
+        scales[k] = {start[k], spread};
+}
+
+struct stOptimiseContext
+{
+    stErrorPass pass;
+    stSimplexLength point[3];
+};
+
 double OptimiseObjective(const cDoubleVector& x, void* context)
 {
-    const auto* pass = static_cast<const stErrorPass*>(context);
-    const double point[3] = {x[0], x[1], x[2]};
+    const auto* ctx = static_cast<const stOptimiseContext*>(context);
+    const double point[3] = {ctx->point[0].Unpack(x[0]), ctx->point[1].Unpack(x[1]), ctx->point[2].Unpack(x[2])};
     const double angles[3] = {x[3], x[4], x[5]};
     double direction[3];
     DirectionFromAngles(angles, direction);
-    return SumSquaredRadialErrors(*pass->points, point, direction, std::fabs(x[6]), pass->pool);
+    return SumSquaredRadialErrors(*ctx->pass.points, point, direction, std::fabs(x[6]), ctx->pass.pool);
 }
 
 struct ConstrainedCylinderContext
@@ -137,6 +157,7 @@ struct ConstrainedCylinderContext
     double direction[3];
     double radius;
     bool open[7];
+    stSimplexLength openPoint[3];
 };
 
 void RebuildConstrainedCylinder(const ConstrainedCylinderContext& ctx, const cDoubleVector& x, double point[3],
@@ -152,7 +173,7 @@ void RebuildConstrainedCylinder(const ConstrainedCylinderContext& ctx, const cDo
     }
     NormaliseConstrainedDirection(direction, fixed);
     for (int k = 0; k < 3; ++k)
-        point[k] = ctx.open[3 + k] ? x[i++] : ctx.point[k];
+        point[k] = ctx.open[3 + k] ? ctx.openPoint[k].Unpack(x[i++]) : ctx.point[k];
 }
 
 double ConstrainedObjective(const cDoubleVector& x, void* context)
@@ -424,17 +445,19 @@ bool cCylinderFit::Optimise(double point[3], double direction[3], double& radius
     cDoubleVector x(7);
     if (x.GetCount() != 7)
         return false;
-    for (int k = 0; k < 3; ++k)
-    {
-        x[k] = point[k];
-        x[3 + k] = ClampedAcos(direction[k]);
-    }
-    x[6] = radius;
+    stOptimiseContext ctx{};
     try
     {
         const cPackedFitPoints packed(Points());
-        stErrorPass pass{&packed, pool};
-        if (MinimiseSimplex(x, OptimiseObjective, &pass, tolerance, budget, 0.00025f) == 0)
+        ctx.pass = {&packed, pool};
+        AxisPointScales(packed, pool, point, ctx.point);
+        for (int k = 0; k < 3; ++k)
+        {
+            x[k] = ctx.point[k].Pack(point[k]);
+            x[3 + k] = ClampedAcos(direction[k]);
+        }
+        x[6] = radius;
+        if (MinimiseSimplex(x, OptimiseObjective, &ctx, tolerance, budget, 0.00025f) == 0)
             return false;
     }
     catch (const std::bad_alloc&)
@@ -444,7 +467,7 @@ bool cCylinderFit::Optimise(double point[3], double direction[3], double& radius
     const double angles[3] = {x[3], x[4], x[5]};
     double d[3];
     DirectionFromAngles(angles, d);
-    const double p[3] = {x[0], x[1], x[2]};
+    const double p[3] = {ctx.point[0].Unpack(x[0]), ctx.point[1].Unpack(x[1]), ctx.point[2].Unpack(x[2])};
     const double r = std::fabs(x[6]);
     if (!AllFinite(p, 3) || !AllFinite(d, 3) || !std::isfinite(r))
         return false;
@@ -528,19 +551,22 @@ bool FitConstrainedCylinder(cCylinderFit& fit, double point[3], double direction
     cDoubleVector x(freeCount);
     if (x.GetCount() != freeCount)
         return false;
-    std::uint32_t i = 0;
-    if (ctx.open[6])
-        x[i++] = estimated ? estimateRadius : radius;
-    for (int k = 0; k < 3; ++k)
-        if (ctx.open[k])
-            x[i++] = ClampedAcos(estimated ? estimateDirection[k] : given[k]);
-    for (int k = 0; k < 3; ++k)
-        if (ctx.open[3 + k])
-            x[i++] = estimated ? estimatePoint[k] : point[k];
     try
     {
         const cPackedFitPoints packed(fit.Points());
         ctx.pass = {&packed, nullptr};
+        const double startPoint[3] = {estimated ? estimatePoint[0] : point[0], estimated ? estimatePoint[1] : point[1],
+                                      estimated ? estimatePoint[2] : point[2]};
+        AxisPointScales(packed, nullptr, startPoint, ctx.openPoint);
+        std::uint32_t i = 0;
+        if (ctx.open[6])
+            x[i++] = estimated ? estimateRadius : radius;
+        for (int k = 0; k < 3; ++k)
+            if (ctx.open[k])
+                x[i++] = ClampedAcos(estimated ? estimateDirection[k] : given[k]);
+        for (int k = 0; k < 3; ++k)
+            if (ctx.open[3 + k])
+                x[i++] = ctx.openPoint[k].Pack(startPoint[k]);
         if (MinimiseSimplex(x, ConstrainedObjective, &ctx, 1e-9, 1000, 0.00025f) == 0)
             return false;
     }

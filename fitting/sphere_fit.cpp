@@ -1,6 +1,7 @@
 #include "fitting/sphere_fit.h"
 
 #include "core/simplex_minimiser.h"
+#include "fitting/simplex_scale.h"
 #include "fitting/square_matrix.h"
 
 #include <cfloat>
@@ -11,12 +12,31 @@ namespace
 
 constexpr double kFltEpsilon = 1.1920928955078125e-07;
 
+// The centre coordinates go to the minimiser measured from their start in
+// units of the points' spread (simplex_scale.h): as they stand, a centre
+// near the origin got next to no first step and the simplex stayed at the
+// algebraic estimate, while one far out got a step of a good part of a small
+// sphere. The radius is a length of the sphere itself and goes as it is.
+void CentreScales(const cSphereFit& fit, const double start[3], stSimplexLength scales[3])
+{
+    double centroid[3];
+    const double spread = ActivePointSpread(fit, centroid);
+    for (int k = 0; k < 3; ++k)
+        scales[k] = {start[k], spread};
+}
+
+struct SphereContext
+{
+    const cSphereFit* fit;
+    stSimplexLength centre[3];
+};
+
 double SphereObjective(const cDoubleVector& x, void* context)
 {
-    const auto* fit = static_cast<const cSphereFit*>(context);
-    const double centre[3] = {x[0], x[1], x[2]};
+    const auto* ctx = static_cast<const SphereContext*>(context);
+    const double centre[3] = {ctx->centre[0].Unpack(x[0]), ctx->centre[1].Unpack(x[1]), ctx->centre[2].Unpack(x[2])};
     std::uint64_t count = 0;
-    return fit->SumSquaredRadialErrors(centre, std::fabs(x[3]), count);
+    return ctx->fit->SumSquaredRadialErrors(centre, std::fabs(x[3]), count);
 }
 
 struct ConstrainedSphereContext
@@ -25,6 +45,7 @@ struct ConstrainedSphereContext
     double centre[3];
     double radius;
     bool open[4];
+    stSimplexLength openCentre[3];
 };
 
 void RebuildConstrainedSphere(const ConstrainedSphereContext& ctx, const cDoubleVector& x, double centre[3],
@@ -33,7 +54,7 @@ void RebuildConstrainedSphere(const ConstrainedSphereContext& ctx, const cDouble
     std::uint32_t i = 0;
     radius = ctx.open[3] ? std::fabs(x[i++]) : ctx.radius;
     for (int k = 0; k < 3; ++k)
-        centre[k] = ctx.open[k] ? x[i++] : ctx.centre[k];
+        centre[k] = ctx.open[k] ? ctx.openCentre[k].Unpack(x[i++]) : ctx.centre[k];
 }
 
 double ConstrainedSphereObjective(const cDoubleVector& x, void* context)
@@ -178,13 +199,15 @@ bool cSphereFit::Refine(double centre[3], double& radius) const
     cDoubleVector x(4);
     if (x.GetCount() != 4)
         return false;
-    x[0] = centre[0];
-    x[1] = centre[1];
-    x[2] = centre[2];
+    SphereContext ctx{this, {}};
+    CentreScales(*this, centre, ctx.centre);
+    for (int k = 0; k < 3; ++k)
+        x[k] = ctx.centre[k].Pack(centre[k]);
     x[3] = radius;
-    if (MinimiseSimplex(x, SphereObjective, const_cast<cSphereFit*>(this), 1e-6, 500, 0.00025f) == 0)
+    if (MinimiseSimplex(x, SphereObjective, &ctx, 1e-6, 500, 0.00025f) == 0)
         return false;
-    const double result[4] = {x[0], x[1], x[2], std::fabs(x[3])};
+    const double result[4] = {ctx.centre[0].Unpack(x[0]), ctx.centre[1].Unpack(x[1]), ctx.centre[2].Unpack(x[2]),
+                              std::fabs(x[3])};
     if (!AllFinite(result, 4))
         return false;
     centre[0] = result[0];
@@ -217,12 +240,13 @@ bool cSphereFit::RefineConstrained(double centre[3], double& radius, const std::
     cDoubleVector x(freeCount);
     if (x.GetCount() != freeCount)
         return false;
+    CentreScales(*this, estimateCentre, ctx.openCentre);
     std::uint32_t i = 0;
     if (ctx.open[3])
         x[i++] = estimateRadius;
     for (int k = 0; k < 3; ++k)
         if (ctx.open[k])
-            x[i++] = estimateCentre[k];
+            x[i++] = ctx.openCentre[k].Pack(estimateCentre[k]);
     if (MinimiseSimplex(x, ConstrainedSphereObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
         return false;
     double c[3];
