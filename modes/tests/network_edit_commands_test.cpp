@@ -1,0 +1,126 @@
+// The network mode's commands as the view routes them: the mode takes its
+// own commands and only those, Accept reaches the section panel, only the
+// Section Plane state cuts sections, a new mode starts with no undo copies
+// of an earlier network, Escape lets go of the hovered node, and a shape
+// whose profile is no network is left alone.
+#include "network_edit_test_support.h"
+
+#include <algorithm>
+
+namespace
+{
+
+using namespace networktest;
+
+class NetworkCommands : public NetworkView
+{
+protected:
+    BOOL Route(UINT id, int code = 0, AFX_CMDHANDLERINFO* info = nullptr)
+    {
+        return mode->OnCommand(id, code, nullptr, info, view);
+    }
+};
+
+} // namespace
+
+TEST_F(NetworkCommands, TheModeTakesItsOwnCommandsAndLeavesOthersToTheView)
+{
+    // The network's commands stop at the mode, so no mode beneath it (the
+    // mesh selection) acts on them as well.
+    for (UINT id : {kCmdNetworkModify, kCmdNetworkAddCurve, kCmdNetworkSectionPlane, kCmdNetworkExtrapolate,
+                    kCmdNetworkLeavePicker, kCmdNetworkTangency, kCmdNetworkTogglePreserveG1,
+                    kCmdNetworkToggleSubSampling, kCmdNetworkToggleKeepOnMesh, kCmdNetworkMerge, kCmdNetworkBreak,
+                    kCmdNetworkAccept, kCmdNetworkFitOnMesh, UINT(kCmdNetworkUndo), UINT(kCmdNetworkUndoKey),
+                    UINT(kCmdNetworkDelete), kCmdNetworkRemoveLast, kCmdNetworkFinish, kCmdNetworkRestart,
+                    kCmdNetworkSnapOn, kCmdNetworkSnapOff, kCmdNetworkUpdateStatus, kCmdNetworkNewShape,
+                    kCmdNetworkTransfer})
+        EXPECT_EQ(Route(id), 1) << id;
+    // Anything else goes on to the view, and so do notifications and
+    // handler queries of its own ids.
+    EXPECT_EQ(Route(57600), 0);
+    EXPECT_EQ(Route(kCmdNetworkModify, 1), 0);
+    AFX_CMDHANDLERINFO query{};
+    EXPECT_EQ(Route(kCmdNetworkModify, 0, &query), 0);
+    EXPECT_EQ(mode->GetSubState(), kNetworkExtrapolateEnds) << "a notification or query of Modify changes nothing";
+    EXPECT_EQ(owner.commands, (std::vector<UINT>{kCmdNetworkNewShape, kCmdNetworkTransfer}))
+        << "New shape and transfer are the dialog's";
+    EXPECT_EQ(view->GetActiveMode(), mode) << "no command ends the mode";
+}
+
+TEST_F(NetworkCommands, AcceptHandsThePreviewToTheSectionPanelAndOnlySectionPlaneCuts)
+{
+    Command(kCmdNetworkAccept);
+    EXPECT_EQ(page.accepted, 1);
+    const int cut = page.recomputed;
+    for (UINT id : {kCmdNetworkModify, kCmdNetworkExtrapolate, kCmdNetworkAddCurve})
+        Command(id);
+    EXPECT_EQ(page.recomputed, cut) << "no other state cuts the mesh";
+    Command(kCmdNetworkSectionPlane);
+    EXPECT_EQ(page.recomputed, cut + 1);
+}
+
+TEST_F(NetworkCommands, ANewModeStartsWithNoUndoCopiesOfAnEarlierNetwork)
+{
+    AddCurve({{6, 20}, {18, 21}, {30, 20}});
+    Command(kCmdNetworkModify);
+    Paint();
+    page.PushUndoState();
+    ASSERT_EQ(page.GetUndoCount(), 1u);
+    // Another tab and back: the copies belonged to the mode that made them.
+    view->EndModeById(kModeEditNetwork);
+    ASSERT_TRUE(view->StartToolMode(kModeEditNetwork, nullptr));
+    mode = dynamic_cast<CUIM_EditNetwork*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(page.GetUndoCount(), 0u);
+    Command(kCmdNetworkUndo);
+    EXPECT_EQ(CurveCount(), 1u) << "Undo has nothing to restore";
+}
+
+TEST_F(NetworkCommands, EscapeLetsGoOfTheHoveredNode)
+{
+    AddCurve({{6, 20}, {18, 21}, {30, 20}});
+    Command(kCmdNetworkModify);
+    Paint();
+    Move(Screen(NodesOf(Network())[0][1]));
+    ASSERT_FALSE(IsFloatUnset(mode->GetHoveredPoint()[0]));
+    EXPECT_EQ(mode->GetHoveredPoint()[0], NodesOf(Network())[0][1][0]);
+    Escape();
+    EXPECT_TRUE(IsFloatUnset(mode->GetHoveredPoint()[0]));
+    EXPECT_EQ(mode->GetHoveredCurve(), nullptr);
+}
+
+TEST_F(NetworkCommands, AShapeWhoseProfileIsNoNetworkIsLeftAlone)
+{
+    // A single spline as the profile (not a network sketch).
+    ST_TSplineCurve<Dezaz_Wire> spline;
+    double id[12];
+    MakeIdentity3x4(id);
+    tPolyline<cVertex> polyline;
+    for (const auto& uv : {std::array<double, 2>{6, 20}, {18, 21}, {30, 20}})
+        polyline.AddFloatPoint(SheetPoint(uv[0], uv[1]).data());
+    ASSERT_TRUE(spline.FitToPolyline(id, polyline, 0.0, 0));
+    ASSERT_TRUE(page.Surface()->SetProfile(&spline, 0));
+    ASSERT_EQ(mode->GetNetwork(), nullptr);
+    Paint();
+    auto nodes = [&] {
+        const tPolyline<cVertex>* points = page.Surface()->GetProfileCurve()->GetDefiningPoints();
+        return points ? points->GetVertexCount() : 0u;
+    };
+    const auto before = nodes();
+    ASSERT_EQ(before, 3u);
+    // Drawing, picking, dragging and every edit command.
+    Click(ScreenUV(10, 5));
+    DoubleClick(ScreenUV(25, 8));
+    Command(kCmdNetworkModify);
+    Paint();
+    Click(ScreenUV(18, 21));
+    Drag(ScreenUV(18, 21), ScreenUV(40, 30));
+    DoubleClick(ScreenUV(12, 20));
+    for (UINT cmd : {kCmdNetworkMerge, kCmdNetworkBreak, UINT(kCmdNetworkDelete), kCmdNetworkExtrapolate})
+        Command(cmd);
+    Drag(ScreenUV(6, 20), ScreenUV(2, 10));
+    EXPECT_EQ(nodes(), before);
+    EXPECT_EQ(page.Surface()->GetProfileCurve()->GetClassGuid(), CLSID_ST_TSplineCurve);
+    EXPECT_EQ(page.GetUndoCount(), 0u);
+    EXPECT_FALSE(mode->IsNodeDragging());
+}
