@@ -124,3 +124,75 @@ TEST_F(NetworkCommands, AShapeWhoseProfileIsNoNetworkIsLeftAlone)
     EXPECT_EQ(page.GetUndoCount(), 0u);
     EXPECT_FALSE(mode->IsNodeDragging());
 }
+
+TEST_F(NetworkCommands, TheMenuEnablesUndoForOneCopyAndChecksTheSettingsAsTheyAre)
+{
+    UINT undoState = 0;
+    MenuItems(&undoState);
+    EXPECT_TRUE(undoState & MF_GRAYED);
+    AddCurve({{6, 20}, {18, 21}, {30, 20}});
+    page.PushUndoState();
+    MenuItems(&undoState);
+    EXPECT_FALSE(undoState & MF_GRAYED) << "one saved copy is enough to undo";
+
+    // Add Curve shows all three settings, checked exactly when they are on.
+    const auto checks = [&] {
+        CMenu popup;
+        EXPECT_TRUE(popup.CreatePopupMenu());
+        for (UINT id : {kCmdNetworkToggleSubSampling, kCmdNetworkTogglePreserveG1, kCmdNetworkToggleKeepOnMesh})
+            popup.AppendMenu(MF_STRING, id, L"item");
+        mode->UpdateContextMenu(&popup);
+        std::vector<bool> on;
+        for (UINT id : {kCmdNetworkToggleSubSampling, kCmdNetworkTogglePreserveG1, kCmdNetworkToggleKeepOnMesh})
+            on.push_back((popup.GetMenuState(id, MF_BYCOMMAND) & MF_CHECKED) != 0);
+        popup.DestroyMenu();
+        return on;
+    };
+    page.subSampling = false;
+    page.preserveG1 = false;
+    page.keepOnMesh = false;
+    EXPECT_EQ(checks(), (std::vector<bool>{false, false, false}));
+    page.subSampling = true;
+    page.preserveG1 = true;
+    page.keepOnMesh = true;
+    EXPECT_EQ(checks(), (std::vector<bool>{true, true, true}));
+    page.preserveG1 = false;
+    EXPECT_EQ(checks(), (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(NetworkCommands, NoNetworkModeStartsForAViewWithoutACurvesPage)
+{
+    view->EndModeById(kModeEditNetwork);
+    SetNetworkEditPage(view, nullptr);
+    view->StartToolMode(kModeEditNetwork, nullptr);
+    EXPECT_EQ(dynamic_cast<CUIM_EditNetwork*>(view->GetActiveMode()), nullptr);
+    mode = nullptr;
+    EXPECT_EQ(page.displayBegun, 1) << "only the first mode, which had the page, used it";
+}
+
+TEST_F(NetworkCommands, DrawnPointsFaceTheViewerWhicheverWayTheViewTurns)
+{
+    // Turned 0.5 rad about the view's vertical: the view direction now has
+    // a part along the sheet's rows.
+    cBase3DRenderer* camera = view->GetCamera();
+    double turned[12];
+    const double* t = camera->GetViewTransform();
+    const double c = std::cos(0.5), s = std::sin(0.5);
+    for (int col = 0; col < 4; ++col)
+    {
+        turned[col] = c * t[col] + s * t[8 + col];
+        turned[4 + col] = t[4 + col];
+        turned[8 + col] = -s * t[col] + c * t[8 + col];
+    }
+    camera->SetViewTransform(turned);
+    Paint();
+    Click(ScreenUV(10, 10));
+    Click(ScreenUV(30, 14));
+    ASSERT_NE(mode->GetDrawnCurve(), nullptr);
+    const tPolyline<cVertex>* points = mode->GetDrawnCurve()->GetDefiningPoints();
+    ASSERT_NE(points, nullptr);
+    ASSERT_GE(points->GetVertexCount(), 2u);
+    for (const cVertex& v : points->vertices)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(v.Normal()[k], turned[8 + k], 1e-5) << k;
+}
