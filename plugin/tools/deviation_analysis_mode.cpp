@@ -7,10 +7,8 @@
 #include "platform/host/dezaz_object_iterator.h"
 #include "platform/host/render_meshes.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <cwchar>
 #include <new>
 
 namespace
@@ -52,26 +50,6 @@ const wchar_t* UnitSystemText(int unitSystem)
     case 19: return L"yd";
     default: return L"";
     }
-}
-
-std::wstring DeviationLabelText(float deviation, const wchar_t* unit, int decimals, const wchar_t* unknown,
-                                const wchar_t* prefix)
-{
-    std::wstring text;
-    if (deviation == FLT_MAX || std::isnan(deviation))
-        text = unknown ? unknown : L"";
-    else
-    {
-        // Wide enough for any float in fixed notation; the cut below keeps
-        // the label to what a label shows.
-        wchar_t buffer[128];
-        const int n = std::swprintf(buffer, 128, L"%ls%.*f %ls", prefix ? prefix : L"", std::clamp(decimals, 0, 9),
-                                    double(deviation), unit ? unit : L"");
-        text = n < 0 ? std::wstring() : std::wstring(buffer, std::size_t(n));
-    }
-    if (text.size() > kMaxLabelLength)
-        text.resize(kMaxLabelLength);
-    return text;
 }
 
 // ---------------------------------------------------------------- the mode
@@ -278,43 +256,21 @@ void CVTLAnalysisMode::RecolourMeshes(const CDezazDoc& doc, const std::vector<ON
 
 bool CVTLAnalysisMode::AddLabel(const ON_Mesh* mesh, const ON_3dPoint& picked)
 {
-    cON_AVTree* tree = cON_AVTree::Find(const_cast<ON_Mesh*>(mesh));
+    const cON_AVTree* tree = cON_AVTree::Find(const_cast<ON_Mesh*>(mesh));
     if (!tree)
-        return false;
-    const float p[3] = {float(picked.x), float(picked.y), float(picked.z)};
-    double distance = FLT_MAX;
-    const cON_AVertex* record = tree->NearestRecord(p, &distance);
-    if (!record)
         return false;
     stDeviationLabel label;
     label.picked = picked;
-    label.point = ON_3dPoint(record->x, record->y, record->z);
-    label.deviation = record->deviation;
-    label.found = true;
-    label.distance = distance;
+    if (!MatchNearestRecord(label, *tree))
+        return false;
     m_labels.push_back(label);
     return true;
 }
 
-std::vector<unsigned int> CVTLAnalysisMode::AnalysedObjects(const CDezazDoc& doc) const
+std::vector<unsigned int> CVTLAnalysisMode::AnalysedObjects(const CDezazDoc& doc,
+                                                            std::vector<const cAVTree*>* trees) const
 {
     std::vector<unsigned int> serials;
-    CDezazObjectIterator it(doc, kAllStates, kAllCategories);
-    for (const CDezazObject* object = it.First(); object; object = it.Next())
-        if (object->InAnalysisMode(kVTLAnalysisModeId) &&
-            cON_AVTree::Find(const_cast<ON_Geometry*>(object->Geometry())))
-            serials.push_back(object->RuntimeSerialNumber());
-    return serials;
-}
-
-void CVTLAnalysisMode::RefreshLabels(const CDezazDoc& doc)
-{
-    for (stDeviationLabel& label : m_labels)
-    {
-        label.deviation = FLT_MAX;
-        label.found = false;
-        label.distance = FLT_MAX;
-    }
     CDezazObjectIterator it(doc, kAllStates, kAllCategories);
     for (const CDezazObject* object = it.First(); object; object = it.Next())
     {
@@ -323,23 +279,18 @@ void CVTLAnalysisMode::RefreshLabels(const CDezazDoc& doc)
         const cON_AVTree* tree = cON_AVTree::Find(const_cast<ON_Geometry*>(object->Geometry()));
         if (!tree)
             continue;
-        for (stDeviationLabel& label : m_labels)
-        {
-            const float p[3] = {float(label.picked.x), float(label.picked.y), float(label.picked.z)};
-            double distance = FLT_MAX;
-            const cON_AVertex* record = tree->NearestRecord(p, &distance);
-            if (record && distance < label.distance)
-            {
-                label.point = ON_3dPoint(record->x, record->y, record->z);
-                label.deviation = record->deviation;
-                label.distance = distance;
-                label.found = true;
-            }
-        }
+        serials.push_back(object->RuntimeSerialNumber());
+        if (trees)
+            trees->push_back(tree);
     }
-    m_labels.erase(std::remove_if(m_labels.begin(), m_labels.end(), [](const stDeviationLabel& l) { return !l.found; }),
-                   m_labels.end());
-    m_labelObjects = AnalysedObjects(doc);
+    return serials;
+}
+
+void CVTLAnalysisMode::RefreshLabels(const CDezazDoc& doc)
+{
+    std::vector<const cAVTree*> trees;
+    m_labelObjects = AnalysedObjects(doc, &trees);
+    ResolveDeviationLabels(m_labels, trees);
 }
 
 void CVTLAnalysisMode::RefreshLabelsIfObjectsChanged(const CDezazDoc& doc)

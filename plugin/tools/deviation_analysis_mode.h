@@ -11,6 +11,7 @@
 #pragma once
 
 #include "analysis/deviation_pass.h"
+#include "modes/deviation_labels.h"
 #include "platform/geometry/mesh_parameters.h"
 #include "platform/geometry/point.h"
 #include "platform/host/dezaz_object.h"
@@ -46,15 +47,8 @@ struct stUuidLess
     bool operator()(const ON_UUID& a, const ON_UUID& b) const;
 };
 
-// Longest label text; longer texts are cut.
-inline constexpr std::size_t kMaxLabelLength = 31;
-
 // The unit text of a host unit system value ("mm", ...; empty for others).
 const wchar_t* UnitSystemText(int unitSystem);
-// "%.<decimals>f <unit>" of the deviation, or `unknown` for FLT_MAX (and for
-// what is not a number), cut to kMaxLabelLength.
-std::wstring DeviationLabelText(float deviation, const wchar_t* unit, int decimals, const wchar_t* unknown,
-                                const wchar_t* prefix = L"");
 
 class CVTLAnalysisMode : public CDezazVisualAnalysisMode
 {
@@ -132,7 +126,10 @@ private:
     // The pass for one mesh, or the recolour from its stored run.
     void MeasureMesh(ON_Mesh* mesh);
     bool RecolourFromStoredRun(ON_Mesh* mesh, double startDistance);
-    std::vector<unsigned int> AnalysedObjects(const CDezazDoc& doc) const;
+    // The serials of the document's objects in this mode that carry an
+    // analysis, and (when asked) their trees, in document order.
+    std::vector<unsigned int> AnalysedObjects(const CDezazDoc& doc,
+                                              std::vector<const cAVTree*>* trees = nullptr) const;
 
     bool m_isoCurves = false;
     std::set<ON_UUID, stUuidLess> m_hiddenSurfaces;

@@ -5,6 +5,7 @@
 #include "core/mesh_object.h"
 #include "core/registry_store.h"
 #include "core/scene.h"
+#include "modes/deviation_labels.h"
 #include "modes/shapes_view.h"
 #include "modes/shapes_view_owner.h"
 #include "platform/host/dezaz_app.h"
@@ -286,19 +287,12 @@ bool CSubDeviationDlg::AddPickedPoint(ISceneObject* object, const float point[3]
     const cVTL_AVTree* tree = AnalysisOf(object);
     if (!tree || !point)
         return false;
-    double distance = FLT_MAX;
-    const cON_AVertex* record = tree->NearestRecord(point, &distance);
-    if (!record)
-        return false;
     stDeviationPageLabel label;
     for (int k = 0; k < 3; ++k)
         label.picked[k] = point[k];
-    label.point[0] = record->x;
-    label.point[1] = record->y;
-    label.point[2] = record->z;
-    label.deviation = record->deviation;
-    label.found = true;
-    label.distance = distance;
+    const cON_AVertex* record = MatchNearestRecord(label, *tree);
+    if (!record)
+        return false;
     auto* meshObject = dynamic_cast<cMeshObject*>(object);
     const cMesh* mesh = meshObject ? meshObject->GetMesh() : nullptr;
     if (mesh && record->vertexIndex < mesh->GetVertexCount())
@@ -310,31 +304,9 @@ bool CSubDeviationDlg::AddPickedPoint(ISceneObject* object, const float point[3]
 
 void CSubDeviationDlg::RefreshLabels()
 {
-    for (stDeviationPageLabel& label : m_labels)
-    {
-        label.deviation = FLT_MAX;
-        label.found = false;
-        label.distance = FLT_MAX;
-    }
+    std::vector<const cAVTree*> trees;
     for (cMeshObject* object : MeshObjects())
-    {
-        const cVTL_AVTree* tree = AnalysisOf(object);
-        if (!tree)
-            continue;
-        for (stDeviationPageLabel& label : m_labels)
-        {
-            double distance = FLT_MAX;
-            const cON_AVertex* record = tree->NearestRecord(label.picked, &distance);
-            if (record && distance < label.distance)
-            {
-                label.point[0] = record->x;
-                label.point[1] = record->y;
-                label.point[2] = record->z;
-                label.deviation = record->deviation;
-                label.distance = distance;
-                label.found = true;
-            }
-        }
-    }
-    std::erase_if(m_labels, [](const stDeviationPageLabel& l) { return !l.found; });
+        if (const cVTL_AVTree* tree = AnalysisOf(object))
+            trees.push_back(tree);
+    ResolveDeviationLabels(m_labels, trees);
 }
