@@ -5,6 +5,7 @@
 #include "core/mesh_object.h"
 #include "core/p3d_scene.h"
 #include "core/scene.h"
+#include "modes/deviation_labels.h"
 #include "modes/mode_support.h"
 #include "modes/shapes_view.h"
 #include "modes/shapes_view_owner.h"
@@ -16,7 +17,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <cwchar>
 #include <map>
 #include <memory>
 #include <new>
@@ -30,16 +30,10 @@ std::map<C3DView*, IDeviationPage*>& Pages()
     return pages;
 }
 
-// "<prefix>%.4f <unit>", or "Out of tolerance" for FLT_MAX, cut to the
-// label buffer.
+// "<prefix>%.4f <unit>", or "Out of tolerance" for FLT_MAX.
 std::wstring LabelText(const wchar_t* prefix, float value, const std::wstring& unit)
 {
-    wchar_t buffer[32];
-    if (value == FLT_MAX || std::isnan(value))
-        FormatLabelText(buffer, L"Out of tolerance");
-    else
-        FormatLabelText(buffer, L"%ls%.4f %ls", prefix, double(value), unit.c_str());
-    return buffer;
+    return DeviationLabelText(value, unit.c_str(), 4, L"Out of tolerance", prefix);
 }
 
 cVTL_AVTree* AnalysisOf(ISceneObject* object)
@@ -188,7 +182,6 @@ CUIM_Deviation::CUIM_Deviation(std::uint32_t id, std::uint32_t temporary, C3DVie
         page->UpdateDeviationInfo(false);
         unitText = page->UnitText();
     }
-    redrawNeeded = true;
 }
 
 CUIM_Deviation::~CUIM_Deviation()
@@ -269,7 +262,6 @@ void CUIM_Deviation::OnActivate(C3DView* view)
     ShowVertexColours();
     HideQuickPopups();
     probe.Reset();
-    redrawNeeded = true;
     if (view)
         view->RequestRedraw(0);
     Invalidate();
@@ -311,10 +303,7 @@ BOOL CUIM_Deviation::OnMouseMove(POINT point, UINT, C3DView* view)
         changed = true;
     }
     if (changed)
-    {
-        redrawNeeded = true;
         Invalidate();
-    }
     if (view && view->GetSafeHwnd())
         ::SendMessageW(view->GetSafeHwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(view->GetSafeHwnd()),
                        MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
@@ -323,14 +312,12 @@ BOOL CUIM_Deviation::OnMouseMove(POINT point, UINT, C3DView* view)
 
 BOOL CUIM_Deviation::OnMouseWheel(UINT, short, POINT, C3DView*)
 {
-    redrawNeeded = true;
     probe.Invalidate();
     return 0;
 }
 
 void CUIM_Deviation::OnSize(UINT, int, int, C3DView*)
 {
-    redrawNeeded = true;
     probe.Invalidate();
 }
 
@@ -465,7 +452,6 @@ void CUIM_Deviation::OnAfterFullRedraw(C3DView* view)
     cMeshObject* object = ProbedObject();
     if (renderer && object)
         probe.RenderImage(*renderer, *object->GetMesh());
-    redrawNeeded = false;
 }
 
 void CUIM_Deviation::DrawOverlay(GpGraphics* graphics, C3DView* view)

@@ -174,7 +174,6 @@ private:
     cDeviationProbe probe;
     bool displayTaken = false;
     std::uint32_t previousBoxMode = 0;
-    bool redrawNeeded = true;
     std::wstring unitText;
 };
 

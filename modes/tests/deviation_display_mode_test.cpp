@@ -328,6 +328,26 @@ TEST_F(DeviationDisplay, TheModeTakesTheViewsDisplayWhileItRunsAndGivesBackTheOn
     scene.m_boxMode = kBoxModeNormal;
 }
 
+TEST_F(DeviationDisplay, EveryFullRedrawDrawsTheIdImageAgainWhateverCausedIt)
+{
+    const std::uint32_t a = 9 * kGrid + 9, b = 10 * kGrid + 12;
+    const auto fullRedraw = [&] {
+        ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+        ::UpdateWindow(view->GetSafeHwnd());
+        mode->OnAfterFullRedraw(view);
+    };
+    mode->OnMouseMove(At(a), 0, view);
+    ASSERT_TRUE(ProbeIs(a));
+    fullRedraw(); // after the probe moved
+    // Redraws the mode did not ask for (a page's recalculation, a click's
+    // repaint) leave the scene in the back buffer with the camera unchanged.
+    fullRedraw();
+    fullRedraw();
+    mode->OnMouseMove(At(b), 0, view);
+    ASSERT_TRUE(ProbeIs(b));
+    EXPECT_FLOAT_EQ(mode->Probe().Value(), DeviationOf(b));
+}
+
 TEST_F(DeviationDisplay, TheProbeSaysWhenWhatItShowsChanged)
 {
     const std::uint32_t a = 12 * kGrid + 10, b = 14 * kGrid + 11;
