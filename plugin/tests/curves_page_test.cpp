@@ -233,6 +233,28 @@ TEST_F(CurvesPage, AcceptMakesSplinesOfThePreviewInASketchWithOneUndoEntry)
     page->Undo(); // an empty list does nothing
 }
 
+TEST_F(CurvesPage, TheBuildModeRadiosShowTheModeAndSwitchItBothWays)
+{
+    OpenNetwork();
+    CDSubInteractiveSection& panel = page->SectionPanel();
+    const HWND hwnd = panel.GetSafeHwnd();
+    const auto checked = [&](int id) { return ::SendDlgItemMessageW(hwnd, id, BM_GETCHECK, 0, 0) == BST_CHECKED; };
+    EXPECT_FALSE(checked(IDC_SECTION_TOLERANCED));
+    EXPECT_TRUE(checked(IDC_SECTION_WITH_POINTS)) << "sections are built with points at first";
+    EXPECT_EQ(page->SectionPointCount(), 6);
+    // The user picks one, then the other: one group, one choice.
+    ::SendDlgItemMessageW(hwnd, IDC_SECTION_TOLERANCED, BM_CLICK, 0, 0);
+    EXPECT_TRUE(checked(IDC_SECTION_TOLERANCED));
+    EXPECT_FALSE(checked(IDC_SECTION_WITH_POINTS));
+    EXPECT_EQ(panel.buildMode, 0);
+    EXPECT_EQ(page->SectionPointCount(), 0);
+    ::SendDlgItemMessageW(hwnd, IDC_SECTION_WITH_POINTS, BM_CLICK, 0, 0);
+    EXPECT_FALSE(checked(IDC_SECTION_TOLERANCED));
+    EXPECT_TRUE(checked(IDC_SECTION_WITH_POINTS));
+    EXPECT_EQ(panel.buildMode, 1);
+    EXPECT_EQ(page->SectionPointCount(), 6);
+}
+
 TEST_F(CurvesPage, ThePanelsShowOneAtATime)
 {
     OpenNetwork();
