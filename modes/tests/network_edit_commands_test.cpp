@@ -5,6 +5,8 @@
 // whose profile is no network is left alone.
 #include "network_edit_test_support.h"
 
+#include "modes/section_plane_picker.h"
+
 #include <algorithm>
 
 namespace
@@ -195,4 +197,21 @@ TEST_F(NetworkCommands, DrawnPointsFaceTheViewerWhicheverWayTheViewTurns)
     for (const cVertex& v : points->vertices)
         for (int k = 0; k < 3; ++k)
             EXPECT_NEAR(v.Normal()[k], turned[8 + k], 1e-5) << k;
+}
+
+TEST_F(NetworkCommands, WhenAPlanePickerEndsTheModeRefreshesThePanelsButtons)
+{
+    RegisterSectionPlanePicker();
+    SetSectionPlaneHost(view, &page);
+    Command(kCmdNetworkSectionPlane);
+    ASSERT_TRUE(view->StartToolMode(kModeSectionPlanePicker, nullptr));
+    ASSERT_NE(view->GetActiveMode(), mode);
+    const int before = page.buttonsRefreshed;
+    // The picker ends on its own (not through the panel's button), so only
+    // the resumed mode can release the button.
+    view->EndModeById(kModeSectionPlanePicker);
+    EXPECT_EQ(view->GetActiveMode(), mode);
+    EXPECT_GT(page.buttonsRefreshed, before);
+    EXPECT_EQ(mode->GetSubState(), kNetworkSectionPlane);
+    SetSectionPlaneHost(view, nullptr);
 }

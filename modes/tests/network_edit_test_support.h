@@ -105,7 +105,7 @@ public:
     }
     std::size_t GetUndoCount() const override { return undo.size(); }
     void ShowSubState(std::uint32_t state) override { shown = state; }
-    void RefreshSectionButtons() override {}
+    void RefreshSectionButtons() override { ++buttonsRefreshed; }
     void BeginNetworkDisplay() override { ++displayBegun; }
     void EndNetworkDisplay() override { ++displayEnded; }
     bool HasWindow() const override { return true; }
@@ -142,6 +142,7 @@ public:
     std::uint32_t shown = 99;
     int displayBegun = 0, displayEnded = 0, recomputed = 0, positionUpdates = 0, accepted = 0, leftPicker = 0;
     int undone = 0;
+    int buttonsRefreshed = 0;
     bool preserveG1 = false, subSampling = false, keepOnMesh = true;
     std::int32_t sampleCount = 3;
     ST_CInteractiveSectionPlane plane;
