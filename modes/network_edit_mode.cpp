@@ -183,6 +183,18 @@ void CUIM_EditNetwork::ClearHover()
     hoveredPointCurve = nullptr;
 }
 
+void CUIM_EditNetwork::EndPlaneDrag()
+{
+    if (!planeDrag)
+        return;
+    planeDrag = 0;
+    planeHover = 0;
+    // However the drag ended, the plane stays where it was dragged: the
+    // previewed sections (which Accept would add) are cut there.
+    if (INetworkEditPage* page = Page(); page && page->HasWindow())
+        page->RecomputeSections();
+}
+
 void CUIM_EditNetwork::ForgetCurvePointers()
 {
     ClearPressState();
@@ -425,7 +437,7 @@ void CUIM_EditNetwork::OnEscape(C3DView* view)
         if (!anySelected)
             subState = kNetworkModifyCurves;
     }
-    planeDrag = 0;
+    EndPlaneDrag();
     ClearPressState();
     ClearHover();
     snap = stCurveSnap{};
@@ -458,14 +470,14 @@ BOOL CUIM_EditNetwork::OnDeactivate(C3DView* view)
     // Another tab, a level change or the dialog closing: a drag's curves go
     // back into the network before the mode goes.
     CancelNodeDrag();
-    planeDrag = 0;
+    EndPlaneDrag();
     return CUIM_ScreenSelection::OnDeactivate(view);
 }
 
 void CUIM_EditNetwork::OnSuspend(C3DView* view, std::uint32_t next)
 {
     CancelNodeDrag();
-    planeDrag = 0;
+    EndPlaneDrag();
     CUIM_ScreenSelection::OnSuspend(view, next);
 }
 

@@ -134,6 +134,9 @@ private:
     // After curves were replaced: the press, hover, pick and snap records
     // let go of them.
     void ForgetCurvePointers();
+    // Ends a section-plane drag that lost its release, cutting the sections
+    // where the plane was left.
+    void EndPlaneDrag();
     void HideAnnotations();
     void Repaint(C3DView* view) const;
     void RequestLevel1Redraw(C3DView* view) const;

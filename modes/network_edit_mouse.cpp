@@ -680,8 +680,9 @@ BOOL CUIM_EditNetwork::OnMouseMove(POINT point, UINT flags, C3DView* view)
     }
     if (planeDrag)
     {
+        // The release happened where this view could not see it.
         if ((flags & MK_LBUTTON) == 0)
-            planeDrag = 0;
+            EndPlaneDrag();
         else
         {
             DragSectionPlane(point, view);

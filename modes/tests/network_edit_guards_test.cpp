@@ -189,3 +189,34 @@ TEST_F(NetworkGuards, TheSectionPlaneIsGrabbedAnywhereOnItsFaceAndOnlyThere)
     Move(ScreenUV(45, 32));
     EXPECT_EQ(Cursor(), int(kCursorNetworkSection)) << "20 mm off it is not over the plane";
 }
+
+TEST_F(NetworkGuards, APlaneDragEndedWithoutItsReleaseStillCutsWhereThePlaneWasLeft)
+{
+    Command(kCmdNetworkSectionPlane);
+    Paint();
+    const POINT from = ScreenUV(30, 20), to = ScreenUV(40, 20);
+    // The release happens outside the view: the next move comes without
+    // the button.
+    win32::AdvanceClock(2000);
+    Move(from);
+    Down(from);
+    Move(to);
+    const cPlane left = page.plane.GetPlane();
+    int cut = page.recomputed;
+    mode->OnMouseMove(ScreenUV(45, 25), 0, view);
+    EXPECT_FALSE(mode->IsDragging());
+    EXPECT_EQ(page.recomputed, cut + 1) << "the preview is cut where the plane now is";
+    EXPECT_EQ(page.plane.GetPlane().origin[0], left.origin[0]);
+    ::ReleaseCapture();
+
+    // Escape during a drag leaves the plane where it is too.
+    win32::AdvanceClock(2000);
+    Move(to);
+    Down(to);
+    Move(from);
+    cut = page.recomputed;
+    Escape();
+    EXPECT_EQ(page.recomputed, cut + 1);
+    Up(from);
+    EXPECT_EQ(page.recomputed, cut + 1) << "the release after Escape cuts nothing more";
+}
