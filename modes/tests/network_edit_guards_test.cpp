@@ -188,6 +188,17 @@ TEST_F(NetworkGuards, TheSectionPlaneIsGrabbedAnywhereOnItsFaceAndOnlyThere)
     EXPECT_EQ(Cursor(), int(kCursorNetworkOverPlane));
     Move(ScreenUV(45, 32));
     EXPECT_EQ(Cursor(), int(kCursorNetworkSection)) << "20 mm off it is not over the plane";
+
+    // Turned a quarter of a right angle in its own plane: its corner now
+    // points up the sheet, 11.3 mm from its centre.
+    const float diagonal[3] = {float((right[0] + up[0]) / std::sqrt(2.0)), float((right[1] + up[1]) / std::sqrt(2.0)),
+                               float((right[2] + up[2]) / std::sqrt(2.0))};
+    ASSERT_TRUE(page.plane.SetXDirection({diagonal[0], diagonal[1], diagonal[2]}));
+    Paint();
+    Move(ScreenUV(30, 30.5));
+    EXPECT_EQ(Cursor(), int(kCursorNetworkOverPlane)) << "near its corner, 10.5 mm up the sheet";
+    Move(ScreenUV(37, 27));
+    EXPECT_EQ(Cursor(), int(kCursorNetworkSection)) << "9.9 mm along its own axis is past its edge";
 }
 
 TEST_F(NetworkGuards, APlaneDragEndedWithoutItsReleaseStillCutsWhereThePlaneWasLeft)
