@@ -53,6 +53,9 @@ TEST_F(NetworkCommands, AcceptHandsThePreviewToTheSectionPanelAndOnlySectionPlan
 {
     Command(kCmdNetworkAccept);
     EXPECT_EQ(page.accepted, 1);
+    // The page's "leave the picker" asks the page to go back to Modify.
+    Command(kCmdNetworkLeavePicker);
+    EXPECT_EQ(page.leftPicker, 1);
     const int cut = page.recomputed;
     for (UINT id : {kCmdNetworkModify, kCmdNetworkExtrapolate, kCmdNetworkAddCurve})
         Command(id);

@@ -231,3 +231,23 @@ TEST_F(NetworkGuards, APlaneDragEndedWithoutItsReleaseStillCutsWhereThePlaneWasL
     Up(from);
     EXPECT_EQ(page.recomputed, cut + 1) << "the release after Escape cuts nothing more";
 }
+
+TEST_F(NetworkGuards, TheFirstNodeHoversAndADragGivesTheMouseBack)
+{
+    a = AddCurve({{6, 10}, {20, 12}, {34, 10}});
+    Command(kCmdNetworkModify);
+    Paint();
+    // The network's very first node has pick id 0.
+    const P3 first = NodesOf(Network())[0][0];
+    Move(Screen(first));
+    ASSERT_FALSE(IsFloatUnset(mode->GetHoveredPoint()[0]));
+    EXPECT_LT(Distance(mode->GetHoveredPoint(), first), 1e-4f);
+    // Dragged and dropped: the view holds the mouse only while the button is down.
+    win32::AdvanceClock(2000);
+    Down(Screen(first));
+    ASSERT_TRUE(mode->IsNodeDragging());
+    EXPECT_EQ(::GetCapture(), view->GetSafeHwnd());
+    Move(ScreenUV(12, 20));
+    Up(ScreenUV(12, 20));
+    EXPECT_NE(::GetCapture(), view->GetSafeHwnd());
+}
