@@ -1,11 +1,13 @@
 #include "fitting/sphere_fit.h"
 
 #include "core/simplex_minimiser.h"
+#include "fitting/packed_fit_points.h"
 #include "fitting/simplex_scale.h"
 #include "fitting/square_matrix.h"
 
 #include <cfloat>
 #include <cmath>
+#include <new>
 
 namespace
 {
@@ -17,17 +19,37 @@ constexpr double kFltEpsilon = 1.1920928955078125e-07;
 // near the origin got next to no first step and the simplex stayed at the
 // algebraic estimate, while one far out got a step of a good part of a small
 // sphere. The radius is a length of the sphere itself and goes as it is.
-void CentreScales(const cSphereFit& fit, const double start[3], stSimplexLength scales[3])
+void CentreScales(const cPackedFitPoints& points, const double start[3], stSimplexLength scales[3])
 {
-    double centroid[3];
-    const double spread = ActivePointSpread(fit, centroid);
+    const double spread = PackedPointSpread(points, nullptr, start);
     for (int k = 0; k < 3; ++k)
         scales[k] = {start[k], spread};
 }
 
+// SumSquaredRadialErrors in one tight pass over the active points, packed
+// once for the hundreds of evaluations a refinement makes.
+double PackedRadialErrors(const cPackedFitPoints& points, const double centre[3], double radius)
+{
+    const float* px = points.X();
+    const float* py = points.Y();
+    const float* pz = points.Z();
+    return SumPackedBlocks<double>(points, nullptr, [&](std::size_t begin, std::size_t end, double& out) {
+        double sum = 0.0;
+        for (std::size_t i = begin; i < end; ++i)
+        {
+            const double dx = px[i] - centre[0];
+            const double dy = py[i] - centre[1];
+            const double dz = pz[i] - centre[2];
+            const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - radius;
+            sum += e * e;
+        }
+        out += sum;
+    });
+}
+
 struct SphereContext
 {
-    const cSphereFit* fit;
+    const cPackedFitPoints* points;
     stSimplexLength centre[3];
 };
 
@@ -35,13 +57,12 @@ double SphereObjective(const cDoubleVector& x, void* context)
 {
     const auto* ctx = static_cast<const SphereContext*>(context);
     const double centre[3] = {ctx->centre[0].Unpack(x[0]), ctx->centre[1].Unpack(x[1]), ctx->centre[2].Unpack(x[2])};
-    std::uint64_t count = 0;
-    return ctx->fit->SumSquaredRadialErrors(centre, std::fabs(x[3]), count);
+    return PackedRadialErrors(*ctx->points, centre, std::fabs(x[3]));
 }
 
 struct ConstrainedSphereContext
 {
-    const cSphereFit* fit;
+    const cPackedFitPoints* points;
     double centre[3];
     double radius;
     bool open[4];
@@ -63,8 +84,7 @@ double ConstrainedSphereObjective(const cDoubleVector& x, void* context)
     double centre[3];
     double radius;
     RebuildConstrainedSphere(*ctx, x, centre, radius);
-    std::uint64_t count = 0;
-    return ctx->fit->SumSquaredRadialErrors(centre, radius, count);
+    return PackedRadialErrors(*ctx->points, centre, radius);
 }
 
 } // namespace
@@ -199,13 +219,22 @@ bool cSphereFit::Refine(double centre[3], double& radius) const
     cDoubleVector x(4);
     if (x.GetCount() != 4)
         return false;
-    SphereContext ctx{this, {}};
-    CentreScales(*this, centre, ctx.centre);
-    for (int k = 0; k < 3; ++k)
-        x[k] = ctx.centre[k].Pack(centre[k]);
-    x[3] = radius;
-    if (MinimiseSimplex(x, SphereObjective, &ctx, 1e-6, 500, 0.00025f) == 0)
+    SphereContext ctx{};
+    try
+    {
+        const cPackedFitPoints packed(Points());
+        ctx.points = &packed;
+        CentreScales(packed, centre, ctx.centre);
+        for (int k = 0; k < 3; ++k)
+            x[k] = ctx.centre[k].Pack(centre[k]);
+        x[3] = radius;
+        if (MinimiseSimplex(x, SphereObjective, &ctx, 1e-6, 500, 0.00025f) == 0)
+            return false;
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
+    }
     const double result[4] = {ctx.centre[0].Unpack(x[0]), ctx.centre[1].Unpack(x[1]), ctx.centre[2].Unpack(x[2]),
                               std::fabs(x[3])};
     if (!AllFinite(result, 4))
@@ -224,7 +253,6 @@ bool cSphereFit::RefineConstrained(double centre[3], double& radius, const std::
     if (!Fit(estimateCentre, estimateRadius))
         return false;
     ConstrainedSphereContext ctx{};
-    ctx.fit = this;
     for (int k = 0; k < 3; ++k)
         ctx.centre[k] = centre[k];
     ctx.radius = radius;
@@ -240,15 +268,24 @@ bool cSphereFit::RefineConstrained(double centre[3], double& radius, const std::
     cDoubleVector x(freeCount);
     if (x.GetCount() != freeCount)
         return false;
-    CentreScales(*this, estimateCentre, ctx.openCentre);
-    std::uint32_t i = 0;
-    if (ctx.open[3])
-        x[i++] = estimateRadius;
-    for (int k = 0; k < 3; ++k)
-        if (ctx.open[k])
-            x[i++] = ctx.openCentre[k].Pack(estimateCentre[k]);
-    if (MinimiseSimplex(x, ConstrainedSphereObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
+    try
+    {
+        const cPackedFitPoints packed(Points());
+        ctx.points = &packed;
+        CentreScales(packed, estimateCentre, ctx.openCentre);
+        std::uint32_t i = 0;
+        if (ctx.open[3])
+            x[i++] = estimateRadius;
+        for (int k = 0; k < 3; ++k)
+            if (ctx.open[k])
+                x[i++] = ctx.openCentre[k].Pack(estimateCentre[k]);
+        if (MinimiseSimplex(x, ConstrainedSphereObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
+            return false;
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
+    }
     double c[3];
     double r;
     RebuildConstrainedSphere(ctx, x, c, r);
