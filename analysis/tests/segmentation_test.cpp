@@ -225,3 +225,21 @@ TEST(SmallRegions, BrokenNeighbourLinksStillEnd)
     for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
         ASSERT_TRUE(std::isfinite(Value(mesh, i)));
 }
+
+TEST(SmallRegions, AnIslandOfTheFirstTriangleAloneFlipsToo)
+{
+    // The walk seeds from every triangle in index order, the first included:
+    // a one-triangle island there must be found like any other.
+    for (const bool islandMarked : {true, false})
+    {
+        cMesh mesh;
+        FillMesh(mesh, HeightField(4, [](double, double) { return 0.0; })); // 32 triangles of area 0.5
+        mesh.ForEachTriangle([&](cMeshTriangle& t) {
+            t.flags = islandMarked ? std::uint8_t(0) : kTriangleFlagSelected;
+        });
+        auto& first = mesh.GetTriangle(0)->flags;
+        first = islandMarked ? kTriangleFlagSelected : std::uint8_t(0);
+        RemoveSmallRegions(mesh, 1.0);
+        EXPECT_EQ(CountMarked(mesh), islandMarked ? 0u : 32u) << islandMarked;
+    }
+}
