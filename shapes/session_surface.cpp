@@ -145,6 +145,7 @@ void CSessionSurface::ClearRegion()
 {
     m_tree.Clear();
     m_region.Clear();
+    m_treeStale = false;
 }
 
 void CSessionSurface::AppendRegionPoint(const float p[3])
@@ -163,6 +164,26 @@ void CSessionSurface::RebuildSearchTree()
     for (std::uint32_t i = 0; i < count; ++i)
         m_tree.Add(m_region.GetVertex(i));
     m_tree.Build();
+    m_treeStale = false;
+}
+
+void CSessionSurface::DeferSearchTree()
+{
+    // Emptied at once, so it never holds points of the old region.
+    m_tree.Clear();
+    m_treeStale = true;
+}
+
+const tVertexKDTree& CSessionSurface::UpToDateTree() const
+{
+    if (m_treeStale)
+        const_cast<CSessionSurface*>(this)->RebuildSearchTree();
+    return m_tree;
+}
+
+const tVertexKDTree& CSessionSurface::GetSearchTree() const
+{
+    return UpToDateTree();
 }
 
 void CSessionSurface::TransformRegion(const double m[12])
@@ -170,7 +191,7 @@ void CSessionSurface::TransformRegion(const double m[12])
     m_tree.Clear();
     m_region.Transform(m);
     m_region.UpdateBoundingBox();
-    RebuildSearchTree();
+    DeferSearchTree();
 }
 
 bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const float c[3])
@@ -187,7 +208,7 @@ bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const
             return false;
     }
     double radius = RegionMembershipRadius(centroid);
-    return m_tree.FindNearest(centroid, radius) != nullptr;
+    return UpToDateTree().FindNearest(centroid, radius) != nullptr;
 }
 
 void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code)
@@ -244,7 +265,7 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     m_region.UpdateBoundingBox();
     if (tags != nullptr)
         tags->RecomputeHasColours();
-    RebuildSearchTree();
+    DeferSearchTree();
 }
 
 void CSessionSurface::SelectRegion(cMesh* mesh)
@@ -329,7 +350,7 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
         AppendRegionPoint(p);
     }
     m_region.UpdateBoundingBox();
-    RebuildSearchTree();
+    DeferSearchTree();
     SetName(name);
     m_isNew = 0;
 

@@ -93,6 +93,7 @@ public:
     // True when the triangle (three corner positions) belongs to the region.
     bool ContainsTriangle(const float a[3], const float b[3], const float c[3]);
 
+    // Builds the tree over the region points now.
     void RebuildSearchTree();
     // Empties the region and its search tree together, so the tree never
     // points into freed points.
@@ -107,9 +108,14 @@ public:
     CObjectSurfaces* GetOwner() const { return m_owner; }
     ISceneObject* GetSceneObject() const { return m_sceneObject; }
     ST_IExtracted* GetRecord() const { return m_record; }
-    cPointCloud& GetRegionPoints() { return m_region; }
+    // The writable points: the tree is built again before its next query.
+    cPointCloud& GetRegionPoints()
+    {
+        m_treeStale = true;
+        return m_region;
+    }
     const cPointCloud& GetRegionPoints() const { return m_region; }
-    const tVertexKDTree& GetSearchTree() const { return m_tree; }
+    const tVertexKDTree& GetSearchTree() const;
     // 1 while the session was made here, 0 once it came from a document.
     int IsNew() const { return m_isNew; }
 
@@ -126,10 +132,16 @@ protected:
 private:
     void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code);
     void AppendRegionPoint(const float p[3]);
+    // A new region's tree waits for its first query: a kind change or a
+    // document read never asks the tree anything, and on a scan of millions
+    // of triangles the build is most of what the user would wait for.
+    void DeferSearchTree();
+    const tVertexKDTree& UpToDateTree() const;
 
     GUID m_classId{};
     cPointCloud m_region;
-    tVertexKDTree m_tree;
+    mutable tVertexKDTree m_tree;
+    mutable bool m_treeStale = false;
     CObjectSurfaces* m_owner;
     int m_isNew = 1;
 };

@@ -1,0 +1,138 @@
+// A session's region tree is built when a query first needs it: whatever
+// made the region (the selection, a document, a transform, points written
+// in place), the next membership test and the tree itself answer for
+// exactly the region's points, never for those of the region before.
+#include "shapes/session_kinds.h"
+
+#include "core/mesh.h"
+#include "core/triangle_colour_property.h"
+#include "platform/geometry/binary_archive.h"
+#include "support/test_sessions.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const ON_UUID kHost = ON_UuidFromString("7C1E5A30-2B4D-4F6A-9E8B-1D2C3B4A5F60");
+
+// Nearest region point to p within radius (a copy, so the tree's own
+// radius update stays out of the caller's way).
+const cVertex* Nearest(const CSessionSurface& session, const float p[3], double radius)
+{
+    return session.GetSearchTree().FindNearest(p, radius);
+}
+
+// Every region point is its own nearest point, and a point between the
+// grid's centroids finds none within a tenth of the spacing.
+void ExpectTreeHoldsExactlyTheRegion(const CSessionSurface& session)
+{
+    const cPointCloud& region = session.GetRegionPoints();
+    for (std::uint32_t i = 0; i < region.GetVertexCount(); ++i)
+    {
+        const cVertex* found = Nearest(session, region.GetVertex(i)->Position(), 1e-6);
+        ASSERT_NE(found, nullptr) << i;
+        ASSERT_EQ(found, region.GetVertex(i)) << i;
+    }
+}
+
+class SessionRegionTree : public ::testing::TestWithParam<double>
+{
+protected:
+    void SetUp() override
+    {
+        mesh = MakeGridMeshObject(12, 10, 1.0, GetParam(), -GetParam(), 0.25 * GetParam());
+        session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);
+    }
+    void Select(int i0, int i1, int j0, int j1)
+    {
+        cMesh& m = *mesh->GetMesh();
+        m.ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+        for (int j = j0; j < j1; ++j)
+            for (int i = i0; i < i1; ++i)
+                for (int k = 0; k < 2; ++k)
+                    m.GetTriangle(static_cast<std::uint32_t>(2 * (j * 12 + i) + k))->flags |= kTriangleFlagSelected;
+    }
+    bool Contains(std::uint32_t triangle)
+    {
+        cMesh& m = *mesh->GetMesh();
+        const cMeshTriangle& t = *m.GetTriangle(triangle);
+        return session->ContainsTriangle(m.GetVertex(t.vertexIndex[0])->Position(),
+                                         m.GetVertex(t.vertexIndex[1])->Position(),
+                                         m.GetVertex(t.vertexIndex[2])->Position());
+    }
+    CEntitiesHistory history;
+    std::unique_ptr<cMeshObject> mesh;
+    CSessionSurface* session = nullptr;
+};
+
+TEST_P(SessionRegionTree, EachNewRegionIsFoundByTheNextQueryAndTheOldOneNeverAgain)
+{
+    Select(0, 4, 0, 3);
+    session->TakeSelection(mesh.get());
+    ExpectTreeHoldsExactlyTheRegion(*session);
+    EXPECT_TRUE(Contains(0));
+    EXPECT_FALSE(Contains(2 * 5));
+
+    // A second selection replaces the first before any query was made.
+    Select(5, 9, 4, 8);
+    session->TakeSelection(mesh.get());
+    Select(6, 7, 6, 7);
+    session->TakeSelection(mesh.get());
+    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 2u);
+    EXPECT_FALSE(Contains(0)) << "the first region is gone from the tree";
+    EXPECT_FALSE(Contains(2 * (4 * 12 + 5)));
+    EXPECT_TRUE(Contains(2 * (6 * 12 + 6)));
+    EXPECT_TRUE(Contains(2 * (6 * 12 + 6) + 1));
+    ExpectTreeHoldsExactlyTheRegion(*session);
+
+    // The tags the old regions painted go when the selection becomes the
+    // region again, which asks the tree of the region before it.
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    for (std::uint32_t t = 0; t < mesh->GetMesh()->GetTriangleCount(); ++t)
+        tags.Set(t, 9);
+    mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+    session->TakeSelection(mesh.get());
+    for (std::uint32_t t = 0; t < mesh->GetMesh()->GetTriangleCount(); ++t)
+        ASSERT_EQ(tags.Get(t), t == 2 * (6 * 12 + 6) || t == 2 * (6 * 12 + 6) + 1 ? 0 : 9) << t;
+}
+
+TEST_P(SessionRegionTree, MovedReadAndWrittenRegionsAnswerForTheirNewPoints)
+{
+    Select(2, 6, 1, 5);
+    session->TakeSelection(mesh.get());
+    const std::uint32_t inside = 2 * (3 * 12 + 4);
+    ASSERT_TRUE(Contains(inside));
+
+    // Moved with its object: the tree follows the points.
+    const double shift[12] = {1, 0, 0, 3.0, 0, 1, 0, 0, 0, 0, 1, 0};
+    session->GetOwner()->TransformSessions(shift, nullptr);
+    ExpectTreeHoldsExactlyTheRegion(*session);
+    EXPECT_FALSE(Contains(2 * (3 * 12 + 2))) << "left behind by the move";
+    EXPECT_TRUE(Contains(2 * (3 * 12 + 7))) << "three quads on";
+
+    // Written and read back: the region read answers at once.
+    ON_MemoryArchive archive;
+    ASSERT_TRUE(history.Write(archive));
+    const std::vector<std::uint8_t> bytes = archive.Buffer();
+    ON_MemoryArchive in(bytes.data(), bytes.size());
+    int major = 0, minor = 0;
+    CEntitiesHistory back;
+    ASSERT_TRUE(in.Read3dmChunkVersion(&major, &minor) && back.Read(in, major, minor));
+    CSessionSurface* read = back.Entry(0)->Session(0);
+    ASSERT_EQ(read->GetRegionPoints().GetVertexCount(), session->GetRegionPoints().GetVertexCount());
+    ExpectTreeHoldsExactlyTheRegion(*read);
+    read->PaintMeshRegion(mesh.get());
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    EXPECT_EQ(tags.Get(2 * (3 * 12 + 7)), kSessionKindPlane);
+
+    // Points written in place are found without an explicit rebuild.
+    const float extra[3] = {static_cast<float>(GetParam()) - 40.0f, 7.0f, 1.0f};
+    session->GetRegionPoints().AddVertex(extra);
+    ASSERT_NE(Nearest(*session, extra, 1e-6), nullptr);
+    ExpectTreeHoldsExactlyTheRegion(*session);
+}
+
+INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegionTree, ::testing::Values(0.0, 5000.0));
+
+} // namespace
