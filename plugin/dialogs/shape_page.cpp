@@ -105,6 +105,15 @@ std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out)
 
 bool RefitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session)
 {
+    if (!FitActiveSurface(page, session))
+        return false;
+    if (cCPView* view = page->View(); view && view->GetSafeHwnd())
+        view->RequestRedraw(0);
+    return true;
+}
+
+bool FitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session)
+{
     if (!session || !session->GetRecord() || !page || !page->Owner())
         return false;
     CCreatePrimitiveDialog* dialog = page->Owner();
@@ -122,8 +131,6 @@ bool RefitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session)
         return false;
     if (reference)
         session->TakeSelection(reference); // the region, with its colours
-    if (cCPView* view = page->View(); view && view->GetSafeHwnd())
-        view->RequestRedraw(0);
     return true;
 }
 

@@ -25,6 +25,9 @@ std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out);
 // takes the marked triangles as its region. False without a session or
 // record, or when the fit failed (the shape then stays as it was).
 bool RefitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session);
+// The same without the redraw, for a caller that draws the view itself
+// once it has made the shape current.
+bool FitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session);
 
 class CSubSurfaceDlg : public CSubDlgBase
 {

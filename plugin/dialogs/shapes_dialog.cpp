@@ -677,7 +677,10 @@ void CCreatePrimitiveDialog::OnKindChange()
     session->GetRecord()->BuildRows();
     AddListItem(session);
     SelectListItem(session);
-    if (!RefitActiveSurface(m_shapePage.get(), session))
+    // Fitted without the refit's own redraw: that frame would show the
+    // region without its shape, and on a large scan drawing it takes as long
+    // as the fit. The view is drawn once, below, with the shape current.
+    if (!FitActiveSurface(m_shapePage.get(), session))
     {
         SetCurrentShape(nullptr);
         RemoveListItem(session);
