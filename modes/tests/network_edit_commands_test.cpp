@@ -202,11 +202,15 @@ TEST_F(NetworkCommands, DrawnPointsFaceTheViewerWhicheverWayTheViewTurns)
             EXPECT_NEAR(v.Normal()[k], turned[8 + k], 1e-5) << k;
 }
 
-TEST_F(NetworkCommands, WhenAPlanePickerEndsTheModeRefreshesThePanelsButtons)
+TEST_F(NetworkCommands, WhenAPlanePickerEndsTheModeRefreshesThePanelsButtonsAndKeepsThePlane)
 {
     RegisterSectionPlanePicker();
     SetSectionPlaneHost(view, &page);
     Command(kCmdNetworkSectionPlane);
+    // The user had moved the plane off its first place.
+    const P3 moved = SheetPoint(44, 12);
+    page.plane.MoveTo({moved[0], moved[1], moved[2]});
+    const cPlane placed = page.plane.GetPlane();
     ASSERT_TRUE(view->StartToolMode(kModeSectionPlanePicker, nullptr));
     ASSERT_NE(view->GetActiveMode(), mode);
     const int before = page.buttonsRefreshed;
@@ -216,5 +220,7 @@ TEST_F(NetworkCommands, WhenAPlanePickerEndsTheModeRefreshesThePanelsButtons)
     EXPECT_EQ(view->GetActiveMode(), mode);
     EXPECT_GT(page.buttonsRefreshed, before);
     EXPECT_EQ(mode->GetSubState(), kNetworkSectionPlane);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(page.plane.GetPlane().origin[k], placed.origin[k]) << "the plane stays where the user left it";
     SetSectionPlaneHost(view, nullptr);
 }

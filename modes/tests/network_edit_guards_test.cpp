@@ -251,3 +251,83 @@ TEST_F(NetworkGuards, TheFirstNodeHoversAndADragGivesTheMouseBack)
     Up(ScreenUV(12, 20));
     EXPECT_NE(::GetCapture(), view->GetSafeHwnd());
 }
+
+TEST_F(NetworkGuards, WithNodesNotKeptOnTheMeshADropOverTheMeshStaysInTheViewPlane)
+{
+    // The node starts where the sheet bends little and is dropped where it
+    // bends more: a free drop keeps the node's depth, it is not pulled onto
+    // the mesh.
+    a = AddCurve({{10, 20}, {30, 22}, {40, 20}});
+    Command(kCmdNetworkModify);
+    Command(kCmdNetworkToggleKeepOnMesh);
+    ASSERT_FALSE(page.keepOnMesh);
+    Paint();
+    const P3 start = NodesOf(Network())[0][1];
+    const POINT to = ScreenUV(52, 22);
+    Drag(Screen(start), to, 5);
+    ASSERT_EQ(CurveCount(), 1u);
+    const P3 moved = NodesOf(Network())[0][1];
+    const auto depth = [&](const P3& p) { return p[0] * toward[0] + p[1] * toward[1] + p[2] * toward[2]; };
+    EXPECT_NEAR(depth(moved), depth(start), 0.05) << "the node moved in the view plane";
+    const P3 onMesh = SheetPoint(52, 22);
+    EXPECT_GT(std::abs(depth(onMesh) - depth(start)), 1.0) << "the mesh lies elsewhere there";
+    EXPECT_LE(std::abs(Screen(moved).x - to.x), 1);
+    EXPECT_LE(std::abs(Screen(moved).y - to.y), 1);
+}
+
+TEST_F(NetworkGuards, ANodeDroppedOnACurvesFirstSegmentOrFirstNodeJoinsIt)
+{
+    a = AddCurve({{6, 10}, {20, 12}, {34, 10}});
+    b = AddCurve({{10, 30}, {30, 34}, {50, 30}});
+    Command(kCmdNetworkModify);
+    Paint();
+    // b's first node onto the middle of a's first segment.
+    const POINT onSegment = OnCurve(a, 0.2);
+    Drag(ScreenUV(10, 30), onSegment, 5);
+    ASSERT_EQ(CurveCount(), 2u);
+    NetworkNodes nodes = NodesOf(Network());
+    ASSERT_EQ(nodes[0].size(), 4u) << "a took the dropped node as a joint";
+    const P3 joint = nodes[0][1];
+    bool shared = false;
+    for (const P3& node : nodes[1])
+        shared = shared || Distance(node.data(), joint) < 1e-4f;
+    EXPECT_TRUE(shared);
+
+    // b's last node onto the network's very first node (a's start).
+    const P3 first = NodesOf(Network())[0][0];
+    Drag(ScreenUV(50, 30), Screen(first), 5);
+    nodes = NodesOf(Network());
+    int atFirst = 0;
+    for (const auto& curve : nodes)
+        for (const P3& node : curve)
+            atFirst += Distance(node.data(), first) < 1e-4f;
+    EXPECT_EQ(atFirst, 2) << "the two curves meet at a's first node";
+}
+
+TEST_F(NetworkGuards, EscapeDuringADragKeepsTheSelectionAndAReleasedPlaneIsNoLongerDragged)
+{
+    a = AddCurve({{6, 10}, {20, 12}, {34, 10}});
+    b = AddCurve({{10, 30}, {30, 34}, {50, 30}});
+    Command(kCmdNetworkModify);
+    Paint();
+    Click(OnCurve(a, 0.25));
+    ASSERT_TRUE(a->selected);
+    // Shift keeps a selected while b's end is grabbed.
+    win32::AdvanceClock(2000);
+    Move(ScreenUV(50, 30));
+    Key(VK_SHIFT, true);
+    Down(ScreenUV(50, 30));
+    Key(VK_SHIFT, false);
+    Move(ScreenUV(45, 20));
+    ASSERT_TRUE(mode->IsNodeDragging());
+    ASSERT_TRUE(a->selected);
+    Escape();
+    EXPECT_FALSE(mode->IsNodeDragging());
+    EXPECT_TRUE(a->selected) << "Escape only ended the drag";
+    Up(ScreenUV(45, 20));
+
+    Command(kCmdNetworkSectionPlane);
+    Paint();
+    Drag(ScreenUV(30, 20), ScreenUV(36, 20), 3);
+    EXPECT_FALSE(mode->IsDragging()) << "the release ended the plane drag";
+}
