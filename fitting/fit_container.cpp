@@ -3,7 +3,14 @@
 #include "core/vector_math.h"
 #include "fitting/square_matrix.h"
 
+#include <utility>
+
 cFitContainer::cFitContainer(const tFitPointQueue& points) : m_points(&m_ownPoints), m_ownPoints(points)
+{
+    ActivateAllPoints();
+}
+
+cFitContainer::cFitContainer(tFitPointQueue&& points) : m_points(&m_ownPoints), m_ownPoints(std::move(points))
 {
     ActivateAllPoints();
 }

@@ -30,6 +30,9 @@ class cFitContainer
 public:
     // Copies the caller's records and activates all of them.
     explicit cFitContainer(const tFitPointQueue& points);
+    // Takes the caller's records over instead of copying them (a region of
+    // millions of points is not held twice), and activates all of them.
+    explicit cFitContainer(tFitPointQueue&& points);
     // Reads the source's records in place, as they are, instead of copying
     // them: for a fit that only reads (make it const). The source must
     // outlive it and stay unchanged meanwhile.

@@ -24,6 +24,7 @@
 #include <cfloat>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 BEGIN_MESSAGE_MAP(CSubSurfaceDlg, CSubDlgBase)
 ON_NOTIFY(PTN_ITEMCHANGED, IDC_SHAPE_PAGE_TREE, &CSubSurfaceDlg::OnTreeNotify)
@@ -124,7 +125,7 @@ bool FitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session)
     bool fitted = false;
     {
         cWaitCursor wait;
-        const cFitContainer container(points);
+        const cFitContainer container(std::move(points));
         fitted = session->GetRecord()->Refit(container, 1.1, reference, page) != 0;
     }
     if (!fitted)
