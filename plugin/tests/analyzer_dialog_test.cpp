@@ -528,6 +528,30 @@ TEST(DeviationLabels, TextsCarryTheUnitAndAreCutSafely)
     EXPECT_EQ(huge.substr(0, 7), L"max: -3");
 }
 
+TEST(DeviationLabels, APickOnAMeshWithoutAnalysedVerticesAddsNoLabel)
+{
+    CVTLAnalysisMode& mode = TheVTLAnalysisMode();
+    mode.ClearLabels();
+    ON_Mesh mesh;
+    mesh.m_V.Append(ON_3fPoint(-450.0f, 120.0f, 75.0f));
+    mesh.m_V.Append(ON_3fPoint(-440.0f, 121.0f, 76.0f));
+    const ON_3dPoint picked(-441.0, 121.5, 76.0);
+    EXPECT_FALSE(mode.AddLabel(&mesh, picked)) << "never analysed";
+    ON_Mesh empty;
+    ASSERT_NE(cON_AVTree::GetOrCreate(&empty), nullptr);
+    EXPECT_FALSE(mode.AddLabel(&empty, picked)) << "analysed, but without a vertex";
+    EXPECT_TRUE(mode.Labels().empty());
+
+    ASSERT_NE(cON_AVTree::GetOrCreate(&mesh), nullptr);
+    ASSERT_TRUE(mode.AddLabel(&mesh, picked));
+    ASSERT_EQ(mode.Labels().size(), 1u);
+    EXPECT_EQ(mode.Labels()[0].point, ON_3dPoint(-440.0, 121.0, 76.0));
+    EXPECT_EQ(mode.Labels()[0].picked, picked);
+    EXPECT_NEAR(mode.Labels()[0].distance, std::sqrt(1.25), 1e-6);
+    EXPECT_EQ(mode.Labels()[0].deviation, FLT_MAX) << "not measured yet";
+    mode.ClearLabels();
+}
+
 TEST_F(FloatingAnalyzer, LabelsOfADeletedMeshGoAtTheNextFrameAndTheDotsShowTheDeviation)
 {
     if (wgl::PlatformFailure()[0] != '\0')
