@@ -295,7 +295,17 @@ TEST_F(NetworkGuards, ANodeDroppedOnACurvesFirstSegmentOrFirstNodeJoinsIt)
 
     // b's last node onto the network's very first node (a's start).
     const P3 first = NodesOf(Network())[0][0];
-    Drag(ScreenUV(50, 30), Screen(first), 5);
+    const POINT near{Screen(first).x + 3, Screen(first).y - 2};
+    win32::AdvanceClock(2000);
+    Move(ScreenUV(50, 30));
+    Down(ScreenUV(50, 30));
+    Move(ScreenUV(30, 20));
+    Move(near);
+    const t3DPoint<float> held = mode->GetDraggedNode();
+    EXPECT_EQ(held.x, first[0]) << "over the first node the dragged node takes its place";
+    EXPECT_EQ(held.y, first[1]);
+    EXPECT_EQ(held.z, first[2]);
+    Up(near);
     nodes = NodesOf(Network());
     int atFirst = 0;
     for (const auto& curve : nodes)
