@@ -228,7 +228,9 @@ tFitPointQueue SphereCap(const Placement& at, const double axis[3], double cap, 
 {
     std::mt19937 rng(seed);
     const double origin[3] = {0.0, 0.0, 0.0};
-    tFitPointQueue q = Sphere(rng, origin, 0.5 * at.size, cap, kNoise * at.size, kPointCount);
+    // One point more than a multiple of four, so that a sum taken four
+    // points at a time has a remainder to add.
+    tFitPointQueue q = Sphere(rng, origin, 0.5 * at.size, cap, kNoise * at.size, kPointCount + 1);
     double u[3], v[3];
     Basis(axis, u, v);
     for (stFitPoint& p : q)

@@ -1,6 +1,7 @@
 #include "fitting/sphere_fit.h"
 
 #include "fit_samples.h"
+#include "least_squares_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,41 @@ TEST(SphereFit, ConstrainedRefinementKeepsFixedValues)
     // The mean distance of the sphere's points from a centre 0.94 off the
     // true one: about 5 + 0.94^2 / 15.
     EXPECT_NEAR(r2, 5.06, 0.05);
+}
+
+// The refinement sums its objective several points at a time: every point
+// counts, the last of a count that is not a multiple of four too. The point
+// thrown off the sphere is the last one, so a sum that missed it would end
+// on the sphere through the others.
+TEST(SphereFit, RefinementCountsEveryPointWhateverTheirNumber)
+{
+    for (int count = 5; count <= 12; ++count)
+    {
+        SCOPED_TRACE(count);
+        std::mt19937 rng(40 + count);
+        const double centre[3] = {1200.0, -1400.0, 800.0};
+        tFitPointQueue q = Sphere(rng, centre, 2.5, kPi, 0.0, count - 1);
+        const double off[3] = {centre[0] + 3.0, centre[1], centre[2]};
+        q.push_back(Point(off, off));
+        const cSphereFit fit(q);
+        double c[3] = {centre[0] + 0.01, centre[1], centre[2]}, r = 2.5;
+        ASSERT_TRUE(fit.Refine(c, r));
+
+        const std::vector<Eigen::Vector3d> p = least_squares_reference::Positions(q);
+        Eigen::VectorXd x(4);
+        x << 0.01, 0.0, 0.0, 2.5;
+        x = least_squares_reference::Minimise(x, int(p.size()), [&](const Eigen::VectorXd& y, Eigen::VectorXd& e) {
+            const Eigen::Vector3d m(centre[0] + y[0], centre[1] + y[1], centre[2] + y[2]);
+            for (std::size_t i = 0; i < p.size(); ++i)
+                e[Eigen::Index(i)] = (p[i] - m).norm() - y[3];
+        });
+        const double best[3] = {centre[0] + x[0], centre[1] + x[1], centre[2] + x[2]};
+        std::uint64_t n = 0;
+        const double least = fit.SumSquaredRadialErrors(best, x[3], n);
+        EXPECT_GT(least, 0.01);
+        EXPECT_LT(fit.SumSquaredRadialErrors(c, r, n), least * (1.0 + 1e-5));
+        EXPECT_NEAR(r, x[3], 0.01);
+    }
 }
 
 } // namespace
