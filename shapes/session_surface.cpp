@@ -13,6 +13,7 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -157,6 +158,17 @@ void CSessionSurface::AppendRegionPoint(const float p[3])
     vertex->index = index;
 }
 
+bool CSessionSurface::ReplaceRegionPoint(std::uint32_t index, const float p[3])
+{
+    cVertex* vertex = m_region.GetVertex(index);
+    const bool kept = std::memcmp(vertex->Position(), p, 3 * sizeof(float)) == 0;
+    vertex->x = p[0], vertex->y = p[1], vertex->z = p[2];
+    vertex->flags = 0;
+    vertex->nx = vertex->ny = vertex->nz = 0.0f;
+    vertex->index = index;
+    return kept;
+}
+
 void CSessionSurface::RebuildSearchTree()
 {
     m_tree.Clear();
@@ -188,10 +200,10 @@ const tVertexKDTree& CSessionSurface::GetSearchTree() const
 
 void CSessionSurface::TransformRegion(const double m[12])
 {
-    m_tree.Clear();
+    // The tree is emptied before its points move.
+    DeferSearchTree();
     m_region.Transform(m);
     m_region.UpdateBoundingBox();
-    DeferSearchTree();
 }
 
 bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const float c[3])
@@ -241,10 +253,19 @@ void CSessionSurface::ClearMeshRegion(ISceneObject* meshObject)
 void CSessionSurface::TakeSelection(ISceneObject* meshObject)
 {
     ClearMeshRegion(meshObject);
-    ClearRegion();
     cMesh* mesh = MeshOf(meshObject);
     if (mesh == nullptr)
+    {
+        ClearRegion();
         return;
+    }
+    // The new region is written over the old one point by point: a refit of
+    // unchanged marks (Rebuild, a direction, a row) finds every point where
+    // it was, and the tree the old region's tags were just cleared with
+    // stays the region's tree instead of being built again.
+    const std::uint32_t before = m_region.GetVertexCount();
+    bool same = true;
+    std::uint32_t taken = 0;
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
     const std::uint8_t code = GetKindCode();
     const std::uint32_t count = mesh->GetTriangleCount();
@@ -260,11 +281,31 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
             tags->Set(i, code);
         float centroid[3];
         RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
-        AppendRegionPoint(centroid);
+        if (taken < before)
+            same = ReplaceRegionPoint(taken, centroid) && same;
+        else
+        {
+            same = false;
+            AppendRegionPoint(centroid);
+        }
+        ++taken;
     }
-    m_region.UpdateBoundingBox();
+    if (taken < before)
+    {
+        same = false;
+        if (taken == 0)
+            ClearRegion();
+        else
+        {
+            m_region.GetVertexArray().Resize(taken);
+            m_region.GetVertexArray().SetCount(taken);
+        }
+    }
     if (tags != nullptr)
         tags->RecomputeHasColours();
+    if (same)
+        return;
+    m_region.UpdateBoundingBox();
     DeferSearchTree();
 }
 

@@ -132,6 +132,8 @@ protected:
 private:
     void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code);
     void AppendRegionPoint(const float p[3]);
+    // Writes region point `index` afresh; true when it was there already.
+    bool ReplaceRegionPoint(std::uint32_t index, const float p[3]);
     // A new region's tree waits for its first query: a kind change or a
     // document read never asks the tree anything, and on a scan of millions
     // of triangles the build is most of what the user would wait for.

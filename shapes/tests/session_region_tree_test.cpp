@@ -133,6 +133,65 @@ TEST_P(SessionRegionTree, MovedReadAndWrittenRegionsAnswerForTheirNewPoints)
     ExpectTreeHoldsExactlyTheRegion(*session);
 }
 
+TEST_P(SessionRegionTree, RetakingTheSelectionRenewsTheRegionPointByPoint)
+{
+    const auto expectRegionOf = [this](int i0, int i1, int j0, int j1)
+    {
+        const cPointCloud& region = session->GetRegionPoints();
+        ASSERT_EQ(region.GetVertexCount(), static_cast<std::uint32_t>(2 * (i1 - i0) * (j1 - j0)));
+        for (std::uint32_t v = 0; v < region.GetVertexCount(); ++v)
+        {
+            const cVertex& p = *region.GetVertex(v);
+            ASSERT_EQ(p.flags, 0u) << v;
+            ASSERT_EQ(p.index, v) << v;
+            ASSERT_EQ(p.nx, 0.0f);
+            ASSERT_EQ(p.nz, 0.0f);
+        }
+        const float* box = const_cast<cPointCloud&>(region).GetBoundingBox();
+        EXPECT_FLOAT_EQ(box[0], static_cast<float>(GetParam() + i0 + 1.0 / 3.0));
+        EXPECT_FLOAT_EQ(box[3], static_cast<float>(GetParam() + i1 - 1.0 / 3.0));
+        for (std::uint32_t t = 0; t < 2u * 12u * 10u; ++t)
+        {
+            const int i = static_cast<int>(t / 2 % 12), j = static_cast<int>(t / 2 / 12);
+            ASSERT_EQ(Contains(t), i >= i0 && i < i1 && j >= j0 && j < j1) << t;
+        }
+        ExpectTreeHoldsExactlyTheRegion(*session);
+    };
+    Select(0, 4, 0, 3);
+    session->TakeSelection(mesh.get());
+    expectRegionOf(0, 4, 0, 3);
+    // The same marks again: the region and the tree its queries built stay.
+    session->TakeSelection(mesh.get());
+    expectRegionOf(0, 4, 0, 3);
+    // And again, with the region's points scribbled on in place
+    // (their records come back as a region's).
+    session->GetRegionPoints().GetVertex(5)->flags = 7;
+    session->GetRegionPoints().GetVertex(6)->nx = 1.0f;
+    session->TakeSelection(mesh.get());
+    expectRegionOf(0, 4, 0, 3);
+    // As many points, all moved one quad on.
+    Select(1, 5, 0, 3);
+    session->TakeSelection(mesh.get());
+    expectRegionOf(1, 5, 0, 3);
+    // Only the last quad differs.
+    Select(1, 5, 0, 3);
+    mesh->GetMesh()->GetTriangle(2 * (2 * 12 + 4))->flags = 0;
+    mesh->GetMesh()->GetTriangle(2 * (2 * 12 + 4) + 1)->flags = 0;
+    mesh->GetMesh()->GetTriangle(2 * (2 * 12 + 7))->flags = kTriangleFlagSelected;
+    mesh->GetMesh()->GetTriangle(2 * (2 * 12 + 7) + 1)->flags = kTriangleFlagSelected;
+    session->TakeSelection(mesh.get());
+    EXPECT_FALSE(Contains(2 * (2 * 12 + 4)));
+    EXPECT_TRUE(Contains(2 * (2 * 12 + 7) + 1));
+    ExpectTreeHoldsExactlyTheRegion(*session);
+    // Fewer points, then more than ever.
+    Select(2, 3, 1, 2);
+    session->TakeSelection(mesh.get());
+    expectRegionOf(2, 3, 1, 2);
+    Select(0, 12, 0, 10);
+    session->TakeSelection(mesh.get());
+    expectRegionOf(0, 12, 0, 10);
+}
+
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegionTree, ::testing::Values(0.0, 5000.0));
 
 } // namespace
