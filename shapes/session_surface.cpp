@@ -34,6 +34,12 @@ CTriangleColourProperties* TagPropertyOf(ISceneObject* object)
                : nullptr;
 }
 
+// Selected and not hidden: a triangle the selection makes part of a region.
+bool IsTakenBySelection(const cMeshTriangle& triangle)
+{
+    return (triangle.flags & kTriangleFlagSelected) != 0 && (triangle.flags & kTriangleFlagHidden) == 0;
+}
+
 } // namespace
 
 void RegionCentroid(const float a[3], const float b[3], const float c[3], float out[3])
@@ -250,9 +256,32 @@ void CSessionSurface::ClearMeshRegion(ISceneObject* meshObject)
     MarkMeshRegion(meshObject, 0);
 }
 
+void CSessionSurface::ClearReplacedRegion(ISceneObject* meshObject)
+{
+    cMesh* mesh = MeshOf(meshObject);
+    CTriangleColourProperties* tags = TagPropertyOf(meshObject);
+    if (mesh == nullptr || tags == nullptr || m_region.GetVertexCount() == 0)
+        return;
+    // Clearing the old region's tags changes only a tag that is not 0 on a
+    // triangle the new region does not tag again: the others end as they
+    // would anyway, and are spared the tree query (on a refit of unchanged
+    // marks that is every triangle of the region).
+    const std::uint32_t count = std::min(mesh->GetTriangleCount(), tags->GetCount());
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const cMeshTriangle& triangle = *mesh->GetTriangle(i);
+        if (tags->Get(i) == 0 || IsTakenBySelection(triangle))
+            continue;
+        const cVertex* corners[3];
+        if (mesh->GetCorners(triangle, corners) &&
+            ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position()))
+            tags->Set(i, 0);
+    }
+}
+
 void CSessionSurface::TakeSelection(ISceneObject* meshObject)
 {
-    ClearMeshRegion(meshObject);
+    ClearReplacedRegion(meshObject);
     cMesh* mesh = MeshOf(meshObject);
     if (mesh == nullptr)
     {
@@ -272,7 +301,7 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     for (std::uint32_t i = 0; i < count; ++i)
     {
         const cMeshTriangle& triangle = *mesh->GetTriangle(i);
-        if ((triangle.flags & kTriangleFlagSelected) == 0 || (triangle.flags & kTriangleFlagHidden) != 0)
+        if (!IsTakenBySelection(triangle))
             continue;
         const cVertex* corners[3];
         if (!mesh->GetCorners(triangle, corners))

@@ -131,6 +131,8 @@ protected:
 
 private:
     void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code);
+    // The first step of TakeSelection: the old region's tags cleared.
+    void ClearReplacedRegion(ISceneObject* meshObject);
     void AppendRegionPoint(const float p[3]);
     // Writes region point `index` afresh; true when it was there already.
     bool ReplaceRegionPoint(std::uint32_t index, const float p[3]);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace
 {
 
@@ -167,6 +169,7 @@ TEST_P(SessionRegionTree, RetakingTheSelectionRenewsTheRegionPointByPoint)
     // (their records come back as a region's).
     session->GetRegionPoints().GetVertex(5)->flags = 7;
     session->GetRegionPoints().GetVertex(6)->nx = 1.0f;
+    session->GetRegionPoints().GetVertex(7)->index = 99;
     session->TakeSelection(mesh.get());
     expectRegionOf(0, 4, 0, 3);
     // As many points, all moved one quad on.
@@ -190,6 +193,51 @@ TEST_P(SessionRegionTree, RetakingTheSelectionRenewsTheRegionPointByPoint)
     Select(0, 12, 0, 10);
     session->TakeSelection(mesh.get());
     expectRegionOf(0, 12, 0, 10);
+}
+
+TEST_P(SessionRegionTree, TakingANewSelectionClearsExactlyTheOldRegionsTagsTheNewOneDoesNotRetag)
+{
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    const auto inQuads = [](std::uint32_t t, int i0, int i1, int j0, int j1)
+    {
+        const int i = static_cast<int>(t / 2 % 12), j = static_cast<int>(t / 2 / 12);
+        return i >= i0 && i < i1 && j >= j0 && j < j1;
+    };
+    for (const bool refitFirst : {false, true})
+    {
+        Select(1, 7, 1, 6); // the old region
+        session->TakeSelection(mesh.get());
+        if (refitFirst)
+            session->TakeSelection(mesh.get()); // unchanged marks: the same region
+        // Other shapes' tags everywhere on every third triangle, some inside
+        // the old region.
+        std::vector<std::uint8_t> before;
+        for (std::uint32_t t = 0; t < tags.GetCount(); ++t)
+        {
+            if (t % 3 == 0)
+                tags.Set(t, 9);
+            before.push_back(tags.Get(t));
+        }
+        Select(4, 10, 3, 9); // overlaps the old region
+        const std::uint32_t hidden = 2 * (3 * 12 + 5);
+        mesh->GetMesh()->GetTriangle(hidden)->flags |= kTriangleFlagHidden; // in both, but not taken
+        session->TakeSelection(mesh.get());
+        for (std::uint32_t t = 0; t < tags.GetCount(); ++t)
+        {
+            const std::uint8_t expected = inQuads(t, 4, 10, 3, 9) && t != hidden ? kSessionKindPlane
+                                          : inQuads(t, 1, 7, 1, 6)                 ? 0
+                                                                                   : before[t];
+            ASSERT_EQ(tags.Get(t), expected) << t << (refitFirst ? " after a refit" : "");
+        }
+        EXPECT_TRUE(tags.HasColours());
+        // Nothing selected: every tag of the region goes, the others stay.
+        mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+        session->TakeSelection(mesh.get());
+        for (std::uint32_t t = 0; t < tags.GetCount(); ++t)
+            ASSERT_EQ(tags.Get(t), inQuads(t, 4, 10, 3, 9) || inQuads(t, 1, 7, 1, 6) ? 0 : before[t]) << t;
+        for (std::uint32_t t = 0; t < tags.GetCount(); ++t)
+            tags.Set(t, 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegionTree, ::testing::Values(0.0, 5000.0));
