@@ -1,7 +1,8 @@
 // The shapes dialog's work on large scans: the magic wand's flood fill over
-// a whole flat patch (the worst case: every triangle is reached), and a
-// kind change on a marked scan (session, fit, shape list and redraw),
-// on 1M and 10M triangles.
+// a whole flat patch (the worst case: every triangle is reached), a kind
+// change on a marked scan (session, fit, shape list and redraw), and the
+// Shape page's Rebuild of that shape with the marks unchanged (refit, region
+// taken again, redraw), on 1M and 10M triangles.
 #include "core/mesh.h"
 #include "core/registry_store.h"
 #include "platform/geometry/mesh.h"
@@ -11,6 +12,7 @@
 #include "platform/mfc/win_app.h"
 #include "platform/win32/controls.h"
 #include "plugin/dialogs/magic_wand.h"
+#include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/resource_text.h"
 #include "resources/resource.h"
@@ -90,6 +92,86 @@ void BM_MagicWandFloodFill(benchmark::State& state)
         benchmark::Counter(double(mesh.GetTriangleCount()) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MagicWandFloodFill)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The dialog open on a marked grid of about `triangles` triangles.
+struct stMarkedScan
+{
+    explicit stMarkedScan(std::int64_t triangles)
+    {
+        const auto include = [](const std::string& name) -> std::optional<std::string>
+        {
+            for (const VtlResourceHeader* header = kVtlResourceHeaders; header->name; ++header)
+                if (name == header->name)
+                    return std::string(header->text);
+            return std::nullopt;
+        };
+        if (!win32::RegisterResourceScript(module, std::string(kVtlResourceScript), include, &error))
+            return;
+        registered = true;
+        moduleState.m_hCurrentInstanceHandle = module;
+        moduleState.m_hCurrentResourceHandle = module;
+        AFX_MANAGE_STATE(&moduleState);
+        store.Init(L"Pellmark", L"VTL_4 For Dezaz");
+        {
+            ON_Mesh scan = HostGrid(CellsFor(triangles));
+            host = DezazApp().ActiveDoc().AddMeshObject(scan);
+        }
+        dialog = std::make_unique<CCreatePrimitiveDialog>(&store);
+        if (!dialog->CreateModeless(IDD_CREATE_PRIMITIVE, nullptr) || !dialog->LoadHostMesh(CDezazObjRef(host)))
+        {
+            error = "the dialog could not be opened";
+            return;
+        }
+        dialog->ShowWindow(SW_SHOW);
+        dialog->SetEntry(history.GetOrCreate(host->ModelObjectId()));
+        dialog->OnSelectAll();
+    }
+    ~stMarkedScan()
+    {
+        dialog.reset();
+        DezazApp().ActiveDoc().Clear();
+        if (registered)
+            win32::UnregisterResources(module);
+    }
+    void ChooseKind(eShapeKind kind)
+    {
+        const HWND window = dialog->GetSafeHwnd();
+        const HWND combo = ::GetDlgItem(window, IDC_SHAPES_KIND);
+        ::SendMessageW(combo, CB_SETCURSEL, WPARAM(kind), 0);
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SHAPES_KIND, CBN_SELCHANGE), LPARAM(combo));
+    }
+
+    const HINSTANCE module = reinterpret_cast<HINSTANCE>(0x9700000);
+    std::string error;
+    bool registered = false;
+    AFX_MODULE_STATE moduleState;
+    cRegistryStore store;
+    CEntitiesHistory history;
+    const CDezazObject* host = nullptr;
+    std::unique_ptr<CCreatePrimitiveDialog> dialog;
+};
+
+void BM_RebuildWithUnchangedMarks(benchmark::State& state)
+{
+    stMarkedScan scan(state.range(0));
+    if (!scan.dialog)
+    {
+        state.SkipWithError(scan.error.c_str());
+        return;
+    }
+    scan.ChooseKind(eShapeKind::Plane);
+    if (!scan.dialog->GetCurrentSession())
+    {
+        state.SkipWithError("no shape was made");
+        return;
+    }
+    // The first Rebuild is the one that finds the region without its tree.
+    scan.dialog->GetShapePage()->OnRebuild();
+    for (auto _ : state)
+        scan.dialog->GetShapePage()->OnRebuild();
+    state.counters["triangles"] = double(scan.dialog->FirstMesh()->GetTriangleCount());
+}
+BENCHMARK(BM_RebuildWithUnchangedMarks)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_KindChangeOnMarkedScan(benchmark::State& state)
 {
