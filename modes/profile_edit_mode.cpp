@@ -100,6 +100,39 @@ bool ScreenToSketchPoint(C3DView* view, POINT point, const double f[12], float l
     return std::isfinite(local[0]) && std::isfinite(local[1]);
 }
 
+bool FaceSketchPlane(C3DView* view, const double f[12])
+{
+    cBase3DRenderer* camera = view ? view->GetCamera() : nullptr;
+    if (!camera || !view->GetScene())
+        return false;
+    auto unit = [](double v[3]) {
+        const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        if (!(length > 1e-12) || !std::isfinite(length))
+            return false;
+        for (int i = 0; i < 3; ++i)
+            v[i] /= length;
+        return true;
+    };
+    double x[3] = {f[0], f[4], f[8]}, z[3] = {f[2], f[6], f[10]};
+    if (!unit(z))
+        return false;
+    const double* t = camera->GetViewTransform();
+    if (std::fabs(t[8] * z[0] + t[9] * z[1] + t[10] * z[2]) > 1.0 - 1e-6)
+        return false;
+    // A frame that is not quite orthonormal still gives a rigid view.
+    const double along = x[0] * z[0] + x[1] * z[1] + x[2] * z[2];
+    for (int i = 0; i < 3; ++i)
+        x[i] -= along * z[i];
+    if (!unit(x))
+        return false;
+    const double y[3] = {z[1] * x[2] - z[2] * x[1], z[2] * x[0] - z[0] * x[2], z[0] * x[1] - z[1] * x[0]};
+    const double m[12] = {x[0], x[1], x[2], 0.0, y[0], y[1], y[2], 0.0, z[0], z[1], z[2], 0.0};
+    camera->SetViewTransformAndZoomExtents(m, view->GetScene(), nullptr);
+    view->ApplyProjection();
+    view->RequestRedraw(0);
+    return true;
+}
+
 CUIM_EditProfile::CUIM_EditProfile(std::uint32_t id, std::uint32_t temporary, cCPView* view,
                                    IProfileEditPanel* editPanel)
     : CUIM_ScreenSelection(id, temporary, view), shapesView(view), panel(editPanel)
@@ -119,6 +152,11 @@ CUIM_EditProfile::CUIM_EditProfile(std::uint32_t id, std::uint32_t temporary, cC
                     std::copy(frame, frame + 12, sketch->frame);
                 surface->SetProfile(sketch.get(), 0);
             }
+        // The dialog shows the sketch from the top, which sees a revolved
+        // profile's meridian plane (or a sideways extrusion's) edge-on:
+        // nothing could be seen or clicked in it.
+        if (ST_ISectionCurve* sketch = surface->GetProfileCurve())
+            FaceSketchPlane(view, sketch->frame);
     }
     if (panel)
     {

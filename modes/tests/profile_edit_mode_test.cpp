@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace
@@ -549,4 +550,94 @@ TEST_F(ProfileEdit, ASketchedKnobProfileRevolvesOntoTheTruePart)
     EXPECT_LT(rms, noise + onePixel) << "one pixel is " << onePixel;
     EXPECT_LT(worst, 3 * noise + 2 * onePixel);
     testview::Snapshot(view, "profile_edit_knob");
+}
+
+namespace
+{
+
+// A knob's revolved shape with its axis upright (world z) through
+// (40, -25, 12): the profile lies in the meridian plane y = -25, its x along
+// world x and its y (the axis) along world z.
+constexpr double kMeridianFrame[12] = {1, 0, 0, 40, 0, 0, -1, -25, 0, 1, 0, 12};
+
+} // namespace
+
+TEST_F(ProfileEdit, TheViewTurnsToFaceAnUprightSketchPlane)
+{
+    std::copy(kMeridianFrame, kMeridianFrame + 12, Sketch()->frame);
+    const float centre[3] = {48.0f, -25.0f, 20.0f}, half[3] = {12.0f, 6.0f, 10.0f};
+    fixture.scene->AddObject(testview::MakeBoxObject(centre, half));
+    // The dialog's sketch view from the top sees the plane edge-on: no click
+    // can reach it.
+    view->SetStandardView(kTopView);
+    float local[3];
+    EXPECT_FALSE(ScreenToSketchPoint(view, POINT{kWidth / 2, kHeight / 2}, Sketch()->frame, local));
+
+    // Back to the sketch from the Shape tab's mode, as a tab change does.
+    ASSERT_TRUE(view->StartToolMode(kModeExtendSurface, nullptr));
+    ASSERT_TRUE(view->StartToolMode(kModeEditProfile, nullptr));
+    mode = dynamic_cast<CUIM_EditProfile*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    // Face-on, the sketch's x to the right, its y (the axis) up.
+    const double* t = view->GetCamera()->GetViewTransform();
+    const double rows[3][3] = {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(t[4 * r + c], rows[r][c], 1e-9) << r << "," << c;
+
+    // A line drawn up the screen is a line up the axis, in the meridian plane.
+    Command(32824);
+    Command(32821);
+    const POINT a{150, 160}, b{150, 40};
+    Click(a);
+    testview::Move(view, b);
+    view->Redraw(kFullRedraw);
+    const wgl::PixelImage rubber = testview::Frame(view);
+    testview::Snapshot(view, "profile_edit_upright_line");
+    Click(b);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    const tPolyline<cVertex>& points = PointsOf(0);
+    ASSERT_EQ(points.GetVertexCount(), 2u);
+    const cVertex& p0 = *points.GetVertex(0);
+    const cVertex& p1 = *points.GetVertex(1);
+    const double onePixel = PixelsToWorldLength(view, 1);
+    EXPECT_NEAR(p0.x, p1.x, onePixel);
+    EXPECT_NEAR(p1.y - p0.y, 120 * onePixel, 2 * onePixel);
+    for (const cVertex* v : {&p0, &p1})
+    {
+        const float world[3] = {float(40 + v->x), -25.0f, float(12 + v->y)};
+        const POINT back = testview::ScreenOf(view, world);
+        EXPECT_NEAR(back.x, a.x, 1);
+        EXPECT_NEAR(back.y, v == &p0 ? a.y : b.y, 1);
+    }
+    // The line in progress was drawn where the mouse went: its yellow
+    // (smoothed into the grey and green behind it: red well above blue)
+    // fills the column between the two clicks.
+    int drawn = 0;
+    for (int y = b.y + 5; y < a.y - 5; ++y)
+    {
+        bool found = false;
+        for (int x = a.x - 2; x <= a.x + 2 && !found; ++x)
+        {
+            const std::uint32_t p = rubber.At(x, y);
+            const int red = (p >> 16) & 255, green = (p >> 8) & 255, blue = p & 255;
+            found = red - blue > 80 && green > 150;
+        }
+        drawn += found ? 1 : 0;
+    }
+    EXPECT_GE(drawn, (a.y - b.y - 10) * 9 / 10);
+
+    // Once the view faces the plane a new start of the mode leaves the
+    // user's zoom alone.
+    testview::Wheel(view, POINT{kWidth / 2, kHeight / 2}, 120);
+    std::vector<double> zoomed(t, t + 12);
+    float boxMin[3], boxMax[3];
+    view->GetCamera()->GetSceneBox(boxMin, boxMax);
+    ASSERT_TRUE(view->StartToolMode(kModeExtendSurface, nullptr));
+    ASSERT_TRUE(view->StartToolMode(kModeEditProfile, nullptr));
+    EXPECT_EQ(std::vector<double>(view->GetCamera()->GetViewTransform(), view->GetCamera()->GetViewTransform() + 12),
+              zoomed);
+    float afterMin[3], afterMax[3];
+    view->GetCamera()->GetSceneBox(afterMin, afterMax);
+    EXPECT_EQ(afterMax[0] - afterMin[0], boxMax[0] - boxMin[0]);
 }
