@@ -1,6 +1,7 @@
 #include "dezaz/host_commands.h"
 
 #include "dezaz/script_commands.h"
+#include "dezaz/dialog_controls.h"
 #include "dezaz/main_window.h"
 #include "dezaz/mesh_import.h"
 #include "dezaz/plugin_loader.h"
@@ -304,8 +305,13 @@ CDezazCommand::result DialogButton(const CDezazCommandContext& context)
     {
         wchar_t title[256] = {};
         ::GetWindowTextW(window, title, 256);
-        if (SameNoCase(name, title))
-            return ClickButton(::GetDlgItem(window, int(id)), L"window \"" + name + L"\"", id);
+        if (!SameNoCase(name, title))
+            continue;
+        std::wstring problem;
+        if (HWND button = FindDialogControl(window, int(id), problem))
+            return ClickButton(button, L"window \"" + name + L"\"", id);
+        DezazApp().Print(L"The window \"%ls\" %ls\n", name.c_str(), problem.c_str());
+        return CDezazCommand::failure;
     }
     DezazApp().Print(L"There is no window titled \"%ls\".\n", name.c_str());
     return CDezazCommand::failure;

@@ -1,5 +1,7 @@
 #include "dezaz/script_commands.h"
 
+#include "dezaz/dialog_controls.h"
+
 #include "platform/geometry/brep.h"
 #include "platform/geometry/plane_surface.h"
 #include "platform/geometry/surface.h"
@@ -8,6 +10,7 @@
 #include "platform/host/dezaz_command.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_text_dot.h"
+#include "platform/mfc/win_app.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/input.h"
 #include "platform/win32/window.h"
@@ -259,9 +262,10 @@ HWND FindControl(const CDezazCommandContext& context, const wchar_t* usage, std:
     text.erase(0, std::min(text.find_first_not_of(L" \t"), text.size()));
     if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"')
         text = text.substr(1, text.size() - 2);
-    HWND control = ::GetDlgItem(window, int(id));
+    std::wstring problem;
+    HWND control = FindDialogControl(window, int(id), problem);
     if (!control)
-        DezazApp().Print(L"The window \"%ls\" has no control %lu.\n", title.c_str(), id);
+        DezazApp().Print(L"The window \"%ls\" %ls\n", title.c_str(), problem.c_str());
     return control;
 }
 
@@ -397,6 +401,75 @@ CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
+// "DialogTab <title> <caption>": clicks the tab of that caption, as a user
+// would, so that the window shows its page.
+CDezazCommand::result DialogTab(const CDezazCommandContext& context)
+{
+    std::wstring title, caption;
+    if (!SplitTitle(context.Arguments(), title, caption) || caption.empty())
+        return DezazApp().Print(L"DialogTab needs a window title and a tab caption.\n"), CDezazCommand::failure;
+    if (caption.size() >= 2 && caption.front() == L'"' && caption.back() == L'"')
+        caption = caption.substr(1, caption.size() - 2);
+    HWND window = FindTopLevel(title);
+    if (!window)
+        return DezazApp().Print(L"There is no window titled \"%ls\".\n", title.c_str()), CDezazCommand::failure;
+    int index = -1;
+    std::wstring captions;
+    HWND tabs = FindDialogTab(window, caption, index, captions);
+    if (!tabs)
+    {
+        DezazApp().Print(L"The window \"%ls\" has no tab \"%ls\" (its tabs: %ls).\n", title.c_str(), caption.c_str(),
+                         captions.empty() ? L"none" : captions.c_str());
+        return CDezazCommand::failure;
+    }
+    if (!::IsWindowEnabled(tabs))
+        return DezazApp().Print(L"The tabs of \"%ls\" are disabled.\n", title.c_str()), CDezazCommand::failure;
+    RECT r{};
+    ::SendMessageW(tabs, TCM_GETITEMRECT, WPARAM(index), LPARAM(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ::SendMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(tabs, WM_LBUTTONUP, 0, at);
+    if (::SendMessageW(tabs, TCM_GETCURSEL, 0, 0) != index)
+        return DezazApp().Print(L"The window \"%ls\" kept its page.\n", title.c_str()), CDezazCommand::failure;
+    return CDezazCommand::success;
+}
+
+// A key by its name: a letter or digit, or one of a few named keys; 0 for
+// anything else.
+UINT VirtualKey(const std::wstring& name)
+{
+    if (name.size() == 1 && std::iswalnum(name[0]) && name[0] < 0x80)
+        return UINT(std::towupper(name[0]));
+    static const std::pair<const wchar_t*, UINT> named[] = {
+        {L"Escape", VK_ESCAPE}, {L"Delete", VK_DELETE}, {L"Enter", VK_RETURN}, {L"Space", VK_SPACE}};
+    for (const auto& [text, key] : named)
+        if (name.size() == std::wcslen(text) &&
+            std::equal(name.begin(), name.end(), text, [](wchar_t a, wchar_t b) { return towlower(a) == towlower(b); }))
+            return key;
+    return 0;
+}
+
+// "DialogViewKey <title> <key>": the key pressed and released while the
+// window's 3D view has the focus; it goes through the message loop, so the
+// window's accelerators and its own key handling see it as they see a user's.
+CDezazCommand::result DialogViewKey(const CDezazCommandContext& context)
+{
+    std::wstring title, name;
+    const UINT key = SplitTitle(context.Arguments(), title, name) ? VirtualKey(name) : 0;
+    if (!key)
+        return DezazApp().Print(L"DialogViewKey needs a window title and a key: a letter, a digit, Escape, Delete, "
+                                L"Enter or Space.\n"),
+               CDezazCommand::failure;
+    HWND view = FindDialogView(title);
+    if (!view)
+        return CDezazCommand::failure;
+    ::SetFocus(view);
+    ::PostMessageW(view, WM_KEYDOWN, WPARAM(key), 1);
+    ::PostMessageW(view, WM_KEYUP, WPARAM(key), LPARAM(0xC0000001u));
+    mfc::PumpUntilIdle();
+    return CDezazCommand::success;
+}
+
 // "SurfacePoints": for every brep face, one line "<serial> face <i>:" and a
 // 9 x 9 grid of its surface's points "x,y,z", so that a script can measure
 // the surfaces against known shapes.
@@ -447,6 +520,8 @@ void RegisterScriptCommands()
     commands.push_back(std::make_unique<cGeometryCommand>(L"SurfacePoints", GeometryCommandId(7), &SurfacePoints));
     commands.push_back(std::make_unique<cGeometryCommand>(L"DialogViewCommand", GeometryCommandId(8), &DialogViewCommand));
     commands.push_back(std::make_unique<cGeometryCommand>(L"DialogList", GeometryCommandId(9), &DialogList));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogTab", GeometryCommandId(10), &DialogTab));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogViewKey", GeometryCommandId(11), &DialogViewKey));
 }
 
 } // namespace dezaz

@@ -6,6 +6,7 @@
 //                                  the ends of its two sides;
 //   List                           one line per object: serial number, kind,
 //                                  size, layer, and whether it is hidden;
+// Controls are found on the window's tab pages and panels too.
 //   DialogCombo "title" id item    chooses a drop-down item as a user would;
 //   DialogText "title" id text     types into an edit box and leaves it;
 //   DialogViewClick "title" fx,fy ...  clicks (one point) or drags (several)
@@ -13,6 +14,8 @@
 //                                  its width and height;
 //   DialogViewCommand "title" id   a command of that view's menus;
 //   DialogList "title" id          the items of a list box;
+//   DialogTab "title" caption      clicks the tab of that caption;
+//   DialogViewKey "title" key      a key pressed in the window's 3D view;
 //   SurfacePoints                  a 9 x 9 grid of points of every brep face.
 #pragma once
 

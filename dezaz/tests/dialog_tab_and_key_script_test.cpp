@@ -1,0 +1,119 @@
+// Tab pages and keys of the shapes dialog from a host script: a tab chosen by
+// its caption shows its page, whose own controls the script then reaches;
+// Escape in the view ends rotating, so that the next stroke marks the wall
+// of the sample's through hole, which the dialog fits as a cylinder.
+#include "dezaz/sample_part.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sys/wait.h>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+struct stRun
+{
+    int exitCode = -1;
+    std::string output;
+};
+
+fs::path Folder()
+{
+    const fs::path dir = fs::temp_directory_path() / "vtl_dialog_tab_and_key" /
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::create_directories(dir);
+    return dir;
+}
+
+stRun RunScript(const std::string& script)
+{
+    const fs::path file = Folder() / "script.txt";
+    std::ofstream(file) << script;
+    const std::string command = std::string("DEZAZ_REGISTRY=") + (Folder() / "registry").string() + " timeout 300 " +
+                                VTL_DEZAZ_PATH + " --plugin " + VTL_PLUGIN_PATH + " --headless --script " +
+                                file.string() + " 2>&1";
+    stRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// The shapes dialog open on the sample scan; its title is the plug-in's name.
+std::string OpenShapesDialog(std::string& title)
+{
+    const fs::path path = Folder() / "part.stl";
+    ON_Mesh mesh;
+    dezaz::GenerateSamplePart(dezaz::SamplePartOptions{}, mesh);
+    std::wstring error;
+    EXPECT_TRUE(dezaz::WriteBinaryStl(path, mesh, error));
+    std::smatch loaded;
+    const stRun empty = RunScript("\n");
+    if (std::regex_search(empty.output, loaded, std::regex("Plug-in (.*) loaded\\.")))
+        title = "\"" + loaded[1].str() + "\"";
+    EXPECT_FALSE(title.empty()) << empty.output;
+    return "_Import \"" + path.string() + "\"\n_SelAll\n> MessageBox Yes For the best results\n_vtlShapes\n";
+}
+
+} // namespace
+
+TEST(DialogTabAndKeyScript, ASketchPagesControlIsReachedOnceItsTabIsChosen)
+{
+    std::string T;
+    const std::string open = OpenShapesDialog(T);
+    // Before a shape is fitted the dialog has only its Shape tab.
+    stRun run = RunScript(open + "_DialogTab " + T + " Sketch\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("has no tab \"Sketch\" (its tabs: \"Shape\")"), std::string::npos) << run.output;
+    // "Mesh Points" lies on the Sketch page only.
+    const std::string knob = "_DialogViewCommand " + T + " 32791\n_DialogViewClick " + T +
+                             " 0.757,0.433 0.791,0.433 0.791,0.45 0.757,0.45 0.757,0.468 0.791,0.468\n"
+                             "_DialogCombo " + T + " 3022 Revolved\n";
+    run = RunScript(open + knob + "_DialogButton " + T + " 3086\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("has control 3086 only on a page that is not shown"), std::string::npos) << run.output;
+    run = RunScript(open + knob + "_DialogTab " + T + " sketch\n_DialogButton " + T + " 3086\n_DialogTab " + T +
+                    " Shape\n_DialogList " + T + " 3101\n");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("1 items:\n  Revolved (selected)"), std::string::npos) << run.output;
+}
+
+TEST(DialogTabAndKeyScript, EscapeEndsRotatingSoThatTheThroughHolesWallCanBeMarked)
+{
+    std::string T;
+    const std::string open = OpenShapesDialog(T);
+    stRun run = RunScript(open + "_DialogViewKey " + T + " Tab\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("DialogViewKey needs a window title and a key"), std::string::npos) << run.output;
+    run = RunScript(open + "_DialogButton " + T + " 3060\n_DialogButton " + T + " 3040\n_DialogViewClick " + T +
+                    " 0.029,0.375\n_DialogViewClick " + T +
+                    " 0.5,0.5 0.5,0.45 0.5,0.40 0.5,0.35 0.5,0.30\n_DialogViewKey " + T + " Escape\n_DialogButton " +
+                    T + " 3106\n_DialogViewClick " + T +
+                    " 0.607,0.483 0.615,0.483 0.623,0.483 0.631,0.483 0.639,0.483 0.639,0.489 0.607,0.489\n"
+                    "_DialogCombo " + T + " 3022 Cylinder\n_DialogButton " + T + " 4\n_DialogButton " + T +
+                    " 2\n_List\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The hole: radius 8 about x = 80, y = 30, through the block (z 0..20).
+    std::smatch box;
+    ASSERT_TRUE(std::regex_search(run.output, box,
+                                  std::regex("polysurface, 1 face \\(0 trimmed\\), from \\(([-0-9.e]+), ([-0-9.e]+), "
+                                             "[-0-9.e]+\\) to \\(([-0-9.e]+), ([-0-9.e]+), [-0-9.e]+\\)")))
+        << run.output;
+    EXPECT_NEAR(std::stod(box[1]), 72.0, 0.1);
+    EXPECT_NEAR(std::stod(box[2]), 22.0, 0.1);
+    EXPECT_NEAR(std::stod(box[3]), 88.0, 0.1);
+    EXPECT_NEAR(std::stod(box[4]), 38.0, 0.1);
+}
