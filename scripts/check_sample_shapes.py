@@ -10,7 +10,8 @@ the order the shapes were created); each KIND names what the surface of the
 same position should be: plane (the block's top face), cylinder (the boss),
 extruded-boss (the boss as an extrusion of an arc), extruded-wall (the
 block's front face as an extrusion of a straight profile), sphere (the
-spherical dimple) or revolved (the knob's wall). A kind written with a
+spherical dimple), hole (the through hole's wall, a cylinder) or revolved
+(the knob's wall). A kind written with a
 trailing "?" is measured and printed but does not fail the run (a fit known
 to stray, shown until it is mended).
 """
@@ -23,6 +24,9 @@ TOP_Z = 20.0
 BOSS_AXIS = (20.0, 30.0)
 BOSS_RADIUS = 12.0
 BOSS_Z = (20.0, 35.0)
+HOLE_AXIS = (80.0, 30.0)
+HOLE_RADIUS = 8.0
+HOLE_Z = (0.0, 20.0)
 DIMPLE_CENTRE = (50.0, 30.0, 26.0)
 DIMPLE_RADIUS = 10.0
 KNOB_AXIS = (105.0, 30.0)
@@ -84,24 +88,31 @@ def measure_plane(points):
     return fitted, truth, deviation
 
 
-def measure_boss(points):
-    radii = [math.hypot(p[0] - BOSS_AXIS[0], p[1] - BOSS_AXIS[1]) for p in points]
-    # Only the part of the surface along the real boss counts: an extension
+def measure_upright_cylinder(points, centre, radius, z_range, what):
+    radii = [math.hypot(p[0] - centre[0], p[1] - centre[1]) for p in points]
+    # Only the part of the surface along the real wall counts: an extension
     # beyond its ends is not compared with anything.
-    inside = [r for r, p in zip(radii, points) if BOSS_Z[0] <= p[2] <= BOSS_Z[1]]
+    inside = [r for r, p in zip(radii, points) if z_range[0] <= p[2] <= z_range[1]]
     if not inside:
-        return "no point along the boss", "", float("inf")
+        return "no point along the " + what, "", float("inf")
     # The axis: a generator line of the grid runs along it in one direction.
     a = unit(sub(points[8], points[0]))
     b = unit(sub(points[72], points[0]))
     axis = a if abs(a[2]) > abs(b[2]) else b
     zs = [p[2] for p in points]
-    deviation = max(abs(r - BOSS_RADIUS) for r in inside)
+    deviation = max(abs(r - radius) for r in inside)
     fitted = "radius %.4f (%.4f..%.4f), axis (%.5f, %.5f, %.5f), z %.2f..%.2f" % (
         sum(inside) / len(inside), min(inside), max(inside), *axis, min(zs), max(zs))
-    truth = "radius %g, axis (0, 0, 1) through (%g, %g), z %g..%g" % (
-        BOSS_RADIUS, *BOSS_AXIS, *BOSS_Z)
+    truth = "radius %g, axis (0, 0, 1) through (%g, %g), z %g..%g" % (radius, *centre, *z_range)
     return fitted, truth, deviation
+
+
+def measure_boss(points):
+    return measure_upright_cylinder(points, BOSS_AXIS, BOSS_RADIUS, BOSS_Z, "boss")
+
+
+def measure_hole(points):
+    return measure_upright_cylinder(points, HOLE_AXIS, HOLE_RADIUS, HOLE_Z, "hole")
 
 
 def measure_front_wall(points):
@@ -263,7 +274,8 @@ def main():
             failed += 1
             continue
         measure = {"plane": measure_plane, "cylinder": measure_boss, "extruded-boss": measure_boss,
-                   "extruded-wall": measure_front_wall, "sphere": measure_dimple, "revolved": measure_knob}.get(kind)
+                   "extruded-wall": measure_front_wall, "sphere": measure_dimple, "hole": measure_hole,
+                   "revolved": measure_knob}.get(kind)
         if not measure:
             sys.exit("check_sample_shapes: unknown kind " + kind)
         fitted, truth, deviation = measure(points)
