@@ -5,6 +5,7 @@
 #include "core/simplex_minimiser.h"
 #include "core/vector_math.h"
 #include "fitting/plane_fit.h"
+#include "fitting/simplex_scale.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
@@ -100,12 +101,22 @@ void ArcEnds(std::size_t count, PointAt pointAt, const double mean[3], const dou
     }
 }
 
+// The refinements hand the centre to the minimiser measured from its start
+// in units of the points' spread (simplex_scale.h): as world coordinates, a
+// centre near the origin got next to no first step and one far out a step of
+// a tenth of a small part. The radius is a size and goes as it stands.
+struct RefineXYContext
+{
+    const cCircleFit* fit;
+    stSimplexLength centre[2];
+};
+
 double RefineXYObjective(const cDoubleVector& x, void* context)
 {
-    const auto* fit = static_cast<const cCircleFit*>(context);
-    const double centre[3] = {x[0], x[1], 0.0};
+    const auto* ctx = static_cast<const RefineXYContext*>(context);
+    const double centre[3] = {ctx->centre[0].Unpack(x[0]), ctx->centre[1].Unpack(x[1]), 0.0};
     std::uint64_t count = 0;
-    return fit->SumSquaredRadialErrors(2, centre, std::fabs(x[2]), count);
+    return ctx->fit->SumSquaredRadialErrors(2, centre, std::fabs(x[2]), count);
 }
 
 double RefineInFrameObjective(const cDoubleVector& x, void* context)
@@ -127,6 +138,9 @@ struct ConstrainedCircleContext
     double radius;
     bool fixed[7];
     double reference[3];
+    // Free centre coordinates go to the minimiser from their start in units
+    // of the points' spread (simplex_scale.h).
+    stSimplexLength centreScale[3];
 };
 
 void RebuildConstrainedCircle(const ConstrainedCircleContext& ctx, const cDoubleVector& x, double axis[3],
@@ -138,7 +152,7 @@ void RebuildConstrainedCircle(const ConstrainedCircleContext& ctx, const cDouble
     bool fixedAxis[3] = {ctx.fixed[0], ctx.fixed[1], ctx.fixed[2]};
     NormaliseConstrainedDirection(axis, fixedAxis);
     for (int k = 0; k < 3; ++k)
-        centre[k] = ctx.fixed[3 + k] ? ctx.centre[k] : x[i++];
+        centre[k] = ctx.fixed[3 + k] ? ctx.centre[k] : ctx.centreScale[k].Unpack(x[i++]);
     radius = ctx.fixed[6] ? ctx.radius : std::fabs(x[i++]);
 }
 
@@ -371,12 +385,15 @@ bool cCircleFit::Refine(double centre[3], double& radius)
     cDoubleVector x(3);
     if (x.GetCount() != 3)
         return false;
-    x[0] = centre[0];
-    x[1] = centre[1];
+    double centroid[3];
+    const double spread = ActivePointSpread(*this, centroid);
+    RefineXYContext context{this, {{centre[0], spread}, {centre[1], spread}}};
+    x[0] = context.centre[0].Pack(centre[0]);
+    x[1] = context.centre[1].Pack(centre[1]);
     x[2] = radius;
-    if (MinimiseSimplex(x, RefineXYObjective, this, 1e-6, 500, 0.00025f) == 0)
+    if (MinimiseSimplex(x, RefineXYObjective, &context, 1e-6, 500, 0.00025f) == 0)
         return false;
-    const double result[3] = {x[0], x[1], std::fabs(x[2])};
+    const double result[3] = {context.centre[0].Unpack(x[0]), context.centre[1].Unpack(x[1]), std::fabs(x[2])};
     if (!AllFinite(result, 3))
         return false;
     centre[0] = result[0];
@@ -706,13 +723,21 @@ bool FitConstrainedCircle3D(cCircleFit& fit, double axis[3], double centre[3], d
     cDoubleVector x(freeCount);
     if (x.GetCount() != freeCount)
         return false;
+    double centroid[3];
+    // The centre of a short arc is only known to a share of the circle's
+    // size, not of the arc's spread: the larger of the two is the unit.
+    const double startRadius = std::fabs(estimated ? estimateRadius : radius);
+    const double spread = std::max(ActivePointSpread(fit, centroid), std::isfinite(startRadius) ? startRadius : 0.0);
     std::uint32_t i = 0;
     for (int k = 0; k < 3; ++k)
         if (!ctx.fixed[k])
             x[i++] = ClampedAcos(estimated ? estimateAxis[k] : given[k]);
     for (int k = 0; k < 3; ++k)
+    {
+        ctx.centreScale[k] = stSimplexLength{estimated ? estimateCentre[k] : centre[k], spread};
         if (!ctx.fixed[3 + k])
-            x[i++] = estimated ? estimateCentre[k] : centre[k];
+            x[i++] = ctx.centreScale[k].Pack(ctx.centreScale[k].start);
+    }
     if (!ctx.fixed[6])
         x[i++] = estimated ? estimateRadius : radius;
 

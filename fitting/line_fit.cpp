@@ -2,6 +2,7 @@
 
 #include "core/simplex_minimiser.h"
 #include "core/vector_math.h"
+#include "fitting/simplex_scale.h"
 #include "fitting/square_matrix.h"
 
 #include <cfloat>
@@ -18,13 +19,36 @@ double SquaredDistanceToLine(const double q[3], const double origin[3], const do
     return Dot3d(c, c);
 }
 
+// The origin goes to the minimiser measured from the points' centroid in
+// units of their spread (simplex_scale.h), so that its first steps are the
+// same share of the part wherever the part lies, and a turn of the direction
+// pivots the line about the part instead of about the point nearest the
+// world origin. The direction's components go shifted by one, so that each
+// gets the same first step however the line is turned (a component close to
+// 0 would otherwise get next to none).
+struct LineObjectiveContext
+{
+    const cLineFit* fit;
+    stSimplexLength origin[3];
+    stSimplexLength direction[3];
+};
+
+void UnpackLine(const LineObjectiveContext& ctx, const cDoubleVector& x, double origin[3], double direction[3])
+{
+    for (int k = 0; k < 3; ++k)
+    {
+        origin[k] = ctx.origin[k].Unpack(x[k]);
+        direction[k] = ctx.direction[k].Unpack(x[3 + k]);
+    }
+    NormaliseLine(origin, direction);
+}
+
 double LineObjective(const cDoubleVector& x, void* context)
 {
-    const auto* fit = static_cast<const cLineFit*>(context);
-    double origin[3] = {x[0], x[1], x[2]};
-    double direction[3] = {x[3], x[4], x[5]};
-    NormaliseLine(origin, direction);
-    return fit->MeanDistance(origin, direction);
+    const auto* ctx = static_cast<const LineObjectiveContext*>(context);
+    double origin[3], direction[3];
+    UnpackLine(*ctx, x, origin, direction);
+    return ctx->fit->MeanDistance(origin, direction);
 }
 
 } // namespace
@@ -191,19 +215,22 @@ bool cLineFit::Fit(double origin[3], double direction[3]) const
     cDoubleVector x(6);
     if (x.GetCount() != 6)
         return false;
+    LineObjectiveContext context{this, {}, {}};
+    double centroid[3];
+    const double spread = ActivePointSpread(*this, centroid);
+    // The estimate's line through the centroid: its foot nearest the world
+    // origin may lie far from the part.
+    const double along = Dot3d(centroid, d) - Dot3d(o, d);
     for (int k = 0; k < 3; ++k)
     {
-        x[k] = o[k];
-        x[3 + k] = d[k];
+        context.origin[k] = stSimplexLength{o[k] + along * d[k], spread};
+        x[k] = context.origin[k].Pack(context.origin[k].start);
+        context.direction[k] = stSimplexLength{d[k], 1.0};
+        x[3 + k] = context.direction[k].Pack(d[k]);
     }
-    if (MinimiseSimplex(x, LineObjective, const_cast<cLineFit*>(this), 1e-6, 500, 0.00025f) == 0)
+    if (MinimiseSimplex(x, LineObjective, &context, 1e-6, 500, 0.00025f) == 0)
         return false;
-    for (int k = 0; k < 3; ++k)
-    {
-        o[k] = x[k];
-        d[k] = x[3 + k];
-    }
-    NormaliseLine(o, d);
+    UnpackLine(context, x, o, d);
     if (!AllFinite(o, 3) || !AllFinite(d, 3))
         return false;
     for (int k = 0; k < 3; ++k)

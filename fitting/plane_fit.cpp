@@ -4,6 +4,7 @@
 #include "core/vector_math.h"
 #include "fitting/plane_candidate_sums.h"
 #include "fitting/plane_frame_search.h"
+#include "fitting/simplex_scale.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
@@ -131,16 +132,33 @@ void RotateAboutAxis(const double v[3], const double axis[3], double angle, doub
         out[k] = v[k] * c + cross[k] * s + axis[k] * dot * (1.0 - c);
 }
 
+// The offset goes to the minimiser as the distance of the points' centroid
+// from the plane, in units of their spread (simplex_scale.h): handed over
+// from the world origin, it would get next to no first step for a part at
+// the origin, and every turn of the normal would swing a part far out about
+// the origin. The normal's components go shifted by one as well, so that each
+// gets the same first step however the plane is turned: as they stand, a
+// component close to 0 but not within FLT_EPSILON of it (a plane a hair off a
+// coordinate plane) would get next to none.
 struct PlaneObjectiveContext
 {
     const cPlaneFit* fit;
+    double centroid[3];
+    stSimplexLength centroidDistance;
+    stSimplexLength normal[3];
 };
+
+// The world offset of the (unnormalised) normal n for the parameter x[3].
+double WorldOffset(const PlaneObjectiveContext& ctx, const double n[3], double parameter)
+{
+    return ctx.centroidDistance.Unpack(parameter) - Dot3d(n, ctx.centroid);
+}
 
 double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
 {
     const auto* ctx = static_cast<const PlaneObjectiveContext*>(context);
-    double n[3] = {x[0], x[1], x[2]};
-    double d = x[3];
+    double n[3] = {ctx->normal[0].Unpack(x[0]), ctx->normal[1].Unpack(x[1]), ctx->normal[2].Unpack(x[2])};
+    double d = WorldOffset(*ctx, n, x[3]);
     const double lengthSq = SquaredLength(n);
     if (lengthSq <= DBL_EPSILON)
         return kNoFitError;
@@ -475,15 +493,20 @@ bool cPlaneFit::Fit(double normal[3], double& offset) const
     cDoubleVector x(4);
     if (x.GetCount() != 4)
         return false;
-    x[0] = n[0];
-    x[1] = n[1];
-    x[2] = n[2];
-    x[3] = d;
-    PlaneObjectiveContext context{this};
+    PlaneObjectiveContext context{this, {0.0, 0.0, 0.0}, {}, {}};
+    context.centroidDistance.unit = ActivePointSpread(*this, context.centroid);
+    context.centroidDistance.start = Dot3d(n, context.centroid) + d;
+    for (int k = 0; k < 3; ++k)
+    {
+        context.normal[k] = stSimplexLength{n[k], 1.0};
+        x[k] = context.normal[k].Pack(n[k]);
+    }
+    x[3] = context.centroidDistance.Pack(context.centroidDistance.start);
     if (MinimiseSimplex(x, MeanAbsDistanceObjective, &context, 1e-6, 500, 0.00025f) == 0)
         return false;
-    double result[3] = {x[0], x[1], x[2]};
-    double resultOffset = x[3];
+    double result[3] = {context.normal[0].Unpack(x[0]), context.normal[1].Unpack(x[1]),
+                        context.normal[2].Unpack(x[2])};
+    double resultOffset = WorldOffset(context, result, x[3]);
     if (!NormalisePlane(result, resultOffset))
         return false;
     for (int k = 0; k < 3; ++k)

@@ -200,7 +200,7 @@ TEST(CircleFit, ARobustFitThatFailsWhileTrimmingLeavesTheCircleAlone)
     // Four points with a circle of their own whose trimming pass keeps
     // three collinear ones, which have no circle.
     const double up[3] = {0, 0, 1};
-    const double pts[4][3] = {{0, -5, 0}, {0, -4, 0}, {3, 4, 0}, {2, 1, 0}};
+    const double pts[4][3] = {{0, -5, 0}, {2, 3, 0}, {3, 4, 0}, {2, 1, 0}};
     tFitPointQueue q;
     for (const auto& p : pts)
         q.push_back(Point(p, up));
@@ -209,6 +209,8 @@ TEST(CircleFit, ARobustFitThatFailsWhileTrimmingLeavesTheCircleAlone)
     cCircleFit fit(q);
     double centre[3] = {7, 7, 7}, radius = 7;
     ASSERT_FALSE(fit.FitRobust(centre, radius, 0.0));
+    EXPECT_EQ(fit.CountActive(), 3u);
+    EXPECT_EQ(fit.Points()[1].active, 0);
     EXPECT_EQ(centre[0], 7.0);
     EXPECT_EQ(centre[1], 7.0);
     EXPECT_EQ(radius, 7.0);
