@@ -210,8 +210,10 @@ void CSubSurfaceDlg::StartNewShape()
 
 void CSubSurfaceDlg::OnRebuild()
 {
+    // Refreshing the current shape draws the view: the refit's own frame
+    // would show the old handles and cost a frame of the scan.
     CCreatePrimitiveDialog* dialog = Owner();
-    if (dialog && RefitActiveSurface(this, dialog->GetCurrentSession()))
+    if (dialog && FitActiveSurface(this, dialog->GetCurrentSession()))
         dialog->RefreshCurrentShape();
 }
 
@@ -228,13 +230,13 @@ void CSubSurfaceDlg::ConstrainDirection(bool vertical)
     {
         // A vertical plane has a horizontal normal.
         session->GetRecord()->RunRowAction(vertical ? kFreeXY : kUp);
-        if (RefitActiveSurface(this, session))
+        if (FitActiveSurface(this, session))
             dialog->RefreshCurrentShape();
     }
     if (object->QueryInterface(IID_ST_CCylinder) || object->QueryInterface(IID_ST_IProfiledSurface))
     {
         session->GetRecord()->RunRowAction(vertical ? kUp : kFreeXY);
-        if (RefitActiveSurface(this, session))
+        if (FitActiveSurface(this, session))
             dialog->RefreshCurrentShape();
     }
 }

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -73,7 +74,7 @@ protected:
     {
         return static_cast<CSessionPlane&>(session).GetObject().GetGeometry()->GetPlane();
     }
-    static void ExpectSamePlane(const cPlane& a, const cPlane& b)
+    static void ExpectSamePlane(const tPlane<double>& a, const tPlane<double>& b)
     {
         EXPECT_EQ(std::memcmp(a.normal, b.normal, sizeof a.normal), 0);
         EXPECT_EQ(std::memcmp(a.origin, b.origin, sizeof a.origin), 0);
@@ -175,6 +176,31 @@ TEST_F(KindChange, TheViewShowsTheFinishedShapeAsAFreshFrameWould)
     ChooseKind(eShapeKind::Plane);
     EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
     EXPECT_FALSE(dialog->GetShapesView()->IsUpdateLocked());
+}
+
+TEST_F(KindChange, RebuildAndHorizontalLeaveTheFrameOfTheRefreshedShape)
+{
+    OpenMarkedPlate();
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    ASSERT_NE(session, nullptr);
+    const tPlane<double> fitted = PlaneOf(*session);
+    const win32::ClientImage chosen = ViewPicture();
+    // Rebuild with the marks unchanged: the same plane, region and picture.
+    const std::vector<float> region = Region(*session);
+    dialog->GetShapePage()->OnRebuild();
+    ExpectSamePlane(PlaneOf(*session), fitted);
+    EXPECT_EQ(Region(*session), region);
+    const win32::ClientImage rebuilt = ViewPicture();
+    EXPECT_TRUE(rebuilt.pixels == chosen.pixels);
+    // Horizontal: another plane, and the frame left is that of the new plane.
+    dialog->GetShapePage()->OnHorizontal();
+    EXPECT_NEAR(std::fabs(PlaneOf(*session).normal[2]), 1.0, 1e-9);
+    const win32::ClientImage shown = ViewPicture();
+    dialog->GetShapesView()->RequestRedraw(0);
+    const win32::ClientImage fresh = ViewPicture();
+    EXPECT_TRUE(shown.pixels == fresh.pixels);
+    EXPECT_FALSE(shown.pixels == chosen.pixels);
 }
 
 TEST_F(KindChange, TwoShapesOfTheSameMarksKeepAnsweringForTheirRegions)
