@@ -186,10 +186,23 @@ TEST_P(SessionRegionTree, RetakingTheSelectionRenewsTheRegionPointByPoint)
     EXPECT_FALSE(Contains(2 * (2 * 12 + 4)));
     EXPECT_TRUE(Contains(2 * (2 * 12 + 7) + 1));
     ExpectTreeHoldsExactlyTheRegion(*session);
-    // Fewer points, then more than ever.
+    // Fewer points, down to one, then more than ever.
     Select(2, 3, 1, 2);
     session->TakeSelection(mesh.get());
     expectRegionOf(2, 3, 1, 2);
+    const std::uint32_t lone = 2 * (1 * 12 + 2) + 1;
+    mesh->GetMesh()->GetTriangle(lone - 1)->flags = 0;
+    session->TakeSelection(mesh.get());
+    ASSERT_EQ(session->GetRegionPoints().GetVertexCount(), 1u);
+    EXPECT_TRUE(Contains(lone));
+    EXPECT_FALSE(Contains(lone - 1));
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    EXPECT_EQ(tags.Get(lone), kSessionKindPlane);
+    EXPECT_EQ(tags.Get(lone - 1), 0);
+    // A one-point region gives its tag back when another is taken.
+    Select(3, 4, 1, 2);
+    session->TakeSelection(mesh.get());
+    EXPECT_EQ(tags.Get(lone), 0);
     Select(0, 12, 0, 10);
     session->TakeSelection(mesh.get());
     expectRegionOf(0, 12, 0, 10);
@@ -238,6 +251,22 @@ TEST_P(SessionRegionTree, TakingANewSelectionClearsExactlyTheOldRegionsTagsTheNe
         for (std::uint32_t t = 0; t < tags.GetCount(); ++t)
             tags.Set(t, 0);
     }
+}
+
+TEST(SessionRegionMemory, ARegionThatShrinksKeepsNoRoomForThePointsItLost)
+{
+    auto mesh = MakeGridMeshObject(40, 30, 1.0, 2000.0, -300.0, 10.0);
+    CEntitiesHistory history;
+    CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionCylinder, false);
+    mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = kTriangleFlagSelected; });
+    session->TakeSelection(mesh.get());
+    ASSERT_EQ(session->GetRegionPoints().GetVertexCount(), 2400u);
+    mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+    mesh->GetMesh()->GetTriangle(77)->flags = kTriangleFlagSelected;
+    session->TakeSelection(mesh.get());
+    const cPointCloud& region = session->GetRegionPoints();
+    ASSERT_EQ(region.GetVertexCount(), 1u);
+    EXPECT_EQ(region.GetVertexArray().GetCapacity(), kArrayChunkSize) << "one chunk left";
 }
 
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegionTree, ::testing::Values(0.0, 5000.0));
