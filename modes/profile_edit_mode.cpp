@@ -125,7 +125,16 @@ bool FaceSketchPlane(C3DView* view, const double f[12])
         x[i] -= along * z[i];
     if (!unit(x))
         return false;
-    const double y[3] = {z[1] * x[2] - z[2] * x[1], z[2] * x[0] - z[0] * x[2], z[0] * x[1] - z[1] * x[0]};
+    double y[3] = {z[1] * x[2] - z[2] * x[1], z[2] * x[0] - z[0] * x[2], z[0] * x[1] - z[1] * x[0]};
+    // Half a turn about the normal keeps the sketch's lines horizontal and
+    // vertical on screen; it is taken when the sketch's y runs down the
+    // world, so that the part stands upright.
+    if (y[2] < -1e-9)
+        for (int i = 0; i < 3; ++i)
+        {
+            x[i] = -x[i];
+            y[i] = -y[i];
+        }
     const double m[12] = {x[0], x[1], x[2], 0.0, y[0], y[1], y[2], 0.0, z[0], z[1], z[2], 0.0};
     camera->SetViewTransformAndZoomExtents(m, view->GetScene(), nullptr);
     view->ApplyProjection();

@@ -64,9 +64,11 @@ inline constexpr std::uint32_t kCursorSketchTool = 3015;
 // coordinates (z = 0); false when the view cannot see the plane there.
 bool ScreenToSketchPoint(C3DView* view, POINT point, const double frame[12], float local[3]);
 
-// Turns the view to look at the sketch plane face-on, the sketch's x axis to
-// the right and its y axis up, and zooms to the scene. A view that already
-// looks along the plane's normal is left as it is. True when it turned.
+// Turns the view to look at the sketch plane face-on, the sketch's x axis
+// across the screen and its y axis up it (both reversed when the sketch's y
+// runs down the world, so the part stands upright), and zooms to the scene.
+// A view that already looks along the plane's normal is left as it is. True
+// when it turned.
 bool FaceSketchPlane(C3DView* view, const double frame[12]);
 
 class CUIM_EditProfile : public CUIM_ScreenSelection

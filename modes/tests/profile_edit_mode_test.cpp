@@ -641,3 +641,29 @@ TEST_F(ProfileEdit, TheViewTurnsToFaceAnUprightSketchPlane)
     view->GetCamera()->GetSceneBox(afterMin, afterMax);
     EXPECT_EQ(afterMax[0] - afterMin[0], boxMax[0] - boxMin[0]);
 }
+
+TEST_F(ProfileEdit, ASketchWhoseAxisRunsDownTheWorldIsShownUpright)
+{
+    // The meridian plane of an upright knob whose fitted axis points down.
+    const double frame[12] = {1, 0, 0, 40, 0, 0, 1, -25, 0, -1, 0, 12};
+    std::copy(frame, frame + 12, Sketch()->frame);
+    view->SetStandardView(kTopView);
+    ASSERT_TRUE(view->StartToolMode(kModeExtendSurface, nullptr));
+    ASSERT_TRUE(view->StartToolMode(kModeEditProfile, nullptr));
+    mode = dynamic_cast<CUIM_EditProfile*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    // Face-on, turned half a turn: world z up, the sketch's y down.
+    const double* t = view->GetCamera()->GetViewTransform();
+    const double rows[3][3] = {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(t[4 * r + c], rows[r][c], 1e-9) << r << "," << c;
+    // A horizontal line stays horizontal in the sketch.
+    Command(32824);
+    Command(32821);
+    Click(POINT{60, 100});
+    Click(POINT{200, 100});
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_TRUE(Sketch()->GetSegment(0)->IsHorizontal());
+    EXPECT_LT(PointsOf(0).GetVertex(1)->x, PointsOf(0).GetVertex(0)->x) << "the sketch's x runs to the left";
+}

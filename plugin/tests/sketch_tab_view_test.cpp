@@ -1,0 +1,182 @@
+// What the Sketch tab shows of a revolved shape with an upright axis: the
+// profile plane face-on with the part standing upright, and the view's
+// navigation toolbar still working over the profile editor.
+#include "modes/profile_edit_mode.h"
+#include "overlay/image_button.h"
+#include "overlay/view_3d_overlay.h"
+#include "plugin/dialogs/sketch_page.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+
+#include "core/profiled_surface.h"
+#include "platform/wgl/pixel_probe.h"
+
+#include <cmath>
+#include <string>
+
+namespace
+{
+
+void Inject(C3DView* view, UINT message, POINT client)
+{
+    ::ClientToScreen(view->GetSafeHwnd(), &client);
+    if (message == WM_MOUSEMOVE)
+        win32::InjectMouseMove(client);
+    else
+        win32::InjectMouseButton(message, client);
+    mfc::PumpUntilIdle();
+}
+
+// A client pixel inside the toolbar button with that title, or (-1, -1).
+POINT FindToolbarButton(cCPView* view, const wchar_t* title)
+{
+    auto* overlay = dynamic_cast<C3DViewOverlay*>(view->GetScreenObjectManager());
+    if (!overlay)
+        return POINT{-1, -1};
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    for (LONG y = client.top; y < client.bottom; y += 2)
+        for (LONG x = client.left; x < client.right / 4; x += 2)
+        {
+            POINT local{};
+            // The deepest control is the button's picture: its parent is the button.
+            for (auto* c = overlay->GetManager().GetRoot()->HitTest(POINT{x, y}, 0, &local); c; c = c->GetParent())
+                if (auto* button = dynamic_cast<cC_ImageButton<C3DView>*>(c))
+                {
+                    if (std::wstring(title) == button->GetToolTipTitle())
+                        return POINT{x + 3, y + 3};
+                    break;
+                }
+        }
+    return POINT{-1, -1};
+}
+
+// The shape's red across the middle of the view (the part is zoomed to the
+// centre): its extent along the centre row and the centre column, and the
+// red pixels of the whole view.
+struct PartPixels
+{
+    LONG left = -1, top = -1, right = -1, bottom = -1;
+    long count = 0;
+    LONG Width() const { return right - left + 1; }
+    LONG Height() const { return bottom - top + 1; }
+};
+
+PartPixels FindPart(C3DView* view)
+{
+    view->Redraw(kFullRedraw);
+    const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
+    auto red = [&](LONG x, LONG y) {
+        const std::uint32_t p = image.At(x, y);
+        const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+        return r > 150 && r - g > 60 && r - b > 60;
+    };
+    PartPixels part;
+    const LONG cx = image.width / 2, cy = image.height / 2;
+    for (LONG y = 0; y < image.height; ++y)
+        for (LONG x = 0; x < image.width; ++x)
+            if (red(x, y))
+            {
+                ++part.count;
+                if (x == cx)
+                {
+                    part.top = part.top < 0 ? y : part.top;
+                    part.bottom = y;
+                }
+                if (y == cy)
+                {
+                    part.left = part.left < 0 ? x : part.left;
+                    part.right = x;
+                }
+            }
+    return part;
+}
+
+class SketchTabView : public ShapesDialog
+{
+protected:
+    // An upright cylinder (radius 20, height 50) far from the origin, fitted
+    // as a revolved shape, with the Sketch tab open.
+    void OpenSketchOfUprightPart()
+    {
+        Open(scans::Cylinder({-40, 80, 900}, {0.0, 0.0, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+        Click(IDC_SHAPES_SELECT_ALL);
+        ChooseKind(eShapeKind::Revolved);
+        ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+        ASSERT_EQ(dialog->TabTitles()[1], L"Sketch");
+        dialog->SelectTab(1);
+        view = dialog->GetShapesView();
+        mode = dynamic_cast<CUIM_EditProfile*>(view->GetActiveMode());
+        ASSERT_NE(mode, nullptr);
+        profiled = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+        ASSERT_NE(profiled, nullptr);
+        ASSERT_NE(profiled->GetProfileCurve(), nullptr);
+    }
+
+    cCPView* view = nullptr;
+    CUIM_EditProfile* mode = nullptr;
+    ST_IProfiledSurface* profiled = nullptr;
+};
+
+} // namespace
+
+TEST_F(SketchTabView, TheProfilePlaneOfAnUprightRevolvedPartIsSeenFaceOnAndUpright)
+{
+    OpenSketchOfUprightPart();
+    const double* f = profiled->GetProfileCurve()->frame;
+    const double* t = view->GetCamera()->GetViewTransform();
+    // The view looks along the plane's normal, the axis (the sketch's y)
+    // runs up the screen: world z is up.
+    EXPECT_NEAR(std::fabs(t[8] * f[2] + t[9] * f[6] + t[10] * f[10]), 1.0, 1e-9);
+    EXPECT_NEAR(std::fabs(t[4] * f[1] + t[5] * f[5] + t[6] * f[9]), 1.0, 1e-6);
+    EXPECT_NEAR(t[6], 1.0, 1e-6);
+    // From the side the part is a 40 x 50 rectangle, taller than wide (from
+    // the top it was a ring, as wide as tall).
+    const PartPixels part = FindPart(view);
+    ASSERT_GE(part.top, 0);
+    ASSERT_GE(part.left, 0);
+    const double ratio = double(part.Height()) / double(part.Width());
+    EXPECT_NEAR(ratio, 50.0 / 40.0, 0.06);
+    // A click lands on the plane.
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    float local[3];
+    EXPECT_TRUE(ScreenToSketchPoint(view, POINT{client.right / 2, client.bottom / 2}, f, local));
+    Snapshot("sketch_tab_upright_revolved");
+}
+
+TEST_F(SketchTabView, TheToolbarsRectangularZoomWorksOverTheSketch)
+{
+    OpenSketchOfUprightPart();
+    const std::uint32_t segments = profiled->GetProfileCurve()->GetSegmentCount();
+    const PartPixels before = FindPart(view);
+    const POINT button = FindToolbarButton(view, L"Rectangular Zoom");
+    ASSERT_GE(button.x, 0) << "the shapes view shows its toolbar";
+    Inject(view, WM_MOUSEMOVE, button);
+    Inject(view, WM_LBUTTONDOWN, button);
+    Inject(view, WM_LBUTTONUP, button);
+    ASSERT_NE(view->GetActiveMode(), nullptr);
+    EXPECT_EQ(view->GetActiveMode()->GetId(), kZoomRectModeId);
+    // A rectangle around the part's upper half.
+    ASSERT_GE(before.top, 0);
+    const LONG cx = (before.left + before.right) / 2, height = before.Height();
+    const POINT from{cx - height / 2, before.top - 2}, to{cx + height / 2, before.top + height / 2};
+    Inject(view, WM_MOUSEMOVE, from);
+    Inject(view, WM_LBUTTONDOWN, from);
+    Inject(view, WM_MOUSEMOVE, POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+    Inject(view, WM_MOUSEMOVE, to);
+    Inject(view, WM_LBUTTONUP, to);
+    // Nothing was drawn or fitted into the sketch, and the part shows
+    // larger. The rectangle zoom stays on (its button checked) until
+    // Escape, which gives the view back to the sketch at the new zoom.
+    EXPECT_EQ(view->GetActiveMode()->GetId(), kZoomRectModeId);
+    EXPECT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), segments);
+    const PartPixels after = FindPart(view);
+    EXPECT_GT(after.count, before.count * 3 / 2);
+    ::SendMessageW(view->GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(view->GetActiveMode(), static_cast<cUserInteractiveMode<C3DView>*>(mode));
+    EXPECT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), segments);
+    EXPECT_EQ(FindPart(view).count, after.count) << "the sketch editor keeps the zoom";
+    Snapshot("sketch_tab_rectangular_zoom");
+}
