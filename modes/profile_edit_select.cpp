@@ -454,8 +454,10 @@ void CUIM_EditProfile::FitElementToSectionPoints()
                 DiscardElement();
         }
     }
-    else if (panel)
-        panel->NotifyProfileChanged();
+    // A stroke that fitted nothing left the sketch as it was: telling the
+    // shape would rebuild it from a sketch that may still be empty (the tab
+    // starts one in place of the fitted profile), and its surface would
+    // vanish for a stroke that changed nothing.
     Redraw(shapesView);
 }
 

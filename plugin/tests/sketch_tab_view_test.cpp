@@ -9,6 +9,8 @@
 #include "support/shapes_dialog_fixture.h"
 
 #include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
+#include "modes/profile_sketch_selection.h"
 #include "platform/wgl/pixel_probe.h"
 
 #include <cmath>
@@ -57,7 +59,7 @@ POINT FindToolbarButton(cCPView* view, const wchar_t* title)
 struct PartPixels
 {
     LONG left = -1, top = -1, right = -1, bottom = -1;
-    long count = 0;
+    long count = 0, green = 0;
     LONG Width() const { return right - left + 1; }
     LONG Height() const { return bottom - top + 1; }
 };
@@ -75,6 +77,10 @@ PartPixels FindPart(C3DView* view)
     const LONG cx = image.width / 2, cy = image.height / 2;
     for (LONG y = 0; y < image.height; ++y)
         for (LONG x = 0; x < image.width; ++x)
+        {
+            const std::uint32_t p = image.At(x, y);
+            const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+            part.green += (g > 150 && g - r > 40 && g - b > 40) ? 1 : 0;
             if (red(x, y))
             {
                 ++part.count;
@@ -89,6 +95,7 @@ PartPixels FindPart(C3DView* view)
                     part.right = x;
                 }
             }
+        }
     return part;
 }
 
@@ -179,4 +186,41 @@ TEST_F(SketchTabView, TheToolbarsRectangularZoomWorksOverTheSketch)
     EXPECT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), segments);
     EXPECT_EQ(FindPart(view).count, after.count) << "the sketch editor keeps the zoom";
     Snapshot("sketch_tab_rectangular_zoom");
+}
+
+TEST_F(SketchTabView, AStrokeThatFitsNothingLeavesTheShapeAndOneAlongTheWallFitsItsLine)
+{
+    OpenSketchOfUprightPart();
+    ASSERT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), 0u) << "the tab starts an empty sketch";
+    const PartPixels before = FindPart(view);
+    ASSERT_GE(before.left, 0);
+    ASSERT_GT(before.green, 10000) << "the fitted surface shows beyond the scan";
+    auto stroke = [&](POINT from, POINT to) {
+        Inject(view, WM_MOUSEMOVE, from);
+        Inject(view, WM_LBUTTONDOWN, from);
+        for (int i = 1; i <= 8; ++i)
+            Inject(view, WM_MOUSEMOVE, POINT{from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8});
+        Inject(view, WM_LBUTTONUP, to);
+    };
+    // Across the wall (the section points lie on its left silhouette): a
+    // few points under the stroke, too short a run for a line.
+    stroke(POINT{before.left - 40, before.top + 10}, POINT{before.right + 40, before.top + before.Height() / 2});
+    EXPECT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), 0u);
+    const PartPixels across = FindPart(view);
+    EXPECT_NEAR(double(across.green), double(before.green), before.green * 0.01) << "the surface stays";
+    Snapshot("sketch_tab_stroke_across");
+
+    // Down the wall's upper half: a line on the wall, 20 from the axis,
+    // parallel to it, as long as the stroked run.
+    const double pixel = PixelsToWorldLength(view, 1);
+    stroke(POINT{before.left, before.top + 10}, POINT{before.left, before.top + before.Height() / 2});
+    ASSERT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), 1u);
+    ST_ISectionCurve* line = profiled->GetProfileCurve()->GetSegment(0);
+    EXPECT_EQ(line->GetClassGuid(), CLSID_ST_TLineCurve);
+    const tPolyline<cVertex>& ends = *SketchPointsOf(*line, false);
+    ASSERT_EQ(ends.GetVertexCount(), 2u);
+    for (std::uint32_t i = 0; i < 2; ++i)
+        EXPECT_NEAR(std::fabs(ends.GetVertex(i)->x), 20.0, 0.05) << i;
+    const double length = std::fabs(double(ends.GetVertex(1)->y) - ends.GetVertex(0)->y);
+    EXPECT_NEAR(length, (before.Height() / 2 - 10) * pixel, 12 * pixel);
 }
