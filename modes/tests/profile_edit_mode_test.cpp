@@ -667,3 +667,28 @@ TEST_F(ProfileEdit, ASketchWhoseAxisRunsDownTheWorldIsShownUpright)
     EXPECT_TRUE(Sketch()->GetSegment(0)->IsHorizontal());
     EXPECT_LT(PointsOf(0).GetVertex(1)->x, PointsOf(0).GetVertex(0)->x) << "the sketch's x runs to the left";
 }
+
+TEST_F(ProfileEdit, FacingASketchPlaneGivesARigidViewAndIgnoresBrokenFrames)
+{
+    view->SetStandardView(kTopView);
+    auto transform = [&]() {
+        const double* t = view->GetCamera()->GetViewTransform();
+        return std::vector<double>(t, t + 12);
+    };
+    const std::vector<double> top = transform();
+    // No normal, or an x along the normal: no plane to face, the view stays.
+    const double noNormal[12] = {1, 0, 0, 5, 0, 0, 0, 5, 0, 1, 0, 5};
+    EXPECT_FALSE(FaceSketchPlane(view, noNormal));
+    const double xAlongNormal[12] = {0, 0, 0, 5, -1, 0, -1, 5, 0, 1, 0, 5};
+    EXPECT_FALSE(FaceSketchPlane(view, xAlongNormal));
+    EXPECT_EQ(transform(), top);
+    // A stretched frame whose x leans towards its normal (0, -1, 0): the view
+    // is still rigid, looking along the normal with x square to it.
+    const double leaning[12] = {2, 0, 0, 5, -0.3, 0, -1, 5, 0, 1, 0, 5};
+    EXPECT_TRUE(FaceSketchPlane(view, leaning));
+    const std::vector<double> t = transform();
+    const double rows[3][3] = {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(t[std::size_t(4 * r + c)], rows[r][c], 1e-12) << r << "," << c;
+}
