@@ -255,4 +255,7 @@ private:
     cRegistryStore* m_store;
     bool m_closed = false;
     bool m_sketchMode = false;
+    // The Sketch tab saved the user's camera on the view's stack before
+    // turning it; leaving for a tab that works on the mesh pops it back.
+    bool m_viewSetUpForSketching = false;
 };

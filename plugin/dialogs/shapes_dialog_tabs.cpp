@@ -269,8 +269,17 @@ void CCreatePrimitiveDialog::OnTabActivated(int, int newIndex)
     if (newIndex < 0 || std::size_t(newIndex) >= m_tabPages.size() || !m_shapesView || !m_shapesView->GetSafeHwnd())
         return;
     const eShapesPage page = m_tabPages[std::size_t(newIndex)];
+    // The sketch's view faces the profile plane; the mesh pages want back
+    // the camera the user had before the Sketch tab turned it.
+    const auto restoreViewAfterSketching = [this] {
+        if (!m_viewSetUpForSketching)
+            return;
+        m_viewSetUpForSketching = false;
+        m_shapesView->RestoreViewState();
+    };
     if (page == eShapesPage::Shape)
     {
+        restoreViewAfterSketching();
         SwitchToExtendMode();
         SendToView(kCmdReinitializePrimitive);
         SendToView(GetCurrentSelectionTool());
@@ -294,10 +303,20 @@ void CCreatePrimitiveDialog::OnTabActivated(int, int newIndex)
     IBase* current = CurrentShapeObject();
     switch (page)
     {
-    case eShapesPage::GuideCurve: m_shapesView->StartToolMode(kModeDrawCurveOnMesh, current); break;
+    case eShapesPage::GuideCurve:
+        restoreViewAfterSketching();
+        m_shapesView->StartToolMode(kModeDrawCurveOnMesh, current);
+        break;
     case eShapesPage::Sketch:
         ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_KIND), FALSE);
         m_sketchMode = true;
+        // Saved once: coming back from Deviation finds the view still set
+        // up, and a second save would leave the first one stranded.
+        if (!m_viewSetUpForSketching && m_shapesView->GetCamera())
+        {
+            m_shapesView->GetCamera()->PushViewState();
+            m_viewSetUpForSketching = true;
+        }
         m_shapesView->SetStandardView(2);
         m_shapesView->StartToolMode(kModeEditProfile, current);
         SendToView(ID_SHAPES_EDIT_PROFILE_HAND);
