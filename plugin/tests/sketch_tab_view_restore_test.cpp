@@ -6,6 +6,7 @@
 
 #include "platform/wgl/pixel_probe.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -97,6 +98,9 @@ protected:
 TEST_F(SketchTabViewRestore, LeavingTheSketchGivesBackTheUsersCameraFromBeforeIt)
 {
     OpenUprightRevolvedPart();
+    // An older saved camera below: only the one the sketch saved may come
+    // back, and only once.
+    view->GetCamera()->PushViewState();
     // The user's own camera: the dialog's top view, tipped and zoomed in.
     view->RotateView90(1, 20.0);
     ZoomAtCentre(-0.3);
@@ -156,4 +160,22 @@ TEST_F(SketchTabViewRestore, TheSketchViewSurvivesDeviationAndIsUndoneOnceOnShap
     dialog->SelectTab(1);
     dialog->SelectTab(0);
     ExpectSameCamera(CameraOf(view), users, "on Shape after two sketch visits");
+}
+
+TEST_F(SketchTabViewRestore, AKindChangeAfterTheSketchEndsOnTheCameraFromBeforeIt)
+{
+    OpenUprightRevolvedPart();
+    view->RotateView90(0, -25.0);
+    const Camera users = CameraOf(view);
+    dialog->SelectTab(1);
+    // The kind can be changed again from Deviation; a free-form shape has
+    // a Guide curve page instead of the Sketch, and moving Deviation last
+    // passes through the Shape tab.
+    dialog->SelectTab(DeviationTab());
+    ChooseKind(eShapeKind::FreeForm);
+    const std::vector<std::wstring> titles = dialog->TabTitles();
+    const auto guide = std::find(titles.begin(), titles.end(), std::wstring(L"Guide curve"));
+    ASSERT_NE(guide, titles.end());
+    dialog->SelectTab(int(guide - titles.begin()));
+    ExpectSameCamera(CameraOf(view), users, "on the Guide curve tab");
 }
