@@ -2,6 +2,8 @@
 
 #include "core/intersections.h"
 #include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/scene.h"
 #include "platform/mfc/menu.h"
 #include "platform/mfc/win_app.h"
 #include "platform/win32/device_context.h"
@@ -16,6 +18,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cwchar>
+#include <memory>
 #include <vector>
 
 bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, double by, double cx, double cy,
@@ -438,4 +441,20 @@ BOOL SetMenuItemIcons(const std::uint32_t* table, std::uint32_t wordCount, CMenu
 IScreenObjectManager<C3DView>* GetScreenObjectManager(C3DView* view)
 {
     return view ? view->GetScreenObjectManager() : nullptr;
+}
+
+cMeshObject* FirstMeshObject(C3DView* view)
+{
+    if (!view)
+        return nullptr;
+    cSceneObjectIterator* raw = nullptr;
+    view->GetObjectIterator(&raw);
+    std::unique_ptr<cSceneObjectIterator> it(raw);
+    if (!it)
+        return nullptr;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(CLSID_cMeshObject))
+            if (auto* meshObject = dynamic_cast<cMeshObject*>(object); meshObject && meshObject->GetMesh())
+                return meshObject;
+    return nullptr;
 }

@@ -19,10 +19,15 @@
 #include <cstdint>
 
 class cMesh;
+class cMeshObject;
 struct cMeshTriangle;
 class I3DSceneRenderer;
 class CMenu;
 template <class TView> class IScreenObjectManager;
+
+// The first object of the view's scene that is a mesh object holding a mesh,
+// or null (no view, no scene, no such object).
+cMeshObject* FirstMeshObject(C3DView* view);
 
 // The id read back where nothing was drawn (and outside the viewport).
 inline constexpr std::uint32_t kNoPickId = 0;

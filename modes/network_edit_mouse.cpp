@@ -80,18 +80,8 @@ bool IsCurveEnd(const ST_ISectionCurve& curve, const float p[3])
 
 const cMesh* CUIM_EditNetwork::FirstMesh() const
 {
-    if (!shapesView)
-        return nullptr;
-    cSceneObjectIterator* raw = nullptr;
-    shapesView->GetObjectIterator(&raw);
-    std::unique_ptr<cSceneObjectIterator> it(raw);
-    if (!it)
-        return nullptr;
-    for (it->First(); !it->IsDone(); it->Next())
-        if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(CLSID_cMeshObject))
-            if (auto* meshObject = dynamic_cast<cMeshObject*>(object); meshObject && meshObject->GetMesh())
-                return meshObject->GetMesh();
-    return nullptr;
+    const cMeshObject* object = FirstMeshObject(shapesView);
+    return object ? object->GetMesh() : nullptr;
 }
 
 bool CUIM_EditNetwork::CursorOnViewPlane(POINT point, float* x, float* y) const

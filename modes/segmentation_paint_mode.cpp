@@ -16,22 +16,6 @@
 namespace
 {
 
-cMeshObject* FirstMeshObject(C3DView* view)
-{
-    if (!view)
-        return nullptr;
-    cSceneObjectIterator* raw = nullptr;
-    view->GetObjectIterator(&raw);
-    std::unique_ptr<cSceneObjectIterator> it(raw);
-    if (!it)
-        return nullptr;
-    for (it->First(); !it->IsDone(); it->Next())
-        if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(CLSID_cMeshObject))
-            if (auto* meshObject = dynamic_cast<cMeshObject*>(object); meshObject && meshObject->GetMesh())
-                return meshObject;
-    return nullptr;
-}
-
 // Whether the client point lies over one of the view's overlay controls
 // (the brush circle is not drawn there).
 bool IsOverOverlayControl(C3DView* view, POINT point)

@@ -8,6 +8,7 @@
 #include "core/scene.h"
 #include "fitting/multi_plane_sectioning.h"
 #include "modes/guiding_curve_picker.h"
+#include "modes/mode_support.h"
 #include "modes/section_plane_picker.h"
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/guide_curve_receiver.h"
@@ -187,19 +188,7 @@ void CSubNetworkDlg::OnSectionPlane()
 
 cMeshObject* CSubNetworkDlg::FirstMeshObject() const
 {
-    cCPView* view = View();
-    if (!view)
-        return nullptr;
-    cSceneObjectIterator* raw = nullptr;
-    view->GetObjectIterator(&raw);
-    std::unique_ptr<cSceneObjectIterator> it(raw);
-    if (!it)
-        return nullptr;
-    for (it->First(); !it->IsDone(); it->Next())
-        if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(CLSID_cMeshObject))
-            if (auto* meshObject = dynamic_cast<cMeshObject*>(object); meshObject && meshObject->GetMesh())
-                return meshObject;
-    return nullptr;
+    return ::FirstMeshObject(View());
 }
 
 void CSubNetworkDlg::RedrawView()
