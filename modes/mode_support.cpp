@@ -458,3 +458,21 @@ cMeshObject* FirstMeshObject(C3DView* view)
                 return meshObject;
     return nullptr;
 }
+
+void TrackModeMenu(C3DView* view, POINT point, UINT menuId, const std::function<void(CMenu*)>& prepare)
+{
+    if (!view || !view->GetSafeHwnd())
+        return;
+    CMenu menu;
+    if (!menu.LoadMenu(menuId))
+        return;
+    if (CMenu* popup = menu.GetSubMenu(0))
+    {
+        if (prepare)
+            prepare(popup);
+        POINT screen = point;
+        ::ClientToScreen(view->GetSafeHwnd(), &screen);
+        ::TrackPopupMenuEx(popup->GetSafeHmenu(), TPM_RIGHTBUTTON, screen.x, screen.y, view->GetSafeHwnd(), nullptr);
+    }
+    menu.DestroyMenu();
+}

@@ -17,6 +17,7 @@
 #include "render/view_3d.h"
 
 #include <cstdint>
+#include <functional>
 
 class cMesh;
 class cMeshObject;
@@ -126,6 +127,12 @@ int FormatLabelText(wchar_t (&buffer)[32], const wchar_t* format, ...);
 BOOL SetMenuItemIcons(const std::uint32_t* table, std::uint32_t wordCount, CMenu* menu, HWND window);
 // The 18 x 18 menu bitmap of an icon (the caller owns it); null on failure.
 HBITMAP MakeMenuBitmapFromIcon(HICON icon, HWND window);
+
+// Loads menu resource menuId, lets prepare adjust its first popup and shows
+// that popup at the client point of view (right button tracks, the view
+// owns it, so the chosen command reaches the view). Nothing without a view
+// window or the menu.
+void TrackModeMenu(C3DView* view, POINT point, UINT menuId, const std::function<void(CMenu*)>& prepare);
 
 // The view's screen-object manager, or null for a null view.
 IScreenObjectManager<C3DView>* GetScreenObjectManager(C3DView* view);

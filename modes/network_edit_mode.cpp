@@ -519,19 +519,7 @@ BOOL CUIM_EditNetwork::GetContextMenu(UINT* menuId, CWnd** target)
 
 BOOL CUIM_EditNetwork::OnMButtonDown(POINT point, UINT, C3DView* view)
 {
-    if (!view || !view->GetSafeHwnd())
-        return 1;
-    CMenu menu;
-    if (!menu.LoadMenu(kNetworkMenu))
-        return 1;
-    if (CMenu* popup = menu.GetSubMenu(0))
-    {
-        UpdateContextMenu(popup);
-        POINT screen = point;
-        ::ClientToScreen(view->GetSafeHwnd(), &screen);
-        ::TrackPopupMenuEx(popup->GetSafeHmenu(), TPM_RIGHTBUTTON, screen.x, screen.y, view->GetSafeHwnd(), nullptr);
-    }
-    menu.DestroyMenu();
+    TrackModeMenu(view, point, kNetworkMenu, [this](CMenu* popup) { UpdateContextMenu(popup); });
     return 1;
 }
 

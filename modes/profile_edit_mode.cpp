@@ -686,19 +686,7 @@ void CUIM_EditProfile::FinishFreeForm(C3DView* view)
 
 BOOL CUIM_EditProfile::OnMButtonDown(POINT point, UINT, C3DView* view)
 {
-    if (!view || !view->GetSafeHwnd())
-        return 1;
-    CMenu menu;
-    if (!menu.LoadMenu(IDR_PROFILE_EDIT_MENU))
-        return 1;
-    if (CMenu* popup = menu.GetSubMenu(0))
-    {
-        UpdateContextMenu(popup);
-        POINT screen = point;
-        ::ClientToScreen(view->GetSafeHwnd(), &screen);
-        ::TrackPopupMenuEx(popup->GetSafeHmenu(), TPM_RIGHTBUTTON, screen.x, screen.y, view->GetSafeHwnd(), nullptr);
-    }
-    menu.DestroyMenu();
+    TrackModeMenu(view, point, IDR_PROFILE_EDIT_MENU, [this](CMenu* popup) { UpdateContextMenu(popup); });
     return 1;
 }
 
