@@ -1,5 +1,6 @@
 #include "platform/mfc/wnd.h"
 #include "platform/mfc/dc.h"
+#include "platform/mfc/win_app.h"
 
 #include <map>
 #include <memory>
@@ -17,6 +18,10 @@ struct HandleMap
     std::mutex lock;
     std::map<HWND, CWnd*> permanent;
     std::map<HWND, std::unique_ptr<CWnd>> temporary;
+    // The module state each window was attached under. Its messages run in
+    // that state, as a library's windows do: a plug-in's view finds the
+    // plug-in's menus and cursors although the host's loop dispatches them.
+    std::map<HWND, AFX_MODULE_STATE*> states;
     bool observing = false;
 };
 
@@ -135,6 +140,7 @@ BOOL CWnd::Attach(HWND hwnd)
     if (m.permanent.count(hwnd))
         return FALSE;
     m.permanent[hwnd] = this;
+    m.states[hwnd] = AfxGetModuleState();
     m_hWnd = hwnd;
     return TRUE;
 }
@@ -148,7 +154,10 @@ HWND CWnd::Detach()
         std::lock_guard<std::mutex> guard(m.lock);
         auto it = m.permanent.find(hwnd);
         if (it != m.permanent.end() && it->second == this)
+        {
             m.permanent.erase(it);
+            m.states.erase(hwnd);
+        }
     }
     m_hWnd = nullptr;
     return hwnd;
@@ -258,6 +267,15 @@ LRESULT AfxWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
     if (!wnd)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    AFX_MODULE_STATE* state = nullptr;
+    {
+        HandleMap& m = Map();
+        std::lock_guard<std::mutex> guard(m.lock);
+        auto it = m.states.find(hwnd);
+        if (it != m.states.end())
+            state = it->second;
+    }
+    AFX_MAINTAIN_STATE keepState(state ? state : AfxGetModuleState());
     MSG saved = t_lastMessage;
     t_lastMessage = MSG{hwnd, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {0, 0}};
     struct Restore

@@ -8,6 +8,8 @@
 #include "modes/network_edit_mode.h"
 #include "modes/section_plane_picker.h"
 #include "platform/wgl/pixel_probe.h"
+#include "platform/win32/menu.h"
+#include "platform/win32/prompt_script.h"
 #include "plugin/dialogs/curves_page.h"
 #include "resources/curves.h"
 #include "support/shape_scans.h"
@@ -140,6 +142,26 @@ TEST_F(CurvesTab, ThePageButtonsSwitchTheModesSubStatesAndPanels)
     EXPECT_EQ(Mode()->GetSubState(), kNetworkSectionPlane);
     EXPECT_TRUE(page->SectionPanel().IsWindowVisible());
     EXPECT_TRUE(Pressed(IDC_CURVES_SECTION));
+}
+
+TEST_F(CurvesTab, TheMiddleButtonShowsTheMenuOfTheSubStateAndItsChoiceReachesTheMode)
+{
+    OpenNetwork();
+    std::wstring shown;
+    win32::QueuePromptAnswer({win32::kPopupMenuPrompt, L"", 0, [&](HWND, const std::wstring& text) {
+                                  shown = text;
+                                  return INT_PTR(kCmdNetworkModify);
+                              }});
+    const POINT at = At(0, 0);
+    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(at.x, at.y));
+    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "the menu was shown";
+    EXPECT_NE(shown.find(L"Modify Curves"), std::wstring::npos) << shown;
+    EXPECT_NE(shown.find(L"Sub-sampling"), std::wstring::npos) << shown;
+    EXPECT_EQ(shown.find(L"Add Curve"), std::wstring::npos) << "the current sub-state's item is left out: " << shown;
+    ASSERT_NE(Mode(), nullptr);
+    EXPECT_EQ(Mode()->GetSubState(), kNetworkModifyCurves) << "the chosen command reached the mode";
 }
 
 TEST_F(CurvesTab, CurvesDrawnOnTheScanJoinShowAndUndo)

@@ -273,4 +273,36 @@ TEST_F(MfcWindows, ModuleStatesCarryTheirOwnApplicationAndResources)
     EXPECT_EQ(AfxGetApp(), nullptr);
 }
 
+// A library's window handles its messages in the module state it was made
+// under, whichever state the loop that dispatches them is in.
+class CStateWnd : public CWnd
+{
+public:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_APP + 9)
+            seen = AfxGetModuleState();
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    AFX_MODULE_STATE* seen = nullptr;
+};
+
+TEST_F(MfcWindows, AWindowsMessagesRunInTheModuleStateItWasMadeUnder)
+{
+    AFX_MODULE_STATE plugin;
+    CStateWnd library;
+    {
+        AFX_MANAGE_STATE(&plugin);
+        ASSERT_TRUE(library.CreateEx(0, nullptr, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr));
+    }
+    CStateWnd program;
+    ASSERT_TRUE(program.CreateEx(0, nullptr, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr));
+    library.SendMessage(WM_APP + 9, 0, 0);
+    EXPECT_EQ(library.seen, &plugin);
+    program.SendMessage(WM_APP + 9, 0, 0);
+    EXPECT_EQ(program.seen, AfxGetAppModuleState());
+    EXPECT_EQ(AfxGetModuleState(), AfxGetAppModuleState()) << "the caller's state comes back";
+    library.DestroyWindow();
+}
+
 } // namespace
