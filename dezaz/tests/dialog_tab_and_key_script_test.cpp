@@ -2,70 +2,39 @@
 // its caption shows its page, whose own controls the script then reaches;
 // Escape in the view ends rotating, so that the next stroke marks the wall
 // of the sample's through hole, which the dialog fits as a cylinder.
-#include "dezaz/sample_part.h"
+#include "support/host_script_run.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sys/wait.h>
 
 namespace
 {
 
 namespace fs = std::filesystem;
-
-struct stRun
-{
-    int exitCode = -1;
-    std::string output;
-};
+using hostscript::stRun;
 
 fs::path Folder()
 {
-    const fs::path dir = fs::temp_directory_path() / "vtl_dialog_tab_and_key" /
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::create_directories(dir);
-    return dir;
+    return hostscript::TestFolder("vtl_dialog_tab_and_key");
 }
 
 stRun RunScript(const std::string& script)
 {
-    const fs::path file = Folder() / "script.txt";
-    std::ofstream(file) << script;
-    const std::string command = std::string("DEZAZ_REGISTRY=") + (Folder() / "registry").string() + " timeout 300 " +
-                                VTL_DEZAZ_PATH + " --plugin " + VTL_PLUGIN_PATH + " --headless --script " +
-                                file.string() + " 2>&1";
-    stRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return hostscript::RunScript(Folder(), script, 300, true);
 }
 
 // The shapes dialog open on the sample scan; its title is the plug-in's name.
 std::string OpenShapesDialog(std::string& title)
 {
-    const fs::path path = Folder() / "part.stl";
-    ON_Mesh mesh;
-    dezaz::GenerateSamplePart(dezaz::SamplePartOptions{}, mesh);
-    std::wstring error;
-    EXPECT_TRUE(dezaz::WriteBinaryStl(path, mesh, error));
+    const std::string path = hostscript::WriteSampleScan(Folder());
     std::smatch loaded;
     const stRun empty = RunScript("\n");
     if (std::regex_search(empty.output, loaded, std::regex("Plug-in (.*) loaded\\.")))
         title = "\"" + loaded[1].str() + "\"";
     EXPECT_FALSE(title.empty()) << empty.output;
-    return "_Import \"" + path.string() + "\"\n_SelAll\n> MessageBox Yes For the best results\n_vtlShapes\n";
+    return "_Import \"" + path + "\"\n_SelAll\n> MessageBox Yes For the best results\n_vtlShapes\n";
 }
 
 } // namespace

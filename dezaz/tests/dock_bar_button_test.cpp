@@ -1,62 +1,32 @@
 // Pressing the buttons of a dock bar's panel from a script: the plug-in's
 // "Primitives" panel fits a cylinder to the imported scan and creates it.
-#include "dezaz/sample_part.h"
+#include "support/host_script_run.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sys/wait.h>
 
 namespace
 {
 
 namespace fs = std::filesystem;
-
-struct stRun
-{
-    int exitCode = -1;
-    std::string output;
-};
+using hostscript::stRun;
 
 fs::path Folder()
 {
-    const fs::path dir = fs::temp_directory_path() / "vtl_dock_bar_button" /
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::create_directories(dir);
-    return dir;
+    return hostscript::TestFolder("vtl_dock_bar_button");
 }
 
 stRun RunScript(const std::string& script)
 {
-    const fs::path file = Folder() / "script.txt";
-    std::ofstream(file) << script;
-    const std::string command = std::string("timeout 120 ") + VTL_DEZAZ_PATH + " --plugin " + VTL_PLUGIN_PATH +
-                                " --headless --script " + file.string() + " 2>&1";
-    stRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return hostscript::RunScript(Folder(), script, 120);
 }
 
 std::string Scan()
 {
-    const fs::path path = Folder() / "part.stl";
     dezaz::SamplePartOptions options;
     options.cell = 3.0;
-    ON_Mesh mesh;
-    dezaz::GenerateSamplePart(options, mesh);
-    std::wstring error;
-    EXPECT_TRUE(dezaz::WriteBinaryStl(path, mesh, error));
-    return path.string();
+    return hostscript::WriteSampleScan(Folder(), options);
 }
 
 TEST(DockBarButton, PressesThePanelsButtonsLikeClicks)

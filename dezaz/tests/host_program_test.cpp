@@ -3,13 +3,12 @@
 #include "dezaz/host_program.h"
 #include "dezaz/sample_part.h"
 #include "platform/host/document_format.h"
+#include "support/host_script_run.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
 
 namespace
 {
@@ -43,17 +42,8 @@ RunResult RunDezaz(const std::string& arguments, const std::string& script = {})
         command += " --script " + file.string();
     }
     command += " " + arguments + " 2>&1";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, n);
-    const int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    const hostscript::stRun run = hostscript::RunCommand(command);
+    return RunResult{run.exitCode, run.output};
 }
 
 std::string Bytes(const fs::path& path)
@@ -64,14 +54,9 @@ std::string Bytes(const fs::path& path)
 
 fs::path SmallScan()
 {
-    const fs::path path = RunFolder() / "part.stl";
     dezaz::SamplePartOptions options;
     options.cell = 3.0;
-    ON_Mesh mesh;
-    dezaz::GenerateSamplePart(options, mesh);
-    std::wstring error;
-    EXPECT_TRUE(dezaz::WriteBinaryStl(path, mesh, error));
-    return path;
+    return hostscript::WriteSampleScan(RunFolder(), options);
 }
 
 TEST(HostProgram, APromptNobodyAnsweredFailsTheRunInsteadOfWaiting)
@@ -86,15 +71,9 @@ TEST(HostProgram, AScriptCanComeFromStandardInput)
 {
     const std::string command = std::string("echo _SelAll | timeout 120 ") + VTL_DEZAZ_PATH + " --plugin " +
                                 VTL_PLUGIN_PATH + " --headless --script - 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    const int status = pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    const hostscript::stRun run = hostscript::RunCommand(command);
+    const std::string& output = run.output;
+    EXPECT_EQ(run.exitCode, 0) << output;
     EXPECT_NE(output.find("Plug-in Vantrell 4.1.74 loaded."), std::string::npos) << output;
     EXPECT_NE(output.find("0 objects selected."), std::string::npos) << output;
 }

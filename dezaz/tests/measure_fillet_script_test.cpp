@@ -1,64 +1,33 @@
 // Measuring a round of the sample scan from a host script: an edge picked by
 // clicking a plane surface next to it, the reference mesh chosen through the
 // tool window's button, and the radius read back from the annotation.
-#include "dezaz/sample_part.h"
+#include "support/host_script_run.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sys/wait.h>
 
 namespace
 {
 
 namespace fs = std::filesystem;
-
-struct stRun
-{
-    int exitCode = -1;
-    std::string output;
-};
+using hostscript::stRun;
 
 fs::path Folder()
 {
-    const fs::path dir = fs::temp_directory_path() / "vtl_measure_fillet_script" /
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::create_directories(dir);
-    return dir;
+    return hostscript::TestFolder("vtl_measure_fillet_script");
 }
 
 stRun RunScript(const std::string& script)
 {
-    const fs::path file = Folder() / "script.txt";
-    std::ofstream(file) << script;
-    const std::string command = std::string("timeout 300 ") + VTL_DEZAZ_PATH + " --plugin " + VTL_PLUGIN_PATH +
-                                " --headless --script " + file.string() + " 2>&1";
-    stRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return hostscript::RunScript(Folder(), script, 300);
 }
 
 std::string Scan()
 {
-    const fs::path path = Folder() / "part.stl";
     dezaz::SamplePartOptions options;
     options.cell = 1.5;
-    ON_Mesh mesh;
-    dezaz::GenerateSamplePart(options, mesh);
-    std::wstring error;
-    EXPECT_TRUE(dezaz::WriteBinaryStl(path, mesh, error));
-    return path.string();
+    return hostscript::WriteSampleScan(Folder(), options);
 }
 
 } // namespace
