@@ -10,6 +10,7 @@
 #include "platform/win32/input.h"
 #include "platform/win32/tests/support/temp_registry.h"
 #include "support/view_test_support.h"
+#include "stub_shapes_view_owner.h"
 
 #include <gtest/gtest.h>
 
@@ -19,24 +20,11 @@
 namespace
 {
 
-class GuideOwner : public CWnd, public IShapesViewOwner, public IGuideCurveReceiver
+class GuideOwner : public StubShapesViewOwner, public IGuideCurveReceiver
 {
 public:
-    void ReapplyMagicWand(bool, bool) override {}
-    ISceneObject* CurrentShapeObject() override { return nullptr; }
-    std::wstring& HintText() override { return hint; }
-    bool SelectFrontFacingOnly() const override { return false; }
-    bool DrawWorldAxes() const override { return false; }
-    void SetDrawWorldAxes(bool) override {}
-    void SaveSelectionForUndo() override {}
-    bool RestoreSelectionFromUndo() override { return false; }
-    HWND QuickShapePicker(bool) override { return nullptr; }
-    void HideQuickPickers() override {}
-    void StartNewShape() override {}
-    bool OnViewCommand(UINT) override { return false; }
     void ApplyGuideCurve(const tFramePolyline<cVertex>& points) override { curves.push_back(points); }
 
-    std::wstring hint;
     std::vector<tFramePolyline<cVertex>> curves;
 };
 

@@ -18,6 +18,7 @@
 #include "shapes/sketch_curve.h"
 #include "shapes/spline_section_curve.h"
 #include "support/view_test_support.h"
+#include "stub_shapes_view_owner.h"
 
 #include <gtest/gtest.h>
 
@@ -26,26 +27,13 @@
 namespace
 {
 
-class ProfileOwner : public CWnd, public IShapesViewOwner, public ISectionPlaneHost
+class ProfileOwner : public StubShapesViewOwner, public ISectionPlaneHost
 {
 public:
-    void ReapplyMagicWand(bool, bool) override {}
-    ISceneObject* CurrentShapeObject() override { return nullptr; }
-    std::wstring& HintText() override { return hint; }
-    bool SelectFrontFacingOnly() const override { return false; }
-    bool DrawWorldAxes() const override { return false; }
-    void SetDrawWorldAxes(bool) override {}
-    void SaveSelectionForUndo() override {}
-    bool RestoreSelectionFromUndo() override { return false; }
-    HWND QuickShapePicker(bool) override { return nullptr; }
-    void HideQuickPickers() override {}
-    void StartNewShape() override {}
-    bool OnViewCommand(UINT) override { return false; }
     ST_CInteractiveSectionPlane* SectionPlane() override { return &plane; }
     void DiscardSectionPolylines() override { ++discards; }
     ST_ISectionCurve* ActiveProfile() override { return profile; }
 
-    std::wstring hint;
     ST_CInteractiveSectionPlane plane;
     ST_ISectionCurve* profile = nullptr;
     int discards = 0;

@@ -19,6 +19,7 @@
 #include "shapes/interactive_section_plane.h"
 #include "shapes/network_surface.h"
 #include "shapes/spline_section_curve.h"
+#include "stub_shapes_view_owner.h"
 #include "support/view_test_support.h"
 
 #include <gtest/gtest.h>
@@ -49,24 +50,13 @@ inline NetworkNodes NodesOf(ST_ISectionCurve* network)
     return all;
 }
 
-class Owner : public CWnd, public IShapesViewOwner
+class Owner : public StubShapesViewOwner
 {
 public:
-    void ReapplyMagicWand(bool, bool) override {}
     ISceneObject* CurrentShapeObject() override { return shape; }
-    std::wstring& HintText() override { return hint; }
-    bool SelectFrontFacingOnly() const override { return false; }
-    bool DrawWorldAxes() const override { return false; }
-    void SetDrawWorldAxes(bool) override {}
-    void SaveSelectionForUndo() override {}
-    bool RestoreSelectionFromUndo() override { return false; }
-    HWND QuickShapePicker(bool) override { return nullptr; }
-    void HideQuickPickers() override {}
-    void StartNewShape() override {}
     bool OnViewCommand(UINT id) override { return commands.push_back(id), true; }
 
     ISceneObject* shape = nullptr;
-    std::wstring hint;
     std::vector<UINT> commands;
 };
 

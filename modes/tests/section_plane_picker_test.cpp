@@ -13,6 +13,7 @@
 #include "platform/win32/tests/support/temp_registry.h"
 #include "shapes/interactive_section_plane.h"
 #include "support/view_test_support.h"
+#include "stub_shapes_view_owner.h"
 
 #include <gtest/gtest.h>
 
@@ -21,26 +22,13 @@
 namespace
 {
 
-class PlaneOwner : public CWnd, public IShapesViewOwner, public ISectionPlaneHost
+class PlaneOwner : public StubShapesViewOwner, public ISectionPlaneHost
 {
 public:
-    void ReapplyMagicWand(bool, bool) override {}
-    ISceneObject* CurrentShapeObject() override { return nullptr; }
-    std::wstring& HintText() override { return hint; }
-    bool SelectFrontFacingOnly() const override { return false; }
-    bool DrawWorldAxes() const override { return false; }
-    void SetDrawWorldAxes(bool) override {}
-    void SaveSelectionForUndo() override {}
-    bool RestoreSelectionFromUndo() override { return false; }
-    HWND QuickShapePicker(bool) override { return nullptr; }
-    void HideQuickPickers() override {}
-    void StartNewShape() override {}
-    bool OnViewCommand(UINT) override { return false; }
     ST_CInteractiveSectionPlane* SectionPlane() override { return &plane; }
     void DiscardSectionPolylines() override { ++discards; }
     ST_ISectionCurve* ActiveProfile() override { return nullptr; }
 
-    std::wstring hint;
     ST_CInteractiveSectionPlane plane;
     int discards = 0;
 };
