@@ -459,6 +459,22 @@ cMeshObject* FirstMeshObject(C3DView* view)
     return nullptr;
 }
 
+bool SeedClickSelects(const cMeshTriangle& triangle)
+{
+    return (triangle.flags & (kTriangleFlagHidden | kTriangleFlagSelected)) != kTriangleFlagSelected;
+}
+
+cMeshTriangle* AimSeedTriangle(cMeshTriangle* triangle, bool selects)
+{
+    if (!triangle)
+        return nullptr;
+    if (selects)
+        triangle->flags |= kTriangleFlagSelected;
+    else
+        triangle->flags &= std::uint8_t(~kTriangleFlagSelected);
+    return triangle;
+}
+
 void TrackModeMenu(C3DView* view, POINT point, UINT menuId, const std::function<void(CMenu*)>& prepare)
 {
     if (!view || !view->GetSafeHwnd())

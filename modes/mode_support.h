@@ -30,6 +30,13 @@ template <class TView> class IScreenObjectManager;
 // or null (no view, no scene, no such object).
 cMeshObject* FirstMeshObject(C3DView* view);
 
+// The magic wand's seed in the tool views: a click on a selected, visible
+// triangle aims to deselect its region, a click on any other to select it.
+bool SeedClickSelects(const cMeshTriangle& triangle);
+// Puts the seed's selected bit to the click's aim and returns the seed (null
+// stays null).
+cMeshTriangle* AimSeedTriangle(cMeshTriangle* triangle, bool selects);
+
 // The id read back where nothing was drawn (and outside the viewport).
 inline constexpr std::uint32_t kNoPickId = 0;
 // Flag bit of a picked point: nothing was hit (x is then FLT_MAX).

@@ -19,21 +19,18 @@ void ZoomRectClicked(IBase*, void* c) { ViewOf(c)->StartZoomRectMode(); }
 void RotateClicked(IBase*, void* c) { ViewOf(c)->StartRotateMode(); }
 void TranslateClicked(IBase*, void* c) { ViewOf(c)->StartTranslateMode(); }
 void ZoomClicked(IBase*, void* c) { ViewOf(c)->StartZoomMode(); }
-void FrontClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kFrontView); }
-void BackClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kBackView); }
-void LeftClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kLeftView); }
-void RightClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kRightView); }
-void TopClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kTopView); }
-void BottomClicked(IBase*, void* c) { ViewOf(c)->SetStandardView(kBottomView); }
+void FrontClicked(IBase*, void* c) { ViewOf(c)->OnFrontView(); }
+void BackClicked(IBase*, void* c) { ViewOf(c)->OnBackView(); }
+void LeftClicked(IBase*, void* c) { ViewOf(c)->OnLeftView(); }
+void RightClicked(IBase*, void* c) { ViewOf(c)->OnRightView(); }
+void TopClicked(IBase*, void* c) { ViewOf(c)->OnTopView(); }
+void BottomClicked(IBase*, void* c) { ViewOf(c)->OnBottomView(); }
 void IsometricClicked(IBase*, void* c) { ViewOf(c)->CycleDiagonalView(); }
 
-// A navigation toggle shows as checked exactly while its mode is active.
-template <std::uint32_t ModeId> void UpdateCheck(IBase* button, void* c)
+template <bool (C3DView::*Checked)() const> void UpdateCheck(IBase* button, void* c)
 {
-    auto* b = dynamic_cast<cC_Button<C3DView>*>(button);
-    const auto* mode = ViewOf(c)->GetActiveMode();
-    if (b)
-        b->SetChecked(mode && mode->GetId() == ModeId);
+    if (auto* b = dynamic_cast<cC_Button<C3DView>*>(button))
+        b->SetChecked((ViewOf(c)->*Checked)());
 }
 
 struct stNavigationButton
@@ -51,17 +48,17 @@ const stNavigationButton kZoomButtons[] = {
     {L"Zoom All", L"Sets the view so all objects are visible", {17008, 17009, 17009, 17008}, false, &ZoomAllClicked,
      nullptr},
     {L"Rectangular Zoom", L"Zooms the scene to a user defined rectangular area", {17031, 17032, 17032, 17031}, true,
-     &ZoomRectClicked, &UpdateCheck<kZoomRectModeId>},
+     &ZoomRectClicked, &UpdateCheck<&C3DView::UpdateZoomRectCheck>},
 };
 
 // The buttons that turn the camera, left out while rotation is locked.
 const stNavigationButton kNavigationButtons[] = {
     {L"Rotate Mode", L"Enables mode when using left mouse button the scene can be rotated",
-     {17010, 17011, 17011, 17010}, true, &RotateClicked, &UpdateCheck<kRotateModeId>},
+     {17010, 17011, 17011, 17010}, true, &RotateClicked, &UpdateCheck<&C3DView::UpdateRotateCheck>},
     {L"Translate Mode", L"Enables mode when using left mouse button the scene can be translated",
-     {17012, 17014, 17014, 17012}, true, &TranslateClicked, &UpdateCheck<kTranslateModeId>},
+     {17012, 17014, 17014, 17012}, true, &TranslateClicked, &UpdateCheck<&C3DView::UpdateTranslateCheck>},
     {L"Zoom Mode", L"Enables mode when using left mouse button the scene can be zoomed in and out",
-     {17015, 17016, 17016, 17015}, true, &ZoomClicked, &UpdateCheck<kZoomModeId>},
+     {17015, 17016, 17016, 17015}, true, &ZoomClicked, &UpdateCheck<&C3DView::UpdateZoomCheck>},
     {L"Front View    (F)", L"Sets the view so the objects are vizible from -Y", {17019, 17020, 17020, 17019}, false,
      &FrontClicked, nullptr},
     {L"Back View    (B)", L"Sets the view so the objects are vizible from +Y", {17021, 17030, 17030, 17021}, false,

@@ -1,6 +1,7 @@
 #include "modes/segmentation_view.h"
 
 #include "core/mesh_triangle.h"
+#include "modes/mode_support.h"
 #include "modes/navigation_toolbar.h"
 #include "modes/segmentation_paint_mode.h"
 #include "overlay/view_3d_overlay.h"
@@ -34,19 +35,11 @@ cSegmentationView::Mode* cSegmentationView::CreateMode(std::uint32_t id, std::ui
 
 void cSegmentationView::SetActiveObject(cMeshTriangle* triangle)
 {
-    activeTriangle = triangle;
-    restoreFlag = triangle && (triangle->flags & (kTriangleFlagHidden | kTriangleFlagSelected)) != kTriangleFlagSelected
-                      ? 1u
-                      : 0u;
+    cP3DView::SetActiveObject(triangle);
+    restoreFlag = triangle && SeedClickSelects(*triangle) ? 1u : 0u;
 }
 
-cMeshTriangle* cSegmentationView::GetActiveTriangle()
+cMeshTriangle* cSegmentationView::GetActiveObject()
 {
-    if (!activeTriangle)
-        return nullptr;
-    if (restoreFlag)
-        activeTriangle->flags |= kTriangleFlagSelected;
-    else
-        activeTriangle->flags &= std::uint8_t(~kTriangleFlagSelected);
-    return activeTriangle;
+    return AimSeedTriangle(cP3DView::GetActiveObject(), restoreFlag != 0);
 }

@@ -24,11 +24,11 @@ public:
 
     // The wand's triangle: remembered with whether it was unmarked (hidden
     // or not selected) at the time.
-    using cP3DView::SetActiveObject;
-    void SetActiveObject(cMeshTriangle* triangle);
+    using cP3DView::GetActiveObject;
+    void SetActiveObject(cMeshTriangle* triangle) override;
     // Marks the remembered triangle when it was unmarked and unmarks it
     // otherwise; returns it (null when none is remembered).
-    cMeshTriangle* GetActiveTriangle();
+    cMeshTriangle* GetActiveObject() override;
 
     // The id of the last editing mode the factory made (0: none yet).
     std::uint32_t GetToolModeId() const { return toolModeId; }
@@ -41,7 +41,6 @@ private:
 
     CWnd* owner;
     std::uint32_t toolModeId = 0;
-    cMeshTriangle* activeTriangle = nullptr;
     std::uint32_t restoreFlag = 0;
     std::size_t toolbarButtons = 0;
     tSafePtr<cVE_GlobalToolTip<C3DView>> tooltip;

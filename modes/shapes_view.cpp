@@ -2,6 +2,7 @@
 
 #include "core/mesh_triangle.h"
 #include "core/scene_object.h"
+#include "modes/mode_support.h"
 #include "modes/shapes_view_owner.h"
 #include "modes/surface_extension_mode.h"
 #include "overlay/view_3d_overlay.h"
@@ -91,25 +92,19 @@ UINT cCPView::GetContextMenuResource()
     return m_currentToolModeId == kModeDrawCurveOnMesh ? kDrawOnMeshMenu : kShapesViewMenu;
 }
 
-void cCPView::SetActiveTriangle(cMeshTriangle* triangle)
+void cCPView::SetActiveObject(cMeshTriangle* triangle)
 {
-    m_activeTriangle = triangle;
+    cP3DView::SetActiveObject(triangle);
     if (!triangle)
         return;
-    m_restoreFlag = (triangle->flags & kTriangleFlagHidden) || !(triangle->flags & kTriangleFlagSelected) ? 1 : 0;
+    m_restoreFlag = SeedClickSelects(*triangle) ? 1 : 0;
     if (m_owner)
         m_owner->ReapplyMagicWand(false, true);
 }
 
-cMeshTriangle* cCPView::GetActiveTriangle()
+cMeshTriangle* cCPView::GetActiveObject()
 {
-    if (!m_activeTriangle)
-        return nullptr;
-    if (m_restoreFlag)
-        m_activeTriangle->flags |= kTriangleFlagSelected;
-    else
-        m_activeTriangle->flags &= std::uint8_t(~kTriangleFlagSelected);
-    return m_activeTriangle;
+    return AimSeedTriangle(cP3DView::GetActiveObject(), m_restoreFlag != 0);
 }
 
 ISceneObject* cCPView::QueryCurrentObjectInterface()

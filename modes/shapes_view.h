@@ -70,11 +70,10 @@ public:
     // The magic wand's seed: a click on a selected visible triangle aims to
     // deselect its region, any other click to select it. Setting it grows
     // the selection at once through the owner.
-    void SetActiveTriangle(cMeshTriangle* triangle);
+    using cP3DView::GetActiveObject;
+    void SetActiveObject(cMeshTriangle* triangle) override;
     // The seed with its selected bit put back to the click's aim, or null.
-    cMeshTriangle* GetActiveTriangle();
-    // Forgets the seed (the mesh it lies in is going).
-    void ClearActiveTriangle() { m_activeTriangle = nullptr; }
+    cMeshTriangle* GetActiveObject() override;
     bool GetRestoreFlag() const { return m_restoreFlag != 0; }
 
     // The current shape's scene object, or null.
@@ -96,7 +95,6 @@ private:
     CWnd* m_ownerWindow;
     IShapesViewOwner* m_owner;
     std::int32_t m_restoreFlag = 0;
-    cMeshTriangle* m_activeTriangle = nullptr;
     std::size_t m_toolbarButtons = 0;
     tSafePtr<cVE_GlobalToolTip<C3DView>> m_tooltip;
     tSafePtr<cScreenAnnotation_Image<C3DView>> m_images[2];

@@ -292,7 +292,7 @@ void CUIM_ExtendSurface::WandClick(POINT point)
         return;
     if (IShapesViewOwner* owner = Owner())
         owner->SaveSelectionForUndo();
-    shapesView->SetActiveTriangle(const_cast<cMeshTriangle*>(hit));
+    shapesView->SetActiveObject(const_cast<cMeshTriangle*>(hit));
 }
 
 bool CUIM_ExtendSurface::ApplyStrokeSelection()

@@ -8,7 +8,7 @@
 
 #include "render/view_3d.h"
 
-class CDezazObject;
+struct cMeshTriangle;
 
 // The view context menu and its commands.
 inline constexpr UINT kViewContextMenu = 3011;
@@ -56,10 +56,12 @@ public:
 
     cP3DView() = default;
 
+    // The triangle the owning tool works on (the magic wand's seed), not
+    // owned; the tools' views add what a click on it aims for.
     using C3DView::GetActiveObject;
     virtual void ClearActiveObject() { activeObject = nullptr; }
-    virtual void SetActiveObject(const CDezazObject* object) { activeObject = object; }
-    virtual const CDezazObject* GetActiveObject() { return activeObject; }
+    virtual void SetActiveObject(cMeshTriangle* triangle) { activeObject = triangle; }
+    virtual cMeshTriangle* GetActiveObject() { return activeObject; }
     // The tool object that owns the view; the tools' views say which.
     virtual CWnd* GetOwnerTool() { return nullptr; }
     virtual LRESULT ShowUpdateNotice();
@@ -77,5 +79,5 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    const CDezazObject* activeObject = nullptr;
+    cMeshTriangle* activeObject = nullptr;
 };

@@ -115,6 +115,12 @@ public:
     virtual void StartTranslateMode();
     virtual void StartZoomMode();
     virtual void StartZoomRectMode();
+    // The toolbar's navigation toggles show as checked exactly while their
+    // mode is the active one.
+    bool UpdateZoomRectCheck() const { return IsActiveModeId(kZoomRectModeId); }
+    bool UpdateRotateCheck() const { return IsActiveModeId(kRotateModeId); }
+    bool UpdateTranslateCheck() const { return IsActiveModeId(kTranslateModeId); }
+    bool UpdateZoomCheck() const { return IsActiveModeId(kZoomModeId); }
     virtual void StoreUserDefinedView();
     virtual void StoreMappedTopView();
     virtual void RotateMappedTopView();
@@ -137,6 +143,12 @@ public:
     // Pops the renderer's last saved camera and shows it.
     void RestoreViewState();
     void SetStandardView(int index);
+    void OnFrontView() { SetStandardView(kFrontView); }
+    void OnBackView() { SetStandardView(kBackView); }
+    void OnLeftView() { SetStandardView(kLeftView); }
+    void OnRightView() { SetStandardView(kRightView); }
+    void OnTopView() { SetStandardView(kTopView); }
+    void OnBottomView() { SetStandardView(kBottomView); }
     // Axis 0: the screen's vertical axis, 1: its negative horizontal axis.
     void RotateView90(int axis, double degrees);
     // Diagonal views from above in the order 6, 7, 9, 8.
@@ -206,6 +218,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    bool IsActiveModeId(std::uint32_t id) const
+    {
+        const Mode* mode = GetActiveMode();
+        return mode && mode->GetId() == id;
+    }
     // The wheel zoom of the view itself; 1 when it handled the wheel.
     BOOL WheelZoom(UINT flags, short delta, POINT screen);
     // Grows the box by f (times the aspect sideways) and moves the view so

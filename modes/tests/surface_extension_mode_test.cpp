@@ -214,7 +214,7 @@ TEST_F(SurfaceExtension, AWandClickHandsTheHitTriangleToTheOwner)
     testview::Press(view, WM_LBUTTONUP, POINT{130, 100});
     ASSERT_EQ(owner.wandRuns.size(), 1u);
     EXPECT_EQ(owner.wandRuns[0], std::make_pair(false, true));
-    cMeshTriangle* seed = view->GetActiveTriangle();
+    cMeshTriangle* seed = view->GetActiveObject();
     ASSERT_NE(seed, nullptr);
     EXPECT_TRUE(view->GetRestoreFlag()) << "an unselected triangle: the click selects";
     EXPECT_TRUE(seed->flags & kTriangleFlagSelected);

@@ -173,7 +173,7 @@ bool CCreatePrimitiveDialog::LoadHostMesh(const CDezazObjRef& mesh)
     if (!object)
         return false;
     if (m_shapesView)
-        m_shapesView->ClearActiveTriangle();
+        m_shapesView->ClearActiveObject();
     return CBaseVTLDialog::LoadHostMesh(*object);
 }
 
@@ -547,7 +547,7 @@ void CCreatePrimitiveDialog::OnUndoLastSelection()
 
 void CCreatePrimitiveDialog::RunMagicWand(bool toggleSeed)
 {
-    cMeshTriangle* seed = m_shapesView ? m_shapesView->GetActiveTriangle() : nullptr;
+    cMeshTriangle* seed = m_shapesView ? m_shapesView->GetActiveObject() : nullptr;
     cMesh* mesh = FirstMesh();
     if (!seed || !mesh)
         return;

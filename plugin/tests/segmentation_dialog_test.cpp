@@ -483,18 +483,18 @@ TEST_F(SegmentationDialog, TheWandRemembersTheTriangleUnderTheCursorAndTheToolba
     EXPECT_EQ(view->GetToolbarButtonCount(), 12u) << "zoom, navigation and the seven standard views";
     view->SendMessage(WM_COMMAND, kCmdPaintWand, 0);
     EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolMagicWand));
-    EXPECT_EQ(view->GetActiveTriangle(), nullptr);
+    EXPECT_EQ(view->GetActiveObject(), nullptr);
 
     const POINT face = ScreenOf(part, part.width * 0.25, part.depth * 0.5, part.height);
     ASSERT_TRUE(mode->OnLButtonDown(face, MK_LBUTTON, view));
     mode->OnLButtonUp(face, 0, view);
     EXPECT_EQ(Count(Marks()), 0) << "the click itself marks nothing";
-    cMeshTriangle* hit = view->GetActiveTriangle();
+    cMeshTriangle* hit = view->GetActiveObject();
     ASSERT_NE(hit, nullptr);
     EXPECT_TRUE(IsVisibleSelected(*hit)) << "an unmarked triangle is marked when it is taken";
     const cVertex* corner = Mesh().GetVertex(hit->vertexIndex[0]);
     EXPECT_NEAR(corner->z, float(part.translation[2] + part.height), 1e-3) << "on the top face";
     // Taken again while marked, it is unmarked.
     view->SetActiveObject(hit);
-    EXPECT_FALSE(IsVisibleSelected(*view->GetActiveTriangle()));
+    EXPECT_FALSE(IsVisibleSelected(*view->GetActiveObject()));
 }

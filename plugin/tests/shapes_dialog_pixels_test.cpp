@@ -150,7 +150,7 @@ TEST_F(ShapesDialogPixels, MarksOfTheSelectionToolsShowInTheNextFrame)
     ForLeftHalf([&](std::uint32_t, cMeshTriangle& t) { seed = seed ? seed : &t; });
     ASSERT_NE(seed, nullptr);
     dialog->OnCreaseEdited(5.0);
-    dialog->GetShapesView()->SetActiveTriangle(seed);
+    dialog->GetShapesView()->SetActiveObject(seed);
     const win32::ClientImage wand = Picture("wand");
     for (const double x : {0.45, 0.55})
         for (const Rgb& p : ViewBlock(wand, x, 0.5))

@@ -81,14 +81,14 @@ TEST_F(ShapesDialog, WandAtFiveDegreesSelectsExactlyOneFaceOfABoxAroundItsHole)
     for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
         mesh.GetVertex(i)->flags |= kVertexFlagExcluded;
     dialog->OnCreaseEdited(5.0);
-    dialog->GetShapesView()->SetActiveTriangle(seed);
+    dialog->GetShapesView()->SetActiveObject(seed);
     EXPECT_EQ(SelectedTriangles(), 64u);
     mesh.ForEachTriangle([](cMeshTriangle& t) { EXPECT_FALSE(t.flags & kTriangleFlagScratch) << "no pending mark stays"; });
     mesh.ForEachTriangle([&](cMeshTriangle& t)
                          { EXPECT_EQ((t.flags & kTriangleFlagSelected) != 0, t.nz > 0.99f); });
     ExpectVertexMarksMatchSelection();
     // A second click on the selected face deselects it.
-    dialog->GetShapesView()->SetActiveTriangle(seed);
+    dialog->GetShapesView()->SetActiveObject(seed);
     EXPECT_EQ(SelectedTriangles(), 0u);
     ExpectVertexMarksMatchSelection();
     for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
@@ -112,7 +112,7 @@ TEST_F(ShapesDialog, WandAtEightDegreesCrossesTheCylinderSideButStopsAtItsCaps)
     cMesh& mesh = Mesh();
     cMeshTriangle* side = mesh.GetTriangle(5);
     dialog->OnCreaseEdited(8.0);
-    dialog->GetShapesView()->SetActiveTriangle(side);
+    dialog->GetShapesView()->SetActiveObject(side);
     EXPECT_EQ(SelectedTriangles(), std::size_t(64 * 6 * 2));
     for (std::uint32_t i = 64 * 6 * 2; i < mesh.GetTriangleCount(); ++i)
         EXPECT_FALSE(mesh.GetTriangle(i)->flags & kTriangleFlagSelected) << "cap triangle " << i;
@@ -171,7 +171,7 @@ TEST_F(ShapesDialog, WandNeverEntersHiddenTriangles)
     for (std::uint32_t j = 0; j < 4; ++j)
         for (std::uint32_t k = 0; k < 2; ++k)
             mesh.GetTriangle((j * 4 + 1) * 2 + k)->flags |= kTriangleFlagHidden;
-    dialog->GetShapesView()->SetActiveTriangle(mesh.GetTriangle(0));
+    dialog->GetShapesView()->SetActiveObject(mesh.GetTriangle(0));
     EXPECT_EQ(SelectedTriangles(), 8u); // the first column only
     for (std::uint32_t j = 0; j < 4; ++j)
         EXPECT_FALSE(mesh.GetTriangle((j * 4 + 1) * 2)->flags & kTriangleFlagSelected);
@@ -269,7 +269,7 @@ TEST_F(ShapesDialog, TheWandMarksASphereAndTheSphereFitsIt)
     const Vec centre{-300, 700, 150};
     Open(scans::Sphere(centre, 40.0, 48, 24, 0.02));
     dialog->OnCreaseEdited(8.0);
-    dialog->GetShapesView()->SetActiveTriangle(Mesh().GetTriangle(100));
+    dialog->GetShapesView()->SetActiveObject(Mesh().GetTriangle(100));
     EXPECT_EQ(SelectedTriangles(), Mesh().GetTriangleCount()); // 7.5 degree steps
     ChooseKind(eShapeKind::Sphere);
     auto* sphere = Shape<ST_CSphere>(IID_ST_CSphere);
@@ -459,7 +459,7 @@ TEST_F(ShapesDialog, AlignmentMovesMeshAndSessionsAndResetRestoresEveryCoordinat
     // A second session, made from half the patch, must follow too.
     Click(IDC_SHAPES_DESELECT_ALL);
     dialog->OnCreaseEdited(1.0);
-    dialog->GetShapesView()->SetActiveTriangle(Mesh().GetTriangle(0));
+    dialog->GetShapesView()->SetActiveObject(Mesh().GetTriangle(0));
     ChooseKind(eShapeKind::Plane);
     CSessionSurface* second = dialog->GetCurrentSession();
     ASSERT_NE(second, nullptr);
