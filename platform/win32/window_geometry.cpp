@@ -180,7 +180,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (!(flags & SWP_NOSENDCHANGING))
         SendMessageW(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&wp));
     bool imageChanged = false;
-    bool sizeChanged = false, moved = false;
+    bool sizeChanged = false, moved = false, shown = false;
     LONG imageW = 0, imageH = 0;
     {
         std::lock_guard<std::mutex> guard(TableLock());
@@ -198,7 +198,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         if (!(wp.flags & SWP_NOZORDER))
             ApplyZOrderLocked(*w, wp.hwndInsertAfter);
         if (wp.flags & SWP_SHOWWINDOW)
+        {
+            shown = !(w->style & WS_VISIBLE);
             w->style |= WS_VISIBLE;
+        }
         if (wp.flags & SWP_HIDEWINDOW)
             w->style &= ~WS_VISIBLE;
         RECT newClient = ClientRectLocked(*w);
@@ -215,7 +218,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     }
     if (imageChanged)
         NotifySizeChanged(hwnd, imageW, imageH);
-    if (sizeChanged && !(flags & SWP_NOREDRAW))
+    // A window that comes into view is painted whole, erased first, as
+    // ShowWindow does: nothing was ever drawn into its image otherwise.
+    if (shown || (sizeChanged && !(flags & SWP_NOREDRAW)))
         InvalidateRect(hwnd, nullptr, TRUE);
     if (!sizeChanged)
         wp.flags |= SWP_NOCLIENTSIZE;

@@ -245,7 +245,8 @@ private:
     CSessionSurface* m_session = nullptr;
     CObjectSurfaces* m_entry = nullptr;
     float m_creaseAngle = 1.0f;
-    int m_drawWcs = 0;
+    // As the scene starts: axes and grid shown.
+    int m_drawWcs = 1;
     int m_frontFacingOnly = 0;
     double m_meshFrame[12];
     std::wstring m_unitText;

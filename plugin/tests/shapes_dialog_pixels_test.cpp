@@ -95,6 +95,48 @@ TEST_F(ShapesDialogPixels, ControlsShowInAPictureTakenRightAfterTheDialogOpened)
         << "the list's field";
 }
 
+// Closing stores the window's place and the axes switch; the next opening
+// reads them back (a reopened document, a second run of the command) and
+// must show the same dialog: its face painted, the view's grid and axes.
+TEST_F(ShapesDialogPixels, ADialogOpenedOverAStoredPlacementLooksLikeTheFirst)
+{
+    const ON_Mesh plate = scans::Plane({30, 20, 0}, {0, 0, 1}, 40.0, 8);
+    const auto opened = [&](const std::string& name)
+    {
+        Open(plate);
+        win32::WriteSnapshotIfRequested(Window(), "shapes_dialog_pixels_" + name);
+        return win32::ComposeWindowImage(Window());
+    };
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const Rgb faceRgb{GetRValue(face), GetGValue(face), GetBValue(face)};
+    const win32::ClientImage first = opened("first_opening");
+    EXPECT_EQ(At(first, Window(), 2, 2), faceRgb);
+    RECT view{};
+    ::GetClientRect(View(), &view);
+    const auto viewPixels = [&](const win32::ClientImage& image)
+    {
+        std::vector<Rgb> out;
+        for (int y = 0; y < view.bottom; y += 2)
+            for (int x = 0; x < view.right; x += 2)
+                out.push_back(At(image, View(), x, y));
+        return out;
+    };
+    const std::vector<Rgb> firstView = viewPixels(first);
+    // The x axis runs right from the origin in its dark red.
+    EXPECT_GT(std::count_if(firstView.begin(), firstView.end(), [](const Rgb& p) { return p.r > 150 && p.g < 40 && p.b < 40; }),
+              20);
+    Click(IDCANCEL);
+    dialog.reset();
+
+    const win32::ClientImage second = opened("second_opening");
+    EXPECT_EQ(At(second, Window(), 2, 2), faceRgb) << "the dialog's own face";
+    RECT again{};
+    ::GetClientRect(View(), &again);
+    ASSERT_EQ(again.right, view.right);
+    ASSERT_EQ(again.bottom, view.bottom);
+    EXPECT_TRUE(viewPixels(second) == firstView) << "the grid and the axes as the first time";
+}
+
 TEST_F(ShapesDialogPixels, TheScanShowsItsMaterialThenTheColourOfThePaintedRegion)
 {
     OpenPlate();
