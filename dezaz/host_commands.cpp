@@ -1,4 +1,5 @@
 #include "dezaz/host_commands.h"
+#include "dezaz/counted_noun.h"
 
 #include "dezaz/script_commands.h"
 #include "dezaz/dialog_controls.h"
@@ -26,10 +27,9 @@ namespace dezaz
 namespace
 {
 
-// "1 object", "2 objects".
-const wchar_t* ObjectsWord(int count)
+std::wstring Objects(long long count)
 {
-    return count == 1 ? L"object" : L"objects";
+    return Counted(count, L"object", L"objects");
 }
 
 std::filesystem::path ToPath(const std::wstring& argument)
@@ -99,10 +99,12 @@ CDezazCommand::result Import(const CDezazCommandContext& context)
         DezazApp().Print(L"Cannot add the mesh of \"%ls\" to the document.\n", argument.c_str());
         return CDezazCommand::failure;
     }
-    DezazApp().Print(L"Imported %d triangles and %d vertices from %ls", object->Mesh()->FaceCount(),
-                     object->Mesh()->VertexCount(), path.filename().wstring().c_str());
+    DezazApp().Print(L"Imported %ls and %ls from %ls", Counted(object->Mesh()->FaceCount(), L"triangle", L"triangles").c_str(),
+                     Counted(object->Mesh()->VertexCount(), L"vertex", L"vertices").c_str(),
+                     path.filename().wstring().c_str());
     if (stats.faces_dropped)
-        DezazApp().Print(L" (%zu degenerate faces left out)", stats.faces_dropped);
+        DezazApp().Print(L" (%ls left out)",
+                         Counted(stats.faces_dropped, L"degenerate face", L"degenerate faces").c_str());
     DezazApp().Print(L".\n");
     doc.Redraw();
     return CDezazCommand::success;
@@ -120,7 +122,7 @@ CDezazCommand::result Open(const CDezazCommandContext& context)
         return CDezazCommand::failure;
     }
     const int count = context.Document().ObjectCount();
-    DezazApp().Print(L"Opened %ls: %d %ls.\n", path.c_str(), count, ObjectsWord(count));
+    DezazApp().Print(L"Opened %ls: %ls.\n", path.c_str(), Objects(count).c_str());
     return CDezazCommand::success;
 }
 
@@ -136,7 +138,7 @@ CDezazCommand::result Insert(const CDezazCommandContext& context)
         DezazApp().Print(L"%ls\n", error.c_str());
         return CDezazCommand::failure;
     }
-    DezazApp().Print(L"Inserted %d objects from %ls.\n", context.Document().ObjectCount() - before, path.c_str());
+    DezazApp().Print(L"Inserted %ls from %ls.\n", Objects(context.Document().ObjectCount() - before).c_str(), path.c_str());
     return CDezazCommand::success;
 }
 
@@ -170,7 +172,7 @@ CDezazCommand::result SelAll(const CDezazCommandContext& context)
     if (RefusesArguments(context, L"SelAll"))
         return CDezazCommand::failure;
     const int count = context.Document().SelectAll();
-    DezazApp().Print(L"%d %ls selected.\n", count, ObjectsWord(count));
+    DezazApp().Print(L"%ls selected.\n", Objects(count).c_str());
     return CDezazCommand::success;
 }
 
@@ -195,7 +197,7 @@ CDezazCommand::result Screenshot(const CDezazCommandContext& context)
         DezazApp().Print(L"%ls\n", error.c_str());
         return CDezazCommand::failure;
     }
-    DezazApp().Print(L"%d %ls written to %ls.\n", written, written == 1 ? L"screenshot" : L"screenshots",
+    DezazApp().Print(L"%ls written to %ls.\n", Counted(written, L"screenshot", L"screenshots").c_str(),
                      folder.c_str());
     return CDezazCommand::success;
 }

@@ -1,4 +1,5 @@
 #include "dezaz/host_program.h"
+#include "dezaz/counted_noun.h"
 
 #include "dezaz/host_commands.h"
 #include "dezaz/main_window.h"
@@ -203,8 +204,8 @@ int RunDezaz(int argc, char** argv)
     if (status == 0 && !options.screenshot.empty() && !RunHostCommand(L"Screenshot", options.screenshot))
         status = 1;
     if (status == 0 && win32::PendingPromptAnswers() != 0)
-        fail(std::to_wstring(win32::PendingPromptAnswers()) +
-             L" queued answers were never asked for: the script and the commands disagree.");
+        fail(Counted(win32::PendingPromptAnswers(), L"queued answer was", L"queued answers were") +
+             L" never asked for: the script and the commands disagree.");
     win32::ClearPromptAnswers();
 
     // The document goes while the plug-ins that may have put data on its

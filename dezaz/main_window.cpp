@@ -1,4 +1,5 @@
 #include "dezaz/main_window.h"
+#include "dezaz/counted_noun.h"
 
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
@@ -80,7 +81,7 @@ void Paint(HWND window)
     const std::wstring name = doc.FileName().empty() ? L"Untitled" : doc.FileName();
     const int count = doc.ObjectCount();
     Text(dc, kMargin, kLine + 10, width,
-         L"Document: " + name + L" - " + std::to_wstring(count) + (count == 1 ? L" object" : L" objects"));
+         L"Document: " + name + L" - " + Counted(count, L"object", L"objects"));
     const int command_top = MainCommandLineTop(client.bottom);
 
     // The command line: its last lines, the newest at the bottom.

@@ -1,4 +1,5 @@
 #include "dezaz/mesh_file_data.h"
+#include "dezaz/counted_noun.h"
 
 namespace dezaz
 {
@@ -10,8 +11,8 @@ bool CheckFaceCorners(const stMeshFileData& data, const wchar_t* format, std::ws
         if (corner >= vertices)
         {
             error = std::wstring(L"The ") + format + L" file has a face whose corner names vertex " +
-                    std::to_wstring(std::size_t{corner} + 1) + L", but it holds " + std::to_wstring(vertices) +
-                    L" vertices.";
+                    std::to_wstring(std::size_t{corner} + 1) + L", but it holds " +
+                    Counted(vertices, L"vertex", L"vertices") + L".";
             return false;
         }
     return true;

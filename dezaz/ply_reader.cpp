@@ -5,6 +5,7 @@
 // of it is read, so a header that claims more than the file holds is
 // refused at once, and a list's length against them before its items are.
 #include "dezaz/mesh_file_data.h"
+#include "dezaz/counted_noun.h"
 #include "dezaz/text_scanner.h"
 
 #include <bit>
@@ -279,6 +280,7 @@ private:
     cTextScanner m_text;
 };
 
+
 std::wstring Plural(const stPlyElement& element)
 {
     return cTextScanner::Quoted(element.name) + L" elements";
@@ -294,8 +296,9 @@ bool ReadElement(const stPlyElement& element, cPlyValues& values, stMeshFileData
     const std::uint64_t room = values.Room() / least;
     if (element.count > room)
     {
-        error = L"The PLY file is cut short: its header declares " + std::to_wstring(element.count) + L" " +
-                Plural(element) + L" but it holds room for at most " + std::to_wstring(room) + L".";
+        error = L"The PLY file is cut short: its header declares " +
+                Counted(element.count, cTextScanner::Quoted(element.name) + L" element", Plural(element)) +
+                L" but it holds room for at most " + std::to_wstring(room) + L".";
         return false;
     }
     const bool is_vertex = element.name == "vertex";

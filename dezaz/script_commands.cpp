@@ -1,4 +1,5 @@
 #include "dezaz/script_commands.h"
+#include "dezaz/counted_noun.h"
 
 #include "dezaz/dialog_controls.h"
 
@@ -87,7 +88,8 @@ CDezazCommand::result Polyline(const CDezazCommandContext& context)
         DezazApp().Print(L"These points make no curve (two of them in a row are the same).\n");
         return CDezazCommand::failure;
     }
-    DezazApp().Print(L"Added a polyline of %zu points (object %u).\n", points.size(), added->RuntimeSerialNumber());
+    DezazApp().Print(L"Added a polyline of %ls (object %u).\n",
+                     Counted(points.size(), L"point", L"points").c_str(), added->RuntimeSerialNumber());
     doc.Redraw();
     return CDezazCommand::success;
 }
@@ -154,7 +156,7 @@ CDezazCommand::result List(const CDezazCommandContext& context)
 {
     const CDezazDoc& doc = context.Document();
     const std::vector<const CDezazObject*> objects = doc.Objects();
-    DezazApp().Print(L"The document holds %zu %ls.\n", objects.size(), objects.size() == 1 ? L"object" : L"objects");
+    DezazApp().Print(L"The document holds %ls.\n", Counted(objects.size(), L"object", L"objects").c_str());
     for (const CDezazObject* object : objects)
     {
         const int layer = object->Attributes().m_layer_index;
@@ -167,11 +169,10 @@ CDezazCommand::result List(const CDezazCommandContext& context)
             int trimmed = 0;
             for (int f = 0; f < brep->Brep()->FaceCount(); ++f)
                 trimmed += brep->Brep()->Face(f)->IsTrimmed() ? 1 : 0;
-            DezazApp().Print(L", %d %ls (%d trimmed)", brep->Brep()->FaceCount(),
-                             brep->Brep()->FaceCount() == 1 ? L"face" : L"faces", trimmed);
+            DezazApp().Print(L", %ls (%d trimmed)", Counted(brep->Brep()->FaceCount(), L"face", L"faces").c_str(), trimmed);
         }
         else if (const auto* mesh = dynamic_cast<const CDezazMeshObject*>(object); mesh && mesh->Mesh())
-            DezazApp().Print(L", %d faces", mesh->Mesh()->FaceCount());
+            DezazApp().Print(L", %ls", Counted(mesh->Mesh()->FaceCount(), L"face", L"faces").c_str());
         else if (const auto* dot = dynamic_cast<const CDezazTextDot*>(object))
             DezazApp().Print(L" \"%ls\"", dot->Text());
         const ON_BoundingBox box = object->BoundingBox();
@@ -311,7 +312,7 @@ CDezazCommand::result DialogList(const CDezazCommandContext& context)
         return CDezazCommand::failure;
     const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
     const LRESULT selected = ::SendMessageW(list, LB_GETCURSEL, 0, 0);
-    DezazApp().Print(L"%ld items:\n", long(count));
+    DezazApp().Print(L"%ls:\n", Counted(count, L"item", L"items").c_str());
     for (LRESULT i = 0; i < count; ++i)
     {
         std::wstring text(std::size_t(std::max<LRESULT>(0, ::SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0))) + 1, L'\0');

@@ -1,4 +1,5 @@
 #include "dezaz/stl_reader.h"
+#include "dezaz/counted_noun.h"
 
 #include "dezaz/text_scanner.h"
 
@@ -52,7 +53,7 @@ bool BinaryStlTriangleCount(const std::uint8_t* header, std::uint64_t file_size,
     const std::uint64_t room = (file_size - kStlHeaderBytes) / kStlRecordBytes;
     if (count > room)
     {
-        error = L"The STL file is cut short: it declares " + std::to_wstring(count) + L" triangles but holds " +
+        error = L"The STL file is cut short: it declares " + Counted(count, L"triangle", L"triangles") + L" but holds " +
                 std::to_wstring(room) + L".";
         return false;
     }

@@ -57,7 +57,7 @@ TEST(DialogTabAndKeyScript, ASketchPagesControlIsReachedOnceItsTabIsChosen)
     run = RunScript(open + knob + "_DialogTab " + T + " sketch\n_DialogButton " + T + " 3086\n_DialogTab " + T +
                     " Shape\n_DialogList " + T + " 3101\n");
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("1 items:\n  Revolved (selected)"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1 item:\n  Revolved (selected)"), std::string::npos) << run.output;
 }
 
 TEST(DialogTabAndKeyScript, EscapeEndsRotatingSoThatTheThroughHolesWallCanBeMarked)

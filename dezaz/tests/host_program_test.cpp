@@ -103,6 +103,23 @@ TEST(HostProgram, UnknownCommandsBadAnswersAndUnusedAnswersFailTheRun)
     EXPECT_NE(run.output.find("usage: dezaz"), std::string::npos) << run.output;
 }
 
+TEST(HostProgram, MessagesCountOneThingInTheSingular)
+{
+    const fs::path dir = RunFolder();
+    std::ofstream(dir / "tri.stl") << "solid t\nfacet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertex 1 0 0\n"
+                                      "  vertex 0 1 0\n endloop\nendfacet\nendsolid t\n";
+    // A binary STL that declares one triangle and holds none.
+    std::string header(80, ' ');
+    header += std::string("\x01\x00\x00\x00", 4);
+    std::ofstream(dir / "short.stl", std::ios::binary) << header;
+    RunResult run = RunDezaz("", "_Import \"" + (dir / "tri.stl").string() + "\"\n_List\n> Object cancel\n");
+    EXPECT_NE(run.output.find("Imported 1 triangle and 3 vertices from tri.stl."), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("mesh, 1 face, from"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1 queued answer was never asked for"), std::string::npos) << run.output;
+    run = RunDezaz("", "_Import \"" + (dir / "short.stl").string() + "\"\n");
+    EXPECT_NE(run.output.find("declares 1 triangle but holds 0"), std::string::npos) << run.output;
+}
+
 TEST(HostProgram, TheShapesCommandAsksForAMeshAndIsInteractiveOnly)
 {
     const fs::path scan = SmallScan();

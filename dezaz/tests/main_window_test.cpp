@@ -122,7 +122,7 @@ TEST_F(MainWindow, ShowsTheMenuBarTheDocumentLineAnEmptyViewportAndTheCommandLin
     EXPECT_EQ(CountColour(empty, background, 0, kMainViewportTop, command_top),
               empty.width * (command_top - kMainViewportTop));
 
-    DezazApp().Print(L"Imported 1 triangles and 3 vertices from tri.stl.\n");
+    DezazApp().Print(L"Imported 1 triangle and 3 vertices from tri.stl.\n");
     const win32::ClientImage printed = Shot("dezaz_main_window_printed");
     EXPECT_GT(DarkPixels(printed, command_top, printed.height), 20);
 }
