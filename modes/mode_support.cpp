@@ -358,6 +358,7 @@ bool RenderFaceIdPass(I3DSceneRenderer& renderer, const cMesh& mesh, bool cullBa
     GLint drawBuffer = GL_BACK;
     glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
     glDrawBuffer(GL_BACK);
+    renderer.StampBackBuffer();
     renderer.PushViewTransform();
     const bool drawn = DrawFaceIdBuffer(mesh, cullBackFaces);
     renderer.PopViewTransform();

@@ -176,7 +176,7 @@ BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     if (!view)
         return 0;
     ClearHint(view);
-    if (pickImageValid && hovering && hoveredHandle >= 0)
+    if (hovering && hoveredHandle >= 0 && PickImageInBuffer(view))
     {
         dragging = 1;
         previousPoint = point;
@@ -211,10 +211,12 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
         InvalidateWindow(view);
         handled = 1;
     }
-    else if (!strokeInProgress && pickImageValid && view->GetRenderer())
+    else if (!strokeInProgress && view->GetRenderer())
     {
-        // Outside the view the back buffer holds nothing of ours: no handle.
-        const std::uint32_t id = ReadPickIdUnderCursor(*view->GetRenderer(), point);
+        // Outside the view, or after anything else was drawn into the back
+        // buffer (a stroke's face-id pass, a frame), no handle is there.
+        const std::uint32_t id =
+            PickImageInBuffer(view) ? ReadPickIdUnderCursor(*view->GetRenderer(), point) : kNoPickId;
         const std::uint32_t index = id - 1u;
         const std::uint8_t wasHovering = hovering;
         const int wasHovered = hoveredHandle;
@@ -440,10 +442,9 @@ void CUIM_ExtendSurface::DrawGL(C3DView* view)
     ISceneObject* sceneObject = shapesView ? shapesView->QueryCurrentObjectInterface() : nullptr;
     static const cDecoratorObject kDefaultAttributes;
     const cDecoratorObject& attributes = sceneObject ? sceneObject->GetDecoratorConst() : kDefaultAttributes;
-    gl->PushViewTransform();
+    // The drawer applies the view transform itself.
     DrawCubeHandlesGL(&drawer, GetHandlePoints(), reinterpret_cast<const float(*)[3]>(handleDirections.data()),
                       std::uint32_t(handleCount), attributes);
-    gl->PopViewTransform();
 }
 
 void CUIM_ExtendSurface::OnAfterFullRedraw(C3DView* view)
@@ -460,23 +461,28 @@ void CUIM_ExtendSurface::OnAfterFullRedraw(C3DView* view)
     GLint drawBuffer = GL_BACK;
     glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
     glDrawBuffer(GL_BACK);
+    pickImageStamp = gl->StampBackBuffer();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (LoadHandles())
     {
         cGeometriesGLRenderer drawer(gl);
-        gl->PushViewTransform();
         DrawCubeHandlesIdColoured(&drawer, GetHandlePoints(),
                                   reinterpret_cast<const float(*)[3]>(handleDirections.data()),
                                   std::uint32_t(handleCount));
-        gl->PopViewTransform();
     }
     glPopAttrib();
     glDrawBuffer(GLenum(drawBuffer));
     glFinish();
     glReadBuffer(GL_BACK);
     pickImageValid = 1;
+}
+
+bool CUIM_ExtendSurface::PickImageInBuffer(C3DView* view) const
+{
+    const I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    return pickImageValid && renderer && renderer->GetBackBufferStamp() == pickImageStamp;
 }
 
 void CUIM_ExtendSurface::DrawOverlay(GpGraphics* graphics, C3DView* view)

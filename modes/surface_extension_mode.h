@@ -8,8 +8,8 @@
 //
 // Handle hover is colour-coded: after every full redraw the handles are
 // drawn into the back buffer in ids (handle i as i + 1), and a mouse move
-// reads the one pixel under the cursor. At most kMaxShapeHandles handles
-// can be hovered.
+// reads the one pixel under the cursor while nothing else has been drawn
+// there since. At most kMaxShapeHandles handles can be hovered.
 #pragma once
 
 #include "modes/mesh_pick_index.h"
@@ -108,6 +108,9 @@ private:
     void ShowPopupAt(HWND window, POINT screen);
     void SendViewCommand(C3DView* view, UINT id);
     void WandClick(POINT point);
+    // Whether the back buffer still holds the handle pick image: nothing
+    // has been drawn into it since (a frame, a stroke's face-id pass).
+    bool PickImageInBuffer(C3DView* view) const;
 
     cCPView* shapesView;
     // Three floats per handle, capacity entries each.
@@ -121,5 +124,7 @@ private:
     std::uint8_t dragging = 0;
     POINT previousPoint{0, 0};
     std::uint8_t pickImageValid = 0;
+    // The renderer's back-buffer stamp the pick image took.
+    std::uint64_t pickImageStamp = 0;
     cMeshPickIndex pickIndex;
 };

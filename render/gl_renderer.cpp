@@ -306,6 +306,7 @@ void cGLRenderer::SetupProjection(I3DScene* scene)
 
 void cGLRenderer::BeginFrame(I3DScene* scene)
 {
+    StampBackBuffer();
     if (!m_deviceContext)
         return;
     CurrentScope scope(this);

@@ -93,4 +93,14 @@ public:
     // Fired with the renderer when it releases its graphics resources, so
     // that caches holding GL objects can free them first.
     tEvent<I3DSceneRenderer, cEventDummyLocker> m_releaseEvent;
+
+    // Whatever is drawn into the back buffer (a frame, a face-id pass, a
+    // pick image) takes a new stamp first. A mode that reads back a picture
+    // it left there reads it only while the stamp is still the one its
+    // drawing took: anything drawn since has overwritten it.
+    std::uint64_t StampBackBuffer() { return ++m_backBufferStamp; }
+    std::uint64_t GetBackBufferStamp() const { return m_backBufferStamp; }
+
+private:
+    std::uint64_t m_backBufferStamp = 0;
 };

@@ -199,6 +199,7 @@ bool SelectTrianglesInFrameBuffer(cMesh& mesh, const stSelectionMask& mask, cons
 
 void DrawMeshIdColoured(const cMesh& mesh, cBase3DRenderer& renderer)
 {
+    renderer.StampBackBuffer();
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT |
                  GL_DEPTH_BUFFER_BIT);
     glDisable(GL_LIGHTING);

@@ -9,6 +9,7 @@
 #include "modes/shapes_view_owner.h"
 #include "modes/surface_extension_mode.h"
 #include "overlay/annotations.h"
+#include "platform/mfc/win_app.h"
 #include "platform/win32/input.h"
 #include "platform/win32/tests/support/temp_registry.h"
 #include "shapes/host_primitives.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <vector>
@@ -80,7 +82,11 @@ protected:
         fixture.Open(view, kWidth, kHeight);
         // A grid of 30 x 24 cells facing the viewer, far from the origin.
         const double* t = view->GetCamera()->GetViewTransform();
-        const double r0[3] = {t[0], t[1], t[2]}, r1[3] = {t[4], t[5], t[6]};
+        for (int k = 0; k < 3; ++k)
+        {
+            r0[k] = t[k];
+            r1[k] = t[4 + k];
+        }
         auto* object = new cMeshObject();
         mesh = object->GetMesh();
         for (int j = 0; j <= 24; ++j)
@@ -147,7 +153,62 @@ protected:
     cCPView* view = nullptr;
     CUIM_ExtendSurface* mode = nullptr;
     cMesh* mesh = nullptr;
+    // The mesh's plane: the first two rows of the view it was built facing.
+    double r0[3] = {}, r1[3] = {};
 };
+
+// The same after the user turned, panned and zoomed the view.
+class SurfaceExtensionTurned : public SurfaceExtension
+{
+protected:
+    void SetUp() override
+    {
+        SurfaceExtension::SetUp();
+        testview::TurnPanAndZoom(view);
+    }
+    // A cylinder of height 20 lying on the mesh, its axis along the mesh's
+    // first direction (tilted out of the turned view), as the current shape.
+    cCylinder& ShowCylinder()
+    {
+        cCylinder& c = shape.GetGeometry()->GetCylinder();
+        for (int k = 0; k < 3; ++k)
+        {
+            c.axis[k] = r0[k];
+            c.axisPoint[k] = kOrigin[k] + 20.0 * r0[k] + 24.0 * r1[k];
+        }
+        c.radius = 3.0;
+        c.height = 20.0;
+        owner.shape = &shape;
+        Command(kCmdReinitializePrimitive);
+        view->Redraw(kFullRedraw);
+        return c;
+    }
+    void TearDown() override
+    {
+        owner.shape = nullptr;
+        SurfaceExtension::TearDown();
+    }
+
+    // Outlives the view, which may draw its handles while it closes.
+    Dezaz_CylinderObject shape;
+};
+
+// The centre of the pixels of a colour within `radius` of a point; x < 0
+// when there are none.
+std::pair<double, double> CentreOfColour(const wgl::PixelImage& image, std::uint32_t colour, POINT at, int radius)
+{
+    double sx = 0.0, sy = 0.0;
+    int n = 0;
+    for (LONG y = std::max<LONG>(0, at.y - radius); y <= std::min<LONG>(image.height - 1, at.y + radius); ++y)
+        for (LONG x = std::max<LONG>(0, at.x - radius); x <= std::min<LONG>(image.width - 1, at.x + radius); ++x)
+            if (wgl::SameColour(image.At(x, y), colour, 2))
+            {
+                sx += x;
+                sy += y;
+                ++n;
+            }
+    return n ? std::make_pair(sx / n, sy / n) : std::make_pair(-1.0, -1.0);
+}
 
 cUserInteractiveMode<C3DView>* MakeRecordingMode(std::uint32_t id, std::uint32_t temporary, IBase*, cCPView*)
 {
@@ -353,6 +414,72 @@ TEST_F(SurfaceExtension, HandlesAreHoveredThroughTheIdImageAndDraggedAlongTheirD
     EXPECT_FALSE(mode->IsHovering());
     EXPECT_EQ(mode->GetHoveredHandle(), -1);
     owner.shape = nullptr;
+}
+
+TEST_F(SurfaceExtensionTurned, HandlesSitOnTheirPointsAndDragByTheDraggedLength)
+{
+    const cCylinder& c = ShowCylinder();
+    ASSERT_EQ(mode->GetHandleCount(), 2);
+    const wgl::PixelImage frame = testview::Frame(view);
+    for (int i = 0; i < 2; ++i)
+    {
+        const POINT at = testview::ScreenOf(view, mode->GetHandlePoints()[i]);
+        const auto [x, y] = CentreOfColour(frame, wgl::Rgb(255, 232, 135), at, 12);
+        EXPECT_NEAR(x, at.x, 1.0) << "handle " << i;
+        EXPECT_NEAR(y, at.y, 1.0) << "handle " << i;
+        testview::Move(view, at);
+        EXPECT_TRUE(mode->IsHovering()) << "handle " << i;
+        EXPECT_EQ(mode->GetHoveredHandle(), i);
+    }
+    testview::Snapshot(view, "surface_extension_handles_turned");
+
+    // The top handle dragged 30 pixels along its projected direction.
+    const float* p = mode->GetHandlePoints()[1];
+    const float far[3] = {p[0] + float(10.0 * c.axis[0]), p[1] + float(10.0 * c.axis[1]), p[2] + float(10.0 * c.axis[2])};
+    const POINT from = testview::ScreenOf(view, p), towards = testview::ScreenOf(view, far);
+    const double dx = towards.x - from.x, dy = towards.y - from.y, d = std::hypot(dx, dy);
+    const POINT to{from.x + LONG(std::lround(30.0 * dx / d)), from.y + LONG(std::lround(30.0 * dy / d))};
+    testview::Move(view, from);
+    ASSERT_TRUE(mode->IsHovering());
+    testview::Press(view, WM_LBUTTONDOWN, from);
+    testview::Move(view, to);
+    testview::Press(view, WM_LBUTTONUP, to);
+    const double dragged = std::hypot(double(to.x - from.x), double(to.y - from.y)) * PixelsToWorldLength(view, 1);
+    EXPECT_NEAR(c.height, 20.0 + dragged, 1e-3 * dragged);
+}
+
+TEST_F(SurfaceExtensionTurned, NoHandleIsFoundInWhatAStrokeLeftInTheBackBuffer)
+{
+    const cCylinder& c = ShowCylinder();
+    // The first cell's triangles carry face ids 1 and 2: in a face-id image
+    // they read as the two handles.
+    float cell[3];
+    for (int k = 0; k < 3; ++k)
+        cell[k] = float(kOrigin[k] + 1.3 * r0[k] + 0.7 * r1[k]);
+    const POINT onCell = testview::ScreenOf(view, cell);
+    ASSERT_TRUE(onCell.x > 0 && onCell.x < kWidth && onCell.y > 0 && onCell.y < kHeight);
+    // A stroke off the mesh marks nothing; the cursor moves on before the
+    // view repaints.
+    testview::Press(view, WM_LBUTTONDOWN, POINT{20, 30});
+    testview::Move(view, POINT{40, 30});
+    POINT release{40, 30}, moved = onCell;
+    ::ClientToScreen(view->GetSafeHwnd(), &release);
+    ::ClientToScreen(view->GetSafeHwnd(), &moved);
+    win32::InjectMouseButton(WM_LBUTTONUP, release);
+    win32::InjectMouseMove(moved);
+    // Input before the repaint, as a message loop takes them.
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE))
+        ::DispatchMessageW(&msg);
+    EXPECT_EQ(Selected(), 0u);
+    EXPECT_FALSE(mode->IsHovering());
+    testview::Press(view, WM_LBUTTONDOWN, onCell);
+    testview::Move(view, POINT{onCell.x + 40, onCell.y});
+    testview::Press(view, WM_LBUTTONUP, POINT{onCell.x + 40, onCell.y});
+    EXPECT_EQ(c.height, 20.0) << "the press was a stroke, not a handle drag";
+    // Once the view has repainted, the handles are found again.
+    testview::Move(view, testview::ScreenOf(view, mode->GetHandlePoints()[0]));
+    EXPECT_TRUE(mode->IsHovering());
 }
 
 } // namespace

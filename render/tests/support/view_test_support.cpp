@@ -134,4 +134,39 @@ POINT ScreenOf(C3DView* view, const float world[3])
     return out;
 }
 
+void TurnPanAndZoom(C3DView* view)
+{
+    cBase3DRenderer* camera = view->GetCamera();
+    double m[12];
+    std::memcpy(m, camera->GetViewTransform(), sizeof m);
+    // Rows of R are turned on the left: about the screen's vertical (y),
+    // then its horizontal (x), so the turn is the one the screen shows.
+    const double a = 0.5, b = 0.35;
+    const double turn[9] = {std::cos(a), 0.0, std::sin(a), 0.0, 1.0, 0.0, -std::sin(a), 0.0, std::cos(a)};
+    const double tilt[9] = {1.0, 0.0, 0.0, 0.0, std::cos(b), -std::sin(b), 0.0, std::sin(b), std::cos(b)};
+    double both[9];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            both[3 * r + c] = tilt[3 * r] * turn[c] + tilt[3 * r + 1] * turn[3 + c] + tilt[3 * r + 2] * turn[6 + c];
+    double turned[12];
+    for (int r = 0; r < 3; ++r)
+    {
+        for (int c = 0; c < 3; ++c)
+            turned[4 * r + c] = both[3 * r] * m[c] + both[3 * r + 1] * m[4 + c] + both[3 * r + 2] * m[8 + c];
+        turned[4 * r + 3] = m[4 * r + 3];
+    }
+    float min[3], max[3];
+    camera->GetSceneBox(min, max);
+    const double width = double(max[0]) - min[0], height = double(max[1]) - min[1];
+    turned[3] += 0.06 * width;
+    turned[7] -= 0.06 * height;
+    camera->SetViewTransform(turned);
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    POINT at{client.right / 3, client.bottom / 3};
+    ::ClientToScreen(view->GetSafeHwnd(), &at);
+    view->ZoomAtPoint(-0.06 * height, at);
+    view->Redraw(kFullRedraw);
+}
+
 } // namespace testview

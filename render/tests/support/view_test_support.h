@@ -59,4 +59,10 @@ void Snapshot(C3DView* view, const std::string& name);
 // The screen pixel of a world point in the view's parallel projection.
 POINT ScreenOf(C3DView* view, const float world[3]);
 
+// The view as a user leaves it after some navigation: turned 0.5 rad about
+// the screen's vertical and 0.35 rad about its horizontal, panned right and
+// down by 6% of what it shows and zoomed in about a point off the centre. No
+// standard view comes out of it.
+void TurnPanAndZoom(C3DView* view);
+
 } // namespace testview
