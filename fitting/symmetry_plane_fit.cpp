@@ -58,7 +58,23 @@ cPointCloud* SourceVertices(ISceneObject* source)
 
 // The centroid and RMS distance from it of the vertices MirrorError samples;
 // the origin and 1 when there are none.
-void SampleCentreAndSpread(cPointCloud* cloud, std::uint32_t stride, double centre[3], double& spread)
+// The flag bits that keep a vertex from being a sample. The marked region
+// (bit 1) is what the plane was fitted to, and the rest of the object
+// measures its symmetry; a region that covers the whole object leaves
+// nothing else, so then the region itself is measured rather than leaving
+// the plane without an error. Empty vertices (bit 0) never count.
+std::uint32_t SampleSkipMask(cPointCloud* cloud, std::uint32_t stride)
+{
+    if (cloud == nullptr)
+        return 3u;
+    const std::uint32_t count = cloud->GetVertexCount();
+    for (std::uint64_t i = 0; i < count; i += stride)
+        if ((cloud->GetVertex(static_cast<std::uint32_t>(i))->flags & 3u) == 0)
+            return 3u;
+    return 1u;
+}
+
+void SampleCentreAndSpread(cPointCloud* cloud, std::uint32_t stride, std::uint32_t skip, double centre[3], double& spread)
 {
     centre[0] = centre[1] = centre[2] = 0.0;
     spread = 1.0;
@@ -70,7 +86,7 @@ void SampleCentreAndSpread(cPointCloud* cloud, std::uint32_t stride, double cent
         for (std::uint64_t i = 0; i < count; i += stride)
         {
             const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(i));
-            if ((v->flags & 3u) == 0)
+            if ((v->flags & skip) == 0)
                 visit(v);
         }
     };
@@ -155,11 +171,12 @@ double cSymmetryPlaneFit::MirrorError(const double normal[3], double offset)
 
     double sum = 0.0;
     std::uint64_t matches = 0;
+    const std::uint32_t skip = SampleSkipMask(cloud, m_stride);
     const std::uint32_t count = cloud->GetVertexCount();
     for (std::uint64_t i = 0; i < count; i += m_stride)
     {
         const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(i));
-        if ((v->flags & 3u) != 0)
+        if ((v->flags & skip) != 0)
             continue;
         const double p[3] = {v->x, v->y, v->z};
         double q[3];
@@ -246,7 +263,8 @@ bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t
         return false;
     ctx.spread = 1.0;
     if (ctx.plane.offsetOpen)
-        SampleCentreAndSpread(SourceVertices(m_source), m_stride, ctx.reference, ctx.spread);
+        SampleCentreAndSpread(SourceVertices(m_source), m_stride, SampleSkipMask(SourceVertices(m_source), m_stride),
+                              ctx.reference, ctx.spread);
     // No estimate of its own: the search starts from the caller's plane.
     const double start = ctx.plane.offsetOpen ? OffsetParameter(ctx, ctx.plane.givenNormal, offset) : offset;
     ctx.plane.Pack(ctx.plane.givenNormal, start, x);

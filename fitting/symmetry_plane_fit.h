@@ -34,7 +34,9 @@ public:
 
     // The mean error of the matched samples for the plane n . p + d = 0;
     // FLT_MAX when no sample finds a partner, or there is no source, no
-    // vertices or no search tree.
+    // vertices or no search tree. Samples are the vertices outside the
+    // marked region (flag bit 1) and never empty ones (bit 0); when every
+    // vertex is marked, the marked ones.
     double MirrorError(const double normal[3], double offset);
 
     // The error of one match: the distance of the mirrored point from the

@@ -124,9 +124,13 @@ TEST(SymmetryPlaneFit, FarPlanesFlaggedVerticesAndMissingSourcesGiveNoError)
     EXPECT_EQ(fit.MirrorError(n, 50.0), FLT_MAX); // mirrors everything far away
     EXPECT_LT(fit.MirrorError(n, -kMirrorX), 1e-3);
 
-    // Vertices flagged in bit 0 or bit 1 take no part.
+    // Empty vertices (bit 0) take no part; a marked region (bit 1) that
+    // covers every other vertex is measured itself.
     for (std::uint32_t i = 0; i < mesh->GetVertexCount(); ++i)
         mesh->GetVertex(i)->flags |= (i % 2 == 0) ? 1u : 2u;
+    EXPECT_LT(fit.MirrorError(n, -kMirrorX), 1e-3);
+    for (std::uint32_t i = 0; i < mesh->GetVertexCount(); ++i)
+        mesh->GetVertex(i)->flags |= 1u;
     EXPECT_EQ(fit.MirrorError(n, -kMirrorX), FLT_MAX);
 
     cSymmetryPlaneFit orphan(0.2, 100, nullptr);
@@ -163,6 +167,19 @@ TEST(SymmetryPlaneFit, WithoutNeighboursTheSquaredDistanceCounts)
     EXPECT_EQ(fit.MirrorError(tilted, -3.0 * s), FLT_MAX); // partners lie farther than 1
     cSymmetryPlaneFit wide(10.0, 0, &object);
     EXPECT_NEAR(wide.MirrorError(tilted, -3.0 * s), 8.0, 1e-5);
+
+    // A point on the plane x = 1 is its own partner (error 0). Marked
+    // (bit 1), it is left out while a and b remain; with all three marked,
+    // all three count.
+    const float c[3] = {1.0f, 7.0f, 5.0f};
+    cloud->AddVertex(c);
+    object.DetachProperty(kBucketSearchTreePropertyName); // the tree is built anew with c
+    cloud->GetVertex(2)->flags |= 2u;
+    cSymmetryPlaneFit three(1.0, 0, &object);
+    EXPECT_NEAR(three.MirrorError(n, -1.0), 0.01, 1e-6);
+    cloud->GetVertex(0)->flags |= 2u;
+    cloud->GetVertex(1)->flags |= 2u;
+    EXPECT_NEAR(three.MirrorError(n, -1.0), 0.02 / 3.0, 1e-6);
 }
 
 } // namespace

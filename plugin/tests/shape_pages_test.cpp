@@ -70,6 +70,35 @@ TEST_F(ShapesDialog, HorizontalLaysACylinderAxisFlatAndVerticalStandsItUp)
     EXPECT_NEAR(std::fabs(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().axis[2]), 1.0, 1e-9);
 }
 
+// A row of the page's tree by its label, searched depth first.
+CPropTreeItem* RowLabelled(CPropTreeItem* item, const std::wstring& label)
+{
+    for (; item; item = item->GetSibling())
+    {
+        if (label == item->GetLabelText())
+            return item;
+        if (CPropTreeItem* found = RowLabelled(item->GetChild(), label))
+            return found;
+    }
+    return nullptr;
+}
+
+TEST_F(ShapesDialog, ASymmetryPlaneFittedToTheWholeScanShowsItsMirrorError)
+{
+    // A tube is mirror symmetric about every plane through its axis.
+    Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::SymmetryPlane);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    auto* rms = dynamic_cast<CPropTreeItemEdit*>(
+        RowLabelled(dialog->GetShapePage()->GetPropertyTree().GetRootItem(), L"RMS Error:"));
+    ASSERT_NE(rms, nullptr);
+    ASSERT_FALSE(rms->GetText().empty()) << "the error shows";
+    // Mirrored corners land between the 48 facets' corners, up to their
+    // sagitta (0.04) off the surface, with the noise on top.
+    EXPECT_LT(std::stod(rms->GetText()), 0.1);
+}
+
 TEST_F(ShapesDialog, RenamingInThePageRenamesTheListItemAndDeletingAsksFirst)
 {
     Open(scans::Plane({10, 20, 30}, {0, 0, 1}, 40.0, 6, 0.01));
