@@ -230,7 +230,7 @@ TEST_F(PrimitivePanel, OpensDockedWithTheSizeAtItsStartAndNothingToCreate)
     EXPECT_EQ(::GetParent(m_bar->GetSafeHwnd()), m_frame);
     EXPECT_EQ(SliderPos(), 20);
     EXPECT_EQ(m_panel->GetSizeValue(), double(0.2f));
-    EXPECT_EQ(EditText(), L"0.200000002980232");
+    EXPECT_EQ(EditText(), L"0.2");
     EXPECT_EQ(m_panel->GetCurrentPrimitive(), nullptr);
     EXPECT_TRUE(m_panel->GetConduit().IsEnabled());
     for (int id : {IDC_PRIMITIVE_SIZE_SLIDER, IDC_PRIMITIVE_SIZE_EDIT, IDC_PRIMITIVE_PERPENDICULAR, IDC_PRIMITIVE_PARALLEL,
@@ -426,7 +426,7 @@ TEST_F(PrimitivePanel, ASliderStepKeepsItsPositionAndTheClosingNotificationsChan
     }
     Scroll(SB_THUMBTRACK, 35);
     EXPECT_EQ(m_panel->GetSizeValue(), 0.3499999940395355);
-    EXPECT_EQ(EditText(), L"0.349999994039536");
+    EXPECT_EQ(EditText(), L"0.35");
     CDezazBrepObject* preview = m_panel->GetPreviewObject();
     Scroll(SB_THUMBPOSITION, 35);
     Scroll(SB_ENDSCROLL, 35);

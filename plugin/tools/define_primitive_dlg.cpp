@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <string>
 
 IMPLEMENT_DYNCREATE(CDefinePrimitiveDlg, CDezazUiDockBarDialog)
 
@@ -118,6 +121,19 @@ CDefinePrimitiveDlg::~CDefinePrimitiveDlg()
     m_tree.DeleteAllItems();
 }
 
+std::wstring CDefinePrimitiveDlg::SizeText(double size)
+{
+    // A size from the slider is a single-precision value: shown with the
+    // digits a float carries it reads 0.2, not the 0.200000002980232 of its
+    // widening to double. Typed sizes that no float holds keep every digit.
+    const float narrow = static_cast<float>(size);
+    if (!std::isfinite(size) || static_cast<double>(narrow) != size)
+        return mfc::FormatDouble(size);
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, narrow);
+    return error == std::errc() ? std::wstring(buffer, end) : mfc::FormatDouble(size);
+}
+
 void CDefinePrimitiveDlg::DoDataExchange(CDataExchange* dx)
 {
     CDezazUiDockBarDialog::DoDataExchange(dx);
@@ -129,7 +145,10 @@ void CDefinePrimitiveDlg::DoDataExchange(CDataExchange* dx)
     DDX_Control(dx, IDC_PRIMITIVE_PARALLEL, m_parallelButton);
     DDX_Control(dx, IDC_PRIMITIVE_PROFILE_CURVE, m_profileButton);
     DDX_Control(dx, IDC_PRIMITIVE_CLEAR, m_clearButton);
-    DDX_Text(dx, IDC_PRIMITIVE_SIZE_EDIT, m_size);
+    if (dx->m_bSaveAndValidate)
+        DDX_Text(dx, IDC_PRIMITIVE_SIZE_EDIT, m_size);
+    else
+        ::SetDlgItemTextW(m_hWnd, IDC_PRIMITIVE_SIZE_EDIT, SizeText(m_size).c_str());
 }
 
 BOOL CDefinePrimitiveDlg::OnInitDialog()

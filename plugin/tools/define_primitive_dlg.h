@@ -17,6 +17,7 @@
 #include "shapes/primitive_scene_objects.h"
 
 #include <memory>
+#include <string>
 
 class CDezazBrepObject;
 class CDezazDoc;
@@ -148,6 +149,9 @@ private:
     // The edit shows the size value; the change this raises is the panel's
     // own and is not taken as typing.
     void WriteSizeToEdit();
+    // The edit's text of a size: a single-precision size with the digits a
+    // float carries, any other with fifteen.
+    static std::wstring SizeText(double size);
     void SetSliderFromSize();
     // The index of the "vtl Surfaces" layer, made when missing (-1: refused).
     static int FindOrAddPrimitiveLayer(CDezazDoc& doc);
