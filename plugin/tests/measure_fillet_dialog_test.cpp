@@ -191,6 +191,19 @@ TEST_F(MeasureFilletDialog, TheStartSliderDragsTheEndAndTheEndDragsTheStart)
     EXPECT_EQ(Position(IDC_MEASURE_FILLET_START), 20);
     EXPECT_DOUBLE_EQ(dialog->Request().start, 0.2);
     EXPECT_NEAR(dialog->Request().radius, RadiusAt(scan, 0.2 * scan.length), 0.05);
+
+    // Positions whose hundredths fall a hair short in doubles: the slider
+    // dragged along shows the same position, not one less.
+    for (int p : {29, 57, 58})
+    {
+        Slide(IDC_MEASURE_FILLET_START, p, kThumbTrack);
+        EXPECT_EQ(Position(IDC_MEASURE_FILLET_END), p);
+    }
+    for (int p : {57, 29})
+    {
+        Slide(IDC_MEASURE_FILLET_END, p, kThumbTrack);
+        EXPECT_EQ(Position(IDC_MEASURE_FILLET_START), p);
+    }
 }
 
 TEST_F(MeasureFilletDialog, TheAnnotationReadsTheRadiusWithThreeDecimalsAndReleasesTheEdge)

@@ -29,6 +29,13 @@ double Clamp01(double value)
     return std::clamp(value, 0.0, 1.0);
 }
 
+// The slider position of a fraction, rounded: 0.29 * 100 is a hair below 29
+// in doubles, and the slider dragged along must show what the other shows.
+int SliderPosition(double fraction)
+{
+    return static_cast<int>(std::lround(fraction * 100.0));
+}
+
 std::wstring Format(const wchar_t* format, double value)
 {
     wchar_t text[64];
@@ -259,7 +266,7 @@ void CMeasureFilletDialog::OnHScroll(UINT code, UINT position, CScrollBar* bar)
         if (request.start > request.end)
         {
             request.end = request.start;
-            m_end.SetPos(static_cast<int>(request.start * 100));
+            m_end.SetPos(SliderPosition(request.start));
         }
         if (code == kEndScroll)
             ComputeRadius();
@@ -272,7 +279,7 @@ void CMeasureFilletDialog::OnHScroll(UINT code, UINT position, CScrollBar* bar)
         if (request.end < request.start)
         {
             request.start = request.end;
-            m_start.SetPos(static_cast<int>(request.end * 100));
+            m_start.SetPos(SliderPosition(request.end));
         }
         if (code == kEndScroll)
             ComputeRadius();
