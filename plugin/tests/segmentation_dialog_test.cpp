@@ -331,6 +331,24 @@ TEST_F(SegmentationDialog, DraggingTheThumbDoesNotDetectReleasingItDoes)
     EXPECT_LE(Count(Marks()), Count(at30)) << "a higher position marks fewer triangles";
 }
 
+TEST_F(SegmentationDialog, ADetectThatMarksNothingTakesTheOldMarksOffTheScreen)
+{
+    Open(stMachinedPart{});
+    const auto frame = [&] {
+        ::UpdateWindow(view->GetSafeHwnd());
+        const win32::ClientImage* image = win32::GetWindowClientImage(view->GetSafeHwnd());
+        return image ? image->pixels : std::vector<std::uint32_t>{};
+    };
+    const std::vector<std::uint32_t> unmarked = frame();
+    ASSERT_FALSE(unmarked.empty());
+    Click(IDC_SEGMENTATION_DETECT);
+    ASSERT_GT(Count(Marks()), 0);
+    ASSERT_NE(frame(), unmarked) << "the band is drawn";
+    Scroll(kSbEndScroll, 100);
+    ASSERT_EQ(Count(Marks()), 0);
+    EXPECT_EQ(frame(), unmarked) << "no band left on the screen";
+}
+
 TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
 {
     stMachinedPart part;

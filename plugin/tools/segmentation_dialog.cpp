@@ -193,6 +193,15 @@ void CSegmentationDialog::ComputeCleanupLimit()
 bool CSegmentationDialog::OnDetect()
 {
     const float threshold = float(m_slider.GetSafeHwnd() ? m_slider.GetPos() : kSensitivityStart);
+    const auto anyMarked = [this]
+    {
+        bool any = false;
+        ForEachMeshOf(GetScene(),
+                         [&any](cMesh& mesh)
+                         { mesh.ForEachTriangle([&any](cMeshTriangle& t) { any = any || IsVisibleSelected(t); }); });
+        return any;
+    };
+    const bool markedBefore = anyMarked();
     bool marked = false;
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
@@ -213,9 +222,11 @@ bool CSegmentationDialog::OnDetect()
     ClearSelectionMask();
     if (m_slider.GetSafeHwnd())
         m_slider.EnableWindow(TRUE);
+    // Marks that went must leave the screen too: a view still showing them
+    // would disagree with a Split that finds none.
     if (cP3DView* view = GetView())
     {
-        if (marked)
+        if (markedBefore || anyMarked())
             view->RequestRedraw(0);
     }
     return marked;
