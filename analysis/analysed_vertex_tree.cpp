@@ -5,11 +5,13 @@
 #include "platform/geometry/mesh.h"
 
 #include <cmath>
+#include <new>
 
 void cAVTree::Reset()
 {
     m_tree.Clear();
     m_records.Clear();
+    std::vector<std::int8_t>().swap(m_beyondSides);
     m_statistics = stDeviationStatistics{};
 }
 
@@ -68,7 +70,29 @@ bool cAVTree::SetDeviation(std::uint32_t i, float deviation)
     return true;
 }
 
-void cAVTree::ComputeStatistics(float tolerance)
+bool cAVTree::SetBeyondSide(std::uint32_t i, int side)
+{
+    if (i >= m_records.GetCount())
+        return false;
+    try
+    {
+        if (m_beyondSides.size() != m_records.GetCount())
+            m_beyondSides.assign(m_records.GetCount(), 0);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    m_beyondSides[i] = static_cast<std::int8_t>(side > 0 ? 1 : (side < 0 ? -1 : 0));
+    return true;
+}
+
+int cAVTree::GetBeyondSide(std::uint32_t i) const
+{
+    return i < m_beyondSides.size() ? m_beyondSides[i] : 0;
+}
+
+void cAVTree::ComputeStatistics(float tolerance, float range)
 {
     m_statistics = stDeviationStatistics{};
     const std::uint32_t count = m_records.GetCount();
@@ -81,7 +105,14 @@ void cAVTree::ComputeStatistics(float tolerance)
         const cON_AVertex& r = m_records[i];
         const float d = r.deviation;
         if (d == FLT_MAX)
+        {
+            const int side = GetBeyondSide(i);
+            s.beyondAbove += side > 0 ? 1u : 0u;
+            s.beyondBelow += side < 0 ? 1u : 0u;
             continue;
+        }
+        s.beyondAbove += d > range ? 1u : 0u;
+        s.beyondBelow += d < -range ? 1u : 0u;
         ++s.compared;
         if (d < -tolerance)
             ++s.belowTolerance;
@@ -103,7 +134,12 @@ void cAVTree::ComputeStatistics(float tolerance)
         sumOfSquares += square;
     }
     if (s.compared == 0)
+    {
+        // Nothing to compare, yet where the vertices lie is known.
+        m_statistics.beyondAbove = s.beyondAbove;
+        m_statistics.beyondBelow = s.beyondBelow;
         return;
+    }
     s.rms = std::sqrt(sumOfSquares / s.compared);
     s.valid = true;
     m_statistics = s;

@@ -13,6 +13,7 @@
 #include <cfloat>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 class cMesh;
 class ISceneObject;
@@ -37,6 +38,9 @@ struct cON_AVertexComparator
 
 // What ComputeStatistics found. The positions are those of the records with
 // the smallest and the largest deviation (the first one met on ties).
+// Minimum, maximum and RMS describe the compared records only; the vertices
+// beyond the scale's limit are counted by side, so that a summary can say
+// that its extremes are not the scan's.
 struct stDeviationStatistics
 {
     bool valid = false;
@@ -49,6 +53,10 @@ struct stDeviationStatistics
     std::uint32_t inTolerance = 0;
     std::uint32_t aboveTolerance = 0;
     std::uint32_t belowTolerance = 0;
+    // Vertices farther than the range from the surfaces: compared ones past
+    // it, and ones left unmeasured whose side the pass found.
+    std::uint32_t beyondAbove = 0;
+    std::uint32_t beyondBelow = 0;
 };
 
 class cAVTree
@@ -70,11 +78,17 @@ public:
     const cON_AVertex* GetRecord(std::uint32_t i) const { return i < m_records.GetCount() ? &m_records[i] : nullptr; }
     // False for an index beyond the records.
     bool SetDeviation(std::uint32_t i, float deviation);
+    // The side of the surfaces an unmeasured record lies beyond the search
+    // distance on: +1 above, -1 below, 0 not known. False for an index beyond
+    // the records or when memory runs out.
+    bool SetBeyondSide(std::uint32_t i, int side);
+    int GetBeyondSide(std::uint32_t i) const;
 
     // Counts, RMS, minimum and maximum over the measured records; deviations
     // of exactly +-tolerance count as in tolerance. Invalid when no record
-    // was measured.
-    void ComputeStatistics(float tolerance);
+    // was measured. Beyond the range count the measured records past +-range
+    // and the unmeasured ones by their side.
+    void ComputeStatistics(float tolerance, float range = FLT_MAX);
     const stDeviationStatistics& GetStatistics() const { return m_statistics; }
 
     // The record nearest to the point and its distance; null on an empty tree.
@@ -86,6 +100,8 @@ private:
     void BuildTree();
 
     tArray<cON_AVertex> m_records;
+    // One side per record, made by the first SetBeyondSide.
+    std::vector<std::int8_t> m_beyondSides;
     tBucketKDTree<const cON_AVertex*, cON_AVertexComparator> m_tree;
     stDeviationStatistics m_statistics;
 };

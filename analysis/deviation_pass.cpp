@@ -52,9 +52,19 @@ void RunJob(void* context, std::uint32_t index)
     auto* c = static_cast<stJobContext*>(context);
     stDeviationJob& job = (*c->jobs)[index];
     const std::size_t count = job.points.size();
+    const bool sides = job.sidesBeyond && job.sides.size() == count && job.startDistance < double(FLT_MAX);
     for (std::size_t e = 0; e < count; ++e)
-        if (job.points[e] != nullptr)
-            MeasureEntry(*c->tree, job.points[e], job.startDistance, job.distances[e]);
+    {
+        if (job.points[e] == nullptr)
+            continue;
+        MeasureEntry(*c->tree, job.points[e], job.startDistance, job.distances[e]);
+        if (!sides || job.distances[e] != double(FLT_MAX))
+            continue;
+        double beyond = FLT_MAX;
+        MeasureEntry(*c->tree, job.points[e], FLT_MAX, beyond);
+        if (beyond != double(FLT_MAX))
+            job.sides[e] = static_cast<std::int8_t>(beyond < 0.0 ? -1 : 1);
+    }
 }
 
 // Spreads the low 21 bits of v to every third bit.
@@ -114,7 +124,7 @@ std::vector<std::uint32_t> SpatialOrder(std::uint32_t count, TPositionOf positio
 // measured.
 template <class TPositionOf>
 bool DistributeVertices(std::vector<stDeviationJob>& jobs, const stAnalysisSettings& settings, float maximum,
-                        std::uint32_t count, TPositionOf positionOf)
+                        std::uint32_t count, TPositionOf positionOf, bool sidesBeyond = false)
 {
     try
     {
@@ -136,6 +146,8 @@ bool DistributeVertices(std::vector<stDeviationJob>& jobs, const stAnalysisSetti
             job.points.resize(end - begin);
             job.distances.assign(end - begin, FLT_MAX);
             job.indices.resize(end - begin);
+            job.sidesBeyond = sidesBeyond;
+            job.sides.assign(sidesBeyond ? end - begin : 0, 0);
             for (std::uint32_t e = begin; e < end; ++e)
             {
                 job.indices[e - begin] = order[e];
@@ -220,8 +232,9 @@ bool HostPass(stAnalysisSettings& settings, ON_Mesh* mesh, float tolerance, floa
         tree = cON_AVTree::GetOrCreate(mesh);
     if (tree == nullptr)
         return false;
-    if (!DistributeVertices(jobs, settings, maximum, count,
-                            [mesh](std::uint32_t i) { return &mesh->m_V[static_cast<int>(i)].x; }))
+    if (!DistributeVertices(
+            jobs, settings, maximum, count, [mesh](std::uint32_t i) { return &mesh->m_V[static_cast<int>(i)].x; },
+            true))
         return false;
     if (rebuild)
         MeasureAndRebuild(settings, jobs, tree, mesh, nullptr);
@@ -244,10 +257,37 @@ bool HostPass(stAnalysisSettings& settings, ON_Mesh* mesh, float tolerance, floa
             const std::uint32_t index = job.indices[e];
             mesh->m_C[static_cast<int>(index)] = ON_Color(r, g, b);
             tree->SetDeviation(index, d);
+            if (e < job.sides.size() && job.sides[e] != 0)
+                tree->SetBeyondSide(index, job.sides[e]);
         }
     }
-    tree->ComputeStatistics(tolerance);
+    tree->ComputeStatistics(tolerance, maximum);
     ReleaseJobs(jobs);
+    return true;
+}
+
+namespace
+{
+
+void SetSceneColour(cVertex& v, const std::uint8_t rgb[3])
+{
+    for (int c = 0; c < 3; ++c)
+        v.extra[c] = static_cast<std::uint8_t>(static_cast<float>(rgb[c]) * kSceneColourScale);
+}
+
+} // namespace
+
+bool ClearScenePass(ISceneObject* object)
+{
+    auto* mesh = object != nullptr ? static_cast<cMesh*>(object->QueryInterface(IID_cMesh)) : nullptr;
+    if (mesh == nullptr)
+        return false;
+    cVTL_AVTree* tree = cVTL_AVTree::GetOrCreateProperty(object);
+    if (tree == nullptr)
+        return false;
+    tree->Build(mesh);
+    const std::uint8_t grey[3] = {kUnmeasuredGrey, kUnmeasuredGrey, kUnmeasuredGrey};
+    mesh->ForEachVertex([&grey](cVertex& v) { SetSceneColour(v, grey); });
     return true;
 }
 
@@ -300,9 +340,7 @@ bool ScenePass(stAnalysisSettings& settings, ISceneObject* object, bool selectio
             if (d != FLT_MAX)
                 Ramp(d, maximum, tolerance, -maximum, maximum, settings.colours, rgb[0], rgb[1], rgb[2], 1.0f);
             const std::uint32_t index = job.indices[e];
-            cVertex* v = mesh->GetVertex(index);
-            for (int c = 0; c < 3; ++c)
-                v->extra[c] = static_cast<std::uint8_t>(static_cast<float>(rgb[c]) * kSceneColourScale);
+            SetSceneColour(*mesh->GetVertex(index), rgb);
             tree->SetDeviation(index, d);
         }
     }

@@ -20,13 +20,18 @@ inline constexpr std::uint32_t kVertexFlagCompare = 4;
 
 // The work of one job: the vertices to measure (null entries are not
 // measured), their distances (FLT_MAX until a face is found) and their
-// vertex indices.
+// vertex indices. With sidesBeyond, an entry that found no face within the
+// start distance is searched again without a bound for the side of the
+// surfaces it lies on (+1 above, -1 below; 0 otherwise); its distance stays
+// FLT_MAX.
 struct stDeviationJob
 {
     double startDistance = 0.0;
+    bool sidesBeyond = false;
     std::vector<const float*> points;
     std::vector<double> distances;
     std::vector<std::uint32_t> indices;
+    std::vector<std::int8_t> sides;
 };
 
 // What the analysis keeps between passes. The owner sets the pool (null runs
@@ -53,7 +58,8 @@ inline constexpr float kSceneColourScale = 0.6f;
 inline constexpr double kVertexBoundSlack = 0.001;
 
 // Measures and colours the host mesh; its cON_AVTree is rebuilt and holds the
-// deviations and statistics. False, with the mesh untouched, when the search
+// deviations and statistics, with the side of every vertex beyond the
+// scale's limit (the analyser's summary counts them). False, with the mesh untouched, when the search
 // tree is empty, the mesh is null or the tolerance and maximum cannot drive
 // the ramp (see IsValidRampRange).
 bool HostPass(stAnalysisSettings& settings, ON_Mesh* mesh, float tolerance, float maximum);
@@ -65,6 +71,12 @@ bool HostPass(stAnalysisSettings& settings, ON_Mesh* mesh, float tolerance, floa
 // object has no mesh or for the reasons above.
 bool ScenePass(stAnalysisSettings& settings, ISceneObject* object, bool selectionOnly, float tolerance,
                float maximum);
+
+// What the scene pass leaves when there is nothing to measure against: every
+// vertex unmeasured (grey), the "VTL_AnalyzerInfo_Property" rebuilt without
+// deviations and its statistics invalid, so that no earlier pass is shown as
+// current. False when the object has no mesh.
+bool ClearScenePass(ISceneObject* object);
 
 // Measures every entry of the jobs against the tree on the pool (the calling
 // thread without one); distances of entries that found no face stay FLT_MAX.

@@ -272,21 +272,33 @@ BOOL CUIM_Deviation::OnLButtonDown(POINT point, UINT, C3DView* view)
     HideQuickPopups();
     IDeviationPage* page = Page();
     I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
-    cMeshObject* object = ProbedObject();
-    if (!page || !renderer || !object)
+    auto* camera = dynamic_cast<cBase3DRenderer*>(renderer);
+    I3DScene* scene = view ? view->GetScene() : nullptr;
+    if (!page || !camera || !scene)
         return 0;
     float x = 0.0f, y = 0.0f;
     renderer->ScreenToWorld(point, &x, &y);
-    auto* camera = dynamic_cast<cBase3DRenderer*>(renderer);
-    if (!camera)
+    // Every mesh under the cursor in turn, until one takes the label: a
+    // mesh in front that carries no analysis does not hide one that does.
+    std::unique_ptr<cSceneObjectIterator> it(scene->GetObjectIterator());
+    if (!it)
         return 0;
-    const cVertex hit =
-        PickMeshPointUnderCursor(*object->GetMesh(), x, y, camera->GetViewTransform(), camera->GetSceneCentre());
-    if (hit.flags & kPickedNothing)
-        return 0;
-    const float p[3] = {hit.x, hit.y, hit.z};
-    if (page->AddPickedPoint(object, p))
-        Invalidate();
+    for (it->First(); !it->IsDone(); it->Next())
+    {
+        auto* object = dynamic_cast<cMeshObject*>(it->Current().Get());
+        if (!object || !object->GetMesh())
+            continue;
+        const cVertex hit =
+            PickMeshPointUnderCursor(*object->GetMesh(), x, y, camera->GetViewTransform(), camera->GetSceneCentre());
+        if (hit.flags & kPickedNothing)
+            continue;
+        const float p[3] = {hit.x, hit.y, hit.z};
+        if (page->AddPickedPoint(object, p))
+        {
+            Invalidate();
+            break;
+        }
+    }
     return 0;
 }
 
@@ -398,7 +410,7 @@ std::vector<stDeviationOverlayLabel> CUIM_Deviation::OverlayLabels(C3DView* view
         return POINT{at.x + 15, at.y - 30};
     };
     ForEachExtreme([&](const stDeviationStatistics& s) {
-        labels.push_back({LabelText(L"min: ", s.minimum, unitText), place(s.minimumPoint), kProbeColour});
+        labels.push_back({LabelText(L"min: ", s.minimum, unitText), place(s.minimumPoint), kMinimumColour});
         labels.push_back({LabelText(L"max: ", s.maximum, unitText), place(s.maximumPoint), kMaximumColour});
     });
     if (IDeviationPage* page = Page())

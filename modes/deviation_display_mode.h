@@ -33,6 +33,7 @@ inline constexpr UINT kCmdReinitializeDeviation = 32804;
 // A label of the Deviation page.
 struct stDeviationPageLabel
 {
+    GUID object = {};           // the mesh object it was picked on
     float picked[3] = {0, 0, 0};
     float point[3] = {0, 0, 0}; // the analysed vertex nearest to the pick
     float deviation = FLT_MAX;  // FLT_MAX: out of tolerance
@@ -124,10 +125,11 @@ struct stDeviationOverlayLabel
 class CUIM_Deviation : public CUIM_ScreenSelection
 {
 public:
-    // Label colours: entry 5 (blue) of the colour table for the probe and
-    // the minimum, entry 1 (red) for the maximum.
-    static constexpr std::uint32_t kProbeColour = 0xFFFF0000u;
-    static constexpr std::uint32_t kMaximumColour = 0xFF0000FFu;
+    // Label colours (the overlay's 0xAARRGGBB): each extreme in the colour of
+    // its end of the scale, blue (entry 5 of the colour table) for the
+    // minimum and red (entry 1) for the maximum.
+    static constexpr std::uint32_t kMinimumColour = 0xFF0000FFu;
+    static constexpr std::uint32_t kMaximumColour = 0xFFFF0000u;
     static constexpr std::uint32_t kPageLabelColour = 0xff505050u;
     static constexpr int kMarkerPixels = 5;
 

@@ -1,17 +1,20 @@
 // Deviation labels: a label shows the deviation of the analysed vertex
-// nearest to the point the user picked. The host analysis mode keeps the
-// labels of the document's meshes, the shapes dialog's Deviation page those
-// of its view, and the two displays word their texts alike; the labels only
-// store their points differently (doubles on the host side, floats in the
-// shapes view), so the matching below takes either.
+// nearest to the point the user picked, on the mesh object it was picked on.
+// The host analysis mode keeps the labels of the document's meshes, the
+// shapes dialog's Deviation page those of its view, and the two displays
+// word their texts alike; the labels only store their points differently
+// (doubles on the host side, floats in the shapes view), so the matching
+// below takes either.
 //
-// A label type has `picked` and `point` (ON_3dPoint or float[3]), `deviation`,
-// `found` and `distance`.
+// A label type has `picked` and `point` (ON_3dPoint or float[3]), `object`
+// (the id of the mesh object it was picked on), `deviation`, `found` and
+// `distance`.
 #pragma once
 
 #include "analysis/analysed_vertex_tree.h"
 #include "platform/geometry/point.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstddef>
 #include <string>
@@ -78,28 +81,32 @@ template <class Label> const cON_AVertex* MatchNearestRecord(Label& label, const
     return record;
 }
 
-// Every label takes the record nearest to its picked point over all the
-// trees (the earlier tree on a tie); labels near no record are dropped.
-// Null trees are passed over.
-template <class Label> void ResolveDeviationLabels(std::vector<Label>& labels, const std::vector<const cAVTree*>& trees)
+// An analysed mesh object: its id and its analysed-vertex tree (null: none).
+struct stAnalysedObject
+{
+    GUID id;
+    const cAVTree* tree;
+};
+
+// Every label takes the record nearest to its picked point in the tree of
+// the object it was picked on (the first one listed with that id); a label
+// whose object is not listed, or whose tree has no record, is dropped: it
+// never moves to another mesh.
+template <class Label>
+void ResolveDeviationLabels(std::vector<Label>& labels, const std::vector<stAnalysedObject>& objects)
 {
     for (Label& label : labels)
     {
         label.deviation = FLT_MAX;
         label.found = false;
         label.distance = FLT_MAX;
-    }
-    for (const cAVTree* tree : trees)
-    {
-        if (!tree)
+        const auto own = std::find_if(objects.begin(), objects.end(),
+                                      [&label](const stAnalysedObject& o) { return o.id == label.object; });
+        if (own == objects.end() || own->tree == nullptr)
             continue;
-        for (Label& label : labels)
-        {
-            double distance = FLT_MAX;
-            const cON_AVertex* record = deviation_label_detail::NearestToPick(label, *tree, distance);
-            if (record && distance < label.distance)
-                deviation_label_detail::Show(label, *record, distance);
-        }
+        double distance = FLT_MAX;
+        if (const cON_AVertex* record = deviation_label_detail::NearestToPick(label, *own->tree, distance))
+            deviation_label_detail::Show(label, *record, distance);
     }
     std::erase_if(labels, [](const Label& l) { return !l.found; });
 }

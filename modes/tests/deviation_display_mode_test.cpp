@@ -55,8 +55,12 @@ class FakePage : public IDeviationPage
 public:
     void UpdateDeviationInfo(bool) override { ++updates; }
     void ApplyTolerance() override { ++applied; }
-    bool AddPickedPoint(ISceneObject*, const float point[3]) override
+    bool AddPickedPoint(ISceneObject* object, const float point[3]) override
     {
+        // As the page: only a mesh that carries an analysis takes a label.
+        if (!object || !object->FindAttachedProperty(kAnalyzerInfoPropertyName))
+            return false;
+        pickedOn = object;
         stDeviationPageLabel label;
         for (int k = 0; k < 3; ++k)
             label.picked[k] = label.point[k] = point[k];
@@ -72,6 +76,7 @@ public:
 
     int updates = 0, applied = 0, shown = 0;
     bool selectionOnly = true, showMinMax = false;
+    ISceneObject* pickedOn = nullptr;
     std::vector<stDeviationPageLabel> labels;
 };
 
@@ -264,6 +269,24 @@ TEST_F(DeviationDisplay, AClickOnTheMeshAddsAPageLabelAndOneBesideItDoesNot)
     EXPECT_EQ(mode->MarkerPoints().size(), 2u);
 }
 
+TEST_F(DeviationDisplay, AClickReachesAnAnalysedMeshBehindOneWithoutAnalysis)
+{
+    const std::uint32_t a = 8 * kGrid + 5;
+    // The same sheet twice: first one the page never measured, then one it did.
+    ISceneObject* bare = MakeSheet();
+    ISceneObject* analysed = MakeSheet();
+    ASSERT_TRUE(fixture.scene->RemoveObject(object));
+    ASSERT_TRUE(fixture.scene->AddObject(bare));
+    ASSERT_TRUE(fixture.scene->AddObject(analysed));
+    object = dynamic_cast<cMeshObject*>(analysed);
+    cVTL_AVTree* analysis = cVTL_AVTree::GetOrCreateProperty(analysed);
+    ASSERT_NE(analysis, nullptr);
+    analysis->Build(object->GetMesh());
+    mode->OnLButtonDown(At(a), 0, view);
+    ASSERT_EQ(page.labels.size(), 1u);
+    EXPECT_EQ(page.pickedOn, analysed);
+}
+
 TEST_F(DeviationDisplay, TheExtremesAreLabelledOnlyWithSelectionOnlyAndShowMinMax)
 {
     page.showMinMax = true;
@@ -274,7 +297,7 @@ TEST_F(DeviationDisplay, TheExtremesAreLabelledOnlyWithSelectionOnlyAndShowMinMa
     const auto labels = mode->OverlayLabels(view);
     ASSERT_EQ(labels.size(), 2u);
     EXPECT_EQ(labels[0].text, L"min: -0.0500 mm");
-    EXPECT_EQ(labels[0].colour, CUIM_Deviation::kProbeColour);
+    EXPECT_EQ(labels[0].colour, CUIM_Deviation::kMinimumColour);
     wchar_t expected[32];
     std::swprintf(expected, 32, L"max: %.4f mm", double(DeviationOf(kGrid * kGrid - 1)));
     EXPECT_EQ(labels[1].text, expected);
@@ -287,8 +310,33 @@ TEST_F(DeviationDisplay, TheExtremesAreLabelledOnlyWithSelectionOnlyAndShowMinMa
         EXPECT_EQ(markers[0][k], Vertex(0)[k]) << k;
         EXPECT_EQ(markers[1][k], Vertex(kGrid * kGrid - 1)[k]) << k;
     }
+    // Drawn by the running mode, the minimum's text is blue and the
+    // maximum's red, like the ends of the scale.
+    view->SetModeById(kDeviationModeId, 0, 0);
     ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
     ::UpdateWindow(view->GetSafeHwnd());
+    const wgl::PixelImage image = testview::Frame(view);
+    ASSERT_FALSE(image.Empty());
+    const auto tints = [&](const stDeviationOverlayLabel& label) {
+        int reds = 0, blues = 0;
+        for (int y = label.at.y; y < label.at.y + 18; ++y)
+            for (int x = label.at.x; x < label.at.x + int(8 * label.text.size()); ++x)
+            {
+                if (x < 0 || y < 0 || x >= int(image.width) || y >= int(image.height))
+                    continue;
+                const std::uint32_t p = image.At(x, y);
+                const int red = int((p >> 16) & 0xFF), blue = int(p & 0xFF);
+                reds += red > 150 && blue < 100 ? 1 : 0;
+                blues += blue > 150 && red < 100 ? 1 : 0;
+            }
+        return std::pair{reds, blues};
+    };
+    const auto [minimumReds, minimumBlues] = tints(labels[0]);
+    const auto [maximumReds, maximumBlues] = tints(labels[1]);
+    EXPECT_GT(minimumBlues, 5);
+    EXPECT_EQ(minimumReds, 0);
+    EXPECT_GT(maximumReds, 5);
+    EXPECT_EQ(maximumBlues, 0);
     testview::Snapshot(view, "deviation_display_extremes");
 }
 

@@ -1,5 +1,6 @@
 // Deviation labels follow the analysed vertex nearest to their picked point
-// over every analysed mesh, whichever way a label stores its points.
+// on the mesh they were picked on, whichever way a label stores its points,
+// and go when that mesh goes.
 #include "analysis/analysed_vertex_tree.h"
 #include "core/mesh.h"
 #include "modes/deviation_display_mode.h"
@@ -33,11 +34,15 @@ std::unique_ptr<cAVTree> AnalysedGrid(float shiftX, float first, float step)
     return tree;
 }
 
-// A label picked `lift` mm above vertex v of a tree.
-stDeviationPageLabel PickedAbove(const cAVTree& tree, std::uint32_t v, float lift)
+constexpr GUID kMeshA = {0xA, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+constexpr GUID kMeshB = {0xB, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
+
+// A label picked `lift` mm above vertex v of a tree, on the object `on`.
+stDeviationPageLabel PickedAbove(const cAVTree& tree, std::uint32_t v, float lift, const GUID& on = kMeshA)
 {
     const cON_AVertex* r = tree.GetRecord(v);
     stDeviationPageLabel label;
+    label.object = on;
     label.picked[0] = r->x;
     label.picked[1] = r->y;
     label.picked[2] = r->z + lift;
@@ -58,6 +63,7 @@ void ExpectShows(const stDeviationPageLabel& label, const cAVTree& tree, std::ui
 // The host's labels keep their points in doubles.
 struct stDoubleLabel
 {
+    ON_UUID object = kMeshA;
     ON_3dPoint picked;
     ON_3dPoint point;
     float deviation = FLT_MAX;
@@ -67,14 +73,15 @@ struct stDoubleLabel
 
 } // namespace
 
-TEST(DeviationLabelMatching, EachLabelTakesTheNearestVertexOverAllMeshesWhateverTheirOrder)
+TEST(DeviationLabelMatching, EachLabelTakesTheNearestVertexOfItsOwnMeshWhateverTheOrder)
 {
     const auto a = AnalysedGrid(0.0f, 0.001f, 0.001f);
     const auto b = AnalysedGrid(30.0f, -0.002f, -0.002f);
-    for (const std::vector<const cAVTree*>& trees :
-         {std::vector<const cAVTree*>{a.get(), b.get()}, std::vector<const cAVTree*>{b.get(), a.get()}})
+    for (const std::vector<stAnalysedObject>& trees :
+         {std::vector<stAnalysedObject>{{kMeshA, a.get()}, {kMeshB, b.get()}},
+          std::vector<stAnalysedObject>{{kMeshB, b.get()}, {kMeshA, a.get()}}})
     {
-        std::vector<stDeviationPageLabel> labels{PickedAbove(*a, 7, 0.3f), PickedAbove(*b, 12, 0.4f)};
+        std::vector<stDeviationPageLabel> labels{PickedAbove(*a, 7, 0.3f), PickedAbove(*b, 12, 0.4f, kMeshB)};
         // Colours the page matched on the pick stay with the label.
         labels[1].rgb[0] = 7;
         ResolveDeviationLabels(labels, trees);
@@ -83,34 +90,39 @@ TEST(DeviationLabelMatching, EachLabelTakesTheNearestVertexOverAllMeshesWhatever
         ExpectShows(labels[1], *b, 12, 0.4f);
         EXPECT_EQ(labels[1].rgb[0], 7);
     }
+    // Picked on A right above a vertex of B (the two grids overlaid): it
+    // stays on A, the nearer vertex of B notwithstanding.
+    const auto over = AnalysedGrid(1.0f, 0.5f, 0.0f);
+    std::vector<stDeviationPageLabel> labels{PickedAbove(*over, 12, 0.1f, kMeshA)};
+    ResolveDeviationLabels(labels, {{kMeshB, over.get()}, {kMeshA, a.get()}});
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0].deviation, a->GetRecord(12)->deviation);
+    EXPECT_GT(labels[0].distance, 0.9);
 }
 
-TEST(DeviationLabelMatching, ATieGoesToTheEarlierMeshAndMissingTreesArePassedOver)
+TEST(DeviationLabelMatching, TheFirstTreeOfItsObjectCountsAndAnObjectWithoutATreeDropsIt)
 {
     const auto a = AnalysedGrid(0.0f, 0.001f, 0.001f);
     const auto same = AnalysedGrid(0.0f, 0.5f, 0.0f); // the same vertices, another pass
     std::vector<stDeviationPageLabel> labels{PickedAbove(*a, 3, 0.2f)};
-    ResolveDeviationLabels(labels, {nullptr, a.get(), same.get()});
+    ResolveDeviationLabels(labels, {{kMeshB, same.get()}, {kMeshA, a.get()}, {kMeshA, same.get()}});
     ASSERT_EQ(labels.size(), 1u);
     EXPECT_EQ(labels[0].deviation, a->GetRecord(3)->deviation);
-    ResolveDeviationLabels(labels, {same.get(), a.get()});
-    ASSERT_EQ(labels.size(), 1u);
-    EXPECT_EQ(labels[0].deviation, 0.5f);
+    ResolveDeviationLabels(labels, {{kMeshA, nullptr}, {kMeshA, a.get()}});
+    EXPECT_TRUE(labels.empty());
 }
 
-TEST(DeviationLabelMatching, ARefreshForgetsTheOldMatchAndDropsLabelsNearNoVertex)
+TEST(DeviationLabelMatching, ALabelGoesWithItsMeshAndWithoutAVertex)
 {
     const auto a = AnalysedGrid(0.0f, 0.001f, 0.001f);
     const auto b = AnalysedGrid(30.0f, -0.002f, -0.002f);
     std::vector<stDeviationPageLabel> labels{PickedAbove(*a, 24, 0.1f)};
-    ResolveDeviationLabels(labels, {a.get()});
+    ResolveDeviationLabels(labels, {{kMeshA, a.get()}, {kMeshB, b.get()}});
     ASSERT_EQ(labels.size(), 1u);
-    // Its mesh gone, the label moves to the nearest vertex left: the near
-    // edge of the other grid, 30 - 8 mm along x and 2 mm lower.
-    ResolveDeviationLabels(labels, {b.get()});
-    ASSERT_EQ(labels.size(), 1u);
-    EXPECT_EQ(labels[0].deviation, b->GetRecord(20)->deviation);
-    EXPECT_NEAR(labels[0].distance, std::sqrt(22.0 * 22.0 + 2.1 * 2.1), 1e-3);
+    // Its mesh gone, the label goes too: it never moves to the nearest
+    // vertex left on another mesh.
+    ResolveDeviationLabels(labels, {{kMeshB, b.get()}});
+    EXPECT_TRUE(labels.empty());
 
     cAVTree empty;
     stDeviationPageLabel lonely = PickedAbove(*a, 0, 1.0f);
@@ -118,7 +130,7 @@ TEST(DeviationLabelMatching, ARefreshForgetsTheOldMatchAndDropsLabelsNearNoVerte
     EXPECT_FALSE(lonely.found);
     EXPECT_EQ(lonely.distance, FLT_MAX);
     labels.push_back(lonely);
-    ResolveDeviationLabels(labels, {&empty});
+    ResolveDeviationLabels(labels, {{kMeshA, &empty}});
     EXPECT_TRUE(labels.empty());
 }
 
@@ -138,7 +150,7 @@ TEST(DeviationLabelMatching, LabelsWithDoublePointsMatchAlike)
 
     std::vector<stDoubleLabel> labels{label};
     labels[0].picked.z += 1000.0; // far above, still nearest to the grid's top side
-    ResolveDeviationLabels(labels, {a.get()});
+    ResolveDeviationLabels(labels, {{kMeshA, a.get()}});
     ASSERT_EQ(labels.size(), 1u);
     EXPECT_GT(labels[0].distance, 990.0);
 }

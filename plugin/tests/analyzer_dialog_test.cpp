@@ -277,6 +277,31 @@ TEST_F(FloatingAnalyzer, VerticesBeyondTheScaleStayGreyAndUncounted)
     }
     EXPECT_GT(within, 100u);
     EXPECT_LT(tree->GetStatistics().compared, tree->GetCount());
+
+    // The summary's extremes are those of the compared points, so it says
+    // how many lie beyond the limit on each side: as many as a run that
+    // measures every vertex finds there.
+    const std::wstring said = DezazApp().CommandLineText();
+    const std::size_t at = said.find(L"beyond \u00b10.05: ");
+    ASSERT_NE(at, std::wstring::npos) << said;
+    unsigned above = 0, below = 0;
+    ASSERT_EQ(std::swscanf(said.c_str() + at, L"beyond \u00b10.05: %u above, %u below", &above, &below), 2) << said;
+    ::SendMessageW(Control(IDC_ANALYZER_OUT_OF_RANGE), BM_SETCHECK, BST_CHECKED, 0);
+    Click(IDC_ANALYZER_OUT_OF_RANGE);
+    Click(IDC_ANALYZER_RECALCULATE);
+    std::uint32_t measuredAbove = 0, measuredBelow = 0;
+    for (std::uint32_t v = 0; v < Tree()->GetCount(); ++v)
+    {
+        const float d = Tree()->GetRecord(v)->deviation;
+        ASSERT_NE(d, FLT_MAX);
+        measuredAbove += d > 0.05f ? 1u : 0u;
+        measuredBelow += d < -0.05f ? 1u : 0u;
+    }
+    EXPECT_GT(measuredAbove, 0u);
+    EXPECT_GT(measuredBelow, 0u);
+    EXPECT_EQ(above, measuredAbove);
+    EXPECT_EQ(below, measuredBelow);
+    EXPECT_EQ(Tree()->GetStatistics().beyondAbove, measuredAbove) << "the same count past the limit";
 }
 
 // ---------------------------------------------------------------- tolerance
@@ -418,6 +443,8 @@ TEST_F(FloatingAnalyzer, AToleranceChangeKeepsTheTreesAndGivesTheColoursOfAFresh
         EXPECT_EQ(fresh.inTolerance, reusedStats.inTolerance);
         EXPECT_FLOAT_EQ(fresh.minimum, reusedStats.minimum);
         EXPECT_DOUBLE_EQ(fresh.rms, reusedStats.rms);
+        EXPECT_EQ(fresh.beyondAbove, reusedStats.beyondAbove) << tolerance;
+        EXPECT_EQ(fresh.beyondBelow, reusedStats.beyondBelow) << tolerance;
     }
 }
 
@@ -428,7 +455,7 @@ TEST_F(FloatingAnalyzer, AScaleNarrowedAndWidenedAgainMeasuresTheWiderRangeAndTh
     RunAsTheCommandDoes();
     CVTLAnalysisMode& mode = TheVTLAnalysisMode();
     const ON_3fPoint& hp = HostMesh().m_V[VertexAt(4, 15, 12)];
-    ASSERT_TRUE(mode.AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z)));
+    ASSERT_TRUE(mode.AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z), mesh->ModelObjectId()));
     const auto colours = [&] {
         return std::vector<ON_Color>(HostMesh().m_C.Array(), HostMesh().m_C.Array() + HostMesh().m_C.Count());
     };
@@ -536,14 +563,14 @@ TEST(DeviationLabels, APickOnAMeshWithoutAnalysedVerticesAddsNoLabel)
     mesh.m_V.Append(ON_3fPoint(-450.0f, 120.0f, 75.0f));
     mesh.m_V.Append(ON_3fPoint(-440.0f, 121.0f, 76.0f));
     const ON_3dPoint picked(-441.0, 121.5, 76.0);
-    EXPECT_FALSE(mode.AddLabel(&mesh, picked)) << "never analysed";
+    EXPECT_FALSE(mode.AddLabel(&mesh, picked, ON_nil_uuid)) << "never analysed";
     ON_Mesh empty;
     ASSERT_NE(cON_AVTree::GetOrCreate(&empty), nullptr);
-    EXPECT_FALSE(mode.AddLabel(&empty, picked)) << "analysed, but without a vertex";
+    EXPECT_FALSE(mode.AddLabel(&empty, picked, ON_nil_uuid)) << "analysed, but without a vertex";
     EXPECT_TRUE(mode.Labels().empty());
 
     ASSERT_NE(cON_AVTree::GetOrCreate(&mesh), nullptr);
-    ASSERT_TRUE(mode.AddLabel(&mesh, picked));
+    ASSERT_TRUE(mode.AddLabel(&mesh, picked, ON_nil_uuid));
     ASSERT_EQ(mode.Labels().size(), 1u);
     EXPECT_EQ(mode.Labels()[0].point, ON_3dPoint(-440.0, 121.0, 76.0));
     EXPECT_EQ(mode.Labels()[0].picked, picked);
@@ -561,7 +588,7 @@ TEST_F(FloatingAnalyzer, LabelsOfADeletedMeshGoAtTheNextFrameAndTheDotsShowTheDe
     RunAsTheCommandDoes();
     const int high = VertexAt(4, 15, 12);
     const ON_3fPoint& hp = HostMesh().m_V[high];
-    ASSERT_TRUE(TheVTLAnalysisMode().AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z)));
+    ASSERT_TRUE(TheVTLAnalysisMode().AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z), mesh->ModelObjectId()));
 
     constexpr int kWidth = 240, kHeight = 200;
     CDezazViewport viewport;
@@ -593,6 +620,62 @@ TEST_F(FloatingAnalyzer, LabelsOfADeletedMeshGoAtTheNextFrameAndTheDotsShowTheDe
     ASSERT_TRUE(viewport.DrawFrame());
     EXPECT_TRUE(TheVTLAnalysisMode().Labels().empty());
     EXPECT_EQ(dialog->Conduit().DotCount(), 0u);
+}
+
+TEST_F(FloatingAnalyzer, ALabelStaysOnTheMeshItWasPickedOnAndGoesWithIt)
+{
+    stDeviationPart part;
+    // A second scan of the part lies 2.8 mm beside the first, analysed too.
+    stDeviationPart::stScan beside = part.Scan();
+    for (ON_3fPoint& p : beside.mesh.m_V)
+        p.x += 2.8f;
+    const CDezazObject* other = doc.AddMeshObject(beside.mesh);
+    ASSERT_NE(other, nullptr);
+    Open(part);
+    RunAsTheCommandDoes();
+    CVTLAnalysisMode& mode = TheVTLAnalysisMode();
+    const int high = VertexAt(4, 15, 12);
+    const ON_3fPoint& hp = HostMesh().m_V[high];
+    // Picked 1.5 mm towards the other scan: its vertices lie nearer.
+    const float picked[3] = {hp.x + 1.5f, hp.y, hp.z};
+    ASSERT_TRUE(mode.AddLabel(&HostMesh(), ON_3dPoint(picked[0], picked[1], picked[2]), mesh->ModelObjectId()));
+    {
+        AFX_MANAGE_STATE(&state);
+        dialog->Recalculate();
+    }
+    double ownDistance = 0.0, otherDistance = 0.0;
+    const cON_AVertex* own = Tree()->NearestRecord(picked, &ownDistance);
+    ASSERT_NE(own, nullptr);
+    const cON_AVTree* otherTree = cON_AVTree::Find(const_cast<ON_Geometry*>(other->Geometry()));
+    ASSERT_NE(otherTree, nullptr);
+    ASSERT_NE(otherTree->NearestRecord(picked, &otherDistance), nullptr);
+    ASSERT_LT(otherDistance, ownDistance);
+    ASSERT_EQ(mode.Labels().size(), 1u);
+    EXPECT_EQ(mode.Labels()[0].point, ON_3dPoint(own->x, own->y, own->z)) << "its own mesh's vertex";
+    EXPECT_EQ(mode.Labels()[0].deviation, own->deviation);
+    ASSERT_TRUE(doc.DeleteObject(CDezazObjRef(mesh)));
+    mode.RefreshLabelsIfObjectsChanged(doc);
+    EXPECT_TRUE(mode.Labels().empty()) << "gone with its mesh, not moved to the other";
+}
+
+TEST_F(FloatingAnalyzer, RecalculatedWithoutSurfacesNothingOfTheLastRunIsReportedOrShown)
+{
+    stDeviationPart part;
+    Open(part);
+    RunAsTheCommandDoes();
+    const int high = VertexAt(4, 15, 12);
+    const ON_3fPoint& hp = HostMesh().m_V[high];
+    ASSERT_TRUE(TheVTLAnalysisMode().AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z), mesh->ModelObjectId()));
+    for (const CDezazObject* s : surfaces)
+        ASSERT_TRUE(doc.DeleteObject(CDezazObjRef(s)));
+    DezazApp().ClearCommandLineText();
+    Click(IDC_ANALYZER_RECALCULATE);
+    const std::wstring said = DezazApp().CommandLineText();
+    EXPECT_NE(said.find(L"There are no surfaces"), std::wstring::npos) << said;
+    EXPECT_EQ(said.find(L"Deviation of mesh"), std::wstring::npos) << said;
+    EXPECT_EQ(Tree(), nullptr);
+    EXPECT_EQ(HostMesh().m_C.Count(), 0);
+    EXPECT_TRUE(TheVTLAnalysisMode().Labels().empty());
 }
 
 TEST_F(FloatingAnalyzer, EachChangeOnScreenRedrawsAndTheAnalyserOpenedAgainHidesTheSurfacesAgain)

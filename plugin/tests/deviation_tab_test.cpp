@@ -12,7 +12,9 @@
 #include "modes/deviation_display_mode.h"
 #include "plugin/tests/support/shape_scans.h"
 #include "plugin/tests/support/shapes_dialog_fixture.h"
+#include "plugin/dialogs/shape_page.h"
 #include "plugin/tools/sub_deviation_dlg.h"
+#include "plugin/vtl_plugin.h"
 #include "shapes/primitive_geometry.h"
 #include "shapes/shape_interfaces.h"
 
@@ -201,6 +203,14 @@ TEST_F(DeviationTab, TheTabShowsTheDeviationOfTheScanFromTheFittedPlane)
     ASSERT_NE(page, nullptr);
     dialog->SelectTab(1);
     EXPECT_NE(dynamic_cast<CUIM_Deviation*>(view->GetActiveMode()), nullptr);
+    EXPECT_EQ(page->ThreadPool(), &ThePlugIn().ThreadPool()) << "the plug-in's threads, analyser run or not";
+    // "Reinitialize Primitive" brings the page back over the Shape page.
+    const HWND shapePage = dialog->GetShapePage()->GetSafeHwnd();
+    ::ShowWindow(shapePage, SW_SHOW);
+    ::ShowWindow(page->GetSafeHwnd(), SW_HIDE);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(kCmdReinitializeDeviation, 0), 0);
+    EXPECT_FALSE(::IsWindowVisible(shapePage));
+    EXPECT_TRUE(::IsWindowVisible(page->GetSafeHwnd()));
 
     // Every vertex is selected and lies within the scale's limit (5 x 0.01)
     // of the plane: all are compared, and the counts add up.

@@ -239,6 +239,31 @@ TEST_F(DeviationPage, APlateBeyondTheSearchDistanceLeavesTheTextEmpty)
     EXPECT_EQ(std::wstring(page->InfoText()), L"");
 }
 
+TEST_F(DeviationPage, AShapeWithoutAMeshLeavesNothingOfTheLastShapeShown)
+{
+    page->UpdateDeviationInfo(false);
+    ASSERT_FALSE(std::wstring(page->InfoText()).empty());
+    const cVertex* v = plate->GetMesh()->GetVertex(6);
+    const float near[3] = {v->x, v->y, v->z};
+    ASSERT_TRUE(page->AddPickedPoint(plate, near));
+    // A shape whose surface cannot be built, then none at all: the text,
+    // the labels, the extremes and the colours all say that nothing was
+    // measured.
+    other = new Dezaz_PlaneObject();
+    for (ISceneObject* shape : {static_cast<ISceneObject*>(other), static_cast<ISceneObject*>(nullptr)})
+    {
+        owner.shape = shape;
+        page->UpdateDeviationInfo(false);
+        EXPECT_EQ(std::wstring(page->InfoText()), L"") << shape;
+        EXPECT_TRUE(page->PageLabels().empty());
+        ASSERT_NE(Tree(), nullptr);
+        EXPECT_FALSE(Tree()->GetStatistics().valid);
+        EXPECT_EQ(Tree()->GetRecord(6)->deviation, FLT_MAX);
+        EXPECT_EQ(v->extra[0], 30);
+        EXPECT_EQ(v->extra[1], 30);
+    }
+}
+
 TEST_F(DeviationPage, SelectionOnlyHoldsWhileATriangleIsSelectedAndLeavesTheViewsDisplayWhenItGoes)
 {
     cMeshTriangle* first = plate->GetMesh()->GetTriangle(0);

@@ -302,21 +302,27 @@ void CFloatingAnalyzerDialog::PrintStatistics(const std::vector<const CDezazObje
         if (!tree)
             continue;
         const stDeviationStatistics& s = tree->GetStatistics();
+        const double limit = double(TheVTLAnalysisMode().Maximum());
         if (!s.valid)
         {
-            DezazApp().Print(L"Deviation of mesh %u: no vertex within %g %ls of a surface.\n",
-                             object->RuntimeSerialNumber(), double(TheVTLAnalysisMode().Maximum()), unit);
+            DezazApp().Print(L"Deviation of mesh %u: no vertex within %g %ls of a surface; %u beyond it above, "
+                             L"%u below.\n",
+                             object->RuntimeSerialNumber(), limit, unit, s.beyondAbove, s.beyondBelow);
             continue;
         }
         double sum = 0.0;
         for (std::uint32_t i = 0; i < tree->GetCount(); ++i)
             if (const float d = tree->GetRecord(i)->deviation; d != FLT_MAX)
                 sum += d;
+        // Minimum and maximum are those of the compared points: the points
+        // beyond the scale's limit are counted apart, so that neither
+        // figure passes for the scan's true extreme.
         DezazApp().Print(L"Deviation of mesh %u: %u of %u points compared, mean %.4f, RMS %.4f, min %.4f, "
-                         L"max %.4f %ls; %u in, %u above, %u below \261%g.\n",
+                         L"max %.4f %ls; %u in, %u above, %u below \261%g; beyond \261%g: %u above, %u below.\n",
                          object->RuntimeSerialNumber(), s.compared, tree->GetCount(), sum / s.compared, s.rms,
                          double(s.minimum), double(s.maximum), unit, s.inTolerance, s.aboveTolerance,
-                         s.belowTolerance, double(TheVTLAnalysisMode().Tolerance()));
+                         s.belowTolerance, double(TheVTLAnalysisMode().Tolerance()), limit, s.beyondAbove,
+                         s.beyondBelow);
     }
 }
 
@@ -339,7 +345,7 @@ void CFloatingAnalyzerDialog::PickLabels()
         ON_3dPoint point;
         if (!object || !ref.SelectionPoint(point))
             continue;
-        if (TheVTLAnalysisMode().AddLabel(ON_Mesh::Cast(object->Geometry()), point))
+        if (TheVTLAnalysisMode().AddLabel(ON_Mesh::Cast(object->Geometry()), point, object->ModelObjectId()))
             doc.Redraw();
     }
     m_picking = false;

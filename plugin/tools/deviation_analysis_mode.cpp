@@ -190,7 +190,10 @@ bool CVTLAnalysisMode::RecolourFromStoredRun(ON_Mesh* mesh, double startDistance
         // What a new measurement with the smaller distance would find: only
         // the deviations within it.
         if (record->deviation != FLT_MAX && !(std::fabs(double(record->deviation)) < startDistance))
+        {
+            tree->SetBeyondSide(i, record->deviation < 0.0f ? -1 : 1);
             record->deviation = FLT_MAX;
+        }
         const float d = record->deviation;
         const std::uint32_t index = record->vertexIndex < count ? record->vertexIndex : i;
         if (d == FLT_MAX)
@@ -202,7 +205,7 @@ bool CVTLAnalysisMode::RecolourFromStoredRun(ON_Mesh* mesh, double startDistance
             mesh->m_C[int(index)] = ON_Color(r, g, b);
         }
     }
-    tree->ComputeStatistics(tolerance);
+    tree->ComputeStatistics(tolerance, maximum);
     run->second.startDistance = startDistance;
     return true;
 }
@@ -215,6 +218,14 @@ void CVTLAnalysisMode::MeasureMesh(ON_Mesh* mesh)
     if (RecolourFromStoredRun(mesh, start))
         return;
     m_runs.erase(mesh);
+    if (!m_settings.searchTree.IsSearchable())
+    {
+        // No surface left to measure against: an earlier run's deviations,
+        // colours and statistics would pass for current ones.
+        cON_AVTree::Remove(mesh);
+        mesh->m_C.SetCount(0);
+        return;
+    }
     if (!HostPass(m_settings, mesh, m_settings.tolerance, m_settings.maximum))
         return;
     stMeshRun run;
@@ -254,12 +265,13 @@ void CVTLAnalysisMode::RecolourMeshes(const CDezazDoc& doc, const std::vector<ON
     RefreshLabels(doc);
 }
 
-bool CVTLAnalysisMode::AddLabel(const ON_Mesh* mesh, const ON_3dPoint& picked)
+bool CVTLAnalysisMode::AddLabel(const ON_Mesh* mesh, const ON_3dPoint& picked, const ON_UUID& object)
 {
     const cON_AVTree* tree = cON_AVTree::Find(const_cast<ON_Mesh*>(mesh));
     if (!tree)
         return false;
     stDeviationLabel label;
+    label.object = object;
     label.picked = picked;
     if (!MatchNearestRecord(label, *tree))
         return false;
@@ -268,7 +280,7 @@ bool CVTLAnalysisMode::AddLabel(const ON_Mesh* mesh, const ON_3dPoint& picked)
 }
 
 std::vector<unsigned int> CVTLAnalysisMode::AnalysedObjects(const CDezazDoc& doc,
-                                                            std::vector<const cAVTree*>* trees) const
+                                                            std::vector<stAnalysedObject>* trees) const
 {
     std::vector<unsigned int> serials;
     CDezazObjectIterator it(doc, kAllStates, kAllCategories);
@@ -281,14 +293,14 @@ std::vector<unsigned int> CVTLAnalysisMode::AnalysedObjects(const CDezazDoc& doc
             continue;
         serials.push_back(object->RuntimeSerialNumber());
         if (trees)
-            trees->push_back(tree);
+            trees->push_back({object->ModelObjectId(), tree});
     }
     return serials;
 }
 
 void CVTLAnalysisMode::RefreshLabels(const CDezazDoc& doc)
 {
-    std::vector<const cAVTree*> trees;
+    std::vector<stAnalysedObject> trees;
     m_labelObjects = AnalysedObjects(doc, &trees);
     ResolveDeviationLabels(m_labels, trees);
 }

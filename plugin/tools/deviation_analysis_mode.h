@@ -35,6 +35,7 @@ inline constexpr ON_UUID kVTLAnalysisModeId = {
 // analysed vertex nearest to the picked point.
 struct stDeviationLabel
 {
+    ON_UUID object = ON_nil_uuid; // the mesh object it was picked on
     ON_3dPoint picked;
     ON_3dPoint point;            // the analysed vertex
     float deviation = FLT_MAX;   // FLT_MAX: no value there
@@ -91,11 +92,11 @@ public:
     // gets the mode's colour tag. Then the labels are refreshed.
     void RecolourMeshes(const CDezazDoc& doc, const std::vector<ON_Mesh*>& meshes);
 
-    // A label at the analysed vertex of the mesh nearest to the point; false
-    // when the mesh carries no analysis.
-    bool AddLabel(const ON_Mesh* mesh, const ON_3dPoint& picked);
-    // Every label takes the nearest analysed vertex over the document's
-    // objects in this mode; labels found on none are dropped.
+    // A label at the analysed vertex of the mesh nearest to the point, kept
+    // on the object of that id; false when the mesh carries no analysis.
+    bool AddLabel(const ON_Mesh* mesh, const ON_3dPoint& picked, const ON_UUID& object);
+    // Every label takes the nearest analysed vertex of its own object; the
+    // labels of objects that are gone or no longer in this mode are dropped.
     void RefreshLabels(const CDezazDoc& doc);
     // RefreshLabels when the set of analysed objects changed since the last
     // refresh (one was deleted or replaced): no label outlives its mesh.
@@ -127,9 +128,9 @@ private:
     void MeasureMesh(ON_Mesh* mesh);
     bool RecolourFromStoredRun(ON_Mesh* mesh, double startDistance);
     // The serials of the document's objects in this mode that carry an
-    // analysis, and (when asked) their trees, in document order.
+    // analysis, and (when asked) their ids and trees, in document order.
     std::vector<unsigned int> AnalysedObjects(const CDezazDoc& doc,
-                                              std::vector<const cAVTree*>* trees = nullptr) const;
+                                              std::vector<stAnalysedObject>* trees = nullptr) const;
 
     bool m_isoCurves = false;
     std::set<ON_UUID, stUuidLess> m_hiddenSurfaces;

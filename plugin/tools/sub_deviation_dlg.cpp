@@ -12,8 +12,11 @@
 #include "platform/host/dezaz_doc.h"
 #include "platform/mfc/controls.h"
 #include "platform/mfc/data_exchange.h"
+#include "plugin/dialogs/shape_page.h"
+#include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/tools/analyzer_settings.h"
 #include "plugin/tools/deviation_analysis_mode.h"
+#include "plugin/vtl_plugin.h"
 #include "resources/analyzer.h"
 #include "shapes/host_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -42,7 +45,7 @@ END_MESSAGE_MAP()
 
 std::unique_ptr<CSubDlgBase> MakeDeviationPage(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store)
 {
-    return std::make_unique<CSubDeviationDlg>(owner, view, store, nullptr);
+    return std::make_unique<CSubDeviationDlg>(owner, view, store, &ThePlugIn().ThreadPool());
 }
 
 CSubDeviationDlg::CSubDeviationDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store,
@@ -50,7 +53,6 @@ CSubDeviationDlg::CSubDeviationDlg(CCreatePrimitiveDialog* owner, cCPView* view,
     : CSubDlgBase(IDD_SUB_DEVIATION, owner, view), m_store(store)
 {
     m_analysis.pool = pool;
-    m_ownPool = pool != nullptr;
     m_analysis.colourOutOfRange = false;
     ReadAnalyzerRange(m_store, m_multiplier, m_tolerance);
     ReadAnalyzerSwitches(m_store, m_selectionOnly, m_showMinMax);
@@ -172,28 +174,31 @@ void CSubDeviationDlg::UpdateDeviationInfo(bool redraw)
     SyncSelectionOnly();
     ISceneObject* shape = CurrentShape();
     auto* surface = shape ? static_cast<ON_ISurface*>(shape->QueryInterface(IID_ON_ISurface)) : nullptr;
-    if (!surface)
-        return;
     ON_SimpleArray<ON_Mesh*> owned;
-    surface->GetMeshes(owned);
+    if (surface)
+        surface->GetMeshes(owned);
     std::vector<const ON_Mesh*> meshes;
     for (int i = 0; i < owned.Count(); ++i)
         meshes.push_back(owned[i]);
     if (!IsUsableTolerance(m_tolerance, m_multiplier))
         m_tolerance = kDefaultTolerance;
     m_analysis.colourOutOfRange = false;
-    // Without threads of its own the page borrows the analysis' (the
-    // plug-in's pool once the analyser has run), else it measures inline.
-    if (!m_ownPool)
-        m_analysis.pool = TheVTLAnalysisMode().Settings().pool;
     m_analysis.tolerance = m_tolerance;
     m_analysis.maximum = m_multiplier * m_tolerance;
     m_analysis.searchTree.BuildVertexTree(meshes);
     cProcProgressNull progress;
     m_analysis.searchTree.BuildFaceTree(meshes, &progress);
     const std::vector<cMeshObject*> objects = MeshObjects();
+    // Without a shape, or with one that gives no mesh, nothing is measured:
+    // the meshes then show no deviation rather than the last shape's.
+    const bool measurable = m_analysis.searchTree.IsSearchable();
     for (cMeshObject* object : objects)
-        ScenePass(m_analysis, object, m_selectionOnly != 0, m_analysis.tolerance, m_analysis.maximum);
+    {
+        if (measurable)
+            ScenePass(m_analysis, object, m_selectionOnly != 0, m_analysis.tolerance, m_analysis.maximum);
+        else
+            ClearScenePass(object);
+    }
     m_analysis.searchTree.Clear();
     for (int i = 0; i < owned.Count(); ++i)
         delete owned[i];
@@ -278,6 +283,11 @@ void CSubDeviationDlg::ShowPage()
 {
     if (!m_hWnd)
         return;
+    // The Shape page shares the tab's room with this one: it goes, so that
+    // the statistics are not hidden under it.
+    if (CCreatePrimitiveDialog* owner = Owner(); owner && owner->GetShapePage())
+        if (HWND shapePage = owner->GetShapePage()->GetSafeHwnd())
+            ::ShowWindow(shapePage, SW_HIDE);
     ShowWindow(SW_SHOW);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
@@ -288,6 +298,7 @@ bool CSubDeviationDlg::AddPickedPoint(ISceneObject* object, const float point[3]
     if (!tree || !point)
         return false;
     stDeviationPageLabel label;
+    label.object = object->GetObjectId();
     for (int k = 0; k < 3; ++k)
         label.picked[k] = point[k];
     const cON_AVertex* record = MatchNearestRecord(label, *tree);
@@ -304,9 +315,9 @@ bool CSubDeviationDlg::AddPickedPoint(ISceneObject* object, const float point[3]
 
 void CSubDeviationDlg::RefreshLabels()
 {
-    std::vector<const cAVTree*> trees;
+    std::vector<stAnalysedObject> trees;
     for (cMeshObject* object : MeshObjects())
         if (const cVTL_AVTree* tree = AnalysisOf(object))
-            trees.push_back(tree);
+            trees.push_back({object->GetObjectId(), tree});
     ResolveDeviationLabels(m_labels, trees);
 }

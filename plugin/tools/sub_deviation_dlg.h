@@ -22,7 +22,7 @@ class cThreadPool;
 class CSubDeviationDlg : public CSubDlgBase, public IDeviationPage
 {
 public:
-    // pool null: the analysis mode's pool at each pass.
+    // pool: the threads of the passes (null: the calling thread).
     CSubDeviationDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store, cThreadPool* pool);
     ~CSubDeviationDlg() override;
 
@@ -48,6 +48,7 @@ public:
 
     float Tolerance() const { return m_tolerance; }
     const CString& InfoText() const { return m_info; }
+    cThreadPool* ThreadPool() const { return m_analysis.pool; }
 
     afx_msg void OnApply();
     afx_msg void OnSelectionOnlyChanged();
@@ -67,7 +68,6 @@ private:
 
     cRegistryStore* m_store;
     stAnalysisSettings m_analysis;
-    bool m_ownPool = false;
     float m_multiplier = 5.0f;
     float m_tolerance = 0.01f;
     int m_selectionOnly = 1;
@@ -83,5 +83,5 @@ private:
 };
 
 // The page the shapes dialog shows on its Deviation tab, with the dialog's
-// settings store.
+// settings store and the plug-in's threads.
 std::unique_ptr<CSubDlgBase> MakeDeviationPage(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* store);
