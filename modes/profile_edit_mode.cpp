@@ -100,6 +100,21 @@ bool ScreenToSketchPoint(C3DView* view, POINT point, const double f[12], float l
     return std::isfinite(local[0]) && std::isfinite(local[1]);
 }
 
+bool SketchToScreenPoint(C3DView* view, const double f[12], const float local[3], POINT* point)
+{
+    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    if (!renderer || !point)
+        return false;
+    float world[3];
+    for (int r = 0; r < 3; ++r)
+        world[r] = static_cast<float>(f[4 * r] * local[0] + f[4 * r + 1] * local[1] + f[4 * r + 2] * local[2] +
+                                      f[4 * r + 3]);
+    float projected[3];
+    renderer->ProjectPoint(projected, world, true);
+    renderer->WorldToScreen(projected[0], projected[1], point);
+    return true;
+}
+
 bool FaceSketchPlane(C3DView* view, const double f[12])
 {
     cBase3DRenderer* camera = view ? view->GetCamera() : nullptr;
@@ -147,26 +162,11 @@ CUIM_EditProfile::CUIM_EditProfile(std::uint32_t id, std::uint32_t temporary, cC
     : CUIM_ScreenSelection(id, temporary, view), shapesView(view), panel(editPanel)
 {
     tool = kToolFreeHandFilled;
-    if (ST_IProfiledSurface* surface = GetProfiledSurface())
-    {
-        ST_ISectionCurve* profile = surface->GetProfileCurve();
-        if (!profile || profile->GetClassGuid() != CLSID_ST_TSketch)
-            if (std::unique_ptr<ST_ISectionCurve> sketch = surface->CreateCurveByClassGuid(CLSID_ST_TSketch))
-            {
-                static const double kIdentity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-                const double* frame = profile ? profile->frame : kIdentity;
-                if (profile)
-                    sketch->RebuildWire(frame, profile->sections, 0.0f, nullptr);
-                else
-                    std::copy(frame, frame + 12, sketch->frame);
-                surface->SetProfile(sketch.get(), 0);
-            }
-        // The dialog shows the sketch from the top, which sees a revolved
-        // profile's meridian plane (or a sideways extrusion's) edge-on:
-        // nothing could be seen or clicked in it.
-        if (ST_ISectionCurve* sketch = surface->GetProfileCurve())
-            FaceSketchPlane(view, sketch->frame);
-    }
+    // The dialog shows the sketch from the top, which sees a revolved
+    // profile's meridian plane (or a sideways extrusion's) edge-on: nothing
+    // could be seen or clicked in it.
+    if (ST_ISectionCurve* sketch = InstallSketch())
+        FaceSketchPlane(view, sketch->frame);
     if (panel)
     {
         panel->ClearUndoStates();
@@ -176,11 +176,89 @@ CUIM_EditProfile::CUIM_EditProfile(std::uint32_t id, std::uint32_t temporary, cC
 
 CUIM_EditProfile::~CUIM_EditProfile()
 {
+    // Popped from the view, the editor has ended already; by then another
+    // shape may be current.
+    if (!ended)
+        EndEditing();
+}
+
+BOOL CUIM_EditProfile::OnDeactivate(C3DView* view)
+{
+    EndEditing();
+    return CUIM_ScreenSelection::OnDeactivate(view);
+}
+
+void CUIM_EditProfile::EndEditing()
+{
+    ended = true;
+    AbandonElement();
+    ForgetSketch();
     if (ST_ISectionCurve* sketch = GetActiveProfile())
         for (std::uint32_t i = 0; i < sketch->GetSegmentCount(); ++i)
             if (ST_ISectionCurve* curve = sketch->GetSegment(i))
                 curve->selected = 0;
+}
+
+ST_ISectionCurve* CUIM_EditProfile::InstallSketch()
+{
+    ST_IProfiledSurface* surface = GetProfiledSurface();
+    if (!surface)
+        return nullptr;
+    ST_ISectionCurve* profile = surface->GetProfileCurve();
+    if (profile && profile->GetClassGuid() == CLSID_ST_TSketch)
+        return profile;
+    std::unique_ptr<ST_ISectionCurve> sketch = surface->CreateCurveByClassGuid(CLSID_ST_TSketch);
+    if (!sketch)
+        return profile;
+    static const double kIdentity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    if (profile)
+        sketch->RebuildWire(profile->frame, profile->sections, 0.0f, nullptr);
+    else
+        std::copy(kIdentity, kIdentity + 12, sketch->frame);
+    surface->SetProfile(sketch.get(), 0);
+    return surface->GetProfileCurve();
+}
+
+void CUIM_EditProfile::ForgetSketch()
+{
+    DiscardElement();
+    insertPending = 0;
+    insertSpline = nullptr;
+    insertSegment = -1;
+    dragging = 0;
+    dragCopy.reset();
+    dragCurve = nullptr;
+    dragPointIndex = -1;
+    dragStart.Clear();
+    hoverIndex = -1;
+    hovering = 0;
+    // The pick image numbers the old sketch's points and curves.
+    pickImageValid = 0;
+    snap.Reset();
+    snap.ClearReference();
     HideSketchAnnotations();
+}
+
+void CUIM_EditProfile::AbandonElement()
+{
+    for (stTangentAnchor& anchor : anchors)
+        if (element && anchor.curve && anchor.original.GetVertexCount() > 0)
+            RebuildSketchCurve(*anchor.curve, anchor.original);
+    DiscardElement();
+}
+
+bool CUIM_EditProfile::StepArcRadius(const float start[3], float middle[3], const float end[3])
+{
+    // The points are the sketch's own: the radius snap works in that space
+    // and answers in it, so its frame is the identity.
+    static const double kIdentity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    snap.enabled = snapping;
+    if (!SnapArcRadius(snap, kIdentity, start, middle, end, DistanceStep()))
+        return false;
+    middle[0] = snap.point.x;
+    middle[1] = snap.point.y;
+    middle[2] = 0.0f;
+    return true;
 }
 
 ST_IProfiledSurface* CUIM_EditProfile::GetProfiledSurface() const
@@ -296,6 +374,8 @@ void CUIM_EditProfile::DiscardElement()
     element.reset();
     elementPoints.Clear();
     clickCount = 0;
+    for (stTangentAnchor& anchor : anchors)
+        anchor = stTangentAnchor{};
 }
 
 bool CUIM_EditProfile::RebuildElement()
@@ -305,11 +385,10 @@ bool CUIM_EditProfile::RebuildElement()
 
 void CUIM_EditProfile::CommitElement()
 {
-    ST_IProfiledSurface* surface = GetProfiledSurface();
-    ST_ISectionCurve* sketch = GetActiveProfile();
-    if (!element || !surface || !sketch)
+    ST_ISectionCurve* sketch = element ? InstallSketch() : nullptr;
+    if (!element || !sketch || sketch->GetClassGuid() != CLSID_ST_TSketch)
     {
-        DiscardElement();
+        AbandonElement();
         return;
     }
     hoverIndex = -1;
@@ -326,8 +405,7 @@ void CUIM_EditProfile::CommitElement()
     const double value = SketchCurveValue(*added, &isDistance);
     if (panel)
         panel->SetDistanceRadiusField(value, isDistance);
-    elementPoints.Clear();
-    clickCount = 0;
+    DiscardElement();
     MarkOpenSketchEnds(sketch);
     if (shapesView)
         if (auto* label = shapesView->GetLabelAnnotation(0))
@@ -342,8 +420,15 @@ void CUIM_EditProfile::CommitElement()
 
 void CUIM_EditProfile::SetTool(std::uint32_t newTool, C3DView* view)
 {
+    AbandonElement();
     currentTool = newTool;
     clickCount = 0;
+    // Only the select tool looks at what is under the cursor.
+    if (newTool != kProfileToolSelect)
+    {
+        hovering = 0;
+        hoverIndex = -1;
+    }
     if (panel)
         panel->ShowTool(newTool);
     SendSetCursorTo(view);
@@ -403,7 +488,7 @@ void CUIM_EditProfile::DrawingClick(POINT point, C3DView* view)
                 Redraw(view);
             }
             else
-                DiscardElement();
+                AbandonElement();
             snap.ClearReference();
         }
         break;
@@ -425,6 +510,8 @@ void CUIM_EditProfile::DrawingClick(POINT point, C3DView* view)
             anchors[0].point = Vertex(snapped);
             std::copy(snap.result.Normal(), snap.result.Normal() + 3, anchors[0].direction);
             anchors[0].curve = snap.xSourceCurve;
+            if (const tPolyline<cVertex>* points = anchors[0].curve ? SketchPointsOf(*anchors[0].curve, false) : nullptr)
+                anchors[0].original = *points;
             clickCount = 1;
             snap.SetReferencePoint(cursor);
         }
@@ -433,6 +520,8 @@ void CUIM_EditProfile::DrawingClick(POINT point, C3DView* view)
             anchors[1].point = Vertex(snapped);
             std::copy(snap.result.Normal(), snap.result.Normal() + 3, anchors[1].direction);
             anchors[1].curve = snap.xSourceCurve;
+            if (const tPolyline<cVertex>* points = anchors[1].curve ? SketchPointsOf(*anchors[1].curve, false) : nullptr)
+                anchors[1].original = *points;
             if (elementPoints.GetVertexCount() == 3)
                 *elementPoints.GetVertex(2) = Vertex(snapped);
             clickCount = 2;
@@ -447,7 +536,7 @@ void CUIM_EditProfile::DrawingClick(POINT point, C3DView* view)
                 Redraw(view);
             }
             else
-                DiscardElement();
+                AbandonElement();
             snap.ClearReference();
         }
         break;
@@ -578,20 +667,11 @@ void CUIM_EditProfile::UpdateRubberElement(POINT point, C3DView* view)
         {
             *elementPoints.GetVertex(1) = Vertex(at);
             bool stepped = false;
-            if (active && RebuildElement())
+            if (active && RebuildElement() &&
+                StepArcRadius(elementPoints.GetVertex(0)->Position(), at, elementPoints.GetVertex(2)->Position()))
             {
-                snap.enabled = snapping;
-                if (SnapArcRadius(snap, element->frame, elementPoints.GetVertex(0)->Position(), at,
-                                  elementPoints.GetVertex(2)->Position(), DistanceStep()))
-                {
-                    // SnapArcRadius answers in world coordinates.
-                    const double* f = element->frame;
-                    const double w[3] = {snap.point.x - f[3], snap.point.y - f[7], snap.point.z - f[11]};
-                    const float local[3] = {float(f[0] * w[0] + f[4] * w[1] + f[8] * w[2]),
-                                            float(f[1] * w[0] + f[5] * w[1] + f[9] * w[2]), 0.0f};
-                    *elementPoints.GetVertex(1) = Vertex(local);
-                    stepped = true;
-                }
+                *elementPoints.GetVertex(1) = Vertex(at);
+                stepped = true;
             }
             RebuildElement();
             FormatRadiusLabel(text, stepped ? SketchStepDecimals(panel ? panel->GetSnapDistanceIndex() : 0) : -1,
@@ -769,7 +849,7 @@ void CUIM_EditProfile::OnEscape(C3DView* view)
     if (panel)
         panel->ShowTool(kProfileToolSelect);
     currentTool = kProfileToolSelect;
-    DiscardElement();
+    AbandonElement();
     HideSketchAnnotations();
     snap.Reset();
     snap.ClearReference();

@@ -63,6 +63,9 @@ inline constexpr std::uint32_t kCursorSketchTool = 3015;
 // The point of a client pixel on the sketch plane, in the frame's local
 // coordinates (z = 0); false when the view cannot see the plane there.
 bool ScreenToSketchPoint(C3DView* view, POINT point, const double frame[12], float local[3]);
+// The client pixel where a point of the sketch plane (the frame's local
+// coordinates) shows; false without a renderer.
+bool SketchToScreenPoint(C3DView* view, const double frame[12], const float local[3], POINT* point);
 
 // Turns the view to look at the sketch plane face-on, the sketch's x axis
 // across the screen and its y axis up it (both reversed when the sketch's y
@@ -91,6 +94,7 @@ public:
     void DrawGL(C3DView* view) override;
     void OnAfterFullRedraw(C3DView* view) override;
     void DrawOverlay(GpGraphics* graphics, C3DView* view) override;
+    BOOL OnDeactivate(C3DView* view) override;
     BOOL IsPersistentOnEscape() override { return 1; }
     const wchar_t* GetClassName() const override { return L"CUIM_EditProfile"; }
 
@@ -101,6 +105,11 @@ public:
     void BeginElement(const GUID& classId);
     void CommitElement();
     void DiscardElement();
+    // Drops everything the editor holds of the sketch it works on (the
+    // element being drawn, a tangent arc's anchor lines, a drag, a pending
+    // spline point, what is hovered and what the last snap found): called
+    // before the sketch is replaced (Undo, Clear All), which frees its curves.
+    void ForgetSketch();
     void StoreDragStart(ST_ISectionCurve* curve, POINT press);
     void FitElementToSectionPoints();
 
@@ -119,6 +128,8 @@ private:
         cVertex point = UndefinedSketchPoint();
         float direction[3] = {0.0f, 0.0f, 0.0f};
         ST_ISectionCurve* curve = nullptr;
+        // The curve's points before the arc trimmed it.
+        tPolyline<cVertex> original;
     };
 
     // Cursor to sketch point, snapped when the snap finds something; the
@@ -129,6 +140,20 @@ private:
     bool IsSnapActiveNow() const;
     double DistanceStep() const;
     double AngleStepDegrees() const;
+
+    // The active profile as a sketch: a profile of another kind (or none)
+    // is replaced by a sketch with its frame and section points first.
+    ST_ISectionCurve* InstallSketch();
+    // An element given up unfinished (Escape, another tool, the editor
+    // ending) leaves the sketch as it was: a tangent arc's two lines get
+    // back the ends it trimmed.
+    void AbandonElement();
+    // The editor ends: nothing of the sketch stays held or selected.
+    void EndEditing();
+    // The middle point of the arc through start, middle and end moved so
+    // that its radius is a whole number of distance steps (all in the
+    // sketch's local coordinates); false leaves middle as it is.
+    bool StepArcRadius(const float start[3], float middle[3], const float end[3]);
 
     void SetTool(std::uint32_t tool, C3DView* view);
     void DrawingClick(POINT point, C3DView* view);
@@ -176,6 +201,7 @@ private:
     tPolyline<cVertex> elementPoints;
     stTangentAnchor anchors[2];
     std::uint32_t currentTool = kProfileToolSelect;
+    bool ended = false;
 };
 
 // The profile editing mode's maker for the shapes view, with the panel the

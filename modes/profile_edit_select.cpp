@@ -181,21 +181,11 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
     if (isArc && dragPointIndex == 1)
     {
         std::copy(cursor, cursor + 3, at);
-        *moved.GetVertex(1) = PointVertex(at);
         if (active && moved.GetVertexCount() == 3)
-        {
-            snap.enabled = snapping;
-            if (SnapArcRadius(snap, dragCopy->frame, moved.GetVertex(0)->Position(), at,
-                              moved.GetVertex(2)->Position(), DistanceStep()))
-            {
-                const double* f = dragCopy->frame;
-                const double w[3] = {snap.point.x - f[3], snap.point.y - f[7], snap.point.z - f[11]};
-                const float local[3] = {float(f[0] * w[0] + f[4] * w[1] + f[8] * w[2]),
-                                        float(f[1] * w[0] + f[5] * w[1] + f[9] * w[2]), 0.0f};
-                moved.GetVertex(1)->x = local[0];
-                moved.GetVertex(1)->y = local[1];
-            }
-        }
+            StepArcRadius(moved.GetVertex(0)->Position(), at, moved.GetVertex(2)->Position());
+        moved.GetVertex(1)->x = at[0];
+        moved.GetVertex(1)->y = at[1];
+        moved.GetVertex(1)->z = 0.0f;
     }
     else
     {
@@ -367,12 +357,8 @@ void CUIM_EditProfile::UndoLastEdit(C3DView* view)
         return;
     if (current)
         saved->SetFrame(current->frame);
-    DiscardElement();
-    dragCopy.reset();
-    dragCurve = nullptr;
-    dragging = 0;
-    hoverIndex = -1;
-    hovering = 0;
+    // The sketch goes with its curves.
+    ForgetSketch();
     surface->SetProfile(saved.get(), 0);
     MarkOpenSketchEnds(GetActiveProfile());
     Redraw(view);
@@ -510,9 +496,9 @@ void CUIM_EditProfile::OnAfterFullRedraw(C3DView* view)
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     cGeometriesGLRenderer drawer(gl);
-    gl->PushViewTransform();
+    // The drawer applies the view transform itself: pushed here as well,
+    // the ids landed away from the sketch in any view but the top one.
     DrawCurvesWithHandlesIdColoured(&drawer, &collection, useControl);
-    gl->PopViewTransform();
     glPopAttrib();
     glDrawBuffer(GLenum(drawBuffer));
     glFinish();

@@ -87,6 +87,14 @@ bool cCPView::StartToolMode(std::uint32_t id, IBase* initial)
     return GetActiveMode() && GetActiveMode()->GetId() == id;
 }
 
+void cCPView::EndToolMode(std::uint32_t id)
+{
+    // Modes rest only on modes of a higher level, so the first one at or
+    // below its level from the bottom is the mode itself.
+    if (IsShapesViewToolMode(id) && FindMode(id))
+        PopToLevel(id, this);
+}
+
 UINT cCPView::GetContextMenuResource()
 {
     return m_currentToolModeId == kModeDrawCurveOnMesh ? kDrawOnMeshMenu : kShapesViewMenu;

@@ -62,6 +62,10 @@ public:
     // through SetModeById would first end the modes it replaces.
     bool StartToolMode(std::uint32_t id, IBase* initial);
     bool CanCreateToolMode(std::uint32_t id) const;
+    // Ends the editing mode of that id, with the modes resting on it, when it
+    // is stacked: a mode that holds one shape's editing state goes before
+    // another shape becomes current. The next StartToolMode makes a new one.
+    void EndToolMode(std::uint32_t id);
 
     UINT GetContextMenuResource() override;
     CWnd* GetOwnerTool() override { return m_ownerWindow; }

@@ -720,6 +720,12 @@ void CCreatePrimitiveDialog::ShowSessionObject(CSessionSurface* session, bool sh
 void CCreatePrimitiveDialog::SetCurrentShape(CSessionSurface* session)
 {
     CSessionSurface* old = m_session;
+    // Editing state belongs to one shape: the profile editor (an element
+    // being drawn, a drag, the Sketch page's undo list) ends on the old shape
+    // before another becomes current, and starts afresh on the new one.
+    const bool restartSketching = session != old && IsPageShown(eShapesPage::Sketch) && m_shapesView;
+    if (restartSketching)
+        m_shapesView->EndToolMode(kModeEditProfile);
     if (CUIM_ExtendSurface* mode = GetExtendMode())
         mode->SetActiveShape(nullptr);
     if (old && old != session)
@@ -754,6 +760,8 @@ void CCreatePrimitiveDialog::SetCurrentShape(CSessionSurface* session)
     if (!m_hWnd)
         return;
     SetupTabsForKind();
+    if (restartSketching && IsPageShown(eShapesPage::Sketch))
+        OnTabActivated(m_selectedTab, m_selectedTab);
     SendToView(kCmdClearFeaturePoints);
     SendToView(kCmdReinitializePrimitive);
     ClearAnnotation();

@@ -193,6 +193,8 @@ protected:
 private:
     CSubDlgBase* Page(eShapesPage page) const;
     int TabIndexOf(eShapesPage page) const;
+    // Whether the page's tab is the selected one.
+    bool IsPageShown(eShapesPage page) const;
     void LayOutPages();
     // The pictures of the selection, front-facing, align and reset buttons,
     // and their rows.

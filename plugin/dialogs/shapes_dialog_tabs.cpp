@@ -77,6 +77,11 @@ int CCreatePrimitiveDialog::TabIndexOf(eShapesPage page) const
     return it == m_tabPages.end() ? -1 : int(it - m_tabPages.begin());
 }
 
+bool CCreatePrimitiveDialog::IsPageShown(eShapesPage page) const
+{
+    return m_selectedTab >= 0 && m_selectedTab == TabIndexOf(page);
+}
+
 std::vector<std::wstring> CCreatePrimitiveDialog::TabTitles() const
 {
     std::vector<std::wstring> titles;

@@ -5,6 +5,7 @@
 #include "core/registry_store.h"
 #include "shapes/sketch_curve.h"
 #include "core/scene_object.h"
+#include "modes/profile_edit_mode.h"
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/profile_edit_panel.h"
 #include "plugin/dialogs/shapes_dialog.h"
@@ -287,6 +288,11 @@ void CSubProfileDlg::OnClearAll()
     if (std::unique_ptr<ST_ISectionCurve> sketch = surface->CreateCurveByClassGuid(CLSID_ST_TSketch))
     {
         sketch->RebuildWire(old->frame, old->sections, 0.0f, nullptr);
+        // The old sketch goes with its curves: the profile editor lets go of
+        // them first.
+        if (cCPView* view = View())
+            if (auto* editor = dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)))
+                editor->ForgetSketch();
         surface->SetProfile(sketch.get(), 1);
     }
     if (cCPView* view = View(); view && view->GetSafeHwnd())

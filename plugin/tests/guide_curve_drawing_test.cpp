@@ -10,22 +10,13 @@
 #include "shapes/loft_surface.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
+#include "support/view_input.h"
 
 #include <cmath>
 #include <vector>
 
 namespace
 {
-
-void Inject(C3DView* view, UINT message, POINT client)
-{
-    ::ClientToScreen(view->GetSafeHwnd(), &client);
-    if (message == WM_MOUSEMOVE)
-        win32::InjectMouseMove(client);
-    else
-        win32::InjectMouseButton(message, client);
-    mfc::PumpUntilIdle();
-}
 
 // A saddle-like free-form sheet that no primitive fits: height over the
 // plane of the normal at (x, y) within the square of the given size.
@@ -96,16 +87,16 @@ TEST_F(ShapesDialog, AGuideDrawnAcrossAFreeFormScanIsTheGuideTheShapeIsLoftedAlo
         const double y = -45.0 + 22.5 * k, x = 4.0;
         const scans::Vec p = centre + x * e1 + y * e2 + FreeFormHeight(x, y, size, bend) * normal;
         last = ScreenOf(view, p);
-        Inject(view, WM_MOUSEMOVE, last);
-        Inject(view, WM_LBUTTONDOWN, last);
-        Inject(view, WM_LBUTTONUP, last);
+        viewinput::Inject(view, WM_MOUSEMOVE, last);
+        viewinput::Inject(view, WM_LBUTTONDOWN, last);
+        viewinput::Inject(view, WM_LBUTTONUP, last);
     }
     ASSERT_EQ(mode->GetPoints().GetVertexCount(), 5u);
     if (dialog->GetShapesView())
         win32::WriteSnapshotIfRequested(Window(), "shapes_dialog_guide_drawn");
     // The second press on the last point is the double click that finishes.
-    Inject(view, WM_LBUTTONDOWN, last);
-    Inject(view, WM_LBUTTONUP, last);
+    viewinput::Inject(view, WM_LBUTTONDOWN, last);
+    viewinput::Inject(view, WM_LBUTTONUP, last);
     EXPECT_TRUE(mode->GetPoints().IsEmpty());
 
     auto* loft = Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface);

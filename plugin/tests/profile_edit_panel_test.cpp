@@ -6,31 +6,9 @@
 #include "plugin/dialogs/sketch_page.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
+#include "support/view_input.h"
 
 #include "core/profiled_surface.h"
-#include "platform/mfc/win_app.h"
-
-namespace
-{
-
-void Inject(C3DView* view, UINT message, POINT client)
-{
-    ::ClientToScreen(view->GetSafeHwnd(), &client);
-    if (message == WM_MOUSEMOVE)
-        win32::InjectMouseMove(client);
-    else
-        win32::InjectMouseButton(message, client);
-    mfc::PumpUntilIdle();
-}
-
-void ClickView(C3DView* view, POINT p)
-{
-    Inject(view, WM_MOUSEMOVE, p);
-    Inject(view, WM_LBUTTONDOWN, p);
-    Inject(view, WM_LBUTTONUP, p);
-}
-
-} // namespace
 
 TEST_F(ShapesDialog, TheSketchTabEditsTheRevolvedProfileThroughTheSketchPage)
 {
@@ -62,8 +40,8 @@ TEST_F(ShapesDialog, TheSketchTabEditsTheRevolvedProfileThroughTheSketchPage)
     RECT client{};
     ::GetClientRect(view->GetSafeHwnd(), &client);
     const LONG cx = (client.right - client.left) / 2, cy = (client.bottom - client.top) / 2;
-    ClickView(view, POINT{cx - 60, cy});
-    ClickView(view, POINT{cx + 40, cy - 30});
+    viewinput::Click(view, POINT{cx - 60, cy});
+    viewinput::Click(view, POINT{cx + 40, cy - 30});
     sketch = profiled->GetProfileCurve();
     ASSERT_EQ(sketch->GetSegmentCount(), before + 1);
     ST_ISectionCurve* line = sketch->GetSegment(before);

@@ -7,6 +7,7 @@
 #include "plugin/dialogs/sketch_page.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
+#include "support/view_input.h"
 
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
@@ -18,16 +19,6 @@
 
 namespace
 {
-
-void Inject(C3DView* view, UINT message, POINT client)
-{
-    ::ClientToScreen(view->GetSafeHwnd(), &client);
-    if (message == WM_MOUSEMOVE)
-        win32::InjectMouseMove(client);
-    else
-        win32::InjectMouseButton(message, client);
-    mfc::PumpUntilIdle();
-}
 
 // A client pixel inside the toolbar button with that title, or (-1, -1).
 POINT FindToolbarButton(cCPView* view, const wchar_t* title)
@@ -159,20 +150,20 @@ TEST_F(SketchTabView, TheToolbarsRectangularZoomWorksOverTheSketch)
     const PartPixels before = FindPart(view);
     const POINT button = FindToolbarButton(view, L"Rectangular Zoom");
     ASSERT_GE(button.x, 0) << "the shapes view shows its toolbar";
-    Inject(view, WM_MOUSEMOVE, button);
-    Inject(view, WM_LBUTTONDOWN, button);
-    Inject(view, WM_LBUTTONUP, button);
+    viewinput::Inject(view, WM_MOUSEMOVE, button);
+    viewinput::Inject(view, WM_LBUTTONDOWN, button);
+    viewinput::Inject(view, WM_LBUTTONUP, button);
     ASSERT_NE(view->GetActiveMode(), nullptr);
     EXPECT_EQ(view->GetActiveMode()->GetId(), kZoomRectModeId);
     // A rectangle around the part's upper half.
     ASSERT_GE(before.top, 0);
     const LONG cx = (before.left + before.right) / 2, height = before.Height();
     const POINT from{cx - height / 2, before.top - 2}, to{cx + height / 2, before.top + height / 2};
-    Inject(view, WM_MOUSEMOVE, from);
-    Inject(view, WM_LBUTTONDOWN, from);
-    Inject(view, WM_MOUSEMOVE, POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
-    Inject(view, WM_MOUSEMOVE, to);
-    Inject(view, WM_LBUTTONUP, to);
+    viewinput::Inject(view, WM_MOUSEMOVE, from);
+    viewinput::Inject(view, WM_LBUTTONDOWN, from);
+    viewinput::Inject(view, WM_MOUSEMOVE, POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+    viewinput::Inject(view, WM_MOUSEMOVE, to);
+    viewinput::Inject(view, WM_LBUTTONUP, to);
     // Nothing was drawn or fitted into the sketch, and the part shows
     // larger. The rectangle zoom stays on (its button checked) until
     // Escape, which gives the view back to the sketch at the new zoom.
@@ -196,11 +187,11 @@ TEST_F(SketchTabView, AStrokeThatFitsNothingLeavesTheShapeAndOneAlongTheWallFits
     ASSERT_GE(before.left, 0);
     ASSERT_GT(before.green, 10000) << "the fitted surface shows beyond the scan";
     auto stroke = [&](POINT from, POINT to) {
-        Inject(view, WM_MOUSEMOVE, from);
-        Inject(view, WM_LBUTTONDOWN, from);
+        viewinput::Inject(view, WM_MOUSEMOVE, from);
+        viewinput::Inject(view, WM_LBUTTONDOWN, from);
         for (int i = 1; i <= 8; ++i)
-            Inject(view, WM_MOUSEMOVE, POINT{from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8});
-        Inject(view, WM_LBUTTONUP, to);
+            viewinput::Inject(view, WM_MOUSEMOVE, POINT{from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8});
+        viewinput::Inject(view, WM_LBUTTONUP, to);
     };
     // Across the wall (the section points lie on its left silhouette): a
     // few points under the stroke, too short a run for a line.

@@ -1,0 +1,203 @@
+// The profile editor with a sketch whose frame is turned about two axes and
+// shifted from the origin, seen in a view turned away from the sketch plane
+// and zoomed in: dragged arcs, undo and Escape in the middle of an edit,
+// the cursor of the tools, and elements committed onto a profile that is
+// not a sketch yet.
+#include "profile_edit_fixture.h"
+#include "support/view_turn.h"
+
+#include "shapes/arc_section_curve.h"
+#include "shapes/sketch_curve.h"
+
+#include <cmath>
+
+using namespace profile_edit_test;
+
+namespace
+{
+
+class TurnedFrame : public ProfileEdit
+{
+protected:
+    void SetUp() override
+    {
+        ProfileEdit::SetUp();
+        // The sketch's x turned 30 degrees about the world's z, its plane
+        // tilted 40 degrees about that x, its origin at (3, -2, 1.5).
+        const double a = M_PI / 6, b = 2 * M_PI / 9;
+        const double x[3] = {std::cos(a), std::sin(a), 0.0};
+        const double y[3] = {-std::sin(a) * std::cos(b), std::cos(a) * std::cos(b), std::sin(b)};
+        const double z[3] = {std::sin(a) * std::sin(b), -std::cos(a) * std::sin(b), std::cos(b)};
+        const double origin[3] = {3.0, -2.0, 1.5};
+        for (int r = 0; r < 3; ++r)
+        {
+            Sketch()->frame[4 * r] = x[r];
+            Sketch()->frame[4 * r + 1] = y[r];
+            Sketch()->frame[4 * r + 2] = z[r];
+            Sketch()->frame[4 * r + 3] = origin[r];
+        }
+        const float centre[3] = {3.0f, -2.0f, 1.5f}, half[3] = {3.0f, 3.0f, 3.0f};
+        fixture.scene->Clear();
+        fixture.scene->AddObject(testview::MakeBoxObject(centre, half));
+        // A new editor faces the plane; the view then turns away from it.
+        ASSERT_TRUE(view->StartToolMode(kModeExtendSurface, nullptr));
+        ASSERT_TRUE(view->StartToolMode(kModeEditProfile, nullptr));
+        mode = dynamic_cast<CUIM_EditProfile*>(view->GetActiveMode());
+        ASSERT_NE(mode, nullptr);
+        testview::TurnView(view, 25.0, 15.0);
+        testview::Wheel(view, POINT{kWidth / 2, kHeight / 2}, -120);
+        view->Redraw(kFullRedraw);
+    }
+    // The pixel of the sketch point (x, y).
+    POINT At(double x, double y)
+    {
+        const float local[3] = {float(x), float(y), 0.0f};
+        POINT p{};
+        EXPECT_TRUE(SketchToScreenPoint(view, Sketch()->frame, local, &p));
+        return p;
+    }
+    POINT At(const cVertex& v) { return At(v.x, v.y); }
+    void DrawLine(double x0, double y0, double x1, double y1)
+    {
+        Command(32821);
+        Click(At(x0, y0));
+        Click(At(x1, y1));
+    }
+    void Drag(POINT from, POINT to)
+    {
+        testview::Move(view, from);
+        testview::Press(view, WM_LBUTTONDOWN, from);
+        testview::Move(view, POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+        testview::Move(view, to);
+        testview::Press(view, WM_LBUTTONUP, to);
+    }
+    double Pixel() { return PixelsToWorldLength(view, 1); }
+};
+
+} // namespace
+
+TEST_F(TurnedFrame, DraggingAnArcsMiddleStepsItsRadiusUnderTheCursor)
+{
+    Command(32824);
+    Command(32822);
+    Click(At(-2.2, -1.1));
+    Click(At(2.1, -0.8));
+    Click(At(0.3, 0.6));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    Command(32823);
+    panel.distanceIndex = 2; // 0.1
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    // A press on the middle point's handle beside the last click (the same
+    // pixel again would be a double click).
+    POINT from = At(*PointsOf(0).GetVertex(1));
+    from.x += 6;
+    testview::Move(view, from);
+    ASSERT_EQ(mode->GetHoverIndex(), 1) << "the arc's middle point";
+    const POINT to = At(0.3, -0.25); // a shallower arc
+    Drag(from, to);
+    auto* arc = static_cast<ST_TArcCurve<Dezaz_Wire>*>(Sketch()->GetSegment(0));
+    EXPECT_NEAR(arc->Radius() * 10, std::round(arc->Radius() * 10), 1e-3) << "a whole number of steps";
+    float cursor[3];
+    Local(to, cursor);
+    const cVertex& middle = *PointsOf(0).GetVertex(1);
+    EXPECT_LT(std::hypot(middle.x - cursor[0], middle.y - cursor[1]), 0.1 + 2 * Pixel());
+    testview::Snapshot(view, "profile_edit_turned_frame_arc");
+}
+
+TEST_F(TurnedFrame, UndoWhileASplinePointWaitsToBeInsertedLetsGoOfTheSpline)
+{
+    Command(32824);
+    Command(32826);
+    Click(At(-2.5, -1.0));
+    Click(At(-1.0, 0.8));
+    Click(At(0.8, -0.6));
+    Click(At(2.4, 0.9));
+    Click(At(2.4, 0.9));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    // A press on the selected spline's body, halfway between two points.
+    const ST_IWire* wire = Sketch()->GetSegment(0)->GetWire();
+    auto fraction = [&](std::uint32_t i) {
+        const cVertex& v = *PointsOf(0).GetVertex(i);
+        return wire->GetFractionAtPoint(t3DPoint<double>{v.x, v.y, 0.0});
+    };
+    t3DPoint<double> on;
+    ASSERT_TRUE(wire->EvaluateAtFraction(0.5 * (fraction(1) + fraction(2)), &on, nullptr));
+    const POINT press = At(on.x, on.y);
+    testview::Move(view, press);
+    ASSERT_GE(mode->GetHoverIndex(), std::int32_t(kSketchCurvePickBase));
+    testview::Press(view, WM_LBUTTONDOWN, press);
+    // Ctrl+Z takes the spline back before the point goes in; moving on
+    // inserts nothing anywhere.
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+    testview::Move(view, POINT{press.x + 20, press.y + 12});
+    testview::Press(view, WM_LBUTTONUP, POINT{press.x + 20, press.y + 12});
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+    EXPECT_FALSE(mode->IsDraggingSketch());
+}
+
+TEST_F(TurnedFrame, EscapeDuringATangentArcPutsItsLinesBack)
+{
+    Command(32824);
+    DrawLine(-3.0, -1.0, -0.5, -1.0);
+    DrawLine(1.0, 0.5, 1.0, 2.5);
+    const tPolyline<cVertex> first = PointsOf(0), second = PointsOf(1);
+    Command(32827);
+    Click(At(*first.GetVertex(1)));
+    Click(At(*second.GetVertex(0)));
+    testview::Move(view, At(0.4, -0.3));
+    ASSERT_NE(PointsOf(0).GetVertex(1)->x, first.GetVertex(1)->x) << "the arc trimmed the first line";
+    ::SendMessageW(view->GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(mode->GetElement(), nullptr);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    for (std::uint32_t i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ(PointsOf(0).GetVertex(i)->x, first.GetVertex(i)->x) << i;
+        EXPECT_EQ(PointsOf(0).GetVertex(i)->y, first.GetVertex(i)->y) << i;
+        EXPECT_EQ(PointsOf(1).GetVertex(i)->x, second.GetVertex(i)->x) << i;
+        EXPECT_EQ(PointsOf(1).GetVertex(i)->y, second.GetVertex(i)->y) << i;
+    }
+}
+
+TEST_F(TurnedFrame, ADrawingToolShowsItsCursorOverTheSketch)
+{
+    Command(32824);
+    DrawLine(-2.0, -1.0, 1.5, 0.5);
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    testview::Move(view, At(*PointsOf(0).GetVertex(0)));
+    ASSERT_EQ(mode->OnSetCursor(view, HTCLIENT, WM_MOUSEMOVE), int(kCursorOverSketch));
+    Command(32821);
+    EXPECT_EQ(mode->OnSetCursor(view, HTCLIENT, WM_MOUSEMOVE), int(kCursorSketchTool));
+}
+
+TEST_F(TurnedFrame, AnElementCommittedOntoAProfileThatIsNoSketchGoesIntoANewSketch)
+{
+    // The profile becomes a fitted line while the editor runs.
+    std::unique_ptr<ST_ISectionCurve> fitted = panel.profiled->CreateCurveByClassGuid(CLSID_ST_TLineCurve);
+    std::copy(Sketch()->frame, Sketch()->frame + 12, fitted->frame);
+    tPolyline<cVertex> ends;
+    for (float x : {-1.0f, 1.0f})
+    {
+        cVertex v;
+        v.x = x;
+        ends.AddVertex(v);
+    }
+    ASSERT_TRUE(RebuildSketchCurve(*fitted, ends));
+    ASSERT_TRUE(panel.profiled->SetProfile(fitted.get(), 0));
+    Command(32824);
+    DrawLine(-2.0, 1.0, 1.5, 1.5);
+    ST_ISectionCurve* profile = Sketch();
+    ASSERT_EQ(profile->GetClassGuid(), CLSID_ST_TSketch);
+    ASSERT_EQ(profile->GetSegmentCount(), 1u);
+    EXPECT_EQ(std::vector<double>(profile->frame, profile->frame + 12),
+              std::vector<double>(fitted->frame, fitted->frame + 12));
+    float start[3];
+    Local(At(-2.0, 1.0), start);
+    EXPECT_NEAR(PointsOf(0).GetVertex(0)->x, start[0], 1e-4);
+    EXPECT_NEAR(PointsOf(0).GetVertex(0)->y, start[1], 1e-4);
+}
+

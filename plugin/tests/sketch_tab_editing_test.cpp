@@ -1,0 +1,207 @@
+// Sketching on the Sketch tab of revolved shapes fitted to a scan far from
+// the origin with a leaning axis, in a view turned away from the sketch
+// plane and zoomed: arcs stepped to the snap distance stay under the cursor,
+// Clear All in the middle of a tangent arc lets go of the old lines, and
+// each shape keeps its own editor and undo steps across shape switches.
+#include "modes/profile_edit_mode.h"
+#include "plugin/dialogs/sketch_page.h"
+#include "support/shape_scans.h"
+#include "support/shapes_dialog_fixture.h"
+#include "support/view_input.h"
+
+#include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
+#include "modes/profile_sketch_selection.h"
+#include "render/tests/support/view_turn.h"
+#include "shapes/arc_section_curve.h"
+
+#include <cmath>
+#include <string>
+
+namespace
+{
+
+class SketchTabEditing : public ShapesDialog
+{
+protected:
+    // Revolved shapes of the whole scan of a cylinder (radius 20, height 50)
+    // about 925 from the origin; the last one made is current.
+    void MakeRevolvedShapes(int count)
+    {
+        Open(scans::Cylinder({560, -610, 400}, {0.25, -0.3, 0.92}, 20.0, 50.0, 48, 10, false, 0.01));
+        for (int i = 0; i < count; ++i)
+        {
+            if (i > 0)
+                Click(IDC_SHAPES_NEW_SHAPE);
+            Click(IDC_SHAPES_SELECT_ALL);
+            ChooseKind(eShapeKind::Revolved);
+            ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+        }
+        view = dialog->GetShapesView();
+    }
+    void ShowTab(const wchar_t* title)
+    {
+        const std::vector<std::wstring> titles = dialog->TabTitles();
+        for (std::size_t i = 0; i < titles.size(); ++i)
+            if (titles[i] == title)
+                dialog->SelectTab(int(i));
+        ASSERT_EQ(dialog->TabTitles()[std::size_t(dialog->GetSelectedTab())], title);
+    }
+    void ChooseListItem(int index)
+    {
+        const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+        ::SendMessageW(list, LB_SETCURSEL, WPARAM(index), 0);
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    }
+    CUIM_EditProfile* Editor() const { return dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)); }
+    ST_ISectionCurve* Sketch()
+    {
+        auto* profiled = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+        return profiled ? profiled->GetProfileCurve() : nullptr;
+    }
+    void Command(UINT id) { ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, id, 0); }
+    void PageButton(int id)
+    {
+        const HWND page = dialog->GetSketchPage()->GetSafeHwnd();
+        ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(page, id)));
+    }
+    void SetSnapping(bool on)
+    {
+        CSubProfileDlg& page = *dialog->GetSketchPage();
+        ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_SNAPPING, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        page.OnSnapping();
+    }
+    void SetSnapDistanceIndex(int index)
+    {
+        const HWND page = dialog->GetSketchPage()->GetSafeHwnd();
+        const HWND combo = ::GetDlgItem(page, IDC_SKETCH_SNAP_DISTANCE);
+        ::SendMessageW(combo, CB_SETCURSEL, WPARAM(index), 0);
+        ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SKETCH_SNAP_DISTANCE, CBN_SELCHANGE), LPARAM(combo));
+    }
+    // Turns the view 25 degrees about the screen's x axis and 15 about its y
+    // axis away from facing the sketch plane, and zooms in on its centre.
+    void TurnAndZoomView()
+    {
+        testview::TurnView(view, 25.0, 15.0);
+        RECT client{};
+        ::GetClientRect(view->GetSafeHwnd(), &client);
+        viewinput::Wheel(view, POINT{client.right / 2, client.bottom / 2}, 120);
+        view->Redraw(kFullRedraw);
+    }
+    // The sketch point under the view's centre.
+    void Centre(float out[3])
+    {
+        RECT client{};
+        ::GetClientRect(view->GetSafeHwnd(), &client);
+        ASSERT_TRUE(ScreenToSketchPoint(view, POINT{client.right / 2, client.bottom / 2}, Sketch()->frame, out));
+    }
+    // The pixel of the sketch point (x, y).
+    POINT At(double x, double y)
+    {
+        const float local[3] = {float(x), float(y), 0.0f};
+        POINT p{};
+        EXPECT_TRUE(SketchToScreenPoint(view, Sketch()->frame, local, &p));
+        return p;
+    }
+    void DrawLine(double x0, double y0, double x1, double y1)
+    {
+        Command(kCmdProfileLine);
+        viewinput::Click(view, At(x0, y0));
+        viewinput::Click(view, At(x1, y1));
+    }
+
+    cCPView* view = nullptr;
+};
+
+} // namespace
+
+TEST_F(SketchTabEditing, AnArcSteppedToTheSnapDistanceKeepsItsMiddleUnderTheCursor)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapDistanceIndex(1); // whole units
+    ASSERT_TRUE(Editor()->IsSnappingOn());
+    float c[3];
+    Centre(c);
+    Command(kCmdProfileArc);
+    viewinput::Click(view, At(c[0] - 10, c[1] - 3));
+    viewinput::Click(view, At(c[0] + 10, c[1] - 5));
+    const POINT middle = At(c[0] + 1.3, c[1] + 1.2);
+    viewinput::Click(view, middle);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    ST_ISectionCurve* arc = Sketch()->GetSegment(0);
+    ASSERT_EQ(arc->GetClassGuid(), CLSID_ST_TArcCurve);
+    const double radius = static_cast<ST_TArcCurve<Dezaz_Wire>*>(arc)->Radius();
+    EXPECT_NEAR(radius, std::round(radius), 1e-3) << "a whole number of steps";
+    // The stepped circle passes within a step of the cursor, on the ray
+    // from its centre through it.
+    float cursor[3];
+    ASSERT_TRUE(ScreenToSketchPoint(view, middle, Sketch()->frame, cursor));
+    const cVertex& placed = *SketchPointsOf(*arc, false)->GetVertex(1);
+    EXPECT_LT(std::hypot(placed.x - cursor[0], placed.y - cursor[1]), 1.0 + 2 * PixelsToWorldLength(view, 1));
+    Snapshot("sketch_tab_stepped_arc");
+}
+
+TEST_F(SketchTabEditing, ClearAllDuringATangentArcLetsGoOfTheOldLines)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 12, c[1] - 8, c[0] - 2, c[1] - 8);
+    DrawLine(c[0] + 6, c[1], c[0] + 6, c[1] + 10);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    const cVertex first = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1);
+    const cVertex second = *SketchPointsOf(*Sketch()->GetSegment(1), false)->GetVertex(0);
+    // The arc between the two lines, anchored on their ends: moving the
+    // cursor into the corner trims both lines to the arc.
+    Command(kCmdProfileTangentArc);
+    viewinput::Click(view, At(first.x, first.y));
+    viewinput::Click(view, At(second.x, second.y));
+    viewinput::Move(view, At(c[0] + 3, c[1] - 5));
+    ASSERT_NE(SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1)->x, first.x) << "the first line was trimmed";
+
+    PageButton(IDC_SKETCH_CLEAR_ALL);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+    viewinput::Move(view, At(c[0] + 2, c[1] - 4));
+    viewinput::Click(view, At(c[0] + 1, c[1] - 3));
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+    EXPECT_EQ(Editor()->GetElement(), nullptr);
+}
+
+TEST_F(SketchTabEditing, ChoosingAnotherShapeStartsAFreshEditorAndUndoKeepsToTheShape)
+{
+    MakeRevolvedShapes(2);
+    // The first shape gets a line on its sketch, the second one too.
+    ChooseListItem(0);
+    ShowTab(L"Sketch");
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    ShowTab(L"Shape");
+    ChooseListItem(1);
+    ShowTab(L"Sketch");
+    DrawLine(c[0] - 10, c[1] - 6, c[0] + 10, c[1] - 2);
+    ASSERT_EQ(dialog->GetSketchPage()->UndoStateCount(), 1u);
+
+    // Back to the first shape with the Sketch tab shown: its editor starts
+    // afresh, so undo has nothing of the second shape to put into it.
+    ChooseListItem(0);
+    ASSERT_EQ(dialog->GetCurrentSession(), dialog->ListedSessions()[0]);
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Editor()->GetCurrentTool(), kProfileToolSelect);
+    EXPECT_EQ(dialog->GetSketchPage()->UndoStateCount(), 0u);
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 1u);
+    // What is drawn now goes into the first shape's sketch, and undo takes
+    // back only that.
+    DrawLine(c[0] - 10, c[1] + 8, c[0] + 10, c[1] + 8);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 2u);
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 1u);
+}
