@@ -12,6 +12,7 @@
 #include "platform/win32/gdi_paint.h"
 #include "platform/win32/icons.h"
 #include "platform/win32/input.h"
+#include "render/menu_item_bitmaps.h"
 #include "render/renderer.h"
 
 #include <cfloat>
@@ -431,7 +432,11 @@ BOOL SetMenuItemIcons(const std::uint32_t* table, std::uint32_t wordCount, CMenu
             const LPCWSTR name = MAKEINTRESOURCEW(table[2 * p + 1]);
             HINSTANCE module = AfxFindResourceHandle(name, RT_GROUP_ICON);
             auto icon = static_cast<HICON>(::LoadImageW(module, name, IMAGE_ICON, 0, 0, 0));
+            // The bitmap is a picture of the icon; the menu's shower deletes
+            // it with the menu.
             HBITMAP bitmap = MakeMenuBitmapFromIcon(icon, window);
+            if (icon)
+                ::DestroyIcon(icon);
             result = ::SetMenuItemBitmaps(menu->GetSafeHmenu(), command, MF_BYCOMMAND, bitmap, nullptr);
             break;
         }
@@ -491,5 +496,6 @@ void TrackModeMenu(C3DView* view, POINT point, UINT menuId, const std::function<
         ::ClientToScreen(view->GetSafeHwnd(), &screen);
         ::TrackPopupMenuEx(popup->GetSafeHmenu(), TPM_RIGHTBUTTON, screen.x, screen.y, view->GetSafeHwnd(), nullptr);
     }
+    DeleteMenuItemBitmaps(menu.GetSafeHmenu());
     menu.DestroyMenu();
 }

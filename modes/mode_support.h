@@ -130,7 +130,9 @@ int FormatLabelText(wchar_t (&buffer)[32], const wchar_t* format, ...);
 // Puts an 18 x 18 bitmap made from an icon resource on every item of the
 // menu whose command id the table names. The table holds pairs (command
 // id, icon resource id); wordCount is twice the number of pairs. Returns
-// the last SetMenuItemBitmaps result (0 for an empty menu).
+// the last SetMenuItemBitmaps result (0 for an empty menu). The bitmaps
+// are the menu's: whoever shows it deletes them with it
+// (DeleteMenuItemBitmaps), as the views' context menus and TrackModeMenu do.
 BOOL SetMenuItemIcons(const std::uint32_t* table, std::uint32_t wordCount, CMenu* menu, HWND window);
 // The 18 x 18 menu bitmap of an icon (the caller owns it); null on failure.
 HBITMAP MakeMenuBitmapFromIcon(HICON icon, HWND window);

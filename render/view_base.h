@@ -17,6 +17,7 @@
 #include "platform/mfc/view.h"
 #include "platform/mfc/win_app.h"
 #include "render/gdiplus_guard.h"
+#include "render/menu_item_bitmaps.h"
 #include "render/mode_navigator.h"
 #include "render/renderer.h"
 #include "render/screen_object_manager.h"
@@ -365,6 +366,7 @@ protected:
         CWnd* receiver = GetCommandTarget(target);
         ::TrackPopupMenuEx(popup->GetSafeHmenu(), TPM_RIGHTBUTTON, screen.x, screen.y,
                            receiver ? receiver->GetSafeHwnd() : nullptr, nullptr);
+        DeleteMenuItemBitmaps(menu.GetSafeHmenu());
         menu.DestroyMenu();
     }
 

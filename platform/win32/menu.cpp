@@ -367,6 +367,27 @@ BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP unchecked, HB
     return TRUE;
 }
 
+BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info)
+{
+    if (!info)
+        return FALSE;
+    MenuTable& t = Table();
+    std::lock_guard<std::recursive_mutex> guard(t.lock);
+    MenuItem* it = FindItem(t, menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+    if (!it)
+        return FALSE;
+    if (info->fMask & MIIM_ID)
+        info->wID = static_cast<UINT>(it->id);
+    if (info->fMask & MIIM_SUBMENU)
+        info->hSubMenu = (it->flags & MF_POPUP) ? it->popup : nullptr;
+    if (info->fMask & MIIM_CHECKMARKS)
+    {
+        info->hbmpChecked = it->checked;
+        info->hbmpUnchecked = it->unchecked;
+    }
+    return TRUE;
+}
+
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND hwnd, const TPMPARAMS*)
 {
     if (!IsMenu(menu) || !IsWindow(hwnd))

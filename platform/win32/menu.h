@@ -52,6 +52,28 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags);
 int GetMenuStringW(HMENU menu, UINT item, LPWSTR buffer, int maxCount, UINT flags);
 BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP unchecked, HBITMAP checked);
 
+inline constexpr UINT MIIM_ID = 0x0002;
+inline constexpr UINT MIIM_SUBMENU = 0x0004;
+inline constexpr UINT MIIM_CHECKMARKS = 0x0008;
+struct MENUITEMINFOW
+{
+    UINT cbSize;
+    UINT fMask;
+    UINT fType;
+    UINT fState;
+    UINT wID;
+    HMENU hSubMenu;
+    HBITMAP hbmpChecked;
+    HBITMAP hbmpUnchecked;
+    ULONG_PTR dwItemData;
+    LPWSTR dwTypeData;
+    UINT cch;
+    HBITMAP hbmpItem;
+};
+// Fills the fields that fMask asks for among MIIM_ID, MIIM_SUBMENU and
+// MIIM_CHECKMARKS; the others are left as they are.
+BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info);
+
 struct TPMPARAMS
 {
     UINT cbSize;
