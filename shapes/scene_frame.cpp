@@ -412,6 +412,14 @@ void cP3DRenderGL::DrawShapePass(cP3DScene& scene)
     gluDeleteNurbsRenderer(nurbs);
     PopViewTransform();
     glPopAttrib();
+    // The mesh points a profile was fitted from, which the sketch's
+    // select-and-fit tool picks among, show while the scene's switch asks.
+    if (scene.m_displayWord2 & kSectionShowMeshPoints)
+        ForEachObject(scene, [&](ISceneObject* object) {
+            auto* surface = Query<ST_IProfiledSurface>(object, IID_ST_IProfiledSurface);
+            if (ST_ISectionCurve* curve = surface ? surface->GetProfileCurve() : nullptr)
+                DrawSectionPointsGL(this, curve->sections);
+        });
 }
 
 float cP3DRenderGL::GridSize(cP3DScene& scene)

@@ -40,7 +40,8 @@ inline constexpr std::uint32_t kInteractionBudgetMs = 40;
 //     colours of the meshes a deviation pass measured, and no shapes are
 //     drawn; m_deviationSelectionOnly then limits the points of a drag
 //     frame to the selection's vertices;
-//   m_displayWord2 bits: what the section view shows.
+//   m_displayWord2 bits: what the section view shows; the mesh points bit
+//     also shows, in the shapes view, the mesh points of the profiles.
 inline constexpr std::uint32_t kSectionShowPoints = 1;
 inline constexpr std::uint32_t kSectionShowCurves = 2;
 inline constexpr std::uint32_t kSectionShowMeshPoints = 4;

@@ -3,6 +3,7 @@
 #include "core/p3d_scene.h"
 #include "shapes/profiled_surface.h"
 #include "core/registry_store.h"
+#include "shapes/scene_frame.h"
 #include "shapes/sketch_curve.h"
 #include "core/scene_object.h"
 #include "modes/profile_edit_mode.h"
@@ -231,6 +232,11 @@ void CSubProfileDlg::OnSnapping()
 void CSubProfileDlg::OnMeshPoints()
 {
     UpdateData(TRUE);
+    if (Owner())
+    {
+        std::uint32_t& shown = Owner()->GetScene().m_displayWord2;
+        shown = m_meshPoints ? (shown | kSectionShowMeshPoints) : (shown & ~kSectionShowMeshPoints);
+    }
     if (cCPView* view = View(); view && view->GetSafeHwnd())
         view->RequestRedraw(0);
 }
@@ -246,8 +252,13 @@ void CSubProfileDlg::OnCurveControlPoints()
 
 void CSubProfileDlg::SetChecksFromSession()
 {
+    // The display checks show the scene's switches they set; snapping is
+    // the page's own and the editor reads it from the check.
     if (Owner())
+    {
         m_controlPoints = Owner()->GetScene().m_switch2 != 0;
+        m_meshPoints = (Owner()->GetScene().m_displayWord2 & kSectionShowMeshPoints) != 0;
+    }
     if (m_hWnd)
         UpdateData(FALSE);
 }

@@ -14,6 +14,11 @@
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
 
+#include "core/profiled_surface.h"
+#include "platform/wgl/pixel_probe.h"
+
+#include <algorithm>
+
 #include <cmath>
 
 using scans::Vec;
@@ -125,6 +130,34 @@ TEST_F(ShapesDialog, RenamingInThePageRenamesTheListItemAndDeletingAsksFirst)
     EXPECT_EQ(dialog->GetEntry()->SessionCount(), 0u);
     EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_LIST, LB_GETCOUNT, 0, 0), 0);
     EXPECT_FALSE(Enabled(IDC_SHAPES_DELETE));
+}
+
+TEST_F(ShapesDialog, TheSketchPagesMeshPointsCheckShowsTheMeshPointsOfTheProfile)
+{
+    Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Extruded);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    auto* surface = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+    ASSERT_TRUE(surface && surface->GetProfileCurve() && surface->GetProfileCurve()->sections.GetCount() > 0);
+    dialog->SelectTab(1);
+    CSubProfileDlg& page = *dialog->GetSketchPage();
+    // The points' light grey, drawn over everything.
+    const auto shownPoints = [&](const char* name) {
+        Snapshot(name);
+        const wgl::PixelImage image = wgl::ReadWindowImage(dialog->GetShapesView()->GetSafeHwnd());
+        return std::count(image.pixels.begin(), image.pixels.end(), wgl::Rgb(224, 224, 224));
+    };
+    const auto setCheck = [&](WPARAM check) {
+        ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_MESH_POINTS, BM_SETCHECK, check, 0);
+        ::SendMessageW(page.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SKETCH_MESH_POINTS, BN_CLICKED),
+                       LPARAM(::GetDlgItem(page.GetSafeHwnd(), IDC_SKETCH_MESH_POINTS)));
+    };
+    const auto without = shownPoints("sketch_without_mesh_points");
+    setCheck(BST_CHECKED);
+    EXPECT_GT(shownPoints("sketch_with_mesh_points"), without + 100);
+    setCheck(BST_UNCHECKED);
+    EXPECT_EQ(shownPoints("sketch_mesh_points_off_again"), without);
 }
 
 TEST_F(ShapesDialog, TheSketchPagesDistanceFieldAndSnapSettings)
