@@ -218,11 +218,13 @@ void DeselectAllNodes(ST_ISectionCurve* network)
                 node.flags &= ~kNetworkNodeSelected;
 }
 
-ST_ISectionCurve* EnsureNetworkSketch(ST_IProfiledSurface& surface)
+namespace
 {
-    ST_ISectionCurve* profile = surface.GetProfileCurve();
-    if (profile != nullptr && profile->GetClassGuid() == CLSID_ST_TSketch)
-        return profile;
+
+// A new, empty sketch built from the profile's sections in its frame (the
+// identity frame without a profile) becomes the surface's profile.
+ST_ISectionCurve* InstallEmptySketch(ST_IProfiledSurface& surface, const ST_ISectionCurve* profile)
+{
     std::unique_ptr<ST_ISectionCurve> sketch = surface.CreateCurveByClassGuid(CLSID_ST_TSketch);
     if (!sketch)
         return nullptr;
@@ -234,6 +236,21 @@ ST_ISectionCurve* EnsureNetworkSketch(ST_IProfiledSurface& surface)
         return nullptr;
     ST_ISectionCurve* installed = surface.GetProfileCurve();
     return installed != nullptr && installed->GetClassGuid() == CLSID_ST_TSketch ? installed : nullptr;
+}
+
+} // namespace
+
+ST_ISectionCurve* EnsureNetworkSketch(ST_IProfiledSurface& surface)
+{
+    ST_ISectionCurve* profile = surface.GetProfileCurve();
+    if (profile != nullptr && profile->GetClassGuid() == CLSID_ST_TSketch)
+        return profile;
+    return InstallEmptySketch(surface, profile);
+}
+
+ST_ISectionCurve* ClearNetwork(ST_IProfiledSurface& surface)
+{
+    return InstallEmptySketch(surface, surface.GetProfileCurve());
 }
 
 ST_ISectionCurve* CommitDrawnCurve(ST_IProfiledSurface& surface, std::unique_ptr<ST_ISectionCurve>& drawn,

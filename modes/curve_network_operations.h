@@ -52,6 +52,9 @@ void DeselectAllNodes(ST_ISectionCurve* network);
 // with the identity frame without a profile). Null when the surface cannot
 // make a sketch.
 ST_ISectionCurve* EnsureNetworkSketch(ST_IProfiledSurface& surface);
+// "Clear All Curves": an empty sketch, built as above from the profile,
+// replaces the network. Null when the surface cannot make a sketch.
+ST_ISectionCurve* ClearNetwork(ST_IProfiledSurface& surface);
 
 // The "Add New Curves Options" that the commit reads.
 struct stSubSampling

@@ -1,6 +1,7 @@
 #include "modes/guiding_curve_picker.h"
 
 #include "modes/mode_support.h"
+#include "modes/network_edit_mode.h"
 #include "modes/section_plane_picker.h"
 #include "modes/shapes_view.h"
 #include "overlay/annotations.h"
@@ -76,6 +77,16 @@ void CUIM_SelectGuidingCurve::OnActivate(C3DView* target)
         SetFocus(target->GetSafeHwnd());
         InvalidateRect(target->GetSafeHwnd(), nullptr, TRUE);
     }
+}
+
+BOOL CUIM_SelectGuidingCurve::OnMButtonDown(POINT point, UINT flags, C3DView* target)
+{
+    // The picker rests on the network mode, whose menu prepared for its
+    // sub-state is the one shown; without it the menu comes unprepared.
+    if (auto* network = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr)
+        return network->OnMButtonDown(point, flags, target);
+    TrackModeMenu(target, point, kCurveNetworkMenu, nullptr);
+    return 1;
 }
 
 void CUIM_SelectGuidingCurve::OnEscape(C3DView* target)

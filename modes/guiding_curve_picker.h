@@ -25,6 +25,8 @@ public:
 
     BOOL OnLButtonDown(POINT point, UINT flags, C3DView* view) override;
     BOOL OnMouseMove(POINT point, UINT flags, C3DView* view) override;
+    // The network editing mode's middle-button menu, as in that mode.
+    BOOL OnMButtonDown(POINT point, UINT flags, C3DView* view) override;
     void OnEscape(C3DView* view) override;
     void OnActivate(C3DView* view) override;
     int OnSetCursor(C3DView* view, UINT hitTest, UINT message) override;

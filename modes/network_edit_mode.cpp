@@ -74,18 +74,15 @@ CUIM_EditNetwork::CUIM_EditNetwork(std::uint32_t id, std::uint32_t temporary, cC
     pressedVertex.x = FLT_MAX;
     pressedVertex.flags = kPickedNothing;
     snap.enabled = snapping;
-    if (ST_IProfiledSurface* surface = GetProfiledSurface())
-        EnsureNetworkSketch(*surface);
     SetTool(kToolNone);
     subState = kNetworkAddCurve;
     if (INetworkEditPage* page = Page())
     {
         page->BeginNetworkDisplay();
-        page->ClearUndoStates();
         page->ShowSubState(kNetworkAddCurve);
         page->RefreshSectionButtons();
     }
-    ApplyTangencyFromPage();
+    AdoptCurrentShape();
 }
 
 CUIM_EditNetwork::~CUIM_EditNetwork()
@@ -109,11 +106,54 @@ ST_IProfiledSurface* CUIM_EditNetwork::GetProfiledSurface() const
     return object ? static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
 }
 
-ST_ISectionCurve* CUIM_EditNetwork::GetNetwork() const
+namespace
 {
-    ST_IProfiledSurface* surface = GetProfiledSurface();
+
+ST_ISectionCurve* NetworkOf(ST_IProfiledSurface* surface)
+{
     ST_ISectionCurve* profile = surface ? surface->GetProfileCurve() : nullptr;
     return profile && profile->GetClassGuid() == CLSID_ST_TSketch ? profile : nullptr;
+}
+
+} // namespace
+
+ST_ISectionCurve* CUIM_EditNetwork::GetNetwork() const
+{
+    return NetworkOf(GetProfiledSurface());
+}
+
+ST_ISectionCurve* CUIM_EditNetwork::EditedNetwork() const
+{
+    return NetworkOf(editedSurface);
+}
+
+void CUIM_EditNetwork::AdoptCurrentShape()
+{
+    editedSurface = GetProfiledSurface();
+    if (editedSurface)
+        EnsureNetworkSketch(*editedSurface);
+    if (INetworkEditPage* page = Page())
+        page->ClearUndoStates();
+    ApplyTangencyFromPage();
+}
+
+bool CUIM_EditNetwork::FollowCurrentShape(C3DView* view)
+{
+    if (GetProfiledSurface() == editedSurface)
+        return false;
+    LetGoOfNetwork();
+    DiscardDrawnCurve();
+    buttonDown = 0;
+    AdoptCurrentShape();
+    RequestLevel1Redraw(view);
+    return true;
+}
+
+void CUIM_EditNetwork::LetGoOfNetwork()
+{
+    CancelNodeDrag();
+    ForgetCurvePointers();
+    pickBufferValid = 0;
 }
 
 INetworkEditPage* CUIM_EditNetwork::Page() const
@@ -125,7 +165,7 @@ bool CUIM_EditNetwork::CancelNodeDrag()
 {
     if (!drag.IsDragging())
         return false;
-    drag.Cancel(GetNetwork());
+    drag.Cancel(EditedNetwork());
     buttonDown = 0;
     dragStart[0] = FLT_MAX;
     ResetCurvePick(pick);
@@ -284,10 +324,7 @@ void CUIM_EditNetwork::DeleteSelection(C3DView* view)
 
 void CUIM_EditNetwork::UndoNetwork(C3DView* view)
 {
-    CancelNodeDrag();
-    ClearPressState();
-    ClearHover();
-    ResetCurvePick(pick);
+    LetGoOfNetwork();
     if (INetworkEditPage* page = Page())
         page->Undo();
     RequestLevel1Redraw(view);
@@ -324,6 +361,8 @@ BOOL CUIM_EditNetwork::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* i
 {
     if (code != 0 || info)
         return 0;
+    // The shapes dialog sends 32804 whenever it makes a shape current.
+    FollowCurrentShape(view);
     INetworkEditPage* page = Page();
     switch (id)
     {
@@ -425,8 +464,7 @@ void CUIM_EditNetwork::OnEscape(C3DView* view)
 {
     // Escape during a drag gives the curves back as they were grabbed.
     const bool dragCancelled = CancelNodeDrag();
-    if (INetworkEditPage* page = Page())
-        page->ShowSubState(kNetworkModifyCurves);
+    std::uint32_t next = subState;
     if (!dragCancelled && drawn)
         DiscardDrawnCurve();
     else if (!dragCancelled)
@@ -435,13 +473,17 @@ void CUIM_EditNetwork::OnEscape(C3DView* view)
         const bool anySelected = AnySelectedCurve(network);
         SelectCurveByPickId(-1, network, true);
         if (!anySelected)
-            subState = kNetworkModifyCurves;
+            next = kNetworkModifyCurves;
     }
     EndPlaneDrag();
     ClearPressState();
     ClearHover();
     snap = stCurveSnap{};
     snap.enabled = snapping;
+    // The page shows the panel and button of the sub-state the mode is in.
+    subState = next;
+    if (INetworkEditPage* page = Page())
+        page->ShowSubState(subState);
     SendSetCursor(view);
     Repaint(view);
 }

@@ -9,8 +9,15 @@
 // of its own: before each change it asks the Curves page to save a copy of
 // the whole network. A node drag takes the curves through the node out of
 // the network until the button is released; whatever else ends the drag
-// (Escape, lost capture, another tab, the dialog closing) puts their
-// grab-time copies back, so no curve is ever lost.
+// (Escape, lost capture, another tab, the dialog closing, another shape
+// made current) puts their grab-time copies back into the network they came
+// from, so no curve is ever lost or moved to another shape.
+//
+// What the mode holds (a drag, the curve being drawn, hovered and pressed
+// curves, the pick image, the page's undo copies) belongs to one shape: when
+// another shape becomes current, all of it is let go and the undo list
+// starts afresh; when the page replaces the network (Undo, Clear All), the
+// mode first lets go of the curves it points at.
 #pragma once
 
 #include "modes/curve_edit_support.h"
@@ -124,11 +131,24 @@ public:
     // Puts a running drag's curves back as they were grabbed; true when a
     // drag was running.
     bool CancelNodeDrag();
+    // Called before the network is replaced: the drag ends as it began and
+    // nothing points into the old network any more (the pick image of it
+    // included).
+    void LetGoOfNetwork();
+    // When the current shape is not the one the mode's state belongs to,
+    // lets go of that shape (its drag, drawn curve and undo copies) and takes
+    // up the current one; true when the shape changed.
+    bool FollowCurrentShape(C3DView* view);
 
 private:
     // Sub-states and their panels.
     void EnterSubState(std::uint32_t state, C3DView* view);
     void ApplyTangencyFromPage();
+    // The current shape becomes the edited one: its profile becomes a
+    // network sketch and the page's undo list starts empty.
+    void AdoptCurrentShape();
+    // The network of the shape the mode's state belongs to.
+    ST_ISectionCurve* EditedNetwork() const;
     void ClearPressState();
     void ClearHover();
     // After curves were replaced: the press, hover, pick and snap records
@@ -181,6 +201,9 @@ private:
     std::int32_t pressKind = 0;
     cCPView* shapesView;
     HWND viewWindow = nullptr;
+    // The shape whose network the drag, the drawn curve, the hover and the
+    // page's undo copies belong to.
+    ST_IProfiledSurface* editedSurface = nullptr;
     stCurveSnap snap;
     stCurvePick pick;
     std::uint8_t snapping = 1;

@@ -275,6 +275,7 @@ BOOL CUIM_EditNetwork::OnLButtonDown(POINT point, UINT flags, C3DView* view)
 {
     if (operation != kNoOperation || !view)
         return CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
+    FollowCurrentShape(view);
     // A press while a drag still runs (its release was lost): the drag ends
     // as it began.
     CancelNodeDrag();
@@ -376,6 +377,9 @@ void CUIM_EditNetwork::StartNodeDrag(const float position[3], C3DView* view)
         page->PushUndoState();
     if (drag.GrabAt(network, position) == 0)
         return;
+    // The pick image still shows the grabbed curves, and the ids of the
+    // curves after them have moved: it is drawn again before it is read.
+    pickBufferValid = 0;
     std::copy(position, position + 3, dragStart);
     ClearHover();
     if (view && view->GetSafeHwnd())
@@ -494,6 +498,9 @@ void CUIM_EditNetwork::InsertOnDrag(POINT point, C3DView* view)
         return;
     curve->selected = 0;
     drag.GrabCurve(network, curve, position);
+    // As for a pressed node: the pick image of the network before the grab
+    // would snap the new node to nodes that have moved or left.
+    pickBufferValid = 0;
     std::copy(position, position + 3, dragStart);
     ClearHover();
     // The press was no selection stroke.
@@ -501,6 +508,7 @@ void CUIM_EditNetwork::InsertOnDrag(POINT point, C3DView* view)
     strokeInProgress = 0;
     if (view && view->GetSafeHwnd())
         ::SetCapture(view->GetSafeHwnd());
+    RequestLevel1Redraw(view);
     DragNode(point, view);
 }
 
@@ -655,6 +663,7 @@ BOOL CUIM_EditNetwork::OnMouseMove(POINT point, UINT flags, C3DView* view)
 {
     if (operation != kNoOperation || !view)
         return CUIM_ScreenSelection::OnMouseMove(point, flags, view);
+    FollowCurrentShape(view);
     if (drag.IsDragging())
     {
         // The button came up where this view could not see it: the drop
@@ -725,6 +734,7 @@ BOOL CUIM_EditNetwork::OnLButtonUp(POINT point, UINT flags, C3DView* view)
 {
     if (operation != kNoOperation || !view)
         return CUIM_ScreenSelection::OnLButtonUp(point, flags, view);
+    FollowCurrentShape(view);
     buttonDown = 0;
     if (subState == kNetworkModifyCurves || IsStrokeInProgress())
     {

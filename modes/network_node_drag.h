@@ -32,9 +32,9 @@ public:
     // cursor: the curves come back with their shapes from before the drag,
     // the grabbed node selected.
     std::vector<ST_ISectionCurve*> DropAsGrabbed(ST_ISectionCurve* network, double tangencyAngle);
-    // Puts the grab-time copies back into the network (the one of the
-    // current shape, which the owner passes: the drag's own may be gone);
-    // answers how many. Without a network the copies are dropped.
+    // Puts the grab-time copies back into the network of the shape they were
+    // taken from, which the owner passes (another shape may be current by
+    // now); answers how many. Without a network the copies are dropped.
     std::size_t Cancel(ST_ISectionCurve* network);
 
 private:

@@ -341,3 +341,31 @@ TEST_F(NetworkGuards, EscapeDuringADragKeepsTheSelectionAndAReleasedPlaneIsNoLon
     Drag(ScreenUV(30, 20), ScreenUV(36, 20), 3);
     EXPECT_FALSE(mode->IsDragging()) << "the release ended the plane drag";
 }
+
+TEST_F(NetworkGuards, ANodeInsertedByDraggingSnapsToNoNodeThePressedCurveTookAway)
+{
+    // a comes first, so taking it out renumbers b's nodes to a's ids.
+    a = AddCurve({{6, 10}, {20, 12}, {34, 10}});
+    b = AddCurve({{10, 30}, {30, 34}, {50, 30}});
+    Command(kCmdNetworkModify);
+    Paint();
+    // A press on a's segment just outside its middle node's pick square,
+    // then a first move into it.
+    const POINT node = ScreenUV(20, 12);
+    POINT press = node;
+    for (double f = 0.5; f > 0.05 && node.x - press.x < 17; f -= 0.005)
+        press = OnCurve(a, f);
+    ASSERT_GE(node.x - press.x, 17);
+    win32::AdvanceClock(2000);
+    Move(press);
+    Down(press);
+    const POINT first{press.x + 7, press.y};
+    Move(first);
+    ASSERT_TRUE(mode->IsNodeDragging());
+    const t3DPoint<float> held = mode->GetDraggedNode();
+    const POINT shown = Screen(P3{held.x, held.y, held.z});
+    EXPECT_LE(std::abs(shown.x - first.x) + std::abs(shown.y - first.y), 2)
+        << "the new node follows the cursor; it went to " << shown.x << "," << shown.y;
+    Up(first);
+    EXPECT_EQ(NodesOf(Network())[0].size(), 3u) << "b is as it was";
+}

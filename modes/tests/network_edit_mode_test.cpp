@@ -208,9 +208,10 @@ TEST_F(NetworkEdit, EscapeDropsTheDrawnCurveThenLeavesAddCurve)
     Escape();
     EXPECT_EQ(mode->GetDrawnCurve(), nullptr);
     EXPECT_EQ(mode->GetSubState(), kNetworkAddCurve) << "the first Escape only drops the curve";
-    EXPECT_EQ(page.shown, kNetworkModifyCurves) << "the Modify panel shows all the same";
+    EXPECT_EQ(page.shown, kNetworkAddCurve) << "the page shows the sub-state the mode stays in";
     Escape();
     EXPECT_EQ(mode->GetSubState(), kNetworkModifyCurves);
+    EXPECT_EQ(page.shown, kNetworkModifyCurves);
     EXPECT_EQ(view->GetActiveMode(), mode) << "Escape never ends the mode";
     EXPECT_EQ(CurveCount(), 0u);
 }

@@ -76,11 +76,13 @@ public:
         copy->Assign(*network);
         undo.push_back(std::move(copy));
         pushed.push_back(NodesOf(network));
+        pushedFor.push_back(shape);
     }
     void ClearUndoStates() override
     {
         undo.clear();
         pushed.clear();
+        pushedFor.clear();
     }
     void Undo() override
     {
@@ -89,6 +91,7 @@ public:
         std::unique_ptr<ST_ISectionCurve> entry = std::move(undo.back());
         undo.pop_back();
         pushed.pop_back();
+        pushedFor.pop_back();
         if (ST_IProfiledSurface* surface = Surface())
             surface->SetProfile(entry.get(), 0);
         ++undone;
@@ -129,6 +132,8 @@ public:
     ISceneObject* shape = nullptr;
     std::vector<std::unique_ptr<ST_ISectionCurve>> undo;
     std::vector<NetworkNodes> pushed;
+    // The shape that was current when each copy was saved.
+    std::vector<ISceneObject*> pushedFor;
     std::uint32_t shown = 99;
     int displayBegun = 0, displayEnded = 0, recomputed = 0, positionUpdates = 0, accepted = 0, leftPicker = 0;
     int undone = 0;
