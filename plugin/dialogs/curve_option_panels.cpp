@@ -3,6 +3,7 @@
 #include "core/profiled_surface.h"
 #include "core/registry_store.h"
 #include "core/section_curve_classes.h"
+#include "modes/curve_network_operations.h"
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/curve_setting_values.h"
 #include "plugin/dialogs/curves_page.h"
@@ -68,23 +69,14 @@ void SetPressed(CWnd* panel, int id, bool pressed)
 
 } // namespace
 
-BOOL CCurvesPanelBase::PreTranslateMessage(MSG* msg)
+CCurvesPanelBase::CCurvesPanelBase(UINT templateId, CSubNetworkDlg* page)
+    : CSubDlgBase(templateId, page ? page->Owner() : nullptr, page ? page->View() : nullptr), m_page(page)
 {
-    if (m_tooltipMade && msg)
-        m_tooltip.RelayEvent(msg);
-    return CDezazDialog::PreTranslateMessage(msg);
-}
-
-BOOL CCurvesPanelBase::OnInitDialog()
-{
-    CDezazDialog::OnInitDialog();
-    m_view = m_page ? m_page->View() : nullptr;
-    return TRUE;
 }
 
 bool CCurvesPanelBase::CreatePanel(CWnd* parent)
 {
-    return Create(m_templateId, parent) != FALSE;
+    return Create(TemplateId(), parent) != FALSE;
 }
 
 CString CCurvesPanelBase::EditText(int id) const
@@ -95,18 +87,17 @@ CString CCurvesPanelBase::EditText(int id) const
     return CString(text);
 }
 
-void CCurvesPanelBase::SetEditNumber(int id, double value)
+CString CCurvesPanelBase::NumberText(double value)
 {
     wchar_t text[64];
     std::swprintf(text, 64, L"%g", value);
-    if (m_hWnd)
-        ::SetDlgItemTextW(m_hWnd, id, text);
+    return CString(text);
 }
 
-void CCurvesPanelBase::SendToView(UINT command)
+void CCurvesPanelBase::SetEditNumber(int id, double value)
 {
-    if (m_view && m_view->GetSafeHwnd())
-        ::SendMessageW(m_view->GetSafeHwnd(), WM_COMMAND, command, 0);
+    if (m_hWnd)
+        ::SetDlgItemTextW(m_hWnd, id, NumberText(value));
 }
 
 // Section panel.
@@ -134,7 +125,6 @@ END_MESSAGE_MAP()
 CDSubInteractiveSection::CDSubInteractiveSection(CSubNetworkDlg* page)
     : CCurvesPanelBase(IDD_CURVES_SECTION_PANEL, page)
 {
-    m_templateId = IDD_CURVES_SECTION_PANEL;
 }
 
 void CDSubInteractiveSection::DoDataExchange(CDataExchange* dx)
@@ -160,7 +150,7 @@ void CDSubInteractiveSection::ReadCheckStates()
 
 BOOL CDSubInteractiveSection::OnInitDialog()
 {
-    CCurvesPanelBase::OnInitDialog();
+    CSubDlgBase::OnInitDialog();
     cRegistryStore* store = m_page ? m_page->Settings() : nullptr;
     ReadLengthSetting(store, L"SectionPlaneTolerance", sectionTolerance);
     ReadFlagSetting(store, L"SectionPlaneMergeCurves", mergeCurves);
@@ -176,8 +166,7 @@ BOOL CDSubInteractiveSection::OnInitDialog()
     for (std::size_t i = 0; i < m_imageButtons.size(); ++i)
         SetupImageButton(m_imageButtons[i], this, buttons[i], icons[i], false);
     LayOutImageButtonRow(m_hWnd, buttons, 5);
-    m_tooltipMade = m_tooltip.Create(this) != FALSE;
-    if (m_tooltipMade)
+    if (CreateToolTip())
     {
         const std::pair<int, const wchar_t*> tips[] = {
             {IDC_SECTION_ALIGN_BOTTOM, L"Align to Bottom Plane "},
@@ -203,10 +192,10 @@ void CDSubInteractiveSection::SetUnitLabels()
 
 void CDSubInteractiveSection::Align(int button, float x, float y, float z)
 {
-    if (IsStacked(m_view, kModeSectionPlanePicker))
-        m_view->EndModeById(kModeSectionPlanePicker);
-    if (IsStacked(m_view, kModeGuidingCurvePicker))
-        m_view->EndModeById(kModeGuidingCurvePicker);
+    if (IsStacked(View(), kModeSectionPlanePicker))
+        View()->EndModeById(kModeSectionPlanePicker);
+    if (IsStacked(View(), kModeGuidingCurvePicker))
+        View()->EndModeById(kModeGuidingCurvePicker);
     ST_CInteractiveSectionPlane& plane = *m_page->SectionPlane();
     plane.SetSectionCurve(nullptr);
     plane.SetNormal({x, y, z});
@@ -222,48 +211,63 @@ void CDSubInteractiveSection::OnAlignFront() { Align(IDC_SECTION_ALIGN_FRONT, 0.
 
 void CDSubInteractiveSection::OnInteractiveSectionPlane()
 {
-    if (!m_view)
+    if (!View())
         return;
-    if (IsStacked(m_view, kModeGuidingCurvePicker))
-        m_view->EndModeById(kModeGuidingCurvePicker);
-    if (IsStacked(m_view, kModeSectionPlanePicker))
-        m_view->EndModeById(kModeSectionPlanePicker);
+    if (IsStacked(View(), kModeGuidingCurvePicker))
+        View()->EndModeById(kModeGuidingCurvePicker);
+    if (IsStacked(View(), kModeSectionPlanePicker))
+        View()->EndModeById(kModeSectionPlanePicker);
     else
-        m_view->StartToolMode(kModeSectionPlanePicker, nullptr);
+        View()->StartToolMode(kModeSectionPlanePicker, nullptr);
     UpdateModeButtons();
 }
 
 void CDSubInteractiveSection::OnCurveGuidedSectionPlane()
 {
-    if (!m_view)
+    if (!View())
         return;
-    if (IsStacked(m_view, kModeGuidingCurvePicker))
-        m_view->EndModeById(kModeGuidingCurvePicker);
+    if (IsStacked(View(), kModeGuidingCurvePicker))
+        View()->EndModeById(kModeGuidingCurvePicker);
     else
-        m_view->StartToolMode(kModeGuidingCurvePicker, nullptr);
+        View()->StartToolMode(kModeGuidingCurvePicker, nullptr);
     UpdateModeButtons();
 }
 
 void CDSubInteractiveSection::UpdateModeButtons()
 {
-    SetPressed(this, IDC_SECTION_INTERACTIVE, IsStacked(m_view, kModeSectionPlanePicker));
-    SetPressed(this, IDC_SECTION_CURVE_GUIDED, IsStacked(m_view, kModeGuidingCurvePicker));
+    SetPressed(this, IDC_SECTION_INTERACTIVE, IsStacked(View(), kModeSectionPlanePicker));
+    SetPressed(this, IDC_SECTION_CURVE_GUIDED, IsStacked(View(), kModeGuidingCurvePicker));
+}
+
+double CDSubInteractiveSection::PlanePosition() const
+{
+    const ST_CInteractiveSectionPlane& plane = *m_page->SectionPlane();
+    const cSectionCurveGuide guide(plane.GetSectionCurve());
+    if (guide.IsUsable())
+        return guide.GetLengthBetween(0.0, m_page->GetGuideParameter());
+    // The plane's signed distance from the origin along its normal, which
+    // may be stored at any length.
+    const cPlane& p = plane.GetPlane();
+    const double length =
+        std::sqrt(p.normal[0] * p.normal[0] + p.normal[1] * p.normal[1] + p.normal[2] * p.normal[2]);
+    return length > 0.0 ? -p.d / length : 0.0;
 }
 
 void CDSubInteractiveSection::UpdatePositionField()
 {
-    const cSectionCurveGuide guide(m_page->SectionPlane()->GetSectionCurve());
-    if (guide.IsUsable())
-        position = float(guide.GetLengthBetween(0.0, m_page->GetGuideParameter()));
-    else
-        position = float(-m_page->SectionPlane()->GetPlane().d);
+    position = float(PlanePosition());
     SetEditNumber(IDC_SECTION_POSITION, position);
 }
 
 void CDSubInteractiveSection::OnPositionKillFocus()
 {
+    const CString text = EditText(IDC_SECTION_POSITION);
+    // The field shows the position rounded: the text of where the plane is
+    // (tabbing through the panel) leaves the plane there.
+    if (text == NumberText(float(PlanePosition())))
+        return;
     double typed = 0.0;
-    if (!ParseFiniteNumber(EditText(IDC_SECTION_POSITION), &typed) || std::fabs(typed) > 1e30)
+    if (!ParseFiniteNumber(text, &typed) || std::fabs(typed) > 1e30)
     {
         SetEditNumber(IDC_SECTION_POSITION, position);
         return;
@@ -290,14 +294,9 @@ void CDSubInteractiveSection::OnPositionKillFocus()
         return;
     const double n[3] = {p.normal[0] / length, p.normal[1] / length, p.normal[2] / length};
     const double o[3] = {p.origin[0], p.origin[1], p.origin[2]};
-    // Along a world axis (either way) the position is the plane's coordinate
-    // on that axis; otherwise it is minus n . origin.
-    double s = 1.0;
-    for (int k = 0; k < 3; ++k)
-        if (std::fabs(std::fabs(n[k]) - 1.0) < FLT_EPSILON)
-            s = n[k] > 0.0 ? -1.0 : 1.0;
-    const double d = n[0] * o[0] + n[1] * o[1] + n[2] * o[2] + s * position;
-    if (!plane.MoveTo({float(o[0] - d * n[0]), float(o[1] - d * n[1]), float(o[2] - d * n[2])}))
+    // Along the normal to the typed signed distance from the origin.
+    const double shift = position - (n[0] * o[0] + n[1] * o[1] + n[2] * o[2]);
+    if (!plane.MoveTo({float(o[0] + shift * n[0]), float(o[1] + shift * n[1]), float(o[2] + shift * n[2])}))
         return;
     if (!multisections)
         m_page->Recompute();
@@ -367,17 +366,8 @@ void CDSubInteractiveSection::AcceptSections()
         ST_ISectionCurve* container = network->GetProfileCurve();
         if (!container || container->GetClassGuid() != CLSID_ST_TSketch)
         {
-            std::unique_ptr<ST_ISectionCurve> sketch = network->CreateCurveByClassGuid(CLSID_ST_TSketch);
-            if (sketch)
-            {
-                if (container)
-                {
-                    std::copy(container->frame, container->frame + 12, sketch->frame);
-                    sketch->sections = container->sections;
-                }
-                network->SetProfile(sketch.get(), 0);
-                container = network->GetProfileCurve();
-            }
+            m_page->ReleaseNetworkHolds();
+            container = EnsureNetworkSketch(*network);
         }
         bool pushed = false;
         if (container && container->GetClassGuid() == CLSID_ST_TSketch)
@@ -416,7 +406,6 @@ END_MESSAGE_MAP()
 
 CDSubModifyCurves::CDSubModifyCurves(CSubNetworkDlg* page) : CCurvesPanelBase(IDD_CURVES_MODIFY_PANEL, page)
 {
-    m_templateId = IDD_CURVES_MODIFY_PANEL;
 }
 
 void CDSubModifyCurves::DoDataExchange(CDataExchange* dx)
@@ -429,7 +418,7 @@ void CDSubModifyCurves::DoDataExchange(CDataExchange* dx)
 
 BOOL CDSubModifyCurves::OnInitDialog()
 {
-    CCurvesPanelBase::OnInitDialog();
+    CSubDlgBase::OnInitDialog();
     cRegistryStore* store = m_page ? m_page->Settings() : nullptr;
     float angle = tangencyAngle;
     if (store && store->ReadFloat(kPreferences, L"TangencyCreaseAngle", &angle) && std::isfinite(angle) &&
@@ -455,7 +444,7 @@ void CDSubModifyCurves::OnPreserveG1()
 {
     UpdateData(TRUE);
     ApplyPreserveG1();
-    SendToView(ID_CURVES_TANGENCY);
+    SendToView(ID_CURVES_TANGENCY, false);
 }
 
 void CDSubModifyCurves::TogglePreserveG1()
@@ -464,7 +453,7 @@ void CDSubModifyCurves::TogglePreserveG1()
     if (m_hWnd)
         UpdateData(FALSE);
     ApplyPreserveG1();
-    SendToView(ID_CURVES_TANGENCY);
+    SendToView(ID_CURVES_TANGENCY, false);
 }
 
 void CDSubModifyCurves::ToggleKeepProjected()
@@ -483,7 +472,7 @@ void CDSubModifyCurves::OnTangencyAngleKillFocus()
         WriteSettingFloat(m_page->Settings(), L"TangencyCreaseAngle", tangencyAngle);
     SetEditNumber(IDC_MODIFY_ANGLE, tangencyAngle);
     if (std::fabs(tangencyAngle - old) > FLT_EPSILON)
-        SendToView(ID_CURVES_TANGENCY);
+        SendToView(ID_CURVES_TANGENCY, false);
 }
 
 void CDSubModifyCurves::OnKeepProjected()
@@ -500,16 +489,16 @@ void CDSubModifyCurves::OnSelectAll()
             for (std::uint32_t i = 0; i < container->GetSegmentCount(); ++i)
                 if (ST_ISectionCurve* curve = container->GetSegment(i))
                     curve->selected = 1;
-    if (m_view && m_view->GetSafeHwnd())
+    if (View() && View()->GetSafeHwnd())
     {
-        ::InvalidateRect(m_view->GetSafeHwnd(), nullptr, TRUE);
-        ::SetFocus(m_view->GetSafeHwnd());
+        ::InvalidateRect(View()->GetSafeHwnd(), nullptr, TRUE);
+        ::SetFocus(View()->GetSafeHwnd());
     }
 }
 
 void CDSubModifyCurves::OnFitOnMesh()
 {
-    SendToView(ID_CURVES_FIT_ON_MESH);
+    SendToView(ID_CURVES_FIT_ON_MESH, false);
 }
 
 void CDSubModifyCurves::OnClearAllCurves()
@@ -517,20 +506,7 @@ void CDSubModifyCurves::OnClearAllCurves()
     if (::MessageBoxW(m_hWnd, L"Are you sure you want to delete all curves?", nullptr, MB_YESNO | MB_ICONQUESTION) ==
         IDNO)
         return;
-    if (ST_IProfiledSurface* network = m_page->CurrentNetwork())
-    {
-        ST_ISectionCurve* container = network->GetProfileCurve();
-        if (std::unique_ptr<ST_ISectionCurve> sketch = network->CreateCurveByClassGuid(CLSID_ST_TSketch))
-        {
-            if (container)
-            {
-                std::copy(container->frame, container->frame + 12, sketch->frame);
-                sketch->sections = container->sections;
-            }
-            network->SetProfile(sketch.get(), 0);
-        }
-    }
-    m_page->RedrawView();
+    m_page->ClearAllCurves();
 }
 
 // Add panel.
@@ -541,10 +517,7 @@ ON_COMMAND(IDC_ADD_SUB_SAMPLING, &CDSubAddCurves::OnSubSampling)
 ON_CONTROL(EN_CHANGE, IDC_ADD_POINTS, &CDSubAddCurves::OnSubSectionsChange)
 END_MESSAGE_MAP()
 
-CDSubAddCurves::CDSubAddCurves(CSubNetworkDlg* page) : CCurvesPanelBase(IDD_CURVES_ADD_PANEL, page)
-{
-    m_templateId = IDD_CURVES_ADD_PANEL;
-}
+CDSubAddCurves::CDSubAddCurves(CSubNetworkDlg* page) : CCurvesPanelBase(IDD_CURVES_ADD_PANEL, page) {}
 
 void CDSubAddCurves::DoDataExchange(CDataExchange* dx)
 {
@@ -555,7 +528,7 @@ void CDSubAddCurves::DoDataExchange(CDataExchange* dx)
 
 BOOL CDSubAddCurves::OnInitDialog()
 {
-    CCurvesPanelBase::OnInitDialog();
+    CSubDlgBase::OnInitDialog();
     cRegistryStore* store = m_page ? m_page->Settings() : nullptr;
     int count = pointCount;
     if (store && store->ReadInt(kPreferences, L"SubSections", &count))

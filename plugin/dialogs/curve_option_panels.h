@@ -5,8 +5,7 @@
 #pragma once
 
 #include "overlay/button_st.h"
-#include "platform/host/dezaz_dialog.h"
-#include "platform/mfc/tooltip_ctrl.h"
+#include "plugin/dialogs/sub_dialog_base.h"
 
 #include <array>
 #include <cstdint>
@@ -14,29 +13,24 @@
 class CSubNetworkDlg;
 class cCPView;
 
-// A panel embedded in the Curves page; never closed by Enter or Escape.
-class CCurvesPanelBase : public CDezazDialog
+// A panel embedded in the Curves page: a side panel of the page's dialog
+// and view, never closed by Enter or Escape.
+class CCurvesPanelBase : public CSubDlgBase
 {
 public:
-    CCurvesPanelBase(UINT templateId, CSubNetworkDlg* page) : CDezazDialog(templateId), m_page(page) {}
-    BOOL PreTranslateMessage(MSG* msg) override;
-    void OnOK() override {}
-    void OnCancel() override {}
-    BOOL OnInitDialog() override;
+    CCurvesPanelBase(UINT templateId, CSubNetworkDlg* page);
+    // A panel has no tab of its own.
+    const wchar_t* PageTitle() const override { return L""; }
     bool CreatePanel(CWnd* parent);
-    UINT TemplateId() const { return m_templateId; }
 
 protected:
     // An edit's text (empty when the control is missing).
     CString EditText(int id) const;
+    // How an edit shows a number.
+    static CString NumberText(double value);
     void SetEditNumber(int id, double value);
-    void SendToView(UINT command);
 
     CSubNetworkDlg* m_page;
-    cCPView* m_view = nullptr;
-    CToolTipCtrl m_tooltip;
-    bool m_tooltipMade = false;
-    UINT m_templateId = 0;
 };
 
 class CDSubInteractiveSection : public CCurvesPanelBase
@@ -84,6 +78,9 @@ private:
     void ReadLength(int id, float& field, const wchar_t* setting);
     void SetUnitLabels();
     void ReadCheckStates();
+    // Where the plane is: the length along its guiding curve, else its
+    // signed distance from the origin along its normal.
+    double PlanePosition() const;
 
     // Bottom, right and front plane, interactive plane, curve-guided plane.
     std::array<CImageButton, 5> m_imageButtons;

@@ -7,8 +7,10 @@
 #include "core/registry_store.h"
 #include "core/scene.h"
 #include "fitting/multi_plane_sectioning.h"
+#include "modes/curve_network_operations.h"
 #include "modes/guiding_curve_picker.h"
 #include "modes/mode_support.h"
+#include "modes/network_edit_mode.h"
 #include "modes/section_plane_picker.h"
 #include "modes/shapes_view.h"
 #include "plugin/dialogs/guide_curve_receiver.h"
@@ -17,8 +19,48 @@
 #include "resources/curves.h"
 #include "resources/pictures.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <memory>
+
+namespace
+{
+
+// The box around the bounded boxes of the view's meshes; false when none
+// has one.
+bool MeshesBox(cCPView* view, float out[6])
+{
+    cSceneObjectIterator* raw = nullptr;
+    if (view)
+        view->GetObjectIterator(&raw);
+    const std::unique_ptr<cSceneObjectIterator> it(raw);
+    if (!it)
+        return false;
+    bool any = false;
+    for (it->First(); !it->IsDone(); it->Next())
+    {
+        auto* object = dynamic_cast<cMeshObject*>(it->Current().Get());
+        if (!object || !object->GetMesh())
+            continue;
+        float box[6];
+        object->GetBoundingBox(box);
+        bool bounded = true;
+        for (int k = 0; k < 3; ++k)
+            bounded = bounded && box[k] <= box[k + 3] && box[k] > -FLT_MAX && box[k + 3] < FLT_MAX;
+        if (!bounded)
+            continue;
+        for (int k = 0; k < 3; ++k)
+        {
+            out[k] = any ? std::min(out[k], box[k]) : box[k];
+            out[k + 3] = any ? std::max(out[k + 3], box[k + 3]) : box[k + 3];
+        }
+        any = true;
+    }
+    return any;
+}
+
+} // namespace
 
 BEGIN_MESSAGE_MAP(CSubNetworkDlg, CSubDlgBase)
 ON_WM_SHOWWINDOW()
@@ -80,8 +122,7 @@ BOOL CSubNetworkDlg::OnInitDialog()
     for (std::size_t i = 0; i < m_modeButtons.size(); ++i)
         SetupImageButton(m_modeButtons[i], this, modeButtons[i], modeIcons[i], false);
     LayOutImageButtonRow(m_hWnd, modeButtons, 4);
-    m_tooltipMade = m_tooltip.Create(this) != FALSE;
-    if (m_tooltipMade)
+    if (CreateToolTip())
     {
         const std::pair<int, const wchar_t*> tips[] = {{IDC_CURVES_MODIFY, L"Modify Curves"},
                                                        {IDC_CURVES_EXTRAPOLATE, L"Extrapolate Curve End Points"},
@@ -147,10 +188,18 @@ void CSubNetworkDlg::ClearUndoStates()
     m_undo.clear();
 }
 
+void CSubNetworkDlg::ReleaseNetworkHolds()
+{
+    cCPView* view = View();
+    if (auto* mode = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr)
+        mode->LetGoOfNetwork();
+}
+
 void CSubNetworkDlg::Undo()
 {
     if (m_undo.empty())
         return;
+    ReleaseNetworkHolds();
     std::unique_ptr<ST_ISectionCurve> entry = std::move(m_undo.back());
     m_undo.pop_back();
     if (ST_IProfiledSurface* network = CurrentNetwork())
@@ -158,6 +207,18 @@ void CSubNetworkDlg::Undo()
         if (ST_ISectionCurve* current = network->GetProfileCurve())
             std::copy(current->frame, current->frame + 12, entry->frame);
         network->SetProfile(entry.get(), 0);
+    }
+    RedrawView();
+}
+
+void CSubNetworkDlg::ClearAllCurves()
+{
+    if (ST_IProfiledSurface* network = CurrentNetwork())
+    {
+        ReleaseNetworkHolds();
+        // Like every other edit, clearing can be undone.
+        PushUndoState();
+        ClearNetwork(*network);
     }
     RedrawView();
 }
@@ -199,23 +260,17 @@ void CSubNetworkDlg::RedrawView()
 
 void CSubNetworkDlg::ResetSectionPlane()
 {
+    // The plane starts across the middle of everything the view shows.
     t3DPoint<float> centre{0.0f, 0.0f, 0.0f};
     double half = 1.0;
-    if (cMeshObject* object = FirstMeshObject())
+    float box[6];
+    if (MeshesBox(View(), box))
     {
-        float box[6];
-        object->GetBoundingBox(box);
-        bool bounded = true;
-        for (int k = 0; k < 3; ++k)
-            bounded = bounded && box[k] <= box[k + 3] && box[k] > -FLT_MAX && box[k + 3] < FLT_MAX;
-        if (bounded)
-        {
-            centre = {(box[0] + box[3]) / 2.0f, (box[1] + box[4]) / 2.0f, (box[2] + box[5]) / 2.0f};
-            const double dx = centre.x - box[0], dy = centre.y - box[1], dz = centre.z - box[2];
-            half = std::sqrt(dx * dx + dy * dy + dz * dz);
-            if (!(half > 0.0))
-                half = 1.0;
-        }
+        centre = {(box[0] + box[3]) / 2.0f, (box[1] + box[4]) / 2.0f, (box[2] + box[5]) / 2.0f};
+        const double dx = centre.x - box[0], dy = centre.y - box[1], dz = centre.z - box[2];
+        half = std::sqrt(dx * dx + dy * dy + dz * dz);
+        if (!(half > 0.0))
+            half = 1.0;
     }
     m_plane.Begin(centre, half);
     m_plane.MoveTo(centre);
@@ -359,8 +414,9 @@ void CSubNetworkDlg::BeginNetworkDisplay()
 
 void CSubNetworkDlg::EndNetworkDisplay()
 {
-    // The mesh is shown plainly again for the other tabs; the stored
-    // "Transparent Mesh" preference is left as the user chose it.
+    // The mesh is shown plainly again for the other tabs. The check goes
+    // off with it, so the next visit of the tab starts opaque and stores
+    // "DrawTransparentMeshForCurves" as 0.
     if (m_transparentMesh)
     {
         m_transparentMesh = 0;

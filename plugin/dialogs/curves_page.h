@@ -36,9 +36,14 @@ public:
     void PushUndoState() override;
     void ClearUndoStates() override;
     afx_msg void Undo() override;
+    // "Clear All Curves": an undo copy is saved and an empty sketch replaces
+    // the network.
+    void ClearAllCurves();
+    // The network mode lets go of the network before the page replaces it.
+    void ReleaseNetworkHolds();
     std::size_t GetUndoCount() const override { return m_undo.size(); }
     afx_msg void EnterModifyCurves();
-    // Anchors the plane at the middle of the meshes, normal +x.
+    // Anchors the plane at the middle of all the view's meshes, normal +x.
     void ResetSectionPlane() override;
     void ApplyTransparentMesh();
     afx_msg void OnDrawMesh();

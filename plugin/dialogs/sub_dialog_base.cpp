@@ -16,6 +16,14 @@ bool CSubDlgBase::CreatePage(CWnd* parent)
     return true;
 }
 
+bool CSubDlgBase::CreateToolTip()
+{
+    if (m_tooltip.GetSafeHwnd())
+        m_tooltip.DestroyWindow();
+    m_tooltipMade = m_tooltip.Create(this) != FALSE;
+    return m_tooltipMade;
+}
+
 BOOL CSubDlgBase::PreTranslateMessage(MSG* msg)
 {
     if (m_tooltipMade && msg)

@@ -16,6 +16,9 @@ public:
 
     // Creates the page as a hidden child of the parent.
     bool CreatePage(CWnd* parent);
+    // A new tooltip control for the page (an older one is destroyed); true
+    // when it could be made.
+    bool CreateToolTip();
     BOOL PreTranslateMessage(MSG* msg) override;
     void OnOK() override {}
     void OnCancel() override {}

@@ -1,8 +1,11 @@
 // The Curves page of the shapes dialog on a curve-network shape: junk typed
 // into any edit leaves a usable page with its values and settings, the
-// position field follows the sign rule for axis normals, Preview cuts the
-// scan and Accept turns the preview into splines of a sketch with one undo
-// entry, and the three option panels show one at a time.
+// position field is the plane's signed distance along its normal, Preview
+// cuts the scan and Accept turns the preview into splines of a sketch with
+// one undo entry, the three option panels show one at a time, and the
+// section plane starts across all the view's meshes.
+#include "core/mesh.h"
+#include "core/mesh_object.h"
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/section_plane_picker.h"
@@ -14,6 +17,7 @@
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
 
+#include <array>
 #include <cmath>
 #include <cwchar>
 
@@ -146,26 +150,47 @@ TEST_F(CurvesPage, StoredSettingsOutOfRangeKeepTheDefaults)
     EXPECT_EQ(page->AddPanel().pointCount, 1);
 }
 
-TEST_F(CurvesPage, ThePositionOfAnAxisPlaneIsItsCoordinateWhicheverWayItFaces)
+TEST_F(CurvesPage, ThePositionIsTheSignedDistanceAlongTheNormalAndLeavingItUnchangedKeepsThePlane)
 {
     OpenNetwork();
     CDSubInteractiveSection& section = page->SectionPanel();
     ST_CInteractiveSectionPlane& plane = *page->SectionPlane();
+    const auto signedDistance = [&]
+    {
+        const cPlane& p = plane.GetPlane();
+        const double length =
+            std::sqrt(p.normal[0] * p.normal[0] + p.normal[1] * p.normal[1] + p.normal[2] * p.normal[2]);
+        return (p.normal[0] * p.origin[0] + p.normal[1] * p.origin[1] + p.normal[2] * p.origin[2]) / length;
+    };
+    // A typed value moves the plane along its normal to that signed
+    // distance from the origin.
     for (float nz : {1.0f, -1.0f})
     {
         ASSERT_TRUE(plane.SetNormal({0.0f, 0.0f, nz}));
         Type(section, IDC_SECTION_POSITION, L"25");
-        const cPlane& p = plane.GetPlane();
-        EXPECT_NEAR(p.origin[2], 25.0, 1e-4) << nz;
-        EXPECT_NEAR(p.normal[0] * p.origin[0] + p.normal[1] * p.origin[1] + p.normal[2] * p.origin[2] + p.d, 0.0,
-                    1e-4);
+        EXPECT_NEAR(plane.GetPlane().origin[2], 25.0 * nz, 1e-4) << nz;
     }
-    // Any other normal: n . origin becomes minus the position.
-    const float s = 1.0f / std::sqrt(2.0f);
-    ASSERT_TRUE(plane.SetNormal({s, 0.0f, s}));
+    ASSERT_TRUE(plane.SetNormal({0.6f, 0.0f, 0.8f}));
     Type(section, IDC_SECTION_POSITION, L"40");
-    const cPlane& p = plane.GetPlane();
-    EXPECT_NEAR(p.normal[0] * p.origin[0] + p.normal[2] * p.origin[2], -40.0, 1e-3);
+    EXPECT_NEAR(signedDistance(), 40.0, 1e-3);
+
+    // Planes as a drag leaves them (the field refreshed), facing down the
+    // axes and leaning: tabbing through the field keeps each where it is.
+    const std::pair<t3DPoint<float>, t3DPoint<float>> placed[] = {
+        {{0.0f, 0.0f, -1.0f}, {1200.0f, -640.0f, 310.0f}},
+        {{-1.0f, 0.0f, 0.0f}, {1200.0f, -640.0f, 310.0f}},
+        {{0.3f, -0.5f, 0.8f}, {1213.7f, -652.3f, 305.9f}}};
+    for (const auto& [normal, point] : placed)
+    {
+        ASSERT_TRUE(plane.SetNormal(normal));
+        ASSERT_TRUE(plane.MoveTo(point));
+        section.UpdatePositionField();
+        const double distance = signedDistance();
+        EXPECT_NEAR(section.position, distance, 1e-3);
+        ::SendMessageW(section.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SECTION_POSITION, EN_KILLFOCUS),
+                       LPARAM(::GetDlgItem(section.GetSafeHwnd(), IDC_SECTION_POSITION)));
+        EXPECT_EQ(signedDistance(), distance) << normal.x << " " << normal.y << " " << normal.z;
+    }
 }
 
 TEST_F(CurvesPage, AlongAGuidingCurveThePositionIsALengthAlongIt)
@@ -268,6 +293,25 @@ TEST_F(CurvesPage, ThePanelsShowOneAtATime)
     page->ModifyPanel().ShowWindow(SW_SHOW);
     Snapshot("curves_modify_panel");
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page->ModifyPanel().GetSafeHwnd(), IDC_MODIFY_FIT_ON_MESH)));
+}
+
+TEST_F(CurvesPage, TheSectionPlaneStartsAcrossTheMiddleOfAllTheViewsMeshes)
+{
+    OpenNetwork();
+    // A second mesh beside the scan, beyond its +x end.
+    auto* object = new cMeshObject();
+    cMesh* mesh = object->GetMesh();
+    for (const std::array<float, 3>& p :
+         {std::array<float, 3>{1400, -660, 300}, {1440, -660, 300}, {1440, -600, 330}})
+        mesh->AddVertex(p.data());
+    mesh->AddTriangle(0, 1, 2);
+    mesh->Update();
+    dialog->GetScene().AddObject(object);
+    page->ResetSectionPlane();
+    float scan[6];
+    dialog->FirstMeshObject()->GetBoundingBox(scan);
+    const cPlane& plane = page->SectionPlane()->GetPlane();
+    EXPECT_NEAR(plane.origin[0], (scan[0] + 1440.0) / 2.0, 1e-3);
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // The Curves tab of the shapes dialog with its network editing mode: the tab
-// starts the mode, the page's buttons switch its sub-states and panels,
-// curves drawn with the mouse on the scan join where one is clicked onto the
-// other and show in the view, the page's Undo takes them back, and a drag
-// cut short by another tab leaves the network as it was.
+// starts the mode, the page's buttons switch its sub-states and panels (and
+// Escape leaves them showing the mode's), curves drawn with the mouse on the
+// scan join where one is clicked onto the other and show in the view, the
+// page's Undo takes them back (Clear All too), a drag cut short by another
+// tab leaves the network as it was, and another shape made current takes
+// nothing of the first one's network, drag or undo list.
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/network_edit_mode.h"
@@ -98,6 +100,28 @@ protected:
         mfc::PumpUntilIdle();
     }
     void Paint() { view->Redraw(kFullRedraw); }
+    void PanelButton(CWnd& panel, int id)
+    {
+        ::SendMessageW(panel.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       LPARAM(::GetDlgItem(panel.GetSafeHwnd(), id)));
+        mfc::PumpUntilIdle();
+    }
+    void Escape()
+    {
+        ::SetFocus(view->GetSafeHwnd());
+        win32::InjectKey(VK_ESCAPE, true);
+        win32::InjectKey(VK_ESCAPE, false);
+        mfc::PumpUntilIdle();
+    }
+    // A curve across the scan: three clicks and a double click.
+    void DrawCurve(int dy)
+    {
+        PageButton(IDC_CURVES_ADD);
+        Paint();
+        Click(At(-90, dy));
+        Click(At(0, dy + 10));
+        DoubleClick(At(90, dy));
+    }
     void Click(POINT p)
     {
         win32::AdvanceClock(2000);
@@ -299,3 +323,101 @@ TEST_F(CurvesTab, ClosingTheDialogDuringADragKeepsTheDraggedCurveInTheShape)
 }
 
 } // namespace
+
+TEST_F(CurvesTab, AnotherShapeMadeCurrentTakesNothingOfTheFirstOnesCurvesDragOrUndo)
+{
+    OpenNetwork();
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    ST_IProfiledSurface* first = page->CurrentNetwork();
+    const cVertex middle = *Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+    // A node of the first shape is being dragged when a new network shape
+    // is made.
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    const POINT node = ScreenOf(middle);
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, node);
+    Input(WM_LBUTTONDOWN, node);
+    Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
+    ASSERT_TRUE(Mode()->IsNodeDragging());
+    ChooseKind(eShapeKind::CurveNetwork);
+    mfc::PumpUntilIdle();
+    ST_IProfiledSurface* second = page->CurrentNetwork();
+    ASSERT_NE(second, first);
+    ASSERT_NE(Mode(), nullptr);
+    EXPECT_FALSE(Mode()->IsNodeDragging()) << "the shape change ended the drag";
+    Input(WM_LBUTTONUP, POINT{node.x + 10, node.y + 20});
+    EXPECT_EQ(CurveCount(), 0u) << "the new shape got no curve of the first";
+    ASSERT_EQ(first->GetProfileCurve()->GetSegmentCount(), 1u) << "the dragged curve went back to its shape";
+    const cVertex back = *first->GetProfileCurve()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+    EXPECT_EQ(back.x, middle.x);
+    EXPECT_EQ(back.y, middle.y);
+    EXPECT_EQ(back.z, middle.z);
+    // Undo on the new shape has nothing of the first shape's to give.
+    EXPECT_EQ(page->GetUndoCount(), 0u);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 0u);
+    EXPECT_EQ(first->GetProfileCurve()->GetSegmentCount(), 1u);
+}
+
+TEST_F(CurvesTab, ClearAllCurvesCanBeUndoneAndTheEditBeforeItStays)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    DrawCurve(30);
+    ASSERT_EQ(CurveCount(), 2u);
+    const std::size_t undo = page->GetUndoCount();
+    PageButton(IDC_CURVES_MODIFY);
+    QueueAnswer(L"Are you sure you want to delete all curves?", IDYES);
+    PanelButton(page->ModifyPanel(), IDC_MODIFY_CLEAR_ALL);
+    EXPECT_EQ(CurveCount(), 0u);
+    EXPECT_EQ(page->GetUndoCount(), undo + 1);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 2u) << "Undo brings the cleared curves back";
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 1u) << "and the next Undo takes back the last curve drawn";
+}
+
+TEST_F(CurvesTab, EscapeLeavesThePageShowingTheSubStateTheModeIsIn)
+{
+    OpenNetwork();
+    DrawCurve(0);
+    PageButton(IDC_CURVES_SECTION);
+    Network()->GetSegment(0)->selected = 1;
+    Escape();
+    ASSERT_EQ(Mode()->GetSubState(), kNetworkSectionPlane) << "the first Escape only deselects";
+    EXPECT_TRUE(Pressed(IDC_CURVES_SECTION));
+    EXPECT_FALSE(Pressed(IDC_CURVES_MODIFY));
+    EXPECT_TRUE(page->SectionPanel().IsWindowVisible());
+    EXPECT_FALSE(page->ModifyPanel().IsWindowVisible());
+    Escape();
+    ASSERT_EQ(Mode()->GetSubState(), kNetworkModifyCurves);
+    EXPECT_TRUE(Pressed(IDC_CURVES_MODIFY));
+    EXPECT_TRUE(page->ModifyPanel().IsWindowVisible());
+    EXPECT_FALSE(page->SectionPanel().IsWindowVisible());
+}
+
+TEST_F(CurvesTab, TheGuidingCurvePickerShowsTheNetworkMenuOnTheMiddleButton)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_SECTION);
+    PanelButton(page->SectionPanel(), IDC_SECTION_CURVE_GUIDED);
+    ASSERT_NE(view->FindMode(kModeGuidingCurvePicker), nullptr);
+    std::wstring shown;
+    win32::QueuePromptAnswer({win32::kPopupMenuPrompt, L"", 0,
+                              [&](HWND, const std::wstring& text)
+                              {
+                                  shown = text;
+                                  return INT_PTR(0);
+                              }});
+    const POINT at = At(0, 0);
+    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(at.x, at.y));
+    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "the menu was shown";
+    EXPECT_NE(shown.find(L"Modify Curves"), std::wstring::npos) << shown;
+    EXPECT_NE(shown.find(L"Accept"), std::wstring::npos)
+        << "prepared for the Section Plane sub-state: " << shown;
+    EXPECT_EQ(shown.find(L"Section Plane"), std::wstring::npos) << shown;
+}
