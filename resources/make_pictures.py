@@ -400,6 +400,18 @@ def axes(c):
     c.line(4, 20, 14, 10, BLUE, 1.5)
 
 
+def line_marker(vertical):
+    """The tag the sketch editor puts beside a vertical or horizontal line."""
+    def draw(c):
+        c.rect(0, 0, 24, 24, WHITE)
+        c.border(INK)
+        if vertical:
+            c.line(12, 5, 12, 19, RED, 4)
+        else:
+            c.line(5, 12, 19, 12, RED, 4)
+    return draw
+
+
 def hot(draw):
     """The picture of a button under the mouse: framed."""
 
@@ -548,6 +560,9 @@ PICTURES = [
     ("BITMAP", "IDB_PIC_RESET", 3056, 16, reset),
     ("BITMAP", "IDB_PIC_FRONT_OFF", 3067, 16, front_only(False)),
     ("BITMAP", "IDB_PIC_FRONT_ON", 3071, 16, front_only(True)),
+    # The sketch editor's markers of vertical and horizontal lines.
+    ("BITMAP", "IDB_PIC_VERTICAL_MARKER", 3050, 12, line_marker(True)),
+    ("BITMAP", "IDB_PIC_HORIZONTAL_MARKER", 3051, 12, line_marker(False)),
     # The views' navigation toolbar: each button at rest and under the mouse.
     ("BITMAP", "IDB_PIC_ZOOM_ALL", 17008, 24, zoom_all),
     ("BITMAP", "IDB_PIC_ZOOM_ALL_HOT", 17009, 24, hot(zoom_all)),

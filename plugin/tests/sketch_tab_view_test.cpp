@@ -5,6 +5,7 @@
 #include "overlay/image_button.h"
 #include "overlay/view_3d_overlay.h"
 #include "plugin/dialogs/sketch_page.h"
+#include "resources/profile_edit.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
 #include "support/view_input.h"
@@ -214,4 +215,46 @@ TEST_F(SketchTabView, AStrokeThatFitsNothingLeavesTheShapeAndOneAlongTheWallFits
         EXPECT_NEAR(std::fabs(ends.GetVertex(i)->x), 20.0, 0.05) << i;
     const double length = std::fabs(double(ends.GetVertex(1)->y) - ends.GetVertex(0)->y);
     EXPECT_NEAR(length, (before.Height() / 2 - 10) * pixel, 12 * pixel);
+}
+
+TEST_F(SketchTabView, VerticalAndHorizontalLinesShowTheirMarkers)
+{
+    OpenSketchOfUprightPart();
+    auto command = [&](UINT id) { ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); };
+    auto line = [&](POINT from, POINT to) {
+        command(ID_PROFILE_ADD_LINE);
+        viewinput::Click(view, from);
+        viewinput::Click(view, to);
+        command(ID_PROFILE_SELECT_MODE);
+    };
+    // Beside the part, on the background: one across, one upright.
+    line(POINT{100, 150}, POINT{200, 150});
+    line(POINT{600, 200}, POINT{600, 320});
+    ST_ISectionCurve* sketch = profiled->GetProfileCurve();
+    ASSERT_EQ(sketch->GetSegmentCount(), 2u);
+    ASSERT_TRUE(sketch->GetSegment(0)->IsHorizontal());
+    ASSERT_TRUE(sketch->GetSegment(1)->IsVertical());
+    // The markers are placed while a frame is drawn and show in the next.
+    view->Redraw(kFullRedraw);
+    view->Redraw(kFullRedraw);
+    const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
+    // The red bar of each marker, beside the line's middle: the upright
+    // line's to its left, the other's above it.
+    auto markerRed = [&](ST_ISectionCurve* curve, LONG dx, LONG dy) {
+        t3DPoint<double> mid{};
+        EXPECT_TRUE(curve->EvaluateInWorld(0.5, &mid, nullptr, nullptr));
+        const float world[3] = {float(mid.x), float(mid.y), float(mid.z)};
+        float projected[3];
+        view->GetRenderer()->ProjectPoint(projected, world, true);
+        POINT at{};
+        view->GetRenderer()->WorldToScreen(projected[0], projected[1], &at);
+        int count = 0;
+        for (LONG y = at.y + dy; y < at.y + dy + 12; ++y)
+            for (LONG x = at.x + dx; x < at.x + dx + 12; ++x)
+                count += wgl::SameColour(image.At(x, y), wgl::Rgb(200, 48, 40)) ? 1 : 0;
+        return count;
+    };
+    EXPECT_GE(markerRed(sketch->GetSegment(1), -15, 0), 10) << "the vertical marker";
+    EXPECT_GE(markerRed(sketch->GetSegment(0), 0, -15), 10) << "the horizontal marker";
+    Snapshot("sketch_tab_line_markers");
 }
