@@ -164,14 +164,17 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
         DragCurve(point, view);
         return;
     }
-    // A point drag.
+    // A point drag: of a control point while the page shows them, which
+    // reshapes the spline, else of a point the curve is built through.
     float cursor[3];
     if (!SketchPointAt(point, cursor))
         return;
     const tPolyline<cVertex>* copyPoints = SketchPointsOf(*dragCopy, false);
-    if (!copyPoints || std::uint32_t(dragPointIndex) >= copyPoints->GetVertexCount())
+    const tPolyline<cVertex>* grabbed = SketchPointsOf(*dragCurve, panel && panel->UseControlPoints());
+    const bool controlDrag = grabbed && grabbed != SketchPointsOf(*dragCurve, false);
+    if (!copyPoints || !grabbed || std::uint32_t(dragPointIndex) >= grabbed->GetVertexCount())
         return;
-    tPolyline<cVertex> moved(*copyPoints);
+    tPolyline<cVertex> moved(controlDrag ? *grabbed : *copyPoints);
     const bool isArc = dragCopy->GetClassGuid() == CLSID_ST_TArcCurve;
     const bool isLine = dragCopy->GetClassGuid() == CLSID_ST_TLineCurve;
     const bool active = IsSnapActiveNow();
@@ -207,7 +210,10 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
         target.y = at[1];
         target.z = 0.0f;
     }
-    RebuildSketchCurve(*dragCopy, moved);
+    if (controlDrag)
+        MoveSplineControlPoint(*dragCopy, std::uint32_t(dragPointIndex), moved.GetVertex(dragPointIndex)->Position());
+    else
+        RebuildSketchCurve(*dragCopy, moved);
     if (isLine && shapesView)
     {
         auto* vertical = shapesView->GetImageAnnotation(0);
@@ -297,7 +303,7 @@ bool CUIM_EditProfile::EndDrag(C3DView* view)
     }
     std::unique_ptr<ST_ISectionCurve> replacement = dragCopy->Clone();
     replacement->Assign(*dragCopy);
-    if (tPolyline<cVertex>* points = SketchPointsOf(*replacement, false))
+    if (tPolyline<cVertex>* points = SketchPointsOf(*replacement, panel && panel->UseControlPoints()))
         for (std::uint32_t i = 0; i < points->GetVertexCount(); ++i)
         {
             cVertex& v = *points->GetVertex(i);
@@ -325,20 +331,16 @@ bool CUIM_EditProfile::EndDrag(C3DView* view)
 void CUIM_EditProfile::DeleteSelection(C3DView* view)
 {
     ST_ISectionCurve* sketch = GetActiveProfile();
-    if (!sketch)
-        return;
+    const bool useControl = panel && panel->UseControlPoints();
     // Only an edit that will change something is worth an undo state.
-    bool anySelected = false;
-    for (std::uint32_t i = 0; i < sketch->GetSegmentCount() && !anySelected; ++i)
-        if (ST_ISectionCurve* curve = sketch->GetSegment(i))
-            if (const tPolyline<cVertex>* points = SketchPointsOf(*curve, false))
-                for (const cVertex& v : points->vertices)
-                    anySelected = anySelected || ((v.flags & kSketchPointSelected) != 0 && v.x != FLT_MAX);
-    if (!anySelected)
+    if (!sketch || !HasSketchSelection(sketch, useControl))
         return;
+    // Curves go: the mode lets go of them first.
+    AbandonElement();
+    ForgetSketch();
     if (panel)
         panel->PushUndoState();
-    if (DeleteSelectedSketchPoints(sketch))
+    if (DeleteSketchSelection(sketch, useControl))
     {
         Redraw(view);
         if (panel)
@@ -371,11 +373,12 @@ void CUIM_EditProfile::ApplyValue(C3DView* view)
     if (!panel || !sketch)
         return;
     const double value = panel->GetDistanceRadiusValue();
-    const bool mayChange = FindSketchValueTarget(sketch) && std::isfinite(value) && value > FLT_EPSILON;
+    const bool useControl = panel->UseControlPoints();
+    const bool mayChange = FindSketchValueTarget(sketch, useControl) && std::isfinite(value) && value > FLT_EPSILON;
     if (mayChange)
         panel->PushUndoState();
     double shown = -1.0;
-    const SketchValueResult result = ApplySketchValue(sketch, value, &shown);
+    const SketchValueResult result = ApplySketchValue(sketch, value, &shown, useControl);
     // A value that changed nothing leaves no undo step behind.
     if (mayChange && result != SketchValueResult::kApplied)
         panel->PopUndoState();

@@ -1,5 +1,6 @@
 #include "modes/profile_sketch_selection.h"
 
+#include "core/bounding_box.h"
 #include "core/intersections.h"
 #include "core/section_curve.h"
 #include "core/section_curve_classes.h"
@@ -268,20 +269,47 @@ bool MoveCurveEndToPoint(ST_ISectionCurve& curve, const float oldPoint[3], const
     return false;
 }
 
-bool DeleteSelectedSketchPoints(ST_ISectionCurve* sketch)
+bool HasSketchSelection(ST_ISectionCurve* sketch, bool useControlPoints)
+{
+    bool any = false;
+    ForEachCurve(sketch, [&](ST_ISectionCurve& curve, std::uint32_t) {
+        any = any || curve.selected != 0;
+        if (const tPolyline<cVertex>* points = SketchPointsOf(curve, useControlPoints))
+            for (const cVertex& v : points->vertices)
+                any = any || ((v.flags & kSketchPointSelected) != 0 && IsDefined(v));
+    });
+    return any;
+}
+
+bool DeleteSketchSelection(ST_ISectionCurve* sketch, bool useControlPoints)
 {
     if (!sketch)
         return false;
     bool changed = false;
     std::vector<ST_ISectionCurve*> doomed;
     ForEachCurve(sketch, [&](ST_ISectionCurve& curve, std::uint32_t) {
+        if (curve.selected)
+        {
+            doomed.push_back(&curve);
+            changed = true;
+            return;
+        }
         const tPolyline<cVertex>* points = SketchPointsOf(curve, false);
-        if (!points)
+        const tPolyline<cVertex>* marked = SketchPointsOf(curve, useControlPoints);
+        if (!points || !marked)
+            return;
+        // A spline's control points stand for the points it is built
+        // through, one for one: a control point deleted takes its point
+        // with it and the spline runs through the others.
+        if (marked != points && marked->GetVertexCount() != points->GetVertexCount())
             return;
         tPolyline<cVertex> kept;
-        for (const cVertex& v : points->vertices)
-            if (!((v.flags & kSketchPointSelected) != 0 && IsDefined(v)))
-                kept.AddVertex(v);
+        for (std::uint32_t i = 0; i < marked->GetVertexCount(); ++i)
+        {
+            const cVertex& v = *marked->GetVertex(i);
+            if ((v.flags & kSketchPointSelected) == 0 || !IsDefined(v))
+                kept.AddVertex(*points->GetVertex(i));
+        }
         if (kept.GetVertexCount() == points->GetVertexCount())
             return;
         changed = true;
@@ -294,6 +322,79 @@ bool DeleteSelectedSketchPoints(ST_ISectionCurve* sketch)
     if (changed)
         MarkOpenSketchEnds(sketch);
     return changed;
+}
+
+bool MoveSplineControlPoint(ST_ISectionCurve& spline, std::uint32_t index, const float target[3])
+{
+    const tPolyline<cVertex>* points = SketchPointsOf(spline, false);
+    const tPolyline<cVertex>* control = spline.GetControlPoints();
+    const std::uint32_t n = points ? points->GetVertexCount() : 0;
+    if (spline.GetClassGuid() != CLSID_ST_TSplineCurve || !control || n < 2 || control->GetVertexCount() != n ||
+        index >= n || !std::isfinite(target[0]) || !std::isfinite(target[1]))
+        return false;
+    tPolyline<cVertex> through(*points);
+    const tPolyline<cVertex> original(through);
+    // The spline is stored as the points it runs through: control points
+    // set on its wire alone would be lost by its next rebuild. The point of
+    // the same index moves instead, until the curve through the points has
+    // its control point at the target (Newton's method; the ends are the
+    // points themselves).
+    auto controlFor = [&](double x, double y, double out[2]) {
+        cVertex& v = *through.GetVertex(index);
+        v.x = static_cast<float>(x);
+        v.y = static_cast<float>(y);
+        v.z = 0.0f;
+        if (!RebuildSketchCurve(spline, through))
+            return false;
+        out[0] = control->GetVertex(index)->x;
+        out[1] = control->GetVertex(index)->y;
+        return true;
+    };
+    float box[6];
+    MakeEmptyBox3f(box);
+    for (const cVertex& v : points->vertices)
+        GrowBox3f(box, v.Position());
+    GrowBox3f(box, target);
+    const double extent = std::max({1e-3, double(box[3] - box[0]), double(box[4] - box[1])});
+    const double tolerance = 1e-6 * extent, h = 1e-4 * extent;
+    double q[2] = {target[0], target[1]}, best[2] = {q[0], q[1]}, bestError = FLT_MAX, c[2];
+    if (index == 0 || index + 1 == n)
+        bestError = 0.0;
+    for (int round = 0; round < 12 && bestError > tolerance; ++round)
+    {
+        if (!controlFor(q[0], q[1], c))
+            break;
+        const double r[2] = {c[0] - target[0], c[1] - target[1]};
+        const double error = std::hypot(r[0], r[1]);
+        if (error < bestError)
+        {
+            bestError = error;
+            best[0] = q[0], best[1] = q[1];
+        }
+        else
+        {
+            // Overshot: back halfway towards the best point so far.
+            q[0] = 0.5 * (q[0] + best[0]);
+            q[1] = 0.5 * (q[1] + best[1]);
+            continue;
+        }
+        double cx[2], cy[2];
+        if (!controlFor(q[0] + h, q[1], cx) || !controlFor(q[0], q[1] + h, cy))
+            break;
+        const double j[4] = {(cx[0] - c[0]) / h, (cy[0] - c[0]) / h, (cx[1] - c[1]) / h, (cy[1] - c[1]) / h};
+        const double det = j[0] * j[3] - j[1] * j[2];
+        if (!(std::fabs(det) > 1e-12) || !std::isfinite(det))
+            break;
+        q[0] -= (j[3] * r[0] - j[1] * r[1]) / det;
+        q[1] -= (-j[2] * r[0] + j[0] * r[1]) / det;
+    }
+    double placed[2];
+    if (bestError == FLT_MAX || !controlFor(best[0], best[1], placed))
+    {
+        RebuildSketchCurve(spline, original);
+        return false;
+    }
+    return true;
 }
 
 bool ArcMidPointForRadius(const double p0[3], const double p1[3], const double p2[3], double r, double out[3])
@@ -344,13 +445,13 @@ bool ArcMidPointForRadius(const double p0[3], const double p1[3], const double p
     return std::isfinite(out[0] + out[1] + out[2]);
 }
 
-ST_ISectionCurve* FindSketchValueTarget(ST_ISectionCurve* sketch)
+ST_ISectionCurve* FindSketchValueTarget(ST_ISectionCurve* sketch, bool useControlPoints)
 {
     ST_ISectionCurve* target = nullptr;
     ForEachCurve(sketch, [&](ST_ISectionCurve& curve, std::uint32_t) {
         if (target)
             return;
-        if (const tPolyline<cVertex>* points = SketchPointsOf(curve, false))
+        if (const tPolyline<cVertex>* points = SketchPointsOf(curve, useControlPoints))
             for (const cVertex& v : points->vertices)
                 if ((v.flags & kSketchPointSelected) != 0 && IsDefined(v))
                 {
@@ -387,9 +488,10 @@ double SketchCurveValue(ST_ISectionCurve& curve, bool* isDistance)
     return -1.0;
 }
 
-SketchValueResult ApplySketchValue(ST_ISectionCurve* sketch, double value, double* currentValue)
+SketchValueResult ApplySketchValue(ST_ISectionCurve* sketch, double value, double* currentValue,
+                                   bool useControlPoints)
 {
-    ST_ISectionCurve* target = FindSketchValueTarget(sketch);
+    ST_ISectionCurve* target = FindSketchValueTarget(sketch, useControlPoints);
     if (!target || !(value > FLT_EPSILON) || !std::isfinite(value))
         return SketchValueResult::kNothing;
     const tPolyline<cVertex>* points = SketchPointsOf(*target, false);

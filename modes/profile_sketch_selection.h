@@ -67,11 +67,23 @@ bool RebuildSketchCurve(ST_ISectionCurve& curve, const tPolyline<cVertex>& point
 // The point of the curve at old (x, y) moves to new and the curve is rebuilt.
 bool MoveCurveEndToPoint(ST_ISectionCurve& curve, const float oldPoint[3], const float newPoint[3]);
 
-// Removes the selected, defined points of every curve: a curve that lost any
+// Removes the selected curves and the selected, defined points of the
+// others (a spline's control points when asked, each standing for the point
+// of the same index the spline runs through): a curve that lost any point
 // is deleted when it is an arc or keeps fewer than 3 points (or cannot be
 // rebuilt), else rebuilt through the rest. True when anything changed; the
 // open ends are then marked again.
-bool DeleteSelectedSketchPoints(ST_ISectionCurve* sketch);
+bool DeleteSketchSelection(ST_ISectionCurve* sketch, bool useControlPoints);
+// Whether the sketch holds a selected curve or a selected, defined point.
+bool HasSketchSelection(ST_ISectionCurve* sketch, bool useControlPoints);
+
+// Puts a spline's control point at the target by moving the point of the
+// same index that the spline runs through (the curve keeps running through
+// the others): the points stay what the spline is stored and rebuilt by.
+// The target is met within a millionth of the spline's extent where the
+// spline can reach it, else as near as it comes. False, the spline as it
+// was, for another curve, a bad index or a curve that cannot be built.
+bool MoveSplineControlPoint(ST_ISectionCurve& spline, std::uint32_t index, const float target[3]);
 
 // The middle point of the arc through p0, p1, p2 with radius r that keeps the
 // chord p0-p2 and its centre's side; false when the points have no circle or
@@ -79,8 +91,9 @@ bool DeleteSelectedSketchPoints(ST_ISectionCurve* sketch);
 bool ArcMidPointForRadius(const double p0[3], const double p1[3], const double p2[3], double r, double out[3]);
 
 // The element a typed value applies to: the first curve with a selected,
-// defined point, else the first selected curve; null for none.
-ST_ISectionCurve* FindSketchValueTarget(ST_ISectionCurve* sketch);
+// defined point (control point when asked), else the first selected curve;
+// null for none.
+ST_ISectionCurve* FindSketchValueTarget(ST_ISectionCurve* sketch, bool useControlPoints);
 enum class SketchValueResult
 {
     kNothing,  // no target, or a value that is not a positive finite number
@@ -90,7 +103,8 @@ enum class SketchValueResult
 // A line of two points gets the length along its direction from its start; an
 // arc of three points the radius with the same ends. The target's point flags
 // stay and the open ends are marked again.
-SketchValueResult ApplySketchValue(ST_ISectionCurve* sketch, double value, double* currentValue);
+SketchValueResult ApplySketchValue(ST_ISectionCurve* sketch, double value, double* currentValue,
+                                   bool useControlPoints);
 // The line's length or the arc's radius shown for a curve; isDistance says
 // which; -1 for other curves.
 double SketchCurveValue(ST_ISectionCurve& curve, bool* isDistance);

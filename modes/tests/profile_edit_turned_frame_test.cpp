@@ -201,3 +201,67 @@ TEST_F(TurnedFrame, AnElementCommittedOntoAProfileThatIsNoSketchGoesIntoANewSket
     EXPECT_NEAR(PointsOf(0).GetVertex(0)->y, start[1], 1e-4);
 }
 
+
+TEST_F(TurnedFrame, DeleteRemovesACurveSelectedAsAWholeWithAnUndoStep)
+{
+    Command(32824);
+    DrawLine(-2.0, -1.0, 1.5, 0.5);
+    DrawLine(-2.0, 1.0, 1.5, 1.2);
+    ASSERT_EQ(Sketch()->GetSegment(1)->selected, 1) << "a committed line is selected";
+    const std::size_t steps = panel.undo.size();
+    Command(40005);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_NEAR(PointsOf(0).GetVertex(1)->y, 0.5, 0.05);
+    EXPECT_EQ(panel.undo.size(), steps + 1);
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 2u);
+}
+
+TEST_F(TurnedFrame, WithControlPointsShownDragAndDeleteActOnThem)
+{
+    panel.controlPoints = true;
+    Command(32824);
+    Command(32826);
+    for (const auto& [x, y] : {std::pair{-2.4, -0.9}, {-1.2, 0.1}, {0.0, 0.5}, {1.2, 0.2}, {2.4, -0.7}})
+        Click(At(x, y));
+    Click(At(2.4, -0.7));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    ASSERT_EQ(Sketch()->GetSegment(0)->GetControlPoints()->GetVertexCount(), 5u);
+    const tPolyline<cVertex> control = *Sketch()->GetSegment(0)->GetControlPoints();
+    const tPolyline<cVertex> through = PointsOf(0);
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    testview::Move(view, At(*control.GetVertex(1)));
+    ASSERT_EQ(mode->GetHoverIndex(), 1) << "control point 1";
+    const POINT drop = At(control.GetVertex(1)->x - 0.4, control.GetVertex(1)->y + 0.5);
+    Drag(At(*control.GetVertex(1)), drop);
+    float dropped[3];
+    Local(drop, dropped);
+    ST_ISectionCurve* spline = Sketch()->GetSegment(0);
+    auto near = [](const cVertex& v, float x, float y) { return std::hypot(v.x - x, v.y - y) < 1e-3; };
+    const tPolyline<cVertex>& moved = *spline->GetControlPoints();
+    ASSERT_EQ(moved.GetVertexCount(), 5u);
+    EXPECT_TRUE(near(*moved.GetVertex(1), dropped[0], dropped[1])) << "the control point went where it was dropped";
+    EXPECT_NE(moved.GetVertex(1)->flags & kSketchPointSelected, 0u);
+    // The curve still runs through its other points.
+    for (std::uint32_t i : {0u, 2u, 3u, 4u})
+        EXPECT_TRUE(near(*PointsOf(0).GetVertex(i), through.GetVertex(i)->x, through.GetVertex(i)->y)) << i;
+    // The spline rebuilt from what it stores (as undo and reopening do)
+    // keeps the dragged control point.
+    std::unique_ptr<ST_ISectionCurve> copy = spline->Clone();
+    copy->Assign(*spline);
+    copy->SetFrame(spline->frame);
+    EXPECT_TRUE(near(*copy->GetControlPoints()->GetVertex(1), dropped[0], dropped[1]));
+
+    // Delete takes the selected control point, and the point of the curve
+    // it stands for, away.
+    const tPolyline<cVertex> shaped = PointsOf(0);
+    Command(40005);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_EQ(Sketch()->GetSegment(0)->GetControlPoints()->GetVertexCount(), 4u);
+    const tPolyline<cVertex>& rest = PointsOf(0);
+    ASSERT_EQ(rest.GetVertexCount(), 4u);
+    std::uint32_t k = 0;
+    for (std::uint32_t i : {0u, 2u, 3u, 4u})
+        EXPECT_TRUE(near(*rest.GetVertex(k++), shaped.GetVertex(i)->x, shaped.GetVertex(i)->y)) << i;
+}

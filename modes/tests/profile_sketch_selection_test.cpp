@@ -92,11 +92,11 @@ TEST(SketchDelete, LinesAndArcsGoWholeSplinesLoseThePoint)
     auto* arc = Add<ST_TArcCurve<Dezaz_Wire>>(sketch, {{10, 0}, {15, 5}, {20, 0}});
     auto* spline = Add<ST_TSplineCurve<Dezaz_Wire>>(sketch, {{20, 0}, {25, 3}, {30, 1}, {35, 4}, {40, 0}});
     ASSERT_EQ(SketchPointsOf(*spline, false)->GetVertexCount(), 5u);
-    EXPECT_FALSE(DeleteSelectedSketchPoints(&sketch));
+    EXPECT_FALSE(DeleteSketchSelection(&sketch, false));
 
     PointOf(*line, 1).flags |= kSketchPointSelected;
     PointOf(*spline, 2).flags |= kSketchPointSelected;
-    ASSERT_TRUE(DeleteSelectedSketchPoints(&sketch));
+    ASSERT_TRUE(DeleteSketchSelection(&sketch, false));
     ASSERT_EQ(sketch.GetSegmentCount(), 2u);
     EXPECT_EQ(sketch.GetSegment(0), arc);
     EXPECT_EQ(sketch.GetSegment(1), spline);
@@ -107,7 +107,7 @@ TEST(SketchDelete, LinesAndArcsGoWholeSplinesLoseThePoint)
     EXPECT_NE(PointOf(*arc, 0).flags & kSketchPointOpenEnd, 0u);
 
     PointOf(*arc, 1).flags |= kSketchPointSelected;
-    ASSERT_TRUE(DeleteSelectedSketchPoints(&sketch));
+    ASSERT_TRUE(DeleteSketchSelection(&sketch, false));
     ASSERT_EQ(sketch.GetSegmentCount(), 1u);
     EXPECT_EQ(sketch.GetSegment(0), spline);
 }
@@ -116,13 +116,13 @@ TEST(SketchApplyValue, LineLengthAlongItsDirection)
 {
     ST_TSketch<Dezaz_Wire> sketch;
     auto* line = Add<ST_TLineCurve<Dezaz_Wire>>(sketch, {{5, 5}, {8, 9}});
-    EXPECT_EQ(ApplySketchValue(&sketch, 25.0, nullptr), SketchValueResult::kNothing); // nothing selected
+    EXPECT_EQ(ApplySketchValue(&sketch, 25.0, nullptr, false), SketchValueResult::kNothing); // nothing selected
     line->selected = 1;
-    EXPECT_EQ(ApplySketchValue(&sketch, std::nan(""), nullptr), SketchValueResult::kNothing);
-    EXPECT_EQ(ApplySketchValue(&sketch, HUGE_VAL, nullptr), SketchValueResult::kNothing);
-    EXPECT_EQ(ApplySketchValue(&sketch, 0.0, nullptr), SketchValueResult::kNothing);
-    EXPECT_EQ(ApplySketchValue(&sketch, -3.0, nullptr), SketchValueResult::kNothing);
-    ASSERT_EQ(ApplySketchValue(&sketch, 25.0, nullptr), SketchValueResult::kApplied);
+    EXPECT_EQ(ApplySketchValue(&sketch, std::nan(""), nullptr, false), SketchValueResult::kNothing);
+    EXPECT_EQ(ApplySketchValue(&sketch, HUGE_VAL, nullptr, false), SketchValueResult::kNothing);
+    EXPECT_EQ(ApplySketchValue(&sketch, 0.0, nullptr, false), SketchValueResult::kNothing);
+    EXPECT_EQ(ApplySketchValue(&sketch, -3.0, nullptr, false), SketchValueResult::kNothing);
+    ASSERT_EQ(ApplySketchValue(&sketch, 25.0, nullptr, false), SketchValueResult::kApplied);
     EXPECT_NEAR(PointOf(*line, 1).x, 5 + 25 * 0.6, 1e-4);
     EXPECT_NEAR(PointOf(*line, 1).y, 5 + 25 * 0.8, 1e-4);
     bool isDistance = false;
@@ -135,7 +135,7 @@ TEST(SketchApplyValue, ArcRadiusKeepsItsEndsAndRefusesShortRadii)
     ST_TSketch<Dezaz_Wire> sketch;
     auto* arc = Add<ST_TArcCurve<Dezaz_Wire>>(sketch, {{-10, 0}, {0, 10}, {10, 0}});
     PointOf(*arc, 2).flags |= kSketchPointSelected; // a selected point makes it the target
-    ASSERT_EQ(ApplySketchValue(&sketch, 20.0, nullptr), SketchValueResult::kApplied);
+    ASSERT_EQ(ApplySketchValue(&sketch, 20.0, nullptr, false), SketchValueResult::kApplied);
     EXPECT_NEAR(arc->Radius(), 20.0, 1e-4);
     EXPECT_NEAR(PointOf(*arc, 0).x, -10.0, 1e-5);
     EXPECT_NEAR(PointOf(*arc, 2).x, 10.0, 1e-5);
@@ -143,7 +143,7 @@ TEST(SketchApplyValue, ArcRadiusKeepsItsEndsAndRefusesShortRadii)
     // The middle stays on the old side, above the chord.
     EXPECT_GT(PointOf(*arc, 1).y, 0.0f);
     double shown = -1.0;
-    EXPECT_EQ(ApplySketchValue(&sketch, 9.0, &shown), SketchValueResult::kRefused);
+    EXPECT_EQ(ApplySketchValue(&sketch, 9.0, &shown, false), SketchValueResult::kRefused);
     EXPECT_NEAR(shown, 20.0, 1e-4);
     EXPECT_NEAR(arc->Radius(), 20.0, 1e-4);
 }
