@@ -251,7 +251,12 @@ double SegmentationAreaLimit(const float box[6])
 {
     if (!IsValidBoundingBox3f(box))
         return 0.0;
-    return BoxMaxExtent(box) / kCleanUpDivisor;
+    // A length compared with areas would clean up every region of a part
+    // modelled in metres and nothing of one in micrometres, and in
+    // millimetres it is too small to take the facet strips and noise scraps
+    // that a finer mesh of the same faces frees from the band.
+    const double side = BoxMaxExtent(box) / kCleanUpDivisor;
+    return side * side;
 }
 
 void RefreshSelectedVertices(cMesh& mesh)

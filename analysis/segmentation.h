@@ -20,7 +20,8 @@
 inline constexpr float kSharpAngleLimit = 0.13962634f;
 // Values are normalised to 0..this; the dialog's slider has the same range.
 inline constexpr double kSegmentationValueScale = 100.0;
-// The clean-up's area limit is the largest extent of the scene's box / this.
+// The clean-up's area limit is the square of the largest extent of the
+// scene's box / this.
 inline constexpr double kCleanUpDivisor = 15.0;
 // The vertex flag bit of the vertices of visible selected triangles.
 inline constexpr std::uint32_t kVertexFlagInSelection = 2;
@@ -54,7 +55,9 @@ std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* ar
 // most the limit (a limit of 0 or FLT_MAX switches the clean-up off).
 void RemoveSmallRegions(cMesh& mesh, double limit);
 
-// The clean-up limit of a scene box (largest extent / 15).
+// The clean-up's area limit of a scene box: (largest extent / 15)^2, an area,
+// so that the same part gives the same regions in any unit and at any
+// density of its mesh (0 for a box that is not valid).
 double SegmentationAreaLimit(const float box[6]);
 
 // Clears vertex bit 1 everywhere, then sets it on the three vertices of every

@@ -7,6 +7,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
 #include <memory>
 #include <random>
 
@@ -122,6 +125,119 @@ template <class F> ON_Mesh HeightField(int n, F height)
             m.SetTriangle(m.FaceCount(), a, b, c);
             m.SetTriangle(m.FaceCount(), a, c, d);
         }
+    return m;
+}
+
+// A block tessellated as CAD exports do: a 60 x 40 x 16 box (times `scale`)
+// far from the origin whose vertical edges are rounds of radius 5 cut into
+// `roundFacets` flat facets, its walls in `rows` rows and `sideCells` cells
+// along the long sides (half as many along the short ones), its top and
+// bottom in rings shrinking to a centre point. Outward-facing triangles.
+inline ON_Mesh CadBlock(int roundFacets, int rows, int sideCells, double scale = 1.0)
+{
+    constexpr double kPi = 3.14159265358979323846;
+    const double W = 60, D = 40, H = 16, r = 5, origin[3] = {1500, -700, 300};
+    ON_Mesh m;
+    const auto add = [&](double x, double y, double z) {
+        m.SetVertex(m.VertexCount(), ON_3dPoint((origin[0] + x) * scale, (origin[1] + y) * scale, (origin[2] + z) * scale));
+        return m.VertexCount() - 1;
+    };
+    std::vector<std::pair<double, double>> outline;
+    const double cx[4] = {W - r, W - r, r, r}, cy[4] = {r, D - r, D - r, r};
+    // Side s runs along the outward normal at angle (s - 1) * 90 degrees from
+    // the end of the previous corner's round to corner s, whose round follows.
+    for (int side = 0; side < 4; ++side)
+    {
+        const int prev = (side + 3) % 4, cells = side % 2 == 0 ? sideCells : sideCells / 2;
+        const double a0 = (side - 1) * kPi / 2;
+        const double fromX = cx[prev] + r * std::cos(a0), fromY = cy[prev] + r * std::sin(a0);
+        const double toX = cx[side] + r * std::cos(a0), toY = cy[side] + r * std::sin(a0);
+        for (int i = 0; i < cells; ++i)
+            outline.emplace_back(fromX + (toX - fromX) * i / cells, fromY + (toY - fromY) * i / cells);
+        for (int i = 0; i < roundFacets; ++i)
+        {
+            const double a = a0 + (kPi / 2) * i / roundFacets;
+            outline.emplace_back(cx[side] + r * std::cos(a), cy[side] + r * std::sin(a));
+        }
+    }
+    const int n = static_cast<int>(outline.size());
+    std::vector<int> ring[2];
+    for (int k = 0; k <= rows; ++k)
+    {
+        std::vector<int> level;
+        for (const auto& [x, y] : outline)
+            level.push_back(add(x, y, H * k / rows));
+        if (k > 0)
+            for (int i = 0; i < n; ++i)
+            {
+                const int j = (i + 1) % n;
+                m.SetTriangle(m.FaceCount(), ring[1][i], ring[1][j], level[j]);
+                m.SetTriangle(m.FaceCount(), ring[1][i], level[j], level[i]);
+            }
+        if (k == 0)
+            ring[0] = level;
+        ring[1] = level;
+    }
+    for (int cap = 0; cap < 2; ++cap)
+    {
+        std::vector<int> outer = ring[cap];
+        const double z = cap == 0 ? 0.0 : H;
+        for (int q = 1; q <= 4; ++q)
+        {
+            const double f = 1.0 - q / 5.0;
+            std::vector<int> inner;
+            for (const auto& [x, y] : outline)
+                inner.push_back(q < 4 ? add(W / 2 + (x - W / 2) * f, D / 2 + (y - D / 2) * f, z) : -1);
+            const int centre = q == 4 ? add(W / 2, D / 2, z) : -1;
+            for (int i = 0; i < n; ++i)
+            {
+                const int j = (i + 1) % n;
+                const int a = outer[i], b = outer[j];
+                if (q == 4)
+                    cap == 1 ? m.SetTriangle(m.FaceCount(), a, b, centre) : m.SetTriangle(m.FaceCount(), a, centre, b);
+                else if (cap == 1)
+                {
+                    m.SetTriangle(m.FaceCount(), a, b, inner[j]);
+                    m.SetTriangle(m.FaceCount(), a, inner[j], inner[i]);
+                }
+                else
+                {
+                    m.SetTriangle(m.FaceCount(), a, inner[j], b);
+                    m.SetTriangle(m.FaceCount(), a, inner[i], inner[j]);
+                }
+            }
+            outer = inner;
+        }
+    }
+    return m;
+}
+
+// Every triangle cut into four at its edges' midpoints: the same surface,
+// each small triangle in the plane of its parent.
+inline ON_Mesh MidpointSubdivision(const ON_Mesh& source)
+{
+    ON_Mesh m;
+    for (const ON_3fPoint& p : source.m_V)
+        m.SetVertex(m.VertexCount(), p);
+    std::map<std::pair<int, int>, int> middles;
+    const auto middle = [&](int a, int b) {
+        const auto key = std::minmax(a, b);
+        if (const auto it = middles.find(key); it != middles.end())
+            return it->second;
+        const ON_3fPoint& p = source.m_V[a];
+        const ON_3fPoint& q = source.m_V[b];
+        m.SetVertex(m.VertexCount(), ON_3dPoint((double(p.x) + q.x) / 2, (double(p.y) + q.y) / 2, (double(p.z) + q.z) / 2));
+        return middles[key] = m.VertexCount() - 1;
+    };
+    for (const ON_MeshFace& f : source.m_F)
+    {
+        const int a = f.vi[0], b = f.vi[1], c = f.vi[2];
+        const int ab = middle(a, b), bc = middle(b, c), ca = middle(c, a);
+        m.SetTriangle(m.FaceCount(), a, ab, ca);
+        m.SetTriangle(m.FaceCount(), ab, b, bc);
+        m.SetTriangle(m.FaceCount(), ca, bc, c);
+        m.SetTriangle(m.FaceCount(), ab, bc, ca);
+    }
     return m;
 }
 

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -205,7 +208,7 @@ TEST(SmallRegions, IslandsAtOrBelowTheLimitFlipAndLargerOnesStay)
     mesh.ForEachVertex([&](cVertex& v) { inSelection += (v.flags & kVertexFlagInSelection) != 0 ? 1 : 0; });
     EXPECT_EQ(inSelection, 36u); // the 6 x 6 vertices of the 5 x 5 block
     const float box[6] = {0, 0, 0, 30, 15, 1};
-    EXPECT_DOUBLE_EQ(SegmentationAreaLimit(box), 2.0);
+    EXPECT_DOUBLE_EQ(SegmentationAreaLimit(box), 4.0); // (30 / 15)^2: an area, as it is compared with areas
 }
 
 TEST(SmallRegions, BrokenNeighbourLinksStillEnd)
@@ -242,4 +245,64 @@ TEST(SmallRegions, AnIslandOfTheFirstTriangleAloneFlipsToo)
         RemoveSmallRegions(mesh, 1.0);
         EXPECT_EQ(CountMarked(mesh), islandMarked ? 0u : 32u) << islandMarked;
     }
+}
+
+// ---------------------------------------------------------------- regions
+
+namespace
+{
+
+// The regions Detect leaves at the slider's first position, after the
+// clean-up with the dialog's limit: each region's mean normal, sorted.
+std::vector<std::array<double, 3>> DetectedRegions(const ON_Mesh& source)
+{
+    cMesh mesh;
+    FillMesh(mesh, source);
+    const double limit = SegmentationAreaLimit(mesh.GetBoundingBox());
+    ComputeSegmentationValues(mesh);
+    MarkSharpTriangles(mesh, 20.0f);
+    RemoveSmallRegions(mesh, limit);
+    mesh.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
+    std::uint32_t labels = 0;
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        if (cMeshTriangle* t = mesh.GetTriangle(i); !IsVisibleSelected(*t) && t->GetLabel() == kTriangleUnlabelled)
+        {
+            t->SetLabel(labels++);
+            mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
+        }
+    std::vector<std::array<double, 3>> normals(labels, std::array<double, 3>{0, 0, 0});
+    mesh.ForEachTriangle([&](cMeshTriangle& t) {
+        if (t.GetLabel() < labels)
+            for (int k = 0; k < 3; ++k)
+                normals[t.GetLabel()][std::size_t(k)] += t.Normal()[k];
+    });
+    for (auto& n : normals)
+    {
+        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (double& c : n)
+            c = std::round(c / length * 1000.0) / 1000.0;
+    }
+    std::sort(normals.begin(), normals.end());
+    return normals;
+}
+
+} // namespace
+
+TEST(SegmentationRegions, APartGivesTheSameRegionsInAnyUnitAndHoweverFinelyItIsMeshed)
+{
+    // Its top, bottom and four walls; the rounds, cut into 15-degree facets,
+    // lie in the sharp band.
+    const ON_Mesh part = analysis_test::CadBlock(6, 6, 12);
+    const auto regions = DetectedRegions(part);
+    ASSERT_EQ(regions.size(), 6u);
+    // Midpoint subdivisions: the same surface and creases. The third frees
+    // the inside of each facet from the band; the strips are small and go.
+    ON_Mesh finer = part;
+    for (int level = 1; level <= 3; ++level)
+    {
+        finer = analysis_test::MidpointSubdivision(finer);
+        EXPECT_EQ(DetectedRegions(finer), regions) << "subdivided " << level << " times";
+    }
+    // The same part modelled in metres.
+    EXPECT_EQ(DetectedRegions(analysis_test::CadBlock(6, 6, 12, 0.001)), regions);
 }
