@@ -7,6 +7,7 @@
 // timing, the host mesh is checked to be the one Assimp's triangles give
 // when welded by the host's welder (same vertices bit for bit, same faces).
 #include "bench/paired_timing.h"
+#include "bench/process_memory.h"
 #include "dezaz/mesh_import.h"
 #include "dezaz/sample_part.h"
 #include "platform/host/dezaz_doc.h"
@@ -17,56 +18,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <malloc.h>
-
-namespace
-{
-
-// A field of /proc/self/status in bytes ("VmRSS", "VmHWM").
-std::size_t StatusBytes(const char* field)
-{
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return 0;
-    char line[256];
-    std::size_t kb = 0;
-    const std::size_t length = std::strlen(field);
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, field, length) == 0 && line[length] == ':')
-            kb = std::strtoull(line + length + 1, nullptr, 10);
-    std::fclose(status);
-    return kb * 1024;
-}
-
-// The peak resident memory the work adds to what the process held before
-// (the high-water mark is reset first, so every allocation counts, Assimp's
-// and ours, heap or mapped).
-template <class Work> std::size_t PeakMemoryOf(Work&& work)
-{
-    // Memory freed by the rounds before goes back to the system first, so
-    // that reusing it does not hide what the work needs.
-    ::malloc_trim(0);
-    const std::size_t before = StatusBytes("VmRSS");
-    if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w"))
-    {
-        std::fputs("5", clear);
-        std::fclose(clear);
-    }
-    work();
-    const std::size_t peak = StatusBytes("VmHWM");
-    return peak > before ? peak - before : 0;
-}
-
-} // namespace
 
 namespace
 {
 
 namespace fs = std::filesystem;
+using benchmemory::PeakMemoryOf;
 
 // A wavy height field of the given number of triangles, written once.
 fs::path GeneratedStl(int triangles)
