@@ -173,6 +173,13 @@ std::uint32_t cPointCloud::FindCoincidentVertexByScan(const float p[3], float to
 
 std::uint32_t cPointCloud::AddVertex(float x, float y, float z, bool merge, float tolerance)
 {
+    bool repeatable = false;
+    return AddVertex(x, y, z, merge, tolerance, repeatable);
+}
+
+std::uint32_t cPointCloud::AddVertex(float x, float y, float z, bool merge, float tolerance, bool& repeatable)
+{
+    repeatable = false;
     if (!merge)
         return AppendVertex(x, y, z);
 
@@ -184,10 +191,13 @@ std::uint32_t cPointCloud::AddVertex(float x, float y, float z, bool merge, floa
     }
 
     if (const cVertex* existing = m_mergeIndex.Find(p, tolerance))
+    {
+        repeatable = true;
         return existing->index;
+    }
     const std::uint32_t index = AppendVertex(x, y, z);
     if (index < m_vertices.GetCount())
-        m_mergeIndex.Insert(GetVertex(index), tolerance);
+        repeatable = m_mergeIndex.Insert(GetVertex(index), tolerance);
     return index;
 }
 

@@ -67,6 +67,11 @@ public:
     // from index 0 otherwise (within a sphere of that radius, inclusive).
     // Without merge, or when none coincides, appends the point.
     std::uint32_t AddVertex(float x, float y, float z, bool merge, float tolerance);
+    // The same; `repeatable` tells whether the index stands for this point
+    // while only merging additions follow: the same point added again gives
+    // it (the vertex found or added is in the merge index, and later ones
+    // have higher indices).
+    std::uint32_t AddVertex(float x, float y, float z, bool merge, float tolerance, bool& repeatable);
 
     // The member box, recomputed first when it is stale.
     const float* GetBoundingBox();

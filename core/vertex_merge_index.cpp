@@ -63,6 +63,18 @@ bool FloorCell(double q, std::int64_t& cell)
 }
 } // namespace
 
+bool cVertexMergeIndex::CellOfPoint(const float p[3], float tolerance, std::int64_t cell[3])
+{
+    if (!(tolerance > 0.0f) || !std::isfinite(tolerance))
+        return false;
+    // As Insert sets the cell width and CellOf rounds.
+    const double inverse = 1.0 / (2.0 * static_cast<double>(tolerance));
+    for (int i = 0; i < 3; ++i)
+        if (!FloorCell(static_cast<double>(p[i]) * inverse, cell[i]))
+            return false;
+    return true;
+}
+
 bool cVertexMergeIndex::CellOf(double coordinate, std::int64_t& cell) const
 {
     // Multiplying by the inverse rounds monotonically like the division it

@@ -35,6 +35,10 @@ public:
     // fixes the cell width to twice its tolerance.
     bool Insert(const cVertex* vertex, float tolerance);
 
+    // The cell of a point in an index filled with this tolerance; false
+    // for a point the index cannot hold (not finite, or too far out).
+    static bool CellOfPoint(const float p[3], float tolerance, std::int64_t cell[3]);
+
     // Small tables are kept for the next filling (cheap to empty); large ones
     // are freed, so a mesh does not carry its import's index around.
     void Clear();

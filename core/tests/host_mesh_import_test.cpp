@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
+
 #include "mesh_builders.h"
 
 namespace
@@ -55,6 +58,60 @@ TEST(HostMeshImport, CollapsedAndOutOfRangeFacesAreSkipped)
     cMesh mesh;
     EXPECT_EQ(AddHostMeshFaces(mesh, host), 2u);
     EXPECT_EQ(mesh.GetVertexCount(), 4u);
+}
+
+// Every corner of every face merged on its own, in face order: what the
+// import must give however it shortcuts shared corners.
+void MergeCornerByCorner(const ON_Mesh& host, cMesh& mesh)
+{
+    mesh.SetIndexed(true);
+    for (const ON_MeshFace& face : host.m_F)
+    {
+        std::uint32_t index[4];
+        for (int k = 0; k < (face.IsQuad() ? 4 : 3); ++k)
+        {
+            const ON_3fPoint& p = host.m_V[face.vi[k]];
+            index[k] = mesh.AddVertex(p.x, p.y, p.z, true, kImportMergeTolerance);
+        }
+        mesh.AddTriangle(index[0], index[1], index[2]);
+        if (face.IsQuad())
+            mesh.AddTriangle(index[0], index[2], index[3]);
+    }
+}
+
+TEST(HostMeshImport, SharedCornersWeldAsIfEachCornerWereMergedOnItsOwn)
+{
+    // A fan of shared corners, a chain of near twins (each within the
+    // tolerance of the next, the ends not), first met in an order that welds
+    // the chain onto its middle, and corners the merge index cannot hold (not
+    // finite, too far out), each shared by two faces.
+    ON_Mesh host;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float points[][3] = {{0, 0, 0},        {1, 0, 0},     {1, 1, 0},    {0, 1, 0},        {0.00008f, 0, 0},
+                               {0.00016f, 0, 0}, {nan, 0.5f, 0}, {3e30f, 0, 0}, {0.5f, 0.5f, 1.0f}};
+    for (int i = 0; i < 9; ++i)
+        host.SetVertex(i, ON_3fPoint(points[i]));
+    const int faces[][3] = {{4, 1, 8}, {0, 1, 2}, {5, 2, 8}, {0, 2, 3}, {3, 0, 8}, {6, 1, 2},
+                            {6, 2, 3}, {7, 1, 8}, {7, 3, 8}, {4, 5, 8}, {1, 2, 8}};
+    for (const auto& f : faces)
+        host.SetTriangle(host.FaceCount(), f[0], f[1], f[2]);
+    host.SetQuad(host.FaceCount(), 0, 1, 2, 3);
+
+    cMesh mesh;
+    AddHostMeshFaces(mesh, host);
+    cMesh expected;
+    MergeCornerByCorner(host, expected);
+    ASSERT_EQ(mesh.GetVertexCount(), expected.GetVertexCount());
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        EXPECT_EQ(std::memcmp(mesh.GetVertex(i)->Position(), expected.GetVertex(i)->Position(), 3 * sizeof(float)), 0)
+            << "vertex " << i;
+    ASSERT_EQ(mesh.GetTriangleCount(), expected.GetTriangleCount());
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(mesh.GetTriangle(i)->vertexIndex[k], expected.GetTriangle(i)->vertexIndex[k])
+                << "triangle " << i << " corner " << k;
+    EXPECT_EQ(mesh.GetVertexCount(), 9u) << "the chain welds onto one vertex; a corner the index cannot hold is a "
+                                            "new vertex at each of its faces";
 }
 
 TEST(HostMeshImport, EmptyHostMesh)

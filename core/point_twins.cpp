@@ -1,0 +1,249 @@
+#include "core/point_twins.h"
+
+#include "core/thread_pool.h"
+#include "core/vertex_merge_index.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <new>
+
+namespace
+{
+
+// Cells relative to the smallest coordinate, plus one so that a neighbour
+// one cell lower is still 0 or more, packed 21 bits an axis (x highest, so
+// the packed order is the cells' lexicographic order). A cell is at least
+// twice the tolerance wide, so twins lie in neighbouring cells at most; it
+// is wider on an axis that the points span too far for 21 bits.
+constexpr int kAxisBits = 21;
+constexpr double kAxisCells = double(std::int64_t{1} << kAxisBits) - 4.0;
+constexpr std::uint64_t kNoKey = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t Pack(std::int64_t x, std::int64_t y, std::int64_t z)
+{
+    return (static_cast<std::uint64_t>(x) << (2 * kAxisBits)) | (static_cast<std::uint64_t>(y) << kAxisBits) |
+           static_cast<std::uint64_t>(z);
+}
+
+struct stBox
+{
+    double low[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                     std::numeric_limits<double>::max()};
+    double high[3] = {std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
+                      std::numeric_limits<double>::lowest()};
+};
+
+struct stTwinSearch
+{
+    const float* points = nullptr;
+    std::size_t stride = 3;
+    std::size_t count = 0;
+    float tolerance = 0.0f;
+    std::uint32_t jobs = 1;
+    std::vector<stBox> jobBoxes; // of the points the index can hold
+    double origin[3] = {0, 0, 0};
+    double inverseWidth[3] = {0, 0, 0};
+    // Per point its packed cell, kNoKey when the index cannot hold it.
+    std::vector<std::uint64_t> keys;
+    // The points with a cell, sorted by it.
+    std::vector<std::uint64_t> sortedKeys;
+    std::vector<std::uint32_t> sortedPoints;
+    std::vector<std::uint8_t>* marks = nullptr;
+
+    const float* Point(std::size_t i) const { return points + i * stride; }
+    std::size_t Begin(std::uint32_t job, std::size_t n) const { return n * job / jobs; }
+};
+
+void MarkUnindexable(void* context, std::uint32_t job)
+{
+    auto& search = *static_cast<stTwinSearch*>(context);
+    stBox box;
+    for (std::size_t i = search.Begin(job, search.count); i < search.Begin(job + 1, search.count); ++i)
+    {
+        std::int64_t cell[3];
+        const float* p = search.Point(i);
+        if (!cVertexMergeIndex::CellOfPoint(p, search.tolerance, cell))
+        {
+            (*search.marks)[i] = kPointNotIndexable;
+            continue;
+        }
+        for (int a = 0; a < 3; ++a)
+        {
+            box.low[a] = std::min(box.low[a], double(p[a]));
+            box.high[a] = std::max(box.high[a], double(p[a]));
+        }
+    }
+    search.jobBoxes[job] = box;
+}
+
+void PackCells(void* context, std::uint32_t job)
+{
+    auto& search = *static_cast<stTwinSearch*>(context);
+    for (std::size_t i = search.Begin(job, search.count); i < search.Begin(job + 1, search.count); ++i)
+    {
+        if ((*search.marks)[i] == kPointNotIndexable)
+        {
+            search.keys[i] = kNoKey;
+            continue;
+        }
+        const float* p = search.Point(i);
+        std::int64_t cell[3];
+        for (int a = 0; a < 3; ++a)
+        {
+            const double q = (double(p[a]) - search.origin[a]) * search.inverseWidth[a];
+            cell[a] = static_cast<std::int64_t>(std::min(std::max(q, 0.0), kAxisCells)) + 1;
+        }
+        search.keys[i] = Pack(cell[0], cell[1], cell[2]);
+    }
+}
+
+// Points sorted by key: a radix sort in 16-bit digits, skipping the digits
+// every key shares.
+bool SortByKey(stTwinSearch& search)
+{
+    std::vector<std::uint64_t> keys, otherKeys;
+    std::vector<std::uint32_t> ids, otherIds;
+    try
+    {
+        std::size_t withCell = 0;
+        for (std::size_t i = 0; i < search.count; ++i)
+            withCell += search.keys[i] != kNoKey;
+        keys.reserve(withCell);
+        ids.reserve(withCell);
+        for (std::size_t i = 0; i < search.count; ++i)
+            if (search.keys[i] != kNoKey)
+            {
+                keys.push_back(search.keys[i]);
+                ids.push_back(static_cast<std::uint32_t>(i));
+            }
+        otherKeys.resize(keys.size());
+        otherIds.resize(ids.size());
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    // Digits in which every key agrees need no pass.
+    std::uint64_t all = keys.empty() ? 0 : keys.front(), any = 0;
+    for (const std::uint64_t k : keys)
+    {
+        all &= k;
+        any |= k;
+    }
+    for (int shift = 0; shift < 64; shift += 16)
+    {
+        if (((any >> shift) & 0xFFFF) == ((all >> shift) & 0xFFFF))
+            continue; // every key has this digit
+        std::vector<std::size_t> offset(65537, 0);
+        for (const std::uint64_t k : keys)
+            ++offset[((k >> shift) & 0xFFFF) + 1];
+        for (std::size_t d = 0; d < 65536; ++d)
+            offset[d + 1] += offset[d];
+        for (std::size_t i = 0; i < keys.size(); ++i)
+        {
+            const std::size_t to = offset[(keys[i] >> shift) & 0xFFFF]++;
+            otherKeys[to] = keys[i];
+            otherIds[to] = ids[i];
+        }
+        keys.swap(otherKeys);
+        ids.swap(otherIds);
+    }
+    search.sortedKeys.swap(keys);
+    search.sortedPoints.swap(ids);
+    return true;
+}
+
+bool AreTwins(const float* a, const float* b, float tolerance)
+{
+    // The merge index's test, in the same float arithmetic.
+    return std::fabs(a[0] - b[0]) < tolerance && std::fabs(a[1] - b[1]) < tolerance &&
+           std::fabs(a[2] - b[2]) < tolerance;
+}
+
+// A share of the sorted points against the 27 cells round each: one
+// pointer per neighbour, each moving forward with the sweep.
+void FindTwins(void* context, std::uint32_t job)
+{
+    auto& search = *static_cast<stTwinSearch*>(context);
+    const std::vector<std::uint64_t>& keys = search.sortedKeys;
+    const std::size_t n = keys.size();
+    const std::size_t begin = search.Begin(job, n), end = search.Begin(job + 1, n);
+    if (begin >= end)
+        return;
+    std::array<std::int64_t, 27> delta{};
+    std::array<std::size_t, 27> at{};
+    int d = 0;
+    for (std::int64_t dx = -1; dx <= 1; ++dx)
+        for (std::int64_t dy = -1; dy <= 1; ++dy)
+            for (std::int64_t dz = -1; dz <= 1; ++dz, ++d)
+            {
+                delta[d] = (dx << (2 * kAxisBits)) + (dy << kAxisBits) + dz;
+                const std::uint64_t target = keys[begin] + static_cast<std::uint64_t>(delta[d]);
+                at[d] = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), target) - keys.begin());
+            }
+    for (std::size_t i = begin; i < end; ++i)
+    {
+        const std::uint32_t point = search.sortedPoints[i];
+        const float* p = search.Point(point);
+        bool twin = false;
+        for (d = 0; d < 27 && !twin; ++d)
+        {
+            const std::uint64_t target = keys[i] + static_cast<std::uint64_t>(delta[d]);
+            std::size_t& j = at[d];
+            while (j < n && keys[j] < target)
+                ++j;
+            for (std::size_t k = j; k < n && keys[k] == target && !twin; ++k)
+                twin = search.sortedPoints[k] != point && AreTwins(p, search.Point(search.sortedPoints[k]), search.tolerance);
+        }
+        (*search.marks)[point] = twin ? kPointWithTwin : kPointAlone;
+    }
+}
+
+} // namespace
+
+bool MarkPointTwins(const float* points, std::size_t count, std::size_t stride, float tolerance, cThreadPool* pool,
+                    std::vector<std::uint8_t>& marks)
+{
+    if (count > std::numeric_limits<std::uint32_t>::max() || !(tolerance > 0.0f) || !std::isfinite(tolerance))
+        return false;
+    stTwinSearch search;
+    search.points = points;
+    search.stride = stride;
+    search.count = count;
+    search.tolerance = tolerance;
+    search.marks = &marks;
+    const std::uint32_t threads = pool != nullptr ? static_cast<std::uint32_t>(pool->GetThreadCount()) : 1;
+    search.jobs = static_cast<std::uint32_t>(std::min<std::size_t>(std::max<std::size_t>(count / 4096, 1), 8 * threads));
+    try
+    {
+        marks.assign(count, kPointAlone);
+        search.jobBoxes.resize(search.jobs);
+        search.keys.resize(count);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    ParallelFor(pool, search.jobs, MarkUnindexable, &search);
+    stBox box;
+    for (const stBox& b : search.jobBoxes)
+        for (int a = 0; a < 3; ++a)
+        {
+            box.low[a] = std::min(box.low[a], b.low[a]);
+            box.high[a] = std::max(box.high[a], b.high[a]);
+        }
+    for (int a = 0; a < 3; ++a)
+    {
+        const double width = std::max(2.0 * double(tolerance), (box.high[a] - box.low[a]) / kAxisCells);
+        search.origin[a] = box.low[a] <= box.high[a] ? box.low[a] : 0.0;
+        search.inverseWidth[a] = 1.0 / width;
+    }
+    ParallelFor(pool, search.jobs, PackCells, &search);
+    if (!SortByKey(search))
+        return false;
+    std::vector<std::uint64_t>().swap(search.keys);
+    ParallelFor(pool, search.jobs, FindTwins, &search);
+    return true;
+}

@@ -1,0 +1,115 @@
+// The twins of a point set, shared over a pool, against every pair tested
+// as the merge index tests it.
+#include "core/point_twins.h"
+#include "core/thread_pool.h"
+#include "core/vertex_merge_index.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace
+{
+
+// Every pair tested: a point has a twin when another point passes the merge
+// index's float box test; a point the index cannot hold has no marks.
+std::vector<std::uint8_t> TwinsByEveryPair(const std::vector<float>& xyz, float tolerance)
+{
+    const std::size_t n = xyz.size() / 3;
+    std::vector<std::uint8_t> marks(n, kPointAlone);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        std::int64_t cell[3];
+        if (!cVertexMergeIndex::CellOfPoint(&xyz[3 * i], tolerance, cell))
+        {
+            marks[i] = kPointNotIndexable;
+            continue;
+        }
+        for (std::size_t j = 0; j < n; ++j)
+            if (j != i && cVertexMergeIndex::CellOfPoint(&xyz[3 * j], tolerance, cell) &&
+                std::fabs(xyz[3 * i] - xyz[3 * j]) < tolerance && std::fabs(xyz[3 * i + 1] - xyz[3 * j + 1]) < tolerance &&
+                std::fabs(xyz[3 * i + 2] - xyz[3 * j + 2]) < tolerance)
+                marks[i] = kPointWithTwin;
+    }
+    return marks;
+}
+
+TEST(PointTwins, PointsWithATwinAreThoseTheMergeIndexWouldWeld)
+{
+    // A scan far out on a grid a little wider than the tolerance, with twins
+    // planted: exact copies, points just inside and just outside the
+    // tolerance on each axis (in the float arithmetic of the test), pairs
+    // straddling cell borders, negative coordinates, and points the index
+    // cannot hold.
+    const float tolerance = 1e-4f;
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> jitter(-0.5f, 0.5f);
+    std::vector<float> xyz;
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 40; ++j)
+            for (const float z : {-731.25f, 0.0f})
+                xyz.insert(xyz.end(), {812.5f + 0.00031f * float(i) + 1e-5f * jitter(random),
+                                       -40.0f + 0.00027f * float(j) + 1e-5f * jitter(random), z});
+    const std::size_t scan = xyz.size() / 3;
+    for (std::size_t k = 0; k < scan; k += 37)
+    {
+        const float* p = &xyz[3 * k];
+        const float base[3] = {p[0], p[1], p[2]};
+        const int axis = int(k % 3);
+        float near[3] = {base[0], base[1], base[2]};
+        float far[3] = {base[0], base[1], base[2]};
+        near[axis] = std::nextafter(base[axis] + tolerance, base[axis]);
+        while (!(std::fabs(near[axis] - base[axis]) < tolerance))
+            near[axis] = std::nextafter(near[axis], base[axis]);
+        far[axis] = near[axis];
+        while (std::fabs(far[axis] - base[axis]) < tolerance)
+            far[axis] = std::nextafter(far[axis], base[axis] + 1.0f);
+        switch (k % 4)
+        {
+        case 0: xyz.insert(xyz.end(), base, base + 3); break;
+        case 1: xyz.insert(xyz.end(), near, near + 3); break;
+        default: xyz.insert(xyz.end(), far, far + 3); break;
+        }
+    }
+    // Across a cell border at the origin and at a negative border.
+    for (const float x : {-0.00004f, 0.00005f, -0.00021f, -0.00019f, -2.0f, -2.00009f})
+        xyz.insert(xyz.end(), {x, 5.0f, 5.0f});
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const float x : {nan, nan, 4e30f, 4e30f, std::numeric_limits<float>::infinity()})
+        xyz.insert(xyz.end(), {x, 5.0f, 5.0f});
+
+    const std::vector<std::uint8_t> expected = TwinsByEveryPair(xyz, tolerance);
+    std::size_t twins = 0;
+    for (const std::uint8_t m : expected)
+        twins += m == kPointWithTwin;
+    ASSERT_GT(twins, 50u);
+    ASSERT_LT(twins, expected.size() / 4) << "most points stand alone, as a scan's do";
+
+    cThreadPool pool(4);
+    for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
+    {
+        std::vector<std::uint8_t> marks;
+        ASSERT_TRUE(MarkPointTwins(xyz.data(), xyz.size() / 3, 3, tolerance, shared, marks));
+        ASSERT_EQ(marks.size(), expected.size());
+        for (std::size_t i = 0; i < marks.size(); ++i)
+            ASSERT_EQ(int(marks[i]), int(expected[i])) << "point " << i << (shared ? " with the pool" : "");
+    }
+    pool.Stop();
+}
+
+TEST(PointTwins, PointsSpreadOverKilometresStillFindTheirTwins)
+{
+    // Far more tolerance-wide cells than the sort's keys hold on an axis.
+    const std::vector<float> xyz = {0.0f,    0.0f, 0.0f, 0.00009f, 0.0f, 0.0f, 1500.0f, 2.0f, 0.0f,
+                                    1500.0f, 2.0f, 0.00011f, -2500.0f, 7.0f, 1.0f, -2500.0f, 7.00005f, 1.0f};
+    std::vector<std::uint8_t> marks;
+    ASSERT_TRUE(MarkPointTwins(xyz.data(), xyz.size() / 3, 3, 1e-4f, nullptr, marks));
+    EXPECT_EQ(marks, TwinsByEveryPair(xyz, 1e-4f));
+    EXPECT_EQ(marks, (std::vector<std::uint8_t>{kPointWithTwin, kPointWithTwin, kPointAlone, kPointAlone,
+                                                 kPointWithTwin, kPointWithTwin}));
+}
+
+} // namespace
