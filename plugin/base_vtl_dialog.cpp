@@ -1,4 +1,5 @@
 #include "plugin/base_vtl_dialog.h"
+#include "plugin/vtl_plugin.h"
 
 #include "core/host_mesh_import.h"
 #include "core/mesh.h"
@@ -146,7 +147,7 @@ bool CBaseVTLDialog::LoadHostMesh(const CDezazMeshObject& hostObject)
     if (!hostMesh)
         return false;
     tSafePtr<cMeshObject> object(new cMeshObject());
-    AddHostMeshFaces(*object, *hostMesh);
+    AddHostMeshFaces(*object, *hostMesh, &ThePlugIn().ThreadPool());
     object->GetDecorator().m_mode = 8;
     if (!m_scene.AddObject(object.Get()))
         return false;
@@ -155,8 +156,11 @@ bool CBaseVTLDialog::LoadHostMesh(const CDezazMeshObject& hostObject)
     m_scene.ApplyDisplayProperties();
     if (m_view)
     {
+        // The frame is drawn when the messages are next handled: the command
+        // that loads the mesh may paint more into it first (the sessions'
+        // regions), and a big scan's frame is worth drawing once.
         m_view->ZoomAll();
-        m_view->RequestRedraw(kFullRedraw);
+        m_view->InvalidateView(kFullRedraw);
     }
     m_hostObjectId = hostObject.Attributes().m_uuid;
     return true;

@@ -197,7 +197,7 @@ void CCreatePrimitiveDialog::SetEntry(CObjectSurfaces* entry)
     }
     EnableShapeControls();
     if (m_shapesView && m_shapesView->GetSafeHwnd())
-        m_shapesView->RequestRedraw(0);
+        m_shapesView->InvalidateView(0);
 }
 
 cMeshObject* CCreatePrimitiveDialog::FirstMeshObject()
@@ -857,7 +857,7 @@ void CCreatePrimitiveDialog::DeleteCurrentShape()
     m_entry->DeleteSession(session);
     EnableShapeControls();
     if (m_shapesView && m_shapesView->GetSafeHwnd())
-        m_shapesView->RequestRedraw(0);
+        m_shapesView->InvalidateView(0);
 }
 
 // ------------------------------------------------------------ closing
