@@ -22,6 +22,9 @@ constexpr GUID kLoftLineClass = {0x0DE6345F, 0xFE18, 0x4858, {0x98, 0x6A, 0xCE, 
 // Ends closer than this make a section polyline a loop.
 constexpr float kClosedSectionTolerance = 1e-5f;
 constexpr std::uint32_t kRegionFlag = 4;
+// A section end is lengthened only by more than this share of the step
+// between the section's points.
+constexpr double kLeastEndStep = 1e-3;
 
 using Vec = t3DPoint<double>;
 
@@ -253,15 +256,31 @@ void AlignSplineSectionEnds(stLoftSections& loft, double margin)
         ts = NormaliseTangent(ts);
         te = NormaliseTangent(te);
         tPolyline<cVertex> section(*curve.GetSectionPolyline());
-        // A tangent with no forward x would put the added point at infinity
-        // or behind the section: that end stays.
-        const double startReach = ts.x > FLT_EPSILON ? ((lows[i] - low) + g) / ts.x : 0.0;
-        const double endReach = te.x > FLT_EPSILON ? ((high - highs[i]) + g) / te.x : 0.0;
-        if (startReach <= FLT_EPSILON)
+        // A cut runs either way along its plane's x axis: a section whose
+        // points run towards smaller x starts at the high end of the range.
+        const bool forward = section.GetLastVertex()->x >= section.GetFirstVertex()->x;
+        const double along = forward ? 1.0 : -1.0;
+        const double startGap = forward ? lows[i] - low : high - highs[i];
+        const double endGap = forward ? high - highs[i] : lows[i] - low;
+        // A section ends where the marked region does: an end moves at most
+        // one step of its own points, which evens the ragged border of a
+        // brushed region without reaching over scan the user left unmarked
+        // (a band that bends or slants would otherwise fill the rectangle
+        // around it).
+        const double step = section.GetLength() / static_cast<double>(section.GetVertexCount() - 1);
+        // A tangent with no x along the section's run would put the added
+        // point at infinity or behind the section: that end stays.
+        const double startReach = along * ts.x > FLT_EPSILON ? std::min(step, (startGap + g) / (along * ts.x)) : 0.0;
+        const double endReach = along * te.x > FLT_EPSILON ? std::min(step, (endGap + g) / (along * te.x)) : 0.0;
+        // Ends that differ by the rounding of their float coordinates are
+        // level already: a point that close would pin the spline's end
+        // tangent to the rounding.
+        const double least = std::max(double(FLT_EPSILON), step * kLeastEndStep);
+        if (startReach <= least)
             section.GetFirstVertex()->flags &= ~kRegionFlag;
         else
             section.InsertVertexAt(0, ExtensionVertex(*section.GetFirstVertex(), ts, -startReach));
-        if (endReach <= FLT_EPSILON)
+        if (endReach <= least)
             section.GetLastVertex()->flags &= ~kRegionFlag;
         else
             section.AddVertex(ExtensionVertex(*section.GetLastVertex(), te, endReach));

@@ -3,7 +3,7 @@
 // plane on the loft's guide curve; the region is cut there, the cut nearest
 // the guide becomes the entry's section curve, and spline sections are then
 // stretched along their end tangents to one common span so the loft through
-// them has straight borders.
+// them has straight borders where the region's are ragged.
 #pragma once
 
 #include "core/polyline.h"
@@ -48,9 +48,10 @@ void GetPolylineXRange(const tPolyline<cVertex>& polyline, double& xmin, double&
 void ResampleCurveEnds(const ST_ISectionCurve& curve, std::int32_t n, t3DPoint<double>& startTangent,
                        t3DPoint<double>& endTangent);
 
-// Lengthens every open spline section along its end tangents so that all
-// reach the common x range of the sections (in their own frames), widened
-// on both sides by margin x the range's width. The added end points carry
-// flag value 4. An end whose tangent has no forward x component is left
-// where it is.
+// Lengthens every open spline section along its end tangents towards the
+// common x range of the sections (in their own frames), widened on both
+// sides by margin x the range's width, whichever way along x the section
+// runs. An end moves at most the mean step between the section's own
+// points. The added end points carry flag value 4. An end whose tangent
+// does not lead outwards along x is left where it is.
 void AlignSplineSectionEnds(stLoftSections& loft, double margin);

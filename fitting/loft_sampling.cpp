@@ -53,8 +53,49 @@ bool SampleInWorld(const ST_ISectionCurve& curve, double fraction, Vec& point, V
 
 bool IsFinitePoint(const Vec& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
+// The direction in which the curve leaves one end, judged over a run of
+// `run` inside that end. The end tangent of a curve through noisy scan
+// points turns with their jitter over their spacing, and a border step
+// longer than a thin section sent the border off the scan; over the run the
+// jitter averages out. A curve at least twice the run long gives its bend
+// too: the direction is the end tangent of the least-squares parabola
+// through its points on the run, so a border continues a round section as
+// smoothly as its own tangent would. A shorter curve's bend is no better
+// known than its noise: the step follows the chord of the run.
+Vec OutwardDirection(const ST_ISectionCurve& curve, const Vec& end, bool atStart, double run)
+{
+    constexpr int kSteps = 64;
+    // Offsets q from the end at chord distances s, and the sums of the
+    // parabola q(s) = a s + b s^2 fitted to them.
+    double s2 = 0.0, s3 = 0.0, s4 = 0.0;
+    Vec sq{0.0, 0.0, 0.0}, s2q{0.0, 0.0, 0.0}, farthest = end;
+    for (int k = 1; k <= kSteps; ++k)
+    {
+        Vec p, t;
+        const double fraction = static_cast<double>(k) / kSteps;
+        if (!SampleInWorld(curve, atStart ? fraction : 1.0 - fraction, p, t))
+            continue;
+        const Vec q{p.x - end.x, p.y - end.y, p.z - end.z};
+        const double s = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
+        s2 += s * s, s3 += s * s * s, s4 += s * s * s * s;
+        sq = {sq.x + s * q.x, sq.y + s * q.y, sq.z + s * q.z};
+        s2q = {s2q.x + s * s * q.x, s2q.y + s * s * q.y, s2q.z + s * s * q.z};
+        farthest = p;
+        if (s >= run)
+            break;
+    }
+    const ST_IWire* wire = curve.GetWire();
+    const double det = s2 * s4 - s3 * s3;
+    if (wire != nullptr && wire->GetLength() >= 2.0 * run && det > 1e-12 * s2 * s4 && std::isfinite(det))
+        // The end leaves inwards along a, so outwards along -a.
+        return UnitTangent({(s2q.x * s3 - sq.x * s4) / det, (s2q.y * s3 - sq.y * s4) / det,
+                            (s2q.z * s3 - sq.z * s4) / det});
+    return UnitTangent({end.x - farthest.x, end.y - farthest.y, end.z - farthest.z});
+}
+
 // Puts the curve through the points (world coordinates) and moves the two
-// outer vertices d beyond its ends along the end tangents.
+// outer vertices d beyond its ends, each in the direction the curve leaves
+// that end over a run of d.
 void ExtendLine(ST_ISectionCurve& curve, const tPolyline<cVertex>& inner, cVertex& first, cVertex& last, double d)
 {
     curve.SetClosed(false);
@@ -68,9 +109,9 @@ void ExtendLine(ST_ISectionCurve& curve, const tPolyline<cVertex>& inner, cVerte
     Vec p0, t0, p1, t1;
     if (!SampleInWorld(curve, 0.0, p0, t0) || !SampleInWorld(curve, 1.0, p1, t1))
         return;
-    t0 = UnitTangent(t0);
-    t1 = UnitTangent(t1);
-    StorePoint(first, {p0.x - d * t0.x, p0.y - d * t0.y, p0.z - d * t0.z});
+    t0 = OutwardDirection(curve, p0, true, d);
+    t1 = OutwardDirection(curve, p1, false, d);
+    StorePoint(first, {p0.x + d * t0.x, p0.y + d * t0.y, p0.z + d * t0.z});
     StorePoint(last, {p1.x + d * t1.x, p1.y + d * t1.y, p1.z + d * t1.z});
 }
 

@@ -21,5 +21,7 @@ bool SampleLoftToGrid(const ST_ISectionCurve* guide, const stLoftSections& sourc
 
 // Fills the border of the grid: the ends of every interior row, then of every
 // column, go a distance d beyond the curve (the template's kind) through the
-// interior points, along its end tangents.
+// interior points, each in the direction the curve leaves that end over a
+// run of d (the end tangent of a curve through noisy scan points would send
+// the border off the scan).
 void ExtendGridBorder(cVertexGrid& grid, ST_ISectionCurve& templateCurve, double distance);
