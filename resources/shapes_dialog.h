@@ -36,6 +36,9 @@
 #define IDC_SHAPES_ALIGN_FRONT 3051
 #define IDC_SHAPES_ALIGN_ORIGIN 3061
 #define IDC_SHAPES_HOST_SAME_PLACE 3064
+// "Create in Dezaz": the default button, which keeps the dialog open (OK,
+// IDOK, transfers the current shape and closes it).
+#define IDC_SHAPES_CREATE 3
 #define IDC_SHAPES_CREATE_ALL 4
 
 // Controls of the Shape page.

@@ -199,7 +199,7 @@ _DialogViewCommand "$T" 32815
 _DialogViewCommand "$T" 32825
 _DialogViewClick "$T" 0.70,0.45 0.72,0.50 0.74,0.55
 _Screenshot "$shots/12 curve network"
-_DialogButton "$T" 1
+_DialogButton "$T" 3
 _List
 SCRIPT
 echo "run.sh: a curve network drawn through the Curves tab (a third host process)"

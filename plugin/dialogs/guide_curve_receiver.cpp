@@ -7,6 +7,7 @@
 #include "plugin/dialogs/shapes_dialog.h"
 #include "shapes/extracted_loft_surface.h"
 #include "shapes/loft_guide.h"
+#include "shapes/loft_surface.h"
 #include "shapes/session_surface.h"
 
 #include <cmath>
@@ -104,9 +105,36 @@ bool ApplyGuideCurveToShape(CCreatePrimitiveDialog& dialog, const tFramePolyline
     std::unique_ptr<ST_ISectionCurve> guide = surface->CreateCurveByClassGuid(CLSID_ST_TSplineCurve);
     if (!guide || !guide->FitToPolyline(frame, local, 0.0, 0))
         return false;
+    // The fit replaces the guide and the sections before it knows whether
+    // anything of the mesh lies along the new guide: what it replaces is kept
+    // so that a failed fit leaves the shape as it was.
+    auto* loft = dynamic_cast<Dezaz_LoftSurface*>(surface);
+    const ST_ISectionCurve* oldGuide = surface->GetProfileCurve();
+    std::unique_ptr<ST_ISectionCurve> keptGuide = oldGuide ? oldGuide->Clone() : nullptr;
+    if (keptGuide)
+        keptGuide->Assign(*oldGuide);
+    Dezaz_LoftSurface kept;
+    if (loft)
+    {
+        kept.SetDirection(&loft->GetParameters());
+        kept.GetParameters().threshold = loft->GetParameters().threshold;
+    }
+    const std::uint8_t keptType = record->m_type;
+
     record->m_type = kLoftGuideCurve;
     surface->SetProfile(guide.get(), 1);
-    const int fitted = record->FitFromMesh(dialog.FirstMesh());
+    if (record->FitFromMesh(dialog.FirstMesh()) == 0)
+    {
+        record->m_type = keptType;
+        if (loft)
+        {
+            loft->SetDirection(&kept.GetParameters());
+            loft->GetParameters().threshold = kept.GetParameters().threshold;
+        }
+        if (keptGuide)
+            surface->SetProfile(keptGuide.get(), 1);
+        return false;
+    }
     dialog.RefreshCurrentShape();
-    return fitted != 0;
+    return true;
 }

@@ -12,7 +12,10 @@
 #include "plugin/registered_messages.h"
 #include "resources/shape_list.h"
 #include "shapes/entities_history.h"
+#include "core/profiled_surface.h"
+#include "core/scene_object.h"
 #include "shapes/extracted_record.h"
+#include "shapes/loft_surface.h"
 #include "shapes/session_surface.h"
 
 BEGIN_MESSAGE_MAP(CVTLListBox, CListBox)
@@ -21,6 +24,18 @@ END_MESSAGE_MAP()
 
 void CVTLListBox::OnRButtonDown(UINT flags, CPoint point)
 {
+    // The menu acts on the current shape: the row under the cursor becomes
+    // current first, as a click would make it.
+    const LRESULT hit = ::SendMessageW(m_hWnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
+    const int row = int(LOWORD(hit));
+    if (HIWORD(hit) == 0 && row != GetCurSel())
+    {
+        SetCurSel(row);
+        if (HWND parent = ::GetParent(m_hWnd); parent && (GetStyle() & LBS_NOTIFY))
+            ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(m_hWnd), LBN_SELCHANGE), LPARAM(m_hWnd));
+        if (!::IsWindow(m_hWnd))
+            return;
+    }
     CListBox::OnRButtonDown(flags, point);
     if (HWND parent = ::GetParent(m_hWnd); parent && ::IsWindow(parent))
         ::PostMessageW(parent, WM_RBUTTON_ON_ENTITIES_LIST, 0, 0);
@@ -39,6 +54,28 @@ BOOL CVTLListBox::PreTranslateMessage(MSG* msg)
                 return TRUE;
         }
     return CListBox::PreTranslateMessage(msg);
+}
+
+void MakeListedShapeCurrent(CCreatePrimitiveDialog& dialog, int index)
+{
+    const std::vector<CSessionSurface*>& listed = dialog.ListedSessions();
+    if (index < 0 || std::size_t(index) >= listed.size() || listed[std::size_t(index)] == dialog.GetCurrentSession())
+        return;
+    CSessionSurface* session = listed[std::size_t(index)];
+    dialog.SetCurrentShape(session);
+    // A shape read from a document comes with its profile or its sections,
+    // not with the surface they make.
+    ISceneObject* object = session->GetSceneObject();
+    auto* profiled = object ? static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
+    const eShapeKind kind = dialog.GetCurrentKind();
+    if (profiled && (kind == eShapeKind::Extruded || kind == eShapeKind::Revolved))
+        profiled->BuildHostSurface();
+    else if (auto* loft = dynamic_cast<Dezaz_LoftSurface*>(profiled); loft && !loft->GetHostSurface())
+        loft->BuildHostSurface();
+    dialog.RefreshCurrentShape();
+    if (kind == eShapeKind::CurveNetwork)
+        if (const int tab = dialog.TabIndexOf(eShapesPage::Curves); tab >= 0)
+            dialog.SelectTab(tab);
 }
 
 UINT RunShapeListMenu(CCreatePrimitiveDialog& dialog)

@@ -26,6 +26,12 @@ private:
     cCPView* m_view = nullptr;
 };
 
+// Makes the shape of the list item current, as choosing it in the list
+// does: a shape read from a document is built again when it has only its
+// profile or sections, and a curve network shows its Curves tab. Nothing
+// for no item or the current shape's.
+void MakeListedShapeCurrent(CCreatePrimitiveDialog& dialog, int index);
+
 // The context menu at the cursor: "Delete ..." asks about the current shape,
 // "Delete All" about all of them. Returns the chosen command, 0 for none.
 UINT RunShapeListMenu(CCreatePrimitiveDialog& dialog);

@@ -308,6 +308,7 @@ void CSubSurfaceDlg::ConfirmDeleteShape()
         return;
     wchar_t text[512];
     std::swprintf(text, 512, L"Are you sure you want to delete '%ls' ?", static_cast<const wchar_t*>(session->GetName()));
-    if (DezazMessageBox(m_hWnd, text, kDeleteCaption, MB_YESNO | MB_ICONQUESTION) != IDNO)
+    // Only a yes deletes: a box closed any other way keeps the shape.
+    if (DezazMessageBox(m_hWnd, text, kDeleteCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
         dialog->DeleteCurrentShape();
 }

@@ -14,6 +14,7 @@
 #include "resources/shapes_dialog.h"
 #include "shapes/dezaz_wire.h"
 #include "shapes/entities_history.h"
+#include "shapes/extracted_loft_surface.h"
 #include "shapes/host_primitives.h"
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -21,6 +22,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
@@ -54,8 +56,9 @@ std::unique_ptr<ON_Brep> PlaneBrep(const cPlane& p)
     return brep;
 }
 
-// Copies of the host curves of a profile: the curve itself, or each segment
-// of a sketch (a network is a sketch of curves).
+// Copies of the host curves of a profile, in the dialog's coordinates: the
+// curve itself, or each segment of a sketch (a network is a sketch of
+// curves). A curve's wire lies in its own plane, which its frame places.
 void CollectProfileCurves(ST_ISectionCurve* curve, std::vector<std::unique_ptr<ON_Curve>>& out, int depth = 0)
 {
     if (!curve)
@@ -71,9 +74,31 @@ void CollectProfileCurves(ST_ISectionCurve* curve, std::vector<std::unique_ptr<O
         return;
     }
     const auto* wire = dynamic_cast<const Dezaz_Wire*>(curve->GetWire());
-    if (wire && wire->GetCurve())
-        if (ON_Curve* copy = wire->GetCurve()->Duplicate())
-            out.emplace_back(copy);
+    if (!wire || !wire->GetCurve())
+        return;
+    std::unique_ptr<ON_Curve> copy(wire->GetCurve()->Duplicate());
+    if (copy && copy->Transform(XformFromFrame(curve->frame)))
+        out.push_back(std::move(copy));
+}
+
+// The free form's surface as host breps, built when the shape has not been
+// drawn or was moved since (its brep cache is empty then) and lofted again
+// when only its sections are known (a shape read from a document).
+bool CollectFreeFormBreps(CSessionSurface& session, std::vector<std::unique_ptr<ON_Brep>>& breps)
+{
+    auto* surface = Query<ON_ISurface>(session, IID_ON_ISurface);
+    if (!surface)
+        return false;
+    const ON_SimpleArray<ON_Brep*>* built = surface->GetBreps();
+    if (!built)
+        if (auto* loft = Query<ST_IProfiledSurface>(session, IID_ST_IProfiledSurface); loft && loft->BuildHostSurface())
+            built = surface->GetBreps();
+    if (!built)
+        return false;
+    for (int i = 0; i < built->Count(); ++i)
+        if ((*built)[i])
+            breps.push_back(std::make_unique<ON_Brep>(*(*built)[i]));
+    return !breps.empty();
 }
 
 // The host breps and curves of a session, in the dialog's coordinates.
@@ -109,15 +134,24 @@ bool CollectSessionGeometry(CSessionSurface& session, std::vector<std::unique_pt
         }
         return true;
     case kSessionKindFreeForm:
+    {
+        if (!CollectFreeFormBreps(session, breps))
+        {
+            wchar_t text[512];
+            std::swprintf(text, 512, kFreeFormNotBuiltMessage, static_cast<const wchar_t*>(session.GetName()));
+            DezazMessageBox(nullptr, text, nullptr, MB_OK);
+            return false;
+        }
+        // The guide curves go along only when the page asks for them.
+        const auto* record = dynamic_cast<const ST_CExtractedLoftSurface*>(session.GetRecord());
+        if (record && record->m_showProfiles != 0)
+            if (auto* profiled = Query<ST_IProfiledSurface>(session, IID_ST_IProfiledSurface))
+                CollectProfileCurves(profiled->GetProfileCurve(), curves);
+        return true;
+    }
     case kSessionKindCurves:
         if (auto* profiled = Query<ST_IProfiledSurface>(session, IID_ST_IProfiledSurface))
             CollectProfileCurves(profiled->GetProfileCurve(), curves);
-        if (kind == kSessionKindFreeForm)
-            if (auto* surface = Query<ON_ISurface>(session, IID_ON_ISurface); surface && surface->CachedBrepCount() > 0)
-                if (const ON_SimpleArray<ON_Brep*>* built = surface->GetBreps())
-                    for (int i = 0; i < built->Count(); ++i)
-                        if ((*built)[i])
-                            breps.push_back(std::make_unique<ON_Brep>(*(*built)[i]));
         return true;
     case kSessionKindRevolved:
     case kSessionKindExtruded:

@@ -15,6 +15,9 @@ class CSessionSurface;
 
 inline constexpr const wchar_t* kSketchNotConnectedMessage =
     L"Can not create surface. Please check if the sketch is connected";
+// A free form whose sections give no surface (%ls: its name).
+inline constexpr const wchar_t* kFreeFormNotBuiltMessage =
+    L"Can not create surface '%ls'. Please rebuild it from the mesh";
 inline constexpr const wchar_t* kHostMeshNotMovedMessage =
     L"The mesh could not be moved: it is no longer a mesh of the active document.";
 

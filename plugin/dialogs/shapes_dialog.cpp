@@ -50,6 +50,7 @@ ON_COMMAND(IDC_SHAPES_DESELECT_ALL, &CCreatePrimitiveDialog::OnDeselectAll)
 ON_COMMAND(IDC_SHAPES_SELECT_ALL, &CCreatePrimitiveDialog::OnSelectAll)
 ON_COMMAND(IDC_SHAPES_UNDO_SELECTION, &CCreatePrimitiveDialog::OnUndoLastSelection)
 ON_COMMAND(IDC_SHAPES_RESET, &CCreatePrimitiveDialog::OnReset)
+ON_COMMAND(IDC_SHAPES_CREATE, &CCreatePrimitiveDialog::OnCreateInDezaz)
 ON_COMMAND(IDC_SHAPES_CREATE_ALL, &CCreatePrimitiveDialog::OnCreateAll)
 ON_COMMAND(IDC_SHAPES_HOW_TO, &CCreatePrimitiveDialog::OnHowTo)
 ON_COMMAND(IDC_SHAPES_DELETE_ALL, &CCreatePrimitiveDialog::OnDeleteAll)
@@ -160,7 +161,7 @@ void CCreatePrimitiveDialog::CancelDialog(bool forced)
     if (IsMeshMoved())
     {
         const int answer = DezazMessageBox(m_hWnd, kMovedMeshQuestion, vtl::kPlugInName, MB_YESNO | MB_ICONQUESTION);
-        if (answer != IDYES || !Mover() || !Mover()(*this, m_meshFrame))
+        if (answer != IDYES || !MoveHostMeshHere())
             ReturnSessionsToHostMesh();
     }
     SaveSettings();
@@ -267,7 +268,7 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
             int id;
             const wchar_t* text;
         } tips[] = {{IDC_SHAPES_NEW_SHAPE, L"Ctrl+N"},
-                    {IDOK, L"Ctrl+R"},
+                    {IDC_SHAPES_CREATE, L"Ctrl+R"},
                     {IDC_SHAPES_PAINT_FILLED, L"Free Hand (Filled) Selection"},
                     {IDC_SHAPES_PAINT, L"Free Hand Selection"},
                     {IDC_SHAPES_LINE, L"Select by drawing a line"},
@@ -333,7 +334,7 @@ void CCreatePrimitiveDialog::SetupControlAnchors()
     layout->SetAnchor(IDC_SHAPES_LIST, 3, 6);
     for (int id : {IDC_SHAPES_TABS, IDC_SHAPES_RESET, IDC_SHAPES_ALIGN_LABEL, IDC_SHAPES_ALIGN_BOTTOM,
                    IDC_SHAPES_ALIGN_RIGHT, IDC_SHAPES_ALIGN_FRONT, IDC_SHAPES_ALIGN_ORIGIN, IDC_SHAPES_HOST_SAME_PLACE,
-                   IDOK, IDC_SHAPES_CREATE_ALL})
+                   IDC_SHAPES_CREATE, IDC_SHAPES_CREATE_ALL})
         layout->SetAnchor(id, 3, 5);
     layout->SetAnchor(IDC_SHAPES_HOW_TO, 5, 3);
     layout->SetAnchor(IDCANCEL, 5, 5);
@@ -388,7 +389,11 @@ void CCreatePrimitiveDialog::StartNewShape()
 
 void CCreatePrimitiveDialog::OnNewShape()
 {
-    StartNewShape();
+    // Without a shape there is nothing to leave: the marks stay for the
+    // shape the user is about to choose.
+    ClearAnnotation();
+    if (m_session)
+        StartNewShape();
 }
 
 bool CCreatePrimitiveDialog::OnViewCommand(UINT id)
@@ -409,10 +414,7 @@ bool CCreatePrimitiveDialog::OnViewCommand(UINT id)
         OnSelectFrontFacingOnly();
         return true;
     case kCmdNewShape: OnNewShape(); return true;
-    case kCmdTransferToHost:
-        if (Transfer() && m_session)
-            Transfer()(*this, m_session);
-        return true;
+    case kCmdTransferToHost: OnCreateInDezaz(); return true;
     default: return false;
     }
 }
@@ -831,10 +833,7 @@ void CCreatePrimitiveDialog::RenameCurrentShape()
 
 void CCreatePrimitiveDialog::OnListSelChange()
 {
-    const int selection = m_list.GetCurSel();
-    if (selection < 0 || std::size_t(selection) >= m_listed.size())
-        return;
-    SetCurrentShape(m_listed[std::size_t(selection)]);
+    MakeListedShapeCurrent(*this, m_list.GetCurSel());
 }
 
 void CCreatePrimitiveDialog::OnDeleteShape()
@@ -892,12 +891,11 @@ void CCreatePrimitiveDialog::OnOK()
             DezazMessageBox(m_hWnd, kMovedMeshQuestion, vtl::kPlugInName, MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDCANCEL)
             return;
-        if (answer != IDYES || !Mover() || !Mover()(*this, m_meshFrame))
+        if (answer != IDYES || !MoveHostMeshHere())
             ReturnSessionsToHostMesh();
     }
     SaveSettings();
-    if (Transfer() && m_session)
-        Transfer()(*this, m_session);
+    OnCreateInDezaz();
     CloseWindow();
 }
 
@@ -910,11 +908,17 @@ void CCreatePrimitiveDialog::OnCancel()
         if (answer == IDCANCEL)
             return;
         // Without a way to move the host mesh, the sessions go back to it.
-        if (answer != IDYES || !Mover() || !Mover()(*this, m_meshFrame))
+        if (answer != IDYES || !MoveHostMeshHere())
             ReturnSessionsToHostMesh();
     }
     SaveSettings();
     CloseWindow();
+}
+
+void CCreatePrimitiveDialog::OnCreateInDezaz()
+{
+    if (Transfer() && m_session)
+        Transfer()(*this, m_session);
 }
 
 void CCreatePrimitiveDialog::OnCreateAll()
@@ -940,19 +944,23 @@ LRESULT CCreatePrimitiveDialog::OnListRightClick(WPARAM, LPARAM)
 
 void CCreatePrimitiveDialog::OnHostSamePlace()
 {
-    if (!IsMeshMoved())
-        return;
-    // The frames say where the sessions are: they are reset only once the
-    // host mesh really moved there.
-    if (!Mover() || !Mover()(*this, m_meshFrame))
-    {
+    if (IsMeshMoved() && !MoveHostMeshHere())
         DezazMessageBox(m_hWnd, kHostMeshNotMovedMessage, vtl::kPlugInName, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
+}
+
+bool CCreatePrimitiveDialog::MoveHostMeshHere()
+{
+    // The frames say where the sessions are: they are reset only once the
+    // host mesh really moved there, and then they must be, or a shape
+    // created afterwards would be mapped back through a move the host mesh
+    // has already made.
+    if (!Mover() || !Mover()(*this, m_meshFrame))
+        return false;
     std::memcpy(m_meshFrame, kIdentity, sizeof m_meshFrame);
     std::memcpy(m_placement, kIdentity, sizeof m_placement);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_RESET), FALSE);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_HOST_SAME_PLACE), FALSE);
+    return true;
 }
 
 void CCreatePrimitiveDialog::OnDestroy()

@@ -153,6 +153,8 @@ public:
     void SelectTab(int index);
     std::vector<std::wstring> TabTitles() const;
     int GetSelectedTab() const { return m_selectedTab; }
+    // The tab of the page, or -1 when it has none.
+    int TabIndexOf(eShapesPage page) const;
     void SetupTabsForKind();
     void OnTabActivated(int oldIndex, int newIndex);
 
@@ -181,6 +183,7 @@ protected:
     afx_msg void OnDeleteShape();
     afx_msg void OnAlignButton(UINT id);
     afx_msg void OnReset();
+    afx_msg void OnCreateInDezaz();
     afx_msg void OnCreateAll();
     afx_msg void OnHowTo();
     afx_msg void OnDeleteAll();
@@ -192,7 +195,6 @@ protected:
 
 private:
     CSubDlgBase* Page(eShapesPage page) const;
-    int TabIndexOf(eShapesPage page) const;
     // Whether the page's tab is the selected one.
     bool IsPageShown(eShapesPage page) const;
     void LayOutPages();
@@ -216,6 +218,9 @@ private:
     void TransformMeshAndSessions(const double m[12]);
     bool IsMeshMoved() const;
     void ReturnSessionsToHostMesh();
+    // Moves the host mesh like the dialog's and, when it moved, resets both
+    // frames; false when it could not be moved.
+    bool MoveHostMeshHere();
     void SaveSettings();
     void CloseWindow();
     void SwitchToExtendMode();

@@ -250,7 +250,7 @@ void CCreatePrimitiveDialog::EnableShapeControls()
     const bool onShapeTab = tab < 0 || (std::size_t(tab) < m_tabPages.size() && m_tabPages[std::size_t(tab)] == eShapesPage::Shape);
     EnableAlignControls(onShapeTab);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_DELETE), session);
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), session);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_CREATE), session);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_CREATE_ALL), m_entry && m_entry->SessionCount() > 0);
 }
 

@@ -246,6 +246,70 @@ TEST_F(ShapeList, RightClickMenuDeletesAllAfterAskingAndDeleteWithoutAShapeDoesN
     EXPECT_FALSE(DeleteAllShapes(*dialog));
 }
 
+// ------------------------------------------------------------ choosing in the list
+
+TEST_F(ShapeList, DeleteFromTheMenuOfARowDeletesThatRowsShape)
+{
+    MakeTwoPlanes();
+    CSessionSurface* first = dialog->ListedSessions()[0];
+    CSessionSurface* second = dialog->ListedSessions()[1];
+    dialog->SetCurrentShape(first);
+    const std::wstring name = static_cast<const wchar_t*>(second->GetName());
+    RECT row{};
+    ::SendMessageW(List(), LB_GETITEMRECT, 1, LPARAM(&row));
+    QueueMenuChoice(ID_SHAPE_LIST_DELETE);
+    QueueAnswer((L"delete '" + name + L"'").c_str(), IDYES);
+    ::SendMessageW(List(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2));
+    PumpMessages();
+    ASSERT_EQ(dialog->ListedSessions().size(), 1u);
+    EXPECT_EQ(dialog->ListedSessions()[0], first);
+    EXPECT_EQ(ItemText(0), std::wstring(static_cast<const wchar_t*>(first->GetName())));
+}
+
+TEST_F(ShapeList, ChoosingACurveNetworkShowsItsCurvesTab)
+{
+    Open(scans::Plane({-80, 35, 210}, scans::Unit({0.2, 0.1, 1.0}), 30, 6, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::CurveNetwork);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::CurveNetwork);
+    Click(IDC_SHAPES_NEW_SHAPE);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::Plane);
+    ::SendMessageW(List(), LB_SETCURSEL, 0, 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(List()));
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::CurveNetwork);
+    ASSERT_GE(dialog->GetSelectedTab(), 0);
+    EXPECT_EQ(dialog->TabTitles()[std::size_t(dialog->GetSelectedTab())], L"Curves");
+}
+
+TEST_F(ShapeList, NewShapeWithoutAShapeKeepsTheMarksAndClearsTheHint)
+{
+    Open(scans::Plane({15, -25, 60}, {0, 0, 1}, 20, 4));
+    Click(IDC_SHAPES_SELECT_ALL);
+    const std::size_t marked = SelectedTriangles();
+    ASSERT_GT(marked, 0u);
+    dialog->ShowAnnotation(L"a hint");
+    Click(IDC_SHAPES_NEW_SHAPE);
+    EXPECT_EQ(SelectedTriangles(), marked);
+    EXPECT_TRUE(dialog->HintText().empty());
+}
+
+TEST_F(ShapeList, OnlyYesDeletesTheCurrentShape)
+{
+    MakeTwoPlanes();
+    dialog->SetCurrentShape(dialog->ListedSessions()[1]);
+    for (INT_PTR answer : {IDCANCEL, IDNO})
+    {
+        QueueAnswer(L"Are you sure you want to delete", answer);
+        Click(IDC_SHAPES_DELETE);
+        EXPECT_EQ(dialog->GetEntry()->SessionCount(), 2u) << answer;
+    }
+    QueueAnswer(L"Are you sure you want to delete", IDYES);
+    Click(IDC_SHAPES_DELETE);
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 1u);
+}
+
 TEST(UpdateNotice, NewerEqualOlderAndNoServerAlwaysPing)
 {
     WNDCLASSW wc{};

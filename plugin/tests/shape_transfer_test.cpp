@@ -299,3 +299,81 @@ TEST_F(ShapeTransfer, NetworkCurvesAfterAnAlignmentLandWhereTheHostMeshIs)
     // The network adds no brep.
     EXPECT_EQ(Breps().size(), 0u);
 }
+
+// ------------------------------------------------------------ after an alignment
+
+TEST_F(ShapeTransfer, OkAfterMovingTheHostMeshCreatesTheCylinderOnTheMovedMesh)
+{
+    Open(scans::Cylinder({400, 250, -120}, scans::Unit({0.3, -0.4, 1.0}), 20.0, 50.0, 64, 12, false, 0.02));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    ASSERT_FALSE(IsIdentityFrame(dialog->GetMeshFrame()));
+    // The dialog's cylinder is where the host mesh goes.
+    const cCylinder aligned = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder();
+    QueueAnswer(kMovedMeshQuestion, IDYES);
+    Click(IDOK);
+    ASSERT_TRUE(dialog->IsClosed());
+
+    const auto breps = Breps();
+    ASSERT_EQ(breps.size(), 1u);
+    const auto* surface = dynamic_cast<const ON_RevSurface*>(OnlySurface(breps[0]));
+    ASSERT_NE(surface, nullptr);
+    const ON_3dPoint from = surface->m_axis.from;
+    const ON_3dVector axis = surface->m_axis.to - from;
+    const double length = std::sqrt(aligned.axis[0] * aligned.axis[0] + aligned.axis[1] * aligned.axis[1] +
+                                    aligned.axis[2] * aligned.axis[2]);
+    for (int c = 0; c < 3; ++c)
+    {
+        EXPECT_NEAR(from[c], aligned.axisPoint[c], 1e-9 * (1.0 + std::fabs(aligned.axisPoint[c])));
+        EXPECT_NEAR(axis[c], aligned.axis[c] / length, 1e-9);
+    }
+    const double* cv = surface->m_curve.CV(0);
+    const ON_3dVector v = ON_3dPoint(cv[0], cv[1], cv[2]) - from;
+    const auto dot = [](const ON_3dVector& a, const ON_3dVector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; };
+    const ON_3dVector radial = v - dot(v, axis) / dot(axis, axis) * axis;
+    EXPECT_NEAR(radial.Length(), aligned.radius, 1e-9 * aligned.radius);
+}
+
+TEST_F(ShapeTransfer, CreateAllAfterAnAlignmentAddsTheFreeFormOfAnotherShape)
+{
+    const scans::Vec centre{-300, 800, 450};
+    Open(scans::CurvedPatch(centre, scans::Unit({0.2, -0.3, 1.0}), 60.0, 30, 3.0, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    Click(IDC_SHAPES_NEW_SHAPE);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::Plane);
+    // The alignment moves the free form, which is not current: nothing
+    // draws it until Create ALL.
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    Click(IDC_SHAPES_CREATE_ALL);
+    const auto breps = Breps();
+    ASSERT_EQ(breps.size(), 2u) << "the plane and the free form";
+    // The free form spans the scan where the host mesh is.
+    const ON_BoundingBox box = breps[0]->Brep()->BoundingBox();
+    const double c[3] = {centre.x, centre.y, centre.z};
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_LT(box.m_min[k], c[k] + 5.0) << k;
+        EXPECT_GT(box.m_max[k], c[k] - 5.0) << k;
+        EXPECT_LT(box.m_max[k] - box.m_min[k], 90.0) << k;
+    }
+}
+
+TEST_F(ShapeTransfer, CreateInDezazKeepsTheDialogOpenForTheNextShapeAndOkCloses)
+{
+    Open(scans::Plane({-40, 60, 15}, scans::Unit({0.1, 0.2, 1.0}), 30, 6, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_CREATE);
+    EXPECT_EQ(Breps().size(), 1u);
+    EXPECT_FALSE(dialog->IsClosed());
+    EXPECT_TRUE(::IsWindow(Window()));
+    EXPECT_EQ(dialog->GetCurrentKind(), eShapeKind::Plane);
+    Click(IDOK);
+    EXPECT_EQ(Breps().size(), 2u);
+    EXPECT_TRUE(dialog->IsClosed());
+}

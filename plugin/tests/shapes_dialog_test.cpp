@@ -190,7 +190,7 @@ TEST_F(ShapesDialog, StartsWithTheShapeTabTheEightKindsAndNothingToAlign)
         EXPECT_EQ(::SendMessageW(combo, CB_GETITEMDATA, WPARAM(i), 0), i);
     EXPECT_EQ(dialog->GetCurrentKind(), eShapeKind::None);
     for (int id : {IDC_SHAPES_RESET, IDC_SHAPES_HOST_SAME_PLACE, IDC_SHAPES_ALIGN_BOTTOM, IDC_SHAPES_ALIGN_ORIGIN,
-                   IDC_SHAPES_DELETE, IDOK})
+                   IDC_SHAPES_DELETE, IDC_SHAPES_CREATE})
         EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_EQ(dialog->GetCurrentSelectionTool(), std::uint32_t(kCmdPaintWand));
     auto* mode = dialog->GetExtendMode();
@@ -239,7 +239,7 @@ TEST_F(ShapesDialog, SelectAllAndCylinderFitsTheScanWithinItsNoise)
     EXPECT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Deviation"}));
     EXPECT_TRUE(Enabled(IDC_SHAPES_ALIGN_BOTTOM));
     EXPECT_FALSE(Enabled(IDC_SHAPES_ALIGN_ORIGIN));
-    EXPECT_TRUE(Enabled(IDOK));
+    EXPECT_TRUE(Enabled(IDC_SHAPES_CREATE));
     // The view's mode shows the cylinder's two handles.
     ASSERT_NE(dialog->GetExtendMode(), nullptr);
     EXPECT_NE(dialog->GetExtendMode()->GetActiveShape(), nullptr);
@@ -510,8 +510,8 @@ TEST_F(ShapesDialog, ClosingWithAMovedMeshAsksAndPutsTheSessionsBackOnNo)
     EXPECT_TRUE(::IsWindow(Window()));
     EXPECT_EQ(std::memcmp(frame, dialog->GetMeshFrame(), sizeof frame), 0);
 
-    // Create in Dezaz asks too (it must not store moved sessions over an
-    // unmoved host mesh); No puts them back and closes.
+    // OK asks too (it must not store moved sessions over an unmoved host
+    // mesh); No puts them back and closes.
     QueueAnswer(L"changed the position", IDNO);
     Click(IDOK);
     EXPECT_TRUE(dialog->IsClosed());
