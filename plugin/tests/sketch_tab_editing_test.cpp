@@ -12,7 +12,7 @@
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/profile_sketch_selection.h"
-#include "render/tests/support/view_turn.h"
+#include "render/tests/support/camera_moves.h"
 #include "shapes/arc_section_curve.h"
 
 #include <cmath>
@@ -83,9 +83,7 @@ protected:
     void TurnAndZoomView()
     {
         testview::TurnView(view, 25.0, 15.0);
-        RECT client{};
-        ::GetClientRect(view->GetSafeHwnd(), &client);
-        viewinput::Wheel(view, POINT{client.right / 2, client.bottom / 2}, 120);
+        testview::ZoomToMiddle(view, 0.6);
         view->Redraw(kFullRedraw);
     }
     // The sketch point under the view's centre.

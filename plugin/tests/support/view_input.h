@@ -31,11 +31,4 @@ inline void Click(C3DView* view, POINT client)
     Inject(view, WM_LBUTTONUP, client);
 }
 
-inline void Wheel(C3DView* view, POINT client, int delta)
-{
-    ::ClientToScreen(view->GetSafeHwnd(), &client);
-    win32::InjectMouseWheel(client, delta);
-    mfc::PumpUntilIdle();
-}
-
 } // namespace viewinput

@@ -1,5 +1,7 @@
-// Turning a 3D view's camera away from where a test put it, as the rotate
-// navigation does: about the screen's axes, the pan kept.
+// Moving a 3D view's camera away from where a test put it, the same way
+// whatever the user's settings: turning about the screen's axes (the pan
+// kept), as the rotate navigation does, and zooming in on the middle, as
+// the rectangle zoom does.
 #pragma once
 
 #include "core/frame_math.h"
@@ -31,6 +33,16 @@ inline void TurnView(C3DView* view, double aboutScreenX, double aboutScreenY)
     t[3] = pan[0], t[7] = pan[1], t[11] = pan[2];
     camera->SetViewTransform(t);
     view->ApplyProjection();
+}
+
+// Zooms in so that the middle `fraction` of the client area fills it.
+inline void ZoomToMiddle(C3DView* view, double fraction)
+{
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const LONG w = client.right - client.left, h = client.bottom - client.top;
+    const LONG dx = LONG(w * (1.0 - fraction) / 2), dy = LONG(h * (1.0 - fraction) / 2);
+    view->ZoomToRectangle(RECT{client.left + dx, client.top + dy, client.right - dx, client.bottom - dy});
 }
 
 } // namespace testview
