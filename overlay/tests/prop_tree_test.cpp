@@ -1,7 +1,9 @@
 #include "overlay/prop_tree.h"
 #include "overlay/prop_tree_number.h"
 
+#include "platform/win32/input.h"
 #include "platform/win32/prompt_script.h"
+#include "platform/win32/tests/support/scroll_bar_probe.h"
 #include "platform/win32/window_snapshot.h"
 
 #include <gtest/gtest.h>
@@ -394,6 +396,38 @@ TEST_F(PropTree, SplitDragAndScrollingStayInTheirBounds)
     EXPECT_EQ(si.nPage, static_cast<UINT>(client.bottom + 1));
     SendMessageW(List(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(tree.GetOrigin(), si.nMax - static_cast<int>(si.nPage) - 21);
+}
+
+// Rows that fit leave the list its whole width; rows that overflow bring
+// the list's scroll bar, which a person's presses on its arrow and track
+// scroll by.
+TEST_F(PropTree, OverflowingRowsShowTheListsScrollBarWhichScrollsThem)
+{
+    RECT window{}, client{};
+    ::GetWindowRect(List(), &window);
+    ::GetClientRect(List(), &client);
+    EXPECT_EQ(client.right, window.right - window.left) << "no bar while the rows fit";
+    for (int i = 0; i < 30; ++i)
+        Add(new CPropTreeItemEdit, heading, L"Row");
+    Paint();
+    ::GetClientRect(List(), &client);
+    ASSERT_EQ(client.right, window.right - window.left - 17);
+    win32::WriteSnapshotIfRequested(dialog.GetSafeHwnd(), "property_tree_scroll_bar");
+    const win32::ClientImage image = win32::ComposeWindowImage(dialog.GetSafeHwnd());
+    POINT strip{window.left + client.right, window.bottom - 17};
+    ::ScreenToClient(dialog.GetSafeHwnd(), &strip);
+    EXPECT_GT(testwin::ArrowInk(image, strip), 5) << "the down arrow";
+    const auto press = [&](POINT at) {
+        win32::InjectMouseMove(at);
+        win32::InjectMouseButton(WM_LBUTTONDOWN, at);
+        win32::InjectMouseButton(WM_LBUTTONUP, at);
+        win32::PumpUntilIdle();
+    };
+    const LONG barX = window.right - 8;
+    press({barX, window.bottom - 8});
+    EXPECT_EQ(tree.GetOrigin(), CPropTreeList::kLineScroll);
+    press({barX, window.bottom - 17 - 10}); // the track below the thumb
+    EXPECT_EQ(tree.GetOrigin(), CPropTreeList::kLineScroll + client.bottom + 1);
 }
 
 TEST_F(PropTree, PaintShowsColumnsBandsAndTheSelectedRow)

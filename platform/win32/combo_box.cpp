@@ -1,10 +1,15 @@
 // The combo box as a drop-down list: a selection field with an arrow, and a
-// list of strings that opens inside the combo's own window below the field
-// (the window is made as tall as field plus list, as callers of the
-// original control do). The user picks with the mouse in the open list or
-// with the arrow keys; each pick tells the parent CBN_SELCHANGE. CB_SETCURSEL
-// tells nobody.
+// list of strings that opens inside the combo's own window below the field.
+// The height a caller gives the combo (as callers of the original control
+// do: field plus list) is the open height; closed, the window is only as
+// tall as its field, so that the controls below it take their own clicks.
+// The user picks with the mouse in the open list or with the arrow keys;
+// each pick tells the parent CBN_SELCHANGE. CB_SETCURSEL tells nobody.
+// WS_VSCROLL belongs to the open list, not to the field: a list with more
+// strings than rows shows a scroll bar at its right, which scrolls it as
+// the wheel does.
 #include "platform/win32/control_internal.h"
+#include "platform/win32/scroll_bar.h"
 #include "platform/win32/window_internal.h"
 
 #include <algorithm>
@@ -19,7 +24,11 @@ struct ComboState : ControlState
 {
     ListItems list;
     bool dropped = false;
-    int top = 0; // first string shown in the open list
+    int top = 0;            // first string shown in the open list
+    bool listBar = false;   // made with WS_VSCROLL: the open list may scroll
+    int thumbGrab = -1;     // while the list's thumb is dragged: where it was taken
+    int openHeight = 0;     // the window's height while the list is open
+    bool sizing = false;    // the combo sets its own height
 };
 
 bool Sorted(HWND hwnd)
@@ -27,11 +36,9 @@ bool Sorted(HWND hwnd)
     return (GetWindowLongPtrW(hwnd, GWL_STYLE) & CBS_SORT) != 0;
 }
 
-int FieldHeight(HWND hwnd)
+int FieldHeight(HWND hwnd, const ComboState& s)
 {
-    RECT c{};
-    GetClientRect(hwnd, &c);
-    return std::min<int>(RowHeight(hwnd) + 6, c.bottom);
+    return std::max(0, std::min<int>(RowHeight(hwnd) + 6, s.openHeight));
 }
 
 int ItemHeight(HWND hwnd)
@@ -39,12 +46,23 @@ int ItemHeight(HWND hwnd)
     return RowHeight(hwnd) + 2;
 }
 
-// Rows that fit under the field.
-int VisibleRows(HWND hwnd)
+// Rows that fit under the field while the list is open.
+int VisibleRows(HWND hwnd, const ComboState& s)
 {
-    RECT c{};
-    GetClientRect(hwnd, &c);
-    return std::max(0, (c.bottom - FieldHeight(hwnd) - 2) / ItemHeight(hwnd));
+    return std::max(0, (s.openHeight - FieldHeight(hwnd, s) - 2) / ItemHeight(hwnd));
+}
+
+// The window's height for the list's state: the field alone while closed.
+void FitHeight(HWND hwnd, ComboState& s)
+{
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    const int height = s.dropped ? s.openHeight : FieldHeight(hwnd, s);
+    if (r.bottom - r.top == height)
+        return;
+    s.sizing = true;
+    SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    s.sizing = false;
 }
 
 void ShowText(HWND hwnd, const ComboState& s)
@@ -54,9 +72,15 @@ void ShowText(HWND hwnd, const ComboState& s)
     SetStoredText(hwnd, text.c_str());
 }
 
+void ClampTop(HWND hwnd, ComboState& s)
+{
+    const int rows = std::max(1, VisibleRows(hwnd, s));
+    s.top = std::clamp(s.top, 0, std::max(0, static_cast<int>(s.list.items.size()) - rows));
+}
+
 void KeepSelectionVisible(HWND hwnd, ComboState& s)
 {
-    const int rows = std::max(1, VisibleRows(hwnd));
+    const int rows = std::max(1, VisibleRows(hwnd, s));
     if (s.list.selected >= 0)
     {
         if (s.list.selected < s.top)
@@ -64,7 +88,48 @@ void KeepSelectionVisible(HWND hwnd, ComboState& s)
         else if (s.list.selected >= s.top + rows)
             s.top = s.list.selected - rows + 1;
     }
-    s.top = std::clamp(s.top, 0, std::max(0, static_cast<int>(s.list.items.size()) - rows));
+    ClampTop(hwnd, s);
+}
+
+int ShownRows(HWND hwnd, const ComboState& s)
+{
+    return std::max(0, std::min(VisibleRows(hwnd, s), static_cast<int>(s.list.items.size()) - s.top));
+}
+
+SCROLLINFO ListScrollInfo(HWND hwnd, const ComboState& s)
+{
+    return SCROLLINFO{sizeof(SCROLLINFO), SIF_ALL, 0, std::max(0, static_cast<int>(s.list.items.size()) - 1),
+                      static_cast<UINT>(std::max(1, VisibleRows(hwnd, s))), s.top, s.top};
+}
+
+// The open list's scroll bar, in client coordinates; inactive (and not
+// shown) while every string has its row.
+ScrollBarParts ListScrollBar(HWND hwnd, const ComboState& s)
+{
+    RECT c{};
+    GetClientRect(hwnd, &c);
+    const int fh = FieldHeight(hwnd, s);
+    const bool overflows = static_cast<int>(s.list.items.size()) > VisibleRows(hwnd, s);
+    if (!s.dropped || !s.listBar || !overflows)
+        return ScrollBarParts{};
+    const RECT bar{c.right - 1 - kScrollBarThickness, fh + 1, c.right - 1, fh + 1 + ShownRows(hwnd, s) * ItemHeight(hwnd)};
+    return LayOutScrollBar(bar, true, ListScrollInfo(hwnd, s));
+}
+
+void ScrollList(HWND hwnd, ComboState& s, int top)
+{
+    s.top = top;
+    ClampTop(hwnd, s);
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void EndThumbDrag(HWND hwnd, ComboState& s)
+{
+    if (s.thumbGrab < 0)
+        return;
+    s.thumbGrab = -1;
+    if (GetCapture() == hwnd)
+        ReleaseCapture();
 }
 
 void SetDropped(HWND hwnd, ComboState& s, bool dropped)
@@ -74,6 +139,9 @@ void SetDropped(HWND hwnd, ComboState& s, bool dropped)
     if (dropped && s.list.items.empty())
         return;
     s.dropped = dropped;
+    if (!dropped)
+        EndThumbDrag(hwnd, s);
+    FitHeight(hwnd, s);
     KeepSelectionVisible(hwnd, s);
     InvalidateRect(hwnd, nullptr, TRUE);
     NotifyParent(hwnd, dropped ? CBN_DROPDOWN : CBN_CLOSEUP);
@@ -131,7 +199,7 @@ void Paint(HWND hwnd, ComboState& s)
     ControlPaint p(hwnd);
     if (!p.dc)
         return;
-    const int fh = FieldHeight(hwnd);
+    const int fh = FieldHeight(hwnd, s);
     RECT field{0, 0, p.client.right, fh};
     // Below the field the window shows nothing until the list opens: those
     // pixels stay clear, so that screenshots show what lies beneath.
@@ -163,16 +231,19 @@ void Paint(HWND hwnd, ComboState& s)
         p.Text(WindowText(hwnd), text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, COLOR_WINDOWTEXT);
     if (!s.dropped)
         return;
-    const int rows = VisibleRows(hwnd);
     const int ih = ItemHeight(hwnd);
-    const int shown = std::min(rows, static_cast<int>(s.list.items.size()) - s.top);
+    const int shown = ShownRows(hwnd, s);
     RECT list{0, fh, p.client.right, fh + 2 + shown * ih};
     p.Fill(list, COLOR_WINDOW);
     p.Frame(list, COLOR_WINDOWFRAME);
+    const ScrollBarParts bar = ListScrollBar(hwnd, s);
+    const LONG rowsRight = bar.active ? bar.bar.left : p.client.right - 1;
+    if (bar.active)
+        DrawScrollBar(p.dc, bar);
     for (int r = 0; r < shown; ++r)
     {
         const int index = s.top + r;
-        RECT row{1, fh + 1 + r * ih, p.client.right - 1, fh + 1 + (r + 1) * ih};
+        RECT row{1, fh + 1 + r * ih, rowsRight, fh + 1 + (r + 1) * ih};
         const bool sel = index == s.list.selected;
         if (sel)
             p.Fill(row, COLOR_HIGHLIGHT);
@@ -220,7 +291,11 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return ItemHeight(hwnd);
     case CB_GETDROPPEDCONTROLRECT:
         if (lParam)
-            GetWindowRect(hwnd, reinterpret_cast<RECT*>(lParam));
+        {
+            auto* r = reinterpret_cast<RECT*>(lParam);
+            GetWindowRect(hwnd, r);
+            r->bottom = r->top + s->openHeight;
+        }
         return TRUE;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS | (s->dropped ? DLGC_WANTALLKEYS : 0);
@@ -231,7 +306,7 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (!IsWindow(hwnd))
             return 0;
         const int y = GET_Y_LPARAM(lParam);
-        const int fh = FieldHeight(hwnd);
+        const int fh = FieldHeight(hwnd, *s);
         if (y < fh)
         {
             SetDropped(hwnd, *s, !s->dropped);
@@ -239,9 +314,24 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         if (!s->dropped)
             return 0;
+        const ScrollBarParts bar = ListScrollBar(hwnd, *s);
+        switch (ScrollBarPartAt(bar, POINT{GET_X_LPARAM(lParam), y}))
+        {
+        case SB_LINEUP: ScrollList(hwnd, *s, s->top - 1); return 0;
+        case SB_LINEDOWN: ScrollList(hwnd, *s, s->top + 1); return 0;
+        case SB_PAGEUP: ScrollList(hwnd, *s, s->top - VisibleRows(hwnd, *s)); return 0;
+        case SB_PAGEDOWN: ScrollList(hwnd, *s, s->top + VisibleRows(hwnd, *s)); return 0;
+        case SB_THUMBTRACK:
+            s->thumbGrab = y - bar.thumb.top;
+            SetCapture(hwnd);
+            return 0;
+        default: break;
+        }
+        if (bar.active && GET_X_LPARAM(lParam) >= bar.bar.left)
+            return 0;
         const int row = (y - fh - 1) / ItemHeight(hwnd);
         const int index = s->top + row;
-        if (row >= 0 && row < VisibleRows(hwnd) && index < static_cast<int>(s->list.items.size()))
+        if (row >= 0 && row < VisibleRows(hwnd, *s) && index < static_cast<int>(s->list.items.size()))
         {
             SetDropped(hwnd, *s, false);
             Pick(hwnd, *s, index);
@@ -250,15 +340,53 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     }
+    case WM_MOUSEMOVE:
+        if (s->thumbGrab >= 0 && s->dropped)
+        {
+            const ScrollBarParts bar = ListScrollBar(hwnd, *s);
+            ScrollList(hwnd, *s, ScrollPosForThumb(bar, ListScrollInfo(hwnd, *s), GET_Y_LPARAM(lParam) - s->thumbGrab));
+        }
+        return 0;
+    case WM_LBUTTONUP:
+        EndThumbDrag(hwnd, *s);
+        return 0;
     case WM_MOUSEWHEEL:
         if (s->dropped)
         {
-            s->top += GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? -1 : 1;
-            KeepSelectionVisible(hwnd, *s);
-            InvalidateRect(hwnd, nullptr, TRUE);
+            ScrollList(hwnd, *s, s->top + (GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? -1 : 1));
             return 0;
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_CREATE:
+    {
+        // The bar is the open list's: the field keeps the combo's width.
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+        s->listBar = (style & WS_VSCROLL) != 0;
+        if (s->listBar)
+            SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>(style & ~WS_VSCROLL));
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        s->openHeight = r.bottom - r.top;
+        s->sizing = true;
+        SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, FieldHeight(hwnd, *s),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        s->sizing = false;
+        return 0;
+    }
+    case WM_WINDOWPOSCHANGING:
+    {
+        // A height from outside taller than the field is the open height
+        // (one of the field alone, as the window reports itself while closed,
+        // keeps it); the window shows it only while the list is open.
+        auto* wp = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (wp && !s->sizing && !(wp->flags & SWP_NOSIZE))
+        {
+            if (wp->cy > FieldHeight(hwnd, *s))
+                s->openHeight = wp->cy;
+            wp->cy = s->dropped ? s->openHeight : FieldHeight(hwnd, *s);
+        }
+        return 0;
+    }
     case WM_KEYDOWN:
     {
         const int count = static_cast<int>(s->list.items.size());

@@ -174,6 +174,7 @@ inline constexpr DWORD LBS_NOTIFY = 0x0001;
 inline constexpr DWORD LBS_SORT = 0x0002;
 inline constexpr DWORD LBS_HASSTRINGS = 0x0040;
 inline constexpr DWORD LBS_NOINTEGRALHEIGHT = 0x0100;
+inline constexpr DWORD LBS_DISABLENOSCROLL = 0x1000;
 inline constexpr DWORD LBS_STANDARD = 0x00A00003;
 inline constexpr UINT LB_ADDSTRING = 0x0180;
 inline constexpr UINT LB_INSERTSTRING = 0x0181;

@@ -3,6 +3,7 @@
 // cursors, mouse activation through the parent chain, text, sizes).
 #include "platform/win32/input.h"
 #include "platform/win32/window_internal.h"
+#include "platform/win32/window_scroll_bars.h"
 
 #include <algorithm>
 
@@ -31,6 +32,8 @@ LRESULT HitTest(HWND hwnd, LPARAM lParam)
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
     if ((style & WS_CAPTION) == WS_CAPTION && c.y < 0)
         return HTCAPTION;
+    if (const LRESULT bar = ScrollBarHitTest(hwnd, p); bar != HTNOWHERE)
+        return bar;
     return HTBORDER;
 }
 
@@ -89,6 +92,12 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NCHITTEST:
         return HitTest(hwnd, lParam);
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCMOUSEMOVE:
+    case WM_NCLBUTTONUP:
+        HandleScrollBarMouse(hwnd, message, wParam, lParam);
+        return 0;
     case WM_RBUTTONUP:
     {
         // The context menu follows the release, in screen coordinates.

@@ -519,14 +519,14 @@ void DestroyWindowSideEffects(HWND hwnd)
         s.lastDownWindow = nullptr;
 }
 
-void BeforeInputDelivered(const QueuedMessage& m)
+LRESULT BeforeInputDelivered(const QueuedMessage& m)
 {
     if (m.vk)
         SetSyncKey(m.vk, m.keyDown);
     UINT msg = m.msg.message;
     HWND hwnd = m.msg.hwnd;
     if (msg < WM_MOUSEFIRST || msg > WM_MOUSELAST || msg == WM_MOUSEWHEEL || !IsWindow(hwnd))
-        return;
+        return HTCLIENT;
     const bool captured = GetCapture() == hwnd;
     LRESULT hit = HTCLIENT;
     if (!captured)
@@ -547,6 +547,7 @@ void BeforeInputDelivered(const QueuedMessage& m)
     if (!captured && IsWindow(hwnd))
         SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
                      MAKELPARAM(static_cast<int>(hit), static_cast<int>(msg)));
+    return hit;
 }
 
 wchar_t CharacterForKey(BYTE vk)

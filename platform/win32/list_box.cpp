@@ -1,6 +1,9 @@
 // The list box: rows of strings with item data and one selected row. A click
 // or an arrow key selects (LBN_SELCHANGE with LBS_NOTIFY), a double click
-// tells LBN_DBLCLK; LB_SETCURSEL and LB_INSERTSTRING tell nobody.
+// tells LBN_DBLCLK; LB_SETCURSEL and LB_INSERTSTRING tell nobody. Made with
+// WS_VSCROLL, it shows its scroll bar while the rows overflow (always with
+// LBS_DISABLENOSCROLL); the bar, the wheel and the page keys scroll it, and
+// a selection is scrolled into view.
 #include "platform/win32/control_internal.h"
 
 #include <algorithm>
@@ -15,6 +18,7 @@ struct ListBoxState : ControlState
 {
     ListItems list;
     int top = 0;
+    bool scrollBar = false; // made with WS_VSCROLL
 };
 
 DWORD StyleOf(HWND hwnd)
@@ -34,9 +38,53 @@ int VisibleRows(HWND hwnd)
     return std::max(1, (c.bottom - 2) / ItemHeight(hwnd));
 }
 
+// The bar shows the rows: its range the items, its page the rows that fit,
+// its position the top row.
+void SyncScrollBar(HWND hwnd, const ListBoxState& s)
+{
+    if (!s.scrollBar)
+        return;
+    SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0,
+                    std::max(0, static_cast<int>(s.list.items.size()) - 1), static_cast<UINT>(VisibleRows(hwnd)),
+                    s.top, 0};
+    if (StyleOf(hwnd) & LBS_DISABLENOSCROLL)
+        info.fMask |= SIF_DISABLENOSCROLL;
+    SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
+}
+
 void ClampTop(HWND hwnd, ListBoxState& s)
 {
     s.top = std::clamp(s.top, 0, std::max(0, static_cast<int>(s.list.items.size()) - VisibleRows(hwnd)));
+    SyncScrollBar(hwnd, s);
+}
+
+void ScrollTo(HWND hwnd, ListBoxState& s, int top)
+{
+    s.top = top;
+    ClampTop(hwnd, s);
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+int ScrollTarget(HWND hwnd, const ListBoxState& s, WORD code)
+{
+    const int rows = VisibleRows(hwnd);
+    switch (code)
+    {
+    case SB_LINEUP: return s.top - 1;
+    case SB_LINEDOWN: return s.top + 1;
+    case SB_PAGEUP: return s.top - rows;
+    case SB_PAGEDOWN: return s.top + rows;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return static_cast<int>(s.list.items.size());
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+    {
+        SCROLLINFO info{sizeof info, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        GetScrollInfo(hwnd, SB_VERT, &info);
+        return info.nTrackPos;
+    }
+    default: return s.top;
+    }
 }
 
 void Select(HWND hwnd, ListBoxState& s, int index, bool notify)
@@ -49,6 +97,7 @@ void Select(HWND hwnd, ListBoxState& s, int index, bool notify)
         s.top = index;
     else if (index >= s.top + VisibleRows(hwnd))
         s.top = index - VisibleRows(hwnd) + 1;
+    ClampTop(hwnd, s);
     InvalidateRect(hwnd, nullptr, TRUE);
     if (changed && notify && (StyleOf(hwnd) & LBS_NOTIFY))
         NotifyParent(hwnd, LBN_SELCHANGE);
@@ -97,6 +146,12 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto* s = StateOf<ListBoxState>(hwnd);
     if (!s)
         return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_CREATE)
+    {
+        s->scrollBar = (StyleOf(hwnd) & WS_VSCROLL) != 0;
+        ClampTop(hwnd, *s);
+        return 0;
+    }
     if (s->list.Handle(message, wParam, lParam, (StyleOf(hwnd) & LBS_SORT) != 0, result))
     {
         if (message == LB_SETCURSEL && result >= 0)
@@ -112,9 +167,7 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case LB_SETTOPINDEX:
         if (!s->list.Valid(wParam))
             return LB_ERR;
-        s->top = static_cast<int>(wParam);
-        ClampTop(hwnd, *s);
-        InvalidateRect(hwnd, nullptr, TRUE);
+        ScrollTo(hwnd, *s, static_cast<int>(wParam));
         return 0;
     case LB_GETITEMHEIGHT:
         return ItemHeight(hwnd);
@@ -163,13 +216,24 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         case VK_END:
             Select(hwnd, *s, static_cast<int>(s->list.items.size()) - 1, true);
             return 0;
+        case VK_PRIOR:
+            Select(hwnd, *s, std::max(0, s->list.selected - std::max(1, VisibleRows(hwnd) - 1)), true);
+            return 0;
+        case VK_NEXT:
+            Select(hwnd, *s,
+                   std::min(static_cast<int>(s->list.items.size()) - 1,
+                            s->list.selected + std::max(1, VisibleRows(hwnd) - 1)),
+                   true);
+            return 0;
         default:
             return 0;
         }
     case WM_MOUSEWHEEL:
-        s->top += GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? -3 : 3;
-        ClampTop(hwnd, *s);
-        InvalidateRect(hwnd, nullptr, TRUE);
+        ScrollTo(hwnd, *s, s->top + (GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? -3 : 3));
+        return 0;
+    case WM_VSCROLL:
+        if (LOWORD(wParam) != SB_ENDSCROLL)
+            ScrollTo(hwnd, *s, ScrollTarget(hwnd, *s, LOWORD(wParam)));
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

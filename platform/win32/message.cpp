@@ -1,6 +1,7 @@
 #include "platform/win32/clock.h"
 #include "platform/win32/input.h"
 #include "platform/win32/window_internal.h"
+#include "platform/win32/window_scroll_bars.h"
 
 #include <algorithm>
 #include <chrono>
@@ -151,7 +152,7 @@ bool TakeMessage(const std::shared_ptr<ThreadQueue>& q, MSG* msg, HWND filter, U
             MAKELONG(static_cast<WORD>(taken.msg.pt.x), static_cast<WORD>(taken.msg.pt.y)));
         q->messageTime = static_cast<LONG>(taken.msg.time);
         if (remove && taken.input)
-            BeforeInputDelivered(taken);
+            TranslateScrollBarInput(*msg, BeforeInputDelivered(taken));
         return true;
     }
     if (InFilter(WM_PAINT, lo, hi))

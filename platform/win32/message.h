@@ -59,6 +59,9 @@ inline constexpr UINT WM_NCPAINT = 0x0085;
 inline constexpr UINT WM_NCACTIVATE = 0x0086;
 inline constexpr UINT WM_GETDLGCODE = 0x0087;
 inline constexpr UINT WM_NCMOUSEMOVE = 0x00A0;
+inline constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
+inline constexpr UINT WM_NCLBUTTONUP = 0x00A2;
+inline constexpr UINT WM_NCLBUTTONDBLCLK = 0x00A3;
 inline constexpr UINT WM_KEYFIRST = 0x0100;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
@@ -127,6 +130,8 @@ inline constexpr LRESULT HTTRANSPARENT = -1;
 inline constexpr LRESULT HTNOWHERE = 0;
 inline constexpr LRESULT HTCLIENT = 1;
 inline constexpr LRESULT HTCAPTION = 2;
+inline constexpr LRESULT HTHSCROLL = 6;
+inline constexpr LRESULT HTVSCROLL = 7;
 inline constexpr LRESULT HTBORDER = 18;
 
 // Packed points of mouse messages (signed 16-bit halves).

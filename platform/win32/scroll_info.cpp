@@ -1,8 +1,10 @@
-// Scroll information per window and bar. Windows' bars are not drawn (they
-// sit in the non-client area, which the images do not show); programs read
-// and set them, and tests post WM_VSCROLL and WM_HSCROLL as a person's
-// clicks on them would.
+// Scroll information per window and bar. A window's bars sit beside its
+// client area: the screen's composition draws them from this information
+// (window_scroll_bars.cpp). Setting a range that needs scrolling shows the
+// bar, one that does not hides it (or, with SIF_DISABLENOSCROLL, leaves it
+// shown and inactive), and the client area gives or takes the bar's room.
 #include "platform/win32/controls.h"
+#include "platform/win32/scroll_bar.h"
 #include "platform/win32/window.h"
 
 #include <algorithm>
@@ -19,7 +21,6 @@ struct Bar
     UINT page = 0;
     int pos = 0;
     int trackPos = 0;
-    bool shown = true;
 };
 
 struct ScrollTable
@@ -57,29 +58,72 @@ int ClampPos(const Bar& b, long long pos)
     return static_cast<int>(std::clamp<long long>(pos, b.minPos, high));
 }
 
+// Stores what the info's mask names; the position is clamped. Returns it.
+int StoreInfo(Bar& b, const SCROLLINFO& info)
+{
+    if (info.fMask & SIF_RANGE)
+    {
+        b.minPos = info.nMin;
+        b.maxPos = std::max(info.nMin, info.nMax);
+    }
+    if (info.fMask & SIF_PAGE)
+    {
+        const long long span = static_cast<long long>(b.maxPos) - b.minPos + 1;
+        b.page = static_cast<UINT>(std::min<long long>(info.nPage, span));
+    }
+    if (info.fMask & SIF_POS)
+        b.pos = info.nPos;
+    b.pos = ClampPos(b, b.pos);
+    return b.pos;
+}
+
+// Shows or hides a window's own bar; the client area follows.
+void ShowWindowBar(HWND hwnd, int bar, bool show)
+{
+    const DWORD flag = bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL;
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+    if (((style & flag) != 0) == show)
+        return;
+    SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>(show ? style | flag : style & ~flag));
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
 } // namespace
+
+namespace win32::detail
+{
+
+void SetScrollTrackPos(HWND hwnd, int bar, int pos)
+{
+    if (!ValidBar(hwnd, bar))
+        return;
+    ScrollTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    Bar& b = t.bars[{hwnd, bar}];
+    b.trackPos = std::clamp(pos, b.minPos, std::max(b.minPos, ClampPos(b, b.maxPos)));
+}
+
+} // namespace win32::detail
 
 int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL)
 {
     if (!ValidBar(hwnd, bar) || !info)
         return 0;
-    ScrollTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    Bar& b = t.bars[{hwnd, bar}];
-    if (info->fMask & SIF_RANGE)
+    bool needed = false;
+    int pos = 0;
     {
-        b.minPos = info->nMin;
-        b.maxPos = std::max(info->nMin, info->nMax);
+        ScrollTable& t = Table();
+        std::lock_guard<std::mutex> guard(t.lock);
+        Bar& b = t.bars[{hwnd, bar}];
+        pos = StoreInfo(b, *info);
+        const long long range = static_cast<long long>(b.maxPos) - b.minPos + 1;
+        needed = range > 1 && (b.page == 0 || static_cast<long long>(b.page) < range);
     }
-    if (info->fMask & SIF_PAGE)
-    {
-        const long long span = static_cast<long long>(b.maxPos) - b.minPos + 1;
-        b.page = static_cast<UINT>(std::min<long long>(info->nPage, span));
-    }
-    if (info->fMask & SIF_POS)
-        b.pos = info->nPos;
-    b.pos = ClampPos(b, b.pos);
-    return b.pos;
+    if ((bar == SB_VERT || bar == SB_HORZ) && (info->fMask & (SIF_RANGE | SIF_PAGE)))
+        if (needed || !(info->fMask & SIF_DISABLENOSCROLL))
+            ShowWindowBar(hwnd, bar, needed);
+    return pos;
 }
 
 BOOL GetScrollInfo(HWND hwnd, int bar, SCROLLINFO* info)
@@ -139,14 +183,11 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show)
 {
     if (!IsWindow(hwnd))
         return FALSE;
-    ScrollTable& t = Table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    if (bar == SB_BOTH)
-    {
-        t.bars[{hwnd, SB_HORZ}].shown = show != FALSE;
-        t.bars[{hwnd, SB_VERT}].shown = show != FALSE;
-    }
-    else
-        t.bars[{hwnd, bar}].shown = show != FALSE;
+    if (bar == SB_CTL)
+        return ShowWindow(hwnd, show ? SW_SHOW : SW_HIDE), TRUE;
+    if (bar == SB_VERT || bar == SB_BOTH)
+        ShowWindowBar(hwnd, SB_VERT, show != FALSE);
+    if (bar == SB_HORZ || bar == SB_BOTH)
+        ShowWindowBar(hwnd, SB_HORZ, show != FALSE);
     return TRUE;
 }

@@ -1,4 +1,5 @@
 #include "platform/win32/gdi.h"
+#include "platform/win32/scroll_bar.h"
 #include "platform/win32/window_internal.h"
 
 #include <algorithm>
@@ -205,9 +206,9 @@ RECT NonClientInsets(DWORD style, DWORD exStyle)
     if ((style & WS_CAPTION) == WS_CAPTION)
         in.top += 20;
     if (style & WS_VSCROLL)
-        in.right += 17;
+        in.right += win32::detail::kScrollBarThickness;
     if (style & WS_HSCROLL)
-        in.bottom += 17;
+        in.bottom += win32::detail::kScrollBarThickness;
     return in;
 }
 

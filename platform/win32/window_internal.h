@@ -162,8 +162,9 @@ void SetStoredText(HWND hwnd, LPCWSTR text);
 std::wstring StoredText(HWND hwnd);
 RECT MonitorWorkAreaFor(const RECT& windowRect);
 void DropFocusAndCaptureInside(HWND hwnd);
-// Input taken from the queue: key state, hit test, cursor and activation.
-void BeforeInputDelivered(const QueuedMessage& q);
+// Input taken from the queue: key state, hit test, cursor and activation;
+// returns the hit code of a mouse message (HTCLIENT for others).
+LRESULT BeforeInputDelivered(const QueuedMessage& q);
 bool PostInput(const QueuedMessage& m);
 wchar_t CharacterForKey(BYTE vk);
 

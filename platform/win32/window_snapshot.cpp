@@ -1,6 +1,7 @@
 #include "platform/win32/window_snapshot.h"
 
 #include "platform/win32/message.h"
+#include "platform/win32/window_scroll_bars.h"
 
 #include <cairo.h>
 
@@ -66,6 +67,7 @@ void ComposeChildren(HWND parent, HWND root, ClientImage& out)
                 }
             }
         }
+        win32::detail::DrawWindowScrollBars(child, root, out);
         ComposeChildren(child, root, out);
     }
 }

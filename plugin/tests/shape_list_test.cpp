@@ -2,7 +2,9 @@
 // once-per-load update check of the shapes dialog, against a loopback
 // server only.
 #include "core/update_checker.h"
+#include "platform/win32/input.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/tests/support/scroll_bar_probe.h"
 #include "platform/wininet/tests/support/loopback_http_server.h"
 #include "plugin/dialogs/help_topics.h"
 #include "plugin/dialogs/shape_list.h"
@@ -216,6 +218,58 @@ TEST_F(ShapeList, TheSelectedShapeShowsItsNameInTheSelectionColours)
         RowInk(Window(), List(), 1, GetSysColor(COLOR_WINDOWTEXT), &window, GetSysColor(COLOR_WINDOW));
     EXPECT_EQ(plain, selected);
     EXPECT_EQ(std::size_t(std::count(plain.begin(), plain.end(), true)) + window, plain.size());
+}
+
+// Seven shapes overflow the list's rows: it shows its scroll bar, whose
+// arrow and thumb (pressed as a person would, through the queue) bring
+// every shape into view.
+TEST_F(ShapeList, SevenShapesShowTheListsScrollBarWhichReachesEachOfThem)
+{
+    Open(scans::Plane({40, -25, 300}, {0.1, 0.2, 1.0}, 30, 6, 0.01));
+    for (int i = 0; i < 7; ++i)
+    {
+        Click(IDC_SHAPES_SELECT_ALL);
+        ChooseKind(eShapeKind::Plane);
+        ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    }
+    ASSERT_EQ(::SendMessageW(List(), LB_GETCOUNT, 0, 0), 7);
+    const int rows = [&] {
+        RECT c{};
+        ::GetClientRect(List(), &c);
+        return int((c.bottom - 2) / ::SendMessageW(List(), LB_GETITEMHEIGHT, 0, 0));
+    }();
+    ASSERT_LT(rows, 7);
+    EXPECT_EQ(::SendMessageW(List(), LB_GETTOPINDEX, 0, 0), 7 - rows) << "the selected last shape is in view";
+    // The bar beside the rows: its arrows' ink in the list's window strip.
+    RECT window{}, client{};
+    ::GetWindowRect(List(), &window);
+    ::GetClientRect(List(), &client);
+    POINT bar{client.right, 0}; // the bar's top left, beside the rows
+    ::ClientToScreen(List(), &bar);
+    ASSERT_EQ(window.right - bar.x, 17 + 1) << "room for the bar inside the border";
+    POINT strip = bar;
+    ::ScreenToClient(Window(), &strip);
+    Snapshot("seven_shapes");
+    const win32::ClientImage image = win32::ComposeWindowImage(Window());
+    EXPECT_GT(testwin::ArrowInk(image, strip), 5) << "the up arrow";
+
+    const auto press = [&](POINT down, POINT up) {
+        win32::InjectMouseMove(down);
+        win32::InjectMouseButton(WM_LBUTTONDOWN, down);
+        PumpMessages();
+        win32::InjectMouseMove(up);
+        win32::InjectMouseButton(WM_LBUTTONUP, up);
+        PumpMessages();
+    };
+    const LONG barX = bar.x + 8, barBottom = bar.y + client.bottom;
+    press({barX, bar.y + 8}, {barX, bar.y + 8});
+    EXPECT_EQ(::SendMessageW(List(), LB_GETTOPINDEX, 0, 0), 7 - rows - 1) << "the up arrow scrolls a row";
+    press({barX, barBottom - 8}, {barX, barBottom - 8});
+    EXPECT_EQ(::SendMessageW(List(), LB_GETTOPINDEX, 0, 0), 7 - rows) << "the down arrow scrolls back";
+    // The thumb, now at the track's end, dragged to its start.
+    press({barX, barBottom - 17 - 3}, {barX, bar.y - 40});
+    EXPECT_EQ(::SendMessageW(List(), LB_GETTOPINDEX, 0, 0), 0);
+    EXPECT_EQ(::SendMessageW(List(), LB_GETCURSEL, 0, 0), 6) << "scrolling leaves the selection";
 }
 
 TEST_F(ShapeList, RightClickMenuDeletesAllAfterAskingAndDeleteWithoutAShapeDoesNothing)

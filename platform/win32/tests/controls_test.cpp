@@ -1,6 +1,7 @@
 #include "recording_window.h"
 
 #include "platform/win32/prompt_script.h"
+#include "platform/win32/tests/support/scroll_bar_probe.h"
 #include "platform/win32/window_snapshot.h"
 
 #include <gtest/gtest.h>
@@ -226,6 +227,51 @@ TEST_F(Controls, ListBoxTrackbarAndTabsNotifyOnlyForTheUser)
     EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 0);
     SendMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(second.left + 3, second.top + 3));
     EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 1);
+}
+
+// A combo's WS_VSCROLL belongs to its open list: the field keeps the whole
+// width, and a list with more strings than rows shows a bar at its right
+// that scrolls it, as the wheel does, whatever is selected.
+TEST_F(Controls, AComboListLongerThanItsRowsScrollsByItsBarAndTheWheel)
+{
+    HWND combo = Make(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL, 20, 10, 10, 150, 100);
+    for (int i = 0; i < 12; ++i)
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>((L"Step " + std::to_wstring(i)).c_str()));
+    RECT client{};
+    GetClientRect(combo, &client);
+    const int item = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0));
+    const int field = item + 4;
+    EXPECT_EQ(client.right, 150) << "no room kept for a bar beside the field";
+    EXPECT_EQ(client.bottom, field) << "closed, the controls below take their clicks";
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    GetClientRect(combo, &client);
+    EXPECT_EQ(client.bottom, 100) << "open, as tall as it was made";
+    const int rows = (client.bottom - field - 2) / item;
+    ASSERT_LT(rows, 12);
+    const int barX = 150 - 1 - 17 / 2, listBottom = field + 1 + rows * item;
+    // The string in the open list's first row, picked by a click on it.
+    const auto firstShown = [&] {
+        Click(combo, 20, field + 1 + item / 2);
+        return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    };
+    const win32::ClientImage image = win32::ComposeWindowImage(parent);
+    win32::WriteSnapshotIfRequested(parent, "combo_list_scroll_bar");
+    EXPECT_GT(testwin::ArrowInk(image, POINT{10 + 150 - 1 - 17, 10 + field + 1}), 5) << "the up arrow of a bar";
+    Click(combo, barX, listBottom - 4); // the down arrow
+    EXPECT_EQ(firstShown(), 1);
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageW(combo, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    SendMessageW(combo, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    EXPECT_EQ(firstShown(), 3) << "the wheel scrolls past the selection";
+    // From the top, the thumb dragged to the bar's end shows the last strings.
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    for (int i = 0; i < 5; ++i)
+        SendMessageW(combo, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    SendMessageW(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(barX, field + 1 + 17 + 3));
+    SendMessageW(combo, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(barX, listBottom + 40));
+    SendMessageW(combo, WM_LBUTTONUP, 0, MAKELPARAM(barX, listBottom + 40));
+    EXPECT_TRUE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+    EXPECT_EQ(firstShown(), 12 - rows);
 }
 
 TEST_F(Controls, ScrollPositionsAreClampedToRangeMinusPage)
