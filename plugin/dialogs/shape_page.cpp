@@ -21,6 +21,7 @@
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 #include <memory>
@@ -34,6 +35,7 @@ ON_COMMAND(IDC_SHAPE_PAGE_REBUILD, &CSubSurfaceDlg::OnRebuildButton)
 ON_COMMAND(IDC_SHAPE_PAGE_VERTICAL, &CSubSurfaceDlg::OnVerticalButton)
 ON_COMMAND(IDC_SHAPE_PAGE_HORIZONTAL, &CSubSurfaceDlg::OnHorizontalButton)
 ON_COMMAND(IDC_SHAPES_UNDO_SELECTION, &CSubSurfaceDlg::OnUndoSelectionButton)
+ON_WM_SIZE()
 END_MESSAGE_MAP()
 
 namespace
@@ -159,7 +161,67 @@ BOOL CSubSurfaceDlg::OnInitDialog()
     }
     m_tree.Create(WS_CHILD | WS_VISIBLE | PTS_NOTIFY, r, this, IDC_SHAPE_PAGE_TREE);
     m_tree.DeleteAllItems();
+    // The template's spacing: the buttons' row below the tree, the page's
+    // edge below the row.
+    RECT page{}, row{};
+    ::GetClientRect(m_hWnd, &page);
+    if (ButtonRow(row))
+    {
+        m_rowGap = std::max<LONG>(0, row.top - r.bottom);
+        m_bottomMargin = std::max<LONG>(0, page.bottom - row.bottom);
+    }
+    LayOutPage(page.right, page.bottom);
     return TRUE;
+}
+
+bool CSubSurfaceDlg::ButtonRow(RECT& row) const
+{
+    row = RECT{0, 0, 0, 0};
+    bool any = false;
+    for (int id : {IDC_SHAPE_PAGE_REBUILD, IDC_SHAPE_PAGE_VERTICAL, IDC_SHAPE_PAGE_HORIZONTAL})
+        if (HWND button = ::GetDlgItem(m_hWnd, id))
+        {
+            RECT r{};
+            ::GetWindowRect(button, &r);
+            ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+            if (any)
+                ::UnionRect(&row, &row, &r);
+            else
+                row = r;
+            any = true;
+        }
+    return any;
+}
+
+void CSubSurfaceDlg::OnSize(UINT type, int cx, int cy)
+{
+    CSubDlgBase::OnSize(type, cx, cy);
+    LayOutPage(cx, cy);
+}
+
+void CSubSurfaceDlg::LayOutPage(int cx, int cy)
+{
+    // The tree takes the page's width and all its height above the buttons'
+    // row, which keeps to the page's bottom: the shapes dialog gives its
+    // pages the room of its largest one.
+    if (!m_tree.GetSafeHwnd())
+        return;
+    RECT row{};
+    LONG treeBottom = cy;
+    if (ButtonRow(row))
+    {
+        const LONG shift = (cy - m_bottomMargin) - row.bottom;
+        for (int id : {IDC_SHAPE_PAGE_REBUILD, IDC_SHAPE_PAGE_VERTICAL, IDC_SHAPE_PAGE_HORIZONTAL})
+            if (HWND button = ::GetDlgItem(m_hWnd, id))
+            {
+                RECT r{};
+                ::GetWindowRect(button, &r);
+                ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+                ::SetWindowPos(button, nullptr, r.left, r.top + shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        treeBottom = row.top + shift - m_rowGap;
+    }
+    m_tree.MoveWindow(0, 0, cx, std::max<LONG>(0, treeBottom));
 }
 
 void CSubSurfaceDlg::PostNcDestroy()

@@ -55,12 +55,19 @@ protected:
     afx_msg void OnVerticalButton() { OnVertical(); }
     afx_msg void OnHorizontalButton() { OnHorizontal(); }
     afx_msg void OnUndoSelectionButton();
+    afx_msg void OnSize(UINT type, int cx, int cy);
     void PostNcDestroy() override;
     DECLARE_MESSAGE_MAP()
 
 private:
     // The direction constraint (components FLT_MAX are left to the fit).
     void ConstrainDirection(bool vertical);
+    // The rectangle around the page's buttons in its client coordinates;
+    // false when it has none.
+    bool ButtonRow(RECT& row) const;
+    void LayOutPage(int cx, int cy);
 
     CPropTree m_tree;
+    LONG m_rowGap = 0;
+    LONG m_bottomMargin = 0;
 };

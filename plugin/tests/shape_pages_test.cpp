@@ -36,6 +36,47 @@ void ChangeRow(CSubSurfaceDlg& page, CPropTreeItem* item)
     ::SendMessageW(page.GetSafeHwnd(), WM_NOTIFY, IDC_SHAPE_PAGE_TREE, LPARAM(&notify));
 }
 
+// The Shape page gets the room of the dialog's largest page: its tree takes
+// all of it above the buttons, which keep to the page's bottom, and a
+// cylinder's rows all show.
+TEST_F(ShapesDialog, TheShapePagesTreeFillsThePageAboveItsButtons)
+{
+    Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTree& tree = page.GetPropertyTree();
+    const auto inPage = [&](HWND window) {
+        RECT r{};
+        ::GetWindowRect(window, &r);
+        ::MapWindowPoints(nullptr, page.GetSafeHwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    Snapshot("shape_page_tree");
+    RECT client{};
+    ::GetClientRect(page.GetSafeHwnd(), &client);
+    const RECT t = inPage(tree.GetSafeHwnd());
+    const RECT rebuild = inPage(::GetDlgItem(page.GetSafeHwnd(), IDC_SHAPE_PAGE_REBUILD));
+    const RECT horizontal = inPage(::GetDlgItem(page.GetSafeHwnd(), IDC_SHAPE_PAGE_HORIZONTAL));
+    EXPECT_EQ(t.left, 0);
+    EXPECT_EQ(t.top, 0);
+    EXPECT_EQ(t.right, client.right);
+    EXPECT_GT(rebuild.top, t.bottom);
+    EXPECT_LT(rebuild.top - t.bottom, 10);
+    EXPECT_GT(client.bottom - rebuild.bottom, 0);
+    EXPECT_LT(client.bottom - rebuild.bottom, 10);
+    EXPECT_LE(horizontal.right, client.right);
+    // Every row of the cylinder in view.
+    long long rows = 0;
+    for (CPropTreeItem* c = tree.GetRootItem()->GetChild(); c; c = c->GetSibling())
+        rows += c->GetTotalHeight();
+    RECT list{};
+    ::GetClientRect(tree.GetListWindow(), &list);
+    EXPECT_GT(rows, 200);
+    EXPECT_LE(rows, list.bottom);
+}
+
 TEST_F(ShapesDialog, VerticalAndHorizontalRefitAPlaneUnderTheirConstraint)
 {
     // A wall leaning by about 9 degrees.
