@@ -18,6 +18,9 @@
 namespace
 {
 
+// Region points are written and read this many at a time.
+constexpr std::uint32_t kRegionPointBlock = 1024;
+
 // {6E0C7D43-8E2B-4C55-9A1D-2F8B3E6C9D71}: the base's own id, which no
 // document holds.
 constexpr GUID kUndefinedSessionId = {0x6E0C7D43, 0x8E2B, 0x4C55, {0x9A, 0x1D, 0x2F, 0x8B, 0x3E, 0x6C, 0x9D, 0x71}};
@@ -387,10 +390,15 @@ bool CSessionSurface::Write(ON_BinaryArchive& archive)
     if (!archive.WriteUuid(m_classId) || !archive.WriteString(GetName()) ||
         !archive.WriteInt(static_cast<int>(count)))
         return false;
-    for (std::uint32_t i = 0; i < count; ++i)
+    // The points' coordinates a block at a time: the same floats in the same
+    // order as one write each.
+    float block[3 * kRegionPointBlock];
+    for (std::uint32_t first = 0; first < count; first += kRegionPointBlock)
     {
-        const cVertex* p = m_region.GetVertex(i);
-        if (!archive.WriteFloat(p->x) || !archive.WriteFloat(p->y) || !archive.WriteFloat(p->z))
+        const std::uint32_t n = std::min(kRegionPointBlock, count - first);
+        for (std::uint32_t i = 0; i < n; ++i)
+            std::memcpy(block + 3 * i, m_region.GetVertex(first + i)->Position(), 3 * sizeof(float));
+        if (!archive.WriteFloat(3 * std::size_t{n}, block))
             return false;
     }
     CDezazBinStream stream(&archive);
@@ -407,17 +415,22 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
     int count = 0;
     if (!archive.ReadInt(&count) || count < 0)
         return false;
-    // Points are read one at a time: a count from a damaged file allocates
-    // no more than the bytes that are really there.
+    // Points are read a block at a time: a count from a damaged file
+    // allocates no more than a block beyond the bytes that are really there.
     ClearRegion();
-    for (int i = 0; i < count; ++i)
+    float block[3 * kRegionPointBlock];
+    for (std::uint32_t first = 0; first < static_cast<std::uint32_t>(count); first += kRegionPointBlock)
     {
-        float p[3];
-        if (!archive.ReadFloat(&p[0]) || !archive.ReadFloat(&p[1]) || !archive.ReadFloat(&p[2]))
+        const std::uint32_t n = std::min(kRegionPointBlock, static_cast<std::uint32_t>(count) - first);
+        if (!archive.ReadFloat(3 * std::size_t{n}, block))
             return false;
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-            return false;
-        AppendRegionPoint(p);
+        for (std::uint32_t i = 0; i < n; ++i)
+        {
+            const float* p = block + 3 * i;
+            if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+                return false;
+            AppendRegionPoint(p);
+        }
     }
     m_region.UpdateBoundingBox();
     DeferSearchTree();

@@ -1,5 +1,8 @@
 #include "platform/geometry/binary_archive.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -168,6 +171,39 @@ bool ON_BinaryArchive::WriteFloat(float value)
     return WriteByte(sizeof b, b);
 }
 
+bool ON_BinaryArchive::WriteFloat(std::size_t count, const float* values)
+{
+    if (count > SIZE_MAX / 4 || (count > 0 && !values))
+        return false;
+    if constexpr (std::endian::native == std::endian::little)
+        return WriteByte(4 * count, values);
+    std::vector<std::uint8_t> bytes(4 * count);
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, values + i, 4);
+        PutLE(bytes.data() + 4 * i, bits, 4);
+    }
+    return WriteByte(bytes.size(), bytes.data());
+}
+
+bool ON_BinaryArchive::ReadFloat(std::size_t count, float* values)
+{
+    if (count > SIZE_MAX / 4 || (count > 0 && !values))
+        return false;
+    if constexpr (std::endian::native == std::endian::little)
+        return ReadByte(4 * count, values);
+    std::vector<std::uint8_t> bytes(4 * count);
+    if (!ReadByte(bytes.size(), bytes.data()))
+        return false;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const auto bits = static_cast<std::uint32_t>(GetLE(bytes.data() + 4 * i, 4));
+        std::memcpy(values + i, &bits, 4);
+    }
+    return true;
+}
+
 bool ON_BinaryArchive::ReadFloat(float* value)
 {
     std::uint8_t b[4];
@@ -322,10 +358,21 @@ bool ON_MemoryArchive::Internal_Read(std::size_t count, void* bytes)
 bool ON_MemoryArchive::Internal_Write(std::size_t count, const void* bytes)
 {
     const auto pos = static_cast<std::size_t>(CurrentPosition());
-    if (pos + count > m_buffer.size())
-        m_buffer.resize(pos + count);
-    std::memcpy(m_buffer.data() + pos, bytes, count);
+    const auto* b = static_cast<const std::uint8_t*>(bytes);
+    // Appending grows the buffer without filling it with zeros first.
+    const std::size_t over = std::min(count, m_buffer.size() - std::min(pos, m_buffer.size()));
+    if (over > 0)
+        std::memcpy(m_buffer.data() + pos, b, over);
+    m_buffer.insert(m_buffer.end(), b + over, b + count);
     return true;
+}
+
+std::vector<std::uint8_t> ON_MemoryArchive::ReleaseBuffer()
+{
+    std::vector<std::uint8_t> bytes;
+    bytes.swap(m_buffer);
+    ResetPosition(0);
+    return bytes;
 }
 
 bool ON_MemoryArchive::Internal_Seek(std::uint64_t)

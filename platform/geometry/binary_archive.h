@@ -59,6 +59,10 @@ public:
     bool ReadInt(int* value);
     bool WriteFloat(float value);
     bool ReadFloat(float* value);
+    // `count` floats in a row, as `count` single writes or reads would give,
+    // all or nothing.
+    bool WriteFloat(std::size_t count, const float* values);
+    bool ReadFloat(std::size_t count, float* values);
     bool WriteDouble(double value);
     bool ReadDouble(double* value);
     bool WriteByte(std::size_t count, const void* bytes);
@@ -110,6 +114,8 @@ public:
     ON_MemoryArchive(const void* bytes, std::size_t size);
 
     const std::vector<std::uint8_t>& Buffer() const { return m_buffer; }
+    // Hands the bytes over without a copy; the archive is empty afterwards.
+    std::vector<std::uint8_t> ReleaseBuffer();
 
 protected:
     bool Internal_Read(std::size_t count, void* bytes) override;

@@ -242,6 +242,31 @@ TEST(BinaryArchive, SeekStaysInsideTheData)
     EXPECT_EQ(i, 5);
 }
 
+TEST(BinaryArchive, FloatRunsAreTheSingleFloatsInARowAllOrNothing)
+{
+    const float values[3] = {1.0f, -0.1f, 3e38f};
+    ON_MemoryArchive singles, run;
+    for (const float v : values)
+        ASSERT_TRUE(singles.WriteFloat(v));
+    ASSERT_TRUE(run.WriteInt(7) && run.WriteFloat(1, values));
+    // A run written over the end of the data: the first float overwrites,
+    // the others extend.
+    ASSERT_TRUE(run.SeekFromCurrentPosition(-4));
+    ASSERT_TRUE(run.WriteFloat(3, values));
+    const std::vector<std::uint8_t> tail(run.Buffer().begin() + 4, run.Buffer().end());
+    EXPECT_EQ(tail, singles.Buffer());
+
+    ON_MemoryArchive r(run.Buffer().data(), run.Buffer().size());
+    ASSERT_TRUE(r.SeekFromCurrentPosition(4));
+    float read[4] = {9, 9, 9, 9};
+    EXPECT_FALSE(r.ReadFloat(4, read)) << "one float more than there is";
+    EXPECT_EQ(read[0], 9.0f);
+    EXPECT_EQ(r.CurrentPosition(), 4u);
+    ASSERT_TRUE(r.ReadFloat(3, read));
+    EXPECT_EQ(std::vector<float>(read, read + 3), std::vector<float>(values, values + 3));
+    EXPECT_TRUE(r.AtEnd());
+}
+
 TEST(BinaryArchive, FaultInjectionFailsEveryTransferPastTheBudget)
 {
     ON_MemoryArchive full;
