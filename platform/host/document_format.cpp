@@ -190,31 +190,46 @@ bool ReadObject(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
     return true;
 }
 
-// CRC-32 (IEEE 802.3, reflected) with a table built once.
-const std::array<std::uint32_t, 256>& CrcTable()
+// CRC-32 (IEEE 802.3, reflected), eight bytes a step: table k gives the
+// CRC of a byte followed by k zero bytes, so the eight lookups of a step
+// combine into the CRC of the eight bytes (tables built once).
+using tCrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
+
+const tCrcTables& CrcTables()
 {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
+    static const tCrcTables tables = [] {
+        tCrcTables t{};
         for (std::uint32_t i = 0; i < 256; ++i)
         {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
+            t[0][i] = c;
         }
+        for (std::uint32_t i = 0; i < 256; ++i)
+            for (std::size_t k = 1; k < 8; ++k)
+                t[k][i] = t[0][t[k - 1][i] & 0xFF] ^ (t[k - 1][i] >> 8);
         return t;
     }();
-    return table;
+    return tables;
 }
 
 } // namespace
 
 std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size)
 {
-    const auto& table = CrcTable();
+    const tCrcTables& t = CrcTables();
     std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i)
-        c = table[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8)
+    {
+        const std::uint32_t low = c ^ (std::uint32_t{bytes[i]} | std::uint32_t{bytes[i + 1]} << 8 |
+                                       std::uint32_t{bytes[i + 2]} << 16 | std::uint32_t{bytes[i + 3]} << 24);
+        c = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
+            t[3][bytes[i + 4]] ^ t[2][bytes[i + 5]] ^ t[1][bytes[i + 6]] ^ t[0][bytes[i + 7]];
+    }
+    for (; i < size; ++i)
+        c = t[0][(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
@@ -252,19 +267,19 @@ bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& c
              body.WriteUuid(record->id) && record->write(*object->Geometry(), body) &&
              WriteSection(file, kObjectSection, body);
     }
+    // A plug-in's bytes go into the file as they are, without a copy of
+    // their own first (they can be as large as the mesh).
+    constexpr std::size_t kUuidBytes = 16;
     for (const DezazPlugInChunk& chunk : chunks)
-    {
-        ON_MemoryArchive body;
-        ok = ok && body.WriteUuid(chunk.plugin_id) && body.WriteByte(chunk.bytes.size(), chunk.bytes.data()) &&
-             WriteSection(file, kPlugInSection, body);
-    }
+        ok = ok && file.WriteInt(kPlugInSection) && file.WriteSize(kUuidBytes + chunk.bytes.size()) &&
+             file.WriteUuid(chunk.plugin_id) && file.WriteByte(chunk.bytes.size(), chunk.bytes.data());
     ok = ok && file.WriteInt(kEndSection) && file.WriteSize(0);
     if (!ok)
     {
         error = L"The document could not be encoded.";
         return false;
     }
-    out = file.Buffer();
+    out = file.ReleaseBuffer();
     const std::uint32_t crc = Crc32(out.data(), out.size());
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));

@@ -108,7 +108,7 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
             DezazApp().Print(L"%ls wrote new data: it replaces the data it could not read.\n", plugin->PlugInName());
         DezazPlugInChunk chunk;
         chunk.plugin_id = plugin->PlugInID();
-        chunk.bytes = archive.Buffer();
+        chunk.bytes = archive.ReleaseBuffer();
         chunks.push_back(std::move(chunk));
     }
     // Data no plug-in read goes back as it came, except into an export of

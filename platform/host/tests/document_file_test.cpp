@@ -93,6 +93,30 @@ public:
     void OnNewDocument(CDezazDoc&) override { ++news; }
 };
 
+TEST(DocumentFile, TheChecksumIsTheStandardCrc32AtEveryLengthAndAlignment)
+{
+    const std::string check = "123456789";
+    EXPECT_EQ(dezaz::Crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    // A byte at a time, as the standard defines it.
+    const auto bytewise = [](const std::uint8_t* bytes, std::size_t size) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (std::size_t i = 0; i < size; ++i)
+        {
+            c ^= bytes[i];
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    std::vector<std::uint8_t> bytes(40);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    for (std::size_t start = 0; start < 8; ++start)
+        for (std::size_t size = 0; start + size <= bytes.size(); ++size)
+            ASSERT_EQ(dezaz::Crc32(bytes.data() + start, size), bytewise(bytes.data() + start, size))
+                << start << " " << size;
+}
+
 TEST(DocumentFile, RoundTripGivesTheSameBytesAndTheSameContents)
 {
     CDezazDoc doc;
