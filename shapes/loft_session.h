@@ -12,6 +12,11 @@ public:
     void GetKindName(ON_wString& name) const override { name = L"Free Form"; }
     void GetClassId(GUID& id) const override { id = CLSID_CSessionFreeForm; }
     std::uint8_t GetKindCode() const override { return kSessionKindFreeForm; }
+    // Lofts the surface again from the sections it holds, with the page's
+    // sampling: a document keeps the sections but not the sampling they
+    // were lofted with, which would otherwise come back as the loft's own
+    // default instead of the page's. False when no surface comes of them.
+    bool RebuildSurface();
 
 protected:
     bool ReadObjectRecord(IBinStream& stream, std::uint32_t minor) override;

@@ -24,6 +24,8 @@ class ST_IProfiledSurface;
 class CSubNetworkDlg : public CSubDlgBase, public INetworkEditPage
 {
 public:
+    // A sub-state that names none of the network's tools.
+    static constexpr std::uint32_t kNoNetworkTool = 0xFFFFFFFFu;
     CSubNetworkDlg(CCreatePrimitiveDialog* owner, cCPView* view, cRegistryStore* settings);
     ~CSubNetworkDlg() override;
     const wchar_t* PageTitle() const override { return L"Curves"; }
@@ -66,6 +68,8 @@ public:
 
     // INetworkEditPage: what the network editing mode asks of the page.
     void ShowSubState(std::uint32_t subState) override;
+    // No tool: every panel hidden, every tool button up.
+    void ReleaseTools() { ShowSubState(kNoNetworkTool); }
     void RefreshSectionButtons() override;
     void BeginNetworkDisplay() override;
     void EndNetworkDisplay() override;

@@ -47,6 +47,18 @@ float SliderToCreaseAngle(int position)
     return float(position) * kMaxCreaseAngle / float(kCreaseSliderMax);
 }
 
+bool MeshHoldsTriangle(cMesh& mesh, const cMeshTriangle* triangle)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    for (std::uint32_t first = 0; first < count; first += kArrayChunkSize)
+    {
+        const cMeshTriangle* chunk = mesh.GetTriangleArray().GetChunk(first >> kArrayChunkShift);
+        if (triangle >= chunk && triangle < chunk + std::min(kArrayChunkSize, count - first))
+            return true;
+    }
+    return false;
+}
+
 std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double creaseDegrees)
 {
     if (!seed || (seed->flags & kTriangleFlagHidden))

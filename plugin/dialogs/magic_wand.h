@@ -30,6 +30,9 @@ float SliderToCreaseAngle(int position);
 // Returns the number of triangles reached (0 for a null or hidden seed).
 std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double creaseDegrees);
 
+// Whether the triangle record is one of the mesh's.
+bool MeshHoldsTriangle(cMesh& mesh, const cMeshTriangle* triangle);
+
 // Every triangle selected (bit 0) with every vertex marked (bit 1), or
 // neither.
 void SelectAllTriangles(cMesh& mesh);

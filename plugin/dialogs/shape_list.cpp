@@ -15,7 +15,7 @@
 #include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "shapes/extracted_record.h"
-#include "shapes/loft_surface.h"
+#include "shapes/loft_session.h"
 #include "shapes/session_surface.h"
 
 BEGIN_MESSAGE_MAP(CVTLListBox, CListBox)
@@ -70,8 +70,9 @@ void MakeListedShapeCurrent(CCreatePrimitiveDialog& dialog, int index)
     const eShapeKind kind = dialog.GetCurrentKind();
     if (profiled && (kind == eShapeKind::Extruded || kind == eShapeKind::Revolved))
         profiled->BuildHostSurface();
-    else if (auto* loft = dynamic_cast<Dezaz_LoftSurface*>(profiled); loft && !loft->GetHostSurface())
-        loft->BuildHostSurface();
+    else if (auto* freeForm = dynamic_cast<CSessionFreeForm*>(session);
+             freeForm && !freeForm->GetObject().GetGeometry()->GetHostSurface())
+        freeForm->RebuildSurface();
     dialog.RefreshCurrentShape();
     if (kind == eShapeKind::CurveNetwork)
         if (const int tab = dialog.TabIndexOf(eShapesPage::Curves); tab >= 0)

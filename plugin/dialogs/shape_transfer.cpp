@@ -15,6 +15,7 @@
 #include "shapes/dezaz_wire.h"
 #include "shapes/entities_history.h"
 #include "shapes/extracted_loft_surface.h"
+#include "shapes/loft_session.h"
 #include "shapes/host_primitives.h"
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -91,7 +92,7 @@ bool CollectFreeFormBreps(CSessionSurface& session, std::vector<std::unique_ptr<
         return false;
     const ON_SimpleArray<ON_Brep*>* built = surface->GetBreps();
     if (!built)
-        if (auto* loft = Query<ST_IProfiledSurface>(session, IID_ST_IProfiledSurface); loft && loft->BuildHostSurface())
+        if (auto* freeForm = dynamic_cast<CSessionFreeForm*>(&session); freeForm && freeForm->RebuildSurface())
             built = surface->GetBreps();
     if (!built)
         return false;

@@ -14,6 +14,7 @@
 #include "modes/surface_extension_mode.h"
 #include "overlay/dialog_anchor_layout.h"
 #include "overlay/prop_tree.h"
+#include "platform/host/app_settings.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_object.h"
@@ -319,6 +320,8 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
     EnableShapeControls();
     GetWindowRect(&m_initialRect);
     RestoreWindowPlacement(kShapesDialogSection);
+    if (m_shapesView)
+        m_shapesView->turntableRotation = DezazAppSettings().ViewSettings().m_rotate_about_view_axes == 0 ? 1 : 0;
     ChooseSelectionTool(m_kind == eShapeKind::SymmetryPlane ? IDC_SHAPES_LINE : IDC_SHAPES_MAGIC_WAND);
     return TRUE;
 }
@@ -472,6 +475,10 @@ void CCreatePrimitiveDialog::SwitchToExtendMode()
 
 void CCreatePrimitiveDialog::ChooseSelectionTool(UINT buttonId)
 {
+    // Selecting ends the network's tools: their panels go and their
+    // buttons come up, whichever tab is shown.
+    if (auto* curves = dynamic_cast<CSubNetworkDlg*>(m_curvesPage.get()))
+        curves->ReleaseTools();
     ClearAnnotation();
     m_selectionTool = buttonId;
     for (int id : {IDC_SHAPES_MAGIC_WAND, IDC_SHAPES_PAINT_FILLED, IDC_SHAPES_PAINT, IDC_SHAPES_LINE})
@@ -550,8 +557,19 @@ void CCreatePrimitiveDialog::OnUndoLastSelection()
 void CCreatePrimitiveDialog::RunMagicWand(bool toggleSeed)
 {
     cMeshTriangle* seed = m_shapesView ? m_shapesView->GetActiveObject() : nullptr;
-    cMesh* mesh = FirstMesh();
-    if (!seed || !mesh)
+    if (!seed)
+        return;
+    // The seed was picked on one of the view's meshes: the wand grows over
+    // that one (grown over another, it would follow the seed's links out of
+    // the mesh it marks and set that mesh's vertices by the seed's indices).
+    cMesh* mesh = nullptr;
+    std::unique_ptr<cSceneObjectIterator> it(GetScene().GetObjectIterator());
+    if (it)
+        for (it->First(); !it->IsDone() && !mesh; it->Next())
+            if (auto* object = dynamic_cast<cMeshObject*>(it->Current().Get());
+                object && object->GetMesh() && MeshHoldsTriangle(*object->GetMesh(), seed))
+                mesh = object->GetMesh();
+    if (!mesh)
         return;
     if (toggleSeed)
     {
@@ -677,6 +695,7 @@ void CCreatePrimitiveDialog::OnKindChange()
     // The fit reads the user's choices from the record's rows.
     session->GetRecord()->tree = &m_shapePage->GetPropertyTree();
     session->GetRecord()->BuildRows();
+    session->SetParameter(DezazApp().ActiveDoc().AbsoluteTolerance());
     AddListItem(session);
     SelectListItem(session);
     // Fitted without the refit's own redraw: that frame would show the
@@ -730,6 +749,10 @@ void CCreatePrimitiveDialog::SetCurrentShape(CSessionSurface* session)
         m_shapesView->EndToolMode(kModeEditProfile);
     if (CUIM_ExtendSurface* mode = GetExtendMode())
         mode->SetActiveShape(nullptr);
+    // The shape left behind keeps what its fit found: its record's choices
+    // go back to the ones that hold the shape where it is.
+    if (old && old->GetRecord())
+        old->GetRecord()->SetDefaultModes();
     if (old && old != session)
         ShowSessionObject(old, false);
     if (m_shapePage && m_shapePage->GetPropertyTree().GetSafeHwnd())
