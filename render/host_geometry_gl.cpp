@@ -671,6 +671,27 @@ void DrawPolylineCollectionGL(cGeometriesGLRenderer* drawer, const stDrawnCurveC
         glPopAttrib();
         return;
     }
+    // Curves lie on the scan: where its facets come nearer than a curve by a
+    // rounding, a chord or the scan's noise, the depth test would break the
+    // curve into pieces, and a polygon offset reaches no line. So the curves
+    // are drawn a few pixels nearer the eye, which moves them on the screen
+    // not at all in a parallel view and a fraction of a pixel in perspective.
+    GLint matrixMode = GL_MODELVIEW;
+    glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    if (depthTest)
+    {
+        const float origin[3] = {0.0f, 0.0f, 0.0f}, eye[3] = {0.0f, 0.0f, 1.0f};
+        float a[3], b[3];
+        renderer->ViewToWorld(a, origin);
+        renderer->ViewToWorld(b, eye);
+        const double d[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+        const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        const double nearer = renderer->PixelsToWorld(kCurveDepthOffsetPixels);
+        if (length > 0.0 && std::isfinite(length) && std::isfinite(nearer))
+            glTranslated(d[0] / length * nearer, d[1] / length * nearer, d[2] / length * nearer);
+    }
     const float radius = renderer->PixelsToWorld(5);
     const float* colours = &decorator.m_colours[0][0];
     auto colourOf = [&](int slot) { return colours + slot * 4; };
@@ -713,6 +734,9 @@ void DrawPolylineCollectionGL(cGeometriesGLRenderer* drawer, const stDrawnCurveC
             marker(*v, colourOf(marked ? kDecoratorSelection : kDecoratorBack), radius);
         }
     }
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GLenum(matrixMode));
     glPopAttrib();
 }
 

@@ -113,8 +113,13 @@ struct stDrawnCurveCollection
     std::vector<stDrawnCurve> curves;
 };
 
+// How much nearer the eye, in pixels, curves tested against the depth of
+// the surfaces they lie on are drawn.
+inline constexpr int kCurveDepthOffsetPixels = 4;
+
 // The curves of a section or network with their point markers; the caller
-// has pushed the view transform.
+// has pushed the view transform. With the depth test they are drawn
+// kCurveDepthOffsetPixels nearer the eye.
 void DrawPolylineCollectionGL(cGeometriesGLRenderer* drawer, const stDrawnCurveCollection& collection,
                               float pixelSize, const cDecoratorObject& decorator, bool depthTest);
 

@@ -228,7 +228,7 @@ std::uint32_t cMeshGLRenderer::Render(const stDrawContext& context)
     return result;
 }
 
-void cMeshGLRenderer::RecordSolidTriangles(bool flat)
+void cMeshGLRenderer::RecordSolidTriangles(bool flat, const float marks[4])
 {
     // Display lists take the triangles one call at a time: recorded from
     // client arrays, the list would lose the material change between the
@@ -246,7 +246,7 @@ void cMeshGLRenderer::RecordSolidTriangles(bool flat)
                 break;
             // Materials may change between glBegin and glEnd; the vertices
             // already sent keep theirs.
-            SetMaterial(GL_FRONT_AND_BACK, m_decorator->m_colours[kDecoratorSelection]);
+            SetMaterial(GL_FRONT_AND_BACK, marks);
         }
         for (std::uint32_t i = 0; i < count; ++i)
         {
@@ -280,7 +280,8 @@ void cMeshGLRenderer::RecordSolidTriangles(bool flat)
     EndSolid();
 }
 
-std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat)
+std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat,
+                                                  const float marks[4])
 {
     cSolidPassPipeline::stRequest request;
     request.mesh = m_mesh;
@@ -291,7 +292,7 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
     request.checkInterval = kTriangleCheckInterval;
     request.now = [this] { return std::uint32_t(m_context.Now()); };
     request.start = std::uint32_t(m_context.Now());
-    request.beforeSelected = [this] { SetMaterial(GL_FRONT_AND_BACK, m_decorator->m_colours[kDecoratorSelection]); };
+    request.beforeSelected = [marks] { SetMaterial(GL_FRONT_AND_BACK, marks); };
     BeginSolid();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -315,6 +316,12 @@ std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* com
         front[3] *= 0.5f;
     SetMaterial(GL_FRONT, front);
     SetMaterial(GL_BACK, m_decorator->m_colours[kDecoratorBack]);
+    // Marks keep the solid's own alpha, as the tag colouring's do: a
+    // selection colour without one would make the marked triangles vanish
+    // from a see-through solid.
+    float marks[4];
+    std::copy_n(m_decorator->m_colours[kDecoratorSelection], 3, marks);
+    marks[3] = front[3];
     glDisable(GL_TEXTURE_2D);
     const bool flat = (m_decorator->m_mode & kDisplayFlat) != 0;
     PrepareTriangleColouring(front);
@@ -325,7 +332,7 @@ std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* com
     {
         if (auto* cache = dynamic_cast<cGLObjectDrawCache*>(m_object->FindAttachedProperty(kSolidCacheName)))
             cache->Delete();
-        return DrawSolidTriangles(budget, complete, flat);
+        return DrawSolidTriangles(budget, complete, flat, marks);
     }
     // The list is recorded without a budget: a partial list would be
     // replayed as the whole object.
@@ -335,7 +342,7 @@ std::uint32_t cMeshGLRenderer::DrawSolid(std::uint32_t budget, std::uint8_t* com
     return RunCachedPass(m_object, kSolidCacheName, m_context.renderer, true, key, [&](std::uint8_t& done) {
         SetMaterial(GL_FRONT, front);
         SetMaterial(GL_BACK, m_decorator->m_colours[kDecoratorBack]);
-        RecordSolidTriangles(flat);
+        RecordSolidTriangles(flat, marks);
         done = 1;
         return std::uint32_t(0);
     });

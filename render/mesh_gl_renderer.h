@@ -58,10 +58,11 @@ protected:
     // client vertex arrays, gathered on a worker thread; the budget is looked
     // at every kTriangleCheckInterval triangles, and a pass it stops still
     // draws what it gathered.
-    std::uint32_t DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat);
+    // The selected triangles take the marks' material.
+    std::uint32_t DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat, const float marks[4]);
     // The same triangles one GL call at a time, without a budget, for the
     // display list.
-    void RecordSolidTriangles(bool flat);
+    void RecordSolidTriangles(bool flat, const float marks[4]);
     // Whether the solid takes its colours from the vertices' R, G, B bytes
     // (the host-mesh drawer).
     virtual bool UsesVertexColours() const { return false; }

@@ -108,8 +108,14 @@ void cP3DRenderGL::RenderScene(I3DScene* baseScene, int, std::uint32_t redraw)
         return;
     const std::uint32_t level = GetRedrawLevel();
     m_hasShapes = false;
+    m_surfacesInside = false;
     ForEachObject(*scene, [&](ISceneObject* object) {
-        m_hasShapes = m_hasShapes || Query<ST_IGeometry>(object, IID_ST_IGeometry) != nullptr;
+        if (!Query<ST_IGeometry>(object, IID_ST_IGeometry))
+            return;
+        m_hasShapes = true;
+        // A curve network has no surface to be seen through the meshes: the
+        // Curves page's "Transparent Mesh" alone makes them see-through.
+        m_surfacesInside = m_surfacesInside || !Query<ST_IGeometry>(object, IID_Dezaz_NetworkSurface);
     });
 
     // One eye light for the whole frame: the shapes drawn over a restored
@@ -290,7 +296,7 @@ void cP3DRenderGL::ApplyInteractiveLook(cDecoratorObject& decorator, std::uint32
         for (int i = 0; i < 3; ++i)
             decorator.m_colours[kDecoratorFront][i] = std::min(decorator.m_colours[kDecoratorFront][i] * 1.2f, 1.0f);
     }
-    if (m_hasShapes)
+    if (m_surfacesInside)
         decorator.m_flags |= kDecoratorSeeThrough;
 }
 

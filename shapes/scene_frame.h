@@ -86,6 +86,9 @@ private:
 
     cDezazMeshGLRenderer m_meshDrawer;
     bool m_hasShapes = false;
+    // Whether a shape with a surface is in the scene: the meshes are drawn
+    // see-through over it.
+    bool m_surfacesInside = false;
     cDecoratorObject m_decorator;
     // The result of the last time-bounded mesh drawing; nothing has been
     // drawn at first.

@@ -3,8 +3,9 @@
 // Escape leaves them showing the mode's), curves drawn with the mouse on the
 // scan join where one is clicked onto the other and show in the view, the
 // page's Undo takes them back (Clear All too), a drag cut short by another
-// tab leaves the network as it was, and another shape made current takes
-// nothing of the first one's network, drag or undo list.
+// tab leaves the network as it was, another shape made current takes
+// nothing of the first one's network, drag or undo list, and on a curved scan
+// in a turned view the scan shows shaded and a curve on it shows whole.
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/network_edit_mode.h"
@@ -12,6 +13,7 @@
 #include "platform/wgl/pixel_probe.h"
 #include "platform/win32/menu.h"
 #include "platform/win32/prompt_script.h"
+#include "render/tests/support/camera_moves.h"
 #include "plugin/dialogs/curves_page.h"
 #include "resources/curves.h"
 #include "support/shape_scans.h"
@@ -25,11 +27,11 @@ namespace
 class CurvesTab : public ShapesDialog
 {
 protected:
-    void OpenNetwork()
+    // A sheet far from the origin, 80 x 80 mm, leaning a little.
+    void OpenNetwork(const ON_Mesh& scan = scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01))
     {
         win32::UseManualClock(10000);
-        // A gently curved sheet, far from the origin, 80 x 60 mm.
-        Open(scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01));
+        Open(scan);
         Click(IDC_SHAPES_SELECT_ALL);
         ChooseKind(eShapeKind::CurveNetwork);
         const std::vector<std::wstring> titles = dialog->TabTitles();
@@ -420,4 +422,69 @@ TEST_F(CurvesTab, TheGuidingCurvePickerShowsTheNetworkMenuOnTheMiddleButton)
     EXPECT_NE(shown.find(L"Accept"), std::wstring::npos)
         << "prepared for the Section Plane sub-state: " << shown;
     EXPECT_EQ(shown.find(L"Section Plane"), std::wstring::npos) << shown;
+}
+
+TEST_F(CurvesTab, OnACurvedScanInATurnedViewTheScanShowsAndACurveOnItShowsWhole)
+{
+    // A saddle-free bent patch far from the origin, leaning, with noise: the
+    // curve's spline between its nodes runs a little above and below the
+    // facets.
+    OpenNetwork(scans::CurvedPatch({1200, -640, 310}, {0.15, -0.1, 1.0}, 80.0, 30, 8.0, 0.02));
+    testview::TurnView(view, 30.0, -20.0);
+    view->RequestRedraw(0);
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-110, 20));
+    Click(At(-40, -15));
+    Click(At(30, 10));
+    DoubleClick(At(110, -20));
+    ASSERT_EQ(CurveCount(), 1u);
+    ST_ISectionCurve* curve = Network()->GetSegment(0);
+    const tPolyline<cVertex>& nodes = *curve->GetDefiningPoints();
+    // The cursor off the curve, so that nothing is hovered.
+    Input(WM_MOUSEMOVE, At(0, 150));
+    Paint();
+    Snapshot("curves_curved_scan_turned");
+    const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
+    const auto channels = [](std::uint32_t p) { return std::array<int, 3>{int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)}; };
+    // Every sample of the curve away from its node markers (lit spheres)
+    // shows its blue (0, 0, 0.85) on or beside the sample's pixel.
+    int samples = 0;
+    for (double f = 0.02; f < 0.99; f += 0.02)
+    {
+        t3DPoint<double> p{};
+        ASSERT_TRUE(curve->EvaluateInWorld(f, &p, nullptr, nullptr));
+        cVertex v;
+        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
+        const POINT at = ScreenOf(v);
+        bool nearNode = false;
+        for (const cVertex& node : nodes.vertices)
+            nearNode = nearNode || std::abs(at.x - ScreenOf(node).x) + std::abs(at.y - ScreenOf(node).y) < 10;
+        if (nearNode)
+            continue;
+        ++samples;
+        bool blue = false;
+        for (LONG dy = -1; dy <= 1 && !blue; ++dy)
+            for (LONG dx = -1; dx <= 1 && !blue; ++dx)
+            {
+                const std::array<int, 3> c = channels(image.At(at.x + dx, at.y + dy));
+                blue = c[0] <= 12 && c[1] <= 12 && std::abs(c[2] - 217) <= 12;
+            }
+        EXPECT_TRUE(blue) << "the curve is hidden at " << f;
+    }
+    EXPECT_GE(samples, 30);
+    // The scan, all marked, shows the marks' red lit on it, opaque; with
+    // "Transparent Mesh" it shows through, still red over the grey.
+    const std::array<int, 3> background = channels(image.At(4, 4));
+    const std::array<int, 3> scan = channels(image.At(At(-60, 60).x, At(-60, 60).y));
+    EXPECT_NE(scan, background);
+    EXPECT_GT(scan[0], scan[1] + 100) << scan[0] << " " << scan[1] << " " << scan[2];
+    ::CheckDlgButton(page->GetSafeHwnd(), IDC_CURVES_TRANSPARENT, BST_CHECKED);
+    PageButton(IDC_CURVES_TRANSPARENT);
+    Paint();
+    Snapshot("curves_curved_scan_transparent");
+    const wgl::PixelImage through = wgl::ReadWindowImage(view->GetSafeHwnd());
+    const std::array<int, 3> seen = channels(through.At(At(-60, 60).x, At(-60, 60).y));
+    EXPECT_GT(seen[0], seen[1] + 40) << seen[0] << " " << seen[1] << " " << seen[2];
+    EXPECT_LT(seen[0], scan[0]) << "blended with the background";
 }

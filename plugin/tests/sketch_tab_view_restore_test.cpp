@@ -37,8 +37,9 @@ void ExpectSameCamera(const Camera& actual, const Camera& expected, const char* 
         EXPECT_FLOAT_EQ(actual.box[std::size_t(i)], expected.box[std::size_t(i)]) << when << ", box " << i;
 }
 
-// The view's pixels of the part's red (the selected scan): the same
-// camera over the same scene shows the same count.
+// The view's pixels of the part: the red of the selected scan with the blue
+// of any profile curve drawn over it. The same camera over the same part
+// shows the same count.
 long RedPixels(C3DView* view)
 {
     view->Redraw(kFullRedraw);
@@ -49,7 +50,8 @@ long RedPixels(C3DView* view)
         {
             const std::uint32_t p = image.At(x, y);
             const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
-            count += (r > 150 && r - g > 60 && r - b > 60) ? 1 : 0;
+            const bool red = r > 150 && r - g > 60 && r - b > 60, blue = b > 150 && r < 60 && g < 60;
+            count += red || blue ? 1 : 0;
         }
     return count;
 }
