@@ -7,6 +7,7 @@
 #include "shapes/section_curve_geometry.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 namespace
@@ -23,6 +24,17 @@ constexpr int kMaxReachRounds = 12;
 // How much better than a straight line a circle must fit a stretch for its
 // bend to count as the fillet's and not the noise's.
 constexpr double kClearBend = 4.0;
+// An end point of the stretch lies off the arc when farther from the circle
+// of the others than this many times their spread, and than this fraction of
+// the radius (the rounding of exact points far from the origin).
+constexpr double kOffArcSpread = 4.0;
+constexpr double kOffArcRounding = 1e-4;
+// The farthest apart, as a fraction of the radius, that points on the arc
+// may lie for its radius: a chord that long lies 2% of the radius inside.
+constexpr double kLargestArcStep = 0.4;
+// How much wider the circle of one side of the edge point must be than the
+// other's for that side to count as a face beside the arc.
+constexpr double kSideRadiusRatio = 2.0;
 
 double Distance2D(const t3DPoint<float>& p)
 {
@@ -106,6 +118,230 @@ bool BendsClearly(const std::vector<t3DPoint<float>>& local, const std::vector<s
     double circleRms = 0.0, lineRms = 0.0;
     StretchSpreads(local, run, centre, radius, circleRms, lineRms);
     return lineRms >= kClearBend * circleRms;
+}
+
+double ResidualOf(const t3DPoint<float>& p, const double centre[3], double radius)
+{
+    return std::fabs(std::hypot(p.x - centre[0], p.y - centre[1]) - radius);
+}
+
+// How the points of a stretch lie about a circle: the root mean square of
+// their distances from it, that spread counted as a fit's noise (less the
+// three points any circle passes through), and the chord error of their
+// spacing (how far inside the circle the cut of a tessellated round takes
+// its points on the chords, a fraction of it: a face's point one spacing past
+// the arc's end lies that far off).
+struct stArcSpread
+{
+    double rms = 0.0;
+    double noise = 0.0;
+    double chord = 0.0;
+};
+
+stArcSpread SpreadAbout(const std::vector<t3DPoint<float>>& local, const std::vector<std::uint32_t>& arc,
+                        const double centre[3], double radius)
+{
+    double squares = 0.0, length = 0.0;
+    for (std::size_t k = 0; k < arc.size(); ++k)
+    {
+        const double e = ResidualOf(local[arc[k]], centre, radius);
+        squares += e * e;
+        if (k > 0)
+            length += std::hypot(static_cast<double>(local[arc[k]].x) - local[arc[k - 1]].x,
+                                 static_cast<double>(local[arc[k]].y) - local[arc[k - 1]].y);
+    }
+    stArcSpread s;
+    s.rms = std::sqrt(squares / static_cast<double>(std::max<std::size_t>(arc.size(), 1)));
+    s.noise = std::sqrt(squares / static_cast<double>(std::max<std::size_t>(arc.size(), 4) - 3));
+    const double spacing = arc.size() > 1 ? length / static_cast<double>(arc.size() - 1) : 0.0;
+    s.chord = std::max(spacing * spacing / (2.0 * radius), kOffArcRounding * radius);
+    return s;
+}
+
+// How far from the circle of a stretch a point lies off its arc.
+double OffArcDistance(const stArcSpread& s)
+{
+    return std::max(kOffArcSpread * s.noise, s.chord);
+}
+
+// The stretch's part on one side of the vertex nearest the edge point (that
+// vertex included): 0 before it, 1 after it; empty when it is not there.
+std::vector<std::uint32_t> SideOf(const std::vector<std::uint32_t>& run, std::uint32_t nearest, int side)
+{
+    const auto at = std::find(run.begin(), run.end(), nearest);
+    if (at == run.end())
+        return {};
+    return side == 0 ? std::vector<std::uint32_t>(run.begin(), at + 1) : std::vector<std::uint32_t>(at, run.end());
+}
+
+// Keeps to the one side of the nearest vertex whose points (as many as a
+// first stretch holds) bend clearly while the other side's do not; false,
+// the stretch unchanged, otherwise.
+bool KeepToTheBendingSide(const std::vector<t3DPoint<float>>& local, std::uint32_t nearest, double tolerance,
+                          std::vector<std::uint32_t>& run, double centre[3], double& radius)
+{
+    int bending = -1;
+    double c[2][3], r[2] = {FLT_MAX, FLT_MAX};
+    for (int side = 0; side < 2; ++side)
+    {
+        const std::vector<std::uint32_t> part = SideOf(run, nearest, side);
+        if (part.size() < kLeastFirstRun || !FitStretch(local, part, tolerance, c[side], r[side]) ||
+            !BendsClearly(local, part, c[side], r[side]))
+            continue;
+        if (bending >= 0)
+            return false;
+        bending = side;
+    }
+    if (bending < 0)
+        return false;
+    run = SideOf(run, nearest, bending);
+    std::copy(c[bending], c[bending] + 3, centre);
+    radius = r[bending];
+    return true;
+}
+
+// An edge along the fillet's side (a tangent edge of a CAD model) lies on
+// the circle where the arc meets a face, and the stretch around it holds the
+// face on one side of the nearest point and the arc on the other. When the
+// circles of the two sides differ twice over, the tighter one is the
+// fillet's and the stretch keeps to its side.
+void KeepToTheTighterSide(const std::vector<t3DPoint<float>>& local, std::uint32_t nearest, double tolerance,
+                          std::vector<std::uint32_t>& run, double centre[3], double& radius)
+{
+    const std::vector<std::uint32_t> before = SideOf(run, nearest, 0), after = SideOf(run, nearest, 1);
+    if (before.size() < kLeastArcPoints || after.size() < kLeastArcPoints)
+        return;
+    // A side on a line fits no circle: as wide as can be.
+    double cb[3], rb = FLT_MAX, ca[3], ra = FLT_MAX;
+    if (!FitStretch(local, before, tolerance, cb, rb))
+        rb = FLT_MAX;
+    if (!FitStretch(local, after, tolerance, ca, ra))
+        ra = FLT_MAX;
+    if (rb == FLT_MAX && ra == FLT_MAX)
+        return;
+    if (rb * kSideRadiusRatio < ra)
+    {
+        run = before;
+        std::copy(cb, cb + 3, centre);
+        radius = rb;
+    }
+    else if (ra * kSideRadiusRatio < rb)
+    {
+        run = after;
+        std::copy(ca, ca + 3, centre);
+        radius = ra;
+    }
+}
+
+// The vertex before the first (end 0) or after the last (end 1) of the
+// stretch, or -1 where the polyline ends or the stretch holds every vertex.
+long NextVertexBeyond(const std::vector<std::uint32_t>& run, std::size_t n, bool closed, int end)
+{
+    if (run.size() >= n)
+        return -1;
+    const long at = end == 0 ? long(run.front()) - 1 : long(run.back()) + 1;
+    if (at >= 0 && at < long(n))
+        return at;
+    return closed ? (at < 0 ? long(n) - 1 : 0) : -1;
+}
+
+// Takes in the points next to the stretch while they lie on its circle: an
+// edge on the fillet reaches only part of the arc, and a circle fitted to
+// all of it averages out the chords of a tessellated round. Only a stretch
+// whose points lie on its circle to within the chords' error grows so: on a
+// noisy scan a face's points near the arc lie within the noise of the
+// circle, and each refit would bend it further towards the face.
+void ExtendAlongArc(const std::vector<t3DPoint<float>>& local, bool closed, double tolerance,
+                    std::vector<std::uint32_t>& run, double centre[3], double& radius)
+{
+    for (bool grown = true; grown;)
+    {
+        grown = false;
+        // Points on the circle to within the chords' error: the cut of an
+        // exactly tessellated round.
+        const stArcSpread spread = SpreadAbout(local, run, centre, radius);
+        if (!(spread.rms <= spread.chord / kOffArcSpread))
+            return;
+        const double off = OffArcDistance(spread);
+        for (int end = 0; end < 2; ++end)
+        {
+            const long next = NextVertexBeyond(run, local.size(), closed, end);
+            if (next < 0 || !(ResidualOf(local[std::size_t(next)], centre, radius) <= off))
+                continue;
+            if (end == 0)
+                run.insert(run.begin(), std::uint32_t(next));
+            else
+                run.push_back(std::uint32_t(next));
+            grown = true;
+        }
+        double c[3], r = FLT_MAX;
+        if (grown && FitStretch(local, run, tolerance, c, r))
+        {
+            std::copy(c, c + 3, centre);
+            radius = r;
+        }
+    }
+}
+
+// Drops the end points of the stretch that the circle of the others does not
+// pass through: a point of a face that the stretch reached (an edge along the
+// fillet's side has the face within half the radius) bends the circle
+// towards the face, most of all where the arc holds few points. The end
+// points are tried one at a time and both together, so that faces on both
+// sides of a short arc go too.
+void TrimOffArcEnds(const std::vector<t3DPoint<float>>& local, std::vector<std::uint32_t>& run, double tolerance,
+                    double centre[3], double& radius)
+{
+    while (run.size() > 3)
+    {
+        int worst = -1;
+        double worstExcess = 1.0, bestCentre[3] = {0, 0, 0}, bestRadius = 0.0;
+        // 0: the first point, 1: the last, 2: both.
+        for (int drop = 0; drop < 3; ++drop)
+        {
+            const std::size_t front = drop != 1 ? 1 : 0, back = drop != 0 ? 1 : 0;
+            if (run.size() < front + back + 3)
+                continue;
+            const std::vector<std::uint32_t> rest(run.begin() + std::ptrdiff_t(front), run.end() - std::ptrdiff_t(back));
+            double c[3], r = FLT_MAX;
+            if (!FitStretch(local, rest, tolerance, c, r))
+                continue;
+            const double off = OffArcDistance(SpreadAbout(local, rest, c, r));
+            double excess = DBL_MAX;
+            if (front)
+                excess = std::min(excess, ResidualOf(local[run.front()], c, r) / off);
+            if (back)
+                excess = std::min(excess, ResidualOf(local[run.back()], c, r) / off);
+            if (excess > worstExcess)
+            {
+                worst = drop;
+                worstExcess = excess;
+                std::copy(c, c + 3, bestCentre);
+                bestRadius = r;
+            }
+        }
+        if (worst < 0)
+            return;
+        if (worst != 1)
+            run.erase(run.begin());
+        if (worst != 0)
+            run.pop_back();
+        std::copy(bestCentre, bestCentre + 3, centre);
+        radius = bestRadius;
+    }
+}
+
+// Whether the stretch's points lie close enough along the arc to fix its
+// radius: the points a cut takes on the chords of a coarsely tessellated
+// round lie up to a fiftieth of the radius inside the circle.
+bool DenseEnoughOnTheArc(const std::vector<t3DPoint<float>>& local, const std::vector<std::uint32_t>& run,
+                         double radius)
+{
+    for (std::size_t k = 1; k < run.size(); ++k)
+        if (std::hypot(static_cast<double>(local[run[k]].x) - local[run[k - 1]].x,
+                       static_cast<double>(local[run[k]].y) - local[run[k - 1]].y) > kLargestArcStep * radius)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -214,8 +450,12 @@ double FitFilletArc(const tFramePolyline<cVertex>& polyline, double tolerance)
     if (!FitStretch(local, run, tolerance, centre, radius))
         return FLT_MAX;
     // Grown until the bend stands out of the noise (or the whole polyline is
-    // taken: a straight cut has no fillet to find, and says so by its radius).
-    for (int grow = 0; grow < 64 && run.size() < local.size() && !BendsClearly(local, run, centre, radius); ++grow)
+    // taken: a straight cut has no fillet to find). An edge along the
+    // fillet's side beside a finely meshed face never bends so as a whole:
+    // its side on the arc does.
+    for (int grow = 0; grow < 64 && run.size() < local.size() && !BendsClearly(local, run, centre, radius) &&
+                       !KeepToTheBendingSide(local, nearest, tolerance, run, centre, radius);
+         ++grow)
     {
         reach *= 1.5;
         std::vector<std::uint32_t> wider = CollectRunWithinReach(local, closed, nearest, reach);
@@ -251,6 +491,15 @@ double FitFilletArc(const tFramePolyline<cVertex>& polyline, double tolerance)
         std::copy(c, c + 3, centre);
         radius = r;
     }
+    KeepToTheTighterSide(local, nearest, tolerance, run, centre, radius);
+    ExtendAlongArc(local, closed, tolerance, run, centre, radius);
+    TrimOffArcEnds(local, run, tolerance, centre, radius);
+    // Three points always lie on a circle: a radius needs a fourth on the
+    // arc to confirm it, and points that bend clearly out of their noise (a
+    // straight cut has no fillet to find).
+    if (run.size() < kLeastArcPoints || !DenseEnoughOnTheArc(local, run, radius) ||
+        !BendsClearly(local, run, centre, radius))
+        return FLT_MAX;
     return radius;
 }
 

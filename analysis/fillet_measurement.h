@@ -32,9 +32,16 @@ bool EvaluateCurveAtNormalizedParameter(const ON_Curve* curve, double t, ON_3dPo
 std::vector<std::uint32_t> CollectRunWithinReach(const std::vector<t3DPoint<float>>& local, bool closed,
                                                  std::uint32_t nearest, double reach);
 
+// The fewest points on the arc that give a radius: three always lie on some
+// circle, a fourth tells whether they lie on one arc.
+inline constexpr std::size_t kLeastArcPoints = 4;
+
 // The radius of the circle fitted to the part of a section polyline near the
-// plane's origin (the edge point): FLT_MAX when fewer than three points are
-// near enough to fit. `tolerance` is the fits' target (FLT_MAX: no trimming).
+// plane's origin (the edge point), or FLT_MAX ("Unknown") when the cut holds
+// too few points on the arc to fix it: fewer than kLeastArcPoints, points
+// farther apart than 0.4 of the radius (the chords of a coarsely tessellated
+// round), or points that do not bend clearly (a straight cut). `tolerance`
+// is the fits' target (FLT_MAX: no trimming).
 //
 // The stretch starts with the vertices within a few point spacings of the
 // edge point and grows by half until the circle fits it clearly better than
@@ -45,6 +52,15 @@ std::vector<std::uint32_t> CollectRunWithinReach(const std::vector<t3DPoint<floa
 // sqrt(|p - c|^2 - r^2) of the edge point p; an edge point on the fillet
 // itself has no tangent and takes half the radius around it. The stretch
 // never shrinks below what first bent clearly.
+//
+// On a CAD tessellation, whose faces hold few points far apart and whose arc
+// lies exactly on its chords, that stretch can hold a face's points as well
+// as the arc's, and a circle through both is wrong by far more than a fit
+// of a scan's noise. So the stretch then keeps to the side of the edge point
+// whose circle is the tighter (an edge along the fillet's side has a face on
+// the other), takes in the points next to it that lie on its circle (an
+// exact stretch only), and drops end points that the circle of the others
+// does not pass through.
 double FitFilletArc(const tFramePolyline<cVertex>& polyline, double tolerance);
 
 // The radius of the fillet in one cut of the mesh: the plane through `point`

@@ -148,6 +148,54 @@ TEST(FilletMeasurement, AClosedOutlineMeasuresTheFilletNotThePart)
     EXPECT_NEAR(MeasureSectionRadius(*mesh, point, direction, FLT_MAX), 2.5, 0.02);
 }
 
+// A CAD model's tessellation: no noise, faces of a few long triangles, an
+// arc of a few facets, cut between its rings across the facets' diagonals.
+TEST(FilletMeasurement, ACadTessellationGivesItsArcsRadiusOrUnknownNeverTheFacesBent)
+{
+    for (stFilletScan scan : Orientations(2.5))
+    {
+        scan.noise = 0.0;
+        scan.facePoints = 3;
+        scan.rings = 20;
+        scan.faceLength = 15.0;
+        scan.arcPoints = 12;
+        const auto mesh = FilletScanMesh(scan);
+        // The corner of the faces, the middle of the fillet and the fillet's
+        // side: each station's cut holds the arc and some faces' points.
+        for (const ON_LineCurve& edge : {CornerEdge(scan), MidArcEdge(scan), SideEdge(scan)})
+        {
+            // A station may say "Unknown"; none may be off.
+            const stFilletMeasurement m = MeasureFilletAlongCurve(*mesh, edge, 0.1, 0.9, 10);
+            EXPECT_GE(m.measured, 9) << scan.origin.x;
+            EXPECT_NEAR(m.radius, 2.5, 0.01) << scan.origin.x;
+        }
+        // Two facets: three points on the arc and a chord's point between,
+        // too few to tell the radius.
+        scan.arcPoints = 2;
+        const auto coarse = FilletScanMesh(scan);
+        const stFilletMeasurement none = MeasureFilletAlongCurve(*coarse, CornerEdge(scan), 0.1, 0.9, 10);
+        EXPECT_EQ(none.measured, 0) << scan.origin.x;
+        EXPECT_EQ(none.radius, FLT_MAX);
+    }
+}
+
+TEST(FilletMeasurement, AnEdgeAlongTheFilletsSideBesideAFinelyMeshedFaceMeasuresTheArc)
+{
+    // The face within half the radius of the edge holds many points, the
+    // arc a dozen: a circle through both would be far too wide.
+    stFilletScan scan = Orientations(0.2)[1];
+    scan.noise = 0.0;
+    scan.arcPoints = 12;
+    scan.facePoints = 120;
+    scan.faceLength = 2.0;
+    scan.length = 3.0;
+    scan.rings = 30;
+    const auto mesh = FilletScanMesh(scan);
+    const stFilletMeasurement m = MeasureFilletAlongCurve(*mesh, SideEdge(scan), 0.1, 0.9, 10);
+    EXPECT_EQ(m.measured, 11);
+    EXPECT_NEAR(m.radius, 0.2, 0.002);
+}
+
 // ---------------------------------------------------------------- stations
 
 TEST(FilletMeasurement, StationsIncludeBothEndsAndStartEqualToEndIsOneStationRepeated)
