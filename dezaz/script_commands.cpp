@@ -322,6 +322,63 @@ CDezazCommand::result DialogList(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
+// The row of the list box that shows exactly that text (-1, and said, when
+// none does; the first of several).
+int FindListRow(HWND list, const std::wstring& text)
+{
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i)
+    {
+        std::wstring row(std::size_t(std::max<LRESULT>(0, ::SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0))) + 1, L'\0');
+        ::SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(row.data()));
+        row.resize(std::wcslen(row.c_str()));
+        if (row == text)
+            return int(i);
+    }
+    DezazApp().Print(L"The list has no item \"%ls\".\n", text.c_str());
+    return -1;
+}
+
+// "DialogListSelect <title> <list id> <item text>": chooses the row that
+// shows the text, as a click on it would, which tells the dialog.
+CDezazCommand::result DialogListSelect(const CDezazCommandContext& context)
+{
+    std::wstring item;
+    HWND list = FindControl(context, L"DialogListSelect needs a window title, a list box id and an item text.", item);
+    const int row = list ? FindListRow(list, item) : -1;
+    if (row < 0)
+        return CDezazCommand::failure;
+    ::SendMessageW(list, LB_SETCURSEL, WPARAM(row), 0);
+    ::SendMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(list), LBN_SELCHANGE), LPARAM(list));
+    return CDezazCommand::success;
+}
+
+// "DialogListRightClick <title> <list id> <item text>": the right mouse
+// button on the middle of the row that shows the text (scrolled into view
+// first); a menu it opens takes its answer from a "> Menu <id>" line.
+CDezazCommand::result DialogListRightClick(const CDezazCommandContext& context)
+{
+    std::wstring item;
+    HWND list =
+        FindControl(context, L"DialogListRightClick needs a window title, a list box id and an item text.", item);
+    const int row = list ? FindListRow(list, item) : -1;
+    if (row < 0)
+        return CDezazCommand::failure;
+    RECT r{}, client{};
+    ::SendMessageW(list, LB_GETITEMRECT, WPARAM(row), LPARAM(&r));
+    ::GetClientRect(list, &client);
+    if (r.top < client.top || r.bottom > client.bottom)
+    {
+        ::SendMessageW(list, LB_SETTOPINDEX, WPARAM(row), 0);
+        ::SendMessageW(list, LB_GETITEMRECT, WPARAM(row), LPARAM(&r));
+    }
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ::SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    ::SendMessageW(list, WM_RBUTTONUP, 0, at);
+    mfc::PumpUntilIdle();
+    return CDezazCommand::success;
+}
+
 // The 3D view of the top-level window of that title: its largest visible
 // child without a control id. Null (and said) when there is none.
 HWND FindDialogView(const std::wstring& title)
@@ -523,6 +580,9 @@ void RegisterScriptCommands()
     commands.push_back(std::make_unique<cGeometryCommand>(L"DialogList", GeometryCommandId(9), &DialogList));
     commands.push_back(std::make_unique<cGeometryCommand>(L"DialogTab", GeometryCommandId(10), &DialogTab));
     commands.push_back(std::make_unique<cGeometryCommand>(L"DialogViewKey", GeometryCommandId(11), &DialogViewKey));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogListSelect", GeometryCommandId(12), &DialogListSelect));
+    commands.push_back(
+        std::make_unique<cGeometryCommand>(L"DialogListRightClick", GeometryCommandId(13), &DialogListRightClick));
 }
 
 } // namespace dezaz

@@ -10,7 +10,8 @@
 # arc; "Create ALL in Dezaz"
 # adds them to the document, which is saved. A second host process opens the
 # file and must find the same breps and, in the shapes dialog, the same
-# shapes. Each created surface is measured against the sample's true shape
+# shapes; each chosen in the list and created again must give the same
+# brep. Each created surface is measured against the sample's true shape
 # (its dimensions are written beside the scan) and the run fails when one
 # deviates by more than ten times the scan's noise. Screenshots of the
 # dialog after each step go to screenshots/. Then every other command of
@@ -145,8 +146,18 @@ echo "run.sh: the main road (first host process)"
 DEZAZ_REGISTRY=$out/main_road_registry "${host[@]}" --script "$out/main_road.script" >"$out/main_road.txt"
 grep -v '^surface \|^Command: _DialogViewClick' "$out/main_road.txt"
 
-cat >"$out/main_road_reopen.script" <<SCRIPT
-# A second process: the saved document, its breps and the shapes of its mesh
+# The shapes the dialog listed, and the surfaces of the Nth _SurfacePoints
+# (serial numbers are the process's own).
+shapes_of() { sed -n '/^Command: _DialogList /,/^Command:/p' "$1" | grep '^  ' | sed 's/ (selected)$//'; }
+surfaces_of() {
+  awk -v n="${2:-1}" '/^Command: /{ on = ($2 == "_SurfacePoints") && (++seen == n) } on && /^surface /' "$1" |
+    sed 's/^surface [0-9]* //'
+}
+# A second process: the saved document, its breps and the shapes of its
+# mesh; then each shape chosen in the list and created again, as a user
+# would to redo one
+{
+  cat <<SCRIPT
 _Open "$out/main_road.dzz"
 _List
 _SurfacePoints
@@ -154,21 +165,26 @@ _SurfacePoints
 _vtlShapes
 _DialogList "$T" 3101
 _Screenshot "$shots/11 reopened"
-_DialogButton "$T" 2
 SCRIPT
+  shapes_of "$out/main_road.txt" | sed 's/^  //' | while IFS= read -r shape; do
+    printf '_DialogListSelect "%s" 3101 %s\n_DialogButton "%s" 3\n' "$T" "$shape" "$T"
+  done
+  printf '_DialogButton "%s" 2\n_SurfacePoints\n' "$T"
+} >"$out/main_road_reopen.script"
 echo "run.sh: the saved document in a second host process"
 DEZAZ_REGISTRY=$out/main_road_registry "${host[@]}" --script "$out/main_road_reopen.script" >"$out/main_road_reopen.txt"
 grep -v '^surface \|^Command: _DialogViewClick' "$out/main_road_reopen.txt"
 
-# The same breps, and the same shapes listed in the dialog.
-# (Serial numbers are the process's own.)
-surfaces_of() { grep '^surface ' "$1" | sed 's/^surface [0-9]* //'; }
-[[ -n $(surfaces_of "$out/main_road.txt") ]] && diff <(surfaces_of "$out/main_road.txt") <(surfaces_of "$out/main_road_reopen.txt") >/dev/null ||
+# The same breps, the same shapes listed in the dialog, and each shape
+# created again from the reopened document the same brep as the first time.
+created=$(surfaces_of "$out/main_road.txt")
+[[ -n $created ]] && diff <(echo "$created") <(surfaces_of "$out/main_road_reopen.txt") >/dev/null ||
   { echo "run.sh: the reopened document holds other breps" >&2; exit 1; }
-shapes_of() { sed -n '/^Command: _DialogList/,/^Command:/p' "$1" | grep '^  ' | sed 's/ (selected)$//'; }
 [[ -n $(shapes_of "$out/main_road.txt") ]] && diff <(shapes_of "$out/main_road.txt") <(shapes_of "$out/main_road_reopen.txt") ||
   { echo "run.sh: the reopened document lists other shapes" >&2; exit 1; }
-echo "run.sh: the second process found the same breps and shapes:"
+diff <(echo "$created") <(surfaces_of "$out/main_road_reopen.txt" 2 | tail -n "$(echo "$created" | wc -l)") >/dev/null ||
+  { echo "run.sh: a shape of the reopened document, created again, gave another brep" >&2; exit 1; }
+echo "run.sh: the second process found the same breps and shapes, and created each shape again as it was:"
 shapes_of "$out/main_road_reopen.txt"
 # Each created surface against the sample's true shape. The knob's
 # automatic profile is one arc, which strays from its sine wall by more than

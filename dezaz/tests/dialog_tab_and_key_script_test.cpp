@@ -86,3 +86,31 @@ TEST(DialogTabAndKeyScript, EscapeEndsRotatingSoThatTheThroughHolesWallCanBeMark
     EXPECT_NEAR(std::stod(box[3]), 88.0, 0.1);
     EXPECT_NEAR(std::stod(box[4]), 38.0, 0.1);
 }
+
+TEST(DialogTabAndKeyScript, AListRowIsChosenAndItsMenuActsOnIt)
+{
+    std::string T;
+    const std::string open = OpenShapesDialog(T);
+    // The block's top face fitted twice as a plane.
+    const std::string plane = "_DialogViewClick " + T + " 0.5,0.63\n_DialogCombo " + T + " 3022 Plane\n";
+    const std::string twoPlanes = open + "_DialogText " + T + " 3023 4\n" + plane + "_DialogButton " + T +
+                                  " 3106\n" + plane + "_DialogList " + T + " 3101\n";
+    stRun run = RunScript(twoPlanes);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::smatch names;
+    ASSERT_TRUE(std::regex_search(run.output, names, std::regex("2 items:\n  (.*)\n  (.*) \\(selected\\)"))) << run.output;
+    const std::string first = names[1], second = names[2];
+
+    run = RunScript(twoPlanes + "_DialogListSelect " + T + " 3101 Nothing\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("The list has no item \"Nothing\""), std::string::npos) << run.output;
+    // Choosing the first makes it current; the second's menu deletes the
+    // second, which its right click made current.
+    run = RunScript(twoPlanes + "_DialogListSelect " + T + " 3101 " + first + "\n_DialogList " + T +
+                    " 3101\n> Menu 32881\n> MessageBox Yes delete '" + second + "'\n_DialogListRightClick " + T +
+                    " 3101 " + second + "\n_DialogList " + T + " 3101\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("2 items:\n  " + first + " (selected)\n  " + second + "\n"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("1 item:\n  " + first + "\n"), std::string::npos) << run.output;
+}
