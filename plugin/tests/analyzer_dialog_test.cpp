@@ -9,6 +9,7 @@
 #include "platform/win32/tests/support/temp_registry.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_get_object.h"
 #include "platform/host/dezaz_viewport.h"
 #include "platform/mfc/win_app.h"
 #include "platform/wgl/pixel_probe.h"
@@ -676,6 +677,40 @@ TEST_F(FloatingAnalyzer, RecalculatedWithoutSurfacesNothingOfTheLastRunIsReporte
     EXPECT_EQ(Tree(), nullptr);
     EXPECT_EQ(HostMesh().m_C.Count(), 0);
     EXPECT_TRUE(TheVTLAnalysisMode().Labels().empty());
+}
+
+TEST_F(FloatingAnalyzer, APickIsNotStartedAgainWhileOneRuns)
+{
+    stDeviationPart part;
+    Open(part);
+    RunAsTheCommandDoes();
+    // Pick pressed again while the first pick waits for its object.
+    win32::PromptAnswer nested;
+    nested.kind = dezaz::kObjectPrompt;
+    nested.act = [this](HWND, const std::wstring&) {
+        Click(IDC_ANALYZER_PICK);
+        return INT_PTR(mesh->RuntimeSerialNumber());
+    };
+    win32::QueuePromptAnswer(std::move(nested));
+    std::wstring error;
+    ASSERT_TRUE(dezaz::QueueScriptAnswer(L"Object nothing", error));
+    Click(IDC_ANALYZER_PICK);
+    EXPECT_EQ(TheVTLAnalysisMode().Labels().size(), 1u) << "one pick, one label";
+}
+
+TEST_F(FloatingAnalyzer, ASurfaceMovedSinceTheLastRunIsMeasuredWhereItIsNow)
+{
+    stDeviationPart part;
+    Open(part);
+    RunAsTheCommandDoes();
+    const int v = VertexAt(4, 10, 10);
+    const float before = Tree()->GetRecord(std::uint32_t(v))->deviation;
+    std::unique_ptr<ON_Brep> moved = std::move(part.Surfaces()[4]);
+    ASSERT_TRUE(moved->Transform(ON_Xform::TranslationTransformation(0.03 * part.Normal(4))));
+    ASSERT_NE(doc.ReplaceObject(CDezazObjRef(surfaces[4]), std::make_unique<CDezazBrepObject>(std::move(moved))),
+              nullptr);
+    Click(IDC_ANALYZER_RECALCULATE);
+    EXPECT_NEAR(Tree()->GetRecord(std::uint32_t(v))->deviation, before - 0.03f, 1e-3);
 }
 
 TEST_F(FloatingAnalyzer, EachChangeOnScreenRedrawsAndTheAnalyserOpenedAgainHidesTheSurfacesAgain)

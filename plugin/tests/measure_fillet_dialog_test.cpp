@@ -270,6 +270,22 @@ TEST_F(MeasureFilletDialog, AMeshNoStationCutsReadsUnknown)
     EXPECT_EQ(CMeasureFilletPreviewConduit::RadiusLabel(stale), L"Radius: 2.500");
 }
 
+TEST_F(MeasureFilletDialog, AReferenceMeshDeletedSinceKeepsTheRadiusMeasuredWhileItWasThere)
+{
+    stFilletScan scan;
+    scan.startRadius = 2.0;
+    scan.endRadius = 4.0;
+    Open(scan);
+    SelectMesh(mesh);
+    const double radius = dialog->Request().radius;
+    ASSERT_NEAR(radius, 3.0, 0.05);
+    ASSERT_TRUE(doc.DeleteObject(CDezazObjRef(mesh)));
+    // Another stretch, which the mesh would measure wider: nothing measures it.
+    Slide(IDC_MEASURE_FILLET_START, 60, kEndScroll);
+    EXPECT_EQ(dialog->Request().radius, radius);
+    EXPECT_EQ(dialog->ReferenceMesh(), nullptr);
+}
+
 TEST_F(MeasureFilletDialog, CloseLeavesTheViewportsAndTheHolderKeepsNoWindow)
 {
     stFilletScan scan;
@@ -340,6 +356,11 @@ TEST_F(MeasureFilletDialog, ThePreviewMarksTheInnerStationsRedAndReleasesADelete
         EXPECT_FALSE(wgl::SameColour(at(y), red)) << y;
         EXPECT_FALSE(wgl::SameColour(at(y), background)) << "a dot at " << y;
     }
+    // "S" at the start of the stretch, "E" at its end.
+    EXPECT_STREQ(dialog->Conduit().StartDot().Text(), L"S");
+    EXPECT_LT(dialog->Conduit().StartDot().Point().DistanceTo(ON_3dPoint(500, -328, 0)), 1e-6);
+    EXPECT_STREQ(dialog->Conduit().EndDot().Text(), L"E");
+    EXPECT_LT(dialog->Conduit().EndDot().Point().DistanceTo(ON_3dPoint(500, -232, 0)), 1e-6);
 
     // The edge's object is deleted: the next frame releases it and draws no preview.
     ASSERT_TRUE(doc.DeleteObject(CDezazObjRef(edge)));

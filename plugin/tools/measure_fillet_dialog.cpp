@@ -319,12 +319,14 @@ void CMeasureFilletDialog::OnPickAnotherEdge()
 bool CMeasureFilletDialog::UpdateReferenceMesh()
 {
     const unsigned int wanted = m_conduit.m_request.meshSerial;
-    if (wanted == m_meshSerial)
+    const auto* object = dynamic_cast<const CDezazMeshObject*>(Document().LookupObjectByRuntimeSerialNumber(wanted));
+    // The copy of a mesh deleted since would go on being measured: a mesh
+    // that cannot be found keeps the radius measured while it was there.
+    if (wanted == m_meshSerial && object)
         return m_mesh != nullptr;
     m_mesh.reset();
     m_meshIndex.Clear();
     m_meshSerial = stFilletRequest::kNoMesh;
-    const auto* object = dynamic_cast<const CDezazMeshObject*>(Document().LookupObjectByRuntimeSerialNumber(wanted));
     if (!object || !object->Mesh())
         return false;
     auto mesh = std::make_unique<cMesh>();

@@ -66,6 +66,10 @@ public:
 
     stFilletRequest m_request;
 
+    // The dots at the stretch's start and end.
+    const CDezazTextDot& StartDot() const { return m_startDot; }
+    const CDezazTextDot& EndDot() const { return m_endDot; }
+
 private:
     void DrawPreview(CDezazDisplayPipeline& pipeline);
 
@@ -101,6 +105,7 @@ public:
     void ReleaseEdgeIfGone(const CDezazDoc& doc);
 
     const stFilletRequest& Request() const { return m_conduit.m_request; }
+    const CMeasureFilletPreviewConduit& Conduit() const { return m_conduit; }
     // The document the tool works in: the host's active one unless set.
     void SetDocument(CDezazDoc* doc) { m_doc = doc; }
     CDezazDoc& Document() const;
