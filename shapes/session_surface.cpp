@@ -8,12 +8,14 @@
 #include "shapes/dezaz_bin_stream.h"
 #include "shapes/entities_history.h"
 #include "shapes/extracted_record.h"
+#include "shapes/region_triangles.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -41,6 +43,18 @@ CTriangleColourProperties* TagPropertyOf(ISceneObject* object)
 bool IsTakenBySelection(const cMeshTriangle& triangle)
 {
     return (triangle.flags & kTriangleFlagSelected) != 0 && (triangle.flags & kTriangleFlagHidden) == 0;
+}
+
+// Inside the region's box grown by the margin, compared in double.
+bool InsideGrownBox(const float box[6], const float p[3])
+{
+    for (int k = 0; k < 3; ++k)
+    {
+        const double v = p[k];
+        if (!(v >= static_cast<double>(box[k]) - kRegionBoxMargin && v <= static_cast<double>(box[k + 3]) + kRegionBoxMargin))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -217,29 +231,75 @@ void CSessionSurface::TransformRegion(const double m[12])
 
 bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const float c[3])
 {
+    float centroid[3];
+    RegionCentroid(a, b, c, centroid);
+    return ContainsCentroid(centroid);
+}
+
+bool CSessionSurface::ContainsCentroid(const float centroid[3])
+{
     if (m_region.GetVertexCount() == 0)
         return false;
     const float* box = m_region.GetBoundingBox();
-    float centroid[3];
-    RegionCentroid(a, b, c, centroid);
-    for (int k = 0; k < 3; ++k)
-    {
-        const double v = centroid[k];
-        if (!(v >= static_cast<double>(box[k]) - kRegionBoxMargin && v <= static_cast<double>(box[k + 3]) + kRegionBoxMargin))
-            return false;
-    }
+    if (!InsideGrownBox(box, centroid))
+        return false;
     double radius = RegionMembershipRadius(centroid);
     return UpToDateTree().FindNearest(centroid, radius) != nullptr;
 }
 
-void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code)
+template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide)
+{
+    const std::uint32_t points = m_region.GetVertexCount();
+    const float* box = m_region.GetBoundingBox();
+    // Triangles that another centroid lies near: a region point within
+    // their radius may be a neighbour's, so they take the exact test.
+    std::vector<std::uint32_t> doubtful;
+    std::uint32_t next = 0;
+    for (std::uint32_t i = 0; i < triangles.GetCount(); ++i)
+    {
+        if (!triangles.HasCentroid(i))
+            continue;
+        const float* c = triangles.Centroid(i);
+        if (next < points)
+        {
+            // A region point equal to the centroid lies at distance 0.
+            const cVertex* p = m_region.GetVertex(next);
+            if (c[0] == p->x && c[1] == p->y && c[2] == p->z)
+            {
+                ++next;
+                decide(i, true);
+                continue;
+            }
+        }
+        if (!InsideGrownBox(box, c) || !triangles.MayHaveTwin(i))
+            decide(i, false);
+        else
+            doubtful.push_back(i);
+    }
+    if (next != points)
+        return false;
+    // Every region point is the centroid of a triangle matched above, so a
+    // triangle with no other centroid near it has no region point near it.
+    for (const std::uint32_t i : doubtful)
+        decide(i, ContainsCentroid(triangles.Centroid(i)));
+    return true;
+}
+
+void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code, const cRegionTriangles* triangles)
 {
     cMesh* mesh = MeshOf(meshObject);
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
     if (mesh == nullptr || tags == nullptr || m_region.GetVertexCount() == 0)
         return;
     const std::uint32_t count = std::min(mesh->GetTriangleCount(), tags->GetCount());
-    for (std::uint32_t i = 0; i < count; ++i)
+    // A walk that stops short has only tagged triangles of the region; the
+    // test of every triangle below tags the rest.
+    const bool walked = triangles != nullptr && triangles->IsFor(*mesh) &&
+                        WalkRegionTriangles(*triangles, [&](std::uint32_t i, bool inside) {
+                            if (inside && i < count)
+                                tags->Set(i, code);
+                        });
+    for (std::uint32_t i = 0; i < count && !walked; ++i)
     {
         const cVertex* corners[3];
         if (mesh->GetCorners(*mesh->GetTriangle(i), corners) &&
@@ -249,14 +309,14 @@ void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code
     tags->RecomputeHasColours();
 }
 
-void CSessionSurface::PaintMeshRegion(ISceneObject* meshObject)
+void CSessionSurface::PaintMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles)
 {
-    MarkMeshRegion(meshObject, GetKindCode());
+    MarkMeshRegion(meshObject, GetKindCode(), triangles);
 }
 
-void CSessionSurface::ClearMeshRegion(ISceneObject* meshObject)
+void CSessionSurface::ClearMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles)
 {
-    MarkMeshRegion(meshObject, 0);
+    MarkMeshRegion(meshObject, 0, triangles);
 }
 
 void CSessionSurface::ClearReplacedRegion(ISceneObject* meshObject)
@@ -341,22 +401,32 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     DeferSearchTree();
 }
 
-void CSessionSurface::SelectRegion(cMesh* mesh)
+void CSessionSurface::SelectRegion(cMesh* mesh, const cRegionTriangles* triangles)
 {
     if (mesh == nullptr || m_region.GetVertexCount() == 0)
         return;
     mesh->ForEachVertex([](cVertex& v) { v.flags &= ~std::uint32_t{2}; });
     const std::uint32_t count = mesh->GetTriangleCount();
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
+    // A triangle without a centroid is not in the region.
+    const auto select = [mesh](std::uint32_t i, bool inside) {
         cMeshTriangle& triangle = *mesh->GetTriangle(i);
-        const cVertex* corners[3];
-        const bool inside = mesh->GetCorners(triangle, corners) &&
-                            ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position());
         if (inside)
             triangle.flags |= kTriangleFlagSelected;
         else
             triangle.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
+    };
+    const bool walked = triangles != nullptr && triangles->IsFor(*mesh) && WalkRegionTriangles(*triangles, select);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        if (walked)
+        {
+            if (!triangles->HasCentroid(i))
+                select(i, false);
+            continue;
+        }
+        const cVertex* corners[3];
+        select(i, mesh->GetCorners(*mesh->GetTriangle(i), corners) &&
+                      ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position()));
     }
     for (std::uint32_t i = 0; i < count; ++i)
     {

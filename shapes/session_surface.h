@@ -29,6 +29,7 @@ class IBinStream;
 class ISceneObject;
 class ST_IExtracted;
 class cMesh;
+class cRegionTriangles;
 
 // Kind codes: what sessions paint into the triangle tag property.
 inline constexpr std::uint8_t kSessionKindPlane = 1;
@@ -84,12 +85,13 @@ public:
 
     // Makes the selected, visible triangles of the mesh object the region.
     virtual void TakeSelection(ISceneObject* meshObject);
-    // Selects on the mesh exactly the region's triangles.
-    void SelectRegion(cMesh* mesh);
+    // Selects on the mesh exactly the region's triangles. The mesh's region
+    // triangles, when given, find them in one walk (a big scan).
+    void SelectRegion(cMesh* mesh, const cRegionTriangles* triangles = nullptr);
     // Writes the kind code (Paint) or 0 (Clear) into the tag property of the
     // region's triangles.
-    void PaintMeshRegion(ISceneObject* meshObject);
-    void ClearMeshRegion(ISceneObject* meshObject);
+    void PaintMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles = nullptr);
+    void ClearMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles = nullptr);
     // True when the triangle (three corner positions) belongs to the region.
     bool ContainsTriangle(const float a[3], const float b[3], const float c[3]);
 
@@ -130,7 +132,15 @@ protected:
     ST_IExtracted* m_record = nullptr;
 
 private:
-    void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code);
+    void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code, const cRegionTriangles* triangles);
+    // True when a triangle with this centroid belongs to the region.
+    bool ContainsCentroid(const float centroid[3]);
+    // The region's triangles found by walking the mesh's triangles, which
+    // match the region's points in turn when the region was taken from this
+    // mesh: decide(i, inside) is called for every triangle with a centroid.
+    // False, with decide called for some triangles only, when the points do
+    // not match in turn; the caller then tests every triangle.
+    template <class TDecide> bool WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide);
     // The first step of TakeSelection: the old region's tags cleared.
     void ClearReplacedRegion(ISceneObject* meshObject);
     void AppendRegionPoint(const float p[3]);

@@ -16,6 +16,7 @@
 #include "core/scene_object.h"
 #include "shapes/extracted_record.h"
 #include "shapes/loft_session.h"
+#include "shapes/region_triangles.h"
 #include "shapes/session_surface.h"
 
 BEGIN_MESSAGE_MAP(CVTLListBox, CListBox)
@@ -110,11 +111,15 @@ bool DeleteAllShapes(CCreatePrimitiveDialog& dialog)
         return false;
     dialog.SetCurrentShape(nullptr);
     cMeshObject* mesh = dialog.FirstMeshObject();
+    std::vector<CSessionSurface*> sessions;
+    for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+        sessions.push_back(entry->Session(i));
+    const std::unique_ptr<cRegionTriangles> triangles = dialog.RegionTrianglesFor(sessions);
     while (entry->SessionCount() > 0)
     {
         CSessionSurface* session = entry->Session(entry->SessionCount() - 1);
         if (mesh)
-            session->ClearMeshRegion(mesh);
+            session->ClearMeshRegion(mesh, triangles.get());
         if (session->GetRecord())
             session->GetRecord()->tree = nullptr;
         entry->DeleteSession(session);

@@ -25,12 +25,14 @@
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "plugin/plugin_info.h"
+#include "plugin/vtl_plugin.h"
 #include "plugin/tools/sub_deviation_dlg.h"
 #include "render/base_renderer.h"
 #include "resources/resource.h"
 #include "resources/shapes_dialog.h"
 #include "shapes/entities_history.h"
 #include "shapes/extracted_record.h"
+#include "shapes/region_triangles.h"
 #include "shapes/session_surface.h"
 
 #include <cstring>
@@ -190,12 +192,15 @@ void CCreatePrimitiveDialog::SetEntry(CObjectSurfaces* entry)
     if (!entry)
         return;
     cMeshObject* meshObject = FirstMeshObject();
+    std::vector<CSessionSurface*> sessions;
     for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+        sessions.push_back(entry->Session(i));
+    const std::unique_ptr<cRegionTriangles> triangles = RegionTrianglesFor(sessions);
+    for (CSessionSurface* session : sessions)
     {
-        CSessionSurface* session = entry->Session(i);
         AddListItem(session);
         if (meshObject)
-            session->PaintMeshRegion(meshObject);
+            session->PaintMeshRegion(meshObject, triangles.get());
     }
     EnableShapeControls();
     if (m_shapesView && m_shapesView->GetSafeHwnd())
@@ -217,6 +222,18 @@ cMesh* CCreatePrimitiveDialog::FirstMesh()
 {
     cMeshObject* object = FirstMeshObject();
     return object ? object->GetMesh() : nullptr;
+}
+
+std::unique_ptr<cRegionTriangles> CCreatePrimitiveDialog::RegionTrianglesFor(const std::vector<CSessionSurface*>& sessions)
+{
+    constexpr std::uint32_t kManyRegionPoints = 1u << 16;
+    cMesh* mesh = FirstMesh();
+    if (!mesh)
+        return nullptr;
+    for (const CSessionSurface* session : sessions)
+        if (session && session->GetRegionPoints().GetVertexCount() >= kManyRegionPoints)
+            return std::make_unique<cRegionTriangles>(*mesh, &ThePlugIn().ThreadPool());
+    return nullptr;
 }
 
 CUIM_ExtendSurface* CCreatePrimitiveDialog::GetExtendMode() const
@@ -872,7 +889,7 @@ void CCreatePrimitiveDialog::DeleteCurrentShape()
         return;
     SetCurrentShape(nullptr);
     if (cMeshObject* mesh = FirstMeshObject())
-        session->ClearMeshRegion(mesh);
+        session->ClearMeshRegion(mesh, RegionTrianglesFor({session}).get());
     RemoveListItem(session);
     if (session->GetRecord())
         session->GetRecord()->tree = nullptr;

@@ -30,6 +30,7 @@
 class cCPView;
 class cMesh;
 class cMeshObject;
+class cRegionTriangles;
 class CObjectSurfaces;
 class CSessionSurface;
 class CSubDlgBase;
@@ -165,6 +166,10 @@ public:
     CSubGuideCurveDlg* GetGuidePage() const { return m_guidePage.get(); }
     cMeshObject* FirstMeshObject();
     cMesh* FirstMesh();
+    // The first mesh's triangles worked out for marking the regions of these
+    // sessions in one walk each; null when no region is big enough to gain
+    // by it (a small region tests each triangle against a small tree).
+    std::unique_ptr<cRegionTriangles> RegionTrianglesFor(const std::vector<CSessionSurface*>& sessions);
     const double* GetMeshFrame() const { return m_meshFrame; }
     float GetCreaseAngle() const { return m_creaseAngle; }
     const wchar_t* GetUnitText() const { return m_unitText.c_str(); }

@@ -6,6 +6,8 @@
 #include "core/triangle_colour_property.h"
 #include "overlay/prop_tree.h"
 #include "shapes/extracted_record.h"
+#include "shapes/region_triangles.h"
+#include "core/thread_pool.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
 #include "shapes/sketch_curve.h"
@@ -216,6 +218,89 @@ TEST_P(SessionRegion, RegionStillMatchesAfterTheObjectAndItsSessionsAreMovedApar
     std::uint32_t selected = 0;
     m.ForEachTriangle([&](cMeshTriangle& t) { selected += t.flags & kTriangleFlagSelected; });
     EXPECT_EQ(selected, m.GetTriangleCount());
+}
+
+TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
+{
+    // Beside the grid: a second copy of a region triangle, copies moved by
+    // 0.4 and 1.6 membership radii off a region triangle and off a triangle
+    // outside the region, and a triangle naming a vertex that does not exist.
+    cMesh& m = *mesh->GetMesh();
+    SelectQuads(m, 40, 5, 17, 3, 20);
+    const auto shifted = [&m](std::uint32_t triangle, double radii) {
+        const cMeshTriangle copy = *m.GetTriangle(triangle);
+        const cVertex* corners[3];
+        m.GetCorners(copy, corners);
+        float centroid[3];
+        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+        const float shift = static_cast<float>(radii * RegionMembershipRadius(centroid));
+        std::uint32_t index[3];
+        for (int k = 0; k < 3; ++k)
+            index[k] = m.AddVertex(corners[k]->x + shift, corners[k]->y, corners[k]->z, false, 0.0f);
+        m.AddTriangle(index[0], index[1], index[2]);
+    };
+    const std::uint32_t inRegion = 2 * (10 * 40 + 8), outside = 2 * (25 * 40 + 30);
+    const cMeshTriangle copy = *m.GetTriangle(inRegion);
+    m.AddTriangle(copy.vertexIndex[0], copy.vertexIndex[1], copy.vertexIndex[2]);
+    shifted(inRegion, 0.4);
+    shifted(inRegion + 1, 1.6);
+    shifted(outside, 0.4);
+    m.AddTriangle(0, 1, m.GetVertexCount() + 5);
+    m.Update();
+    CTriangleColourProperties& tags = TagsOf(*mesh);
+    ASSERT_TRUE(tags.Resize(m.GetTriangleCount()));
+    session->TakeSelection(mesh.get());
+
+    const auto tagsOf = [&] {
+        std::vector<std::uint8_t> out;
+        for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+            out.push_back(tags.Get(t));
+        return out;
+    };
+    const auto selectionOf = [&] {
+        std::vector<std::uint32_t> out;
+        m.ForEachTriangle([&](cMeshTriangle& t) { out.push_back(t.flags & kTriangleFlagSelected); });
+        m.ForEachVertex([&](cVertex& v) { out.push_back(v.flags & 2); });
+        return out;
+    };
+    // Every triangle on its own, as the tags and selection must come out.
+    session->ClearMeshRegion(mesh.get());
+    session->PaintMeshRegion(mesh.get());
+    const std::vector<std::uint8_t> painted = tagsOf();
+    session->SelectRegion(&m);
+    const std::vector<std::uint32_t> selected = selectionOf();
+    const std::uint32_t grid = 2 * 40 * 30;
+    ASSERT_EQ(std::vector<std::uint8_t>(painted.begin() + grid, painted.end()),
+              (std::vector<std::uint8_t>{kSessionKindCylinder, kSessionKindCylinder, 0, 0, 0}))
+        << "the copy and the near copy are in the region; the far copy, the outsider's copy and the broken "
+           "triangle are not";
+
+    cThreadPool pool(3);
+    for (const bool moved : {false, true})
+    {
+        if (moved)
+        {
+            // Two points swapped: the same region, whose points no longer
+            // match the triangles in turn, so every triangle is tested again.
+            cVertex* first = session->GetRegionPoints().GetVertex(0);
+            cVertex* second = session->GetRegionPoints().GetVertex(1);
+            std::swap(first->x, second->x);
+            std::swap(first->y, second->y);
+            std::swap(first->z, second->z);
+        }
+        for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
+        {
+            const cRegionTriangles triangles(m, shared);
+            session->ClearMeshRegion(mesh.get(), &triangles);
+            EXPECT_FALSE(tags.HasColours());
+            session->PaintMeshRegion(mesh.get(), &triangles);
+            EXPECT_EQ(tagsOf(), painted);
+            m.ForEachTriangle([](cMeshTriangle& t) { t.flags ^= kTriangleFlagSelected; });
+            session->SelectRegion(&m, &triangles);
+            EXPECT_EQ(selectionOf(), selected);
+        }
+    }
+    pool.Stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegion, ::testing::Values(0.0, 5000.0));
