@@ -159,8 +159,7 @@ bool CBaseVTLDialog::LoadHostMesh(const CDezazMeshObject& hostObject)
         // The frame is drawn when the messages are next handled: the command
         // that loads the mesh may paint more into it first (the sessions'
         // regions), and a big scan's frame is worth drawing once.
-        m_view->ZoomAll();
-        m_view->InvalidateView(kFullRedraw);
+        m_view->Flush();
     }
     m_hostObjectId = hostObject.Attributes().m_uuid;
     return true;

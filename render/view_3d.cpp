@@ -334,6 +334,13 @@ void C3DView::ZoomAll()
     RequestRedraw(0);
 }
 
+void C3DView::Flush()
+{
+    if (renderer)
+        renderer->ZoomAll(scene, nullptr);
+    InvalidateView(kFullRedraw);
+}
+
 void C3DView::StartRotateMode() { SetModeById(kRotateModeId, 0, 0); }
 void C3DView::StartTranslateMode() { SetModeById(kTranslateModeId, 0, 0); }
 void C3DView::StartZoomMode() { SetModeById(kZoomModeId, 0, 0); }

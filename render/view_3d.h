@@ -140,6 +140,9 @@ public:
 
     // RequestRedraw with a queued repaint.
     void InvalidateView(std::uint32_t level);
+    // Fits the scene into the view and asks for a whole frame, drawn when
+    // the messages are next handled (a caller may still change the scene).
+    void Flush();
     // Pops the renderer's last saved camera and shows it.
     void RestoreViewState();
     void SetStandardView(int index);
