@@ -7,6 +7,7 @@
 #include "modes/curve_draw_mode.h"
 #include "modes/shapes_view.h"
 #include "modes/shapes_view_owner.h"
+#include "platform/win32/controls.h"
 #include "platform/win32/input.h"
 #include "platform/win32/tests/support/temp_registry.h"
 #include "support/view_test_support.h"
@@ -80,10 +81,16 @@ protected:
         testview::Press(view, WM_LBUTTONDOWN, p);
         testview::Press(view, WM_LBUTTONUP, p);
     }
+    // A notification (code other than 0) comes from a control; a menu's or
+    // an accelerator's command from none.
     void Command(UINT id, int code = 0)
     {
-        ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0);
+        if (code && !control)
+            control = ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD, 0, 0, 1, 1, view->GetSafeHwnd(), nullptr,
+                                        nullptr, nullptr);
+        ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, code), code ? LPARAM(control) : 0);
     }
+    HWND control = nullptr;
     int Cursor() { return mode->OnSetCursor(view, HTCLIENT, WM_MOUSEMOVE); }
     POINT OnScreen(std::uint32_t i) { return testview::ScreenOf(view, mode->GetPoints().GetVertex(i)->Position()); }
 

@@ -10,6 +10,7 @@
 #include "modes/surface_extension_mode.h"
 #include "overlay/annotations.h"
 #include "platform/mfc/win_app.h"
+#include "platform/win32/controls.h"
 #include "platform/win32/input.h"
 #include "platform/win32/tests/support/temp_registry.h"
 #include "shapes/host_primitives.h"
@@ -124,10 +125,16 @@ protected:
         testview::Move(view, to);
         testview::Press(view, WM_LBUTTONUP, to);
     }
+    // A notification (code other than 0) comes from a control; a menu's or
+    // an accelerator's command from none.
     void Command(UINT id, int code = 0)
     {
-        ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0);
+        if (code && !control)
+            control = ::CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD, 0, 0, 1, 1, view->GetSafeHwnd(), nullptr,
+                                        nullptr, nullptr);
+        ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, code), code ? LPARAM(control) : 0);
     }
+    HWND control = nullptr;
     std::size_t Selected() const
     {
         std::size_t n = 0;

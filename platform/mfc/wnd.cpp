@@ -359,8 +359,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     const UINT id = LOWORD(wParam);
-    const int code = HIWORD(wParam);
     auto control = reinterpret_cast<HWND>(lParam);
+    // A menu's or an accelerator's command (code 0 or 1, no control) is
+    // routed as a command; only a control's code is a notification.
+    const int code = control ? HIWORD(wParam) : CN_COMMAND;
     if (control)
     {
         // The control may handle its own notification first.

@@ -473,8 +473,9 @@ TEST_F(SegmentationDialog, ToolButtonsChooseTheStrokeAndTheFrontFacingSwitchIsKe
               BST_UNCHECKED);
     Click(IDC_SEGMENTATION_LINE);
     EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolLine));
-    // A notification is no command.
-    view->SendMessage(WM_COMMAND, MAKEWPARAM(kCmdPaintFreeHand, 1), 0);
+    // A control's notification is no command.
+    view->SendMessage(WM_COMMAND, MAKEWPARAM(kCmdPaintFreeHand, 1),
+                      reinterpret_cast<LPARAM>(::GetDlgItem(dialog->GetSafeHwnd(), IDC_SEGMENTATION_PAINT)));
     EXPECT_EQ(mode->GetTool(), std::uint32_t(kToolLine));
     // The context menu's tools go through the dialog's buttons.
     view->SendMessage(WM_COMMAND, kCmdFreeFormFilled, 0);

@@ -139,6 +139,14 @@ TEST_F(MfcWindows, CommandsRouteByIdAndRangeAndCanBeQueried)
     wnd.SendMessage(WM_COMMAND, 205, 0);
     EXPECT_EQ(Log(), (std::vector<std::string>{"open", "tool 203", "derived tool 205"}));
     EXPECT_FALSE(wnd.OnCmdMsg(211, CN_COMMAND, nullptr, nullptr));
+    // An accelerator's command (code 1, no control) is a command like a
+    // menu's; a control's notification with that code is not.
+    Log().clear();
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(203, 1), 0);
+    CWnd button;
+    ASSERT_TRUE(button.CreateEx(0, L"BUTTON", L"", WS_CHILD, 0, 0, 5, 5, wnd.m_hWnd, nullptr));
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(204, 1), reinterpret_cast<LPARAM>(button.m_hWnd));
+    EXPECT_EQ(Log(), (std::vector<std::string>{"tool 203"}));
 
     Log().clear();
     AFX_CMDHANDLERINFO info{nullptr, nullptr};
