@@ -12,6 +12,9 @@ namespace
 {
 
 constexpr std::uint32_t kHeaderSize = 16;
+// How far from 1 the squared length of a cylinder's axis may be for the
+// axis to count as unit: a few alignments' rounding (about 2.4e-7 each).
+constexpr double kUnitAxisRounding = 1.0e-5;
 
 // Little-endian field access into a record block.
 void PutF64(unsigned char* at, double v)
@@ -216,14 +219,16 @@ void Dezaz_CylinderObject::ApplyKindValues(const unsigned char* block)
     GetVector(block + 40, a);
     // Normalised exactly; a zero or non-finite axis is kept as read and
     // leaves the cylinder invalid rather than becoming NaN. An axis that is
-    // already of unit length is kept bit for bit: dividing it by its length
-    // again can move its last bits, and a record read and written back must
-    // give the same bytes.
+    // of unit length up to the rounding of the rigid moves that placed it
+    // (alignment frames are built from float directions, orthonormal to
+    // about 1e-7 each) is kept bit for bit: dividing it by its length again
+    // would move its last bits, and a record read back must give the shape
+    // that was written, and the same bytes when it is written again.
     // The axis is scaled by its largest component first, so that one with
     // tiny or huge components does not lose its precision to underflow.
     const double squared = a[0] * a[0] + a[1] * a[1] + a[2] * a[2];
     const double largest = std::max({std::fabs(a[0]), std::fabs(a[1]), std::fabs(a[2])});
-    if (std::fabs(squared - 1.0) <= 1.0e-12)
+    if (std::fabs(squared - 1.0) <= kUnitAxisRounding)
         std::copy(a, a + 3, c.axis);
     else if (largest > 0.0 && std::isfinite(largest))
     {

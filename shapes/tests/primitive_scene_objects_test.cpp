@@ -341,3 +341,22 @@ TEST(PrimitiveSceneObjects, TransformingTheObjectMovesTheShapeAndDropsItsBreps)
     EXPECT_FLOAT_EQ(box[0], 4.0f);
     EXPECT_FLOAT_EQ(box[3], 6.0f);
 }
+
+TEST(PrimitiveSceneObjects, ACylinderMovedByAnAlignmentFrameReadsBackAsItWasWritten)
+{
+    // Alignment frames are built from float directions, so their rotation
+    // is orthonormal only to about 1e-8.
+    Dezaz_CylinderObject object;
+    const double b[3] = {2500, -1300, 700}, a[3] = {0.6, 0, 0.8};
+    object.GetGeometry()->SetAxis(b, a, 6.0, 16.0);
+    const double c = 0.6f, s = 0.8f;
+    const double turn[12] = {c, 0, -s, 10, 0, 1, 0, -20, s, 0, c, 30};
+    object.ApplyTransform(turn);
+    MemoryStream written;
+    ASSERT_TRUE(object.Write(&written));
+    Dezaz_CylinderObject back;
+    ASSERT_TRUE(back.Read(&written));
+    MemoryStream again;
+    ASSERT_TRUE(back.Write(&again));
+    EXPECT_EQ(again.bytes, written.bytes);
+}
