@@ -567,7 +567,13 @@ void CCreatePrimitiveDialog::OnSelectAll()
 
 void CCreatePrimitiveDialog::OnUndoLastSelection()
 {
-    SendToView(kCmdUndoSelection);
+    // The selection mode takes the command; any other editing mode reads it
+    // as its own undo (the Curves tab's Ctrl+Z), which would take back a
+    // curve instead of the selection the button names.
+    if (m_shapesView && m_shapesView->GetActiveMode() == GetExtendMode())
+        SendToView(kCmdUndoSelection);
+    else if (RestoreSelectionFromMask() && m_shapesView && m_shapesView->GetSafeHwnd())
+        m_shapesView->RequestRedraw(0);
     FocusView();
 }
 

@@ -264,6 +264,23 @@ TEST_F(CurvesTab, CurvesDrawnOnTheScanJoinShowAndUndo)
     EXPECT_EQ(CurveCount(), 0u);
 }
 
+TEST_F(CurvesTab, UndoLastSelectionGivesBackTheSelectionAndKeepsTheCurves)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-90, 0));
+    DoubleClick(At(90, 0));
+    ASSERT_EQ(CurveCount(), 1u);
+    const std::size_t all = SelectedTriangles();
+    ASSERT_GT(all, 0u);
+    Click(IDC_SHAPES_DESELECT_ALL);
+    ASSERT_EQ(SelectedTriangles(), 0u);
+    Click(IDC_SHAPES_UNDO_SELECTION);
+    EXPECT_EQ(SelectedTriangles(), all);
+    EXPECT_EQ(CurveCount(), 1u) << "the curve stays";
+}
+
 TEST_F(CurvesTab, ADragCutShortByAnotherTabLeavesTheNetworkAsItWas)
 {
     OpenNetwork();
