@@ -1,0 +1,596 @@
+// What the random sessions check after every step.
+#include "support/user_session_driver.h"
+
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "core/profiled_surface.h"
+#include "core/scene_object.h"
+#include "core/section_curve.h"
+#include "modes/network_edit_mode.h"
+#include "modes/profile_edit_mode.h"
+#include "modes/section_plane_picker.h"
+#include "modes/shapes_view.h"
+#include "modes/surface_extension_mode.h"
+#include "platform/geometry/brep.h"
+#include "platform/geometry/curve.h"
+#include "platform/geometry/surface.h"
+#include "platform/host/dezaz_app.h"
+#include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_object.h"
+#include "platform/win32/controls.h"
+#include "platform/win32/input.h"
+#include "plugin/dialogs/curves_page.h"
+#include "plugin/dialogs/shape_kinds.h"
+#include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/sketch_page.h"
+#include "plugin/vtl_plugin.h"
+#include "resources/shapes_dialog.h"
+#include "shapes/dezaz_bin_stream.h"
+#include "shapes/entities_history.h"
+#include "shapes/host_surface.h"
+#include "shapes/session_surface.h"
+#include "shapes/shape_interfaces.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace usersession
+{
+
+namespace
+{
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? char(c) : '?';
+    return out;
+}
+
+std::vector<std::uint8_t> SessionBytes(const CSessionSurface& session)
+{
+    ON_MemoryArchive archive;
+    const_cast<CSessionSurface&>(session).Write(archive);
+    return archive.Buffer();
+}
+
+template <class T> T* Query(const CSessionSurface* session, const GUID& iid)
+{
+    ISceneObject* object = session ? session->GetSceneObject() : nullptr;
+    return object ? static_cast<T*>(object->QueryInterface(iid)) : nullptr;
+}
+
+CObjectSurfaces* EntryOf(const ON_UUID& host)
+{
+    return ThePlugIn().EntitiesHistory().FindByUuid(host);
+}
+
+// A rigid map from three point pairs: the frames the points span.
+struct stRigid
+{
+    double r[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    double t[3] = {0, 0, 0};
+    void Apply(const double p[3], double out[3]) const
+    {
+        for (int i = 0; i < 3; ++i)
+            out[i] = r[3 * i] * p[0] + r[3 * i + 1] * p[1] + r[3 * i + 2] * p[2] + t[i];
+    }
+};
+
+void Frame(const double a[3], const double b[3], const double c[3], double e[9])
+{
+    double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    const double lu = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+    const double ln = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (int i = 0; i < 3; ++i)
+        u[i] /= lu, n[i] /= ln;
+    const double w[3] = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
+    // Columns u, w, n.
+    for (int i = 0; i < 3; ++i)
+        e[3 * i] = u[i], e[3 * i + 1] = w[i], e[3 * i + 2] = n[i];
+}
+
+// The map from the host mesh's coordinates to the dialog's: triangle i of
+// the dialog's scan is face i of the host mesh (the faces are triangles).
+std::optional<stRigid> HostToDialog(const ON_Mesh& host, cMesh& dialogMesh)
+{
+    const std::uint32_t n = dialogMesh.GetTriangleCount();
+    if (n == 0 || int(n) != host.FaceCount())
+        return std::nullopt;
+    // Three corners far apart (a wide base keeps the float rounding of the
+    // vertices from tilting the map): the first face's first corner, the
+    // corner farthest from it, and the one farthest off their line.
+    double h[3][3], d[3][3];
+    const auto host3 = [&](std::uint32_t f, double out[3])
+    {
+        const ON_3fPoint& p = host.m_V[host.m_F[int(f)].vi[0]];
+        out[0] = p.x, out[1] = p.y, out[2] = p.z;
+    };
+    std::uint32_t faces[3] = {0, 0, 0};
+    double best = -1.0, a[3], b[3], c[3];
+    host3(0, a);
+    for (std::uint32_t f = 0; f < n; f += std::max(1u, n / 256))
+    {
+        host3(f, b);
+        const double dist = std::hypot(b[0] - a[0], b[1] - a[1], b[2] - a[2]);
+        if (dist > best)
+            best = dist, faces[1] = f;
+    }
+    host3(faces[1], b);
+    best = -1.0;
+    for (std::uint32_t f = 0; f < n; f += std::max(1u, n / 256))
+    {
+        host3(f, c);
+        const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const double area = std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]);
+        if (area > best)
+            best = area, faces[2] = f;
+    }
+    for (int k = 0; k < 3; ++k)
+    {
+        host3(faces[k], h[k]);
+        const cVertex* v = dialogMesh.GetVertex(dialogMesh.GetTriangle(faces[k])->vertexIndex[0]);
+        d[k][0] = v->x, d[k][1] = v->y, d[k][2] = v->z;
+    }
+    double eh[9], ed[9];
+    Frame(h[0], h[1], h[2], eh);
+    Frame(d[0], d[1], d[2], ed);
+    stRigid map;
+    // R = Ed Eh^T.
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            map.r[3 * i + j] = ed[3 * i] * eh[3 * j] + ed[3 * i + 1] * eh[3 * j + 1] + ed[3 * i + 2] * eh[3 * j + 2];
+    double moved[3];
+    map.Apply(h[0], moved);
+    for (int i = 0; i < 3; ++i)
+        map.t[i] = d[0][i] - moved[i];
+    return map;
+}
+
+// Sample points of a brep's faces, 5 x 5 over each face's domain.
+std::vector<ON_3dPoint> BrepSamples(const ON_Brep& brep)
+{
+    std::vector<ON_3dPoint> out;
+    for (int f = 0; f < brep.FaceCount(); ++f)
+    {
+        const ON_Surface* s = const_cast<ON_Brep&>(brep).Face(f)->SurfaceOf();
+        if (!s)
+            continue;
+        const ON_Interval u = s->Domain(0), v = s->Domain(1);
+        for (int i = 0; i <= 4; ++i)
+            for (int j = 0; j <= 4; ++j)
+                out.push_back(s->PointAt(u.ParameterAt(i / 4.0), v.ParameterAt(j / 4.0)));
+    }
+    return out;
+}
+
+// The distance from p to the surface: the nearest of a grid of its points,
+// then Gauss-Newton steps on the squared distance within the domain.
+double DistanceToSurface(const ON_Surface& s, const ON_3dPoint& p)
+{
+    const ON_Interval du = s.Domain(0), dv = s.Domain(1);
+    double u = du.ParameterAt(0.5), v = dv.ParameterAt(0.5), best = 1e300;
+    constexpr int kGrid = 24;
+    for (int i = 0; i <= kGrid; ++i)
+        for (int j = 0; j <= kGrid; ++j)
+        {
+            const double a = du.ParameterAt(double(i) / kGrid), b = dv.ParameterAt(double(j) / kGrid);
+            const double d = s.PointAt(a, b).DistanceTo(p);
+            if (d < best)
+                best = d, u = a, v = b;
+        }
+    for (int step = 0; step < 30; ++step)
+    {
+        ON_3dVector e[3];
+        if (!s.Evaluate(u, v, 1, e))
+            break;
+        const ON_3dVector r(e[0].x - p.x, e[0].y - p.y, e[0].z - p.z);
+        const double a = ON_DotProduct(e[1], e[1]), b = ON_DotProduct(e[1], e[2]), c = ON_DotProduct(e[2], e[2]);
+        const double g0 = ON_DotProduct(e[1], r), g1 = ON_DotProduct(e[2], r), det = a * c - b * b;
+        if (!(std::fabs(det) > 1e-300))
+            break;
+        const double stepU = -(c * g0 - b * g1) / det, stepV = -(a * g1 - b * g0) / det;
+        u = std::clamp(u + stepU, du.Min(), du.Max());
+        v = std::clamp(v + stepV, dv.Min(), dv.Max());
+        best = std::min(best, s.PointAt(u, v).DistanceTo(p));
+        if (std::fabs(stepU) + std::fabs(stepV) < 1e-12)
+            break;
+    }
+    return best;
+}
+
+} // namespace
+
+// ------------------------------------------------------------ capture
+
+stWorldState cUserSessionDriver::Capture()
+{
+    stWorldState s;
+    CCreatePrimitiveDialog* dialog = Dialog();
+    s.dialogOpen = dialog != nullptr;
+    s.dialog = m_dialogsOpened;
+    if (CObjectSurfaces* entry = EntryOf(m_hostId))
+        for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+        {
+            const CSessionSurface* session = entry->Session(i);
+            s.shapes.push_back({session, static_cast<const wchar_t*>(session->GetName()), SessionBytes(*session)});
+        }
+    s.documentObjects = DezazApp().ActiveDoc().Objects().size();
+    if (!dialog)
+        return s;
+    s.current = dialog->GetCurrentSession();
+    if (cMesh* mesh = dialog->FirstMesh())
+    {
+        s.selection.reserve(mesh->GetTriangleCount());
+        mesh->ForEachTriangle(
+            [&](cMeshTriangle& t)
+            { s.selection.push_back((t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected); });
+    }
+    if (auto* profiled = Query<ST_IProfiledSurface>(s.current, IID_ST_IProfiledSurface))
+        if (const ST_ISectionCurve* curve = profiled->GetProfileCurve())
+        {
+            ON_MemoryArchive archive;
+            CDezazBinStream stream(&archive);
+            curve->Write(stream);
+            s.profile = archive.Buffer();
+        }
+    if (CSubProfileDlg* page = dialog->GetSketchPage())
+        s.sketchUndo = page->UndoStateCount();
+    if (auto* page = dynamic_cast<CSubNetworkDlg*>(SectionPlaneHostOf(dialog->GetShapesView())))
+        s.networkUndo = page->GetUndoCount();
+    return s;
+}
+
+// ------------------------------------------------------------ structure
+
+std::string cUserSessionDriver::CheckStructure()
+{
+    if (::GetCapture())
+        return "the mouse is still captured after the step (a drag outlived its button)";
+    CCreatePrimitiveDialog* dialog = Dialog();
+    if (!dialog)
+        return {};
+    CObjectSurfaces* entry = dialog->GetEntry();
+    if (entry != EntryOf(m_hostId))
+        return "the dialog shows another entry than its mesh's";
+    // The list: one item per session of the entry, in order, with its name
+    // and kind.
+    const std::vector<CSessionSurface*>& listed = dialog->ListedSessions();
+    if (listed.size() != entry->SessionCount())
+        return "the list holds " + std::to_string(listed.size()) + " shapes, the entry " +
+               std::to_string(entry->SessionCount());
+    const HWND list = ::GetDlgItem(dialog->GetSafeHwnd(), IDC_SHAPES_LIST);
+    if (std::size_t(::SendMessageW(list, LB_GETCOUNT, 0, 0)) != listed.size())
+        return "the list box shows another number of items than the dialog lists";
+    for (std::size_t i = 0; i < listed.size(); ++i)
+    {
+        CSessionSurface* session = listed[i];
+        if (session != entry->Session(i))
+            return "list item " + std::to_string(i) + " is not the entry's session " + std::to_string(i);
+        if (!session->GetSceneObject() || !session->GetRecord())
+            return "session " + std::to_string(i) + " has no scene object or record";
+        if (ShapeKindOfSession(session) == eShapeKind::None || session->GetKindCode() < 1 || session->GetKindCode() > 8)
+            return "session " + std::to_string(i) + " is of no kind";
+        wchar_t text[256] = {};
+        ::SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(text));
+        if (std::wstring(text) != static_cast<const wchar_t*>(session->GetName()))
+            return "list item " + std::to_string(i) + " reads \"" + Narrow(text) + "\", its shape is \"" +
+                   Narrow(static_cast<const wchar_t*>(session->GetName())) + "\"";
+        if (std::size_t(::SendMessageW(list, LB_GETITEMDATA, WPARAM(i), 0)) != session->GetKindCode())
+            return "list item " + std::to_string(i) + " holds another kind than its shape";
+    }
+    // The current shape: listed, selected in the list and the combo, and
+    // the only shape the scene shows.
+    CSessionSurface* current = dialog->GetCurrentSession();
+    const auto at = std::find(listed.begin(), listed.end(), current);
+    if (current && at == listed.end())
+        return "the current shape is not in the list";
+    const int selected = int(::SendMessageW(list, LB_GETCURSEL, 0, 0));
+    const int expected = current ? int(at - listed.begin()) : -1;
+    if (selected != expected)
+        return "the list selects item " + std::to_string(selected) + ", the current shape is item " +
+               std::to_string(expected);
+    const int combo = int(::SendDlgItemMessageW(dialog->GetSafeHwnd(), IDC_SHAPES_KIND, CB_GETCURSEL, 0, 0));
+    if (combo != (current ? int(ShapeKindOfSession(current)) : -1))
+        return "the kind box shows " + std::to_string(combo) + " for the current shape";
+    int shown = 0;
+    bool other = false;
+    std::unique_ptr<cSceneObjectIterator> it(dialog->GetScene().GetObjectIterator());
+    for (it->First(); !it->IsDone(); it->Next())
+    {
+        ISceneObject* object = it->Current().Get();
+        if (dynamic_cast<cMeshObject*>(object))
+            continue;
+        if (current && object == current->GetSceneObject())
+            ++shown;
+        else
+            for (CSessionSurface* s : listed)
+                other = other || object == s->GetSceneObject();
+    }
+    if (other)
+        return "the view shows a shape that is not the current one";
+    if (current && shown != 1)
+        return "the view shows the current shape " + std::to_string(shown) + " times";
+    // The editing mode works on the current shape.
+    cCPView* view = dialog->GetShapesView();
+    if (auto* extend = dynamic_cast<CUIM_ExtendSurface*>(view->FindMode(kModeExtendSurface)))
+        if (extend->GetActiveShape() && extend->GetActiveShape() != Query<ST_IGeometry>(current, IID_ST_IGeometry))
+            return "the handles belong to another shape than the current one";
+    auto* profiled = Query<ST_IProfiledSurface>(current, IID_ST_IProfiledSurface);
+    if (auto* sketch = dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)))
+        if (sketch->GetProfiledSurface() && sketch->GetProfiledSurface() != profiled)
+            return "the sketch editor edits another shape than the current one";
+    if (auto* network = dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)))
+        if (network->GetNetwork() && (!profiled || network->GetNetwork() != profiled->GetProfileCurve()))
+            return "the network editor edits another network than the current shape's";
+    return {};
+}
+
+// ------------------------------------------------------------ other shapes
+
+std::string cUserSessionDriver::CheckOtherShapes(eAction action, const stWorldState& before,
+                                                 const stWorldState& after)
+{
+    // These move or drop every shape (alignments, closing with the mesh
+    // moved, deleting them all, a document closed and opened).
+    switch (action)
+    {
+    case eAction::align:
+    case eAction::reset:
+    case eAction::ok:
+    case eAction::cancel:
+    case eAction::create: // "Create in Dezaz" may close the dialog, which asks about a moved mesh
+    case eAction::deleteAll:
+    case eAction::listMenu:
+    case eAction::saveReopen: return {};
+    default: break;
+    }
+    for (const stShapeState& was : before.shapes)
+    {
+        if (was.session == before.current || was.session == after.current)
+            continue;
+        for (const stShapeState& is : after.shapes)
+            if (is.session == was.session && is.name == was.name && is.bytes != was.bytes)
+                return "the step changed shape \"" + Narrow(is.name) + "\", which was not the current one";
+    }
+    return {};
+}
+
+// ------------------------------------------------------------ undo
+
+std::string cUserSessionDriver::CheckSelectionUndo(eAction action, const stWorldState& before,
+                                                   const stWorldState& after)
+{
+    if (before.dialog != after.dialog)
+        m_selectionUndo.clear(); // another dialog has no saved selection
+    if (!before.dialogOpen || !after.dialogOpen || before.dialog != after.dialog)
+        return {};
+    const bool undo = action == eAction::undoSelection;
+    if (undo)
+    {
+        ++m_counts.undos;
+        if (m_selectionUndo.empty())
+            return after.selection == before.selection ? std::string()
+                                                       : "Undo Last selection changed the selection with nothing saved";
+        for (const auto& allowed : m_selectionUndo)
+            if (after.selection == allowed)
+                return {};
+
+        return "Undo Last selection did not give back the selection before the last selection step";
+    }
+    // The magic wand's crease angle grows the selection again without a
+    // new undo state.
+    if (action == eAction::crease)
+        return {};
+    if (after.selection != before.selection)
+        m_selectionUndo = {before.selection};
+    else if (action == eAction::stroke || action == eAction::wand || action == eAction::selectAll ||
+             action == eAction::deselectAll || action == eAction::newShape || action == eAction::escape)
+        if (std::find(m_selectionUndo.begin(), m_selectionUndo.end(), before.selection) == m_selectionUndo.end())
+            m_selectionUndo.push_back(before.selection);
+    return {};
+}
+
+std::string cUserSessionDriver::CheckProfileUndo(eAction action, const stWorldState& before,
+                                                 const stWorldState& after)
+{
+    // The Sketch and the Curves page keep one list each: a copy of the
+    // current shape's profile per step that saved one, given back by Undo.
+    const auto follow = [&](std::size_t was, std::size_t is, std::vector<std::vector<std::uint8_t>>& model,
+                            bool& known, bool undoStep, const char* page) -> std::string
+    {
+        if (is == 0)
+        {
+            model.clear();
+            known = true;
+            return {};
+        }
+        if (before.current != after.current)
+        {
+            known = false;
+            return {};
+        }
+        if (is == was + 1 && !undoStep)
+        {
+            model.push_back(before.profile);
+            return {};
+        }
+        if (is + 1 == was && undoStep)
+        {
+            ++m_counts.undos;
+            if (!known || model.empty())
+                return {};
+            const std::vector<std::uint8_t> expected = model.back();
+            model.pop_back();
+            if (after.profile != expected)
+                return std::string("Undo on the ") + page + " page did not give back the profile before the step it undoes";
+            return {};
+        }
+        if (is != was)
+            known = false;
+        return {};
+    };
+    const bool sketchUndo = action == eAction::sketchUndo;
+    const bool curvesUndo = action == eAction::curvesUndo;
+    std::string failure = follow(before.sketchUndo, after.sketchUndo, m_sketchUndo, m_sketchUndoKnown, sketchUndo,
+                                 "Sketch");
+    if (failure.empty())
+        failure = follow(before.networkUndo, after.networkUndo, m_networkUndo, m_networkUndoKnown, curvesUndo,
+                         "Curves");
+    return failure;
+}
+
+// ------------------------------------------------------------ Create
+
+std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vector<const CDezazObject*>& added)
+{
+    if (added.empty())
+        return {};
+    CCreatePrimitiveDialog* dialog = Dialog();
+    CObjectSurfaces* entry = EntryOf(m_hostId);
+    const CDezazObject* host = DezazApp().ActiveDoc().LookupObject(m_hostId);
+    const auto* hostMesh = dynamic_cast<const CDezazMeshObject*>(host);
+    if (!entry || !hostMesh || !hostMesh->Mesh())
+        return {};
+    // The dialog's coordinates of a host point; with the dialog closed the
+    // shapes sit where the host mesh is.
+    stRigid map;
+    cMesh* dialogMesh = dialog ? dialog->FirstMesh() : nullptr;
+    if (dialogMesh)
+    {
+        // A segmentation split leaves the host object one piece of the
+        // scan: nothing to place the shapes against.
+        const auto found = HostToDialog(*hostMesh->Mesh(), *dialogMesh);
+        if (!found)
+            return {};
+        map = *found;
+    }
+    const double tolerance = std::max(0.01, 10.0 * DezazApp().ActiveDoc().AbsoluteTolerance());
+    // The float vertices the map is taken from tilt it by up to about 1e-5
+    // of the distance from the scan.
+    double middle[3] = {0, 0, 0};
+    if (dialogMesh && dialogMesh->GetVertexCount() > 0)
+        for (std::uint32_t k : dialogMesh->GetTriangle(0)->vertexIndex)
+            for (int i = 0; i < 3; ++i)
+                middle[i] += (&dialogMesh->GetVertex(k)->x)[i] / 3.0;
+    const auto Slack = [&](const double q[3])
+    { return dialogMesh ? 1e-5 * std::hypot(q[0] - middle[0], q[1] - middle[1], q[2] - middle[2]) : 0.0; };
+    // A free form's guide curves reach the document at the world origin
+    // today (issue 56 mends it): check curve objects again once it is on
+    // main, by dropping this.
+    bool freeForm = false;
+    for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+        freeForm = freeForm || entry->Session(i)->GetKindCode() == kSessionKindFreeForm;
+    for (const CDezazObject* object : added)
+    {
+        if (const auto* brepObject = dynamic_cast<const CDezazBrepObject*>(object))
+        {
+            ++m_counts.breps;
+            const std::vector<ON_3dPoint> samples = BrepSamples(*brepObject->Brep());
+            // The shape it lies on: some session whose surface holds every
+            // sample (mapped into the dialog).
+            double best = 1e300;
+            for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+            {
+                const CSessionSurface* session = entry->Session(i);
+                double worst = 0.0;
+                if (auto* math = Query<IMathSurface>(session, IID_IMathSurface))
+                {
+                    for (const ON_3dPoint& p : samples)
+                    {
+                        double q[3];
+                        const double in[3] = {p.x, p.y, p.z};
+                        map.Apply(in, q);
+                        const float f[3] = {float(q[0]), float(q[1]), float(q[2])};
+                        double foot[3];
+                        worst = std::max(worst, std::fabs(math->ClosestPoint(f, foot)) - Slack(q));
+                    }
+                }
+                else if (auto* surface = Query<ON_ISurface>(session, IID_ON_ISurface))
+                {
+                    // A sketch- or loft-built surface: its own host breps.
+                    const ON_SimpleArray<ON_Brep*>* built = surface->GetBreps();
+                    std::vector<const ON_Surface*> faces;
+                    if (built)
+                        for (int b = 0; b < built->Count(); ++b)
+                            if (ON_Brep* brep = (*built)[b])
+                                for (int f = 0; f < brep->FaceCount(); ++f)
+                                    if (const ON_Surface* face = brep->Face(f)->SurfaceOf())
+                                        faces.push_back(face);
+                    if (faces.empty())
+                        continue;
+                    for (const ON_3dPoint& p : samples)
+                    {
+                        double q[3];
+                        const double in[3] = {p.x, p.y, p.z};
+                        map.Apply(in, q);
+                        double nearest = 1e300;
+                        for (const ON_Surface* face : faces)
+                            nearest = std::min(nearest, DistanceToSurface(*face, ON_3dPoint(q[0], q[1], q[2])));
+                        worst = std::max(worst, nearest - Slack(q));
+                    }
+                }
+                else
+                    continue;
+                best = std::min(best, worst);
+            }
+            if (!(best <= tolerance))
+                return "a created brep lies " + (best > 1e299 ? std::string("on no shape") : std::to_string(best) +
+                                                 " from the nearest fitted shape, where the scan is");
+        }
+        else if (const auto* curveObject = dynamic_cast<const CDezazCurveObject*>(object); curveObject && !freeForm)
+        {
+            ++m_counts.curves;
+            // Curves are drawn on the scan: their ends lie on it.
+            const ON_Curve* curve = curveObject->Curve();
+            if (!curve)
+                return "a created curve object holds no curve";
+            for (const ON_3dPoint& end : {curve->PointAtStart(), curve->PointAtEnd()})
+            {
+                double q[3];
+                const double in[3] = {end.x, end.y, end.z};
+                map.Apply(in, q);
+                double nearest = 1e300;
+                const ON_Mesh& m = *hostMesh->Mesh();
+                for (int v = 0; v < m.m_V.Count(); ++v)
+                {
+                    double h[3] = {m.m_V[v].x, m.m_V[v].y, m.m_V[v].z}, d[3];
+                    map.Apply(h, d);
+                    nearest = std::min(nearest, std::hypot(d[0] - q[0], d[1] - q[1], d[2] - q[2]));
+                }
+                if (nearest > 5.0)
+                    return "a created curve ends " + std::to_string(nearest) + " from the scan";
+            }
+        }
+    }
+    return {};
+}
+
+// ------------------------------------------------------------ reopening
+
+std::string cUserSessionDriver::CheckReopened()
+{
+    CCreatePrimitiveDialog* dialog = Dialog();
+    CObjectSurfaces* entry = EntryOf(m_hostId);
+    const std::size_t count = entry ? entry->SessionCount() : 0;
+    if (count != m_saved.size())
+        return "the reopened document holds " + std::to_string(count) + " shapes, the saved one " +
+               std::to_string(m_saved.size());
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const CSessionSurface* s = entry->Session(i);
+        if (static_cast<const wchar_t*>(s->GetName()) != m_saved[i].name)
+            return "reopened shape " + std::to_string(i) + " is \"" +
+                   Narrow(static_cast<const wchar_t*>(s->GetName())) + "\", saved as \"" + Narrow(m_saved[i].name) +
+                   "\"";
+        if (SessionBytes(*s) != m_saved[i].bytes)
+            return "reopened shape \"" + Narrow(m_saved[i].name) + "\" has other parameters than the saved one";
+    }
+    if (!dialog || dialog->ListedSessions().size() != count)
+        return "the dialog on the reopened document does not list its shapes";
+    return {};
+}
+
+} // namespace usersession
