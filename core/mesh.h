@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "core/mesh_triangle.h"
 #include "core/point_cloud.h"
@@ -138,6 +139,15 @@ public:
 
     std::uint32_t GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8_t rings,
                                              tVertexDeque& out) override;
+    // For callers that ask for the rings of many vertices: the first
+    // triangle (in index order) at every vertex, kNoTriangle where none is,
+    // found in one pass; and the rings walked from that triangle, as
+    // GetVertexNeighboursByIndex walks them (it looks for the triangle
+    // anew, a pass over the triangles for every vertex).
+    static constexpr std::uint32_t kNoTriangle = 0xFFFFFFFF;
+    std::vector<std::uint32_t> FirstTriangleOfEachVertex() const;
+    std::uint32_t GetVertexNeighboursFrom(std::uint32_t firstTriangle, std::uint32_t vertex, std::uint8_t rings,
+                                          tVertexDeque& out);
     std::uint32_t GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings, tVertexDeque& out) override;
     std::uint32_t GetBoundaryVertices(tVertexDeque& out) override;
     std::uint32_t GetBoundaryPolylines(tBoundaryPolylines& out) override;

@@ -247,6 +247,30 @@ std::uint32_t cMesh::GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8
     return RingWalk(start, corner, rings, out);
 }
 
+std::vector<std::uint32_t> cMesh::FirstTriangleOfEachVertex() const
+{
+    const std::uint32_t vertexCount = GetVertexCount();
+    std::vector<std::uint32_t> first(vertexCount, kNoTriangle);
+    const std::uint32_t count = GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+        for (const std::uint32_t v : GetTriangle(i)->vertexIndex)
+            if (v < vertexCount && first[v] == kNoTriangle)
+                first[v] = i;
+    return first;
+}
+
+std::uint32_t cMesh::GetVertexNeighboursFrom(std::uint32_t firstTriangle, std::uint32_t vertex, std::uint8_t rings,
+                                             tVertexDeque& out)
+{
+    if (vertex >= GetVertexCount() || firstTriangle >= GetTriangleCount())
+        return 0;
+    cMeshTriangle* start = GetTriangle(firstTriangle);
+    const int corner = start->CornerOf(vertex);
+    if (corner < 0)
+        return 0;
+    return RingWalk(start, static_cast<std::uint8_t>(corner), rings, out);
+}
+
 std::uint32_t cMesh::GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings, tVertexDeque& out)
 {
     if (vertex == nullptr)

@@ -2,6 +2,7 @@
 
 #include "core/bucket_search_tree_prop.h"
 #include "core/frame_math.h"
+#include "core/mesh.h"
 #include "core/point_cloud.h"
 #include "core/scene_object.h"
 #include "core/simplex_minimiser.h"
@@ -192,6 +193,20 @@ double cSymmetryPlaneFit::MirrorError(const double normal[3], double offset)
     return matches > 0 ? sum / static_cast<double>(matches) : FLT_MAX;
 }
 
+std::uint32_t cSymmetryPlaneFit::RingOf(ITopology* topology, const cVertex* vertex, tVertexDeque& ring)
+{
+    auto* mesh = static_cast<cMesh*>(m_source->QueryInterface(IID_cMesh));
+    const std::uint32_t index = vertex->index;
+    if (mesh == nullptr || index >= mesh->GetVertexCount() || mesh->GetVertex(index) != vertex)
+        return topology->GetVertexNeighbours(vertex, 1, ring);
+    if (!m_firstTrianglesFound)
+    {
+        m_firstTriangles = mesh->FirstTriangleOfEachVertex();
+        m_firstTrianglesFound = true;
+    }
+    return mesh->GetVertexNeighboursFrom(m_firstTriangles[index], index, 1, ring);
+}
+
 double cSymmetryPlaneFit::PointError(const double mirrored[3], const cVertex* matched)
 {
     if (matched == nullptr)
@@ -209,7 +224,7 @@ double cSymmetryPlaneFit::PointError(const double mirrored[3], const cVertex* ma
         {
             meshVertex = true;
             tVertexDeque ring;
-            if (topology->GetVertexNeighbours(matched, 1, ring) > 0)
+            if (RingOf(topology, matched, ring) > 0)
             {
                 tFitPointQueue points;
                 const float xAxis[3] = {1.0f, 0.0f, 0.0f};

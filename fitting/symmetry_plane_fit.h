@@ -7,10 +7,12 @@
 // plane the caller gives, and restarted where it stalls.
 #pragma once
 
+#include "core/topology.h"
 #include "core/vertex.h"
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 class ISceneObject;
 
@@ -52,6 +54,9 @@ public:
     std::size_t GetCachedPlaneCount() const { return m_planes.size(); }
 
 private:
+    // The first ring of a matched vertex.
+    std::uint32_t RingOf(ITopology* topology, const cVertex* vertex, tVertexDeque& ring);
+
     struct stLocalPlane
     {
         float normal[3];
@@ -63,4 +68,8 @@ private:
     double m_maxDistance;
     double m_fitTransform[12];
     std::unordered_map<const cVertex*, stLocalPlane> m_planes;
+    // The first triangle at each vertex of a mesh source, found once, so
+    // that each local plane's ring does not search the mesh for it.
+    std::vector<std::uint32_t> m_firstTriangles;
+    bool m_firstTrianglesFound = false;
 };

@@ -205,6 +205,33 @@ TEST(VertexRing, VerticesInNoTriangleHaveNoRing)
     EXPECT_TRUE(ring.empty());
 }
 
+TEST(VertexRing, RingsFromTheFirstTrianglesTableAreTheRingsByIndex)
+{
+    // A grid with a fan glued on by one vertex, a vertex in no triangle, and
+    // a triangle naming a vertex that does not exist.
+    cMesh mesh;
+    BuildGrid(mesh, 4, 3);
+    const std::uint32_t hub = mesh.AddVertex(9.0f, 9.0f, 0.0f, false, 0.0f);
+    const std::uint32_t a = mesh.AddVertex(10.0f, 9.0f, 0.0f, false, 0.0f);
+    const std::uint32_t b = mesh.AddVertex(9.0f, 10.0f, 0.0f, false, 0.0f);
+    mesh.AddVertex(20.0f, 20.0f, 0.0f, false, 0.0f);
+    mesh.AddTriangle(hub, a, b);
+    mesh.AddTriangle(11, hub, a);
+    mesh.AddTriangle(a, 7, mesh.GetVertexCount() + 3);
+    mesh.Update();
+    const std::vector<std::uint32_t> first = mesh.FirstTriangleOfEachVertex();
+    ASSERT_EQ(first.size(), mesh.GetVertexCount());
+    EXPECT_EQ(first.back(), cMesh::kNoTriangle);
+    for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
+        for (const std::uint8_t rings : {1, 2})
+        {
+            tVertexDeque byIndex, fromTable;
+            EXPECT_EQ(mesh.GetVertexNeighboursFrom(first[v], v, rings, fromTable),
+                      mesh.GetVertexNeighboursByIndex(v, rings, byIndex));
+            EXPECT_EQ(Indices(fromTable), Indices(byIndex)) << "vertex " << v << " rings " << int(rings);
+        }
+}
+
 TEST(VertexRing, SecondRingSkipsTheCentreAndExcludedVertices)
 {
     cMesh mesh;
