@@ -207,17 +207,17 @@ TEST(LoftBuilder, AlignmentNeedsTwoEntriesAndMovesEitherRunAtMostOneStep)
     EXPECT_EQ(one.sections[0].curve->GetSectionPolyline()->GetVertexCount(), 11u) << "one entry: nothing to align";
 
     // The second section runs backwards (x decreasing), as half of all cuts
-    // do: its ends move out towards the common range 0..10 like a forward
+    // do: its ends move out towards the common range 2..12 like a forward
     // one's would, each by one step of its points (0.6), not to the range
     // (which would reach past the region it was cut from).
     LoftParameters two;
-    AddSection(two, StraightSpline({0, 0, 0}, {10, 0, 0}), 0.0);
-    AddSection(two, StraightSpline({8, 5, 0}, {2, 5, 0}), 1.0);
+    AddSection(two, StraightSpline({2, 0, 0}, {12, 0, 0}), 0.0);
+    AddSection(two, StraightSpline({10, 5, 0}, {4, 5, 0}), 1.0);
     AlignSplineSectionEnds(two, 0.0);
     const tPolyline<cVertex>& backward = *two.sections[1].curve->GetSectionPolyline();
     ASSERT_EQ(backward.GetVertexCount(), 13u);
-    EXPECT_NEAR(backward.GetFirstVertex()->x, 8.6f, 1e-4f);
-    EXPECT_NEAR(backward.GetLastVertex()->x, 1.4f, 1e-4f);
+    EXPECT_NEAR(backward.GetFirstVertex()->x, 10.6f, 1e-4f);
+    EXPECT_NEAR(backward.GetLastVertex()->x, 3.4f, 1e-4f);
     EXPECT_EQ(backward.GetFirstVertex()->flags & 4u, 4u);
     EXPECT_EQ(backward.GetLastVertex()->flags & 4u, 4u);
     const tPolyline<cVertex>& forward = *two.sections[0].curve->GetSectionPolyline();
