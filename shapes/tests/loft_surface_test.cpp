@@ -130,6 +130,43 @@ TEST(LoftSampling, TheBorderGoesHalfTheExpandOfTheLongerOfGuideAndSections)
     }
 }
 
+TEST(LoftSampling, TheBorderOfAThinNoisySectionFollowsItsRunNotItsLastWiggle)
+{
+    // Sections 2 long across a guide of 40 with the scan's jitter (0.01
+    // up and down from point to point): the border, 40 x 0.2 x 0.5 = 4, is
+    // twice as long as a section. Along the end tangent of a curve through
+    // the jitter it left the sections' plane by about half a millimetre.
+    Dezaz_LoftSurface loft;
+    SetGuide(loft, 40.0);
+    LoftParameters& source = loft.GetParameters();
+    source.expand = 0.2;
+    for (double y : {0.0, 20.0, 40.0})
+    {
+        auto curve = std::make_unique<ST_TSplineCurve<Dezaz_Wire>>();
+        double identity[12];
+        MakeIdentity3x4(identity);
+        tPolyline<cVertex> points;
+        for (int i = 0; i <= 10; ++i)
+        {
+            const double p[3] = {0.2 * i, y, (i % 2 ? 0.01 : -0.01)};
+            points.AddPoint3d(p);
+        }
+        ASSERT_TRUE(curve->FitToPolyline(identity, points, 0.0, 0));
+        AddSection(source, std::move(curve), y / 40.0);
+    }
+    LoftParameters destination;
+    ASSERT_TRUE(SampleLoftToGrid(loft.GetProfileCurve(), source, &destination));
+    ASSERT_EQ(destination.sections.size(), 5u);
+    for (std::size_t c = 1; c < 4; ++c)
+    {
+        const tPolyline<cVertex>& points = *destination.sections[c].curve->GetSectionPolyline();
+        EXPECT_NEAR(points.GetFirstVertex()->x, -4.0, 0.01) << c;
+        EXPECT_NEAR(points.GetLastVertex()->x, 6.0, 0.01) << c;
+        EXPECT_NEAR(points.GetFirstVertex()->z, 0.0, 0.03) << c;
+        EXPECT_NEAR(points.GetLastVertex()->z, 0.0, 0.03) << c;
+    }
+}
+
 TEST(LoftSampling, RefusesWithTheDestinationUntouched)
 {
     LoftParameters destination;
