@@ -159,6 +159,12 @@ bool CollectSessionGeometry(CSessionSurface& session, std::vector<std::unique_pt
     {
         auto* surface = Query<ON_ISurface>(session, IID_ON_ISurface);
         const ON_SimpleArray<ON_Brep*>* built = surface ? surface->GetBreps() : nullptr;
+        // A shape read from a document holds its sketch, not yet the
+        // surface the sketch makes.
+        if (!built && surface)
+            if (auto* profiled = Query<ST_IProfiledSurface>(session, IID_ST_IProfiledSurface);
+                profiled && profiled->BuildHostSurface())
+                built = surface->GetBreps();
         if (built)
             for (int i = 0; i < built->Count(); ++i)
                 if ((*built)[i])
