@@ -308,6 +308,13 @@ TEST_F(ShapeList, DeleteFromTheMenuOfARowDeletesThatRowsShape)
     CSessionSurface* first = dialog->ListedSessions()[0];
     CSessionSurface* second = dialog->ListedSessions()[1];
     dialog->SetCurrentShape(first);
+    // A click below the rows changes nothing: the menu, left unchosen, acts
+    // on nothing and the current row stays.
+    QueueMenuChoice(0);
+    ::SendMessageW(List(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 200));
+    PumpMessages();
+    EXPECT_EQ(::SendMessageW(List(), LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(dialog->GetCurrentSession(), first);
     const std::wstring name = static_cast<const wchar_t*>(second->GetName());
     RECT row{};
     ::SendMessageW(List(), LB_GETITEMRECT, 1, LPARAM(&row));
