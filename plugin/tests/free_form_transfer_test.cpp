@@ -2,6 +2,7 @@
 // curved scan, created with its surface where the scan is and no farther
 // past the band than the border it was given.
 #include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
 #include "overlay/prop_tree.h"
 #include "plugin/dialogs/guide_curve_receiver.h"
 #include "plugin/dialogs/shape_page.h"
@@ -228,4 +229,10 @@ TEST_F(FreeFormTransfer, AGuideThatFailsToFitLeavesTheShapeAsItWas)
     const ON_3dPoint now = loft->GetHostSurface()->PointAt(loft->GetHostSurface()->Domain(0)[0],
                                                           loft->GetHostSurface()->Domain(1)[0]);
     EXPECT_LT(now.DistanceTo(corner), 1e-9);
+
+    // With the scan marked again the same guide takes.
+    Click(IDC_SHAPES_SELECT_ALL);
+    EXPECT_TRUE(ApplyGuideCurveToShape(*dialog, drawn));
+    EXPECT_EQ(record->m_type, kLoftGuideCurve);
+    EXPECT_EQ(loft->GetProfileCurve()->GetClassGuid(), CLSID_ST_TSplineCurve);
 }
