@@ -2,6 +2,8 @@
 
 #include "core/bin_stream.h"
 #include "core/bounding_box.h"
+#include "core/frame_math.h"
+#include "core/section_curve_classes.h"
 #include "platform/geometry/xform.h"
 #include "shapes/section_curve_records.h"
 #include "shapes/shape_object_support.h"
@@ -32,6 +34,41 @@ void GrowByCurve(float box[6], ST_ISectionCurve& curve)
         if (part != nullptr && part != &curve)
             GrowByCurve(box, *part);
     }
+}
+
+// The network editor keeps a curve's nodes in world coordinates with the
+// identity frame: it reads, drags and refits them so. A move of the network
+// therefore moves the nodes and refits the curve through them (a spline
+// through moved nodes is the moved spline), and the frame stays identity;
+// moving the frame instead would leave nodes the editor takes for world
+// points, and its next refit would place the curve a second time.
+void MoveNetworkCurve(ST_ISectionCurve& curve, const double m[12])
+{
+    const tPolyline<cVertex>* nodes = curve.GetDefiningPoints();
+    if (nodes == nullptr || nodes->GetVertexCount() < 2)
+    {
+        curve.Transform(m);
+        return;
+    }
+    double toWorld[12];
+    MultiplyTransform3x4(m, toWorld, curve.frame);
+    tFramePolyline<cVertex> moved;
+    for (const cVertex& node : nodes->vertices)
+    {
+        cVertex v = node;
+        const double p[3] = {node.x, node.y, node.z}, n[3] = {node.nx, node.ny, node.nz};
+        for (int r = 0; r < 3; ++r)
+        {
+            const double* row = toWorld + 4 * r;
+            v.Position()[r] = static_cast<float>(row[0] * p[0] + row[1] * p[1] + row[2] * p[2] + row[3]);
+            v.Normal()[r] = static_cast<float>(row[0] * n[0] + row[1] * n[1] + row[2] * n[2]);
+        }
+        moved.AddVertex(v);
+    }
+    double identity[12];
+    MakeIdentity3x4(identity);
+    if (!curve.FitToPolyline(identity, moved, 0.0, 0))
+        curve.Transform(m);
 }
 
 ON_Xform XformOf(const double m[12])
@@ -76,7 +113,19 @@ void Dezaz_NetworkSurface::GetLocalFrame(double frame[12], int, int, bool) const
 
 void Dezaz_NetworkSurface::Transform(const double m[12])
 {
-    ST_TProfiledSurface::Transform(m);
+    // Only a sketch is made of other curves (a plain curve may count its
+    // own pieces).
+    ST_ISectionCurve* network = GetProfileCurve();
+    if (network != nullptr && network->GetClassGuid() == CLSID_ST_TSketch)
+    {
+        network->sections.Transform(m);
+        for (std::uint32_t i = 0; i < network->GetSegmentCount(); ++i)
+            if (ST_ISectionCurve* curve = network->GetSegment(i); curve != nullptr && curve != network)
+                MoveNetworkCurve(*curve, m);
+        TransformExtent(m);
+    }
+    else
+        ST_TProfiledSurface::Transform(m);
     BuildHostSurface();
 }
 

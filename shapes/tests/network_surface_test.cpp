@@ -6,7 +6,12 @@
 #include "shapes/sketch_curve.h"
 #include "shapes/tests/support/memory_stream.h"
 
+#include "core/frame_math.h"
+#include "core/section_curve_classes.h"
+
 #include <gtest/gtest.h>
+
+#include <array>
 
 namespace
 {
@@ -69,6 +74,50 @@ TEST(NetworkSurface, ProfilesAreReplacedWholeAndOnlyOnSuccess)
     EXPECT_NEAR(box[1], 11.0f, 1e-5);
     surface.Clear();
     EXPECT_EQ(surface.GetProfileCurve(), nullptr);
+}
+
+TEST(NetworkSurface, AMovedNetworkKeepsItsCurvesNodesInWorldCoordinates)
+{
+    // A curve drawn on a scan far from the origin: nodes in world
+    // coordinates, identity frame, as the network editor makes it.
+    Dezaz_NetworkSurface surface;
+    std::unique_ptr<ST_ISectionCurve> network = surface.CreateCurveByClassGuid(CLSID_ST_TSketch);
+    std::unique_ptr<ST_ISectionCurve> curve = surface.CreateCurveByClassGuid(CLSID_ST_TSplineCurve);
+    ASSERT_TRUE(network && curve);
+    double identity[12];
+    MakeIdentity3x4(identity);
+    network->SetFrame(identity);
+    tFramePolyline<cVertex> nodes;
+    for (const auto& p : std::array<std::array<double, 3>, 3>{{{2500, -1300, 700}, {2520, -1290, 704}, {2540, -1296, 701}}})
+        nodes.AddPoint3d(p.data());
+    ASSERT_TRUE(curve->FitToPolyline(identity, nodes, 0.0, 0));
+    network->AddCurve(curve.release());
+    ASSERT_TRUE(surface.SetProfile(network.get(), 0));
+    // Aligned (turned a quarter about z and shifted), then moved back.
+    const double turn[12] = {0, -1, 0, -1290, 1, 0, 0, -2500, 0, 0, 1, -700};
+    double back[12];
+    std::copy(turn, turn + 12, back);
+    InvertRigidTransform3x4(back);
+    surface.Transform(turn);
+    ST_ISectionCurve* moved = surface.GetProfileCurve()->GetSegment(0);
+    ASSERT_NE(moved, nullptr);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(moved->frame[i], identity[i]) << i;
+    const cVertex& first = *moved->GetDefiningPoints()->GetVertex(0);
+    EXPECT_NEAR(first.x, 1300 - 1290, 1e-3);
+    EXPECT_NEAR(first.y, 0, 1e-3);
+    EXPECT_NEAR(first.z, 0, 1e-3);
+    surface.Transform(back);
+    moved = surface.GetProfileCurve()->GetSegment(0);
+    const cVertex& home = *moved->GetDefiningPoints()->GetVertex(2);
+    EXPECT_NEAR(home.x, 2540, 1e-3);
+    EXPECT_NEAR(home.y, -1296, 1e-3);
+    EXPECT_NEAR(home.z, 701, 1e-3);
+    t3DPoint<double> end{};
+    ASSERT_TRUE(moved->EvaluateInWorld(1.0, &end, nullptr, nullptr));
+    EXPECT_NEAR(end.x, 2540, 1e-3);
+    EXPECT_NEAR(end.y, -1296, 1e-3);
+    EXPECT_NEAR(end.z, 701, 1e-3);
 }
 
 TEST(NetworkSurface, AnswersAsANetworkWithNoHostSurfaceOfItsOwn)
