@@ -24,6 +24,7 @@
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window.h"
 #include "plugin/dialogs/curves_page.h"
+#include "plugin/dialogs/guide_curve_page.h"
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/dialogs/sketch_page.h"
@@ -154,6 +155,14 @@ void cUserSessionDriver::Drag(POINT from, POINT to, int moves, UINT button)
         Mouse(WM_MOUSEMOVE, POINT{from.x + (to.x - from.x) * i / moves, from.y + (to.y - from.y) * i / moves});
     }
     Mouse(down + 1, to);
+}
+
+void cUserSessionDriver::DragAway(POINT from, int reach)
+{
+    std::uniform_int_distribution<int> d(-reach, reach);
+    const POINT to{from.x + d(m_random), from.y + d(m_random)};
+    Note(" " + Text(from) + Text(to));
+    Drag(from, to, 5);
 }
 
 // A click on a control as the user makes it: only where the control shows
@@ -289,9 +298,9 @@ bool cUserSessionDriver::Allowed(eAction action) const
     case eAction::sketchUndo:
     case eAction::sketchClearAll:
     case eAction::sketchDelete: return sketch;
-    case eAction::curvesButton:
     case eAction::curvesDrag:
     case eAction::curvesUndo: return curves;
+    case eAction::curvesButton: return curves || view->FindMode(kModeDrawCurveOnMesh);
     case eAction::curvesClick:
         return curves || view->FindMode(kModeDrawCurveOnMesh) || view->FindMode(kModeDeviation);
     default: return true;
@@ -301,6 +310,11 @@ bool cUserSessionDriver::Allowed(eAction action) const
 void cUserSessionDriver::Run(eAction action)
 {
     CCreatePrimitiveDialog* dialog = Dialog();
+    // The user works in the shapes dialog over any tool window left open.
+    const bool tool = action == eAction::analyzer || action == eAction::segmentation ||
+                      action == eAction::fillet || action == eAction::primitivePanel;
+    if (!tool && dialog)
+        ::SetWindowPos(dialog->GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     switch (action)
     {
     case eAction::kind: RunKind(); break;
@@ -369,7 +383,7 @@ void cUserSessionDriver::Run(eAction action)
     case eAction::sameLocation: Button(IDC_SHAPES_HOST_SAME_PLACE); break;
     case eAction::create:
         if (m_random() % 2)
-            Button(IDOK);
+            Button(IDC_SHAPES_CREATE);
         else
         {
             Note(" ctrl+r");
@@ -601,17 +615,17 @@ void cUserSessionDriver::RunHandle()
             at = *p;
         Note(" " + std::to_string(index));
     }
-    std::uniform_int_distribution<int> d(-60, 60);
-    const POINT to{at.x + d(m_random), at.y + d(m_random)};
-    Note(" " + Text(at) + Text(to));
     win32::AdvanceClock(1000);
     Mouse(WM_MOUSEMOVE, at);
     Paint();
     Mouse(WM_MOUSEMOVE, POINT{at.x + 1, at.y});
     Mouse(WM_MOUSEMOVE, at);
     if (m_random() % 4 == 0)
-        return; // a hover only
-    Drag(at, to, 5);
+    {
+        Note(" hover " + Text(at));
+        return;
+    }
+    DragAway(at, 60);
 }
 
 void cUserSessionDriver::RunAlign()
@@ -628,9 +642,19 @@ void cUserSessionDriver::RunClose(bool ok)
     CCreatePrimitiveDialog* dialog = Dialog();
     if (ok)
     {
-        // Enter in the dialog presses its default button.
-        ::SetFocus(::GetDlgItem(dialog->GetSafeHwnd(), IDC_SHAPES_LIST));
-        Key(VK_RETURN);
+        // Enter in the dialog presses its default button; OK itself has no
+        // button and comes as the dialog's command.
+        if (m_random() % 2)
+        {
+            ::SetFocus(::GetDlgItem(dialog->GetSafeHwnd(), IDC_SHAPES_LIST));
+            Key(VK_RETURN);
+        }
+        else
+        {
+            Note(" command");
+            ::SendMessageW(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            Pump();
+        }
         return;
     }
     if (m_random() % 2)
@@ -736,15 +760,7 @@ void cUserSessionDriver::RunSketch(eAction action)
         Mouse(WM_MOUSEMOVE, target());
         break;
     }
-    case eAction::sketchDrag:
-    {
-        const POINT from = target();
-        std::uniform_int_distribution<int> d(-50, 50);
-        const POINT to{from.x + d(m_random), from.y + d(m_random)};
-        Note(" " + Text(from) + Text(to));
-        Drag(from, to, 5);
-        break;
-    }
+    case eAction::sketchDrag: DragAway(target(), 50); break;
     case eAction::sketchUndo:
         ::SetFocus(view->GetSafeHwnd());
         if (m_random() % 2)
@@ -794,6 +810,15 @@ void cUserSessionDriver::RunCurves(eAction action)
     {
     case eAction::curvesButton:
     {
+        if (!mode)
+        {
+            // The Guide curve page: a new shape, or drawing again.
+            CSubGuideCurveDlg* guide = Dialog()->GetGuidePage();
+            const int id = m_random() % 2 ? IDC_GUIDE_DRAW : IDC_GUIDE_NEW_SHAPE;
+            Note(" guide " + std::to_string(id));
+            PageButton(guide ? guide->GetSafeHwnd() : nullptr, id);
+            break;
+        }
         if (!page || !page->GetSafeHwnd())
             break;
         struct
@@ -833,15 +858,7 @@ void cUserSessionDriver::RunCurves(eAction action)
         Mouse(WM_MOUSEMOVE, target());
         break;
     }
-    case eAction::curvesDrag:
-    {
-        const POINT from = target();
-        std::uniform_int_distribution<int> d(-50, 50);
-        const POINT to{from.x + d(m_random), from.y + d(m_random)};
-        Note(" " + Text(from) + Text(to));
-        Drag(from, to, 5);
-        break;
-    }
+    case eAction::curvesDrag: DragAway(target(), 50); break;
     case eAction::curvesUndo:
         if (page && m_random() % 2)
             PageButton(page->GetSafeHwnd(), IDC_CURVES_UNDO);

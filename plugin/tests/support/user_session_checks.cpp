@@ -386,8 +386,11 @@ std::string cUserSessionDriver::CheckSelectionUndo(eAction action, const stWorld
         return {};
     if (after.selection != before.selection)
         m_selectionUndo = {before.selection};
+    // A step that may have saved the selection unchanged (a handle drag
+    // that misses the handle is a stroke).
     else if (action == eAction::stroke || action == eAction::wand || action == eAction::selectAll ||
-             action == eAction::deselectAll || action == eAction::newShape || action == eAction::escape)
+             action == eAction::deselectAll || action == eAction::newShape || action == eAction::escape ||
+             action == eAction::handle)
         if (std::find(m_selectionUndo.begin(), m_selectionUndo.end(), before.selection) == m_selectionUndo.end())
             m_selectionUndo.push_back(before.selection);
     return {};
@@ -477,12 +480,7 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
                 middle[i] += (&dialogMesh->GetVertex(k)->x)[i] / 3.0;
     const auto Slack = [&](const double q[3])
     { return dialogMesh ? 1e-5 * std::hypot(q[0] - middle[0], q[1] - middle[1], q[2] - middle[2]) : 0.0; };
-    // A free form's guide curves reach the document at the world origin
-    // today (issue 56 mends it): check curve objects again once it is on
-    // main, by dropping this.
-    bool freeForm = false;
-    for (std::size_t i = 0; i < entry->SessionCount(); ++i)
-        freeForm = freeForm || entry->Session(i)->GetKindCode() == kSessionKindFreeForm;
+
     for (const CDezazObject* object : added)
     {
         if (const auto* brepObject = dynamic_cast<const CDezazBrepObject*>(object))
@@ -540,7 +538,7 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
                 return "a created brep lies " + (best > 1e299 ? std::string("on no shape") : std::to_string(best) +
                                                  " from the nearest fitted shape, where the scan is");
         }
-        else if (const auto* curveObject = dynamic_cast<const CDezazCurveObject*>(object); curveObject && !freeForm)
+        else if (const auto* curveObject = dynamic_cast<const CDezazCurveObject*>(object))
         {
             ++m_counts.curves;
             // Curves are drawn on the scan: their ends lie on it.

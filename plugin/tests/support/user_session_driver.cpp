@@ -16,7 +16,11 @@
 #include "platform/win32/window.h"
 #include "plugin/commands.h"
 #include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/tools/define_primitive_dlg.h"
+#include "plugin/tools/primitives_dock_bar.h"
 #include "plugin/vtl_plugin.h"
+#include "platform/host/dock_bar.h"
+#include "resources/primitive_panel.h"
 #include "render/base_renderer.h"
 #include "core/mesh.h"
 
@@ -157,9 +161,18 @@ void cUserSessionDriver::Note(const std::string& text)
 
 void cUserSessionDriver::StartDocument()
 {
+    // Each sequence starts from nothing the last one left (a tool window
+    // open, the panel's primitive, settings), so that its seed replays it.
     m_forcedClose = true;
+    ThePlugIn().FilletDialog().Close(true);
     dezaz::NewDocument(DezazApp().ActiveDoc());
     m_forcedClose = false;
+    if (auto* bar = dynamic_cast<CVivoZededDezazDockBar*>(CDezazDockBarManager::FindDockBar(kPrimitivesDockBarId)))
+        if (CDefinePrimitiveDlg* panel = bar->Panel(); panel && panel->GetSafeHwnd())
+            ::SendMessageW(panel->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_PRIMITIVE_CLEAR, BN_CLICKED),
+                           LPARAM(::GetDlgItem(panel->GetSafeHwnd(), IDC_PRIMITIVE_CLEAR)));
+    m_registry.reset();
+    m_registry.emplace();
     win32::ResetInputState();
     // A machined part far from the origin, turned about two axes: flat
     // faces, a through hole and rounded edges, about 5,000 triangles.
@@ -249,7 +262,6 @@ std::optional<INT_PTR> cUserSessionDriver::Answer(const std::wstring& kind, cons
     if (text == kMovedMeshQuestion)
     {
         answer = m_forcedClose ? (choice == 0 ? IDNO : IDYES) : (choice == 0 ? IDYES : choice == 1 ? IDNO : IDCANCEL);
-        m_hostMeshFollowed = m_hostMeshFollowed || answer == IDYES;
     }
     else if (question)
         answer = choice == 0 ? IDNO : IDYES;
@@ -278,7 +290,6 @@ std::string cUserSessionDriver::Play(std::uint32_t seed, int steps)
         ++m_counts.steps;
         ++m_counts.actions[ActionName(action)];
         const stWorldState before = Capture();
-        m_hostMeshFollowed = false;
         std::vector<std::uint32_t> serialsBefore;
         for (const CDezazObject* o : DezazApp().ActiveDoc().Objects())
             serialsBefore.push_back(o->RuntimeSerialNumber());
@@ -301,12 +312,6 @@ std::string cUserSessionDriver::Play(std::uint32_t seed, int steps)
                 if (std::find(serialsBefore.begin(), serialsBefore.end(), o->RuntimeSerialNumber()) ==
                     serialsBefore.end())
                     added.push_back(o);
-        // "Create in Dezaz" after the host mesh was moved to the dialog's
-        // placement maps the shape back through the frame it no longer
-        // needs (issue 56 mends it): check that path again once it is on
-        // main, by dropping this.
-        if (m_hostMeshFollowed)
-            added.clear();
         // The primitive panel's surfaces are its own, not the dialog's.
         if (action == eAction::primitivePanel)
             added.clear();

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "platform/geometry/uuid.h"
+#include "platform/win32/tests/support/temp_registry.h"
 #include "platform/win32/types.h"
 
 #include <cstdint>
@@ -147,6 +148,8 @@ private:
     void Click(POINT client);
     void DoubleClick(POINT client);
     void Drag(POINT from, POINT to, int moves, UINT button = 0);
+    // A left drag from the point to a random one within reach.
+    void DragAway(POINT from, int reach);
     void Button(int id);
     void PageButton(HWND page, int id);
     void ViewCommand(UINT id);
@@ -191,6 +194,8 @@ private:
     std::optional<INT_PTR> Answer(const std::wstring& kind, const std::wstring& text);
 
     HWND m_mainWindow = nullptr;
+    // Each sequence's settings start empty.
+    std::optional<TempRegistry> m_registry;
     std::mt19937 m_random;
     std::uint32_t m_seed = 0;
     int m_dialogsOpened = 0;
@@ -204,9 +209,6 @@ private:
     std::vector<float> m_hostVertices;
     // Forced closes (a document going) ask yes or no only.
     bool m_forcedClose = false;
-    // The step answered yes to moving the host mesh where the dialog shows
-    // it.
-    bool m_hostMeshFollowed = false;
     // Selection undo: the selections the dialog may give back.
     std::vector<std::vector<std::uint8_t>> m_selectionUndo;
     // The profile editors' undo lists as the driver saw them grow: a copy of
