@@ -1,6 +1,7 @@
 #include "core/thread_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 namespace
@@ -395,4 +396,19 @@ void ParallelFor(cThreadPool* pool, std::uint32_t count, ParallelForCallback cal
     }
     for (std::uint32_t i = 0; i < count; ++i)
         callback(context, i);
+}
+
+namespace
+{
+std::atomic<cThreadPool*> theSharedPool{nullptr};
+} // namespace
+
+cThreadPool* SharedThreadPool()
+{
+    return theSharedPool.load(std::memory_order_acquire);
+}
+
+void SetSharedThreadPool(cThreadPool* pool)
+{
+    theSharedPool.store(pool, std::memory_order_release);
 }

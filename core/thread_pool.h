@@ -108,3 +108,9 @@ private:
 // calling thread.
 using ParallelForCallback = void (*)(void* context, std::uint32_t index);
 void ParallelFor(cThreadPool* pool, std::uint32_t count, ParallelForCallback callback, void* context);
+
+// The pool that work shares where it splits (region walks, fit sums): the
+// plug-in object's while it is loaded, null otherwise, when such work runs
+// on the calling thread. Every such work gives the same result either way.
+cThreadPool* SharedThreadPool();
+void SetSharedThreadPool(cThreadPool* pool);

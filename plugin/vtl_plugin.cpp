@@ -68,6 +68,8 @@ Cvtl_for_Dezaz4PlugIn::~Cvtl_for_Dezaz4PlugIn()
     ForgetDocumentData();
     delete m_watcher; // unregisters itself when unload did not run
     m_watcher = nullptr;
+    if (SharedThreadPool() == &m_pool)
+        SetSharedThreadPool(nullptr);
 }
 
 GUID Cvtl_for_Dezaz4PlugIn::PlugInID() const
@@ -98,6 +100,7 @@ BOOL Cvtl_for_Dezaz4PlugIn::OnLoadPlugIn()
             InsertPlugInMenuToDezazMenu(m_menu.GetSafeHmenu(), 0);
     }
     m_pool.Start();
+    SetSharedThreadPool(&m_pool);
     // The primitive panel lives in a dock bar of its own, shown from the start.
     CreatePrimitivesDockBar();
     return CDezazUtilityPlugIn::OnLoadPlugIn();
@@ -115,6 +118,8 @@ void Cvtl_for_Dezaz4PlugIn::OnUnloadPlugIn()
     // Tools still open would go on using the pool and the history.
     CloseAllDialogs();
     DestroyPrimitivesDockBar();
+    if (SharedThreadPool() == &m_pool)
+        SetSharedThreadPool(nullptr);
     m_pool.Stop(m_pool_stop_timeout);
     if (m_watcher)
     {
