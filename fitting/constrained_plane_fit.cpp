@@ -3,7 +3,9 @@
 #include "fitting/plane_fit.h"
 
 #include "core/simplex_minimiser.h"
+#include "core/thread_pool.h"
 #include "core/vector_math.h"
+#include "fitting/packed_fit_points.h"
 #include "fitting/simplex_scale.h"
 
 #include <algorithm>
@@ -24,6 +26,10 @@ struct ConstrainedPlaneContext
     stConstrainedPlane plane;
     double centroid[3];
     stSimplexLength centroidDistance;
+    // The active points packed once for the many evaluations; null when no
+    // memory could be had (the fit's own records are read then).
+    const cPackedFitPoints* packed = nullptr;
+    cThreadPool* pool = nullptr;
 };
 
 void UnpackWorldPlane(const ConstrainedPlaneContext& ctx, const cDoubleVector& x, double n[3], double& d)
@@ -39,6 +45,8 @@ double ConstrainedPlaneObjective(const cDoubleVector& x, void* context)
     double n[3];
     double d;
     UnpackWorldPlane(*ctx, x, n, d);
+    if (ctx->packed != nullptr)
+        return SumSquaredPlaneDistances(*ctx->packed, n, d, ctx->pool);
     std::uint64_t count = 0;
     return ctx->fit->GetSumSquaredDistances(n, d, count);
 }
@@ -160,6 +168,9 @@ bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const
     ctx.centroidDistance.unit = ActivePointSpread(fit, ctx.centroid);
     ctx.centroidDistance.start = startOffset + Dot3d(startNormal, ctx.centroid);
     ctx.plane.Pack(startNormal, ctx.centroidDistance.Pack(ctx.centroidDistance.start), x);
+    const std::unique_ptr<cPackedFitPoints> packed = PackActivePoints(fit.Points());
+    ctx.packed = packed.get();
+    ctx.pool = SharedThreadPool();
     if (MinimiseSimplex(x, ConstrainedPlaneObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
         return false;
     double n[3];

@@ -1,5 +1,7 @@
 #include "fitting/packed_fit_points.h"
 
+#include <new>
+
 cPackedFitPoints::cPackedFitPoints(const tFitPointQueue& points)
 {
     std::size_t active = 0;
@@ -34,4 +36,16 @@ cPackedFitPoints cPackedFitPoints::EveryNth(std::size_t stride) const
         out.m_z.push_back(m_z[i]);
     }
     return out;
+}
+
+std::unique_ptr<cPackedFitPoints> PackActivePoints(const tFitPointQueue& points)
+{
+    try
+    {
+        return std::make_unique<cPackedFitPoints>(points);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
 }

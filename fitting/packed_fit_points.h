@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 inline constexpr std::size_t kPackedBlockSize = 16384;
@@ -43,6 +44,10 @@ public:
 private:
     std::vector<float> m_x, m_y, m_z;
 };
+
+// The active records packed, or null when there is no memory for them (the
+// caller then reads the records themselves).
+std::unique_ptr<cPackedFitPoints> PackActivePoints(const tFitPointQueue& points);
 
 // Calls run(block) for every block of the packing, each exactly once; on the
 // pool's threads when a pool is given and the packing is large, else here.

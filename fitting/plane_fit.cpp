@@ -1,8 +1,10 @@
 #include "fitting/plane_fit.h"
 
 #include "core/simplex_minimiser.h"
+#include "core/thread_pool.h"
 #include "core/vector_math.h"
 #include "fitting/plane_candidate_sums.h"
+#include "fitting/packed_fit_points.h"
 #include "fitting/plane_frame_search.h"
 #include "fitting/simplex_scale.h"
 #include "fitting/square_matrix.h"
@@ -146,6 +148,10 @@ struct PlaneObjectiveContext
     double centroid[3];
     stSimplexLength centroidDistance;
     stSimplexLength normal[3];
+    // The active points packed once for the many evaluations; null when no
+    // memory could be had (the fit's own records are read then).
+    const cPackedFitPoints* packed = nullptr;
+    cThreadPool* pool = nullptr;
 };
 
 // The world offset of the (unnormalised) normal n for the parameter x[3].
@@ -165,7 +171,10 @@ double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
     const double inverse = 1.0 / std::sqrt(lengthSq);
     Scale(n, inverse);
     d *= inverse;
-    return ctx->fit->GetMeanAbsDistance(n, d);
+    if (ctx->packed == nullptr)
+        return ctx->fit->GetMeanAbsDistance(n, d);
+    const std::size_t count = ctx->packed->Count();
+    return count ? SumAbsPlaneDistances(*ctx->packed, n, d, ctx->pool) / double(count) : kNoFitError;
 }
 
 // Coincident or collinear points lie on every plane through them; a plane
@@ -180,6 +189,32 @@ bool SpansTwoDirections(const cSquareMatrix& scatter)
 }
 
 } // namespace
+
+double SumSquaredPlaneDistances(const cPackedFitPoints& points, const double normal[3], double offset,
+                                cThreadPool* pool)
+{
+    const float *x = points.X(), *y = points.Y(), *z = points.Z();
+    return SumPackedBlocks<double>(points, pool, [&](std::size_t begin, std::size_t end, double& sum) {
+        for (std::size_t i = begin; i < end; ++i)
+        {
+            const double q[3] = {x[i], y[i], z[i]};
+            const double dist = Dot3d(normal, q) + offset;
+            sum += dist * dist;
+        }
+    });
+}
+
+double SumAbsPlaneDistances(const cPackedFitPoints& points, const double normal[3], double offset, cThreadPool* pool)
+{
+    const float *x = points.X(), *y = points.Y(), *z = points.Z();
+    return SumPackedBlocks<double>(points, pool, [&](std::size_t begin, std::size_t end, double& sum) {
+        for (std::size_t i = begin; i < end; ++i)
+        {
+            const double q[3] = {x[i], y[i], z[i]};
+            sum += std::fabs(Dot3d(normal, q) + offset);
+        }
+    });
+}
 
 double cPlaneFit::GetSumSquaredDistances(const double normal[3], double offset, std::uint64_t& count) const
 {
@@ -494,6 +529,9 @@ bool cPlaneFit::Fit(double normal[3], double& offset) const
     if (x.GetCount() != 4)
         return false;
     PlaneObjectiveContext context{this, {0.0, 0.0, 0.0}, {}, {}};
+    const std::unique_ptr<cPackedFitPoints> packed = PackActivePoints(Points());
+    context.packed = packed.get();
+    context.pool = SharedThreadPool();
     context.centroidDistance.unit = ActivePointSpread(*this, context.centroid);
     context.centroidDistance.start = Dot3d(n, context.centroid) + d;
     for (int k = 0; k < 3; ++k)

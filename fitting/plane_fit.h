@@ -36,6 +36,18 @@ struct stPlaneFrame
     double secondHalf = 0.0;
 };
 
+class cPackedFitPoints;
+class cThreadPool;
+
+// The sums of squared and of absolute distances of packed points from the
+// plane n . p + d = 0, each point's distance formed as cPlaneFit forms it,
+// summed in the packing's blocks (on the pool for large packings; the same
+// bits either way). The simplex refinements of the plane evaluate them
+// hundreds of times over a packing made once.
+double SumSquaredPlaneDistances(const cPackedFitPoints& points, const double normal[3], double offset,
+                                cThreadPool* pool);
+double SumAbsPlaneDistances(const cPackedFitPoints& points, const double normal[3], double offset, cThreadPool* pool);
+
 class cPlaneFit : public cFitContainer
 {
 public:

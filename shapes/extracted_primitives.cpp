@@ -1,6 +1,7 @@
 #include "shapes/extracted_primitives.h"
 
 #include "core/base.h"
+#include "core/thread_pool.h"
 #include "fitting/cylinder_fit.h"
 #include "fitting/fit_drivers.h"
 #include "fitting/plane_fit.h"
@@ -425,7 +426,7 @@ int ST_CExtractedCylinder::Refit(const cFitContainer& points, double, ISceneObje
         m_geometry->Invalidate();
         tCylinder<double> fitted = *m_cylinder;
         double rms = 0.0;
-        if (!FitCylinder(points, fitted, rms, 0.0))
+        if (!FitCylinder(points, fitted, rms, 0.0, SharedThreadPool()))
         {
             m_geometry->SetRms(FLT_MAX);
             return 0;

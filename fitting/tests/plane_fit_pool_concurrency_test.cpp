@@ -1,0 +1,75 @@
+// The plane refinements over a big scan: the same plane to the bit whether
+// the process's pool shares the sums or not.
+#include "core/thread_pool.h"
+#include "fitting/plane_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace
+{
+
+// A tilted, noisy patch half a metre out, of several packing blocks.
+tFitPointQueue TiltedPatch()
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> along(-40.0, 40.0);
+    std::normal_distribution<double> noise(0.0, 0.02);
+    tFitPointQueue points;
+    for (int i = 0; i < 70000; ++i)
+    {
+        const double u = along(random), v = along(random), w = noise(random);
+        stFitPoint p;
+        p.position[0] = float(500.0 + 0.8 * u + 0.36 * w);
+        p.position[1] = float(-200.0 + 0.6 * v - 0.48 * w);
+        p.position[2] = float(70.0 - 0.6 * u + 0.8 * w);
+        p.normal[2] = 1.0f;
+        points.push_back(p);
+    }
+    return points;
+}
+
+struct stPlane
+{
+    double normal[3] = {0, 0, 0};
+    double offset = 0;
+    double lmdNormal[3] = {0, 0, 0};
+    double lmdOffset = 0;
+};
+
+stPlane FitBoth(const tFitPointQueue& points)
+{
+    stPlane plane;
+    cPlaneFit fit(points);
+    fit.ActivateAllPoints();
+    EXPECT_TRUE(fit.Fit(plane.lmdNormal, plane.lmdOffset));
+    const std::uint8_t open[4] = {1, 1, 1, 1};
+    plane.normal[2] = 1.0;
+    EXPECT_TRUE(FitConstrainedPlane(fit, plane.normal, plane.offset, open));
+    return plane;
+}
+
+TEST(PlaneFitPool, SharedSumsGiveTheSamePlaneToTheBit)
+{
+    const tFitPointQueue points = TiltedPatch();
+    const stPlane alone = FitBoth(points);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    const stPlane shared = FitBoth(points);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(shared.normal[k], alone.normal[k]) << k;
+        EXPECT_EQ(shared.lmdNormal[k], alone.lmdNormal[k]) << k;
+    }
+    EXPECT_EQ(shared.offset, alone.offset);
+    EXPECT_EQ(shared.lmdOffset, alone.lmdOffset);
+    // And the plane is the patch's: normal (0.6, 0, 0.8) up to its sign.
+    EXPECT_NEAR(std::fabs(alone.normal[0]), 0.6, 1e-3);
+    EXPECT_NEAR(std::fabs(alone.normal[2]), 0.8, 1e-3);
+}
+
+} // namespace
