@@ -205,12 +205,28 @@ TEST_F(TurnedFrame, DeleteRemovesACurveSelectedAsAWholeWithAnUndoStep)
 {
     Command(32824);
     DrawLine(-2.0, -1.0, 1.5, 0.5);
-    DrawLine(-2.0, 1.0, 1.5, 1.2);
+    // A second line from the first one's end (snapped onto it from beside
+    // the last click, which the same pixel again would double).
+    Command(32823);
+    panel.distanceIndex = 4;
+    Command(32821);
+    POINT start = At(*PointsOf(0).GetVertex(1));
+    start.x += 3;
+    Click(start);
+    Click(At(1.5, 1.8));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    ASSERT_EQ(PointsOf(0).GetVertex(1)->flags & kSketchPointOpenEnd, 0u);
     ASSERT_EQ(Sketch()->GetSegment(1)->selected, 1) << "a committed line is selected";
     const std::size_t steps = panel.undo.size();
+    const int changes = panel.changes;
     Command(40005);
     ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
-    EXPECT_NEAR(PointsOf(0).GetVertex(1)->y, 0.5, 0.05);
+    EXPECT_NE(PointsOf(0).GetVertex(1)->flags & kSketchPointOpenEnd, 0u) << "the end it touched is open again";
+    EXPECT_EQ(panel.undo.size(), steps + 1);
+    EXPECT_EQ(panel.changes, changes + 1) << "the shape learns that its profile changed";
+    // With nothing selected Delete changes nothing and keeps no undo step.
+    Command(40005);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 1u);
     EXPECT_EQ(panel.undo.size(), steps + 1);
     Command(40009);
     EXPECT_EQ(Sketch()->GetSegmentCount(), 2u);

@@ -185,6 +185,10 @@ TEST_F(SketchTabEditing, ChoosingAnotherShapeStartsAFreshEditorAndUndoKeepsToThe
     ShowTab(L"Sketch");
     DrawLine(c[0] - 10, c[1] - 6, c[0] + 10, c[1] - 2);
     ASSERT_EQ(dialog->GetSketchPage()->UndoStateCount(), 1u);
+    // The current shape made current again keeps its editor as it is.
+    dialog->SetCurrentShape(dialog->GetCurrentSession());
+    EXPECT_EQ(Editor()->GetCurrentTool(), kProfileToolLine);
+    EXPECT_EQ(dialog->GetSketchPage()->UndoStateCount(), 1u);
 
     // Back to the first shape with the Sketch tab shown: its editor starts
     // afresh, so undo has nothing of the second shape to put into it.
