@@ -143,7 +143,6 @@ bool CUIM_EditNetwork::FollowCurrentShape(C3DView* view)
         return false;
     LetGoOfNetwork();
     DiscardDrawnCurve();
-    buttonDown = 0;
     AdoptCurrentShape();
     RequestLevel1Redraw(view);
     return true;
