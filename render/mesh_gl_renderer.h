@@ -59,7 +59,8 @@ protected:
     // at every kTriangleCheckInterval triangles, and a pass it stops still
     // draws what it gathered.
     // The selected triangles take the marks' material.
-    std::uint32_t DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat, const float marks[4]);
+    std::uint32_t DrawSolidTriangles(std::uint32_t budget, std::uint8_t* complete, bool flat,
+                                     const float marks[4]);
     // The same triangles one GL call at a time, without a budget, for the
     // display list.
     void RecordSolidTriangles(bool flat, const float marks[4]);

@@ -170,7 +170,8 @@ protected:
     {
         std::mt19937 rng(seed);
         // Weights: pointer steps dominate, commands are rarer.
-        std::discrete_distribution<int> pick({10, 2, 8, 4, 2, 2, 1, 2, 1, 2, 1, 1, 2, 2, 2, 3, 1, 1, 1, 1, 1, 1});
+        std::discrete_distribution<int> pick(
+            {10, 2, 8, 4, 2, 2, 1, 2, 1, 2, 1, 1, 2, 2, 2, 3, 1, 1, 1, 1, 1, 1});
         std::ostringstream log;
         for (int s = 0; s < steps; ++s)
         {
@@ -194,7 +195,8 @@ protected:
                 ASSERT_EQ(savedFor, owner.shape) << "an undo copy of another shape's network";
             if (ST_ISectionCurve* hovered = mode->GetHoveredCurve())
             {
-                ASSERT_NE(Network()->IndexOfCurve(hovered), 0xFFFFFFFFu) << "the hover names a curve not shown";
+                ASSERT_NE(Network()->IndexOfCurve(hovered), 0xFFFFFFFFu)
+                    << "the hover names a curve not shown";
             }
             if (leftShape)
             {

@@ -170,7 +170,8 @@ TEST_F(CurvesPage, ThePositionIsTheSignedDistanceAlongTheNormalAndLeavingItUncha
         Type(section, IDC_SECTION_POSITION, L"25");
         EXPECT_NEAR(plane.GetPlane().origin[2], 25.0 * nz, 1e-4) << nz;
     }
-    ASSERT_TRUE(plane.SetNormal({0.6f, 0.0f, 0.8f}));
+    // A leaning normal, stored at twice a unit's length.
+    ASSERT_TRUE(plane.SetNormal({0.6f, -1.0f, 1.6f}));
     Type(section, IDC_SECTION_POSITION, L"40");
     EXPECT_NEAR(signedDistance(), 40.0, 1e-3);
 

@@ -115,6 +115,36 @@ protected:
         win32::InjectKey(VK_ESCAPE, false);
         mfc::PumpUntilIdle();
     }
+    // The view's middle-button menu as shown (its text), answered with the
+    // choice.
+    std::wstring MiddleButtonMenu(INT_PTR choice)
+    {
+        std::wstring shown;
+        const auto answer = [&shown, choice](HWND, const std::wstring& text) {
+            shown = text;
+            return choice;
+        };
+        win32::QueuePromptAnswer({win32::kPopupMenuPrompt, L"", 0, answer});
+        const POINT at = At(0, 0);
+        ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(at.x, at.y));
+        ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+        mfc::PumpUntilIdle();
+        return shown;
+    }
+    // In Modify Curves, the first curve's middle node pressed and moved: a
+    // node drag runs. Answers the node as it was.
+    cVertex DragMiddleNode()
+    {
+        PageButton(IDC_CURVES_MODIFY);
+        Paint();
+        const cVertex middle = *Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+        const POINT node = ScreenOf(middle);
+        win32::AdvanceClock(2000);
+        Input(WM_MOUSEMOVE, node);
+        Input(WM_LBUTTONDOWN, node);
+        Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
+        return middle;
+    }
     // A curve across the scan: three clicks and a double click.
     void DrawCurve(int dy)
     {
@@ -173,15 +203,7 @@ TEST_F(CurvesTab, ThePageButtonsSwitchTheModesSubStatesAndPanels)
 TEST_F(CurvesTab, TheMiddleButtonShowsTheMenuOfTheSubStateAndItsChoiceReachesTheMode)
 {
     OpenNetwork();
-    std::wstring shown;
-    win32::QueuePromptAnswer({win32::kPopupMenuPrompt, L"", 0, [&](HWND, const std::wstring& text) {
-                                  shown = text;
-                                  return INT_PTR(kCmdNetworkModify);
-                              }});
-    const POINT at = At(0, 0);
-    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(at.x, at.y));
-    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-    mfc::PumpUntilIdle();
+    const std::wstring shown = MiddleButtonMenu(kCmdNetworkModify);
     EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "the menu was shown";
     EXPECT_NE(shown.find(L"Modify Curves"), std::wstring::npos) << shown;
     EXPECT_NE(shown.find(L"Sub-sampling"), std::wstring::npos) << shown;
@@ -284,22 +306,11 @@ TEST_F(CurvesTab, UndoLastSelectionGivesBackTheSelectionAndKeepsTheCurves)
 TEST_F(CurvesTab, ADragCutShortByAnotherTabLeavesTheNetworkAsItWas)
 {
     OpenNetwork();
-    PageButton(IDC_CURVES_ADD);
-    Paint();
-    Click(At(-90, 0));
-    Click(At(0, 10));
-    DoubleClick(At(90, 0));
+    DrawCurve(0);
     ASSERT_EQ(CurveCount(), 1u);
     ST_IProfiledSurface* surface = page->CurrentNetwork();
     ASSERT_NE(surface, nullptr);
-    PageButton(IDC_CURVES_MODIFY);
-    Paint();
-    const cVertex middle = *Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
-    const POINT node = ScreenOf(middle);
-    win32::AdvanceClock(2000);
-    Input(WM_MOUSEMOVE, node);
-    Input(WM_LBUTTONDOWN, node);
-    Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
+    const cVertex middle = DragMiddleNode();
     ASSERT_TRUE(Mode()->IsNodeDragging());
     Snapshot("curves_network_node_drag");
     EXPECT_EQ(surface->GetProfileCurve()->GetSegmentCount(), 0u) << "the dragged curve is out of the network";
@@ -318,22 +329,12 @@ TEST_F(CurvesTab, ADragCutShortByAnotherTabLeavesTheNetworkAsItWas)
 TEST_F(CurvesTab, ClosingTheDialogDuringADragKeepsTheDraggedCurveInTheShape)
 {
     OpenNetwork();
-    PageButton(IDC_CURVES_ADD);
-    Paint();
-    Click(At(-90, 0));
-    Click(At(0, 10));
-    DoubleClick(At(90, 0));
+    DrawCurve(0);
     ASSERT_EQ(CurveCount(), 1u);
     // The shape lives on in the document's history after the dialog.
     ST_IProfiledSurface* surface = page->CurrentNetwork();
     ASSERT_NE(surface, nullptr);
-    PageButton(IDC_CURVES_MODIFY);
-    Paint();
-    const POINT node = ScreenOf(*Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1));
-    win32::AdvanceClock(2000);
-    Input(WM_MOUSEMOVE, node);
-    Input(WM_LBUTTONDOWN, node);
-    Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
+    DragMiddleNode();
     ASSERT_TRUE(Mode()->IsNodeDragging());
     dialog.reset();
     win32::ResetInputState();
@@ -349,16 +350,9 @@ TEST_F(CurvesTab, AnotherShapeMadeCurrentTakesNothingOfTheFirstOnesCurvesDragOrU
     DrawCurve(0);
     ASSERT_EQ(CurveCount(), 1u);
     ST_IProfiledSurface* first = page->CurrentNetwork();
-    const cVertex middle = *Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
     // A node of the first shape is being dragged when a new network shape
     // is made.
-    PageButton(IDC_CURVES_MODIFY);
-    Paint();
-    const POINT node = ScreenOf(middle);
-    win32::AdvanceClock(2000);
-    Input(WM_MOUSEMOVE, node);
-    Input(WM_LBUTTONDOWN, node);
-    Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
+    const cVertex middle = DragMiddleNode();
     ASSERT_TRUE(Mode()->IsNodeDragging());
     ChooseKind(eShapeKind::CurveNetwork);
     mfc::PumpUntilIdle();
@@ -366,7 +360,7 @@ TEST_F(CurvesTab, AnotherShapeMadeCurrentTakesNothingOfTheFirstOnesCurvesDragOrU
     ASSERT_NE(second, first);
     ASSERT_NE(Mode(), nullptr);
     EXPECT_FALSE(Mode()->IsNodeDragging()) << "the shape change ended the drag";
-    Input(WM_LBUTTONUP, POINT{node.x + 10, node.y + 20});
+    Input(WM_LBUTTONUP, POINT{ScreenOf(middle).x + 10, ScreenOf(middle).y + 20});
     EXPECT_EQ(CurveCount(), 0u) << "the new shape got no curve of the first";
     ASSERT_EQ(first->GetProfileCurve()->GetSegmentCount(), 1u) << "the dragged curve went back to its shape";
     const cVertex back = *first->GetProfileCurve()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
@@ -423,21 +417,11 @@ TEST_F(CurvesTab, TheGuidingCurvePickerShowsTheNetworkMenuOnTheMiddleButton)
     PageButton(IDC_CURVES_SECTION);
     PanelButton(page->SectionPanel(), IDC_SECTION_CURVE_GUIDED);
     ASSERT_NE(view->FindMode(kModeGuidingCurvePicker), nullptr);
-    std::wstring shown;
-    win32::QueuePromptAnswer({win32::kPopupMenuPrompt, L"", 0,
-                              [&](HWND, const std::wstring& text)
-                              {
-                                  shown = text;
-                                  return INT_PTR(0);
-                              }});
-    const POINT at = At(0, 0);
-    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(at.x, at.y));
-    ::SendMessageW(view->GetSafeHwnd(), WM_MBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-    mfc::PumpUntilIdle();
+    const std::wstring shown = MiddleButtonMenu(0);
     EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "the menu was shown";
     EXPECT_NE(shown.find(L"Modify Curves"), std::wstring::npos) << shown;
-    EXPECT_NE(shown.find(L"Accept"), std::wstring::npos)
-        << "prepared for the Section Plane sub-state: " << shown;
+    EXPECT_NE(shown.find(L"Accept"), std::wstring::npos) << "prepared for the Section Plane sub-state: "
+                                                          << shown;
     EXPECT_EQ(shown.find(L"Section Plane"), std::wstring::npos) << shown;
 }
 
@@ -463,7 +447,9 @@ TEST_F(CurvesTab, OnACurvedScanInATurnedViewTheScanShowsAndACurveOnItShowsWhole)
     Paint();
     Snapshot("curves_curved_scan_turned");
     const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
-    const auto channels = [](std::uint32_t p) { return std::array<int, 3>{int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)}; };
+    const auto channels = [](std::uint32_t p) {
+        return std::array<int, 3>{int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)};
+    };
     // Every sample of the curve away from its node markers (lit spheres)
     // shows its blue (0, 0, 0.85) on or beside the sample's pixel.
     int samples = 0;
