@@ -22,8 +22,9 @@ public:
     virtual ~ISectionPlaneHost() = default;
     // The panel's plane, or null while there is no curve-network panel.
     virtual ST_CInteractiveSectionPlane* SectionPlane() = 0;
-    // The panel's section polylines are no longer those of its plane: they
-    // are emptied and recomputed when the editing mode resumes.
+    // A picker moved the plane: the panel's section polylines are no longer
+    // those of its plane (they are emptied and recomputed when the editing
+    // mode resumes), and what the panel shows of the plane follows it.
     virtual void DiscardSectionPolylines() = 0;
     // The active shape's profile (a sketch of curves), or null.
     virtual ST_ISectionCurve* ActiveProfile() = 0;

@@ -275,6 +275,7 @@ void CSubNetworkDlg::ResetSectionPlane()
     m_plane.Begin(centre, half);
     m_plane.MoveTo(centre);
     m_plane.SetNormal({1.0f, 0.0f, 0.0f});
+    m_sectionPanel.UpdatePositionField();
 }
 
 void CSubNetworkDlg::ApplyTransparentMesh()
@@ -323,6 +324,9 @@ void CSubNetworkDlg::DiscardSectionPolylines()
 {
     m_guideParameter = 0.0;
     ClearPreview();
+    // A picker placed the plane: the Position field shows it there, so that
+    // tabbing through the field keeps it.
+    m_sectionPanel.UpdatePositionField();
 }
 
 void CSubNetworkDlg::ClearPreview()

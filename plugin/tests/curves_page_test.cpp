@@ -17,6 +17,7 @@
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cwchar>
@@ -299,11 +300,11 @@ TEST_F(CurvesPage, ThePanelsShowOneAtATime)
 TEST_F(CurvesPage, TheSectionPlaneStartsAcrossTheMiddleOfAllTheViewsMeshes)
 {
     OpenNetwork();
-    // A second mesh beside the scan, beyond its +x end.
+    // A second mesh beside the scan, beyond its +x end, flat in z.
     auto* object = new cMeshObject();
     cMesh* mesh = object->GetMesh();
     for (const std::array<float, 3>& p :
-         {std::array<float, 3>{1400, -660, 300}, {1440, -660, 300}, {1440, -600, 330}})
+         {std::array<float, 3>{1400, -660, 300}, {1440, -660, 300}, {1440, -600, 300}})
         mesh->AddVertex(p.data());
     mesh->AddTriangle(0, 1, 2);
     mesh->Update();
@@ -311,8 +312,18 @@ TEST_F(CurvesPage, TheSectionPlaneStartsAcrossTheMiddleOfAllTheViewsMeshes)
     page->ResetSectionPlane();
     float scan[6];
     dialog->FirstMeshObject()->GetBoundingBox(scan);
+    const double low[3] = {scan[0], std::min(scan[1], -660.0f), std::min(scan[2], 300.0f)};
+    const double high[3] = {1440.0, std::max(scan[4], -600.0f), std::max(scan[5], 300.0f)};
     const cPlane& plane = page->SectionPlane()->GetPlane();
-    EXPECT_NEAR(plane.origin[0], (scan[0] + 1440.0) / 2.0, 1e-3);
+    double half = 0.0;
+    for (int k = 0; k < 3; ++k)
+    {
+        const double middle = (low[k] + high[k]) / 2.0;
+        EXPECT_NEAR(plane.origin[k], middle, 1e-3) << k;
+        half += (middle - low[k]) * (middle - low[k]);
+    }
+    EXPECT_NEAR(page->SectionPlane()->GetSize(), std::sqrt(half), 1e-3);
+    EXPECT_NEAR(page->SectionPanel().position, plane.origin[0], 1e-3) << "the field shows the plane";
 }
 
 } // namespace

@@ -491,3 +491,24 @@ TEST_F(CurvesTab, OnACurvedScanInATurnedViewTheScanShowsAndACurveOnItShowsWhole)
     EXPECT_GT(seen[0], seen[1] + 40) << seen[0] << " " << seen[1] << " " << seen[2];
     EXPECT_LT(seen[0], scan[0]) << "blended with the background";
 }
+
+TEST_F(CurvesTab, APlanePlacedByThePickerStaysWhenThePositionFieldIsTabbedThrough)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_SECTION);
+    CDSubInteractiveSection& section = page->SectionPanel();
+    PanelButton(section, IDC_SECTION_INTERACTIVE);
+    ASSERT_NE(view->FindMode(kModeSectionPlanePicker), nullptr);
+    Click(At(-60, -50));
+    Click(At(40, 70));
+    ASSERT_EQ(view->FindMode(kModeSectionPlanePicker), nullptr) << "the picker placed the plane";
+    const cPlane placed = page->SectionPlane()->GetPlane();
+    ::SendMessageW(section.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SECTION_POSITION, EN_KILLFOCUS),
+                   LPARAM(::GetDlgItem(section.GetSafeHwnd(), IDC_SECTION_POSITION)));
+    const cPlane& after = page->SectionPlane()->GetPlane();
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(after.origin[k], placed.origin[k]) << k;
+        EXPECT_EQ(after.normal[k], placed.normal[k]) << k;
+    }
+}
