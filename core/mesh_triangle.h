@@ -81,10 +81,10 @@ public:
     const float* Normal() const { return &nx; }
 };
 
-// Half the length of (b - a) x (c - a): coordinate differences in float, the
-// products in double.
+// Half the length of TriangleCrossProduct (a, b, c).
 double TriangleArea(const float a[3], const float b[3], const float c[3]);
 
-// (b - a) x (c - a) with the differences in float and the products in double:
-// the triangle normal scaled by twice the area.
+// (b - a) x (c - a) in double, each coordinate converted before it is
+// subtracted (a float difference of a point far out and one near the origin
+// loses the small one): the triangle normal scaled by twice the area.
 void TriangleCrossProduct(const float a[3], const float b[3], const float c[3], double out[3]);

@@ -89,6 +89,17 @@ TEST(MeshNormals, ZeroAreaTriangleLeavesZeroNormals)
     EXPECT_EQ(mesh.GetVertex(1)->nz, 0.0f);
 }
 
+TEST(MeshNormals, TheCrossProductSubtractsInDouble)
+{
+    // In float, 1e7 - 0.1 rounds to 1e7.
+    const float a[3] = {0.1f, 0.0f, 0.0f}, b[3] = {1.0e7f, 0.0f, 0.0f}, c[3] = {0.1f, 1.0f, 0.0f};
+    double n[3];
+    TriangleCrossProduct(a, b, c, n);
+    EXPECT_EQ(n[0], 0.0);
+    EXPECT_EQ(n[1], 0.0);
+    EXPECT_EQ(n[2], 1.0e7 - double(0.1f));
+}
+
 TEST(MeshNormals, UnweightedVertexNormals)
 {
     cMesh mesh;

@@ -262,6 +262,19 @@ TEST(ModeGeometry, AxisSnapsAndTheClosestPointOnASegment)
     EXPECT_EQ(ClosestPointOnSegment(beyond, a, tiny, closest, &distance), 0.0) << "a segment too short has no line";
     EXPECT_EQ(closest[0], 1000.0f);
     EXPECT_DOUBLE_EQ(distance, std::hypot(13.0, 4.0));
+
+    // Off the xy plane: a segment along (2, -1, 2) / 3 from (900, -300, 250),
+    // and a point 3 from it along (1, 2, 0) / sqrt 5.
+    const float c[3] = {900, -300, 250}, e[3] = {906, -303, 256};
+    const double across[3] = {1.0 / std::sqrt(5.0), 2.0 / std::sqrt(5.0), 0.0};
+    float off[3];
+    for (int k = 0; k < 3; ++k)
+        off[k] = float(c[k] + 0.4 * (e[k] - c[k]) + 3.0 * across[k]);
+    EXPECT_NEAR(ClosestPointOnSegment(off, c, e, closest, &distance), 0.4, 1e-6);
+    EXPECT_NEAR(closest[0], 902.4f, 1e-4);
+    EXPECT_NEAR(closest[1], -301.2f, 1e-4);
+    EXPECT_NEAR(closest[2], 252.4f, 1e-4);
+    EXPECT_NEAR(distance, 3.0, 1e-4);
 }
 
 TEST(AreaCollector, ARectangleOverlappingTwoMergesAllThreeIntoOneLiveNode)
