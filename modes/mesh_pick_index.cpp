@@ -1,6 +1,7 @@
 #include "modes/mesh_pick_index.h"
 
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "modes/mode_support.h"
 
 #include <algorithm>
@@ -9,6 +10,9 @@
 
 namespace
 {
+
+// Triangles handed to one job of the pool.
+constexpr std::uint32_t kTrianglesPerJob = 1u << 16;
 
 // Spreads the low 10 bits of v to every third bit.
 std::uint32_t Spread(std::uint32_t v)
@@ -76,6 +80,30 @@ bool ProjectionHolds(const float lo[3], const float hi[3], double x, double y, c
     return true;
 }
 
+// Sorts entries (Morton code above, triangle number below) as std::sort
+// would: they come in triangle order, so a stable sort by the code alone
+// (least significant digits first, 11 bits a pass) gives the same order.
+void SortByCode(std::vector<std::uint64_t>& keyed)
+{
+    constexpr int kDigitBits = 11;
+    constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
+    std::vector<std::uint64_t> other(keyed.size());
+    std::vector<std::size_t> offset(kDigits + 1);
+    for (int shift = 32; shift < 64; shift += kDigitBits)
+    {
+        std::fill(offset.begin(), offset.end(), 0);
+        for (const std::uint64_t entry : keyed)
+            ++offset[((entry >> shift) & (kDigits - 1)) + 1];
+        if (std::find(offset.begin() + 1, offset.end(), keyed.size()) != offset.end())
+            continue; // every entry has the same digit here
+        for (std::size_t d = 0; d < kDigits; ++d)
+            offset[d + 1] += offset[d];
+        for (const std::uint64_t entry : keyed)
+            other[offset[(entry >> shift) & (kDigits - 1)]++] = entry;
+        keyed.swap(other);
+    }
+}
+
 } // namespace
 
 void cMeshPickIndex::Clear()
@@ -107,25 +135,49 @@ void cMeshPickIndex::Build(const cMesh& mesh)
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     // Centres and the box they span; triangles with a bad corner are left
     // out, as the scan skips them.
+    std::vector<float> centres(std::size_t(count) * 3);
+    std::vector<std::uint8_t> usable(count, 0);
+    struct stCentres
+    {
+        const cMesh* mesh;
+        std::uint32_t count, vertexCount;
+        float* centres;
+        std::uint8_t* usable;
+    } centreJob{&mesh, count, vertexCount, centres.data(), usable.data()};
+    const std::uint32_t centreJobs = (count + kTrianglesPerJob - 1) / kTrianglesPerJob;
+    ParallelFor(
+        SharedThreadPool(), centreJobs,
+        [](void* context, std::uint32_t job) {
+            const auto& c = *static_cast<stCentres*>(context);
+            const std::uint32_t end = std::min(c.count, (job + 1) * kTrianglesPerJob);
+            for (std::uint32_t i = job * kTrianglesPerJob; i < end; ++i)
+            {
+                const cMeshTriangle* t = c.mesh->GetTriangle(i);
+                if (t->vertexIndex[0] >= c.vertexCount || t->vertexIndex[1] >= c.vertexCount ||
+                    t->vertexIndex[2] >= c.vertexCount)
+                    continue;
+                float* centre = c.centres + std::size_t(i) * 3;
+                centre[0] = centre[1] = centre[2] = 0.0f;
+                for (std::uint32_t index : t->vertexIndex)
+                {
+                    const cVertex* v = c.mesh->GetVertex(index);
+                    centre[0] += v->x / 3.0f, centre[1] += v->y / 3.0f, centre[2] += v->z / 3.0f;
+                }
+                c.usable[i] = 1;
+            }
+        },
+        &centreJob);
     std::vector<std::uint64_t> keyed;
     keyed.reserve(count);
     Grow all;
-    std::vector<float> centres(std::size_t(count) * 3);
     for (std::uint32_t i = 0; i < count; ++i)
-    {
-        const cMeshTriangle* t = mesh.GetTriangle(i);
-        if (t->vertexIndex[0] >= vertexCount || t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)
-            continue;
-        float* c = &centres[std::size_t(i) * 3];
-        c[0] = c[1] = c[2] = 0.0f;
-        for (std::uint32_t index : t->vertexIndex)
+        if (usable[i])
         {
-            const cVertex* v = mesh.GetVertex(index);
-            c[0] += v->x / 3.0f, c[1] += v->y / 3.0f, c[2] += v->z / 3.0f;
+            all.Add(&centres[std::size_t(i) * 3]);
+            keyed.push_back(i);
         }
-        all.Add(c);
-        keyed.push_back(i);
-    }
+    usable.clear();
+    usable.shrink_to_fit();
     float scale[3];
     for (int k = 0; k < 3; ++k)
     {
@@ -146,7 +198,7 @@ void cMeshPickIndex::Build(const cMesh& mesh)
     }
     centres.clear();
     centres.shrink_to_fit();
-    std::sort(keyed.begin(), keyed.end());
+    SortByCode(keyed);
 
     m_order.resize(keyed.size());
     for (std::size_t i = 0; i < keyed.size(); ++i)
@@ -156,15 +208,30 @@ void cMeshPickIndex::Build(const cMesh& mesh)
 
     const std::size_t groups = (m_order.size() + kGroupSize - 1) / kGroupSize;
     std::vector<Box> level(groups);
-    for (std::size_t g = 0; g < groups; ++g)
+    struct stGroups
     {
-        Grow box;
-        const std::size_t end = std::min(m_order.size(), (g + 1) * kGroupSize);
-        for (std::size_t i = g * kGroupSize; i < end; ++i)
-            for (std::uint32_t index : mesh.GetTriangle(m_order[i])->vertexIndex)
-                box.Add(mesh.GetVertex(index)->Position());
-        level[g] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
-    }
+        const cMesh* mesh;
+        const std::vector<std::uint32_t>* order;
+        Box* boxes;
+        std::size_t groups;
+    } groupJob{&mesh, &m_order, level.data(), groups};
+    constexpr std::size_t kGroupsPerJob = kTrianglesPerJob / kGroupSize;
+    ParallelFor(
+        SharedThreadPool(), std::uint32_t((groups + kGroupsPerJob - 1) / kGroupsPerJob),
+        [](void* context, std::uint32_t job) {
+            const auto& c = *static_cast<stGroups*>(context);
+            const std::vector<std::uint32_t>& order = *c.order;
+            for (std::size_t g = job * kGroupsPerJob; g < std::min(c.groups, (job + 1) * kGroupsPerJob); ++g)
+            {
+                Grow box;
+                const std::size_t end = std::min(order.size(), (g + 1) * kGroupSize);
+                for (std::size_t i = g * kGroupSize; i < end; ++i)
+                    for (std::uint32_t index : c.mesh->GetTriangle(order[i])->vertexIndex)
+                        box.Add(c.mesh->GetVertex(index)->Position());
+                c.boxes[g] = Box{{box.min[0], box.min[1], box.min[2]}, {box.max[0], box.max[1], box.max[2]}};
+            }
+        },
+        &groupJob);
     m_levels.push_back(std::move(level));
     while (m_levels.back().size() > kFanout)
     {

@@ -2,6 +2,7 @@
 // the barycentric test, the arc-radius snap, label text, the axis snaps,
 // the closest point on a segment and the overlay's dirty rectangles.
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "modes/mesh_pick_index.h"
 #include "modes/mode_geometry.h"
 #include "modes/mode_support.h"
@@ -163,6 +164,23 @@ TEST(MeshPickIndex, GivesTheScanAnswersOnANoisyScanFromEveryDirection)
         }
     }
     EXPECT_GT(hits, 600) << "most queries land on the mesh";
+
+    // Built on the shared pool, it answers as built here.
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    cMeshPickIndex shared;
+    shared.Build(mesh);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    const double m[12] = {1, 0, 0, 0.5, 0, 0.9, -0.1, 0, 0, 0.1, 0.9, 0};
+    for (int q = 0; q < 200; ++q)
+    {
+        const float x = cursor(random), y = cursor(random);
+        const cMeshTriangle *a = nullptr, *b = nullptr;
+        index.Pick(mesh, x, y, m, centre, &a);
+        shared.Pick(mesh, x, y, m, centre, &b);
+        ASSERT_EQ(a, b) << q;
+    }
 
     // A mesh that changed since the build is scanned in full.
     const float extra[3] = {0, 0, 0};
