@@ -134,10 +134,10 @@ void CUIM_SelectGuidingCurve::OnAfterFullRedraw(C3DView* target)
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    pickImageStamp = gl->StampBackBuffer();
     cGeometriesGLRenderer drawer(gl);
-    gl->PushViewTransform();
+    // The drawer applies the view transform itself.
     DrawCurvesWithHandlesIdColoured(&drawer, &collection, false);
-    gl->PopViewTransform();
     glPopAttrib();
     glDrawBuffer(GLenum(drawBuffer));
     glFinish();
@@ -151,7 +151,8 @@ BOOL CUIM_SelectGuidingCurve::OnMouseMove(POINT point, UINT flags, C3DView* targ
         return CUIM_ScreenSelection::OnMouseMove(point, flags, target);
     ST_ISectionCurve* profile = ActiveProfile();
     auto* gl = target ? dynamic_cast<cGLRenderer*>(target->GetRenderer()) : nullptr;
-    if (profile && gl && pickImageValid)
+    // A stroke's face-id pass or a frame drawn since leaves no curve ids.
+    if (profile && gl && pickImageValid && gl->GetBackBufferStamp() == pickImageStamp)
     {
         const std::uint32_t id = ReadPickIdUnderCursor(*gl, point);
         // The drawing numbers curves from 10000; pick ids are one less.

@@ -44,6 +44,8 @@ private:
 
     cCPView* view;
     std::uint8_t pickImageValid = 0;
+    // The renderer's back-buffer stamp the pick image took.
+    std::uint64_t pickImageStamp = 0;
     stCurvePick pick;
     ST_ISectionCurve* hovered = nullptr;
 };

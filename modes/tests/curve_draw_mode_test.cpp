@@ -129,6 +129,24 @@ TEST_F(CurveDrawing, ClicksAddTheMeshPointsUnderTheCursorAndMissesAddNothing)
     EXPECT_EQ(frame.At((a.x + b.x) / 2, (a.y + b.y) / 2) & 0xFFFFFFu, 0xFAFAFAu);
 }
 
+TEST_F(CurveDrawing, InATurnedPannedViewPointsLandUnderTheClicksAndTheCurveShowsThere)
+{
+    testview::TurnPanAndZoom(view);
+    const POINT clicks[2] = {{kWidth / 2, kHeight / 2}, {kWidth / 2 + 30, kHeight / 2 + 15}};
+    for (POINT p : clicks)
+        Click(p);
+    ASSERT_EQ(mode->GetPoints().GetVertexCount(), 2u);
+    for (std::uint32_t i = 0; i < 2; ++i)
+    {
+        EXPECT_LE(std::abs(OnScreen(i).x - clicks[i].x), 1) << i;
+        EXPECT_LE(std::abs(OnScreen(i).y - clicks[i].y), 1) << i;
+    }
+    view->Redraw(kFullRedraw);
+    const wgl::PixelImage frame = testview::Frame(view);
+    EXPECT_EQ(frame.At((clicks[0].x + clicks[1].x) / 2, (clicks[0].y + clicks[1].y) / 2) & 0xFFFFFFu, 0xFAFAFAu);
+    testview::Snapshot(view, "curve_draw_on_mesh_turned");
+}
+
 TEST_F(CurveDrawing, ShiftKeepsTheSegmentOnTheScreenAxisAndTheCursorShowsIt)
 {
     const POINT first{kWidth / 2 - 40, kHeight / 2};

@@ -447,6 +447,27 @@ TEST_F(DeviationDisplay, TheActiveModeDrawsItsLabelsOverTheView)
     testview::Snapshot(view, "deviation_display_label");
 }
 
+TEST_F(DeviationDisplay, InATurnedPannedViewALabelStandsBesideItsPoint)
+{
+    testview::TurnPanAndZoom(view);
+    view->SetModeById(kDeviationModeId, 0, 0);
+    auto* running = dynamic_cast<CUIM_Deviation*>(view->GetActiveMode());
+    ASSERT_NE(running, nullptr);
+    const std::uint32_t a = 16 * kGrid + 16;
+    running->OnLButtonDown(At(a), 0, view);
+    ASSERT_EQ(page.labels.size(), 1u);
+    ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+    ::UpdateWindow(view->GetSafeHwnd());
+    const wgl::PixelImage frame = testview::Frame(view);
+    // The label's white box starts 15 pixels right of the picked point and
+    // 30 above it.
+    const POINT point = testview::ScreenOf(view, page.labels[0].picked);
+    for (POINT inside : {POINT{point.x + 16, point.y - 29}, POINT{point.x + 16, point.y - 14}})
+        EXPECT_TRUE(wgl::SameColour(frame.At(inside.x, inside.y), wgl::Rgb(255, 255, 255)));
+    EXPECT_FALSE(wgl::SameColour(frame.At(point.x + 13, point.y - 29), wgl::Rgb(255, 255, 255)));
+    testview::Snapshot(view, "deviation_display_label_turned");
+}
+
 TEST_F(DeviationDisplay, AShapeAheadOfTheMeshIsPassedOverAndWithoutAMeshTheProbeGoes)
 {
     const std::uint32_t a = 12 * kGrid + 10;

@@ -175,6 +175,19 @@ TEST_F(GuidingCurvePicker, AClickOnTheHoveredCurvePlacesThePlaneAcrossItsStart)
     EXPECT_FALSE(label->IsVisible()) << "the prompt goes with the picker";
 }
 
+TEST_F(GuidingCurvePicker, InATurnedPannedViewTheCurveUnderTheCursorIsPicked)
+{
+    testview::TurnPanAndZoom(view);
+    for (ST_ISectionCurve* curve : {first, second})
+    {
+        testview::Move(view, OnCurve(curve, 0.3));
+        EXPECT_EQ(picker->GetHoveredCurve(), curve);
+    }
+    Click(OnCurve(second, 0.3));
+    EXPECT_NE(owner.plane.GetSectionCurve(), nullptr);
+    EXPECT_EQ(owner.discards, 1);
+}
+
 TEST_F(GuidingCurvePicker, AClickBesideTheCurvesIsAStrokeAndEscapeEndsThePicker)
 {
     testview::Move(view, {3, 3});

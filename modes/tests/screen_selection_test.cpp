@@ -323,6 +323,18 @@ TEST_F(ScreenSelection, AFreeHandStrokeMarksItsPathAndTheFilledToolItsInside)
     Show("modes_selection_filled");
 }
 
+TEST_F(ScreenSelection, InATurnedPannedViewAStrokeMarksWhatItCovers)
+{
+    testview::TurnPanAndZoom(view);
+    mode->SetTool(kToolFreeHandFilled);
+    owner.half = 10;
+    const std::vector<POINT> loop = {{90, 60}, {200, 70}, {190, 150}, {100, 140}, {95, 80}};
+    Stroke(loop);
+    ASSERT_TRUE(mode->marked);
+    ExpectMarksMatchOracle(mode->lastStroke, 10, true);
+    Show("modes_selection_filled_turned");
+}
+
 TEST_F(ScreenSelection, ShiftMakesTheLineExactlyHorizontalOrVertical)
 {
     mode->SetTool(kToolLine);

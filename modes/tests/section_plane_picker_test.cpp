@@ -145,6 +145,34 @@ TEST_F(SectionPlanePicker, TheLineAndTheViewingDirectionLieInThePlaneAndThePicke
     EXPECT_EQ(view->GetActiveMode()->GetId(), kModeDrawCurveOnMesh);
 }
 
+TEST_F(SectionPlanePicker, InATurnedPannedViewThePlaneHoldsTheLineAsDrawn)
+{
+    testview::TurnPanAndZoom(view);
+    const double* t = view->GetCamera()->GetViewTransform();
+    for (int k = 0; k < 3; ++k)
+    {
+        right[k] = t[k];
+        up[k] = t[4 + k];
+        towards[k] = t[8 + k];
+    }
+    Click({60, 50});
+    Click({170, 130});
+    ExpectPlaneAlong(110, 80);
+    // The plane passes through the points under both clicks.
+    I3DSceneRenderer* renderer = view->GetRenderer();
+    float projectedAnchor[3];
+    renderer->ProjectPoint(projectedAnchor, anchor, false);
+    const cPlane& plane = owner.plane.GetPlane();
+    for (POINT click : {POINT{60, 50}, POINT{170, 130}})
+    {
+        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]}, world[3];
+        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
+        renderer->ViewToWorld(world, onScreen);
+        EXPECT_NEAR(plane.normal[0] * world[0] + plane.normal[1] * world[1] + plane.normal[2] * world[2] + plane.d,
+                    0.0, PixelsToWorldLength(view, 1));
+    }
+}
+
 TEST_F(SectionPlanePicker, ANearlyHorizontalLineSnapsOntoTheScreenHorizontal)
 {
     Click({40, 90});

@@ -4,6 +4,7 @@
 // the current shape's handles hovered through the id image and dragged.
 #include "core/mesh.h"
 #include "core/mesh_object.h"
+#include "modes/mode_support.h"
 #include "modes/selection_brush_owner.h"
 #include "modes/shapes_view.h"
 #include "modes/shapes_view_owner.h"
@@ -453,6 +454,24 @@ TEST_F(SurfaceExtensionTurned, HandlesSitOnTheirPointsAndDragByTheDraggedLength)
     testview::Press(view, WM_LBUTTONUP, to);
     const double dragged = std::hypot(double(to.x - from.x), double(to.y - from.y)) * PixelsToWorldLength(view, 1);
     EXPECT_NEAR(c.height, 20.0 + dragged, 1e-3 * dragged);
+}
+
+TEST_F(SurfaceExtensionTurned, AWandClickSeedsTheTriangleUnderTheCursor)
+{
+    Command(kCmdPaintWand);
+    const POINT at{150, 120};
+    testview::Press(view, WM_LBUTTONDOWN, at);
+    testview::Press(view, WM_LBUTTONUP, at);
+    ASSERT_EQ(owner.wandRuns.size(), 1u);
+    const cMeshTriangle* seed = view->GetActiveObject();
+    ASSERT_NE(seed, nullptr);
+    POINT corner[3];
+    for (int k = 0; k < 3; ++k)
+        corner[k] = testview::ScreenOf(view, mesh->GetVertex(seed->vertexIndex[k])->Position());
+    // The click lies in the seed's screen triangle (a pixel of slack).
+    double u = 0.0, v = 0.0;
+    EXPECT_TRUE(PointInTriangle2D(at.x + 0.5, at.y + 0.5, corner[0].x, corner[0].y, corner[1].x, corner[1].y,
+                                  corner[2].x, corner[2].y, &u, &v, 0.15));
 }
 
 TEST_F(SurfaceExtensionTurned, NoHandleIsFoundInWhatAStrokeLeftInTheBackBuffer)
