@@ -110,13 +110,24 @@ CDezazCommand::result Import(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
+// Prints "<what> <file>: 0% 10% ... 100%" on the command line as a long
+// transfer goes on, as the import does.
+FileProgress PrintedProgress(const wchar_t* what, const std::wstring& path)
+{
+    return [what, name = std::filesystem::path(path).filename().wstring()](int percent) {
+        if (percent == 0)
+            DezazApp().Print(L"%ls %ls:", what, name.c_str());
+        DezazApp().Print(percent < 100 ? L" %d%%" : L" %d%%\n", percent);
+    };
+}
+
 CDezazCommand::result Open(const CDezazCommandContext& context)
 {
     const std::wstring path = Unquote(context.Arguments());
     if (path.empty())
         return NeedsArgument(L"Open needs the name of a document.");
     std::wstring error;
-    if (!OpenDocument(context.Document(), path, false, error))
+    if (!OpenDocument(context.Document(), path, false, error, PrintedProgress(L"Reading", path)))
     {
         DezazApp().Print(L"%ls\n", error.c_str());
         return CDezazCommand::failure;
@@ -150,7 +161,7 @@ CDezazCommand::result Save(const CDezazCommandContext& context)
     if (path.empty())
         return NeedsArgument(L"Save needs the name of a document.");
     std::wstring error;
-    if (!SaveDocument(context.Document(), path, CDezazFileWriteOptions(), error))
+    if (!SaveDocument(context.Document(), path, CDezazFileWriteOptions(), error, PrintedProgress(L"Saving", path)))
     {
         DezazApp().Print(L"%ls\n", error.c_str());
         return CDezazCommand::failure;

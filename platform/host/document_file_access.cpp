@@ -2,6 +2,7 @@
 
 #include "platform/win32/codepage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -49,12 +50,47 @@ private:
 };
 
 // Reads up to size bytes; the count read, less only at the end of the file.
-bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done)
+// Reports every tenth of a long transfer, once each.
+class cProgressSteps
+{
+public:
+    cProgressSteps(std::uint64_t total, const FileProgress& progress)
+        : m_total(total), m_progress(total >= kProgressByteCount ? progress : FileProgress())
+    {
+    }
+    void Moved(std::uint64_t bytes)
+    {
+        m_done += bytes;
+        if (!m_progress)
+            return;
+        const int tenths = m_total ? static_cast<int>(10 * m_done / m_total) : 10;
+        while (m_reported < std::min(tenths, 10))
+            m_progress(10 * ++m_reported);
+    }
+    void Start()
+    {
+        if (m_progress && m_reported < 0)
+            m_progress(0), m_reported = 0;
+    }
+
+private:
+    std::uint64_t m_total;
+    std::uint64_t m_done = 0;
+    FileProgress m_progress;
+    int m_reported = -1;
+};
+
+// Slices of a long transfer between progress reports.
+constexpr std::size_t kTransferSlice = std::size_t{16} << 20;
+
+bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, cProgressSteps* steps = nullptr)
 {
     done = 0;
+    if (steps)
+        steps->Start();
     while (done < size)
     {
-        const ssize_t n = ::read(fd, into + done, size - done);
+        const ssize_t n = ::read(fd, into + done, std::min(size - done, kTransferSlice));
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n < 0)
@@ -62,6 +98,8 @@ bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done)
         if (n == 0)
             break;
         done += static_cast<std::size_t>(n);
+        if (steps)
+            steps->Moved(static_cast<std::uint64_t>(n));
     }
     return true;
 }
@@ -101,7 +139,7 @@ bool FinalTarget(std::filesystem::path path, std::filesystem::path& target, std:
 } // namespace
 
 bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error,
-                   std::string_view magic, bool* foreign)
+                   std::string_view magic, bool* foreign, const FileProgress& progress)
 {
     if (foreign)
         *foreign = false;
@@ -148,7 +186,8 @@ bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, s
             return false;
         }
         bytes.resize(static_cast<std::size_t>(size));
-        if (!ReadUpTo(fd.Get(), bytes.data() + done, bytes.size() - done, done))
+        cProgressSteps steps(bytes.size() - done, progress);
+        if (!ReadUpTo(fd.Get(), bytes.data() + done, bytes.size() - done, done, &steps))
         {
             error = L"Cannot read \"" + path + L"\": " + SystemError();
             bytes.clear();
@@ -173,6 +212,12 @@ bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, s
 }
 
 bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes, std::wstring& error)
+{
+    return WriteFileAtomically(path, std::vector<stByteSpan>{{bytes.data(), bytes.size()}}, error);
+}
+
+bool WriteFileAtomically(const std::wstring& path, const std::vector<stByteSpan>& pieces, std::wstring& error,
+                         const FileProgress& progress)
 {
     std::filesystem::path target;
     if (!FinalTarget(std::filesystem::path(win32::WideToUtf8(path)), target, error))
@@ -208,16 +253,27 @@ bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_
         error = L"Cannot write in the folder of \"" + path + L"\": " + SystemError();
         return false;
     }
-    std::size_t done = 0;
+    std::uint64_t total = 0;
+    for (const stByteSpan& piece : pieces)
+        total += piece.size;
+    cProgressSteps steps(total, progress);
+    steps.Start();
     bool ok = true;
-    while (ok && done < bytes.size())
+    for (const stByteSpan& piece : pieces)
     {
-        const ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
+        std::size_t done = 0;
+        while (ok && done < piece.size)
+        {
+            const ssize_t n = ::write(fd.Get(), piece.bytes + done, std::min(piece.size - done, kTransferSlice));
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n > 0;
+            if (ok)
+            {
+                done += static_cast<std::size_t>(n);
+                steps.Moved(static_cast<std::uint64_t>(n));
+            }
+        }
     }
     if (ok)
     {

@@ -218,8 +218,13 @@ const tCrcTables& CrcTables()
 
 std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size)
 {
+    return Crc32Continue(0, bytes, size);
+}
+
+std::uint32_t Crc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size)
+{
     const tCrcTables& t = CrcTables();
-    std::uint32_t c = 0xFFFFFFFFu;
+    std::uint32_t c = crc ^ 0xFFFFFFFFu;
     std::size_t i = 0;
     for (; i + 8 <= size; i += 8)
     {
@@ -233,9 +238,12 @@ std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size)
     return c ^ 0xFFFFFFFFu;
 }
 
-bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks, std::vector<std::uint8_t>& out,
-                    std::wstring& error)
+bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks,
+                          std::vector<std::vector<std::uint8_t>>& owned, std::vector<stByteSpan>& pieces,
+                          std::wstring& error)
 {
+    owned.clear();
+    pieces.clear();
     ON_MemoryArchive file;
     bool ok = file.WriteByte(sizeof kDocumentMagic, kDocumentMagic) && file.WriteInt(kDocumentFormatVersion);
 
@@ -267,22 +275,66 @@ bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& c
              body.WriteUuid(record->id) && record->write(*object->Geometry(), body) &&
              WriteSection(file, kObjectSection, body);
     }
-    // A plug-in's bytes go into the file as they are, without a copy of
-    // their own first (they can be as large as the mesh).
-    constexpr std::size_t kUuidBytes = 16;
-    for (const DezazPlugInChunk& chunk : chunks)
-        ok = ok && file.WriteInt(kPlugInSection) && file.WriteSize(kUuidBytes + chunk.bytes.size()) &&
-             file.WriteUuid(chunk.plugin_id) && file.WriteByte(chunk.bytes.size(), chunk.bytes.data());
-    ok = ok && file.WriteInt(kEndSection) && file.WriteSize(0);
     if (!ok)
     {
         error = L"The document could not be encoded.";
         return false;
     }
-    out = file.ReleaseBuffer();
-    const std::uint32_t crc = Crc32(out.data(), out.size());
+    // A plug-in's bytes stay where they are: only the header of their
+    // section is written here (they can be as large as the mesh). An owned
+    // buffer keeps its bytes where they are when the list of buffers grows.
+    std::uint32_t crc = 0;
+    const auto add = [&](const std::uint8_t* bytes, std::size_t size) {
+        crc = Crc32Continue(crc, bytes, size);
+        pieces.push_back({bytes, size});
+    };
+    const auto addOwned = [&](std::vector<std::uint8_t> bytes) {
+        owned.push_back(std::move(bytes));
+        add(owned.back().data(), owned.back().size());
+    };
+    addOwned(file.ReleaseBuffer());
+    constexpr std::size_t kUuidBytes = 16;
+    for (const DezazPlugInChunk& chunk : chunks)
+    {
+        ON_MemoryArchive header;
+        if (!header.WriteInt(kPlugInSection) || !header.WriteSize(kUuidBytes + chunk.bytes.size()) ||
+            !header.WriteUuid(chunk.plugin_id))
+        {
+            error = L"The document could not be encoded.";
+            return false;
+        }
+        addOwned(header.ReleaseBuffer());
+        add(chunk.bytes.data(), chunk.bytes.size());
+    }
+    ON_MemoryArchive end;
+    if (!end.WriteInt(kEndSection) || !end.WriteSize(0))
+    {
+        error = L"The document could not be encoded.";
+        return false;
+    }
+    addOwned(end.ReleaseBuffer());
+    std::vector<std::uint8_t> checksum(4);
     for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));
+        checksum[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
+    owned.push_back(std::move(checksum));
+    pieces.push_back({owned.back().data(), owned.back().size()});
+    return true;
+}
+
+bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks, std::vector<std::uint8_t>& out,
+                    std::wstring& error)
+{
+    std::vector<std::vector<std::uint8_t>> owned;
+    std::vector<stByteSpan> pieces;
+    if (!EncodeDocumentPieces(doc, chunks, owned, pieces, error))
+        return false;
+    std::size_t size = 0;
+    for (const stByteSpan& piece : pieces)
+        size += piece.size;
+    out.clear();
+    out.reserve(size);
+    for (const stByteSpan& piece : pieces)
+        out.insert(out.end(), piece.bytes, piece.bytes + piece.size);
     return true;
 }
 

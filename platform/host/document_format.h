@@ -21,6 +21,7 @@
 #pragma once
 
 #include "platform/host/dezaz_doc.h"
+#include "platform/host/document_file_access.h"
 
 #include <cstdint>
 #include <string>
@@ -37,6 +38,15 @@ inline constexpr int kDocumentFormatVersion = 1;
 bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks, std::vector<std::uint8_t>& out,
                     std::wstring& error);
 
+// The same bytes as pieces in file order: the encoded head (settings,
+// layers, objects), then each chunk's section header and its bytes in place
+// (a big scan's sessions are not copied once more), the end section and the
+// checksum. The pieces point into `owned` and into the chunks, which must
+// outlive them.
+bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks,
+                          std::vector<std::vector<std::uint8_t>>& owned, std::vector<stByteSpan>& pieces,
+                          std::wstring& error);
+
 // Reads a document file's bytes into an empty document and its plug-in
 // chunks. False, with a message for the user, for a foreign or damaged file;
 // the outputs then hold partial contents (the caller reads into a staging document).
@@ -44,5 +54,8 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
                     std::vector<DezazPlugInChunk>& chunks, std::wstring& error);
 
 std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size);
+// The checksum of some bytes followed by these: Crc32Continue(Crc32(a), b)
+// is the checksum of a then b.
+std::uint32_t Crc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size);
 
 } // namespace dezaz

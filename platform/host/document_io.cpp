@@ -19,11 +19,13 @@ void NewDocument(CDezazDoc& doc)
     doc.Clear();
 }
 
-bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wstring& error)
+bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wstring& error,
+                  const FileProgress& progress)
 {
     std::vector<std::uint8_t> bytes;
     bool foreign = false;
-    if (!ReadFileBytes(path, bytes, error, std::string_view(kDocumentMagic, sizeof kDocumentMagic), &foreign))
+    if (!ReadFileBytes(path, bytes, error, std::string_view(kDocumentMagic, sizeof kDocumentMagic), &foreign,
+                       progress))
     {
         if (foreign)
             error = L"Cannot open \"" + path + L"\". The file is not a Dezaz document.";
@@ -81,7 +83,8 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
     return true;
 }
 
-bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWriteOptions& options, std::wstring& error)
+bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWriteOptions& options, std::wstring& error,
+                  const FileProgress& progress)
 {
     FireBeginSaveDocument(doc, path.c_str(), options.Mode(CDezazFileWriteOptions::selected_only));
     const auto kept_for = [&doc](const ON_UUID& id) {
@@ -128,10 +131,13 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
             still_kept.push_back(kept);
         }
 
-    std::vector<std::uint8_t> bytes;
-    if (!EncodeDocument(doc, chunks, bytes, error))
+    // The plug-ins' chunks are written where they are, not copied into one
+    // buffer with the rest first.
+    std::vector<std::vector<std::uint8_t>> owned;
+    std::vector<stByteSpan> pieces;
+    if (!EncodeDocumentPieces(doc, chunks, owned, pieces, error))
         return false;
-    if (!WriteFileAtomically(path, bytes, error))
+    if (!WriteFileAtomically(path, pieces, error, progress))
         return false;
     if (!options.Mode(CDezazFileWriteOptions::geometry_only))
     {

@@ -21,12 +21,14 @@ void NewDocument(CDezazDoc& doc);
 // the contents replace (or, with merge, join) the document's, and every
 // loaded plug-in reads its chunk; chunks of plug-ins that are not loaded are
 // kept and written back by the next save.
-bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wstring& error);
+bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wstring& error,
+                  const FileProgress& progress = {});
 
 // Tells the watchers, asks every plug-in for its chunk, then writes the file
 // through a temporary file in the same folder that is flushed and renamed
 // over the target, so an interrupted save never leaves a torn document.
+// A big document's reading or writing reports its progress.
 bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWriteOptions& options,
-                  std::wstring& error);
+                  std::wstring& error, const FileProgress& progress = {});
 
 } // namespace dezaz

@@ -6,6 +6,7 @@
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_plugin.h"
+#include "platform/host/document_file_access.h"
 #include "platform/host/document_format.h"
 #include "platform/host/document_io.h"
 
@@ -162,6 +163,39 @@ TEST(DocumentSafety, ADamagedVersionFieldIsCalledDamageAndOnlyAnIntactNewerOneNe
     CDezazDoc again;
     EXPECT_FALSE(dezaz::DecodeDocument(bytes.data(), bytes.size(), again, chunks, error));
     EXPECT_NE(error.find(L"newer version"), std::wstring::npos) << std::string(error.begin(), error.end());
+}
+
+TEST(DocumentSafety, ABigFileIsWrittenFromItsPiecesAndBothWaysReportEveryTenthOnce)
+{
+    cScratchFolder folder;
+    const fs::path path = folder / "big.dzz";
+    // Three pieces, the middle one past the size that reports progress.
+    std::vector<std::uint8_t> head(3, 'D'), big(std::size_t(dezaz::kProgressByteCount) + 5), tail(7, 'Z');
+    for (std::size_t i = 0; i < big.size(); i += 4096)
+        big[i] = static_cast<std::uint8_t>(i >> 12);
+    std::vector<int> written, read;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::WriteFileAtomically(path.wstring(),
+                                           {{head.data(), head.size()}, {big.data(), big.size()}, {tail.data(), tail.size()}},
+                                           error, [&](int percent) { written.push_back(percent); }))
+        << error;
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(dezaz::ReadFileBytes(path.wstring(), bytes, error, "DDD", nullptr,
+                                     [&](int percent) { read.push_back(percent); }))
+        << error;
+    std::vector<std::uint8_t> expected = head;
+    expected.insert(expected.end(), big.begin(), big.end());
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_TRUE(bytes == expected);
+    const std::vector<int> tenths = {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+    EXPECT_EQ(written, tenths);
+    EXPECT_EQ(read, tenths);
+
+    // A small file reports nothing.
+    written.clear();
+    ASSERT_TRUE(dezaz::WriteFileAtomically(path.wstring(), {{head.data(), head.size()}}, error,
+                                           [&](int percent) { written.push_back(percent); }));
+    EXPECT_TRUE(written.empty());
 }
 
 TEST(DocumentSafety, ASaveKeepsPermissionBitsAndWritesThroughALinkToItsFile)
