@@ -125,15 +125,14 @@ double ResidualOf(const t3DPoint<float>& p, const double centre[3], double radiu
     return std::fabs(std::hypot(p.x - centre[0], p.y - centre[1]) - radius);
 }
 
-// How the points of a stretch lie about a circle: the root mean square of
-// their distances from it, that spread counted as a fit's noise (less the
-// three points any circle passes through), and the chord error of their
+// How the points of a stretch lie about a circle: their spread about it
+// counted as a fit's noise (less the three points any circle passes
+// through), and the chord error of their
 // spacing (how far inside the circle the cut of a tessellated round takes
 // its points on the chords, a fraction of it: a face's point one spacing past
 // the arc's end lies that far off).
 struct stArcSpread
 {
-    double rms = 0.0;
     double noise = 0.0;
     double chord = 0.0;
 };
@@ -151,7 +150,6 @@ stArcSpread SpreadAbout(const std::vector<t3DPoint<float>>& local, const std::ve
                                  static_cast<double>(local[arc[k]].y) - local[arc[k - 1]].y);
     }
     stArcSpread s;
-    s.rms = std::sqrt(squares / static_cast<double>(std::max<std::size_t>(arc.size(), 1)));
     s.noise = std::sqrt(squares / static_cast<double>(std::max<std::size_t>(arc.size(), 4) - 3));
     const double spacing = arc.size() > 1 ? length / static_cast<double>(arc.size() - 1) : 0.0;
     s.chord = std::max(spacing * spacing / (2.0 * radius), kOffArcRounding * radius);
@@ -230,56 +228,6 @@ void KeepToTheTighterSide(const std::vector<t3DPoint<float>>& local, std::uint32
         run = after;
         std::copy(ca, ca + 3, centre);
         radius = ra;
-    }
-}
-
-// The vertex before the first (end 0) or after the last (end 1) of the
-// stretch, or -1 where the polyline ends or the stretch holds every vertex.
-long NextVertexBeyond(const std::vector<std::uint32_t>& run, std::size_t n, bool closed, int end)
-{
-    if (run.size() >= n)
-        return -1;
-    const long at = end == 0 ? long(run.front()) - 1 : long(run.back()) + 1;
-    if (at >= 0 && at < long(n))
-        return at;
-    return closed ? (at < 0 ? long(n) - 1 : 0) : -1;
-}
-
-// Takes in the points next to the stretch while they lie on its circle: an
-// edge on the fillet reaches only part of the arc, and a circle fitted to
-// all of it averages out the chords of a tessellated round. Only a stretch
-// whose points lie on its circle to within the chords' error grows so: on a
-// noisy scan a face's points near the arc lie within the noise of the
-// circle, and each refit would bend it further towards the face.
-void ExtendAlongArc(const std::vector<t3DPoint<float>>& local, bool closed, double tolerance,
-                    std::vector<std::uint32_t>& run, double centre[3], double& radius)
-{
-    for (bool grown = true; grown;)
-    {
-        grown = false;
-        // Points on the circle to within the chords' error: the cut of an
-        // exactly tessellated round.
-        const stArcSpread spread = SpreadAbout(local, run, centre, radius);
-        if (!(spread.rms <= spread.chord / kOffArcSpread))
-            return;
-        const double off = OffArcDistance(spread);
-        for (int end = 0; end < 2; ++end)
-        {
-            const long next = NextVertexBeyond(run, local.size(), closed, end);
-            if (next < 0 || !(ResidualOf(local[std::size_t(next)], centre, radius) <= off))
-                continue;
-            if (end == 0)
-                run.insert(run.begin(), std::uint32_t(next));
-            else
-                run.push_back(std::uint32_t(next));
-            grown = true;
-        }
-        double c[3], r = FLT_MAX;
-        if (grown && FitStretch(local, run, tolerance, c, r))
-        {
-            std::copy(c, c + 3, centre);
-            radius = r;
-        }
     }
 }
 
@@ -492,7 +440,6 @@ double FitFilletArc(const tFramePolyline<cVertex>& polyline, double tolerance)
         radius = r;
     }
     KeepToTheTighterSide(local, nearest, tolerance, run, centre, radius);
-    ExtendAlongArc(local, closed, tolerance, run, centre, radius);
     TrimOffArcEnds(local, run, tolerance, centre, radius);
     // Three points always lie on a circle: a radius needs a fourth on the
     // arc to confirm it, and points that bend clearly out of their noise (a

@@ -58,9 +58,8 @@ inline constexpr std::size_t kLeastArcPoints = 4;
 // as the arc's, and a circle through both is wrong by far more than a fit
 // of a scan's noise. So the stretch then keeps to the side of the edge point
 // whose circle is the tighter (an edge along the fillet's side has a face on
-// the other), takes in the points next to it that lie on its circle (an
-// exact stretch only), and drops end points that the circle of the others
-// does not pass through.
+// the other), and drops end points that the circle of the others does not
+// pass through.
 double FitFilletArc(const tFramePolyline<cVertex>& polyline, double tolerance);
 
 // The radius of the fillet in one cut of the mesh: the plane through `point`

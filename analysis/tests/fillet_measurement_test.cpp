@@ -182,7 +182,8 @@ TEST(FilletMeasurement, ACadTessellationGivesItsArcsRadiusOrUnknownNeverTheFaces
 TEST(FilletMeasurement, AnEdgeAlongTheFilletsSideBesideAFinelyMeshedFaceMeasuresTheArc)
 {
     // The face within half the radius of the edge holds many points, the
-    // arc a dozen: a circle through both would be far too wide.
+    // arc a dozen: a circle through both would be far too wide. The edge
+    // beside either face.
     stFilletScan scan = Orientations(0.2)[1];
     scan.noise = 0.0;
     scan.arcPoints = 12;
@@ -191,9 +192,12 @@ TEST(FilletMeasurement, AnEdgeAlongTheFilletsSideBesideAFinelyMeshedFaceMeasures
     scan.length = 3.0;
     scan.rings = 30;
     const auto mesh = FilletScanMesh(scan);
-    const stFilletMeasurement m = MeasureFilletAlongCurve(*mesh, SideEdge(scan), 0.1, 0.9, 10);
-    EXPECT_EQ(m.measured, 11);
-    EXPECT_NEAR(m.radius, 0.2, 0.002);
+    for (const bool second : {false, true})
+    {
+        const stFilletMeasurement m = MeasureFilletAlongCurve(*mesh, SideEdge(scan, second), 0.1, 0.9, 10);
+        EXPECT_EQ(m.measured, 11) << second;
+        EXPECT_NEAR(m.radius, 0.2, 0.002) << second;
+    }
 }
 
 // ---------------------------------------------------------------- stations

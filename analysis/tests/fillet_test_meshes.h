@@ -163,14 +163,16 @@ inline ON_LineCurve MidArcEdge(const stFilletScan& scan)
     return ON_LineCurve(ToWorld(scan, basis, u, v, 0), ToWorld(scan, basis, u, v, scan.length));
 }
 
-// The line where the fillet meets the first face (a tangent edge of the
-// rounded part's CAD model; the radius must not change along the scan).
-inline ON_LineCurve SideEdge(const stFilletScan& scan)
+// The line where the fillet meets the first face, or the second (a tangent
+// edge of the rounded part's CAD model; the radius must not change along the
+// scan).
+inline ON_LineCurve SideEdge(const stFilletScan& scan, bool second = false)
 {
     const stBasis basis = MakeBasis(scan);
     const double alpha = scan.angleDegrees * 3.14159265358979323846 / 180.0;
     const double t = scan.startRadius / std::tan(alpha / 2);
-    return ON_LineCurve(ToWorld(scan, basis, t, 0, 0), ToWorld(scan, basis, t, 0, scan.length));
+    const double u = second ? std::cos(alpha) * t : t, v = second ? std::sin(alpha) * t : 0.0;
+    return ON_LineCurve(ToWorld(scan, basis, u, v, 0), ToWorld(scan, basis, u, v, scan.length));
 }
 
 } // namespace fillet_test

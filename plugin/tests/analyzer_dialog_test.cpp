@@ -118,6 +118,13 @@ protected:
         return text;
     }
     const ON_Mesh& HostMesh() const { return *ON_Mesh::Cast(mesh->Geometry()); }
+    // A label picked right on the scan's highest vertex; that vertex.
+    ON_3fPoint LabelTheHighestVertex()
+    {
+        const ON_3fPoint hp = HostMesh().m_V[VertexAt(4, 15, 12)];
+        EXPECT_TRUE(TheVTLAnalysisMode().AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z), mesh->ModelObjectId()));
+        return hp;
+    }
     const cON_AVTree* Tree() const { return cON_AVTree::Find(const_cast<ON_Geometry*>(mesh->Geometry())); }
     // The first vertex of face f at grid place (i, j).
     int VertexAt(int f, int i, int j) const
@@ -455,8 +462,7 @@ TEST_F(FloatingAnalyzer, AScaleNarrowedAndWidenedAgainMeasuresTheWiderRangeAndTh
     Open(part); // limit 0.25: every vertex within
     RunAsTheCommandDoes();
     CVTLAnalysisMode& mode = TheVTLAnalysisMode();
-    const ON_3fPoint& hp = HostMesh().m_V[VertexAt(4, 15, 12)];
-    ASSERT_TRUE(mode.AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z), mesh->ModelObjectId()));
+    LabelTheHighestVertex();
     const auto colours = [&] {
         return std::vector<ON_Color>(HostMesh().m_C.Array(), HostMesh().m_C.Array() + HostMesh().m_C.Count());
     };
@@ -587,9 +593,7 @@ TEST_F(FloatingAnalyzer, LabelsOfADeletedMeshGoAtTheNextFrameAndTheDotsShowTheDe
     stDeviationPart part;
     Open(part);
     RunAsTheCommandDoes();
-    const int high = VertexAt(4, 15, 12);
-    const ON_3fPoint& hp = HostMesh().m_V[high];
-    ASSERT_TRUE(TheVTLAnalysisMode().AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z), mesh->ModelObjectId()));
+    const ON_3fPoint hp = LabelTheHighestVertex();
 
     constexpr int kWidth = 240, kHeight = 200;
     CDezazViewport viewport;
@@ -664,9 +668,7 @@ TEST_F(FloatingAnalyzer, RecalculatedWithoutSurfacesNothingOfTheLastRunIsReporte
     stDeviationPart part;
     Open(part);
     RunAsTheCommandDoes();
-    const int high = VertexAt(4, 15, 12);
-    const ON_3fPoint& hp = HostMesh().m_V[high];
-    ASSERT_TRUE(TheVTLAnalysisMode().AddLabel(&HostMesh(), ON_3dPoint(hp.x, hp.y, hp.z), mesh->ModelObjectId()));
+    LabelTheHighestVertex();
     for (const CDezazObject* s : surfaces)
         ASSERT_TRUE(doc.DeleteObject(CDezazObjRef(s)));
     DezazApp().ClearCommandLineText();
