@@ -243,6 +243,9 @@ TEST_F(Controls, AComboListLongerThanItsRowsScrollsByItsBarAndTheWheel)
     const int field = item + 4;
     EXPECT_EQ(client.right, 150) << "no room kept for a bar beside the field";
     EXPECT_EQ(client.bottom, field) << "closed, the controls below take their clicks";
+    RECT open{};
+    SendMessageW(combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&open));
+    EXPECT_EQ(open.bottom - open.top, 100);
     SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
     GetClientRect(combo, &client);
     EXPECT_EQ(client.bottom, 100) << "open, as tall as it was made";
@@ -257,7 +260,9 @@ TEST_F(Controls, AComboListLongerThanItsRowsScrollsByItsBarAndTheWheel)
     const win32::ClientImage image = win32::ComposeWindowImage(parent);
     win32::WriteSnapshotIfRequested(parent, "combo_list_scroll_bar");
     EXPECT_GT(testwin::ArrowInk(image, POINT{10 + 150 - 1 - 17, 10 + field + 1}), 5) << "the up arrow of a bar";
-    Click(combo, barX, listBottom - 4); // the down arrow
+    Click(combo, barX, listBottom - 4); // the down arrow, twice, and the up arrow
+    Click(combo, barX, listBottom - 4);
+    Click(combo, barX, field + 4);
     EXPECT_EQ(firstShown(), 1);
     SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
     SendMessageW(combo, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
