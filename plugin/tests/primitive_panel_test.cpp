@@ -474,6 +474,12 @@ TEST_F(PrimitivePanel, TypedSizesSetTheSliderByTruncationAndHalfTypedTextWaits)
                          reinterpret_cast<LPARAM>(Item(IDC_PRIMITIVE_SIZE_EDIT)));
     EXPECT_EQ(EditText(), L"0.5");
     EXPECT_EQ(SliderPos(), 50);
+    // A typed size no float holds is shown with all its digits.
+    Type(L"0.999");
+    Type(L"1e");
+    m_panel->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PRIMITIVE_SIZE_EDIT, EN_KILLFOCUS),
+                         reinterpret_cast<LPARAM>(Item(IDC_PRIMITIVE_SIZE_EDIT)));
+    EXPECT_EQ(EditText(), L"0.999");
 }
 
 TEST_F(PrimitivePanel, CreateTwiceAddsBothOnOneLayerWithTheCylindersAxisLine)

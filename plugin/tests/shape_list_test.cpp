@@ -270,6 +270,12 @@ TEST_F(ShapeList, SevenShapesShowTheListsScrollBarWhichReachesEachOfThem)
     press({barX, barBottom - 17 - 3}, {barX, bar.y - 40});
     EXPECT_EQ(::SendMessageW(List(), LB_GETTOPINDEX, 0, 0), 0);
     EXPECT_EQ(::SendMessageW(List(), LB_GETCURSEL, 0, 0), 6) << "scrolling leaves the selection";
+    // Page Up picks the shape a page less one above, in view and current.
+    ::SendMessageW(List(), WM_KEYDOWN, VK_PRIOR, 0);
+    const int picked = 6 - (rows - 1);
+    EXPECT_EQ(::SendMessageW(List(), LB_GETCURSEL, 0, 0), picked);
+    EXPECT_EQ(::SendMessageW(List(), LB_GETTOPINDEX, 0, 0), 0);
+    EXPECT_EQ(dialog->GetCurrentSession(), dialog->ListedSessions()[std::size_t(picked)]);
 }
 
 TEST_F(ShapeList, RightClickMenuDeletesAllAfterAskingAndDeleteWithoutAShapeDoesNothing)
