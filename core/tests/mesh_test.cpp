@@ -98,6 +98,12 @@ TEST(MeshNormals, TheCrossProductSubtractsInDouble)
     EXPECT_EQ(n[0], 0.0);
     EXPECT_EQ(n[1], 0.0);
     EXPECT_EQ(n[2], 1.0e7 - double(0.1f));
+    // Every corner off the axes: (3, 4, 0) x (0, 0, 5).
+    const float d[3] = {1, 2, 3}, e[3] = {4, 6, 3}, f[3] = {1, 2, 8};
+    TriangleCrossProduct(d, e, f, n);
+    EXPECT_EQ(n[0], 20.0);
+    EXPECT_EQ(n[1], -15.0);
+    EXPECT_EQ(n[2], 0.0);
 }
 
 TEST(MeshNormals, UnweightedVertexNormals)
