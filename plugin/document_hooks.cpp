@@ -4,6 +4,8 @@
 #include "platform/host/dezaz_doc.h"
 #include "shapes/entities_history.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -54,6 +56,34 @@ bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc)
     return !history.IsEmpty() || !data.newerChunk.empty() || !data.olderChunk.empty();
 }
 
+namespace
+{
+
+// An archive that keeps nothing and only counts what is written.
+class cByteCounter : public ON_BinaryArchive
+{
+public:
+    cByteCounter() : ON_BinaryArchive(Mode::write) {}
+
+protected:
+    bool Internal_Read(std::size_t, void*) override { return false; }
+    bool Internal_Write(std::size_t count, const void*) override
+    {
+        m_end = std::max(m_end, CurrentPosition() + count);
+        return true;
+    }
+    bool Internal_Seek(std::uint64_t) override { return true; }
+    std::uint64_t EndOffset() const override { return m_end; }
+
+public:
+    std::uint64_t Written() const { return m_end; }
+
+private:
+    std::uint64_t m_end = 0;
+};
+
+} // namespace
+
 bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options)
 {
     if (options.Mode(CDezazFileWriteOptions::geometry_only))
@@ -76,6 +106,12 @@ bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, 
                          L"are replaced by the shapes made since the document was opened.\n");
         data.olderChunk.clear();
     }
+    // The sessions of a big scan run to a gigabyte: the archive is told how
+    // much comes, counted by writing once into nowhere, so that a buffer
+    // growing as it goes does not hold it twice while it moves.
+    cByteCounter counter;
+    if (counter.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor) && data.history->Write(counter))
+        archive.ReserveForWrite(static_cast<std::size_t>(counter.Written()));
     if (!archive.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor))
         return false;
     return data.history->Write(archive);

@@ -367,6 +367,24 @@ bool ON_MemoryArchive::Internal_Write(std::size_t count, const void* bytes)
     return true;
 }
 
+void ON_MemoryArchive::ReserveForWrite(std::size_t bytes)
+{
+    if (!WriteMode())
+        return;
+    const auto position = static_cast<std::size_t>(CurrentPosition());
+    if (bytes <= SIZE_MAX - position)
+    {
+        try
+        {
+            m_buffer.reserve(position + bytes);
+        }
+        catch (const std::exception&)
+        {
+            // Only a hint: the buffer grows as it is written instead.
+        }
+    }
+}
+
 std::vector<std::uint8_t> ON_MemoryArchive::ReleaseBuffer()
 {
     std::vector<std::uint8_t> bytes;

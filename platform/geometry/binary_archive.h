@@ -79,6 +79,11 @@ public:
     // Reading: no byte remains. Writing: the position is at the end.
     bool AtEnd() const { return m_position >= EndOffset(); }
 
+    // A hint that this many more bytes will be written: an archive that
+    // keeps them in memory makes room for them at once instead of growing
+    // (and copying) step by step. Changes nothing that is read or written.
+    virtual void ReserveForWrite(std::size_t bytes) { (void)bytes; }
+
     // Fault injection for tests: once `byte_budget` more bytes have been
     // transferred, every read and write fails (a transfer that would cross
     // the budget fails whole). A negative budget turns it off.
@@ -116,6 +121,7 @@ public:
     const std::vector<std::uint8_t>& Buffer() const { return m_buffer; }
     // Hands the bytes over without a copy; the archive is empty afterwards.
     std::vector<std::uint8_t> ReleaseBuffer();
+    void ReserveForWrite(std::size_t bytes) override;
 
 protected:
     bool Internal_Read(std::size_t count, void* bytes) override;

@@ -119,6 +119,13 @@ TEST_F(DocumentHooks, ChunkIsVersionOneZeroAroundTheHistoryAndNothingForAGeometr
     ASSERT_GT(chunk.size(), 2u);
     EXPECT_EQ(chunk[0], 0x10);
     EXPECT_EQ(std::vector<std::uint8_t>(chunk.begin() + 1, chunk.end()), HistoryBytes(history));
+    // The archive was told the chunk's size first: its buffer did not grow
+    // step by step (a big scan's chunk would be held twice as it moved).
+    {
+        ON_MemoryArchive archive;
+        ASSERT_TRUE(WritePlugInDocument(data, archive, {}));
+        EXPECT_EQ(archive.Buffer().capacity(), archive.Buffer().size());
+    }
 
     CDezazFileWriteOptions geometryOnly;
     geometryOnly.SetMode(CDezazFileWriteOptions::geometry_only, true);
