@@ -1,6 +1,7 @@
 #include "analysis/segmentation.h"
 
 #include "core/bounding_box.h"
+#include "core/thread_pool.h"
 #include "core/vector_math.h"
 #include "core/walk_stack.h"
 
@@ -54,6 +55,78 @@ std::uint32_t WalkRegion(cMesh& mesh, cMeshTriangle* seed, double* area, std::ve
     return count;
 }
 
+// The angles between the corner normals of a triangle: ab, bc, ca.
+void TriangleAngles(const cVertex* const c[3], float out[3])
+{
+    out[0] = static_cast<float>(AngleBetweenVectors(c[0]->Normal(), c[1]->Normal()));
+    out[1] = static_cast<float>(AngleBetweenVectors(c[1]->Normal(), c[2]->Normal()));
+    out[2] = static_cast<float>(AngleBetweenVectors(c[2]->Normal(), c[0]->Normal()));
+}
+
+constexpr std::uint32_t kAngleBlock = 1u << 20;
+constexpr std::uint32_t kAngleJob = 1u << 14;
+
+struct stTriangleAngles
+{
+    const cMesh* mesh;
+    std::uint32_t first, last;
+    std::vector<float> ab; // three per triangle of the block
+};
+
+void MeasureAngles(void* context, std::uint32_t job)
+{
+    auto& angles = *static_cast<stTriangleAngles*>(context);
+    const std::uint32_t begin = angles.first + job * kAngleJob;
+    const std::uint32_t end = std::min(angles.last, begin + kAngleJob);
+    for (std::uint32_t i = begin; i < end; ++i)
+    {
+        const cVertex* c[3];
+        if (angles.mesh->GetCorners(*angles.mesh->GetTriangle(i), c))
+            TriangleAngles(c, &angles.ab[3 * std::size_t{i - angles.first}]);
+    }
+}
+
+constexpr std::uint32_t kNoTriangle = 0xFFFFFFFF;
+constexpr std::uint32_t kSmoothJob = 1u << 14;
+
+struct stSmoothing
+{
+    cMesh* mesh;
+    std::vector<float> smoothed;
+    // Per vertex: the triangle its ring is seen from (kNoTriangle: none
+    // uses it) and its corner there.
+    std::vector<std::uint32_t> from;
+    std::vector<std::uint8_t> corner;
+};
+
+// The mean of the ring's values that are not -FLT_MAX (the ring is read
+// from the values before smoothing, which no job writes).
+void SmoothRings(void* context, std::uint32_t job)
+{
+    auto& smoothing = *static_cast<stSmoothing*>(context);
+    const std::uint32_t count = static_cast<std::uint32_t>(smoothing.from.size());
+    tVertexDeque ring;
+    for (std::uint32_t vertex = job * kSmoothJob; vertex < std::min(count, (job + 1) * kSmoothJob); ++vertex)
+    {
+        const std::uint32_t t = smoothing.from[vertex];
+        if (t == kNoTriangle)
+            continue;
+        bool isBorder = false;
+        smoothing.mesh->CollectVertexRing(smoothing.corner[vertex], smoothing.mesh->GetTriangle(t), isBorder, ring);
+        double sum = 0.0;
+        std::uint32_t n = 0;
+        for (const cVertex* neighbour : ring)
+        {
+            const float value = ValueOf(*neighbour);
+            if (value == -FLT_MAX)
+                continue;
+            sum += value;
+            ++n;
+        }
+        smoothing.smoothed[vertex] = n > 0 ? static_cast<float>(sum / n) : -FLT_MAX;
+    }
+}
+
 } // namespace
 
 void ComputeSegmentationValues(cMesh& mesh)
@@ -70,19 +143,42 @@ void ComputeSegmentationValues(cMesh& mesh)
     progress->SetPassCount(2);
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     progress->SetRange(0.0f, static_cast<float>(triangleCount));
-    for (std::uint32_t i = 0; i < triangleCount; ++i)
+    // The angles of a block of triangles are measured on the pool, then
+    // handed to the corners in triangle order (a largest value is the same
+    // in any order; the order is kept all the same).
+    stTriangleAngles angles{&mesh, 0, 0, {}};
+    try
     {
-        if (i % kAngleProgressStep == 0)
-            progress->SetPosition(static_cast<float>(i));
-        cVertex* c[3];
-        if (!mesh.GetCorners(*mesh.GetTriangle(i), c))
-            continue;
-        const auto ab = static_cast<float>(AngleBetweenVectors(c[0]->Normal(), c[1]->Normal()));
-        const auto bc = static_cast<float>(AngleBetweenVectors(c[1]->Normal(), c[2]->Normal()));
-        const auto ca = static_cast<float>(AngleBetweenVectors(c[2]->Normal(), c[0]->Normal()));
-        c[0]->SetScalar(std::max({ValueOf(*c[0]), ab, ca}));
-        c[1]->SetScalar(std::max({ValueOf(*c[1]), ab, bc}));
-        c[2]->SetScalar(std::max({ValueOf(*c[2]), bc, ca}));
+        angles.ab.resize(3 * std::size_t{std::min(triangleCount, kAngleBlock)});
+    }
+    catch (const std::bad_alloc&)
+    {
+        angles.ab.clear();
+    }
+    for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
+    {
+        const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
+        angles.first = first;
+        angles.last = last;
+        if (!angles.ab.empty())
+            ParallelFor(SharedThreadPool(), (last - first + kAngleJob - 1) / kAngleJob, MeasureAngles, &angles);
+        for (std::uint32_t i = first; i < last; ++i)
+        {
+            if (i % kAngleProgressStep == 0)
+                progress->SetPosition(static_cast<float>(i));
+            cVertex* c[3];
+            if (!mesh.GetCorners(*mesh.GetTriangle(i), c))
+                continue;
+            float a[3];
+            if (angles.ab.empty())
+                TriangleAngles(c, a);
+            else
+                std::copy_n(&angles.ab[3 * std::size_t{i - first}], 3, a);
+            const float ab = a[0], bc = a[1], ca = a[2];
+            c[0]->SetScalar(std::max({ValueOf(*c[0]), ab, ca}));
+            c[1]->SetScalar(std::max({ValueOf(*c[1]), ab, bc}));
+            c[2]->SetScalar(std::max({ValueOf(*c[2]), bc, ca}));
+        }
     }
     mesh.ForEachVertex([](cVertex& v) {
         if (ValueOf(v) > kSharpAngleLimit)
@@ -132,58 +228,48 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     if (vertexCount == 0)
         return;
     progress = ProgressOrNull(progress);
-    std::vector<float> smoothed;
-    std::vector<std::uint8_t> done;
+    stSmoothing smoothing{&mesh, {}, {}, {}};
     try
     {
-        smoothed.resize(vertexCount);
-        done.assign(vertexCount, 0);
+        smoothing.smoothed.resize(vertexCount);
+        smoothing.from.assign(vertexCount, kNoTriangle);
+        smoothing.corner.assign(vertexCount, 0);
     }
     catch (const std::bad_alloc&)
     {
         return;
     }
     for (std::uint32_t i = 0; i < vertexCount; ++i)
-        smoothed[i] = ValueOf(*mesh.GetVertex(i));
+        smoothing.smoothed[i] = ValueOf(*mesh.GetVertex(i));
 
     // Each vertex takes the ring seen from the last triangle (in index order)
-    // that uses it: the triangles are walked backwards and a vertex is done at
-    // its first visit, so every ring is collected once instead of once per
-    // incident triangle.
+    // that uses it, at its first corner there: the triangles are walked
+    // backwards and a vertex is taken at its first visit, so every ring is
+    // collected once instead of once per incident triangle. The rings are
+    // then collected on the pool, each vertex's on its own.
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     progress->SetRange(0.0f, static_cast<float>(triangleCount));
-    tVertexDeque ring;
     for (std::uint32_t walked = 0; walked < triangleCount; ++walked)
     {
         if (walked % kSmoothProgressStep == 0)
             progress->SetPosition(static_cast<float>(walked));
-        cMeshTriangle* t = mesh.GetTriangle(triangleCount - 1 - walked);
+        const std::uint32_t t = triangleCount - 1 - walked;
+        const cMeshTriangle& triangle = *mesh.GetTriangle(t);
         const cVertex* corners[3];
-        if (!mesh.GetCorners(*t, corners))
+        if (!mesh.GetCorners(triangle, corners))
             continue;
         for (std::uint8_t k = 0; k < 3; ++k)
         {
-            const std::uint32_t vertex = t->vertexIndex[k];
-            if (done[vertex] != 0)
+            const std::uint32_t vertex = triangle.vertexIndex[k];
+            if (smoothing.from[vertex] != kNoTriangle)
                 continue;
-            done[vertex] = 1;
-            bool isBorder = false;
-            mesh.CollectVertexRing(k, t, isBorder, ring);
-            double sum = 0.0;
-            std::uint32_t n = 0;
-            for (const cVertex* neighbour : ring)
-            {
-                const float value = ValueOf(*neighbour);
-                if (value == -FLT_MAX)
-                    continue;
-                sum += value;
-                ++n;
-            }
-            smoothed[vertex] = n > 0 ? static_cast<float>(sum / n) : -FLT_MAX;
+            smoothing.from[vertex] = t;
+            smoothing.corner[vertex] = k;
         }
     }
+    ParallelFor(SharedThreadPool(), (vertexCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
     for (std::uint32_t i = 0; i < vertexCount; ++i)
-        mesh.GetVertex(i)->SetScalar(smoothed[i]);
+        mesh.GetVertex(i)->SetScalar(smoothing.smoothed[i]);
 }
 
 bool MarkSharpTriangles(cMesh& mesh, float threshold)
