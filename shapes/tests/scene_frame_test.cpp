@@ -428,6 +428,26 @@ TEST_F(SceneFrame, ShapesAreLitByTheEyeLightAsTheMeshesAre)
     }
 }
 
+TEST_F(SceneFrame, MeshesAreSeenThroughBesideShapesWithSurfacesButNotBesideACurveNetwork)
+{
+    // A red grid facing the eye over the black background; the pixel read
+    // lies off every shape.
+    ASSERT_TRUE(scene.AddObject(GridObject(-1.8f, 1.8f, -1.3f, 1.3f, 4)));
+    ASSERT_TRUE(scene.AddObject(new Dezaz_NetworkSurfaceObject()));
+    const float red[3] = {1.0f, 0.0f, 0.0f};
+    const std::uint32_t opaque = LitColour(red, 1.0);
+    const std::uint32_t besideNetwork = Paint("mesh_beside_network").At(120, 30);
+    EXPECT_TRUE(wgl::SameColour(besideNetwork, opaque, 2)) << std::hex << besideNetwork;
+    auto* plane = new Dezaz_PlaneObject();
+    const double normal[3] = {0, 0, 1}, o[3] = {-1.2, 0.8, 0.5}, axis[3] = {1, 0, 0};
+    plane->GetGeometry()->SetOriginAndNormal(normal, o, axis, 0.2, 0.2);
+    ASSERT_TRUE(scene.AddObject(plane));
+    renderer.LowerRedrawLevel(0);
+    const std::uint32_t besidePlane = Paint("mesh_beside_plane").At(120, 30);
+    const std::uint32_t half = wgl::Rgb(((opaque >> 16) & 255) / 2, ((opaque >> 8) & 255) / 2, (opaque & 255) / 2);
+    EXPECT_TRUE(wgl::SameColour(besidePlane, half, 3)) << std::hex << besidePlane << " want " << half;
+}
+
 TEST_F(SceneFrame, ShapesAreDrawnAtLevelOneOverTheMeshes)
 {
     ASSERT_TRUE(scene.AddObject(GridObject(-1.8f, 1.8f, -1.3f, 1.3f, 4)));
