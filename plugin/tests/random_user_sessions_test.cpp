@@ -29,10 +29,10 @@ TEST(RandomUserSessions, AnyOrderOfActionsKeepsEveryShapeWholeAndEveryUndoExact)
         }
     }
     const usersession::stCounts& counts = driver.Counts();
-    std::printf("random user sessions: %ld sequences, %ld steps, %ld failures; %ld breps and %ld curves created, "
-                "%ld reopened, %ld undos checked\n",
-                counts.sequences, counts.steps, counts.failures, counts.breps, counts.curves, counts.reopened,
-                counts.undos);
+    std::printf("random user sessions: %ld sequences, %ld steps, %ld failures; %ld shapes made, %ld breps and %ld "
+                "curves created, %ld reopened, %ld undos checked\n",
+                counts.sequences, counts.steps, counts.failures, counts.shapesMade, counts.breps, counts.curves,
+                counts.reopened, counts.undos);
     for (const auto& [name, n] : counts.actions)
         std::printf("  %s %ld\n", name.c_str(), n);
 }

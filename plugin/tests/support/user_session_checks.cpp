@@ -217,7 +217,6 @@ stWorldState cUserSessionDriver::Capture()
             const CSessionSurface* session = entry->Session(i);
             s.shapes.push_back({session, static_cast<const wchar_t*>(session->GetName()), SessionBytes(*session)});
         }
-    s.documentObjects = DezazApp().ActiveDoc().Objects().size();
     if (!dialog)
         return s;
     s.current = dialog->GetCurrentSession();

@@ -304,6 +304,8 @@ std::string cUserSessionDriver::Play(std::uint32_t seed, int steps)
             break;
         }
         const stWorldState after = Capture();
+        if (after.shapes.size() > before.shapes.size() && action != eAction::saveReopen)
+            m_counts.shapesMade += long(after.shapes.size() - before.shapes.size());
         // What the step added to the document (an opened document's
         // objects are all new, and not the step's).
         std::vector<const CDezazObject*> added;

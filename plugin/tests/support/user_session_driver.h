@@ -107,7 +107,6 @@ struct stWorldState
     // the page that edits it.
     std::vector<std::uint8_t> profile;
     std::size_t sketchUndo = 0, networkUndo = 0;
-    std::size_t documentObjects = 0;
 };
 
 struct stCounts
