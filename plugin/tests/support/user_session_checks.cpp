@@ -32,6 +32,7 @@
 #include "shapes/shape_interfaces.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace usersession
@@ -92,6 +93,83 @@ void Frame(const double a[3], const double b[3], const double c[3], double e[9])
         e[3 * i] = u[i], e[3 * i + 1] = w[i], e[3 * i + 2] = n[i];
 }
 
+// Least squares over every corresponding corner: the float rounding of the
+// dialog's vertices, far from the origin after an alignment, tilts a map
+// from three corners by up to 1e-5, too much for a shape that reaches far
+// (a huge cylinder fitted to a flat face). Small-rotation Gauss-Newton steps
+// about the centroids: R = (I + [w]x) R, with sum(|u|^2 I - u u^T) w =
+// sum(r x u), u the turned centred host corner and r its residual.
+void RefineOverAllCorners(const ON_Mesh& host, cMesh& dialogMesh, stRigid& map)
+{
+    const std::uint32_t n = dialogMesh.GetTriangleCount();
+    std::vector<std::array<double, 3>> h(n), d(n);
+    double hc[3] = {0, 0, 0}, dc[3] = {0, 0, 0};
+    for (std::uint32_t f = 0; f < n; ++f)
+    {
+        const ON_3fPoint& p = host.m_V[host.m_F[int(f)].vi[0]];
+        const cVertex* v = dialogMesh.GetVertex(dialogMesh.GetTriangle(f)->vertexIndex[0]);
+        h[f] = {p.x, p.y, p.z};
+        d[f] = {v->x, v->y, v->z};
+        for (int i = 0; i < 3; ++i)
+            hc[i] += h[f][i] / n, dc[i] += d[f][i] / n;
+    }
+    for (int step = 0; step < 3; ++step)
+    {
+        double a[9] = {0}, b[3] = {0};
+        for (std::uint32_t f = 0; f < n; ++f)
+        {
+            double u[3], r[3];
+            for (int i = 0; i < 3; ++i)
+                u[i] = map.r[3 * i] * (h[f][0] - hc[0]) + map.r[3 * i + 1] * (h[f][1] - hc[1]) +
+                       map.r[3 * i + 2] * (h[f][2] - hc[2]);
+            for (int i = 0; i < 3; ++i)
+                r[i] = u[i] - (d[f][i] - dc[i]);
+            const double uu = u[0] * u[0] + u[1] * u[1] + u[2] * u[2];
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    a[3 * i + j] += (i == j ? uu : 0.0) - u[i] * u[j];
+            b[0] += r[1] * u[2] - r[2] * u[1];
+            b[1] += r[2] * u[0] - r[0] * u[2];
+            b[2] += r[0] * u[1] - r[1] * u[0];
+        }
+        // Cramer's rule on the 3x3 system.
+        const auto det3 = [](const double m[9])
+        {
+            return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+                   m[2] * (m[3] * m[7] - m[4] * m[6]);
+        };
+        const double det = det3(a);
+        if (!(std::fabs(det) > 0.0))
+            break;
+        double w[3];
+        for (int c = 0; c < 3; ++c)
+        {
+            double m[9];
+            std::copy(a, a + 9, m);
+            for (int r = 0; r < 3; ++r)
+                m[3 * r + c] = b[r];
+            w[c] = det3(m) / det;
+        }
+        // R = (I + [w]x) R, made orthonormal again through its rows' frame.
+        double turned[9];
+        for (int c = 0; c < 3; ++c)
+        {
+            const double col[3] = {map.r[c], map.r[3 + c], map.r[6 + c]};
+            turned[c] = col[0] + w[1] * col[2] - w[2] * col[1];
+            turned[3 + c] = col[1] + w[2] * col[0] - w[0] * col[2];
+            turned[6 + c] = col[2] + w[0] * col[1] - w[1] * col[0];
+        }
+        const double zero[3] = {0, 0, 0}, x[3] = {turned[0], turned[3], turned[6]}, y[3] = {turned[1], turned[4], turned[7]};
+        double e[9];
+        Frame(zero, x, y, e);
+        std::copy(e, e + 9, map.r);
+    }
+    double moved[3];
+    map.Apply(hc, moved);
+    for (int i = 0; i < 3; ++i)
+        map.t[i] += dc[i] - moved[i];
+}
+
 // The map from the host mesh's coordinates to the dialog's: triangle i of
 // the dialog's scan is face i of the host mesh (the faces are triangles).
 std::optional<stRigid> HostToDialog(const ON_Mesh& host, cMesh& dialogMesh)
@@ -146,6 +224,7 @@ std::optional<stRigid> HostToDialog(const ON_Mesh& host, cMesh& dialogMesh)
     map.Apply(h[0], moved);
     for (int i = 0; i < 3; ++i)
         map.t[i] = d[0][i] - moved[i];
+    RefineOverAllCorners(host, dialogMesh, map);
     return map;
 }
 
