@@ -87,11 +87,19 @@ TEST(NetworkSurface, AMovedNetworkKeepsItsCurvesNodesInWorldCoordinates)
     double identity[12];
     MakeIdentity3x4(identity);
     network->SetFrame(identity);
-    tFramePolyline<cVertex> nodes;
+    tFramePolyline<cVertex> nodes, pair;
     for (const auto& p : std::array<std::array<double, 3>, 3>{{{2500, -1300, 700}, {2520, -1290, 704}, {2540, -1296, 701}}})
-        nodes.AddPoint3d(p.data());
+    {
+        cVertex* node = nodes.AddPoint3d(p.data());
+        node->nx = 0.6f, node->ny = 0.48f, node->nz = 0.64f; // the scan's normal there
+    }
+    pair.vertices.assign(nodes.vertices.begin() + 1, nodes.vertices.end());
     ASSERT_TRUE(curve->FitToPolyline(identity, nodes, 0.0, 0));
     network->AddCurve(curve.release());
+    // A curve of two nodes (a click and a double click) too.
+    std::unique_ptr<ST_ISectionCurve> shortCurve = surface.CreateCurveByClassGuid(CLSID_ST_TSplineCurve);
+    ASSERT_TRUE(shortCurve->FitToPolyline(identity, pair, 0.0, 0));
+    network->AddCurve(shortCurve.release());
     ASSERT_TRUE(surface.SetProfile(network.get(), 0));
     // Aligned (turned a quarter about z and shifted), then moved back.
     const double turn[12] = {0, -1, 0, -1290, 1, 0, 0, -2500, 0, 0, 1, -700};
@@ -107,6 +115,14 @@ TEST(NetworkSurface, AMovedNetworkKeepsItsCurvesNodesInWorldCoordinates)
     EXPECT_NEAR(first.x, 1300 - 1290, 1e-3);
     EXPECT_NEAR(first.y, 0, 1e-3);
     EXPECT_NEAR(first.z, 0, 1e-3);
+    EXPECT_NEAR(first.nx, -0.48, 1e-6) << "normals turn with the nodes";
+    EXPECT_NEAR(first.ny, 0.6, 1e-6);
+    EXPECT_NEAR(first.nz, 0.64, 1e-6);
+    ST_ISectionCurve* two = surface.GetProfileCurve()->GetSegment(1);
+    ASSERT_NE(two, nullptr);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(two->frame[i], identity[i]) << i;
+    EXPECT_NEAR(two->GetDefiningPoints()->GetVertex(1)->x, 1296 - 1290, 1e-3);
     surface.Transform(back);
     moved = surface.GetProfileCurve()->GetSegment(0);
     const cVertex& home = *moved->GetDefiningPoints()->GetVertex(2);
