@@ -29,6 +29,7 @@
 #include "render/base_renderer.h"
 #include "render/view_3d.h"
 #include "resources/curves.h"
+#include "resources/shape_list.h"
 #include "resources/shapes_dialog.h"
 #include "shapes/entities_history.h"
 #include "shapes/session_surface.h"
@@ -412,6 +413,30 @@ void cUserSessionDriver::Run(eAction action)
 void cUserSessionDriver::RunKind()
 {
     CCreatePrimitiveDialog* dialog = Dialog();
+    if (Editing<CUIM_ExtendSurface>(View()) && m_random() % 3 == 0)
+    {
+        // The middle button's quick picker: a kind, or New shape and Delete
+        // for the current shape.
+        const POINT p = MeshPoint();
+        win32::AdvanceClock(1000);
+        Mouse(WM_MOUSEMOVE, p);
+        Mouse(WM_MBUTTONDOWN, p);
+        Mouse(WM_MBUTTONUP, p);
+        const bool current = dialog->GetCurrentSession() != nullptr;
+        const HWND picker = dialog->QuickShapePicker(current);
+        if (!picker || !::IsWindowVisible(picker))
+        {
+            Note(" (no quick picker)");
+            return;
+        }
+        static const int kinds[] = {IDC_QUICK_PLANE,    IDC_QUICK_SPHERE,   IDC_QUICK_CYLINDER,
+                                    IDC_QUICK_SYMMETRY, IDC_QUICK_REVOLVED, IDC_QUICK_EXTRUDED,
+                                    IDC_QUICK_FREE_FORM, IDC_QUICK_CURVES};
+        const int id = current ? (m_random() % 2 ? IDC_QUICK_NEW_SHAPE : IDC_QUICK_DELETE) : kinds[m_random() % 8];
+        Note(" quick " + Text(p) + " " + std::to_string(id));
+        PageButton(picker, id);
+        return;
+    }
     const int kind = int(m_random() % 8);
     Note(" " + std::to_string(kind));
     const HWND combo = ::GetDlgItem(dialog->GetSafeHwnd(), IDC_SHAPES_KIND);
