@@ -49,6 +49,33 @@ TEST(AnalysedVertexTree, StatisticsCountTheToleranceBandAsInAndKeepTheFirstExtre
     EXPECT_FALSE(tree.SetDeviation(2, 0.0f));
 }
 
+TEST(AnalysedVertexTree, PointsBeyondTheRangeAreCountedByTheirSide)
+{
+    cAVTree tree;
+    ON_Mesh mesh;
+    // Measured past +-0.5 (one exactly at it), and unmeasured with their
+    // side found, one below, one above, and one whose side is unknown.
+    Fill(tree, mesh, {0.6f, 0.5f, -0.7f, 0.1f, FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX});
+    EXPECT_TRUE(tree.SetBeyondSide(4, -1));
+    EXPECT_TRUE(tree.SetBeyondSide(5, 1));
+    EXPECT_TRUE(tree.SetBeyondSide(6, -3));
+    EXPECT_FALSE(tree.SetBeyondSide(8, 1));
+    tree.ComputeStatistics(0.1f, 0.5f);
+    const stDeviationStatistics& s = tree.GetStatistics();
+    EXPECT_EQ(s.compared, 4u);
+    EXPECT_EQ(s.beyondAbove, 2u); // 0.6 and vertex 5
+    EXPECT_EQ(s.beyondBelow, 3u); // -0.7 and vertices 4 and 6
+    EXPECT_FLOAT_EQ(s.maximum, 0.6f) << "the compared extremes stay";
+
+    // Nothing compared, yet the sides are known.
+    Fill(tree, mesh, {FLT_MAX, FLT_MAX});
+    tree.SetBeyondSide(1, 1);
+    tree.ComputeStatistics(0.1f, 0.5f);
+    EXPECT_FALSE(tree.GetStatistics().valid);
+    EXPECT_EQ(tree.GetStatistics().beyondAbove, 1u);
+    EXPECT_EQ(tree.GetStatistics().beyondBelow, 0u);
+}
+
 TEST(AnalysedVertexTree, NearestRecordAndEmptyTrees)
 {
     cAVTree tree;
