@@ -347,7 +347,7 @@ TEST(PrimitiveSceneObjects, ACylinderMovedByAnAlignmentFrameReadsBackAsItWasWrit
     // Alignment frames are built from float directions, so their rotation
     // is orthonormal only to about 1e-8.
     Dezaz_CylinderObject object;
-    const double b[3] = {2500, -1300, 700}, a[3] = {0.6, 0, 0.8};
+    const double b[3] = {2500, -1300, 700}, a[3] = {0.48, 0.6, 0.64};
     object.GetGeometry()->SetAxis(b, a, 6.0, 16.0);
     const double c = 0.6f, s = 0.8f;
     const double turn[12] = {c, 0, -s, 10, 0, 1, 0, -20, s, 0, c, 30};
