@@ -298,9 +298,17 @@ TEST_F(CurvesTab, UndoLastSelectionGivesBackTheSelectionAndKeepsTheCurves)
     ASSERT_GT(all, 0u);
     Click(IDC_SHAPES_DESELECT_ALL);
     ASSERT_EQ(SelectedTriangles(), 0u);
+    mfc::PumpUntilIdle();
+    const auto red = [&] {
+        const std::uint32_t p = wgl::ReadWindowImage(view->GetSafeHwnd()).At(At(-60, 60).x, At(-60, 60).y);
+        return int((p >> 16) & 255) > int((p >> 8) & 255) + 100;
+    };
+    ASSERT_FALSE(red());
     Click(IDC_SHAPES_UNDO_SELECTION);
     EXPECT_EQ(SelectedTriangles(), all);
     EXPECT_EQ(CurveCount(), 1u) << "the curve stays";
+    mfc::PumpUntilIdle();
+    EXPECT_TRUE(red()) << "the view shows the marks back";
 }
 
 TEST_F(CurvesTab, ADragCutShortByAnotherTabLeavesTheNetworkAsItWas)
