@@ -148,6 +148,12 @@ void cUserSessionDriver::Drag(POINT from, POINT to, int moves, UINT button)
     Mouse(down + 1, to);
 }
 
+void cUserSessionDriver::NotOffered()
+{
+    Note(" (not offered)");
+    m_notOffered = true;
+}
+
 void cUserSessionDriver::DragAway(POINT from, int reach)
 {
     std::uniform_int_distribution<int> d(-reach, reach);
@@ -170,7 +176,7 @@ void cUserSessionDriver::PageButton(HWND page, int id)
     const HWND control = page ? ::GetDlgItem(page, id) : nullptr;
     if (!Usable(control) || !::IsWindowVisible(page))
     {
-        Note(" (not offered)");
+        NotOffered();
         return;
     }
     RECT r{};
@@ -350,7 +356,7 @@ void cUserSessionDriver::Run(eAction action)
         const HWND slider = ::GetDlgItem(dialog->GetSafeHwnd(), IDC_SHAPES_SENSITIVITY);
         if (!Usable(slider))
         {
-            Note(" (not offered)");
+            NotOffered();
             break;
         }
         const int position = int(m_random() % 101);
@@ -743,7 +749,7 @@ void cUserSessionDriver::RunSketch(eAction action)
         const HWND edit = ::GetDlgItem(pageWindow, IDC_SKETCH_DISTANCE);
         if (!Usable(edit))
         {
-            Note(" (not offered)");
+            NotOffered();
             break;
         }
         const double value = double(m_random() % 4000) / 100.0;

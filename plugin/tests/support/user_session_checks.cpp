@@ -445,7 +445,7 @@ std::string cUserSessionDriver::CheckSelectionUndo(eAction action, const stWorld
         m_selectionUndo.clear(); // another dialog has no saved selection
     if (!before.dialogOpen || !after.dialogOpen || before.dialog != after.dialog)
         return {};
-    const bool undo = action == eAction::undoSelection;
+    const bool undo = action == eAction::undoSelection && !m_notOffered;
     if (undo)
     {
         ++m_counts.undos;
@@ -550,14 +550,19 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
     }
     const double tolerance = std::max(0.01, 10.0 * DezazApp().ActiveDoc().AbsoluteTolerance());
     // The float vertices the map is taken from tilt it by up to about 1e-5
-    // of the distance from the scan.
+    // of the distance from the scan, and the analytic surfaces measure a
+    // point given as floats (a huge sphere fitted to a flat face reaches a
+    // million millimetres out, where floats step by 0.06).
     double middle[3] = {0, 0, 0};
     if (dialogMesh && dialogMesh->GetVertexCount() > 0)
         for (std::uint32_t k : dialogMesh->GetTriangle(0)->vertexIndex)
             for (int i = 0; i < 3; ++i)
                 middle[i] += (&dialogMesh->GetVertex(k)->x)[i] / 3.0;
     const auto Slack = [&](const double q[3])
-    { return dialogMesh ? 1e-5 * std::hypot(q[0] - middle[0], q[1] - middle[1], q[2] - middle[2]) : 0.0; };
+    {
+        const double rounding = 2.4e-7 * std::max({std::fabs(q[0]), std::fabs(q[1]), std::fabs(q[2])});
+        return rounding + (dialogMesh ? 1e-5 * std::hypot(q[0] - middle[0], q[1] - middle[1], q[2] - middle[2]) : 0.0);
+    };
 
     for (const CDezazObject* object : added)
     {

@@ -265,8 +265,11 @@ std::optional<INT_PTR> cUserSessionDriver::Answer(const std::wstring& kind, cons
     }
     else if (question)
         answer = choice == 0 ? IDNO : IDYES;
-    Note(std::string(" [") + (answer == IDYES ? "yes" : answer == IDNO ? "no" : answer == IDCANCEL ? "cancel" : "ok") +
-         "]");
+    std::string said;
+    for (std::size_t i = 0; i < text.size() && i < 24; ++i)
+        said += text[i] >= 32 && text[i] < 127 ? char(text[i]) : ' ';
+    Note(std::string(" [\"") + said + "...\": " +
+         (answer == IDYES ? "yes" : answer == IDNO ? "no" : answer == IDCANCEL ? "cancel" : "ok") + "]");
     return answer;
 }
 
@@ -290,6 +293,7 @@ std::string cUserSessionDriver::Play(std::uint32_t seed, int steps)
         ++m_counts.steps;
         ++m_counts.actions[ActionName(action)];
         const stWorldState before = Capture();
+        m_notOffered = false;
         std::vector<std::uint32_t> serialsBefore;
         for (const CDezazObject* o : DezazApp().ActiveDoc().Objects())
             serialsBefore.push_back(o->RuntimeSerialNumber());

@@ -147,6 +147,9 @@ private:
     void Click(POINT client);
     void DoubleClick(POINT client);
     void Drag(POINT from, POINT to, int moves, UINT button = 0);
+    // The control the step meant to use is disabled or hidden: the user
+    // could not have done it, so the step did nothing.
+    void NotOffered();
     // A left drag from the point to a random one within reach.
     void DragAway(POINT from, int reach);
     void Button(int id);
@@ -206,6 +209,7 @@ private:
     ON_UUID m_hostId = ON_nil_uuid;
     // The host mesh as it was added, to place created geometry against.
     std::vector<float> m_hostVertices;
+    bool m_notOffered = false;
     // Forced closes (a document going) ask yes or no only.
     bool m_forcedClose = false;
     // Selection undo: the selections the dialog may give back.
