@@ -229,6 +229,19 @@ std::optional<POINT> cUserSessionDriver::Project(const float world[3]) const
     return out;
 }
 
+void cUserSessionDriver::AddCurveBody(ST_ISectionCurve& curve, std::vector<POINT>& targets) const
+{
+    for (double f : {0.25, 0.5, 0.75})
+    {
+        t3DPoint<double> p{};
+        if (!curve.EvaluateInWorld(f, &p, nullptr, nullptr))
+            continue;
+        const float w[3] = {float(p.x), float(p.y), float(p.z)};
+        if (const auto at = Project(w))
+            targets.push_back(*at);
+    }
+}
+
 POINT cUserSessionDriver::MeshPoint()
 {
     CCreatePrimitiveDialog* dialog = Dialog();
@@ -711,9 +724,12 @@ void cUserSessionDriver::RunSketch(eAction action)
         };
         for (std::uint32_t i = 0; i < sketch->GetSegmentCount(); ++i)
             if (ST_ISectionCurve* curve = sketch->GetSegment(i))
+            {
                 if (const tPolyline<cVertex>* points = SketchPointsOf(*curve, false))
                     for (const cVertex& v : points->vertices)
                         add(sketch->frame, v);
+                AddCurveBody(*curve, targets);
+            }
         for (const tFramePolyline<cVertex>& section : sketch->sections.items)
         {
             const std::size_t n = section.vertices.size();
@@ -814,6 +830,7 @@ void cUserSessionDriver::RunCurves(eAction action)
     if (network)
         for (std::uint32_t i = 0; i < network->GetSegmentCount(); ++i)
             if (ST_ISectionCurve* curve = network->GetSegment(i))
+            {
                 if (const tPolyline<cVertex>* points = curve->GetDefiningPoints())
                     for (const cVertex& v : points->vertices)
                     {
@@ -821,6 +838,8 @@ void cUserSessionDriver::RunCurves(eAction action)
                         if (const auto p = Project(w))
                             nodes.push_back(*p);
                     }
+                AddCurveBody(*curve, nodes);
+            }
     const auto target = [&]() -> POINT
     {
         if (!nodes.empty() && m_random() % 3 == 0)

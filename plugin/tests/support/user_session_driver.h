@@ -30,6 +30,7 @@ class CCreatePrimitiveDialog;
 class CDezazObject;
 class CSessionSurface;
 class cCPView;
+class ST_ISectionCurve;
 
 namespace usersession
 {
@@ -161,6 +162,9 @@ private:
     // the view, or a random point of the view when none does.
     POINT MeshPoint();
     std::optional<POINT> Project(const float world[3]) const;
+    // Where a curve's body shows between its points (clicks there insert a
+    // point or pick the curve whole).
+    void AddCurveBody(ST_ISectionCurve& curve, std::vector<POINT>& targets) const;
 
     // ------------------------------------------------------------ actions
     eAction Choose();
