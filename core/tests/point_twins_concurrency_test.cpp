@@ -67,10 +67,22 @@ TEST(PointTwins, PointsWithATwinAreThoseTheMergeIndexWouldWeld)
         far[axis] = near[axis];
         while (std::fabs(far[axis] - base[axis]) < tolerance)
             far[axis] = std::nextafter(far[axis], base[axis] + 1.0f);
+        // Just inside the tolerance on every axis at once: a twin in a
+        // diagonal neighbour cell where the pair straddles a cell corner.
+        float diagonal[3];
+        for (int a = 0; a < 3; ++a)
+        {
+            diagonal[a] = std::nextafter(base[a] + tolerance, base[a]);
+            while (!(std::fabs(diagonal[a] - base[a]) < tolerance))
+                diagonal[a] = std::nextafter(diagonal[a], base[a]);
+            if ((k / 4 + std::size_t(a)) % 2 == 1)
+                diagonal[a] = base[a] - (diagonal[a] - base[a]);
+        }
         switch (k % 4)
         {
         case 0: xyz.insert(xyz.end(), base, base + 3); break;
         case 1: xyz.insert(xyz.end(), near, near + 3); break;
+        case 2: xyz.insert(xyz.end(), diagonal, diagonal + 3); break;
         default: xyz.insert(xyz.end(), far, far + 3); break;
         }
     }
