@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace
 {
 
@@ -276,6 +278,28 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
            "triangle are not";
 
     cThreadPool pool(3);
+    {
+        // What the walk reads: every triangle's centroid as regions store
+        // it, none for the broken one, and which may have a twin.
+        const cRegionTriangles triangles(m, &pool);
+        ASSERT_TRUE(triangles.IsFor(m));
+        cMesh other;
+        EXPECT_FALSE(triangles.IsFor(other));
+        for (std::uint32_t t = 0; t + 1 < m.GetTriangleCount(); ++t)
+        {
+            const cVertex* corners[3];
+            ASSERT_TRUE(m.GetCorners(*m.GetTriangle(t), corners));
+            float centroid[3];
+            RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+            ASSERT_TRUE(triangles.HasCentroid(t));
+            ASSERT_EQ(std::memcmp(triangles.Centroid(t), centroid, sizeof centroid), 0) << t;
+        }
+        EXPECT_FALSE(triangles.HasCentroid(m.GetTriangleCount() - 1));
+        for (const std::uint32_t twinned : {inRegion, grid, grid + 1, grid + 3})
+            EXPECT_TRUE(triangles.MayHaveTwin(twinned)) << twinned;
+        for (const std::uint32_t alone : {0u, inRegion + 1, grid + 2})
+            EXPECT_FALSE(triangles.MayHaveTwin(alone)) << alone;
+    }
     for (const bool moved : {false, true})
     {
         if (moved)
