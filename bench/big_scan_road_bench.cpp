@@ -246,7 +246,10 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     times.marked = SelectedTriangles(scanMesh);
     if (!scan.outline.empty())
     {
+        // Front-facing triangles only: the outline would take the part's
+        // back and everything behind the face as well.
         std::wstring stroke = L"_DialogButton " + title + std::to_wstring(IDC_SHAPES_PAINT_FILLED) +
+                              L"\n_DialogButton " + title + std::to_wstring(IDC_SHAPES_FRONT_ONLY) +
                               L"\n_DialogViewClick " + title;
         for (const auto& p : scan.outline)
             stroke += L" " + ViewFractions(p.data());
