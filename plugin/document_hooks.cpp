@@ -109,12 +109,14 @@ bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, 
     // The sessions of a big scan run to a gigabyte: the archive is told how
     // much comes, counted by writing once into nowhere, so that a buffer
     // growing as it goes does not hold it twice while it moves.
+    const ON_UUID* moved = data.moved ? &data.movedHost : nullptr;
+    const double* toHost = data.moved ? data.toHost : nullptr;
     cByteCounter counter;
-    if (counter.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor) && data.history->Write(counter))
+    if (counter.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor) && data.history->Write(counter, moved, toHost))
         archive.ReserveForWrite(static_cast<std::size_t>(counter.Written()));
     if (!archive.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor))
         return false;
-    return data.history->Write(archive);
+    return data.history->Write(archive, moved, toHost);
 }
 
 bool ReadPlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileReadOptions& options)

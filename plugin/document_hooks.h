@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/geometry/binary_archive.h"
+#include "platform/geometry/uuid.h"
 #include "platform/host/dezaz_plugin.h"
 
 #include <cstdint>
@@ -30,6 +31,12 @@ struct stPlugInDocumentData
     std::vector<std::uint8_t> newerChunk;
     // The whole chunk of an older version, empty when there is none.
     std::vector<std::uint8_t> olderChunk;
+    // While the shapes dialog shows its mesh moved: its host object and the
+    // transform from the dialog's placement back to the host object, which
+    // the sessions of that object are saved through.
+    bool moved = false;
+    ON_UUID movedHost = ON_nil_uuid;
+    double toHost[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
 };
 
 // Drops the entries of host objects that are gone (active and reference

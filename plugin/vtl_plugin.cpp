@@ -1,5 +1,7 @@
 #include "plugin/vtl_plugin.h"
 
+#include "plugin/dialogs/shape_transfer.h"
+#include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_info.h"
 #include "plugin/tools/primitives_dock_bar.h"
@@ -156,7 +158,27 @@ BOOL Cvtl_for_Dezaz4PlugIn::CallWriteDocument(CDezazDoc& doc, const CDezazFileWr
 
 BOOL Cvtl_for_Dezaz4PlugIn::WriteDocument(CDezazDoc&, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options)
 {
-    return WritePlugInDocument(m_document_data, archive, options);
+    // An open shapes dialog may show its mesh (and the sessions with it)
+    // moved by alignments: the document keeps the shapes where the host mesh
+    // is, as closing the dialog would put them, and the dialog goes on as it
+    // was.
+    m_document_data.moved = false;
+    auto* shapes = dynamic_cast<CCreatePrimitiveDialog*>(m_shapes.Dialog());
+    if (shapes && !shapes->IsClosed() && shapes->GetSafeHwnd())
+    {
+        const ON_Xform placement = HostPlacementXform(shapes->GetMeshFrame(), shapes->m_placement);
+        if (!placement.IsIdentity())
+        {
+            m_document_data.moved = true;
+            m_document_data.movedHost = shapes->GetHostObjectId();
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 4; ++c)
+                    m_document_data.toHost[4 * r + c] = placement.m_xform[r][c];
+        }
+    }
+    const BOOL written = WritePlugInDocument(m_document_data, archive, options);
+    m_document_data.moved = false;
+    return written;
 }
 
 BOOL Cvtl_for_Dezaz4PlugIn::ReadDocument(CDezazDoc&, ON_BinaryArchive& archive, const CDezazFileReadOptions& options)

@@ -215,6 +215,21 @@ bool CObjectSurfaces::Write(ON_BinaryArchive& archive) const
            (sessions.empty() || archive.WriteByte(sessions.size(), sessions.data()));
 }
 
+bool CObjectSurfaces::WriteMoved(ON_BinaryArchive& archive, const double toHost[12]) const
+{
+    // A twin read from this entry's own record is moved and written; the
+    // twin has no history, so it names nothing after anyone else's shapes.
+    ON_MemoryArchive own;
+    if (!Write(own))
+        return false;
+    CObjectSurfaces twin(m_hostId, nullptr);
+    ON_MemoryArchive reader(own.Buffer().data(), own.Buffer().size());
+    if (!twin.Read(reader, kEntitiesHistoryMajor, kEntitiesHistoryMinor))
+        return false;
+    twin.TransformSessions(toHost, nullptr);
+    return twin.Write(archive);
+}
+
 bool CObjectSurfaces::Read(ON_BinaryArchive& archive, int major, int minor)
 {
     if (!archive.ReadUuid(m_hostId))
@@ -286,13 +301,16 @@ bool CEntitiesHistory::Prune()
     return m_entries.size() != before;
 }
 
-bool CEntitiesHistory::Write(ON_BinaryArchive& archive) const
+bool CEntitiesHistory::Write(ON_BinaryArchive& archive, const ON_UUID* moved, const double* toHost) const
 {
     if (!archive.Write3dmChunkVersion(kEntitiesHistoryMajor, kEntitiesHistoryMinor) || !archive.WriteSize(m_entries.size()))
         return false;
     for (const auto& entry : m_entries)
-        if (!entry->Write(archive))
+    {
+        const bool placed = moved != nullptr && toHost != nullptr && entry->HostId() == *moved;
+        if (!(placed ? entry->WriteMoved(archive, toHost) : entry->Write(archive)))
             return false;
+    }
     return true;
 }
 

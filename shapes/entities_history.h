@@ -87,6 +87,10 @@ public:
     void CollectPointRefs(std::vector<stReferenceEntry>& list, const CSessionSurface* except) const;
 
     bool Write(ON_BinaryArchive& archive) const;
+    // The record of the sessions as the transform would place them, the
+    // sessions themselves unchanged: the shapes dialog shows its mesh moved
+    // while a document keeps shapes where the host object is.
+    bool WriteMoved(ON_BinaryArchive& archive, const double toHost[12]) const;
     // Replaces the host id and the sessions by what the archive holds.
     bool Read(ON_BinaryArchive& archive, int major, int minor);
 
@@ -133,8 +137,10 @@ public:
     void MarkKept(CObjectSurfaces* entry);
     bool Prune();
 
-    // The history record (its own chunk version first).
-    bool Write(ON_BinaryArchive& archive) const;
+    // The history record (its own chunk version first). The sessions of
+    // the host object `moved`, when given, are written through `toHost`
+    // (CObjectSurfaces::WriteMoved).
+    bool Write(ON_BinaryArchive& archive, const ON_UUID* moved = nullptr, const double* toHost = nullptr) const;
     // Reads N entries after the history's chunk version, which the caller
     // read. All or nothing: on failure nothing is added. An entry of a host
     // object that is already present is dropped with its sessions.

@@ -2,8 +2,18 @@
 // the history, chunks of other versions, merges, damaged chunks, and the
 // sessions of a document saved by this process and opened by the host
 // program in another.
+#include "plugin/dialogs/shape_kinds.h"
+#include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/document_hooks.h"
 #include "plugin/vtl_plugin.h"
+#include "support/shape_scans.h"
+
+#include "platform/win32/controls.h"
+#include "platform/win32/prompt_script.h"
+#include "resources/shapes_dialog.h"
+#include "shapes/primitive_geometry.h"
+#include "shapes/session_surface.h"
+#include "shapes/shape_interfaces.h"
 
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
@@ -329,4 +339,73 @@ TEST(DocumentSessions, SavedHereOpenedAndSavedByTheHostProgramInAnotherProcessKe
     ASSERT_EQ(RunDezaz("--open " + second.string() + " --save " + first.string(), output), 0) << output;
     EXPECT_EQ(Bytes(first), Bytes(second));
     dezaz::SetPlugInLoaded(&plugin, false);
+}
+
+TEST(DocumentSessions, SavedWhileTheShapesDialogShowsTheMeshAlignedTheyLieWhereTheHostMeshIs)
+{
+    Cvtl_for_Dezaz4PlugIn& plugin = ThePlugIn();
+    dezaz::SetPlugInLoaded(&plugin, true);
+    ASSERT_TRUE(plugin.OnLoadPlugIn());
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    doc.Clear();
+    win32::ClearPromptAnswers();
+    // A cylinder scanned far from the origin, leaning, on a layer of its own.
+    ON_3dmObjectAttributes own;
+    ON_Layer layer;
+    layer.SetName(L"Scan");
+    own.m_layer_index = doc.LayerTable().AddLayer(layer);
+    const CDezazObject* scan =
+        doc.AddMeshObject(scans::Cylinder({1800, -900, 450}, {0.2, 0.1, 1.0}, 12.0, 30.0, 40, 8, false, 0.01), &own);
+    const ON_UUID host = scan->ModelObjectId();
+    std::wstring error;
+    ASSERT_TRUE(dezaz::QueueScriptAnswer(L"Object " + std::to_wstring(scan->RuntimeSerialNumber()), error));
+    ASSERT_TRUE(DezazApp().RunScript(L"_vtlShapes", 0));
+    auto* dialog = dynamic_cast<CCreatePrimitiveDialog*>(plugin.ShapesDialog().Dialog());
+    ASSERT_NE(dialog, nullptr);
+    const HWND window = dialog->GetSafeHwnd();
+    const auto click = [&](int id)
+    { ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(window, id))); };
+    click(IDC_SHAPES_SELECT_ALL);
+    const HWND kinds = ::GetDlgItem(window, IDC_SHAPES_KIND);
+    ::SendMessageW(kinds, CB_SETCURSEL, WPARAM(eShapeKind::Cylinder), 0);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SHAPES_KIND, CBN_SELCHANGE), LPARAM(kinds));
+    CSessionSurface* session = dialog->GetCurrentSession();
+    ASSERT_NE(session, nullptr);
+    const auto cylinderOf = [](CSessionSurface* s)
+    { return static_cast<ST_CCylinder*>(s->GetSceneObject()->QueryInterface(IID_ST_CCylinder))->GetCylinder(); };
+    const cCylinder fitted = cylinderOf(session);
+    click(IDC_SHAPES_ALIGN_BOTTOM);
+    ASSERT_GT(std::fabs(cylinderOf(session).axisPoint[0] - fitted.axisPoint[0]), 100.0) << "the dialog moved it";
+    ON_MemoryArchive shown;
+    ASSERT_TRUE(session->Write(shown));
+
+    const fs::path path = fs::temp_directory_path() / "vtl_saved_aligned.dzz";
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
+    ON_MemoryArchive after;
+    ASSERT_TRUE(session->Write(after));
+    EXPECT_EQ(after.Buffer(), shown.Buffer()) << "the dialog's shape stays as the user aligned it";
+
+    // Opened again (the dialog closes; the user keeps the host mesh where it is).
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"position", IDNO, nullptr});
+    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
+    CObjectSurfaces* entry = plugin.EntitiesHistory().FindByUuid(host);
+    ASSERT_NE(entry, nullptr);
+    ASSERT_EQ(entry->SessionCount(), 1u);
+    // Back through the rigid inverse of an alignment frame built from float
+    // directions: as Reset or closing the dialog would put it.
+    const cCylinder reopened = cylinderOf(entry->Session(0));
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_NEAR(reopened.axisPoint[k], fitted.axisPoint[k], 1e-3) << k;
+        EXPECT_NEAR(reopened.axis[k], fitted.axis[k], 1e-6) << k;
+    }
+    EXPECT_NEAR(reopened.radius, fitted.radius, 1e-9);
+
+    EXPECT_EQ(win32::PendingPromptAnswers(), 0u);
+    win32::ClearPromptAnswers();
+    fs::remove(path);
+    plugin.ShapesDialog().Close(true);
+    plugin.OnUnloadPlugIn();
+    dezaz::SetPlugInLoaded(&plugin, false);
+    doc.Clear();
 }
