@@ -10,6 +10,8 @@
 #include "platform/host/document_io.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
+#include "plugin/dialogs/shape_transfer.h"
+#include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/tools/define_primitive_dlg.h"
 #include "plugin/tools/primitives_dock_bar.h"
 #include "plugin/vtl_plugin.h"
@@ -38,15 +40,33 @@ void cUserSessionDriver::RunSaveReopen()
         m_failure = "the document was not saved: " + std::string(error.begin(), error.end());
         return;
     }
+    // The document keeps the shapes where the host mesh is: a dialog that
+    // shows its mesh moved saves them as closing it would put them back.
     m_saved.clear();
     if (CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(m_hostId))
-        for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+    {
+        ON_MemoryArchive record;
+        CCreatePrimitiveDialog* dialog = Dialog();
+        const ON_Xform placement =
+            dialog ? HostPlacementXform(dialog->GetMeshFrame(), dialog->m_placement) : ON_Xform();
+        double toHost[12];
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                toHost[4 * r + c] = placement.m_xform[r][c];
+        if (placement.IsIdentity() ? entry->Write(record) : entry->WriteMoved(record, toHost))
         {
-            CSessionSurface* s = entry->Session(i);
-            ON_MemoryArchive archive;
-            s->Write(archive);
-            m_saved.push_back({s, static_cast<const wchar_t*>(s->GetName()), archive.Buffer()});
+            CObjectSurfaces saved(m_hostId, nullptr);
+            ON_MemoryArchive reader(record.Buffer().data(), record.Buffer().size());
+            if (saved.Read(reader, kEntitiesHistoryMajor, kEntitiesHistoryMinor))
+                for (std::size_t i = 0; i < saved.SessionCount(); ++i)
+                {
+                    CSessionSurface* s = saved.Session(i);
+                    ON_MemoryArchive archive;
+                    s->Write(archive);
+                    m_saved.push_back({nullptr, static_cast<const wchar_t*>(s->GetName()), archive.Buffer()});
+                }
         }
+    }
     m_forcedClose = true;
     const bool opened = dezaz::OpenDocument(doc, path.wstring(), false, error);
     m_forcedClose = false;
