@@ -365,6 +365,12 @@ eAction cUserSessionDriver::Choose()
         weights[std::size_t(eAction::kind)] *= 0.4;
         if (dialog->GetSelectedTab() == 0 && dialog->TabTitles().size() > 2)
             weights[std::size_t(eAction::tab)] *= 3.0;
+        // A user editing a sketch or a network stays at it a while.
+        if (Allowed(eAction::sketchClick) || Allowed(eAction::curvesDrag))
+            for (eAction leave : {eAction::tab, eAction::listSelect, eAction::listMenu, eAction::newShape,
+                                  eAction::deleteShape, eAction::deleteAll, eAction::saveReopen, eAction::ok,
+                                  eAction::cancel})
+                weights[std::size_t(leave)] *= 0.3;
     }
     std::discrete_distribution<int> pick(weights.begin(), weights.end());
     return eAction(pick(m_random));
