@@ -171,6 +171,17 @@ void cUserSessionDriver::Button(int id)
         PageButton(dialog->GetSafeHwnd(), id);
 }
 
+void cUserSessionDriver::ClickOn(HWND window, const RECT& part, UINT down)
+{
+    POINT p{(part.left + part.right) / 2, (part.top + part.bottom) / 2};
+    ::ClientToScreen(window, &p);
+    win32::AdvanceClock(1000);
+    win32::InjectMouseMove(p);
+    win32::InjectMouseButton(down, p);
+    win32::InjectMouseButton(down + 1, p);
+    Pump();
+}
+
 void cUserSessionDriver::PageButton(HWND page, int id)
 {
     const HWND control = page ? ::GetDlgItem(page, id) : nullptr;
@@ -189,11 +200,9 @@ void cUserSessionDriver::PageButton(HWND page, int id)
         Pump();
         return;
     }
-    win32::AdvanceClock(1000);
-    win32::InjectMouseMove(centre);
-    win32::InjectMouseButton(WM_LBUTTONDOWN, centre);
-    win32::InjectMouseButton(WM_LBUTTONUP, centre);
-    Pump();
+    RECT client{};
+    ::GetClientRect(control, &client);
+    ClickOn(control, client);
 }
 
 void cUserSessionDriver::ViewCommand(UINT id)
@@ -479,15 +488,8 @@ void cUserSessionDriver::RunTab()
                                                                    titles[std::size_t(index)].end())
                                                      : std::to_string(index)));
     RECT r{};
-    if (!::SendMessageW(tabs, TCM_GETITEMRECT, WPARAM(index), LPARAM(&r)))
-        return;
-    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ::ClientToScreen(tabs, &p);
-    win32::AdvanceClock(1000);
-    win32::InjectMouseMove(p);
-    win32::InjectMouseButton(WM_LBUTTONDOWN, p);
-    win32::InjectMouseButton(WM_LBUTTONUP, p);
-    Pump();
+    if (::SendMessageW(tabs, TCM_GETITEMRECT, WPARAM(index), LPARAM(&r)))
+        ClickOn(tabs, r);
 }
 
 void cUserSessionDriver::RunListSelect()
@@ -513,13 +515,7 @@ void cUserSessionDriver::RunListSelect()
         Pump();
         return;
     }
-    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ::ClientToScreen(list, &p);
-    win32::AdvanceClock(1000);
-    win32::InjectMouseMove(p);
-    win32::InjectMouseButton(WM_LBUTTONDOWN, p);
-    win32::InjectMouseButton(WM_LBUTTONUP, p);
-    Pump();
+    ClickOn(list, r);
 }
 
 void cUserSessionDriver::RunListMenu()
@@ -529,25 +525,20 @@ void cUserSessionDriver::RunListMenu()
     const int count = int(::SendMessageW(list, LB_GETCOUNT, 0, 0));
     RECT client{};
     ::GetClientRect(list, &client);
-    POINT p{client.right / 2, client.bottom - 3}; // below the items, or on one
+    RECT part{client.left, client.bottom - 5, client.right, client.bottom - 1}; // below the items, or on one
     if (count > 0 && m_random() % 4)
     {
         RECT r{};
         const int index = int(m_random() % std::uint32_t(count));
         if (::SendMessageW(list, LB_GETITEMRECT, WPARAM(index), LPARAM(&r)) != LB_ERR && r.top >= client.top &&
             r.bottom <= client.bottom)
-            p = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+            part = r;
     }
     const int choice = int(m_random() % 3);
     const UINT command = choice == 0 ? 0 : choice == 1 ? 32881 : 32882;
     Note(std::string(" ") + (command == 0 ? "none" : command == 32881 ? "Delete ..." : "Delete All"));
     win32::QueuePromptAnswer({win32::kPopupMenuPrompt, L"Delete", INT_PTR(command), nullptr});
-    ::ClientToScreen(list, &p);
-    win32::AdvanceClock(1000);
-    win32::InjectMouseMove(p);
-    win32::InjectMouseButton(WM_RBUTTONDOWN, p);
-    win32::InjectMouseButton(WM_RBUTTONUP, p);
-    Pump();
+    ClickOn(list, part, WM_RBUTTONDOWN);
     if (win32::PendingPromptAnswers() > 0)
     {
         win32::ClearPromptAnswers();

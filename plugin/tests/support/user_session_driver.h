@@ -16,6 +16,7 @@
 
 #include "platform/geometry/uuid.h"
 #include "platform/win32/tests/support/temp_registry.h"
+#include "platform/win32/message.h"
 #include "platform/win32/types.h"
 
 #include <cstdint>
@@ -153,6 +154,8 @@ private:
     void NotOffered();
     // A left drag from the point to a random one within reach.
     void DragAway(POINT from, int reach);
+    // A click (or a right click) in the middle of a part of a window.
+    void ClickOn(HWND window, const RECT& part, UINT down = WM_LBUTTONDOWN);
     void Button(int id);
     void PageButton(HWND page, int id);
     void ViewCommand(UINT id);
