@@ -6,6 +6,7 @@
 #include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "modes/network_edit_mode.h"
 #include "modes/profile_edit_mode.h"
 #include "modes/section_plane_picker.h"
@@ -280,6 +281,26 @@ double DistanceToSurface(const ON_Surface& s, const ON_3dPoint& p)
     return best;
 }
 
+// The world ends of a profile's curves (every curve of a sketch).
+void CollectCurveEnds(ST_ISectionCurve* curve, std::vector<t3DPoint<double>>& ends, int depth = 0)
+{
+    if (!curve || depth > 4)
+        return;
+    if (curve->GetClassGuid() == CLSID_ST_TSketch)
+    {
+        for (std::uint32_t i = 0; i < curve->GetSegmentCount(); ++i)
+            if (ST_ISectionCurve* part = curve->GetSegment(i); part && part != curve)
+                CollectCurveEnds(part, ends, depth + 1);
+        return;
+    }
+    for (double f : {0.0, 1.0})
+    {
+        t3DPoint<double> p{};
+        if (curve->EvaluateInWorld(f, &p, nullptr, nullptr))
+            ends.push_back(p);
+    }
+}
+
 } // namespace
 
 // ------------------------------------------------------------ capture
@@ -549,6 +570,9 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
         map = *found;
     }
     const double tolerance = std::max(0.01, 10.0 * DezazApp().ActiveDoc().AbsoluteTolerance());
+    // The scan's size (its box's diagonal).
+    const ON_BoundingBox box = hostMesh->Mesh()->BoundingBox();
+    const double reach = (box.m_max - box.m_min).Length();
     // The float vertices the map is taken from tilt it by up to about 1e-5
     // of the distance from the scan, and the analytic surfaces measure a
     // point given as floats (a huge sphere fitted to a flat face reaches a
@@ -624,25 +648,40 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
         else if (const auto* curveObject = dynamic_cast<const CDezazCurveObject*>(object))
         {
             ++m_counts.curves;
-            // Curves are drawn on the scan: their ends lie on it.
+            // A created curve is one of a shape's curves (a network's, a
+            // free form's guides): its ends are that curve's ends, where the
+            // shape shows it.
             const ON_Curve* curve = curveObject->Curve();
             if (!curve)
                 return "a created curve object holds no curve";
+            std::vector<t3DPoint<double>> ends;
+            for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+                if (auto* profiled = Query<ST_IProfiledSurface>(entry->Session(i), IID_ST_IProfiledSurface))
+                    CollectCurveEnds(profiled->GetProfileCurve(), ends);
             for (const ON_3dPoint& end : {curve->PointAtStart(), curve->PointAtEnd()})
             {
                 double q[3];
                 const double in[3] = {end.x, end.y, end.z};
                 map.Apply(in, q);
                 double nearest = 1e300;
+                for (const t3DPoint<double>& e : ends)
+                    nearest = std::min(nearest, std::hypot(e.x - q[0], e.y - q[1], e.z - q[2]));
+                if (!(nearest - Slack(q) <= tolerance))
+                    return "a created curve ends " + (nearest > 1e299 ? std::string("where no shape has a curve")
+                                                                      : std::to_string(nearest) + " from its shape's curve");
+                // Drawn on the scan; drags and extrapolation take it a little
+                // off, never across the room.
+                double scan = 1e300;
                 const ON_Mesh& m = *hostMesh->Mesh();
                 for (int v = 0; v < m.m_V.Count(); ++v)
                 {
-                    double h[3] = {m.m_V[v].x, m.m_V[v].y, m.m_V[v].z}, d[3];
+                    const double h[3] = {m.m_V[v].x, m.m_V[v].y, m.m_V[v].z};
+                    double d[3];
                     map.Apply(h, d);
-                    nearest = std::min(nearest, std::hypot(d[0] - q[0], d[1] - q[1], d[2] - q[2]));
+                    scan = std::min(scan, std::hypot(d[0] - q[0], d[1] - q[1], d[2] - q[2]));
                 }
-                if (nearest > 5.0)
-                    return "a created curve ends " + std::to_string(nearest) + " from the scan";
+                if (scan > 2.0 * reach)
+                    return "a created curve ends " + std::to_string(scan) + " from the scan";
             }
         }
     }
