@@ -32,7 +32,9 @@ bool ReadAsciiStl(const char* bytes, std::size_t size, stMeshFileData& out, std:
 bool ReadPly(const char* bytes, std::size_t size, stMeshFileData& out, std::wstring& error);
 bool ReadObj(const char* bytes, std::size_t size, stMeshFileData& out, std::wstring& error);
 
-// Checks that every corner of every face names a vertex the file has.
-bool CheckFaceCorners(const stMeshFileData& data, const wchar_t* format, std::wstring& error);
+// Checks that every corner of every face names a vertex the file has; a
+// bad corner is reported as the file numbers its vertices (PLY from 0, OBJ
+// from 1).
+bool CheckFaceCorners(const stMeshFileData& data, const wchar_t* format, int first_vertex_number, std::wstring& error);
 
 } // namespace dezaz

@@ -1,5 +1,6 @@
 #include "dezaz/mesh_import.h"
 
+#include "dezaz/counted_noun.h"
 #include "dezaz/mesh_file_data.h"
 #include "dezaz/mesh_file_input.h"
 #include "dezaz/polygon_triangulation.h"
@@ -427,6 +428,12 @@ bool ImportTextOrPly(cMeshFileInput& file, eMeshFormat format, ON_Mesh& result, 
                                                        : ReadAsciiStl(bytes.data(), bytes.size(), data, error);
         if (!read)
             return false;
+    }
+    if (!data.soup && data.face_sizes.empty() && data.faces_dropped == 0 && !data.positions.empty())
+    {
+        error = L"The file holds " + Counted(data.positions.size() / 3, L"point", L"points") +
+                L" but no faces: the host imports triangle meshes, not point clouds.";
+        return false;
     }
     stats.faces_dropped += data.faces_dropped;
     stats.faces_read += data.faces_dropped;

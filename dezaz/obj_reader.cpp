@@ -82,7 +82,7 @@ bool ReadObj(const char* bytes, std::size_t size, stMeshFileData& out, std::wstr
         }
         out.face_sizes.push_back(count);
     }
-    return CheckFaceCorners(out, L"OBJ", error);
+    return CheckFaceCorners(out, L"OBJ", 1, error);
 }
 
 } // namespace dezaz

@@ -8,6 +8,7 @@
 #include "dezaz/counted_noun.h"
 #include "dezaz/text_scanner.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -400,22 +401,19 @@ bool ReadPly(const char* bytes, std::size_t size, stMeshFileData& out, std::wstr
     stPlyHeader header;
     if (!ReadHeader(bytes, size, header, error))
         return false;
-    int vertex_elements = 0, face_elements = 0;
-    for (const stPlyElement& element : header.elements)
+    // The header refuses an element declared twice. Without a face element
+    // the file is a point cloud: the import says so with its number of points.
+    if (std::none_of(header.elements.begin(), header.elements.end(),
+                     [](const stPlyElement& element) { return element.name == "vertex"; }))
     {
-        vertex_elements += element.name == "vertex";
-        face_elements += element.name == "face";
-    }
-    if (vertex_elements != 1 || face_elements != 1)
-    {
-        error = L"The PLY file has no vertices or no faces.";
+        error = L"The PLY file has no vertices.";
         return false;
     }
     cPlyValues values(header.format, bytes + header.data_offset, bytes + size);
     for (const stPlyElement& element : header.elements)
         if (!ReadElement(element, values, out, error))
             return false;
-    return CheckFaceCorners(out, L"PLY", error);
+    return CheckFaceCorners(out, L"PLY", 0, error);
 }
 
 } // namespace dezaz

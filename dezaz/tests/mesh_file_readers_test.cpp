@@ -137,10 +137,14 @@ TEST(MeshFileReaders, HostilePlyHeadersAreRefusedWithoutReadingOn)
     // One face fewer than declared: no face is invented for it.
     ExpectRefused("short.ply", AsciiPly(2, "3 0 1 2\n"), L"cut short");
     ExpectRefused("short_list.ply", AsciiPly(1, "4 0 1 2\n"), L"cut short");
-    ExpectRefused("far_corner.ply", AsciiPly(1, "3 0 1 4\n"), L"vertex 5");
+    // PLY numbers its vertices from 0: index 4 of four vertices is one past the end.
+    ExpectRefused("far_corner.ply", AsciiPly(1, "3 0 1 4\n"), L"names vertex 4, but it holds 4 vertices (numbered 0 to 3)");
     ExpectRefused("negative_corner.ply", AsciiPly(1, "3 0 -1 2\n"), L"not valid");
     ExpectRefused("float_count.ply", AsciiPly(1, "3.5 0 1 2\n"), L"cut short or damaged");
-    ExpectRefused("no_faces.ply", kPlyHead + "end_header\n" + kSquareVertices, L"no faces");
+    // Point clouds, with or without an empty face list, are named as such.
+    ExpectRefused("no_faces.ply", kPlyHead + "end_header\n" + kSquareVertices,
+                  L"holds 4 points but no faces: the host imports triangle meshes, not point clouds");
+    ExpectRefused("zero_faces.ply", AsciiPly(0, ""), L"holds 4 points but no faces");
 }
 
 TEST(MeshFileReaders, PlyInEveryEncodingReadsWithItsOtherElementsAndPropertiesReadPast)
@@ -374,7 +378,8 @@ TEST(MeshFileReaders, ObjCornersOfEveryFormCountFromOneOrBackAndMustNameAVertex)
 
     ExpectRefused("zero.obj", square + "f 0 1 2\n", L"names no vertex");
     ExpectRefused("back.obj", square + "f -5 1 2\n", L"names no vertex");
-    ExpectRefused("far.obj", square + "f 1 2 9\n", L"vertex 9");
+    ExpectRefused("far.obj", square + "f 1 2 9\n", L"names vertex 9, but it holds 4 vertices (numbered 1 to 4)");
+    ExpectRefused("points.obj", square, L"holds 4 points but no faces");
     ExpectRefused("word.obj", square + "f 1 2 x\n", L"\"x\"");
     ExpectRefused("word_texture.obj", square + "f 1/a/1 2 3\n", L"\"1/a/1\"");
     ExpectRefused("short_v.obj", "v 1 2\n", L"three numbers");

@@ -338,3 +338,67 @@ TEST(DocumentFile, CurvesAndBrepsGoThroughTheGeometryLibrarysRecords)
 }
 
 } // namespace
+
+#include "platform/geometry/polyline_curve.h"
+#include "platform/host/dezaz_text_dot.h"
+
+namespace
+{
+
+// One object of every kind the host keeps, each with every attribute away
+// from its default (hidden or locked, a second layer, a name, an own colour
+// and decoration), through a saved file and back.
+TEST(DocumentFile, EveryObjectKeepsEveryAttributeThroughASaveAndReopen)
+{
+    CDezazDoc doc;
+    ON_Layer layer;
+    layer.SetName(L"Parts");
+    layer.SetColor(ON_Color(10, 20, 30));
+    const int parts = doc.LayerTable().AddLayer(layer);
+    ON_SimpleArray<ON_3dPoint> corners;
+    for (const ON_3dPoint& p : {ON_3dPoint(0, 0, 0), ON_3dPoint(4, 0, 0), ON_3dPoint(4, 3, 0)})
+        corners.Append(p);
+    std::vector<std::unique_ptr<CDezazObject>> objects;
+    objects.push_back(std::make_unique<CDezazPointObject>(ON_3dPoint(-7, 8, 9)));
+    objects.push_back(std::make_unique<CDezazCurveObject>(std::make_unique<ON_PolylineCurve>(corners)));
+    objects.push_back(std::make_unique<CDezazBrepObject>(
+        std::make_unique<ON_PlaneSurface>(ON_Plane(ON_3dPoint(0, 0, 1), ON_3dVector(0, 0, 1)))));
+    objects.push_back(std::make_unique<CDezazMeshObject>(TwoTriangles()));
+    objects.push_back(std::make_unique<CDezazTextDot>(ON_3dPoint(1, 2, 3), L"R: 12"));
+    using mode = ON_3dmObjectAttributes::object_mode;
+    std::vector<ON_3dmObjectAttributes> given;
+    for (std::size_t i = 0; i < objects.size(); ++i)
+    {
+        ON_3dmObjectAttributes at = doc.GetDefaultObjectAttributes();
+        at.m_name = (L"object " + std::to_wstring(i)).c_str();
+        at.m_layer_index = parts;
+        at.SetMode(i % 2 ? mode::locked_object : mode::hidden_object);
+        at.SetColorSource(ON_3dmObjectAttributes::color_source::color_from_object);
+        at.m_color = ON_Color(static_cast<int>(40 * i), 200, 7);
+        at.SetObjectDecoration(ON_3dmObjectAttributes::object_decoration::end_arrowhead);
+        objects[i]->SetAttributes(at);
+        const CDezazObject* added = doc.AddObject(std::move(objects[i]));
+        ASSERT_NE(added, nullptr) << i;
+        given.push_back(added->Attributes());
+    }
+
+    const auto path = TempPath("attributes.dzz");
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), CDezazFileWriteOptions(), error)) << error;
+    CDezazDoc opened;
+    ASSERT_TRUE(dezaz::OpenDocument(opened, path.wstring(), false, error)) << error;
+    std::filesystem::remove(path);
+
+    const auto back = opened.Objects();
+    ASSERT_EQ(back.size(), given.size());
+    for (std::size_t i = 0; i < back.size(); ++i)
+    {
+        EXPECT_EQ(back[i]->Attributes(), given[i]) << i;
+        EXPECT_EQ(back[i]->IsHidden(), i % 2 == 0) << i;
+        EXPECT_EQ(back[i]->IsLocked(), i % 2 == 1) << i;
+        EXPECT_FALSE(back[i]->IsSelected()) << i;
+        EXPECT_EQ(back[i]->ObjectType(), doc.Objects()[i]->ObjectType()) << i;
+    }
+}
+
+} // namespace
