@@ -672,6 +672,38 @@ TEST_F(PrimitivePanel, CylinderTakesTheAxisOfAPickedLineOrSurfaceOfRevolutionOrP
     EXPECT_NEAR(m_panel->GetCylinder()->GetCylinder().radius, 12.0, 0.02);
 }
 
+TEST_F(PrimitivePanel, AConstrainedRefitThatFailsPutsTheDirectionRowBackWithTheCylinder)
+{
+    const stVec axis = Unit({0.0, 0.1, 1.0});
+    const CDezazObject* scan = AddSelected(CylinderScan({20, -30, 40}, axis, 12.0, 40.0));
+    Click(IDC_PRIMITIVE_CYLINDER);
+    const double fitted[3] = {m_panel->GetCylinder()->GetCylinder().axis[0], m_panel->GetCylinder()->GetCylinder().axis[1],
+                              m_panel->GetCylinder()->GetCylinder().axis[2]};
+    // Three points give no cylinder: the refit under the picked direction fails.
+    const_cast<CDezazObject*>(scan)->Select(false);
+    ON_Mesh triangle;
+    triangle.SetVertex(0, ON_3dPoint(0, 0, 0));
+    triangle.SetVertex(1, ON_3dPoint(1, 0, 0));
+    triangle.SetVertex(2, ON_3dPoint(0, 1, 0));
+    triangle.SetTriangle(0, 0, 1, 2);
+    AddSelected(triangle);
+    AnswerObject(AddCurve({0, 0, 0}, {5, 0, 0}));
+    DezazApp().ClearCommandLineText();
+    m_panel->PickDirection(true);
+    EXPECT_EQ(DezazApp().CommandLineText(), L"Can not fit\n");
+
+    ST_CExtractedCylinder& record = m_panel->GetCylinderRecord();
+    EXPECT_EQ(m_panel->GetCurrentPrimitive(), &record);
+    EXPECT_EQ(record.ComboValue(record.m_directionId), kChoiceFitDriven);
+    for (UINT k = 0; k < 3; ++k)
+    {
+        CPropTreeItem* row = m_panel->GetPropTree().FindItem(record.m_directionId + 1 + k);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(m_panel->GetCylinder()->GetCylinder().axis[k], fitted[k]);
+        EXPECT_NEAR(*reinterpret_cast<double*>(row->GetItemValue()), fitted[k], 1e-6) << k;
+    }
+}
+
 TEST_F(PrimitivePanel, ASphereIsRefittedWhateverIsPicked)
 {
     AddSelected(SphereScan({5, 6, 7}, 20.0));

@@ -150,24 +150,30 @@ void CDefinePrimitiveDlg::FitCylinder()
 
 void CDefinePrimitiveDlg::OnRebuild()
 {
+    Rebuild();
+}
+
+bool CDefinePrimitiveDlg::Rebuild()
+{
     cWaitCursor wait(*this);
     if (!m_current || !m_current->GetSessionObject())
-        return;
+        return false;
     CollectPoints();
     if (m_points.Points().empty())
     {
         SetCurrentPrimitive(nullptr);
         DezazApp().Print(L"No points to extract\n");
         OnCancel();
-        return;
+        return false;
     }
     if (m_current->Refit(m_points, 0.0, nullptr, this) == 0)
     {
         DezazApp().Print(L"Can not fit\n");
-        return;
+        return false;
     }
     SetCurrentPrimitive(m_current);
     UpdatePreview();
+    return true;
 }
 
 void CDefinePrimitiveDlg::OnPropertyChanged(NMHDR* header, LRESULT* result)
@@ -275,7 +281,12 @@ bool CDefinePrimitiveDlg::PickDirection(bool parallel)
         const double unit[3] = {direction[0] / length, direction[1] / length, direction[2] / length};
         m_current->RunRowAction(unit);
     }
-    OnRebuild();
+    // A refit that fails keeps the primitive as it was, so its rows go back
+    // to it too: left "Custom" with the picked direction, they would show a
+    // direction the primitive does not have (and the next Rebuild would
+    // take it).
+    if (!Rebuild() && m_current)
+        m_current->BuildRows();
     return true;
 }
 

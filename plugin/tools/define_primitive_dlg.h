@@ -107,8 +107,11 @@ public:
 
     // Picks a line, plane or surface of revolution and refits the current
     // primitive perpendicular (false) or parallel (true) to its direction;
-    // true when it was refitted.
+    // true when a direction was taken and the refit tried.
     bool PickDirection(bool parallel);
+    // Refits the current primitive to the selected meshes' points (the
+    // Rebuild button); false when there is nothing to refit or it failed.
+    bool Rebuild();
 
     // What the panel holds, for the dock bar's host and for tests.
     ST_IExtracted* GetCurrentPrimitive() const { return m_current; }
