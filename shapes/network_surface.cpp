@@ -111,21 +111,26 @@ void Dezaz_NetworkSurface::GetLocalFrame(double frame[12], int, int, bool) const
     MakeIdentity3x4(frame);
 }
 
-void Dezaz_NetworkSurface::Transform(const double m[12])
+void MoveNetworkCurves(ST_ISectionCurve& network, const double m[12])
 {
     // Only a sketch is made of other curves (a plain curve may count its
     // own pieces).
-    ST_ISectionCurve* network = GetProfileCurve();
-    if (network != nullptr && network->GetClassGuid() == CLSID_ST_TSketch)
+    if (network.GetClassGuid() != CLSID_ST_TSketch)
     {
-        network->sections.Transform(m);
-        for (std::uint32_t i = 0; i < network->GetSegmentCount(); ++i)
-            if (ST_ISectionCurve* curve = network->GetSegment(i); curve != nullptr && curve != network)
-                MoveNetworkCurve(*curve, m);
-        TransformExtent(m);
+        network.Transform(m);
+        return;
     }
-    else
-        ST_TProfiledSurface::Transform(m);
+    network.sections.Transform(m);
+    for (std::uint32_t i = 0; i < network.GetSegmentCount(); ++i)
+        if (ST_ISectionCurve* curve = network.GetSegment(i); curve != nullptr && curve != &network)
+            MoveNetworkCurve(*curve, m);
+}
+
+void Dezaz_NetworkSurface::Transform(const double m[12])
+{
+    if (ST_ISectionCurve* network = GetProfileCurve())
+        MoveNetworkCurves(*network, m);
+    TransformExtent(m);
     BuildHostSurface();
 }
 

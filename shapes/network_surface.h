@@ -17,6 +17,12 @@ inline constexpr GUID IID_Dezaz_NetworkSurface = {0x30E28390, 0x017D, 0x46C6, {0
 // {130A7B4F-18FE-4BD9-A020-3386AAF54A77}
 inline constexpr GUID CLSID_Dezaz_NetworkSurfaceObject = {0x130A7B4F, 0x18FE, 0x4BD9, {0xA0, 0x20, 0x33, 0x86, 0xAA, 0xF5, 0x4A, 0x77}};
 
+// Moves a network's curves by m as the network editor holds them: nodes in
+// world coordinates under identity frames, each curve refitted through its
+// moved nodes. For a network's own profile and for the copies its editor
+// keeps to undo to, which must land where the network does.
+void MoveNetworkCurves(ST_ISectionCurve& network, const double m[12]);
+
 template <class TWire> class ST_TNetworkSurface : public ST_TProfiledSurface<TWire>
 {
 };

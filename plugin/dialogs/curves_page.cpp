@@ -18,6 +18,7 @@
 #include "plugin/dialogs/section_curve_guide.h"
 #include "resources/curves.h"
 #include "resources/pictures.h"
+#include "shapes/network_surface.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -186,6 +187,12 @@ void CSubNetworkDlg::PushUndoState()
 void CSubNetworkDlg::ClearUndoStates()
 {
     m_undo.clear();
+}
+
+void CSubNetworkDlg::MoveUndoStates(const double m[12])
+{
+    for (const std::unique_ptr<ST_ISectionCurve>& copy : m_undo)
+        MoveNetworkCurves(*copy, m);
 }
 
 void CSubNetworkDlg::ReleaseNetworkHolds()

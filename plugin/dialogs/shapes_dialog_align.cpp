@@ -2,6 +2,8 @@
 // the current shape's frame, the mesh frame keeps what was applied, and
 // Reset (or closing without moving the host mesh) applies its inverse.
 #include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/curves_page.h"
+#include "plugin/dialogs/sketch_page.h"
 
 #include "core/frame_math.h"
 #include "core/scene_object_container.h"
@@ -50,6 +52,13 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
         m_entry->TransformSessions(m, inScene ? m_session : nullptr);
     if (CUIM_ExtendSurface* mode = GetExtendMode())
         mode->InvalidatePickIndex();
+    // The Sketch and Curves pages' undo copies were saved where the shapes
+    // were: unmoved, an Undo would put a profile or a network back where the
+    // mesh no longer is.
+    if (m_sketchPage)
+        m_sketchPage->MoveUndoStates(m);
+    if (auto* curves = dynamic_cast<CSubNetworkDlg*>(m_curvesPage.get()))
+        curves->MoveUndoStates(m);
 }
 
 void CCreatePrimitiveDialog::OnAlignButton(UINT id)
@@ -89,6 +98,9 @@ void CCreatePrimitiveDialog::OnAlign(UINT buttonId)
         if (DezazMessageBox(m_hWnd, kProfilesQuestion, vtl::kPlugInName, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
         m_entry->ResetProfiles();
+        // The user let the sketches go; an Undo must not bring one back.
+        if (m_sketchPage)
+            m_sketchPage->ClearUndoStates();
     }
     double frame[12];
     std::memcpy(frame, kIdentity, sizeof frame);

@@ -281,6 +281,12 @@ void CSubProfileDlg::ClearUndoStates()
     m_undo.clear();
 }
 
+void CSubProfileDlg::MoveUndoStates(const double m[12])
+{
+    for (const std::unique_ptr<ST_ISectionCurve>& copy : m_undo)
+        copy->Transform(m);
+}
+
 std::unique_ptr<ST_ISectionCurve> CSubProfileDlg::PopUndoState()
 {
     if (m_undo.empty())

@@ -54,6 +54,9 @@ public:
     // per step.
     void PushUndoState();
     void ClearUndoStates();
+    // The shapes moved (Reset, an alignment that kept the profiles): the
+    // undo copies move with them, sections and frame.
+    void MoveUndoStates(const double m[12]);
     std::unique_ptr<ST_ISectionCurve> PopUndoState();
     std::size_t UndoStateCount() const { return m_undo.size(); }
     // A negative value disables the field; otherwise "Distance" or

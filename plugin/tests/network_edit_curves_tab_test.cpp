@@ -6,6 +6,7 @@
 // tab leaves the network as it was, another shape made current takes
 // nothing of the first one's network, drag or undo list, and on a curved scan
 // in a turned view the scan shows shaded and a curve on it shows whole.
+#include "core/frame_math.h"
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/network_edit_mode.h"
@@ -32,6 +33,11 @@ protected:
     {
         win32::UseManualClock(10000);
         Open(scan);
+        StartNetwork();
+    }
+    // A network of the whole scan, on the Curves tab.
+    void StartNetwork()
+    {
         Click(IDC_SHAPES_SELECT_ALL);
         ChooseKind(eShapeKind::CurveNetwork);
         const std::vector<std::wstring> titles = dialog->TabTitles();
@@ -398,6 +404,41 @@ TEST_F(CurvesTab, ClearAllCurvesCanBeUndoneAndTheEditBeforeItStays)
     EXPECT_EQ(CurveCount(), 2u) << "Undo brings the cleared curves back";
     PageButton(IDC_CURVES_UNDO);
     EXPECT_EQ(CurveCount(), 1u) << "and the next Undo takes back the last curve drawn";
+}
+
+TEST_F(CurvesTab, AnUndoAfterResetGivesBackTheCurvesMovedWithTheScan)
+{
+    // The scan aligned to a plane fitted to it, and the network drawn there.
+    win32::UseManualClock(10000);
+    Open(scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    ASSERT_TRUE(Enabled(IDC_SHAPES_RESET));
+    StartNetwork();
+    DrawCurve(-30);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto drawn = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    DrawCurve(30);
+    ASSERT_EQ(CurveCount(), 2u);
+    double back[12];
+    std::copy(dialog->GetMeshFrame(), dialog->GetMeshFrame() + 12, back);
+    InvertRigidTransform3x4(back);
+    Click(IDC_SHAPES_RESET);
+    mfc::PumpUntilIdle();
+    PageButton(IDC_CURVES_UNDO);
+    ASSERT_EQ(CurveCount(), 1u);
+    // The first curve where Reset took the scan, not where it was drawn.
+    const auto& undone = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    ASSERT_EQ(undone.size(), drawn.size());
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        for (int r = 0; r < 3; ++r)
+        {
+            const double* row = back + 4 * r;
+            EXPECT_NEAR(undone[i].Position()[r],
+                        row[0] * drawn[i].x + row[1] * drawn[i].y + row[2] * drawn[i].z + row[3], 1e-3)
+                << "node " << i;
+        }
 }
 
 TEST_F(CurvesTab, EscapeLeavesThePageShowingTheSubStateTheModeIsIn)

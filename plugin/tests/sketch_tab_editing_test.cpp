@@ -207,3 +207,38 @@ TEST_F(SketchTabEditing, ChoosingAnotherShapeStartsAFreshEditorAndUndoKeepsToThe
     Command(40009);
     EXPECT_EQ(Sketch()->GetSegmentCount(), 1u);
 }
+
+TEST_F(SketchTabEditing, AnUndoAfterResetGivesBackTheSketchWhereTheScanIsAndNoneAfterAnAlignmentDestroyedIt)
+{
+    MakeRevolvedShapes(1);
+    Click(IDC_SHAPES_ALIGN_FRONT);
+    ASSERT_TRUE(Enabled(IDC_SHAPES_RESET));
+    ShowTab(L"Sketch");
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    DrawLine(c[0] - 10, c[1] - 6, c[0] + 10, c[1] - 2);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    Click(IDC_SHAPES_RESET);
+    ASSERT_FALSE(Sketch()->sections.items.empty());
+    const tFramePolyline<cVertex> section = Sketch()->sections.items.front();
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    // The mesh's section the sketch shows lies where the scan now is.
+    const tFramePolyline<cVertex>& undone = Sketch()->sections.items.front();
+    ASSERT_EQ(undone.vertices.size(), section.vertices.size());
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NEAR(undone.frame[i], section.frame[i], 1e-6) << "frame entry " << i;
+    EXPECT_LT(PointDistance(undone.vertices.front().Position(), section.vertices.front().Position()), 1e-3);
+
+    // An alignment the user lets destroy the sketch leaves nothing for Undo
+    // to bring back.
+    DrawLine(c[0] - 10, c[1] + 8, c[0] + 10, c[1] + 8);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    QueueAnswer(kProfilesQuestion, IDYES);
+    Click(IDC_SHAPES_ALIGN_FRONT);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+}

@@ -509,7 +509,9 @@ std::string cUserSessionDriver::CheckProfileUndo(eAction action, const stWorldSt
             known = true;
             return {};
         }
-        if (before.current != after.current)
+        // Another shape, or the copies moved with the shapes (an alignment,
+        // Reset): the driver no longer knows what they hold.
+        if (before.current != after.current || action == eAction::align || action == eAction::reset)
         {
             known = false;
             return {};
