@@ -177,6 +177,9 @@ private:
     bool IsNetworkCurve(const ST_ISectionCurve* curve) const;
     // The pick id under the cursor, -1 for none (the pick record updated).
     std::int32_t ReadPick(POINT point, C3DView* view);
+    // Whether the back buffer holds the network's pick image; an image that
+    // was valid but has been drawn over is drawn again first.
+    bool PickImageInBuffer(C3DView* view);
     void UpdateHover(POINT point, C3DView* view);
     // Presses, drags and drops.
     void PressModify(POINT point, UINT flags, C3DView* view);
@@ -212,6 +215,8 @@ private:
     std::uint8_t planeHover = 0;
     std::uint8_t planeDrag = 0;
     std::uint8_t pickBufferValid = 0;
+    // The renderer's back-buffer stamp the pick image took.
+    std::uint64_t pickImageStamp = 0;
     std::uint32_t clickedPoints = 0;
     std::unique_ptr<ST_ISectionCurve> drawn;
     ST_ISectionCurve* hoveredCurve = nullptr;

@@ -148,14 +148,15 @@ void CUIM_EditNetwork::OnAfterFullRedraw(C3DView* view)
     GLint drawBuffer = GL_BACK;
     glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
     glDrawBuffer(GL_BACK);
+    pickImageStamp = gl->StampBackBuffer();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (GLenum cap : {GL_BLEND, GL_DITHER, GL_LIGHTING, GL_FOG, GL_TEXTURE_2D, GL_LINE_SMOOTH, GL_POINT_SMOOTH})
         glDisable(cap);
-    gl->PushViewTransform();
     if (planePass)
     {
+        gl->PushViewTransform();
         const cPlane& p = plane->GetPlane();
         stPlaneRecord record;
         for (int k = 0; k < 3; ++k)
@@ -175,6 +176,7 @@ void CUIM_EditNetwork::OnAfterFullRedraw(C3DView* view)
         const float origin[3] = {float(p.origin[0]), float(p.origin[1]), float(p.origin[2])};
         const float normal[3] = {float(p.normal[0]), float(p.normal[1]), float(p.normal[2])};
         DrawArrowGL(origin, normal, gl->PixelsToWorld(150));
+        gl->PopViewTransform();
     }
     else
     {
@@ -192,10 +194,10 @@ void CUIM_EditNetwork::OnAfterFullRedraw(C3DView* view)
             }
             collection.curves.push_back(shown);
         }
+        // The drawer applies the view transform itself.
         cGeometriesGLRenderer drawer(gl);
         DrawCurvesWithHandlesIdColoured(&drawer, &collection, false);
     }
-    gl->PopViewTransform();
     glPopAttrib();
     glDrawBuffer(GLenum(drawBuffer));
     glFinish();
@@ -203,10 +205,28 @@ void CUIM_EditNetwork::OnAfterFullRedraw(C3DView* view)
     pickBufferValid = 1;
 }
 
+bool CUIM_EditNetwork::PickImageInBuffer(C3DView* view)
+{
+    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    if (!pickBufferValid || !renderer)
+        return false;
+    // Something else was drawn into the back buffer since (a picker's
+    // image, a face-id pass): the network's image is drawn again, as the
+    // network is now, before it is read.
+    if (renderer->GetBackBufferStamp() != pickImageStamp)
+    {
+        const bool wasCurrent = renderer->MakeCurrent();
+        OnAfterFullRedraw(view);
+        if (!wasCurrent)
+            renderer->RestoreCurrent();
+    }
+    return pickBufferValid && renderer->GetBackBufferStamp() == pickImageStamp;
+}
+
 std::int32_t CUIM_EditNetwork::ReadPick(POINT point, C3DView* view)
 {
     auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
-    if (!gl || !pickBufferValid)
+    if (!gl || !PickImageInBuffer(view))
     {
         pick.pickId = -1;
         pick.hit = 0;

@@ -7,6 +7,7 @@
 #include "network_edit_test_support.h"
 
 #include "core/scene_object.h"
+#include "modes/mode_support.h"
 
 #include <cmath>
 
@@ -199,6 +200,50 @@ TEST_F(NetworkEdit, TheMenuOffersBreakForOneSelectedCurveAndMergeForTwo)
     const_cast<tPolyline<cVertex>*>(a->GetDefiningPoints())->GetVertex(1)->flags |= kNetworkNodeSelected;
     MenuItems(nullptr, &deleteState);
     EXPECT_FALSE(deleteState & MF_GRAYED);
+}
+
+TEST_F(NetworkEdit, InATurnedPannedViewHoverAndPressFindTheCurveAndNodeUnderTheCursor)
+{
+    BuildCross();
+    Command(kCmdNetworkModify);
+    testview::TurnPanAndZoom(view);
+    Paint();
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    for (ST_ISectionCurve* curve : {a, b})
+    {
+        const POINT p = OnCurve(curve, 0.25);
+        ASSERT_TRUE(::PtInRect(&client, p));
+        Move(p);
+        EXPECT_EQ(mode->GetHoveredCurve(), curve);
+    }
+    const P3 node = NodesOf(Network())[0].front();
+    Move(Screen(node));
+    EXPECT_EQ(P3({mode->GetHoveredPoint()[0], mode->GetHoveredPoint()[1], mode->GetHoveredPoint()[2]}), node);
+    Click(OnCurve(b, 0.25));
+    EXPECT_TRUE(b->selected);
+    EXPECT_FALSE(a->selected);
+}
+
+TEST_F(NetworkEdit, APictureDrawnOverThePickImageIsNotReadAsTheNetwork)
+{
+    BuildCross();
+    Command(kCmdNetworkModify);
+    Paint();
+    // A face-id pass (a selection stroke's) leaves triangle ids where the
+    // network's ids were, with no frame drawn since.
+    I3DSceneRenderer* renderer = view->GetRenderer();
+    const bool wasCurrent = renderer->MakeCurrent();
+    ASSERT_TRUE(RenderFaceIdPass(*renderer, *mesh, true));
+    if (!wasCurrent)
+        renderer->RestoreCurrent();
+    const POINT p = OnCurve(b, 0.25);
+    Move(p);
+    EXPECT_EQ(mode->GetHoveredCurve(), b);
+    Down(p);
+    Up(p);
+    EXPECT_TRUE(b->selected);
+    EXPECT_FALSE(a->selected);
 }
 
 TEST_F(NetworkEdit, EscapeDropsTheDrawnCurveThenLeavesAddCurve)
