@@ -415,19 +415,45 @@ CDezazCommand::result DialogViewCommand(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
-// "DialogViewClick <title> fx,fy [fx,fy ...]": the left mouse button in the
-// window's 3D view (its largest child without a control id) at fractions of
-// its width and height: a click at one point, a drag through several.
+// The mouse buttons a script presses in a view, by name.
+struct stMouseButton
+{
+    const wchar_t* name;
+    UINT down, up;
+    WPARAM held;
+};
+constexpr stMouseButton kMouseButtons[] = {{L"left", WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON},
+                                           {L"middle", WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON},
+                                           {L"right", WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON}};
+
+// "DialogViewClick <title> [left|middle|right] fx,fy [fx,fy ...]": a mouse
+// button (the left one unless named) in the window's 3D view (its largest
+// child without a control id) at fractions of its width and height: a click
+// at one point, a drag through several. A menu the click opens takes its
+// answer from a "> Menu <id>" line.
 CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
 {
     std::wstring title, rest;
     std::vector<std::pair<double, double>> at;
+    const stMouseButton* button = &kMouseButtons[0];
     if (SplitTitle(context.Arguments(), title, rest))
     {
         std::wistringstream words(rest);
         std::wstring word;
+        bool first = true;
         while (words >> word)
         {
+            if (first)
+            {
+                first = false;
+                const auto named = std::find_if(std::begin(kMouseButtons), std::end(kMouseButtons),
+                                                [&](const stMouseButton& b) { return word == b.name; });
+                if (named != std::end(kMouseButtons))
+                {
+                    button = named;
+                    continue;
+                }
+            }
             wchar_t* end = nullptr;
             const double x = std::wcstod(word.c_str(), &end);
             if (*end != L',')
@@ -452,10 +478,11 @@ CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
         return MAKELPARAM(x, y);
     };
     ::SendMessageW(view, WM_MOUSEMOVE, 0, lparam(at.front()));
-    ::SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, lparam(at.front()));
+    ::SendMessageW(view, button->down, button->held, lparam(at.front()));
     for (std::size_t i = 1; i < at.size(); ++i)
-        ::SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, lparam(at[i]));
-    ::SendMessageW(view, WM_LBUTTONUP, 0, lparam(at.back()));
+        ::SendMessageW(view, WM_MOUSEMOVE, button->held, lparam(at[i]));
+    ::SendMessageW(view, button->up, 0, lparam(at.back()));
+    mfc::PumpUntilIdle();
     return CDezazCommand::success;
 }
 

@@ -267,10 +267,12 @@ _DialogButton "Measure Fillet" 3078
 _DialogButton "Measure Fillet" 3084
 _DialogButton "Measure Fillet" 2
 _List
-# Segmentation of the scan: Detect at the default sensitivity (the
-# dialog's picture is taken then), then Split into one mesh per region
+# Segmentation of the scan: the sensitivity slider let go at 35, where
+# the flat faces come out whole and the edges with the faces curved more
+# sharply than that stay in the sharp band (the slider's release detects;
+# the dialog's picture is taken then), then Split into one mesh per region
 > Object first
-> Dialog 3076
+> Slider 3073 35
 > Screenshot "$out/screenshots"
 > Dialog 3071
 _vtlSegmentation
@@ -283,6 +285,7 @@ _vtlExtractSubmesh
 _vtlSymmetry
 _Save "$out/machined_part.dzz"
 _Open "$out/machined_part.dzz"
+_List
 _Save "$out/machined_part_reopened.dzz"
 _Screenshot "$out/screenshots"
 SCRIPT
@@ -308,6 +311,9 @@ grep '^The shell was asked' "$out/command_line.txt" | sed 's/^/  /' || true
 # The fillet measured on the boss, beside its true radius.
 grep -o 'text dot "R: [0-9.]*"' "$out/command_line.txt" | head -n1 |
   sed 's/text dot "R: \(.*\)"/run.sh: fillet tool on the boss: R = \1 mm beside the true radius 12 mm (machined_part.txt)/'
+
+# The regions segmentation found, beside the sample's faces.
+python3 "$root/scripts/check_segmentation.py" "$out/command_line.txt"
 
 # Saving what was opened must give the same document.
 cmp "$out/machined_part.dzz" "$out/machined_part_reopened.dzz"

@@ -114,3 +114,18 @@ TEST(DialogTabAndKeyScript, AListRowIsChosenAndItsMenuActsOnIt)
         << run.output;
     EXPECT_NE(run.output.find("1 item:\n  " + first + "\n"), std::string::npos) << run.output;
 }
+
+TEST(DialogTabAndKeyScript, TheRightButtonInTheViewOpensItsMenuWhichTakesTheScriptsAnswer)
+{
+    std::string T;
+    const std::string open = OpenShapesDialog(T);
+    stRun run = RunScript(open + "> Menu 0\n_DialogViewClick " + T + " right 0.5,0.5\n_DialogViewClick " + T +
+                          " middle 0.5,0.5\n");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    // Unanswered, the menu the right button opens is named.
+    run = RunScript(open + "_DialogViewClick " + T + " right 0.5,0.5\n");
+    EXPECT_NE(run.output.find("unexpected popup menu: \"Zoom All"), std::string::npos) << run.output;
+    run = RunScript(open + "_DialogViewClick " + T + " wheel 0.5,0.5\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("needs points written fx,fy"), std::string::npos) << run.output;
+}

@@ -5,9 +5,11 @@
 #include "platform/mfc/win_app.h"
 #include "platform/mfc/wnd.h"
 #include "platform/win32/codepage.h"
+#include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window_snapshot.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cwchar>
@@ -344,6 +346,43 @@ bool QueueScreenshotAnswer(std::wstring folder, std::wstring& error)
     return true;
 }
 
+// "Slider <control id> <position>": the next modal dialog's trackbar is
+// dragged to the position and let go, as a user moves it (the dialog hears
+// the drag, the thumb's position and the end of the scroll); the dialog
+// runs on with the next answer.
+bool QueueSliderAnswer(const std::wstring& text, std::wstring& error)
+{
+    std::wstring idText, positionText, expect;
+    SplitFirstWord(text, idText, positionText);
+    SplitFirstWord(positionText, positionText, expect);
+    long long id = 0, position = 0;
+    if (!ParseInteger(idText, id) || id <= 0 || id > 0xFFFF || !ParseInteger(positionText, position) ||
+        position < INT_MIN || position > INT_MAX)
+    {
+        error = L"a slider answer needs the trackbar's control id and a position";
+        return false;
+    }
+    win32::PromptAnswer answer;
+    answer.kind = win32::kDialogPrompt;
+    answer.expect = expect;
+    answer.act = [id, position](HWND window, const std::wstring& caption) -> INT_PTR {
+        HWND slider = window ? GetDlgItem(window, static_cast<int>(id)) : nullptr;
+        if (!slider)
+        {
+            DezazApp().Print(L"The dialog \"%ls\" has no control %lld to slide.\n", caption.c_str(), id);
+            return 0;
+        }
+        SendMessageW(slider, TBM_SETPOS, TRUE, static_cast<LPARAM>(position));
+        const int at = static_cast<int>(SendMessageW(slider, TBM_GETPOS, 0, 0));
+        for (const WORD code : {SB_THUMBTRACK, SB_THUMBPOSITION, SB_ENDSCROLL})
+            SendMessageW(window, WM_HSCROLL, MAKEWPARAM(code, code == SB_ENDSCROLL ? 0 : at),
+                         reinterpret_cast<LPARAM>(slider));
+        return 0;
+    };
+    win32::QueuePromptAnswer(std::move(answer));
+    return true;
+}
+
 } // namespace
 
 bool QueueScriptAnswer(const std::wstring& text, std::wstring& error)
@@ -352,6 +391,8 @@ bool QueueScriptAnswer(const std::wstring& text, std::wstring& error)
     SplitFirstWord(text, kind, rest);
     if (SameNoCase(kind, L"Screenshot"))
         return QueueScreenshotAnswer(Trim(rest), error);
+    if (SameNoCase(kind, L"Slider"))
+        return QueueSliderAnswer(rest, error);
     std::wstring value, expect;
     SplitFirstWord(rest, value, expect);
     if (SameNoCase(kind, L"Object"))
@@ -388,7 +429,7 @@ bool QueueScriptAnswer(const std::wstring& text, std::wstring& error)
     }
     else
     {
-        error = L"unknown prompt kind (Object, MessageBox, Menu, Dialog or Screenshot)";
+        error = L"unknown prompt kind (Object, MessageBox, Menu, Dialog, Slider or Screenshot)";
         return false;
     }
     win32::QueuePromptAnswer(std::move(answer));
