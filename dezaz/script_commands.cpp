@@ -11,6 +11,7 @@
 #include "platform/host/dezaz_command.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_text_dot.h"
+#include "platform/host/script_view_points.h"
 #include "platform/mfc/win_app.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/input.h"
@@ -486,6 +487,58 @@ CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
     return CDezazCommand::success;
 }
 
+// "DialogSketchClick <title> x,y [x,y ...]": one left click after another
+// in the window's 3D view, each where the point (x, y) of the sketch being
+// edited shows, as a user clicks a profile's points on the Sketch tab.
+CDezazCommand::result DialogSketchClick(const CDezazCommandContext& context)
+{
+    std::wstring title, rest;
+    std::vector<std::pair<double, double>> at;
+    if (SplitTitle(context.Arguments(), title, rest))
+    {
+        std::wistringstream words(rest);
+        std::wstring word;
+        while (words >> word)
+        {
+            wchar_t* end = nullptr;
+            const double x = std::wcstod(word.c_str(), &end);
+            const wchar_t* second = *end == L',' ? end + 1 : nullptr;
+            const double y = second ? std::wcstod(second, &end) : 0.0;
+            if (!second || end == second || *end || !std::isfinite(x) || !std::isfinite(y))
+                return DezazApp().Print(L"DialogSketchClick needs sketch points written x,y.\n"),
+                       CDezazCommand::failure;
+            at.emplace_back(x, y);
+        }
+    }
+    if (at.empty())
+        return DezazApp().Print(L"DialogSketchClick needs a window title and sketch points x,y.\n"),
+               CDezazCommand::failure;
+    HWND view = FindDialogView(title);
+    if (!view)
+        return CDezazCommand::failure;
+    static const UINT planePoint = ::RegisterWindowMessageW(kScriptPlanePointMessage);
+    for (const auto& [x, y] : at)
+    {
+        stScriptPlanePoint request;
+        request.x = x;
+        request.y = y;
+        RECT r{};
+        ::GetClientRect(view, &r);
+        if (!::SendMessageW(view, planePoint, 0, reinterpret_cast<LPARAM>(&request)))
+            return DezazApp().Print(L"The view of \"%ls\" shows no sketch to click on.\n", title.c_str()),
+                   CDezazCommand::failure;
+        if (request.client.x < 0 || request.client.y < 0 || request.client.x >= r.right || request.client.y >= r.bottom)
+            return DezazApp().Print(L"The sketch point %g,%g lies outside the view of \"%ls\".\n", x, y, title.c_str()),
+                   CDezazCommand::failure;
+        const LPARAM where = MAKELPARAM(request.client.x, request.client.y);
+        ::SendMessageW(view, WM_MOUSEMOVE, 0, where);
+        ::SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, where);
+        ::SendMessageW(view, WM_LBUTTONUP, 0, where);
+    }
+    mfc::PumpUntilIdle();
+    return CDezazCommand::success;
+}
+
 // "DialogTab <title> <caption>": clicks the tab of that caption, as a user
 // would, so that the window shows its page.
 CDezazCommand::result DialogTab(const CDezazCommandContext& context)
@@ -610,6 +663,7 @@ void RegisterScriptCommands()
     commands.push_back(std::make_unique<cGeometryCommand>(L"DialogListSelect", GeometryCommandId(12), &DialogListSelect));
     commands.push_back(
         std::make_unique<cGeometryCommand>(L"DialogListRightClick", GeometryCommandId(13), &DialogListRightClick));
+    commands.push_back(std::make_unique<cGeometryCommand>(L"DialogSketchClick", GeometryCommandId(14), &DialogSketchClick));
 }
 
 } // namespace dezaz

@@ -1,11 +1,14 @@
 #include "modes/shapes_view.h"
 
 #include "core/mesh_triangle.h"
+#include "core/section_curve.h"
 #include "core/scene_object.h"
 #include "modes/mode_support.h"
+#include "modes/profile_edit_mode.h"
 #include "modes/shapes_view_owner.h"
 #include "modes/surface_extension_mode.h"
 #include "overlay/view_3d_overlay.h"
+#include "platform/host/script_view_points.h"
 
 #include <array>
 #include <new>
@@ -85,6 +88,20 @@ bool cCPView::StartToolMode(std::uint32_t id, IBase* initial)
         return false;
     SetModeById(id, 0, reinterpret_cast<LPARAM>(initial));
     return GetActiveMode() && GetActiveMode()->GetId() == id;
+}
+
+LRESULT cCPView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static const UINT planePoint = RegisterWindowMessageW(kScriptPlanePointMessage);
+    if (message != planePoint)
+        return cP3DView::WindowProc(message, wParam, lParam);
+    auto* request = reinterpret_cast<stScriptPlanePoint*>(lParam);
+    auto* editor = dynamic_cast<CUIM_EditProfile*>(FindMode(kModeEditProfile));
+    ST_ISectionCurve* sketch = editor ? editor->GetActiveProfile() : nullptr;
+    if (!request || !sketch)
+        return 0;
+    const float local[3] = {static_cast<float>(request->x), static_cast<float>(request->y), 0.0f};
+    return SketchToScreenPoint(this, sketch->frame, local, &request->client) ? 1 : 0;
 }
 
 void cCPView::EndToolMode(std::uint32_t id)

@@ -68,6 +68,9 @@ public:
     void EndToolMode(std::uint32_t id);
 
     UINT GetContextMenuResource() override;
+    // A host script's question where a sketch point shows (while the
+    // profile editor works on a sketch), then everything else as before.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     CWnd* GetOwnerTool() override { return m_ownerWindow; }
     IShapesViewOwner* GetShapesOwner() const { return m_owner; }
 

@@ -6,7 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <sstream>
+#include <vector>
 #include <regex>
 
 namespace
@@ -128,4 +134,53 @@ TEST(DialogTabAndKeyScript, TheRightButtonInTheViewOpensItsMenuWhichTakesTheScri
     run = RunScript(open + "_DialogViewClick " + T + " wheel 0.5,0.5\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find("needs points written fx,fy"), std::string::npos) << run.output;
+}
+
+// The first nine points of the first surface _SurfacePoints prints: one line
+// of its grid.
+std::vector<std::array<double, 3>> FirstGridRow(const std::string& output)
+{
+    std::vector<std::array<double, 3>> row;
+    const std::size_t at = output.find("surface ");
+    std::istringstream points(output.substr(output.find(':', at) + 1));
+    std::string word;
+    while (row.size() < 9 && points >> word)
+    {
+        std::array<double, 3> p{};
+        if (std::sscanf(word.c_str(), "%lf,%lf,%lf", &p[0], &p[1], &p[2]) != 3)
+            break;
+        row.push_back(p);
+    }
+    return row;
+}
+
+TEST(DialogTabAndKeyScript, SketchClicksAtSketchCoordinatesDrawTheProfileTheRevolvedSurfaceTakes)
+{
+    std::string T;
+    const std::string open = OpenShapesDialog(T);
+    // Without a sketch on the screen there is nothing to aim at.
+    stRun run = RunScript(open + "_DialogSketchClick " + T + " 0,0\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("shows no sketch to click on"), std::string::npos) << run.output;
+
+    // The knob revolved, then a straight profile parallel to its axis drawn
+    // with the line tool by two clicks at sketch coordinates: the created
+    // surface runs straight along its profile (the automatic one is an arc).
+    const std::string knob = "_DialogViewCommand " + T + " 32791\n_DialogViewClick " + T +
+                             " 0.757,0.433 0.791,0.433 0.791,0.45 0.757,0.45 0.757,0.468 0.791,0.468\n"
+                             "_DialogCombo " + T + " 3022 Revolved\n_DialogTab " + T + " Sketch\n";
+    run = RunScript(open + knob + "_DialogViewCommand " + T + " 32821\n_DialogSketchClick " + T +
+                    " 6,-4 6,4\n_DialogTab " + T + " Shape\n_DialogButton " + T + " 3\n_SurfacePoints\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<std::array<double, 3>> row = FirstGridRow(run.output);
+    ASSERT_EQ(row.size(), 9u) << run.output;
+    double straightness = 0.0;
+    for (std::size_t i = 1; i + 1 < row.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            straightness = std::max(straightness, std::fabs(row[i][k] - (row[0][k] + (row[8][k] - row[0][k]) * i / 8.0)));
+    EXPECT_LT(straightness, 1e-4);
+    // Outside the view a point cannot be clicked.
+    run = RunScript(open + knob + "_DialogSketchClick " + T + " 100000,0\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("lies outside the view"), std::string::npos) << run.output;
 }
