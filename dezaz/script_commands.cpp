@@ -489,25 +489,39 @@ CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
 
 // "DialogSketchClick <title> x,y [x,y ...]": one left click after another
 // in the window's 3D view, each where the point (x, y) of the sketch being
-// edited shows, as a user clicks a profile's points on the Sketch tab.
+// edited shows, as a user clicks a profile's points on the Sketch tab. A
+// point written x,y,z is one of the scan, taken straight onto the sketch's
+// plane (where a user reads it off the scan's outline).
 CDezazCommand::result DialogSketchClick(const CDezazCommandContext& context)
 {
     std::wstring title, rest;
-    std::vector<std::pair<double, double>> at;
+    std::vector<stScriptPlanePoint> at;
     if (SplitTitle(context.Arguments(), title, rest))
     {
         std::wistringstream words(rest);
         std::wstring word;
         while (words >> word)
         {
+            stScriptPlanePoint point;
+            double* coordinates[3] = {&point.x, &point.y, &point.z};
+            const wchar_t* from = word.c_str();
             wchar_t* end = nullptr;
-            const double x = std::wcstod(word.c_str(), &end);
-            const wchar_t* second = *end == L',' ? end + 1 : nullptr;
-            const double y = second ? std::wcstod(second, &end) : 0.0;
-            if (!second || end == second || *end || !std::isfinite(x) || !std::isfinite(y))
-                return DezazApp().Print(L"DialogSketchClick needs sketch points written x,y.\n"),
+            int count = 0;
+            bool written = true;
+            while (written && count < 3)
+            {
+                *coordinates[count] = std::wcstod(from, &end);
+                written = end != from && std::isfinite(*coordinates[count]);
+                ++count;
+                if (!written || *end != L',')
+                    break;
+                from = end + 1;
+            }
+            if (!written || *end || count < 2)
+                return DezazApp().Print(L"DialogSketchClick needs sketch points written x,y (or scan points x,y,z).\n"),
                        CDezazCommand::failure;
-            at.emplace_back(x, y);
+            point.world = count == 3;
+            at.push_back(point);
         }
     }
     if (at.empty())
@@ -517,19 +531,23 @@ CDezazCommand::result DialogSketchClick(const CDezazCommandContext& context)
     if (!view)
         return CDezazCommand::failure;
     static const UINT planePoint = ::RegisterWindowMessageW(kScriptPlanePointMessage);
-    for (const auto& [x, y] : at)
+    for (stScriptPlanePoint& request : at)
     {
-        stScriptPlanePoint request;
-        request.x = x;
-        request.y = y;
         RECT r{};
         ::GetClientRect(view, &r);
         if (!::SendMessageW(view, planePoint, 0, reinterpret_cast<LPARAM>(&request)))
             return DezazApp().Print(L"The view of \"%ls\" shows no sketch to click on.\n", title.c_str()),
                    CDezazCommand::failure;
         if (request.client.x < 0 || request.client.y < 0 || request.client.x >= r.right || request.client.y >= r.bottom)
-            return DezazApp().Print(L"The sketch point %g,%g lies outside the view of \"%ls\".\n", x, y, title.c_str()),
-                   CDezazCommand::failure;
+        {
+            if (request.world)
+                DezazApp().Print(L"The scan point %g,%g,%g lies outside the view of \"%ls\".\n", request.x, request.y,
+                                 request.z, title.c_str());
+            else
+                DezazApp().Print(L"The sketch point %g,%g lies outside the view of \"%ls\".\n", request.x, request.y,
+                                 title.c_str());
+            return CDezazCommand::failure;
+        }
         const LPARAM where = MAKELPARAM(request.client.x, request.client.y);
         ::SendMessageW(view, WM_MOUSEMOVE, 0, where);
         ::SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, where);

@@ -100,8 +100,15 @@ LRESULT cCPView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     ST_ISectionCurve* sketch = editor ? editor->GetActiveProfile() : nullptr;
     if (!request || !sketch)
         return 0;
-    const float local[3] = {static_cast<float>(request->x), static_cast<float>(request->y), 0.0f};
-    return SketchToScreenPoint(this, sketch->frame, local, &request->client) ? 1 : 0;
+    const double* f = sketch->frame;
+    float local[3] = {static_cast<float>(request->x), static_cast<float>(request->y), 0.0f};
+    if (request->world)
+    {
+        const double d[3] = {request->x - f[3], request->y - f[7], request->z - f[11]};
+        for (int c = 0; c < 2; ++c)
+            local[c] = static_cast<float>(f[c] * d[0] + f[4 + c] * d[1] + f[8 + c] * d[2]);
+    }
+    return SketchToScreenPoint(this, f, local, &request->client) ? 1 : 0;
 }
 
 void cCPView::EndToolMode(std::uint32_t id)

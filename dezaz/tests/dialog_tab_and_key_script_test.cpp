@@ -183,4 +183,41 @@ TEST(DialogTabAndKeyScript, SketchClicksAtSketchCoordinatesDrawTheProfileTheRevo
     run = RunScript(open + knob + "_DialogSketchClick " + T + " 100000,0\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find("lies outside the view"), std::string::npos) << run.output;
+    run = RunScript(open + knob + "_DialogSketchClick " + T + " 1,2,3,4\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("needs sketch points written x,y"), std::string::npos) << run.output;
+}
+
+TEST(DialogTabAndKeyScript, SketchClicksAtScanPointsLandWhereThosePointsLieInTheSketchPlane)
+{
+    std::string T;
+    const std::string open = OpenShapesDialog(T);
+    // The knob's wall painted as the main job paints it; two points of the
+    // scan 6 from its axis (x 105, y 30), on the side the front view shows,
+    // drawn as a line with snapping off: the knob's surface keeps that
+    // radius between their heights, within a pixel of the view.
+    const std::string knob = "_DialogButton " + T + " 3060\n_DialogButton " + T + " 3040\n_DialogViewCommand " + T +
+                             " 32791\n_DialogViewClick " + T +
+                             " 0.757,0.433 0.791,0.433 0.791,0.45 0.757,0.45 0.757,0.468 0.791,0.468\n"
+                             "_DialogCombo " + T + " 3022 Revolved\n_DialogTab " + T + " Sketch\n";
+    const stRun run = RunScript(open + knob + "_DialogButton " + T + " 3095\n_DialogViewCommand " + T +
+                                " 32821\n_DialogSketchClick " + T +
+                                " 111,30,22 111,30,30\n_DialogTab " + T + " Shape\n_DialogButton " + T +
+                                " 3\n_SurfacePoints\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::istringstream points(run.output.substr(run.output.find(':', run.output.find("surface ")) + 1));
+    double lowest = 1e9, highest = -1e9, farthest = 0.0;
+    std::string word;
+    int count = 0;
+    for (std::array<double, 3> p{}; points >> word && std::sscanf(word.c_str(), "%lf,%lf,%lf", &p[0], &p[1], &p[2]) == 3;
+         ++count)
+    {
+        lowest = std::min(lowest, p[2]);
+        highest = std::max(highest, p[2]);
+        farthest = std::max(farthest, std::fabs(std::hypot(p[0] - 105.0, p[1] - 30.0) - 6.0));
+    }
+    ASSERT_EQ(count, 81) << run.output;
+    EXPECT_LT(farthest, 0.3);
+    EXPECT_NEAR(lowest, 22.0, 0.3);
+    EXPECT_NEAR(highest, 30.0, 0.3);
 }

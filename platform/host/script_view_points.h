@@ -2,7 +2,9 @@
 // the user draw on a plane of its own (a sketch) answers this registered
 // message while it does: lParam points to the request, whose plane point
 // (in that plane's own coordinates) it turns into the client pixel where
-// the point shows. The answer is nonzero when it did.
+// the point shows. A request marked `world` gives a point of the scene
+// instead (x, y, z), which the view first takes straight onto the plane,
+// along its normal. The answer is nonzero when it did.
 #pragma once
 
 #include "platform/win32/types.h"
@@ -11,6 +13,7 @@ inline constexpr const wchar_t* kScriptPlanePointMessage = L"DezazScript_PlanePo
 
 struct stScriptPlanePoint
 {
-    double x = 0.0, y = 0.0;
+    double x = 0.0, y = 0.0, z = 0.0;
+    bool world = false;
     POINT client{0, 0};
 };
