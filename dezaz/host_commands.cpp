@@ -16,9 +16,11 @@
 #include "platform/win32/window_snapshot.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cwctype>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <vector>
 
 namespace dezaz
@@ -192,6 +194,64 @@ CDezazCommand::result SelNone(const CDezazCommandContext& context)
     if (RefusesArguments(context, L"SelNone"))
         return CDezazCommand::failure;
     context.Document().UnselectAll();
+    return CDezazCommand::success;
+}
+
+// "SelMeshAt x,y,z [x,y,z ...]": for each point, the visible mesh with a
+// vertex nearest to it is selected, as a click on the scan there picks the
+// mesh it lands on; a point with no mesh vertex within 1 unit picks nothing
+// and fails the command, so a script never goes on with a wrong selection.
+CDezazCommand::result SelMeshAt(const CDezazCommandContext& context)
+{
+    constexpr double kReach = 1.0;
+    std::vector<ON_3dPoint> points;
+    std::wistringstream words(Unquote(context.Arguments()));
+    for (std::wstring word; words >> word;)
+    {
+        double xyz[3];
+        const wchar_t* from = word.c_str();
+        wchar_t* end = nullptr;
+        for (int i = 0; i < 3; ++i)
+        {
+            xyz[i] = std::wcstod(from, &end);
+            if (end == from || !std::isfinite(xyz[i]) || *end != (i < 2 ? L',' : L'\0'))
+                return NeedsArgument(L"SelMeshAt needs points written x,y,z.");
+            from = end + 1;
+        }
+        points.emplace_back(xyz[0], xyz[1], xyz[2]);
+    }
+    if (points.empty())
+        return NeedsArgument(L"SelMeshAt needs points written x,y,z.");
+    std::vector<const CDezazObject*> chosen;
+    for (const ON_3dPoint& point : points)
+    {
+        const CDezazObject* nearest = nullptr;
+        double best = kReach;
+        for (const CDezazObject* object : context.Document().Objects())
+        {
+            const auto* mesh = object->ObjectType() == DezazObjectType::mesh && object->IsVisible()
+                                   ? static_cast<const CDezazMeshObject*>(object)->Mesh()
+                                   : nullptr;
+            for (int v = 0; mesh && v < mesh->VertexCount(); ++v)
+            {
+                const ON_3fPoint& p = mesh->m_V[v];
+                const double d = point.DistanceTo(ON_3dPoint(p.x, p.y, p.z));
+                if (d <= best)
+                    best = d, nearest = object;
+            }
+        }
+        if (!nearest)
+            return DezazApp().Print(L"No mesh passes within %g of %g,%g,%g.\n", kReach, point.x, point.y, point.z),
+                   CDezazCommand::failure;
+        chosen.push_back(nearest);
+    }
+    // The document hands out its objects read-only; selecting is what
+    // the command is for.
+    for (const CDezazObject* object : chosen)
+        const_cast<CDezazObject*>(object)->Select(true);
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    DezazApp().Print(L"%ls selected.\n", Objects(static_cast<long long>(chosen.size())).c_str());
     return CDezazCommand::success;
 }
 
@@ -418,6 +478,7 @@ void RegisterHostCommands()
     commands.push_back(std::make_unique<cHostCommand>(L"Menu", HostCommandId(9), &Menu));
     commands.push_back(std::make_unique<cHostCommand>(L"DockBarButton", HostCommandId(10), &DockBarButton));
     commands.push_back(std::make_unique<cHostCommand>(L"DialogButton", HostCommandId(11), &DialogButton));
+    commands.push_back(std::make_unique<cHostCommand>(L"SelMeshAt", HostCommandId(12), &SelMeshAt));
     RegisterScriptCommands();
 }
 

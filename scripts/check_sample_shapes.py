@@ -99,8 +99,15 @@ def measure_upright_cylinder(points, centre, radius, z_range, what):
     axis = a if abs(a[2]) > abs(b[2]) else b
     zs = [p[2] for p in points]
     deviation = max(abs(r - radius) for r in inside)
-    fitted = "radius %.4f (%.4f..%.4f), axis (%.5f, %.5f, %.5f), z %.2f..%.2f" % (
-        sum(inside) / len(inside), min(inside), max(inside), *axis, min(zs), max(zs))
+    # Where the axis passes: the least-squares circle through the points
+    # seen along it.
+    rows = [(2 * p[0], 2 * p[1], 1.0) for p in points]
+    rhs = [p[0] ** 2 + p[1] ** 2 for p in points]
+    circle = solve([[sum(r[i] * r[j] for r in rows) for j in range(3)] for i in range(3)],
+                   [sum(r[i] * b for r, b in zip(rows, rhs)) for i in range(3)])
+    through = " through (%.4f, %.4f)" % tuple(circle[:2]) if circle else ""
+    fitted = "radius %.4f (%.4f..%.4f), axis (%.5f, %.5f, %.5f)%s, z %.2f..%.2f" % (
+        sum(inside) / len(inside), min(inside), max(inside), *axis, through, min(zs), max(zs))
     truth = "radius %g, axis (0, 0, 1) through (%g, %g), z %g..%g" % (radius, *centre, *z_range)
     return fitted, truth, deviation
 

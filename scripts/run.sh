@@ -14,9 +14,11 @@
 # brep. Each created surface is measured against the sample's true shape
 # (its dimensions are written beside the scan) and the run fails when one
 # deviates by more than ten times the scan's noise. Screenshots of the
-# dialog after each step go to screenshots/. Then every other command of
-# the plug-in runs once (the tools, a tapered extrusion of a drawn curve, a
-# quick trim of a drawn sheet, help and about), the document is saved,
+# dialog after each step go to screenshots/. The "Primitives" panel fits a
+# cylinder through the boss's regions that segmentation split off, measured
+# the same way. Then every other command of the plug-in runs once (the
+# tools, a tapered extrusion of a drawn curve, a quick trim of a drawn
+# sheet, help and about), the document is saved,
 # reopened and saved again. What each command did is listed at the end.
 # Everything lands in one output folder, named at the end.
 #
@@ -242,17 +244,36 @@ network_curves=$(grep -c '^  [0-9]* curve,' "$out/curve_network.txt" || true)
 echo "run.sh: the network's curves in the document: $network_curves (two drawn)"
 (( network_curves == 2 )) || { echo "run.sh: the curve network did not reach the document" >&2; exit 1; }
 
-cat >"$out/main_job.script" <<SCRIPT
-# The sample scan into a host mesh
+# The primitive panel of the "Primitives" dock bar, in a process of its
+# own, as a user fits the boss there: segmentation at a sensitivity of 55,
+# where the boss's wall comes out as regions of its own, splits the scan;
+# the meshes under clicks on the wall (at mid-height, at three sides) are
+# selected, and the panel fits a cylinder through their vertices, shown
+# docked with its white preview, then created on the layer "vtl Surfaces"
+# with its axis line.
+cat >"$out/primitive_panel.script" <<SCRIPT
 _Import "$sample"
-_SelAll
-# The primitive panel of the "Primitives" dock bar: a cylinder through the
-# selected scan, shown docked with its white preview, then created on the
-# layer "vtl Surfaces" with its axis line, and listed
+_SelNone
+> Object first
+> Slider 3073 55
+> Dialog 3071
+_vtlSegmentation
+_SelMeshAt 32,30,27.5 20,42,27.5 8,30,27.5
 _DockBarButton Primitives 3003
 _Screenshot "$out/screenshots/primitives"
 _DockBarButton Primitives 1
 _List
+_SurfacePoints
+SCRIPT
+echo "run.sh: the primitive panel's cylinder through the boss's regions (a fourth host process)"
+"${host[@]}" --script "$out/primitive_panel.script" >"$out/primitive_panel.txt"
+grep -v '^surface ' "$out/primitive_panel.txt"
+python3 "$root/scripts/check_sample_shapes.py" "$out/primitive_panel.txt" "$out/machined_part.txt" cylinder
+
+cat >"$out/main_job.script" <<SCRIPT
+# The sample scan into a host mesh
+_Import "$sample"
+_SelAll
 # The shapes dialog on the selected mesh, which goes to a layer of its own
 > MessageBox Yes For the best results
 _vtlShapes
