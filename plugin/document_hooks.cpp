@@ -2,6 +2,7 @@
 
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
+#include "shapes/byte_counting_archive.h"
 #include "shapes/entities_history.h"
 
 #include <algorithm>
@@ -59,29 +60,6 @@ bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc)
 namespace
 {
 
-// An archive that keeps nothing and only counts what is written.
-class cByteCounter : public ON_BinaryArchive
-{
-public:
-    cByteCounter() : ON_BinaryArchive(Mode::write) {}
-
-protected:
-    bool Internal_Read(std::size_t, void*) override { return false; }
-    bool Internal_Write(std::size_t count, const void*) override
-    {
-        m_end = std::max(m_end, CurrentPosition() + count);
-        return true;
-    }
-    bool Internal_Seek(std::uint64_t) override { return true; }
-    std::uint64_t EndOffset() const override { return m_end; }
-
-public:
-    std::uint64_t Written() const { return m_end; }
-
-private:
-    std::uint64_t m_end = 0;
-};
-
 } // namespace
 
 bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options)
@@ -111,7 +89,7 @@ bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, 
     // growing as it goes does not hold it twice while it moves.
     const ON_UUID* moved = data.moved ? &data.movedHost : nullptr;
     const double* toHost = data.moved ? data.toHost : nullptr;
-    cByteCounter counter;
+    cByteCountingArchive counter;
     if (counter.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor) && data.history->Write(counter, moved, toHost))
         archive.ReserveForWrite(static_cast<std::size_t>(counter.Written()));
     if (!archive.Write3dmChunkVersion(kPlugInChunkMajor, kPlugInChunkMinor))

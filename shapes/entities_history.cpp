@@ -198,21 +198,20 @@ bool CObjectSurfaces::Write(ON_BinaryArchive& archive) const
 {
     if (m_sessions.size() > static_cast<std::size_t>(INT_MAX))
         return false;
-    // Each session is written aside first: no length frames a session, so
-    // one whose record fails must be left out whole, and the others, and
-    // every other object's sessions, still reach the document.
-    std::vector<std::uint8_t> sessions;
-    int written = 0;
+    // No length frames a session, so one whose record fails must be left
+    // out whole, and the others, and every other object's sessions, still
+    // reach the document: each is tried first where nothing is kept (a big
+    // scan's sessions are not held in memory once more on their way).
+    std::vector<CSessionSurface*> writable;
     for (const auto& session : m_sessions)
-    {
-        ON_MemoryArchive aside;
-        if (!session->Write(aside))
-            continue;
-        sessions.insert(sessions.end(), aside.Buffer().begin(), aside.Buffer().end());
-        ++written;
-    }
-    return archive.WriteUuid(m_hostId) && archive.WriteInt(written) &&
-           (sessions.empty() || archive.WriteByte(sessions.size(), sessions.data()));
+        if (session->CanWrite())
+            writable.push_back(session.get());
+    if (!archive.WriteUuid(m_hostId) || !archive.WriteInt(static_cast<int>(writable.size())))
+        return false;
+    for (CSessionSurface* session : writable)
+        if (!session->Write(archive))
+            return false;
+    return true;
 }
 
 bool CObjectSurfaces::WriteMoved(ON_BinaryArchive& archive, const double toHost[12]) const

@@ -5,6 +5,7 @@
 #include "core/triangle_colour_property.h"
 #include "overlay/prop_tree_item.h"
 #include "platform/mfc/controls.h"
+#include "shapes/byte_counting_archive.h"
 #include "shapes/dezaz_bin_stream.h"
 #include "shapes/entities_history.h"
 #include "shapes/extracted_record.h"
@@ -450,6 +451,15 @@ bool CSessionSurface::WriteObjectRecord(IBinStream& stream)
 bool CSessionSurface::ReadObjectRecord(IBinStream& stream, std::uint32_t)
 {
     return m_sceneObject != nullptr && m_sceneObject->Read(&stream, nullptr);
+}
+
+bool CSessionSurface::CanWrite()
+{
+    if (m_region.GetVertexCount() > static_cast<std::uint32_t>(INT_MAX))
+        return false;
+    cByteCountingArchive counter;
+    CDezazBinStream stream(&counter);
+    return WriteObjectRecord(stream);
 }
 
 bool CSessionSurface::Write(ON_BinaryArchive& archive)

@@ -76,6 +76,9 @@ public:
     // The session's record: class id, name, region points, then the scene
     // object's record. False at the first failed write.
     virtual bool Write(ON_BinaryArchive& archive);
+    // Whether Write succeeds on an archive that takes every byte: the
+    // region fits its count and the scene object writes its record.
+    bool CanWrite();
     // Reads what Write wrote (the class id already read by the owner); the
     // history's chunk version chooses the version handed to the scene
     // object's reader. A shape read from a document keeps its values: the
