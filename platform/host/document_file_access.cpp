@@ -219,6 +219,33 @@ bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_
 bool WriteFileAtomically(const std::wstring& path, const std::vector<stByteSpan>& pieces, std::wstring& error,
                          const FileProgress& progress)
 {
+    cAtomicFileWriter file(progress);
+    if (!file.Begin(path, error))
+        return false;
+    std::uint64_t total = 0;
+    for (const stByteSpan& piece : pieces)
+        total += piece.size;
+    file.ExpectSize(total);
+    for (const stByteSpan& piece : pieces)
+        if (!file.Append(piece.bytes, piece.size))
+            break;
+    return file.Commit(error);
+}
+
+cAtomicFileWriter::cAtomicFileWriter(const FileProgress& progress) : m_progress(progress) {}
+
+cAtomicFileWriter::~cAtomicFileWriter()
+{
+    if (m_fd >= 0)
+    {
+        ::close(m_fd);
+        std::remove(m_temp.c_str());
+    }
+}
+
+bool cAtomicFileWriter::Begin(const std::wstring& path, std::wstring& error)
+{
+    m_path = path;
     std::filesystem::path target;
     if (!FinalTarget(std::filesystem::path(win32::WideToUtf8(path)), target, error))
     {
@@ -230,60 +257,141 @@ bool WriteFileAtomically(const std::wstring& path, const std::vector<stByteSpan>
     struct stat existing
     {
     };
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode))
+    m_exists = ::stat(target.c_str(), &existing) == 0;
+    if (m_exists && !S_ISREG(existing.st_mode))
     {
         error = L"Cannot save \"" + path + L"\": it is not a regular file.";
         return false;
     }
-    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    if (m_exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
     {
         error = L"Cannot save \"" + path + L"\": " + SystemError() + L" (the file may not be written).";
         return false;
     }
+    m_mode = existing.st_mode & 07777;
+    m_uid = existing.st_uid;
+    m_gid = existing.st_gid;
+    m_target = target.string();
     std::filesystem::path folder = target.parent_path();
-    if (folder.empty())
-        folder = ".";
+    m_folder = folder.empty() ? std::string(".") : folder.string();
     // A short name of its own, so that a target whose name is as long as a
     // name may be still has room for its temporary file beside it.
-    std::string temp = (folder / ".dezaz-save-XXXXXX").string();
-    cFileDescriptor fd(::mkstemp(temp.data()));
-    if (fd.Get() < 0)
+    m_temp = (std::filesystem::path(m_folder) / ".dezaz-save-XXXXXX").string();
+    m_fd = ::mkstemp(m_temp.data());
+    if (m_fd < 0)
     {
         error = L"Cannot write in the folder of \"" + path + L"\": " + SystemError();
         return false;
     }
-    std::uint64_t total = 0;
-    for (const stByteSpan& piece : pieces)
-        total += piece.size;
-    cProgressSteps steps(total, progress);
-    steps.Start();
-    bool ok = true;
-    for (const stByteSpan& piece : pieces)
+    return true;
+}
+
+bool cAtomicFileWriter::Fail(const std::wstring& what)
+{
+    if (!m_failed)
+        m_error = what + L" \"" + m_path + L"\": " + SystemError();
+    m_failed = true;
+    return false;
+}
+
+bool cAtomicFileWriter::Append(const std::uint8_t* bytes, std::size_t size)
+{
+    if (m_failed || m_fd < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < size)
     {
-        std::size_t done = 0;
-        while (ok && done < piece.size)
-        {
-            const ssize_t n = ::write(fd.Get(), piece.bytes + done, std::min(piece.size - done, kTransferSlice));
-            if (n < 0 && errno == EINTR)
-                continue;
-            ok = n > 0;
-            if (ok)
-            {
-                done += static_cast<std::size_t>(n);
-                steps.Moved(static_cast<std::uint64_t>(n));
-            }
-        }
+        const ssize_t n = ::write(m_fd, bytes + done, std::min(size - done, kTransferSlice));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(L"Cannot write");
+        done += static_cast<std::size_t>(n);
+        m_size += static_cast<std::uint64_t>(n);
+        ReportProgress();
     }
+    return true;
+}
+
+bool cAtomicFileWriter::Overwrite(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size)
+{
+    if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset)
+        return false;
+    std::size_t done = 0;
+    while (done < size)
+    {
+        const ssize_t n = ::pwrite(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(L"Cannot write");
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool cAtomicFileWriter::ReadBack(std::uint64_t offset, std::uint8_t* bytes, std::size_t size)
+{
+    if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset)
+        return false;
+    std::size_t done = 0;
+    while (done < size)
+    {
+        const ssize_t n = ::pread(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(L"Cannot read back");
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool cAtomicFileWriter::CutTo(std::uint64_t size)
+{
+    if (m_failed || m_fd < 0 || size > m_size)
+        return false;
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0 || ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) < 0)
+        return Fail(L"Cannot write");
+    m_size = size;
+    return true;
+}
+
+void cAtomicFileWriter::ExpectSize(std::uint64_t total)
+{
+    m_expected = total;
+    ReportProgress();
+}
+
+void cAtomicFileWriter::ReportProgress()
+{
+    if (!m_progress || m_expected < kProgressByteCount)
+        return;
+    if (m_reported < 0)
+        m_progress(0), m_reported = 0;
+    const int tenths = static_cast<int>(std::min<std::uint64_t>(10 * m_size / m_expected, 10));
+    // The last tenth comes when the file is whole.
+    while (m_reported < std::min(tenths, 9))
+        m_progress(10 * ++m_reported);
+}
+
+bool cAtomicFileWriter::Commit(std::wstring& error)
+{
+    if (m_fd < 0)
+    {
+        error = L"Cannot write \"" + m_path + L"\".";
+        return false;
+    }
+    bool ok = !m_failed;
     if (ok)
     {
         mode_t mode = 0;
-        if (exists)
+        if (m_exists)
         {
-            mode = existing.st_mode & 07777;
+            mode = static_cast<mode_t>(m_mode);
             // Where the owner or group cannot be kept, nobody else gains
             // access through the new file's own group.
-            if (::fchown(fd.Get(), existing.st_uid, existing.st_gid) != 0)
+            if (::fchown(m_fd, static_cast<uid_t>(m_uid), static_cast<gid_t>(m_gid)) != 0)
                 mode = (mode & ~static_cast<mode_t>(S_IRWXG)) | ((mode & S_IRWXO) << 3);
         }
         else
@@ -293,28 +401,25 @@ bool WriteFileAtomically(const std::wstring& path, const std::vector<stByteSpan>
             ::umask(mask);
             mode = 0666 & ~mask;
         }
-        ok = ::fchmod(fd.Get(), mode) == 0;
+        ok = (::fchmod(m_fd, mode) == 0 && ::fsync(m_fd) == 0) || Fail(L"Cannot write");
     }
-    ok = ok && ::fsync(fd.Get()) == 0;
-    if (!ok)
-        error = L"Cannot write \"" + path + L"\": " + SystemError();
-    if (!fd.Close() && ok)
-    {
-        ok = false;
-        error = L"Cannot write \"" + path + L"\": " + SystemError();
-    }
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0)
-    {
-        ok = false;
-        error = L"Cannot replace \"" + path + L"\": " + SystemError();
-    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && ok)
+        ok = Fail(L"Cannot write");
+    if (ok && std::rename(m_temp.c_str(), m_target.c_str()) != 0)
+        ok = Fail(L"Cannot replace");
     if (!ok)
     {
-        std::remove(temp.c_str());
+        std::remove(m_temp.c_str());
+        error = m_error;
         return false;
     }
+    if (m_progress && m_expected >= kProgressByteCount)
+        while (m_reported < 10)
+            m_progress(10 * ++m_reported);
     // The rename itself reaches the disk with its folder.
-    cFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    cFileDescriptor dir(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0)
         ::fsync(dir.Get());
     return true;

@@ -40,4 +40,55 @@ bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_
 bool WriteFileAtomically(const std::wstring& path, const std::vector<stByteSpan>& pieces, std::wstring& error,
                          const FileProgress& progress = {});
 
+// A file written as it is made, through the same flushed temporary file:
+// bytes are appended, a placeholder written earlier may be filled in, a
+// part that turns out unwanted cut off again. Nothing replaces the target
+// before Commit; a writer destroyed uncommitted removes its temporary file.
+// After a failed transfer every further one fails, and Error says why.
+class cAtomicFileWriter
+{
+public:
+    explicit cAtomicFileWriter(const FileProgress& progress = {});
+    cAtomicFileWriter(const cAtomicFileWriter&) = delete;
+    cAtomicFileWriter& operator=(const cAtomicFileWriter&) = delete;
+    ~cAtomicFileWriter();
+
+    // Checks the target as a save must (a regular file the user may write,
+    // links followed) and opens the temporary file beside it.
+    bool Begin(const std::wstring& path, std::wstring& error);
+    bool Append(const std::uint8_t* bytes, std::size_t size);
+    // Rewrites bytes already appended.
+    bool Overwrite(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
+    bool ReadBack(std::uint64_t offset, std::uint8_t* bytes, std::size_t size);
+    // Drops everything from `size` on.
+    bool CutTo(std::uint64_t size);
+    std::uint64_t Size() const { return m_size; }
+    bool Failed() const { return m_failed; }
+    const std::wstring& Error() const { return m_error; }
+    // How large the file is expected to grow: progress is reported in
+    // tenths of it once it reaches kProgressByteCount (100 comes at Commit).
+    void ExpectSize(std::uint64_t total);
+    bool Commit(std::wstring& error);
+
+private:
+    bool Fail(const std::wstring& what);
+    void ReportProgress();
+
+    std::wstring m_path;
+    std::string m_target;
+    std::string m_temp;
+    std::string m_folder;
+    int m_fd = -1;
+    bool m_exists = false;
+    unsigned m_mode = 0;
+    unsigned m_uid = 0;
+    unsigned m_gid = 0;
+    std::uint64_t m_size = 0;
+    bool m_failed = false;
+    std::wstring m_error;
+    FileProgress m_progress;
+    std::uint64_t m_expected = 0;
+    int m_reported = -1;
+};
+
 } // namespace dezaz

@@ -238,12 +238,65 @@ std::uint32_t Crc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::s
     return c ^ 0xFFFFFFFFu;
 }
 
-bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks,
-                          std::vector<std::vector<std::uint8_t>>& owned, std::vector<stByteSpan>& pieces,
-                          std::wstring& error)
+namespace
 {
-    owned.clear();
-    pieces.clear();
+
+// The CRC register after `length` zero bytes, as a matrix over GF(2) applied
+// to the register's bits (columns are the images of single bits).
+using tGf2Matrix = std::array<std::uint32_t, 32>;
+
+std::uint32_t Gf2Times(const tGf2Matrix& m, std::uint32_t v)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; v; v >>= 1, ++i)
+        if (v & 1)
+            sum ^= m[i];
+    return sum;
+}
+
+tGf2Matrix Gf2Square(const tGf2Matrix& m)
+{
+    tGf2Matrix square{};
+    for (std::size_t i = 0; i < 32; ++i)
+        square[i] = Gf2Times(m, m[i]);
+    return square;
+}
+
+} // namespace
+
+std::uint32_t Crc32Combine(std::uint32_t crc_a, std::uint32_t crc_b, std::uint64_t length_b)
+{
+    if (length_b == 0)
+        return crc_a;
+    // The operator of one zero bit, squared to two and to four bits; the
+    // loop squares on to one byte, two, four... and applies the powers of
+    // two that make up the length.
+    tGf2Matrix odd{};
+    odd[0] = 0xEDB88320u;
+    for (std::size_t i = 1; i < 32; ++i)
+        odd[i] = std::uint32_t{1} << (i - 1);
+    tGf2Matrix even = Gf2Square(odd); // two zero bits
+    odd = Gf2Square(even);            // four
+    // crc_a moved past length_b zero bytes, then the bytes of b added.
+    std::uint32_t a = crc_a;
+    do
+    {
+        even = Gf2Square(odd);
+        if (length_b & 1)
+            a = Gf2Times(even, a);
+        length_b >>= 1;
+        if (!length_b)
+            break;
+        odd = Gf2Square(even);
+        if (length_b & 1)
+            a = Gf2Times(odd, a);
+        length_b >>= 1;
+    } while (length_b);
+    return a ^ crc_b;
+}
+
+bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::uint8_t>& out, std::wstring& error)
+{
     ON_MemoryArchive file;
     bool ok = file.WriteByte(sizeof kDocumentMagic, kDocumentMagic) && file.WriteInt(kDocumentFormatVersion);
 
@@ -280,6 +333,50 @@ bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChu
         error = L"The document could not be encoded.";
         return false;
     }
+    out = file.ReleaseBuffer();
+    return true;
+}
+
+std::array<std::uint8_t, kPlugInSectionHeaderBytes> PlugInSectionHeader(const ON_UUID& plugin_id,
+                                                                        std::uint64_t chunk_bytes)
+{
+    ON_MemoryArchive header;
+    constexpr std::uint64_t kUuidBytes = 16;
+    header.WriteInt(kPlugInSection);
+    header.WriteSize(static_cast<std::size_t>(kUuidBytes + chunk_bytes));
+    header.WriteUuid(plugin_id);
+    std::array<std::uint8_t, kPlugInSectionHeaderBytes> bytes{};
+    std::memcpy(bytes.data(), header.Buffer().data(), bytes.size());
+    return bytes;
+}
+
+std::array<std::uint8_t, kEndSectionBytes> EndSection()
+{
+    ON_MemoryArchive end;
+    end.WriteInt(kEndSection);
+    end.WriteSize(0);
+    std::array<std::uint8_t, kEndSectionBytes> bytes{};
+    std::memcpy(bytes.data(), end.Buffer().data(), bytes.size());
+    return bytes;
+}
+
+std::array<std::uint8_t, 4> ChecksumBytes(std::uint32_t crc)
+{
+    std::array<std::uint8_t, 4> bytes{};
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[i] = static_cast<std::uint8_t>(crc >> (8 * i));
+    return bytes;
+}
+
+bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks,
+                          std::vector<std::vector<std::uint8_t>>& owned, std::vector<stByteSpan>& pieces,
+                          std::wstring& error)
+{
+    owned.clear();
+    pieces.clear();
+    std::vector<std::uint8_t> head;
+    if (!EncodeDocumentHead(doc, head, error))
+        return false;
     // A plug-in's bytes stay where they are: only the header of their
     // section is written here (they can be as large as the mesh). An owned
     // buffer keeps its bytes where they are when the list of buffers grows.
@@ -292,31 +389,17 @@ bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChu
         owned.push_back(std::move(bytes));
         add(owned.back().data(), owned.back().size());
     };
-    addOwned(file.ReleaseBuffer());
-    constexpr std::size_t kUuidBytes = 16;
+    addOwned(std::move(head));
     for (const DezazPlugInChunk& chunk : chunks)
     {
-        ON_MemoryArchive header;
-        if (!header.WriteInt(kPlugInSection) || !header.WriteSize(kUuidBytes + chunk.bytes.size()) ||
-            !header.WriteUuid(chunk.plugin_id))
-        {
-            error = L"The document could not be encoded.";
-            return false;
-        }
-        addOwned(header.ReleaseBuffer());
+        const auto header = PlugInSectionHeader(chunk.plugin_id, chunk.bytes.size());
+        addOwned({header.begin(), header.end()});
         add(chunk.bytes.data(), chunk.bytes.size());
     }
-    ON_MemoryArchive end;
-    if (!end.WriteInt(kEndSection) || !end.WriteSize(0))
-    {
-        error = L"The document could not be encoded.";
-        return false;
-    }
-    addOwned(end.ReleaseBuffer());
-    std::vector<std::uint8_t> checksum(4);
-    for (int i = 0; i < 4; ++i)
-        checksum[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
-    owned.push_back(std::move(checksum));
+    const auto end = EndSection();
+    addOwned({end.begin(), end.end()});
+    const auto checksum = ChecksumBytes(crc);
+    owned.emplace_back(checksum.begin(), checksum.end());
     pieces.push_back({owned.back().data(), owned.back().size()});
     return true;
 }
@@ -339,6 +422,16 @@ bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& c
 }
 
 bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into, std::vector<DezazPlugInChunk>& chunks,
+                    std::wstring& error)
+{
+    std::vector<stPlugInChunkSpan> spans;
+    const bool ok = DecodeDocument(bytes, size, into, spans, error);
+    for (const stPlugInChunkSpan& span : spans)
+        chunks.push_back({span.plugin_id, std::vector<std::uint8_t>(span.bytes, span.bytes + span.size)});
+    return ok;
+}
+
+bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into, std::vector<stPlugInChunkSpan>& chunks,
                     std::wstring& error)
 {
     const std::wstring damaged = L"The document is damaged: ";
@@ -417,11 +510,11 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
             break;
         case kPlugInSection:
         {
-            DezazPlugInChunk chunk;
+            stPlugInChunkSpan chunk;
             ok = section.ReadUuid(chunk.plugin_id);
             if (ok)
-                chunk.bytes.assign(section.Cursor(), section.Cursor() + section.BytesLeft());
-            for (const DezazPlugInChunk& other : chunks)
+                chunk.bytes = section.Cursor(), chunk.size = section.BytesLeft();
+            for (const stPlugInChunkSpan& other : chunks)
                 if (other.plugin_id == chunk.plugin_id)
                     ok = false;
             if (ok)

@@ -23,6 +23,7 @@
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/document_file_access.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,6 +39,20 @@ inline constexpr int kDocumentFormatVersion = 1;
 bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& chunks, std::vector<std::uint8_t>& out,
                     std::wstring& error);
 
+// The bytes before the plug-ins' sections: magic, version, settings,
+// layers and objects. False, with a message, as EncodeDocument.
+bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::uint8_t>& out, std::wstring& error);
+// The start of a plug-in's section (tag, size, plug-in uuid) whose chunk
+// holds `chunk_bytes` bytes; a fixed size, so that a file written as the
+// plug-in writes can fill it in afterwards.
+inline constexpr std::size_t kPlugInSectionHeaderBytes = 4 + 8 + 16;
+std::array<std::uint8_t, kPlugInSectionHeaderBytes> PlugInSectionHeader(const ON_UUID& plugin_id,
+                                                                        std::uint64_t chunk_bytes);
+inline constexpr std::size_t kEndSectionBytes = 4 + 8;
+std::array<std::uint8_t, kEndSectionBytes> EndSection();
+// The checksum as the file stores it.
+std::array<std::uint8_t, 4> ChecksumBytes(std::uint32_t crc);
+
 // The same bytes as pieces in file order: the encoded head (settings,
 // layers, objects), then each chunk's section header and its bytes in place
 // (a big scan's sessions are not copied once more), the end section and the
@@ -52,10 +67,24 @@ bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChu
 // the outputs then hold partial contents (the caller reads into a staging document).
 bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into,
                     std::vector<DezazPlugInChunk>& chunks, std::wstring& error);
+// A plug-in's chunk where it lies in the file's bytes.
+struct stPlugInChunkSpan
+{
+    ON_UUID plugin_id = ON_nil_uuid;
+    const std::uint8_t* bytes = nullptr;
+    std::size_t size = 0;
+};
+// The same with the chunks left in place (a big scan's sessions are not
+// copied out of the file's bytes, which must outlive the spans).
+bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into,
+                    std::vector<stPlugInChunkSpan>& chunks, std::wstring& error);
 
 std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size);
 // The checksum of some bytes followed by these: Crc32Continue(Crc32(a), b)
 // is the checksum of a then b.
 std::uint32_t Crc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size);
+// The checksum of a then b from the checksums of each and b's length, for
+// bytes whose checksum was taken before what precedes them was known.
+std::uint32_t Crc32Combine(std::uint32_t crc_a, std::uint32_t crc_b, std::uint64_t length_b);
 
 } // namespace dezaz

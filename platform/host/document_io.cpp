@@ -5,6 +5,7 @@
 #include "platform/host/dezaz_event_watcher.h"
 #include "platform/host/document_file_access.h"
 #include "platform/host/document_format.h"
+#include "platform/host/file_section_archive.h"
 #include "platform/host/span_archive.h"
 #include "platform/win32/codepage.h"
 
@@ -32,14 +33,12 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
         return false;
     }
     CDezazDoc staged;
-    std::vector<DezazPlugInChunk> chunks;
+    std::vector<stPlugInChunkSpan> chunks;
     if (!DecodeDocument(bytes.data(), bytes.size(), staged, chunks, error))
     {
         error = L"Cannot open \"" + path + L"\". " + error;
         return false;
     }
-    bytes.clear();
-    bytes.shrink_to_fit();
 
     FireBeginOpenDocument(doc, path.c_str(), merge, false);
     staged.SetFileName(path);
@@ -48,13 +47,16 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
     CDezazFileReadOptions options;
     options.SetMode(CDezazFileReadOptions::import_merge, merge);
     std::vector<DezazPlugInChunk> kept = merge ? doc.KeptPlugInChunks() : std::vector<DezazPlugInChunk>{};
-    for (DezazPlugInChunk& chunk : chunks)
+    const auto keep = [&kept](const stPlugInChunkSpan& chunk) {
+        kept.push_back({chunk.plugin_id, std::vector<std::uint8_t>(chunk.bytes, chunk.bytes + chunk.size)});
+    };
+    for (const stPlugInChunkSpan& chunk : chunks)
     {
         CDezazPlugIn* plugin = FindPlugIn(chunk.plugin_id);
         if (!plugin)
         {
             if (!merge)
-                kept.push_back(std::move(chunk));
+                keep(chunk);
             else
                 DezazApp().Print(L"Data of a plug-in that is not loaded was left out of the insert of \"%ls\".\n",
                                  path.c_str());
@@ -62,7 +64,7 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
         }
         // The plug-in sees exactly its own bytes; whatever it leaves unread
         // is skipped with the chunk.
-        SpanArchive archive(chunk.bytes.data(), chunk.bytes.size());
+        SpanArchive archive(chunk.bytes, chunk.size);
         if (plugin->ReadDocument(doc, archive, options))
             continue;
         // What the plug-in could not read is kept as it came, so that a save
@@ -76,8 +78,10 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
         DezazApp().Print(L"%ls could not read its data from \"%ls\"; the data is kept and saved back unchanged "
                          L"unless %ls writes new data.\n",
                          plugin->PlugInName(), path.c_str(), plugin->PlugInName());
-        kept.push_back(std::move(chunk));
+        keep(chunk);
     }
+    chunks.clear();
+    bytes = {};
     doc.SetKeptPlugInChunks(std::move(kept));
     doc.SetModified(merge);
     return true;
@@ -87,57 +91,83 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
                   const FileProgress& progress)
 {
     FireBeginSaveDocument(doc, path.c_str(), options.Mode(CDezazFileWriteOptions::selected_only));
+    std::vector<std::uint8_t> head;
+    if (!EncodeDocumentHead(doc, head, error))
+        return false;
+    cAtomicFileWriter file(progress);
+    if (!file.Begin(path, error))
+        return false;
+    // The checksum runs over every byte; a plug-in's section has its size
+    // filled in after its bytes, whose own checksum is then joined on.
+    std::uint32_t crc = 0;
+    const auto append = [&](const std::uint8_t* bytes, std::size_t size) {
+        crc = Crc32Continue(crc, bytes, size);
+        return file.Append(bytes, size);
+    };
+    append(head.data(), head.size());
+    head = {};
+
     const auto kept_for = [&doc](const ON_UUID& id) {
         for (const DezazPlugInChunk& kept : doc.KeptPlugInChunks())
             if (kept.plugin_id == id)
                 return true;
         return false;
     };
-    std::vector<DezazPlugInChunk> chunks;
+    std::vector<ON_UUID> written;
     for (CDezazPlugIn* plugin : LoadedPlugIns())
     {
+        if (file.Failed())
+            break;
         if (!plugin->CallWriteDocument(doc, options))
             continue;
         const bool unread = kept_for(plugin->PlugInID()) && !options.Mode(CDezazFileWriteOptions::geometry_only);
-        ON_MemoryArchive archive;
-        if (!plugin->WriteDocument(doc, archive, options))
+        // The plug-in writes straight into the file behind its section's
+        // header; the header's size is known when it is done.
+        const std::uint64_t section = file.Size();
+        auto header = PlugInSectionHeader(plugin->PlugInID(), 0);
+        file.Append(header.data(), header.size());
+        FileSectionArchive archive(file);
+        std::uint32_t chunk_crc = 0;
+        std::uint64_t chunk_size = 0;
+        const bool wrote = plugin->WriteDocument(doc, archive, options) && archive.Finish(chunk_crc, chunk_size);
+        if (file.Failed())
+            break;
+        if (!wrote)
         {
+            file.CutTo(section);
             DezazApp().Print(unread ? L"%ls could not write its data.\n"
                                     : L"%ls could not write its data; the document is saved without it.\n",
                              plugin->PlugInName());
             continue;
         }
+        header = PlugInSectionHeader(plugin->PlugInID(), chunk_size);
+        file.Overwrite(section, header.data(), header.size());
+        crc = Crc32Combine(Crc32Continue(crc, header.data(), header.size()), chunk_crc, chunk_size);
         if (unread)
             DezazApp().Print(L"%ls wrote new data: it replaces the data it could not read.\n", plugin->PlugInName());
-        DezazPlugInChunk chunk;
-        chunk.plugin_id = plugin->PlugInID();
-        chunk.bytes = archive.ReleaseBuffer();
-        chunks.push_back(std::move(chunk));
+        written.push_back(plugin->PlugInID());
     }
     // Data no plug-in read goes back as it came, except into an export of
     // the geometry alone, or where its plug-in has written new data (one
     // chunk per plug-in).
-    const std::size_t written = chunks.size();
     std::vector<DezazPlugInChunk> still_kept;
     if (!options.Mode(CDezazFileWriteOptions::geometry_only))
         for (const DezazPlugInChunk& kept : doc.KeptPlugInChunks())
         {
-            if (std::any_of(chunks.begin(), chunks.begin() + static_cast<std::ptrdiff_t>(written),
-                            [&](const DezazPlugInChunk& c) { return c.plugin_id == kept.plugin_id; }))
+            if (std::find(written.begin(), written.end(), kept.plugin_id) != written.end())
                 continue;
             if (const CDezazPlugIn* plugin = FindPlugIn(kept.plugin_id))
                 DezazApp().Print(L"The data %ls could not read is saved back unchanged.\n", plugin->PlugInName());
-            chunks.push_back(kept);
+            const auto header = PlugInSectionHeader(kept.plugin_id, kept.bytes.size());
+            append(header.data(), header.size());
+            append(kept.bytes.data(), kept.bytes.size());
             still_kept.push_back(kept);
         }
-
-    // The plug-ins' chunks are written where they are, not copied into one
-    // buffer with the rest first.
-    std::vector<std::vector<std::uint8_t>> owned;
-    std::vector<stByteSpan> pieces;
-    if (!EncodeDocumentPieces(doc, chunks, owned, pieces, error))
-        return false;
-    if (!WriteFileAtomically(path, pieces, error, progress))
+    const auto end = EndSection();
+    append(end.data(), end.size());
+    const auto checksum = ChecksumBytes(crc);
+    file.Append(checksum.data(), checksum.size());
+    if (!file.Commit(error))
         return false;
     if (!options.Mode(CDezazFileWriteOptions::geometry_only))
     {

@@ -115,6 +115,12 @@ TEST(DocumentFile, TheChecksumIsTheStandardCrc32AtEveryLengthAndAlignment)
         for (std::size_t size = 0; start + size <= bytes.size(); ++size)
             ASSERT_EQ(dezaz::Crc32(bytes.data() + start, size), bytewise(bytes.data() + start, size))
                 << start << " " << size;
+    // Joined from the checksums of two parts, at every split.
+    for (std::size_t split = 0; split <= bytes.size(); ++split)
+        ASSERT_EQ(dezaz::Crc32Combine(dezaz::Crc32(bytes.data(), split), dezaz::Crc32(bytes.data() + split, bytes.size() - split),
+                                      bytes.size() - split),
+                  bytewise(bytes.data(), bytes.size()))
+            << split;
 }
 
 TEST(DocumentFile, RoundTripGivesTheSameBytesAndTheSameContents)

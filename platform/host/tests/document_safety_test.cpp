@@ -58,7 +58,9 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes)
 std::vector<std::uint8_t> FileBytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::vector<std::uint8_t> bytes(fs::file_size(path));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 unsigned Mode(const fs::path& path)
@@ -380,4 +382,80 @@ TEST(DocumentSafety, DataAPlugInCouldNotReadIsSavedBackUnchangedUntilItWritesNew
 
     DezazApp().SetPrintSink(nullptr);
     dezaz::SetPlugInLoaded(&plugin, false);
+}
+
+namespace
+{
+
+// A plug-in that writes its chunk in pieces, may go back and rewrite bytes
+// as a record with a length in front would, and may fail half-way.
+class cStreamingPlugIn : public CDezazUtilityPlugIn
+{
+public:
+    explicit cStreamingPlugIn(const char* id) : m_id(ON_UuidFromString(id)) {}
+    GUID PlugInID() const override { return m_id; }
+    const wchar_t* PlugInName() const override { return L"Streaming"; }
+    const wchar_t* PlugInVersion() const override { return L"1"; }
+    BOOL CallWriteDocument(CDezazDoc&, const CDezazFileWriteOptions&) override { return true; }
+    BOOL WriteDocument(CDezazDoc&, ON_BinaryArchive& archive, const CDezazFileWriteOptions&) override
+    {
+        archive.ReserveForWrite(m_data.size());
+        const std::size_t half = m_data.size() / 2;
+        if (!archive.WriteByte(half, m_data.data()))
+            return false;
+        if (m_fails)
+            return false;
+        if (m_rewrite)
+        {
+            // The first bytes again, after everything else was written.
+            if (!archive.WriteByte(m_data.size() - half, m_data.data() + half) || !archive.SeekFromStartOfFile(3))
+                return false;
+            return archive.WriteByte(5, m_data.data() + 3) && archive.SeekFromStartOfFile(m_data.size());
+        }
+        for (std::size_t at = half; at < m_data.size(); at += 1000)
+            if (!archive.WriteByte(std::min<std::size_t>(1000, m_data.size() - at), m_data.data() + at))
+                return false;
+        return true;
+    }
+
+    ON_UUID m_id;
+    std::vector<std::uint8_t> m_data;
+    bool m_fails = false;
+    bool m_rewrite = false;
+};
+
+} // namespace
+
+TEST(DocumentSafety, PlugInsWriteStraightIntoTheFileAndAFailedOneLeavesNoTrace)
+{
+    cScratchFolder folder;
+    cStreamingPlugIn failing("0FA11ED0-1234-4321-8765-0A0B0C0D0E0F"), writing("57AEA4ED-1234-4321-8765-0A0B0C0D0E0F");
+    failing.m_fails = true;
+    failing.m_data.assign(std::size_t{3} << 20, 0xEE);
+    dezaz::SetPlugInLoaded(&failing, true);
+    dezaz::SetPlugInLoaded(&writing, true);
+    CDezazDoc doc;
+    doc.AddPointObject(ON_3dPoint(1, 2, 3));
+    // A chunk past the size that reports progress, written straight on;
+    // then a small one the plug-in rewrites in part.
+    for (const std::size_t size : {std::size_t(dezaz::kProgressByteCount) + 12345, std::size_t{2500001}})
+    {
+        writing.m_rewrite = size < dezaz::kProgressByteCount;
+        writing.m_data.resize(size);
+        for (std::size_t i = 0; i < size; i += 4093)
+            writing.m_data[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+        std::vector<int> progress;
+        std::wstring error;
+        ASSERT_TRUE(dezaz::SaveDocument(doc, (folder / "out.dzz").wstring(), CDezazFileWriteOptions(), error,
+                                        [&](int percent) { progress.push_back(percent); }))
+            << error;
+        EXPECT_TRUE(FileBytes(folder / "out.dzz") == Encode(doc, {{writing.m_id, writing.m_data}})) << size;
+        if (!writing.m_rewrite)
+            EXPECT_EQ(progress, (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+        else
+            EXPECT_TRUE(progress.empty());
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), {}), 1);
+    dezaz::SetPlugInLoaded(&writing, false);
+    dezaz::SetPlugInLoaded(&failing, false);
 }
