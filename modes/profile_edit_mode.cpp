@@ -892,6 +892,39 @@ void CUIM_EditProfile::UpdateContextMenu(CMenu* menu)
     SetMenuItemIcons(kMenuIcons, 10, menu, shapesView ? shapesView->GetSafeHwnd() : nullptr);
 }
 
+void CUIM_EditProfile::DrawSketchOverScan(cGLRenderer* gl, ST_ISectionCurve& sketch) const
+{
+    // The sketch plane cuts through the part (a revolved profile's plane
+    // holds the axis), so the scan's near half hides every curve of the
+    // sketch that lies inside it. The frame's own drawing of the profile
+    // keeps the depth test; here the curves are drawn again over it, in
+    // the same colours, so the profile being edited always shows.
+    cDecoratorObject decorator;
+    decorator.SetColour(kDecoratorFront, 0.0f, 0.0f, 0.85f, 1.0f);
+    decorator.SetColour(kDecoratorBack, 0.78431374f, 0.49803922f, 0.0f, 1.0f);
+    decorator.SetColour(kDecoratorSelection, 1.0f, 1.0f, 0.0f, 1.0f);
+    decorator.m_pointSize = 5.0f;
+    decorator.m_lineWidths[0] = 3.0f;
+    cGeometriesGLRenderer drawer(gl);
+    gl->PushViewTransform();
+    for (std::uint32_t i = 0; i < sketch.GetSegmentCount(); ++i)
+    {
+        ST_ISectionCurve* curve = sketch.GetSegment(i);
+        // The dragged curve shows as its drag copy.
+        if (!curve || (dragging && curve == dragCurve) || !curve->GetWire() || !curve->GetWire()->IsValid())
+            continue;
+        stDrawnCurveCollection collection;
+        std::copy(curve->frame, curve->frame + 12, collection.frame);
+        stDrawnCurve drawn;
+        drawn.wire = curve->GetWire();
+        drawn.points = curve->GetDefiningPoints();
+        drawn.selected = curve->selected;
+        collection.curves.push_back(drawn);
+        DrawPolylineCollectionGL(&drawer, collection, gl->PixelsToWorld(1), decorator, false);
+    }
+    gl->PopViewTransform();
+}
+
 void CUIM_EditProfile::DrawGL(C3DView* view)
 {
     auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
@@ -901,6 +934,7 @@ void CUIM_EditProfile::DrawGL(C3DView* view)
     cGeometriesGLRenderer drawer(gl);
     ST_ISectionCurve* shown = dragging && dragCopy ? dragCopy.get() : element.get();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    DrawSketchOverScan(gl, *sketch);
     if (shown)
     {
         stDrawnCurveCollection collection;

@@ -18,6 +18,7 @@
 #include <memory>
 
 class cCPView;
+class cGLRenderer;
 class ST_ISectionCurve;
 class ST_IProfiledSurface;
 
@@ -123,6 +124,9 @@ public:
     bool IsPickImageValid() const { return pickImageValid != 0; }
 
 private:
+    // The sketch's curves over everything the frame drew.
+    void DrawSketchOverScan(cGLRenderer* gl, ST_ISectionCurve& sketch) const;
+
     struct stTangentAnchor
     {
         cVertex point = UndefinedSketchPoint();

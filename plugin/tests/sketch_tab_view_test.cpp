@@ -258,3 +258,42 @@ TEST_F(SketchTabView, VerticalAndHorizontalLinesShowTheirMarkers)
     EXPECT_GE(markerRed(sketch->GetSegment(0), 0, -15), 10) << "the horizontal marker";
     Snapshot("sketch_tab_line_markers");
 }
+
+TEST_F(SketchTabView, AProfileLineInsideThePartShowsOverTheScan)
+{
+    OpenSketchOfUprightPart();
+    const PartPixels part = FindPart(view);
+    ASSERT_GE(part.left, 0);
+    // Across the part's middle: the sketch plane holds the axis, so the
+    // line lies inside the scan, behind its front half.
+    const LONG y = (part.top + part.bottom) / 2, quarter = part.Width() / 4;
+    auto command = [&](UINT id) { ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); };
+    command(ID_PROFILE_ADD_LINE);
+    viewinput::Click(view, POINT{part.left + quarter, y});
+    viewinput::Click(view, POINT{part.right - quarter, y});
+    // Escape leaves no construction line or label over it.
+    ::SendMessageW(view->GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), 1u);
+    ST_ISectionCurve* line = profiled->GetProfileCurve()->GetSegment(0);
+    view->Redraw(kFullRedraw);
+    const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
+    // Blue, or yellow while it is selected; the ends are left to their
+    // point markers and the middle to the line's horizontal marker.
+    int shown = 0;
+    for (int i : {2, 3, 8})
+    {
+        t3DPoint<double> at{};
+        ASSERT_TRUE(line->EvaluateInWorld(i / 10.0, &at, nullptr, nullptr));
+        const float world[3] = {float(at.x), float(at.y), float(at.z)};
+        float projected[3];
+        view->GetRenderer()->ProjectPoint(projected, world, true);
+        POINT p{};
+        view->GetRenderer()->WorldToScreen(projected[0], projected[1], &p);
+        const std::uint32_t c = image.At(p.x, p.y);
+        const int r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
+        shown += (b > 150 && r < 80 && g < 80) || (r > 200 && g > 200 && b < 80) ? 1 : 0;
+    }
+    EXPECT_EQ(shown, 3);
+    Snapshot("sketch_tab_line_inside_part");
+}
