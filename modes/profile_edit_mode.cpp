@@ -197,6 +197,7 @@ void CUIM_EditProfile::EndEditing()
         for (std::uint32_t i = 0; i < sketch->GetSegmentCount(); ++i)
             if (ST_ISectionCurve* curve = sketch->GetSegment(i))
                 curve->selected = 0;
+    RestoreUntouchedProfile();
 }
 
 ST_ISectionCurve* CUIM_EditProfile::InstallSketch()
@@ -215,8 +216,32 @@ ST_ISectionCurve* CUIM_EditProfile::InstallSketch()
         sketch->RebuildWire(profile->frame, profile->sections, 0.0f, nullptr);
     else
         std::copy(kIdentity, kIdentity + 12, sketch->frame);
-    surface->SetProfile(sketch.get(), 0);
-    return surface->GetProfileCurve();
+    std::unique_ptr<ST_ISectionCurve> replaced = profile ? profile->Clone() : nullptr;
+    if (replaced)
+        replaced->Assign(*profile);
+    if (!surface->SetProfile(sketch.get(), 0))
+        return profile;
+    replacedProfile = std::move(replaced);
+    installedSketch = surface->GetProfileCurve();
+    installedOn = surface;
+    return installedSketch;
+}
+
+void CUIM_EditProfile::RestoreUntouchedProfile()
+{
+    // The shape's surface was made from the profile the sketch replaced. A
+    // visit that drew nothing gives that profile back: left in place, the
+    // empty sketch would show no profile on the Shape tab, and a rebuild or
+    // the saved session would know nothing of the fitted one. Only the
+    // current shape is touched, and only while it still holds the sketch
+    // installed here.
+    ST_IProfiledSurface* surface = GetProfiledSurface();
+    if (replacedProfile && surface && surface == installedOn && surface->GetProfileCurve() == installedSketch &&
+        installedSketch->GetSegmentCount() == 0)
+        surface->SetProfile(replacedProfile.get(), 0);
+    replacedProfile.reset();
+    installedSketch = nullptr;
+    installedOn = nullptr;
 }
 
 void CUIM_EditProfile::ForgetSketch()

@@ -124,6 +124,9 @@ public:
     bool IsPickImageValid() const { return pickImageValid != 0; }
 
 private:
+    // Ending the editor: a sketch it installed and nothing was drawn into
+    // gives way to the profile it replaced.
+    void RestoreUntouchedProfile();
     // The sketch's curves over everything the frame drew.
     void DrawSketchOverScan(cGLRenderer* gl, ST_ISectionCurve& sketch) const;
 
@@ -206,6 +209,11 @@ private:
     stTangentAnchor anchors[2];
     std::uint32_t currentTool = kProfileToolSelect;
     bool ended = false;
+    // The profile the editor's sketch replaced, the sketch and the shape it
+    // was installed on: compared, never followed, until the editor ends.
+    std::unique_ptr<ST_ISectionCurve> replacedProfile;
+    ST_ISectionCurve* installedSketch = nullptr;
+    ST_IProfiledSurface* installedOn = nullptr;
 };
 
 // The profile editing mode's maker for the shapes view, with the panel the

@@ -4,7 +4,11 @@
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
 
+#include "core/profiled_surface.h"
+#include "core/section_curve.h"
+#include "core/section_curve_classes.h"
 #include "platform/wgl/pixel_probe.h"
+#include "resources/profile_edit.h"
 
 #include <algorithm>
 #include <array>
@@ -52,6 +56,22 @@ long RedPixels(C3DView* view)
             const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
             const bool red = r > 150 && r - g > 60 && r - b > 60, blue = b > 150 && r < 60 && g < 60;
             count += red || blue ? 1 : 0;
+        }
+    return count;
+}
+
+// The view's pixels of the blue a profile curve is drawn in.
+long BluePixels(C3DView* view)
+{
+    view->Redraw(kFullRedraw);
+    const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
+    long count = 0;
+    for (LONG y = 0; y < image.height; ++y)
+        for (LONG x = 0; x < image.width; ++x)
+        {
+            const std::uint32_t p = image.At(x, y);
+            const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+            count += b > 150 && r < 60 && g < 60 ? 1 : 0;
         }
     return count;
 }
@@ -180,4 +200,33 @@ TEST_F(SketchTabViewRestore, AKindChangeAfterTheSketchEndsOnTheCameraFromBeforeI
     ASSERT_NE(guide, titles.end());
     dialog->SelectTab(int(guide - titles.begin()));
     ExpectSameCamera(CameraOf(view), users, "on the Guide curve tab");
+}
+
+TEST_F(SketchTabViewRestore, AVisitThatDrawsNothingLeavesTheFittedProfileOnTheShapeTab)
+{
+    OpenUprightRevolvedPart();
+    // From the side the fitted profile runs along the wall.
+    view->RotateView90(0, 90.0);
+    const long before = BluePixels(view);
+    ASSERT_GT(before, 500);
+    dialog->SelectTab(1);
+    dialog->SelectTab(0);
+    EXPECT_NEAR(double(BluePixels(view)), double(before), 0.01 * double(before));
+    Snapshot("sketch_tab_left_profile_kept");
+
+    // A visit that draws keeps the sketch drawn.
+    dialog->SelectTab(1);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(ID_PROFILE_ADD_LINE, 0), 0);
+    for (POINT p : {POINT{100, 150}, POINT{200, 150}})
+    {
+        ::SendMessageW(view->GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+        ::SendMessageW(view->GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+        ::SendMessageW(view->GetSafeHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    }
+    dialog->SelectTab(0);
+    auto* profiled = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+    ASSERT_NE(profiled, nullptr);
+    ASSERT_NE(profiled->GetProfileCurve(), nullptr);
+    EXPECT_EQ(profiled->GetProfileCurve()->GetClassGuid(), CLSID_ST_TSketch);
+    EXPECT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), 1u);
 }
