@@ -185,11 +185,12 @@ _SurfacePoints
 > Object first
 _vtlShapes
 _DialogList "$T" 3101
-_Screenshot "$shots/11 reopened"
 SCRIPT
   shapes_of "$out/main_road.txt" | sed 's/^  //' | while IFS= read -r shape; do
     printf '_DialogListSelect "%s" 3101 %s\n_DialogButton "%s" 3\n' "$T" "$shape" "$T"
   done
+  # The picture once a shape is current again (the last one chosen).
+  printf '_Screenshot "%s"\n' "$shots/11 reopened"
   printf '_DialogButton "%s" 2\n_SurfacePoints\n' "$T"
 } >"$out/main_road_reopen.script"
 echo "run.sh: the saved document in a second host process"

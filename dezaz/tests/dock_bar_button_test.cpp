@@ -63,8 +63,9 @@ TEST(DockBarButton, AnUnknownBarOrControlOrADisabledButtonFailsTheScript)
 }
 
 // Two flat squares, 10 across, one above the other (z 0 and z 1), as meshes
-// of their own; a script selects one by a point near its corner, and the
-// panel fits a plane through what is selected.
+// of their own, and a line along an edge of the lower one (no mesh); a
+// script selects by points near their corners, and the panel fits a plane
+// through what is selected.
 std::string TwoSquaresAndSelectionAt(const std::string& point)
 {
     std::string script;
@@ -75,7 +76,7 @@ std::string TwoSquaresAndSelectionAt(const std::string& point)
                             << "\nf 1 2 3\nf 1 3 4\n";
         script += "_Import \"" + file.string() + "\"\n";
     }
-    return script + "_SelNone\n_SelMeshAt " + point + "\n";
+    return script + "_Polyline 0,0,0 10,0,0\n_SelNone\n_SelMeshAt " + point + "\n";
 }
 
 TEST(DockBarButton, ThePanelFitsTheMeshesAScriptSelectsByPointsOnThem)
@@ -83,8 +84,8 @@ TEST(DockBarButton, ThePanelFitsTheMeshesAScriptSelectsByPointsOnThem)
     const std::regex plane("polysurface, 1 face \\(0 trimmed\\), from \\([^,]*, [^,]*, ([^)]*)\\) to "
                            "\\([^,]*, [^,]*, ([^)]*)\\)");
     std::smatch found;
-    // The nearer square's vertex wins.
-    for (const auto& [point, height] : {std::pair{"0,0,0.4", 0.0}, std::pair{"0.2,10,0.6", 1.0}})
+    // The nearer square's vertex wins; two points on one square select it once.
+    for (const auto& [point, height] : {std::pair{"0,0,0.4 10,10,0", 0.0}, std::pair{"0.2,10,0.6", 1.0}})
     {
         const stRun run = RunScript(TwoSquaresAndSelectionAt(point) +
                                     "_DockBarButton Primitives 3005\n_DockBarButton Primitives 1\n_List\n");
