@@ -25,6 +25,7 @@
 #include "core/mesh.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -43,13 +44,20 @@ namespace
 // The steps of the sequence being played, for a process that dies in it.
 std::string* g_liveLog = nullptr;
 
-#if defined(__SANITIZE_ADDRESS__)
 void PrintLiveLog()
 {
     if (g_liveLog)
-        std::fprintf(stderr, "\nrandom user session, steps before the sanitizer's report:\n%s\n", g_liveLog->c_str());
+        std::fprintf(stderr, "\nrandom user session, steps before the process died:\n%s\n", g_liveLog->c_str());
 }
-#endif
+
+// A failed assert or an uncaught exception aborts without the sanitizer's
+// report: the steps are printed on the way down all the same.
+void PrintLiveLogAndAbort(int)
+{
+    PrintLiveLog();
+    std::signal(SIGABRT, SIG_DFL);
+    std::raise(SIGABRT);
+}
 
 // How often each action is drawn; the ones that change shapes weigh most.
 // Actions that cannot run in the present state are drawn again.
@@ -137,11 +145,13 @@ cUserSessionDriver::cUserSessionDriver()
 #if defined(__SANITIZE_ADDRESS__)
     __sanitizer_set_death_callback(&PrintLiveLog);
 #endif
+    std::signal(SIGABRT, &PrintLiveLogAndAbort);
 }
 
 cUserSessionDriver::~cUserSessionDriver()
 {
     g_liveLog = nullptr;
+    std::signal(SIGABRT, SIG_DFL);
     m_forcedClose = true;
     dezaz::NewDocument(DezazApp().ActiveDoc());
     ThePlugIn().OnUnloadPlugIn();
