@@ -152,8 +152,7 @@ std::size_t PumpUntilIdle(std::size_t maxMessages)
     {
         MSG msg{};
         bool any = false;
-        while (::PeekMessageW(&msg, nullptr, 0, WM_QUIT - 1, PM_REMOVE) ||
-               ::PeekMessageW(&msg, nullptr, WM_QUIT + 1, 0xFFFFFFFF, PM_REMOVE))
+        while (win32::PeekMessageLeavingQuit(&msg))
         {
             any = true;
             if (!thread->PreTranslateMessage(&msg))

@@ -340,8 +340,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW t, HWND owne
                                      [dialog]
                                      {
                                          MSG msg{};
-                                         while (PeekMessageW(&msg, nullptr, 0, WM_QUIT - 1, PM_REMOVE) ||
-                                                PeekMessageW(&msg, nullptr, WM_QUIT + 1, 0xFFFFFFFF, PM_REMOVE))
+                                         while (win32::PeekMessageLeavingQuit(&msg))
                                              if (!IsDialogMessageW(dialog, &msg))
                                              {
                                                  TranslateMessage(&msg);

@@ -747,6 +747,25 @@ void OutputDebugStringW(LPCWSTR text)
 namespace win32
 {
 
+bool PeekMessageLeavingQuit(MSG* msg)
+{
+    if (!msg)
+        return false;
+    auto q = CurrentQueue();
+    if (!TakeMessage(q, msg, nullptr, 0, 0, false))
+        return false;
+    // What comes next in GetMessage's order is taken by its own kind: a
+    // posted message is the first of its kind, a paint or a timer is the
+    // one just found. Filtering on ranges around WM_QUIT instead would hand
+    // out WM_PAINT, which sorts below it, before queued input.
+    if (msg->message != WM_QUIT)
+        return TakeMessage(q, msg, nullptr, msg->message, msg->message, true);
+    // The quit is left for the loop that owns it; nothing posted is queued
+    // before it, but paints and timers still run.
+    return TakeMessage(q, msg, nullptr, 0, WM_QUIT - 1, true) ||
+           TakeMessage(q, msg, nullptr, WM_QUIT + 1, 0xFFFFFFFF, true);
+}
+
 std::size_t PumpUntilIdle(std::size_t maxMessages)
 {
     std::size_t count = 0;
@@ -756,20 +775,8 @@ std::size_t PumpUntilIdle(std::size_t maxMessages)
         if (ProcessSentMessages(q))
             ++count;
         MSG msg{};
-        if (!TakeMessage(q, &msg, nullptr, 0, 0, false))
+        if (!PeekMessageLeavingQuit(&msg))
             return count;
-        if (msg.message == WM_QUIT)
-        {
-            // Leave the quit for the loop that owns it, but run whatever else
-            // is still queued behind it.
-            MSG other{};
-            if (!TakeMessage(q, &other, nullptr, 0, WM_QUIT - 1, true) &&
-                !TakeMessage(q, &other, nullptr, WM_QUIT + 1, 0xFFFFFFFF, true))
-                return count;
-            msg = other;
-        }
-        else
-            TakeMessage(q, &msg, nullptr, msg.message, msg.message, true);
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
         if (++count > maxMessages)

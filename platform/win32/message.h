@@ -247,6 +247,12 @@ namespace win32
 // fails instead of hanging. WM_QUIT is left in the queue.
 std::size_t PumpUntilIdle(std::size_t maxMessages = 100000);
 
+// Removes the calling thread's next message in the order GetMessage hands
+// them out (sent messages run first; posted messages and input before
+// paints, paints before timers), except that WM_QUIT stays queued and what
+// follows it is taken instead. False when nothing but the quit is left.
+bool PeekMessageLeavingQuit(MSG* msg);
+
 // Device contexts live in another layer: BeginPaint asks this provider for
 // the window's DC (null when none is set) and EndPaint gives it back.
 struct PaintDeviceProvider

@@ -257,6 +257,37 @@ TEST_F(MfcWindows, ViewsAreCreatedByRuntimeClassPaintThroughOnDrawAndDeleteThems
     EXPECT_EQ(CCountedView::alive, 0);
 }
 
+class CLoggedView : public CView
+{
+protected:
+    void OnDraw(CDC*) override { Log().push_back("draw"); }
+};
+
+TEST_F(MfcWindows, ThePumpHandsOutQueuedInputBeforeAPaintAndLeavesTheQuit)
+{
+    CTestWnd target;
+    ASSERT_TRUE(target.CreateEx(0, nullptr, L"", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr));
+    auto* view = new CLoggedView;
+    ASSERT_TRUE(view->CreateEx(0, nullptr, L"", WS_OVERLAPPED | WS_VISIBLE, 50, 0, 40, 40, nullptr, nullptr));
+    target.SetFocus();
+    mfc::PumpUntilIdle();
+    Log().clear();
+    ::InvalidateRect(view->m_hWnd, nullptr, FALSE);
+    win32::InjectKey('B', true);
+    ::PostQuitMessage(4);
+    mfc::PumpUntilIdle();
+    std::vector<std::string> ran;
+    for (const std::string& entry : Log())
+        if (entry != "idle")
+            ran.push_back(entry);
+    EXPECT_EQ(ran, (std::vector<std::string>{"key 66", "draw"}));
+    MSG msg{};
+    EXPECT_FALSE(::GetMessageW(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.wParam, 4u);
+    win32::InjectKey('B', false);
+    ::DestroyWindow(view->m_hWnd);
+}
+
 class CModuleApp : public CWinApp
 {
 public:
