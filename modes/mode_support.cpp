@@ -236,6 +236,21 @@ std::uint32_t ReadPickIdUnderCursor(I3DSceneRenderer& renderer, POINT cursor)
     return id;
 }
 
+bool PickImageReadable(I3DSceneRenderer* renderer, const std::uint8_t& drawn, const std::uint64_t& stamp,
+                      const std::function<void()>& drawAgain)
+{
+    if (!drawn || !renderer)
+        return false;
+    if (renderer->GetBackBufferStamp() != stamp)
+    {
+        const bool wasCurrent = renderer->MakeCurrent();
+        drawAgain();
+        if (!wasCurrent)
+            renderer->RestoreCurrent();
+    }
+    return drawn && renderer->GetBackBufferStamp() == stamp;
+}
+
 namespace
 {
 

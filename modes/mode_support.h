@@ -104,6 +104,14 @@ std::uint32_t ReadPixelUnderCursor(POINT cursor, int viewportHeight);
 // every colour-coded pick.
 std::uint32_t ReadPickIdUnderCursor(I3DSceneRenderer& renderer, POINT cursor);
 
+// Whether the renderer's back buffer still holds the pick image a mode drew
+// (drawn set, stamp taken from the renderer as it drew). Anything drawn into
+// the buffer since (a frame with no pick pass after it, a face-id pass,
+// another mode's image) takes a new stamp: the image is then drawn again by
+// drawAgain, with the renderer's context current, before the answer.
+bool PickImageReadable(I3DSceneRenderer* renderer, const std::uint8_t& drawn, const std::uint64_t& stamp,
+                      const std::function<void()>& drawAgain);
+
 // Whether the id pass can draw a mesh of this many triangles.
 inline bool FaceIdPassSupports(std::uint32_t triangleCount)
 {

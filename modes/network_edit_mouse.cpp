@@ -207,20 +207,11 @@ void CUIM_EditNetwork::OnAfterFullRedraw(C3DView* view)
 
 bool CUIM_EditNetwork::PickImageInBuffer(C3DView* view)
 {
-    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
-    if (!pickBufferValid || !renderer)
-        return false;
-    // Something else was drawn into the back buffer since (a picker's
-    // image, a face-id pass): the network's image is drawn again, as the
-    // network is now, before it is read.
-    if (renderer->GetBackBufferStamp() != pickImageStamp)
-    {
-        const bool wasCurrent = renderer->MakeCurrent();
-        OnAfterFullRedraw(view);
-        if (!wasCurrent)
-            renderer->RestoreCurrent();
-    }
-    return pickBufferValid && renderer->GetBackBufferStamp() == pickImageStamp;
+    // After anything else was drawn into the back buffer (a picker's image,
+    // a face-id pass) the network's image is drawn again, as the network is
+    // now, before it is read.
+    return PickImageReadable(view ? view->GetRenderer() : nullptr, pickBufferValid, pickImageStamp,
+                             [this, view] { OnAfterFullRedraw(view); });
 }
 
 std::int32_t CUIM_EditNetwork::ReadPick(POINT point, C3DView* view)

@@ -203,6 +203,8 @@ private:
     std::uint8_t snapping = 1;
     tPolyline<cVertex> dragStart;
     std::uint8_t pickImageValid = 0;
+    // The renderer's back-buffer stamp the pick image took.
+    std::uint64_t pickImageStamp = 0;
     std::uint32_t clickCount = 0;
     std::unique_ptr<ST_ISectionCurve> element;
     tPolyline<cVertex> elementPoints;

@@ -143,7 +143,10 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
     if (!dragging)
     {
         auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
-        if (!pickImageValid || !gl)
+        // A frame drawn since the pick image (a navigation step, a zoom
+        // animation) or another pass has overwritten it: read as ids, its
+        // colours would hover and drag points the cursor is nowhere near.
+        if (!gl || !PickImageReadable(gl, pickImageValid, pickImageStamp, [this, view] { OnAfterFullRedraw(view); }))
             return;
         const std::uint32_t id = ReadPickIdUnderCursor(*gl, point);
         const std::uint8_t wasHovering = hovering;
@@ -495,6 +498,7 @@ void CUIM_EditProfile::OnAfterFullRedraw(C3DView* view)
     GLint drawBuffer = GL_BACK;
     glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
     glDrawBuffer(GL_BACK);
+    pickImageStamp = gl->StampBackBuffer();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -1,8 +1,9 @@
 // The profile editor with a sketch whose frame is turned about two axes and
 // shifted from the origin, seen in a view turned away from the sketch plane
 // and zoomed in: dragged arcs, undo and Escape in the middle of an edit,
-// the cursor of the tools, and elements committed onto a profile that is
-// not a sketch yet.
+// the cursor of the tools, a pick after another frame was drawn into the
+// back buffer, and elements committed onto a profile that is not a sketch
+// yet.
 #include "profile_edit_fixture.h"
 #include "support/camera_moves.h"
 
@@ -279,4 +280,24 @@ TEST_F(TurnedFrame, WithControlPointsShownDragAndDeleteActOnThem)
     std::uint32_t k = 0;
     for (std::uint32_t i : {0u, 2u, 3u, 4u})
         EXPECT_TRUE(near(*rest.GetVertex(k++), shaped.GetVertex(i)->x, shaped.GetVertex(i)->y)) << i;
+}
+
+TEST_F(TurnedFrame, AFrameDrawnSinceThePickImageLeavesTheLineUnderTheCursorPickable)
+{
+    Command(32824);
+    DrawLine(-2.0, -1.0, 1.5, -0.5);
+    DrawLine(-2.0, 1.2, 1.5, 1.5);
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    // A navigation step or a zoom animation draws its frames into the back
+    // buffer with no pick pass after them.
+    view->Redraw(0);
+    const POINT on = At(-0.25, -0.75);
+    testview::Move(view, on);
+    EXPECT_EQ(mode->GetHoverIndex(), std::int32_t(kSketchCurvePickBase)) << "the first line";
+    testview::Press(view, WM_LBUTTONDOWN, on);
+    testview::Press(view, WM_LBUTTONUP, on);
+    Command(40005);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_NEAR(PointsOf(0).GetVertex(0)->y, 1.2, 2 * Pixel()) << "the line clicked is the one deleted";
 }
