@@ -549,17 +549,17 @@ CSessionSurface* MakeFakeExtruded(CObjectSurfaces* owner)
 
 } // namespace
 
-TEST(EntitiesHistoryProfiles, OnlyASketchWithCurvesCountsAndAResetKeepsItsFrame)
+TEST(EntitiesHistoryProfiles, OnlyAProfiledSketchWithCurvesCountsAndAResetKeepsItsFrameAndTheNetwork)
 {
     const SessionFactory saved = SetSessionFactory(CLSID_CSessionExtruded, &MakeFakeExtruded);
     {
         CEntitiesHistory history;
         CObjectSurfaces* entry = history.GetOrCreate(kHostA);
-        entry->CreateSession(CLSID_CSessionCurveNetwork, false);
+        auto* network = static_cast<CSessionCurveNetwork*>(entry->CreateSession(CLSID_CSessionCurveNetwork, false));
         auto* extruded = static_cast<FakeExtrudedSession*>(entry->CreateSession(CLSID_CSessionExtruded, false));
+        ASSERT_NE(network, nullptr);
         ASSERT_NE(extruded, nullptr);
         Dezaz_NetworkSurface& surface = *extruded->GetObject().GetGeometry();
-        EXPECT_FALSE(entry->HasProfiles()) << "no profile";
 
         double frame[12] = {0, -1, 0, 5, 1, 0, 0, 6, 0, 0, 1, 7};
         tPolylineCollection<tFramePolyline<cVertex>> sections;
@@ -567,6 +567,14 @@ TEST(EntitiesHistoryProfiles, OnlyASketchWithCurvesCountsAndAResetKeepsItsFrame)
         const double a[3] = {1, 2, 0}, b[3] = {6, 2, 0};
         s.AddPoint3d(a);
         s.AddPoint3d(b);
+        // A network's curves are no profile: an alignment moves them with
+        // the mesh, so it neither asks about them nor resets them.
+        ST_ISectionCurve* curves = network->GetObject().GetGeometry()->GetProfileCurve();
+        auto* curve = new ST_TLineCurve<Dezaz_Wire>;
+        ASSERT_TRUE(curve->RebuildWire(frame, sections, 0.0f, nullptr));
+        curves->AddCurve(curve);
+        EXPECT_FALSE(entry->HasProfiles()) << "no profile";
+
         ST_TLineCurve<Dezaz_Wire> line;
         ASSERT_TRUE(line.RebuildWire(frame, sections, 0.0f, nullptr));
         ASSERT_TRUE(surface.SetProfile(&line, 0));
@@ -589,6 +597,8 @@ TEST(EntitiesHistoryProfiles, OnlyASketchWithCurvesCountsAndAResetKeepsItsFrame)
         for (int k = 0; k < 12; ++k)
             EXPECT_EQ(reset->frame[k], frame[k]) << k;
         EXPECT_FALSE(entry->HasProfiles());
+        ASSERT_EQ(network->GetObject().GetGeometry()->GetProfileCurve(), curves);
+        EXPECT_EQ(curves->GetSegmentCount(), 1u);
     }
     SetSessionFactory(CLSID_CSessionExtruded, saved);
 }
