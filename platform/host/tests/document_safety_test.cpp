@@ -401,16 +401,23 @@ public:
     {
         archive.ReserveForWrite(m_data.size());
         const std::size_t half = m_data.size() / 2;
-        if (!archive.WriteByte(half, m_data.data()))
+        // A rewriting plug-in leaves a placeholder at first.
+        std::vector<std::uint8_t> first(m_data.begin(), m_data.begin() + static_cast<std::ptrdiff_t>(half));
+        if (m_rewrite)
+            std::fill(first.begin() + 3, first.begin() + 8, 0xA5);
+        if (!archive.WriteByte(half, first.data()))
             return false;
         if (m_fails)
             return false;
         if (m_rewrite)
         {
-            // The first bytes again, after everything else was written.
-            if (!archive.WriteByte(m_data.size() - half, m_data.data() + half) || !archive.SeekFromStartOfFile(3))
-                return false;
-            return archive.WriteByte(5, m_data.data() + 3) && archive.SeekFromStartOfFile(m_data.size());
+            // The last bytes written over the end of what is there, then
+            // the first bytes again.
+            const std::size_t last = m_data.size() - 12;
+            return archive.WriteByte(m_data.size() - 7 - half, m_data.data() + half) &&
+                   archive.SeekFromStartOfFile(last) && archive.WriteByte(12, m_data.data() + last) &&
+                   archive.SeekFromStartOfFile(3) && archive.WriteByte(5, m_data.data() + 3) &&
+                   archive.SeekFromStartOfFile(m_data.size());
         }
         for (std::size_t at = half; at < m_data.size(); at += 1000)
             if (!archive.WriteByte(std::min<std::size_t>(1000, m_data.size() - at), m_data.data() + at))
@@ -442,7 +449,7 @@ TEST(DocumentSafety, PlugInsWriteStraightIntoTheFileAndAFailedOneLeavesNoTrace)
     {
         writing.m_rewrite = size < dezaz::kProgressByteCount;
         writing.m_data.resize(size);
-        for (std::size_t i = 0; i < size; i += 4093)
+        for (std::size_t i = 0; i < size; i += writing.m_rewrite ? 1 : 4093)
             writing.m_data[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
         std::vector<int> progress;
         std::wstring error;
