@@ -64,13 +64,19 @@ std::vector<stOriented> UsableNormals(const cFitContainer& points)
     return out;
 }
 
-double Median(std::vector<double> values)
+// The median, leaving the values in another order.
+double MedianInPlace(std::vector<double>& values)
 {
     if (values.empty())
         return FLT_MAX;
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
+}
+
+double Median(std::vector<double> values)
+{
+    return MedianInPlace(values);
 }
 
 // The samples whose disagreement is within kKeepFactor medians; all of them
@@ -460,9 +466,17 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
             Cross(samples[next(samples.size())].n, samples[next(samples.size())].n, c);
             if (!(std::sqrt(Dot(c, c)) > 0.1) || !MakeUnit(c))
                 continue;
+            // Only a trial whose median is below the best so far needs it:
+            // that takes more than half the values below the best.
+            std::size_t below = 0;
             for (std::size_t i = 0; i < samples.size(); ++i)
+            {
                 along[i] = std::fabs(Dot(samples[i].n, c));
-            const double score = Median(along);
+                below += along[i] < bestScore;
+            }
+            if (below <= samples.size() / 2)
+                continue;
+            const double score = MedianInPlace(along);
             if (score < bestScore)
                 bestScore = score, std::copy(c, c + 3, best);
         }

@@ -6,6 +6,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 
 namespace
 {
@@ -132,4 +133,41 @@ TEST(NormalAxes, ASphereLeavesTheAxisOpen)
     EXPECT_FALSE(EstimateRevolutionAxisFromNormals(cFitContainer(sphere), axis, point));
     tFitPointQueue few(sphere.begin(), sphere.begin() + 5);
     EXPECT_FALSE(EstimateRevolutionAxisFromNormals(cFitContainer(few), axis, point));
+}
+
+TEST(NormalAxes, ANoisyWallWithItsRimAndStrayNormalsGivesItsDirectionToTheBit)
+{
+    // A quarter of a rounded wall standing on a face that runs on past it,
+    // normals turned by noise and every seventh far off, far out and tilted.
+    const stFrame f;
+    tFitPointQueue points;
+    std::uint64_t state = 12345;
+    const auto noise = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+    };
+    for (int j = 0; j <= 60; ++j)
+        for (int i = 0; i <= 90; ++i)
+        {
+            const double a = 1.6 * i / 90.0;
+            const bool rim = j < 12;
+            const double local[3] = {rim ? 14.0 * i / 90.0 : 12.0 * std::cos(a), rim ? 0.5 * j : 12.0 * std::sin(a),
+                                     rim ? 0.0 : 0.3 * (j - 12)};
+            double n[3] = {rim ? 0.0 : std::cos(a), rim ? 0.0 : std::sin(a), rim ? 1.0 : 0.0};
+            for (double& c : n)
+                c += 0.04 * noise();
+            if ((i + 3 * j) % 7 == 0)
+                n[2] += 0.9;
+            double wp[3], wn[3];
+            f.Map(local, wp, true);
+            f.Map(n, wn, false);
+            points.push_back(Record(wp, wn));
+        }
+    double d[3];
+    ASSERT_TRUE(EstimateExtrusionDirectionFromNormals(cFitContainer(points), d));
+    EXPECT_LT(LineAngle(d, f.z), 0.02);
+    // The direction found before the trials' medians were cut short.
+    EXPECT_EQ(d[0], -0x1.ebc2a227253b1p-2);
+    EXPECT_EQ(d[1], 0x1.47bc13245d3cfp-1);
+    EXPECT_EQ(d[2], -0x1.330ba650f682fp-1);
 }
