@@ -6,6 +6,7 @@
 
 #include "core/frame_math.h"
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "fitting/section_triangle_index.h"
 
 namespace
@@ -81,34 +82,55 @@ void cMeshPlaneSectioner::CollectCrossingEdges(std::uint8_t mask)
         CollectByScan(mask);
 }
 
-void cMeshPlaneSectioner::CollectByScan(std::uint8_t mask)
+namespace
 {
-    const tArray<cVertex>& vertices = m_mesh->GetVertexArray();
-    const std::uint32_t vertexCount = m_mesh->GetVertexCount();
 
-    // Every vertex's distance from the plane once per cut; the in-plane
-    // coordinates only for the corners of triangles that cross.
-    m_localZ.resize(vertexCount);
-    for (std::uint32_t first = 0; first < vertexCount; first += kArrayChunkSize)
+// Vertices and triangles per job of a full scan's passes over the pool.
+constexpr std::uint32_t kScanJobRecords = 8 * kArrayChunkSize;
+
+struct stScanPasses
+{
+    const cMesh* mesh;
+    const double* zRow; // the plane's z row of the mesh-to-plane transform
+    std::uint8_t mask;
+    float* localZ;
+    std::uint32_t vertexCount;
+    std::uint32_t triangleCount;
+    // Per job of triangles: those that may cross, in ascending order.
+    std::vector<std::vector<std::uint32_t>>* crossing;
+};
+
+void MeasureVertexHeights(void* context, std::uint32_t job)
+{
+    const auto& passes = *static_cast<const stScanPasses*>(context);
+    const tArray<cVertex>& vertices = passes.mesh->GetVertexArray();
+    const std::uint32_t end = std::min(passes.vertexCount, (job + 1) * kScanJobRecords);
+    for (std::uint32_t first = job * kScanJobRecords; first < end; first += kArrayChunkSize)
     {
         const cVertex* chunk = vertices.GetChunk(first >> kArrayChunkShift);
-        const std::uint32_t n = std::min(kArrayChunkSize, vertexCount - first);
-        float* out = m_localZ.data() + first;
+        const std::uint32_t n = std::min(kArrayChunkSize, end - first);
+        float* out = passes.localZ + first;
         for (std::uint32_t j = 0; j < n; ++j)
-            out[j] = LocalCoordinate(chunk[j], 2);
+            out[j] = PlaneCoordinate(passes.zRow, chunk[j]);
     }
+}
 
-    const tArray<cMeshTriangle>& triangles = m_mesh->GetTriangleArray();
-    const std::uint32_t triangleCount = m_mesh->GetTriangleCount();
-    const float* localZ = m_localZ.data();
-    for (std::uint32_t first = 0; first < triangleCount; first += kArrayChunkSize)
+void FindCrossingCandidates(void* context, std::uint32_t job)
+{
+    const auto& passes = *static_cast<const stScanPasses*>(context);
+    const tArray<cMeshTriangle>& triangles = passes.mesh->GetTriangleArray();
+    const std::uint32_t vertexCount = passes.vertexCount;
+    const float* localZ = passes.localZ;
+    std::vector<std::uint32_t>& out = (*passes.crossing)[job];
+    const std::uint32_t end = std::min(passes.triangleCount, (job + 1) * kScanJobRecords);
+    for (std::uint32_t first = job * kScanJobRecords; first < end; first += kArrayChunkSize)
     {
         const cMeshTriangle* chunk = triangles.GetChunk(first >> kArrayChunkShift);
-        const std::uint32_t n = std::min(kArrayChunkSize, triangleCount - first);
+        const std::uint32_t n = std::min(kArrayChunkSize, end - first);
         for (std::uint32_t j = 0; j < n; ++j)
         {
             const cMeshTriangle& t = chunk[j];
-            if (mask != 0 && (t.flags & mask) == 0)
+            if (passes.mask != 0 && (t.flags & passes.mask) == 0)
                 continue;
             const std::uint32_t* c = t.vertexIndex;
             if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
@@ -119,9 +141,34 @@ void cMeshPlaneSectioner::CollectByScan(std::uint8_t mask)
             if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
                 (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
                 continue;
-            CutTriangle(c, z);
+            out.push_back(first + j);
         }
     }
+}
+
+} // namespace
+
+void cMeshPlaneSectioner::CollectByScan(std::uint8_t mask)
+{
+    // Every vertex's distance from the plane once per cut, and the triangles
+    // that may cross, on the pool; the crossing ones are then cut in
+    // ascending order, as one pass over the triangles would.
+    const std::uint32_t vertexCount = m_mesh->GetVertexCount();
+    const std::uint32_t triangleCount = m_mesh->GetTriangleCount();
+    m_localZ.resize(vertexCount);
+    std::vector<std::vector<std::uint32_t>> crossing((triangleCount + kScanJobRecords - 1) / kScanJobRecords);
+    stScanPasses passes{m_mesh, m_toPlane + 8, mask, m_localZ.data(), vertexCount, triangleCount, &crossing};
+    ParallelFor(SharedThreadPool(), (vertexCount + kScanJobRecords - 1) / kScanJobRecords, MeasureVertexHeights, &passes);
+    ParallelFor(SharedThreadPool(), static_cast<std::uint32_t>(crossing.size()), FindCrossingCandidates, &passes);
+
+    const float* localZ = m_localZ.data();
+    for (const std::vector<std::uint32_t>& job : crossing)
+        for (const std::uint32_t triangle : job)
+        {
+            const std::uint32_t* c = m_mesh->GetTriangle(triangle)->vertexIndex;
+            const float z[3] = {localZ[c[0]], localZ[c[1]], localZ[c[2]]};
+            CutTriangle(c, z);
+        }
 
     m_localZ.clear();
 }

@@ -23,6 +23,14 @@ inline constexpr std::uint16_t kSectionEdgeFlags = 0x01FF;
 // The triangle flag bit that marks the triangles the next section cuts.
 inline constexpr std::uint8_t kSectionTriangleMask = 4;
 
+// One plane coordinate of a mesh vertex: a row of the mesh-to-plane
+// transform applied in doubles, rounded to float. Every path of a cut
+// computes it with this one expression, so the results agree bit for bit.
+inline float PlaneCoordinate(const double row[4], const cVertex& v)
+{
+    return static_cast<float>(row[0] * v.x + row[1] * v.y + row[2] * v.z + row[3]);
+}
+
 class cMeshPlaneSectioner
 {
 public:
@@ -64,11 +72,7 @@ public:
 private:
     // Plane coordinate `row` (0 x, 1 y, 2 z) of a mesh vertex; every path
     // computes it with this one expression, so the results agree bit for bit.
-    float LocalCoordinate(const cVertex& v, int row) const
-    {
-        const double* m = m_toPlane + 4 * row;
-        return static_cast<float>(m[0] * v.x + m[1] * v.y + m[2] * v.z + m[3]);
-    }
+    float LocalCoordinate(const cVertex& v, int row) const { return PlaneCoordinate(m_toPlane + 4 * row, v); }
     void CollectByScan(std::uint8_t mask);
     void CollectByIndex(std::uint8_t mask);
     // The triangle step, given the corners' signed distances from the plane.

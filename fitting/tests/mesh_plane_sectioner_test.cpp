@@ -1,5 +1,7 @@
 #include "fitting/mesh_plane_sectioner.h"
 
+#include "core/thread_pool.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -355,6 +357,42 @@ TEST(MeshPlaneSectioner, IndexedCutsEqualFullScans)
     SectionMeshByPlane(indexed, &torus, frame, 0, actual, 1e-4f, 0.0);
     EXPECT_EQ(actual.GetCount(), 3u);
     EXPECT_EQ(expected.GetCount(), 3u);
+}
+
+TEST(MeshPlaneSectioner, FullScansOnTheSharedPoolCutAsTheyDoAlone)
+{
+    // Enough triangles for several jobs of the pool, every third one marked.
+    cMesh torus;
+    BuildTorus(torus, 10.0, 3.0, 300, 80);
+    for (std::uint32_t t = 0; t < torus.GetTriangleCount(); t += 3)
+        torus.GetTriangle(t)->flags |= kSectionTriangleMask;
+    cThreadPool pool(4);
+    cMeshPlaneSectioner sectioner;
+    for (int plane = 0; plane < 6; ++plane)
+    {
+        const double a = 0.41 * plane, b = 0.29 * plane;
+        const double normal[3] = {std::sin(a) * std::cos(b), std::sin(a) * std::sin(b), std::cos(a)};
+        const double origin[3] = {plane % 2 == 0 ? 0.0 : 11.0, 0.5, 0.3};
+        const double ref[3] = {std::fabs(normal[0]) < 0.9 ? 1.0 : 0.0, std::fabs(normal[0]) < 0.9 ? 0.0 : 1.0, 0.0};
+        double frame[12];
+        PlaneFrame(frame, origin, normal, ref);
+        for (const std::uint8_t mask : {std::uint8_t{0}, kSectionTriangleMask})
+        {
+            tSectionPolylines alone, pooled;
+            SectionMeshByPlane(sectioner, &torus, frame, mask, alone, 1e-4f, 0.0);
+            SetSharedThreadPool(&pool);
+            SectionMeshByPlane(sectioner, &torus, frame, mask, pooled, 1e-4f, 0.0);
+            SetSharedThreadPool(nullptr);
+            ASSERT_GT(alone.GetCount(), 0u);
+            ASSERT_EQ(pooled.GetCount(), alone.GetCount()) << plane;
+            for (std::uint32_t i = 0; i < alone.GetCount(); ++i)
+            {
+                ASSERT_EQ(pooled[i].GetVertexCount(), alone[i].GetVertexCount()) << plane << ":" << i;
+                for (std::uint32_t j = 0; j < alone[i].GetVertexCount(); ++j)
+                    ASSERT_EQ(Distance(*pooled[i].GetVertex(j), *alone[i].GetVertex(j)), 0.0);
+            }
+        }
+    }
 }
 
 TEST(MeshPlaneSectioner, IndexedCutsOfAMeshWithUnreadableVerticesEqualFullScans)
