@@ -11,6 +11,8 @@
 
 #include "platform/win32/win32.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -108,6 +110,29 @@ private:
 // calling thread.
 using ParallelForCallback = void (*)(void* context, std::uint32_t index);
 void ParallelFor(cThreadPool* pool, std::uint32_t count, ParallelForCallback callback, void* context);
+
+// Calls each(i) for every i in [0, count), `block` consecutive indices per
+// job of ParallelFor; each(i) must only write what belongs to i. For
+// per-item results that the caller then combines in index order, so that
+// the outcome is the same with or without a pool.
+template <class Each> void ParallelForEach(cThreadPool* pool, std::size_t count, std::size_t block, Each& each)
+{
+    struct stJobs
+    {
+        Each* each;
+        std::size_t count;
+        std::size_t block;
+    } jobs{&each, count, block};
+    if (count == 0 || block == 0)
+        return;
+    const ParallelForCallback run = [](void* context, std::uint32_t job) {
+        const auto& j = *static_cast<const stJobs*>(context);
+        const std::size_t end = std::min(j.count, (std::size_t{job} + 1) * j.block);
+        for (std::size_t i = std::size_t{job} * j.block; i < end; ++i)
+            (*j.each)(i);
+    };
+    ParallelFor(pool, static_cast<std::uint32_t>((count + block - 1) / block), run, &jobs);
+}
 
 // The pool that work shares where it splits (region walks, fit sums): the
 // plug-in object's while it is loaded, null otherwise, when such work runs

@@ -1,6 +1,7 @@
 #include "fitting/sweep_axis_estimates.h"
 
 #include "core/simplex_minimiser.h"
+#include "core/thread_pool.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
@@ -23,6 +24,10 @@ constexpr int kPasses = 3;
 constexpr double kKeepFactor = 3.0;
 // Pairs of normals tried for the start of the extrusion direction.
 constexpr int kDirectionTrials = 64;
+// Samples per job of the shared pool in the objectives' passes: the axis
+// objective's are light, the profile measure's turn and search.
+constexpr std::size_t kSamplesPerJob = 4096;
+constexpr std::size_t kMeridianPointsPerJob = 512;
 
 double Dot(const double a[3], const double b[3])
 {
@@ -205,6 +210,8 @@ struct stAxisRefinement
 {
     const std::vector<stOriented>* samples;
     double axis[3], point[3], u[3], v[3];
+    // The objective's terms, kept from one evaluation to the next.
+    mutable std::vector<double> scratch = {};
 
     // The axis tilted by (x[0], x[1]) towards u and v, its point moved by
     // (x[2], x[3]) along them.
@@ -227,13 +234,16 @@ double AxisObjective(const cDoubleVector& x, void* context)
     const auto& refinement = *static_cast<const stAxisRefinement*>(context);
     double dir[3], at[3];
     refinement.Apply(x, dir, at);
+    // The terms on the pool, their sum in the samples' order.
+    const std::vector<stOriented>& samples = *refinement.samples;
+    std::vector<double>& off = refinement.scratch;
+    off.resize(samples.size());
+    auto measure = [&](std::size_t i) { off[i] = OffMeridian(samples[i], dir, at); };
+    ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
     double sum = 0.0;
-    for (const stOriented& s : *refinement.samples)
-    {
-        const double off = OffMeridian(s, dir, at);
-        if (off >= 0.0)
-            sum += off * off;
-    }
+    for (const double value : off)
+        if (value >= 0.0)
+            sum += value * value;
     return sum;
 }
 
@@ -293,24 +303,36 @@ struct stProfileMeasure
         {
             double r, h, angle, mr, mh;
         };
-        std::vector<stMeridian> points;
-        points.reserve(samples->size());
-        double rMin = DBL_MAX, rMax = -DBL_MAX, hMin = DBL_MAX, hMax = -DBL_MAX;
-        for (const stOriented& s : *samples)
-        {
+        // Each sample turned into the half-plane on the pool (a radius of
+        // zero marks one that has no place there), kept in their order.
+        std::vector<stMeridian> turned(samples->size());
+        auto turn = [&](std::size_t i) {
+            const stOriented& s = (*samples)[i];
+            stMeridian& out = turned[i];
+            out.r = 0.0;
             const double d[3] = {s.p[0] - at[0], s.p[1] - at[1], s.p[2] - at[2]};
             const double h = Dot(d, dir), a = Dot(d, u), b = Dot(d, v);
             const double r = std::hypot(a, b);
             if (!(r > 0.0))
-                continue;
+                return;
             const double radial[3] = {(a * u[0] + b * v[0]) / r, (a * u[1] + b * v[1]) / r, (a * u[2] + b * v[2]) / r};
             double mr = Dot(s.n, radial), mh = Dot(s.n, dir);
             const double m = std::hypot(mr, mh);
             if (!(m > 0.0))
+                return;
+            out = {r, h, std::atan2(b, a), mr / m, mh / m};
+        };
+        ParallelForEach(SharedThreadPool(), turned.size(), kMeridianPointsPerJob, turn);
+        std::vector<stMeridian> points;
+        points.reserve(samples->size());
+        double rMin = DBL_MAX, rMax = -DBL_MAX, hMin = DBL_MAX, hMax = -DBL_MAX;
+        for (const stMeridian& m : turned)
+        {
+            if (!(m.r > 0.0))
                 continue;
-            points.push_back({r, h, std::atan2(b, a), mr / m, mh / m});
-            rMin = std::min(rMin, r), rMax = std::max(rMax, r);
-            hMin = std::min(hMin, h), hMax = std::max(hMax, h);
+            points.push_back(m);
+            rMin = std::min(rMin, m.r), rMax = std::max(rMax, m.r);
+            hMin = std::min(hMin, m.h), hMax = std::max(hMax, m.h);
         }
         if (points.size() < 6)
             return FLT_MAX;
@@ -349,11 +371,14 @@ struct stProfileMeasure
                 cellOf(points[k].r, points[k].h, i, j);
                 members[fill[i * nh + j]++] = k;
             }
-        double sum = 0.0;
-        for (const stMeridian& q : points)
-        {
+        // Each second-half point's term on the pool (-1: none, the first
+        // half and points passed over), summed in the points' order.
+        std::vector<double> termOf(points.size());
+        auto measure = [&](std::size_t p) {
+            const stMeridian& q = points[p];
+            termOf[p] = -1.0;
             if (q.angle < split)
-                continue;
+                return;
             std::size_t i, j;
             cellOf(q.r, q.h, i, j);
             double best = DBL_MAX;
@@ -368,10 +393,18 @@ struct stProfileMeasure
                             best = d2, nearest = &points[k];
                     }
             if (nearest == nullptr && cap == DBL_MAX)
-                continue;
+                return;
             double term = cap;
             if (nearest != nullptr)
                 term = std::min(std::fabs((q.r - nearest->r) * nearest->mr + (q.h - nearest->h) * nearest->mh), cap);
+            termOf[p] = term;
+        };
+        ParallelForEach(SharedThreadPool(), points.size(), kMeridianPointsPerJob, measure);
+        double sum = 0.0;
+        for (const double term : termOf)
+        {
+            if (!(term >= 0.0))
+                continue;
             if (terms != nullptr)
                 terms->push_back(term);
             sum += term * term;

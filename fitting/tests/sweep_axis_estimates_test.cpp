@@ -2,6 +2,8 @@
 // origin, and the patches that leave them open (a flat face, a sphere).
 #include "fitting/sweep_axis_estimates.h"
 
+#include "core/thread_pool.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -170,4 +172,46 @@ TEST(NormalAxes, ANoisyWallWithItsRimAndStrayNormalsGivesItsDirectionToTheBit)
     EXPECT_EQ(d[0], -0x1.ebc2a227253b1p-2);
     EXPECT_EQ(d[1], 0x1.47bc13245d3cfp-1);
     EXPECT_EQ(d[2], -0x1.330ba650f682fp-1);
+}
+
+TEST(NormalAxes, ANoisyRevolvedWallGivesItsAxisToTheBitOnAPool)
+{
+    // The cone-like wall of RevolvedPatch, denser, over half a turn, with
+    // noisy normals and every eleventh far off.
+    const stFrame f;
+    tFitPointQueue points;
+    std::uint64_t state = 777;
+    const auto noise = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+    };
+    for (int j = 0; j <= 40; ++j)
+        for (int i = 0; i <= 120; ++i)
+        {
+            const double h = 0.5 * j, a = kPi * i / 120.0, r = 10.0 + 0.3 * h;
+            const double local[3] = {r * std::cos(a), r * std::sin(a), h};
+            double n[3] = {std::cos(a) + 0.03 * noise(), std::sin(a) + 0.03 * noise(), -0.3 + 0.03 * noise()};
+            if ((i + 5 * j) % 11 == 0)
+                n[2] += 0.8;
+            double wp[3], wn[3];
+            f.Map(local, wp, true);
+            f.Map(n, wn, false);
+            points.push_back(Record(wp, wn));
+        }
+    const cFitContainer container(points);
+    // What it gave before its passes went on the pool, where they run now.
+    const double expected[6] = {-0x1.eb851ea91e6a7p-2,  0x1.47ae126a347eep-1,  -0x1.3333356d334a4p-1,
+                                0x1.2d33333068dd3p+10, -0x1.6133335739cebp+9, 0x1.c7ffffd7c20aap+8};
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    double axis[3], point[3];
+    const bool found = EstimateRevolutionAxisFromNormals(container, axis, point);
+    SetSharedThreadPool(nullptr);
+    ASSERT_TRUE(found);
+    EXPECT_LT(LineAngle(axis, f.z), 0.01);
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(axis[k], expected[k]) << k;
+        EXPECT_EQ(point[k], expected[3 + k]) << k;
+    }
 }
