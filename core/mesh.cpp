@@ -4,7 +4,9 @@
 #include <cfloat>
 #include <cmath>
 #include <utility>
+#include <vector>
 
+#include "core/thread_pool.h"
 #include "core/vector_math.h"
 #include "core/walk_stack.h"
 
@@ -187,55 +189,82 @@ std::uint32_t cMesh::LabelConnectedTriangles(cMeshTriangle* start, std::uint8_t 
     return count;
 }
 
+namespace
+{
+
+// Records per job of the normals' passes over the pool.
+constexpr std::size_t kNormalJobRecords = 16 * kArrayChunkSize;
+
+} // namespace
+
 void cMesh::ComputeNormals(bool withTriangleNormals)
 {
     if (GetTriangleCount() == 0 || GetVertexCount() == 0)
         return;
+    // The triangles' normals and areas and the vertices' last step are
+    // independent, so they run on the pool; the vertices' sums are made in
+    // triangle order as one pass made them, so the result does not depend
+    // on it. Area 0 marks a triangle that adds nothing.
+    cThreadPool* pool = SharedThreadPool();
+    const std::uint32_t triangleCount = GetTriangleCount();
+    std::vector<double> areas(triangleCount);
+    auto measure = [&](std::size_t i) {
+        cMeshTriangle& t = *GetTriangle(static_cast<std::uint32_t>(i));
+        areas[i] = 0.0;
+        cVertex* corner[3];
+        if (!GetCorners(t, corner))
+            return;
+        double cross[3];
+        TriangleCrossProduct(corner[0]->Position(), corner[1]->Position(), corner[2]->Position(), cross);
+        if (withTriangleNormals)
+        {
+            t.nx = static_cast<float>(cross[0]);
+            t.ny = static_cast<float>(cross[1]);
+            t.nz = static_cast<float>(cross[2]);
+            NormaliseVector3f(t.Normal());
+        }
+        // The same value TriangleArea gives, without forming the product twice.
+        const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+        if (!IsZeroVector(t.Normal()) && area > FLT_EPSILON)
+            areas[i] = area;
+    };
+    ParallelForEach(pool, triangleCount, kNormalJobRecords, measure);
+
     ForEachVertex(
         [](cVertex& v)
         {
             v.nx = v.ny = v.nz = 0.0f;
             v.SetScalar(0.0f);
         });
-    ForEachTriangle(
-        [this, withTriangleNormals](cMeshTriangle& t)
+    for (std::uint32_t i = 0; i < triangleCount; ++i)
+    {
+        const double area = areas[i];
+        if (!(area > 0.0))
+            continue;
+        const cMeshTriangle& t = *GetTriangle(i);
+        cVertex* corner[3];
+        GetCorners(t, corner);
+        for (cVertex* v : corner)
         {
-            cVertex* corner[3];
-            if (!GetCorners(t, corner))
-                return;
-            double cross[3];
-            TriangleCrossProduct(corner[0]->Position(), corner[1]->Position(), corner[2]->Position(), cross);
-            if (withTriangleNormals)
-            {
-                t.nx = static_cast<float>(cross[0]);
-                t.ny = static_cast<float>(cross[1]);
-                t.nz = static_cast<float>(cross[2]);
-                NormaliseVector3f(t.Normal());
-            }
-            // The same value TriangleArea gives, without forming the product twice.
-            const double area =
-                0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-            if (IsZeroVector(t.Normal()) || !(area > FLT_EPSILON))
-                return;
-            for (cVertex* v : corner)
-            {
-                v->nx = static_cast<float>(v->nx + t.nx * area);
-                v->ny = static_cast<float>(v->ny + t.ny * area);
-                v->nz = static_cast<float>(v->nz + t.nz * area);
-                v->SetScalar(static_cast<float>(v->GetScalar() + area));
-            }
-        });
-    ForEachVertex(
-        [](cVertex& v)
-        {
-            if (IsZeroVector(v.Normal()))
-                return;
-            const float summedArea = v.GetScalar();
-            v.nx /= summedArea;
-            v.ny /= summedArea;
-            v.nz /= summedArea;
-            NormaliseVector3f(v.Normal());
-        });
+            v->nx = static_cast<float>(v->nx + t.nx * area);
+            v->ny = static_cast<float>(v->ny + t.ny * area);
+            v->nz = static_cast<float>(v->nz + t.nz * area);
+            v->SetScalar(static_cast<float>(v->GetScalar() + area));
+        }
+    }
+    areas = {};
+
+    auto finish = [&](std::size_t i) {
+        cVertex& v = *GetVertex(static_cast<std::uint32_t>(i));
+        if (IsZeroVector(v.Normal()))
+            return;
+        const float summedArea = v.GetScalar();
+        v.nx /= summedArea;
+        v.ny /= summedArea;
+        v.nz /= summedArea;
+        NormaliseVector3f(v.Normal());
+    };
+    ParallelForEach(pool, GetVertexCount(), kNormalJobRecords, finish);
 }
 
 bool cMesh::ComputeVertexNormals()

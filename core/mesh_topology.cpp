@@ -13,11 +13,15 @@
 #include <vector>
 
 #include "core/edge_collection.h"
+#include "core/thread_pool.h"
 #include "core/used_flags.h"
 #include "core/walk_stack.h"
 
 namespace
 {
+
+// Vertex buckets per job of the pairing pass over the pool.
+constexpr std::size_t kBucketsPerJob = 16384;
 
 // One half-edge in the bucket of its smaller vertex: the other vertex, and
 // the half-edge's number (triangle * 3 + edge) shifted left by one with the
@@ -112,12 +116,14 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
         }
     }
 
-    for (std::uint32_t v = 0; v < vertexCount; ++v)
-    {
+    // Every edge lies in one bucket and a link joins the two half-edges of
+    // one edge, so the buckets are paired on the pool, each link written by
+    // the bucket of its edge alone.
+    auto pairBucket = [&](std::size_t v) {
         stHalfEdge<TCode>* first = halfEdges.data() + offset[v];
         stHalfEdge<TCode>* last = halfEdges.data() + offset[v + 1];
         if (last - first < 2)
-            continue;
+            return;
         std::sort(first, last,
                   [](const stHalfEdge<TCode>& x, const stHalfEdge<TCode>& y)
                   { return x.other != y.other ? x.other < y.other : x.code < y.code; });
@@ -130,7 +136,8 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
                 PairEdgeGroup(mesh, first, groupEnd);
             first = groupEnd;
         }
-    }
+    };
+    ParallelForEach(SharedThreadPool(), vertexCount, kBucketsPerJob, pairBucket);
     return true;
 }
 
