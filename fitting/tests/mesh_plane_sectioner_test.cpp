@@ -17,6 +17,25 @@ using namespace section_meshes;
 namespace
 {
 
+// The same polylines with the same points, to the bit.
+void ExpectSameSections(const tSectionPolylines& actual, const tSectionPolylines& expected, int plane)
+{
+    ASSERT_EQ(actual.GetCount(), expected.GetCount()) << plane;
+    for (std::uint32_t i = 0; i < expected.GetCount(); ++i)
+    {
+        ASSERT_EQ(actual[i].GetVertexCount(), expected[i].GetVertexCount()) << plane << ":" << i;
+        for (std::uint32_t j = 0; j < expected[i].GetVertexCount(); ++j)
+            ASSERT_EQ(Distance(*actual[i].GetVertex(j), *expected[i].GetVertex(j)), 0.0);
+    }
+}
+
+// A frame on a plane through `origin` square to `normal`.
+void TiltedFrame(double frame[12], const double origin[3], const double normal[3])
+{
+    const double ref[3] = {std::fabs(normal[0]) < 0.9 ? 1.0 : 0.0, std::fabs(normal[0]) < 0.9 ? 0.0 : 1.0, 0.0};
+    PlaneFrame(frame, origin, normal, ref);
+}
+
 tSectionPolylines Cut(const cMesh& mesh, const double frame[12], std::uint8_t mask = 0, float tolerance = 1e-4f,
                       double angle = 0.0)
 {
@@ -325,21 +344,14 @@ TEST(MeshPlaneSectioner, IndexedCutsEqualFullScans)
         const double a = 0.37 * plane, b = 0.23 * plane;
         const double normal[3] = {std::sin(a) * std::cos(b), std::sin(a) * std::sin(b), std::cos(a)};
         const double origin[3] = {plane % 2 == 0 ? 0.0 : 13.0, 0.0, plane % 3 == 0 ? 0.0 : 1.7};
-        const double ref[3] = {std::fabs(normal[0]) < 0.9 ? 1.0 : 0.0, std::fabs(normal[0]) < 0.9 ? 0.0 : 1.0, 0.0};
         double frame[12];
-        PlaneFrame(frame, origin, normal, ref);
+        TiltedFrame(frame, origin, normal);
         for (const std::uint8_t mask : {std::uint8_t{0}, kSectionTriangleMask})
         {
             tSectionPolylines expected, actual;
             SectionMeshByPlane(scan, &torus, frame, mask, expected, 1e-4f, 0.0);
             SectionMeshByPlane(indexed, &torus, frame, mask, actual, 1e-4f, 0.0);
-            ASSERT_EQ(actual.GetCount(), expected.GetCount()) << plane;
-            for (std::uint32_t i = 0; i < expected.GetCount(); ++i)
-            {
-                ASSERT_EQ(actual[i].GetVertexCount(), expected[i].GetVertexCount()) << plane << ":" << i;
-                for (std::uint32_t j = 0; j < expected[i].GetVertexCount(); ++j)
-                    ASSERT_EQ(Distance(*actual[i].GetVertex(j), *expected[i].GetVertex(j)), 0.0);
-            }
+            ExpectSameSections(actual, expected, plane);
         }
     }
 
@@ -373,9 +385,8 @@ TEST(MeshPlaneSectioner, FullScansOnTheSharedPoolCutAsTheyDoAlone)
         const double a = 0.41 * plane, b = 0.29 * plane;
         const double normal[3] = {std::sin(a) * std::cos(b), std::sin(a) * std::sin(b), std::cos(a)};
         const double origin[3] = {plane % 2 == 0 ? 0.0 : 11.0, 0.5, 0.3};
-        const double ref[3] = {std::fabs(normal[0]) < 0.9 ? 1.0 : 0.0, std::fabs(normal[0]) < 0.9 ? 0.0 : 1.0, 0.0};
         double frame[12];
-        PlaneFrame(frame, origin, normal, ref);
+        TiltedFrame(frame, origin, normal);
         for (const std::uint8_t mask : {std::uint8_t{0}, kSectionTriangleMask})
         {
             tSectionPolylines alone, pooled;
@@ -384,13 +395,7 @@ TEST(MeshPlaneSectioner, FullScansOnTheSharedPoolCutAsTheyDoAlone)
             SectionMeshByPlane(sectioner, &torus, frame, mask, pooled, 1e-4f, 0.0);
             SetSharedThreadPool(nullptr);
             ASSERT_GT(alone.GetCount(), 0u);
-            ASSERT_EQ(pooled.GetCount(), alone.GetCount()) << plane;
-            for (std::uint32_t i = 0; i < alone.GetCount(); ++i)
-            {
-                ASSERT_EQ(pooled[i].GetVertexCount(), alone[i].GetVertexCount()) << plane << ":" << i;
-                for (std::uint32_t j = 0; j < alone[i].GetVertexCount(); ++j)
-                    ASSERT_EQ(Distance(*pooled[i].GetVertex(j), *alone[i].GetVertex(j)), 0.0);
-            }
+            ExpectSameSections(pooled, alone, plane);
         }
     }
 }
@@ -417,20 +422,13 @@ TEST(MeshPlaneSectioner, IndexedCutsOfAMeshWithUnreadableVerticesEqualFullScans)
         const double offset = 4.0 * (plane - 8);
         const double origin[3] = {centre[0] + offset * normal[0], centre[1] + offset * normal[1],
                                   centre[2] + offset * normal[2]};
-        const double ref[3] = {std::fabs(normal[0]) < 0.9 ? 1.0 : 0.0, std::fabs(normal[0]) < 0.9 ? 0.0 : 1.0, 0.0};
         double frame[12];
-        PlaneFrame(frame, origin, normal, ref);
+        TiltedFrame(frame, origin, normal);
         tSectionPolylines expected, actual;
         SectionMeshByPlane(scan, &sphere, frame, 0, expected, 1e-4f, 0.0);
         SectionMeshByPlane(indexed, &sphere, frame, 0, actual, 1e-4f, 0.0);
         ASSERT_GT(expected.GetCount(), 0u) << plane;
-        ASSERT_EQ(actual.GetCount(), expected.GetCount()) << plane;
-        for (std::uint32_t i = 0; i < expected.GetCount(); ++i)
-        {
-            ASSERT_EQ(actual[i].GetVertexCount(), expected[i].GetVertexCount()) << plane << ":" << i;
-            for (std::uint32_t j = 0; j < expected[i].GetVertexCount(); ++j)
-                ASSERT_EQ(Distance(*actual[i].GetVertex(j), *expected[i].GetVertex(j)), 0.0);
-        }
+        ExpectSameSections(actual, expected, plane);
     }
 }
 

@@ -38,6 +38,30 @@ struct stFrame
     }
 };
 
+// A record placed by the frame: its point and normal given in its axes.
+stFitPoint Placed(const stFrame& f, const double local[3], const double normal[3])
+{
+    double wp[3], wn[3];
+    f.Map(local, wp, true);
+    f.Map(normal, wn, false);
+    return Record(wp, wn);
+}
+
+// Repeatable noise in [-0.5, 0.5).
+class cNoise
+{
+public:
+    explicit cNoise(std::uint64_t seed) : m_state(seed) {}
+    double operator()()
+    {
+        m_state = m_state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(m_state >> 11) / 9007199254740992.0 - 0.5;
+    }
+
+private:
+    std::uint64_t m_state;
+};
+
 double LineAngle(const double a[3], const double b[3])
 {
     const double dot = std::fabs(a[0] * b[0] + a[1] * b[1] + a[2] * b[2]);
@@ -62,10 +86,7 @@ tFitPointQueue RevolvedPatch(const stFrame& f, bool stray)
             const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
             for (double& c : n)
                 c /= len;
-            double wp[3], wn[3];
-            f.Map(local, wp, true);
-            f.Map(n, wn, false);
-            points.push_back(Record(wp, wn));
+            points.push_back(Placed(f, local, n));
         }
     return points;
 }
@@ -143,11 +164,7 @@ TEST(NormalAxes, ANoisyWallWithItsRimAndStrayNormalsGivesItsDirectionToTheBit)
     // normals turned by noise and every seventh far off, far out and tilted.
     const stFrame f;
     tFitPointQueue points;
-    std::uint64_t state = 12345;
-    const auto noise = [&state] {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
-    };
+    cNoise noise(12345);
     for (int j = 0; j <= 60; ++j)
         for (int i = 0; i <= 90; ++i)
         {
@@ -160,10 +177,7 @@ TEST(NormalAxes, ANoisyWallWithItsRimAndStrayNormalsGivesItsDirectionToTheBit)
                 c += 0.04 * noise();
             if ((i + 3 * j) % 7 == 0)
                 n[2] += 0.9;
-            double wp[3], wn[3];
-            f.Map(local, wp, true);
-            f.Map(n, wn, false);
-            points.push_back(Record(wp, wn));
+            points.push_back(Placed(f, local, n));
         }
     double d[3];
     ASSERT_TRUE(EstimateExtrusionDirectionFromNormals(cFitContainer(points), d));
@@ -180,11 +194,7 @@ TEST(NormalAxes, ANoisyRevolvedWallGivesItsAxisToTheBitOnAPool)
     // noisy normals and every eleventh far off.
     const stFrame f;
     tFitPointQueue points;
-    std::uint64_t state = 777;
-    const auto noise = [&state] {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
-    };
+    cNoise noise(777);
     for (int j = 0; j <= 40; ++j)
         for (int i = 0; i <= 120; ++i)
         {
@@ -193,10 +203,7 @@ TEST(NormalAxes, ANoisyRevolvedWallGivesItsAxisToTheBitOnAPool)
             double n[3] = {std::cos(a) + 0.03 * noise(), std::sin(a) + 0.03 * noise(), -0.3 + 0.03 * noise()};
             if ((i + 5 * j) % 11 == 0)
                 n[2] += 0.8;
-            double wp[3], wn[3];
-            f.Map(local, wp, true);
-            f.Map(n, wn, false);
-            points.push_back(Record(wp, wn));
+            points.push_back(Placed(f, local, n));
         }
     const cFitContainer container(points);
     // What it gave before its passes went on the pool, where they run now.
