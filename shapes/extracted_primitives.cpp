@@ -134,7 +134,7 @@ void ST_CExtractedPlane::BuildRows()
         return;
     CPropTreeItem* root = AddRootItem(L"PLANE");
     nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
-    m_rmsId = AddValuePropertyItem(root, L"Fit RMS:", m_geometry->GetRms(), true)->GetCtrlID();
+    m_rmsId = AddRmsPropertyItem(root, L"Fit RMS:", m_geometry->GetRms())->GetCtrlID();
     m_typeId = AddChoicePropertyItem(root, L"Type", {L"Minimal", L"Aligned to axises"}, m_type)->GetCtrlID();
     m_normalId = AddVectorPropertyItem(root, m_normalChoice, L"Normal", m_plane->normal)->GetCtrlID();
     m_offsetId = AddOffsetPropertyItem(root, m_offsetChoice, L"Offset", -m_plane->d)->GetCtrlID();
@@ -144,7 +144,7 @@ void ST_CExtractedPlane::RefreshRows()
 {
     if (!tree || !m_geometry)
         return;
-    SetValueRow(m_rmsId, m_geometry->GetRms());
+    SetRmsRow(m_rmsId, m_geometry->GetRms());
     SetVectorPropertyValues(m_normalId, m_plane->normal);
     SetOffsetPropertyValue(m_offsetId, -m_plane->d);
 }
@@ -256,7 +256,7 @@ void ST_CExtractedSphere::BuildRows()
         return;
     CPropTreeItem* root = AddRootItem(L"SPHERE");
     nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
-    m_rmsId = AddValuePropertyItem(root, L"Fit RMS:", m_geometry->GetRms(), true)->GetCtrlID();
+    m_rmsId = AddRmsPropertyItem(root, L"Fit RMS:", m_geometry->GetRms())->GetCtrlID();
     m_centreId = AddPointPropertyItem(root, m_centreChoice, L"Center", m_sphere->centre)->GetCtrlID();
     m_radiusId = AddOffsetPropertyItem(root, m_radiusChoice, L"Radius", m_sphere->radius)->GetCtrlID();
 }
@@ -265,7 +265,7 @@ void ST_CExtractedSphere::RefreshRows()
 {
     if (!tree || !m_geometry)
         return;
-    SetValueRow(m_rmsId, m_geometry->GetRms());
+    SetRmsRow(m_rmsId, m_geometry->GetRms());
     SetVectorPropertyValues(m_centreId, m_sphere->centre);
     SetOffsetPropertyValue(m_radiusId, m_sphere->radius);
 }
@@ -366,7 +366,7 @@ void ST_CExtractedCylinder::BuildRows()
         return;
     CPropTreeItem* root = AddRootItem(L"CYLINDER");
     nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
-    m_rmsId = AddValuePropertyItem(root, L"Fit RMS:", m_geometry->GetRms(), true)->GetCtrlID();
+    m_rmsId = AddRmsPropertyItem(root, L"Fit RMS:", m_geometry->GetRms())->GetCtrlID();
     m_directionId = AddVectorPropertyItem(root, m_directionChoice, L"Direction", m_cylinder->axis)->GetCtrlID();
     m_radiusId = AddOffsetPropertyItem(root, m_radiusChoice, L"Radius", m_cylinder->radius)->GetCtrlID();
     m_basePointId = AddPointPropertyItem(root, m_basePointChoice, L"Base Point", m_cylinder->axisPoint)->GetCtrlID();
@@ -376,7 +376,7 @@ void ST_CExtractedCylinder::RefreshRows()
 {
     if (!tree || !m_geometry)
         return;
-    SetValueRow(m_rmsId, m_geometry->GetRms());
+    SetRmsRow(m_rmsId, m_geometry->GetRms());
     SetVectorPropertyValues(m_directionId, m_cylinder->axis);
     SetVectorPropertyValues(m_basePointId, m_cylinder->axisPoint);
     SetOffsetPropertyValue(m_radiusId, m_cylinder->radius);

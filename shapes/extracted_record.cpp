@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <optional>
 
 namespace
@@ -84,6 +85,21 @@ CPropTreeItem* ST_IExtracted::AddValuePropertyItem(CPropTreeItem* parent, const 
                                                    bool readOnly)
 {
     return tree ? AddRealEdit(parent, label, value, readOnly) : nullptr;
+}
+
+namespace
+{
+
+double ShownRms(double rms)
+{
+    return std::isfinite(rms) && rms >= 0.0 ? rms : static_cast<double>(FLT_MAX);
+}
+
+} // namespace
+
+CPropTreeItem* ST_IExtracted::AddRmsPropertyItem(CPropTreeItem* parent, const wchar_t* label, double rms)
+{
+    return AddValuePropertyItem(parent, label, ShownRms(rms), true);
 }
 
 CPropTreeItem* ST_IExtracted::AddIntegerPropertyItem(CPropTreeItem* parent, const wchar_t* label, int value)
@@ -226,6 +242,11 @@ void ST_IExtracted::SetValueRow(UINT rowId, double value)
         row->SetItemValue(reinterpret_cast<LPARAM>(&value));
         tree->RefreshItems(row);
     }
+}
+
+void ST_IExtracted::SetRmsRow(UINT rowId, double rms)
+{
+    SetValueRow(rowId, ShownRms(rms));
 }
 
 bool ST_IExtracted::OnVectorPropertyChanged(CPropTreeItem* changed, int& choice, UINT groupId,

@@ -90,6 +90,10 @@ public:
     CPropTreeItem* AddRootItem(const wchar_t* title);
     CPropTreeItem* AddNamePropertyItem(CPropTreeItem* parent, const std::wstring& text);
     CPropTreeItem* AddValuePropertyItem(CPropTreeItem* parent, const wchar_t* label, double value, bool readOnly);
+    // A read-only row of a fit's RMS; an RMS that was never measured (the
+    // stale -FLT_MAX of a hand-drawn sketch, a failed fit's FLT_MAX, anything
+    // negative or not finite) shows as an empty field, never as a number.
+    CPropTreeItem* AddRmsPropertyItem(CPropTreeItem* parent, const wchar_t* label, double rms);
     CPropTreeItem* AddIntegerPropertyItem(CPropTreeItem* parent, const wchar_t* label, int value);
     // A drop-down row whose entries carry the values 0, 1, ...
     CPropTreeItemCombo* AddChoicePropertyItem(CPropTreeItem* parent, const wchar_t* label,
@@ -114,6 +118,7 @@ public:
     // The value group's edit row shows the value.
     void SetOffsetPropertyValue(UINT groupId, double value);
     void SetValueRow(UINT rowId, double value);
+    void SetRmsRow(UINT rowId, double rms);
 
     // Commits of the groups, each only when changed is the group's row. The
     // choice becomes the combo's value. A reference choice copies the

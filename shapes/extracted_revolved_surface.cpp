@@ -100,7 +100,7 @@ void ST_CExtractedRevSurface::BuildRows()
         a = static_cast<double>(static_cast<float>(a));
     CPropTreeItem* root = AddRootItem(L"REVOLVED SURFACE");
     nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
-    m_rmsId = AddValuePropertyItem(root, L"Fit RMS:", m_geometry->GetRms(), true)->GetCtrlID();
+    m_rmsId = AddRmsPropertyItem(root, L"Fit RMS:", m_geometry->GetRms())->GetCtrlID();
     m_sectionsId = AddIntegerPropertyItem(root, L"Sections", m_block.sectionCount)->GetCtrlID();
     m_directionId = AddVectorPropertyItem(root, m_directionChoice, L"Direction", axis)->GetCtrlID();
     m_basePointId = AddPointPropertyItem(root, m_basePointChoice, L"Base Point", origin)->GetCtrlID();
@@ -115,7 +115,7 @@ void ST_CExtractedRevSurface::RefreshRows()
         sections->SetItemValue(m_block.sectionCount);
         tree->RefreshItems(sections);
     }
-    SetValueRow(m_rmsId, m_geometry->GetRms());
+    SetRmsRow(m_rmsId, m_geometry->GetRms());
     double axis[3], origin[3];
     m_geometry->GetDirection(axis);
     m_geometry->GetOrigin(origin);

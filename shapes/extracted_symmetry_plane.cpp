@@ -85,7 +85,7 @@ void ST_CExtractedSymmetryPlane::BuildRows()
         return;
     CPropTreeItem* root = AddRootItem(L"SYMMETRY PLANE");
     nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
-    m_rmsId = AddValuePropertyItem(root, L"RMS Error:", m_geometry->GetRms(), true)->GetCtrlID();
+    m_rmsId = AddRmsPropertyItem(root, L"RMS Error:", m_geometry->GetRms())->GetCtrlID();
     m_maxDistanceId = AddValuePropertyItem(root, L"Max Distance", m_maxDistance, false)->GetCtrlID();
     m_maxPointsId = AddIntegerPropertyItem(root, L"Maximum Points", m_maxPoints)->GetCtrlID();
     m_symmetryPointsId =
@@ -98,7 +98,7 @@ void ST_CExtractedSymmetryPlane::RefreshRows()
 {
     if (!tree || !m_geometry)
         return;
-    SetValueRow(m_rmsId, m_geometry->GetRms());
+    SetRmsRow(m_rmsId, m_geometry->GetRms());
     SetVectorPropertyValues(m_normalId, m_plane->normal);
     SetOffsetPropertyValue(m_offsetId, -m_plane->d);
 }

@@ -158,6 +158,7 @@ public:
     int TabIndexOf(eShapesPage page) const;
     void SetupTabsForKind();
     void OnTabActivated(int oldIndex, int newIndex);
+    void ShowRowsAfterSketching();
 
     cCPView* GetShapesView() const { return m_shapesView; }
     CUIM_ExtendSurface* GetExtendMode() const;

@@ -2,7 +2,9 @@
 // what the view does while each page is shown.
 #include "plugin/dialogs/shapes_dialog.h"
 
+#include "core/profiled_surface.h"
 #include "core/scene_object.h"
+#include "core/section_curve_classes.h"
 #include "modes/shapes_view.h"
 #include "modes/surface_extension_mode.h"
 #include "overlay/prop_tree.h"
@@ -12,6 +14,9 @@
 #include "plugin/dialogs/sketch_page.h"
 #include "resources/shapes_dialog.h"
 #include "shapes/entities_history.h"
+#include "shapes/extracted_record.h"
+#include "shapes/session_surface.h"
+#include "shapes/shape_interfaces.h"
 
 #include <algorithm>
 
@@ -266,10 +271,34 @@ void CCreatePrimitiveDialog::EnableSelectionControls(bool enable)
     }
 }
 
+// A sketch drawn on the Sketch tab was drawn in the shape's axis and base
+// point: they are the shape's own values now, no longer the fit's, as for any
+// shape shown again (after a switch or a reopened document). The rows show
+// that, and the shape's RMS as it now is (a hand-drawn sketch has none).
+void CCreatePrimitiveDialog::ShowRowsAfterSketching()
+{
+    ST_IExtracted* record = m_session ? m_session->GetRecord() : nullptr;
+    if (!record || !record->tree || !record->tree->GetSafeHwnd())
+        return;
+    ISceneObject* object = m_session->GetSceneObject();
+    auto* surface = object && (object->QueryInterface(IID_ExtrudedSurface) || object->QueryInterface(IID_RevolvedSurface))
+                        ? static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface))
+                        : nullptr;
+    const ST_ISectionCurve* profile = surface ? surface->GetProfileCurve() : nullptr;
+    if (!profile || profile->GetClassGuid() != CLSID_ST_TSketch || profile->GetSegmentCount() == 0)
+    {
+        record->RefreshRows();
+        return;
+    }
+    record->SetDefaultModes();
+    record->BuildRows();
+}
+
 void CCreatePrimitiveDialog::OnTabActivated(int, int newIndex)
 {
     ClearAnnotation();
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_KIND), TRUE);
+    const bool leftSketching = m_sketchMode;
     m_sketchMode = false;
     if (newIndex < 0 || std::size_t(newIndex) >= m_tabPages.size() || !m_shapesView || !m_shapesView->GetSafeHwnd())
         return;
@@ -285,6 +314,8 @@ void CCreatePrimitiveDialog::OnTabActivated(int, int newIndex)
     if (page == eShapesPage::Shape)
     {
         restoreViewAfterSketching();
+        if (leftSketching)
+            ShowRowsAfterSketching();
         SwitchToExtendMode();
         SendToView(kCmdReinitializePrimitive);
         SendToView(GetCurrentSelectionTool());

@@ -1,18 +1,28 @@
 // Shapes saved with the document and read back: chosen in the list of a
 // dialog opened on the reopened document, each is created again exactly as
 // it was created before the save.
+#include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
+#include "modes/profile_edit_mode.h"
+#include "overlay/prop_tree.h"
+#include "overlay/prop_tree_item.h"
 #include "platform/geometry/brep.h"
 #include "platform/geometry/surface.h"
 #include "platform/host/document_io.h"
 #include "platform/host/span_archive.h"
 #include "plugin/dialogs/shape_transfer.h"
+#include "plugin/dialogs/shape_page.h"
+#include "plugin/dialogs/sketch_page.h"
 #include "plugin/document_hooks.h"
+#include "shapes/extracted_record.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
+#include "support/view_input.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace
@@ -68,6 +78,40 @@ protected:
         dialog->SetEntry(history.FindByUuid(host->ModelObjectId()));
         ASSERT_NE(dialog->GetEntry(), nullptr);
     }
+    void ChooseListItem(int index)
+    {
+        const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+        ::SendMessageW(list, LB_SETCURSEL, WPARAM(index), 0);
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    }
+    // The Shape page's rows as the user reads them: label, then the text or
+    // the chosen entry.
+    std::vector<std::wstring> ShapeRows()
+    {
+        std::vector<std::wstring> rows;
+        const auto walk = [&](auto& self, CPropTreeItem* item) -> void
+        {
+            for (; item; item = item->GetSibling())
+            {
+                std::wstring row = item->GetLabelText();
+                if (auto* edit = dynamic_cast<CPropTreeItemEdit*>(item))
+                    row += L" [" + edit->GetText() + L"]";
+                if (auto* combo = dynamic_cast<CPropTreeItemCombo*>(item))
+                    row += L" choice " + std::to_wstring(combo->GetItemValue());
+                rows.push_back(row);
+                self(self, item->GetChild());
+            }
+        };
+        walk(walk, dialog->GetShapePage()->GetPropertyTree().GetRootItem());
+        return rows;
+    }
+    std::wstring RowText(const std::vector<std::wstring>& rows, const std::wstring& label)
+    {
+        for (const std::wstring& row : rows)
+            if (row.rfind(label, 0) == 0)
+                return row.substr(label.size());
+        return L"(no row)";
+    }
 };
 
 } // namespace
@@ -119,4 +163,49 @@ TEST_F(DocumentRoundTrip, EachShapeChosenInTheListIsCreatedAsItWasBeforeTheSave)
         EXPECT_LT(worstOf(now.back(), before[std::size_t(i)]), 1e-9);
     }
     Snapshot("reopened_shapes_created");
+}
+
+
+// A revolved shape whose profile is traced as a spline on the Sketch tab:
+// its Shape page reads the same before the save and, chosen in the list, in
+// the reopened document. The traced sketch holds the axis and base point it
+// was drawn in ("Custom"), and has no fit RMS to show.
+TEST_F(DocumentRoundTrip, ASketchedRevolvedShapeShowsTheSameRowsAfterTheReopen)
+{
+    Open(scans::Cylinder({-380, 720, 260}, scans::Unit({0.3, 0.2, 0.93}), 18.0, 45.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Revolved);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::Revolved);
+    ASSERT_FALSE(RowText(ShapeRows(), L"Fit RMS: ").empty());
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Sketch));
+    cCPView* view = dialog->GetShapesView();
+    auto* surface = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+    ST_ISectionCurve* sketch = surface->GetProfileCurve();
+    ASSERT_TRUE(sketch && sketch->GetClassGuid() == CLSID_ST_TSketch && sketch->sections.GetCount() > 0);
+    // The spline through points of the wall's outline, taken onto the
+    // sketch's plane.
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdProfileFreeForm, 0);
+    const tFramePolyline<cVertex>& outline = sketch->sections[0];
+    for (std::size_t i = 0; i < 5; ++i)
+    {
+        const cVertex& v = outline.vertices[i * (outline.vertices.size() - 1) / 4];
+        const t3DPoint<double> local = sketch->WorldToLocal({v.x, v.y, v.z});
+        const float at[3] = {float(local.x), float(local.y), 0.0f};
+        POINT p{};
+        ASSERT_TRUE(SketchToScreenPoint(view, sketch->frame, at, &p));
+        viewinput::Click(view, p);
+    }
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, ID_DRAW_FINISH, 0);
+    ASSERT_EQ(Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface)->GetProfileCurve()->GetSegmentCount(), 1u);
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Shape));
+    const std::vector<std::wstring> before = ShapeRows();
+    EXPECT_EQ(RowText(before, L"Fit RMS: "), L"[]");
+    EXPECT_EQ(RowText(before, L"Direction "), L"choice " + std::to_wstring(kDirectionCustom));
+    EXPECT_EQ(RowText(before, L"Base Point "), L"choice " + std::to_wstring(kPointCustom));
+
+    SaveAndReopen();
+    ChooseListItem(0);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::Revolved);
+    EXPECT_EQ(ShapeRows(), before);
+    Snapshot("reopened_sketched_revolved_rows");
 }
