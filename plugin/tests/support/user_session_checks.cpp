@@ -22,6 +22,7 @@
 #include "platform/win32/input.h"
 #include "plugin/dialogs/curves_page.h"
 #include "plugin/dialogs/shape_kinds.h"
+#include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "plugin/vtl_plugin.h"
@@ -226,6 +227,40 @@ std::optional<stRigid> HostToDialog(const ON_Mesh& host, cMesh& dialogMesh)
     for (int i = 0; i < 3; ++i)
         map.t[i] = d[0][i] - moved[i];
     RefineOverAllCorners(host, dialogMesh, map);
+    return map;
+}
+
+// The worst distance at which the map puts a corner of the host mesh from
+// the dialog's corner of the same face.
+double WorstCornerResidual(const ON_Mesh& host, cMesh& dialogMesh, const stRigid& map)
+{
+    double worst = 0.0;
+    for (std::uint32_t f = 0; f < dialogMesh.GetTriangleCount(); ++f)
+        for (int k = 0; k < 3; ++k)
+        {
+            const ON_3fPoint& p = host.m_V[host.m_F[int(f)].vi[k]];
+            const cVertex* v = dialogMesh.GetVertex(dialogMesh.GetTriangle(f)->vertexIndex[k]);
+            const double h[3] = {p.x, p.y, p.z};
+            double d[3];
+            map.Apply(h, d);
+            worst = std::max(worst, std::hypot(d[0] - v->x, d[1] - v->y, d[2] - v->z));
+        }
+    return worst;
+}
+
+// The dialog's own map from the host's coordinates into its own: the
+// inverse of the placement it gives what it creates (a rigid map).
+stRigid DialogMapFromHost(const CCreatePrimitiveDialog& dialog)
+{
+    const ON_Xform p = HostPlacementXform(dialog.GetMeshFrame(), dialog.m_placement);
+    stRigid map;
+    for (int i = 0; i < 3; ++i)
+    {
+        for (int j = 0; j < 3; ++j)
+            map.r[3 * i + j] = p.m_xform[j][i];
+        map.t[i] = -(p.m_xform[0][i] * p.m_xform[0][3] + p.m_xform[1][i] * p.m_xform[1][3] +
+                     p.m_xform[2][i] * p.m_xform[2][3]);
+    }
     return map;
 }
 
@@ -566,29 +601,30 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
     {
         // A segmentation split leaves the host object one piece of the
         // scan: nothing to place the shapes against.
-        const auto found = HostToDialog(*hostMesh->Mesh(), *dialogMesh);
-        if (!found)
+        const auto fitted = HostToDialog(*hostMesh->Mesh(), *dialogMesh);
+        if (!fitted)
             return {};
-        map = *found;
+        // The dialog's placement is exact, where a map fitted to the scan
+        // carries the rounding of its float vertices (a million millimetres
+        // out, after an alignment to a huge shape, they step by 0.125). It
+        // must put the scan where the dialog shows it as well as the best
+        // rigid map does.
+        map = DialogMapFromHost(*dialog);
+        const double best = WorstCornerResidual(*hostMesh->Mesh(), *dialogMesh, *fitted);
+        const double placed = WorstCornerResidual(*hostMesh->Mesh(), *dialogMesh, map);
+        if (placed > 2.0 * best + 1e-4)
+            return "the dialog places what it creates as if its scan lay " + std::to_string(placed) +
+                   " from where it shows it (a rigid map fitted to it: " + std::to_string(best) + ")";
     }
     const double tolerance = std::max(0.01, 10.0 * DezazApp().ActiveDoc().AbsoluteTolerance());
     // The scan's size (its box's diagonal).
     const ON_BoundingBox box = hostMesh->Mesh()->BoundingBox();
     const double reach = (box.m_max - box.m_min).Length();
-    // The float vertices the map is taken from tilt it by up to about 1e-5
-    // of the distance from the scan, and the analytic surfaces measure a
-    // point given as floats (a huge sphere fitted to a flat face reaches a
-    // million millimetres out, where floats step by 0.06).
-    double middle[3] = {0, 0, 0};
-    if (dialogMesh && dialogMesh->GetVertexCount() > 0)
-        for (std::uint32_t k : dialogMesh->GetTriangle(0)->vertexIndex)
-            for (int i = 0; i < 3; ++i)
-                middle[i] += (&dialogMesh->GetVertex(k)->x)[i] / 3.0;
+    // The analytic surfaces measure a point given as floats (a huge sphere
+    // fitted to a flat face reaches a million millimetres out, where floats
+    // step by 0.06).
     const auto Slack = [&](const double q[3])
-    {
-        const double rounding = 2.4e-7 * std::max({std::fabs(q[0]), std::fabs(q[1]), std::fabs(q[2])});
-        return rounding + (dialogMesh ? 1e-5 * std::hypot(q[0] - middle[0], q[1] - middle[1], q[2] - middle[2]) : 0.0);
-    };
+    { return 2.4e-7 * std::max({std::fabs(q[0]), std::fabs(q[1]), std::fabs(q[2])}); };
 
     for (const CDezazObject* object : added)
     {
