@@ -93,6 +93,15 @@ bool ScreenToSketchPoint(C3DView* view, POINT point, const double f[12], float l
         return false;
     const double w[3] = {f[3] - a[0], f[7] - a[1], f[11] - a[2]};
     const double s = (n[0] * w[0] + n[1] * w[1] + n[2] * w[2]) / denominator;
+    // A plane seen almost edge-on meets the ray far beyond anything the view
+    // draws (a million kilometres out): no point of the sketch is under the
+    // cursor there. The ray runs along the eye's depth from depth 0 at a.
+    if (auto* gl = dynamic_cast<cGLRenderer*>(renderer))
+    {
+        const double depth = s + gl->GetSceneCentre()[2];
+        if (!(depth >= -double(gl->GetOrthoFar()) && depth <= -double(gl->GetOrthoNear())))
+            return false;
+    }
     const double p[3] = {a[0] + s * d[0] - f[3], a[1] + s * d[1] - f[7], a[2] + s * d[2] - f[11]};
     for (int c = 0; c < 2; ++c)
         local[c] = static_cast<float>(f[c] * p[0] + f[4 + c] * p[1] + f[8 + c] * p[2]);

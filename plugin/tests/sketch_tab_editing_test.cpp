@@ -1,8 +1,10 @@
 // Sketching on the Sketch tab of revolved shapes fitted to a scan far from
 // the origin with a leaning axis, in a view turned away from the sketch
 // plane and zoomed: arcs stepped to the snap distance stay under the cursor,
-// Clear All in the middle of a tangent arc lets go of the old lines, and
-// each shape keeps its own editor and undo steps across shape switches.
+// Clear All in the middle of a tangent arc lets go of the old lines, each
+// shape keeps its own editor and undo steps across shape switches, Undo
+// after Reset gives back the sketch where the scan is, and a view that sees
+// the sketch plane almost edge-on places no point.
 #include "modes/profile_edit_mode.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "support/shape_scans.h"
@@ -241,4 +243,25 @@ TEST_F(SketchTabEditing, AnUndoAfterResetGivesBackTheSketchWhereTheScanIsAndNone
     ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
     Command(40009);
     EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+}
+
+TEST_F(SketchTabEditing, ClicksInAViewThatSeesTheSketchPlaneAlmostEdgeOnPlaceNoPoint)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    SetSnapping(false);
+    // Turned until the plane is a line across the view, short of a
+    // millionth of a degree: the plane meets the rays above and below that
+    // line a million kilometres out.
+    testview::TurnView(view, 90.0 - 1e-6, 0.0);
+    view->Redraw(kFullRedraw);
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const POINT middle{client.right / 2, client.bottom / 2};
+    Command(kCmdProfileLine);
+    viewinput::Click(view, POINT{middle.x - 60, middle.y - 40});
+    viewinput::Click(view, POINT{middle.x + 60, middle.y - 80});
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+    float local[3];
+    EXPECT_FALSE(ScreenToSketchPoint(view, POINT{middle.x, middle.y - 40}, Sketch()->frame, local));
 }
