@@ -38,20 +38,32 @@ HWND FindDialogControl(HWND window, int id, std::wstring& problem)
 {
     problem.clear();
     HWND own = ::GetDlgItem(window, id);
-    if (own && ::IsWindowVisible(own))
+    const bool ownShown = own && ::IsWindowVisible(own);
+    if (ownShown && ::IsWindowEnabled(own))
         return own;
-    std::vector<HWND> visible;
+    std::vector<HWND> visible, enabled;
     bool hidden = false;
     VisitDescendants(window,
                      [&](HWND h)
                      {
                          if (h == own || ::GetDlgCtrlID(h) != id)
                              return;
-                         if (::IsWindowVisible(h))
-                             visible.push_back(h);
-                         else
+                         if (!::IsWindowVisible(h))
+                         {
                              hidden = true;
+                             return;
+                         }
+                         visible.push_back(h);
+                         if (::IsWindowEnabled(h))
+                             enabled.push_back(h);
                      });
+    // A click lands on the control that takes it: a disabled one of the
+    // window's own (the shapes dialog's "Reset") gives way to the one enabled
+    // control of its id on the shown page (the Sketch page's "Clear All").
+    if (enabled.size() == 1)
+        return enabled.front();
+    if (ownShown)
+        return own;
     if (visible.size() == 1)
         return visible.front();
     // A hidden control of the window's own is what scripts have always reached.

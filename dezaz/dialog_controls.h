@@ -10,9 +10,10 @@
 namespace dezaz
 {
 
-// The control of that id: the window's own visible child when it has one,
-// else the one visible control of that id on its child dialogs (searched in
-// z-order), else the window's own hidden one.
+// The control of that id: the window's own visible child when it is enabled,
+// else the one visible and enabled control of that id on its child dialogs
+// (searched in z-order), else the window's own visible one, else the one
+// visible control on its child dialogs, else the window's own hidden one.
 // Null when there is none, or when several visible ones carry the id; then
 // `problem` says which, to be printed after "The window "<title>" ".
 HWND FindDialogControl(HWND window, int id, std::wstring& problem);

@@ -45,6 +45,29 @@ TEST_F(DialogControls, TheWindowsOwnShownControlComesBeforeAPagesOne)
     EXPECT_EQ(dezaz::FindDialogControl(window, 3022, problem), own);
 }
 
+// The shapes dialog's disabled "Reset" and its Sketch page's "Clear All"
+// share an id: the click goes where a user's would, and back to the window's
+// own control once that one is enabled.
+TEST_F(DialogControls, AShownPagesEnabledControlComesBeforeTheWindowsOwnDisabledOne)
+{
+    HWND own = Make(window, WC_BUTTONW, 3091);
+    HWND onPage = Make(Make(window, WC_STATICW, 0), WC_BUTTONW, 3091);
+    EnableWindow(own, FALSE);
+    std::wstring problem;
+    EXPECT_EQ(dezaz::FindDialogControl(window, 3091, problem), onPage);
+    EnableWindow(onPage, FALSE);
+    EXPECT_EQ(dezaz::FindDialogControl(window, 3091, problem), own) << "both disabled: the window's own, as before";
+    EnableWindow(own, TRUE);
+    EnableWindow(onPage, TRUE);
+    EXPECT_EQ(dezaz::FindDialogControl(window, 3091, problem), own);
+    // Of two shown pages' controls, the enabled one is meant.
+    ShowWindow(own, SW_HIDE);
+    HWND other = Make(Make(window, WC_STATICW, 0), WC_BUTTONW, 3091);
+    EnableWindow(other, FALSE);
+    EXPECT_EQ(dezaz::FindDialogControl(window, 3091, problem), onPage);
+    EXPECT_TRUE(problem.empty()) << problem;
+}
+
 TEST_F(DialogControls, AControlOnANestedShownPageIsFoundAndOnAHiddenPageIsSaid)
 {
     HWND shown = Make(window, WC_STATICW, 0);

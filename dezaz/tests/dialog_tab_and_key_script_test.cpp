@@ -179,6 +179,14 @@ TEST(DialogTabAndKeyScript, SketchClicksAtSketchCoordinatesDrawTheProfileTheRevo
         for (int k = 0; k < 3; ++k)
             straightness = std::max(straightness, std::fabs(row[i][k] - (row[0][k] + (row[8][k] - row[0][k]) * i / 8.0)));
     EXPECT_LT(straightness, 1e-4);
+    // "Clear All" of the Sketch page, beside the dialog's disabled "Reset" of
+    // the same id, empties the sketch: nothing is left to create.
+    run = RunScript(open + knob + "_DialogViewCommand " + T + " 32821\n_DialogSketchClick " + T + " 6,-4 6,4\n_DialogButton " +
+                    T + " 3091\n_DialogTab " + T + " Shape\n> MessageBox OK Can not create surface\n_DialogButton " + T +
+                    " 3\n");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("Can not create surface. Please check if the sketch is connected"), std::string::npos)
+        << run.output;
     // Outside the view a point cannot be clicked.
     run = RunScript(open + knob + "_DialogSketchClick " + T + " 100000,0\n");
     EXPECT_EQ(run.exitCode, 1);
