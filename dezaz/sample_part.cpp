@@ -25,6 +25,18 @@ constexpr double kBossX = 20.0, kBossY = 30.0, kBossRadius = 12.0, kBossTop = 35
 constexpr double kDimpleX = 50.0, kDimpleY = 30.0, kDimpleZ = 26.0, kDimpleRadius = 10.0;
 constexpr double kHoleX = 80.0, kHoleY = 30.0, kHoleRadius = 8.0;
 constexpr double kKnobX = 105.0, kKnobY = 30.0, kKnobTop = 32.0;
+// A free-form dent in the back face (y = 60), smooth into the flat face
+// around it: its depth is kDentDepth cos^2 across each half-width.
+constexpr double kDentX = 60.0, kDentZ = 10.0, kDentHalfX = 30.0, kDentHalfZ = 8.0, kDentDepth = 1.0;
+
+double DentDepth(double x, double z)
+{
+    const double u = (x - kDentX) / kDentHalfX, v = (z - kDentZ) / kDentHalfZ;
+    if (std::abs(u) >= 1.0 || std::abs(v) >= 1.0)
+        return 0.0;
+    const double cu = std::cos(std::numbers::pi * u / 2), cv = std::cos(std::numbers::pi * v / 2);
+    return kDentDepth * cu * cu * cv * cv;
+}
 
 double KnobRadius(double z)
 {
@@ -242,7 +254,9 @@ private:
 
 double SamplePartDistance(double x, double y, double z)
 {
-    const double block = BoxDistance(x, y, z);
+    // The dent's slopes stay below 0.2, so its height difference is close
+    // enough to a distance for the triangulation and the noise's normals.
+    const double block = std::max(BoxDistance(x, y, z), y - (kBlock[1] - DentDepth(x, z)));
     // The boss and the knob start inside the block, so their bases merge with it.
     const double boss = UprightDistance(x, y, z, kBossX, kBossY, kBossRadius, kBlock[2] / 2, kBossTop);
     const double knob = UprightDistance(x, y, z, kKnobX, kKnobY, KnobRadius(z), kBlock[2] / 2, kKnobTop);
@@ -278,6 +292,8 @@ std::string SamplePartDescription(const SamplePartOptions& options, const ON_Mes
       << "Spherical dimple: centre (50, 30, 26), radius 10; 4 deep below the top face, 16 across.\n"
       << "Revolved knob: axis x = 105, y = 30, from the top face up to z = 32; radius 7 - 2 sin(pi (z - 20) / 12):\n"
       << "  7 at its foot and at its flat top, 5 at z = 26.\n"
+      << "Free-form dent in the back face: y = 60 - d(x, z), d = 1 cos^2(pi (x - 60) / 60) cos^2(pi (z - 10) / 16)\n"
+      << "  for 30 <= x <= 90 and 2 <= z <= 18, d = 0 elsewhere; 1 deep at (60, 59, 10).\n"
       << "Scan: the surface triangulated on a grid of " << options.cell << " spacing (edges and corners are\n"
       << "  cut by up to one spacing), every vertex moved along the surface normal by Gaussian noise\n"
       << "  of standard deviation " << options.noise_sigma << ", seed " << options.seed << ".\n"

@@ -427,16 +427,19 @@ constexpr stMouseButton kMouseButtons[] = {{L"left", WM_LBUTTONDOWN, WM_LBUTTONU
                                            {L"middle", WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON},
                                            {L"right", WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON}};
 
-// "DialogViewClick <title> [left|middle|right] fx,fy [fx,fy ...]": a mouse
-// button (the left one unless named) in the window's 3D view (its largest
-// child without a control id) at fractions of its width and height: a click
-// at one point, a drag through several. A menu the click opens takes its
-// answer from a "> Menu <id>" line.
+// "DialogViewClick <title> [left|middle|right|double] fx,fy [fx,fy ...]": a
+// mouse button (the left one unless named) in the window's 3D view (its
+// largest child without a control id) at fractions of its width and height:
+// a click at one point, a drag through several. "double" is a double click
+// of the left button at one point, sent as a window that takes double
+// clicks receives it: press, release, the double-click press, release. A
+// menu the click opens takes its answer from a "> Menu <id>" line.
 CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
 {
     std::wstring title, rest;
     std::vector<std::pair<double, double>> at;
     const stMouseButton* button = &kMouseButtons[0];
+    bool doubleClick = false;
     if (SplitTitle(context.Arguments(), title, rest))
     {
         std::wistringstream words(rest);
@@ -447,6 +450,11 @@ CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
             if (first)
             {
                 first = false;
+                if (word == L"double")
+                {
+                    doubleClick = true;
+                    continue;
+                }
                 const auto named = std::find_if(std::begin(kMouseButtons), std::end(kMouseButtons),
                                                 [&](const stMouseButton& b) { return word == b.name; });
                 if (named != std::end(kMouseButtons))
@@ -468,6 +476,8 @@ CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
     }
     if (at.empty())
         return DezazApp().Print(L"DialogViewClick needs a window title and points fx,fy.\n"), CDezazCommand::failure;
+    if (doubleClick && at.size() != 1)
+        return DezazApp().Print(L"DialogViewClick double needs one point fx,fy.\n"), CDezazCommand::failure;
     HWND view = FindDialogView(title);
     if (!view)
         return CDezazCommand::failure;
@@ -483,6 +493,11 @@ CDezazCommand::result DialogViewClick(const CDezazCommandContext& context)
     for (std::size_t i = 1; i < at.size(); ++i)
         ::SendMessageW(view, WM_MOUSEMOVE, button->held, lparam(at[i]));
     ::SendMessageW(view, button->up, 0, lparam(at.back()));
+    if (doubleClick)
+    {
+        ::SendMessageW(view, WM_LBUTTONDBLCLK, MK_LBUTTON, lparam(at.back()));
+        ::SendMessageW(view, WM_LBUTTONUP, 0, lparam(at.back()));
+    }
     mfc::PumpUntilIdle();
     return CDezazCommand::success;
 }

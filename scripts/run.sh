@@ -7,7 +7,9 @@
 # the front face and the knob's wall), and the Type list fits a plane, a
 # sphere, two cylinders, an extruded surface (stood upright) and a revolved
 # surface (its profile traced as a spline on the Sketch tab) to them, and
-# the boss once more as an upright extrusion of an arc; "Create ALL in Dezaz"
+# the boss once more as an upright extrusion of an arc; seen from the back,
+# the face around the back face's dent is fitted as a free form lofted along
+# a guide drawn on the Guide curve tab; "Create ALL in Dezaz"
 # adds them to the document, which is saved. A second host process opens the
 # file and must find the same breps and, in the shapes dialog, the same
 # shapes; each chosen in the list and created again must give the same
@@ -73,6 +75,17 @@ stroke() {
 # to its top: x = 105 + 7 - 2 sin(pi (z - 20) / 12), y = 30 (machined_part.txt).
 knob_outline() {
   awk 'BEGIN { pi = atan2(0, -1); for (i = 0; i <= 16; i++) { z = 20 + 0.75 * i; printf " %.4f,30,%.4f", 112 - 2 * sin(pi * (z - 20) / 12), z } }'
+}
+# Seen from the back, a point (x, z) of the block's back face lies at these
+# fractions of the view's width and height (read off the view's picture:
+# x = 120 at 0.136, x = 0 at 0.866; z = 0 at 0.604, z = 20 at 0.487).
+back_x() { awk -v x="$1" 'BEGIN { printf "%.4f", 0.8655 - 0.0060795 * x }'; }
+back_z() { awk -v z="$1" 'BEGIN { printf "%.4f", 0.6038 - 0.005863 * z }'; }
+# The guide across the dent: clicks along the back face's middle (z = 10)
+# from x = 105 to x = 15; the last one is the double click that finishes it.
+guide_clicks() {
+  for x in 105 80 60 40; do printf '_DialogViewClick "%s" %s,%s\n' "$T" "$(back_x $x)" "$(back_z 10)"; done
+  printf '_DialogViewClick "%s" double %s,%s\n' "$T" "$(back_x 15)" "$(back_z 10)"
 }
 shots=$out/main_road_screenshots
 T=$title
@@ -148,17 +161,30 @@ _DialogViewCommand "$T" 32815
 _Screenshot "$shots/08 knob revolved"
 _DialogViewCommand "$T" 32790
 _DialogTab "$T" Shape
+# The free-form dent in the block's back face: seen from the back, brush
+# strokes over the face around it (x 15 to 105, z 4 to 16), a Free Form
+# fitted to them, and on the Guide curve tab a guide clicked across the
+# dent along the face, which the loft follows once a double click on its
+# last point finishes it
+_DialogButton "$T" 3106
+_DialogViewCommand "$T" 32792
+_DialogViewClick "$T"$(stroke "$(back_x 105)" "$(back_x 15)" "$(back_z 4)" "$(back_z 16)" 5)
+_DialogCombo "$T" 3022 Free Form
+_DialogTab "$T" Guide curve
+$(guide_clicks)
+_Screenshot "$shots/09 free form along its guide"
+_DialogTab "$T" Shape
 _DialogList "$T" 3101
 # Everything into the document
 _DialogButton "$T" 4
-_Screenshot "$shots/09 created in the document"
+_Screenshot "$shots/10 created in the document"
 _DialogButton "$T" 2
 _List
 _SurfacePoints
 # The deviation of the scan from the created surfaces: the analyser prints
 # its statistics and colours the scan, shown with the legend
 _vtlAnalyzer
-_Screenshot "$shots/10 deviation of the scan"
+_Screenshot "$shots/11 deviation of the scan"
 _Save "$out/main_road.dzz"
 SCRIPT
 # The road starts from the dialog's default settings: a registry of its own.
@@ -190,7 +216,7 @@ SCRIPT
     printf '_DialogListSelect "%s" 3101 %s\n_DialogButton "%s" 3\n' "$T" "$shape" "$T"
   done
   # The picture once a shape is current again (the last one chosen).
-  printf '_Screenshot "%s"\n' "$shots/11 reopened"
+  printf '_Screenshot "%s"\n' "$shots/12 reopened"
   printf '_DialogButton "%s" 2\n_SurfacePoints\n' "$T"
 } >"$out/main_road_reopen.script"
 echo "run.sh: the saved document in a second host process"
@@ -210,7 +236,7 @@ echo "run.sh: the second process found the same breps and shapes, and created ea
 shapes_of "$out/main_road_reopen.txt"
 # Each created surface against the sample's true shape.
 python3 "$root/scripts/check_sample_shapes.py" "$out/main_road.txt" "$out/machined_part.txt" \
-  plane sphere hole cylinder extruded-boss extruded-wall revolved
+  plane sphere hole cylinder extruded-boss extruded-wall revolved free-form
 
 # A curve network drawn on the scan through the Curves tab, in a process of
 # its own: one curve across the part, a second one through its middle node
@@ -233,7 +259,7 @@ _DialogViewClick "$T" 0.52,0.65
 _DialogViewCommand "$T" 32815
 _DialogViewCommand "$T" 32825
 _DialogViewClick "$T" 0.70,0.45 0.72,0.50 0.74,0.55
-_Screenshot "$shots/12 curve network"
+_Screenshot "$shots/13 curve network"
 _DialogButton "$T" 3
 _List
 SCRIPT

@@ -233,3 +233,58 @@ TEST(DialogTabAndKeyScript, SketchClicksAtScanPointsLandWhereThosePointsLieInThe
     EXPECT_NEAR(lowest, 22.0, 0.3);
     EXPECT_NEAR(highest, 30.0, 0.3);
 }
+
+TEST(DialogTabAndKeyScript, ADoubleClickFinishesTheGuideTheFreeFormIsLoftedAlong)
+{
+    std::string T;
+    const std::string open = OpenShapesDialog(T);
+    // Seen from the back, the point (x, z) of the block's back face shows at
+    // these fractions of the view.
+    const auto back = [](double x, double z)
+    {
+        char at[32];
+        std::snprintf(at, sizeof at, " %.4f,%.4f", 0.8655 - 0.0060795 * x, 0.6038 - 0.005863 * z);
+        return std::string(at);
+    };
+    // The back face brushed over x 20..100, z 4..16, fitted as a free form;
+    // on the Guide curve tab, clicks along z = 10 at x = 100 and 60, and the
+    // last point at x = 20.
+    std::string road = open + "_DialogButton " + T + " 3060\n_DialogButton " + T + " 3040\n_DialogViewCommand " + T +
+                       " 32792\n_DialogViewClick " + T;
+    for (int row = 0; row < 4; ++row)
+        for (int i = 0; i <= 20; ++i)
+            road += back(row % 2 ? 20.0 + 4.0 * i : 100.0 - 4.0 * i, 4.0 + 4.0 * row);
+    road += "\n_DialogCombo " + T + " 3022 Free Form\n_DialogTab " + T + " Guide curve\n_DialogViewClick " + T +
+            back(100, 10) + "\n_DialogViewClick " + T + back(60, 10) + "\n";
+    const std::string create = "_DialogTab " + T + " Shape\n_DialogButton " + T + " 3\n_SurfacePoints\n";
+    const auto spanAlongX = [](const std::string& output)
+    {
+        std::istringstream points(output.substr(output.find(':', output.find("surface ")) + 1));
+        std::array<double, 2> span{1e9, -1e9};
+        std::string word;
+        for (std::array<double, 3> p{};
+             points >> word && std::sscanf(word.c_str(), "%lf,%lf,%lf", &p[0], &p[1], &p[2]) == 3;)
+            span = {std::min(span[0], p[0]), std::max(span[1], p[0])};
+        return span;
+    };
+    // The double click's first press adds the last point and its second one
+    // finishes the guide: the loft runs along it from x = 100 to x = 20,
+    // with its border of a tenth of its length past each end (a pixel of
+    // the view is about 0.23).
+    stRun run = RunScript(road + "_DialogViewClick " + T + " double" + back(20, 10) + "\n" + create);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::array<double, 2> span = spanAlongX(run.output);
+    EXPECT_NEAR(span[0], 12.0, 0.5) << run.output;
+    EXPECT_NEAR(span[1], 108.0, 0.5) << run.output;
+    // A single click there leaves the guide unfinished: the loft keeps the
+    // patch's own guide, which stays inside the brushed face.
+    run = RunScript(road + "_DialogViewClick " + T + back(20, 10) + "\n" + create);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    span = spanAlongX(run.output);
+    EXPECT_GT(span[0], 14.0) << run.output;
+    EXPECT_LT(span[1], 106.0) << run.output;
+    // A double click is at one point.
+    run = RunScript(open + "_DialogViewClick " + T + " double 0.5,0.5 0.6,0.6\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("DialogViewClick double needs one point fx,fy"), std::string::npos) << run.output;
+}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -153,7 +154,9 @@ TEST(SamplePart, IsAClosedOutwardMeshOfTheStatedPartWithTheStatedNoise)
     // One through hole: V - E + F = 0.
     EXPECT_EQ(mesh.VertexCount() - static_cast<int>(edges.size()) / 2 + mesh.FaceCount(), 0);
 
-    // Outward: the signed volume is the part's (block + boss + knob - hole - dimple).
+    // Outward: the signed volume is the part's (block + boss + knob - hole -
+    // dimple - the back face's dent, whose cos^2 profiles average one half
+    // over its 60 x 16).
     double volume = 0;
     for (const ON_MeshFace& f : mesh.m_F)
     {
@@ -170,7 +173,8 @@ TEST(SamplePart, IsAClosedOutwardMeshOfTheStatedPartWithTheStatedNoise)
         }
         return v;
     }();
-    const double expected = 120.0 * 60 * 20 + pi * 144 * 15 + knob - pi * 64 * 20 - pi * 4 * 4 * (3 * 10 - 4) / 3;
+    const double expected = 120.0 * 60 * 20 + pi * 144 * 15 + knob - pi * 64 * 20 - pi * 4 * 4 * (3 * 10 - 4) / 3 -
+                            60.0 * 16 / 4;
     EXPECT_NEAR(volume, expected, 0.02 * expected);
 
     const ON_BoundingBox box = mesh.BoundingBox();
@@ -193,6 +197,26 @@ TEST(SamplePart, IsAClosedOutwardMeshOfTheStatedPartWithTheStatedNoise)
     ASSERT_GT(n, 100);
     EXPECT_NEAR(sum / n, 0.0, 0.003);
     EXPECT_NEAR(std::sqrt(sum2 / n), options.noise_sigma, 0.3 * options.noise_sigma);
+
+    // The back face lies where its description puts it, dent and all:
+    // y = 60 - cos^2(pi (x - 60) / 60) cos^2(pi (z - 10) / 16) over x 30..90,
+    // z 2..18.
+    double worst = 0, deepest = 60;
+    int onBack = 0;
+    for (const ON_3fPoint& v : mesh.m_V)
+        if (v.y > 58.5 && v.x > 2 && v.x < 118 && v.z > 2 && v.z < 18)
+        {
+            const double u = (v.x - 60) / 30, w = (v.z - 10) / 8;
+            const double d = std::abs(u) < 1 && std::abs(w) < 1
+                                 ? std::pow(std::cos(pi * u / 2), 2) * std::pow(std::cos(pi * w / 2), 2)
+                                 : 0.0;
+            worst = std::max(worst, std::abs(v.y - (60 - d)));
+            deepest = std::min(deepest, double(v.y));
+            ++onBack;
+        }
+    ASSERT_GT(onBack, 500);
+    EXPECT_LT(worst, 0.07);
+    EXPECT_NEAR(deepest, 59.0, 0.05);
 
     // The same seed gives the same scan.
     ON_Mesh again;
