@@ -215,8 +215,9 @@ SCRIPT
   shapes_of "$out/main_road.txt" | sed 's/^  //' | while IFS= read -r shape; do
     printf '_DialogListSelect "%s" 3101 %s\n_DialogButton "%s" 3\n' "$T" "$shape" "$T"
   done
-  # The picture once a shape is current again (the last one chosen).
-  printf '_Screenshot "%s"\n' "$shots/12 reopened"
+  # The picture once a shape is current again (the last one chosen, the
+  # free form, seen from the back where it lies).
+  printf '_DialogViewCommand "%s" 32792\n_Screenshot "%s"\n' "$T" "$shots/12 reopened"
   printf '_DialogButton "%s" 2\n_SurfacePoints\n' "$T"
 } >"$out/main_road_reopen.script"
 echo "run.sh: the saved document in a second host process"
