@@ -88,10 +88,12 @@ template <class F> ON_Mesh GridMesh(int rows, int columns, F&& point, bool quads
 }
 
 // 80 x 60 mm of a plane through origin with normal n.
-ON_Mesh PlaneScan(stVec origin, stVec n, bool quads = false)
+// An 80 x 60 grid on the plane, turned by `turn` radians about n.
+ON_Mesh PlaneScan(stVec origin, stVec n, bool quads = false, double turn = 0.0)
 {
-    stVec u, v;
-    FrameOf(n, u, v);
+    stVec u0, v0;
+    FrameOf(n, u0, v0);
+    const stVec u = std::cos(turn) * u0 + std::sin(turn) * v0, v = std::cos(turn) * v0 - std::sin(turn) * u0;
     return GridMesh(
         31, 41, [&](int i, int j) { return origin + (-40.0 + 2.0 * j) * u + (-30.0 + 2.0 * i) * v; }, quads);
 }
@@ -264,6 +266,23 @@ TEST_F(PrimitivePanel, PlaneOfATiltedScanAwayFromTheOriginWithinTheNoise)
     ASSERT_NE(m_panel->GetPreviewObject(), nullptr);
     EXPECT_EQ(m_panel->GetConduit().GetObject(), m_panel->GetPreviewObject());
     EXPECT_EQ(DezazApp().CommandLineText(), L"\n");
+}
+
+// The panel frames its plane along the world axes (its x axis square to the
+// world axis nearest the plane), not along the scan's outline: the preview
+// rectangle of a scan turned in its plane covers it square to those axes.
+TEST_F(PrimitivePanel, PlaneOfAScanTurnedInItsPlaneIsFramedAlongTheWorldAxes)
+{
+    const stVec n = Unit({0.3, -0.5, 0.81});
+    const double turn = 30.0 * kPi / 180.0;
+    AddSelected(PlaneScan({-615.0, 240.0, 380.0}, n, false, turn));
+    Click(IDC_PRIMITIVE_PLANE);
+    ASSERT_EQ(m_panel->GetCurrentPrimitive(), &m_panel->GetPlaneRecord());
+    const cPlane& plane = m_panel->GetPlane()->GetPlane();
+    EXPECT_NEAR(plane.xAxis[0], 0.0, 1e-9);
+    EXPECT_NEAR(Dot(FromArray(plane.xAxis), FromArray(plane.xAxis)), 1.0, 1e-9);
+    EXPECT_NEAR(plane.halfWidth, 40.0 * std::cos(turn) + 30.0 * std::sin(turn), 0.05);
+    EXPECT_NEAR(plane.halfHeight, 40.0 * std::sin(turn) + 30.0 * std::cos(turn), 0.05);
 }
 
 TEST_F(PrimitivePanel, SphereTwiceRefreshesItsRowsAndGivesTheTrueCentreAndRadius)
