@@ -272,6 +272,17 @@ TEST_F(Records, PlanePageRowsIdsAndReadOnlyFlags)
     plane.GetPlane().d = -1.5;
     record.RefreshRows();
     EXPECT_EQ(Text(record.m_rmsId), L"");
+    // Nor does one never measured (a stale -FLT_MAX, not a number); an exact
+    // fit shows its 0.
+    for (double unknown : {-double(FLT_MAX), std::nan("")})
+    {
+        plane.SetRms(unknown);
+        record.RefreshRows();
+        EXPECT_EQ(Text(record.m_rmsId), L"") << unknown;
+    }
+    plane.SetRms(0.0);
+    record.RefreshRows();
+    EXPECT_EQ(Value(record.m_rmsId), 0.0);
     EXPECT_EQ(Value(record.m_offsetId + 1), 1.5);
     EXPECT_EQ(Value(record.m_normalId + 2), -0.9);
 
