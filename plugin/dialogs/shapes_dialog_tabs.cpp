@@ -274,7 +274,8 @@ void CCreatePrimitiveDialog::EnableSelectionControls(bool enable)
 // A sketch drawn on the Sketch tab was drawn in the shape's axis and base
 // point: they are the shape's own values now, no longer the fit's, as for any
 // shape shown again (after a switch or a reopened document). The rows show
-// that, and the shape's RMS as it now is (a hand-drawn sketch has none).
+// that, and the shape's RMS as it now is (a hand-drawn sketch has none). A
+// visit that drew nothing leaves the fitted profile and its rows as they were.
 void CCreatePrimitiveDialog::ShowRowsAfterSketching()
 {
     ST_IExtracted* record = m_session ? m_session->GetRecord() : nullptr;
@@ -286,10 +287,7 @@ void CCreatePrimitiveDialog::ShowRowsAfterSketching()
                         : nullptr;
     const ST_ISectionCurve* profile = surface ? surface->GetProfileCurve() : nullptr;
     if (!profile || profile->GetClassGuid() != CLSID_ST_TSketch || profile->GetSegmentCount() == 0)
-    {
-        record->RefreshRows();
         return;
-    }
     record->SetDefaultModes();
     record->BuildRows();
 }
