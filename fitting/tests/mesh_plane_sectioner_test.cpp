@@ -373,9 +373,14 @@ TEST(MeshPlaneSectioner, IndexedCutsEqualFullScans)
 
 TEST(MeshPlaneSectioner, FullScansOnTheSharedPoolCutAsTheyDoAlone)
 {
-    // Enough triangles for several jobs of the pool, every third one marked.
+    // Enough triangles for several jobs of the pool, every third one marked,
+    // and triangles with each of their corners outside the mesh.
     cMesh torus;
     BuildTorus(torus, 10.0, 3.0, 300, 80);
+    torus.AddTriangle(123456, 0, 1);
+    torus.AddTriangle(0, 123456, 1);
+    torus.AddTriangle(0, 1, 123456);
+    torus.AddTriangle(0, torus.GetVertexCount(), 1); // just past the last vertex
     for (std::uint32_t t = 0; t < torus.GetTriangleCount(); t += 3)
         torus.GetTriangle(t)->flags |= kSectionTriangleMask;
     cThreadPool pool(4);
