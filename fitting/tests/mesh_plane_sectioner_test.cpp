@@ -295,6 +295,11 @@ TEST(MeshPlaneSectioner, IgnoresTrianglesWithIndicesOutsideTheMesh)
     cMesh tube;
     BuildTube(tube, 1.0, 0.0, 1.0, 8, 1);
     tube.AddTriangle(0, 1, 999);
+    // Each corner in turn just past the last vertex.
+    const std::uint32_t past = tube.GetVertexCount();
+    tube.AddTriangle(past, 1, 0);
+    tube.AddTriangle(1, past, 0);
+    tube.AddTriangle(1, 0, past);
     EXPECT_EQ(CutAtHeight(tube, 0.5).GetCount(), 1u);
     cMeshPlaneSectioner sectioner;
     tSectionPolylines none;
