@@ -204,13 +204,12 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
     // The triangles' normals and areas and the vertices' last step are
     // independent, so they run on the pool; the vertices' sums are made in
     // triangle order as one pass made them, so the result does not depend
-    // on it. Area 0 marks a triangle that adds nothing.
+    // on it. Area 0 (as they start) marks a triangle that adds nothing.
     cThreadPool* pool = SharedThreadPool();
     const std::uint32_t triangleCount = GetTriangleCount();
     std::vector<double> areas(triangleCount);
     auto measure = [&](std::size_t i) {
         cMeshTriangle& t = *GetTriangle(static_cast<std::uint32_t>(i));
-        areas[i] = 0.0;
         cVertex* corner[3];
         if (!GetCorners(t, corner))
             return;
