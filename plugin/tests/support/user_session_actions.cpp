@@ -154,12 +154,13 @@ void cUserSessionDriver::NotOffered()
     m_notOffered = true;
 }
 
-void cUserSessionDriver::DragAway(POINT from, int reach)
+double cUserSessionDriver::DragAway(POINT from, int reach)
 {
     std::uniform_int_distribution<int> d(-reach, reach);
     const POINT to{from.x + d(m_random), from.y + d(m_random)};
     Note(" " + Text(from) + Text(to));
     Drag(from, to, 5);
+    return std::hypot(double(to.x - from.x), double(to.y - from.y));
 }
 
 // A click on a control as the user makes it: only where the control shows
@@ -889,7 +890,12 @@ void cUserSessionDriver::RunCurves(eAction action)
         Mouse(WM_MOUSEMOVE, target());
         break;
     }
-    case eAction::curvesDrag: DragAway(target(), 50); break;
+    case eAction::curvesDrag:
+    {
+        const double worldPerPixel = double(view->GetRenderer()->PixelsToWorld(1));
+        m_curveDragReach += DragAway(target(), 50) * worldPerPixel;
+        break;
+    }
     case eAction::curvesUndo:
         if (page && m_random() % 2)
             PageButton(page->GetSafeHwnd(), IDC_CURVES_UNDO);

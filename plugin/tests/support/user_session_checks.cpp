@@ -707,8 +707,8 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
                 if (!(nearest - Slack(q) <= tolerance))
                     return "a created curve ends " + (nearest > 1e299 ? std::string("where no shape has a curve")
                                                                       : std::to_string(nearest) + " from its shape's curve");
-                // Drawn on the scan; drags and extrapolation take it a little
-                // off, never across the room.
+                // Drawn on the scan; drags and extrapolation take it off as
+                // far as the cursor went, never across the room.
                 double scan = 1e300;
                 const ON_Mesh& m = *hostMesh->Mesh();
                 for (int v = 0; v < m.m_V.Count(); ++v)
@@ -718,8 +718,8 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
                     map.Apply(h, d);
                     scan = std::min(scan, std::hypot(d[0] - q[0], d[1] - q[1], d[2] - q[2]));
                 }
-                if (scan > 2.0 * reach)
-                    return "a created curve ends " + std::to_string(scan) + " from the scan";
+                if (scan > 2.0 * reach + m_curveDragReach)
+                    return "a created curve ends " + std::to_string(scan) + " from the scan, farther than the drags went";
             }
         }
     }

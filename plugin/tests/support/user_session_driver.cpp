@@ -212,6 +212,7 @@ void cUserSessionDriver::StartDocument()
     m_networkUndo.clear();
     m_saved.clear();
     m_checkReopen = false;
+    m_curveDragReach = 0.0;
 }
 
 bool cUserSessionDriver::OpenShapesDialog()

@@ -152,8 +152,9 @@ private:
     // The control the step meant to use is disabled or hidden: the user
     // could not have done it, so the step did nothing.
     void NotOffered();
-    // A left drag from the point to a random one within reach.
-    void DragAway(POINT from, int reach);
+    // A left drag from the point to a random one within reach; answers its
+    // length in pixels.
+    double DragAway(POINT from, int reach);
     // A click (or a right click) in the middle of a part of a window.
     void ClickOn(HWND window, const RECT& part, UINT down = WM_LBUTTONDOWN);
     void Button(int id);
@@ -228,6 +229,10 @@ private:
     // Saved sessions (name and bytes in order) of the last save.
     std::vector<stShapeState> m_saved;
     bool m_checkReopen = false;
+    // How far the network drags of the sequence reached, in the world: a
+    // node dragged (or an end extrapolated) off the scan goes where the
+    // cursor takes it, a pixel of a view zoomed far out being millimetres.
+    double m_curveDragReach = 0.0;
 };
 
 // The seeds and steps a run plays: VTL_SESSION_SEEDS ("7", "1-500" or
