@@ -521,10 +521,11 @@ std::string cUserSessionDriver::CheckSelectionUndo(eAction action, const stWorld
     if (after.selection != before.selection)
         m_selectionUndo = {before.selection};
     // A step that may have saved the selection unchanged (a handle drag
-    // that misses the handle is a stroke).
+    // that misses the handle is a stroke; New shape from the quick picker or
+    // the Guide curve page deselects all).
     else if (action == eAction::stroke || action == eAction::wand || action == eAction::selectAll ||
              action == eAction::deselectAll || action == eAction::newShape || action == eAction::escape ||
-             action == eAction::handle)
+             action == eAction::handle || action == eAction::kind || action == eAction::curvesButton)
         if (std::find(m_selectionUndo.begin(), m_selectionUndo.end(), before.selection) == m_selectionUndo.end())
             m_selectionUndo.push_back(before.selection);
     return {};
