@@ -24,12 +24,16 @@
 #include "render/base_renderer.h"
 #include "core/mesh.h"
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/common_interface_defs.h>
@@ -72,6 +76,66 @@ constexpr double kWeights[int(eAction::count)] = {
     /*curvesButton*/ 5, /*curvesClick*/ 12, /*curvesDrag*/ 5, /*curvesUndo*/ 3, /*saveReopen*/ 0.7,
     /*analyzer*/ 0.5, /*segmentation*/ 0.3, /*fillet*/ 0.3, /*primitivePanel*/ 0.5,
 };
+
+} // namespace
+
+// A step that never ends (an endless loop, the tessellation of a surface a
+// million kilometres across) is ended by the test run's timeout without a
+// word: the watchdog prints the steps and aborts first.
+class cStepWatchdog
+{
+public:
+    explicit cStepWatchdog(std::chrono::seconds limit) : m_limit(limit), m_thread([this] { Watch(); }) {}
+    ~cStepWatchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    void Begin(const std::string& log)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_log = log;
+        m_start = std::chrono::steady_clock::now();
+        m_running = true;
+    }
+    void End()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_running = false;
+    }
+
+private:
+    void Watch()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_stop)
+        {
+            m_wake.wait_for(lock, std::chrono::seconds(1));
+            if (m_running && std::chrono::steady_clock::now() - m_start > m_limit)
+            {
+                std::fprintf(stderr, "\nrandom user session: a step ran for more than %ld s; the steps:\n%s\n",
+                             long(m_limit.count()), m_log.c_str());
+                std::signal(SIGABRT, SIG_DFL);
+                std::abort();
+            }
+        }
+    }
+
+    const std::chrono::seconds m_limit;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false, m_running = false;
+    std::chrono::steady_clock::time_point m_start;
+    std::string m_log;
+    std::thread m_thread;
+};
+
+namespace
+{
 
 std::vector<std::uint32_t> ParseSeeds(const char* text)
 {
@@ -142,6 +206,8 @@ cUserSessionDriver::cUserSessionDriver()
     dezaz::SetPlugInLoaded(&ThePlugIn(), true);
     ThePlugIn().OnLoadPlugIn();
     g_liveLog = &m_log;
+    const char* limit = std::getenv("VTL_SESSION_STEP_SECONDS");
+    m_watchdog = std::make_unique<cStepWatchdog>(std::chrono::seconds(limit && *limit ? std::atol(limit) : 300));
 #if defined(__SANITIZE_ADDRESS__)
     __sanitizer_set_death_callback(&PrintLiveLog);
 #endif
@@ -303,6 +369,7 @@ std::string cUserSessionDriver::Play(std::uint32_t seed, int steps)
         Note("\n  " + std::to_string(m_step) + " " + ActionName(action));
         ++m_counts.steps;
         ++m_counts.actions[ActionName(action)];
+        m_watchdog->Begin(m_log);
         const stWorldState before = Capture();
         m_notOffered = false;
         std::vector<std::uint32_t> serialsBefore;
@@ -353,6 +420,7 @@ std::string cUserSessionDriver::Play(std::uint32_t seed, int steps)
             Paint();
         }
     }
+    m_watchdog->End();
     if (const char* show = std::getenv("VTL_SESSION_LOG"); show && *show == '1')
         std::fprintf(stderr, "%s\n", m_log.c_str());
     if (m_failure.empty())

@@ -111,6 +111,8 @@ struct stWorldState
     std::size_t sketchUndo = 0, networkUndo = 0;
 };
 
+class cStepWatchdog;
+
 struct stCounts
 {
     long sequences = 0, steps = 0, failures = 0;
@@ -204,6 +206,7 @@ private:
     std::optional<INT_PTR> Answer(const std::wstring& kind, const std::wstring& text);
 
     HWND m_mainWindow = nullptr;
+    std::unique_ptr<cStepWatchdog> m_watchdog;
     // Each sequence's settings start empty.
     std::optional<TempRegistry> m_registry;
     std::mt19937 m_random;
