@@ -49,11 +49,10 @@ bool MakeUnit(double v[3])
     return true;
 }
 
-// Records with a normal of about unit length (a missing normal is zero),
-// made exactly unit.
-std::vector<stOriented> UsableNormals(const cFitContainer& points)
+// Calls visit(sample) for each record with a normal of about unit length
+// (a missing normal is zero), made exactly unit, in the records' order.
+template <class Visit> void ForEachUsableNormal(const cFitContainer& points, Visit&& visit)
 {
-    std::vector<stOriented> out;
     for (const stFitPoint& record : points.Points())
     {
         stOriented s;
@@ -64,8 +63,14 @@ std::vector<stOriented> UsableNormals(const cFitContainer& points)
             continue;
         for (double& c : s.n)
             c /= length;
-        out.push_back(s);
+        visit(s);
     }
+}
+
+std::vector<stOriented> UsableNormals(const cFitContainer& points)
+{
+    std::vector<stOriented> out;
+    ForEachUsableNormal(points, [&out](const stOriented& s) { out.push_back(s); });
     return out;
 }
 
@@ -558,10 +563,12 @@ double MedianNormalAlongDirection(const cFitContainer& points, const double dire
     double d[3] = {direction[0], direction[1], direction[2]};
     if (!MakeUnit(d))
         return FLT_MAX;
+    // Measured as the records are read: a region of millions of points
+    // is not copied first.
     std::vector<double> along;
-    for (const stOriented& s : UsableNormals(points))
-        along.push_back(std::fabs(Dot(s.n, d)));
-    return Median(std::move(along));
+    along.reserve(points.Points().size());
+    ForEachUsableNormal(points, [&](const stOriented& s) { along.push_back(std::fabs(Dot(s.n, d))); });
+    return MedianInPlace(along);
 }
 
 bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3])
@@ -623,11 +630,11 @@ double MedianNormalOffMeridian(const cFitContainer& points, const double axis[3]
     if (!MakeUnit(d))
         return FLT_MAX;
     std::vector<double> off;
-    for (const stOriented& s : UsableNormals(points))
-    {
+    off.reserve(points.Points().size());
+    ForEachUsableNormal(points, [&](const stOriented& s) {
         const double value = OffMeridian(s, d, point);
         if (value >= 0.0)
             off.push_back(value);
-    }
-    return Median(std::move(off));
+    });
+    return MedianInPlace(off);
 }
