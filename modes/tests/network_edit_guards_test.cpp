@@ -1,7 +1,8 @@
 // The network mode where a slip would lose work or touch curves that are
 // gone: double clicks with nothing to give a node to, a curve left half drawn
 // while nodes are edited, merged or broken curves the hover still named,
-// snapping off the mesh, and drops when the pick pass could not run.
+// snapping off the mesh, drops when the pick pass could not run, and a
+// section plane grabbed only on its face in a turned view.
 #include "network_edit_test_support.h"
 
 #include <cmath>
@@ -199,6 +200,29 @@ TEST_F(NetworkGuards, TheSectionPlaneIsGrabbedAnywhereOnItsFaceAndOnlyThere)
     EXPECT_EQ(Cursor(), int(kCursorNetworkOverPlane)) << "near its corner, 10.5 mm up the sheet";
     Move(ScreenUV(37, 27));
     EXPECT_EQ(Cursor(), int(kCursorNetworkSection)) << "9.9 mm along its own axis is past its edge";
+}
+
+TEST_F(NetworkGuards, InATurnedPannedViewAPlaneAcrossTheSheetIsGrabbedOnItsFaceOnly)
+{
+    // A plane standing across the sheet (normal along the sheet's rows),
+    // seen at a slant in a turned, panned and zoomed view.
+    const P3 centre = SheetPoint(30, 20);
+    page.plane.Begin({centre[0], centre[1], centre[2]}, 8.0);
+    page.plane.SetNormal({float(right[0]), float(right[1]), float(right[2])});
+    Command(kCmdNetworkSectionPlane);
+    testview::TurnPanAndZoom(view);
+    Paint();
+    const auto along = [&](const double d[3], double mm) {
+        return P3{float(centre[0] + mm * d[0]), float(centre[1] + mm * d[1]), float(centre[2] + mm * d[2])};
+    };
+    for (const P3& onFace : {along(up, 5), along(up, -5), along(toward, 5), along(toward, -5)})
+    {
+        Move(Screen(onFace));
+        EXPECT_EQ(Cursor(), int(kCursorNetworkOverPlane));
+    }
+    // Beside it on the sheet, on the side away from its normal's arrow.
+    Move(Screen(along(right, -7)));
+    EXPECT_EQ(Cursor(), int(kCursorNetworkSection));
 }
 
 TEST_F(NetworkGuards, APlaneDragEndedWithoutItsReleaseStillCutsWhereThePlaneWasLeft)
