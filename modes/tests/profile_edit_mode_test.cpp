@@ -46,6 +46,9 @@ TEST_F(ProfileEdit, StartsWithAnEmptySketchAndTheSelectTool)
     ASSERT_NE(Sketch(), nullptr);
     EXPECT_EQ(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
     EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+    // A shape without a profile is sketched on the world's XY plane.
+    EXPECT_EQ(std::vector<double>(Sketch()->frame, Sketch()->frame + 12),
+              (std::vector<double>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}));
     EXPECT_EQ(mode->GetCurrentTool(), kProfileToolSelect);
     EXPECT_EQ(panel.shownTool, kProfileToolSelect);
     EXPECT_EQ(mode->OnSetCursor(view, HTCLIENT, WM_MOUSEMOVE), 0);
