@@ -259,41 +259,72 @@ TEST_F(SketchTabView, VerticalAndHorizontalLinesShowTheirMarkers)
     Snapshot("sketch_tab_line_markers");
 }
 
-TEST_F(SketchTabView, AProfileLineInsideThePartShowsOverTheScan)
+TEST_F(SketchTabView, AProfileLineInsideThePartShowsOverTheScanInTheProfilesColours)
 {
     OpenSketchOfUprightPart();
     const PartPixels part = FindPart(view);
     ASSERT_GE(part.left, 0);
-    // Across the part's middle: the sketch plane holds the axis, so the
-    // line lies inside the scan, behind its front half.
-    const LONG y = (part.top + part.bottom) / 2, quarter = part.Width() / 4;
+    // Across the part: the sketch plane holds the axis, so the lines lie
+    // inside the scan, behind its front half.
+    const LONG y = (part.top + part.bottom) / 2, quarter = part.Width() / 4, lower = y + part.Height() / 5;
     auto command = [&](UINT id) { ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); };
-    command(ID_PROFILE_ADD_LINE);
-    viewinput::Click(view, POINT{part.left + quarter, y});
-    viewinput::Click(view, POINT{part.right - quarter, y});
-    // Escape leaves no construction line or label over it.
-    ::SendMessageW(view->GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
-    mfc::PumpUntilIdle();
-    ASSERT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), 1u);
-    ST_ISectionCurve* line = profiled->GetProfileCurve()->GetSegment(0);
-    view->Redraw(kFullRedraw);
-    const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
-    // Blue, or yellow while it is selected; the ends are left to their
-    // point markers and the middle to the line's horizontal marker.
-    int shown = 0;
-    for (int i : {2, 3, 8})
-    {
+    auto drawLine = [&](LONG at) {
+        command(ID_PROFILE_ADD_LINE);
+        viewinput::Click(view, POINT{part.left + quarter, at});
+        viewinput::Click(view, POINT{part.right - quarter, at});
+        // Escape leaves no construction line or label over it.
+        ::SendMessageW(view->GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+        mfc::PumpUntilIdle();
+    };
+    auto screenAt = [&](ST_ISectionCurve* curve, double t) {
         t3DPoint<double> at{};
-        ASSERT_TRUE(line->EvaluateInWorld(i / 10.0, &at, nullptr, nullptr));
+        EXPECT_TRUE(curve->EvaluateInWorld(t, &at, nullptr, nullptr));
         const float world[3] = {float(at.x), float(at.y), float(at.z)};
         float projected[3];
         view->GetRenderer()->ProjectPoint(projected, world, true);
         POINT p{};
         view->GetRenderer()->WorldToScreen(projected[0], projected[1], &p);
-        const std::uint32_t c = image.At(p.x, p.y);
-        const int r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
-        shown += (b > 150 && r < 80 && g < 80) || (r > 200 && g > 200 && b < 80) ? 1 : 0;
-    }
-    EXPECT_EQ(shown, 3);
+        return p;
+    };
+    // Blue pixels and yellow (selected, over the scan's red) pixels along a
+    // curve; the ends are left to their point markers and the middle to the
+    // line's horizontal marker.
+    struct Shown { int blue = 0, yellow = 0; };
+    auto shownAlong = [&](ST_ISectionCurve* curve) {
+        const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
+        Shown shown;
+        for (int i : {2, 3, 8})
+        {
+            const POINT p = screenAt(curve, i / 10.0);
+            const std::uint32_t c = image.At(p.x, p.y);
+            const int r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
+            shown.blue += b > 150 && r < 80 && g < 80 ? 1 : 0;
+            shown.yellow += r > 200 && g > 140 && b < 90 ? 1 : 0;
+        }
+        return shown;
+    };
+    drawLine(y);
+    drawLine(lower);
+    ASSERT_EQ(profiled->GetProfileCurve()->GetSegmentCount(), 2u);
+    ST_ISectionCurve* first = profiled->GetProfileCurve()->GetSegment(0);
+    ST_ISectionCurve* second = profiled->GetProfileCurve()->GetSegment(1);
+    ASSERT_FALSE(first->selected);
+    ASSERT_TRUE(second->selected);
+    view->Redraw(kFullRedraw);
+    EXPECT_EQ(shownAlong(first).blue, 3);
+    EXPECT_EQ(shownAlong(second).yellow, 3) << "the selected line";
     Snapshot("sketch_tab_line_inside_part");
+
+    // The second line dragged by its body: the first one still shows.
+    command(ID_PROFILE_SELECT_MODE);
+    view->Redraw(kFullRedraw);
+    const POINT grab = screenAt(second, 0.6);
+    viewinput::Move(view, grab);
+    viewinput::Inject(view, WM_LBUTTONDOWN, grab);
+    viewinput::Move(view, POINT{grab.x + 3, grab.y + 12});
+    viewinput::Move(view, POINT{grab.x + 6, grab.y + 25});
+    ASSERT_TRUE(mode->IsDraggingSketch());
+    view->Redraw(kFullRedraw);
+    EXPECT_EQ(shownAlong(first).blue, 3);
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{grab.x + 6, grab.y + 25});
 }
