@@ -91,6 +91,10 @@ const wchar_t* Cvtl_for_Dezaz4PlugIn::PlugInVersion() const
 
 BOOL Cvtl_for_Dezaz4PlugIn::OnLoadPlugIn()
 {
+    // Unloading deletes the watcher; a plug-in loaded again must listen again,
+    // or a document opened later clears the history under an open dialog.
+    if (!m_watcher)
+        m_watcher = new CvtlEventWatcher(this);
     if (m_watcher)
     {
         m_watcher->Register();

@@ -238,6 +238,18 @@ TEST_F(PlugInObject, UnloadStopsListeningAndDestructionClosesDialogsBeforeTheHis
     EXPECT_EQ(shapes.deleted, shapes.made);
 }
 
+TEST_F(PlugInObject, LoadedAgainAfterAnUnloadItListensAgain)
+{
+    plugin->OnUnloadPlugIn();
+    ASSERT_TRUE(plugin->OnLoadPlugIn());
+    ASSERT_NE(plugin->EventWatcher(), nullptr);
+    OpenBoth();
+    dezaz::FireNewDocument(doc); // the dialogs go before the history does
+    EXPECT_FALSE(plugin->ShapesDialog().IsVisible());
+    EXPECT_EQ(shapes.forced_cancels, 1);
+    EXPECT_EQ(shapes.history_at_close, 1u);
+}
+
 TEST_F(PlugInObject, OnlyItsOwnMenuIdsAreHandled)
 {
     DezazApp().ClearCommandLineText();
