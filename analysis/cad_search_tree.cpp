@@ -130,8 +130,12 @@ void cCADSearchTree::BuildFaceTree(const std::vector<const ON_Mesh*>& meshes, IP
     const cUnitVoxel rootVoxel(centre, edges);
     // On small models the fixed limit would leave the whole model in one
     // leaf and every query would scan every face.
+    // On huge models (a revolved shape fitted to a nearly flat patch runs
+    // kilometres round) the fixed limit would let a long face enter millions
+    // of leaves: no more levels than this below the root cube.
     const float minimumEdge =
-        std::min(kMinimumVoxelEdge, static_cast<float>(edge / static_cast<double>(1 << kMinimumSplitLevels)));
+        std::max(std::min(kMinimumVoxelEdge, static_cast<float>(edge / static_cast<double>(1 << kMinimumSplitLevels))),
+                 static_cast<float>(edge / static_cast<double>(1 << kMaximumSplitLevels)));
     m_faceTree.Reset(rootVoxel.box, kFaceBucketMaximum, minimumEdge);
     // Voxels of neighbouring octants, rounded to floats, may leave hairline
     // gaps between them: the search's reach covers them.

@@ -52,8 +52,12 @@ public:
     static constexpr float kMinimumVoxelEdge = 2.0f;
     // ...unless the model is so small that this would leave fewer levels than
     // this below the root cube: then the limit is the root edge / 2^levels.
-    // Models of 512 units and more keep the plain 2.0 rule.
+    // Models of 512 units and more keep the plain 2.0 rule...
     static constexpr int kMinimumSplitLevels = 8;
+    // ...up to this many levels below the root cube: past 2048 units the
+    // limit is the root edge / 2^levels, so that a face never enters more
+    // than about 2^levels leaves along its length.
+    static constexpr int kMaximumSplitLevels = 10;
     // Every side of the vertices' box is moved out by this (model units), so
     // that even a single point has a cube.
     static constexpr float kRootCubeMargin = 0.01f;

@@ -114,6 +114,20 @@ TEST(CADSearchTree, SmallModelsSplitAndLargeModelsKeepTheTwoUnitRule)
     EXPECT_FLOAT_EQ(tree.GetFaceTree().GetMinimumVoxelEdge(), cCADSearchTree::kMinimumVoxelEdge);
 }
 
+TEST(CADSearchTree, AHugeThinBandOfRingsBuildsATreeOfBoundedSize)
+{
+    // A surface of revolution fitted to a nearly flat patch: 40 km round and
+    // 27 units wide, 55 rings of long slivers half a unit apart. Every leaf
+    // down to the two-unit edge held more than 25 of them, and each sliver
+    // went into thousands of leaves along its length.
+    const ON_Mesh band = analysis_test::CylinderMesh(2.0e4, 27.0, 72, 54);
+    cCADSearchTree tree;
+    BuildTree(tree, band);
+    EXPECT_LT(tree.GetFaceTree().GetNodeCount(), 100000u);
+    std::mt19937 rng(4);
+    ExpectMatchesBruteForce(band, rng, 2.0e4f, 50);
+}
+
 TEST(CADSearchTree, LeavesAtTheMinimumEdgeTakeAnyNumberOfFaces)
 {
     // 60 faces in one 1.5-unit model of 3000 units' tree would split; here
