@@ -35,6 +35,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 
 namespace usersession
@@ -609,11 +610,16 @@ std::string cUserSessionDriver::CheckCreated(const stWorldState&, const std::vec
         // carries the rounding of its float vertices (a million millimetres
         // out, after an alignment to a huge shape, they step by 0.125). It
         // must put the scan where the dialog shows it as well as the best
-        // rigid map does.
+        // rigid map does, but for the rounding of the alignment frames: they
+        // are built from float directions, rigid to about 1e-8, and undone
+        // by their transposes.
         map = DialogMapFromHost(*dialog);
         const double best = WorstCornerResidual(*hostMesh->Mesh(), *dialogMesh, *fitted);
         const double placed = WorstCornerResidual(*hostMesh->Mesh(), *dialogMesh, map);
-        if (placed > 2.0 * best + 1e-4)
+        const ON_BoundingBox hostBox = hostMesh->Mesh()->BoundingBox();
+        const double far = std::max({std::fabs(hostBox.m_min.x), std::fabs(hostBox.m_min.y), std::fabs(hostBox.m_min.z),
+                                     std::fabs(hostBox.m_max.x), std::fabs(hostBox.m_max.y), std::fabs(hostBox.m_max.z)});
+        if (placed > 2.0 * best + 1e-4 + 4.0 * double(FLT_EPSILON) * far)
             return "the dialog places what it creates as if its scan lay " + std::to_string(placed) +
                    " from where it shows it (a rigid map fitted to it: " + std::to_string(best) + ")";
     }
