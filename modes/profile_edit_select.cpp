@@ -360,8 +360,12 @@ void CUIM_EditProfile::UndoLastEdit(C3DView* view)
     std::unique_ptr<ST_ISectionCurve> saved = panel->PopUndoState();
     if (!saved)
         return;
+    // The sketch keeps the frame it has now and its curves come back as
+    // saved, each in its own frame: a refit moves the sketch's frame but
+    // leaves the drawn curves where they are, so laying them into its frame
+    // would move curves the undone edit never touched.
     if (current)
-        saved->SetFrame(current->frame);
+        std::copy(current->frame, current->frame + 12, saved->frame);
     // The sketch goes with its curves.
     ForgetSketch();
     surface->SetProfile(saved.get(), 0);

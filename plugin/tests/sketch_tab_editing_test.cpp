@@ -3,14 +3,17 @@
 // plane and zoomed: arcs stepped to the snap distance stay under the cursor,
 // Clear All in the middle of a tangent arc lets go of the old lines, each
 // shape keeps its own editor and undo steps across shape switches, Undo
-// after Reset gives back the sketch where the scan is, and a view that sees
-// the sketch plane almost edge-on places no point.
+// after Reset gives back the sketch where the scan is, and leaves a line
+// kept in its own frame by a refit where it was, and a view that sees the
+// sketch plane almost edge-on places no point.
 #include "modes/profile_edit_mode.h"
+#include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
 #include "support/view_input.h"
 
+#include "core/frame_math.h"
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/profile_sketch_selection.h"
@@ -243,6 +246,45 @@ TEST_F(SketchTabEditing, AnUndoAfterResetGivesBackTheSketchWhereTheScanIsAndNone
     ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
     Command(40009);
     EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+}
+
+TEST_F(SketchTabEditing, UndoLeavesALineTheRefitKeptInItsOwnFrameWhereItWas)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    // A refit along the vertical moves the sketch's frame; the line drawn
+    // stays where the user put it, in its own frame.
+    ShowTab(L"Shape");
+    const HWND page = dialog->GetShapePage()->GetSafeHwnd();
+    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SHAPE_PAGE_VERTICAL, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page, IDC_SHAPE_PAGE_VERTICAL)));
+    ShowTab(L"Sketch");
+    const auto worldEnds = [&]
+    {
+        ST_ISectionCurve& line = *Sketch()->GetSegment(0);
+        std::vector<float> ends;
+        for (int i = 0; i < 2; ++i)
+        {
+            float p[3];
+            TransformPoint3f(line.frame, p, SketchPointsOf(line, false)->GetVertex(i)->Position());
+            ends.insert(ends.end(), p, p + 3);
+        }
+        return ends;
+    };
+    ASSERT_FALSE(std::equal(Sketch()->frame, Sketch()->frame + 12, Sketch()->GetSegment(0)->frame));
+    const std::vector<float> before = worldEnds();
+
+    Centre(c);
+    DrawLine(c[0] - 10, c[1] - 6, c[0] + 10, c[1] - 2);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_EQ(worldEnds(), before) << "Undo of the second line moved the first one";
 }
 
 TEST_F(SketchTabEditing, ClicksInAViewThatSeesTheSketchPlaneAlmostEdgeOnPlaceNoPoint)
