@@ -3,6 +3,7 @@
 #include "analysis/segmentation.h"
 #include "core/scene.h"
 #include "core/scene_object_container.h"
+#include "core/thread_pool.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 
@@ -45,37 +46,86 @@ ON_Color SegmentRegionColour(std::uint32_t label)
     return ON_Color(c[0], c[1], c[2]);
 }
 
-std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles)
+namespace
 {
-    std::vector<std::uint32_t> faces;
-    std::vector<std::uint32_t> vertices;
-    const std::uint32_t triangleCount = mesh.GetTriangleCount();
-    for (const std::uint32_t i : triangles)
-    {
-        if (i >= triangleCount || !IsExportable(mesh, *mesh.GetTriangle(i)))
-            continue;
-        faces.push_back(i);
-        for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
-            vertices.push_back(v);
-    }
-    std::sort(vertices.begin(), vertices.end());
-    vertices.erase(std::unique(vertices.begin(), vertices.end()), vertices.end());
 
-    auto out = std::make_unique<ON_Mesh>(static_cast<int>(faces.size()), static_cast<int>(vertices.size()), false,
-                                         false);
-    for (std::size_t k = 0; k < vertices.size(); ++k)
+constexpr std::uint32_t kNotTaken = 0xFFFFFFFFu;
+constexpr std::size_t kFillBlock = 1u << 14;
+
+// Per vertex, the last sub-mesh of a split that took it, so that each
+// sub-mesh finds its vertices in the time of its own triangles.
+struct stVertexTakers
+{
+    std::vector<std::uint32_t> takenBy;
+    std::uint32_t next = 0;
+};
+
+// The vertices of the faces in ascending order: the few of a small region
+// sorted, the many of a large one read off the whole vertex table in order.
+std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<std::uint32_t>& faces,
+                                           stVertexTakers& takers)
+{
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    if (takers.takenBy.size() != vertexCount || takers.next == kNotTaken)
     {
+        takers.takenBy.assign(vertexCount, kNotTaken);
+        takers.next = 0;
+    }
+    const std::uint32_t stamp = takers.next++;
+    std::vector<std::uint32_t> vertices;
+    for (const std::uint32_t i : faces)
+        for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
+            if (takers.takenBy[v] != stamp)
+            {
+                takers.takenBy[v] = stamp;
+                vertices.push_back(v);
+            }
+    if (vertices.size() < vertexCount / 32)
+    {
+        std::sort(vertices.begin(), vertices.end());
+        return vertices;
+    }
+    std::size_t k = 0;
+    for (std::uint32_t v = 0; v < vertexCount; ++v)
+        if (takers.takenBy[v] == stamp)
+            vertices[k++] = v;
+    return vertices;
+}
+
+std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers)
+{
+    const std::uint32_t triangleCount = mesh.GetTriangleCount();
+    std::vector<std::uint8_t> keep(triangles.size());
+    auto test = [&](std::size_t k) {
+        const std::uint32_t i = triangles[k];
+        keep[k] = i < triangleCount && IsExportable(mesh, *mesh.GetTriangle(i));
+    };
+    ParallelForEach(SharedThreadPool(), triangles.size(), kFillBlock, test);
+    std::vector<std::uint32_t> faces;
+    faces.reserve(triangles.size());
+    for (std::size_t k = 0; k < triangles.size(); ++k)
+        if (keep[k])
+            faces.push_back(triangles[k]);
+    keep = {};
+    const std::vector<std::uint32_t> vertices = SubMeshVertices(mesh, faces, takers);
+
+    auto out = std::make_unique<ON_Mesh>(0, 0, false, false);
+    out->m_V.SetCount(static_cast<int>(vertices.size()));
+    out->m_F.SetCount(static_cast<int>(faces.size()));
+    auto putVertex = [&](std::size_t k) {
         cVertex* v = mesh.GetVertex(vertices[k]);
         v->index = static_cast<std::uint32_t>(k);
-        out->SetVertex(static_cast<int>(k), ON_3fPoint(v->x, v->y, v->z));
-    }
-    for (const std::uint32_t i : faces)
-    {
-        const cMeshTriangle* t = mesh.GetTriangle(i);
-        out->SetTriangle(out->FaceCount(), static_cast<int>(mesh.GetVertex(t->vertexIndex[0])->index),
-                         static_cast<int>(mesh.GetVertex(t->vertexIndex[1])->index),
-                         static_cast<int>(mesh.GetVertex(t->vertexIndex[2])->index));
-    }
+        out->m_V[static_cast<int>(k)] = ON_3fPoint(v->x, v->y, v->z);
+    };
+    ParallelForEach(SharedThreadPool(), vertices.size(), kFillBlock, putVertex);
+    auto putFace = [&](std::size_t k) {
+        const cMeshTriangle* t = mesh.GetTriangle(faces[k]);
+        ON_MeshFace& f = out->m_F[static_cast<int>(k)];
+        for (int c = 0; c < 3; ++c)
+            f.vi[c] = static_cast<int>(mesh.GetVertex(t->vertexIndex[c])->index);
+        f.vi[3] = f.vi[2];
+    };
+    ParallelForEach(SharedThreadPool(), faces.size(), kFillBlock, putFace);
     out->m_N.Destroy();
     out->m_FN.Destroy();
     if (out->FaceCount() > 0)
@@ -86,6 +136,14 @@ std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32
     out->SetClosed(-1);
     out->Compact();
     return out;
+}
+
+} // namespace
+
+std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles)
+{
+    stVertexTakers takers;
+    return BuildSubMesh(mesh, triangles, takers);
 }
 
 cSegmentationSplitter::cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption)
@@ -112,7 +170,8 @@ bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, 
     if (replace)
     {
         const CDezazObject* host = m_doc->LookupObject(m_hostObjectId);
-        if (AsMeshObject(host) == nullptr || m_doc->ReplaceObject(CDezazObjRef(host), *mesh) == nullptr)
+        if (AsMeshObject(host) == nullptr ||
+            m_doc->ReplaceObject(CDezazObjRef(host), std::make_unique<CDezazMeshObject>(std::move(mesh))) == nullptr)
             return false;
         added = m_doc->LookupObject(m_hostObjectId);
         if (added != nullptr)
@@ -120,7 +179,7 @@ bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, 
     }
     else
     {
-        added = m_doc->AddMeshObject(*mesh);
+        added = m_doc->AddMeshObject(std::move(mesh));
     }
     if (added == nullptr)
         return false;
@@ -147,7 +206,9 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     for (std::uint32_t i = 0; i < count; ++i)
         if (IsVisibleSelected(*mesh.GetTriangle(i)))
             band.push_back(i);
-    CreateSubMeshObjects(BuildSubMesh(mesh, band), kSharpBandColour, replace);
+    stVertexTakers takers;
+    CreateSubMeshObjects(BuildSubMesh(mesh, band, takers), kSharpBandColour, replace);
+    band = {};
 
     // Regions: every triangle outside the band, connected through triangles
     // that are not selected.
@@ -171,7 +232,10 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
             regions[label].push_back(i);
     }
     for (std::uint32_t label = 0; label < labels; ++label)
-        CreateSubMeshObjects(BuildSubMesh(mesh, regions[label]), SegmentRegionColour(label), false);
+    {
+        CreateSubMeshObjects(BuildSubMesh(mesh, regions[label], takers), SegmentRegionColour(label), false);
+        regions[label] = {};
+    }
     return true;
 }
 

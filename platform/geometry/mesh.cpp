@@ -2,7 +2,13 @@
 
 #include "platform/geometry/xform.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 bool ON_MeshFace::IsValid(int vertex_count) const
 {
@@ -78,6 +84,41 @@ bool FaceIndicesInRange(const ON_MeshFace& f, int vertex_count)
     return true;
 }
 
+// Below this many items a mesh's normals are not worth a thread.
+constexpr int kItemsPerThread = 1 << 16;
+
+// Calls part(begin, end, slot) on `parts` consecutive slices of [0, count),
+// each on its own thread (the first on the calling thread); a thread that
+// cannot be started runs its slice on the calling thread.
+template <class Part> void RunInParts(int count, int parts, Part&& part)
+{
+    std::vector<std::thread> threads;
+    std::vector<int> unstarted;
+    const auto begin = [&](int slot) { return int(std::int64_t{count} * slot / parts); };
+    for (int slot = 1; slot < parts; ++slot)
+    {
+        try
+        {
+            threads.emplace_back([&, slot] { part(begin(slot), begin(slot + 1), slot); });
+        }
+        catch (const std::system_error&)
+        {
+            unstarted.push_back(slot);
+        }
+    }
+    part(0, begin(1), 0);
+    for (const int slot : unstarted)
+        part(begin(slot), begin(slot + 1), slot);
+    for (std::thread& t : threads)
+        t.join();
+}
+
+int PartsFor(int count)
+{
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    return std::clamp(count / kItemsPerThread, 1, std::min(cores, 8));
+}
+
 } // namespace
 
 bool ON_Mesh::SetVertex(int vertex_index, const ON_3dPoint& p)
@@ -112,23 +153,28 @@ bool ON_Mesh::SetQuad(int face_index, int a, int b, int c, int d)
 bool ON_Mesh::ComputeFaceNormals()
 {
     const int vcount = VertexCount();
+    const int fcount = FaceCount();
     m_FN.SetCount(0);
-    m_FN.Reserve(FaceCount());
-    bool ok = FaceCount() > 0;
-    for (const auto& f : m_F)
-    {
-        ON_3dVector n;
-        if (FaceIndicesInRange(f, vcount))
+    m_FN.SetCount(fcount);
+    const int parts = PartsFor(fcount);
+    std::vector<char> inRange(std::size_t(parts), 1);
+    RunInParts(fcount, parts, [&](int begin, int end, int slot) {
+        for (int i = begin; i < end; ++i)
         {
-            n = FaceNormal(*this, f);
-            if (!n.Unitize())
-                n = ON_3dVector();
+            const ON_MeshFace& f = m_F[i];
+            ON_3dVector n;
+            if (FaceIndicesInRange(f, vcount))
+            {
+                n = FaceNormal(*this, f);
+                if (!n.Unitize())
+                    n = ON_3dVector();
+            }
+            else
+                inRange[std::size_t(slot)] = 0;
+            m_FN[i] = ON_3fVector(n);
         }
-        else
-            ok = false;
-        m_FN.Append(ON_3fVector(n));
-    }
-    return ok;
+    });
+    return fcount > 0 && std::find(inRange.begin(), inRange.end(), 0) == inRange.end();
 }
 
 bool ON_Mesh::ComputeVertexNormals()
@@ -138,23 +184,32 @@ bool ON_Mesh::ComputeVertexNormals()
         return false;
     ON_SimpleArray<ON_3dVector> sum;
     sum.SetCount(vcount);
-    for (const auto& f : m_F)
-    {
-        if (!FaceIndicesInRange(f, vcount))
-            continue;
-        const ON_3dVector n = FaceNormal(*this, f); // length ~ area: weights by area
-        const int corners = f.IsTriangle() ? 3 : 4;
-        for (int i = 0; i < corners; ++i)
-            sum[f.vi[i]] += n;
-    }
     m_N.SetCount(vcount);
-    for (int i = 0; i < vcount; ++i)
-    {
-        ON_3dVector n = sum[i];
-        if (!n.Unitize())
-            n = ON_3dVector();
-        m_N[i] = ON_3fVector(n);
-    }
+    // Each thread owns a slice of the vertices and adds to them the faces
+    // that use them in face order, so every sum is added up in the same
+    // order as by one thread alone.
+    RunInParts(vcount, PartsFor(FaceCount()), [&](int begin, int end, int) {
+        for (const auto& f : m_F)
+        {
+            const int corners = f.IsTriangle() ? 3 : 4;
+            bool mine = false;
+            for (int i = 0; i < corners; ++i)
+                mine = mine || (f.vi[i] >= begin && f.vi[i] < end);
+            if (!mine || !FaceIndicesInRange(f, vcount))
+                continue;
+            const ON_3dVector n = FaceNormal(*this, f); // length ~ area: weights by area
+            for (int i = 0; i < corners; ++i)
+                if (f.vi[i] >= begin && f.vi[i] < end)
+                    sum[f.vi[i]] += n;
+        }
+        for (int i = begin; i < end; ++i)
+        {
+            ON_3dVector n = sum[i];
+            if (!n.Unitize())
+                n = ON_3dVector();
+            m_N[i] = ON_3fVector(n);
+        }
+    });
     return true;
 }
 
