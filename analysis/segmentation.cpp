@@ -6,14 +6,45 @@
 #include "core/walk_stack.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
+#include <functional>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace
 {
 
 constexpr std::uint32_t kAngleProgressStep = 500;
+constexpr std::uint32_t kPassBlock = 1u << 16;
+
+// Calls each(begin, end) on consecutive blocks of [0, count) on the shared
+// pool; each call must only write what belongs to its own block.
+template <class Each> void ForEachBlock(std::uint32_t count, Each&& each)
+{
+    auto block = [&](std::size_t b) {
+        const auto begin = static_cast<std::uint32_t>(b * kPassBlock);
+        each(begin, std::min(count, begin + kPassBlock));
+    };
+    ParallelForEach(SharedThreadPool(), (std::size_t{count} + kPassBlock - 1) / kPassBlock, 1, block);
+}
+
+template <class F> void ForEachVertexOnPool(cMesh& mesh, F&& f)
+{
+    ForEachBlock(mesh.GetVertexCount(), [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+            f(*mesh.GetVertex(i));
+    });
+}
+
+template <class F> void ForEachTriangleOnPool(cMesh& mesh, F&& f)
+{
+    ForEachBlock(mesh.GetTriangleCount(), [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+            f(*mesh.GetTriangle(i));
+    });
+}
 constexpr std::uint32_t kSmoothProgressStep = 1000;
 
 float ValueOf(const cVertex& v)
@@ -22,14 +53,18 @@ float ValueOf(const cVertex& v)
 }
 
 // The triangles of one connected region of the seed's class that carry the
-// scratch bit, which the walk consumes; optionally their area.
-std::uint32_t WalkRegion(cMesh& mesh, cMeshTriangle* seed, double* area, std::vector<cMeshTriangle*>* members)
+// scratch bit, which the walk consumes; optionally their area. With a limit
+// the walk stops measuring and listing members once the area has passed it:
+// areas are never negative, so such a region stays past it.
+std::uint32_t WalkRegion(cMesh& mesh, cMeshTriangle* seed, double* area, std::vector<cMeshTriangle*>* members,
+                         const double* limit = nullptr)
 {
     if (area != nullptr)
         *area = 0.0;
     if (seed == nullptr)
         return 0;
     const bool seedClass = IsVisibleSelected(*seed);
+    bool measuring = true;
     std::uint32_t count = 0;
     tWalkStack<cMeshTriangle> stack;
     stack.Push(seed);
@@ -39,14 +74,20 @@ std::uint32_t WalkRegion(cMesh& mesh, cMeshTriangle* seed, double* area, std::ve
         if ((t->flags & kTriangleFlagScratch) == 0)
             continue;
         ++count;
-        if (area != nullptr)
+        if (area != nullptr && measuring)
         {
             const cVertex* corners[3];
             if (mesh.GetCorners(*t, corners))
                 *area += TriangleArea(corners[0]->Position(), corners[1]->Position(), corners[2]->Position());
         }
-        if (members != nullptr)
+        if (members != nullptr && measuring)
             members->push_back(t);
+        if (limit != nullptr && area != nullptr && measuring && !(*limit >= *area))
+        {
+            measuring = false;
+            if (members != nullptr)
+                members->clear();
+        }
         t->flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
         for (cMeshTriangle* n : t->neighbour)
             if (n != nullptr && (n->flags & kTriangleFlagScratch) != 0 && IsVisibleSelected(*n) == seedClass)
@@ -73,6 +114,27 @@ struct stTriangleAngles
     std::vector<float> ab; // three per triangle of the block
 };
 
+// Whether the angle along edge k is left to the triangle across it: one
+// earlier in memory, whose corners are all in the mesh and whose edge joins
+// the same two vertices, measures the same angle between the same two
+// normals for the same two vertices (the measure is symmetric), or leaves it
+// in turn to one earlier still. Each edge's angle is then measured once
+// instead of once from either side.
+bool LeftToNeighbour(const cMesh& mesh, const cMeshTriangle& t, int k)
+{
+    const cMeshTriangle* n = t.neighbour[k];
+    const std::uint8_t e = t.neighbourEdge[k];
+    if (n == nullptr || e > 2 || !std::less<const cMeshTriangle*>()(n, &t))
+        return false;
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    for (const std::uint32_t v : n->vertexIndex)
+        if (v >= vertexCount)
+            return false;
+    const std::uint32_t a = t.vertexIndex[k], b = t.vertexIndex[(k + 1) % 3];
+    const std::uint32_t na = n->vertexIndex[e], nb = n->vertexIndex[(e + 1) % 3];
+    return (a == na && b == nb) || (a == nb && b == na);
+}
+
 void MeasureAngles(void* context, std::uint32_t job)
 {
     auto& angles = *static_cast<stTriangleAngles*>(context);
@@ -80,9 +142,16 @@ void MeasureAngles(void* context, std::uint32_t job)
     const std::uint32_t end = std::min(angles.last, begin + kAngleJob);
     for (std::uint32_t i = begin; i < end; ++i)
     {
+        const cMeshTriangle& t = *angles.mesh->GetTriangle(i);
         const cVertex* c[3];
-        if (angles.mesh->GetCorners(*angles.mesh->GetTriangle(i), c))
-            TriangleAngles(c, &angles.ab[3 * std::size_t{i - angles.first}]);
+        if (!angles.mesh->GetCorners(t, c))
+            continue;
+        // A left edge adds nothing to its corners' largest angle.
+        float* out = &angles.ab[3 * std::size_t{i - angles.first}];
+        for (int k = 0; k < 3; ++k)
+            out[k] = LeftToNeighbour(*angles.mesh, t, k)
+                         ? -FLT_MAX
+                         : static_cast<float>(AngleBetweenVectors(c[k]->Normal(), c[(k + 1) % 3]->Normal()));
     }
 }
 
@@ -131,13 +200,14 @@ void SmoothRings(void* context, std::uint32_t job)
 
 void ComputeSegmentationValues(cMesh& mesh)
 {
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
-    for (std::uint32_t i = 0; i < vertexCount; ++i)
-    {
-        cVertex* v = mesh.GetVertex(i);
-        v->index = i;
-        v->SetScalar(-FLT_MAX);
-    }
+    ForEachBlock(mesh.GetVertexCount(), [&mesh](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            cVertex* v = mesh.GetVertex(i);
+            v->index = i;
+            v->SetScalar(-FLT_MAX);
+        }
+    });
 
     IProcProgress* progress = cProcProgressNull::Shared();
     progress->SetPassCount(2);
@@ -180,7 +250,7 @@ void ComputeSegmentationValues(cMesh& mesh)
             c[2]->SetScalar(std::max({ValueOf(*c[2]), bc, ca}));
         }
     }
-    mesh.ForEachVertex([](cVertex& v) {
+    ForEachVertexOnPool(mesh, [](cVertex& v) {
         if (ValueOf(v) > kSharpAngleLimit)
             v.SetScalar(FLT_MAX);
     });
@@ -191,15 +261,29 @@ void ComputeSegmentationValues(cMesh& mesh)
 
 void NormalizeVertexValues(cMesh& mesh, double scale)
 {
+    // The range of each block, then of the blocks in order: a largest and a
+    // smallest value are the same however the values are grouped.
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    std::vector<std::pair<double, double>> ranges((std::size_t{vertexCount} + kPassBlock - 1) / kPassBlock,
+                                                  {-FLT_MAX, FLT_MAX});
+    ForEachBlock(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+        auto& [high, low] = ranges[begin / kPassBlock];
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            const float value = ValueOf(*mesh.GetVertex(i));
+            if (value == FLT_MAX || value == -FLT_MAX)
+                continue;
+            high = std::max(high, static_cast<double>(value));
+            low = std::min(low, static_cast<double>(value));
+        }
+    });
     double maximum = -FLT_MAX;
     double minimum = FLT_MAX;
-    mesh.ForEachVertex([&](cVertex& v) {
-        const float value = ValueOf(v);
-        if (value == FLT_MAX || value == -FLT_MAX)
-            return;
-        maximum = std::max(maximum, static_cast<double>(value));
-        minimum = std::min(minimum, static_cast<double>(value));
-    });
+    for (const auto& [high, low] : ranges)
+    {
+        maximum = std::max(maximum, high);
+        minimum = std::min(minimum, low);
+    }
     const bool counted = maximum >= minimum;
     const double low = std::max(0.0, minimum);
     const double range = maximum - low;
@@ -207,12 +291,12 @@ void NormalizeVertexValues(cMesh& mesh, double scale)
     {
         // Every counted value is the same: no scale to spread them over.
         // What the angle pass found sharp stays at the top.
-        mesh.ForEachVertex([scale](cVertex& v) {
+        ForEachVertexOnPool(mesh, [scale](cVertex& v) {
             v.SetScalar(ValueOf(v) == FLT_MAX ? static_cast<float>(scale) : 0.0f);
         });
         return;
     }
-    mesh.ForEachVertex([&](cVertex& v) {
+    ForEachVertexOnPool(mesh, [&](cVertex& v) {
         double value = ValueOf(v);
         if (value > maximum)
             value = maximum;
@@ -239,8 +323,10 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     {
         return;
     }
-    for (std::uint32_t i = 0; i < vertexCount; ++i)
-        smoothing.smoothed[i] = ValueOf(*mesh.GetVertex(i));
+    ForEachBlock(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+            smoothing.smoothed[i] = ValueOf(*mesh.GetVertex(i));
+    });
 
     // Each vertex takes the ring seen from the last triangle (in index order)
     // that uses it, at its first corner there: the triangles are walked
@@ -268,24 +354,33 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
         }
     }
     ParallelFor(SharedThreadPool(), (vertexCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
-    for (std::uint32_t i = 0; i < vertexCount; ++i)
-        mesh.GetVertex(i)->SetScalar(smoothing.smoothed[i]);
+    ForEachBlock(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+            mesh.GetVertex(i)->SetScalar(smoothing.smoothed[i]);
+    });
 }
 
 bool MarkSharpTriangles(cMesh& mesh, float threshold)
 {
-    bool any = false;
-    mesh.ForEachTriangle([&](cMeshTriangle& t) {
-        const cVertex* c[3];
-        const bool sharp = mesh.GetCorners(t, c) && ValueOf(*c[0]) > threshold && ValueOf(*c[1]) > threshold &&
-                           ValueOf(*c[2]) > threshold;
-        if (sharp)
-            t.flags |= kTriangleFlagSelected;
-        else
-            t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
-        any = any || sharp;
+    const std::uint32_t count = mesh.GetTriangleCount();
+    std::vector<std::uint8_t> marked((std::size_t{count} + kPassBlock - 1) / kPassBlock, 0);
+    ForEachBlock(count, [&](std::uint32_t begin, std::uint32_t end) {
+        bool any = false;
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            cMeshTriangle& t = *mesh.GetTriangle(i);
+            const cVertex* c[3];
+            const bool sharp = mesh.GetCorners(t, c) && ValueOf(*c[0]) > threshold && ValueOf(*c[1]) > threshold &&
+                               ValueOf(*c[2]) > threshold;
+            if (sharp)
+                t.flags |= kTriangleFlagSelected;
+            else
+                t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
+            any = any || sharp;
+        }
+        marked[begin / kPassBlock] = any;
     });
-    return any;
+    return std::find(marked.begin(), marked.end(), 1) != marked.end();
 }
 
 std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* area)
@@ -302,7 +397,7 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
     // is walked once (the walk clears its scratch bits).
     for (const bool selectedPass : {true, false})
     {
-        mesh.SetTriangleFlag4();
+        ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags |= kTriangleFlagScratch; });
         const std::uint32_t count = mesh.GetTriangleCount();
         for (std::uint32_t i = 0; i < count; ++i)
         {
@@ -313,7 +408,7 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
             double area = 0.0;
             try
             {
-                WalkRegion(mesh, t, &area, &region);
+                WalkRegion(mesh, t, &area, &region, &limit);
             }
             catch (const std::bad_alloc&)
             {
@@ -330,7 +425,7 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
             }
         }
     }
-    mesh.ClearTriangleFlag4();
+    ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
 }
 
 double SegmentationAreaLimit(const float box[6])
@@ -347,13 +442,18 @@ double SegmentationAreaLimit(const float box[6])
 
 void RefreshSelectedVertices(cMesh& mesh)
 {
-    mesh.ForEachVertex([](cVertex& v) { v.flags &= ~kVertexFlagInSelection; });
-    mesh.ForEachTriangle([&mesh](cMeshTriangle& t) {
+    ForEachVertexOnPool(mesh, [](cVertex& v) { v.flags &= ~kVertexFlagInSelection; });
+    // Triangles of different blocks share vertices: the bit is set atomically.
+    ForEachTriangleOnPool(mesh, [&mesh](cMeshTriangle& t) {
         if (!IsVisibleSelected(t))
             return;
         cVertex* c[3];
         if (mesh.GetCorners(t, c))
             for (cVertex* v : c)
-                v->flags |= kVertexFlagInSelection;
+            {
+                std::atomic_ref<std::uint32_t> flags(v->flags);
+                if ((flags.load(std::memory_order_relaxed) & kVertexFlagInSelection) == 0)
+                    flags.fetch_or(kVertexFlagInSelection, std::memory_order_relaxed);
+            }
     });
 }

@@ -193,15 +193,7 @@ void CSegmentationDialog::ComputeCleanupLimit()
 bool CSegmentationDialog::OnDetect()
 {
     const float threshold = float(m_slider.GetSafeHwnd() ? m_slider.GetPos() : kSensitivityStart);
-    const auto anyMarked = [this]
-    {
-        bool any = false;
-        ForEachMeshOf(GetScene(),
-                         [&any](cMesh& mesh)
-                         { mesh.ForEachTriangle([&any](cMeshTriangle& t) { any = any || IsVisibleSelected(t); }); });
-        return any;
-    };
-    const bool markedBefore = anyMarked();
+    const bool markedBefore = AnyVisibleMarked();
     bool marked = false;
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
@@ -226,7 +218,7 @@ bool CSegmentationDialog::OnDetect()
     // would disagree with a Split that finds none.
     if (cP3DView* view = GetView())
     {
-        if (markedBefore || anyMarked())
+        if (markedBefore || AnyVisibleMarked())
             view->RequestRedraw(0);
     }
     return marked;
