@@ -89,7 +89,7 @@ void BM_HistoryWriteAndRead(benchmark::State& state)
         CEntitiesHistory back;
         benchmark::DoNotOptimize(back.Read(in, major, minor));
     }
-    state.SetItemsProcessed(state.iterations() * scene.session->GetRegionPoints().GetVertexCount());
+    state.SetItemsProcessed(state.iterations() * scene.session->GetRegionPoints().GetCount());
 }
 BENCHMARK(BM_HistoryWriteAndRead)->Unit(benchmark::kMillisecond);
 

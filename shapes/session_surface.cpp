@@ -175,30 +175,20 @@ void CSessionSurface::ClearRegion()
 
 void CSessionSurface::AppendRegionPoint(const float p[3])
 {
-    const std::uint32_t index = m_region.AddVertex(p);
-    cVertex* vertex = m_region.GetVertex(index);
-    vertex->flags = 0;
-    vertex->nx = vertex->ny = vertex->nz = 0.0f;
-    vertex->index = index;
+    m_region.Append(p);
 }
 
 bool CSessionSurface::ReplaceRegionPoint(std::uint32_t index, const float p[3])
 {
-    cVertex* vertex = m_region.GetVertex(index);
-    const bool kept = std::memcmp(vertex->Position(), p, 3 * sizeof(float)) == 0;
-    vertex->x = p[0], vertex->y = p[1], vertex->z = p[2];
-    vertex->flags = 0;
-    vertex->nx = vertex->ny = vertex->nz = 0.0f;
-    vertex->index = index;
-    return kept;
+    return m_region.Replace(index, p);
 }
 
 void CSessionSurface::RebuildSearchTree()
 {
     m_tree.Clear();
-    const std::uint32_t count = m_region.GetVertexCount();
+    const std::uint32_t count = m_region.GetCount();
     for (std::uint32_t i = 0; i < count; ++i)
-        m_tree.Add(m_region.GetVertex(i));
+        m_tree.Add(m_region.GetPoint(i));
     m_tree.Build();
     m_treeStale = false;
 }
@@ -210,14 +200,14 @@ void CSessionSurface::DeferSearchTree()
     m_treeStale = true;
 }
 
-const tVertexKDTree& CSessionSurface::UpToDateTree() const
+const tRegionPointTree& CSessionSurface::UpToDateTree() const
 {
     if (m_treeStale)
         const_cast<CSessionSurface*>(this)->RebuildSearchTree();
     return m_tree;
 }
 
-const tVertexKDTree& CSessionSurface::GetSearchTree() const
+const tRegionPointTree& CSessionSurface::GetSearchTree() const
 {
     return UpToDateTree();
 }
@@ -227,7 +217,6 @@ void CSessionSurface::TransformRegion(const double m[12])
     // The tree is emptied before its points move.
     DeferSearchTree();
     m_region.Transform(m);
-    m_region.UpdateBoundingBox();
 }
 
 bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const float c[3])
@@ -239,7 +228,7 @@ bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const
 
 bool CSessionSurface::ContainsCentroid(const float centroid[3])
 {
-    if (m_region.GetVertexCount() == 0)
+    if (m_region.GetCount() == 0)
         return false;
     const float* box = m_region.GetBoundingBox();
     if (!InsideGrownBox(box, centroid))
@@ -250,7 +239,7 @@ bool CSessionSurface::ContainsCentroid(const float centroid[3])
 
 template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide)
 {
-    const std::uint32_t points = m_region.GetVertexCount();
+    const std::uint32_t points = m_region.GetCount();
     const float* box = m_region.GetBoundingBox();
     // Triangles that another centroid lies near: a region point within
     // their radius may be a neighbour's, so they take the exact test.
@@ -264,8 +253,8 @@ template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegion
         if (next < points)
         {
             // A region point equal to the centroid lies at distance 0.
-            const cVertex* p = m_region.GetVertex(next);
-            if (c[0] == p->x && c[1] == p->y && c[2] == p->z)
+            const float* p = m_region.GetPoint(next);
+            if (c[0] == p[0] && c[1] == p[1] && c[2] == p[2])
             {
                 ++next;
                 decide(i, true);
@@ -290,7 +279,7 @@ void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code
 {
     cMesh* mesh = MeshOf(meshObject);
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
-    if (mesh == nullptr || tags == nullptr || m_region.GetVertexCount() == 0)
+    if (mesh == nullptr || tags == nullptr || m_region.GetCount() == 0)
         return;
     const std::uint32_t count = std::min(mesh->GetTriangleCount(), tags->GetCount());
     // A walk that stops short has only tagged triangles of the region; the
@@ -324,7 +313,7 @@ void CSessionSurface::ClearReplacedRegion(ISceneObject* meshObject)
 {
     cMesh* mesh = MeshOf(meshObject);
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
-    if (mesh == nullptr || tags == nullptr || m_region.GetVertexCount() == 0)
+    if (mesh == nullptr || tags == nullptr || m_region.GetCount() == 0)
         return;
     // Clearing the old region's tags changes only a tag that is not 0 on a
     // triangle the new region does not tag again: the others end as they
@@ -356,7 +345,7 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     // unchanged marks (Rebuild, a direction, a row) finds every point where
     // it was, and the tree the old region's tags were just cleared with
     // stays the region's tree instead of being built again.
-    const std::uint32_t before = m_region.GetVertexCount();
+    const std::uint32_t before = m_region.GetCount();
     bool same = true;
     std::uint32_t taken = 0;
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
@@ -389,22 +378,18 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
         if (taken == 0)
             ClearRegion();
         else
-        {
-            m_region.GetVertexArray().Resize(taken);
-            m_region.GetVertexArray().SetCount(taken);
-        }
+            m_region.Truncate(taken);
     }
     if (tags != nullptr)
         tags->RecomputeHasColours();
     if (same)
         return;
-    m_region.UpdateBoundingBox();
     DeferSearchTree();
 }
 
 void CSessionSurface::SelectRegion(cMesh* mesh, const cRegionTriangles* triangles)
 {
-    if (mesh == nullptr || m_region.GetVertexCount() == 0)
+    if (mesh == nullptr || m_region.GetCount() == 0)
         return;
     mesh->ForEachVertex([](cVertex& v) { v.flags &= ~std::uint32_t{2}; });
     const std::uint32_t count = mesh->GetTriangleCount();
@@ -455,7 +440,7 @@ bool CSessionSurface::ReadObjectRecord(IBinStream& stream, std::uint32_t)
 
 bool CSessionSurface::CanWrite()
 {
-    if (m_region.GetVertexCount() > static_cast<std::uint32_t>(INT_MAX))
+    if (m_region.GetCount() > static_cast<std::uint32_t>(INT_MAX))
         return false;
     cByteCountingArchive counter;
     CDezazBinStream stream(&counter);
@@ -464,7 +449,7 @@ bool CSessionSurface::CanWrite()
 
 bool CSessionSurface::Write(ON_BinaryArchive& archive)
 {
-    const std::uint32_t count = m_region.GetVertexCount();
+    const std::uint32_t count = m_region.GetCount();
     if (count > static_cast<std::uint32_t>(INT_MAX))
         return false;
     if (!archive.WriteUuid(m_classId) || !archive.WriteString(GetName()) ||
@@ -477,7 +462,7 @@ bool CSessionSurface::Write(ON_BinaryArchive& archive)
     {
         const std::uint32_t n = std::min(kRegionPointBlock, count - first);
         for (std::uint32_t i = 0; i < n; ++i)
-            std::memcpy(block + 3 * i, m_region.GetVertex(first + i)->Position(), 3 * sizeof(float));
+            std::memcpy(block + 3 * i, m_region.GetPoint(first + i), 3 * sizeof(float));
         if (!archive.WriteFloat(3 * std::size_t{n}, block))
             return false;
     }
@@ -512,7 +497,6 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
             AppendRegionPoint(p);
         }
     }
-    m_region.UpdateBoundingBox();
     DeferSearchTree();
     SetName(name);
     m_isNew = 0;

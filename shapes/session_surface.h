@@ -16,10 +16,9 @@
 // from the origin.
 #pragma once
 
-#include "core/bucket_search_tree_prop.h"
-#include "core/point_cloud.h"
 #include "platform/geometry/binary_archive.h"
 #include "platform/geometry/wide_string.h"
+#include "shapes/region_points.h"
 
 #include <cstdint>
 
@@ -114,13 +113,13 @@ public:
     ISceneObject* GetSceneObject() const { return m_sceneObject; }
     ST_IExtracted* GetRecord() const { return m_record; }
     // The writable points: the tree is built again before its next query.
-    cPointCloud& GetRegionPoints()
+    cRegionPoints& GetRegionPoints()
     {
         m_treeStale = true;
         return m_region;
     }
-    const cPointCloud& GetRegionPoints() const { return m_region; }
-    const tVertexKDTree& GetSearchTree() const;
+    const cRegionPoints& GetRegionPoints() const { return m_region; }
+    const tRegionPointTree& GetSearchTree() const;
     // 1 while the session was made here, 0 once it came from a document.
     int IsNew() const { return m_isNew; }
 
@@ -153,11 +152,11 @@ private:
     // document read never asks the tree anything, and on a scan of millions
     // of triangles the build is most of what the user would wait for.
     void DeferSearchTree();
-    const tVertexKDTree& UpToDateTree() const;
+    const tRegionPointTree& UpToDateTree() const;
 
     GUID m_classId{};
-    cPointCloud m_region;
-    mutable tVertexKDTree m_tree;
+    cRegionPoints m_region;
+    mutable tRegionPointTree m_tree;
     mutable bool m_treeStale = false;
     CObjectSurfaces* m_owner;
     int m_isNew = 1;

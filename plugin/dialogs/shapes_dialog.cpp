@@ -231,7 +231,7 @@ std::unique_ptr<cRegionTriangles> CCreatePrimitiveDialog::RegionTrianglesFor(con
     if (!mesh)
         return nullptr;
     for (const CSessionSurface* session : sessions)
-        if (session && session->GetRegionPoints().GetVertexCount() >= kManyRegionPoints)
+        if (session && session->GetRegionPoints().GetCount() >= kManyRegionPoints)
             return std::make_unique<cRegionTriangles>(*mesh, &ThePlugIn().ThreadPool());
     return nullptr;
 }

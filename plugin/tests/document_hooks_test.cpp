@@ -61,7 +61,7 @@ void AddSessions(CEntitiesHistory& history, const ON_UUID& host, int seed)
         for (int i = 0; i < seed && session->GetKindCode() != kSessionKindCurves; ++i)
         {
             const float p[3] = {static_cast<float>(seed), static_cast<float>(i), 0.5f};
-            session->GetRegionPoints().AddVertex(p);
+            session->GetRegionPoints().Append(p);
         }
         session->RebuildSearchTree();
     }
@@ -239,11 +239,11 @@ TEST_F(DocumentHooks, AMergeAddsEntriesWithoutDuplicatingHostsAndAnOpenReplacesT
     ASSERT_TRUE(Read(chunk, true));
     ASSERT_EQ(history.Count(), 2u);
     EXPECT_EQ(history.FindByUuid(a), mine);
-    EXPECT_EQ(mine->Session(0)->GetRegionPoints().GetVertexCount(), 10u);
+    EXPECT_EQ(mine->Session(0)->GetRegionPoints().GetCount(), 10u);
 
     ASSERT_TRUE(Read(chunk, false));
     ASSERT_EQ(history.Count(), 2u);
-    EXPECT_EQ(history.FindByUuid(a)->Session(0)->GetRegionPoints().GetVertexCount(), 2u);
+    EXPECT_EQ(history.FindByUuid(a)->Session(0)->GetRegionPoints().GetCount(), 2u);
 }
 
 TEST_F(DocumentHooks, ADamagedOrTruncatedChunkFailsAndAMergeKeepsWhatWasThere)

@@ -65,9 +65,9 @@ protected:
     static std::vector<float> Region(const CSessionSurface& session)
     {
         std::vector<float> out;
-        const cPointCloud& cloud = session.GetRegionPoints();
-        for (std::uint32_t i = 0; i < cloud.GetVertexCount(); ++i)
-            out.insert(out.end(), cloud.GetVertex(i)->Position(), cloud.GetVertex(i)->Position() + 3);
+        const cRegionPoints& cloud = session.GetRegionPoints();
+        for (std::uint32_t i = 0; i < cloud.GetCount(); ++i)
+            out.insert(out.end(), cloud.GetPoint(i), cloud.GetPoint(i) + 3);
         return out;
     }
     static const cPlane& PlaneOf(CSessionSurface& session)

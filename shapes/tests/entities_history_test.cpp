@@ -154,11 +154,11 @@ TEST_F(EntitiesHistoryRecord, EveryKindRoundTripsWithNamesPointsRecordsAndOrderA
             EXPECT_EQ(q.GetName(), p.GetName());
             EXPECT_EQ(q.IsNew(), 0);
             EXPECT_EQ(ObjectRecord(q), ObjectRecord(p));
-            const std::uint32_t expected = q.GetKindCode() == kSessionKindCurves ? 0 : p.GetRegionPoints().GetVertexCount();
-            ASSERT_EQ(q.GetRegionPoints().GetVertexCount(), expected);
+            const std::uint32_t expected =
+                q.GetKindCode() == kSessionKindCurves ? 0 : p.GetRegionPoints().GetCount();
+            ASSERT_EQ(q.GetRegionPoints().GetCount(), expected);
             for (std::uint32_t i = 0; i < expected; ++i)
-                EXPECT_EQ(std::memcmp(q.GetRegionPoints().GetVertex(i)->Position(),
-                                      p.GetRegionPoints().GetVertex(i)->Position(), 12),
+                EXPECT_EQ(std::memcmp(q.GetRegionPoints().GetPoint(i), p.GetRegionPoints().GetPoint(i), 12),
                           0);
         }
     }
@@ -270,9 +270,9 @@ TEST_F(EntitiesHistoryRecord, ASessionWhoseRecordFailsIsLeftOutAndEveryOtherSess
     ASSERT_EQ(back.Count(), 2u);
     ASSERT_EQ(back.Entry(0)->SessionCount(), 2u);
     EXPECT_EQ(back.Entry(0)->Session(0)->GetName(), ON_wString(L"Plane"));
-    EXPECT_EQ(back.Entry(0)->Session(0)->GetRegionPoints().GetVertexCount(), 3u);
+    EXPECT_EQ(back.Entry(0)->Session(0)->GetRegionPoints().GetCount(), 3u);
     EXPECT_EQ(back.Entry(0)->Session(1)->GetName(), ON_wString(L"Sphere"));
-    EXPECT_EQ(back.Entry(0)->Session(1)->GetRegionPoints().GetVertexCount(), 5u);
+    EXPECT_EQ(back.Entry(0)->Session(1)->GetRegionPoints().GetCount(), 5u);
     EXPECT_EQ(ObjectRecord(*back.Entry(0)->Session(1)), ObjectRecord(*a->Session(2)));
     ASSERT_EQ(back.Entry(1)->SessionCount(), 1u);
     EXPECT_EQ(back.Entry(1)->Session(0)->GetName(), ON_wString(L"Cylinder"));
@@ -507,12 +507,12 @@ TEST(EntitiesHistoryCurves, ANetworkWithItsCurvesRoundTripsAndDropsItsRegion)
         auto* read = dynamic_cast<CSessionCurveNetwork*>(back.Entry(0)->Session(0));
         ASSERT_NE(read, nullptr);
         EXPECT_EQ(read->GetName(), ON_wString(L"Curves"));
-        EXPECT_EQ(read->GetRegionPoints().GetVertexCount(), 0u);
+        EXPECT_EQ(read->GetRegionPoints().GetCount(), 0u);
         const ST_ISectionCurve* profile = read->GetObject().GetGeometry()->GetProfileCurve();
         ASSERT_NE(profile, nullptr);
         EXPECT_EQ(profile->GetSegmentCount(), 1u);
         EXPECT_EQ(ObjectRecord(*read), ObjectRecord(*curves));
-        EXPECT_EQ(back.Entry(0)->Session(1)->GetRegionPoints().GetVertexCount(), 2u) << "the next session is found";
+        EXPECT_EQ(back.Entry(0)->Session(1)->GetRegionPoints().GetCount(), 2u) << "the next session is found";
     }
 }
 

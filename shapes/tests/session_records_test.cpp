@@ -134,7 +134,7 @@ TEST(SessionRecords, ADocumentSavedBeforeTheRecordsOpensWithEverySessionAndSaves
         EXPECT_EQ(session.GetRecord()->name, std::wstring(names[i])) << i;
         // Curve networks hold no region.
         const std::uint32_t points = kinds[i].kindCode == kSessionKindCurves ? 0u : static_cast<std::uint32_t>(4 + i);
-        EXPECT_EQ(session.GetRegionPoints().GetVertexCount(), points) << i;
+        EXPECT_EQ(session.GetRegionPoints().GetCount(), points) << i;
     }
     const auto& loft = static_cast<const CSessionFreeForm&>(*a.Session(4)).GetObject();
     ASSERT_NE(loft.GetGeometry()->GetProfileCurve(), nullptr);

@@ -20,7 +20,7 @@ const ON_UUID kHost = ON_UuidFromString("7C1E5A30-2B4D-4F6A-9E8B-1D2C3B4A5F60");
 
 // Nearest region point to p within radius (a copy, so the tree's own
 // radius update stays out of the caller's way).
-const cVertex* Nearest(const CSessionSurface& session, const float p[3], double radius)
+const float* Nearest(const CSessionSurface& session, const float p[3], double radius)
 {
     return session.GetSearchTree().FindNearest(p, radius);
 }
@@ -29,12 +29,12 @@ const cVertex* Nearest(const CSessionSurface& session, const float p[3], double 
 // grid's centroids finds none within a tenth of the spacing.
 void ExpectTreeHoldsExactlyTheRegion(const CSessionSurface& session)
 {
-    const cPointCloud& region = session.GetRegionPoints();
-    for (std::uint32_t i = 0; i < region.GetVertexCount(); ++i)
+    const cRegionPoints& region = session.GetRegionPoints();
+    for (std::uint32_t i = 0; i < region.GetCount(); ++i)
     {
-        const cVertex* found = Nearest(session, region.GetVertex(i)->Position(), 1e-6);
+        const float* found = Nearest(session, region.GetPoint(i), 1e-6);
         ASSERT_NE(found, nullptr) << i;
-        ASSERT_EQ(found, region.GetVertex(i)) << i;
+        ASSERT_EQ(found, region.GetPoint(i)) << i;
     }
 }
 
@@ -81,7 +81,7 @@ TEST_P(SessionRegionTree, EachNewRegionIsFoundByTheNextQueryAndTheOldOneNeverAga
     session->TakeSelection(mesh.get());
     Select(6, 7, 6, 7);
     session->TakeSelection(mesh.get());
-    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 2u);
+    EXPECT_EQ(session->GetRegionPoints().GetCount(), 2u);
     EXPECT_FALSE(Contains(0)) << "the first region is gone from the tree";
     EXPECT_FALSE(Contains(2 * (4 * 12 + 5)));
     EXPECT_TRUE(Contains(2 * (6 * 12 + 6)));
@@ -122,7 +122,7 @@ TEST_P(SessionRegionTree, MovedReadAndWrittenRegionsAnswerForTheirNewPoints)
     CEntitiesHistory back;
     ASSERT_TRUE(in.Read3dmChunkVersion(&major, &minor) && back.Read(in, major, minor));
     CSessionSurface* read = back.Entry(0)->Session(0);
-    ASSERT_EQ(read->GetRegionPoints().GetVertexCount(), session->GetRegionPoints().GetVertexCount());
+    ASSERT_EQ(read->GetRegionPoints().GetCount(), session->GetRegionPoints().GetCount());
     ExpectTreeHoldsExactlyTheRegion(*read);
     read->PaintMeshRegion(mesh.get());
     auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
@@ -130,7 +130,7 @@ TEST_P(SessionRegionTree, MovedReadAndWrittenRegionsAnswerForTheirNewPoints)
 
     // Points written in place are found without an explicit rebuild.
     const float extra[3] = {static_cast<float>(GetParam()) - 40.0f, 7.0f, 1.0f};
-    session->GetRegionPoints().AddVertex(extra);
+    session->GetRegionPoints().Append(extra);
     ASSERT_NE(Nearest(*session, extra, 1e-6), nullptr);
     ExpectTreeHoldsExactlyTheRegion(*session);
 }
@@ -139,17 +139,9 @@ TEST_P(SessionRegionTree, RetakingTheSelectionRenewsTheRegionPointByPoint)
 {
     const auto expectRegionOf = [this](int i0, int i1, int j0, int j1)
     {
-        const cPointCloud& region = session->GetRegionPoints();
-        ASSERT_EQ(region.GetVertexCount(), static_cast<std::uint32_t>(2 * (i1 - i0) * (j1 - j0)));
-        for (std::uint32_t v = 0; v < region.GetVertexCount(); ++v)
-        {
-            const cVertex& p = *region.GetVertex(v);
-            ASSERT_EQ(p.flags, 0u) << v;
-            ASSERT_EQ(p.index, v) << v;
-            ASSERT_EQ(p.nx, 0.0f);
-            ASSERT_EQ(p.nz, 0.0f);
-        }
-        const float* box = const_cast<cPointCloud&>(region).GetBoundingBox();
+        const cRegionPoints& region = session->GetRegionPoints();
+        ASSERT_EQ(region.GetCount(), static_cast<std::uint32_t>(2 * (i1 - i0) * (j1 - j0)));
+        const float* box = const_cast<cRegionPoints&>(region).GetBoundingBox();
         EXPECT_FLOAT_EQ(box[0], static_cast<float>(GetParam() + i0 + 1.0 / 3.0));
         EXPECT_FLOAT_EQ(box[3], static_cast<float>(GetParam() + i1 - 1.0 / 3.0));
         for (std::uint32_t t = 0; t < 2u * 12u * 10u; ++t)
@@ -165,11 +157,9 @@ TEST_P(SessionRegionTree, RetakingTheSelectionRenewsTheRegionPointByPoint)
     // The same marks again: the region and the tree its queries built stay.
     session->TakeSelection(mesh.get());
     expectRegionOf(0, 4, 0, 3);
-    // And again, with the region's points scribbled on in place
-    // (their records come back as a region's).
-    session->GetRegionPoints().GetVertex(5)->flags = 7;
-    session->GetRegionPoints().GetVertex(6)->nx = 1.0f;
-    session->GetRegionPoints().GetVertex(7)->index = 99;
+    // And again, with a region point moved in place (the marks put it back).
+    const float moved[3] = {-1.0f, 2.0f, 3.0f};
+    session->GetRegionPoints().Replace(5, moved);
     session->TakeSelection(mesh.get());
     expectRegionOf(0, 4, 0, 3);
     // As many points, all moved one quad on.
@@ -193,7 +183,7 @@ TEST_P(SessionRegionTree, RetakingTheSelectionRenewsTheRegionPointByPoint)
     const std::uint32_t lone = 2 * (1 * 12 + 2) + 1;
     mesh->GetMesh()->GetTriangle(lone - 1)->flags = 0;
     session->TakeSelection(mesh.get());
-    ASSERT_EQ(session->GetRegionPoints().GetVertexCount(), 1u);
+    ASSERT_EQ(session->GetRegionPoints().GetCount(), 1u);
     EXPECT_TRUE(Contains(lone));
     EXPECT_FALSE(Contains(lone - 1));
     auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
@@ -260,13 +250,13 @@ TEST(SessionRegionMemory, ARegionThatShrinksKeepsNoRoomForThePointsItLost)
     CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionCylinder, false);
     mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = kTriangleFlagSelected; });
     session->TakeSelection(mesh.get());
-    ASSERT_EQ(session->GetRegionPoints().GetVertexCount(), 2400u);
+    ASSERT_EQ(session->GetRegionPoints().GetCount(), 2400u);
     mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
     mesh->GetMesh()->GetTriangle(77)->flags = kTriangleFlagSelected;
     session->TakeSelection(mesh.get());
-    const cPointCloud& region = session->GetRegionPoints();
-    ASSERT_EQ(region.GetVertexCount(), 1u);
-    EXPECT_EQ(region.GetVertexArray().GetCapacity(), kArrayChunkSize) << "one chunk left";
+    const cRegionPoints& region = session->GetRegionPoints();
+    ASSERT_EQ(region.GetCount(), 1u);
+    EXPECT_EQ(region.GetCapacity(), kArrayChunkSize) << "one chunk left";
 }
 
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegionTree, ::testing::Values(0.0, 5000.0));

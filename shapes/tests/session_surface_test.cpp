@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 namespace
@@ -183,7 +184,7 @@ TEST_P(SessionRegion, TakePaintClearAndSelectAgreeOnEveryTriangle)
     SelectQuads(m, 40, 5, 17, 3, 20);
     m.GetTriangle(0)->flags |= kTriangleFlagSelected | kTriangleFlagHidden; // hidden: never part of a region
     session->TakeSelection(mesh.get());
-    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 12u * 17u * 2u);
+    EXPECT_EQ(session->GetRegionPoints().GetCount(), 12u * 17u * 2u);
     CTriangleColourProperties& tags = TagsOf(*mesh);
     EXPECT_TRUE(tags.HasColours());
     for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
@@ -306,11 +307,11 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
         {
             // Two points swapped: the same region, whose points no longer
             // match the triangles in turn, so every triangle is tested again.
-            cVertex* first = session->GetRegionPoints().GetVertex(0);
-            cVertex* second = session->GetRegionPoints().GetVertex(1);
-            std::swap(first->x, second->x);
-            std::swap(first->y, second->y);
-            std::swap(first->z, second->z);
+            cRegionPoints& region = session->GetRegionPoints();
+            const std::array<float, 3> first{region.GetPoint(0)[0], region.GetPoint(0)[1],
+                                             region.GetPoint(0)[2]};
+            region.Replace(0, region.GetPoint(1));
+            region.Replace(1, first.data());
         }
         for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
         {
@@ -339,14 +340,14 @@ TEST(SessionRegionEdges, EmptySelectionClearsTheOldTagsAndANewRegionNeverKeepsOl
     EXPECT_TRUE(TagsOf(*mesh).HasColours());
     mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
     session->TakeSelection(mesh.get());
-    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 0u);
+    EXPECT_EQ(session->GetRegionPoints().GetCount(), 0u);
     EXPECT_FALSE(TagsOf(*mesh).HasColours());
 
     // Without a mesh the region is emptied and so is the tree over it.
     SelectQuads(*mesh->GetMesh(), 4, 0, 4, 0, 4);
     session->TakeSelection(mesh.get());
     session->TakeSelection(nullptr);
-    EXPECT_EQ(session->GetRegionPoints().GetVertexCount(), 0u);
+    EXPECT_EQ(session->GetRegionPoints().GetCount(), 0u);
     const float p[3] = {0.5f, 0.5f, 0.0f};
     double radius = 10.0;
     EXPECT_EQ(session->GetSearchTree().FindNearest(p, radius), nullptr);
@@ -357,7 +358,7 @@ TEST(SessionRegionEdges, TriangleWhoseCentroidIsARegionPointCountsAndOneBesideIt
     CEntitiesHistory history;
     CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);
     const float p[3] = {1.0f, 1.0f, 1.0f};
-    session->GetRegionPoints().AddVertex(p);
+    session->GetRegionPoints().Append(p);
     session->RebuildSearchTree();
     // Three corners whose centroid is exactly the region point.
     const float a[3] = {1.0f, 1.0f, 1.0f};
@@ -421,7 +422,7 @@ TEST(SessionCurveNetwork, StartsWithAnEmptySketchAndTakesNoRegion)
 
     SelectQuads(*mesh->GetMesh(), 4, 0, 4, 0, 4);
     curves->TakeSelection(mesh.get());
-    EXPECT_EQ(curves->GetRegionPoints().GetVertexCount(), 0u);
+    EXPECT_EQ(curves->GetRegionPoints().GetCount(), 0u);
     EXPECT_FALSE(TagsOf(*mesh).HasColours());
     // A network is no profiled shape whose sketch a reorientation would lose.
     EXPECT_FALSE(entry->HasProfiles());

@@ -27,15 +27,14 @@ void FillSession(CSessionSurface& session, int seed, int points)
         const double b[3] = {s, 0, 0}, a[3] = {0, 0, 1};
         cylinder->GetObject().GetGeometry()->SetAxis(b, a, 4.0 + s, 9.0);
     }
-    cPointCloud& region = session.GetRegionPoints();
+    cRegionPoints& region = session.GetRegionPoints();
     session.ClearRegion();
     for (int i = 0; i < points; ++i)
     {
         const float p[3] = {static_cast<float>(seed) + 0.5f * static_cast<float>(i), -static_cast<float>(i),
                             0.25f * static_cast<float>(seed)};
-        region.AddVertex(p);
+        region.Append(p);
     }
-    region.UpdateBoundingBox();
     session.RebuildSearchTree();
 }
 

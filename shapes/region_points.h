@@ -1,0 +1,54 @@
+// The points that record a session's region on the mesh: one triangle
+// centroid each, as positions alone (12 bytes a point). A shape of a big
+// scan holds millions of them and a document a dozen such shapes, so the
+// full vertex record (normal, flags, index, colour) that nothing here reads
+// would triple what every region costs. Points sit in fixed chunks and never
+// move while the region grows, so a search tree may keep pointers to them.
+#pragma once
+
+#include "core/bucket_kd_tree.h"
+#include "core/chunked_array.h"
+
+#include <cstdint>
+
+struct stRegionPoint
+{
+    float xyz[3] = {0.0f, 0.0f, 0.0f};
+};
+static_assert(sizeof(stRegionPoint) == 12);
+
+// Reads a region point's position through a pointer to its coordinates.
+struct stRegionPointCoordinates
+{
+    const float* Coordinates(const float* point) const { return point; }
+};
+
+using tRegionPointTree = tBucketKDTree<const float*, stRegionPointCoordinates>;
+
+class cRegionPoints
+{
+public:
+    std::uint32_t GetCount() const { return m_points.GetCount(); }
+    // Room for points in whole chunks (a truncated region gives back the rest).
+    std::uint32_t GetCapacity() const { return m_points.GetCapacity(); }
+    // No range check: callers index below the count.
+    const float* GetPoint(std::uint32_t i) const { return m_points[i].xyz; }
+    // False, with nothing stored, when the array cannot grow.
+    bool Append(const float p[3]);
+    // Writes point i afresh; true when it held that position already.
+    bool Replace(std::uint32_t i, const float p[3]);
+    // Keeps the first `count` points (no more than there are).
+    void Truncate(std::uint32_t count);
+    void Clear();
+
+    // Positions by the whole transform; a point whose x is unset (FLT_MAX)
+    // stays as it is.
+    void Transform(const double m[12]);
+    // The box of every point, recomputed when points changed since.
+    const float* GetBoundingBox();
+
+private:
+    tArray<stRegionPoint> m_points;
+    float m_box[6] = {0, 0, 0, 0, 0, 0};
+    bool m_boxValid = false;
+};
