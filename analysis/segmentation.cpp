@@ -1,5 +1,6 @@
 #include "analysis/segmentation.h"
 
+#include "analysis/segmentation_regions.h"
 #include "core/bounding_box.h"
 #include "core/thread_pool.h"
 #include "core/vector_math.h"
@@ -10,6 +11,7 @@
 #include <cfloat>
 #include <functional>
 #include <new>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -17,22 +19,12 @@ namespace
 {
 
 constexpr std::uint32_t kAngleProgressStep = 500;
-constexpr std::uint32_t kPassBlock = 1u << 16;
-
-// Calls each(begin, end) on consecutive blocks of [0, count) on the shared
-// pool; each call must only write what belongs to its own block.
-template <class Each> void ForEachBlock(std::uint32_t count, Each&& each)
-{
-    auto block = [&](std::size_t b) {
-        const auto begin = static_cast<std::uint32_t>(b * kPassBlock);
-        each(begin, std::min(count, begin + kPassBlock));
-    };
-    ParallelForEach(SharedThreadPool(), (std::size_t{count} + kPassBlock - 1) / kPassBlock, 1, block);
-}
+// Below this many triangles the clean-up walks its regions one by one.
+constexpr std::uint32_t kRegionsOnPoolFrom = 1u << 16;
 
 template <class F> void ForEachVertexOnPool(cMesh& mesh, F&& f)
 {
-    ForEachBlock(mesh.GetVertexCount(), [&](std::uint32_t begin, std::uint32_t end) {
+    ForEachBlockOnPool(mesh.GetVertexCount(), [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
             f(*mesh.GetVertex(i));
     });
@@ -40,7 +32,7 @@ template <class F> void ForEachVertexOnPool(cMesh& mesh, F&& f)
 
 template <class F> void ForEachTriangleOnPool(cMesh& mesh, F&& f)
 {
-    ForEachBlock(mesh.GetTriangleCount(), [&](std::uint32_t begin, std::uint32_t end) {
+    ForEachBlockOnPool(mesh.GetTriangleCount(), [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
             f(*mesh.GetTriangle(i));
     });
@@ -200,7 +192,7 @@ void SmoothRings(void* context, std::uint32_t job)
 
 void ComputeSegmentationValues(cMesh& mesh)
 {
-    ForEachBlock(mesh.GetVertexCount(), [&mesh](std::uint32_t begin, std::uint32_t end) {
+    ForEachBlockOnPool(mesh.GetVertexCount(), [&mesh](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cVertex* v = mesh.GetVertex(i);
@@ -264,10 +256,10 @@ void NormalizeVertexValues(cMesh& mesh, double scale)
     // The range of each block, then of the blocks in order: a largest and a
     // smallest value are the same however the values are grouped.
     const std::uint32_t vertexCount = mesh.GetVertexCount();
-    std::vector<std::pair<double, double>> ranges((std::size_t{vertexCount} + kPassBlock - 1) / kPassBlock,
+    std::vector<std::pair<double, double>> ranges((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock,
                                                   {-FLT_MAX, FLT_MAX});
-    ForEachBlock(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
-        auto& [high, low] = ranges[begin / kPassBlock];
+    ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+        auto& [high, low] = ranges[begin / kPoolBlock];
         for (std::uint32_t i = begin; i < end; ++i)
         {
             const float value = ValueOf(*mesh.GetVertex(i));
@@ -323,7 +315,7 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     {
         return;
     }
-    ForEachBlock(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+    ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
             smoothing.smoothed[i] = ValueOf(*mesh.GetVertex(i));
     });
@@ -354,7 +346,7 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
         }
     }
     ParallelFor(SharedThreadPool(), (vertexCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
-    ForEachBlock(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+    ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
             mesh.GetVertex(i)->SetScalar(smoothing.smoothed[i]);
     });
@@ -363,8 +355,8 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
 bool MarkSharpTriangles(cMesh& mesh, float threshold)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::vector<std::uint8_t> marked((std::size_t{count} + kPassBlock - 1) / kPassBlock, 0);
-    ForEachBlock(count, [&](std::uint32_t begin, std::uint32_t end) {
+    std::vector<std::uint8_t> marked((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         bool any = false;
         for (std::uint32_t i = begin; i < end; ++i)
         {
@@ -378,7 +370,7 @@ bool MarkSharpTriangles(cMesh& mesh, float threshold)
                 t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
             any = any || sharp;
         }
-        marked[begin / kPassBlock] = any;
+        marked[begin / kPoolBlock] = any;
     });
     return std::find(marked.begin(), marked.end(), 1) != marked.end();
 }
@@ -397,8 +389,22 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
     // is walked once (the walk clears its scratch bits).
     for (const bool selectedPass : {true, false})
     {
-        ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags |= kTriangleFlagScratch; });
         const std::uint32_t count = mesh.GetTriangleCount();
+        std::vector<std::uint32_t> ofClass((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
+        ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+            for (std::uint32_t i = begin; i < end; ++i)
+            {
+                cMeshTriangle& t = *mesh.GetTriangle(i);
+                t.flags |= kTriangleFlagScratch;
+                ofClass[begin / kPoolBlock] += IsVisibleSelected(t) == selectedPass;
+            }
+        });
+        // The pool finds the regions in a few passes over every triangle; a
+        // walk visits only the triangles of the class, which pays when they
+        // are few.
+        const std::uint64_t walked = std::accumulate(ofClass.begin(), ofClass.end(), std::uint64_t{0});
+        if (count >= kRegionsOnPoolFrom && walked >= count / 3 && FlipSmallRegionsOnPool(mesh, limit, selectedPass))
+            continue;
         for (std::uint32_t i = 0; i < count; ++i)
         {
             cMeshTriangle* t = mesh.GetTriangle(i);

@@ -1,6 +1,7 @@
 #include "analysis/segmentation_split.h"
 
 #include "analysis/segmentation.h"
+#include "analysis/segmentation_regions.h"
 #include "core/scene.h"
 #include "core/scene_object_container.h"
 #include "core/thread_pool.h"
@@ -202,17 +203,28 @@ bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, 
 bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
+    std::vector<std::vector<std::uint32_t>> bandOfBlock((std::size_t{count} + kPoolBlock - 1) / kPoolBlock);
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+            if (IsVisibleSelected(*mesh.GetTriangle(i)))
+                bandOfBlock[begin / kPoolBlock].push_back(i);
+    });
     std::vector<std::uint32_t> band;
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (IsVisibleSelected(*mesh.GetTriangle(i)))
-            band.push_back(i);
+    for (std::vector<std::uint32_t>& part : bandOfBlock)
+    {
+        band.insert(band.end(), part.begin(), part.end());
+        part = {};
+    }
     stVertexTakers takers;
     CreateSubMeshObjects(BuildSubMesh(mesh, band, takers), kSharpBandColour, replace);
     band = {};
 
     // Regions: every triangle outside the band, connected through triangles
     // that are not selected.
-    mesh.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
+    ForEachBlockOnPool(count, [&mesh](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+            mesh.GetTriangle(i)->colour = 0xFFFFFFFFu;
+    });
     std::uint32_t labels = 0;
     for (std::uint32_t i = 0; i < count; ++i)
     {

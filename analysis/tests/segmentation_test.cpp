@@ -229,6 +229,66 @@ TEST(SmallRegions, BrokenNeighbourLinksStillEnd)
         ASSERT_TRUE(std::isfinite(Value(mesh, i)));
 }
 
+TEST(SmallRegions, BigMeshesKeepTheWalksAreasAndRegions)
+{
+    // A 200 x 200 plate of uneven cells, with one selected 30 x 30 island or
+    // two side by side.
+    const int n = 200;
+    std::uint32_t state = 7;
+    const auto jitter = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return 0.3 * double(state >> 8) / double(1u << 24);
+    };
+    std::vector<double> heights(std::size_t((n + 1) * (n + 1)));
+    for (double& h : heights)
+        h = jitter();
+    const ON_Mesh plate = HeightField(n, [&](double x, double y) { return heights[std::size_t(y * (n + 1) + x)]; });
+    const auto cell = [n](int i, int j) { return std::uint32_t(2 * (j * n + i)); };
+    const auto build = [&](cMesh& mesh, bool two) {
+        FillMesh(mesh, plate);
+        for (const int i0 : {20, two ? 100 : 20})
+            for (int j = 20; j < 50; ++j)
+                for (int i = i0; i < i0 + 30; ++i)
+                    for (std::uint32_t k = 0; k < 2; ++k)
+                        mesh.GetTriangle(cell(i, j) + k)->flags = kTriangleFlagSelected;
+    };
+    // The island's area as its walk adds it up, and in triangle order.
+    cMesh mesh;
+    build(mesh, false);
+    mesh.SetTriangleFlag4();
+    double walked = 0.0;
+    ASSERT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(cell(20, 20)), &walked), 1800u);
+    double inOrder = 0.0;
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        if (cMeshTriangle* t = mesh.GetTriangle(i); IsVisibleSelected(*t) && i % (2 * n) < 2 * 50)
+        {
+            const cVertex* c[3];
+            ASSERT_TRUE(mesh.GetCorners(*t, c));
+            inOrder += TriangleArea(c[0]->Position(), c[1]->Position(), c[2]->Position());
+        }
+    ASSERT_NE(inOrder, walked) << "the two orders must differ for the limit to tell them apart";
+    // A limit at the walked area takes the islands, one just below leaves them.
+    for (const double limit : {walked, std::nextafter(walked, 0.0)})
+    {
+        cMesh fresh;
+        build(fresh, false);
+        RemoveSmallRegions(fresh, limit);
+        EXPECT_EQ(CountMarked(fresh), limit == walked ? 0u : 1800u) << limit;
+    }
+    // Each island alone is small, both together are not. A link from the
+    // first island into the second, not returned: the first island's walk
+    // takes the second along, so neither goes.
+    for (const bool oneWay : {false, true})
+    {
+        cMesh linked;
+        build(linked, true);
+        if (oneWay)
+            linked.GetTriangle(cell(49, 30) + 1)->neighbour[0] = linked.GetTriangle(cell(100, 30));
+        RemoveSmallRegions(linked, walked * 1.5);
+        EXPECT_EQ(CountMarked(linked), oneWay ? 3600u : 0u) << oneWay;
+    }
+}
+
 TEST(SmallRegions, AnIslandOfTheFirstTriangleAloneFlipsToo)
 {
     // The walk seeds from every triangle in index order, the first included:

@@ -1,0 +1,33 @@
+// The clean-up's regions of a big mesh found on the pool instead of by one
+// depth-first walk after another, with the same outcome.
+#pragma once
+
+#include "core/mesh.h"
+#include "core/thread_pool.h"
+
+#include <algorithm>
+#include <cstdint>
+
+inline constexpr std::uint32_t kPoolBlock = 1u << 16;
+
+// Calls each(begin, end) on consecutive blocks of [0, count) on the shared
+// pool; each call must only write what belongs to its own block.
+template <class Each> void ForEachBlockOnPool(std::uint32_t count, Each&& each)
+{
+    auto block = [&](std::size_t b) {
+        const auto begin = static_cast<std::uint32_t>(b * kPoolBlock);
+        each(begin, std::min(count, begin + kPoolBlock));
+    };
+    ParallelForEach(SharedThreadPool(), (std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 1, block);
+}
+
+// Flips every connected region of triangles of one class (visible and
+// selected, or any other) whose area is at most the limit, as walking them
+// one by one from their first triangles does: selected ones lose bit 0, the
+// others gain it. Linked triangles are joined on the pool and each region
+// adds up its area in triangle order; one whose area lies so near the limit
+// that another order of adding could tip the comparison is walked depth
+// first as before (which needs bit 2 set on its triangles).
+// False, with nothing changed, where the links are not symmetric or memory
+// runs out: the regions must then be walked.
+bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass);
