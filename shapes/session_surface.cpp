@@ -2,6 +2,7 @@
 
 #include "core/mesh.h"
 #include "core/scene_object.h"
+#include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
 #include "overlay/prop_tree_item.h"
 #include "platform/mfc/controls.h"
@@ -12,6 +13,7 @@
 #include "shapes/region_triangles.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -38,6 +40,16 @@ CTriangleColourProperties* TagPropertyOf(ISceneObject* object)
     return object != nullptr
                ? dynamic_cast<CTriangleColourProperties*>(object->FindAttachedProperty(kTriangleColoursPropertyName))
                : nullptr;
+}
+
+// Writes the code into the tags of the triangles whose bit is set.
+void TagTriangles(const std::vector<std::uint64_t>& inside, std::uint8_t code,
+                  CTriangleColourProperties& tags)
+{
+    for (std::size_t word = 0; word < inside.size(); ++word)
+        for (std::uint64_t bits = inside[word]; bits != 0; bits &= bits - 1)
+            tags.Set(static_cast<std::uint32_t>(64 * word + std::countr_zero(bits)), code);
+    tags.RecomputeHasColours();
 }
 
 // Selected and not hidden: a triangle the selection makes part of a region.
@@ -275,28 +287,64 @@ template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegion
     return true;
 }
 
-void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code, const cRegionTriangles* triangles)
+void CSessionSurface::FindRegionTriangles(const cMesh& mesh, std::uint32_t count,
+                                          const cRegionTriangles* triangles,
+                                          std::vector<std::uint64_t>& inside)
+{
+    inside.assign((std::size_t{count} + 63) / 64, 0);
+    const auto mark = [&inside](std::uint32_t i) { inside[i >> 6] |= std::uint64_t{1} << (i & 63); };
+    // A walk that stops short has only found triangles of the region; the
+    // test of every triangle below finds the rest.
+    const bool walked = triangles != nullptr && triangles->IsFor(mesh) &&
+                        WalkRegionTriangles(*triangles,
+                                            [&](std::uint32_t i, bool in)
+                                            {
+                                                if (in && i < count)
+                                                    mark(i);
+                                            });
+    for (std::uint32_t i = 0; i < count && !walked; ++i)
+    {
+        const cVertex* corners[3];
+        if (mesh.GetCorners(*mesh.GetTriangle(i), corners) &&
+            ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position()))
+            mark(i);
+    }
+}
+
+void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code,
+                                     const cRegionTriangles* triangles)
 {
     cMesh* mesh = MeshOf(meshObject);
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
     if (mesh == nullptr || tags == nullptr || m_region.GetCount() == 0)
         return;
+    std::vector<std::uint64_t> inside;
+    FindRegionTriangles(*mesh, std::min(mesh->GetTriangleCount(), tags->GetCount()), triangles, inside);
+    TagTriangles(inside, code, *tags);
+}
+
+void CSessionSurface::PaintMeshRegions(const std::vector<CSessionSurface*>& sessions,
+                                       ISceneObject* meshObject, const cRegionTriangles* triangles,
+                                       cThreadPool* pool)
+{
+    cMesh* mesh = MeshOf(meshObject);
+    CTriangleColourProperties* tags = TagPropertyOf(meshObject);
+    if (mesh == nullptr || tags == nullptr)
+        return;
     const std::uint32_t count = std::min(mesh->GetTriangleCount(), tags->GetCount());
-    // A walk that stops short has only tagged triangles of the region; the
-    // test of every triangle below tags the rest.
-    const bool walked = triangles != nullptr && triangles->IsFor(*mesh) &&
-                        WalkRegionTriangles(*triangles, [&](std::uint32_t i, bool inside) {
-                            if (inside && i < count)
-                                tags->Set(i, code);
-                        });
-    for (std::uint32_t i = 0; i < count && !walked; ++i)
+    // Each session's region is found by one job (it alone touches that
+    // session's box and tree); the tags are then written in the sessions'
+    // order, so a triangle two regions share keeps the later one's code.
+    std::vector<std::vector<std::uint64_t>> inside(sessions.size());
+    const auto find = [&](std::size_t s)
     {
-        const cVertex* corners[3];
-        if (mesh->GetCorners(*mesh->GetTriangle(i), corners) &&
-            ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position()))
-            tags->Set(i, code);
-    }
-    tags->RecomputeHasColours();
+        if (sessions[s] != nullptr && sessions[s]->m_region.GetCount() != 0)
+            sessions[s]->FindRegionTriangles(*mesh, count, triangles, inside[s]);
+    };
+    ParallelForEach(pool, sessions.size(), 1, find);
+    for (std::size_t s = 0; s < sessions.size(); ++s)
+        if (sessions[s] != nullptr && sessions[s]->m_region.GetCount() != 0)
+            TagTriangles(inside[s], sessions[s]->GetKindCode(), *tags);
 }
 
 void CSessionSurface::PaintMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles)

@@ -21,6 +21,7 @@
 #include "shapes/region_points.h"
 
 #include <cstdint>
+#include <vector>
 
 class CObjectSurfaces;
 class CPropTreeItem;
@@ -29,6 +30,7 @@ class ISceneObject;
 class ST_IExtracted;
 class cMesh;
 class cRegionTriangles;
+class cThreadPool;
 
 // Kind codes: what sessions paint into the triangle tag property.
 inline constexpr std::uint8_t kSessionKindPlane = 1;
@@ -94,6 +96,11 @@ public:
     // region's triangles.
     void PaintMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles = nullptr);
     void ClearMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles = nullptr);
+    // Paints the regions of all these sessions as PaintMeshRegion one after
+    // another does (a triangle in two regions keeps the later one's code);
+    // the pool, when given, finds the regions side by side.
+    static void PaintMeshRegions(const std::vector<CSessionSurface*>& sessions, ISceneObject* meshObject,
+                                 const cRegionTriangles* triangles, cThreadPool* pool);
     // True when the triangle (three corner positions) belongs to the region.
     bool ContainsTriangle(const float a[3], const float b[3], const float c[3]);
 
@@ -135,6 +142,11 @@ protected:
 
 private:
     void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code, const cRegionTriangles* triangles);
+    // A bit for each of the mesh's first `count` triangles: set where the
+    // triangle belongs to the region. Reads the mesh and the region
+    // triangles only, so several sessions may look at once.
+    void FindRegionTriangles(const cMesh& mesh, std::uint32_t count, const cRegionTriangles* triangles,
+                             std::vector<std::uint64_t>& inside);
     // True when a triangle with this centroid belongs to the region.
     bool ContainsCentroid(const float centroid[3]);
     // The region's triangles found by walking the mesh's triangles, which

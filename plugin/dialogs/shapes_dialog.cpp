@@ -197,11 +197,9 @@ void CCreatePrimitiveDialog::SetEntry(CObjectSurfaces* entry)
         sessions.push_back(entry->Session(i));
     const std::unique_ptr<cRegionTriangles> triangles = RegionTrianglesFor(sessions);
     for (CSessionSurface* session : sessions)
-    {
         AddListItem(session);
-        if (meshObject)
-            session->PaintMeshRegion(meshObject, triangles.get());
-    }
+    if (meshObject)
+        CSessionSurface::PaintMeshRegions(sessions, meshObject, triangles.get(), &ThePlugIn().ThreadPool());
     EnableShapeControls();
     if (m_shapesView && m_shapesView->GetSafeHwnd())
         m_shapesView->InvalidateView(0);

@@ -328,6 +328,56 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
     pool.Stop();
 }
 
+TEST_P(SessionRegion, RegionsPaintedSideBySideEndAsPaintedOneAfterAnother)
+{
+    // Three overlapping regions, the last one's points out of triangle
+    // order (every triangle tested on its own), and a session without one.
+    cMesh& m = *mesh->GetMesh();
+    CObjectSurfaces& owner = *session->GetOwner();
+    std::vector<CSessionSurface*> sessions{session};
+    for (const GUID& kind : {CLSID_CSessionPlane, CLSID_CSessionSphere, CLSID_CSessionPlane})
+        sessions.push_back(owner.CreateSession(kind, false));
+    const auto take = [&](CSessionSurface* s, int i0, int i1, int j0, int j1)
+    {
+        m.ForEachTriangle([](cMeshTriangle& t) { t.flags = 0; });
+        SelectQuads(m, 40, i0, i1, j0, j1);
+        s->TakeSelection(mesh.get());
+    };
+    take(sessions[0], 5, 17, 3, 20);
+    take(sessions[1], 10, 30, 0, 10);
+    take(sessions[2], 0, 12, 8, 30);
+    cRegionPoints& swapped = sessions[2]->GetRegionPoints();
+    const std::array<float, 3> first{swapped.GetPoint(0)[0], swapped.GetPoint(0)[1], swapped.GetPoint(0)[2]};
+    swapped.Replace(0, swapped.GetPoint(swapped.GetCount() - 1));
+    swapped.Replace(swapped.GetCount() - 1, first.data());
+    CTriangleColourProperties& tags = TagsOf(*mesh);
+    const auto clearAll = [&]
+    {
+        for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+            tags.Set(t, 0);
+    };
+    clearAll();
+    for (CSessionSurface* s : sessions)
+        s->PaintMeshRegion(mesh.get());
+    std::vector<std::uint8_t> expected;
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        expected.push_back(tags.Get(t));
+    EXPECT_EQ(expected[2 * (8 * 40 + 11)], kSessionKindSphere) << "the last region over the other two";
+    EXPECT_EQ(expected[2 * (5 * 40 + 11)], kSessionKindPlane) << "the second over the first";
+
+    cThreadPool pool(3);
+    for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
+    {
+        const cRegionTriangles triangles(m, shared);
+        clearAll();
+        CSessionSurface::PaintMeshRegions(sessions, mesh.get(), &triangles, shared);
+        for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+            ASSERT_EQ(tags.Get(t), expected[t]) << t;
+        EXPECT_TRUE(tags.HasColours());
+    }
+    pool.Stop();
+}
+
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegion, ::testing::Values(0.0, 5000.0));
 
 TEST(SessionRegionEdges, EmptySelectionClearsTheOldTagsAndANewRegionNeverKeepsOldTreePoints)
