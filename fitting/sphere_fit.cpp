@@ -24,9 +24,9 @@ constexpr double kFltEpsilon = 1.1920928955078125e-07;
 // near the origin got next to no first step and the simplex stayed at the
 // algebraic estimate, while one far out got a step of a good part of a small
 // sphere. The radius is a length of the sphere itself and goes as it is.
-void CentreScales(const cPackedFitPoints& points, const double start[3], stSimplexLength scales[3])
+void CentreScales(const cPackedFitPoints& points, cThreadPool* pool, const double start[3], stSimplexLength scales[3])
 {
-    const double spread = PackedPointSpread(points, nullptr, start);
+    const double spread = PackedPointSpread(points, pool, start);
     for (int k = 0; k < 3; ++k)
         scales[k] = {start[k], spread};
 }
@@ -92,10 +92,10 @@ tRadialErrors RadialErrorsKernel()
 
 // SumSquaredRadialErrors in one tight pass over the active points, packed
 // once for the hundreds of evaluations a refinement makes.
-double PackedRadialErrors(const cPackedFitPoints& points, const double centre[3], double radius)
+double PackedRadialErrors(const cPackedFitPoints& points, cThreadPool* pool, const double centre[3], double radius)
 {
     const tRadialErrors kernel = RadialErrorsKernel();
-    return SumPackedBlocks<double>(points, nullptr, [&](std::size_t begin, std::size_t end, double& out) {
+    return SumPackedBlocks<double>(points, pool, [&](std::size_t begin, std::size_t end, double& out) {
         out += kernel(points.X(), points.Y(), points.Z(), begin, end, centre, radius);
     });
 }
@@ -103,6 +103,7 @@ double PackedRadialErrors(const cPackedFitPoints& points, const double centre[3]
 struct SphereContext
 {
     const cPackedFitPoints* points;
+    cThreadPool* pool;
     stSimplexLength centre[3];
 };
 
@@ -110,12 +111,13 @@ double SphereObjective(const cDoubleVector& x, void* context)
 {
     const auto* ctx = static_cast<const SphereContext*>(context);
     const double centre[3] = {ctx->centre[0].Unpack(x[0]), ctx->centre[1].Unpack(x[1]), ctx->centre[2].Unpack(x[2])};
-    return PackedRadialErrors(*ctx->points, centre, std::fabs(x[3]));
+    return PackedRadialErrors(*ctx->points, ctx->pool, centre, std::fabs(x[3]));
 }
 
 struct ConstrainedSphereContext
 {
     const cPackedFitPoints* points;
+    cThreadPool* pool;
     double centre[3];
     double radius;
     bool open[4];
@@ -137,7 +139,7 @@ double ConstrainedSphereObjective(const cDoubleVector& x, void* context)
     double centre[3];
     double radius;
     RebuildConstrainedSphere(*ctx, x, centre, radius);
-    return PackedRadialErrors(*ctx->points, centre, radius);
+    return PackedRadialErrors(*ctx->points, ctx->pool, centre, radius);
 }
 
 } // namespace
@@ -277,7 +279,8 @@ bool cSphereFit::Refine(double centre[3], double& radius) const
     {
         const cPackedFitPoints packed(Points());
         ctx.points = &packed;
-        CentreScales(packed, centre, ctx.centre);
+        ctx.pool = SharedThreadPool();
+        CentreScales(packed, ctx.pool, centre, ctx.centre);
         for (int k = 0; k < 3; ++k)
             x[k] = ctx.centre[k].Pack(centre[k]);
         x[3] = radius;
@@ -325,7 +328,8 @@ bool cSphereFit::RefineConstrained(double centre[3], double& radius, const std::
     {
         const cPackedFitPoints packed(Points());
         ctx.points = &packed;
-        CentreScales(packed, estimateCentre, ctx.openCentre);
+        ctx.pool = SharedThreadPool();
+        CentreScales(packed, ctx.pool, estimateCentre, ctx.openCentre);
         std::uint32_t i = 0;
         if (ctx.open[3])
             x[i++] = estimateRadius;

@@ -13,7 +13,9 @@ public:
 
     // Algebraic estimate. On failure centre and radius are unchanged.
     bool Fit(double centre[3], double& radius) const;
-    // Geometric refinement of a given sphere; unchanged on failure.
+    // Geometric refinement of a given sphere; unchanged on failure. Large
+    // point sets are summed on the process's shared pool when there is one,
+    // in fixed blocks: the sphere is the same without it.
     bool Refine(double centre[3], double& radius) const;
     // Refinement of the open values only; open[4] = centre x, y, z, radius
     // (1 = the fit chooses it). Fixed values keep the caller's values.
