@@ -69,7 +69,10 @@ template <class Visit> void ForEachUsableNormal(const cFitContainer& points, Vis
 
 std::vector<stOriented> UsableNormals(const cFitContainer& points)
 {
+    // Room for every record at once: grown as it fills, a region of millions
+    // of points was copied over and over into fresh memory.
     std::vector<stOriented> out;
+    out.reserve(points.Points().size());
     ForEachUsableNormal(points, [&out](const stOriented& s) { out.push_back(s); });
     return out;
 }
@@ -89,17 +92,23 @@ double Median(std::vector<double> values)
     return MedianInPlace(values);
 }
 
-// The samples whose disagreement is within kKeepFactor medians; all of them
-// when that would leave fewer than `least`.
-std::vector<stOriented> KeepAgreeing(const std::vector<stOriented>& samples, const std::vector<double>& disagreement,
-                                     std::size_t least)
+// Keeps the samples whose disagreement is within kKeepFactor medians, in
+// their order; all of them when that would leave fewer than `least`. The
+// samples are moved down in place: a copy of millions of them cost more
+// than the passes that read them.
+void KeepAgreeing(std::vector<stOriented>& samples, const std::vector<double>& disagreement, std::size_t least)
 {
     const double limit = kKeepFactor * Median(disagreement);
-    std::vector<stOriented> kept;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        kept += disagreement[i] <= limit;
+    if (kept < least || kept == samples.size())
+        return;
+    std::size_t to = 0;
     for (std::size_t i = 0; i < samples.size(); ++i)
         if (disagreement[i] <= limit)
-            kept.push_back(samples[i]);
-    return kept.size() >= least ? kept : samples;
+            samples[to++] = samples[i];
+    samples.resize(to);
 }
 
 // Symmetric 3 x 3 eigen decomposition: values descending, vectors in columns.
@@ -498,6 +507,7 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
         };
         double bestScore = DBL_MAX;
         std::vector<double> along(samples.size());
+        std::vector<std::size_t> belowIn((samples.size() + kSamplesPerJob - 1) / kSamplesPerJob);
         for (int trial = 0; trial < kDirectionTrials; ++trial)
         {
             double c[3];
@@ -505,13 +515,23 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
             if (!(std::sqrt(Dot(c, c)) > 0.1) || !MakeUnit(c))
                 continue;
             // Only a trial whose median is below the best so far needs it:
-            // that takes more than half the values below the best.
+            // that takes more than half the values below the best. The
+            // values and their count are found a block at a time on the pool.
+            std::fill(belowIn.begin(), belowIn.end(), std::size_t{0});
+            auto measure = [&](std::size_t job) {
+                const std::size_t end = std::min(samples.size(), (job + 1) * kSamplesPerJob);
+                std::size_t below = 0;
+                for (std::size_t i = job * kSamplesPerJob; i < end; ++i)
+                {
+                    along[i] = std::fabs(Dot(samples[i].n, c));
+                    below += along[i] < bestScore;
+                }
+                belowIn[job] = below;
+            };
+            ParallelForEach(SharedThreadPool(), belowIn.size(), 1, measure);
             std::size_t below = 0;
-            for (std::size_t i = 0; i < samples.size(); ++i)
-            {
-                along[i] = std::fabs(Dot(samples[i].n, c));
-                below += along[i] < bestScore;
-            }
+            for (const std::size_t b : belowIn)
+                below += b;
             if (below <= samples.size() / 2)
                 continue;
             const double score = MedianInPlace(along);
@@ -522,7 +542,7 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
         {
             for (std::size_t i = 0; i < samples.size(); ++i)
                 along[i] = std::fabs(Dot(samples[i].n, best));
-            samples = KeepAgreeing(samples, along, 3);
+            KeepAgreeing(samples, along, 3);
         }
     }
     for (int pass = 0; pass < kPasses; ++pass)
@@ -549,9 +569,10 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
         if (pass + 1 < kPasses)
         {
             std::vector<double> along;
+            along.reserve(samples.size());
             for (const stOriented& s : samples)
                 along.push_back(std::fabs(Dot(s.n, best)));
-            samples = KeepAgreeing(samples, along, 3);
+            KeepAgreeing(samples, along, 3);
         }
     }
     std::copy(best, best + 3, direction);
@@ -607,9 +628,10 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
         if (pass + 1 < kPasses)
         {
             std::vector<double> off;
+            off.reserve(samples.size());
             for (const stOriented& s : samples)
                 off.push_back(std::max(OffMeridian(s, dir, foot), 0.0));
-            samples = KeepAgreeing(samples, off, 6);
+            KeepAgreeing(samples, off, 6);
         }
     }
     RefineAxis(samples, dir, foot);
