@@ -25,6 +25,28 @@ bool cRegionPoints::Replace(std::uint32_t i, const float p[3])
     return kept;
 }
 
+bool cRegionPoints::Resize(std::uint32_t count)
+{
+    if (count <= m_points.GetCount())
+    {
+        Truncate(count);
+        return true;
+    }
+    if (!m_points.Resize(count))
+        return false;
+    m_points.SetCount(count);
+    m_boxValid = false;
+    return true;
+}
+
+bool cRegionPoints::Store(std::uint32_t i, const float p[3])
+{
+    float* xyz = m_points[i].xyz;
+    const bool kept = std::memcmp(xyz, p, 3 * sizeof(float)) == 0;
+    std::memcpy(xyz, p, 3 * sizeof(float));
+    return kept;
+}
+
 void cRegionPoints::Truncate(std::uint32_t count)
 {
     if (count >= m_points.GetCount())

@@ -39,6 +39,15 @@ public:
     bool Replace(std::uint32_t i, const float p[3]);
     // Keeps the first `count` points (no more than there are).
     void Truncate(std::uint32_t count);
+    // For writers that fill the points by index, from several threads (one
+    // writer a point): Resize makes room for `count` points at once (the new
+    // ones hold no position until stored; false, with nothing changed, when
+    // the array cannot grow), Store writes point i without touching the box and tells whether
+    // it held that position already, and PointsChanged, called once the
+    // writers are done, has the box recomputed when it is next asked for.
+    bool Resize(std::uint32_t count);
+    bool Store(std::uint32_t i, const float p[3]);
+    void PointsChanged() { m_boxValid = false; }
     void Clear();
 
     // Positions by the whole transform; a point whose x is unset (FLT_MAX)

@@ -1,6 +1,7 @@
 #include "shapes/session_surface.h"
 
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "core/scene_object.h"
 #include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
@@ -25,6 +26,8 @@ namespace
 
 // Region points are written and read this many at a time.
 constexpr std::uint32_t kRegionPointBlock = 1024;
+// Triangles per job of the shared pool when a selection becomes the region.
+constexpr std::uint32_t kTakeBlockTriangles = 65536;
 
 // {6E0C7D43-8E2B-4C55-9A1D-2F8B3E6C9D71}: the base's own id, which no
 // document holds.
@@ -392,46 +395,73 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     // The new region is written over the old one point by point: a refit of
     // unchanged marks (Rebuild, a direction, a row) finds every point where
     // it was, and the tree the old region's tags were just cleared with
-    // stays the region's tree instead of being built again.
+    // stays the region's tree instead of being built again. The triangles
+    // are counted a block at a time on the pool, the region sized once, and
+    // each block's points then written from where its count starts.
     const std::uint32_t before = m_region.GetCount();
-    bool same = true;
-    std::uint32_t taken = 0;
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
     const std::uint8_t code = GetKindCode();
     const std::uint32_t count = mesh->GetTriangleCount();
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        const cMeshTriangle& triangle = *mesh->GetTriangle(i);
-        if (!IsTakenBySelection(triangle))
-            continue;
-        const cVertex* corners[3];
-        if (!mesh->GetCorners(triangle, corners))
-            continue;
-        if (tags != nullptr)
-            tags->Set(i, code);
-        float centroid[3];
-        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
-        if (taken < before)
-            same = ReplaceRegionPoint(taken, centroid) && same;
-        else
+    const std::size_t blocks = (std::size_t{count} + kTakeBlockTriangles - 1) / kTakeBlockTriangles;
+    const auto taken = [&](std::uint32_t i, const cVertex* corners[3]) {
+        return IsTakenBySelection(*mesh->GetTriangle(i)) && mesh->GetCorners(*mesh->GetTriangle(i), corners);
+    };
+    std::vector<std::uint32_t> firstOf(blocks + 1, 0);
+    auto countBlock = [&](std::size_t block) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kTakeBlockTriangles);
+        std::uint32_t n = 0;
+        for (std::uint32_t i = std::uint32_t(block) * kTakeBlockTriangles; i < end; ++i)
         {
-            same = false;
-            AppendRegionPoint(centroid);
+            const cVertex* corners[3];
+            n += taken(i, corners) ? 1u : 0u;
         }
-        ++taken;
-    }
-    if (taken < before)
+        firstOf[block + 1] = n;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
+    for (std::size_t block = 0; block < blocks; ++block)
+        firstOf[block + 1] += firstOf[block];
+    const std::uint32_t total = firstOf[blocks];
+    if (total > before && !m_region.Resize(total))
     {
-        same = false;
-        if (taken == 0)
+        // No room for the region: it is left without points rather than cut
+        // short where memory ran out.
+        ClearRegion();
+        return;
+    }
+    std::vector<std::uint8_t> sameIn(blocks, 1);
+    auto writeBlock = [&](std::size_t block) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kTakeBlockTriangles);
+        std::uint32_t at = firstOf[block];
+        bool same = true;
+        for (std::uint32_t i = std::uint32_t(block) * kTakeBlockTriangles; i < end; ++i)
+        {
+            const cVertex* corners[3];
+            if (!taken(i, corners))
+                continue;
+            if (tags != nullptr)
+                tags->Set(i, code);
+            float centroid[3];
+            RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+            same = m_region.Store(at, centroid) && at < before && same;
+            ++at;
+        }
+        sameIn[block] = same ? 1 : 0;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, writeBlock);
+    const bool same =
+        total == before && std::all_of(sameIn.begin(), sameIn.end(), [](std::uint8_t b) { return b != 0; });
+    if (total < before)
+    {
+        if (total == 0)
             ClearRegion();
         else
-            m_region.Truncate(taken);
+            m_region.Truncate(total);
     }
     if (tags != nullptr)
         tags->RecomputeHasColours();
     if (same)
         return;
+    m_region.PointsChanged();
     DeferSearchTree();
 }
 

@@ -5,6 +5,7 @@
 #include "shapes/session_kinds.h"
 
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
 #include "platform/geometry/binary_archive.h"
 #include "support/test_sessions.h"
@@ -257,6 +258,58 @@ TEST(SessionRegionMemory, ARegionThatShrinksKeepsNoRoomForThePointsItLost)
     const cRegionPoints& region = session->GetRegionPoints();
     ASSERT_EQ(region.GetCount(), 1u);
     EXPECT_EQ(region.GetCapacity(), kArrayChunkSize) << "one chunk left";
+}
+
+TEST(SessionRegionPool, ASelectionOverManyBlocksBecomesTheSameRegionOnAPool)
+{
+    // Over two jobs of the pool; far out, with gaps and a hidden triangle
+    // in the selection.
+    auto mesh = MakeGridMeshObject(300, 240, 0.5, -7000.0, 2500.0, 300.0);
+    cMesh& m = *mesh->GetMesh();
+    const auto select = [&](std::uint32_t every) {
+        std::uint32_t t = 0;
+        m.ForEachTriangle([&](cMeshTriangle& triangle) {
+            triangle.flags = (t / 7) % every != 0 ? kTriangleFlagSelected : 0;
+            triangle.flags |= t == 70001 ? kTriangleFlagHidden : 0;
+            ++t;
+        });
+    };
+    const auto expected = [&] {
+        std::vector<float> out;
+        for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+            if ((m.GetTriangle(t)->flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected)
+            {
+                const cVertex* corners[3];
+                EXPECT_TRUE(m.GetCorners(*m.GetTriangle(t), corners));
+                float centroid[3];
+                RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+                out.insert(out.end(), centroid, centroid + 3);
+            }
+        return out;
+    };
+    const auto pointsOf = [](const CSessionSurface& session) {
+        std::vector<float> out;
+        const cRegionPoints& region = session.GetRegionPoints();
+        for (std::uint32_t v = 0; v < region.GetCount(); ++v)
+            out.insert(out.end(), region.GetPoint(v), region.GetPoint(v) + 3);
+        return out;
+    };
+    CEntitiesHistory history;
+    CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    // Fewer points, then more than before.
+    for (const std::uint32_t every : {3u, 2u, 5u})
+    {
+        select(every);
+        session->TakeSelection(mesh.get());
+        ASSERT_EQ(pointsOf(*session), expected()) << every;
+    }
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        ASSERT_EQ(tags.Get(t), t != 70001 && (t / 7) % 5 != 0 ? kSessionKindPlane : 0) << t;
 }
 
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegionTree, ::testing::Values(0.0, 5000.0));
