@@ -76,7 +76,9 @@ void cMeshPlaneSectioner::CollectCrossingEdges(std::uint8_t mask)
     std::copy(m_frame, m_frame + 12, m_toPlane);
     InvertRigidTransform3x4(m_toPlane);
     m_welded.Clear();
-    if (m_index != nullptr && m_index->Matches(*m_mesh))
+    if (m_list != nullptr)
+        CollectByList(mask);
+    else if (m_index != nullptr && m_index->Matches(*m_mesh))
         CollectByIndex(mask);
     else
         CollectByScan(mask);
@@ -146,7 +148,89 @@ void FindCrossingCandidates(void* context, std::uint32_t job)
     }
 }
 
+// A listed triangle that may cross, with its corners' heights.
+struct stListedCrossing
+{
+    std::uint32_t triangle;
+    float z[3];
+};
+
+struct stListPass
+{
+    const cMesh* mesh;
+    const double* zRow;
+    std::uint8_t mask;
+    const std::vector<std::uint32_t>* list;
+    // Per job of listed triangles: those that may cross, in the list's order.
+    std::vector<std::vector<stListedCrossing>>* crossing;
+};
+
+void FindListedCrossingCandidates(void* context, std::uint32_t job)
+{
+    const auto& pass = *static_cast<const stListPass*>(context);
+    const std::vector<std::uint32_t>& list = *pass.list;
+    const cMesh& mesh = *pass.mesh;
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    const std::uint32_t triangleCount = mesh.GetTriangleCount();
+    std::vector<stListedCrossing>& out = (*pass.crossing)[job];
+    const std::size_t end = std::min(list.size(), (std::size_t{job} + 1) * kScanJobRecords);
+    for (std::size_t k = std::size_t{job} * kScanJobRecords; k < end; ++k)
+    {
+        if (list[k] >= triangleCount)
+            continue;
+        const cMeshTriangle& t = *mesh.GetTriangle(list[k]);
+        if (pass.mask != 0 && (t.flags & pass.mask) == 0)
+            continue;
+        const std::uint32_t* c = t.vertexIndex;
+        if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
+            continue;
+        const stListedCrossing candidate{list[k],
+                                         {PlaneCoordinate(pass.zRow, *mesh.GetVertex(c[0])),
+                                          PlaneCoordinate(pass.zRow, *mesh.GetVertex(c[1])),
+                                          PlaneCoordinate(pass.zRow, *mesh.GetVertex(c[2]))}};
+        const float* z = candidate.z;
+        if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
+            (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+            continue;
+        out.push_back(candidate);
+    }
+}
+
 } // namespace
+
+std::vector<std::uint32_t> TrianglesWithFlag(const cMesh& mesh, std::uint8_t mask)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    std::vector<std::vector<std::uint32_t>> found((count + kScanJobRecords - 1) / kScanJobRecords);
+    auto collect = [&](std::size_t job) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(job + 1) * kScanJobRecords);
+        for (std::uint32_t i = std::uint32_t(job) * kScanJobRecords; i < end; ++i)
+            if ((mesh.GetTriangle(i)->flags & mask) != 0)
+                found[job].push_back(i);
+    };
+    ParallelForEach(SharedThreadPool(), found.size(), 1, collect);
+    std::size_t total = 0;
+    for (const std::vector<std::uint32_t>& job : found)
+        total += job.size();
+    std::vector<std::uint32_t> out;
+    out.reserve(total);
+    for (const std::vector<std::uint32_t>& job : found)
+        out.insert(out.end(), job.begin(), job.end());
+    return out;
+}
+
+void cMeshPlaneSectioner::CollectByList(std::uint8_t mask)
+{
+    // Only the listed triangles' corners are measured, on the pool; the
+    // crossing ones are cut in the list's (ascending) order, as a full scan
+    // would cut them.
+    std::vector<std::vector<stListedCrossing>> crossing((m_list->size() + kScanJobRecords - 1) / kScanJobRecords);
+    stListPass pass{m_mesh, m_toPlane + 8, mask, m_list, &crossing};
+    ParallelFor(SharedThreadPool(), static_cast<std::uint32_t>(crossing.size()), FindListedCrossingCandidates, &pass);
+    for (const std::vector<stListedCrossing>& job : crossing)
+        for (const stListedCrossing& candidate : job)
+            CutTriangle(m_mesh->GetTriangle(candidate.triangle)->vertexIndex, candidate.z);
+}
 
 void cMeshPlaneSectioner::CollectByScan(std::uint8_t mask)
 {

@@ -48,6 +48,11 @@ public:
     // its plane instead of every triangle; the result is the same. Null (the
     // default), or an index built for a different mesh, cuts by a full scan.
     void SetTriangleIndex(const cSectionTriangleIndex* index) { m_index = index; }
+    // With the ascending list of every triangle that a cut's mask lets
+    // through (TrianglesWithFlag, for the mesh and flags as they are), a cut
+    // visits only those instead of every triangle; the result is the same.
+    // Null (the default) leaves the cut to the index or a full scan.
+    void SetTriangleList(const std::vector<std::uint32_t>* triangles) { m_list = triangles; }
     // Crossings outside [xmin, xmax] x [ymin, ymax] (plane coordinates) end
     // the polylines there.
     void SetSectionRectangle(float xmin, float xmax, float ymin, float ymax);
@@ -75,6 +80,7 @@ private:
     float LocalCoordinate(const cVertex& v, int row) const { return PlaneCoordinate(m_toPlane + 4 * row, v); }
     void CollectByScan(std::uint8_t mask);
     void CollectByIndex(std::uint8_t mask);
+    void CollectByList(std::uint8_t mask);
     // The triangle step, given the corners' signed distances from the plane.
     void CutTriangle(const std::uint32_t corner[3], const float z[3]);
     // The crossing of the mesh edge u-v with the plane in world coordinates;
@@ -97,6 +103,7 @@ private:
     std::vector<std::uint64_t> m_candidates;
     double m_toPlane[12];
     const cSectionTriangleIndex* m_index = nullptr;
+    const std::vector<std::uint32_t>* m_list = nullptr;
     float m_rectangle[4]; // xmin, xmax, ymin, ymax
     double m_frame[12];
     const cMesh* m_mesh = nullptr;
@@ -105,6 +112,12 @@ private:
     // The crossings welded so far in this cut.
     cSectionCrossingCache m_welded;
 };
+
+// The triangles whose flag byte has a bit of the mask, in ascending order:
+// the list that a run of masked cuts of a region far smaller than its mesh
+// visits instead of the whole mesh. Found a block at a time on the shared
+// pool.
+std::vector<std::uint32_t> TrianglesWithFlag(const cMesh& mesh, std::uint8_t mask);
 
 // One complete cut: frame, mesh and unlimited rectangle, then collect with
 // the mask, extract into the collection and clear the crossing points.

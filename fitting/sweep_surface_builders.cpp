@@ -293,6 +293,9 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
         return false;
     tSectionPolylines sections;
     cMeshPlaneSectioner sectioner;
+    // Every cut visits the region's triangles only, not the whole scan.
+    const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
+    sectioner.SetTriangleList(&region);
     for (std::int32_t i = 0; i <= n; ++i)
     {
         double plane[12];
@@ -405,6 +408,8 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
 
     tSectionPolylines sections;
     cMeshPlaneSectioner sectioner;
+    const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
+    sectioner.SetTriangleList(&region);
     for (std::int32_t i = 0; i < n; ++i)
     {
         const float si = n == 1 ? h * 0.5f

@@ -389,7 +389,12 @@ TEST(MeshPlaneSectioner, FullScansOnTheSharedPoolCutAsTheyDoAlone)
     for (std::uint32_t t = 0; t < torus.GetTriangleCount(); t += 3)
         torus.GetTriangle(t)->flags |= kSectionTriangleMask;
     cThreadPool pool(4);
-    cMeshPlaneSectioner sectioner;
+    cMeshPlaneSectioner sectioner, listed;
+    SetSharedThreadPool(&pool);
+    const std::vector<std::uint32_t> marked = TrianglesWithFlag(torus, kSectionTriangleMask);
+    SetSharedThreadPool(nullptr);
+    ASSERT_EQ(marked.size(), (torus.GetTriangleCount() + 2) / 3);
+    listed.SetTriangleList(&marked);
     for (int plane = 0; plane < 6; ++plane)
     {
         const double a = 0.41 * plane, b = 0.29 * plane;
@@ -403,9 +408,15 @@ TEST(MeshPlaneSectioner, FullScansOnTheSharedPoolCutAsTheyDoAlone)
             SectionMeshByPlane(sectioner, &torus, frame, mask, alone, 1e-4f, 0.0);
             SetSharedThreadPool(&pool);
             SectionMeshByPlane(sectioner, &torus, frame, mask, pooled, 1e-4f, 0.0);
+            // Only the marked triangles' list visited: the masked cut.
+            tSectionPolylines fromList;
+            if (mask != 0)
+                SectionMeshByPlane(listed, &torus, frame, mask, fromList, 1e-4f, 0.0);
             SetSharedThreadPool(nullptr);
             ASSERT_GT(alone.GetCount(), 0u);
             ExpectSameSections(pooled, alone, plane);
+            if (mask != 0)
+                ExpectSameSections(fromList, alone, plane);
         }
     }
 }
