@@ -19,9 +19,6 @@ namespace
 {
 
 constexpr std::uint32_t kAngleProgressStep = 500;
-// Below this many triangles the clean-up walks its regions one by one.
-constexpr std::uint32_t kRegionsOnPoolFrom = 1u << 16;
-
 template <class F> void ForEachVertexOnPool(cMesh& mesh, F&& f)
 {
     ForEachBlockOnPool(mesh.GetVertexCount(), [&](std::uint32_t begin, std::uint32_t end) {

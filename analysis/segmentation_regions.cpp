@@ -76,23 +76,23 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
     return TriangleArea(corners[0]->Position(), corners[1]->Position(), corners[2]->Position());
 }
 
-} // namespace
-
-bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
+// The regions of one class: linked triangles of the class joined, every
+// triangle settled on its region's first triangle. Null where the links are
+// not symmetric (a walk over them depends on where it starts) or memory runs
+// out.
+std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     std::vector<std::uint32_t> colours;
-    std::vector<double> area;
     std::unique_ptr<cTriangleSets> sets;
     try
     {
         colours.resize(count);
-        area.resize(count);
         sets = std::make_unique<cTriangleSets>(count);
     }
     catch (const std::bad_alloc&)
     {
-        return false;
+        return nullptr;
     }
     const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
 
@@ -105,7 +105,6 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
             colours[i] = t.colour;
             t.colour = i;
             sets->Reset(i);
-            area[i] = ofClass(t) ? AreaOf(mesh, t) : 0.0;
         }
     });
     std::atomic<bool> symmetric{true};
@@ -137,11 +136,40 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
             mesh.GetTriangle(i)->colour = colours[i];
     });
     if (!symmetric.load())
-        return false;
-
+        return nullptr;
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
             sets->Settle(i);
+    });
+    return sets;
+}
+
+} // namespace
+
+bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    std::vector<double> area;
+    std::vector<std::uint8_t> flip;
+    try
+    {
+        area.resize(count);
+        flip.resize(count);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    const std::unique_ptr<cTriangleSets> sets = JoinRegions(mesh, selectedClass);
+    if (sets == nullptr)
+        return false;
+    const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            const cMeshTriangle& t = *mesh.GetTriangle(i);
+            area[i] = ofClass(t) ? AreaOf(mesh, t) : 0.0;
+        }
     });
     // Each region's area, added up at its first triangle in triangle order.
     for (std::uint32_t i = 0; i < count; ++i)
@@ -151,7 +179,6 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
     // Sums of the same n non-negative terms in two orders differ by less
     // than 2 n DBL_EPSILON times either; past that margin the comparison
     // with the limit is the same in any order.
-    std::vector<std::uint32_t>& flip = colours;
     const double margin = 2.0 * double(count) * DBL_EPSILON;
     std::vector<std::vector<std::uint32_t>> nearLimit((std::size_t{count} + kPoolBlock - 1) / kPoolBlock);
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
@@ -187,5 +214,53 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
                 t.flags |= kTriangleFlagSelected;
         }
     });
+    return true;
+}
+
+bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    // A hidden triangle starts a region but is not reached from one: where
+    // there are any, the regions depend on the order of the walks.
+    std::atomic<bool> hidden{false};
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+            if ((mesh.GetTriangle(i)->flags & kTriangleFlagHidden) != 0)
+                hidden.store(true, std::memory_order_relaxed);
+    });
+    if (hidden.load())
+        return false;
+    const std::unique_ptr<cTriangleSets> sets = JoinRegions(mesh, false);
+    if (sets == nullptr)
+        return false;
+    // Labels in the order of the regions' first triangles, as the walks
+    // hand them out.
+    const auto isFirst = [&](std::uint32_t i) { return sets->Root(i) == i && !IsVisibleSelected(*mesh.GetTriangle(i)); };
+    std::uint32_t regions = 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+        regions += isFirst(i);
+    if (regions >= kTriangleUnlabelled)
+        return false; // more regions than labels: left to the walks' own way with them
+    std::uint32_t next = 0;
+    cMeshTriangle* last = nullptr;
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (isFirst(i))
+        {
+            last = mesh.GetTriangle(i);
+            last->SetLabel(next++);
+        }
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            cMeshTriangle* t = mesh.GetTriangle(i);
+            if (const std::uint32_t root = sets->Root(i); root != i && !IsVisibleSelected(*t))
+                t->SetLabel(mesh.GetTriangle(root)->GetLabel());
+        }
+    });
+    // The last region's walk raises the mesh's highest label; from a
+    // labelled region it reaches nothing more.
+    if (last != nullptr)
+        mesh.LabelConnectedTriangles(last, kTriangleFlagSelected);
+    labels = next;
     return true;
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 
 inline constexpr std::uint32_t kPoolBlock = 1u << 16;
+// Below this many triangles regions are walked one by one.
+inline constexpr std::uint32_t kRegionsOnPoolFrom = 1u << 16;
 
 // Calls each(begin, end) on consecutive blocks of [0, count) on the shared
 // pool; each call must only write what belongs to its own block.
@@ -31,3 +33,11 @@ template <class Each> void ForEachBlockOnPool(std::uint32_t count, Each&& each)
 // False, with nothing changed, where the links are not symmetric or memory
 // runs out: the regions must then be walked.
 bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass);
+
+// Labels the regions of the split (triangles that are not selected, joined
+// through links between them) 0, 1, ... in the order of their first
+// triangles, as walking them one by one does, and raises the mesh's highest
+// label; `labels` receives their number. The labels must all be clear.
+// False, with no label given, where a triangle is hidden, the links are not
+// symmetric or memory runs out.
+bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels);

@@ -226,14 +226,15 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
             mesh.GetTriangle(i)->colour = 0xFFFFFFFFu;
     });
     std::uint32_t labels = 0;
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        cMeshTriangle* t = mesh.GetTriangle(i);
-        if (IsVisibleSelected(*t) || t->GetLabel() != kTriangleUnlabelled)
-            continue;
-        t->SetLabel(labels++);
-        mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
-    }
+    if (count < kRegionsOnPoolFrom || !LabelRegionsOnPool(mesh, labels))
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            cMeshTriangle* t = mesh.GetTriangle(i);
+            if (IsVisibleSelected(*t) || t->GetLabel() != kTriangleUnlabelled)
+                continue;
+            t->SetLabel(labels++);
+            mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
+        }
     // One pass sorts the triangles by label, so that each region is built
     // from its own triangles instead of a scan of the whole mesh per label.
     std::vector<std::vector<std::uint32_t>> regions(labels);

@@ -170,6 +170,43 @@ TEST_F(SplitFixture, TrianglesOfExcludedVerticesAreDropped)
     EXPECT_EQ(faces, source.FaceCount() - 2); // vertex 0 is used by the two triangles of the corner cell
 }
 
+TEST(SegmentationSplit, BigMeshRegionsAreLabelledInTheOrderOfTheirFirstTriangles)
+{
+    // A 200 x 200 plate cut by a selected column into a left and a right
+    // part, the right one second in the palette. A hidden selected triangle
+    // beside the column in the right part starts a region of its own that
+    // never grows (a walk from the right part does not enter it).
+    const int n = 200;
+    const ON_Mesh plate = HeightField(n, [](double, double) { return 0.0; });
+    for (const bool hiddenOne : {false, true})
+    {
+        CDezazDoc doc;
+        const CDezazObject* host = doc.AddMeshObject(plate);
+        cP3DScene scene{nullptr};
+        auto* object = new cMeshObject();
+        FillMesh(*object->GetMesh(), plate);
+        scene.AddObject(object);
+        cMesh& mesh = *object->GetMesh();
+        for (int j = 0; j < n; ++j)
+            for (std::uint32_t k = 0; k < 2; ++k)
+                mesh.GetTriangle(std::uint32_t(2 * (j * n + 60)) + k)->flags = kTriangleFlagSelected;
+        if (hiddenOne)
+            mesh.GetTriangle(std::uint32_t(2 * (100 * n + 61)))->flags = kTriangleFlagSelected | kTriangleFlagHidden;
+        cSegmentationSplitter splitter(&doc, host->ModelObjectId(), L"Vantrell");
+        ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
+        std::map<unsigned int, int> facesByColour;
+        for (const CDezazObject* o : doc.Objects())
+            facesByColour[static_cast<unsigned int>(o->Attributes().m_color)] +=
+                dynamic_cast<const CDezazMeshObject*>(o)->Mesh()->FaceCount();
+        EXPECT_EQ(doc.ObjectCount(), hiddenOne ? 4 : 3);
+        EXPECT_EQ(facesByColour[kSharpBandColour], 2 * n);
+        EXPECT_EQ(facesByColour[static_cast<unsigned int>(SegmentRegionColour(0))], 2 * 60 * n);
+        EXPECT_EQ(facesByColour[static_cast<unsigned int>(SegmentRegionColour(1))], 2 * 139 * n - (hiddenOne ? 1 : 0));
+        EXPECT_EQ(facesByColour[static_cast<unsigned int>(SegmentRegionColour(2))], hiddenOne ? 1 : 0);
+        EXPECT_EQ(mesh.GetHighestLabel(), hiddenOne ? 2u : 1u);
+    }
+}
+
 TEST(SegmentationSplit, RegionPaletteWrapsAfterTwelve)
 {
     EXPECT_EQ(SegmentRegionColour(0), ON_Color(101, 207, 101));
