@@ -3,9 +3,12 @@
 #include "platform/host/geometry_records.h"
 #include "platform/host/span_archive.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace dezaz
 {
@@ -216,12 +219,14 @@ const tCrcTables& CrcTables()
 
 } // namespace
 
-std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size)
+namespace
 {
-    return Crc32Continue(0, bytes, size);
-}
 
-std::uint32_t Crc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size)
+// Bytes each thread of a split checksum takes at least: below this a
+// thread's start costs more than its share.
+constexpr std::size_t kCrcPieceBytes = std::size_t{32} << 20;
+
+std::uint32_t Crc32InOnePass(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size)
 {
     const tCrcTables& t = CrcTables();
     std::uint32_t c = crc ^ 0xFFFFFFFFu;
@@ -236,6 +241,59 @@ std::uint32_t Crc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::s
     for (; i < size; ++i)
         c = t[0][(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
+}
+
+unsigned CrcPiecesFor(std::size_t size)
+{
+    const std::size_t threads = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(std::min(threads, std::max<std::size_t>(size / kCrcPieceBytes, 1)));
+}
+
+} // namespace
+
+std::uint32_t Crc32InPieces(const std::uint8_t* bytes, std::size_t size, unsigned pieces)
+{
+    pieces = static_cast<unsigned>(std::clamp<std::size_t>(pieces, 1, std::max<std::size_t>(size, 1)));
+    if (pieces == 1)
+        return Crc32InOnePass(0, bytes, size);
+    const auto begin = [&](unsigned k)
+    { return size / pieces * k + std::min<std::size_t>(k, size % pieces); };
+    std::vector<std::uint32_t> crcs(pieces, 0);
+    std::vector<std::thread> threads;
+    const auto take = [&](unsigned k)
+    { crcs[k] = Crc32InOnePass(0, bytes + begin(k), begin(k + 1) - begin(k)); };
+    unsigned started = 1;
+    try
+    {
+        for (; started < pieces; ++started)
+            threads.emplace_back(take, started);
+    }
+    catch (const std::system_error&)
+    {
+        // No more threads to be had: this one takes the rest.
+    }
+    take(0);
+    for (unsigned k = started; k < pieces; ++k)
+        take(k);
+    for (std::thread& thread : threads)
+        thread.join();
+    std::uint32_t crc = crcs[0];
+    for (unsigned k = 1; k < pieces; ++k)
+        crc = Crc32Combine(crc, crcs[k], begin(k + 1) - begin(k));
+    return crc;
+}
+
+std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size)
+{
+    return Crc32InPieces(bytes, size, CrcPiecesFor(size));
+}
+
+std::uint32_t Crc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size)
+{
+    const unsigned pieces = CrcPiecesFor(size);
+    if (pieces == 1)
+        return Crc32InOnePass(crc, bytes, size);
+    return Crc32Combine(crc, Crc32InPieces(bytes, size, pieces), size);
 }
 
 namespace

@@ -28,13 +28,15 @@ constexpr ON_UUID kPointRecordId = {0x5C1E0A52, 0x8D0B, 0x4F43, {0x9C, 0x4B, 0x6
 constexpr int kMeshHasNormals = 1;
 constexpr int kMeshHasColours = 2;
 
-template <class T> void PutLE(std::vector<std::uint8_t>& out, T value)
+// Stores the value's four bytes, lowest first, and returns where the next go.
+template <class T> std::uint8_t* PutLE(std::uint8_t* out, T value)
 {
     std::uint32_t bits = 0;
     static_assert(sizeof(T) == 4);
     std::memcpy(&bits, &value, 4);
     for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+        out[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    return out + 4;
 }
 
 template <class T> T GetLE(const std::uint8_t* in)
@@ -80,26 +82,28 @@ bool WriteMesh(const ON_Geometry& g, ON_BinaryArchive& archive)
     const int flags = (mesh.HasVertexNormals() ? kMeshHasNormals : 0) | (mesh.HasVertexColors() ? kMeshHasColours : 0);
     if (!archive.WriteInt(mesh.VertexCount()) || !archive.WriteInt(mesh.FaceCount()) || !archive.WriteInt(flags))
         return false;
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(mesh.VertexCount()) * 12);
+    // Each array is stored into a buffer sized for it, then written at once.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(mesh.VertexCount()) * 12);
+    std::uint8_t* out = bytes.data();
     for (const ON_3fPoint& v : mesh.m_V)
-        PutLE(bytes, v.x), PutLE(bytes, v.y), PutLE(bytes, v.z);
+        out = PutLE(PutLE(PutLE(out, v.x), v.y), v.z);
     if (!archive.WriteByte(bytes.size(), bytes.data()))
         return false;
-    bytes.clear();
-    bytes.reserve(static_cast<std::size_t>(mesh.FaceCount()) * 16);
+    bytes.assign(static_cast<std::size_t>(mesh.FaceCount()) * 16, 0);
+    out = bytes.data();
     for (const ON_MeshFace& f : mesh.m_F)
         for (int i = 0; i < 4; ++i)
-            PutLE(bytes, f.vi[i]);
+            out = PutLE(out, f.vi[i]);
     if (!archive.WriteByte(bytes.size(), bytes.data()))
         return false;
-    bytes.clear();
-    if (flags & kMeshHasNormals)
-        for (const ON_3fVector& n : mesh.m_N)
-            PutLE(bytes, n.x), PutLE(bytes, n.y), PutLE(bytes, n.z);
-    if (flags & kMeshHasColours)
-        for (const ON_Color& c : mesh.m_C)
-            PutLE(bytes, static_cast<std::uint32_t>(c));
+    const int normals = (flags & kMeshHasNormals) ? mesh.m_N.Count() : 0;
+    const int colours = (flags & kMeshHasColours) ? mesh.m_C.Count() : 0;
+    bytes.assign(12 * static_cast<std::size_t>(normals) + 4 * static_cast<std::size_t>(colours), 0);
+    out = bytes.data();
+    for (int i = 0; i < normals; ++i)
+        out = PutLE(PutLE(PutLE(out, mesh.m_N[i].x), mesh.m_N[i].y), mesh.m_N[i].z);
+    for (int i = 0; i < colours; ++i)
+        out = PutLE(out, static_cast<std::uint32_t>(mesh.m_C[i]));
     return archive.WriteByte(bytes.size(), bytes.data());
 }
 

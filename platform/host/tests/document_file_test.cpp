@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -115,6 +116,12 @@ TEST(DocumentFile, TheChecksumIsTheStandardCrc32AtEveryLengthAndAlignment)
         for (std::size_t size = 0; start + size <= bytes.size(); ++size)
             ASSERT_EQ(dezaz::Crc32(bytes.data() + start, size), bytewise(bytes.data() + start, size))
                 << start << " " << size;
+    // Taken in pieces side by side and joined, however the bytes split.
+    for (const unsigned pieces : {2u, 3u, 7u, 40u, 100u})
+        for (std::size_t start = 0; start < 4; ++start)
+            ASSERT_EQ(dezaz::Crc32InPieces(bytes.data() + start, bytes.size() - start, pieces),
+                      bytewise(bytes.data() + start, bytes.size() - start))
+                << pieces << " " << start;
     // Joined from the checksums of two parts, at every split.
     for (std::size_t split = 0; split <= bytes.size(); ++split)
         ASSERT_EQ(dezaz::Crc32Combine(dezaz::Crc32(bytes.data(), split), dezaz::Crc32(bytes.data() + split, bytes.size() - split),
@@ -135,6 +142,21 @@ TEST(DocumentFile, RoundTripGivesTheSameBytesAndTheSameContents)
     std::wstring error;
     ASSERT_TRUE(dezaz::DecodeDocument(first.data(), first.size(), back, chunks, error)) << error;
     EXPECT_EQ(Encode(back, chunks), first);
+    // The mesh record as documents hold it: its vertices as three floats and
+    // its faces as four ints each, lowest byte first.
+    const auto littleEndian = [](std::initializer_list<std::uint32_t> words)
+    {
+        std::vector<std::uint8_t> out;
+        for (const std::uint32_t w : words)
+            for (int i = 0; i < 4; ++i)
+                out.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
+        return out;
+    };
+    const auto holds = [&first](const std::vector<std::uint8_t>& run)
+    { return std::search(first.begin(), first.end(), run.begin(), run.end()) != first.end(); };
+    EXPECT_TRUE(holds(littleEndian(
+        {4,           2, 3, 0, 0, 0, 0x3F800000u, 0, 0, 0x3F800000u, 0x3F800000u, 0, 0, 0x3F800000u,
+         0x3F000000u, 0, 1, 2, 2, 0, 1,           2, 3})));
 
     ASSERT_EQ(chunks.size(), 1u);
     EXPECT_EQ(chunks[0].bytes, chunk.bytes);
