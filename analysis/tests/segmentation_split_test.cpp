@@ -196,8 +196,13 @@ TEST(SegmentationSplit, BigMeshRegionsAreLabelledInTheOrderOfTheirFirstTriangles
         ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
         std::map<unsigned int, int> facesByColour;
         for (const CDezazObject* o : doc.Objects())
-            facesByColour[static_cast<unsigned int>(o->Attributes().m_color)] +=
-                dynamic_cast<const CDezazMeshObject*>(o)->Mesh()->FaceCount();
+        {
+            const ON_Mesh& m = *dynamic_cast<const CDezazMeshObject*>(o)->Mesh();
+            facesByColour[static_cast<unsigned int>(o->Attributes().m_color)] += m.FaceCount();
+            // Every mesh has its normals, the one of a single face too.
+            EXPECT_EQ(m.m_FN.Count(), m.FaceCount());
+            EXPECT_EQ(m.m_N.Count(), m.VertexCount());
+        }
         EXPECT_EQ(doc.ObjectCount(), hiddenOne ? 4 : 3);
         EXPECT_EQ(facesByColour[kSharpBandColour], 2 * n);
         EXPECT_EQ(facesByColour[static_cast<unsigned int>(SegmentRegionColour(0))], 2 * 60 * n);

@@ -165,6 +165,8 @@ TEST(SharpTriangles, EveryCornerMustExceedTheThreshold)
     EXPECT_EQ(mesh.GetTriangle(1)->flags, kTriangleFlagHidden); // cleared, other bits kept
     SetValues(mesh, {90.0f, 50.0f, 20.0f, 90.0f});
     EXPECT_FALSE(MarkSharpTriangles(mesh, 50.0f)); // exactly at the threshold is not above it
+    SetValues(mesh, {90.0f, 90.0f, 20.0f, 50.0f});
+    EXPECT_FALSE(MarkSharpTriangles(mesh, 50.0f)); // nor at the last corner
 }
 
 TEST(SmallRegions, IslandsAtOrBelowTheLimitFlipAndLargerOnesStay)
@@ -231,8 +233,8 @@ TEST(SmallRegions, BrokenNeighbourLinksStillEnd)
 
 TEST(SmallRegions, BigMeshesKeepTheWalksAreasAndRegions)
 {
-    // A 200 x 200 plate of uneven cells, with one selected 30 x 30 island or
-    // two side by side.
+    // A 200 x 200 plate of uneven cells with 25 selected islands of 30 x 30
+    // cells, each a little different in area.
     const int n = 200;
     std::uint32_t state = 7;
     const auto jitter = [&state] {
@@ -244,47 +246,56 @@ TEST(SmallRegions, BigMeshesKeepTheWalksAreasAndRegions)
         h = jitter();
     const ON_Mesh plate = HeightField(n, [&](double x, double y) { return heights[std::size_t(y * (n + 1) + x)]; });
     const auto cell = [n](int i, int j) { return std::uint32_t(2 * (j * n + i)); };
-    const auto build = [&](cMesh& mesh, bool two) {
+    const auto build = [&](cMesh& mesh) {
         FillMesh(mesh, plate);
-        for (const int i0 : {20, two ? 100 : 20})
-            for (int j = 20; j < 50; ++j)
-                for (int i = i0; i < i0 + 30; ++i)
-                    for (std::uint32_t k = 0; k < 2; ++k)
-                        mesh.GetTriangle(cell(i, j) + k)->flags = kTriangleFlagSelected;
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i)
+                for (std::uint32_t k = 0; k < 2; ++k)
+                    mesh.GetTriangle(cell(i, j) + k)->flags = i % 40 < 30 && j % 40 < 30 ? kTriangleFlagSelected : 0;
     };
-    // The island's area as its walk adds it up, and in triangle order.
+    // Each island's area as its walk adds it up; the first one's also in
+    // triangle order.
     cMesh mesh;
-    build(mesh, false);
+    build(mesh);
     mesh.SetTriangleFlag4();
-    double walked = 0.0;
-    ASSERT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(cell(20, 20)), &walked), 1800u);
+    std::vector<double> walked;
+    for (int j = 0; j < n; j += 40)
+        for (int i = 0; i < n; i += 40)
+        {
+            walked.push_back(0.0);
+            ASSERT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(cell(i, j)), &walked.back()), 1800u);
+        }
     double inOrder = 0.0;
-    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
-        if (cMeshTriangle* t = mesh.GetTriangle(i); IsVisibleSelected(*t) && i % (2 * n) < 2 * 50)
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        if (t / 2 % n < 30 && t / 2 / n < 30)
         {
             const cVertex* c[3];
-            ASSERT_TRUE(mesh.GetCorners(*t, c));
+            ASSERT_TRUE(mesh.GetCorners(*mesh.GetTriangle(t), c));
             inOrder += TriangleArea(c[0]->Position(), c[1]->Position(), c[2]->Position());
         }
-    ASSERT_NE(inOrder, walked) << "the two orders must differ for the limit to tell them apart";
-    // A limit at the walked area takes the islands, one just below leaves them.
-    for (const double limit : {walked, std::nextafter(walked, 0.0)})
+    ASSERT_NE(inOrder, walked[0]) << "the two orders must differ for the limit to tell them apart";
+    // A limit at the first island's walked area takes it, one just below
+    // leaves it; the others go as their areas say.
+    for (const double limit : {walked[0], std::nextafter(walked[0], 0.0)})
     {
         cMesh fresh;
-        build(fresh, false);
+        build(fresh);
         RemoveSmallRegions(fresh, limit);
-        EXPECT_EQ(CountMarked(fresh), limit == walked ? 0u : 1800u) << limit;
+        const auto staying = std::count_if(walked.begin(), walked.end(), [limit](double a) { return a > limit; });
+        EXPECT_EQ(CountMarked(fresh), std::uint32_t(1800 * staying)) << limit;
+        EXPECT_EQ(fresh.GetTriangle(0)->flags & kTriangleFlagSelected, limit == walked[0] ? 0 : kTriangleFlagSelected);
     }
-    // Each island alone is small, both together are not. A link from the
+    // Each island alone is small, two together are not. A link from the
     // first island into the second, not returned: the first island's walk
-    // takes the second along, so neither goes.
+    // takes the second along, so those two stay.
+    const double limit = 1.5 * *std::max_element(walked.begin(), walked.end());
     for (const bool oneWay : {false, true})
     {
         cMesh linked;
-        build(linked, true);
+        build(linked);
         if (oneWay)
-            linked.GetTriangle(cell(49, 30) + 1)->neighbour[0] = linked.GetTriangle(cell(100, 30));
-        RemoveSmallRegions(linked, walked * 1.5);
+            linked.GetTriangle(cell(29, 10) + 1)->neighbour[0] = linked.GetTriangle(cell(40, 10));
+        RemoveSmallRegions(linked, limit);
         EXPECT_EQ(CountMarked(linked), oneWay ? 3600u : 0u) << oneWay;
     }
 }
