@@ -99,12 +99,57 @@ void PackCells(void* context, std::uint32_t job)
     }
 }
 
+// One pass of the radix sort below: the keys and ids are split into
+// consecutive slices, each slice counts its digits, and each moves its
+// records to where the slices before it and the smaller digits end, so the
+// pass is stable and its outcome the same however many slices there are.
+struct stRadixPass
+{
+    static constexpr std::size_t kDigits = 65536;
+    int shift = 0;
+    std::uint32_t slices = 1;
+    const std::uint64_t* keys = nullptr;
+    const std::uint32_t* ids = nullptr;
+    std::uint64_t* toKeys = nullptr;
+    std::uint32_t* toIds = nullptr;
+    std::size_t count = 0;
+    std::vector<std::size_t> offsets; // slice-major: slices x kDigits
+
+    std::size_t Begin(std::uint32_t slice) const
+    {
+        return count / slices * slice + std::min<std::size_t>(slice, count % slices);
+    }
+    std::size_t Digit(std::uint64_t key) const { return (key >> shift) & 0xFFFF; }
+};
+
+void CountDigits(void* context, std::uint32_t slice)
+{
+    auto& pass = *static_cast<stRadixPass*>(context);
+    std::size_t* counts = pass.offsets.data() + std::size_t{slice} * stRadixPass::kDigits;
+    std::fill(counts, counts + stRadixPass::kDigits, 0);
+    for (std::size_t i = pass.Begin(slice); i < pass.Begin(slice + 1); ++i)
+        ++counts[pass.Digit(pass.keys[i])];
+}
+
+void MoveByDigit(void* context, std::uint32_t slice)
+{
+    auto& pass = *static_cast<stRadixPass*>(context);
+    std::size_t* offsets = pass.offsets.data() + std::size_t{slice} * stRadixPass::kDigits;
+    for (std::size_t i = pass.Begin(slice); i < pass.Begin(slice + 1); ++i)
+    {
+        const std::size_t to = offsets[pass.Digit(pass.keys[i])]++;
+        pass.toKeys[to] = pass.keys[i];
+        pass.toIds[to] = pass.ids[i];
+    }
+}
+
 // Points sorted by key: a radix sort in 16-bit digits, skipping the digits
-// every key shares.
-bool SortByKey(stTwinSearch& search)
+// every key shares, each pass shared out on the pool.
+bool SortByKey(stTwinSearch& search, cThreadPool* pool)
 {
     std::vector<std::uint64_t> keys, otherKeys;
     std::vector<std::uint32_t> ids, otherIds;
+    stRadixPass pass;
     try
     {
         std::size_t withCell = 0;
@@ -120,6 +165,11 @@ bool SortByKey(stTwinSearch& search)
             }
         otherKeys.resize(keys.size());
         otherIds.resize(ids.size());
+        // A slice of at least a quarter million keys pays for its counts.
+        const std::size_t threads =
+            pool != nullptr ? static_cast<std::size_t>(std::max(pool->GetThreadCount(), 1)) : 1;
+        pass.slices = static_cast<std::uint32_t>(std::clamp<std::size_t>(keys.size() >> 18, 1, threads));
+        pass.offsets.resize(std::size_t{pass.slices} * stRadixPass::kDigits);
     }
     catch (const std::bad_alloc&)
     {
@@ -132,21 +182,27 @@ bool SortByKey(stTwinSearch& search)
         all &= k;
         any |= k;
     }
+    pass.count = keys.size();
     for (int shift = 0; shift < 64; shift += 16)
     {
         if (((any >> shift) & 0xFFFF) == ((all >> shift) & 0xFFFF))
             continue; // every key has this digit
-        std::vector<std::size_t> offset(65537, 0);
-        for (const std::uint64_t k : keys)
-            ++offset[((k >> shift) & 0xFFFF) + 1];
-        for (std::size_t d = 0; d < 65536; ++d)
-            offset[d + 1] += offset[d];
-        for (std::size_t i = 0; i < keys.size(); ++i)
-        {
-            const std::size_t to = offset[(keys[i] >> shift) & 0xFFFF]++;
-            otherKeys[to] = keys[i];
-            otherIds[to] = ids[i];
-        }
+        pass.shift = shift;
+        pass.keys = keys.data(), pass.ids = ids.data();
+        pass.toKeys = otherKeys.data(), pass.toIds = otherIds.data();
+        ParallelFor(pool, pass.slices, CountDigits, &pass);
+        // Each slice's first place for each digit: after the smaller
+        // digits of every slice and this digit of the slices before.
+        std::size_t at = 0;
+        for (std::size_t d = 0; d < stRadixPass::kDigits; ++d)
+            for (std::uint32_t slice = 0; slice < pass.slices; ++slice)
+            {
+                std::size_t& offset = pass.offsets[std::size_t{slice} * stRadixPass::kDigits + d];
+                const std::size_t n = offset;
+                offset = at;
+                at += n;
+            }
+        ParallelFor(pool, pass.slices, MoveByDigit, &pass);
         keys.swap(otherKeys);
         ids.swap(otherIds);
     }
@@ -241,7 +297,7 @@ bool MarkPointTwins(const float* points, std::size_t count, std::size_t stride, 
         search.inverseWidth[a] = 1.0 / width;
     }
     ParallelFor(pool, search.jobs, PackCells, &search);
-    if (!SortByKey(search))
+    if (!SortByKey(search, pool))
         return false;
     std::vector<std::uint64_t>().swap(search.keys);
     ParallelFor(pool, search.jobs, FindTwins, &search);

@@ -124,4 +124,32 @@ TEST(PointTwins, PointsSpreadOverKilometresStillFindTheirTwins)
                                                  kPointWithTwin, kPointWithTwin}));
 }
 
+TEST(PointTwins, AMillionPointsSortedInSlicesOnThePoolFindTheTwinsFoundAlone)
+{
+    // A grid of 2^20 points far out, with a copy of every 1021st point moved
+    // by half the tolerance: enough keys for the sort to split its passes.
+    const float tolerance = 1e-4f;
+    std::vector<float> xyz;
+    for (int i = 0; i < 1024; ++i)
+        for (int j = 0; j < 1024; ++j)
+            xyz.insert(xyz.end(), {5000.0f + 0.01f * float(i), -3000.0f + 0.01f * float(j),
+                                   250.0f + 0.003f * float(i % 7)});
+    const std::size_t grid = xyz.size() / 3;
+    std::vector<std::uint8_t> expected(grid, kPointAlone);
+    for (std::size_t k = 0; k < grid; k += 1021)
+    {
+        expected[k] = kPointWithTwin;
+        expected.push_back(kPointWithTwin);
+        xyz.insert(xyz.end(), {xyz[3 * k] + 0.5f * tolerance, xyz[3 * k + 1], xyz[3 * k + 2]});
+    }
+    cThreadPool pool(4);
+    for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
+    {
+        std::vector<std::uint8_t> marks;
+        ASSERT_TRUE(MarkPointTwins(xyz.data(), xyz.size() / 3, 3, tolerance, shared, marks));
+        ASSERT_EQ(marks, expected) << (shared ? "with the pool" : "alone");
+    }
+    pool.Stop();
+}
+
 } // namespace
