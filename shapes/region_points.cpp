@@ -4,6 +4,7 @@
 #include "core/frame_math.h"
 #include "core/vertex.h"
 
+#include <algorithm>
 #include <cstring>
 
 bool cRegionPoints::Append(const float p[3])
@@ -13,6 +14,24 @@ bool cRegionPoints::Append(const float p[3])
         return false;
     std::memcpy(point->xyz, p, sizeof point->xyz);
     m_boxValid = false;
+    return true;
+}
+
+bool cRegionPoints::Append(const float* xyz, std::uint32_t n)
+{
+    m_boxValid = m_boxValid && n == 0;
+    while (n != 0)
+    {
+        const std::uint32_t at = m_points.GetCount();
+        if (at >= kArrayMaxRecords || (at >= m_points.GetCapacity() && !m_points.Resize(at + 1)))
+            return false;
+        // As many as the chunk at `at` still holds.
+        const std::uint32_t room = std::min(n, kArrayChunkSize - (at & kArrayChunkMask));
+        std::memcpy(static_cast<void*>(&m_points[at]), xyz, std::size_t{room} * sizeof(stRegionPoint));
+        m_points.SetCount(at + room);
+        xyz += 3 * std::size_t{room};
+        n -= room;
+    }
     return true;
 }
 

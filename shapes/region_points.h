@@ -9,13 +9,15 @@
 #include "core/bucket_kd_tree.h"
 #include "core/chunked_array.h"
 
+#include <algorithm>
 #include <cstdint>
 
 struct stRegionPoint
 {
     float xyz[3] = {0.0f, 0.0f, 0.0f};
 };
-static_assert(sizeof(stRegionPoint) == 12);
+// Runs of points are runs of floats.
+static_assert(sizeof(stRegionPoint) == 12 && alignof(stRegionPoint) == alignof(float));
 
 // Reads a region point's position through a pointer to its coordinates.
 struct stRegionPointCoordinates
@@ -35,6 +37,21 @@ public:
     const float* GetPoint(std::uint32_t i) const { return m_points[i].xyz; }
     // False, with nothing stored, when the array cannot grow.
     bool Append(const float p[3]);
+    // Appends n points given as 3 n floats; false, with those that fitted
+    // stored, when the array cannot grow.
+    bool Append(const float* xyz, std::uint32_t n);
+    // Calls run(xyz, n) for the points in order, as runs of n points held
+    // one after another (3 n floats), until run returns false; returns
+    // whether every run returned true.
+    template <class TRun> bool ForEachRun(TRun&& run) const
+    {
+        const std::uint32_t count = m_points.GetCount();
+        for (std::uint32_t first = 0; first < count; first += kArrayChunkSize)
+            if (!run(m_points.GetChunk(first >> kArrayChunkShift)->xyz,
+                     std::min(kArrayChunkSize, count - first)))
+                return false;
+        return true;
+    }
     // Writes point i afresh; true when it held that position already.
     bool Replace(std::uint32_t i, const float p[3]);
     // Keeps the first `count` points (no more than there are).

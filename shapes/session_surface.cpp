@@ -188,11 +188,6 @@ void CSessionSurface::ClearRegion()
     m_treeStale = false;
 }
 
-void CSessionSurface::AppendRegionPoint(const float p[3])
-{
-    m_region.Append(p);
-}
-
 bool CSessionSurface::ReplaceRegionPoint(std::uint32_t index, const float p[3])
 {
     return m_region.Replace(index, p);
@@ -533,17 +528,11 @@ bool CSessionSurface::Write(ON_BinaryArchive& archive)
     if (!archive.WriteUuid(m_classId) || !archive.WriteString(GetName()) ||
         !archive.WriteInt(static_cast<int>(count)))
         return false;
-    // The points' coordinates a block at a time: the same floats in the same
+    // The points' coordinates a run at a time: the same floats in the same
     // order as one write each.
-    float block[3 * kRegionPointBlock];
-    for (std::uint32_t first = 0; first < count; first += kRegionPointBlock)
-    {
-        const std::uint32_t n = std::min(kRegionPointBlock, count - first);
-        for (std::uint32_t i = 0; i < n; ++i)
-            std::memcpy(block + 3 * i, m_region.GetPoint(first + i), 3 * sizeof(float));
-        if (!archive.WriteFloat(3 * std::size_t{n}, block))
-            return false;
-    }
+    if (!m_region.ForEachRun([&archive](const float* xyz, std::uint32_t n)
+                             { return archive.WriteFloat(3 * std::size_t{n}, xyz); }))
+        return false;
     CDezazBinStream stream(&archive);
     return WriteObjectRecord(stream);
 }
@@ -567,13 +556,15 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
         const std::uint32_t n = std::min(kRegionPointBlock, static_cast<std::uint32_t>(count) - first);
         if (!archive.ReadFloat(3 * std::size_t{n}, block))
             return false;
-        for (std::uint32_t i = 0; i < n; ++i)
-        {
-            const float* p = block + 3 * i;
-            if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-                return false;
-            AppendRegionPoint(p);
-        }
+        // The points before the first that is not finite are kept, as they
+        // would be read one by one.
+        std::uint32_t finite = 0;
+        while (finite < n && std::isfinite(block[3 * finite]) && std::isfinite(block[3 * finite + 1]) &&
+               std::isfinite(block[3 * finite + 2]))
+            ++finite;
+        m_region.Append(block, finite);
+        if (finite < n)
+            return false;
     }
     DeferSearchTree();
     SetName(name);

@@ -157,7 +157,6 @@ private:
     template <class TDecide> bool WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide);
     // The first step of TakeSelection: the old region's tags cleared.
     void ClearReplacedRegion(ISceneObject* meshObject);
-    void AppendRegionPoint(const float p[3]);
     // Writes region point `index` afresh; true when it was there already.
     bool ReplaceRegionPoint(std::uint32_t index, const float p[3]);
     // A new region's tree waits for its first query: a kind change or a

@@ -339,6 +339,16 @@ TEST(EntitiesHistoryDamage, UnknownClassNegativeCountsNonFiniteAndHugeCountsFail
     std::memcpy(b.data() + 1, &n, 8);
     EXPECT_FALSE(ReadHistory(h1, b, b.size()));
     EXPECT_TRUE(h1.IsEmpty());
+
+    // A region read in several runs of points comes back whole; one whose
+    // point in the second run is not finite fails.
+    const std::vector<std::uint8_t> big = OnePlane(2500);
+    CEntitiesHistory whole;
+    ASSERT_TRUE(ReadHistory(whole, big, big.size()));
+    EXPECT_EQ(WriteHistory(whole), big);
+    b = big;
+    std::memcpy(b.data() + kPointCountAt + 4 + 12 * 1500 + 8, &nan, 4);
+    EXPECT_FALSE(ReadHistory(h1, b, b.size()));
 }
 
 TEST(EntitiesHistoryDamage, RepeatedHostKeepsTheFirstEntryWithinARecordAndAgainstThoseThere)
