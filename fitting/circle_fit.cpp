@@ -609,10 +609,9 @@ bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radi
         radius = r;
         return true;
     }
-    cPlaneFit plane(fit.Points());
     double n[3];
     double d;
-    if (!plane.Fit(n, d))
+    if (!OnAllRecords<cPlaneFit>(fit, [&](const cPlaneFit& plane) { return plane.Fit(n, d); }))
         return false;
     double mean[3];
     fit.GetMeanPosition(mean);

@@ -72,6 +72,20 @@ private:
     tFitPointQueue m_ownPoints;
 };
 
+// Runs a fit that only reads over all the caller's records: in place when
+// they are all active already (no copy of millions of records), else on an
+// activated copy, which leaves the caller's records as they are.
+template <class Fit, class Run> bool OnAllRecords(const cFitContainer& points, Run run)
+{
+    if (points.CountActive() == points.Points().size())
+    {
+        const Fit fit(points, kShareRecords);
+        return run(fit);
+    }
+    const Fit fit(points.Points());
+    return run(fit);
+}
+
 // Record helpers for callers that fill the caller-side queue.
 inline stFitPoint MakeFitPoint(const float position[3], const float normal[3])
 {

@@ -17,20 +17,6 @@ constexpr double kFltEpsilon = 1.1920928955078125e-07;
 
 void Copy3(const double in[3], double out[3]) { std::copy(in, in + 3, out); }
 
-// Runs a fit that only reads over all the caller's records: in place when
-// they are all active already (no copy of millions of records), else on an
-// activated copy, which leaves the caller's records as they are.
-template <class Fit, class Run> bool OnAllRecords(const cFitContainer& points, Run run)
-{
-    if (points.CountActive() == points.Points().size())
-    {
-        const Fit fit(points, kShareRecords);
-        return run(fit);
-    }
-    const Fit fit(points.Points());
-    return run(fit);
-}
-
 // A smallest-rectangle frame the estimate built on its way (the frame, or
 // null when that failed). Without one, the smallest-rectangle frame is
 // built here from the records.
