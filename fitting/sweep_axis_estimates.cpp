@@ -49,23 +49,32 @@ bool MakeUnit(double v[3])
     return true;
 }
 
-// Calls visit(sample) for each record with a normal of about unit length
-// (a missing normal is zero), made exactly unit, in the records' order.
+// The record as a sample when its normal is of about unit length (a missing
+// normal is zero), made exactly unit.
+bool UsableNormal(const stFitPoint& record, stOriented& s)
+{
+    for (int k = 0; k < 3; ++k)
+        s.p[k] = record.position[k], s.n[k] = record.normal[k];
+    const double length = std::sqrt(Dot(s.n, s.n));
+    if (!(length > 0.5) || !std::isfinite(length) || !std::isfinite(Dot(s.p, s.p)))
+        return false;
+    for (double& c : s.n)
+        c /= length;
+    return true;
+}
+
+// Calls visit(sample) for each record with a usable normal, in the records'
+// order.
 template <class Visit> void ForEachUsableNormal(const cFitContainer& points, Visit&& visit)
 {
     for (const stFitPoint& record : points.Points())
     {
         stOriented s;
-        for (int k = 0; k < 3; ++k)
-            s.p[k] = record.position[k], s.n[k] = record.normal[k];
-        const double length = std::sqrt(Dot(s.n, s.n));
-        if (!(length > 0.5) || !std::isfinite(length) || !std::isfinite(Dot(s.p, s.p)))
-            continue;
-        for (double& c : s.n)
-            c /= length;
-        visit(s);
+        if (UsableNormal(record, s))
+            visit(s);
     }
 }
+
 
 std::vector<stOriented> UsableNormals(const cFitContainer& points)
 {
@@ -89,6 +98,41 @@ double MedianInPlace(std::vector<double>& values)
 
 double Median(std::vector<double> values)
 {
+    return MedianInPlace(values);
+}
+
+// The median of the values measure(sample) gives for the usable normals,
+// leaving out those that are not at least zero. The values are measured a
+// block of records at a time on the shared pool: a median does not depend
+// on their order.
+template <class Measure> double MedianOfUsableNormals(const cFitContainer& points, Measure measure)
+{
+    const tFitPointQueue& records = points.Points();
+    std::vector<std::vector<double>> found((records.size() + kSamplesPerJob - 1) / kSamplesPerJob);
+    auto run = [&](std::size_t job) {
+        const auto first = records.begin() + static_cast<std::ptrdiff_t>(job * kSamplesPerJob);
+        const auto last = records.begin() + static_cast<std::ptrdiff_t>(std::min(records.size(), (job + 1) * kSamplesPerJob));
+        for (auto record = first; record != last; ++record)
+        {
+            stOriented s;
+            if (!UsableNormal(*record, s))
+                continue;
+            const double value = measure(s);
+            if (value >= 0.0)
+                found[job].push_back(value);
+        }
+    };
+    ParallelForEach(SharedThreadPool(), found.size(), 1, run);
+    std::size_t total = 0;
+    for (const std::vector<double>& job : found)
+        total += job.size();
+    std::vector<double> values;
+    values.reserve(total);
+    for (std::vector<double>& job : found)
+    {
+        values.insert(values.end(), job.begin(), job.end());
+        std::vector<double>().swap(job);
+    }
     return MedianInPlace(values);
 }
 
@@ -586,10 +630,7 @@ double MedianNormalAlongDirection(const cFitContainer& points, const double dire
         return FLT_MAX;
     // Measured as the records are read: a region of millions of points
     // is not copied first.
-    std::vector<double> along;
-    along.reserve(points.Points().size());
-    ForEachUsableNormal(points, [&](const stOriented& s) { along.push_back(std::fabs(Dot(s.n, d))); });
-    return MedianInPlace(along);
+    return MedianOfUsableNormals(points, [&](const stOriented& s) { return std::fabs(Dot(s.n, d)); });
 }
 
 bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3])
@@ -651,12 +692,5 @@ double MedianNormalOffMeridian(const cFitContainer& points, const double axis[3]
     double d[3] = {axis[0], axis[1], axis[2]};
     if (!MakeUnit(d))
         return FLT_MAX;
-    std::vector<double> off;
-    off.reserve(points.Points().size());
-    ForEachUsableNormal(points, [&](const stOriented& s) {
-        const double value = OffMeridian(s, d, point);
-        if (value >= 0.0)
-            off.push_back(value);
-    });
-    return MedianInPlace(off);
+    return MedianOfUsableNormals(points, [&](const stOriented& s) { return OffMeridian(s, d, point); });
 }

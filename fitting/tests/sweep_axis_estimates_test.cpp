@@ -221,4 +221,13 @@ TEST(NormalAxes, ANoisyRevolvedWallGivesItsAxisToTheBitOnAPool)
         EXPECT_EQ(axis[k], expected[k]) << k;
         EXPECT_EQ(point[k], expected[3 + k]) << k;
     }
+    // The medians that weigh this axis against the circle's, measured on the
+    // pool as alone.
+    const double off = MedianNormalOffMeridian(container, axis, point);
+    const double along = MedianNormalAlongDirection(container, axis);
+    SetSharedThreadPool(&pool);
+    EXPECT_EQ(MedianNormalOffMeridian(container, axis, point), off);
+    EXPECT_EQ(MedianNormalAlongDirection(container, axis), along);
+    SetSharedThreadPool(nullptr);
+    EXPECT_LT(off, 0.05);
 }
