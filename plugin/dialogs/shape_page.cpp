@@ -7,6 +7,7 @@
 #include "core/point_cloud.h"
 #include "shapes/sketch_curve.h"
 #include "core/scene_object_container.h"
+#include "core/thread_pool.h"
 #include "core/frame_math.h"
 #include "modes/shapes_view.h"
 #include "modes/surface_extension_mode.h"
@@ -40,6 +41,9 @@ END_MESSAGE_MAP()
 
 namespace
 {
+
+// Vertices per job of the shared pool when the marked points are collected.
+constexpr std::uint32_t kCollectBlockVertices = 65536;
 
 constexpr const wchar_t* kSketchQuestion = L"Changing the direction will destroy existing sketch.\nDo you want to continue?";
 constexpr const wchar_t* kDeleteCaption = L"Delete selected surface";
@@ -86,22 +90,45 @@ std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out)
     for (it->First(); !it->IsDone(); it->Next())
     {
         auto* object = dynamic_cast<cMeshObject*>(it->Current().Get());
-        cMesh* mesh = object ? object->GetMesh() : nullptr;
+        const cMesh* mesh = object ? object->GetMesh() : nullptr;
         if (!mesh)
             continue;
+        // The marks are counted a block of vertices at a time on the pool,
+        // the queue sized once, and each block's points written from where
+        // its count starts: the queue's order, a whole scan's millions of
+        // points not pushed one by one.
         const std::uint32_t count = mesh->GetVertexCount();
-        for (std::uint32_t i = 0; i < count; ++i)
-        {
-            const cVertex* v = mesh->GetVertex(i);
-            if (!(v->flags & 2u))
-                continue;
-            stFitPoint p;
-            std::memcpy(p.position, v->Position(), sizeof p.position);
-            p.normal[0] = v->nx, p.normal[1] = v->ny, p.normal[2] = v->nz;
-            p.active = 1;
-            p.residual = double(FLT_MAX);
-            out.push_back(p);
-        }
+        const std::size_t blocks = (std::size_t{count} + kCollectBlockVertices - 1) / kCollectBlockVertices;
+        const auto marked = [mesh](std::uint32_t i) { return (mesh->GetVertex(i)->flags & 2u) != 0; };
+        std::vector<std::size_t> firstOf(blocks + 1, 0);
+        auto countBlock = [&](std::size_t block) {
+            const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kCollectBlockVertices);
+            std::size_t n = 0;
+            for (std::uint32_t i = std::uint32_t(block) * kCollectBlockVertices; i < end; ++i)
+                n += marked(i) ? 1 : 0;
+            firstOf[block + 1] = n;
+        };
+        ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
+        for (std::size_t block = 0; block < blocks; ++block)
+            firstOf[block + 1] += firstOf[block];
+        const std::size_t start = out.size();
+        out.resize(start + firstOf[blocks]);
+        auto writeBlock = [&](std::size_t block) {
+            const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kCollectBlockVertices);
+            auto to = out.begin() + static_cast<std::ptrdiff_t>(start + firstOf[block]);
+            for (std::uint32_t i = std::uint32_t(block) * kCollectBlockVertices; i < end; ++i)
+            {
+                if (!marked(i))
+                    continue;
+                const cVertex* v = mesh->GetVertex(i);
+                stFitPoint& p = *to++;
+                std::memcpy(p.position, v->Position(), sizeof p.position);
+                p.normal[0] = v->nx, p.normal[1] = v->ny, p.normal[2] = v->nz;
+                p.active = 1;
+                p.residual = double(FLT_MAX);
+            }
+        };
+        ParallelForEach(SharedThreadPool(), blocks, 1, writeBlock);
     }
     return out.size() - before;
 }

@@ -3,6 +3,9 @@
 // deletion is confirmed, and the Sketch page's distance field and snap
 // settings.
 #include "core/registry_store.h"
+#include "core/mesh_object.h"
+#include "core/p3d_scene.h"
+#include "core/thread_pool.h"
 #include "overlay/prop_tree.h"
 #include "overlay/prop_tree_item.h"
 #include "modes/surface_extension_mode.h"
@@ -263,6 +266,47 @@ TEST_F(ShapesDialog, TheDeviationTabKeepsTheSelectionToolsOffAndTheShapeTabBring
     EXPECT_TRUE(::IsWindowVisible(dialog->GetShapePage()->GetSafeHwnd()));
     ASSERT_NE(dialog->GetExtendMode(), nullptr);
     EXPECT_EQ(dialog->GetShapesView()->GetActiveMode(), dialog->GetExtendMode());
+}
+
+TEST(MarkedPoints, AWholeScansMarksAreCollectedInVertexOrderOnAPool)
+{
+    // Over several jobs of the pool, far out, every vertex with its own
+    // normal, marked in runs with gaps; the queue already holds a point.
+    cRegistryStore store;
+    store.Init(L"VtlTests", L"MarkedPoints");
+    cP3DScene scene(&store);
+    auto* object = new cMeshObject();
+    cMesh& mesh = *object->GetMesh();
+    for (std::uint32_t i = 0; i < 200000; ++i)
+    {
+        const float p[3] = {-9000.0f + 0.01f * float(i % 500), 4200.0f + 0.01f * float(i / 500), 300.0f};
+        cVertex* v = mesh.GetVertex(mesh.AddVertex(p));
+        v->nx = float(i % 7), v->ny = 1.0f, v->nz = -float(i % 3);
+        v->flags = (i / 13) % 3 != 0 ? 2u : 1u;
+    }
+    scene.AddObject(object);
+    std::deque<stFitPoint> points(1);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    const std::size_t added = CollectMarkedPoints(scene, points);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    std::size_t at = 1;
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+    {
+        const cVertex& v = *mesh.GetVertex(i);
+        if (!(v.flags & 2u))
+            continue;
+        ASSERT_LT(at, points.size());
+        const stFitPoint& p = points[at++];
+        ASSERT_EQ(std::memcmp(p.position, v.Position(), sizeof p.position), 0) << i;
+        ASSERT_EQ(std::memcmp(p.normal, v.Normal(), sizeof p.normal), 0) << i;
+        ASSERT_EQ(p.active, 1) << i;
+        ASSERT_EQ(p.residual, double(FLT_MAX)) << i;
+    }
+    EXPECT_EQ(at, points.size());
+    EXPECT_EQ(added, points.size() - 1);
+    EXPECT_EQ(points[0].residual, 0.0);
 }
 
 } // namespace
