@@ -8,6 +8,7 @@
 #include "render/gl_draw_cache.h"
 #include "render/gl_renderer.h"
 #include "render/gl_state_cache.h"
+#include "render/pixel_coverage.h"
 
 #include <algorithm>
 #include <array>
@@ -293,6 +294,14 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
     request.now = [this] { return std::uint32_t(m_context.Now()); };
     request.start = std::uint32_t(m_context.Now());
     request.beforeSelected = [marks] { SetMaterial(GL_FRONT_AND_BACK, marks); };
+    // Most triangles of a big scan fall between pixel centres: GL would set
+    // each up only to find it draws nothing.
+    stWindowMap view;
+    if (CurrentWindowMap(view))
+    {
+        FindTrianglesCoveringNoPixel(*m_mesh, view, m_coversNoPixel);
+        request.coversNoPixel = m_coversNoPixel.data();
+    }
     BeginSolid();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);

@@ -91,6 +91,8 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
                         break;
                     }
                 }
+                if (request.coversNoPixel && ((request.coversNoPixel[i / 64] >> (i % 64)) & 1))
+                    continue;
                 const cMeshTriangle* triangle = mesh.GetTriangle(i);
                 if (triangle->flags & kTriangleFlagHidden)
                     continue;

@@ -26,6 +26,9 @@ public:
         // When set, the triangles take their colours from it instead (the
         // caller enables the colour array for either).
         const stTriangleColouring* triangleColours = nullptr;
+        // When set, bit i (word i / 64) marks triangle i as one that covers
+        // no pixel centre: it is left out.
+        const std::uint64_t* coversNoPixel = nullptr;
         std::uint32_t budget = 0xFFFFFFFFu;
         std::uint32_t checkInterval = 1024;
         // The budget's clock and its reading at the start of the pass.

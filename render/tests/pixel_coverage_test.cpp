@@ -1,0 +1,186 @@
+#include "core/decorator_object.h"
+#include "core/mesh.h"
+#include "core/mesh_object.h"
+#include "render/mesh_gl_renderer.h"
+#include "render/pixel_coverage.h"
+#include "support/gl_test_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <memory>
+
+using namespace testrender;
+
+namespace
+{
+
+constexpr LONG kSize = 96;
+
+// A bumpy closed ball of triangles about a third of a pixel in the views
+// below: most of them cover no pixel centre, and many lie across the lines
+// between centres.
+void BuildBumpyBall(cMesh& mesh, const float centre[3], int rings, int segments)
+{
+    const double pi = std::acos(-1.0);
+    auto radius = [](int r, int s)
+    { return 1.0 + 0.04 * std::sin(r * 1.7 + s * 0.9) * std::cos(s * 2.3 - r * 0.4); };
+    const float top[3] = {centre[0], centre[1], centre[2] + 1.0f};
+    mesh.AddVertex(top);
+    for (int r = 1; r < rings; ++r)
+        for (int s = 0; s < segments; ++s)
+        {
+            const double theta = pi * r / rings, phi = 2 * pi * s / segments, k = radius(r, s);
+            const float p[3] = {centre[0] + float(k * std::sin(theta) * std::cos(phi)),
+                                centre[1] + float(k * std::sin(theta) * std::sin(phi)),
+                                centre[2] + float(k * std::cos(theta))};
+            mesh.AddVertex(p);
+        }
+    const float bottom[3] = {centre[0], centre[1], centre[2] - 1.0f};
+    mesh.AddVertex(bottom);
+    const auto at = [&](int r, int s) { return std::uint32_t(1 + (r - 1) * segments + (s % segments)); };
+    const std::uint32_t last = std::uint32_t(1 + (rings - 1) * segments);
+    for (int s = 0; s < segments; ++s)
+    {
+        mesh.AddTriangle(0, at(1, s), at(1, s + 1));
+        for (int r = 1; r + 1 < rings; ++r)
+        {
+            mesh.AddTriangle(at(r, s), at(r + 1, s), at(r + 1, s + 1));
+            mesh.AddTriangle(at(r, s), at(r + 1, s + 1), at(r, s + 1));
+        }
+        mesh.AddTriangle(at(rings - 1, s), last, at(rings - 1, s + 1));
+    }
+    mesh.Update();
+}
+
+// A ball of sub-pixel triangles (the scan of a big part in a dialog's
+// view), drawn smooth and flat, opaque two-sided and see-through (culled).
+struct stCase
+{
+    const char* name;
+    int mode;
+    std::uint32_t flags;
+    float centre[3];
+};
+
+class PixelCoverage : public ::testing::TestWithParam<stCase>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(window.Ok());
+        object = std::make_unique<cMeshObject>();
+        BuildBumpyBall(*object->GetMesh(), GetParam().centre, 120, 240);
+        cDecoratorObject& decorator = object->GetDecorator();
+        decorator.m_mode = GetParam().mode;
+        decorator.m_flags = GetParam().flags;
+        decorator.SetColour(kDecoratorFront, 0.8f, 0.6f, 0.3f, 1.0f);
+        decorator.SetColour(kDecoratorBack, 0.2f, 0.3f, 0.9f, 1.0f);
+        decorator.SetColour(kDecoratorSelection, 0.9f, 0.1f, 0.1f, 1.0f);
+        // Every seventh triangle marked: a second pass of its own.
+        cMesh& mesh = *object->GetMesh();
+        for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); i += 7)
+            mesh.GetTriangle(i)->flags |= kTriangleFlagSelected;
+        context.renderer = &window.Renderer();
+    }
+
+    // A turned, panned and zoomed orthographic view of the ball, lit from
+    // the eye; `zoom` 2 shows part of the ball only.
+    void SetUpView(const double turn[3], double zoom)
+    {
+        const float* centre = GetParam().centre;
+        glViewport(0, 0, kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1.3 / zoom, 1.1 / zoom, -1.2 / zoom, 1.2 / zoom, -10.0, 10.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        const GLfloat light[4] = {0.0f, 0.0f, 1.0f, 0.0f}, white[4] = {1, 1, 1, 1},
+                      grey[4] = {0.3f, 0.3f, 0.3f, 1};
+        glLightfv(GL_LIGHT0, GL_POSITION, light);
+        glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+        glLightfv(GL_LIGHT0, GL_AMBIENT, grey);
+        glEnable(GL_LIGHT0);
+        glEnable(GL_NORMALIZE);
+        glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+        glRotated(turn[0], 0.3, 0.8, 0.5);
+        glRotated(turn[1], 1.0, 0.0, 0.2);
+        glTranslated(0.05 * turn[2] - centre[0], -centre[1], -centre[2]);
+        glDisable(GL_DITHER);
+        glEnable(GL_DEPTH_TEST);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+
+    wgl::PixelImage Frame(const double turn[3], double zoom, bool lists, const std::string& name)
+    {
+        SetUpView(turn, zoom);
+        context.useDisplayLists = lists ? 1 : 0;
+        cMeshGLRenderer drawer;
+        EXPECT_TRUE(drawer.AttachObject(object.get()));
+        drawer.Render(context);
+        wgl::PixelImage image = wgl::ReadGlPixels(0, 0, kSize, kSize);
+        Snapshot(image, "pixel_coverage_" + name);
+        return image;
+    }
+
+    RendererWindow window{kSize, kSize};
+    std::unique_ptr<cMeshObject> object;
+    stDrawContext context;
+};
+
+// The immediate pass leaves out what covers no pixel centre and shows
+// exactly what the display list (every triangle handed to GL) shows.
+TEST_P(PixelCoverage, TheImmediatePassShowsWhatEveryTriangleShowsWhileLeavingOutMostOfThem)
+{
+    const double turns[][3] = {{0, 0, 0}, {35, -20, 3}, {160, 75, -4}, {-95, 130, 1}};
+    for (double zoom : {1.0, 2.0})
+        for (const auto& turn : turns)
+        {
+            const std::string name = std::string(GetParam().name) + "_" + std::to_string(int(turn[0])) + "_" +
+                                     std::to_string(int(zoom));
+            const wgl::PixelImage all = Frame(turn, zoom, true, "list_" + name);
+            const wgl::PixelImage immediate = Frame(turn, zoom, false, "immediate_" + name);
+            EXPECT_EQ(wgl::CountDifferences(all, immediate), 0u) << "view " << name;
+            EXPECT_GT(std::size_t(kSize * kSize) - wgl::CountPixels(all, wgl::Rgb(0, 0, 0)), 3000u) << name;
+
+            SetUpView(turn, zoom);
+            stWindowMap map;
+            ASSERT_TRUE(CurrentWindowMap(map));
+            std::vector<std::uint64_t> bits;
+            FindTrianglesCoveringNoPixel(*object->GetMesh(), map, bits);
+            std::size_t skipped = 0;
+            for (std::uint64_t word : bits)
+                skipped += std::size_t(std::popcount(word));
+            const std::size_t count = object->GetMesh()->GetTriangleCount();
+            EXPECT_GT(skipped, count / 6) << "view " << name;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Looks, PixelCoverage,
+    ::testing::Values(
+        stCase{"SmoothOpaque", kDisplaySmooth, kDecoratorTwoSided, {30.0f, -20.0f, 15.0f}},
+        stCase{"FlatSeeThrough",
+               kDisplayFlat,
+               kDecoratorTwoSided | kDecoratorSeeThrough,
+               {30.0f, -20.0f, 15.0f}},
+        stCase{"SmoothFarOut", kDisplaySmooth, kDecoratorSeeThrough, {3000.0f, -2000.0f, 1500.0f}}),
+    [](const ::testing::TestParamInfo<stCase>& info) { return std::string(info.param.name); });
+
+TEST(PixelCoverageMap, NothingIsLeftOutWhereATriangleMayColourPixelsItsCentresMiss)
+{
+    RendererWindow window{8, 8};
+    ASSERT_TRUE(window.Ok());
+    stWindowMap map;
+    EXPECT_TRUE(CurrentWindowMap(map));
+    glEnable(GL_POLYGON_SMOOTH);
+    EXPECT_FALSE(CurrentWindowMap(map));
+    glDisable(GL_POLYGON_SMOOTH);
+    glViewport(0, 0, 0, 8);
+    EXPECT_FALSE(CurrentWindowMap(map));
+    glViewport(0, 0, 8, 8);
+}
+
+} // namespace
