@@ -13,6 +13,7 @@
 #include "platform/win32/icons.h"
 #include "platform/win32/input.h"
 #include "render/menu_item_bitmaps.h"
+#include "render/pixel_coverage.h"
 #include "render/renderer.h"
 
 #include <cfloat>
@@ -333,6 +334,12 @@ bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
     glVertexPointer(3, GL_FLOAT, 0, positions.data());
     glColorPointer(3, GL_UNSIGNED_BYTE, 0, colours.data());
     const std::uint32_t vertexCount = mesh.GetVertexCount();
+    // A triangle that covers no pixel centre writes no id and no depth: most
+    // of a big scan's, which GL would set up one by one for nothing.
+    std::vector<std::uint64_t> coversNoPixel;
+    stWindowMap map;
+    if (CurrentWindowMap(map))
+        FindTrianglesCoveringNoPixel(mesh, map, coversNoPixel);
     std::uint32_t filled = 0;
     auto flush = [&]
     {
@@ -342,6 +349,8 @@ bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
     };
     for (std::uint32_t i = 0; i < count; ++i)
     {
+        if (!coversNoPixel.empty() && ((coversNoPixel[i / 64] >> (i % 64)) & 1))
+            continue;
         const cMeshTriangle* t = mesh.GetTriangle(i);
         if ((t->flags & kTriangleFlagHidden) || t->vertexIndex[0] >= vertexCount ||
             t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)

@@ -233,4 +233,61 @@ TEST_F(FaceIdPick, HiddenAndCulledTrianglesLeaveTheBackgroundAndIdsStopAt24Bits)
     EXPECT_FALSE(FaceIdPassSupports(0x1000000u)) << "id 2^24 would alias triangle 0";
 }
 
+// The id image of a scan finer than the pixels: the pass leaves out what
+// covers no pixel centre and still writes every id and depth that handing
+// GL every triangle writes.
+TEST_F(FaceIdPick, AFineScanGivesTheIdsOfEveryTriangleDrawn)
+{
+    cMesh fine;
+    constexpr int kColumns = 240, kRows = 160;
+    for (int j = 0; j <= kRows; ++j)
+        for (int i = 0; i <= kColumns; ++i)
+        {
+            const float x = 0.1f * i, y = 0.1f * j;
+            const float p[3] = {kX0 + x, kY0 + y, kZ + 2.0f * std::sin(0.9f * x) * std::cos(0.6f * y)};
+            fine.AddVertex(p);
+        }
+    for (int j = 0; j < kRows; ++j)
+        for (int i = 0; i < kColumns; ++i)
+        {
+            const auto v = std::uint32_t(j * (kColumns + 1) + i);
+            fine.AddTriangle(v, v + 1, v + kColumns + 2);
+            fine.AddTriangle(v, v + kColumns + 2, v + kColumns + 1);
+        }
+    fine.Update();
+    cGLRenderer& renderer = window.Renderer();
+    for (bool cull : {true, false})
+    {
+        ASSERT_TRUE(RenderFaceIdPass(renderer, fine, cull));
+        const wgl::PixelImage pass = wgl::ReadGlPixels(0, 0, kWidth, kHeight);
+        testrender::Snapshot(pass, cull ? "modes_fine_face_ids_culled" : "modes_fine_face_ids");
+
+        renderer.PushViewTransform();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LESS);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_DITHER);
+        glShadeModel(GL_FLAT);
+        if (cull)
+            glEnable(GL_CULL_FACE);
+        else
+            glDisable(GL_CULL_FACE);
+        glBegin(GL_TRIANGLES);
+        for (std::uint32_t i = 0; i < fine.GetTriangleCount(); ++i)
+        {
+            const std::uint32_t id = i + 1;
+            glColor3ub(GLubyte(id & 0xFF), GLubyte((id >> 8) & 0xFF), GLubyte((id >> 16) & 0xFF));
+            for (std::uint32_t v : fine.GetTriangle(i)->vertexIndex)
+                glVertex3fv(fine.GetVertex(v)->Position());
+        }
+        glEnd();
+        renderer.PopViewTransform();
+        const wgl::PixelImage every = wgl::ReadGlPixels(0, 0, kWidth, kHeight);
+        EXPECT_EQ(wgl::CountDifferences(pass, every), 0u) << (cull ? "culled" : "two-sided");
+        EXPECT_GT(std::size_t(kWidth * kHeight) - wgl::CountPixels(every, wgl::Rgb(0, 0, 0)), 30000u);
+    }
+}
+
 } // namespace
