@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <memory>
@@ -90,7 +91,8 @@ protected:
     void SetUpView(const double turn[3], double zoom)
     {
         const float* centre = GetParam().centre;
-        glViewport(0, 0, kSize, kSize);
+        // Off the window's corner, as a view beside a toolbar would be.
+        glViewport(5, 3, kSize - 9, kSize - 4);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         glOrtho(-1.3 / zoom, 1.1 / zoom, -1.2 / zoom, 1.2 / zoom, -10.0, 10.0);
@@ -168,6 +170,40 @@ INSTANTIATE_TEST_SUITE_P(
                {30.0f, -20.0f, 15.0f}},
         stCase{"SmoothFarOut", kDisplaySmooth, kDecoratorSeeThrough, {3000.0f, -2000.0f, 1500.0f}}),
     [](const ::testing::TestParamInfo<stCase>& info) { return std::string(info.param.name); });
+
+// Zoomed far in on a coarse part: triangles whose corners lie thousands of
+// pixels outside the view, or name no vertex, are left to GL; a sliver
+// between two centres is left out.
+TEST(PixelCoverageMap, TrianglesReachingFarOutOrNamingNoVertexAreKept)
+{
+    RendererWindow window{32, 32};
+    ASSERT_TRUE(window.Ok());
+    glViewport(3, 2, 29, 30);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    cMesh mesh;
+    for (const auto& p :
+         {std::array{-5000.0f, -5000.0f, 0.0f}, std::array{5000.0f, -5000.0f, 0.0f},
+          std::array{5000.0f, 5000.0f, 0.0f}, std::array{-5000.0f, 5000.0f, 0.0f},
+          std::array{0.0f, 0.0f, 0.0f}, std::array{0.02f, 0.0f, 0.0f}, std::array{0.0f, 0.02f, 0.0f}})
+        mesh.AddVertex(p.data());
+    mesh.AddTriangle(0, 1, 2);
+    mesh.AddTriangle(0, 2, 3);
+    mesh.AddTriangle(4, 5, 6); // a third of a pixel, between centres
+    mesh.AddTriangle(4, 5, 6);
+    mesh.GetTriangle(3)->vertexIndex[2] = mesh.GetVertexCount();
+    stWindowMap map;
+    ASSERT_TRUE(CurrentWindowMap(map));
+    EXPECT_EQ(map.viewport[0], 3.0);
+    EXPECT_EQ(map.viewport[1], 2.0);
+    std::vector<std::uint64_t> bits;
+    FindTrianglesCoveringNoPixel(mesh, map, bits);
+    ASSERT_EQ(bits.size(), 1u);
+    EXPECT_EQ(bits[0], std::uint64_t(4)) << "only the sliver is left out";
+}
 
 TEST(PixelCoverageMap, NothingIsLeftOutWhereATriangleMayColourPixelsItsCentresMiss)
 {
