@@ -28,6 +28,9 @@ enum SectionTag : int
 constexpr std::uint8_t kLayerVisible = 1;
 constexpr std::uint8_t kLayerLocked = 2;
 
+// An object record from this size on is handed on as it is, not copied.
+constexpr std::size_t kOwnPieceBytes = std::size_t{1} << 20;
+
 bool WriteSection(ON_MemoryArchive& file, int tag, const ON_MemoryArchive& body)
 {
     return file.WriteInt(tag) && file.WriteSize(body.Buffer().size()) &&
@@ -353,8 +356,10 @@ std::uint32_t Crc32Combine(std::uint32_t crc_a, std::uint32_t crc_b, std::uint64
     return a ^ crc_b;
 }
 
-bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::uint8_t>& out, std::wstring& error)
+bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::vector<std::uint8_t>>& pieces,
+                        std::wstring& error)
 {
+    pieces.clear();
     ON_MemoryArchive file;
     bool ok = file.WriteByte(sizeof kDocumentMagic, kDocumentMagic) && file.WriteInt(kDocumentFormatVersion);
 
@@ -382,16 +387,27 @@ bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::uint8_t>& out, st
             return false;
         }
         ON_MemoryArchive body;
-        ok = ok && body.WriteInt(static_cast<int>(record->type)) && WriteAttributes(body, object->Attributes()) &&
-             body.WriteUuid(record->id) && record->write(*object->Geometry(), body) &&
-             WriteSection(file, kObjectSection, body);
+        ok = ok && body.WriteInt(static_cast<int>(record->type)) &&
+             WriteAttributes(body, object->Attributes()) && body.WriteUuid(record->id) &&
+             record->write(*object->Geometry(), body);
+        if (!ok || body.Buffer().size() < kOwnPieceBytes)
+        {
+            ok = ok && WriteSection(file, kObjectSection, body);
+            continue;
+        }
+        // A big record becomes a piece of its own instead of being copied
+        // behind the bytes before it.
+        ok = file.WriteInt(kObjectSection) && file.WriteSize(body.Buffer().size());
+        pieces.push_back(file.ReleaseBuffer());
+        pieces.push_back(body.ReleaseBuffer());
     }
     if (!ok)
     {
         error = L"The document could not be encoded.";
+        pieces.clear();
         return false;
     }
-    out = file.ReleaseBuffer();
+    pieces.push_back(file.ReleaseBuffer());
     return true;
 }
 
@@ -432,7 +448,7 @@ bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChu
 {
     owned.clear();
     pieces.clear();
-    std::vector<std::uint8_t> head;
+    std::vector<std::vector<std::uint8_t>> head;
     if (!EncodeDocumentHead(doc, head, error))
         return false;
     // A plug-in's bytes stay where they are: only the header of their
@@ -447,7 +463,8 @@ bool EncodeDocumentPieces(const CDezazDoc& doc, const std::vector<DezazPlugInChu
         owned.push_back(std::move(bytes));
         add(owned.back().data(), owned.back().size());
     };
-    addOwned(std::move(head));
+    for (std::vector<std::uint8_t>& piece : head)
+        addOwned(std::move(piece));
     for (const DezazPlugInChunk& chunk : chunks)
     {
         const auto header = PlugInSectionHeader(chunk.plugin_id, chunk.bytes.size());

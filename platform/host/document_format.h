@@ -40,8 +40,11 @@ bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& c
                     std::wstring& error);
 
 // The bytes before the plug-ins' sections: magic, version, settings,
-// layers and objects. False, with a message, as EncodeDocument.
-bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::uint8_t>& out, std::wstring& error);
+// layers and objects, as pieces that follow one another (a big object's
+// record is a piece of its own, so that it is never copied). False, with a
+// message and no pieces, as EncodeDocument.
+bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::vector<std::uint8_t>>& pieces,
+                        std::wstring& error);
 // The start of a plug-in's section (tag, size, plug-in uuid) whose chunk
 // holds `chunk_bytes` bytes; a fixed size, so that a file written as the
 // plug-in writes can fill it in afterwards.

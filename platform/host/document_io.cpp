@@ -91,7 +91,7 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
                   const FileProgress& progress)
 {
     FireBeginSaveDocument(doc, path.c_str(), options.Mode(CDezazFileWriteOptions::selected_only));
-    std::vector<std::uint8_t> head;
+    std::vector<std::vector<std::uint8_t>> head;
     if (!EncodeDocumentHead(doc, head, error))
         return false;
     cAtomicFileWriter file(progress);
@@ -104,7 +104,12 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
         crc = Crc32Continue(crc, bytes, size);
         return file.Append(bytes, size);
     };
-    append(head.data(), head.size());
+    // Each piece goes once it is in the file.
+    for (std::vector<std::uint8_t>& piece : head)
+    {
+        append(piece.data(), piece.size());
+        piece = {};
+    }
     head = {};
 
     const auto kept_for = [&doc](const ON_UUID& id) {

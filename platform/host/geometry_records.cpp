@@ -6,6 +6,7 @@
 #include "platform/host/dezaz_text_dot.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -82,29 +83,43 @@ bool WriteMesh(const ON_Geometry& g, ON_BinaryArchive& archive)
     const int flags = (mesh.HasVertexNormals() ? kMeshHasNormals : 0) | (mesh.HasVertexColors() ? kMeshHasColours : 0);
     if (!archive.WriteInt(mesh.VertexCount()) || !archive.WriteInt(mesh.FaceCount()) || !archive.WriteInt(flags))
         return false;
-    // Each array is stored into a buffer sized for it, then written at once.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(mesh.VertexCount()) * 12);
-    std::uint8_t* out = bytes.data();
-    for (const ON_3fPoint& v : mesh.m_V)
-        out = PutLE(PutLE(PutLE(out, v.x), v.y), v.z);
-    if (!archive.WriteByte(bytes.size(), bytes.data()))
-        return false;
-    bytes.assign(static_cast<std::size_t>(mesh.FaceCount()) * 16, 0);
-    out = bytes.data();
-    for (const ON_MeshFace& f : mesh.m_F)
-        for (int i = 0; i < 4; ++i)
-            out = PutLE(out, f.vi[i]);
-    if (!archive.WriteByte(bytes.size(), bytes.data()))
-        return false;
     const int normals = (flags & kMeshHasNormals) ? mesh.m_N.Count() : 0;
     const int colours = (flags & kMeshHasColours) ? mesh.m_C.Count() : 0;
-    bytes.assign(12 * static_cast<std::size_t>(normals) + 4 * static_cast<std::size_t>(colours), 0);
-    out = bytes.data();
+    // The archive makes room for the whole record at once, and the arrays
+    // go through a small buffer: a big scan's record is hundreds of
+    // megabytes, which neither a growing archive nor a copy should double.
+    archive.ReserveForWrite(12 * static_cast<std::size_t>(mesh.VertexCount()) +
+                            16 * static_cast<std::size_t>(mesh.FaceCount()) +
+                            12 * static_cast<std::size_t>(normals) + 4 * static_cast<std::size_t>(colours));
+    std::array<std::uint8_t, std::size_t{1} << 16> buffer;
+    std::uint8_t* out = buffer.data();
+    bool ok = true;
+    // Stores a record of `size` bytes through put(out) -> next out.
+    const auto put = [&](std::size_t size, auto&& store)
+    {
+        if (out + size > buffer.data() + buffer.size())
+        {
+            ok = ok && archive.WriteByte(static_cast<std::size_t>(out - buffer.data()), buffer.data());
+            out = buffer.data();
+        }
+        out = store(out);
+    };
+    for (const ON_3fPoint& v : mesh.m_V)
+        put(12, [&v](std::uint8_t* at) { return PutLE(PutLE(PutLE(at, v.x), v.y), v.z); });
+    for (const ON_MeshFace& f : mesh.m_F)
+        put(16, [&f](std::uint8_t* at)
+            { return PutLE(PutLE(PutLE(PutLE(at, f.vi[0]), f.vi[1]), f.vi[2]), f.vi[3]); });
     for (int i = 0; i < normals; ++i)
-        out = PutLE(PutLE(PutLE(out, mesh.m_N[i].x), mesh.m_N[i].y), mesh.m_N[i].z);
+    {
+        const ON_3fVector& n = mesh.m_N[i];
+        put(12, [&n](std::uint8_t* at) { return PutLE(PutLE(PutLE(at, n.x), n.y), n.z); });
+    }
     for (int i = 0; i < colours; ++i)
-        out = PutLE(out, static_cast<std::uint32_t>(mesh.m_C[i]));
-    return archive.WriteByte(bytes.size(), bytes.data());
+    {
+        const auto c = static_cast<std::uint32_t>(mesh.m_C[i]);
+        put(4, [c](std::uint8_t* at) { return PutLE(at, c); });
+    }
+    return ok && archive.WriteByte(static_cast<std::size_t>(out - buffer.data()), buffer.data());
 }
 
 std::unique_ptr<ON_Geometry> ReadMesh(ON_BinaryArchive& archive, std::wstring& error)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -260,6 +261,41 @@ TEST(DocumentFile, AFailedOpenLeavesTheOpenDocumentAndTellsNoWatcher)
     EXPECT_EQ(watcher.opens, 0);
     std::filesystem::remove(foreign);
     std::filesystem::remove(cut);
+}
+
+TEST(DocumentFile, AMeshOfMegabytesIsSavedAsEncodedAndReadBackWhole)
+{
+    // A record of 1.6 MB: a piece of its own, its arrays through many
+    // fills of the writer's buffer.
+    CDezazDoc doc;
+    Fill(doc);
+    ON_Mesh big;
+    const int side = 200;
+    for (int i = 0; i < side * side; ++i)
+        big.SetVertex(i, ON_3dPoint(1000.5 + i % side, -3.25 * (i / side), 0.001 * i));
+    for (int i = 0; i + side + 1 < side * side; ++i)
+        big.SetQuad(i, i, i + 1, i + side + 1, i % 3 == 0 ? i + side + 1 : i + side);
+    big.ComputeVertexNormals();
+    ASSERT_NE(doc.AddMeshObject(big), nullptr);
+    const std::vector<std::uint8_t> bytes = Encode(doc);
+    ASSERT_GT(bytes.size(), std::size_t{3} << 19);
+    const auto path = TempPath("big_mesh.dzz");
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), CDezazFileWriteOptions(), error)) << error;
+    EXPECT_EQ(FileBytes(path), bytes);
+
+    CDezazDoc back;
+    std::vector<DezazPlugInChunk> chunks;
+    ASSERT_TRUE(dezaz::DecodeDocument(bytes.data(), bytes.size(), back, chunks, error)) << error;
+    EXPECT_EQ(Encode(back), bytes);
+    const auto* read = static_cast<const CDezazMeshObject*>(back.Objects().back())->Mesh();
+    ASSERT_EQ(read->VertexCount(), big.VertexCount());
+    ASSERT_EQ(read->FaceCount(), big.FaceCount());
+    for (int i = 0; i < big.VertexCount(); ++i)
+        ASSERT_EQ(std::memcmp(&read->m_V[i], &big.m_V[i], sizeof(ON_3fPoint)), 0) << i;
+    for (int i = 0; i < big.FaceCount(); ++i)
+        ASSERT_EQ(std::memcmp(read->m_F[i].vi, big.m_F[i].vi, sizeof big.m_F[i].vi), 0) << i;
+    std::filesystem::remove(path);
 }
 
 TEST(DocumentFile, ChunksOfPlugInsThatAreNotLoadedAreSavedBackByteForByte)
