@@ -299,8 +299,8 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
     stWindowMap view;
     if (CurrentWindowMap(view))
     {
-        FindTrianglesCoveringNoPixel(*m_mesh, view, m_coversNoPixel);
-        request.coversNoPixel = m_coversNoPixel.data();
+        if (auto* cache = GetOrCreateAttachedProperty<cPixelCoverageCache>(m_object, cPixelCoverageCache::kName))
+            request.coversNoPixel = cache->Find(*m_mesh, view).data();
     }
     BeginSolid();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);

@@ -89,9 +89,6 @@ protected:
 
 private:
     cSolidPassPipeline m_pipeline; // keeps its buffers between frames
-    // The triangles that cover no pixel centre in this frame's view, one bit
-    // each: the immediate pass leaves them out (kept between frames).
-    std::vector<std::uint64_t> m_coversNoPixel;
     stTriangleColouring m_colouring;
     bool m_triangleColoured = false; // m_colouring holds for this frame
 };

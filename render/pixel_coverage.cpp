@@ -1,6 +1,7 @@
 #include "render/pixel_coverage.h"
 
 #include "core/mesh.h"
+#include "core/scene_object.h"
 #include "core/thread_pool.h"
 #include "platform/wgl/wgl.h"
 
@@ -161,4 +162,32 @@ void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map, std
         bits[w] = value;
     };
     ParallelForEach(SharedThreadPool(), bits.size(), kWordsPerJob, word);
+}
+
+cPixelCoverageCache::cPixelCoverageCache(std::wstring_view name, ISceneObject* owner)
+    : IAttachedProperty(name, owner), m_geometryChanged(this, &cPixelCoverageCache::OnOwnerGeometryChanged)
+{
+    if (owner)
+        owner->GetGeometryChangedEvent().Subscribe(&m_geometryChanged);
+}
+
+cPixelCoverageCache::~cPixelCoverageCache()
+{
+    if (GetOwner())
+        GetOwner()->GetGeometryChangedEvent().Unsubscribe(&m_geometryChanged);
+}
+
+const std::vector<std::uint64_t>& cPixelCoverageCache::Find(const cMesh& mesh, const stWindowMap& map)
+{
+    if (!m_valid || m_mesh != &mesh || m_triangles != mesh.GetTriangleCount() ||
+        m_vertices != mesh.GetVertexCount() || !(m_map == map))
+    {
+        FindTrianglesCoveringNoPixel(mesh, map, m_bits);
+        m_mesh = &mesh;
+        m_triangles = mesh.GetTriangleCount();
+        m_vertices = mesh.GetVertexCount();
+        m_map = map;
+        m_valid = true;
+    }
+    return m_bits;
 }

@@ -10,7 +10,11 @@
 // vertices, the snapping of window coordinates to sub-pixels).
 #pragma once
 
+#include "core/attached_property.h"
+#include "core/events.h"
+
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 class cMesh;
@@ -24,6 +28,8 @@ struct stWindowMap
     // GL rounds on the way to each can be.
     double termSize[3][4] = {};
     double viewport[4] = {}; // x, y, width, height in pixels
+
+    bool operator==(const stWindowMap&) const = default;
 };
 
 // The map that GL's current state draws filled triangles with; false when a
@@ -37,3 +43,30 @@ bool CurrentWindowMap(stWindowMap& map);
 // shared pool; the bits are the same without one.
 void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map,
                                   std::vector<std::uint64_t>& bits);
+
+// The bits of a scene object's mesh kept from frame to frame: a repaint in
+// the same view (a kind change recolours the scan; nothing moves) finds them
+// again. Another view or another size of mesh finds them anew, and so does
+// any change of the owner's geometry (a move, a mesh read anew), as the
+// object's display lists are dropped then.
+class cPixelCoverageCache : public IAttachedProperty
+{
+public:
+    static constexpr const wchar_t* kName = L"MeshPixelCoverage";
+
+    cPixelCoverageCache(std::wstring_view name, ISceneObject* owner);
+    ~cPixelCoverageCache() override;
+
+    const std::vector<std::uint64_t>& Find(const cMesh& mesh, const stWindowMap& map);
+    void OnOwnerTransformed(const double*) override { m_valid = false; }
+
+private:
+    void OnOwnerGeometryChanged(ISceneObject*) { m_valid = false; }
+
+    bool m_valid = false;
+    const cMesh* m_mesh = nullptr;
+    std::uint32_t m_triangles = 0, m_vertices = 0;
+    stWindowMap m_map;
+    std::vector<std::uint64_t> m_bits;
+    tEventDelegate<ISceneObject, cPixelCoverageCache> m_geometryChanged;
+};

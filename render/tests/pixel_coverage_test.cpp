@@ -160,6 +160,19 @@ TEST_P(PixelCoverage, TheImmediatePassShowsWhatEveryTriangleShowsWhileLeavingOut
         }
 }
 
+// The bits kept for a repaint in the same view are found anew when the scan
+// moves (an alignment), even by less than a pixel.
+TEST_P(PixelCoverage, AScanMovedInTheSameViewIsDrawnWhereItNowIs)
+{
+    const double turn[3] = {35, -20, 3};
+    Frame(turn, 1.0, false, "before_move");
+    const double shift[12] = {1, 0, 0, 0.013, 0, 1, 0, -0.007, 0, 0, 1, 0.002};
+    object->ApplyTransform(shift);
+    const wgl::PixelImage immediate = Frame(turn, 1.0, false, "moved_" + std::string(GetParam().name));
+    const wgl::PixelImage all = Frame(turn, 1.0, true, "moved_list_" + std::string(GetParam().name));
+    EXPECT_EQ(wgl::CountDifferences(all, immediate), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Looks, PixelCoverage,
     ::testing::Values(
