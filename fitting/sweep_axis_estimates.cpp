@@ -24,10 +24,8 @@ constexpr int kPasses = 3;
 constexpr double kKeepFactor = 3.0;
 // Pairs of normals tried for the start of the extrusion direction.
 constexpr int kDirectionTrials = 64;
-// Samples per job of the shared pool in the objectives' passes: the axis
-// objective's are light, the profile measure's turn and search.
+// Samples per job of the shared pool in the passes over every sample.
 constexpr std::size_t kSamplesPerJob = 4096;
-constexpr std::size_t kMeridianPointsPerJob = 512;
 
 double Dot(const double a[3], const double b[3])
 {
@@ -361,8 +359,11 @@ struct stProfileMeasure
         {
             double r, h, angle, mr, mh;
         };
-        // Each sample turned into the half-plane on the pool (a radius of
-        // zero marks one that has no place there), kept in their order.
+        // Each sample turned into the half-plane (a radius of zero marks one
+        // that has no place there), kept in their order. The measure's few
+        // thousand points are measured on this thread: hundreds of
+        // evaluations handed to the pool twice each waited longer for it
+        // than the work takes.
         std::vector<stMeridian> turned(samples->size());
         auto turn = [&](std::size_t i) {
             const stOriented& s = (*samples)[i];
@@ -380,7 +381,8 @@ struct stProfileMeasure
                 return;
             out = {r, h, std::atan2(b, a), mr / m, mh / m};
         };
-        ParallelForEach(SharedThreadPool(), turned.size(), kMeridianPointsPerJob, turn);
+        for (std::size_t i = 0; i < turned.size(); ++i)
+            turn(i);
         std::vector<stMeridian> points;
         points.reserve(samples->size());
         double rMin = DBL_MAX, rMax = -DBL_MAX, hMin = DBL_MAX, hMax = -DBL_MAX;
@@ -409,7 +411,8 @@ struct stProfileMeasure
             j = std::min(static_cast<std::size_t>((h - hMin) / cell), nh - 1);
         };
         // The first half's points by cell: cell c holds entries
-        // [start[c], start[c + 1]) of `members`.
+        // [start[c], start[c + 1]) of `members`, by radius (ties in the
+        // points' order).
         std::vector<std::uint32_t> start(nr * nh + 1, 0), members;
         for (const stMeridian& m : points)
             if (m.angle < split)
@@ -429,8 +432,11 @@ struct stProfileMeasure
                 cellOf(points[k].r, points[k].h, i, j);
                 members[fill[i * nh + j]++] = k;
             }
-        // Each second-half point's term on the pool (-1: none, the first
-        // half and points passed over), summed in the points' order.
+        const auto byRadius = [&](std::uint32_t x, std::uint32_t y) { return points[x].r < points[y].r; };
+        for (std::size_t c = 0; c < nr * nh; ++c)
+            std::stable_sort(members.begin() + start[c], members.begin() + start[c + 1], byRadius);
+        // Each second-half point's term (-1: none, the first half and points
+        // passed over), summed in the points' order.
         std::vector<double> termOf(points.size());
         auto measure = [&](std::size_t p) {
             const stMeridian& q = points[p];
@@ -439,17 +445,34 @@ struct stProfileMeasure
                 return;
             std::size_t i, j;
             cellOf(q.r, q.h, i, j);
+            // The nearest point of the neighbouring cells; of points at the
+            // same distance the first in cell order and then in the points'
+            // order. A cell is searched outwards from the query's radius, and
+            // a side ends at the first point whose radial term alone is past
+            // the best distance (the sum of the two terms is at least either).
             double best = DBL_MAX;
+            std::size_t bestCell = 0;
+            std::uint32_t bestPoint = 0;
             const stMeridian* nearest = nullptr;
+            const auto consider = [&](std::size_t cellIndex, std::uint32_t k) {
+                const double d2 = (points[k].r - q.r) * (points[k].r - q.r) + (points[k].h - q.h) * (points[k].h - q.h);
+                if (d2 < best || (d2 == best && nearest != nullptr &&
+                                  (cellIndex < bestCell || (cellIndex == bestCell && k < bestPoint))))
+                    best = d2, bestCell = cellIndex, bestPoint = k, nearest = &points[k];
+            };
+            const auto beyond = [&](std::uint32_t k) { return (points[k].r - q.r) * (points[k].r - q.r) > best; };
             for (std::size_t a = i > 0 ? i - 1 : 0; a <= std::min(i + 1, nr - 1); ++a)
                 for (std::size_t b = j > 0 ? j - 1 : 0; b <= std::min(j + 1, nh - 1); ++b)
-                    for (std::uint32_t e = start[a * nh + b]; e < start[a * nh + b + 1]; ++e)
-                    {
-                        const std::uint32_t k = members[e];
-                        const double d2 = (points[k].r - q.r) * (points[k].r - q.r) + (points[k].h - q.h) * (points[k].h - q.h);
-                        if (d2 < best)
-                            best = d2, nearest = &points[k];
-                    }
+                {
+                    const std::size_t cellIndex = a * nh + b;
+                    const auto first = members.begin() + start[cellIndex], last = members.begin() + start[cellIndex + 1];
+                    const auto from = std::lower_bound(first, last, q.r,
+                                                       [&](std::uint32_t k, double r) { return points[k].r < r; });
+                    for (auto e = from; e != last && !beyond(*e); ++e)
+                        consider(cellIndex, *e);
+                    for (auto e = from; e != first && !beyond(*(e - 1)); --e)
+                        consider(cellIndex, *(e - 1));
+                }
             if (nearest == nullptr && cap == DBL_MAX)
                 return;
             double term = cap;
@@ -457,7 +480,8 @@ struct stProfileMeasure
                 term = std::min(std::fabs((q.r - nearest->r) * nearest->mr + (q.h - nearest->h) * nearest->mh), cap);
             termOf[p] = term;
         };
-        ParallelForEach(SharedThreadPool(), points.size(), kMeridianPointsPerJob, measure);
+        for (std::size_t p = 0; p < points.size(); ++p)
+            measure(p);
         double sum = 0.0;
         for (const double term : termOf)
         {

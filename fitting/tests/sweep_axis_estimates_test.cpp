@@ -231,3 +231,33 @@ TEST(NormalAxes, ANoisyRevolvedWallGivesItsAxisToTheBitOnAPool)
     SetSharedThreadPool(nullptr);
     EXPECT_LT(off, 0.05);
 }
+
+TEST(NormalAxes, TwinPointsWithOtherNormalsGiveTheAxisTheyGaveToTheBit)
+{
+    // Every point of a noisy revolved wall twice, the twin's normal turned:
+    // in the profile measure the twins lie at the same distance from any
+    // point, and the first of them in the measure's order is its nearest.
+    const stFrame f;
+    tFitPointQueue points;
+    cNoise noise(4242);
+    for (int j = 0; j <= 30; ++j)
+        for (int i = 0; i <= 90; ++i)
+        {
+            const double h = 0.5 * j, a = 1.2 * kPi * i / 90.0, r = 10.0 + 0.3 * h;
+            const double local[3] = {r * std::cos(a), r * std::sin(a), h};
+            const double n[3] = {std::cos(a) + 0.03 * noise(), std::sin(a) + 0.03 * noise(), -0.3 + 0.03 * noise()};
+            const double turned[3] = {n[0] + 0.2 * noise(), n[1] + 0.2 * noise(), n[2] + 0.2};
+            points.push_back(Placed(f, local, n));
+            points.push_back(Placed(f, local, turned));
+        }
+    const cFitContainer container(points);
+    double axis[3], point[3];
+    ASSERT_TRUE(EstimateRevolutionAxisFromNormals(container, axis, point));
+    const double expected[6] = {0x1.eb9d3f403fb17p-2,  -0x1.47b2e631c7b38p-1, 0x1.332467fea196bp-1,
+                                0x1.2ce66ddc0178p+10, -0x1.60665ef5efd6bp+9,  0x1.c67f9480d4c04p+8};
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(axis[k], expected[k]) << k;
+        EXPECT_EQ(point[k], expected[3 + k]) << k;
+    }
+}
