@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <utility>
 
 namespace
 {
@@ -123,9 +124,23 @@ void CObjectSurfaces::MakeUniqueName(ON_wString& name)
 
 void CObjectSurfaces::TransformSessions(const double m[12], CSessionSurface* current)
 {
+    // Regions that share their points are moved once and go on sharing the
+    // moved points. Each shared storage is named by the first session that
+    // held it (the storage lives on with those that still do).
+    std::vector<std::pair<const void*, const CSessionSurface*>> moved;
     for (const auto& session : m_sessions)
     {
-        session->TransformRegion(m);
+        const cRegionPoints& region = std::as_const(*session).GetRegionPoints();
+        const void* storage = region.Storage().get();
+        const auto same = std::find_if(moved.begin(), moved.end(), [storage](const auto& m) { return m.first == storage; });
+        if (same != moved.end())
+            session->ShareRegionOf(*same->second);
+        else
+        {
+            if (region.IsShared())
+                moved.emplace_back(storage, session.get());
+            session->TransformRegion(m);
+        }
         // The record's fixed directions and points turn with the object, so
         // a refit keeps fitting in the object's own frame.
         if (session->GetRecord() != nullptr)

@@ -6,10 +6,41 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+void cRegionPoints::ShareWith(const cRegionPoints& other)
+{
+    if (&other == this)
+        return;
+    m_points = other.m_points;
+    std::memcpy(m_box, other.m_box, sizeof m_box);
+    m_boxValid = other.m_boxValid;
+}
+
+bool cRegionPoints::MakeOwn()
+{
+    return !IsShared() || TakeCopy(m_points->GetCount());
+}
+
+bool cRegionPoints::TakeCopy(std::uint32_t count)
+{
+    std::shared_ptr<tStorage> own(new (std::nothrow) tStorage);
+    if (!own || !own->Resize(count))
+        return false;
+    for (std::uint32_t first = 0; first < count; first += kArrayChunkSize)
+        std::memcpy(static_cast<void*>(own->GetChunk(first >> kArrayChunkShift)),
+                    m_points->GetChunk(first >> kArrayChunkShift),
+                    std::size_t{std::min(kArrayChunkSize, count - first)} * sizeof(stRegionPoint));
+    own->SetCount(count);
+    m_points = std::move(own);
+    return true;
+}
 
 bool cRegionPoints::Append(const float p[3])
 {
-    stRegionPoint* point = m_points.Append();
+    if (!MakeOwn())
+        return false;
+    stRegionPoint* point = m_points->Append();
     if (point == nullptr)
         return false;
     std::memcpy(point->xyz, p, sizeof point->xyz);
@@ -19,16 +50,19 @@ bool cRegionPoints::Append(const float p[3])
 
 bool cRegionPoints::Append(const float* xyz, std::uint32_t n)
 {
+    if (n != 0 && !MakeOwn())
+        return false;
     m_boxValid = m_boxValid && n == 0;
+    tStorage& points = *m_points;
     while (n != 0)
     {
-        const std::uint32_t at = m_points.GetCount();
-        if (at >= kArrayMaxRecords || (at >= m_points.GetCapacity() && !m_points.Resize(at + 1)))
+        const std::uint32_t at = points.GetCount();
+        if (at >= kArrayMaxRecords || (at >= points.GetCapacity() && !points.Resize(at + 1)))
             return false;
         // As many as the chunk at `at` still holds.
         const std::uint32_t room = std::min(n, kArrayChunkSize - (at & kArrayChunkMask));
-        std::memcpy(static_cast<void*>(&m_points[at]), xyz, std::size_t{room} * sizeof(stRegionPoint));
-        m_points.SetCount(at + room);
+        std::memcpy(static_cast<void*>(&points[at]), xyz, std::size_t{room} * sizeof(stRegionPoint));
+        points.SetCount(at + room);
         xyz += 3 * std::size_t{room};
         n -= room;
     }
@@ -37,30 +71,32 @@ bool cRegionPoints::Append(const float* xyz, std::uint32_t n)
 
 bool cRegionPoints::Replace(std::uint32_t i, const float p[3])
 {
-    float* xyz = m_points[i].xyz;
-    const bool kept = std::memcmp(xyz, p, 3 * sizeof(float)) == 0;
-    std::memcpy(xyz, p, 3 * sizeof(float));
-    m_boxValid = m_boxValid && kept;
-    return kept;
+    const bool kept = std::memcmp((*m_points)[i].xyz, p, 3 * sizeof(float)) == 0;
+    // Points shared are only copied for a point that changes.
+    if (kept || !MakeOwn())
+        return kept;
+    std::memcpy((*m_points)[i].xyz, p, 3 * sizeof(float));
+    m_boxValid = false;
+    return false;
 }
 
 bool cRegionPoints::Resize(std::uint32_t count)
 {
-    if (count <= m_points.GetCount())
+    if (count <= m_points->GetCount())
     {
         Truncate(count);
-        return true;
+        return MakeOwn();
     }
-    if (!m_points.Resize(count))
+    if (!MakeOwn() || !m_points->Resize(count))
         return false;
-    m_points.SetCount(count);
+    m_points->SetCount(count);
     m_boxValid = false;
     return true;
 }
 
 bool cRegionPoints::Store(std::uint32_t i, const float p[3])
 {
-    float* xyz = m_points[i].xyz;
+    float* xyz = (*m_points)[i].xyz;
     const bool kept = std::memcmp(xyz, p, 3 * sizeof(float)) == 0;
     std::memcpy(xyz, p, 3 * sizeof(float));
     return kept;
@@ -68,30 +104,45 @@ bool cRegionPoints::Store(std::uint32_t i, const float p[3])
 
 void cRegionPoints::Truncate(std::uint32_t count)
 {
-    if (count >= m_points.GetCount())
+    if (count >= m_points->GetCount())
         return;
     if (count == 0)
     {
         Clear();
         return;
     }
-    m_points.Resize(count);
-    m_points.SetCount(count);
     m_boxValid = false;
+    // Shared points: the ones kept are copied (no room for them empties the
+    // region rather than cutting into the shared ones).
+    if (IsShared())
+    {
+        if (!TakeCopy(count))
+            Clear();
+        return;
+    }
+    m_points->Resize(count);
+    m_points->SetCount(count);
 }
 
 void cRegionPoints::Clear()
 {
-    m_points.Clear();
+    if (IsShared())
+        m_points = std::make_shared<tStorage>();
+    else
+        m_points->Clear();
     m_boxValid = false;
 }
 
 void cRegionPoints::Transform(const double m[12])
 {
-    const std::uint32_t count = m_points.GetCount();
+    // Shared points with no room for a copy of them stay where they are.
+    if (!MakeOwn())
+        return;
+    tStorage& points = *m_points;
+    const std::uint32_t count = points.GetCount();
     for (std::uint32_t i = 0; i < count; ++i)
     {
-        float* xyz = m_points[i].xyz;
+        float* xyz = points[i].xyz;
         if (IsFloatUnset(xyz[0]))
             continue;
         const float old[3] = {xyz[0], xyz[1], xyz[2]};
@@ -105,9 +156,9 @@ const float* cRegionPoints::GetBoundingBox()
     if (!m_boxValid)
     {
         MakeEmptyBox3f(m_box);
-        const std::uint32_t count = m_points.GetCount();
+        const std::uint32_t count = m_points->GetCount();
         for (std::uint32_t i = 0; i < count; ++i)
-            GrowBox3f(m_box, m_points[i].xyz);
+            GrowBox3f(m_box, (*m_points)[i].xyz);
         m_boxValid = true;
     }
     return m_box;

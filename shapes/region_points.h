@@ -4,6 +4,13 @@
 // full vertex record (normal, flags, index, colour) that nothing here reads
 // would triple what every region costs. Points sit in fixed chunks and never
 // move while the region grows, so a search tree may keep pointers to them.
+//
+// Regions that hold the same points share them: a user trying kind after
+// kind on one selection makes a shape for each, and on a big scan every one
+// of them would hold the same hundred megabytes again. Shared points are
+// never changed: a region that is written to takes its own copy first (or a
+// fresh array when it is emptied), so another region's points, and the
+// search tree over them, stay as they were.
 #pragma once
 
 #include "core/bucket_kd_tree.h"
@@ -11,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 
 struct stRegionPoint
 {
@@ -30,11 +38,30 @@ using tRegionPointTree = tBucketKDTree<const float*, stRegionPointCoordinates>;
 class cRegionPoints
 {
 public:
-    std::uint32_t GetCount() const { return m_points.GetCount(); }
+    using tStorage = tArray<stRegionPoint>;
+
+    cRegionPoints() : m_points(std::make_shared<tStorage>()) {}
+    cRegionPoints(const cRegionPoints&) = delete;
+    cRegionPoints& operator=(const cRegionPoints&) = delete;
+
+    std::uint32_t GetCount() const { return m_points->GetCount(); }
     // Room for points in whole chunks (a truncated region gives back the rest).
-    std::uint32_t GetCapacity() const { return m_points.GetCapacity(); }
+    std::uint32_t GetCapacity() const { return m_points->GetCapacity(); }
     // No range check: callers index below the count.
-    const float* GetPoint(std::uint32_t i) const { return m_points[i].xyz; }
+    const float* GetPoint(std::uint32_t i) const { return (*m_points)[i].xyz; }
+
+    // Shares the other region's points (the box is taken along); this
+    // region's own points go.
+    void ShareWith(const cRegionPoints& other);
+    // Whether another region holds these very points.
+    bool IsShared() const { return m_points.use_count() > 1; }
+    bool SharesWith(const cRegionPoints& other) const { return m_points == other.m_points; }
+    // The points' storage itself, for one who keeps track of which regions
+    // share it.
+    const std::shared_ptr<tStorage>& Storage() const { return m_points; }
+    // Makes the points this region's own (a copy when they are shared);
+    // false, with nothing changed, when there is no room for the copy.
+    bool MakeOwn();
     // False, with nothing stored, when the array cannot grow.
     bool Append(const float p[3]);
     // Appends n points given as 3 n floats; false, with those that fitted
@@ -45,9 +72,9 @@ public:
     // whether every run returned true.
     template <class TRun> bool ForEachRun(TRun&& run) const
     {
-        const std::uint32_t count = m_points.GetCount();
+        const std::uint32_t count = m_points->GetCount();
         for (std::uint32_t first = 0; first < count; first += kArrayChunkSize)
-            if (!run(m_points.GetChunk(first >> kArrayChunkShift)->xyz,
+            if (!run(m_points->GetChunk(first >> kArrayChunkShift)->xyz,
                      std::min(kArrayChunkSize, count - first)))
                 return false;
         return true;
@@ -57,7 +84,8 @@ public:
     // Keeps the first `count` points (no more than there are).
     void Truncate(std::uint32_t count);
     // For writers that fill the points by index, from several threads (one
-    // writer a point): Resize makes room for `count` points at once (the new
+    // writer a point; the points are made own first, by Resize or MakeOwn):
+    // Resize makes room for `count` points at once (the new
     // ones hold no position until stored; false, with nothing changed, when
     // the array cannot grow), Store writes point i without touching the box and tells whether
     // it held that position already, and PointsChanged, called once the
@@ -74,7 +102,12 @@ public:
     const float* GetBoundingBox();
 
 private:
-    tArray<stRegionPoint> m_points;
+    // Makes the first `count` points (no more than there are) this region's
+    // own copy; false, with nothing changed, when there is no room.
+    bool TakeCopy(std::uint32_t count);
+
+    // Never null; shared with other regions that hold the same points.
+    std::shared_ptr<tStorage> m_points;
     float m_box[6] = {0, 0, 0, 0, 0, 0};
     bool m_boxValid = false;
 };

@@ -14,6 +14,7 @@
 #include "shapes/region_triangles.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cfloat>
 #include <climits>
@@ -24,8 +25,9 @@
 namespace
 {
 
-// Region points are written and read this many at a time.
+// Region points are read this many at a time: a chunk of the points.
 constexpr std::uint32_t kRegionPointBlock = 1024;
+static_assert(kRegionPointBlock == kArrayChunkSize);
 // Triangles per job of the shared pool when a selection becomes the region.
 constexpr std::uint32_t kTakeBlockTriangles = 65536;
 
@@ -193,6 +195,27 @@ bool CSessionSurface::ReplaceRegionPoint(std::uint32_t index, const float p[3])
     return m_region.Replace(index, p);
 }
 
+const cRegionPoints* CSessionSurface::RegionLike(std::uint32_t count) const
+{
+    if (count == 0)
+        return nullptr;
+    // A region of that size is compared with itself: with its points while
+    // they are shared, else as it is written over (a refit of the same marks
+    // keeps its points and its tree).
+    if (m_region.GetCount() == count)
+        return m_region.IsShared() ? &m_region : nullptr;
+    if (m_owner == nullptr)
+        return nullptr;
+    // The latest other shape's: kinds are tried one after another.
+    for (std::size_t i = m_owner->SessionCount(); i-- > 0;)
+    {
+        const CSessionSurface* other = m_owner->Session(i);
+        if (other != this && other != nullptr && other->m_region.GetCount() == count)
+            return &other->m_region;
+    }
+    return nullptr;
+}
+
 void CSessionSurface::RebuildSearchTree()
 {
     m_tree.Clear();
@@ -227,6 +250,13 @@ void CSessionSurface::TransformRegion(const double m[12])
     // The tree is emptied before its points move.
     DeferSearchTree();
     m_region.Transform(m);
+}
+
+void CSessionSurface::ShareRegionOf(const CSessionSurface& other)
+{
+    // The tree is emptied before the points it names go.
+    DeferSearchTree();
+    m_region.ShareWith(other.m_region);
 }
 
 bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const float c[3])
@@ -393,7 +423,7 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     // stays the region's tree instead of being built again. The triangles
     // are counted a block at a time on the pool, the region sized once, and
     // each block's points then written from where its count starts.
-    const std::uint32_t before = m_region.GetCount();
+    std::uint32_t before = m_region.GetCount();
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
     const std::uint8_t code = GetKindCode();
     const std::uint32_t count = mesh->GetTriangleCount();
@@ -416,6 +446,52 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     for (std::size_t block = 0; block < blocks; ++block)
         firstOf[block + 1] += firstOf[block];
     const std::uint32_t total = firstOf[blocks];
+    // Points that another shape of the object holds already (another kind
+    // tried on the same selection) are shared with it, not held once more;
+    // points this region shares are compared with, never written over.
+    if (const cRegionPoints* like = RegionLike(total))
+    {
+        std::atomic<bool> differs{false};
+        auto compareBlock = [&](std::size_t block) {
+            const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kTakeBlockTriangles);
+            std::uint32_t at = firstOf[block];
+            for (std::uint32_t i = std::uint32_t(block) * kTakeBlockTriangles; i < end; ++i)
+            {
+                const cVertex* corners[3];
+                if (!taken(i, corners))
+                    continue;
+                if (differs.load(std::memory_order_relaxed))
+                    return;
+                if (tags != nullptr)
+                    tags->Set(i, code);
+                float centroid[3];
+                RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+                if (std::memcmp(like->GetPoint(at), centroid, sizeof centroid) != 0)
+                    differs.store(true, std::memory_order_relaxed);
+                ++at;
+            }
+        };
+        ParallelForEach(SharedThreadPool(), blocks, 1, compareBlock);
+        if (!differs.load())
+        {
+            if (!m_region.SharesWith(*like))
+            {
+                // The tree is emptied before the points it names go.
+                DeferSearchTree();
+                m_region.ShareWith(*like);
+            }
+            if (tags != nullptr)
+                tags->RecomputeHasColours();
+            return;
+        }
+    }
+    if (m_region.IsShared())
+    {
+        // Other points than the shared ones: this region gets its own.
+        DeferSearchTree();
+        m_region.Clear();
+        before = 0;
+    }
     if (total > before && !m_region.Resize(total))
     {
         // No room for the region: it is left without points rather than cut
@@ -550,22 +626,50 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
     // Points are read a block at a time: a count from a damaged file
     // allocates no more than a block beyond the bytes that are really there.
     ClearRegion();
+    // Points equal to those of a shape read before (several kinds fitted to
+    // one selection) are compared with them as they come and shared once all
+    // are found equal; the first that differs has the points matched so far
+    // copied, and the rest are read into this region's own.
+    const cRegionPoints* like = RegionLike(static_cast<std::uint32_t>(count));
+    std::uint32_t matched = 0;
+    const auto ownMatched = [&] {
+        if (like != nullptr && matched != 0)
+        {
+            m_region.ShareWith(*like);
+            m_region.Truncate(matched);
+        }
+        like = nullptr;
+    };
     float block[3 * kRegionPointBlock];
     for (std::uint32_t first = 0; first < static_cast<std::uint32_t>(count); first += kRegionPointBlock)
     {
         const std::uint32_t n = std::min(kRegionPointBlock, static_cast<std::uint32_t>(count) - first);
         if (!archive.ReadFloat(3 * std::size_t{n}, block))
+        {
+            ownMatched();
             return false;
+        }
         // The points before the first that is not finite are kept, as they
         // would be read one by one.
         std::uint32_t finite = 0;
         while (finite < n && std::isfinite(block[3 * finite]) && std::isfinite(block[3 * finite + 1]) &&
                std::isfinite(block[3 * finite + 2]))
             ++finite;
+        // A block is one chunk of the points, so the other region's block
+        // lies in one piece.
+        if (like != nullptr && finite == n &&
+            std::memcmp(like->GetPoint(first), block, 3 * sizeof(float) * std::size_t{n}) == 0)
+        {
+            matched += n;
+            continue;
+        }
+        ownMatched();
         m_region.Append(block, finite);
         if (finite < n)
             return false;
     }
+    if (like != nullptr)
+        m_region.ShareWith(*like);
     DeferSearchTree();
     SetName(name);
     m_isNew = 0;

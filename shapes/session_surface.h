@@ -111,6 +111,8 @@ public:
     void ClearRegion();
     // Moves the region by a 3x4 transform and rebuilds its tree.
     void TransformRegion(const double m[12]);
+    // Makes the other session's region points this one's, shared.
+    void ShareRegionOf(const CSessionSurface& other);
 
     // The name is the record's (empty for a session without one).
     ON_wString GetName() const;
@@ -157,6 +159,12 @@ private:
     template <class TDecide> bool WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide);
     // The first step of TakeSelection: the old region's tags cleared.
     void ClearReplacedRegion(ISceneObject* meshObject);
+    // The region with `count` points whose points a new region of this
+    // shape is compared with, to share them when they are the same: this
+    // region's own while they are shared and as many (null when they are its
+    // own and as many), else the latest other shape's of the object that has
+    // as many; null when none has.
+    const cRegionPoints* RegionLike(std::uint32_t count) const;
     // Writes region point `index` afresh; true when it was there already.
     bool ReplaceRegionPoint(std::uint32_t index, const float p[3]);
     // A new region's tree waits for its first query: a kind change or a

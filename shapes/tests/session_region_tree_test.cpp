@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -37,6 +40,18 @@ void ExpectTreeHoldsExactlyTheRegion(const CSessionSurface& session)
         ASSERT_NE(found, nullptr) << i;
         ASSERT_EQ(found, region.GetPoint(i)) << i;
     }
+}
+
+// The history's record, and another history read from it.
+bool WriteAndReadBack(const CEntitiesHistory& history, std::vector<std::uint8_t>& bytes, CEntitiesHistory& back)
+{
+    ON_MemoryArchive archive;
+    if (!history.Write(archive))
+        return false;
+    bytes = archive.Buffer();
+    ON_MemoryArchive in(bytes.data(), bytes.size());
+    int major = 0, minor = 0;
+    return in.Read3dmChunkVersion(&major, &minor) && back.Read(in, major, minor);
 }
 
 class SessionRegionTree : public ::testing::TestWithParam<double>
@@ -115,13 +130,9 @@ TEST_P(SessionRegionTree, MovedReadAndWrittenRegionsAnswerForTheirNewPoints)
     EXPECT_TRUE(Contains(2 * (3 * 12 + 7))) << "three quads on";
 
     // Written and read back: the region read answers at once.
-    ON_MemoryArchive archive;
-    ASSERT_TRUE(history.Write(archive));
-    const std::vector<std::uint8_t> bytes = archive.Buffer();
-    ON_MemoryArchive in(bytes.data(), bytes.size());
-    int major = 0, minor = 0;
+    std::vector<std::uint8_t> bytes;
     CEntitiesHistory back;
-    ASSERT_TRUE(in.Read3dmChunkVersion(&major, &minor) && back.Read(in, major, minor));
+    ASSERT_TRUE(WriteAndReadBack(history, bytes, back));
     CSessionSurface* read = back.Entry(0)->Session(0);
     ASSERT_EQ(read->GetRegionPoints().GetCount(), session->GetRegionPoints().GetCount());
     ExpectTreeHoldsExactlyTheRegion(*read);
@@ -310,6 +321,76 @@ TEST(SessionRegionPool, ASelectionOverManyBlocksBecomesTheSameRegionOnAPool)
     auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
     for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
         ASSERT_EQ(tags.Get(t), t != 70001 && (t / 7) % 5 != 0 ? kSessionKindPlane : 0) << t;
+}
+
+TEST(SessionRegionSharing, EqualRegionsReadShareTheirPointsAndOneDifferingInALaterRunIsReadWhole)
+{
+    // 2500 points far out: two whole runs of a chunk and a part.
+    std::vector<float> points;
+    for (int i = 0; i < 2500; ++i)
+        points.insert(points.end(), {5000.0f + 0.25f * float(i), -3000.0f + 0.5f * float(i % 37), 120.0f + 0.01f * float(i)});
+    std::vector<float> other = points;
+    other[3 * 1500 + 1] = std::nextafter(other[3 * 1500 + 1], 0.0f);
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    const GUID kinds[4] = {CLSID_CSessionPlane, CLSID_CSessionSphere, CLSID_CSessionCylinder, CLSID_CSessionPlane};
+    const std::vector<float>* regions[4] = {&points, &points, &other, &points};
+    for (int s = 0; s < 4; ++s)
+        ASSERT_TRUE(entry->CreateSession(kinds[s], false)->GetRegionPoints().Append(regions[s]->data(), 2500));
+    std::vector<std::uint8_t> bytes;
+    CEntitiesHistory back;
+    ASSERT_TRUE(WriteAndReadBack(history, bytes, back));
+    const CObjectSurfaces& read = *back.Entry(0);
+    ASSERT_EQ(read.SessionCount(), 4u);
+    for (int s = 0; s < 4; ++s)
+        EXPECT_EQ(RegionPointsOf(*read.Session(s)), *regions[s]) << s;
+    EXPECT_TRUE(read.Session(1)->GetRegionPoints().SharesWith(read.Session(0)->GetRegionPoints()));
+    EXPECT_FALSE(read.Session(2)->GetRegionPoints().IsShared());
+    ExpectTreeHoldsExactlyTheRegion(*read.Session(3));
+    ON_MemoryArchive again;
+    ASSERT_TRUE(back.Write(again));
+    EXPECT_EQ(again.Buffer(), bytes);
+
+    // A point that is not finite past a run matched: the read fails, the
+    // points before it read.
+    std::vector<std::uint8_t> damaged = bytes;
+    const float nan = std::nanf("");
+    const float first = points[0];
+    // The second session's 1100th point: its run follows the first one's
+    // points and the session's own leading fields.
+    const auto at = std::search(damaged.begin() + 1, damaged.end(), reinterpret_cast<const std::uint8_t*>(&first),
+                                reinterpret_cast<const std::uint8_t*>(&first) + 4);
+    const auto second = std::search(at + 1, damaged.end(), reinterpret_cast<const std::uint8_t*>(&first),
+                                    reinterpret_cast<const std::uint8_t*>(&first) + 4);
+    ASSERT_NE(second, damaged.end());
+    std::memcpy(&*(second + 12 * 1100), &nan, 4);
+    ON_MemoryArchive broken(damaged.data(), damaged.size());
+    CEntitiesHistory none;
+    int major = 0, minor = 0;
+    ASSERT_TRUE(broken.Read3dmChunkVersion(&major, &minor));
+    EXPECT_FALSE(none.Read(broken, major, minor));
+    EXPECT_TRUE(none.IsEmpty());
+}
+
+TEST(SessionRegionSharing, SharedRegionsAreMovedOnceAndAsARegionMovedAlone)
+{
+    auto mesh = MakeGridMeshObject(40, 30, 1.0, 2000.0, -300.0, 10.0);
+    mesh->GetMesh()->ForEachTriangle([](cMeshTriangle& t) { t.flags = kTriangleFlagSelected; });
+    CEntitiesHistory history, alone;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    CSessionSurface* a = entry->CreateSession(CLSID_CSessionPlane, false);
+    CSessionSurface* b = entry->CreateSession(CLSID_CSessionSphere, false);
+    CSessionSurface* c = alone.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);
+    for (CSessionSurface* session : {a, b, c})
+        session->TakeSelection(mesh.get());
+    ASSERT_TRUE(b->GetRegionPoints().SharesWith(a->GetRegionPoints()));
+    // Turned a little about z and moved.
+    const double turn[12] = {0.8, -0.6, 0, 12.5, 0.6, 0.8, 0, -7.25, 0, 0, 1, 3};
+    entry->TransformSessions(turn, nullptr);
+    c->GetOwner()->TransformSessions(turn, nullptr);
+    EXPECT_TRUE(b->GetRegionPoints().SharesWith(a->GetRegionPoints()));
+    EXPECT_EQ(RegionPointsOf(*a), RegionPointsOf(*c));
+    ExpectTreeHoldsExactlyTheRegion(*b);
 }
 
 INSTANTIATE_TEST_SUITE_P(NearAndFar, SessionRegionTree, ::testing::Values(0.0, 5000.0));

@@ -2,6 +2,15 @@
 
 #include "core/triangle_colour_property.h"
 
+std::vector<float> RegionPointsOf(const CSessionSurface& session)
+{
+    std::vector<float> out;
+    const cRegionPoints& region = session.GetRegionPoints();
+    for (std::uint32_t v = 0; v < region.GetCount(); ++v)
+        out.insert(out.end(), region.GetPoint(v), region.GetPoint(v) + 3);
+    return out;
+}
+
 void FillSession(CSessionSurface& session, int seed, int points)
 {
     const double s = seed;

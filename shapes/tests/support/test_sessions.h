@@ -8,6 +8,7 @@
 #include "shapes/session_kinds.h"
 
 #include <memory>
+#include <vector>
 
 // The four kinds whose shapes exist, in the factory's order.
 inline const GUID kBuiltSessionKinds[4] = {CLSID_CSessionPlane, CLSID_CSessionSymmetryPlane, CLSID_CSessionSphere,
@@ -16,6 +17,9 @@ inline const GUID kBuiltSessionKinds[4] = {CLSID_CSessionPlane, CLSID_CSessionSy
 // Gives the session's shape values and `points` region points that depend
 // on `seed`.
 void FillSession(CSessionSurface& session, int seed, int points);
+
+// The session's region points, x, y, z after one another.
+std::vector<float> RegionPointsOf(const CSessionSurface& session);
 
 // A mesh object over an nx x ny grid of unit quads at (x0, y0, z) with the
 // tag property attached (one byte per triangle). Quad (i, j) is triangles

@@ -1,0 +1,85 @@
+// Shapes of one object that take the same selection share its points; one
+// that takes other marks gets its own, the shared ones untouched. On the
+// shared pool, over several blocks of triangles.
+#include "shapes/session_kinds.h"
+
+#include "core/mesh.h"
+#include "core/thread_pool.h"
+#include "core/triangle_colour_property.h"
+#include "support/test_sessions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+
+const ON_UUID kHost = ON_UuidFromString("5B0D2E71-9C3A-4E18-A6F2-3D4C5B6A7E80");
+
+TEST(SessionRegionSharing, AKindTriedAgainOnTheSameSelectionSharesItsPointsAndOtherMarksGetTheirOwn)
+{
+    auto mesh = MakeGridMeshObject(300, 240, 0.5, -7000.0, 2500.0, 300.0);
+    cMesh& m = *mesh->GetMesh();
+    // Every triangle but a run of seven in `every`, shifted by `shift`: the
+    // same count of points for every shift.
+    const auto select = [&](std::uint32_t shift) {
+        std::uint32_t t = 0;
+        m.ForEachTriangle([&](cMeshTriangle& triangle) {
+            triangle.flags = ((t + shift) / 7) % 3 != 0 ? kTriangleFlagSelected : 0;
+            ++t;
+        });
+    };
+    const auto expected = [&] {
+        std::vector<float> out;
+        for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+            if (m.GetTriangle(t)->flags & kTriangleFlagSelected)
+            {
+                const cVertex* corners[3];
+                EXPECT_TRUE(m.GetCorners(*m.GetTriangle(t), corners));
+                float centroid[3];
+                RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+                out.insert(out.end(), centroid, centroid + 3);
+            }
+        return out;
+    };
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    CSessionSurface* plane = entry->CreateSession(CLSID_CSessionPlane, false);
+    CSessionSurface* sphere = entry->CreateSession(CLSID_CSessionSphere, false);
+    CSessionSurface* cylinder = entry->CreateSession(CLSID_CSessionCylinder, false);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    select(0);
+    const std::vector<float> first = expected();
+    plane->TakeSelection(mesh.get());
+    sphere->TakeSelection(mesh.get());
+    EXPECT_TRUE(sphere->GetRegionPoints().SharesWith(plane->GetRegionPoints()));
+    EXPECT_EQ(RegionPointsOf(*sphere), first);
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        ASSERT_EQ(tags.Get(t), (t / 7) % 3 != 0 ? kSessionKindSphere : 0) << t;
+
+    // As many points, others: the cylinder's own, and then the plane's own
+    // when it takes them, the sphere's left as they were.
+    select(2);
+    const std::vector<float> second = expected();
+    ASSERT_EQ(second.size(), first.size());
+    cylinder->TakeSelection(mesh.get());
+    EXPECT_FALSE(cylinder->GetRegionPoints().IsShared());
+    EXPECT_EQ(RegionPointsOf(*cylinder), second);
+    plane->TakeSelection(mesh.get());
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    EXPECT_FALSE(plane->GetRegionPoints().SharesWith(sphere->GetRegionPoints()));
+    EXPECT_EQ(RegionPointsOf(*plane), second);
+    EXPECT_EQ(RegionPointsOf(*sphere), first);
+    for (std::uint32_t i = 0; i < sphere->GetRegionPoints().GetCount(); i += 997)
+    {
+        const float* p = sphere->GetRegionPoints().GetPoint(i);
+        double radius = 1e-6;
+        ASSERT_EQ(sphere->GetSearchTree().FindNearest(p, radius), p) << i;
+    }
+}
+
+} // namespace
