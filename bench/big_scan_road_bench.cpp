@@ -206,6 +206,26 @@ struct stRoadTimes
     std::string failure;
 };
 
+// Segmentation of the document's first object: Detect at the dialog's
+// sensitivity, then Split, clicked in its loop.
+void Segment(stRoadTimes& times)
+{
+    cHost::Run(L"> Object first");
+    win32::PromptAnswer answer;
+    answer.kind = win32::kDialogPrompt;
+    answer.act = [&](HWND window, const std::wstring&) -> INT_PTR {
+        const auto press = [window](int id) {
+            ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(window, id)));
+        };
+        times.detect = SecondsOf([&] { press(IDC_SEGMENTATION_DETECT); });
+        times.split = SecondsOf([&] { press(IDC_SEGMENTATION_SPLIT); });
+        return 0;
+    };
+    win32::QueuePromptAnswer(std::move(answer));
+    cHost::Run(L"_vtlSegmentation");
+    win32::ClearPromptAnswers();
+}
+
 // One road; `memory` measures the peaks of the import and of the road.
 stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* roadPeak)
 {
@@ -288,23 +308,9 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
         fail("the reopened document's mesh did not open");
     cHost::Run(L"_DialogButton " + title + L"2");
 
-    // Detect at the dialog's sensitivity, then Split, clicked in its loop.
-    cHost::Run(L"> Object first");
-    win32::PromptAnswer answer;
-    answer.kind = win32::kDialogPrompt;
-    answer.act = [&](HWND window, const std::wstring&) -> INT_PTR {
-        const auto press = [window](int id) {
-            ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(window, id)));
-        };
-        times.detect = SecondsOf([&] { press(IDC_SEGMENTATION_DETECT); });
-        times.split = SecondsOf([&] { press(IDC_SEGMENTATION_SPLIT); });
-        return 0;
-    };
-    win32::QueuePromptAnswer(std::move(answer));
-    cHost::Run(L"_vtlSegmentation");
+    Segment(times);
     if (times.split == 0)
         fail("segmentation did not run");
-    win32::ClearPromptAnswers();
     dezaz::NewDocument(doc);
     fs::remove(saved);
     return times;
@@ -395,5 +401,50 @@ void BM_BigScanRoad(benchmark::State& state)
 }
 const int kRounds = std::getenv("VTL_BIG_SCAN_ROUNDS") ? std::max(1, std::atoi(std::getenv("VTL_BIG_SCAN_ROUNDS"))) : 3;
 BENCHMARK(BM_BigScanRoad)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kRounds);
+
+// The road's segmentation step alone, on the imported scan: a quicker
+// measure of Detect and Split for whoever works on them.
+void BM_BigScanSegmentation(benchmark::State& state)
+{
+    std::uint64_t triangles = 0;
+    const fs::path stl = state.range(0) == 0 ? bigscan::SamplePartStl(10e6, &triangles) : bigscan::TurnedPartStl(&triangles);
+    if (stl.empty())
+        return state.SkipWithError("the scan could not be written");
+    cHost host;
+    if (!host.Loaded())
+        return state.SkipWithError("the host could not load the plug-in");
+    std::vector<stRoadTimes> rounds;
+    for (auto _ : state)
+    {
+        CDezazDoc& doc = DezazApp().ActiveDoc();
+        dezaz::NewDocument(doc);
+        stRoadTimes times;
+        times.import = SecondsOf([&] {
+            auto read = std::make_unique<ON_Mesh>();
+            std::wstring error;
+            if (dezaz::ImportMeshFile(stl.string(), *read, error))
+                doc.AddMeshObject(std::move(read));
+        });
+        Segment(times);
+        dezaz::NewDocument(doc);
+        if (times.split == 0)
+            return state.SkipWithError("segmentation did not run");
+        state.SetIterationTime(times.detect + times.split);
+        rounds.push_back(times);
+    }
+    const auto median = [&](auto&& of) {
+        std::vector<double> v;
+        for (const stRoadTimes& r : rounds)
+            v.push_back(of(r));
+        return Median(v);
+    };
+    state.counters["triangles"] = double(triangles);
+    state.counters["segment_ratio"] = median([](const stRoadTimes& r) { return (r.detect + r.split) / r.import; });
+    std::fprintf(stderr, "%s (ms): import %.0f detect %.0f split %.0f\n", stl.filename().c_str(),
+                 1e3 * median([](const stRoadTimes& r) { return r.import; }),
+                 1e3 * median([](const stRoadTimes& r) { return r.detect; }),
+                 1e3 * median([](const stRoadTimes& r) { return r.split; }));
+}
+BENCHMARK(BM_BigScanSegmentation)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kRounds);
 
 } // namespace
