@@ -96,13 +96,6 @@ void TriangleAngles(const cVertex* const c[3], float out[3])
 constexpr std::uint32_t kAngleBlock = 1u << 20;
 constexpr std::uint32_t kAngleJob = 1u << 14;
 
-struct stTriangleAngles
-{
-    const cMesh* mesh;
-    std::uint32_t first, last;
-    std::vector<float> ab; // three per triangle of the block
-};
-
 // Whether the angle along edge k is left to the triangle across it: one
 // earlier in memory, whose corners are all in the mesh and whose edge joins
 // the same two vertices, measures the same angle between the same two
@@ -124,38 +117,70 @@ bool LeftToNeighbour(const cMesh& mesh, const cMeshTriangle& t, int k)
     return (a == na && b == nb) || (a == nb && b == na);
 }
 
-void MeasureAngles(void* context, std::uint32_t job)
+// Raises a largest angle found so far. Angles lie in [+0, pi] (never NaN
+// nor -0: the measure clamps the cosine) and the start is -FLT_MAX, so the
+// largest is the same value, bit for bit, in whatever order the triangles
+// of several threads offer theirs.
+void RaiseTo(float& slot, float value)
 {
-    auto& angles = *static_cast<stTriangleAngles*>(context);
-    const std::uint32_t begin = angles.first + job * kAngleJob;
-    const std::uint32_t end = std::min(angles.last, begin + kAngleJob);
-    for (std::uint32_t i = begin; i < end; ++i)
+    std::atomic_ref<float> largest(slot);
+    float seen = largest.load(std::memory_order_relaxed);
+    while (seen < value && !largest.compare_exchange_weak(seen, value, std::memory_order_relaxed))
     {
-        const cMeshTriangle& t = *angles.mesh->GetTriangle(i);
-        const cVertex* c[3];
-        if (!angles.mesh->GetCorners(t, c))
-            continue;
-        // A left edge adds nothing to its corners' largest angle.
-        float* out = &angles.ab[3 * std::size_t{i - angles.first}];
-        for (int k = 0; k < 3; ++k)
-            out[k] = LeftToNeighbour(*angles.mesh, t, k)
-                         ? -FLT_MAX
-                         : static_cast<float>(AngleBetweenVectors(c[k]->Normal(), c[(k + 1) % 3]->Normal()));
     }
 }
 
-constexpr std::uint32_t kNoTriangle = 0xFFFFFFFF;
+// The largest normal angle at each vertex, measured a block of triangles
+// at a time on the pool; each edge's angle goes to both its ends.
+void MeasureLargestAngles(const cMesh& mesh, std::vector<float>& largest, IProcProgress* progress)
+{
+    const std::uint32_t triangleCount = mesh.GetTriangleCount();
+    for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
+    {
+        // The null progress of the pass hears a position at every 500th
+        // triangle it has passed.
+        progress->SetPosition(static_cast<float>(first - first % kAngleProgressStep));
+        const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
+        auto measure = [&](std::size_t i) {
+            const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
+            const cVertex* c[3];
+            if (!mesh.GetCorners(t, c))
+                return;
+            for (int k = 0; k < 3; ++k)
+            {
+                // A left edge adds nothing to its corners' largest angle.
+                if (LeftToNeighbour(mesh, t, k))
+                    continue;
+                const auto angle = static_cast<float>(AngleBetweenVectors(c[k]->Normal(), c[(k + 1) % 3]->Normal()));
+                RaiseTo(largest[t.vertexIndex[k]], angle);
+                RaiseTo(largest[t.vertexIndex[(k + 1) % 3]], angle);
+            }
+        };
+        auto fromFirst = [&](std::size_t i) { measure(first + i); };
+        ParallelForEach(SharedThreadPool(), last - first, kAngleJob, fromFirst);
+    }
+}
+
 constexpr std::uint32_t kSmoothJob = 1u << 14;
 
 struct stSmoothing
 {
     cMesh* mesh;
     std::vector<float> smoothed;
-    // Per vertex: the triangle its ring is seen from (kNoTriangle: none
-    // uses it) and its corner there.
+    // Per vertex: one past the triangle its ring is seen from (0: none
+    // uses it).
     std::vector<std::uint32_t> from;
-    std::vector<std::uint8_t> corner;
 };
+
+// Raises a vertex's ring triangle to a later one.
+void RaiseTo(std::uint32_t& slot, std::uint32_t value)
+{
+    std::atomic_ref<std::uint32_t> last(slot);
+    std::uint32_t seen = last.load(std::memory_order_relaxed);
+    while (seen < value && !last.compare_exchange_weak(seen, value, std::memory_order_relaxed))
+    {
+    }
+}
 
 // The mean of the ring's values that are not -FLT_MAX (the ring is read
 // from the values before smoothing, which no job writes).
@@ -166,11 +191,15 @@ void SmoothRings(void* context, std::uint32_t job)
     tVertexDeque ring;
     for (std::uint32_t vertex = job * kSmoothJob; vertex < std::min(count, (job + 1) * kSmoothJob); ++vertex)
     {
-        const std::uint32_t t = smoothing.from[vertex];
-        if (t == kNoTriangle)
+        if (smoothing.from[vertex] == 0)
             continue;
+        cMeshTriangle* t = smoothing.mesh->GetTriangle(smoothing.from[vertex] - 1);
+        // The ring is seen from the vertex's first corner there.
+        std::uint8_t corner = 0;
+        while (t->vertexIndex[corner] != vertex)
+            ++corner;
         bool isBorder = false;
-        smoothing.mesh->CollectVertexRing(smoothing.corner[vertex], smoothing.mesh->GetTriangle(t), isBorder, ring);
+        smoothing.mesh->CollectVertexRing(corner, t, isBorder, ring);
         double sum = 0.0;
         std::uint32_t n = 0;
         for (const cVertex* neighbour : ring)
@@ -189,39 +218,41 @@ void SmoothRings(void* context, std::uint32_t job)
 
 void ComputeSegmentationValues(cMesh& mesh)
 {
-    ForEachBlockOnPool(mesh.GetVertexCount(), [&mesh](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-        {
-            cVertex* v = mesh.GetVertex(i);
-            v->index = i;
-            v->SetScalar(-FLT_MAX);
-        }
-    });
-
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
     IProcProgress* progress = cProcProgressNull::Shared();
     progress->SetPassCount(2);
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     progress->SetRange(0.0f, static_cast<float>(triangleCount));
-    // The angles of a block of triangles are measured on the pool, then
-    // handed to the corners in triangle order (a largest value is the same
-    // in any order; the order is kept all the same).
-    stTriangleAngles angles{&mesh, 0, 0, {}};
+    std::vector<float> largest;
     try
     {
-        angles.ab.resize(3 * std::size_t{std::min(triangleCount, kAngleBlock)});
+        largest.assign(vertexCount, -FLT_MAX);
     }
     catch (const std::bad_alloc&)
     {
-        angles.ab.clear();
+        largest.clear();
     }
-    for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
+    if (largest.size() == vertexCount)
     {
-        const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
-        angles.first = first;
-        angles.last = last;
-        if (!angles.ab.empty())
-            ParallelFor(SharedThreadPool(), (last - first + kAngleJob - 1) / kAngleJob, MeasureAngles, &angles);
-        for (std::uint32_t i = first; i < last; ++i)
+        MeasureLargestAngles(mesh, largest, progress);
+        ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+            for (std::uint32_t i = begin; i < end; ++i)
+            {
+                cVertex* v = mesh.GetVertex(i);
+                v->index = i;
+                v->SetScalar(largest[i] > kSharpAngleLimit ? FLT_MAX : largest[i]);
+            }
+        });
+        largest = {};
+    }
+    else
+    {
+        // Without room for the angles: every triangle in turn, in the
+        // vertices' own slots.
+        ForEachVertexOnPool(mesh, [&mesh](cVertex& v) { v.SetScalar(-FLT_MAX); });
+        for (std::uint32_t i = 0; i < vertexCount; ++i)
+            mesh.GetVertex(i)->index = i;
+        for (std::uint32_t i = 0; i < triangleCount; ++i)
         {
             if (i % kAngleProgressStep == 0)
                 progress->SetPosition(static_cast<float>(i));
@@ -229,20 +260,17 @@ void ComputeSegmentationValues(cMesh& mesh)
             if (!mesh.GetCorners(*mesh.GetTriangle(i), c))
                 continue;
             float a[3];
-            if (angles.ab.empty())
-                TriangleAngles(c, a);
-            else
-                std::copy_n(&angles.ab[3 * std::size_t{i - first}], 3, a);
+            TriangleAngles(c, a);
             const float ab = a[0], bc = a[1], ca = a[2];
             c[0]->SetScalar(std::max({ValueOf(*c[0]), ab, ca}));
             c[1]->SetScalar(std::max({ValueOf(*c[1]), ab, bc}));
             c[2]->SetScalar(std::max({ValueOf(*c[2]), bc, ca}));
         }
+        ForEachVertexOnPool(mesh, [](cVertex& v) {
+            if (ValueOf(v) > kSharpAngleLimit)
+                v.SetScalar(FLT_MAX);
+        });
     }
-    ForEachVertexOnPool(mesh, [](cVertex& v) {
-        if (ValueOf(v) > kSharpAngleLimit)
-            v.SetScalar(FLT_MAX);
-    });
     NormalizeVertexValues(mesh, kSegmentationValueScale);
     progress->SetPosition(progress->GetRangeEnd());
     SmoothVertexValues(mesh, progress);
@@ -301,12 +329,11 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     if (vertexCount == 0)
         return;
     progress = ProgressOrNull(progress);
-    stSmoothing smoothing{&mesh, {}, {}, {}};
+    stSmoothing smoothing{&mesh, {}, {}};
     try
     {
         smoothing.smoothed.resize(vertexCount);
-        smoothing.from.assign(vertexCount, kNoTriangle);
-        smoothing.corner.assign(vertexCount, 0);
+        smoothing.from.assign(vertexCount, 0);
     }
     catch (const std::bad_alloc&)
     {
@@ -318,29 +345,26 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     });
 
     // Each vertex takes the ring seen from the last triangle (in index order)
-    // that uses it, at its first corner there: the triangles are walked
-    // backwards and a vertex is taken at its first visit, so every ring is
-    // collected once instead of once per incident triangle. The rings are
-    // then collected on the pool, each vertex's on its own.
+    // that uses it, at its first corner there, so that every ring is
+    // collected once instead of once per incident triangle. The last
+    // triangles are found a block at a time on the pool (the latest is the
+    // same whatever the order), then the rings, each vertex's on its own.
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     progress->SetRange(0.0f, static_cast<float>(triangleCount));
-    for (std::uint32_t walked = 0; walked < triangleCount; ++walked)
+    for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
     {
-        if (walked % kSmoothProgressStep == 0)
-            progress->SetPosition(static_cast<float>(walked));
-        const std::uint32_t t = triangleCount - 1 - walked;
-        const cMeshTriangle& triangle = *mesh.GetTriangle(t);
-        const cVertex* corners[3];
-        if (!mesh.GetCorners(triangle, corners))
-            continue;
-        for (std::uint8_t k = 0; k < 3; ++k)
-        {
-            const std::uint32_t vertex = triangle.vertexIndex[k];
-            if (smoothing.from[vertex] != kNoTriangle)
-                continue;
-            smoothing.from[vertex] = t;
-            smoothing.corner[vertex] = k;
-        }
+        // The progress hears a position at every 1000th triangle passed.
+        progress->SetPosition(static_cast<float>(first - first % kSmoothProgressStep));
+        const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
+        auto take = [&](std::size_t i) {
+            const auto t = static_cast<std::uint32_t>(first + i);
+            const cMeshTriangle& triangle = *mesh.GetTriangle(t);
+            const cVertex* corners[3];
+            if (mesh.GetCorners(triangle, corners))
+                for (const std::uint32_t vertex : triangle.vertexIndex)
+                    RaiseTo(smoothing.from[vertex], t + 1);
+        };
+        ParallelForEach(SharedThreadPool(), last - first, kSmoothJob, take);
     }
     ParallelFor(SharedThreadPool(), (vertexCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
