@@ -19,21 +19,22 @@ namespace
 class cTriangleSets
 {
 public:
-    explicit cTriangleSets(std::uint32_t count) : m_parent(count) {}
+    // The parents are left unset: every one is Reset before any join.
+    explicit cTriangleSets(std::uint32_t count) : m_parent(new std::uint32_t[count]) {}
 
-    void Reset(std::uint32_t i) { m_parent[i].store(i, std::memory_order_relaxed); }
+    void Reset(std::uint32_t i) { Parent(i).store(i, std::memory_order_relaxed); }
 
     std::uint32_t Find(std::uint32_t x)
     {
         for (;;)
         {
-            std::uint32_t parent = m_parent[x].load(std::memory_order_relaxed);
+            std::uint32_t parent = Parent(x).load(std::memory_order_relaxed);
             if (parent == x)
                 return x;
-            const std::uint32_t grand = m_parent[parent].load(std::memory_order_relaxed);
+            const std::uint32_t grand = Parent(parent).load(std::memory_order_relaxed);
             // Halving the path only ever points a triangle at an ancestor.
             if (grand != parent)
-                m_parent[x].compare_exchange_weak(parent, grand, std::memory_order_relaxed);
+                Parent(x).compare_exchange_weak(parent, grand, std::memory_order_relaxed);
             x = grand;
         }
     }
@@ -49,7 +50,7 @@ public:
             if (a < b)
                 std::swap(a, b);
             std::uint32_t expected = a;
-            if (m_parent[a].compare_exchange_strong(expected, b, std::memory_order_relaxed))
+            if (Parent(a).compare_exchange_strong(expected, b, std::memory_order_relaxed))
                 return;
         }
     }
@@ -58,14 +59,18 @@ public:
     std::uint32_t Settle(std::uint32_t i)
     {
         const std::uint32_t root = Find(i);
-        m_parent[i].store(root, std::memory_order_relaxed);
+        Parent(i).store(root, std::memory_order_relaxed);
         return root;
     }
 
-    std::uint32_t Root(std::uint32_t i) const { return m_parent[i].load(std::memory_order_relaxed); }
+    std::uint32_t Root(std::uint32_t i) const { return m_parent[i]; }
 
 private:
-    std::vector<std::atomic<std::uint32_t>> m_parent;
+    std::atomic_ref<std::uint32_t> Parent(std::uint32_t i) { return std::atomic_ref<std::uint32_t>(m_parent[i]); }
+
+    // Fresh pages of a big mesh's array are first touched on the pool, in
+    // the resets, instead of cleared on one thread.
+    std::unique_ptr<std::uint32_t[]> m_parent;
 };
 
 double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
@@ -83,11 +88,11 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
 std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::vector<std::uint32_t> colours;
+    std::unique_ptr<std::uint32_t[]> colours;
     std::unique_ptr<cTriangleSets> sets;
     try
     {
-        colours.resize(count);
+        colours.reset(new std::uint32_t[count]);
         sets = std::make_unique<cTriangleSets>(count);
     }
     catch (const std::bad_alloc&)
@@ -131,16 +136,17 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass)
             }
         }
     });
+    // The joins are done: every triangle gets its colour back and settles
+    // on its root.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
+        {
             mesh.GetTriangle(i)->colour = colours[i];
+            sets->Settle(i);
+        }
     });
     if (!symmetric.load())
         return nullptr;
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-            sets->Settle(i);
-    });
     return sets;
 }
 
@@ -149,12 +155,15 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass)
 bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::vector<double> area;
-    std::vector<std::uint8_t> flip;
+    // Both are written on the pool before they are read: the area of each
+    // region at its root (its first triangle), whether to flip the region
+    // at every triangle.
+    std::unique_ptr<double[]> area;
+    std::unique_ptr<std::uint8_t[]> flip;
     try
     {
-        area.resize(count);
-        flip.resize(count);
+        area.reset(new double[count]);
+        flip.reset(new std::uint8_t[count]);
     }
     catch (const std::bad_alloc&)
     {
@@ -164,17 +173,43 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
     if (sets == nullptr)
         return false;
     const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
+    // Each region's area is added up at its root, a run of triangles of the
+    // same region at a time. Which order the terms go in does not matter:
+    // a region whose sum lies near enough to the limit for the order to tip
+    // the comparison is walked below.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
             const cMeshTriangle& t = *mesh.GetTriangle(i);
-            area[i] = ofClass(t) ? AreaOf(mesh, t) : 0.0;
+            if (sets->Root(i) == i && ofClass(t))
+                area[i] = AreaOf(mesh, t);
         }
     });
-    // Each region's area, added up at its first triangle in triangle order.
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (const std::uint32_t root = sets->Root(i); root != i)
-            area[root] += area[i];
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t runRoot = 0;
+        double run = 0.0;
+        const auto flush = [&] {
+            if (run != 0.0)
+                std::atomic_ref<double>(area[runRoot]).fetch_add(run, std::memory_order_relaxed);
+            run = 0.0;
+        };
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            const std::uint32_t root = sets->Root(i);
+            if (root == i)
+                continue;
+            const cMeshTriangle& t = *mesh.GetTriangle(i);
+            if (!ofClass(t))
+                continue;
+            if (root != runRoot)
+            {
+                flush();
+                runRoot = root;
+            }
+            run += AreaOf(mesh, t);
+        }
+        flush();
+    });
 
     // Sums of the same n non-negative terms in two orders differ by less
     // than 2 n DBL_EPSILON times either; past that margin the comparison
@@ -234,21 +269,41 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     if (sets == nullptr)
         return false;
     // Labels in the order of the regions' first triangles, as the walks
-    // hand them out.
+    // hand them out: each block counts its first triangles, then labels them
+    // from where the blocks before it end.
     const auto isFirst = [&](std::uint32_t i) { return sets->Root(i) == i && !IsVisibleSelected(*mesh.GetTriangle(i)); };
-    std::uint32_t regions = 0;
-    for (std::uint32_t i = 0; i < count; ++i)
-        regions += isFirst(i);
+    std::vector<std::uint32_t> firsts((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t n = 0;
+        for (std::uint32_t i = begin; i < end; ++i)
+            n += isFirst(i);
+        firsts[begin / kPoolBlock] = n;
+    });
+    std::uint64_t regions = 0;
+    std::size_t lastBlock = firsts.size();
+    for (std::size_t b = 0; b < firsts.size(); ++b)
+    {
+        const std::uint32_t n = firsts[b];
+        firsts[b] = static_cast<std::uint32_t>(std::min<std::uint64_t>(regions, kTriangleUnlabelled));
+        regions += n;
+        if (n != 0)
+            lastBlock = b;
+    }
     if (regions >= kTriangleUnlabelled)
         return false; // more regions than labels: left to the walks' own way with them
-    std::uint32_t next = 0;
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t next = firsts[begin / kPoolBlock];
+        for (std::uint32_t i = begin; i < end; ++i)
+            if (isFirst(i))
+                mesh.GetTriangle(i)->SetLabel(next++);
+    });
+    // The last region's first triangle: the last one of the last block
+    // that has any.
     cMeshTriangle* last = nullptr;
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (isFirst(i))
-        {
-            last = mesh.GetTriangle(i);
-            last->SetLabel(next++);
-        }
+    if (lastBlock < firsts.size())
+        for (auto i = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, (lastBlock + 1) * kPoolBlock)); last == nullptr;)
+            if (isFirst(--i))
+                last = mesh.GetTriangle(i);
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
@@ -261,6 +316,6 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     // labelled region it reaches nothing more.
     if (last != nullptr)
         mesh.LabelConnectedTriangles(last, kTriangleFlagSelected);
-    labels = next;
+    labels = static_cast<std::uint32_t>(regions);
     return true;
 }

@@ -1,12 +1,16 @@
-// The sharpness values of a big scan, with the process's pool sharing their
-// passes: the same value on every vertex as computed alone.
+// The sharpness values and the split's labels of big meshes, with the
+// process's pool sharing their passes: the same values and labels as alone
+// and as the walks give.
 #include "analysis/segmentation.h"
+#include "analysis/segmentation_regions.h"
 #include "analysis_test_meshes.h"
 #include "core/thread_pool.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <vector>
 
 namespace
 {
@@ -39,6 +43,64 @@ TEST(SegmentationPool, SharedPassesGiveEveryVertexTheSameValue)
         sharp += a > 50.0f;
     }
     EXPECT_GT(sharp, 0u) << "the block's edges are sharp";
+}
+
+// Runs the work alone and then with a pool of three threads.
+void AloneAndPooled(const std::function<void(bool pooled)>& work)
+{
+    work(false);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    work(true);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+}
+
+// A 200 x 200 plate of uneven cells, far out, its triangles selected where
+// `selected` says of their cell (i across, j along).
+void UnevenPlate(cMesh& mesh, const std::function<bool(int i, int j)>& selected)
+{
+    const int n = 200;
+    std::uint32_t state = 11;
+    const ON_Mesh plate = analysis_test::HeightField(n, [&state](double, double) {
+        state = state * 1664525u + 1013904223u;
+        return 4000.0 + 0.3 * double(state >> 8) / double(1u << 24);
+    });
+    analysis_test::FillMesh(mesh, plate);
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        mesh.GetTriangle(t)->flags = selected(int(t / 2 % n), int(t / 2 / n)) ? kTriangleFlagSelected : 0;
+}
+
+TEST(SegmentationPool, RegionsFirstFoundInLaterBlocksAreLabelledAsTheWalksLabelThem)
+{
+    // Selected rows cut the plate into strips; the last two start past the
+    // first 65,536 triangles.
+    const auto selected = [](int, int j) { return j == 20 || j == 100 || j == 170 || j == 185; };
+    std::vector<std::uint32_t> walked, pooled;
+    cMesh walks;
+    UnevenPlate(walks, selected);
+    walks.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
+    std::uint32_t labels = 0;
+    for (std::uint32_t i = 0; i < walks.GetTriangleCount(); ++i)
+        if (cMeshTriangle* t = walks.GetTriangle(i); !IsVisibleSelected(*t) && t->GetLabel() == kTriangleUnlabelled)
+        {
+            t->SetLabel(labels++);
+            walks.LabelConnectedTriangles(t, kTriangleFlagSelected);
+        }
+    walks.ForEachTriangle([&](cMeshTriangle& t) { walked.push_back(t.GetLabel()); });
+    ASSERT_EQ(labels, 5u);
+    AloneAndPooled([&](bool) {
+        cMesh mesh;
+        UnevenPlate(mesh, selected);
+        mesh.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
+        std::uint32_t count = 0;
+        ASSERT_TRUE(LabelRegionsOnPool(mesh, count));
+        EXPECT_EQ(count, labels);
+        EXPECT_EQ(mesh.GetHighestLabel(), walks.GetHighestLabel());
+        pooled.clear();
+        mesh.ForEachTriangle([&](cMeshTriangle& t) { pooled.push_back(t.GetLabel()); });
+        EXPECT_EQ(pooled, walked);
+    });
 }
 
 } // namespace
