@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -18,6 +20,12 @@ struct stOriented
     double n[3];
 };
 
+// A sample of the extrusion direction, which reads the normals alone.
+struct stUnitNormal
+{
+    double n[3];
+};
+
 // Solution passes: the first sees every usable normal, each later one only
 // those within kKeepFactor times the median disagreement of the one before.
 constexpr int kPasses = 3;
@@ -26,6 +34,12 @@ constexpr double kKeepFactor = 3.0;
 constexpr int kDirectionTrials = 64;
 // Samples per job of the shared pool in the passes over every sample.
 constexpr std::size_t kSamplesPerJob = 4096;
+// Values per job of a median selected on the pool, and the fewest values
+// worth it; the selection sorts the values into buckets by their top bits.
+constexpr std::size_t kSelectValuesPerJob = std::size_t{1} << 18;
+constexpr std::size_t kSelectPoolMinimum = std::size_t{1} << 19;
+constexpr int kSelectBucketShift = 48;
+constexpr std::size_t kSelectBuckets = std::size_t{1} << (64 - kSelectBucketShift);
 
 double Dot(const double a[3], const double b[3])
 {
@@ -61,27 +75,103 @@ bool UsableNormal(const stFitPoint& record, stOriented& s)
     return true;
 }
 
-// Calls visit(sample) for each record with a usable normal, in the records'
-// order.
-template <class Visit> void ForEachUsableNormal(const cFitContainer& points, Visit&& visit)
+void TakeSample(const stOriented& from, stOriented& to)
 {
-    for (const stFitPoint& record : points.Points())
-    {
-        stOriented s;
-        if (UsableNormal(record, s))
-            visit(s);
-    }
+    to = from;
 }
 
-
-std::vector<stOriented> UsableNormals(const cFitContainer& points)
+void TakeSample(const stOriented& from, stUnitNormal& to)
 {
-    // Room for every record at once: grown as it fills, a region of millions
-    // of points was copied over and over into fresh memory.
-    std::vector<stOriented> out;
-    out.reserve(points.Points().size());
-    ForEachUsableNormal(points, [&out](const stOriented& s) { out.push_back(s); });
+    std::copy(from.n, from.n + 3, to.n);
+}
+
+// The samples of the records with a usable normal, in the records' order:
+// counted a block of records at a time on the shared pool, sized once, and
+// each block's samples written from where its count starts.
+template <class Sample> std::vector<Sample> UsableSamples(const cFitContainer& points)
+{
+    const tFitPointQueue& records = points.Points();
+    const std::size_t blocks = (records.size() + kSamplesPerJob - 1) / kSamplesPerJob;
+    std::vector<std::size_t> firstOf(blocks + 1, 0);
+    const auto visit = [&records](std::size_t block, auto&& take) {
+        const auto first = records.begin() + static_cast<std::ptrdiff_t>(block * kSamplesPerJob);
+        const auto last = records.begin() + static_cast<std::ptrdiff_t>(std::min(records.size(), (block + 1) * kSamplesPerJob));
+        for (auto record = first; record != last; ++record)
+        {
+            stOriented s;
+            if (UsableNormal(*record, s))
+                take(s);
+        }
+    };
+    auto count = [&](std::size_t block) { visit(block, [&](const stOriented&) { ++firstOf[block + 1]; }); };
+    ParallelForEach(SharedThreadPool(), blocks, 1, count);
+    for (std::size_t block = 0; block < blocks; ++block)
+        firstOf[block + 1] += firstOf[block];
+    std::vector<Sample> out(firstOf[blocks]);
+    auto write = [&](std::size_t block) {
+        Sample* to = out.data() + firstOf[block];
+        visit(block, [&](const stOriented& s) { TakeSample(s, *to++); });
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, write);
     return out;
+}
+
+// The value of rank size / 2, as std::nth_element finds it, selected on the
+// shared pool: the values are counted by their top bits a block at a time,
+// and only the bucket that holds that rank is gathered and searched. For
+// values that are at least zero (and not -0 or NaN) the bits' order is the
+// values' order and equal values have equal bits, so the value found is the
+// one a full selection gives. False (nothing changed) for any other value.
+bool SelectMedianOnPool(cThreadPool* pool, const std::vector<double>& values, double& median)
+{
+    const std::size_t blocks = (values.size() + kSelectValuesPerJob - 1) / kSelectValuesPerJob;
+    std::vector<std::uint32_t> counts(blocks * kSelectBuckets, 0);
+    std::vector<std::uint8_t> foreign(blocks, 0);
+    const auto bitsOf = [](double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        return bits;
+    };
+    auto count = [&](std::size_t block) {
+        std::uint32_t* histogram = counts.data() + block * kSelectBuckets;
+        const std::size_t end = std::min(values.size(), (block + 1) * kSelectValuesPerJob);
+        std::uint64_t any = 0;
+        for (std::size_t i = block * kSelectValuesPerJob; i < end; ++i)
+        {
+            const std::uint64_t bits = bitsOf(values[i]);
+            // Bit 63 (a sign) or past infinity's pattern (NaN).
+            any |= (bits >> 63) | static_cast<std::uint64_t>(bits > 0x7FF0000000000000ull);
+            ++histogram[bits >> kSelectBucketShift];
+        }
+        foreign[block] = any != 0;
+    };
+    ParallelForEach(pool, blocks, 1, count);
+    if (std::any_of(foreign.begin(), foreign.end(), [](std::uint8_t f) { return f != 0; }))
+        return false;
+    std::vector<std::size_t> total(kSelectBuckets, 0);
+    for (std::size_t block = 0; block < blocks; ++block)
+        for (std::size_t b = 0; b < kSelectBuckets; ++b)
+            total[b] += counts[block * kSelectBuckets + b];
+    const std::size_t rank = values.size() / 2;
+    std::size_t below = 0, bucket = 0;
+    while (below + total[bucket] <= rank)
+        below += total[bucket++];
+    std::vector<std::size_t> firstOf(blocks + 1, 0);
+    for (std::size_t block = 0; block < blocks; ++block)
+        firstOf[block + 1] = firstOf[block] + counts[block * kSelectBuckets + bucket];
+    std::vector<double> gathered(firstOf[blocks]);
+    auto gather = [&](std::size_t block) {
+        double* to = gathered.data() + firstOf[block];
+        const std::size_t end = std::min(values.size(), (block + 1) * kSelectValuesPerJob);
+        for (std::size_t i = block * kSelectValuesPerJob; i < end; ++i)
+            if ((bitsOf(values[i]) >> kSelectBucketShift) == bucket)
+                *to++ = values[i];
+    };
+    ParallelForEach(pool, blocks, 1, gather);
+    const auto middle = gathered.begin() + static_cast<std::ptrdiff_t>(rank - below);
+    std::nth_element(gathered.begin(), middle, gathered.end());
+    median = *middle;
+    return true;
 }
 
 // The median, leaving the values in another order.
@@ -89,14 +179,24 @@ double MedianInPlace(std::vector<double>& values)
 {
     if (values.empty())
         return FLT_MAX;
+    double median = 0.0;
+    cThreadPool* pool = SharedThreadPool();
+    if (pool != nullptr && values.size() >= kSelectPoolMinimum && SelectMedianOnPool(pool, values, median))
+        return median;
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
 }
 
-double Median(std::vector<double> values)
+// The median, leaving the values as they are.
+double Median(const std::vector<double>& values)
 {
-    return MedianInPlace(values);
+    double median = 0.0;
+    cThreadPool* pool = SharedThreadPool();
+    if (pool != nullptr && values.size() >= kSelectPoolMinimum && SelectMedianOnPool(pool, values, median))
+        return median;
+    std::vector<double> copy(values);
+    return MedianInPlace(copy);
 }
 
 // The median of the values measure(sample) gives for the usable normals,
@@ -138,7 +238,8 @@ template <class Measure> double MedianOfUsableNormals(const cFitContainer& point
 // their order; all of them when that would leave fewer than `least`. The
 // samples are moved down in place: a copy of millions of them cost more
 // than the passes that read them.
-void KeepAgreeing(std::vector<stOriented>& samples, const std::vector<double>& disagreement, std::size_t least)
+template <class Sample>
+void KeepAgreeing(std::vector<Sample>& samples, const std::vector<double>& disagreement, std::size_t least)
 {
     const double limit = kKeepFactor * Median(disagreement);
     std::size_t kept = 0;
@@ -558,7 +659,8 @@ void RefineAxisByProfile(const std::vector<stOriented>& all, double axis[3], dou
 
 bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double direction[3])
 {
-    std::vector<stOriented> samples = UsableNormals(points);
+    // The normals alone: half the memory the trials and passes read.
+    std::vector<stUnitNormal> samples = UsableSamples<stUnitNormal>(points);
     if (samples.size() < 3)
         return false;
     double best[3] = {0.0, 0.0, 0.0};
@@ -608,15 +710,15 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
         }
         if (bestScore < DBL_MAX)
         {
-            for (std::size_t i = 0; i < samples.size(); ++i)
-                along[i] = std::fabs(Dot(samples[i].n, best));
+            auto measure = [&](std::size_t i) { along[i] = std::fabs(Dot(samples[i].n, best)); };
+            ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
             KeepAgreeing(samples, along, 3);
         }
     }
     for (int pass = 0; pass < kPasses; ++pass)
     {
         double scatter[3][3] = {};
-        for (const stOriented& s : samples)
+        for (const stUnitNormal& s : samples)
             for (int i = 0; i < 3; ++i)
                 for (int j = 0; j < 3; ++j)
                     scatter[i][j] += s.n[i] * s.n[j];
@@ -636,10 +738,9 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
             return false;
         if (pass + 1 < kPasses)
         {
-            std::vector<double> along;
-            along.reserve(samples.size());
-            for (const stOriented& s : samples)
-                along.push_back(std::fabs(Dot(s.n, best)));
+            std::vector<double> along(samples.size());
+            auto measure = [&](std::size_t i) { along[i] = std::fabs(Dot(samples[i].n, best)); };
+            ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
             KeepAgreeing(samples, along, 3);
         }
     }
@@ -659,7 +760,7 @@ double MedianNormalAlongDirection(const cFitContainer& points, const double dire
 
 bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3])
 {
-    std::vector<stOriented> samples = UsableNormals(points);
+    std::vector<stOriented> samples = UsableSamples<stOriented>(points);
     if (samples.size() < 6)
         return false;
     // Centred on the mean and scaled to unit spread.
@@ -692,10 +793,9 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
             return false;
         if (pass + 1 < kPasses)
         {
-            std::vector<double> off;
-            off.reserve(samples.size());
-            for (const stOriented& s : samples)
-                off.push_back(std::max(OffMeridian(s, dir, foot), 0.0));
+            std::vector<double> off(samples.size());
+            auto measure = [&](std::size_t i) { off[i] = std::max(OffMeridian(samples[i], dir, foot), 0.0); };
+            ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
             KeepAgreeing(samples, off, 6);
         }
     }

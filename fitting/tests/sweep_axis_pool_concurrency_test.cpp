@@ -1,0 +1,73 @@
+// Axes and medians read from half a million normals and more, on a pool as
+// alone: the medians are then selected on the pool.
+#include "fitting/sweep_axis_estimates.h"
+
+#include "core/thread_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace
+{
+
+// A wall standing on a rim, tilted and far out: normals with noise of
+// their own, and every fifth one a copy of one of a few dozen exact ones,
+// so that many values are equal.
+tFitPointQueue BigWall()
+{
+    const double x[3] = {0.8, 0.6, 0.0}, y[3] = {-0.36, 0.48, 0.8}, z[3] = {0.48, -0.64, 0.6};
+    const double o[3] = {1200.0, -700.0, 450.0};
+    std::uint64_t state = 99;
+    const auto noise = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+    };
+    tFitPointQueue points;
+    for (int j = 0; j < 600; ++j)
+        for (int i = 0; i < 1000; ++i)
+        {
+            const double a = 1.6 * i / 1000.0;
+            const bool rim = j < 100;
+            const double local[3] = {rim ? 14.0 * i / 1000.0 : 12.0 * std::cos(a), rim ? 0.05 * j : 12.0 * std::sin(a),
+                                     rim ? 0.0 : 0.03 * (j - 100)};
+            double n[3] = {rim ? 0.0 : std::cos(a), rim ? 0.0 : std::sin(a), rim ? 1.0 : 0.0};
+            if ((i + j) % 5 != 0)
+                for (double& c : n)
+                    c += 0.04 * noise();
+            stFitPoint r;
+            for (int k = 0; k < 3; ++k)
+            {
+                r.position[k] = static_cast<float>(o[k] + x[k] * local[0] + y[k] * local[1] + z[k] * local[2]);
+                r.normal[k] = static_cast<float>(x[k] * n[0] + y[k] * n[1] + z[k] * n[2]);
+            }
+            points.push_back(r);
+        }
+    return points;
+}
+
+} // namespace
+
+TEST(NormalAxesOnAPool, ManyNormalsGiveTheDirectionAndMediansTheyGiveAlone)
+{
+    const cFitContainer wall(BigWall());
+    double alone[3];
+    ASSERT_TRUE(EstimateExtrusionDirectionFromNormals(wall, alone));
+    const double tilted[3] = {0.6, -0.64, 0.48};
+    const double along = MedianNormalAlongDirection(wall, tilted);
+    const double centre[3] = {1200.0, -700.0, 450.0};
+    const double off = MedianNormalOffMeridian(wall, tilted, centre);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    double pooled[3];
+    const bool found = EstimateExtrusionDirectionFromNormals(wall, pooled);
+    const double pooledAlong = MedianNormalAlongDirection(wall, tilted);
+    const double pooledOff = MedianNormalOffMeridian(wall, tilted, centre);
+    SetSharedThreadPool(nullptr);
+    ASSERT_TRUE(found);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(pooled[k], alone[k]) << k;
+    EXPECT_EQ(pooledAlong, along);
+    EXPECT_EQ(pooledOff, off);
+}
