@@ -78,7 +78,10 @@ bool ON_LineCurve::GetClosestPoint(const ON_3dPoint& p, double* t, double maximu
     // Coordinates near the top of the double range overflow the projection.
     if (!std::isfinite(s))
         return false;
-    const double u = std::clamp(m_t.ParameterAt(s), a, b);
+    // The closest point of a segment lies on it: s is kept within [0, 1]
+    // before it is mapped, so that a tiny segment (s far beyond its ends) on a
+    // domain near the top of the double range gives an end, not inf - inf.
+    const double u = std::clamp(m_t.ParameterAt(std::clamp(s, 0.0, 1.0)), a, b);
     if (maximum_distance > 0.0 && p.DistanceTo(PointAt(u)) > maximum_distance)
         return false;
     if (t)

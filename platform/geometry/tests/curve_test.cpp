@@ -81,6 +81,14 @@ TEST(LineCurve, DomainMapsOntoTheSegment)
     t = 0.25;
     EXPECT_FALSE(huge.GetClosestPoint(ON_3dPoint(0.5, -0.25, 1.0), &t));
     EXPECT_EQ(t, 0.25);
+    // A segment of 1e-141 on a domain near the top of the range: the point
+    // lies far past its start, so the answer is the domain's end.
+    ON_LineCurve tiny(ON_Line(ON_3dPoint(-5.27706e-137, -5.27735e-137, -5.27735e-137),
+                              ON_3dPoint(-5.27735e-137, -5.27735e-137, -5.27735e-137)),
+                      1.3824172078353172e306, 1.3824172084878715e306);
+    ASSERT_TRUE(tiny.IsValid());
+    ASSERT_TRUE(tiny.GetClosestPoint(ON_3dPoint(0.5, -0.25, 1.0), &t));
+    EXPECT_EQ(t, 1.3824172078353172e306);
 }
 
 TEST(ArcCurve, ThreePointArcLengthAndParameters)
