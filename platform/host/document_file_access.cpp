@@ -6,11 +6,14 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,6 +85,13 @@ private:
 
 // Slices of a long transfer between progress reports.
 constexpr std::size_t kTransferSlice = std::size_t{16} << 20;
+// Transfers past the page cache: offsets, sizes and memory in whole blocks
+// of this size (a page, a multiple of every disk's sector), through a stage
+// of this many bytes.
+constexpr std::size_t kDirectBlock = 4096;
+constexpr std::size_t kDirectStage = std::size_t{8} << 20;
+// Files read past the cache from this size on.
+constexpr std::uint64_t kDirectReadBytes = std::uint64_t{64} << 20;
 
 bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, cProgressSteps* steps = nullptr)
 {
@@ -100,6 +110,56 @@ bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, c
         done += static_cast<std::size_t>(n);
         if (steps)
             steps->Moved(static_cast<std::uint64_t>(n));
+    }
+    return true;
+}
+
+// Reads the open file's bytes from `from` on into `into`, past the page
+// cache through an aligned stage (a big document just saved is not in the
+// cache, and reading it through there would fill as much fresh memory
+// again). False, with nothing read, when the file system refuses such
+// transfers: the caller then reads as usual. A failure after that sets
+// `failed`, with `done` holding what was read.
+bool ReadPastCache(int fd, std::uint8_t* into, std::uint64_t from, std::size_t size, std::size_t& done, bool& failed,
+                   cProgressSteps& steps)
+{
+    done = 0;
+    failed = false;
+    const int flags = ::fcntl(fd, F_GETFL);
+    void* memory = nullptr;
+    if (flags < 0 || ::posix_memalign(&memory, kDirectBlock, kDirectStage) != 0)
+        return false;
+    const std::unique_ptr<std::uint8_t, decltype(&std::free)> stage(static_cast<std::uint8_t*>(memory), &std::free);
+    if (::fcntl(fd, F_SETFL, flags | O_DIRECT) != 0)
+        return false;
+    steps.Start();
+    // From the block that holds `from`.
+    const std::uint64_t start = from - from % kDirectBlock;
+    std::uint64_t at = start;
+    while (done < size)
+    {
+        const ssize_t n = ::pread(fd, stage.get(), kDirectStage, static_cast<off_t>(at));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0)
+        {
+            // Refused at once: read as usual.
+            if (at == start && errno == EINVAL && ::fcntl(fd, F_SETFL, flags) == 0)
+                return false;
+            failed = true;
+            return true;
+        }
+        const std::uint64_t skip = from + done - at;
+        if (static_cast<std::uint64_t>(n) <= skip)
+            break;
+        const std::size_t take = std::min(size - done, static_cast<std::size_t>(static_cast<std::uint64_t>(n) - skip));
+        std::memcpy(into + done, stage.get() + skip, take);
+        done += take;
+        steps.Moved(take);
+        at += static_cast<std::uint64_t>(n);
+        // A short read ends the file (one cut short while it is read).
+        if (static_cast<std::size_t>(n) < kDirectStage)
+            break;
     }
     return true;
 }
@@ -187,7 +247,11 @@ bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, s
         }
         bytes.resize(static_cast<std::size_t>(size));
         cProgressSteps steps(bytes.size() - done, progress);
-        if (!ReadUpTo(fd.Get(), bytes.data() + done, bytes.size() - done, done, &steps))
+        const std::size_t first = done;
+        bool failed = false;
+        const bool past = size >= kDirectReadBytes &&
+                          ReadPastCache(fd.Get(), bytes.data() + first, first, bytes.size() - first, done, failed, steps);
+        if (failed || (!past && !ReadUpTo(fd.Get(), bytes.data() + first, bytes.size() - first, done, &steps)))
         {
             error = L"Cannot read \"" + path + L"\": " + SystemError();
             bytes.clear();
@@ -236,6 +300,8 @@ cAtomicFileWriter::cAtomicFileWriter(const FileProgress& progress) : m_progress(
 
 cAtomicFileWriter::~cAtomicFileWriter()
 {
+    if (m_direct >= 0)
+        ::close(m_direct);
     if (m_fd >= 0)
     {
         ::close(m_fd);
@@ -283,6 +349,82 @@ bool cAtomicFileWriter::Begin(const std::wstring& path, std::wstring& error)
         error = L"Cannot write in the folder of \"" + path + L"\": " + SystemError();
         return false;
     }
+    // Bytes are staged when there is room for the stage, and the stage goes
+    // past the cache when the file system takes that.
+    void* stage = nullptr;
+    if (::posix_memalign(&stage, kDirectBlock, kDirectStage) == 0)
+    {
+        m_stage.reset(static_cast<std::uint8_t*>(stage));
+        // The same file again (not the name, which another could replace).
+        m_direct = ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_WRONLY | O_CLOEXEC | O_DIRECT);
+    }
+    return true;
+}
+
+void cAtomicFileWriter::stFreeStage::operator()(std::uint8_t* stage) const
+{
+    std::free(stage);
+}
+
+bool cAtomicFileWriter::WriteAt(const std::uint8_t* bytes, std::size_t size, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < size)
+    {
+        const ssize_t n = ::pwrite(m_fd, bytes + done, std::min(size - done, kTransferSlice),
+                                   static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(L"Cannot write");
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool cAtomicFileWriter::ReadAt(std::uint8_t* bytes, std::size_t size, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < size)
+    {
+        const ssize_t n = ::pread(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(L"Cannot read back");
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool cAtomicFileWriter::FlushStage()
+{
+    const std::size_t whole = m_staged - m_staged % kDirectBlock;
+    std::size_t done = 0;
+    while (m_direct >= 0 && done < whole)
+    {
+        const ssize_t n = ::pwrite(m_direct, m_stage.get() + done, whole - done, static_cast<off_t>(m_flushed + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0 && static_cast<std::size_t>(n) % kDirectBlock == 0)
+        {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EINVAL)
+            return Fail(L"Cannot write");
+        // The file system takes no such transfer here (or took part of a
+        // block): the rest goes through the cache from now on.
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        ::close(m_direct);
+        m_direct = -1;
+    }
+    if (done < whole && !WriteAt(m_stage.get() + done, whole - done, m_flushed + done))
+        return false;
+    std::memmove(m_stage.get(), m_stage.get() + whole, m_staged - whole);
+    m_staged -= whole;
+    m_flushed += whole;
     return true;
 }
 
@@ -298,16 +440,22 @@ bool cAtomicFileWriter::Append(const std::uint8_t* bytes, std::size_t size)
 {
     if (m_failed || m_fd < 0)
         return false;
-    std::size_t done = 0;
-    while (done < size)
+    while (size > 0)
     {
-        const ssize_t n = ::write(m_fd, bytes + done, std::min(size - done, kTransferSlice));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Fail(L"Cannot write");
-        done += static_cast<std::size_t>(n);
-        m_size += static_cast<std::uint64_t>(n);
+        std::size_t n = std::min(size, kTransferSlice);
+        if (m_stage)
+        {
+            n = std::min(n, kDirectStage - m_staged);
+            std::memcpy(m_stage.get() + m_staged, bytes, n);
+            m_staged += n;
+            if (m_staged == kDirectStage && !FlushStage())
+                return false;
+        }
+        else if (!WriteAt(bytes, n, m_size))
+            return false;
+        bytes += n;
+        size -= n;
+        m_size += n;
         ReportProgress();
     }
     return true;
@@ -317,16 +465,14 @@ bool cAtomicFileWriter::Overwrite(std::uint64_t offset, const std::uint8_t* byte
 {
     if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset)
         return false;
-    std::size_t done = 0;
-    while (done < size)
-    {
-        const ssize_t n = ::pwrite(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Fail(L"Cannot write");
-        done += static_cast<std::size_t>(n);
-    }
+    // Bytes in the file through the cache, bytes still staged in the stage.
+    const std::uint64_t inFile = m_stage ? m_flushed : m_size;
+    const std::size_t filed =
+        offset < inFile ? static_cast<std::size_t>(std::min<std::uint64_t>(size, inFile - offset)) : 0;
+    if (filed != 0 && !WriteAt(bytes, filed, offset))
+        return false;
+    if (size > filed)
+        std::memcpy(m_stage.get() + (offset + filed - m_flushed), bytes + filed, size - filed);
     return true;
 }
 
@@ -334,16 +480,13 @@ bool cAtomicFileWriter::ReadBack(std::uint64_t offset, std::uint8_t* bytes, std:
 {
     if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset)
         return false;
-    std::size_t done = 0;
-    while (done < size)
-    {
-        const ssize_t n = ::pread(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Fail(L"Cannot read back");
-        done += static_cast<std::size_t>(n);
-    }
+    const std::uint64_t inFile = m_stage ? m_flushed : m_size;
+    const std::size_t filed =
+        offset < inFile ? static_cast<std::size_t>(std::min<std::uint64_t>(size, inFile - offset)) : 0;
+    if (filed != 0 && !ReadAt(bytes, filed, offset))
+        return false;
+    if (size > filed)
+        std::memcpy(bytes + filed, m_stage.get() + (offset + filed - m_flushed), size - filed);
     return true;
 }
 
@@ -351,10 +494,24 @@ bool cAtomicFileWriter::CutTo(std::uint64_t size)
 {
     if (m_failed || m_fd < 0 || size > m_size)
         return false;
-    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0 || ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) < 0)
+    if (m_stage && size >= m_flushed)
+    {
+        // Only staged bytes go.
+        m_staged = static_cast<std::size_t>(size - m_flushed);
+        m_size = size;
+        return true;
+    }
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0)
         return Fail(L"Cannot write");
+    // The stage starts again at the block that holds the new end, with the
+    // bytes of that block that stay.
     m_size = size;
-    return true;
+    if (!m_stage)
+        return true;
+    const std::uint64_t block = size - size % kDirectBlock;
+    m_staged = static_cast<std::size_t>(size - block);
+    m_flushed = block;
+    return m_staged == 0 || ReadAt(m_stage.get(), m_staged, block);
 }
 
 void cAtomicFileWriter::ExpectSize(std::uint64_t total)
@@ -382,7 +539,11 @@ bool cAtomicFileWriter::Commit(std::wstring& error)
         error = L"Cannot write \"" + m_path + L"\".";
         return false;
     }
-    bool ok = !m_failed;
+    // The rest of the stage goes through the cache.
+    bool ok = !m_failed && (m_staged == 0 || WriteAt(m_stage.get(), m_staged, m_flushed));
+    if (m_direct >= 0)
+        ::close(m_direct);
+    m_direct = -1;
     if (ok)
     {
         mode_t mode = 0;

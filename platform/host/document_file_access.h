@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,13 @@ bool WriteFileAtomically(const std::wstring& path, const std::vector<stByteSpan>
 // part that turns out unwanted cut off again. Nothing replaces the target
 // before Commit; a writer destroyed uncommitted removes its temporary file.
 // After a failed transfer every further one fails, and Error says why.
+//
+// Appended bytes are gathered in a stage of whole disk blocks that goes to
+// the disk past the page cache where the file system allows it: a document
+// of a gigabyte would otherwise be copied into as much fresh cache memory
+// and written out again by the flush at Commit, several times slower than
+// the disk takes it. The last part of the stage, the bytes filled in and
+// the bytes read back go through the cache.
 class cAtomicFileWriter
 {
 public:
@@ -73,12 +81,28 @@ public:
 private:
     bool Fail(const std::wstring& what);
     void ReportProgress();
+    // Writes the stage's whole blocks to the file and keeps the rest.
+    bool FlushStage();
+    bool WriteAt(const std::uint8_t* bytes, std::size_t size, std::uint64_t offset);
+    bool ReadAt(std::uint8_t* bytes, std::size_t size, std::uint64_t offset);
 
     std::wstring m_path;
     std::string m_target;
     std::string m_temp;
     std::string m_folder;
     int m_fd = -1;
+    // The temporary file opened for transfers past the cache, or -1.
+    int m_direct = -1;
+    // The bytes from m_flushed (a whole number of blocks) to the end, in a
+    // buffer aligned for the disk; null when it could not be had (bytes then
+    // go straight to the file).
+    struct stFreeStage
+    {
+        void operator()(std::uint8_t* stage) const;
+    };
+    std::unique_ptr<std::uint8_t, stFreeStage> m_stage;
+    std::size_t m_staged = 0;
+    std::uint64_t m_flushed = 0;
     bool m_exists = false;
     unsigned m_mode = 0;
     unsigned m_uid = 0;

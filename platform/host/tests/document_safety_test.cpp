@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -198,6 +199,58 @@ TEST(DocumentSafety, ABigFileIsWrittenFromItsPiecesAndBothWaysReportEveryTenthOn
     ASSERT_TRUE(dezaz::WriteFileAtomically(path.wstring(), {{head.data(), head.size()}}, error,
                                            [&](int percent) { written.push_back(percent); }));
     EXPECT_TRUE(written.empty());
+}
+
+TEST(DocumentSafety, AWriterFillsInReadsBackAndCutsAcrossWhatIsOnTheDiskAndWhatIsStillGathered)
+{
+    // Bytes go to the disk in blocks of megabytes and the rest waits: every
+    // change must land alike on both sides of that line, which moves.
+    cScratchFolder folder;
+    const fs::path path = folder / "pieces.dzz";
+    std::vector<std::uint8_t> expected;
+    const auto pattern = [](std::size_t n, std::uint32_t seed) {
+        std::vector<std::uint8_t> bytes(n);
+        for (std::size_t i = 0; i < n; ++i)
+            bytes[i] = static_cast<std::uint8_t>(((i + seed) * 2654435761u) >> 11);
+        return bytes;
+    };
+    dezaz::cAtomicFileWriter file;
+    std::wstring error;
+    ASSERT_TRUE(file.Begin(path.wstring(), error)) << error;
+    const auto append = [&](std::size_t n, std::uint32_t seed) {
+        const std::vector<std::uint8_t> bytes = pattern(n, seed);
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+        return file.Append(bytes.data(), bytes.size());
+    };
+    const auto overwrite = [&](std::size_t at, std::size_t n, std::uint32_t seed) {
+        const std::vector<std::uint8_t> bytes = pattern(n, seed);
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + std::ptrdiff_t(at));
+        return file.Overwrite(at, bytes.data(), n);
+    };
+    const auto readsBack = [&](std::size_t at, std::size_t n) {
+        std::vector<std::uint8_t> bytes(n);
+        return file.ReadBack(at, bytes.data(), n) &&
+               std::equal(bytes.begin(), bytes.end(), expected.begin() + std::ptrdiff_t(at));
+    };
+    const std::size_t mb = std::size_t{1} << 20;
+    ASSERT_TRUE(append(3, 1) && append(20 * mb, 2) && append(4097, 3));
+    for (const std::size_t at : {std::size_t{0}, 16 * mb - 10, 16 * mb + 4000, 20 * mb - 1})
+    {
+        ASSERT_TRUE(overwrite(at, 40, std::uint32_t(at))) << at;
+        ASSERT_TRUE(readsBack(at > 50 ? at - 50 : 0, 140)) << at;
+    }
+    // Cut below what went to the disk, off a block's edge, and written on.
+    ASSERT_TRUE(file.CutTo(5 * mb + 123));
+    expected.resize(5 * mb + 123);
+    ASSERT_TRUE(readsBack(5 * mb, 123));
+    ASSERT_TRUE(append(12 * mb, 4) && overwrite(5 * mb + 100, 50, 5));
+    // Cut among the bytes still gathered.
+    ASSERT_TRUE(file.CutTo(expected.size() - 999));
+    expected.resize(expected.size() - 999);
+    ASSERT_TRUE(append(77, 6));
+    EXPECT_EQ(file.Size(), expected.size());
+    ASSERT_TRUE(file.Commit(error)) << error;
+    EXPECT_TRUE(FileBytes(path) == expected);
 }
 
 TEST(DocumentSafety, ASaveKeepsPermissionBitsAndWritesThroughALinkToItsFile)
