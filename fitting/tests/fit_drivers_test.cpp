@@ -459,6 +459,28 @@ TEST(FitDrivers, ExtrusionDirectionFollowsWhereThePointsLie)
     EXPECT_FALSE(ProjectCentroidOnPlane(cFitContainer(tFitPointQueue{}), up, projected));
 }
 
+TEST(FitDrivers, CentroidOnAPlaneReadsEveryRecordInPlaceAsTheFitsStepsDo)
+{
+    // Far out and tilted, one record switched off: the centroid is the mean
+    // of every record moved onto the plane with the normal through them,
+    // to the bit, and the caller's records stay as they are.
+    std::mt19937 rng(5);
+    const double o[3] = {2400.0, -1300.0, 700.0}, n[3] = {0.48, -0.64, 0.6};
+    tFitPointQueue q = Plane(rng, o, n, 25.0, 0.3, 5000);
+    cFitContainer points(q);
+    points.Points()[17].active = 0;
+    double projected[3];
+    ASSERT_TRUE(ProjectCentroidOnPlane(points, n, projected));
+    cPlaneFit steps(points.Points());
+    double d, mean[3];
+    ASSERT_TRUE(steps.OffsetForNormal(n, d));
+    steps.GetMeanPosition(mean);
+    const double h = Dot(n, mean) + d;
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(projected[k], mean[k] - n[k] * h) << k;
+    EXPECT_EQ(points.Points()[17].active, 0);
+}
+
 TEST(FitDrivers, ArcsAboutAnAxis)
 {
     std::mt19937 rng(91);
