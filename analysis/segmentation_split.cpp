@@ -53,6 +53,33 @@ namespace
 constexpr std::uint32_t kNotTaken = 0xFFFFFFFFu;
 constexpr std::size_t kFillBlock = 1u << 14;
 
+// value(i) of the indices i in [0, count) that keep(i) takes, in ascending
+// order of i, into `out`: each block of indices counts its own on the pool,
+// then writes them from where the blocks before it end.
+template <class Keep, class Value>
+void KeptInOrder(std::size_t count, Keep&& keep, Value&& value, std::vector<std::uint32_t>& out)
+{
+    const std::size_t blocks = (count + kFillBlock - 1) / kFillBlock;
+    std::vector<std::size_t> starts(blocks + 1, 0);
+    auto countBlock = [&](std::size_t b) {
+        std::size_t n = 0;
+        for (std::size_t i = b * kFillBlock; i < std::min(count, (b + 1) * kFillBlock); ++i)
+            n += keep(i) ? 1 : 0;
+        starts[b + 1] = n;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
+    for (std::size_t b = 0; b < blocks; ++b)
+        starts[b + 1] += starts[b];
+    out.resize(starts[blocks]);
+    auto fillBlock = [&](std::size_t b) {
+        std::size_t k = starts[b];
+        for (std::size_t i = b * kFillBlock; i < std::min(count, (b + 1) * kFillBlock); ++i)
+            if (keep(i))
+                out[k++] = value(i);
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, fillBlock);
+}
+
 // Per vertex, the last sub-mesh of a split that took it, so that each
 // sub-mesh finds its vertices in the time of its own triangles.
 struct stVertexTakers
@@ -62,7 +89,8 @@ struct stVertexTakers
 };
 
 // The vertices of the faces in ascending order: the few of a small region
-// sorted, the many of a large one read off the whole vertex table in order.
+// sorted, the many of a large one marked on the pool and read off the whole
+// vertex table in order.
 std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<std::uint32_t>& faces,
                                            stVertexTakers& takers)
 {
@@ -74,40 +102,41 @@ std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<
     }
     const std::uint32_t stamp = takers.next++;
     std::vector<std::uint32_t> vertices;
-    for (const std::uint32_t i : faces)
-        for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
-            if (takers.takenBy[v] != stamp)
-            {
-                takers.takenBy[v] = stamp;
-                vertices.push_back(v);
-            }
-    if (vertices.size() < vertexCount / 32)
+    if (faces.size() < vertexCount / 16)
     {
+        for (const std::uint32_t i : faces)
+            for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
+                if (takers.takenBy[v] != stamp)
+                {
+                    takers.takenBy[v] = stamp;
+                    vertices.push_back(v);
+                }
         std::sort(vertices.begin(), vertices.end());
         return vertices;
     }
-    std::size_t k = 0;
-    for (std::uint32_t v = 0; v < vertexCount; ++v)
-        if (takers.takenBy[v] == stamp)
-            vertices[k++] = v;
+    // Faces of different jobs share vertices: each writes the same stamp.
+    auto take = [&](std::size_t k) {
+        for (const std::uint32_t v : mesh.GetTriangle(faces[k])->vertexIndex)
+            std::atomic_ref<std::uint32_t>(takers.takenBy[v]).store(stamp, std::memory_order_relaxed);
+    };
+    ParallelForEach(SharedThreadPool(), faces.size(), kFillBlock, take);
+    KeptInOrder(
+        vertexCount, [&](std::size_t v) { return takers.takenBy[v] == stamp; },
+        [](std::size_t v) { return static_cast<std::uint32_t>(v); }, vertices);
     return vertices;
 }
 
 std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
-    std::vector<std::uint8_t> keep(triangles.size());
-    auto test = [&](std::size_t k) {
-        const std::uint32_t i = triangles[k];
-        keep[k] = i < triangleCount && IsExportable(mesh, *mesh.GetTriangle(i));
-    };
-    ParallelForEach(SharedThreadPool(), triangles.size(), kFillBlock, test);
     std::vector<std::uint32_t> faces;
-    faces.reserve(triangles.size());
-    for (std::size_t k = 0; k < triangles.size(); ++k)
-        if (keep[k])
-            faces.push_back(triangles[k]);
-    keep = {};
+    KeptInOrder(
+        triangles.size(),
+        [&](std::size_t k) {
+            const std::uint32_t i = triangles[k];
+            return i < triangleCount && IsExportable(mesh, *mesh.GetTriangle(i));
+        },
+        [&](std::size_t k) { return triangles[k]; }, faces);
     const std::vector<std::uint32_t> vertices = SubMeshVertices(mesh, faces, takers);
 
     auto out = std::make_unique<ON_Mesh>(0, 0, false, false);
@@ -203,18 +232,10 @@ bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, 
 bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::vector<std::vector<std::uint32_t>> bandOfBlock((std::size_t{count} + kPoolBlock - 1) / kPoolBlock);
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-            if (IsVisibleSelected(*mesh.GetTriangle(i)))
-                bandOfBlock[begin / kPoolBlock].push_back(i);
-    });
     std::vector<std::uint32_t> band;
-    for (std::vector<std::uint32_t>& part : bandOfBlock)
-    {
-        band.insert(band.end(), part.begin(), part.end());
-        part = {};
-    }
+    KeptInOrder(
+        count, [&mesh](std::size_t i) { return IsVisibleSelected(*mesh.GetTriangle(static_cast<std::uint32_t>(i))); },
+        [](std::size_t i) { return static_cast<std::uint32_t>(i); }, band);
     stVertexTakers takers;
     CreateSubMeshObjects(BuildSubMesh(mesh, band, takers), kSharpBandColour, replace);
     band = {};
