@@ -363,15 +363,26 @@ void CSessionSurface::PaintMeshRegions(const std::vector<CSessionSurface*>& sess
     // Each session's region is found by one job (it alone touches that
     // session's box and tree); the tags are then written in the sessions'
     // order, so a triangle two regions share keeps the later one's code.
+    // A session whose points a later one shares has every tag it would
+    // write written over by that one: it is passed over.
+    std::vector<std::uint8_t> paints(sessions.size(), 0);
+    for (std::size_t s = 0; s < sessions.size(); ++s)
+    {
+        const CSessionSurface* session = sessions[s];
+        paints[s] = session != nullptr && session->m_region.GetCount() != 0 &&
+                    std::none_of(sessions.begin() + std::ptrdiff_t(s) + 1, sessions.end(),
+                                 [session](const CSessionSurface* later)
+                                 { return later != nullptr && later->m_region.SharesWith(session->m_region); });
+    }
     std::vector<std::vector<std::uint64_t>> inside(sessions.size());
     const auto find = [&](std::size_t s)
     {
-        if (sessions[s] != nullptr && sessions[s]->m_region.GetCount() != 0)
+        if (paints[s])
             sessions[s]->FindRegionTriangles(*mesh, count, triangles, inside[s]);
     };
     ParallelForEach(pool, sessions.size(), 1, find);
     for (std::size_t s = 0; s < sessions.size(); ++s)
-        if (sessions[s] != nullptr && sessions[s]->m_region.GetCount() != 0)
+        if (paints[s])
             TagTriangles(inside[s], sessions[s]->GetKindCode(), *tags);
 }
 

@@ -331,11 +331,13 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
 TEST_P(SessionRegion, RegionsPaintedSideBySideEndAsPaintedOneAfterAnother)
 {
     // Three overlapping regions, the last one's points out of triangle
-    // order (every triangle tested on its own), and a session without one.
+    // order (every triangle tested on its own), a session without one, and
+    // two more that share the points of the first two.
     cMesh& m = *mesh->GetMesh();
     CObjectSurfaces& owner = *session->GetOwner();
     std::vector<CSessionSurface*> sessions{session};
-    for (const GUID& kind : {CLSID_CSessionPlane, CLSID_CSessionSphere, CLSID_CSessionPlane})
+    for (const GUID& kind : {CLSID_CSessionPlane, CLSID_CSessionSphere, CLSID_CSessionPlane, CLSID_CSessionCylinder,
+                             CLSID_CSessionSphere})
         sessions.push_back(owner.CreateSession(kind, false));
     const auto take = [&](CSessionSurface* s, int i0, int i1, int j0, int j1)
     {
@@ -346,6 +348,10 @@ TEST_P(SessionRegion, RegionsPaintedSideBySideEndAsPaintedOneAfterAnother)
     take(sessions[0], 5, 17, 3, 20);
     take(sessions[1], 10, 30, 0, 10);
     take(sessions[2], 0, 12, 8, 30);
+    take(sessions[4], 10, 30, 0, 10);
+    take(sessions[5], 5, 17, 3, 20);
+    ASSERT_TRUE(sessions[4]->GetRegionPoints().SharesWith(sessions[1]->GetRegionPoints()));
+    ASSERT_TRUE(sessions[5]->GetRegionPoints().SharesWith(sessions[0]->GetRegionPoints()));
     cRegionPoints& swapped = sessions[2]->GetRegionPoints();
     const std::array<float, 3> first{swapped.GetPoint(0)[0], swapped.GetPoint(0)[1], swapped.GetPoint(0)[2]};
     swapped.Replace(0, swapped.GetPoint(swapped.GetCount() - 1));
@@ -362,8 +368,9 @@ TEST_P(SessionRegion, RegionsPaintedSideBySideEndAsPaintedOneAfterAnother)
     std::vector<std::uint8_t> expected;
     for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
         expected.push_back(tags.Get(t));
-    EXPECT_EQ(expected[2 * (8 * 40 + 11)], kSessionKindSphere) << "the last region over the other two";
-    EXPECT_EQ(expected[2 * (5 * 40 + 11)], kSessionKindPlane) << "the second over the first";
+    EXPECT_EQ(expected[2 * (8 * 40 + 11)], kSessionKindSphere) << "the last region over the others";
+    EXPECT_EQ(expected[2 * (5 * 40 + 11)], kSessionKindSphere) << "the first one's twin over the second's";
+    EXPECT_EQ(expected[2 * (2 * 40 + 25)], kSessionKindCylinder) << "the second one's twin";
 
     cThreadPool pool(3);
     for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
