@@ -131,7 +131,7 @@ void stConstrainedPlane::Unpack(const cDoubleVector& x, double normal[3], double
     NormaliseConstrainedDirection(normal, stillFixed);
 }
 
-bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4])
+bool FitConstrainedPlane(const cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4])
 {
     ConstrainedPlaneContext ctx{};
     ctx.fit = &fit;

@@ -154,4 +154,4 @@ struct stConstrainedPlane
 
 // Constrained plane fit; open[4] = x, y, z component open, offset open
 // (1 = the fit chooses it). On failure normal and offset are unchanged.
-bool FitConstrainedPlane(cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4]);
+bool FitConstrainedPlane(const cPlaneFit& fit, double normal[3], double& offset, const std::uint8_t open[4]);

@@ -159,9 +159,10 @@ int ST_CExtractedSymmetryPlane::Refit(const cFitContainer& points, double factor
     const bool anyOpen = open[0] || open[1] || open[2] || open[3];
     if (anyOpen)
     {
-        cPlaneFit fit(points.Points());
-        fit.ActivateAllPoints();
-        if (!FitConstrainedPlane(fit, n, d, open) || !mirror.Fit(n, d, open))
+        // Over the records in place when all are active, else over an
+        // activated copy.
+        if (!OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) { return FitConstrainedPlane(fit, n, d, open); }) ||
+            !mirror.Fit(n, d, open))
             return 0;
     }
     if (!UnitNormal(n))

@@ -328,6 +328,37 @@ TEST_F(Records, PlaneRefitsFindTheScannedPlaneInEveryOrientationAndScale)
         }
 }
 
+TEST_F(Records, PlaneRefitGivesTheSamePlaneToTheBitWithEveryRecordOnOrOneOff)
+{
+    // Far out, tilted and noisy with outliers: the constrained refinement
+    // reads the records in place when all are active and an activated copy
+    // otherwise.
+    std::mt19937 rng(31);
+    double n[3] = {0.3, -0.5, 0.81};
+    Normalise(n);
+    const double origin[3] = {2500.0, -900.0, 400.0};
+    tFitPointQueue q = Plane(rng, origin, n, 30.0, 0.02, 3000);
+    AddOutliers(rng, q, 30, 0.5, 2.0);
+    for (const bool oneOff : {false, true})
+    {
+        cFitContainer points(q);
+        points.Points()[5].active = oneOff ? 0 : 1;
+        TestPlane plane;
+        ST_CExtractedPlane record(&tree);
+        ASSERT_TRUE(record.AttachGeometry(&plane));
+        record.BuildRows();
+        ASSERT_EQ(record.Refit(points, 1.1, nullptr, nullptr), 1);
+        // What the refinement gave over a copy of every record, activated.
+        const auto& got = plane.GetPlane();
+        EXPECT_EQ(got.normal[0], 0x1.33bd6eb76f3a6p-2) << oneOff;
+        EXPECT_EQ(got.normal[1], -0x1.0087fda9ec1b5p-1) << oneOff;
+        EXPECT_EQ(got.normal[2], 0x1.9f8602e239849p-1) << oneOff;
+        EXPECT_EQ(got.d, -0x1.7db84e71878edp+10) << oneOff;
+        EXPECT_EQ(plane.GetRms(), 0x1.2794660e7794ep-4) << oneOff;
+        EXPECT_EQ(points.Points()[5].active, oneOff ? 0 : 1);
+    }
+}
+
 TEST_F(Records, PlaneRefitKeepsFixedComponentsAndFitsTheEmptiedOnes)
 {
     std::mt19937 rng(9);
