@@ -3,6 +3,7 @@
 #include "platform/win32/codepage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -14,6 +15,9 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,53 +118,171 @@ bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, c
     return true;
 }
 
+// Threads that share a big file's transfer (and the faults of the fresh
+// memory it lands in, which cost more than the disk on a loaded machine).
+unsigned TransferThreads()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
+// Has the kernel make the pages of fresh memory, a slice per thread side by
+// side, before anything is written into them. Memory it cannot make now is
+// made when it is first written, as usual.
+void MakePagesSideBySide(std::uint8_t* memory, std::size_t size)
+{
+#ifdef MADV_POPULATE_WRITE
+    const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGE_SIZE));
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) / page * page;
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(memory) + size) / page * page;
+    if (page == 0 || end <= begin)
+        return;
+    const unsigned threads = TransferThreads();
+    const std::uintptr_t slice = ((end - begin) / threads + page - 1) / page * page;
+    const auto make = [&](unsigned k) {
+        const std::uintptr_t from = begin + k * slice;
+        if (from < end)
+            ::madvise(reinterpret_cast<void*>(from), std::min(slice, end - from), MADV_POPULATE_WRITE);
+    };
+    std::vector<std::thread> helpers;
+    try
+    {
+        for (unsigned k = 1; k < threads; ++k)
+            helpers.emplace_back(make, k);
+    }
+    catch (const std::system_error&)
+    {
+        // Fewer helpers: the rest is made as it is written.
+    }
+    make(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+#else
+    (void)memory;
+    (void)size;
+#endif
+}
+
 // Reads the open file's bytes from `from` on into `into`, past the page
-// cache through an aligned stage (a big document just saved is not in the
-// cache, and reading it through there would fill as much fresh memory
-// again). False, with nothing read, when the file system refuses such
-// transfers: the caller then reads as usual. A failure after that sets
-// `failed`, with `done` holding what was read.
+// cache through aligned stages, in pieces side by side (a big document just
+// saved is not in the cache, and reading it through there would fill as
+// much fresh memory again). False, with nothing read, when the file system
+// refuses such transfers: the caller then reads as usual. A failure after
+// that sets `failed`, with `done` holding what was read.
 bool ReadPastCache(int fd, std::uint8_t* into, std::uint64_t from, std::size_t size, std::size_t& done, bool& failed,
                    cProgressSteps& steps)
 {
     done = 0;
     failed = false;
     const int flags = ::fcntl(fd, F_GETFL);
-    void* memory = nullptr;
-    if (flags < 0 || ::posix_memalign(&memory, kDirectBlock, kDirectStage) != 0)
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_DIRECT) != 0)
         return false;
-    const std::unique_ptr<std::uint8_t, decltype(&std::free)> stage(static_cast<std::uint8_t*>(memory), &std::free);
-    if (::fcntl(fd, F_SETFL, flags | O_DIRECT) != 0)
-        return false;
-    steps.Start();
-    // From the block that holds `from`.
+    // Pieces of whole stages of the file from the block that holds `from`.
     const std::uint64_t start = from - from % kDirectBlock;
-    std::uint64_t at = start;
-    while (done < size)
+    const std::uint64_t stages = (from + size - start + kDirectStage - 1) / kDirectStage;
+    const unsigned pieces = static_cast<unsigned>(std::clamp<std::uint64_t>(stages, 1, TransferThreads()));
+    struct stPiece
     {
-        const ssize_t n = ::pread(fd, stage.get(), kDirectStage, static_cast<off_t>(at));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n < 0)
+        std::uint64_t first = 0, end = 0; // file offsets: stage-aligned first, end of what it takes
+        std::size_t done = 0;             // bytes it put in place, from its first wanted byte
+        bool refused = false, failed = false, short_ = false;
+        int error = 0;
+    };
+    std::vector<stPiece> piece(pieces);
+    const std::uint64_t perPiece = (stages + pieces - 1) / pieces * kDirectStage;
+    for (unsigned k = 0; k < pieces; ++k)
+    {
+        piece[k].first = start + k * perPiece;
+        piece[k].end = std::min<std::uint64_t>(from + size, start + (k + 1) * perPiece);
+    }
+    std::atomic<std::uint64_t> moved{0};
+    std::uint64_t reported = 0;
+    const auto read = [&](unsigned k) {
+        stPiece& p = piece[k];
+        void* memory = nullptr;
+        if (::posix_memalign(&memory, kDirectBlock, kDirectStage) != 0)
+        {
+            p.failed = true, p.error = ENOMEM;
+            return;
+        }
+        const std::unique_ptr<std::uint8_t, decltype(&std::free)> stage(static_cast<std::uint8_t*>(memory), &std::free);
+        const std::uint64_t wanted = std::max(p.first, from);
+        for (std::uint64_t at = p.first; at < p.end;)
+        {
+            const ssize_t n = ::pread(fd, stage.get(), kDirectStage, static_cast<off_t>(at));
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n < 0)
+            {
+                (at == p.first && errno == EINVAL ? p.refused : p.failed) = true;
+                p.error = errno;
+                return;
+            }
+            const std::uint64_t got = std::min<std::uint64_t>(at + static_cast<std::uint64_t>(n), p.end);
+            if (got > std::max(at, wanted))
+            {
+                const std::uint64_t skip = std::max(at, wanted) - at;
+                const std::size_t take = static_cast<std::size_t>(got - at - skip);
+                std::memcpy(into + (at + skip - from), stage.get() + skip, take);
+                p.done += take;
+                moved += take;
+            }
+            // The calling thread reads the first piece and tells the progress.
+            if (k == 0)
+            {
+                const std::uint64_t now = moved.load();
+                steps.Moved(now - reported);
+                reported = now;
+            }
+            at += static_cast<std::uint64_t>(n);
+            // A short read ends the file (one cut short while it is read).
+            if (static_cast<std::size_t>(n) < kDirectStage)
+            {
+                p.short_ = at < p.end;
+                return;
+            }
+        }
+    };
+    steps.Start();
+    std::vector<std::thread> helpers;
+    unsigned started = 1;
+    try
+    {
+        for (; started < pieces; ++started)
+            helpers.emplace_back(read, started);
+    }
+    catch (const std::system_error&)
+    {
+        // No more threads to be had: this one reads the rest.
+    }
+    read(0);
+    for (unsigned k = started; k < pieces; ++k)
+    {
+        read(k);
+        steps.Moved(moved.load() - reported);
+        reported = moved.load();
+    }
+    for (std::thread& helper : helpers)
+        helper.join();
+    // What is read runs up to the first piece that stopped short.
+    for (const stPiece& p : piece)
+    {
+        if (p.refused && &p == &piece[0] && p.done == 0)
         {
             // Refused at once: read as usual.
-            if (at == start && errno == EINVAL && ::fcntl(fd, F_SETFL, flags) == 0)
-                return false;
+            ::fcntl(fd, F_SETFL, flags);
+            return false;
+        }
+        done += p.done;
+        if (p.refused || p.failed)
+        {
             failed = true;
+            errno = p.error;
             return true;
         }
-        const std::uint64_t skip = from + done - at;
-        if (static_cast<std::uint64_t>(n) <= skip)
-            break;
-        const std::size_t take = std::min(size - done, static_cast<std::size_t>(static_cast<std::uint64_t>(n) - skip));
-        std::memcpy(into + done, stage.get() + skip, take);
-        done += take;
-        steps.Moved(take);
-        at += static_cast<std::uint64_t>(n);
-        // A short read ends the file (one cut short while it is read).
-        if (static_cast<std::size_t>(n) < kDirectStage)
+        if (p.short_)
             break;
     }
+    steps.Moved(moved.load() - reported);
     return true;
 }
 
@@ -244,6 +366,12 @@ bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, s
             error = L"Cannot open \"" + path + L"\": it is larger than this computer's memory.";
             bytes.clear();
             return false;
+        }
+        // A big file's fresh memory is made side by side first.
+        if (size >= kDirectReadBytes)
+        {
+            bytes.reserve(static_cast<std::size_t>(size));
+            MakePagesSideBySide(bytes.data(), bytes.capacity());
         }
         bytes.resize(static_cast<std::size_t>(size));
         cProgressSteps steps(bytes.size() - done, progress);
