@@ -184,8 +184,9 @@ bool ON_Mesh::ComputeVertexNormals()
     const int fcount = FaceCount();
     if (vcount == 0 || fcount == 0)
         return false;
-    ON_SimpleArray<ON_3dVector> sum;
-    sum.SetCount(vcount);
+    // The sums, three doubles a vertex, are cleared by the thread of their
+    // slice: a big mesh's fresh pages are then cleared side by side.
+    std::unique_ptr<double[]> sum(new double[3 * std::size_t(vcount)]);
     m_N.SetCount(vcount);
     // Each thread owns a slice of the vertices and adds to them the faces
     // that use them in face order, so every sum is added up in the same
@@ -219,6 +220,7 @@ bool ON_Mesh::ComputeVertexNormals()
     }
     RunInParts(vcount, parts, [&](int first, int last, int slot) {
         const std::uint8_t bit = std::uint8_t(1u << slot);
+        std::fill(sum.get() + 3 * std::size_t(first), sum.get() + 3 * std::size_t(last), 0.0);
         for (int j = 0; j < fcount; ++j)
         {
             if (slices && (slices[std::size_t(j)] & bit) == 0)
@@ -230,11 +232,15 @@ bool ON_Mesh::ComputeVertexNormals()
             const ON_3dVector n = FaceNormal(*this, f); // length ~ area: weights by area
             for (int i = 0; i < corners; ++i)
                 if (f.vi[i] >= first && f.vi[i] < last)
-                    sum[f.vi[i]] += n;
+                {
+                    double* s = &sum[3 * std::size_t(f.vi[i])];
+                    s[0] += n.x, s[1] += n.y, s[2] += n.z;
+                }
         }
         for (int i = first; i < last; ++i)
         {
-            ON_3dVector n = sum[i];
+            const double* s = &sum[3 * std::size_t(i)];
+            ON_3dVector n(s[0], s[1], s[2]);
             if (!n.Unitize())
                 n = ON_3dVector();
             m_N[i] = ON_3fVector(n);
