@@ -52,6 +52,9 @@ namespace
 
 constexpr std::uint32_t kNotTaken = 0xFFFFFFFFu;
 constexpr std::size_t kFillBlock = 1u << 14;
+// Up to this many regions each lists its own triangles on the pool; more
+// are sorted out in one pass over the mesh.
+constexpr std::uint32_t kRegionsListedOnPool = 16;
 
 // value(i) of the indices i in [0, count) that keep(i) takes, in ascending
 // order of i, into `out`: each block of indices counts its own on the pool,
@@ -256,12 +259,28 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
             t->SetLabel(labels++);
             mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
         }
-    // One pass sorts the triangles by label, so that each region is built
-    // from its own triangles instead of a scan of the whole mesh per label.
+    const auto labelOf = [&mesh](std::size_t i) { return mesh.GetTriangle(static_cast<std::uint32_t>(i))->GetLabel(); };
+    if (labels <= kRegionsListedOnPool)
+    {
+        // A few regions: each lists its triangles on the pool when its turn
+        // comes.
+        std::vector<std::uint32_t> region;
+        for (std::uint32_t label = 0; label < labels; ++label)
+        {
+            KeptInOrder(
+                count, [&](std::size_t i) { return labelOf(i) == label; },
+                [](std::size_t i) { return static_cast<std::uint32_t>(i); }, region);
+            CreateSubMeshObjects(BuildSubMesh(mesh, region, takers), SegmentRegionColour(label), false);
+        }
+        return true;
+    }
+    // Many: one pass sorts the triangles by label, so that each region is
+    // built from its own triangles instead of a scan of the whole mesh per
+    // label.
     std::vector<std::vector<std::uint32_t>> regions(labels);
     for (std::uint32_t i = 0; i < count; ++i)
     {
-        const std::uint32_t label = mesh.GetTriangle(i)->GetLabel();
+        const std::uint32_t label = labelOf(i);
         if (label < labels)
             regions[label].push_back(i);
     }

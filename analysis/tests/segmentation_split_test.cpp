@@ -212,6 +212,49 @@ TEST(SegmentationSplit, BigMeshRegionsAreLabelledInTheOrderOfTheirFirstTriangles
     }
 }
 
+TEST(SegmentationSplit, FewAndManyRegionsComeOutInLabelOrderWithTheirOwnTriangles)
+{
+    // A 40 x 40 plate far out cut by selected rows and columns every 16
+    // cells into 9 regions, every 8 cells into 25 (more than are listed one
+    // by one): each region's mesh holds its own cells, in label order.
+    const int n = 40;
+    const ON_Mesh plate = HeightField(n, [](double x, double y) { return 3000.0 + 0.001 * x * y; });
+    for (const int every : {16, 8})
+    {
+        CDezazDoc doc;
+        const CDezazObject* host = doc.AddMeshObject(plate);
+        cP3DScene scene{nullptr};
+        auto* object = new cMeshObject();
+        FillMesh(*object->GetMesh(), plate);
+        scene.AddObject(object);
+        cMesh& mesh = *object->GetMesh();
+        for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+            if (int(t / 2 % n) % every == 0 || int(t / 2 / n) % every == 0)
+                mesh.GetTriangle(t)->flags = kTriangleFlagSelected;
+        cSegmentationSplitter splitter(&doc, host->ModelObjectId(), L"Vantrell");
+        ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
+        const int across = (n + every - 1) / every;
+        ASSERT_EQ(doc.ObjectCount(), 1 + across * across) << every;
+        int label = 0;
+        for (const CDezazObject* o : doc.Objects())
+        {
+            if (static_cast<unsigned int>(o->Attributes().m_color) == kSharpBandColour)
+                continue;
+            const ON_Mesh& m = *dynamic_cast<const CDezazMeshObject*>(o)->Mesh();
+            EXPECT_EQ(o->Attributes().m_color, SegmentRegionColour(std::uint32_t(label))) << every << " " << label;
+            // Region (label % across, label / across) of cells: its last
+            // one is narrower where the plate ends.
+            const int wide = label % across + 1 < across ? every - 1 : n - 1 - (across - 1) * every;
+            const int high = label / across + 1 < across ? every - 1 : n - 1 - (across - 1) * every;
+            EXPECT_EQ(m.FaceCount(), 2 * wide * high) << every << " " << label;
+            const ON_3fPoint first = m.m_V[0];
+            EXPECT_EQ(first.x, float(label % across * every + 1)) << every << " " << label;
+            EXPECT_EQ(first.y, float(label / across * every + 1)) << every << " " << label;
+            ++label;
+        }
+    }
+}
+
 TEST(SegmentationSplit, RegionPaletteWrapsAfterTwelve)
 {
     EXPECT_EQ(SegmentRegionColour(0), ON_Color(101, 207, 101));
