@@ -5,6 +5,7 @@
 #include "core/mesh.h"
 #include "core/mesh_object.h"
 #include "core/registry_store.h"
+#include "core/thread_pool.h"
 #include "modes/segmentation_view.h"
 #include "overlay/dialog_anchor_layout.h"
 #include "platform/host/app_settings.h"
@@ -20,6 +21,8 @@
 #include "render/mouse_navigation_profiles.h"
 #include "resources/segmentation.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <memory>
 
@@ -305,15 +308,25 @@ void CSegmentationDialog::OnSelectFrontFacingOnly()
 
 bool CSegmentationDialog::AnyVisibleMarked()
 {
-    bool any = false;
+    // Blocks of triangles are searched on the shared pool; once a mark is
+    // found, the blocks not yet started are passed over.
+    std::atomic<bool> any{false};
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
                      {
+                         constexpr std::size_t kBlock = 1u << 16;
                          const std::uint32_t count = mesh.GetTriangleCount();
-                         for (std::uint32_t i = 0; i < count && !any; ++i)
-                             any = IsVisibleSelected(*mesh.GetTriangle(i));
+                         auto search = [&](std::size_t b) {
+                             const auto first = static_cast<std::uint32_t>(b * kBlock);
+                             const auto last = static_cast<std::uint32_t>(std::min<std::size_t>(count, first + kBlock));
+                             for (std::uint32_t i = first; i < last && !any.load(std::memory_order_relaxed); ++i)
+                                 if (IsVisibleSelected(*mesh.GetTriangle(i)))
+                                     any.store(true, std::memory_order_relaxed);
+                         };
+                         if (!any.load())
+                             ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, search);
                      });
-    return any;
+    return any.load();
 }
 
 bool CSegmentationDialog::OnSplitIntoSubMeshes()
