@@ -3,6 +3,7 @@
 #include "platform/geometry/xform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -114,6 +115,35 @@ template <class Part> void RunInParts(int count, int parts, Part&& part)
         t.join();
 }
 
+// Calls part(begin, end, slot) on consecutive chunks of [0, count) from
+// `threads` threads (slot 0 the calling thread), each taking the next chunk
+// when it is done with one: a thread the machine leaves waiting holds up no
+// more than its chunk. Without threads the calling thread takes them all.
+template <class Part> void RunInChunks(int count, int threads, Part&& part)
+{
+    constexpr std::int64_t kChunk = 1 << 14;
+    const std::int64_t chunks = (std::int64_t{count} + kChunk - 1) / kChunk;
+    std::atomic<std::int64_t> next{0};
+    const auto work = [&](int slot) {
+        for (std::int64_t c; (c = next.fetch_add(1, std::memory_order_relaxed)) < chunks;)
+            part(int(c * kChunk), int(std::min<std::int64_t>(count, (c + 1) * kChunk)), slot);
+    };
+    std::vector<std::thread> started;
+    for (int slot = 1; slot < threads; ++slot)
+    {
+        try
+        {
+            started.emplace_back(work, slot);
+        }
+        catch (const std::system_error&)
+        {
+        }
+    }
+    work(0);
+    for (std::thread& t : started)
+        t.join();
+}
+
 int PartsFor(int count)
 {
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
@@ -159,7 +189,7 @@ bool ON_Mesh::ComputeFaceNormals()
     m_FN.SetCount(fcount);
     const int parts = PartsFor(fcount);
     std::vector<char> inRange(std::size_t(parts), 1);
-    RunInParts(fcount, parts, [&](int begin, int end, int slot) {
+    RunInChunks(fcount, parts, [&](int begin, int end, int slot) {
         for (int i = begin; i < end; ++i)
         {
             const ON_MeshFace& f = m_F[i];
@@ -206,7 +236,7 @@ bool ON_Mesh::ComputeVertexNormals()
     if (parts > 1)
     {
         slices.reset(new std::uint8_t[std::size_t(fcount)]);
-        RunInParts(fcount, parts, [&](int first, int last, int) {
+        RunInChunks(fcount, parts, [&](int first, int last, int) {
             for (int i = first; i < last; ++i)
             {
                 const ON_MeshFace& f = m_F[i];
