@@ -356,15 +356,20 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
         // The progress hears a position at every 1000th triangle passed.
         progress->SetPosition(static_cast<float>(first - first % kSmoothProgressStep));
         const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
-        auto take = [&](std::size_t i) {
-            const auto t = static_cast<std::uint32_t>(first + i);
-            const cMeshTriangle& triangle = *mesh.GetTriangle(t);
-            const cVertex* corners[3];
-            if (mesh.GetCorners(triangle, corners))
-                for (const std::uint32_t vertex : triangle.vertexIndex)
-                    RaiseTo(smoothing.from[vertex], t + 1);
+        // Each job walks its triangles backwards: a vertex it meets again
+        // has its job's latest already, and is only read.
+        auto take = [&](std::size_t job) {
+            const auto begin = static_cast<std::uint32_t>(first + job * kSmoothJob);
+            for (std::uint32_t t = std::min(last, begin + kSmoothJob); t-- > begin;)
+            {
+                const cMeshTriangle& triangle = *mesh.GetTriangle(t);
+                const cVertex* corners[3];
+                if (mesh.GetCorners(triangle, corners))
+                    for (const std::uint32_t vertex : triangle.vertexIndex)
+                        RaiseTo(smoothing.from[vertex], t + 1);
+            }
         };
-        ParallelForEach(SharedThreadPool(), last - first, kSmoothJob, take);
+        ParallelForEach(SharedThreadPool(), (last - first + kSmoothJob - 1) / kSmoothJob, 1, take);
     }
     ParallelFor(SharedThreadPool(), (vertexCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
