@@ -36,6 +36,7 @@
 #include "core/bounding_box.h"
 #include "core/bucket_kd_tree_elements.h"
 #include "core/chunked_array.h"
+#include "core/thread_pool.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -45,6 +46,7 @@
 #include <memory>
 #include <new>
 #include <type_traits>
+#include <vector>
 
 inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
 inline constexpr std::uint32_t kBucketKDTreeNoIndex = 0xFFFFFFFF;
@@ -195,8 +197,10 @@ public:
 
     // Splits every leaf that holds more than the bucket maximum, then numbers
     // the nodes. Returns the depth reached (1 for a root that needed no split,
-    // 0 for an empty tree or one that was already built).
-    std::uint32_t Build()
+    // 0 for an empty tree or one that was already built). With a pool, the
+    // subtrees of a big tree are split side by side; the tree is the same,
+    // node for node and element for element. Not from a job of that pool.
+    std::uint32_t Build(cThreadPool* pool = nullptr)
     {
         if (m_nodes.GetCount() == 0 || !m_nodes[0].IsLeaf())
         {
@@ -209,7 +213,7 @@ public:
             NumberNodes();
             return 1;
         }
-        std::uint32_t deepest = BuildFromArray();
+        std::uint32_t deepest = BuildFromArray(pool);
         if (deepest == 0)
             deepest = BuildByWalk();
         NumberNodes();
@@ -551,6 +555,14 @@ private:
             return false;
         m_nodes.Append();
         m_nodes.Append();
+        *deal = ChooseSplit(m_nodes[at], box, count);
+        return true;
+    }
+
+    // An inner node's split from its box, its lower child at `lower`; true
+    // when its elements are to be dealt alternately.
+    static bool ChooseSplit(Node& node, const float box[6], std::uint32_t lower)
+    {
         const double dx = static_cast<double>(box[3]) - static_cast<double>(box[0]);
         const double dy = static_cast<double>(box[4]) - static_cast<double>(box[1]);
         const double dz = static_cast<double>(box[5]) - static_cast<double>(box[2]);
@@ -559,13 +571,11 @@ private:
             axis = dx > dz ? 0 : 2;
         else
             axis = dy > dz ? 1 : 2;
-        Node& node = m_nodes[at];
-        node.children = static_cast<std::uint32_t>(axis) << 30 | count;
+        node.children = static_cast<std::uint32_t>(axis) << 30 | lower;
         node.split = (static_cast<double>(box[axis + 3]) + static_cast<double>(box[axis])) * 0.5;
         // A box thinner than FLT_EPSILON on the split axis cannot be cut:
         // its elements are dealt alternately, the first to the lower side.
-        *deal = static_cast<double>(box[axis + 3]) - static_cast<double>(box[axis]) < static_cast<double>(FLT_EPSILON);
-        return true;
+        return static_cast<double>(box[axis + 3]) - static_cast<double>(box[axis]) < static_cast<double>(FLT_EPSILON);
     }
 
     // Sets an inner node's bounds and its children's ranges and leaf
@@ -574,11 +584,15 @@ private:
                      const float lowerBox[6], const float upperBox[6], const float cell[6])
     {
         Node& node = m_nodes[at];
+        SetChildrenOf(node, m_nodes[node.Lower()], m_nodes[node.Upper()], begin, mid, end, lowerBox, upperBox, cell);
+    }
+
+    static void SetChildrenOf(Node& node, Node& lower, Node& upper, std::uint32_t begin, std::uint32_t mid,
+                              std::uint32_t end, const float lowerBox[6], const float upperBox[6], const float cell[6])
+    {
         const int axis = node.Axis();
         node.lowerMax = lowerBox[axis + 3];
         node.upperMin = upperBox[axis];
-        Node& lower = m_nodes[node.Lower()];
-        Node& upper = m_nodes[node.Upper()];
         lower.first = begin;
         lower.count = mid - begin;
         upper.first = mid;
@@ -686,7 +700,7 @@ private:
     // the elements from consecutive memory, and the array, partitioned leaf
     // by leaf, becomes the element array. Returns the depth, or 0 (the tree
     // untouched) when the work arrays cannot be had.
-    std::uint32_t BuildFromArray()
+    std::uint32_t BuildFromArray(cThreadPool* pool)
     {
         const std::uint32_t n = m_nodes[0].count;
         const std::uint32_t rootFirst = m_nodes[0].first;
@@ -698,24 +712,40 @@ private:
             delete[] items;
             return 0;
         }
-        for (std::uint32_t i = 0; i < n; ++i)
-            items[i] = m_elements.Get(rootFirst + i);
         // Coordinates moved along with the elements, so that every level
         // reads them from consecutive memory instead of through each
         // element. Optional: without memory for them the partition reads
         // through the comparator.
         std::unique_ptr<float[]> xyz(new (std::nothrow) float[std::size_t{n} * 3]);
         std::unique_ptr<float[]> spillXyz(xyz != nullptr ? new (std::nothrow) float[std::size_t{n} * 3] : nullptr);
-        if (spillXyz != nullptr)
-        {
+        const auto gather = [&] {
             for (std::uint32_t i = 0; i < n; ++i)
+                items[i] = m_elements.Get(rootFirst + i);
+            if (spillXyz != nullptr)
             {
-                const float* p = m_comparator.Coordinates(items[i]);
-                std::copy(p, p + 3, xyz.get() + std::size_t{i} * 3);
+                for (std::uint32_t i = 0; i < n; ++i)
+                {
+                    const float* p = m_comparator.Coordinates(items[i]);
+                    std::copy(p, p + 3, xyz.get() + std::size_t{i} * 3);
+                }
             }
-        }
+        };
+        gather();
 
         std::uint32_t deepest = 1;
+        if (pool != nullptr && spillXyz != nullptr && n >= kSideBySideMinimum)
+        {
+            if (BuildSideBySide(pool, items, xyz.get(), spill.get(), spillXyz.get(), n, deepest))
+            {
+                m_elements.Adopt(items, n);
+                m_depth = std::max(m_depth, deepest);
+                return deepest;
+            }
+            // Without memory for the pieces, the build runs here from the
+            // elements in the order they were added.
+            gather();
+            deepest = 1;
+        }
         stack[0] = stRange{0, 0, n, 1, {}, {}};
         std::copy(m_box, m_box + 6, stack[0].box);
         std::copy(m_box, m_box + 6, stack[0].cell);
@@ -765,6 +795,149 @@ private:
         return deepest;
     }
 
+    // Fewest elements a build splits side by side.
+    static constexpr std::uint32_t kSideBySideMinimum = 1u << 16;
+    static constexpr std::uint32_t kNoPiece = 0xFFFFFFFF;
+
+    // A subtree split on its own: its nodes, the first its root, children
+    // numbered within them.
+    struct stPiece
+    {
+        std::vector<Node> nodes;
+        stRange root;
+        std::uint32_t deepest = 1;
+        bool ok = true;
+    };
+
+    // Splits ranges depth first, the upper side first, into `nodes` (the
+    // ranges' nodes numbered within it), as the array build does. A range
+    // of more than `share` elements is split here and one of `share` or
+    // fewer, when pieces is given, is handed to a piece of its own.
+    void SplitRanges(std::vector<Node>& nodes, std::vector<stRange>& stack, T* items, float* xyz, T* spill,
+                     float* spillXyz, std::uint32_t share, std::vector<stPiece>* pieces,
+                     std::vector<std::uint32_t>* pieceOf, std::uint32_t& deepest) const
+    {
+        while (!stack.empty())
+        {
+            const stRange range = stack.back();
+            stack.pop_back();
+            const std::uint32_t size = range.end - range.begin;
+            if (size <= m_bucketMaximum)
+            {
+                nodes[range.node].first = range.begin;
+                nodes[range.node].count = size;
+                continue;
+            }
+            if (pieces != nullptr && size <= share)
+            {
+                (*pieceOf)[range.node] = static_cast<std::uint32_t>(pieces->size());
+                pieces->push_back(stPiece{{nodes[range.node]}, range, range.depth, true});
+                pieces->back().root.node = 0;
+                continue;
+            }
+            const std::uint32_t lowerIndex = static_cast<std::uint32_t>(nodes.size());
+            nodes.resize(nodes.size() + 2);
+            if (pieceOf != nullptr)
+                pieceOf->resize(nodes.size(), kNoPiece);
+            const bool deal = ChooseSplit(nodes[range.node], range.box, lowerIndex);
+            float lowerBox[6], upperBox[6];
+            MakeEmptyBox(lowerBox);
+            MakeEmptyBox(upperBox);
+            // Each range spills into its own part of the spill arrays.
+            const std::uint32_t mid =
+                PartitionNodeWithCoordinates(nodes[range.node], deal, items, xyz, range.begin, range.end,
+                                             spill + range.begin, spillXyz + std::size_t{range.begin} * 3, lowerBox,
+                                             upperBox);
+            Node& node = nodes[range.node];
+            SetChildrenOf(node, nodes[lowerIndex], nodes[lowerIndex + 1], range.begin, mid, range.end, lowerBox,
+                          upperBox, range.cell);
+            deepest = std::max(deepest, range.depth + 1);
+            stRange lower{lowerIndex, range.begin, mid, range.depth + 1, {}, {}};
+            std::copy(lowerBox, lowerBox + 6, lower.box);
+            stRange upper{lowerIndex + 1, mid, range.end, range.depth + 1, {}, {}};
+            std::copy(upperBox, upperBox + 6, upper.box);
+            ChildCells(node, range.cell, lower.cell, upper.cell);
+            stack.push_back(lower);
+            stack.push_back(upper);
+        }
+    }
+
+    // The array build with the subtrees below the upper levels split side by
+    // side on the pool, each range partitioned as the single pass partitions
+    // it; the nodes then go into the node array in the order the single pass
+    // makes them (an inner node's pair, then all of its upper side's, then
+    // its lower side's). False, with the node array untouched, when memory
+    // ran out (the elements may be partitioned part way).
+    bool BuildSideBySide(cThreadPool* pool, T* items, float* xyz, T* spill, float* spillXyz, std::uint32_t n,
+                         std::uint32_t& deepest)
+    {
+        try
+        {
+            const std::uint32_t threads = static_cast<std::uint32_t>(std::max(1, pool->GetThreadCount()));
+            const std::uint32_t share = std::max(m_bucketMaximum, n / (threads * 8));
+            std::vector<Node> top(1, m_nodes[0]);
+            std::vector<std::uint32_t> pieceOf(1, kNoPiece);
+            std::vector<stPiece> pieces;
+            std::vector<stRange> stack(1, stRange{0, 0, n, 1, {}, {}});
+            std::copy(m_box, m_box + 6, stack[0].box);
+            std::copy(m_box, m_box + 6, stack[0].cell);
+            deepest = 1;
+            SplitRanges(top, stack, items, xyz, spill, spillXyz, share, &pieces, &pieceOf, deepest);
+            auto split = [&](std::size_t k) {
+                stPiece& piece = pieces[k];
+                try
+                {
+                    std::vector<stRange> own(1, piece.root);
+                    SplitRanges(piece.nodes, own, items, xyz, spill, spillXyz, 0, nullptr, nullptr, piece.deepest);
+                }
+                catch (const std::bad_alloc&)
+                {
+                    piece.ok = false;
+                }
+            };
+            ParallelForEach(pool, pieces.size(), 1, split);
+            std::uint64_t total = top.size();
+            for (const stPiece& piece : pieces)
+            {
+                if (!piece.ok)
+                    return false;
+                total += piece.nodes.size() - 1;
+                deepest = std::max(deepest, piece.deepest);
+            }
+            if (total > kBucketKDTreeMaxNodes || !m_nodes.Resize(static_cast<std::uint32_t>(total)))
+                return false;
+            struct stPlace
+            {
+                std::uint32_t piece; // kNoPiece: the upper levels
+                std::uint32_t at;
+                std::uint32_t to;
+            };
+            std::vector<stPlace> places(1, stPlace{kNoPiece, 0, 0});
+            while (!places.empty())
+            {
+                stPlace place = places.back();
+                places.pop_back();
+                if (place.piece == kNoPiece && pieceOf[place.at] != kNoPiece)
+                    place = stPlace{pieceOf[place.at], 0, place.to};
+                const Node& from = place.piece == kNoPiece ? top[place.at] : pieces[place.piece].nodes[place.at];
+                m_nodes[place.to] = from;
+                if (from.IsLeaf())
+                    continue;
+                const std::uint32_t pair = m_nodes.GetCount();
+                m_nodes.Append();
+                m_nodes.Append();
+                m_nodes[place.to].children = (from.children & ~0x3FFFFFFFu) | pair;
+                places.push_back(stPlace{place.piece, from.Lower(), pair});
+                places.push_back(stPlace{place.piece, from.Upper(), pair + 1});
+            }
+            return true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            return false;
+        }
+    }
+
     // Stable partition of items[begin, end) by the node's split (or dealt
     // alternately): the lower side first, then the upper side; grows both
     // sides' boxes. Returns where the upper side starts.
@@ -804,7 +977,14 @@ private:
                                            std::uint32_t end, T* spill, float* spillXyz, float lowerBox[6],
                                            float upperBox[6]) const
     {
-        const Node& node = m_nodes[at];
+        return PartitionNodeWithCoordinates(m_nodes[at], deal, items, xyz, begin, end, spill, spillXyz, lowerBox,
+                                            upperBox);
+    }
+
+    static std::uint32_t PartitionNodeWithCoordinates(const Node& node, bool deal, T* items, float* xyz,
+                                                      std::uint32_t begin, std::uint32_t end, T* spill,
+                                                      float* spillXyz, float lowerBox[6], float upperBox[6])
+    {
         const int axis = node.Axis();
         const float split = LargestFloatNotAbove(node.split);
         std::uint32_t lowerEnd = begin;

@@ -65,7 +65,7 @@ std::uint32_t cBucketSearchTreeProp::Build(std::uint32_t step)
     {
         return 0;
     }
-    const std::uint32_t depth = m_tree.Build();
+    const std::uint32_t depth = m_tree.Build(SharedThreadPool());
     m_built = depth > 0;
     return depth;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <thread>
@@ -93,3 +94,41 @@ TEST(BucketKDTreeConcurrency, ParallelQueriesGiveTheFullScanAnswers)
 }
 
 } // namespace
+
+// A big tree split side by side on a pool is the tree the single pass
+// builds: the same nodes in the same order and the same buckets, for points
+// far out, clustered, duplicated (dealt alternately) and on split values.
+TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
+{
+    std::vector<TestPoint> points;
+    const PointSetKind kinds[] = {PointSetKind::Uniform, PointSetKind::Clustered, PointSetKind::Duplicated,
+                                  PointSetKind::Lattice, PointSetKind::AllEqual};
+    std::uint32_t seed = 3;
+    for (const PointSetKind kind : kinds)
+    {
+        auto part = MakePointSet(kind, 30000, seed++);
+        for (TestPoint& p : part)
+            p.xyz[0] += 2500.0f, p.xyz[2] -= 900.0f;
+        points.insert(points.end(), part.begin(), part.end());
+    }
+    TestKDTree alone, pooled;
+    for (const TestPoint& p : points)
+    {
+        ASSERT_TRUE(alone.Add(&p));
+        ASSERT_TRUE(pooled.Add(&p));
+    }
+    cThreadPool pool(4);
+    const std::uint32_t depth = alone.Build();
+    EXPECT_EQ(pooled.Build(&pool), depth);
+    EXPECT_EQ(pooled.GetDepth(), alone.GetDepth());
+    ASSERT_EQ(pooled.GetNodeCount(), alone.GetNodeCount());
+    ASSERT_GT(alone.GetNodeCount(), 1000u);
+    for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
+    {
+        const auto& a = *alone.GetNode(i);
+        const auto& b = *pooled.GetNode(i);
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
+        for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
+            ASSERT_EQ(pooled.GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
+    }
+}
