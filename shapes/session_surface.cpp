@@ -57,6 +57,20 @@ void TagTriangles(const std::vector<std::uint64_t>& inside, std::uint8_t code,
     tags.RecomputeHasColours();
 }
 
+// Whether every value is finite (no infinity, no NaN), in one pass the
+// compiler can do several values at a time.
+bool AllFinite(const float* values, std::size_t count)
+{
+    std::uint32_t special = 0;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        std::uint32_t bits;
+        std::memcpy(&bits, values + i, sizeof bits);
+        special |= static_cast<std::uint32_t>((bits & 0x7F800000u) == 0x7F800000u);
+    }
+    return special == 0;
+}
+
 // Selected and not hidden: a triangle the selection makes part of a region.
 bool IsTakenBySelection(const cMeshTriangle& triangle)
 {
@@ -662,10 +676,11 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
         }
         // The points before the first that is not finite are kept, as they
         // would be read one by one.
-        std::uint32_t finite = 0;
-        while (finite < n && std::isfinite(block[3 * finite]) && std::isfinite(block[3 * finite + 1]) &&
-               std::isfinite(block[3 * finite + 2]))
-            ++finite;
+        std::uint32_t finite = n;
+        if (!AllFinite(block, 3 * std::size_t{n}))
+            for (finite = 0; finite < n && std::isfinite(block[3 * finite]) && std::isfinite(block[3 * finite + 1]) &&
+                             std::isfinite(block[3 * finite + 2]);)
+                ++finite;
         // A block is one chunk of the points, so the other region's block
         // lies in one piece.
         if (like != nullptr && finite == n &&
