@@ -428,6 +428,8 @@ cAtomicFileWriter::cAtomicFileWriter(const FileProgress& progress) : m_progress(
 
 cAtomicFileWriter::~cAtomicFileWriter()
 {
+    if (m_writer.joinable())
+        m_writer.join();
     if (m_direct >= 0)
         ::close(m_direct);
     if (m_fd >= 0)
@@ -525,32 +527,94 @@ bool cAtomicFileWriter::ReadAt(std::uint8_t* bytes, std::size_t size, std::uint6
     return true;
 }
 
-bool cAtomicFileWriter::FlushStage()
+namespace
 {
-    const std::size_t whole = m_staged - m_staged % kDirectBlock;
+
+// Writes the bytes at the offset, past the cache while `direct` is open for
+// it (whole blocks); the rest goes through the cache. 0, or the error.
+// `refused` tells that the file system took no more direct transfers.
+int TransferOut(int direct, int fd, const std::uint8_t* bytes, std::size_t size, std::uint64_t offset, bool& refused)
+{
+    refused = refused || direct < 0;
     std::size_t done = 0;
-    while (m_direct >= 0 && done < whole)
+    while (done < size)
     {
-        const ssize_t n = ::pwrite(m_direct, m_stage.get() + done, whole - done, static_cast<off_t>(m_flushed + done));
+        const int to = refused ? fd : direct;
+        const ssize_t n = ::pwrite(to, bytes + done, std::min(size - done, kTransferSlice), static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n > 0 && static_cast<std::size_t>(n) % kDirectBlock == 0)
+        if (to == direct && ((n < 0 && errno == EINVAL) || (n > 0 && static_cast<std::size_t>(n) % kDirectBlock != 0)))
         {
-            done += static_cast<std::size_t>(n);
+            // The file system takes no such transfer here (or took part of
+            // a block): the rest goes through the cache.
+            done += n > 0 ? static_cast<std::size_t>(n) : 0;
+            refused = true;
             continue;
         }
-        if (n < 0 && errno != EINVAL)
-            return Fail(L"Cannot write");
-        // The file system takes no such transfer here (or took part of a
-        // block): the rest goes through the cache from now on.
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+} // namespace
+
+bool cAtomicFileWriter::WaitForWriter()
+{
+    if (m_writer.joinable())
+        m_writer.join();
+    if (m_refused && m_direct >= 0)
+    {
         ::close(m_direct);
         m_direct = -1;
     }
-    if (done < whole && !WriteAt(m_stage.get() + done, whole - done, m_flushed + done))
+    if (m_writeError == 0)
+        return true;
+    errno = m_writeError;
+    m_writeError = 0;
+    return Fail(L"Cannot write");
+}
+
+bool cAtomicFileWriter::FlushStage()
+{
+    // One stage is written while the next fills: the disk's time passes
+    // while the caller makes the next bytes.
+    if (!WaitForWriter())
         return false;
-    std::memmove(m_stage.get(), m_stage.get() + whole, m_staged - whole);
+    if (!m_spare)
+    {
+        void* spare = nullptr;
+        if (::posix_memalign(&spare, kDirectBlock, kDirectStage) == 0)
+            m_spare.reset(static_cast<std::uint8_t*>(spare));
+    }
+    const std::size_t whole = m_staged - m_staged % kDirectBlock;
+    const std::uint64_t at = m_flushed;
+    if (!m_spare)
+    {
+        // No second stage: written here and now.
+        m_writeError = TransferOut(m_direct, m_fd, m_stage.get(), whole, at, m_refused);
+        if (!WaitForWriter())
+            return false;
+        std::memmove(m_stage.get(), m_stage.get() + whole, m_staged - whole);
+    }
+    else
+    {
+        std::swap(m_stage, m_spare);
+        std::memcpy(m_stage.get(), m_spare.get() + whole, m_staged - whole);
+        const std::uint8_t* bytes = m_spare.get();
+        const auto write = [this, bytes, whole, at] {
+            m_writeError = TransferOut(m_direct, m_fd, bytes, whole, at, m_refused);
+        };
+        try
+        {
+            m_writer = std::thread(write);
+        }
+        catch (const std::system_error&)
+        {
+            write();
+        }
+    }
     m_staged -= whole;
     m_flushed += whole;
     return true;
@@ -591,7 +655,7 @@ bool cAtomicFileWriter::Append(const std::uint8_t* bytes, std::size_t size)
 
 bool cAtomicFileWriter::Overwrite(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size)
 {
-    if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset)
+    if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset || !WaitForWriter())
         return false;
     // Bytes in the file through the cache, bytes still staged in the stage.
     const std::uint64_t inFile = m_stage ? m_flushed : m_size;
@@ -606,7 +670,7 @@ bool cAtomicFileWriter::Overwrite(std::uint64_t offset, const std::uint8_t* byte
 
 bool cAtomicFileWriter::ReadBack(std::uint64_t offset, std::uint8_t* bytes, std::size_t size)
 {
-    if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset)
+    if (m_failed || m_fd < 0 || offset > m_size || size > m_size - offset || !WaitForWriter())
         return false;
     const std::uint64_t inFile = m_stage ? m_flushed : m_size;
     const std::size_t filed =
@@ -620,7 +684,7 @@ bool cAtomicFileWriter::ReadBack(std::uint64_t offset, std::uint8_t* bytes, std:
 
 bool cAtomicFileWriter::CutTo(std::uint64_t size)
 {
-    if (m_failed || m_fd < 0 || size > m_size)
+    if (m_failed || m_fd < 0 || size > m_size || !WaitForWriter())
         return false;
     if (m_stage && size >= m_flushed)
     {
@@ -668,7 +732,7 @@ bool cAtomicFileWriter::Commit(std::wstring& error)
         return false;
     }
     // The rest of the stage goes through the cache.
-    bool ok = !m_failed && (m_staged == 0 || WriteAt(m_stage.get(), m_staged, m_flushed));
+    bool ok = WaitForWriter() && !m_failed && (m_staged == 0 || WriteAt(m_stage.get(), m_staged, m_flushed));
     if (m_direct >= 0)
         ::close(m_direct);
     m_direct = -1;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace dezaz
@@ -81,8 +82,11 @@ public:
 private:
     bool Fail(const std::wstring& what);
     void ReportProgress();
-    // Writes the stage's whole blocks to the file and keeps the rest.
+    // Hands the stage's whole blocks to a thread that writes them to the
+    // file while a second stage fills, and keeps the rest.
     bool FlushStage();
+    // Waits until the stage handed on is in the file; false when it failed.
+    bool WaitForWriter();
     bool WriteAt(const std::uint8_t* bytes, std::size_t size, std::uint64_t offset);
     bool ReadAt(std::uint8_t* bytes, std::size_t size, std::uint64_t offset);
 
@@ -101,6 +105,13 @@ private:
         void operator()(std::uint8_t* stage) const;
     };
     std::unique_ptr<std::uint8_t, stFreeStage> m_stage;
+    // The stage the writer thread writes, made at the first hand-over.
+    std::unique_ptr<std::uint8_t, stFreeStage> m_spare;
+    std::thread m_writer;
+    // What the writer found: an error number, and that the file system
+    // refused direct transfers (read once it is joined).
+    int m_writeError = 0;
+    bool m_refused = false;
     std::size_t m_staged = 0;
     std::uint64_t m_flushed = 0;
     bool m_exists = false;

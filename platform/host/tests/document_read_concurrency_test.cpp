@@ -1,6 +1,6 @@
-// A big document is written past the page cache and read back in pieces
-// side by side, each thread with its own stage, into memory made side by
-// side first.
+// A big document is written past the page cache, a stage by a thread of
+// its own while the next fills, and read back in pieces side by side, each
+// thread with its own stage, into memory made side by side first.
 #include "platform/host/document_file_access.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 namespace
 {
 
-TEST(DocumentRead, ABigFileReadInPiecesSideBySideComesBackWholeWithEveryTenthOnce)
+TEST(DocumentRead, ABigFileWrittenAndReadInPiecesSideBySideComesBackWholeWithEveryTenthOnce)
 {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("vtl_doc_read_" + std::to_string(::getpid()) + ".dzz");
