@@ -32,7 +32,9 @@
 // commands and scripts, the plug-in linked in and loaded, the dialogs on
 // real windows. A round at 10M triangles takes a few minutes and a few GB
 // of memory. VTL_BIG_SCAN_ROUNDS sets the rounds (3), VTL_BENCH_ECHO=1
-// shows what the host prints.
+// shows what the host prints. VTL_BIG_SCAN_DIALOG=1 runs only the dialog's
+// part of the road (import, open, wand click, Plane on the face and on the
+// whole mesh), for profiling it.
 #include "bench/big_scan_inputs.h"
 #include "bench/paired_timing.h"
 #include "bench/process_memory.h"
@@ -285,11 +287,19 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     const auto kindChange = [&](int kind) {
         return SecondsOf([&] { cHost::Run(L"_DialogCombo " + title + L"3022 " + kKindItems[kind]); });
     };
-    for (int kind = 0; kind < 8; ++kind)
+    const bool dialogOnly = std::getenv("VTL_BIG_SCAN_DIALOG") != nullptr;
+    const int kinds = dialogOnly ? 1 : 8;
+    for (int kind = 0; kind < kinds; ++kind)
         times.kind1M[kind] = kindChange(kind);
     cHost::Run(L"_DialogButton " + title + L"3106\n_DialogButton " + title + std::to_wstring(IDC_SHAPES_SELECT_ALL));
-    for (int kind = 0; kind < 8; ++kind)
+    for (int kind = 0; kind < kinds; ++kind)
         times.kindAll[kind] = kindChange(kind);
+    if (dialogOnly)
+    {
+        cHost::Run(L"_DialogButton " + title + L"2");
+        dezaz::NewDocument(doc);
+        return times;
+    }
 
     times.create = SecondsOf([&] { cHost::Run(L"_DialogButton " + title + L"4\n_DialogButton " + title + L"2"); });
     times.deviation = SecondsOf([&] { cHost::Run(L"_vtlAnalyzer"); });
