@@ -4,6 +4,7 @@
 #include "core/mesh.h"
 #include "core/mesh_object.h"
 #include "core/scene.h"
+#include "core/thread_pool.h"
 #include "platform/mfc/menu.h"
 #include "platform/mfc/win_app.h"
 #include "platform/win32/device_context.h"
@@ -16,6 +17,7 @@
 #include "render/pixel_coverage.h"
 #include "render/renderer.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdarg>
@@ -84,25 +86,56 @@ void SetPickedPoint(cVertex& result, const cMesh& mesh, const cMeshTriangle& t, 
     result.index = mesh.GetVertex(t.vertexIndex[0])->index;
 }
 
+namespace
+{
+
+// Triangles per job of the pick's scan on the pool.
+constexpr std::uint32_t kPickTrianglesPerJob = 1u << 16;
+
+} // namespace
+
 cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double m[12], const float centre[3],
                                  const cMeshTriangle** hitTriangle)
 {
+    // Each block of triangles keeps its deepest hit, the first of equal
+    // depths; the blocks are then compared in order as the triangles were,
+    // so the answer is the one a single scan gives.
+    struct stHit
+    {
+        double depth = -FLT_MAX;
+        const cMeshTriangle* triangle = nullptr;
+        float point[3] = {0.0f, 0.0f, 0.0f};
+    };
+    const std::uint32_t count = mesh.GetTriangleCount();
+    std::vector<stHit> hits((count + kPickTrianglesPerJob - 1) / kPickTrianglesPerJob);
+    auto scan = [&](std::size_t block) {
+        stHit& best = hits[block];
+        const std::uint32_t end = std::min(count, std::uint32_t(block + 1) * kPickTrianglesPerJob);
+        for (std::uint32_t i = std::uint32_t(block) * kPickTrianglesPerJob; i < end; ++i)
+        {
+            const cMeshTriangle* t = mesh.GetTriangle(i);
+            float p[3];
+            double depth = 0.0;
+            if (!PickTrianglePoint(mesh, *t, x, y, m, centre, p, &depth) || !(depth > best.depth))
+                continue;
+            best.depth = depth;
+            best.triangle = t;
+            std::copy_n(p, 3, best.point);
+        }
+    };
+    ParallelForEach(SharedThreadPool(), hits.size(), 1, scan);
     cVertex result;
     result.x = FLT_MAX;
     result.flags = kPickedNothing;
-    double bestDepth = -FLT_MAX;
-    const std::uint32_t count = mesh.GetTriangleCount();
-    for (std::uint32_t i = 0; i < count; ++i)
+    const stHit* best = nullptr;
+    for (const stHit& hit : hits)
+        if (hit.triangle && (!best || hit.depth > best->depth))
+            best = &hit;
+    if (best)
     {
-        const cMeshTriangle* t = mesh.GetTriangle(i);
-        float p[3];
-        double depth = 0.0;
-        if (!PickTrianglePoint(mesh, *t, x, y, m, centre, p, &depth) || !(depth > bestDepth))
-            continue;
-        bestDepth = depth;
-        SetPickedPoint(result, mesh, *t, p);
+        SetPickedPoint(result, mesh, *best->triangle, best->point);
         if (hitTriangle)
-            *hitTriangle = t;
+            *hitTriangle = best->triangle;
     }
     return result;
 }

@@ -53,10 +53,11 @@ bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, do
 
 // The nearest visible, viewer-facing triangle under the view-plane point
 // (x, y) (the cursor through the renderer's ScreenToWorld), by a scan of all
-// triangles: the hit point in model coordinates, the triangle's normal and
-// the own index of its first vertex; the largest depth wins and equal depths
-// keep the earlier triangle. Flag bit 0 set (x = FLT_MAX) when nothing is
-// hit. *hitTriangle (when given) receives the hit triangle.
+// triangles (on the shared pool, a block of them per job): the hit point in
+// model coordinates, the triangle's normal and the own index of its first
+// vertex; the largest depth wins and equal depths keep the earlier triangle.
+// Flag bit 0 set (x = FLT_MAX) when nothing is hit. *hitTriangle (when
+// given) receives the hit triangle.
 cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double view[12], const float centre[3],
                                  const cMeshTriangle** hitTriangle = nullptr);
 

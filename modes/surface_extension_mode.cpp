@@ -286,10 +286,11 @@ void CUIM_ExtendSurface::WandClick(POINT point)
     cMesh& mesh = *object->GetMesh();
     float x = 0.0f, y = 0.0f;
     camera->ScreenToWorld(point, &x, &y);
-    if (!pickIndex.IsBuiltFor(mesh))
-        pickIndex.Build(mesh);
+    // A scan on the pool: on a 10M-triangle scan it takes less time than
+    // building an index for the picks would.
     const cMeshTriangle* hit = nullptr;
-    const cVertex picked = pickIndex.Pick(mesh, x, y, camera->GetViewTransform(), camera->GetSceneCentre(), &hit);
+    const cVertex picked =
+        PickMeshPointUnderCursor(mesh, x, y, camera->GetViewTransform(), camera->GetSceneCentre(), &hit);
     if ((picked.flags & kPickedNothing) || !hit)
         return;
     if (IShapesViewOwner* owner = Owner())

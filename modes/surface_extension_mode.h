@@ -12,7 +12,6 @@
 // there since. At most kMaxShapeHandles handles can be hovered.
 #pragma once
 
-#include "modes/mesh_pick_index.h"
 #include "modes/screen_selection.h"
 
 #include <cstdint>
@@ -85,8 +84,6 @@ public:
     // Applies the finished stroke to the first mesh object of the scene;
     // true when it marked anything.
     bool ApplyStrokeSelection();
-    // The vertices moved: the next wand click builds its pick index again.
-    void InvalidatePickIndex() { pickIndex.Clear(); }
 
     ST_IGeometry* GetActiveShape() const { return activeShape; }
     void SetActiveShape(ST_IGeometry* shape);
@@ -126,5 +123,4 @@ private:
     std::uint8_t pickImageValid = 0;
     // The renderer's back-buffer stamp the pick image took.
     std::uint64_t pickImageStamp = 0;
-    cMeshPickIndex pickIndex;
 };

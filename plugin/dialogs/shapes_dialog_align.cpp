@@ -8,7 +8,6 @@
 #include "core/frame_math.h"
 #include "core/scene_object_container.h"
 #include "modes/shapes_view.h"
-#include "modes/surface_extension_mode.h"
 #include "platform/host/dezaz_app.h"
 #include "plugin/plugin_info.h"
 #include "resources/shapes_dialog.h"
@@ -50,8 +49,6 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
     GetScene().TransformObjects(m);
     if (m_entry)
         m_entry->TransformSessions(m, inScene ? m_session : nullptr);
-    if (CUIM_ExtendSurface* mode = GetExtendMode())
-        mode->InvalidatePickIndex();
     // The Sketch and Curves pages' undo copies were saved where the shapes
     // were: unmoved, an Undo would put a profile or a network back where the
     // mesh no longer is.
