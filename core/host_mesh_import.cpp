@@ -2,11 +2,269 @@
 
 #include "core/mesh_object.h"
 #include "core/point_twins.h"
+#include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
+#include <unordered_map>
 #include <vector>
+
+namespace
+{
+
+constexpr std::uint32_t kNotWelded = 0xFFFFFFFF;
+// Host faces per job of the pool, and chunks of records made per job when
+// the mesh's arrays grow.
+constexpr std::size_t kFacesPerJob = std::size_t{1} << 16;
+constexpr std::size_t kChunksPerJob = 16;
+
+// Adds the triangles (a, b, c) and, for a quad, (a, c, d) unless their
+// corners repeat; returns how many.
+template <class Add> int AddFaceTriangles(const std::uint32_t index[4], int corners, Add&& add)
+{
+    int added = 0;
+    const auto one = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c)
+    {
+        if (a == b || b == c || a == c)
+            return;
+        add(a, b, c);
+        ++added;
+    };
+    one(index[0], index[1], index[2]);
+    if (corners == 4)
+        one(index[0], index[2], index[3]);
+    return added;
+}
+
+// The welding of the host's faces shared out on the pool, a block of faces
+// per job, with the vertices and triangles that welding one corner after
+// another gives. A vertex without a twin is appended at its first corner:
+// it belongs to the first block that names it, which numbers its own
+// vertices in the order it names them, and the blocks' vertices and
+// triangles follow each other in block order. The blocks that name a vertex
+// with a twin are walked one after another in order, those vertices welded
+// through a merge index of their own points (it holds them in the order the
+// mesh does, so it finds the same lowest one). `rank` holds kNotWelded for
+// every host vertex. False, with the mesh untouched, when memory runs out.
+bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::uint8_t>& twins,
+                     std::vector<std::uint32_t>& rank, cThreadPool* pool)
+{
+    const int hostVertexCount = host.VertexCount();
+    const std::size_t faces = std::size_t(std::max(host.FaceCount(), 0));
+    const std::size_t blocks = (faces + kFacesPerJob - 1) / kFacesPerJob;
+    std::vector<std::uint32_t> owner(rank.size(), kNotWelded);
+    std::vector<std::size_t> vertexBase(blocks + 1, 0), triangles(blocks, 0), ownVertices(blocks, 0);
+    std::vector<std::uint8_t> withTwins(blocks, 0);
+    const auto forFaces = [&](std::size_t block, auto&& each)
+    {
+        const std::size_t end = std::min(faces, (block + 1) * kFacesPerJob);
+        for (std::size_t f = block * kFacesPerJob; f < end; ++f)
+        {
+            const ON_MeshFace& face = host.m_F[int(f)];
+            const int corners = face.IsQuad() ? 4 : 3;
+            bool inside = true;
+            for (int k = 0; k < corners; ++k)
+                inside = inside && face.vi[k] >= 0 && face.vi[k] < hostVertexCount;
+            if (inside)
+                each(face, corners);
+        }
+    };
+    const auto alone = [&](int v) { return twins[std::size_t(v)] == kPointAlone; };
+    auto claim = [&](std::size_t block)
+    {
+        const auto b = std::uint32_t(block);
+        forFaces(block,
+                 [&](const ON_MeshFace& face, int corners)
+                 {
+                     for (int k = 0; k < corners; ++k)
+                     {
+                         std::atomic_ref<std::uint32_t> first(owner[std::size_t(face.vi[k])]);
+                         std::uint32_t now = first.load(std::memory_order_relaxed);
+                         while (b < now && !first.compare_exchange_weak(now, b, std::memory_order_relaxed))
+                         {
+                         }
+                     }
+                 });
+    };
+    ParallelForEach(pool, blocks, 1, claim);
+    auto number = [&](std::size_t block)
+    {
+        std::size_t vertices = 0, added = 0;
+        bool withTwin = false;
+        forFaces(block,
+                 [&](const ON_MeshFace& face, int corners)
+                 {
+                     std::uint32_t index[4];
+                     for (int k = 0; k < corners; ++k)
+                     {
+                         const auto v = std::size_t(face.vi[k]);
+                         index[k] = std::uint32_t(v);
+                         withTwin = withTwin || !alone(face.vi[k]);
+                         if (owner[v] == block && rank[v] == kNotWelded && alone(face.vi[k]))
+                             rank[v] = std::uint32_t(vertices++);
+                     }
+                     // Vertices without a twin share no index: a triangle of them
+                     // collapses only when the face names a vertex twice.
+                     added +=
+                         AddFaceTriangles(index, corners, [](std::uint32_t, std::uint32_t, std::uint32_t) {});
+                 });
+        ownVertices[block] = vertices;
+        triangles[block] = added;
+        withTwins[block] = withTwin ? 1 : 0;
+    };
+    ParallelForEach(pool, blocks, 1, number);
+
+    // The blocks in order: where each one's vertices start, and the blocks
+    // with twins welded.
+    const std::uint32_t firstVertex = mesh.GetVertexCount();
+    std::vector<std::uint8_t> renumbered;
+    std::vector<std::vector<std::uint32_t>> twinCorners(blocks);
+    std::vector<std::pair<std::uint32_t, int>> twinVertices; // index, host vertex
+    std::unordered_map<int, std::uint32_t> twinSlot;
+    cPointCloud merged;
+    merged.SetIndexed(true);
+    std::vector<std::uint32_t> mergedIndex; // the mesh's index of each point of `merged`
+    std::size_t next = firstVertex;
+    try
+    {
+        for (std::size_t b = 0; b < blocks; ++b)
+        {
+            vertexBase[b] = next;
+            if (!withTwins[b])
+            {
+                next += ownVertices[b];
+                continue;
+            }
+            if (renumbered.empty())
+                renumbered.assign(rank.size(), 0);
+            std::size_t vertices = 0, added = 0;
+            bool failed = false;
+            forFaces(b,
+                     [&](const ON_MeshFace& face, int corners)
+                     {
+                         std::uint32_t index[4];
+                         for (int k = 0; k < corners; ++k)
+                         {
+                             const int v = face.vi[k];
+                             const auto at = std::size_t(v);
+                             if (alone(v))
+                             {
+                                 if (owner[at] == b && !renumbered[at])
+                                 {
+                                     rank[at] = std::uint32_t(vertices++);
+                                     renumbered[at] = 1;
+                                 }
+                                 index[k] = std::uint32_t(vertexBase[owner[at]] + rank[at]);
+                                 continue;
+                             }
+                             if (const auto slot = twinSlot.find(v); slot != twinSlot.end())
+                                 index[k] = slot->second;
+                             else
+                             {
+                                 const ON_3fPoint& p = host.m_V[v];
+                                 bool repeatable = false;
+                                 const std::uint32_t point =
+                                     merged.AddVertex(p.x, p.y, p.z, true, kImportMergeTolerance, repeatable);
+                                 if (point == mergedIndex.size())
+                                 {
+                                     failed = failed || merged.GetVertexCount() != point + 1;
+                                     index[k] = std::uint32_t(vertexBase[b] + vertices);
+                                     ++vertices;
+                                     mergedIndex.push_back(index[k]);
+                                     twinVertices.emplace_back(index[k], v);
+                                 }
+                                 else
+                                     index[k] = mergedIndex[point];
+                                 if (repeatable)
+                                     twinSlot.emplace(v, index[k]);
+                             }
+                             twinCorners[b].push_back(index[k]);
+                         }
+                         added += AddFaceTriangles(index, corners,
+                                                   [](std::uint32_t, std::uint32_t, std::uint32_t) {});
+                     });
+            if (failed)
+                return false;
+            triangles[b] = added;
+            next += vertices;
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    vertexBase[blocks] = next;
+
+    const std::uint32_t firstTriangle = mesh.GetTriangleCount();
+    std::vector<std::size_t> triangleBase(blocks + 1, firstTriangle);
+    for (std::size_t b = 0; b < blocks; ++b)
+        triangleBase[b + 1] = triangleBase[b] + triangles[b];
+    if (vertexBase[blocks] > kArrayMaxRecords || triangleBase[blocks] > kArrayMaxRecords)
+        return false;
+    const auto vertexCount = std::uint32_t(vertexBase[blocks]),
+               triangleCount = std::uint32_t(triangleBase[blocks]);
+    // Room for them at once, the chunks made on the pool.
+    tArray<cVertex>& vertexArray = mesh.GetVertexArray();
+    tArray<cMeshTriangle>& triangleArray = mesh.GetTriangleArray();
+    const auto onPool = [pool](std::uint32_t n, auto& make)
+    { ParallelForEach(pool, n, kChunksPerJob, make); };
+    const auto chunksFor = [](std::uint32_t n) { return n == 0 ? 0u : ((n - 1) >> kArrayChunkShift) + 1; };
+    if (!vertexArray.Grow(chunksFor(vertexCount), false, onPool) ||
+        !triangleArray.Grow(chunksFor(triangleCount), false, onPool))
+        return false;
+    vertexArray.SetCount(vertexCount);
+    triangleArray.SetCount(triangleCount);
+
+    const auto setVertex = [&](std::uint32_t index, int hostVertex)
+    {
+        const ON_3fPoint& p = host.m_V[hostVertex];
+        cVertex& v = vertexArray[index];
+        v = cVertex{};
+        v.x = p.x;
+        v.y = p.y;
+        v.z = p.z;
+        v.index = index;
+    };
+    auto fill = [&](std::size_t block)
+    {
+        std::size_t at = triangleBase[block];
+        std::size_t twinCorner = 0;
+        forFaces(block,
+                 [&](const ON_MeshFace& face, int corners)
+                 {
+                     std::uint32_t index[4];
+                     for (int k = 0; k < corners; ++k)
+                     {
+                         const int v = face.vi[k];
+                         if (!alone(v))
+                         {
+                             index[k] = twinCorners[block][twinCorner++];
+                             continue;
+                         }
+                         index[k] = std::uint32_t(vertexBase[owner[std::size_t(v)]] + rank[std::size_t(v)]);
+                         if (owner[std::size_t(v)] == block)
+                             setVertex(index[k], v);
+                     }
+                     AddFaceTriangles(index, corners,
+                                      [&](std::uint32_t a, std::uint32_t b, std::uint32_t c)
+                                      {
+                                          cMeshTriangle& t = triangleArray[std::uint32_t(at++)];
+                                          t = cMeshTriangle{};
+                                          t.vertexIndex[0] = a;
+                                          t.vertexIndex[1] = b;
+                                          t.vertexIndex[2] = c;
+                                      });
+                 });
+    };
+    ParallelForEach(pool, blocks, 1, fill);
+    for (const auto& [index, hostVertex] : twinVertices)
+        setVertex(index, hostVertex);
+    return true;
+}
+
+} // namespace
 
 std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* pool)
 {
@@ -21,7 +279,6 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     // through the merge index; the others are new vertices, and are kept
     // out of the index because no other point can weld onto them. A point
     // the index cannot hold is welded afresh at every corner.
-    constexpr std::uint32_t kNotWelded = 0xFFFFFFFF;
     static_assert(sizeof(ON_3fPoint) == 3 * sizeof(float));
     std::vector<std::uint32_t> welded;
     std::vector<std::uint8_t> twins;
@@ -36,6 +293,21 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     if (!welded.empty() &&
         !MarkPointTwins(&host.m_V[0].x, welded.size(), 3, kImportMergeTolerance, pool, twins))
         twins.clear();
+    // With the twins known, the faces are welded on the pool; without
+    // them (no memory), corner after corner here.
+    bool onPool = false;
+    if (!twins.empty())
+    {
+        try
+        {
+            onPool = WeldFacesOnPool(mesh, host, twins, welded, pool);
+        }
+        catch (const std::bad_alloc&)
+        {
+        }
+        if (!onPool)
+            std::fill(welded.begin(), welded.end(), kNotWelded);
+    }
     const auto weldedIndex = [&](int hostVertex)
     {
         const ON_3fPoint& p = host.m_V[hostVertex];
@@ -58,7 +330,7 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
             slot = index;
         return index;
     };
-    for (int f = 0; f < host.FaceCount(); ++f)
+    for (int f = 0; f < host.FaceCount() && !onPool; ++f)
     {
         const ON_MeshFace& face = host.m_F[f];
         const int corners = face.IsQuad() ? 4 : 3;

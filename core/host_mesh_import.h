@@ -16,7 +16,8 @@ class cThreadPool;
 // faces with an index outside the host's vertices; then runs Update. Returns
 // the number of triangles added. The mesh scene object's import attaches the
 // per-triangle colour bytes afterwards. The pool, when given, shares the
-// search for vertices that weld at all.
+// search for vertices that weld at all and the welding of the faces (the
+// same vertices and triangles, in the same order, as without it).
 std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* pool = nullptr);
 
 // The import of a host mesh into a mesh scene object: its mesh is built as
