@@ -195,7 +195,88 @@ namespace
 // Records per job of the normals' passes over the pool.
 constexpr std::size_t kNormalJobRecords = 16 * kArrayChunkSize;
 
+// Triangles per job of the vertices' sums.
+constexpr std::size_t kSumJobTriangles = std::size_t{1} << 16;
+// A vertex's state in the sums: not met yet, met by one job (its number) or
+// by several.
+constexpr std::uint32_t kVertexNotMet = 0xFFFFFFFF;
+constexpr std::uint32_t kVertexShared = 0xFFFFFFFE;
+
 } // namespace
+
+void cMesh::AddAreaWeightedNormals(const double* areas, cThreadPool* pool)
+{
+    // Each vertex adds its triangles' terms in triangle order. A vertex whose
+    // triangles all lie in one job's block is summed by that job; those
+    // whose triangles lie in several blocks (along the blocks' borders, and
+    // any a later triangle comes back to) are summed afterwards, in triangle
+    // order, from the lists of the triangles that touch them.
+    const std::uint32_t triangleCount = GetTriangleCount();
+    const std::size_t blocks = (std::size_t{triangleCount} + kSumJobTriangles - 1) / kSumJobTriangles;
+    std::vector<std::uint32_t> metBy(GetVertexCount(), kVertexNotMet);
+    const auto forTriangles = [&](std::size_t block, auto&& each)
+    {
+        const std::size_t end = std::min<std::size_t>(triangleCount, (block + 1) * kSumJobTriangles);
+        for (std::size_t i = block * kSumJobTriangles; i < end; ++i)
+            if (areas[i] > 0.0)
+                each(static_cast<std::uint32_t>(i), areas[i]);
+    };
+    auto meet = [&](std::size_t block)
+    {
+        const auto b = static_cast<std::uint32_t>(block);
+        forTriangles(block,
+                     [&](std::uint32_t i, double)
+                     {
+                         for (std::uint32_t index : GetTriangle(i)->vertexIndex)
+                         {
+                             std::atomic_ref<std::uint32_t> state(metBy[index]);
+                             std::uint32_t now = state.load(std::memory_order_relaxed);
+                             while (now != b && now != kVertexShared &&
+                                    !state.compare_exchange_weak(now,
+                                                                 now == kVertexNotMet ? b : kVertexShared,
+                                                                 std::memory_order_relaxed))
+                             {
+                             }
+                         }
+                     });
+    };
+    ParallelForEach(pool, blocks, 1, meet);
+    const auto add = [](cVertex* v, const cMeshTriangle& t, double area)
+    {
+        v->nx = static_cast<float>(v->nx + t.nx * area);
+        v->ny = static_cast<float>(v->ny + t.ny * area);
+        v->nz = static_cast<float>(v->nz + t.nz * area);
+        v->SetScalar(static_cast<float>(v->GetScalar() + area));
+    };
+    std::vector<std::vector<std::uint32_t>> touchingShared(blocks);
+    auto sum = [&](std::size_t block)
+    {
+        forTriangles(block,
+                     [&](std::uint32_t i, double area)
+                     {
+                         const cMeshTriangle& t = *GetTriangle(i);
+                         bool shared = false;
+                         for (std::uint32_t index : t.vertexIndex)
+                         {
+                             if (metBy[index] == block)
+                                 add(GetVertex(index), t, area);
+                             else
+                                 shared = true;
+                         }
+                         if (shared)
+                             touchingShared[block].push_back(i);
+                     });
+    };
+    ParallelForEach(pool, blocks, 1, sum);
+    for (const std::vector<std::uint32_t>& list : touchingShared)
+        for (std::uint32_t i : list)
+        {
+            const cMeshTriangle& t = *GetTriangle(i);
+            for (std::uint32_t index : t.vertexIndex)
+                if (metBy[index] == kVertexShared)
+                    add(GetVertex(index), t, areas[i]);
+        }
+}
 
 void cMesh::ComputeNormals(bool withTriangleNormals)
 {
@@ -204,12 +285,15 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
     // The triangles' normals and areas and the vertices' last step are
     // independent, so they run on the pool; the vertices' sums are made in
     // triangle order as one pass made them, so the result does not depend
-    // on it. Area 0 (as they start) marks a triangle that adds nothing.
+    // on it. Area 0 marks a triangle that adds nothing; the areas are left
+    // uninitialised for the pool's jobs to write (and first touch) each one.
     cThreadPool* pool = SharedThreadPool();
     const std::uint32_t triangleCount = GetTriangleCount();
-    std::vector<double> areas(triangleCount);
-    auto measure = [&](std::size_t i) {
+    std::unique_ptr<double[]> areas(new double[triangleCount]);
+    auto measure = [&](std::size_t i)
+    {
         cMeshTriangle& t = *GetTriangle(static_cast<std::uint32_t>(i));
+        areas[i] = 0.0;
         cVertex* corner[3];
         if (!GetCorners(t, corner))
             return;
@@ -229,31 +313,18 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
     };
     ParallelForEach(pool, triangleCount, kNormalJobRecords, measure);
 
-    ForEachVertex(
-        [](cVertex& v)
-        {
-            v.nx = v.ny = v.nz = 0.0f;
-            v.SetScalar(0.0f);
-        });
-    for (std::uint32_t i = 0; i < triangleCount; ++i)
+    auto clear = [&](std::size_t i)
     {
-        const double area = areas[i];
-        if (!(area > 0.0))
-            continue;
-        const cMeshTriangle& t = *GetTriangle(i);
-        cVertex* corner[3];
-        GetCorners(t, corner);
-        for (cVertex* v : corner)
-        {
-            v->nx = static_cast<float>(v->nx + t.nx * area);
-            v->ny = static_cast<float>(v->ny + t.ny * area);
-            v->nz = static_cast<float>(v->nz + t.nz * area);
-            v->SetScalar(static_cast<float>(v->GetScalar() + area));
-        }
-    }
-    areas = {};
+        cVertex& v = *GetVertex(static_cast<std::uint32_t>(i));
+        v.nx = v.ny = v.nz = 0.0f;
+        v.SetScalar(0.0f);
+    };
+    ParallelForEach(pool, GetVertexCount(), kNormalJobRecords, clear);
+    AddAreaWeightedNormals(areas.get(), pool);
+    areas.reset();
 
-    auto finish = [&](std::size_t i) {
+    auto finish = [&](std::size_t i)
+    {
         cVertex& v = *GetVertex(static_cast<std::uint32_t>(i));
         if (IsZeroVector(v.Normal()))
             return;

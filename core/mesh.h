@@ -17,6 +17,8 @@
 #include "core/progress.h"
 #include "core/topology.h"
 
+class cThreadPool;
+
 // {DF93960B-D478-4056-9EB1-2FD5564C089D}
 inline constexpr GUID IID_cMesh = {
     0xDF93960B, 0xD478, 0x4056, {0x9E, 0xB1, 0x2F, 0xD5, 0x56, 0x4C, 0x08, 0x9D}};
@@ -164,6 +166,9 @@ public:
     std::unique_ptr<ITriIterator> CreateTriIterator() override;
 
 private:
+    // Adds every triangle's normal times its area (areas[i], when above 0)
+    // and the area to its corners, each vertex's terms in triangle order.
+    void AddAreaWeightedNormals(const double* areas, cThreadPool* pool);
     // The first triangle (in index order) with the vertex index at a corner;
     // false when none has it.
     bool FindFirstTriangleAt(std::uint32_t vertex, cMeshTriangle*& triangle, std::uint8_t& corner);

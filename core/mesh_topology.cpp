@@ -8,7 +8,9 @@
 #include "core/mesh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,8 +22,10 @@
 namespace
 {
 
-// Vertex buckets per job of the pairing pass over the pool.
+// Vertex buckets per job of the pairing pass over the pool, triangles per
+// job of the passes that put the half-edges in their buckets.
 constexpr std::size_t kBucketsPerJob = 16384;
+constexpr std::size_t kTrianglesPerJob = 65536;
 
 // One half-edge in the bucket of its smaller vertex: the other vertex, and
 // the half-edge's number (triangle * 3 + edge) shifted left by one with the
@@ -82,46 +86,65 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     const std::uint32_t reportEvery = std::max<std::uint32_t>(triangleCount / 10, 1);
 
-    // Bucket offsets by the smaller vertex of each edge (a counting sort keeps
-    // triangle order inside every bucket).
+    // Half-edges in buckets by the smaller vertex of each edge. The pairing
+    // sorts every bucket by the other vertex and the half-edge's number, so
+    // the order they are put in does not matter: without a progress object
+    // to report to, the buckets are counted and filled on the pool.
+    cThreadPool* pool = progress == nullptr ? SharedThreadPool() : nullptr;
     std::vector<std::uint32_t> offset(static_cast<std::size_t>(vertexCount) + 1, 0);
-    for (std::uint32_t i = 0; i < triangleCount; ++i)
+    auto count = [&](std::size_t i)
     {
-        const cMeshTriangle& t = *mesh.GetTriangle(i);
+        const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
         if (!IsUsableTriangle(t, vertexCount))
-            continue;
+            return;
         for (int k = 0; k < 3; ++k)
-            ++offset[std::min(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]) + 1];
-    }
+            std::atomic_ref<std::uint32_t>(offset[std::min(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]) + 1])
+                .fetch_add(1, std::memory_order_relaxed);
+    };
+    ParallelForEach(pool, triangleCount, kTrianglesPerJob, count);
     for (std::uint32_t v = 0; v < vertexCount; ++v)
         offset[v + 1] += offset[v];
 
-    std::vector<stHalfEdge<TCode>> halfEdges(offset[vertexCount]);
+    // Left uninitialised: every record is written by the fill, which first
+    // touches the pages on the pool.
+    std::unique_ptr<stHalfEdge<TCode>[]> halfEdges(new stHalfEdge<TCode>[offset[vertexCount]]);
     std::vector<std::uint32_t> fill(offset.begin(), offset.end() - 1);
-    for (std::uint32_t i = 0; i < triangleCount; ++i)
+    std::atomic<bool> cancelled{false};
+    auto place = [&](std::size_t i)
     {
         if (progress != nullptr && i % reportEvery == 0 &&
-            ReportProgressAndCheckCancel(*progress, static_cast<float>(i)))
-            return false;
-        const cMeshTriangle& t = *mesh.GetTriangle(i);
+            (cancelled.load(std::memory_order_relaxed) ||
+             ReportProgressAndCheckCancel(*progress, static_cast<float>(i))))
+        {
+            cancelled.store(true, std::memory_order_relaxed);
+            return;
+        }
+        if (cancelled.load(std::memory_order_relaxed))
+            return;
+        const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
         if (!IsUsableTriangle(t, vertexCount))
-            continue;
+            return;
         for (std::uint32_t k = 0; k < 3; ++k)
         {
             const std::uint32_t a = t.vertexIndex[k];
             const std::uint32_t b = t.vertexIndex[(k + 1) % 3];
             const TCode halfEdge = static_cast<TCode>(i) * 3 + k;
-            halfEdges[fill[std::min(a, b)]++] = {std::max(a, b),
-                                                 static_cast<TCode>((halfEdge << 1) | (a < b))};
+            const std::uint32_t at =
+                std::atomic_ref<std::uint32_t>(fill[std::min(a, b)]).fetch_add(1, std::memory_order_relaxed);
+            halfEdges[at] = {std::max(a, b), static_cast<TCode>((halfEdge << 1) | (a < b))};
         }
-    }
+    };
+    ParallelForEach(pool, triangleCount, kTrianglesPerJob, place);
+    if (cancelled.load())
+        return false;
 
     // Every edge lies in one bucket and a link joins the two half-edges of
     // one edge, so the buckets are paired on the pool, each link written by
     // the bucket of its edge alone.
-    auto pairBucket = [&](std::size_t v) {
-        stHalfEdge<TCode>* first = halfEdges.data() + offset[v];
-        stHalfEdge<TCode>* last = halfEdges.data() + offset[v + 1];
+    auto pairBucket = [&](std::size_t v)
+    {
+        stHalfEdge<TCode>* first = halfEdges.get() + offset[v];
+        stHalfEdge<TCode>* last = halfEdges.get() + offset[v + 1];
         if (last - first < 2)
             return;
         std::sort(first, last,
@@ -266,8 +289,8 @@ std::vector<std::uint32_t> cMesh::FirstTriangleOfEachVertex() const
     return first;
 }
 
-std::uint32_t cMesh::GetVertexNeighboursFrom(std::uint32_t firstTriangle, std::uint32_t vertex, std::uint8_t rings,
-                                             tVertexDeque& out)
+std::uint32_t cMesh::GetVertexNeighboursFrom(std::uint32_t firstTriangle, std::uint32_t vertex,
+                                             std::uint8_t rings, tVertexDeque& out)
 {
     if (vertex >= GetVertexCount() || firstTriangle >= GetTriangleCount())
         return 0;

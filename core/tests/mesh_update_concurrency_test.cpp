@@ -41,9 +41,18 @@ void BuildAwkwardSheet(cMesh& mesh)
     mesh.AddVertex(same);
     mesh.AddVertex(same);
     mesh.AddVertex(same);
-    mesh.AddTriangle(a, a + 1, a + 2);          // zero area
+    mesh.AddTriangle(a, a + 1, a + 2);                 // zero area
     mesh.AddTriangle(0, 1, mesh.GetVertexCount() + 5); // a corner past the vertices
-    mesh.AddTriangle(1, columns, 3 * columns);  // a third triangle on an edge
+    mesh.AddTriangle(1, columns, 3 * columns);         // a third triangle on an edge
+}
+
+// Every triangle's number by its record, and -1 for no triangle.
+std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> TriangleNumbers(cMesh& mesh)
+{
+    std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> number{{nullptr, -1}};
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        number[mesh.GetTriangle(i)] = i;
+    return number;
 }
 
 } // namespace
@@ -70,13 +79,7 @@ TEST(MeshUpdateOnAPool, NormalsAndLinksAreThoseOfTheCallingThread)
     }
     ASSERT_EQ(pooled.GetTriangleCount(), alone.GetTriangleCount());
     // Links compared by the numbers of the triangles they name.
-    const auto numbers = [](cMesh& mesh) {
-        std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> number{{nullptr, -1}};
-        for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
-            number[mesh.GetTriangle(i)] = i;
-        return number;
-    };
-    const auto numberAlone = numbers(alone), numberPooled = numbers(pooled);
+    const auto numberAlone = TriangleNumbers(alone), numberPooled = TriangleNumbers(pooled);
     for (std::uint32_t i = 0; i < alone.GetTriangleCount(); ++i)
     {
         const cMeshTriangle& a = *alone.GetTriangle(i);
@@ -88,4 +91,71 @@ TEST(MeshUpdateOnAPool, NormalsAndLinksAreThoseOfTheCallingThread)
             ASSERT_EQ(a.neighbourEdge[k], b.neighbourEdge[k]) << i << ":" << k;
         }
     }
+}
+
+TEST(MeshUpdateOnAPool, EachVertexAddsItsTrianglesInTriangleOrderAcrossJobs)
+{
+    // A sheet of 300 x 300 vertices far out (three jobs of triangles), and
+    // after it triangles on vertices the first job also meets: a far corner
+    // of the sheet, and a third triangle on one of its edges.
+    cMesh alone, pooled;
+    const std::uint32_t n = 300;
+    for (cMesh* mesh : {&alone, &pooled})
+    {
+        for (std::uint32_t r = 0; r < n; ++r)
+            for (std::uint32_t c = 0; c < n; ++c)
+            {
+                const float p[3] = {-7300.0f + 0.29f * float(c) + 0.003f * float(r % 7),
+                                    9100.0f + 0.31f * float(r),
+                                    40.0f + 0.5f * std::sin(0.05f * float(c * r % 97))};
+                mesh->AddVertex(p);
+            }
+        for (std::uint32_t r = 0; r + 1 < n; ++r)
+            for (std::uint32_t c = 0; c + 1 < n; ++c)
+            {
+                const std::uint32_t v = c + r * n;
+                mesh->AddTriangle(v, v + 1, v + n);
+                mesh->AddTriangle(v + 1, v + n + 1, v + n);
+            }
+        mesh->AddTriangle(0, 5 * n + 3, 2 * n + 9);
+        mesh->AddTriangle(1, n, 7 * n + 4);
+    }
+    alone.Update();
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    pooled.Update();
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+
+    // Each vertex's summed area, added in triangle order in float.
+    std::vector<float> summed(alone.GetVertexCount(), 0.0f);
+    for (std::uint32_t i = 0; i < alone.GetTriangleCount(); ++i)
+    {
+        const cMeshTriangle& t = *alone.GetTriangle(i);
+        const cVertex* corner[3];
+        ASSERT_TRUE(alone.GetCorners(t, corner));
+        double cross[3];
+        TriangleCrossProduct(corner[0]->Position(), corner[1]->Position(), corner[2]->Position(), cross);
+        const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+        for (std::uint32_t index : t.vertexIndex)
+            summed[index] = static_cast<float>(summed[index] + area);
+    }
+    for (std::uint32_t i = 0; i < alone.GetVertexCount(); ++i)
+    {
+        ASSERT_EQ(pooled.GetVertex(i)->GetScalar(), summed[i]) << i;
+        ASSERT_EQ(alone.GetVertex(i)->GetScalar(), summed[i]) << i;
+        ASSERT_EQ(std::memcmp(alone.GetVertex(i)->Normal(), pooled.GetVertex(i)->Normal(), 3 * sizeof(float)),
+                  0)
+            << i;
+    }
+    ASSERT_TRUE(pooled.IsTopologyValid());
+    const auto numberAlone = TriangleNumbers(alone), numberPooled = TriangleNumbers(pooled);
+    for (std::uint32_t i = 0; i < alone.GetTriangleCount(); ++i)
+        for (int k = 0; k < 3; ++k)
+        {
+            ASSERT_EQ(numberAlone.at(alone.GetTriangle(i)->neighbour[k]),
+                      numberPooled.at(pooled.GetTriangle(i)->neighbour[k]))
+                << i << ":" << k;
+            ASSERT_EQ(alone.GetTriangle(i)->neighbourEdge[k], pooled.GetTriangle(i)->neighbourEdge[k]);
+        }
 }
