@@ -183,17 +183,22 @@ void CBaseVTLDialog::ClearSelectionMask()
     if (!m_maskBit)
         return;
     const std::uint8_t keep = std::uint8_t(~m_maskBit);
+    ForEachSceneTriangleOnPool([keep](cMeshTriangle& t) { t.flags &= keep; });
+}
+
+template <class F> void CBaseVTLDialog::ForEachSceneTriangleOnPool(F&& f)
+{
     // A block of triangles at a time on the shared pool: a big scan's
     // 10M triangles took a few tens of milliseconds on one thread.
     ForEachSceneMesh([&](cMesh& mesh) {
         constexpr std::size_t kBlock = 1u << 16;
         const std::uint32_t count = mesh.GetTriangleCount();
-        auto clear = [&](std::size_t b) {
+        auto each = [&](std::size_t b) {
             const auto first = static_cast<std::uint32_t>(b * kBlock);
             for (std::uint32_t i = first; i < std::min<std::size_t>(count, first + kBlock); ++i)
-                mesh.GetTriangle(i)->flags &= keep;
+                f(*mesh.GetTriangle(i));
         };
-        ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, clear);
+        ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, each);
     });
 }
 
@@ -202,16 +207,11 @@ void CBaseVTLDialog::SaveSelectionToMask()
     if (!m_maskBit)
         return;
     const std::uint8_t bit = m_maskBit;
-    ForEachSceneMesh(
-        [&](cMesh& mesh)
+    ForEachSceneTriangleOnPool(
+        [bit](cMeshTriangle& t)
         {
-            mesh.ForEachTriangle(
-                [&](cMeshTriangle& t)
-                {
-                    const bool selected = (t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) ==
-                                          kTriangleFlagSelected;
-                    t.flags = selected ? std::uint8_t(t.flags | bit) : std::uint8_t(t.flags & ~bit);
-                });
+            const bool selected = (t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected;
+            t.flags = selected ? std::uint8_t(t.flags | bit) : std::uint8_t(t.flags & ~bit);
         });
     m_selectionSaved = true;
 }

@@ -124,6 +124,9 @@ protected:
 private:
     bool CreateViewWindow();
     template <class F> void ForEachSceneMesh(F&& f);
+    // f(triangle) for every triangle of the scene's meshes, a block of
+    // triangles per job of the shared pool; f must touch its triangle only.
+    template <class F> void ForEachSceneTriangleOnPool(F&& f);
 
     std::uint8_t m_maskBit;
     // Whether the mask holds a saved selection (an empty one included).
