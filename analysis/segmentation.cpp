@@ -431,11 +431,10 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
         const std::uint64_t walked = std::accumulate(ofClass.begin(), ofClass.end(), std::uint64_t{0});
         if (count >= kRegionsOnPoolFrom && walked >= count / 3 && FlipSmallRegionsOnPool(mesh, limit, selectedPass))
             continue;
-        for (std::uint32_t i = 0; i < count; ++i)
-        {
+        const auto walkFrom = [&](std::uint32_t i) {
             cMeshTriangle* t = mesh.GetTriangle(i);
             if ((t->flags & kTriangleFlagScratch) == 0 || IsVisibleSelected(*t) != selectedPass)
-                continue;
+                return;
             region.clear();
             double area = 0.0;
             try
@@ -444,10 +443,10 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
             }
             catch (const std::bad_alloc&)
             {
-                continue; // the region is left as it is
+                return; // the region is left as it is
             }
             if (!(limit >= area))
-                continue;
+                return;
             for (cMeshTriangle* member : region)
             {
                 if (selectedPass)
@@ -455,6 +454,40 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
                 else
                     member->flags |= kTriangleFlagSelected;
             }
+        };
+        // The walks start from the triangles of the class in index order. A
+        // walk changes the class only of triangles it takes, which no later
+        // walk starts from, so the class's triangles can be listed first, on
+        // the pool, and the list walked instead of every triangle.
+        std::vector<std::vector<std::uint32_t>> seeds;
+        try
+        {
+            seeds.resize(ofClass.size());
+            for (std::size_t block = 0; block < seeds.size(); ++block)
+                seeds[block].reserve(ofClass[block]);
+        }
+        catch (const std::bad_alloc&)
+        {
+            seeds.clear();
+        }
+        if (seeds.size() == ofClass.size())
+        {
+            // Each block's list has room for its count: the jobs allocate
+            // nothing.
+            ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+                std::vector<std::uint32_t>& list = seeds[begin / kPoolBlock];
+                for (std::uint32_t i = begin; i < end; ++i)
+                    if (IsVisibleSelected(*mesh.GetTriangle(i)) == selectedPass)
+                        list.push_back(i);
+            });
+            for (const std::vector<std::uint32_t>& list : seeds)
+                for (const std::uint32_t i : list)
+                    walkFrom(i);
+        }
+        else
+        {
+            for (std::uint32_t i = 0; i < count; ++i)
+                walkFrom(i);
         }
     }
     ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
