@@ -2,6 +2,7 @@
 
 #include "core/frame_math.h"
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "core/vector_math.h"
 #include "fitting/circle_fit.h"
 #include "fitting/fit_drivers.h"
@@ -12,14 +13,17 @@
 #include "fitting/sweep_axis_estimates.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <memory>
-#include <unordered_set>
 
 namespace
 {
 
 constexpr std::uint8_t kRegionBit = 4;
+// Triangles or vertices per job of the shared pool in the region's marking.
+constexpr std::uint32_t kMarkBlock = 16384;
 constexpr double kSixtyDegrees = 1.0471975511965976;
 // A direction or axis read from the normals replaces the one from the point
 // positions only when the normals' median disagreement with it is below
@@ -192,26 +196,50 @@ bool PreferDirectionFromNormals(const cFitContainer& points, double direction[3]
 
 void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices)
 {
-    mesh.ClearTriangleFlag4();
-    if (withVertices)
-        mesh.ForEachVertex([](cVertex& v) { v.flags &= ~static_cast<std::uint32_t>(kRegionBit); });
+    // The seeds' labels; then, a block at a time on the shared pool, every
+    // vertex's bit cleared and every triangle's bit set exactly when its
+    // label is one of them (with its corners' when the vertices are asked
+    // for): what clearing all and flagging each label in turn leaves.
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::unordered_set<std::uint32_t> done;
+    std::vector<std::uint32_t> labels;
     for (std::uint32_t seed : seeds)
     {
         if (seed >= count)
             continue;
-        const std::uint32_t colour = mesh.GetTriangle(seed)->GetLabel();
-        if (!done.insert(colour).second)
-            continue;
-        if (withVertices)
-            mesh.FlagTrianglesByColour(colour);
-        else
-            mesh.ForEachTriangle([colour](cMeshTriangle& t) {
-                if (t.GetLabel() == colour)
-                    t.flags |= kRegionBit;
-            });
+        const std::uint32_t label = mesh.GetTriangle(seed)->GetLabel();
+        if (std::find(labels.begin(), labels.end(), label) == labels.end())
+            labels.push_back(label);
     }
+    if (withVertices)
+    {
+        const std::uint32_t vertexCount = mesh.GetVertexCount();
+        auto clear = [&](std::size_t block) {
+            const std::uint32_t end = std::min<std::uint32_t>(vertexCount, std::uint32_t(block + 1) * kMarkBlock);
+            for (std::uint32_t i = std::uint32_t(block) * kMarkBlock; i < end; ++i)
+                mesh.GetVertex(i)->flags &= ~static_cast<std::uint32_t>(kRegionBit);
+        };
+        ParallelForEach(SharedThreadPool(), (std::size_t{vertexCount} + kMarkBlock - 1) / kMarkBlock, 1, clear);
+    }
+    auto mark = [&](std::size_t block) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kMarkBlock);
+        for (std::uint32_t i = std::uint32_t(block) * kMarkBlock; i < end; ++i)
+        {
+            cMeshTriangle& t = *mesh.GetTriangle(i);
+            if (std::find(labels.begin(), labels.end(), t.GetLabel()) == labels.end())
+            {
+                t.flags &= static_cast<std::uint8_t>(~kRegionBit);
+                continue;
+            }
+            t.flags |= kRegionBit;
+            cVertex* corners[3];
+            if (!withVertices || !mesh.GetCorners(t, corners))
+                continue;
+            // A vertex is shared with triangles of other blocks.
+            for (cVertex* v : corners)
+                std::atomic_ref<std::uint32_t>(v->flags).fetch_or(kRegionBit, std::memory_order_relaxed);
+        }
+    };
+    ParallelForEach(SharedThreadPool(), (std::size_t{count} + kMarkBlock - 1) / kMarkBlock, 1, mark);
 }
 
 bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
@@ -388,14 +416,32 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     if (markRegion)
         MarkRegionFromSeeds(mesh, seeds, true);
 
+    // The region's extent along z, a block of vertices at a time on the
+    // shared pool (the least and greatest of the same values in any order).
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    const std::size_t extentBlocks = (std::size_t{vertexCount} + kMarkBlock - 1) / kMarkBlock;
+    std::vector<std::array<float, 2>> extentOf(extentBlocks, std::array<float, 2>{FLT_MAX, -FLT_MAX});
+    auto measure = [&](std::size_t block) {
+        const std::uint32_t end = std::min<std::uint32_t>(vertexCount, std::uint32_t(block + 1) * kMarkBlock);
+        float low = FLT_MAX, high = -FLT_MAX;
+        for (std::uint32_t i = std::uint32_t(block) * kMarkBlock; i < end; ++i)
+        {
+            const cVertex& v = *mesh.GetVertex(i);
+            if ((v.flags & kRegionBit) == 0 || (v.flags & kVertexFlagExcluded) != 0)
+                continue;
+            const float q = static_cast<float>(z[0] * (v.x - p[0]) + z[1] * (v.y - p[1]) + z[2] * (v.z - p[2]));
+            low = std::min(low, q);
+            high = std::max(high, q);
+        }
+        extentOf[block] = {low, high};
+    };
+    ParallelForEach(SharedThreadPool(), extentBlocks, 1, measure);
     float zmin = FLT_MAX, zmax = -FLT_MAX;
-    mesh.ForEachVertex([&](const cVertex& v) {
-        if ((v.flags & kRegionBit) == 0 || (v.flags & kVertexFlagExcluded) != 0)
-            return;
-        const float q = static_cast<float>(z[0] * (v.x - p[0]) + z[1] * (v.y - p[1]) + z[2] * (v.z - p[2]));
-        zmin = std::min(zmin, q);
-        zmax = std::max(zmax, q);
-    });
+    for (const std::array<float, 2>& e : extentOf)
+    {
+        zmin = std::min(zmin, e[0]);
+        zmax = std::max(zmax, e[1]);
+    }
     if (zmin > zmax)
         return false;
     const float h = std::fabs(zmax - zmin);

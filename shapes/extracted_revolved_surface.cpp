@@ -4,11 +4,13 @@
 #include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "core/section_curve.h"
+#include "core/thread_pool.h"
 #include "platform/mfc/wnd.h"
 #include "shapes/shape_interfaces.h"
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -61,15 +63,26 @@ std::int32_t ProfileSectionCount(ST_IProfiledSurface* surface, std::int32_t with
 
 std::int64_t MarkSelectedTriangles(cMesh& mesh)
 {
+    // A block of triangles at a time on the shared pool, each block keeping
+    // its last selected triangle.
+    constexpr std::uint32_t kBlock = 16384;
+    const std::uint32_t count = mesh.GetTriangleCount();
+    std::vector<std::int64_t> lastIn((std::size_t{count} + kBlock - 1) / kBlock, -1);
+    auto mark = [&](std::size_t block) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kBlock);
+        for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
+        {
+            cMeshTriangle* t = mesh.GetTriangle(i);
+            const bool selected = (t->flags & kSelectedTriangle) && !(t->flags & kExcludedTriangle);
+            t->SetLabel(selected ? 1u : 0u);
+            if (selected)
+                lastIn[block] = i;
+        }
+    };
+    ParallelForEach(SharedThreadPool(), lastIn.size(), 1, mark);
     std::int64_t last = -1;
-    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
-    {
-        cMeshTriangle* t = mesh.GetTriangle(i);
-        const bool selected = (t->flags & kSelectedTriangle) && !(t->flags & kExcludedTriangle);
-        t->SetLabel(selected ? 1u : 0u);
-        if (selected)
-            last = i;
-    }
+    for (const std::int64_t l : lastIn)
+        last = l >= 0 ? l : last;
     return last;
 }
 
