@@ -413,24 +413,57 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
     std::vector<cMeshTriangle*> region;
     // Small selected islands first, then small unselected ones; each region
     // is walked once (the walk clears its scratch bits).
+    const std::uint32_t count = mesh.GetTriangleCount();
+    const std::size_t blocks = (std::size_t{count} + kPoolBlock - 1) / kPoolBlock;
+    // Bit 2 set on every triangle and the triangles of the pass's class
+    // counted per block: by a pass of their own, or by the last pass of the
+    // pool's flips before.
+    std::vector<std::uint32_t> ofClass(blocks, 0);
+    bool prepared = false;
+    bool scratchCleared = false;
     for (const bool selectedPass : {true, false})
     {
-        const std::uint32_t count = mesh.GetTriangleCount();
-        std::vector<std::uint32_t> ofClass((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
-        ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-            for (std::uint32_t i = begin; i < end; ++i)
-            {
-                cMeshTriangle& t = *mesh.GetTriangle(i);
-                t.flags |= kTriangleFlagScratch;
-                ofClass[begin / kPoolBlock] += IsVisibleSelected(t) == selectedPass;
-            }
-        });
+        if (!prepared)
+        {
+            std::fill(ofClass.begin(), ofClass.end(), 0);
+            ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+                for (std::uint32_t i = begin; i < end; ++i)
+                {
+                    cMeshTriangle& t = *mesh.GetTriangle(i);
+                    t.flags |= kTriangleFlagScratch;
+                    ofClass[begin / kPoolBlock] += IsVisibleSelected(t) == selectedPass;
+                }
+            });
+        }
+        prepared = false;
         // The pool finds the regions in a few passes over every triangle; a
         // walk visits only the triangles of the class, which pays when they
         // are few.
         const std::uint64_t walked = std::accumulate(ofClass.begin(), ofClass.end(), std::uint64_t{0});
-        if (count >= kRegionsOnPoolFrom && walked >= count / 3 && FlipSmallRegionsOnPool(mesh, limit, selectedPass))
-            continue;
+        if (count >= kRegionsOnPoolFrom && walked >= count / 3)
+        {
+            stAfterFlip after;
+            std::vector<std::uint32_t> nextCounts;
+            if (selectedPass)
+            {
+                nextCounts.assign(blocks, 0);
+                after.nextClassCounts = &nextCounts;
+                after.nextClass = false;
+            }
+            else
+                after.clearScratch = true;
+            if (FlipSmallRegionsOnPool(mesh, limit, selectedPass, after))
+            {
+                if (selectedPass)
+                {
+                    ofClass = std::move(nextCounts);
+                    prepared = true;
+                }
+                else
+                    scratchCleared = true;
+                continue;
+            }
+        }
         const auto walkFrom = [&](std::uint32_t i) {
             cMeshTriangle* t = mesh.GetTriangle(i);
             if ((t->flags & kTriangleFlagScratch) == 0 || IsVisibleSelected(*t) != selectedPass)
@@ -490,7 +523,8 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
                 walkFrom(i);
         }
     }
-    ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
+    if (!scratchCleared)
+        ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
 }
 
 double SegmentationAreaLimit(const float box[6])

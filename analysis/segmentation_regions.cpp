@@ -85,7 +85,7 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
 // triangle settled on its region's first triangle. Null where the links are
 // not symmetric (a walk over them depends on where it starts) or memory runs
 // out.
-std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass)
+template <class Settled> std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     std::unique_ptr<std::uint32_t[]> colours;
@@ -142,7 +142,7 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass)
         for (std::uint32_t i = begin; i < end; ++i)
         {
             mesh.GetTriangle(i)->colour = colours[i];
-            sets->Settle(i);
+            settled(i, sets->Settle(i));
         }
     });
     if (!symmetric.load())
@@ -152,7 +152,7 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass)
 
 } // namespace
 
-bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
+bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAfterFlip after)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     // Both are written on the pool before they are read: the area of each
@@ -169,22 +169,18 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
     {
         return false;
     }
-    const std::unique_ptr<cTriangleSets> sets = JoinRegions(mesh, selectedClass);
+    // Each region's area is added up at its root (cleared as the triangles
+    // settle), a run of triangles of the same region at a time. Which order
+    // the terms go in does not matter: a region whose sum lies near enough
+    // to the limit for the order to tip the comparison is walked below.
+    const std::unique_ptr<cTriangleSets> sets =
+        JoinRegions(mesh, selectedClass, [&area](std::uint32_t i, std::uint32_t root) {
+            if (root == i)
+                area[i] = 0.0;
+        });
     if (sets == nullptr)
         return false;
     const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
-    // Each region's area is added up at its root, a run of triangles of the
-    // same region at a time. Which order the terms go in does not matter:
-    // a region whose sum lies near enough to the limit for the order to tip
-    // the comparison is walked below.
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-        {
-            const cMeshTriangle& t = *mesh.GetTriangle(i);
-            if (sets->Root(i) == i && ofClass(t))
-                area[i] = AreaOf(mesh, t);
-        }
-    });
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         std::uint32_t runRoot = 0;
         double run = 0.0;
@@ -195,13 +191,10 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
         };
         for (std::uint32_t i = begin; i < end; ++i)
         {
-            const std::uint32_t root = sets->Root(i);
-            if (root == i)
-                continue;
             const cMeshTriangle& t = *mesh.GetTriangle(i);
             if (!ofClass(t))
                 continue;
-            if (root != runRoot)
+            if (const std::uint32_t root = sets->Root(i); root != runRoot)
             {
                 flush();
                 runRoot = root;
@@ -237,17 +230,29 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass)
             flip[root] = limit >= walked;
         }
 
+    // The flips, and what the caller does next to every triangle.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t next = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
-            if (!ofClass(t) || !flip[sets->Root(i)])
-                continue;
-            if (selectedClass)
-                t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
-            else
-                t.flags |= kTriangleFlagSelected;
+            if (ofClass(t) && flip[sets->Root(i)])
+            {
+                if (selectedClass)
+                    t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
+                else
+                    t.flags |= kTriangleFlagSelected;
+            }
+            if (after.nextClassCounts != nullptr)
+            {
+                t.flags |= kTriangleFlagScratch;
+                next += IsVisibleSelected(t) == after.nextClass;
+            }
+            else if (after.clearScratch)
+                t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
         }
+        if (after.nextClassCounts != nullptr)
+            (*after.nextClassCounts)[begin / kPoolBlock] = next;
     });
     return true;
 }
@@ -265,7 +270,7 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     });
     if (hidden.load())
         return false;
-    const std::unique_ptr<cTriangleSets> sets = JoinRegions(mesh, false);
+    const std::unique_ptr<cTriangleSets> sets = JoinRegions(mesh, false, [](std::uint32_t, std::uint32_t) {});
     if (sets == nullptr)
         return false;
     // Labels in the order of the regions' first triangles, as the walks

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 inline constexpr std::uint32_t kPoolBlock = 1u << 16;
 // Below this many triangles regions are walked one by one.
@@ -32,7 +33,16 @@ template <class Each> void ForEachBlockOnPool(std::uint32_t count, Each&& each)
 // first as before (which needs bit 2 set on its triangles).
 // False, with nothing changed, where the links are not symmetric or memory
 // runs out: the regions must then be walked.
-bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass);
+// What the flips' last pass over every triangle also does: set bit 2 and
+// count the triangles of the next class per block (into nextClassCounts,
+// one entry per kPoolBlock triangles), or clear bit 2, or nothing.
+struct stAfterFlip
+{
+    std::vector<std::uint32_t>* nextClassCounts = nullptr;
+    bool nextClass = false;
+    bool clearScratch = false;
+};
+bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAfterFlip after = {});
 
 // Labels the regions of the split (triangles that are not selected, joined
 // through links between them) 0, 1, ... in the order of their first

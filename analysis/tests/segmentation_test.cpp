@@ -300,6 +300,29 @@ TEST(SmallRegions, BigMeshesKeepTheWalksAreasAndRegions)
     }
 }
 
+TEST(SmallRegions, HolesInABandCoveringABigMeshAreWalkedAndFilled)
+{
+    // A 200 x 200 plate far out, marked but for holes of 1, 4 and 9 cells
+    // and one of 60 x 60: the marked class is joined on the pool, the few
+    // unmarked triangles walked. Holes up to 10 in area fill, the big one
+    // stays, and no scratch mark is left.
+    const int n = 200;
+    const ON_Mesh plate = HeightField(n, [](double, double) { return 2500.0; });
+    cMesh mesh;
+    FillMesh(mesh, plate);
+    const auto inHole = [](int i, int j) {
+        return (i == 10 && j == 10) || (i >= 50 && i < 52 && j >= 20 && j < 22) ||
+               (i >= 150 && i < 153 && j >= 180 && j < 183) || (i >= 100 && i < 160 && j >= 60 && j < 120);
+    };
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        mesh.GetTriangle(t)->flags = inHole(int(t / 2 % n), int(t / 2 / n)) ? 0 : kTriangleFlagSelected;
+    RemoveSmallRegions(mesh, 10.0);
+    EXPECT_EQ(CountMarked(mesh), std::uint32_t(2 * n * n - 2 * 60 * 60));
+    std::uint32_t scratch = 0;
+    mesh.ForEachTriangle([&](cMeshTriangle& t) { scratch += (t.flags & kTriangleFlagScratch) != 0; });
+    EXPECT_EQ(scratch, 0u);
+}
+
 TEST(SmallRegions, AnIslandOfTheFirstTriangleAloneFlipsToo)
 {
     // The walk seeds from every triangle in index order, the first included:
