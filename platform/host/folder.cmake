@@ -7,3 +7,6 @@ foreach(occt_lib TKBO TKOffset TKTopAlgo TKGeomAlgo TKBRep TKGeomBase TKG3d TKG2
   find_library(OCCT_HOST_${occt_lib}_LIBRARY ${occt_lib} REQUIRED)
   target_link_libraries(${target} PRIVATE ${OCCT_HOST_${occt_lib}_LIBRARY})
 endforeach()
+# Document checksums are zlib's CRC-32.
+find_package(ZLIB REQUIRED)
+target_link_libraries(${target} PRIVATE ZLIB::ZLIB)

@@ -117,6 +117,15 @@ TEST(DocumentFile, TheChecksumIsTheStandardCrc32AtEveryLengthAndAlignment)
         for (std::size_t size = 0; start + size <= bytes.size(); ++size)
             ASSERT_EQ(dezaz::Crc32(bytes.data() + start, size), bytewise(bytes.data() + start, size))
                 << start << " " << size;
+    // Long runs, off every alignment, and a checksum continued over no
+    // bytes (no buffer at all) that stays as it was.
+    std::vector<std::uint8_t> longer(300001);
+    for (std::size_t i = 0; i < longer.size(); ++i)
+        longer[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 11);
+    for (const std::size_t size : {std::size_t{1000}, std::size_t{65537}, std::size_t{299997}})
+        for (std::size_t start = 0; start < 4; ++start)
+            ASSERT_EQ(dezaz::Crc32(longer.data() + start, size), bytewise(longer.data() + start, size)) << size;
+    EXPECT_EQ(dezaz::Crc32Continue(0xCBF43926u, nullptr, 0), 0xCBF43926u);
     // Taken in pieces side by side and joined, however the bytes split.
     for (const unsigned pieces : {2u, 3u, 7u, 40u, 100u})
         for (std::size_t start = 0; start < 4; ++start)
