@@ -284,12 +284,23 @@ bool ON_Mesh::IsValid(ON_TextLog*) const
     const int vcount = VertexCount();
     if (vcount == 0 || FaceCount() == 0)
         return false;
-    for (const auto& v : m_V)
-        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
-            return false;
-    for (const auto& f : m_F)
-        if (!f.IsValid(vcount))
-            return false;
+    // A big mesh's vertices and faces are checked in chunks on threads.
+    std::atomic<bool> valid{true};
+    RunInChunks(vcount, PartsFor(vcount), [&](int first, int last, int) {
+        for (int i = first; i < last; ++i)
+        {
+            const ON_3fPoint& v = m_V[i];
+            if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+                valid.store(false, std::memory_order_relaxed);
+        }
+    });
+    RunInChunks(FaceCount(), PartsFor(FaceCount()), [&](int first, int last, int) {
+        for (int i = first; i < last; ++i)
+            if (!m_F[i].IsValid(vcount))
+                valid.store(false, std::memory_order_relaxed);
+    });
+    if (!valid.load())
+        return false;
     if (m_N.Count() != 0 && m_N.Count() != vcount)
         return false;
     if (m_FN.Count() != 0 && m_FN.Count() != FaceCount())
