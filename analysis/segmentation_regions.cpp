@@ -85,7 +85,9 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
 // triangle settled on its region's first triangle. Null where the links are
 // not symmetric (a walk over them depends on where it starts) or memory runs
 // out.
-template <class Settled> std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled)
+template <class Settled>
+std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled,
+                                           std::atomic<bool>* hidden = nullptr)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     std::unique_ptr<std::uint32_t[]> colours;
@@ -110,6 +112,8 @@ template <class Settled> std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh,
             colours[i] = t.colour;
             t.colour = i;
             sets->Reset(i);
+            if (hidden != nullptr && (t.flags & kTriangleFlagHidden) != 0)
+                hidden->store(true, std::memory_order_relaxed);
         }
     });
     std::atomic<bool> symmetric{true};
@@ -261,17 +265,12 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     // A hidden triangle starts a region but is not reached from one: where
-    // there are any, the regions depend on the order of the walks.
+    // there are any, the regions depend on the order of the walks (the
+    // joining's first pass looks for them).
     std::atomic<bool> hidden{false};
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-            if ((mesh.GetTriangle(i)->flags & kTriangleFlagHidden) != 0)
-                hidden.store(true, std::memory_order_relaxed);
-    });
-    if (hidden.load())
-        return false;
-    const std::unique_ptr<cTriangleSets> sets = JoinRegions(mesh, false, [](std::uint32_t, std::uint32_t) {});
-    if (sets == nullptr)
+    const std::unique_ptr<cTriangleSets> sets = JoinRegions(
+        mesh, false, [](std::uint32_t, std::uint32_t) {}, &hidden);
+    if (sets == nullptr || hidden.load())
         return false;
     // Labels in the order of the regions' first triangles, as the walks
     // hand them out: each block counts its first triangles, then labels them
