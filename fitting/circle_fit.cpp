@@ -243,6 +243,11 @@ cCircleFit::cCircleFit(const tFitPointQueue& points) : cFitContainer(points)
     MakeIdentity3x4(m_worldToLocal);
 }
 
+cCircleFit::cCircleFit(const cFitContainer& source, stShareRecords share) : cFitContainer(source, share)
+{
+    MakeIdentity3x4(m_worldToLocal);
+}
+
 void cCircleFit::SetWorldToLocalFrame(const double worldToLocal[12])
 {
     std::copy(worldToLocal, worldToLocal + 12, m_worldToLocal);

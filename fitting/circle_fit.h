@@ -25,6 +25,9 @@ class cCircleFit : public cFitContainer
 {
 public:
     explicit cCircleFit(const tFitPointQueue& points);
+    // Reads the source's records in place (see cFitContainer); the fit's own
+    // frame is all it writes.
+    cCircleFit(const cFitContainer& source, stShareRecords);
 
     // Errors in the plane across coordinate axis k (0, 1 or 2).
     double SumSquaredRadialErrors(int axis, const double centre[3], double radius, std::uint64_t& count) const;

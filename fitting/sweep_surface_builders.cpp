@@ -146,6 +146,17 @@ double WindingAbout(const std::vector<t3DPoint<double>>& points, const double di
     return s > 0.0 ? 1.0 : (s < 0.0 ? -1.0 : 0.0);
 }
 
+// A circle fit over all the records: in place when they are all active (a
+// whole 10M-triangle scan's copy was 200 MB), else an activated copy.
+std::unique_ptr<cCircleFit> AllRecordsCircleFit(const cFitContainer& points)
+{
+    if (points.CountActive() == points.Points().size())
+        return std::make_unique<cCircleFit>(points, kShareRecords);
+    auto fit = std::make_unique<cCircleFit>(points.Points());
+    fit->ActivateAllPoints();
+    return fit;
+}
+
 // The axis of a free revolved fit. The circle through the points (the
 // normal of their best plane, the centre of their circle in it) holds for a
 // band around the part; a strip along it (a stroke down a knob) is as tall
@@ -252,12 +263,11 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     std::copy(params.point, params.point + 3, c);
     if (!params.directionFixed && !params.pointFixed)
     {
-        cCircleFit fit(points.Points());
-        fit.ActivateAllPoints();
+        const std::unique_ptr<cCircleFit> fit = AllRecordsCircleFit(points);
         double radius = 0.0;
-        if (!FitAxisOfRevolution(points, fit, d, c, radius))
+        if (!FitAxisOfRevolution(points, *fit, d, c, radius))
             return false;
-        GetArcEndsInFrame(fit, d, c, radius, middle, start, end);
+        GetArcEndsInFrame(*fit, d, c, radius, middle, start, end);
     }
     else
     {
@@ -270,11 +280,7 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
         if (!params.pointFixed && !FitArcInAxisPlane(points, d, c, start, middle, end))
             return false;
         if (params.directionFixed && params.pointFixed)
-        {
-            cCircleFit fit(points.Points());
-            fit.ActivateAllPoints();
-            GetArcEndsInFrame(fit, d, c, 10.0, middle, start, end);
-        }
+            GetArcEndsInFrame(*AllRecordsCircleFit(points), d, c, 10.0, middle, start, end);
     }
     if (!Normalise(d))
         return false;

@@ -187,6 +187,34 @@ TEST(RevolvedBuilder, SectionCountsAndKindsOutsideTheRulesAreHandled)
     EXPECT_EQ(stale.fits, 0);
 }
 
+TEST(RevolvedBuilder, AFreeAxisIsTheOneItWasToTheBitWithEveryRecordOnOrOneOff)
+{
+    // A flared wall over a third of a turn, far out, its points' normals
+    // those of the mesh: the circle fit reads the records in place when all
+    // are active and an activated copy otherwise.
+    cMesh mesh;
+    BuildWall(mesh, 40.0, 0.3, 2.4, 300.0, 330.0, 48, 16, 0.2);
+    mesh.ForEachVertex([](cVertex& v) { v.x += 900.0f, v.y -= 400.0f; });
+    for (const bool oneOff : {false, true})
+    {
+        cFitContainer points(VertexPoints(mesh));
+        points.Points()[11].active = oneOff ? 0 : 1;
+        RecordingSurface surface;
+        stProfileFitParams params;
+        params.sectionCount = 6;
+        params.profileKind = 2;
+        ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, surface, {0}, params, true)) << oneOff;
+        // The profile frame the fit gave over a copy of every record.
+        const double expected[12] = {-0x1.798bb41502e36p-1, -0x1.ec9de2e08cb1dp-29, -0x1.59d645c1cde75p-1,
+                                     0x1.c1ffffebfd0d7p+9,  0x1.59d645c1cde75p-1,  -0x1.ec0be05ba3c5p-27,
+                                     -0x1.798bb41502e35p-1, -0x1.900001114b09ap+8, -0x1.e31783852c34bp-28,
+                                     -0x1.fffffffffffffp-1, 0x1.be04a41c3971fp-27, 0x1.3b000008b8f88p+8};
+        for (int k = 0; k < 12; ++k)
+            EXPECT_EQ(surface.frame[k], expected[k]) << oneOff << " " << k;
+        EXPECT_EQ(points.Points()[11].active, oneOff ? 0 : 1);
+    }
+}
+
 TEST(RevolvedBuilder, AutomaticKindTakesTheArcOnlyPastSixtyDegrees)
 {
     // A torus-like band: the profile is an arc of radius 2 about (6, 0).
