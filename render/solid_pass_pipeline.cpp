@@ -1,11 +1,16 @@
 #include "render/solid_pass_pipeline.h"
 
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 
+#include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -24,6 +29,57 @@ struct stHandOver
     std::uint32_t elapsed = 0;
 };
 
+constexpr std::uint32_t kNoBudget = 0xFFFFFFFFu;
+// Triangles per job of the listing.
+constexpr std::size_t kListJobTriangles = std::size_t{1} << 14;
+
+// The triangles each pass draws, in order: the unselected ones, then the
+// selected; neither hidden nor left out as covering no pixel, and with every
+// corner inside the mesh. Counted a block at a time on the pool, then
+// listed from where each block's count starts. False when there is no
+// memory for the lists.
+bool ListTriangles(const cSolidPassPipeline::stRequest& request, std::vector<std::uint32_t> lists[2])
+try
+{
+    const cMesh& mesh = *request.mesh;
+    const std::uint32_t count = mesh.GetTriangleCount(), vertices = mesh.GetVertexCount();
+    const std::size_t blocks = (std::size_t{count} + kListJobTriangles - 1) / kListJobTriangles;
+    std::vector<std::array<std::size_t, 2>> at(blocks + 1, {0, 0});
+    const auto forDrawn = [&](std::size_t block, auto&& each)
+    {
+        const std::size_t end = std::min<std::size_t>(count, (block + 1) * kListJobTriangles);
+        for (std::size_t i = block * kListJobTriangles; i < end; ++i)
+        {
+            if (request.coversNoPixel && ((request.coversNoPixel[i / 64] >> (i % 64)) & 1))
+                continue;
+            const cMeshTriangle& t = *mesh.GetTriangle(std::uint32_t(i));
+            if ((t.flags & kTriangleFlagHidden) || t.vertexIndex[0] >= vertices ||
+                t.vertexIndex[1] >= vertices || t.vertexIndex[2] >= vertices)
+                continue;
+            each(std::uint32_t(i), (t.flags & kTriangleFlagSelected) != 0 ? 1 : 0);
+        }
+    };
+    auto countBlock = [&](std::size_t block)
+    { forDrawn(block, [&](std::uint32_t, int pass) { ++at[block + 1][std::size_t(pass)]; }); };
+    ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
+    for (std::size_t block = 0; block < blocks; ++block)
+        for (std::size_t pass = 0; pass < 2; ++pass)
+            at[block + 1][pass] += at[block][pass];
+    for (std::size_t pass = 0; pass < 2; ++pass)
+        lists[pass].resize(at[blocks][pass]);
+    auto listBlock = [&](std::size_t block)
+    {
+        std::array<std::size_t, 2> next = at[block];
+        forDrawn(block, [&](std::uint32_t i, int pass) { lists[pass][next[std::size_t(pass)]++] = i; });
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, listBlock);
+    return true;
+}
+catch (const std::bad_alloc&)
+{
+    return false; // drawn triangle by triangle instead
+}
+
 } // namespace
 
 std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* complete)
@@ -37,13 +93,15 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
         handOver.free.push_back(i);
 
     // The gatherer: both passes, batch after batch.
-    auto gather = [&] {
+    auto gather = [&]
+    {
         const std::uint32_t count = mesh.GetTriangleCount();
         bool sawSelected = false;
         bool stopped = false;
         std::uint32_t elapsed = 0;
         int current = -1;
-        auto take = [&]() -> bool {
+        auto take = [&]() -> bool
+        {
             std::unique_lock lock(handOver.mutex);
             handOver.changed.wait(lock, [&] { return !handOver.free.empty() || handOver.cancelled; });
             if (handOver.cancelled)
@@ -52,12 +110,13 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
             handOver.free.pop_front();
             lock.unlock();
             const eBatchColours colours = request.triangleColours ? eBatchColours::Triangles
-                                          : request.colours         ? eBatchColours::Vertices
-                                                                    : eBatchColours::None;
+                                          : request.colours       ? eBatchColours::Vertices
+                                                                  : eBatchColours::None;
             m_batches[std::size_t(current)].Begin(mesh, request.flat, colours, m_slots);
             return true;
         };
-        auto hand = [&](bool selected) {
+        auto hand = [&](bool selected)
+        {
             if (current < 0)
                 return;
             if (m_batches[std::size_t(current)].Empty())
@@ -75,7 +134,30 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
             handOver.changed.notify_all();
         };
         bool alive = true;
-        for (int pass = 0; pass < 2 && !stopped && alive; ++pass)
+        // Flat triangles with no budget to look at: the triangles of both
+        // passes are listed and the batches filled on the pool.
+        std::vector<std::uint32_t> lists[2];
+        const bool listed = request.flat && request.budget == kNoBudget && ListTriangles(request, lists);
+        if (listed)
+        {
+            for (int pass = 0; pass < 2 && alive; ++pass)
+            {
+                const std::vector<std::uint32_t>& list = lists[pass];
+                for (std::size_t first = 0; first < list.size() && alive;
+                     first += cTriangleBatch::kMaxFlatTriangles)
+                {
+                    alive = take();
+                    if (!alive)
+                        break;
+                    const auto n = std::uint32_t(
+                        std::min<std::size_t>(cTriangleBatch::kMaxFlatTriangles, list.size() - first));
+                    m_batches[std::size_t(current)].AddFlat(list.data() + first, n, request.triangleColours,
+                                                            pass == 1, SharedThreadPool());
+                    hand(pass == 1);
+                }
+            }
+        }
+        for (int pass = 0; pass < 2 && !listed && !stopped && alive; ++pass)
         {
             if (pass == 1 && !sawSelected)
                 break;

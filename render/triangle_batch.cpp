@@ -1,9 +1,18 @@
 #include "render/triangle_batch.h"
 
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "platform/wgl/wgl.h"
 
 #include <algorithm>
+
+namespace
+{
+
+// Triangles per job of a flat batch's filling on the pool.
+constexpr std::size_t kFlatTrianglesPerJob = 4096;
+
+} // namespace
 
 std::uint32_t stCornerSlots::NextSerial()
 {
@@ -81,6 +90,38 @@ bool cTriangleBatch::Add(const cMeshTriangle& triangle, const std::uint8_t* rgba
     return true;
 }
 
+void cTriangleBatch::AddFlat(const std::uint32_t* triangles, std::uint32_t count,
+                             const stTriangleColouring* colouring, bool selected, cThreadPool* pool)
+{
+    const std::size_t first = m_positions.size();
+    const std::size_t corners = first + std::size_t{count} * 3;
+    m_positions.resize(corners);
+    m_normals.resize(corners);
+    if (m_colourSource != eBatchColours::None)
+        m_colours.resize(corners);
+    m_indices.resize(corners);
+    auto add = [&](std::size_t k)
+    {
+        const std::uint32_t i = triangles[k];
+        const cMeshTriangle& t = *m_mesh->GetTriangle(i);
+        const std::uint8_t* rgba =
+            m_colourSource == eBatchColours::Triangles ? colouring->ColourOf(i, selected) : nullptr;
+        for (std::size_t j = 0; j < 3; ++j)
+        {
+            const std::size_t corner = first + 3 * k + j;
+            const cVertex* v = m_mesh->GetVertex(t.vertexIndex[j]);
+            m_positions[corner] = {v->x, v->y, v->z};
+            m_normals[corner] = {t.nx, t.ny, t.nz};
+            if (rgba)
+                m_colours[corner] = {rgba[0], rgba[1], rgba[2], rgba[3]};
+            else if (m_colourSource == eBatchColours::Vertices)
+                m_colours[corner] = {v->extra[0], v->extra[1], v->extra[2], v->extra[3]};
+            m_indices[corner] = std::uint32_t(corner);
+        }
+    };
+    ParallelForEach(pool, count, kFlatTrianglesPerJob, add);
+}
+
 void cTriangleBatch::Draw() const
 {
     if (m_indices.empty())
@@ -93,6 +134,9 @@ void cTriangleBatch::Draw() const
         glColorPointer(4, GL_UNSIGNED_BYTE, 4, m_colours.data());
     // The range spares GL a pass over the indices to find which corners to
     // take.
-    glDrawRangeElements(GL_TRIANGLES, 0, GLuint(m_positions.size() - 1), GLsizei(m_indices.size()), GL_UNSIGNED_INT,
-                        m_indices.data());
+    if (m_flat)
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(m_indices.size()));
+    else
+        glDrawRangeElements(GL_TRIANGLES, 0, GLuint(m_positions.size() - 1), GLsizei(m_indices.size()),
+                            GL_UNSIGNED_INT, m_indices.data());
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 class cMesh;
+class cThreadPool;
 struct cMeshTriangle;
 
 // Which corner each mesh vertex was given in which batch: several batches
@@ -70,11 +71,20 @@ public:
     // must not be null then); false (nothing added) when one of its vertex
     // indices lies outside the mesh.
     bool Add(const cMeshTriangle& triangle, const std::uint8_t* rgba = nullptr);
+    // Adds the listed triangles of a flat batch (every corner inside the
+    // mesh, at most kMaxFlatTriangles), each as Add adds it, with the
+    // colouring's colour when the batch takes triangle colours; shared out
+    // on the pool.
+    static constexpr std::uint32_t kMaxFlatTriangles = kMaxCorners / 3;
+    void AddFlat(const std::uint32_t* triangles, std::uint32_t count, const stTriangleColouring* colouring,
+                 bool selected, cThreadPool* pool);
     // No room for another triangle's three new corners.
     bool Full() const { return m_positions.size() + 3 > kMaxCorners; }
     bool Empty() const { return m_indices.empty(); }
     // Draws the batch through client arrays (the caller enables the vertex,
     // normal and, with colours, colour arrays); the batch keeps its content.
+    // A flat batch's corners are its triangles' own, in order, so they go
+    // to GL as arrays, without the indices.
     void Draw() const;
 
     using Vector = std::array<float, 3>;

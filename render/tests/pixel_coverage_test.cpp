@@ -1,6 +1,7 @@
 #include "core/decorator_object.h"
 #include "core/mesh.h"
 #include "core/mesh_object.h"
+#include "core/thread_pool.h"
 #include "render/mesh_gl_renderer.h"
 #include "render/pixel_coverage.h"
 #include "support/gl_test_renderer.h"
@@ -84,7 +85,10 @@ protected:
         for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); i += 7)
             mesh.GetTriangle(i)->flags |= kTriangleFlagSelected;
         context.renderer = &window.Renderer();
+        // The passes share their work out on a pool, as in the plug-in.
+        SetSharedThreadPool(&pool);
     }
+    void TearDown() override { SetSharedThreadPool(nullptr); }
 
     // A turned, panned and zoomed orthographic view of the ball, lit from
     // the eye; `zoom` 2 shows part of the ball only.
@@ -127,6 +131,7 @@ protected:
         return image;
     }
 
+    cThreadPool pool{3};
     RendererWindow window{kSize, kSize};
     std::unique_ptr<cMeshObject> object;
     stDrawContext context;

@@ -3,6 +3,7 @@
 // No GL context is current here: the draws are no-ops, the hand-over is
 // what is tested.
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "render/solid_pass_pipeline.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +43,12 @@ std::uint32_t Tick() { return g_ticks.fetch_add(1) + 1; }
 TEST(SolidPassPipelineConcurrency, EveryPassEndsAndTheSelectionMaterialComesOnceBeforeTheSelectedBatches)
 {
     cMesh mesh;
-    // Enough triangles for several batches of shared corners.
+    // Enough triangles for several batches of shared corners; the flat
+    // runs' batches are filled on a pool.
     BuildStrip(mesh, 300000);
     cSolidPassPipeline pipeline;
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
     for (int run = 0; run < 4; ++run)
     {
         int materials = 0;
@@ -58,6 +62,7 @@ TEST(SolidPassPipelineConcurrency, EveryPassEndsAndTheSelectionMaterialComesOnce
         EXPECT_EQ(complete, 1);
         EXPECT_EQ(materials, 1) << "run " << run;
     }
+    SetSharedThreadPool(nullptr);
 }
 
 TEST(SolidPassPipelineConcurrency, WithoutSelectedTrianglesTheSelectionMaterialNeverComes)

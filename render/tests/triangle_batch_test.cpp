@@ -1,4 +1,5 @@
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 #include "render/triangle_batch.h"
 
 #include <gtest/gtest.h>
@@ -106,3 +107,58 @@ TEST(TriangleBatch, ABatchIsFullWhenThreeMoreCornersWouldNotFit)
 }
 
 } // namespace
+
+TEST(TriangleBatch, AListedFlatBatchFilledOnAPoolHoldsWhatAddingItsTrianglesGives)
+{
+    // A strip of 6,000 triangles far out with coloured vertices and tags;
+    // every third triangle listed, after one triangle added on its own.
+    cMesh mesh;
+    for (std::uint32_t i = 0; i <= 3000; ++i)
+        for (float y : {0.0f, 1.0f})
+        {
+            const float p[3] = {-4200.0f + 0.5f * float(i), 9000.0f + y, 30.0f + 0.01f * float(i % 13)};
+            const std::uint32_t v = mesh.AddVertex(p);
+            mesh.GetVertex(v)->extra[0] = std::uint8_t(v * 7);
+            mesh.GetVertex(v)->extra[3] = std::uint8_t(v);
+        }
+    for (std::uint32_t i = 0; i < 3000; ++i)
+    {
+        mesh.AddTriangle(2 * i, 2 * i + 2, 2 * i + 3);
+        mesh.AddTriangle(2 * i, 2 * i + 3, 2 * i + 1);
+    }
+    mesh.Update();
+    std::vector<std::uint8_t> tags(mesh.GetTriangleCount());
+    for (std::size_t i = 0; i < tags.size(); ++i)
+        tags[i] = std::uint8_t(i % 5);
+    stTriangleColouring colouring;
+    colouring.tags = tags.data();
+    colouring.tagCount = std::uint32_t(tags.size());
+    for (std::size_t t = 0; t < 5; ++t)
+        colouring.byTag[t] = {std::uint8_t(40 * t), 7, std::uint8_t(200 - t), 255};
+    colouring.selected = {255, 0, 0, 128};
+    std::vector<std::uint32_t> listed;
+    for (std::uint32_t i = 4; i < mesh.GetTriangleCount(); i += 3)
+        listed.push_back(i);
+
+    cThreadPool pool(3);
+    for (const eBatchColours colours : {eBatchColours::Triangles, eBatchColours::Vertices, eBatchColours::None})
+        for (const bool selected : {false, true})
+        {
+            stCornerSlots slots;
+            cTriangleBatch added, filled;
+            added.Begin(mesh, true, colours, slots);
+            filled.Begin(mesh, true, colours, slots);
+            const auto rgba = [&](std::uint32_t i)
+            { return colours == eBatchColours::Triangles ? colouring.ColourOf(i, selected) : nullptr; };
+            for (cTriangleBatch* batch : {&added, &filled})
+                ASSERT_TRUE(batch->Add(*mesh.GetTriangle(1), rgba(1)));
+            for (std::uint32_t i : listed)
+                ASSERT_TRUE(added.Add(*mesh.GetTriangle(i), rgba(i)));
+            filled.AddFlat(listed.data(), std::uint32_t(listed.size()), &colouring, selected, &pool);
+            EXPECT_EQ(filled.Positions(), added.Positions());
+            EXPECT_EQ(filled.Normals(), added.Normals());
+            EXPECT_EQ(filled.Colours(), added.Colours());
+            EXPECT_EQ(filled.Indices(), added.Indices());
+        }
+    pool.Stop();
+}
