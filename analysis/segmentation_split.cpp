@@ -129,17 +129,9 @@ std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<
     return vertices;
 }
 
-std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers)
+// A host mesh of faces that are all exportable triangles of the mesh.
+std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std::uint32_t>& faces, stVertexTakers& takers)
 {
-    const std::uint32_t triangleCount = mesh.GetTriangleCount();
-    std::vector<std::uint32_t> faces;
-    KeptInOrder(
-        triangles.size(),
-        [&](std::size_t k) {
-            const std::uint32_t i = triangles[k];
-            return i < triangleCount && IsExportable(mesh, *mesh.GetTriangle(i));
-        },
-        [&](std::size_t k) { return triangles[k]; }, faces);
     const std::vector<std::uint32_t> vertices = SubMeshVertices(mesh, faces, takers);
 
     auto out = std::make_unique<ON_Mesh>(0, 0, false, false);
@@ -169,6 +161,34 @@ std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32
     out->SetClosed(-1);
     out->Compact();
     return out;
+}
+
+std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers)
+{
+    const std::uint32_t triangleCount = mesh.GetTriangleCount();
+    std::vector<std::uint32_t> faces;
+    KeptInOrder(
+        triangles.size(),
+        [&](std::size_t k) {
+            const std::uint32_t i = triangles[k];
+            return i < triangleCount && IsExportable(mesh, *mesh.GetTriangle(i));
+        },
+        [&](std::size_t k) { return triangles[k]; }, faces);
+    return BuildSubMeshOfFaces(mesh, faces, takers);
+}
+
+// The exportable triangles of the mesh that belong(i) takes, in index order.
+template <class Belongs> std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, Belongs&& belongs)
+{
+    std::vector<std::uint32_t> faces;
+    KeptInOrder(
+        mesh.GetTriangleCount(),
+        [&](std::size_t i) {
+            const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
+            return belongs(t) && IsExportable(mesh, t);
+        },
+        [](std::size_t i) { return static_cast<std::uint32_t>(i); }, faces);
+    return faces;
 }
 
 } // namespace
@@ -235,13 +255,11 @@ bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, 
 bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::vector<std::uint32_t> band;
-    KeptInOrder(
-        count, [&mesh](std::size_t i) { return IsVisibleSelected(*mesh.GetTriangle(static_cast<std::uint32_t>(i))); },
-        [](std::size_t i) { return static_cast<std::uint32_t>(i); }, band);
+    // The band's faces are listed as they are tested for export, in one
+    // pass over the triangles.
     stVertexTakers takers;
-    CreateSubMeshObjects(BuildSubMesh(mesh, band, takers), kSharpBandColour, replace);
-    band = {};
+    CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, IsVisibleSelected), takers),
+                         kSharpBandColour, replace);
 
     // Regions: every triangle outside the band, connected through triangles
     // that are not selected.
@@ -259,18 +277,15 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
             t->SetLabel(labels++);
             mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
         }
-    const auto labelOf = [&mesh](std::size_t i) { return mesh.GetTriangle(static_cast<std::uint32_t>(i))->GetLabel(); };
     if (labels <= kRegionsListedOnPool)
     {
         // A few regions: each lists its triangles on the pool when its turn
         // comes.
-        std::vector<std::uint32_t> region;
         for (std::uint32_t label = 0; label < labels; ++label)
         {
-            KeptInOrder(
-                count, [&](std::size_t i) { return labelOf(i) == label; },
-                [](std::size_t i) { return static_cast<std::uint32_t>(i); }, region);
-            CreateSubMeshObjects(BuildSubMesh(mesh, region, takers), SegmentRegionColour(label), false);
+            const auto inRegion = [label](const cMeshTriangle& t) { return t.GetLabel() == label; };
+            CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, inRegion), takers),
+                                 SegmentRegionColour(label), false);
         }
         return true;
     }
@@ -280,7 +295,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     std::vector<std::vector<std::uint32_t>> regions(labels);
     for (std::uint32_t i = 0; i < count; ++i)
     {
-        const std::uint32_t label = labelOf(i);
+        const std::uint32_t label = mesh.GetTriangle(i)->GetLabel();
         if (label < labels)
             regions[label].push_back(i);
     }
