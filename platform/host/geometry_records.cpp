@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace dezaz
@@ -49,25 +52,37 @@ template <class T> T GetLE(const std::uint8_t* in)
     return value;
 }
 
-// Reads count records of `width` 4-byte words in one transfer; false when
-// the archive does not hold them all (nothing is allocated before).
-bool ReadWords(ON_BinaryArchive& archive, std::size_t count, std::size_t width, std::vector<std::uint8_t>& bytes)
+// Whether the archive holds count records of `width` 4-byte words from
+// where it is (nothing is read or allocated).
+bool HoldsWords(ON_BinaryArchive& archive, std::size_t count, std::size_t width)
 {
     const std::size_t need = count * width * 4;
-    if (width != 0 && need / width / 4 != count)
+    if ((width != 0 && need / width / 4 != count) || need > static_cast<std::size_t>(INT64_MAX))
         return false;
-    bytes.clear();
-    // ReadByte checks the bound before copying; size the buffer in steps so
-    // a huge count in a short record fails before it allocates its size.
-    constexpr std::size_t kStep = std::size_t{1} << 24;
-    std::size_t done = 0;
-    while (done < need)
+    const std::uint64_t at = archive.CurrentPosition();
+    const bool holds = archive.SeekFromCurrentPosition(static_cast<std::int64_t>(need));
+    return archive.SeekFromStartOfFile(at) && holds;
+}
+
+// Reads count records of `width` 4-byte words a slice at a time through a
+// small buffer and hands each to take(index, bytes), which may refuse it;
+// false when the archive does not hold them all or a record is refused.
+// A big scan's mesh goes straight into its arrays, without a copy of the
+// whole record's bytes first.
+template <class TTake> bool ReadWords(ON_BinaryArchive& archive, std::size_t count, std::size_t width, TTake&& take)
+{
+    constexpr std::size_t kSliceBytes = std::size_t{1} << 16;
+    const std::size_t record = width * 4;
+    const std::size_t perSlice = std::max<std::size_t>(1, kSliceBytes / std::max<std::size_t>(record, 1));
+    std::vector<std::uint8_t> slice(std::min(count, perSlice) * record);
+    for (std::size_t first = 0; first < count; first += perSlice)
     {
-        const std::size_t n = std::min(kStep, need - done);
-        bytes.resize(done + n);
-        if (!archive.ReadByte(n, bytes.data() + done))
+        const std::size_t n = std::min(perSlice, count - first);
+        if (!archive.ReadByte(n * record, slice.data()))
             return false;
-        done += n;
+        for (std::size_t i = 0; i < n; ++i)
+            if (!take(first + i, slice.data() + i * record))
+                return false;
     }
     return true;
 }
@@ -136,68 +151,64 @@ std::unique_ptr<ON_Geometry> ReadMesh(ON_BinaryArchive& archive, std::wstring& e
         return nullptr;
     }
     auto mesh = std::make_unique<ON_Mesh>();
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWords(archive, static_cast<std::size_t>(vcount), 3, bytes))
-    {
-        error = L"a mesh record is cut short";
+    // What a record holds that it may not; empty when the record is cut short.
+    std::wstring refused;
+    const auto fail = [&] {
+        error = refused.empty() ? L"a mesh record is cut short" : refused;
         return nullptr;
-    }
+    };
+    const auto vertices = static_cast<std::size_t>(vcount), faces = static_cast<std::size_t>(fcount);
+    // Each array is made once its bytes are known to be there.
+    if (!HoldsWords(archive, vertices, 3))
+        return fail();
     mesh->m_V.SetCount(vcount);
-    for (int i = 0; i < vcount; ++i)
-    {
-        const std::uint8_t* p = bytes.data() + static_cast<std::size_t>(i) * 12;
-        ON_3fPoint& v = mesh->m_V[i];
-        v.x = GetLE<float>(p), v.y = GetLE<float>(p + 4), v.z = GetLE<float>(p + 8);
-        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
-        {
-            error = L"a mesh vertex is not a finite point";
-            return nullptr;
-        }
-    }
-    if (!ReadWords(archive, static_cast<std::size_t>(fcount), 4, bytes))
-    {
-        error = L"a mesh record is cut short";
-        return nullptr;
-    }
+    if (!ReadWords(archive, vertices, 3, [&](std::size_t i, const std::uint8_t* p) {
+            ON_3fPoint& v = mesh->m_V[static_cast<int>(i)];
+            v.x = GetLE<float>(p), v.y = GetLE<float>(p + 4), v.z = GetLE<float>(p + 8);
+            if (std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z))
+                return true;
+            refused = L"a mesh vertex is not a finite point";
+            return false;
+        }))
+        return fail();
+    if (!HoldsWords(archive, faces, 4))
+        return fail();
     mesh->m_F.SetCount(fcount);
-    for (int i = 0; i < fcount; ++i)
-    {
-        const std::uint8_t* p = bytes.data() + static_cast<std::size_t>(i) * 16;
-        ON_MeshFace& f = mesh->m_F[i];
-        for (int k = 0; k < 4; ++k)
-        {
-            f.vi[k] = GetLE<int>(p + 4 * k);
-            if (f.vi[k] < 0 || f.vi[k] >= vcount)
+    if (!ReadWords(archive, faces, 4, [&](std::size_t i, const std::uint8_t* p) {
+            ON_MeshFace& f = mesh->m_F[static_cast<int>(i)];
+            for (int k = 0; k < 4; ++k)
             {
-                error = L"a mesh face refers to a vertex that does not exist";
-                return nullptr;
+                f.vi[k] = GetLE<int>(p + 4 * k);
+                if (f.vi[k] < 0 || f.vi[k] >= vcount)
+                {
+                    refused = L"a mesh face refers to a vertex that does not exist";
+                    return false;
+                }
             }
-        }
-    }
+            return true;
+        }))
+        return fail();
     if (flags & kMeshHasNormals)
     {
-        if (!ReadWords(archive, static_cast<std::size_t>(vcount), 3, bytes))
-        {
-            error = L"a mesh record is cut short";
-            return nullptr;
-        }
+        if (!HoldsWords(archive, vertices, 3))
+            return fail();
         mesh->m_N.SetCount(vcount);
-        for (int i = 0; i < vcount; ++i)
-        {
-            const std::uint8_t* p = bytes.data() + static_cast<std::size_t>(i) * 12;
-            mesh->m_N[i] = ON_3fVector(GetLE<float>(p), GetLE<float>(p + 4), GetLE<float>(p + 8));
-        }
+        if (!ReadWords(archive, vertices, 3, [&](std::size_t i, const std::uint8_t* p) {
+                mesh->m_N[static_cast<int>(i)] = ON_3fVector(GetLE<float>(p), GetLE<float>(p + 4), GetLE<float>(p + 8));
+                return true;
+            }))
+            return fail();
     }
     if (flags & kMeshHasColours)
     {
-        if (!ReadWords(archive, static_cast<std::size_t>(vcount), 1, bytes))
-        {
-            error = L"a mesh record is cut short";
-            return nullptr;
-        }
+        if (!HoldsWords(archive, vertices, 1))
+            return fail();
         mesh->m_C.SetCount(vcount);
-        for (int i = 0; i < vcount; ++i)
-            mesh->m_C[i] = ON_Color(GetLE<std::uint32_t>(bytes.data() + static_cast<std::size_t>(i) * 4));
+        if (!ReadWords(archive, vertices, 1, [&](std::size_t i, const std::uint8_t* p) {
+                mesh->m_C[static_cast<int>(i)] = ON_Color(GetLE<std::uint32_t>(p));
+                return true;
+            }))
+            return fail();
     }
     return mesh;
 }

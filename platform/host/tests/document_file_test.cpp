@@ -307,6 +307,35 @@ TEST(DocumentFile, AMeshOfMegabytesIsSavedAsEncodedAndReadBackWhole)
     std::filesystem::remove(path);
 }
 
+TEST(DocumentFile, AMeshRecordClaimingMoreThanItHoldsOrHoldingBadValuesIsRefusedForWhatItIs)
+{
+    CDezazDoc doc;
+    Fill(doc);
+    const std::vector<std::uint8_t> bytes = Encode(doc);
+    // The mesh record's counts and flags: 4 vertices, 2 faces, normals and colours.
+    const std::uint8_t head[12] = {4, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+    const auto at = std::search(bytes.begin(), bytes.end(), std::begin(head), std::end(head)) - bytes.begin();
+    ASSERT_LT(std::size_t(at), bytes.size());
+    // A word changed and the checksum taken again, so that the record is read.
+    const auto refusal = [&](std::size_t offset, std::uint32_t word) {
+        std::vector<std::uint8_t> damaged = bytes;
+        for (int i = 0; i < 4; ++i)
+            damaged[offset + i] = static_cast<std::uint8_t>(word >> (8 * i));
+        const std::uint32_t crc = dezaz::Crc32(damaged.data(), damaged.size() - 4);
+        for (int i = 0; i < 4; ++i)
+            damaged[damaged.size() - 4 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+        CDezazDoc back;
+        std::vector<DezazPlugInChunk> chunks;
+        std::wstring error;
+        EXPECT_FALSE(dezaz::DecodeDocument(damaged.data(), damaged.size(), back, chunks, error));
+        return std::string(error.begin(), error.end());
+    };
+    EXPECT_NE(refusal(at, 1u << 30).find("cut short"), std::string::npos) << "a billion vertices claimed";
+    EXPECT_NE(refusal(at + 4, 1u << 30).find("cut short"), std::string::npos) << "a billion faces claimed";
+    EXPECT_NE(refusal(at + 12 + 4, 0x7FC00000u).find("not a finite point"), std::string::npos);
+    EXPECT_NE(refusal(at + 12 + 48 + 16 + 8, 4).find("does not exist"), std::string::npos) << "the last face";
+}
+
 TEST(DocumentFile, ChunksOfPlugInsThatAreNotLoadedAreSavedBackByteForByte)
 {
     CDezazDoc doc;
