@@ -82,9 +82,11 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
 }
 
 // The regions of one class: linked triangles of the class joined, every
-// triangle settled on its region's first triangle. Null where the links are
-// not symmetric (a walk over them depends on where it starts) or memory runs
-// out.
+// triangle settled on its region's first triangle. settled(i, root) hears
+// each triangle's root as it settles, from the job of the triangle's block
+// of kPoolBlock. `hidden`, when given, is raised when a triangle is hidden.
+// Null where the links are not symmetric (a walk over them depends on where
+// it starts) or memory runs out.
 template <class Settled>
 std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled,
                                            std::atomic<bool>* hidden = nullptr)
@@ -267,22 +269,22 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     // A hidden triangle starts a region but is not reached from one: where
     // there are any, the regions depend on the order of the walks (the
     // joining's first pass looks for them).
+    // Labels go in the order of the regions' first triangles, as the walks
+    // hand them out: each block counts its first triangles as they settle
+    // (a block's triangles settle in one job), then labels them from where
+    // the blocks before it end.
+    std::vector<std::uint32_t> firsts((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
     std::atomic<bool> hidden{false};
     const std::unique_ptr<cTriangleSets> sets = JoinRegions(
-        mesh, false, [](std::uint32_t, std::uint32_t) {}, &hidden);
+        mesh, false,
+        [&](std::uint32_t i, std::uint32_t root) {
+            if (root == i && !IsVisibleSelected(*mesh.GetTriangle(i)))
+                ++firsts[i / kPoolBlock];
+        },
+        &hidden);
     if (sets == nullptr || hidden.load())
         return false;
-    // Labels in the order of the regions' first triangles, as the walks
-    // hand them out: each block counts its first triangles, then labels them
-    // from where the blocks before it end.
     const auto isFirst = [&](std::uint32_t i) { return sets->Root(i) == i && !IsVisibleSelected(*mesh.GetTriangle(i)); };
-    std::vector<std::uint32_t> firsts((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        std::uint32_t n = 0;
-        for (std::uint32_t i = begin; i < end; ++i)
-            n += isFirst(i);
-        firsts[begin / kPoolBlock] = n;
-    });
     std::uint64_t regions = 0;
     std::size_t lastBlock = firsts.size();
     for (std::size_t b = 0; b < firsts.size(); ++b)
