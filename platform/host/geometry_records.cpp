@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -119,15 +120,34 @@ bool WriteMesh(const ON_Geometry& g, ON_BinaryArchive& archive)
         }
         out = store(out);
     };
-    for (const ON_3fPoint& v : mesh.m_V)
-        put(12, [&v](std::uint8_t* at) { return PutLE(PutLE(PutLE(at, v.x), v.y), v.z); });
-    for (const ON_MeshFace& f : mesh.m_F)
-        put(16, [&f](std::uint8_t* at)
-            { return PutLE(PutLE(PutLE(PutLE(at, f.vi[0]), f.vi[1]), f.vi[2]), f.vi[3]); });
-    for (int i = 0; i < normals; ++i)
+    // On a machine that keeps its words lowest byte first, arrays of packed
+    // floats and ints are already the record's bytes: they go as they are.
+    constexpr bool kAsStored = std::endian::native == std::endian::little && sizeof(ON_3fPoint) == 12 &&
+                               sizeof(ON_3fVector) == 12 && sizeof(ON_MeshFace) == 16;
+    const auto putArray = [&](const auto* first, int count)
     {
-        const ON_3fVector& n = mesh.m_N[i];
-        put(12, [&n](std::uint8_t* at) { return PutLE(PutLE(PutLE(at, n.x), n.y), n.z); });
+        ok = ok && archive.WriteByte(static_cast<std::size_t>(out - buffer.data()), buffer.data());
+        out = buffer.data();
+        ok = ok && (count == 0 || archive.WriteByte(sizeof(*first) * static_cast<std::size_t>(count), first));
+    };
+    if constexpr (kAsStored)
+    {
+        putArray(mesh.m_V.Array(), mesh.VertexCount());
+        putArray(mesh.m_F.Array(), mesh.FaceCount());
+        putArray(mesh.m_N.Array(), normals);
+    }
+    else
+    {
+        for (const ON_3fPoint& v : mesh.m_V)
+            put(12, [&v](std::uint8_t* at) { return PutLE(PutLE(PutLE(at, v.x), v.y), v.z); });
+        for (const ON_MeshFace& f : mesh.m_F)
+            put(16, [&f](std::uint8_t* at)
+                { return PutLE(PutLE(PutLE(PutLE(at, f.vi[0]), f.vi[1]), f.vi[2]), f.vi[3]); });
+        for (int i = 0; i < normals; ++i)
+        {
+            const ON_3fVector& n = mesh.m_N[i];
+            put(12, [&n](std::uint8_t* at) { return PutLE(PutLE(PutLE(at, n.x), n.y), n.z); });
+        }
     }
     for (int i = 0; i < colours; ++i)
     {
