@@ -39,6 +39,7 @@
 #include "core/thread_pool.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
@@ -718,17 +719,21 @@ private:
         // through the comparator.
         std::unique_ptr<float[]> xyz(new (std::nothrow) float[std::size_t{n} * 3]);
         std::unique_ptr<float[]> spillXyz(xyz != nullptr ? new (std::nothrow) float[std::size_t{n} * 3] : nullptr);
+        // On the pool for a big tree, a block of elements at a time.
         const auto gather = [&] {
-            for (std::uint32_t i = 0; i < n; ++i)
-                items[i] = m_elements.Get(rootFirst + i);
-            if (spillXyz != nullptr)
-            {
-                for (std::uint32_t i = 0; i < n; ++i)
+            constexpr std::uint32_t kBlock = 1u << 16;
+            auto take = [&](std::size_t block) {
+                const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
+                for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
                 {
+                    items[i] = m_elements.Get(rootFirst + i);
+                    if (spillXyz == nullptr)
+                        continue;
                     const float* p = m_comparator.Coordinates(items[i]);
                     std::copy(p, p + 3, xyz.get() + std::size_t{i} * 3);
                 }
-            }
+            };
+            ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, (std::size_t{n} + kBlock - 1) / kBlock, 1, take);
         };
         gather();
 
@@ -795,8 +800,10 @@ private:
         return deepest;
     }
 
-    // Fewest elements a build splits side by side.
+    // Fewest elements a build splits side by side, and a range partitioned
+    // on the pool.
     static constexpr std::uint32_t kSideBySideMinimum = 1u << 16;
+    static constexpr std::uint32_t kPartitionOnPoolMinimum = 1u << 18;
     static constexpr std::uint32_t kNoPiece = 0xFFFFFFFF;
 
     // A subtree split on its own: its nodes, the first its root, children
@@ -815,7 +822,7 @@ private:
     // fewer, when pieces is given, is handed to a piece of its own.
     void SplitRanges(std::vector<Node>& nodes, std::vector<stRange>& stack, T* items, float* xyz, T* spill,
                      float* spillXyz, std::uint32_t share, std::vector<stPiece>* pieces,
-                     std::vector<std::uint32_t>* pieceOf, std::uint32_t& deepest) const
+                     std::vector<std::uint32_t>* pieceOf, std::uint32_t& deepest, cThreadPool* pool = nullptr) const
     {
         while (!stack.empty())
         {
@@ -845,9 +852,12 @@ private:
             MakeEmptyBox(upperBox);
             // Each range spills into its own part of the spill arrays.
             const std::uint32_t mid =
-                PartitionNodeWithCoordinates(nodes[range.node], deal, items, xyz, range.begin, range.end,
-                                             spill + range.begin, spillXyz + std::size_t{range.begin} * 3, lowerBox,
-                                             upperBox);
+                pool != nullptr && size >= kPartitionOnPoolMinimum
+                    ? PartitionOnPool(pool, nodes[range.node], deal, items, xyz, range.begin, range.end,
+                                      spill + range.begin, spillXyz + std::size_t{range.begin} * 3, lowerBox, upperBox)
+                    : PartitionNodeWithCoordinates(nodes[range.node], deal, items, xyz, range.begin, range.end,
+                                                   spill + range.begin, spillXyz + std::size_t{range.begin} * 3,
+                                                   lowerBox, upperBox);
             Node& node = nodes[range.node];
             SetChildrenOf(node, nodes[lowerIndex], nodes[lowerIndex + 1], range.begin, mid, range.end, lowerBox,
                           upperBox, range.cell);
@@ -862,6 +872,76 @@ private:
         }
     }
 
+    // The partition of PartitionNodeWithCoordinates on the pool, a block of
+    // the range at a time: each block counts its lower side, then writes its
+    // lower side and its upper side into the spill arrays from where the
+    // blocks before it end, in order; the spill goes back into the range and
+    // each side's box is the least and greatest of its blocks' (the first of
+    // equal values kept, as one pass over the side keeps it).
+    static std::uint32_t PartitionOnPool(cThreadPool* pool, const Node& node, bool deal, T* items, float* xyz,
+                                         std::uint32_t begin, std::uint32_t end, T* spill, float* spillXyz,
+                                         float lowerBox[6], float upperBox[6])
+    {
+        constexpr std::uint32_t kBlock = 1u << 15;
+        const int axis = node.Axis();
+        const float split = LargestFloatNotAbove(node.split);
+        const std::uint32_t size = end - begin;
+        const std::size_t blocks = (std::size_t{size} + kBlock - 1) / kBlock;
+        const auto isLower = [&](std::uint32_t i) {
+            return deal ? ((i - begin) & 1u) == 0 : !(xyz[std::size_t{i} * 3 + axis] > split);
+        };
+        const auto blockEnd = [&](std::size_t b) { return std::min(end, begin + std::uint32_t(b + 1) * kBlock); };
+        std::vector<std::uint32_t> lowerBefore(blocks + 1, 0);
+        auto count = [&](std::size_t b) {
+            std::uint32_t n = 0;
+            for (std::uint32_t i = begin + std::uint32_t(b) * kBlock; i < blockEnd(b); ++i)
+                n += isLower(i) ? 1u : 0u;
+            lowerBefore[b + 1] = n;
+        };
+        ParallelForEach(pool, blocks, 1, count);
+        for (std::size_t b = 0; b < blocks; ++b)
+            lowerBefore[b + 1] += lowerBefore[b];
+        const std::uint32_t lowerCount = lowerBefore[blocks];
+        auto write = [&](std::size_t b) {
+            const std::uint32_t first = begin + std::uint32_t(b) * kBlock;
+            std::uint32_t toLower = lowerBefore[b];
+            std::uint32_t toUpper = lowerCount + (first - begin - lowerBefore[b]);
+            for (std::uint32_t i = first; i < blockEnd(b); ++i)
+            {
+                const std::uint32_t to = isLower(i) ? toLower++ : toUpper++;
+                spill[to] = items[i];
+                std::copy(xyz + std::size_t{i} * 3, xyz + std::size_t{i} * 3 + 3, spillXyz + std::size_t{to} * 3);
+            }
+        };
+        ParallelForEach(pool, blocks, 1, write);
+        std::vector<std::array<float, 12>> boxes(blocks);
+        auto back = [&](std::size_t b) {
+            const std::uint32_t first = std::uint32_t(b) * kBlock, last = blockEnd(b) - begin;
+            std::copy(spill + first, spill + last, items + begin + first);
+            std::copy(spillXyz + std::size_t{first} * 3, spillXyz + std::size_t{last} * 3,
+                      xyz + (std::size_t{begin} + first) * 3);
+            float* lower = boxes[b].data();
+            float* upper = lower + 6;
+            MakeEmptyBox(lower);
+            MakeEmptyBox(upper);
+            const std::uint32_t mid = begin + lowerCount;
+            if (begin + first < mid)
+                GrowBoxByRange(lower, xyz, begin + first, std::min(begin + last, mid));
+            if (mid < begin + last)
+                GrowBoxByRange(upper, xyz, std::max(begin + first, mid), begin + last);
+        };
+        ParallelForEach(pool, blocks, 1, back);
+        for (const std::array<float, 12>& box : boxes)
+            for (int a = 0; a < 3; ++a)
+            {
+                lowerBox[a] = std::min(lowerBox[a], box[a]);
+                lowerBox[a + 3] = std::max(lowerBox[a + 3], box[a + 3]);
+                upperBox[a] = std::min(upperBox[a], box[6 + a]);
+                upperBox[a + 3] = std::max(upperBox[a + 3], box[9 + a]);
+            }
+        return begin + lowerCount;
+    }
+
     // The array build with the subtrees below the upper levels split side by
     // side on the pool, each range partitioned as the single pass partitions
     // it; the nodes then go into the node array in the order the single pass
@@ -874,7 +954,7 @@ private:
         try
         {
             const std::uint32_t threads = static_cast<std::uint32_t>(std::max(1, pool->GetThreadCount()));
-            const std::uint32_t share = std::max(m_bucketMaximum, n / (threads * 8));
+            const std::uint32_t share = std::max(m_bucketMaximum, n / (threads * 2));
             std::vector<Node> top(1, m_nodes[0]);
             std::vector<std::uint32_t> pieceOf(1, kNoPiece);
             std::vector<stPiece> pieces;
@@ -882,7 +962,7 @@ private:
             std::copy(m_box, m_box + 6, stack[0].box);
             std::copy(m_box, m_box + 6, stack[0].cell);
             deepest = 1;
-            SplitRanges(top, stack, items, xyz, spill, spillXyz, share, &pieces, &pieceOf, deepest);
+            SplitRanges(top, stack, items, xyz, spill, spillXyz, share, &pieces, &pieceOf, deepest, pool);
             auto split = [&](std::size_t k) {
                 stPiece& piece = pieces[k];
                 try

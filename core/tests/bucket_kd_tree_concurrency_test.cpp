@@ -95,22 +95,23 @@ TEST(BucketKDTreeConcurrency, ParallelQueriesGiveTheFullScanAnswers)
 
 } // namespace
 
-// A big tree split side by side on a pool is the tree the single pass
-// builds: the same nodes in the same order and the same buckets, for points
-// far out, clustered, duplicated (dealt alternately) and on split values.
+// A big tree split side by side on a pool (its upper levels partitioned on
+// the pool too) is the tree the single pass builds: the same nodes in the
+// same order and the same buckets, for points far out, clustered, duplicated
+// (dealt alternately) and on split values.
 TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
 {
     std::vector<TestPoint> points;
     const PointSetKind kinds[] = {PointSetKind::Uniform, PointSetKind::Clustered, PointSetKind::Duplicated,
                                   PointSetKind::Lattice, PointSetKind::AllEqual};
+    std::vector<std::vector<TestPoint>> parts;
     std::uint32_t seed = 3;
     for (const PointSetKind kind : kinds)
-    {
-        auto part = MakePointSet(kind, 30000, seed++);
-        for (TestPoint& p : part)
-            p.xyz[0] += 2500.0f, p.xyz[2] -= 900.0f;
-        points.insert(points.end(), part.begin(), part.end());
-    }
+        parts.push_back(MakePointSet(kind, 60000, seed++));
+    // Added in turn, so that every block of a partition holds each kind.
+    for (std::size_t i = 0; i < 60000; ++i)
+        for (const std::vector<TestPoint>& part : parts)
+            points.push_back({{part[i].xyz[0] + 2500.0f, part[i].xyz[1], part[i].xyz[2] - 900.0f}});
     TestKDTree alone, pooled;
     for (const TestPoint& p : points)
     {
