@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev zlib1g-dev
   libcairo2-dev
   libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev libopengl-dev libglu1-mesa-dev
   libassimp-dev
