@@ -85,18 +85,22 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
 // triangle settled on its region's first triangle. settled(i, root) hears
 // each triangle's root as it settles, from the job of the triangle's block
 // of kPoolBlock. `hidden`, when given, is raised when a triangle is hidden.
+// The colour words, which hold the triangles' indices while the links are
+// followed, get their own values back, or `colourAfter` where it is given.
 // Null where the links are not symmetric (a walk over them depends on where
 // it starts) or memory runs out.
 template <class Settled>
 std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled,
-                                           std::atomic<bool>* hidden = nullptr)
+                                           std::atomic<bool>* hidden = nullptr,
+                                           const std::uint32_t* colourAfter = nullptr)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     std::unique_ptr<std::uint32_t[]> colours;
     std::unique_ptr<cTriangleSets> sets;
     try
     {
-        colours.reset(new std::uint32_t[count]);
+        if (colourAfter == nullptr)
+            colours.reset(new std::uint32_t[count]);
         sets = std::make_unique<cTriangleSets>(count);
     }
     catch (const std::bad_alloc&)
@@ -111,7 +115,8 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Sett
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
-            colours[i] = t.colour;
+            if (colourAfter == nullptr)
+                colours[i] = t.colour;
             t.colour = i;
             sets->Reset(i);
             if (hidden != nullptr && (t.flags & kTriangleFlagHidden) != 0)
@@ -147,7 +152,7 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Sett
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
-            mesh.GetTriangle(i)->colour = colours[i];
+            mesh.GetTriangle(i)->colour = colourAfter == nullptr ? colours[i] : *colourAfter;
             settled(i, sets->Settle(i));
         }
     });
@@ -275,13 +280,14 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     // the blocks before it end.
     std::vector<std::uint32_t> firsts((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
     std::atomic<bool> hidden{false};
+    const std::uint32_t unlabelled = 0xFFFFFFFFu;
     const std::unique_ptr<cTriangleSets> sets = JoinRegions(
         mesh, false,
         [&](std::uint32_t i, std::uint32_t root) {
             if (root == i && !IsVisibleSelected(*mesh.GetTriangle(i)))
                 ++firsts[i / kPoolBlock];
         },
-        &hidden);
+        &hidden, &unlabelled);
     if (sets == nullptr || hidden.load())
         return false;
     const auto isFirst = [&](std::uint32_t i) { return sets->Root(i) == i && !IsVisibleSelected(*mesh.GetTriangle(i)); };

@@ -47,7 +47,8 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
 // Labels the regions of the split (triangles that are not selected, joined
 // through links between them) 0, 1, ... in the order of their first
 // triangles, as walking them one by one does, and raises the mesh's highest
-// label; `labels` receives their number. The labels must all be clear.
-// False, with no label given, where a triangle is hidden, the links are not
-// symmetric or memory runs out.
+// label; `labels` receives their number. Every colour word is set to
+// 0xFFFFFFFF (unlabelled) first. False, with no label given, where a
+// triangle is hidden, the links are not symmetric or memory runs out (the
+// colour words are then unlabelled, or untouched where memory ran out).
 bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels);

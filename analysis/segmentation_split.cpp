@@ -263,12 +263,13 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
 
     // Regions: every triangle outside the band, connected through triangles
     // that are not selected.
-    ForEachBlockOnPool(count, [&mesh](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-            mesh.GetTriangle(i)->colour = 0xFFFFFFFFu;
-    });
     std::uint32_t labels = 0;
     if (count < kRegionsOnPoolFrom || !LabelRegionsOnPool(mesh, labels))
+    {
+        ForEachBlockOnPool(count, [&mesh](std::uint32_t begin, std::uint32_t end) {
+            for (std::uint32_t i = begin; i < end; ++i)
+                mesh.GetTriangle(i)->colour = 0xFFFFFFFFu;
+        });
         for (std::uint32_t i = 0; i < count; ++i)
         {
             cMeshTriangle* t = mesh.GetTriangle(i);
@@ -277,6 +278,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
             t->SetLabel(labels++);
             mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
         }
+    }
     if (labels <= kRegionsListedOnPool)
     {
         // A few regions: each lists its triangles on the pool when its turn
