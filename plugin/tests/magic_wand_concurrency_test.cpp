@@ -1,0 +1,67 @@
+// The magic wand's passes over every triangle run on the shared pool: the
+// flood, its marks and the vertices' marks are those of one thread.
+#include "core/mesh.h"
+#include "core/thread_pool.h"
+#include "plugin/dialogs/magic_wand.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TEST(MagicWandOnPool, GrowsAndShrinksAcrossJobsLeavingNoPendingMarkAndTheBorderMarked)
+{
+    // A plate of 300 x 300 cells far out (180,000 triangles, three jobs),
+    // folded by 20 degrees along the column x = 200, with scratch marks
+    // left on some triangles from before.
+    cMesh mesh;
+    const std::uint32_t n = 300, fold = 200;
+    for (std::uint32_t r = 0; r <= n; ++r)
+        for (std::uint32_t c = 0; c <= n; ++c)
+        {
+            const float x = float(c), rise = c > fold ? 0.364f * float(c - fold) : 0.0f;
+            const float p[3] = {6100.0f + x, -2400.0f + float(r), 75.0f + rise};
+            mesh.AddVertex(p);
+        }
+    for (std::uint32_t r = 0; r < n; ++r)
+        for (std::uint32_t c = 0; c < n; ++c)
+        {
+            const std::uint32_t v = r * (n + 1) + c;
+            mesh.AddTriangle(v, v + 1, v + n + 2);
+            mesh.AddTriangle(v, v + n + 2, v + n + 1);
+        }
+    mesh.Update();
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); i += 13)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagScratch;
+    const auto onFlat = [&](std::uint32_t i) { return i % (2 * n) < 2 * fold; };
+    const auto marked = [&](std::uint32_t v) { return (mesh.GetVertex(v)->flags & 2u) != 0; };
+
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    cMeshTriangle* seed = mesh.GetTriangle(2 * n * 150 + 40);
+    seed->flags |= kTriangleFlagSelected;
+    EXPECT_EQ(GrowMagicWandSelection(mesh, seed, 5.0), 2 * fold * n);
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+    {
+        const cMeshTriangle& t = *mesh.GetTriangle(i);
+        ASSERT_EQ((t.flags & kTriangleFlagSelected) != 0, onFlat(i)) << i;
+        ASSERT_FALSE(t.flags & kTriangleFlagScratch) << i;
+    }
+
+    // The folded part selected by hand, then the wand takes the flat part
+    // off again: the fold's vertices stay marked, as its triangles are.
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        if (!onFlat(i))
+            mesh.GetTriangle(i)->flags |= kTriangleFlagSelected;
+    seed->flags &= std::uint8_t(~kTriangleFlagSelected); // the click on a selected seed
+    EXPECT_EQ(GrowMagicWandSelection(mesh, seed, 5.0), 2 * fold * n);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        ASSERT_EQ((mesh.GetTriangle(i)->flags & kTriangleFlagSelected) != 0, !onFlat(i)) << i;
+    for (std::uint32_t r = 0; r <= n; ++r)
+        for (std::uint32_t c = 0; c <= n; ++c)
+            ASSERT_EQ(marked(r * (n + 1) + c), c >= fold) << r << " " << c;
+}
+
+} // namespace
