@@ -167,8 +167,9 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     // Both are written on the pool before they are read: the area of each
-    // region at its root (its first triangle), whether to flip the region
-    // at every triangle.
+    // region at its root (its first triangle); whether to flip the region,
+    // at every triangle (kClassRoot at the roots of the class until that is
+    // decided, so that the decision reads bytes, not triangle records).
     std::unique_ptr<double[]> area;
     std::unique_ptr<std::uint8_t[]> flip;
     try
@@ -184,14 +185,17 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
     // settle), a run of triangles of the same region at a time. Which order
     // the terms go in does not matter: a region whose sum lies near enough
     // to the limit for the order to tip the comparison is walked below.
+    const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
+    constexpr std::uint8_t kClassRoot = 2;
     const std::unique_ptr<cTriangleSets> sets =
-        JoinRegions(mesh, selectedClass, [&area](std::uint32_t i, std::uint32_t root) {
-            if (root == i)
+        JoinRegions(mesh, selectedClass, [&](std::uint32_t i, std::uint32_t root) {
+            const bool classRoot = root == i && ofClass(*mesh.GetTriangle(i));
+            if (classRoot)
                 area[i] = 0.0;
+            flip[i] = classRoot ? kClassRoot : 0;
         });
     if (sets == nullptr)
         return false;
-    const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         std::uint32_t runRoot = 0;
         double run = 0.0;
@@ -223,9 +227,9 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
-            flip[i] = 0;
-            if (sets->Root(i) != i || !ofClass(*mesh.GetTriangle(i)))
+            if (flip[i] != kClassRoot)
                 continue;
+            flip[i] = 0;
             const double sum = area[i];
             if (std::isfinite(sum) && std::fabs(sum - limit) > margin * sum)
                 flip[i] = limit >= sum;
