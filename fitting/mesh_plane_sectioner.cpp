@@ -148,13 +148,6 @@ void FindCrossingCandidates(void* context, std::uint32_t job)
     }
 }
 
-// A listed triangle that may cross, with its corners' heights.
-struct stListedCrossing
-{
-    std::uint32_t triangle;
-    float z[3];
-};
-
 struct stListPass
 {
     const cMesh* mesh;
@@ -219,8 +212,118 @@ std::vector<std::uint32_t> TrianglesWithFlag(const cMesh& mesh, std::uint8_t mas
     return out;
 }
 
+namespace
+{
+
+struct stStackPass
+{
+    const cMesh* mesh;
+    std::uint8_t mask;
+    const std::vector<std::uint32_t>* list;
+    const double* rotation; // the planes' common z row without its offset
+    std::vector<double> offsets;
+    // Per job of listed triangles, per plane: those that may cross it.
+    std::vector<std::vector<std::vector<stListedCrossing>>>* crossing;
+};
+
+// The corners' heights above every plane from one sum each: a corner's
+// PlaneCoordinate for plane k is float(h + offset k) with h its first three
+// terms, which the planes share. A triangle lies wholly above a plane when
+// its lowest corner does, and wholly below when its highest does (the
+// heights grow with h), so the lowest and highest h decide; the corners'
+// own heights are then taken for the planes it may cross.
+void FindStackedCrossingCandidates(void* context, std::uint32_t job)
+{
+    const auto& pass = *static_cast<const stStackPass*>(context);
+    const std::vector<std::uint32_t>& list = *pass.list;
+    const cMesh& mesh = *pass.mesh;
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    const std::uint32_t triangleCount = mesh.GetTriangleCount();
+    const double* r = pass.rotation;
+    std::vector<std::vector<stListedCrossing>>& out = (*pass.crossing)[job];
+    out.resize(pass.offsets.size());
+    const std::size_t end = std::min(list.size(), (std::size_t{job} + 1) * kScanJobRecords);
+    for (std::size_t k = std::size_t{job} * kScanJobRecords; k < end; ++k)
+    {
+        if (list[k] >= triangleCount)
+            continue;
+        const cMeshTriangle& t = *mesh.GetTriangle(list[k]);
+        if (pass.mask != 0 && (t.flags & pass.mask) == 0)
+            continue;
+        const std::uint32_t* c = t.vertexIndex;
+        if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
+            continue;
+        double h[3];
+        for (int j = 0; j < 3; ++j)
+        {
+            const cVertex& v = *mesh.GetVertex(c[j]);
+            h[j] = r[0] * v.x + r[1] * v.y + r[2] * v.z;
+        }
+        const bool ordered = !std::isnan(h[0]) && !std::isnan(h[1]) && !std::isnan(h[2]);
+        const double low = std::min({h[0], h[1], h[2]}), high = std::max({h[0], h[1], h[2]});
+        for (std::size_t plane = 0; plane < pass.offsets.size(); ++plane)
+        {
+            const double offset = pass.offsets[plane];
+            if (ordered && (static_cast<float>(low + offset) > kOnPlane || static_cast<float>(high + offset) < -kOnPlane))
+                continue;
+            const stListedCrossing candidate{list[k],
+                                             {static_cast<float>(h[0] + offset), static_cast<float>(h[1] + offset),
+                                              static_cast<float>(h[2] + offset)}};
+            const float* z = candidate.z;
+            if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
+                (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+                continue;
+            out[plane].push_back(candidate);
+        }
+    }
+}
+
+} // namespace
+
+bool cMeshPlaneSectioner::StackCuts(const std::vector<std::array<double, 12>>& frames, std::uint8_t mask)
+{
+    m_stacked.clear();
+    m_stackedCut = kNoStackedCut;
+    if (m_list == nullptr || m_mesh == nullptr || frames.empty())
+        return false;
+    std::vector<stStackedPlane> planes(frames.size());
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        double toPlane[12];
+        std::copy(frames[k].begin(), frames[k].end(), toPlane);
+        InvertRigidTransform3x4(toPlane);
+        std::copy(toPlane + 8, toPlane + 12, planes[k].zRow);
+        if (!std::equal(planes[k].zRow, planes[k].zRow + 3, planes[0].zRow))
+            return false;
+    }
+    std::vector<std::vector<std::vector<stListedCrossing>>> crossing((m_list->size() + kScanJobRecords - 1) /
+                                                                     kScanJobRecords);
+    stStackPass pass{m_mesh, mask, m_list, planes[0].zRow, {}, &crossing};
+    for (const stStackedPlane& plane : planes)
+        pass.offsets.push_back(plane.zRow[3]);
+    ParallelFor(SharedThreadPool(), static_cast<std::uint32_t>(crossing.size()), FindStackedCrossingCandidates, &pass);
+    for (std::size_t k = 0; k < planes.size(); ++k)
+        for (const std::vector<std::vector<stListedCrossing>>& job : crossing)
+            planes[k].crossing.insert(planes[k].crossing.end(), job[k].begin(), job[k].end());
+    m_stacked = std::move(planes);
+    m_stackedMesh = m_mesh;
+    m_stackedMask = mask;
+    return true;
+}
+
 void cMeshPlaneSectioner::CollectByList(std::uint8_t mask)
 {
+    // A stacked plane's triangles, found with the others in one pass, when
+    // this cut is that plane (its z row to the bit).
+    const std::size_t stacked = m_stackedCut;
+    m_stackedCut = kNoStackedCut;
+    if (stacked < m_stacked.size() && m_mesh == m_stackedMesh && mask == m_stackedMask &&
+        std::equal(m_toPlane + 8, m_toPlane + 12, m_stacked[stacked].zRow))
+    {
+        for (const stListedCrossing& candidate : m_stacked[stacked].crossing)
+            CutTriangle(m_mesh->GetTriangle(candidate.triangle)->vertexIndex, candidate.z);
+        return;
+    }
     // Only the listed triangles' corners are measured, on the pool; the
     // crossing ones are cut in the list's (ascending) order, as a full scan
     // would cut them.

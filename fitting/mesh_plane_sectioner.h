@@ -6,6 +6,7 @@
 // mesh on different threads as long as nobody changes the mesh meanwhile.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -31,6 +32,13 @@ inline float PlaneCoordinate(const double row[4], const cVertex& v)
     return static_cast<float>(row[0] * v.x + row[1] * v.y + row[2] * v.z + row[3]);
 }
 
+// A listed triangle that may cross a plane, with its corners' heights.
+struct stListedCrossing
+{
+    std::uint32_t triangle;
+    float z[3];
+};
+
 class cMeshPlaneSectioner
 {
 public:
@@ -53,6 +61,14 @@ public:
     // visits only those instead of every triangle; the result is the same.
     // Null (the default) leaves the cut to the index or a full scan.
     void SetTriangleList(const std::vector<std::uint32_t>* triangles) { m_list = triangles; }
+    // For a stack of parallel cuts by the list: the listed triangles that may
+    // cross each of these planes (frames that differ in their origin alone)
+    // are found in one pass over the list, and the next cut by frame k after
+    // UseStackedCut(k) takes them instead of measuring the list again. The
+    // cuts are the same. False (nothing kept) when the frames turn
+    // differently or no list is set.
+    bool StackCuts(const std::vector<std::array<double, 12>>& frames, std::uint8_t mask);
+    void UseStackedCut(std::size_t k) { m_stackedCut = k; }
     // Crossings outside [xmin, xmax] x [ymin, ymax] (plane coordinates) end
     // the polylines there.
     void SetSectionRectangle(float xmin, float xmax, float ymin, float ymax);
@@ -104,6 +120,18 @@ private:
     double m_toPlane[12];
     const cSectionTriangleIndex* m_index = nullptr;
     const std::vector<std::uint32_t>* m_list = nullptr;
+    // StackCuts: each plane's z row and its listed triangles that may cross,
+    // in the list's order; the plane the next cut takes, or none.
+    struct stStackedPlane
+    {
+        double zRow[4];
+        std::vector<stListedCrossing> crossing;
+    };
+    std::vector<stStackedPlane> m_stacked;
+    const cMesh* m_stackedMesh = nullptr;
+    std::uint8_t m_stackedMask = 0;
+    static constexpr std::size_t kNoStackedCut = ~std::size_t{0};
+    std::size_t m_stackedCut = kNoStackedCut;
     float m_rectangle[4]; // xmin, xmax, ymin, ymax
     double m_frame[12];
     const cMesh* m_mesh = nullptr;

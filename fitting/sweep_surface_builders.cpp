@@ -462,16 +462,25 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     cMeshPlaneSectioner sectioner;
     const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
     sectioner.SetTriangleList(&region);
+    // The stack's planes differ in their origin alone: the region's
+    // triangles are measured against all of them in one pass.
+    std::vector<std::array<double, 12>> planes(static_cast<std::size_t>(std::max(n, 0)));
     for (std::int32_t i = 0; i < n; ++i)
     {
         const float si = n == 1 ? h * 0.5f
                                 : static_cast<float>(i) * ((h - 2.0f * h / 50.0f) / static_cast<float>(n)) + h / 50.0f;
-        double plane[12];
+        double* plane = planes[static_cast<std::size_t>(i)].data();
         std::copy(frame, frame + 12, plane);
         for (int k = 0; k < 3; ++k)
             plane[4 * k + 3] = p[k] + (s0 + si) * z[k];
+    }
+    sectioner.SetMesh(&mesh);
+    sectioner.StackCuts(planes, kRegionBit);
+    for (std::int32_t i = 0; i < n; ++i)
+    {
         tSectionPolylines cut;
-        CutRegion(sectioner, mesh, plane, cut);
+        sectioner.UseStackedCut(static_cast<std::size_t>(i));
+        CutRegion(sectioner, mesh, planes[static_cast<std::size_t>(i)].data(), cut);
         GatherSections(cut, profileFrame, sections);
     }
     if (sections.IsEmpty())

@@ -421,6 +421,57 @@ TEST(MeshPlaneSectioner, FullScansOnTheSharedPoolCutAsTheyDoAlone)
     }
 }
 
+TEST(MeshPlaneSectioner, StackedParallelCutsAreTheListsCutsPlaneByPlane)
+{
+    // A marked torus far out with a vertex at NaN, triangles with a corner
+    // outside the mesh, and a vertex on one of the planes: a stack of eight
+    // parallel planes across it, measured in one pass on a pool, cuts as
+    // the list does plane by plane.
+    cMesh torus;
+    BuildTorus(torus, 10.0, 3.0, 200, 60);
+    torus.ForEachVertex([](cVertex& v) { v.x += 1500.0f, v.y -= 800.0f, v.z += 250.0f; });
+    torus.GetVertex(77)->y = std::nanf("");
+    torus.AddTriangle(123456, 0, 1);
+    torus.AddTriangle(0, 1, torus.GetVertexCount());
+    for (std::uint32_t t = 0; t < torus.GetTriangleCount(); t += 2)
+        torus.GetTriangle(t)->flags |= kSectionTriangleMask;
+    const std::vector<std::uint32_t> marked = TrianglesWithFlag(torus, kSectionTriangleMask);
+    const double normal[3] = {0.48, -0.64, 0.6};
+    std::vector<std::array<double, 12>> frames(8);
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        const double along = -11.0 + 3.0 * double(k);
+        const double origin[3] = {1500.0 + along * normal[0], -800.0 + along * normal[1], 250.0 + along * normal[2]};
+        TiltedFrame(frames[k].data(), origin, normal);
+    }
+    const cVertex& on = *torus.GetVertex(1000);
+    for (int r = 0; r < 3; ++r)
+        frames[3][4 * r + 3] = r == 0 ? on.x : r == 1 ? on.y : on.z;
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    cMeshPlaneSectioner listed, stacked;
+    listed.SetTriangleList(&marked);
+    stacked.SetTriangleList(&marked);
+    stacked.SetMesh(&torus);
+    ASSERT_TRUE(stacked.StackCuts(frames, kSectionTriangleMask));
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        tSectionPolylines expected, actual, misled;
+        SectionMeshByPlane(listed, &torus, frames[k].data(), kSectionTriangleMask, expected, 1e-4f, 0.0);
+        stacked.UseStackedCut(k);
+        SectionMeshByPlane(stacked, &torus, frames[k].data(), kSectionTriangleMask, actual, 1e-4f, 0.0);
+        // Another plane's triangles are not taken for this one.
+        stacked.UseStackedCut((k + 1) % frames.size());
+        SectionMeshByPlane(stacked, &torus, frames[k].data(), kSectionTriangleMask, misled, 1e-4f, 0.0);
+        ExpectSameSections(actual, expected, int(k));
+        ExpectSameSections(misled, expected, int(k));
+    }
+    // Planes that turn differently are not stacked.
+    frames[5][2] = std::nextafter(frames[5][2], 2.0);
+    EXPECT_FALSE(stacked.StackCuts(frames, kSectionTriangleMask));
+    SetSharedThreadPool(nullptr);
+}
+
 TEST(MeshPlaneSectioner, IndexedCutsOfAMeshWithUnreadableVerticesEqualFullScans)
 {
     // Bins and groups of bins that hold a vertex at infinity or NaN have no
