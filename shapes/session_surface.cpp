@@ -28,6 +28,9 @@ namespace
 // Region points are read this many at a time: a chunk of the points.
 constexpr std::uint32_t kRegionPointBlock = 1024;
 static_assert(kRegionPointBlock == kArrayChunkSize);
+// Points read at once and compared side by side with a region they may
+// share: 256 runs, 3 MB.
+constexpr std::uint32_t kRegionPointBatch = 256 * kRegionPointBlock;
 // Triangles per job of the shared pool when a selection becomes the region.
 constexpr std::uint32_t kTakeBlockTriangles = 65536;
 
@@ -665,33 +668,74 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
         }
         like = nullptr;
     };
-    float block[3 * kRegionPointBlock];
-    for (std::uint32_t first = 0; first < static_cast<std::uint32_t>(count); first += kRegionPointBlock)
+    const auto total = static_cast<std::uint32_t>(count);
+    // Appends a run of points up to the first that is not finite (the
+    // points before it are kept, as they would be read one by one); false
+    // when there is such a point.
+    const auto appendFinite = [this](const float* xyz, std::uint32_t n) {
+        std::uint32_t finite = n;
+        if (!AllFinite(xyz, 3 * std::size_t{n}))
+            for (finite = 0; finite < n && std::isfinite(xyz[3 * finite]) && std::isfinite(xyz[3 * finite + 1]) &&
+                             std::isfinite(xyz[3 * finite + 2]);)
+                ++finite;
+        m_region.Append(xyz, finite);
+        return finite == n;
+    };
+    // Whether a run read is finite and the same as the other region's at
+    // `first` (a run is one chunk of the points, so the other region's
+    // lies in one piece).
+    const auto sameAsLike = [&like](std::uint32_t first, const float* xyz, std::uint32_t n) {
+        return AllFinite(xyz, 3 * std::size_t{n}) &&
+               std::memcmp(like->GetPoint(first), xyz, 3 * sizeof(float) * std::size_t{n}) == 0;
+    };
+    std::uint32_t first = 0;
+    // With points to compare with, a batch of runs is read at once and its
+    // runs compared side by side on the shared pool; the runs after the
+    // first that is not the same go as runs read one at a time go. A batch
+    // the bytes do not hold whole is read run by run below.
+    std::vector<float> batch;
+    std::vector<std::uint8_t> same;
+    while (like != nullptr && first < total)
     {
-        const std::uint32_t n = std::min(kRegionPointBlock, static_cast<std::uint32_t>(count) - first);
+        const std::uint32_t n = std::min(total - first, kRegionPointBatch);
+        batch.resize(3 * std::size_t{n});
+        if (!archive.ReadFloat(batch.size(), batch.data()))
+            break;
+        const std::size_t runs = (std::size_t{n} + kRegionPointBlock - 1) / kRegionPointBlock;
+        same.assign(runs, 0);
+        auto compare = [&](std::size_t r) {
+            const std::uint32_t at = std::uint32_t(r) * kRegionPointBlock;
+            same[r] = sameAsLike(first + at, batch.data() + 3 * std::size_t{at}, std::min(kRegionPointBlock, n - at));
+        };
+        ParallelForEach(SharedThreadPool(), runs, 1, compare);
+        const std::uint32_t agreed =
+            std::min(n, std::uint32_t(std::find(same.begin(), same.end(), 0) - same.begin()) * kRegionPointBlock);
+        matched += agreed;
+        if (agreed < n)
+        {
+            ownMatched();
+            for (std::uint32_t at = agreed; at < n; at += kRegionPointBlock)
+                if (!appendFinite(batch.data() + 3 * std::size_t{at}, std::min(kRegionPointBlock, n - at)))
+                    return false;
+        }
+        first += n;
+    }
+    float block[3 * kRegionPointBlock];
+    for (; first < total; first += kRegionPointBlock)
+    {
+        const std::uint32_t n = std::min(kRegionPointBlock, total - first);
         if (!archive.ReadFloat(3 * std::size_t{n}, block))
         {
             ownMatched();
             return false;
         }
-        // The points before the first that is not finite are kept, as they
-        // would be read one by one.
-        std::uint32_t finite = n;
-        if (!AllFinite(block, 3 * std::size_t{n}))
-            for (finite = 0; finite < n && std::isfinite(block[3 * finite]) && std::isfinite(block[3 * finite + 1]) &&
-                             std::isfinite(block[3 * finite + 2]);)
-                ++finite;
-        // A block is one chunk of the points, so the other region's block
-        // lies in one piece.
-        if (like != nullptr && finite == n &&
-            std::memcmp(like->GetPoint(first), block, 3 * sizeof(float) * std::size_t{n}) == 0)
+        if (like != nullptr && sameAsLike(first, block, n))
         {
             matched += n;
             continue;
         }
         ownMatched();
-        m_region.Append(block, finite);
-        if (finite < n)
+        if (!appendFinite(block, n))
             return false;
     }
     if (like != nullptr)

@@ -6,6 +6,7 @@
 #include "core/mesh.h"
 #include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
+#include "platform/geometry/binary_archive.h"
 #include "support/test_sessions.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,26 @@ TEST(SessionRegionSharing, AKindTriedAgainOnTheSameSelectionSharesItsPointsAndOt
     EXPECT_FALSE(cylinder->GetRegionPoints().IsShared());
     EXPECT_EQ(RegionPointsOf(*cylinder), second);
     plane->TakeSelection(mesh.get());
+    CSessionSurface* symmetry = entry->CreateSession(CLSID_CSessionSymmetryPlane, false);
+    symmetry->TakeSelection(mesh.get());
+    ASSERT_TRUE(symmetry->GetRegionPoints().SharesWith(cylinder->GetRegionPoints()));
+
+    // Read back from the record, the runs compared on the pool: the last
+    // two share again, the others hold their own.
+    ON_MemoryArchive archive;
+    ASSERT_TRUE(history.Write(archive));
+    ON_MemoryArchive in(archive.Buffer().data(), archive.Buffer().size());
+    int major = 0, minor = 0;
+    CEntitiesHistory back;
+    ASSERT_TRUE(in.Read3dmChunkVersion(&major, &minor) && back.Read(in, major, minor));
+    ASSERT_EQ(back.Entry(0)->SessionCount(), 4u);
+    const CSessionSurface* read[4];
+    for (std::size_t s = 0; s < 4; ++s)
+        read[s] = back.Entry(0)->Session(s);
+    EXPECT_TRUE(read[3]->GetRegionPoints().SharesWith(read[2]->GetRegionPoints()));
+    EXPECT_FALSE(read[1]->GetRegionPoints().IsShared());
+    EXPECT_EQ(RegionPointsOf(*read[1]), first);
+    EXPECT_EQ(RegionPointsOf(*read[3]), second);
     SetSharedThreadPool(nullptr);
     pool.Stop();
     EXPECT_FALSE(plane->GetRegionPoints().SharesWith(sphere->GetRegionPoints()));

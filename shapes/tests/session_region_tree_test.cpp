@@ -370,6 +370,13 @@ TEST(SessionRegionSharing, EqualRegionsReadShareTheirPointsAndOneDifferingInALat
     ASSERT_TRUE(broken.Read3dmChunkVersion(&major, &minor));
     EXPECT_FALSE(none.Read(broken, major, minor));
     EXPECT_TRUE(none.IsEmpty());
+    // Cut short in the second session's second run: read run by run as far
+    // as the bytes go, and failed.
+    const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + (second - damaged.begin()) + 12 * 1500);
+    ON_MemoryArchive shortened(cut.data(), cut.size());
+    ASSERT_TRUE(shortened.Read3dmChunkVersion(&major, &minor));
+    EXPECT_FALSE(none.Read(shortened, major, minor));
+    EXPECT_TRUE(none.IsEmpty());
 }
 
 TEST(SessionRegionSharing, SharedRegionsAreMovedOnceAndAsARegionMovedAlone)
