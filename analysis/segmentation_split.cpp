@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <new>
 
 namespace
@@ -57,30 +58,50 @@ constexpr std::size_t kFillBlock = 1u << 14;
 constexpr std::uint32_t kRegionsListedOnPool = 16;
 
 // value(i) of the indices i in [0, count) that keep(i) takes, in ascending
-// order of i, into `out`: each block of indices counts its own on the pool,
-// then writes them from where the blocks before it end.
+// order of i, into `out`: each block of indices writes its own on the pool
+// into its part of a scratch list, then they are copied together from where
+// the blocks before end (keep is asked once per index; without room for the
+// scratch list, each block counts first and asks again as it writes).
 template <class Keep, class Value>
 void KeptInOrder(std::size_t count, Keep&& keep, Value&& value, std::vector<std::uint32_t>& out)
 {
     const std::size_t blocks = (count + kFillBlock - 1) / kFillBlock;
     std::vector<std::size_t> starts(blocks + 1, 0);
-    auto countBlock = [&](std::size_t b) {
+    std::unique_ptr<std::uint32_t[]> scratch;
+    try
+    {
+        scratch.reset(new std::uint32_t[count]);
+    }
+    catch (const std::bad_alloc&)
+    {
+    }
+    auto firstPass = [&](std::size_t b) {
         std::size_t n = 0;
         for (std::size_t i = b * kFillBlock; i < std::min(count, (b + 1) * kFillBlock); ++i)
-            n += keep(i) ? 1 : 0;
+            if (keep(i))
+            {
+                if (scratch)
+                    scratch[b * kFillBlock + n] = value(i);
+                ++n;
+            }
         starts[b + 1] = n;
     };
-    ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
+    ParallelForEach(SharedThreadPool(), blocks, 1, firstPass);
     for (std::size_t b = 0; b < blocks; ++b)
         starts[b + 1] += starts[b];
     out.resize(starts[blocks]);
-    auto fillBlock = [&](std::size_t b) {
+    auto secondPass = [&](std::size_t b) {
         std::size_t k = starts[b];
+        if (scratch)
+        {
+            std::copy_n(&scratch[b * kFillBlock], starts[b + 1] - k, out.begin() + std::ptrdiff_t(k));
+            return;
+        }
         for (std::size_t i = b * kFillBlock; i < std::min(count, (b + 1) * kFillBlock); ++i)
             if (keep(i))
                 out[k++] = value(i);
     };
-    ParallelForEach(SharedThreadPool(), blocks, 1, fillBlock);
+    ParallelForEach(SharedThreadPool(), blocks, 1, secondPass);
 }
 
 // Per vertex, the last sub-mesh of a split that took it, so that each
