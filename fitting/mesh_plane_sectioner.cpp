@@ -220,15 +220,17 @@ struct stStackPass
     const cMesh* mesh;
     std::uint8_t mask;
     const std::vector<std::uint32_t>* list;
-    const double* rotation; // the planes' common z row without its offset
+    const double* rotation; // the planes' common z row without its offset, or null
     std::vector<double> offsets;
+    // Without a common row: every plane's z row, a column per term.
+    std::vector<double> rows[4];
     // Per job of listed triangles, per plane: those that may cross it.
     std::vector<std::vector<std::vector<stListedCrossing>>>* crossing;
 };
 
-// The corners' heights above every plane from one sum each: a corner's
-// PlaneCoordinate for plane k is float(h + offset k) with h its first three
-// terms, which the planes share. A triangle lies wholly above a plane when
+// The corners' heights above every plane. For planes that differ in their
+// origin alone, from one sum each: a corner's PlaneCoordinate for plane k is
+// float(h + offset k) with h its first three terms, which the planes share. A triangle lies wholly above a plane when
 // its lowest corner does, and wholly below when its highest does (the
 // heights grow with h), so the lowest and highest h decide; the corners'
 // own heights are then taken for the planes it may cross.
@@ -253,6 +255,27 @@ void FindStackedCrossingCandidates(void* context, std::uint32_t job)
         const std::uint32_t* c = t.vertexIndex;
         if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
             continue;
+        if (r == nullptr)
+        {
+            // Planes that turn: each corner's height above each plane, as
+            // PlaneCoordinate forms it.
+            const cVertex* v[3] = {mesh.GetVertex(c[0]), mesh.GetVertex(c[1]), mesh.GetVertex(c[2])};
+            const double* r0 = pass.rows[0].data();
+            const double* r1 = pass.rows[1].data();
+            const double* r2 = pass.rows[2].data();
+            const double* r3 = pass.rows[3].data();
+            for (std::size_t plane = 0; plane < pass.offsets.size(); ++plane)
+            {
+                float z[3];
+                for (int j = 0; j < 3; ++j)
+                    z[j] = static_cast<float>(r0[plane] * v[j]->x + r1[plane] * v[j]->y + r2[plane] * v[j]->z + r3[plane]);
+                if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
+                    (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+                    continue;
+                out[plane].push_back(stListedCrossing{list[k], {z[0], z[1], z[2]}});
+            }
+            continue;
+        }
         double h[3];
         for (int j = 0; j < 3; ++j)
         {
@@ -287,20 +310,24 @@ bool cMeshPlaneSectioner::StackCuts(const std::vector<std::array<double, 12>>& f
     if (m_list == nullptr || m_mesh == nullptr || frames.empty())
         return false;
     std::vector<stStackedPlane> planes(frames.size());
+    bool parallel = true;
     for (std::size_t k = 0; k < frames.size(); ++k)
     {
         double toPlane[12];
         std::copy(frames[k].begin(), frames[k].end(), toPlane);
         InvertRigidTransform3x4(toPlane);
         std::copy(toPlane + 8, toPlane + 12, planes[k].zRow);
-        if (!std::equal(planes[k].zRow, planes[k].zRow + 3, planes[0].zRow))
-            return false;
+        parallel = parallel && std::equal(planes[k].zRow, planes[k].zRow + 3, planes[0].zRow);
     }
     std::vector<std::vector<std::vector<stListedCrossing>>> crossing((m_list->size() + kScanJobRecords - 1) /
                                                                      kScanJobRecords);
-    stStackPass pass{m_mesh, mask, m_list, planes[0].zRow, {}, &crossing};
+    stStackPass pass{m_mesh, mask, m_list, parallel ? planes[0].zRow : nullptr, {}, {}, &crossing};
     for (const stStackedPlane& plane : planes)
+    {
         pass.offsets.push_back(plane.zRow[3]);
+        for (int term = 0; term < 4; ++term)
+            pass.rows[term].push_back(plane.zRow[term]);
+    }
     ParallelFor(SharedThreadPool(), static_cast<std::uint32_t>(crossing.size()), FindStackedCrossingCandidates, &pass);
     for (std::size_t k = 0; k < planes.size(); ++k)
         for (const std::vector<std::vector<stListedCrossing>>& job : crossing)

@@ -61,12 +61,12 @@ public:
     // visits only those instead of every triangle; the result is the same.
     // Null (the default) leaves the cut to the index or a full scan.
     void SetTriangleList(const std::vector<std::uint32_t>* triangles) { m_list = triangles; }
-    // For a stack of parallel cuts by the list: the listed triangles that may
-    // cross each of these planes (frames that differ in their origin alone)
-    // are found in one pass over the list, and the next cut by frame k after
-    // UseStackedCut(k) takes them instead of measuring the list again. The
-    // cuts are the same. False (nothing kept) when the frames turn
-    // differently or no list is set.
+    // For a series of cuts by the list: the listed triangles that may cross
+    // each of these planes are found in one pass over the list (for planes
+    // that differ in their origin alone, from one sum per corner), and the
+    // next cut by frame k after UseStackedCut(k) takes them instead of
+    // measuring the list again. The cuts are the same. False (nothing kept)
+    // without a list or a mesh.
     bool StackCuts(const std::vector<std::array<double, 12>>& frames, std::uint8_t mask);
     void UseStackedCut(std::size_t k) { m_stackedCut = k; }
     // Crossings outside [xmin, xmax] x [ymin, ymax] (plane coordinates) end

@@ -327,19 +327,28 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
         return false;
     tSectionPolylines sections;
     cMeshPlaneSectioner sectioner;
-    // Every cut visits the region's triangles only, not the whole scan.
+    // Every cut visits the region's triangles only, not the whole scan, and
+    // they are measured against every plane of the fan in one pass.
     const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
     sectioner.SetTriangleList(&region);
+    std::vector<std::array<double, 12>> planes(static_cast<std::size_t>(std::max(n, 0)) + 1);
     for (std::int32_t i = 0; i <= n; ++i)
     {
-        double plane[12];
+        double* plane = planes[static_cast<std::size_t>(i)].data();
         std::copy(frame, frame + 12, plane);
         if (n > 0)
             RotateFrameAboutY(plane, turn * i * sweep / n);
+    }
+    sectioner.SetMesh(&mesh);
+    sectioner.StackCuts(planes, kRegionBit);
+    for (std::int32_t i = 0; i <= n; ++i)
+    {
+        const double* plane = planes[static_cast<std::size_t>(i)].data();
         // Only the half-plane on the section's own side of the axis: the
         // other half lies at the opposite angle and would fold a region of
         // more than half a turn onto the far side of the axis.
         tSectionPolylines cut;
+        sectioner.UseStackedCut(static_cast<std::size_t>(i));
         sectioner.SetFrame(plane);
         sectioner.SetMesh(&mesh);
         sectioner.SetSectionRectangle(0.0f, FLT_MAX, -FLT_MAX, FLT_MAX);

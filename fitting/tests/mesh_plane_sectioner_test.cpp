@@ -1,5 +1,6 @@
 #include "fitting/mesh_plane_sectioner.h"
 
+#include "core/frame_math.h"
 #include "core/thread_pool.h"
 
 #include <gtest/gtest.h>
@@ -466,9 +467,24 @@ TEST(MeshPlaneSectioner, StackedParallelCutsAreTheListsCutsPlaneByPlane)
         ExpectSameSections(actual, expected, int(k));
         ExpectSameSections(misled, expected, int(k));
     }
-    // Planes that turn differently are not stacked.
-    frames[5][2] = std::nextafter(frames[5][2], 2.0);
-    EXPECT_FALSE(stacked.StackCuts(frames, kSectionTriangleMask));
+    // A fan of planes about an axis through the torus, each measured with
+    // its own row.
+    const double centre[3] = {1500.0, -800.0, 250.0};
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        TiltedFrame(frames[k].data(), centre, normal);
+        RotateFrameAboutY(frames[k].data(), 0.37 * double(k));
+    }
+    ASSERT_TRUE(stacked.StackCuts(frames, kSectionTriangleMask));
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        tSectionPolylines expected, actual;
+        SectionMeshByPlane(listed, &torus, frames[k].data(), kSectionTriangleMask, expected, 1e-4f, 0.0);
+        stacked.UseStackedCut(k);
+        SectionMeshByPlane(stacked, &torus, frames[k].data(), kSectionTriangleMask, actual, 1e-4f, 0.0);
+        ASSERT_GT(expected.GetCount(), 0u) << k;
+        ExpectSameSections(actual, expected, int(k));
+    }
     SetSharedThreadPool(nullptr);
 }
 
