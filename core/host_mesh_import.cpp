@@ -293,10 +293,13 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     if (!welded.empty() &&
         !MarkPointTwins(&host.m_V[0].x, welded.size(), 3, kImportMergeTolerance, pool, twins))
         twins.clear();
-    // With the twins known, the faces are welded on the pool; without
-    // them (no memory), corner after corner here.
+    // With the twins known, the faces are welded on the pool; without them
+    // (no memory), or when many points have a twin (a mesh of unwelded
+    // faces: the pool's merge index would copy them all), corner after
+    // corner here.
     bool onPool = false;
-    if (!twins.empty())
+    if (!twins.empty() &&
+        std::size_t(std::count(twins.begin(), twins.end(), kPointAlone)) >= twins.size() - twins.size() / 8)
     {
         try
         {

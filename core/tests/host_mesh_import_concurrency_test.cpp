@@ -17,7 +17,8 @@ TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
     // A sheet of 330 x 330 vertices in triangles (over 200,000 faces, four
     // jobs), whose later faces name near twins of earlier corners, a chain
     // of near twins, a point the merge index cannot hold and a face naming
-    // a vertex twice; quads at the end name vertices first met there.
+    // a vertex twice, and a face naming a vertex past the last; quads at the
+    // end name vertices first met there.
     ON_Mesh host;
     const int n = 330;
     for (int j = 0; j < n; ++j)
@@ -45,6 +46,8 @@ TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
                 b = twin + 2;
             host.SetTriangle(host.FaceCount(), a, b, c);
             host.SetTriangle(host.FaceCount(), a, c, j == 150 && i == 60 ? a : d);
+            if (j == 10 && i == 10)
+                host.m_F.Append(ON_MeshFace{{a, b, n * n + 99, n * n + 99}}); // past the vertices
         }
     host.SetQuad(host.FaceCount(), lone, lone + 1, lone + 2, lone + 3);
     host.SetQuad(host.FaceCount(), at(0, 0), lone + 1, twin, lone + 3);
@@ -61,6 +64,8 @@ TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
     expected.SetIndexed(true);
     for (const ON_MeshFace& face : host.m_F)
     {
+        if (face.vi[2] >= host.VertexCount())
+            continue;
         std::uint32_t index[4];
         for (int k = 0; k < (face.IsQuad() ? 4 : 3); ++k)
         {
