@@ -29,6 +29,9 @@ public:
     T* At(int i) { return i >= 0 && i < Count() ? &m_a[static_cast<std::size_t>(i)] : nullptr; }
     const T* At(int i) const { return i >= 0 && i < Count() ? &m_a[static_cast<std::size_t>(i)] : nullptr; }
     T* Array() { return m_a.empty() ? nullptr : m_a.data(); }
+    // The storage's start, up to the capacity past the count: for one who
+    // prepares reserved memory before it is filled.
+    T* Storage() { return m_a.data(); }
     const T* Array() const { return m_a.empty() ? nullptr : m_a.data(); }
     T* First() { return At(0); }
     const T* First() const { return At(0); }

@@ -125,43 +125,6 @@ unsigned TransferThreads()
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
 }
 
-// Has the kernel make the pages of fresh memory, a slice per thread side by
-// side, before anything is written into them. Memory it cannot make now is
-// made when it is first written, as usual.
-void MakePagesSideBySide(std::uint8_t* memory, std::size_t size)
-{
-#ifdef MADV_POPULATE_WRITE
-    const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGE_SIZE));
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) / page * page;
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(memory) + size) / page * page;
-    if (page == 0 || end <= begin)
-        return;
-    const unsigned threads = TransferThreads();
-    const std::uintptr_t slice = ((end - begin) / threads + page - 1) / page * page;
-    const auto make = [&](unsigned k) {
-        const std::uintptr_t from = begin + k * slice;
-        if (from < end)
-            ::madvise(reinterpret_cast<void*>(from), std::min(slice, end - from), MADV_POPULATE_WRITE);
-    };
-    std::vector<std::thread> helpers;
-    try
-    {
-        for (unsigned k = 1; k < threads; ++k)
-            helpers.emplace_back(make, k);
-    }
-    catch (const std::system_error&)
-    {
-        // Fewer helpers: the rest is made as it is written.
-    }
-    make(0);
-    for (std::thread& helper : helpers)
-        helper.join();
-#else
-    (void)memory;
-    (void)size;
-#endif
-}
-
 // Reads the open file's bytes from `from` on into `into`, past the page
 // cache through aligned stages, in pieces side by side (a big document just
 // saved is not in the cache, and reading it through there would fill as
@@ -319,6 +282,43 @@ bool FinalTarget(std::filesystem::path path, std::filesystem::path& target, std:
 }
 
 } // namespace
+
+void MakePagesSideBySide(void* memory, std::size_t size)
+{
+#ifdef MADV_POPULATE_WRITE
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (memory == nullptr || pageSize <= 0)
+        return;
+    const auto page = static_cast<std::uintptr_t>(pageSize);
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) / page * page;
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(memory) + size) / page * page;
+    if (end <= begin)
+        return;
+    const unsigned threads = TransferThreads();
+    const std::uintptr_t slice = ((end - begin) / threads + page - 1) / page * page;
+    const auto make = [&](unsigned k) {
+        const std::uintptr_t from = begin + k * slice;
+        if (from < end)
+            ::madvise(reinterpret_cast<void*>(from), std::min(slice, end - from), MADV_POPULATE_WRITE);
+    };
+    std::vector<std::thread> helpers;
+    try
+    {
+        for (unsigned k = 1; k < threads; ++k)
+            helpers.emplace_back(make, k);
+    }
+    catch (const std::system_error&)
+    {
+        // Fewer helpers: the rest is made as it is written.
+    }
+    make(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+#else
+    (void)memory;
+    (void)size;
+#endif
+}
 
 bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error,
                    std::string_view magic, bool* foreign, const FileProgress& progress)

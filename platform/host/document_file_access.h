@@ -36,6 +36,13 @@ struct stByteSpan
 bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error,
                    std::string_view magic = {}, bool* foreign = nullptr, const FileProgress& progress = {});
 
+// Has the kernel make the pages of fresh memory (reserved, not yet
+// written), a slice per thread side by side: a big file's or record's
+// hundreds of megabytes would take their page faults one after another on
+// the thread that fills them. Memory it cannot make now is made when it is
+// first written, as usual.
+void MakePagesSideBySide(void* memory, std::size_t size);
+
 // Writes through a flushed temporary file renamed over the target.
 bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes, std::wstring& error);
 // The same with the file's bytes in pieces.

@@ -4,6 +4,7 @@
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/point_geometry.h"
 #include "platform/host/dezaz_text_dot.h"
+#include "platform/host/document_file_access.h"
 
 #include <algorithm>
 #include <array>
@@ -86,6 +87,19 @@ template <class TTake> bool ReadWords(ON_BinaryArchive& archive, std::size_t cou
                 return false;
     }
     return true;
+}
+
+// Sizes an array for `count` records; a big one's fresh pages are made side
+// by side first, before the array is filled on this thread.
+template <class T> void SizeArray(ON_SimpleArray<T>& array, int count)
+{
+    constexpr std::size_t kSideBySideBytes = std::size_t{4} << 20;
+    if (static_cast<std::size_t>(count) * sizeof(T) >= kSideBySideBytes)
+    {
+        array.Reserve(count);
+        MakePagesSideBySide(array.Storage(), static_cast<std::size_t>(count) * sizeof(T));
+    }
+    array.SetCount(count);
 }
 
 bool MeshMatches(const ON_Geometry& g)
@@ -181,7 +195,7 @@ std::unique_ptr<ON_Geometry> ReadMesh(ON_BinaryArchive& archive, std::wstring& e
     // Each array is made once its bytes are known to be there.
     if (!HoldsWords(archive, vertices, 3))
         return fail();
-    mesh->m_V.SetCount(vcount);
+    SizeArray(mesh->m_V, vcount);
     if (!ReadWords(archive, vertices, 3, [&](std::size_t i, const std::uint8_t* p) {
             ON_3fPoint& v = mesh->m_V[static_cast<int>(i)];
             v.x = GetLE<float>(p), v.y = GetLE<float>(p + 4), v.z = GetLE<float>(p + 8);
@@ -193,7 +207,7 @@ std::unique_ptr<ON_Geometry> ReadMesh(ON_BinaryArchive& archive, std::wstring& e
         return fail();
     if (!HoldsWords(archive, faces, 4))
         return fail();
-    mesh->m_F.SetCount(fcount);
+    SizeArray(mesh->m_F, fcount);
     if (!ReadWords(archive, faces, 4, [&](std::size_t i, const std::uint8_t* p) {
             ON_MeshFace& f = mesh->m_F[static_cast<int>(i)];
             for (int k = 0; k < 4; ++k)
@@ -212,7 +226,7 @@ std::unique_ptr<ON_Geometry> ReadMesh(ON_BinaryArchive& archive, std::wstring& e
     {
         if (!HoldsWords(archive, vertices, 3))
             return fail();
-        mesh->m_N.SetCount(vcount);
+        SizeArray(mesh->m_N, vcount);
         if (!ReadWords(archive, vertices, 3, [&](std::size_t i, const std::uint8_t* p) {
                 mesh->m_N[static_cast<int>(i)] = ON_3fVector(GetLE<float>(p), GetLE<float>(p + 4), GetLE<float>(p + 8));
                 return true;
@@ -223,7 +237,7 @@ std::unique_ptr<ON_Geometry> ReadMesh(ON_BinaryArchive& archive, std::wstring& e
     {
         if (!HoldsWords(archive, vertices, 1))
             return fail();
-        mesh->m_C.SetCount(vcount);
+        SizeArray(mesh->m_C, vcount);
         if (!ReadWords(archive, vertices, 1, [&](std::size_t i, const std::uint8_t* p) {
                 mesh->m_C[static_cast<int>(i)] = ON_Color(GetLE<std::uint32_t>(p));
                 return true;

@@ -274,12 +274,13 @@ TEST(DocumentFile, AFailedOpenLeavesTheOpenDocumentAndTellsNoWatcher)
 
 TEST(DocumentFile, AMeshOfMegabytesIsSavedAsEncodedAndReadBackWhole)
 {
-    // A record of 1.6 MB: a piece of its own, its arrays through many
-    // fills of the writer's buffer.
+    // A record of 12 MB: a piece of its own, its arrays through many fills
+    // of the writer's buffer, the faces' array (4.8 MB) big enough to have
+    // its pages made side by side when it is read.
     CDezazDoc doc;
     Fill(doc);
     ON_Mesh big;
-    const int side = 200;
+    const int side = 550;
     for (int i = 0; i < side * side; ++i)
         big.SetVertex(i, ON_3dPoint(1000.5 + i % side, -3.25 * (i / side), 0.001 * i));
     for (int i = 0; i + side + 1 < side * side; ++i)
