@@ -203,6 +203,13 @@ bool PreferDirectionFromNormals(const cFitContainer& points, double direction[3]
     return true;
 }
 
+// A draft sample's plane: its tangent as z and the extrusion direction as
+// x, through its point, as single-precision axes.
+void DraftSampleFrame(const double origin[3], const double normal[3], const double xDirection[3], double frame[12]);
+// The slope of the region's cut by a draft sample's plane nearest its point.
+void MeasureDraftCut(cMeshPlaneSectioner& sectioner, const cMesh& mesh, const double origin[3],
+                     const double frame[12], double& sum, std::uint32_t& count);
+
 } // namespace
 
 void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices)
@@ -592,27 +599,54 @@ double MeasureDraftAngle(const cMesh& mesh, ST_IProfiledSurface& surface)
         outline.push_back(s.point);
     const double outwards = WindingAbout(outline, direction) < 0.0 ? -1.0 : 1.0;
 
+    // Every sample's cut visits the region's triangles only, measured
+    // against all the samples' planes in one pass.
+    std::vector<std::array<double, 12>> frames(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        DraftSampleFrame(samples[i].point.Data(), samples[i].tangent.Data(), direction, frames[i].data());
+    const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
+    cMeshPlaneSectioner sectioner;
+    sectioner.SetTriangleList(&region);
+    sectioner.SetMesh(&mesh);
+    sectioner.StackCuts(frames, kRegionBit);
     double sum = 0.0;
     std::uint32_t count = 0;
-    for (const stSample& s : samples)
-        MeasureDraftSample(mesh, s.point.Data(), s.tangent.Data(), direction, sum, count);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+    {
+        sectioner.UseStackedCut(i);
+        MeasureDraftCut(sectioner, mesh, samples[i].point.Data(), frames[i].data(), sum, count);
+    }
     return count > 0 ? outwards * sum / count : -FLT_MAX;
 }
 
 void MeasureDraftSample(const cMesh& mesh, const double origin[3], const double normal[3], const double xDirection[3],
                         double& sum, std::uint32_t& count)
 {
+    double frame[12];
+    DraftSampleFrame(origin, normal, xDirection, frame);
+    cMeshPlaneSectioner sectioner;
+    MeasureDraftCut(sectioner, mesh, origin, frame, sum, count);
+}
+
+namespace
+{
+
+void DraftSampleFrame(const double origin[3], const double normal[3], const double xDirection[3], double frame[12])
+{
     float zf[3] = {static_cast<float>(normal[0]), static_cast<float>(normal[1]), static_cast<float>(normal[2])};
     float xf[3] = {static_cast<float>(xDirection[0]), static_cast<float>(xDirection[1]),
                    static_cast<float>(xDirection[2])};
     const double zd[3] = {zf[0], zf[1], zf[2]};
     const double xd[3] = {xf[0], xf[1], xf[2]};
-    double frame[12] = {};
+    std::fill(frame, frame + 12, 0.0);
     SetFrameFromTwoAxes(frame, zd, 2, xd, 0);
     frame[3] = origin[0], frame[7] = origin[1], frame[11] = origin[2];
+}
 
+void MeasureDraftCut(cMeshPlaneSectioner& sectioner, const cMesh& mesh, const double origin[3],
+                     const double frame[12], double& sum, std::uint32_t& count)
+{
     tSectionPolylines cut;
-    cMeshPlaneSectioner sectioner;
     CutRegion(sectioner, mesh, frame, cut);
     std::int32_t nearest = -1;
     double best = DBL_MAX;
@@ -652,3 +686,5 @@ void MeasureDraftSample(const cMesh& mesh, const double origin[3], const double 
     sum += angle;
     count += 1;
 }
+
+} // namespace

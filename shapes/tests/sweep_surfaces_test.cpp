@@ -6,6 +6,7 @@
 #include "shapes/revolved_surface.h"
 
 #include "core/bin_stream.h"
+#include "core/thread_pool.h"
 #include "platform/geometry/binary_archive.h"
 #include "shapes/dezaz_bin_stream.h"
 #include "core/frame_math.h"
@@ -236,6 +237,38 @@ TEST(ExtrudedFromScan, ThreeDegreeDraftIsMeasuredWithItsSignWhicheverWayTheProfi
             EXPECT_LT(deviation.alongSweep, 0.6) << flipped;
             EXPECT_LT(deviation.worst, kProfileFitBound) << flipped;
         }
+}
+
+TEST(ExtrudedFromScan, AMeasuredDraftIsTheSameAngleOnAPoolAsAlone)
+{
+    // The sample planes cut the region of a far-out, tilted prism in one
+    // pass on the pool: the draft they measure is the one cut alone.
+    const stPlacement& place = kPlacements[0];
+    double frame[12];
+    PlacedFrame(frame, place.axis, place.origin);
+    cMesh mesh;
+    BuildRoundedPrism(mesh, frame, 30.0, 20.0, 5.0, 40.0, 3.0 * kPi / 180.0, 240, 20, 0.02);
+    cFitContainer points(RegionPoints(mesh));
+    stProfileFitParams params;
+    params.direction[0] = frame[2], params.direction[1] = frame[6], params.direction[2] = frame[10];
+    params.directionFixed = 1;
+    params.profileKind = 4;
+    params.draftMode = 1;
+    cThreadPool pool(4);
+    double angles[2] = {};
+    for (int pooled = 0; pooled < 2; ++pooled)
+    {
+        Dezaz_ExtrudedObject object;
+        Dezaz_Extruded& surface = *object.GetGeometry();
+        surface.GetSeeds().push_back(0);
+        SetSharedThreadPool(pooled ? &pool : nullptr);
+        const bool built = BuildExtrudedFromSections(points, mesh, surface, surface.GetSeeds(), params, 1.0, true);
+        SetSharedThreadPool(nullptr);
+        ASSERT_TRUE(built);
+        angles[pooled] = surface.GetExtrusion().draftAngle;
+    }
+    EXPECT_EQ(angles[1], angles[0]);
+    EXPECT_NEAR(angles[0], 3.0 * kPi / 180.0, 0.5 * kPi / 180.0);
 }
 
 // The joints, piece fits and joint solves of the chain: with its joints at
