@@ -3,6 +3,7 @@
 #include "core/frame_math.h"
 #include "core/intersections.h"
 #include "core/simplex_minimiser.h"
+#include "core/thread_pool.h"
 #include "core/vector_math.h"
 #include "fitting/plane_fit.h"
 #include "fitting/simplex_scale.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -71,26 +73,56 @@ void ArcEnds(std::size_t count, PointAt pointAt, const double mean[3], const dou
 {
     double ref[3] = {mean[0] - centre[0], mean[1] - centre[1], 0.0};
     NormaliseVector3d(ref);
+    // The least and greatest angle from ref (none past 0: ref itself) and
+    // their directions, a block of points at a time on the shared pool: each
+    // block keeps the first of its extremes, and the blocks' are taken in
+    // order, as one pass over the points keeps the first.
+    struct stExtremes
+    {
+        double aMin, aMax;
+        double uMin[3], uMax[3];
+    };
+    constexpr std::size_t kBlock = std::size_t{1} << 16;
+    std::vector<stExtremes> found((count + kBlock - 1) / kBlock);
+    auto scan = [&](std::size_t block) {
+        stExtremes e{0.0, 0.0, {ref[0], ref[1], ref[2]}, {ref[0], ref[1], ref[2]}};
+        const std::size_t last = std::min(count, (block + 1) * kBlock);
+        for (std::size_t i = block * kBlock; i < last; ++i)
+        {
+            double p[3];
+            pointAt(i, p);
+            double u[3] = {p[0] - centre[0], p[1] - centre[1], 0.0};
+            NormaliseVector3d(u);
+            const double a = SignedAngle(u, ref);
+            if (a < e.aMin)
+            {
+                e.aMin = a;
+                std::copy(u, u + 3, e.uMin);
+            }
+            if (a > e.aMax)
+            {
+                e.aMax = a;
+                std::copy(u, u + 3, e.uMax);
+            }
+        }
+        found[block] = e;
+    };
+    ParallelForEach(SharedThreadPool(), found.size(), 1, scan);
     double uMin[3] = {ref[0], ref[1], ref[2]};
     double uMax[3] = {ref[0], ref[1], ref[2]};
     double aMin = 0.0;
     double aMax = 0.0;
-    for (std::size_t i = 0; i < count; ++i)
+    for (const stExtremes& e : found)
     {
-        double p[3];
-        pointAt(i, p);
-        double u[3] = {p[0] - centre[0], p[1] - centre[1], 0.0};
-        NormaliseVector3d(u);
-        const double a = SignedAngle(u, ref);
-        if (a < aMin)
+        if (e.aMin < aMin)
         {
-            aMin = a;
-            std::copy(u, u + 3, uMin);
+            aMin = e.aMin;
+            std::copy(e.uMin, e.uMin + 3, uMin);
         }
-        if (a > aMax)
+        if (e.aMax > aMax)
         {
-            aMax = a;
-            std::copy(u, u + 3, uMax);
+            aMax = e.aMax;
+            std::copy(e.uMax, e.uMax + 3, uMax);
         }
     }
     for (int k = 0; k < 3; ++k)

@@ -1,5 +1,6 @@
 #include "fitting/circle_fit.h"
 
+#include "core/thread_pool.h"
 #include "fit_samples.h"
 
 #include <gtest/gtest.h>
@@ -62,3 +63,38 @@ TEST(CircleFitConcurrency, ConstrainedFitsOnSeveralThreadsMatchSequentialRuns)
 }
 
 } // namespace
+
+TEST(CircleFitConcurrency, ArcEndsOfManyPointsOnAPoolAreTheOnesFoundAlone)
+{
+    // 200,000 points on a noisy arc far out and tilted, its ends repeated
+    // further on: the ends, the middle and their directions to the bit.
+    tFitPointQueue arc;
+    std::uint64_t state = 5;
+    const auto noise = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+    };
+    const double axis[3] = {0.48, -0.64, 0.6}, centre[3] = {1800.0, -600.0, 300.0};
+    double u[3] = {0.8, 0.6, 0.0}, v[3];
+    v[0] = axis[1] * u[2] - axis[2] * u[1], v[1] = axis[2] * u[0] - axis[0] * u[2], v[2] = axis[0] * u[1] - axis[1] * u[0];
+    for (int i = 0; i < 200000; ++i)
+    {
+        const double a = 2.2 * ((i * 7919) % 200000) / 200000.0 - 0.9, r = 25.0 + 0.05 * noise();
+        stFitPoint p;
+        for (int k = 0; k < 3; ++k)
+            p.position[k] = static_cast<float>(centre[k] + r * (std::cos(a) * u[k] + std::sin(a) * v[k]) + 0.1 * noise() * axis[k]);
+        arc.push_back(p);
+    }
+    arc.push_back(arc[arc.size() / 3]);
+    const cCircleFit fit(arc);
+    double ends[2][9];
+    cThreadPool pool(4);
+    for (int pooled = 0; pooled < 2; ++pooled)
+    {
+        SetSharedThreadPool(pooled ? &pool : nullptr);
+        GetArcEndsInFrame(fit, axis, centre, 25.0, ends[pooled], ends[pooled] + 3, ends[pooled] + 6);
+        SetSharedThreadPool(nullptr);
+    }
+    for (int k = 0; k < 9; ++k)
+        EXPECT_EQ(ends[1][k], ends[0][k]) << k;
+}
