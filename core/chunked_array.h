@@ -64,19 +64,6 @@ public:
     // far are freed and the old table stays in place.
     bool Grow(std::uint32_t chunks, bool zeroFill = false)
     {
-        return Grow(chunks, zeroFill,
-                    [](std::uint32_t n, auto&& make)
-                    {
-                        for (std::uint32_t i = 0; i < n; ++i)
-                            make(i);
-                    });
-    }
-    // The same, the new chunks made by run(n, make), which calls make(i) once
-    // for every i in [0, n), in any order and on any threads (a loop of a
-    // thread pool: the first touch of a big array's memory is most of the
-    // time it takes to make).
-    template <class Run> bool Grow(std::uint32_t chunks, bool zeroFill, Run&& run)
-    {
         if (chunks <= m_chunkCount)
             return true;
         if (chunks > (kArrayMaxRecords >> kArrayChunkShift))
@@ -86,18 +73,16 @@ public:
             return false;
         for (std::uint32_t c = 0; c < chunks; ++c)
             table[c] = c < m_chunkCount ? m_chunks[c] : nullptr;
-        const std::uint32_t first = m_chunkCount;
-        auto make = [table, first, zeroFill](std::size_t i) { table[first + i] = MakeChunk(zeroFill); };
-        run(chunks - first, make);
-        bool made = true;
-        for (std::uint32_t c = first; c < chunks; ++c)
-            made = made && table[c] != nullptr;
-        if (!made)
+        for (std::uint32_t c = m_chunkCount; c < chunks; ++c)
         {
-            for (std::uint32_t c = first; c < chunks; ++c)
-                DestroyChunk(table[c]);
-            delete[] table;
-            return false;
+            table[c] = MakeChunk(zeroFill);
+            if (table[c] == nullptr)
+            {
+                for (std::uint32_t k = m_chunkCount; k < c; ++k)
+                    DestroyChunk(table[k]);
+                delete[] table;
+                return false;
+            }
         }
         delete[] m_chunks;
         m_chunks = table;

@@ -15,10 +15,8 @@ namespace
 {
 
 constexpr std::uint32_t kNotWelded = 0xFFFFFFFF;
-// Host faces per job of the pool, and chunks of records made per job when
-// the mesh's arrays grow.
+// Host faces per job of the pool.
 constexpr std::size_t kFacesPerJob = std::size_t{1} << 16;
-constexpr std::size_t kChunksPerJob = 16;
 
 // Adds the triangles (a, b, c) and, for a quad, (a, c, d) unless their
 // corners repeat; returns how many.
@@ -205,14 +203,14 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
         return false;
     const auto vertexCount = std::uint32_t(vertexBase[blocks]),
                triangleCount = std::uint32_t(triangleBase[blocks]);
-    // Room for them at once, the chunks made on the pool.
+    // Room for them at once. The chunks are made here, one after another:
+    // made on the pool they would lie in memory in another order, and some
+    // of what is drawn and marked depends on the records' addresses.
     tArray<cVertex>& vertexArray = mesh.GetVertexArray();
     tArray<cMeshTriangle>& triangleArray = mesh.GetTriangleArray();
-    const auto onPool = [pool](std::uint32_t n, auto& make)
-    { ParallelForEach(pool, n, kChunksPerJob, make); };
     const auto chunksFor = [](std::uint32_t n) { return n == 0 ? 0u : ((n - 1) >> kArrayChunkShift) + 1; };
-    if (!vertexArray.Grow(chunksFor(vertexCount), false, onPool) ||
-        !triangleArray.Grow(chunksFor(triangleCount), false, onPool))
+    if (!vertexArray.Grow(chunksFor(vertexCount), false) ||
+        !triangleArray.Grow(chunksFor(triangleCount), false))
         return false;
     vertexArray.SetCount(vertexCount);
     triangleArray.SetCount(triangleCount);
