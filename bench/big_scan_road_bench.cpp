@@ -49,6 +49,7 @@
 #include "platform/host/dezaz_plugin.h"
 #include "platform/host/document_io.h"
 #include "platform/win32/controls.h"
+#include "platform/win32/dialog.h"
 #include "platform/win32/message.h"
 #include "platform/win32/prompt_script.h"
 #include "plugin/commands.h"
@@ -272,9 +273,12 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     if (!scan.outline.empty())
     {
         // Front-facing triangles only: the outline would take the part's
-        // back and everything behind the face as well.
+        // back and everything behind the face as well. The button toggles a
+        // choice the dialog keeps in the settings from one run to the next:
+        // it is pressed only when the choice is off.
+        const bool frontOnly = ::IsDlgButtonChecked(dialog->GetSafeHwnd(), IDC_SHAPES_FRONT_ONLY) == BST_CHECKED;
         std::wstring stroke = L"_DialogButton " + title + std::to_wstring(IDC_SHAPES_PAINT_FILLED) +
-                              L"\n_DialogButton " + title + std::to_wstring(IDC_SHAPES_FRONT_ONLY) +
+                              (frontOnly ? L"" : L"\n_DialogButton " + title + std::to_wstring(IDC_SHAPES_FRONT_ONLY)) +
                               L"\n_DialogViewClick " + title;
         for (const auto& p : scan.outline)
             stroke += L" " + ViewFractions(p.data());
