@@ -34,6 +34,17 @@ template <class T> struct t3DPoint
 static_assert(std::is_standard_layout_v<t3DPoint<double>> && sizeof(t3DPoint<double>) == 3 * sizeof(double));
 static_assert(std::is_standard_layout_v<t3DPoint<float>> && sizeof(t3DPoint<float>) == 3 * sizeof(float));
 
+// x rounded to float and widened back. The float goes through memory: written
+// as a plain double(float(x)), two such roundings side by side are vectorised
+// by GCC 12 at -O2 and above, which then drops the vector narrowing and
+// widening as if they cancelled, so optimised builds kept those numbers
+// unrounded.
+inline double RoundToFloat(double x)
+{
+    const volatile float rounded = static_cast<float>(x);
+    return rounded;
+}
+
 // Approximately 1 / sqrt(x) for x > 0: a bit-pattern first guess refined by
 // four Newton steps (a few ulp off the exact value). Not guarded: zero,
 // negative, infinite and NaN arguments give meaningless results, and callers

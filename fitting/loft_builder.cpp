@@ -2,6 +2,7 @@
 
 #include "core/frame_math.h"
 #include "core/mesh.h"
+#include "core/vector_math.h"
 #include "fitting/mesh_plane_sectioner.h"
 #include "fitting/polyline_simplify.h"
 #include "fitting/section_geometry.h"
@@ -35,8 +36,7 @@ Vec Cross(const Vec& a, const Vec& b)
 }
 Vec AsFloats(const Vec& v)
 {
-    return {static_cast<double>(static_cast<float>(v.x)), static_cast<double>(static_cast<float>(v.y)),
-            static_cast<double>(static_cast<float>(v.z))};
+    return {RoundToFloat(v.x), RoundToFloat(v.y), RoundToFloat(v.z)};
 }
 // Unit vector in float precision widened back, as the planes store them.
 Vec UnitAsFloats(const Vec& v)

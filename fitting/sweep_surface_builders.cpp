@@ -633,11 +633,8 @@ namespace
 
 void DraftSampleFrame(const double origin[3], const double normal[3], const double xDirection[3], double frame[12])
 {
-    float zf[3] = {static_cast<float>(normal[0]), static_cast<float>(normal[1]), static_cast<float>(normal[2])};
-    float xf[3] = {static_cast<float>(xDirection[0]), static_cast<float>(xDirection[1]),
-                   static_cast<float>(xDirection[2])};
-    const double zd[3] = {zf[0], zf[1], zf[2]};
-    const double xd[3] = {xf[0], xf[1], xf[2]};
+    const double zd[3] = {RoundToFloat(normal[0]), RoundToFloat(normal[1]), RoundToFloat(normal[2])};
+    const double xd[3] = {RoundToFloat(xDirection[0]), RoundToFloat(xDirection[1]), RoundToFloat(xDirection[2])};
     std::fill(frame, frame + 12, 0.0);
     SetFrameFromTwoAxes(frame, zd, 2, xd, 0);
     frame[3] = origin[0], frame[7] = origin[1], frame[11] = origin[2];

@@ -5,6 +5,7 @@
 #include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "core/section_curve.h"
+#include "core/vector_math.h"
 #include "shapes/shape_interfaces.h"
 
 #include <algorithm>
@@ -81,7 +82,7 @@ void ST_CExtractedExtSurface::BuildRows()
     double direction[3];
     m_geometry->GetDirection(direction);
     for (double& d : direction)
-        d = static_cast<double>(static_cast<float>(d));
+        d = RoundToFloat(d);
     CPropTreeItem* root = AddRootItem(L"EXTRUDED SURFACE");
     nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
     m_sectionsId = AddIntegerPropertyItem(root, L"Sections", m_block.sectionCount)->GetCtrlID();

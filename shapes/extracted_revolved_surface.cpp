@@ -5,6 +5,7 @@
 #include "core/scene_object.h"
 #include "core/section_curve.h"
 #include "core/thread_pool.h"
+#include "core/vector_math.h"
 #include "platform/mfc/wnd.h"
 #include "shapes/shape_interfaces.h"
 
@@ -110,7 +111,7 @@ void ST_CExtractedRevSurface::BuildRows()
     m_geometry->GetDirection(axis);
     m_geometry->GetOrigin(origin);
     for (double& a : axis)
-        a = static_cast<double>(static_cast<float>(a));
+        a = RoundToFloat(a);
     CPropTreeItem* root = AddRootItem(L"REVOLVED SURFACE");
     nameRowId = AddNamePropertyItem(root, name)->GetCtrlID();
     m_rmsId = AddRmsPropertyItem(root, L"Fit RMS:", m_geometry->GetRms())->GetCtrlID();

@@ -328,10 +328,12 @@ TEST(ExtrudedBuilder, RefusesWhatItCannotCut)
     EXPECT_EQ(surface.builds, 1);
 }
 
-TEST(DraftSample, SlopeIsSignedOutwardsOfTheTangentCrossDirection)
+namespace
 {
-    // A wall leaning outwards (+x) by 5 degrees as it rises along +z.
-    cMesh mesh;
+
+// A wall leaning outwards (+x) by 5 degrees as it rises along +z.
+void BuildLeaningWall(cMesh& mesh)
+{
     const double lean = std::tan(5.0 * kPi / 180.0);
     for (int k = 0; k <= 10; ++k)
         for (int s = 0; s <= 10; ++s)
@@ -341,6 +343,14 @@ TEST(DraftSample, SlopeIsSignedOutwardsOfTheTangentCrossDirection)
             section_meshes::AddQuad(mesh, k * 11 + s, k * 11 + s + 1, k * 11 + s + 12, k * 11 + s + 11);
     mesh.Update();
     mesh.SetTriangleFlag4();
+}
+
+} // namespace
+
+TEST(DraftSample, SlopeIsSignedOutwardsOfTheTangentCrossDirection)
+{
+    cMesh mesh;
+    BuildLeaningWall(mesh);
 
     const double origin[3] = {10.0, 0.0, 0.0}, up[3] = {0.0, 0.0, 1.0};
     const double ccw[3] = {0.0, 1.0, 0.0}, cw[3] = {0.0, -1.0, 0.0};
@@ -358,4 +368,23 @@ TEST(DraftSample, SlopeIsSignedOutwardsOfTheTangentCrossDirection)
     const double far[3] = {10.0, 50.0, 0.0};
     MeasureDraftSample(mesh, far, ccw, up, sum, count);
     EXPECT_EQ(count, 2u);
+}
+
+TEST(DraftSample, AxesThatRoundToTheSameFloatsCutTheSamePlane)
+{
+    // The sample's axes are rounded to float before its plane is made, so
+    // axes that round alike measure the same slope to the bit. (Optimised
+    // builds once kept the first two numbers of each axis unrounded.)
+    cMesh mesh;
+    BuildLeaningWall(mesh);
+    const double origin[3] = {10.4, 0.3, 5.0};
+    const double tangent[3] = {0.1, 1.0, 0.0}, up[3] = {0.1, 0.2, 1.0};
+    const double tangentAsFloats[3] = {0.1f, 1.0, 0.0}, upAsFloats[3] = {0.1f, 0.2f, 1.0};
+    double sums[2] = {};
+    std::uint32_t counts[2] = {};
+    MeasureDraftSample(mesh, origin, tangent, up, sums[0], counts[0]);
+    MeasureDraftSample(mesh, origin, tangentAsFloats, upAsFloats, sums[1], counts[1]);
+    ASSERT_EQ(counts[0], 1u);
+    ASSERT_EQ(counts[1], 1u);
+    EXPECT_EQ(sums[0], sums[1]);
 }
