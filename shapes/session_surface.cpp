@@ -207,11 +207,6 @@ void CSessionSurface::ClearRegion()
     m_treeStale = false;
 }
 
-bool CSessionSurface::ReplaceRegionPoint(std::uint32_t index, const float p[3])
-{
-    return m_region.Replace(index, p);
-}
-
 const cRegionPoints* CSessionSurface::RegionLike(std::uint32_t count) const
 {
     if (count == 0)

@@ -165,8 +165,6 @@ private:
     // own and as many), else the latest other shape's of the object that has
     // as many; null when none has.
     const cRegionPoints* RegionLike(std::uint32_t count) const;
-    // Writes region point `index` afresh; true when it was there already.
-    bool ReplaceRegionPoint(std::uint32_t index, const float p[3]);
     // A new region's tree waits for its first query: a kind change or a
     // document read never asks the tree anything, and on a scan of millions
     // of triangles the build is most of what the user would wait for.
