@@ -117,6 +117,31 @@ void MeasureVertexHeights(void* context, std::uint32_t job)
     }
 }
 
+// Whether a triangle's corner heights put it wholly above or below a plane
+// (corners within kOnPlane of it count as on it).
+bool WhollyOnOneSide(const float z[3])
+{
+    return (z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
+           (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane);
+}
+
+// A listed triangle's corner indices; null for a triangle past the mesh, one
+// without the mask's flags (a mask of 0 takes every triangle) or one naming a
+// vertex past the mesh.
+const std::uint32_t* ListedCorners(const cMesh& mesh, std::uint32_t triangle, std::uint8_t mask)
+{
+    if (triangle >= mesh.GetTriangleCount())
+        return nullptr;
+    const cMeshTriangle& t = *mesh.GetTriangle(triangle);
+    if (mask != 0 && (t.flags & mask) == 0)
+        return nullptr;
+    const std::uint32_t* c = t.vertexIndex;
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
+        return nullptr;
+    return c;
+}
+
 void FindCrossingCandidates(void* context, std::uint32_t job)
 {
     const auto& passes = *static_cast<const stScanPasses*>(context);
@@ -140,8 +165,7 @@ void FindCrossingCandidates(void* context, std::uint32_t job)
             const float z[3] = {localZ[c[0]], localZ[c[1]], localZ[c[2]]};
             // Most triangles lie wholly on one side: reject them before any
             // other work.
-            if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
-                (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+            if (WhollyOnOneSide(z))
                 continue;
             out.push_back(first + j);
         }
@@ -163,27 +187,19 @@ void FindListedCrossingCandidates(void* context, std::uint32_t job)
     const auto& pass = *static_cast<const stListPass*>(context);
     const std::vector<std::uint32_t>& list = *pass.list;
     const cMesh& mesh = *pass.mesh;
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
-    const std::uint32_t triangleCount = mesh.GetTriangleCount();
     std::vector<stListedCrossing>& out = (*pass.crossing)[job];
     const std::size_t end = std::min(list.size(), (std::size_t{job} + 1) * kScanJobRecords);
     for (std::size_t k = std::size_t{job} * kScanJobRecords; k < end; ++k)
     {
-        if (list[k] >= triangleCount)
-            continue;
-        const cMeshTriangle& t = *mesh.GetTriangle(list[k]);
-        if (pass.mask != 0 && (t.flags & pass.mask) == 0)
-            continue;
-        const std::uint32_t* c = t.vertexIndex;
-        if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
+        const std::uint32_t* c = ListedCorners(mesh, list[k], pass.mask);
+        if (c == nullptr)
             continue;
         const stListedCrossing candidate{list[k],
                                          {PlaneCoordinate(pass.zRow, *mesh.GetVertex(c[0])),
                                           PlaneCoordinate(pass.zRow, *mesh.GetVertex(c[1])),
                                           PlaneCoordinate(pass.zRow, *mesh.GetVertex(c[2]))}};
         const float* z = candidate.z;
-        if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
-            (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+        if (WhollyOnOneSide(z))
             continue;
         out.push_back(candidate);
     }
@@ -239,21 +255,14 @@ void FindStackedCrossingCandidates(void* context, std::uint32_t job)
     const auto& pass = *static_cast<const stStackPass*>(context);
     const std::vector<std::uint32_t>& list = *pass.list;
     const cMesh& mesh = *pass.mesh;
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
-    const std::uint32_t triangleCount = mesh.GetTriangleCount();
     const double* r = pass.rotation;
     std::vector<std::vector<stListedCrossing>>& out = (*pass.crossing)[job];
     out.resize(pass.offsets.size());
     const std::size_t end = std::min(list.size(), (std::size_t{job} + 1) * kScanJobRecords);
     for (std::size_t k = std::size_t{job} * kScanJobRecords; k < end; ++k)
     {
-        if (list[k] >= triangleCount)
-            continue;
-        const cMeshTriangle& t = *mesh.GetTriangle(list[k]);
-        if (pass.mask != 0 && (t.flags & pass.mask) == 0)
-            continue;
-        const std::uint32_t* c = t.vertexIndex;
-        if (c[0] >= vertexCount || c[1] >= vertexCount || c[2] >= vertexCount)
+        const std::uint32_t* c = ListedCorners(mesh, list[k], pass.mask);
+        if (c == nullptr)
             continue;
         if (r == nullptr)
         {
@@ -269,8 +278,7 @@ void FindStackedCrossingCandidates(void* context, std::uint32_t job)
                 float z[3];
                 for (int j = 0; j < 3; ++j)
                     z[j] = static_cast<float>(r0[plane] * v[j]->x + r1[plane] * v[j]->y + r2[plane] * v[j]->z + r3[plane]);
-                if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
-                    (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+                if (WhollyOnOneSide(z))
                     continue;
                 out[plane].push_back(stListedCrossing{list[k], {z[0], z[1], z[2]}});
             }
@@ -293,8 +301,7 @@ void FindStackedCrossingCandidates(void* context, std::uint32_t job)
                                              {static_cast<float>(h[0] + offset), static_cast<float>(h[1] + offset),
                                               static_cast<float>(h[2] + offset)}};
             const float* z = candidate.z;
-            if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
-                (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+            if (WhollyOnOneSide(z))
                 continue;
             out[plane].push_back(candidate);
         }
@@ -417,8 +424,7 @@ void cMeshPlaneSectioner::CollectByIndex(std::uint8_t mask)
                                 LocalCoordinate(*m_mesh->GetVertex(c[1]), 2),
                                 LocalCoordinate(*m_mesh->GetVertex(c[2]), 2)};
             // Most candidates lie wholly on one side, as in the full scan.
-            if ((z[0] > kOnPlane && z[1] > kOnPlane && z[2] > kOnPlane) ||
-                (z[0] < -kOnPlane && z[1] < -kOnPlane && z[2] < -kOnPlane))
+            if (WhollyOnOneSide(z))
                 continue;
             CutTriangle(c, z);
         }
