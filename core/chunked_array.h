@@ -64,31 +64,19 @@ public:
     // far are freed and the old table stays in place.
     bool Grow(std::uint32_t chunks, bool zeroFill = false)
     {
-        if (chunks <= m_chunkCount)
-            return true;
-        if (chunks > (kArrayMaxRecords >> kArrayChunkShift))
-            return false;
-        T** table = new (std::nothrow) T*[chunks];
-        if (table == nullptr)
-            return false;
-        for (std::uint32_t c = 0; c < chunks; ++c)
-            table[c] = c < m_chunkCount ? m_chunks[c] : nullptr;
-        for (std::uint32_t c = m_chunkCount; c < chunks; ++c)
-        {
-            table[c] = MakeChunk(zeroFill);
-            if (table[c] == nullptr)
-            {
-                for (std::uint32_t k = m_chunkCount; k < c; ++k)
-                    DestroyChunk(table[k]);
-                delete[] table;
-                return false;
-            }
-        }
-        delete[] m_chunks;
-        m_chunks = table;
-        m_chunkCount = chunks;
-        m_capacity = chunks * kArrayChunkSize;
-        return true;
+        return GrowWith(chunks, [zeroFill] { return MakeChunk(zeroFill); });
+    }
+
+    // Grow for an owner that writes every record of the new chunks itself
+    // before anything reads them (on threads of its own: the first touch of
+    // a big array's memory is most of the time it takes to make). The
+    // chunks are allocated here, one after another, as Grow allocates them;
+    // their records are left unwritten. Only for records that need no
+    // construction or destruction.
+    bool GrowUnwritten(std::uint32_t chunks)
+    {
+        static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+        return GrowWith(chunks, [] { return AllocateRaw(); });
     }
 
     // Destroys and frees every chunk and the table.
@@ -119,6 +107,36 @@ public:
     T* GetChunk(std::uint32_t c) const { return c < m_chunkCount ? m_chunks[c] : nullptr; }
 
 private:
+    // Grow with each new chunk from make() (null when it cannot).
+    template <class Make> bool GrowWith(std::uint32_t chunks, Make&& make)
+    {
+        if (chunks <= m_chunkCount)
+            return true;
+        if (chunks > (kArrayMaxRecords >> kArrayChunkShift))
+            return false;
+        T** table = new (std::nothrow) T*[chunks];
+        if (table == nullptr)
+            return false;
+        for (std::uint32_t c = 0; c < chunks; ++c)
+            table[c] = c < m_chunkCount ? m_chunks[c] : nullptr;
+        for (std::uint32_t c = m_chunkCount; c < chunks; ++c)
+        {
+            table[c] = make();
+            if (table[c] == nullptr)
+            {
+                for (std::uint32_t k = m_chunkCount; k < c; ++k)
+                    DestroyChunk(table[k]);
+                delete[] table;
+                return false;
+            }
+        }
+        delete[] m_chunks;
+        m_chunks = table;
+        m_chunkCount = chunks;
+        m_capacity = chunks * kArrayChunkSize;
+        return true;
+    }
+
     static T* MakeChunk(bool zeroFill)
     {
         T* chunk = AllocateRaw();

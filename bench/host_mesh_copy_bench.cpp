@@ -1,0 +1,105 @@
+// The shapes dialog's copy of a big host mesh, phase by phase, on the two
+// 10M-triangle inputs of the big-scan road (imported once by the host's
+// reader): the search for points with a twin, the whole copy (weld, box,
+// normals, links), and on the copy the normals and the links alone.
+// Wall time on the shared pool, medians of five runs.
+#include "bench/big_scan_inputs.h"
+#include "core/host_mesh_import.h"
+#include "core/mesh.h"
+#include "core/point_twins.h"
+#include "core/thread_pool.h"
+#include "dezaz/mesh_import.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+namespace
+{
+
+const ON_Mesh& Input(int which)
+{
+    static ON_Mesh meshes[2];
+    static bool read[2] = {false, false};
+    if (!read[which])
+    {
+        std::uint64_t triangles = 0;
+        const auto path = which == 0 ? bigscan::SamplePartStl(1e7, &triangles) : bigscan::TurnedPartStl(&triangles);
+        std::wstring error;
+        dezaz::ImportMeshFile(path.string(), meshes[which], error);
+        read[which] = true;
+    }
+    return meshes[which];
+}
+
+cThreadPool& Pool()
+{
+    static cThreadPool pool;
+    static const bool started = [] {
+        pool.Start();
+        SetSharedThreadPool(&pool);
+        return true;
+    }();
+    (void)started;
+    return pool;
+}
+
+template <class F> double Seconds(F&& f)
+{
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_PointTwins(benchmark::State& state)
+{
+    const ON_Mesh& host = Input(int(state.range(0)));
+    cThreadPool& pool = Pool();
+    for (auto _ : state)
+    {
+        std::vector<std::uint8_t> marks;
+        state.SetIterationTime(Seconds(
+            [&] { MarkPointTwins(&host.m_V[0].x, std::size_t(host.VertexCount()), 3, kImportMergeTolerance, &pool, marks); }));
+    }
+}
+
+void BM_HostMeshCopy(benchmark::State& state)
+{
+    const ON_Mesh& host = Input(int(state.range(0)));
+    cThreadPool& pool = Pool();
+    for (auto _ : state)
+    {
+        auto mesh = std::make_unique<cMesh>();
+        state.SetIterationTime(Seconds([&] { AddHostMeshFaces(*mesh, host, &pool); }));
+        state.counters["triangles"] = mesh->GetTriangleCount();
+        state.PauseTiming();
+        mesh.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_CopyNormals(benchmark::State& state)
+{
+    const ON_Mesh& host = Input(int(state.range(0)));
+    cMesh mesh;
+    AddHostMeshFaces(mesh, host, &Pool());
+    for (auto _ : state)
+        state.SetIterationTime(Seconds([&] { mesh.ComputeNormals(true); }));
+}
+
+void BM_CopyLinks(benchmark::State& state)
+{
+    const ON_Mesh& host = Input(int(state.range(0)));
+    cMesh mesh;
+    AddHostMeshFaces(mesh, host, &Pool());
+    for (auto _ : state)
+        state.SetIterationTime(Seconds([&] { mesh.BuildTopology(); }));
+}
+
+} // namespace
+
+BENCHMARK(BM_PointTwins)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_HostMeshCopy)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CopyNormals)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CopyLinks)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
