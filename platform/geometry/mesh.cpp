@@ -1,5 +1,6 @@
 #include "platform/geometry/mesh.h"
 
+#include "platform/geometry/vector_length.h"
 #include "platform/geometry/xform.h"
 
 #include <algorithm>
@@ -70,12 +71,25 @@ template <class T> bool SetOrAppend(ON_SimpleArray<T>& a, int index, const T& va
     return true;
 }
 
-ON_3dVector FaceNormal(const ON_Mesh& mesh, const ON_MeshFace& f)
+inline ON_3dVector FaceNormal(const ON_3fPoint* vertices, const ON_MeshFace& f)
 {
-    const ON_3dPoint a(mesh.m_V[f.vi[0]]), b(mesh.m_V[f.vi[1]]), c(mesh.m_V[f.vi[2]]), d(mesh.m_V[f.vi[3]]);
+    const ON_3fPoint &a = vertices[f.vi[0]], &b = vertices[f.vi[1]];
+    const ON_3fPoint &c = vertices[f.vi[2]], &d = vertices[f.vi[3]];
     // (c - a) x (d - b) is twice the area vector of a quad, and of a
-    // triangle when d == c.
-    return ON_CrossProduct(c - a, d - b);
+    // triangle when d == c: the differences and the cross product of the
+    // corners in doubles, as the point functions take them, written out so
+    // that a big mesh's loops make no call per operation.
+    const double ux = double(c.x) - double(a.x), uy = double(c.y) - double(a.y), uz = double(c.z) - double(a.z);
+    const double wx = double(d.x) - double(b.x), wy = double(d.y) - double(b.y), wz = double(d.z) - double(b.z);
+    return {uy * wz - uz * wy, uz * wx - ux * wz, ux * wy - uy * wx};
+}
+
+// The unit vector along n, or the zero vector when n has no direction.
+inline ON_3fVector UnitOrZero(ON_3dVector n)
+{
+    if (!vector_length::Unitize(n.x, n.y, n.z))
+        return ON_3fVector();
+    return ON_3fVector(n);
 }
 
 bool FaceIndicesInRange(const ON_MeshFace& f, int vertex_count)
@@ -189,21 +203,24 @@ bool ON_Mesh::ComputeFaceNormals()
     m_FN.SetCount(fcount);
     const int parts = PartsFor(fcount);
     std::vector<char> inRange(std::size_t(parts), 1);
+    const ON_3fPoint* vertices = m_V.Array();
+    const ON_MeshFace* faces = m_F.Array();
+    ON_3fVector* normals = m_FN.Array();
     RunInChunks(fcount, parts, [&](int begin, int end, int slot) {
+        bool allInRange = true;
         for (int i = begin; i < end; ++i)
         {
-            const ON_MeshFace& f = m_F[i];
-            ON_3dVector n;
+            const ON_MeshFace& f = faces[i];
             if (FaceIndicesInRange(f, vcount))
-            {
-                n = FaceNormal(*this, f);
-                if (!n.Unitize())
-                    n = ON_3dVector();
-            }
+                normals[i] = UnitOrZero(FaceNormal(vertices, f));
             else
-                inRange[std::size_t(slot)] = 0;
-            m_FN[i] = ON_3fVector(n);
+            {
+                normals[i] = ON_3fVector();
+                allInRange = false;
+            }
         }
+        if (!allInRange)
+            inRange[std::size_t(slot)] = 0;
     });
     return fcount > 0 && std::find(inRange.begin(), inRange.end(), 0) == inRange.end();
 }
@@ -224,11 +241,15 @@ bool ON_Mesh::ComputeVertexNormals()
     // once, on threads, so that each slice reads a byte per face to find
     // its faces instead of the whole face table.
     const int parts = PartsFor(fcount);
-    const auto begin = [&](int slot) { return int(std::int64_t{vcount} * slot / parts); };
+    // A vertex's slice is the number of later slices' starts at or below
+    // it, counted by comparisons rather than divisions.
+    int starts[8] = {};
+    for (int slot = 1; slot < parts; ++slot)
+        starts[slot - 1] = int(std::int64_t{vcount} * slot / parts);
     const auto sliceOf = [&](int v) {
-        int slot = int(std::int64_t{v} * parts / vcount);
-        while (slot + 1 < parts && v >= begin(slot + 1))
-            ++slot;
+        int slot = 0;
+        for (int k = 0; k + 1 < parts; ++k)
+            slot += v >= starts[k];
         return slot;
     };
     // A bit per slice: there are at most eight.
@@ -248,6 +269,8 @@ bool ON_Mesh::ComputeVertexNormals()
             }
         });
     }
+    const ON_3fPoint* vertices = m_V.Array();
+    ON_3fVector* normals = m_N.Array();
     RunInParts(vcount, parts, [&](int first, int last, int slot) {
         const std::uint8_t bit = std::uint8_t(1u << slot);
         std::fill(sum.get() + 3 * std::size_t(first), sum.get() + 3 * std::size_t(last), 0.0);
@@ -259,7 +282,7 @@ bool ON_Mesh::ComputeVertexNormals()
             if (!slices && !FaceIndicesInRange(f, vcount))
                 continue;
             const int corners = f.IsTriangle() ? 3 : 4;
-            const ON_3dVector n = FaceNormal(*this, f); // length ~ area: weights by area
+            const ON_3dVector n = FaceNormal(vertices, f); // length ~ area: weights by area
             for (int i = 0; i < corners; ++i)
                 if (f.vi[i] >= first && f.vi[i] < last)
                 {
@@ -270,10 +293,7 @@ bool ON_Mesh::ComputeVertexNormals()
         for (int i = first; i < last; ++i)
         {
             const double* s = &sum[3 * std::size_t(i)];
-            ON_3dVector n(s[0], s[1], s[2]);
-            if (!n.Unitize())
-                n = ON_3dVector();
-            m_N[i] = ON_3fVector(n);
+            normals[i] = UnitOrZero(ON_3dVector(s[0], s[1], s[2]));
         }
     });
     return true;

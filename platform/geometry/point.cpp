@@ -1,5 +1,6 @@
 #include "platform/geometry/point.h"
 
+#include "platform/geometry/vector_length.h"
 #include "platform/geometry/xform.h"
 
 #include <cmath>
@@ -67,14 +68,7 @@ ON_3dVector& ON_3dVector::operator/=(double s)
 
 double ON_3dVector::Length() const
 {
-    // hypot-style scaling keeps tiny and huge vectors from under/overflowing.
-    const double ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
-    double m = ax > ay ? ax : ay;
-    m = m > az ? m : az;
-    if (m == 0.0 || !std::isfinite(m))
-        return m;
-    const double sx = ax / m, sy = ay / m, sz = az / m;
-    return m * std::sqrt(sx * sx + sy * sy + sz * sz);
+    return vector_length::Length(x, y, z);
 }
 
 bool ON_3dVector::IsTiny(double tiny_tol) const
@@ -89,11 +83,7 @@ bool ON_3dVector::IsUnitVector() const
 
 bool ON_3dVector::Unitize()
 {
-    const double len = Length();
-    if (!(len > 0.0) || !std::isfinite(len))
-        return false;
-    x /= len, y /= len, z /= len;
-    return true;
+    return vector_length::Unitize(x, y, z);
 }
 
 int ON_3dVector::IsParallelTo(const ON_3dVector& v, double angle_tolerance) const

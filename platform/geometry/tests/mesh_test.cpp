@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 
 namespace
@@ -89,4 +90,38 @@ TEST(Mesh, NormalsOfFacesWithBadIndicesAreNotComputed)
     EXPECT_FALSE(m.ComputeFaceNormals());
     EXPECT_TRUE(m.ComputeVertexNormals()); // skips the bad face
     EXPECT_EQ(m.m_N[4].Length(), 0.0);
+}
+
+TEST(Mesh, FacesWithoutADirectionGetZeroNormalsAndTheOthersTheirUnitCrossProduct)
+{
+    // A tilted triangle far out, one with a corner at infinity, one with a
+    // corner that is not a number and one of no area, each on its own
+    // vertices but for the flat one, which shares the tilted one's corner.
+    ON_Mesh m;
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const ON_3fPoint corners[] = {{5000.25f, -800.5f, 40.0f}, {5001.0f, -800.0f, 40.75f}, {5000.0f, -799.0f, 41.5f},
+                                  {0, 0, 0},   {inf, 0, 0},   {0, 1, 0},
+                                  {0, 0, 0},   {1, nan, 0},   {0, 1, 0},
+                                  {5002.0f, -800.5f, 40.0f},  {5004.0f, -800.5f, 40.0f}};
+    for (const ON_3fPoint& p : corners)
+        m.m_V.Append(p);
+    m.SetTriangle(0, 0, 1, 2);
+    m.SetTriangle(1, 3, 4, 5);
+    m.SetTriangle(2, 6, 7, 8);
+    m.SetTriangle(3, 0, 9, 10);
+    ASSERT_TRUE(m.ComputeFaceNormals());
+    ASSERT_TRUE(m.ComputeVertexNormals());
+    const ON_3dVector cross =
+        ON_CrossProduct(ON_3dPoint(m.m_V[2]) - ON_3dPoint(m.m_V[0]), ON_3dPoint(m.m_V[2]) - ON_3dPoint(m.m_V[1]));
+    ON_3dVector unit = cross;
+    ASSERT_TRUE(unit.Unitize());
+    const ON_3fVector expected(unit), zero;
+    for (const int vertex : {0, 1, 2})
+        EXPECT_EQ(std::memcmp(&m.m_N[vertex], &expected, sizeof expected), 0) << "vertex " << vertex;
+    EXPECT_EQ(std::memcmp(&m.m_FN[0], &expected, sizeof expected), 0);
+    for (const int face : {1, 2, 3})
+        EXPECT_EQ(std::memcmp(&m.m_FN[face], &zero, sizeof zero), 0) << "face " << face;
+    for (const int vertex : {3, 4, 5, 6, 7, 8, 9, 10})
+        EXPECT_EQ(std::memcmp(&m.m_N[vertex], &zero, sizeof zero), 0) << "vertex " << vertex;
 }
