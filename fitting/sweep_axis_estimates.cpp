@@ -507,6 +507,9 @@ struct stProfileMeasure
         const std::size_t nh = static_cast<std::size_t>((hMax - hMin) / cell) + 1;
         if (nr * nh > 4000000)
             return FLT_MAX;
+        // Well past the rounding of a cell's edge (the points are of order
+        // one: centred and scaled).
+        const double margin = 1e-9 * (std::fabs(rMin) + std::fabs(rMax) + std::fabs(hMin) + std::fabs(hMax) + cell);
         const auto cellOf = [&](double r, double h, std::size_t& i, std::size_t& j) {
             i = std::min(static_cast<std::size_t>((r - rMin) / cell), nr - 1);
             j = std::min(static_cast<std::size_t>((h - hMin) / cell), nh - 1);
@@ -533,9 +536,18 @@ struct stProfileMeasure
                 cellOf(points[k].r, points[k].h, i, j);
                 members[fill[i * nh + j]++] = k;
             }
-        const auto byRadius = [&](std::uint32_t x, std::uint32_t y) { return points[x].r < points[y].r; };
+        // A cell's members were filled in the points' order, so sorting them
+        // by radius and then by index keeps the ties in that order. Their
+        // radii are copied beside them for the searches.
+        const auto byRadius = [&](std::uint32_t x, std::uint32_t y) {
+            return points[x].r < points[y].r || (points[x].r == points[y].r && x < y);
+        };
         for (std::size_t c = 0; c < nr * nh; ++c)
-            std::stable_sort(members.begin() + start[c], members.begin() + start[c + 1], byRadius);
+            if (start[c + 1] - start[c] > 1)
+                std::sort(members.begin() + start[c], members.begin() + start[c + 1], byRadius);
+        std::vector<double> radiusOf(members.size());
+        for (std::size_t m = 0; m < members.size(); ++m)
+            radiusOf[m] = points[members[m]].r;
         // Each second-half point's term (-1: none, the first half and points
         // passed over), summed in the points' order.
         std::vector<double> termOf(points.size());
@@ -561,18 +573,38 @@ struct stProfileMeasure
                                   (cellIndex < bestCell || (cellIndex == bestCell && k < bestPoint))))
                     best = d2, bestCell = cellIndex, bestPoint = k, nearest = &points[k];
             };
-            const auto beyond = [&](std::uint32_t k) { return (points[k].r - q.r) * (points[k].r - q.r) > best; };
+            const auto beyond = [&](std::size_t m) { return (radiusOf[m] - q.r) * (radiusOf[m] - q.r) > best; };
+            // The nearest is the least by distance, cell and point whatever
+            // the order the cells are searched in: the query's own cell
+            // first, then each neighbour whose rectangle may hold a point no
+            // farther than the best so far (its edges taken a rounding's
+            // margin nearer, as the cells were found by a division).
+            const auto gap = [&](std::size_t c, std::size_t own, double value, double low) {
+                const double d = c < own ? value - (low + static_cast<double>(c + 1) * cell)
+                                         : (c > own ? low + static_cast<double>(c) * cell - value : 0.0);
+                return std::max(d - margin, 0.0);
+            };
+            const auto search = [&](std::size_t a, std::size_t b) {
+                const std::size_t cellIndex = a * nh + b;
+                const std::size_t first = start[cellIndex], last = start[cellIndex + 1];
+                if (first == last)
+                    return;
+                const std::size_t from = static_cast<std::size_t>(
+                    std::lower_bound(radiusOf.begin() + static_cast<std::ptrdiff_t>(first),
+                                     radiusOf.begin() + static_cast<std::ptrdiff_t>(last), q.r) -
+                    radiusOf.begin());
+                for (std::size_t m = from; m != last && !beyond(m); ++m)
+                    consider(cellIndex, members[m]);
+                for (std::size_t m = from; m != first && !beyond(m - 1); --m)
+                    consider(cellIndex, members[m - 1]);
+            };
+            search(i, j);
             for (std::size_t a = i > 0 ? i - 1 : 0; a <= std::min(i + 1, nr - 1); ++a)
                 for (std::size_t b = j > 0 ? j - 1 : 0; b <= std::min(j + 1, nh - 1); ++b)
                 {
-                    const std::size_t cellIndex = a * nh + b;
-                    const auto first = members.begin() + start[cellIndex], last = members.begin() + start[cellIndex + 1];
-                    const auto from = std::lower_bound(first, last, q.r,
-                                                       [&](std::uint32_t k, double r) { return points[k].r < r; });
-                    for (auto e = from; e != last && !beyond(*e); ++e)
-                        consider(cellIndex, *e);
-                    for (auto e = from; e != first && !beyond(*(e - 1)); --e)
-                        consider(cellIndex, *(e - 1));
+                    const double dr = gap(a, i, q.r, rMin), dh = gap(b, j, q.h, hMin);
+                    if ((a != i || b != j) && !(dr * dr + dh * dh > best))
+                        search(a, b);
                 }
             if (nearest == nullptr && cap == DBL_MAX)
                 return;
