@@ -5,6 +5,7 @@
 #include "core/scene.h"
 #include "core/scene_object_container.h"
 #include "core/thread_pool.h"
+#include "platform/geometry/huge_pages.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 
@@ -156,8 +157,8 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
     const std::vector<std::uint32_t> vertices = SubMeshVertices(mesh, faces, takers);
 
     auto out = std::make_unique<ON_Mesh>(0, 0, false, false);
-    out->m_V.SetCount(static_cast<int>(vertices.size()));
-    out->m_F.SetCount(static_cast<int>(faces.size()));
+    ON_SetCountOnFreshPages(out->m_V, static_cast<int>(vertices.size()));
+    ON_SetCountOnFreshPages(out->m_F, static_cast<int>(faces.size()));
     auto putVertex = [&](std::size_t k) {
         cVertex* v = mesh.GetVertex(vertices[k]);
         v->index = static_cast<std::uint32_t>(k);

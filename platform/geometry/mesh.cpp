@@ -1,5 +1,6 @@
 #include "platform/geometry/mesh.h"
 
+#include "platform/geometry/huge_pages.h"
 #include "platform/geometry/vector_length.h"
 #include "platform/geometry/xform.h"
 
@@ -200,7 +201,7 @@ bool ON_Mesh::ComputeFaceNormals()
     const int vcount = VertexCount();
     const int fcount = FaceCount();
     m_FN.SetCount(0);
-    m_FN.SetCount(fcount);
+    ON_SetCountOnFreshPages(m_FN, fcount);
     const int parts = PartsFor(fcount);
     std::vector<char> inRange(std::size_t(parts), 1);
     const ON_3fPoint* vertices = m_V.Array();
@@ -234,7 +235,8 @@ bool ON_Mesh::ComputeVertexNormals()
     // The sums, three doubles a vertex, are cleared by the thread of their
     // slice: a big mesh's fresh pages are then cleared side by side.
     std::unique_ptr<double[]> sum(new double[3 * std::size_t(vcount)]);
-    m_N.SetCount(vcount);
+    ON_AdviseHugePages(sum.get(), 3 * std::size_t(vcount) * sizeof(double));
+    ON_SetCountOnFreshPages(m_N, vcount);
     // Each thread owns a slice of the vertices and adds to them the faces
     // that use them in face order, so every sum is added up in the same
     // order as by one thread alone. Which slices a face adds to is found

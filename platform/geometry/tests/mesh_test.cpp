@@ -1,3 +1,4 @@
+#include "platform/geometry/huge_pages.h"
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/xform.h"
 
@@ -124,4 +125,23 @@ TEST(Mesh, FacesWithoutADirectionGetZeroNormalsAndTheOthersTheirUnitCrossProduct
         EXPECT_EQ(std::memcmp(&m.m_FN[face], &zero, sizeof zero), 0) << "face " << face;
     for (const int vertex : {3, 4, 5, 6, 7, 8, 9, 10})
         EXPECT_EQ(std::memcmp(&m.m_N[vertex], &zero, sizeof zero), 0) << "vertex " << vertex;
+}
+
+TEST(Mesh, ABigArraySizedOnFreshPagesKeepsItsElementsAndClearsTheNewOnes)
+{
+    // 12 MB of normals, past the size that takes fresh pages of its own.
+    ON_SimpleArray<ON_3fVector> normals;
+    normals.Append(ON_3fVector(1.0f, 2.0f, 3.0f));
+    normals.Append(ON_3fVector(4.0f, 5.0f, 6.0f));
+    const int count = 1 << 20;
+    ON_SetCountOnFreshPages(normals, count);
+    ASSERT_EQ(normals.Count(), count);
+    EXPECT_EQ(normals[1].z, 6.0f);
+    int cleared = 0;
+    for (int i = 2; i < count; ++i)
+        cleared += normals[i].x == 0.0f && normals[i].y == 0.0f && normals[i].z == 0.0f;
+    EXPECT_EQ(cleared, count - 2);
+    ON_SetCountOnFreshPages(normals, 1);
+    ASSERT_EQ(normals.Count(), 1);
+    EXPECT_EQ(normals[0].x, 1.0f);
 }
