@@ -68,25 +68,64 @@ stCorner ToWindow(const stWindowMap& map, const float* p, double& error)
     return out;
 }
 
-// Whether a pixel centre (k + 0.5) of [first, first + count) lies in
-// [low, high].
-bool CentreBetween(double low, double high, double first, double count)
+// The pixel centres (k + 0.5) of [first, first + count) that lie in
+// [low, high]: k from `lowest` to `highest`.
+struct stCentres
 {
-    const double lowest = std::max(std::ceil(low - 0.5), first);
-    const double highest = std::min(std::floor(high - 0.5), first + count - 1.0);
-    return lowest <= highest;
+    double lowest, highest;
+    stCentres(double low, double high, double first, double count)
+        : lowest(std::max(std::ceil(low - 0.5), first)), highest(std::min(std::floor(high - 0.5), first + count - 1.0))
+    {
+    }
+    bool Empty() const { return !(lowest <= highest); }
+    double Count() const { return highest - lowest + 1.0; }
+};
+
+// Whether GL's triangle, each of whose corners lies within e of these in
+// both coordinates, may hold the point (x, y): a point inside a triangle of
+// either turn is on the same side of all three edges, and moving the
+// corners changes the edge function of a point by at most `moved`.
+bool MayHold(const stCorner* corners[3], double e, double x, double y)
+{
+    bool inside = true, outside = true; // of a counter-clockwise / clockwise one
+    for (int k = 0; k < 3; ++k)
+    {
+        const stCorner& a = *corners[k];
+        const stCorner& b = *corners[(k + 1) % 3];
+        const double ex = double(b.x) - a.x, ey = double(b.y) - a.y, dx = x - a.x, dy = y - a.y;
+        const double edge = ex * dy - ey * dx;
+        const double moved =
+            (e * (std::fabs(ex) + std::fabs(ey) + 2.0 * (std::fabs(dx) + std::fabs(dy))) + 4.0 * e * e) * (1.0 + 1e-9);
+        inside = inside && edge >= -moved;
+        outside = outside && edge <= moved;
+    }
+    return inside || outside;
 }
 
+// Boxes holding more centres than this are not looked at centre by centre.
+constexpr double kMostCentres = 16.0;
+
 // Comparisons with NaN are false: a triangle with an unknown corner covers
-// a pixel as far as this test knows.
+// a pixel as far as this test knows. A triangle whose box (widened by e)
+// holds a few centres covers none when it surely holds none of them.
 bool CoversNoPixel(const stCorner& a, const stCorner& b, const stCorner& c, double e, const stWindowMap& map)
 {
     const double left = double(std::min({a.x, b.x, c.x})) - e, right = double(std::max({a.x, b.x, c.x})) + e;
     const double bottom = double(std::min({a.y, b.y, c.y})) - e, top = double(std::max({a.y, b.y, c.y})) + e;
     if (std::isnan(a.x) || std::isnan(b.x) || std::isnan(c.x))
         return false;
-    return !CentreBetween(left, right, map.viewport[0], map.viewport[2]) ||
-           !CentreBetween(bottom, top, map.viewport[1], map.viewport[3]);
+    const stCentres columns(left, right, map.viewport[0], map.viewport[2]);
+    const stCentres rows(bottom, top, map.viewport[1], map.viewport[3]);
+    if (columns.Empty() || rows.Empty())
+        return true;
+    if (columns.Count() * rows.Count() > kMostCentres)
+        return false;
+    const stCorner* corners[3] = {&a, &b, &c};
+    for (double y = rows.lowest; y <= rows.highest; ++y)
+        for (double x = columns.lowest; x <= columns.highest; ++x)
+            if (MayHold(corners, e, x + 0.5, y + 0.5))
+                return false;
+    return true;
 }
 
 } // namespace

@@ -64,6 +64,7 @@ struct stCase
     int mode;
     std::uint32_t flags;
     float centre[3];
+    int rings = 120, segments = 240;
 };
 
 class PixelCoverage : public ::testing::TestWithParam<stCase>
@@ -73,7 +74,7 @@ protected:
     {
         ASSERT_TRUE(window.Ok());
         object = std::make_unique<cMeshObject>();
-        BuildBumpyBall(*object->GetMesh(), GetParam().centre, 120, 240);
+        BuildBumpyBall(*object->GetMesh(), GetParam().centre, GetParam().rings, GetParam().segments);
         cDecoratorObject& decorator = object->GetDecorator();
         decorator.m_mode = GetParam().mode;
         decorator.m_flags = GetParam().flags;
@@ -186,7 +187,10 @@ INSTANTIATE_TEST_SUITE_P(
                kDisplayFlat,
                kDecoratorTwoSided | kDecoratorSeeThrough,
                {30.0f, -20.0f, 15.0f}},
-        stCase{"SmoothFarOut", kDisplaySmooth, kDecoratorSeeThrough, {3000.0f, -2000.0f, 1500.0f}}),
+        stCase{"SmoothFarOut", kDisplaySmooth, kDecoratorSeeThrough, {3000.0f, -2000.0f, 1500.0f}},
+        // Long thin triangles (a coarse part subdivided) lying across many
+        // centres they miss.
+        stCase{"FlatOpaqueSlivers", kDisplayFlat, kDecoratorTwoSided, {30.0f, -20.0f, 15.0f}, 900, 20}),
     [](const ::testing::TestParamInfo<stCase>& info) { return std::string(info.param.name); });
 
 // Zoomed far in on a coarse part: triangles whose corners lie thousands of
@@ -221,6 +225,32 @@ TEST(PixelCoverageMap, TrianglesReachingFarOutOrNamingNoVertexAreKept)
     FindTrianglesCoveringNoPixel(mesh, map, bits);
     ASSERT_EQ(bits.size(), 1u);
     EXPECT_EQ(bits[0], std::uint64_t(4)) << "only the sliver is left out";
+}
+
+// A sliver whose box holds centres that it passes between covers none; the
+// same sliver with an edge through centres may cover them.
+TEST(PixelCoverageMap, ASliverPassingBetweenCentresIsLeftOutAndOneThroughThemIsKept)
+{
+    RendererWindow window{32, 32};
+    ASSERT_TRUE(window.Ok());
+    glViewport(0, 0, 32, 32);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 32, 0, 32, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    cMesh mesh;
+    for (const auto& p : {std::array{2.0f, 2.5f, 0.0f}, std::array{5.0f, 5.5f, 0.0f}, std::array{5.0f, 5.55f, 0.0f},
+                          std::array{2.0f, 2.0f, 0.0f}, std::array{5.0f, 5.0f, 0.0f}, std::array{5.0f, 5.05f, 0.0f}})
+        mesh.AddVertex(p.data());
+    mesh.AddTriangle(0, 1, 2);
+    mesh.AddTriangle(3, 4, 5);
+    stWindowMap map;
+    ASSERT_TRUE(CurrentWindowMap(map));
+    std::vector<std::uint64_t> bits;
+    FindTrianglesCoveringNoPixel(mesh, map, bits);
+    ASSERT_EQ(bits.size(), 1u);
+    EXPECT_EQ(bits[0], std::uint64_t(1));
 }
 
 TEST(PixelCoverageMap, NothingIsLeftOutWhereATriangleMayColourPixelsItsCentresMiss)
