@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <vector>
+#include <cstdlib>
 
 #include "core/edge_collection.h"
 #include "core/thread_pool.h"

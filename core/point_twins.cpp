@@ -218,8 +218,11 @@ bool AreTwins(const float* a, const float* b, float tolerance)
            std::fabs(a[2] - b[2]) < tolerance;
 }
 
-// A share of the sorted points against the 27 cells round each: one
-// pointer per neighbour, each moving forward with the sweep.
+// A share of the sorted points against the 27 cells round each. The three
+// cells of a column along z (z - 1 to z + 1 at the same x and y) are
+// consecutive keys (a cell's z lies in 1 .. 2^21 - 3, so the column never
+// carries into y), so one pointer per column, moving forward with the
+// sweep, finds the candidates of three cells.
 void FindTwins(void* context, std::uint32_t job)
 {
     auto& search = *static_cast<stTwinSearch*>(context);
@@ -228,29 +231,29 @@ void FindTwins(void* context, std::uint32_t job)
     const std::size_t begin = search.Begin(job, n), end = search.Begin(job + 1, n);
     if (begin >= end)
         return;
-    std::array<std::int64_t, 27> delta{};
-    std::array<std::size_t, 27> at{};
-    int d = 0;
+    constexpr int kColumns = 9;
+    std::array<std::int64_t, kColumns> delta{}; // to the column's lowest cell
+    std::array<std::size_t, kColumns> at{};
+    int c = 0;
     for (std::int64_t dx = -1; dx <= 1; ++dx)
-        for (std::int64_t dy = -1; dy <= 1; ++dy)
-            for (std::int64_t dz = -1; dz <= 1; ++dz, ++d)
-            {
-                delta[d] = (dx << (2 * kAxisBits)) + (dy << kAxisBits) + dz;
-                const std::uint64_t target = keys[begin] + static_cast<std::uint64_t>(delta[d]);
-                at[d] = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), target) - keys.begin());
-            }
+        for (std::int64_t dy = -1; dy <= 1; ++dy, ++c)
+        {
+            delta[c] = (dx << (2 * kAxisBits)) + (dy << kAxisBits) - 1;
+            const std::uint64_t target = keys[begin] + static_cast<std::uint64_t>(delta[c]);
+            at[c] = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), target) - keys.begin());
+        }
     for (std::size_t i = begin; i < end; ++i)
     {
         const std::uint32_t point = search.sortedPoints[i];
         const float* p = search.Point(point);
         bool twin = false;
-        for (d = 0; d < 27 && !twin; ++d)
+        for (c = 0; c < kColumns && !twin; ++c)
         {
-            const std::uint64_t target = keys[i] + static_cast<std::uint64_t>(delta[d]);
-            std::size_t& j = at[d];
-            while (j < n && keys[j] < target)
+            const std::uint64_t low = keys[i] + static_cast<std::uint64_t>(delta[c]);
+            std::size_t& j = at[c];
+            while (j < n && keys[j] < low)
                 ++j;
-            for (std::size_t k = j; k < n && keys[k] == target && !twin; ++k)
+            for (std::size_t k = j; k < n && keys[k] <= low + 2 && !twin; ++k)
                 twin = search.sortedPoints[k] != point && AreTwins(p, search.Point(search.sortedPoints[k]), search.tolerance);
         }
         (*search.marks)[point] = twin ? kPointWithTwin : kPointAlone;

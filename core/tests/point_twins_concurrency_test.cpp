@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -150,6 +151,33 @@ TEST(PointTwins, AMillionPointsSortedInSlicesOnThePoolFindTheTwinsFoundAlone)
         ASSERT_EQ(marks, expected) << (shared ? "with the pool" : "alone");
     }
     pool.Stop();
+}
+
+TEST(PointTwins, PairsLeaningEveryWayAcrossCellBordersFindEachOther)
+{
+    // Pairs far apart from each other, the two points of each 0.9 of the
+    // tolerance apart on every axis the pair leans along (one of the 26
+    // directions in turn), placed at random: many straddle the cells' borders
+    // on some axes, so each point's one twin lies in every neighbouring cell
+    // in turn, below and above it.
+    const float tolerance = 1e-4f;
+    std::mt19937 random(29);
+    std::uniform_real_distribution<float> offset(0.0f, 0.1f);
+    std::vector<float> xyz;
+    for (int pair = 0; pair < 26 * 24; ++pair)
+    {
+        const int direction = pair % 26 < 13 ? pair % 26 : pair % 26 + 1; // 13 is no lean
+        const float p[3] = {10.0f + 0.5f * float(pair % 26) + offset(random),
+                            -20.0f + 0.5f * float(pair / 26) + offset(random), 7.0f + offset(random)};
+        xyz.insert(xyz.end(), p, p + 3);
+        for (int a = 0, d = direction; a < 3; ++a, d /= 3)
+            xyz.push_back(p[a] + 0.9f * tolerance * float(d % 3 - 1));
+    }
+    const std::vector<std::uint8_t> expected = TwinsByEveryPair(xyz, tolerance);
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), kPointWithTwin), std::ptrdiff_t(expected.size()));
+    std::vector<std::uint8_t> marks;
+    ASSERT_TRUE(MarkPointTwins(xyz.data(), xyz.size() / 3, 3, tolerance, nullptr, marks));
+    EXPECT_EQ(marks, expected);
 }
 
 } // namespace
