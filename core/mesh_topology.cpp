@@ -13,7 +13,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-#include <cstdlib>
 
 #include "core/edge_collection.h"
 #include "core/thread_pool.h"
