@@ -166,7 +166,9 @@ constexpr std::uint32_t kSmoothJob = 1u << 14;
 struct stSmoothing
 {
     cMesh* mesh;
-    std::vector<float> smoothed;
+    // The values before the pass, by vertex index: the rings read them here
+    // rather than in the vertex records, which the pass writes.
+    std::vector<float> before;
     // Per vertex: one past the triangle its ring is seen from (0: none
     // uses it).
     std::vector<std::uint32_t> from;
@@ -182,13 +184,13 @@ void RaiseTo(std::uint32_t& slot, std::uint32_t value)
     }
 }
 
-// The mean of the ring's values that are not -FLT_MAX (the ring is read
-// from the values before smoothing, which no job writes).
+// The mean of the ring's values that are not -FLT_MAX, into the vertex's
+// record (the ring is read from the values before smoothing, which no job
+// writes).
 void SmoothRings(void* context, std::uint32_t job)
 {
     auto& smoothing = *static_cast<stSmoothing*>(context);
     const std::uint32_t count = static_cast<std::uint32_t>(smoothing.from.size());
-    tVertexDeque ring;
     for (std::uint32_t vertex = job * kSmoothJob; vertex < std::min(count, (job + 1) * kSmoothJob); ++vertex)
     {
         if (smoothing.from[vertex] == 0)
@@ -199,18 +201,16 @@ void SmoothRings(void* context, std::uint32_t job)
         while (t->vertexIndex[corner] != vertex)
             ++corner;
         bool isBorder = false;
-        smoothing.mesh->CollectVertexRing(corner, t, isBorder, ring);
         double sum = 0.0;
         std::uint32_t n = 0;
-        for (const cVertex* neighbour : ring)
-        {
-            const float value = ValueOf(*neighbour);
+        smoothing.mesh->VisitVertexRing(corner, t, isBorder, [&](const cMeshTriangle* ringTriangle, int k) {
+            const float value = smoothing.before[ringTriangle->vertexIndex[k]];
             if (value == -FLT_MAX)
-                continue;
+                return;
             sum += value;
             ++n;
-        }
-        smoothing.smoothed[vertex] = n > 0 ? static_cast<float>(sum / n) : -FLT_MAX;
+        });
+        smoothing.mesh->GetVertex(vertex)->SetScalar(n > 0 ? static_cast<float>(sum / n) : -FLT_MAX);
     }
 }
 
@@ -332,7 +332,7 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     stSmoothing smoothing{&mesh, {}, {}};
     try
     {
-        smoothing.smoothed.resize(vertexCount);
+        smoothing.before.resize(vertexCount);
         smoothing.from.assign(vertexCount, 0);
     }
     catch (const std::bad_alloc&)
@@ -341,7 +341,7 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     }
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
-            smoothing.smoothed[i] = ValueOf(*mesh.GetVertex(i));
+            smoothing.before[i] = ValueOf(*mesh.GetVertex(i));
     });
 
     // Each vertex takes the ring seen from the last triangle (in index order)
@@ -372,10 +372,6 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
         ParallelForEach(SharedThreadPool(), (last - first + kSmoothJob - 1) / kSmoothJob, 1, take);
     }
     ParallelFor(SharedThreadPool(), (vertexCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
-    ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-            mesh.GetVertex(i)->SetScalar(smoothing.smoothed[i]);
-    });
 }
 
 bool MarkSharpTriangles(cMesh& mesh, float threshold)

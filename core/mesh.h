@@ -138,6 +138,13 @@ public:
     // looping.
     std::uint32_t CollectVertexRing(std::uint8_t corner, cMeshTriangle* triangle, bool& isBorder,
                                     tVertexDeque& ring, tTriangleCornerDeque* corners = nullptr);
+    // The same walk handing each ring corner to visit(triangle, k), in ring
+    // order, where the ring would take the vertex at corner k of that
+    // triangle (always one within the vertices): for a pass over many
+    // rings that reads what it needs of the ring's vertices by their
+    // indices instead of their records.
+    template <class Visit>
+    void VisitVertexRing(std::uint8_t corner, cMeshTriangle* triangle, bool& isBorder, Visit&& visit);
 
     std::uint32_t GetVertexNeighboursByIndex(std::uint32_t vertex, std::uint8_t rings,
                                              tVertexDeque& out) override;
@@ -186,6 +193,65 @@ private:
     IProcProgress* m_progress = nullptr;
     std::uint8_t m_valuesReady = 0;
 };
+
+template <class Visit>
+void cMesh::VisitVertexRing(std::uint8_t corner, cMeshTriangle* triangle, bool& isBorder, Visit&& visit)
+{
+    isBorder = false;
+    if (triangle == nullptr || corner > 2)
+        return;
+
+    const std::uint32_t center = triangle->vertexIndex[corner];
+    const std::uint32_t vertexCount = GetVertexCount();
+    // No fan has more triangles than the mesh: a longer walk is going round
+    // a loop of stale links.
+    const std::uint32_t maxSteps = GetTriangleCount();
+
+    // Rewind against the walking direction to the start of an open fan, or
+    // to the triangle before the start of a closed one.
+    cMeshTriangle* current = triangle;
+    int c = corner;
+    for (std::uint32_t steps = 0;; ++steps)
+    {
+        cMeshTriangle* next = current->neighbour[c];
+        if (next == triangle)
+            break;
+        const int nextCorner = next != nullptr ? next->CornerOf(center) : -1;
+        if (nextCorner < 0 || steps >= maxSteps)
+        {
+            isBorder = true;
+            break;
+        }
+        current = next;
+        c = nextCorner;
+    }
+
+    auto append = [&](cMeshTriangle* t, int k) {
+        if (t->vertexIndex[k] < vertexCount)
+            visit(t, k);
+    };
+
+    for (std::uint32_t steps = 0;; ++steps)
+    {
+        append(current, (c + 1) % 3);
+        if (!isBorder && current == triangle)
+            break;
+        cMeshTriangle* next = current->neighbour[(c + 2) % 3];
+        const int nextCorner = next != nullptr ? next->CornerOf(center) : -1;
+        if (nextCorner < 0)
+        {
+            // The fan ends here (a border, or a link that does not lead back
+            // to the vertex): its last edge's far corner closes the ring.
+            append(current, (c + 2) % 3);
+            isBorder = true;
+            break;
+        }
+        if (steps >= maxSteps)
+            break;
+        current = next;
+        c = nextCorner;
+    }
+}
 
 // Walks a mesh's triangles, handing out views of them.
 class cMeshTriIterator : public ITriIterator

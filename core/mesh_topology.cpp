@@ -187,65 +187,11 @@ std::uint32_t cMesh::CollectVertexRing(std::uint8_t corner, cMeshTriangle* trian
     ring.clear();
     if (corners != nullptr)
         corners->clear();
-    isBorder = false;
-    if (triangle == nullptr || corner > 2)
-        return 0;
-
-    const std::uint32_t center = triangle->vertexIndex[corner];
-    const std::uint32_t vertexCount = GetVertexCount();
-    // No fan has more triangles than the mesh: a longer walk is going round
-    // a loop of stale links.
-    const std::uint32_t maxSteps = GetTriangleCount();
-
-    // Rewind against the walking direction to the start of an open fan, or
-    // to the triangle before the start of a closed one.
-    cMeshTriangle* current = triangle;
-    int c = corner;
-    for (std::uint32_t steps = 0;; ++steps)
-    {
-        cMeshTriangle* next = current->neighbour[c];
-        if (next == triangle)
-            break;
-        const int nextCorner = next != nullptr ? next->CornerOf(center) : -1;
-        if (nextCorner < 0 || steps >= maxSteps)
-        {
-            isBorder = true;
-            break;
-        }
-        current = next;
-        c = nextCorner;
-    }
-
-    auto append = [&](cMeshTriangle* t, int k)
-    {
-        const std::uint32_t index = t->vertexIndex[k];
-        if (index >= vertexCount)
-            return;
-        ring.push_back(GetVertex(index));
+    VisitVertexRing(corner, triangle, isBorder, [&](cMeshTriangle* t, int k) {
+        ring.push_back(GetVertex(t->vertexIndex[k]));
         if (corners != nullptr)
             corners->push_back({t, static_cast<std::uint8_t>(k)});
-    };
-
-    for (std::uint32_t steps = 0;; ++steps)
-    {
-        append(current, (c + 1) % 3);
-        if (!isBorder && current == triangle)
-            break;
-        cMeshTriangle* next = current->neighbour[(c + 2) % 3];
-        const int nextCorner = next != nullptr ? next->CornerOf(center) : -1;
-        if (nextCorner < 0)
-        {
-            // The fan ends here (a border, or a link that does not lead back
-            // to the vertex): its last edge's far corner closes the ring.
-            append(current, (c + 2) % 3);
-            isBorder = true;
-            break;
-        }
-        if (steps >= maxSteps)
-            break;
-        current = next;
-        c = nextCorner;
-    }
+    });
     return static_cast<std::uint32_t>(ring.size());
 }
 

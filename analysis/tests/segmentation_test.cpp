@@ -46,6 +46,9 @@ std::vector<float> ReferenceSmoothing(cMesh& mesh)
     for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
         for (std::uint8_t k = 0; k < 3; ++k)
         {
+            const cVertex* corners[3];
+            if (!mesh.GetCorners(*mesh.GetTriangle(t), corners))
+                break; // a triangle with a corner outside the mesh sees no ring
             bool border = false;
             mesh.CollectVertexRing(k, mesh.GetTriangle(t), border, ring);
             double sum = 0;
@@ -148,6 +151,34 @@ TEST(SegmentationValues, SmoothingOncePerVertexEqualsTheCornerByCornerPass)
     for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
         mesh.GetVertex(i)->SetScalar(static_cast<float>((i * 37) % 11));
     mesh.GetVertex(3)->SetScalar(-FLT_MAX);
+    const std::vector<float> expected = ReferenceSmoothing(mesh);
+    SmoothVertexValues(mesh, nullptr);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        ASSERT_EQ(Value(mesh, i), expected[i]) << i;
+}
+
+TEST(SegmentationValues, SmoothingPassesOverARingCornerOutsideTheMesh)
+{
+    // A triangle across the field's first edge names a vertex past the last
+    // and is linked to the field by hand (the topology links no such
+    // triangle, but links of an earlier mesh stay): the rings of that edge's
+    // ends pass it, and only its vertices in the mesh are read.
+    ON_Mesh source = HeightField(4, [](double x, double y) { return 0.2 * x * y; });
+    cMesh mesh;
+    FillMesh(mesh, source);
+    const std::uint32_t past = mesh.GetVertexCount() + 1000;
+    mesh.AddTriangle(1, 0, past);
+    mesh.Update();
+    cMeshTriangle* field = mesh.GetTriangle(0);
+    cMeshTriangle* outside = mesh.GetTriangle(mesh.GetTriangleCount() - 1);
+    ASSERT_EQ(field->vertexIndex[0], 0u);
+    ASSERT_EQ(field->vertexIndex[1], 1u);
+    field->neighbour[0] = outside;
+    field->neighbourEdge[0] = 0;
+    outside->neighbour[0] = field;
+    outside->neighbourEdge[0] = 0;
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        mesh.GetVertex(i)->SetScalar(static_cast<float>((i * 7) % 5));
     const std::vector<float> expected = ReferenceSmoothing(mesh);
     SmoothVertexValues(mesh, nullptr);
     for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
