@@ -2,6 +2,7 @@
 
 #include "core/mesh_object.h"
 #include "core/point_twins.h"
+#include "core/pool_fill.h"
 #include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
 
@@ -45,14 +46,15 @@ template <class Add> int AddFaceTriangles(const std::uint32_t index[4], int corn
 // with a twin are walked one after another in order, those vertices welded
 // through a merge index of their own points (it holds them in the order the
 // mesh does, so it finds the same lowest one). `rank` holds kNotWelded for
-// every host vertex. False, with the mesh untouched, when memory runs out.
+// every one of the host's vertices. False, with the mesh untouched, when memory runs out.
 bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::uint8_t>& twins,
-                     std::vector<std::uint32_t>& rank, cThreadPool* pool)
+                     std::uint32_t* rank, cThreadPool* pool)
 {
     const int hostVertexCount = host.VertexCount();
     const std::size_t faces = std::size_t(std::max(host.FaceCount(), 0));
     const std::size_t blocks = (faces + kFacesPerJob - 1) / kFacesPerJob;
-    std::vector<std::uint32_t> owner(rank.size(), kNotWelded);
+    const auto hostVertices = std::size_t(std::max(hostVertexCount, 0));
+    const std::unique_ptr<std::uint32_t[]> owner = MakeFilledOnPool(pool, hostVertices, kNotWelded);
     std::vector<std::size_t> vertexBase(blocks + 1, 0), triangles(blocks, 0), ownVertices(blocks, 0);
     std::vector<std::uint8_t> withTwins(blocks, 0);
     const auto forFaces = [&](std::size_t block, auto&& each)
@@ -136,7 +138,7 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                 continue;
             }
             if (renumbered.empty())
-                renumbered.assign(rank.size(), 0);
+                renumbered.assign(hostVertices, 0);
             std::size_t vertices = 0, added = 0;
             bool failed = false;
             forFaces(b,
@@ -285,18 +287,18 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     // out of the index because no other point can weld onto them. A point
     // the index cannot hold is welded afresh at every corner.
     static_assert(sizeof(ON_3fPoint) == 3 * sizeof(float));
-    std::vector<std::uint32_t> welded;
+    const auto hostVertices = std::size_t(std::max(hostVertexCount, 0));
+    std::unique_ptr<std::uint32_t[]> welded; // null when there is no memory for it
     std::vector<std::uint8_t> twins;
     try
     {
-        welded.assign(static_cast<std::size_t>(std::max(hostVertexCount, 0)), kNotWelded);
+        if (hostVertices != 0)
+            welded = MakeFilledOnPool(pool, hostVertices, kNotWelded);
     }
     catch (const std::bad_alloc&)
     {
-        welded.clear();
     }
-    if (!welded.empty() &&
-        !MarkPointTwins(&host.m_V[0].x, welded.size(), 3, kImportMergeTolerance, pool, twins))
+    if (welded && !MarkPointTwins(&host.m_V[0].x, hostVertices, 3, kImportMergeTolerance, pool, twins))
         twins.clear();
     // With the twins known, the faces are welded on the pool; without them
     // (no memory), or when many points have a twin (a mesh of unwelded
@@ -308,18 +310,18 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     {
         try
         {
-            onPool = WeldFacesOnPool(mesh, host, twins, welded, pool);
+            onPool = WeldFacesOnPool(mesh, host, twins, welded.get(), pool);
         }
         catch (const std::bad_alloc&)
         {
         }
         if (!onPool)
-            std::fill(welded.begin(), welded.end(), kNotWelded);
+            FillOnPool(pool, welded.get(), hostVertices, kNotWelded);
     }
     const auto weldedIndex = [&](int hostVertex)
     {
         const ON_3fPoint& p = host.m_V[hostVertex];
-        if (welded.empty())
+        if (!welded)
             return mesh.AddVertex(p.x, p.y, p.z, true, kImportMergeTolerance);
         std::uint32_t& slot = welded[static_cast<std::size_t>(hostVertex)];
         if (slot != kNotWelded)

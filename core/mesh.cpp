@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/pool_fill.h"
 #include "core/thread_pool.h"
 #include "core/vector_math.h"
 #include "core/walk_stack.h"
@@ -213,7 +214,7 @@ void cMesh::AddAreaWeightedNormals(const double* areas, cThreadPool* pool)
     // order, from the lists of the triangles that touch them.
     const std::uint32_t triangleCount = GetTriangleCount();
     const std::size_t blocks = (std::size_t{triangleCount} + kSumJobTriangles - 1) / kSumJobTriangles;
-    std::vector<std::uint32_t> metBy(GetVertexCount(), kVertexNotMet);
+    const std::unique_ptr<std::uint32_t[]> metBy = MakeFilledOnPool(pool, GetVertexCount(), kVertexNotMet);
     const auto forTriangles = [&](std::size_t block, auto&& each)
     {
         const std::size_t end = std::min<std::size_t>(triangleCount, (block + 1) * kSumJobTriangles);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/edge_collection.h"
+#include "core/pool_fill.h"
 #include "core/thread_pool.h"
 #include "core/used_flags.h"
 #include "core/walk_stack.h"
@@ -91,7 +92,11 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
     // the order they are put in does not matter: without a progress object
     // to report to, the buckets are counted and filled on the pool.
     cThreadPool* pool = progress == nullptr ? SharedThreadPool() : nullptr;
-    std::vector<std::uint32_t> offset(static_cast<std::size_t>(vertexCount) + 1, 0);
+    // Where each bucket starts (offset[v] for the bucket of v, and the
+    // number of half-edges last); the fill below moves each one on to where
+    // its bucket ends.
+    const std::unique_ptr<std::uint32_t[]> offset =
+        MakeFilledOnPool(SharedThreadPool(), static_cast<std::size_t>(vertexCount) + 1, std::uint32_t{0});
     auto count = [&](std::size_t i)
     {
         const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
@@ -108,7 +113,6 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
     // Left uninitialised: every record is written by the fill, which first
     // touches the pages on the pool.
     std::unique_ptr<stHalfEdge<TCode>[]> halfEdges(new stHalfEdge<TCode>[offset[vertexCount]]);
-    std::vector<std::uint32_t> fill(offset.begin(), offset.end() - 1);
     std::atomic<bool> cancelled{false};
     auto place = [&](std::size_t i)
     {
@@ -130,7 +134,7 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
             const std::uint32_t b = t.vertexIndex[(k + 1) % 3];
             const TCode halfEdge = static_cast<TCode>(i) * 3 + k;
             const std::uint32_t at =
-                std::atomic_ref<std::uint32_t>(fill[std::min(a, b)]).fetch_add(1, std::memory_order_relaxed);
+                std::atomic_ref<std::uint32_t>(offset[std::min(a, b)]).fetch_add(1, std::memory_order_relaxed);
             halfEdges[at] = {std::max(a, b), static_cast<TCode>((halfEdge << 1) | (a < b))};
         }
     };
@@ -143,8 +147,8 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
     // the bucket of its edge alone.
     auto pairBucket = [&](std::size_t v)
     {
-        stHalfEdge<TCode>* first = halfEdges.get() + offset[v];
-        stHalfEdge<TCode>* last = halfEdges.get() + offset[v + 1];
+        stHalfEdge<TCode>* first = halfEdges.get() + (v == 0 ? 0 : offset[v - 1]);
+        stHalfEdge<TCode>* last = halfEdges.get() + offset[v];
         if (last - first < 2)
             return;
         std::sort(first, last,

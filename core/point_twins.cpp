@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
 
 namespace
@@ -19,7 +20,8 @@ namespace
 // is wider on an axis that the points span too far for 21 bits.
 constexpr int kAxisBits = 21;
 constexpr double kAxisCells = double(std::int64_t{1} << kAxisBits) - 4.0;
-constexpr std::uint64_t kNoKey = std::numeric_limits<std::uint64_t>::max();
+// Every bit set: where the AND of keys starts.
+constexpr std::uint64_t kAllBits = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t Pack(std::int64_t x, std::int64_t y, std::int64_t z)
 {
@@ -43,13 +45,18 @@ struct stTwinSearch
     float tolerance = 0.0f;
     std::uint32_t jobs = 1;
     std::vector<stBox> jobBoxes; // of the points the index can hold
+    // Per job the number of its points the index can hold, then where the
+    // first of them goes among the keys; the AND and the OR of its keys.
+    std::vector<std::size_t> jobCells;
+    std::vector<std::uint64_t> jobAll, jobAny;
     double origin[3] = {0, 0, 0};
     double inverseWidth[3] = {0, 0, 0};
-    // Per point its packed cell, kNoKey when the index cannot hold it.
-    std::vector<std::uint64_t> keys;
-    // The points with a cell, sorted by it.
-    std::vector<std::uint64_t> sortedKeys;
-    std::vector<std::uint32_t> sortedPoints;
+    // The packed cells of the points the index can hold and the points, in
+    // the points' order, then sorted by cell. The arrays are first written
+    // on the pool.
+    std::size_t withCell = 0;
+    std::unique_ptr<std::uint64_t[]> sortedKeys;
+    std::unique_ptr<std::uint32_t[]> sortedPoints;
     std::vector<std::uint8_t>* marks = nullptr;
 
     const float* Point(std::size_t i) const { return points + i * stride; }
@@ -60,6 +67,7 @@ void MarkUnindexable(void* context, std::uint32_t job)
 {
     auto& search = *static_cast<stTwinSearch*>(context);
     stBox box;
+    std::size_t cells = 0;
     for (std::size_t i = search.Begin(job, search.count); i < search.Begin(job + 1, search.count); ++i)
     {
         std::int64_t cell[3];
@@ -69,6 +77,7 @@ void MarkUnindexable(void* context, std::uint32_t job)
             (*search.marks)[i] = kPointNotIndexable;
             continue;
         }
+        ++cells;
         for (int a = 0; a < 3; ++a)
         {
             box.low[a] = std::min(box.low[a], double(p[a]));
@@ -76,18 +85,20 @@ void MarkUnindexable(void* context, std::uint32_t job)
         }
     }
     search.jobBoxes[job] = box;
+    search.jobCells[job] = cells;
 }
 
+// A job's points the index can hold, written in order from where its first
+// one goes.
 void PackCells(void* context, std::uint32_t job)
 {
     auto& search = *static_cast<stTwinSearch*>(context);
+    std::size_t at = search.jobCells[job];
+    std::uint64_t all = kAllBits, any = 0;
     for (std::size_t i = search.Begin(job, search.count); i < search.Begin(job + 1, search.count); ++i)
     {
         if ((*search.marks)[i] == kPointNotIndexable)
-        {
-            search.keys[i] = kNoKey;
             continue;
-        }
         const float* p = search.Point(i);
         std::int64_t cell[3];
         for (int a = 0; a < 3; ++a)
@@ -95,8 +106,14 @@ void PackCells(void* context, std::uint32_t job)
             const double q = (double(p[a]) - search.origin[a]) * search.inverseWidth[a];
             cell[a] = static_cast<std::int64_t>(std::min(std::max(q, 0.0), kAxisCells)) + 1;
         }
-        search.keys[i] = Pack(cell[0], cell[1], cell[2]);
+        const std::uint64_t key = Pack(cell[0], cell[1], cell[2]);
+        search.sortedKeys[at] = key;
+        search.sortedPoints[at++] = static_cast<std::uint32_t>(i);
+        all &= key;
+        any |= key;
     }
+    search.jobAll[job] = all;
+    search.jobAny[job] = any;
 }
 
 // One pass of the radix sort below: the keys and ids are split into
@@ -147,28 +164,18 @@ void MoveByDigit(void* context, std::uint32_t slice)
 // every key shares, each pass shared out on the pool.
 bool SortByKey(stTwinSearch& search, cThreadPool* pool)
 {
-    std::vector<std::uint64_t> keys, otherKeys;
-    std::vector<std::uint32_t> ids, otherIds;
+    std::unique_ptr<std::uint64_t[]> otherKeys;
+    std::unique_ptr<std::uint32_t[]> otherIds;
     stRadixPass pass;
     try
     {
-        std::size_t withCell = 0;
-        for (std::size_t i = 0; i < search.count; ++i)
-            withCell += search.keys[i] != kNoKey;
-        keys.reserve(withCell);
-        ids.reserve(withCell);
-        for (std::size_t i = 0; i < search.count; ++i)
-            if (search.keys[i] != kNoKey)
-            {
-                keys.push_back(search.keys[i]);
-                ids.push_back(static_cast<std::uint32_t>(i));
-            }
-        otherKeys.resize(keys.size());
-        otherIds.resize(ids.size());
+        // First written by the passes' moves on the pool.
+        otherKeys.reset(new std::uint64_t[search.withCell]);
+        otherIds.reset(new std::uint32_t[search.withCell]);
         // A slice of at least a quarter million keys pays for its counts.
         const std::size_t threads =
             pool != nullptr ? static_cast<std::size_t>(std::max(pool->GetThreadCount(), 1)) : 1;
-        pass.slices = static_cast<std::uint32_t>(std::clamp<std::size_t>(keys.size() >> 18, 1, threads));
+        pass.slices = static_cast<std::uint32_t>(std::clamp<std::size_t>(search.withCell >> 18, 1, threads));
         pass.offsets.resize(std::size_t{pass.slices} * stRadixPass::kDigits);
     }
     catch (const std::bad_alloc&)
@@ -176,20 +183,20 @@ bool SortByKey(stTwinSearch& search, cThreadPool* pool)
         return false;
     }
     // Digits in which every key agrees need no pass.
-    std::uint64_t all = keys.empty() ? 0 : keys.front(), any = 0;
-    for (const std::uint64_t k : keys)
+    std::uint64_t all = search.withCell == 0 ? 0 : kAllBits, any = 0;
+    for (std::uint32_t job = 0; job < search.jobs; ++job)
     {
-        all &= k;
-        any |= k;
+        all &= search.jobAll[job];
+        any |= search.jobAny[job];
     }
-    pass.count = keys.size();
+    pass.count = search.withCell;
     for (int shift = 0; shift < 64; shift += 16)
     {
         if (((any >> shift) & 0xFFFF) == ((all >> shift) & 0xFFFF))
             continue; // every key has this digit
         pass.shift = shift;
-        pass.keys = keys.data(), pass.ids = ids.data();
-        pass.toKeys = otherKeys.data(), pass.toIds = otherIds.data();
+        pass.keys = search.sortedKeys.get(), pass.ids = search.sortedPoints.get();
+        pass.toKeys = otherKeys.get(), pass.toIds = otherIds.get();
         ParallelFor(pool, pass.slices, CountDigits, &pass);
         // Each slice's first place for each digit: after the smaller
         // digits of every slice and this digit of the slices before.
@@ -203,11 +210,9 @@ bool SortByKey(stTwinSearch& search, cThreadPool* pool)
                 at += n;
             }
         ParallelFor(pool, pass.slices, MoveByDigit, &pass);
-        keys.swap(otherKeys);
-        ids.swap(otherIds);
+        search.sortedKeys.swap(otherKeys);
+        search.sortedPoints.swap(otherIds);
     }
-    search.sortedKeys.swap(keys);
-    search.sortedPoints.swap(ids);
     return true;
 }
 
@@ -226,8 +231,8 @@ bool AreTwins(const float* a, const float* b, float tolerance)
 void FindTwins(void* context, std::uint32_t job)
 {
     auto& search = *static_cast<stTwinSearch*>(context);
-    const std::vector<std::uint64_t>& keys = search.sortedKeys;
-    const std::size_t n = keys.size();
+    const std::uint64_t* keys = search.sortedKeys.get();
+    const std::size_t n = search.withCell;
     const std::size_t begin = search.Begin(job, n), end = search.Begin(job + 1, n);
     if (begin >= end)
         return;
@@ -240,7 +245,7 @@ void FindTwins(void* context, std::uint32_t job)
         {
             delta[c] = (dx << (2 * kAxisBits)) + (dy << kAxisBits) - 1;
             const std::uint64_t target = keys[begin] + static_cast<std::uint64_t>(delta[c]);
-            at[c] = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), target) - keys.begin());
+            at[c] = static_cast<std::size_t>(std::lower_bound(keys, keys + n, target) - keys);
         }
     for (std::size_t i = begin; i < end; ++i)
     {
@@ -279,7 +284,9 @@ bool MarkPointTwins(const float* points, std::size_t count, std::size_t stride, 
     {
         marks.assign(count, kPointAlone);
         search.jobBoxes.resize(search.jobs);
-        search.keys.resize(count);
+        search.jobCells.resize(search.jobs);
+        search.jobAll.resize(search.jobs);
+        search.jobAny.resize(search.jobs);
     }
     catch (const std::bad_alloc&)
     {
@@ -299,10 +306,24 @@ bool MarkPointTwins(const float* points, std::size_t count, std::size_t stride, 
         search.origin[a] = box.low[a] <= box.high[a] ? box.low[a] : 0.0;
         search.inverseWidth[a] = 1.0 / width;
     }
+    for (std::size_t& cells : search.jobCells)
+    {
+        const std::size_t first = search.withCell;
+        search.withCell += cells;
+        cells = first;
+    }
+    try
+    {
+        search.sortedKeys.reset(new std::uint64_t[search.withCell]);
+        search.sortedPoints.reset(new std::uint32_t[search.withCell]);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
     ParallelFor(pool, search.jobs, PackCells, &search);
     if (!SortByKey(search, pool))
         return false;
-    std::vector<std::uint64_t>().swap(search.keys);
     ParallelFor(pool, search.jobs, FindTwins, &search);
     return true;
 }
