@@ -209,6 +209,13 @@ struct stRoadTimes
     std::string failure;
 };
 
+// Where the road saves its document: beside the scan, named after it. With
+// VTL_BIG_SCAN_KEEP=1 the document is kept for BM_BigScanReopen.
+fs::path SavedDocument(const stScan& scan)
+{
+    return fs::temp_directory_path() / (scan.stl.stem().string() + "_road.dzz");
+}
+
 // Segmentation of the document's first object: Detect at the dialog's
 // sensitivity, then Split, clicked in its loop.
 void Segment(stRoadTimes& times)
@@ -240,7 +247,7 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     };
     CDezazDoc& doc = DezazApp().ActiveDoc();
     dezaz::NewDocument(doc);
-    const fs::path saved = fs::temp_directory_path() / "vtl_big_scan_road.dzz";
+    const fs::path saved = SavedDocument(scan);
 
     // The import: the host's reading and welding and the object it adds.
     const std::size_t before = benchmemory::StartPeakMeasurement();
@@ -326,7 +333,8 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     if (times.split == 0)
         fail("segmentation did not run");
     dezaz::NewDocument(doc);
-    fs::remove(saved);
+    if (!std::getenv("VTL_BIG_SCAN_KEEP"))
+        fs::remove(saved);
     return times;
 }
 
@@ -462,3 +470,39 @@ void BM_BigScanSegmentation(benchmark::State& state)
 BENCHMARK(BM_BigScanSegmentation)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kRounds);
 
 } // namespace
+
+// The road's reopen step alone, on the document a road saved and kept
+// (VTL_BIG_SCAN_KEEP=1): the document opened, then the shapes dialog on it,
+// each timed, and the open's peak memory beside the file's size.
+void BM_BigScanReopen(benchmark::State& state)
+{
+    stScan scan;
+    scan.stl = state.range(0) == 0 ? bigscan::SamplePartStl(10e6, &scan.triangles) : bigscan::TurnedPartStl(&scan.triangles);
+    const fs::path saved = SavedDocument(scan);
+    if (scan.stl.empty() || !fs::exists(saved))
+        return state.SkipWithError("no kept document: run the road with VTL_BIG_SCAN_KEEP=1 first");
+    cHost host;
+    if (!host.Loaded())
+        return state.SkipWithError("the host could not load the plug-in");
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    const std::wstring title = L"\"" + kTitle + L"\" ";
+    std::vector<double> opens, dialogs;
+    std::size_t peak = 0;
+    for (auto _ : state)
+    {
+        dezaz::NewDocument(doc);
+        const std::size_t before = benchmemory::StartPeakMeasurement();
+        opens.push_back(SecondsOf([&] { cHost::Run(L"_Open \"" + saved.wstring() + L"\""); }));
+        peak = std::max(peak, benchmemory::PeakSince(before));
+        dialogs.push_back(SecondsOf([&] { cHost::Run(L"> Object first\n> MessageBox No\n_vtlShapes"); }));
+        if (!ShapesDialog() || !ShapesDialog()->FirstMesh())
+            return state.SkipWithError("the reopened document's mesh did not open");
+        cHost::Run(L"_DialogButton " + title + L"2");
+        state.SetIterationTime(opens.back() + dialogs.back());
+    }
+    dezaz::NewDocument(doc);
+    state.counters["open_peak_bytes_per_triangle"] = double(peak) / double(scan.triangles);
+    std::fprintf(stderr, "%s (ms): document %.0f dialog %.0f; file %.2f GB\n", saved.filename().c_str(),
+                 1e3 * Median(opens), 1e3 * Median(dialogs), double(fs::file_size(saved)) / 1e9);
+}
+BENCHMARK(BM_BigScanReopen)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kRounds);

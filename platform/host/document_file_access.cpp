@@ -44,6 +44,12 @@ public:
             ::close(m_fd);
     }
     int Get() const { return m_fd; }
+    int Release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // Closes now, so that the caller sees the error close reports.
     bool Close()
     {
@@ -56,7 +62,6 @@ private:
     int m_fd;
 };
 
-// Reads up to size bytes; the count read, less only at the end of the file.
 // Reports every tenth of a long transfer, once each.
 class cProgressSteps
 {
@@ -97,14 +102,19 @@ constexpr std::size_t kDirectStage = std::size_t{8} << 20;
 // Files read past the cache from this size on.
 constexpr std::uint64_t kDirectReadBytes = std::uint64_t{64} << 20;
 
-bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, cProgressSteps* steps = nullptr)
+// Reads up to size bytes (from `offset` when given, else where the file
+// stands); the count read, less only at the end of the file.
+bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, cProgressSteps* steps = nullptr,
+              const std::uint64_t* offset = nullptr)
 {
     done = 0;
     if (steps)
         steps->Start();
     while (done < size)
     {
-        const ssize_t n = ::read(fd, into + done, std::min(size - done, kTransferSlice));
+        const std::size_t slice = std::min(size - done, kTransferSlice);
+        const ssize_t n = offset ? ::pread(fd, into + done, slice, static_cast<off_t>(*offset + done))
+                                 : ::read(fd, into + done, slice);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n < 0)
@@ -123,6 +133,32 @@ bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, c
 unsigned TransferThreads()
 {
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
+// Runs run(0) .. run(count - 1), each but the first on a thread of its own
+// started first; those no thread can be had for run here after the first,
+// each followed by `after`.
+template <class Run, class After> void RunSideBySide(unsigned count, const Run& run, const After& after)
+{
+    std::vector<std::thread> helpers;
+    unsigned started = 1;
+    try
+    {
+        for (; started < count; ++started)
+            helpers.emplace_back(run, started);
+    }
+    catch (const std::system_error&)
+    {
+        // No more threads to be had: this one runs the rest.
+    }
+    run(0);
+    for (unsigned k = started; k < count; ++k)
+    {
+        run(k);
+        after();
+    }
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 // Reads the open file's bytes from `from` on into `into`, past the page
@@ -206,26 +242,10 @@ bool ReadPastCache(int fd, std::uint8_t* into, std::uint64_t from, std::size_t s
         }
     };
     steps.Start();
-    std::vector<std::thread> helpers;
-    unsigned started = 1;
-    try
-    {
-        for (; started < pieces; ++started)
-            helpers.emplace_back(read, started);
-    }
-    catch (const std::system_error&)
-    {
-        // No more threads to be had: this one reads the rest.
-    }
-    read(0);
-    for (unsigned k = started; k < pieces; ++k)
-    {
-        read(k);
+    RunSideBySide(pieces, read, [&] {
         steps.Moved(moved.load() - reported);
         reported = moved.load();
-    }
-    for (std::thread& helper : helpers)
-        helper.join();
+    });
     // What is read runs up to the first piece that stopped short.
     for (const stPiece& p : piece)
     {
@@ -320,8 +340,15 @@ void MakePagesSideBySide(void* memory, std::size_t size)
 #endif
 }
 
-bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error,
-                   std::string_view magic, bool* foreign, const FileProgress& progress)
+namespace
+{
+
+// Opens a regular file for reading (a FIFO would block, a device never
+// end), checks that it starts with `magic` before anything more is read
+// and that it fits the machine's memory. The descriptor is left after the
+// leading bytes.
+int OpenChecked(const std::wstring& path, std::uint64_t& size, struct stat& info, std::wstring& error,
+                std::string_view magic, bool* foreign)
 {
     if (foreign)
         *foreign = false;
@@ -331,42 +358,54 @@ bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, s
     if (fd.Get() < 0)
     {
         error = L"Cannot open \"" + path + L"\": " + SystemError();
-        return false;
+        return -1;
     }
-    struct stat info
-    {
-    };
     if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
     {
         error = L"Cannot open \"" + path + L"\": it is not a regular file.";
-        return false;
+        return -1;
     }
-    const auto size = static_cast<std::uint64_t>(info.st_size);
+    size = static_cast<std::uint64_t>(info.st_size);
+    // The leading bytes first: a foreign file is not read on.
+    std::string leading(static_cast<std::size_t>(std::min<std::uint64_t>(size, magic.size())), '\0');
+    std::size_t done = 0;
+    if (!ReadUpTo(fd.Get(), reinterpret_cast<std::uint8_t*>(leading.data()), leading.size(), done))
+    {
+        error = L"Cannot read \"" + path + L"\": " + SystemError();
+        return -1;
+    }
+    if (done < magic.size() || std::string_view(leading) != magic)
+    {
+        if (foreign)
+            *foreign = true;
+        error = L"\"" + path + L"\" is not a file of the expected kind.";
+        return -1;
+    }
+    if (size > MemorySize() || size > std::vector<std::uint8_t>().max_size())
+    {
+        error = L"Cannot open \"" + path + L"\": it is larger than this computer's memory.";
+        return -1;
+    }
+    return fd.Release();
+}
+
+} // namespace
+
+bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error,
+                   std::string_view magic, bool* foreign, const FileProgress& progress)
+{
     bytes.clear();
+    std::uint64_t size = 0;
+    struct stat info
+    {
+    };
+    cFileDescriptor fd(OpenChecked(path, size, info, error, magic, foreign));
+    if (fd.Get() < 0)
+        return false;
     try
     {
-        // The leading bytes first: a foreign file is not read on.
-        bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, magic.size())));
-        std::size_t done = 0;
-        if (!ReadUpTo(fd.Get(), bytes.data(), bytes.size(), done))
-        {
-            error = L"Cannot read \"" + path + L"\": " + SystemError();
-            return false;
-        }
-        if (done < magic.size() || std::memcmp(bytes.data(), magic.data(), magic.size()) != 0)
-        {
-            if (foreign)
-                *foreign = true;
-            error = L"\"" + path + L"\" is not a file of the expected kind.";
-            bytes.clear();
-            return false;
-        }
-        if (size > MemorySize() || size > bytes.max_size())
-        {
-            error = L"Cannot open \"" + path + L"\": it is larger than this computer's memory.";
-            bytes.clear();
-            return false;
-        }
+        bytes.assign(magic.begin(), magic.end());
+        std::size_t done = bytes.size();
         // A big file's fresh memory is made side by side first.
         if (size >= kDirectReadBytes)
         {
@@ -401,6 +440,212 @@ bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, s
         return false;
     }
     return true;
+}
+
+cFileReader::~cFileReader()
+{
+    WaitForAhead();
+    for (stStage& stage : m_stage)
+        std::free(stage.bytes);
+    if (m_fd < 0)
+        return;
+    // A big file read through the cache leaves it: the cache would hold as
+    // much memory again as the document read from it.
+    if (m_size >= kDirectReadBytes)
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(m_fd);
+}
+
+namespace
+{
+
+long long ChangeTime(const struct stat& info)
+{
+    return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+}
+
+// A part of a file's scan takes at least this many bytes, and reads them
+// through a buffer of this size.
+constexpr std::uint64_t kScanPartBytes = std::uint64_t{32} << 20;
+constexpr std::size_t kScanBuffer = std::size_t{256} << 10;
+// The records are read a stage of this size at a time.
+constexpr std::size_t kReadStage = std::size_t{4} << 20;
+
+} // namespace
+
+bool cFileReader::Open(const std::wstring& path, std::wstring& error, std::string_view magic, bool* foreign)
+{
+    struct stat info
+    {
+    };
+    m_path = path;
+    m_fd = OpenChecked(path, m_size, info, error, magic, foreign);
+    if (m_fd < 0)
+        return false;
+    m_changed = ChangeTime(info);
+    m_stageBytes = static_cast<std::size_t>(std::clamp<std::uint64_t>(m_size, 1, kReadStage));
+    return true;
+}
+
+bool cFileReader::Scan(std::uint64_t size, const FileBytesSink& take, std::wstring& error, const FileProgress& progress)
+{
+    // Through the cache, in parts side by side: the kernel fills the cache
+    // on several threads (a big document just saved past the cache is not
+    // there), and the records read next come from the cache.
+    const unsigned parts = static_cast<unsigned>(std::clamp<std::uint64_t>(
+        size / kScanPartBytes, 1, std::clamp(std::thread::hardware_concurrency(), 1u, kMaxFileParts)));
+    struct stPart
+    {
+        std::uint64_t begin = 0, end = 0, done = 0;
+        int error = 0;
+    };
+    std::vector<stPart> part(parts);
+    const std::uint64_t perPart = (size / parts + kScanBuffer - 1) / kScanBuffer * kScanBuffer;
+    for (unsigned k = 0; k < parts; ++k)
+    {
+        part[k].begin = std::min(size, k * perPart);
+        part[k].end = k + 1 == parts ? size : std::min(size, (k + 1) * perPart);
+    }
+    // Each part is read in order: the kernel reads further ahead.
+    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    cProgressSteps steps(size, progress);
+    std::atomic<std::uint64_t> moved{0};
+    std::uint64_t reported = 0;
+    const auto read = [&](unsigned k) {
+        stPart& p = part[k];
+        const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kScanBuffer]);
+        if (!buffer)
+        {
+            p.error = ENOMEM;
+            return;
+        }
+        for (std::uint64_t at = p.begin; at < p.end;)
+        {
+            const ssize_t n = ::pread(m_fd, buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kScanBuffer, p.end - at)),
+                                      static_cast<off_t>(at));
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0)
+            {
+                p.error = n < 0 ? errno : 0;
+                return;
+            }
+            take(k, at, buffer.get(), static_cast<std::size_t>(n));
+            at += static_cast<std::uint64_t>(n);
+            p.done += static_cast<std::uint64_t>(n);
+            moved += static_cast<std::uint64_t>(n);
+            // The calling thread reads the first part and tells the progress.
+            if (k == 0)
+            {
+                const std::uint64_t now = moved.load();
+                steps.Moved(now - reported);
+                reported = now;
+            }
+        }
+    };
+    const auto report = [&] {
+        steps.Moved(moved.load() - reported);
+        reported = moved.load();
+    };
+    steps.Start();
+    RunSideBySide(parts, read, report);
+    report();
+    for (const stPart& p : part)
+        if (p.done != p.end - p.begin)
+        {
+            errno = p.error;
+            error = L"Cannot read \"" + m_path + L"\": " +
+                    (p.error ? SystemError() : std::wstring(L"it was cut short while it was read."));
+            return false;
+        }
+    return true;
+}
+
+bool cFileReader::Fill(stStage& stage, std::uint64_t at)
+{
+    stage.error = 0;
+    stage.size = 0;
+    stage.start = at;
+    if (!stage.bytes)
+        stage.bytes = static_cast<std::uint8_t*>(std::malloc(m_stageBytes));
+    if (!stage.bytes)
+    {
+        stage.error = ENOMEM;
+        return false;
+    }
+    std::size_t done = 0;
+    if (!ReadUpTo(m_fd, stage.bytes, m_stageBytes, done, nullptr, &at))
+    {
+        stage.error = errno;
+        return false;
+    }
+    stage.size = done;
+    return true;
+}
+
+void cFileReader::WaitForAhead()
+{
+    if (m_ahead.joinable())
+        m_ahead.join();
+}
+
+bool cFileReader::Fail(int error)
+{
+    m_error = L"Cannot read \"" + m_path + L"\": " +
+              (error ? win32::Utf8ToWide(std::strerror(error)) : std::wstring(L"it was cut short while it was read."));
+    return false;
+}
+
+bool cFileReader::Read(std::uint64_t offset, void* into, std::size_t size)
+{
+    auto* out = static_cast<std::uint8_t*>(into);
+    const auto holds = [&offset](const stStage& stage) {
+        return stage.bytes && stage.error == 0 && offset >= stage.start && offset - stage.start < stage.size;
+    };
+    while (size > 0)
+    {
+        if (!holds(m_stage[m_current]))
+        {
+            WaitForAhead();
+            if (holds(m_stage[1 - m_current]))
+                m_current = 1 - m_current;
+            else if (!Fill(m_stage[m_current], offset))
+                return Fail(m_stage[m_current].error);
+            const stStage& current = m_stage[m_current];
+            if (!holds(current))
+                return Fail(0);
+            // The next stage is read while this one is taken.
+            const std::uint64_t next = current.start + current.size;
+            if (current.size == m_stageBytes && next < m_size)
+            {
+                stStage& ahead = m_stage[1 - m_current];
+                try
+                {
+                    m_ahead = std::thread([this, &ahead, next] { Fill(ahead, next); });
+                }
+                catch (const std::system_error&)
+                {
+                    // No thread to be had: the next stage is read when it is wanted.
+                }
+            }
+        }
+        const stStage& current = m_stage[m_current];
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, current.start + current.size - offset));
+        std::memcpy(out, current.bytes + (offset - current.start), n);
+        out += n;
+        offset += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool cFileReader::Unchanged() const
+{
+    struct stat info
+    {
+    };
+    return m_fd >= 0 && ::fstat(m_fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) == m_size &&
+           ChangeTime(info) == m_changed;
 }
 
 bool WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes, std::wstring& error)

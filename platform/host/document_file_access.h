@@ -36,6 +36,67 @@ struct stByteSpan
 bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::wstring& error,
                    std::string_view magic = {}, bool* foreign = nullptr, const FileProgress& progress = {});
 
+// Where the bytes of a file read in parts side by side go: the part's
+// number (parts follow one another in the file, numbered from 0), the
+// offset of the bytes and the bytes. Each part's bytes come in order, on a
+// thread of the part's own.
+inline constexpr unsigned kMaxFileParts = 8;
+using FileBytesSink =
+    std::function<void(unsigned part, std::uint64_t offset, const std::uint8_t* bytes, std::size_t count)>;
+
+// A file read where its records lie instead of held whole: one pass over
+// its bytes in parts side by side (for a checksum), then reads of the
+// records in the order they lie, each stage of the file read ahead on a
+// thread while the one before is taken. The second reads come from the
+// page cache the first filled; a big file's pages are dropped from the
+// cache when the reader closes it.
+class cFileReader
+{
+public:
+    cFileReader() = default;
+    cFileReader(const cFileReader&) = delete;
+    cFileReader& operator=(const cFileReader&) = delete;
+    ~cFileReader();
+
+    // Opens a regular file as ReadFileBytes does: one that does not start
+    // with `magic` fails as foreign before anything more is read, one
+    // larger than the machine's memory is refused.
+    bool Open(const std::wstring& path, std::wstring& error, std::string_view magic = {}, bool* foreign = nullptr);
+    std::uint64_t Size() const { return m_size; }
+    // Hands the first `size` bytes to `take` in up to kMaxFileParts parts
+    // read side by side, reporting every tenth once; false, with a message,
+    // when a read failed or the file ends before them.
+    bool Scan(std::uint64_t size, const FileBytesSink& take, std::wstring& error, const FileProgress& progress = {});
+    // Exactly `size` bytes from `offset`; false, with a message in Error,
+    // when a read fails or the file no longer holds them.
+    bool Read(std::uint64_t offset, void* into, std::size_t size);
+    // The file's size and time of change are still those it was opened with.
+    bool Unchanged() const;
+    const std::wstring& Error() const { return m_error; }
+
+private:
+    struct stStage
+    {
+        std::uint8_t* bytes = nullptr;
+        std::uint64_t start = 0;
+        std::size_t size = 0;
+        int error = 0;
+    };
+    bool Fill(stStage& stage, std::uint64_t at);
+    void WaitForAhead();
+    bool Fail(int error);
+
+    std::wstring m_path;
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+    long long m_changed = 0;
+    std::size_t m_stageBytes = 0;
+    stStage m_stage[2];
+    int m_current = 0;
+    std::thread m_ahead;
+    std::wstring m_error;
+};
+
 // Has the kernel make the pages of fresh memory (reserved, not yet
 // written), a slice per thread side by side: a big file's or record's
 // hundreds of megabytes would take their page faults one after another on

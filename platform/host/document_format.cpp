@@ -1,6 +1,7 @@
 #include "platform/host/document_format.h"
 
 #include "platform/host/geometry_records.h"
+#include "platform/host/file_range_archive.h"
 #include "platform/host/span_archive.h"
 
 #include <algorithm>
@@ -83,7 +84,7 @@ bool IsKnownUnitSystem(int units)
     return false;
 }
 
-bool ReadSettings(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
+template <class Archive> bool ReadSettings(Archive& a, CDezazDoc& doc, std::wstring& error)
 {
     double tolerance = 0.0;
     int units = 0;
@@ -102,7 +103,7 @@ bool ReadSettings(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
     return true;
 }
 
-bool ReadLayers(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
+template <class Archive> bool ReadLayers(Archive& a, CDezazDoc& doc, std::wstring& error)
 {
     int count = 0;
     if (!a.ReadInt(&count) || count <= 0)
@@ -152,7 +153,7 @@ bool ReadLayers(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
     return true;
 }
 
-bool ReadObject(SpanArchive& a, CDezazDoc& doc, std::wstring& error)
+template <class Archive> bool ReadObject(Archive& a, CDezazDoc& doc, std::wstring& error)
 {
     int type = 0;
     ON_3dmObjectAttributes attributes;
@@ -475,11 +476,69 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
     return ok;
 }
 
-bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into, std::vector<stPlugInChunkSpan>& chunks,
+namespace
+{
+
+// The document's bytes in memory.
+class cBytesSource
+{
+public:
+    explicit cBytesSource(const std::uint8_t* bytes) : m_bytes(bytes) {}
+    SpanArchive Range(std::uint64_t begin, std::uint64_t size) const
+    {
+        return SpanArchive(m_bytes + begin, static_cast<std::size_t>(size));
+    }
+    bool Checksum(std::size_t size, std::uint32_t& crc, std::wstring&) const
+    {
+        crc = Crc32(m_bytes, size);
+        return true;
+    }
+
+private:
+    const std::uint8_t* m_bytes;
+};
+
+// The document read from its file where its records lie: the checksum in
+// one pass over the file in parts side by side, each part's checksum taken
+// as it is read and the parts' joined.
+class cFileSource
+{
+public:
+    cFileSource(cFileReader& file, const FileProgress& progress) : m_file(file), m_progress(progress) {}
+    FileRangeArchive Range(std::uint64_t begin, std::uint64_t size) const { return FileRangeArchive(m_file, begin, size); }
+    bool Checksum(std::size_t size, std::uint32_t& crc, std::wstring& error) const
+    {
+        struct stPart
+        {
+            std::uint32_t crc = 0;
+            std::uint64_t size = 0;
+        };
+        std::array<stPart, kMaxFileParts> parts{};
+        const auto take = [&parts](unsigned part, std::uint64_t, const std::uint8_t* bytes, std::size_t count) {
+            parts[part].crc = Crc32InOnePass(parts[part].crc, bytes, count);
+            parts[part].size += count;
+        };
+        if (!m_file.Scan(size, take, error, m_progress))
+            return false;
+        crc = parts[0].crc;
+        for (std::size_t k = 1; k < parts.size(); ++k)
+            crc = Crc32Combine(crc, parts[k].crc, parts[k].size);
+        return true;
+    }
+
+private:
+    cFileReader& m_file;
+    const FileProgress& m_progress;
+};
+
+template <class Source>
+bool DecodeSections(const Source& source, std::size_t size, CDezazDoc& into, std::vector<stPlugInChunkAt>& chunks,
                     std::wstring& error)
 {
     const std::wstring damaged = L"The document is damaged: ";
-    if (!bytes || size < sizeof kDocumentMagic + 4 || std::memcmp(bytes, kDocumentMagic, sizeof kDocumentMagic) != 0)
+    char magic[sizeof kDocumentMagic] = {};
+    if (size < sizeof kDocumentMagic + 4 || !source.Range(0, sizeof magic).ReadByte(sizeof magic, magic) ||
+        std::memcmp(magic, kDocumentMagic, sizeof kDocumentMagic) != 0)
     {
         error = L"The file is not a Dezaz document.";
         return false;
@@ -490,15 +549,21 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
         return false;
     }
     const std::size_t body = size - 4;
-    const std::uint32_t stored = std::uint32_t{bytes[body]} | std::uint32_t{bytes[body + 1]} << 8 |
-                                 std::uint32_t{bytes[body + 2]} << 16 | std::uint32_t{bytes[body + 3]} << 24;
+    std::uint8_t last[4] = {};
+    if (!source.Range(body, 4).ReadByte(4, last))
+        return false;
+    const std::uint32_t stored = std::uint32_t{last[0]} | std::uint32_t{last[1]} << 8 | std::uint32_t{last[2]} << 16 |
+                                 std::uint32_t{last[3]} << 24;
     // The checksum first: a damaged version field is damage, not a newer format.
-    if (Crc32(bytes, body) != stored)
+    std::uint32_t crc = 0;
+    if (!source.Checksum(body, crc, error))
+        return false;
+    if (crc != stored)
     {
         error = damaged + L"its checksum does not match (the file is cut short or changed).";
         return false;
     }
-    SpanArchive file(bytes, body);
+    auto file = source.Range(0, body);
     file.SeekFromStartOfFile(sizeof kDocumentMagic);
     int version = 0;
     file.ReadInt(&version);
@@ -523,7 +588,8 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
             error = damaged + L"a section is cut short.";
             return false;
         }
-        SpanArchive section(file.Cursor(), length);
+        const std::uint64_t start = file.CurrentPosition();
+        auto section = source.Range(start, length);
         file.SeekFromCurrentPosition(static_cast<std::int64_t>(length));
         std::wstring what;
         bool ok = true;
@@ -554,15 +620,15 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
             break;
         case kPlugInSection:
         {
-            stPlugInChunkSpan chunk;
+            stPlugInChunkAt chunk;
             ok = section.ReadUuid(chunk.plugin_id);
             if (ok)
-                chunk.bytes = section.Cursor(), chunk.size = section.BytesLeft();
-            for (const stPlugInChunkSpan& other : chunks)
+                chunk.offset = start + section.CurrentPosition(), chunk.size = section.BytesLeft();
+            for (const stPlugInChunkAt& other : chunks)
                 if (other.plugin_id == chunk.plugin_id)
                     ok = false;
             if (ok)
-                chunks.push_back(std::move(chunk));
+                chunks.push_back(chunk);
             else
                 what = L"a plug-in chunk is cut short or repeated";
             break;
@@ -577,6 +643,33 @@ bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into
             return false;
         }
     }
+}
+
+} // namespace
+
+bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into, std::vector<stPlugInChunkSpan>& chunks,
+                    std::wstring& error)
+{
+    if (!bytes)
+    {
+        error = L"The file is not a Dezaz document.";
+        return false;
+    }
+    std::vector<stPlugInChunkAt> at;
+    const bool ok = DecodeSections(cBytesSource(bytes), size, into, at, error);
+    for (const stPlugInChunkAt& chunk : at)
+        chunks.push_back({chunk.plugin_id, bytes + chunk.offset, chunk.size});
+    return ok;
+}
+
+bool DecodeDocument(cFileReader& file, CDezazDoc& into, std::vector<stPlugInChunkAt>& chunks, std::wstring& error,
+                    const FileProgress& progress)
+{
+    const bool ok = DecodeSections(cFileSource(file, progress), static_cast<std::size_t>(file.Size()), into, chunks, error);
+    // A record the file no longer held is the file's failure, not damage.
+    if (!ok && !file.Error().empty())
+        error = file.Error();
+    return ok;
 }
 
 } // namespace dezaz

@@ -82,6 +82,20 @@ struct stPlugInChunkSpan
 bool DecodeDocument(const std::uint8_t* bytes, std::size_t size, CDezazDoc& into,
                     std::vector<stPlugInChunkSpan>& chunks, std::wstring& error);
 
+// A plug-in's chunk where it lies in the file.
+struct stPlugInChunkAt
+{
+    ON_UUID plugin_id = ON_nil_uuid;
+    std::uint64_t offset = 0;
+    std::size_t size = 0;
+};
+// The same from the file, read where its records lie instead of held whole:
+// the checksum is taken in one pass over the file first (reporting its
+// progress), then the sections are read from the file; the chunks are left
+// where they lie, to be read from the file.
+bool DecodeDocument(cFileReader& file, CDezazDoc& into, std::vector<stPlugInChunkAt>& chunks, std::wstring& error,
+                    const FileProgress& progress = {});
+
 std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size);
 // The checksum of some bytes followed by these: Crc32Continue(Crc32(a), b)
 // is the checksum of a then b.

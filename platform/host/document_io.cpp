@@ -6,7 +6,7 @@
 #include "platform/host/document_file_access.h"
 #include "platform/host/document_format.h"
 #include "platform/host/file_section_archive.h"
-#include "platform/host/span_archive.h"
+#include "platform/host/file_range_archive.h"
 #include "platform/win32/codepage.h"
 
 #include <algorithm>
@@ -23,20 +23,29 @@ void NewDocument(CDezazDoc& doc)
 bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wstring& error,
                   const FileProgress& progress)
 {
-    std::vector<std::uint8_t> bytes;
+    // The file is read where its records lie, not held whole: its checksum
+    // in one pass first, then the sections, and each plug-in's chunk
+    // straight from the file.
+    cFileReader file;
     bool foreign = false;
-    if (!ReadFileBytes(path, bytes, error, std::string_view(kDocumentMagic, sizeof kDocumentMagic), &foreign,
-                       progress))
+    if (!file.Open(path, error, std::string_view(kDocumentMagic, sizeof kDocumentMagic), &foreign))
     {
         if (foreign)
             error = L"Cannot open \"" + path + L"\". The file is not a Dezaz document.";
         return false;
     }
     CDezazDoc staged;
-    std::vector<stPlugInChunkSpan> chunks;
-    if (!DecodeDocument(bytes.data(), bytes.size(), staged, chunks, error))
+    std::vector<stPlugInChunkAt> chunks;
+    if (!DecodeDocument(file, staged, chunks, error, progress))
     {
         error = L"Cannot open \"" + path + L"\". " + error;
+        return false;
+    }
+    // The file is read twice: the bytes checked must be those read (a save
+    // replaces a document by a new file, which leaves this one as it was).
+    if (!file.Unchanged())
+    {
+        error = L"Cannot open \"" + path + L"\". It was changed while it was read.";
         return false;
     }
 
@@ -47,10 +56,17 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
     CDezazFileReadOptions options;
     options.SetMode(CDezazFileReadOptions::import_merge, merge);
     std::vector<DezazPlugInChunk> kept = merge ? doc.KeptPlugInChunks() : std::vector<DezazPlugInChunk>{};
-    const auto keep = [&kept](const stPlugInChunkSpan& chunk) {
-        kept.push_back({chunk.plugin_id, std::vector<std::uint8_t>(chunk.bytes, chunk.bytes + chunk.size)});
+    const auto keep = [&](const stPlugInChunkAt& chunk) {
+        std::vector<std::uint8_t> bytes(chunk.size);
+        if (!file.Read(chunk.offset, bytes.data(), bytes.size()))
+        {
+            DezazApp().Print(L"Data of \"%ls\" that no plug-in read could not be read again (%ls); it was left "
+                             L"out.\n", path.c_str(), file.Error().c_str());
+            return;
+        }
+        kept.push_back({chunk.plugin_id, std::move(bytes)});
     };
-    for (const stPlugInChunkSpan& chunk : chunks)
+    for (const stPlugInChunkAt& chunk : chunks)
     {
         CDezazPlugIn* plugin = FindPlugIn(chunk.plugin_id);
         if (!plugin)
@@ -64,7 +80,7 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
         }
         // The plug-in sees exactly its own bytes; whatever it leaves unread
         // is skipped with the chunk.
-        SpanArchive archive(chunk.bytes, chunk.size);
+        FileRangeArchive archive(file, chunk.offset, chunk.size);
         if (plugin->ReadDocument(doc, archive, options))
             continue;
         // What the plug-in could not read is kept as it came, so that a save
@@ -80,8 +96,6 @@ bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wst
                          plugin->PlugInName(), path.c_str(), plugin->PlugInName());
         keep(chunk);
     }
-    chunks.clear();
-    bytes = {};
     doc.SetKeptPlugInChunks(std::move(kept));
     doc.SetModified(merge);
     return true;

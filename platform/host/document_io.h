@@ -15,11 +15,13 @@ namespace dezaz
 // Tells the watchers, then empties the document.
 void NewDocument(CDezazDoc& doc);
 
-// Reads the whole file into a staging document first: a file that cannot be
-// read, is foreign or damaged fails with a message and leaves the document
+// Reads the file into a staging document first, its checksum in one pass
+// over the file and then its records where they lie (a big scan's document
+// is never held whole): a file that cannot be read, is foreign, damaged or
+// changed while it is read fails with a message and leaves the document
 // (and the plug-ins) as they were. Otherwise the watchers hear the open,
 // the contents replace (or, with merge, join) the document's, and every
-// loaded plug-in reads its chunk; chunks of plug-ins that are not loaded are
+// loaded plug-in reads its chunk from the file; chunks of plug-ins that are not loaded are
 // kept and written back by the next save.
 bool OpenDocument(CDezazDoc& doc, const std::wstring& path, bool merge, std::wstring& error,
                   const FileProgress& progress = {});
