@@ -2,7 +2,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace
 {
@@ -113,26 +115,157 @@ void ShrinkTowards(stSimplex& s, std::uint32_t best, SimplexObjective objective,
     FormSums(s);
 }
 
+// The point of a step of vertex w by the factor f through the centroid of
+// the others: sums * a - w * b with a = (1 - f) / n, b = a - f.
+void StepPoint(const double* sums, const double* w, std::uint32_t n, float factor, double* out)
+{
+    const double f = factor;
+    const double a = (1.0 - f) / n;
+    const double b = a - f;
+    for (std::uint32_t j = 0; j < n; ++j)
+        out[j] = sums[j] * a - w[j] * b;
+}
+
+// The trial replaces vertex `worst` (and updates the sums) when its value is
+// strictly lower.
+bool TakeIfLower(stSimplex& s, std::uint32_t worst, const double* trial, double value)
+{
+    if (!(value < s.values[worst]))
+        return false;
+    s.values[worst] = value;
+    double* w = s.Vertex(worst);
+    for (std::uint32_t j = 0; j < s.n; ++j)
+    {
+        s.sums[j] += trial[j] - w[j];
+        w[j] = trial[j];
+    }
+    return true;
+}
+
+// Ranks the simplex and tells whether the minimisation ends here (the
+// status set then).
+bool Finished(const stSimplex& s, double tolerance, std::int64_t evaluations, std::int32_t budget, Ranking& k,
+              std::uint32_t& status)
+{
+    k = Rank(s);
+    const double vBest = s.values[k.best];
+    const double vWorst = s.values[k.worst];
+    const double spread = 2.0 * std::fabs(vWorst - vBest) / (std::fabs(vBest) + std::fabs(vWorst));
+    if (tolerance >= spread)
+    {
+        status = kSimplexConverged;
+        return true;
+    }
+    if (evaluations > budget)
+    {
+        status = kSimplexBudgetSpent;
+        return true;
+    }
+    return false;
+}
+
+void ReturnBest(stSimplex& s, const Ranking& k, cDoubleVector& params, double* bestValue)
+{
+    if (bestValue)
+        *bestValue = s.values[k.best];
+    const double* best = s.Vertex(k.best);
+    for (std::uint32_t j = 0; j < s.n; ++j)
+        params[j] = best[j];
+}
+
+// The trial points of a batched minimisation and their values.
+struct stBatch
+{
+    SimplexBatchObjective objective;
+    void* context;
+    std::vector<cDoubleVector> points;
+    std::vector<double> values;
+
+    bool Allocate(std::uint32_t count, std::uint32_t n)
+    {
+        points.resize(count);
+        values.resize(count);
+        for (cDoubleVector& p : points)
+            if (!p.Resize(n))
+                return false;
+        return true;
+    }
+    double* Point(std::uint32_t i) { return points[i].GetData(); }
+    void Run(std::uint32_t count)
+    {
+        objective(points.data(), count, values.data(), context);
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (std::isnan(values[i]))
+                values[i] = std::numeric_limits<double>::infinity();
+    }
+};
+
+// BuildFirstSimplex with its 2n + 1 points in one batch: the start, then
+// each coordinate's raised and lowered probe.
+void BuildFirstSimplexBatched(stSimplex& s, const cDoubleVector& start, float step, stBatch& batch)
+{
+    const std::uint32_t n = s.n;
+    batch.points[0] = start;
+    for (std::uint32_t i = 0; i < n; ++i)
+    {
+        const double p = start[i];
+        const double offset = std::fabs(p) < FLT_EPSILON ? static_cast<double>(step) : step * p;
+        cDoubleVector& raised = batch.points[1 + 2 * i];
+        cDoubleVector& lowered = batch.points[2 + 2 * i];
+        raised = start;
+        lowered = start;
+        raised[i] = p + offset;
+        lowered[i] = p - offset;
+    }
+    batch.Run(2 * n + 1);
+    for (std::uint32_t j = 0; j < n; ++j)
+        s.Vertex(0)[j] = start[j];
+    s.values[0] = batch.values[0];
+    for (std::uint32_t i = 0; i < n; ++i)
+    {
+        const double up = batch.values[1 + 2 * i];
+        const double down = batch.values[2 + 2 * i];
+        const bool takeLowered = up > down;
+        const double* chosen = batch.Point(takeLowered ? 2 + 2 * i : 1 + 2 * i);
+        for (std::uint32_t j = 0; j < n; ++j)
+            s.Vertex(i + 1)[j] = chosen[j];
+        s.values[i + 1] = takeLowered ? down : up;
+    }
+    FormSums(s);
+}
+
+// ShrinkTowards with the n moved vertices evaluated in one batch.
+void ShrinkTowardsBatched(stSimplex& s, std::uint32_t best, stBatch& batch)
+{
+    const double* b = s.Vertex(best);
+    std::uint32_t m = 0;
+    for (std::uint32_t r = 0; r <= s.n; ++r)
+    {
+        if (r == best)
+            continue;
+        double* vertex = s.Vertex(r);
+        double* trial = batch.Point(m++);
+        for (std::uint32_t j = 0; j < s.n; ++j)
+        {
+            vertex[j] = 0.5 * (vertex[j] + b[j]);
+            trial[j] = vertex[j];
+        }
+    }
+    batch.Run(m);
+    m = 0;
+    for (std::uint32_t r = 0; r <= s.n; ++r)
+        if (r != best)
+            s.values[r] = batch.values[m++];
+    FormSums(s);
+}
+
 } // namespace
 
 double TrySimplexStep(stSimplex& s, std::uint32_t worst, float factor, SimplexObjective objective, void* context)
 {
-    const double f = factor;
-    const double a = (1.0 - f) / s.n;
-    const double b = a - f;
-    double* w = s.Vertex(worst);
-    for (std::uint32_t j = 0; j < s.n; ++j)
-        s.trial[j] = s.sums[j] * a - w[j] * b;
+    StepPoint(s.sums.GetData(), s.Vertex(worst), s.n, factor, s.trial.GetData());
     const double value = Evaluate(objective, s.trial, context);
-    if (value < s.values[worst])
-    {
-        s.values[worst] = value;
-        for (std::uint32_t j = 0; j < s.n; ++j)
-        {
-            s.sums[j] += s.trial[j] - w[j];
-            w[j] = s.trial[j];
-        }
-    }
+    TakeIfLower(s, worst, s.trial.GetData(), value);
     return value;
 }
 
@@ -156,20 +289,8 @@ std::uint32_t MinimiseSimplex(cDoubleVector& params, SimplexObjective objective,
     Ranking k;
     for (;;)
     {
-        k = Rank(s);
-        const double vBest = s.values[k.best];
-        const double vWorst = s.values[k.worst];
-        const double spread = 2.0 * std::fabs(vWorst - vBest) / (std::fabs(vBest) + std::fabs(vWorst));
-        if (tolerance >= spread)
-        {
-            status = kSimplexConverged;
+        if (Finished(s, tolerance, evaluations, budget, k, status))
             break;
-        }
-        if (evaluations > budget)
-        {
-            status = kSimplexBudgetSpent;
-            break;
-        }
         evaluations += 2;
         const double reflected = TrySimplexStep(s, k.worst, -1.0f, objective, context);
         if (reflected <= s.values[k.best])
@@ -191,11 +312,80 @@ std::uint32_t MinimiseSimplex(cDoubleVector& params, SimplexObjective objective,
             evaluations -= 1;
         }
     }
+    ReturnBest(s, k, params, bestValue);
+    return status;
+}
 
-    if (bestValue)
-        *bestValue = s.values[k.best];
-    const double* best = s.Vertex(k.best);
-    for (std::uint32_t j = 0; j < n; ++j)
-        params[j] = best[j];
+std::uint32_t MinimiseSimplexBatched(cDoubleVector& params, SimplexBatchObjective objective, void* context,
+                                     double tolerance, std::int32_t budget, float step, double* bestValue)
+{
+    const std::uint32_t n = params.GetCount();
+    if (n == 0 || !objective)
+        return kSimplexFailed;
+    stSimplex s;
+    stBatch batch{objective, context, {}, {}};
+    if (!Allocate(s, n) || !batch.Allocate(std::max<std::uint32_t>(2 * n + 1, 4), n))
+        return kSimplexFailed;
+
+    BuildFirstSimplexBatched(s, params, step, batch);
+
+    // The candidates of a step: 0 the reflection, 1 and 2 the expansion and
+    // the contraction once the reflection has replaced the worst vertex, 3
+    // the contraction if it has not.
+    cDoubleVector takenSums(n);
+    if (takenSums.GetCount() != n)
+        return kSimplexFailed;
+    std::int64_t evaluations = 0;
+    std::uint32_t status;
+    Ranking k;
+    for (;;)
+    {
+        if (Finished(s, tolerance, evaluations, budget, k, status))
+            break;
+        evaluations += 2;
+        double* w = s.Vertex(k.worst);
+        double* reflection = batch.Point(0);
+        StepPoint(s.sums.GetData(), w, n, -1.0f, reflection);
+        for (std::uint32_t j = 0; j < n; ++j)
+        {
+            takenSums[j] = s.sums[j];
+            takenSums[j] += reflection[j] - w[j];
+        }
+        StepPoint(takenSums.GetData(), reflection, n, 2.0f, batch.Point(1));
+        StepPoint(takenSums.GetData(), reflection, n, 0.5f, batch.Point(2));
+        StepPoint(s.sums.GetData(), w, n, 0.5f, batch.Point(3));
+        batch.Run(4);
+        const double reflected = batch.values[0];
+        const bool taken = TakeIfLower(s, k.worst, reflection, reflected);
+        if (reflected <= s.values[k.best])
+        {
+            if (taken)
+                TakeIfLower(s, k.worst, batch.Point(1), batch.values[1]);
+            else
+            {
+                // Only when no value is below the reflected one: not speculated.
+                StepPoint(s.sums.GetData(), s.Vertex(k.worst), n, 2.0f, batch.Point(0));
+                batch.Run(1);
+                TakeIfLower(s, k.worst, batch.Point(0), batch.values[0]);
+            }
+        }
+        else if (reflected >= s.values[k.secondWorst])
+        {
+            const double before = s.values[k.worst];
+            const std::uint32_t c = taken ? 2 : 3;
+            const double contracted = batch.values[c];
+            TakeIfLower(s, k.worst, batch.Point(c), contracted);
+            if (contracted >= before)
+            {
+                ShrinkTowardsBatched(s, k.best, batch);
+                evaluations += n;
+            }
+        }
+        else
+        {
+            evaluations -= 1;
+        }
+    }
+    ReturnBest(s, k, params, bestValue);
     return status;
 }

@@ -14,6 +14,12 @@
 // the caller's (the fitter or a record of fixed values).
 using SimplexObjective = double (*)(const cDoubleVector& point, void* context);
 
+// The values of several trial points at once: values[i] for points[i], each
+// the value the objective gives that point alone (an objective that reads
+// much data reads it once for all of them, or measures them side by side).
+using SimplexBatchObjective = void (*)(const cDoubleVector* points, std::uint32_t count, double* values,
+                                       void* context);
+
 // Results of MinimiseSimplex. Callers treat both successes alike.
 inline constexpr std::uint32_t kSimplexFailed = 0;      // empty vector or no memory; nothing evaluated
 inline constexpr std::uint32_t kSimplexConverged = 1;   // relative spread within the tolerance
@@ -36,6 +42,16 @@ inline constexpr std::uint32_t kSimplexBudgetSpent = 2; // evaluation budget ran
 // simplex moves away from points where the objective is undefined.
 std::uint32_t MinimiseSimplex(cDoubleVector& params, SimplexObjective objective, void* context, double tolerance,
                               std::int32_t budget, float step, double* bestValue = nullptr);
+
+// MinimiseSimplex with the trial points of a step asked for together: the
+// first simplex's 2n + 1 points in one batch, each step's reflection with
+// the expansion and both contractions it may lead to (from the simplex with
+// the reflection taken and without it) in another, a shrink's n points in a
+// third. The same points are visited and the same result returned as
+// MinimiseSimplex gives with the objective the batch evaluates; the
+// candidates a step does not take are evaluated beside it in vain.
+std::uint32_t MinimiseSimplexBatched(cDoubleVector& params, SimplexBatchObjective objective, void* context,
+                                     double tolerance, std::int32_t budget, float step, double* bestValue = nullptr);
 
 // The working state of one minimisation: n + 1 vertices of n coordinates
 // (row r = vertex r), their values, the per-coordinate sums over all vertices

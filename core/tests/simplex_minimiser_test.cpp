@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -201,6 +203,92 @@ TEST(SimplexMinimiser, NanValuesRankWorstAndNeverStall)
     EXPECT_EQ(MinimiseSimplex(p, Recorder::Call, &rec, 1e-6, 100, 0.1f), kSimplexBudgetSpent);
     EXPECT_LE(rec.Count(), 5u + 100 + 2 + 2);
     EXPECT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]));
+}
+
+// The batched minimiser against the one-at-a-time one: the same status, point
+// and value to the bit, and every point the latter evaluates among the
+// batches' points in the same order, in fewer batches than evaluations.
+struct BatchRecorder
+{
+    double (*f)(const cDoubleVector&) = nullptr;
+    std::vector<std::vector<double>> points;
+    std::size_t batches = 0;
+
+    static void Call(const cDoubleVector* trials, std::uint32_t count, double* values, void* context)
+    {
+        auto* self = static_cast<BatchRecorder*>(context);
+        ++self->batches;
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            self->points.emplace_back(trials[i].GetData(), trials[i].GetData() + trials[i].GetCount());
+            values[i] = self->f(trials[i]);
+        }
+    }
+};
+
+// A bowl with ripples: contractions fail and the simplex shrinks.
+double Rippled(const cDoubleVector& p)
+{
+    double sum = 0.0;
+    for (std::uint32_t i = 0; i < p.GetCount(); ++i)
+        sum += (p[i] - 0.3 * i) * (p[i] - 0.3 * i);
+    return sum + 0.5 * std::fabs(std::sin(9.0 * p[0])) + 0.5 * std::fabs(std::sin(7.0 * p[1]));
+}
+
+// Level round the start and lower past it: the first reflection ties with
+// every vertex, is not taken, and the expansion from the unchanged simplex
+// is.
+double Plateau(const cDoubleVector& p)
+{
+    const double r2 = p[0] * p[0] + p[1] * p[1];
+    return r2 < 0.04 ? 0.0 : -1.0 - 0.01 * std::min(r2, 4.0);
+}
+
+TEST(SimplexMinimiser, BatchedVisitsTheSamePointsAndEndsTheSame)
+{
+    const struct
+    {
+        double (*f)(const cDoubleVector&);
+        std::vector<double> start;
+        double tolerance;
+        std::int32_t budget;
+        float step;
+    } cases[] = {
+        {Rosenbrock, {-1.2, 1.0}, 1e-14, 20000, 0.1f},
+        {Rippled, {2.0, -1.0, 0.5, 4.0}, 1e-14, 300, 0.1f},
+        {Plateau, {0.0, 0.0}, 1e-10, 200, 0.1f},
+        {[](const cDoubleVector& p) { return p[0] < 0.0 ? std::nan("") : (p[0] - 0.05) * (p[0] - 0.05) + 1.0; },
+         {1.0},
+         1e-14,
+         1000,
+         0.5f},
+        {[](const cDoubleVector&) { return 0.0; }, {1.0, 2.0}, 1e-6, 50, 0.1f},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.start.size());
+        Recorder one;
+        one.f = c.f;
+        BatchRecorder batched;
+        batched.f = c.f;
+        cDoubleVector a(static_cast<std::uint32_t>(c.start.size())), b(a.GetCount());
+        for (std::uint32_t i = 0; i < a.GetCount(); ++i)
+            a[i] = b[i] = c.start[i];
+        double va = -1.0, vb = -2.0;
+        const std::uint32_t sa = MinimiseSimplex(a, Recorder::Call, &one, c.tolerance, c.budget, c.step, &va);
+        const std::uint32_t sb =
+            MinimiseSimplexBatched(b, BatchRecorder::Call, &batched, c.tolerance, c.budget, c.step, &vb);
+        EXPECT_EQ(sa, sb);
+        EXPECT_EQ(std::memcmp(&va, &vb, sizeof va), 0);
+        EXPECT_EQ(std::memcmp(a.GetData(), b.GetData(), sizeof(double) * a.GetCount()), 0);
+        std::size_t next = 0;
+        for (const auto& point : batched.points)
+            if (next < one.points.size() &&
+                std::memcmp(point.data(), one.points[next].data(), sizeof(double) * point.size()) == 0)
+                ++next;
+        EXPECT_EQ(next, one.points.size());
+        EXPECT_LT(batched.batches, one.points.size());
+    }
 }
 
 TEST(SimplexMinimiser, EmptyVectorFailsWithoutEvaluating)
