@@ -160,21 +160,111 @@ double WorldOffset(const PlaneObjectiveContext& ctx, const double n[3], double p
     return ctx.centroidDistance.Unpack(parameter) - Dot3d(n, ctx.centroid);
 }
 
-double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
+// The unit plane n . p + d = 0 of the parameters x; false when the normal is
+// too short to be one.
+bool UnitPlane(const PlaneObjectiveContext& ctx, const cDoubleVector& x, double n[3], double& d)
 {
-    const auto* ctx = static_cast<const PlaneObjectiveContext*>(context);
-    double n[3] = {ctx->normal[0].Unpack(x[0]), ctx->normal[1].Unpack(x[1]), ctx->normal[2].Unpack(x[2])};
-    double d = WorldOffset(*ctx, n, x[3]);
+    for (int k = 0; k < 3; ++k)
+        n[k] = ctx.normal[k].Unpack(x[k]);
+    d = WorldOffset(ctx, n, x[3]);
     const double lengthSq = SquaredLength(n);
     if (lengthSq <= DBL_EPSILON)
-        return kNoFitError;
+        return false;
     const double inverse = 1.0 / std::sqrt(lengthSq);
     Scale(n, inverse);
     d *= inverse;
+    return true;
+}
+
+double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
+{
+    const auto* ctx = static_cast<const PlaneObjectiveContext*>(context);
+    double n[3], d;
+    if (!UnitPlane(*ctx, x, n, d))
+        return kNoFitError;
     if (ctx->packed == nullptr)
         return ctx->fit->GetMeanAbsDistance(n, d);
     const std::size_t count = ctx->packed->Count();
     return count ? SumAbsPlaneDistances(*ctx->packed, n, d, ctx->pool) / double(count) : kNoFitError;
+}
+
+// Planes whose distances one pass over the packing sums side by side.
+constexpr std::uint32_t kPlanesPerPass = 4;
+
+struct stPlaneSums
+{
+    double sum[kPlanesPerPass] = {};
+    stPlaneSums& operator+=(const stPlaneSums& other)
+    {
+        for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
+            sum[c] += other.sum[c];
+        return *this;
+    }
+};
+
+// SumAbsPlaneDistances of kPlanesPerPass planes in one pass: each plane's
+// sum point by point within a block and block by block, as it takes it.
+stPlaneSums SumAbsPlaneDistancesSideBySide(const cPackedFitPoints& points, const double normals[][3],
+                                           const double offsets[], cThreadPool* pool)
+{
+    const float *x = points.X(), *y = points.Y(), *z = points.Z();
+    return SumPackedBlocks<stPlaneSums>(points, pool, [&](std::size_t begin, std::size_t end, stPlaneSums& sums) {
+        // The planes and the sums in locals, so that the sums stay in
+        // registers instead of going through memory on every point.
+        double n[kPlanesPerPass][3], d[kPlanesPerPass], sum[kPlanesPerPass];
+        for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
+        {
+            std::copy(normals[c], normals[c] + 3, n[c]);
+            d[c] = offsets[c];
+            sum[c] = sums.sum[c];
+        }
+        for (std::size_t i = begin; i < end; ++i)
+        {
+            const double q[3] = {x[i], y[i], z[i]};
+            for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
+                sum[c] += std::fabs(Dot3d(n[c], q) + d[c]);
+        }
+        std::copy(sum, sum + kPlanesPerPass, sums.sum);
+    });
+}
+
+// MeanAbsDistanceObjective at several points, their planes' distances summed
+// side by side: the packing is read once for every kPlanesPerPass of them.
+void MeanAbsDistanceObjectives(const cDoubleVector* x, std::uint32_t count, double* values, void* context)
+{
+    const auto* ctx = static_cast<const PlaneObjectiveContext*>(context);
+    if (ctx->packed == nullptr || ctx->packed->Count() == 0)
+    {
+        for (std::uint32_t i = 0; i < count; ++i)
+            values[i] = MeanAbsDistanceObjective(x[i], context);
+        return;
+    }
+    std::uint32_t next = 0;
+    while (next < count)
+    {
+        double normals[kPlanesPerPass][3], offsets[kPlanesPerPass];
+        std::uint32_t of[kPlanesPerPass], planes = 0;
+        for (; next < count && planes < kPlanesPerPass; ++next)
+        {
+            if (!UnitPlane(*ctx, x[next], normals[planes], offsets[planes]))
+            {
+                values[next] = kNoFitError;
+                continue;
+            }
+            of[planes++] = next;
+        }
+        if (planes == 0)
+            continue;
+        // Lanes left over measure the first plane again.
+        for (std::uint32_t c = planes; c < kPlanesPerPass; ++c)
+        {
+            std::copy(normals[0], normals[0] + 3, normals[c]);
+            offsets[c] = offsets[0];
+        }
+        const stPlaneSums sums = SumAbsPlaneDistancesSideBySide(*ctx->packed, normals, offsets, ctx->pool);
+        for (std::uint32_t c = 0; c < planes; ++c)
+            values[of[c]] = sums.sum[c] / double(ctx->packed->Count());
+    }
 }
 
 // Coincident or collinear points lie on every plane through them; a plane
@@ -540,7 +630,7 @@ bool cPlaneFit::Fit(double normal[3], double& offset) const
         x[k] = context.normal[k].Pack(n[k]);
     }
     x[3] = context.centroidDistance.Pack(context.centroidDistance.start);
-    if (MinimiseSimplex(x, MeanAbsDistanceObjective, &context, 1e-6, 500, 0.00025f) == 0)
+    if (MinimiseSimplexBatched(x, MeanAbsDistanceObjectives, &context, 1e-6, 500, 0.00025f) == 0)
         return false;
     double result[3] = {context.normal[0].Unpack(x[0]), context.normal[1].Unpack(x[1]),
                         context.normal[2].Unpack(x[2])};
