@@ -300,7 +300,17 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
     if (CurrentWindowMap(view))
     {
         if (auto* cache = GetOrCreateAttachedProperty<cPixelCoverageCache>(m_object, cPixelCoverageCache::kName))
+        {
+            // Of those that cover one, a closed scan shows its near side
+            // only: its far side is culled, or lies behind the near one.
+            if (budget == 0xFFFFFFFFu)
+            {
+                stFragmentRules rules;
+                CurrentFragmentRules(rules);
+                request.drawsNothing = cache->FindDrawingNothing(*m_mesh, view, rules, request.behindOthers).data();
+            }
             request.coversNoPixel = cache->Find(*m_mesh, view).data();
+        }
     }
     BeginSolid();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);

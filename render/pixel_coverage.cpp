@@ -8,7 +8,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <array>
+#include <atomic>
+#include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace
 {
@@ -32,11 +36,17 @@ struct stCorner
 {
     float x = 0, y = 0; // NaN: a corner near or behind the eye
 };
+struct stDepthCorner : stCorner
+{
+    float z = 0; // window depth
+};
 
 // The corner in window coordinates, with how far GL's own may lie from it
-// into `error`; NaN for a corner near or behind the eye, which GL clips in
-// ways not followed here, or far outside the viewport.
-stCorner ToWindow(const stWindowMap& map, const float* p, double& error)
+// into `error` (and its depth's into `depthError`); NaN for a corner near
+// or behind the eye, which GL clips in ways not followed here, or far
+// outside the viewport.
+template <class Corner>
+Corner ToWindow(const stWindowMap& map, const float* p, double& error, double& depthError)
 {
     const double v[4] = {p[0], p[1], p[2], 1.0};
     double clip[3], rounding[3];
@@ -48,7 +58,7 @@ stCorner ToWindow(const stWindowMap& map, const float* p, double& error)
                       kFloatShare;
     }
     const double w = clip[2];
-    stCorner out;
+    Corner out;
     out.x = out.y = std::numeric_limits<float>::quiet_NaN();
     if (!(w > 4.0 * rounding[2]))
         return out;
@@ -65,7 +75,49 @@ stCorner ToWindow(const stWindowMap& map, const float* p, double& error)
     error = std::max(error, spread + (std::fabs(x) + std::fabs(y)) * kFloatShare);
     out.x = float(x);
     out.y = float(y);
+    if constexpr (std::is_same_v<Corner, stDepthCorner>)
+    {
+        const double clipZ = map.depthRow[0] * v[0] + map.depthRow[1] * v[1] + map.depthRow[2] * v[2] +
+                             map.depthRow[3];
+        const double roundingZ = (map.depthTermSize[0] * std::fabs(v[0]) + map.depthTermSize[1] * std::fabs(v[1]) +
+                                  map.depthTermSize[2] * std::fabs(v[2]) + map.depthTermSize[3]) *
+                                 kFloatShare;
+        const double nz = clipZ / w, halfDepth = (map.depthRange[1] - map.depthRange[0]) * 0.5;
+        const double z = map.depthRange[0] + (nz + 1.0) * halfDepth;
+        out.z = float(z);
+        const double zSpread = std::fabs(halfDepth) * (roundingZ + std::fabs(nz) * rounding[2]) / (w - rounding[2]);
+        depthError = std::max(depthError, zSpread + (std::fabs(z) + 1.0) * kFloatShare);
+        if (!std::isfinite(z))
+            out.x = out.y = std::numeric_limits<float>::quiet_NaN();
+    }
     return out;
+}
+
+// Every vertex of the mesh in window coordinates, a block of them per job
+// (the pages first touched there), with the largest rounding of any.
+template <class Corner>
+std::unique_ptr<Corner[]> CornersOf(const cMesh& mesh, const stWindowMap& map, double& error, double& depthError)
+{
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    std::unique_ptr<Corner[]> corners(new Corner[vertexCount]);
+    const std::size_t blocks = (vertexCount + kVerticesPerJob - 1) / kVerticesPerJob;
+    std::vector<std::array<double, 2>> blockError(blocks, {0.0, 0.0});
+    auto block = [&](std::size_t b)
+    {
+        const std::size_t end = std::min<std::size_t>(vertexCount, (b + 1) * kVerticesPerJob);
+        double e = 0.0, z = 0.0;
+        for (std::size_t i = b * kVerticesPerJob; i < end; ++i)
+            corners[i] = ToWindow<Corner>(map, mesh.GetVertex(std::uint32_t(i))->Position(), e, z);
+        blockError[b] = {e, z};
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, block);
+    error = depthError = 0.0;
+    for (const auto& b : blockError)
+    {
+        error = std::max(error, b[0]);
+        depthError = std::max(depthError, b[1]);
+    }
+    return corners;
 }
 
 // The pixel centres (k + 0.5) of [first, first + count) that lie in
@@ -85,7 +137,7 @@ struct stCentres
 // both coordinates, may hold the point (x, y): a point inside a triangle of
 // either turn is on the same side of all three edges, and moving the
 // corners changes the edge function of a point by at most `moved`.
-bool MayHold(const stCorner* corners[3], double e, double x, double y)
+bool MayHold(const stCorner* const corners[3], double e, double x, double y)
 {
     bool inside = true, outside = true; // of a counter-clockwise / clockwise one
     for (int k = 0; k < 3; ++k)
@@ -163,29 +215,62 @@ bool CurrentWindowMap(stWindowMap& map)
             map.termSize[r][c] = size;
         }
     }
+    for (int c = 0; c < 4; ++c)
+    {
+        double sum = 0.0, size = 0.0;
+        for (int k = 0; k < 4; ++k)
+        {
+            const double term = projection[k * 4 + 2] * modelView[c * 4 + k];
+            sum += term;
+            size += std::fabs(term);
+        }
+        map.depthRow[c] = sum;
+        map.depthTermSize[c] = size;
+    }
+    glGetDoublev(GL_DEPTH_RANGE, map.depthRange);
     return true;
 }
 
-void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map, std::vector<std::uint64_t>& bits)
+void CurrentFragmentRules(stFragmentRules& rules)
+{
+    rules = stFragmentRules{};
+    if (glIsEnabled(GL_CULL_FACE) == GL_TRUE)
+    {
+        GLint face = GL_BACK, front = GL_CCW;
+        glGetIntegerv(GL_CULL_FACE_MODE, &face);
+        glGetIntegerv(GL_FRONT_FACE, &front);
+        rules.cull = std::uint32_t(face);
+        rules.frontCounterClockwise = front != GL_CW;
+    }
+    GLint function = GL_ALWAYS, depthBits = 0, clipPlanes = 0;
+    GLboolean depthWrites = GL_FALSE;
+    glGetIntegerv(GL_DEPTH_FUNC, &function);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    glGetIntegerv(GL_MAX_CLIP_PLANES, &clipPlanes);
+    bool clipped = false;
+    for (GLint i = 0; i < std::min(clipPlanes, GLint(64)); ++i)
+        clipped = clipped || glIsEnabled(GLenum(GL_CLIP_PLANE0 + i)) == GL_TRUE;
+    double range[2] = {0.0, 1.0};
+    glGetDoublev(GL_DEPTH_RANGE, range);
+    rules.nearestStays = glIsEnabled(GL_DEPTH_TEST) == GL_TRUE && (function == GL_LESS || function == GL_LEQUAL) &&
+                         depthWrites == GL_TRUE && depthBits > 0 && glIsEnabled(GL_BLEND) != GL_TRUE &&
+                         glIsEnabled(GL_POLYGON_OFFSET_FILL) != GL_TRUE && glIsEnabled(GL_ALPHA_TEST) != GL_TRUE &&
+                         glIsEnabled(GL_STENCIL_TEST) != GL_TRUE && glIsEnabled(GL_DEPTH_CLAMP) != GL_TRUE &&
+                         !clipped && range[0] < range[1];
+    // A depth buffer of more bits than a float keeps is read as a float's.
+    rules.depthStep = std::ldexp(1.0, -std::min(depthBits, 24));
+}
+
+namespace
+{
+
+// The bits of FindTrianglesCoveringNoPixel from the mesh's corners.
+template <class Corner>
+void CoverageOf(const cMesh& mesh, const stWindowMap& map, const Corner* corners, double e,
+                std::vector<std::uint64_t>& bits)
 {
     const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
-    bits.assign((std::size_t(count) + 63) / 64, 0);
-    if (count == 0 || vertexCount == 0)
-        return;
-    // Every vertex once, a block of them per job, each block with the
-    // largest rounding of its corners; the pages are first touched there.
-    std::unique_ptr<stCorner[]> corners(new stCorner[vertexCount]);
-    std::vector<double> blockError((vertexCount + kVerticesPerJob - 1) / kVerticesPerJob, 0.0);
-    auto block = [&](std::size_t b)
-    {
-        const std::size_t end = std::min<std::size_t>(vertexCount, (b + 1) * kVerticesPerJob);
-        double error = 0.0;
-        for (std::size_t i = b * kVerticesPerJob; i < end; ++i)
-            corners[i] = ToWindow(map, mesh.GetVertex(std::uint32_t(i))->Position(), error);
-        blockError[b] = error;
-    };
-    ParallelForEach(SharedThreadPool(), blockError.size(), 1, block);
-    const double e = kSnap + kKept + *std::max_element(blockError.begin(), blockError.end());
     auto word = [&](std::size_t w)
     {
         std::uint64_t value = 0;
@@ -203,6 +288,311 @@ void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map, std
     ParallelForEach(SharedThreadPool(), bits.size(), kWordsPerJob, word);
 }
 
+} // namespace
+
+void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map, std::vector<std::uint64_t>& bits)
+{
+    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
+    bits.assign((std::size_t(count) + 63) / 64, 0);
+    if (count == 0 || vertexCount == 0)
+        return;
+    double error = 0.0, depthError = 0.0;
+    const std::unique_ptr<stCorner[]> corners = CornersOf<stCorner>(mesh, map, error, depthError);
+    CoverageOf(mesh, map, corners.get(), kSnap + kKept + error, bits);
+}
+
+namespace
+{
+
+// How far a fragment's depth may lie outside the depths of its triangle's
+// corners beyond their own rounding: GL meets the triangle's depth plane at
+// a pixel centre by sums of terms up to its slope times the centre's
+// distance from the window's corner; this share of them allows for some
+// hundreds of units in the last place of a float.
+constexpr double kPlaneShare = 1.0 / (1 << 16);
+
+struct stTriangleWindow
+{
+    const stCorner* corners[3];
+    double x[3], y[3], z[3];
+    double twiceArea = 0.0, areaSpread = 0.0; // counter-clockwise positive
+};
+
+// The triangle's corners in the window; false when it names a vertex
+// outside the mesh or has an unknown corner.
+bool WindowOf(const stDepthCorner* corners, const std::uint32_t* v, std::uint32_t vertexCount, double e,
+              stTriangleWindow& t)
+{
+    if (v[0] >= vertexCount || v[1] >= vertexCount || v[2] >= vertexCount)
+        return false;
+    for (int k = 0; k < 3; ++k)
+    {
+        const stDepthCorner& c = corners[v[k]];
+        if (std::isnan(c.x) || std::isnan(c.y))
+            return false;
+        t.corners[k] = &c;
+        t.x[k] = c.x;
+        t.y[k] = c.y;
+        t.z[k] = c.z;
+    }
+    const double ux = t.x[1] - t.x[0], uy = t.y[1] - t.y[0], wx = t.x[2] - t.x[0], wy = t.y[2] - t.y[0];
+    t.twiceArea = ux * wy - uy * wx;
+    // Each coordinate GL takes lies within e of these: each difference
+    // moves by up to 2e.
+    t.areaSpread = (2.0 * e * (std::fabs(ux) + std::fabs(uy) + std::fabs(wx) + std::fabs(wy)) + 8.0 * e * e) *
+                   (1.0 + 1e-9);
+    return true;
+}
+
+// Whether GL surely culls the triangle, and whether it surely does not.
+bool SurelyFacing(const stTriangleWindow& t, const stFragmentRules& rules, bool front)
+{
+    const bool counterClockwise = t.twiceArea > t.areaSpread, clockwise = t.twiceArea < -t.areaSpread;
+    return front == rules.frontCounterClockwise ? counterClockwise : clockwise;
+}
+bool SurelyCulled(const stTriangleWindow& t, const stFragmentRules& rules)
+{
+    return rules.cull == GL_FRONT_AND_BACK || (rules.cull == GL_BACK && SurelyFacing(t, rules, false)) ||
+           (rules.cull == GL_FRONT && SurelyFacing(t, rules, true));
+}
+bool SurelyKept(const stTriangleWindow& t, const stFragmentRules& rules)
+{
+    return rules.cull == 0 || (rules.cull == GL_BACK && SurelyFacing(t, rules, true)) ||
+           (rules.cull == GL_FRONT && SurelyFacing(t, rules, false));
+}
+
+// How far the depth of a fragment of the triangle may lie outside its
+// corners' depths; negative when that is not known (a sliver, whose depth
+// plane GL may find with any slope).
+double DepthSpread(const stTriangleWindow& t, double e, double depthError, double reach,
+                   const stFragmentRules& rules)
+{
+    if (!(std::fabs(t.twiceArea) > 2.0 * t.areaSpread))
+        return -1.0;
+    const double ux = t.x[1] - t.x[0], uy = t.y[1] - t.y[0], wx = t.x[2] - t.x[0], wy = t.y[2] - t.y[0];
+    const double dz1 = t.z[1] - t.z[0], dz2 = t.z[2] - t.z[0];
+    // The plane's slopes in x and y times twice the area, and how far
+    // moving the corners by e and their depths by depthError moves them.
+    const double sx = dz1 * wy - dz2 * uy, sy = dz2 * ux - dz1 * wx;
+    const double moved = 2.0 * depthError * (std::fabs(ux) + std::fabs(uy) + std::fabs(wx) + std::fabs(wy)) +
+                         4.0 * e * (std::fabs(dz1) + std::fabs(dz2)) + 16.0 * e * depthError;
+    const double slope = (std::fabs(sx) + std::fabs(sy) + moved) / (std::fabs(t.twiceArea) - t.areaSpread);
+    // The plane may be met at a centre up to e outside the corners taken
+    // here.
+    return (depthError + 2.0 * rules.depthStep + 2.0 * e * slope + kPlaneShare * (1.0 + slope * reach)) *
+           (1.0 + 1e-9);
+}
+
+// The float at or above x, as the bits of a non-negative float (whose
+// bits order as the values do).
+std::uint32_t UpperBits(double x)
+{
+    float f = float(x);
+    if (double(f) < x)
+        f = std::nextafter(f, std::numeric_limits<float>::infinity());
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+// The centres of the viewport a triangle may cover (those of its box,
+// widened by e, that it may hold), while `each` returns true; false when
+// there may be more of them than kMostCentres.
+template <class Each>
+bool ForCentres(const stTriangleWindow& t, double e, const stWindowMap& map, Each&& each)
+{
+    const stCentres columns(std::min({t.x[0], t.x[1], t.x[2]}) - e, std::max({t.x[0], t.x[1], t.x[2]}) + e,
+                            map.viewport[0], map.viewport[2]);
+    const stCentres rows(std::min({t.y[0], t.y[1], t.y[2]}) - e, std::max({t.y[0], t.y[1], t.y[2]}) + e,
+                         map.viewport[1], map.viewport[3]);
+    if (columns.Empty() || rows.Empty())
+        return true;
+    if (columns.Count() * rows.Count() > kMostCentres)
+        return false;
+    for (double y = rows.lowest; y <= rows.highest; ++y)
+        for (double x = columns.lowest; x <= columns.highest; ++x)
+            if (MayHold(t.corners, e, x + 0.5, y + 0.5) && !each(x, y))
+                return true;
+    return true;
+}
+
+// Whether the triangle surely holds the point: inside each edge by more
+// than moving the corners by e can change.
+bool SurelyHolds(const stTriangleWindow& t, double e, double x, double y)
+{
+    const double sign = t.twiceArea > 0.0 ? 1.0 : -1.0;
+    for (int k = 0; k < 3; ++k)
+    {
+        const double ex = t.x[(k + 1) % 3] - t.x[k], ey = t.y[(k + 1) % 3] - t.y[k];
+        const double dx = x - t.x[k], dy = y - t.y[k];
+        const double moved =
+            (e * (std::fabs(ex) + std::fabs(ey) + 2.0 * (std::fabs(dx) + std::fabs(dy))) + 4.0 * e * e) * (1.0 + 1e-9);
+        if (!(sign * (ex * dy - ey * dx) > moved))
+            return false;
+    }
+    return true;
+}
+
+void DrawingNothingOf(const cMesh& mesh, const stWindowMap& map, const stFragmentRules& rules,
+                      const stDepthCorner* corners, double e, double depthError,
+                      const std::vector<std::uint64_t>& coversNoPixel, std::vector<std::uint64_t>& bits, bool& behind)
+{
+    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
+    const double left = map.viewport[0], bottom = map.viewport[1];
+    const auto width = std::size_t(map.viewport[2]);
+    // The farthest a centre lies from GL's window corner, in x plus y.
+    const double reach = std::max(std::fabs(left), std::fabs(left + map.viewport[2])) +
+                         std::max(std::fabs(bottom), std::fabs(bottom + map.viewport[3])) + 2.0;
+    const double nearest = map.depthRange[0], farthest = map.depthRange[1];
+    const auto forTriangles = [&](std::size_t w, auto&& each)
+    {
+        const std::uint64_t skipped = coversNoPixel[w];
+        const auto first = std::uint32_t(w * 64);
+        const std::uint32_t last = std::min<std::uint32_t>(count, first + 64);
+        for (std::uint32_t i = first; i < last; ++i)
+            if (!((skipped >> (i - first)) & 1))
+                each(i, *mesh.GetTriangle(i));
+    };
+    // Each centre of the viewport: the least depth that a fragment there of
+    // a drawn triangle surely holding it surely lies below, as a float's
+    // bits.
+    std::vector<std::uint32_t> nearer;
+    const auto cell = [&](double x, double y)
+    { return std::atomic_ref<std::uint32_t>(nearer[std::size_t(y - bottom) * width + std::size_t(x - left)]); };
+    std::atomic<bool> hidden{false};
+    const bool occlude = rules.nearestStays && nearest >= 0.0 && farthest <= 1.0;
+    if (occlude)
+    {
+        nearer.assign(width * std::size_t(map.viewport[3]), UpperBits(std::numeric_limits<double>::infinity()));
+        auto cover = [&](std::size_t w)
+        {
+            forTriangles(w, [&](std::uint32_t, const cMeshTriangle& triangle) {
+                if (triangle.flags & kTriangleFlagHidden)
+                {
+                    hidden.store(true, std::memory_order_relaxed);
+                    return;
+                }
+                stTriangleWindow t;
+                if (!WindowOf(corners, triangle.vertexIndex, vertexCount, e, t) || !SurelyKept(t, rules))
+                    return;
+                const double spread = DepthSpread(t, e, depthError, reach, rules);
+                const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread,
+                             zHigh = std::max({t.z[0], t.z[1], t.z[2]}) + spread;
+                // Not clipped: well inside the depth range and the viewport.
+                if (!(spread >= 0.0) || !(zLow > nearest) || !(zHigh < farthest) ||
+                    !(std::min({t.x[0], t.x[1], t.x[2]}) > left - 1.0) ||
+                    !(std::max({t.x[0], t.x[1], t.x[2]}) < left + map.viewport[2] + 1.0) ||
+                    !(std::min({t.y[0], t.y[1], t.y[2]}) > bottom - 1.0) ||
+                    !(std::max({t.y[0], t.y[1], t.y[2]}) < bottom + map.viewport[3] + 1.0))
+                    return;
+                const std::uint32_t high = UpperBits(zHigh);
+                ForCentres(t, e, map, [&](double x, double y) {
+                    if (SurelyHolds(t, e, x + 0.5, y + 0.5))
+                    {
+                        auto at = cell(x, y);
+                        std::uint32_t now = at.load(std::memory_order_relaxed);
+                        while (high < now && !at.compare_exchange_weak(now, high, std::memory_order_relaxed))
+                        {
+                        }
+                    }
+                    return true;
+                });
+            });
+        };
+        ParallelForEach(SharedThreadPool(), bits.size(), kWordsPerJob, cover);
+    }
+    // With a hidden triangle among them, the drawn ones are not known here.
+    const bool useNearer = occlude && !hidden.load();
+    std::atomic<bool> anyBehind{false};
+    auto leaveOut = [&](std::size_t w)
+    {
+        std::uint64_t value = 0;
+        bool wordBehind = false;
+        forTriangles(w, [&](std::uint32_t i, const cMeshTriangle& triangle) {
+            stTriangleWindow t;
+            if (!WindowOf(corners, triangle.vertexIndex, vertexCount, e, t))
+                return;
+            if (SurelyCulled(t, rules))
+            {
+                value |= std::uint64_t(1) << (i % 64);
+                return;
+            }
+            if (!useNearer)
+                return;
+            const double spread = DepthSpread(t, e, depthError, reach, rules);
+            if (!(spread >= 0.0))
+                return;
+            // Behind at every centre it may cover: the triangle that put
+            // its depth there holds the centre and is not left out (it is
+            // not behind itself).
+            const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread;
+            bool hiddenEverywhere = true;
+            const bool few = ForCentres(t, e, map, [&](double x, double y) {
+                const std::uint32_t high = cell(x, y).load(std::memory_order_relaxed);
+                float z;
+                std::memcpy(&z, &high, sizeof z);
+                hiddenEverywhere = double(z) < zLow;
+                return hiddenEverywhere;
+            });
+            if (few && hiddenEverywhere)
+            {
+                value |= std::uint64_t(1) << (i % 64);
+                wordBehind = true;
+            }
+        });
+        bits[w] = value;
+        if (wordBehind)
+            anyBehind.store(true, std::memory_order_relaxed);
+    };
+    ParallelForEach(SharedThreadPool(), bits.size(), kWordsPerJob, leaveOut);
+    behind = anyBehind.load();
+}
+
+// Bits of the triangles `coversNoPixel` leaves in that surely turn
+// counter-clockwise (facing[0]) and clockwise (facing[1]) in the window.
+void FacingOf(const cMesh& mesh, const stDepthCorner* corners, double e,
+              const std::vector<std::uint64_t>& coversNoPixel, std::vector<std::uint64_t> facing[2])
+{
+    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
+    auto word = [&](std::size_t w)
+    {
+        std::uint64_t turns[2] = {0, 0};
+        const auto first = std::uint32_t(w * 64);
+        const std::uint32_t last = std::min<std::uint32_t>(count, first + 64);
+        for (std::uint32_t i = first; i < last; ++i)
+        {
+            stTriangleWindow t;
+            if (((coversNoPixel[w] >> (i - first)) & 1) ||
+                !WindowOf(corners, mesh.GetTriangle(i)->vertexIndex, vertexCount, e, t))
+                continue;
+            if (t.twiceArea > t.areaSpread)
+                turns[0] |= std::uint64_t(1) << (i - first);
+            else if (t.twiceArea < -t.areaSpread)
+                turns[1] |= std::uint64_t(1) << (i - first);
+        }
+        facing[0][w] = turns[0];
+        facing[1][w] = turns[1];
+    };
+    ParallelForEach(SharedThreadPool(), coversNoPixel.size(), kWordsPerJob, word);
+}
+
+} // namespace
+
+void FindTrianglesDrawingNothing(const cMesh& mesh, const stWindowMap& map, const stFragmentRules& rules,
+                                 const std::vector<std::uint64_t>& coversNoPixel, std::vector<std::uint64_t>& bits,
+                                 bool& behind)
+{
+    behind = false;
+    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
+    bits.assign((std::size_t(count) + 63) / 64, 0);
+    if (count == 0 || vertexCount == 0 || coversNoPixel.size() != bits.size() ||
+        (rules.cull == 0 && !rules.nearestStays))
+        return;
+    double error = 0.0, depthError = 0.0;
+    const std::unique_ptr<stDepthCorner[]> corners = CornersOf<stDepthCorner>(mesh, map, error, depthError);
+    DrawingNothingOf(mesh, map, rules, corners.get(), kSnap + kKept + error, depthError, coversNoPixel, bits, behind);
+}
+
 cPixelCoverageCache::cPixelCoverageCache(std::wstring_view name, ISceneObject* owner)
     : IAttachedProperty(name, owner), m_geometryChanged(this, &cPixelCoverageCache::OnOwnerGeometryChanged)
 {
@@ -218,15 +608,83 @@ cPixelCoverageCache::~cPixelCoverageCache()
 
 const std::vector<std::uint64_t>& cPixelCoverageCache::Find(const cMesh& mesh, const stWindowMap& map)
 {
-    if (!m_valid || m_mesh != &mesh || m_triangles != mesh.GetTriangleCount() ||
-        m_vertices != mesh.GetVertexCount() || !(m_map == map))
+    if (!Valid(mesh, map))
     {
         FindTrianglesCoveringNoPixel(mesh, map, m_bits);
-        m_mesh = &mesh;
-        m_triangles = mesh.GetTriangleCount();
-        m_vertices = mesh.GetVertexCount();
-        m_map = map;
-        m_valid = true;
+        Keep(mesh, map);
     }
     return m_bits;
+}
+
+bool cPixelCoverageCache::Valid(const cMesh& mesh, const stWindowMap& map) const
+{
+    return m_valid && m_mesh == &mesh && m_triangles == mesh.GetTriangleCount() &&
+           m_vertices == mesh.GetVertexCount() && m_map == map;
+}
+
+void cPixelCoverageCache::Keep(const cMesh& mesh, const stWindowMap& map)
+{
+    m_mesh = &mesh;
+    m_triangles = mesh.GetTriangleCount();
+    m_vertices = mesh.GetVertexCount();
+    m_map = map;
+    m_valid = true;
+    for (stRuled& ruled : m_ruled)
+        ruled.valid = false;
+}
+
+const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const cMesh& mesh, const stWindowMap& map,
+                                                                          const stFragmentRules& rules, bool& behind)
+{
+    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
+    const std::size_t words = (std::size_t(count) + 63) / 64;
+    // The corners are found once for whatever this call needs.
+    std::unique_ptr<stDepthCorner[]> corners;
+    double e = 0.0, depthError = 0.0;
+    const auto findCorners = [&]
+    {
+        if (corners)
+            return;
+        double error = 0.0;
+        corners = CornersOf<stDepthCorner>(mesh, map, error, depthError);
+        e = kSnap + kKept + error;
+    };
+    if (!Valid(mesh, map))
+    {
+        m_bits.assign(words, 0);
+        for (auto& facing : m_facing)
+            facing.assign(words, 0);
+        if (count != 0 && vertexCount != 0)
+        {
+            findCorners();
+            CoverageOf(mesh, map, corners.get(), e, m_bits);
+            FacingOf(mesh, corners.get(), e, m_bits, m_facing);
+        }
+        Keep(mesh, map);
+    }
+    for (stRuled& ruled : m_ruled)
+        if (ruled.valid && ruled.rules == rules)
+        {
+            behind = ruled.behind;
+            return ruled.bits;
+        }
+    stRuled& next = m_ruled[m_nextRuled];
+    m_nextRuled = (m_nextRuled + 1) % 2;
+    next.bits.assign(words, 0);
+    next.behind = false;
+    if (rules.nearestStays && count != 0 && vertexCount != 0)
+    {
+        findCorners();
+        DrawingNothingOf(mesh, map, rules, corners.get(), e, depthError, m_bits, next.bits, next.behind);
+    }
+    else if (rules.cull == GL_FRONT_AND_BACK)
+        std::fill(next.bits.begin(), next.bits.end(), ~std::uint64_t(0));
+    else if (rules.cull == GL_BACK || rules.cull == GL_FRONT)
+        // Culled are the faces of the culled turn: the same the triangle
+        // pass finds.
+        next.bits = m_facing[(rules.cull == GL_BACK) == rules.frontCounterClockwise ? 1 : 0];
+    next.rules = rules;
+    next.valid = true;
+    behind = next.behind;
+    return next.bits;
 }

@@ -28,9 +28,29 @@ struct stWindowMap
     // GL rounds on the way to each can be.
     double termSize[3][4] = {};
     double viewport[4] = {}; // x, y, width, height in pixels
+    // The clip row of z, its term sizes, and the depth range.
+    double depthRow[4] = {};
+    double depthTermSize[4] = {};
+    double depthRange[2] = {0.0, 1.0};
 
     bool operator==(const stWindowMap&) const = default;
 };
+
+// What GL's current state does with a filled triangle's fragments that lets
+// a mesh's drawing leave out more of its triangles: the faces it culls, and
+// whether the nearest fragment at each pixel is the one that stays (depth
+// tested less or equal, depth written, nothing blended, offset, alpha or
+// stencil tested, no clip plane, no depth clamp).
+struct stFragmentRules
+{
+    std::uint32_t cull = 0; // 0, or the culled faces (GL_BACK, GL_FRONT, GL_FRONT_AND_BACK)
+    bool frontCounterClockwise = true;
+    bool nearestStays = false;
+    double depthStep = 0.0; // a step of the depth buffer
+
+    bool operator==(const stFragmentRules&) const = default;
+};
+void CurrentFragmentRules(stFragmentRules& rules);
 
 // The map that GL's current state draws filled triangles with; false when a
 // triangle may give fragments away from the pixel centres it covers
@@ -43,6 +63,19 @@ bool CurrentWindowMap(stWindowMap& map);
 // shared pool; the bits are the same without one.
 void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map,
                                   std::vector<std::uint64_t>& bits);
+
+// Of the triangles `coversNoPixel` leaves in, sets bit i for every one that
+// surely leaves no fragment under the rules: culled, or (when the nearest
+// fragment stays) farther, at every pixel centre it may cover, than a
+// triangle of the mesh that surely covers that centre and is drawn there.
+// That triangle is never one left out, so leaving them out changes no pixel
+// and no depth, in any order of drawing, as long as every triangle that
+// neither set leaves out is drawn. `behind` tells whether any triangle was
+// left out as lying behind; none is when a triangle is hidden. Runs on the
+// shared pool; the bits are the same without one.
+void FindTrianglesDrawingNothing(const cMesh& mesh, const stWindowMap& map, const stFragmentRules& rules,
+                                 const std::vector<std::uint64_t>& coversNoPixel,
+                                 std::vector<std::uint64_t>& bits, bool& behind);
 
 // The bits of a scene object's mesh kept from frame to frame: a repaint in
 // the same view (a kind change recolours the scan; nothing moves) finds them
@@ -58,15 +91,40 @@ public:
     ~cPixelCoverageCache() override;
 
     const std::vector<std::uint64_t>& Find(const cMesh& mesh, const stWindowMap& map);
-    void OnOwnerTransformed(const double*) override { m_valid = false; }
+    // The triangles that draw nothing under the rules in that view, kept
+    // for the last two sets of rules (a see-through and an opaque look);
+    // `behind` as FindTrianglesDrawingNothing tells it.
+    const std::vector<std::uint64_t>& FindDrawingNothing(const cMesh& mesh, const stWindowMap& map,
+                                                         const stFragmentRules& rules, bool& behind);
+    void OnOwnerTransformed(const double*) override { Drop(); }
 
 private:
-    void OnOwnerGeometryChanged(ISceneObject*) { m_valid = false; }
+    void OnOwnerGeometryChanged(ISceneObject*) { Drop(); }
+    bool Valid(const cMesh& mesh, const stWindowMap& map) const;
+    void Keep(const cMesh& mesh, const stWindowMap& map);
+    void Drop()
+    {
+        m_valid = false;
+        for (stRuled& ruled : m_ruled)
+            ruled.valid = false;
+    }
 
     bool m_valid = false;
     const cMesh* m_mesh = nullptr;
     std::uint32_t m_triangles = 0, m_vertices = 0;
     stWindowMap m_map;
     std::vector<std::uint64_t> m_bits;
+    struct stRuled
+    {
+        bool valid = false;
+        bool behind = false;
+        stFragmentRules rules;
+        std::vector<std::uint64_t> bits;
+    };
+    stRuled m_ruled[2];
+    // Of the triangles that may cover a centre, those surely turning
+    // counter-clockwise and clockwise in the window.
+    std::vector<std::uint64_t> m_facing[2];
+    std::uint32_t m_nextRuled = 0;
     tEventDelegate<ISceneObject, cPixelCoverageCache> m_geometryChanged;
 };

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <bit>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -34,10 +36,10 @@ constexpr std::uint32_t kNoBudget = 0xFFFFFFFFu;
 constexpr std::size_t kListJobTriangles = std::size_t{1} << 14;
 
 // The triangles each pass draws, in order: the unselected ones, then the
-// selected; neither hidden nor left out as covering no pixel, and with every
-// corner inside the mesh. Counted a block at a time on the pool, then
-// listed from where each block's count starts. False when there is no
-// memory for the lists.
+// selected; neither hidden nor left out as covering no pixel or drawing
+// nothing, and with every corner inside the mesh. Counted a block at a time
+// on the pool, then listed from where each block's count starts. False when
+// there is no memory for the lists.
 bool ListTriangles(const cSolidPassPipeline::stRequest& request, std::vector<std::uint32_t> lists[2])
 try
 {
@@ -45,23 +47,48 @@ try
     const std::uint32_t count = mesh.GetTriangleCount(), vertices = mesh.GetVertexCount();
     const std::size_t blocks = (std::size_t{count} + kListJobTriangles - 1) / kListJobTriangles;
     std::vector<std::array<std::size_t, 2>> at(blocks + 1, {0, 0});
+    const std::uint64_t* drawsNothing = request.drawsNothing;
+    std::atomic<bool> hiddenDrawn{false};
     const auto forDrawn = [&](std::size_t block, auto&& each)
     {
-        const std::size_t end = std::min<std::size_t>(count, (block + 1) * kListJobTriangles);
-        for (std::size_t i = block * kListJobTriangles; i < end; ++i)
+        // A word of 64 triangles at a time: most of a big scan's are left
+        // out by the bits alone.
+        const std::size_t first = block * kListJobTriangles;
+        const std::size_t end = std::min<std::size_t>(count, first + kListJobTriangles);
+        for (std::size_t base = first; base < end; base += 64)
         {
-            if (request.coversNoPixel && ((request.coversNoPixel[i / 64] >> (i % 64)) & 1))
-                continue;
-            const cMeshTriangle& t = *mesh.GetTriangle(std::uint32_t(i));
-            if ((t.flags & kTriangleFlagHidden) || t.vertexIndex[0] >= vertices ||
-                t.vertexIndex[1] >= vertices || t.vertexIndex[2] >= vertices)
-                continue;
-            each(std::uint32_t(i), (t.flags & kTriangleFlagSelected) != 0 ? 1 : 0);
+            const std::size_t w = base / 64;
+            std::uint64_t left = end - base < 64 ? (std::uint64_t(1) << (end - base)) - 1 : ~std::uint64_t(0);
+            if (request.coversNoPixel)
+                left &= ~request.coversNoPixel[w];
+            if (drawsNothing)
+                left &= ~drawsNothing[w];
+            for (; left != 0; left &= left - 1)
+            {
+                const std::size_t i = base + std::size_t(std::countr_zero(left));
+                const cMeshTriangle& t = *mesh.GetTriangle(std::uint32_t(i));
+                if (t.flags & kTriangleFlagHidden)
+                {
+                    // It may be one that others were left out behind.
+                    if (drawsNothing && request.behindOthers)
+                        hiddenDrawn.store(true, std::memory_order_relaxed);
+                    continue;
+                }
+                if (t.vertexIndex[0] >= vertices || t.vertexIndex[1] >= vertices || t.vertexIndex[2] >= vertices)
+                    continue;
+                each(std::uint32_t(i), (t.flags & kTriangleFlagSelected) != 0 ? 1 : 0);
+            }
         }
     };
     auto countBlock = [&](std::size_t block)
     { forDrawn(block, [&](std::uint32_t, int pass) { ++at[block + 1][std::size_t(pass)]; }); };
     ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
+    if (hiddenDrawn.load())
+    {
+        drawsNothing = nullptr;
+        std::fill(at.begin(), at.end(), std::array<std::size_t, 2>{0, 0});
+        ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
+    }
     for (std::size_t block = 0; block < blocks; ++block)
         for (std::size_t pass = 0; pass < 2; ++pass)
             at[block + 1][pass] += at[block][pass];
@@ -134,13 +161,35 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
             handOver.changed.notify_all();
         };
         bool alive = true;
-        // Flat triangles with no budget to look at: the triangles of both
-        // passes are listed and the batches filled on the pool.
+        // With no budget to look at, the triangles of both passes are
+        // listed on the pool; flat batches are filled there too, smooth ones
+        // here (their corners are shared in the order of adding).
         std::vector<std::uint32_t> lists[2];
-        const bool listed = request.flat && request.budget == kNoBudget && ListTriangles(request, lists);
+        const bool listed = request.budget == kNoBudget && ListTriangles(request, lists);
         if (listed)
         {
-            for (int pass = 0; pass < 2 && alive; ++pass)
+            for (int pass = 0; pass < 2 && alive && !request.flat; ++pass)
+            {
+                const std::vector<std::uint32_t>& list = lists[pass];
+                if (list.empty())
+                    continue;
+                alive = take();
+                for (std::size_t k = 0; k < list.size() && alive; ++k)
+                {
+                    const std::uint32_t i = list[k];
+                    cTriangleBatch& batch = m_batches[std::size_t(current)];
+                    batch.Add(*mesh.GetTriangle(i),
+                              request.triangleColours ? request.triangleColours->ColourOf(i, pass == 1) : nullptr);
+                    if (batch.Full())
+                    {
+                        hand(pass == 1);
+                        alive = take();
+                    }
+                }
+                if (alive)
+                    hand(pass == 1);
+            }
+            for (int pass = 0; pass < 2 && alive && request.flat; ++pass)
             {
                 const std::vector<std::uint32_t>& list = lists[pass];
                 for (std::size_t first = 0; first < list.size() && alive;

@@ -29,6 +29,13 @@ public:
         // When set, bit i (word i / 64) marks triangle i as one that covers
         // no pixel centre: it is left out.
         const std::uint64_t* coversNoPixel = nullptr;
+        // When set, bit i marks triangle i as one that draws nothing in
+        // GL's state (culled, or behind others of the mesh): left out from
+        // a frame without a budget. With `behindOthers`, some lie behind
+        // triangles that neither set leaves out, which must all be drawn:
+        // a hidden one among those makes the pass draw without these bits.
+        const std::uint64_t* drawsNothing = nullptr;
+        bool behindOthers = false;
         std::uint32_t budget = 0xFFFFFFFFu;
         std::uint32_t checkInterval = 1024;
         // The budget's clock and its reading at the start of the pass.

@@ -1,0 +1,94 @@
+// The triangles a big mesh's frame leaves out are found on the shared pool:
+// the same bits as alone (run under ThreadSanitizer). No GL context: the
+// view is given as its map.
+#include "core/mesh.h"
+#include "core/thread_pool.h"
+#include "platform/wgl/wgl.h"
+#include "render/pixel_coverage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace
+{
+
+// A closed ball of n x 2n quads, each split in two, about (3, -2, 1.5).
+void BuildBall(cMesh& mesh, int n)
+{
+    const double pi = std::acos(-1.0);
+    for (int r = 0; r <= n; ++r)
+        for (int s = 0; s < 2 * n; ++s)
+        {
+            const double theta = pi * r / n, phi = pi * s / n;
+            const float p[3] = {float(3.0 + std::sin(theta) * std::cos(phi)),
+                                float(-2.0 + std::sin(theta) * std::sin(phi)), float(1.5 + std::cos(theta))};
+            mesh.AddVertex(p);
+        }
+    const auto at = [n](int r, int s) { return std::uint32_t(r * 2 * n + s % (2 * n)); };
+    for (int r = 0; r < n; ++r)
+        for (int s = 0; s < 2 * n; ++s)
+        {
+            mesh.AddTriangle(at(r, s), at(r + 1, s), at(r + 1, s + 1));
+            mesh.AddTriangle(at(r, s), at(r + 1, s + 1), at(r, s + 1));
+        }
+}
+
+TEST(PixelCoverageConcurrency, TheTrianglesLeftOutOnAPoolAreTheOnesFoundAlone)
+{
+    cMesh mesh;
+    BuildBall(mesh, 300);
+    mesh.Update();
+    // An orthographic view of 160 x 150 pixels onto the ball, turned about
+    // x, its depth along the view.
+    stWindowMap map;
+    const double c = std::cos(0.4), s = std::sin(0.4), scale = 1.0 / 1.2;
+    const double rows[3][4] = {
+        {scale, 0, 0, -3.0 * scale}, {0, c * scale, -s * scale, (2.0 * c + 1.5 * s) * scale}, {0, 0, 0, 1}};
+    const double depth[4] = {0, -s * 0.1, -c * 0.1, (-2.0 * s + 1.5 * c) * 0.1};
+    for (int r = 0; r < 3; ++r)
+        for (int k = 0; k < 4; ++k)
+        {
+            map.rows[r][k] = rows[r][k];
+            map.termSize[r][k] = std::fabs(rows[r][k]);
+        }
+    for (int k = 0; k < 4; ++k)
+    {
+        map.depthRow[k] = depth[k];
+        map.depthTermSize[k] = std::fabs(depth[k]);
+    }
+    const double viewport[4] = {3, 2, 160, 150};
+    std::copy(viewport, viewport + 4, map.viewport);
+    for (const std::uint32_t cull : {0u, std::uint32_t(GL_BACK)})
+    {
+        stFragmentRules rules;
+        rules.cull = cull;
+        rules.nearestStays = cull == 0;
+        rules.depthStep = std::ldexp(1.0, -24);
+        std::vector<std::uint64_t> alone[2], pooled[2];
+        bool behindAlone = false, behindPooled = false;
+        SetSharedThreadPool(nullptr);
+        FindTrianglesCoveringNoPixel(mesh, map, alone[0]);
+        FindTrianglesDrawingNothing(mesh, map, rules, alone[0], alone[1], behindAlone);
+        cThreadPool pool(4);
+        SetSharedThreadPool(&pool);
+        FindTrianglesCoveringNoPixel(mesh, map, pooled[0]);
+        FindTrianglesDrawingNothing(mesh, map, rules, pooled[0], pooled[1], behindPooled);
+        SetSharedThreadPool(nullptr);
+        EXPECT_EQ(alone[0], pooled[0]);
+        EXPECT_EQ(alone[1], pooled[1]) << "culled faces " << cull;
+        EXPECT_EQ(behindAlone, behindPooled);
+        EXPECT_EQ(behindAlone, cull == 0);
+        std::size_t left = 0, none = 0;
+        for (std::uint64_t word : alone[1])
+            left += std::size_t(std::popcount(word));
+        for (std::uint64_t word : alone[0])
+            none += std::size_t(std::popcount(word));
+        // A good share of those covering a centre: the far side.
+        EXPECT_GT(left, (mesh.GetTriangleCount() - none) / 4) << "culled faces " << cull;
+    }
+}
+
+} // namespace
