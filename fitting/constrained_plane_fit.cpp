@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -49,6 +50,25 @@ double ConstrainedPlaneObjective(const cDoubleVector& x, void* context)
         return SumSquaredPlaneDistances(*ctx->packed, n, d, ctx->pool);
     std::uint64_t count = 0;
     return ctx->fit->GetSumSquaredDistances(n, d, count);
+}
+
+// ConstrainedPlaneObjective at several points, their planes' squared
+// distances summed side by side.
+void ConstrainedPlaneObjectives(const cDoubleVector* x, std::uint32_t count, double* values, void* context)
+{
+    const auto* ctx = static_cast<const ConstrainedPlaneContext*>(context);
+    if (ctx->packed == nullptr)
+    {
+        for (std::uint32_t i = 0; i < count; ++i)
+            values[i] = ConstrainedPlaneObjective(x[i], context);
+        return;
+    }
+    std::vector<double> normals(3 * std::size_t{count});
+    std::vector<double> offsets(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        UnpackWorldPlane(*ctx, x[i], &normals[3 * std::size_t{i}], offsets[i]);
+    SumPlaneDistancesSideBySide(*ctx->packed, normals.data(), offsets.data(),
+                                count, true, ctx->pool, values);
 }
 
 double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
@@ -171,7 +191,7 @@ bool FitConstrainedPlane(const cPlaneFit& fit, double normal[3], double& offset,
     const std::unique_ptr<cPackedFitPoints> packed = PackActivePoints(fit.Points());
     ctx.packed = packed.get();
     ctx.pool = SharedThreadPool();
-    if (MinimiseSimplex(x, ConstrainedPlaneObjective, &ctx, 1e-7, 1000, 0.00025f) == 0)
+    if (MinimiseSimplexBatched(x, ConstrainedPlaneObjectives, &ctx, 1e-7, 1000, 0.00025f) == 0)
         return false;
     double n[3];
     double d;

@@ -188,48 +188,8 @@ double MeanAbsDistanceObjective(const cDoubleVector& x, void* context)
     return count ? SumAbsPlaneDistances(*ctx->packed, n, d, ctx->pool) / double(count) : kNoFitError;
 }
 
-// Planes whose distances one pass over the packing sums side by side.
-constexpr std::uint32_t kPlanesPerPass = 4;
-
-struct stPlaneSums
-{
-    double sum[kPlanesPerPass] = {};
-    stPlaneSums& operator+=(const stPlaneSums& other)
-    {
-        for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
-            sum[c] += other.sum[c];
-        return *this;
-    }
-};
-
-// SumAbsPlaneDistances of kPlanesPerPass planes in one pass: each plane's
-// sum point by point within a block and block by block, as it takes it.
-stPlaneSums SumAbsPlaneDistancesSideBySide(const cPackedFitPoints& points, const double normals[][3],
-                                           const double offsets[], cThreadPool* pool)
-{
-    const float *x = points.X(), *y = points.Y(), *z = points.Z();
-    return SumPackedBlocks<stPlaneSums>(points, pool, [&](std::size_t begin, std::size_t end, stPlaneSums& sums) {
-        // The planes and the sums in locals, so that the sums stay in
-        // registers instead of going through memory on every point.
-        double n[kPlanesPerPass][3], d[kPlanesPerPass], sum[kPlanesPerPass];
-        for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
-        {
-            std::copy(normals[c], normals[c] + 3, n[c]);
-            d[c] = offsets[c];
-            sum[c] = sums.sum[c];
-        }
-        for (std::size_t i = begin; i < end; ++i)
-        {
-            const double q[3] = {x[i], y[i], z[i]};
-            for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
-                sum[c] += std::fabs(Dot3d(n[c], q) + d[c]);
-        }
-        std::copy(sum, sum + kPlanesPerPass, sums.sum);
-    });
-}
-
 // MeanAbsDistanceObjective at several points, their planes' distances summed
-// side by side: the packing is read once for every kPlanesPerPass of them.
+// side by side.
 void MeanAbsDistanceObjectives(const cDoubleVector* x, std::uint32_t count, double* values, void* context)
 {
     const auto* ctx = static_cast<const PlaneObjectiveContext*>(context);
@@ -239,32 +199,21 @@ void MeanAbsDistanceObjectives(const cDoubleVector* x, std::uint32_t count, doub
             values[i] = MeanAbsDistanceObjective(x[i], context);
         return;
     }
-    std::uint32_t next = 0;
-    while (next < count)
+    std::vector<double> normals(3 * std::size_t{count});
+    std::vector<double> offsets(count), sums(count);
+    std::vector<std::uint32_t> of;
+    for (std::uint32_t i = 0; i < count; ++i)
     {
-        double normals[kPlanesPerPass][3], offsets[kPlanesPerPass];
-        std::uint32_t of[kPlanesPerPass], planes = 0;
-        for (; next < count && planes < kPlanesPerPass; ++next)
-        {
-            if (!UnitPlane(*ctx, x[next], normals[planes], offsets[planes]))
-            {
-                values[next] = kNoFitError;
-                continue;
-            }
-            of[planes++] = next;
-        }
-        if (planes == 0)
+        values[i] = kNoFitError;
+        if (!UnitPlane(*ctx, x[i], &normals[3 * of.size()], offsets[of.size()]))
             continue;
-        // Lanes left over measure the first plane again.
-        for (std::uint32_t c = planes; c < kPlanesPerPass; ++c)
-        {
-            std::copy(normals[0], normals[0] + 3, normals[c]);
-            offsets[c] = offsets[0];
-        }
-        const stPlaneSums sums = SumAbsPlaneDistancesSideBySide(*ctx->packed, normals, offsets, ctx->pool);
-        for (std::uint32_t c = 0; c < planes; ++c)
-            values[of[c]] = sums.sum[c] / double(ctx->packed->Count());
+        of.push_back(i);
     }
+    const auto planes = static_cast<std::uint32_t>(of.size());
+    SumPlaneDistancesSideBySide(*ctx->packed, normals.data(), offsets.data(),
+                                planes, false, ctx->pool, sums.data());
+    for (std::uint32_t c = 0; c < planes; ++c)
+        values[of[c]] = sums[c] / double(ctx->packed->Count());
 }
 
 // Coincident or collinear points lie on every plane through them; a plane
@@ -304,6 +253,75 @@ double SumAbsPlaneDistances(const cPackedFitPoints& points, const double normal[
             sum += std::fabs(Dot3d(normal, q) + offset);
         }
     });
+}
+
+namespace
+{
+
+// Planes whose distances one pass over the packing sums side by side.
+constexpr std::uint32_t kPlanesPerPass = 4;
+
+struct stPlaneSums
+{
+    double sum[kPlanesPerPass] = {};
+    stPlaneSums& operator+=(const stPlaneSums& other)
+    {
+        for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
+            sum[c] += other.sum[c];
+        return *this;
+    }
+};
+
+template <bool kSquared>
+stPlaneSums SumFourPlanes(const cPackedFitPoints& points, const double normals[kPlanesPerPass][3],
+                          const double offsets[kPlanesPerPass], cThreadPool* pool)
+{
+    const float *x = points.X(), *y = points.Y(), *z = points.Z();
+    return SumPackedBlocks<stPlaneSums>(points, pool, [&](std::size_t begin, std::size_t end, stPlaneSums& sums) {
+        // The planes and the sums in locals, so that the sums stay in
+        // registers instead of going through memory on every point.
+        double n[kPlanesPerPass][3], d[kPlanesPerPass], sum[kPlanesPerPass];
+        for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
+        {
+            std::copy(normals[c], normals[c] + 3, n[c]);
+            d[c] = offsets[c];
+            sum[c] = sums.sum[c];
+        }
+        for (std::size_t i = begin; i < end; ++i)
+        {
+            const double q[3] = {x[i], y[i], z[i]};
+            for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
+            {
+                const double dist = Dot3d(n[c], q) + d[c];
+                if constexpr (kSquared)
+                    sum[c] += dist * dist;
+                else
+                    sum[c] += std::fabs(dist);
+            }
+        }
+        std::copy(sum, sum + kPlanesPerPass, sums.sum);
+    });
+}
+
+} // namespace
+
+void SumPlaneDistancesSideBySide(const cPackedFitPoints& points, const double* normals, const double* offsets,
+                                 std::uint32_t count, bool squared, cThreadPool* pool, double* sums)
+{
+    for (std::uint32_t first = 0; first < count; first += kPlanesPerPass)
+    {
+        const std::uint32_t planes = std::min(kPlanesPerPass, count - first);
+        // Lanes left over measure the first plane again.
+        double n[kPlanesPerPass][3], d[kPlanesPerPass];
+        for (std::uint32_t c = 0; c < kPlanesPerPass; ++c)
+        {
+            const std::uint32_t from = first + (c < planes ? c : 0);
+            std::copy(normals + 3 * std::size_t{from}, normals + 3 * std::size_t{from} + 3, n[c]);
+            d[c] = offsets[from];
+        }
+        const stPlaneSums got = squared ? SumFourPlanes<true>(points, n, d, pool) : SumFourPlanes<false>(points, n, d, pool);
+        std::copy(got.sum, got.sum + planes, sums + first);
+    }
 }
 
 double cPlaneFit::GetSumSquaredDistances(const double normal[3], double offset, std::uint64_t& count) const

@@ -47,6 +47,12 @@ class cThreadPool;
 double SumSquaredPlaneDistances(const cPackedFitPoints& points, const double normal[3], double offset,
                                 cThreadPool* pool);
 double SumAbsPlaneDistances(const cPackedFitPoints& points, const double normal[3], double offset, cThreadPool* pool);
+// The same sums for `count` planes at once (normals three values each;
+// squared or absolute), each plane's sum to the bit as the one-plane pass
+// takes it: a pass over the packing sums the distances of four planes side
+// by side, for a simplex that asks for several candidates together.
+void SumPlaneDistancesSideBySide(const cPackedFitPoints& points, const double* normals, const double* offsets,
+                                 std::uint32_t count, bool squared, cThreadPool* pool, double* sums);
 
 class cPlaneFit : public cFitContainer
 {

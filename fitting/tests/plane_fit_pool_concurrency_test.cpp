@@ -67,13 +67,17 @@ TEST(PlaneFitPool, SharedSumsGiveTheSamePlaneToTheBit)
     }
     EXPECT_EQ(shared.offset, alone.offset);
     EXPECT_EQ(shared.lmdOffset, alone.lmdOffset);
-    // The least-distances plane the refinement gave when it tried one
-    // point at a time.
+    // The planes the refinements gave when they tried one point at a time.
     const double pinned[4] = {0x1.3333990346cc3p-1, 0x1.3d42daf798405p-17, 0x1.99994d3cfc42ap-1,
                               -0x1.63ffdbb393516p+8};
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(alone.lmdNormal[k], pinned[k]) << k;
     EXPECT_EQ(alone.lmdOffset, pinned[3]);
+    const double constrained[4] = {0x1.3333893675299p-1, 0x1.11186d85dbep-17, 0x1.99995916bef9cp-1,
+                                   -0x1.63ffde38c3025p+8};
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(alone.normal[k], constrained[k]) << k;
+    EXPECT_EQ(alone.offset, constrained[3]);
     // And the plane is the patch's: normal (0.6, 0, 0.8) up to its sign.
     EXPECT_NEAR(std::fabs(alone.normal[0]), 0.6, 1e-3);
     EXPECT_NEAR(std::fabs(alone.normal[2]), 0.8, 1e-3);
