@@ -13,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace
 {
@@ -213,6 +214,68 @@ template <class Belongs> std::vector<std::uint32_t> ExportableTriangles(cMesh& m
     return faces;
 }
 
+// The exportable triangles of each of the few regions 0 .. labels - 1
+// (kRegionsListedOnPool at most), in index order, listed in one pass over
+// the mesh: each block keeps its triangles and their labels in its part of
+// a scratch list, counting them per region, then copies them into the
+// regions' lists from where the blocks before it end. Empty where there is
+// no region or no room for the scratch list.
+std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, std::uint32_t labels)
+{
+    static_assert(kRegionsListedOnPool <= 256, "a region's label is kept in a byte");
+    if (labels == 0)
+        return {};
+    const std::size_t count = mesh.GetTriangleCount();
+    const std::size_t blocks = (count + kFillBlock - 1) / kFillBlock;
+    std::unique_ptr<std::uint32_t[]> kept;
+    std::unique_ptr<std::uint8_t[]> keptLabel;
+    try
+    {
+        kept.reset(new std::uint32_t[count]);
+        keptLabel.reset(new std::uint8_t[count]);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return {};
+    }
+    // Per block: how many it keeps, and per region first its count, then
+    // where its triangles start in the region's list.
+    std::vector<std::size_t> keptInBlock(blocks, 0);
+    std::vector<std::size_t> starts(blocks * labels, 0);
+    auto keep = [&](std::size_t b) {
+        std::size_t n = 0;
+        std::size_t* perRegion = starts.data() + b * labels;
+        for (std::size_t i = b * kFillBlock; i < std::min(count, (b + 1) * kFillBlock); ++i)
+        {
+            const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
+            const std::uint32_t label = t.GetLabel();
+            if (label >= labels || !IsExportable(mesh, t))
+                continue;
+            kept[b * kFillBlock + n] = static_cast<std::uint32_t>(i);
+            keptLabel[b * kFillBlock + n] = static_cast<std::uint8_t>(label);
+            ++n;
+            ++perRegion[label];
+        }
+        keptInBlock[b] = n;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, keep);
+    std::vector<std::vector<std::uint32_t>> regions(labels);
+    for (std::uint32_t label = 0; label < labels; ++label)
+    {
+        std::size_t total = 0;
+        for (std::size_t b = 0; b < blocks; ++b)
+            total += std::exchange(starts[b * labels + label], total);
+        regions[label].resize(total);
+    }
+    auto copy = [&](std::size_t b) {
+        std::size_t* next = starts.data() + b * labels;
+        for (std::size_t k = b * kFillBlock; k < b * kFillBlock + keptInBlock[b]; ++k)
+            regions[keptLabel[k]][next[keptLabel[k]]++] = kept[k];
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, copy);
+    return regions;
+}
+
 } // namespace
 
 std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles)
@@ -303,8 +366,19 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     }
     if (labels <= kRegionsListedOnPool)
     {
-        // A few regions: each lists its triangles on the pool when its turn
-        // comes.
+        // A few regions: all listed in one pass on the pool, or, without
+        // room for that, each when its turn comes.
+        std::vector<std::vector<std::uint32_t>> regions = ExportableRegionTriangles(mesh, labels);
+        if (regions.size() == labels)
+        {
+            for (std::uint32_t label = 0; label < labels; ++label)
+            {
+                CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, regions[label], takers), SegmentRegionColour(label),
+                                     false);
+                regions[label] = {};
+            }
+            return true;
+        }
         for (std::uint32_t label = 0; label < labels; ++label)
         {
             const auto inRegion = [label](const cMeshTriangle& t) { return t.GetLabel() == label; };
