@@ -5,7 +5,7 @@
 #include "core/scene.h"
 #include "core/scene_object_container.h"
 #include "core/thread_pool.h"
-#include "platform/geometry/huge_pages.h"
+#include "platform/geometry/fresh_pages.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 

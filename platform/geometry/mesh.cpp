@@ -1,6 +1,6 @@
 #include "platform/geometry/mesh.h"
 
-#include "platform/geometry/huge_pages.h"
+#include "platform/geometry/fresh_pages.h"
 #include "platform/geometry/vector_length.h"
 #include "platform/geometry/xform.h"
 
@@ -235,7 +235,6 @@ bool ON_Mesh::ComputeVertexNormals()
     // The sums, three doubles a vertex, are cleared by the thread of their
     // slice: a big mesh's fresh pages are then cleared side by side.
     std::unique_ptr<double[]> sum(new double[3 * std::size_t(vcount)]);
-    ON_AdviseHugePages(sum.get(), 3 * std::size_t(vcount) * sizeof(double));
     ON_SetCountOnFreshPages(m_N, vcount);
     // Each thread owns a slice of the vertices and adds to them the faces
     // that use them in face order, so every sum is added up in the same

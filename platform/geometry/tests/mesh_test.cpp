@@ -1,4 +1,4 @@
-#include "platform/geometry/huge_pages.h"
+#include "platform/geometry/fresh_pages.h"
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/xform.h"
 
