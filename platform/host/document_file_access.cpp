@@ -1,5 +1,7 @@
 #include "platform/host/document_file_access.h"
 
+#include "platform/geometry/fresh_pages.h"
+
 #include "platform/win32/codepage.h"
 
 #include <algorithm>
@@ -305,39 +307,7 @@ bool FinalTarget(std::filesystem::path path, std::filesystem::path& target, std:
 
 void MakePagesSideBySide(void* memory, std::size_t size)
 {
-#ifdef MADV_POPULATE_WRITE
-    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (memory == nullptr || pageSize <= 0)
-        return;
-    const auto page = static_cast<std::uintptr_t>(pageSize);
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) / page * page;
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(memory) + size) / page * page;
-    if (end <= begin)
-        return;
-    const unsigned threads = TransferThreads();
-    const std::uintptr_t slice = ((end - begin) / threads + page - 1) / page * page;
-    const auto make = [&](unsigned k) {
-        const std::uintptr_t from = begin + k * slice;
-        if (from < end)
-            ::madvise(reinterpret_cast<void*>(from), std::min(slice, end - from), MADV_POPULATE_WRITE);
-    };
-    std::vector<std::thread> helpers;
-    try
-    {
-        for (unsigned k = 1; k < threads; ++k)
-            helpers.emplace_back(make, k);
-    }
-    catch (const std::system_error&)
-    {
-        // Fewer helpers: the rest is made as it is written.
-    }
-    make(0);
-    for (std::thread& helper : helpers)
-        helper.join();
-#else
-    (void)memory;
-    (void)size;
-#endif
+    ON_MakePagesSideBySide(memory, size);
 }
 
 namespace
