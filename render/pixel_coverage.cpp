@@ -3,6 +3,7 @@
 #include "core/mesh.h"
 #include "core/scene_object.h"
 #include "core/thread_pool.h"
+#include "platform/geometry/huge_pages.h"
 #include "platform/wgl/wgl.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 namespace
@@ -32,13 +34,15 @@ constexpr double kKeptReach = 4096.0;
 constexpr std::size_t kVerticesPerJob = 16384;
 constexpr std::size_t kWordsPerJob = 256;
 
+// Left unset when made: the corner pass writes every one, a block of them
+// per thread.
 struct stCorner
 {
-    float x = 0, y = 0; // NaN: a corner near or behind the eye
+    float x, y; // NaN: a corner near or behind the eye
 };
 struct stDepthCorner : stCorner
 {
-    float z = 0; // window depth
+    float z; // window depth
 };
 
 // The corner in window coordinates, with how far GL's own may lie from it
@@ -58,7 +62,7 @@ Corner ToWindow(const stWindowMap& map, const float* p, double& error, double& d
                       kFloatShare;
     }
     const double w = clip[2];
-    Corner out;
+    Corner out{};
     out.x = out.y = std::numeric_limits<float>::quiet_NaN();
     if (!(w > 4.0 * rounding[2]))
         return out;
@@ -99,7 +103,8 @@ template <class Corner>
 std::unique_ptr<Corner[]> CornersOf(const cMesh& mesh, const stWindowMap& map, double& error, double& depthError)
 {
     const std::uint32_t vertexCount = mesh.GetVertexCount();
-    std::unique_ptr<Corner[]> corners(new Corner[vertexCount]);
+    std::unique_ptr<Corner[]> corners = std::make_unique_for_overwrite<Corner[]>(vertexCount);
+    ON_AdviseHugePages(corners.get(), std::size_t(vertexCount) * sizeof(Corner));
     const std::size_t blocks = (vertexCount + kVerticesPerJob - 1) / kVerticesPerJob;
     std::vector<std::array<double, 2>> blockError(blocks, {0.0, 0.0});
     auto block = [&](std::size_t b)
@@ -433,147 +438,147 @@ bool SurelyHolds(const stTriangleWindow& t, double e, double x, double y)
     return true;
 }
 
-void DrawingNothingOf(const cMesh& mesh, const stWindowMap& map, const stFragmentRules& rules,
-                      const stDepthCorner* corners, double e, double depthError,
-                      const std::vector<std::uint64_t>& coversNoPixel, std::vector<std::uint64_t>& bits, bool& behind)
+// Each centre of the viewport: the least depth that a fragment there of a
+// drawn triangle surely holding it surely lies below, as a float's bits;
+// taken from the triangles that neither covers no pixel nor is culled.
+class cNearestDepths
+{
+public:
+    cNearestDepths(const stWindowMap& map, const stFragmentRules& rules, double e, double depthError)
+        : m_map(map), m_rules(rules), m_e(e), m_depthError(depthError),
+          m_left(map.viewport[0]), m_bottom(map.viewport[1]), m_width(std::size_t(map.viewport[2])),
+          // The farthest a centre lies from GL's window corner, in x plus y.
+          m_reach(std::max(std::fabs(m_left), std::fabs(m_left + map.viewport[2])) +
+                  std::max(std::fabs(m_bottom), std::fabs(m_bottom + map.viewport[3])) + 2.0),
+          m_used(rules.nearestStays && map.depthRange[0] >= 0.0 && map.depthRange[1] <= 1.0)
+    {
+        if (m_used)
+            m_nearer.assign(m_width * std::size_t(map.viewport[3]),
+                            UpperBits(std::numeric_limits<double>::infinity()));
+    }
+    bool Used() const { return m_used; }
+    // With a hidden triangle among them, the drawn ones are not known here.
+    bool Known() const { return m_used && !m_hidden.load(); }
+
+    // Takes in a triangle that may cover a centre.
+    void Cover(const cMeshTriangle& triangle, const stTriangleWindow& t)
+    {
+        if (triangle.flags & kTriangleFlagHidden)
+        {
+            m_hidden.store(true, std::memory_order_relaxed);
+            return;
+        }
+        if (!SurelyKept(t, m_rules))
+            return;
+        const double spread = DepthSpread(t, m_e, m_depthError, m_reach, m_rules);
+        const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread,
+                     zHigh = std::max({t.z[0], t.z[1], t.z[2]}) + spread;
+        // Not clipped: well inside the depth range and the viewport.
+        if (!(spread >= 0.0) || !(zLow > m_map.depthRange[0]) || !(zHigh < m_map.depthRange[1]) ||
+            !(std::min({t.x[0], t.x[1], t.x[2]}) > m_left - 1.0) ||
+            !(std::max({t.x[0], t.x[1], t.x[2]}) < m_left + m_map.viewport[2] + 1.0) ||
+            !(std::min({t.y[0], t.y[1], t.y[2]}) > m_bottom - 1.0) ||
+            !(std::max({t.y[0], t.y[1], t.y[2]}) < m_bottom + m_map.viewport[3] + 1.0))
+            return;
+        const std::uint32_t high = UpperBits(zHigh);
+        ForCentres(t, m_e, m_map, [&](double x, double y) {
+            if (SurelyHolds(t, m_e, x + 0.5, y + 0.5))
+            {
+                auto at = Cell(x, y);
+                std::uint32_t now = at.load(std::memory_order_relaxed);
+                while (high < now && !at.compare_exchange_weak(now, high, std::memory_order_relaxed))
+                {
+                }
+            }
+            return true;
+        });
+    }
+
+    // Whether the triangle lies behind at every centre it may cover: the
+    // triangle that put its depth there holds the centre and is not left
+    // out (it is not behind itself).
+    bool Behind(const stTriangleWindow& t)
+    {
+        const double spread = DepthSpread(t, m_e, m_depthError, m_reach, m_rules);
+        if (!(spread >= 0.0))
+            return false;
+        const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread;
+        bool behind = true;
+        const bool few = ForCentres(t, m_e, m_map, [&](double x, double y) {
+            const std::uint32_t high = Cell(x, y).load(std::memory_order_relaxed);
+            float z;
+            std::memcpy(&z, &high, sizeof z);
+            behind = double(z) < zLow;
+            return behind;
+        });
+        return few && behind;
+    }
+
+private:
+    std::atomic_ref<std::uint32_t> Cell(double x, double y)
+    {
+        return std::atomic_ref<std::uint32_t>(m_nearer[std::size_t(y - m_bottom) * m_width + std::size_t(x - m_left)]);
+    }
+
+    const stWindowMap& m_map;
+    const stFragmentRules& m_rules;
+    const double m_e, m_depthError, m_left, m_bottom;
+    const std::size_t m_width;
+    const double m_reach;
+    const bool m_used;
+    std::vector<std::uint32_t> m_nearer;
+    std::atomic<bool> m_hidden{false};
+};
+
+// Calls each(i, triangle, window) for every triangle that `coversNoPixel`
+// leaves in and whose corners are known, a word of bits per call of
+// word(w, each) on the pool.
+template <class Word>
+void ForKeptTriangles(const cMesh& mesh, const stDepthCorner* corners, double e,
+                      const std::vector<std::uint64_t>& coversNoPixel, Word&& word)
 {
     const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
-    const double left = map.viewport[0], bottom = map.viewport[1];
-    const auto width = std::size_t(map.viewport[2]);
-    // The farthest a centre lies from GL's window corner, in x plus y.
-    const double reach = std::max(std::fabs(left), std::fabs(left + map.viewport[2])) +
-                         std::max(std::fabs(bottom), std::fabs(bottom + map.viewport[3])) + 2.0;
-    const double nearest = map.depthRange[0], farthest = map.depthRange[1];
-    const auto forTriangles = [&](std::size_t w, auto&& each)
+    auto job = [&](std::size_t w)
     {
         const std::uint64_t skipped = coversNoPixel[w];
         const auto first = std::uint32_t(w * 64);
         const std::uint32_t last = std::min<std::uint32_t>(count, first + 64);
-        for (std::uint32_t i = first; i < last; ++i)
-            if (!((skipped >> (i - first)) & 1))
-                each(i, *mesh.GetTriangle(i));
-    };
-    // Each centre of the viewport: the least depth that a fragment there of
-    // a drawn triangle surely holding it surely lies below, as a float's
-    // bits.
-    std::vector<std::uint32_t> nearer;
-    const auto cell = [&](double x, double y)
-    { return std::atomic_ref<std::uint32_t>(nearer[std::size_t(y - bottom) * width + std::size_t(x - left)]); };
-    std::atomic<bool> hidden{false};
-    const bool occlude = rules.nearestStays && nearest >= 0.0 && farthest <= 1.0;
-    if (occlude)
-    {
-        nearer.assign(width * std::size_t(map.viewport[3]), UpperBits(std::numeric_limits<double>::infinity()));
-        auto cover = [&](std::size_t w)
-        {
-            forTriangles(w, [&](std::uint32_t, const cMeshTriangle& triangle) {
-                if (triangle.flags & kTriangleFlagHidden)
-                {
-                    hidden.store(true, std::memory_order_relaxed);
-                    return;
-                }
+        word(w, [&](auto&& each) {
+            for (std::uint32_t i = first; i < last; ++i)
+            {
+                if ((skipped >> (i - first)) & 1)
+                    continue;
+                const cMeshTriangle& triangle = *mesh.GetTriangle(i);
                 stTriangleWindow t;
-                if (!WindowOf(corners, triangle.vertexIndex, vertexCount, e, t) || !SurelyKept(t, rules))
-                    return;
-                const double spread = DepthSpread(t, e, depthError, reach, rules);
-                const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread,
-                             zHigh = std::max({t.z[0], t.z[1], t.z[2]}) + spread;
-                // Not clipped: well inside the depth range and the viewport.
-                if (!(spread >= 0.0) || !(zLow > nearest) || !(zHigh < farthest) ||
-                    !(std::min({t.x[0], t.x[1], t.x[2]}) > left - 1.0) ||
-                    !(std::max({t.x[0], t.x[1], t.x[2]}) < left + map.viewport[2] + 1.0) ||
-                    !(std::min({t.y[0], t.y[1], t.y[2]}) > bottom - 1.0) ||
-                    !(std::max({t.y[0], t.y[1], t.y[2]}) < bottom + map.viewport[3] + 1.0))
-                    return;
-                const std::uint32_t high = UpperBits(zHigh);
-                ForCentres(t, e, map, [&](double x, double y) {
-                    if (SurelyHolds(t, e, x + 0.5, y + 0.5))
-                    {
-                        auto at = cell(x, y);
-                        std::uint32_t now = at.load(std::memory_order_relaxed);
-                        while (high < now && !at.compare_exchange_weak(now, high, std::memory_order_relaxed))
-                        {
-                        }
-                    }
-                    return true;
-                });
-            });
-        };
-        ParallelForEach(SharedThreadPool(), bits.size(), kWordsPerJob, cover);
-    }
-    // With a hidden triangle among them, the drawn ones are not known here.
-    const bool useNearer = occlude && !hidden.load();
-    std::atomic<bool> anyBehind{false};
-    auto leaveOut = [&](std::size_t w)
-    {
-        std::uint64_t value = 0;
-        bool wordBehind = false;
-        forTriangles(w, [&](std::uint32_t i, const cMeshTriangle& triangle) {
-            stTriangleWindow t;
-            if (!WindowOf(corners, triangle.vertexIndex, vertexCount, e, t))
-                return;
-            if (SurelyCulled(t, rules))
-            {
-                value |= std::uint64_t(1) << (i % 64);
-                return;
-            }
-            if (!useNearer)
-                return;
-            const double spread = DepthSpread(t, e, depthError, reach, rules);
-            if (!(spread >= 0.0))
-                return;
-            // Behind at every centre it may cover: the triangle that put
-            // its depth there holds the centre and is not left out (it is
-            // not behind itself).
-            const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread;
-            bool hiddenEverywhere = true;
-            const bool few = ForCentres(t, e, map, [&](double x, double y) {
-                const std::uint32_t high = cell(x, y).load(std::memory_order_relaxed);
-                float z;
-                std::memcpy(&z, &high, sizeof z);
-                hiddenEverywhere = double(z) < zLow;
-                return hiddenEverywhere;
-            });
-            if (few && hiddenEverywhere)
-            {
-                value |= std::uint64_t(1) << (i % 64);
-                wordBehind = true;
+                if (WindowOf(corners, triangle.vertexIndex, vertexCount, e, t))
+                    each(i - first, triangle, t);
             }
         });
-        bits[w] = value;
-        if (wordBehind)
-            anyBehind.store(true, std::memory_order_relaxed);
     };
-    ParallelForEach(SharedThreadPool(), bits.size(), kWordsPerJob, leaveOut);
-    behind = anyBehind.load();
+    ParallelForEach(SharedThreadPool(), coversNoPixel.size(), kWordsPerJob, job);
 }
 
-// Bits of the triangles `coversNoPixel` leaves in that surely turn
-// counter-clockwise (facing[0]) and clockwise (facing[1]) in the window.
-void FacingOf(const cMesh& mesh, const stDepthCorner* corners, double e,
-              const std::vector<std::uint64_t>& coversNoPixel, std::vector<std::uint64_t> facing[2])
+// The bits of FindTrianglesDrawingNothing once the nearest depths hold every
+// drawn triangle (when used).
+void LeaveOut(const cMesh& mesh, const stFragmentRules& rules, const stDepthCorner* corners, double e,
+              const std::vector<std::uint64_t>& coversNoPixel, cNearestDepths& nearest,
+              std::vector<std::uint64_t>& bits, bool& behind)
 {
-    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
-    auto word = [&](std::size_t w)
-    {
-        std::uint64_t turns[2] = {0, 0};
-        const auto first = std::uint32_t(w * 64);
-        const std::uint32_t last = std::min<std::uint32_t>(count, first + 64);
-        for (std::uint32_t i = first; i < last; ++i)
-        {
-            stTriangleWindow t;
-            if (((coversNoPixel[w] >> (i - first)) & 1) ||
-                !WindowOf(corners, mesh.GetTriangle(i)->vertexIndex, vertexCount, e, t))
-                continue;
-            if (t.twiceArea > t.areaSpread)
-                turns[0] |= std::uint64_t(1) << (i - first);
-            else if (t.twiceArea < -t.areaSpread)
-                turns[1] |= std::uint64_t(1) << (i - first);
-        }
-        facing[0][w] = turns[0];
-        facing[1][w] = turns[1];
-    };
-    ParallelForEach(SharedThreadPool(), coversNoPixel.size(), kWordsPerJob, word);
+    const bool known = nearest.Known();
+    std::atomic<bool> anyBehind{false};
+    ForKeptTriangles(mesh, corners, e, coversNoPixel, [&](std::size_t w, auto&& triangles) {
+        std::uint64_t value = 0, behindHere = 0;
+        triangles([&](std::uint32_t bit, const cMeshTriangle&, const stTriangleWindow& t) {
+            if (SurelyCulled(t, rules))
+                value |= std::uint64_t(1) << bit;
+            else if (known && nearest.Behind(t))
+                behindHere |= std::uint64_t(1) << bit;
+        });
+        bits[w] = value | behindHere;
+        if (behindHere != 0)
+            anyBehind.store(true, std::memory_order_relaxed);
+    });
+    behind = anyBehind.load();
 }
 
 } // namespace
@@ -590,7 +595,15 @@ void FindTrianglesDrawingNothing(const cMesh& mesh, const stWindowMap& map, cons
         return;
     double error = 0.0, depthError = 0.0;
     const std::unique_ptr<stDepthCorner[]> corners = CornersOf<stDepthCorner>(mesh, map, error, depthError);
-    DrawingNothingOf(mesh, map, rules, corners.get(), kSnap + kKept + error, depthError, coversNoPixel, bits, behind);
+    const double e = kSnap + kKept + error;
+    cNearestDepths nearest(map, rules, e, depthError);
+    if (nearest.Used())
+        ForKeptTriangles(mesh, corners.get(), e, coversNoPixel, [&](std::size_t, auto&& triangles) {
+            triangles([&](std::uint32_t, const cMeshTriangle& triangle, const stTriangleWindow& t) {
+                nearest.Cover(triangle, t);
+            });
+        });
+    LeaveOut(mesh, rules, corners.get(), e, coversNoPixel, nearest, bits, behind);
 }
 
 cPixelCoverageCache::cPixelCoverageCache(std::wstring_view name, ISceneObject* owner)
@@ -638,7 +651,9 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
 {
     const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
     const std::size_t words = (std::size_t(count) + 63) / 64;
-    // The corners are found once for whatever this call needs.
+    // The corners are found once for whatever this call needs, and so are
+    // the nearest depths, which the pass finding the coverage's turns
+    // takes in as it goes.
     std::unique_ptr<stDepthCorner[]> corners;
     double e = 0.0, depthError = 0.0;
     const auto findCorners = [&]
@@ -649,6 +664,7 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
         corners = CornersOf<stDepthCorner>(mesh, map, error, depthError);
         e = kSnap + kKept + error;
     };
+    std::optional<cNearestDepths> nearest;
     if (!Valid(mesh, map))
     {
         m_bits.assign(words, 0);
@@ -658,7 +674,22 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
         {
             findCorners();
             CoverageOf(mesh, map, corners.get(), e, m_bits);
-            FacingOf(mesh, corners.get(), e, m_bits, m_facing);
+            if (rules.nearestStays)
+                nearest.emplace(map, rules, e, depthError);
+            const bool cover = nearest && nearest->Used();
+            ForKeptTriangles(mesh, corners.get(), e, m_bits, [&](std::size_t w, auto&& triangles) {
+                std::uint64_t turns[2] = {0, 0};
+                triangles([&](std::uint32_t bit, const cMeshTriangle& triangle, const stTriangleWindow& t) {
+                    if (t.twiceArea > t.areaSpread)
+                        turns[0] |= std::uint64_t(1) << bit;
+                    else if (t.twiceArea < -t.areaSpread)
+                        turns[1] |= std::uint64_t(1) << bit;
+                    if (cover)
+                        nearest->Cover(triangle, t);
+                });
+                m_facing[0][w] = turns[0];
+                m_facing[1][w] = turns[1];
+            });
         }
         Keep(mesh, map);
     }
@@ -675,7 +706,17 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
     if (rules.nearestStays && count != 0 && vertexCount != 0)
     {
         findCorners();
-        DrawingNothingOf(mesh, map, rules, corners.get(), e, depthError, m_bits, next.bits, next.behind);
+        if (!nearest)
+        {
+            nearest.emplace(map, rules, e, depthError);
+            if (nearest->Used())
+                ForKeptTriangles(mesh, corners.get(), e, m_bits, [&](std::size_t, auto&& triangles) {
+                    triangles([&](std::uint32_t, const cMeshTriangle& triangle, const stTriangleWindow& t) {
+                        nearest->Cover(triangle, t);
+                    });
+                });
+        }
+        LeaveOut(mesh, rules, corners.get(), e, m_bits, *nearest, next.bits, next.behind);
     }
     else if (rules.cull == GL_FRONT_AND_BACK)
         std::fill(next.bits.begin(), next.bits.end(), ~std::uint64_t(0));
