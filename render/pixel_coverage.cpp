@@ -3,7 +3,6 @@
 #include "core/mesh.h"
 #include "core/scene_object.h"
 #include "core/thread_pool.h"
-#include "platform/geometry/huge_pages.h"
 #include "platform/wgl/wgl.h"
 
 #include <algorithm>
@@ -104,7 +103,6 @@ std::unique_ptr<Corner[]> CornersOf(const cMesh& mesh, const stWindowMap& map, d
 {
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     std::unique_ptr<Corner[]> corners = std::make_unique_for_overwrite<Corner[]>(vertexCount);
-    ON_AdviseHugePages(corners.get(), std::size_t(vertexCount) * sizeof(Corner));
     const std::size_t blocks = (vertexCount + kVerticesPerJob - 1) / kVerticesPerJob;
     std::vector<std::array<double, 2>> blockError(blocks, {0.0, 0.0});
     auto block = [&](std::size_t b)
