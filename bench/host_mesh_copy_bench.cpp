@@ -1,7 +1,8 @@
 // The shapes dialog's copy of a big host mesh, phase by phase, on the two
 // 10M-triangle inputs of the big-scan road (imported once by the host's
 // reader): the search for points with a twin, the whole copy (weld, box,
-// normals, links), and on the copy the normals and the links alone.
+// normals, links), and on the copy the normals and the links alone; and the
+// magic wand's flood over the turned part's middle wall (the road's click).
 // Wall time on the shared pool, medians of five runs.
 #include "bench/big_scan_inputs.h"
 #include "core/host_mesh_import.h"
@@ -9,6 +10,7 @@
 #include "core/point_twins.h"
 #include "core/thread_pool.h"
 #include "dezaz/mesh_import.h"
+#include "plugin/dialogs/magic_wand.h"
 
 #include <benchmark/benchmark.h>
 
@@ -97,9 +99,33 @@ void BM_CopyLinks(benchmark::State& state)
         state.SetIterationTime(Seconds([&] { mesh.BuildTopology(); }));
 }
 
+void BM_WandFlood(benchmark::State& state)
+{
+    const ON_Mesh& host = Input(1);
+    cMesh mesh;
+    AddHostMeshFaces(mesh, host, &Pool());
+    // The turned part's faces keep the order of their tessellation, 4096
+    // triangles to a facet: the wall of radius 25 starts at facet 1218.
+    cMeshTriangle* seed = mesh.GetTriangle((1218 + 10) * 4096 + 7);
+    bool select = true;
+    for (auto _ : state)
+    {
+        // Alternate: every run floods the wall to the other state.
+        if (select)
+            seed->flags |= kTriangleFlagSelected;
+        else
+            seed->flags &= std::uint8_t(~kTriangleFlagSelected);
+        select = !select;
+        std::uint32_t reached = 0;
+        state.SetIterationTime(Seconds([&] { reached = GrowMagicWandSelection(mesh, seed, 8.0); }));
+        state.counters["reached"] = reached;
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_PointTwins)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_HostMeshCopy)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CopyNormals)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CopyLinks)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_WandFlood)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);

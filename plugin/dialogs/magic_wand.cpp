@@ -94,11 +94,15 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
         cMeshTriangle* t = stack.back();
         stack.pop_back();
         ++reached;
+        // A grown selection's corners are marked on the pool afterwards,
+        // where the reached triangles are the ones no longer pending.
         if (select)
             t->flags |= kTriangleFlagSelected;
         else
+        {
             t->flags &= std::uint8_t(~kTriangleFlagSelected);
-        SetVertexMarks(mesh, *t, select);
+            SetVertexMarks(mesh, *t, false);
+        }
         const double n[3] = {t->nx, t->ny, t->nz};
         for (cMeshTriangle* next : t->neighbour)
         {
@@ -113,17 +117,18 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
             }
         }
     }
-    // No pending mark outlives the fill, and a deselected region's border
-    // vertices that still belong to selected triangles keep their mark.
-    const bool restoreBorder = !select;
+    // No pending mark outlives the fill; a grown selection's corners are
+    // marked, and a deselected region's border vertices that still belong
+    // to selected triangles keep their mark.
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     // Corners are shared between the jobs' triangles: their marks are set
     // atomically.
     const auto clear = [&](cMeshTriangle& t)
     {
+        const bool reached = (t.flags & kPending) == 0;
         t.flags &= std::uint8_t(~kPending);
-        if (!restoreBorder ||
-            (t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) != kTriangleFlagSelected)
+        if (select ? !reached
+                   : (t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) != kTriangleFlagSelected)
             return;
         for (std::uint32_t v : t.vertexIndex)
             if (v < vertexCount)
