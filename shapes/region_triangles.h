@@ -14,7 +14,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 class cMesh;
 class cThreadPool;
@@ -42,6 +42,6 @@ private:
 
     const cMesh* m_mesh;
     std::uint32_t m_count;
-    std::vector<float> m_centroids;
-    std::vector<std::uint8_t> m_marks;
+    std::unique_ptr<float[]> m_centroids;
+    std::unique_ptr<std::uint8_t[]> m_marks;
 };
