@@ -151,6 +151,11 @@ private:
                              std::vector<std::uint64_t>& inside);
     // True when a triangle with this centroid belongs to the region.
     bool ContainsCentroid(const float centroid[3]);
+    // The same found by measuring every region point, without the tree.
+    bool ContainsCentroidByScan(const float centroid[3]);
+    // Queries times points up to which a walk's doubtful triangles are
+    // measured against every point rather than the tree built for them.
+    static constexpr std::uint64_t kScanInsteadOfTree = std::uint64_t{1} << 25;
     // The region's triangles found by walking the mesh's triangles, which
     // match the region's points in turn when the region was taken from this
     // mesh: decide(i, inside) is called for every triangle with a centroid.

@@ -236,10 +236,14 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
         m.GetCorners(copy, corners);
         float centroid[3];
         RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
-        const float shift = static_cast<float>(radii * RegionMembershipRadius(centroid));
+        // Along a unit direction with three unequal parts, so that every
+        // difference counts.
+        const double shift = radii * RegionMembershipRadius(centroid);
         std::uint32_t index[3];
         for (int k = 0; k < 3; ++k)
-            index[k] = m.AddVertex(corners[k]->x + shift, corners[k]->y, corners[k]->z, false, 0.0f);
+            index[k] = m.AddVertex(corners[k]->x + static_cast<float>(0.6 * shift),
+                                   corners[k]->y + static_cast<float>(0.48 * shift),
+                                   corners[k]->z + static_cast<float>(0.64 * shift), false, 0.0f);
         m.AddTriangle(index[0], index[1], index[2]);
     };
     const std::uint32_t inRegion = 2 * (10 * 40 + 8), outside = 2 * (25 * 40 + 30);
@@ -318,6 +322,13 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
             const cRegionTriangles triangles(m, shared);
             session->ClearMeshRegion(mesh.get(), &triangles);
             EXPECT_FALSE(tags.HasColours());
+            session->PaintMeshRegion(mesh.get(), &triangles);
+            EXPECT_EQ(tagsOf(), painted);
+            // The region's tree not built yet (as after a read): the copies
+            // near a region triangle are measured against every point.
+            const double identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+            session->TransformRegion(identity);
+            session->ClearMeshRegion(mesh.get(), &triangles);
             session->PaintMeshRegion(mesh.get(), &triangles);
             EXPECT_EQ(tagsOf(), painted);
             m.ForEachTriangle([](cMeshTriangle& t) { t.flags ^= kTriangleFlagSelected; });
