@@ -436,8 +436,10 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
         // walk visits only the triangles of the class, which pays when they
         // are few.
         const std::uint64_t walked = std::accumulate(ofClass.begin(), ofClass.end(), std::uint64_t{0});
-        if (count >= kRegionsOnPoolFrom && walked >= count / 3)
-        {
+        // Flips on the pool (by flipOnPool(after), false where it could not)
+        // and what comes after them: the next class prepared, or the
+        // scratch bits cleared.
+        const auto flippedOnPool = [&](auto&& flipOnPool) {
             stAfterFlip after;
             std::vector<std::uint32_t> nextCounts;
             if (selectedPass)
@@ -448,18 +450,20 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
             }
             else
                 after.clearScratch = true;
-            if (FlipSmallRegionsOnPool(mesh, limit, selectedPass, after))
+            if (!flipOnPool(after))
+                return false;
+            if (selectedPass)
             {
-                if (selectedPass)
-                {
-                    ofClass = std::move(nextCounts);
-                    prepared = true;
-                }
-                else
-                    scratchCleared = true;
-                continue;
+                ofClass = std::move(nextCounts);
+                prepared = true;
             }
-        }
+            else
+                scratchCleared = true;
+            return true;
+        };
+        if (count >= kRegionsOnPoolFrom && walked >= count / 3 &&
+            flippedOnPool([&](stAfterFlip after) { return FlipSmallRegionsOnPool(mesh, limit, selectedPass, after); }))
+            continue;
         const auto walkFrom = [&](std::uint32_t i) {
             cMeshTriangle* t = mesh.GetTriangle(i);
             if ((t->flags & kTriangleFlagScratch) == 0 || IsVisibleSelected(*t) != selectedPass)
@@ -509,6 +513,23 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
                     if (IsVisibleSelected(*mesh.GetTriangle(i)) == selectedPass)
                         list.push_back(i);
             });
+            // On a big mesh the class's regions are found on the pool over
+            // the list alone; walking them one after another took longer.
+            if (count >= kRegionsOnPoolFrom && flippedOnPool([&](stAfterFlip after) {
+                    std::vector<std::uint32_t> listed;
+                    try
+                    {
+                        listed.reserve(walked);
+                    }
+                    catch (const std::bad_alloc&)
+                    {
+                        return false;
+                    }
+                    for (const std::vector<std::uint32_t>& list : seeds)
+                        listed.insert(listed.end(), list.begin(), list.end());
+                    return FlipSmallListedRegionsOnPool(mesh, limit, selectedPass, listed, after);
+                }))
+                continue;
             for (const std::vector<std::uint32_t>& list : seeds)
                 for (const std::uint32_t i : list)
                     walkFrom(i);

@@ -161,6 +161,100 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Sett
     return sets;
 }
 
+constexpr std::uint8_t kClassRoot = 2;
+
+// Adds each region's area up at its root (cleared before), a run of
+// triangles of the same region at a time, on the pool: classTriangle(p)
+// is the triangle at place p of [0, size) of the sets, null where it is not
+// of the class. Which order the terms go in does not matter: a region whose
+// sum lies near enough to the limit for the order to tip the comparison is
+// walked (DecideFlips).
+template <class ClassTriangle>
+void AddRegionAreas(const cMesh& mesh, std::uint32_t size, const cTriangleSets& sets, double* area,
+                    ClassTriangle&& classTriangle)
+{
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t runRoot = 0;
+        double run = 0.0;
+        const auto flush = [&] {
+            if (run != 0.0)
+                std::atomic_ref<double>(area[runRoot]).fetch_add(run, std::memory_order_relaxed);
+            run = 0.0;
+        };
+        for (std::uint32_t p = begin; p < end; ++p)
+        {
+            const cMeshTriangle* t = classTriangle(p);
+            if (t == nullptr)
+                continue;
+            if (const std::uint32_t root = sets.Root(p); root != runRoot)
+            {
+                flush();
+                runRoot = root;
+            }
+            run += AreaOf(mesh, *t);
+        }
+        flush();
+    });
+}
+
+// Decides at each root of the class (flip kClassRoot, its region's area at
+// area) whether its region flips: 1 where its area is at most the limit,
+// else 0. Sums of the same n non-negative terms in two orders differ by
+// less than 2 n DBL_EPSILON times either; past that margin the comparison
+// with the limit is the same in any order, and a region within it is
+// walked from its root (root(p), a triangle carrying bit 2) as the walks
+// add it up. `terms` is the most triangles a region may have.
+template <class Root>
+void DecideFlips(cMesh& mesh, std::uint32_t size, std::uint32_t terms, std::uint8_t* flip, const double* area,
+                 double limit, Root&& root)
+{
+    const double margin = 2.0 * double(terms) * DBL_EPSILON;
+    std::vector<std::vector<std::uint32_t>> nearLimit((std::size_t{size} + kPoolBlock - 1) / kPoolBlock);
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            if (flip[i] != kClassRoot)
+                continue;
+            flip[i] = 0;
+            const double sum = area[i];
+            if (std::isfinite(sum) && std::fabs(sum - limit) > margin * sum)
+                flip[i] = limit >= sum;
+            else
+                nearLimit[begin / kPoolBlock].push_back(i);
+        }
+    });
+    for (const std::vector<std::uint32_t>& roots : nearLimit)
+        for (const std::uint32_t i : roots)
+        {
+            double walked = 0.0;
+            MeasureTriangleRegion(mesh, root(i), &walked);
+            flip[i] = limit >= walked;
+        }
+}
+
+// Flips a triangle of the class out of it: selected ones lose bit 0, the
+// others gain it.
+void FlipClass(cMeshTriangle& t, bool selectedClass)
+{
+    if (selectedClass)
+        t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
+    else
+        t.flags |= kTriangleFlagSelected;
+}
+
+// What the caller does next to a triangle after the flips; `next` counts
+// the next class's triangles.
+void AfterFlip(cMeshTriangle& t, const stAfterFlip& after, std::uint32_t& next)
+{
+    if (after.nextClassCounts != nullptr)
+    {
+        t.flags |= kTriangleFlagScratch;
+        next += IsVisibleSelected(t) == after.nextClass;
+    }
+    else if (after.clearScratch)
+        t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
+}
+
 } // namespace
 
 bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAfterFlip after)
@@ -186,7 +280,6 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
     // the terms go in does not matter: a region whose sum lies near enough
     // to the limit for the order to tip the comparison is walked below.
     const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
-    constexpr std::uint8_t kClassRoot = 2;
     const std::unique_ptr<cTriangleSets> sets =
         JoinRegions(mesh, selectedClass, [&](std::uint32_t i, std::uint32_t root) {
             const bool classRoot = root == i && ofClass(*mesh.GetTriangle(i));
@@ -196,54 +289,12 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
         });
     if (sets == nullptr)
         return false;
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        std::uint32_t runRoot = 0;
-        double run = 0.0;
-        const auto flush = [&] {
-            if (run != 0.0)
-                std::atomic_ref<double>(area[runRoot]).fetch_add(run, std::memory_order_relaxed);
-            run = 0.0;
-        };
-        for (std::uint32_t i = begin; i < end; ++i)
-        {
-            const cMeshTriangle& t = *mesh.GetTriangle(i);
-            if (!ofClass(t))
-                continue;
-            if (const std::uint32_t root = sets->Root(i); root != runRoot)
-            {
-                flush();
-                runRoot = root;
-            }
-            run += AreaOf(mesh, t);
-        }
-        flush();
+    AddRegionAreas(mesh, count, *sets, area.get(), [&](std::uint32_t i) {
+        const cMeshTriangle* t = mesh.GetTriangle(i);
+        return ofClass(*t) ? t : nullptr;
     });
 
-    // Sums of the same n non-negative terms in two orders differ by less
-    // than 2 n DBL_EPSILON times either; past that margin the comparison
-    // with the limit is the same in any order.
-    const double margin = 2.0 * double(count) * DBL_EPSILON;
-    std::vector<std::vector<std::uint32_t>> nearLimit((std::size_t{count} + kPoolBlock - 1) / kPoolBlock);
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-        {
-            if (flip[i] != kClassRoot)
-                continue;
-            flip[i] = 0;
-            const double sum = area[i];
-            if (std::isfinite(sum) && std::fabs(sum - limit) > margin * sum)
-                flip[i] = limit >= sum;
-            else
-                nearLimit[begin / kPoolBlock].push_back(i);
-        }
-    });
-    for (const std::vector<std::uint32_t>& roots : nearLimit)
-        for (const std::uint32_t root : roots)
-        {
-            double walked = 0.0;
-            MeasureTriangleRegion(mesh, mesh.GetTriangle(root), &walked);
-            flip[root] = limit >= walked;
-        }
+    DecideFlips(mesh, count, count, flip.get(), area.get(), limit, [&](std::uint32_t i) { return mesh.GetTriangle(i); });
 
     // The flips, and what the caller does next to every triangle.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
@@ -252,23 +303,102 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
             if (ofClass(t) && flip[sets->Root(i)])
-            {
-                if (selectedClass)
-                    t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
-                else
-                    t.flags |= kTriangleFlagSelected;
-            }
-            if (after.nextClassCounts != nullptr)
-            {
-                t.flags |= kTriangleFlagScratch;
-                next += IsVisibleSelected(t) == after.nextClass;
-            }
-            else if (after.clearScratch)
-                t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
+                FlipClass(t, selectedClass);
+            AfterFlip(t, after, next);
         }
         if (after.nextClassCounts != nullptr)
             (*after.nextClassCounts)[begin / kPoolBlock] = next;
     });
+    return true;
+}
+
+bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
+                                  const std::vector<std::uint32_t>& listed, stAfterFlip after)
+{
+    const auto size = static_cast<std::uint32_t>(listed.size());
+    if (listed.size() != size)
+        return false;
+    // By place in the list: each listed triangle's own colour word, its set,
+    // its region's area at its root and whether to flip the region.
+    std::unique_ptr<std::uint32_t[]> colours;
+    std::unique_ptr<cTriangleSets> sets;
+    std::unique_ptr<double[]> area;
+    std::unique_ptr<std::uint8_t[]> flip;
+    try
+    {
+        colours.reset(new std::uint32_t[size]);
+        sets = std::make_unique<cTriangleSets>(size);
+        area.reset(new double[size]);
+        flip.reset(new std::uint8_t[size]);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
+    // While the regions are joined, each listed triangle's colour word holds
+    // its place in the list; a link to a triangle of the class that does not
+    // lead to its place and back makes the walks depend on where they start.
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+        {
+            cMeshTriangle& t = *at(p);
+            colours[p] = t.colour;
+            t.colour = p;
+            sets->Reset(p);
+        }
+    });
+    std::atomic<bool> symmetric{true};
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+        {
+            const cMeshTriangle* t = at(p);
+            for (int k = 0; k < 3; ++k)
+            {
+                const cMeshTriangle* n = t->neighbour[k];
+                if (n == nullptr || IsVisibleSelected(*n) != selectedClass)
+                    continue;
+                const std::uint32_t q = n->colour;
+                const std::uint8_t edge = t->neighbourEdge[k];
+                if (q >= size || at(q) != n || edge > 2 || n->neighbour[edge] != t)
+                {
+                    symmetric.store(false, std::memory_order_relaxed);
+                    continue;
+                }
+                if (q > p)
+                    sets->Join(p, q);
+            }
+        }
+    });
+    // Every listed triangle gets its colour back and settles on its root,
+    // the region's first triangle (the list is in triangle order).
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+        {
+            at(p)->colour = colours[p];
+            const bool root = sets->Settle(p) == p;
+            if (root)
+                area[p] = 0.0;
+            flip[p] = root ? kClassRoot : 0;
+        }
+    });
+    if (!symmetric.load())
+        return false;
+    AddRegionAreas(mesh, size, *sets, area.get(), at);
+    DecideFlips(mesh, size, size, flip.get(), area.get(), limit, at);
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+            if (flip[sets->Root(p)])
+                FlipClass(*at(p), selectedClass);
+    });
+    if (after.nextClassCounts != nullptr || after.clearScratch)
+        ForEachBlockOnPool(mesh.GetTriangleCount(), [&](std::uint32_t begin, std::uint32_t end) {
+            std::uint32_t next = 0;
+            for (std::uint32_t i = begin; i < end; ++i)
+                AfterFlip(*mesh.GetTriangle(i), after, next);
+            if (after.nextClassCounts != nullptr)
+                (*after.nextClassCounts)[begin / kPoolBlock] = next;
+        });
     return true;
 }
 

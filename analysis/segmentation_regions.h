@@ -44,6 +44,14 @@ struct stAfterFlip
 };
 bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAfterFlip after = {});
 
+// The same flips where the class is a few of the triangles: `listed` holds
+// every triangle of the class in index order, and the regions are joined
+// and measured over the list alone; what comes after the flips still goes
+// over every triangle. False, with nothing changed, where the links
+// between triangles of the class are not symmetric or memory runs out.
+bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
+                                  const std::vector<std::uint32_t>& listed, stAfterFlip after = {});
+
 // Labels the regions of the split (triangles that are not selected, joined
 // through links between them) 0, 1, ... in the order of their first
 // triangles, as walking them one by one does, and raises the mesh's highest

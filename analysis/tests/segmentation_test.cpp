@@ -265,69 +265,77 @@ TEST(SmallRegions, BrokenNeighbourLinksStillEnd)
 TEST(SmallRegions, BigMeshesKeepTheWalksAreasAndRegions)
 {
     // A 200 x 200 plate of uneven cells with 25 selected islands of 30 x 30
-    // cells, each a little different in area.
+    // cells, each a little different in area (over half the plate: the
+    // class is joined over every triangle), and of 20 x 20 cells (a quarter:
+    // joined over the class's list).
     const int n = 200;
-    std::uint32_t state = 7;
-    const auto jitter = [&state] {
-        state = state * 1664525u + 1013904223u;
-        return 0.3 * double(state >> 8) / double(1u << 24);
-    };
-    std::vector<double> heights(std::size_t((n + 1) * (n + 1)));
-    for (double& h : heights)
-        h = jitter();
-    const ON_Mesh plate = HeightField(n, [&](double x, double y) { return heights[std::size_t(y * (n + 1) + x)]; });
-    const auto cell = [n](int i, int j) { return std::uint32_t(2 * (j * n + i)); };
-    const auto build = [&](cMesh& mesh) {
-        FillMesh(mesh, plate);
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i)
-                for (std::uint32_t k = 0; k < 2; ++k)
-                    mesh.GetTriangle(cell(i, j) + k)->flags = i % 40 < 30 && j % 40 < 30 ? kTriangleFlagSelected : 0;
-    };
-    // Each island's area as its walk adds it up; the first one's also in
-    // triangle order.
-    cMesh mesh;
-    build(mesh);
-    mesh.SetTriangleFlag4();
-    std::vector<double> walked;
-    for (int j = 0; j < n; j += 40)
-        for (int i = 0; i < n; i += 40)
-        {
-            walked.push_back(0.0);
-            ASSERT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(cell(i, j)), &walked.back()), 1800u);
-        }
-    double inOrder = 0.0;
-    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
-        if (t / 2 % n < 30 && t / 2 / n < 30)
-        {
-            const cVertex* c[3];
-            ASSERT_TRUE(mesh.GetCorners(*mesh.GetTriangle(t), c));
-            inOrder += TriangleArea(c[0]->Position(), c[1]->Position(), c[2]->Position());
-        }
-    ASSERT_NE(inOrder, walked[0]) << "the two orders must differ for the limit to tell them apart";
-    // A limit at the first island's walked area takes it, one just below
-    // leaves it; the others go as their areas say.
-    for (const double limit : {walked[0], std::nextafter(walked[0], 0.0)})
+    for (const int side : {30, 20})
     {
-        cMesh fresh;
-        build(fresh);
-        RemoveSmallRegions(fresh, limit);
-        const auto staying = std::count_if(walked.begin(), walked.end(), [limit](double a) { return a > limit; });
-        EXPECT_EQ(CountMarked(fresh), std::uint32_t(1800 * staying)) << limit;
-        EXPECT_EQ(fresh.GetTriangle(0)->flags & kTriangleFlagSelected, limit == walked[0] ? 0 : kTriangleFlagSelected);
-    }
-    // Each island alone is small, two together are not. A link from the
-    // first island into the second, not returned: the first island's walk
-    // takes the second along, so those two stay.
-    const double limit = 1.5 * *std::max_element(walked.begin(), walked.end());
-    for (const bool oneWay : {false, true})
-    {
-        cMesh linked;
-        build(linked);
-        if (oneWay)
-            linked.GetTriangle(cell(29, 10) + 1)->neighbour[0] = linked.GetTriangle(cell(40, 10));
-        RemoveSmallRegions(linked, limit);
-        EXPECT_EQ(CountMarked(linked), oneWay ? 3600u : 0u) << oneWay;
+        std::uint32_t state = 7;
+        const auto jitter = [&state] {
+            state = state * 1664525u + 1013904223u;
+            return 0.3 * double(state >> 8) / double(1u << 24);
+        };
+        std::vector<double> heights(std::size_t((n + 1) * (n + 1)));
+        for (double& h : heights)
+            h = jitter();
+        const ON_Mesh plate = HeightField(n, [&](double x, double y) { return heights[std::size_t(y * (n + 1) + x)]; });
+        const auto cell = [n](int i, int j) { return std::uint32_t(2 * (j * n + i)); };
+        const auto build = [&](cMesh& mesh) {
+            FillMesh(mesh, plate);
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i)
+                    for (std::uint32_t k = 0; k < 2; ++k)
+                        mesh.GetTriangle(cell(i, j) + k)->flags =
+                            i % 40 < side && j % 40 < side ? kTriangleFlagSelected : 0;
+        };
+        const auto island = std::uint32_t(2 * side * side);
+        // Each island's area as its walk adds it up; the first one's also in
+        // triangle order.
+        cMesh mesh;
+        build(mesh);
+        mesh.SetTriangleFlag4();
+        std::vector<double> walked;
+        for (int j = 0; j < n; j += 40)
+            for (int i = 0; i < n; i += 40)
+            {
+                walked.push_back(0.0);
+                ASSERT_EQ(MeasureTriangleRegion(mesh, mesh.GetTriangle(cell(i, j)), &walked.back()), island);
+            }
+        double inOrder = 0.0;
+        for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+            if (int(t / 2 % n) < side && int(t / 2 / n) < side)
+            {
+                const cVertex* c[3];
+                ASSERT_TRUE(mesh.GetCorners(*mesh.GetTriangle(t), c));
+                inOrder += TriangleArea(c[0]->Position(), c[1]->Position(), c[2]->Position());
+            }
+        ASSERT_NE(inOrder, walked[0]) << "the two orders must differ for the limit to tell them apart";
+        // A limit at the first island's walked area takes it, one just below
+        // leaves it; the others go as their areas say.
+        for (const double limit : {walked[0], std::nextafter(walked[0], 0.0)})
+        {
+            cMesh fresh;
+            build(fresh);
+            RemoveSmallRegions(fresh, limit);
+            const auto staying = std::count_if(walked.begin(), walked.end(), [limit](double a) { return a > limit; });
+            EXPECT_EQ(CountMarked(fresh), std::uint32_t(island * staying)) << side << " " << limit;
+            EXPECT_EQ(fresh.GetTriangle(0)->flags & kTriangleFlagSelected, limit == walked[0] ? 0 : kTriangleFlagSelected)
+                << side;
+        }
+        // Each island alone is small, two together are not. A link from the
+        // first island into the second, not returned: the first island's
+        // walk takes the second along, so those two stay.
+        const double limit = 1.5 * *std::max_element(walked.begin(), walked.end());
+        for (const bool oneWay : {false, true})
+        {
+            cMesh linked;
+            build(linked);
+            if (oneWay)
+                linked.GetTriangle(cell(side - 1, 10) + 1)->neighbour[0] = linked.GetTriangle(cell(40, 10));
+            RemoveSmallRegions(linked, limit);
+            EXPECT_EQ(CountMarked(linked), oneWay ? 2 * island : 0u) << side << " " << oneWay;
+        }
     }
 }
 
