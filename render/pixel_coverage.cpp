@@ -419,21 +419,31 @@ bool ForCentres(const stTriangleWindow& t, double e, const stWindowMap& map, Eac
     return true;
 }
 
-// Whether the triangle surely holds the point: inside each edge by more
-// than moving the corners by e can change.
-bool SurelyHolds(const stTriangleWindow& t, double e, double x, double y)
+// Whether the point surely lies on the inner side of the triangle's edge
+// from corner k: by more than moving the corners by e can change.
+bool SurelyInside(const stTriangleWindow& t, int k, double e, double x, double y)
 {
     const double sign = t.twiceArea > 0.0 ? 1.0 : -1.0;
+    const double ex = t.x[(k + 1) % 3] - t.x[k], ey = t.y[(k + 1) % 3] - t.y[k];
+    const double dx = x - t.x[k], dy = y - t.y[k];
+    const double moved =
+        (e * (std::fabs(ex) + std::fabs(ey) + 2.0 * (std::fabs(dx) + std::fabs(dy))) + 4.0 * e * e) * (1.0 + 1e-9);
+    return sign * (ex * dy - ey * dx) > moved;
+}
+
+// -1 when the triangle surely holds the point, the edge when the point is
+// surely inside the other two only, else 3.
+int EdgeInDoubt(const stTriangleWindow& t, double e, double x, double y)
+{
+    int doubt = -1;
     for (int k = 0; k < 3; ++k)
-    {
-        const double ex = t.x[(k + 1) % 3] - t.x[k], ey = t.y[(k + 1) % 3] - t.y[k];
-        const double dx = x - t.x[k], dy = y - t.y[k];
-        const double moved =
-            (e * (std::fabs(ex) + std::fabs(ey) + 2.0 * (std::fabs(dx) + std::fabs(dy))) + 4.0 * e * e) * (1.0 + 1e-9);
-        if (!(sign * (ex * dy - ey * dx) > moved))
-            return false;
-    }
-    return true;
+        if (!SurelyInside(t, k, e, x, y))
+        {
+            if (doubt >= 0)
+                return 3;
+            doubt = k;
+        }
+    return doubt;
 }
 
 // Each centre of the viewport: the least depth that a fragment there of a
@@ -442,8 +452,9 @@ bool SurelyHolds(const stTriangleWindow& t, double e, double x, double y)
 class cNearestDepths
 {
 public:
-    cNearestDepths(const stWindowMap& map, const stFragmentRules& rules, double e, double depthError)
-        : m_map(map), m_rules(rules), m_e(e), m_depthError(depthError),
+    cNearestDepths(const stWindowMap& map, const stFragmentRules& rules, const stDepthCorner* corners,
+                   std::uint32_t vertexCount, double e, double depthError)
+        : m_map(map), m_rules(rules), m_corners(corners), m_vertexCount(vertexCount), m_e(e), m_depthError(depthError),
           m_left(map.viewport[0]), m_bottom(map.viewport[1]), m_width(std::size_t(map.viewport[2])),
           // The farthest a centre lies from GL's window corner, in x plus y.
           m_reach(std::max(std::fabs(m_left), std::fabs(m_left + map.viewport[2])) +
@@ -458,7 +469,9 @@ public:
     // With a hidden triangle among them, the drawn ones are not known here.
     bool Known() const { return m_used && !m_hidden.load(); }
 
-    // Takes in a triangle that may cover a centre.
+    // Takes in a triangle that may cover a centre. A centre near one of its
+    // edges is taken with the triangle across that edge, when the two
+    // surely hold it between them: GL gives it to one of the two.
     void Cover(const cMeshTriangle& triangle, const stTriangleWindow& t)
     {
         if (triangle.flags & kTriangleFlagHidden)
@@ -466,27 +479,19 @@ public:
             m_hidden.store(true, std::memory_order_relaxed);
             return;
         }
-        if (!SurelyKept(t, m_rules))
-            return;
-        const double spread = DepthSpread(t, m_e, m_depthError, m_reach, m_rules);
-        const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread,
-                     zHigh = std::max({t.z[0], t.z[1], t.z[2]}) + spread;
-        // Not clipped: well inside the depth range and the viewport.
-        if (!(spread >= 0.0) || !(zLow > m_map.depthRange[0]) || !(zHigh < m_map.depthRange[1]) ||
-            !(std::min({t.x[0], t.x[1], t.x[2]}) > m_left - 1.0) ||
-            !(std::max({t.x[0], t.x[1], t.x[2]}) < m_left + m_map.viewport[2] + 1.0) ||
-            !(std::min({t.y[0], t.y[1], t.y[2]}) > m_bottom - 1.0) ||
-            !(std::max({t.y[0], t.y[1], t.y[2]}) < m_bottom + m_map.viewport[3] + 1.0))
+        double zHigh = 0.0;
+        if (!Drawn(t, zHigh))
             return;
         const std::uint32_t high = UpperBits(zHigh);
         ForCentres(t, m_e, m_map, [&](double x, double y) {
-            if (SurelyHolds(t, m_e, x + 0.5, y + 0.5))
+            const int doubt = EdgeInDoubt(t, m_e, x + 0.5, y + 0.5);
+            if (doubt < 0)
+                Lower(x, y, high);
+            else if (doubt < 3 && triangle.neighbour[doubt])
             {
-                auto at = Cell(x, y);
-                std::uint32_t now = at.load(std::memory_order_relaxed);
-                while (high < now && !at.compare_exchange_weak(now, high, std::memory_order_relaxed))
-                {
-                }
+                double pairHigh = 0.0;
+                if (AcrossHolds(triangle, t, doubt, x + 0.5, y + 0.5, pairHigh))
+                    Lower(x, y, UpperBits(std::max(zHigh, pairHigh)));
             }
             return true;
         });
@@ -513,6 +518,69 @@ public:
     }
 
 private:
+    // Whether GL surely draws whatever of the triangle covers a centre
+    // (kept, not clipped), with the highest depth any fragment of it has.
+    bool Drawn(const stTriangleWindow& t, double& zHigh) const
+    {
+        if (!SurelyKept(t, m_rules))
+            return false;
+        const double spread = DepthSpread(t, m_e, m_depthError, m_reach, m_rules);
+        const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread;
+        zHigh = std::max({t.z[0], t.z[1], t.z[2]}) + spread;
+        // Not clipped: well inside the depth range and the viewport.
+        return spread >= 0.0 && zLow > m_map.depthRange[0] && zHigh < m_map.depthRange[1] &&
+               std::min({t.x[0], t.x[1], t.x[2]}) > m_left - 1.0 &&
+               std::max({t.x[0], t.x[1], t.x[2]}) < m_left + m_map.viewport[2] + 1.0 &&
+               std::min({t.y[0], t.y[1], t.y[2]}) > m_bottom - 1.0 &&
+               std::max({t.y[0], t.y[1], t.y[2]}) < m_bottom + m_map.viewport[3] + 1.0;
+    }
+
+    // Whether the triangle across edge k (from corner k to the next) and
+    // this one surely hold the point between them, the point being surely
+    // inside this one's other edges: the two share the edge's corners, so
+    // GL puts them at the same places, and when their third corners lie on
+    // either side of it, the point lies in one of the two or on the edge,
+    // which GL gives to one of them. `zHigh` is the other's highest depth.
+    bool AcrossHolds(const cMeshTriangle& triangle, const stTriangleWindow& t, int k, double x, double y,
+                     double& zHigh) const
+    {
+        const cMeshTriangle& other = *triangle.neighbour[k];
+        const std::uint32_t a = triangle.vertexIndex[k], b = triangle.vertexIndex[(k + 1) % 3];
+        const int j = other.CornerOf(b);
+        stTriangleWindow o;
+        if (j < 0 || other.vertexIndex[(j + 1) % 3] != a || (other.flags & kTriangleFlagHidden) ||
+            !WindowOf(m_corners, other.vertexIndex, m_vertexCount, m_e, o) || !Drawn(o, zHigh))
+            return false;
+        // The third corners on either side of the shared edge, each surely.
+        stTriangleWindow across = t;
+        const int third = (k + 2) % 3;
+        across.x[third] = o.x[(j + 2) % 3];
+        across.y[third] = o.y[(j + 2) % 3];
+        const auto side = [&](const stTriangleWindow& w)
+        {
+            const double ex = w.x[(k + 1) % 3] - w.x[k], ey = w.y[(k + 1) % 3] - w.y[k];
+            const double dx = w.x[third] - w.x[k], dy = w.y[third] - w.y[k];
+            // All three corners move: each difference by up to 2e.
+            const double moved =
+                (2.0 * m_e * (std::fabs(ex) + std::fabs(ey) + std::fabs(dx) + std::fabs(dy)) + 8.0 * m_e * m_e) *
+                (1.0 + 1e-9);
+            const double cross = ex * dy - ey * dx;
+            return cross > moved ? 1 : cross < -moved ? -1 : 0;
+        };
+        const int mine = side(t), theirs = side(across);
+        return mine != 0 && theirs == -mine && SurelyInside(o, (j + 1) % 3, m_e, x, y) &&
+               SurelyInside(o, (j + 2) % 3, m_e, x, y);
+    }
+
+    void Lower(double x, double y, std::uint32_t high)
+    {
+        auto at = Cell(x, y);
+        std::uint32_t now = at.load(std::memory_order_relaxed);
+        while (high < now && !at.compare_exchange_weak(now, high, std::memory_order_relaxed))
+        {
+        }
+    }
+
     std::atomic_ref<std::uint32_t> Cell(double x, double y)
     {
         return std::atomic_ref<std::uint32_t>(m_nearer[std::size_t(y - m_bottom) * m_width + std::size_t(x - m_left)]);
@@ -520,6 +588,8 @@ private:
 
     const stWindowMap& m_map;
     const stFragmentRules& m_rules;
+    const stDepthCorner* m_corners;
+    const std::uint32_t m_vertexCount;
     const double m_e, m_depthError, m_left, m_bottom;
     const std::size_t m_width;
     const double m_reach;
@@ -594,7 +664,7 @@ void FindTrianglesDrawingNothing(const cMesh& mesh, const stWindowMap& map, cons
     double error = 0.0, depthError = 0.0;
     const std::unique_ptr<stDepthCorner[]> corners = CornersOf<stDepthCorner>(mesh, map, error, depthError);
     const double e = kSnap + kKept + error;
-    cNearestDepths nearest(map, rules, e, depthError);
+    cNearestDepths nearest(map, rules, corners.get(), vertexCount, e, depthError);
     if (nearest.Used())
         ForKeptTriangles(mesh, corners.get(), e, coversNoPixel, [&](std::size_t, auto&& triangles) {
             triangles([&](std::uint32_t, const cMeshTriangle& triangle, const stTriangleWindow& t) {
@@ -673,7 +743,7 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
             findCorners();
             CoverageOf(mesh, map, corners.get(), e, m_bits);
             if (rules.nearestStays)
-                nearest.emplace(map, rules, e, depthError);
+                nearest.emplace(map, rules, corners.get(), vertexCount, e, depthError);
             const bool cover = nearest && nearest->Used();
             ForKeptTriangles(mesh, corners.get(), e, m_bits, [&](std::size_t w, auto&& triangles) {
                 std::uint64_t turns[2] = {0, 0};
@@ -706,7 +776,7 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
         findCorners();
         if (!nearest)
         {
-            nearest.emplace(map, rules, e, depthError);
+            nearest.emplace(map, rules, corners.get(), vertexCount, e, depthError);
             if (nearest->Used())
                 ForKeptTriangles(mesh, corners.get(), e, m_bits, [&](std::size_t, auto&& triangles) {
                     triangles([&](std::uint32_t, const cMeshTriangle& triangle, const stTriangleWindow& t) {
