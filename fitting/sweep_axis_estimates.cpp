@@ -5,6 +5,7 @@
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -30,8 +31,10 @@ struct stUnitNormal
 // those within kKeepFactor times the median disagreement of the one before.
 constexpr int kPasses = 3;
 constexpr double kKeepFactor = 3.0;
-// Pairs of normals tried for the start of the extrusion direction.
+// Pairs of normals tried for the start of the extrusion direction, and how
+// many of them are counted in one pass over the normals.
 constexpr int kDirectionTrials = 64;
+constexpr std::size_t kTrialsPerPass = 8;
 // Samples per job of the shared pool in the passes over every sample.
 constexpr std::size_t kSamplesPerJob = 4096;
 // Values per job of a median selected on the pool, and the fewest values
@@ -707,38 +710,73 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
             state = state * 6364136223846793005ull + 1442695040888963407ull;
             return static_cast<std::size_t>((state >> 33) % n);
         };
-        double bestScore = DBL_MAX;
-        std::vector<double> along(samples.size());
-        std::vector<std::size_t> belowIn((samples.size() + kSamplesPerJob - 1) / kSamplesPerJob);
+        // The trial directions, drawn as the trials come.
+        std::vector<std::array<double, 3>> trials;
         for (int trial = 0; trial < kDirectionTrials; ++trial)
         {
             double c[3];
             Cross(samples[next(samples.size())].n, samples[next(samples.size())].n, c);
             if (!(std::sqrt(Dot(c, c)) > 0.1) || !MakeUnit(c))
                 continue;
-            // Only a trial whose median is below the best so far needs it:
-            // that takes more than half the values below the best. The
-            // values and their count are found a block at a time on the pool.
-            std::fill(belowIn.begin(), belowIn.end(), std::size_t{0});
+            trials.push_back({c[0], c[1], c[2]});
+        }
+        double bestScore = DBL_MAX;
+        std::vector<double> along(samples.size());
+        const std::size_t jobs = (samples.size() + kSamplesPerJob - 1) / kSamplesPerJob;
+        const auto endOf = [&](std::size_t job) { return std::min(samples.size(), (job + 1) * kSamplesPerJob); };
+        // Only a trial whose median is below the best so far needs it: that
+        // takes more than half the values below the best. The values and
+        // their count are found a block at a time on the pool.
+        std::vector<std::size_t> belowIn(jobs);
+        const auto tryDirection = [&](const double c[3]) {
             auto measure = [&](std::size_t job) {
-                const std::size_t end = std::min(samples.size(), (job + 1) * kSamplesPerJob);
                 std::size_t below = 0;
-                for (std::size_t i = job * kSamplesPerJob; i < end; ++i)
+                for (std::size_t i = job * kSamplesPerJob; i < endOf(job); ++i)
                 {
                     along[i] = std::fabs(Dot(samples[i].n, c));
                     below += along[i] < bestScore;
                 }
                 belowIn[job] = below;
             };
-            ParallelForEach(SharedThreadPool(), belowIn.size(), 1, measure);
+            ParallelForEach(SharedThreadPool(), jobs, 1, measure);
             std::size_t below = 0;
             for (const std::size_t b : belowIn)
                 below += b;
             if (below <= samples.size() / 2)
-                continue;
+                return;
             const double score = MedianInPlace(along);
             if (score < bestScore)
                 bestScore = score, std::copy(c, c + 3, best);
+        };
+        // The trials are first counted against the best before them, several
+        // in one pass over the normals: the best only falls, so a trial with
+        // no more than half its values below it has no more below the best
+        // its turn comes with either, and is passed over as it would be then.
+        // (Until there is a best, every trial needs its median.)
+        std::size_t first = 0;
+        while (first < trials.size() && bestScore == DBL_MAX)
+            tryDirection(trials[first++].data());
+        std::vector<std::array<std::size_t, kTrialsPerPass>> belowOf(jobs);
+        for (; first < trials.size(); first += kTrialsPerPass)
+        {
+            const std::size_t count = std::min(kTrialsPerPass, trials.size() - first);
+            const double limit = bestScore;
+            auto countBelow = [&](std::size_t job) {
+                std::array<std::size_t, kTrialsPerPass> below{};
+                for (std::size_t i = job * kSamplesPerJob; i < endOf(job); ++i)
+                    for (std::size_t t = 0; t < count; ++t)
+                        below[t] += std::fabs(Dot(samples[i].n, trials[first + t].data())) < limit;
+                belowOf[job] = below;
+            };
+            ParallelForEach(SharedThreadPool(), jobs, 1, countBelow);
+            for (std::size_t t = 0; t < count; ++t)
+            {
+                std::size_t below = 0;
+                for (const auto& b : belowOf)
+                    below += b[t];
+                if (below > samples.size() / 2)
+                    tryDirection(trials[first + t].data());
+            }
         }
         if (bestScore < DBL_MAX)
         {
