@@ -134,9 +134,8 @@ template <class Part> void RunInParts(int count, int parts, Part&& part)
 // `threads` threads (slot 0 the calling thread), each taking the next chunk
 // when it is done with one: a thread the machine leaves waiting holds up no
 // more than its chunk. Without threads the calling thread takes them all.
-template <class Part> void RunInChunks(int count, int threads, Part&& part)
+template <class Part> void RunInChunks(int count, int threads, Part&& part, std::int64_t kChunk = 1 << 14)
 {
-    constexpr std::int64_t kChunk = 1 << 14;
     const std::int64_t chunks = (std::int64_t{count} + kChunk - 1) / kChunk;
     std::atomic<std::int64_t> next{0};
     const auto work = [&](int slot) {
@@ -226,6 +225,100 @@ bool ON_Mesh::ComputeFaceNormals()
     return fcount > 0 && std::find(inRange.begin(), inRange.end(), 0) == inRange.end();
 }
 
+namespace
+{
+
+// Faces' normals added to the vertices' sums a slice of 2^shift vertices at
+// a time, each slice taken by the next free thread: a slice clears its
+// sums, adds the faces of its range (the first to the last face that uses
+// one of its vertices) in face order, as one thread adding every face does,
+// and unitises its vertices. False, with nothing done, where those ranges
+// would read the face table more than twice over (faces of far-apart
+// vertices); the fixed slices of the caller then take the faces.
+bool SumInSlicesOfFaceRanges(const ON_Mesh& mesh, int threads, double* sum, ON_3fVector* normals)
+{
+    constexpr int kMaxSlices = 64;
+    const int vcount = mesh.VertexCount();
+    const int fcount = mesh.FaceCount();
+    const ON_MeshFace* faces = mesh.m_F.Array();
+    const ON_3fPoint* vertices = mesh.m_V.Array();
+    int shift = 0;
+    while (((vcount - 1) >> shift) + 1 > std::min(kMaxSlices, 8 * threads))
+        ++shift;
+    const int slices = ((vcount - 1) >> shift) + 1;
+    std::atomic<int> first[kMaxSlices], last[kMaxSlices];
+    for (int s = 0; s < slices; ++s)
+        first[s].store(fcount), last[s].store(-1);
+    RunInChunks(fcount, threads, [&](int begin, int end, int) {
+        int lo[kMaxSlices], hi[kMaxSlices];
+        std::fill_n(lo, slices, fcount);
+        std::fill_n(hi, slices, -1);
+        for (int j = begin; j < end; ++j)
+        {
+            const ON_MeshFace& f = faces[j];
+            if (!FaceIndicesInRange(f, vcount))
+                continue;
+            for (int k = 0; k < (f.IsTriangle() ? 3 : 4); ++k)
+            {
+                const int s = f.vi[k] >> shift;
+                lo[s] = std::min(lo[s], j);
+                hi[s] = j;
+            }
+        }
+        for (int s = 0; s < slices; ++s)
+        {
+            if (hi[s] < 0)
+                continue;
+            for (int seen = first[s].load(); lo[s] < seen && !first[s].compare_exchange_weak(seen, lo[s]);)
+            {
+            }
+            for (int seen = last[s].load(); hi[s] > seen && !last[s].compare_exchange_weak(seen, hi[s]);)
+            {
+            }
+        }
+    });
+    std::int64_t read = 0;
+    for (int s = 0; s < slices; ++s)
+        read += std::max(0, last[s].load() - first[s].load() + 1);
+    if (read > 2 * std::int64_t{fcount})
+        return false;
+    RunInChunks(
+        slices, threads,
+        [&](int firstSlice, int endSlice, int) {
+            for (int s = firstSlice; s < endSlice; ++s)
+            {
+                const int begin = s << shift, end = std::min(vcount, (s + 1) << shift);
+                std::fill(sum + 3 * std::size_t(begin), sum + 3 * std::size_t(end), 0.0);
+                for (int j = first[s].load(); j <= last[s].load(); ++j)
+                {
+                    const ON_MeshFace& f = faces[j];
+                    const int corners = f.IsTriangle() ? 3 : 4;
+                    bool touches = false;
+                    for (int i = 0; i < corners; ++i)
+                        touches = touches || (f.vi[i] >= begin && f.vi[i] < end);
+                    if (!touches || !FaceIndicesInRange(f, vcount))
+                        continue;
+                    const ON_3dVector n = FaceNormal(vertices, f); // length ~ area: weights by area
+                    for (int i = 0; i < corners; ++i)
+                        if (f.vi[i] >= begin && f.vi[i] < end)
+                        {
+                            double* v = &sum[3 * std::size_t(f.vi[i])];
+                            v[0] += n.x, v[1] += n.y, v[2] += n.z;
+                        }
+                }
+                for (int i = begin; i < end; ++i)
+                {
+                    const double* v = &sum[3 * std::size_t(i)];
+                    normals[i] = UnitOrZero(ON_3dVector(v[0], v[1], v[2]));
+                }
+            }
+        },
+        1);
+    return true;
+}
+
+} // namespace
+
 bool ON_Mesh::ComputeVertexNormals()
 {
     const int vcount = VertexCount();
@@ -242,6 +335,8 @@ bool ON_Mesh::ComputeVertexNormals()
     // once, on threads, so that each slice reads a byte per face to find
     // its faces instead of the whole face table.
     const int parts = PartsFor(fcount);
+    if (parts > 1 && SumInSlicesOfFaceRanges(*this, parts, sum.get(), m_N.Array()))
+        return true;
     // A vertex's slice is the number of later slices' starts at or below
     // it, counted by comparisons rather than divisions.
     int starts[8] = {};
