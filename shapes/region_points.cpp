@@ -69,6 +69,11 @@ bool cRegionPoints::Append(const float* xyz, std::uint32_t n)
     return true;
 }
 
+bool cRegionPoints::Reserve(std::uint32_t count)
+{
+    return MakeOwn() && (count <= m_points->GetCapacity() || m_points->Resize(count));
+}
+
 bool cRegionPoints::Replace(std::uint32_t i, const float p[3])
 {
     const bool kept = std::memcmp((*m_points)[i].xyz, p, 3 * sizeof(float)) == 0;

@@ -67,6 +67,10 @@ public:
     // Appends n points given as 3 n floats; false, with those that fitted
     // stored, when the array cannot grow.
     bool Append(const float* xyz, std::uint32_t n);
+    // Makes the points own and room for `count` of them at once, so that
+    // appending up to there does not grow the array chunk by chunk; false,
+    // with nothing changed but the points made own, when there is no room.
+    bool Reserve(std::uint32_t count);
     // Calls run(xyz, n) for the points in order, as runs of n points held
     // one after another (3 n floats), until run returns false; returns
     // whether every run returned true.

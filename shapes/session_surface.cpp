@@ -709,31 +709,41 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
                std::memcmp(like->GetPoint(first), xyz, 3 * sizeof(float) * std::size_t{n}) == 0;
     };
     std::uint32_t first = 0;
-    // With points to compare with, a batch of runs is read at once and its
-    // runs compared side by side on the shared pool; the runs after the
-    // first that is not the same go as runs read one at a time go. A batch
-    // the bytes do not hold whole is read run by run below.
+    // A batch of runs is read at once. With points to compare with, its
+    // runs are compared side by side on the shared pool; the runs after the
+    // first that is not the same go as runs read one at a time go, and room
+    // is made for them at once (a region grown a chunk at a time copies its
+    // table of chunks each time: a whole 10M-point region copied it ten
+    // thousand times). A batch the bytes do not hold whole is read run by
+    // run below.
     std::vector<float> batch;
     std::vector<std::uint8_t> same;
-    while (like != nullptr && first < total)
+    while (first < total)
     {
         const std::uint32_t n = std::min(total - first, kRegionPointBatch);
         batch.resize(3 * std::size_t{n});
         if (!archive.ReadFloat(batch.size(), batch.data()))
             break;
-        const std::size_t runs = (std::size_t{n} + kRegionPointBlock - 1) / kRegionPointBlock;
-        same.assign(runs, 0);
-        auto compare = [&](std::size_t r) {
-            const std::uint32_t at = std::uint32_t(r) * kRegionPointBlock;
-            same[r] = sameAsLike(first + at, batch.data() + 3 * std::size_t{at}, std::min(kRegionPointBlock, n - at));
-        };
-        ParallelForEach(SharedThreadPool(), runs, 1, compare);
-        const std::uint32_t agreed =
-            std::min(n, std::uint32_t(std::find(same.begin(), same.end(), 0) - same.begin()) * kRegionPointBlock);
-        matched += agreed;
+        std::uint32_t agreed = 0;
+        if (like != nullptr)
+        {
+            const std::size_t runs = (std::size_t{n} + kRegionPointBlock - 1) / kRegionPointBlock;
+            same.assign(runs, 0);
+            auto compare = [&](std::size_t r) {
+                const std::uint32_t at = std::uint32_t(r) * kRegionPointBlock;
+                same[r] =
+                    sameAsLike(first + at, batch.data() + 3 * std::size_t{at}, std::min(kRegionPointBlock, n - at));
+            };
+            ParallelForEach(SharedThreadPool(), runs, 1, compare);
+            agreed =
+                std::min(n, std::uint32_t(std::find(same.begin(), same.end(), 0) - same.begin()) * kRegionPointBlock);
+            matched += agreed;
+        }
         if (agreed < n)
         {
             ownMatched();
+            // Room that cannot be had now fails the appends below.
+            m_region.Reserve(m_region.GetCount() + (n - agreed));
             for (std::uint32_t at = agreed; at < n; at += kRegionPointBlock)
                 if (!appendFinite(batch.data() + 3 * std::size_t{at}, std::min(kRegionPointBlock, n - at)))
                     return false;
