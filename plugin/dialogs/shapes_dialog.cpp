@@ -305,8 +305,13 @@ BOOL CCreatePrimitiveDialog::OnInitDialog()
 
     if (m_shapesView && m_shapesView->GetSafeHwnd())
     {
+        // One frame for both, when the window is next painted (by then with
+        // the mesh): each drew a frame of its own at once.
+        m_shapesView->LockUpdate();
         m_shapesView->SetStandardView(2);
         m_shapesView->SetModeById(kModeExtendSurface, 0, 0);
+        m_shapesView->UnlockUpdate();
+        m_shapesView->InvalidateView(0);
         StartUpdateCheckOnce(m_shapesView->GetSafeHwnd(), vtl::MakerWebSite());
     }
     for (int i = 0; i < kShapeKindCount; ++i)
