@@ -693,6 +693,7 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::Find(const cMesh& mesh, c
     {
         FindTrianglesCoveringNoPixel(mesh, map, m_bits);
         Keep(mesh, map);
+        m_turnsFound = false;
     }
     return m_bits;
 }
@@ -733,7 +734,8 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
         e = kSnap + kKept + error;
     };
     std::optional<cNearestDepths> nearest;
-    if (!Valid(mesh, map))
+    // Coverage found alone (for a frame with a time budget) has no turns.
+    if (!Valid(mesh, map) || !m_turnsFound)
     {
         m_bits.assign(words, 0);
         for (auto& facing : m_facing)
@@ -760,6 +762,7 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
             });
         }
         Keep(mesh, map);
+        m_turnsFound = true;
     }
     for (stRuled& ruled : m_ruled)
         if (ruled.valid && ruled.rules == rules)

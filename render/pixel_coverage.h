@@ -125,6 +125,7 @@ private:
     // Of the triangles that may cover a centre, those surely turning
     // counter-clockwise and clockwise in the window.
     std::vector<std::uint64_t> m_facing[2];
+    bool m_turnsFound = false;
     std::uint32_t m_nextRuled = 0;
     tEventDelegate<ISceneObject, cPixelCoverageCache> m_geometryChanged;
 };

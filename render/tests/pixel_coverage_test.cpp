@@ -184,6 +184,20 @@ TEST_P(PixelCoverage, TheImmediatePassShowsWhatEveryTriangleShowsWhileLeavingOut
         }
 }
 
+// A frame with a time budget in another view finds the coverage alone; the
+// next full frame there culls by that view's turns, not the last view's.
+TEST_P(PixelCoverage, AFullFrameAfterABudgetedOneInAnotherViewCullsWhatThatViewShows)
+{
+    const double first[3] = {35, -20, 3}, second[3] = {-95, 130, 1};
+    Frame(first, 1.0, false, "before_budget");
+    context.timeBudget = 100000;
+    Frame(second, 1.0, false, "budgeted");
+    context.timeBudget = 0xFFFFFFFFu;
+    const wgl::PixelImage immediate = Frame(second, 1.0, false, "after_budget_" + std::string(GetParam().name));
+    const wgl::PixelImage all = Frame(second, 1.0, true, "after_budget_list_" + std::string(GetParam().name));
+    EXPECT_EQ(wgl::CountDifferences(all, immediate), 0u);
+}
+
 // Triangles hidden after a frame that left others out behind them show
 // what lies behind them in the next frame in the same view.
 TEST_P(PixelCoverage, TrianglesHiddenInTheSameViewShowWhatLiesBehindThem)
