@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace
@@ -14,19 +16,6 @@ namespace
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr std::uint8_t kPending = kTriangleFlagScratch;
-
-void SetVertexMarks(cMesh& mesh, const cMeshTriangle& t, bool on)
-{
-    const std::uint32_t count = mesh.GetVertexCount();
-    for (std::uint32_t v : t.vertexIndex)
-        if (v < count)
-        {
-            if (on)
-                mesh.GetVertex(v)->flags |= 2u;
-            else
-                mesh.GetVertex(v)->flags &= ~std::uint32_t(2);
-        }
-}
 
 // f(triangle) for every triangle, a block of them per job of the shared
 // pool (a big scan's 10M triangles took tens of milliseconds a pass on one
@@ -42,6 +31,162 @@ template <class F> void ForEachTriangleOnPool(cMesh& mesh, F&& f)
             f(*mesh.GetTriangle(std::uint32_t(i)));
     };
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, each);
+}
+
+// A flood that has reached this many triangles on the calling thread goes
+// on shared out on the pool.
+constexpr std::uint32_t kFloodOnPoolAfter = 1u << 15;
+// Triangles a job of such a flood takes from the shared stack at a time.
+constexpr std::size_t kHandOut = 256;
+
+// The flood of one wand click. A triangle is taken by the walk that clears
+// its pending mark (it is then given the seed's state); a walk expands the
+// triangles it took. Which triangles are reached does not depend on the
+// order they are taken in, so the walk can be shared out: on the pool
+// every flag and vertex mark it changes is changed atomically, as other
+// jobs read the flags of the same triangles.
+struct stFlood
+{
+    cMesh& mesh;
+    double limit;
+    bool select;
+
+    // Takes the triangle when it is still pending and gives it the seed's
+    // state; true when this walk took it.
+    template <bool Shared> bool Take(cMeshTriangle& t) const
+    {
+        if constexpr (Shared)
+        {
+            std::atomic_ref<std::uint8_t> flags(t.flags);
+            std::uint8_t now = flags.load(std::memory_order_relaxed);
+            for (;;)
+            {
+                if (!(now & kPending))
+                    return false;
+                const std::uint8_t next = std::uint8_t(
+                    select ? (now & ~kPending) | kTriangleFlagSelected : now & ~(kPending | kTriangleFlagSelected));
+                if (flags.compare_exchange_weak(now, next, std::memory_order_relaxed))
+                    return true;
+            }
+        }
+        else
+        {
+            if (!(t.flags & kPending))
+                return false;
+            t.flags = std::uint8_t(select ? (t.flags & ~kPending) | kTriangleFlagSelected
+                                          : t.flags & ~(kPending | kTriangleFlagSelected));
+            return true;
+        }
+    }
+
+    // The triangle's neighbours across creases below the limit that this
+    // walk takes go onto the stack; returns how many. A shrinking fill
+    // unmarks the triangle's corners (a growing one marks them afterwards).
+    template <bool Shared> std::uint32_t Expand(cMeshTriangle& t, std::vector<cMeshTriangle*>& stack) const
+    {
+        if (!select)
+        {
+            const std::uint32_t count = mesh.GetVertexCount();
+            for (std::uint32_t v : t.vertexIndex)
+                if (v < count)
+                {
+                    if constexpr (Shared)
+                        std::atomic_ref<std::uint32_t>(mesh.GetVertex(v)->flags)
+                            .fetch_and(~std::uint32_t(2), std::memory_order_relaxed);
+                    else
+                        mesh.GetVertex(v)->flags &= ~std::uint32_t(2);
+                }
+        }
+        const double n[3] = {t.nx, t.ny, t.nz};
+        std::uint32_t taken = 0;
+        for (cMeshTriangle* next : t.neighbour)
+        {
+            // Hidden triangles are never entered, so a hidden region keeps
+            // its state and its vertices keep meaning what they meant.
+            if (!next)
+                continue;
+            std::uint8_t flags;
+            if constexpr (Shared)
+                flags = std::atomic_ref<std::uint8_t>(next->flags).load(std::memory_order_relaxed);
+            else
+                flags = next->flags;
+            if (!(flags & kPending) || (flags & kTriangleFlagHidden))
+                continue;
+            if (n[0] * double(next->nx) + n[1] * double(next->ny) + n[2] * double(next->nz) > limit &&
+                Take<Shared>(*next))
+            {
+                stack.push_back(next);
+                ++taken;
+            }
+        }
+        return taken;
+    }
+};
+
+// The rest of a flood shared out on the pool: each job walks from a stack
+// of its own and hands the older half of it to the shared stack when that
+// runs dry; a job out of triangles takes some from the shared stack, and
+// leaves once that is empty and no job holds any. Returns the triangles
+// the jobs took.
+std::uint32_t FloodOnPool(const stFlood& flood, std::vector<cMeshTriangle*>&& start, cThreadPool* pool)
+{
+    struct stShared
+    {
+        const stFlood& flood;
+        std::mutex lock;
+        std::vector<cMeshTriangle*> stack; // guarded by lock
+        std::uint32_t holding = 0;         // jobs holding triangles; guarded by lock
+        std::atomic<bool> dry{false};      // the shared stack is empty
+        std::atomic<std::uint32_t> taken{0};
+    } shared{flood, {}, std::move(start)};
+    auto walk = [&shared](std::size_t)
+    {
+        std::vector<cMeshTriangle*> stack;
+        std::uint32_t taken = 0;
+        for (;;)
+        {
+            {
+                std::lock_guard<std::mutex> guard(shared.lock);
+                if (shared.stack.empty())
+                {
+                    if (shared.holding == 0)
+                        break;
+                }
+                else
+                {
+                    const std::size_t n = std::min(shared.stack.size(), kHandOut);
+                    stack.assign(shared.stack.end() - std::ptrdiff_t(n), shared.stack.end());
+                    shared.stack.resize(shared.stack.size() - n);
+                    shared.dry.store(shared.stack.empty(), std::memory_order_relaxed);
+                    ++shared.holding;
+                }
+            }
+            if (stack.empty())
+            {
+                std::this_thread::yield();
+                continue;
+            }
+            while (!stack.empty())
+            {
+                cMeshTriangle* t = stack.back();
+                stack.pop_back();
+                taken += shared.flood.Expand<true>(*t, stack);
+                if (stack.size() >= 2 * kHandOut && shared.dry.load(std::memory_order_relaxed))
+                {
+                    std::lock_guard<std::mutex> guard(shared.lock);
+                    const std::size_t half = stack.size() / 2;
+                    shared.stack.insert(shared.stack.end(), stack.begin(), stack.begin() + std::ptrdiff_t(half));
+                    stack.erase(stack.begin(), stack.begin() + std::ptrdiff_t(half));
+                    shared.dry.store(false, std::memory_order_relaxed);
+                }
+            }
+            std::lock_guard<std::mutex> guard(shared.lock);
+            --shared.holding;
+        }
+        shared.taken.fetch_add(taken, std::memory_order_relaxed);
+    };
+    ParallelForEach(pool, std::size_t(std::max(pool->GetThreadCount(), 1)), 1, walk);
+    return shared.taken.load();
 }
 
 } // namespace
@@ -82,40 +227,27 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
     if (!seed || (seed->flags & kTriangleFlagHidden))
         return 0;
     const double limit = std::cos(double(ClampCreaseAngle(creaseDegrees)) * kPi / 180.0);
-    const bool select = (seed->flags & kTriangleFlagSelected) != 0;
+    const stFlood flood{mesh, limit, (seed->flags & kTriangleFlagSelected) != 0};
+    const bool select = flood.select;
     ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags |= kPending; });
     std::vector<cMeshTriangle*> stack;
     stack.reserve(1024);
+    flood.Take<false>(*seed);
     stack.push_back(seed);
-    seed->flags &= std::uint8_t(~kPending);
-    std::uint32_t reached = 0;
+    std::uint32_t reached = 1;
+    // A flood that turns out big goes on on the pool.
+    cThreadPool* pool = SharedThreadPool();
+    const bool shareOut = pool != nullptr && pool->GetThreadCount() > 1;
     while (!stack.empty())
     {
+        if (shareOut && reached >= kFloodOnPoolAfter)
+        {
+            reached += FloodOnPool(flood, std::move(stack), pool);
+            break;
+        }
         cMeshTriangle* t = stack.back();
         stack.pop_back();
-        ++reached;
-        // A grown selection's corners are marked on the pool afterwards,
-        // where the reached triangles are the ones no longer pending.
-        if (select)
-            t->flags |= kTriangleFlagSelected;
-        else
-        {
-            t->flags &= std::uint8_t(~kTriangleFlagSelected);
-            SetVertexMarks(mesh, *t, false);
-        }
-        const double n[3] = {t->nx, t->ny, t->nz};
-        for (cMeshTriangle* next : t->neighbour)
-        {
-            // Hidden triangles are never entered, so a hidden region keeps
-            // its state and its vertices keep meaning what they meant.
-            if (!next || !(next->flags & kPending) || (next->flags & kTriangleFlagHidden))
-                continue;
-            if (n[0] * double(next->nx) + n[1] * double(next->ny) + n[2] * double(next->nz) > limit)
-            {
-                next->flags &= std::uint8_t(~kPending);
-                stack.push_back(next);
-            }
-        }
+        reached += flood.Expand<false>(*t, stack);
     }
     // No pending mark outlives the fill; a grown selection's corners are
     // marked, and a deselected region's border vertices that still belong
@@ -125,9 +257,9 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
     // atomically.
     const auto clear = [&](cMeshTriangle& t)
     {
-        const bool reached = (t.flags & kPending) == 0;
+        const bool taken = (t.flags & kPending) == 0;
         t.flags &= std::uint8_t(~kPending);
-        if (select ? !reached
+        if (select ? !taken
                    : (t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) != kTriangleFlagSelected)
             return;
         for (std::uint32_t v : t.vertexIndex)

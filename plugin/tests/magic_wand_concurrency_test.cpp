@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 namespace
 {
 
@@ -62,6 +65,71 @@ TEST(MagicWandOnPool, GrowsAndShrinksAcrossJobsLeavingNoPendingMarkAndTheBorderM
     for (std::uint32_t r = 0; r <= n; ++r)
         for (std::uint32_t c = 0; c <= n; ++c)
             ASSERT_EQ(marked(r * (n + 1) + c), c >= fold) << r << " " << c;
+}
+
+// A plate far out whose vertices are lifted at random, so that the crease
+// limit cuts an irregular region full of dead ends, with triangles hidden
+// here and there and old scratch marks.
+void BumpyPlate(cMesh& mesh)
+{
+    std::mt19937 random(41);
+    std::uniform_real_distribution<float> lift(0.0f, 0.05f);
+    const std::uint32_t n = 300;
+    for (std::uint32_t r = 0; r <= n; ++r)
+        for (std::uint32_t c = 0; c <= n; ++c)
+        {
+            const float p[3] = {-5200.0f + float(c), 3100.0f + float(r), 40.0f + lift(random)};
+            mesh.AddVertex(p);
+        }
+    for (std::uint32_t r = 0; r < n; ++r)
+        for (std::uint32_t c = 0; c < n; ++c)
+        {
+            const std::uint32_t v = r * (n + 1) + c;
+            mesh.AddTriangle(v, v + 1, v + n + 2);
+            mesh.AddTriangle(v, v + n + 2, v + n + 1);
+        }
+    mesh.Update();
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); i += 97)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagHidden;
+    for (std::uint32_t i = 5; i < mesh.GetTriangleCount(); i += 31)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagScratch;
+}
+
+std::vector<std::uint32_t> Flags(cMesh& mesh)
+{
+    std::vector<std::uint32_t> flags;
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        flags.push_back(mesh.GetTriangle(i)->flags);
+    for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
+        flags.push_back(mesh.GetVertex(v)->flags);
+    return flags;
+}
+
+TEST(MagicWandOnPool, ABigFloodSharedOutReachesAndMarksWhatItDoesAlone)
+{
+    cMesh alone, shared;
+    BumpyPlate(alone);
+    BumpyPlate(shared);
+    const std::uint32_t seed = 2 * 300 * 150 + 151;
+    cThreadPool pool(4);
+    // Grown from a selected seed, then shrunk from it again.
+    for (const bool grow : {true, false})
+    {
+        for (cMesh* mesh : {&alone, &shared})
+        {
+            cMeshTriangle* t = mesh->GetTriangle(seed);
+            t->flags = grow ? std::uint8_t(t->flags | kTriangleFlagSelected)
+                            : std::uint8_t(t->flags & ~kTriangleFlagSelected);
+        }
+        const std::uint32_t reached = GrowMagicWandSelection(alone, alone.GetTriangle(seed), 2.0);
+        ASSERT_GT(reached, 40000u) << "big enough to be shared out";
+        ASSERT_LT(reached, 150000u) << "stopped by creases";
+        SetSharedThreadPool(&pool);
+        EXPECT_EQ(GrowMagicWandSelection(shared, shared.GetTriangle(seed), 2.0), reached);
+        SetSharedThreadPool(nullptr);
+        ASSERT_EQ(Flags(shared), Flags(alone)) << (grow ? "grown" : "shrunk");
+    }
+    pool.Stop();
 }
 
 } // namespace
