@@ -202,6 +202,8 @@ constexpr std::size_t kSumJobTriangles = std::size_t{1} << 16;
 // by several.
 constexpr std::uint32_t kVertexNotMet = 0xFFFFFFFF;
 constexpr std::uint32_t kVertexShared = 0xFFFFFFFE;
+// Ranges of vertex indices whose shared vertices are summed a range per job.
+constexpr std::size_t kSharedVertexRanges = 64;
 
 } // namespace
 
@@ -249,34 +251,44 @@ void cMesh::AddAreaWeightedNormals(const double* areas, cThreadPool* pool)
         v->nz = static_cast<float>(v->nz + t.nz * area);
         v->SetScalar(static_cast<float>(v->GetScalar() + area));
     };
-    std::vector<std::vector<std::uint32_t>> touchingShared(blocks);
+    // The corners at vertices of several blocks are listed per block and per
+    // range of vertices (triangle * 3 + corner, in triangle order); each
+    // range is then summed on the pool, the lists of its blocks one after
+    // another, so that each vertex still adds its terms in triangle order.
+    const std::size_t vertexCount = GetVertexCount();
+    const std::size_t ranges = blocks > 1 ? kSharedVertexRanges : 1;
+    std::vector<std::vector<std::uint64_t>> sharedCorners(blocks * ranges);
     auto sum = [&](std::size_t block)
     {
         forTriangles(block,
                      [&](std::uint32_t i, double area)
                      {
                          const cMeshTriangle& t = *GetTriangle(i);
-                         bool shared = false;
-                         for (std::uint32_t index : t.vertexIndex)
+                         for (std::uint32_t k = 0; k < 3; ++k)
                          {
+                             const std::uint32_t index = t.vertexIndex[k];
                              if (metBy[index] == block)
                                  add(GetVertex(index), t, area);
                              else
-                                 shared = true;
+                                 sharedCorners[block * ranges + std::size_t{index} * ranges / vertexCount].push_back(
+                                     std::uint64_t{i} * 3 + k);
                          }
-                         if (shared)
-                             touchingShared[block].push_back(i);
                      });
     };
     ParallelForEach(pool, blocks, 1, sum);
-    for (const std::vector<std::uint32_t>& list : touchingShared)
-        for (std::uint32_t i : list)
-        {
-            const cMeshTriangle& t = *GetTriangle(i);
-            for (std::uint32_t index : t.vertexIndex)
-                if (metBy[index] == kVertexShared)
-                    add(GetVertex(index), t, areas[i]);
-        }
+    if (blocks <= 1)
+        return; // every vertex was summed by the one block
+    auto sumShared = [&](std::size_t range)
+    {
+        for (std::size_t block = 0; block < blocks; ++block)
+            for (const std::uint64_t corner : sharedCorners[block * ranges + range])
+            {
+                const auto i = static_cast<std::uint32_t>(corner / 3);
+                const cMeshTriangle& t = *GetTriangle(i);
+                add(GetVertex(t.vertexIndex[corner % 3]), t, areas[i]);
+            }
+    };
+    ParallelForEach(pool, ranges, 1, sumShared);
 }
 
 void cMesh::ComputeNormals(bool withTriangleNormals)
