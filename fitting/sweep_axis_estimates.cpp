@@ -1,5 +1,6 @@
 #include "fitting/sweep_axis_estimates.h"
 
+#include "core/pool_ordered_pass.h"
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
 #include "fitting/square_matrix.h"
@@ -394,16 +395,26 @@ double AxisObjective(const cDoubleVector& x, void* context)
     const auto& refinement = *static_cast<const stAxisRefinement*>(context);
     double dir[3], at[3];
     refinement.Apply(x, dir, at);
-    // The terms on the pool, their sum in the samples' order.
+    // The terms on the pool, their sum in the samples' order taken a block at
+    // a time as the blocks are measured.
     const std::vector<stOriented>& samples = *refinement.samples;
     std::vector<double>& off = refinement.scratch;
     off.resize(samples.size());
-    auto measure = [&](std::size_t i) { off[i] = OffMeridian(samples[i], dir, at); };
-    ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
+    const auto endOf = [&](std::size_t block) { return std::min(samples.size(), (block + 1) * kSamplesPerJob); };
+    auto measure = [&](std::size_t block) {
+        for (std::size_t i = block * kSamplesPerJob, end = endOf(block); i < end; ++i)
+            off[i] = OffMeridian(samples[i], dir, at);
+    };
+    // The running sum in a local, so that it stays in a register.
     double sum = 0.0;
-    for (const double value : off)
-        if (value >= 0.0)
-            sum += value * value;
+    auto add = [&](std::size_t block) {
+        double running = sum;
+        for (std::size_t i = block * kSamplesPerJob, end = endOf(block); i < end; ++i)
+            if (off[i] >= 0.0)
+                running += off[i] * off[i];
+        sum = running;
+    };
+    FindOnPoolTakeInOrder(SharedThreadPool(), (samples.size() + kSamplesPerJob - 1) / kSamplesPerJob, measure, add);
     return sum;
 }
 
