@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
+#include <cmath>
 #include <functional>
 #include <new>
 #include <numeric>
@@ -130,9 +131,28 @@ void RaiseTo(float& slot, float value)
     }
 }
 
-// The largest normal angle at each vertex, measured a block of triangles
-// at a time on the pool; each edge's angle goes to both its ends.
-void MeasureLargestAngles(const cMesh& mesh, std::vector<float>& largest, IProcProgress* progress)
+// Lowers a least cosine found so far. Cosines are never NaN (the measure
+// clamps them), so the least is the same value in whatever order the
+// triangles of several threads offer theirs.
+void LowerTo(double& slot, double value)
+{
+    std::atomic_ref<double> least(slot);
+    double seen = least.load(std::memory_order_relaxed);
+    while (value < seen && !least.compare_exchange_weak(seen, value, std::memory_order_relaxed))
+    {
+    }
+}
+
+// A vertex's least cosine before any edge is measured, and the mark of a
+// vertex whose angles are measured one by one.
+constexpr double kNoCosine = HUGE_VAL;
+constexpr double kMeasureAgain = -HUGE_VAL;
+
+// Calls edge(t, k, a) for every edge k of every triangle whose corners are
+// all in the mesh, but for the edges left to a neighbour, a block of
+// triangles at a time on the pool; a = c[k] and c[k + 1 mod 3] are its
+// ends' normals.
+template <class Edge> void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress* progress, Edge&& edge)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
@@ -147,18 +167,59 @@ void MeasureLargestAngles(const cMesh& mesh, std::vector<float>& largest, IProcP
             if (!mesh.GetCorners(t, c))
                 return;
             for (int k = 0; k < 3; ++k)
-            {
                 // A left edge adds nothing to its corners' largest angle.
-                if (LeftToNeighbour(mesh, t, k))
-                    continue;
-                const auto angle = static_cast<float>(AngleBetweenVectors(c[k]->Normal(), c[(k + 1) % 3]->Normal()));
-                RaiseTo(largest[t.vertexIndex[k]], angle);
-                RaiseTo(largest[t.vertexIndex[(k + 1) % 3]], angle);
-            }
+                if (!LeftToNeighbour(mesh, t, k))
+                    edge(t, k, c[k]->Normal(), c[(k + 1) % 3]->Normal());
         };
         auto fromFirst = [&](std::size_t i) { measure(first + i); };
         ParallelForEach(SharedThreadPool(), last - first, kAngleJob, fromFirst);
     }
+}
+
+// The largest normal angle at each vertex, each edge's angle going to both
+// its ends. The arc cosine only falls as the cosine grows, so the largest
+// angle is the arc cosine of the least cosine: the edges lower their ends'
+// least cosines, and each vertex takes one arc cosine instead of one per
+// edge. The library's arc cosine is within an ulp of the true one, so an
+// edge's angle lies at most two ulps above its vertex's; rounded to float
+// it is no greater unless the vertex's angle lies within four ulps below a
+// float's rounding boundary. Those vertices, one in a hundred million or
+// so, have their edges' angles measured and raised one by one again.
+void MeasureLargestAngles(const cMesh& mesh, std::vector<double>& least, std::vector<float>& largest,
+                          IProcProgress* progress)
+{
+    ForEachMeasuredEdge(mesh, progress, [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
+        const double cosine = std::min(CosineBetweenVectors(a, b), 1.0);
+        LowerTo(least[t.vertexIndex[k]], cosine);
+        LowerTo(least[t.vertexIndex[(k + 1) % 3]], cosine);
+    });
+    const auto vertexCount = static_cast<std::uint32_t>(least.size());
+    std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
+    ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            largest[i] = -FLT_MAX;
+            if (least[i] == kNoCosine)
+                continue;
+            if (!AngleOfLeastCosine(least[i], largest[i]))
+            {
+                largest[i] = -FLT_MAX;
+                least[i] = kMeasureAgain;
+                again[begin / kPoolBlock] = 1;
+            }
+        }
+    });
+    if (std::find(again.begin(), again.end(), 1) == again.end())
+        return;
+    ForEachMeasuredEdge(mesh, progress, [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
+        const std::uint32_t ends[2] = {t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]};
+        if (least[ends[0]] != kMeasureAgain && least[ends[1]] != kMeasureAgain)
+            return;
+        const auto angle = static_cast<float>(AngleBetweenVectors(a, b));
+        for (const std::uint32_t end : ends)
+            if (least[end] == kMeasureAgain)
+                RaiseTo(largest[end], angle);
+    });
 }
 
 constexpr std::uint32_t kSmoothJob = 1u << 14;
@@ -216,6 +277,14 @@ void SmoothRings(void* context, std::uint32_t job)
 
 } // namespace
 
+bool AngleOfLeastCosine(double least, float& angle)
+{
+    const double arc = std::acos(least);
+    const double above = arc + 4.0 * (std::nextafter(arc, HUGE_VAL) - arc);
+    angle = static_cast<float>(arc);
+    return static_cast<float>(above) == angle;
+}
+
 void ComputeSegmentationValues(cMesh& mesh)
 {
     const std::uint32_t vertexCount = mesh.GetVertexCount();
@@ -224,17 +293,21 @@ void ComputeSegmentationValues(cMesh& mesh)
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     progress->SetRange(0.0f, static_cast<float>(triangleCount));
     std::vector<float> largest;
+    std::vector<double> least;
     try
     {
-        largest.assign(vertexCount, -FLT_MAX);
+        largest.resize(vertexCount);
+        least.assign(vertexCount, kNoCosine);
     }
     catch (const std::bad_alloc&)
     {
         largest.clear();
+        least.clear();
     }
-    if (largest.size() == vertexCount)
+    if (largest.size() == vertexCount && least.size() == vertexCount)
     {
-        MeasureLargestAngles(mesh, largest, progress);
+        MeasureLargestAngles(mesh, least, largest, progress);
+        least = {};
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
             for (std::uint32_t i = begin; i < end; ++i)
             {

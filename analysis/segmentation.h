@@ -31,6 +31,14 @@ inline constexpr std::uint32_t kVertexFlagInSelection = 2;
 // limit becomes FLT_MAX; then normalised to 0..100 and smoothed once.
 void ComputeSegmentationValues(cMesh& mesh);
 
+// The largest of some angles between normals, from their least cosine (as
+// CosineBetweenVectors gives them, at most 1): the float their arc cosines
+// round to at the most. False where that could be the next float up, the
+// arc cosine of the least lying so near below a float's rounding boundary
+// that another cosine's, off by an ulp, may round past it: those angles are
+// then measured one by one.
+bool AngleOfLeastCosine(double least, float& angle);
+
 // Maps the values to 0..scale: the values other than +-FLT_MAX give the
 // range, FLT_MAX values become the top and -FLT_MAX values the bottom. When
 // those values are all equal there is no range: FLT_MAX values then become

@@ -72,3 +72,8 @@ inline void Cross3d(const double a[3], const double b[3], double out[3])
 // 0 when either vector is shorter than 1e-5 (a missing normal is no crease);
 // the cosine is clamped, so a vector and itself give exactly 0.
 double AngleBetweenVectors(const float a[3], const float b[3]);
+// The clamped cosine AngleBetweenVectors takes the arc cosine of, in
+// [-1, 1], or 2 where either vector is shorter than 1e-5 (the angle is then
+// 0): for one who wants the largest of many angles, which is the arc
+// cosine of their least cosine.
+double CosineBetweenVectors(const float a[3], const float b[3]);

@@ -185,6 +185,34 @@ TEST(SegmentationValues, SmoothingPassesOverARingCornerOutsideTheMesh)
         ASSERT_EQ(Value(mesh, i), expected[i]) << i;
 }
 
+TEST(SegmentationValues, ALeastCosineWhoseAngleLiesJustBelowAFloatBoundaryLeavesTheAnglesToTheEdges)
+{
+    // Cosines whose arc cosines lie a few ulps below the midpoint between
+    // the floats 1 and 1 + 2^-23, where an edge's angle off by an ulp of the
+    // arc cosine could round to the float above, and further below it.
+    const double midpoint = (1.0 + double(std::nextafter(1.0f, 2.0f))) / 2.0;
+    const double ulp = std::nextafter(1.0, 2.0) - 1.0;
+    double nearBoundary = std::nan(""), farBelow = std::nan("");
+    for (double c = std::cos(midpoint) - 64 * ulp; c < std::cos(midpoint) + 64 * ulp; c = std::nextafter(c, 1.0))
+    {
+        const double below = midpoint - std::acos(c);
+        if (below > 0.0 && below <= 3 * ulp)
+            nearBoundary = c;
+        if (below >= 20 * ulp)
+            farBelow = c;
+    }
+    ASSERT_FALSE(std::isnan(nearBoundary));
+    ASSERT_FALSE(std::isnan(farBelow));
+    float angle = 0.0f;
+    EXPECT_FALSE(AngleOfLeastCosine(nearBoundary, angle));
+    ASSERT_TRUE(AngleOfLeastCosine(farBelow, angle));
+    EXPECT_EQ(angle, 1.0f);
+    ASSERT_TRUE(AngleOfLeastCosine(1.0, angle));
+    EXPECT_EQ(angle, 0.0f);
+    ASSERT_TRUE(AngleOfLeastCosine(-1.0, angle));
+    EXPECT_EQ(angle, static_cast<float>(std::acos(-1.0)));
+}
+
 TEST(SharpTriangles, EveryCornerMustExceedTheThreshold)
 {
     cMesh mesh;
