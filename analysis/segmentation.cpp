@@ -245,33 +245,37 @@ void RaiseTo(std::uint32_t& slot, std::uint32_t value)
     }
 }
 
-// The mean of the ring's values that are not -FLT_MAX, into the vertex's
-// record (the ring is read from the values before smoothing, which no job
-// writes).
+// The mean of the ring's values that are not -FLT_MAX, into the record of
+// each vertex whose ring is seen from one of the job's triangles (the ring
+// is read from the values before smoothing, which no job writes). The
+// rings go in the order of the triangles they are seen from, so that
+// neighbouring rings find their triangles still in the caches.
 void SmoothRings(void* context, std::uint32_t job)
 {
     auto& smoothing = *static_cast<stSmoothing*>(context);
-    const std::uint32_t count = static_cast<std::uint32_t>(smoothing.from.size());
-    for (std::uint32_t vertex = job * kSmoothJob; vertex < std::min(count, (job + 1) * kSmoothJob); ++vertex)
+    const auto count = static_cast<std::uint32_t>(smoothing.from.size());
+    const std::uint32_t triangleCount = smoothing.mesh->GetTriangleCount();
+    for (std::uint32_t i = job * kSmoothJob; i < std::min(triangleCount, (job + 1) * kSmoothJob); ++i)
     {
-        if (smoothing.from[vertex] == 0)
-            continue;
-        cMeshTriangle* t = smoothing.mesh->GetTriangle(smoothing.from[vertex] - 1);
-        // The ring is seen from the vertex's first corner there.
-        std::uint8_t corner = 0;
-        while (t->vertexIndex[corner] != vertex)
-            ++corner;
-        bool isBorder = false;
-        double sum = 0.0;
-        std::uint32_t n = 0;
-        smoothing.mesh->VisitVertexRing(corner, t, isBorder, [&](const cMeshTriangle* ringTriangle, int k) {
-            const float value = smoothing.before[ringTriangle->vertexIndex[k]];
-            if (value == -FLT_MAX)
-                return;
-            sum += value;
-            ++n;
-        });
-        smoothing.mesh->GetVertex(vertex)->SetScalar(n > 0 ? static_cast<float>(sum / n) : -FLT_MAX);
+        cMeshTriangle* t = smoothing.mesh->GetTriangle(i);
+        for (std::uint8_t corner = 0; corner < 3; ++corner)
+        {
+            const std::uint32_t vertex = t->vertexIndex[corner];
+            // The ring is seen from the vertex's first corner there.
+            if (vertex >= count || smoothing.from[vertex] != i + 1 || t->CornerOf(vertex) != corner)
+                continue;
+            bool isBorder = false;
+            double sum = 0.0;
+            std::uint32_t n = 0;
+            smoothing.mesh->VisitVertexRing(corner, t, isBorder, [&](const cMeshTriangle* ringTriangle, int k) {
+                const float value = smoothing.before[ringTriangle->vertexIndex[k]];
+                if (value == -FLT_MAX)
+                    return;
+                sum += value;
+                ++n;
+            });
+            smoothing.mesh->GetVertex(vertex)->SetScalar(n > 0 ? static_cast<float>(sum / n) : -FLT_MAX);
+        }
     }
 }
 
@@ -444,7 +448,7 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
         };
         ParallelForEach(SharedThreadPool(), (last - first + kSmoothJob - 1) / kSmoothJob, 1, take);
     }
-    ParallelFor(SharedThreadPool(), (vertexCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
+    ParallelFor(SharedThreadPool(), (triangleCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
 }
 
 bool MarkSharpTriangles(cMesh& mesh, float threshold)
