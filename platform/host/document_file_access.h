@@ -83,6 +83,7 @@ private:
         int error = 0;
     };
     bool Fill(stStage& stage, std::uint64_t at);
+    bool ReadInParts(std::uint64_t offset, std::uint8_t* into, std::size_t size);
     void WaitForAhead();
     bool Fail(int error);
 
