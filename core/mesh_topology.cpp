@@ -52,6 +52,16 @@ bool IsUsableTriangle(const cMeshTriangle& t, std::uint32_t vertexCount)
            v[0] != v[2];
 }
 
+// The corner of a usable triangle's lowest vertex. That vertex's bucket
+// takes two of the triangle's half-edges, those of edges `corner` and
+// `corner + 2` (both end there); edge `corner + 1` goes to the bucket of the
+// lower of its two ends.
+int LowestCorner(const cMeshTriangle& t)
+{
+    const std::uint32_t* v = t.vertexIndex;
+    return v[0] < v[1] ? (v[0] < v[2] ? 0 : 2) : (v[1] < v[2] ? 1 : 2);
+}
+
 // Pairs the half-edges of one undirected edge in triangle order: a half-edge
 // takes the waiting opposite one when there is one; otherwise it waits,
 // unless one of its own direction already waits (then it stays unlinked).
@@ -102,9 +112,12 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
         const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
         if (!IsUsableTriangle(t, vertexCount))
             return;
-        for (int k = 0; k < 3; ++k)
-            std::atomic_ref<std::uint32_t>(offset[std::min(t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]) + 1])
-                .fetch_add(1, std::memory_order_relaxed);
+        // Two additions a triangle instead of three, one per bucket it adds to.
+        const int lowest = LowestCorner(t);
+        const std::uint32_t* v = t.vertexIndex;
+        std::atomic_ref<std::uint32_t>(offset[v[lowest] + 1]).fetch_add(2, std::memory_order_relaxed);
+        std::atomic_ref<std::uint32_t>(offset[std::min(v[(lowest + 1) % 3], v[(lowest + 2) % 3]) + 1])
+            .fetch_add(1, std::memory_order_relaxed);
     };
     ParallelForEach(pool, triangleCount, kTrianglesPerJob, count);
     for (std::uint32_t v = 0; v < vertexCount; ++v)
@@ -128,15 +141,25 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
         const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
         if (!IsUsableTriangle(t, vertexCount))
             return;
-        for (std::uint32_t k = 0; k < 3; ++k)
+        const auto put = [&](std::uint32_t at, std::uint32_t k)
         {
             const std::uint32_t a = t.vertexIndex[k];
             const std::uint32_t b = t.vertexIndex[(k + 1) % 3];
             const TCode halfEdge = static_cast<TCode>(i) * 3 + k;
-            const std::uint32_t at =
-                std::atomic_ref<std::uint32_t>(offset[std::min(a, b)]).fetch_add(1, std::memory_order_relaxed);
             halfEdges[at] = {std::max(a, b), static_cast<TCode>((halfEdge << 1) | (a < b))};
-        }
+        };
+        // The order within a bucket does not matter (the pairing sorts it),
+        // so the lowest vertex's bucket makes room for its two at once.
+        const auto lowest = static_cast<std::uint32_t>(LowestCorner(t));
+        const std::uint32_t* v = t.vertexIndex;
+        const std::uint32_t at =
+            std::atomic_ref<std::uint32_t>(offset[v[lowest]]).fetch_add(2, std::memory_order_relaxed);
+        put(at, lowest);
+        put(at + 1, (lowest + 2) % 3);
+        const std::uint32_t opposite = (lowest + 1) % 3;
+        put(std::atomic_ref<std::uint32_t>(offset[std::min(v[opposite], v[(opposite + 1) % 3])])
+                .fetch_add(1, std::memory_order_relaxed),
+            opposite);
     };
     ParallelForEach(pool, triangleCount, kTrianglesPerJob, place);
     if (cancelled.load())
