@@ -93,14 +93,14 @@ protected:
 
     // A turned, panned and zoomed orthographic view of the ball, lit from
     // the eye; `zoom` 2 shows part of the ball only.
-    void SetUpView(const double turn[3], double zoom)
+    void SetUpView(const double turn[3], double zoom, double nearest = -10.0)
     {
         const float* centre = GetParam().centre;
         // Off the window's corner, as a view beside a toolbar would be.
         glViewport(5, 3, kSize - 9, kSize - 4);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        glOrtho(-1.3 / zoom, 1.1 / zoom, -1.2 / zoom, 1.2 / zoom, -10.0, 10.0);
+        glOrtho(-1.3 / zoom, 1.1 / zoom, -1.2 / zoom, 1.2 / zoom, nearest, 10.0);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         const GLfloat light[4] = {0.0f, 0.0f, 1.0f, 0.0f}, white[4] = {1, 1, 1, 1},
@@ -120,9 +120,10 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
 
-    wgl::PixelImage Frame(const double turn[3], double zoom, bool lists, const std::string& name)
+    wgl::PixelImage Frame(const double turn[3], double zoom, bool lists, const std::string& name,
+                          double nearest = -10.0)
     {
-        SetUpView(turn, zoom);
+        SetUpView(turn, zoom, nearest);
         context.useDisplayLists = lists ? 1 : 0;
         cMeshGLRenderer drawer;
         EXPECT_TRUE(drawer.AttachObject(object.get()));
@@ -182,6 +183,17 @@ TEST_P(PixelCoverage, TheImmediatePassShowsWhatEveryTriangleShowsWhileLeavingOut
                 EXPECT_GT(left, (count - skipped) / 4) << "view " << name;
             }
         }
+}
+
+// The near plane cuts the ball's near side away: what it clips hides
+// nothing behind it.
+TEST_P(PixelCoverage, TrianglesTheNearPlaneClipsHideNothingBehindThem)
+{
+    const double turn[3] = {160, 75, -4};
+    const std::string name = "near_cut_" + std::string(GetParam().name);
+    const wgl::PixelImage immediate = Frame(turn, 1.0, false, name, -0.4);
+    const wgl::PixelImage all = Frame(turn, 1.0, true, name + "_list", -0.4);
+    EXPECT_EQ(wgl::CountDifferences(all, immediate), 0u);
 }
 
 // A frame with a time budget in another view finds the coverage alone; the
