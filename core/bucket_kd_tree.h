@@ -146,6 +146,67 @@ public:
         return Insert(element) != nullptr;
     }
 
+    // Bulk loading of an empty tree: the n elements, in their order, become
+    // the root's bucket as adding them one at a time before Build leaves it
+    // (an element Add refuses is left out), the box grown over them a block
+    // at a time on the pool and the blocks' boxes joined in order. False,
+    // with nothing added, when the tree is not empty or no memory could be
+    // had.
+    bool AddAll(const T* elements, std::uint32_t n, cThreadPool* pool)
+    {
+        if (m_nodes.GetCount() != 0)
+            return false;
+        constexpr std::uint32_t kBlock = 1u << 16;
+        const std::size_t blocks = (std::size_t{n} + kBlock - 1) / kBlock;
+        std::vector<std::uint32_t> firstOf(blocks + 1, 0);
+        std::vector<std::array<float, 6>> boxOf(blocks);
+        auto count = [&](std::size_t block) {
+            float box[6];
+            MakeEmptyBox(box);
+            std::uint32_t kept = 0;
+            const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
+            for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
+                if (IsStorable(elements[i]))
+                {
+                    ++kept;
+                    GrowBox3f(box, m_comparator.Coordinates(elements[i]));
+                }
+            firstOf[block + 1] = kept;
+            std::copy(box, box + 6, boxOf[block].data());
+        };
+        ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, blocks, 1, count);
+        for (std::size_t block = 0; block < blocks; ++block)
+            firstOf[block + 1] += firstOf[block];
+        const std::uint32_t kept = firstOf[blocks];
+        if (kept == 0)
+            return true;
+        T* items = new (std::nothrow) T[kept];
+        if (items == nullptr || !CreateRoot())
+        {
+            delete[] items;
+            return false;
+        }
+        auto write = [&](std::size_t block) {
+            T* to = items + firstOf[block];
+            const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
+            for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
+                if (IsStorable(elements[i]))
+                    *to++ = elements[i];
+        };
+        ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, blocks, 1, write);
+        for (const std::array<float, 6>& box : boxOf)
+        {
+            GrowBox3f(m_box, box.data());
+            GrowBox3f(m_box, box.data() + 3);
+        }
+        m_elements.Adopt(items, kept);
+        Node& root = m_nodes[0];
+        root.first = 0;
+        root.count = kept;
+        root.index = kBucketKDTreeNoIndex;
+        return true;
+    }
+
     // Incremental insertion: splits over-full leaves on the way down and
     // widens the bounds of every node it passes, so that a query after any
     // mix of inserts still finds the true nearest element. Returns the leaf

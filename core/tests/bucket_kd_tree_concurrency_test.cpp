@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 #include <thread>
+#include <limits>
 #include <vector>
 
 namespace
@@ -118,18 +119,31 @@ TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
         ASSERT_TRUE(alone.Add(&p));
         ASSERT_TRUE(pooled.Add(&p));
     }
+    // And a tree loaded all at once on the pool, a point that cannot be
+    // stored among the others, as Add loads them one at a time.
+    TestKDTree loaded;
+    std::vector<const TestPoint*> all;
+    const TestPoint notFinite{{1.0f, std::numeric_limits<float>::quiet_NaN(), 2.0f}};
+    for (const TestPoint& p : points)
+        all.push_back(&p);
+    all.insert(all.begin() + 70001, &notFinite);
     cThreadPool pool(4);
+    ASSERT_TRUE(loaded.AddAll(all.data(), static_cast<std::uint32_t>(all.size()), &pool));
+    EXPECT_FALSE(loaded.AddAll(all.data(), 1, &pool));
     const std::uint32_t depth = alone.Build();
-    EXPECT_EQ(pooled.Build(&pool), depth);
-    EXPECT_EQ(pooled.GetDepth(), alone.GetDepth());
-    ASSERT_EQ(pooled.GetNodeCount(), alone.GetNodeCount());
-    ASSERT_GT(alone.GetNodeCount(), 1000u);
-    for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
+    for (TestKDTree* tree : {&pooled, &loaded})
     {
-        const auto& a = *alone.GetNode(i);
-        const auto& b = *pooled.GetNode(i);
-        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
-        for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
-            ASSERT_EQ(pooled.GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
+        EXPECT_EQ(tree->Build(&pool), depth);
+        EXPECT_EQ(tree->GetDepth(), alone.GetDepth());
+        ASSERT_EQ(tree->GetNodeCount(), alone.GetNodeCount());
+        ASSERT_GT(alone.GetNodeCount(), 1000u);
+        for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
+        {
+            const auto& a = *alone.GetNode(i);
+            const auto& b = *tree->GetNode(i);
+            ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
+            for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
+                ASSERT_EQ(tree->GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
+        }
     }
 }
