@@ -112,6 +112,21 @@ struct stVertexTakers
 {
     std::vector<std::uint32_t> takenBy;
     std::uint32_t next = 0;
+    // The stamp the faces of the next sub-mesh already gave their vertices
+    // as they were listed (kNotTaken: none).
+    std::uint32_t stamped = kNotTaken;
+
+    // Ready for stamps: a table for the mesh's vertices, and room for the
+    // next two stamps.
+    void Prepare(std::uint32_t vertexCount)
+    {
+        if (takenBy.size() != vertexCount || next >= kNotTaken - 2)
+        {
+            takenBy.assign(vertexCount, kNotTaken);
+            next = 0;
+            stamped = kNotTaken;
+        }
+    }
 };
 
 // The vertices of the faces in ascending order: the few of a small region
@@ -121,15 +136,16 @@ std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<
                                            stVertexTakers& takers)
 {
     const std::uint32_t vertexCount = mesh.GetVertexCount();
-    if (takers.takenBy.size() != vertexCount || takers.next == kNotTaken)
-    {
-        takers.takenBy.assign(vertexCount, kNotTaken);
-        takers.next = 0;
-    }
-    const std::uint32_t stamp = takers.next++;
+    takers.Prepare(vertexCount);
+    std::uint32_t stamp = takers.next++;
+    const bool stamped = takers.stamped == stamp;
+    takers.stamped = kNotTaken;
     std::vector<std::uint32_t> vertices;
     if (faces.size() < vertexCount / 16)
     {
+        // The sort collects the vertices as it stamps them.
+        if (stamped)
+            stamp = takers.next++;
         for (const std::uint32_t i : faces)
             for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
                 if (takers.takenBy[v] != stamp)
@@ -145,7 +161,8 @@ std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<
         for (const std::uint32_t v : mesh.GetTriangle(faces[k])->vertexIndex)
             std::atomic_ref<std::uint32_t>(takers.takenBy[v]).store(stamp, std::memory_order_relaxed);
     };
-    ParallelForEach(SharedThreadPool(), faces.size(), kFillBlock, take);
+    if (!stamped)
+        ParallelForEach(SharedThreadPool(), faces.size(), kFillBlock, take);
     KeptInOrder(
         vertexCount, [&](std::size_t v) { return takers.takenBy[v] == stamp; },
         [](std::size_t v) { return static_cast<std::uint32_t>(v); }, vertices);
@@ -200,17 +217,35 @@ std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32
     return BuildSubMeshOfFaces(mesh, faces, takers);
 }
 
-// The exportable triangles of the mesh that belong(i) takes, in index order.
-template <class Belongs> std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, Belongs&& belongs)
+// The exportable triangles of the mesh that belong(i) takes, in index order;
+// given takers, each also stamps its vertices for the next sub-mesh as it
+// is listed, which then need not read the triangles again to find them.
+template <class Belongs>
+std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, Belongs&& belongs, stVertexTakers* takers = nullptr)
 {
+    std::uint32_t stamp = kNotTaken;
+    if (takers != nullptr)
+    {
+        takers->Prepare(mesh.GetVertexCount());
+        stamp = takers->next;
+    }
     std::vector<std::uint32_t> faces;
     KeptInOrder(
         mesh.GetTriangleCount(),
         [&](std::size_t i) {
             const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
-            return belongs(t) && IsExportable(mesh, t);
+            if (!belongs(t) || !IsExportable(mesh, t))
+                return false;
+            // Triangles of different jobs share vertices: each writes the
+            // same stamp.
+            if (takers != nullptr)
+                for (const std::uint32_t v : t.vertexIndex)
+                    std::atomic_ref<std::uint32_t>(takers->takenBy[v]).store(stamp, std::memory_order_relaxed);
+            return true;
         },
         [](std::size_t i) { return static_cast<std::uint32_t>(i); }, faces);
+    if (takers != nullptr)
+        takers->stamped = stamp;
     return faces;
 }
 
@@ -343,7 +378,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     // The band's faces are listed as they are tested for export, in one
     // pass over the triangles.
     stVertexTakers takers;
-    CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, IsVisibleSelected), takers),
+    CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, IsVisibleSelected, &takers), takers),
                          kSharpBandColour, replace);
 
     // Regions: every triangle outside the band, connected through triangles
