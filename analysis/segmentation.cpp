@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <new>
 #include <numeric>
 #include <utility>
@@ -185,15 +186,14 @@ template <class Edge> void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress*
 // it is no greater unless the vertex's angle lies within four ulps below a
 // float's rounding boundary. Those vertices, one in a hundred million or
 // so, have their edges' angles measured and raised one by one again.
-void MeasureLargestAngles(const cMesh& mesh, std::vector<double>& least, std::vector<float>& largest,
-                          IProcProgress* progress)
+void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, IProcProgress* progress)
 {
     ForEachMeasuredEdge(mesh, progress, [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
         const double cosine = std::min(CosineBetweenVectors(a, b), 1.0);
         LowerTo(least[t.vertexIndex[k]], cosine);
         LowerTo(least[t.vertexIndex[(k + 1) % 3]], cosine);
     });
-    const auto vertexCount = static_cast<std::uint32_t>(least.size());
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
     std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
@@ -227,12 +227,13 @@ constexpr std::uint32_t kSmoothJob = 1u << 14;
 struct stSmoothing
 {
     cMesh* mesh;
+    std::uint32_t count;
     // The values before the pass, by vertex index: the rings read them here
     // rather than in the vertex records, which the pass writes.
-    std::vector<float> before;
+    std::unique_ptr<float[]> before;
     // Per vertex: one past the triangle its ring is seen from (0: none
     // uses it).
-    std::vector<std::uint32_t> from;
+    std::unique_ptr<std::uint32_t[]> from;
 };
 
 // Raises a vertex's ring triangle to a later one.
@@ -253,7 +254,7 @@ void RaiseTo(std::uint32_t& slot, std::uint32_t value)
 void SmoothRings(void* context, std::uint32_t job)
 {
     auto& smoothing = *static_cast<stSmoothing*>(context);
-    const auto count = static_cast<std::uint32_t>(smoothing.from.size());
+    const std::uint32_t count = smoothing.count;
     const std::uint32_t triangleCount = smoothing.mesh->GetTriangleCount();
     for (std::uint32_t i = job * kSmoothJob; i < std::min(triangleCount, (job + 1) * kSmoothJob); ++i)
     {
@@ -296,22 +297,27 @@ void ComputeSegmentationValues(cMesh& mesh)
     progress->SetPassCount(2);
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     progress->SetRange(0.0f, static_cast<float>(triangleCount));
-    std::vector<float> largest;
-    std::vector<double> least;
+    // Per vertex, its largest angle and its least cosine, their fresh pages
+    // first written on the pool.
+    std::unique_ptr<float[]> largest;
+    std::unique_ptr<double[]> least;
     try
     {
-        largest.resize(vertexCount);
-        least.assign(vertexCount, kNoCosine);
+        largest.reset(new float[vertexCount]);
+        least.reset(new double[vertexCount]);
     }
     catch (const std::bad_alloc&)
     {
-        largest.clear();
-        least.clear();
+        largest.reset();
+        least.reset();
     }
-    if (largest.size() == vertexCount && least.size() == vertexCount)
+    if (largest != nullptr && least != nullptr)
     {
-        MeasureLargestAngles(mesh, least, largest, progress);
-        least = {};
+        ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+            std::fill(least.get() + begin, least.get() + end, kNoCosine);
+        });
+        MeasureLargestAngles(mesh, least.get(), largest.get(), progress);
+        least.reset();
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
             for (std::uint32_t i = begin; i < end; ++i)
             {
@@ -320,7 +326,7 @@ void ComputeSegmentationValues(cMesh& mesh)
                 v->SetScalar(largest[i] > kSharpAngleLimit ? FLT_MAX : largest[i]);
             }
         });
-        largest = {};
+        largest.reset();
     }
     else
     {
@@ -406,19 +412,23 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     if (vertexCount == 0)
         return;
     progress = ProgressOrNull(progress);
-    stSmoothing smoothing{&mesh, {}, {}};
+    stSmoothing smoothing{&mesh, vertexCount, {}, {}};
     try
     {
-        smoothing.before.resize(vertexCount);
-        smoothing.from.assign(vertexCount, 0);
+        smoothing.before.reset(new float[vertexCount]);
+        smoothing.from.reset(new std::uint32_t[vertexCount]);
     }
     catch (const std::bad_alloc&)
     {
         return;
     }
+    // Their fresh pages are first written on the pool.
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
+        {
             smoothing.before[i] = ValueOf(*mesh.GetVertex(i));
+            smoothing.from[i] = 0;
+        }
     });
 
     // Each vertex takes the ring seen from the last triangle (in index order)
