@@ -54,6 +54,20 @@ namespace
 {
 
 constexpr std::uint32_t kNotTaken = 0xFFFFFFFFu;
+
+// Fills an empty list with n copies of value; a big one has its fresh
+// pages made side by side first instead of one after another as the one
+// thread fills it.
+void AssignOnFreshPages(std::vector<std::uint32_t>& list, std::size_t n, std::uint32_t value)
+{
+    constexpr std::size_t kBigBytes = std::size_t{4} << 20;
+    if (n > list.capacity() && n * sizeof(std::uint32_t) >= kBigBytes)
+    {
+        list.reserve(n);
+        ON_MakePagesSideBySide(list.data(), n * sizeof(std::uint32_t));
+    }
+    list.assign(n, value);
+}
 constexpr std::size_t kFillBlock = 1u << 14;
 // Up to this many regions each lists its own triangles on the pool; more
 // are sorted out in one pass over the mesh.
@@ -91,7 +105,7 @@ void KeptInOrder(std::size_t count, Keep&& keep, Value&& value, std::vector<std:
     ParallelForEach(SharedThreadPool(), blocks, 1, firstPass);
     for (std::size_t b = 0; b < blocks; ++b)
         starts[b + 1] += starts[b];
-    out.resize(starts[blocks]);
+    AssignOnFreshPages(out, starts[blocks], 0);
     auto secondPass = [&](std::size_t b) {
         std::size_t k = starts[b];
         if (scratch)
@@ -122,7 +136,7 @@ struct stVertexTakers
     {
         if (takenBy.size() != vertexCount || next >= kNotTaken - 2)
         {
-            takenBy.assign(vertexCount, kNotTaken);
+            AssignOnFreshPages(takenBy, vertexCount, kNotTaken);
             next = 0;
             stamped = kNotTaken;
         }
@@ -300,7 +314,7 @@ std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, s
         std::size_t total = 0;
         for (std::size_t b = 0; b < blocks; ++b)
             total += std::exchange(starts[b * labels + label], total);
-        regions[label].resize(total);
+        AssignOnFreshPages(regions[label], total, 0);
     }
     auto copy = [&](std::size_t b) {
         std::size_t* next = starts.data() + b * labels;
