@@ -31,6 +31,8 @@ static_assert(kRegionPointBlock == kArrayChunkSize);
 // Points read at once and compared side by side with a region they may
 // share: 256 runs, 3 MB.
 constexpr std::uint32_t kRegionPointBatch = 256 * kRegionPointBlock;
+// Words of 64 triangles' region bits a job of the tagging takes.
+constexpr std::size_t kTagWordsPerJob = 512;
 // Triangles per job of the shared pool when a selection becomes the region.
 constexpr std::uint32_t kTakeBlockTriangles = 65536;
 
@@ -418,9 +420,18 @@ void CSessionSurface::PaintMeshRegions(const std::vector<CSessionSurface*>& sess
             sessions[s]->FindRegionTriangles(*mesh, count, triangles, inside[s]);
     };
     ParallelForEach(pool, sessions.size(), 1, find);
-    for (std::size_t s = 0; s < sessions.size(); ++s)
-        if (paints[s])
-            TagTriangles(inside[s], sessions[s]->GetKindCode(), *tags);
+    // The tags are written a block of triangles at a time on the pool, each
+    // block taking the sessions in order.
+    const std::size_t words = (std::size_t{count} + 63) / 64;
+    auto tag = [&](std::size_t word)
+    {
+        for (std::size_t s = 0; s < sessions.size(); ++s)
+            if (paints[s])
+                for (std::uint64_t bits = inside[s][word]; bits != 0; bits &= bits - 1)
+                    tags->Set(static_cast<std::uint32_t>(64 * word + std::countr_zero(bits)), sessions[s]->GetKindCode());
+    };
+    ParallelForEach(pool, words, kTagWordsPerJob, tag);
+    tags->RecomputeHasColours();
 }
 
 void CSessionSurface::PaintMeshRegion(ISceneObject* meshObject, const cRegionTriangles* triangles)

@@ -103,4 +103,38 @@ TEST(SessionRegionSharing, AKindTriedAgainOnTheSameSelectionSharesItsPointsAndOt
     }
 }
 
+// Regions painted side by side tag, a block of triangles at a time on the
+// pool, what painting them one after another tags: where they overlap, the
+// later one's kind.
+TEST(SessionRegionSharing, RegionsPaintedOnThePoolTagWhatPaintingThemInTurnTags)
+{
+    auto mesh = MakeGridMeshObject(300, 240, 0.5, -7000.0, 2500.0, 300.0);
+    cMesh& m = *mesh->GetMesh();
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    std::vector<CSessionSurface*> sessions{entry->CreateSession(CLSID_CSessionPlane, false),
+                                           entry->CreateSession(CLSID_CSessionCylinder, false)};
+    for (std::uint32_t s = 0; s < 2; ++s)
+    {
+        std::uint32_t t = 0;
+        m.ForEachTriangle([&](cMeshTriangle& triangle) { triangle.flags = ((t++ + 2 * s) / 7) % 3 != 0 ? kTriangleFlagSelected : 0; });
+        sessions[s]->TakeSelection(mesh.get());
+    }
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    std::vector<std::uint8_t> expected;
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        expected.push_back(tags.Get(t));
+    ASSERT_EQ(expected[7], kSessionKindCylinder);
+    ASSERT_EQ(expected[19], kSessionKindPlane);
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        tags.Set(t, 0);
+    tags.RecomputeHasColours();
+    cThreadPool pool(3);
+    CSessionSurface::PaintMeshRegions(sessions, mesh.get(), nullptr, &pool);
+    pool.Stop();
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        ASSERT_EQ(tags.Get(t), expected[t]) << t;
+    EXPECT_TRUE(tags.HasColours());
+}
+
 } // namespace
