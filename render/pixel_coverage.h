@@ -66,13 +66,14 @@ void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map,
 
 // Of the triangles `coversNoPixel` leaves in, sets bit i for every one that
 // surely leaves no fragment under the rules: culled, or (when the nearest
-// fragment stays) farther, at every pixel centre it may cover, than a
-// triangle of the mesh that surely covers that centre and is drawn there.
-// That triangle is never one left out, so leaving them out changes no pixel
-// and no depth, in any order of drawing, as long as every triangle that
-// neither set leaves out is drawn. `behind` tells whether any triangle was
-// left out as lying behind; none is when a triangle is hidden. Runs on the
-// shared pool; the bits are the same without one.
+// fragment stays) farther, at every pixel centre it may cover, than what a
+// triangle of the mesh that surely covers that centre (or one of two that
+// share an edge and surely cover it between them) draws there. The one that
+// covers it is never left out, so leaving them out changes no pixel and no
+// depth, in any order of drawing, as long as every triangle that neither
+// set leaves out is drawn. `behind` tells whether any triangle was left out
+// as lying behind; none is when a triangle that may cover a centre is
+// hidden. Runs on the shared pool; the bits are the same without one.
 void FindTrianglesDrawingNothing(const cMesh& mesh, const stWindowMap& map, const stFragmentRules& rules,
                                  const std::vector<std::uint64_t>& coversNoPixel,
                                  std::vector<std::uint64_t>& bits, bool& behind);
