@@ -10,14 +10,13 @@
 #pragma once
 
 #include "core/thread_pool.h"
+#include "core/unwritten_allocator.h"
 #include "fitting/fit_container.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <new>
-#include <utility>
 #include <vector>
 
 inline constexpr std::size_t kPackedBlockSize = 16384;
@@ -44,23 +43,9 @@ public:
     const float* Z() const { return m_z.data(); }
 
 private:
-    // Leaves a resized array's new floats unwritten: the packing writes each
-    // one on the pool, where the fresh pages are then made side by side.
-    template <class T> struct tUnwrittenAllocator : std::allocator<T>
-    {
-        template <class U> struct rebind
-        {
-            using other = tUnwrittenAllocator<U>;
-        };
-        tUnwrittenAllocator() = default;
-        template <class U> tUnwrittenAllocator(const tUnwrittenAllocator<U>&) noexcept {}
-        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-        template <class U, class... Args> void construct(U* p, Args&&... args)
-        {
-            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-        }
-    };
-    using tFloats = std::vector<float, tUnwrittenAllocator<float>>;
+    // Resized without being cleared: the packing writes each float on the
+    // pool.
+    using tFloats = tUnwrittenVector<float>;
 
     tFloats m_x, m_y, m_z;
 };

@@ -3,6 +3,7 @@
 #include "core/pool_ordered_pass.h"
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
+#include "core/unwritten_allocator.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
@@ -21,6 +22,10 @@ struct stOriented
     double p[3];
     double n[3];
 };
+
+// Samples are made and written a block at a time on the pool: their
+// arrays are not cleared first.
+template <class T> using tSamples = tUnwrittenVector<T>;
 
 // A sample of the extrusion direction, which reads the normals alone.
 struct stUnitNormal
@@ -92,7 +97,7 @@ void TakeSample(const stOriented& from, stUnitNormal& to)
 // The samples of the records with a usable normal, in the records' order:
 // counted a block of records at a time on the shared pool, sized once, and
 // each block's samples written from where its count starts.
-template <class Sample> std::vector<Sample> UsableSamples(const cFitContainer& points)
+template <class Sample> tSamples<Sample> UsableSamples(const cFitContainer& points)
 {
     const tFitPointQueue& records = points.Points();
     const std::size_t blocks = (records.size() + kSamplesPerJob - 1) / kSamplesPerJob;
@@ -111,7 +116,7 @@ template <class Sample> std::vector<Sample> UsableSamples(const cFitContainer& p
     ParallelForEach(SharedThreadPool(), blocks, 1, count);
     for (std::size_t block = 0; block < blocks; ++block)
         firstOf[block + 1] += firstOf[block];
-    std::vector<Sample> out(firstOf[blocks]);
+    tSamples<Sample> out(firstOf[blocks]);
     auto write = [&](std::size_t block) {
         Sample* to = out.data() + firstOf[block];
         visit(block, [&](const stOriented& s) { TakeSample(s, *to++); });
@@ -243,7 +248,7 @@ template <class Measure> double MedianOfUsableNormals(const cFitContainer& point
 // samples are moved down in place: a copy of millions of them cost more
 // than the passes that read them.
 template <class Sample>
-void KeepAgreeing(std::vector<Sample>& samples, const std::vector<double>& disagreement, std::size_t least)
+void KeepAgreeing(tSamples<Sample>& samples, const std::vector<double>& disagreement, std::size_t least)
 {
     const double limit = kKeepFactor * Median(disagreement);
     std::size_t kept = 0;
@@ -296,7 +301,7 @@ double OffMeridian(const stOriented& s, const double axis[3], const double point
 // (n, p x n) come nearest to, c . (p x n) + cbar . n = 0 for a line meeting
 // them all. The pitch c . cbar of a helical solution (a cylinder's normals
 // leave the moment along the axis open) is taken off before the axis is read.
-bool SolveAxis(const std::vector<stOriented>& samples, bool checkDetermined, double axis[3], double point[3])
+bool SolveAxis(const tSamples<stOriented>& samples, bool checkDetermined, double axis[3], double point[3])
 {
     double a[3][3] = {}, b[3][3] = {}, c[3][3] = {};
     for (const stOriented& s : samples)
@@ -369,7 +374,7 @@ bool SolveAxis(const std::vector<stOriented>& samples, bool checkDetermined, dou
 
 struct stAxisRefinement
 {
-    const std::vector<stOriented>* samples;
+    const tSamples<stOriented>* samples;
     double axis[3], point[3], u[3], v[3];
     // The objective's terms, kept from one evaluation to the next.
     mutable std::vector<double> scratch = {};
@@ -397,7 +402,7 @@ double AxisObjective(const cDoubleVector& x, void* context)
     refinement.Apply(x, dir, at);
     // The terms on the pool, their sum in the samples' order taken a block at
     // a time as the blocks are measured.
-    const std::vector<stOriented>& samples = *refinement.samples;
+    const tSamples<stOriented>& samples = *refinement.samples;
     std::vector<double>& off = refinement.scratch;
     off.resize(samples.size());
     const auto endOf = [&](std::size_t block) { return std::min(samples.size(), (block + 1) * kSamplesPerJob); };
@@ -418,7 +423,7 @@ double AxisObjective(const cDoubleVector& x, void* context)
     return sum;
 }
 
-void RefineAxis(const std::vector<stOriented>& samples, double axis[3], double point[3])
+void RefineAxis(const tSamples<stOriented>& samples, double axis[3], double point[3])
 {
     stAxisRefinement refinement{&samples, {}, {}, {}, {}};
     std::copy(axis, axis + 3, refinement.axis);
@@ -451,7 +456,7 @@ void RefineAxis(const std::vector<stOriented>& samples, double axis[3], double p
 // stray point weighs no more than a point a few noise widths off.
 struct stProfileMeasure
 {
-    const std::vector<stOriented>* samples;
+    const tSamples<stOriented>* samples;
     stAxisRefinement frame;
     // Until it is set from the terms about the starting axis (collected in
     // `terms`), points without a near neighbour are passed over.
@@ -651,9 +656,9 @@ double ProfileObjective(const cDoubleVector& x, void* context)
 // evaluation turns them all into the half-plane.
 constexpr std::size_t kMaxProfilePoints = 6000;
 
-void RefineAxisByProfile(const std::vector<stOriented>& all, double axis[3], double point[3])
+void RefineAxisByProfile(const tSamples<stOriented>& all, double axis[3], double point[3])
 {
-    std::vector<stOriented> samples;
+    tSamples<stOriented> samples;
     const std::size_t stride = all.size() / kMaxProfilePoints + 1;
     for (std::size_t i = 0; i < all.size(); i += stride)
         samples.push_back(all[i]);
@@ -706,7 +711,7 @@ void RefineAxisByProfile(const std::vector<stOriented>& all, double axis[3], dou
 bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double direction[3])
 {
     // The normals alone: half the memory the trials and passes read.
-    std::vector<stUnitNormal> samples = UsableSamples<stUnitNormal>(points);
+    tSamples<stUnitNormal> samples = UsableSamples<stUnitNormal>(points);
     if (samples.size() < 3)
         return false;
     double best[3] = {0.0, 0.0, 0.0};
@@ -841,7 +846,7 @@ double MedianNormalAlongDirection(const cFitContainer& points, const double dire
 
 bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3])
 {
-    std::vector<stOriented> samples = UsableSamples<stOriented>(points);
+    tSamples<stOriented> samples = UsableSamples<stOriented>(points);
     if (samples.size() < 6)
         return false;
     // Centred on the mean and scaled to unit spread.
