@@ -207,7 +207,7 @@ constexpr std::size_t kSharedVertexRanges = 64;
 
 } // namespace
 
-void cMesh::AddAreaWeightedNormals(const double* areas, cThreadPool* pool)
+void cMesh::AddAreaWeightedNormals(const double* areas, const std::uint32_t* metBy, cThreadPool* pool)
 {
     // Each vertex adds its triangles' terms in triangle order. A vertex whose
     // triangles all lie in one job's block is summed by that job; those
@@ -216,7 +216,6 @@ void cMesh::AddAreaWeightedNormals(const double* areas, cThreadPool* pool)
     // order, from the lists of the triangles that touch them.
     const std::uint32_t triangleCount = GetTriangleCount();
     const std::size_t blocks = (std::size_t{triangleCount} + kSumJobTriangles - 1) / kSumJobTriangles;
-    const std::unique_ptr<std::uint32_t[]> metBy = MakeFilledOnPool(pool, GetVertexCount(), kVertexNotMet);
     const auto forTriangles = [&](std::size_t block, auto&& each)
     {
         const std::size_t end = std::min<std::size_t>(triangleCount, (block + 1) * kSumJobTriangles);
@@ -224,26 +223,6 @@ void cMesh::AddAreaWeightedNormals(const double* areas, cThreadPool* pool)
             if (areas[i] > 0.0)
                 each(static_cast<std::uint32_t>(i), areas[i]);
     };
-    auto meet = [&](std::size_t block)
-    {
-        const auto b = static_cast<std::uint32_t>(block);
-        forTriangles(block,
-                     [&](std::uint32_t i, double)
-                     {
-                         for (std::uint32_t index : GetTriangle(i)->vertexIndex)
-                         {
-                             std::atomic_ref<std::uint32_t> state(metBy[index]);
-                             std::uint32_t now = state.load(std::memory_order_relaxed);
-                             while (now != b && now != kVertexShared &&
-                                    !state.compare_exchange_weak(now,
-                                                                 now == kVertexNotMet ? b : kVertexShared,
-                                                                 std::memory_order_relaxed))
-                             {
-                             }
-                         }
-                     });
-    };
-    ParallelForEach(pool, blocks, 1, meet);
     const auto add = [](cVertex* v, const cMeshTriangle& t, double area)
     {
         v->nx = static_cast<float>(v->nx + t.nx * area);
@@ -303,6 +282,23 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
     cThreadPool* pool = SharedThreadPool();
     const std::uint32_t triangleCount = GetTriangleCount();
     std::unique_ptr<double[]> areas(new double[triangleCount]);
+    // Which block of the sums meets each vertex: one (its number) or several.
+    const std::unique_ptr<std::uint32_t[]> metBy = MakeFilledOnPool(pool, GetVertexCount(), kVertexNotMet);
+    // A triangle that adds something meets its corners as its block of the
+    // sums measures it.
+    const auto meet = [&](const cMeshTriangle& t, std::uint32_t block)
+    {
+        for (std::uint32_t index : t.vertexIndex)
+        {
+            std::atomic_ref<std::uint32_t> state(metBy[index]);
+            std::uint32_t now = state.load(std::memory_order_relaxed);
+            while (now != block && now != kVertexShared &&
+                   !state.compare_exchange_weak(now, now == kVertexNotMet ? block : kVertexShared,
+                                                std::memory_order_relaxed))
+            {
+            }
+        }
+    };
     auto measure = [&](std::size_t i)
     {
         cMeshTriangle& t = *GetTriangle(static_cast<std::uint32_t>(i));
@@ -322,9 +318,12 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
         // The same value TriangleArea gives, without forming the product twice.
         const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
         if (!IsZeroVector(t.Normal()) && area > FLT_EPSILON)
+        {
             areas[i] = area;
+            meet(t, static_cast<std::uint32_t>(i / kSumJobTriangles));
+        }
     };
-    ParallelForEach(pool, triangleCount, kNormalJobRecords, measure);
+    ParallelForEach(pool, triangleCount, kSumJobTriangles, measure);
 
     auto clear = [&](std::size_t i)
     {
@@ -333,7 +332,7 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
         v.SetScalar(0.0f);
     };
     ParallelForEach(pool, GetVertexCount(), kNormalJobRecords, clear);
-    AddAreaWeightedNormals(areas.get(), pool);
+    AddAreaWeightedNormals(areas.get(), metBy.get(), pool);
     areas.reset();
 
     auto finish = [&](std::size_t i)

@@ -174,8 +174,10 @@ public:
 
 private:
     // Adds every triangle's normal times its area (areas[i], when above 0)
-    // and the area to its corners, each vertex's terms in triangle order.
-    void AddAreaWeightedNormals(const double* areas, cThreadPool* pool);
+    // and the area to its corners, each vertex's terms in triangle order;
+    // metBy tells for each vertex the one block of the sums whose triangles
+    // meet it, or that several do.
+    void AddAreaWeightedNormals(const double* areas, const std::uint32_t* metBy, cThreadPool* pool);
     // The first triangle (in index order) with the vertex index at a corner;
     // false when none has it.
     bool FindFirstTriangleAt(std::uint32_t vertex, cMeshTriangle*& triangle, std::uint8_t& corner);
