@@ -26,6 +26,9 @@ struct stOriented
 // Samples are made and written a block at a time on the pool: their
 // arrays are not cleared first.
 template <class T> using tSamples = tUnwrittenVector<T>;
+// Values measured on the pool (every one written before it is read), not
+// cleared first either.
+using tValues = tUnwrittenVector<double>;
 
 // A sample of the extrusion direction, which reads the normals alone.
 struct stUnitNormal
@@ -131,7 +134,7 @@ template <class Sample> tSamples<Sample> UsableSamples(const cFitContainer& poin
 // values that are at least zero (and not -0 or NaN) the bits' order is the
 // values' order and equal values have equal bits, so the value found is the
 // one a full selection gives. False (nothing changed) for any other value.
-bool SelectMedianOnPool(cThreadPool* pool, const std::vector<double>& values, double& median)
+bool SelectMedianOnPool(cThreadPool* pool, const tValues& values, double& median)
 {
     const std::size_t blocks = (values.size() + kSelectValuesPerJob - 1) / kSelectValuesPerJob;
     std::vector<std::uint32_t> counts(blocks * kSelectBuckets, 0);
@@ -168,7 +171,7 @@ bool SelectMedianOnPool(cThreadPool* pool, const std::vector<double>& values, do
     std::vector<std::size_t> firstOf(blocks + 1, 0);
     for (std::size_t block = 0; block < blocks; ++block)
         firstOf[block + 1] = firstOf[block] + counts[block * kSelectBuckets + bucket];
-    std::vector<double> gathered(firstOf[blocks]);
+    tValues gathered(firstOf[blocks]);
     auto gather = [&](std::size_t block) {
         double* to = gathered.data() + firstOf[block];
         const std::size_t end = std::min(values.size(), (block + 1) * kSelectValuesPerJob);
@@ -184,7 +187,7 @@ bool SelectMedianOnPool(cThreadPool* pool, const std::vector<double>& values, do
 }
 
 // The median, leaving the values in another order.
-double MedianInPlace(std::vector<double>& values)
+double MedianInPlace(tValues& values)
 {
     if (values.empty())
         return FLT_MAX;
@@ -198,13 +201,13 @@ double MedianInPlace(std::vector<double>& values)
 }
 
 // The median, leaving the values as they are.
-double Median(const std::vector<double>& values)
+double Median(const tValues& values)
 {
     double median = 0.0;
     cThreadPool* pool = SharedThreadPool();
     if (pool != nullptr && values.size() >= kSelectPoolMinimum && SelectMedianOnPool(pool, values, median))
         return median;
-    std::vector<double> copy(values);
+    tValues copy(values);
     return MedianInPlace(copy);
 }
 
@@ -215,7 +218,7 @@ double Median(const std::vector<double>& values)
 template <class Measure> double MedianOfUsableNormals(const cFitContainer& points, Measure measure)
 {
     const tFitPointQueue& records = points.Points();
-    std::vector<std::vector<double>> found((records.size() + kSamplesPerJob - 1) / kSamplesPerJob);
+    std::vector<tValues> found((records.size() + kSamplesPerJob - 1) / kSamplesPerJob);
     auto run = [&](std::size_t job) {
         const auto first = records.begin() + static_cast<std::ptrdiff_t>(job * kSamplesPerJob);
         const auto last = records.begin() + static_cast<std::ptrdiff_t>(std::min(records.size(), (job + 1) * kSamplesPerJob));
@@ -231,14 +234,14 @@ template <class Measure> double MedianOfUsableNormals(const cFitContainer& point
     };
     ParallelForEach(SharedThreadPool(), found.size(), 1, run);
     std::size_t total = 0;
-    for (const std::vector<double>& job : found)
+    for (const tValues& job : found)
         total += job.size();
-    std::vector<double> values;
+    tValues values;
     values.reserve(total);
-    for (std::vector<double>& job : found)
+    for (tValues& job : found)
     {
         values.insert(values.end(), job.begin(), job.end());
-        std::vector<double>().swap(job);
+        tValues().swap(job);
     }
     return MedianInPlace(values);
 }
@@ -248,7 +251,7 @@ template <class Measure> double MedianOfUsableNormals(const cFitContainer& point
 // samples are moved down in place: a copy of millions of them cost more
 // than the passes that read them.
 template <class Sample>
-void KeepAgreeing(tSamples<Sample>& samples, const std::vector<double>& disagreement, std::size_t least)
+void KeepAgreeing(tSamples<Sample>& samples, const tValues& disagreement, std::size_t least)
 {
     const double limit = kKeepFactor * Median(disagreement);
     std::size_t kept = 0;
@@ -377,7 +380,7 @@ struct stAxisRefinement
     const tSamples<stOriented>* samples;
     double axis[3], point[3], u[3], v[3];
     // The objective's terms, kept from one evaluation to the next.
-    mutable std::vector<double> scratch = {};
+    mutable tValues scratch = {};
 
     // The axis tilted by (x[0], x[1]) towards u and v, its point moved by
     // (x[2], x[3]) along them.
@@ -403,7 +406,7 @@ double AxisObjective(const cDoubleVector& x, void* context)
     // The terms on the pool, their sum in the samples' order taken a block at
     // a time as the blocks are measured.
     const tSamples<stOriented>& samples = *refinement.samples;
-    std::vector<double>& off = refinement.scratch;
+    tValues& off = refinement.scratch;
     off.resize(samples.size());
     const auto endOf = [&](std::size_t block) { return std::min(samples.size(), (block + 1) * kSamplesPerJob); };
     auto measure = [&](std::size_t block) {
@@ -461,7 +464,7 @@ struct stProfileMeasure
     // Until it is set from the terms about the starting axis (collected in
     // `terms`), points without a near neighbour are passed over.
     double cap = DBL_MAX;
-    std::vector<double>* terms = nullptr;
+    tValues* terms = nullptr;
 
     double Evaluate(const cDoubleVector& x) const
     {
@@ -516,7 +519,7 @@ struct stProfileMeasure
         }
         if (points.size() < 6)
             return FLT_MAX;
-        std::vector<double> angles;
+        tValues angles;
         for (const stMeridian& m : points)
             angles.push_back(m.angle);
         const double split = Median(angles);
@@ -564,12 +567,12 @@ struct stProfileMeasure
         for (std::size_t c = 0; c < nr * nh; ++c)
             if (start[c + 1] - start[c] > 1)
                 std::sort(members.begin() + start[c], members.begin() + start[c + 1], byRadius);
-        std::vector<double> radiusOf(members.size());
+        tValues radiusOf(members.size());
         for (std::size_t m = 0; m < members.size(); ++m)
             radiusOf[m] = points[members[m]].r;
         // Each second-half point's term (-1: none, the first half and points
         // passed over), summed in the points' order.
-        std::vector<double> termOf(points.size());
+        tValues termOf(points.size());
         auto measure = [&](std::size_t p) {
             const stMeridian& q = points[p];
             termOf[p] = -1.0;
@@ -677,7 +680,7 @@ void RefineAxisByProfile(const tSamples<stOriented>& all, double axis[3], double
     if (x.GetCount() != 4)
         return;
     // The cap: a few times the typical term about the starting axis.
-    std::vector<double> terms;
+    tValues terms;
     measure.terms = &terms;
     const double start = measure.Evaluate(x);
     measure.terms = nullptr;
@@ -737,7 +740,7 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
             trials.push_back({c[0], c[1], c[2]});
         }
         double bestScore = DBL_MAX;
-        std::vector<double> along(samples.size());
+        tValues along(samples.size());
         const std::size_t jobs = (samples.size() + kSamplesPerJob - 1) / kSamplesPerJob;
         const auto endOf = [&](std::size_t job) { return std::min(samples.size(), (job + 1) * kSamplesPerJob); };
         // Only a trial whose median is below the best so far needs it: that
@@ -824,7 +827,7 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
             return false;
         if (pass + 1 < kPasses)
         {
-            std::vector<double> along(samples.size());
+            tValues along(samples.size());
             auto measure = [&](std::size_t i) { along[i] = std::fabs(Dot(samples[i].n, best)); };
             ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
             KeepAgreeing(samples, along, 3);
@@ -879,7 +882,7 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
             return false;
         if (pass + 1 < kPasses)
         {
-            std::vector<double> off(samples.size());
+            tValues off(samples.size());
             auto measure = [&](std::size_t i) { off[i] = std::max(OffMeridian(samples[i], dir, foot), 0.0); };
             ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
             KeepAgreeing(samples, off, 6);
