@@ -68,7 +68,8 @@ public:
     // when a read failed or the file ends before them.
     bool Scan(std::uint64_t size, const FileBytesSink& take, std::wstring& error, const FileProgress& progress = {});
     // Exactly `size` bytes from `offset`; false, with a message in Error,
-    // when a read fails or the file no longer holds them.
+    // when a read fails or the file no longer holds them. One thread may
+    // read while another scans.
     bool Read(std::uint64_t offset, void* into, std::size_t size);
     // The file's size and time of change are still those it was opened with.
     bool Unchanged() const;

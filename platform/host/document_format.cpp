@@ -483,6 +483,7 @@ namespace
 class cBytesSource
 {
 public:
+    static constexpr bool kSectionsBesideChecksum = false;
     explicit cBytesSource(const std::uint8_t* bytes) : m_bytes(bytes) {}
     SpanArchive Range(std::uint64_t begin, std::uint64_t size) const
     {
@@ -504,6 +505,7 @@ private:
 class cFileSource
 {
 public:
+    static constexpr bool kSectionsBesideChecksum = true;
     cFileSource(cFileReader& file, const FileProgress& progress) : m_file(file), m_progress(progress) {}
     FileRangeArchive Range(std::uint64_t begin, std::uint64_t size) const { return FileRangeArchive(m_file, begin, size); }
     bool Checksum(std::size_t size, std::uint32_t& crc, std::wstring& error) const
@@ -532,6 +534,10 @@ private:
 };
 
 template <class Source>
+bool ReadSections(const Source& source, std::size_t body, CDezazDoc& into, std::vector<stPlugInChunkAt>& chunks,
+                  std::wstring& error);
+
+template <class Source>
 bool DecodeSections(const Source& source, std::size_t size, CDezazDoc& into, std::vector<stPlugInChunkAt>& chunks,
                     std::wstring& error)
 {
@@ -554,15 +560,49 @@ bool DecodeSections(const Source& source, std::size_t size, CDezazDoc& into, std
         return false;
     const std::uint32_t stored = std::uint32_t{last[0]} | std::uint32_t{last[1]} << 8 | std::uint32_t{last[2]} << 16 |
                                  std::uint32_t{last[3]} << 24;
-    // The checksum first: a damaged version field is damage, not a newer format.
+    // The checksum decides first: a damaged version field is damage, not a
+    // newer format. A file's sections are read on a thread of their own
+    // while this one takes the checksum, into the staged document that a
+    // checksum that does not match discards (the readers refuse any bytes).
+    std::wstring sectionsError;
+    bool sectionsRead = false;
+    const auto sections = [&] { sectionsRead = ReadSections(source, body, into, chunks, sectionsError); };
+    std::thread beside;
+    if constexpr (Source::kSectionsBesideChecksum)
+    {
+        try
+        {
+            beside = std::thread(sections);
+        }
+        catch (const std::system_error&)
+        {
+            // No thread to be had: the sections are read after the checksum.
+        }
+    }
     std::uint32_t crc = 0;
-    if (!source.Checksum(body, crc, error))
+    const bool summed = source.Checksum(body, crc, error);
+    if (beside.joinable())
+        beside.join();
+    else if (summed && crc == stored)
+        sections();
+    if (!summed)
         return false;
     if (crc != stored)
     {
         error = damaged + L"its checksum does not match (the file is cut short or changed).";
         return false;
     }
+    if (!sectionsRead)
+        error = sectionsError;
+    return sectionsRead;
+}
+
+// The version and the sections of a document whose checksum holds.
+template <class Source>
+bool ReadSections(const Source& source, std::size_t body, CDezazDoc& into, std::vector<stPlugInChunkAt>& chunks,
+                  std::wstring& error)
+{
+    const std::wstring damaged = L"The document is damaged: ";
     auto file = source.Range(0, body);
     file.SeekFromStartOfFile(sizeof kDocumentMagic);
     int version = 0;
