@@ -217,11 +217,17 @@ double Median(const tValues& values)
 // on their order.
 template <class Measure> double MedianOfUsableNormals(const cFitContainer& points, Measure measure)
 {
+    // Each block writes its values from where its records start and counts
+    // them; the blocks' values are then moved together (blocks that kept all
+    // their records stay where they are).
     const tFitPointQueue& records = points.Points();
-    std::vector<tValues> found((records.size() + kSamplesPerJob - 1) / kSamplesPerJob);
+    const std::size_t jobs = (records.size() + kSamplesPerJob - 1) / kSamplesPerJob;
+    tValues values(records.size());
+    std::vector<std::size_t> countOf(jobs, 0);
     auto run = [&](std::size_t job) {
         const auto first = records.begin() + static_cast<std::ptrdiff_t>(job * kSamplesPerJob);
         const auto last = records.begin() + static_cast<std::ptrdiff_t>(std::min(records.size(), (job + 1) * kSamplesPerJob));
+        double* to = values.data() + job * kSamplesPerJob;
         for (auto record = first; record != last; ++record)
         {
             stOriented s;
@@ -229,20 +235,20 @@ template <class Measure> double MedianOfUsableNormals(const cFitContainer& point
                 continue;
             const double value = measure(s);
             if (value >= 0.0)
-                found[job].push_back(value);
+                *to++ = value;
         }
+        countOf[job] = static_cast<std::size_t>(to - (values.data() + job * kSamplesPerJob));
     };
-    ParallelForEach(SharedThreadPool(), found.size(), 1, run);
+    ParallelForEach(SharedThreadPool(), jobs, 1, run);
     std::size_t total = 0;
-    for (const tValues& job : found)
-        total += job.size();
-    tValues values;
-    values.reserve(total);
-    for (tValues& job : found)
+    for (std::size_t job = 0; job < jobs; ++job)
     {
-        values.insert(values.end(), job.begin(), job.end());
-        tValues().swap(job);
+        const double* from = values.data() + job * kSamplesPerJob;
+        if (from != values.data() + total)
+            std::copy(from, from + countOf[job], values.data() + total);
+        total += countOf[job];
     }
+    values.resize(total);
     return MedianInPlace(values);
 }
 
