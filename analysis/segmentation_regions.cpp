@@ -84,23 +84,18 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
 // The regions of one class: linked triangles of the class joined, every
 // triangle settled on its region's first triangle. settled(i, root) hears
 // each triangle's root as it settles, from the job of the triangle's block
-// of kPoolBlock. `hidden`, when given, is raised when a triangle is hidden.
-// The colour words, which hold the triangles' indices while the links are
-// followed, get their own values back, or `colourAfter` where it is given.
-// Null where the links are not symmetric (a walk over them depends on where
-// it starts) or memory runs out.
-template <class Settled>
-std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled,
-                                           std::atomic<bool>* hidden = nullptr,
-                                           const std::uint32_t* colourAfter = nullptr)
+// of kPoolBlock. The colour words, which hold the triangles' indices while
+// the links are followed, get their own values back. Null where the links
+// are not symmetric (a walk over them depends on where it starts) or memory
+// runs out.
+template <class Settled> std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     std::unique_ptr<std::uint32_t[]> colours;
     std::unique_ptr<cTriangleSets> sets;
     try
     {
-        if (colourAfter == nullptr)
-            colours.reset(new std::uint32_t[count]);
+        colours.reset(new std::uint32_t[count]);
         sets = std::make_unique<cTriangleSets>(count);
     }
     catch (const std::bad_alloc&)
@@ -115,12 +110,9 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Sett
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
-            if (colourAfter == nullptr)
-                colours[i] = t.colour;
+            colours[i] = t.colour;
             t.colour = i;
             sets->Reset(i);
-            if (hidden != nullptr && (t.flags & kTriangleFlagHidden) != 0)
-                hidden->store(true, std::memory_order_relaxed);
         }
     });
     std::atomic<bool> symmetric{true};
@@ -152,8 +144,83 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Sett
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
-            mesh.GetTriangle(i)->colour = colourAfter == nullptr ? colours[i] : *colourAfter;
+            mesh.GetTriangle(i)->colour = colours[i];
             settled(i, sets->Settle(i));
+        }
+    });
+    if (!symmetric.load())
+        return nullptr;
+    return sets;
+}
+
+// The regions of one class among its listed triangles (every triangle of
+// the class, in index order), joined by place in the list: while they are
+// joined, each listed triangle's colour word holds its place. settled(p,
+// root) hears each place's root as it settles, from the job of its block of
+// kPoolBlock places; the colour words get their own values back, or
+// `colourAfter` where it is given. Null where a link between triangles of
+// the class does not lead to the other's place and back (a walk over them
+// depends on where it starts) or memory runs out.
+template <class Settled>
+std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<std::uint32_t>& listed,
+                                                 bool selectedClass, Settled&& settled,
+                                                 const std::uint32_t* colourAfter = nullptr)
+{
+    const auto size = static_cast<std::uint32_t>(listed.size());
+    if (listed.size() != size)
+        return nullptr;
+    std::unique_ptr<std::uint32_t[]> colours;
+    std::unique_ptr<cTriangleSets> sets;
+    try
+    {
+        if (colourAfter == nullptr)
+            colours.reset(new std::uint32_t[size]);
+        sets = std::make_unique<cTriangleSets>(size);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+    const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+        {
+            cMeshTriangle& t = *at(p);
+            if (colourAfter == nullptr)
+                colours[p] = t.colour;
+            t.colour = p;
+            sets->Reset(p);
+        }
+    });
+    std::atomic<bool> symmetric{true};
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+        {
+            const cMeshTriangle* t = at(p);
+            for (int k = 0; k < 3; ++k)
+            {
+                const cMeshTriangle* n = t->neighbour[k];
+                if (n == nullptr || IsVisibleSelected(*n) != selectedClass)
+                    continue;
+                const std::uint32_t q = n->colour;
+                const std::uint8_t edge = t->neighbourEdge[k];
+                if (q >= size || at(q) != n || edge > 2 || n->neighbour[edge] != t)
+                {
+                    symmetric.store(false, std::memory_order_relaxed);
+                    continue;
+                }
+                if (q > p)
+                    sets->Join(p, q);
+            }
+        }
+    });
+    // Every listed triangle gets its colour back and settles on its root,
+    // the region's first triangle (the list is in triangle order).
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+        {
+            at(p)->colour = colourAfter == nullptr ? colours[p] : *colourAfter;
+            settled(p, sets->Settle(p));
         }
     });
     if (!symmetric.load())
@@ -318,16 +385,12 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
     const auto size = static_cast<std::uint32_t>(listed.size());
     if (listed.size() != size)
         return false;
-    // By place in the list: each listed triangle's own colour word, its set,
-    // its region's area at its root and whether to flip the region.
-    std::unique_ptr<std::uint32_t[]> colours;
-    std::unique_ptr<cTriangleSets> sets;
+    // By place in the list: its region's area at its root and whether to
+    // flip the region.
     std::unique_ptr<double[]> area;
     std::unique_ptr<std::uint8_t[]> flip;
     try
     {
-        colours.reset(new std::uint32_t[size]);
-        sets = std::make_unique<cTriangleSets>(size);
         area.reset(new double[size]);
         flip.reset(new std::uint8_t[size]);
     }
@@ -336,53 +399,13 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
         return false;
     }
     const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
-    // While the regions are joined, each listed triangle's colour word holds
-    // its place in the list; a link to a triangle of the class that does not
-    // lead to its place and back makes the walks depend on where they start.
-    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t p = begin; p < end; ++p)
-        {
-            cMeshTriangle& t = *at(p);
-            colours[p] = t.colour;
-            t.colour = p;
-            sets->Reset(p);
-        }
-    });
-    std::atomic<bool> symmetric{true};
-    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t p = begin; p < end; ++p)
-        {
-            const cMeshTriangle* t = at(p);
-            for (int k = 0; k < 3; ++k)
-            {
-                const cMeshTriangle* n = t->neighbour[k];
-                if (n == nullptr || IsVisibleSelected(*n) != selectedClass)
-                    continue;
-                const std::uint32_t q = n->colour;
-                const std::uint8_t edge = t->neighbourEdge[k];
-                if (q >= size || at(q) != n || edge > 2 || n->neighbour[edge] != t)
-                {
-                    symmetric.store(false, std::memory_order_relaxed);
-                    continue;
-                }
-                if (q > p)
-                    sets->Join(p, q);
-            }
-        }
-    });
-    // Every listed triangle gets its colour back and settles on its root,
-    // the region's first triangle (the list is in triangle order).
-    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t p = begin; p < end; ++p)
-        {
-            at(p)->colour = colours[p];
-            const bool root = sets->Settle(p) == p;
-            if (root)
+    const std::unique_ptr<cTriangleSets> sets =
+        JoinListedRegions(mesh, listed, selectedClass, [&](std::uint32_t p, std::uint32_t root) {
+            if (root == p)
                 area[p] = 0.0;
-            flip[p] = root ? kClassRoot : 0;
-        }
-    });
-    if (!symmetric.load())
+            flip[p] = root == p ? kClassRoot : 0;
+        });
+    if (sets == nullptr)
         return false;
     AddRegionAreas(mesh, size, *sets, area.get(), at);
     DecideFlips(mesh, size, size, flip.get(), area.get(), limit, at);
@@ -405,26 +428,62 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
 bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    // A hidden triangle starts a region but is not reached from one: where
-    // there are any, the regions depend on the order of the walks (the
-    // joining's first pass looks for them).
-    // Labels go in the order of the regions' first triangles, as the walks
-    // hand them out: each block counts its first triangles as they settle
-    // (a block's triangles settle in one job), then labels them from where
-    // the blocks before it end.
-    std::vector<std::uint32_t> firsts((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
-    std::atomic<bool> hidden{false};
     const std::uint32_t unlabelled = 0xFFFFFFFFu;
-    const std::unique_ptr<cTriangleSets> sets = JoinRegions(
-        mesh, false,
-        [&](std::uint32_t i, std::uint32_t root) {
-            if (root == i && !IsVisibleSelected(*mesh.GetTriangle(i)))
-                ++firsts[i / kPoolBlock];
-        },
-        &hidden, &unlabelled);
-    if (sets == nullptr || hidden.load())
+    const std::size_t blocks = (std::size_t{count} + kPoolBlock - 1) / kPoolBlock;
+    // Every colour word unlabelled, and the triangles outside the band
+    // counted per block; a hidden triangle starts a region but is not
+    // reached from one: where there are any, the regions depend on the
+    // order of the walks.
+    std::vector<std::uint32_t> inBlock(blocks + 1, 0);
+    std::atomic<bool> hidden{false};
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t n = 0;
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            cMeshTriangle& t = *mesh.GetTriangle(i);
+            t.colour = unlabelled;
+            if ((t.flags & kTriangleFlagHidden) != 0)
+                hidden.store(true, std::memory_order_relaxed);
+            n += !IsVisibleSelected(t);
+        }
+        inBlock[begin / kPoolBlock + 1] = n;
+    });
+    if (hidden.load())
         return false;
-    const auto isFirst = [&](std::uint32_t i) { return sets->Root(i) == i && !IsVisibleSelected(*mesh.GetTriangle(i)); };
+    // They are listed in index order and joined over the list alone.
+    for (std::size_t b = 0; b < blocks; ++b)
+        inBlock[b + 1] += inBlock[b];
+    std::vector<std::uint32_t> listed;
+    try
+    {
+        listed.resize(inBlock[blocks]);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t k = inBlock[begin / kPoolBlock];
+        for (std::uint32_t i = begin; i < end; ++i)
+            if (!IsVisibleSelected(*mesh.GetTriangle(i)))
+                listed[k++] = i;
+    });
+    const auto size = static_cast<std::uint32_t>(listed.size());
+    const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
+    // Labels go in the order of the regions' first triangles, as the walks
+    // hand them out: each block of places counts its first triangles as
+    // they settle (a block settles in one job), then labels them from where
+    // the blocks before it end.
+    std::vector<std::uint32_t> firsts((std::size_t{size} + kPoolBlock - 1) / kPoolBlock, 0);
+    const std::unique_ptr<cTriangleSets> sets = JoinListedRegions(
+        mesh, listed, false,
+        [&](std::uint32_t p, std::uint32_t root) {
+            if (root == p)
+                ++firsts[p / kPoolBlock];
+        },
+        &unlabelled);
+    if (sets == nullptr)
+        return false;
     std::uint64_t regions = 0;
     std::size_t lastBlock = firsts.size();
     for (std::size_t b = 0; b < firsts.size(); ++b)
@@ -437,26 +496,27 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     }
     if (regions >= kTriangleUnlabelled)
         return false; // more regions than labels: left to the walks' own way with them
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
         std::uint32_t next = firsts[begin / kPoolBlock];
-        for (std::uint32_t i = begin; i < end; ++i)
-            if (isFirst(i))
-                mesh.GetTriangle(i)->SetLabel(next++);
+        for (std::uint32_t p = begin; p < end; ++p)
+            if (sets->Root(p) == p)
+                at(p)->SetLabel(next++);
     });
     // The last region's first triangle: the last one of the last block
     // that has any.
     cMeshTriangle* last = nullptr;
     if (lastBlock < firsts.size())
-        for (auto i = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, (lastBlock + 1) * kPoolBlock)); last == nullptr;)
-            if (isFirst(--i))
-                last = mesh.GetTriangle(i);
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
+        for (auto p = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, (lastBlock + 1) * kPoolBlock));
+             last == nullptr;)
         {
-            cMeshTriangle* t = mesh.GetTriangle(i);
-            if (const std::uint32_t root = sets->Root(i); root != i && !IsVisibleSelected(*t))
-                t->SetLabel(mesh.GetTriangle(root)->GetLabel());
+            --p;
+            if (sets->Root(p) == p)
+                last = at(p);
         }
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+            if (const std::uint32_t root = sets->Root(p); root != p)
+                at(p)->SetLabel(at(root)->GetLabel());
     });
     // The last region's walk raises the mesh's highest label; from a
     // labelled region it reaches nothing more.

@@ -72,14 +72,10 @@ void UnevenPlate(cMesh& mesh, const std::function<bool(int i, int j)>& selected)
         mesh.GetTriangle(t)->flags = selected(int(t / 2 % n), int(t / 2 / n)) ? kTriangleFlagSelected : 0;
 }
 
-TEST(SegmentationPool, RegionsFirstFoundInLaterBlocksAreLabelledAsTheWalksLabelThem)
+// The split's labels as walking the regions one by one from their first
+// triangles gives them, every triangle's in order; their number.
+std::uint32_t WalkedLabels(cMesh& walks, std::vector<std::uint32_t>& walked)
 {
-    // Selected rows cut the plate into strips; the last two start past the
-    // first 65,536 triangles.
-    const auto selected = [](int, int j) { return j == 20 || j == 100 || j == 170 || j == 185; };
-    std::vector<std::uint32_t> walked, pooled;
-    cMesh walks;
-    UnevenPlate(walks, selected);
     walks.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
     std::uint32_t labels = 0;
     for (std::uint32_t i = 0; i < walks.GetTriangleCount(); ++i)
@@ -89,6 +85,18 @@ TEST(SegmentationPool, RegionsFirstFoundInLaterBlocksAreLabelledAsTheWalksLabelT
             walks.LabelConnectedTriangles(t, kTriangleFlagSelected);
         }
     walks.ForEachTriangle([&](cMeshTriangle& t) { walked.push_back(t.GetLabel()); });
+    return labels;
+}
+
+TEST(SegmentationPool, RegionsFirstFoundInLaterBlocksAreLabelledAsTheWalksLabelThem)
+{
+    // Selected rows cut the plate into strips; the last two start past the
+    // first 65,536 triangles.
+    const auto selected = [](int, int j) { return j == 20 || j == 100 || j == 170 || j == 185; };
+    std::vector<std::uint32_t> walked, pooled;
+    cMesh walks;
+    UnevenPlate(walks, selected);
+    const std::uint32_t labels = WalkedLabels(walks, walked);
     ASSERT_EQ(labels, 5u);
     AloneAndPooled([&](bool) {
         cMesh mesh;
@@ -101,6 +109,55 @@ TEST(SegmentationPool, RegionsFirstFoundInLaterBlocksAreLabelledAsTheWalksLabelT
         pooled.clear();
         mesh.ForEachTriangle([&](cMeshTriangle& t) { pooled.push_back(t.GetLabel()); });
         EXPECT_EQ(pooled, walked);
+    });
+}
+
+TEST(SegmentationPool, ALinkIntoTheBandNotReturnedLabelsAsTheWalksDoAndOneBetweenRegionsIsLeftToThem)
+{
+    // The strips of the plate; the first triangle beside the band has its
+    // link into the band turned to a band triangle far away (no walk follows
+    // either), or its first link to a triangle outside the band turned to
+    // one of the last strip (the walks then depend on where they start: the
+    // pool declines).
+    const auto selected = [](int, int j) { return j == 20 || j == 100 || j == 170 || j == 185; };
+    const std::uint32_t band = 2 * (100 * 200 + 7), lastStrip = 2 * (190 * 200 + 7);
+    const auto link = [band](cMesh& mesh, std::uint32_t to) {
+        for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        {
+            cMeshTriangle* t = mesh.GetTriangle(i);
+            if (IsVisibleSelected(*t))
+                continue;
+            for (cMeshTriangle*& n : t->neighbour)
+                if (n != nullptr && IsVisibleSelected(*n) == (to == band))
+                {
+                    n = mesh.GetTriangle(to);
+                    return;
+                }
+        }
+    };
+    cMesh walks;
+    UnevenPlate(walks, selected);
+    link(walks, band);
+    std::vector<std::uint32_t> walked, pooled;
+    const std::uint32_t labels = WalkedLabels(walks, walked);
+    AloneAndPooled([&](bool) {
+        for (const std::uint32_t to : {band, lastStrip})
+        {
+            cMesh mesh;
+            UnevenPlate(mesh, selected);
+            link(mesh, to);
+            std::uint32_t count = 0;
+            ASSERT_EQ(LabelRegionsOnPool(mesh, count), to == band) << to;
+            pooled.clear();
+            mesh.ForEachTriangle([&](cMeshTriangle& t) { pooled.push_back(t.GetLabel()); });
+            if (to == band)
+            {
+                EXPECT_EQ(count, labels);
+                EXPECT_EQ(pooled, walked);
+            }
+            else
+                EXPECT_EQ(std::count(pooled.begin(), pooled.end(), kTriangleUnlabelled), long(pooled.size()));
+        }
     });
 }
 
