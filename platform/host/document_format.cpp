@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <system_error>
+#include <new>
 #include <thread>
 #include <zlib.h>
 
@@ -566,7 +567,18 @@ bool DecodeSections(const Source& source, std::size_t size, CDezazDoc& into, std
     // checksum that does not match discards (the readers refuse any bytes).
     std::wstring sectionsError;
     bool sectionsRead = false;
-    const auto sections = [&] { sectionsRead = ReadSections(source, body, into, chunks, sectionsError); };
+    // Memory that cannot be had fails the read (on a thread of its own it
+    // would end the program).
+    const auto sections = [&] {
+        try
+        {
+            sectionsRead = ReadSections(source, body, into, chunks, sectionsError);
+        }
+        catch (const std::bad_alloc&)
+        {
+            sectionsError = L"There is not enough memory for the document.";
+        }
+    };
     std::thread beside;
     if constexpr (Source::kSectionsBesideChecksum)
     {
