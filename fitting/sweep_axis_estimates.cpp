@@ -456,6 +456,16 @@ void RefineAxis(const tSamples<stOriented>& samples, double axis[3], double poin
     refinement.Apply(x, axis, point);
 }
 
+// Whether std::hypot(x, y) > 0, without taking it: an infinite value makes
+// it infinite (even beside a NaN), a NaN otherwise makes it NaN, and finite
+// values give zero only when both are zero.
+bool HypotIsPositive(double x, double y)
+{
+    if (std::isinf(x) || std::isinf(y))
+        return true;
+    return !std::isnan(x) && !std::isnan(y) && (x != 0.0 || y != 0.0);
+}
+
 // The profile measure of an axis: the points turned into their meridian
 // half-plane (radius, height) fall on one profile curve only about the
 // true axis. The points are split by their angle about the axis into two
@@ -504,11 +514,12 @@ struct stProfileMeasure
             if (!(r > 0.0))
                 return;
             const double radial[3] = {(a * u[0] + b * v[0]) / r, (a * u[1] + b * v[1]) / r, (a * u[2] + b * v[2]) / r};
-            double mr = Dot(s.n, radial), mh = Dot(s.n, dir);
-            const double m = std::hypot(mr, mh);
-            if (!(m > 0.0))
+            const double mr = Dot(s.n, radial), mh = Dot(s.n, dir);
+            if (!HypotIsPositive(mr, mh))
                 return;
-            out = {r, h, std::atan2(b, a), mr / m, mh / m};
+            // The profile normal is made unit below, for the first half's
+            // points only: no other point's is read.
+            out = {r, h, std::atan2(b, a), mr, mh};
         };
         for (std::size_t i = 0; i < turned.size(); ++i)
             turn(i);
@@ -529,6 +540,12 @@ struct stProfileMeasure
         for (const stMeridian& m : points)
             angles.push_back(m.angle);
         const double split = Median(angles);
+        for (stMeridian& m : points)
+            if (m.angle < split)
+            {
+                const double length = std::hypot(m.mr, m.mh);
+                m.mr /= length, m.mh /= length;
+            }
         // A grid over the first half in (radius, height).
         const double cell = std::max(0.02 * std::hypot(rMax - rMin, hMax - hMin), 1e-6);
         const std::size_t nr = static_cast<std::size_t>((rMax - rMin) / cell) + 1;
