@@ -1,10 +1,23 @@
 #include "core/point_cloud.h"
 
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 #include "core/bounding_box.h"
 #include "core/frame_math.h"
+#include "core/thread_pool.h"
+
+namespace
+{
+
+// Vertices per job of the box's pass over the pool; clouds of fewer grow
+// their box on the calling thread.
+constexpr std::uint32_t kBoxJobVertices = 16 * kArrayChunkSize;
+constexpr std::uint32_t kBoxOnPoolFrom = 1u << 18;
+
+} // namespace
 
 cPointCloud::cPointCloud()
 {
@@ -62,12 +75,46 @@ void cPointCloud::FlipNormals()
 void cPointCloud::UpdateBoundingBox()
 {
     MakeEmptyBox3f(m_box);
-    ForEachVertex(
-        [this](const cVertex& v)
+    const std::uint32_t count = m_vertices.GetCount();
+    cThreadPool* pool = SharedThreadPool();
+    if (count < kBoxOnPoolFrom || pool == nullptr)
+    {
+        ForEachVertex(
+            [this](const cVertex& v)
+            {
+                if ((v.flags & kVertexFlagExcluded) == 0)
+                    GrowBox3f(m_box, v.Position());
+            });
+    }
+    else
+    {
+        // A box per block of vertices, then the blocks' boxes in order: each
+        // side keeps the first of equal values (and passes over NaN), as
+        // growing one box vertex by vertex does.
+        const std::size_t blocks = (std::size_t{count} + kBoxJobVertices - 1) / kBoxJobVertices;
+        std::vector<std::array<float, 6>> boxes(blocks);
+        auto grow = [&](std::size_t b)
         {
-            if ((v.flags & kVertexFlagExcluded) == 0)
-                GrowBox3f(m_box, v.Position());
-        });
+            float* box = boxes[b].data();
+            MakeEmptyBox3f(box);
+            const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t((b + 1) * kBoxJobVertices));
+            for (std::uint32_t i = std::uint32_t(b * kBoxJobVertices); i < end; ++i)
+            {
+                const cVertex& v = m_vertices[i];
+                if ((v.flags & kVertexFlagExcluded) == 0)
+                    GrowBox3f(box, v.Position());
+            }
+        };
+        ParallelForEach(pool, blocks, 1, grow);
+        for (const std::array<float, 6>& box : boxes)
+            for (int a = 0; a < 3; ++a)
+            {
+                if (m_box[a] > box[a])
+                    m_box[a] = box[a];
+                if (box[a + 3] > m_box[a + 3])
+                    m_box[a + 3] = box[a + 3];
+            }
+    }
     m_boxValid = IsValidBoundingBox3f(m_box) ? 1 : 0;
 }
 

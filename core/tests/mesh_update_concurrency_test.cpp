@@ -1,5 +1,6 @@
 // A mesh's normals and neighbour links made on a pool: the same, to the bit,
 // as made on the calling thread.
+#include "core/bounding_box.h"
 #include "core/mesh.h"
 #include "core/thread_pool.h"
 
@@ -7,6 +8,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <unordered_map>
 #include <vector>
 
@@ -53,6 +56,39 @@ std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> TriangleNumbers(cMesh& 
     for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
         number[mesh.GetTriangle(i)] = i;
     return number;
+}
+
+TEST(MeshUpdateOnAPool, ABigCloudsBoxIsTheOneGrownVertexByVertex)
+{
+    // 300,000 points far out (many jobs of the box), the least x both +0 and
+    // -0 (the first, +0, in an early block), a NaN, and an excluded vertex
+    // beyond the others that the box passes over.
+    cPointCloud cloud;
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> spread(0.5f, 900.0f);
+    for (int i = 0; i < 300000; ++i)
+    {
+        const float p[3] = {spread(random), -4000.0f - spread(random), 7000.0f + spread(random)};
+        cloud.AddVertex(p);
+    }
+    cloud.GetVertex(100000)->x = 0.0f;
+    cloud.GetVertex(200000)->x = -0.0f;
+    cloud.GetVertex(150000)->z = std::numeric_limits<float>::quiet_NaN();
+    cloud.GetVertex(250000)->y = 50.0f;
+    cloud.GetVertex(250000)->flags |= kVertexFlagExcluded;
+    float expected[6];
+    MakeEmptyBox3f(expected);
+    for (std::uint32_t i = 0; i < cloud.GetVertexCount(); ++i)
+        if (!cloud.GetVertex(i)->IsExcluded())
+            GrowBox3f(expected, cloud.GetVertex(i)->Position());
+    ASSERT_FALSE(std::signbit(expected[0]));
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    cloud.UpdateBoundingBox();
+    ASSERT_TRUE(cloud.IsBoxValid()) << "else reading it would grow it again";
+    EXPECT_EQ(std::memcmp(cloud.GetBoundingBox(), expected, sizeof expected), 0);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
 }
 
 } // namespace
