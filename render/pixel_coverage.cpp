@@ -268,10 +268,12 @@ void CurrentFragmentRules(stFragmentRules& rules)
 namespace
 {
 
-// The bits of FindTrianglesCoveringNoPixel from the mesh's corners.
-template <class Corner>
+// The bits of FindTrianglesCoveringNoPixel from the mesh's corners; each
+// word found is handed to then(w) in the same job, while its triangles and
+// their corners are still in the caches.
+template <class Corner, class Then>
 void CoverageOf(const cMesh& mesh, const stWindowMap& map, const Corner* corners, double e,
-                std::vector<std::uint64_t>& bits)
+                std::vector<std::uint64_t>& bits, Then&& then)
 {
     const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
     auto word = [&](std::size_t w)
@@ -287,6 +289,7 @@ void CoverageOf(const cMesh& mesh, const stWindowMap& map, const Corner* corners
                 value |= std::uint64_t(1) << (i - first);
         }
         bits[w] = value;
+        then(w);
     };
     ParallelForEach(SharedThreadPool(), bits.size(), kWordsPerJob, word);
 }
@@ -301,7 +304,7 @@ void FindTrianglesCoveringNoPixel(const cMesh& mesh, const stWindowMap& map, std
         return;
     double error = 0.0, depthError = 0.0;
     const std::unique_ptr<stCorner[]> corners = CornersOf<stCorner>(mesh, map, error, depthError);
-    CoverageOf(mesh, map, corners.get(), kSnap + kKept + error, bits);
+    CoverageOf(mesh, map, corners.get(), kSnap + kKept + error, bits, [](std::size_t) {});
 }
 
 namespace
@@ -598,31 +601,36 @@ private:
     std::atomic<bool> m_hidden{false};
 };
 
-// Calls each(i, triangle, window) for every triangle that `coversNoPixel`
-// leaves in and whose corners are known, a word of bits per call of
-// word(w, each) on the pool.
+// Calls word(w, triangles), where triangles(each) calls each(i, triangle,
+// window) for every triangle of word w that `coversNoPixel` leaves in and
+// whose corners are known.
+template <class Word>
+void KeptTrianglesOfWord(const cMesh& mesh, const stDepthCorner* corners, double e,
+                         const std::vector<std::uint64_t>& coversNoPixel, std::size_t w, Word&& word)
+{
+    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
+    const std::uint64_t skipped = coversNoPixel[w];
+    const auto first = std::uint32_t(w * 64);
+    const std::uint32_t last = std::min<std::uint32_t>(count, first + 64);
+    word(w, [&](auto&& each) {
+        for (std::uint32_t i = first; i < last; ++i)
+        {
+            if ((skipped >> (i - first)) & 1)
+                continue;
+            const cMeshTriangle& triangle = *mesh.GetTriangle(i);
+            stTriangleWindow t;
+            if (WindowOf(corners, triangle.vertexIndex, vertexCount, e, t))
+                each(i - first, triangle, t);
+        }
+    });
+}
+
+// The same for every word, a word per call of word(w, triangles) on the pool.
 template <class Word>
 void ForKeptTriangles(const cMesh& mesh, const stDepthCorner* corners, double e,
                       const std::vector<std::uint64_t>& coversNoPixel, Word&& word)
 {
-    const std::uint32_t count = mesh.GetTriangleCount(), vertexCount = mesh.GetVertexCount();
-    auto job = [&](std::size_t w)
-    {
-        const std::uint64_t skipped = coversNoPixel[w];
-        const auto first = std::uint32_t(w * 64);
-        const std::uint32_t last = std::min<std::uint32_t>(count, first + 64);
-        word(w, [&](auto&& each) {
-            for (std::uint32_t i = first; i < last; ++i)
-            {
-                if ((skipped >> (i - first)) & 1)
-                    continue;
-                const cMeshTriangle& triangle = *mesh.GetTriangle(i);
-                stTriangleWindow t;
-                if (WindowOf(corners, triangle.vertexIndex, vertexCount, e, t))
-                    each(i - first, triangle, t);
-            }
-        });
-    };
+    auto job = [&](std::size_t w) { KeptTrianglesOfWord(mesh, corners, e, coversNoPixel, w, word); };
     ParallelForEach(SharedThreadPool(), coversNoPixel.size(), kWordsPerJob, job);
 }
 
@@ -743,22 +751,25 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
         if (count != 0 && vertexCount != 0)
         {
             findCorners();
-            CoverageOf(mesh, map, corners.get(), e, m_bits);
             if (rules.nearestStays)
                 nearest.emplace(map, rules, corners.get(), vertexCount, e, depthError);
             const bool cover = nearest && nearest->Used();
-            ForKeptTriangles(mesh, corners.get(), e, m_bits, [&](std::size_t w, auto&& triangles) {
-                std::uint64_t turns[2] = {0, 0};
-                triangles([&](std::uint32_t bit, const cMeshTriangle& triangle, const stTriangleWindow& t) {
-                    if (t.twiceArea > t.areaSpread)
-                        turns[0] |= std::uint64_t(1) << bit;
-                    else if (t.twiceArea < -t.areaSpread)
-                        turns[1] |= std::uint64_t(1) << bit;
-                    if (cover)
-                        nearest->Cover(triangle, t);
+            // The turns and nearest depths of a word's triangles that may
+            // cover a centre are taken as soon as its coverage is found.
+            CoverageOf(mesh, map, corners.get(), e, m_bits, [&](std::size_t word) {
+                KeptTrianglesOfWord(mesh, corners.get(), e, m_bits, word, [&](std::size_t w, auto&& triangles) {
+                    std::uint64_t turns[2] = {0, 0};
+                    triangles([&](std::uint32_t bit, const cMeshTriangle& triangle, const stTriangleWindow& t) {
+                        if (t.twiceArea > t.areaSpread)
+                            turns[0] |= std::uint64_t(1) << bit;
+                        else if (t.twiceArea < -t.areaSpread)
+                            turns[1] |= std::uint64_t(1) << bit;
+                        if (cover)
+                            nearest->Cover(triangle, t);
+                    });
+                    m_facing[0][w] = turns[0];
+                    m_facing[1][w] = turns[1];
                 });
-                m_facing[0][w] = turns[0];
-                m_facing[1][w] = turns[1];
             });
         }
         Keep(mesh, map);

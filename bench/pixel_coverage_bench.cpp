@@ -1,0 +1,96 @@
+// Finding what a big mesh's first frame in a new view leaves out, without
+// GL: a closed ball of 10M triangles seen in an orthographic view of
+// 1280 x 800 pixels, its coverage, turns and nearest depths found anew in
+// each iteration as a new view finds them (opaque look: nothing culled,
+// the nearest fragment stays), on the shared pool.
+#include "core/mesh.h"
+#include "core/thread_pool.h"
+#include "render/pixel_coverage.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace
+{
+
+void BuildBall(cMesh& mesh, int n)
+{
+    const double pi = std::acos(-1.0);
+    for (int r = 0; r <= n; ++r)
+        for (int s = 0; s < 2 * n; ++s)
+        {
+            const double theta = pi * r / n, phi = pi * s / n;
+            const float p[3] = {float(3.0 + std::sin(theta) * std::cos(phi)),
+                                float(-2.0 + std::sin(theta) * std::sin(phi)), float(1.5 + std::cos(theta))};
+            mesh.AddVertex(p);
+        }
+    const auto at = [n](int r, int s) { return std::uint32_t(r * 2 * n + s % (2 * n)); };
+    for (int r = 0; r < n; ++r)
+        for (int s = 0; s < 2 * n; ++s)
+        {
+            mesh.AddTriangle(at(r, s), at(r + 1, s), at(r + 1, s + 1));
+            mesh.AddTriangle(at(r, s), at(r + 1, s + 1), at(r, s + 1));
+        }
+}
+
+stWindowMap View()
+{
+    stWindowMap map;
+    const double c = std::cos(0.4), s = std::sin(0.4), scale = 1.0 / 1.2, aspect = 800.0 / 1280.0;
+    const double rows[3][4] = {{scale * aspect, 0, 0, -3.0 * scale * aspect},
+                               {0, c * scale, -s * scale, (2.0 * c + 1.5 * s) * scale},
+                               {0, 0, 0, 1}};
+    const double depth[4] = {0, -s * 0.1, -c * 0.1, (-2.0 * s + 1.5 * c) * 0.1};
+    for (int r = 0; r < 3; ++r)
+        for (int k = 0; k < 4; ++k)
+        {
+            map.rows[r][k] = rows[r][k];
+            map.termSize[r][k] = std::fabs(rows[r][k]);
+        }
+    for (int k = 0; k < 4; ++k)
+    {
+        map.depthRow[k] = depth[k];
+        map.depthTermSize[k] = std::fabs(depth[k]);
+    }
+    const double viewport[4] = {0, 0, 1280, 800};
+    std::copy(viewport, viewport + 4, map.viewport);
+    return map;
+}
+
+void BM_FirstFrameInANewView(benchmark::State& state)
+{
+    static cMesh mesh;
+    if (mesh.GetTriangleCount() == 0)
+    {
+        BuildBall(mesh, 1581);
+        mesh.Update();
+    }
+    cThreadPool pool(8);
+    SetSharedThreadPool(&pool);
+    stWindowMap map = View();
+    stFragmentRules rules;
+    rules.nearestStays = true;
+    rules.depthStep = std::ldexp(1.0, -24);
+    std::size_t left = 0;
+    for (auto _ : state)
+    {
+        cPixelCoverageCache cache(cPixelCoverageCache::kName, nullptr);
+        bool behind = false;
+        const auto& bits = cache.FindDrawingNothing(mesh, map, rules, behind);
+        left = 0;
+        for (std::uint64_t word : bits)
+            left += std::size_t(std::popcount(word));
+        for (std::uint64_t word : cache.Find(mesh, map))
+            left += std::size_t(std::popcount(word));
+        map.rows[0][3] += 1e-7; // a new view each time
+    }
+    SetSharedThreadPool(nullptr);
+    state.counters["triangles"] = double(mesh.GetTriangleCount());
+    state.counters["left_out"] = double(left);
+}
+BENCHMARK(BM_FirstFrameInANewView)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace
