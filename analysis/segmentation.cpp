@@ -149,11 +149,13 @@ void LowerTo(double& slot, double value)
 constexpr double kNoCosine = HUGE_VAL;
 constexpr double kMeasureAgain = -HUGE_VAL;
 
-// Calls edge(t, k, a) for every edge k of every triangle whose corners are
-// all in the mesh, but for the edges left to a neighbour, a block of
-// triangles at a time on the pool; a = c[k] and c[k + 1 mod 3] are its
-// ends' normals.
-template <class Edge> void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress* progress, Edge&& edge)
+// Calls edge(t, k, a, b) for every edge k of every triangle whose corners
+// are all in the mesh, but for the edges left to a neighbour, and then
+// done(i, t) for the triangle, a job of triangles at a time on the pool,
+// each job's from its last triangle back; a and b are the normals of the
+// edge's ends c[k] and c[k + 1 mod 3].
+template <class Edge, class Done>
+void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress* progress, Edge&& edge, Done&& done)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
@@ -162,8 +164,8 @@ template <class Edge> void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress*
         // triangle it has passed.
         progress->SetPosition(static_cast<float>(first - first % kAngleProgressStep));
         const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
-        auto measure = [&](std::size_t i) {
-            const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
+        auto measure = [&](std::uint32_t i) {
+            const cMeshTriangle& t = *mesh.GetTriangle(i);
             const cVertex* c[3];
             if (!mesh.GetCorners(t, c))
                 return;
@@ -171,11 +173,18 @@ template <class Edge> void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress*
                 // A left edge adds nothing to its corners' largest angle.
                 if (!LeftToNeighbour(mesh, t, k))
                     edge(t, k, c[k]->Normal(), c[(k + 1) % 3]->Normal());
+            done(i, t);
         };
-        auto fromFirst = [&](std::size_t i) { measure(first + i); };
-        ParallelForEach(SharedThreadPool(), last - first, kAngleJob, fromFirst);
+        auto job = [&](std::size_t j) {
+            const auto begin = static_cast<std::uint32_t>(first + j * kAngleJob);
+            for (std::uint32_t i = std::min(last, begin + kAngleJob); i-- > begin;)
+                measure(i);
+        };
+        ParallelForEach(SharedThreadPool(), (last - first + kAngleJob - 1) / kAngleJob, 1, job);
     }
 }
+
+void RaiseTo(std::uint32_t& slot, std::uint32_t value);
 
 // The largest normal angle at each vertex, each edge's angle going to both
 // its ends. The arc cosine only falls as the cosine grows, so the largest
@@ -186,13 +195,25 @@ template <class Edge> void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress*
 // it is no greater unless the vertex's angle lies within four ulps below a
 // float's rounding boundary. Those vertices, one in a hundred million or
 // so, have their edges' angles measured and raised one by one again.
-void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, IProcProgress* progress)
+// Where `ringFrom` is given, the same pass raises each vertex's to one past
+// the last triangle that uses it, for the smoothing: a job going from its
+// last triangle back meets a vertex's latest of the job first and only
+// reads it after that.
+void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std::uint32_t* ringFrom,
+                          IProcProgress* progress)
 {
-    ForEachMeasuredEdge(mesh, progress, [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
-        const double cosine = std::min(CosineBetweenVectors(a, b), 1.0);
-        LowerTo(least[t.vertexIndex[k]], cosine);
-        LowerTo(least[t.vertexIndex[(k + 1) % 3]], cosine);
-    });
+    ForEachMeasuredEdge(
+        mesh, progress,
+        [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
+            const double cosine = std::min(CosineBetweenVectors(a, b), 1.0);
+            LowerTo(least[t.vertexIndex[k]], cosine);
+            LowerTo(least[t.vertexIndex[(k + 1) % 3]], cosine);
+        },
+        [&](std::uint32_t i, const cMeshTriangle& t) {
+            if (ringFrom != nullptr)
+                for (const std::uint32_t vertex : t.vertexIndex)
+                    RaiseTo(ringFrom[vertex], i + 1);
+        });
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
@@ -211,15 +232,18 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, IPro
     });
     if (std::find(again.begin(), again.end(), 1) == again.end())
         return;
-    ForEachMeasuredEdge(mesh, progress, [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
-        const std::uint32_t ends[2] = {t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]};
-        if (least[ends[0]] != kMeasureAgain && least[ends[1]] != kMeasureAgain)
-            return;
-        const auto angle = static_cast<float>(AngleBetweenVectors(a, b));
-        for (const std::uint32_t end : ends)
-            if (least[end] == kMeasureAgain)
-                RaiseTo(largest[end], angle);
-    });
+    ForEachMeasuredEdge(
+        mesh, progress,
+        [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
+            const std::uint32_t ends[2] = {t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]};
+            if (least[ends[0]] != kMeasureAgain && least[ends[1]] != kMeasureAgain)
+                return;
+            const auto angle = static_cast<float>(AngleBetweenVectors(a, b));
+            for (const std::uint32_t end : ends)
+                if (least[end] == kMeasureAgain)
+                    RaiseTo(largest[end], angle);
+        },
+        [](std::uint32_t, const cMeshTriangle&) {});
 }
 
 constexpr std::uint32_t kSmoothJob = 1u << 14;
@@ -280,6 +304,64 @@ void SmoothRings(void* context, std::uint32_t job)
     }
 }
 
+// The greatest and the least of a block's values other than +-FLT_MAX.
+using tValueRange = std::pair<double, double>;
+
+std::vector<tValueRange> EmptyRanges(std::uint32_t vertexCount)
+{
+    return std::vector<tValueRange>((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, {-FLT_MAX, FLT_MAX});
+}
+
+void Widen(tValueRange& range, float value)
+{
+    if (value == FLT_MAX || value == -FLT_MAX)
+        return;
+    range.first = std::max(range.first, static_cast<double>(value));
+    range.second = std::min(range.second, static_cast<double>(value));
+}
+
+// Maps the values onto 0..scale by the range of the blocks' ranges, taken
+// in order (a largest and a smallest value are the same however the values
+// are grouped), into the vertices and, where given, into `copy` by vertex
+// index.
+void MapValues(cMesh& mesh, double scale, const std::vector<tValueRange>& ranges, float* copy)
+{
+    double maximum = -FLT_MAX;
+    double minimum = FLT_MAX;
+    for (const auto& [high, low] : ranges)
+    {
+        maximum = std::max(maximum, high);
+        minimum = std::min(minimum, low);
+    }
+    const bool counted = maximum >= minimum;
+    const double low = std::max(0.0, minimum);
+    const double range = maximum - low;
+    // Every counted value the same: no scale to spread them over. What the
+    // angle pass found sharp stays at the top.
+    const bool flat = counted && !(range > 0.0);
+    ForEachBlockOnPool(mesh.GetVertexCount(), [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            cVertex& v = *mesh.GetVertex(i);
+            float mapped;
+            if (flat)
+                mapped = ValueOf(v) == FLT_MAX ? static_cast<float>(scale) : 0.0f;
+            else
+            {
+                double value = ValueOf(v);
+                if (value > maximum)
+                    value = maximum;
+                if (value < low)
+                    value = low;
+                mapped = static_cast<float>((value - low) * scale / range);
+            }
+            v.SetScalar(mapped);
+            if (copy != nullptr)
+                copy[i] = mapped;
+        }
+    });
+}
+
 } // namespace
 
 bool AngleOfLeastCosine(double least, float& angle)
@@ -297,14 +379,20 @@ void ComputeSegmentationValues(cMesh& mesh)
     progress->SetPassCount(2);
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     progress->SetRange(0.0f, static_cast<float>(triangleCount));
-    // Per vertex, its largest angle and its least cosine, their fresh pages
-    // first written on the pool.
+    // Per vertex, its largest angle and its least cosine, and for the
+    // smoothing its value before and the triangle its ring is seen from,
+    // their fresh pages first written on the pool. The angles' pass also
+    // finds the rings' triangles, the values' pass their range, and the
+    // normalisation hands the smoothing its values.
     std::unique_ptr<float[]> largest;
     std::unique_ptr<double[]> least;
+    stSmoothing smoothing{&mesh, vertexCount, {}, {}};
     try
     {
         largest.reset(new float[vertexCount]);
         least.reset(new double[vertexCount]);
+        smoothing.before.reset(new float[vertexCount]);
+        smoothing.from.reset(new std::uint32_t[vertexCount]);
     }
     catch (const std::bad_alloc&)
     {
@@ -315,20 +403,27 @@ void ComputeSegmentationValues(cMesh& mesh)
     {
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
             std::fill(least.get() + begin, least.get() + end, kNoCosine);
+            std::fill(smoothing.from.get() + begin, smoothing.from.get() + end, 0u);
         });
-        MeasureLargestAngles(mesh, least.get(), largest.get(), progress);
+        MeasureLargestAngles(mesh, least.get(), largest.get(), smoothing.from.get(), progress);
         least.reset();
+        std::vector<tValueRange> ranges = EmptyRanges(vertexCount);
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
             for (std::uint32_t i = begin; i < end; ++i)
             {
                 cVertex* v = mesh.GetVertex(i);
                 v->index = i;
                 v->SetScalar(largest[i] > kSharpAngleLimit ? FLT_MAX : largest[i]);
+                Widen(ranges[begin / kPoolBlock], ValueOf(*v));
             }
         });
         largest.reset();
+        MapValues(mesh, kSegmentationValueScale, ranges, smoothing.before.get());
+        progress->SetPosition(progress->GetRangeEnd());
+        ParallelFor(SharedThreadPool(), (triangleCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
+        return;
     }
-    else
+    smoothing = {};
     {
         // Without room for the angles: every triangle in turn, in the
         // vertices' own slots.
@@ -361,49 +456,12 @@ void ComputeSegmentationValues(cMesh& mesh)
 
 void NormalizeVertexValues(cMesh& mesh, double scale)
 {
-    // The range of each block, then of the blocks in order: a largest and a
-    // smallest value are the same however the values are grouped.
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
-    std::vector<std::pair<double, double>> ranges((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock,
-                                                  {-FLT_MAX, FLT_MAX});
-    ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
-        auto& [high, low] = ranges[begin / kPoolBlock];
+    std::vector<tValueRange> ranges = EmptyRanges(mesh.GetVertexCount());
+    ForEachBlockOnPool(mesh.GetVertexCount(), [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
-        {
-            const float value = ValueOf(*mesh.GetVertex(i));
-            if (value == FLT_MAX || value == -FLT_MAX)
-                continue;
-            high = std::max(high, static_cast<double>(value));
-            low = std::min(low, static_cast<double>(value));
-        }
+            Widen(ranges[begin / kPoolBlock], ValueOf(*mesh.GetVertex(i)));
     });
-    double maximum = -FLT_MAX;
-    double minimum = FLT_MAX;
-    for (const auto& [high, low] : ranges)
-    {
-        maximum = std::max(maximum, high);
-        minimum = std::min(minimum, low);
-    }
-    const bool counted = maximum >= minimum;
-    const double low = std::max(0.0, minimum);
-    const double range = maximum - low;
-    if (counted && !(range > 0.0))
-    {
-        // Every counted value is the same: no scale to spread them over.
-        // What the angle pass found sharp stays at the top.
-        ForEachVertexOnPool(mesh, [scale](cVertex& v) {
-            v.SetScalar(ValueOf(v) == FLT_MAX ? static_cast<float>(scale) : 0.0f);
-        });
-        return;
-    }
-    ForEachVertexOnPool(mesh, [&](cVertex& v) {
-        double value = ValueOf(v);
-        if (value > maximum)
-            value = maximum;
-        if (value < low)
-            value = low;
-        v.SetScalar(static_cast<float>((value - low) * scale / range));
-    });
+    MapValues(mesh, scale, ranges, nullptr);
 }
 
 void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
