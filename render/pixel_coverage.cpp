@@ -634,15 +634,53 @@ void ForKeptTriangles(const cMesh& mesh, const stDepthCorner* corners, double e,
     ParallelForEach(SharedThreadPool(), coversNoPixel.size(), kWordsPerJob, job);
 }
 
+// A triangle that may cover a centre, listed with its corners by the pass
+// that finds the coverage, so that a later pass need not read its record.
+struct stListed
+{
+    std::uint32_t triangle;
+    std::uint32_t vertexIndex[3];
+};
+
+// As ForKeptTriangles, for the triangles listed a job of kWordsPerJob words
+// per list, in order.
+template <class Word>
+void ForListedTriangles(const cMesh& mesh, const stDepthCorner* corners, double e,
+                        const std::vector<std::vector<stListed>>& lists, std::size_t words, Word&& word)
+{
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    auto job = [&](std::size_t j)
+    {
+        const std::vector<stListed>& list = lists[j];
+        std::size_t k = 0;
+        const std::size_t end = std::min(words, (j + 1) * kWordsPerJob);
+        for (std::size_t w = j * kWordsPerJob; w < end; ++w)
+        {
+            while (k < list.size() && list[k].triangle / 64 < w)
+                ++k;
+            word(w, [&](auto&& each) {
+                for (; k < list.size() && list[k].triangle / 64 == w; ++k)
+                {
+                    stTriangleWindow t;
+                    if (WindowOf(corners, list[k].vertexIndex, vertexCount, e, t))
+                        each(list[k].triangle % 64, *mesh.GetTriangle(list[k].triangle), t);
+                }
+            });
+        }
+    };
+    ParallelForEach(SharedThreadPool(), lists.size(), 1, job);
+}
+
 // The bits of FindTrianglesDrawingNothing once the nearest depths hold every
-// drawn triangle (when used).
-void LeaveOut(const cMesh& mesh, const stFragmentRules& rules, const stDepthCorner* corners, double e,
-              const std::vector<std::uint64_t>& coversNoPixel, cNearestDepths& nearest,
-              std::vector<std::uint64_t>& bits, bool& behind)
+// drawn triangle (when used), of the triangles walk(word) hands to word as
+// ForKeptTriangles does.
+template <class Walk>
+void LeaveOut(const stFragmentRules& rules, cNearestDepths& nearest, Walk&& walk, std::vector<std::uint64_t>& bits,
+              bool& behind)
 {
     const bool known = nearest.Known();
     std::atomic<bool> anyBehind{false};
-    ForKeptTriangles(mesh, corners, e, coversNoPixel, [&](std::size_t w, auto&& triangles) {
+    walk([&](std::size_t w, auto&& triangles) {
         std::uint64_t value = 0, behindHere = 0;
         triangles([&](std::uint32_t bit, const cMeshTriangle&, const stTriangleWindow& t) {
             if (SurelyCulled(t, rules))
@@ -679,7 +717,9 @@ void FindTrianglesDrawingNothing(const cMesh& mesh, const stWindowMap& map, cons
                 nearest.Cover(triangle, t);
             });
         });
-    LeaveOut(mesh, rules, corners.get(), e, coversNoPixel, nearest, bits, behind);
+    LeaveOut(
+        rules, nearest, [&](auto&& word) { ForKeptTriangles(mesh, corners.get(), e, coversNoPixel, word); }, bits,
+        behind);
 }
 
 cPixelCoverageCache::cPixelCoverageCache(std::wstring_view name, ISceneObject* owner)
@@ -742,6 +782,7 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
         e = kSnap + kKept + error;
     };
     std::optional<cNearestDepths> nearest;
+    std::vector<std::vector<stListed>> listed;
     // Coverage found alone (for a frame with a time budget) has no turns.
     if (!Valid(mesh, map) || !m_turnsFound)
     {
@@ -754,6 +795,10 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
             if (rules.nearestStays)
                 nearest.emplace(map, rules, corners.get(), vertexCount, e, depthError);
             const bool cover = nearest && nearest->Used();
+            // The triangles left out are then found in this call: the
+            // triangles that may cover a centre are listed for it.
+            if (rules.nearestStays)
+                listed.resize((words + kWordsPerJob - 1) / kWordsPerJob);
             // The turns and nearest depths of a word's triangles that may
             // cover a centre are taken as soon as its coverage is found.
             CoverageOf(mesh, map, corners.get(), e, m_bits, [&](std::size_t word) {
@@ -766,6 +811,10 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
                             turns[1] |= std::uint64_t(1) << bit;
                         if (cover)
                             nearest->Cover(triangle, t);
+                        if (!listed.empty())
+                            listed[w / kWordsPerJob].push_back(
+                                {std::uint32_t(w * 64 + bit),
+                                 {triangle.vertexIndex[0], triangle.vertexIndex[1], triangle.vertexIndex[2]}});
                     });
                     m_facing[0][w] = turns[0];
                     m_facing[1][w] = turns[1];
@@ -798,7 +847,14 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
                     });
                 });
         }
-        LeaveOut(mesh, rules, corners.get(), e, m_bits, *nearest, next.bits, next.behind);
+        if (!listed.empty())
+            LeaveOut(
+                rules, *nearest, [&](auto&& word) { ForListedTriangles(mesh, corners.get(), e, listed, words, word); },
+                next.bits, next.behind);
+        else
+            LeaveOut(
+                rules, *nearest, [&](auto&& word) { ForKeptTriangles(mesh, corners.get(), e, m_bits, word); },
+                next.bits, next.behind);
     }
     else if (rules.cull == GL_FRONT_AND_BACK)
         std::fill(next.bits.begin(), next.bits.end(), ~std::uint64_t(0));

@@ -36,13 +36,10 @@ void BuildBall(cMesh& mesh, int n)
         }
 }
 
-TEST(PixelCoverageConcurrency, TheTrianglesLeftOutOnAPoolAreTheOnesFoundAlone)
+// An orthographic view of 160 x 150 pixels onto the ball, turned about x,
+// its depth along the view.
+stWindowMap BallView()
 {
-    cMesh mesh;
-    BuildBall(mesh, 300);
-    mesh.Update();
-    // An orthographic view of 160 x 150 pixels onto the ball, turned about
-    // x, its depth along the view.
     stWindowMap map;
     const double c = std::cos(0.4), s = std::sin(0.4), scale = 1.0 / 1.2;
     const double rows[3][4] = {
@@ -61,12 +58,27 @@ TEST(PixelCoverageConcurrency, TheTrianglesLeftOutOnAPoolAreTheOnesFoundAlone)
     }
     const double viewport[4] = {3, 2, 160, 150};
     std::copy(viewport, viewport + 4, map.viewport);
+    return map;
+}
+
+stFragmentRules Rules(std::uint32_t cull)
+{
+    stFragmentRules rules;
+    rules.cull = cull;
+    rules.nearestStays = cull == 0;
+    rules.depthStep = std::ldexp(1.0, -24);
+    return rules;
+}
+
+TEST(PixelCoverageConcurrency, TheTrianglesLeftOutOnAPoolAreTheOnesFoundAlone)
+{
+    cMesh mesh;
+    BuildBall(mesh, 300);
+    mesh.Update();
+    const stWindowMap map = BallView();
     for (const std::uint32_t cull : {0u, std::uint32_t(GL_BACK)})
     {
-        stFragmentRules rules;
-        rules.cull = cull;
-        rules.nearestStays = cull == 0;
-        rules.depthStep = std::ldexp(1.0, -24);
+        const stFragmentRules rules = Rules(cull);
         std::vector<std::uint64_t> alone[2], pooled[2];
         bool behindAlone = false, behindPooled = false;
         SetSharedThreadPool(nullptr);
@@ -88,6 +100,34 @@ TEST(PixelCoverageConcurrency, TheTrianglesLeftOutOnAPoolAreTheOnesFoundAlone)
             none += std::size_t(std::popcount(word));
         // A good share of those covering a centre: the far side.
         EXPECT_GT(left, (mesh.GetTriangleCount() - none) / 4) << "culled faces " << cull;
+    }
+}
+
+// A view's cache finds the coverage, turns and depths in one pass and
+// lists what may cover a centre for the triangles left out: what the steps
+// find one after another alone.
+TEST(PixelCoverageConcurrency, AViewsCacheOnAPoolLeavesOutWhatTheStepsDoAlone)
+{
+    cMesh mesh;
+    BuildBall(mesh, 300);
+    mesh.Update();
+    const stWindowMap map = BallView();
+    for (const std::uint32_t cull : {0u, std::uint32_t(GL_BACK)})
+    {
+        const stFragmentRules rules = Rules(cull);
+        std::vector<std::uint64_t> alone[2];
+        bool behindAlone = false, behindKept = false;
+        SetSharedThreadPool(nullptr);
+        FindTrianglesCoveringNoPixel(mesh, map, alone[0]);
+        FindTrianglesDrawingNothing(mesh, map, rules, alone[0], alone[1], behindAlone);
+        cThreadPool pool(4);
+        SetSharedThreadPool(&pool);
+        cPixelCoverageCache cache(cPixelCoverageCache::kName, nullptr);
+        const std::vector<std::uint64_t> kept = cache.FindDrawingNothing(mesh, map, rules, behindKept);
+        SetSharedThreadPool(nullptr);
+        EXPECT_EQ(cache.Find(mesh, map), alone[0]) << "culled faces " << cull;
+        EXPECT_EQ(kept, alone[1]) << "culled faces " << cull;
+        EXPECT_EQ(behindKept, behindAlone);
     }
 }
 
