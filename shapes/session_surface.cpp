@@ -20,6 +20,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace
@@ -61,6 +64,36 @@ void TagTriangles(const std::vector<std::uint64_t>& inside, std::uint8_t code,
             tags.Set(static_cast<std::uint32_t>(64 * word + std::countr_zero(bits)), code);
     tags.RecomputeHasColours();
 }
+
+// Runs work on a thread of its own (here, when no thread can be had) and
+// waits for it at the latest when it goes.
+class cBeside
+{
+public:
+    cBeside() = default;
+    cBeside(const cBeside&) = delete;
+    cBeside& operator=(const cBeside&) = delete;
+    ~cBeside() { Join(); }
+    template <class TWork> void Run(const TWork& work)
+    {
+        try
+        {
+            m_thread = std::thread(work);
+        }
+        catch (const std::system_error&)
+        {
+            work();
+        }
+    }
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};
 
 // Whether every value is finite (no infinity, no NaN), in one pass the
 // compiler can do several values at a time.
@@ -727,14 +760,32 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
     // table of chunks each time: a whole 10M-point region copied it ten
     // thousand times). A batch the bytes do not hold whole is read run by
     // run below.
-    std::vector<float> batch;
+    std::vector<float> batch, next;
     std::vector<std::uint8_t> same;
-    while (first < total)
+    const auto readBatch = [&archive, total](std::vector<float>& into, std::uint32_t at) {
+        into.resize(3 * std::size_t{std::min(total - at, kRegionPointBatch)});
+        return archive.ReadFloat(into.size(), into.data());
+    };
+    bool held = first < total && readBatch(batch, first);
+    while (held)
     {
-        const std::uint32_t n = std::min(total - first, kRegionPointBatch);
-        batch.resize(3 * std::size_t{n});
-        if (!archive.ReadFloat(batch.size(), batch.data()))
-            break;
+        const std::uint32_t n = static_cast<std::uint32_t>(batch.size() / 3);
+        // The next batch is read on a thread of its own while this one is
+        // compared or kept (a whole scan's shapes read 120 MB each).
+        const std::uint32_t after = first + n;
+        bool nextHeld = false;
+        cBeside ahead;
+        if (after < total)
+            ahead.Run([&] {
+                try
+                {
+                    nextHeld = readBatch(next, after);
+                }
+                catch (const std::bad_alloc&)
+                {
+                    // Read run by run below.
+                }
+            });
         std::uint32_t agreed = 0;
         if (like != nullptr)
         {
@@ -759,7 +810,10 @@ bool CSessionSurface::Read(ON_BinaryArchive& archive, int major, int minor)
                 if (!appendFinite(batch.data() + 3 * std::size_t{at}, std::min(kRegionPointBlock, n - at)))
                     return false;
         }
-        first += n;
+        ahead.Join();
+        first = after;
+        batch.swap(next);
+        held = nextHeld;
     }
     float block[3 * kRegionPointBlock];
     for (; first < total; first += kRegionPointBlock)

@@ -137,4 +137,41 @@ TEST(SessionRegionSharing, RegionsPaintedOnThePoolTagWhatPaintingThemInTurnTags)
     EXPECT_TRUE(tags.HasColours());
 }
 
+// Regions of several batches of points are read a batch ahead on a thread
+// of their own while the batch before is compared on the pool: the second
+// shape shares the first one's points, the third, which differs in its
+// second batch, holds its own.
+TEST(SessionRegionSharing, RegionsOfSeveralBatchesReadAheadShareWhereTheyAreTheSame)
+{
+    const std::uint32_t count = 700000;
+    std::vector<float> points(3 * std::size_t{count});
+    for (std::size_t i = 0; i < points.size(); ++i)
+        points[i] = static_cast<float>(i % 9973) * 0.125f - 600.0f;
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    for (const GUID& kind : {CLSID_CSessionPlane, CLSID_CSessionSphere, CLSID_CSessionCylinder})
+        ASSERT_TRUE(entry->CreateSession(kind, false)->GetRegionPoints().Append(points.data(), count));
+    std::vector<float> third = points;
+    third[3 * std::size_t{300000} + 1] += 1.0f;
+    entry->Session(2)->GetRegionPoints().Clear();
+    ASSERT_TRUE(entry->Session(2)->GetRegionPoints().Append(third.data(), count));
+    ON_MemoryArchive archive;
+    ASSERT_TRUE(history.Write(archive));
+
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    ON_MemoryArchive in(archive.Buffer().data(), archive.Buffer().size());
+    int major = 0, minor = 0;
+    CEntitiesHistory back;
+    ASSERT_TRUE(in.Read3dmChunkVersion(&major, &minor) && back.Read(in, major, minor));
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    const CObjectSurfaces& read = *back.Entry(0);
+    ASSERT_EQ(read.SessionCount(), 3u);
+    EXPECT_TRUE(read.Session(1)->GetRegionPoints().SharesWith(read.Session(0)->GetRegionPoints()));
+    EXPECT_FALSE(read.Session(2)->GetRegionPoints().IsShared());
+    EXPECT_EQ(RegionPointsOf(*read.Session(0)), points);
+    EXPECT_EQ(RegionPointsOf(*read.Session(2)), third);
+}
+
 } // namespace
