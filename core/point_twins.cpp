@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -223,45 +224,55 @@ bool AreTwins(const float* a, const float* b, float tolerance)
            std::fabs(a[2] - b[2]) < tolerance;
 }
 
-// A share of the sorted points against the 27 cells round each. The three
-// cells of a column along z (z - 1 to z + 1 at the same x and y) are
-// consecutive keys (a cell's z lies in 1 .. 2^21 - 3, so the column never
-// carries into y), so one pointer per column, moving forward with the
-// sweep, finds the candidates of three cells.
+// A share of the sorted points against the cells round each that come
+// after it in the keys' order. Twins are twins both ways, so each pair is
+// found by the point that comes first, which marks both. The rest of the
+// point's own cell and the cell above it along z follow it directly; the
+// columns (x, y + 1) and (x + 1, y - 1 .. y + 1) of three cells each, z - 1
+// to z + 1, are consecutive keys (a cell's z lies in 1 .. 2^21 - 3, so a
+// column never carries into y), so one pointer per column, moving forward
+// with the sweep, finds their candidates. Marks are only ever set to
+// kPointWithTwin here, atomically: a point's mark may be set by any job.
 void FindTwins(void* context, std::uint32_t job)
 {
     auto& search = *static_cast<stTwinSearch*>(context);
     const std::uint64_t* keys = search.sortedKeys.get();
+    const std::uint32_t* points = search.sortedPoints.get();
     const std::size_t n = search.withCell;
     const std::size_t begin = search.Begin(job, n), end = search.Begin(job + 1, n);
     if (begin >= end)
         return;
-    constexpr int kColumns = 9;
+    constexpr int kColumns = 4;
+    constexpr std::int64_t kColumnSteps[kColumns][2] = {{0, 1}, {1, -1}, {1, 0}, {1, 1}};
     std::array<std::int64_t, kColumns> delta{}; // to the column's lowest cell
     std::array<std::size_t, kColumns> at{};
-    int c = 0;
-    for (std::int64_t dx = -1; dx <= 1; ++dx)
-        for (std::int64_t dy = -1; dy <= 1; ++dy, ++c)
-        {
-            delta[c] = (dx << (2 * kAxisBits)) + (dy << kAxisBits) - 1;
-            const std::uint64_t target = keys[begin] + static_cast<std::uint64_t>(delta[c]);
-            at[c] = static_cast<std::size_t>(std::lower_bound(keys, keys + n, target) - keys);
-        }
+    for (int c = 0; c < kColumns; ++c)
+    {
+        delta[c] = (kColumnSteps[c][0] << (2 * kAxisBits)) + (kColumnSteps[c][1] << kAxisBits) - 1;
+        const std::uint64_t target = keys[begin] + static_cast<std::uint64_t>(delta[c]);
+        at[c] = static_cast<std::size_t>(std::lower_bound(keys, keys + n, target) - keys);
+    }
+    const auto pair = [&](std::uint32_t a, std::uint32_t b)
+    {
+        if (!AreTwins(search.Point(a), search.Point(b), search.tolerance))
+            return;
+        std::atomic_ref<std::uint8_t>((*search.marks)[a]).store(kPointWithTwin, std::memory_order_relaxed);
+        std::atomic_ref<std::uint8_t>((*search.marks)[b]).store(kPointWithTwin, std::memory_order_relaxed);
+    };
     for (std::size_t i = begin; i < end; ++i)
     {
-        const std::uint32_t point = search.sortedPoints[i];
-        const float* p = search.Point(point);
-        bool twin = false;
-        for (c = 0; c < kColumns && !twin; ++c)
+        const std::uint32_t point = points[i];
+        for (std::size_t k = i + 1; k < n && keys[k] <= keys[i] + 1; ++k)
+            pair(point, points[k]);
+        for (int c = 0; c < kColumns; ++c)
         {
             const std::uint64_t low = keys[i] + static_cast<std::uint64_t>(delta[c]);
             std::size_t& j = at[c];
             while (j < n && keys[j] < low)
                 ++j;
-            for (std::size_t k = j; k < n && keys[k] <= low + 2 && !twin; ++k)
-                twin = search.sortedPoints[k] != point && AreTwins(p, search.Point(search.sortedPoints[k]), search.tolerance);
+            for (std::size_t k = j; k < n && keys[k] <= low + 2; ++k)
+                pair(point, points[k]);
         }
-        (*search.marks)[point] = twin ? kPointWithTwin : kPointAlone;
     }
 }
 
