@@ -153,8 +153,10 @@ bool MayHold(const stCorner* const corners[3], double e, double x, double y)
             (e * (std::fabs(ex) + std::fabs(ey) + 2.0 * (std::fabs(dx) + std::fabs(dy))) + 4.0 * e * e) * (1.0 + 1e-9);
         inside = inside && edge >= -moved;
         outside = outside && edge <= moved;
+        if (!inside && !outside)
+            return false;
     }
-    return inside || outside;
+    return true;
 }
 
 // Boxes holding more centres than this are not looked at centre by centre.
@@ -165,13 +167,17 @@ constexpr double kMostCentres = 16.0;
 // holds a few centres covers none when it surely holds none of them.
 bool CoversNoPixel(const stCorner& a, const stCorner& b, const stCorner& c, double e, const stWindowMap& map)
 {
-    const double left = double(std::min({a.x, b.x, c.x})) - e, right = double(std::max({a.x, b.x, c.x})) + e;
-    const double bottom = double(std::min({a.y, b.y, c.y})) - e, top = double(std::max({a.y, b.y, c.y})) + e;
     if (std::isnan(a.x) || std::isnan(b.x) || std::isnan(c.x))
         return false;
+    // Most triangles of a big scan lie between two columns of centres: the
+    // rows are not looked at then.
+    const double left = double(std::min({a.x, b.x, c.x})) - e, right = double(std::max({a.x, b.x, c.x})) + e;
     const stCentres columns(left, right, map.viewport[0], map.viewport[2]);
+    if (columns.Empty())
+        return true;
+    const double bottom = double(std::min({a.y, b.y, c.y})) - e, top = double(std::max({a.y, b.y, c.y})) + e;
     const stCentres rows(bottom, top, map.viewport[1], map.viewport[3]);
-    if (columns.Empty() || rows.Empty())
+    if (rows.Empty())
         return true;
     if (columns.Count() * rows.Count() > kMostCentres)
         return false;
