@@ -81,28 +81,40 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
     return TriangleArea(corners[0]->Position(), corners[1]->Position(), corners[2]->Position());
 }
 
+// The regions of one class, joined over every triangle.
+struct stJoinedRegions
+{
+    std::unique_ptr<cTriangleSets> sets;
+    // Every triangle's own colour word: the words hold the triangles'
+    // indices until the caller puts these back.
+    std::unique_ptr<std::uint32_t[]> colours;
+};
+
 // The regions of one class: linked triangles of the class joined, every
-// triangle settled on its region's first triangle. settled(i, root) hears
-// each triangle's root as it settles, from the job of the triangle's block
-// of kPoolBlock. The colour words, which hold the triangles' indices while
-// the links are followed, get their own values back. Null where the links
-// are not symmetric (a walk over them depends on where it starts) or memory
-// runs out.
-template <class Settled> std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, Settled&& settled)
+// triangle settled on its region's first triangle. ofClass[i] gets 1 for
+// each triangle of the class, else 0, before settled(i, root) hears each
+// triangle's root as it settles, from the job of the triangle's block of
+// kPoolBlock. The colour words hold the triangles' indices while the links
+// are followed and still hold them after: the caller puts the returned
+// colours back in its own pass over the triangles (the settling then need
+// not write every triangle record). Null sets, the colour words put back,
+// where the links are not symmetric (a walk over them depends on where it
+// starts); null sets where memory runs out.
+template <class Settled> stJoinedRegions JoinRegions(cMesh& mesh, bool selectedClass, std::uint8_t* ofClass, Settled&& settled)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::unique_ptr<std::uint32_t[]> colours;
-    std::unique_ptr<cTriangleSets> sets;
+    stJoinedRegions joined;
     try
     {
-        colours.reset(new std::uint32_t[count]);
-        sets = std::make_unique<cTriangleSets>(count);
+        joined.colours.reset(new std::uint32_t[count]);
+        joined.sets = std::make_unique<cTriangleSets>(count);
     }
     catch (const std::bad_alloc&)
     {
-        return nullptr;
+        return {};
     }
-    const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
+    std::uint32_t* const colours = joined.colours.get();
+    cTriangleSets* const sets = joined.sets.get();
 
     // A link is a record pointer: while the regions are joined, each
     // triangle's colour word holds its index.
@@ -120,7 +132,8 @@ template <class Settled> std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh,
         for (std::uint32_t i = begin; i < end; ++i)
         {
             const cMeshTriangle& t = *mesh.GetTriangle(i);
-            if (!ofClass(t))
+            ofClass[i] = IsVisibleSelected(t) == selectedClass;
+            if (!ofClass[i])
                 continue;
             for (int k = 0; k < 3; ++k)
             {
@@ -134,23 +147,25 @@ template <class Settled> std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh,
                     symmetric.store(false, std::memory_order_relaxed);
                     continue;
                 }
-                if (j > i && ofClass(*n))
+                if (j > i && IsVisibleSelected(*n) == selectedClass)
                     sets->Join(i, j);
             }
         }
     });
-    // The joins are done: every triangle gets its colour back and settles
-    // on its root.
+    if (!symmetric.load())
+    {
+        ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+            for (std::uint32_t i = begin; i < end; ++i)
+                mesh.GetTriangle(i)->colour = colours[i];
+        });
+        return {};
+    }
+    // The joins are done: every triangle settles on its root.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
-        {
-            mesh.GetTriangle(i)->colour = colours[i];
             settled(i, sets->Settle(i));
-        }
     });
-    if (!symmetric.load())
-        return nullptr;
-    return sets;
+    return joined;
 }
 
 // The regions of one class among its listed triangles (every triangle of
@@ -347,15 +362,17 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
     // the terms go in does not matter: a region whose sum lies near enough
     // to the limit for the order to tip the comparison is walked below.
     const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
-    const std::unique_ptr<cTriangleSets> sets =
-        JoinRegions(mesh, selectedClass, [&](std::uint32_t i, std::uint32_t root) {
-            const bool classRoot = root == i && ofClass(*mesh.GetTriangle(i));
-            if (classRoot)
-                area[i] = 0.0;
-            flip[i] = classRoot ? kClassRoot : 0;
-        });
-    if (sets == nullptr)
+    // flip[i] tells first whether triangle i is of the class.
+    const stJoinedRegions joined = JoinRegions(mesh, selectedClass, flip.get(), [&](std::uint32_t i, std::uint32_t root) {
+        const bool classRoot = root == i && flip[i] != 0;
+        if (classRoot)
+            area[i] = 0.0;
+        flip[i] = classRoot ? kClassRoot : 0;
+    });
+    if (joined.sets == nullptr)
         return false;
+    const cTriangleSets* const sets = joined.sets.get();
+    const std::uint32_t* const colours = joined.colours.get();
     AddRegionAreas(mesh, count, *sets, area.get(), [&](std::uint32_t i) {
         const cMeshTriangle* t = mesh.GetTriangle(i);
         return ofClass(*t) ? t : nullptr;
@@ -363,12 +380,14 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
 
     DecideFlips(mesh, count, count, flip.get(), area.get(), limit, [&](std::uint32_t i) { return mesh.GetTriangle(i); });
 
-    // The flips, and what the caller does next to every triangle.
+    // The flips, every colour word put back, and what the caller does next
+    // to every triangle.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         std::uint32_t next = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
+            t.colour = colours[i];
             if (ofClass(t) && flip[sets->Root(i)])
                 FlipClass(t, selectedClass);
             AfterFlip(t, after, next);

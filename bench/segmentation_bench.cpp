@@ -13,6 +13,7 @@
 #include "core/mesh.h"
 #include "core/mesh_object.h"
 #include "core/p3d_scene.h"
+#include "core/thread_pool.h"
 #include "platform/host/dezaz_doc.h"
 #include "plugin/tests/machined_part_mesh.h"
 
@@ -71,6 +72,25 @@ void BM_Detect(benchmark::State& state)
     state.counters["triangles"] = double(part.Mesh().GetTriangleCount());
 }
 BENCHMARK(BM_Detect)->Arg(2)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The clean-up alone on the marked part, on a pool as in the host (the
+// islands flipped by the first round; every round joins both classes over
+// the same triangles).
+void BM_CleanUp(benchmark::State& state)
+{
+    Part& part = PartOf(double(state.range(0)) * 1e6);
+    cMesh& mesh = part.Mesh();
+    cThreadPool pool;
+    pool.Start();
+    SetSharedThreadPool(&pool);
+    ComputeSegmentationValues(mesh);
+    MarkSharpTriangles(mesh, 20.0f);
+    for (auto _ : state)
+        RemoveSmallRegions(mesh, part.limit);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+}
+BENCHMARK(BM_CleanUp)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 void BM_Split(benchmark::State& state)
 {

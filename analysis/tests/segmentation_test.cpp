@@ -367,6 +367,35 @@ TEST(SmallRegions, BigMeshesKeepTheWalksAreasAndRegions)
     }
 }
 
+TEST(SmallRegions, BigMeshesKeepEveryColourWordWhetherJoinedOrWalked)
+{
+    // A 200 x 200 plate with selected islands of 30 x 30 cells over half of
+    // it (both classes are joined over every triangle), every triangle's
+    // colour word its own, top byte included. The small islands flip; with
+    // a link between two islands not returned the join declines and the
+    // walks flip. Every colour word is as it was either way.
+    const int n = 200;
+    const ON_Mesh plate = HeightField(n, [](double, double) { return 3000.0; });
+    const auto colourOf = [](std::uint32_t t) { return t * 2654435761u; };
+    for (const bool oneWay : {false, true})
+    {
+        cMesh mesh;
+        FillMesh(mesh, plate);
+        for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        {
+            const int i = int(t / 2 % n), j = int(t / 2 / n);
+            mesh.GetTriangle(t)->flags = i % 40 < 30 && j % 40 < 30 ? kTriangleFlagSelected : 0;
+            mesh.GetTriangle(t)->colour = colourOf(t);
+        }
+        if (oneWay)
+            mesh.GetTriangle(2 * (10 * n + 29) + 1)->neighbour[0] = mesh.GetTriangle(2 * (10 * n + 40));
+        RemoveSmallRegions(mesh, 1000.0);
+        EXPECT_EQ(CountMarked(mesh), oneWay ? 2u * 2 * 30 * 30 : 0u) << oneWay;
+        for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+            ASSERT_EQ(mesh.GetTriangle(t)->colour, colourOf(t)) << oneWay << " " << t;
+    }
+}
+
 TEST(SmallRegions, HolesInABandCoveringABigMeshAreWalkedAndFilled)
 {
     // A 200 x 200 plate far out, marked but for holes of 1, 4 and 9 cells
