@@ -37,9 +37,8 @@ constexpr std::size_t kListJobTriangles = std::size_t{1} << 14;
 
 // The triangles each pass draws, in order: the unselected ones, then the
 // selected; neither hidden nor left out as covering no pixel or drawing
-// nothing, and with every corner inside the mesh. Counted a block at a time
-// on the pool, then listed from where each block's count starts. False when
-// there is no memory for the lists.
+// nothing, and with every corner inside the mesh. Listed a block at a time
+// on the pool. False when there is no memory for the lists.
 bool ListTriangles(const cSolidPassPipeline::stRequest& request, std::vector<std::uint32_t> lists[2])
 try
 {
@@ -80,26 +79,45 @@ try
             }
         }
     };
-    auto countBlock = [&](std::size_t block)
-    { forDrawn(block, [&](std::uint32_t, int pass) { ++at[block + 1][std::size_t(pass)]; }); };
-    ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
-    if (hiddenDrawn.load())
-    {
-        drawsNothing = nullptr;
-        std::fill(at.begin(), at.end(), std::array<std::size_t, 2>{0, 0});
-        ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
-    }
-    for (std::size_t block = 0; block < blocks; ++block)
-        for (std::size_t pass = 0; pass < 2; ++pass)
-            at[block + 1][pass] += at[block][pass];
-    for (std::size_t pass = 0; pass < 2; ++pass)
-        lists[pass].resize(at[blocks][pass]);
+    // Each block lists its triangles once, into lists of its own that are
+    // then copied into place: counting them first read every drawn
+    // triangle's record twice.
+    std::vector<std::array<std::vector<std::uint32_t>, 2>> kept(blocks);
+    std::atomic<bool> outOfMemory{false};
     auto listBlock = [&](std::size_t block)
     {
-        std::array<std::size_t, 2> next = at[block];
-        forDrawn(block, [&](std::uint32_t i, int pass) { lists[pass][next[std::size_t(pass)]++] = i; });
+        auto& mine = kept[block];
+        for (auto& list : mine)
+            list.clear();
+        try
+        {
+            forDrawn(block, [&](std::uint32_t i, int pass) { mine[std::size_t(pass)].push_back(i); });
+        }
+        catch (const std::bad_alloc&)
+        {
+            outOfMemory.store(true, std::memory_order_relaxed);
+        }
     };
     ParallelForEach(SharedThreadPool(), blocks, 1, listBlock);
+    if (hiddenDrawn.load() && !outOfMemory.load())
+    {
+        drawsNothing = nullptr;
+        ParallelForEach(SharedThreadPool(), blocks, 1, listBlock);
+    }
+    if (outOfMemory.load())
+        return false;
+    for (std::size_t block = 0; block < blocks; ++block)
+        for (std::size_t pass = 0; pass < 2; ++pass)
+            at[block + 1][pass] = at[block][pass] + kept[block][pass].size();
+    for (std::size_t pass = 0; pass < 2; ++pass)
+        lists[pass].resize(at[blocks][pass]);
+    auto placeBlock = [&](std::size_t block)
+    {
+        for (std::size_t pass = 0; pass < 2; ++pass)
+            std::copy(kept[block][pass].begin(), kept[block][pass].end(),
+                      lists[pass].begin() + std::ptrdiff_t(at[block][pass]));
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, placeBlock);
     return true;
 }
 catch (const std::bad_alloc&)
