@@ -245,52 +245,94 @@ std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<
 
 constexpr std::uint8_t kClassRoot = 2;
 
+// Sums of the same n non-negative terms in two orders differ by less than
+// 2 n DBL_EPSILON times either: the margin for `terms` terms.
+double OrderMargin(std::uint32_t terms)
+{
+    return 2.0 * double(terms) * DBL_EPSILON;
+}
+
+// Whether a region of which some terms sum to `sum` is larger than the
+// limit however its terms are added up, the others as well (none is
+// negative): past the margin the comparison is the same in any order.
+bool ClearlyAboveLimit(double sum, double limit, double margin)
+{
+    return std::isfinite(sum) && std::fabs(sum - limit) > margin * sum && !(limit >= sum);
+}
+
 // Adds each region's area up at its root (cleared before), a run of
 // triangles of the same region at a time, on the pool: classTriangle(p)
 // is the triangle at place p of [0, size) of the sets, null where it is not
 // of the class. Which order the terms go in does not matter: a region whose
 // sum lies near enough to the limit for the order to tip the comparison is
-// walked (DecideFlips).
+// walked (DecideFlips). A region whose sum so far is clearly above the limit
+// stays whatever its other terms add: its root's flip is decided (0) there,
+// and the jobs add no more of its triangles' areas.
 template <class ClassTriangle>
-void AddRegionAreas(const cMesh& mesh, std::uint32_t size, const cTriangleSets& sets, double* area,
-                    ClassTriangle&& classTriangle)
+void AddRegionAreas(const cMesh& mesh, std::uint32_t size, const cTriangleSets& sets, double* area, std::uint8_t* flip,
+                    double limit, double margin, ClassTriangle&& classTriangle)
 {
+    constexpr std::uint32_t kNoRoot = 0xFFFFFFFFu;
+    // How many terms a run takes between looks at whether it is decided.
+    constexpr std::uint32_t kLookEvery = 1024;
+    const auto decided = [&](std::uint32_t root) {
+        return std::atomic_ref<std::uint8_t>(flip[root]).load(std::memory_order_relaxed) != kClassRoot;
+    };
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
-        std::uint32_t runRoot = 0;
+        std::uint32_t runRoot = kNoRoot, skipRoot = kNoRoot, terms = 0;
         double run = 0.0;
+        // Adds the run at its root; decides the region where that makes it
+        // clearly larger than the limit.
         const auto flush = [&] {
             if (run != 0.0)
-                std::atomic_ref<double>(area[runRoot]).fetch_add(run, std::memory_order_relaxed);
+            {
+                const double sum = std::atomic_ref<double>(area[runRoot]).fetch_add(run, std::memory_order_relaxed) + run;
+                if (ClearlyAboveLimit(sum, limit, margin))
+                    std::atomic_ref<std::uint8_t>(flip[runRoot]).store(0, std::memory_order_relaxed);
+            }
             run = 0.0;
         };
         for (std::uint32_t p = begin; p < end; ++p)
         {
+            const std::uint32_t root = sets.Root(p);
+            if (root == skipRoot)
+                continue;
             const cMeshTriangle* t = classTriangle(p);
             if (t == nullptr)
                 continue;
-            if (const std::uint32_t root = sets.Root(p); root != runRoot)
+            if (root != runRoot)
             {
                 flush();
                 runRoot = root;
+                terms = 0;
+                if (decided(root))
+                {
+                    skipRoot = root;
+                    continue;
+                }
             }
             run += AreaOf(mesh, *t);
+            if (++terms % kLookEvery == 0 && (ClearlyAboveLimit(run, limit, margin) || decided(runRoot)))
+            {
+                flush();
+                std::atomic_ref<std::uint8_t>(flip[runRoot]).store(0, std::memory_order_relaxed);
+                skipRoot = runRoot;
+            }
         }
-        flush();
+        if (runRoot != kNoRoot)
+            flush();
     });
 }
 
-// Decides at each root of the class (flip kClassRoot, its region's area at
-// area) whether its region flips: 1 where its area is at most the limit,
-// else 0. Sums of the same n non-negative terms in two orders differ by
-// less than 2 n DBL_EPSILON times either; past that margin the comparison
-// with the limit is the same in any order, and a region within it is
-// walked from its root (root(p), a triangle carrying bit 2) as the walks
-// add it up. `terms` is the most triangles a region may have.
+// Decides at each root of the class still undecided (flip kClassRoot, its
+// region's area at area) whether its region flips: 1 where its area is at
+// most the limit, else 0. Past the margin the comparison with the limit is
+// the same in any order, and a region within it is walked from its root
+// (root(p), a triangle carrying bit 2) as the walks add it up.
 template <class Root>
-void DecideFlips(cMesh& mesh, std::uint32_t size, std::uint32_t terms, std::uint8_t* flip, const double* area,
-                 double limit, Root&& root)
+void DecideFlips(cMesh& mesh, std::uint32_t size, double margin, std::uint8_t* flip, const double* area, double limit,
+                 Root&& root)
 {
-    const double margin = 2.0 * double(terms) * DBL_EPSILON;
     std::vector<std::vector<std::uint32_t>> nearLimit((std::size_t{size} + kPoolBlock - 1) / kPoolBlock);
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
@@ -373,12 +415,13 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
         return false;
     const cTriangleSets* const sets = joined.sets.get();
     const std::uint32_t* const colours = joined.colours.get();
-    AddRegionAreas(mesh, count, *sets, area.get(), [&](std::uint32_t i) {
+    const double margin = OrderMargin(count);
+    AddRegionAreas(mesh, count, *sets, area.get(), flip.get(), limit, margin, [&](std::uint32_t i) {
         const cMeshTriangle* t = mesh.GetTriangle(i);
         return ofClass(*t) ? t : nullptr;
     });
 
-    DecideFlips(mesh, count, count, flip.get(), area.get(), limit, [&](std::uint32_t i) { return mesh.GetTriangle(i); });
+    DecideFlips(mesh, count, margin, flip.get(), area.get(), limit, [&](std::uint32_t i) { return mesh.GetTriangle(i); });
 
     // The flips, every colour word put back, and what the caller does next
     // to every triangle.
@@ -426,8 +469,9 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
         });
     if (sets == nullptr)
         return false;
-    AddRegionAreas(mesh, size, *sets, area.get(), at);
-    DecideFlips(mesh, size, size, flip.get(), area.get(), limit, at);
+    const double margin = OrderMargin(size);
+    AddRegionAreas(mesh, size, *sets, area.get(), flip.get(), limit, margin, at);
+    DecideFlips(mesh, size, margin, flip.get(), area.get(), limit, at);
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t p = begin; p < end; ++p)
             if (flip[sets->Root(p)])

@@ -396,6 +396,24 @@ TEST(SmallRegions, BigMeshesKeepEveryColourWordWhetherJoinedOrWalked)
     }
 }
 
+TEST(SmallRegions, ALongRunOfOneSmallRegionStillFlipsBesideBigOnes)
+{
+    // A 200 x 200 plate marked from row 100 on and in rows 50 to 52: the
+    // strip is 1,200 triangles in a row of index order, 600 in area; the
+    // regions around it are 9,400 and more. Both classes are joined over
+    // every triangle; with the limit at 1,000 only the strip flips.
+    const int n = 200;
+    cMesh mesh;
+    FillMesh(mesh, HeightField(n, [](double, double) { return 1500.0; }));
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+    {
+        const int j = int(t / 2 / n);
+        mesh.GetTriangle(t)->flags = j >= 100 || (j >= 50 && j < 53) ? kTriangleFlagSelected : 0;
+    }
+    RemoveSmallRegions(mesh, 1000.0);
+    EXPECT_EQ(CountMarked(mesh), std::uint32_t(2 * n * 100));
+}
+
 TEST(SmallRegions, HolesInABandCoveringABigMeshAreWalkedAndFilled)
 {
     // A 200 x 200 plate far out, marked but for holes of 1, 4 and 9 cells
