@@ -5,6 +5,8 @@
 // their triangle's normal in corners of their own.
 #pragma once
 
+#include "core/unwritten_allocator.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -88,9 +90,9 @@ public:
     void Draw() const;
 
     using Vector = std::array<float, 3>;
-    const std::vector<Vector>& Positions() const { return m_positions; }
-    const std::vector<Vector>& Normals() const { return m_normals; }
-    const std::vector<std::array<std::uint8_t, 4>>& Colours() const { return m_colours; }
+    const tUnwrittenVector<Vector>& Positions() const { return m_positions; }
+    const tUnwrittenVector<Vector>& Normals() const { return m_normals; }
+    const tUnwrittenVector<std::array<std::uint8_t, 4>>& Colours() const { return m_colours; }
     const std::vector<std::uint32_t>& Indices() const { return m_indices; }
 
 private:
@@ -99,10 +101,13 @@ private:
     const cMesh* m_mesh = nullptr;
     bool m_flat = false;
     eBatchColours m_colourSource = eBatchColours::None;
-    // Tightly packed arrays, as GL reads them fastest.
-    std::vector<Vector> m_positions;
-    std::vector<Vector> m_normals;
-    std::vector<std::array<std::uint8_t, 4>> m_colours;
+    // Tightly packed arrays, as GL reads them fastest. A flat batch's
+    // corners are first written by the pool's jobs that fill them: their
+    // room is made without clearing it (and a new batch's pages are made
+    // side by side by those jobs).
+    tUnwrittenVector<Vector> m_positions;
+    tUnwrittenVector<Vector> m_normals;
+    tUnwrittenVector<std::array<std::uint8_t, 4>> m_colours;
     std::vector<std::uint32_t> m_indices;
     stCornerSlots* m_slots = nullptr;
     std::uint32_t m_serial = 0;
