@@ -367,15 +367,20 @@ void FlipClass(cMeshTriangle& t, bool selectedClass)
 }
 
 // What the caller does next to a triangle after the flips; `next` counts
-// the next class's triangles.
+// the next class's triangles. A flag byte that already says what it should
+// is left unwritten: most of the triangles still carry bit 2 from before
+// the flips, and a pass that only reads their records does not write them
+// all back to memory.
 void AfterFlip(cMeshTriangle& t, const stAfterFlip& after, std::uint32_t& next)
 {
+    const bool scratch = (t.flags & kTriangleFlagScratch) != 0;
     if (after.nextClassCounts != nullptr)
     {
-        t.flags |= kTriangleFlagScratch;
+        if (!scratch)
+            t.flags |= kTriangleFlagScratch;
         next += IsVisibleSelected(t) == after.nextClass;
     }
-    else if (after.clearScratch)
+    else if (after.clearScratch && scratch)
         t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
 }
 
