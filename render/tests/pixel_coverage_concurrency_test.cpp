@@ -5,6 +5,7 @@
 #include "core/thread_pool.h"
 #include "platform/wgl/wgl.h"
 #include "render/pixel_coverage.h"
+#include "render/tests/support/ball_mesh.h"
 
 #include <gtest/gtest.h>
 
@@ -14,27 +15,6 @@
 
 namespace
 {
-
-// A closed ball of n x 2n quads, each split in two, about (3, -2, 1.5).
-void BuildBall(cMesh& mesh, int n)
-{
-    const double pi = std::acos(-1.0);
-    for (int r = 0; r <= n; ++r)
-        for (int s = 0; s < 2 * n; ++s)
-        {
-            const double theta = pi * r / n, phi = pi * s / n;
-            const float p[3] = {float(3.0 + std::sin(theta) * std::cos(phi)),
-                                float(-2.0 + std::sin(theta) * std::sin(phi)), float(1.5 + std::cos(theta))};
-            mesh.AddVertex(p);
-        }
-    const auto at = [n](int r, int s) { return std::uint32_t(r * 2 * n + s % (2 * n)); };
-    for (int r = 0; r < n; ++r)
-        for (int s = 0; s < 2 * n; ++s)
-        {
-            mesh.AddTriangle(at(r, s), at(r + 1, s), at(r + 1, s + 1));
-            mesh.AddTriangle(at(r, s), at(r + 1, s + 1), at(r, s + 1));
-        }
-}
 
 // An orthographic view of 160 x 150 pixels onto the ball, turned about x,
 // its depth along the view.
