@@ -1,6 +1,7 @@
 #include "platform/host/document_file_access.h"
 
 #include "platform/geometry/fresh_pages.h"
+#include "platform/host/side_by_side.h"
 
 #include "platform/win32/codepage.h"
 
@@ -135,32 +136,6 @@ bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, c
 unsigned TransferThreads()
 {
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-}
-
-// Runs run(0) .. run(count - 1), each but the first on a thread of its own
-// started first; those no thread can be had for run here after the first,
-// each followed by `after`.
-template <class Run, class After> void RunSideBySide(unsigned count, const Run& run, const After& after)
-{
-    std::vector<std::thread> helpers;
-    unsigned started = 1;
-    try
-    {
-        for (; started < count; ++started)
-            helpers.emplace_back(run, started);
-    }
-    catch (const std::system_error&)
-    {
-        // No more threads to be had: this one runs the rest.
-    }
-    run(0);
-    for (unsigned k = started; k < count; ++k)
-    {
-        run(k);
-        after();
-    }
-    for (std::thread& helper : helpers)
-        helper.join();
 }
 
 // Reads the open file's bytes from `from` on into `into`, past the page
@@ -629,7 +604,7 @@ bool cFileReader::ReadInParts(std::uint64_t offset, std::uint8_t* into, std::siz
         if (!ReadUpTo(m_fd, into + from, to - from, done[k], nullptr, &at))
             errors[k] = errno;
     };
-    RunSideBySide(parts, read, [] {});
+    RunSideBySide(parts, read);
     for (unsigned k = 0; k < parts; ++k)
     {
         if (errors[k] != 0)

@@ -1,6 +1,7 @@
 #include "platform/host/document_format.h"
 
 #include "platform/host/geometry_records.h"
+#include "platform/host/side_by_side.h"
 #include "platform/host/file_range_archive.h"
 #include "platform/host/span_archive.h"
 
@@ -233,24 +234,9 @@ std::uint32_t Crc32InPieces(const std::uint8_t* bytes, std::size_t size, unsigne
     const auto begin = [&](unsigned k)
     { return size / pieces * k + std::min<std::size_t>(k, size % pieces); };
     std::vector<std::uint32_t> crcs(pieces, 0);
-    std::vector<std::thread> threads;
     const auto take = [&](unsigned k)
     { crcs[k] = Crc32InOnePass(0, bytes + begin(k), begin(k + 1) - begin(k)); };
-    unsigned started = 1;
-    try
-    {
-        for (; started < pieces; ++started)
-            threads.emplace_back(take, started);
-    }
-    catch (const std::system_error&)
-    {
-        // No more threads to be had: this one takes the rest.
-    }
-    take(0);
-    for (unsigned k = started; k < pieces; ++k)
-        take(k);
-    for (std::thread& thread : threads)
-        thread.join();
+    RunSideBySide(pieces, take);
     std::uint32_t crc = crcs[0];
     for (unsigned k = 1; k < pieces; ++k)
         crc = Crc32Combine(crc, crcs[k], begin(k + 1) - begin(k));
