@@ -93,6 +93,28 @@ inline ON_3fVector UnitOrZero(ON_3dVector n)
     return ON_3fVector(n);
 }
 
+// Adds a face's normal, as long as twice its area so that bigger faces weigh
+// more, to the sums of its corners numbered in [begin, end).
+inline void AddToCornersIn(double* sum, const ON_MeshFace& f, int corners, const ON_3dVector& n, int begin, int end)
+{
+    for (int i = 0; i < corners; ++i)
+        if (f.vi[i] >= begin && f.vi[i] < end)
+        {
+            double* v = &sum[3 * std::size_t(f.vi[i])];
+            v[0] += n.x, v[1] += n.y, v[2] += n.z;
+        }
+}
+
+// The unit normals of the vertices [begin, end) from their sums.
+inline void UnitNormalsFromSums(const double* sum, ON_3fVector* normals, int begin, int end)
+{
+    for (int i = begin; i < end; ++i)
+    {
+        const double* v = &sum[3 * std::size_t(i)];
+        normals[i] = UnitOrZero(ON_3dVector(v[0], v[1], v[2]));
+    }
+}
+
 bool FaceIndicesInRange(const ON_MeshFace& f, int vertex_count)
 {
     for (int i = 0; i < 4; ++i)
@@ -302,19 +324,9 @@ bool SumInSlicesOfFaceRanges(const ON_Mesh& mesh, int threads, double* sum, ON_3
                         touches = touches || (f.vi[i] >= begin && f.vi[i] < end);
                     if (!touches || !FaceIndicesInRange(f, vcount))
                         continue;
-                    const ON_3dVector n = FaceNormal(vertices, f); // length ~ area: weights by area
-                    for (int i = 0; i < corners; ++i)
-                        if (f.vi[i] >= begin && f.vi[i] < end)
-                        {
-                            double* v = &sum[3 * std::size_t(f.vi[i])];
-                            v[0] += n.x, v[1] += n.y, v[2] += n.z;
-                        }
+                    AddToCornersIn(sum, f, corners, FaceNormal(vertices, f), begin, end);
                 }
-                for (int i = begin; i < end; ++i)
-                {
-                    const double* v = &sum[3 * std::size_t(i)];
-                    normals[i] = UnitOrZero(ON_3dVector(v[0], v[1], v[2]));
-                }
+                UnitNormalsFromSums(sum, normals, begin, end);
             }
         },
         1);
@@ -382,19 +394,9 @@ bool ON_Mesh::ComputeVertexNormals()
             if (!slices && !FaceIndicesInRange(f, vcount))
                 continue;
             const int corners = f.IsTriangle() ? 3 : 4;
-            const ON_3dVector n = FaceNormal(vertices, f); // length ~ area: weights by area
-            for (int i = 0; i < corners; ++i)
-                if (f.vi[i] >= first && f.vi[i] < last)
-                {
-                    double* s = &sum[3 * std::size_t(f.vi[i])];
-                    s[0] += n.x, s[1] += n.y, s[2] += n.z;
-                }
+            AddToCornersIn(sum.get(), f, corners, FaceNormal(vertices, f), first, last);
         }
-        for (int i = first; i < last; ++i)
-        {
-            const double* s = &sum[3 * std::size_t(i)];
-            normals[i] = UnitOrZero(ON_3dVector(s[0], s[1], s[2]));
-        }
+        UnitNormalsFromSums(sum.get(), normals, first, last);
     });
     return true;
 }
