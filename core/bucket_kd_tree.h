@@ -531,6 +531,9 @@ private:
         std::uint32_t depth;
         float box[6];  // of its elements
         float cell[6]; // the root box narrowed by the bounds above it
+        // Its elements and coordinates lie in the spill arrays (a partition
+        // on the pool writes its sides there instead of copying them back).
+        bool inSpill = false;
     };
 
     // A far side the query may still need: its node and the gaps to its cell.
@@ -887,16 +890,21 @@ private:
     {
         while (!stack.empty())
         {
-            const stRange range = stack.back();
+            stRange range = stack.back();
             stack.pop_back();
             const std::uint32_t size = range.end - range.begin;
+            const bool toPiece = pieces != nullptr && size > m_bucketMaximum && size <= share;
+            const bool onPool = pool != nullptr && size > m_bucketMaximum && !toPiece && size >= kPartitionOnPoolMinimum;
+            // A range handed to a piece is taken back by the piece's own job.
+            if (range.inSpill && !onPool && !toPiece)
+                TakeBackFromSpill(range, items, xyz, spill, spillXyz);
             if (size <= m_bucketMaximum)
             {
                 nodes[range.node].first = range.begin;
                 nodes[range.node].count = size;
                 continue;
             }
-            if (pieces != nullptr && size <= share)
+            if (toPiece)
             {
                 (*pieceOf)[range.node] = static_cast<std::uint32_t>(pieces->size());
                 pieces->push_back(stPiece{{nodes[range.node]}, range, range.depth, true});
@@ -911,21 +919,25 @@ private:
             float lowerBox[6], upperBox[6];
             MakeEmptyBox(lowerBox);
             MakeEmptyBox(upperBox);
-            // Each range spills into its own part of the spill arrays.
+            // Each range spills into its own part of the spill arrays. On the
+            // pool, the sides are written from where the range lies into the
+            // other arrays and left there for the next level to read.
             const std::uint32_t mid =
-                pool != nullptr && size >= kPartitionOnPoolMinimum
-                    ? PartitionOnPool(pool, nodes[range.node], deal, items, xyz, range.begin, range.end,
-                                      spill + range.begin, spillXyz + std::size_t{range.begin} * 3, lowerBox, upperBox)
-                    : PartitionNodeWithCoordinates(nodes[range.node], deal, items, xyz, range.begin, range.end,
-                                                   spill + range.begin, spillXyz + std::size_t{range.begin} * 3,
-                                                   lowerBox, upperBox);
+                onPool ? (range.inSpill ? PartitionOnPool(pool, nodes[range.node], deal, spill, spillXyz, range.begin,
+                                                          range.end, items, xyz, lowerBox, upperBox)
+                                        : PartitionOnPool(pool, nodes[range.node], deal, items, xyz, range.begin,
+                                                          range.end, spill, spillXyz, lowerBox, upperBox))
+                       : PartitionNodeWithCoordinates(nodes[range.node], deal, items, xyz, range.begin, range.end,
+                                                      spill + range.begin, spillXyz + std::size_t{range.begin} * 3,
+                                                      lowerBox, upperBox);
             Node& node = nodes[range.node];
             SetChildrenOf(node, nodes[lowerIndex], nodes[lowerIndex + 1], range.begin, mid, range.end, lowerBox,
                           upperBox, range.cell);
             deepest = std::max(deepest, range.depth + 1);
-            stRange lower{lowerIndex, range.begin, mid, range.depth + 1, {}, {}};
+            const bool sidesInSpill = onPool && !range.inSpill;
+            stRange lower{lowerIndex, range.begin, mid, range.depth + 1, {}, {}, sidesInSpill};
             std::copy(lowerBox, lowerBox + 6, lower.box);
-            stRange upper{lowerIndex + 1, mid, range.end, range.depth + 1, {}, {}};
+            stRange upper{lowerIndex + 1, mid, range.end, range.depth + 1, {}, {}, sidesInSpill};
             std::copy(upperBox, upperBox + 6, upper.box);
             ChildCells(node, range.cell, lower.cell, upper.cell);
             stack.push_back(lower);
@@ -934,14 +946,15 @@ private:
     }
 
     // The partition of PartitionNodeWithCoordinates on the pool, a block of
-    // the range at a time: each block counts its lower side, then writes its
-    // lower side and its upper side into the spill arrays from where the
-    // blocks before it end, in order; the spill goes back into the range and
+    // the range at a time, from the range [begin, end) of one pair of arrays
+    // into the same range of the other: each block counts its lower side,
+    // then writes its lower side and its upper side from where the blocks
+    // before it end, in order, growing each side's box over what it writes;
     // each side's box is the least and greatest of its blocks' (the first of
     // equal values kept, as one pass over the side keeps it).
-    static std::uint32_t PartitionOnPool(cThreadPool* pool, const Node& node, bool deal, T* items, float* xyz,
-                                         std::uint32_t begin, std::uint32_t end, T* spill, float* spillXyz,
-                                         float lowerBox[6], float upperBox[6])
+    static std::uint32_t PartitionOnPool(cThreadPool* pool, const Node& node, bool deal, const T* items,
+                                         const float* xyz, std::uint32_t begin, std::uint32_t end, T* toItems,
+                                         float* toXyz, float lowerBox[6], float upperBox[6])
     {
         constexpr std::uint32_t kBlock = 1u << 15;
         const int axis = node.Axis();
@@ -963,35 +976,26 @@ private:
         for (std::size_t b = 0; b < blocks; ++b)
             lowerBefore[b + 1] += lowerBefore[b];
         const std::uint32_t lowerCount = lowerBefore[blocks];
+        std::vector<std::array<float, 12>> boxes(blocks);
         auto write = [&](std::size_t b) {
             const std::uint32_t first = begin + std::uint32_t(b) * kBlock;
-            std::uint32_t toLower = lowerBefore[b];
-            std::uint32_t toUpper = lowerCount + (first - begin - lowerBefore[b]);
-            for (std::uint32_t i = first; i < blockEnd(b); ++i)
-            {
-                const std::uint32_t to = isLower(i) ? toLower++ : toUpper++;
-                spill[to] = items[i];
-                std::copy(xyz + std::size_t{i} * 3, xyz + std::size_t{i} * 3 + 3, spillXyz + std::size_t{to} * 3);
-            }
-        };
-        ParallelForEach(pool, blocks, 1, write);
-        std::vector<std::array<float, 12>> boxes(blocks);
-        auto back = [&](std::size_t b) {
-            const std::uint32_t first = std::uint32_t(b) * kBlock, last = blockEnd(b) - begin;
-            std::copy(spill + first, spill + last, items + begin + first);
-            std::copy(spillXyz + std::size_t{first} * 3, spillXyz + std::size_t{last} * 3,
-                      xyz + (std::size_t{begin} + first) * 3);
+            std::uint32_t toLower = begin + lowerBefore[b];
+            std::uint32_t toUpper = begin + lowerCount + (first - begin - lowerBefore[b]);
             float* lower = boxes[b].data();
             float* upper = lower + 6;
             MakeEmptyBox(lower);
             MakeEmptyBox(upper);
-            const std::uint32_t mid = begin + lowerCount;
-            if (begin + first < mid)
-                GrowBoxByRange(lower, xyz, begin + first, std::min(begin + last, mid));
-            if (mid < begin + last)
-                GrowBoxByRange(upper, xyz, std::max(begin + first, mid), begin + last);
+            for (std::uint32_t i = first; i < blockEnd(b); ++i)
+            {
+                const bool isLowerSide = isLower(i);
+                const std::uint32_t to = isLowerSide ? toLower++ : toUpper++;
+                const float* from = xyz + std::size_t{i} * 3;
+                toItems[to] = items[i];
+                std::copy(from, from + 3, toXyz + std::size_t{to} * 3);
+                GrowBox3f(isLowerSide ? lower : upper, from);
+            }
         };
-        ParallelForEach(pool, blocks, 1, back);
+        ParallelForEach(pool, blocks, 1, write);
         for (const std::array<float, 12>& box : boxes)
             for (int a = 0; a < 3; ++a)
             {
@@ -1001,6 +1005,16 @@ private:
                 upperBox[a + 3] = std::max(upperBox[a + 3], box[9 + a]);
             }
         return begin + lowerCount;
+    }
+
+    // Moves a range's elements and coordinates from the spill arrays back
+    // into place.
+    static void TakeBackFromSpill(stRange& range, T* items, float* xyz, const T* spill, const float* spillXyz)
+    {
+        std::copy(spill + range.begin, spill + range.end, items + range.begin);
+        std::copy(spillXyz + std::size_t{range.begin} * 3, spillXyz + std::size_t{range.end} * 3,
+                  xyz + std::size_t{range.begin} * 3);
+        range.inSpill = false;
     }
 
     // The array build with the subtrees below the upper levels split side by
@@ -1028,6 +1042,8 @@ private:
                 stPiece& piece = pieces[k];
                 try
                 {
+                    if (piece.root.inSpill)
+                        TakeBackFromSpill(piece.root, items, xyz, spill, spillXyz);
                     std::vector<stRange> own(1, piece.root);
                     SplitRanges(piece.nodes, own, items, xyz, spill, spillXyz, 0, nullptr, nullptr, piece.deepest);
                 }

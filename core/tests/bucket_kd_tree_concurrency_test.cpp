@@ -147,3 +147,30 @@ TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
         }
     }
 }
+
+// A million points or more: the upper levels are partitioned on the pool in
+// turn from the elements' arrays into the spill arrays and back, and the
+// ranges below are taken back from wherever their level left them.
+TEST(BucketKDTreeConcurrency, AMillionPointBuildOnAPoolIsTheSinglePassTree)
+{
+    std::vector<TestPoint> points = MakePointSet(PointSetKind::Uniform, 1200000, 11);
+    for (std::size_t i = 0; i < points.size(); i += 7)
+        points[i] = points[i / 2];
+    TestKDTree alone, pooled;
+    for (const TestPoint& p : points)
+    {
+        ASSERT_TRUE(alone.Add(&p));
+        ASSERT_TRUE(pooled.Add(&p));
+    }
+    cThreadPool pool(4);
+    EXPECT_EQ(pooled.Build(&pool), alone.Build());
+    ASSERT_EQ(pooled.GetNodeCount(), alone.GetNodeCount());
+    for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
+    {
+        const auto& a = *alone.GetNode(i);
+        const auto& b = *pooled.GetNode(i);
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
+        for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
+            ASSERT_EQ(pooled.GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
+    }
+}
