@@ -2,6 +2,7 @@
 
 #include "core/thread_pool.h"
 #include "core/vertex_merge_index.h"
+#include "platform/geometry/fresh_pages.h"
 
 #include <algorithm>
 #include <array>
@@ -170,9 +171,13 @@ bool SortByKey(stTwinSearch& search, cThreadPool* pool)
     stRadixPass pass;
     try
     {
-        // First written by the passes' moves on the pool.
+        // First written by the passes' moves on the pool, which scatter the
+        // records over 65,536 places at once: on small pages nearly every
+        // such write would also miss the TLB.
         otherKeys.reset(new std::uint64_t[search.withCell]);
         otherIds.reset(new std::uint32_t[search.withCell]);
+        ON_AdviseHugePages(otherKeys.get(), search.withCell * sizeof(std::uint64_t));
+        ON_AdviseHugePages(otherIds.get(), search.withCell * sizeof(std::uint32_t));
         // A slice of at least a quarter million keys pays for its counts.
         const std::size_t threads =
             pool != nullptr ? static_cast<std::size_t>(std::max(pool->GetThreadCount(), 1)) : 1;
@@ -327,6 +332,8 @@ bool MarkPointTwins(const float* points, std::size_t count, std::size_t stride, 
     {
         search.sortedKeys.reset(new std::uint64_t[search.withCell]);
         search.sortedPoints.reset(new std::uint32_t[search.withCell]);
+        ON_AdviseHugePages(search.sortedKeys.get(), search.withCell * sizeof(std::uint64_t));
+        ON_AdviseHugePages(search.sortedPoints.get(), search.withCell * sizeof(std::uint32_t));
     }
     catch (const std::bad_alloc&)
     {

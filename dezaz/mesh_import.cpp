@@ -5,6 +5,7 @@
 #include "dezaz/mesh_file_input.h"
 #include "dezaz/polygon_triangulation.h"
 #include "dezaz/stl_reader.h"
+#include "platform/geometry/fresh_pages.h"
 
 #include <algorithm>
 #include <bit>
@@ -72,18 +73,6 @@ private:
     std::size_t m_count;
 };
 
-// Asks for huge pages under the whole 2 MB pages of a large block not yet
-// touched (the mesh's reserved arrays): a fault per 2 MB instead of per
-// 4 KB as they fill.
-void AdviseHugePages(void* start, std::size_t bytes)
-{
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
-    if (start && end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 std::size_t TableSize(std::size_t expected_vertices)
 {
     std::size_t size = 1024;
@@ -103,7 +92,7 @@ public:
     {
         mesh.m_V.Reserve(static_cast<int>(
             std::min<std::size_t>(mesh.m_V.UnsignedCount() + expected_vertices, std::numeric_limits<int>::max())));
-        AdviseHugePages(mesh.m_V.begin(), sizeof(ON_3fPoint) * static_cast<std::size_t>(mesh.m_V.Capacity()));
+        ON_AdviseHugePages(mesh.m_V.begin(), sizeof(ON_3fPoint) * static_cast<std::size_t>(mesh.m_V.Capacity()));
         for (int i = 0; i < mesh.VertexCount(); ++i)
             Find(mesh.m_V[i].x, mesh.m_V[i].y, mesh.m_V[i].z);
     }
@@ -395,7 +384,7 @@ bool ImportBinaryStl(cMeshFileInput& file, const std::uint8_t* header, ON_Mesh& 
     if (!BinaryStlTriangleCount(header, file.Size(), count, error))
         return false;
     result.m_F.Reserve(static_cast<int>(std::min<std::size_t>(count, 1u << 30)));
-    AdviseHugePages(result.m_F.begin(), sizeof(ON_MeshFace) * static_cast<std::size_t>(result.m_F.Capacity()));
+    ON_AdviseHugePages(result.m_F.begin(), sizeof(ON_MeshFace) * static_cast<std::size_t>(result.m_F.Capacity()));
     // A closed triangle mesh has about half as many vertices as triangles.
     cPositionWelder welder(result, count / 2 + 16);
     cProgressSteps steps(count, progress);

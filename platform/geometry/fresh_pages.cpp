@@ -9,6 +9,17 @@
 #include <thread>
 #include <vector>
 
+void ON_AdviseHugePages(void* start, std::size_t bytes)
+{
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
+#ifdef MADV_HUGEPAGE
+    if (start && end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
 void ON_MakePagesSideBySide(void* start, std::size_t bytes)
 {
 #ifdef MADV_POPULATE_WRITE

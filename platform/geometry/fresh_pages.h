@@ -13,6 +13,11 @@
 // now is made when it is first written, as usual.
 void ON_MakePagesSideBySide(void* start, std::size_t bytes);
 
+// Asks for huge pages under the whole 2 MB pages of [start, start + bytes),
+// a large block not yet touched: a fault per 2 MB instead of per 4 KB as it
+// is first written, and far fewer TLB misses where writes land all over it.
+void ON_AdviseHugePages(void* start, std::size_t bytes);
+
 // Sizes an array to `count` value-initialised elements. An array whose
 // storage has no room for them yet is given fresh storage of its own size
 // first, and big fresh storage has its pages made side by side.
