@@ -81,51 +81,34 @@ double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
     return TriangleArea(corners[0]->Position(), corners[1]->Position(), corners[2]->Position());
 }
 
-// The regions of one class, joined over every triangle.
-struct stJoinedRegions
-{
-    std::unique_ptr<cTriangleSets> sets;
-    // Every triangle's own colour word: the words hold the triangles'
-    // indices until the caller puts these back.
-    std::unique_ptr<std::uint32_t[]> colours;
-};
-
 // The regions of one class: linked triangles of the class joined, every
 // triangle settled on its region's first triangle. ofClass[i] gets 1 for
 // each triangle of the class, else 0, before settled(i, root) hears each
 // triangle's root as it settles, from the job of the triangle's block of
-// kPoolBlock. The colour words hold the triangles' indices while the links
-// are followed and still hold them after: the caller puts the returned
-// colours back in its own pass over the triangles (the settling then need
-// not write every triangle record). Null sets, the colour words put back,
-// where the links are not symmetric (a walk over them depends on where it
-// starts); null sets where memory runs out.
-template <class Settled> stJoinedRegions JoinRegions(cMesh& mesh, bool selectedClass, std::uint8_t* ofClass, Settled&& settled)
+// kPoolBlock. A link's triangle is told by its record's place in the mesh's
+// chunks, so no triangle record is written. Null where the links are not
+// symmetric (a walk over them depends on where it starts) or where memory
+// runs out.
+template <class Settled>
+std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std::uint8_t* ofClass, Settled&& settled)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
-    stJoinedRegions joined;
+    std::unique_ptr<cTriangleSets> joined;
+    std::unique_ptr<cTriangleIndexer> indexer;
     try
     {
-        joined.colours.reset(new std::uint32_t[count]);
-        joined.sets = std::make_unique<cTriangleSets>(count);
+        joined = std::make_unique<cTriangleSets>(count);
+        indexer = std::make_unique<cTriangleIndexer>(mesh, count);
     }
     catch (const std::bad_alloc&)
     {
-        return {};
+        return nullptr;
     }
-    std::uint32_t* const colours = joined.colours.get();
-    cTriangleSets* const sets = joined.sets.get();
+    cTriangleSets* const sets = joined.get();
 
-    // A link is a record pointer: while the regions are joined, each
-    // triangle's colour word holds its index.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
-        {
-            cMeshTriangle& t = *mesh.GetTriangle(i);
-            colours[i] = t.colour;
-            t.colour = i;
             sets->Reset(i);
-        }
     });
     std::atomic<bool> symmetric{true};
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
@@ -140,9 +123,9 @@ template <class Settled> stJoinedRegions JoinRegions(cMesh& mesh, bool selectedC
                 const cMeshTriangle* n = t.neighbour[k];
                 if (n == nullptr)
                     continue;
-                const std::uint32_t j = n->colour;
+                const std::uint32_t j = indexer->Index(n, i);
                 const std::uint8_t edge = t.neighbourEdge[k];
-                if (j >= count || mesh.GetTriangle(j) != n || edge > 2 || n->neighbour[edge] != &t)
+                if (j == cTriangleIndexer::kNone || edge > 2 || n->neighbour[edge] != &t)
                 {
                     symmetric.store(false, std::memory_order_relaxed);
                     continue;
@@ -153,13 +136,7 @@ template <class Settled> stJoinedRegions JoinRegions(cMesh& mesh, bool selectedC
         }
     });
     if (!symmetric.load())
-    {
-        ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-            for (std::uint32_t i = begin; i < end; ++i)
-                mesh.GetTriangle(i)->colour = colours[i];
-        });
-        return {};
-    }
+        return nullptr;
     // The joins are done: every triangle settles on its root.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
@@ -386,6 +363,17 @@ void AfterFlip(cMeshTriangle& t, const stAfterFlip& after, std::uint32_t& next)
 
 } // namespace
 
+cTriangleIndexer::cTriangleIndexer(const cMesh& mesh, std::uint32_t count) : m_count(count)
+{
+    const tArray<cMeshTriangle>& triangles = mesh.GetTriangleArray();
+    const std::uint32_t chunks = count == 0 ? 0 : ((count - 1) >> kArrayChunkShift) + 1;
+    m_chunks.resize(chunks);
+    for (std::uint32_t c = 0; c < chunks; ++c)
+        m_chunks[c] = {Address(triangles.GetChunk(c)), c};
+    m_sorted = m_chunks;
+    std::sort(m_sorted.begin(), m_sorted.end());
+}
+
 bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAfterFlip after)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
@@ -410,16 +398,15 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
     // to the limit for the order to tip the comparison is walked below.
     const auto ofClass = [selectedClass](const cMeshTriangle& t) { return IsVisibleSelected(t) == selectedClass; };
     // flip[i] tells first whether triangle i is of the class.
-    const stJoinedRegions joined = JoinRegions(mesh, selectedClass, flip.get(), [&](std::uint32_t i, std::uint32_t root) {
+    const std::unique_ptr<cTriangleSets> joined = JoinRegions(mesh, selectedClass, flip.get(), [&](std::uint32_t i, std::uint32_t root) {
         const bool classRoot = root == i && flip[i] != 0;
         if (classRoot)
             area[i] = 0.0;
         flip[i] = classRoot ? kClassRoot : 0;
     });
-    if (joined.sets == nullptr)
+    if (joined == nullptr)
         return false;
-    const cTriangleSets* const sets = joined.sets.get();
-    const std::uint32_t* const colours = joined.colours.get();
+    const cTriangleSets* const sets = joined.get();
     const double margin = OrderMargin(count);
     AddRegionAreas(mesh, count, *sets, area.get(), flip.get(), limit, margin, [&](std::uint32_t i) {
         const cMeshTriangle* t = mesh.GetTriangle(i);
@@ -428,14 +415,12 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
 
     DecideFlips(mesh, count, margin, flip.get(), area.get(), limit, [&](std::uint32_t i) { return mesh.GetTriangle(i); });
 
-    // The flips, every colour word put back, and what the caller does next
-    // to every triangle.
+    // The flips and what the caller does next to every triangle.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         std::uint32_t next = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
-            t.colour = colours[i];
             if (ofClass(t) && flip[sets->Root(i)])
                 FlipClass(t, selectedClass);
             AfterFlip(t, after, next);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 inline constexpr std::uint32_t kPoolBlock = 1u << 16;
@@ -23,6 +24,49 @@ template <class Each> void ForEachBlockOnPool(std::uint32_t count, Each&& each)
     };
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 1, block);
 }
+
+// The index of a triangle record of a mesh from its pointer, for links
+// into the mesh's chunks of records (instead of writing every triangle's
+// index into its record): a link that is no record of the first `count`
+// has none.
+class cTriangleIndexer
+{
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    // Throws std::bad_alloc where memory runs out.
+    cTriangleIndexer(const cMesh& mesh, std::uint32_t count);
+
+    // Most links stay within the chunk of the triangle they leave (`from`);
+    // the others are found among the chunks sorted by address.
+    std::uint32_t Index(const cMeshTriangle* n, std::uint32_t from) const
+    {
+        const std::uintptr_t at = Address(n);
+        const std::uint32_t own = InChunk(at, m_chunks[from >> kArrayChunkShift]);
+        if (own != kNone)
+            return own;
+        auto it = std::upper_bound(m_sorted.begin(), m_sorted.end(), std::pair<std::uintptr_t, std::uint32_t>{at, kNone});
+        if (it == m_sorted.begin())
+            return kNone;
+        return InChunk(at, *--it);
+    }
+
+private:
+    static std::uintptr_t Address(const cMeshTriangle* t) { return reinterpret_cast<std::uintptr_t>(t); }
+
+    std::uint32_t InChunk(std::uintptr_t at, const std::pair<std::uintptr_t, std::uint32_t>& chunk) const
+    {
+        const std::uintptr_t offset = at - chunk.first;
+        if (offset >= std::uintptr_t{kArrayChunkSize} * sizeof(cMeshTriangle) || offset % sizeof(cMeshTriangle) != 0)
+            return kNone;
+        const std::uint32_t i = (chunk.second << kArrayChunkShift) + std::uint32_t(offset / sizeof(cMeshTriangle));
+        return i < m_count ? i : kNone;
+    }
+
+    std::uint32_t m_count;
+    // Each chunk's address and number, in chunk order and by address.
+    std::vector<std::pair<std::uintptr_t, std::uint32_t>> m_chunks, m_sorted;
+};
 
 // Flips every connected region of triangles of one class (visible and
 // selected, or any other) whose area is at most the limit, as walking them

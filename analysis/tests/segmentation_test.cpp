@@ -1,4 +1,5 @@
 #include "analysis/segmentation.h"
+#include "analysis/segmentation_regions.h"
 
 #include "analysis_test_meshes.h"
 
@@ -394,6 +395,37 @@ TEST(SmallRegions, BigMeshesKeepEveryColourWordWhetherJoinedOrWalked)
         for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
             ASSERT_EQ(mesh.GetTriangle(t)->colour, colourOf(t)) << oneWay << " " << t;
     }
+}
+
+TEST(SmallRegions, EveryLinkIsIndexedByItsRecordAndNoOtherPointerIs)
+{
+    // A 200 x 200 plate (80,000 triangles in 79 chunks of records, the last
+    // with room past them): links within a chunk and across chunks.
+    const int n = 200;
+    cMesh mesh, other;
+    FillMesh(mesh, HeightField(n, [](double, double) { return 0.0; }));
+    FillMesh(other, HeightField(2, [](double, double) { return 0.0; }));
+    const std::uint32_t count = mesh.GetTriangleCount();
+    ASSERT_NE(count % kArrayChunkSize, 0u);
+    const cTriangleIndexer indexer(mesh, count);
+    std::uint32_t acrossChunks = 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+        for (const cMeshTriangle* linked : mesh.GetTriangle(i)->neighbour)
+            if (linked != nullptr)
+            {
+                const std::uint32_t j = indexer.Index(linked, i);
+                ASSERT_LT(j, count);
+                ASSERT_EQ(mesh.GetTriangle(j), linked) << i;
+                acrossChunks += (i >> kArrayChunkShift) != (j >> kArrayChunkShift);
+            }
+    EXPECT_GT(acrossChunks, 0u);
+    // The room past the last triangle, another mesh's triangle and a
+    // pointer into the middle of a record are none.
+    const auto* middle = reinterpret_cast<const cMeshTriangle*>(reinterpret_cast<const char*>(mesh.GetTriangle(5)) + 4);
+    const cMeshTriangle* const past = &mesh.GetTriangleArray()[count];
+    for (const cMeshTriangle* none : {past, static_cast<const cMeshTriangle*>(other.GetTriangle(0)), middle})
+        for (const std::uint32_t from : {0u, count - 1})
+            EXPECT_EQ(indexer.Index(none, from), cTriangleIndexer::kNone) << from;
 }
 
 TEST(SmallRegions, ALongRunOfOneSmallRegionStillFlipsBesideBigOnes)
