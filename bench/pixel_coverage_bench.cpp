@@ -19,26 +19,7 @@ namespace
 
 stWindowMap View()
 {
-    stWindowMap map;
-    const double c = std::cos(0.4), s = std::sin(0.4), scale = 1.0 / 1.2, aspect = 800.0 / 1280.0;
-    const double rows[3][4] = {{scale * aspect, 0, 0, -3.0 * scale * aspect},
-                               {0, c * scale, -s * scale, (2.0 * c + 1.5 * s) * scale},
-                               {0, 0, 0, 1}};
-    const double depth[4] = {0, -s * 0.1, -c * 0.1, (-2.0 * s + 1.5 * c) * 0.1};
-    for (int r = 0; r < 3; ++r)
-        for (int k = 0; k < 4; ++k)
-        {
-            map.rows[r][k] = rows[r][k];
-            map.termSize[r][k] = std::fabs(rows[r][k]);
-        }
-    for (int k = 0; k < 4; ++k)
-    {
-        map.depthRow[k] = depth[k];
-        map.depthTermSize[k] = std::fabs(depth[k]);
-    }
-    const double viewport[4] = {0, 0, 1280, 800};
-    std::copy(viewport, viewport + 4, map.viewport);
-    return map;
+    return BallView(800.0 / 1280.0, {0, 0, 1280, 800});
 }
 
 void BM_FirstFrameInANewView(benchmark::State& state)
