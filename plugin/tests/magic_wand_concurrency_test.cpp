@@ -12,6 +12,19 @@
 namespace
 {
 
+// Two triangles on each square of a grid of (n + 1) x (n + 1) vertices
+// added row by row.
+void AddGridTriangles(cMesh& mesh, std::uint32_t n)
+{
+    for (std::uint32_t r = 0; r < n; ++r)
+        for (std::uint32_t c = 0; c < n; ++c)
+        {
+            const std::uint32_t v = r * (n + 1) + c;
+            mesh.AddTriangle(v, v + 1, v + n + 2);
+            mesh.AddTriangle(v, v + n + 2, v + n + 1);
+        }
+}
+
 TEST(MagicWandOnPool, GrowsAndShrinksAcrossJobsLeavingNoPendingMarkAndTheBorderMarked)
 {
     // A plate of 300 x 300 cells far out (180,000 triangles, three jobs),
@@ -26,13 +39,7 @@ TEST(MagicWandOnPool, GrowsAndShrinksAcrossJobsLeavingNoPendingMarkAndTheBorderM
             const float p[3] = {6100.0f + x, -2400.0f + float(r), 75.0f + rise};
             mesh.AddVertex(p);
         }
-    for (std::uint32_t r = 0; r < n; ++r)
-        for (std::uint32_t c = 0; c < n; ++c)
-        {
-            const std::uint32_t v = r * (n + 1) + c;
-            mesh.AddTriangle(v, v + 1, v + n + 2);
-            mesh.AddTriangle(v, v + n + 2, v + n + 1);
-        }
+    AddGridTriangles(mesh, n);
     mesh.Update();
     for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); i += 13)
         mesh.GetTriangle(i)->flags |= kTriangleFlagScratch;
@@ -81,13 +88,7 @@ void BumpyPlate(cMesh& mesh)
             const float p[3] = {-5200.0f + float(c), 3100.0f + float(r), 40.0f + lift(random)};
             mesh.AddVertex(p);
         }
-    for (std::uint32_t r = 0; r < n; ++r)
-        for (std::uint32_t c = 0; c < n; ++c)
-        {
-            const std::uint32_t v = r * (n + 1) + c;
-            mesh.AddTriangle(v, v + 1, v + n + 2);
-            mesh.AddTriangle(v, v + n + 2, v + n + 1);
-        }
+    AddGridTriangles(mesh, n);
     mesh.Update();
     for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); i += 97)
         mesh.GetTriangle(i)->flags |= kTriangleFlagHidden;
