@@ -47,6 +47,12 @@ TEST(FindOnPoolTakeInOrder, TakesEveryBlockInOrderAfterItIsFoundAndSumsAsOneThre
         alone += v * v;
     }
     EXPECT_EQ(std::memcmp(&sum, &alone, sizeof sum), 0);
+    // Without a pool the blocks are found and taken in turn, each once.
+    std::vector<std::size_t> order;
+    auto findAlone = [&](std::size_t b) { order.push_back(2 * b); };
+    auto takeAlone = [&](std::size_t b) { order.push_back(2 * b + 1); };
+    FindOnPoolTakeInOrder(nullptr, 3, findAlone, takeAlone);
+    EXPECT_EQ(order, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5}));
 }
 
 } // namespace
