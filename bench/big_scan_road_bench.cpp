@@ -34,7 +34,8 @@
 // of memory. VTL_BIG_SCAN_ROUNDS sets the rounds (3), VTL_BENCH_ECHO=1
 // shows what the host prints. VTL_BIG_SCAN_DIALOG=1 runs only the dialog's
 // part of the road (import, open, wand click, Plane on the face and on the
-// whole mesh), for profiling it.
+// whole mesh), for profiling it; VTL_BIG_SCAN_KINDS=symmetry,free_form (the
+// names below) likewise with those kinds only.
 #include "bench/big_scan_inputs.h"
 #include "bench/paired_timing.h"
 #include "bench/process_memory.h"
@@ -298,13 +299,29 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     const auto kindChange = [&](int kind) {
         return SecondsOf([&] { cHost::Run(L"_DialogCombo " + title + L"3022 " + kKindItems[kind]); });
     };
-    const bool dialogOnly = std::getenv("VTL_BIG_SCAN_DIALOG") != nullptr;
-    const int kinds = dialogOnly ? 1 : 8;
-    for (int kind = 0; kind < kinds; ++kind)
-        times.kind1M[kind] = kindChange(kind);
+    // VTL_BIG_SCAN_KINDS names the kinds to change to (a comma list of the
+    // kind names above); the road then ends after them, as with the dialog's.
+    const char* chosen = std::getenv("VTL_BIG_SCAN_KINDS");
+    const bool dialogOnly = std::getenv("VTL_BIG_SCAN_DIALOG") != nullptr || chosen != nullptr;
+    const auto runs = [&](int kind) {
+        if (chosen)
+        {
+            std::string list = chosen, name = kKindNames[kind];
+            list.push_back(','), name.push_back(',');
+            for (std::size_t at = 0; (at = list.find(name, at)) != std::string::npos; ++at)
+                if (at == 0 || list[at - 1] == ',')
+                    return true;
+            return false;
+        }
+        return !dialogOnly || kind == 0;
+    };
+    for (int kind = 0; kind < 8; ++kind)
+        if (runs(kind))
+            times.kind1M[kind] = kindChange(kind);
     cHost::Run(L"_DialogButton " + title + L"3106\n_DialogButton " + title + std::to_wstring(IDC_SHAPES_SELECT_ALL));
-    for (int kind = 0; kind < kinds; ++kind)
-        times.kindAll[kind] = kindChange(kind);
+    for (int kind = 0; kind < 8; ++kind)
+        if (runs(kind))
+            times.kindAll[kind] = kindChange(kind);
     if (dialogOnly)
     {
         cHost::Run(L"_DialogButton " + title + L"2");
