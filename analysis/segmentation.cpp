@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cfloat>
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <new>
 #include <numeric>
@@ -98,27 +97,6 @@ void TriangleAngles(const cVertex* const c[3], float out[3])
 constexpr std::uint32_t kAngleBlock = 1u << 20;
 constexpr std::uint32_t kAngleJob = 1u << 14;
 
-// Whether the angle along edge k is left to the triangle across it: one
-// earlier in memory, whose corners are all in the mesh and whose edge joins
-// the same two vertices, measures the same angle between the same two
-// normals for the same two vertices (the measure is symmetric), or leaves it
-// in turn to one earlier still. Each edge's angle is then measured once
-// instead of once from either side.
-bool LeftToNeighbour(const cMesh& mesh, const cMeshTriangle& t, int k)
-{
-    const cMeshTriangle* n = t.neighbour[k];
-    const std::uint8_t e = t.neighbourEdge[k];
-    if (n == nullptr || e > 2 || !std::less<const cMeshTriangle*>()(n, &t))
-        return false;
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
-    for (const std::uint32_t v : n->vertexIndex)
-        if (v >= vertexCount)
-            return false;
-    const std::uint32_t a = t.vertexIndex[k], b = t.vertexIndex[(k + 1) % 3];
-    const std::uint32_t na = n->vertexIndex[e], nb = n->vertexIndex[(e + 1) % 3];
-    return (a == na && b == nb) || (a == nb && b == na);
-}
-
 // Raises a largest angle found so far. Angles lie in [+0, pi] (never NaN
 // nor -0: the measure clamps the cosine) and the start is -FLT_MAX, so the
 // largest is the same value, bit for bit, in whatever order the triangles
@@ -149,13 +127,10 @@ void LowerTo(double& slot, double value)
 constexpr double kNoCosine = HUGE_VAL;
 constexpr double kMeasureAgain = -HUGE_VAL;
 
-// Calls edge(t, k, a, b) for every edge k of every triangle whose corners
-// are all in the mesh, but for the edges left to a neighbour, and then
-// done(i, t) for the triangle, a job of triangles at a time on the pool,
-// each job's from its last triangle back; a and b are the normals of the
-// edge's ends c[k] and c[k + 1 mod 3].
-template <class Edge, class Done>
-void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress* progress, Edge&& edge, Done&& done)
+// Calls each(i, t, c) for every triangle whose corners c are all in the
+// mesh, a job of triangles at a time on the pool, each job's from its last
+// triangle back.
+template <class Each> void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgress* progress, Each&& each)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
@@ -164,21 +139,15 @@ void ForEachMeasuredEdge(const cMesh& mesh, IProcProgress* progress, Edge&& edge
         // triangle it has passed.
         progress->SetPosition(static_cast<float>(first - first % kAngleProgressStep));
         const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
-        auto measure = [&](std::uint32_t i) {
-            const cMeshTriangle& t = *mesh.GetTriangle(i);
-            const cVertex* c[3];
-            if (!mesh.GetCorners(t, c))
-                return;
-            for (int k = 0; k < 3; ++k)
-                // A left edge adds nothing to its corners' largest angle.
-                if (!LeftToNeighbour(mesh, t, k))
-                    edge(t, k, c[k]->Normal(), c[(k + 1) % 3]->Normal());
-            done(i, t);
-        };
         auto job = [&](std::size_t j) {
             const auto begin = static_cast<std::uint32_t>(first + j * kAngleJob);
             for (std::uint32_t i = std::min(last, begin + kAngleJob); i-- > begin;)
-                measure(i);
+            {
+                const cMeshTriangle& t = *mesh.GetTriangle(i);
+                const cVertex* c[3];
+                if (mesh.GetCorners(t, c))
+                    each(i, t, c);
+            }
         };
         ParallelForEach(SharedThreadPool(), (last - first + kAngleJob - 1) / kAngleJob, 1, job);
     }
@@ -202,18 +171,27 @@ void RaiseTo(std::uint32_t& slot, std::uint32_t value);
 void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std::uint32_t* ringFrom,
                           IProcProgress* progress)
 {
-    ForEachMeasuredEdge(
-        mesh, progress,
-        [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
-            const double cosine = std::min(CosineBetweenVectors(a, b), 1.0);
-            LowerTo(least[t.vertexIndex[k]], cosine);
-            LowerTo(least[t.vertexIndex[(k + 1) % 3]], cosine);
-        },
-        [&](std::uint32_t i, const cMeshTriangle& t) {
-            if (ringFrom != nullptr)
-                for (const std::uint32_t vertex : t.vertexIndex)
-                    RaiseTo(ringFrom[vertex], i + 1);
-        });
+    ForEachMeasuredTriangle(mesh, progress, [&](std::uint32_t i, const cMeshTriangle& t, const cVertex* const c[3]) {
+        // Each edge is measured from both its triangles, without reading the
+        // one across: a least cosine is the same whichever edges offer it
+        // and how often. Each corner is made unit once for its two edges.
+        double unit[3][3];
+        bool isUnit[3];
+        for (int k = 0; k < 3; ++k)
+            isUnit[k] = UnitForCosine(c[k]->Normal(), unit[k]);
+        double cosine[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            const int next = (k + 1) % 3;
+            // Where either normal is too short, the cosine is 2 and clamped.
+            cosine[k] = isUnit[k] && isUnit[next] ? CosineOfUnits(unit[k], unit[next]) : 1.0;
+        }
+        for (int k = 0; k < 3; ++k)
+            LowerTo(least[t.vertexIndex[k]], std::min(cosine[k], cosine[(k + 2) % 3]));
+        if (ringFrom != nullptr)
+            for (const std::uint32_t vertex : t.vertexIndex)
+                RaiseTo(ringFrom[vertex], i + 1);
+    });
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
@@ -232,18 +210,18 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std:
     });
     if (std::find(again.begin(), again.end(), 1) == again.end())
         return;
-    ForEachMeasuredEdge(
-        mesh, progress,
-        [&](const cMeshTriangle& t, int k, const float* a, const float* b) {
+    ForEachMeasuredTriangle(mesh, progress, [&](std::uint32_t, const cMeshTriangle& t, const cVertex* const c[3]) {
+        for (int k = 0; k < 3; ++k)
+        {
             const std::uint32_t ends[2] = {t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]};
             if (least[ends[0]] != kMeasureAgain && least[ends[1]] != kMeasureAgain)
-                return;
-            const auto angle = static_cast<float>(AngleBetweenVectors(a, b));
+                continue;
+            const auto angle = static_cast<float>(AngleBetweenVectors(c[k]->Normal(), c[(k + 1) % 3]->Normal()));
             for (const std::uint32_t end : ends)
                 if (least[end] == kMeasureAgain)
                     RaiseTo(largest[end], angle);
-        },
-        [](std::uint32_t, const cMeshTriangle&) {});
+        }
+    });
 }
 
 constexpr std::uint32_t kSmoothJob = 1u << 14;

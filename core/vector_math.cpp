@@ -50,16 +50,8 @@ double AngleBetweenVectors(const float a[3], const float b[3])
 
 double CosineBetweenVectors(const float a[3], const float b[3])
 {
-    const double ax = a[0], ay = a[1], az = a[2];
-    const double bx = b[0], by = b[1], bz = b[2];
-    const double la = std::sqrt(ax * ax + ay * ay + az * az);
-    const double lb = std::sqrt(bx * bx + by * by + bz * bz);
-    if (la < 1e-5 || lb < 1e-5)
+    double ua[3], ub[3];
+    if (!UnitForCosine(a, ua) || !UnitForCosine(b, ub))
         return 2.0;
-    double c = (ax / la) * (bx / lb) + (ay / la) * (by / lb) + (az / la) * (bz / lb);
-    if (!(c > -1.0))
-        c = -1.0;
-    else if (c > 1.0)
-        c = 1.0;
-    return c;
+    return CosineOfUnits(ua, ub);
 }

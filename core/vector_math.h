@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cfloat>
+#include <cmath>
 #include <type_traits>
 
 // The zero test of every normalisation: a vector whose absolute components
@@ -77,3 +78,29 @@ double AngleBetweenVectors(const float a[3], const float b[3]);
 // 0): for one who wants the largest of many angles, which is the arc
 // cosine of their least cosine.
 double CosineBetweenVectors(const float a[3], const float b[3]);
+
+// The two halves of CosineBetweenVectors, for one who measures a vector
+// against several others: the vector divided by its length in double
+// (false where it is shorter than 1e-5), and the clamped cosine of two such
+// units. CosineBetweenVectors is made of them, so that the two give the
+// same value to the bit.
+inline bool UnitForCosine(const float a[3], double unit[3])
+{
+    const double ax = a[0], ay = a[1], az = a[2];
+    const double la = std::sqrt(ax * ax + ay * ay + az * az);
+    if (la < 1e-5)
+        return false;
+    unit[0] = ax / la;
+    unit[1] = ay / la;
+    unit[2] = az / la;
+    return true;
+}
+inline double CosineOfUnits(const double a[3], const double b[3])
+{
+    double c = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    if (!(c > -1.0))
+        c = -1.0;
+    else if (c > 1.0)
+        c = 1.0;
+    return c;
+}
