@@ -15,6 +15,11 @@
 #include <optional>
 #include <type_traits>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define VTL_COVERAGE_X86 1
+#endif
+
 namespace
 {
 
@@ -96,6 +101,127 @@ Corner ToWindow(const stWindowMap& map, const float* p, double& error, double& d
     return out;
 }
 
+#ifdef VTL_COVERAGE_X86
+
+// ToWindow four vertices at a time in the lanes of the processor's vectors.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d Abs4(__m256d v)
+{
+    return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v);
+}
+// ((row[0] v0 + row[1] v1) + row[2] v2) + row[3], as ToWindow sums a row.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d
+Row4(const double row[4], __m256d v0, __m256d v1, __m256d v2)
+{
+    const __m256d sum =
+        _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(row[0]), v0), _mm256_mul_pd(_mm256_set1_pd(row[1]), v1));
+    return _mm256_add_pd(_mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(row[2]), v2)),
+                         _mm256_set1_pd(row[3]));
+}
+// std::max(a, b): b where a < b, else a.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d Max4(__m256d a, __m256d b)
+{
+    return _mm256_blendv_pd(a, b, _mm256_cmp_pd(a, b, _CMP_LT_OQ));
+}
+
+// The corners of vertices [first, end) four at a time while four are left,
+// each four within a chunk of records (chunks hold a multiple of four and
+// `first` is a multiple of four); returns where it stopped. Each lane takes
+// ToWindow's operations in its order (no fused multiply-adds; divisions and
+// conversions to float are correctly rounded either way), so the corners
+// and the roundings are the same to the bit. The largest rounding passes
+// over NaN as std::max(error, value) does, and the largest of values that
+// are not NaN does not depend on the order they come in.
+template <class Corner>
+__attribute__((target("avx2"), optimize("fp-contract=off"))) std::size_t
+CornersByFour(const cMesh& mesh, const stWindowMap& map, std::size_t first, std::size_t end, Corner* corners,
+              double& error, double& depthError)
+{
+    static_assert(kArrayChunkSize % 4 == 0);
+    const __m256d share = _mm256_set1_pd(kFloatShare), one = _mm256_set1_pd(1.0),
+                  nan = _mm256_set1_pd(std::numeric_limits<double>::quiet_NaN());
+    const double halfWidth = map.viewport[2] * 0.5, halfHeight = map.viewport[3] * 0.5;
+    const double halfDepth = (map.depthRange[1] - map.depthRange[0]) * 0.5;
+    __m256d errors = _mm256_setzero_pd(), depthErrors = _mm256_setzero_pd();
+    std::size_t i = first;
+    for (; i + 4 <= end; i += 4)
+    {
+        // The four records lie one after another in their chunk.
+        const cVertex* q = mesh.GetVertex(std::uint32_t(i));
+        const __m256d v0 = _mm256_cvtps_pd(_mm_setr_ps(q[0].x, q[1].x, q[2].x, q[3].x));
+        const __m256d v1 = _mm256_cvtps_pd(_mm_setr_ps(q[0].y, q[1].y, q[2].y, q[3].y));
+        const __m256d v2 = _mm256_cvtps_pd(_mm_setr_ps(q[0].z, q[1].z, q[2].z, q[3].z));
+        const __m256d a0 = Abs4(v0), a1 = Abs4(v1), a2 = Abs4(v2);
+        const __m256d clip0 = Row4(map.rows[0], v0, v1, v2), clip1 = Row4(map.rows[1], v0, v1, v2),
+                      w = Row4(map.rows[2], v0, v1, v2);
+        const __m256d r0 = _mm256_mul_pd(Row4(map.termSize[0], a0, a1, a2), share),
+                      r1 = _mm256_mul_pd(Row4(map.termSize[1], a0, a1, a2), share),
+                      r2 = _mm256_mul_pd(Row4(map.termSize[2], a0, a1, a2), share);
+        __m256d valid = _mm256_cmp_pd(w, _mm256_mul_pd(_mm256_set1_pd(4.0), r2), _CMP_GT_OQ);
+        const __m256d nx = _mm256_div_pd(clip0, w), ny = _mm256_div_pd(clip1, w);
+        const __m256d x = _mm256_add_pd(_mm256_set1_pd(map.viewport[0]),
+                                        _mm256_mul_pd(_mm256_add_pd(nx, one), _mm256_set1_pd(halfWidth)));
+        const __m256d y = _mm256_add_pd(_mm256_set1_pd(map.viewport[1]),
+                                        _mm256_mul_pd(_mm256_add_pd(ny, one), _mm256_set1_pd(halfHeight)));
+        const __m256d reach = _mm256_set1_pd(kKeptReach);
+        valid = _mm256_and_pd(valid, _mm256_and_pd(_mm256_cmp_pd(Abs4(x), reach, _CMP_LT_OQ),
+                                                   _mm256_cmp_pd(Abs4(y), reach, _CMP_LT_OQ)));
+        const __m256d below = _mm256_sub_pd(w, r2);
+        const __m256d spread = _mm256_div_pd(
+            Max4(_mm256_mul_pd(_mm256_set1_pd(halfWidth), _mm256_add_pd(r0, _mm256_mul_pd(Abs4(nx), r2))),
+                 _mm256_mul_pd(_mm256_set1_pd(halfHeight), _mm256_add_pd(r1, _mm256_mul_pd(Abs4(ny), r2)))),
+            below);
+        const __m256d value = _mm256_add_pd(spread, _mm256_mul_pd(_mm256_add_pd(Abs4(x), Abs4(y)), share));
+        errors = _mm256_blendv_pd(errors, Max4(errors, value), valid);
+        __m256d shown = valid;
+        alignas(16) float xs[4], ys[4], zs[4] = {};
+        if constexpr (std::is_same_v<Corner, stDepthCorner>)
+        {
+            const __m256d clipZ = Row4(map.depthRow, v0, v1, v2);
+            const __m256d roundingZ = _mm256_mul_pd(Row4(map.depthTermSize, a0, a1, a2), share);
+            const __m256d nz = _mm256_div_pd(clipZ, w);
+            const __m256d z = _mm256_add_pd(_mm256_set1_pd(map.depthRange[0]),
+                                            _mm256_mul_pd(_mm256_add_pd(nz, one), _mm256_set1_pd(halfDepth)));
+            const __m256d zSpread =
+                _mm256_div_pd(_mm256_mul_pd(_mm256_set1_pd(std::fabs(halfDepth)),
+                                            _mm256_add_pd(roundingZ, _mm256_mul_pd(Abs4(nz), r2))),
+                              below);
+            const __m256d zValue = _mm256_add_pd(zSpread, _mm256_mul_pd(_mm256_add_pd(Abs4(z), one), share));
+            depthErrors = _mm256_blendv_pd(depthErrors, Max4(depthErrors, zValue), valid);
+            shown = _mm256_and_pd(
+                shown,
+                _mm256_cmp_pd(Abs4(z), _mm256_set1_pd(std::numeric_limits<double>::infinity()), _CMP_LT_OQ));
+            _mm_store_ps(zs, _mm256_cvtpd_ps(_mm256_and_pd(z, valid)));
+        }
+        _mm_store_ps(xs, _mm256_cvtpd_ps(_mm256_blendv_pd(nan, x, shown)));
+        _mm_store_ps(ys, _mm256_cvtpd_ps(_mm256_blendv_pd(nan, y, shown)));
+        for (int k = 0; k < 4; ++k)
+        {
+            Corner& c = corners[i + std::size_t(k)];
+            c.x = xs[k];
+            c.y = ys[k];
+            if constexpr (std::is_same_v<Corner, stDepthCorner>)
+                c.z = zs[k];
+        }
+    }
+    alignas(32) double lanes[2][4];
+    _mm256_store_pd(lanes[0], errors);
+    _mm256_store_pd(lanes[1], depthErrors);
+    for (int k = 0; k < 4; ++k)
+    {
+        error = std::max(error, lanes[0][k]);
+        depthError = std::max(depthError, lanes[1][k]);
+    }
+    return i;
+}
+
+bool VectorCorners()
+{
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+
+#endif
+
 // Every vertex of the mesh in window coordinates, a block of them per job
 // (the pages first touched there), with the largest rounding of any.
 template <class Corner>
@@ -109,7 +235,12 @@ std::unique_ptr<Corner[]> CornersOf(const cMesh& mesh, const stWindowMap& map, d
     {
         const std::size_t end = std::min<std::size_t>(vertexCount, (b + 1) * kVerticesPerJob);
         double e = 0.0, z = 0.0;
-        for (std::size_t i = b * kVerticesPerJob; i < end; ++i)
+        std::size_t i = b * kVerticesPerJob;
+#ifdef VTL_COVERAGE_X86
+        if (VectorCorners())
+            i = CornersByFour(mesh, map, i, end, corners.get(), e, z);
+#endif
+        for (; i < end; ++i)
             corners[i] = ToWindow<Corner>(map, mesh.GetVertex(std::uint32_t(i))->Position(), e, z);
         blockError[b] = {e, z};
     };
