@@ -6,9 +6,12 @@
 #include "fitting/mesh_plane_sectioner.h"
 #include "fitting/polyline_simplify.h"
 #include "fitting/section_geometry.h"
+#include "fitting/sweep_surface_builders.h"
 
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -82,16 +85,6 @@ Vec DefaultPlaneXAxis(const Vec& n)
     return Cross(Cross(n, e), n);
 }
 
-void MarkRegion(cMesh& mesh, const std::vector<std::uint32_t>& seeds)
-{
-    mesh.ClearTriangleFlag4();
-    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
-        mesh.GetVertex(i)->flags &= ~kRegionFlag;
-    for (std::uint32_t seed : seeds)
-        if (seed < mesh.GetTriangleCount())
-            mesh.FlagTrianglesByColour(mesh.GetTriangle(seed)->colour);
-}
-
 bool IsOpenSplineWithSection(const ST_ISectionCurve* curve)
 {
     if (curve == nullptr || curve->GetWire() == nullptr || !curve->GetWire()->IsValid() || curve->IsClosed())
@@ -138,23 +131,34 @@ void GetPolylineXRange(const tPolyline<cVertex>& polyline, double& xmin, double&
     }
 }
 
-bool FitSectionCurveInPlane(const cMesh& mesh, const t3DPoint<double>& origin, const t3DPoint<double>& normal,
-                            const t3DPoint<double>& xAxis, std::uint8_t joinAll, double tolerance,
-                            ST_ISectionCurve& curve)
+namespace
+{
+
+// The frame of the section plane (origin, normal, x axis), its axes in
+// single precision; false when an axis has no length.
+bool SectionPlaneFrame(const Vec& origin, const Vec& normal, const Vec& xAxis, double frame[12])
 {
     const Vec z = UnitAsFloats(normal);
     const Vec x = UnitAsFloats(xAxis);
     if (Dot(z, z) == 0.0 || Dot(x, x) == 0.0)
         return false;
-    double frame[12];
     MakeIdentity3x4(frame);
     const double zc[3] = {z.x, z.y, z.z}, xc[3] = {x.x, x.y, x.z};
     SetFrameFromTwoAxes(frame, zc, 2, xc, 0);
     frame[3] = origin.x;
     frame[7] = origin.y;
     frame[11] = origin.z;
+    return true;
+}
 
-    cMeshPlaneSectioner sectioner;
+// Cuts the marked region in the plane of the frame (through origin) with
+// the sectioner, keeps the polyline nearest the origin and gives it,
+// simplified, to the curve: a spline takes it in plane coordinates, arcs and
+// lines in the world. False when nothing of the region lies in the plane or
+// the curve refuses the points.
+bool FitSectionCurveToCut(const cMesh& mesh, cMeshPlaneSectioner& sectioner, const double frame[12],
+                          const Vec& origin, std::uint8_t joinAll, double tolerance, ST_ISectionCurve& curve)
+{
     tSectionPolylines cut;
     SectionMeshByPlane(sectioner, &mesh, frame, kSectionTriangleMask, cut, joinAll != 0 ? FLT_MAX : FLT_EPSILON,
                        0.0);
@@ -200,6 +204,8 @@ bool FitSectionCurveInPlane(const cMesh& mesh, const t3DPoint<double>& origin, c
     SimplifyPolyline(local, static_cast<float>(tolerance), local.GetLength() / 10.0);
     return curve.FitToPolyline(frame, local, 0.0, 0);
 }
+
+} // namespace
 
 void ResampleCurveEnds(const ST_ISectionCurve& curve, std::int32_t n, t3DPoint<double>& startTangent,
                        t3DPoint<double>& endTangent)
@@ -301,7 +307,7 @@ void AlignSplineSectionEnds(stLoftSections& loft, double margin)
 void BuildLoftFromSections(cMesh& mesh, ST_IProfiledSurface& loft, const std::vector<std::uint32_t>& seeds,
                            double tolerance, double extensionRatio)
 {
-    MarkRegion(mesh, seeds);
+    MarkRegionFromSeeds(mesh, seeds, true);
     auto* block = static_cast<stLoftSections*>(loft.GetDirectionPtr());
     if (block == nullptr)
         return;
@@ -312,6 +318,16 @@ void BuildLoftFromSections(cMesh& mesh, ST_IProfiledSurface& loft, const std::ve
     ST_ISectionCurve* guide = loft.GetProfileCurve();
     if (guide == nullptr)
         return;
+    // Each entry's plane first: the region's triangles are then measured
+    // against all of them in one pass, and each cut takes its plane's.
+    struct stPlannedCut
+    {
+        LoftSection* entry;
+        std::unique_ptr<ST_ISectionCurve> curve;
+        Vec origin;
+    };
+    std::vector<stPlannedCut> cuts;
+    std::vector<std::array<double, 12>> frames;
     if (!block->sections.empty() && guide->GetWire() != nullptr && guide->GetWire()->IsValid())
         for (LoftSection& entry : block->sections)
         {
@@ -335,11 +351,30 @@ void BuildLoftFromSections(cMesh& mesh, ST_IProfiledSurface& loft, const std::ve
                 if (Dot(bx, bx) > FLT_EPSILON)
                     x = bx;
             }
-            if (!FitSectionCurveInPlane(mesh, origin, n, x, block->joinAll, tolerance, *curve))
+            std::array<double, 12> frame;
+            if (!SectionPlaneFrame(origin, n, x, frame.data()))
                 continue;
-            entry.curve = std::move(curve);
-            entry.flag = 0;
+            cuts.push_back(stPlannedCut{&entry, std::move(curve), origin});
+            frames.push_back(frame);
         }
+    if (!cuts.empty())
+    {
+        const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kSectionTriangleMask);
+        cMeshPlaneSectioner sectioner;
+        sectioner.SetTriangleList(&region);
+        sectioner.SetMesh(&mesh);
+        sectioner.StackCuts(frames, kSectionTriangleMask);
+        for (std::size_t k = 0; k < cuts.size(); ++k)
+        {
+            stPlannedCut& cut = cuts[k];
+            sectioner.UseStackedCut(k);
+            if (!FitSectionCurveToCut(mesh, sectioner, frames[k].data(), cut.origin, block->joinAll, tolerance,
+                                      *cut.curve))
+                continue;
+            cut.entry->curve = std::move(cut.curve);
+            cut.entry->flag = 0;
+        }
+    }
     if (block->curveKind == kLoftCurveSpline)
         AlignSplineSectionEnds(*block, 0.0);
     loft.BuildHostSurface();

@@ -30,15 +30,6 @@ void BuildLoftFromSections(cMesh& mesh, ST_IProfiledSurface& loft, const std::ve
 // the tangent does along it.
 t3DPoint<double> LoftPlaneNormal(const t3DPoint<double>& tangent, std::uint8_t mode);
 
-// Cuts the marked region in the plane (origin, unit normal, unit x axis),
-// keeps the polyline nearest the origin and gives it, simplified, to the
-// curve: a spline takes it in plane coordinates, arcs and lines in the
-// world. False when nothing of the region lies in the plane or the curve
-// refuses the points.
-bool FitSectionCurveInPlane(const cMesh& mesh, const t3DPoint<double>& origin, const t3DPoint<double>& normal,
-                            const t3DPoint<double>& xAxis, std::uint8_t joinAll, double tolerance,
-                            ST_ISectionCurve& curve);
-
 // Smallest and largest x of the polyline's points; FLT_MAX and -FLT_MAX for
 // no points.
 void GetPolylineXRange(const tPolyline<cVertex>& polyline, double& xmin, double& xmax);
