@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <numeric>
@@ -129,8 +130,10 @@ constexpr double kMeasureAgain = -HUGE_VAL;
 
 // Calls each(i, t, c) for every triangle whose corners c are all in the
 // mesh, a job of triangles at a time on the pool, each job's from its last
-// triangle back.
-template <class Each> void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgress* progress, Each&& each)
+// triangle back; ahead(t) hears each triangle kLookAhead triangles before
+// its turn, to ask for what it will read.
+template <class Each, class Ahead>
+void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgress* progress, Each&& each, Ahead&& ahead)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
@@ -143,6 +146,8 @@ template <class Each> void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgr
             const auto begin = static_cast<std::uint32_t>(first + j * kAngleJob);
             for (std::uint32_t i = std::min(last, begin + kAngleJob); i-- > begin;)
             {
+                if (i >= begin + kLookAhead)
+                    ahead(*mesh.GetTriangle(i - kLookAhead));
                 const cMeshTriangle& t = *mesh.GetTriangle(i);
                 const cVertex* c[3];
                 if (mesh.GetCorners(t, c))
@@ -191,7 +196,7 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std:
         if (ringFrom != nullptr)
             for (const std::uint32_t vertex : t.vertexIndex)
                 RaiseTo(ringFrom[vertex], i + 1);
-    });
+    }, [&](const cMeshTriangle& t) { PrefetchCorners(mesh, t, offsetof(cVertex, nx)); });
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
@@ -221,7 +226,7 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std:
                 if (least[end] == kMeasureAgain)
                     RaiseTo(largest[end], angle);
         }
-    });
+    }, [](const cMeshTriangle&) {});
 }
 
 constexpr std::uint32_t kSmoothJob = 1u << 14;

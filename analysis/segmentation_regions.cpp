@@ -114,6 +114,8 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std:
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
+            if (i + kLookAhead < end)
+                PrefetchLinked(*mesh.GetTriangle(i + kLookAhead));
             const cMeshTriangle& t = *mesh.GetTriangle(i);
             ofClass[i] = IsVisibleSelected(t) == selectedClass;
             if (!ofClass[i])
@@ -188,6 +190,8 @@ std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t p = begin; p < end; ++p)
         {
+            if (p + kLookAhead < end)
+                PrefetchLinked(*at(p + kLookAhead));
             const cMeshTriangle* t = at(p);
             for (int k = 0; k < 3; ++k)
             {

@@ -6,6 +6,7 @@
 #include "core/thread_pool.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -23,6 +24,33 @@ template <class Each> void ForEachBlockOnPool(std::uint32_t count, Each&& each)
         each(begin, std::min(count, begin + kPoolBlock));
     };
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 1, block);
+}
+
+// How many triangles ahead a pass asks for the records it reaches through
+// a triangle's links or corners: a scan's neighbours and corners lie
+// anywhere in memory, and waiting for each in turn took most of such a pass.
+inline constexpr std::uint32_t kLookAhead = 16;
+
+// Asks for the records across the triangle's links (the flag byte and the
+// links read there lie at either end of a record).
+inline void PrefetchLinked(const cMeshTriangle& t)
+{
+    for (const cMeshTriangle* n : t.neighbour)
+        if (n != nullptr)
+        {
+            __builtin_prefetch(n);
+            __builtin_prefetch(reinterpret_cast<const char*>(n) + sizeof(cMeshTriangle) - 1);
+        }
+}
+
+// Asks for the line of each corner record of the triangle (those in the
+// mesh) that holds the field at `offset` in the record.
+inline void PrefetchCorners(const cMesh& mesh, const cMeshTriangle& t, std::size_t offset)
+{
+    const std::uint32_t count = mesh.GetVertexCount();
+    for (const std::uint32_t v : t.vertexIndex)
+        if (v < count)
+            __builtin_prefetch(reinterpret_cast<const char*>(mesh.GetVertex(v)) + offset);
 }
 
 // The index of a triangle record of a mesh from its pointer, for links
