@@ -214,7 +214,8 @@ CornersByFour(const cMesh& mesh, const stWindowMap& map, std::size_t first, std:
     return i;
 }
 
-bool VectorCorners()
+// Whether the passes take four vertices or triangles at a time.
+bool ByFour()
 {
     static const bool available = __builtin_cpu_supports("avx2");
     return available;
@@ -237,7 +238,7 @@ std::unique_ptr<Corner[]> CornersOf(const cMesh& mesh, const stWindowMap& map, d
         double e = 0.0, z = 0.0;
         std::size_t i = b * kVerticesPerJob;
 #ifdef VTL_COVERAGE_X86
-        if (VectorCorners())
+        if (ByFour())
             i = CornersByFour(mesh, map, i, end, corners.get(), e, z);
 #endif
         for (; i < end; ++i)
@@ -319,6 +320,87 @@ bool CoversNoPixel(const stCorner& a, const stCorner& b, const stCorner& c, doub
                 return false;
     return true;
 }
+
+#ifdef VTL_COVERAGE_X86
+
+// std::min(a, b): b where b < a, else a.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d Min4(__m256d a, __m256d b)
+{
+    return _mm256_blendv_pd(a, b, _mm256_cmp_pd(b, a, _CMP_LT_OQ));
+}
+
+// Where stCentres over the lanes' sides [low, high] of [first, first + count)
+// is empty, with its operations in its order (ceil and floor are exact).
+__attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d
+NoCentres4(__m256d low, __m256d high, double first, double count)
+{
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d lowest =
+        Max4(_mm256_round_pd(_mm256_sub_pd(low, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC),
+             _mm256_set1_pd(first));
+    const __m256d highest =
+        Min4(_mm256_round_pd(_mm256_sub_pd(high, half), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC),
+             _mm256_set1_pd(first + count - 1.0));
+    return _mm256_cmp_pd(lowest, highest, _CMP_NLE_UQ);
+}
+
+// The bits of CoversNoPixel (with the vertex indices checked) for triangles
+// [first, last) four at a time while four are left, each four within a
+// chunk of records; returns where it stopped. The lanes decide a triangle
+// whose box, widened by e, holds no column or no row of centres, as
+// CoversNoPixel's first tests do with the same operations; a triangle whose
+// box holds centres is handed to CoversNoPixel itself.
+template <class Corner>
+__attribute__((target("avx2"), optimize("fp-contract=off"))) std::uint32_t
+NoPixelByFour(const cMesh& mesh, const stWindowMap& map, const Corner* corners, std::uint32_t vertexCount,
+              double e, std::uint32_t first, std::uint32_t last, std::uint64_t& value)
+{
+    static_assert(kArrayChunkSize % 4 == 0);
+    const __m256d widen = _mm256_set1_pd(e);
+    std::uint32_t i = first;
+    for (; i + 4 <= last; i += 4)
+    {
+        // The four records lie one after another in their chunk.
+        const cMeshTriangle* t = mesh.GetTriangle(i);
+        const Corner* c[4][3];
+        unsigned named = 0;
+        for (int k = 0; k < 4; ++k)
+        {
+            const std::uint32_t* v = t[k].vertexIndex;
+            const bool inside = v[0] < vertexCount && v[1] < vertexCount && v[2] < vertexCount;
+            named |= unsigned(inside) << k;
+            for (int j = 0; j < 3; ++j)
+                c[k][j] = &corners[inside ? v[j] : 0];
+        }
+        const __m128 ax = _mm_setr_ps(c[0][0]->x, c[1][0]->x, c[2][0]->x, c[3][0]->x);
+        const __m128 bx = _mm_setr_ps(c[0][1]->x, c[1][1]->x, c[2][1]->x, c[3][1]->x);
+        const __m128 cx = _mm_setr_ps(c[0][2]->x, c[1][2]->x, c[2][2]->x, c[3][2]->x);
+        const __m128 ay = _mm_setr_ps(c[0][0]->y, c[1][0]->y, c[2][0]->y, c[3][0]->y);
+        const __m128 by = _mm_setr_ps(c[0][1]->y, c[1][1]->y, c[2][1]->y, c[3][1]->y);
+        const __m128 cy = _mm_setr_ps(c[0][2]->y, c[1][2]->y, c[2][2]->y, c[3][2]->y);
+        // A NaN corner (x and y are NaN together) leaves its triangle in.
+        const int known = _mm_movemask_ps(_mm_and_ps(_mm_cmpord_ps(ax, bx), _mm_cmpord_ps(cx, cx)));
+        // The least and greatest of three floats that are not NaN: the same
+        // value whichever of equal ones is taken (the sides add e).
+        const __m256d left = _mm256_sub_pd(_mm256_cvtps_pd(_mm_min_ps(_mm_min_ps(ax, bx), cx)), widen);
+        const __m256d right = _mm256_add_pd(_mm256_cvtps_pd(_mm_max_ps(_mm_max_ps(ax, bx), cx)), widen);
+        const __m256d bottom = _mm256_sub_pd(_mm256_cvtps_pd(_mm_min_ps(_mm_min_ps(ay, by), cy)), widen);
+        const __m256d top = _mm256_add_pd(_mm256_cvtps_pd(_mm_max_ps(_mm_max_ps(ay, by), cy)), widen);
+        const int none =
+            _mm256_movemask_pd(_mm256_or_pd(NoCentres4(left, right, map.viewport[0], map.viewport[2]),
+                                            NoCentres4(bottom, top, map.viewport[1], map.viewport[3])));
+        for (int k = 0; k < 4; ++k)
+        {
+            if (!((named >> k) & 1) || !((known >> k) & 1))
+                continue;
+            if (((none >> k) & 1) || CoversNoPixel(*c[k][0], *c[k][1], *c[k][2], e, map))
+                value |= std::uint64_t(1) << (i + std::uint32_t(k) - first);
+        }
+    }
+    return i;
+}
+
+#endif
 
 } // namespace
 
@@ -418,7 +500,12 @@ void CoverageOf(const cMesh& mesh, const stWindowMap& map, const Corner* corners
         std::uint64_t value = 0;
         const auto first = std::uint32_t(w * 64);
         const std::uint32_t last = std::min<std::uint32_t>(count, first + 64);
-        for (std::uint32_t i = first; i < last; ++i)
+        std::uint32_t i = first;
+#ifdef VTL_COVERAGE_X86
+        if (ByFour())
+            i = NoPixelByFour(mesh, map, corners, vertexCount, e, first, last, value);
+#endif
+        for (; i < last; ++i)
         {
             const std::uint32_t* v = mesh.GetTriangle(i)->vertexIndex;
             if (v[0] < vertexCount && v[1] < vertexCount && v[2] < vertexCount &&
