@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <numbers>
 #include <vector>
 
 #include <emmintrin.h>
@@ -496,6 +497,70 @@ bool HypotIsPositive(double x, double y)
     return !std::isnan(x) && !std::isnan(y) && (x != 0.0 || y != 0.0);
 }
 
+// std::atan2(y, x) to within kAngleSlack: the arc tangent of the smaller
+// over the larger magnitude by a polynomial good to 1e-5 on [0, 1], turned
+// into the quadrant, with std::atan2's sign of y (-0 included) and its cut
+// at -pi / pi. Not both zero.
+constexpr double kAngleSlack = 1e-4;
+
+double AngleEstimate(double y, double x)
+{
+    const double ax = std::fabs(x), ay = std::fabs(y);
+    const double t = std::min(ax, ay) / std::max(ax, ay), t2 = t * t;
+    double angle = t * (0.9998660 + t2 * (-0.3302995 + t2 * (0.1801410 + t2 * (-0.0851330 + t2 * 0.0208351))));
+    if (ay > ax)
+        angle = 0.5 * std::numbers::pi - angle;
+    if (x < 0.0)
+        angle = std::numbers::pi - angle;
+    return std::copysign(angle, y);
+}
+
+// The median (the value of rank size / 2) of the items' angles exact(item),
+// from their estimates (within kAngleSlack of them): the estimates' median A
+// is selected, and the angle itself taken only for the few items estimated
+// within 4 slacks of A. An item estimated further below has its angle below
+// A - 3 slacks, one further above above A + 3 slacks, and the angle of that
+// rank lies between the two (no more angles lie below A - 3 slacks than
+// estimates below A, nor above A + 3 slacks than above it), so it is the one
+// of its rank among the angles taken there.
+template <class Item, class Estimate, class Exact>
+double MedianAngle(const std::vector<Item>& items, Estimate estimate, Exact exact)
+{
+    const std::size_t rank = items.size() / 2;
+    tValues estimates(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        estimates[i] = estimate(items[i]);
+    const double middle = MedianInPlace(estimates);
+    const double low = middle - 3.0 * kAngleSlack, high = middle + 3.0 * kAngleSlack;
+    std::size_t below = 0;
+    tValues near;
+    for (const Item& item : items)
+    {
+        const double e = estimate(item);
+        if (e < middle - 4.0 * kAngleSlack)
+            ++below;
+        else if (!(e > middle + 4.0 * kAngleSlack))
+        {
+            const double angle = exact(item);
+            if (angle < low)
+                ++below;
+            else if (!(angle > high))
+                near.push_back(angle);
+        }
+    }
+    if (below > rank || rank - below >= near.size())
+    {
+        // Only for estimates off by more than their slack: every angle taken.
+        near.clear();
+        for (const Item& item : items)
+            near.push_back(exact(item));
+        below = 0;
+    }
+    const auto at = near.begin() + static_cast<std::ptrdiff_t>(rank - below);
+    std::nth_element(near.begin(), at, near.end());
+    return *at;
+}
+
 // The profile measure of an axis: the points turned into their meridian
 // half-plane (radius, height) fall on one profile curve only about the
 // true axis. The points are split by their angle about the axis into two
@@ -526,7 +591,11 @@ struct stProfileMeasure
         Cross(dir, u, v);
         struct stMeridian
         {
-            double r, h, angle, mr, mh;
+            // The point's place about the axis (x, y: std::atan2(y, x) is its
+            // angle) and that angle's estimate; whether it is of the first
+            // half.
+            double r, h, x, y, angle, mr, mh;
+            bool first;
         };
         // Each sample turned into the half-plane (a radius of zero marks one
         // that has no place there), kept in their order. The measure's few
@@ -549,7 +618,7 @@ struct stProfileMeasure
                 return;
             // The profile normal is made unit below, for the first half's
             // points only: no other point's is read.
-            out = {r, h, std::atan2(b, a), mr, mh};
+            out = {r, h, a, b, AngleEstimate(b, a), mr, mh, false};
         };
         for (std::size_t i = 0; i < turned.size(); ++i)
             turn(i);
@@ -566,12 +635,14 @@ struct stProfileMeasure
         }
         if (points.size() < 6)
             return FLT_MAX;
-        tValues angles;
-        for (const stMeridian& m : points)
-            angles.push_back(m.angle);
-        const double split = Median(angles);
+        // The first half: the points whose angle is below the median angle
+        // (std::atan2 taken where the estimate leaves it open).
+        const auto exact = [](const stMeridian& m) { return std::atan2(m.y, m.x); };
+        const double split = MedianAngle(points, [](const stMeridian& m) { return m.angle; }, exact);
         for (stMeridian& m : points)
-            if (m.angle < split)
+            m.first = m.angle < split - kAngleSlack || (!(m.angle >= split + kAngleSlack) && exact(m) < split);
+        for (stMeridian& m : points)
+            if (m.first)
             {
                 const double length = std::hypot(m.mr, m.mh);
                 m.mr /= length, m.mh /= length;
@@ -594,7 +665,7 @@ struct stProfileMeasure
         // points' order).
         std::vector<std::uint32_t> start(nr * nh + 1, 0), members;
         for (const stMeridian& m : points)
-            if (m.angle < split)
+            if (m.first)
             {
                 std::size_t i, j;
                 cellOf(m.r, m.h, i, j);
@@ -605,7 +676,7 @@ struct stProfileMeasure
         members.resize(start.back());
         std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
         for (std::uint32_t k = 0; k < points.size(); ++k)
-            if (points[k].angle < split)
+            if (points[k].first)
             {
                 std::size_t i, j;
                 cellOf(points[k].r, points[k].h, i, j);
@@ -629,7 +700,7 @@ struct stProfileMeasure
         auto measure = [&](std::size_t p) {
             const stMeridian& q = points[p];
             termOf[p] = -1.0;
-            if (q.angle < split)
+            if (q.first)
                 return;
             std::size_t i, j;
             cellOf(q.r, q.h, i, j);
