@@ -1,5 +1,6 @@
 #include "fitting/sweep_axis_estimates.h"
 
+#include "core/ordered_sum_steps.h"
 #include "core/pool_ordered_pass.h"
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -412,8 +414,11 @@ struct stAxisRefinement
 {
     const tSamples<stOriented>* samples;
     double axis[3], point[3], u[3], v[3];
-    // The objective's terms, kept from one evaluation to the next.
+    // The objective's terms, kept from one evaluation to the next, and for
+    // each block of them its steps and the binade the sum had before it.
     mutable tValues scratch = {};
+    mutable std::vector<stSumSteps> steps = {};
+    mutable std::vector<int> binades = {};
 
     // The axis tilted by (x[0], x[1]) towards u and v, its point moved by
     // (x[2], x[3]) along them.
@@ -441,25 +446,36 @@ double AxisObjective(const cDoubleVector& x, void* context)
     const tSamples<stOriented>& samples = *refinement.samples;
     tValues& off = refinement.scratch;
     off.resize(samples.size());
+    const std::size_t blocks = (samples.size() + kSamplesPerJob - 1) / kSamplesPerJob;
+    // The binades the sum had before each block in the last evaluation
+    // (none before the first): nearby axes give sums alike.
+    refinement.steps.resize(blocks);
+    refinement.binades.resize(blocks, INT_MIN);
     const auto endOf = [&](std::size_t block) { return std::min(samples.size(), (block + 1) * kSamplesPerJob); };
+    const auto term = [&](std::size_t i) { return off[i] >= 0.0 ? off[i] * off[i] : -1.0; };
     auto measure = [&](std::size_t block) {
-        std::size_t i = block * kSamplesPerJob;
-        const std::size_t end = endOf(block);
+        const std::size_t first = block * kSamplesPerJob, end = endOf(block);
+        std::size_t i = first;
         for (; i + 1 < end; i += 2)
             OffMeridianPair(samples[i], samples[i + 1], dir, at, &off[i]);
         if (i < end)
             off[i] = OffMeridian(samples[i], dir, at);
+        refinement.steps[block] =
+            CountSumSteps(end - first, refinement.binades[block], [&](std::size_t k) { return term(first + k); });
     };
-    // The running sum in a local, so that it stays in a register.
+    // The running sum: a block's counted steps at once where they hold, else
+    // its terms one by one.
     double sum = 0.0;
     auto add = [&](std::size_t block) {
-        double running = sum;
-        for (std::size_t i = block * kSamplesPerJob, end = endOf(block); i < end; ++i)
-            if (off[i] >= 0.0)
-                running += off[i] * off[i];
-        sum = running;
+        refinement.binades[block] = SumBinade(sum);
+        sum = TakeSumSteps(sum, refinement.steps[block], [&](double running) {
+            for (std::size_t i = block * kSamplesPerJob, end = endOf(block); i < end; ++i)
+                if (off[i] >= 0.0)
+                    running += off[i] * off[i];
+            return running;
+        });
     };
-    FindOnPoolTakeInOrder(SharedThreadPool(), (samples.size() + kSamplesPerJob - 1) / kSamplesPerJob, measure, add);
+    FindOnPoolTakeInOrder(SharedThreadPool(), blocks, measure, add);
     return sum;
 }
 

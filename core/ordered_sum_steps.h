@@ -1,0 +1,95 @@
+// A running sum of terms that are not negative, added in their order and
+// rounded at every step (sum = sum + term), taken a block of terms at a time
+// without the chain of dependent additions where the bits allow it.
+//
+// While the running sum stays within one binade [2^e, 2^(e+1)), the doubles
+// there are the multiples of u = 2^(e - 52) and the sum is one of them, so
+// adding a term rounds the term alone to the nearest multiple of u: the
+// block adds u times the sum of those whole numbers, which may be counted
+// in any order (on the pool, before the sum reaches the block). The
+// counting needs the binade the sum will be in (from an earlier sum over
+// similar terms); a block counted for another binade, whose sum leaves the
+// binade, or whose terms hold a tie (a term that is an odd multiple of
+// u / 2, which rounds by the sum's last bit), a term of half the binade's
+// start or more, or one that is not finite, is added term by term.
+#pragma once
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+// A block's terms counted in units of the binade's spacing.
+struct stSumSteps
+{
+    std::uint64_t units = 0;
+    int binade = INT_MIN;
+    // False: the block is to be added term by term.
+    bool counted = false;
+};
+
+// Blocks of at most this many terms are counted (their units fit 64 bits).
+inline constexpr std::size_t kMaxSumStepTerms = 4096;
+
+// The binade e of a positive normal double (2^e <= s < 2^(e+1)); INT_MIN
+// for anything else (zero, subnormal, infinite, NaN, negative), which no
+// block is counted for.
+inline int SumBinade(double sum)
+{
+    if (!(sum >= DBL_MIN) || !(sum <= DBL_MAX))
+        return INT_MIN;
+    return std::ilogb(sum);
+}
+
+// Counts term(i) for i in [0, n) in units of the spacing of binade e;
+// a term(i) that is not >= 0 (negative or NaN) is no term, as the ordered
+// additions pass it over.
+template <class Term> stSumSteps CountSumSteps(std::size_t n, int binade, Term term)
+{
+    stSumSteps steps;
+    steps.binade = binade;
+    // Far enough from both ends of the exponents that the scalings are exact.
+    if (n > kMaxSumStepTerms || binade < DBL_MIN_EXP + 60 || binade > DBL_MAX_EXP - 60)
+        return steps;
+    const double perUnit = std::ldexp(1.0, 52 - binade);
+    const double limit = std::ldexp(1.0, binade - 1);
+    // Added to a value below 2^51, rounds it to a whole number (ties to
+    // even) in the low bits of its mantissa.
+    constexpr double kRound = 0x1.8p52;
+    std::uint64_t units = 0;
+    bool tie = false;
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        const double t = term(i);
+        if (!(t >= 0.0))
+            continue;
+        if (!(t < limit))
+            return steps;
+        // Exact: a power of two times a double, below 2^51.
+        const double v = t * perUnit;
+        const double whole = (v + kRound) - kRound;
+        // The rounding's difference is exact: a tie shows as a half.
+        tie |= std::fabs(whole - v) == 0.5;
+        units += static_cast<std::uint64_t>(whole);
+    }
+    steps.units = units;
+    steps.counted = !tie;
+    return steps;
+}
+
+// The running sum after a block: from its counted steps when they were
+// counted for the sum's binade and the sum stays in it, else `ordered(sum)`,
+// the block's terms added one by one.
+template <class Ordered> double TakeSumSteps(double sum, const stSumSteps& steps, Ordered&& ordered)
+{
+    if (steps.counted && SumBinade(sum) == steps.binade)
+    {
+        // Exact: a multiple of the spacing below 2^(e+1) or, when the units
+        // reach past it, at least 2^(e+1).
+        const double after = sum + std::ldexp(static_cast<double>(steps.units), steps.binade - 52);
+        if (after < std::ldexp(1.0, steps.binade + 1))
+            return after;
+    }
+    return ordered(sum);
+}
