@@ -17,9 +17,11 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/mesh.h"
+#include "core/thread_pool.h"
 
 #ifdef VTL_BENCH_WITH_CGAL
 #include <CGAL/Polygon_mesh_processing/bbox.h>
@@ -195,6 +197,19 @@ void BM_BuildTopology(benchmark::State& state)
         benchmark::DoNotOptimize(mesh->BuildTopology());
     ReportPerMillion(state, *mesh, residentBeforeKb);
 }
+
+// The first triangle of every vertex (the symmetry-plane fit's ring starts),
+// of 10M triangles, alone (0) and on a pool of the machine's threads (1).
+void BM_FirstTriangleOfEachVertex(benchmark::State& state)
+{
+    auto mesh = MakeMesh(kCylinder, 10);
+    cThreadPool pool(static_cast<int>(std::thread::hardware_concurrency()));
+    SetSharedThreadPool(state.range(0) != 0 ? &pool : nullptr);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(mesh->FirstTriangleOfEachVertex());
+    SetSharedThreadPool(nullptr);
+}
+BENCHMARK(BM_FirstTriangleOfEachVertex)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The baseline: every half-edge keyed by its sorted vertex pair, one sort,
 // then adjacent opposite half-edges paired. It writes links into a plain

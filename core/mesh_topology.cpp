@@ -255,10 +255,25 @@ std::vector<std::uint32_t> cMesh::FirstTriangleOfEachVertex() const
     const std::uint32_t vertexCount = GetVertexCount();
     std::vector<std::uint32_t> first(vertexCount, kNoTriangle);
     const std::uint32_t count = GetTriangleCount();
-    for (std::uint32_t i = 0; i < count; ++i)
-        for (const std::uint32_t v : GetTriangle(i)->vertexIndex)
-            if (v < vertexCount && first[v] == kNoTriangle)
-                first[v] = i;
+    // A block of triangles at a time on the shared pool, each lowering its
+    // corners' entries to its triangles' numbers: an entry ends at the least
+    // number of the vertex's triangles whichever block gets there first.
+    constexpr std::uint32_t kBlock = 16384;
+    auto lower = [&](std::size_t block) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kBlock);
+        for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
+            for (const std::uint32_t v : GetTriangle(i)->vertexIndex)
+            {
+                if (v >= vertexCount)
+                    continue;
+                std::atomic_ref<std::uint32_t> entry(first[v]);
+                std::uint32_t seen = entry.load(std::memory_order_relaxed);
+                while (i < seen && !entry.compare_exchange_weak(seen, i, std::memory_order_relaxed))
+                {
+                }
+            }
+    };
+    ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, lower);
     return first;
 }
 

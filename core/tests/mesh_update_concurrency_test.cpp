@@ -1,5 +1,5 @@
-// A mesh's normals and neighbour links made on a pool: the same, to the bit,
-// as made on the calling thread.
+// A mesh's normals, neighbour links and first triangles of its vertices made
+// on a pool: the same, to the bit, as made on the calling thread.
 #include "core/bounding_box.h"
 #include "core/mesh.h"
 #include "core/thread_pool.h"
@@ -194,4 +194,22 @@ TEST(MeshUpdateOnAPool, EachVertexAddsItsTrianglesInTriangleOrderAcrossJobs)
                 << i << ":" << k;
             ASSERT_EQ(alone.GetTriangle(i)->neighbourEdge[k], pooled.GetTriangle(i)->neighbourEdge[k]);
         }
+}
+
+TEST(MeshUpdateOnAPool, EachVertexsFirstTriangleIsTheLeastThatNamesItAcrossJobs)
+{
+    // Three jobs of triangles; the sheet's rows at the jobs' borders share
+    // vertices, and the last triangles come back to vertices of the first.
+    cMesh mesh;
+    BuildAwkwardSheet(mesh);
+    std::vector<std::uint32_t> expected(mesh.GetVertexCount(), cMesh::kNoTriangle);
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
+            if (v < expected.size() && expected[v] == cMesh::kNoTriangle)
+                expected[v] = i;
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    const std::vector<std::uint32_t> pooled = mesh.FirstTriangleOfEachVertex();
+    SetSharedThreadPool(nullptr);
+    EXPECT_EQ(pooled, expected);
 }
