@@ -502,27 +502,31 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     ParallelFor(SharedThreadPool(), (triangleCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
 }
 
-bool MarkSharpTriangles(cMesh& mesh, float threshold)
+bool MarkSharpTriangles(cMesh& mesh, float threshold, std::uint8_t clear, bool* wasMarked)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
+    // Per block: bit 0 whether it marks a triangle, bit 1 whether one was
+    // marked before.
     std::vector<std::uint8_t> marked((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
+    const auto keep = static_cast<std::uint8_t>(~(clear | kTriangleFlagSelected));
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        bool any = false;
+        bool any = false, before = false;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
+            before = before || IsVisibleSelected(t);
             const cVertex* c[3];
             const bool sharp = mesh.GetCorners(t, c) && ValueOf(*c[0]) > threshold && ValueOf(*c[1]) > threshold &&
                                ValueOf(*c[2]) > threshold;
-            if (sharp)
-                t.flags |= kTriangleFlagSelected;
-            else
-                t.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
+            t.flags = static_cast<std::uint8_t>((t.flags & keep) | (sharp ? kTriangleFlagSelected : 0));
             any = any || sharp;
         }
-        marked[begin / kPoolBlock] = any;
+        marked[begin / kPoolBlock] = static_cast<std::uint8_t>((any ? 1 : 0) | (before ? 2 : 0));
     });
-    return std::find(marked.begin(), marked.end(), 1) != marked.end();
+    if (wasMarked != nullptr &&
+        std::any_of(marked.begin(), marked.end(), [](std::uint8_t m) { return (m & 2) != 0; }))
+        *wasMarked = true;
+    return std::any_of(marked.begin(), marked.end(), [](std::uint8_t m) { return (m & 1) != 0; });
 }
 
 std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* area)

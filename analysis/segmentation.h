@@ -51,8 +51,11 @@ void NormalizeVertexValues(cMesh& mesh, double scale);
 void SmoothVertexValues(cMesh& mesh, IProcProgress* progress);
 
 // Sets triangle bit 0 where all three vertex values exceed the threshold and
-// clears it elsewhere; true when at least one triangle is marked.
-bool MarkSharpTriangles(cMesh& mesh, float threshold);
+// clears it elsewhere; true when at least one triangle is marked. The same
+// pass clears the flag bits `clear` of every triangle and, where `wasMarked`
+// is given, sets it when a triangle was visible and selected before (and
+// leaves it as it is otherwise).
+bool MarkSharpTriangles(cMesh& mesh, float threshold, std::uint8_t clear = 0, bool* wasMarked = nullptr);
 
 // The size of the connected region of triangles of the seed's class (1:
 // visible and selected, 0: any other) that still carry bit 2, with its area

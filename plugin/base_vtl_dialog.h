@@ -87,6 +87,9 @@ public:
     // The one-level undo of the triangle selection.
     // Forgets the saved selection.
     void ClearSelectionMask();
+    // Forgets the saved selection where the caller has cleared the mask bit
+    // (GetSelectionMaskBit) of every scene triangle in a pass of its own.
+    void SelectionMaskCleared() { m_selectionSaved = false; }
     // Saves the visible selection of every scene mesh (hidden triangles
     // count as unselected).
     void SaveSelectionToMask();

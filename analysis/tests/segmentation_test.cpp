@@ -229,6 +229,23 @@ TEST(SharpTriangles, EveryCornerMustExceedTheThreshold)
     EXPECT_FALSE(MarkSharpTriangles(mesh, 50.0f)); // nor at the last corner
 }
 
+TEST(SharpTriangles, MarkingClearsTheGivenBitsAndTellsWhetherAVisibleTriangleWasMarkedBefore)
+{
+    cMesh mesh;
+    FillMesh(mesh, HeightField(1, [](double, double) { return 0.0; }));
+    SetValues(mesh, {90.0f, 90.0f, 20.0f, 90.0f});
+    constexpr std::uint8_t kLent = 0x40;
+    mesh.GetTriangle(0)->flags = kLent;
+    mesh.GetTriangle(1)->flags = kTriangleFlagSelected | kTriangleFlagHidden | kLent;
+    bool before = false;
+    EXPECT_TRUE(MarkSharpTriangles(mesh, 50.0f, kLent, &before));
+    EXPECT_FALSE(before) << "a hidden mark is no visible mark";
+    EXPECT_EQ(mesh.GetTriangle(0)->flags, kTriangleFlagSelected);
+    EXPECT_EQ(mesh.GetTriangle(1)->flags, kTriangleFlagHidden);
+    EXPECT_TRUE(MarkSharpTriangles(mesh, 50.0f, 0, &before));
+    EXPECT_TRUE(before);
+}
+
 TEST(SmallRegions, IslandsAtOrBelowTheLimitFlipAndLargerOnesStay)
 {
     // A 10 x 10 plate of unit cells (area 0.5 per triangle) with a selected

@@ -196,7 +196,9 @@ void CSegmentationDialog::ComputeCleanupLimit()
 bool CSegmentationDialog::OnDetect()
 {
     const float threshold = float(m_slider.GetSafeHwnd() ? m_slider.GetPos() : kSensitivityStart);
-    const bool markedBefore = AnyVisibleMarked();
+    // Whether anything was marked before and the clearing of the selection
+    // mask go with the marking's pass over the triangles.
+    bool markedBefore = false;
     bool marked = false;
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
@@ -206,7 +208,7 @@ bool CSegmentationDialog::OnDetect()
                              ComputeSegmentationValues(mesh);
                              mesh.SetValuesReady(true);
                          }
-                         marked = MarkSharpTriangles(mesh, threshold) || marked;
+                         marked = MarkSharpTriangles(mesh, threshold, GetSelectionMaskBit(), &markedBefore) || marked;
                      });
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
@@ -214,7 +216,7 @@ bool CSegmentationDialog::OnDetect()
                          RemoveSmallRegions(mesh, m_areaLimit);
                          RefreshSelectedVertices(mesh);
                      });
-    ClearSelectionMask();
+    SelectionMaskCleared();
     if (m_slider.GetSafeHwnd())
         m_slider.EnableWindow(TRUE);
     // Marks that went must leave the screen too: a view still showing them
