@@ -3,6 +3,7 @@
 // its own, in face order.
 #include "core/host_mesh_import.h"
 #include "core/thread_pool.h"
+#include "mesh_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +13,23 @@
 namespace
 {
 
-TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
+// A sheet of 330 x 330 vertices in triangles (over 200,000 faces, four
+// jobs), whose later faces name near twins of earlier corners, a chain of
+// near twins, a point the merge index cannot hold and a face naming a
+// vertex twice, and a face naming a vertex past the last; quads at the end
+// name vertices first met there, then a triangle without area, a third
+// triangle on an edge and one turned against its neighbours. `n` is the
+// sheet's side.
+ON_Mesh AwkwardHost(int& n, int& twin)
 {
-    // A sheet of 330 x 330 vertices in triangles (over 200,000 faces, four
-    // jobs), whose later faces name near twins of earlier corners, a chain
-    // of near twins, a point the merge index cannot hold and a face naming
-    // a vertex twice, and a face naming a vertex past the last; quads at the
-    // end name vertices first met there.
     ON_Mesh host;
-    const int n = 330;
+    n = 330;
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i)
             host.m_V.Append(ON_3fPoint(300.0f + 0.25f * float(i), -200.0f + 0.25f * float(j),
                                        40.0f + 0.01f * float((i * 7 + j * 3) % 11)));
-    const auto at = [n](int i, int j) { return j * n + i; };
-    const int twin = host.VertexCount();
+    const auto at = [&n](int i, int j) { return j * n + i; };
+    twin = host.VertexCount();
     const ON_3fPoint& near = host.m_V[at(5, 3)];
     host.m_V.Append(ON_3fPoint(near.x + 6e-5f, near.y, near.z - 6e-5f)); // twin of (5, 3)
     host.m_V.Append(ON_3fPoint(near.x + 1.2e-4f, near.y, near.z));       // twin of the twin only
@@ -51,16 +54,18 @@ TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
         }
     host.SetQuad(host.FaceCount(), lone, lone + 1, lone + 2, lone + 3);
     host.SetQuad(host.FaceCount(), at(0, 0), lone + 1, twin, lone + 3);
+    const int line = host.VertexCount();
+    for (int k = 0; k < 3; ++k)
+        host.m_V.Append(ON_3fPoint(310.0f + float(k), -190.0f + float(k), 41.0f));
+    host.SetTriangle(host.FaceCount(), line, line + 1, line + 2);
+    host.SetTriangle(host.FaceCount(), at(5, 5), at(6, 5), lone);
+    host.SetTriangle(host.FaceCount(), at(7, 7), at(8, 8), at(8, 7));
+    return host;
+}
 
-    const auto seed = [](cMesh& mesh)
-    {
-        const float p[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-        for (const auto& q : p)
-            mesh.AddVertex(q);
-        mesh.AddTriangle(0, 1, 2);
-    };
-    cMesh expected;
-    seed(expected);
+// Welds every corner on its own, in face order.
+void WeldCornerByCorner(const ON_Mesh& host, cMesh& expected)
+{
     expected.SetIndexed(true);
     for (const ON_MeshFace& face : host.m_F)
     {
@@ -76,6 +81,22 @@ TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
         if (face.IsQuad())
             expected.AddTriangle(index[0], index[2], index[3]);
     }
+}
+
+TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
+{
+    int n = 0, twin = 0;
+    const ON_Mesh host = AwkwardHost(n, twin);
+    const auto seed = [](cMesh& mesh)
+    {
+        const float p[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+        for (const auto& q : p)
+            mesh.AddVertex(q);
+        mesh.AddTriangle(0, 1, 2);
+    };
+    cMesh expected;
+    seed(expected);
+    WeldCornerByCorner(host, expected);
 
     cThreadPool pool(3);
     cMesh mesh;
@@ -96,9 +117,30 @@ TEST(HostMeshImportOnPool, WeldsTwinsAcrossBlocksAsCornerByCorner)
         for (int k = 0; k < 3; ++k)
             ASSERT_EQ(mesh.GetTriangle(i)->vertexIndex[k], expected.GetTriangle(i)->vertexIndex[k])
                 << i << " " << k;
-    EXPECT_EQ(mesh.GetVertexCount(), 3u + n * n + 1 + 2 + 4)
+    EXPECT_EQ(mesh.GetVertexCount(), 3u + n * n + 1 + 2 + 4 + 3)
         << "the twins weld; the point the index cannot hold is a "
            "vertex at each of its two corners";
+}
+
+TEST(HostMeshImportOnPool, NormalsAndLinksAreThoseOfUpdatingTheWeldedMesh)
+{
+    int n = 0, twin = 0;
+    const ON_Mesh host = AwkwardHost(n, twin);
+    cMesh expected;
+    WeldCornerByCorner(host, expected);
+    expected.ClearMergeIndex();
+    expected.SetIndexed(false);
+    expected.Update();
+
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    cMesh mesh;
+    AddHostMeshFaces(mesh, host, &pool);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    ASSERT_TRUE(mesh.IsTopologyValid());
+    EXPECT_EQ(std::memcmp(mesh.GetBoundingBox(), expected.GetBoundingBox(), 6 * sizeof(float)), 0);
+    ExpectSameNormalsAndLinks(expected, mesh);
 }
 
 } // namespace

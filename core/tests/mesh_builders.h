@@ -5,8 +5,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "core/mesh.h"
 
@@ -111,4 +115,40 @@ inline std::vector<std::uint32_t> Indices(const tVertexDeque& vertices)
     for (const cVertex* v : vertices)
         result.push_back(v->index);
     return result;
+}
+
+// Every triangle's number by its record, and -1 for no triangle.
+inline std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> TriangleNumbers(cMesh& mesh)
+{
+    std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> number{{nullptr, -1}};
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        number[mesh.GetTriangle(i)] = i;
+    return number;
+}
+
+// The same vertex normals and summed areas, triangle normals and links (by
+// the numbers of the triangles they name), to the bit.
+inline void ExpectSameNormalsAndLinks(cMesh& expected, cMesh& mesh)
+{
+    ASSERT_EQ(mesh.GetVertexCount(), expected.GetVertexCount());
+    for (std::uint32_t i = 0; i < expected.GetVertexCount(); ++i)
+    {
+        const cVertex& a = *expected.GetVertex(i);
+        const cVertex& b = *mesh.GetVertex(i);
+        ASSERT_EQ(std::memcmp(a.Normal(), b.Normal(), 3 * sizeof(float)), 0) << i;
+        ASSERT_EQ(std::memcmp(a.extra, b.extra, sizeof a.extra), 0) << i;
+    }
+    ASSERT_EQ(mesh.GetTriangleCount(), expected.GetTriangleCount());
+    const auto numberExpected = TriangleNumbers(expected), number = TriangleNumbers(mesh);
+    for (std::uint32_t i = 0; i < expected.GetTriangleCount(); ++i)
+    {
+        const cMeshTriangle& a = *expected.GetTriangle(i);
+        const cMeshTriangle& b = *mesh.GetTriangle(i);
+        ASSERT_EQ(std::memcmp(a.Normal(), b.Normal(), 3 * sizeof(float)), 0) << i;
+        for (int k = 0; k < 3; ++k)
+        {
+            ASSERT_EQ(numberExpected.at(a.neighbour[k]), number.at(b.neighbour[k])) << i << ":" << k;
+            ASSERT_EQ(a.neighbourEdge[k], b.neighbourEdge[k]) << i << ":" << k;
+        }
+    }
 }

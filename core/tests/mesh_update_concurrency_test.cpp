@@ -3,6 +3,7 @@
 #include "core/bounding_box.h"
 #include "core/mesh.h"
 #include "core/thread_pool.h"
+#include "mesh_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -47,15 +48,6 @@ void BuildAwkwardSheet(cMesh& mesh)
     mesh.AddTriangle(a, a + 1, a + 2);                 // zero area
     mesh.AddTriangle(0, 1, mesh.GetVertexCount() + 5); // a corner past the vertices
     mesh.AddTriangle(1, columns, 3 * columns);         // a third triangle on an edge
-}
-
-// Every triangle's number by its record, and -1 for no triangle.
-std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> TriangleNumbers(cMesh& mesh)
-{
-    std::unordered_map<const cMeshTriangle*, std::ptrdiff_t> number{{nullptr, -1}};
-    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
-        number[mesh.GetTriangle(i)] = i;
-    return number;
 }
 
 TEST(MeshUpdateOnAPool, ABigCloudsBoxIsTheOneGrownVertexByVertex)
@@ -105,28 +97,7 @@ TEST(MeshUpdateOnAPool, NormalsAndLinksAreThoseOfTheCallingThread)
     SetSharedThreadPool(nullptr);
 
     ASSERT_TRUE(pooled.IsTopologyValid());
-    ASSERT_EQ(pooled.GetVertexCount(), alone.GetVertexCount());
-    for (std::uint32_t i = 0; i < alone.GetVertexCount(); ++i)
-    {
-        const cVertex& a = *alone.GetVertex(i);
-        const cVertex& b = *pooled.GetVertex(i);
-        ASSERT_EQ(std::memcmp(a.Normal(), b.Normal(), 3 * sizeof(float)), 0) << i;
-        ASSERT_EQ(a.GetScalar(), b.GetScalar()) << i;
-    }
-    ASSERT_EQ(pooled.GetTriangleCount(), alone.GetTriangleCount());
-    // Links compared by the numbers of the triangles they name.
-    const auto numberAlone = TriangleNumbers(alone), numberPooled = TriangleNumbers(pooled);
-    for (std::uint32_t i = 0; i < alone.GetTriangleCount(); ++i)
-    {
-        const cMeshTriangle& a = *alone.GetTriangle(i);
-        const cMeshTriangle& b = *pooled.GetTriangle(i);
-        ASSERT_EQ(std::memcmp(a.Normal(), b.Normal(), 3 * sizeof(float)), 0) << i;
-        for (int k = 0; k < 3; ++k)
-        {
-            ASSERT_EQ(numberAlone.at(a.neighbour[k]), numberPooled.at(b.neighbour[k])) << i << ":" << k;
-            ASSERT_EQ(a.neighbourEdge[k], b.neighbourEdge[k]) << i << ":" << k;
-        }
-    }
+    ExpectSameNormalsAndLinks(alone, pooled);
 }
 
 TEST(MeshUpdateOnAPool, EachVertexAddsItsTrianglesInTriangleOrderAcrossJobs)
