@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <new>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -20,20 +22,22 @@ constexpr std::uint32_t kNotWelded = 0xFFFFFFFF;
 constexpr std::size_t kFacesPerJob = std::size_t{1} << 16;
 
 // Adds the triangles (a, b, c) and, for a quad, (a, c, d) unless their
-// corners repeat; returns how many.
+// corners repeat, telling add the face's corner after a (1 or 2); returns
+// how many.
 template <class Add> int AddFaceTriangles(const std::uint32_t index[4], int corners, Add&& add)
 {
     int added = 0;
-    const auto one = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c)
+    const auto one = [&](int second)
     {
+        const std::uint32_t a = index[0], b = index[second], c = index[second + 1];
         if (a == b || b == c || a == c)
             return;
-        add(a, b, c);
+        add(a, b, c, second);
         ++added;
     };
-    one(index[0], index[1], index[2]);
+    one(1);
     if (corners == 4)
-        one(index[0], index[2], index[3]);
+        one(2);
     return added;
 }
 
@@ -46,9 +50,11 @@ template <class Add> int AddFaceTriangles(const std::uint32_t index[4], int corn
 // with a twin are walked one after another in order, those vertices welded
 // through a merge index of their own points (it holds them in the order the
 // mesh does, so it finds the same lowest one). `rank` holds kNotWelded for
-// every one of the host's vertices. False, with the mesh untouched, when memory runs out.
+// every one of the host's vertices. With `inPass` (for a mesh without
+// vertices and triangles before), each triangle is measured for Update as
+// it is written. False, with the mesh untouched, when memory runs out.
 bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::uint8_t>& twins,
-                     std::uint32_t* rank, cThreadPool* pool)
+                     std::uint32_t* rank, cThreadPool* pool, std::unique_ptr<cMesh::cUpdateInPass>* inPass)
 {
     const int hostVertexCount = host.VertexCount();
     const std::size_t faces = std::size_t(std::max(host.FaceCount(), 0));
@@ -108,7 +114,7 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                      // Vertices without a twin share no index: a triangle of them
                      // collapses only when the face names a vertex twice.
                      added +=
-                         AddFaceTriangles(index, corners, [](std::uint32_t, std::uint32_t, std::uint32_t) {});
+                         AddFaceTriangles(index, corners, [](std::uint32_t, std::uint32_t, std::uint32_t, int) {});
                  });
         ownVertices[block] = vertices;
         triangles[block] = added;
@@ -120,12 +126,15 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
     // with twins welded.
     const std::uint32_t firstVertex = mesh.GetVertexCount();
     std::vector<std::uint8_t> renumbered;
-    std::vector<std::vector<std::uint32_t>> twinCorners(blocks);
+    // The corners at vertices with a twin, block by block: the vertex's
+    // index and the host vertex it was made from.
+    std::vector<std::vector<std::pair<std::uint32_t, int>>> twinCorners(blocks);
     std::vector<std::pair<std::uint32_t, int>> twinVertices; // index, host vertex
-    std::unordered_map<int, std::uint32_t> twinSlot;
+    std::unordered_map<int, std::pair<std::uint32_t, int>> twinSlot;
     cPointCloud merged;
     merged.SetIndexed(true);
-    std::vector<std::uint32_t> mergedIndex; // the mesh's index of each point of `merged`
+    // The mesh's index of each point of `merged` and the host vertex it was made from.
+    std::vector<std::pair<std::uint32_t, int>> mergedIndex;
     std::size_t next = firstVertex;
     try
     {
@@ -159,8 +168,9 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                                  index[k] = std::uint32_t(vertexBase[owner[at]] + rank[at]);
                                  continue;
                              }
+                             std::pair<std::uint32_t, int> corner;
                              if (const auto slot = twinSlot.find(v); slot != twinSlot.end())
-                                 index[k] = slot->second;
+                                 corner = slot->second;
                              else
                              {
                                  const ON_3fPoint& p = host.m_V[v];
@@ -170,20 +180,21 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                                  if (point == mergedIndex.size())
                                  {
                                      failed = failed || merged.GetVertexCount() != point + 1;
-                                     index[k] = std::uint32_t(vertexBase[b] + vertices);
+                                     corner = {std::uint32_t(vertexBase[b] + vertices), v};
                                      ++vertices;
-                                     mergedIndex.push_back(index[k]);
-                                     twinVertices.emplace_back(index[k], v);
+                                     mergedIndex.push_back(corner);
+                                     twinVertices.push_back(corner);
                                  }
                                  else
-                                     index[k] = mergedIndex[point];
+                                     corner = mergedIndex[point];
                                  if (repeatable)
-                                     twinSlot.emplace(v, index[k]);
+                                     twinSlot.emplace(v, corner);
                              }
-                             twinCorners[b].push_back(index[k]);
+                             index[k] = corner.first;
+                             twinCorners[b].push_back(corner);
                          }
                          added += AddFaceTriangles(index, corners,
-                                                   [](std::uint32_t, std::uint32_t, std::uint32_t) {});
+                                                   [](std::uint32_t, std::uint32_t, std::uint32_t, int) {});
                      });
             if (failed)
                 return false;
@@ -205,6 +216,17 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
         return false;
     const auto vertexCount = std::uint32_t(vertexBase[blocks]),
                triangleCount = std::uint32_t(triangleBase[blocks]);
+    if (inPass != nullptr)
+    {
+        try
+        {
+            *inPass = std::make_unique<cMesh::cUpdateInPass>(vertexCount, triangleCount, pool);
+        }
+        catch (const std::bad_alloc&)
+        {
+            return false;
+        }
+    }
     // Room for them at once. The chunks are allocated here, one after
     // another; their records are first written (and their pages first
     // touched) by the fill on the pool, which writes every record below the
@@ -223,6 +245,7 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
         triangleArray[i] = cMeshTriangle{};
     vertexArray.SetCount(vertexCount);
     triangleArray.SetCount(triangleCount);
+    cMesh::cUpdateInPass* const measures = inPass != nullptr ? inPass->get() : nullptr;
 
     const auto setVertex = [&](std::uint32_t index, int hostVertex)
     {
@@ -242,26 +265,33 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                  [&](const ON_MeshFace& face, int corners)
                  {
                      std::uint32_t index[4];
+                     // The host vertex each corner's vertex is made from: its point.
+                     const float* point[4];
                      for (int k = 0; k < corners; ++k)
                      {
-                         const int v = face.vi[k];
+                         int v = face.vi[k];
                          if (!alone(v))
                          {
-                             index[k] = twinCorners[block][twinCorner++];
+                             std::tie(index[k], v) = twinCorners[block][twinCorner++];
+                             point[k] = &host.m_V[v].x;
                              continue;
                          }
+                         point[k] = &host.m_V[v].x;
                          index[k] = std::uint32_t(vertexBase[owner[std::size_t(v)]] + rank[std::size_t(v)]);
                          if (owner[std::size_t(v)] == block)
                              setVertex(index[k], v);
                      }
                      AddFaceTriangles(index, corners,
-                                      [&](std::uint32_t a, std::uint32_t b, std::uint32_t c)
+                                      [&](std::uint32_t a, std::uint32_t b, std::uint32_t c, int second)
                                       {
-                                          cMeshTriangle& t = triangleArray[std::uint32_t(at++)];
+                                          const auto i = std::uint32_t(at++);
+                                          cMeshTriangle& t = triangleArray[i];
                                           t = cMeshTriangle{};
                                           t.vertexIndex[0] = a;
                                           t.vertexIndex[1] = b;
                                           t.vertexIndex[2] = c;
+                                          if (measures != nullptr)
+                                              measures->Measure(t, i, point[0], point[second], point[second + 1]);
                                       });
                  });
     };
@@ -305,18 +335,25 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     // faces: the pool's merge index would copy them all), corner after
     // corner here.
     bool onPool = false;
+    // A new mesh has its triangles measured for Update as they are written.
+    std::unique_ptr<cMesh::cUpdateInPass> inPass;
+    const bool measureInPass =
+        mesh.GetVertexCount() == 0 && mesh.GetTriangleCount() == 0 && mesh.GetProgress() == nullptr;
     if (!twins.empty() &&
         std::size_t(std::count(twins.begin(), twins.end(), kPointAlone)) >= twins.size() - twins.size() / 8)
     {
         try
         {
-            onPool = WeldFacesOnPool(mesh, host, twins, welded.get(), pool);
+            onPool = WeldFacesOnPool(mesh, host, twins, welded.get(), pool, measureInPass ? &inPass : nullptr);
         }
         catch (const std::bad_alloc&)
         {
         }
         if (!onPool)
+        {
+            inPass.reset();
             FillOnPool(pool, welded.get(), hostVertices, kNotWelded);
+        }
     }
     const auto weldedIndex = [&](int hostVertex)
     {
@@ -359,7 +396,10 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     }
     mesh.ClearMergeIndex();
     mesh.SetIndexed(false);
-    mesh.Update();
+    if (inPass != nullptr)
+        mesh.Update(*inPass);
+    else
+        mesh.Update();
     return mesh.GetTriangleCount() - trianglesBefore;
 }
 

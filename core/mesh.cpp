@@ -73,6 +73,16 @@ void cMesh::Update()
     m_progress = nullptr;
 }
 
+void cMesh::Update(cUpdateInPass& pass)
+{
+    UpdateBoundingBox();
+    if (GetTriangleCount() != 0 && GetVertexCount() != 0)
+        AddUpVertexNormals(std::move(pass.m_areas), pass.m_metBy.get(), true);
+    pass.m_metBy.reset();
+    BuildTopology(std::move(pass.m_bucketSizes));
+    m_progress = nullptr;
+}
+
 void cMesh::Clear()
 {
     SetTopologyValid(false);
@@ -205,7 +215,62 @@ constexpr std::uint32_t kVertexShared = 0xFFFFFFFE;
 // Ranges of vertex indices whose shared vertices are summed a range per job.
 constexpr std::size_t kSharedVertexRanges = 64;
 
+// A triangle's normal (when asked for) from its corners, and its area when
+// it adds to its corners' normals, else 0.
+double MeasureTriangle(cMeshTriangle& t, const float a[3], const float b[3], const float c[3],
+                       bool withTriangleNormal)
+{
+    double cross[3];
+    TriangleCrossProduct(a, b, c, cross);
+    if (withTriangleNormal)
+    {
+        t.nx = static_cast<float>(cross[0]);
+        t.ny = static_cast<float>(cross[1]);
+        t.nz = static_cast<float>(cross[2]);
+        NormaliseVector3f(t.Normal());
+    }
+    // The same value TriangleArea gives, without forming the product twice.
+    const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+    return !IsZeroVector(t.Normal()) && area > FLT_EPSILON ? area : 0.0;
+}
+
+// A triangle that adds something meets its corners as its block of the
+// sums measures it: metBy then tells for each vertex the one block that
+// meets it, or that several do.
+void MeetCorners(const cMeshTriangle& t, std::uint32_t block, std::uint32_t* metBy)
+{
+    for (std::uint32_t index : t.vertexIndex)
+    {
+        std::atomic_ref<std::uint32_t> state(metBy[index]);
+        std::uint32_t now = state.load(std::memory_order_relaxed);
+        while (now != block && now != kVertexShared &&
+               !state.compare_exchange_weak(now, now == kVertexNotMet ? block : kVertexShared,
+                                            std::memory_order_relaxed))
+        {
+        }
+    }
+}
+
 } // namespace
+
+cMesh::cUpdateInPass::cUpdateInPass(std::uint32_t vertices, std::uint32_t triangles, cThreadPool* pool)
+    : m_vertices(vertices), m_areas(new double[triangles]),
+      m_metBy(MakeFilledOnPool(pool, vertices, kVertexNotMet)),
+      m_bucketSizes(MakeFilledOnPool(pool, std::size_t{vertices} + 1, std::uint32_t{0}))
+{
+}
+
+cMesh::cUpdateInPass::~cUpdateInPass() = default;
+
+void cMesh::cUpdateInPass::Measure(cMeshTriangle& t, std::uint32_t i, const float a[3], const float b[3],
+                                   const float c[3])
+{
+    const double area = MeasureTriangle(t, a, b, c, true);
+    m_areas[i] = area;
+    if (area > 0.0)
+        MeetCorners(t, static_cast<std::uint32_t>(i / kSumJobTriangles), m_metBy.get());
+    CountHalfEdges(t, m_vertices, m_bucketSizes.get());
+}
 
 void cMesh::AddAreaWeightedNormals(const double* areas, const std::uint32_t* metBy, cThreadPool* pool)
 {
@@ -284,21 +349,6 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
     std::unique_ptr<double[]> areas(new double[triangleCount]);
     // Which block of the sums meets each vertex: one (its number) or several.
     const std::unique_ptr<std::uint32_t[]> metBy = MakeFilledOnPool(pool, GetVertexCount(), kVertexNotMet);
-    // A triangle that adds something meets its corners as its block of the
-    // sums measures it.
-    const auto meet = [&](const cMeshTriangle& t, std::uint32_t block)
-    {
-        for (std::uint32_t index : t.vertexIndex)
-        {
-            std::atomic_ref<std::uint32_t> state(metBy[index]);
-            std::uint32_t now = state.load(std::memory_order_relaxed);
-            while (now != block && now != kVertexShared &&
-                   !state.compare_exchange_weak(now, now == kVertexNotMet ? block : kVertexShared,
-                                                std::memory_order_relaxed))
-            {
-            }
-        }
-    };
     auto measure = [&](std::size_t i)
     {
         cMeshTriangle& t = *GetTriangle(static_cast<std::uint32_t>(i));
@@ -306,33 +356,27 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
         cVertex* corner[3];
         if (!GetCorners(t, corner))
             return;
-        double cross[3];
-        TriangleCrossProduct(corner[0]->Position(), corner[1]->Position(), corner[2]->Position(), cross);
-        if (withTriangleNormals)
-        {
-            t.nx = static_cast<float>(cross[0]);
-            t.ny = static_cast<float>(cross[1]);
-            t.nz = static_cast<float>(cross[2]);
-            NormaliseVector3f(t.Normal());
-        }
-        // The same value TriangleArea gives, without forming the product twice.
-        const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-        if (!IsZeroVector(t.Normal()) && area > FLT_EPSILON)
-        {
-            areas[i] = area;
-            meet(t, static_cast<std::uint32_t>(i / kSumJobTriangles));
-        }
+        areas[i] = MeasureTriangle(t, corner[0]->Position(), corner[1]->Position(), corner[2]->Position(),
+                                   withTriangleNormals);
+        if (areas[i] > 0.0)
+            MeetCorners(t, static_cast<std::uint32_t>(i / kSumJobTriangles), metBy.get());
     };
     ParallelForEach(pool, triangleCount, kSumJobTriangles, measure);
+    AddUpVertexNormals(std::move(areas), metBy.get(), false);
+}
 
+void cMesh::AddUpVertexNormals(std::unique_ptr<double[]> areas, const std::uint32_t* metBy, bool cleared)
+{
+    cThreadPool* pool = SharedThreadPool();
     auto clear = [&](std::size_t i)
     {
         cVertex& v = *GetVertex(static_cast<std::uint32_t>(i));
         v.nx = v.ny = v.nz = 0.0f;
         v.SetScalar(0.0f);
     };
-    ParallelForEach(pool, GetVertexCount(), kNormalJobRecords, clear);
-    AddAreaWeightedNormals(areas.get(), metBy.get(), pool);
+    if (!cleared)
+        ParallelForEach(pool, GetVertexCount(), kNormalJobRecords, clear);
+    AddAreaWeightedNormals(areas.get(), metBy, pool);
     areas.reset();
 
     auto finish = [&](std::size_t i)

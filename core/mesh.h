@@ -44,6 +44,37 @@ public:
     // Bounding box, normals with triangle normals, then the neighbour links;
     // reports to the attached progress object and detaches it at the end.
     void Update() override;
+
+    // What Update's first passes over the triangles find (each triangle's
+    // normal and area, which block of the vertices' sums meets each vertex,
+    // how many half-edges each vertex's bucket of links takes), gathered by
+    // a builder as it writes a new mesh's triangle records itself, so that
+    // Update does not read them all again for it.
+    class cUpdateInPass
+    {
+    public:
+        // For a mesh of `vertices` vertices whose normals and summed areas are
+        // still zero, and `triangles` triangle records about to be written.
+        // Throws std::bad_alloc as new does.
+        cUpdateInPass(std::uint32_t vertices, std::uint32_t triangles, cThreadPool* pool);
+        ~cUpdateInPass();
+
+        // Triangle i, whose corners' indices are written (valid and distinct)
+        // and lie at a, b and c: gives it its normal and notes what Update
+        // needs of it. Once per triangle, from any thread.
+        void Measure(cMeshTriangle& t, std::uint32_t i, const float a[3], const float b[3], const float c[3]);
+
+    private:
+        friend class cMesh;
+        std::uint32_t m_vertices;
+        std::unique_ptr<double[]> m_areas;
+        std::unique_ptr<std::uint32_t[]> m_metBy;
+        // Each vertex's count of half-edges at [vertex + 1].
+        std::unique_ptr<std::uint32_t[]> m_bucketSizes;
+    };
+    // Update of a mesh whose every triangle was measured by the pass (no
+    // progress object is attached): the same box, normals and links.
+    void Update(cUpdateInPass& pass);
     // Frees vertices and triangles; the topology is invalid.
     void Clear() override;
     std::unique_ptr<IPointsIterator> CreatePointsIterator() override;
@@ -130,6 +161,10 @@ public:
     // that find no partner are left as they were. False only when the
     // attached progress object cancelled (the topology stays invalid).
     bool BuildTopology();
+    // Counts a triangle's half-edges into the sizes of the links' buckets
+    // (each vertex's at [vertex + 1], atomically); a triangle with a corner
+    // outside the vertices or a repeated corner has none.
+    static void CountHalfEdges(const cMeshTriangle& t, std::uint32_t vertexCount, std::uint32_t* bucketSizes);
 
     // The ring of vertices around the vertex at `corner` of `triangle`, walked
     // over the neighbour links: one vertex per fan triangle for a closed fan,
@@ -178,6 +213,13 @@ private:
     // metBy tells for each vertex the one block of the sums whose triangles
     // meet it, or that several do.
     void AddAreaWeightedNormals(const double* areas, const std::uint32_t* metBy, cThreadPool* pool);
+    // The vertices' normals from the triangles' areas (0: adds nothing) and
+    // the blocks that meet them; `cleared` when their normals and summed
+    // areas are zero already.
+    void AddUpVertexNormals(std::unique_ptr<double[]> areas, const std::uint32_t* metBy, bool cleared);
+    // BuildTopology from the sizes of the vertices' buckets of half-edges
+    // (each vertex's at [vertex + 1]), counted before.
+    bool BuildTopology(std::unique_ptr<std::uint32_t[]> bucketSizes);
     // The first triangle (in index order) with the vertex index at a corner;
     // false when none has it.
     bool FindFirstTriangleAt(std::uint32_t vertex, cMeshTriangle*& triangle, std::uint8_t& corner);

@@ -91,7 +91,8 @@ void PairEdgeGroup(cMesh& mesh, const stHalfEdge<TCode>* first, const stHalfEdge
     }
 }
 
-template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
+template <class TCode>
+bool BuildLinks(cMesh& mesh, IProcProgress* progress, std::unique_ptr<std::uint32_t[]> bucketSizes)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     const std::uint32_t vertexCount = mesh.GetVertexCount();
@@ -104,22 +105,15 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
     cThreadPool* pool = progress == nullptr ? SharedThreadPool() : nullptr;
     // Where each bucket starts (offset[v] for the bucket of v, and the
     // number of half-edges last); the fill below moves each one on to where
-    // its bucket ends.
-    const std::unique_ptr<std::uint32_t[]> offset =
-        MakeFilledOnPool(SharedThreadPool(), static_cast<std::size_t>(vertexCount) + 1, std::uint32_t{0});
-    auto count = [&](std::size_t i)
+    // its bucket ends. The buckets' sizes may have been counted already.
+    std::unique_ptr<std::uint32_t[]> offset = std::move(bucketSizes);
+    if (offset == nullptr)
     {
-        const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
-        if (!IsUsableTriangle(t, vertexCount))
-            return;
-        // Two additions a triangle instead of three, one per bucket it adds to.
-        const int lowest = LowestCorner(t);
-        const std::uint32_t* v = t.vertexIndex;
-        std::atomic_ref<std::uint32_t>(offset[v[lowest] + 1]).fetch_add(2, std::memory_order_relaxed);
-        std::atomic_ref<std::uint32_t>(offset[std::min(v[(lowest + 1) % 3], v[(lowest + 2) % 3]) + 1])
-            .fetch_add(1, std::memory_order_relaxed);
-    };
-    ParallelForEach(pool, triangleCount, kTrianglesPerJob, count);
+        offset = MakeFilledOnPool(SharedThreadPool(), static_cast<std::size_t>(vertexCount) + 1, std::uint32_t{0});
+        auto count = [&](std::size_t i)
+        { cMesh::CountHalfEdges(*mesh.GetTriangle(static_cast<std::uint32_t>(i)), vertexCount, offset.get()); };
+        ParallelForEach(pool, triangleCount, kTrianglesPerJob, count);
+    }
     for (std::uint32_t v = 0; v < vertexCount; ++v)
         offset[v + 1] += offset[v];
 
@@ -193,7 +187,24 @@ template <class TCode> bool BuildLinks(cMesh& mesh, IProcProgress* progress)
 
 } // namespace
 
+void cMesh::CountHalfEdges(const cMeshTriangle& t, std::uint32_t vertexCount, std::uint32_t* bucketSizes)
+{
+    if (!IsUsableTriangle(t, vertexCount))
+        return;
+    // Two additions a triangle instead of three, one per bucket it adds to.
+    const int lowest = LowestCorner(t);
+    const std::uint32_t* v = t.vertexIndex;
+    std::atomic_ref<std::uint32_t>(bucketSizes[v[lowest] + 1]).fetch_add(2, std::memory_order_relaxed);
+    std::atomic_ref<std::uint32_t>(bucketSizes[std::min(v[(lowest + 1) % 3], v[(lowest + 2) % 3]) + 1])
+        .fetch_add(1, std::memory_order_relaxed);
+}
+
 bool cMesh::BuildTopology()
+{
+    return BuildTopology(nullptr);
+}
+
+bool cMesh::BuildTopology(std::unique_ptr<std::uint32_t[]> bucketSizes)
 {
     const std::uint32_t triangleCount = GetTriangleCount();
     if (m_progress != nullptr)
@@ -202,8 +213,8 @@ bool cMesh::BuildTopology()
     // mesh that fits in memory today, 64 bits keep the rest correct.
     const bool narrow =
         static_cast<std::uint64_t>(triangleCount) * 6 < std::numeric_limits<std::uint32_t>::max();
-    const bool built =
-        narrow ? BuildLinks<std::uint32_t>(*this, m_progress) : BuildLinks<std::uint64_t>(*this, m_progress);
+    const bool built = narrow ? BuildLinks<std::uint32_t>(*this, m_progress, std::move(bucketSizes))
+                              : BuildLinks<std::uint64_t>(*this, m_progress, std::move(bucketSizes));
     SetTopologyValid(built);
     return built;
 }
