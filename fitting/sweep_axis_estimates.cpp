@@ -679,37 +679,38 @@ struct stProfileMeasure
         // The first half's points by cell: cell c holds entries
         // [start[c], start[c + 1]) of `members`, by radius (ties in the
         // points' order).
-        std::vector<std::uint32_t> start(nr * nh + 1, 0), members;
-        for (const stMeridian& m : points)
-            if (m.first)
-            {
-                std::size_t i, j;
-                cellOf(m.r, m.h, i, j);
-                ++start[i * nh + j + 1];
-            }
-        for (std::size_t c = 0; c < nr * nh; ++c)
-            start[c + 1] += start[c];
-        members.resize(start.back());
-        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        std::vector<std::uint32_t> start(nr * nh + 1, 0), cellOfPoint(points.size());
         for (std::uint32_t k = 0; k < points.size(); ++k)
             if (points[k].first)
             {
                 std::size_t i, j;
                 cellOf(points[k].r, points[k].h, i, j);
-                members[fill[i * nh + j]++] = k;
+                cellOfPoint[k] = static_cast<std::uint32_t>(i * nh + j);
+                ++start[i * nh + j + 1];
             }
-        // A cell's members were filled in the points' order, so sorting them
-        // by radius and then by index keeps the ties in that order. Their
-        // radii are copied beside them for the searches.
-        const auto byRadius = [&](std::uint32_t x, std::uint32_t y) {
-            return points[x].r < points[y].r || (points[x].r == points[y].r && x < y);
+        for (std::size_t c = 0; c < nr * nh; ++c)
+            start[c + 1] += start[c];
+        // Each member with its radius, filled in the points' order, so that
+        // sorting a cell's members by radius and then by index keeps the ties
+        // in that order; then the radii beside the members for the searches.
+        struct stMember
+        {
+            double r;
+            std::uint32_t k;
         };
+        std::vector<stMember> byCell(start.back());
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::uint32_t k = 0; k < points.size(); ++k)
+            if (points[k].first)
+                byCell[fill[cellOfPoint[k]]++] = {points[k].r, k};
+        const auto byRadius = [](const stMember& x, const stMember& y) { return x.r < y.r || (x.r == y.r && x.k < y.k); };
         for (std::size_t c = 0; c < nr * nh; ++c)
             if (start[c + 1] - start[c] > 1)
-                std::sort(members.begin() + start[c], members.begin() + start[c + 1], byRadius);
-        tValues radiusOf(members.size());
-        for (std::size_t m = 0; m < members.size(); ++m)
-            radiusOf[m] = points[members[m]].r;
+                std::sort(byCell.begin() + start[c], byCell.begin() + start[c + 1], byRadius);
+        std::vector<std::uint32_t> members(byCell.size());
+        tValues radiusOf(byCell.size());
+        for (std::size_t m = 0; m < byCell.size(); ++m)
+            members[m] = byCell[m].k, radiusOf[m] = byCell[m].r;
         // Each second-half point's term (-1: none, the first half and points
         // passed over), summed in the points' order.
         tValues termOf(points.size());
@@ -761,13 +762,23 @@ struct stProfileMeasure
                     consider(cellIndex, members[m - 1]);
             };
             search(i, j);
-            for (std::size_t a = i > 0 ? i - 1 : 0; a <= std::min(i + 1, nr - 1); ++a)
-                for (std::size_t b = j > 0 ? j - 1 : 0; b <= std::min(j + 1, nh - 1); ++b)
-                {
-                    const double dr = gap(a, i, q.r, rMin), dh = gap(b, j, q.h, hMin);
-                    if ((a != i || b != j) && !(dr * dr + dh * dh > best))
-                        search(a, b);
-                }
+            // Every neighbour's squared gap is at least the squared gap of
+            // the side of the query's cell it lies across (the gap of the
+            // neighbour straight across; none across the grid's edge): when
+            // each is past the best distance, no neighbour is searched.
+            const auto across = [&](std::size_t a, std::size_t b) {
+                const double dr = gap(a, i, q.r, rMin), dh = gap(b, j, q.h, hMin);
+                return a < nr && b < nh ? dr * dr + dh * dh : DBL_MAX;
+            };
+            if (!(std::min(std::min(across(i - 1, j), across(i + 1, j)), std::min(across(i, j - 1), across(i, j + 1))) >
+                  best))
+                for (std::size_t a = i > 0 ? i - 1 : 0; a <= std::min(i + 1, nr - 1); ++a)
+                    for (std::size_t b = j > 0 ? j - 1 : 0; b <= std::min(j + 1, nh - 1); ++b)
+                    {
+                        const double dr = gap(a, i, q.r, rMin), dh = gap(b, j, q.h, hMin);
+                        if ((a != i || b != j) && !(dr * dr + dh * dh > best))
+                            search(a, b);
+                    }
             if (nearest == nullptr && cap == DBL_MAX)
                 return;
             double term = cap;
