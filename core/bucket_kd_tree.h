@@ -154,6 +154,14 @@ public:
     // had.
     bool AddAll(const T* elements, std::uint32_t n, cThreadPool* pool)
     {
+        return AddAllOf(n, [elements](std::uint32_t i) { return elements[i]; }, pool);
+    }
+
+    // AddAll of the elements element(0) .. element(n - 1), read twice each
+    // (a null one is left out as Add leaves it out); element may be called
+    // on the pool's threads side by side.
+    template <class Element> bool AddAllOf(std::uint32_t n, const Element& element, cThreadPool* pool)
+    {
         if (m_nodes.GetCount() != 0)
             return false;
         constexpr std::uint32_t kBlock = 1u << 16;
@@ -166,10 +174,10 @@ public:
             std::uint32_t kept = 0;
             const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
             for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
-                if (IsStorable(elements[i]))
+                if (const T e = element(i); IsStorable(e))
                 {
                     ++kept;
-                    GrowBox3f(box, m_comparator.Coordinates(elements[i]));
+                    GrowBox3f(box, m_comparator.Coordinates(e));
                 }
             firstOf[block + 1] = kept;
             std::copy(box, box + 6, boxOf[block].data());
@@ -190,8 +198,8 @@ public:
             T* to = items + firstOf[block];
             const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
             for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
-                if (IsStorable(elements[i]))
-                    *to++ = elements[i];
+                if (const T e = element(i); IsStorable(e))
+                    *to++ = e;
         };
         ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, blocks, 1, write);
         for (const std::array<float, 6>& box : boxOf)

@@ -56,33 +56,15 @@ std::uint32_t cBucketSearchTreeProp::Build(std::uint32_t step)
     }
     else if (auto* cloud = static_cast<cPointCloud*>(owner->QueryInterface(IID_cPointCloud)))
     {
-        // Every step-th vertex that is not excluded, in order, listed a
-        // block at a time on the pool and loaded at once.
+        // Every step-th vertex that is not excluded, in order, loaded at
+        // once a block at a time on the pool.
         const std::uint32_t count = cloud->GetVertexCount();
         const std::uint64_t taken = (std::uint64_t{count} + step - 1) / step;
-        constexpr std::uint64_t kBlock = 1u << 16;
-        const std::size_t blocks = static_cast<std::size_t>((taken + kBlock - 1) / kBlock);
-        std::vector<std::uint32_t> firstOf(blocks + 1, 0);
-        const auto visit = [&](std::size_t block, auto&& take) {
-            const std::uint64_t end = std::min(taken, (block + 1) * kBlock);
-            for (std::uint64_t k = block * kBlock; k < end; ++k)
-            {
-                const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(k * step));
-                if (!v->IsExcluded())
-                    take(v);
-            }
+        const auto vertex = [cloud, step](std::uint32_t k) -> const cVertex* {
+            const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(std::uint64_t{k} * step));
+            return v->IsExcluded() ? nullptr : v;
         };
-        auto countBlock = [&](std::size_t block) { visit(block, [&](const cVertex*) { ++firstOf[block + 1]; }); };
-        ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
-        for (std::size_t block = 0; block < blocks; ++block)
-            firstOf[block + 1] += firstOf[block];
-        std::vector<const cVertex*> vertices(firstOf[blocks]);
-        auto writeBlock = [&](std::size_t block) {
-            const cVertex** to = vertices.data() + firstOf[block];
-            visit(block, [&](const cVertex* v) { *to++ = v; });
-        };
-        ParallelForEach(SharedThreadPool(), blocks, 1, writeBlock);
-        if (!m_tree.AddAll(vertices.data(), static_cast<std::uint32_t>(vertices.size()), SharedThreadPool()))
+        if (!m_tree.AddAllOf(static_cast<std::uint32_t>(taken), vertex, SharedThreadPool()))
             return 0;
     }
     else
