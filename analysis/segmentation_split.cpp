@@ -37,6 +37,45 @@ bool IsExportable(const cMesh& mesh, const cMeshTriangle& t)
     return !c[0]->IsExcluded() && !c[1]->IsExcluded() && !c[2]->IsExcluded();
 }
 
+// Whether a triangle goes into a sub-mesh, as IsExportable tells. Where no
+// vertex of the mesh is excluded (a scan's, as a rule) the corners' indices
+// tell it alone, without a read of the corners' records, which lie anywhere
+// in memory.
+class cExportable
+{
+public:
+    explicit cExportable(const cMesh& mesh)
+        : m_mesh(mesh), m_vertexCount(mesh.GetVertexCount()), m_anyExcluded(AnyExcluded(mesh))
+    {
+    }
+
+    bool operator()(const cMeshTriangle& t) const
+    {
+        if (m_anyExcluded)
+            return IsExportable(m_mesh, t);
+        return t.vertexIndex[0] < m_vertexCount && t.vertexIndex[1] < m_vertexCount &&
+               t.vertexIndex[2] < m_vertexCount;
+    }
+
+private:
+    static bool AnyExcluded(const cMesh& mesh)
+    {
+        const std::uint32_t count = mesh.GetVertexCount();
+        std::vector<std::uint8_t> excluded((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
+        ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+            bool any = false;
+            for (std::uint32_t i = begin; i < end; ++i)
+                any = any || mesh.GetVertex(i)->IsExcluded();
+            excluded[begin / kPoolBlock] = any;
+        });
+        return std::find(excluded.begin(), excluded.end(), 1) != excluded.end();
+    }
+
+    const cMesh& m_mesh;
+    std::uint32_t m_vertexCount;
+    bool m_anyExcluded;
+};
+
 const CDezazMeshObject* AsMeshObject(const CDezazObject* object)
 {
     return dynamic_cast<const CDezazMeshObject*>(object);
@@ -217,7 +256,8 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
     return out;
 }
 
-std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers)
+std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers,
+                                      const cExportable& exportable)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     std::vector<std::uint32_t> faces;
@@ -225,7 +265,7 @@ std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32
         triangles.size(),
         [&](std::size_t k) {
             const std::uint32_t i = triangles[k];
-            return i < triangleCount && IsExportable(mesh, *mesh.GetTriangle(i));
+            return i < triangleCount && exportable(*mesh.GetTriangle(i));
         },
         [&](std::size_t k) { return triangles[k]; }, faces);
     return BuildSubMeshOfFaces(mesh, faces, takers);
@@ -235,7 +275,8 @@ std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32
 // given takers, each also stamps its vertices for the next sub-mesh as it
 // is listed, which then need not read the triangles again to find them.
 template <class Belongs>
-std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, Belongs&& belongs, stVertexTakers* takers = nullptr)
+std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, const cExportable& exportable, Belongs&& belongs,
+                                               stVertexTakers* takers = nullptr)
 {
     std::uint32_t stamp = kNotTaken;
     if (takers != nullptr)
@@ -248,7 +289,7 @@ std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, Belongs&& belongs, s
         mesh.GetTriangleCount(),
         [&](std::size_t i) {
             const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
-            if (!belongs(t) || !IsExportable(mesh, t))
+            if (!belongs(t) || !exportable(t))
                 return false;
             // Triangles of different jobs share vertices: each writes the
             // same stamp.
@@ -269,7 +310,8 @@ std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, Belongs&& belongs, s
 // a scratch list, counting them per region, then copies them into the
 // regions' lists from where the blocks before it end. Empty where there is
 // no region or no room for the scratch list.
-std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, std::uint32_t labels)
+std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, const cExportable& exportable,
+                                                                  std::uint32_t labels)
 {
     static_assert(kRegionsListedOnPool <= 256, "a region's label is kept in a byte");
     if (labels == 0)
@@ -298,7 +340,7 @@ std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, s
         {
             const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
             const std::uint32_t label = t.GetLabel();
-            if (label >= labels || !IsExportable(mesh, t))
+            if (label >= labels || !exportable(t))
                 continue;
             kept[b * kFillBlock + n] = static_cast<std::uint32_t>(i);
             keptLabel[b * kFillBlock + n] = static_cast<std::uint8_t>(label);
@@ -330,7 +372,7 @@ std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, s
 std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles)
 {
     stVertexTakers takers;
-    return BuildSubMesh(mesh, triangles, takers);
+    return BuildSubMesh(mesh, triangles, takers, cExportable(mesh));
 }
 
 cSegmentationSplitter::cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption)
@@ -392,8 +434,10 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     // The band's faces are listed as they are tested for export, in one
     // pass over the triangles.
     stVertexTakers takers;
-    CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, IsVisibleSelected, &takers), takers),
-                         kSharpBandColour, replace);
+    const cExportable exportable(mesh);
+    CreateSubMeshObjects(
+        BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, exportable, IsVisibleSelected, &takers), takers),
+        kSharpBandColour, replace);
 
     // Regions: every triangle outside the band, connected through triangles
     // that are not selected.
@@ -417,7 +461,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     {
         // A few regions: all listed in one pass on the pool, or, without
         // room for that, each when its turn comes.
-        std::vector<std::vector<std::uint32_t>> regions = ExportableRegionTriangles(mesh, labels);
+        std::vector<std::vector<std::uint32_t>> regions = ExportableRegionTriangles(mesh, exportable, labels);
         if (regions.size() == labels)
         {
             for (std::uint32_t label = 0; label < labels; ++label)
@@ -431,7 +475,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
         for (std::uint32_t label = 0; label < labels; ++label)
         {
             const auto inRegion = [label](const cMeshTriangle& t) { return t.GetLabel() == label; };
-            CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, inRegion), takers),
+            CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, exportable, inRegion), takers),
                                  SegmentRegionColour(label), false);
         }
         return true;
@@ -448,7 +492,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     }
     for (std::uint32_t label = 0; label < labels; ++label)
     {
-        CreateSubMeshObjects(BuildSubMesh(mesh, regions[label], takers), SegmentRegionColour(label), false);
+        CreateSubMeshObjects(BuildSubMesh(mesh, regions[label], takers, exportable), SegmentRegionColour(label), false);
         regions[label] = {};
     }
     return true;
