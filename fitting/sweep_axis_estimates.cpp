@@ -613,41 +613,29 @@ struct stProfileMeasure
             double r, h, x, y, angle, mr, mh;
             bool first;
         };
-        // Each sample turned into the half-plane (a radius of zero marks one
-        // that has no place there), kept in their order. The measure's few
-        // thousand points are measured on this thread: hundreds of
-        // evaluations handed to the pool twice each waited longer for it
-        // than the work takes.
-        std::vector<stMeridian> turned(samples->size());
-        auto turn = [&](std::size_t i) {
-            const stOriented& s = (*samples)[i];
-            stMeridian& out = turned[i];
-            out.r = 0.0;
+        // Each sample turned into the half-plane, in their order, but for
+        // those that have no place there. The measure's few thousand points
+        // are measured on this thread: hundreds of evaluations handed to the
+        // pool twice each waited longer for it than the work takes.
+        std::vector<stMeridian> points;
+        points.reserve(samples->size());
+        double rMin = DBL_MAX, rMax = -DBL_MAX, hMin = DBL_MAX, hMax = -DBL_MAX;
+        for (const stOriented& s : *samples)
+        {
             const double d[3] = {s.p[0] - at[0], s.p[1] - at[1], s.p[2] - at[2]};
             const double h = Dot(d, dir), a = Dot(d, u), b = Dot(d, v);
             const double r = std::hypot(a, b);
             if (!(r > 0.0))
-                return;
+                continue;
             const double radial[3] = {(a * u[0] + b * v[0]) / r, (a * u[1] + b * v[1]) / r, (a * u[2] + b * v[2]) / r};
             const double mr = Dot(s.n, radial), mh = Dot(s.n, dir);
             if (!HypotIsPositive(mr, mh))
-                return;
+                continue;
             // The profile normal is made unit below, for the first half's
             // points only: no other point's is read.
-            out = {r, h, a, b, AngleEstimate(b, a), mr, mh, false};
-        };
-        for (std::size_t i = 0; i < turned.size(); ++i)
-            turn(i);
-        std::vector<stMeridian> points;
-        points.reserve(samples->size());
-        double rMin = DBL_MAX, rMax = -DBL_MAX, hMin = DBL_MAX, hMax = -DBL_MAX;
-        for (const stMeridian& m : turned)
-        {
-            if (!(m.r > 0.0))
-                continue;
-            points.push_back(m);
-            rMin = std::min(rMin, m.r), rMax = std::max(rMax, m.r);
-            hMin = std::min(hMin, m.h), hMax = std::max(hMax, m.h);
+            points.push_back({r, h, a, b, AngleEstimate(b, a), mr, mh, false});
+            rMin = std::min(rMin, r), rMax = std::max(rMax, r);
+            hMin = std::min(hMin, h), hMax = std::max(hMax, h);
         }
         if (points.size() < 6)
             return FLT_MAX;
