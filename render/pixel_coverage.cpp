@@ -323,24 +323,75 @@ bool CoversNoPixel(const stCorner& a, const stCorner& b, const stCorner& c, doub
 
 #ifdef VTL_COVERAGE_X86
 
+// Whether MayHold holds for any of the centres of columns [left, right] and
+// rows [bottom, top] (whole numbers, at most kMostCentres centres), four
+// centres at a time, each lane with MayHold's operations in its order.
+// Which of them holds does not matter, so they are taken in any order; the
+// last one stands in for the missing ones of the last four.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) bool
+MayHoldAnyByFour(const stCorner* const corners[3], double e, double left, double right, double bottom,
+                 double top)
+{
+    double x[int(kMostCentres)], y[int(kMostCentres)];
+    int n = 0;
+    for (double row = bottom; row <= top; ++row)
+        for (double column = left; column <= right; ++column, ++n)
+        {
+            x[n] = column + 0.5;
+            y[n] = row + 0.5;
+        }
+    const __m256d two = _mm256_set1_pd(2.0), widen = _mm256_set1_pd(e);
+    const __m256d square = _mm256_set1_pd(4.0 * e * e), margin = _mm256_set1_pd(1.0 + 1e-9);
+    for (int first = 0; first < n; first += 4)
+    {
+        const int k1 = std::min(first + 1, n - 1), k2 = std::min(first + 2, n - 1),
+                  k3 = std::min(first + 3, n - 1);
+        const __m256d px = _mm256_setr_pd(x[first], x[k1], x[k2], x[k3]);
+        const __m256d py = _mm256_setr_pd(y[first], y[k1], y[k2], y[k3]);
+        __m256d inside = _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), outside = inside;
+        for (int k = 0; k < 3; ++k)
+        {
+            const stCorner& a = *corners[k];
+            const stCorner& b = *corners[(k + 1) % 3];
+            const double ex = double(b.x) - a.x, ey = double(b.y) - a.y;
+            const __m256d dx = _mm256_sub_pd(px, _mm256_set1_pd(a.x)),
+                          dy = _mm256_sub_pd(py, _mm256_set1_pd(a.y));
+            const __m256d edge =
+                _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(ex), dy), _mm256_mul_pd(_mm256_set1_pd(ey), dx));
+            const __m256d moved = _mm256_mul_pd(
+                _mm256_add_pd(
+                    _mm256_mul_pd(widen,
+                                  _mm256_add_pd(_mm256_set1_pd(std::fabs(ex) + std::fabs(ey)),
+                                                _mm256_mul_pd(two, _mm256_add_pd(Abs4(dx), Abs4(dy))))),
+                    square),
+                margin);
+            const __m256d against = _mm256_xor_pd(moved, _mm256_set1_pd(-0.0));
+            inside = _mm256_and_pd(inside, _mm256_cmp_pd(edge, against, _CMP_GE_OQ));
+            outside = _mm256_and_pd(outside, _mm256_cmp_pd(edge, moved, _CMP_LE_OQ));
+        }
+        if (_mm256_movemask_pd(_mm256_or_pd(inside, outside)) != 0)
+            return true;
+    }
+    return false;
+}
+
 // std::min(a, b): b where b < a, else a.
 __attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d Min4(__m256d a, __m256d b)
 {
     return _mm256_blendv_pd(a, b, _mm256_cmp_pd(b, a, _CMP_LT_OQ));
 }
 
-// Where stCentres over the lanes' sides [low, high] of [first, first + count)
-// is empty, with its operations in its order (ceil and floor are exact).
+// stCentres over the lanes' sides [low, high] of [first, first + count),
+// with its operations in its order (ceil and floor are exact); where it is
+// empty.
 __attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d
-NoCentres4(__m256d low, __m256d high, double first, double count)
+Centres4(__m256d low, __m256d high, double first, double count, __m256d& lowest, __m256d& highest)
 {
     const __m256d half = _mm256_set1_pd(0.5);
-    const __m256d lowest =
-        Max4(_mm256_round_pd(_mm256_sub_pd(low, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC),
-             _mm256_set1_pd(first));
-    const __m256d highest =
-        Min4(_mm256_round_pd(_mm256_sub_pd(high, half), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC),
-             _mm256_set1_pd(first + count - 1.0));
+    lowest = Max4(_mm256_round_pd(_mm256_sub_pd(low, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC),
+                  _mm256_set1_pd(first));
+    highest = Min4(_mm256_round_pd(_mm256_sub_pd(high, half), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC),
+                   _mm256_set1_pd(first + count - 1.0));
     return _mm256_cmp_pd(lowest, highest, _CMP_NLE_UQ);
 }
 
@@ -348,8 +399,8 @@ NoCentres4(__m256d low, __m256d high, double first, double count)
 // [first, last) four at a time while four are left, each four within a
 // chunk of records; returns where it stopped. The lanes decide a triangle
 // whose box, widened by e, holds no column or no row of centres, as
-// CoversNoPixel's first tests do with the same operations; a triangle whose
-// box holds centres is handed to CoversNoPixel itself.
+// CoversNoPixel's first tests do with the same operations; the centres of a
+// box that holds a few are then looked at four at a time.
 template <class Corner>
 __attribute__((target("avx2"), optimize("fp-contract=off"))) std::uint32_t
 NoPixelByFour(const cMesh& mesh, const stWindowMap& map, const Corner* corners, std::uint32_t vertexCount,
@@ -386,14 +437,26 @@ NoPixelByFour(const cMesh& mesh, const stWindowMap& map, const Corner* corners, 
         const __m256d right = _mm256_add_pd(_mm256_cvtps_pd(_mm_max_ps(_mm_max_ps(ax, bx), cx)), widen);
         const __m256d bottom = _mm256_sub_pd(_mm256_cvtps_pd(_mm_min_ps(_mm_min_ps(ay, by), cy)), widen);
         const __m256d top = _mm256_add_pd(_mm256_cvtps_pd(_mm_max_ps(_mm_max_ps(ay, by), cy)), widen);
-        const int none =
-            _mm256_movemask_pd(_mm256_or_pd(NoCentres4(left, right, map.viewport[0], map.viewport[2]),
-                                            NoCentres4(bottom, top, map.viewport[1], map.viewport[3])));
+        __m256d columns[2], rows[2];
+        const int none = _mm256_movemask_pd(
+            _mm256_or_pd(Centres4(left, right, map.viewport[0], map.viewport[2], columns[0], columns[1]),
+                         Centres4(bottom, top, map.viewport[1], map.viewport[3], rows[0], rows[1])));
+        alignas(32) double centres[4][4];
+        _mm256_store_pd(centres[0], columns[0]);
+        _mm256_store_pd(centres[1], columns[1]);
+        _mm256_store_pd(centres[2], rows[0]);
+        _mm256_store_pd(centres[3], rows[1]);
         for (int k = 0; k < 4; ++k)
         {
             if (!((named >> k) & 1) || !((known >> k) & 1))
                 continue;
-            if (((none >> k) & 1) || CoversNoPixel(*c[k][0], *c[k][1], *c[k][2], e, map))
+            // CoversNoPixel's tests after the box's columns and rows.
+            const double fromColumn = centres[0][k], toColumn = centres[1][k];
+            const double fromRow = centres[2][k], toRow = centres[3][k];
+            const stCorner* held[3] = {c[k][0], c[k][1], c[k][2]};
+            if (((none >> k) & 1) ||
+                (!((toColumn - fromColumn + 1.0) * (toRow - fromRow + 1.0) > kMostCentres) &&
+                 !MayHoldAnyByFour(held, e, fromColumn, toColumn, fromRow, toRow)))
                 value |= std::uint64_t(1) << (i + std::uint32_t(k) - first);
         }
     }
