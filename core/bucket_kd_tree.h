@@ -207,7 +207,7 @@ public:
             GrowBox3f(m_box, box.data());
             GrowBox3f(m_box, box.data() + 3);
         }
-        m_elements.Adopt(items, kept);
+        m_elements.Adopt(items, kept, pool);
         Node& root = m_nodes[0];
         root.first = 0;
         root.count = kept;
@@ -814,7 +814,7 @@ private:
         {
             if (BuildSideBySide(pool, items, xyz.get(), spill.get(), spillXyz.get(), n, deepest))
             {
-                m_elements.Adopt(items, n);
+                m_elements.Adopt(items, n, pool);
                 m_depth = std::max(m_depth, deepest);
                 return deepest;
             }
@@ -867,7 +867,7 @@ private:
             leaf.first = range.begin;
             leaf.count = range.end - range.begin;
         }
-        m_elements.Adopt(items, n);
+        m_elements.Adopt(items, n, pool);
         m_depth = std::max(m_depth, deepest);
         return deepest;
     }

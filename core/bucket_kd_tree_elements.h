@@ -9,11 +9,15 @@
 // array within about twice its live size.
 #pragma once
 
+#include "core/thread_pool.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 template <class T> class tBucketKDTreeElements
 {
@@ -103,14 +107,15 @@ public:
     }
 
     // Takes an array of n elements (new[]-allocated, the array's new
-    // content), then keeps offsets when they fit and memory allows.
-    void Adopt(T* values, std::uint32_t n)
+    // content), then keeps offsets when they fit and memory allows; a big
+    // array is measured and packed a block at a time on the pool.
+    void Adopt(T* values, std::uint32_t n, cThreadPool* pool = nullptr)
     {
         Free();
         m_values = values;
         m_count = n;
         m_capacity = n;
-        PackAsOffsets();
+        PackAsOffsets(n >= kPackOnPoolMinimum ? pool : nullptr);
     }
 
     // Copies the ranges the visitor names into a fresh array without gaps:
@@ -221,33 +226,53 @@ private:
 
     // Replaces the elements by 32-bit offsets from the lowest one when every
     // element lies within 4 GiB of it and the offsets' array can be had.
-    void PackAsOffsets()
+    void PackAsOffsets(cThreadPool* pool)
     {
         if constexpr (std::is_pointer_v<T>)
         {
             if (m_count == 0)
                 return;
-            std::uintptr_t low = reinterpret_cast<std::uintptr_t>(m_values[0]);
-            std::uintptr_t high = low;
-            for (std::uint32_t i = 1; i < m_count; ++i)
+            constexpr std::uint32_t kBlock = 1u << 16;
+            const std::size_t blocks = (std::size_t{m_count} + kBlock - 1) / kBlock;
+            const auto end = [&](std::size_t block) { return std::min(m_count, std::uint32_t(block + 1) * kBlock); };
+            std::vector<std::pair<std::uintptr_t, std::uintptr_t>> range(blocks);
+            auto measure = [&](std::size_t block) {
+                std::uintptr_t low = reinterpret_cast<std::uintptr_t>(m_values[block * kBlock]);
+                std::uintptr_t high = low;
+                for (std::uint32_t i = std::uint32_t(block) * kBlock + 1; i < end(block); ++i)
+                {
+                    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(m_values[i]);
+                    low = std::min(low, at);
+                    high = std::max(high, at);
+                }
+                range[block] = {low, high};
+            };
+            ParallelForEach(pool, blocks, 1, measure);
+            std::uintptr_t low = range[0].first, high = range[0].second;
+            for (const auto& r : range)
             {
-                const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(m_values[i]);
-                low = std::min(low, at);
-                high = std::max(high, at);
+                low = std::min(low, r.first);
+                high = std::max(high, r.second);
             }
             if (high - low > std::uintptr_t{0xFFFFFFFF})
                 return;
             std::uint32_t* offsets = new (std::nothrow) std::uint32_t[m_capacity];
             if (offsets == nullptr)
                 return;
-            for (std::uint32_t i = 0; i < m_count; ++i)
-                offsets[i] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(m_values[i]) - low);
+            auto pack = [&](std::size_t block) {
+                for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end(block); ++i)
+                    offsets[i] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(m_values[i]) - low);
+            };
+            ParallelForEach(pool, blocks, 1, pack);
             delete[] m_values;
             m_values = nullptr;
             m_offsets = offsets;
             m_base = low;
         }
     }
+
+    // Fewest elements an adoption packs on the pool.
+    static constexpr std::uint32_t kPackOnPoolMinimum = 1u << 16;
 
     T* m_values = nullptr;
     std::uint32_t* m_offsets = nullptr;

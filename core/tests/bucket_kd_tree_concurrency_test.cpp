@@ -135,6 +135,9 @@ TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
     {
         EXPECT_EQ(tree->Build(&pool), depth);
         EXPECT_EQ(tree->GetDepth(), alone.GetDepth());
+        // Packed as offsets on the pool, as alone.
+        EXPECT_TRUE(tree->GetElements().KeepsOffsets());
+        EXPECT_EQ(tree->GetElements().GetBase(), alone.GetElements().GetBase());
         ASSERT_EQ(tree->GetNodeCount(), alone.GetNodeCount());
         ASSERT_GT(alone.GetNodeCount(), 1000u);
         for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
