@@ -579,6 +579,11 @@ bool cCircleFit::FitInFrame(const double m[12], double centre[3], double& radius
     cNormalEquations system(3);
     if (!system.IsAllocated())
         return false;
+    // The rows (x, y, 1) with targets -(x^2 + y^2), added as AddRow adds
+    // them, in the records' order, into sums kept in locals (so that they
+    // stay in registers): a product by 1 is the other factor, and the matrix
+    // is symmetric to the bit (x y and y x are the same product).
+    double xx = 0.0, xy = 0.0, x1 = 0.0, yy = 0.0, y1 = 0.0, ones = 0.0, wx = 0.0, wy = 0.0, w1 = 0.0;
     for (const stFitPoint& p : Points())
     {
         if (!p.active)
@@ -586,9 +591,15 @@ bool cCircleFit::FitInFrame(const double m[12], double centre[3], double& radius
         double q[3], local[3];
         FitPointPosition(p, q);
         MapIntoFrame(m, q, local);
-        const double row[3] = {local[0], local[1], 1.0};
-        system.AddRow(row, -(local[0] * local[0] + local[1] * local[1]));
+        const double x = local[0], y = local[1], w = -(x * x + y * y);
+        xx += x * x, xy += x * y, x1 += x, yy += y * y, y1 += y, ones += 1.0;
+        wx += w * x, wy += w * y, w1 += w;
     }
+    const double sums[3][3] = {{xx, xy, x1}, {xy, yy, y1}, {x1, y1, ones}};
+    for (std::uint32_t i = 0; i < 3; ++i)
+        for (std::uint32_t j = 0; j < 3; ++j)
+            system.A(i, j) = sums[i][j];
+    system.b[0] = wx, system.b[1] = wy, system.b[2] = w1;
     cDoubleVector x;
     if (!SolveNormalEquations(system, x, 1e-10))
         return false;
