@@ -502,15 +502,21 @@ void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
     ParallelFor(SharedThreadPool(), (triangleCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
 }
 
-bool MarkSharpTriangles(cMesh& mesh, float threshold, std::uint8_t clear, bool* wasMarked)
+bool MarkSharpTriangles(cMesh& mesh, float threshold, const stMarkingAlso& also)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
+    const std::size_t blocks = (std::size_t{count} + kPoolBlock - 1) / kPoolBlock;
     // Per block: bit 0 whether it marks a triangle, bit 1 whether one was
     // marked before.
-    std::vector<std::uint8_t> marked((std::size_t{count} + kPoolBlock - 1) / kPoolBlock, 0);
-    const auto keep = static_cast<std::uint8_t>(~(clear | kTriangleFlagSelected));
+    std::vector<std::uint8_t> marked(blocks, 0);
+    std::vector<std::uint32_t>* const counts = also.selectedPerBlock;
+    if (counts != nullptr)
+        counts->assign(blocks, 0);
+    const auto keep = static_cast<std::uint8_t>(~(also.clear | kTriangleFlagSelected));
+    const auto scratch = counts != nullptr ? kTriangleFlagScratch : std::uint8_t{0};
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         bool any = false, before = false;
+        std::uint32_t selected = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
@@ -518,14 +524,17 @@ bool MarkSharpTriangles(cMesh& mesh, float threshold, std::uint8_t clear, bool* 
             const cVertex* c[3];
             const bool sharp = mesh.GetCorners(t, c) && ValueOf(*c[0]) > threshold && ValueOf(*c[1]) > threshold &&
                                ValueOf(*c[2]) > threshold;
-            t.flags = static_cast<std::uint8_t>((t.flags & keep) | (sharp ? kTriangleFlagSelected : 0));
+            t.flags = static_cast<std::uint8_t>((t.flags & keep) | scratch | (sharp ? kTriangleFlagSelected : 0));
             any = any || sharp;
+            selected += IsVisibleSelected(t);
         }
         marked[begin / kPoolBlock] = static_cast<std::uint8_t>((any ? 1 : 0) | (before ? 2 : 0));
+        if (counts != nullptr)
+            (*counts)[begin / kPoolBlock] = selected;
     });
-    if (wasMarked != nullptr &&
+    if (also.wasMarked != nullptr &&
         std::any_of(marked.begin(), marked.end(), [](std::uint8_t m) { return (m & 2) != 0; }))
-        *wasMarked = true;
+        *also.wasMarked = true;
     return std::any_of(marked.begin(), marked.end(), [](std::uint8_t m) { return (m & 1) != 0; });
 }
 
@@ -534,10 +543,14 @@ std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* ar
     return WalkRegion(mesh, seed, area, nullptr);
 }
 
-void RemoveSmallRegions(cMesh& mesh, double limit)
+void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock)
 {
     if (limit == 0.0 || limit == FLT_MAX)
+    {
+        if (selectedPerBlock != nullptr)
+            ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
         return;
+    }
     std::vector<cMeshTriangle*> region;
     // Small selected islands first, then small unselected ones; each region
     // is walked once (the walk clears its scratch bits).
@@ -548,6 +561,11 @@ void RemoveSmallRegions(cMesh& mesh, double limit)
     // pool's flips before.
     std::vector<std::uint32_t> ofClass(blocks, 0);
     bool prepared = false;
+    if (selectedPerBlock != nullptr && selectedPerBlock->size() == blocks)
+    {
+        ofClass = *selectedPerBlock;
+        prepared = true;
+    }
     bool scratchCleared = false;
     for (const bool selectedPass : {true, false})
     {

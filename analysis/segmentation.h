@@ -14,6 +14,7 @@
 #include "core/progress.h"
 
 #include <cstdint>
+#include <vector>
 
 // A vertex whose largest normal angle exceeds this (8 degrees) counts as
 // sharp outright.
@@ -50,12 +51,23 @@ void NormalizeVertexValues(cMesh& mesh, double scale);
 // vertex that no triangle uses keeps its value.
 void SmoothVertexValues(cMesh& mesh, IProcProgress* progress);
 
+// What the marking's pass over every triangle does besides the marks.
+struct stMarkingAlso
+{
+    // Flag bits cleared on every triangle.
+    std::uint8_t clear = 0;
+    // Set when a triangle was visible and selected before the marking (left
+    // as it is otherwise).
+    bool* wasMarked = nullptr;
+    // Where given: bit 2 set on every triangle and the visible selected ones
+    // after the marking counted per block of kPoolBlock triangles, which
+    // RemoveSmallRegions then need not do in a pass of its own.
+    std::vector<std::uint32_t>* selectedPerBlock = nullptr;
+};
+
 // Sets triangle bit 0 where all three vertex values exceed the threshold and
-// clears it elsewhere; true when at least one triangle is marked. The same
-// pass clears the flag bits `clear` of every triangle and, where `wasMarked`
-// is given, sets it when a triangle was visible and selected before (and
-// leaves it as it is otherwise).
-bool MarkSharpTriangles(cMesh& mesh, float threshold, std::uint8_t clear = 0, bool* wasMarked = nullptr);
+// clears it elsewhere; true when at least one triangle is marked.
+bool MarkSharpTriangles(cMesh& mesh, float threshold, const stMarkingAlso& also = {});
 
 // The size of the connected region of triangles of the seed's class (1:
 // visible and selected, 0: any other) that still carry bit 2, with its area
@@ -63,8 +75,10 @@ bool MarkSharpTriangles(cMesh& mesh, float threshold, std::uint8_t clear = 0, bo
 std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* area = nullptr);
 
 // Deselects selected islands and selects unselected islands whose area is at
-// most the limit (a limit of 0 or FLT_MAX switches the clean-up off).
-void RemoveSmallRegions(cMesh& mesh, double limit);
+// most the limit (a limit of 0 or FLT_MAX switches the clean-up off). Bit 2
+// is clear on every triangle after it. `selectedPerBlock`, where given, is
+// what MarkSharpTriangles counted as it set bit 2 on every triangle.
+void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock = nullptr);
 
 // The clean-up's area limit of a scene box: (largest extent / 15)^2, an area,
 // so that the same part gives the same regions in any unit and at any

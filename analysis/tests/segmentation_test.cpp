@@ -238,12 +238,58 @@ TEST(SharpTriangles, MarkingClearsTheGivenBitsAndTellsWhetherAVisibleTriangleWas
     mesh.GetTriangle(0)->flags = kLent;
     mesh.GetTriangle(1)->flags = kTriangleFlagSelected | kTriangleFlagHidden | kLent;
     bool before = false;
-    EXPECT_TRUE(MarkSharpTriangles(mesh, 50.0f, kLent, &before));
+    stMarkingAlso also;
+    also.clear = kLent;
+    also.wasMarked = &before;
+    EXPECT_TRUE(MarkSharpTriangles(mesh, 50.0f, also));
     EXPECT_FALSE(before) << "a hidden mark is no visible mark";
     EXPECT_EQ(mesh.GetTriangle(0)->flags, kTriangleFlagSelected);
     EXPECT_EQ(mesh.GetTriangle(1)->flags, kTriangleFlagHidden);
-    EXPECT_TRUE(MarkSharpTriangles(mesh, 50.0f, 0, &before));
+    also.clear = 0;
+    EXPECT_TRUE(MarkSharpTriangles(mesh, 50.0f, also));
     EXPECT_TRUE(before);
+}
+
+TEST(SharpTriangles, MarkingReadiesTheCleanUpAsItsOwnPassDoes)
+{
+    // 80,000 triangles, two blocks of the pool: a grid of sharp bands
+    // around unmarked islands of 81 cells, which the clean-up fills, and
+    // one triangle hidden.
+    const int n = 200;
+    const ON_Mesh plate = HeightField(n, [](double, double) { return 0.0; });
+    const auto build = [&](cMesh& mesh) {
+        FillMesh(mesh, plate);
+        for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+            mesh.GetVertex(i)->SetScalar(i / (n + 1) % 10 < 2 || i % (n + 1) % 10 < 2 ? 90.0f : 10.0f);
+    };
+    cMesh own, readied;
+    build(own);
+    build(readied);
+    own.GetTriangle(70000)->flags = readied.GetTriangle(70000)->flags = kTriangleFlagHidden;
+    const double limit = 100.0;
+    MarkSharpTriangles(own, 50.0f);
+    const std::uint32_t marked = CountMarked(own);
+    RemoveSmallRegions(own, limit);
+    ASSERT_GT(CountMarked(own), marked) << "the islands are filled";
+    std::vector<std::uint32_t> counts;
+    stMarkingAlso also;
+    also.selectedPerBlock = &counts;
+    MarkSharpTriangles(readied, 50.0f, also);
+    std::vector<std::uint32_t> expected((readied.GetTriangleCount() + kPoolBlock - 1) / kPoolBlock, 0);
+    for (std::uint32_t i = 0; i < readied.GetTriangleCount(); ++i)
+    {
+        ASSERT_NE(readied.GetTriangle(i)->flags & kTriangleFlagScratch, 0) << i;
+        expected[i / kPoolBlock] += IsVisibleSelected(*readied.GetTriangle(i));
+    }
+    EXPECT_EQ(counts, expected);
+    RemoveSmallRegions(readied, limit, &counts);
+    for (std::uint32_t i = 0; i < own.GetTriangleCount(); ++i)
+        ASSERT_EQ(readied.GetTriangle(i)->flags, own.GetTriangle(i)->flags) << i;
+    // Without a clean-up the scratch bits go again.
+    MarkSharpTriangles(readied, 50.0f, also);
+    RemoveSmallRegions(readied, FLT_MAX, &counts);
+    for (std::uint32_t i = 0; i < readied.GetTriangleCount(); ++i)
+        ASSERT_EQ(readied.GetTriangle(i)->flags & kTriangleFlagScratch, 0) << i;
 }
 
 TEST(SmallRegions, IslandsAtOrBelowTheLimitFlipAndLargerOnesStay)

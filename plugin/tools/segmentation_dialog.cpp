@@ -24,7 +24,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
+#include <map>
 #include <memory>
+#include <vector>
 
 IMPLEMENT_DYNAMIC(CSegmentationDialog, CBaseVTLDialog)
 
@@ -200,6 +202,10 @@ bool CSegmentationDialog::OnDetect()
     // mask go with the marking's pass over the triangles.
     bool markedBefore = false;
     bool marked = false;
+    // The marking also readies each mesh for the clean-up where there is
+    // one.
+    const bool cleanUp = m_areaLimit != 0.0 && m_areaLimit != FLT_MAX;
+    std::map<const cMesh*, std::vector<std::uint32_t>> selectedPerBlock;
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
                      {
@@ -208,12 +214,19 @@ bool CSegmentationDialog::OnDetect()
                              ComputeSegmentationValues(mesh);
                              mesh.SetValuesReady(true);
                          }
-                         marked = MarkSharpTriangles(mesh, threshold, GetSelectionMaskBit(), &markedBefore) || marked;
+                         stMarkingAlso also;
+                         also.clear = GetSelectionMaskBit();
+                         also.wasMarked = &markedBefore;
+                         if (cleanUp)
+                             also.selectedPerBlock = &selectedPerBlock[&mesh];
+                         marked = MarkSharpTriangles(mesh, threshold, also) || marked;
                      });
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
                      {
-                         RemoveSmallRegions(mesh, m_areaLimit);
+                         const auto counted = selectedPerBlock.find(&mesh);
+                         RemoveSmallRegions(mesh, m_areaLimit,
+                                            counted != selectedPerBlock.end() ? &counted->second : nullptr);
                          RefreshSelectedVertices(mesh);
                      });
     SelectionMaskCleared();
