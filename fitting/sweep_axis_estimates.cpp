@@ -740,10 +740,12 @@ struct stProfileMeasure
                 const std::size_t first = start[cellIndex], last = start[cellIndex + 1];
                 if (first == last)
                     return;
-                const std::size_t from = static_cast<std::size_t>(
-                    std::lower_bound(radiusOf.begin() + static_cast<std::ptrdiff_t>(first),
-                                     radiusOf.begin() + static_cast<std::ptrdiff_t>(last), q.r) -
-                    radiusOf.begin());
+                // The first member whose radius is not below the query's, as
+                // std::lower_bound finds it, by halving without branches.
+                const double* base = radiusOf.data() + first;
+                for (std::size_t n = last - first; n > 1; n -= n / 2)
+                    base = base[n / 2] < q.r ? base + n / 2 : base;
+                const std::size_t from = static_cast<std::size_t>(base - radiusOf.data()) + (*base < q.r ? 1 : 0);
                 for (std::size_t m = from; m != last && !beyond(m); ++m)
                     consider(cellIndex, members[m]);
                 for (std::size_t m = from; m != first && !beyond(m - 1); --m)
