@@ -164,55 +164,47 @@ public:
     {
         if (m_nodes.GetCount() != 0)
             return false;
-        constexpr std::uint32_t kBlock = 1u << 16;
-        const std::size_t blocks = (std::size_t{n} + kBlock - 1) / kBlock;
-        std::vector<std::uint32_t> firstOf(blocks + 1, 0);
-        std::vector<std::array<float, 6>> boxOf(blocks);
-        auto count = [&](std::size_t block) {
-            float box[6];
-            MakeEmptyBox(box);
-            std::uint32_t kept = 0;
-            const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
-            for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
-                if (const T e = element(i); IsStorable(e))
-                {
-                    ++kept;
-                    GrowBox3f(box, m_comparator.Coordinates(e));
-                }
-            firstOf[block + 1] = kept;
-            std::copy(box, box + 6, boxOf[block].data());
-        };
-        ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, blocks, 1, count);
-        for (std::size_t block = 0; block < blocks; ++block)
-            firstOf[block + 1] += firstOf[block];
-        const std::uint32_t kept = firstOf[blocks];
-        if (kept == 0)
+        stLoad<Element> load(*this, n, element, pool);
+        if (load.kept == 0)
             return true;
-        T* items = new (std::nothrow) T[kept];
+        T* items = new (std::nothrow) T[load.kept];
         if (items == nullptr || !CreateRoot())
         {
             delete[] items;
             return false;
         }
-        auto write = [&](std::size_t block) {
-            T* to = items + firstOf[block];
-            const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
-            for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
-                if (const T e = element(i); IsStorable(e))
-                    *to++ = e;
-        };
-        ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, blocks, 1, write);
-        for (const std::array<float, 6>& box : boxOf)
-        {
-            GrowBox3f(m_box, box.data());
-            GrowBox3f(m_box, box.data() + 3);
-        }
-        m_elements.Adopt(items, kept, pool);
-        Node& root = m_nodes[0];
-        root.first = 0;
-        root.count = kept;
-        root.index = kBucketKDTreeNoIndex;
+        load.Write(items, nullptr);
+        load.SetRoot();
+        m_elements.Adopt(items, load.kept, pool);
         return true;
+    }
+
+    // AddAllOf and Build in one: the elements and their coordinates go
+    // straight into the build's arrays, without the root's bucket between
+    // them. The same tree; returns what Build returns, 0 when no memory
+    // could be had. The tree must be empty.
+    template <class Element> std::uint32_t BuildFrom(std::uint32_t n, const Element& element, cThreadPool* pool)
+    {
+        if (m_nodes.GetCount() != 0)
+            return 0;
+        {
+            stLoad<Element> load(*this, n, element, pool);
+            if (load.kept > m_bucketMaximum && CreateRoot())
+            {
+                load.SetRoot();
+                const std::uint32_t deepest =
+                    BuildFromArrayFilledBy(pool, [&](T* items, float* xyz) { load.Write(items, xyz); });
+                if (deepest > 0)
+                {
+                    NumberNodes();
+                    return deepest;
+                }
+                Clear();
+            }
+        }
+        if (!AddAllOf(n, element, pool))
+            return 0;
+        return Build(pool);
     }
 
     // Incremental insertion: splits over-full leaves on the way down and
@@ -531,6 +523,83 @@ protected:
     }
 
 private:
+    // A bulk load's count: each block's storable elements and box, on the
+    // pool for a big load; then their writing, each block from where the
+    // blocks before it end, and the root that holds them.
+    template <class Element> struct stLoad
+    {
+        static constexpr std::uint32_t kBlock = 1u << 16;
+        tBucketKDTree& tree;
+        const std::uint32_t n;
+        const Element& element;
+        cThreadPool* const pool;
+        std::vector<std::uint32_t> firstOf;
+        std::vector<std::array<float, 6>> boxOf;
+        std::uint32_t kept = 0;
+
+        stLoad(tBucketKDTree& owner, std::uint32_t count, const Element& of, cThreadPool* on)
+            : tree(owner), n(count), element(of), pool(count >= kSideBySideMinimum ? on : nullptr),
+              firstOf(Blocks() + 1, 0), boxOf(Blocks())
+        {
+            auto measure = [&](std::size_t block) {
+                float box[6];
+                MakeEmptyBox(box);
+                std::uint32_t storable = 0;
+                for (std::uint32_t i = std::uint32_t(block) * kBlock; i < End(block); ++i)
+                    if (const T e = element(i); tree.IsStorable(e))
+                    {
+                        ++storable;
+                        GrowBox3f(box, tree.m_comparator.Coordinates(e));
+                    }
+                firstOf[block + 1] = storable;
+                std::copy(box, box + 6, boxOf[block].data());
+            };
+            ParallelForEach(pool, Blocks(), 1, measure);
+            for (std::size_t block = 0; block < Blocks(); ++block)
+                firstOf[block + 1] += firstOf[block];
+            kept = firstOf[Blocks()];
+        }
+
+        std::size_t Blocks() const { return (std::size_t{n} + kBlock - 1) / kBlock; }
+        std::uint32_t End(std::size_t block) const { return std::min(n, std::uint32_t(block + 1) * kBlock); }
+
+        // The kept elements in their order, and their coordinates unless
+        // xyz is null.
+        void Write(T* items, float* xyz) const
+        {
+            auto write = [&](std::size_t block) {
+                std::uint32_t to = firstOf[block];
+                for (std::uint32_t i = std::uint32_t(block) * kBlock; i < End(block); ++i)
+                    if (const T e = element(i); tree.IsStorable(e))
+                    {
+                        items[to] = e;
+                        if (xyz != nullptr)
+                        {
+                            const float* p = tree.m_comparator.Coordinates(e);
+                            std::copy(p, p + 3, xyz + std::size_t{to} * 3);
+                        }
+                        ++to;
+                    }
+            };
+            ParallelForEach(pool, Blocks(), 1, write);
+        }
+
+        // The tree's box over the blocks' boxes in order, and the root
+        // (made already) holding the kept elements.
+        void SetRoot() const
+        {
+            for (const std::array<float, 6>& box : boxOf)
+            {
+                GrowBox3f(tree.m_box, box.data());
+                GrowBox3f(tree.m_box, box.data() + 3);
+            }
+            Node& root = tree.m_nodes[0];
+            root.first = 0;
+            root.count = kept;
+            root.index = kBucketKDTreeNoIndex;
+        }
+    };
+
     struct stRange
     {
         std::uint32_t node;
@@ -777,6 +846,31 @@ private:
     {
         const std::uint32_t n = m_nodes[0].count;
         const std::uint32_t rootFirst = m_nodes[0].first;
+        // On the pool for a big tree, a block of elements at a time.
+        const auto gather = [&](T* items, float* xyz) {
+            constexpr std::uint32_t kBlock = 1u << 16;
+            auto take = [&](std::size_t block) {
+                const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
+                for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
+                {
+                    items[i] = m_elements.Get(rootFirst + i);
+                    if (xyz == nullptr)
+                        continue;
+                    const float* p = m_comparator.Coordinates(items[i]);
+                    std::copy(p, p + 3, xyz + std::size_t{i} * 3);
+                }
+            };
+            ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, (std::size_t{n} + kBlock - 1) / kBlock, 1, take);
+        };
+        return BuildFromArrayFilledBy(pool, gather);
+    }
+
+    // BuildFromArray with the root's n elements, in their order, and their
+    // coordinates written into its arrays by fill(items, xyz) (xyz null
+    // when there is no memory for the coordinates), perhaps twice.
+    template <class Fill> std::uint32_t BuildFromArrayFilledBy(cThreadPool* pool, const Fill& fill)
+    {
+        const std::uint32_t n = m_nodes[0].count;
         T* items = new (std::nothrow) T[n];
         std::unique_ptr<T[]> spill(new (std::nothrow) T[n]);
         tArray<stRange> stack;
@@ -791,22 +885,7 @@ private:
         // through the comparator.
         std::unique_ptr<float[]> xyz(new (std::nothrow) float[std::size_t{n} * 3]);
         std::unique_ptr<float[]> spillXyz(xyz != nullptr ? new (std::nothrow) float[std::size_t{n} * 3] : nullptr);
-        // On the pool for a big tree, a block of elements at a time.
-        const auto gather = [&] {
-            constexpr std::uint32_t kBlock = 1u << 16;
-            auto take = [&](std::size_t block) {
-                const std::uint32_t end = std::min(n, std::uint32_t(block + 1) * kBlock);
-                for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
-                {
-                    items[i] = m_elements.Get(rootFirst + i);
-                    if (spillXyz == nullptr)
-                        continue;
-                    const float* p = m_comparator.Coordinates(items[i]);
-                    std::copy(p, p + 3, xyz.get() + std::size_t{i} * 3);
-                }
-            };
-            ParallelForEach(n >= kSideBySideMinimum ? pool : nullptr, (std::size_t{n} + kBlock - 1) / kBlock, 1, take);
-        };
+        const auto gather = [&] { fill(items, spillXyz != nullptr ? xyz.get() : nullptr); };
         gather();
 
         std::uint32_t deepest = 1;

@@ -56,16 +56,17 @@ std::uint32_t cBucketSearchTreeProp::Build(std::uint32_t step)
     }
     else if (auto* cloud = static_cast<cPointCloud*>(owner->QueryInterface(IID_cPointCloud)))
     {
-        // Every step-th vertex that is not excluded, in order, loaded at
-        // once a block at a time on the pool.
+        // Every step-th vertex that is not excluded, in order, loaded and
+        // built at once, a block at a time on the pool.
         const std::uint32_t count = cloud->GetVertexCount();
         const std::uint64_t taken = (std::uint64_t{count} + step - 1) / step;
         const auto vertex = [cloud, step](std::uint32_t k) -> const cVertex* {
             const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(std::uint64_t{k} * step));
             return v->IsExcluded() ? nullptr : v;
         };
-        if (!m_tree.AddAllOf(static_cast<std::uint32_t>(taken), vertex, SharedThreadPool()))
-            return 0;
+        const std::uint32_t depth = m_tree.BuildFrom(static_cast<std::uint32_t>(taken), vertex, SharedThreadPool());
+        m_built = depth > 0;
+        return depth;
     }
     else
     {

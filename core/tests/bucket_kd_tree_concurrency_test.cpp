@@ -131,9 +131,14 @@ TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
     ASSERT_TRUE(loaded.AddAll(all.data(), static_cast<std::uint32_t>(all.size()), &pool));
     EXPECT_FALSE(loaded.AddAll(all.data(), 1, &pool));
     const std::uint32_t depth = alone.Build();
-    for (TestKDTree* tree : {&pooled, &loaded})
+    EXPECT_EQ(pooled.Build(&pool), depth);
+    EXPECT_EQ(loaded.Build(&pool), depth);
+    // And one loaded and built in one go on the pool.
+    TestKDTree built;
+    EXPECT_EQ(built.BuildFrom(static_cast<std::uint32_t>(all.size()), [&](std::uint32_t i) { return all[i]; }, &pool),
+              depth);
+    for (TestKDTree* tree : {&pooled, &loaded, &built})
     {
-        EXPECT_EQ(tree->Build(&pool), depth);
         EXPECT_EQ(tree->GetDepth(), alone.GetDepth());
         // Packed as offsets on the pool, as alone.
         EXPECT_TRUE(tree->GetElements().KeepsOffsets());
