@@ -164,6 +164,10 @@ void KeptInOrder(std::size_t count, Keep&& keep, Value&& value, std::vector<std:
 struct stVertexTakers
 {
     std::vector<std::uint32_t> takenBy;
+    // Per vertex, its number in the sub-mesh being built (written for the
+    // sub-mesh's vertices only, so never cleared).
+    std::unique_ptr<std::uint32_t[]> numbered;
+    std::uint32_t numberedCount = 0;
     std::uint32_t next = 0;
     // The stamp the faces of the next sub-mesh already gave their vertices
     // as they were listed (kNotTaken: none).
@@ -230,9 +234,19 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
     auto out = std::make_unique<ON_Mesh>(0, 0, false, false);
     ON_SetCountOnFreshPages(out->m_V, static_cast<int>(vertices.size()));
     ON_SetCountOnFreshPages(out->m_F, static_cast<int>(faces.size()));
+    // Each vertex's number in the sub-mesh goes into a table of its own,
+    // which the faces then read instead of the vertex records, which lie
+    // anywhere in memory: the table is a ninth of their size.
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    if (takers.numberedCount != vertexCount)
+    {
+        takers.numbered.reset(new std::uint32_t[vertexCount]);
+        takers.numberedCount = vertexCount;
+    }
+    std::uint32_t* const numbered = takers.numbered.get();
     auto putVertex = [&](std::size_t k) {
-        cVertex* v = mesh.GetVertex(vertices[k]);
-        v->index = static_cast<std::uint32_t>(k);
+        const cVertex* v = mesh.GetVertex(vertices[k]);
+        numbered[vertices[k]] = static_cast<std::uint32_t>(k);
         out->m_V[static_cast<int>(k)] = ON_3fPoint(v->x, v->y, v->z);
     };
     ParallelForEach(SharedThreadPool(), vertices.size(), kFillBlock, putVertex);
@@ -240,7 +254,7 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
         const cMeshTriangle* t = mesh.GetTriangle(faces[k]);
         ON_MeshFace& f = out->m_F[static_cast<int>(k)];
         for (int c = 0; c < 3; ++c)
-            f.vi[c] = static_cast<int>(mesh.GetVertex(t->vertexIndex[c])->index);
+            f.vi[c] = static_cast<int>(numbered[t->vertexIndex[c]]);
         f.vi[3] = f.vi[2];
     };
     ParallelForEach(SharedThreadPool(), faces.size(), kFillBlock, putFace);

@@ -25,8 +25,8 @@ inline constexpr unsigned int kSharpBandColour = 29690;
 ON_Color SegmentRegionColour(std::uint32_t label);
 
 // A host mesh of the listed triangles (indices into the mesh): its vertices
-// are the triangles' vertices in ascending index order, numbered through the
-// vertices' own-index fields. Triangles that use an excluded vertex (flag
+// are the triangles' vertices in ascending index order (the mesh's vertex
+// records are not written). Triangles that use an excluded vertex (flag
 // bit 0) or an index outside the vertices are left out, and so are vertices
 // only they use. Face and vertex normals are computed, the closed state is
 // "not known" and the arrays are compacted. Never null; the mesh may be empty.
