@@ -532,47 +532,62 @@ double AngleEstimate(double y, double x)
 }
 
 // The median (the value of rank size / 2) of the items' angles exact(item),
-// from their estimates (within kAngleSlack of them): the estimates' median A
-// is selected, and the angle itself taken only for the few items estimated
-// within 4 slacks of A. An item estimated further below has its angle below
-// A - 3 slacks, one further above above A + 3 slacks, and the angle of that
-// rank lies between the two (no more angles lie below A - 3 slacks than
-// estimates below A, nor above A + 3 slacks than above it), so it is the one
-// of its rank among the angles taken there.
+// from their estimates (within kAngleSlack of them), the angle itself taken
+// only for the items estimated near a value A. With a window [A - w, A + w]:
+// an item estimated below A - w - slack has its angle below the window, one
+// estimated above A + w + slack above it, and the others' angles are taken;
+// when the angle of that rank lies in the window (no more angles lie below
+// it than that rank, nor above it than the rest), it is the one of its rank
+// among the angles taken there. A is first the median of an earlier call
+// (`guess`, nearby axes split alike) with a window of kGuessWindow, else the
+// estimates' median with a window of 3 slacks, which always holds it: no
+// more angles lie below A - 3 slacks than estimates below A, nor above
+// A + 3 slacks than above it.
+constexpr double kGuessWindow = 0.01;
+
 template <class Item, class Estimate, class Exact>
-double MedianAngle(const std::vector<Item>& items, Estimate estimate, Exact exact)
+double MedianAngle(const std::vector<Item>& items, Estimate estimate, Exact exact, double guess)
 {
     const std::size_t rank = items.size() / 2;
+    tValues near;
+    const auto window = [&](double middle, double width, double& median) {
+        const double low = middle - width, high = middle + width;
+        std::size_t below = 0;
+        near.clear();
+        for (const Item& item : items)
+        {
+            const double e = estimate(item);
+            if (e < low - kAngleSlack)
+                ++below;
+            else if (!(e > high + kAngleSlack))
+            {
+                const double angle = exact(item);
+                if (angle < low)
+                    ++below;
+                else if (!(angle > high))
+                    near.push_back(angle);
+            }
+        }
+        if (below > rank || rank - below >= near.size())
+            return false;
+        const auto at = near.begin() + static_cast<std::ptrdiff_t>(rank - below);
+        std::nth_element(near.begin(), at, near.end());
+        median = *at;
+        return true;
+    };
+    double median = 0.0;
+    if (std::isfinite(guess) && window(guess, kGuessWindow, median))
+        return median;
     tValues estimates(items.size());
     for (std::size_t i = 0; i < items.size(); ++i)
         estimates[i] = estimate(items[i]);
-    const double middle = MedianInPlace(estimates);
-    const double low = middle - 3.0 * kAngleSlack, high = middle + 3.0 * kAngleSlack;
-    std::size_t below = 0;
-    tValues near;
+    if (window(MedianInPlace(estimates), 3.0 * kAngleSlack, median))
+        return median;
+    // Only for estimates off by more than their slack: every angle taken.
+    near.clear();
     for (const Item& item : items)
-    {
-        const double e = estimate(item);
-        if (e < middle - 4.0 * kAngleSlack)
-            ++below;
-        else if (!(e > middle + 4.0 * kAngleSlack))
-        {
-            const double angle = exact(item);
-            if (angle < low)
-                ++below;
-            else if (!(angle > high))
-                near.push_back(angle);
-        }
-    }
-    if (below > rank || rank - below >= near.size())
-    {
-        // Only for estimates off by more than their slack: every angle taken.
-        near.clear();
-        for (const Item& item : items)
-            near.push_back(exact(item));
-        below = 0;
-    }
-    const auto at = near.begin() + static_cast<std::ptrdiff_t>(rank - below);
+        near.push_back(exact(item));
+    const auto at = near.begin() + static_cast<std::ptrdiff_t>(rank);
     std::nth_element(near.begin(), at, near.end());
     return *at;
 }
@@ -592,6 +607,8 @@ struct stProfileMeasure
     // `terms`), points without a near neighbour are passed over.
     double cap = DBL_MAX;
     tValues* terms = nullptr;
+    // The last evaluation's split angle (none before the first).
+    mutable double lastSplit = DBL_MAX;
 
     double Evaluate(const cDoubleVector& x) const
     {
@@ -642,7 +659,8 @@ struct stProfileMeasure
         // The first half: the points whose angle is below the median angle
         // (std::atan2 taken where the estimate leaves it open).
         const auto exact = [](const stMeridian& m) { return std::atan2(m.y, m.x); };
-        const double split = MedianAngle(points, [](const stMeridian& m) { return m.angle; }, exact);
+        const double split = MedianAngle(points, [](const stMeridian& m) { return m.angle; }, exact, lastSplit);
+        lastSplit = split;
         for (stMeridian& m : points)
             m.first = m.angle < split - kAngleSlack || (!(m.angle >= split + kAngleSlack) && exact(m) < split);
         for (stMeridian& m : points)
