@@ -611,16 +611,12 @@ struct stTriangleWindow
     double twiceArea = 0.0, areaSpread = 0.0; // counter-clockwise positive
 };
 
-// The triangle's corners in the window; false when it names a vertex
-// outside the mesh or has an unknown corner.
-bool WindowOf(const stDepthCorner* corners, const std::uint32_t* v, std::uint32_t vertexCount, double e,
-              stTriangleWindow& t)
+// The triangle with these corners in the window; false when one is unknown.
+bool WindowOf(const stDepthCorner* const corners[3], double e, stTriangleWindow& t)
 {
-    if (v[0] >= vertexCount || v[1] >= vertexCount || v[2] >= vertexCount)
-        return false;
     for (int k = 0; k < 3; ++k)
     {
-        const stDepthCorner& c = corners[v[k]];
+        const stDepthCorner& c = *corners[k];
         if (std::isnan(c.x) || std::isnan(c.y))
             return false;
         t.corners[k] = &c;
@@ -635,6 +631,17 @@ bool WindowOf(const stDepthCorner* corners, const std::uint32_t* v, std::uint32_
     t.areaSpread = (2.0 * e * (std::fabs(ux) + std::fabs(uy) + std::fabs(wx) + std::fabs(wy)) + 8.0 * e * e) *
                    (1.0 + 1e-9);
     return true;
+}
+
+// The same for the triangle's vertices; false also when it names a vertex
+// outside the mesh.
+bool WindowOf(const stDepthCorner* corners, const std::uint32_t* v, std::uint32_t vertexCount, double e,
+              stTriangleWindow& t)
+{
+    if (v[0] >= vertexCount || v[1] >= vertexCount || v[2] >= vertexCount)
+        return false;
+    const stDepthCorner* const of[3] = {&corners[v[0]], &corners[v[1]], &corners[v[2]]};
+    return WindowOf(of, e, t);
 }
 
 // Whether GL surely culls the triangle, and whether it surely does not.
@@ -921,21 +928,21 @@ void ForKeptTriangles(const cMesh& mesh, const stDepthCorner* corners, double e,
     ParallelForEach(SharedThreadPool(), coversNoPixel.size(), kWordsPerJob, job);
 }
 
-// A triangle that may cover a centre, listed with its corners by the pass
-// that finds the coverage, so that a later pass need not read its record.
+// A triangle that may cover a centre, listed with its corners in the window
+// by the pass that finds the coverage, so that a later pass reads neither
+// its record nor its corners, which lie anywhere in the corner array.
 struct stListed
 {
     std::uint32_t triangle;
-    std::uint32_t vertexIndex[3];
+    stDepthCorner corners[3];
 };
 
 // As ForKeptTriangles, for the triangles listed a job of kWordsPerJob words
 // per list, in order.
 template <class Word>
-void ForListedTriangles(const cMesh& mesh, const stDepthCorner* corners, double e,
-                        const std::vector<std::vector<stListed>>& lists, std::size_t words, Word&& word)
+void ForListedTriangles(const cMesh& mesh, double e, const std::vector<std::vector<stListed>>& lists,
+                        std::size_t words, Word&& word)
 {
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
     auto job = [&](std::size_t j)
     {
         const std::vector<stListed>& list = lists[j];
@@ -948,9 +955,12 @@ void ForListedTriangles(const cMesh& mesh, const stDepthCorner* corners, double 
             word(w, [&](auto&& each) {
                 for (; k < list.size() && list[k].triangle / 64 == w; ++k)
                 {
+                    const stListed& listed = list[k];
+                    const stDepthCorner* const corners[3] = {&listed.corners[0], &listed.corners[1],
+                                                             &listed.corners[2]};
                     stTriangleWindow t;
-                    if (WindowOf(corners, list[k].vertexIndex, vertexCount, e, t))
-                        each(list[k].triangle % 64, *mesh.GetTriangle(list[k].triangle), t);
+                    if (WindowOf(corners, e, t))
+                        each(listed.triangle % 64, *mesh.GetTriangle(listed.triangle), t);
                 }
             });
         }
@@ -1101,7 +1111,9 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
                         if (!listed.empty())
                             listed[w / kWordsPerJob].push_back(
                                 {std::uint32_t(w * 64 + bit),
-                                 {triangle.vertexIndex[0], triangle.vertexIndex[1], triangle.vertexIndex[2]}});
+                                 {*static_cast<const stDepthCorner*>(t.corners[0]),
+                                  *static_cast<const stDepthCorner*>(t.corners[1]),
+                                  *static_cast<const stDepthCorner*>(t.corners[2])}});
                     });
                     m_facing[0][w] = turns[0];
                     m_facing[1][w] = turns[1];
@@ -1136,7 +1148,7 @@ const std::vector<std::uint64_t>& cPixelCoverageCache::FindDrawingNothing(const 
         }
         if (!listed.empty())
             LeaveOut(
-                rules, *nearest, [&](auto&& word) { ForListedTriangles(mesh, corners.get(), e, listed, words, word); },
+                rules, *nearest, [&](auto&& word) { ForListedTriangles(mesh, e, listed, words, word); },
                 next.bits, next.behind);
         else
             LeaveOut(
