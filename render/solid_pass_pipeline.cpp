@@ -34,6 +34,8 @@ struct stHandOver
 constexpr std::uint32_t kNoBudget = 0xFFFFFFFFu;
 // Triangles per job of the listing.
 constexpr std::size_t kListJobTriangles = std::size_t{1} << 14;
+// Triangles of a frame's first flat batch.
+constexpr std::size_t kFirstFlatTriangles = std::size_t{1} << 12;
 
 // The triangles each pass draws, in order: the unselected ones, then the
 // selected; neither hidden nor left out as covering no pixel or drawing
@@ -207,19 +209,21 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
                 if (alive)
                     hand(pass == 1);
             }
+            // The first flat batches are small, each twice the one before,
+            // so that GL starts on the first while the next is filled.
+            std::size_t size = kFirstFlatTriangles;
             for (int pass = 0; pass < 2 && alive && request.flat; ++pass)
             {
                 const std::vector<std::uint32_t>& list = lists[pass];
-                for (std::size_t first = 0; first < list.size() && alive;
-                     first += cTriangleBatch::kMaxFlatTriangles)
+                for (std::size_t first = 0, n = 0; first < list.size() && alive; first += n)
                 {
                     alive = take();
                     if (!alive)
                         break;
-                    const auto n = std::uint32_t(
-                        std::min<std::size_t>(cTriangleBatch::kMaxFlatTriangles, list.size() - first));
-                    m_batches[std::size_t(current)].AddFlat(list.data() + first, n, request.triangleColours,
-                                                            pass == 1, SharedThreadPool());
+                    n = std::min(size, list.size() - first);
+                    size = std::min<std::size_t>(2 * size, cTriangleBatch::kMaxFlatTriangles);
+                    m_batches[std::size_t(current)].AddFlat(list.data() + first, std::uint32_t(n),
+                                                            request.triangleColours, pass == 1, SharedThreadPool());
                     hand(pass == 1);
                 }
             }
