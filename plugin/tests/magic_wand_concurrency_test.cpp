@@ -106,6 +106,15 @@ std::vector<std::uint32_t> Flags(cMesh& mesh)
     return flags;
 }
 
+// FNV-1a over the flags.
+std::uint64_t Fingerprint(const std::vector<std::uint32_t>& flags)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const std::uint32_t f : flags)
+        hash = (hash ^ f) * 1099511628211ull;
+    return hash;
+}
+
 TEST(MagicWandOnPool, ABigFloodSharedOutReachesAndMarksWhatItDoesAlone)
 {
     cMesh alone, shared;
@@ -129,6 +138,9 @@ TEST(MagicWandOnPool, ABigFloodSharedOutReachesAndMarksWhatItDoesAlone)
         EXPECT_EQ(GrowMagicWandSelection(shared, shared.GetTriangle(seed), 2.0), reached);
         SetSharedThreadPool(nullptr);
         ASSERT_EQ(Flags(shared), Flags(alone)) << (grow ? "grown" : "shrunk");
+        // What the flood reaches and marks alone, pinned.
+        EXPECT_EQ(reached, 141031u);
+        EXPECT_EQ(Fingerprint(Flags(alone)), grow ? 4785446312685046500ull : 12138021745545892543ull);
     }
     pool.Stop();
 }
