@@ -15,14 +15,16 @@ namespace
 {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr std::uint8_t kPending = kTriangleFlagScratch;
+// A triangle the flood took carries the scratch bit until the pass after it.
+constexpr std::uint8_t kTaken = kTriangleFlagScratch;
+
+constexpr std::size_t kBlock = std::size_t{1} << 16;
 
 // f(triangle) for every triangle, a block of them per job of the shared
 // pool (a big scan's 10M triangles took tens of milliseconds a pass on one
 // thread); f touches its own triangle's record only.
 template <class F> void ForEachTriangleOnPool(cMesh& mesh, F&& f)
 {
-    constexpr std::size_t kBlock = std::size_t{1} << 16;
     const std::uint32_t count = mesh.GetTriangleCount();
     auto each = [&](std::size_t block)
     {
@@ -33,14 +35,23 @@ template <class F> void ForEachTriangleOnPool(cMesh& mesh, F&& f)
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, each);
 }
 
+// Sets vertex bit 1 where it is not set yet (vertices are shared between the
+// jobs' triangles; a mark already there stays, as nothing clears it then).
+void MarkVertex(cVertex& v)
+{
+    std::atomic_ref<std::uint32_t> flags(v.flags);
+    if (!(flags.load(std::memory_order_relaxed) & 2u))
+        flags.fetch_or(2u, std::memory_order_relaxed);
+}
+
 // A flood that has reached this many triangles on the calling thread goes
 // on shared out on the pool.
 constexpr std::uint32_t kFloodOnPoolAfter = 1u << 15;
 // Triangles a job of such a flood takes from the shared stack at a time.
 constexpr std::size_t kHandOut = 256;
 
-// The flood of one wand click. A triangle is taken by the walk that clears
-// its pending mark (it is then given the seed's state); a walk expands the
+// The flood of one wand click. A triangle is taken by the walk that sets
+// its taken mark (it is then given the seed's state); a walk expands the
 // triangles it took. Which triangles are reached does not depend on the
 // order they are taken in, so the walk can be shared out: on the pool
 // every flag and vertex mark it changes is changed atomically, as other
@@ -51,30 +62,32 @@ struct stFlood
     double limit;
     bool select;
 
-    // Takes the triangle when it is still pending and gives it the seed's
-    // state; true when this walk took it.
+    // Takes the triangle when no walk has and gives it the seed's state;
+    // true when this walk took it.
     template <bool Shared> bool Take(cMeshTriangle& t) const
     {
+        const auto taken = [this](std::uint8_t now)
+        {
+            return std::uint8_t(select ? now | kTaken | kTriangleFlagSelected
+                                       : (now | kTaken) & ~kTriangleFlagSelected);
+        };
         if constexpr (Shared)
         {
             std::atomic_ref<std::uint8_t> flags(t.flags);
             std::uint8_t now = flags.load(std::memory_order_relaxed);
             for (;;)
             {
-                if (!(now & kPending))
+                if (now & kTaken)
                     return false;
-                const std::uint8_t next = std::uint8_t(
-                    select ? (now & ~kPending) | kTriangleFlagSelected : now & ~(kPending | kTriangleFlagSelected));
-                if (flags.compare_exchange_weak(now, next, std::memory_order_relaxed))
+                if (flags.compare_exchange_weak(now, taken(now), std::memory_order_relaxed))
                     return true;
             }
         }
         else
         {
-            if (!(t.flags & kPending))
+            if (t.flags & kTaken)
                 return false;
-            t.flags = std::uint8_t(select ? (t.flags & ~kPending) | kTriangleFlagSelected
-                                          : t.flags & ~(kPending | kTriangleFlagSelected));
+            t.flags = taken(t.flags);
             return true;
         }
     }
@@ -90,9 +103,14 @@ struct stFlood
             for (std::uint32_t v : t.vertexIndex)
                 if (v < count)
                 {
+                    // Nothing marks vertices while the flood runs: a mark
+                    // found clear stays clear.
                     if constexpr (Shared)
-                        std::atomic_ref<std::uint32_t>(mesh.GetVertex(v)->flags)
-                            .fetch_and(~std::uint32_t(2), std::memory_order_relaxed);
+                    {
+                        std::atomic_ref<std::uint32_t> flags(mesh.GetVertex(v)->flags);
+                        if (flags.load(std::memory_order_relaxed) & 2u)
+                            flags.fetch_and(~std::uint32_t(2), std::memory_order_relaxed);
+                    }
                     else
                         mesh.GetVertex(v)->flags &= ~std::uint32_t(2);
                 }
@@ -110,7 +128,7 @@ struct stFlood
                 flags = std::atomic_ref<std::uint8_t>(next->flags).load(std::memory_order_relaxed);
             else
                 flags = next->flags;
-            if (!(flags & kPending) || (flags & kTriangleFlagHidden))
+            if (flags & (kTaken | kTriangleFlagHidden))
                 continue;
             if (n[0] * double(next->nx) + n[1] * double(next->ny) + n[2] * double(next->nz) > limit &&
                 Take<Shared>(*next))
@@ -127,8 +145,10 @@ struct stFlood
 // of its own and hands the older half of it to the shared stack when that
 // runs dry; a job out of triangles takes some from the shared stack, and
 // leaves once that is empty and no job holds any. Returns the triangles
-// the jobs took.
-std::uint32_t FloodOnPool(const stFlood& flood, std::vector<cMeshTriangle*>&& start, cThreadPool* pool)
+// the jobs took; with `took`, each job adds the list of the triangles it
+// expanded.
+std::uint32_t FloodOnPool(const stFlood& flood, std::vector<cMeshTriangle*>&& start, cThreadPool* pool,
+                          std::vector<std::vector<cMeshTriangle*>>* took)
 {
     struct stShared
     {
@@ -139,9 +159,9 @@ std::uint32_t FloodOnPool(const stFlood& flood, std::vector<cMeshTriangle*>&& st
         std::atomic<bool> dry{false};      // the shared stack is empty
         std::atomic<std::uint32_t> taken{0};
     } shared{flood, {}, std::move(start)};
-    auto walk = [&shared](std::size_t)
+    auto walk = [&shared, took](std::size_t)
     {
-        std::vector<cMeshTriangle*> stack;
+        std::vector<cMeshTriangle*> stack, expanded;
         std::uint32_t taken = 0;
         for (;;)
         {
@@ -170,6 +190,8 @@ std::uint32_t FloodOnPool(const stFlood& flood, std::vector<cMeshTriangle*>&& st
             {
                 cMeshTriangle* t = stack.back();
                 stack.pop_back();
+                if (took)
+                    expanded.push_back(t);
                 taken += shared.flood.Expand<true>(*t, stack);
                 if (stack.size() >= 2 * kHandOut && shared.dry.load(std::memory_order_relaxed))
                 {
@@ -184,6 +206,11 @@ std::uint32_t FloodOnPool(const stFlood& flood, std::vector<cMeshTriangle*>&& st
             --shared.holding;
         }
         shared.taken.fetch_add(taken, std::memory_order_relaxed);
+        if (took)
+        {
+            std::lock_guard<std::mutex> guard(shared.lock);
+            took->push_back(std::move(expanded));
+        }
     };
     ParallelForEach(pool, std::size_t(std::max(pool->GetThreadCount(), 1)), 1, walk);
     return shared.taken.load();
@@ -229,7 +256,18 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
     const double limit = std::cos(double(ClampCreaseAngle(creaseDegrees)) * kPi / 180.0);
     const stFlood flood{mesh, limit, (seed->flags & kTriangleFlagSelected) != 0};
     const bool select = flood.select;
-    ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags |= kPending; });
+    // Scratch marks left from before are cleared, so that the mark tells
+    // the triangles the flood took; a flag byte is written only where one
+    // is (nearly none: the pass reads the records and writes few back).
+    ForEachTriangleOnPool(mesh,
+                          [](cMeshTriangle& t)
+                          {
+                              if (t.flags & kTaken)
+                                  t.flags &= std::uint8_t(~kTaken);
+                          });
+    // A growing fill lists the triangles it took, to mark their corners
+    // and clear their marks after it.
+    std::vector<std::vector<cMeshTriangle*>> took(1);
     std::vector<cMeshTriangle*> stack;
     stack.reserve(1024);
     flood.Take<false>(*seed);
@@ -242,32 +280,52 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
     {
         if (shareOut && reached >= kFloodOnPoolAfter)
         {
-            reached += FloodOnPool(flood, std::move(stack), pool);
+            reached += FloodOnPool(flood, std::move(stack), pool, select ? &took : nullptr);
             break;
         }
         cMeshTriangle* t = stack.back();
         stack.pop_back();
+        if (select)
+            took[0].push_back(t);
         reached += flood.Expand<false>(*t, stack);
     }
-    // No pending mark outlives the fill; a grown selection's corners are
+    // No taken mark outlives the fill; a grown selection's corners are
     // marked, and a deselected region's border vertices that still belong
     // to selected triangles keep their mark.
     const std::uint32_t vertexCount = mesh.GetVertexCount();
-    // Corners are shared between the jobs' triangles: their marks are set
-    // atomically.
-    const auto clear = [&](cMeshTriangle& t)
+    const auto markCorners = [&](const cMeshTriangle& t)
     {
-        const bool taken = (t.flags & kPending) == 0;
-        t.flags &= std::uint8_t(~kPending);
-        if (select ? !taken
-                   : (t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) != kTriangleFlagSelected)
-            return;
         for (std::uint32_t v : t.vertexIndex)
             if (v < vertexCount)
-                std::atomic_ref<std::uint32_t>(mesh.GetVertex(v)->flags)
-                    .fetch_or(2u, std::memory_order_relaxed);
+                MarkVertex(*mesh.GetVertex(v));
     };
-    ForEachTriangleOnPool(mesh, clear);
+    if (select)
+    {
+        // The taken triangles alone, a block of a list per job.
+        std::vector<std::pair<cMeshTriangle* const*, std::size_t>> blocks;
+        for (const std::vector<cMeshTriangle*>& list : took)
+            for (std::size_t at = 0; at < list.size(); at += kBlock)
+                blocks.emplace_back(list.data() + at, std::min(kBlock, list.size() - at));
+        auto clear = [&](std::size_t b)
+        {
+            for (std::size_t k = 0; k < blocks[b].second; ++k)
+            {
+                cMeshTriangle& t = *blocks[b].first[k];
+                t.flags &= std::uint8_t(~kTaken);
+                markCorners(t);
+            }
+        };
+        ParallelForEach(pool, blocks.size(), 1, clear);
+        return reached;
+    }
+    ForEachTriangleOnPool(mesh,
+                          [&](cMeshTriangle& t)
+                          {
+                              if (t.flags & kTaken)
+                                  t.flags &= std::uint8_t(~kTaken);
+                              if ((t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected)
+                                  markCorners(t);
+                          });
     return reached;
 }
 

@@ -28,6 +28,7 @@ float SliderToCreaseAngle(int position);
 // strictly above its cosine); hidden triangles stop the spread. Vertex bit 1
 // afterwards marks exactly the vertices of selected visible triangles.
 // Returns the number of triangles reached (0 for a null or hidden seed).
+// Every triangle's scratch bit is clear afterwards.
 std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double creaseDegrees);
 
 // Whether the triangle record is one of the mesh's.
