@@ -2,9 +2,11 @@
 
 #include "analysis/segmentation.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <utility>
@@ -487,44 +489,70 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     const std::uint32_t count = mesh.GetTriangleCount();
     const std::uint32_t unlabelled = 0xFFFFFFFFu;
     const std::size_t blocks = (std::size_t{count} + kPoolBlock - 1) / kPoolBlock;
-    // Every colour word unlabelled, and the triangles outside the band
-    // counted per block; a hidden triangle starts a region but is not
+    // The triangles outside the band listed in index order, in one pass
+    // that also leaves the band's colour words unlabelled (the listed ones
+    // are, once they are joined) and looks for hidden triangles: each block
+    // lists its own into its part of a scratch list, then the blocks' lists
+    // are moved together. A hidden triangle starts a region but is not
     // reached from one: where there are any, the regions depend on the
     // order of the walks.
     std::vector<std::uint32_t> inBlock(blocks + 1, 0);
+    std::unique_ptr<std::uint32_t[]> scratch;
+    std::vector<std::uint32_t> listed;
+    try
+    {
+        scratch.reset(new std::uint32_t[count]);
+    }
+    catch (const std::bad_alloc&)
+    {
+        ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+            for (std::uint32_t i = begin; i < end; ++i)
+                mesh.GetTriangle(i)->colour = unlabelled;
+        });
+        return false;
+    }
     std::atomic<bool> hidden{false};
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         std::uint32_t n = 0;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cMeshTriangle& t = *mesh.GetTriangle(i);
-            t.colour = unlabelled;
             if ((t.flags & kTriangleFlagHidden) != 0)
                 hidden.store(true, std::memory_order_relaxed);
-            n += !IsVisibleSelected(t);
+            if (IsVisibleSelected(t))
+                t.colour = unlabelled;
+            else
+                scratch[begin + n++] = i;
         }
         inBlock[begin / kPoolBlock + 1] = n;
     });
-    if (hidden.load())
-        return false;
-    // They are listed in index order and joined over the list alone.
     for (std::size_t b = 0; b < blocks; ++b)
         inBlock[b + 1] += inBlock[b];
-    std::vector<std::uint32_t> listed;
+    bool roomForList = true;
     try
     {
-        listed.resize(inBlock[blocks]);
+        if (!hidden.load())
+            listed.resize(inBlock[blocks]);
     }
     catch (const std::bad_alloc&)
     {
+        roomForList = false;
+    }
+    if (hidden.load() || !roomForList)
+    {
+        // The listed ones' colour words unlabelled too.
+        ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t) {
+            const std::uint32_t b = begin / kPoolBlock;
+            for (std::uint32_t k = 0; k < inBlock[b + 1] - inBlock[b]; ++k)
+                mesh.GetTriangle(scratch[begin + k])->colour = unlabelled;
+        });
         return false;
     }
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        std::uint32_t k = inBlock[begin / kPoolBlock];
-        for (std::uint32_t i = begin; i < end; ++i)
-            if (!IsVisibleSelected(*mesh.GetTriangle(i)))
-                listed[k++] = i;
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t) {
+        const std::uint32_t b = begin / kPoolBlock;
+        std::copy_n(&scratch[begin], inBlock[b + 1] - inBlock[b], listed.begin() + std::ptrdiff_t(inBlock[b]));
     });
+    scratch.reset();
     const auto size = static_cast<std::uint32_t>(listed.size());
     const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
     // Labels go in the order of the regions' first triangles, as the walks
@@ -540,7 +568,15 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
         },
         &unlabelled);
     if (sets == nullptr)
+    {
+        // Memory may have run out before the joining gave the listed ones
+        // their colour words.
+        ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+            for (std::uint32_t p = begin; p < end; ++p)
+                at(p)->colour = unlabelled;
+        });
         return false;
+    }
     std::uint64_t regions = 0;
     std::size_t lastBlock = firsts.size();
     for (std::size_t b = 0; b < firsts.size(); ++b)

@@ -127,9 +127,9 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
 // Labels the regions of the split (triangles that are not selected, joined
 // through links between them) 0, 1, ... in the order of their first
 // triangles, as walking them one by one does, and raises the mesh's highest
-// label; `labels` receives their number. Every colour word is set to
-// 0xFFFFFFFF (unlabelled) first, and the triangles outside the band are
-// joined over a list of them. False, with no label given and the colour
-// words unlabelled, where a triangle is hidden, the links between the
-// triangles outside the band are not symmetric or memory runs out.
+// label; `labels` receives their number. Every other colour word is left
+// 0xFFFFFFFF (unlabelled), and the triangles outside the band are joined
+// over a list of them. False, with no label given and every colour word
+// unlabelled, where a triangle is hidden, the links between the triangles
+// outside the band are not symmetric or memory runs out.
 bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels);

@@ -161,6 +161,22 @@ TEST(SegmentationPool, ALinkIntoTheBandNotReturnedLabelsAsTheWalksDoAndOneBetwee
     });
 }
 
+TEST(SegmentationPool, AHiddenTriangleLeavesTheLabelsToTheWalksWithEveryColourWordUnlabelled)
+{
+    const auto selected = [](int, int j) { return j == 20 || j == 170; };
+    AloneAndPooled([&](bool) {
+        cMesh mesh;
+        UnevenPlate(mesh, selected);
+        mesh.ForEachTriangle([](cMeshTriangle& t) { t.colour = 7; });
+        mesh.GetTriangle(2 * (180 * 200 + 3))->flags |= kTriangleFlagHidden;
+        std::uint32_t count = 0;
+        ASSERT_FALSE(LabelRegionsOnPool(mesh, count));
+        std::uint32_t unlabelled = 0;
+        mesh.ForEachTriangle([&](cMeshTriangle& t) { unlabelled += t.colour == 0xFFFFFFFFu; });
+        EXPECT_EQ(unlabelled, mesh.GetTriangleCount());
+    });
+}
+
 TEST(SegmentationPool, AFewMarkedIslandsAreCleanedUpOnAPoolAsAlone)
 {
     // Marked squares of 1 to 12 cells a side every 25 cells, a tenth of the
