@@ -3,9 +3,11 @@
 #include "core/mesh.h"
 #include "core/point_twins.h"
 #include "core/thread_pool.h"
+#include "shapes/region_points.h"
 #include "shapes/session_surface.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -15,6 +17,8 @@ namespace
 {
 
 constexpr std::uint32_t kTrianglesPerJob = 1u << 16;
+// Chunks of region points a job takes.
+constexpr std::uint32_t kChunksPerJob = 64;
 
 struct stCentroidJob
 {
@@ -51,9 +55,97 @@ void CentroidsOfJob(void* context, std::uint32_t job)
     (*c.largest)[job] = largest;
 }
 
+void SetBit(std::vector<std::uint64_t>& bits, std::uint64_t i)
+{
+    std::atomic_ref<std::uint64_t> word(bits[i >> 6]);
+    const std::uint64_t bit = std::uint64_t{1} << (i & 63);
+    // Read first: neighbouring points mostly find their cell's bit set.
+    if ((word.load(std::memory_order_relaxed) & bit) == 0)
+        word.fetch_or(bit, std::memory_order_relaxed);
+}
+
+bool TestBit(const std::vector<std::uint64_t>& bits, std::uint64_t i)
+{
+    return (bits[i >> 6] >> (i & 63) & 1) != 0;
+}
+
+// Cells over a box, a bit each: as fine as 16M cells allow, and at least
+// twice a margin wide, so that the margin about a point meets at most two
+// cells along each axis.
+class cCoarseGrid
+{
+public:
+    // Over a box (low x, y, z, then high) grown by the margin.
+    cCoarseGrid(const float box[6], double margin)
+    {
+        constexpr double kMostCells = double(1 << 24);
+        double span[3], volume = 1.0;
+        for (int k = 0; k < 3; ++k)
+        {
+            m_origin[k] = double(box[k]) - margin;
+            span[k] = double(box[k + 3]) + margin - m_origin[k];
+            volume *= span[k];
+        }
+        double width = std::max({2.0 * margin, std::cbrt(volume / kMostCells), DBL_MIN});
+        const auto cells = [&](int k) { return std::floor(span[k] / width) + 1.0; };
+        while (cells(0) * cells(1) * cells(2) > kMostCells)
+            width *= 1.25;
+        m_scale = 1.0 / width;
+        for (int k = 0; k < 3; ++k)
+            m_cells[k] = static_cast<std::uint64_t>(cells(k));
+    }
+    std::size_t Words() const { return static_cast<std::size_t>((m_cells[0] * m_cells[1] * m_cells[2] + 63) / 64); }
+    // The cell of a point; false for a point outside the grid (or not
+    // finite). A coordinate's cell only grows with it.
+    bool CellOf(const float* p, std::uint64_t& cell) const
+    {
+        std::uint64_t at[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            // Truncated where it is not negative: its floor.
+            const double q = (double(p[k]) - m_origin[k]) * m_scale;
+            if (!(q >= 0.0 && q < double(m_cells[k])))
+                return false;
+            at[k] = static_cast<std::uint64_t>(q);
+        }
+        cell = Index(at);
+        return true;
+    }
+    // Whether test(cell) holds for a cell of the grid within the margin of
+    // a finite point (each such cell is tested until one holds).
+    template <class Test> bool AnyNear(const float* p, double margin, Test&& test) const
+    {
+        std::uint64_t low[3], high[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            const double cells = double(m_cells[k]);
+            const double from = (double(p[k]) - margin - m_origin[k]) * m_scale;
+            const double to = (double(p[k]) + margin - m_origin[k]) * m_scale;
+            if (to < 0.0 || from >= cells)
+                return false;
+            low[k] = from > 0.0 ? static_cast<std::uint64_t>(from) : 0;
+            high[k] = std::min(static_cast<std::uint64_t>(to), m_cells[k] - 1);
+        }
+        std::uint64_t at[3];
+        for (at[0] = low[0]; at[0] <= high[0]; ++at[0])
+            for (at[1] = low[1]; at[1] <= high[1]; ++at[1])
+                for (at[2] = low[2]; at[2] <= high[2]; ++at[2])
+                    if (test(Index(at)))
+                        return true;
+        return false;
+    }
+
+private:
+    std::uint64_t Index(const std::uint64_t at[3]) const { return (at[0] * m_cells[1] + at[1]) * m_cells[2] + at[2]; }
+
+    double m_origin[3];
+    double m_scale;
+    std::uint64_t m_cells[3];
+};
+
 } // namespace
 
-cRegionTriangles::cRegionTriangles(const cMesh& mesh, cThreadPool* pool) : m_mesh(&mesh), m_count(0)
+cRegionTriangles::cRegionTriangles(const cMesh& mesh, cThreadPool* pool) : m_mesh(&mesh), m_pool(pool), m_count(0)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     const std::uint32_t jobs = (count + kTrianglesPerJob - 1) / kTrianglesPerJob;
@@ -81,13 +173,126 @@ cRegionTriangles::cRegionTriangles(const cMesh& mesh, cThreadPool* pool) : m_mes
     for (const float l : largest)
         biggest = std::max(biggest, l);
     const float corner[3] = {biggest, 0.0f, 0.0f};
-    const float reach = std::nextafter(static_cast<float>(RegionMembershipRadius(corner) * 1.001), FLT_MAX);
-    std::vector<std::uint8_t> twins;
-    const bool searched = MarkPointTwins(m_centroids.get(), count, 3, reach, pool, twins);
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (!searched || twins[i] != kPointAlone)
-            m_marks[i] |= kMayHaveTwin;
+    m_reach = std::nextafter(static_cast<float>(RegionMembershipRadius(corner) * 1.001), FLT_MAX);
     m_count = count;
+}
+
+std::vector<std::uint8_t> cRegionTriangles::MayLieNear(const std::vector<std::uint32_t>& listed,
+                                                       cRegionPoints& points) const
+{
+    std::vector<std::uint8_t> flags(listed.size(), 1);
+    const std::uint32_t count = points.GetCount();
+    const float* box = points.GetBoundingBox();
+    if (listed.empty() || count == 0 || !std::all_of(box, box + 6, [](float v) { return std::isfinite(v); }))
+        return flags;
+    // A point within the reach of a centroid lies within the centroid's
+    // box grown by the reach on every axis; grown by twice that, in double,
+    // so that the rounding of the comparisons cannot matter.
+    const double margin = 2.0 * double(m_reach);
+    const cCoarseGrid grid(box, margin);
+    // The cells that hold a point, then those near a centroid that lies
+    // near such a cell.
+    std::vector<std::uint64_t> held, searched;
+    try
+    {
+        held.assign(grid.Words(), 0);
+        searched.assign(grid.Words(), 0);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return flags;
+    }
+    const std::uint32_t chunks = (count + kArrayChunkSize - 1) / kArrayChunkSize;
+    const std::size_t chunkJobs = (std::size_t{chunks} + kChunksPerJob - 1) / kChunksPerJob;
+    const auto eachPoint = [&](std::size_t job, auto&& take) {
+        for (std::uint32_t c = std::uint32_t(job * kChunksPerJob); c < std::min<std::size_t>(chunks, (job + 1) * kChunksPerJob); ++c)
+        {
+            const float* xyz = points.GetPoint(c * kArrayChunkSize);
+            const std::uint32_t n = std::min(kArrayChunkSize, count - c * kArrayChunkSize);
+            for (std::uint32_t k = 0; k < n; ++k)
+                if (std::uint64_t cell; grid.CellOf(xyz + 3 * k, cell))
+                    take(xyz + 3 * k, cell);
+        }
+    };
+    auto hold = [&](std::size_t job) { eachPoint(job, [&held](const float*, std::uint64_t cell) { SetBit(held, cell); }); };
+    ParallelForEach(m_pool, chunkJobs, 1, hold);
+    // A listed centroid with no such cell within its reach has no point
+    // near it; the others go to the twin search with the points in the
+    // cells within their reach.
+    const std::size_t listJobs = (listed.size() + kTrianglesPerJob - 1) / kTrianglesPerJob;
+    std::vector<std::size_t> nearFirsts(listJobs + 1, 0);
+    const auto eachListed = [&](std::size_t job, auto&& take) {
+        for (std::size_t k = job * kTrianglesPerJob; k < std::min(listed.size(), (job + 1) * kTrianglesPerJob); ++k)
+            take(k);
+    };
+    auto sort = [&](std::size_t job) {
+        eachListed(job, [&](std::size_t k) {
+            const float* c = Centroid(listed[k]);
+            if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
+                return;
+            const bool near = grid.AnyNear(c, margin, [&held](std::uint64_t cell) { return TestBit(held, cell); });
+            flags[k] = near ? 2 : 0;
+            nearFirsts[job + 1] += near;
+        });
+    };
+    ParallelForEach(m_pool, listJobs, 1, sort);
+    for (std::size_t job = 0; job < listJobs; ++job)
+        nearFirsts[job + 1] += nearFirsts[job];
+    const std::size_t nearCount = nearFirsts[listJobs];
+    if (nearCount == 0)
+        return flags;
+    // The near centroids first, then the points near them.
+    std::vector<std::size_t> pointFirsts(chunkJobs + 1, 0);
+    std::vector<std::uint32_t> near;
+    std::vector<float> packed;
+    try
+    {
+        near.resize(nearCount);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return flags;
+    }
+    auto list = [&](std::size_t job) {
+        std::size_t at = nearFirsts[job];
+        eachListed(job, [&](std::size_t k) {
+            if (flags[k] != 2)
+                return;
+            flags[k] = 1;
+            near[at++] = static_cast<std::uint32_t>(k);
+            grid.AnyNear(Centroid(listed[k]), margin, [&searched](std::uint64_t cell) { return SetBit(searched, cell), false; });
+        });
+    };
+    ParallelForEach(m_pool, listJobs, 1, list);
+    auto countPoints = [&](std::size_t job) {
+        eachPoint(job, [&](const float*, std::uint64_t cell) { pointFirsts[job + 1] += TestBit(searched, cell); });
+    };
+    ParallelForEach(m_pool, chunkJobs, 1, countPoints);
+    for (std::size_t job = 0; job < chunkJobs; ++job)
+        pointFirsts[job + 1] += pointFirsts[job];
+    try
+    {
+        packed.resize(3 * (nearCount + pointFirsts[chunkJobs]));
+    }
+    catch (const std::bad_alloc&)
+    {
+        return flags;
+    }
+    for (std::size_t j = 0; j < nearCount; ++j)
+        std::copy_n(Centroid(listed[near[j]]), 3, &packed[3 * j]);
+    auto pack = [&](std::size_t job) {
+        std::size_t at = nearCount + pointFirsts[job];
+        eachPoint(job, [&](const float* p, std::uint64_t cell) {
+            if (TestBit(searched, cell))
+                std::copy_n(p, 3, &packed[3 * at++]);
+        });
+    };
+    ParallelForEach(m_pool, chunkJobs, 1, pack);
+    std::vector<std::uint8_t> twins;
+    if (MarkPointTwins(packed.data(), packed.size() / 3, 3, m_reach, m_pool, twins))
+        for (std::size_t j = 0; j < nearCount; ++j)
+            flags[near[j]] = twins[j] != kPointAlone;
+    return flags;
 }
 
 bool cRegionTriangles::IsFor(const cMesh& mesh) const

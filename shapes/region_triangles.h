@@ -1,28 +1,33 @@
 // A mesh's triangles as the sessions' regions see them, worked out once for
 // all the sessions a dialog paints or clears on a big scan: each triangle's
-// centroid (RegionCentroid, as the regions store them) and whether another
-// centroid lies so near it that a region point within the membership radius
-// of it could be one that is not its own.
+// centroid (RegionCentroid, as the regions store them).
 //
 // A region taken from this mesh holds the centroids of its triangles in
 // triangle order, so its triangles are found by one walk that matches the
 // region's points in turn (CSessionSurface uses it). A triangle the walk
 // does not match belongs to the region only when some region point lies
 // within the radius of its centroid; every region point is then another
-// triangle's centroid, so only a triangle with a near twin needs the exact
-// test.
+// triangle's centroid, so only a triangle with such a point near it needs
+// the exact test. The triangles in a region's box that the walk did not
+// match are mostly far from every region point (a scan's millions, where
+// the box is the whole scan's): a grid of coarse cells over the region
+// points passes over those, and only the rest are searched for points
+// within the radius.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class cMesh;
+class cRegionPoints;
 class cThreadPool;
 
 class cRegionTriangles
 {
 public:
-    // The pool, when given, shares the centroids and the twin search.
+    // The pool, when given, shares the centroids and the searches for
+    // points near them.
     cRegionTriangles(const cMesh& mesh, cThreadPool* pool);
 
     // Worked out for this mesh as it is (the same triangle count).
@@ -32,16 +37,21 @@ public:
     // belongs to no region).
     bool HasCentroid(std::uint32_t i) const { return (m_marks[i] & kHasCentroid) != 0; }
     const float* Centroid(std::uint32_t i) const { return &m_centroids[3 * std::size_t{i}]; }
-    // True when another centroid may lie within the membership radius (or
-    // the search could not tell).
-    bool MayHaveTwin(std::uint32_t i) const { return (m_marks[i] & kMayHaveTwin) != 0; }
+    // For each listed triangle (with a centroid), 1 when one of the points
+    // may lie within the membership radius of its centroid (or the search
+    // could not tell), else 0. Asks the points for their box.
+    std::vector<std::uint8_t> MayLieNear(const std::vector<std::uint32_t>& listed, cRegionPoints& points) const;
 
 private:
     static constexpr std::uint8_t kHasCentroid = 1;
-    static constexpr std::uint8_t kMayHaveTwin = 2;
 
     const cMesh* m_mesh;
+    cThreadPool* m_pool;
     std::uint32_t m_count;
+    // A point within the membership radius of a centroid is closer than
+    // this on every axis in float (the twin search's tolerance): the radius
+    // of the largest coordinate, widened.
+    float m_reach = 0.0f;
     std::unique_ptr<float[]> m_centroids;
     std::unique_ptr<std::uint8_t[]> m_marks;
 };

@@ -55,6 +55,12 @@ CTriangleColourProperties* TagPropertyOf(ISceneObject* object)
                : nullptr;
 }
 
+// Sets triangle i's bit.
+void MarkTriangle(std::vector<std::uint64_t>& inside, std::uint32_t i)
+{
+    inside[i >> 6] |= std::uint64_t{1} << (i & 63);
+}
+
 // Writes the code into the tags of the triangles whose bit is set.
 void TagTriangles(const std::vector<std::uint64_t>& inside, std::uint8_t code,
                   CTriangleColourProperties& tags)
@@ -345,13 +351,13 @@ bool CSessionSurface::ContainsCentroidByScan(const float centroid[3])
     });
 }
 
-template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide)
+template <class TDecide>
+bool CSessionSurface::WalkMatchedTriangles(const cRegionTriangles& triangles, TDecide&& decide,
+                                          std::vector<std::uint32_t>& near)
 {
     const std::uint32_t points = m_region.GetCount();
     const float* box = m_region.GetBoundingBox();
-    // Triangles that another centroid lies near: a region point within
-    // their radius may be a neighbour's, so they take the exact test.
-    std::vector<std::uint32_t> doubtful;
+    near.clear();
     std::uint32_t next = 0;
     for (std::uint32_t i = 0; i < triangles.GetCount(); ++i)
     {
@@ -369,45 +375,49 @@ template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegion
                 continue;
             }
         }
-        if (!InsideGrownBox(box, c) || !triangles.MayHaveTwin(i))
+        if (!InsideGrownBox(box, c))
             decide(i, false);
         else
-            doubtful.push_back(i);
+            near.push_back(i);
     }
-    if (next != points)
-        return false;
-    // Every region point is the centroid of a triangle matched above, so a
-    // triangle with no other centroid near it has no region point near it.
-    // A few such triangles of a region whose tree is not built yet are
-    // measured against every point instead of building the tree for them
-    // (a face of a million triangles: about 75 ms for a dozen queries).
-    const bool scan = m_treeStale && doubtful.size() * std::uint64_t{points} <= kScanInsteadOfTree;
+    return next == points;
+}
+
+template <class TDecide>
+void CSessionSurface::DecideNearTriangles(const cRegionTriangles& triangles, const std::vector<std::uint32_t>& near,
+                                          const std::vector<std::uint8_t>& mayLieNear, TDecide&& decide)
+{
+    // A few triangles of a region whose tree is not built yet are measured
+    // against every point instead of building the tree for them (a face of
+    // a million triangles: about 75 ms for a dozen queries).
+    std::vector<std::uint32_t> doubtful;
+    for (std::size_t k = 0; k < near.size(); ++k)
+        if (mayLieNear[k])
+            doubtful.push_back(near[k]);
+        else
+            decide(near[k], false);
+    const bool scan = m_treeStale && doubtful.size() * std::uint64_t{m_region.GetCount()} <= kScanInsteadOfTree;
     for (const std::uint32_t i : doubtful)
         decide(i, scan ? ContainsCentroidByScan(triangles.Centroid(i)) : ContainsCentroid(triangles.Centroid(i)));
+}
+
+template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide)
+{
+    std::vector<std::uint32_t> near;
+    if (!WalkMatchedTriangles(triangles, decide, near))
+        return false;
+    DecideNearTriangles(triangles, near, triangles.MayLieNear(near, m_region), decide);
     return true;
 }
 
-void CSessionSurface::FindRegionTriangles(const cMesh& mesh, std::uint32_t count,
-                                          const cRegionTriangles* triangles,
-                                          std::vector<std::uint64_t>& inside)
+void CSessionSurface::TestEveryTriangle(const cMesh& mesh, std::uint32_t count, std::vector<std::uint64_t>& inside)
 {
-    inside.assign((std::size_t{count} + 63) / 64, 0);
-    const auto mark = [&inside](std::uint32_t i) { inside[i >> 6] |= std::uint64_t{1} << (i & 63); };
-    // A walk that stops short has only found triangles of the region; the
-    // test of every triangle below finds the rest.
-    const bool walked = triangles != nullptr && triangles->IsFor(mesh) &&
-                        WalkRegionTriangles(*triangles,
-                                            [&](std::uint32_t i, bool in)
-                                            {
-                                                if (in && i < count)
-                                                    mark(i);
-                                            });
-    for (std::uint32_t i = 0; i < count && !walked; ++i)
+    for (std::uint32_t i = 0; i < count; ++i)
     {
         const cVertex* corners[3];
         if (mesh.GetCorners(*mesh.GetTriangle(i), corners) &&
             ContainsTriangle(corners[0]->Position(), corners[1]->Position(), corners[2]->Position()))
-            mark(i);
+            MarkTriangle(inside, i);
     }
 }
 
@@ -418,8 +428,16 @@ void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code
     CTriangleColourProperties* tags = TagPropertyOf(meshObject);
     if (mesh == nullptr || tags == nullptr || m_region.GetCount() == 0)
         return;
-    std::vector<std::uint64_t> inside;
-    FindRegionTriangles(*mesh, std::min(mesh->GetTriangleCount(), tags->GetCount()), triangles, inside);
+    const std::uint32_t count = std::min(mesh->GetTriangleCount(), tags->GetCount());
+    std::vector<std::uint64_t> inside((std::size_t{count} + 63) / 64, 0);
+    const auto mark = [&inside, count](std::uint32_t i, bool in) {
+        if (in && i < count)
+            MarkTriangle(inside, i);
+    };
+    // A walk that stops short has only found triangles of the region; the
+    // test of every triangle finds the rest.
+    if (triangles == nullptr || !triangles->IsFor(*mesh) || !WalkRegionTriangles(*triangles, mark))
+        TestEveryTriangle(*mesh, count, inside);
     TagTriangles(inside, code, *tags);
 }
 
@@ -446,13 +464,41 @@ void CSessionSurface::PaintMeshRegions(const std::vector<CSessionSurface*>& sess
                                  [session](const CSessionSurface* later)
                                  { return later != nullptr && later->m_region.SharesWith(session->m_region); });
     }
+    // The walks side by side; then which of the triangles each left in
+    // doubt may lie near its points, session by session on the pool; then
+    // the doubtful ones side by side.
     std::vector<std::vector<std::uint64_t>> inside(sessions.size());
+    std::vector<std::vector<std::uint32_t>> near(sessions.size());
+    std::vector<std::vector<std::uint8_t>> mayLieNear(sessions.size());
+    std::vector<std::uint8_t> walked(sessions.size(), 0);
+    const bool walk = triangles != nullptr && triangles->IsFor(*mesh);
+    const auto marker = [&](std::size_t s) {
+        return [&inside, s, count](std::uint32_t i, bool in) {
+            if (in && i < count)
+                MarkTriangle(inside[s], i);
+        };
+    };
     const auto find = [&](std::size_t s)
     {
-        if (paints[s])
-            sessions[s]->FindRegionTriangles(*mesh, count, triangles, inside[s]);
+        if (!paints[s])
+            return;
+        inside[s].assign((std::size_t{count} + 63) / 64, 0);
+        walked[s] = walk && sessions[s]->WalkMatchedTriangles(*triangles, marker(s), near[s]);
+        // A walk that stops short has only found triangles of the region;
+        // the test of every triangle finds the rest.
+        if (!walked[s])
+            sessions[s]->TestEveryTriangle(*mesh, count, inside[s]);
     };
     ParallelForEach(pool, sessions.size(), 1, find);
+    for (std::size_t s = 0; s < sessions.size(); ++s)
+        if (walked[s])
+            mayLieNear[s] = triangles->MayLieNear(near[s], sessions[s]->m_region);
+    const auto decideNear = [&](std::size_t s)
+    {
+        if (walked[s])
+            sessions[s]->DecideNearTriangles(*triangles, near[s], mayLieNear[s], marker(s));
+    };
+    ParallelForEach(pool, sessions.size(), 1, decideNear);
     // The tags are written a block of triangles at a time on the pool, each
     // block taking the sessions in order.
     const std::size_t words = (std::size_t{count} + 63) / 64;

@@ -144,11 +144,10 @@ protected:
 
 private:
     void MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code, const cRegionTriangles* triangles);
-    // A bit for each of the mesh's first `count` triangles: set where the
-    // triangle belongs to the region. Reads the mesh and the region
-    // triangles only, so several sessions may look at once.
-    void FindRegionTriangles(const cMesh& mesh, std::uint32_t count, const cRegionTriangles* triangles,
-                             std::vector<std::uint64_t>& inside);
+    // Sets the bit of each of the mesh's first `count` triangles that
+    // belongs to the region, testing every triangle. Reads the mesh only, so
+    // several sessions may test at once.
+    void TestEveryTriangle(const cMesh& mesh, std::uint32_t count, std::vector<std::uint64_t>& inside);
     // True when a triangle with this centroid belongs to the region.
     bool ContainsCentroid(const float centroid[3]);
     // The same found by measuring every region point, without the tree.
@@ -162,6 +161,18 @@ private:
     // False, with decide called for some triangles only, when the points do
     // not match in turn; the caller then tests every triangle.
     template <class TDecide> bool WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide);
+    // The walk in two steps, so that several sessions walk side by side and
+    // then look for points near their doubtful triangles with the whole
+    // pool: the first decides the triangles the points match (in) and those
+    // outside the region's grown box (out) and lists the rest in `near`
+    // (false as above); the second decides those, given
+    // cRegionTriangles::MayLieNear of the list and this region's points.
+    // Each reads the mesh, the region triangles and this session only.
+    template <class TDecide>
+    bool WalkMatchedTriangles(const cRegionTriangles& triangles, TDecide&& decide, std::vector<std::uint32_t>& near);
+    template <class TDecide>
+    void DecideNearTriangles(const cRegionTriangles& triangles, const std::vector<std::uint32_t>& near,
+                             const std::vector<std::uint8_t>& mayLieNear, TDecide&& decide);
     // The first step of TakeSelection: the old region's tags cleared.
     void ClearReplacedRegion(ISceneObject* meshObject);
     // The region with `count` points whose points a new region of this

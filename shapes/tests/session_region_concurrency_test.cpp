@@ -7,6 +7,7 @@
 #include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
 #include "platform/geometry/binary_archive.h"
+#include "shapes/region_triangles.h"
 #include "support/test_sessions.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,57 @@ TEST(SessionRegionSharing, RegionsOfSeveralBatchesReadAheadShareWhereTheyAreTheS
     EXPECT_FALSE(read.Session(2)->GetRegionPoints().IsShared());
     EXPECT_EQ(RegionPointsOf(*read.Session(0)), points);
     EXPECT_EQ(RegionPointsOf(*read.Session(2)), third);
+}
+
+// Which triangles may lie near a region's points, over many blocks of
+// triangles and of points, on a pool as alone: the region's own, copies of
+// region triangles 0.4 membership radii off (the last blocks' triangles),
+// not one 1.6 radii off nor the others.
+TEST(SessionRegionSharing, TrianglesNearARegionOverManyBlocksAreFoundOnAPoolAsAlone)
+{
+    auto mesh = MakeGridMeshObject(400, 300, 0.5, -7000.0, 2500.0, 300.0);
+    cMesh& m = *mesh->GetMesh();
+    std::uint32_t t = 0;
+    m.ForEachTriangle([&](cMeshTriangle& triangle) { triangle.flags = (t++ / 7) % 3 != 0 ? kTriangleFlagSelected : 0; });
+    const std::uint32_t grid = m.GetTriangleCount();
+    const auto copy = [&m](std::uint32_t triangle, double radii) {
+        const cVertex* corners[3];
+        m.GetCorners(*m.GetTriangle(triangle), corners);
+        float centroid[3];
+        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+        const double shift = radii * RegionMembershipRadius(centroid);
+        std::uint32_t index[3];
+        for (int k = 0; k < 3; ++k)
+            index[k] = m.AddVertex(corners[k]->x + static_cast<float>(0.6 * shift),
+                                   corners[k]->y + static_cast<float>(0.48 * shift),
+                                   corners[k]->z + static_cast<float>(0.64 * shift), false, 0.0f);
+        m.AddTriangle(index[0], index[1], index[2]);
+    };
+    for (const std::uint32_t near : {8u, 70000u, grid - 1})
+        copy(near, 0.4);
+    copy(grid - 2, 1.6);
+    m.Update();
+    CEntitiesHistory history;
+    CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);
+    session->TakeSelection(mesh.get());
+    cRegionPoints& region = session->GetRegionPoints();
+    ASSERT_GT(region.GetCount(), 150000u);
+    std::vector<std::uint32_t> all(m.GetTriangleCount());
+    for (std::uint32_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    std::vector<std::uint8_t> expected;
+    for (std::uint32_t i = 0; i < grid; ++i)
+        expected.push_back((i / 7) % 3 != 0);
+    expected.insert(expected.end(), {1, 1, 1, 0});
+    cThreadPool pool(3);
+    for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
+    {
+        const cRegionTriangles triangles(m, shared);
+        const std::vector<std::uint8_t> flags = triangles.MayLieNear(all, region);
+        for (std::uint32_t i = 0; i < all.size(); ++i)
+            ASSERT_EQ(flags[i], expected[i]) << i;
+    }
+    pool.Stop();
 }
 
 } // namespace

@@ -300,10 +300,22 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
             ASSERT_EQ(std::memcmp(triangles.Centroid(t), centroid, sizeof centroid), 0) << t;
         }
         EXPECT_FALSE(triangles.HasCentroid(m.GetTriangleCount() - 1));
-        for (const std::uint32_t twinned : {inRegion, grid, grid + 1, grid + 3})
-            EXPECT_TRUE(triangles.MayHaveTwin(twinned)) << twinned;
-        for (const std::uint32_t alone : {0u, inRegion + 1, grid + 2})
-            EXPECT_FALSE(triangles.MayHaveTwin(alone)) << alone;
+        // Which may lie near a region point, asked about each alone and
+        // about all triangles at once: the region's own, the second copy and
+        // the near copy of one; not the far copy, the outsider or its copy.
+        const std::uint32_t asked[] = {inRegion, grid, grid + 1, grid + 2, 0u, outside, grid + 3};
+        std::vector<std::uint32_t> all;
+        for (std::uint32_t t = 0; t + 1 < m.GetTriangleCount(); ++t)
+            all.push_back(t);
+        cRegionPoints& region = session->GetRegionPoints();
+        const std::vector<std::uint8_t> flags = triangles.MayLieNear(all, region);
+        for (std::size_t k = 0; k < std::size(asked); ++k)
+        {
+            const std::uint8_t near = k < 3 ? 1 : 0;
+            const std::vector<std::uint32_t> alone{asked[k]};
+            EXPECT_EQ(triangles.MayLieNear(alone, region), std::vector<std::uint8_t>{near}) << asked[k];
+            EXPECT_EQ(flags[asked[k]], near) << asked[k];
+        }
     }
     for (const bool moved : {false, true})
     {
