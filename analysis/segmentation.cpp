@@ -543,12 +543,20 @@ std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* ar
     return WalkRegion(mesh, seed, area, nullptr);
 }
 
-void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock)
+void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock,
+                        bool refreshVertices)
 {
+    // The vertex bits are set again in the last pass over the triangles.
+    if (refreshVertices)
+        ForEachVertexOnPool(mesh, [](cVertex& v) { v.flags &= ~kVertexFlagInSelection; });
     if (limit == 0.0 || limit == FLT_MAX)
     {
-        if (selectedPerBlock != nullptr)
-            ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
+        if (selectedPerBlock != nullptr || refreshVertices)
+            ForEachTriangleOnPool(mesh, [&](cMeshTriangle& t) {
+                t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
+                if (refreshVertices)
+                    MarkCornersInSelection(mesh, t);
+            });
         return;
     }
     std::vector<cMeshTriangle*> region;
@@ -599,7 +607,10 @@ void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32
                 after.nextClass = false;
             }
             else
+            {
                 after.clearScratch = true;
+                after.markSelectedVertices = refreshVertices;
+            }
             if (!flipOnPool(after))
                 return false;
             if (selectedPass)
@@ -691,7 +702,11 @@ void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32
         }
     }
     if (!scratchCleared)
-        ForEachTriangleOnPool(mesh, [](cMeshTriangle& t) { t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch); });
+        ForEachTriangleOnPool(mesh, [&](cMeshTriangle& t) {
+            t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
+            if (refreshVertices)
+                MarkCornersInSelection(mesh, t);
+        });
 }
 
 double SegmentationAreaLimit(const float box[6])
@@ -709,17 +724,5 @@ double SegmentationAreaLimit(const float box[6])
 void RefreshSelectedVertices(cMesh& mesh)
 {
     ForEachVertexOnPool(mesh, [](cVertex& v) { v.flags &= ~kVertexFlagInSelection; });
-    // Triangles of different blocks share vertices: the bit is set atomically.
-    ForEachTriangleOnPool(mesh, [&mesh](cMeshTriangle& t) {
-        if (!IsVisibleSelected(t))
-            return;
-        cVertex* c[3];
-        if (mesh.GetCorners(t, c))
-            for (cVertex* v : c)
-            {
-                std::atomic_ref<std::uint32_t> flags(v->flags);
-                if ((flags.load(std::memory_order_relaxed) & kVertexFlagInSelection) == 0)
-                    flags.fetch_or(kVertexFlagInSelection, std::memory_order_relaxed);
-            }
-    });
+    ForEachTriangleOnPool(mesh, [&mesh](cMeshTriangle& t) { MarkCornersInSelection(mesh, t); });
 }

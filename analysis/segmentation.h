@@ -13,6 +13,7 @@
 #include "core/mesh.h"
 #include "core/progress.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -77,8 +78,11 @@ std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* ar
 // Deselects selected islands and selects unselected islands whose area is at
 // most the limit (a limit of 0 or FLT_MAX switches the clean-up off). Bit 2
 // is clear on every triangle after it. `selectedPerBlock`, where given, is
-// what MarkSharpTriangles counted as it set bit 2 on every triangle.
-void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock = nullptr);
+// what MarkSharpTriangles counted as it set bit 2 on every triangle. With
+// `refreshVertices` it also leaves the vertex bits as RefreshSelectedVertices
+// does, in its last pass over the triangles.
+void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock = nullptr,
+                        bool refreshVertices = false);
 
 // The clean-up's area limit of a scene box: (largest extent / 15)^2, an area,
 // so that the same part gives the same regions in any unit and at any
@@ -88,6 +92,22 @@ double SegmentationAreaLimit(const float box[6]);
 // Clears vertex bit 1 everywhere, then sets it on the three vertices of every
 // visible selected triangle.
 void RefreshSelectedVertices(cMesh& mesh);
+
+// Sets vertex bit 1 on the corners of a visible selected triangle (those in
+// the mesh); triangles of several threads may share a corner.
+inline void MarkCornersInSelection(cMesh& mesh, const cMeshTriangle& t)
+{
+    if ((t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) != kTriangleFlagSelected)
+        return;
+    cVertex* c[3];
+    if (mesh.GetCorners(t, c))
+        for (cVertex* v : c)
+        {
+            std::atomic_ref<std::uint32_t> flags(v->flags);
+            if ((flags.load(std::memory_order_relaxed) & kVertexFlagInSelection) == 0)
+                flags.fetch_or(kVertexFlagInSelection, std::memory_order_relaxed);
+        }
+}
 
 // Whether a triangle is visible and selected (its class 1).
 inline bool IsVisibleSelected(const cMeshTriangle& t)

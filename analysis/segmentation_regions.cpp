@@ -354,7 +354,7 @@ void FlipClass(cMeshTriangle& t, bool selectedClass)
 // is left unwritten: most of the triangles still carry bit 2 from before
 // the flips, and a pass that only reads their records does not write them
 // all back to memory.
-void AfterFlip(cMeshTriangle& t, const stAfterFlip& after, std::uint32_t& next)
+void AfterFlip(cMesh& mesh, cMeshTriangle& t, const stAfterFlip& after, std::uint32_t& next)
 {
     const bool scratch = (t.flags & kTriangleFlagScratch) != 0;
     if (after.nextClassCounts != nullptr)
@@ -365,6 +365,8 @@ void AfterFlip(cMeshTriangle& t, const stAfterFlip& after, std::uint32_t& next)
     }
     else if (after.clearScratch && scratch)
         t.flags &= static_cast<std::uint8_t>(~kTriangleFlagScratch);
+    if (after.markSelectedVertices)
+        MarkCornersInSelection(mesh, t);
 }
 
 } // namespace
@@ -429,7 +431,7 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
             cMeshTriangle& t = *mesh.GetTriangle(i);
             if (ofClass(t) && flip[sets->Root(i)])
                 FlipClass(t, selectedClass);
-            AfterFlip(t, after, next);
+            AfterFlip(mesh, t, after, next);
         }
         if (after.nextClassCounts != nullptr)
             (*after.nextClassCounts)[begin / kPoolBlock] = next;
@@ -473,11 +475,11 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
             if (flip[sets->Root(p)])
                 FlipClass(*at(p), selectedClass);
     });
-    if (after.nextClassCounts != nullptr || after.clearScratch)
+    if (after.nextClassCounts != nullptr || after.clearScratch || after.markSelectedVertices)
         ForEachBlockOnPool(mesh.GetTriangleCount(), [&](std::uint32_t begin, std::uint32_t end) {
             std::uint32_t next = 0;
             for (std::uint32_t i = begin; i < end; ++i)
-                AfterFlip(*mesh.GetTriangle(i), after, next);
+                AfterFlip(mesh, *mesh.GetTriangle(i), after, next);
             if (after.nextClassCounts != nullptr)
                 (*after.nextClassCounts)[begin / kPoolBlock] = next;
         });

@@ -107,12 +107,15 @@ private:
 // runs out: the regions must then be walked.
 // What the flips' last pass over every triangle also does: set bit 2 and
 // count the triangles of the next class per block (into nextClassCounts,
-// one entry per kPoolBlock triangles), or clear bit 2, or nothing.
+// one entry per kPoolBlock triangles), or clear bit 2, or nothing; and
+// where asked, mark the corners of the visible selected triangles.
 struct stAfterFlip
 {
     std::vector<std::uint32_t>* nextClassCounts = nullptr;
     bool nextClass = false;
     bool clearScratch = false;
+    // Vertex bit 1 set on the corners of every visible selected triangle.
+    bool markSelectedVertices = false;
 };
 bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAfterFlip after = {});
 

@@ -292,6 +292,45 @@ TEST(SharpTriangles, MarkingReadiesTheCleanUpAsItsOwnPassDoes)
         ASSERT_EQ(readied.GetTriangle(i)->flags & kTriangleFlagScratch, 0) << i;
 }
 
+TEST(SmallRegions, TheCleanUpLeavesTheVertexBitsAsTheirRefreshDoes)
+{
+    // A grid of sharp bands around islands that the clean-up fills, narrow
+    // or wide (the unmarked triangles then few, joined over their list), on
+    // a plate the pool joins and on one that is walked, with and without a
+    // clean-up; stale vertex bits on every third vertex before.
+    for (const int n : {200, 20})
+        for (const std::uint32_t band : {2u, 8u})
+            for (const double limit : {100.0, double(FLT_MAX)})
+            {
+                const ON_Mesh plate = HeightField(n, [](double, double) { return 0.0; });
+                const auto build = [&](cMesh& mesh) {
+                    FillMesh(mesh, plate);
+                    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+                    {
+                        const bool sharp = i / (n + 1) % 10 < band || i % (n + 1) % 10 < band;
+                        mesh.GetVertex(i)->SetScalar(sharp ? 90.0f : 10.0f);
+                        if (i % 3 == 0)
+                            mesh.GetVertex(i)->flags |= kVertexFlagInSelection;
+                    }
+                };
+                cMesh own, fused;
+                build(own);
+                build(fused);
+                MarkSharpTriangles(own, 50.0f);
+                RemoveSmallRegions(own, limit);
+                RefreshSelectedVertices(own);
+                std::vector<std::uint32_t> counts;
+                stMarkingAlso also;
+                also.selectedPerBlock = &counts;
+                MarkSharpTriangles(fused, 50.0f, also);
+                RemoveSmallRegions(fused, limit, &counts, true);
+                for (std::uint32_t i = 0; i < own.GetTriangleCount(); ++i)
+                    ASSERT_EQ(fused.GetTriangle(i)->flags, own.GetTriangle(i)->flags) << n << " " << band << " " << limit;
+                for (std::uint32_t i = 0; i < own.GetVertexCount(); ++i)
+                    ASSERT_EQ(fused.GetVertex(i)->flags, own.GetVertex(i)->flags) << n << " " << band << " " << limit;
+            }
+}
+
 TEST(SmallRegions, IslandsAtOrBelowTheLimitFlipAndLargerOnesStay)
 {
     // A 10 x 10 plate of unit cells (area 0.5 per triangle) with a selected

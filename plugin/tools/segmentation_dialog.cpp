@@ -224,10 +224,11 @@ bool CSegmentationDialog::OnDetect()
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
                      {
+                         // The vertex bits are refreshed in the clean-up's last
+                         // pass over the triangles.
                          const auto counted = selectedPerBlock.find(&mesh);
                          RemoveSmallRegions(mesh, m_areaLimit,
-                                            counted != selectedPerBlock.end() ? &counted->second : nullptr);
-                         RefreshSelectedVertices(mesh);
+                                            counted != selectedPerBlock.end() ? &counted->second : nullptr, true);
                      });
     SelectionMaskCleared();
     if (m_slider.GetSafeHwnd())
