@@ -170,9 +170,11 @@ TEST(MeshUpdateOnAPool, EachVertexAddsItsTrianglesInTriangleOrderAcrossJobs)
 TEST(MeshUpdateOnAPool, EachVertexsFirstTriangleIsTheLeastThatNamesItAcrossJobs)
 {
     // Three jobs of triangles; the sheet's rows at the jobs' borders share
-    // vertices, and the last triangles come back to vertices of the first.
+    // vertices, and the last triangles come back to vertices of the first,
+    // one naming the vertex just past the last.
     cMesh mesh;
     BuildAwkwardSheet(mesh);
+    mesh.AddTriangle(2, 3, mesh.GetVertexCount());
     std::vector<std::uint32_t> expected(mesh.GetVertexCount(), cMesh::kNoTriangle);
     for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
         for (const std::uint32_t v : mesh.GetTriangle(i)->vertexIndex)
