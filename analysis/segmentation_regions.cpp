@@ -486,7 +486,7 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
     return true;
 }
 
-bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
+bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uint32_t>* outside)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     const std::uint32_t unlabelled = 0xFFFFFFFFu;
@@ -618,5 +618,7 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels)
     if (last != nullptr)
         mesh.LabelConnectedTriangles(last, kTriangleFlagSelected);
     labels = static_cast<std::uint32_t>(regions);
+    if (outside != nullptr)
+        *outside = std::move(listed);
     return true;
 }

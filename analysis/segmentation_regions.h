@@ -134,5 +134,7 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
 // 0xFFFFFFFF (unlabelled), and the triangles outside the band are joined
 // over a list of them. False, with no label given and every colour word
 // unlabelled, where a triangle is hidden, the links between the triangles
-// outside the band are not symmetric or memory runs out.
-bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels);
+// outside the band are not symmetric or memory runs out. Where `outside` is
+// given, it receives the list of the triangles outside the band (index
+// order) when the labels are given.
+bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uint32_t>* outside = nullptr);

@@ -320,17 +320,21 @@ std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, const cExportable& e
 
 // The exportable triangles of each of the few regions 0 .. labels - 1
 // (kRegionsListedOnPool at most), in index order, listed in one pass over
-// the mesh: each block keeps its triangles and their labels in its part of
-// a scratch list, counting them per region, then copies them into the
-// regions' lists from where the blocks before it end. Empty where there is
-// no region or no room for the scratch list.
+// the mesh, or over `outside` where it is not empty (every triangle outside
+// the band, in index order: the others carry no region's label): each
+// block keeps its triangles and their labels in its part of a scratch
+// list, counting them per region, then copies them into the regions' lists
+// from where the blocks before it end. Empty where there is no region or no
+// room for the scratch list.
 std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, const cExportable& exportable,
-                                                                  std::uint32_t labels)
+                                                                  std::uint32_t labels,
+                                                                  const std::vector<std::uint32_t>& outside)
 {
     static_assert(kRegionsListedOnPool <= 256, "a region's label is kept in a byte");
     if (labels == 0)
         return {};
-    const std::size_t count = mesh.GetTriangleCount();
+    const bool listed = !outside.empty();
+    const std::size_t count = listed ? outside.size() : mesh.GetTriangleCount();
     const std::size_t blocks = (count + kFillBlock - 1) / kFillBlock;
     std::unique_ptr<std::uint32_t[]> kept;
     std::unique_ptr<std::uint8_t[]> keptLabel;
@@ -350,13 +354,14 @@ std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, c
     auto keep = [&](std::size_t b) {
         std::size_t n = 0;
         std::size_t* perRegion = starts.data() + b * labels;
-        for (std::size_t i = b * kFillBlock; i < std::min(count, (b + 1) * kFillBlock); ++i)
+        for (std::size_t k = b * kFillBlock; k < std::min(count, (b + 1) * kFillBlock); ++k)
         {
-            const cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
+            const auto i = listed ? outside[k] : static_cast<std::uint32_t>(k);
+            const cMeshTriangle& t = *mesh.GetTriangle(i);
             const std::uint32_t label = t.GetLabel();
             if (label >= labels || !exportable(t))
                 continue;
-            kept[b * kFillBlock + n] = static_cast<std::uint32_t>(i);
+            kept[b * kFillBlock + n] = i;
             keptLabel[b * kFillBlock + n] = static_cast<std::uint8_t>(label);
             ++n;
             ++perRegion[label];
@@ -456,7 +461,8 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     // Regions: every triangle outside the band, connected through triangles
     // that are not selected.
     std::uint32_t labels = 0;
-    if (count < kRegionsOnPoolFrom || !LabelRegionsOnPool(mesh, labels))
+    std::vector<std::uint32_t> outside;
+    if (count < kRegionsOnPoolFrom || !LabelRegionsOnPool(mesh, labels, &outside))
     {
         ForEachBlockOnPool(count, [&mesh](std::uint32_t begin, std::uint32_t end) {
             for (std::uint32_t i = begin; i < end; ++i)
@@ -475,7 +481,8 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     {
         // A few regions: all listed in one pass on the pool, or, without
         // room for that, each when its turn comes.
-        std::vector<std::vector<std::uint32_t>> regions = ExportableRegionTriangles(mesh, exportable, labels);
+        std::vector<std::vector<std::uint32_t>> regions = ExportableRegionTriangles(mesh, exportable, labels, outside);
+        outside = {};
         if (regions.size() == labels)
         {
             for (std::uint32_t label = 0; label < labels; ++label)
