@@ -74,6 +74,13 @@ bool cRegionPoints::Reserve(std::uint32_t count)
     return MakeOwn() && (count <= m_points->GetCapacity() || m_points->Resize(count));
 }
 
+bool cRegionPoints::ReserveUnwritten(std::uint32_t count)
+{
+    return MakeOwn() && (count <= m_points->GetCapacity() ||
+                         (count <= kArrayMaxRecords &&
+                          m_points->GrowUnwritten(((count - 1) >> kArrayChunkShift) + 1)));
+}
+
 bool cRegionPoints::Replace(std::uint32_t i, const float p[3])
 {
     const bool kept = std::memcmp((*m_points)[i].xyz, p, 3 * sizeof(float)) == 0;

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 struct stRegionPoint
@@ -71,6 +72,17 @@ public:
     // appending up to there does not grow the array chunk by chunk; false,
     // with nothing changed but the points made own, when there is no room.
     bool Reserve(std::uint32_t count);
+    // For writers that fill a batch of points a chunk at a time, on several
+    // threads: ReserveUnwritten makes room as Reserve does, the new room
+    // left unwritten; StoreRun writes n points (3 n floats) from point i on,
+    // i a chunk's first and n no more than a chunk holds, each writer its
+    // own chunks; Resize to the points written then makes them the
+    // region's.
+    bool ReserveUnwritten(std::uint32_t count);
+    void StoreRun(std::uint32_t i, const float* xyz, std::uint32_t n)
+    {
+        std::memcpy(static_cast<void*>(&(*m_points)[i]), xyz, std::size_t{n} * sizeof(stRegionPoint));
+    }
     // Calls run(xyz, n) for the points in order, as runs of n points held
     // one after another (3 n floats), until run returns false; returns
     // whether every run returned true.
