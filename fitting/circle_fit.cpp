@@ -57,15 +57,6 @@ bool Circumcircle(const double q[3][3], double centre[3], double& radius)
     return true;
 }
 
-// Signed angle of u against ref about +Z.
-double SignedAngle(const double u[3], const double ref[3])
-{
-    double angle = std::acos(std::clamp(Dot3d(u, ref), -1.0, 1.0));
-    double c[3];
-    Cross3d(u, ref, c);
-    return c[2] < 0.0 ? -angle : angle;
-}
-
 // Arc ends of a circle in the XY plane for points given by a callback.
 template <class PointAt>
 void ArcEnds(std::size_t count, PointAt pointAt, const double mean[3], const double centre[3], double radius,
@@ -84,8 +75,25 @@ void ArcEnds(std::size_t count, PointAt pointAt, const double mean[3], const dou
     };
     constexpr std::size_t kBlock = std::size_t{1} << 16;
     std::vector<stExtremes> found((count + kBlock - 1) / kBlock);
+    // A point whose u x ref does not point down (its angle from ref taken
+    // positive) has an angle of at least 0 and only ever raises the
+    // greatest, any other point only lowers the least; on either side the
+    // farthest point is the one with the least cosine. So the angle's arc
+    // cosine is taken only for the points whose cosine lies within
+    // kCosineSlack of the least on their side so far, in order: any other
+    // point's angle is smaller in size by at least that slack (the arc
+    // cosine's slope is at least 1 in size), far past the library's
+    // rounding, and can be neither extreme nor the first of equal ones.
+    constexpr double kCosineSlack = 1e-9;
+    struct stCandidate
+    {
+        double cosine;
+        double u[3];
+    };
     auto scan = [&](std::size_t block) {
         stExtremes e{0.0, 0.0, {ref[0], ref[1], ref[2]}, {ref[0], ref[1], ref[2]}};
+        std::vector<stCandidate> candidates[2];
+        double least[2] = {DBL_MAX, DBL_MAX};
         const std::size_t last = std::min(count, (block + 1) * kBlock);
         for (std::size_t i = block * kBlock; i < last; ++i)
         {
@@ -93,16 +101,36 @@ void ArcEnds(std::size_t count, PointAt pointAt, const double mean[3], const dou
             pointAt(i, p);
             double u[3] = {p[0] - centre[0], p[1] - centre[1], 0.0};
             NormaliseVector3d(u);
-            const double a = SignedAngle(u, ref);
-            if (a < e.aMin)
+            const double cosine = std::clamp(Dot3d(u, ref), -1.0, 1.0);
+            double c[3];
+            Cross3d(u, ref, c);
+            const int side = c[2] < 0.0 ? 1 : 0;
+            if (!(cosine <= least[side] + kCosineSlack))
+                continue;
+            std::vector<stCandidate>& kept = candidates[side];
+            if (cosine < least[side])
             {
-                e.aMin = a;
-                std::copy(u, u + 3, e.uMin);
+                least[side] = cosine;
+                std::erase_if(kept, [&](const stCandidate& k) { return !(k.cosine <= cosine + kCosineSlack); });
             }
+            kept.push_back({cosine, {u[0], u[1], u[2]}});
+        }
+        for (const stCandidate& k : candidates[0])
+        {
+            const double a = std::acos(k.cosine);
             if (a > e.aMax)
             {
                 e.aMax = a;
-                std::copy(u, u + 3, e.uMax);
+                std::copy(k.u, k.u + 3, e.uMax);
+            }
+        }
+        for (const stCandidate& k : candidates[1])
+        {
+            const double a = -std::acos(k.cosine);
+            if (a < e.aMin)
+            {
+                e.aMin = a;
+                std::copy(k.u, k.u + 3, e.uMin);
             }
         }
         found[block] = e;

@@ -98,3 +98,37 @@ TEST(CircleFitConcurrency, ArcEndsOfManyPointsOnAPoolAreTheOnesFoundAlone)
     for (int k = 0; k < 9; ++k)
         EXPECT_EQ(ends[1][k], ends[0][k]) << k;
 }
+
+TEST(CircleFitConcurrency, ArcEndsAmongNearTiesAreTheOnesEveryAngleGave)
+{
+    // 300,000 points round most of a circle far out and tilted, each end
+    // three times over (the first of equal angles), the others beside the
+    // ends within a few roundings of their angle.
+    tFitPointQueue arc;
+    const double axis[3] = {0.48, -0.64, 0.6}, centre[3] = {1800.0, -600.0, 300.0};
+    double u[3] = {0.8, 0.6, 0.0}, v[3];
+    v[0] = axis[1] * u[2] - axis[2] * u[1], v[1] = axis[2] * u[0] - axis[0] * u[2], v[2] = axis[0] * u[1] - axis[1] * u[0];
+    const auto at = [&](double a) {
+        stFitPoint p;
+        for (int k = 0; k < 3; ++k)
+            p.position[k] = static_cast<float>(centre[k] + 25.0 * (std::cos(a) * u[k] + std::sin(a) * v[k]));
+        return p;
+    };
+    for (int i = 0; i < 300000; ++i)
+    {
+        const double a = 5.5 * static_cast<double>((std::int64_t{i} * 7919) % 300000) / 300000.0 - 2.75;
+        arc.push_back(at(i % 1000 == 7 ? 2.75 - 1e-7 * (i % 3) : (i % 1000 == 9 ? -2.75 + 1e-7 * (i % 3) : a)));
+    }
+    const cCircleFit fit(arc);
+    double ends[9];
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    GetArcEndsInFrame(fit, axis, centre, 25.0, ends, ends + 3, ends + 6);
+    SetSharedThreadPool(nullptr);
+    // What the scan that took every point's angle gave.
+    const double expected[9] = {0x1.c700008f29adap+10, -0x1.2480017dc51e4p+9, 0x1.2bfffb076fb66p+8,
+                                0x1.bc850e65c335cp+10, -0x1.30a46e1a0ec97p+9, 0x1.33a21a3e80d9ap+8,
+                                0x1.be3cba5ee2ae2p+10, -0x1.3538e4066812fp+9, 0x1.245de74b3b888p+8};
+    for (int k = 0; k < 9; ++k)
+        EXPECT_EQ(ends[k], expected[k]) << k;
+}
