@@ -32,8 +32,10 @@ struct stHandOver
 };
 
 constexpr std::uint32_t kNoBudget = 0xFFFFFFFFu;
-// Triangles per job of the listing.
+// Triangles per job of the listing, and how many words of 64 of them it
+// looks ahead.
 constexpr std::size_t kListJobTriangles = std::size_t{1} << 14;
+constexpr std::size_t kWordsAhead = 8;
 // Triangles of a frame's first flat batch.
 constexpr std::size_t kFirstFlatTriangles = std::size_t{1} << 12;
 
@@ -56,14 +58,30 @@ try
         // out by the bits alone.
         const std::size_t first = block * kListJobTriangles;
         const std::size_t end = std::min<std::size_t>(count, first + kListJobTriangles);
-        for (std::size_t base = first; base < end; base += 64)
+        const auto drawn = [&](std::size_t base)
         {
-            const std::size_t w = base / 64;
             std::uint64_t left = end - base < 64 ? (std::uint64_t(1) << (end - base)) - 1 : ~std::uint64_t(0);
             if (request.coversNoPixel)
-                left &= ~request.coversNoPixel[w];
+                left &= ~request.coversNoPixel[base / 64];
             if (drawsNothing)
-                left &= ~drawsNothing[w];
+                left &= ~drawsNothing[base / 64];
+            return left;
+        };
+        // The drawn triangles' records lie scattered through the mesh: those
+        // some words ahead are asked for while the ones before are read.
+        const auto ask = [&](std::size_t base)
+        {
+            if (base >= end)
+                return;
+            for (std::uint64_t ahead = drawn(base); ahead != 0; ahead &= ahead - 1)
+                __builtin_prefetch(mesh.GetTriangle(std::uint32_t(base + std::size_t(std::countr_zero(ahead)))));
+        };
+        for (std::size_t k = 0; k < kWordsAhead; ++k)
+            ask(first + 64 * k);
+        for (std::size_t base = first; base < end; base += 64)
+        {
+            ask(base + 64 * kWordsAhead);
+            std::uint64_t left = drawn(base);
             for (; left != 0; left &= left - 1)
             {
                 const std::size_t i = base + std::size_t(std::countr_zero(left));
