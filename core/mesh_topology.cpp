@@ -27,6 +27,8 @@ namespace
 // job of the passes that put the half-edges in their buckets.
 constexpr std::size_t kBucketsPerJob = 16384;
 constexpr std::size_t kTrianglesPerJob = 65536;
+// How many buckets ahead the pairing asks for the records it will link.
+constexpr std::size_t kAheadBuckets = 8;
 
 // One half-edge in the bucket of its smaller vertex: the other vertex, and
 // the half-edge's number (triangle * 3 + edge) shifted left by one with the
@@ -164,6 +166,18 @@ bool BuildLinks(cMesh& mesh, IProcProgress* progress, std::unique_ptr<std::uint3
     // the bucket of its edge alone.
     auto pairBucket = [&](std::size_t v)
     {
+        // The records a bucket ahead will link are asked for now (a bucket
+        // of this job's: the next job may be sorting its own).
+        if (v + kAheadBuckets < vertexCount && (v + kAheadBuckets) / kBucketsPerJob == v / kBucketsPerJob)
+        {
+            const std::size_t ahead = v + kAheadBuckets;
+            for (std::uint32_t h = offset[ahead - 1]; h < offset[ahead]; ++h)
+            {
+                const auto triangle = static_cast<std::uint32_t>((halfEdges[h].code >> 1) / 3);
+                __builtin_prefetch(mesh.GetTriangle(triangle), 1);
+                __builtin_prefetch(&mesh.GetTriangle(triangle)->neighbour[2], 1);
+            }
+        }
         stHalfEdge<TCode>* first = halfEdges.get() + (v == 0 ? 0 : offset[v - 1]);
         stHalfEdge<TCode>* last = halfEdges.get() + offset[v];
         if (last - first < 2)
