@@ -128,12 +128,13 @@ void LowerTo(double& slot, double value)
 constexpr double kNoCosine = HUGE_VAL;
 constexpr double kMeasureAgain = -HUGE_VAL;
 
-// Calls each(i, t, c) for every triangle whose corners c are all in the
-// mesh, a job of triangles at a time on the pool, each job's from its last
-// triangle back; ahead(t) hears each triangle kLookAhead triangles before
-// its turn, to ask for what it will read.
-template <class Each, class Ahead>
-void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgress* progress, Each&& each, Ahead&& ahead)
+// Calls each(i, t, c, job) for every triangle whose corners c are all in
+// the mesh, a job of triangles at a time on the pool, each job's from its
+// last triangle back; `job` is what start() made for the job (on the
+// job's stack), and job.Finish() ends it. ahead(t) hears each triangle kLookAhead triangles
+// before its turn, to ask for what it will read.
+template <class Start, class Each, class Ahead>
+void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgress* progress, Start&& start, Each&& each, Ahead&& ahead)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     for (std::uint32_t first = 0; first < triangleCount; first += kAngleBlock)
@@ -143,6 +144,7 @@ void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgress* progress, Each&& 
         progress->SetPosition(static_cast<float>(first - first % kAngleProgressStep));
         const std::uint32_t last = std::min(triangleCount, first + kAngleBlock);
         auto job = [&](std::size_t j) {
+            auto state = start();
             const auto begin = static_cast<std::uint32_t>(first + j * kAngleJob);
             for (std::uint32_t i = std::min(last, begin + kAngleJob); i-- > begin;)
             {
@@ -151,14 +153,79 @@ void ForEachMeasuredTriangle(const cMesh& mesh, IProcProgress* progress, Each&& 
                 const cMeshTriangle& t = *mesh.GetTriangle(i);
                 const cVertex* c[3];
                 if (mesh.GetCorners(t, c))
-                    each(i, t, c);
+                    each(i, t, c, state);
             }
+            state.Finish();
         };
         ParallelForEach(SharedThreadPool(), (last - first + kAngleJob - 1) / kAngleJob, 1, job);
     }
 }
 
 void RaiseTo(std::uint32_t& slot, std::uint32_t value);
+
+// A job's offers of least cosines and ring triangles to its vertices,
+// gathered in a small table by vertex (the corners of a job's triangles
+// come back) and passed on to the shared arrays, an atomic step each, only
+// when the vertex's slot is wanted for another or the job ends: an atomic
+// step waits for its line to come and stops the loads after it, and most
+// offers then take none. A least and a latest are the same whatever order
+// and grouping the offers come in.
+class cVertexOffers
+{
+public:
+    cVertexOffers(double* least, std::uint32_t* ringFrom) : m_least(least), m_ringFrom(ringFrom) {}
+    cVertexOffers(const cVertexOffers&) = delete;
+    cVertexOffers& operator=(const cVertexOffers&) = delete;
+
+    void Offer(std::uint32_t vertex, double cosine, std::uint32_t from)
+    {
+        stSlot& slot = m_slots[vertex & (kSlots - 1)];
+        if (slot.vertex != vertex)
+        {
+            PassOn(slot);
+            slot = {vertex, from, cosine};
+            return;
+        }
+        slot.least = std::min(slot.least, cosine);
+        slot.from = std::max(slot.from, from);
+    }
+
+    void Finish()
+    {
+        for (stSlot& slot : m_slots)
+            PassOn(slot);
+    }
+
+private:
+    static constexpr std::uint32_t kSlots = 4096;
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    struct stSlot
+    {
+        std::uint32_t vertex = kEmpty;
+        std::uint32_t from = 0;
+        double least = 0.0;
+    };
+
+    void PassOn(stSlot& slot)
+    {
+        if (slot.vertex == kEmpty)
+            return;
+        LowerTo(m_least[slot.vertex], slot.least);
+        if (m_ringFrom != nullptr)
+            RaiseTo(m_ringFrom[slot.vertex], slot.from);
+        slot.vertex = kEmpty;
+    }
+
+    double* m_least;
+    std::uint32_t* m_ringFrom;
+    stSlot m_slots[kSlots];
+};
+
+// A job that has nothing to finish.
+struct stPlainJob
+{
+    void Finish() {}
+};
 
 // The largest normal angle at each vertex, each edge's angle going to both
 // its ends. The arc cosine only falls as the cosine grows, so the largest
@@ -170,13 +237,14 @@ void RaiseTo(std::uint32_t& slot, std::uint32_t value);
 // float's rounding boundary. Those vertices, one in a hundred million or
 // so, have their edges' angles measured and raised one by one again.
 // Where `ringFrom` is given, the same pass raises each vertex's to one past
-// the last triangle that uses it, for the smoothing: a job going from its
-// last triangle back meets a vertex's latest of the job first and only
-// reads it after that.
+// the last triangle that uses it, for the smoothing. Each job gathers its
+// offers to the vertices first (cVertexOffers).
 void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std::uint32_t* ringFrom,
                           IProcProgress* progress)
 {
-    ForEachMeasuredTriangle(mesh, progress, [&](std::uint32_t i, const cMeshTriangle& t, const cVertex* const c[3]) {
+    const auto offers = [&] { return cVertexOffers(least, ringFrom); };
+    const auto measure = [&](std::uint32_t i, const cMeshTriangle& t, const cVertex* const c[3],
+                             cVertexOffers& job) {
         // Each edge is measured from both its triangles, without reading the
         // one across: a least cosine is the same whichever edges offer it
         // and how often. Each corner is made unit once for its two edges.
@@ -192,11 +260,10 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std:
             cosine[k] = isUnit[k] && isUnit[next] ? CosineOfUnits(unit[k], unit[next]) : 1.0;
         }
         for (int k = 0; k < 3; ++k)
-            LowerTo(least[t.vertexIndex[k]], std::min(cosine[k], cosine[(k + 2) % 3]));
-        if (ringFrom != nullptr)
-            for (const std::uint32_t vertex : t.vertexIndex)
-                RaiseTo(ringFrom[vertex], i + 1);
-    }, [&](const cMeshTriangle& t) { PrefetchCorners(mesh, t, offsetof(cVertex, nx)); });
+            job.Offer(t.vertexIndex[k], std::min(cosine[k], cosine[(k + 2) % 3]), i + 1);
+    };
+    ForEachMeasuredTriangle(mesh, progress, offers, measure,
+                            [&](const cMeshTriangle& t) { PrefetchCorners(mesh, t, offsetof(cVertex, nx)); });
     const std::uint32_t vertexCount = mesh.GetVertexCount();
     std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
@@ -215,7 +282,8 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std:
     });
     if (std::find(again.begin(), again.end(), 1) == again.end())
         return;
-    ForEachMeasuredTriangle(mesh, progress, [&](std::uint32_t, const cMeshTriangle& t, const cVertex* const c[3]) {
+    const auto plain = [] { return stPlainJob{}; };
+    ForEachMeasuredTriangle(mesh, progress, plain, [&](std::uint32_t, const cMeshTriangle& t, const cVertex* const c[3], stPlainJob&) {
         for (int k = 0; k < 3; ++k)
         {
             const std::uint32_t ends[2] = {t.vertexIndex[k], t.vertexIndex[(k + 1) % 3]};
