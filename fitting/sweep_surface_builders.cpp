@@ -212,7 +212,8 @@ void MeasureDraftCut(cMeshPlaneSectioner& sectioner, const cMesh& mesh, const do
 
 } // namespace
 
-void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices)
+void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices,
+                         std::vector<std::uint32_t>* listed)
 {
     // The seeds' labels; then, a block at a time on the shared pool, every
     // vertex's bit cleared and every triangle's bit set exactly when its
@@ -238,6 +239,9 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
         };
         ParallelForEach(SharedThreadPool(), (std::size_t{vertexCount} + kMarkBlock - 1) / kMarkBlock, 1, clear);
     }
+    // Each block's region triangles, when they are asked for.
+    std::vector<std::vector<std::uint32_t>> found(listed != nullptr ? (std::size_t{count} + kMarkBlock - 1) / kMarkBlock
+                                                                    : 0);
     auto mark = [&](std::size_t block) {
         const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kMarkBlock);
         for (std::uint32_t i = std::uint32_t(block) * kMarkBlock; i < end; ++i)
@@ -249,6 +253,8 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
                 continue;
             }
             t.flags |= kRegionBit;
+            if (listed != nullptr)
+                found[block].push_back(i);
             cVertex* corners[3];
             if (!withVertices || !mesh.GetCorners(t, corners))
                 continue;
@@ -258,6 +264,15 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
         }
     };
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kMarkBlock - 1) / kMarkBlock, 1, mark);
+    if (listed == nullptr)
+        return;
+    std::size_t total = 0;
+    for (const std::vector<std::uint32_t>& block : found)
+        total += block.size();
+    listed->clear();
+    listed->reserve(total);
+    for (const std::vector<std::uint32_t>& block : found)
+        listed->insert(listed->end(), block.begin(), block.end());
 }
 
 bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
@@ -326,17 +341,20 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     // covers the region whichever way the arc ends were found.
     const double turn = a1 + a2 <= 0.0 ? 1.0 : -1.0;
 
+    // Every cut visits the region's triangles only, not the whole scan, and
+    // they are measured against every plane of the fan in one pass; the
+    // marking lists them on its way.
+    std::vector<std::uint32_t> region;
     if (markRegion)
-        MarkRegionFromSeeds(mesh, seeds, false);
+        MarkRegionFromSeeds(mesh, seeds, false, &region);
+    else
+        region = TrianglesWithFlag(mesh, kRegionBit);
 
     const std::int32_t n = params.sectionCount;
     if (n > kMaxSweepSections)
         return false;
     tSectionPolylines sections;
     cMeshPlaneSectioner sectioner;
-    // Every cut visits the region's triangles only, not the whole scan, and
-    // they are measured against every plane of the fan in one pass.
-    const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
     sectioner.SetTriangleList(&region);
     std::vector<std::array<double, 12>> planes(static_cast<std::size_t>(std::max(n, 0)) + 1);
     for (std::int32_t i = 0; i <= n; ++i)

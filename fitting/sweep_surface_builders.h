@@ -53,8 +53,10 @@ inline constexpr std::int32_t kMaxSweepSections = 10000;
 // The region: clears the triangle flag bit 4 (and the vertex one when
 // withVertices) everywhere, then sets it on every triangle (and its
 // corners) whose colour is that of a seed triangle. Seeds outside the mesh
-// are passed over.
-void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices);
+// are passed over. `listed`, when given, receives the region's triangles in
+// their order (what TrianglesWithFlag then finds).
+void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, bool withVertices,
+                         std::vector<std::uint32_t>* listed = nullptr);
 
 // Axis from the points (or the parameters), a fan of N + 1 planes through
 // it over the points' angular range, every section turned back into the

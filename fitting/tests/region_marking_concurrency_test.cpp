@@ -1,9 +1,10 @@
 // A region marked from its seeds' labels on a pool, as alone: the triangles'
-// and their corners' bits.
+// and their corners' bits, and the list of its triangles.
 #include "fitting/sweep_surface_builders.h"
 
 #include "core/mesh.h"
 #include "core/thread_pool.h"
+#include "fitting/mesh_plane_sectioner.h"
 #include "fitting/tests/section_meshes.h"
 
 #include <gtest/gtest.h>
@@ -41,12 +42,16 @@ TEST(RegionMarkingOnAPool, SeedsMarkTheTrianglesOfTheirLabelsAndTheirCornersAsAl
         MarkRegionFromSeeds(mesh, seeds, withVertices);
         bits(aloneT, aloneV);
         mesh.ForEachTriangle([](cMeshTriangle& t) { t.flags ^= 4; });
+        // The pooled marking also lists the region (a list held before is
+        // replaced): the triangles with the bit, in order.
+        std::vector<std::uint32_t> listed{99};
         SetSharedThreadPool(&pool);
-        MarkRegionFromSeeds(mesh, seeds, withVertices);
+        MarkRegionFromSeeds(mesh, seeds, withVertices, &listed);
         SetSharedThreadPool(nullptr);
         bits(pooledT, pooledV);
         EXPECT_EQ(pooledT, aloneT) << withVertices;
         EXPECT_EQ(pooledV, aloneV) << withVertices;
+        EXPECT_EQ(listed, TrianglesWithFlag(mesh, 4)) << withVertices;
         // Labels 2 (seeds 7000 and 6000) and 3 (seed 12000) are marked.
         EXPECT_EQ(aloneT[1000] & 4, 0u);
         EXPECT_EQ(aloneT[6500] & 4, 4u);
