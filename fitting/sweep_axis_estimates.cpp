@@ -216,45 +216,64 @@ double Median(const tValues& values)
     return MedianInPlace(copy);
 }
 
-// The median of the values measure(sample) gives for the usable normals,
-// leaving out those that are not at least zero. The values are measured a
-// block of records at a time on the shared pool: a median does not depend
-// on their order.
-template <class Measure> double MedianOfUsableNormals(const cFitContainer& points, Measure measure)
+// The medians of the N values measure(sample, values) gives for each usable
+// normal, each leaving out those that are not at least zero, from one read
+// of the records. The values are measured a block of records at a time on
+// the shared pool: a median does not depend on their order.
+template <std::size_t N, class Measure>
+std::array<double, N> MediansOfUsableNormals(const cFitContainer& points, Measure measure)
 {
     // Each block writes its values from where its records start and counts
     // them; the blocks' values are then moved together (blocks that kept all
     // their records stay where they are).
     const tFitPointQueue& records = points.Points();
     const std::size_t jobs = (records.size() + kSamplesPerJob - 1) / kSamplesPerJob;
-    tValues values(records.size());
-    std::vector<std::size_t> countOf(jobs, 0);
+    std::array<tValues, N> values;
+    std::array<std::vector<std::size_t>, N> countOf;
+    for (std::size_t k = 0; k < N; ++k)
+        values[k].resize(records.size()), countOf[k].assign(jobs, 0);
     auto run = [&](std::size_t job) {
         const auto first = records.begin() + static_cast<std::ptrdiff_t>(job * kSamplesPerJob);
         const auto last = records.begin() + static_cast<std::ptrdiff_t>(std::min(records.size(), (job + 1) * kSamplesPerJob));
-        double* to = values.data() + job * kSamplesPerJob;
+        std::array<double*, N> to;
+        for (std::size_t k = 0; k < N; ++k)
+            to[k] = values[k].data() + job * kSamplesPerJob;
         for (auto record = first; record != last; ++record)
         {
             stOriented s;
             if (!UsableNormal(*record, s))
                 continue;
-            const double value = measure(s);
-            if (value >= 0.0)
-                *to++ = value;
+            double value[N];
+            measure(s, value);
+            for (std::size_t k = 0; k < N; ++k)
+                if (value[k] >= 0.0)
+                    *to[k]++ = value[k];
         }
-        countOf[job] = static_cast<std::size_t>(to - (values.data() + job * kSamplesPerJob));
+        for (std::size_t k = 0; k < N; ++k)
+            countOf[k][job] = static_cast<std::size_t>(to[k] - (values[k].data() + job * kSamplesPerJob));
     };
     ParallelForEach(SharedThreadPool(), jobs, 1, run);
-    std::size_t total = 0;
-    for (std::size_t job = 0; job < jobs; ++job)
+    std::array<double, N> medians;
+    for (std::size_t k = 0; k < N; ++k)
     {
-        const double* from = values.data() + job * kSamplesPerJob;
-        if (from != values.data() + total)
-            std::copy(from, from + countOf[job], values.data() + total);
-        total += countOf[job];
+        std::size_t total = 0;
+        for (std::size_t job = 0; job < jobs; ++job)
+        {
+            const double* from = values[k].data() + job * kSamplesPerJob;
+            if (from != values[k].data() + total)
+                std::copy(from, from + countOf[k][job], values[k].data() + total);
+            total += countOf[k][job];
+        }
+        values[k].resize(total);
+        medians[k] = MedianInPlace(values[k]);
+        tValues().swap(values[k]);
     }
-    values.resize(total);
-    return MedianInPlace(values);
+    return medians;
+}
+
+template <class Measure> double MedianOfUsableNormals(const cFitContainer& points, Measure measure)
+{
+    return MediansOfUsableNormals<1>(points, [&](const stOriented& s, double value[1]) { value[0] = measure(s); })[0];
 }
 
 // Keeps the samples whose disagreement is within kKeepFactor medians, in
@@ -1065,4 +1084,21 @@ double MedianNormalOffMeridian(const cFitContainer& points, const double axis[3]
     if (!MakeUnit(d))
         return FLT_MAX;
     return MedianOfUsableNormals(points, [&](const stOriented& s) { return OffMeridian(s, d, point); });
+}
+
+void MedianNormalOffMeridians(const cFitContainer& points, const double axisA[3], const double pointA[3],
+                              const double axisB[3], const double pointB[3], double medians[2])
+{
+    double a[3] = {axisA[0], axisA[1], axisA[2]}, b[3] = {axisB[0], axisB[1], axisB[2]};
+    if (!MakeUnit(a) || !MakeUnit(b))
+    {
+        medians[0] = MedianNormalOffMeridian(points, axisA, pointA);
+        medians[1] = MedianNormalOffMeridian(points, axisB, pointB);
+        return;
+    }
+    const std::array<double, 2> both = MediansOfUsableNormals<2>(points, [&](const stOriented& s, double value[2]) {
+        value[0] = OffMeridian(s, a, pointA);
+        value[1] = OffMeridian(s, b, pointB);
+    });
+    medians[0] = both[0], medians[1] = both[1];
 }

@@ -35,3 +35,8 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
 // that angle: 0 for an ideal surface of revolution about the axis. Points on
 // the axis take no part. FLT_MAX when none takes part.
 double MedianNormalOffMeridian(const cFitContainer& points, const double axis[3], const double point[3]);
+
+// MedianNormalOffMeridian about two axes, read from the records in one pass:
+// medians[0] about axis A, medians[1] about axis B.
+void MedianNormalOffMeridians(const cFitContainer& points, const double axisA[3], const double pointA[3],
+                              const double axisB[3], const double pointB[3], double medians[2]);

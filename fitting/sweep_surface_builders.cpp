@@ -170,9 +170,13 @@ bool FitAxisOfRevolution(const cFitContainer& points, cCircleFit& fit, double ax
     double lineAxis[3], linePoint[3];
     if (!EstimateRevolutionAxisFromNormals(points, lineAxis, linePoint))
         return circle;
-    if (circle && !(MedianNormalOffMeridian(points, lineAxis, linePoint) <
-                    kClearlyBetter * MedianNormalOffMeridian(points, axis, centre)))
-        return true;
+    if (circle)
+    {
+        double off[2];
+        MedianNormalOffMeridians(points, lineAxis, linePoint, axis, centre, off);
+        if (!(off[0] < kClearlyBetter * off[1]))
+            return true;
+    }
     // The circle's sense, when it found one, so that the profile keeps its
     // way up.
     const double sense = circle && Dot(lineAxis, axis) < 0.0 ? -1.0 : 1.0;

@@ -64,10 +64,16 @@ TEST(NormalAxesOnAPool, ManyNormalsGiveTheDirectionAndMediansTheyGiveAlone)
     const bool found = EstimateExtrusionDirectionFromNormals(wall, pooled);
     const double pooledAlong = MedianNormalAlongDirection(wall, tilted);
     const double pooledOff = MedianNormalOffMeridian(wall, tilted, centre);
+    // Both medians of one read about two axes: each as alone.
+    const double upright[3] = {-0.36, 0.48, 0.8};
+    double both[2];
+    MedianNormalOffMeridians(wall, tilted, centre, upright, centre, both);
     SetSharedThreadPool(nullptr);
     ASSERT_TRUE(found);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(pooled[k], alone[k]) << k;
     EXPECT_EQ(pooledAlong, along);
     EXPECT_EQ(pooledOff, off);
+    EXPECT_EQ(both[0], off);
+    EXPECT_EQ(both[1], MedianNormalOffMeridian(wall, upright, centre));
 }
