@@ -33,6 +33,8 @@ public:
     // Worked out for this mesh as it is (the same triangle count).
     bool IsFor(const cMesh& mesh) const;
     std::uint32_t GetCount() const { return m_count; }
+    // The pool the work on these triangles is shared out on (may be null).
+    cThreadPool* Pool() const { return m_pool; }
     // False for a triangle with a corner outside the vertex array (it
     // belongs to no region).
     bool HasCentroid(std::uint32_t i) const { return (m_marks[i] & kHasCentroid) != 0; }

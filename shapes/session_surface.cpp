@@ -61,6 +61,20 @@ void MarkTriangle(std::vector<std::uint64_t>& inside, std::uint32_t i)
     inside[i >> 6] |= std::uint64_t{1} << (i & 63);
 }
 
+// Words of bits for `count` triangles.
+std::size_t BitWords(std::uint32_t count)
+{
+    return (std::size_t{count} + 63) / 64;
+}
+
+// Leaves the bits of the first `count` triangles alone.
+void KeepBitsBelow(std::vector<std::uint64_t>& inside, std::uint32_t count)
+{
+    inside.resize(BitWords(count));
+    if (count % 64 != 0)
+        inside.back() &= (std::uint64_t{1} << (count % 64)) - 1;
+}
+
 // Writes the code into the tags of the triangles whose bit is set.
 void TagTriangles(const std::vector<std::uint64_t>& inside, std::uint8_t code,
                   CTriangleColourProperties& tags)
@@ -351,41 +365,181 @@ bool CSessionSurface::ContainsCentroidByScan(const float centroid[3])
     });
 }
 
-template <class TDecide>
-bool CSessionSurface::WalkMatchedTriangles(const cRegionTriangles& triangles, TDecide&& decide,
-                                          std::vector<std::uint32_t>& near)
+namespace
 {
-    const std::uint32_t points = m_region.GetCount();
-    const float* box = m_region.GetBoundingBox();
-    near.clear();
-    std::uint32_t next = 0;
-    for (std::uint32_t i = 0; i < triangles.GetCount(); ++i)
-    {
-        if (!triangles.HasCentroid(i))
-            continue;
-        const float* c = triangles.Centroid(i);
-        if (next < points)
+
+// A stretch of the walk: triangles [begin, end) matched against the region
+// points [first, last).
+struct stWalkStretch
+{
+    std::uint32_t begin, end, first, last;
+};
+
+// Where the walk can be cut into stretches walked side by side: a few
+// region points spread over the region (the first among them), each the
+// centroid of exactly one triangle, those triangles in the points' order.
+// In a walk that matches every point, such a point is matched at its one
+// triangle, with the points before it matched before that triangle; and a
+// triangle before it is never compared with a point after it, whose one
+// triangle comes later. So the stretches between them, each walked from its
+// first point, match what the walk in turn matches, and fail where it
+// fails. Empty when there are too few points or no such points.
+std::vector<stWalkStretch> WalkStretches(const cRegionTriangles& triangles, const cRegionPoints& region)
+{
+    const std::uint32_t points = region.GetCount(), count = triangles.GetCount();
+    cThreadPool* pool = triangles.Pool();
+    const std::uint32_t threads = pool != nullptr ? static_cast<std::uint32_t>(pool->GetThreadCount()) : 1;
+    constexpr std::uint32_t kLeastPerStretch = 1u << 16;
+    const std::uint32_t stretches = std::min({4 * threads, points / kLeastPerStretch, 64u});
+    if (stretches < 2)
+        return {};
+    // The anchors' places in a small table by their coordinates' bits (a
+    // zero's sign left out: -0 equals +0).
+    constexpr std::uint32_t kSlots = 256;
+    const auto slotOf = [](const float* p) {
+        std::uint64_t h = 0;
+        for (int k = 0; k < 3; ++k)
         {
-            // A region point equal to the centroid lies at distance 0.
-            const float* p = m_region.GetPoint(next);
-            if (c[0] == p[0] && c[1] == p[1] && c[2] == p[2])
-            {
-                ++next;
-                decide(i, true);
+            std::uint32_t bits = 0;
+            if (p[k] != 0.0f)
+                std::memcpy(&bits, &p[k], sizeof bits);
+            h = (h ^ bits) * 0x9E3779B97F4A7C15ull;
+        }
+        return static_cast<std::uint32_t>(h >> 56) & (kSlots - 1);
+    };
+    // The last point too, so that the triangles after its triangle make a
+    // stretch with no point to match.
+    std::vector<std::uint32_t> anchors(stretches + 1);
+    std::array<std::int32_t, kSlots> slots;
+    slots.fill(-1);
+    for (std::uint32_t j = 0; j <= stretches; ++j)
+    {
+        anchors[j] = j < stretches ? static_cast<std::uint32_t>(std::uint64_t{points} * j / stretches) : points - 1;
+        const float* p = region.GetPoint(anchors[j]);
+        if (!(p[0] == p[0] && p[1] == p[1] && p[2] == p[2]))
+            return {}; // matches nothing
+        std::uint32_t slot = slotOf(p);
+        while (slots[slot] >= 0)
+            slot = (slot + 1) & (kSlots - 1);
+        slots[slot] = static_cast<std::int32_t>(j);
+    }
+    // Each block of triangles counts the triangles whose centroid equals
+    // each anchor and keeps the first.
+    constexpr std::uint32_t kBlock = 1u << 16;
+    const std::size_t blocks = (std::size_t{count} + kBlock - 1) / kBlock;
+    const std::uint32_t all = stretches + 1;
+    std::vector<std::uint32_t> found(blocks * all, 0), at(blocks * all, 0);
+    auto find = [&](std::size_t b) {
+        std::uint32_t* n = &found[b * all];
+        std::uint32_t* where = &at[b * all];
+        for (std::uint32_t i = std::uint32_t(b) * kBlock; i < std::min<std::size_t>(count, (b + 1) * kBlock); ++i)
+        {
+            if (!triangles.HasCentroid(i))
                 continue;
+            const float* c = triangles.Centroid(i);
+            for (std::uint32_t slot = slotOf(c); slots[slot] >= 0; slot = (slot + 1) & (kSlots - 1))
+            {
+                const std::uint32_t j = static_cast<std::uint32_t>(slots[slot]);
+                const float* p = region.GetPoint(anchors[j]);
+                if (c[0] == p[0] && c[1] == p[1] && c[2] == p[2] && n[j]++ == 0)
+                    where[j] = i;
             }
         }
-        if (!InsideGrownBox(box, c))
-            decide(i, false);
+    };
+    ParallelForEach(pool, blocks, 1, find);
+    std::vector<stWalkStretch> out;
+    for (std::uint32_t j = 0; j <= stretches; ++j)
+    {
+        std::uint32_t total = 0, triangle = 0;
+        for (std::size_t b = 0; b < blocks; ++b)
+            if (found[b * all + j] != 0)
+                total += found[b * all + j], triangle = at[b * all + j];
+        if (total != 1 || (j > 0 && triangle <= out.back().begin))
+            return {};
+        if (j == 0)
+            out.push_back({0, triangle, 0, 0}); // before the first point's triangle: none matched
         else
-            near.push_back(i);
+            out.back().end = triangle;
+        out.push_back({triangle, count, anchors[j], j + 1 <= stretches ? anchors[j + 1] : points});
     }
-    return next == points;
+    // The last point's triangle alone, then the rest with no point.
+    out.back().end = out.back().begin + 1;
+    out.push_back({out.back().end, count, points, points});
+    // Stretches with no point to match (before the first point's triangle
+    // and after the last's) are cut into pieces of a few blocks, so that
+    // the triangles before or after a region are not walked by one job.
+    std::vector<stWalkStretch> pieces;
+    for (const stWalkStretch& stretch : out)
+        if (stretch.first == stretch.last)
+            for (std::uint32_t begin = stretch.begin; begin < stretch.end; begin += std::min(stretch.end - begin, 4 * kBlock))
+                pieces.push_back({begin, begin + std::min(stretch.end - begin, 4 * kBlock), stretch.first, stretch.last});
+        else
+            pieces.push_back(stretch);
+    return pieces;
 }
 
-template <class TDecide>
+} // namespace
+
+bool CSessionSurface::WalkMatchedTriangles(const cRegionTriangles& triangles, std::vector<std::uint64_t>& inside,
+                                          std::vector<std::uint32_t>& near)
+{
+    const float* box = m_region.GetBoundingBox();
+    std::vector<stWalkStretch> stretches = WalkStretches(triangles, m_region);
+    if (stretches.empty())
+        stretches.push_back({0, triangles.GetCount(), 0, m_region.GetCount()});
+    std::vector<std::vector<std::uint32_t>> nears(stretches.size());
+    std::vector<std::uint8_t> matched(stretches.size(), 0);
+    auto walk = [&](std::size_t s) {
+        const stWalkStretch& stretch = stretches[s];
+        std::uint32_t next = stretch.first;
+        // A word of bits is put together here and joined into `inside` when
+        // the walk leaves it (its first and last may be another stretch's).
+        std::uint64_t word = 0;
+        std::uint32_t wordAt = stretch.begin >> 6;
+        const auto flush = [&] {
+            if (word != 0)
+                std::atomic_ref<std::uint64_t>(inside[wordAt]).fetch_or(word, std::memory_order_relaxed);
+            word = 0;
+        };
+        for (std::uint32_t i = stretch.begin; i < stretch.end; ++i)
+        {
+            if (!triangles.HasCentroid(i))
+                continue;
+            const float* c = triangles.Centroid(i);
+            if (next < stretch.last)
+            {
+                // A region point equal to the centroid lies at distance 0.
+                const float* p = m_region.GetPoint(next);
+                if (c[0] == p[0] && c[1] == p[1] && c[2] == p[2])
+                {
+                    ++next;
+                    if ((i >> 6) != wordAt)
+                    {
+                        flush();
+                        wordAt = i >> 6;
+                    }
+                    word |= std::uint64_t{1} << (i & 63);
+                    continue;
+                }
+            }
+            if (InsideGrownBox(box, c))
+                nears[s].push_back(i);
+        }
+        flush();
+        matched[s] = next == stretch.last;
+    };
+    ParallelForEach(triangles.Pool(), stretches.size(), 1, walk);
+    std::vector<std::size_t> firsts(nears.size() + 1, 0);
+    for (std::size_t s = 0; s < nears.size(); ++s)
+        firsts[s + 1] = firsts[s] + nears[s].size();
+    near.resize(firsts.back());
+    auto gather = [&](std::size_t s) { std::copy(nears[s].begin(), nears[s].end(), near.begin() + std::ptrdiff_t(firsts[s])); };
+    ParallelForEach(triangles.Pool(), nears.size(), 1, gather);
+    return std::find(matched.begin(), matched.end(), 0) == matched.end();
+}
+
 void CSessionSurface::DecideNearTriangles(const cRegionTriangles& triangles, const std::vector<std::uint32_t>& near,
-                                          const std::vector<std::uint8_t>& mayLieNear, TDecide&& decide)
+                                          const std::vector<std::uint8_t>& mayLieNear, std::vector<std::uint64_t>& inside)
 {
     // A few triangles of a region whose tree is not built yet are measured
     // against every point instead of building the tree for them (a face of
@@ -394,19 +548,18 @@ void CSessionSurface::DecideNearTriangles(const cRegionTriangles& triangles, con
     for (std::size_t k = 0; k < near.size(); ++k)
         if (mayLieNear[k])
             doubtful.push_back(near[k]);
-        else
-            decide(near[k], false);
     const bool scan = m_treeStale && doubtful.size() * std::uint64_t{m_region.GetCount()} <= kScanInsteadOfTree;
     for (const std::uint32_t i : doubtful)
-        decide(i, scan ? ContainsCentroidByScan(triangles.Centroid(i)) : ContainsCentroid(triangles.Centroid(i)));
+        if (scan ? ContainsCentroidByScan(triangles.Centroid(i)) : ContainsCentroid(triangles.Centroid(i)))
+            MarkTriangle(inside, i);
 }
 
-template <class TDecide> bool CSessionSurface::WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide)
+bool CSessionSurface::WalkRegionTriangles(const cRegionTriangles& triangles, std::vector<std::uint64_t>& inside)
 {
     std::vector<std::uint32_t> near;
-    if (!WalkMatchedTriangles(triangles, decide, near))
+    if (!WalkMatchedTriangles(triangles, inside, near))
         return false;
-    DecideNearTriangles(triangles, near, triangles.MayLieNear(near, m_region), decide);
+    DecideNearTriangles(triangles, near, triangles.MayLieNear(near, m_region), inside);
     return true;
 }
 
@@ -429,15 +582,12 @@ void CSessionSurface::MarkMeshRegion(ISceneObject* meshObject, std::uint8_t code
     if (mesh == nullptr || tags == nullptr || m_region.GetCount() == 0)
         return;
     const std::uint32_t count = std::min(mesh->GetTriangleCount(), tags->GetCount());
-    std::vector<std::uint64_t> inside((std::size_t{count} + 63) / 64, 0);
-    const auto mark = [&inside, count](std::uint32_t i, bool in) {
-        if (in && i < count)
-            MarkTriangle(inside, i);
-    };
+    std::vector<std::uint64_t> inside(BitWords(mesh->GetTriangleCount()), 0);
     // A walk that stops short has only found triangles of the region; the
     // test of every triangle finds the rest.
-    if (triangles == nullptr || !triangles->IsFor(*mesh) || !WalkRegionTriangles(*triangles, mark))
+    if (triangles == nullptr || !triangles->IsFor(*mesh) || !WalkRegionTriangles(*triangles, inside))
         TestEveryTriangle(*mesh, count, inside);
+    KeepBitsBelow(inside, count);
     TagTriangles(inside, code, *tags);
 }
 
@@ -464,41 +614,36 @@ void CSessionSurface::PaintMeshRegions(const std::vector<CSessionSurface*>& sess
                                  [session](const CSessionSurface* later)
                                  { return later != nullptr && later->m_region.SharesWith(session->m_region); });
     }
-    // The walks side by side; then which of the triangles each left in
-    // doubt may lie near its points, session by session on the pool; then
-    // the doubtful ones side by side.
+    // The walks one after another, each on the pool, and which of the
+    // triangles each left in doubt may lie near its points; then the
+    // doubtful ones, or every triangle where a walk stopped short, side by
+    // side.
     std::vector<std::vector<std::uint64_t>> inside(sessions.size());
     std::vector<std::vector<std::uint32_t>> near(sessions.size());
     std::vector<std::vector<std::uint8_t>> mayLieNear(sessions.size());
     std::vector<std::uint8_t> walked(sessions.size(), 0);
     const bool walk = triangles != nullptr && triangles->IsFor(*mesh);
-    const auto marker = [&](std::size_t s) {
-        return [&inside, s, count](std::uint32_t i, bool in) {
-            if (in && i < count)
-                MarkTriangle(inside[s], i);
-        };
-    };
-    const auto find = [&](std::size_t s)
+    // Each walk shares itself out on the pool.
+    for (std::size_t s = 0; s < sessions.size(); ++s)
     {
         if (!paints[s])
-            return;
-        inside[s].assign((std::size_t{count} + 63) / 64, 0);
-        walked[s] = walk && sessions[s]->WalkMatchedTriangles(*triangles, marker(s), near[s]);
-        // A walk that stops short has only found triangles of the region;
-        // the test of every triangle finds the rest.
-        if (!walked[s])
-            sessions[s]->TestEveryTriangle(*mesh, count, inside[s]);
-    };
-    ParallelForEach(pool, sessions.size(), 1, find);
-    for (std::size_t s = 0; s < sessions.size(); ++s)
+            continue;
+        inside[s].assign(BitWords(mesh->GetTriangleCount()), 0);
+        walked[s] = walk && sessions[s]->WalkMatchedTriangles(*triangles, inside[s], near[s]);
         if (walked[s])
             mayLieNear[s] = triangles->MayLieNear(near[s], sessions[s]->m_region);
-    const auto decideNear = [&](std::size_t s)
+    }
+    // A walk that stops short has only found triangles of the region; the
+    // test of every triangle finds the rest.
+    const auto decide = [&](std::size_t s)
     {
         if (walked[s])
-            sessions[s]->DecideNearTriangles(*triangles, near[s], mayLieNear[s], marker(s));
+            sessions[s]->DecideNearTriangles(*triangles, near[s], mayLieNear[s], inside[s]);
+        else if (paints[s])
+            sessions[s]->TestEveryTriangle(*mesh, count, inside[s]);
+        KeepBitsBelow(inside[s], count);
     };
-    ParallelForEach(pool, sessions.size(), 1, decideNear);
+    ParallelForEach(pool, sessions.size(), 1, decide);
     // The tags are written a block of triangles at a time on the pool, each
     // block taking the sessions in order.
     const std::size_t words = (std::size_t{count} + 63) / 64;
@@ -688,13 +833,13 @@ void CSessionSurface::SelectRegion(cMesh* mesh, const cRegionTriangles* triangle
         else
             triangle.flags &= static_cast<std::uint8_t>(~kTriangleFlagSelected);
     };
-    const bool walked = triangles != nullptr && triangles->IsFor(*mesh) && WalkRegionTriangles(*triangles, select);
+    std::vector<std::uint64_t> inside(BitWords(count), 0);
+    const bool walked = triangles != nullptr && triangles->IsFor(*mesh) && WalkRegionTriangles(*triangles, inside);
     for (std::uint32_t i = 0; i < count; ++i)
     {
         if (walked)
         {
-            if (!triangles->HasCentroid(i))
-                select(i, false);
+            select(i, triangles->HasCentroid(i) && (inside[i >> 6] >> (i & 63) & 1) != 0);
             continue;
         }
         const cVertex* corners[3];

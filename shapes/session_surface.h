@@ -157,22 +157,21 @@ private:
     static constexpr std::uint64_t kScanInsteadOfTree = std::uint64_t{1} << 25;
     // The region's triangles found by walking the mesh's triangles, which
     // match the region's points in turn when the region was taken from this
-    // mesh: decide(i, inside) is called for every triangle with a centroid.
-    // False, with decide called for some triangles only, when the points do
-    // not match in turn; the caller then tests every triangle.
-    template <class TDecide> bool WalkRegionTriangles(const cRegionTriangles& triangles, TDecide&& decide);
-    // The walk in two steps, so that several sessions walk side by side and
-    // then look for points near their doubtful triangles with the whole
-    // pool: the first decides the triangles the points match (in) and those
-    // outside the region's grown box (out) and lists the rest in `near`
-    // (false as above); the second decides those, given
+    // mesh: the bit of each (of `inside`, sized for every triangle) is set.
+    // False, with some of the bits set, when the points do not match in
+    // turn; the caller then tests every triangle.
+    bool WalkRegionTriangles(const cRegionTriangles& triangles, std::vector<std::uint64_t>& inside);
+    // The walk in two steps, so that several sessions can look for points
+    // near their doubtful triangles before they decide them side by side:
+    // the first sets the bits of the triangles the points match and lists
+    // the others in the region's grown box in `near` (false as above),
+    // sharing itself out on the region triangles' pool; the second sets the
+    // bits of those that belong to the region, given
     // cRegionTriangles::MayLieNear of the list and this region's points.
-    // Each reads the mesh, the region triangles and this session only.
-    template <class TDecide>
-    bool WalkMatchedTriangles(const cRegionTriangles& triangles, TDecide&& decide, std::vector<std::uint32_t>& near);
-    template <class TDecide>
+    bool WalkMatchedTriangles(const cRegionTriangles& triangles, std::vector<std::uint64_t>& inside,
+                              std::vector<std::uint32_t>& near);
     void DecideNearTriangles(const cRegionTriangles& triangles, const std::vector<std::uint32_t>& near,
-                             const std::vector<std::uint8_t>& mayLieNear, TDecide&& decide);
+                             const std::vector<std::uint8_t>& mayLieNear, std::vector<std::uint64_t>& inside);
     // The first step of TakeSelection: the old region's tags cleared.
     void ClearReplacedRegion(ISceneObject* meshObject);
     // The region with `count` points whose points a new region of this

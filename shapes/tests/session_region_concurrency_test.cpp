@@ -226,4 +226,78 @@ TEST(SessionRegionSharing, TrianglesNearARegionOverManyBlocksAreFoundOnAPoolAsAl
     pool.Stop();
 }
 
+// A big region walked in stretches side by side on a pool tags and selects
+// what testing every triangle does: with a near copy of a region triangle
+// among the last triangles, and once more with a second copy of the
+// triangle of a point the stretches would start from (walked in one piece).
+TEST(SessionRegionSharing, ABigRegionWalkedInStretchesOnAPoolTagsAndSelectsWhatTestingEveryTriangleDoes)
+{
+    auto mesh = MakeGridMeshObject(400, 300, 0.5, -7000.0, 2500.0, 300.0);
+    cMesh& m = *mesh->GetMesh();
+    const auto select = [&m] {
+        std::uint32_t t = 0;
+        m.ForEachTriangle([&](cMeshTriangle& triangle) { triangle.flags = (t++ / 7) % 3 != 0 ? kTriangleFlagSelected : 0; });
+    };
+    select();
+    CEntitiesHistory history;
+    CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionCylinder, false);
+    session->TakeSelection(mesh.get());
+    const std::uint32_t points = session->GetRegionPoints().GetCount();
+    ASSERT_GE(points, 1u << 17);
+    // The triangle of the middle point, the second stretch's first on a pool of three.
+    std::uint32_t middle = 0;
+    for (std::uint32_t k = 0; middle < m.GetTriangleCount(); ++middle)
+        if ((middle / 7) % 3 != 0 && k++ == points / 2)
+            break;
+    const cMeshTriangle near = *m.GetTriangle(middle + 3);
+    const cVertex* corners[3];
+    m.GetCorners(near, corners);
+    float centroid[3];
+    RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+    const float shift = static_cast<float>(0.4 * RegionMembershipRadius(centroid));
+    std::uint32_t index[3];
+    for (int k = 0; k < 3; ++k)
+        index[k] = m.AddVertex(corners[k]->x + shift, corners[k]->y, corners[k]->z, false, 0.0f);
+    m.AddTriangle(index[0], index[1], index[2]);
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    cThreadPool pool(3);
+    for (const bool twice : {false, true})
+    {
+        if (twice)
+        {
+            const cMeshTriangle copy = *m.GetTriangle(middle);
+            m.AddTriangle(copy.vertexIndex[0], copy.vertexIndex[1], copy.vertexIndex[2]);
+        }
+        m.Update();
+        ASSERT_TRUE(tags.Resize(m.GetTriangleCount()));
+        const auto tagsOf = [&] {
+            std::vector<std::uint8_t> out;
+            for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+                out.push_back(tags.Get(t));
+            return out;
+        };
+        const auto selectionOf = [&] {
+            std::vector<std::uint8_t> out;
+            m.ForEachTriangle([&](cMeshTriangle& t) { out.push_back(t.flags & kTriangleFlagSelected); });
+            return out;
+        };
+        session->ClearMeshRegion(mesh.get());
+        session->PaintMeshRegion(mesh.get());
+        const std::vector<std::uint8_t> painted = tagsOf();
+        ASSERT_EQ(painted[m.GetTriangleCount() - (twice ? 2 : 1)], kSessionKindCylinder);
+        select();
+        session->SelectRegion(&m);
+        const std::vector<std::uint8_t> selected = selectionOf();
+        const cRegionTriangles triangles(m, &pool);
+        session->ClearMeshRegion(mesh.get(), &triangles);
+        EXPECT_FALSE(tags.HasColours());
+        CSessionSurface::PaintMeshRegions({session}, mesh.get(), &triangles, &pool);
+        EXPECT_EQ(tagsOf(), painted) << twice;
+        select();
+        session->SelectRegion(&m, &triangles);
+        EXPECT_EQ(selectionOf(), selected) << twice;
+    }
+    pool.Stop();
+}
+
 } // namespace
