@@ -2,9 +2,11 @@
 
 #include "core/bounding_box.h"
 #include "core/frame_math.h"
+#include "core/thread_pool.h"
 #include "core/vertex.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -167,10 +169,36 @@ const float* cRegionPoints::GetBoundingBox()
 {
     if (!m_boxValid)
     {
-        MakeEmptyBox3f(m_box);
+        // A big region's box on the shared pool, a block of chunks per job:
+        // each block's box grown point by point and the blocks' joined in
+        // order, each side keeping the first of equal values (and passing
+        // over NaN) as growing one box point by point does.
+        constexpr std::uint32_t kChunksPerJob = 64;
+        constexpr std::uint32_t kPointsOnPool = 1u << 18;
         const std::uint32_t count = m_points->GetCount();
-        for (std::uint32_t i = 0; i < count; ++i)
-            GrowBox3f(m_box, (*m_points)[i].xyz);
+        const std::uint32_t chunks = (count + kArrayChunkSize - 1) >> kArrayChunkShift;
+        std::vector<std::array<float, 6>> boxes((chunks + kChunksPerJob - 1) / kChunksPerJob);
+        auto grow = [&](std::size_t job) {
+            float* box = boxes[job].data();
+            MakeEmptyBox3f(box);
+            for (std::uint32_t c = std::uint32_t(job) * kChunksPerJob; c < std::min(chunks, std::uint32_t(job + 1) * kChunksPerJob); ++c)
+            {
+                const stRegionPoint* run = m_points->GetChunk(c);
+                const std::uint32_t n = std::min(kArrayChunkSize, count - c * kArrayChunkSize);
+                for (std::uint32_t k = 0; k < n; ++k)
+                    GrowBox3f(box, run[k].xyz);
+            }
+        };
+        ParallelForEach(count >= kPointsOnPool ? SharedThreadPool() : nullptr, boxes.size(), 1, grow);
+        MakeEmptyBox3f(m_box);
+        for (const std::array<float, 6>& box : boxes)
+            for (int k = 0; k < 3; ++k)
+            {
+                if (m_box[k] > box[k])
+                    m_box[k] = box[k];
+                if (box[k + 3] > m_box[k + 3])
+                    m_box[k + 3] = box[k + 3];
+            }
         m_boxValid = true;
     }
     return m_box;

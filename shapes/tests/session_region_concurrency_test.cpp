@@ -3,6 +3,7 @@
 // shared pool, over several blocks of triangles.
 #include "shapes/session_kinds.h"
 
+#include "core/bounding_box.h"
 #include "core/mesh.h"
 #include "core/thread_pool.h"
 #include "core/triangle_colour_property.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -298,6 +301,35 @@ TEST(SessionRegionSharing, ABigRegionWalkedInStretchesOnAPoolTagsAndSelectsWhatT
         EXPECT_EQ(selectionOf(), selected) << twice;
     }
     pool.Stop();
+}
+
+// A big region's box found on the shared pool is the one grown point by
+// point: the least x +0 in an early block and -0 in a later one (the first
+// kept), a NaN passed over.
+TEST(SessionRegionSharing, ABigRegionsBoxOnThePoolIsTheOneGrownPointByPoint)
+{
+    std::vector<float> xyz;
+    for (std::uint32_t i = 0; i < 300000; ++i)
+    {
+        const float t = static_cast<float>(i);
+        xyz.insert(xyz.end(), {1.0f + 0.25f * static_cast<float>(i % 977), 5000.0f - t * 0.001f, -3000.0f + t * 0.002f});
+    }
+    xyz[3 * 70000] = 0.0f;
+    xyz[3 * 250000] = -0.0f;
+    xyz[3 * 260000 + 1] = std::nanf("");
+    cRegionPoints region;
+    ASSERT_TRUE(region.Append(xyz.data(), 300000));
+    float expected[6];
+    MakeEmptyBox3f(expected);
+    for (std::uint32_t i = 0; i < 300000; ++i)
+        GrowBox3f(expected, &xyz[3 * i]);
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    const float* box = region.GetBoundingBox();
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    EXPECT_EQ(std::memcmp(box, expected, sizeof expected), 0);
+    EXPECT_FALSE(std::signbit(box[0]));
 }
 
 } // namespace
