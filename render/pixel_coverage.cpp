@@ -743,6 +743,96 @@ int EdgeInDoubt(const stTriangleWindow& t, double e, double x, double y)
     return doubt;
 }
 
+#ifdef VTL_COVERAGE_X86
+
+// ForHeldCentres four centres at a time, each lane with MayHold's and
+// SurelyInside's operations in their order (the two measure each edge
+// alike); the centres come in ForCentres' order.
+template <class Each>
+__attribute__((target("avx2"), optimize("fp-contract=off"))) bool
+ForHeldCentresByFour(const stTriangleWindow& t, double e, const stWindowMap& map, Each&& each)
+{
+    const stCentres columns(std::min({t.x[0], t.x[1], t.x[2]}) - e, std::max({t.x[0], t.x[1], t.x[2]}) + e,
+                            map.viewport[0], map.viewport[2]);
+    const stCentres rows(std::min({t.y[0], t.y[1], t.y[2]}) - e, std::max({t.y[0], t.y[1], t.y[2]}) + e,
+                         map.viewport[1], map.viewport[3]);
+    if (columns.Empty() || rows.Empty())
+        return true;
+    if (columns.Count() * rows.Count() > kMostCentres)
+        return false;
+    double x[int(kMostCentres)], y[int(kMostCentres)];
+    int n = 0;
+    for (double row = rows.lowest; row <= rows.highest; ++row)
+        for (double column = columns.lowest; column <= columns.highest; ++column, ++n)
+        {
+            x[n] = column;
+            y[n] = row;
+        }
+    const bool counterClockwise = t.twiceArea > 0.0;
+    const __m256d half = _mm256_set1_pd(0.5), two = _mm256_set1_pd(2.0), widen = _mm256_set1_pd(e);
+    const __m256d square = _mm256_set1_pd(4.0 * e * e), margin = _mm256_set1_pd(1.0 + 1e-9);
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    for (int first = 0; first < n; first += 4)
+    {
+        const int k1 = std::min(first + 1, n - 1), k2 = std::min(first + 2, n - 1),
+                  k3 = std::min(first + 3, n - 1);
+        const __m256d px = _mm256_add_pd(_mm256_setr_pd(x[first], x[k1], x[k2], x[k3]), half);
+        const __m256d py = _mm256_add_pd(_mm256_setr_pd(y[first], y[k1], y[k2], y[k3]), half);
+        __m256d inside = all, outside = all;
+        int sure[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            const stCorner& a = *t.corners[k];
+            const stCorner& b = *t.corners[(k + 1) % 3];
+            const double ex = double(b.x) - a.x, ey = double(b.y) - a.y;
+            const __m256d dx = _mm256_sub_pd(px, _mm256_set1_pd(a.x)),
+                          dy = _mm256_sub_pd(py, _mm256_set1_pd(a.y));
+            const __m256d edge =
+                _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(ex), dy), _mm256_mul_pd(_mm256_set1_pd(ey), dx));
+            const __m256d moved = _mm256_mul_pd(
+                _mm256_add_pd(
+                    _mm256_mul_pd(widen,
+                                  _mm256_add_pd(_mm256_set1_pd(std::fabs(ex) + std::fabs(ey)),
+                                                _mm256_mul_pd(two, _mm256_add_pd(Abs4(dx), Abs4(dy))))),
+                    square),
+                margin);
+            const __m256d against = _mm256_xor_pd(moved, _mm256_set1_pd(-0.0));
+            inside = _mm256_and_pd(inside, _mm256_cmp_pd(edge, against, _CMP_GE_OQ));
+            outside = _mm256_and_pd(outside, _mm256_cmp_pd(edge, moved, _CMP_LE_OQ));
+            // sign x edge > moved, the sign the triangle's turn.
+            sure[k] = _mm256_movemask_pd(counterClockwise ? _mm256_cmp_pd(edge, moved, _CMP_GT_OQ)
+                                                          : _mm256_cmp_pd(edge, against, _CMP_LT_OQ));
+        }
+        const int held = _mm256_movemask_pd(_mm256_or_pd(inside, outside));
+        for (int lane = 0; lane < 4 && first + lane < n; ++lane)
+        {
+            if (!((held >> lane) & 1))
+                continue;
+            int doubt = -1;
+            for (int k = 0; k < 3; ++k)
+                if (!((sure[k] >> lane) & 1))
+                    doubt = doubt < 0 ? k : 3;
+            if (!each(x[first + lane], y[first + lane], doubt))
+                return true;
+        }
+    }
+    return true;
+}
+
+#endif
+
+// ForCentres handing each centre its EdgeInDoubt too.
+template <class Each>
+bool ForHeldCentres(const stTriangleWindow& t, double e, const stWindowMap& map, Each&& each)
+{
+#ifdef VTL_COVERAGE_X86
+    if (ByFour())
+        return ForHeldCentresByFour(t, e, map, each);
+#endif
+    return ForCentres(t, e, map,
+                      [&](double x, double y) { return each(x, y, EdgeInDoubt(t, e, x + 0.5, y + 0.5)); });
+}
+
 // Each centre of the viewport: the least depth that a fragment there of a
 // drawn triangle surely holding it surely lies below, as a float's bits;
 // taken from the triangles that neither covers no pixel nor is culled.
@@ -751,8 +841,9 @@ class cNearestDepths
 public:
     cNearestDepths(const stWindowMap& map, const stFragmentRules& rules, const stDepthCorner* corners,
                    std::uint32_t vertexCount, double e, double depthError)
-        : m_map(map), m_rules(rules), m_corners(corners), m_vertexCount(vertexCount), m_e(e), m_depthError(depthError),
-          m_left(map.viewport[0]), m_bottom(map.viewport[1]), m_width(std::size_t(map.viewport[2])),
+        : m_map(map), m_rules(rules), m_corners(corners), m_vertexCount(vertexCount), m_e(e),
+          m_depthError(depthError), m_left(map.viewport[0]), m_bottom(map.viewport[1]),
+          m_width(std::size_t(map.viewport[2])),
           // The farthest a centre lies from GL's window corner, in x plus y.
           m_reach(std::max(std::fabs(m_left), std::fabs(m_left + map.viewport[2])) +
                   std::max(std::fabs(m_bottom), std::fabs(m_bottom + map.viewport[3])) + 2.0),
@@ -780,8 +871,7 @@ public:
         if (!Drawn(t, zHigh))
             return;
         const std::uint32_t high = UpperBits(zHigh);
-        ForCentres(t, m_e, m_map, [&](double x, double y) {
-            const int doubt = EdgeInDoubt(t, m_e, x + 0.5, y + 0.5);
+        ForHeldCentres(t, m_e, m_map, [&](double x, double y, int doubt) {
             if (doubt < 0)
                 Lower(x, y, high);
             else if (doubt < 3 && triangle.neighbour[doubt])
@@ -804,7 +894,7 @@ public:
             return false;
         const double zLow = std::min({t.z[0], t.z[1], t.z[2]}) - spread;
         bool behind = true;
-        const bool few = ForCentres(t, m_e, m_map, [&](double x, double y) {
+        const bool few = ForHeldCentres(t, m_e, m_map, [&](double x, double y, int) {
             const std::uint32_t high = Cell(x, y).load(std::memory_order_relaxed);
             float z;
             std::memcpy(&z, &high, sizeof z);
