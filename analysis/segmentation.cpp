@@ -673,6 +673,8 @@ void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32
                 nextCounts.assign(blocks, 0);
                 after.nextClassCounts = &nextCounts;
                 after.nextClass = false;
+                // Bit 2 is on every triangle before the first class.
+                after.classCounts = &ofClass;
             }
             else
             {

@@ -311,9 +311,10 @@ void AddRegionAreas(const cMesh& mesh, std::uint32_t size, const cTriangleSets& 
 // region's area at area) whether its region flips: 1 where its area is at
 // most the limit, else 0. Past the margin the comparison with the limit is
 // the same in any order, and a region within it is walked from its root
-// (root(p), a triangle carrying bit 2) as the walks add it up.
+// (root(p), a triangle carrying bit 2) as the walks add it up. True where
+// a region was walked (which took bit 2 from its triangles).
 template <class Root>
-void DecideFlips(cMesh& mesh, std::uint32_t size, double margin, std::uint8_t* flip, const double* area, double limit,
+bool DecideFlips(cMesh& mesh, std::uint32_t size, double margin, std::uint8_t* flip, const double* area, double limit,
                  Root&& root)
 {
     std::vector<std::vector<std::uint32_t>> nearLimit((std::size_t{size} + kPoolBlock - 1) / kPoolBlock);
@@ -330,13 +331,16 @@ void DecideFlips(cMesh& mesh, std::uint32_t size, double margin, std::uint8_t* f
                 nearLimit[begin / kPoolBlock].push_back(i);
         }
     });
+    bool any = false;
     for (const std::vector<std::uint32_t>& roots : nearLimit)
         for (const std::uint32_t i : roots)
         {
             double walked = 0.0;
             MeasureTriangleRegion(mesh, root(i), &walked);
             flip[i] = limit >= walked;
+            any = true;
         }
+    return any;
 }
 
 // Flips a triangle of the class out of it: selected ones lose bit 0, the
@@ -469,12 +473,49 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
         return false;
     const double margin = OrderMargin(size);
     AddRegionAreas(mesh, size, *sets, area.get(), flip.get(), limit, margin, at);
-    DecideFlips(mesh, size, margin, flip.get(), area.get(), limit, at);
+    const bool walked = DecideFlips(mesh, size, margin, flip.get(), area.get(), limit, at);
+    // The flips, counted per block of triangles where the next class's
+    // counts can follow from them.
+    const std::uint32_t count = mesh.GetTriangleCount();
+    const std::size_t blocks = (std::size_t{count} + kPoolBlock - 1) / kPoolBlock;
+    const bool countFlips = after.nextClassCounts != nullptr && after.classCounts != nullptr &&
+                            after.classCounts->size() == blocks && after.nextClass != selectedClass && !walked &&
+                            !after.clearScratch && !after.markSelectedVertices;
+    std::vector<std::uint32_t> flipped(countFlips ? blocks : 0, 0);
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        std::uint32_t block = 0, run = 0;
+        const auto addRun = [&] {
+            if (run != 0)
+                std::atomic_ref<std::uint32_t>(flipped[block]).fetch_add(run, std::memory_order_relaxed);
+            run = 0;
+        };
         for (std::uint32_t p = begin; p < end; ++p)
             if (flip[sets->Root(p)])
+            {
                 FlipClass(*at(p), selectedClass);
+                if (!countFlips)
+                    continue;
+                if (listed[p] / kPoolBlock != block)
+                {
+                    addRun();
+                    block = listed[p] / kPoolBlock;
+                }
+                ++run;
+            }
+        if (countFlips)
+            addRun();
     });
+    if (countFlips)
+    {
+        // Every triangle still carries bit 2, and a flipped triangle of the
+        // class joins the next one: what the pass below would find.
+        for (std::size_t b = 0; b < blocks; ++b)
+        {
+            const auto inBlock = static_cast<std::uint32_t>(std::min<std::size_t>(kPoolBlock, count - b * kPoolBlock));
+            (*after.nextClassCounts)[b] = inBlock - (*after.classCounts)[b] + flipped[b];
+        }
+        return true;
+    }
     if (after.nextClassCounts != nullptr || after.clearScratch || after.markSelectedVertices)
         ForEachBlockOnPool(mesh.GetTriangleCount(), [&](std::uint32_t begin, std::uint32_t end) {
             std::uint32_t next = 0;

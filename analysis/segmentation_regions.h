@@ -116,6 +116,11 @@ struct stAfterFlip
     bool clearScratch = false;
     // Vertex bit 1 set on the corners of every visible selected triangle.
     bool markSelectedVertices = false;
+    // The triangles of the class per block before the flips, where every
+    // triangle carries bit 2 (the listed flips then count the next class,
+    // the other one, from them and the flips where no region had to be
+    // walked, instead of a pass over every triangle).
+    const std::vector<std::uint32_t>* classCounts = nullptr;
 };
 bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAfterFlip after = {});
 

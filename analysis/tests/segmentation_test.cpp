@@ -331,6 +331,45 @@ TEST(SmallRegions, TheCleanUpLeavesTheVertexBitsAsTheirRefreshDoes)
             }
 }
 
+TEST(SmallRegions, ListedFlipsCountTheNextClassAsItsOwnPassDoes)
+{
+    // Marked squares of 1 to 12 cells a side every 25 cells of a 200 x 200
+    // plate (80,000 triangles, two blocks), bit 2 on every triangle: the
+    // squares of up to 40 in area go.
+    const int n = 200;
+    cMesh mesh;
+    FillMesh(mesh, HeightField(n, [](double, double) { return 0.0; }));
+    std::vector<std::uint32_t> listed, counts((mesh.GetTriangleCount() + kPoolBlock - 1) / kPoolBlock, 0);
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+    {
+        const int i = int(t / 2 % n), j = int(t / 2 / n), side = 1 + (i / 25 + 3 * (j / 25)) % 12;
+        const bool marked = i % 25 < side && j % 25 < side;
+        mesh.GetTriangle(t)->flags = std::uint8_t(kTriangleFlagScratch | (marked ? kTriangleFlagSelected : 0));
+        if (marked)
+        {
+            listed.push_back(t);
+            ++counts[t / kPoolBlock];
+        }
+    }
+    std::vector<std::uint32_t> next(counts.size(), 0);
+    stAfterFlip after;
+    after.nextClassCounts = &next;
+    after.nextClass = false;
+    after.classCounts = &counts;
+    ASSERT_TRUE(FlipSmallListedRegionsOnPool(mesh, 40.0, true, listed, after));
+    std::vector<std::uint32_t> expected(counts.size(), 0);
+    std::uint32_t flipped = 0;
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+    {
+        const cMeshTriangle& triangle = *mesh.GetTriangle(t);
+        ASSERT_NE(triangle.flags & kTriangleFlagScratch, 0) << t;
+        expected[t / kPoolBlock] += !IsVisibleSelected(triangle);
+        flipped += std::binary_search(listed.begin(), listed.end(), t) && !IsVisibleSelected(triangle);
+    }
+    EXPECT_GT(flipped, 0u);
+    EXPECT_EQ(next, expected);
+}
+
 TEST(SmallRegions, IslandsAtOrBelowTheLimitFlipAndLargerOnesStay)
 {
     // A 10 x 10 plate of unit cells (area 0.5 per triangle) with a selected
