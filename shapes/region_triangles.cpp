@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -177,48 +178,107 @@ cRegionTriangles::cRegionTriangles(const cMesh& mesh, cThreadPool* pool) : m_mes
     m_count = count;
 }
 
-std::vector<std::uint8_t> cRegionTriangles::MayLieNear(const std::vector<std::uint32_t>& listed,
-                                                       cRegionPoints& points) const
+// The grid over a region's points and the cells that hold one.
+struct cRegionNearCells::stCells
 {
-    std::vector<std::uint8_t> flags(listed.size(), 1);
+    cCoarseGrid grid;
+    double margin;
+    std::vector<std::uint64_t> held;
+};
+
+namespace
+{
+
+// Calls take(point, cell) for each point of a job's chunks inside the grid.
+template <class Take>
+void EachPointInGrid(const cRegionPoints& points, const cCoarseGrid& grid, std::size_t job, Take&& take)
+{
     const std::uint32_t count = points.GetCount();
+    const std::uint32_t chunks = (count + kArrayChunkSize - 1) / kArrayChunkSize;
+    for (std::uint32_t c = std::uint32_t(job * kChunksPerJob); c < std::min<std::size_t>(chunks, (job + 1) * kChunksPerJob); ++c)
+    {
+        const float* xyz = points.GetPoint(c * kArrayChunkSize);
+        const std::uint32_t n = std::min(kArrayChunkSize, count - c * kArrayChunkSize);
+        for (std::uint32_t k = 0; k < n; ++k)
+            if (std::uint64_t cell; grid.CellOf(xyz + 3 * k, cell))
+                take(xyz + 3 * k, cell);
+    }
+}
+
+std::size_t ChunkJobs(const cRegionPoints& points)
+{
+    const std::size_t chunks = (std::size_t{points.GetCount()} + kArrayChunkSize - 1) / kArrayChunkSize;
+    return (chunks + kChunksPerJob - 1) / kChunksPerJob;
+}
+
+bool IsFinite(const float* c)
+{
+    return std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]);
+}
+
+} // namespace
+
+cRegionNearCells::cRegionNearCells(const cRegionTriangles& triangles, cRegionPoints& points)
+{
     const float* box = points.GetBoundingBox();
-    if (listed.empty() || count == 0 || !std::all_of(box, box + 6, [](float v) { return std::isfinite(v); }))
-        return flags;
+    if (points.GetCount() == 0 || !std::all_of(box, box + 6, [](float v) { return std::isfinite(v); }))
+        return;
     // A point within the reach of a centroid lies within the centroid's
     // box grown by the reach on every axis; grown by twice that, in double,
     // so that the rounding of the comparisons cannot matter.
-    const double margin = 2.0 * double(m_reach);
-    const cCoarseGrid grid(box, margin);
-    // The cells that hold a point, then those near a centroid that lies
-    // near such a cell.
-    std::vector<std::uint64_t> held, searched;
+    const double margin = 2.0 * double(triangles.m_reach);
     try
     {
-        held.assign(grid.Words(), 0);
+        m_cells.reset(new stCells{cCoarseGrid(box, margin), margin, {}});
+        m_cells->held.assign(m_cells->grid.Words(), 0);
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_cells.reset();
+        return;
+    }
+    stCells& cells = *m_cells;
+    auto hold = [&](std::size_t job) {
+        EachPointInGrid(points, cells.grid, job, [&cells](const float*, std::uint64_t cell) { SetBit(cells.held, cell); });
+    };
+    ParallelForEach(triangles.Pool(), ChunkJobs(points), 1, hold);
+}
+
+cRegionNearCells::~cRegionNearCells() = default;
+
+bool cRegionNearCells::MayLieNear(const float* centroid) const
+{
+    return m_cells == nullptr || !IsFinite(centroid) ||
+           m_cells->grid.AnyNear(centroid, m_cells->margin,
+                                 [this](std::uint64_t cell) { return TestBit(m_cells->held, cell); });
+}
+
+std::vector<std::uint8_t> cRegionTriangles::MayLieNear(const std::vector<std::uint32_t>& listed, cRegionPoints& points,
+                                                       const cRegionNearCells* given) const
+{
+    std::vector<std::uint8_t> flags(listed.size(), 1);
+    if (listed.empty())
+        return flags;
+    std::optional<cRegionNearCells> own;
+    const cRegionNearCells& nearCells = given != nullptr ? *given : own.emplace(*this, points);
+    if (nearCells.m_cells == nullptr)
+        return flags;
+    const cRegionNearCells::stCells& cells = *nearCells.m_cells;
+    const cCoarseGrid& grid = cells.grid;
+    const double margin = cells.margin;
+    // A listed centroid with no cell that holds a point within its reach
+    // has no point near it; the others go to the twin search with the
+    // points in the cells within their reach.
+    std::vector<std::uint64_t> searched;
+    try
+    {
         searched.assign(grid.Words(), 0);
     }
     catch (const std::bad_alloc&)
     {
         return flags;
     }
-    const std::uint32_t chunks = (count + kArrayChunkSize - 1) / kArrayChunkSize;
-    const std::size_t chunkJobs = (std::size_t{chunks} + kChunksPerJob - 1) / kChunksPerJob;
-    const auto eachPoint = [&](std::size_t job, auto&& take) {
-        for (std::uint32_t c = std::uint32_t(job * kChunksPerJob); c < std::min<std::size_t>(chunks, (job + 1) * kChunksPerJob); ++c)
-        {
-            const float* xyz = points.GetPoint(c * kArrayChunkSize);
-            const std::uint32_t n = std::min(kArrayChunkSize, count - c * kArrayChunkSize);
-            for (std::uint32_t k = 0; k < n; ++k)
-                if (std::uint64_t cell; grid.CellOf(xyz + 3 * k, cell))
-                    take(xyz + 3 * k, cell);
-        }
-    };
-    auto hold = [&](std::size_t job) { eachPoint(job, [&held](const float*, std::uint64_t cell) { SetBit(held, cell); }); };
-    ParallelForEach(m_pool, chunkJobs, 1, hold);
-    // A listed centroid with no such cell within its reach has no point
-    // near it; the others go to the twin search with the points in the
-    // cells within their reach.
+    const std::size_t chunkJobs = ChunkJobs(points);
     const std::size_t listJobs = (listed.size() + kTrianglesPerJob - 1) / kTrianglesPerJob;
     std::vector<std::size_t> nearFirsts(listJobs + 1, 0);
     const auto eachListed = [&](std::size_t job, auto&& take) {
@@ -228,11 +288,11 @@ std::vector<std::uint8_t> cRegionTriangles::MayLieNear(const std::vector<std::ui
     auto sort = [&](std::size_t job) {
         eachListed(job, [&](std::size_t k) {
             const float* c = Centroid(listed[k]);
-            if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
+            if (!IsFinite(c))
                 return;
-            const bool near = grid.AnyNear(c, margin, [&held](std::uint64_t cell) { return TestBit(held, cell); });
-            flags[k] = near ? 2 : 0;
-            nearFirsts[job + 1] += near;
+            const bool found = nearCells.MayLieNear(c);
+            flags[k] = found ? 2 : 0;
+            nearFirsts[job + 1] += found;
         });
     };
     ParallelForEach(m_pool, listJobs, 1, sort);
@@ -265,7 +325,7 @@ std::vector<std::uint8_t> cRegionTriangles::MayLieNear(const std::vector<std::ui
     };
     ParallelForEach(m_pool, listJobs, 1, list);
     auto countPoints = [&](std::size_t job) {
-        eachPoint(job, [&](const float*, std::uint64_t cell) { pointFirsts[job + 1] += TestBit(searched, cell); });
+        EachPointInGrid(points, grid, job, [&](const float*, std::uint64_t cell) { pointFirsts[job + 1] += TestBit(searched, cell); });
     };
     ParallelForEach(m_pool, chunkJobs, 1, countPoints);
     for (std::size_t job = 0; job < chunkJobs; ++job)
@@ -282,7 +342,7 @@ std::vector<std::uint8_t> cRegionTriangles::MayLieNear(const std::vector<std::ui
         std::copy_n(Centroid(listed[near[j]]), 3, &packed[3 * j]);
     auto pack = [&](std::size_t job) {
         std::size_t at = nearCount + pointFirsts[job];
-        eachPoint(job, [&](const float* p, std::uint64_t cell) {
+        EachPointInGrid(points, grid, job, [&](const float* p, std::uint64_t cell) {
             if (TestBit(searched, cell))
                 std::copy_n(p, 3, &packed[3 * at++]);
         });

@@ -23,6 +23,31 @@ class cMesh;
 class cRegionPoints;
 class cThreadPool;
 
+class cRegionTriangles;
+
+// Coarse cells about a region's points (a grid of up to 16M cells over
+// their box, each at least four reaches wide, a bit each): a centroid with
+// no cell holding a point within twice the reach of it has no point within
+// the membership radius. Made on the region triangles' pool.
+class cRegionNearCells
+{
+public:
+    // Asks the points for their box.
+    cRegionNearCells(const cRegionTriangles& triangles, cRegionPoints& points);
+    ~cRegionNearCells();
+    cRegionNearCells(const cRegionNearCells&) = delete;
+    cRegionNearCells& operator=(const cRegionNearCells&) = delete;
+
+    // False only when no point lies within the membership radius of the
+    // centroid (true where the cells could not be made).
+    bool MayLieNear(const float* centroid) const;
+
+private:
+    friend class cRegionTriangles;
+    struct stCells;
+    std::unique_ptr<stCells> m_cells;
+};
+
 class cRegionTriangles
 {
 public:
@@ -41,10 +66,13 @@ public:
     const float* Centroid(std::uint32_t i) const { return &m_centroids[3 * std::size_t{i}]; }
     // For each listed triangle (with a centroid), 1 when one of the points
     // may lie within the membership radius of its centroid (or the search
-    // could not tell), else 0. Asks the points for their box.
-    std::vector<std::uint8_t> MayLieNear(const std::vector<std::uint32_t>& listed, cRegionPoints& points) const;
+    // could not tell), else 0. The cells about the points, when given, are
+    // those of these points (else they are made here).
+    std::vector<std::uint8_t> MayLieNear(const std::vector<std::uint32_t>& listed, cRegionPoints& points,
+                                         const cRegionNearCells* cells = nullptr) const;
 
 private:
+    friend class cRegionNearCells;
     static constexpr std::uint8_t kHasCentroid = 1;
 
     const cMesh* m_mesh;

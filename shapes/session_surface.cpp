@@ -480,8 +480,26 @@ std::vector<stWalkStretch> WalkStretches(const cRegionTriangles& triangles, cons
 
 } // namespace
 
+std::unique_ptr<cRegionNearCells> CSessionSurface::NearCellsForWalk(const cRegionTriangles& triangles)
+{
+    // A region of part of a scan mostly leaves many triangles of its box
+    // unmatched (the sample's brushed face: 7.4M), and the walk passes over
+    // those far from every point itself instead of listing them. A region
+    // of most of the scan leaves few, and needs no cells for them.
+    if (m_region.GetCount() > triangles.GetCount() / 2)
+        return nullptr;
+    try
+    {
+        return std::make_unique<cRegionNearCells>(triangles, m_region);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+}
+
 bool CSessionSurface::WalkMatchedTriangles(const cRegionTriangles& triangles, std::vector<std::uint64_t>& inside,
-                                          std::vector<std::uint32_t>& near)
+                                          std::vector<std::uint32_t>& near, const cRegionNearCells* cells)
 {
     const float* box = m_region.GetBoundingBox();
     std::vector<stWalkStretch> stretches = WalkStretches(triangles, m_region);
@@ -522,7 +540,7 @@ bool CSessionSurface::WalkMatchedTriangles(const cRegionTriangles& triangles, st
                     continue;
                 }
             }
-            if (InsideGrownBox(box, c))
+            if (InsideGrownBox(box, c) && (cells == nullptr || cells->MayLieNear(c)))
                 nears[s].push_back(i);
         }
         flush();
@@ -557,9 +575,10 @@ void CSessionSurface::DecideNearTriangles(const cRegionTriangles& triangles, con
 bool CSessionSurface::WalkRegionTriangles(const cRegionTriangles& triangles, std::vector<std::uint64_t>& inside)
 {
     std::vector<std::uint32_t> near;
-    if (!WalkMatchedTriangles(triangles, inside, near))
+    const std::unique_ptr<cRegionNearCells> cells = NearCellsForWalk(triangles);
+    if (!WalkMatchedTriangles(triangles, inside, near, cells.get()))
         return false;
-    DecideNearTriangles(triangles, near, triangles.MayLieNear(near, m_region), inside);
+    DecideNearTriangles(triangles, near, triangles.MayLieNear(near, m_region, cells.get()), inside);
     return true;
 }
 
@@ -629,9 +648,10 @@ void CSessionSurface::PaintMeshRegions(const std::vector<CSessionSurface*>& sess
         if (!paints[s])
             continue;
         inside[s].assign(BitWords(mesh->GetTriangleCount()), 0);
-        walked[s] = walk && sessions[s]->WalkMatchedTriangles(*triangles, inside[s], near[s]);
+        const std::unique_ptr<cRegionNearCells> cells = walk ? sessions[s]->NearCellsForWalk(*triangles) : nullptr;
+        walked[s] = walk && sessions[s]->WalkMatchedTriangles(*triangles, inside[s], near[s], cells.get());
         if (walked[s])
-            mayLieNear[s] = triangles->MayLieNear(near[s], sessions[s]->m_region);
+            mayLieNear[s] = triangles->MayLieNear(near[s], sessions[s]->m_region, cells.get());
     }
     // A walk that stops short has only found triangles of the region; the
     // test of every triangle finds the rest.

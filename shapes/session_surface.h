@@ -21,6 +21,7 @@
 #include "shapes/region_points.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CObjectSurfaces;
@@ -29,6 +30,7 @@ class IBinStream;
 class ISceneObject;
 class ST_IExtracted;
 class cMesh;
+class cRegionNearCells;
 class cRegionTriangles;
 class cThreadPool;
 
@@ -165,13 +167,19 @@ private:
     // near their doubtful triangles before they decide them side by side:
     // the first sets the bits of the triangles the points match and lists
     // the others in the region's grown box in `near` (false as above),
-    // sharing itself out on the region triangles' pool; the second sets the
-    // bits of those that belong to the region, given
-    // cRegionTriangles::MayLieNear of the list and this region's points.
+    // leaving out those the cells, when given, tell far from every point,
+    // and sharing itself out on the region triangles' pool; the second sets
+    // the bits of those that belong to the region, given
+    // cRegionTriangles::MayLieNear of the list (with the same cells) and
+    // this region's points.
     bool WalkMatchedTriangles(const cRegionTriangles& triangles, std::vector<std::uint64_t>& inside,
-                              std::vector<std::uint32_t>& near);
+                              std::vector<std::uint32_t>& near, const cRegionNearCells* cells);
     void DecideNearTriangles(const cRegionTriangles& triangles, const std::vector<std::uint32_t>& near,
                              const std::vector<std::uint8_t>& mayLieNear, std::vector<std::uint64_t>& inside);
+    // The cells about the region's points for its walk (null where the
+    // walk lists every unmatched triangle in the box: a region of most of
+    // the triangles, which leaves few, or no memory for the cells).
+    std::unique_ptr<cRegionNearCells> NearCellsForWalk(const cRegionTriangles& triangles);
     // The first step of TakeSelection: the old region's tags cleared.
     void ClearReplacedRegion(ISceneObject* meshObject);
     // The region with `count` points whose points a new region of this
