@@ -240,10 +240,23 @@ DWORD cThreadPool::WorkerProc(void* parameter)
         }
         task.function(task.argument);
         InterlockedDecrement(&context->busy);
-        SetEvent(pool->m_taskFinishedEvent);
+        // Batches wait for the pool to fall idle: only the job that leaves it
+        // idle wakes them, not each of a batch's many jobs in turn.
+        pool->SignalIfIdle();
     }
     SetEvent(context->exitEvent);
     return 0;
+}
+
+void cThreadPool::SignalIfIdle()
+{
+    bool idle = false;
+    {
+        cLockGuard guard(m_lock);
+        idle = IsIdleLocked();
+    }
+    if (idle)
+        SetEvent(m_taskFinishedEvent);
 }
 
 bool cThreadPool::IsIdleLocked() const
@@ -286,8 +299,11 @@ void cThreadPool::WaitUntilIdle(DWORD period)
         if (runHere)
         {
             task.function(task.argument);
-            cLockGuard guard(m_lock);
-            --m_inlineBusy;
+            {
+                cLockGuard guard(m_lock);
+                --m_inlineBusy;
+            }
+            SignalIfIdle(); // other batches waiting may be waiting for this job
             continue;
         }
         if (idle)

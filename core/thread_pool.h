@@ -76,6 +76,8 @@ private:
     // Waits until no job is queued or running, re-testing every `period` ms.
     void WaitUntilIdle(DWORD period);
     bool IsIdleLocked() const;
+    // Wakes the waiting batches when no job is queued or running.
+    void SignalIfIdle();
     bool TakeQueuedTaskLocked(stTask& task);
     void FreeContexts(std::vector<stThreadContext*>& contexts);
     // Frees the late threads of a timed-out stop that have left; true when

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <numeric>
@@ -188,6 +189,24 @@ TEST_F(ThreadPool, BatchReturnsOnlyAfterEveryJobHasEnded)
             marks.get());
         for (std::uint32_t i = 0; i < n; ++i)
             ASSERT_EQ(marks[i].load(), 1) << "round " << round << " index " << i;
+    }
+}
+
+TEST_F(ThreadPool, ABatchReturnsWhenItsLastJobEndsNotAtItsWaitsPeriod)
+{
+    // The submitter sleeps until the pool falls idle, re-testing every few
+    // seconds: a batch of many tiny jobs that is not woken by the job that
+    // leaves the pool idle comes back only at that re-test.
+    cThreadPool pool;
+    for (int round = 0; round < 50; ++round)
+    {
+        std::atomic<int> ran{0};
+        const auto start = std::chrono::steady_clock::now();
+        ParallelFor(
+            &pool, 256, [](void* context, std::uint32_t) { static_cast<std::atomic<int>*>(context)->fetch_add(1); },
+            &ran);
+        ASSERT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0) << round;
+        ASSERT_EQ(ran.load(), 256);
     }
 }
 
