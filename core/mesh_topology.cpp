@@ -19,6 +19,7 @@
 #include "core/thread_pool.h"
 #include "core/used_flags.h"
 #include "core/walk_stack.h"
+#include "platform/geometry/fresh_pages.h"
 
 namespace
 {
@@ -120,8 +121,11 @@ bool BuildLinks(cMesh& mesh, IProcProgress* progress, std::unique_ptr<std::uint3
         offset[v + 1] += offset[v];
 
     // Left uninitialised: every record is written by the fill, which first
-    // touches the pages on the pool.
+    // touches the pages on the pool. The fill puts each half-edge at the end
+    // of its bucket, anywhere in the array: on small pages nearly every such
+    // write would also miss the TLB, and take a fault of its own.
     std::unique_ptr<stHalfEdge<TCode>[]> halfEdges(new stHalfEdge<TCode>[offset[vertexCount]]);
+    ON_AdviseHugePages(halfEdges.get(), std::size_t{offset[vertexCount]} * sizeof(stHalfEdge<TCode>));
     std::atomic<bool> cancelled{false};
     auto place = [&](std::size_t i)
     {
