@@ -20,6 +20,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <emmintrin.h>
+
 // A block's terms counted in units of the binade's spacing.
 struct stSumSteps
 {
@@ -75,6 +77,49 @@ template <class Term> stSumSteps CountSumSteps(std::size_t n, int binade, Term t
     }
     steps.units = units;
     steps.counted = !tie;
+    return steps;
+}
+
+// CountSumSteps of the squares of values[i] that are not below zero (the
+// others are no terms), two values at a time in the vector lanes: each lane
+// rounds its term as CountSumSteps does and finds the whole number in the
+// low bits of (v + 1.5 * 2^52), which for 0 <= v < 2^51 is that double's
+// bit pattern less the constant's (a whole 2^51 carries into its exponent
+// by the same amount). A term of half the binade's start or more (or an
+// infinite one) leaves the block uncounted, as there.
+inline stSumSteps CountSumStepsOfSquares(const double* values, std::size_t n, int binade)
+{
+    stSumSteps steps;
+    steps.binade = binade;
+    if (n > kMaxSumStepTerms || binade < DBL_MIN_EXP + 60 || binade > DBL_MAX_EXP - 60)
+        return steps;
+    const __m128d perUnit = _mm_set1_pd(std::ldexp(1.0, 52 - binade));
+    const __m128d limit = _mm_set1_pd(std::ldexp(1.0, binade - 1));
+    const __m128d round = _mm_set1_pd(0x1.8p52), half = _mm_set1_pd(0.5), zero = _mm_setzero_pd();
+    const __m128d sign = _mm_set1_pd(-0.0);
+    const __m128i roundBits = _mm_castpd_si128(round);
+    __m128i units = _mm_setzero_si128();
+    __m128d off = zero;
+    const auto lanes = [&](__m128d x) {
+        // No term (below zero, NaN) counts as zero units.
+        const __m128d t = _mm_and_pd(_mm_cmpge_pd(x, zero), _mm_mul_pd(x, x));
+        off = _mm_or_pd(off, _mm_cmpnlt_pd(t, limit));
+        const __m128d v = _mm_mul_pd(t, perUnit);
+        const __m128d r = _mm_add_pd(v, round);
+        off = _mm_or_pd(off, _mm_cmpeq_pd(_mm_andnot_pd(sign, _mm_sub_pd(_mm_sub_pd(r, round), v)), half));
+        units = _mm_add_epi64(units, _mm_sub_epi64(_mm_castpd_si128(r), roundBits));
+    };
+    std::size_t i = 0;
+    for (; i + 1 < n; i += 2)
+        lanes(_mm_loadu_pd(values + i));
+    if (i < n)
+        lanes(_mm_set_pd(-1.0, values[i]));
+    if (_mm_movemask_pd(off) != 0)
+        return steps;
+    std::uint64_t both[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(both), units);
+    steps.units = both[0] + both[1];
+    steps.counted = true;
     return steps;
 }
 

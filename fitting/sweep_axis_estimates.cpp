@@ -461,7 +461,11 @@ double AxisObjective(const cDoubleVector& x, void* context)
     double dir[3], at[3];
     refinement.Apply(x, dir, at);
     // The terms on the pool, their sum in the samples' order taken a block at
-    // a time as the blocks are measured.
+    // a time as the blocks are measured. A block's lean is kept on its job's
+    // stack while its steps are counted, and stored for the ordered take only
+    // where that block is to be added term by term: most evaluations store
+    // none of the samples' leans, which cost a write to memory per sample
+    // beside the sample's read.
     const tSamples<stOriented>& samples = *refinement.samples;
     tValues& off = refinement.scratch;
     off.resize(samples.size());
@@ -471,24 +475,35 @@ double AxisObjective(const cDoubleVector& x, void* context)
     refinement.steps.resize(blocks);
     refinement.binades.resize(blocks, INT_MIN);
     const auto endOf = [&](std::size_t block) { return std::min(samples.size(), (block + 1) * kSamplesPerJob); };
-    const auto term = [&](std::size_t i) { return off[i] >= 0.0 ? off[i] * off[i] : -1.0; };
-    auto measure = [&](std::size_t block) {
+    // A block's leans into `to` (its first sample's at to[0]).
+    const auto lean = [&](std::size_t block, double* to) {
         const std::size_t first = block * kSamplesPerJob, end = endOf(block);
         std::size_t i = first;
         for (; i + 1 < end; i += 2)
-            OffMeridianPair(samples[i], samples[i + 1], dir, at, &off[i]);
+            OffMeridianPair(samples[i], samples[i + 1], dir, at, to + (i - first));
         if (i < end)
-            off[i] = OffMeridian(samples[i], dir, at);
-        refinement.steps[block] =
-            CountSumSteps(end - first, refinement.binades[block], [&](std::size_t k) { return term(first + k); });
+            to[i - first] = OffMeridian(samples[i], dir, at);
+    };
+    auto measure = [&](std::size_t block) {
+        const std::size_t first = block * kSamplesPerJob, end = endOf(block);
+        double own[kSamplesPerJob];
+        lean(block, own);
+        stSumSteps& steps = refinement.steps[block];
+        steps = CountSumStepsOfSquares(own, end - first, refinement.binades[block]);
+        if (!steps.counted)
+            std::copy(own, own + (end - first), off.begin() + static_cast<std::ptrdiff_t>(first));
     };
     // The running sum: a block's counted steps at once where they hold, else
-    // its terms one by one.
+    // its terms one by one (a counted block's leans measured again first,
+    // with the same operations).
     double sum = 0.0;
     auto add = [&](std::size_t block) {
         refinement.binades[block] = SumBinade(sum);
         sum = TakeSumSteps(sum, refinement.steps[block], [&](double running) {
-            for (std::size_t i = block * kSamplesPerJob, end = endOf(block); i < end; ++i)
+            const std::size_t first = block * kSamplesPerJob, end = endOf(block);
+            if (refinement.steps[block].counted)
+                lean(block, off.data() + first);
+            for (std::size_t i = first; i < end; ++i)
                 if (off[i] >= 0.0)
                     running += off[i] * off[i];
             return running;

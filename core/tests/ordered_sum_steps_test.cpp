@@ -86,4 +86,43 @@ TEST(OrderedSumSteps, BlocksTakenFromStepsSumAsTheTermsOneByOne)
     }
 }
 
+TEST(OrderedSumSteps, SquaresCountedInLanesAsOneByOne)
+{
+    // Values of either sign (-0 included), NaN, squares tied at the spacing
+    // of binade -1 (odd multiples of 2^-27 squared), a square past half the
+    // binade's start, an infinite value; blocks of odd and even length.
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> value(-0.3, 0.3);
+    for (int block = 0; block < 400; ++block)
+    {
+        const std::size_t n = block == 0 ? kMaxSumStepTerms + 1 : 1 + random() % 300;
+        std::vector<double> values(n);
+        for (double& v : values)
+            v = value(random);
+        if (block % 4 == 1)
+            values[random() % n] = std::ldexp(2.0 * static_cast<double>(random() % 500) + 1.0, -27);
+        if (block % 7 == 2)
+            values[random() % n] = std::numeric_limits<double>::quiet_NaN();
+        if (block % 9 == 3)
+            values[random() % n] = -0.0;
+        if (block % 11 == 4)
+            values[random() % n] = 0.75;
+        if (block % 13 == 5)
+            values[random() % n] = std::numeric_limits<double>::infinity();
+        for (const int binade : {INT_MIN, -1, 3, -12})
+        {
+            const stSumSteps lanes = CountSumStepsOfSquares(values.data(), n, binade);
+            const stSumSteps one = CountSumSteps(n, binade, [&](std::size_t k) {
+                return values[k] >= 0.0 ? values[k] * values[k] : -1.0;
+            });
+            ASSERT_EQ(lanes.counted, one.counted) << block << " " << binade;
+            EXPECT_EQ(lanes.binade, one.binade);
+            if (one.counted)
+            {
+                ASSERT_EQ(lanes.units, one.units) << block << " " << binade;
+            }
+        }
+    }
+}
+
 } // namespace
