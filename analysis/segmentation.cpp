@@ -577,11 +577,24 @@ bool MarkSharpTriangles(cMesh& mesh, float threshold, const stMarkingAlso& also)
     // Per block: bit 0 whether it marks a triangle, bit 1 whether one was
     // marked before.
     std::vector<std::uint8_t> marked(blocks, 0);
-    std::vector<std::uint32_t>* const counts = also.selectedPerBlock;
+    std::vector<std::uint32_t>* const counts = also.cleanUp != nullptr ? &also.cleanUp->selectedPerBlock : nullptr;
+    // The selected ones are listed a block at a time into a scratch list,
+    // then moved together.
+    std::unique_ptr<std::uint32_t[]> scratch;
     if (counts != nullptr)
+    {
         counts->assign(blocks, 0);
+        also.cleanUp->selected.clear();
+        try
+        {
+            scratch.reset(new std::uint32_t[count]);
+        }
+        catch (const std::bad_alloc&)
+        {
+        }
+    }
     const auto keep = static_cast<std::uint8_t>(~(also.clear | kTriangleFlagSelected));
-    const auto scratch = counts != nullptr ? kTriangleFlagScratch : std::uint8_t{0};
+    const auto scratchBit = counts != nullptr ? kTriangleFlagScratch : std::uint8_t{0};
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         bool any = false, before = false;
         std::uint32_t selected = 0;
@@ -592,14 +605,37 @@ bool MarkSharpTriangles(cMesh& mesh, float threshold, const stMarkingAlso& also)
             const cVertex* c[3];
             const bool sharp = mesh.GetCorners(t, c) && ValueOf(*c[0]) > threshold && ValueOf(*c[1]) > threshold &&
                                ValueOf(*c[2]) > threshold;
-            t.flags = static_cast<std::uint8_t>((t.flags & keep) | scratch | (sharp ? kTriangleFlagSelected : 0));
+            t.flags = static_cast<std::uint8_t>((t.flags & keep) | scratchBit | (sharp ? kTriangleFlagSelected : 0));
             any = any || sharp;
-            selected += IsVisibleSelected(t);
+            if (IsVisibleSelected(t))
+            {
+                if (scratch != nullptr)
+                    scratch[begin + selected] = i;
+                ++selected;
+            }
         }
         marked[begin / kPoolBlock] = static_cast<std::uint8_t>((any ? 1 : 0) | (before ? 2 : 0));
         if (counts != nullptr)
             (*counts)[begin / kPoolBlock] = selected;
     });
+    if (scratch != nullptr)
+    {
+        std::vector<std::uint32_t> starts(blocks + 1, 0);
+        for (std::size_t b = 0; b < blocks; ++b)
+            starts[b + 1] = starts[b] + (*counts)[b];
+        try
+        {
+            also.cleanUp->selected.resize(starts[blocks]);
+            ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t) {
+                const std::size_t b = begin / kPoolBlock;
+                std::copy_n(&scratch[begin], (*counts)[b], also.cleanUp->selected.begin() + std::ptrdiff_t(starts[b]));
+            });
+        }
+        catch (const std::bad_alloc&)
+        {
+            also.cleanUp->selected.clear();
+        }
+    }
     if (also.wasMarked != nullptr &&
         std::any_of(marked.begin(), marked.end(), [](std::uint8_t m) { return (m & 2) != 0; }))
         *also.wasMarked = true;
@@ -611,9 +647,9 @@ std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* ar
     return WalkRegion(mesh, seed, area, nullptr);
 }
 
-void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock,
-                        bool refreshVertices)
+void RemoveSmallRegions(cMesh& mesh, double limit, const stCleanUpReadied* readied, bool refreshVertices)
 {
+    const std::vector<std::uint32_t>* selectedPerBlock = readied != nullptr ? &readied->selectedPerBlock : nullptr;
     // The vertex bits are set again in the last pass over the triangles.
     if (refreshVertices)
         ForEachVertexOnPool(mesh, [](cVertex& v) { v.flags &= ~kVertexFlagInSelection; });
@@ -637,10 +673,14 @@ void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32
     // pool's flips before.
     std::vector<std::uint32_t> ofClass(blocks, 0);
     bool prepared = false;
+    // The marking's list of the selected ones, where it has them all.
+    const std::vector<std::uint32_t>* readyList = nullptr;
     if (selectedPerBlock != nullptr && selectedPerBlock->size() == blocks)
     {
         ofClass = *selectedPerBlock;
         prepared = true;
+        if (readied->selected.size() == std::accumulate(ofClass.begin(), ofClass.end(), std::uint64_t{0}))
+            readyList = &readied->selected;
     }
     bool scratchCleared = false;
     for (const bool selectedPass : {true, false})
@@ -722,7 +762,18 @@ void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32
         // The walks start from the triangles of the class in index order. A
         // walk changes the class only of triangles it takes, which no later
         // walk starts from, so the class's triangles can be listed first, on
-        // the pool, and the list walked instead of every triangle.
+        // the pool, and the list walked instead of every triangle. The
+        // marking may have listed the first class already.
+        if (selectedPass && readyList != nullptr)
+        {
+            if (count >= kRegionsOnPoolFrom && flippedOnPool([&](stAfterFlip after) {
+                    return FlipSmallListedRegionsOnPool(mesh, limit, selectedPass, *readyList, after);
+                }))
+                continue;
+            for (const std::uint32_t i : *readyList)
+                walkFrom(i);
+            continue;
+        }
         std::vector<std::vector<std::uint32_t>> seeds;
         try
         {

@@ -52,6 +52,16 @@ void NormalizeVertexValues(cMesh& mesh, double scale);
 // vertex that no triangle uses keeps its value.
 void SmoothVertexValues(cMesh& mesh, IProcProgress* progress);
 
+// What the marking readies for the clean-up: bit 2 set on every triangle,
+// and the visible selected triangles after the marking counted per block of
+// kPoolBlock triangles and listed in index order (the list left empty where
+// memory for it runs out).
+struct stCleanUpReadied
+{
+    std::vector<std::uint32_t> selectedPerBlock;
+    std::vector<std::uint32_t> selected;
+};
+
 // What the marking's pass over every triangle does besides the marks.
 struct stMarkingAlso
 {
@@ -60,10 +70,9 @@ struct stMarkingAlso
     // Set when a triangle was visible and selected before the marking (left
     // as it is otherwise).
     bool* wasMarked = nullptr;
-    // Where given: bit 2 set on every triangle and the visible selected ones
-    // after the marking counted per block of kPoolBlock triangles, which
-    // RemoveSmallRegions then need not do in a pass of its own.
-    std::vector<std::uint32_t>* selectedPerBlock = nullptr;
+    // Where given: the clean-up readied, which RemoveSmallRegions then need
+    // not do in passes of its own.
+    stCleanUpReadied* cleanUp = nullptr;
 };
 
 // Sets triangle bit 0 where all three vertex values exceed the threshold and
@@ -77,11 +86,11 @@ std::uint32_t MeasureTriangleRegion(cMesh& mesh, cMeshTriangle* seed, double* ar
 
 // Deselects selected islands and selects unselected islands whose area is at
 // most the limit (a limit of 0 or FLT_MAX switches the clean-up off). Bit 2
-// is clear on every triangle after it. `selectedPerBlock`, where given, is
-// what MarkSharpTriangles counted as it set bit 2 on every triangle. With
+// is clear on every triangle after it. `readied`, where given, is what
+// MarkSharpTriangles readied for it. With
 // `refreshVertices` it also leaves the vertex bits as RefreshSelectedVertices
 // does, in its last pass over the triangles.
-void RemoveSmallRegions(cMesh& mesh, double limit, const std::vector<std::uint32_t>* selectedPerBlock = nullptr,
+void RemoveSmallRegions(cMesh& mesh, double limit, const stCleanUpReadied* readied = nullptr,
                         bool refreshVertices = false);
 
 // The clean-up's area limit of a scene box: (largest extent / 15)^2, an area,

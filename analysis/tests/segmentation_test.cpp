@@ -271,23 +271,27 @@ TEST(SharpTriangles, MarkingReadiesTheCleanUpAsItsOwnPassDoes)
     const std::uint32_t marked = CountMarked(own);
     RemoveSmallRegions(own, limit);
     ASSERT_GT(CountMarked(own), marked) << "the islands are filled";
-    std::vector<std::uint32_t> counts;
+    stCleanUpReadied ready;
     stMarkingAlso also;
-    also.selectedPerBlock = &counts;
+    also.cleanUp = &ready;
     MarkSharpTriangles(readied, 50.0f, also);
-    std::vector<std::uint32_t> expected((readied.GetTriangleCount() + kPoolBlock - 1) / kPoolBlock, 0);
+    const std::vector<std::uint32_t>& counts = ready.selectedPerBlock;
+    std::vector<std::uint32_t> expected((readied.GetTriangleCount() + kPoolBlock - 1) / kPoolBlock, 0), listed;
     for (std::uint32_t i = 0; i < readied.GetTriangleCount(); ++i)
     {
         ASSERT_NE(readied.GetTriangle(i)->flags & kTriangleFlagScratch, 0) << i;
         expected[i / kPoolBlock] += IsVisibleSelected(*readied.GetTriangle(i));
+        if (IsVisibleSelected(*readied.GetTriangle(i)))
+            listed.push_back(i);
     }
     EXPECT_EQ(counts, expected);
-    RemoveSmallRegions(readied, limit, &counts);
+    EXPECT_EQ(ready.selected, listed);
+    RemoveSmallRegions(readied, limit, &ready);
     for (std::uint32_t i = 0; i < own.GetTriangleCount(); ++i)
         ASSERT_EQ(readied.GetTriangle(i)->flags, own.GetTriangle(i)->flags) << i;
     // Without a clean-up the scratch bits go again.
     MarkSharpTriangles(readied, 50.0f, also);
-    RemoveSmallRegions(readied, FLT_MAX, &counts);
+    RemoveSmallRegions(readied, FLT_MAX, &ready);
     for (std::uint32_t i = 0; i < readied.GetTriangleCount(); ++i)
         ASSERT_EQ(readied.GetTriangle(i)->flags & kTriangleFlagScratch, 0) << i;
 }
@@ -319,11 +323,11 @@ TEST(SmallRegions, TheCleanUpLeavesTheVertexBitsAsTheirRefreshDoes)
                 MarkSharpTriangles(own, 50.0f);
                 RemoveSmallRegions(own, limit);
                 RefreshSelectedVertices(own);
-                std::vector<std::uint32_t> counts;
+                stCleanUpReadied ready;
                 stMarkingAlso also;
-                also.selectedPerBlock = &counts;
+                also.cleanUp = &ready;
                 MarkSharpTriangles(fused, 50.0f, also);
-                RemoveSmallRegions(fused, limit, &counts, true);
+                RemoveSmallRegions(fused, limit, &ready, true);
                 for (std::uint32_t i = 0; i < own.GetTriangleCount(); ++i)
                     ASSERT_EQ(fused.GetTriangle(i)->flags, own.GetTriangle(i)->flags) << n << " " << band << " " << limit;
                 for (std::uint32_t i = 0; i < own.GetVertexCount(); ++i)

@@ -205,7 +205,7 @@ bool CSegmentationDialog::OnDetect()
     // The marking also readies each mesh for the clean-up where there is
     // one.
     const bool cleanUp = m_areaLimit != 0.0 && m_areaLimit != FLT_MAX;
-    std::map<const cMesh*, std::vector<std::uint32_t>> selectedPerBlock;
+    std::map<const cMesh*, stCleanUpReadied> readied;
     ForEachMeshOf(GetScene(),
                      [&](cMesh& mesh)
                      {
@@ -218,7 +218,7 @@ bool CSegmentationDialog::OnDetect()
                          also.clear = GetSelectionMaskBit();
                          also.wasMarked = &markedBefore;
                          if (cleanUp)
-                             also.selectedPerBlock = &selectedPerBlock[&mesh];
+                             also.cleanUp = &readied[&mesh];
                          marked = MarkSharpTriangles(mesh, threshold, also) || marked;
                      });
     ForEachMeshOf(GetScene(),
@@ -226,9 +226,9 @@ bool CSegmentationDialog::OnDetect()
                      {
                          // The vertex bits are refreshed in the clean-up's last
                          // pass over the triangles.
-                         const auto counted = selectedPerBlock.find(&mesh);
-                         RemoveSmallRegions(mesh, m_areaLimit,
-                                            counted != selectedPerBlock.end() ? &counted->second : nullptr, true);
+                         const auto ready = readied.find(&mesh);
+                         RemoveSmallRegions(mesh, m_areaLimit, ready != readied.end() ? &ready->second : nullptr,
+                                            true);
                      });
     SelectionMaskCleared();
     if (m_slider.GetSafeHwnd())
