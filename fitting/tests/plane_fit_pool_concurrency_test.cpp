@@ -1,6 +1,7 @@
 // The plane refinements over a big scan: the same plane to the bit whether
 // the process's pool shares the sums or not.
 #include "core/thread_pool.h"
+#include "fitting/packed_fit_points.h"
 #include "fitting/plane_fit.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,28 @@ TEST(PlaneFitPool, SharedSumsGiveTheSamePlaneToTheBit)
     // And the plane is the patch's: normal (0.6, 0, 0.8) up to its sign.
     EXPECT_NEAR(std::fabs(alone.normal[0]), 0.6, 1e-3);
     EXPECT_NEAR(std::fabs(alone.normal[2]), 0.8, 1e-3);
+}
+
+TEST(PlaneFitPool, PlanesSummedSideBySideSumAsEachAlone)
+{
+    // Five planes (a pass of four and one with lanes left over), their
+    // distances' sizes and squares, alone and on a pool.
+    const std::unique_ptr<cPackedFitPoints> packed = PackActivePoints(TiltedPatch());
+    ASSERT_TRUE(packed);
+    const double normals[15] = {0.6, 0.0, 0.8, 0.0, 1.0, 0.0, 0.48, 0.6, 0.64, -0.8, 0.0, 0.6, 1.0, 0.0, 0.0};
+    const double offsets[5] = {-356.0, 200.0, -100.25, 300.5, -500.0};
+    cThreadPool pool(3);
+    for (cThreadPool* on : {static_cast<cThreadPool*>(nullptr), &pool})
+        for (const bool squared : {false, true})
+        {
+            double sums[5];
+            SumPlaneDistancesSideBySide(*packed, normals, offsets, 5, squared, on, sums);
+            for (int c = 0; c < 5; ++c)
+                EXPECT_EQ(sums[c], squared ? SumSquaredPlaneDistances(*packed, normals + 3 * c, offsets[c], on)
+                                           : SumAbsPlaneDistances(*packed, normals + 3 * c, offsets[c], on))
+                    << c << " " << squared;
+        }
+    pool.Stop();
 }
 
 } // namespace
