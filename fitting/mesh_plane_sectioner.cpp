@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include <immintrin.h>
+
 #include "core/frame_math.h"
 #include "core/mesh.h"
 #include "core/thread_pool.h"
@@ -244,6 +246,41 @@ struct stStackPass
     std::vector<std::vector<std::vector<stListedCrossing>>>* crossing;
 };
 
+// The corners' heights above four turning planes from `plane` on, in the
+// lanes of one register: each lane forms a corner's height with
+// PlaneCoordinate's operations in their order (((r0 x + r1 y) + r2 z) + r3,
+// rounded to a float), so the same heights to the bit; the planes the
+// triangle does not lie wholly on one side of take it, in the planes' order.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) void
+FourTurningCandidates(const double* const rows[4], std::size_t plane, const cVertex* const v[3], std::uint32_t triangle,
+                      std::vector<stListedCrossing>* out)
+{
+    const __m256d r0 = _mm256_loadu_pd(rows[0] + plane), r1 = _mm256_loadu_pd(rows[1] + plane);
+    const __m256d r2 = _mm256_loadu_pd(rows[2] + plane), r3 = _mm256_loadu_pd(rows[3] + plane);
+    __m128 z[3];
+    for (int j = 0; j < 3; ++j)
+    {
+        const __m256d x = _mm256_set1_pd(v[j]->x), y = _mm256_set1_pd(v[j]->y), h = _mm256_set1_pd(v[j]->z);
+        z[j] = _mm256_cvtpd_ps(_mm256_add_pd(
+            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(r0, x), _mm256_mul_pd(r1, y)), _mm256_mul_pd(r2, h)), r3));
+    }
+    const __m128 above = _mm_set1_ps(kOnPlane), below = _mm_set1_ps(-kOnPlane);
+    const __m128 over = _mm_and_ps(_mm_and_ps(_mm_cmpgt_ps(z[0], above), _mm_cmpgt_ps(z[1], above)),
+                                   _mm_cmpgt_ps(z[2], above));
+    const __m128 under = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(z[0], below), _mm_cmplt_ps(z[1], below)),
+                                    _mm_cmplt_ps(z[2], below));
+    const int aside = _mm_movemask_ps(_mm_or_ps(over, under));
+    if (aside == 0xF)
+        return;
+    float lanes[3][4];
+    for (int j = 0; j < 3; ++j)
+        _mm_storeu_ps(lanes[j], z[j]);
+    for (int k = 0; k < 4; ++k)
+        if ((aside & (1 << k)) == 0)
+            out[plane + static_cast<std::size_t>(k)].push_back(
+                stListedCrossing{triangle, {lanes[0][k], lanes[1][k], lanes[2][k]}});
+}
+
 // The corners' heights above every plane. For planes that differ in their
 // origin alone, from one sum each: a corner's PlaneCoordinate for plane k is
 // float(h + offset k) with h its first three terms, which the planes share. A triangle lies wholly above a plane when
@@ -273,7 +310,15 @@ void FindStackedCrossingCandidates(void* context, std::uint32_t job)
             const double* r1 = pass.rows[1].data();
             const double* r2 = pass.rows[2].data();
             const double* r3 = pass.rows[3].data();
-            for (std::size_t plane = 0; plane < pass.offsets.size(); ++plane)
+            std::size_t plane = 0;
+            static const bool lanes = __builtin_cpu_supports("avx2");
+            if (lanes)
+            {
+                const double* const rows[4] = {r0, r1, r2, r3};
+                for (; plane + 4 <= pass.offsets.size(); plane += 4)
+                    FourTurningCandidates(rows, plane, v, list[k], out.data());
+            }
+            for (; plane < pass.offsets.size(); ++plane)
             {
                 float z[3];
                 for (int j = 0; j < 3; ++j)
