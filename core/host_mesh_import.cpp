@@ -265,7 +265,11 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                  [&](const ON_MeshFace& face, int corners)
                  {
                      std::uint32_t index[4];
-                     // The host vertex each corner's vertex is made from: its point.
+                     // Each corner's point: that of the vertex this block has
+                     // just written (the vertices of nearby triangles lie
+                     // near each other there, where the host's may lie
+                     // anywhere), else the same point of the host vertex the
+                     // vertex is made from.
                      const float* point[4];
                      for (int k = 0; k < corners; ++k)
                      {
@@ -276,10 +280,14 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                              point[k] = &host.m_V[v].x;
                              continue;
                          }
-                         point[k] = &host.m_V[v].x;
                          index[k] = std::uint32_t(vertexBase[owner[std::size_t(v)]] + rank[std::size_t(v)]);
                          if (owner[std::size_t(v)] == block)
+                         {
                              setVertex(index[k], v);
+                             point[k] = vertexArray[index[k]].Position();
+                         }
+                         else
+                             point[k] = &host.m_V[v].x;
                      }
                      AddFaceTriangles(index, corners,
                                       [&](std::uint32_t a, std::uint32_t b, std::uint32_t c, int second)
