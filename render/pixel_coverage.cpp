@@ -323,6 +323,30 @@ bool CoversNoPixel(const stCorner& a, const stCorner& b, const stCorner& c, doub
 
 #ifdef VTL_COVERAGE_X86
 
+// Edge a -> b measured at four centres (px, py) with MayHold's operations in
+// its order: the edge function, and the bound of its rounding for a
+// triangle widened by e (`moved`) and that bound negated (`against`).
+struct stEdgeByFour
+{
+    __m256d edge, moved, against;
+};
+__attribute__((target("avx2"), optimize("fp-contract=off"))) inline stEdgeByFour
+MeasureEdgeByFour(const stCorner& a, const stCorner& b, __m256d px, __m256d py, double e)
+{
+    const double ex = double(b.x) - a.x, ey = double(b.y) - a.y;
+    const __m256d dx = _mm256_sub_pd(px, _mm256_set1_pd(a.x)), dy = _mm256_sub_pd(py, _mm256_set1_pd(a.y));
+    stEdgeByFour m;
+    m.edge = _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(ex), dy), _mm256_mul_pd(_mm256_set1_pd(ey), dx));
+    m.moved = _mm256_mul_pd(
+        _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(e),
+                                    _mm256_add_pd(_mm256_set1_pd(std::fabs(ex) + std::fabs(ey)),
+                                                  _mm256_mul_pd(_mm256_set1_pd(2.0), _mm256_add_pd(Abs4(dx), Abs4(dy))))),
+                      _mm256_set1_pd(4.0 * e * e)),
+        _mm256_set1_pd(1.0 + 1e-9));
+    m.against = _mm256_xor_pd(m.moved, _mm256_set1_pd(-0.0));
+    return m;
+}
+
 // Whether MayHold holds for any of the centres of columns [left, right] and
 // rows [bottom, top] (whole numbers, at most kMostCentres centres), four
 // centres at a time, each lane with MayHold's operations in its order.
@@ -340,8 +364,6 @@ MayHoldAnyByFour(const stCorner* const corners[3], double e, double left, double
             x[n] = column + 0.5;
             y[n] = row + 0.5;
         }
-    const __m256d two = _mm256_set1_pd(2.0), widen = _mm256_set1_pd(e);
-    const __m256d square = _mm256_set1_pd(4.0 * e * e), margin = _mm256_set1_pd(1.0 + 1e-9);
     for (int first = 0; first < n; first += 4)
     {
         const int k1 = std::min(first + 1, n - 1), k2 = std::min(first + 2, n - 1),
@@ -351,23 +373,9 @@ MayHoldAnyByFour(const stCorner* const corners[3], double e, double left, double
         __m256d inside = _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), outside = inside;
         for (int k = 0; k < 3; ++k)
         {
-            const stCorner& a = *corners[k];
-            const stCorner& b = *corners[(k + 1) % 3];
-            const double ex = double(b.x) - a.x, ey = double(b.y) - a.y;
-            const __m256d dx = _mm256_sub_pd(px, _mm256_set1_pd(a.x)),
-                          dy = _mm256_sub_pd(py, _mm256_set1_pd(a.y));
-            const __m256d edge =
-                _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(ex), dy), _mm256_mul_pd(_mm256_set1_pd(ey), dx));
-            const __m256d moved = _mm256_mul_pd(
-                _mm256_add_pd(
-                    _mm256_mul_pd(widen,
-                                  _mm256_add_pd(_mm256_set1_pd(std::fabs(ex) + std::fabs(ey)),
-                                                _mm256_mul_pd(two, _mm256_add_pd(Abs4(dx), Abs4(dy))))),
-                    square),
-                margin);
-            const __m256d against = _mm256_xor_pd(moved, _mm256_set1_pd(-0.0));
-            inside = _mm256_and_pd(inside, _mm256_cmp_pd(edge, against, _CMP_GE_OQ));
-            outside = _mm256_and_pd(outside, _mm256_cmp_pd(edge, moved, _CMP_LE_OQ));
+            const stEdgeByFour m = MeasureEdgeByFour(*corners[k], *corners[(k + 1) % 3], px, py, e);
+            inside = _mm256_and_pd(inside, _mm256_cmp_pd(m.edge, m.against, _CMP_GE_OQ));
+            outside = _mm256_and_pd(outside, _mm256_cmp_pd(m.edge, m.moved, _CMP_LE_OQ));
         }
         if (_mm256_movemask_pd(_mm256_or_pd(inside, outside)) != 0)
             return true;
@@ -769,8 +777,7 @@ ForHeldCentresByFour(const stTriangleWindow& t, double e, const stWindowMap& map
             y[n] = row;
         }
     const bool counterClockwise = t.twiceArea > 0.0;
-    const __m256d half = _mm256_set1_pd(0.5), two = _mm256_set1_pd(2.0), widen = _mm256_set1_pd(e);
-    const __m256d square = _mm256_set1_pd(4.0 * e * e), margin = _mm256_set1_pd(1.0 + 1e-9);
+    const __m256d half = _mm256_set1_pd(0.5);
     const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
     for (int first = 0; first < n; first += 4)
     {
@@ -782,26 +789,12 @@ ForHeldCentresByFour(const stTriangleWindow& t, double e, const stWindowMap& map
         int sure[3];
         for (int k = 0; k < 3; ++k)
         {
-            const stCorner& a = *t.corners[k];
-            const stCorner& b = *t.corners[(k + 1) % 3];
-            const double ex = double(b.x) - a.x, ey = double(b.y) - a.y;
-            const __m256d dx = _mm256_sub_pd(px, _mm256_set1_pd(a.x)),
-                          dy = _mm256_sub_pd(py, _mm256_set1_pd(a.y));
-            const __m256d edge =
-                _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(ex), dy), _mm256_mul_pd(_mm256_set1_pd(ey), dx));
-            const __m256d moved = _mm256_mul_pd(
-                _mm256_add_pd(
-                    _mm256_mul_pd(widen,
-                                  _mm256_add_pd(_mm256_set1_pd(std::fabs(ex) + std::fabs(ey)),
-                                                _mm256_mul_pd(two, _mm256_add_pd(Abs4(dx), Abs4(dy))))),
-                    square),
-                margin);
-            const __m256d against = _mm256_xor_pd(moved, _mm256_set1_pd(-0.0));
-            inside = _mm256_and_pd(inside, _mm256_cmp_pd(edge, against, _CMP_GE_OQ));
-            outside = _mm256_and_pd(outside, _mm256_cmp_pd(edge, moved, _CMP_LE_OQ));
+            const stEdgeByFour m = MeasureEdgeByFour(*t.corners[k], *t.corners[(k + 1) % 3], px, py, e);
+            inside = _mm256_and_pd(inside, _mm256_cmp_pd(m.edge, m.against, _CMP_GE_OQ));
+            outside = _mm256_and_pd(outside, _mm256_cmp_pd(m.edge, m.moved, _CMP_LE_OQ));
             // sign x edge > moved, the sign the triangle's turn.
-            sure[k] = _mm256_movemask_pd(counterClockwise ? _mm256_cmp_pd(edge, moved, _CMP_GT_OQ)
-                                                          : _mm256_cmp_pd(edge, against, _CMP_LT_OQ));
+            sure[k] = _mm256_movemask_pd(counterClockwise ? _mm256_cmp_pd(m.edge, m.moved, _CMP_GT_OQ)
+                                                          : _mm256_cmp_pd(m.edge, m.against, _CMP_LT_OQ));
         }
         const int held = _mm256_movemask_pd(_mm256_or_pd(inside, outside));
         for (int lane = 0; lane < 4 && first + lane < n; ++lane)
