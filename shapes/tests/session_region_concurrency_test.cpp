@@ -189,22 +189,9 @@ TEST(SessionRegionSharing, TrianglesNearARegionOverManyBlocksAreFoundOnAPoolAsAl
     std::uint32_t t = 0;
     m.ForEachTriangle([&](cMeshTriangle& triangle) { triangle.flags = (t++ / 7) % 3 != 0 ? kTriangleFlagSelected : 0; });
     const std::uint32_t grid = m.GetTriangleCount();
-    const auto copy = [&m](std::uint32_t triangle, double radii) {
-        const cVertex* corners[3];
-        m.GetCorners(*m.GetTriangle(triangle), corners);
-        float centroid[3];
-        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
-        const double shift = radii * RegionMembershipRadius(centroid);
-        std::uint32_t index[3];
-        for (int k = 0; k < 3; ++k)
-            index[k] = m.AddVertex(corners[k]->x + static_cast<float>(0.6 * shift),
-                                   corners[k]->y + static_cast<float>(0.48 * shift),
-                                   corners[k]->z + static_cast<float>(0.64 * shift), false, 0.0f);
-        m.AddTriangle(index[0], index[1], index[2]);
-    };
     for (const std::uint32_t near : {8u, 70000u, grid - 1})
-        copy(near, 0.4);
-    copy(grid - 2, 1.6);
+        AddShiftedTriangleCopy(m, near, 0.4);
+    AddShiftedTriangleCopy(m, grid - 2, 1.6);
     m.Update();
     CEntitiesHistory history;
     CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);

@@ -230,28 +230,12 @@ TEST_P(SessionRegion, TheMeshWalkTagsAndSelectsWhatTestingEveryTriangleDoes)
     // outside the region, and a triangle naming a vertex that does not exist.
     cMesh& m = *mesh->GetMesh();
     SelectQuads(m, 40, 5, 17, 3, 20);
-    const auto shifted = [&m](std::uint32_t triangle, double radii) {
-        const cMeshTriangle copy = *m.GetTriangle(triangle);
-        const cVertex* corners[3];
-        m.GetCorners(copy, corners);
-        float centroid[3];
-        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
-        // Along a unit direction with three unequal parts, so that every
-        // difference counts.
-        const double shift = radii * RegionMembershipRadius(centroid);
-        std::uint32_t index[3];
-        for (int k = 0; k < 3; ++k)
-            index[k] = m.AddVertex(corners[k]->x + static_cast<float>(0.6 * shift),
-                                   corners[k]->y + static_cast<float>(0.48 * shift),
-                                   corners[k]->z + static_cast<float>(0.64 * shift), false, 0.0f);
-        m.AddTriangle(index[0], index[1], index[2]);
-    };
     const std::uint32_t inRegion = 2 * (10 * 40 + 8), outside = 2 * (25 * 40 + 30);
     const cMeshTriangle copy = *m.GetTriangle(inRegion);
     m.AddTriangle(copy.vertexIndex[0], copy.vertexIndex[1], copy.vertexIndex[2]);
-    shifted(inRegion, 0.4);
-    shifted(inRegion + 1, 1.6);
-    shifted(outside, 0.4);
+    AddShiftedTriangleCopy(m, inRegion, 0.4);
+    AddShiftedTriangleCopy(m, inRegion + 1, 1.6);
+    AddShiftedTriangleCopy(m, outside, 0.4);
     m.AddTriangle(0, 1, m.GetVertexCount() + 5);
     m.Update();
     CTriangleColourProperties& tags = TagsOf(*mesh);

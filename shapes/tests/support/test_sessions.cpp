@@ -1,6 +1,8 @@
 #include "support/test_sessions.h"
 
+#include "core/mesh.h"
 #include "core/triangle_colour_property.h"
+#include "shapes/session_surface.h"
 
 std::vector<float> RegionPointsOf(const CSessionSurface& session)
 {
@@ -68,4 +70,20 @@ std::unique_ptr<cMeshObject> MakeGridMeshObject(int nx, int ny, double step, dou
     mesh.Update();
     CTriangleColourProperties::GetOrCreate(object.get())->Resize(mesh.GetTriangleCount());
     return object;
+}
+
+void AddShiftedTriangleCopy(cMesh& mesh, std::uint32_t triangle, double radii)
+{
+    const cMeshTriangle original = *mesh.GetTriangle(triangle);
+    const cVertex* corners[3];
+    mesh.GetCorners(original, corners);
+    float centroid[3];
+    RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+    const double shift = radii * RegionMembershipRadius(centroid);
+    std::uint32_t index[3];
+    for (int k = 0; k < 3; ++k)
+        index[k] = mesh.AddVertex(corners[k]->x + static_cast<float>(0.6 * shift),
+                                  corners[k]->y + static_cast<float>(0.48 * shift),
+                                  corners[k]->z + static_cast<float>(0.64 * shift), false, 0.0f);
+    mesh.AddTriangle(index[0], index[1], index[2]);
 }

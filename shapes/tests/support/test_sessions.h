@@ -7,8 +7,11 @@
 #include "shapes/entities_history.h"
 #include "shapes/session_kinds.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
+
+class cMesh;
 
 // The four kinds whose shapes exist, in the factory's order.
 inline const GUID kBuiltSessionKinds[4] = {CLSID_CSessionPlane, CLSID_CSessionSymmetryPlane, CLSID_CSessionSphere,
@@ -26,3 +29,8 @@ std::vector<float> RegionPointsOf(const CSessionSurface& session);
 // 2 * (j * nx + i) and the next.
 std::unique_ptr<cMeshObject> MakeGridMeshObject(int nx, int ny, double step, double x0 = 0.0, double y0 = 0.0,
                                                 double z = 0.0);
+
+// Adds a copy of `triangle` moved `radii` region membership radii (at its
+// centroid) along a unit direction with three unequal parts, so that every
+// coordinate's difference counts.
+void AddShiftedTriangleCopy(cMesh& mesh, std::uint32_t triangle, double radii);
