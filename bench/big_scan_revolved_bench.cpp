@@ -5,6 +5,7 @@
 // refinements), and the whole fit (the circle, the axis, the fan of cuts and
 // the profile). Wall time on the shared pool.
 #include "bench/big_scan_inputs.h"
+#include "bench/shared_bench_pool.h"
 #include "core/host_mesh_import.h"
 #include "core/mesh.h"
 #include "core/thread_pool.h"
@@ -28,27 +29,16 @@ struct stScan
     std::unique_ptr<cFitContainer> points;
 };
 
-cThreadPool& Pool()
-{
-    static cThreadPool pool;
-    static const bool started = [] {
-        pool.Start();
-        SetSharedThreadPool(&pool);
-        return true;
-    }();
-    (void)started;
-    return pool;
-}
-
 stScan& TurnedPart()
 {
     static stScan scan;
-    static const bool read = [] {
+    static const bool read = []
+    {
         std::uint64_t triangles = 0;
         ON_Mesh host;
         std::wstring error;
         dezaz::ImportMeshFile(bigscan::TurnedPartStl(&triangles).string(), host, error);
-        AddHostMeshFaces(scan.mesh, host, &Pool());
+        AddHostMeshFaces(scan.mesh, host, &SharedBenchPool());
         tFitPointQueue records;
         for (std::uint32_t i = 0; i < scan.mesh.GetVertexCount(); ++i)
         {
@@ -66,13 +56,6 @@ stScan& TurnedPart()
     return scan;
 }
 
-template <class F> double Seconds(F&& f)
-{
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void BM_RevolutionAxisFromNormals(benchmark::State& state)
 {
     stScan& scan = TurnedPart();
@@ -80,11 +63,13 @@ void BM_RevolutionAxisFromNormals(benchmark::State& state)
     {
         double axis[3], point[3];
         bool found = false;
-        state.SetIterationTime(Seconds([&] { found = EstimateRevolutionAxisFromNormals(*scan.points, axis, point); }));
+        state.SetIterationTime(
+            WallSecondsOf([&] { found = EstimateRevolutionAxisFromNormals(*scan.points, axis, point); }));
         if (!found)
             state.SkipWithError("no axis");
         if (std::getenv("VTL_BENCH_ECHO"))
-            std::printf("axis %a %a %a point %a %a %a\n", axis[0], axis[1], axis[2], point[0], point[1], point[2]);
+            std::printf("axis %a %a %a point %a %a %a\n", axis[0], axis[1], axis[2], point[0], point[1],
+                        point[2]);
     }
 }
 
@@ -95,10 +80,12 @@ void BM_RevolvedFitWhole(benchmark::State& state)
     {
         Dezaz_RevolvedObject object;
         bool fitted = false;
-        state.SetIterationTime(Seconds([&] {
-            fitted = BuildRevolvedFromSections(*scan.points, scan.mesh, *object.GetGeometry(), {0}, stProfileFitParams{},
-                                               true);
-        }));
+        state.SetIterationTime(WallSecondsOf(
+            [&]
+            {
+                fitted = BuildRevolvedFromSections(*scan.points, scan.mesh, *object.GetGeometry(), {0},
+                                                   stProfileFitParams{}, true);
+            }));
         if (!fitted)
             state.SkipWithError("revolved fit failed");
     }

@@ -5,6 +5,7 @@
 // magic wand's flood over the turned part's middle wall (the road's click).
 // Wall time on the shared pool, medians of five runs.
 #include "bench/big_scan_inputs.h"
+#include "bench/shared_bench_pool.h"
 #include "core/host_mesh_import.h"
 #include "core/mesh.h"
 #include "core/point_twins.h"
@@ -27,7 +28,8 @@ const ON_Mesh& Input(int which)
     if (!read[which])
     {
         std::uint64_t triangles = 0;
-        const auto path = which == 0 ? bigscan::SamplePartStl(1e7, &triangles) : bigscan::TurnedPartStl(&triangles);
+        const auto path =
+            which == 0 ? bigscan::SamplePartStl(1e7, &triangles) : bigscan::TurnedPartStl(&triangles);
         std::wstring error;
         dezaz::ImportMeshFile(path.string(), meshes[which], error);
         read[which] = true;
@@ -35,45 +37,30 @@ const ON_Mesh& Input(int which)
     return meshes[which];
 }
 
-cThreadPool& Pool()
-{
-    static cThreadPool pool;
-    static const bool started = [] {
-        pool.Start();
-        SetSharedThreadPool(&pool);
-        return true;
-    }();
-    (void)started;
-    return pool;
-}
-
-template <class F> double Seconds(F&& f)
-{
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void BM_PointTwins(benchmark::State& state)
 {
     const ON_Mesh& host = Input(int(state.range(0)));
-    cThreadPool& pool = Pool();
+    cThreadPool& pool = SharedBenchPool();
     for (auto _ : state)
     {
         std::vector<std::uint8_t> marks;
-        state.SetIterationTime(Seconds(
-            [&] { MarkPointTwins(&host.m_V[0].x, std::size_t(host.VertexCount()), 3, kImportMergeTolerance, &pool, marks); }));
+        state.SetIterationTime(WallSecondsOf(
+            [&]
+            {
+                MarkPointTwins(&host.m_V[0].x, std::size_t(host.VertexCount()), 3, kImportMergeTolerance,
+                               &pool, marks);
+            }));
     }
 }
 
 void BM_HostMeshCopy(benchmark::State& state)
 {
     const ON_Mesh& host = Input(int(state.range(0)));
-    cThreadPool& pool = Pool();
+    cThreadPool& pool = SharedBenchPool();
     for (auto _ : state)
     {
         auto mesh = std::make_unique<cMesh>();
-        state.SetIterationTime(Seconds([&] { AddHostMeshFaces(*mesh, host, &pool); }));
+        state.SetIterationTime(WallSecondsOf([&] { AddHostMeshFaces(*mesh, host, &pool); }));
         state.counters["triangles"] = mesh->GetTriangleCount();
         state.PauseTiming();
         mesh.reset();
@@ -85,25 +72,25 @@ void BM_CopyNormals(benchmark::State& state)
 {
     const ON_Mesh& host = Input(int(state.range(0)));
     cMesh mesh;
-    AddHostMeshFaces(mesh, host, &Pool());
+    AddHostMeshFaces(mesh, host, &SharedBenchPool());
     for (auto _ : state)
-        state.SetIterationTime(Seconds([&] { mesh.ComputeNormals(true); }));
+        state.SetIterationTime(WallSecondsOf([&] { mesh.ComputeNormals(true); }));
 }
 
 void BM_CopyLinks(benchmark::State& state)
 {
     const ON_Mesh& host = Input(int(state.range(0)));
     cMesh mesh;
-    AddHostMeshFaces(mesh, host, &Pool());
+    AddHostMeshFaces(mesh, host, &SharedBenchPool());
     for (auto _ : state)
-        state.SetIterationTime(Seconds([&] { mesh.BuildTopology(); }));
+        state.SetIterationTime(WallSecondsOf([&] { mesh.BuildTopology(); }));
 }
 
 void BM_WandFlood(benchmark::State& state)
 {
     const ON_Mesh& host = Input(1);
     cMesh mesh;
-    AddHostMeshFaces(mesh, host, &Pool());
+    AddHostMeshFaces(mesh, host, &SharedBenchPool());
     // The turned part's faces keep the order of their tessellation, 4096
     // triangles to a facet: the wall of radius 25 starts at facet 1218.
     cMeshTriangle* seed = mesh.GetTriangle((1218 + 10) * 4096 + 7);
@@ -117,7 +104,7 @@ void BM_WandFlood(benchmark::State& state)
             seed->flags &= std::uint8_t(~kTriangleFlagSelected);
         select = !select;
         std::uint32_t reached = 0;
-        state.SetIterationTime(Seconds([&] { reached = GrowMagicWandSelection(mesh, seed, 8.0); }));
+        state.SetIterationTime(WallSecondsOf([&] { reached = GrowMagicWandSelection(mesh, seed, 8.0); }));
         state.counters["reached"] = reached;
     }
 }
