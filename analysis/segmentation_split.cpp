@@ -411,7 +411,10 @@ void cSegmentationSplitter::ForgetRememberedLayer()
 
 bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, unsigned int colour, bool replace)
 {
-    if (m_doc == nullptr || mesh == nullptr || mesh->VertexCount() == 0 || !mesh->IsValid())
+    // The document checks the mesh itself (ON_Mesh::IsValid, a pass over
+    // every vertex and face) before it adds or replaces anything, and turns
+    // an invalid one away unchanged: a second check here only read it again.
+    if (m_doc == nullptr || mesh == nullptr || mesh->VertexCount() == 0)
         return false;
 
     const CDezazObject* added = nullptr;

@@ -291,6 +291,20 @@ TEST(SegmentationSplit, NoDocumentOrNoMeshObjectChangesNothing)
     broken->SetTriangle(0, 0, 1, 2);
     EXPECT_FALSE(adder.CreateSubMeshObjects(std::move(broken), 0, false));
     EXPECT_EQ(doc.ObjectCount(), 1);
+
+    // An invalid band does not replace the host mesh object.
+    const CDezazObject* host = doc.AddMeshObject(analysis_test::PlaneGrid(2, 1.0f, 0.0f));
+    ASSERT_NE(host, nullptr);
+    const ON_UUID hostId = host->ModelObjectId();
+    auto brokenBand = std::make_unique<ON_Mesh>();
+    brokenBand->SetVertex(0, ON_3fPoint(0, 0, 0));
+    brokenBand->SetVertex(1, ON_3fPoint(1, 0, 0));
+    brokenBand->SetVertex(2, ON_3fPoint(0, 1, 0));
+    brokenBand->SetTriangle(0, 0, 1, 7);
+    cSegmentationSplitter replacer(&doc, hostId, L"Vantrell");
+    EXPECT_FALSE(replacer.CreateSubMeshObjects(std::move(brokenBand), kSharpBandColour, true));
+    EXPECT_EQ(doc.ObjectCount(), 2);
+    EXPECT_EQ(doc.LookupObject(hostId), host);
 }
 
 TEST(SegmentationSplit, RememberedLayerIsUsedOnlyWhereTheDocumentHasIt)
