@@ -411,10 +411,7 @@ void cSegmentationSplitter::ForgetRememberedLayer()
 
 bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, unsigned int colour, bool replace)
 {
-    // The document checks the mesh itself (ON_Mesh::IsValid, a pass over
-    // every vertex and face) before it adds or replaces anything, and turns
-    // an invalid one away unchanged: a second check here only read it again.
-    if (m_doc == nullptr || mesh == nullptr || mesh->VertexCount() == 0)
+    if (m_doc == nullptr || mesh == nullptr || mesh->VertexCount() == 0 || !mesh->IsValid())
         return false;
 
     const CDezazObject* added = nullptr;
