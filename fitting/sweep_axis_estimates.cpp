@@ -644,7 +644,12 @@ struct stProfileMeasure
     // The last evaluation's split angle (none before the first).
     mutable double lastSplit = DBL_MAX;
 
-    double Evaluate(const cDoubleVector& x) const
+    double Evaluate(const cDoubleVector& x) const { return Evaluate(x, lastSplit); }
+
+    // With the split angle of an earlier evaluation in `split` (it only
+    // speeds the median's search, whose value does not depend on it), set
+    // to this one's.
+    double Evaluate(const cDoubleVector& x, double& split) const
     {
         double dir[3], at[3];
         frame.Apply(x, dir, at);
@@ -693,10 +698,10 @@ struct stProfileMeasure
         // The first half: the points whose angle is below the median angle
         // (std::atan2 taken where the estimate leaves it open).
         const auto exact = [](const stMeridian& m) { return std::atan2(m.y, m.x); };
-        const double split = MedianAngle(points, [](const stMeridian& m) { return m.angle; }, exact, lastSplit);
-        lastSplit = split;
+        const double median = MedianAngle(points, [](const stMeridian& m) { return m.angle; }, exact, split);
+        split = median;
         for (stMeridian& m : points)
-            m.first = m.angle < split - kAngleSlack || (!(m.angle >= split + kAngleSlack) && exact(m) < split);
+            m.first = m.angle < median - kAngleSlack || (!(m.angle >= median + kAngleSlack) && exact(m) < median);
         for (stMeridian& m : points)
             if (m.first)
             {
@@ -843,9 +848,24 @@ struct stProfileMeasure
     }
 };
 
-double ProfileObjective(const cDoubleVector& x, void* context)
+// The trial points of a simplex step measured side by side on the pool, one
+// a job: a measure's few thousand points are too few to share out, but the
+// step's candidates are measured alone. Each batch slot keeps the split of
+// its last point for the next.
+struct stProfileBatch
 {
-    return static_cast<const stProfileMeasure*>(context)->Evaluate(x);
+    const stProfileMeasure* measure;
+    double splits[9];
+};
+
+void ProfileObjectives(const cDoubleVector* points, std::uint32_t count, double* values, void* context)
+{
+    auto& batch = *static_cast<stProfileBatch*>(context);
+    auto each = [&](std::size_t i) {
+        double none = DBL_MAX;
+        values[i] = batch.measure->Evaluate(points[i], i < std::size(batch.splits) ? batch.splits[i] : none);
+    };
+    ParallelForEach(SharedThreadPool(), count, 1, each);
 }
 
 // At most this many points take part in the profile measure: every
@@ -890,8 +910,11 @@ void RefineAxisByProfile(const tSamples<stOriented>& all, double axis[3], double
         x[0] = x[1] = x[2] = x[3] = 0.0;
         const double before = measure.Evaluate(x);
         double after = before;
-        if (MinimiseSimplex(x, ProfileObjective, &measure, 1e-10, 400, step, &after) == kSimplexFailed ||
-            !(after < before))
+        stProfileBatch batch{&measure, {}};
+        std::fill(std::begin(batch.splits), std::end(batch.splits), measure.lastSplit);
+        const std::uint32_t found = MinimiseSimplexBatched(x, ProfileObjectives, &batch, 1e-10, 400, step, &after);
+        measure.lastSplit = batch.splits[0];
+        if (found == kSimplexFailed || !(after < before))
             continue;
         double dir[3], at[3];
         measure.frame.Apply(x, dir, at);

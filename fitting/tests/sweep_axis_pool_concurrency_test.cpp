@@ -77,3 +77,25 @@ TEST(NormalAxesOnAPool, ManyNormalsGiveTheDirectionAndMediansTheyGiveAlone)
     EXPECT_EQ(both[0], off);
     EXPECT_EQ(both[1], MedianNormalOffMeridian(wall, upright, centre));
 }
+
+TEST(NormalAxesOnAPool, ARevolvedWallGivesTheAxisItGivesAlone)
+{
+    // The wall without its rim: a turned band whose profile measure takes
+    // each simplex step's candidates side by side.
+    tFitPointQueue band = BigWall();
+    band.erase(band.begin(), band.begin() + 100 * 1000);
+    const cFitContainer wall(band);
+    double axis[3], point[3];
+    ASSERT_TRUE(EstimateRevolutionAxisFromNormals(wall, axis, point));
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    double pooledAxis[3], pooledPoint[3];
+    const bool found = EstimateRevolutionAxisFromNormals(wall, pooledAxis, pooledPoint);
+    SetSharedThreadPool(nullptr);
+    ASSERT_TRUE(found);
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(pooledAxis[k], axis[k]) << k;
+        EXPECT_EQ(pooledPoint[k], point[k]) << k;
+    }
+}
