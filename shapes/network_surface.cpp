@@ -36,6 +36,8 @@ void GrowByCurve(float box[6], ST_ISectionCurve& curve)
     }
 }
 
+} // namespace
+
 // The network editor keeps a curve's nodes in world coordinates with the
 // identity frame: it reads, drags and refits them so. A move of the network
 // therefore moves the nodes and refits the curve through them (a spline
@@ -70,6 +72,9 @@ void MoveNetworkCurve(ST_ISectionCurve& curve, const double m[12])
     if (!curve.FitToPolyline(identity, moved, 0.0, 0))
         curve.Transform(m);
 }
+
+namespace
+{
 
 ON_Xform XformOf(const double m[12])
 {

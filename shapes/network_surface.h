@@ -22,6 +22,8 @@ inline constexpr GUID CLSID_Dezaz_NetworkSurfaceObject = {0x130A7B4F, 0x18FE, 0x
 // moved nodes. For a network's own profile and for the copies its editor
 // keeps to undo to, which must land where the network does.
 void MoveNetworkCurves(ST_ISectionCurve& network, const double m[12]);
+// One such curve (or a curve being drawn into the network) moved by m.
+void MoveNetworkCurve(ST_ISectionCurve& curve, const double m[12]);
 
 template <class TWire> class ST_TNetworkSurface : public ST_TProfiledSurface<TWire>
 {

@@ -195,6 +195,14 @@ void CSubNetworkDlg::MoveUndoStates(const double m[12])
         MoveNetworkCurves(*copy, m);
 }
 
+void CSubNetworkDlg::MoveDrawnCurve(const double m[12])
+{
+    cCPView* view = View();
+    if (auto* mode = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr)
+        if (ST_ISectionCurve* drawn = mode->GetDrawnCurve())
+            MoveNetworkCurve(*drawn, m);
+}
+
 void CSubNetworkDlg::ReleaseNetworkHolds()
 {
     cCPView* view = View();

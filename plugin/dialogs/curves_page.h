@@ -40,6 +40,8 @@ public:
     // The shapes moved (an alignment, Reset): the undo copies move with
     // them, so an Undo after it gives back a network where the mesh is.
     void MoveUndoStates(const double m[12]);
+    // The curve the network mode is drawing moves with them too.
+    void MoveDrawnCurve(const double m[12]);
     afx_msg void Undo() override;
     // "Clear All Curves": an undo copy is saved and an empty sketch replaces
     // the network.

@@ -39,6 +39,11 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
     // The scene moves the mesh and the shown shape; the sessions move their
     // regions, records and the objects the scene does not show.
     ISceneObject* shown = CurrentShapeObject();
+    auto* curves = dynamic_cast<CSubNetworkDlg*>(m_curvesPage.get());
+    // A node drag running in the network mode is put back where it began
+    // before the network moves (not after, over the moved network).
+    if (curves)
+        curves->ReleaseNetworkHolds();
     bool inScene = false;
     {
         std::unique_ptr<cSceneObjectIterator> it(GetScene().GetObjectIterator());
@@ -54,8 +59,11 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
     // mesh no longer is.
     if (m_sketchPage)
         m_sketchPage->MoveUndoStates(m);
-    if (auto* curves = dynamic_cast<CSubNetworkDlg*>(m_curvesPage.get()))
+    if (curves)
+    {
         curves->MoveUndoStates(m);
+        curves->MoveDrawnCurve(m);
+    }
 }
 
 void CCreatePrimitiveDialog::OnAlignButton(UINT id)

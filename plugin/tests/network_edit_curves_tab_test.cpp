@@ -441,6 +441,40 @@ TEST_F(CurvesTab, AnUndoAfterResetGivesBackTheCurvesMovedWithTheScan)
         }
 }
 
+TEST_F(CurvesTab, ACurveBeingDrawnWhenResetMovesTheScanMovesWithIt)
+{
+    // A curve begun on the aligned scan, still being drawn when Reset puts
+    // the scan back where it lies.
+    win32::UseManualClock(10000);
+    Open(scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    StartNetwork();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-90, 0));
+    Click(At(0, 10));
+    ASSERT_NE(Mode()->GetDrawnCurve(), nullptr);
+    const auto clicked = Mode()->GetDrawnCurve()->GetDefiningPoints()->vertices;
+    double back[12];
+    std::copy(dialog->GetMeshFrame(), dialog->GetMeshFrame() + 12, back);
+    InvertRigidTransform3x4(back);
+    Click(IDC_SHAPES_RESET);
+    mfc::PumpUntilIdle();
+    ASSERT_NE(Mode()->GetDrawnCurve(), nullptr);
+    const auto& moved = Mode()->GetDrawnCurve()->GetDefiningPoints()->vertices;
+    ASSERT_EQ(moved.size(), clicked.size());
+    for (std::size_t i = 0; i < clicked.size(); ++i)
+        for (int r = 0; r < 3; ++r)
+        {
+            const double* row = back + 4 * r;
+            EXPECT_NEAR(moved[i].Position()[r],
+                        row[0] * clicked[i].x + row[1] * clicked[i].y + row[2] * clicked[i].z + row[3], 1e-3)
+                << "point " << i;
+        }
+}
+
 TEST_F(CurvesTab, EscapeLeavesThePageShowingTheSubStateTheModeIsIn)
 {
     OpenNetwork();
