@@ -703,16 +703,26 @@ std::uint32_t UpperBits(double x)
     return bits;
 }
 
+// The columns and rows of viewport centres within the triangle's box
+// widened by e.
+inline stCentres ColumnsOf(const stTriangleWindow& t, double e, const stWindowMap& map)
+{
+    return stCentres(std::min({t.x[0], t.x[1], t.x[2]}) - e, std::max({t.x[0], t.x[1], t.x[2]}) + e,
+                     map.viewport[0], map.viewport[2]);
+}
+inline stCentres RowsOf(const stTriangleWindow& t, double e, const stWindowMap& map)
+{
+    return stCentres(std::min({t.y[0], t.y[1], t.y[2]}) - e, std::max({t.y[0], t.y[1], t.y[2]}) + e,
+                     map.viewport[1], map.viewport[3]);
+}
+
 // The centres of the viewport a triangle may cover (those of its box,
 // widened by e, that it may hold), while `each` returns true; false when
 // there may be more of them than kMostCentres.
 template <class Each>
 bool ForCentres(const stTriangleWindow& t, double e, const stWindowMap& map, Each&& each)
 {
-    const stCentres columns(std::min({t.x[0], t.x[1], t.x[2]}) - e, std::max({t.x[0], t.x[1], t.x[2]}) + e,
-                            map.viewport[0], map.viewport[2]);
-    const stCentres rows(std::min({t.y[0], t.y[1], t.y[2]}) - e, std::max({t.y[0], t.y[1], t.y[2]}) + e,
-                         map.viewport[1], map.viewport[3]);
+    const stCentres columns = ColumnsOf(t, e, map), rows = RowsOf(t, e, map);
     if (columns.Empty() || rows.Empty())
         return true;
     if (columns.Count() * rows.Count() > kMostCentres)
@@ -760,10 +770,7 @@ template <class Each>
 __attribute__((target("avx2"), optimize("fp-contract=off"))) bool
 ForHeldCentresByFour(const stTriangleWindow& t, double e, const stWindowMap& map, Each&& each)
 {
-    const stCentres columns(std::min({t.x[0], t.x[1], t.x[2]}) - e, std::max({t.x[0], t.x[1], t.x[2]}) + e,
-                            map.viewport[0], map.viewport[2]);
-    const stCentres rows(std::min({t.y[0], t.y[1], t.y[2]}) - e, std::max({t.y[0], t.y[1], t.y[2]}) + e,
-                         map.viewport[1], map.viewport[3]);
+    const stCentres columns = ColumnsOf(t, e, map), rows = RowsOf(t, e, map);
     if (columns.Empty() || rows.Empty())
         return true;
     if (columns.Count() * rows.Count() > kMostCentres)
