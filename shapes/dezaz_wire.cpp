@@ -1,6 +1,7 @@
 #include "shapes/dezaz_wire.h"
 
 #include "core/bounding_box.h"
+#include "core/thread_pool.h"
 #include "platform/geometry/arc_curve.h"
 #include "platform/geometry/line_curve.h"
 #include "platform/geometry/nurbs_curve.h"
@@ -303,18 +304,40 @@ double Dezaz_Wire::GetFitRms(const tPolylineCollection<tFramePolyline<cVertex>>&
 {
     if (!IsValid() || !m_curve)
         return 0.0;
-    double sum = 0.0;
-    std::size_t count = 0;
+    // Each point's closest point on the curve is searched for a block of
+    // points at a time on the shared pool (a big scan's extruded profile
+    // has some 200,000 section points, and reading its shape from a
+    // document measured them all on one thread); the squared distances are
+    // then added in the points' order, as one pass adds them. A point the
+    // curve gives no closest point for keeps kNotMeasured (no square is
+    // negative) and is left out.
+    constexpr double kNotMeasured = -1.0;
+    constexpr std::size_t kBlock = 1024;
+    std::vector<const cVertex*> points;
     for (std::uint32_t i = 0; i < polylines.GetCount(); ++i)
         for (const cVertex& v : polylines[i].vertices)
+            points.push_back(&v);
+    std::vector<double> squares(points.size());
+    auto measure = [&](std::size_t k) {
+        const cVertex& v = *points[k];
+        const ON_3dPoint p(v.x, v.y, v.z);
+        double t = 0.0;
+        ON_3dPoint q;
+        if (!m_curve->GetClosestPoint(p, &t) || !m_curve->EvPoint(t, q))
         {
-            const ON_3dPoint p(v.x, v.y, v.z);
-            double t = 0.0;
-            ON_3dPoint q;
-            if (!m_curve->GetClosestPoint(p, &t) || !m_curve->EvPoint(t, q))
-                continue;
-            const double d = p.DistanceTo(q);
-            sum += d * d;
+            squares[k] = kNotMeasured;
+            return;
+        }
+        const double d = p.DistanceTo(q);
+        squares[k] = d * d;
+    };
+    ParallelForEach(points.size() > kBlock ? SharedThreadPool() : nullptr, points.size(), kBlock, measure);
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const double square : squares)
+        if (square != kNotMeasured)
+        {
+            sum += square;
             ++count;
         }
     return count > 0 ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
