@@ -4,12 +4,7 @@
 // the whole mesh gathers them): the axis from the normals alone (its
 // refinements), and the whole fit (the circle, the axis, the fan of cuts and
 // the profile). Wall time on the shared pool.
-#include "bench/big_scan_inputs.h"
-#include "bench/shared_bench_pool.h"
-#include "core/host_mesh_import.h"
-#include "core/mesh.h"
-#include "core/thread_pool.h"
-#include "dezaz/mesh_import.h"
+#include "bench/big_scan_turned_scan.h"
 #include "fitting/sweep_axis_estimates.h"
 #include "fitting/sweep_surface_builders.h"
 #include "shapes/revolved_surface.h"
@@ -18,47 +13,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <memory>
 
 namespace
 {
 
-struct stScan
-{
-    cMesh mesh;
-    std::unique_ptr<cFitContainer> points;
-};
-
-stScan& TurnedPart()
-{
-    static stScan scan;
-    static const bool read = []
-    {
-        std::uint64_t triangles = 0;
-        ON_Mesh host;
-        std::wstring error;
-        dezaz::ImportMeshFile(bigscan::TurnedPartStl(&triangles).string(), host, error);
-        AddHostMeshFaces(scan.mesh, host, &SharedBenchPool());
-        tFitPointQueue records;
-        for (std::uint32_t i = 0; i < scan.mesh.GetVertexCount(); ++i)
-        {
-            const cVertex* v = scan.mesh.GetVertex(i);
-            stFitPoint p;
-            p.position[0] = v->x, p.position[1] = v->y, p.position[2] = v->z;
-            p.normal[0] = v->nx, p.normal[1] = v->ny, p.normal[2] = v->nz;
-            p.active = 1;
-            records.push_back(p);
-        }
-        scan.points = std::make_unique<cFitContainer>(records);
-        return true;
-    }();
-    (void)read;
-    return scan;
-}
-
 void BM_RevolutionAxisFromNormals(benchmark::State& state)
 {
-    stScan& scan = TurnedPart();
+    stTurnedPartScan& scan = TurnedPartScan();
     for (auto _ : state)
     {
         double axis[3], point[3];
@@ -75,7 +36,7 @@ void BM_RevolutionAxisFromNormals(benchmark::State& state)
 
 void BM_RevolvedFitWhole(benchmark::State& state)
 {
-    stScan& scan = TurnedPart();
+    stTurnedPartScan& scan = TurnedPartScan();
     for (auto _ : state)
     {
         Dezaz_RevolvedObject object;
@@ -83,7 +44,7 @@ void BM_RevolvedFitWhole(benchmark::State& state)
         state.SetIterationTime(WallSecondsOf(
             [&]
             {
-                fitted = BuildRevolvedFromSections(*scan.points, scan.mesh, *object.GetGeometry(), {0},
+                fitted = BuildRevolvedFromSections(*scan.points, scan.Mesh(), *object.GetGeometry(), {0},
                                                    stProfileFitParams{}, true);
             }));
         if (!fitted)

@@ -262,9 +262,15 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
             cVertex* corners[3];
             if (!withVertices || !mesh.GetCorners(t, corners))
                 continue;
-            // A vertex is shared with triangles of other blocks.
+            // A vertex is shared with triangles of other blocks. Most corners
+            // were flagged by an earlier triangle: only a corner still without
+            // the bit takes the atomic step, which holds its cache line.
             for (cVertex* v : corners)
-                std::atomic_ref<std::uint32_t>(v->flags).fetch_or(kRegionBit, std::memory_order_relaxed);
+            {
+                std::atomic_ref<std::uint32_t> flags(v->flags);
+                if ((flags.load(std::memory_order_relaxed) & kRegionBit) == 0)
+                    flags.fetch_or(kRegionBit, std::memory_order_relaxed);
+            }
         }
     };
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kMarkBlock - 1) / kMarkBlock, 1, mark);
