@@ -273,6 +273,14 @@ void CUIM_EditProfile::ForgetSketch()
     HideSketchAnnotations();
 }
 
+void CUIM_EditProfile::MoveWithShapes(const double m[12])
+{
+    // Their points are the sketch's local ones: only their frames move.
+    for (ST_ISectionCurve* held : {element.get(), dragCopy.get(), replacedProfile.get()})
+        if (held)
+            held->Transform(m);
+}
+
 void CUIM_EditProfile::AbandonElement()
 {
     for (stTangentAnchor& anchor : anchors)

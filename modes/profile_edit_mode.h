@@ -111,6 +111,11 @@ public:
     // spline point, what is hovered and what the last snap found): called
     // before the sketch is replaced (Undo, Clear All), which frees its curves.
     void ForgetSketch();
+    // The shapes moved by m (Reset, an alignment): the copies the editor
+    // keeps of the sketch's curves move with them, the element being drawn,
+    // the copy a drag shows and the profile the sketch replaced, so that
+    // finishing any of them puts it where the sketch now is.
+    void MoveWithShapes(const double m[12]);
     void StoreDragStart(ST_ISectionCurve* curve, POINT press);
     void FitElementToSectionPoints();
 

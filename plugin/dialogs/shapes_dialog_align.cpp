@@ -58,7 +58,10 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
     // were: unmoved, an Undo would put a profile or a network back where the
     // mesh no longer is.
     if (m_sketchPage)
+    {
         m_sketchPage->MoveUndoStates(m);
+        m_sketchPage->MoveEditorCopies(m);
+    }
     if (curves)
     {
         curves->MoveUndoStates(m);

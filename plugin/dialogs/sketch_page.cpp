@@ -287,6 +287,13 @@ void CSubProfileDlg::MoveUndoStates(const double m[12])
         copy->Transform(m);
 }
 
+void CSubProfileDlg::MoveEditorCopies(const double m[12])
+{
+    if (cCPView* view = View())
+        if (auto* editor = dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)))
+            editor->MoveWithShapes(m);
+}
+
 std::unique_ptr<ST_ISectionCurve> CSubProfileDlg::PopUndoState()
 {
     if (m_undo.empty())

@@ -57,6 +57,8 @@ public:
     // The shapes moved (Reset, an alignment that kept the profiles): the
     // undo copies move with them, sections and frame.
     void MoveUndoStates(const double m[12]);
+    // What the profile editor holds of the sketch moves with them too.
+    void MoveEditorCopies(const double m[12]);
     std::unique_ptr<ST_ISectionCurve> PopUndoState();
     std::size_t UndoStateCount() const { return m_undo.size(); }
     // A negative value disables the field; otherwise "Distance" or

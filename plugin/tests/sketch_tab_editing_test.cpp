@@ -307,3 +307,46 @@ TEST_F(SketchTabEditing, ClicksInAViewThatSeesTheSketchPlaneAlmostEdgeOnPlaceNoP
     float local[3];
     EXPECT_FALSE(ScreenToSketchPoint(view, POINT{middle.x, middle.y - 40}, Sketch()->frame, local));
 }
+
+TEST_F(SketchTabEditing, ALineBegunBeforeResetEndsOnTheSketchWhereTheScanIs)
+{
+    MakeRevolvedShapes(1);
+    Click(IDC_SHAPES_ALIGN_FRONT);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    Command(kCmdProfileLine);
+    viewinput::Click(view, At(c[0] - 10, c[1]));
+    ASSERT_NE(Editor()->GetElement(), nullptr);
+    Click(IDC_SHAPES_RESET);
+    mfc::PumpUntilIdle();
+    const POINT end = At(c[0] + 10, c[1] + 4);
+    viewinput::Click(view, end);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    // The line's end lies in the world where the click met the moved sketch.
+    ST_ISectionCurve& line = *Sketch()->GetSegment(0);
+    float clicked[3], expected[3], placed[3];
+    ASSERT_TRUE(ScreenToSketchPoint(view, end, Sketch()->frame, clicked));
+    TransformPoint3f(Sketch()->frame, expected, clicked);
+    TransformPoint3f(line.frame, placed, SketchPointsOf(line, false)->GetVertex(1)->Position());
+    EXPECT_LT(PointDistance(placed, expected), 1e-3);
+}
+
+TEST_F(SketchTabEditing, TheFittedProfileGivenBackAfterResetLiesWhereTheScanIs)
+{
+    // The Sketch tab visited on the aligned scan, Reset, nothing drawn: the
+    // fitted profile the empty sketch stood in for comes back, moved too.
+    MakeRevolvedShapes(1);
+    Click(IDC_SHAPES_ALIGN_FRONT);
+    ShowTab(L"Sketch");
+    ASSERT_EQ(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
+    Click(IDC_SHAPES_RESET);
+    double moved[12];
+    std::copy(Sketch()->frame, Sketch()->frame + 12, moved);
+    ShowTab(L"Shape");
+    ASSERT_NE(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NEAR(Sketch()->frame[i], moved[i], 1e-6) << "frame entry " << i;
+}
