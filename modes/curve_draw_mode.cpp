@@ -141,6 +141,12 @@ BOOL CUIM_DrawCurveOnMesh::OnMouseMove(POINT point, UINT flags, C3DView* target)
     return result;
 }
 
+void CUIM_DrawCurveOnMesh::MoveWithMesh(const double m[12])
+{
+    points.Transform(m);
+    Invalidate();
+}
+
 void CUIM_DrawCurveOnMesh::RemoveLastPoint()
 {
     if (points.IsEmpty())

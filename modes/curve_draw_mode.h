@@ -58,6 +58,9 @@ public:
     const wchar_t* GetClassName() const override { return L"CUIM_DrawCurveOnMesh"; }
 
     const tFramePolyline<cVertex>& GetPoints() const { return points; }
+    // The mesh moved by m (Reset, an alignment): the points clicked so far
+    // move with it, normals turned.
+    void MoveWithMesh(const double m[12]);
     POINT GetCursorPoint() const { return cursor; }
 
 private:

@@ -29,3 +29,10 @@ void CSubGuideCurveDlg::OnDraw()
     if (cCPView* view = View(); view && view->GetSafeHwnd())
         view->StartToolMode(kModeDrawCurveOnMesh, nullptr);
 }
+
+void CSubGuideCurveDlg::MoveDrawnGuide(const double m[12])
+{
+    if (cCPView* view = View())
+        if (auto* drawing = dynamic_cast<CUIM_DrawCurveOnMesh*>(view->FindMode(kModeDrawCurveOnMesh)))
+            drawing->MoveWithMesh(m);
+}

@@ -10,6 +10,9 @@ class CSubGuideCurveDlg : public CSubDlgBase
 public:
     CSubGuideCurveDlg(CCreatePrimitiveDialog* owner, cCPView* view);
     const wchar_t* PageTitle() const override { return L"Guide curve"; }
+    // The mesh moved (an alignment, Reset): a guide still being drawn on it
+    // moves with it.
+    void MoveDrawnGuide(const double m[12]);
 
 protected:
     afx_msg void OnNewShape();

@@ -3,6 +3,7 @@
 // Reset (or closing without moving the host mesh) applies its inverse.
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/dialogs/curves_page.h"
+#include "plugin/dialogs/guide_curve_page.h"
 #include "plugin/dialogs/sketch_page.h"
 
 #include "core/frame_math.h"
@@ -62,6 +63,8 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
         m_sketchPage->MoveUndoStates(m);
         m_sketchPage->MoveEditorCopies(m);
     }
+    if (m_guidePage)
+        m_guidePage->MoveDrawnGuide(m);
     if (curves)
     {
         curves->MoveUndoStates(m);

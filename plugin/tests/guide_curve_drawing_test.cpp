@@ -2,10 +2,12 @@
 // clicks land on the mesh, the double click hands the curve to the dialog,
 // and the free-form shape is lofted again along the drawn guide, still on
 // the scanned surface.
+#include "core/frame_math.h"
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/curve_draw_mode.h"
 #include "platform/mfc/win_app.h"
+#include "render/tests/support/camera_moves.h"
 #include "render/renderer.h"
 #include "shapes/loft_surface.h"
 #include "support/shape_scans.h"
@@ -132,4 +134,58 @@ TEST_F(ShapesDialog, AGuideDrawnAcrossAFreeFormScanIsTheGuideTheShapeIsLoftedAlo
     EXPECT_GT(inside, 200);
     EXPECT_LT(worst, 0.3) << "within a few times the noise and the loft's own sampling";
     Snapshot("guide_lofted");
+}
+
+TEST_F(ShapesDialog, AGuideBegunOnTheAlignedScanAndFinishedAfterResetIsDrawnWhereTheScanIs)
+{
+    const scans::Vec centre{-650, 420, 1300}, normal = scans::Unit({-0.2, 0.35, 0.9});
+    const double size = 120.0, bend = 6.0;
+    Open(FreeFormScan(centre, normal, size, 40, bend, 0.02));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    ASSERT_TRUE(Enabled(IDC_SHAPES_RESET));
+    double frame[12];
+    std::copy(dialog->GetMeshFrame(), dialog->GetMeshFrame() + 12, frame);
+    Click(IDC_SHAPES_NEW_SHAPE);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    const std::vector<std::wstring> titles = dialog->TabTitles();
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        if (titles[i] == L"Guide curve")
+            dialog->SelectTab(int(i));
+    cCPView* view = dialog->GetShapesView();
+    auto* mode = dynamic_cast<CUIM_DrawCurveOnMesh*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    view->ZoomAll();
+    testview::TurnView(view, 20.0, -15.0);
+    view->Redraw(kFullRedraw);
+
+    // Three points across the aligned patch, then Reset before the finish.
+    scans::Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    for (int k = 0; k < 3; ++k)
+    {
+        const double y = -40.0 + 40.0 * k, x = 4.0;
+        const scans::Vec p = centre + x * e1 + y * e2 + FreeFormHeight(x, y, size, bend) * normal;
+        float world[3] = {float(p.x), float(p.y), float(p.z)}, aligned[3];
+        TransformPoint3f(frame, aligned, world);
+        viewinput::Click(view, ScreenOf(view, {aligned[0], aligned[1], aligned[2]}));
+    }
+    ASSERT_EQ(mode->GetPoints().GetVertexCount(), 3u);
+    const cVertex first = *mode->GetPoints().GetFirstVertex();
+    Click(IDC_SHAPES_RESET);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(kCmdFinishCurve, 0), 0);
+    mfc::PumpUntilIdle();
+
+    // The guide starts at the first point clicked, where Reset put it.
+    auto* profiled = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+    ASSERT_NE(profiled, nullptr);
+    ST_ISectionCurve* guide = profiled->GetProfileCurve();
+    ASSERT_NE(guide, nullptr);
+    ASSERT_EQ(guide->GetClassGuid(), CLSID_ST_TSplineCurve) << "the drawn guide replaced the patch guide";
+    float back[3] = {first.x, first.y, first.z};
+    InverseTransformPoint3f(frame, back);
+    const t3DPoint<double> start = guide->GetStartPoint();
+    EXPECT_LT(std::hypot(start.x - back[0], start.y - back[1], start.z - back[2]), 1e-2);
 }
