@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -162,16 +163,103 @@ void MoveByDigit(void* context, std::uint32_t slice)
     }
 }
 
-// Points sorted by key: a radix sort in 16-bit digits, skipping the digits
-// every key shares, each pass shared out on the pool.
+// Sorts n records (keys with their ids) by their keys, of which only the
+// bits below `bits` differ: a byte of those bits at a time from the top, the
+// records moved into the scratch arrays by that byte and back, each byte's
+// records then sorted on by the bits below it; a few records by insertion.
+// A byte every record shares moves nothing. Records of equal keys may end up
+// in any order: the twins found do not depend on it.
+void SortLowBits(std::uint64_t* keys, std::uint32_t* ids, std::uint64_t* scratchKeys, std::uint32_t* scratchIds,
+                 std::size_t n, int bits)
+{
+    constexpr std::size_t kInsertionRecords = 32;
+    while (n > kInsertionRecords && bits > 0)
+    {
+        const int shift = std::max(bits - 8, 0);
+        const std::uint64_t mask = (std::uint64_t{1} << (bits - shift)) - 1;
+        std::array<std::size_t, 257> start{};
+        for (std::size_t i = 0; i < n; ++i)
+            ++start[((keys[i] >> shift) & mask) + 1];
+        if (*std::max_element(start.begin(), start.end()) == n)
+        {
+            bits = shift; // every record has this byte
+            continue;
+        }
+        for (std::size_t d = 0; d < 256; ++d)
+            start[d + 1] += start[d];
+        std::array<std::size_t, 256> at;
+        std::copy_n(start.begin(), 256, at.begin());
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            const std::size_t to = at[(keys[i] >> shift) & mask]++;
+            scratchKeys[to] = keys[i];
+            scratchIds[to] = ids[i];
+        }
+        std::copy_n(scratchKeys, n, keys);
+        std::copy_n(scratchIds, n, ids);
+        for (std::size_t d = 0; d < 256; ++d)
+            if (start[d + 1] - start[d] > 1)
+                SortLowBits(keys + start[d], ids + start[d], scratchKeys + start[d], scratchIds + start[d],
+                            start[d + 1] - start[d], shift);
+        return;
+    }
+    for (std::size_t i = 1; i < n; ++i)
+    {
+        const std::uint64_t key = keys[i];
+        const std::uint32_t id = ids[i];
+        std::size_t j = i;
+        for (; j > 0 && keys[j - 1] > key; --j)
+        {
+            keys[j] = keys[j - 1];
+            ids[j] = ids[j - 1];
+        }
+        keys[j] = key;
+        ids[j] = id;
+    }
+}
+
+// The sort's second stage: each job sorts the records of a run of the first
+// stage's buckets in place, the records' first arrays as its scratch.
+struct stBucketSort
+{
+    std::uint64_t* keys = nullptr;
+    std::uint32_t* ids = nullptr;
+    std::uint64_t* scratchKeys = nullptr;
+    std::uint32_t* scratchIds = nullptr;
+    const std::size_t* bucketStart = nullptr; // kDigits + 1 entries
+    std::vector<std::size_t> jobBucket;       // the first bucket of each job, then kDigits
+    int bits = 0;                             // the bits below the buckets' digit
+};
+
+void SortBuckets(void* context, std::uint32_t job)
+{
+    auto& sort = *static_cast<stBucketSort*>(context);
+    for (std::size_t b = sort.jobBucket[job]; b < sort.jobBucket[job + 1]; ++b)
+    {
+        const std::size_t first = sort.bucketStart[b];
+        SortLowBits(sort.keys + first, sort.ids + first, sort.scratchKeys + first, sort.scratchIds + first,
+                    sort.bucketStart[b + 1] - first, sort.bits);
+    }
+}
+
+// Points sorted by key: the records are moved into buckets by the highest
+// 16 bits in which keys differ, a pass shared out on the pool in slices as
+// a radix sort's pass is, and the buckets are then sorted on the pool, each
+// in the caches by the bytes below (the old way, four scattering passes of
+// 16 bits over all the records, read and wrote 60 MB four times over for a
+// big scan's 5M points).
 bool SortByKey(stTwinSearch& search, cThreadPool* pool)
 {
     std::unique_ptr<std::uint64_t[]> otherKeys;
     std::unique_ptr<std::uint32_t[]> otherIds;
     stRadixPass pass;
+    stBucketSort buckets;
+    std::vector<std::size_t> bucketStart;
+    const std::size_t threads =
+        pool != nullptr ? static_cast<std::size_t>(std::max(pool->GetThreadCount(), 1)) : 1;
     try
     {
-        // First written by the passes' moves on the pool, which scatter the
+        // First written by the pass's moves on the pool, which scatter the
         // records over 65,536 places at once: on small pages nearly every
         // such write would also miss the TLB.
         otherKeys.reset(new std::uint64_t[search.withCell]);
@@ -179,46 +267,65 @@ bool SortByKey(stTwinSearch& search, cThreadPool* pool)
         ON_AdviseHugePages(otherKeys.get(), search.withCell * sizeof(std::uint64_t));
         ON_AdviseHugePages(otherIds.get(), search.withCell * sizeof(std::uint32_t));
         // A slice of at least a quarter million keys pays for its counts.
-        const std::size_t threads =
-            pool != nullptr ? static_cast<std::size_t>(std::max(pool->GetThreadCount(), 1)) : 1;
         pass.slices = static_cast<std::uint32_t>(std::clamp<std::size_t>(search.withCell >> 18, 1, threads));
         pass.offsets.resize(std::size_t{pass.slices} * stRadixPass::kDigits);
+        bucketStart.resize(stRadixPass::kDigits + 1);
+        buckets.jobBucket.reserve(8 * threads + 1);
     }
     catch (const std::bad_alloc&)
     {
         return false;
     }
-    // Digits in which every key agrees need no pass.
+    // The bits in which the keys differ; none: they are in order.
     std::uint64_t all = search.withCell == 0 ? 0 : kAllBits, any = 0;
     for (std::uint32_t job = 0; job < search.jobs; ++job)
     {
         all &= search.jobAll[job];
         any |= search.jobAny[job];
     }
+    if (any == all)
+        return true;
+    const int bits = 64 - std::countl_zero(any ^ all);
+    pass.shift = std::max(bits - 16, 0);
     pass.count = search.withCell;
-    for (int shift = 0; shift < 64; shift += 16)
+    pass.keys = search.sortedKeys.get(), pass.ids = search.sortedPoints.get();
+    pass.toKeys = otherKeys.get(), pass.toIds = otherIds.get();
+    ParallelFor(pool, pass.slices, CountDigits, &pass);
+    // Each slice's first place for each digit: after the smaller digits of
+    // every slice and this digit of the slices before.
+    std::size_t at = 0;
+    for (std::size_t d = 0; d < stRadixPass::kDigits; ++d)
     {
-        if (((any >> shift) & 0xFFFF) == ((all >> shift) & 0xFFFF))
-            continue; // every key has this digit
-        pass.shift = shift;
-        pass.keys = search.sortedKeys.get(), pass.ids = search.sortedPoints.get();
-        pass.toKeys = otherKeys.get(), pass.toIds = otherIds.get();
-        ParallelFor(pool, pass.slices, CountDigits, &pass);
-        // Each slice's first place for each digit: after the smaller
-        // digits of every slice and this digit of the slices before.
-        std::size_t at = 0;
-        for (std::size_t d = 0; d < stRadixPass::kDigits; ++d)
-            for (std::uint32_t slice = 0; slice < pass.slices; ++slice)
-            {
-                std::size_t& offset = pass.offsets[std::size_t{slice} * stRadixPass::kDigits + d];
-                const std::size_t n = offset;
-                offset = at;
-                at += n;
-            }
-        ParallelFor(pool, pass.slices, MoveByDigit, &pass);
-        search.sortedKeys.swap(otherKeys);
-        search.sortedPoints.swap(otherIds);
+        bucketStart[d] = at;
+        for (std::uint32_t slice = 0; slice < pass.slices; ++slice)
+        {
+            std::size_t& offset = pass.offsets[std::size_t{slice} * stRadixPass::kDigits + d];
+            const std::size_t n = offset;
+            offset = at;
+            at += n;
+        }
     }
+    bucketStart[stRadixPass::kDigits] = at;
+    ParallelFor(pool, pass.slices, MoveByDigit, &pass);
+
+    // Runs of buckets of about equal records per job.
+    const std::size_t jobs = std::min<std::size_t>(8 * threads, std::max<std::size_t>(search.withCell >> 12, 1));
+    buckets.jobBucket.push_back(0);
+    for (std::size_t j = 1; j < jobs; ++j)
+    {
+        const std::size_t from = search.withCell / jobs * j;
+        const auto first = static_cast<std::size_t>(
+            std::upper_bound(bucketStart.begin(), bucketStart.end() - 1, from) - bucketStart.begin());
+        buckets.jobBucket.push_back(std::max(first, buckets.jobBucket.back()));
+    }
+    buckets.jobBucket.push_back(stRadixPass::kDigits);
+    buckets.keys = otherKeys.get(), buckets.ids = otherIds.get();
+    buckets.scratchKeys = search.sortedKeys.get(), buckets.scratchIds = search.sortedPoints.get();
+    buckets.bucketStart = bucketStart.data();
+    buckets.bits = pass.shift;
+    ParallelFor(pool, static_cast<std::uint32_t>(jobs), SortBuckets, &buckets);
+    search.sortedKeys.swap(otherKeys);
+    search.sortedPoints.swap(otherIds);
     return true;
 }
 

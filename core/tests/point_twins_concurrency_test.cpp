@@ -153,6 +153,37 @@ TEST(PointTwins, AMillionPointsSortedInSlicesOnThePoolFindTheTwinsFoundAlone)
     pool.Stop();
 }
 
+TEST(PointTwins, PointsCrowdedUnderOneLeadingDigitFindTheirTwins)
+{
+    // A dense patch of 2^18 points (a grid 0.001 apart) with a copy of every
+    // 613th point moved by half the tolerance, and one point a kilometre
+    // off: the patch's keys share their leading bits, so a few buckets hold
+    // them all and are sorted on by many bytes below.
+    const float tolerance = 1e-4f;
+    std::vector<float> xyz;
+    for (int i = 0; i < 512; ++i)
+        for (int j = 0; j < 512; ++j)
+            xyz.insert(xyz.end(), {-80.0f, 20.0f + 0.001f * float(i), 3.0f + 0.001f * float(j)});
+    const std::size_t patch = xyz.size() / 3;
+    std::vector<std::uint8_t> expected(patch, kPointAlone);
+    for (std::size_t k = 0; k < patch; k += 613)
+    {
+        expected[k] = kPointWithTwin;
+        expected.push_back(kPointWithTwin);
+        xyz.insert(xyz.end(), {xyz[3 * k], xyz[3 * k + 1], xyz[3 * k + 2] - 0.5f * tolerance});
+    }
+    xyz.insert(xyz.end(), {-80.0f, 1020.0f, 3.0f});
+    expected.push_back(kPointAlone);
+    cThreadPool pool(4);
+    for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
+    {
+        std::vector<std::uint8_t> marks;
+        ASSERT_TRUE(MarkPointTwins(xyz.data(), xyz.size() / 3, 3, tolerance, shared, marks));
+        ASSERT_EQ(marks, expected) << (shared ? "with the pool" : "alone");
+    }
+    pool.Stop();
+}
+
 TEST(PointTwins, PairsLeaningEveryWayAcrossCellBordersFindEachOther)
 {
     // Pairs far apart from each other, the two points of each 0.9 of the
