@@ -1,5 +1,8 @@
 #include "shapes/interactive_section_plane.h"
 
+#include "core/frame_math.h"
+#include "shapes/network_surface.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -96,6 +99,28 @@ void ST_CInteractiveSectionPlane::SetSectionCurve(const ST_ISectionCurve* curve)
             copy->Assign(*curve);
     }
     m_curve = std::move(copy);
+}
+
+void ST_CInteractiveSectionPlane::Transform(const double m[12])
+{
+    if (!m_active)
+        return;
+    const auto point = [m](const t3DPoint<float>& p) {
+        t3DPoint<float> out;
+        TransformPoint3f(m, out.Data(), p.Data());
+        return out;
+    };
+    const auto turned = [m](const double v[3], double t) {
+        float out[3];
+        for (int r = 0; r < 3; ++r)
+            out[r] = static_cast<float>(m[4 * r] * v[0] + m[4 * r + 1] * v[1] + m[4 * r + 2] * v[2] + t * m[4 * r + 3]);
+        return t3DPoint<float>{out[0], out[1], out[2]};
+    };
+    m_anchor = point(m_anchor);
+    m_current = point(m_current);
+    StorePlane(turned(m_plane.origin, 1.0), turned(m_plane.normal, 0.0), turned(m_plane.xAxis, 0.0));
+    if (m_curve)
+        MoveNetworkCurve(*m_curve, m);
 }
 
 t3DPoint<float> ST_CInteractiveSectionPlane::ProjectCurrent(const t3DPoint<float>& n) const

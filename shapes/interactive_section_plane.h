@@ -43,6 +43,10 @@ public:
     // Holds a copy of the curve (Clone + Assign), or none for null; the
     // caller keeps its own curve.
     void SetSectionCurve(const ST_ISectionCurve* curve);
+    // The mesh it cuts moved by the rigid motion m: the plane, its anchor
+    // and current point and the curve it holds (a network curve) move with
+    // it. An inactive plane stays as it is.
+    void Transform(const double m[12]);
 
     bool IsActive() const { return m_active != 0; }
     const cPlane& GetPlane() const { return m_plane; }

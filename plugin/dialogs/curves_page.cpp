@@ -203,6 +203,14 @@ void CSubNetworkDlg::MoveDrawnCurve(const double m[12])
             MoveNetworkCurve(*drawn, m);
 }
 
+void CSubNetworkDlg::MoveSectionPlane(const double m[12])
+{
+    m_plane.Transform(m);
+    m_preview.Transform(m);
+    if (m_sectionPanel.GetSafeHwnd())
+        m_sectionPanel.UpdatePositionField();
+}
+
 void CSubNetworkDlg::ReleaseNetworkHolds()
 {
     cCPView* view = View();

@@ -42,6 +42,9 @@ public:
     void MoveUndoStates(const double m[12]);
     // The curve the network mode is drawing moves with them too.
     void MoveDrawnCurve(const double m[12]);
+    // And the section plane with the sections it previewed, so that Accept
+    // after the move adds them where the mesh now is.
+    void MoveSectionPlane(const double m[12]);
     afx_msg void Undo() override;
     // "Clear All Curves": an undo copy is saved and an empty sketch replaces
     // the network.

@@ -69,6 +69,7 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
     {
         curves->MoveUndoStates(m);
         curves->MoveDrawnCurve(m);
+        curves->MoveSectionPlane(m);
     }
 }
 

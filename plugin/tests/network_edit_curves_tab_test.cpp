@@ -595,3 +595,31 @@ TEST_F(CurvesTab, APlanePlacedByThePickerStaysWhenThePositionFieldIsTabbedThroug
         EXPECT_EQ(after.normal[k], placed.normal[k]) << k;
     }
 }
+
+TEST_F(CurvesTab, SectionsPreviewedOnTheAlignedScanAndAcceptedAfterResetLieOnTheScan)
+{
+    win32::UseManualClock(10000);
+    const scans::Vec centre{1200, -640, 310}, normal = scans::Unit({0.1, 0.05, 1.0});
+    Open(scans::Plane(centre, normal, 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    StartNetwork();
+    PageButton(IDC_CURVES_SECTION);
+    CDSubInteractiveSection& section = page->SectionPanel();
+    PanelButton(section, IDC_SECTION_ALIGN_RIGHT);
+    PanelButton(section, IDC_SECTION_PREVIEW);
+    ASSERT_TRUE(page->IsPreviewValid());
+    Click(IDC_SHAPES_RESET);
+    mfc::PumpUntilIdle();
+    // The plane still stands across the sheet, through its middle.
+    const double* origin = page->SectionPlane()->GetPlane().origin;
+    EXPECT_LT(std::fabs(scans::Dot(scans::Vec{origin[0], origin[1], origin[2]} - centre, normal)), 0.1);
+    PanelButton(section, IDC_SECTION_ACCEPT);
+    ASSERT_GE(CurveCount(), 1u);
+    // The accepted curves' nodes lie on the sheet where Reset put it.
+    for (std::uint32_t i = 0; i < CurveCount(); ++i)
+        for (const cVertex& v : Network()->GetSegment(i)->GetDefiningPoints()->vertices)
+            EXPECT_LT(std::fabs(scans::Dot(scans::Vec{v.x, v.y, v.z} - centre, normal)), 0.1)
+                << "curve " << i << " at " << v.x << " " << v.y << " " << v.z;
+}
