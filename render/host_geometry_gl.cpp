@@ -12,6 +12,7 @@
 #include "platform/geometry/polyline_curve.h"
 #include "render/gl_renderer.h"
 #include "render/gl_widgets.h"
+#include "render/surface_sampling_gl.h"
 
 #include <algorithm>
 #include <array>
@@ -502,6 +503,7 @@ void DrawTrimmedBrepFace(const ON_Brep& brep, GLUnurbs* nurbs)
         }
         if (!loops.empty() && loops.front().empty())
             continue;
+        const cSurfaceSamplingScope sampling(nurbs, nurbsForm, kSamplingTolerancePixels);
         gluBeginSurface(nurbs);
         stKnotScale u, v;
         if (DrawNurbsSurfaceGlu(nurbsForm, nurbs, 0, &u, &v))
@@ -571,6 +573,7 @@ void DrawNurbsSurfaceGL(cGeometriesGLRenderer* drawer, GLUnurbs* nurbs, const ON
     if (!surface.IsValid())
         return;
     auto drawSurface = [&](GLUnurbs* n) {
+        const cSurfaceSamplingScope sampling(n, surface, kSamplingTolerancePixels);
         gluBeginSurface(n);
         DrawNurbsSurfaceGlu(surface, n, 0, nullptr, nullptr);
         gluEndSurface(n);

@@ -1,5 +1,7 @@
 #include "core/decorator_object.h"
 #include "platform/geometry/brep.h"
+#include "platform/geometry/circle.h"
+#include "platform/geometry/cylinder.h"
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/mesh_parameters.h"
 #include "platform/geometry/nurbs_surface.h"
@@ -8,6 +10,7 @@
 #include "platform/geometry/polyline_curve.h"
 #include "platform/geometry/sphere.h"
 #include "render/host_geometry_gl.h"
+#include "render/surface_sampling_gl.h"
 #include "support/gl_test_renderer.h"
 
 #include <gtest/gtest.h>
@@ -379,3 +382,110 @@ TEST_F(HostGeometryDrawing, MalformedSurfacesAndCurvesAreNotHandedToGlu)
 }
 
 } // namespace
+
+namespace
+{
+
+// A view turned and panned a metre away from the origin: the world point
+// kEye + x X + y Y + z Z shows at (x, y, z) of the fixture's view.
+struct stTurnedView
+{
+    ON_3dPoint eye{1000.0, -2000.0, 500.0};
+    ON_3dVector x, y, z;
+    double modelview[16] = {};
+
+    stTurnedView()
+    {
+        z = ON_3dVector(1.0, 2.0, 3.0);
+        z.Unitize();
+        x = ON_CrossProduct(ON_3dVector(0.0, 1.0, 0.0), z);
+        x.Unitize();
+        y = ON_CrossProduct(z, x);
+        const ON_3dVector axes[3] = {x, y, z};
+        for (int r = 0; r < 3; ++r)
+        {
+            modelview[r] = axes[r].x;
+            modelview[4 + r] = axes[r].y;
+            modelview[8 + r] = axes[r].z;
+            modelview[12 + r] = -(axes[r].x * eye.x + axes[r].y * eye.y + axes[r].z * eye.z);
+        }
+        modelview[15] = 1.0;
+    }
+};
+
+// A cylinder of radius 20 km seen nearly along its axis (tilted by 10
+// degrees about the view's x axis) from a view 4 units wide: the top of its
+// wall crosses the view as a band from y = 0.5 cos(10 deg) up by 2 sin(10 deg).
+constexpr double kHugeRadius = 20000.0, kTilt = 10.0 * M_PI / 180.0;
+
+ON_NurbsSurface HugeCylinderThroughTheView(const stTurnedView& view)
+{
+    const ON_3dVector tiltedY = std::cos(kTilt) * view.y + std::sin(kTilt) * view.z;
+    const ON_Plane plane(view.eye + (0.5 - kHugeRadius) * tiltedY, view.x, tiltedY);
+    ON_NurbsSurface surface;
+    EXPECT_EQ(ON_Cylinder(ON_Circle(plane, kHugeRadius), -2.0).GetNurbForm(surface), 2);
+    return surface;
+}
+
+} // namespace
+
+TEST(SurfaceSampling, OnlyAFaceSpanningHundredsOfViewsOrReachingBehindTheEyeIsSampledByBoundedParameterSteps)
+{
+    const stTurnedView view;
+    const double ortho[16] = {0.5, 0, 0, 0, 0, 0.5, 0, 0, 0, 0, -1e-5, 0, 0, 0, 0, 1};
+    const int viewport[4] = {0, 0, 160, 160};
+
+    ON_NurbsSurface sphere;
+    ASSERT_TRUE(ON_Sphere(view.eye + 0.5 * view.x, 1.5).GetNurbForm(sphere));
+    EXPECT_FALSE(ChooseSurfaceSampling(sphere, view.modelview, ortho, viewport, 8.0).byParameterSteps)
+        << "a face within the view keeps GLU's pixel sampling";
+
+    const stSurfaceSampling huge =
+        ChooseSurfaceSampling(HugeCylinderThroughTheView(view), view.modelview, ortho, viewport, 8.0);
+    ASSERT_TRUE(huge.byParameterSteps);
+    EXPECT_EQ(huge.uSteps, kMostParameterSteps) << "around: millions of pixels";
+    EXPECT_GE(huge.vSteps, 1.0);
+    EXPECT_LE(huge.vSteps, 16.0) << "along the axis: 70 pixels";
+
+    // Perspective (clip w = -z): a plane patch through the eye's plane.
+    const double perspective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, -1, 0, 0, -0.2, 0};
+    ON_NurbsSurface through(false, 2, 2, 2, 2);
+    const double knots[4] = {0.0, 0.0, 1.0, 1.0};
+    ASSERT_TRUE(through.SetKnots(0, knots) && through.SetKnots(1, knots));
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j)
+            through.SetCV(i, j, view.eye + (i ? 1.0 : -1.0) * view.x + (j ? 1.0 : -1.0) * view.z);
+    const stSurfaceSampling behind = ChooseSurfaceSampling(through, view.modelview, perspective, viewport, 8.0);
+    ASSERT_TRUE(behind.byParameterSteps);
+    EXPECT_EQ(behind.uSteps * behind.vSteps, kMostParameterPatches) << "512 x 512";
+}
+
+TEST_F(HostGeometryDrawing, AHugeCylinderSeenFromCloseByInATurnedPannedViewIsDrawnAsTheBandItsWallCrosses)
+{
+    const stTurnedView view;
+    ON_Brep brep;
+    ON_Surface* surface = new ON_NurbsSurface(HugeCylinderThroughTheView(view));
+    ASSERT_TRUE(brep.Create(surface));
+    decorator.SetColour(kDecoratorBoundary, 1, 0, 0, 1);
+    cGLRenderer& renderer = window.Renderer();
+    renderer.PushViewTransform();
+    glMultMatrixd(view.modelview);
+    DrawBrepGL(&drawer, nullptr, brep, decorator, false);
+    renderer.PopViewTransform();
+    const wgl::PixelImage image = Read("huge_cylinder_turned");
+
+    const double bottom = kSize - ToPixel(0.5 * std::cos(kTilt));
+    const double top = kSize - ToPixel(0.5 * std::cos(kTilt) + 2.0 * std::sin(kTilt));
+    std::size_t wrong = 0;
+    for (LONG y = 0; y < kSize; ++y)
+        for (LONG x = 0; x < kSize; ++x)
+        {
+            const bool filled = image.At(x, y) != kBackground;
+            const double row = y + 0.5;
+            if (row > top + 1.5 && row < bottom - 1.5 && !filled)
+                ++wrong;
+            if ((row < top - 1.5 || row > bottom + 1.5) && filled)
+                ++wrong;
+        }
+    EXPECT_EQ(wrong, 0u) << "pixels further than 1.5 px from the band's edges on the wrong side";
+}
