@@ -213,6 +213,13 @@ void DraftSampleFrame(const double origin[3], const double normal[3], const doub
 // The slope of the region's cut by a draft sample's plane nearest its point.
 void MeasureDraftCut(cMeshPlaneSectioner& sectioner, const cMesh& mesh, const double origin[3],
                      const double frame[12], double& sum, std::uint32_t& count);
+// ApplyDraftAngle on the region already marked, its triangles listed (read
+// only when the draft is measured).
+void DraftMarkedRegion(cMesh& mesh, ST_IProfiledSurface& surface, std::uint32_t draftMode, double draftAngle,
+                       const std::vector<std::uint32_t>& region);
+// MeasureDraftAngle over the marked region's listed triangles.
+double MeasureDraftAngleOver(const cMesh& mesh, ST_IProfiledSurface& surface,
+                             const std::vector<std::uint32_t>& region);
 
 } // namespace
 
@@ -463,8 +470,12 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     // Extent and sections follow the z column actually in use.
     const double z[3] = {frame[2], frame[6], frame[10]};
 
+    // The marking lists the region's triangles on its way.
+    std::vector<std::uint32_t> region;
     if (markRegion)
-        MarkRegionFromSeeds(mesh, seeds, true);
+        MarkRegionFromSeeds(mesh, seeds, true, &region);
+    else
+        region = TrianglesWithFlag(mesh, kRegionBit);
 
     // The region's extent along z, a block of vertices at a time on the
     // shared pool (the least and greatest of the same values in any order).
@@ -504,7 +515,6 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
 
     tSectionPolylines sections;
     cMeshPlaneSectioner sectioner;
-    const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
     sectioner.SetTriangleList(&region);
     // The stack's planes differ in their origin alone: the region's
     // triangles are measured against all of them in one pass.
@@ -560,21 +570,37 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     case 5: fitted = RefitCurrentProfile(surface, profileFrame, params.sectionCount, sections); break;
     default: return false;
     }
-    ApplyDraftAngle(seeds, mesh, surface, params.draftMode, params.draftAngle);
+    // The region marked above is still marked: nothing since has changed a
+    // flag or a label.
+    if (markRegion)
+        DraftMarkedRegion(mesh, surface, params.draftMode, params.draftAngle, region);
+    else
+        ApplyDraftAngle(seeds, mesh, surface, params.draftMode, params.draftAngle);
     return fitted;
 }
 
 bool ApplyDraftAngle(const std::vector<std::uint32_t>& seeds, cMesh& mesh, ST_IProfiledSurface& surface,
                      std::uint32_t draftMode, double draftAngle)
 {
-    MarkRegionFromSeeds(mesh, seeds, true);
+    std::vector<std::uint32_t> region;
+    MarkRegionFromSeeds(mesh, seeds, true, draftMode == 1 ? &region : nullptr);
+    DraftMarkedRegion(mesh, surface, draftMode, draftAngle, region);
+    return true;
+}
+
+namespace
+{
+
+void DraftMarkedRegion(cMesh& mesh, ST_IProfiledSurface& surface, std::uint32_t draftMode, double draftAngle,
+                       const std::vector<std::uint32_t>& region)
+{
     stExtrusionParameters extrusion;
     if (const auto* current = static_cast<const stExtrusionParameters*>(surface.GetDirectionPtr()))
         extrusion.length = current->length;
     double angle = draftAngle;
     if (draftMode == 1)
     {
-        angle = MeasureDraftAngle(mesh, surface);
+        angle = MeasureDraftAngleOver(mesh, surface, region);
         if (angle == -FLT_MAX)
             angle = 0.0;
     }
@@ -582,10 +608,10 @@ bool ApplyDraftAngle(const std::vector<std::uint32_t>& seeds, cMesh& mesh, ST_IP
     extrusion.draftAngle = draftMode == 0 ? 0.0 : angle;
     surface.SetDirection(&extrusion);
     surface.BuildHostSurface();
-    return true;
 }
 
-double MeasureDraftAngle(const cMesh& mesh, ST_IProfiledSurface& surface)
+double MeasureDraftAngleOver(const cMesh& mesh, ST_IProfiledSurface& surface,
+                             const std::vector<std::uint32_t>& region)
 {
     ST_ISectionCurve* profile = surface.GetProfileCurve();
     if (profile == nullptr || profile->GetWire() == nullptr || !profile->GetWire()->IsValid())
@@ -632,7 +658,6 @@ double MeasureDraftAngle(const cMesh& mesh, ST_IProfiledSurface& surface)
     std::vector<std::array<double, 12>> frames(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)
         DraftSampleFrame(samples[i].point.Data(), samples[i].tangent.Data(), direction, frames[i].data());
-    const std::vector<std::uint32_t> region = TrianglesWithFlag(mesh, kRegionBit);
     cMeshPlaneSectioner sectioner;
     sectioner.SetTriangleList(&region);
     sectioner.SetMesh(&mesh);
@@ -645,6 +670,13 @@ double MeasureDraftAngle(const cMesh& mesh, ST_IProfiledSurface& surface)
         MeasureDraftCut(sectioner, mesh, samples[i].point.Data(), frames[i].data(), sum, count);
     }
     return count > 0 ? outwards * sum / count : -FLT_MAX;
+}
+
+} // namespace
+
+double MeasureDraftAngle(const cMesh& mesh, ST_IProfiledSurface& surface)
+{
+    return MeasureDraftAngleOver(mesh, surface, TrianglesWithFlag(mesh, kRegionBit));
 }
 
 void MeasureDraftSample(const cMesh& mesh, const double origin[3], const double normal[3], const double xDirection[3],
