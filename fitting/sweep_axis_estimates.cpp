@@ -5,6 +5,7 @@
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
 #include "core/unwritten_allocator.h"
+#include "fitting/meridian_lean_pass.h"
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
@@ -17,7 +18,6 @@
 #include <numbers>
 #include <vector>
 
-#include <emmintrin.h>
 
 namespace
 {
@@ -320,37 +320,7 @@ bool Eigen3(const double m[3][3], double values[3], double vectors[3][3])
 
 double OffMeridian(const stOriented& s, const double axis[3], const double point[3])
 {
-    const double r[3] = {s.p[0] - point[0], s.p[1] - point[1], s.p[2] - point[2]};
-    double across[3];
-    Cross(axis, r, across);
-    const double length = std::sqrt(Dot(across, across));
-    if (!(length > 0.0))
-        return -1.0;
-    return std::fabs(Dot(across, s.n)) / length;
-}
-
-// OffMeridian of two samples side by side: the same operations on each
-// lane, so the same values to the bit.
-void OffMeridianPair(const stOriented& s0, const stOriented& s1, const double axis[3], const double point[3],
-                     double out[2])
-{
-    const auto lanes = [](double a, double b) { return _mm_set_pd(b, a); };
-    const __m128d r[3] = {_mm_sub_pd(lanes(s0.p[0], s1.p[0]), _mm_set1_pd(point[0])),
-                          _mm_sub_pd(lanes(s0.p[1], s1.p[1]), _mm_set1_pd(point[1])),
-                          _mm_sub_pd(lanes(s0.p[2], s1.p[2]), _mm_set1_pd(point[2]))};
-    const __m128d a[3] = {_mm_set1_pd(axis[0]), _mm_set1_pd(axis[1]), _mm_set1_pd(axis[2])};
-    const __m128d across[3] = {_mm_sub_pd(_mm_mul_pd(a[1], r[2]), _mm_mul_pd(a[2], r[1])),
-                               _mm_sub_pd(_mm_mul_pd(a[2], r[0]), _mm_mul_pd(a[0], r[2])),
-                               _mm_sub_pd(_mm_mul_pd(a[0], r[1]), _mm_mul_pd(a[1], r[0]))};
-    const auto dot = [](const __m128d u[3], const __m128d v[3]) {
-        return _mm_add_pd(_mm_add_pd(_mm_mul_pd(u[0], v[0]), _mm_mul_pd(u[1], v[1])), _mm_mul_pd(u[2], v[2]));
-    };
-    const __m128d n[3] = {lanes(s0.n[0], s1.n[0]), lanes(s0.n[1], s1.n[1]), lanes(s0.n[2], s1.n[2])};
-    const __m128d length = _mm_sqrt_pd(dot(across, across));
-    const __m128d off = _mm_div_pd(_mm_andnot_pd(_mm_set1_pd(-0.0), dot(across, n)), length);
-    // -1 where the length is not above zero (NaN included), as OffMeridian.
-    const __m128d above = _mm_cmpgt_pd(length, _mm_setzero_pd());
-    _mm_storeu_pd(out, _mm_or_pd(_mm_and_pd(above, off), _mm_andnot_pd(above, _mm_set1_pd(-1.0))));
+    return MeridianLean(s.p, s.n, axis, point);
 }
 
 // One linear solve for the axis over the samples (positions already centred
@@ -431,7 +401,9 @@ bool SolveAxis(const tSamples<stOriented>& samples, bool checkDetermined, double
 
 struct stAxisRefinement
 {
-    const tSamples<stOriented>* samples;
+    // The samples laid out by component a block of kSamplesPerJob at a time.
+    const double* blocks;
+    std::size_t count;
     double axis[3], point[3], u[3], v[3];
     // The objective's terms, kept from one evaluation to the next, and for
     // each block of them its steps and the binade the sum had before it.
@@ -466,23 +438,20 @@ double AxisObjective(const cDoubleVector& x, void* context)
     // where that block is to be added term by term: most evaluations store
     // none of the samples' leans, which cost a write to memory per sample
     // beside the sample's read.
-    const tSamples<stOriented>& samples = *refinement.samples;
+    const std::size_t count = refinement.count;
     tValues& off = refinement.scratch;
-    off.resize(samples.size());
-    const std::size_t blocks = (samples.size() + kSamplesPerJob - 1) / kSamplesPerJob;
+    off.resize(count);
+    const std::size_t blocks = (count + kSamplesPerJob - 1) / kSamplesPerJob;
     // The binades the sum had before each block in the last evaluation
     // (none before the first): nearby axes give sums alike.
     refinement.steps.resize(blocks);
     refinement.binades.resize(blocks, INT_MIN);
-    const auto endOf = [&](std::size_t block) { return std::min(samples.size(), (block + 1) * kSamplesPerJob); };
+    const auto endOf = [&](std::size_t block) { return std::min(count, (block + 1) * kSamplesPerJob); };
     // A block's leans into `to` (its first sample's at to[0]).
+    const eMeridianLeanKernel kernel = FastestMeridianLeanKernel();
     const auto lean = [&](std::size_t block, double* to) {
-        const std::size_t first = block * kSamplesPerJob, end = endOf(block);
-        std::size_t i = first;
-        for (; i + 1 < end; i += 2)
-            OffMeridianPair(samples[i], samples[i + 1], dir, at, to + (i - first));
-        if (i < end)
-            to[i - first] = OffMeridian(samples[i], dir, at);
+        const std::size_t first = block * kSamplesPerJob;
+        MeridianLeansOfBlock(kernel, refinement.blocks + 6 * first, endOf(block) - first, dir, at, to);
     };
     auto measure = [&](std::size_t block) {
         const std::size_t first = block * kSamplesPerJob, end = endOf(block);
@@ -513,9 +482,14 @@ double AxisObjective(const cDoubleVector& x, void* context)
     return sum;
 }
 
-void RefineAxis(const tSamples<stOriented>& samples, double axis[3], double point[3])
+// Lays the samples out by component (see meridian_lean_pass.h) for the
+// vector lanes: they are no longer samples one after another afterwards.
+void RefineAxis(tSamples<stOriented>& samples, double axis[3], double point[3])
 {
-    stAxisRefinement refinement{&samples, {}, {}, {}, {}};
+    static_assert(sizeof(stOriented) == 6 * sizeof(double));
+    double* blocks = reinterpret_cast<double*>(samples.data());
+    LaySamplesOutByComponent(blocks, samples.size(), kSamplesPerJob);
+    stAxisRefinement refinement{blocks, samples.size(), {}, {}, {}, {}};
     std::copy(axis, axis + 3, refinement.axis);
     std::copy(point, point + 3, refinement.point);
     const int smallest = std::fabs(axis[0]) <= std::fabs(axis[1]) && std::fabs(axis[0]) <= std::fabs(axis[2])
@@ -872,13 +846,20 @@ void ProfileObjectives(const cDoubleVector* points, std::uint32_t count, double*
 // evaluation turns them all into the half-plane.
 constexpr std::size_t kMaxProfilePoints = 6000;
 
-void RefineAxisByProfile(const tSamples<stOriented>& all, double axis[3], double point[3])
+// The samples the profile measure takes: every one of a stride that leaves
+// at most kMaxProfilePoints.
+tSamples<stOriented> ProfileSamples(const tSamples<stOriented>& all)
 {
     tSamples<stOriented> samples;
     const std::size_t stride = all.size() / kMaxProfilePoints + 1;
     for (std::size_t i = 0; i < all.size(); i += stride)
         samples.push_back(all[i]);
-    stProfileMeasure measure{&samples, {&samples, {}, {}, {}, {}}};
+    return samples;
+}
+
+void RefineAxisByProfile(const tSamples<stOriented>& samples, double axis[3], double point[3])
+{
+    stProfileMeasure measure{&samples, {nullptr, 0, {}, {}, {}, {}}};
     std::copy(axis, axis + 3, measure.frame.axis);
     std::copy(point, point + 3, measure.frame.point);
     const int smallest = std::fabs(axis[0]) <= std::fabs(axis[1]) && std::fabs(axis[0]) <= std::fabs(axis[2])
@@ -1104,8 +1085,11 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
             KeepAgreeing(samples, off, 6);
         }
     }
+    // The profile's samples are taken first: the axis refinement lays the
+    // samples out anew.
+    const tSamples<stOriented> profileSamples = ProfileSamples(samples);
     RefineAxis(samples, dir, foot);
-    RefineAxisByProfile(samples, dir, foot);
+    RefineAxisByProfile(profileSamples, dir, foot);
     // Back to world units; the point nearest the mean (the origin here).
     const double along = Dot(foot, dir);
     for (int k = 0; k < 3; ++k)
