@@ -11,6 +11,7 @@
 #include "modes/shapes_view.h"
 #include "platform/host/dezaz_app.h"
 #include "plugin/plugin_info.h"
+#include "plugin/tools/sub_deviation_dlg.h"
 #include "resources/shapes_dialog.h"
 #include "shapes/entities_history.h"
 #include "shapes/session_surface.h"
@@ -65,6 +66,8 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
     }
     if (m_guidePage)
         m_guidePage->MoveDrawnGuide(m);
+    if (auto* deviation = dynamic_cast<CSubDeviationDlg*>(m_deviationPage.get()))
+        deviation->MoveLabels(m);
     if (curves)
     {
         curves->MoveUndoStates(m);

@@ -6,12 +6,15 @@
 #include "analysis/analysed_vertex_tree.h"
 #include "analysis/colour_ramp.h"
 #include "analysis/deviation_pass.h"
+#include "core/frame_math.h"
 #include "core/mesh_object.h"
 #include "core/p3d_scene.h"
 #include "resources/analyzer.h"
 #include "modes/deviation_display_mode.h"
 #include "plugin/tests/support/shape_scans.h"
 #include "plugin/tests/support/shapes_dialog_fixture.h"
+#include "plugin/tests/support/view_input.h"
+#include "render/tests/support/camera_moves.h"
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/tools/sub_deviation_dlg.h"
 #include "plugin/vtl_plugin.h"
@@ -299,4 +302,37 @@ TEST_F(DeviationColours, ClosingTheDialogOnTheDeviationTabEndsTheDisplayCleanly)
     ASSERT_EQ(dialog->GetScene().m_boxMode, kBoxModeDeviation);
     Picture("before_close");
     dialog.reset(); // the mode ends with the view; the sanitizers watch
+}
+
+TEST_F(DeviationTab, ALabelPickedOnTheAlignedScanStaysOnItsVertexAfterReset)
+{
+    Open(scans::Plane({1200, 300, -80}, scans::Unit({0.3, -0.4, 0.85}), 100.0, 30, 0.02));
+    AFX_MANAGE_STATE(&state);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    double frame[12];
+    std::copy(dialog->GetMeshFrame(), dialog->GetMeshFrame() + 12, frame);
+    cCPView* view = dialog->GetShapesView();
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(view));
+    ASSERT_NE(page, nullptr);
+    dialog->SelectTab(1);
+    view->ZoomAll();
+    testview::TurnView(view, 25.0, -20.0);
+    view->Redraw(kFullRedraw);
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    viewinput::Click(view, POINT{client.right / 2 + 7, client.bottom / 2 - 5});
+    ASSERT_EQ(page->PageLabels().size(), 1u);
+    const stDeviationPageLabel picked = page->PageLabels()[0];
+
+    Click(IDC_SHAPES_RESET);
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(page->PageLabels().size(), 1u);
+    const stDeviationPageLabel& after = page->PageLabels()[0];
+    float back[3] = {picked.point[0], picked.point[1], picked.point[2]};
+    InverseTransformPoint3f(frame, back);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(after.point[k], back[k], 1e-3) << k;
+    EXPECT_NEAR(after.deviation, picked.deviation, 1e-5);
 }

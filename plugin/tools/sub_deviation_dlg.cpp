@@ -1,6 +1,7 @@
 #include "plugin/tools/sub_deviation_dlg.h"
 
 #include "analysis/analysed_vertex_tree.h"
+#include "core/frame_math.h"
 #include "core/mesh.h"
 #include "core/mesh_object.h"
 #include "core/registry_store.h"
@@ -272,6 +273,16 @@ bool CSubDeviationDlg::ClearLabels()
     m_labels.clear();
     InvalidateView();
     return had;
+}
+
+void CSubDeviationDlg::MoveLabels(const double m[12])
+{
+    for (stDeviationPageLabel& label : m_labels)
+    {
+        TransformPoint3f(m, label.picked, label.picked);
+        TransformPoint3f(m, label.point, label.point);
+    }
+    InvalidateView();
 }
 
 void CSubDeviationDlg::OnClearLabels()

@@ -43,6 +43,9 @@ public:
     void RefreshLabels();
     // True when there were labels.
     bool ClearLabels();
+    // The meshes moved by m (an alignment, Reset): the labels' points move
+    // with them, so that they keep to the vertices they were picked on.
+    void MoveLabels(const double m[12]);
     // Selection only goes off when no mesh has a selected visible triangle.
     void SyncSelectionOnly();
 
