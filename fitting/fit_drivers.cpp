@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -283,22 +284,103 @@ bool FitCylinder(const cFitContainer& points, tCylinder<double>& cylinder, doubl
     });
 }
 
+namespace
+{
+
+thread_local cPolylineFitReuse* theFitReuse = nullptr;
+
+// Whether a kept fit was made on these records from these starting values,
+// bit for bit.
+bool KeptFor(const cPolylineFitReuse::stKept& kept, const tFitPointQueue& records, const double given[6])
+{
+    if (!kept.held || kept.points.size() != 3 * records.size() ||
+        std::memcmp(kept.given, given, sizeof kept.given) != 0)
+        return false;
+    const float* point = kept.points.data();
+    for (const stFitPoint& p : records)
+    {
+        if (std::memcmp(point, p.position, sizeof p.position) != 0)
+            return false;
+        point += 3;
+    }
+    return true;
+}
+
+void Keep(cPolylineFitReuse::stKept& kept, const tFitPointQueue& records, const double given[6],
+          const double result[14])
+{
+    kept.held = false;
+    kept.points.resize(3 * records.size());
+    float* point = kept.points.data();
+    for (const stFitPoint& p : records)
+    {
+        std::memcpy(point, p.position, sizeof p.position);
+        point += 3;
+    }
+    std::memcpy(kept.given, given, sizeof kept.given);
+    std::memcpy(kept.result, result, sizeof kept.result);
+    kept.held = true;
+}
+
+} // namespace
+
+cPolylineFitReuse::cPolylineFitReuse() : m_outer(theFitReuse)
+{
+    theFitReuse = this;
+}
+
+cPolylineFitReuse::~cPolylineFitReuse()
+{
+    theFitReuse = m_outer;
+}
+
 double FitLineToPolylines(const tSectionPolylines& polylines, double start[3], double end[3], bool markedOnly)
 {
     cLineFit fit(CollectPolylinePoints(polylines, markedOnly));
+    const double given[6] = {start[0], start[1], start[2], end[0], end[1], end[2]};
+    double result[14] = {};
+    if (theFitReuse != nullptr && KeptFor(theFitReuse->line, fit.Points(), given))
+    {
+        std::copy(theFitReuse->line.result + 1, theFitReuse->line.result + 4, start);
+        std::copy(theFitReuse->line.result + 4, theFitReuse->line.result + 7, end);
+        return theFitReuse->line.result[0];
+    }
     double origin[3], direction[3];
-    if (!fit.Fit(origin, direction))
-        return kNoFitError;
-    fit.GetExtent(origin, direction, start, end);
-    std::uint64_t count = 0;
-    const double sum = fit.SumSquaredDistances(origin, direction, count);
-    return RmsOf(sum, count);
+    double rms = kNoFitError;
+    if (fit.Fit(origin, direction))
+    {
+        fit.GetExtent(origin, direction, start, end);
+        std::uint64_t count = 0;
+        const double sum = fit.SumSquaredDistances(origin, direction, count);
+        rms = RmsOf(sum, count);
+    }
+    if (theFitReuse != nullptr)
+    {
+        result[0] = rms;
+        std::copy(start, start + 3, result + 1);
+        std::copy(end, end + 3, result + 4);
+        Keep(theFitReuse->line, fit.Points(), given, result);
+    }
+    return rms;
 }
 
 double FitArcToPolylines(const tSectionPolylines& polylines, double centre[3], double& radius, double start[3],
                          double middle[3], double end[3], bool markedOnly)
 {
     cCircleFit fit(CollectPolylinePoints(polylines, markedOnly));
+    const double given[6] = {centre[0], centre[1], centre[2], radius, 0.0, 0.0};
+    // result: the RMS, the centre, the radius and the three points.
+    double result[14] = {};
+    if (theFitReuse != nullptr && KeptFor(theFitReuse->arc, fit.Points(), given))
+    {
+        const double* kept = theFitReuse->arc.result;
+        std::copy(kept + 1, kept + 4, centre);
+        radius = kept[4];
+        std::copy(kept + 5, kept + 8, start);
+        std::copy(kept + 8, kept + 11, middle);
+        std::copy(kept + 11, kept + 14, end);
+        return kept[0];
+    }
     if (fit.Fit(centre, radius))
         fit.Refine(centre, radius);
     if (fit.Points().size() == 3)
@@ -313,7 +395,18 @@ double FitArcToPolylines(const tSectionPolylines& polylines, double centre[3], d
     }
     std::uint64_t count = 0;
     const double sum = fit.SumSquaredRadialErrors(2, centre, radius, count);
-    return RmsOf(sum, count);
+    const double rms = RmsOf(sum, count);
+    if (theFitReuse != nullptr)
+    {
+        result[0] = rms;
+        std::copy(centre, centre + 3, result + 1);
+        result[4] = radius;
+        std::copy(start, start + 3, result + 5);
+        std::copy(middle, middle + 3, result + 8);
+        std::copy(end, end + 3, result + 11);
+        Keep(theFitReuse->arc, fit.Points(), given, result);
+    }
+    return rms;
 }
 
 namespace

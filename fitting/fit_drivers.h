@@ -8,6 +8,8 @@
 #include "fitting/fit_container.h"
 #include "fitting/primitive_records.h"
 
+#include <vector>
+
 class cThreadPool;
 
 // Section polylines as the drivers read them: each in its own plane frame.
@@ -47,6 +49,35 @@ bool FitCylinder(const cFitContainer& points, tCylinder<double>& cylinder, doubl
 double FitLineToPolylines(const tSectionPolylines& polylines, double start[3], double end[3], bool markedOnly);
 double FitArcToPolylines(const tSectionPolylines& polylines, double centre[3], double& radius, double start[3],
                          double middle[3], double end[3], bool markedOnly);
+
+// While one lives on a thread, the line and the arc fit to polylines there
+// each keep their last result and hand it back, without fitting again, to a
+// call on the same points (bit for bit, in the same order) with the same
+// starting values: the automatic choice of a profile fits both kinds to its
+// sections, and the curve it picks then fits the same sections once more.
+// Scopes nest; the inner one keeps its own results.
+class cPolylineFitReuse
+{
+public:
+    cPolylineFitReuse();
+    ~cPolylineFitReuse();
+    cPolylineFitReuse(const cPolylineFitReuse&) = delete;
+    cPolylineFitReuse& operator=(const cPolylineFitReuse&) = delete;
+
+    // One kind's last fit: its points, the values it started from (a fit
+    // that fails hands them back) and what it gave.
+    struct stKept
+    {
+        std::vector<float> points;
+        double given[6] = {};
+        double result[14] = {};
+        bool held = false;
+    };
+    stKept line, arc;
+
+private:
+    cPolylineFitReuse* m_outer;
+};
 
 // The plane normal, or an in-plane direction when the points lie mostly on
 // one side of their plane.

@@ -403,6 +403,9 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     if (sections.IsEmpty())
         return true;
 
+    // The automatic choice fits a line and an arc to the sections, and the
+    // profile it picks fits the same sections again: that fit is kept.
+    const cPolylineFitReuse reuse;
     std::int32_t kind = params.profileKind;
     if (kind == 0)
         kind = AutomaticPrefersLine(sections) ? 1 : 2;
@@ -546,6 +549,9 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     extrusion.draftAngle = params.draftAngle;
     surface.SetDirection(&extrusion);
 
+    // The automatic choice fits a line and an arc to the sections, and the
+    // profile it picks fits the same sections again: that fit is kept.
+    const cPolylineFitReuse reuse;
     std::int32_t kind = params.profileKind;
     if (kind == 0)
         kind = AutomaticPrefersLine(sections) ? 1 : 2;

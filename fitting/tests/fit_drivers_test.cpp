@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 namespace
@@ -405,6 +407,54 @@ TEST(FitDrivers, LinesAndArcsThroughSectionPolylines)
     double keep[3] = {3, 3, 0}, keepRadius = 9;
     EXPECT_EQ(FitArcToPolylines(PolylinesOf(three, 0), keep, keepRadius, s, m, e, true), kNoFitError);
     EXPECT_EQ(keepRadius, 9.0) << "a failed arc keeps the caller's circle";
+}
+
+TEST(FitDrivers, AKeptPolylineFitIsHandedBackOnlyForTheSamePointsAndStart)
+{
+    // A noisy arc far out; its copy with one point a float step away.
+    std::vector<std::array<float, 3>> arc, nudged;
+    for (int i = 0; i <= 40; ++i)
+    {
+        const double a = 0.04 * i;
+        arc.push_back({static_cast<float>(1000.0 + 7.0 * std::cos(a) + 0.01 * std::sin(13.0 * i)),
+                       static_cast<float>(-500.0 + 7.0 * std::sin(a)), 0.0f});
+    }
+    nudged = arc;
+    nudged[17][1] = std::nextafter(nudged[17][1], 0.0f);
+    struct stArc
+    {
+        double rms, values[13];
+    };
+    const auto fitArc = [](const std::vector<std::array<float, 3>>& points, double radius) {
+        stArc a{};
+        double* v = a.values;
+        v[3] = radius;
+        a.rms = FitArcToPolylines(PolylinesOf(points, 0), v, v[3], v + 4, v + 7, v + 10, false);
+        return a;
+    };
+    const auto fitLine = [](const std::vector<std::array<float, 3>>& points) {
+        double ends[6] = {};
+        const double rms = FitLineToPolylines(PolylinesOf(points, 0), ends, ends + 3, false);
+        return std::array<double, 7>{rms, ends[0], ends[1], ends[2], ends[3], ends[4], ends[5]};
+    };
+    const auto same = [](const stArc& a, const stArc& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    const stArc alone = fitArc(arc, 0.0), nudgedAlone = fitArc(nudged, 0.0);
+    const auto lineAlone = fitLine(arc), nudgedLine = fitLine(nudged);
+    ASSERT_FALSE(same(alone, nudgedAlone));
+    ASSERT_NE(lineAlone, nudgedLine);
+    // Two points fail the arc, which hands back the circle it was given.
+    const std::vector<std::array<float, 3>> two(arc.begin(), arc.begin() + 2);
+    const stArc failedFrom1 = fitArc(two, 1.0), failedFrom2 = fitArc(two, 2.0);
+    {
+        const cPolylineFitReuse reuse;
+        EXPECT_TRUE(same(fitArc(arc, 0.0), alone));
+        EXPECT_TRUE(same(fitArc(arc, 0.0), alone));
+        EXPECT_TRUE(same(fitArc(nudged, 0.0), nudgedAlone));
+        EXPECT_EQ(fitLine(arc), lineAlone);
+        EXPECT_EQ(fitLine(nudged), nudgedLine);
+        EXPECT_TRUE(same(fitArc(two, 1.0), failedFrom1));
+        EXPECT_TRUE(same(fitArc(two, 2.0), failedFrom2));
+    }
 }
 
 TEST(FitDrivers, ExtrusionDirectionFollowsWhereThePointsLie)
