@@ -7,10 +7,12 @@
 #include "shapes/session_surface.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <optional>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -21,6 +23,111 @@ constexpr std::uint32_t kTrianglesPerJob = 1u << 16;
 // Chunks of region points a job takes.
 constexpr std::uint32_t kChunksPerJob = 64;
 
+// The points a region's walk may be cut at (stRegionAnchors): as many
+// stretches as keep the pool's threads busy four times over, each of at
+// least 64K points, and no more than 64.
+std::vector<std::uint32_t> AnchorPoints(const cRegionPoints& region, cThreadPool* pool)
+{
+    const std::uint32_t points = region.GetCount();
+    const std::uint32_t threads = pool != nullptr ? static_cast<std::uint32_t>(pool->GetThreadCount()) : 1;
+    constexpr std::uint32_t kLeastPerStretch = 1u << 16;
+    const std::uint32_t stretches = std::min({4 * threads, points / kLeastPerStretch, 64u});
+    if (stretches < 2)
+        return {};
+    // The last point too, so that the triangles after its triangle make a
+    // stretch with no point to match.
+    std::vector<std::uint32_t> anchors(stretches + 1);
+    for (std::uint32_t j = 0; j <= stretches; ++j)
+    {
+        anchors[j] = j < stretches ? static_cast<std::uint32_t>(std::uint64_t{points} * j / stretches) : points - 1;
+        const float* p = region.GetPoint(anchors[j]);
+        if (!(p[0] == p[0] && p[1] == p[1] && p[2] == p[2]))
+            return {}; // matches nothing
+    }
+    return anchors;
+}
+
+// Anchor positions in a small table by their coordinates' bits (a zero's
+// sign left out: -0 equals +0), so that a centroid finds the anchors equal
+// to it in a probe or two.
+class cAnchorSlots
+{
+public:
+    explicit cAnchorSlots(const std::vector<float>& positions) : m_positions(positions)
+    {
+        const std::size_t anchors = positions.size() / 3;
+        while ((std::size_t{1} << m_bits) < 4 * anchors)
+            ++m_bits;
+        m_slots.assign(std::size_t{1} << m_bits, -1);
+        for (std::size_t k = 0; k < anchors; ++k)
+        {
+            std::size_t slot = SlotOf(&positions[3 * k]);
+            while (m_slots[slot] >= 0)
+                slot = (slot + 1) & (m_slots.size() - 1);
+            m_slots[slot] = static_cast<std::int32_t>(k);
+        }
+    }
+    // Calls take(k) for each anchor k at the centroid's position.
+    template <class Take> void ForEqual(const float* c, Take&& take) const
+    {
+        for (std::size_t slot = SlotOf(c); m_slots[slot] >= 0; slot = (slot + 1) & (m_slots.size() - 1))
+        {
+            const auto k = static_cast<std::uint32_t>(m_slots[slot]);
+            const float* p = &m_positions[3 * std::size_t{k}];
+            if (c[0] == p[0] && c[1] == p[1] && c[2] == p[2])
+                take(k);
+        }
+    }
+
+private:
+    std::size_t SlotOf(const float* p) const
+    {
+        std::uint64_t h = 0;
+        for (int k = 0; k < 3; ++k)
+        {
+            std::uint32_t bits = 0;
+            if (p[k] != 0.0f)
+                std::memcpy(&bits, &p[k], sizeof bits);
+            h = (h ^ bits) * 0x9E3779B97F4A7C15ull;
+        }
+        return static_cast<std::size_t>(h >> (64 - m_bits));
+    }
+
+    const std::vector<float>& m_positions;
+    unsigned m_bits = 8;
+    std::vector<std::int32_t> m_slots;
+};
+
+// Each job's count of the triangles at each anchor and the first of them.
+struct stAnchorCounts
+{
+    std::size_t anchors;
+    std::vector<std::uint32_t> found, first;
+
+    stAnchorCounts(std::size_t anchorCount, std::size_t jobs)
+        : anchors(anchorCount), found(anchorCount * jobs, 0), first(anchorCount * jobs, 0)
+    {
+    }
+    void Take(std::uint32_t job, std::uint32_t k, std::uint32_t triangle)
+    {
+        if (found[job * anchors + k]++ == 0)
+            first[job * anchors + k] = triangle;
+    }
+    // Anchor k's triangles over every job, and the first of them.
+    void Total(std::size_t k, std::uint32_t& total, std::uint32_t& triangle) const
+    {
+        total = 0;
+        triangle = 0;
+        for (std::size_t at = k; at < found.size(); at += anchors)
+            if (found[at] != 0)
+            {
+                if (total == 0)
+                    triangle = first[at];
+                total += found[at];
+            }
+    }
+};
+
 struct stCentroidJob
 {
     const cMesh* mesh;
@@ -29,6 +136,8 @@ struct stCentroidJob
     std::uint8_t* marks;
     std::uint8_t hasCentroid;
     std::vector<float>* largest; // per job: the largest coordinate size
+    const cAnchorSlots* anchors;   // null when no anchors are looked for
+    stAnchorCounts* counts;
 };
 
 void CentroidsOfJob(void* context, std::uint32_t job)
@@ -52,6 +161,8 @@ void CentroidsOfJob(void* context, std::uint32_t job)
         for (int k = 0; k < 3; ++k)
             if (std::isfinite(centroid[k]))
                 largest = std::max(largest, std::fabs(centroid[k]));
+        if (c.anchors != nullptr)
+            c.anchors->ForEqual(centroid, [&](std::uint32_t k) { c.counts->Take(job, k, i); });
     }
     (*c.largest)[job] = largest;
 }
@@ -146,11 +257,24 @@ private:
 
 } // namespace
 
-cRegionTriangles::cRegionTriangles(const cMesh& mesh, cThreadPool* pool) : m_mesh(&mesh), m_pool(pool), m_count(0)
+// A region whose anchors were looked for with the centroids: its points'
+// storage, count and anchors' positions, to tell it again.
+struct cRegionTriangles::stAnchored
+{
+    const void* storage;
+    std::uint32_t count;
+    std::vector<float> positions;
+    stRegionAnchors anchors;
+};
+
+cRegionTriangles::cRegionTriangles(const cMesh& mesh, cThreadPool* pool, const std::vector<const cRegionPoints*>& walked)
+    : m_mesh(&mesh), m_pool(pool), m_count(0)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     const std::uint32_t jobs = (count + kTrianglesPerJob - 1) / kTrianglesPerJob;
-    std::vector<float> largest;
+    std::vector<float> largest, positions;
+    std::optional<cAnchorSlots> slots;
+    std::optional<stAnchorCounts> counts;
     try
     {
         // Left unwritten until the jobs write every centroid and mark, on
@@ -159,13 +283,49 @@ cRegionTriangles::cRegionTriangles(const cMesh& mesh, cThreadPool* pool) : m_mes
         m_centroids.reset(new float[3 * std::size_t{count}]);
         m_marks.reset(new std::uint8_t[count]);
         largest.assign(jobs, 0.0f);
+        // Regions that share their points have the same anchors: looked for once.
+        for (const cRegionPoints* region : walked)
+        {
+            if (region == nullptr || m_anchored.size() == kAnchoredRegions ||
+                std::any_of(m_anchored.begin(), m_anchored.end(), [region](const stAnchored& a)
+                            { return a.storage == region->Storage().get() && a.count == region->GetCount(); }))
+                continue;
+            std::vector<std::uint32_t> points = AnchorPoints(*region, pool);
+            if (points.empty())
+                continue;
+            stAnchored& anchored = m_anchored.emplace_back();
+            anchored.storage = region->Storage().get();
+            anchored.count = region->GetCount();
+            for (const std::uint32_t p : points)
+                anchored.positions.insert(anchored.positions.end(), region->GetPoint(p), region->GetPoint(p) + 3);
+            positions.insert(positions.end(), anchored.positions.begin(), anchored.positions.end());
+            anchored.anchors.points = std::move(points);
+        }
+        if (!m_anchored.empty())
+        {
+            slots.emplace(positions);
+            counts.emplace(positions.size() / 3, jobs);
+        }
     }
     catch (const std::bad_alloc&)
     {
-        return; // IsFor stays false: the callers test each triangle on its own
+        m_anchored.clear();
+        if (!m_centroids || !m_marks || largest.size() != jobs)
+            return; // IsFor stays false: the callers test each triangle on its own
+        slots.reset(), counts.reset();
     }
-    stCentroidJob job{&mesh, count, m_centroids.get(), m_marks.get(), kHasCentroid, &largest};
+    stCentroidJob job{&mesh, count, m_centroids.get(), m_marks.get(), kHasCentroid, &largest,
+                      slots ? &*slots : nullptr, counts ? &*counts : nullptr};
     ParallelFor(pool, jobs, CentroidsOfJob, &job);
+    std::size_t k = 0;
+    for (stAnchored& anchored : m_anchored)
+    {
+        stRegionAnchors& anchors = anchored.anchors;
+        anchors.found.resize(anchors.points.size());
+        anchors.first.resize(anchors.points.size());
+        for (std::size_t j = 0; j < anchors.points.size(); ++j, ++k)
+            counts->Total(k, anchors.found[j], anchors.first[j]);
+    }
 
     // The radius no centroid's own exceeds, widened a little: a region point
     // within a centroid's radius then passes the twin search's box test in
@@ -353,6 +513,44 @@ std::vector<std::uint8_t> cRegionTriangles::MayLieNear(const std::vector<std::ui
         for (std::size_t j = 0; j < nearCount; ++j)
             flags[near[j]] = twins[j] != kPointAlone;
     return flags;
+}
+
+cRegionTriangles::~cRegionTriangles() = default;
+
+stRegionAnchors cRegionTriangles::FindAnchors(const cRegionPoints& region) const
+{
+    for (const stAnchored& anchored : m_anchored)
+    {
+        if (anchored.storage != region.Storage().get() || anchored.count != region.GetCount())
+            continue;
+        bool same = true;
+        for (std::size_t j = 0; j < anchored.anchors.points.size() && same; ++j)
+            same = std::memcmp(region.GetPoint(anchored.anchors.points[j]), &anchored.positions[3 * j],
+                               3 * sizeof(float)) == 0;
+        if (same)
+            return anchored.anchors;
+    }
+    stRegionAnchors anchors;
+    anchors.points = AnchorPoints(region, m_pool);
+    if (anchors.points.empty())
+        return anchors;
+    std::vector<float> positions;
+    for (const std::uint32_t p : anchors.points)
+        positions.insert(positions.end(), region.GetPoint(p), region.GetPoint(p) + 3);
+    const cAnchorSlots slots(positions);
+    const std::size_t jobs = (std::size_t{m_count} + kTrianglesPerJob - 1) / kTrianglesPerJob;
+    stAnchorCounts counts(anchors.points.size(), jobs);
+    auto find = [&](std::size_t job) {
+        for (std::uint32_t i = std::uint32_t(job) * kTrianglesPerJob; i < std::min<std::size_t>(m_count, (job + 1) * kTrianglesPerJob); ++i)
+            if (HasCentroid(i))
+                slots.ForEqual(Centroid(i), [&](std::uint32_t k) { counts.Take(std::uint32_t(job), k, i); });
+    };
+    ParallelForEach(m_pool, jobs, 1, find);
+    anchors.found.resize(anchors.points.size());
+    anchors.first.resize(anchors.points.size());
+    for (std::size_t j = 0; j < anchors.points.size(); ++j)
+        counts.Total(j, anchors.found[j], anchors.first[j]);
+    return anchors;
 }
 
 bool cRegionTriangles::IsFor(const cMesh& mesh) const

@@ -48,12 +48,33 @@ private:
     std::unique_ptr<stCells> m_cells;
 };
 
+// Where a region's walk over the triangles may be cut (CSessionSurface): a
+// few of its points spread over it, the first among them and its last, in
+// the points' order, and for each how many triangles have it for their
+// centroid and the first of those. No points when the region has too few
+// points for more than one stretch, or such a point is NaN.
+struct stRegionAnchors
+{
+    std::vector<std::uint32_t> points;
+    std::vector<std::uint32_t> found;
+    std::vector<std::uint32_t> first;
+};
+
 class cRegionTriangles
 {
 public:
     // The pool, when given, shares the centroids and the searches for
-    // points near them.
-    cRegionTriangles(const cMesh& mesh, cThreadPool* pool);
+    // points near them. The anchors of the regions given (up to
+    // kAnchoredRegions of them) are looked for as the centroids are made,
+    // so that their walks need no pass over the centroids for them.
+    cRegionTriangles(const cMesh& mesh, cThreadPool* pool, const std::vector<const cRegionPoints*>& walked = {});
+    ~cRegionTriangles();
+    static constexpr std::size_t kAnchoredRegions = 16;
+
+    // The anchors of a region's walk: those looked for with the centroids
+    // when the region was given and its anchors hold the same positions
+    // still, else found now by a pass over the centroids.
+    stRegionAnchors FindAnchors(const cRegionPoints& region) const;
 
     // Worked out for this mesh as it is (the same triangle count).
     bool IsFor(const cMesh& mesh) const;
@@ -75,9 +96,12 @@ private:
     friend class cRegionNearCells;
     static constexpr std::uint8_t kHasCentroid = 1;
 
+    struct stAnchored;
+
     const cMesh* m_mesh;
     cThreadPool* m_pool;
     std::uint32_t m_count;
+    std::vector<stAnchored> m_anchored;
     // A point within the membership radius of a centroid is closer than
     // this on every axis in float (the twin search's tolerance): the radius
     // of the largest coordinate, widened.

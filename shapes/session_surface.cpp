@@ -387,80 +387,21 @@ struct stWalkStretch
 std::vector<stWalkStretch> WalkStretches(const cRegionTriangles& triangles, const cRegionPoints& region)
 {
     const std::uint32_t points = region.GetCount(), count = triangles.GetCount();
-    cThreadPool* pool = triangles.Pool();
-    const std::uint32_t threads = pool != nullptr ? static_cast<std::uint32_t>(pool->GetThreadCount()) : 1;
-    constexpr std::uint32_t kLeastPerStretch = 1u << 16;
-    const std::uint32_t stretches = std::min({4 * threads, points / kLeastPerStretch, 64u});
-    if (stretches < 2)
+    const stRegionAnchors anchors = triangles.FindAnchors(region);
+    if (anchors.points.empty())
         return {};
-    // The anchors' places in a small table by their coordinates' bits (a
-    // zero's sign left out: -0 equals +0).
-    constexpr std::uint32_t kSlots = 256;
-    const auto slotOf = [](const float* p) {
-        std::uint64_t h = 0;
-        for (int k = 0; k < 3; ++k)
-        {
-            std::uint32_t bits = 0;
-            if (p[k] != 0.0f)
-                std::memcpy(&bits, &p[k], sizeof bits);
-            h = (h ^ bits) * 0x9E3779B97F4A7C15ull;
-        }
-        return static_cast<std::uint32_t>(h >> 56) & (kSlots - 1);
-    };
-    // The last point too, so that the triangles after its triangle make a
-    // stretch with no point to match.
-    std::vector<std::uint32_t> anchors(stretches + 1);
-    std::array<std::int32_t, kSlots> slots;
-    slots.fill(-1);
-    for (std::uint32_t j = 0; j <= stretches; ++j)
-    {
-        anchors[j] = j < stretches ? static_cast<std::uint32_t>(std::uint64_t{points} * j / stretches) : points - 1;
-        const float* p = region.GetPoint(anchors[j]);
-        if (!(p[0] == p[0] && p[1] == p[1] && p[2] == p[2]))
-            return {}; // matches nothing
-        std::uint32_t slot = slotOf(p);
-        while (slots[slot] >= 0)
-            slot = (slot + 1) & (kSlots - 1);
-        slots[slot] = static_cast<std::int32_t>(j);
-    }
-    // Each block of triangles counts the triangles whose centroid equals
-    // each anchor and keeps the first.
-    constexpr std::uint32_t kBlock = 1u << 16;
-    const std::size_t blocks = (std::size_t{count} + kBlock - 1) / kBlock;
-    const std::uint32_t all = stretches + 1;
-    std::vector<std::uint32_t> found(blocks * all, 0), at(blocks * all, 0);
-    auto find = [&](std::size_t b) {
-        std::uint32_t* n = &found[b * all];
-        std::uint32_t* where = &at[b * all];
-        for (std::uint32_t i = std::uint32_t(b) * kBlock; i < std::min<std::size_t>(count, (b + 1) * kBlock); ++i)
-        {
-            if (!triangles.HasCentroid(i))
-                continue;
-            const float* c = triangles.Centroid(i);
-            for (std::uint32_t slot = slotOf(c); slots[slot] >= 0; slot = (slot + 1) & (kSlots - 1))
-            {
-                const std::uint32_t j = static_cast<std::uint32_t>(slots[slot]);
-                const float* p = region.GetPoint(anchors[j]);
-                if (c[0] == p[0] && c[1] == p[1] && c[2] == p[2] && n[j]++ == 0)
-                    where[j] = i;
-            }
-        }
-    };
-    ParallelForEach(pool, blocks, 1, find);
+    const auto stretches = static_cast<std::uint32_t>(anchors.points.size() - 1);
     std::vector<stWalkStretch> out;
     for (std::uint32_t j = 0; j <= stretches; ++j)
     {
-        std::uint32_t total = 0, triangle = 0;
-        for (std::size_t b = 0; b < blocks; ++b)
-            if (found[b * all + j] != 0)
-                total += found[b * all + j], triangle = at[b * all + j];
-        if (total != 1 || (j > 0 && triangle <= out.back().begin))
+        const std::uint32_t triangle = anchors.first[j];
+        if (anchors.found[j] != 1 || (j > 0 && triangle <= out.back().begin))
             return {};
         if (j == 0)
             out.push_back({0, triangle, 0, 0}); // before the first point's triangle: none matched
         else
             out.back().end = triangle;
-        out.push_back({triangle, count, anchors[j], j + 1 <= stretches ? anchors[j + 1] : points});
+        out.push_back({triangle, count, anchors.points[j], j + 1 <= stretches ? anchors.points[j + 1] : points});
     }
     // The last point's triangle alone, then the rest with no point.
     out.back().end = out.back().begin + 1;
@@ -468,6 +409,7 @@ std::vector<stWalkStretch> WalkStretches(const cRegionTriangles& triangles, cons
     // Stretches with no point to match (before the first point's triangle
     // and after the last's) are cut into pieces of a few blocks, so that
     // the triangles before or after a region are not walked by one job.
+    constexpr std::uint32_t kBlock = 1u << 16;
     std::vector<stWalkStretch> pieces;
     for (const stWalkStretch& stretch : out)
         if (stretch.first == stretch.last)

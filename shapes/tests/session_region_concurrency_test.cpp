@@ -290,6 +290,56 @@ TEST(SessionRegionSharing, ABigRegionWalkedInStretchesOnAPoolTagsAndSelectsWhatT
     pool.Stop();
 }
 
+// The anchors of a region's walk looked for as the centroids are made are
+// those a pass of their own finds: the middle anchor's triangle doubled
+// (two triangles at it), and once the region's middle point has moved
+// (its anchors are looked for again, not taken from before).
+TEST(SessionRegionSharing, AnchorsFoundWithTheCentroidsAreThoseOfTheirOwnPass)
+{
+    auto mesh = MakeGridMeshObject(400, 300, 0.5, -7000.0, 2500.0, 300.0);
+    cMesh& m = *mesh->GetMesh();
+    std::uint32_t t = 0;
+    m.ForEachTriangle([&](cMeshTriangle& triangle) { triangle.flags = (t++ / 7) % 3 != 0 ? kTriangleFlagSelected : 0; });
+    CEntitiesHistory history;
+    CSessionSurface* session = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionCylinder, false);
+    session->TakeSelection(mesh.get());
+    const std::uint32_t points = session->GetRegionPoints().GetCount();
+    ASSERT_GE(points, 1u << 17);
+    ASSERT_LT(points, 3u << 16); // two stretches on a pool of three
+    std::uint32_t middle = 0, first = 0, last = 0;
+    for (std::uint32_t k = 0, i = 0; i < m.GetTriangleCount(); ++i)
+        if ((i / 7) % 3 != 0)
+        {
+            first = k == 0 ? i : first;
+            middle = k == points / 2 ? i : middle;
+            last = i, ++k;
+        }
+    const cMeshTriangle copy = *m.GetTriangle(middle);
+    m.AddTriangle(copy.vertexIndex[0], copy.vertexIndex[1], copy.vertexIndex[2]);
+    m.Update();
+    const cRegionPoints& region = static_cast<const CSessionSurface*>(session)->GetRegionPoints();
+    cThreadPool pool(3);
+    const cRegionTriangles alone(m, &pool), together(m, &pool, {&region, &region});
+    const auto expectAnchors = [](const stRegionAnchors& a, const stRegionAnchors& b) {
+        EXPECT_EQ(a.points, b.points);
+        EXPECT_EQ(a.found, b.found);
+        EXPECT_EQ(a.first, b.first);
+    };
+    const stRegionAnchors found = together.FindAnchors(region);
+    EXPECT_EQ(found.points, (std::vector<std::uint32_t>{0, points / 2, points - 1}));
+    EXPECT_EQ(found.found, (std::vector<std::uint32_t>{1, 2, 1}));
+    EXPECT_EQ(found.first, (std::vector<std::uint32_t>{first, middle, last}));
+    expectAnchors(found, alone.FindAnchors(region));
+    // The middle point moved onto the first point's triangle.
+    const float moved[3] = {region.GetPoint(0)[0], region.GetPoint(0)[1], region.GetPoint(0)[2]};
+    session->GetRegionPoints().Store(points / 2, moved);
+    const stRegionAnchors again = together.FindAnchors(region);
+    EXPECT_EQ(again.found, (std::vector<std::uint32_t>{1, 1, 1}));
+    EXPECT_EQ(again.first, (std::vector<std::uint32_t>{first, first, last}));
+    expectAnchors(again, alone.FindAnchors(region));
+    pool.Stop();
+}
+
 // A big region's box found on the shared pool is the one grown point by
 // point: the least x +0 in an early block and -0 in a later one (the first
 // kept), a NaN passed over.
