@@ -228,9 +228,15 @@ std::unique_ptr<cRegionTriangles> CCreatePrimitiveDialog::RegionTrianglesFor(con
     cMesh* mesh = FirstMesh();
     if (!mesh)
         return nullptr;
+    // The regions' walks are cut where their anchors lie, found as the
+    // centroids are made.
+    std::vector<const cRegionPoints*> regions;
+    for (const CSessionSurface* session : sessions)
+        if (session)
+            regions.push_back(&session->GetRegionPoints());
     for (const CSessionSurface* session : sessions)
         if (session && session->GetRegionPoints().GetCount() >= kManyRegionPoints)
-            return std::make_unique<cRegionTriangles>(*mesh, &ThePlugIn().ThreadPool());
+            return std::make_unique<cRegionTriangles>(*mesh, &ThePlugIn().ThreadPool(), regions);
     return nullptr;
 }
 
