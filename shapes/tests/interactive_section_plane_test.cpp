@@ -1,10 +1,15 @@
 #include "shapes/interactive_section_plane.h"
 
+#include "core/frame_math.h"
 #include "core/tests/stub_section_curve.h"
+#include "shapes/dezaz_wire.h"
+#include "shapes/spline_section_curve.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -148,4 +153,58 @@ TEST(InteractiveSectionPlane, TakesItsOwnCurveBackUnchanged)
     ASSERT_NE(held, nullptr);
     EXPECT_EQ(held->id, 9u);
     EXPECT_EQ(held->ownValue, 31);
+}
+
+TEST(InteractiveSectionPlane, MovesWithItsMeshPointsNormalAxisAndCurve)
+{
+    // A quarter turn about z and a shift.
+    const double m[12] = {0, -1, 0, 5, 1, 0, 0, -7, 0, 0, 1, 11};
+    ST_CInteractiveSectionPlane section;
+    section.Transform(m);
+    ExpectVector(section.GetPlane().normal, 0, 0, 1, 0);
+    ExpectVector(section.GetPlane().origin, 0, 0, 0, 0);
+
+    ASSERT_TRUE(section.Begin({1200, -640, 310}, 40.0));
+    ASSERT_TRUE(section.SetNormal({0.6f, 0.0f, 0.8f}));
+    ASSERT_TRUE(section.MoveTo({1210, -630, 300}));
+    // The guide is a network curve: nodes in world coordinates.
+    ST_TSplineCurve<Dezaz_Wire> guide;
+    const double identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    tPolyline<cVertex> points;
+    for (const std::array<double, 3>& p : {std::array<double, 3>{1190, -640, 310}, {1210, -641, 312}, {1230, -640, 310}})
+        points.AddPoint3d(p.data());
+    ASSERT_TRUE(guide.FitToPolyline(identity, points, 0.0, 0));
+    section.SetSectionCurve(&guide);
+    const cPlane before = section.GetPlane();
+    const t3DPoint<float> anchor = section.GetAnchor(), current = section.GetCurrentPoint();
+    const cVertex start = *guide.GetDefiningPoints()->GetVertex(0);
+
+    section.Transform(m);
+    const cPlane& after = section.GetPlane();
+    const auto moved = [&m](const double v[3], double t) {
+        std::array<double, 3> out{};
+        for (int r = 0; r < 3; ++r)
+            out[std::size_t(r)] = m[4 * r] * v[0] + m[4 * r + 1] * v[1] + m[4 * r + 2] * v[2] + t * m[4 * r + 3];
+        return out;
+    };
+    const std::array<double, 3> origin = moved(before.origin, 1), normal = moved(before.normal, 0),
+                                xAxis = moved(before.xAxis, 0);
+    ExpectVector(after.origin, origin[0], origin[1], origin[2], 1e-3);
+    ExpectVector(after.normal, normal[0], normal[1], normal[2]);
+    ExpectVector(after.xAxis, xAxis[0], xAxis[1], xAxis[2]);
+    EXPECT_NEAR(after.d, -(normal[0] * origin[0] + normal[1] * origin[1] + normal[2] * origin[2]), 1e-3);
+    for (const auto& [was, is] : {std::pair{anchor, section.GetAnchor()}, std::pair{current, section.GetCurrentPoint()}})
+    {
+        const double p[3] = {was.x, was.y, was.z};
+        const std::array<double, 3> expected = moved(p, 1);
+        EXPECT_NEAR(is.x, expected[0], 1e-3);
+        EXPECT_NEAR(is.y, expected[1], 1e-3);
+        EXPECT_NEAR(is.z, expected[2], 1e-3);
+    }
+    const double s[3] = {start.x, start.y, start.z};
+    const std::array<double, 3> expected = moved(s, 1);
+    const cVertex& heldStart = *section.GetSectionCurve()->GetDefiningPoints()->GetVertex(0);
+    EXPECT_NEAR(heldStart.x, expected[0], 1e-3);
+    EXPECT_NEAR(heldStart.y, expected[1], 1e-3);
+    EXPECT_NEAR(heldStart.z, expected[2], 1e-3);
 }
