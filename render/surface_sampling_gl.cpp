@@ -32,8 +32,9 @@ stWindowPoint ToWindow(const double* cv, bool rational, const double modelview[1
     window.inFront = clip[3] > 0.0 && std::isfinite(clip[3]);
     if (!window.inFront)
         return window;
-    window.x = (clip[0] / clip[3] + 1.0) * 0.5 * viewport[2];
-    window.y = (clip[1] / clip[3] + 1.0) * 0.5 * viewport[3];
+    // Only lengths are measured: pixels from the view's centre.
+    window.x = clip[0] / clip[3] * 0.5 * viewport[2];
+    window.y = clip[1] / clip[3] * 0.5 * viewport[3];
     return window;
 }
 

@@ -458,6 +458,11 @@ TEST(SurfaceSampling, OnlyAFaceSpanningHundredsOfViewsOrReachingBehindTheEyeIsSa
     const stSurfaceSampling behind = ChooseSurfaceSampling(through, view.modelview, perspective, viewport, 8.0);
     ASSERT_TRUE(behind.byParameterSteps);
     EXPECT_EQ(behind.uSteps * behind.vSteps, kMostParameterPatches) << "512 x 512";
+    // The same patch moved in front of the eye, 0.2 units across at 1 unit.
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j)
+            through.SetCV(i, j, view.eye + (i ? 0.1 : -0.1) * view.x + (j ? 0.1 : -0.1) * view.y - view.z);
+    EXPECT_FALSE(ChooseSurfaceSampling(through, view.modelview, perspective, viewport, 8.0).byParameterSteps);
 }
 
 TEST_F(HostGeometryDrawing, AHugeCylinderSeenFromCloseByInATurnedPannedViewIsDrawnAsTheBandItsWallCrosses)
