@@ -234,6 +234,7 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
     auto out = std::make_unique<ON_Mesh>(0, 0, false, false);
     ON_SetCountOnFreshPages(out->m_V, static_cast<int>(vertices.size()));
     ON_SetCountOnFreshPages(out->m_F, static_cast<int>(faces.size()));
+    ON_SetCountOnFreshPages(out->m_FN, static_cast<int>(faces.size()));
     // Each vertex's number in the sub-mesh goes into a table of its own,
     // which the faces then read instead of the vertex records, which lie
     // anywhere in memory: the table is a ninth of their size.
@@ -250,21 +251,22 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
         out->m_V[static_cast<int>(k)] = ON_3fPoint(v->x, v->y, v->z);
     };
     ParallelForEach(SharedThreadPool(), vertices.size(), kFillBlock, putVertex);
+    // Each face takes its normal as it is written (its corners are all the
+    // sub-mesh's vertices, written above), as ComputeFaceNormals would give
+    // it in a pass of its own over the faces.
+    const ON_3fPoint* const points = out->m_V.Array();
     auto putFace = [&](std::size_t k) {
         const cMeshTriangle* t = mesh.GetTriangle(faces[k]);
         ON_MeshFace& f = out->m_F[static_cast<int>(k)];
         for (int c = 0; c < 3; ++c)
             f.vi[c] = static_cast<int>(numbered[t->vertexIndex[c]]);
         f.vi[3] = f.vi[2];
+        out->m_FN[static_cast<int>(k)] = ON_MeshFaceUnitNormal(points, f);
     };
     ParallelForEach(SharedThreadPool(), faces.size(), kFillBlock, putFace);
     out->m_N.Destroy();
-    out->m_FN.Destroy();
     if (out->FaceCount() > 0)
-    {
-        out->ComputeFaceNormals();
         out->ComputeVertexNormals();
-    }
     out->SetClosed(-1);
     out->Compact();
     return out;

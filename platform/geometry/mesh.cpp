@@ -234,7 +234,7 @@ bool ON_Mesh::ComputeFaceNormals()
         {
             const ON_MeshFace& f = faces[i];
             if (FaceIndicesInRange(f, vcount))
-                normals[i] = UnitOrZero(FaceNormal(vertices, f));
+                normals[i] = ON_MeshFaceUnitNormal(vertices, f);
             else
             {
                 normals[i] = ON_3fVector();

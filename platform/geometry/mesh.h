@@ -6,6 +6,7 @@
 #include "platform/geometry/mapping_tag.h"
 #include "platform/geometry/object.h"
 #include "platform/geometry/simple_array.h"
+#include "platform/geometry/vector_length.h"
 
 // Four vertex indices; a triangle repeats its third index in vi[3].
 struct ON_MeshFace
@@ -17,6 +18,23 @@ struct ON_MeshFace
     // Indices in [0, vertex_count) and the corners distinct.
     bool IsValid(int vertex_count) const;
 };
+
+// The unit normal ComputeFaceNormals gives a face whose indices are all in
+// range: (c - a) x (d - b) of its corners in doubles (a quad's diagonals; a
+// triangle's d is its c) made unit, the zero vector where it has no
+// direction. For one who fills a mesh's faces and can give each its normal
+// in the same pass.
+inline ON_3fVector ON_MeshFaceUnitNormal(const ON_3fPoint* vertices, const ON_MeshFace& f)
+{
+    const ON_3fPoint &a = vertices[f.vi[0]], &b = vertices[f.vi[1]];
+    const ON_3fPoint &c = vertices[f.vi[2]], &d = vertices[f.vi[3]];
+    const double ux = double(c.x) - double(a.x), uy = double(c.y) - double(a.y), uz = double(c.z) - double(a.z);
+    const double wx = double(d.x) - double(b.x), wy = double(d.y) - double(b.y), wz = double(d.z) - double(b.z);
+    double x = uy * wz - uz * wy, y = uz * wx - ux * wz, z = ux * wy - uy * wx;
+    if (!vector_length::Unitize(x, y, z))
+        return ON_3fVector();
+    return ON_3fVector(ON_3dVector(x, y, z));
+}
 
 class ON_Mesh : public ON_Geometry
 {
