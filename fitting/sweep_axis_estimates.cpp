@@ -5,6 +5,7 @@
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
 #include "core/unwritten_allocator.h"
+#include "fitting/direction_trial_counts.h"
 #include "fitting/meridian_lean_pass.h"
 #include "fitting/square_matrix.h"
 
@@ -40,6 +41,8 @@ struct stUnitNormal
 {
     double n[3];
 };
+// The trial counts read a block of them as one run of doubles.
+static_assert(sizeof(stUnitNormal) == 3 * sizeof(double));
 
 // Solution passes: the first sees every usable normal, each later one only
 // those within kKeepFactor times the median disagreement of the one before.
@@ -48,7 +51,7 @@ constexpr double kKeepFactor = 3.0;
 // Pairs of normals tried for the start of the extrusion direction, and how
 // many of them are counted in one pass over the normals.
 constexpr int kDirectionTrials = 64;
-constexpr std::size_t kTrialsPerPass = 8;
+constexpr std::size_t kTrialsPerPass = kTrialsPerCount;
 // Samples per job of the shared pool in the passes over every sample.
 constexpr std::size_t kSamplesPerJob = 4096;
 // Values per job of a median selected on the pool, and the fewest values
@@ -972,16 +975,21 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
         std::size_t first = 0;
         while (first < trials.size() && bestScore == DBL_MAX)
             tryDirection(trials[first++].data());
+        // The trials of a pass are counted in the vector lanes, one a lane.
         std::vector<std::array<std::size_t, kTrialsPerPass>> belowOf(jobs);
+        const eTrialCountKernel kernel = FastestTrialCountKernel();
         for (; first < trials.size(); first += kTrialsPerPass)
         {
             const std::size_t count = std::min(kTrialsPerPass, trials.size() - first);
             const double limit = bestScore;
+            double passTrials[kTrialsPerPass][3];
+            for (std::size_t t = 0; t < count; ++t)
+                std::copy(trials[first + t].begin(), trials[first + t].end(), passTrials[t]);
             auto countBelow = [&](std::size_t job) {
                 std::array<std::size_t, kTrialsPerPass> below{};
-                for (std::size_t i = job * kSamplesPerJob; i < endOf(job); ++i)
-                    for (std::size_t t = 0; t < count; ++t)
-                        below[t] += std::fabs(Dot(samples[i].n, trials[first + t].data())) < limit;
+                const std::size_t begin = job * kSamplesPerJob;
+                CountNearlySquare(kernel, samples[begin].n, endOf(job) - begin, passTrials, count, limit,
+                                  below.data());
                 belowOf[job] = below;
             };
             ParallelForEach(SharedThreadPool(), jobs, 1, countBelow);
