@@ -210,6 +210,26 @@ void cThreadPool::Stop(DWORD timeout)
     InterlockedExchange(&m_started, 0u);
 }
 
+namespace
+{
+
+// How many pool jobs this thread is running, one inside another when a job
+// ran a waiting batch's job itself. A batch asked for inside a job runs on
+// that job's thread: waiting for the pool to fall idle would wait on itself.
+thread_local std::uint32_t theJobDepth = 0;
+
+void RunJob(const stTask& task)
+{
+    struct stDepth
+    {
+        stDepth() { ++theJobDepth; }
+        ~stDepth() { --theJobDepth; }
+    } depth;
+    task.function(task.argument);
+}
+
+} // namespace
+
 DWORD cThreadPool::WorkerProc(void* parameter)
 {
     auto* context = static_cast<stThreadContext*>(parameter);
@@ -238,7 +258,7 @@ DWORD cThreadPool::WorkerProc(void* parameter)
             // job neither queued nor running.
             InterlockedIncrement(&context->busy);
         }
-        task.function(task.argument);
+        RunJob(task);
         InterlockedDecrement(&context->busy);
         // Batches wait for the pool to fall idle: only the job that leaves it
         // idle wakes them, not each of a batch's many jobs in turn.
@@ -298,7 +318,7 @@ void cThreadPool::WaitUntilIdle(DWORD period)
         }
         if (runHere)
         {
-            task.function(task.argument);
+            RunJob(task);
             {
                 cLockGuard guard(m_lock);
                 --m_inlineBusy;
@@ -319,7 +339,7 @@ bool cThreadPool::RunAndWait(const std::vector<stTask>& tasks)
 {
     if (tasks.empty())
         return true;
-    if (!Start())
+    if (theJobDepth > 0 || !Start())
     {
         for (const stTask& task : tasks)
             task.function(task.argument);
@@ -349,7 +369,7 @@ bool cThreadPool::RunAndWait(const std::vector<stTask>& tasks)
         if (queued)
             SetEvent(m_workAvailableEvent);
         else
-            task.function(task.argument); // a full queue or a stopping pool: run it here, never drop it
+            RunJob(task); // a full queue or a stopping pool: run it here, never drop it
     }
 
     WaitUntilIdle(kBatchWaitPeriod);

@@ -55,8 +55,10 @@ public:
     void Stop(DWORD timeout = kDefaultStopTimeout);
 
     // Runs every task and returns when all have finished. True when the pool
-    // ran them; false when the pool could not start and the calling thread
-    // ran them itself, in order.
+    // ran them; false when the calling thread ran them itself, in order: the
+    // pool could not start, or the caller is itself running one of the
+    // pool's jobs (a batch waits for the pool to fall idle, which would
+    // wait on the job asking).
     bool RunAndWait(const std::vector<stTask>& tasks);
 
     int GetThreadCount() const { return m_threadCount; }

@@ -109,6 +109,27 @@ TEST_F(ThreadPool, ParallelForRunsEveryIndexExactlyOnce)
     EXPECT_TRUE(inline_.EachOnce());
 }
 
+TEST_F(ThreadPool, ABatchAskedForInsideAJobRunsOnThatJobsThread)
+{
+    // Each outer job asks for a batch of its own; waiting for the pool to
+    // fall idle from inside a job never returned.
+    cThreadPool pool(4);
+    std::vector<SliceSums> inner(32, SliceSums(500));
+    struct stOuter
+    {
+        cThreadPool* pool;
+        std::vector<SliceSums>* inner;
+        static void Job(void* context, std::uint32_t index)
+        {
+            auto* self = static_cast<stOuter*>(context);
+            ParallelFor(self->pool, 500, SliceSums::Job, &(*self->inner)[index]);
+        }
+    } outer{&pool, &inner};
+    ParallelFor(&pool, 32, stOuter::Job, &outer);
+    for (const SliceSums& sums : inner)
+        EXPECT_TRUE(sums.EachOnce());
+}
+
 TEST_F(ThreadPool, QueueFullOfTinyJobsLosesNone)
 {
     // Far more jobs than the queue holds: the overflow runs on the submitting
