@@ -355,7 +355,10 @@ void SmoothRings(void* context, std::uint32_t job)
     }
 }
 
-// The greatest and the least of a block's values other than +-FLT_MAX.
+// The greatest and the least of a block's values other than +-FLT_MAX. A
+// block widens its range in a local and stores it once at its end: the
+// ranges of neighbouring blocks share cache lines, and threads writing them
+// value by value took every line from each other.
 using tValueRange = std::pair<double, double>;
 
 std::vector<tValueRange> EmptyRanges(std::uint32_t vertexCount)
@@ -460,13 +463,15 @@ void ComputeSegmentationValues(cMesh& mesh)
         least.reset();
         std::vector<tValueRange> ranges = EmptyRanges(vertexCount);
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
+            tValueRange range = ranges[begin / kPoolBlock];
             for (std::uint32_t i = begin; i < end; ++i)
             {
                 cVertex* v = mesh.GetVertex(i);
                 v->index = i;
                 v->SetScalar(largest[i] > kSharpAngleLimit ? FLT_MAX : largest[i]);
-                Widen(ranges[begin / kPoolBlock], ValueOf(*v));
+                Widen(range, ValueOf(*v));
             }
+            ranges[begin / kPoolBlock] = range;
         });
         largest.reset();
         MapValues(mesh, kSegmentationValueScale, ranges, smoothing.before.get());
@@ -509,8 +514,10 @@ void NormalizeVertexValues(cMesh& mesh, double scale)
 {
     std::vector<tValueRange> ranges = EmptyRanges(mesh.GetVertexCount());
     ForEachBlockOnPool(mesh.GetVertexCount(), [&](std::uint32_t begin, std::uint32_t end) {
+        tValueRange range = ranges[begin / kPoolBlock];
         for (std::uint32_t i = begin; i < end; ++i)
-            Widen(ranges[begin / kPoolBlock], ValueOf(*mesh.GetVertex(i)));
+            Widen(range, ValueOf(*mesh.GetVertex(i)));
+        ranges[begin / kPoolBlock] = range;
     });
     MapValues(mesh, scale, ranges, nullptr);
 }
@@ -689,12 +696,16 @@ void RemoveSmallRegions(cMesh& mesh, double limit, const stCleanUpReadied* readi
         {
             std::fill(ofClass.begin(), ofClass.end(), 0);
             ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+                // Counted in a local (the counts of neighbouring blocks
+                // share cache lines) and stored once.
+                std::uint32_t n = 0;
                 for (std::uint32_t i = begin; i < end; ++i)
                 {
                     cMeshTriangle& t = *mesh.GetTriangle(i);
                     t.flags |= kTriangleFlagScratch;
-                    ofClass[begin / kPoolBlock] += IsVisibleSelected(t) == selectedPass;
+                    n += IsVisibleSelected(t) == selectedPass;
                 }
+                ofClass[begin / kPoolBlock] = n;
             });
         }
         prepared = false;
@@ -790,10 +801,13 @@ void RemoveSmallRegions(cMesh& mesh, double limit, const stCleanUpReadied* readi
             // Each block's list has room for its count: the jobs allocate
             // nothing.
             ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-                std::vector<std::uint32_t>& list = seeds[begin / kPoolBlock];
+                // Filled as a local and moved back (neither allocates): the
+                // list objects of neighbouring blocks share cache lines.
+                std::vector<std::uint32_t> list = std::move(seeds[begin / kPoolBlock]);
                 for (std::uint32_t i = begin; i < end; ++i)
                     if (IsVisibleSelected(*mesh.GetTriangle(i)) == selectedPass)
                         list.push_back(i);
+                seeds[begin / kPoolBlock] = std::move(list);
             });
             // On a big mesh the class's regions are found on the pool over
             // the list alone; walking them one after another took longer.

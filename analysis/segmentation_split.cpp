@@ -355,7 +355,9 @@ std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, c
     std::vector<std::size_t> starts(blocks * labels, 0);
     auto keep = [&](std::size_t b) {
         std::size_t n = 0;
-        std::size_t* perRegion = starts.data() + b * labels;
+        // Counted on the job's stack and stored once: the counts of
+        // neighbouring blocks share cache lines.
+        std::size_t perRegion[kRegionsListedOnPool] = {};
         for (std::size_t k = b * kFillBlock; k < std::min(count, (b + 1) * kFillBlock); ++k)
         {
             const auto i = listed ? outside[k] : static_cast<std::uint32_t>(k);
@@ -368,6 +370,7 @@ std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, c
             ++n;
             ++perRegion[label];
         }
+        std::copy_n(perRegion, labels, starts.data() + b * labels);
         keptInBlock[b] = n;
     };
     ParallelForEach(SharedThreadPool(), blocks, 1, keep);
