@@ -90,7 +90,8 @@ TEST(OrderedSumSteps, SquaresCountedInLanesAsOneByOne)
 {
     // Values of either sign (-0 included), NaN, squares tied at the spacing
     // of binade -1 (odd multiples of 2^-27 squared), a square past half the
-    // binade's start, an infinite value; blocks of odd and even length.
+    // binade's start, an infinite value; blocks of odd and even length, in
+    // pairs of lanes and in eights where the processor has them.
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> value(-0.3, 0.3);
     for (int block = 0; block < 400; ++block)
@@ -111,15 +112,21 @@ TEST(OrderedSumSteps, SquaresCountedInLanesAsOneByOne)
             values[random() % n] = std::numeric_limits<double>::infinity();
         for (const int binade : {INT_MIN, -1, 3, -12})
         {
-            const stSumSteps lanes = CountSumStepsOfSquares(values.data(), n, binade);
             const stSumSteps one = CountSumSteps(n, binade, [&](std::size_t k) {
                 return values[k] >= 0.0 ? values[k] * values[k] : -1.0;
             });
-            ASSERT_EQ(lanes.counted, one.counted) << block << " " << binade;
-            EXPECT_EQ(lanes.binade, one.binade);
-            if (one.counted)
+            std::vector<stSumSteps> kernels{CountSumStepsOfSquaresInPairs(values.data(), n, binade),
+                                            CountSumStepsOfSquares(values.data(), n, binade)};
+            if (__builtin_cpu_supports("avx512f"))
+                kernels.push_back(CountSumStepsOfSquaresInEights(values.data(), n, binade));
+            for (const stSumSteps& lanes : kernels)
             {
-                ASSERT_EQ(lanes.units, one.units) << block << " " << binade;
+                ASSERT_EQ(lanes.counted, one.counted) << block << " " << binade;
+                EXPECT_EQ(lanes.binade, one.binade);
+                if (one.counted)
+                {
+                    ASSERT_EQ(lanes.units, one.units) << block << " " << binade;
+                }
             }
         }
     }
