@@ -390,6 +390,38 @@ bool cMeshPlaneSectioner::StackCuts(const std::vector<std::array<double, 12>>& f
     return true;
 }
 
+bool cMeshPlaneSectioner::CutStackSideBySide(const std::vector<std::array<double, 12>>& frames, float tolerance,
+                                             double angle, std::vector<tSectionPolylines>& cuts) const
+{
+    if (m_mesh == nullptr || m_mesh != m_stackedMesh || frames.size() != m_stacked.size())
+        return false;
+    std::vector<std::array<double, 12>> toPlanes(frames.size());
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        std::copy(frames[k].begin(), frames[k].end(), toPlanes[k].begin());
+        InvertRigidTransform3x4(toPlanes[k].data());
+        if (!std::equal(toPlanes[k].begin() + 8, toPlanes[k].end(), m_stacked[k].zRow))
+            return false;
+    }
+    cuts.assign(frames.size(), tSectionPolylines());
+    auto cut = [&](std::size_t k) {
+        // The steps of SectionMeshByPlane, the stacked triangles cut as
+        // CollectByList cuts them.
+        cMeshPlaneSectioner own;
+        own.SetFrame(frames[k].data());
+        own.SetMesh(m_mesh);
+        own.SetUnlimitedRectangle();
+        own.PrepareCrossingPoints();
+        std::copy(toPlanes[k].begin(), toPlanes[k].end(), own.m_toPlane);
+        for (const stListedCrossing& candidate : m_stacked[k].crossing)
+            own.CutTriangle(m_mesh->GetTriangle(candidate.triangle)->vertexIndex, candidate.z);
+        own.ExtractPolylines(cuts[k], tolerance, angle);
+        own.ClearCrossingPoints();
+    };
+    ParallelForEach(SharedThreadPool(), frames.size(), 1, cut);
+    return true;
+}
+
 void cMeshPlaneSectioner::CollectByList(std::uint8_t mask)
 {
     // A stacked plane's triangles, found with the others in one pass, when

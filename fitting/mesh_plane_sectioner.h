@@ -69,6 +69,14 @@ public:
     // without a list or a mesh.
     bool StackCuts(const std::vector<std::array<double, 12>>& frames, std::uint8_t mask);
     void UseStackedCut(std::size_t k) { m_stackedCut = k; }
+    // The whole stack cut side by side on the shared pool, a plane a job,
+    // each by a sectioner of its own that takes this one's mesh and the
+    // plane's stacked triangles: cuts[k] receives the polylines that
+    // UseStackedCut(k) and SectionMeshByPlane with frames[k] and the stack's
+    // mask would append. False, with nothing cut, unless the stack was made
+    // from these frames for this mesh.
+    bool CutStackSideBySide(const std::vector<std::array<double, 12>>& frames, float tolerance, double angle,
+                            std::vector<tSectionPolylines>& cuts) const;
     // Crossings outside [xmin, xmax] x [ymin, ymax] (plane coordinates) end
     // the polylines there.
     void SetSectionRectangle(float xmin, float xmax, float ymin, float ymax);

@@ -532,14 +532,19 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
             plane[4 * k + 3] = p[k] + (s0 + si) * z[k];
     }
     sectioner.SetMesh(&mesh);
-    sectioner.StackCuts(planes, kRegionBit);
-    for (std::int32_t i = 0; i < n; ++i)
+    // The planes are cut side by side and gathered in their order.
+    std::vector<tSectionPolylines> cuts;
+    if (!sectioner.StackCuts(planes, kRegionBit) || !sectioner.CutStackSideBySide(planes, FLT_EPSILON, 0.0, cuts))
     {
-        tSectionPolylines cut;
-        sectioner.UseStackedCut(static_cast<std::size_t>(i));
-        CutRegion(sectioner, mesh, planes[static_cast<std::size_t>(i)].data(), cut);
-        GatherSections(cut, profileFrame, sections);
+        cuts.assign(planes.size(), tSectionPolylines());
+        for (std::size_t i = 0; i < planes.size(); ++i)
+        {
+            sectioner.UseStackedCut(i);
+            CutRegion(sectioner, mesh, planes[i].data(), cuts[i]);
+        }
     }
+    for (const tSectionPolylines& cut : cuts)
+        GatherSections(cut, profileFrame, sections);
     if (sections.IsEmpty())
         return false;
 

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cfloat>
+#include <cmath>
+#include <vector>
 
 #include "core/mesh.h"
 #include "core/thread_pool.h"
@@ -171,3 +174,50 @@ TEST_F(ParallelSectionTest, GuidePlanesRunInParallelToo)
 }
 
 } // namespace
+
+TEST_F(ParallelSectionTest, AStackCutSideBySideIsItsCutsPlaneByPlane)
+{
+    // Every third triangle marked; twelve tilted parallel planes across the
+    // sphere, their triangles stacked from the list in one pass.
+    for (std::uint32_t t = 0; t < sphere.GetTriangleCount(); t += 3)
+        sphere.GetTriangle(t)->flags |= kSectionTriangleMask;
+    const std::vector<std::uint32_t> marked = TrianglesWithFlag(sphere, kSectionTriangleMask);
+    double normal[3] = {0.3, 0.0, 1.0};
+    const double length = std::sqrt(1.09);
+    for (double& c : normal)
+        c /= length;
+    std::vector<std::array<double, 12>> frames(12);
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        const double along = -16.5 + 3.0 * double(k);
+        const double origin[3] = {0.5 + along * normal[0], -0.25, 1.0 + along * normal[2]};
+        MakeFrame3x4(frames[k].data(), origin, normal, panel.settings.reference);
+    }
+    SetSharedThreadPool(&pool);
+    cMeshPlaneSectioner stacked;
+    stacked.SetTriangleList(&marked);
+    stacked.SetMesh(&sphere);
+    ASSERT_TRUE(stacked.StackCuts(frames, kSectionTriangleMask));
+    std::vector<tSectionPolylines> sideBySide;
+    const bool cut = stacked.CutStackSideBySide(frames, 1e-4f, 0.0, sideBySide);
+    // Frames the stack was not made from are refused.
+    std::vector<std::array<double, 12>> moved = frames;
+    moved[5][3] += 0.5;
+    std::vector<tSectionPolylines> refused;
+    EXPECT_FALSE(stacked.CutStackSideBySide(moved, 1e-4f, 0.0, refused));
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    ASSERT_TRUE(cut);
+    ASSERT_EQ(sideBySide.size(), frames.size());
+    EXPECT_TRUE(refused.empty());
+    std::uint32_t nonEmpty = 0;
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        tSectionPolylines expected;
+        stacked.UseStackedCut(k);
+        SectionMeshByPlane(stacked, &sphere, frames[k].data(), kSectionTriangleMask, expected, 1e-4f, 0.0);
+        nonEmpty += expected.GetCount() > 0 ? 1u : 0u;
+        ExpectSamePolylines(sideBySide[k], expected);
+    }
+    EXPECT_EQ(nonEmpty, 12u);
+}
