@@ -142,13 +142,61 @@ template <class F> void CBaseVTLDialog::ForEachSceneMesh(F&& f)
             f(*object->GetMesh());
 }
 
-bool CBaseVTLDialog::LoadHostMesh(const CDezazMeshObject& hostObject)
+cHostMeshCopy::cHostMeshCopy(const ON_Mesh& host) : m_host(&host)
+{
+    try
+    {
+        m_thread = std::thread([this] { Copy(); });
+    }
+    catch (const std::system_error&)
+    {
+        // Copied when taken.
+    }
+}
+
+cHostMeshCopy::~cHostMeshCopy()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void cHostMeshCopy::Copy()
+{
+    m_copied = true;
+    try
+    {
+        tSafePtr<cMeshObject> object(new cMeshObject());
+        AddHostMeshFaces(*object, *m_host, &ThePlugIn().ThreadPool());
+        m_object = std::move(object);
+    }
+    catch (...)
+    {
+        m_error = std::current_exception();
+    }
+}
+
+tSafePtr<cMeshObject> cHostMeshCopy::Take()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    else if (!m_copied)
+        Copy();
+    if (m_error)
+        std::rethrow_exception(std::exchange(m_error, nullptr));
+    return std::move(m_object);
+}
+
+bool CBaseVTLDialog::LoadHostMesh(const CDezazMeshObject& hostObject, cHostMeshCopy* copy)
 {
     const ON_Mesh* hostMesh = hostObject.Mesh();
     if (!hostMesh)
         return false;
-    tSafePtr<cMeshObject> object(new cMeshObject());
-    AddHostMeshFaces(*object, *hostMesh, &ThePlugIn().ThreadPool());
+    tSafePtr<cMeshObject> object = copy != nullptr && &copy->Host() == hostMesh ? copy->Take() : nullptr;
+    if (!object)
+    {
+        object = new cMeshObject();
+        AddHostMeshFaces(*object, *hostMesh, &ThePlugIn().ThreadPool());
+    }
     object->GetDecorator().m_mode = 8;
     if (!m_scene.AddObject(object.Get()))
         return false;

@@ -30,10 +30,13 @@
 #include "shapes/scene_frame.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <thread>
 
 class cDialogAnchorLayout;
 class cMesh;
+class cMeshObject;
 class cP3DView;
 class cRegistryStore;
 class CDezazMeshObject;
@@ -61,6 +64,34 @@ enum : std::uint32_t
     kSizeMaximised = 2,
 };
 
+// A host mesh copied for LoadHostMesh on a thread of its own (the copy
+// itself shares out on the plug-in's pool), so that the caller makes the
+// dialog's window and view meanwhile: the view's GL context alone takes
+// tens of milliseconds on the calling thread, the copy of a big scan
+// hundreds. Where no thread can be had, Take copies.
+class cHostMeshCopy
+{
+public:
+    explicit cHostMeshCopy(const ON_Mesh& host);
+    ~cHostMeshCopy();
+    cHostMeshCopy(const cHostMeshCopy&) = delete;
+    cHostMeshCopy& operator=(const cHostMeshCopy&) = delete;
+
+    const ON_Mesh& Host() const { return *m_host; }
+    // The mesh object copied, once it is (what the copy threw is thrown
+    // here); null after the first call.
+    tSafePtr<cMeshObject> Take();
+
+private:
+    void Copy();
+
+    const ON_Mesh* m_host;
+    tSafePtr<cMeshObject> m_object;
+    std::exception_ptr m_error;
+    std::thread m_thread;
+    bool m_copied = false;
+};
+
 class CBaseVTLDialog : public CDezazDialog, public ISelectionBrushOwner
 {
     DECLARE_DYNAMIC(CBaseVTLDialog)
@@ -76,8 +107,9 @@ public:
 
     // Copies the host mesh into the scene as a new mesh object (vertices
     // welded, quads split, collapsed faces skipped) and remembers the host
-    // object's id. False when the host object holds no mesh.
-    bool LoadHostMesh(const CDezazMeshObject& hostObject);
+    // object's id. False when the host object holds no mesh. The copy, when
+    // given and of this host mesh, is the one taken.
+    bool LoadHostMesh(const CDezazMeshObject& hostObject, cHostMeshCopy* copy = nullptr);
 
     // ISelectionBrushOwner: one wheel step, +1 pixel or -2 pixels, within
     // kMinHalfBrushSize..kMaxDialogHalfBrushSize; written to the settings.

@@ -1,4 +1,5 @@
 // "vtlShapes": picks a mesh and opens the shapes dialog on it.
+#include "plugin/base_vtl_dialog.h"
 #include "plugin/commands.h"
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
@@ -13,6 +14,7 @@
 #include "platform/win32/window.h"
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 namespace
@@ -122,6 +124,10 @@ public:
         }
         if (!holder.IsAvailable())
             holder.SetFactory(MakeShapesDialog);
+        // The mesh is copied while the dialog's window and view are made.
+        std::optional<cHostMeshCopy> copy;
+        if (const auto* object = dynamic_cast<const CDezazMeshObject*>(mesh); object && object->Mesh())
+            copy.emplace(*object->Mesh());
         if (!holder.Open(DezazApp().MainWnd()))
             return failure;
 
@@ -130,7 +136,7 @@ public:
         SetWindowTextW(holder.Dialog()->DialogWindow(), caption);
         auto* tool = dynamic_cast<IShapesTool*>(holder.Dialog());
         const CDezazObjRef ref(mesh);
-        if (!tool || !tool->LoadHostMesh(ref))
+        if (!tool || !tool->LoadHostMesh(ref, copy ? &*copy : nullptr))
         {
             holder.Close(true);
             return failure;

@@ -8,6 +8,7 @@
 #include "platform/host/dezaz_object.h"
 
 class CObjectSurfaces;
+class cHostMeshCopy;
 
 // The shapes dialog.
 class IShapesTool
@@ -16,9 +17,9 @@ public:
     virtual ~IShapesTool() = default;
     // The uuid of the host mesh the dialog shows (nil before it has one).
     virtual ON_UUID HostObjectUuid() const = 0;
-    // Copies the host mesh into the dialog's own scene; false when the mesh
-    // cannot be shown.
-    virtual bool LoadHostMesh(const CDezazObjRef& mesh) = 0;
+    // Copies the host mesh into the dialog's own scene, or takes the copy
+    // given when it is of that mesh; false when the mesh cannot be shown.
+    virtual bool LoadHostMesh(const CDezazObjRef& mesh, cHostMeshCopy* copy = nullptr) = 0;
     // The sessions of that mesh, which the dialog lists and edits.
     virtual void SetEntry(CObjectSurfaces* entry) = 0;
 };

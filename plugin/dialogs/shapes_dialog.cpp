@@ -171,14 +171,14 @@ void CCreatePrimitiveDialog::CancelDialog(bool forced)
     CloseWindow();
 }
 
-bool CCreatePrimitiveDialog::LoadHostMesh(const CDezazObjRef& mesh)
+bool CCreatePrimitiveDialog::LoadHostMesh(const CDezazObjRef& mesh, cHostMeshCopy* copy)
 {
     const auto* object = dynamic_cast<const CDezazMeshObject*>(mesh.Object());
     if (!object)
         return false;
     if (m_shapesView)
         m_shapesView->ClearActiveObject();
-    return CBaseVTLDialog::LoadHostMesh(*object);
+    return CBaseVTLDialog::LoadHostMesh(*object, copy);
 }
 
 void CCreatePrimitiveDialog::SetEntry(CObjectSurfaces* entry)

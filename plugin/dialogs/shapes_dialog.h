@@ -89,7 +89,7 @@ public:
     void CancelDialog(bool forced) override;
     // IShapesTool.
     ON_UUID HostObjectUuid() const override { return GetHostObjectId(); }
-    bool LoadHostMesh(const CDezazObjRef& mesh) override;
+    bool LoadHostMesh(const CDezazObjRef& mesh, cHostMeshCopy* copy = nullptr) override;
     void SetEntry(CObjectSurfaces* entry) override;
 
     // IShapesViewOwner.

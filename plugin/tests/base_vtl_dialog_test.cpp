@@ -282,6 +282,29 @@ TEST_F(BaseVtlDialog, HostQuadsAreSplitAndCollapsedFacesSkipped)
     EXPECT_EQ(dynamic_cast<cMeshObject*>(it->Current().Get())->GetDecorator().m_mode, 8u);
 }
 
+// A copy made ahead on a thread of its own is taken for its own host mesh
+// only: given with another mesh, that mesh is copied and the copy is left.
+TEST_F(BaseVtlDialog, AHostMeshCopiedAheadIsTakenOnlyForItsOwnMesh)
+{
+    const ON_Mesh quads = HostMesh({{100, 0, 5}, {101, 0, 5}, {102, 0, 5}, {100, 1, 5}, {101, 1, 5}, {102, 1, 5}},
+                                   {{0, 1, 4, 3}, {1, 2, 5, 4}});
+    const ON_Mesh triangle = HostMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    CDezazMeshObject quadsHost(quads), triangleHost(triangle);
+    Open();
+    cHostMeshCopy ofQuads(*quadsHost.Mesh());
+    ASSERT_TRUE(dialog->LoadHostMesh(triangleHost, &ofQuads));
+    EXPECT_EQ(SceneMesh().GetTriangleCount(), 1u);
+    const tSafePtr<cMeshObject> left = ofQuads.Take();
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->GetMesh()->GetTriangleCount(), 4u);
+    Close();
+    Open();
+    cHostMeshCopy again(*quadsHost.Mesh());
+    ASSERT_TRUE(dialog->LoadHostMesh(quadsHost, &again));
+    EXPECT_EQ(SceneMesh().GetTriangleCount(), 4u);
+    EXPECT_FALSE(again.Take()) << "taken by the dialog";
+}
+
 TEST_F(BaseVtlDialog, UndoRestoresTheSelectionBeforeTheLastStepEvenWhenItWasEmpty)
 {
     Open();

@@ -82,7 +82,7 @@ public:
         DestroyWindow(m_window);
     }
     ON_UUID HostObjectUuid() const override { return m_host; }
-    bool LoadHostMesh(const CDezazObjRef& mesh) override
+    bool LoadHostMesh(const CDezazObjRef& mesh, cHostMeshCopy*) override
     {
         if (!mesh.Mesh())
             return false;
