@@ -381,9 +381,17 @@ bool cMeshPlaneSectioner::StackCuts(const std::vector<std::array<double, 12>>& f
             pass.rows[term].push_back(plane.zRow[term]);
     }
     ParallelFor(SharedThreadPool(), static_cast<std::uint32_t>(crossing.size()), FindStackedCrossingCandidates, &pass);
-    for (std::size_t k = 0; k < planes.size(); ++k)
+    // Each plane gathers its jobs' triangles in the jobs' order, the planes
+    // side by side.
+    auto gather = [&](std::size_t k) {
+        std::size_t total = 0;
+        for (const std::vector<std::vector<stListedCrossing>>& job : crossing)
+            total += job[k].size();
+        planes[k].crossing.reserve(total);
         for (const std::vector<std::vector<stListedCrossing>>& job : crossing)
             planes[k].crossing.insert(planes[k].crossing.end(), job[k].begin(), job[k].end());
+    };
+    ParallelForEach(SharedThreadPool(), planes.size(), 1, gather);
     m_stacked = std::move(planes);
     m_stackedMesh = m_mesh;
     m_stackedMask = mask;
