@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <numbers>
 #include <vector>
 
 
@@ -524,23 +523,8 @@ bool HypotIsPositive(double x, double y)
     return !std::isnan(x) && !std::isnan(y) && (x != 0.0 || y != 0.0);
 }
 
-// std::atan2(y, x) to within kAngleSlack: the arc tangent of the smaller
-// over the larger magnitude by a polynomial good to 1e-5 on [0, 1], turned
-// into the quadrant, with std::atan2's sign of y (-0 included) and its cut
-// at -pi / pi. Not both zero.
+// How far an angle's estimate (AngleEstimate) may lie from std::atan2.
 constexpr double kAngleSlack = 1e-4;
-
-double AngleEstimate(double y, double x)
-{
-    const double ax = std::fabs(x), ay = std::fabs(y);
-    const double t = std::min(ax, ay) / std::max(ax, ay), t2 = t * t;
-    double angle = t * (0.9998660 + t2 * (-0.3302995 + t2 * (0.1801410 + t2 * (-0.0851330 + t2 * 0.0208351))));
-    if (ay > ax)
-        angle = 0.5 * std::numbers::pi - angle;
-    if (x < 0.0)
-        angle = std::numbers::pi - angle;
-    return std::copysign(angle, y);
-}
 
 // The median (the value of rank size / 2) of the items' angles exact(item),
 // from their estimates (within kAngleSlack of them), the angle itself taken
@@ -612,7 +596,10 @@ double MedianAngle(const std::vector<Item>& items, Estimate estimate, Exact exac
 // stray point weighs no more than a point a few noise widths off.
 struct stProfileMeasure
 {
-    const tSamples<stOriented>* samples;
+    // The samples' positions and normals by component.
+    const double* p[3];
+    const double* n[3];
+    std::size_t count;
     stAxisRefinement frame;
     // Until it is set from the terms about the starting axis (collected in
     // `terms`), points without a near neighbour are passed over.
@@ -647,28 +634,33 @@ struct stProfileMeasure
             bool first;
         };
         // Each sample turned into the half-plane, in their order, but for
-        // those that have no place there. The measure's few thousand points
-        // are measured on this thread: hundreds of evaluations handed to the
-        // pool twice each waited longer for it than the work takes.
+        // those that have no place there, a chunk at a time in the vector
+        // lanes where the processor has them. The measure's few thousand
+        // points are measured on this thread: hundreds of evaluations handed
+        // to the pool twice each waited longer for it than the work takes.
         std::vector<stMeridian> points;
-        points.reserve(samples->size());
+        points.reserve(count);
         double rMin = DBL_MAX, rMax = -DBL_MAX, hMin = DBL_MAX, hMax = -DBL_MAX;
-        for (const stOriented& s : *samples)
+        stHalfPlaneFrame turn;
+        for (int k = 0; k < 3; ++k)
+            turn.dir[k] = dir[k], turn.at[k] = at[k], turn.u[k] = u[k], turn.v[k] = v[k];
+        const eMeridianLeanKernel kernel = FastestMeridianLeanKernel();
+        stHalfPlaneChunk chunk;
+        for (std::size_t first = 0; first < count; first += kHalfPlaneChunk)
         {
-            const double d[3] = {s.p[0] - at[0], s.p[1] - at[1], s.p[2] - at[2]};
-            const double h = Dot(d, dir), a = Dot(d, u), b = Dot(d, v);
-            const double r = std::hypot(a, b);
-            if (!(r > 0.0))
-                continue;
-            const double radial[3] = {(a * u[0] + b * v[0]) / r, (a * u[1] + b * v[1]) / r, (a * u[2] + b * v[2]) / r};
-            const double mr = Dot(s.n, radial), mh = Dot(s.n, dir);
-            if (!HypotIsPositive(mr, mh))
-                continue;
-            // The profile normal is made unit below, for the first half's
-            // points only: no other point's is read.
-            points.push_back({r, h, a, b, AngleEstimate(b, a), mr, mh, false});
-            rMin = std::min(rMin, r), rMax = std::max(rMax, r);
-            hMin = std::min(hMin, h), hMax = std::max(hMax, h);
+            const std::size_t size = std::min(kHalfPlaneChunk, count - first);
+            TurnIntoHalfPlane(kernel, p, n, first, size, turn, chunk);
+            for (std::size_t j = 0; j < size; ++j)
+            {
+                const double r = chunk.r[j], h = chunk.h[j], mr = chunk.mr[j], mh = chunk.mh[j];
+                if (!(r > 0.0) || !HypotIsPositive(mr, mh))
+                    continue;
+                // The profile normal is made unit below, for the first half's
+                // points only: no other point's is read.
+                points.push_back({r, h, chunk.a[j], chunk.b[j], chunk.angle[j], mr, mh, false});
+                rMin = std::min(rMin, r), rMax = std::max(rMax, r);
+                hMin = std::min(hMin, h), hMax = std::max(hMax, h);
+            }
         }
         if (points.size() < 6)
             return FLT_MAX;
@@ -862,7 +854,17 @@ tSamples<stOriented> ProfileSamples(const tSamples<stOriented>& all)
 
 void RefineAxisByProfile(const tSamples<stOriented>& samples, double axis[3], double point[3])
 {
-    stProfileMeasure measure{&samples, {nullptr, 0, {}, {}, {}, {}}};
+    // The samples by component, for the vector lanes.
+    const std::size_t count = samples.size();
+    std::vector<double> laid(6 * count);
+    for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t c = 0; c < 3; ++c)
+            laid[c * count + i] = samples[i].p[c], laid[(3 + c) * count + i] = samples[i].n[c];
+    const double* base = laid.data();
+    stProfileMeasure measure{{base, base + count, base + 2 * count},
+                             {base + 3 * count, base + 4 * count, base + 5 * count},
+                             count,
+                             {nullptr, 0, {}, {}, {}, {}}};
     std::copy(axis, axis + 3, measure.frame.axis);
     std::copy(point, point + 3, measure.frame.point);
     const int smallest = std::fabs(axis[0]) <= std::fabs(axis[1]) && std::fabs(axis[0]) <= std::fabs(axis[2])
