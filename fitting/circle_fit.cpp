@@ -179,6 +179,17 @@ double RefineXYObjective(const cDoubleVector& x, void* context)
     return ctx->fit->SumSquaredRadialErrors(2, centre, std::fabs(x[2]), count);
 }
 
+// RefineXYObjective at several points side by side, each point's sum a job
+// of the shared pool (each summed in the records' order, as alone).
+void RefineXYObjectives(const cDoubleVector* x, std::uint32_t count, double* values, void* context)
+{
+    auto each = [&](std::size_t i) { values[i] = RefineXYObjective(x[i], context); };
+    ParallelForEach(SharedThreadPool(), count, 1, each);
+}
+
+// Fewest records whose refinement measures a step's candidates side by side.
+constexpr std::size_t kRefineSideBySideFrom = std::size_t{1} << 15;
+
 double RefineInFrameObjective(const cDoubleVector& x, void* context)
 {
     const auto* fit = static_cast<const cCircleFit*>(context);
@@ -456,7 +467,13 @@ bool cCircleFit::Refine(double centre[3], double& radius)
     x[0] = context.centre[0].Pack(centre[0]);
     x[1] = context.centre[1].Pack(centre[1]);
     x[2] = radius;
-    if (MinimiseSimplex(x, RefineXYObjective, &context, 1e-6, 500, 0.00025f) == 0)
+    // Many records: a step's candidates are measured side by side, which
+    // visits the same points and ends where one after another would.
+    const std::uint32_t minimised =
+        Points().size() >= kRefineSideBySideFrom && SharedThreadPool() != nullptr
+            ? MinimiseSimplexBatched(x, RefineXYObjectives, &context, 1e-6, 500, 0.00025f)
+            : MinimiseSimplex(x, RefineXYObjective, &context, 1e-6, 500, 0.00025f);
+    if (minimised == 0)
         return false;
     const double result[3] = {context.centre[0].Unpack(x[0]), context.centre[1].Unpack(x[1]), std::fabs(x[2])};
     if (!AllFinite(result, 3))

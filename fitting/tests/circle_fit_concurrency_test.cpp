@@ -132,3 +132,38 @@ TEST(CircleFitConcurrency, ArcEndsAmongNearTiesAreTheOnesEveryAngleGave)
     for (int k = 0; k < 9; ++k)
         EXPECT_EQ(ends[k], expected[k]) << k;
 }
+
+TEST(CircleFitConcurrency, ARefinedCircleOfManyPointsOnAPoolIsTheOneRefinedAlone)
+{
+    // 60,000 noisy points on an arc far out in the plane of its records'
+    // x and y: the refinement measures its steps' candidates side by side on
+    // a pool, and ends on the circle it reaches one candidate at a time.
+    tFitPointQueue arc;
+    std::uint64_t state = 11;
+    const auto noise = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+    };
+    for (int i = 0; i < 60000; ++i)
+    {
+        const double a = 1.7 * i / 60000.0 - 0.4, r = 31.0 + 0.2 * noise();
+        stFitPoint p;
+        p.position[0] = static_cast<float>(2400.0 + r * std::cos(a));
+        p.position[1] = static_cast<float>(-900.0 + r * std::sin(a));
+        arc.push_back(p);
+    }
+    cCircleFit fit(arc);
+    double circles[2][4];
+    cThreadPool pool(4);
+    for (int pooled = 0; pooled < 2; ++pooled)
+    {
+        double* c = circles[pooled];
+        c[0] = 2399.0, c[1] = -899.0, c[2] = 0.0, c[3] = 30.0;
+        SetSharedThreadPool(pooled ? &pool : nullptr);
+        EXPECT_TRUE(fit.Refine(c, c[3]));
+        SetSharedThreadPool(nullptr);
+    }
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(circles[1][k], circles[0][k]) << k;
+    EXPECT_NEAR(circles[0][3], 31.0, 0.01);
+}
