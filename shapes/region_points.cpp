@@ -101,7 +101,9 @@ bool cRegionPoints::Resize(std::uint32_t count)
         Truncate(count);
         return MakeOwn();
     }
-    if (!MakeOwn() || !m_points->Resize(count))
+    // The new room is left for the writers: cleared here first, a whole
+    // scan's 10M points were written twice, the first time on this thread.
+    if (!ReserveUnwritten(count))
         return false;
     m_points->SetCount(count);
     m_boxValid = false;

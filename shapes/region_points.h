@@ -102,12 +102,15 @@ public:
     // For writers that fill the points by index, from several threads (one
     // writer a point; the points are made own first, by Resize or MakeOwn):
     // Resize makes room for `count` points at once (the new
-    // ones hold no position until stored; false, with nothing changed, when
-    // the array cannot grow), Store writes point i without touching the box and tells whether
-    // it held that position already, and PointsChanged, called once the
-    // writers are done, has the box recomputed when it is next asked for.
+    // ones hold no position until stored, their room left unwritten: false,
+    // with nothing changed, when the array cannot grow), Store writes point
+    // i without touching the box and tells whether it held that position
+    // already (only for a point that holds one), Put writes a new point, and
+    // PointsChanged, called once the writers are done, has the box
+    // recomputed when it is next asked for.
     bool Resize(std::uint32_t count);
     bool Store(std::uint32_t i, const float p[3]);
+    void Put(std::uint32_t i, const float p[3]) { std::memcpy((*m_points)[i].xyz, p, 3 * sizeof(float)); }
     void PointsChanged() { m_boxValid = false; }
     void Clear();
 

@@ -758,7 +758,10 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
                 tags->Set(i, code);
             float centroid[3];
             RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
-            same = m_region.Store(at, centroid) && at < before && same;
+            if (at < before)
+                same = m_region.Store(at, centroid) && same;
+            else
+                m_region.Put(at, centroid), same = false;
             ++at;
         }
         sameIn[block] = same ? 1 : 0;
