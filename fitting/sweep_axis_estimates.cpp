@@ -1054,6 +1054,23 @@ double MedianNormalAlongDirection(const cFitContainer& points, const double dire
     return MedianOfUsableNormals(points, [&](const stOriented& s) { return std::fabs(Dot(s.n, d)); });
 }
 
+void MedianNormalAlongDirections(const cFitContainer& points, const double directionA[3],
+                                 const double directionB[3], double medians[2])
+{
+    double a[3] = {directionA[0], directionA[1], directionA[2]}, b[3] = {directionB[0], directionB[1], directionB[2]};
+    if (!MakeUnit(a) || !MakeUnit(b))
+    {
+        medians[0] = MedianNormalAlongDirection(points, directionA);
+        medians[1] = MedianNormalAlongDirection(points, directionB);
+        return;
+    }
+    const std::array<double, 2> both = MediansOfUsableNormals<2>(points, [&](const stOriented& s, double value[2]) {
+        value[0] = std::fabs(Dot(s.n, a));
+        value[1] = std::fabs(Dot(s.n, b));
+    });
+    medians[0] = both[0], medians[1] = both[1];
+}
+
 bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3])
 {
     tSamples<stOriented> samples = UsableSamples<stOriented>(points);

@@ -23,6 +23,10 @@ bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double d
 // ideal extrusion along d, about the normals' noise for a scan of one.
 // FLT_MAX when no normal is usable.
 double MedianNormalAlongDirection(const cFitContainer& points, const double direction[3]);
+// MedianNormalAlongDirection along two directions, read from the records in
+// one pass: medians[0] along A, medians[1] along B.
+void MedianNormalAlongDirections(const cFitContainer& points, const double directionA[3],
+                                 const double directionB[3], double medians[2]);
 
 // The line that the normal lines come nearest to meeting: its unit
 // direction and its point nearest the points' mean. False when fewer than

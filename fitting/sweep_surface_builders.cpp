@@ -199,9 +199,12 @@ bool FitAxisOfRevolution(const cFitContainer& points, cCircleFit& fit, double ax
 bool PreferDirectionFromNormals(const cFitContainer& points, double direction[3])
 {
     double fromNormals[3];
-    if (!EstimateExtrusionDirectionFromNormals(points, fromNormals) ||
-        !(MedianNormalAlongDirection(points, fromNormals) <
-          kClearlyBetter * MedianNormalAlongDirection(points, direction)))
+    if (!EstimateExtrusionDirectionFromNormals(points, fromNormals))
+        return false;
+    // Both medians from one read of the records.
+    double medians[2];
+    MedianNormalAlongDirections(points, fromNormals, direction, medians);
+    if (!(medians[0] < kClearlyBetter * medians[1]))
         return false;
     std::copy(fromNormals, fromNormals + 3, direction);
     return true;

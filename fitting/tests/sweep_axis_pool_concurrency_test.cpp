@@ -66,8 +66,9 @@ TEST(NormalAxesOnAPool, ManyNormalsGiveTheDirectionAndMediansTheyGiveAlone)
     const double pooledOff = MedianNormalOffMeridian(wall, tilted, centre);
     // Both medians of one read about two axes: each as alone.
     const double upright[3] = {-0.36, 0.48, 0.8};
-    double both[2];
+    double both[2], bothAlong[2];
     MedianNormalOffMeridians(wall, tilted, centre, upright, centre, both);
+    MedianNormalAlongDirections(wall, tilted, upright, bothAlong);
     SetSharedThreadPool(nullptr);
     ASSERT_TRUE(found);
     for (int k = 0; k < 3; ++k)
@@ -76,6 +77,8 @@ TEST(NormalAxesOnAPool, ManyNormalsGiveTheDirectionAndMediansTheyGiveAlone)
     EXPECT_EQ(pooledOff, off);
     EXPECT_EQ(both[0], off);
     EXPECT_EQ(both[1], MedianNormalOffMeridian(wall, upright, centre));
+    EXPECT_EQ(bothAlong[0], along);
+    EXPECT_EQ(bothAlong[1], MedianNormalAlongDirection(wall, upright));
 }
 
 TEST(NormalAxesOnAPool, ARevolvedWallGivesTheAxisItGivesAlone)
