@@ -56,6 +56,10 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
     GetScene().TransformObjects(m);
     if (m_entry)
         m_entry->TransformSessions(m, inScene ? m_session : nullptr);
+    // The current shape's record lists the other shapes' directions and
+    // points to take from: they are listed again where the shapes now are.
+    if (m_session)
+        BuildReferenceLists(m_session);
     // The Sketch and Curves pages' undo copies were saved where the shapes
     // were: unmoved, an Undo would put a profile or a network back where the
     // mesh no longer is.

@@ -11,6 +11,7 @@
 #include "modes/surface_extension_mode.h"
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/sketch_page.h"
+#include "shapes/extracted_primitives.h"
 #include "shapes/extracted_record.h"
 #include "shapes/primitive_geometry.h"
 #include "shapes/shape_interfaces.h"
@@ -310,3 +311,31 @@ TEST(MarkedPoints, AWholeScansMarksAreCollectedInVertexOrderOnAPool)
 }
 
 } // namespace
+
+TEST_F(ShapesDialog, ADirectionTakenFromAnotherShapeAfterAnAlignmentIsThatShapesDirectionWhereItNowIs)
+{
+    // Two planes of a sheet leaning by about 6 degrees; the second one aligns
+    // the scan and then takes the first one's normal.
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_NEW_SHAPE);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    ASSERT_EQ(dialog->ListedSessions().size(), 2u);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    auto* record = dynamic_cast<ST_CExtractedPlane*>(dialog->GetCurrentSession()->GetRecord());
+    ASSERT_NE(record, nullptr);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* normal = page.GetPropertyTree().FindItem(record->m_normalId);
+    ASSERT_NE(normal, nullptr);
+    normal->SetItemValue(kDirectionFirstReference + 1); // "as Plane 1", after "as Current View"
+    ChangeRow(page, normal);
+    ASSERT_EQ(record->m_normalChoice, kDirectionFirstReference + 1);
+
+    auto* first = static_cast<ST_CPlane*>(dialog->ListedSessions()[0]->GetSceneObject()->QueryInterface(IID_ST_CPlane));
+    ASSERT_NE(first, nullptr);
+    const cPlane& taken = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(taken.normal[k], first->GetPlane().normal[k], 1e-6) << k;
+}
