@@ -10,6 +10,7 @@
 #include "fitting/square_matrix.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
@@ -398,15 +399,34 @@ double cPlaneFit::GetMeanAbsDistance(const double normal[3], double offset) cons
 
 void cPlaneFit::GetDistanceRange(const double normal[3], double offset, double& minimum, double& maximum) const
 {
+    // A big fit's records a block at a time on the shared pool, the blocks'
+    // ranges then joined in order: std::min and std::max keep the first of
+    // equal values and pass over NaN, so the range is the one pass's.
+    constexpr std::size_t kBlock = std::size_t{1} << 16;
+    const tFitPointQueue& records = Points();
+    const std::size_t blocks = (records.size() + kBlock - 1) / kBlock;
+    std::vector<std::array<double, 2>> ranges(blocks, std::array<double, 2>{kNoFitError, -kNoFitError});
+    auto measure = [&](std::size_t b) {
+        double low = kNoFitError, high = -kNoFitError;
+        const auto first = records.begin() + static_cast<std::ptrdiff_t>(b * kBlock);
+        const auto last = records.begin() + static_cast<std::ptrdiff_t>(std::min(records.size(), (b + 1) * kBlock));
+        for (auto p = first; p != last; ++p)
+        {
+            double q[3];
+            FitPointPosition(*p, q);
+            const double dist = Dot3d(normal, q) + offset;
+            low = std::min(low, dist);
+            high = std::max(high, dist);
+        }
+        ranges[b] = {low, high};
+    };
+    ParallelForEach(blocks >= 4 ? SharedThreadPool() : nullptr, blocks, 1, measure);
     minimum = kNoFitError;
     maximum = -kNoFitError;
-    for (const stFitPoint& p : Points())
+    for (const std::array<double, 2>& range : ranges)
     {
-        double q[3];
-        FitPointPosition(p, q);
-        const double dist = Dot3d(normal, q) + offset;
-        minimum = std::min(minimum, dist);
-        maximum = std::max(maximum, dist);
+        minimum = std::min(minimum, range[0]);
+        maximum = std::max(maximum, range[1]);
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <random>
 
@@ -104,6 +106,39 @@ TEST(PlaneFitPool, PlanesSummedSideBySideSumAsEachAlone)
                     << c << " " << squared;
         }
     pool.Stop();
+}
+
+TEST(PlaneFitPool, ADistanceRangeOnAPoolIsTheOnePassRange)
+{
+    // Three patches one after another (four blocks of the pool pass), one
+    // record not a number.
+    tFitPointQueue points;
+    for (int copy = 0; copy < 3; ++copy)
+        for (stFitPoint p : TiltedPatch())
+        {
+            p.position[1] += float(copy);
+            points.push_back(p);
+        }
+    points[100000].position[0] = std::nanf("");
+    const cPlaneFit fit(points);
+    const double normal[3] = {0.6, 0.0, 0.8}, offset = -356.0;
+    double low = FLT_MAX, high = -FLT_MAX;
+    for (const stFitPoint& p : points)
+    {
+        const double q[3] = {p.position[0], p.position[1], p.position[2]};
+        const double dist = normal[0] * q[0] + normal[1] * q[1] + normal[2] * q[2] + offset;
+        low = std::min(low, dist), high = std::max(high, dist);
+    }
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    double pooled[2];
+    fit.GetDistanceRange(normal, offset, pooled[0], pooled[1]);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    EXPECT_EQ(pooled[0], low);
+    EXPECT_EQ(pooled[1], high);
+    EXPECT_LT(low, -0.05);
+    EXPECT_GT(high, 0.05);
 }
 
 } // namespace
