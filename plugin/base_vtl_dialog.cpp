@@ -165,7 +165,7 @@ void cHostMeshCopy::Copy()
     m_copied = true;
     try
     {
-        tSafePtr<cMeshObject> object(new cMeshObject());
+        auto object = std::make_unique<cMeshObject>();
         AddHostMeshFaces(*object, *m_host, &ThePlugIn().ThreadPool());
         m_object = std::move(object);
     }
@@ -175,7 +175,7 @@ void cHostMeshCopy::Copy()
     }
 }
 
-tSafePtr<cMeshObject> cHostMeshCopy::Take()
+std::unique_ptr<cMeshObject> cHostMeshCopy::Take()
 {
     if (m_thread.joinable())
         m_thread.join();
@@ -191,15 +191,18 @@ bool CBaseVTLDialog::LoadHostMesh(const CDezazMeshObject& hostObject, cHostMeshC
     const ON_Mesh* hostMesh = hostObject.Mesh();
     if (!hostMesh)
         return false;
-    tSafePtr<cMeshObject> object = copy != nullptr && &copy->Host() == hostMesh ? copy->Take() : nullptr;
+    std::unique_ptr<cMeshObject> object =
+        copy != nullptr && &copy->Host() == hostMesh ? copy->Take() : std::unique_ptr<cMeshObject>();
     if (!object)
     {
-        object = new cMeshObject();
+        object = std::make_unique<cMeshObject>();
         AddHostMeshFaces(*object, *hostMesh, &ThePlugIn().ThreadPool());
     }
     object->GetDecorator().m_mode = 8;
-    if (!m_scene.AddObject(object.Get()))
+    // The scene owns what it takes; what it refuses is freed here.
+    if (!m_scene.AddObject(object.get()))
         return false;
+    object.release();
     m_scene.InitDisplayProperties();
     m_scene.GetColourSettings().Load();
     m_scene.ApplyDisplayProperties();

@@ -79,14 +79,16 @@ public:
 
     const ON_Mesh& Host() const { return *m_host; }
     // The mesh object copied, once it is (what the copy threw is thrown
-    // here); null after the first call.
-    tSafePtr<cMeshObject> Take();
+    // here); null after the first call. The caller owns it (a scene object
+    // is not freed by its reference count); a copy nobody takes is freed
+    // with this.
+    std::unique_ptr<cMeshObject> Take();
 
 private:
     void Copy();
 
     const ON_Mesh* m_host;
-    tSafePtr<cMeshObject> m_object;
+    std::unique_ptr<cMeshObject> m_object;
     std::exception_ptr m_error;
     std::thread m_thread;
     bool m_copied = false;
