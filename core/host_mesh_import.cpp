@@ -220,7 +220,7 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
     {
         try
         {
-            *inPass = std::make_unique<cMesh::cUpdateInPass>(vertexCount, triangleCount, pool);
+            *inPass = std::make_unique<cMesh::cUpdateInPass>(vertexCount, blocks, pool);
         }
         catch (const std::bad_alloc&)
         {
@@ -261,6 +261,10 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
     {
         std::size_t at = triangleBase[block];
         std::size_t twinCorner = 0;
+        // The block writes each of its own vertices at the first face that
+        // names it, which its rank follows: a rank below the next one to be
+        // written is a vertex written before, whose sums have begun.
+        std::uint32_t written = 0;
         forFaces(block,
                  [&](const ON_MeshFace& face, int corners)
                  {
@@ -271,6 +275,9 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                      // anywhere), else the same point of the host vertex the
                      // vertex is made from.
                      const float* point[4];
+                     // The block's own vertices, which no earlier block's
+                     // triangle meets: their sums are added here.
+                     cVertex* own[4] = {nullptr, nullptr, nullptr, nullptr};
                      for (int k = 0; k < corners; ++k)
                      {
                          int v = face.vi[k];
@@ -280,11 +287,17 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                              point[k] = &host.m_V[v].x;
                              continue;
                          }
-                         index[k] = std::uint32_t(vertexBase[owner[std::size_t(v)]] + rank[std::size_t(v)]);
-                         if (owner[std::size_t(v)] == block)
+                         const auto hv = std::size_t(v);
+                         index[k] = std::uint32_t(vertexBase[owner[hv]] + rank[hv]);
+                         if (owner[hv] == block)
                          {
-                             setVertex(index[k], v);
-                             point[k] = vertexArray[index[k]].Position();
+                             if (rank[hv] >= written)
+                             {
+                                 setVertex(index[k], v);
+                                 written = rank[hv] + 1;
+                             }
+                             own[k] = &vertexArray[index[k]];
+                             point[k] = own[k]->Position();
                          }
                          else
                              point[k] = &host.m_V[v].x;
@@ -298,8 +311,12 @@ bool WeldFacesOnPool(cMesh& mesh, const ON_Mesh& host, const std::vector<std::ui
                                           t.vertexIndex[0] = a;
                                           t.vertexIndex[1] = b;
                                           t.vertexIndex[2] = c;
-                                          if (measures != nullptr)
-                                              measures->Measure(t, i, point[0], point[second], point[second + 1]);
+                                          if (measures == nullptr)
+                                              return;
+                                          const float* const corner[3] = {point[0], point[second],
+                                                                          point[second + 1]};
+                                          cVertex* const owned[3] = {own[0], own[second], own[second + 1]};
+                                          measures->Measure(t, i, block, corner, owned);
                                       });
                  });
     };
@@ -404,7 +421,7 @@ std::uint32_t AddHostMeshFaces(cMesh& mesh, const ON_Mesh& host, cThreadPool* po
     }
     mesh.ClearMergeIndex();
     mesh.SetIndexed(false);
-    if (inPass != nullptr)
+    if (inPass != nullptr && !inPass->Failed())
         mesh.Update(*inPass);
     else
         mesh.Update();

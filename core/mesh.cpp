@@ -1,6 +1,7 @@
 #include "core/mesh.h"
 
 #include <atomic>
+#include <new>
 #include <cfloat>
 #include <cmath>
 #include <utility>
@@ -70,16 +71,6 @@ void cMesh::Update()
     UpdateBoundingBox();
     ComputeNormals(true);
     BuildTopology();
-    m_progress = nullptr;
-}
-
-void cMesh::Update(cUpdateInPass& pass)
-{
-    UpdateBoundingBox();
-    if (GetTriangleCount() != 0 && GetVertexCount() != 0)
-        AddUpVertexNormals(std::move(pass.m_areas), pass.m_metBy.get(), true);
-    pass.m_metBy.reset();
-    BuildTopology(std::move(pass.m_bucketSizes));
     m_progress = nullptr;
 }
 
@@ -214,6 +205,9 @@ constexpr std::uint32_t kVertexNotMet = 0xFFFFFFFF;
 constexpr std::uint32_t kVertexShared = 0xFFFFFFFE;
 // Ranges of vertex indices whose shared vertices are summed a range per job.
 constexpr std::size_t kSharedVertexRanges = 64;
+// Ranges of vertex indices whose corners left by the runs of an update in
+// the builder's pass are summed a range per job.
+constexpr std::size_t kDeferredRanges = 64;
 
 // A triangle's normal (when asked for) from its corners, and its area when
 // it adds to its corners' normals, else 0.
@@ -232,6 +226,16 @@ double MeasureTriangle(cMeshTriangle& t, const float a[3], const float b[3], con
     // The same value TriangleArea gives, without forming the product twice.
     const double area = 0.5 * std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
     return !IsZeroVector(t.Normal()) && area > FLT_EPSILON ? area : 0.0;
+}
+
+// Adds the triangle's normal times its area, and the area, to the vertex's
+// sums, rounded to float after each term.
+void AddNormalTerm(cVertex& v, const cMeshTriangle& t, double area)
+{
+    v.nx = static_cast<float>(v.nx + t.nx * area);
+    v.ny = static_cast<float>(v.ny + t.ny * area);
+    v.nz = static_cast<float>(v.nz + t.nz * area);
+    v.SetScalar(static_cast<float>(v.GetScalar() + area));
 }
 
 // A triangle that adds something meets its corners as its block of the
@@ -253,23 +257,60 @@ void MeetCorners(const cMeshTriangle& t, std::uint32_t block, std::uint32_t* met
 
 } // namespace
 
-cMesh::cUpdateInPass::cUpdateInPass(std::uint32_t vertices, std::uint32_t triangles, cThreadPool* pool)
-    : m_vertices(vertices), m_areas(new double[triangles]),
-      m_metBy(MakeFilledOnPool(pool, vertices, kVertexNotMet)),
+cMesh::cUpdateInPass::cUpdateInPass(std::uint32_t vertices, std::size_t runs, cThreadPool* pool)
+    : m_vertices(vertices), m_runs(runs), m_deferred(runs * kDeferredRanges),
       m_bucketSizes(MakeFilledOnPool(pool, std::size_t{vertices} + 1, std::uint32_t{0}))
 {
 }
 
 cMesh::cUpdateInPass::~cUpdateInPass() = default;
 
-void cMesh::cUpdateInPass::Measure(cMeshTriangle& t, std::uint32_t i, const float a[3], const float b[3],
-                                   const float c[3])
+void cMesh::cUpdateInPass::Measure(cMeshTriangle& t, std::uint32_t i, std::size_t run, const float* const corner[3],
+                                   cVertex* const owned[3])
 {
-    const double area = MeasureTriangle(t, a, b, c, true);
-    m_areas[i] = area;
+    const double area = MeasureTriangle(t, corner[0], corner[1], corner[2], true);
     if (area > 0.0)
-        MeetCorners(t, static_cast<std::uint32_t>(i / kSumJobTriangles), m_metBy.get());
+        for (std::uint32_t k = 0; k < 3; ++k)
+        {
+            if (owned[k] != nullptr)
+                AddNormalTerm(*owned[k], t, area);
+            else
+                try
+                {
+                    m_deferred[run * kDeferredRanges + std::size_t{t.vertexIndex[k]} * kDeferredRanges / m_vertices]
+                        .push_back({std::uint64_t{i} * 3 + k, area});
+                }
+                catch (const std::bad_alloc&)
+                {
+                    m_failed.store(true, std::memory_order_relaxed);
+                }
+        }
     CountHalfEdges(t, m_vertices, m_bucketSizes.get());
+}
+
+void cMesh::Update(cUpdateInPass& pass)
+{
+    UpdateBoundingBox();
+    if (GetTriangleCount() != 0 && GetVertexCount() != 0)
+    {
+        // The corners the runs left: each range of vertices on a job, its
+        // runs' corners one run after another.
+        auto sumDeferred = [&](std::size_t range)
+        {
+            for (std::size_t run = 0; run < pass.m_runs; ++run)
+                for (const cUpdateInPass::stDeferredCorner& deferred :
+                     pass.m_deferred[run * kDeferredRanges + range])
+                {
+                    const cMeshTriangle& t = *GetTriangle(static_cast<std::uint32_t>(deferred.corner / 3));
+                    AddNormalTerm(*GetVertex(t.vertexIndex[deferred.corner % 3]), t, deferred.area);
+                }
+        };
+        ParallelForEach(SharedThreadPool(), kDeferredRanges, 1, sumDeferred);
+        FinishVertexNormals(SharedThreadPool());
+    }
+    pass.m_deferred.clear();
+    BuildTopology(std::move(pass.m_bucketSizes));
+    m_progress = nullptr;
 }
 
 void cMesh::AddAreaWeightedNormals(const double* areas, const std::uint32_t* metBy, cThreadPool* pool)
@@ -288,13 +329,6 @@ void cMesh::AddAreaWeightedNormals(const double* areas, const std::uint32_t* met
             if (areas[i] > 0.0)
                 each(static_cast<std::uint32_t>(i), areas[i]);
     };
-    const auto add = [](cVertex* v, const cMeshTriangle& t, double area)
-    {
-        v->nx = static_cast<float>(v->nx + t.nx * area);
-        v->ny = static_cast<float>(v->ny + t.ny * area);
-        v->nz = static_cast<float>(v->nz + t.nz * area);
-        v->SetScalar(static_cast<float>(v->GetScalar() + area));
-    };
     // The corners at vertices of several blocks are listed per block and per
     // range of vertices (triangle * 3 + corner, in triangle order); each
     // range is then summed on the pool, the lists of its blocks one after
@@ -312,7 +346,7 @@ void cMesh::AddAreaWeightedNormals(const double* areas, const std::uint32_t* met
                          {
                              const std::uint32_t index = t.vertexIndex[k];
                              if (metBy[index] == block)
-                                 add(GetVertex(index), t, area);
+                                 AddNormalTerm(*GetVertex(index), t, area);
                              else
                                  sharedCorners[block * ranges + std::size_t{index} * ranges / vertexCount].push_back(
                                      std::uint64_t{i} * 3 + k);
@@ -329,7 +363,7 @@ void cMesh::AddAreaWeightedNormals(const double* areas, const std::uint32_t* met
             {
                 const auto i = static_cast<std::uint32_t>(corner / 3);
                 const cMeshTriangle& t = *GetTriangle(i);
-                add(GetVertex(t.vertexIndex[corner % 3]), t, areas[i]);
+                AddNormalTerm(*GetVertex(t.vertexIndex[corner % 3]), t, areas[i]);
             }
     };
     ParallelForEach(pool, ranges, 1, sumShared);
@@ -362,10 +396,10 @@ void cMesh::ComputeNormals(bool withTriangleNormals)
             MeetCorners(t, static_cast<std::uint32_t>(i / kSumJobTriangles), metBy.get());
     };
     ParallelForEach(pool, triangleCount, kSumJobTriangles, measure);
-    AddUpVertexNormals(std::move(areas), metBy.get(), false);
+    AddUpVertexNormals(std::move(areas), metBy.get());
 }
 
-void cMesh::AddUpVertexNormals(std::unique_ptr<double[]> areas, const std::uint32_t* metBy, bool cleared)
+void cMesh::AddUpVertexNormals(std::unique_ptr<double[]> areas, const std::uint32_t* metBy)
 {
     cThreadPool* pool = SharedThreadPool();
     auto clear = [&](std::size_t i)
@@ -374,11 +408,14 @@ void cMesh::AddUpVertexNormals(std::unique_ptr<double[]> areas, const std::uint3
         v.nx = v.ny = v.nz = 0.0f;
         v.SetScalar(0.0f);
     };
-    if (!cleared)
-        ParallelForEach(pool, GetVertexCount(), kNormalJobRecords, clear);
+    ParallelForEach(pool, GetVertexCount(), kNormalJobRecords, clear);
     AddAreaWeightedNormals(areas.get(), metBy, pool);
     areas.reset();
+    FinishVertexNormals(pool);
+}
 
+void cMesh::FinishVertexNormals(cThreadPool* pool)
+{
     auto finish = [&](std::size_t i)
     {
         cVertex& v = *GetVertex(static_cast<std::uint32_t>(i));

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -46,34 +47,55 @@ public:
     void Update() override;
 
     // What Update's first passes over the triangles find (each triangle's
-    // normal and area, which block of the vertices' sums meets each vertex,
-    // how many half-edges each vertex's bucket of links takes), gathered by
-    // a builder as it writes a new mesh's triangle records itself, so that
-    // Update does not read them all again for it.
+    // normal and area, the vertices' sums of area-weighted normals, how many
+    // half-edges each vertex's bucket of links takes), gathered by a builder
+    // as it writes a new mesh's triangle records itself, so that Update
+    // does not read them all again for it. The builder writes the triangles
+    // in runs, each run's after those of the runs before it, a run on one
+    // thread in triangle order; the vertices a run owns (no triangle of an
+    // earlier run meets them) take their terms at once, in the caches the
+    // run has just written them to, and every other corner's term is kept
+    // for Update, which adds them run after run. So each vertex still adds
+    // its terms in triangle order.
     class cUpdateInPass
     {
     public:
-        // For a mesh of `vertices` vertices whose normals and summed areas are
-        // still zero, and `triangles` triangle records about to be written.
-        // Throws std::bad_alloc as new does.
-        cUpdateInPass(std::uint32_t vertices, std::uint32_t triangles, cThreadPool* pool);
+        // For a mesh of `vertices` vertices whose triangle records are about
+        // to be written in `runs` runs. Throws std::bad_alloc as new does.
+        cUpdateInPass(std::uint32_t vertices, std::size_t runs, cThreadPool* pool);
         ~cUpdateInPass();
 
-        // Triangle i, whose corners' indices are written (valid and distinct)
-        // and lie at a, b and c: gives it its normal and notes what Update
-        // needs of it. Once per triangle, from any thread.
-        void Measure(cMeshTriangle& t, std::uint32_t i, const float a[3], const float b[3], const float c[3]);
+        // Triangle i of the run, whose corners' indices are written (valid
+        // and distinct) and lie at corner[0..2]: gives it its normal and
+        // notes what Update needs of it. owned[k] is corner k's vertex
+        // record when the run owns it (written, with its normal and summed
+        // area zero, before the run's first triangle there), else null.
+        // Once per triangle, each run's in triangle order.
+        void Measure(cMeshTriangle& t, std::uint32_t i, std::size_t run, const float* const corner[3],
+                     cVertex* const owned[3]);
+        // Whether a corner could not be kept for want of memory: Update
+        // cannot take the pass then (the plain Update gives the same).
+        bool Failed() const { return m_failed.load(std::memory_order_relaxed); }
 
     private:
         friend class cMesh;
         std::uint32_t m_vertices;
-        std::unique_ptr<double[]> m_areas;
-        std::unique_ptr<std::uint32_t[]> m_metBy;
+        std::size_t m_runs;
+        // The corners whose terms Update adds, per run and range of vertex
+        // indices (kDeferredRanges of them), in triangle order.
+        struct stDeferredCorner
+        {
+            std::uint64_t corner; // triangle * 3 + corner
+            double area;
+        };
+        std::vector<std::vector<stDeferredCorner>> m_deferred;
+        std::atomic<bool> m_failed{false};
         // Each vertex's count of half-edges at [vertex + 1].
         std::unique_ptr<std::uint32_t[]> m_bucketSizes;
     };
     // Update of a mesh whose every triangle was measured by the pass (no
-    // progress object is attached): the same box, normals and links.
+    // progress object is attached, the pass did not fail): the same box,
+    // normals and links.
     void Update(cUpdateInPass& pass);
     // Frees vertices and triangles; the topology is invalid.
     void Clear() override;
@@ -214,9 +236,10 @@ private:
     // meet it, or that several do.
     void AddAreaWeightedNormals(const double* areas, const std::uint32_t* metBy, cThreadPool* pool);
     // The vertices' normals from the triangles' areas (0: adds nothing) and
-    // the blocks that meet them; `cleared` when their normals and summed
-    // areas are zero already.
-    void AddUpVertexNormals(std::unique_ptr<double[]> areas, const std::uint32_t* metBy, bool cleared);
+    // the blocks that meet them.
+    void AddUpVertexNormals(std::unique_ptr<double[]> areas, const std::uint32_t* metBy);
+    // Each vertex's sum of area-weighted normals made unit.
+    void FinishVertexNormals(cThreadPool* pool);
     // BuildTopology from the sizes of the vertices' buckets of half-edges
     // (each vertex's at [vertex + 1]), counted before.
     bool BuildTopology(std::unique_ptr<std::uint32_t[]> bucketSizes);
