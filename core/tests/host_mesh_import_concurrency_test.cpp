@@ -143,4 +143,51 @@ TEST(HostMeshImportOnPool, NormalsAndLinksAreThoseOfUpdatingTheWeldedMesh)
     ExpectSameNormalsAndLinks(expected, mesh);
 }
 
+TEST(HostMeshImportOnPool, VerticesMetByLaterBlocksAddTheirTermsInTriangleOrder)
+{
+    // A sheet over three blocks of faces: every 40th face of the later rows
+    // also fans out from a vertex of the first block and from the near twin
+    // of another, each fan triangle lifted differently, so that those
+    // vertices sum terms of every block, their own block's first.
+    ON_Mesh host;
+    const int n = 300;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            host.m_V.Append(ON_3fPoint(-120.0f + 0.5f * float(i), 80.0f + 0.5f * float(j),
+                                       -30.0f + 0.02f * float((i * 5 + j * 9) % 13)));
+    const auto at = [n](int i, int j) { return j * n + i; };
+    const int twin = host.VertexCount();
+    const ON_3fPoint& near = host.m_V[at(40, 20)];
+    host.m_V.Append(ON_3fPoint(near.x + 5e-5f, near.y, near.z));
+    const int lifted = host.VertexCount();
+    for (int k = 0; k < 13; ++k)
+        host.m_V.Append(ON_3fPoint(-100.0f + 3.0f * float(k), 150.0f, 10.0f + float(k)));
+    for (int j = 0; j + 1 < n; ++j)
+        for (int i = 0; i + 1 < n; ++i)
+        {
+            const int a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            host.SetTriangle(host.FaceCount(), a, b, c);
+            host.SetTriangle(host.FaceCount(), a, c, d);
+            if (j > 20 && host.FaceCount() % 40 == 0)
+            {
+                const int top = lifted + host.FaceCount() / 40 % 13;
+                host.SetTriangle(host.FaceCount(), at(7, 90), b, top);
+                host.SetTriangle(host.FaceCount(), j % 2 ? twin : at(40, 20), top, c);
+            }
+        }
+    cMesh expected;
+    WeldCornerByCorner(host, expected);
+    expected.ClearMergeIndex();
+    expected.SetIndexed(false);
+    expected.Update();
+
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    cMesh mesh;
+    AddHostMeshFaces(mesh, host, &pool);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    ExpectSameNormalsAndLinks(expected, mesh);
+}
+
 } // namespace
