@@ -6,14 +6,17 @@
 #include "core/point_cloud.h"
 #include "core/scene_object.h"
 #include "core/simplex_minimiser.h"
+#include "core/thread_pool.h"
 #include "core/topology.h"
 #include "core/vector_math.h"
 #include "fitting/fit_container.h"
 #include "fitting/plane_fit.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -43,13 +46,15 @@ void UnpackWorldPlane(const SymmetryObjectiveContext& ctx, const cDoubleVector& 
         d = (d - 1.0) * ctx.spread - Dot3d(n, ctx.reference);
 }
 
-double MirrorObjective(const cDoubleVector& x, void* context)
+// MirrorError at several points: their samples' partners sought side by
+// side (cSymmetryPlaneFit::MirrorErrors).
+void MirrorObjectives(const cDoubleVector* x, std::uint32_t count, double* values, void* context)
 {
     const auto* ctx = static_cast<const SymmetryObjectiveContext*>(context);
-    double n[3];
-    double d;
-    UnpackWorldPlane(*ctx, x, n, d);
-    return ctx->fit->MirrorError(n, d);
+    std::vector<double> normals(3 * std::size_t{count}), offsets(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        UnpackWorldPlane(*ctx, x[i], &normals[3 * std::size_t{i}], offsets[i]);
+    ctx->fit->MirrorErrors(normals.data(), offsets.data(), count, values);
 }
 
 cPointCloud* SourceVertices(ISceneObject* source)
@@ -141,10 +146,17 @@ cSymmetryPlaneFit::~cSymmetryPlaneFit()
 
 double cSymmetryPlaneFit::MirrorError(const double normal[3], double offset)
 {
+    double error = FLT_MAX;
+    MirrorErrors(normal, &offset, 1, &error);
+    return error;
+}
+
+bool cSymmetryPlaneFit::MirrorOf(const double normal[3], double offset, double mirror[12]) const
+{
     // The plane as a unit normal and the matching offset.
     const double length = std::sqrt(Dot3d(normal, normal));
     if (!(length > FLT_EPSILON) || !std::isfinite(length) || !std::isfinite(offset))
-        return FLT_MAX;
+        return false;
     const double n[3] = {normal[0] / length, normal[1] / length, normal[2] / length};
     const double d = offset / length;
 
@@ -159,38 +171,82 @@ double cSymmetryPlaneFit::MirrorError(const double normal[3], double offset)
     std::copy(frame, frame + 12, inverse);
     InvertRigidTransform3x4(inverse);
     double reflected[12];
-    double mirror[12];
     MultiplyTransform3x4(m_fitTransform, reflected, frame);
     MultiplyTransform3x4(inverse, mirror, reflected);
+    return true;
+}
 
+void cSymmetryPlaneFit::MirrorErrors(const double* normals, const double* offsets, std::uint32_t count,
+                                     double* errors)
+{
+    std::fill(errors, errors + count, FLT_MAX);
+    std::vector<std::array<double, 12>> mirrors(count);
+    std::vector<std::uint32_t> planes;
+    for (std::uint32_t c = 0; c < count; ++c)
+        if (MirrorOf(normals + 3 * std::size_t{c}, offsets[c], mirrors[c].data()))
+            planes.push_back(c);
+    if (planes.empty())
+        return;
     cBucketSearchTreeProp* tree = cBucketSearchTreeProp::GetOrAttach(m_source, kBucketSearchTreePropertyName);
     if (tree == nullptr || !tree->EnsureBuilt())
-        return FLT_MAX;
+        return;
     cPointCloud* cloud = SourceVertices(m_source);
     if (cloud == nullptr)
-        return FLT_MAX;
+        return;
 
-    double sum = 0.0;
-    std::uint64_t matches = 0;
+    // The samples, the same for every plane.
+    std::vector<const cVertex*> samples;
     const std::uint32_t skip = SampleSkipMask(cloud, m_stride);
-    const std::uint32_t count = cloud->GetVertexCount();
-    for (std::uint64_t i = 0; i < count; i += m_stride)
+    const std::uint32_t vertexCount = cloud->GetVertexCount();
+    for (std::uint64_t i = 0; i < vertexCount; i += m_stride)
     {
         const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(i));
-        if ((v->flags & skip) != 0)
-            continue;
-        const double p[3] = {v->x, v->y, v->z};
-        double q[3];
-        for (int r = 0; r < 3; ++r)
-            q[r] = mirror[4 * r] * p[0] + mirror[4 * r + 1] * p[1] + mirror[4 * r + 2] * p[2] + mirror[4 * r + 3];
-        double radius = m_maxDistance;
-        const cVertex* match = tree->FindNearest(q, radius);
-        if (match == nullptr)
-            continue;
-        sum += PointError(q, match);
-        ++matches;
+        if ((v->flags & skip) == 0)
+            samples.push_back(v);
     }
-    return matches > 0 ? sum / static_cast<double>(matches) : FLT_MAX;
+    // Each plane's mirrored samples and their partners, sought a run of
+    // samples of one plane a job on the shared pool (the tree is only read).
+    struct stMatch
+    {
+        double q[3];
+        const cVertex* match;
+    };
+    const std::size_t n = samples.size();
+    std::vector<stMatch> matches(planes.size() * n);
+    constexpr std::size_t kSamplesPerJob = 64;
+    const std::size_t runs = (n + kSamplesPerJob - 1) / kSamplesPerJob;
+    auto seek = [&](std::size_t job) {
+        const std::size_t plane = job / runs, first = (job % runs) * kSamplesPerJob;
+        const double* mirror = mirrors[planes[plane]].data();
+        for (std::size_t k = first; k < std::min(n, first + kSamplesPerJob); ++k)
+        {
+            const cVertex* v = samples[k];
+            const double p[3] = {v->x, v->y, v->z};
+            stMatch& m = matches[plane * n + k];
+            for (int r = 0; r < 3; ++r)
+                m.q[r] = mirror[4 * r] * p[0] + mirror[4 * r + 1] * p[1] + mirror[4 * r + 2] * p[2] + mirror[4 * r + 3];
+            double radius = m_maxDistance;
+            m.match = tree->FindNearest(m.q, radius);
+        }
+    };
+    ParallelForEach(SharedThreadPool(), planes.size() * runs, 1, seek);
+    // The errors in the samples' order, one plane after another: the local
+    // planes they fill in are the matched vertices' own, whichever plane
+    // asks first.
+    for (std::size_t plane = 0; plane < planes.size(); ++plane)
+    {
+        double sum = 0.0;
+        std::uint64_t matched = 0;
+        for (std::size_t k = 0; k < n; ++k)
+        {
+            const stMatch& m = matches[plane * n + k];
+            if (m.match == nullptr)
+                continue;
+            sum += PointError(m.q, m.match);
+            ++matched;
+        }
+        errors[planes[plane]] = matched > 0 ? sum / static_cast<double>(matched) : FLT_MAX;
+    }
 }
 
 std::uint32_t cSymmetryPlaneFit::RingOf(ITopology* topology, const cVertex* vertex, tVertexDeque& ring)
@@ -292,7 +348,7 @@ bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t
     for (int run = 0; run < kMaxSimplexRuns; ++run)
     {
         double reached = FLT_MAX;
-        if (MinimiseSimplex(x, MirrorObjective, &ctx, kTolerance, 1500, 0.005f, &reached) == kSimplexFailed)
+        if (MinimiseSimplexBatched(x, MirrorObjectives, &ctx, kTolerance, 1500, 0.005f, &reached) == kSimplexFailed)
             return false;
         const bool improved = reached < best * (1.0 - kTolerance);
         best = std::min(best, reached);

@@ -40,6 +40,10 @@ public:
     // marked region (flag bit 1) and never empty ones (bit 0); when every
     // vertex is marked, the marked ones.
     double MirrorError(const double normal[3], double offset);
+    // MirrorError of `count` planes (normals three doubles each, one after
+    // another), errors[i] for plane i: their samples' partners are sought
+    // side by side on the shared pool.
+    void MirrorErrors(const double* normals, const double* offsets, std::uint32_t count, double* errors);
 
     // The error of one match: the distance of the mirrored point from the
     // local plane through the matched vertex's first ring. Where no plane can
@@ -54,6 +58,9 @@ public:
     std::size_t GetCachedPlaneCount() const { return m_planes.size(); }
 
 private:
+    // The reflection across the plane n . p + d = 0; false for a plane
+    // without a usable normal or offset.
+    bool MirrorOf(const double normal[3], double offset, double mirror[12]) const;
     // The first ring of a matched vertex.
     std::uint32_t RingOf(ITopology* topology, const cVertex* vertex, tVertexDeque& ring);
 
