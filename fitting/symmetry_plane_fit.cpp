@@ -194,58 +194,68 @@ void cSymmetryPlaneFit::MirrorErrors(const double* normals, const double* offset
     if (cloud == nullptr)
         return;
 
-    // The samples, the same for every plane.
-    std::vector<const cVertex*> samples;
-    const std::uint32_t skip = SampleSkipMask(cloud, m_stride);
-    const std::uint32_t vertexCount = cloud->GetVertexCount();
-    for (std::uint64_t i = 0; i < vertexCount; i += m_stride)
-    {
-        const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(i));
-        if ((v->flags & skip) == 0)
-            samples.push_back(v);
-    }
-    // Each plane's mirrored samples and their partners, sought a run of
-    // samples of one plane a job on the shared pool (the tree is only read).
+    // The samples, the same for every plane, a chunk at a time (every
+    // vertex is a sample when no bound was given). Each plane's mirrored
+    // samples and their partners are sought a run of samples of one plane a
+    // job on the shared pool (the tree is only read); each plane's errors are
+    // then added in the samples' order, one plane after another: the local
+    // planes they fill in are the matched vertices' own, whichever plane
+    // asks first.
     struct stMatch
     {
         double q[3];
         const cVertex* match;
     };
-    const std::size_t n = samples.size();
-    std::vector<stMatch> matches(planes.size() * n);
+    constexpr std::size_t kSamplesPerChunk = std::size_t{1} << 16;
     constexpr std::size_t kSamplesPerJob = 64;
-    const std::size_t runs = (n + kSamplesPerJob - 1) / kSamplesPerJob;
-    auto seek = [&](std::size_t job) {
-        const std::size_t plane = job / runs, first = (job % runs) * kSamplesPerJob;
-        const double* mirror = mirrors[planes[plane]].data();
-        for (std::size_t k = first; k < std::min(n, first + kSamplesPerJob); ++k)
+    std::vector<const cVertex*> samples;
+    std::vector<stMatch> matches;
+    std::vector<double> sums(planes.size(), 0.0);
+    std::vector<std::uint64_t> matched(planes.size(), 0);
+    const std::uint32_t skip = SampleSkipMask(cloud, m_stride);
+    const std::uint32_t vertexCount = cloud->GetVertexCount();
+    for (std::uint64_t i = 0; i < vertexCount;)
+    {
+        samples.clear();
+        for (; i < vertexCount && samples.size() < kSamplesPerChunk; i += m_stride)
         {
-            const cVertex* v = samples[k];
-            const double p[3] = {v->x, v->y, v->z};
-            stMatch& m = matches[plane * n + k];
-            for (int r = 0; r < 3; ++r)
-                m.q[r] = mirror[4 * r] * p[0] + mirror[4 * r + 1] * p[1] + mirror[4 * r + 2] * p[2] + mirror[4 * r + 3];
-            double radius = m_maxDistance;
-            m.match = tree->FindNearest(m.q, radius);
+            const cVertex* v = cloud->GetVertex(static_cast<std::uint32_t>(i));
+            if ((v->flags & skip) == 0)
+                samples.push_back(v);
         }
-    };
-    ParallelForEach(SharedThreadPool(), planes.size() * runs, 1, seek);
-    // The errors in the samples' order, one plane after another: the local
-    // planes they fill in are the matched vertices' own, whichever plane
-    // asks first.
+        const std::size_t n = samples.size();
+        const std::size_t runs = (n + kSamplesPerJob - 1) / kSamplesPerJob;
+        matches.resize(planes.size() * n);
+        auto seek = [&](std::size_t job) {
+            const std::size_t plane = job / runs, first = (job % runs) * kSamplesPerJob;
+            const double* mirror = mirrors[planes[plane]].data();
+            for (std::size_t k = first; k < std::min(n, first + kSamplesPerJob); ++k)
+            {
+                const cVertex* v = samples[k];
+                const double p[3] = {v->x, v->y, v->z};
+                stMatch& m = matches[plane * n + k];
+                for (int r = 0; r < 3; ++r)
+                    m.q[r] = mirror[4 * r] * p[0] + mirror[4 * r + 1] * p[1] + mirror[4 * r + 2] * p[2] + mirror[4 * r + 3];
+                double radius = m_maxDistance;
+                m.match = tree->FindNearest(m.q, radius);
+            }
+        };
+        ParallelForEach(SharedThreadPool(), planes.size() * runs, 1, seek);
+        for (std::size_t plane = 0; plane < planes.size(); ++plane)
+            for (std::size_t k = 0; k < n; ++k)
+            {
+                const stMatch& m = matches[plane * n + k];
+                if (m.match == nullptr)
+                    continue;
+                sums[plane] += PointError(m.q, m.match);
+                ++matched[plane];
+            }
+    }
     for (std::size_t plane = 0; plane < planes.size(); ++plane)
     {
-        double sum = 0.0;
-        std::uint64_t matched = 0;
-        for (std::size_t k = 0; k < n; ++k)
-        {
-            const stMatch& m = matches[plane * n + k];
-            if (m.match == nullptr)
-                continue;
-            sum += PointError(m.q, m.match);
-            ++matched;
-        }
-        errors[planes[plane]] = matched > 0 ? sum / static_cast<double>(matched) : FLT_MAX;
+        const double sum = sums[plane];
+        const std::uint64_t used = matched[plane];
+        errors[planes[plane]] = used > 0 ? sum / static_cast<double>(used) : FLT_MAX;
     }
 }
 

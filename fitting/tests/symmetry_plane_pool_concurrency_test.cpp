@@ -113,4 +113,25 @@ TEST(SymmetryPlaneOnAPool, FindsThePlaneItFoundAloneToTheBit)
     EXPECT_EQ(pooled.error, alone.error);
 }
 
+TEST(SymmetryPlaneOnAPool, AnErrorOverEveryVertexIsTheOneOfTheSamplesInTurn)
+{
+    // Every vertex a sample (no bound): 70,400 of them, more than one
+    // chunk of the partners sought side by side.
+    GeometrySceneObject object(ScanOfPart());
+    cSymmetryPlaneFit fit(4.0, 0, &object);
+    ASSERT_EQ(fit.GetStride(), 1u);
+    double n[3];
+    for (int k = 0; k < 3; ++k)
+        n[k] = kNormal[k];
+    const double d = -(n[0] * kCentre[0] + n[1] * kCentre[1] + n[2] * kCentre[2]) + 0.3;
+    const double alone = fit.MirrorError(n, d);
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    const double pooled = fit.MirrorError(n, d);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    EXPECT_EQ(alone, 0x1.430e74892e0d6p-3);
+    EXPECT_EQ(pooled, alone);
+}
+
 } // namespace
