@@ -39,6 +39,12 @@ bool CTriangleColourProperties::Set(std::uint32_t triangle, std::uint8_t kind)
     return true;
 }
 
+void CTriangleColourProperties::SetRun(std::uint32_t first, std::uint32_t count, std::uint8_t kind)
+{
+    if (first < m_bytes.size())
+        std::fill_n(m_bytes.begin() + first, std::min<std::size_t>(count, m_bytes.size() - first), kind);
+}
+
 void CTriangleColourProperties::RecomputeHasColours()
 {
     m_hasColours = std::any_of(m_bytes.begin(), m_bytes.end(), [](std::uint8_t b) { return b != 0; });

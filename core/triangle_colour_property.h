@@ -35,6 +35,8 @@ public:
     std::uint8_t Get(std::uint32_t triangle) const { return triangle < m_bytes.size() ? m_bytes[triangle] : 0; }
     // False (nothing written) for a triangle beyond the size.
     bool Set(std::uint32_t triangle, std::uint8_t kind);
+    // Sets `count` triangles from `first` on (none beyond the size).
+    void SetRun(std::uint32_t first, std::uint32_t count, std::uint8_t kind);
     const std::uint8_t* GetData() const { return m_bytes.data(); }
 
     // Whether some byte is not 0; writers recompute it after a batch of Set.

@@ -76,12 +76,22 @@ void KeepBitsBelow(std::vector<std::uint64_t>& inside, std::uint32_t count)
 }
 
 // Writes the code into the tags of the triangles whose bit is set.
+// Writes the code into the tags of a word's triangles whose bits are set:
+// all 64 at once where every bit is (a whole scan's region is nearly every
+// word, and one call a triangle took most of painting it).
+void TagWord(CTriangleColourProperties& tags, std::size_t word, std::uint64_t bits, std::uint8_t code)
+{
+    if (bits == ~std::uint64_t{0})
+        return tags.SetRun(static_cast<std::uint32_t>(64 * word), 64, code);
+    for (; bits != 0; bits &= bits - 1)
+        tags.Set(static_cast<std::uint32_t>(64 * word + std::countr_zero(bits)), code);
+}
+
 void TagTriangles(const std::vector<std::uint64_t>& inside, std::uint8_t code,
                   CTriangleColourProperties& tags)
 {
     for (std::size_t word = 0; word < inside.size(); ++word)
-        for (std::uint64_t bits = inside[word]; bits != 0; bits &= bits - 1)
-            tags.Set(static_cast<std::uint32_t>(64 * word + std::countr_zero(bits)), code);
+        TagWord(tags, word, inside[word], code);
     tags.RecomputeHasColours();
 }
 
@@ -613,8 +623,7 @@ void CSessionSurface::PaintMeshRegions(const std::vector<CSessionSurface*>& sess
     {
         for (std::size_t s = 0; s < sessions.size(); ++s)
             if (paints[s])
-                for (std::uint64_t bits = inside[s][word]; bits != 0; bits &= bits - 1)
-                    tags->Set(static_cast<std::uint32_t>(64 * word + std::countr_zero(bits)), sessions[s]->GetKindCode());
+                TagWord(*tags, word, inside[s][word], sessions[s]->GetKindCode());
     };
     ParallelForEach(pool, words, kTagWordsPerJob, tag);
     tags->RecomputeHasColours();

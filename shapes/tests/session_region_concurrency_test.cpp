@@ -22,6 +22,35 @@ namespace
 
 const ON_UUID kHost = ON_UuidFromString("5B0D2E71-9C3A-4E18-A6F2-3D4C5B6A7E80");
 
+// A region of every triangle (whole words of bits) painted before another:
+// the later one's code where it lies, the first's everywhere else, up to
+// the last triangle of a part-filled last word.
+TEST(SessionRegionSharing, AWholeScansRegionIsTaggedUnderALaterRegion)
+{
+    auto mesh = MakeGridMeshObject(201, 100, 0.5, -7000.0, 2500.0, 300.0);
+    cMesh& m = *mesh->GetMesh();
+    ASSERT_NE(m.GetTriangleCount() % 64, 0u);
+    CEntitiesHistory history;
+    CObjectSurfaces* entry = history.GetOrCreate(kHost);
+    std::vector<CSessionSurface*> sessions{entry->CreateSession(CLSID_CSessionPlane, false),
+                                           entry->CreateSession(CLSID_CSessionCylinder, false)};
+    const auto later = [](std::uint32_t t) { return t >= 100 && t < 300; };
+    for (std::uint32_t s = 0; s < 2; ++s)
+    {
+        std::uint32_t t = 0;
+        m.ForEachTriangle([&](cMeshTriangle& triangle) { triangle.flags = s == 0 || later(t++) ? kTriangleFlagSelected : 0; });
+        sessions[s]->TakeSelection(mesh.get());
+    }
+    auto& tags = *dynamic_cast<CTriangleColourProperties*>(mesh->FindAttachedProperty(kTriangleColoursPropertyName));
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        tags.Set(t, 0);
+    cThreadPool pool(3);
+    CSessionSurface::PaintMeshRegions(sessions, mesh.get(), nullptr, &pool);
+    pool.Stop();
+    for (std::uint32_t t = 0; t < m.GetTriangleCount(); ++t)
+        ASSERT_EQ(tags.Get(t), later(t) ? kSessionKindCylinder : kSessionKindPlane) << t;
+}
+
 TEST(SessionRegionSharing, AKindTriedAgainOnTheSameSelectionSharesItsPointsAndOtherMarksGetTheirOwn)
 {
     auto mesh = MakeGridMeshObject(300, 240, 0.5, -7000.0, 2500.0, 300.0);
