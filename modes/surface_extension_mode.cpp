@@ -268,7 +268,14 @@ BOOL CUIM_ExtendSurface::OnLButtonUp(POINT point, UINT flags, C3DView* view)
     if (tool != kToolMagicWand)
         changed = ApplyStrokeSelection();
     else
-        WandClick(point);
+    {
+        // The grown selection's frame is drawn once, below, with the click's
+        // stroke gone: the owner's redraw of it, held back here, drew it with
+        // the stroke, and the repaint after it drew it again without.
+        view->LockUpdate();
+        changed = WandClick(point);
+        view->UnlockUpdate();
+    }
     ClearStroke();
     if (changed)
         view->RequestRedraw(0);
@@ -277,12 +284,12 @@ BOOL CUIM_ExtendSurface::OnLButtonUp(POINT point, UINT flags, C3DView* view)
     return result;
 }
 
-void CUIM_ExtendSurface::WandClick(POINT point)
+bool CUIM_ExtendSurface::WandClick(POINT point)
 {
     cMeshObject* object = FirstMeshObject();
     auto* camera = shapesView ? dynamic_cast<cBase3DRenderer*>(shapesView->GetRenderer()) : nullptr;
     if (!object || !camera)
-        return;
+        return false;
     cMesh& mesh = *object->GetMesh();
     float x = 0.0f, y = 0.0f;
     camera->ScreenToWorld(point, &x, &y);
@@ -292,10 +299,11 @@ void CUIM_ExtendSurface::WandClick(POINT point)
     const cVertex picked =
         PickMeshPointUnderCursor(mesh, x, y, camera->GetViewTransform(), camera->GetSceneCentre(), &hit);
     if ((picked.flags & kPickedNothing) || !hit)
-        return;
+        return false;
     if (IShapesViewOwner* owner = Owner())
         owner->SaveSelectionForUndo();
     shapesView->SetActiveObject(const_cast<cMeshTriangle*>(hit));
+    return true;
 }
 
 bool CUIM_ExtendSurface::ApplyStrokeSelection()

@@ -104,7 +104,9 @@ private:
     void ClearHint(C3DView* view);
     void ShowPopupAt(HWND window, POINT screen);
     void SendViewCommand(C3DView* view, UINT id);
-    void WandClick(POINT point);
+    // The wand's seed under the cursor handed to the view (whose owner grows
+    // the selection from it); false when the click hits no triangle.
+    bool WandClick(POINT point);
     // Whether the back buffer still holds the handle pick image: nothing
     // has been drawn into it since (a frame, a stroke's face-id pass).
     bool PickImageInBuffer(C3DView* view) const;

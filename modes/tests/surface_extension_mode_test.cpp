@@ -32,7 +32,13 @@ namespace
 class FakeOwner : public CWnd, public IShapesViewOwner, public ISelectionBrushOwner
 {
 public:
-    void ReapplyMagicWand(bool toggle, bool redraw) override { wandRuns.push_back({toggle, redraw}); }
+    void ReapplyMagicWand(bool toggle, bool redraw) override
+    {
+        wandRuns.push_back({toggle, redraw});
+        // As the dialog redraws its view after the wand.
+        if (redraw && redrawn)
+            redrawn->RequestRedraw(0);
+    }
     ISceneObject* CurrentShapeObject() override { return shape; }
     std::wstring& HintText() override { return hint; }
     bool SelectFrontFacingOnly() const override { return false; }
@@ -69,6 +75,7 @@ public:
     int saves = 0, hides = 0, newShapes = 0;
     std::vector<std::pair<bool, bool>> wandRuns;
     std::vector<UINT> commands;
+    C3DView* redrawn = nullptr;
 };
 
 class SurfaceExtension : public ::testing::Test
@@ -291,6 +298,19 @@ TEST_F(SurfaceExtension, AWandClickHandsTheHitTriangleToTheOwner)
     testview::Press(view, WM_LBUTTONDOWN, POINT{2, 2});
     testview::Press(view, WM_LBUTTONUP, POINT{2, 2});
     EXPECT_EQ(owner.wandRuns.size(), 1u);
+}
+
+TEST_F(SurfaceExtension, AWandClickDrawsTheGrownSelectionInOneFrame)
+{
+    owner.redrawn = view;
+    Command(kCmdPaintWand);
+    testview::Press(view, WM_LBUTTONDOWN, POINT{130, 100});
+    ::UpdateWindow(view->GetSafeHwnd());
+    const int before = fixture.renderer.frames;
+    testview::Press(view, WM_LBUTTONUP, POINT{130, 100});
+    ::UpdateWindow(view->GetSafeHwnd());
+    ASSERT_EQ(owner.wandRuns.size(), 1u);
+    EXPECT_EQ(fixture.renderer.frames - before, 1);
 }
 
 TEST_F(SurfaceExtension, CommandsReachTheirTargetsAndNotificationsAreIgnored)
