@@ -306,11 +306,24 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
         for (const std::vector<cMeshTriangle*>& list : took)
             for (std::size_t at = 0; at < list.size(); at += kBlock)
                 blocks.emplace_back(list.data() + at, std::min(kBlock, list.size() - at));
+        // The list is known ahead: the records some places on are asked
+        // for, and the corners of those a few places on, while the ones
+        // before are marked (each waited on its record and its corners,
+        // which lie anywhere in memory).
+        constexpr std::size_t kRecordsAhead = 16, kCornersAhead = 8;
         auto clear = [&](std::size_t b)
         {
-            for (std::size_t k = 0; k < blocks[b].second; ++k)
+            cMeshTriangle* const* list = blocks[b].first;
+            const std::size_t n = blocks[b].second;
+            for (std::size_t k = 0; k < n; ++k)
             {
-                cMeshTriangle& t = *blocks[b].first[k];
+                if (k + kRecordsAhead < n)
+                    __builtin_prefetch(list[k + kRecordsAhead], 1);
+                if (k + kCornersAhead < n)
+                    for (const std::uint32_t v : list[k + kCornersAhead]->vertexIndex)
+                        if (v < vertexCount)
+                            __builtin_prefetch(mesh.GetVertex(v), 1);
+                cMeshTriangle& t = *list[k];
                 t.flags &= std::uint8_t(~kTaken);
                 markCorners(t);
             }
