@@ -261,3 +261,36 @@ TEST(NormalAxes, TwinPointsWithOtherNormalsGiveTheAxisTheyGaveToTheBit)
         EXPECT_EQ(point[k], expected[3 + k]) << k;
     }
 }
+
+TEST(NormalAxes, OverAMillionNormalsGiveTheAxisTheyGaveOneCandidateAtATime)
+{
+    // The noisy cone-like wall over half a turn, 1,100 x 1,000 points: more
+    // samples than the caches hold, whose axis refinement measures a simplex
+    // step's candidates in one pass over them. What measuring one candidate
+    // at a time gave.
+    const stFrame f;
+    tFitPointQueue points;
+    cNoise noise(2024);
+    for (int j = 0; j < 1000; ++j)
+        for (int i = 0; i < 1100; ++i)
+        {
+            const double h = 0.01 * j, a = kPi * i / 1100.0, r = 10.0 + 0.3 * h;
+            const double local[3] = {r * std::cos(a), r * std::sin(a), h};
+            const double n[3] = {std::cos(a) + 0.03 * noise(), std::sin(a) + 0.03 * noise(), -0.3 + 0.03 * noise()};
+            points.push_back(Placed(f, local, n));
+        }
+    const cFitContainer container(points);
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    double axis[3], point[3];
+    const bool found = EstimateRevolutionAxisFromNormals(container, axis, point);
+    SetSharedThreadPool(nullptr);
+    ASSERT_TRUE(found);
+    const double expected[6] = {-0x1.eb8526a773227p-2, 0x1.47ae15b828286p-1,  -0x1.33332eb451b79p-1,
+                                0x1.2c99723f52c85p+10, -0x1.5f9930792ab28p+9, 0x1.c4ff3bee14b9ap+8};
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(axis[k], expected[k]) << k;
+        EXPECT_EQ(point[k], expected[3 + k]) << k;
+    }
+}
