@@ -17,8 +17,10 @@ class CSubSurfaceDlg;
 
 // The points a refit reads: every vertex marked as a vertex of a selected
 // visible triangle (vertex bit 1), of every mesh of the scene, with its
-// normal, active, weight FLT_MAX.
-std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out);
+// normal, active, weight FLT_MAX, added after out's records. Over: they
+// replace out's records instead, written into the records out holds (a
+// whole scan's millions of them are not made again for every refit).
+std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out, bool over = false);
 
 // Refits the session's shape to the marked region of the dialog's scene,
 // with the first scene object as the reference; on success the session
@@ -46,6 +48,9 @@ public:
     void ConfirmDeleteShape();
 
     CPropTree& GetPropertyTree() { return m_tree; }
+    // The records of the last refit's points, kept for the next refit to
+    // write its points into while the page lives.
+    tFitPointQueue& FitPointRoom() { return m_fitPointRoom; }
 
 protected:
     afx_msg void OnTreeNotify(NMHDR* header, LRESULT* result);
@@ -68,6 +73,7 @@ private:
     void LayOutPage(int cx, int cy);
 
     CPropTree m_tree;
+    tFitPointQueue m_fitPointRoom;
     LONG m_rowGap = 0;
     LONG m_bottomMargin = 0;
 };

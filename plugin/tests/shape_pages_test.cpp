@@ -310,6 +310,49 @@ TEST(MarkedPoints, AWholeScansMarksAreCollectedInVertexOrderOnAPool)
     EXPECT_EQ(points[0].residual, 0.0);
 }
 
+TEST(MarkedPoints, MarksCollectedOverAnotherRefitsRecordsReplaceThemAll)
+{
+    // The room of a larger region's refit, its records switched off and
+    // weighted: the marked points alone come out, each written whole.
+    cRegistryStore store;
+    store.Init(L"VtlTests", L"MarkedPoints");
+    cP3DScene scene(&store);
+    auto* object = new cMeshObject();
+    cMesh& mesh = *object->GetMesh();
+    for (std::uint32_t i = 0; i < 150000; ++i)
+    {
+        const float p[3] = {7000.0f + 0.01f * float(i % 400), -300.0f, 0.01f * float(i / 400)};
+        cVertex* v = mesh.GetVertex(mesh.AddVertex(p));
+        v->nx = 1.0f, v->ny = float(i % 5), v->nz = 0.5f;
+        v->flags = i % 4 != 0 ? 2u : 0u;
+    }
+    scene.AddObject(object);
+    stFitPoint stale;
+    stale.active = 0;
+    stale.residual = 7.0;
+    std::deque<stFitPoint> points(160000, stale);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    const std::size_t collected = CollectMarkedPoints(scene, points, true);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+    {
+        const cVertex& v = *mesh.GetVertex(i);
+        if (!(v.flags & 2u))
+            continue;
+        ASSERT_LT(at, points.size());
+        const stFitPoint& p = points[at++];
+        ASSERT_EQ(std::memcmp(p.position, v.Position(), sizeof p.position), 0) << i;
+        ASSERT_EQ(std::memcmp(p.normal, v.Normal(), sizeof p.normal), 0) << i;
+        ASSERT_EQ(p.active, 1) << i;
+        ASSERT_EQ(p.residual, double(FLT_MAX)) << i;
+    }
+    EXPECT_EQ(at, points.size());
+    EXPECT_EQ(collected, points.size());
+}
+
 } // namespace
 
 TEST_F(ShapesDialog, ADirectionTakenFromAnotherShapeAfterAnAlignmentIsThatShapesDirectionWhereItNowIs)
