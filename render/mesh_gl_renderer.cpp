@@ -14,11 +14,68 @@
 #include <array>
 #include <cfloat>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 DWORD stDrawContext::Now() const { return clock ? clock() : GetTickCount(); }
 
 namespace
 {
+
+// Draws a triangle of no area through the client arrays in the state the
+// solid pass is about to draw in: GL makes its programs for that state now
+// (a first frame's first batch waited 5 ms for them), and a triangle of no
+// area covers no pixel. The current colour, normal and materials the arrays
+// leave behind are put back.
+void PrepareSolidPassState(bool vertexColours, bool triangleColours)
+{
+    static constexpr float kCorners[9] = {};
+    static constexpr float kNormals[9] = {0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f};
+    static constexpr std::uint8_t kColours[12] = {};
+    glPushAttrib(GL_CURRENT_BIT | GL_LIGHTING_BIT);
+    glVertexPointer(3, GL_FLOAT, 0, kCorners);
+    glNormalPointer(GL_FLOAT, 0, kNormals);
+    // As the batches give their colours.
+    if (triangleColours)
+        glColorPointer(4, GL_UNSIGNED_BYTE, 4, kColours);
+    else if (vertexColours)
+        glColorPointer(3, GL_UNSIGNED_BYTE, 4, kColours);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glPopAttrib();
+}
+
+// Finding what a new view leaves out takes the pool tens of milliseconds on
+// a big scan: it runs on a thread of its own meanwhile, while the GL thread
+// prepares the pass's state. What it throws is thrown here.
+template <class Find> void FindWhilePreparingGL(const Find& find, bool vertexColours, bool triangleColours)
+{
+    std::exception_ptr thrown;
+    std::thread finder;
+    try
+    {
+        finder = std::thread([&] {
+            try
+            {
+                find();
+            }
+            catch (...)
+            {
+                thrown = std::current_exception();
+            }
+        });
+    }
+    catch (const std::system_error&)
+    {
+        find(); // no thread to be had
+        PrepareSolidPassState(vertexColours, triangleColours);
+        return;
+    }
+    PrepareSolidPassState(vertexColours, triangleColours);
+    finder.join();
+    if (thrown)
+        std::rethrow_exception(thrown);
+}
 
 // Vertices that no pass draws: excluded ones (bit 1) and those the ring walk
 // has marked (bit 8).
@@ -297,21 +354,22 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
     // Most triangles of a big scan fall between pixel centres: GL would set
     // each up only to find it draws nothing.
     stWindowMap view;
+    cPixelCoverageCache* cache = nullptr;
+    stFragmentRules rules;
     if (CurrentWindowMap(view))
     {
-        if (auto* cache = GetOrCreateAttachedProperty<cPixelCoverageCache>(m_object, cPixelCoverageCache::kName))
-        {
-            // Of those that cover one, a closed scan shows its near side
-            // only: its far side is culled, or lies behind the near one.
-            if (budget == 0xFFFFFFFFu)
-            {
-                stFragmentRules rules;
-                CurrentFragmentRules(rules);
-                request.drawsNothing = cache->FindDrawingNothing(*m_mesh, view, rules, request.behindOthers).data();
-            }
-            request.coversNoPixel = cache->Find(*m_mesh, view).data();
-        }
+        cache = GetOrCreateAttachedProperty<cPixelCoverageCache>(m_object, cPixelCoverageCache::kName);
+        if (budget == 0xFFFFFFFFu)
+            CurrentFragmentRules(rules);
     }
+    const auto find = [&]
+    {
+        // Of those that cover one, a closed scan shows its near side only:
+        // its far side is culled, or lies behind the near one.
+        if (budget == 0xFFFFFFFFu)
+            request.drawsNothing = cache->FindDrawingNothing(*m_mesh, view, rules, request.behindOthers).data();
+        request.coversNoPixel = cache->Find(*m_mesh, view).data();
+    };
     BeginSolid();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -320,6 +378,19 @@ std::uint32_t cMeshGLRenderer::DrawSolidTriangles(std::uint32_t budget, std::uin
         glEnableClientState(GL_COLOR_ARRAY);
     else
         glDisableClientState(GL_COLOR_ARRAY);
+    try
+    {
+        if (cache && !cache->Holds(*m_mesh, view))
+            FindWhilePreparingGL(find, request.colours, request.triangleColours != nullptr);
+        else if (cache)
+            find();
+    }
+    catch (...)
+    {
+        glPopClientAttrib();
+        EndSolid();
+        throw;
+    }
     const std::uint32_t result = m_pipeline.Run(request, complete);
     glPopClientAttrib();
     EndSolid();

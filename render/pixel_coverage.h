@@ -92,6 +92,8 @@ public:
     ~cPixelCoverageCache() override;
 
     const std::vector<std::uint64_t>& Find(const cMesh& mesh, const stWindowMap& map);
+    // Whether the bits of that view are kept, so that Find reads no mesh.
+    bool Holds(const cMesh& mesh, const stWindowMap& map) const { return Valid(mesh, map); }
     // The triangles that draw nothing under the rules in that view, kept
     // for the last two sets of rules (a see-through and an opaque look);
     // `behind` as FindTrianglesDrawingNothing tells it.

@@ -126,6 +126,21 @@ TEST_F(MeshDrawing, TheDisplayListFrameEqualsTheImmediateFrameFromTheFrameThatRe
     EXPECT_FALSE(glIsList(list));
 }
 
+// The first frame in a new view finds what to leave out while GL prepares
+// the pass's state with a triangle of no area at the origin: nothing of it
+// shows where the origin lies in sight in front of the square.
+TEST_F(MeshDrawing, PreparingThePassForANewViewDrawsNoPixel)
+{
+    const double away[12] = {1, 0, 0, 0.6, 0, 1, 0, 0.6, 0, 0, 1, -0.5};
+    object->GetMesh()->Transform(away);
+    context.useDisplayLists = 1;
+    const wgl::PixelImage listed = Frame("square_away_listed");
+    context.useDisplayLists = 0;
+    const wgl::PixelImage immediate = Frame("square_away_immediate");
+    EXPECT_GT(wgl::CountPixels(immediate, wgl::Rgb(255, 0, 0)), 0u);
+    EXPECT_EQ(wgl::CountDifferences(immediate, listed), 0u);
+}
+
 TEST_F(MeshDrawing, HiddenTrianglesAreNotDrawnAndSelectedOnesOnlyInTheSelectionColour)
 {
     cMesh& mesh = *object->GetMesh();
