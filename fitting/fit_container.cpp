@@ -1,9 +1,21 @@
 #include "fitting/fit_container.h"
 
+#include "core/thread_pool.h"
 #include "core/vector_math.h"
 #include "fitting/square_matrix.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
+
+namespace
+{
+
+// Records a job of the pool activates, and the fewest worth sharing out.
+constexpr std::size_t kActivationBlockRecords = 65536;
+constexpr std::size_t kPooledActivationRecords = 4 * kActivationBlockRecords;
+
+} // namespace
 
 cFitContainer::cFitContainer(const tFitPointQueue& points) : m_points(&m_ownPoints), m_ownPoints(points)
 {
@@ -24,12 +36,26 @@ cFitContainer::cFitContainer(const cFitContainer& source, stShareRecords)
 
 void cFitContainer::ActivateAllPoints()
 {
-    m_activeCount = m_points->size();
-    for (stFitPoint& p : *m_points)
-    {
-        p.active = 1;
-        p.residual = 0.0;
-    }
+    tFitPointQueue& points = *m_points;
+    m_activeCount = points.size();
+    const auto activate = [&points](std::size_t from, std::size_t to) {
+        for (auto p = points.begin() + std::ptrdiff_t(from), end = points.begin() + std::ptrdiff_t(to); p != end; ++p)
+        {
+            p->active = 1;
+            p->residual = 0.0;
+        }
+    };
+    // A whole scan's millions of records (a refit of every vertex) are
+    // activated a block at a time on the shared pool: on one thread their
+    // 200 MB took 8 ms of every kind change.
+    cThreadPool* pool = points.size() >= kPooledActivationRecords ? SharedThreadPool() : nullptr;
+    if (pool == nullptr)
+        return activate(0, points.size());
+    const std::size_t blocks = (points.size() + kActivationBlockRecords - 1) / kActivationBlockRecords;
+    auto activateBlock = [&](std::size_t block) {
+        activate(block * kActivationBlockRecords, std::min(points.size(), (block + 1) * kActivationBlockRecords));
+    };
+    ParallelForEach(pool, blocks, 1, activateBlock);
 }
 
 std::uint64_t cFitContainer::CountActive() const
