@@ -123,6 +123,22 @@ inline stSumSteps CountSumStepsOfSquaresInPairs(const double* values, std::size_
     return steps;
 }
 
+// Eight squares' steps of 2^(binade - 52) (`perUnit` their inverse) into
+// `units`; `off` gains the lanes whose square is not a whole count of steps
+// below `limit` (a tie, a big term). No term (below zero, NaN) counts as
+// zero units.
+__attribute__((target("avx512f"), optimize("fp-contract=off"))) inline void
+CountEightSquareSteps(__m512d x, __m512d perUnit, __m512d limit, __m512i& units, __mmask8& off)
+{
+    const __m512d round = _mm512_set1_pd(0x1.8p52), half = _mm512_set1_pd(0.5), zero = _mm512_setzero_pd();
+    const __m512d t = _mm512_maskz_mul_pd(_mm512_cmp_pd_mask(x, zero, _CMP_GE_OQ), x, x);
+    off |= _mm512_cmp_pd_mask(t, limit, _CMP_NLT_UQ);
+    const __m512d v = _mm512_mul_pd(t, perUnit);
+    const __m512d r = _mm512_add_pd(v, round);
+    off |= _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(_mm512_sub_pd(r, round), v)), half, _CMP_EQ_OQ);
+    units = _mm512_add_epi64(units, _mm512_sub_epi64(_mm512_castpd_si512(r), _mm512_castpd_si512(round)));
+}
+
 // CountSumStepsOfSquaresInPairs eight values at a time, each lane with the
 // same operations (no fused multiply-adds); the last values in a masked
 // load, the missing lanes no terms.
@@ -135,25 +151,15 @@ CountSumStepsOfSquaresInEights(const double* values, std::size_t n, int binade)
         return steps;
     const __m512d perUnit = _mm512_set1_pd(std::ldexp(1.0, 52 - binade));
     const __m512d limit = _mm512_set1_pd(std::ldexp(1.0, binade - 1));
-    const __m512d round = _mm512_set1_pd(0x1.8p52), half = _mm512_set1_pd(0.5), zero = _mm512_setzero_pd();
     const __m512d none = _mm512_set1_pd(-1.0);
-    const __m512i roundBits = _mm512_castpd_si512(round);
     __m512i units = _mm512_setzero_si512();
     __mmask8 off = 0;
-    const auto lanes = [&](__m512d x) {
-        // No term (below zero, NaN) counts as zero units.
-        const __m512d t = _mm512_maskz_mul_pd(_mm512_cmp_pd_mask(x, zero, _CMP_GE_OQ), x, x);
-        off |= _mm512_cmp_pd_mask(t, limit, _CMP_NLT_UQ);
-        const __m512d v = _mm512_mul_pd(t, perUnit);
-        const __m512d r = _mm512_add_pd(v, round);
-        off |= _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(_mm512_sub_pd(r, round), v)), half, _CMP_EQ_OQ);
-        units = _mm512_add_epi64(units, _mm512_sub_epi64(_mm512_castpd_si512(r), roundBits));
-    };
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8)
-        lanes(_mm512_loadu_pd(values + i));
+        CountEightSquareSteps(_mm512_loadu_pd(values + i), perUnit, limit, units, off);
     if (i < n)
-        lanes(_mm512_mask_loadu_pd(none, static_cast<__mmask8>((1u << (n - i)) - 1), values + i));
+        CountEightSquareSteps(_mm512_mask_loadu_pd(none, static_cast<__mmask8>((1u << (n - i)) - 1), values + i),
+                              perUnit, limit, units, off);
     if (off != 0)
         return steps;
     std::uint64_t eight[8];
