@@ -447,6 +447,22 @@ TEST(SurfaceSampling, OnlyAFaceSpanningHundredsOfViewsOrReachingBehindTheEyeIsSa
     EXPECT_GE(huge.vSteps, 1.0);
     EXPECT_LE(huge.vSteps, 16.0) << "along the axis: 70 pixels";
 
+    // A fan: its first row spans a million pixels, its second is one point,
+    // its columns half a million each. Both directions are counted from
+    // their longest line, then shrunk alike to the patch bound.
+    ON_NurbsSurface fan(false, 2, 2, 2, 2);
+    const double unit[4] = {0.0, 0.0, 1.0, 1.0};
+    ASSERT_TRUE(fan.SetKnots(0, unit) && fan.SetKnots(1, unit));
+    for (int i = 0; i < 2; ++i)
+    {
+        fan.SetCV(i, 0, view.eye + (i ? 12500.0 : -12500.0) * view.x);
+        fan.SetCV(i, 1, view.eye + 0.1 * view.y);
+    }
+    const stSurfaceSampling fanned = ChooseSurfaceSampling(fan, view.modelview, ortho, viewport, 8.0);
+    ASSERT_TRUE(fanned.byParameterSteps);
+    EXPECT_EQ(fanned.uSteps, 512.0);
+    EXPECT_EQ(fanned.vSteps, 512.0);
+
     // Perspective (clip w = -z): a plane patch through the eye's plane.
     const double perspective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, -1, 0, 0, -0.2, 0};
     ON_NurbsSurface through(false, 2, 2, 2, 2);
