@@ -155,6 +155,14 @@ void CUIM_EditNetwork::LetGoOfNetwork()
     pickBufferValid = 0;
 }
 
+void CUIM_EditNetwork::LetGoOfNetworkForUndo()
+{
+    LetGoOfNetwork();
+    INetworkEditPage* page = Page();
+    if (drawn && page && page->GetUndoCount() == drawnUndoCount)
+        DiscardDrawnCurve();
+}
+
 INetworkEditPage* CUIM_EditNetwork::Page() const
 {
     return NetworkEditPageOf(shapesView);
@@ -265,6 +273,7 @@ void CUIM_EditNetwork::DiscardDrawnCurve()
 {
     drawn.reset();
     clickedPoints = 0;
+    drawnUndoCount = SIZE_MAX;
 }
 
 void CUIM_EditNetwork::EnterSubState(std::uint32_t state, C3DView* view)
@@ -323,7 +332,7 @@ void CUIM_EditNetwork::DeleteSelection(C3DView* view)
 
 void CUIM_EditNetwork::UndoNetwork(C3DView* view)
 {
-    LetGoOfNetwork();
+    LetGoOfNetworkForUndo();
     if (INetworkEditPage* page = Page())
         page->Undo();
     RequestLevel1Redraw(view);
@@ -465,7 +474,15 @@ void CUIM_EditNetwork::OnEscape(C3DView* view)
     const bool dragCancelled = CancelNodeDrag();
     std::uint32_t next = subState;
     if (!dragCancelled && drawn)
+    {
+        // A click of the drawing onto a curve made a node of it: with
+        // nothing saved since the drawing began, the network goes back to
+        // the copy saved then, which also leaves no empty undo step.
+        INetworkEditPage* page = Page();
+        if (page && page->GetUndoCount() == drawnUndoCount)
+            page->Undo();
         DiscardDrawnCurve();
+    }
     else if (!dragCancelled)
     {
         ST_ISectionCurve* network = GetNetwork();

@@ -135,6 +135,10 @@ public:
     // nothing points into the old network any more (the pick image of it
     // included).
     void LetGoOfNetwork();
+    // Called before the page puts back its last saved network: when that
+    // copy is the one saved as the curve being drawn began, the drawing goes
+    // with the undo (finished later, it would have no undo step of its own).
+    void LetGoOfNetworkForUndo();
     // When the current shape is not the one the mode's state belongs to,
     // lets go of that shape (its drag, drawn curve and undo copies) and takes
     // up the current one; true when the shape changed.
@@ -219,6 +223,9 @@ private:
     std::uint64_t pickImageStamp = 0;
     std::uint32_t clickedPoints = 0;
     std::unique_ptr<ST_ISectionCurve> drawn;
+    // The page's undo count once the copy saved as the drawn curve began
+    // was on it (SIZE_MAX without a drawn curve).
+    std::size_t drawnUndoCount = SIZE_MAX;
     ST_ISectionCurve* hoveredCurve = nullptr;
     float hoveredPoint[3] = {FLT_MAX, 0.0f, 0.0f};
     ST_ISectionCurve* hoveredPointCurve = nullptr;

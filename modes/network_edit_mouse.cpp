@@ -438,6 +438,8 @@ void CUIM_EditNetwork::PressAddCurve(POINT point, C3DView* view)
         clickedPoints = 0;
         if (!BeginNewCurve(drawn, *surface, network, CLSID_ST_TSplineCurve, view ? view->GetSafeHwnd() : nullptr))
             return;
+        if (INetworkEditPage* page = Page())
+            drawnUndoCount = page->GetUndoCount();
     }
     bool redraw = false;
     cVertex p = DrawingPointAt(point, view);

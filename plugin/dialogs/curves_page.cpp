@@ -222,7 +222,9 @@ void CSubNetworkDlg::Undo()
 {
     if (m_undo.empty())
         return;
-    ReleaseNetworkHolds();
+    cCPView* view = View();
+    if (auto* mode = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr)
+        mode->LetGoOfNetworkForUndo();
     std::unique_ptr<ST_ISectionCurve> entry = std::move(m_undo.back());
     m_undo.pop_back();
     if (ST_IProfiledSurface* network = CurrentNetwork())

@@ -623,3 +623,51 @@ TEST_F(CurvesTab, SectionsPreviewedOnTheAlignedScanAndAcceptedAfterResetLieOnThe
             EXPECT_LT(std::fabs(scans::Dot(scans::Vec{v.x, v.y, v.z} - centre, normal)), 0.1)
                 << "curve " << i << " at " << v.x << " " << v.y << " " << v.z;
 }
+
+TEST_F(CurvesTab, AnUndoWhileACurveIsDrawnTakesItBackAndTheCurveBeforeItStaysUndoable)
+{
+    OpenNetwork();
+    testview::TurnView(view, 20.0, 10.0);
+    DrawCurve(-30);
+    ASSERT_EQ(CurveCount(), 1u);
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-90, 30));
+    Click(At(0, 40));
+    ASSERT_NE(Mode()->GetDrawnCurve(), nullptr);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, 40009, 0);
+    mfc::PumpUntilIdle();
+    // Another curve drawn whole, then undone: only it goes.
+    DrawCurve(30);
+    ASSERT_EQ(CurveCount(), 2u);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 1u);
+}
+
+TEST_F(CurvesTab, EscapeWhileDrawingFromAPointOnACurveLeavesThatCurveAsItWas)
+{
+    OpenNetwork();
+    testview::TurnView(view, 20.0, 10.0);
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    const std::size_t undo = page->GetUndoCount();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(15, 70));
+    // The second click lands on the curve, which takes it as a node.
+    t3DPoint<double> on{};
+    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
+    cVertex point;
+    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
+    Input(WM_MOUSEMOVE, ScreenOf(point));
+    Click(ScreenOf(point));
+    ASSERT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes.size() + 1);
+    Escape();
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    ASSERT_EQ(after.size(), nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    EXPECT_EQ(page->GetUndoCount(), undo) << "no undo step of a drawing that was dropped";
+}

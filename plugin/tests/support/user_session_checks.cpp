@@ -574,7 +574,8 @@ std::string cUserSessionDriver::CheckProfileUndo(eAction action, const stWorldSt
         return {};
     };
     const bool sketchUndo = action == eAction::sketchUndo;
-    const bool curvesUndo = action == eAction::curvesUndo;
+    // Escape while a curve is drawn puts back the copy saved as it began.
+    const bool curvesUndo = action == eAction::curvesUndo || action == eAction::escape;
     std::string failure = follow(before.sketchUndo, after.sketchUndo, m_sketchUndo, m_sketchUndoKnown, sketchUndo,
                                  "Sketch");
     if (failure.empty())
