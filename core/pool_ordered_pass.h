@@ -5,25 +5,23 @@
 // the later ones instead of waiting for all of them.
 #pragma once
 
+#include "core/pool_team.h"
 #include "core/thread_pool.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <thread>
 
-// Calls find(b) for every block b in [0, blocks), each once and on any
-// thread, and take(b) for every block in ascending order on one thread, each
-// after find(b) has returned. find(b) must only write what belongs to block
-// b; take(b) may read it. The job that takes the blocks finds any block no
-// thread has started while it waits for the next one, so it never waits for
-// a block that is not being found. Without a pool, or with one block, each
-// block is found and taken in turn here.
-template <class Find, class Take>
-void FindOnPoolTakeInOrder(cThreadPool* pool, std::size_t blocks, Find& find, Take& take)
+namespace pool_ordered_pass_detail
 {
-    const int threads = pool != nullptr ? pool->GetThreadCount() : 0;
+
+// The pass on `threads` jobs that run(job) hands out (each job's index once).
+template <class Find, class Take, class Run>
+void FindTakeInOrder(std::size_t threads, std::size_t blocks, Find& find, Take& take, Run run)
+{
     if (threads < 2 || blocks < 2)
     {
         for (std::size_t b = 0; b < blocks; ++b)
@@ -65,5 +63,31 @@ void FindOnPoolTakeInOrder(cThreadPool* pool, std::size_t blocks, Find& find, Ta
             take(b);
         }
     };
-    ParallelForEach(pool, static_cast<std::size_t>(threads), 1, job);
+    run(threads, job);
+}
+
+} // namespace pool_ordered_pass_detail
+
+// Calls find(b) for every block b in [0, blocks), each once and on any
+// thread, and take(b) for every block in ascending order on one thread, each
+// after find(b) has returned. find(b) must only write what belongs to block
+// b; take(b) may read it. The job that takes the blocks finds any block no
+// thread has started while it waits for the next one, so it never waits for
+// a block that is not being found. Without a pool, or with one block, each
+// block is found and taken in turn here.
+template <class Find, class Take>
+void FindOnPoolTakeInOrder(cThreadPool* pool, std::size_t blocks, Find& find, Take& take)
+{
+    const int threads = pool != nullptr ? pool->GetThreadCount() : 0;
+    pool_ordered_pass_detail::FindTakeInOrder(static_cast<std::size_t>(std::max(threads, 0)), blocks, find, take,
+                                              [pool](std::size_t jobs, auto& job) { ParallelForEach(pool, jobs, 1, job); });
+}
+
+// FindOnPoolTakeInOrder on a team of the pool's threads (core/pool_team.h),
+// for passes that follow one another closely: the team's lead calls it.
+template <class Find, class Take>
+void FindOnTeamTakeInOrder(cPoolTeam& team, std::size_t blocks, Find& find, Take& take)
+{
+    pool_ordered_pass_detail::FindTakeInOrder(team.Size(), blocks, find, take,
+                                              [&team](std::size_t jobs, auto& job) { team.Run(jobs, job); });
 }

@@ -2,6 +2,7 @@
 
 #include "core/ordered_sum_steps.h"
 #include "core/pool_ordered_pass.h"
+#include "core/pool_team.h"
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
 #include "core/unwritten_allocator.h"
@@ -51,6 +52,8 @@ constexpr double kKeepFactor = 3.0;
 // many of them are counted in one pass over the normals.
 constexpr int kDirectionTrials = 64;
 constexpr std::size_t kTrialsPerPass = kTrialsPerCount;
+// A team's helpers when every thread of the pool may help.
+constexpr std::size_t kAllHelpers = 64;
 // Samples per job of the shared pool in the passes over every sample.
 constexpr std::size_t kSamplesPerJob = 4096;
 // Values per job of a median selected on the pool, and the fewest values
@@ -412,6 +415,9 @@ struct stAxisRefinement
     mutable tValues scratch = {};
     mutable std::vector<stSumSteps> steps = {};
     mutable std::vector<int> binades = {};
+    // The team of the pool's threads that measures the samples (none: the
+    // pool's batches).
+    cPoolTeam* team = nullptr;
 
     // The axis tilted by (x[0], x[1]) towards u and v, its point moved by
     // (x[2], x[3]) along them.
@@ -480,7 +486,10 @@ double AxisObjective(const cDoubleVector& x, void* context)
             return running;
         });
     };
-    FindOnPoolTakeInOrder(SharedThreadPool(), blocks, measure, add);
+    if (refinement.team != nullptr)
+        FindOnTeamTakeInOrder(*refinement.team, blocks, measure, add);
+    else
+        FindOnPoolTakeInOrder(SharedThreadPool(), blocks, measure, add);
     return sum;
 }
 
@@ -505,12 +514,20 @@ void RefineAxis(tSamples<stOriented>& samples, double axis[3], double point[3])
     cDoubleVector x(4);
     if (x.GetCount() != 4)
         return;
-    const double before = AxisObjective(x, &refinement);
-    double after = before;
-    if (MinimiseSimplex(x, AxisObjective, &refinement, 1e-10, 2000, 0.001f, &after) == kSimplexFailed ||
-        !(after < before))
-        return;
-    refinement.Apply(x, axis, point);
+    // The hundreds of passes run on a team of the pool's threads kept for
+    // them.
+    bool moved = false;
+    auto refine = [&](cPoolTeam& team) {
+        refinement.team = &team;
+        const double before = AxisObjective(x, &refinement);
+        double after = before;
+        moved = MinimiseSimplex(x, AxisObjective, &refinement, 1e-10, 2000, 0.001f, &after) != kSimplexFailed &&
+                after < before;
+        refinement.team = nullptr;
+    };
+    RunWithPoolTeam(SharedThreadPool(), kAllHelpers, refine);
+    if (moved)
+        refinement.Apply(x, axis, point);
 }
 
 // Whether std::hypot(x, y) > 0, without taking it: an infinite value makes
@@ -817,15 +834,19 @@ struct stProfileMeasure
     }
 };
 
-// The trial points of a simplex step measured side by side on the pool, one
-// a job: a measure's few thousand points are too few to share out, but the
-// step's candidates are measured alone. Each batch slot keeps the split of
-// its last point for the next.
+// The trial points of a simplex step measured side by side by a team of the
+// pool's threads, one an item: a measure's few thousand points are too few
+// to share out, but the step's candidates are measured alone. Each batch
+// slot keeps the split of its last point for the next.
 struct stProfileBatch
 {
     const stProfileMeasure* measure;
+    cPoolTeam* team;
     double splits[9];
 };
+
+// A step's candidates are four but for the first simplex's nine.
+constexpr std::size_t kProfileHelpers = 3;
 
 void ProfileObjectives(const cDoubleVector* points, std::uint32_t count, double* values, void* context)
 {
@@ -834,7 +855,7 @@ void ProfileObjectives(const cDoubleVector* points, std::uint32_t count, double*
         double none = DBL_MAX;
         values[i] = batch.measure->Evaluate(points[i], i < std::size(batch.splits) ? batch.splits[i] : none);
     };
-    ParallelForEach(SharedThreadPool(), count, 1, each);
+    batch.team->Run(count, each);
 }
 
 // At most this many points take part in the profile measure: every
@@ -890,23 +911,28 @@ void RefineAxisByProfile(const tSamples<stOriented>& samples, double axis[3], do
         return;
     // Rounds from the best axis so far, each with a smaller first simplex:
     // the measure changes in steps as nearest points change, where a single
-    // simplex can settle early.
-    for (const float step : {0.02f, 0.005f, 0.001f})
-    {
-        x[0] = x[1] = x[2] = x[3] = 0.0;
-        const double before = measure.Evaluate(x);
-        double after = before;
-        stProfileBatch batch{&measure, {}};
-        std::fill(std::begin(batch.splits), std::end(batch.splits), measure.lastSplit);
-        const std::uint32_t found = MinimiseSimplexBatched(x, ProfileObjectives, &batch, 1e-10, 400, step, &after);
-        measure.lastSplit = batch.splits[0];
-        if (found == kSimplexFailed || !(after < before))
-            continue;
-        double dir[3], at[3];
-        measure.frame.Apply(x, dir, at);
-        std::copy(dir, dir + 3, measure.frame.axis);
-        std::copy(at, at + 3, measure.frame.point);
-    }
+    // simplex can settle early. The hundreds of steps run on a team of the
+    // pool's threads kept for them.
+    auto rounds = [&](cPoolTeam& team) {
+        for (const float step : {0.02f, 0.005f, 0.001f})
+        {
+            x[0] = x[1] = x[2] = x[3] = 0.0;
+            const double before = measure.Evaluate(x);
+            double after = before;
+            stProfileBatch batch{&measure, &team, {}};
+            std::fill(std::begin(batch.splits), std::end(batch.splits), measure.lastSplit);
+            const std::uint32_t found =
+                MinimiseSimplexBatched(x, ProfileObjectives, &batch, 1e-10, 400, step, &after);
+            measure.lastSplit = batch.splits[0];
+            if (found == kSimplexFailed || !(after < before))
+                continue;
+            double dir[3], at[3];
+            measure.frame.Apply(x, dir, at);
+            std::copy(dir, dir + 3, measure.frame.axis);
+            std::copy(at, at + 3, measure.frame.point);
+        }
+    };
+    RunWithPoolTeam(SharedThreadPool(), kProfileHelpers, rounds);
     std::copy(measure.frame.axis, measure.frame.axis + 3, axis);
     std::copy(measure.frame.point, measure.frame.point + 3, point);
 }
