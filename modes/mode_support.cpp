@@ -86,16 +86,8 @@ void SetPickedPoint(cVertex& result, const cMesh& mesh, const cMeshTriangle& t, 
     result.index = mesh.GetVertex(t.vertexIndex[0])->index;
 }
 
-namespace
-{
-
-// Triangles per job of the pick's scan on the pool.
-constexpr std::uint32_t kPickTrianglesPerJob = 1u << 16;
-
-} // namespace
-
 cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double m[12], const float centre[3],
-                                 const cMeshTriangle** hitTriangle)
+                                 const cMeshTriangle** hitTriangle, stTriangleFlagBlocks* seen)
 {
     // Each block of triangles keeps its deepest hit, the first of equal
     // depths; the blocks are then compared in order as the triangles were,
@@ -107,13 +99,23 @@ cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const doub
         float point[3] = {0.0f, 0.0f, 0.0f};
     };
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::vector<stHit> hits((count + kPickTrianglesPerJob - 1) / kPickTrianglesPerJob);
+    const std::size_t blocks = (std::size_t{count} + kTriangleFlagBlock - 1) / kTriangleFlagBlock;
+    std::vector<stHit> hits(blocks);
+    if (seen)
+    {
+        seen->triangles = count;
+        seen->any.assign(blocks, 0);
+        seen->all.assign(blocks, 0xFF);
+    }
     auto scan = [&](std::size_t block) {
         stHit& best = hits[block];
-        const std::uint32_t end = std::min(count, std::uint32_t(block + 1) * kPickTrianglesPerJob);
-        for (std::uint32_t i = std::uint32_t(block) * kPickTrianglesPerJob; i < end; ++i)
+        std::uint8_t any = 0, all = 0xFF;
+        const std::uint32_t end = std::min(count, std::uint32_t(block + 1) * kTriangleFlagBlock);
+        for (std::uint32_t i = std::uint32_t(block) * kTriangleFlagBlock; i < end; ++i)
         {
             const cMeshTriangle* t = mesh.GetTriangle(i);
+            any |= t->flags;
+            all &= t->flags;
             float p[3];
             double depth = 0.0;
             if (!PickTrianglePoint(mesh, *t, x, y, m, centre, p, &depth) || !(depth > best.depth))
@@ -122,8 +124,13 @@ cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const doub
             best.triangle = t;
             std::copy_n(p, 3, best.point);
         }
+        if (seen)
+        {
+            seen->any[block] = any;
+            seen->all[block] = all;
+        }
     };
-    ParallelForEach(SharedThreadPool(), hits.size(), 1, scan);
+    ParallelForEach(SharedThreadPool(), blocks, 1, scan);
     cVertex result;
     result.x = FLT_MAX;
     result.flags = kPickedNothing;

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class cMesh;
 class cMeshObject;
@@ -51,6 +52,18 @@ inline constexpr double kPickEpsilon = 1.1920928955078125e-7;
 bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, double by, double cx, double cy,
                        double* u, double* v, double epsilon);
 
+// The flag bytes of a mesh's triangles as a pass over all of them read them,
+// a block of kTriangleFlagBlock triangles at a time (the last one shorter):
+// of each block the bits set in any triangle's byte and those set in all.
+// A later pass can leave a block alone that these show needs nothing, as
+// long as nothing wrote the flags in between.
+inline constexpr std::uint32_t kTriangleFlagBlock = 1u << 16;
+struct stTriangleFlagBlocks
+{
+    std::uint32_t triangles = 0; // the mesh's triangle count then
+    std::vector<std::uint8_t> any, all;
+};
+
 // The nearest visible, viewer-facing triangle under the view-plane point
 // (x, y) (the cursor through the renderer's ScreenToWorld), by a scan of all
 // triangles (on the shared pool, a block of them per job): the hit point in
@@ -58,8 +71,9 @@ bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, do
 // vertex; the largest depth wins and equal depths keep the earlier triangle.
 // Flag bit 0 set (x = FLT_MAX) when nothing is hit. *hitTriangle (when
 // given) receives the hit triangle.
+// With seen, the scan also tells what it read of the triangles' flag bytes.
 cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double view[12], const float centre[3],
-                                 const cMeshTriangle** hitTriangle = nullptr);
+                                 const cMeshTriangle** hitTriangle = nullptr, stTriangleFlagBlocks* seen = nullptr);
 
 // One triangle of such a pick: false when it is hidden, faces away, names a
 // vertex past the mesh or does not lie under (x, y); otherwise its point under

@@ -8,6 +8,9 @@
 #include <string>
 
 class ISceneObject;
+class cMesh;
+struct cMeshTriangle;
+struct stTriangleFlagBlocks;
 
 class IShapesViewOwner
 {
@@ -30,6 +33,16 @@ public:
     // The one-level undo of the triangle selection.
     virtual void SaveSelectionForUndo() = 0;
     virtual bool RestoreSelectionFromUndo() = 0;
+    // The save before a wand click that grows from seed, a triangle of mesh,
+    // once the view's seed is set: the owner may make it in the pass the
+    // wand's fill makes over the mesh first (seen: what the click's pick
+    // read of the mesh's flag bytes). FinishWandSave, right after the seed
+    // is set, saves the selection if no fill did.
+    virtual void SaveSelectionForUndoInWand(const cMesh&, const cMeshTriangle&, stTriangleFlagBlocks&&)
+    {
+        SaveSelectionForUndo();
+    }
+    virtual void FinishWandSave() {}
     // The quick shape pickers (null while the dialog has none).
     virtual HWND QuickShapePicker(bool forCurrentShape) = 0;
     virtual void HideQuickPickers() = 0;

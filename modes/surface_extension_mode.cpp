@@ -295,14 +295,20 @@ bool CUIM_ExtendSurface::WandClick(POINT point)
     camera->ScreenToWorld(point, &x, &y);
     // A scan on the pool: on a 10M-triangle scan it takes less time than
     // building an index for the picks would.
+    // The scan's view of the flag bytes spares the wand's first pass the
+    // blocks of triangles that need nothing.
     const cMeshTriangle* hit = nullptr;
+    stTriangleFlagBlocks seen;
     const cVertex picked =
-        PickMeshPointUnderCursor(mesh, x, y, camera->GetViewTransform(), camera->GetSceneCentre(), &hit);
+        PickMeshPointUnderCursor(mesh, x, y, camera->GetViewTransform(), camera->GetSceneCentre(), &hit, &seen);
     if ((picked.flags & kPickedNothing) || !hit)
         return false;
-    if (IShapesViewOwner* owner = Owner())
-        owner->SaveSelectionForUndo();
+    IShapesViewOwner* owner = Owner();
+    if (owner)
+        owner->SaveSelectionForUndoInWand(mesh, *hit, std::move(seen));
     shapesView->SetActiveObject(const_cast<cMeshTriangle*>(hit));
+    if (owner)
+        owner->FinishWandSave();
     return true;
 }
 

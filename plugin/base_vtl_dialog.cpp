@@ -237,11 +237,13 @@ void CBaseVTLDialog::ClearSelectionMask()
     ForEachSceneTriangleOnPool([keep](cMeshTriangle& t) { t.flags &= keep; });
 }
 
-template <class F> void CBaseVTLDialog::ForEachSceneTriangleOnPool(F&& f)
+template <class F> void CBaseVTLDialog::ForEachSceneTriangleOnPool(F&& f, const cMesh* skip)
 {
     // A block of triangles at a time on the shared pool: a big scan's
     // 10M triangles took a few tens of milliseconds on one thread.
     ForEachSceneMesh([&](cMesh& mesh) {
+        if (&mesh == skip)
+            return;
         constexpr std::size_t kBlock = 1u << 16;
         const std::uint32_t count = mesh.GetTriangleCount();
         auto each = [&](std::size_t b) {
@@ -255,15 +257,26 @@ template <class F> void CBaseVTLDialog::ForEachSceneTriangleOnPool(F&& f)
 
 void CBaseVTLDialog::SaveSelectionToMask()
 {
+    SaveSelectionToMaskBeside(nullptr);
+}
+
+void CBaseVTLDialog::SaveSelectionToMaskBeside(const cMesh* savedApart)
+{
     if (!m_maskBit)
         return;
     const std::uint8_t bit = m_maskBit;
+    // A flag byte is written only where the bit changes: most records are
+    // read and not written back.
     ForEachSceneTriangleOnPool(
         [bit](cMeshTriangle& t)
         {
-            const bool selected = (t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected;
-            t.flags = selected ? std::uint8_t(t.flags | bit) : std::uint8_t(t.flags & ~bit);
-        });
+            const std::uint8_t was = t.flags;
+            const bool selected = (was & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected;
+            const std::uint8_t now = selected ? std::uint8_t(was | bit) : std::uint8_t(was & ~bit);
+            if (now != was)
+                t.flags = now;
+        },
+        savedApart);
     m_selectionSaved = true;
 }
 

@@ -127,6 +127,9 @@ public:
     // Saves the visible selection of every scene mesh (hidden triangles
     // count as unselected).
     void SaveSelectionToMask();
+    // The same but for the triangles of savedApart, which the caller saves
+    // into the mask bit in a pass of its own.
+    void SaveSelectionToMaskBeside(const cMesh* savedApart);
     // Puts the saved selection back and rebuilds the vertex bits; false
     // when nothing was saved. A saved empty selection restores as empty.
     bool RestoreSelectionFromMask();
@@ -163,7 +166,7 @@ private:
     template <class F> void ForEachSceneMesh(F&& f);
     // f(triangle) for every triangle of the scene's meshes, a block of
     // triangles per job of the shared pool; f must touch its triangle only.
-    template <class F> void ForEachSceneTriangleOnPool(F&& f);
+    template <class F> void ForEachSceneTriangleOnPool(F&& f, const cMesh* skip = nullptr);
 
     std::uint8_t m_maskBit;
     // Whether the mask holds a saved selection (an empty one included).

@@ -2,6 +2,7 @@
 
 #include "core/mesh.h"
 #include "core/thread_pool.h"
+#include "modes/mode_support.h"
 #include "modes/surface_extension_mode.h"
 
 #include <algorithm>
@@ -33,6 +34,46 @@ template <class F> void ForEachTriangleOnPool(cMesh& mesh, F&& f)
             f(*mesh.GetTriangle(std::uint32_t(i)));
     };
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, each);
+}
+
+// Clears every triangle's taken mark (with clear) and, with a save bit, sets
+// that bit on exactly the visible selected triangles, a block of triangles a
+// job. A flag byte is written only where it changes (the records are read,
+// few written back), and a block whose flags the pick's scan saw needing
+// neither (no mark, and the bit already telling the selection throughout)
+// is not read at all.
+void ClearTakenMarks(cMesh& mesh, bool clear, std::uint8_t saveBit, const stTriangleFlagBlocks* seen)
+{
+    const std::uint8_t taken = clear ? kTaken : 0;
+    const std::uint32_t count = mesh.GetTriangleCount();
+    const std::size_t blocks = (std::size_t{count} + kTriangleFlagBlock - 1) / kTriangleFlagBlock;
+    if (seen && (seen->triangles != count || seen->any.size() != blocks || seen->all.size() != blocks))
+        seen = nullptr;
+    constexpr std::uint8_t kShown = kTriangleFlagSelected | kTriangleFlagHidden;
+    const std::uint8_t both = kTriangleFlagSelected | saveBit;
+    auto each = [&](std::size_t block)
+    {
+        if (seen)
+        {
+            const std::uint8_t any = seen->any[block], all = seen->all[block];
+            const bool saved = saveBit == 0 || (any & both) == 0 || ((all & both) == both && !(any & kTriangleFlagHidden)) ||
+                               ((all & kTriangleFlagHidden) && !(any & saveBit));
+            if (!(any & taken) && saved)
+                return;
+        }
+        const std::size_t end = std::min<std::size_t>(count, (block + 1) * kTriangleFlagBlock);
+        for (std::size_t i = block * kTriangleFlagBlock; i < end; ++i)
+        {
+            cMeshTriangle& t = *mesh.GetTriangle(std::uint32_t(i));
+            const std::uint8_t was = t.flags;
+            std::uint8_t now = std::uint8_t(was & ~taken);
+            if (saveBit)
+                now = (was & kShown) == kTriangleFlagSelected ? std::uint8_t(now | saveBit) : std::uint8_t(now & ~saveBit);
+            if (now != was)
+                t.flags = now;
+        }
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, each);
 }
 
 // Sets vertex bit 1 where it is not set yet (vertices are shared between the
@@ -249,22 +290,22 @@ bool MeshHoldsTriangle(cMesh& mesh, const cMeshTriangle* triangle)
     return false;
 }
 
-std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double creaseDegrees)
+std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double creaseDegrees, std::uint8_t saveBit,
+                                     const stTriangleFlagBlocks* seen)
 {
     if (!seed || (seed->flags & kTriangleFlagHidden))
+    {
+        // Nothing grows, yet the selection is saved as asked.
+        if (saveBit)
+            ClearTakenMarks(mesh, false, saveBit, seen);
         return 0;
+    }
     const double limit = std::cos(double(ClampCreaseAngle(creaseDegrees)) * kPi / 180.0);
     const stFlood flood{mesh, limit, (seed->flags & kTriangleFlagSelected) != 0};
     const bool select = flood.select;
     // Scratch marks left from before are cleared, so that the mark tells
-    // the triangles the flood took; a flag byte is written only where one
-    // is (nearly none: the pass reads the records and writes few back).
-    ForEachTriangleOnPool(mesh,
-                          [](cMeshTriangle& t)
-                          {
-                              if (t.flags & kTaken)
-                                  t.flags &= std::uint8_t(~kTaken);
-                          });
+    // the triangles the flood took, and the selection is saved as asked.
+    ClearTakenMarks(mesh, true, saveBit, seen);
     // A growing fill lists the triangles it took, to mark their corners
     // and clear their marks after it.
     std::vector<std::vector<cMeshTriangle*>> took(1);

@@ -8,6 +8,7 @@
 
 class cMesh;
 struct cMeshTriangle;
+struct stTriangleFlagBlocks;
 
 inline constexpr float kMaxCreaseAngle = 8.0f;
 // The crease angle before any was saved.
@@ -29,7 +30,13 @@ float SliderToCreaseAngle(int position);
 // afterwards marks exactly the vertices of selected visible triangles.
 // Returns the number of triangles reached (0 for a null or hidden seed).
 // Every triangle's scratch bit is clear afterwards.
-std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double creaseDegrees);
+// A saveBit (none of bits 0 to 2) is set, before the fill, on exactly the
+// triangles then selected and visible: the undo's save of the selection,
+// made in the pass the fill makes over every triangle first. seen, when it
+// is of this mesh and nothing wrote its flags since, spares that pass the
+// blocks of triangles it shows to need nothing.
+std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double creaseDegrees, std::uint8_t saveBit = 0,
+                                     const stTriangleFlagBlocks* seen = nullptr);
 
 // Whether the triangle record is one of the mesh's.
 bool MeshHoldsTriangle(cMesh& mesh, const cMeshTriangle* triangle);

@@ -10,6 +10,7 @@
 #include "core/mesh_object.h"
 #include "core/registry_store.h"
 #include "core/scene_object_container.h"
+#include "modes/mode_support.h"
 #include "modes/shapes_view.h"
 #include "modes/surface_extension_mode.h"
 #include "overlay/dialog_anchor_layout.h"
@@ -137,6 +138,14 @@ CCreatePrimitiveDialog::CCreatePrimitiveDialog(cRegistryStore* settings, CWnd* p
     m_deviationPage = MakeDeviationPage(this, m_shapesView, settings);
     m_guidePage = std::make_unique<CSubGuideCurveDlg>(this, m_shapesView);
 }
+
+struct CCreatePrimitiveDialog::stWandSave
+{
+    const cMesh* mesh = nullptr;
+    cMeshTriangle* seed = nullptr;
+    bool seedSelected = false;
+    stTriangleFlagBlocks seen;
+};
 
 CCreatePrimitiveDialog::~CCreatePrimitiveDialog()
 {
@@ -586,11 +595,41 @@ void CCreatePrimitiveDialog::OnUndoLastSelection()
     FocusView();
 }
 
+void CCreatePrimitiveDialog::SaveSelectionForUndoInWand(const cMesh& mesh, const cMeshTriangle& seed,
+                                                        stTriangleFlagBlocks&& seen)
+{
+    // The fill that follows reads every triangle of the mesh first: the
+    // save is made in that pass instead of one of its own.
+    const bool selected = (seed.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected;
+    m_wandSave.reset(new stWandSave{&mesh, const_cast<cMeshTriangle*>(&seed), selected, std::move(seen)});
+}
+
+void CCreatePrimitiveDialog::FinishWandSave()
+{
+    if (std::unique_ptr<stWandSave> save = std::move(m_wandSave))
+        SaveSelectionBeforeWand(*save, nullptr);
+}
+
+void CCreatePrimitiveDialog::SaveSelectionBeforeWand(const stWandSave& save, const cMesh* savedApart)
+{
+    SaveSelectionToMaskBeside(savedApart);
+    // Taking the seed aims its selection bit before the fill: the bit saved
+    // is the one the click found.
+    if (const std::uint8_t bit = GetSelectionMaskBit())
+        save.seed->flags = save.seedSelected ? std::uint8_t(save.seed->flags | bit) : std::uint8_t(save.seed->flags & ~bit);
+}
+
 void CCreatePrimitiveDialog::RunMagicWand(bool toggleSeed)
 {
+    // A wand click's save waits for this fill; every way out makes it.
+    std::unique_ptr<stWandSave> save = std::move(m_wandSave);
     cMeshTriangle* seed = m_shapesView ? m_shapesView->GetActiveObject() : nullptr;
     if (!seed)
+    {
+        if (save)
+            SaveSelectionBeforeWand(*save, nullptr);
         return;
+    }
     // The seed was picked on one of the view's meshes: the wand grows over
     // that one (grown over another, it would follow the seed's links out of
     // the mesh it marks and set that mesh's vertices by the seed's indices).
@@ -601,6 +640,13 @@ void CCreatePrimitiveDialog::RunMagicWand(bool toggleSeed)
             if (auto* object = dynamic_cast<cMeshObject*>(it->Current().Get());
                 object && object->GetMesh() && MeshHoldsTriangle(*object->GetMesh(), seed))
                 mesh = object->GetMesh();
+    // The fill saves its own mesh's selection when it grows from the seed
+    // clicked, unseen by the toggling below; otherwise the save comes first.
+    const std::uint8_t maskBit = GetSelectionMaskBit();
+    const bool saveInFill = save && mesh && save->mesh == mesh && save->seed == seed && !toggleSeed &&
+                            !(maskBit & (kTriangleFlagSelected | kTriangleFlagHidden | kTriangleFlagScratch));
+    if (save && !saveInFill)
+        SaveSelectionBeforeWand(*save, nullptr);
     if (!mesh)
         return;
     if (toggleSeed)
@@ -610,7 +656,13 @@ void CCreatePrimitiveDialog::RunMagicWand(bool toggleSeed)
         else
             seed->flags &= std::uint8_t(~kTriangleFlagSelected);
     }
-    GrowMagicWandSelection(*mesh, seed, m_creaseAngle);
+    if (!saveInFill)
+    {
+        GrowMagicWandSelection(*mesh, seed, m_creaseAngle);
+        return;
+    }
+    GrowMagicWandSelection(*mesh, seed, m_creaseAngle, maskBit, &save->seen);
+    SaveSelectionBeforeWand(*save, mesh);
 }
 
 void CCreatePrimitiveDialog::ReapplyMagicWand(bool toggleSeed, bool redraw)

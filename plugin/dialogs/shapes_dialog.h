@@ -100,6 +100,8 @@ public:
     bool DrawWorldAxes() const override { return m_drawWcs != 0; }
     void SetDrawWorldAxes(bool on) override;
     void SaveSelectionForUndo() override { SaveSelectionToMask(); }
+    void SaveSelectionForUndoInWand(const cMesh& mesh, const cMeshTriangle& seed, stTriangleFlagBlocks&& seen) override;
+    void FinishWandSave() override;
     bool RestoreSelectionFromUndo() override { return RestoreSelectionFromMask(); }
     HWND QuickShapePicker(bool forCurrentShape) override;
     void HideQuickPickers() override;
@@ -232,6 +234,14 @@ private:
     void SwitchToExtendMode();
     // The magic wand's seed with the crease angle of the dialog.
     void RunMagicWand(bool toggleSeed);
+    // A wand click's save of the selection, waiting for the fill to make it:
+    // the mesh clicked, the seed and whether it was selected and visible
+    // before the click, what the click's pick read of the flags.
+    struct stWandSave;
+    std::unique_ptr<stWandSave> m_wandSave;
+    // Saves the selection a wand click found: the scene's meshes but
+    // savedApart (whose fill saved it), and the seed's bit as it was.
+    void SaveSelectionBeforeWand(const stWandSave& save, const cMesh* savedApart);
 
     cCPView* m_shapesView = nullptr;
     std::unique_ptr<CSubSurfaceDlg> m_shapePage;

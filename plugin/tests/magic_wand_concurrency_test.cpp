@@ -2,6 +2,7 @@
 // flood, its marks and the vertices' marks are those of one thread.
 #include "core/mesh.h"
 #include "core/thread_pool.h"
+#include "modes/mode_support.h"
 #include "plugin/dialogs/magic_wand.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,51 @@ TEST(MagicWandOnPool, ABigFloodSharedOutReachesAndMarksWhatItDoesAlone)
         EXPECT_EQ(Fingerprint(Flags(alone)), grow ? 4785446312685046500ull : 12138021745545892543ull);
     }
     pool.Stop();
+}
+
+TEST(MagicWandOnPool, TheSaveInTheFillsFirstPassTellsTheVisibleSelectionBeforeIt)
+{
+    // Three blocks of triangles as the pick's scan reads them: the first
+    // with a bit of everything, the second selected and saved throughout
+    // (nothing to do there), the third unselected with one hidden triangle
+    // still carrying the bit from an older save.
+    constexpr std::uint8_t kBit = 32;
+    cMesh mesh;
+    BumpyPlate(mesh);
+    const std::uint32_t count = mesh.GetTriangleCount();
+    ASSERT_EQ((count + kTriangleFlagBlock - 1) / kTriangleFlagBlock, 3u);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        std::uint8_t& f = mesh.GetTriangle(i)->flags;
+        if (i < kTriangleFlagBlock)
+            f = std::uint8_t(f | (i % 7 == 0 ? kTriangleFlagSelected : 0) | (i % 5 == 0 ? kBit : 0));
+        else if (i < 2 * kTriangleFlagBlock)
+            f = std::uint8_t((f & ~kTriangleFlagHidden & ~kTriangleFlagScratch) | kTriangleFlagSelected | kBit);
+        else
+            f = std::uint8_t((f & ~kTriangleFlagScratch) | (i == count - 100 ? kTriangleFlagHidden | kBit : 0));
+    }
+    stTriangleFlagBlocks seen;
+    const double view[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    const float centre[3] = {-5000.0f, 3200.0f, 40.0f};
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    PickMeshPointUnderCursor(mesh, 0.0f, 0.0f, view, centre, nullptr, &seen);
+    // The click aims its unselected seed in the first block before the fill.
+    cMeshTriangle* seed = mesh.GetTriangle(2 * 300 * 50 + 151);
+    ASSERT_EQ(seed->flags & (kTriangleFlagSelected | kTriangleFlagHidden), 0);
+    seed->flags |= kTriangleFlagSelected;
+    std::vector<bool> before(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        before[i] = (mesh.GetTriangle(i)->flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected;
+    GrowMagicWandSelection(mesh, seed, 2.0, kBit, &seen);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::uint8_t f = mesh.GetTriangle(i)->flags;
+        ASSERT_EQ((f & kBit) != 0, before[i]) << i;
+        ASSERT_FALSE(f & kTriangleFlagScratch) << i;
+    }
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include "core/mesh_object.h"
 #include "core/registry_store.h"
 #include "core/scene_object_container.h"
+#include "modes/mode_support.h"
 #include "modes/shapes_view.h"
+#include "modes/shapes_view_owner.h"
 #include "modes/surface_extension_mode.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
@@ -175,6 +177,30 @@ TEST_F(ShapesDialog, WandNeverEntersHiddenTriangles)
     EXPECT_EQ(SelectedTriangles(), 8u); // the first column only
     for (std::uint32_t j = 0; j < 4; ++j)
         EXPECT_FALSE(mesh.GetTriangle((j * 4 + 1) * 2)->flags & kTriangleFlagSelected);
+    ExpectVertexMarksMatchSelection();
+}
+
+TEST_F(ShapesDialog, UndoAfterAWandClickGivesBackTheSelectionTheClickFound)
+{
+    Open(scans::Plane({100, 200, 300}, {0, 0, 1}, 40, 4));
+    cMesh& mesh = Mesh();
+    mesh.GetTriangle(5)->flags |= kTriangleFlagSelected;
+    mesh.GetTriangle(9)->flags |= kTriangleFlagSelected | kTriangleFlagHidden; // counts as unselected
+    cMeshTriangle* seed = mesh.GetTriangle(0);
+    // The click as the selection mode makes it: its pick's view of the
+    // flags, the save handed to the fill, the seed taken (and aimed).
+    stTriangleFlagBlocks seen;
+    const double view[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    const float centre[3] = {0.0f, 0.0f, 0.0f};
+    PickMeshPointUnderCursor(mesh, 0.0f, 0.0f, view, centre, nullptr, &seen);
+    IShapesViewOwner& owner = *dialog;
+    owner.SaveSelectionForUndoInWand(mesh, *seed, std::move(seen));
+    dialog->GetShapesView()->SetActiveObject(seed);
+    owner.FinishWandSave();
+    ASSERT_EQ(SelectedTriangles(), 32u);
+    Click(IDC_SHAPES_UNDO_SELECTION);
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        EXPECT_EQ((mesh.GetTriangle(i)->flags & kTriangleFlagSelected) != 0, i == 5) << i;
     ExpectVertexMarksMatchSelection();
 }
 
