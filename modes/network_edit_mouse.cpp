@@ -507,10 +507,15 @@ void CUIM_EditNetwork::InsertOnDrag(POINT point, C3DView* view)
     if (INetworkEditPage* page = Page())
         page->PushUndoState();
     const float position[3] = {pressedVertex.x, pressedVertex.y, pressedVertex.z};
+    std::unique_ptr<ST_ISectionCurve> before = curve->Clone();
+    if (before)
+        before->Assign(*curve);
     if (!InsertNodeIntoCurve(network, *curve, position, segmentIndex, tangencyAngle))
         return;
     curve->selected = 0;
     drag.GrabCurve(network, curve, position);
+    if (before)
+        drag.KeepCurveBeforeInsertion(std::move(before));
     // As for a pressed node: the pick image of the network before the grab
     // would snap the new node to nodes that have moved or left.
     pickBufferValid = 0;

@@ -79,6 +79,7 @@ std::vector<ST_ISectionCurve*> cNetworkNodeDrag::PutBack(ST_ISectionCurve* netwo
     if (network == nullptr)
     {
         m_mover.Reset();
+        m_beforeInsertion.reset();
         return back;
     }
     for (std::size_t i = 0; i < m_mover.GetCurveCount(); ++i)
@@ -100,15 +101,19 @@ std::vector<ST_ISectionCurve*> cNetworkNodeDrag::PutBack(ST_ISectionCurve* netwo
     for (ST_ISectionCurve* curve : back)
         PreserveG1AtJoints(network, curve, tangencyAngle);
     m_mover.Reset();
+    m_beforeInsertion.reset();
     return back;
 }
 
 std::size_t cNetworkNodeDrag::Cancel(ST_ISectionCurve* network)
 {
     std::size_t restored = 0;
-    if (network != nullptr)
+    if (network != nullptr && m_beforeInsertion && m_mover.GetCurveCount() == 1)
+        restored = AddCopy(network, *m_beforeInsertion) != nullptr;
+    else if (network != nullptr)
         for (std::size_t i = 0; i < m_mover.GetCurveCount(); ++i)
             restored += AddCopy(network, *m_mover.GetGrabTimeCurve(i)) != nullptr;
     m_mover.Reset();
+    m_beforeInsertion.reset();
     return restored;
 }

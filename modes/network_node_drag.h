@@ -7,6 +7,7 @@
 
 #include "modes/curve_edit_support.h"
 
+#include <memory>
 #include <vector>
 
 class cNetworkNodeDrag
@@ -17,6 +18,10 @@ public:
     std::size_t GrabAt(ST_ISectionCurve* network, const float position[3]);
     // Takes one curve out of the network, grabbed at the position.
     void GrabCurve(ST_ISectionCurve* network, ST_ISectionCurve* curve, const float position[3]);
+    // The drag began by inserting the grabbed node into the one grabbed
+    // curve: a cancel puts back this copy of the curve from before the
+    // insertion instead of the grab-time one.
+    void KeepCurveBeforeInsertion(std::unique_ptr<ST_ISectionCurve> before) { m_beforeInsertion = std::move(before); }
 
     bool IsDragging() const { return m_mover.GetCurveCount() > 0; }
     cMoveCurvesHelper& Mover() { return m_mover; }
@@ -42,5 +47,6 @@ private:
                                            bool asGrabbed);
 
     cMoveCurvesHelper m_mover;
+    std::unique_ptr<ST_ISectionCurve> m_beforeInsertion;
     float m_grabPoint[3] = {FLT_MAX, 0.0f, 0.0f};
 };

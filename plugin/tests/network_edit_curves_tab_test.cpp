@@ -671,3 +671,33 @@ TEST_F(CurvesTab, EscapeWhileDrawingFromAPointOnACurveLeavesThatCurveAsItWas)
         EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
     EXPECT_EQ(page->GetUndoCount(), undo) << "no undo step of a drawing that was dropped";
 }
+
+TEST_F(CurvesTab, EscapeDuringADragThatInsertedANodeGivesTheCurveBackWithoutIt)
+{
+    OpenNetwork();
+    testview::TurnView(view, 20.0, 10.0);
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    // Pressed between two nodes and moved on: a node is inserted there and
+    // dragged.
+    t3DPoint<double> on{};
+    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
+    cVertex point;
+    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
+    const POINT p = ScreenOf(point);
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, p);
+    Input(WM_LBUTTONDOWN, p);
+    Input(WM_MOUSEMOVE, POINT{p.x + 10, p.y + 12});
+    ASSERT_TRUE(Mode()->IsNodeDragging());
+    Escape();
+    win32::ResetInputState();
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    ASSERT_EQ(after.size(), nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+}
