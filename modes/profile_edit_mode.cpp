@@ -201,6 +201,15 @@ void CUIM_EditProfile::EndEditing()
 {
     ended = true;
     AbandonElement();
+    // Another shape made current or another tab during a drag that inserted
+    // a spline point: the drag is dropped, and the point with it.
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    if (dragging && splineBeforeInsertion && dragCurve && sketch && sketch->IndexOfCurve(dragCurve) != 0xFFFFFFFFu)
+    {
+        const std::uint8_t selected = dragCurve->selected;
+        dragCurve->Assign(*splineBeforeInsertion);
+        dragCurve->selected = selected;
+    }
     ForgetSketch();
     if (ST_ISectionCurve* sketch = GetActiveProfile())
         for (std::uint32_t i = 0; i < sketch->GetSegmentCount(); ++i)
@@ -261,6 +270,7 @@ void CUIM_EditProfile::ForgetSketch()
     insertSegment = -1;
     dragging = 0;
     dragCopy.reset();
+    splineBeforeInsertion.reset();
     dragCurve = nullptr;
     dragPointIndex = -1;
     dragStart.Clear();

@@ -202,6 +202,9 @@ private:
     std::int32_t hoverIndex = -1;
     ST_ISectionCurve* dragCurve = nullptr;
     std::unique_ptr<ST_ISectionCurve> dragCopy;
+    // The dragged spline as it was before the drag inserted its point: an
+    // editor that ends during the drag puts it back.
+    std::unique_ptr<ST_ISectionCurve> splineBeforeInsertion;
     std::int32_t dragPointIndex = -1;
     std::uint8_t hovering = 0;
     std::uint8_t dragging = 0;

@@ -125,9 +125,13 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
         insertPending = 0;
         if (panel)
             panel->PushUndoState();
+        std::unique_ptr<ST_ISectionCurve> before = insertSpline->Clone();
+        if (before)
+            before->Assign(*insertSpline);
         const std::int32_t inserted = InsertSketchSplinePoint(*insertSpline, insertSegment, insertPoint.Position());
         if (inserted >= 0)
         {
+            splineBeforeInsertion = std::move(before);
             // The stroke the press began is not a selection any more.
             ClearStroke();
             strokeInProgress = 0;
@@ -298,6 +302,7 @@ bool CUIM_EditProfile::EndDrag(C3DView* view)
 {
     ST_ISectionCurve* sketch = GetActiveProfile();
     dragging = 0;
+    splineBeforeInsertion.reset();
     if (!sketch || !dragCopy || !dragCurve || sketch->IndexOfCurve(dragCurve) == 0xFFFFFFFFu)
     {
         dragCopy.reset();

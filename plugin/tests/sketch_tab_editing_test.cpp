@@ -350,3 +350,44 @@ TEST_F(SketchTabEditing, TheFittedProfileGivenBackAfterResetLiesWhereTheScanIs)
     for (int i = 0; i < 12; ++i)
         EXPECT_NEAR(Sketch()->frame[i], moved[i], 1e-6) << "frame entry " << i;
 }
+
+TEST_F(SketchTabEditing, AnotherShapeChosenWhileASplinePointIsInsertedAndDraggedLeavesTheSplineAsItWas)
+{
+    MakeRevolvedShapes(2);
+    ChooseListItem(0);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    CSubProfileDlg& page = *dialog->GetSketchPage();
+    ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_CONTROL_POINTS, BM_SETCHECK, BST_UNCHECKED, 0);
+    page.OnCurveControlPoints();
+    float c[3];
+    Centre(c);
+    Command(kCmdProfileFreeForm);
+    viewinput::Click(view, At(c[0] - 12, c[1]));
+    viewinput::Click(view, At(c[0], c[1] + 3));
+    viewinput::Click(view, At(c[0] + 12, c[1]));
+    Command(32815); // Finish
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    ST_ISectionCurve* first = Sketch();
+    const tPolyline<cVertex> points = *SketchPointsOf(*first->GetSegment(0), false);
+    // A press on the spline between its points, moved on: a point goes in
+    // and is dragged when the second shape is chosen.
+    Command(kCmdProfileSelect);
+    view->Redraw(kFullRedraw);
+    t3DPoint<double> on{};
+    ASSERT_TRUE(first->GetSegment(0)->GetWire()->EvaluateAtFraction(0.25, &on, nullptr));
+    const POINT press = At(on.x, on.y);
+    viewinput::Move(view, press);
+    viewinput::Inject(view, WM_LBUTTONDOWN, press);
+    viewinput::Move(view, POINT{press.x + 12, press.y + 12});
+    ASSERT_TRUE(Editor()->IsDraggingSketch());
+    ASSERT_EQ(SketchPointsOf(*first->GetSegment(0), false)->GetVertexCount(), points.GetVertexCount() + 1);
+    ChooseListItem(1);
+    win32::ResetInputState();
+    ASSERT_EQ(first->GetSegmentCount(), 1u);
+    const tPolyline<cVertex>& after = *SketchPointsOf(*first->GetSegment(0), false);
+    ASSERT_EQ(after.GetVertexCount(), points.GetVertexCount());
+    for (std::uint32_t i = 0; i < after.GetVertexCount(); ++i)
+        EXPECT_EQ(PointDistance(after.GetVertex(i)->Position(), points.GetVertex(i)->Position()), 0.0f) << i;
+}
