@@ -1072,6 +1072,11 @@ bool CCreatePrimitiveDialog::MoveHostMeshHere()
 
 void CCreatePrimitiveDialog::OnDestroy()
 {
+    // The profile editor ends while its shape is still current, so that it
+    // gives that shape back what it holds of it (the fitted profile an empty
+    // sketch stood in for, the lines a half-drawn tangent arc trimmed).
+    if (m_shapesView && m_shapesView->GetSafeHwnd())
+        m_shapesView->EndToolMode(kModeEditProfile);
     if (CUIM_ExtendSurface* mode = GetExtendMode())
         mode->SetActiveShape(nullptr);
     ShowSessionObject(m_session, false);

@@ -391,3 +391,19 @@ TEST_F(SketchTabEditing, AnotherShapeChosenWhileASplinePointIsInsertedAndDragged
     for (std::uint32_t i = 0; i < after.GetVertexCount(); ++i)
         EXPECT_EQ(PointDistance(after.GetVertex(i)->Position(), points.GetVertex(i)->Position()), 0.0f) << i;
 }
+
+TEST_F(SketchTabEditing, ClosingTheDialogOnTheSketchTabWithNothingDrawnKeepsTheFittedProfile)
+{
+    MakeRevolvedShapes(1);
+    auto* profiled = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+    ASSERT_NE(profiled, nullptr);
+    const GUID fitted = Sketch()->GetClassGuid();
+    ASSERT_NE(fitted, CLSID_ST_TSketch);
+    ShowTab(L"Sketch");
+    ASSERT_EQ(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
+    // The shape lives on in the document's history after the dialog.
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    mfc::PumpUntilIdle();
+    ASSERT_NE(profiled->GetProfileCurve(), nullptr);
+    EXPECT_EQ(profiled->GetProfileCurve()->GetClassGuid(), fitted);
+}
