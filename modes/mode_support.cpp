@@ -17,6 +17,10 @@
 #include "render/pixel_coverage.h"
 #include "render/renderer.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -39,15 +43,26 @@ bool PointInTriangle2D(double px, double py, double ax, double ay, double bx, do
     return uu > -e && uu < 1.0 + e && vv > -e && vv < 1.0 + e && w > -e && w < 1.0 + e;
 }
 
-bool PickTrianglePoint(const cMesh& mesh, const cMeshTriangle& t, float x, float y, const double m[12],
-                       const float centre[3], float point[3], double* depth)
+namespace
+{
+
+// Whether a pick measures the triangle at all: it is visible, faces the
+// viewer and names vertices of the mesh.
+bool PickMeasures(const cMeshTriangle& t, const double m[12], std::uint32_t vertexCount)
 {
     if (t.flags & kTriangleFlagHidden)
         return false;
     if (double(t.nx) * m[8] + double(t.ny) * m[9] + double(t.nz) * m[10] < 0.0)
         return false;
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
-    if (t.vertexIndex[0] >= vertexCount || t.vertexIndex[1] >= vertexCount || t.vertexIndex[2] >= vertexCount)
+    return t.vertexIndex[0] < vertexCount && t.vertexIndex[1] < vertexCount && t.vertexIndex[2] < vertexCount;
+}
+
+} // namespace
+
+bool PickTrianglePoint(const cMesh& mesh, const cMeshTriangle& t, float x, float y, const double m[12],
+                       const float centre[3], float point[3], double* depth)
+{
+    if (!PickMeasures(t, m, mesh.GetVertexCount()))
         return false;
     const cVertex* corner[3];
     double sx[3], sy[3];
@@ -86,6 +101,88 @@ void SetPickedPoint(cVertex& result, const cMesh& mesh, const cMeshTriangle& t, 
     result.index = mesh.GetVertex(t.vertexIndex[0])->index;
 }
 
+namespace
+{
+
+#if defined(__x86_64__) && defined(__GNUC__)
+
+// Which of four measured triangles may lie under the cursor (bit k for
+// t[k]), in the lanes of the processor's vectors: each lane takes the
+// corners to the view plane and tests the cursor against them with
+// PickTrianglePoint's operations in its order (no fused multiply-adds; the
+// divisions correctly rounded either way), so a lane left out is one that
+// PickTrianglePoint leaves out; the others are measured by it.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) unsigned
+MayLieUnderCursor4(const cMesh& mesh, const cMeshTriangle* const t[4], double px, double py, const double m[12],
+                   const float centre[3])
+{
+    __m256d sx[3], sy[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        const cVertex* v[4];
+        for (int l = 0; l < 4; ++l)
+            v[l] = mesh.GetVertex(t[l]->vertexIndex[k]);
+        const __m256d x = _mm256_cvtps_pd(_mm_setr_ps(v[0]->x, v[1]->x, v[2]->x, v[3]->x));
+        const __m256d y = _mm256_cvtps_pd(_mm_setr_ps(v[0]->y, v[1]->y, v[2]->y, v[3]->y));
+        const __m256d z = _mm256_cvtps_pd(_mm_setr_ps(v[0]->z, v[1]->z, v[2]->z, v[3]->z));
+        const __m256d d0 = _mm256_sub_pd(x, _mm256_set1_pd(double(centre[0])));
+        const __m256d d1 = _mm256_sub_pd(y, _mm256_set1_pd(double(centre[1])));
+        const __m256d d2 = _mm256_sub_pd(z, _mm256_set1_pd(double(centre[2])));
+        const auto row = [&](int r)
+        {
+            __m256d sum = _mm256_mul_pd(_mm256_set1_pd(m[r]), d0);
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(m[r + 1]), d1));
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(m[r + 2]), d2));
+            return _mm256_add_pd(sum, _mm256_set1_pd(m[r + 3]));
+        };
+        sx[k] = row(0);
+        sy[k] = row(4);
+    }
+    // PointInTriangle2D with a = 0, b = 1, c = 2.
+    const __m256d x = _mm256_set1_pd(px), y = _mm256_set1_pd(py);
+    const __m256d bax = _mm256_sub_pd(sx[1], sx[0]), bay = _mm256_sub_pd(sy[1], sy[0]);
+    const __m256d cax = _mm256_sub_pd(sx[2], sx[0]), cay = _mm256_sub_pd(sy[2], sy[0]);
+    const __m256d pax = _mm256_sub_pd(x, sx[0]), pay = _mm256_sub_pd(y, sy[0]);
+    const __m256d d = _mm256_sub_pd(_mm256_mul_pd(cay, bax), _mm256_mul_pd(bay, cax));
+    const __m256d e = _mm256_set1_pd(kPickEpsilon), low = _mm256_set1_pd(-kPickEpsilon),
+                  high = _mm256_set1_pd(1.0 + kPickEpsilon);
+    const __m256d absD = _mm256_andnot_pd(_mm256_set1_pd(-0.0), d);
+    const __m256d u = _mm256_div_pd(_mm256_sub_pd(_mm256_mul_pd(cay, pax), _mm256_mul_pd(pay, cax)), d);
+    const __m256d v = _mm256_div_pd(_mm256_sub_pd(_mm256_mul_pd(pay, bax), _mm256_mul_pd(bay, pax)), d);
+    const __m256d w = _mm256_add_pd(u, v);
+    __m256d inside = _mm256_cmp_pd(absD, e, _CMP_NLE_UQ); // !(|d| <= e)
+    inside = _mm256_and_pd(inside, _mm256_cmp_pd(u, low, _CMP_GT_OQ));
+    inside = _mm256_and_pd(inside, _mm256_cmp_pd(u, high, _CMP_LT_OQ));
+    inside = _mm256_and_pd(inside, _mm256_cmp_pd(v, low, _CMP_GT_OQ));
+    inside = _mm256_and_pd(inside, _mm256_cmp_pd(v, high, _CMP_LT_OQ));
+    inside = _mm256_and_pd(inside, _mm256_cmp_pd(w, low, _CMP_GT_OQ));
+    inside = _mm256_and_pd(inside, _mm256_cmp_pd(w, high, _CMP_LT_OQ));
+    return unsigned(_mm256_movemask_pd(inside));
+}
+
+bool PickByFour()
+{
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+
+#else
+
+unsigned MayLieUnderCursor4(const cMesh&, const cMeshTriangle* const[4], double, double, const double[12],
+                            const float[3])
+{
+    return 15u;
+}
+
+bool PickByFour()
+{
+    return false;
+}
+
+#endif
+
+} // namespace
+
 cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const double m[12], const float centre[3],
                                  const cMeshTriangle** hitTriangle, stTriangleFlagBlocks* seen)
 {
@@ -107,8 +204,25 @@ cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const doub
         seen->any.assign(blocks, 0);
         seen->all.assign(blocks, 0xFF);
     }
+    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    const bool byFour = PickByFour();
     auto scan = [&](std::size_t block) {
         stHit& best = hits[block];
+        const auto measure = [&](const cMeshTriangle* t)
+        {
+            float p[3];
+            double depth = 0.0;
+            if (!PickTrianglePoint(mesh, *t, x, y, m, centre, p, &depth) || !(depth > best.depth))
+                return;
+            best.depth = depth;
+            best.triangle = t;
+            std::copy_n(p, 3, best.point);
+        };
+        // The triangles the pick measures go four at a time through the
+        // lanes, which leave out most; the rest are measured one by one in
+        // their order, so equal depths still keep the earlier triangle.
+        const cMeshTriangle* four[4];
+        unsigned held = 0;
         std::uint8_t any = 0, all = 0xFF;
         const std::uint32_t end = std::min(count, std::uint32_t(block + 1) * kTriangleFlagBlock);
         for (std::uint32_t i = std::uint32_t(block) * kTriangleFlagBlock; i < end; ++i)
@@ -116,14 +230,22 @@ cVertex PickMeshPointUnderCursor(const cMesh& mesh, float x, float y, const doub
             const cMeshTriangle* t = mesh.GetTriangle(i);
             any |= t->flags;
             all &= t->flags;
-            float p[3];
-            double depth = 0.0;
-            if (!PickTrianglePoint(mesh, *t, x, y, m, centre, p, &depth) || !(depth > best.depth))
+            if (!byFour)
+            {
+                measure(t);
                 continue;
-            best.depth = depth;
-            best.triangle = t;
-            std::copy_n(p, 3, best.point);
+            }
+            if (!PickMeasures(*t, m, vertexCount))
+                continue;
+            four[held++] = t;
+            if (held < 4)
+                continue;
+            held = 0;
+            for (unsigned lanes = MayLieUnderCursor4(mesh, four, x, y, m, centre); lanes; lanes &= lanes - 1)
+                measure(four[__builtin_ctz(lanes)]);
         }
+        for (unsigned k = 0; k < held; ++k)
+            measure(four[k]);
         if (seen)
         {
             seen->any[block] = any;

@@ -11,10 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cwchar>
 #include <random>
+#include <vector>
 
 namespace
 {
@@ -318,4 +321,95 @@ TEST(AreaCollector, ARectangleOverlappingTwoMergesAllThreeIntoOneLiveNode)
     touching.AddRect(RECT{0, 0, 10, 10});
     touching.AddRect(RECT{10, 0, 20, 10});
     EXPECT_EQ(touching.GetLiveCount(), 2u) << "a shared edge is no overlap";
+}
+
+TEST(MeshPickByFour, FindsWhatMeasuringEveryTriangleInTurnFinds)
+{
+    // A creased sheet far out, seen turned, with slivers (one of no area,
+    // two whose doubled area lies either side of the pick's tolerance), a
+    // corner at NaN, hidden and back-facing triangles, and a count that
+    // leaves triangles over after the last four.
+    cMesh mesh;
+    const int n = 60;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+        {
+            const float p[3] = {-7300.0f + 0.25f * float(i), 5100.0f + 0.25f * float(j), 30.0f + 0.02f * float(i % 7)};
+            mesh.AddVertex(p);
+        }
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+        {
+            const std::uint32_t v = std::uint32_t(j * (n + 1) + i);
+            mesh.AddTriangle(v, v + 1, v + n + 2);
+            if ((i + j) % 11 == 0)
+                mesh.AddTriangle(v, v + n + 1, v + n + 2); // facing away
+            else
+                mesh.AddTriangle(v, v + n + 2, v + n + 1);
+        }
+    const std::uint32_t first = mesh.GetVertexCount();
+    const float sliver[6][3] = {{-7295.0f, 5105.0f, 30.5f}, {-7294.0f, 5105.0f, 30.5f},
+                                {-7294.5f, 5105.0f, 30.5f}, {-7294.5f, 5105.0000005f, 30.5f},
+                                {-7294.5f, 5105.002f, 30.5f}, {-7296.0f, 5104.0f, std::nanf("")}};
+    for (const auto& p : sliver)
+        mesh.AddVertex(p);
+    mesh.AddTriangle(first, first + 1, first + 2);
+    mesh.AddTriangle(first, first + 1, first + 3);
+    mesh.AddTriangle(first, first + 1, first + 4);
+    mesh.AddTriangle(first + 5, 0, 1);
+    mesh.Update();
+    for (std::uint32_t i = 3; i < mesh.GetTriangleCount(); i += 17)
+        mesh.GetTriangle(i)->flags |= kTriangleFlagHidden;
+
+    const float centre[3] = {-7292.0f, 5107.0f, 30.0f};
+    const double a = 0.2, ca = std::cos(a), sa = std::sin(a);
+    const double m[12] = {ca, 0, -sa, 0.7, 0, 1, 0, -0.3, sa, 0, ca, 0.0};
+    // Cursors on the vertices, on the edges' middles and anywhere.
+    std::vector<std::array<float, 2>> cursors;
+    for (std::uint32_t v = 0; v < mesh.GetVertexCount(); v += 5)
+    {
+        const cVertex* p = mesh.GetVertex(v);
+        const cVertex* q = mesh.GetVertex((v + 1) % mesh.GetVertexCount());
+        const auto at = [&](const cVertex* c, int r)
+        {
+            const double d[3] = {double(c->x) - centre[0], double(c->y) - centre[1], double(c->z) - centre[2]};
+            return m[4 * r] * d[0] + m[4 * r + 1] * d[1] + m[4 * r + 2] * d[2] + m[4 * r + 3];
+        };
+        cursors.push_back({float(at(p, 0)), float(at(p, 1))});
+        cursors.push_back({float((at(p, 0) + at(q, 0)) / 2), float((at(p, 1) + at(q, 1)) / 2)});
+    }
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> anywhere(-9.0f, 9.0f);
+    for (int k = 0; k < 200; ++k)
+        cursors.push_back({anywhere(random), anywhere(random)});
+
+    std::size_t hits = 0;
+    for (const auto& [x, y] : cursors)
+    {
+        const cMeshTriangle* expected = nullptr;
+        float point[3] = {0, 0, 0};
+        double deepest = -FLT_MAX;
+        for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        {
+            float p[3];
+            double depth = 0.0;
+            if (PickTrianglePoint(mesh, *mesh.GetTriangle(i), x, y, m, centre, p, &depth) && depth > deepest)
+            {
+                deepest = depth;
+                expected = mesh.GetTriangle(i);
+                std::copy_n(p, 3, point);
+            }
+        }
+        const cMeshTriangle* found = nullptr;
+        const cVertex picked = PickMeshPointUnderCursor(mesh, x, y, m, centre, &found);
+        ASSERT_EQ(found, expected) << x << " " << y;
+        hits += expected != nullptr;
+        if (expected)
+        {
+            ASSERT_EQ(picked.x, point[0]);
+            ASSERT_EQ(picked.y, point[1]);
+            ASSERT_EQ(picked.z, point[2]);
+        }
+    }
+    EXPECT_GT(hits, cursors.size() / 2);
 }
