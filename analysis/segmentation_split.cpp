@@ -226,6 +226,137 @@ std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<
     return vertices;
 }
 
+// The face and vertex normals of a sub-mesh whose faces are all triangles
+// with every index in range, as ComputeFaceNormals and ComputeVertexNormals
+// give them: each face's normal is its corners' cross product in doubles
+// (made unit for the face), and each vertex's is the sum of the cross
+// products of its faces, added in face order, made unit. The faces go a
+// chunk of kFillBlock at a time on the pool, each working out its cross
+// product once: a vertex belongs to the first chunk that uses it, which adds
+// its faces there in order into the vertex's sum; the corners of later
+// chunks are kept, by chunk and range of vertices, and added after all the
+// chunks, each range's in chunk order. So every sum takes its terms in face
+// order, as one thread going through the faces adds them. False, with the
+// vertex normals not written, where memory for the kept corners runs out;
+// the face normals are written either way.
+class cSubMeshNormals
+{
+public:
+    explicit cSubMeshNormals(ON_Mesh& mesh)
+        : m_mesh(mesh), m_vertexCount(static_cast<std::uint32_t>(mesh.VertexCount())),
+          m_faceCount(static_cast<std::size_t>(mesh.FaceCount())),
+          m_chunks((m_faceCount + kFillBlock - 1) / kFillBlock)
+    {
+        while ((std::size_t{m_vertexCount} >> m_shift) >= kRanges)
+            ++m_shift;
+    }
+
+    // Room for the sums and owners (std::bad_alloc where there is none).
+    void Prepare()
+    {
+        m_sum.reset(new double[3 * std::size_t{m_vertexCount}]);
+        m_owner.reset(new std::uint32_t[m_vertexCount]);
+        m_kept.resize(m_chunks * kRanges);
+    }
+
+    // Vertex k has no owner and a zero sum yet: called once per vertex
+    // before any face is owned.
+    void ClearVertex(std::size_t k)
+    {
+        m_owner[k] = kNoOwner;
+        m_sum[3 * k] = m_sum[3 * k + 1] = m_sum[3 * k + 2] = 0.0;
+    }
+
+    // Face k's chunk offers to own its corners: the first chunk keeps them.
+    void OwnCorners(std::size_t k)
+    {
+        const ON_MeshFace& f = m_mesh.m_F[static_cast<int>(k)];
+        const auto chunk = static_cast<std::uint32_t>(k / kFillBlock);
+        for (int c = 0; c < 3; ++c)
+        {
+            std::atomic_ref<std::uint32_t> owner(m_owner[static_cast<std::size_t>(f.vi[c])]);
+            for (std::uint32_t seen = owner.load(std::memory_order_relaxed);
+                 chunk < seen && !owner.compare_exchange_weak(seen, chunk, std::memory_order_relaxed);)
+            {
+            }
+        }
+    }
+
+    // After every face has offered: the face normals and the sums, then the
+    // vertex normals.
+    bool Put()
+    {
+        ON_SetCountOnFreshPages(m_mesh.m_N, static_cast<int>(m_vertexCount));
+        std::atomic<bool> roomy{true};
+        auto chunk = [&](std::size_t c) {
+            const ON_3fPoint* points = m_mesh.m_V.Array();
+            const ON_MeshFace* faces = m_mesh.m_F.Array();
+            ON_3fVector* normals = m_mesh.m_FN.Array();
+            for (std::size_t k = c * kFillBlock; k < std::min(m_faceCount, (c + 1) * kFillBlock); ++k)
+            {
+                const ON_MeshFace& f = faces[k];
+                const ON_3dVector n = ON_MeshFaceCrossProduct(points, f);
+                normals[k] = ON_UnitNormalOrZero(n);
+                for (int i = 0; i < 3; ++i)
+                {
+                    const auto v = static_cast<std::uint32_t>(f.vi[i]);
+                    if (m_owner[v] == c)
+                    {
+                        double* sum = &m_sum[3 * std::size_t{v}];
+                        sum[0] += n.x, sum[1] += n.y, sum[2] += n.z;
+                        continue;
+                    }
+                    try
+                    {
+                        m_kept[c * kRanges + (v >> m_shift)].push_back({v, {n.x, n.y, n.z}});
+                    }
+                    catch (const std::bad_alloc&)
+                    {
+                        roomy.store(false, std::memory_order_relaxed);
+                    }
+                }
+            }
+        };
+        ParallelForEach(SharedThreadPool(), m_chunks, 1, chunk);
+        if (!roomy.load())
+            return false;
+        auto range = [&](std::size_t r) {
+            for (std::size_t c = 0; c < m_chunks; ++c)
+                for (const stKept& kept : m_kept[c * kRanges + r])
+                {
+                    double* sum = &m_sum[3 * std::size_t{kept.vertex}];
+                    sum[0] += kept.n[0], sum[1] += kept.n[1], sum[2] += kept.n[2];
+                }
+            ON_3fVector* normals = m_mesh.m_N.Array();
+            const std::size_t end = std::min<std::size_t>(m_vertexCount, (r + 1) << m_shift);
+            for (std::size_t v = r << m_shift; v < end; ++v)
+                normals[v] = ON_UnitNormalOrZero(ON_3dVector(m_sum[3 * v], m_sum[3 * v + 1], m_sum[3 * v + 2]));
+        };
+        ParallelForEach(SharedThreadPool(), kRanges, 1, range);
+        return true;
+    }
+
+private:
+    static constexpr std::uint32_t kNoOwner = 0xFFFFFFFFu;
+    static constexpr std::size_t kRanges = 64;
+    struct stKept
+    {
+        std::uint32_t vertex;
+        double n[3];
+    };
+
+    ON_Mesh& m_mesh;
+    std::uint32_t m_vertexCount;
+    std::size_t m_faceCount;
+    std::size_t m_chunks;
+    int m_shift = 0;
+    std::unique_ptr<double[]> m_sum;
+    std::unique_ptr<std::uint32_t[]> m_owner;
+    // Per chunk and range of vertices, the corners of vertices that an
+    // earlier chunk owns, in face order.
+    std::vector<std::vector<stKept>> m_kept;
+};
+
 // A host mesh of faces that are all exportable triangles of the mesh.
 std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std::uint32_t>& faces, stVertexTakers& takers)
 {
@@ -245,28 +376,47 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
         takers.numberedCount = vertexCount;
     }
     std::uint32_t* const numbered = takers.numbered.get();
+    // The normals are worked out as the faces are written, without the
+    // vertex normals' own passes over the faces (cSubMeshNormals); without
+    // room for that, by the mesh after the faces.
+    std::unique_ptr<cSubMeshNormals> normals;
+    try
+    {
+        normals = std::make_unique<cSubMeshNormals>(*out);
+        normals->Prepare();
+    }
+    catch (const std::bad_alloc&)
+    {
+        normals.reset();
+    }
     auto putVertex = [&](std::size_t k) {
         const cVertex* v = mesh.GetVertex(vertices[k]);
         numbered[vertices[k]] = static_cast<std::uint32_t>(k);
         out->m_V[static_cast<int>(k)] = ON_3fPoint(v->x, v->y, v->z);
+        if (normals != nullptr)
+            normals->ClearVertex(k);
     };
     ParallelForEach(SharedThreadPool(), vertices.size(), kFillBlock, putVertex);
-    // Each face takes its normal as it is written (its corners are all the
-    // sub-mesh's vertices, written above), as ComputeFaceNormals would give
-    // it in a pass of its own over the faces.
-    const ON_3fPoint* const points = out->m_V.Array();
     auto putFace = [&](std::size_t k) {
         const cMeshTriangle* t = mesh.GetTriangle(faces[k]);
         ON_MeshFace& f = out->m_F[static_cast<int>(k)];
         for (int c = 0; c < 3; ++c)
             f.vi[c] = static_cast<int>(numbered[t->vertexIndex[c]]);
         f.vi[3] = f.vi[2];
-        out->m_FN[static_cast<int>(k)] = ON_MeshFaceUnitNormal(points, f);
+        if (normals != nullptr)
+            normals->OwnCorners(k);
     };
     ParallelForEach(SharedThreadPool(), faces.size(), kFillBlock, putFace);
     out->m_N.Destroy();
-    if (out->FaceCount() > 0)
-        out->ComputeVertexNormals();
+    if (normals == nullptr || !normals->Put())
+    {
+        if (normals == nullptr)
+            out->ComputeFaceNormals();
+        out->m_N.Destroy();
+        if (out->FaceCount() > 0)
+            out->ComputeVertexNormals();
+    }
+    normals.reset();
     out->SetClosed(-1);
     out->Compact();
     return out;

@@ -3,6 +3,7 @@
 // and as the walks give.
 #include "analysis/segmentation.h"
 #include "analysis/segmentation_regions.h"
+#include "analysis/segmentation_split.h"
 #include "analysis_test_meshes.h"
 #include "core/thread_pool.h"
 
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <set>
 #include <vector>
 
 namespace
@@ -209,6 +212,58 @@ TEST(SegmentationPool, AFewMarkedIslandsAreCleanedUpOnAPoolAsAlone)
         }
         else
             EXPECT_EQ(flags, alone);
+    });
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(SegmentationPool, SubMeshNormalsAreTheMeshsOwnWithAVertexsFacesInManyChunks)
+{
+    // A noisy 130 x 130 plate far out whose triangles go into the sub-mesh
+    // in a scattered order, so that most vertices have faces in several
+    // chunks of the normals' pass, and a vertex whose three faces lie in
+    // three chunks: a huge one facing +z, a unit one and a huge one facing
+    // -z, whose sum is zero in face order and not in any other. Its face
+    // and vertex normals are, to the bit, those the host mesh computes from
+    // the same vertices and faces.
+    std::uint32_t state = 7;
+    ON_Mesh plate = analysis_test::HeightField(130, [&state](double x, double y) {
+        state = state * 1664525u + 1013904223u;
+        return 300.0 + 0.01 * x - 0.02 * y + 0.05 * double(state >> 8) / double(1u << 24);
+    });
+    const int plateFaces = plate.FaceCount(), v = plate.VertexCount();
+    const double huge = 1 << 30;
+    for (const ON_3dPoint& p : {ON_3dPoint(0, 0, 0), ON_3dPoint(huge, 0, 0), ON_3dPoint(0, huge, 0), ON_3dPoint(1, 0, 0),
+                                ON_3dPoint(0, 1, 0), ON_3dPoint(huge, 0, 0), ON_3dPoint(0, huge, 0)})
+        plate.SetVertex(plate.VertexCount(), p);
+    plate.SetTriangle(plateFaces, v, v + 1, v + 2);
+    plate.SetTriangle(plateFaces + 1, v, v + 3, v + 4);
+    plate.SetTriangle(plateFaces + 2, v, v + 6, v + 5);
+    cMesh mesh;
+    analysis_test::FillMesh(mesh, plate);
+    std::vector<std::uint32_t> triangles;
+    for (std::uint32_t i = 0; i < std::uint32_t(plateFaces); ++i)
+        triangles.push_back(std::uint32_t(std::uint64_t{i} * 7919 % std::uint32_t(plateFaces)));
+    ASSERT_EQ(std::set<std::uint32_t>(triangles.begin(), triangles.end()).size(), triangles.size());
+    triangles.insert(triangles.begin(), std::uint32_t(plateFaces));
+    triangles.insert(triangles.begin() + 20000, std::uint32_t(plateFaces + 1));
+    triangles.push_back(std::uint32_t(plateFaces + 2));
+    AloneAndPooled([&](bool pooled) {
+        const std::unique_ptr<ON_Mesh> sub = BuildSubMesh(mesh, triangles);
+        ASSERT_EQ(sub->FaceCount(), int(triangles.size()));
+        ON_Mesh own = *sub;
+        own.ComputeFaceNormals();
+        own.m_N.Destroy();
+        own.ComputeVertexNormals();
+        ASSERT_EQ(sub->m_N.Count(), own.m_N.Count());
+        EXPECT_EQ(own.m_N[v].z, 0.0f); // the huge faces cancel in face order
+        EXPECT_EQ(std::memcmp(sub->m_FN.Array(), own.m_FN.Array(), sizeof(ON_3fVector) * std::size_t(own.m_FN.Count())), 0)
+            << pooled;
+        EXPECT_EQ(std::memcmp(sub->m_N.Array(), own.m_N.Array(), sizeof(ON_3fVector) * std::size_t(own.m_N.Count())), 0)
+            << pooled;
     });
 }
 

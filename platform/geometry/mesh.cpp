@@ -1,7 +1,6 @@
 #include "platform/geometry/mesh.h"
 
 #include "platform/geometry/fresh_pages.h"
-#include "platform/geometry/vector_length.h"
 #include "platform/geometry/xform.h"
 
 #include <algorithm>
@@ -72,27 +71,6 @@ template <class T> bool SetOrAppend(ON_SimpleArray<T>& a, int index, const T& va
     return true;
 }
 
-inline ON_3dVector FaceNormal(const ON_3fPoint* vertices, const ON_MeshFace& f)
-{
-    const ON_3fPoint &a = vertices[f.vi[0]], &b = vertices[f.vi[1]];
-    const ON_3fPoint &c = vertices[f.vi[2]], &d = vertices[f.vi[3]];
-    // (c - a) x (d - b) is twice the area vector of a quad, and of a
-    // triangle when d == c: the differences and the cross product of the
-    // corners in doubles, as the point functions take them, written out so
-    // that a big mesh's loops make no call per operation.
-    const double ux = double(c.x) - double(a.x), uy = double(c.y) - double(a.y), uz = double(c.z) - double(a.z);
-    const double wx = double(d.x) - double(b.x), wy = double(d.y) - double(b.y), wz = double(d.z) - double(b.z);
-    return {uy * wz - uz * wy, uz * wx - ux * wz, ux * wy - uy * wx};
-}
-
-// The unit vector along n, or the zero vector when n has no direction.
-inline ON_3fVector UnitOrZero(ON_3dVector n)
-{
-    if (!vector_length::Unitize(n.x, n.y, n.z))
-        return ON_3fVector();
-    return ON_3fVector(n);
-}
-
 // Adds a face's normal, as long as twice its area so that bigger faces weigh
 // more, to the sums of its corners numbered in [begin, end).
 inline void AddToCornersIn(double* sum, const ON_MeshFace& f, int corners, const ON_3dVector& n, int begin, int end)
@@ -111,7 +89,7 @@ inline void UnitNormalsFromSums(const double* sum, ON_3fVector* normals, int beg
     for (int i = begin; i < end; ++i)
     {
         const double* v = &sum[3 * std::size_t(i)];
-        normals[i] = UnitOrZero(ON_3dVector(v[0], v[1], v[2]));
+        normals[i] = ON_UnitNormalOrZero(ON_3dVector(v[0], v[1], v[2]));
     }
 }
 
@@ -324,7 +302,7 @@ bool SumInSlicesOfFaceRanges(const ON_Mesh& mesh, int threads, double* sum, ON_3
                         touches = touches || (f.vi[i] >= begin && f.vi[i] < end);
                     if (!touches || !FaceIndicesInRange(f, vcount))
                         continue;
-                    AddToCornersIn(sum, f, corners, FaceNormal(vertices, f), begin, end);
+                    AddToCornersIn(sum, f, corners, ON_MeshFaceCrossProduct(vertices, f), begin, end);
                 }
                 UnitNormalsFromSums(sum, normals, begin, end);
             }
@@ -394,7 +372,7 @@ bool ON_Mesh::ComputeVertexNormals()
             if (!slices && !FaceIndicesInRange(f, vcount))
                 continue;
             const int corners = f.IsTriangle() ? 3 : 4;
-            AddToCornersIn(sum.get(), f, corners, FaceNormal(vertices, f), first, last);
+            AddToCornersIn(sum.get(), f, corners, ON_MeshFaceCrossProduct(vertices, f), first, last);
         }
         UnitNormalsFromSums(sum.get(), normals, first, last);
     });

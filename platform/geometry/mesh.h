@@ -19,21 +19,34 @@ struct ON_MeshFace
     bool IsValid(int vertex_count) const;
 };
 
-// The unit normal ComputeFaceNormals gives a face whose indices are all in
-// range: (c - a) x (d - b) of its corners in doubles (a quad's diagonals; a
-// triangle's d is its c) made unit, the zero vector where it has no
-// direction. For one who fills a mesh's faces and can give each its normal
-// in the same pass.
-inline ON_3fVector ON_MeshFaceUnitNormal(const ON_3fPoint* vertices, const ON_MeshFace& f)
+// (c - a) x (d - b) of a face's corners in doubles (a quad's diagonals; a
+// triangle's d is its c): twice its area vector, the term a face adds to
+// its corners' normals in ComputeVertexNormals. Its indices must be in range.
+inline ON_3dVector ON_MeshFaceCrossProduct(const ON_3fPoint* vertices, const ON_MeshFace& f)
 {
     const ON_3fPoint &a = vertices[f.vi[0]], &b = vertices[f.vi[1]];
     const ON_3fPoint &c = vertices[f.vi[2]], &d = vertices[f.vi[3]];
     const double ux = double(c.x) - double(a.x), uy = double(c.y) - double(a.y), uz = double(c.z) - double(a.z);
     const double wx = double(d.x) - double(b.x), wy = double(d.y) - double(b.y), wz = double(d.z) - double(b.z);
-    double x = uy * wz - uz * wy, y = uz * wx - ux * wz, z = ux * wy - uy * wx;
-    if (!vector_length::Unitize(x, y, z))
+    return {uy * wz - uz * wy, uz * wx - ux * wz, ux * wy - uy * wx};
+}
+
+// The unit vector along n in floats, the zero vector where n has no
+// direction: a mesh's face and vertex normals from their sums.
+inline ON_3fVector ON_UnitNormalOrZero(ON_3dVector n)
+{
+    if (!vector_length::Unitize(n.x, n.y, n.z))
         return ON_3fVector();
-    return ON_3fVector(ON_3dVector(x, y, z));
+    return ON_3fVector(n);
+}
+
+// The unit normal ComputeFaceNormals gives a face whose indices are all in
+// range: its cross product made unit, the zero vector where it has no
+// direction. For one who fills a mesh's faces and can give each its normal
+// in the same pass.
+inline ON_3fVector ON_MeshFaceUnitNormal(const ON_3fPoint* vertices, const ON_MeshFace& f)
+{
+    return ON_UnitNormalOrZero(ON_MeshFaceCrossProduct(vertices, f));
 }
 
 class ON_Mesh : public ON_Geometry
