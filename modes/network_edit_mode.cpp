@@ -142,7 +142,7 @@ bool CUIM_EditNetwork::FollowCurrentShape(C3DView* view)
     if (GetProfiledSurface() == editedSurface)
         return false;
     LetGoOfNetwork();
-    DiscardDrawnCurve();
+    TakeBackDrawing();
     AdoptCurrentShape();
     RequestLevel1Redraw(view);
     return true;
@@ -267,6 +267,14 @@ stSubSampling CUIM_EditNetwork::SubSampling() const
         sampling.pointCount = page->SubSamplingCount();
     }
     return sampling;
+}
+
+void CUIM_EditNetwork::TakeBackDrawing()
+{
+    INetworkEditPage* page = Page();
+    if (drawn && editedSurface && page && page->GetUndoCount() == drawnUndoCount)
+        page->UndoOn(editedSurface);
+    DiscardDrawnCurve();
 }
 
 void CUIM_EditNetwork::DiscardDrawnCurve()
@@ -474,15 +482,7 @@ void CUIM_EditNetwork::OnEscape(C3DView* view)
     const bool dragCancelled = CancelNodeDrag();
     std::uint32_t next = subState;
     if (!dragCancelled && drawn)
-    {
-        // A click of the drawing onto a curve made a node of it: with
-        // nothing saved since the drawing began, the network goes back to
-        // the copy saved then, which also leaves no empty undo step.
-        INetworkEditPage* page = Page();
-        if (page && page->GetUndoCount() == drawnUndoCount)
-            page->Undo();
-        DiscardDrawnCurve();
-    }
+        TakeBackDrawing();
     else if (!dragCancelled)
     {
         ST_ISectionCurve* network = GetNetwork();
@@ -526,9 +526,12 @@ void CUIM_EditNetwork::OnActivate(C3DView* view)
 BOOL CUIM_EditNetwork::OnDeactivate(C3DView* view)
 {
     // Another tab, a level change or the dialog closing: a drag's curves go
-    // back into the network before the mode goes.
+    // back into the network before the mode goes, and a curve being drawn
+    // is taken back while the page is still there.
     CancelNodeDrag();
     EndPlaneDrag();
+    if (INetworkEditPage* page = Page(); drawn && page && page->HasWindow())
+        TakeBackDrawing();
     return CUIM_ScreenSelection::OnDeactivate(view);
 }
 

@@ -169,6 +169,10 @@ private:
     void DeleteSelection(C3DView* view);
     void UndoNetwork(C3DView* view);
     void DiscardDrawnCurve();
+    // Drops the drawn curve; with nothing saved since it began, the network
+    // it was drawn on goes back to the copy saved then (a click of the
+    // drawing onto a curve made a node of that curve).
+    void TakeBackDrawing();
     void FinishDrawing(C3DView* view, double nearLimit);
     stSubSampling SubSampling() const;
 

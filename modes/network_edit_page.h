@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class ST_IProfiledSurface;
+
 // The mode's sub-states; each shows its panel and presses its page button.
 enum : std::uint32_t
 {
@@ -30,6 +32,9 @@ public:
     virtual void ClearUndoStates() = 0;
     // Puts back the last saved network (nothing with an empty list).
     virtual void Undo() = 0;
+    // The same into the given shape's network (the one the copies were
+    // saved of, which need not be current any more).
+    virtual void UndoOn(ST_IProfiledSurface* network) = 0;
     virtual std::size_t GetUndoCount() const = 0;
 
     // Shows the option panel of the sub-state (none for Extrapolate), hides

@@ -84,7 +84,8 @@ public:
         pushed.clear();
         pushedFor.clear();
     }
-    void Undo() override
+    void Undo() override { UndoOn(Surface()); }
+    void UndoOn(ST_IProfiledSurface* surface) override
     {
         if (undo.empty())
             return;
@@ -92,7 +93,7 @@ public:
         undo.pop_back();
         pushed.pop_back();
         pushedFor.pop_back();
-        if (ST_IProfiledSurface* surface = Surface())
+        if (surface)
             surface->SetProfile(entry.get(), 0);
         ++undone;
     }

@@ -220,6 +220,11 @@ void CSubNetworkDlg::ReleaseNetworkHolds()
 
 void CSubNetworkDlg::Undo()
 {
+    UndoOn(CurrentNetwork());
+}
+
+void CSubNetworkDlg::UndoOn(ST_IProfiledSurface* network)
+{
     if (m_undo.empty())
         return;
     cCPView* view = View();
@@ -227,7 +232,7 @@ void CSubNetworkDlg::Undo()
         mode->LetGoOfNetworkForUndo();
     std::unique_ptr<ST_ISectionCurve> entry = std::move(m_undo.back());
     m_undo.pop_back();
-    if (ST_IProfiledSurface* network = CurrentNetwork())
+    if (network)
     {
         if (ST_ISectionCurve* current = network->GetProfileCurve())
             std::copy(current->frame, current->frame + 12, entry->frame);

@@ -46,6 +46,7 @@ public:
     // after the move adds them where the mesh now is.
     void MoveSectionPlane(const double m[12]);
     afx_msg void Undo() override;
+    void UndoOn(ST_IProfiledSurface* network) override;
     // "Clear All Curves": an undo copy is saved and an empty sketch replaces
     // the network.
     void ClearAllCurves();

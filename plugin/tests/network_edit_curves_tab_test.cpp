@@ -701,3 +701,44 @@ TEST_F(CurvesTab, EscapeDuringADragThatInsertedANodeGivesTheCurveBackWithoutIt)
     for (std::size_t i = 0; i < nodes.size(); ++i)
         EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
 }
+
+TEST_F(CurvesTab, AnotherShapeChosenWhileDrawingFromAPointOnACurveLeavesThatCurveAsItWas)
+{
+    OpenNetwork();
+    ST_IProfiledSurface* first = page->CurrentNetwork();
+    ChooseKind(eShapeKind::CurveNetwork);
+    mfc::PumpUntilIdle();
+    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+    const auto choose = [&](int index) {
+        ::SendMessageW(list, LB_SETCURSEL, WPARAM(index), 0);
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+        mfc::PumpUntilIdle();
+    };
+    choose(0);
+    ASSERT_EQ(page->CurrentNetwork(), first);
+    testview::TurnView(view, 20.0, 10.0);
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(15, 70));
+    // The second click lands on the curve, which takes it as a node.
+    t3DPoint<double> on{};
+    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
+    cVertex point;
+    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
+    Input(WM_MOUSEMOVE, ScreenOf(point));
+    Click(ScreenOf(point));
+    ASSERT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes.size() + 1);
+    choose(1);
+    ASSERT_NE(page->CurrentNetwork(), first);
+    // The second shape's undo list starts empty: the first shape's curve
+    // could not be taken back by hand.
+    ST_ISectionCurve* network = first->GetProfileCurve();
+    ASSERT_EQ(network->GetSegmentCount(), 1u);
+    const auto& after = network->GetSegment(0)->GetDefiningPoints()->vertices;
+    ASSERT_EQ(after.size(), nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+}
