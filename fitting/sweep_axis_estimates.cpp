@@ -56,6 +56,9 @@ constexpr std::size_t kTrialsPerPass = kTrialsPerCount;
 constexpr std::size_t kAllHelpers = 64;
 // Samples per job of the shared pool in the passes over every sample.
 constexpr std::size_t kSamplesPerJob = 4096;
+// More samples than this (48 MB and more) are refined a simplex step's
+// candidates at a time.
+constexpr std::size_t kBatchedAxisSamples = std::size_t{1} << 20;
 // Values per job of a median selected on the pool, and the fewest values
 // worth it; the selection sorts the values into buckets by their top bits.
 constexpr std::size_t kSelectValuesPerJob = std::size_t{1} << 18;
@@ -410,11 +413,12 @@ struct stAxisRefinement
     const double* blocks;
     std::size_t count;
     double axis[3], point[3], u[3], v[3];
-    // The objective's terms, kept from one evaluation to the next, and for
-    // each block of them its steps and the binade the sum had before it.
-    mutable tValues scratch = {};
-    mutable std::vector<stSumSteps> steps = {};
+    // For each block of terms, the binade the sum had before it at the first
+    // point of the last evaluation (none before the first): nearby axes give
+    // sums alike. For each point of an evaluation, every block's steps, kept
+    // from one evaluation to the next.
     mutable std::vector<int> binades = {};
+    mutable std::vector<std::vector<stSumSteps>> steps = {};
     // The team of the pool's threads that measures the samples (none: the
     // pool's batches).
     cPoolTeam* team = nullptr;
@@ -433,64 +437,75 @@ struct stAxisRefinement
 };
 
 // The sum of squared sines by which the normals lean out of their meridian
-// planes: the geometric measure that the linear solve only approximates
-// (its terms are weighted by each point's distance from the axis).
-double AxisObjective(const cDoubleVector& x, void* context)
+// planes (the geometric measure that the linear solve only approximates:
+// its terms are weighted by each point's distance from the axis), at each
+// of the points asked for, in one pass over the samples: a block of samples
+// read once gives every point's leans, the block still in the caches for the
+// second and later ones. Each point's sum is the one it has alone.
+void AxisObjectives(const cDoubleVector* points, std::uint32_t count, double* values, void* context)
 {
     const auto& refinement = *static_cast<const stAxisRefinement*>(context);
-    double dir[3], at[3];
-    refinement.Apply(x, dir, at);
-    // The terms on the pool, their sum in the samples' order taken a block at
-    // a time as the blocks are measured. A block's lean is kept on its job's
-    // stack while its steps are counted, and stored for the ordered take only
-    // where that block is to be added term by term: most evaluations store
-    // none of the samples' leans, which cost a write to memory per sample
-    // beside the sample's read.
-    const std::size_t count = refinement.count;
-    tValues& off = refinement.scratch;
-    off.resize(count);
-    const std::size_t blocks = (count + kSamplesPerJob - 1) / kSamplesPerJob;
-    // The binades the sum had before each block in the last evaluation
-    // (none before the first): nearby axes give sums alike.
-    refinement.steps.resize(blocks);
+    const std::size_t samples = refinement.count;
+    const std::size_t blocks = (samples + kSamplesPerJob - 1) / kSamplesPerJob;
     refinement.binades.resize(blocks, INT_MIN);
-    const auto endOf = [&](std::size_t block) { return std::min(count, (block + 1) * kSamplesPerJob); };
-    // A block's leans into `to` (its first sample's at to[0]).
+    std::vector<std::array<double, 6>> axes(count);
+    for (std::uint32_t c = 0; c < count; ++c)
+        refinement.Apply(points[c], axes[c].data(), axes[c].data() + 3);
+    if (refinement.steps.size() < count)
+        refinement.steps.resize(count);
+    for (std::uint32_t c = 0; c < count; ++c)
+        refinement.steps[c].resize(blocks);
+    const auto endOf = [&](std::size_t block) { return std::min(samples, (block + 1) * kSamplesPerJob); };
+    // A block's leans about point c's axis into `to` (its first sample's at
+    // to[0]).
     const eMeridianLeanKernel kernel = FastestMeridianLeanKernel();
-    const auto lean = [&](std::size_t block, double* to) {
+    const auto lean = [&](std::uint32_t c, std::size_t block, double* to) {
         const std::size_t first = block * kSamplesPerJob;
-        MeridianLeansOfBlock(kernel, refinement.blocks + 6 * first, endOf(block) - first, dir, at, to);
+        MeridianLeansOfBlock(kernel, refinement.blocks + 6 * first, endOf(block) - first, axes[c].data(),
+                             axes[c].data() + 3, to);
     };
+    // The terms on the pool, each point's sum in the samples' order taken a
+    // block at a time as the blocks are measured. A block's leans are kept
+    // on its job's stack while their steps are counted: no evaluation stores
+    // the samples' leans, which cost a write to memory per sample beside the
+    // sample's read, and room for them all beside the samples.
     auto measure = [&](std::size_t block) {
         const std::size_t first = block * kSamplesPerJob, end = endOf(block);
         double own[kSamplesPerJob];
-        lean(block, own);
-        stSumSteps& steps = refinement.steps[block];
-        steps = CountSumStepsOfSquares(own, end - first, refinement.binades[block]);
-        if (!steps.counted)
-            std::copy(own, own + (end - first), off.begin() + static_cast<std::ptrdiff_t>(first));
+        for (std::uint32_t c = 0; c < count; ++c)
+        {
+            lean(c, block, own);
+            refinement.steps[c][block] = CountSumStepsOfSquares(own, end - first, refinement.binades[block]);
+        }
     };
-    // The running sum: a block's counted steps at once where they hold, else
-    // its terms one by one (a counted block's leans measured again first,
-    // with the same operations).
-    double sum = 0.0;
+    // The running sums: a block's counted steps at once where they hold,
+    // else its terms one by one, its leans measured again with the same
+    // operations.
+    std::fill(values, values + count, 0.0);
     auto add = [&](std::size_t block) {
-        refinement.binades[block] = SumBinade(sum);
-        sum = TakeSumSteps(sum, refinement.steps[block], [&](double running) {
-            const std::size_t first = block * kSamplesPerJob, end = endOf(block);
-            if (refinement.steps[block].counted)
-                lean(block, off.data() + first);
-            for (std::size_t i = first; i < end; ++i)
-                if (off[i] >= 0.0)
-                    running += off[i] * off[i];
-            return running;
-        });
+        refinement.binades[block] = SumBinade(values[0]);
+        for (std::uint32_t c = 0; c < count; ++c)
+            values[c] = TakeSumSteps(values[c], refinement.steps[c][block], [&](double running) {
+                const std::size_t end = endOf(block) - block * kSamplesPerJob;
+                double again[kSamplesPerJob];
+                lean(c, block, again);
+                for (std::size_t i = 0; i < end; ++i)
+                    if (again[i] >= 0.0)
+                        running += again[i] * again[i];
+                return running;
+            });
     };
     if (refinement.team != nullptr)
         FindOnTeamTakeInOrder(*refinement.team, blocks, measure, add);
     else
         FindOnPoolTakeInOrder(SharedThreadPool(), blocks, measure, add);
-    return sum;
+}
+
+double AxisObjective(const cDoubleVector& x, void* context)
+{
+    double value = 0.0;
+    AxisObjectives(&x, 1, &value, context);
+    return value;
 }
 
 // Lays the samples out by component (see meridian_lean_pass.h) for the
@@ -515,14 +530,20 @@ void RefineAxis(tSamples<stOriented>& samples, double axis[3], double point[3])
     if (x.GetCount() != 4)
         return;
     // The hundreds of passes run on a team of the pool's threads kept for
-    // them.
+    // them. Samples that the caches cannot hold are read from memory by
+    // every pass: a simplex step's candidates are then measured in one pass
+    // (the same steps and axis, fewer passes, more measures); fewer are
+    // measured one at a time.
     bool moved = false;
     auto refine = [&](cPoolTeam& team) {
         refinement.team = &team;
         const double before = AxisObjective(x, &refinement);
         double after = before;
-        moved = MinimiseSimplex(x, AxisObjective, &refinement, 1e-10, 2000, 0.001f, &after) != kSimplexFailed &&
-                after < before;
+        const std::uint32_t found =
+            samples.size() > kBatchedAxisSamples
+                ? MinimiseSimplexBatched(x, AxisObjectives, &refinement, 1e-10, 2000, 0.001f, &after)
+                : MinimiseSimplex(x, AxisObjective, &refinement, 1e-10, 2000, 0.001f, &after);
+        moved = found != kSimplexFailed && after < before;
         refinement.team = nullptr;
     };
     RunWithPoolTeam(SharedThreadPool(), kAllHelpers, refine);
