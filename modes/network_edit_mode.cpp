@@ -271,8 +271,10 @@ stSubSampling CUIM_EditNetwork::SubSampling() const
 
 void CUIM_EditNetwork::TakeBackDrawing()
 {
+    // The count is the drawing's only while it lasts (a failed refit may
+    // have dropped the curve itself already).
     INetworkEditPage* page = Page();
-    if (drawn && editedSurface && page && page->GetUndoCount() == drawnUndoCount)
+    if (editedSurface && page && page->GetUndoCount() == drawnUndoCount)
         page->UndoOn(editedSurface);
     DiscardDrawnCurve();
 }
@@ -445,7 +447,7 @@ BOOL CUIM_EditNetwork::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* i
         if (subState == kNetworkAddCurve && drawn)
         {
             if (!RemoveLastDrawnPoint(drawn))
-                DiscardDrawnCurve();
+                TakeBackDrawing();
             else if (clickedPoints > 0)
                 --clickedPoints;
             Repaint(view);
@@ -458,7 +460,7 @@ BOOL CUIM_EditNetwork::OnCommand(UINT id, int code, void*, AFX_CMDHANDLERINFO* i
     case kCmdNetworkRestart:
         if (subState == kNetworkAddCurve && drawn)
         {
-            DiscardDrawnCurve();
+            TakeBackDrawing();
             Repaint(view);
         }
         return 1;
