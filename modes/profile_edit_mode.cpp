@@ -245,6 +245,37 @@ ST_ISectionCurve* CUIM_EditProfile::InstallSketch()
     return installedSketch;
 }
 
+bool CUIM_EditProfile::HoldsUntouchedSketch() const
+{
+    ST_IProfiledSurface* surface = GetProfiledSurface();
+    return replacedProfile && surface && surface == installedOn && surface->GetProfileCurve() == installedSketch &&
+           installedSketch->GetSegmentCount() == 0;
+}
+
+void CUIM_EditProfile::ShowFittedProfileForWrite(bool writing)
+{
+    ST_IProfiledSurface* surface = GetProfiledSurface();
+    if (writing && !sketchOutForWrite && HoldsUntouchedSketch())
+    {
+        sketchOutForWrite = installedSketch->Clone();
+        if (!sketchOutForWrite)
+            return;
+        sketchOutForWrite->Assign(*installedSketch);
+        if (!surface->SetProfile(replacedProfile.get(), 0))
+            sketchOutForWrite.reset();
+        return;
+    }
+    if (writing || !sketchOutForWrite)
+        return;
+    if (surface && surface == installedOn && surface->SetProfile(sketchOutForWrite.get(), 0))
+    {
+        installedSketch = surface->GetProfileCurve();
+        // The pick image numbered the points of the sketch object that went.
+        pickImageValid = 0;
+    }
+    sketchOutForWrite.reset();
+}
+
 void CUIM_EditProfile::RestoreUntouchedProfile()
 {
     // The shape's surface was made from the profile the sketch replaced. A
@@ -253,10 +284,8 @@ void CUIM_EditProfile::RestoreUntouchedProfile()
     // the saved session would know nothing of the fitted one. Only the
     // current shape is touched, and only while it still holds the sketch
     // installed here.
-    ST_IProfiledSurface* surface = GetProfiledSurface();
-    if (replacedProfile && surface && surface == installedOn && surface->GetProfileCurve() == installedSketch &&
-        installedSketch->GetSegmentCount() == 0)
-        surface->SetProfile(replacedProfile.get(), 0);
+    if (HoldsUntouchedSketch())
+        GetProfiledSurface()->SetProfile(replacedProfile.get(), 0);
     replacedProfile.reset();
     installedSketch = nullptr;
     installedOn = nullptr;

@@ -116,6 +116,11 @@ public:
     // the copy a drag shows and the profile the sketch replaced, so that
     // finishing any of them puts it where the sketch now is.
     void MoveWithShapes(const double m[12]);
+    // The document is written (true before, false after): while nothing is
+    // drawn on the sketch that stands in for the fitted profile, the shape is
+    // still the fitted one, so that profile is in it for the write and the
+    // sketch again after it.
+    void ShowFittedProfileForWrite(bool writing);
     void StoreDragStart(ST_ISectionCurve* curve, POINT press);
     void FitElementToSectionPoints();
 
@@ -132,6 +137,9 @@ private:
     // Ending the editor: a sketch it installed and nothing was drawn into
     // gives way to the profile it replaced.
     void RestoreUntouchedProfile();
+    // The current shape still holds the sketch installed here, with nothing
+    // drawn on it.
+    bool HoldsUntouchedSketch() const;
     // The sketch's curves over everything the frame drew.
     void DrawSketchOverScan(cGLRenderer* gl, ST_ISectionCurve& sketch) const;
 
@@ -222,6 +230,8 @@ private:
     // The profile the editor's sketch replaced, the sketch and the shape it
     // was installed on: compared, never followed, until the editor ends.
     std::unique_ptr<ST_ISectionCurve> replacedProfile;
+    // The sketch taken out while the document is written.
+    std::unique_ptr<ST_ISectionCurve> sketchOutForWrite;
     ST_ISectionCurve* installedSketch = nullptr;
     ST_IProfiledSurface* installedOn = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/sketch_page.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_info.h"
 #include "plugin/tools/primitives_dock_bar.h"
@@ -180,7 +181,14 @@ BOOL Cvtl_for_Dezaz4PlugIn::WriteDocument(CDezazDoc&, ON_BinaryArchive& archive,
                     m_document_data.toHost[4 * r + c] = placement.m_xform[r][c];
         }
     }
+    // A Sketch tab showing nothing drawn yet has not changed the shape: the
+    // document keeps its fitted profile, and the tab goes on with its sketch.
+    CSubProfileDlg* sketching = shapes && !shapes->IsClosed() ? shapes->GetSketchPage() : nullptr;
+    if (sketching)
+        sketching->ShowFittedProfileForWrite(true);
     const BOOL written = WritePlugInDocument(m_document_data, archive, options);
+    if (sketching)
+        sketching->ShowFittedProfileForWrite(false);
     m_document_data.moved = false;
     return written;
 }

@@ -294,6 +294,13 @@ void CSubProfileDlg::MoveEditorCopies(const double m[12])
             editor->MoveWithShapes(m);
 }
 
+void CSubProfileDlg::ShowFittedProfileForWrite(bool writing)
+{
+    if (cCPView* view = View())
+        if (auto* editor = dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)))
+            editor->ShowFittedProfileForWrite(writing);
+}
+
 std::unique_ptr<ST_ISectionCurve> CSubProfileDlg::PopUndoState()
 {
     if (m_undo.empty())

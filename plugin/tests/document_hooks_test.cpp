@@ -11,6 +11,8 @@
 #include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
 #include "resources/shapes_dialog.h"
+#include "core/profiled_surface.h"
+#include "core/section_curve_classes.h"
 #include "shapes/primitive_geometry.h"
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -341,6 +343,54 @@ TEST(DocumentSessions, SavedHereOpenedAndSavedByTheHostProgramInAnotherProcessKe
     dezaz::SetPlugInLoaded(&plugin, false);
 }
 
+namespace
+{
+
+// The plug-in loaded, its shapes dialog opened by its command on the scan,
+// added to the active document on a layer of its own, and the whole scan
+// fitted with the kind; null when a step fails.
+CCreatePrimitiveDialog* ShapesDialogFittedTo(const ON_Mesh& mesh, eShapeKind kind, ON_UUID& host)
+{
+    Cvtl_for_Dezaz4PlugIn& plugin = ThePlugIn();
+    dezaz::SetPlugInLoaded(&plugin, true);
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    doc.Clear();
+    win32::ClearPromptAnswers();
+    ON_3dmObjectAttributes own;
+    ON_Layer layer;
+    layer.SetName(L"Scan");
+    own.m_layer_index = doc.LayerTable().AddLayer(layer);
+    const CDezazObject* scan = doc.AddMeshObject(mesh, &own);
+    host = scan->ModelObjectId();
+    std::wstring error;
+    if (!plugin.OnLoadPlugIn() ||
+        !dezaz::QueueScriptAnswer(L"Object " + std::to_wstring(scan->RuntimeSerialNumber()), error) ||
+        !DezazApp().RunScript(L"_vtlShapes", 0))
+        return nullptr;
+    auto* dialog = dynamic_cast<CCreatePrimitiveDialog*>(plugin.ShapesDialog().Dialog());
+    if (!dialog)
+        return nullptr;
+    const HWND window = dialog->GetSafeHwnd();
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SHAPES_SELECT_ALL, BN_CLICKED),
+                   LPARAM(::GetDlgItem(window, IDC_SHAPES_SELECT_ALL)));
+    const HWND kinds = ::GetDlgItem(window, IDC_SHAPES_KIND);
+    ::SendMessageW(kinds, CB_SETCURSEL, WPARAM(kind), 0);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SHAPES_KIND, CBN_SELCHANGE), LPARAM(kinds));
+    return dialog->GetCurrentSession() ? dialog : nullptr;
+}
+
+void UnloadThePlugIn()
+{
+    Cvtl_for_Dezaz4PlugIn& plugin = ThePlugIn();
+    win32::ClearPromptAnswers();
+    plugin.ShapesDialog().Close(true);
+    plugin.OnUnloadPlugIn();
+    dezaz::SetPlugInLoaded(&plugin, false);
+    DezazApp().ActiveDoc().Clear();
+}
+
+} // namespace
+
 TEST(DocumentSessions, SavedWhileTheShapesDialogShowsTheMeshAlignedTheyLieWhereTheHostMeshIs)
 {
     Cvtl_for_Dezaz4PlugIn& plugin = ThePlugIn();
@@ -408,4 +458,45 @@ TEST(DocumentSessions, SavedWhileTheShapesDialogShowsTheMeshAlignedTheyLieWhereT
     plugin.OnUnloadPlugIn();
     dezaz::SetPlugInLoaded(&plugin, false);
     doc.Clear();
+}
+
+// The Sketch tab stands an empty sketch in for a revolved shape's fitted
+// profile until something is drawn on it. Saved then, the document keeps the
+// fitted profile: the shape reopens as it was before the visit, and the tab
+// goes on with its sketch.
+TEST(DocumentSessions, SavedWhileTheSketchTabShowsNothingDrawnTheShapeKeepsItsFittedProfile)
+{
+    ON_UUID host;
+    CCreatePrimitiveDialog* dialog = ShapesDialogFittedTo(
+        scans::Cylinder({-380, 720, 260}, scans::Unit({0.3, 0.2, 0.93}), 18.0, 45.0, 48, 10, false, 0.01),
+        eShapeKind::Revolved, host);
+    ASSERT_NE(dialog, nullptr);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    ON_MemoryArchive fitted;
+    ASSERT_TRUE(session->Write(fitted));
+    const auto profileOf = [](CSessionSurface* s)
+    {
+        return static_cast<ST_IProfiledSurface*>(s->GetSceneObject()->QueryInterface(IID_ST_IProfiledSurface))
+            ->GetProfileCurve();
+    };
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Sketch));
+    ASSERT_TRUE(profileOf(session)->GetClassGuid() == CLSID_ST_TSketch);
+
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    const fs::path path = fs::temp_directory_path() / "vtl_saved_sketch_tab.dzz";
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
+    EXPECT_TRUE(profileOf(session)->GetClassGuid() == CLSID_ST_TSketch) << "the tab goes on with its sketch";
+    EXPECT_EQ(profileOf(session)->GetSegmentCount(), 0u);
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Shape));
+    EXPECT_FALSE(profileOf(session)->GetClassGuid() == CLSID_ST_TSketch) << "left untouched, the fitted profile is back";
+
+    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
+    CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(host);
+    ASSERT_TRUE(entry && entry->SessionCount() == 1u);
+    ON_MemoryArchive reopened;
+    ASSERT_TRUE(entry->Session(0)->Write(reopened));
+    EXPECT_TRUE(reopened.Buffer() == fitted.Buffer()) << "the shape as it was fitted";
+    fs::remove(path);
+    UnloadThePlugIn();
 }

@@ -12,6 +12,7 @@
 #include "platform/win32/prompt_script.h"
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/sketch_page.h"
 #include "plugin/tools/define_primitive_dlg.h"
 #include "plugin/tools/primitives_dock_bar.h"
 #include "plugin/vtl_plugin.h"
@@ -53,7 +54,15 @@ void cUserSessionDriver::RunSaveReopen()
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 4; ++c)
                 toHost[4 * r + c] = placement.m_xform[r][c];
-        if (placement.IsIdentity() ? entry->Write(record) : entry->WriteMoved(record, toHost))
+        // A Sketch tab with nothing drawn yet has not changed the shape: the
+        // document holds its fitted profile.
+        CSubProfileDlg* sketching = dialog ? dialog->GetSketchPage() : nullptr;
+        if (sketching)
+            sketching->ShowFittedProfileForWrite(true);
+        const bool written = placement.IsIdentity() ? entry->Write(record) : entry->WriteMoved(record, toHost);
+        if (sketching)
+            sketching->ShowFittedProfileForWrite(false);
+        if (written)
         {
             CObjectSurfaces saved(m_hostId, nullptr);
             ON_MemoryArchive reader(record.Buffer().data(), record.Buffer().size());
