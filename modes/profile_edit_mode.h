@@ -106,6 +106,10 @@ public:
     void BeginElement(const GUID& classId);
     void CommitElement();
     void DiscardElement();
+    // An element given up unfinished (Escape, another tool, Clear All, the
+    // editor ending) leaves the sketch as it was: a tangent arc's two lines
+    // get back the ends it trimmed.
+    void AbandonElement();
     // Drops everything the editor holds of the sketch it works on (the
     // element being drawn, a tangent arc's anchor lines, a drag, a pending
     // spline point, what is hovered and what the last snap found): called
@@ -164,10 +168,6 @@ private:
     // The active profile as a sketch: a profile of another kind (or none)
     // is replaced by a sketch with its frame and section points first.
     ST_ISectionCurve* InstallSketch();
-    // An element given up unfinished (Escape, another tool, the editor
-    // ending) leaves the sketch as it was: a tangent arc's two lines get
-    // back the ends it trimmed.
-    void AbandonElement();
     // The editor ends: nothing of the sketch stays held or selected.
     void EndEditing();
     // The middle point of the arc through start, middle and end moved so

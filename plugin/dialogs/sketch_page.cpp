@@ -314,16 +314,24 @@ void CSubProfileDlg::OnClearAll()
 {
     ST_IProfiledSurface* surface = CurrentProfiledSurface(Owner());
     const ST_ISectionCurve* old = surface ? surface->GetProfileCurve() : nullptr;
-    if (!old)
+    // A sketch with nothing drawn has nothing to clear; while it stands in
+    // for the fitted profile, leaving the tab gives that profile back.
+    if (!old || (old->GetClassGuid() == CLSID_ST_TSketch && old->GetSegmentCount() == 0))
         return;
     if (std::unique_ptr<ST_ISectionCurve> sketch = surface->CreateCurveByClassGuid(CLSID_ST_TSketch))
     {
         sketch->RebuildWire(old->frame, old->sections, 0.0f, nullptr);
         // The old sketch goes with its curves: the profile editor lets go of
-        // them first.
+        // them first, a tangent arc being drawn giving its lines back their
+        // ends.
         if (cCPView* view = View())
             if (auto* editor = dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)))
+            {
+                editor->AbandonElement();
                 editor->ForgetSketch();
+            }
+        // Like every other edit, clearing can be undone.
+        PushUndoState();
         surface->SetProfile(sketch.get(), 1);
     }
     if (cCPView* view = View(); view && view->GetSafeHwnd())

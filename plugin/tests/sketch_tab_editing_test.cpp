@@ -1,7 +1,8 @@
 // Sketching on the Sketch tab of revolved shapes fitted to a scan far from
 // the origin with a leaning axis, in a view turned away from the sketch
 // plane and zoomed: arcs stepped to the snap distance stay under the cursor,
-// Clear All in the middle of a tangent arc lets go of the old lines, each
+// Clear All in the middle of a tangent arc lets go of the old lines and can
+// be undone (with nothing drawn it clears nothing), each
 // shape keeps its own editor and undo steps across shape switches, Undo
 // after Reset gives back the sketch where the scan is, and leaves a line
 // kept in its own frame by a refit where it was, and a view that sees the
@@ -173,6 +174,39 @@ TEST_F(SketchTabEditing, ClearAllDuringATangentArcLetsGoOfTheOldLines)
     viewinput::Click(view, At(c[0] + 1, c[1] - 3));
     EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
     EXPECT_EQ(Editor()->GetElement(), nullptr);
+    // Undo gives the lines back as they were before the arc trimmed them.
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    EXPECT_EQ(SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1)->x, first.x);
+}
+
+TEST_F(SketchTabEditing, ClearAllCanBeUndoneAndTheLineBeforeItStays)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    DrawLine(c[0] - 10, c[1] - 6, c[0] + 10, c[1] - 2);
+    PageButton(IDC_SKETCH_CLEAR_ALL);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 2u) << "Undo brings the cleared lines back";
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 1u) << "and the next Undo takes back the last line drawn";
+}
+
+// Clear All with nothing drawn clears nothing: leaving the tab gives back
+// the fitted profile the empty sketch stood in for.
+TEST_F(SketchTabEditing, ClearAllWithNothingDrawnLeavesTheFittedProfileToComeBack)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    PageButton(IDC_SKETCH_CLEAR_ALL);
+    ShowTab(L"Shape");
+    EXPECT_NE(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
 }
 
 TEST_F(SketchTabEditing, ChoosingAnotherShapeStartsAFreshEditorAndUndoKeepsToTheShape)
