@@ -139,6 +139,11 @@ public:
     // copy is the one saved as the curve being drawn began, the drawing goes
     // with the undo (finished later, it would have no undo step of its own).
     void LetGoOfNetworkForUndo();
+    // Drops the drawn curve; with nothing saved since it began, the network
+    // it was drawn on goes back to the copy saved then (a click of the
+    // drawing onto a curve made a node of that curve). Escape, another shape
+    // or tab, and Clear All give a drawing up so.
+    void TakeBackDrawing();
     // When the current shape is not the one the mode's state belongs to,
     // lets go of that shape (its drag, drawn curve and undo copies) and takes
     // up the current one; true when the shape changed.
@@ -169,10 +174,6 @@ private:
     void DeleteSelection(C3DView* view);
     void UndoNetwork(C3DView* view);
     void DiscardDrawnCurve();
-    // Drops the drawn curve; with nothing saved since it began, the network
-    // it was drawn on goes back to the copy saved then (a click of the
-    // drawing onto a curve made a node of that curve).
-    void TakeBackDrawing();
     void FinishDrawing(C3DView* view, double nearLimit);
     stSubSampling SubSampling() const;
 

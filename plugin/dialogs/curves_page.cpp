@@ -246,6 +246,12 @@ void CSubNetworkDlg::ClearAllCurves()
     if (ST_IProfiledSurface* network = CurrentNetwork())
     {
         ReleaseNetworkHolds();
+        // A curve being drawn goes too, as Escape would take it back: begun
+        // on the curves cleared and finished afterwards, it would come in
+        // without an undo step of its own.
+        cCPView* view = View();
+        if (auto* mode = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr)
+            mode->TakeBackDrawing();
         // Like every other edit, clearing can be undone.
         PushUndoState();
         ClearNetwork(*network);

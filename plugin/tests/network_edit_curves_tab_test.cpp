@@ -2,7 +2,8 @@
 // starts the mode, the page's buttons switch its sub-states and panels (and
 // Escape leaves them showing the mode's), curves drawn with the mouse on the
 // scan join where one is clicked onto the other and show in the view, the
-// page's Undo takes them back (Clear All too), a drag cut short by another
+// page's Undo takes them back (Clear All too, and a curve begun before it
+// goes with it), a drag cut short by another
 // tab leaves the network as it was, another shape made current takes
 // nothing of the first one's network, drag or undo list, and on a curved scan
 // in a turned view the scan shows shaded and a curve on it shows whole.
@@ -404,6 +405,27 @@ TEST_F(CurvesTab, ClearAllCurvesCanBeUndoneAndTheEditBeforeItStays)
     EXPECT_EQ(CurveCount(), 2u) << "Undo brings the cleared curves back";
     PageButton(IDC_CURVES_UNDO);
     EXPECT_EQ(CurveCount(), 1u) << "and the next Undo takes back the last curve drawn";
+}
+
+// A curve begun before Clear All goes with the curves it clears: the curve
+// drawn next is undone on its own, and the Undo after it gives back the
+// curves as they were before.
+TEST_F(CurvesTab, ACurveBegunBeforeClearAllGoesWithTheClearedCurves)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    PageButton(IDC_CURVES_ADD);
+    Click(At(-90, 40));
+    Click(At(0, 50));
+    PageButton(IDC_CURVES_MODIFY);
+    QueueAnswer(L"Are you sure you want to delete all curves?", IDYES);
+    PanelButton(page->ModifyPanel(), IDC_MODIFY_CLEAR_ALL);
+    DrawCurve(30);
+    ASSERT_EQ(CurveCount(), 1u);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 0u) << "Undo takes back the curve drawn after the clear";
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 1u) << "and then gives back the cleared curve";
 }
 
 TEST_F(CurvesTab, AnUndoAfterResetGivesBackTheCurvesMovedWithTheScan)
