@@ -805,11 +805,17 @@ struct stProfileMeasure
                 if (first == last)
                     return;
                 // The first member whose radius is not below the query's, as
-                // std::lower_bound finds it, by halving without branches.
+                // std::lower_bound finds it: by halving without branches down
+                // to a few members (the member sought lies among the n from
+                // `base` on, or just past them), then by counting those below
+                // it, which waits for no load to pick the next.
                 const double* base = radiusOf.data() + first;
-                for (std::size_t n = last - first; n > 1; n -= n / 2)
+                std::size_t n = last - first;
+                for (; n > 8; n -= n / 2)
                     base = base[n / 2] < q.r ? base + n / 2 : base;
-                const std::size_t from = static_cast<std::size_t>(base - radiusOf.data()) + (*base < q.r ? 1 : 0);
+                std::size_t from = static_cast<std::size_t>(base - radiusOf.data());
+                for (std::size_t k = 0; k < n; ++k)
+                    from += base[k] < q.r ? 1 : 0;
                 for (std::size_t m = from; m != last && !beyond(m); ++m)
                     consider(cellIndex, members[m]);
                 for (std::size_t m = from; m != first && !beyond(m - 1); --m)
@@ -843,12 +849,19 @@ struct stProfileMeasure
         for (std::size_t p = 0; p < points.size(); ++p)
             measure(p);
         double sum = 0.0;
+        // Without terms to collect, the sum stays in a register.
+        if (terms == nullptr)
+        {
+            for (const double term : termOf)
+                if (term >= 0.0)
+                    sum += term * term;
+            return sum;
+        }
         for (const double term : termOf)
         {
             if (!(term >= 0.0))
                 continue;
-            if (terms != nullptr)
-                terms->push_back(term);
+            terms->push_back(term);
             sum += term * term;
         }
         return sum;
