@@ -369,8 +369,11 @@ void CUIM_EditNetwork::FinishDrawing(C3DView* view, double nearLimit)
         return;
     float direction[3];
     ViewDirection(direction);
-    FinishDrawnCurve(*surface, drawn, direction, nearLimit, SubSampling(), FirstMesh(), projector, tangencyAngle);
-    DiscardDrawnCurve();
+    // A curve too short to keep is discarded as the drawing is.
+    if (FinishDrawnCurve(*surface, drawn, direction, nearLimit, SubSampling(), FirstMesh(), projector, tangencyAngle))
+        DiscardDrawnCurve();
+    else
+        TakeBackDrawing();
     ClearHover();
     RequestLevel1Redraw(view);
 }

@@ -791,3 +791,26 @@ TEST_F(CurvesTab, RestartDrawingAfterAClickOntoACurveLeavesThatCurveAsItWas)
     for (std::size_t i = 0; i < nodes.size(); ++i)
         EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
 }
+
+TEST_F(CurvesTab, ADoubleClickOntoACurveThatDrawsNoCurveLeavesThatCurveAsItWas)
+{
+    OpenNetwork();
+    testview::TurnView(view, 20.0, 10.0);
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    t3DPoint<double> on{};
+    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.7, &on, nullptr, nullptr));
+    cVertex point;
+    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
+    Input(WM_MOUSEMOVE, ScreenOf(point));
+    DoubleClick(ScreenOf(point));
+    EXPECT_EQ(Mode()->GetDrawnCurve(), nullptr);
+    ASSERT_EQ(CurveCount(), 1u) << "a curve of one point is not kept";
+    const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    ASSERT_EQ(after.size(), nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+}
