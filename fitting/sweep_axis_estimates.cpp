@@ -1153,9 +1153,12 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
     spread = std::sqrt(spread / static_cast<double>(samples.size()));
     if (!(spread > 0.0) || !std::isfinite(spread))
         return false;
-    for (stOriented& s : samples)
-        for (double& c : s.p)
+    // Each sample on its own: a block of them a job on the pool.
+    auto scale = [&](std::size_t i) {
+        for (double& c : samples[i].p)
             c /= spread;
+    };
+    ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, scale);
 
     double dir[3] = {}, foot[3] = {};
     for (int pass = 0; pass < kPasses; ++pass)
