@@ -90,6 +90,8 @@ void MarkVertex(cVertex& v)
 constexpr std::uint32_t kFloodOnPoolAfter = 1u << 15;
 // Triangles a job of such a flood takes from the shared stack at a time.
 constexpr std::size_t kHandOut = 256;
+// Triangles of a flood's stack expanded together.
+constexpr std::size_t kExpandTogether = 16;
 
 // The flood of one wand click. A triangle is taken by the walk that sets
 // its taken mark (it is then given the seed's state); a walk expands the
@@ -131,6 +133,32 @@ struct stFlood
             t.flags = taken(t.flags);
             return true;
         }
+    }
+
+    // Expands the last few triangles of the stack together (listing them
+    // in expanded when given); returns how many triangles it took. Their
+    // neighbours' records, which lie anywhere in memory, are all asked for
+    // first: one triangle's neighbours were read one after another, each
+    // behind the atomic step that took the one before.
+    template <bool Shared>
+    std::uint32_t ExpandLast(std::vector<cMeshTriangle*>& stack, std::vector<cMeshTriangle*>* expanded) const
+    {
+        cMeshTriangle* last[kExpandTogether];
+        const std::size_t n = std::min(stack.size(), kExpandTogether);
+        std::copy(stack.end() - std::ptrdiff_t(n), stack.end(), last);
+        stack.resize(stack.size() - n);
+        for (std::size_t k = 0; k < n; ++k)
+            for (cMeshTriangle* next : last[k]->neighbour)
+                if (next)
+                    __builtin_prefetch(next, 1);
+        std::uint32_t taken = 0;
+        for (std::size_t k = n; k-- > 0;)
+        {
+            if (expanded)
+                expanded->push_back(last[k]);
+            taken += Expand<Shared>(*last[k], stack);
+        }
+        return taken;
     }
 
     // The triangle's neighbours across creases below the limit that this
@@ -229,11 +257,7 @@ std::uint32_t FloodOnPool(const stFlood& flood, std::vector<cMeshTriangle*>&& st
             }
             while (!stack.empty())
             {
-                cMeshTriangle* t = stack.back();
-                stack.pop_back();
-                if (took)
-                    expanded.push_back(t);
-                taken += shared.flood.Expand<true>(*t, stack);
+                taken += shared.flood.ExpandLast<true>(stack, took ? &expanded : nullptr);
                 if (stack.size() >= 2 * kHandOut && shared.dry.load(std::memory_order_relaxed))
                 {
                     std::lock_guard<std::mutex> guard(shared.lock);
@@ -324,11 +348,7 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
             reached += FloodOnPool(flood, std::move(stack), pool, select ? &took : nullptr);
             break;
         }
-        cMeshTriangle* t = stack.back();
-        stack.pop_back();
-        if (select)
-            took[0].push_back(t);
-        reached += flood.Expand<false>(*t, stack);
+        reached += flood.ExpandLast<false>(stack, select ? &took[0] : nullptr);
     }
     // No taken mark outlives the fill; a grown selection's corners are
     // marked, and a deselected region's border vertices that still belong
