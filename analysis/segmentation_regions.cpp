@@ -107,7 +107,6 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std:
         return nullptr;
     }
     cTriangleSets* const sets = joined.get();
-
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
             sets->Reset(i);
@@ -149,29 +148,50 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std:
     return joined;
 }
 
+// The place of triangle j, a later one than that at place p, in the list
+// of a class (ascending triangle indices): a linked triangle lies near in
+// the list as a rule, so the search steps on from p by doubling strides,
+// then halves the last one. The list's size where j is not in it.
+std::uint32_t PlaceAfter(const std::vector<std::uint32_t>& listed, std::uint32_t p, std::uint32_t j)
+{
+    const auto size = static_cast<std::uint32_t>(listed.size());
+    // [low, high) holds j's place if the list has it.
+    std::uint32_t low = p + 1, high = size;
+    for (std::uint64_t stride = 1; p + stride < size; stride *= 2)
+    {
+        const auto at = static_cast<std::uint32_t>(p + stride);
+        if (listed[at] >= j)
+        {
+            high = at + 1;
+            break;
+        }
+        low = at + 1;
+    }
+    const auto it = std::lower_bound(listed.begin() + low, listed.begin() + high, j);
+    return it != listed.begin() + high && *it == j ? static_cast<std::uint32_t>(it - listed.begin()) : size;
+}
+
 // The regions of one class among its listed triangles (every triangle of
-// the class, in index order), joined by place in the list: while they are
-// joined, each listed triangle's colour word holds its place. settled(p,
-// root) hears each place's root as it settles, from the job of its block of
-// kPoolBlock places; the colour words get their own values back, or
-// `colourAfter` where it is given. Null where a link between triangles of
-// the class does not lead to the other's place and back (a walk over them
-// depends on where it starts) or memory runs out.
+// the class, in index order), joined by place in the list: a link's
+// triangle is told by its record's place in the mesh's chunks and found in
+// the list near the place of the triangle it leaves, so no triangle record
+// is written. settled(p, root) hears each place's root as it settles, from
+// the job of its block of kPoolBlock places. Null where a link between
+// triangles of the class does not lead to a listed triangle and back (a
+// walk over them depends on where it starts) or memory runs out.
 template <class Settled>
 std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<std::uint32_t>& listed,
-                                                 bool selectedClass, Settled&& settled,
-                                                 const std::uint32_t* colourAfter = nullptr)
+                                                 bool selectedClass, Settled&& settled)
 {
     const auto size = static_cast<std::uint32_t>(listed.size());
     if (listed.size() != size)
         return nullptr;
-    std::unique_ptr<std::uint32_t[]> colours;
     std::unique_ptr<cTriangleSets> sets;
+    std::unique_ptr<cTriangleIndexer> indexer;
     try
     {
-        if (colourAfter == nullptr)
-            colours.reset(new std::uint32_t[size]);
         sets = std::make_unique<cTriangleSets>(size);
+        indexer = std::make_unique<cTriangleIndexer>(mesh, mesh.GetTriangleCount());
     }
     catch (const std::bad_alloc&)
     {
@@ -180,13 +200,7 @@ std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<
     const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t p = begin; p < end; ++p)
-        {
-            cMeshTriangle& t = *at(p);
-            if (colourAfter == nullptr)
-                colours[p] = t.colour;
-            t.colour = p;
             sets->Reset(p);
-        }
     });
     std::atomic<bool> symmetric{true};
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
@@ -194,35 +208,40 @@ std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<
         {
             if (p + kLookAhead < end)
                 PrefetchLinked(*at(p + kLookAhead));
-            const cMeshTriangle* t = at(p);
+            const std::uint32_t i = listed[p];
+            const cMeshTriangle* t = mesh.GetTriangle(i);
             for (int k = 0; k < 3; ++k)
             {
                 const cMeshTriangle* n = t->neighbour[k];
                 if (n == nullptr || IsVisibleSelected(*n) != selectedClass)
                     continue;
-                const std::uint32_t q = n->colour;
+                const std::uint32_t j = indexer->Index(n, i);
                 const std::uint8_t edge = t->neighbourEdge[k];
-                if (q >= size || at(q) != n || edge > 2 || n->neighbour[edge] != t)
+                if (j == cTriangleIndexer::kNone || edge > 2 || n->neighbour[edge] != t)
                 {
                     symmetric.store(false, std::memory_order_relaxed);
                     continue;
                 }
-                if (q > p)
+                if (j <= i)
+                    continue;
+                // A later triangle of the class: the other end joins
+                // nothing, so this one finds it in the list.
+                const std::uint32_t q = PlaceAfter(listed, p, j);
+                if (q == size)
+                    symmetric.store(false, std::memory_order_relaxed);
+                else
                     sets->Join(p, q);
             }
         }
     });
-    // Every listed triangle gets its colour back and settles on its root,
-    // the region's first triangle (the list is in triangle order).
-    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t p = begin; p < end; ++p)
-        {
-            at(p)->colour = colourAfter == nullptr ? colours[p] : *colourAfter;
-            settled(p, sets->Settle(p));
-        }
-    });
     if (!symmetric.load())
         return nullptr;
+    // Every listed triangle settles on its root, the region's first
+    // triangle (the list is in triangle order).
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+            settled(p, sets->Settle(p));
+    });
     return sets;
 }
 
@@ -424,7 +443,6 @@ bool FlipSmallRegionsOnPool(cMesh& mesh, double limit, bool selectedClass, stAft
         const cMeshTriangle* t = mesh.GetTriangle(i);
         return ofClass(*t) ? t : nullptr;
     });
-
     DecideFlips(mesh, count, margin, flip.get(), area.get(), limit, [&](std::uint32_t i) { return mesh.GetTriangle(i); });
 
     // The flips and what the caller does next to every triangle.
@@ -534,9 +552,9 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uin
     const std::size_t blocks = (std::size_t{count} + kPoolBlock - 1) / kPoolBlock;
     // The triangles outside the band listed in index order, in one pass
     // that also leaves the band's colour words unlabelled (the listed ones
-    // are, once they are joined) and looks for hidden triangles: each block
-    // lists its own into its part of a scratch list, then the blocks' lists
-    // are moved together. A hidden triangle starts a region but is not
+    // are written once, with their labels) and looks for hidden triangles:
+    // each block lists its own into its part of a scratch list, then the
+    // blocks' lists are moved together. A hidden triangle starts a region but is not
     // reached from one: where there are any, the regions depend on the
     // order of the walks.
     std::vector<std::uint32_t> inBlock(blocks + 1, 0);
@@ -603,21 +621,21 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uin
     // they settle (a block settles in one job), then labels them from where
     // the blocks before it end.
     std::vector<std::uint32_t> firsts((std::size_t{size} + kPoolBlock - 1) / kPoolBlock, 0);
-    const std::unique_ptr<cTriangleSets> sets = JoinListedRegions(
-        mesh, listed, false,
-        [&](std::uint32_t p, std::uint32_t root) {
-            if (root == p)
-                ++firsts[p / kPoolBlock];
-        },
-        &unlabelled);
-    if (sets == nullptr)
-    {
-        // Memory may have run out before the joining gave the listed ones
-        // their colour words.
+    const std::unique_ptr<cTriangleSets> sets = JoinListedRegions(mesh, listed, false, [&](std::uint32_t p, std::uint32_t root) {
+        if (root == p)
+            ++firsts[p / kPoolBlock];
+    });
+    // Where the walks are left to label, the listed ones' colour words are
+    // unlabelled too.
+    const auto unlabelListed = [&] {
         ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
             for (std::uint32_t p = begin; p < end; ++p)
                 at(p)->colour = unlabelled;
         });
+    };
+    if (sets == nullptr)
+    {
+        unlabelListed();
         return false;
     }
     std::uint64_t regions = 0;
@@ -631,12 +649,20 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uin
             lastBlock = b;
     }
     if (regions >= kTriangleUnlabelled)
+    {
+        unlabelListed();
         return false; // more regions than labels: left to the walks' own way with them
+    }
+    // A listed triangle's colour word becomes an unlabelled word given its
+    // label, whatever it held before.
+    const auto labelled = [&](std::uint32_t label) {
+        return (unlabelled & ~kTriangleColourMask) | (label & kTriangleColourMask);
+    };
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
         std::uint32_t next = firsts[begin / kPoolBlock];
         for (std::uint32_t p = begin; p < end; ++p)
             if (sets->Root(p) == p)
-                at(p)->SetLabel(next++);
+                at(p)->colour = labelled(next++);
     });
     // The last region's first triangle: the last one of the last block
     // that has any.
@@ -652,7 +678,7 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uin
     ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t p = begin; p < end; ++p)
             if (const std::uint32_t root = sets->Root(p); root != p)
-                at(p)->SetLabel(at(root)->GetLabel());
+                at(p)->colour = labelled(at(root)->GetLabel());
     });
     // The last region's walk raises the mesh's highest label; from a
     // labelled region it reaches nothing more.

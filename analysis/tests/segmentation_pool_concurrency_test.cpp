@@ -76,7 +76,7 @@ void UnevenPlate(cMesh& mesh, const std::function<bool(int i, int j)>& selected)
 }
 
 // The split's labels as walking the regions one by one from their first
-// triangles gives them, every triangle's in order; their number.
+// triangles gives them, every triangle's colour word in order; their number.
 std::uint32_t WalkedLabels(cMesh& walks, std::vector<std::uint32_t>& walked)
 {
     walks.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
@@ -87,7 +87,7 @@ std::uint32_t WalkedLabels(cMesh& walks, std::vector<std::uint32_t>& walked)
             t->SetLabel(labels++);
             walks.LabelConnectedTriangles(t, kTriangleFlagSelected);
         }
-    walks.ForEachTriangle([&](cMeshTriangle& t) { walked.push_back(t.GetLabel()); });
+    walks.ForEachTriangle([&](cMeshTriangle& t) { walked.push_back(t.colour); });
     return labels;
 }
 
@@ -102,15 +102,17 @@ TEST(SegmentationPool, RegionsFirstFoundInLaterBlocksAreLabelledAsTheWalksLabelT
     const std::uint32_t labels = WalkedLabels(walks, walked);
     ASSERT_EQ(labels, 5u);
     AloneAndPooled([&](bool) {
+        // Colour words an earlier split or painting left: every word, its
+        // top byte too, ends as the walks leave it.
         cMesh mesh;
         UnevenPlate(mesh, selected);
-        mesh.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0xFFFFFFFFu; });
+        mesh.ForEachTriangle([](cMeshTriangle& t) { t.colour = 0x5A000000u | (t.vertexIndex[0] & 0xFFFF); });
         std::uint32_t count = 0;
         ASSERT_TRUE(LabelRegionsOnPool(mesh, count));
         EXPECT_EQ(count, labels);
         EXPECT_EQ(mesh.GetHighestLabel(), walks.GetHighestLabel());
         pooled.clear();
-        mesh.ForEachTriangle([&](cMeshTriangle& t) { pooled.push_back(t.GetLabel()); });
+        mesh.ForEachTriangle([&](cMeshTriangle& t) { pooled.push_back(t.colour); });
         EXPECT_EQ(pooled, walked);
     });
 }
@@ -152,14 +154,14 @@ TEST(SegmentationPool, ALinkIntoTheBandNotReturnedLabelsAsTheWalksDoAndOneBetwee
             std::uint32_t count = 0;
             ASSERT_EQ(LabelRegionsOnPool(mesh, count), to == band) << to;
             pooled.clear();
-            mesh.ForEachTriangle([&](cMeshTriangle& t) { pooled.push_back(t.GetLabel()); });
+            mesh.ForEachTriangle([&](cMeshTriangle& t) { pooled.push_back(t.colour); });
             if (to == band)
             {
                 EXPECT_EQ(count, labels);
                 EXPECT_EQ(pooled, walked);
             }
             else
-                EXPECT_EQ(std::count(pooled.begin(), pooled.end(), kTriangleUnlabelled), long(pooled.size()));
+                EXPECT_EQ(std::count(pooled.begin(), pooled.end(), 0xFFFFFFFFu), long(pooled.size()));
         }
     });
 }
