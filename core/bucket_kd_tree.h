@@ -47,6 +47,7 @@
 #include <memory>
 #include <new>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 inline constexpr std::uint32_t kBucketKDTreeDefaultBucket = 24;
@@ -951,10 +952,8 @@ private:
         return deepest;
     }
 
-    // Fewest elements a build splits side by side, and a range partitioned
-    // on the pool.
+    // Fewest elements a build splits side by side.
     static constexpr std::uint32_t kSideBySideMinimum = 1u << 16;
-    static constexpr std::uint32_t kPartitionOnPoolMinimum = 1u << 18;
     static constexpr std::uint32_t kNoPiece = 0xFFFFFFFF;
 
     // A subtree split on its own: its nodes, the first its root, children
@@ -968,22 +967,17 @@ private:
     };
 
     // Splits ranges depth first, the upper side first, into `nodes` (the
-    // ranges' nodes numbered within it), as the array build does. A range
-    // of more than `share` elements is split here and one of `share` or
-    // fewer, when pieces is given, is handed to a piece of its own.
+    // ranges' nodes numbered within it), as the array build does. A range in
+    // the spill arrays is taken back first.
     void SplitRanges(std::vector<Node>& nodes, std::vector<stRange>& stack, T* items, float* xyz, T* spill,
-                     float* spillXyz, std::uint32_t share, std::vector<stPiece>* pieces,
-                     std::vector<std::uint32_t>* pieceOf, std::uint32_t& deepest, cThreadPool* pool = nullptr) const
+                     float* spillXyz, std::uint32_t& deepest) const
     {
         while (!stack.empty())
         {
             stRange range = stack.back();
             stack.pop_back();
             const std::uint32_t size = range.end - range.begin;
-            const bool toPiece = pieces != nullptr && size > m_bucketMaximum && size <= share;
-            const bool onPool = pool != nullptr && size > m_bucketMaximum && !toPiece && size >= kPartitionOnPoolMinimum;
-            // A range handed to a piece is taken back by the piece's own job.
-            if (range.inSpill && !onPool && !toPiece)
+            if (range.inSpill)
                 TakeBackFromSpill(range, items, xyz, spill, spillXyz);
             if (size <= m_bucketMaximum)
             {
@@ -991,40 +985,23 @@ private:
                 nodes[range.node].count = size;
                 continue;
             }
-            if (toPiece)
-            {
-                (*pieceOf)[range.node] = static_cast<std::uint32_t>(pieces->size());
-                pieces->push_back(stPiece{{nodes[range.node]}, range, range.depth, true});
-                pieces->back().root.node = 0;
-                continue;
-            }
             const std::uint32_t lowerIndex = static_cast<std::uint32_t>(nodes.size());
             nodes.resize(nodes.size() + 2);
-            if (pieceOf != nullptr)
-                pieceOf->resize(nodes.size(), kNoPiece);
             const bool deal = ChooseSplit(nodes[range.node], range.box, lowerIndex);
             float lowerBox[6], upperBox[6];
             MakeEmptyBox(lowerBox);
             MakeEmptyBox(upperBox);
-            // Each range spills into its own part of the spill arrays. On the
-            // pool, the sides are written from where the range lies into the
-            // other arrays and left there for the next level to read.
-            const std::uint32_t mid =
-                onPool ? (range.inSpill ? PartitionOnPool(pool, nodes[range.node], deal, spill, spillXyz, range.begin,
-                                                          range.end, items, xyz, lowerBox, upperBox)
-                                        : PartitionOnPool(pool, nodes[range.node], deal, items, xyz, range.begin,
-                                                          range.end, spill, spillXyz, lowerBox, upperBox))
-                       : PartitionNodeWithCoordinates(nodes[range.node], deal, items, xyz, range.begin, range.end,
-                                                      spill + range.begin, spillXyz + std::size_t{range.begin} * 3,
-                                                      lowerBox, upperBox);
+            // Each range spills into its own part of the spill arrays.
+            const std::uint32_t mid = PartitionNodeWithCoordinates(
+                nodes[range.node], deal, items, xyz, range.begin, range.end, spill + range.begin,
+                spillXyz + std::size_t{range.begin} * 3, lowerBox, upperBox);
             Node& node = nodes[range.node];
             SetChildrenOf(node, nodes[lowerIndex], nodes[lowerIndex + 1], range.begin, mid, range.end, lowerBox,
                           upperBox, range.cell);
             deepest = std::max(deepest, range.depth + 1);
-            const bool sidesInSpill = onPool && !range.inSpill;
-            stRange lower{lowerIndex, range.begin, mid, range.depth + 1, {}, {}, sidesInSpill};
+            stRange lower{lowerIndex, range.begin, mid, range.depth + 1, {}, {}};
             std::copy(lowerBox, lowerBox + 6, lower.box);
-            stRange upper{lowerIndex + 1, mid, range.end, range.depth + 1, {}, {}, sidesInSpill};
+            stRange upper{lowerIndex + 1, mid, range.end, range.depth + 1, {}, {}};
             std::copy(upperBox, upperBox + 6, upper.box);
             ChildCells(node, range.cell, lower.cell, upper.cell);
             stack.push_back(lower);
@@ -1032,66 +1009,187 @@ private:
         }
     }
 
-    // The partition of PartitionNodeWithCoordinates on the pool, a block of
-    // the range at a time, from the range [begin, end) of one pair of arrays
-    // into the same range of the other: each block counts its lower side,
-    // then writes its lower side and its upper side from where the blocks
-    // before it end, in order, growing each side's box over what it writes;
-    // each side's box is the least and greatest of its blocks' (the first of
-    // equal values kept, as one pass over the side keeps it).
-    static std::uint32_t PartitionOnPool(cThreadPool* pool, const Node& node, bool deal, const T* items,
-                                         const float* xyz, std::uint32_t begin, std::uint32_t end, T* toItems,
-                                         float* toXyz, float lowerBox[6], float upperBox[6])
+    // The upper levels of a side-by-side build, a level at a time on the
+    // pool, into `top` (root first): every element keeps the number of the
+    // upper node it lies in, and one pass over the elements in their order
+    // takes each element of a node being cut to its side, a block at a time,
+    // each block counting its sides and growing their boxes (joined in
+    // block order: the first of equal values kept, as one pass over a side
+    // keeps it). A side of `share` elements or fewer, or one whose cut
+    // would deal its elements, becomes a piece (split by SplitRanges), one
+    // of the bucket maximum or fewer a leaf. Then the elements and their
+    // coordinates are moved into the spill arrays at once, each node's
+    // together in their order, where the stable partitions of the ranges
+    // depth first leave them: the same nodes, ranges and boxes. A piece's
+    // range is left in the spill arrays for its job to take back.
+    void SplitUpperLevels(cThreadPool* pool, std::vector<Node>& top, std::vector<stPiece>& pieces,
+                          std::vector<std::uint32_t>& pieceOf, T* items, float* xyz, T* spill, float* spillXyz,
+                          std::uint32_t n, std::uint32_t share, std::uint32_t& deepest) const
     {
         constexpr std::uint32_t kBlock = 1u << 15;
-        const int axis = node.Axis();
-        const float split = LargestFloatNotAbove(node.split);
-        const std::uint32_t size = end - begin;
-        const std::size_t blocks = (std::size_t{size} + kBlock - 1) / kBlock;
-        const auto isLower = [&](std::uint32_t i) {
-            return deal ? ((i - begin) & 1u) == 0 : !(xyz[std::size_t{i} * 3 + axis] > split);
+        const std::size_t blocks = (std::size_t{n} + kBlock - 1) / kBlock;
+        const auto blockEnd = [n](std::size_t b) { return std::min(n, std::uint32_t(b + 1) * kBlock); };
+        struct stUpper
+        {
+            std::uint32_t begin;
+            std::uint32_t count;
+            std::uint32_t depth;
+            float box[6];
+            float cell[6];
         };
-        const auto blockEnd = [&](std::size_t b) { return std::min(end, begin + std::uint32_t(b + 1) * kBlock); };
-        std::vector<std::uint32_t> lowerBefore(blocks + 1, 0);
+        // A node cut at this level: its split in single precision, its axis
+        // and its lower child (kNoPiece: not cut).
+        struct stCut
+        {
+            float split;
+            std::uint32_t axis;
+            std::uint32_t lower;
+        };
+        std::vector<stUpper> upper(1, stUpper{0, n, 1, {}, {}});
+        std::copy(m_box, m_box + 6, upper[0].box);
+        std::copy(m_box, m_box + 6, upper[0].cell);
+        top.assign(1, m_nodes[0]);
+        pieceOf.assign(1, kNoPiece);
+        pieces.clear();
+        deepest = 1;
+        // Cut at the next level, or handed to a piece (or a leaf).
+        std::vector<std::uint32_t> cutting;
+        const auto place = [&](std::uint32_t at) {
+            const stUpper& node = upper[at];
+            if (node.count <= m_bucketMaximum)
+                return;
+            Node trial = top[at];
+            if (node.count > share && !ChooseSplit(trial, node.box, 0))
+            {
+                cutting.push_back(at);
+                return;
+            }
+            stRange root{0, node.begin, node.begin + node.count, node.depth, {}, {}, true};
+            std::copy(node.box, node.box + 6, root.box);
+            std::copy(node.cell, node.cell + 6, root.cell);
+            pieceOf[at] = static_cast<std::uint32_t>(pieces.size());
+            pieces.push_back(stPiece{{top[at]}, root, node.depth, true});
+        };
+        place(0);
+        std::unique_ptr<std::uint32_t[]> nodeOf(new std::uint32_t[n]);
+        bool firstLevel = true;
+        while (!cutting.empty())
+        {
+            const std::uint32_t firstChild = static_cast<std::uint32_t>(top.size());
+            std::vector<stCut> cuts(top.size(), stCut{0.0f, 0, kNoPiece});
+            for (const std::uint32_t at : cutting)
+            {
+                const std::uint32_t lower = static_cast<std::uint32_t>(top.size());
+                top.resize(top.size() + 2);
+                upper.resize(top.size());
+                pieceOf.resize(top.size(), kNoPiece);
+                ChooseSplit(top[at], upper[at].box, lower);
+                cuts[at] = stCut{LargestFloatNotAbove(top[at].split), static_cast<std::uint32_t>(top[at].Axis()), lower};
+            }
+            const std::size_t sides = top.size() - firstChild;
+            std::vector<std::uint32_t> counts(blocks * sides, 0);
+            std::vector<float> boxes(blocks * sides * 6);
+            auto cut = [&, first = firstLevel](std::size_t b) {
+                std::uint32_t* const count = counts.data() + b * sides;
+                float* const box = boxes.data() + b * sides * 6;
+                for (std::size_t side = 0; side < sides; ++side)
+                    MakeEmptyBox(box + side * 6);
+                const stCut* const table = cuts.data();
+                std::uint32_t* const of = nodeOf.get();
+                const std::uint32_t end = blockEnd(b), base = firstChild;
+                for (std::uint32_t i = std::uint32_t(b) * kBlock; i < end; ++i)
+                {
+                    const stCut c = table[first ? 0 : of[i]];
+                    if (c.lower == kNoPiece)
+                        continue;
+                    const float* p = xyz + std::size_t{i} * 3;
+                    const std::uint32_t child = c.lower + (p[c.axis] > c.split ? 1u : 0u);
+                    of[i] = child;
+                    ++count[child - base];
+                    // GrowBox3f's choices, without branches.
+                    float* const grown = box + std::size_t{child - base} * 6;
+                    for (int a = 0; a < 3; ++a)
+                    {
+                        grown[a] = std::min(grown[a], p[a]);
+                        grown[a + 3] = std::max(grown[a + 3], p[a]);
+                    }
+                }
+            };
+            ParallelForEach(pool, blocks, 1, cut);
+            firstLevel = false;
+            for (const std::uint32_t at : cutting)
+            {
+                const std::uint32_t lower = cuts[at].lower;
+                float sideBox[2][6];
+                std::uint32_t sideCount[2] = {0, 0};
+                for (std::uint32_t k = 0; k < 2; ++k)
+                {
+                    MakeEmptyBox(sideBox[k]);
+                    const std::size_t side = lower + k - firstChild;
+                    for (std::size_t b = 0; b < blocks; ++b)
+                    {
+                        sideCount[k] += counts[b * sides + side];
+                        const float* box = boxes.data() + (b * sides + side) * 6;
+                        for (int a = 0; a < 3; ++a)
+                        {
+                            sideBox[k][a] = std::min(sideBox[k][a], box[a]);
+                            sideBox[k][a + 3] = std::max(sideBox[k][a + 3], box[a + 3]);
+                        }
+                    }
+                }
+                const stUpper& node = upper[at];
+                const std::uint32_t mid = node.begin + sideCount[0];
+                SetChildrenOf(top[at], top[lower], top[lower + 1], node.begin, mid, node.begin + node.count,
+                              sideBox[0], sideBox[1], node.cell);
+                float cells[2][6];
+                ChildCells(top[at], node.cell, cells[0], cells[1]);
+                for (std::uint32_t k = 0; k < 2; ++k)
+                {
+                    stUpper& child = upper[lower + k];
+                    child = stUpper{k == 0 ? node.begin : mid, sideCount[k], node.depth + 1, {}, {}};
+                    std::copy(sideBox[k], sideBox[k] + 6, child.box);
+                    std::copy(cells[k], cells[k] + 6, child.cell);
+                }
+                deepest = std::max(deepest, node.depth + 1);
+            }
+            cutting.clear();
+            for (std::uint32_t at = firstChild; at < top.size(); ++at)
+                place(at);
+        }
+        // Each node's elements from where it starts, each block's from where
+        // the blocks before it end.
+        const std::size_t nodes = top.size();
+        std::vector<std::uint32_t> to(blocks * nodes, 0);
         auto count = [&](std::size_t b) {
-            std::uint32_t n = 0;
-            for (std::uint32_t i = begin + std::uint32_t(b) * kBlock; i < blockEnd(b); ++i)
-                n += isLower(i) ? 1u : 0u;
-            lowerBefore[b + 1] = n;
+            std::uint32_t* row = to.data() + b * nodes;
+            for (std::uint32_t i = std::uint32_t(b) * kBlock; i < blockEnd(b); ++i)
+                ++row[firstLevel ? 0 : nodeOf[i]];
         };
         ParallelForEach(pool, blocks, 1, count);
-        for (std::size_t b = 0; b < blocks; ++b)
-            lowerBefore[b + 1] += lowerBefore[b];
-        const std::uint32_t lowerCount = lowerBefore[blocks];
-        std::vector<std::array<float, 12>> boxes(blocks);
-        auto write = [&](std::size_t b) {
-            const std::uint32_t first = begin + std::uint32_t(b) * kBlock;
-            std::uint32_t toLower = begin + lowerBefore[b];
-            std::uint32_t toUpper = begin + lowerCount + (first - begin - lowerBefore[b]);
-            float* lower = boxes[b].data();
-            float* upper = lower + 6;
-            MakeEmptyBox(lower);
-            MakeEmptyBox(upper);
-            for (std::uint32_t i = first; i < blockEnd(b); ++i)
+        for (std::size_t at = 0; at < nodes; ++at)
+        {
+            std::uint32_t next = upper[at].begin;
+            for (std::size_t b = 0; b < blocks; ++b)
+                next += std::exchange(to[b * nodes + at], next);
+        }
+        auto move = [&](std::size_t b) {
+            std::uint32_t* row = to.data() + b * nodes;
+            for (std::uint32_t i = std::uint32_t(b) * kBlock; i < blockEnd(b); ++i)
             {
-                const bool isLowerSide = isLower(i);
-                const std::uint32_t to = isLowerSide ? toLower++ : toUpper++;
-                const float* from = xyz + std::size_t{i} * 3;
-                toItems[to] = items[i];
-                std::copy(from, from + 3, toXyz + std::size_t{to} * 3);
-                GrowBox3f(isLowerSide ? lower : upper, from);
+                const std::uint32_t at = row[firstLevel ? 0 : nodeOf[i]]++;
+                spill[at] = items[i];
+                std::copy(xyz + std::size_t{i} * 3, xyz + std::size_t{i} * 3 + 3, spillXyz + std::size_t{at} * 3);
             }
         };
-        ParallelForEach(pool, blocks, 1, write);
-        for (const std::array<float, 12>& box : boxes)
-            for (int a = 0; a < 3; ++a)
+        ParallelForEach(pool, blocks, 1, move);
+        // The leaves of the upper levels take their elements back here.
+        for (std::size_t at = 0; at < nodes; ++at)
+            if (top[at].IsLeaf() && pieceOf[at] == kNoPiece)
             {
-                lowerBox[a] = std::min(lowerBox[a], box[a]);
-                lowerBox[a + 3] = std::max(lowerBox[a + 3], box[a + 3]);
-                upperBox[a] = std::min(upperBox[a], box[6 + a]);
-                upperBox[a + 3] = std::max(upperBox[a + 3], box[9 + a]);
+                stRange leaf{static_cast<std::uint32_t>(at), upper[at].begin, upper[at].begin + upper[at].count, 0,
+                             {}, {}, true};
+                TakeBackFromSpill(leaf, items, xyz, spill, spillXyz);
             }
-        return begin + lowerCount;
     }
 
     // Moves a range's elements and coordinates from the spill arrays back
@@ -1104,9 +1202,10 @@ private:
         range.inSpill = false;
     }
 
-    // The array build with the subtrees below the upper levels split side by
-    // side on the pool, each range partitioned as the single pass partitions
-    // it; the nodes then go into the node array in the order the single pass
+    // The array build with the upper levels cut a level at a time on the
+    // pool (SplitUpperLevels) and the subtrees below them split side by side
+    // on the pool, each range partitioned as the single pass partitions it;
+    // the nodes then go into the node array in the order the single pass
     // makes them (an inner node's pair, then all of its upper side's, then
     // its lower side's). False, with the node array untouched, when memory
     // ran out (the elements may be partitioned part way).
@@ -1117,22 +1216,23 @@ private:
         {
             const std::uint32_t threads = static_cast<std::uint32_t>(std::max(1, pool->GetThreadCount()));
             const std::uint32_t share = std::max(m_bucketMaximum, n / (threads * 2));
-            std::vector<Node> top(1, m_nodes[0]);
-            std::vector<std::uint32_t> pieceOf(1, kNoPiece);
+            std::vector<Node> top;
+            std::vector<std::uint32_t> pieceOf;
             std::vector<stPiece> pieces;
-            std::vector<stRange> stack(1, stRange{0, 0, n, 1, {}, {}});
-            std::copy(m_box, m_box + 6, stack[0].box);
-            std::copy(m_box, m_box + 6, stack[0].cell);
-            deepest = 1;
-            SplitRanges(top, stack, items, xyz, spill, spillXyz, share, &pieces, &pieceOf, deepest, pool);
+            SplitUpperLevels(pool, top, pieces, pieceOf, items, xyz, spill, spillXyz, n, share, deepest);
+            // The largest pieces first, so that no large one is left to the end.
+            std::vector<std::uint32_t> order(pieces.size());
+            for (std::uint32_t k = 0; k < order.size(); ++k)
+                order[k] = k;
+            const auto size = [&](std::uint32_t k) { return pieces[k].root.end - pieces[k].root.begin; };
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::uint32_t a, std::uint32_t b) { return size(a) > size(b); });
             auto split = [&](std::size_t k) {
-                stPiece& piece = pieces[k];
+                stPiece& piece = pieces[order[k]];
                 try
                 {
-                    if (piece.root.inSpill)
-                        TakeBackFromSpill(piece.root, items, xyz, spill, spillXyz);
                     std::vector<stRange> own(1, piece.root);
-                    SplitRanges(piece.nodes, own, items, xyz, spill, spillXyz, 0, nullptr, nullptr, piece.deepest);
+                    SplitRanges(piece.nodes, own, items, xyz, spill, spillXyz, piece.deepest);
                 }
                 catch (const std::bad_alloc&)
                 {

@@ -156,9 +156,28 @@ TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
     }
 }
 
-// A million points or more: the upper levels are partitioned on the pool in
-// turn from the elements' arrays into the spill arrays and back, and the
-// ranges below are taken back from wherever their level left them.
+namespace
+{
+
+// Node for node and bucket for bucket the same tree.
+void ExpectSameTree(const TestKDTree& alone, const TestKDTree& pooled)
+{
+    ASSERT_EQ(pooled.GetNodeCount(), alone.GetNodeCount());
+    for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
+    {
+        const auto& a = *alone.GetNode(i);
+        const auto& b = *pooled.GetNode(i);
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
+        for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
+            ASSERT_EQ(pooled.GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
+    }
+}
+
+} // namespace
+
+// A million points or more: the upper levels are cut a level at a time on
+// the pool, the elements moved once into the spill arrays, and the ranges
+// below taken back from there by the jobs that split them.
 TEST(BucketKDTreeConcurrency, AMillionPointBuildOnAPoolIsTheSinglePassTree)
 {
     std::vector<TestPoint> points = MakePointSet(PointSetKind::Uniform, 1200000, 11);
@@ -172,13 +191,21 @@ TEST(BucketKDTreeConcurrency, AMillionPointBuildOnAPoolIsTheSinglePassTree)
     }
     cThreadPool pool(4);
     EXPECT_EQ(pooled.Build(&pool), alone.Build());
-    ASSERT_EQ(pooled.GetNodeCount(), alone.GetNodeCount());
-    for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
+    ExpectSameTree(alone, pooled);
+}
+
+// A root whose elements all lie at one point is dealt, not cut: the whole
+// tree is one range split on a job of its own.
+TEST(BucketKDTreeConcurrency, APooledBuildOfPointsAllAtOnePlaceIsTheSinglePassTree)
+{
+    const std::vector<TestPoint> points(70000, TestPoint{{1500.0f, -2.0f, 0.25f}});
+    TestKDTree alone, pooled;
+    for (const TestPoint& p : points)
     {
-        const auto& a = *alone.GetNode(i);
-        const auto& b = *pooled.GetNode(i);
-        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
-        for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
-            ASSERT_EQ(pooled.GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
+        ASSERT_TRUE(alone.Add(&p));
+        ASSERT_TRUE(pooled.Add(&p));
     }
+    cThreadPool pool(4);
+    EXPECT_EQ(pooled.Build(&pool), alone.Build());
+    ExpectSameTree(alone, pooled);
 }
