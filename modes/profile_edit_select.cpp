@@ -373,7 +373,12 @@ void CUIM_EditProfile::UndoLastEdit(C3DView* view)
         std::copy(current->frame, current->frame + 12, saved->frame);
     // The sketch goes with its curves.
     ForgetSketch();
+    const bool installedHere = current && current == installedSketch && surface == installedOn;
     surface->SetProfile(saved.get(), 0);
+    // The sketch given back stands in for the fitted profile as the one it
+    // replaces did: undone down to no curve, the visit has drawn nothing.
+    if (installedHere)
+        installedSketch = surface->GetProfileCurve();
     MarkOpenSketchEnds(GetActiveProfile());
     Redraw(view);
     panel->NotifyProfileChanged();

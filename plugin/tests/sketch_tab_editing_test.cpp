@@ -441,3 +441,20 @@ TEST_F(SketchTabEditing, ClosingTheDialogOnTheSketchTabWithNothingDrawnKeepsTheF
     ASSERT_NE(profiled->GetProfileCurve(), nullptr);
     EXPECT_EQ(profiled->GetProfileCurve()->GetClassGuid(), fitted);
 }
+
+TEST_F(SketchTabEditing, ALineDrawnAndUndoneLeavesTheFittedProfileWhenTheTabIsLeft)
+{
+    MakeRevolvedShapes(1);
+    const GUID fitted = Sketch()->GetClassGuid();
+    ASSERT_NE(fitted, CLSID_ST_TSketch);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
+    ShowTab(L"Shape");
+    EXPECT_EQ(Sketch()->GetClassGuid(), fitted);
+}
