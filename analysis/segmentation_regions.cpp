@@ -57,6 +57,28 @@ public:
         }
     }
 
+    // The same, for one job's joins of triangles of its own range whose
+    // parents no other thread reads or writes meanwhile: plain loads and
+    // stores instead of atomic steps.
+    std::uint32_t FindOwn(std::uint32_t x)
+    {
+        while (m_parent[x] != x)
+        {
+            const std::uint32_t grand = m_parent[m_parent[x]];
+            m_parent[x] = grand;
+            x = grand;
+        }
+        return x;
+    }
+    void JoinOwn(std::uint32_t a, std::uint32_t b)
+    {
+        a = FindOwn(a);
+        b = FindOwn(b);
+        if (a < b)
+            std::swap(a, b);
+        m_parent[a] = b;
+    }
+
     // After the joins: the root, stored for the next reader.
     std::uint32_t Settle(std::uint32_t i)
     {
@@ -107,12 +129,20 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std:
         return nullptr;
     }
     cTriangleSets* const sets = joined.get();
+    // Each block resets its own triangles and joins the links between them
+    // alone; the links to later blocks' triangles (a few: a scan's
+    // neighbours lie near in the mesh's order as a rule) are kept and
+    // joined once every block is done. The roots are each region's first
+    // triangle whatever the order of the joins.
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> across(
+        (std::size_t{count} + kPoolBlock - 1) / kPoolBlock);
+    std::atomic<bool> symmetric{true}, roomy{true};
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
             sets->Reset(i);
-    });
-    std::atomic<bool> symmetric{true};
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
+        // Filled as a local and moved back: the lists of neighbouring
+        // blocks share cache lines.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> later;
         for (std::uint32_t i = begin; i < end; ++i)
         {
             if (i + kLookAhead < end)
@@ -133,13 +163,29 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std:
                     symmetric.store(false, std::memory_order_relaxed);
                     continue;
                 }
-                if (j > i && IsVisibleSelected(*n) == selectedClass)
-                    sets->Join(i, j);
+                if (j <= i || IsVisibleSelected(*n) != selectedClass)
+                    continue;
+                if (j < end)
+                    sets->JoinOwn(i, j);
+                else
+                    try
+                    {
+                        later.emplace_back(i, j);
+                    }
+                    catch (const std::bad_alloc&)
+                    {
+                        roomy.store(false, std::memory_order_relaxed);
+                    }
             }
         }
+        across[begin / kPoolBlock] = std::move(later);
     });
-    if (!symmetric.load())
+    if (!symmetric.load() || !roomy.load())
         return nullptr;
+    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t) {
+        for (const auto& [i, j] : across[begin / kPoolBlock])
+            sets->Join(i, j);
+    });
     // The joins are done: every triangle settles on its root.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
