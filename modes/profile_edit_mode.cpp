@@ -16,6 +16,8 @@
 #include "render/gl_widgets.h"
 #include "render/host_geometry_gl.h"
 #include "resources/profile_edit.h"
+#include "shapes/host_surface.h"
+#include "shapes/shape_interfaces.h"
 
 #include <algorithm>
 #include <cmath>
@@ -284,8 +286,15 @@ void CUIM_EditProfile::RestoreUntouchedProfile()
     // the saved session would know nothing of the fitted one. Only the
     // current shape is touched, and only while it still holds the sketch
     // installed here.
+    // The surface is built from it again when an edit undone down to the
+    // empty sketch built it from that sketch, which makes none.
     if (HoldsUntouchedSketch())
-        GetProfiledSurface()->SetProfile(replacedProfile.get(), 0);
+    {
+        ISceneObject* object = shapesView->QueryCurrentObjectInterface();
+        auto* host = static_cast<ON_ISurface*>(object->QueryInterface(IID_ON_ISurface));
+        const ON_SimpleArray<ON_Brep*>* breps = host ? host->GetBreps() : nullptr;
+        GetProfiledSurface()->SetProfile(replacedProfile.get(), breps && breps->Count() > 0 ? 0 : 1);
+    }
     replacedProfile.reset();
     installedSketch = nullptr;
     installedOn = nullptr;

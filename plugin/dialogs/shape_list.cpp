@@ -7,6 +7,7 @@
 #include "plugin/module_state.h"
 #include "platform/win32/menu.h"
 #include "platform/win32/message.h"
+#include "plugin/dialogs/shape_kinds.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "resources/shapes_dialog.h"
 #include "plugin/registered_messages.h"
@@ -63,17 +64,19 @@ void MakeListedShapeCurrent(CCreatePrimitiveDialog& dialog, int index)
     if (index < 0 || std::size_t(index) >= listed.size() || listed[std::size_t(index)] == dialog.GetCurrentSession())
         return;
     CSessionSurface* session = listed[std::size_t(index)];
-    dialog.SetCurrentShape(session);
     // A shape read from a document comes with its profile or its sections,
-    // not with the surface they make.
+    // not with the surface they make. It is built before the shape becomes
+    // current: on the Sketch tab the profile editor then puts an empty
+    // sketch in place of the fitted profile, which would build no surface.
     ISceneObject* object = session->GetSceneObject();
     auto* profiled = object ? static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface)) : nullptr;
-    const eShapeKind kind = dialog.GetCurrentKind();
+    const eShapeKind kind = ShapeKindOfSession(session);
     if (profiled && (kind == eShapeKind::Extruded || kind == eShapeKind::Revolved))
         profiled->BuildHostSurface();
     else if (auto* freeForm = dynamic_cast<CSessionFreeForm*>(session);
              freeForm && !freeForm->GetObject().GetGeometry()->GetHostSurface())
         freeForm->RebuildSurface();
+    dialog.SetCurrentShape(session);
     dialog.RefreshCurrentShape();
     if (kind == eShapeKind::CurveNetwork)
         if (const int tab = dialog.TabIndexOf(eShapesPage::Curves); tab >= 0)

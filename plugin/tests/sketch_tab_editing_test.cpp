@@ -20,6 +20,8 @@
 #include "modes/profile_sketch_selection.h"
 #include "render/tests/support/camera_moves.h"
 #include "shapes/arc_section_curve.h"
+#include "shapes/host_surface.h"
+#include "shapes/shape_interfaces.h"
 
 #include <cmath>
 #include <string>
@@ -457,4 +459,44 @@ TEST_F(SketchTabEditing, ALineDrawnAndUndoneLeavesTheFittedProfileWhenTheTabIsLe
     ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
     ShowTab(L"Shape");
     EXPECT_EQ(Sketch()->GetClassGuid(), fitted);
+}
+
+namespace
+{
+
+// The number of surfaces the listed shape shows (its cached breps).
+int SurfacesOf(CCreatePrimitiveDialog& dialog, std::size_t listed)
+{
+    ISceneObject* object = dialog.ListedSessions()[listed]->GetSceneObject();
+    auto* surface = object ? static_cast<ON_ISurface*>(object->QueryInterface(IID_ON_ISurface)) : nullptr;
+    const ON_SimpleArray<ON_Brep*>* breps = surface ? surface->GetBreps() : nullptr;
+    return breps ? breps->Count() : 0;
+}
+
+} // namespace
+
+TEST_F(SketchTabEditing, AShapeChosenWhileTheSketchTabIsShownKeepsItsSurface)
+{
+    MakeRevolvedShapes(2);
+    ASSERT_EQ(SurfacesOf(*dialog, 1), 1);
+    ChooseListItem(0);
+    ShowTab(L"Sketch");
+    ChooseListItem(1);
+    ASSERT_EQ(Sketch()->GetClassGuid(), CLSID_ST_TSketch) << "its editor has started";
+    EXPECT_EQ(SurfacesOf(*dialog, 1), 1);
+}
+
+TEST_F(SketchTabEditing, ALineDrawnAndUndoneLeavesTheShapeItsSurfaceWhenTheTabIsLeft)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
+    ShowTab(L"Shape");
+    ASSERT_NE(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
+    EXPECT_EQ(SurfacesOf(*dialog, 0), 1);
 }
