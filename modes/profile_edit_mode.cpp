@@ -254,8 +254,27 @@ bool CUIM_EditProfile::HoldsUntouchedSketch() const
            installedSketch->GetSegmentCount() == 0;
 }
 
-void CUIM_EditProfile::ShowFittedProfileForWrite(bool writing)
+void CUIM_EditProfile::ShowSketchAsKeptForWrite(bool writing)
 {
+    for (stTangentAnchor& anchor : anchors)
+    {
+        if (!element || !anchor.curve || anchor.original.GetVertexCount() == 0)
+            continue;
+        if (writing)
+        {
+            const tPolyline<cVertex>* points = SketchPointsOf(*anchor.curve, false);
+            if (!points)
+                continue;
+            tPolyline<cVertex> trimmed(*points);
+            if (RebuildSketchCurve(*anchor.curve, anchor.original))
+                anchor.trimmedForWrite = std::move(trimmed);
+        }
+        else if (anchor.trimmedForWrite.GetVertexCount() > 0)
+        {
+            RebuildSketchCurve(*anchor.curve, anchor.trimmedForWrite);
+            anchor.trimmedForWrite.Clear();
+        }
+    }
     ST_IProfiledSurface* surface = GetProfiledSurface();
     if (writing && !sketchOutForWrite && HoldsUntouchedSketch())
     {

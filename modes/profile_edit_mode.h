@@ -120,11 +120,13 @@ public:
     // the copy a drag shows and the profile the sketch replaced, so that
     // finishing any of them puts it where the sketch now is.
     void MoveWithShapes(const double m[12]);
-    // The document is written (true before, false after): while nothing is
-    // drawn on the sketch that stands in for the fitted profile, the shape is
-    // still the fitted one, so that profile is in it for the write and the
-    // sketch again after it.
-    void ShowFittedProfileForWrite(bool writing);
+    // The document is written (true before, false after): it takes the
+    // shape as the user has made it, without what is only being drawn. The
+    // lines a tangent arc being drawn has trimmed go into the write whole;
+    // while nothing is drawn on the sketch that stands in for the fitted
+    // profile, the shape is still the fitted one, so that profile is in it
+    // for the write. After it the editor goes on as it was.
+    void ShowSketchAsKeptForWrite(bool writing);
     void StoreDragStart(ST_ISectionCurve* curve, POINT press);
     void FitElementToSectionPoints();
 
@@ -154,6 +156,8 @@ private:
         ST_ISectionCurve* curve = nullptr;
         // The curve's points before the arc trimmed it.
         tPolyline<cVertex> original;
+        // Its trimmed points while the document is written.
+        tPolyline<cVertex> trimmedForWrite;
     };
 
     // Cursor to sketch point, snapped when the snap finds something; the

@@ -181,14 +181,16 @@ BOOL Cvtl_for_Dezaz4PlugIn::WriteDocument(CDezazDoc&, ON_BinaryArchive& archive,
                     m_document_data.toHost[4 * r + c] = placement.m_xform[r][c];
         }
     }
-    // A Sketch tab showing nothing drawn yet has not changed the shape: the
-    // document keeps its fitted profile, and the tab goes on with its sketch.
+    // What the Sketch tab is only drawing has not changed the shape: the
+    // document keeps it as the user has made it (a fitted profile the tab's
+    // empty sketch stands in for, the lines a tangent arc being drawn has
+    // trimmed), and the tab goes on as it was.
     CSubProfileDlg* sketching = shapes && !shapes->IsClosed() ? shapes->GetSketchPage() : nullptr;
     if (sketching)
-        sketching->ShowFittedProfileForWrite(true);
+        sketching->ShowSketchAsKeptForWrite(true);
     const BOOL written = WritePlugInDocument(m_document_data, archive, options);
     if (sketching)
-        sketching->ShowFittedProfileForWrite(false);
+        sketching->ShowSketchAsKeptForWrite(false);
     m_document_data.moved = false;
     return written;
 }

@@ -294,11 +294,11 @@ void CSubProfileDlg::MoveEditorCopies(const double m[12])
             editor->MoveWithShapes(m);
 }
 
-void CSubProfileDlg::ShowFittedProfileForWrite(bool writing)
+void CSubProfileDlg::ShowSketchAsKeptForWrite(bool writing)
 {
     if (cCPView* view = View())
         if (auto* editor = dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)))
-            editor->ShowFittedProfileForWrite(writing);
+            editor->ShowSketchAsKeptForWrite(writing);
 }
 
 std::unique_ptr<ST_ISectionCurve> CSubProfileDlg::PopUndoState()

@@ -60,8 +60,9 @@ public:
     // What the profile editor holds of the sketch moves with them too.
     void MoveEditorCopies(const double m[12]);
     // The document is written (true before, false after): the profile
-    // editor's untouched sketch gives way to the fitted profile meanwhile.
-    void ShowFittedProfileForWrite(bool writing);
+    // editor shows the shape as the user has made it meanwhile (without a
+    // tangent arc's trims, the fitted profile for an untouched sketch).
+    void ShowSketchAsKeptForWrite(bool writing);
     std::unique_ptr<ST_ISectionCurve> PopUndoState();
     std::size_t UndoStateCount() const { return m_undo.size(); }
     // A negative value disables the field; otherwise "Distance" or

@@ -4,15 +4,21 @@
 // program in another.
 #include "plugin/dialogs/shape_kinds.h"
 #include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/sketch_page.h"
 #include "plugin/document_hooks.h"
 #include "plugin/vtl_plugin.h"
 #include "support/shape_scans.h"
+#include "support/view_input.h"
 
 #include "platform/win32/controls.h"
 #include "platform/win32/prompt_script.h"
 #include "resources/shapes_dialog.h"
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
+#include "modes/profile_edit_mode.h"
+#include "modes/profile_sketch_selection.h"
+#include "modes/shapes_view.h"
+#include "render/tests/support/camera_moves.h"
 #include "shapes/primitive_geometry.h"
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -497,6 +503,70 @@ TEST(DocumentSessions, SavedWhileTheSketchTabShowsNothingDrawnTheShapeKeepsItsFi
     ON_MemoryArchive reopened;
     ASSERT_TRUE(entry->Session(0)->Write(reopened));
     EXPECT_TRUE(reopened.Buffer() == fitted.Buffer()) << "the shape as it was fitted";
+    fs::remove(path);
+    UnloadThePlugIn();
+}
+
+// A tangent arc being drawn between two lines trims them as the cursor
+// moves. Saved then, in a turned view, the document keeps the lines as they
+// were drawn (the arc is not made yet), and the drawing goes on.
+TEST(DocumentSessions, SavedWhileATangentArcIsDrawnTheSketchKeepsItsLinesWhole)
+{
+    ON_UUID host;
+    CCreatePrimitiveDialog* dialog = ShapesDialogFittedTo(
+        scans::Cylinder({560, -610, 400}, {0.25, -0.3, 0.92}, 20.0, 50.0, 48, 10, false, 0.01), eShapeKind::Revolved,
+        host);
+    ASSERT_NE(dialog, nullptr);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Sketch));
+    CSubProfileDlg& page = *dialog->GetSketchPage();
+    ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_SNAPPING, BM_SETCHECK, BST_UNCHECKED, 0);
+    page.OnSnapping();
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, 15.0);
+    view->Redraw(kFullRedraw);
+    ST_ISectionCurve* sketch =
+        static_cast<ST_IProfiledSurface*>(session->GetSceneObject()->QueryInterface(IID_ST_IProfiledSurface))
+            ->GetProfileCurve();
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    float c[3];
+    ASSERT_TRUE(ScreenToSketchPoint(view, POINT{client.right / 2, client.bottom / 2}, sketch->frame, c));
+    const auto at = [&](double x, double y)
+    {
+        const float local[3] = {float(x), float(y), 0.0f};
+        POINT p{};
+        EXPECT_TRUE(SketchToScreenPoint(view, sketch->frame, local, &p));
+        return p;
+    };
+    const auto command = [&](UINT id) { ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, id, 0); };
+    command(kCmdProfileLine);
+    viewinput::Click(view, at(c[0] - 12, c[1] - 8));
+    viewinput::Click(view, at(c[0] - 2, c[1] - 8));
+    command(kCmdProfileLine);
+    viewinput::Click(view, at(c[0] + 6, c[1]));
+    viewinput::Click(view, at(c[0] + 6, c[1] + 10));
+    ASSERT_EQ(sketch->GetSegmentCount(), 2u);
+    ON_MemoryArchive drawn;
+    ASSERT_TRUE(session->Write(drawn));
+    command(kCmdProfileTangentArc);
+    viewinput::Click(view, at(c[0] - 2, c[1] - 8));
+    viewinput::Click(view, at(c[0] + 6, c[1]));
+    viewinput::Move(view, at(c[0] + 3, c[1] - 5));
+    const float trimmed = SketchPointsOf(*sketch->GetSegment(0), false)->GetVertex(1)->x;
+    ASSERT_GT(std::fabs(trimmed - (c[0] - 2)), 0.1f) << "the arc trimmed the first line";
+
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    const fs::path path = fs::temp_directory_path() / "vtl_saved_tangent_arc.dzz";
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
+    EXPECT_EQ(SketchPointsOf(*sketch->GetSegment(0), false)->GetVertex(1)->x, trimmed) << "the drawing goes on";
+    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
+    CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(host);
+    ASSERT_TRUE(entry && entry->SessionCount() == 1u);
+    ON_MemoryArchive reopened;
+    ASSERT_TRUE(entry->Session(0)->Write(reopened));
+    EXPECT_TRUE(reopened.Buffer() == drawn.Buffer()) << "the lines as they were drawn";
     fs::remove(path);
     UnloadThePlugIn();
 }

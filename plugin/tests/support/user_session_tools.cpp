@@ -54,14 +54,14 @@ void cUserSessionDriver::RunSaveReopen()
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 4; ++c)
                 toHost[4 * r + c] = placement.m_xform[r][c];
-        // A Sketch tab with nothing drawn yet has not changed the shape: the
-        // document holds its fitted profile.
+        // What the Sketch tab is only drawing has not changed the shape: the
+        // document holds it as the user has made it.
         CSubProfileDlg* sketching = dialog ? dialog->GetSketchPage() : nullptr;
         if (sketching)
-            sketching->ShowFittedProfileForWrite(true);
+            sketching->ShowSketchAsKeptForWrite(true);
         const bool written = placement.IsIdentity() ? entry->Write(record) : entry->WriteMoved(record, toHost);
         if (sketching)
-            sketching->ShowFittedProfileForWrite(false);
+            sketching->ShowSketchAsKeptForWrite(false);
         if (written)
         {
             CObjectSurfaces saved(m_hostId, nullptr);
