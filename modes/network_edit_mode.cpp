@@ -269,6 +269,12 @@ stSubSampling CUIM_EditNetwork::SubSampling() const
     return sampling;
 }
 
+bool CUIM_EditNetwork::IsDrawingSinceLastCopy() const
+{
+    INetworkEditPage* page = Page();
+    return drawn && editedSurface && page && page->GetUndoCount() == drawnUndoCount;
+}
+
 void CUIM_EditNetwork::TakeBackDrawing()
 {
     // The count is the drawing's only while it lasts (a failed refit may

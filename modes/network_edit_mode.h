@@ -144,6 +144,11 @@ public:
     // drawing onto a curve made a node of that curve). Escape, another shape
     // or tab, and Clear All give a drawing up so.
     void TakeBackDrawing();
+    // The shape the mode's state belongs to, and whether the curve being
+    // drawn made every change since the page's last saved copy (the one
+    // saved as it began).
+    ST_IProfiledSurface* GetEditedSurface() const { return editedSurface; }
+    bool IsDrawingSinceLastCopy() const;
     // When the current shape is not the one the mode's state belongs to,
     // lets go of that shape (its drag, drawn curve and undo copies) and takes
     // up the current one; true when the shape changed.

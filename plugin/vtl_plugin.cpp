@@ -2,7 +2,6 @@
 
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
-#include "plugin/dialogs/sketch_page.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_info.h"
 #include "plugin/tools/primitives_dock_bar.h"
@@ -181,16 +180,17 @@ BOOL Cvtl_for_Dezaz4PlugIn::WriteDocument(CDezazDoc&, ON_BinaryArchive& archive,
                     m_document_data.toHost[4 * r + c] = placement.m_xform[r][c];
         }
     }
-    // What the Sketch tab is only drawing has not changed the shape: the
-    // document keeps it as the user has made it (a fitted profile the tab's
-    // empty sketch stands in for, the lines a tangent arc being drawn has
-    // trimmed), and the tab goes on as it was.
-    CSubProfileDlg* sketching = shapes && !shapes->IsClosed() ? shapes->GetSketchPage() : nullptr;
-    if (sketching)
-        sketching->ShowSketchAsKeptForWrite(true);
+    // What the Sketch and Curves tabs are only drawing has not changed the
+    // shapes: the document keeps them as the user has made them (a fitted
+    // profile the Sketch tab's empty sketch stands in for, the lines a
+    // tangent arc being drawn has trimmed, the nodes a curve being drawn has
+    // put into others), and the tabs go on as they were.
+    CCreatePrimitiveDialog* open = shapes && !shapes->IsClosed() ? shapes : nullptr;
+    if (open)
+        open->ShowShapesAsKeptForWrite(true);
     const BOOL written = WritePlugInDocument(m_document_data, archive, options);
-    if (sketching)
-        sketching->ShowSketchAsKeptForWrite(false);
+    if (open)
+        open->ShowShapesAsKeptForWrite(false);
     m_document_data.moved = false;
     return written;
 }

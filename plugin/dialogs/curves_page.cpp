@@ -218,6 +218,41 @@ void CSubNetworkDlg::ReleaseNetworkHolds()
         mode->LetGoOfNetwork();
 }
 
+void CSubNetworkDlg::ShowNetworkAsKeptForWrite(bool writing)
+{
+    cCPView* view = View();
+    auto* mode = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr;
+    if (writing)
+    {
+        ST_IProfiledSurface* network = mode && mode->IsDrawingSinceLastCopy() ? mode->GetEditedSurface() : nullptr;
+        ST_ISectionCurve* live = network ? network->GetProfileCurve() : nullptr;
+        if (!live || m_undo.empty() || m_networkOutForWrite)
+            return;
+        m_networkOutForWrite = live->Clone();
+        std::unique_ptr<ST_ISectionCurve> began = m_undo.back()->Clone();
+        if (!m_networkOutForWrite || !began)
+        {
+            m_networkOutForWrite.reset();
+            return;
+        }
+        m_networkOutForWrite->Assign(*live);
+        began->Assign(*m_undo.back());
+        // As Undo puts it back: in the frame the network has now.
+        std::copy(live->frame, live->frame + 12, began->frame);
+        mode->LetGoOfNetwork();
+        m_networkWritten = network;
+        network->SetProfile(began.get(), 0);
+        return;
+    }
+    if (!m_networkOutForWrite)
+        return;
+    if (mode)
+        mode->LetGoOfNetwork();
+    m_networkWritten->SetProfile(m_networkOutForWrite.get(), 0);
+    m_networkOutForWrite.reset();
+    m_networkWritten = nullptr;
+}
+
 void CSubNetworkDlg::Undo()
 {
     UndoOn(CurrentNetwork());

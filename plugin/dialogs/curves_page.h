@@ -52,6 +52,11 @@ public:
     void ClearAllCurves();
     // The network mode lets go of the network before the page replaces it.
     void ReleaseNetworkHolds();
+    // The document is written (true before, false after): while a curve is
+    // being drawn, its clicks have made nodes of the curves they landed on;
+    // the network as it was when the drawing began goes into the write, and
+    // the drawing goes on after it.
+    void ShowNetworkAsKeptForWrite(bool writing);
     std::size_t GetUndoCount() const override { return m_undo.size(); }
     afx_msg void EnterModifyCurves();
     // Anchors the plane at the middle of all the view's meshes, normal +x.
@@ -121,6 +126,9 @@ private:
 
     cRegistryStore* m_settings;
     std::vector<std::unique_ptr<ST_ISectionCurve>> m_undo;
+    // The network taken out of its shape while the document is written.
+    std::unique_ptr<ST_ISectionCurve> m_networkOutForWrite;
+    ST_IProfiledSurface* m_networkWritten = nullptr;
     tPolylineCollection<tFramePolyline<cVertex>> m_preview;
     std::uint8_t m_previewValid = 0;
     CDSubInteractiveSection m_sectionPanel;

@@ -1070,6 +1070,14 @@ bool CCreatePrimitiveDialog::MoveHostMeshHere()
     return true;
 }
 
+void CCreatePrimitiveDialog::ShowShapesAsKeptForWrite(bool writing)
+{
+    if (m_sketchPage)
+        m_sketchPage->ShowSketchAsKeptForWrite(writing);
+    if (auto* curves = dynamic_cast<CSubNetworkDlg*>(m_curvesPage.get()))
+        curves->ShowNetworkAsKeptForWrite(writing);
+}
+
 void CCreatePrimitiveDialog::OnDestroy()
 {
     // The profile editor ends while its shape is still current, so that it

@@ -174,6 +174,10 @@ public:
     // by it (a small region tests each triangle against a small tree).
     std::unique_ptr<cRegionTriangles> RegionTrianglesFor(const std::vector<CSessionSurface*>& sessions);
     const double* GetMeshFrame() const { return m_meshFrame; }
+    // The document is written (true before, false after): it takes the
+    // shapes as the user has made them, without what the Sketch or the
+    // Curves tab is only drawing; the tabs go on as they were after it.
+    void ShowShapesAsKeptForWrite(bool writing);
     float GetCreaseAngle() const { return m_creaseAngle; }
     const wchar_t* GetUnitText() const { return m_unitText.c_str(); }
     std::uint32_t GetCurrentSelectionTool() const;

@@ -5,6 +5,10 @@
 #include "plugin/dialogs/shape_kinds.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/dialogs/sketch_page.h"
+#include "plugin/dialogs/curves_page.h"
+#include "resources/curves.h"
+#include "modes/section_plane_picker.h"
+#include "render/renderer.h"
 #include "plugin/document_hooks.h"
 #include "plugin/vtl_plugin.h"
 #include "support/shape_scans.h"
@@ -569,4 +573,71 @@ TEST(DocumentSessions, SavedWhileATangentArcIsDrawnTheSketchKeepsItsLinesWhole)
     EXPECT_TRUE(reopened.Buffer() == drawn.Buffer()) << "the lines as they were drawn";
     fs::remove(path);
     UnloadThePlugIn();
+}
+
+// A curve being drawn on the Curves tab makes a node of a curve it is
+// clicked onto. Saved then, the document keeps that curve as it was before
+// the drawing began, and the drawing goes on.
+TEST(DocumentSessions, SavedWhileACurveIsDrawnFromAnotherTheOtherIsSavedAsItWas)
+{
+    win32::UseManualClock(10000);
+    ON_UUID host;
+    CCreatePrimitiveDialog* dialog = ShapesDialogFittedTo(
+        scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01), eShapeKind::CurveNetwork, host);
+    ASSERT_NE(dialog, nullptr);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Curves));
+    mfc::PumpUntilIdle();
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 20.0, 10.0);
+    auto* page = dynamic_cast<CSubNetworkDlg*>(SectionPlaneHostOf(view));
+    ASSERT_NE(page, nullptr);
+    ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_CURVES_ADD, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page->GetSafeHwnd(), IDC_CURVES_ADD)));
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const auto click = [&](POINT p)
+    {
+        win32::AdvanceClock(2000);
+        view->Redraw(kFullRedraw);
+        viewinput::Click(view, p);
+    };
+    const auto at = [&](int dx, int dy) { return POINT{client.right / 2 + dx, client.bottom / 2 + dy}; };
+    click(at(-90, 0));
+    click(at(0, 10));
+    click(at(90, 0));
+    viewinput::Inject(view, WM_LBUTTONDOWN, at(90, 0));
+    viewinput::Inject(view, WM_LBUTTONUP, at(90, 0));
+    ST_ISectionCurve* network = page->ActiveProfile();
+    ASSERT_EQ(network->GetSegmentCount(), 1u);
+    ON_MemoryArchive drawn;
+    ASSERT_TRUE(session->Write(drawn));
+    // The second click of a new curve lands on the first one.
+    click(at(15, 70));
+    t3DPoint<double> on{};
+    ASSERT_TRUE(network->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
+    const float w[3] = {float(on.x), float(on.y), float(on.z)};
+    float projected[3];
+    view->GetRenderer()->ProjectPoint(projected, w, true);
+    POINT onCurve{};
+    view->GetRenderer()->WorldToScreen(projected[0], projected[1], &onCurve);
+    viewinput::Move(view, onCurve);
+    click(onCurve);
+    const std::uint32_t nodes = page->ActiveProfile()->GetSegment(0)->GetDefiningPoints()->GetVertexCount();
+    ASSERT_EQ(nodes, 4u) << "the click made a node of the first curve";
+
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    const fs::path path = fs::temp_directory_path() / "vtl_saved_curve_drawn.dzz";
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
+    EXPECT_EQ(page->ActiveProfile()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes) << "the drawing goes on";
+    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
+    CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(host);
+    ASSERT_TRUE(entry && entry->SessionCount() == 1u);
+    ON_MemoryArchive reopened;
+    ASSERT_TRUE(entry->Session(0)->Write(reopened));
+    EXPECT_TRUE(reopened.Buffer() == drawn.Buffer()) << "the first curve as it was";
+    fs::remove(path);
+    UnloadThePlugIn();
+    win32::UseSystemClock();
 }

@@ -12,7 +12,6 @@
 #include "platform/win32/prompt_script.h"
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
-#include "plugin/dialogs/sketch_page.h"
 #include "plugin/tools/define_primitive_dlg.h"
 #include "plugin/tools/primitives_dock_bar.h"
 #include "plugin/vtl_plugin.h"
@@ -54,14 +53,13 @@ void cUserSessionDriver::RunSaveReopen()
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 4; ++c)
                 toHost[4 * r + c] = placement.m_xform[r][c];
-        // What the Sketch tab is only drawing has not changed the shape: the
-        // document holds it as the user has made it.
-        CSubProfileDlg* sketching = dialog ? dialog->GetSketchPage() : nullptr;
-        if (sketching)
-            sketching->ShowSketchAsKeptForWrite(true);
+        // What the Sketch and Curves tabs are only drawing has not changed
+        // the shapes: the document holds them as the user has made them.
+        if (dialog)
+            dialog->ShowShapesAsKeptForWrite(true);
         const bool written = placement.IsIdentity() ? entry->Write(record) : entry->WriteMoved(record, toHost);
-        if (sketching)
-            sketching->ShowSketchAsKeptForWrite(false);
+        if (dialog)
+            dialog->ShowShapesAsKeptForWrite(false);
         if (written)
         {
             CObjectSurfaces saved(m_hostId, nullptr);
