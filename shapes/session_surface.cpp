@@ -686,15 +686,38 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
         return IsTakenBySelection(*mesh->GetTriangle(i)) && mesh->GetCorners(*mesh->GetTriangle(i), corners);
     };
     std::vector<std::uint32_t> firstOf(blocks + 1, 0);
+    // The count notes the taken triangles, so that the passes after it read
+    // only their records, not every triangle's again (a block is whole words
+    // of the bits).
+    static_assert(kTakeBlockTriangles % 64 == 0);
+    std::vector<std::uint64_t> takenBits(BitWords(count), 0);
     auto countBlock = [&](std::size_t block) {
         const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kTakeBlockTriangles);
         std::uint32_t n = 0;
         for (std::uint32_t i = std::uint32_t(block) * kTakeBlockTriangles; i < end; ++i)
         {
             const cVertex* corners[3];
-            n += taken(i, corners) ? 1u : 0u;
+            if (taken(i, corners))
+            {
+                ++n;
+                takenBits[i >> 6] |= std::uint64_t{1} << (i & 63);
+            }
         }
         firstOf[block + 1] = n;
+    };
+    // visit(i, corners) for each taken triangle of the block in order, until
+    // it returns false.
+    const auto forEachTaken = [&](std::size_t block, auto&& visit) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kTakeBlockTriangles);
+        for (std::size_t word = std::size_t(block) * (kTakeBlockTriangles / 64); word < BitWords(end); ++word)
+            for (std::uint64_t bits = takenBits[word]; bits != 0; bits &= bits - 1)
+            {
+                const auto i = static_cast<std::uint32_t>(word * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+                const cVertex* corners[3];
+                mesh->GetCorners(*mesh->GetTriangle(i), corners);
+                if (!visit(i, corners))
+                    return;
+            }
     };
     ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
     for (std::size_t block = 0; block < blocks; ++block)
@@ -707,15 +730,10 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     {
         std::atomic<bool> differs{false};
         auto compareBlock = [&](std::size_t block) {
-            const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kTakeBlockTriangles);
             std::uint32_t at = firstOf[block];
-            for (std::uint32_t i = std::uint32_t(block) * kTakeBlockTriangles; i < end; ++i)
-            {
-                const cVertex* corners[3];
-                if (!taken(i, corners))
-                    continue;
+            forEachTaken(block, [&](std::uint32_t i, const cVertex* const corners[3]) {
                 if (differs.load(std::memory_order_relaxed))
-                    return;
+                    return false;
                 if (tags != nullptr)
                     tags->Set(i, code);
                 float centroid[3];
@@ -723,7 +741,8 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
                 if (std::memcmp(like->GetPoint(at), centroid, sizeof centroid) != 0)
                     differs.store(true, std::memory_order_relaxed);
                 ++at;
-            }
+                return true;
+            });
         };
         ParallelForEach(SharedThreadPool(), blocks, 1, compareBlock);
         if (!differs.load())
@@ -755,14 +774,9 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
     }
     std::vector<std::uint8_t> sameIn(blocks, 1);
     auto writeBlock = [&](std::size_t block) {
-        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kTakeBlockTriangles);
         std::uint32_t at = firstOf[block];
         bool same = true;
-        for (std::uint32_t i = std::uint32_t(block) * kTakeBlockTriangles; i < end; ++i)
-        {
-            const cVertex* corners[3];
-            if (!taken(i, corners))
-                continue;
+        forEachTaken(block, [&](std::uint32_t i, const cVertex* const corners[3]) {
             if (tags != nullptr)
                 tags->Set(i, code);
             float centroid[3];
@@ -772,7 +786,8 @@ void CSessionSurface::TakeSelection(ISceneObject* meshObject)
             else
                 m_region.Put(at, centroid), same = false;
             ++at;
-        }
+            return true;
+        });
         sameIn[block] = same ? 1 : 0;
     };
     ParallelForEach(SharedThreadPool(), blocks, 1, writeBlock);
