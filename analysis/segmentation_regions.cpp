@@ -97,6 +97,49 @@ private:
     std::unique_ptr<std::uint32_t[]> m_parent;
 };
 
+// The sets of [0, size) joined on the pool: each block of kPoolBlock
+// places resets its own and hears links(begin, end, join) call join(p, q)
+// for every link of its places p to a later place q; the links between its
+// own places it joins alone (cTriangleSets::JoinOwn), and the links to later
+// blocks' places (a few: a scan's neighbours lie near in the mesh's order as
+// a rule) are kept and joined once every block is done. The roots are each
+// set's first place whatever the order of the joins. False where memory for
+// the kept links runs out.
+template <class Links> bool JoinInBlocks(cTriangleSets& sets, std::uint32_t size, Links&& links)
+{
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> across(
+        (std::size_t{size} + kPoolBlock - 1) / kPoolBlock);
+    std::atomic<bool> roomy{true};
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+        for (std::uint32_t p = begin; p < end; ++p)
+            sets.Reset(p);
+        // Filled as a local and moved back: the lists of neighbouring
+        // blocks share cache lines.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> later;
+        links(begin, end, [&](std::uint32_t p, std::uint32_t q) {
+            if (q < end)
+                sets.JoinOwn(p, q);
+            else
+                try
+                {
+                    later.emplace_back(p, q);
+                }
+                catch (const std::bad_alloc&)
+                {
+                    roomy.store(false, std::memory_order_relaxed);
+                }
+        });
+        across[begin / kPoolBlock] = std::move(later);
+    });
+    if (!roomy.load())
+        return false;
+    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t) {
+        for (const auto& [p, q] : across[begin / kPoolBlock])
+            sets.Join(p, q);
+    });
+    return true;
+}
+
 double AreaOf(const cMesh& mesh, const cMeshTriangle& t)
 {
     const cVertex* corners[3];
@@ -129,20 +172,8 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std:
         return nullptr;
     }
     cTriangleSets* const sets = joined.get();
-    // Each block resets its own triangles and joins the links between them
-    // alone; the links to later blocks' triangles (a few: a scan's
-    // neighbours lie near in the mesh's order as a rule) are kept and
-    // joined once every block is done. The roots are each region's first
-    // triangle whatever the order of the joins.
-    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> across(
-        (std::size_t{count} + kPoolBlock - 1) / kPoolBlock);
-    std::atomic<bool> symmetric{true}, roomy{true};
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t i = begin; i < end; ++i)
-            sets->Reset(i);
-        // Filled as a local and moved back: the lists of neighbouring
-        // blocks share cache lines.
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> later;
+    std::atomic<bool> symmetric{true};
+    const bool roomy = JoinInBlocks(*sets, count, [&](std::uint32_t begin, std::uint32_t end, auto&& join) {
         for (std::uint32_t i = begin; i < end; ++i)
         {
             if (i + kLookAhead < end)
@@ -163,29 +194,13 @@ std::unique_ptr<cTriangleSets> JoinRegions(cMesh& mesh, bool selectedClass, std:
                     symmetric.store(false, std::memory_order_relaxed);
                     continue;
                 }
-                if (j <= i || IsVisibleSelected(*n) != selectedClass)
-                    continue;
-                if (j < end)
-                    sets->JoinOwn(i, j);
-                else
-                    try
-                    {
-                        later.emplace_back(i, j);
-                    }
-                    catch (const std::bad_alloc&)
-                    {
-                        roomy.store(false, std::memory_order_relaxed);
-                    }
+                if (j > i && IsVisibleSelected(*n) == selectedClass)
+                    join(i, j);
             }
         }
-        across[begin / kPoolBlock] = std::move(later);
     });
-    if (!symmetric.load() || !roomy.load())
+    if (!symmetric.load() || !roomy)
         return nullptr;
-    ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t) {
-        for (const auto& [i, j] : across[begin / kPoolBlock])
-            sets->Join(i, j);
-    });
     // The joins are done: every triangle settles on its root.
     ForEachBlockOnPool(count, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
@@ -244,12 +259,8 @@ std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<
         return nullptr;
     }
     const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
-    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
-        for (std::uint32_t p = begin; p < end; ++p)
-            sets->Reset(p);
-    });
     std::atomic<bool> symmetric{true};
-    ForEachBlockOnPool(size, [&](std::uint32_t begin, std::uint32_t end) {
+    const bool roomy = JoinInBlocks(*sets, size, [&](std::uint32_t begin, std::uint32_t end, auto&& join) {
         for (std::uint32_t p = begin; p < end; ++p)
         {
             if (p + kLookAhead < end)
@@ -276,11 +287,11 @@ std::unique_ptr<cTriangleSets> JoinListedRegions(cMesh& mesh, const std::vector<
                 if (q == size)
                     symmetric.store(false, std::memory_order_relaxed);
                 else
-                    sets->Join(p, q);
+                    join(p, q);
             }
         }
     });
-    if (!symmetric.load())
+    if (!symmetric.load() || !roomy)
         return nullptr;
     // Every listed triangle settles on its root, the region's first
     // triangle (the list is in triangle order).
