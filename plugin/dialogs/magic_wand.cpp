@@ -371,7 +371,7 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
         // for, and the corners of those a few places on, while the ones
         // before are marked (each waited on its record and its corners,
         // which lie anywhere in memory).
-        constexpr std::size_t kRecordsAhead = 16, kCornersAhead = 8;
+        constexpr std::size_t kRecordsAhead = 48, kCornersAhead = 24;
         auto clear = [&](std::size_t b)
         {
             cMeshTriangle* const* list = blocks[b].first;
