@@ -1054,21 +1054,23 @@ private:
         deepest = 1;
         // Cut at the next level, or handed to a piece (or a leaf).
         std::vector<std::uint32_t> cutting;
+        const auto makePiece = [&](std::uint32_t at) {
+            const stUpper& node = upper[at];
+            stRange root{0, node.begin, node.begin + node.count, node.depth, {}, {}, true};
+            std::copy(node.box, node.box + 6, root.box);
+            std::copy(node.cell, node.cell + 6, root.cell);
+            pieceOf[at] = static_cast<std::uint32_t>(pieces.size());
+            pieces.push_back(stPiece{{top[at]}, root, node.depth, true});
+        };
         const auto place = [&](std::uint32_t at) {
             const stUpper& node = upper[at];
             if (node.count <= m_bucketMaximum)
                 return;
             Node trial = top[at];
             if (node.count > share && !ChooseSplit(trial, node.box, 0))
-            {
                 cutting.push_back(at);
-                return;
-            }
-            stRange root{0, node.begin, node.begin + node.count, node.depth, {}, {}, true};
-            std::copy(node.box, node.box + 6, root.box);
-            std::copy(node.cell, node.cell + 6, root.cell);
-            pieceOf[at] = static_cast<std::uint32_t>(pieces.size());
-            pieces.push_back(stPiece{{top[at]}, root, node.depth, true});
+            else
+                makePiece(at);
         };
         place(0);
         std::unique_ptr<std::uint32_t[]> nodeOf(new std::uint32_t[n]);
@@ -1155,6 +1157,21 @@ private:
             cutting.clear();
             for (std::uint32_t at = firstChild; at < top.size(); ++at)
                 place(at);
+            // A level would read every element to cut these nodes: when they
+            // hold few of them, those up to twice the share become pieces.
+            std::uint64_t toCut = 0;
+            for (const std::uint32_t at : cutting)
+                toCut += upper[at].count;
+            if (toCut < n / 4)
+            {
+                std::vector<std::uint32_t> still;
+                for (const std::uint32_t at : cutting)
+                    if (upper[at].count <= std::uint64_t{share} * 2)
+                        makePiece(at);
+                    else
+                        still.push_back(at);
+                cutting.swap(still);
+            }
         }
         // Each node's elements from where it starts, each block's from where
         // the blocks before it end.
@@ -1248,32 +1265,70 @@ private:
                 total += piece.nodes.size() - 1;
                 deepest = std::max(deepest, piece.deepest);
             }
-            if (total > kBucketKDTreeMaxNodes || !m_nodes.Resize(static_cast<std::uint32_t>(total)))
+            if (total > kBucketKDTreeMaxNodes)
                 return false;
+            // The upper levels' nodes are placed here, in the order the
+            // single pass makes them. The single pass makes a piece's whole
+            // subtree before any node still waiting, in the piece's own
+            // order: after its root, a piece's nodes lie side by side from
+            // where its root's pair goes, and are copied there on the pool.
             struct stPlace
             {
-                std::uint32_t piece; // kNoPiece: the upper levels
                 std::uint32_t at;
                 std::uint32_t to;
             };
-            std::vector<stPlace> places(1, stPlace{kNoPiece, 0, 0});
+            struct stPlaced
+            {
+                std::uint32_t piece;
+                std::uint32_t to;
+                std::uint32_t pair; // where its root's children go
+            };
+            std::vector<std::pair<std::uint32_t, Node>> upperPlaced;
+            std::vector<stPlaced> placed;
+            std::vector<stPlace> places(1, stPlace{0, 0});
+            std::uint32_t made = 1;
             while (!places.empty())
             {
-                stPlace place = places.back();
+                const stPlace place = places.back();
                 places.pop_back();
-                if (place.piece == kNoPiece && pieceOf[place.at] != kNoPiece)
-                    place = stPlace{pieceOf[place.at], 0, place.to};
-                const Node& from = place.piece == kNoPiece ? top[place.at] : pieces[place.piece].nodes[place.at];
-                m_nodes[place.to] = from;
-                if (from.IsLeaf())
+                if (pieceOf[place.at] != kNoPiece)
+                {
+                    placed.push_back(stPlaced{pieceOf[place.at], place.to, made});
+                    made += static_cast<std::uint32_t>(pieces[pieceOf[place.at]].nodes.size() - 1);
                     continue;
-                const std::uint32_t pair = m_nodes.GetCount();
-                m_nodes.Append();
-                m_nodes.Append();
-                m_nodes[place.to].children = (from.children & ~0x3FFFFFFFu) | pair;
-                places.push_back(stPlace{place.piece, from.Lower(), pair});
-                places.push_back(stPlace{place.piece, from.Upper(), pair + 1});
+                }
+                Node node = top[place.at];
+                if (!node.IsLeaf())
+                {
+                    node.children = (node.children & ~0x3FFFFFFFu) | made;
+                    places.push_back(stPlace{top[place.at].Lower(), made});
+                    places.push_back(stPlace{top[place.at].Upper(), made + 1});
+                    made += 2;
+                }
+                upperPlaced.emplace_back(place.to, node);
             }
+            // Every record is written below: the new chunks are left
+            // unwritten until then.
+            if (total > m_nodes.GetCapacity() &&
+                !m_nodes.GrowUnwritten(static_cast<std::uint32_t>(((total - 1) >> kArrayChunkShift) + 1)))
+                return false;
+            m_nodes.SetCount(static_cast<std::uint32_t>(total));
+            for (const auto& [to, node] : upperPlaced)
+                m_nodes[to] = node;
+            auto copy = [&](std::size_t k) {
+                const stPlaced& at = placed[k];
+                const std::vector<Node>& nodes = pieces[at.piece].nodes;
+                // A piece's node i > 0 goes to pair + i - 1.
+                const std::uint32_t shift = at.pair - 1;
+                for (std::size_t i = 0; i < nodes.size(); ++i)
+                {
+                    Node node = nodes[i];
+                    if (!node.IsLeaf())
+                        node.children = (node.children & ~0x3FFFFFFFu) | (node.Lower() + shift);
+                    m_nodes[i == 0 ? at.to : static_cast<std::uint32_t>(i) + shift] = node;
+                }
+            };
+            ParallelForEach(pool, placed.size(), 1, copy);
             return true;
         }
         catch (const std::bad_alloc&)
