@@ -602,21 +602,24 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
     return true;
 }
 
-bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uint32_t>* outside)
+namespace
 {
-    const std::uint32_t count = mesh.GetTriangleCount();
+
+// The labels' first pass: the triangles outside the band listed in index
+// order (into `listed`), in one pass that also leaves the band's colour
+// words unlabelled (the listed ones are written once, with their labels)
+// and looks for hidden triangles: each block lists its own into its part
+// of a scratch list, then the blocks' lists are moved together. A hidden
+// triangle starts a region but is not reached from one: where there are
+// any, the regions depend on the order of the walks. False, with every
+// colour word unlabelled, where a triangle is hidden or memory runs out.
+bool ListOutsideTheBand(cMesh& mesh, std::vector<std::uint32_t>& listed)
+{
     const std::uint32_t unlabelled = 0xFFFFFFFFu;
+    const std::uint32_t count = mesh.GetTriangleCount();
     const std::size_t blocks = (std::size_t{count} + kPoolBlock - 1) / kPoolBlock;
-    // The triangles outside the band listed in index order, in one pass
-    // that also leaves the band's colour words unlabelled (the listed ones
-    // are written once, with their labels) and looks for hidden triangles:
-    // each block lists its own into its part of a scratch list, then the
-    // blocks' lists are moved together. A hidden triangle starts a region but is not
-    // reached from one: where there are any, the regions depend on the
-    // order of the walks.
     std::vector<std::uint32_t> inBlock(blocks + 1, 0);
     std::unique_ptr<std::uint32_t[]> scratch;
-    std::vector<std::uint32_t> listed;
     try
     {
         scratch.reset(new std::uint32_t[count]);
@@ -670,7 +673,30 @@ bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uin
         const std::uint32_t b = begin / kPoolBlock;
         std::copy_n(&scratch[begin], inBlock[b + 1] - inBlock[b], listed.begin() + std::ptrdiff_t(inBlock[b]));
     });
-    scratch.reset();
+    return true;
+}
+
+} // namespace
+
+bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uint32_t>* outside,
+                        stOutsideListed* listedAlready)
+{
+    const std::uint32_t unlabelled = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> listed;
+    if (listedAlready != nullptr)
+    {
+        listed = std::move(listedAlready->outside);
+        if (listedAlready->hidden)
+        {
+            ForEachBlockOnPool(static_cast<std::uint32_t>(listed.size()), [&](std::uint32_t begin, std::uint32_t end) {
+                for (std::uint32_t p = begin; p < end; ++p)
+                    mesh.GetTriangle(listed[p])->colour = unlabelled;
+            });
+            return false;
+        }
+    }
+    else if (!ListOutsideTheBand(mesh, listed))
+        return false;
     const auto size = static_cast<std::uint32_t>(listed.size());
     const auto at = [&](std::uint32_t p) { return mesh.GetTriangle(listed[p]); };
     // Labels go in the order of the regions' first triangles, as the walks

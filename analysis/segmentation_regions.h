@@ -141,5 +141,16 @@ bool FlipSmallListedRegionsOnPool(cMesh& mesh, double limit, bool selectedClass,
 // unlabelled, where a triangle is hidden, the links between the triangles
 // outside the band are not symmetric or memory runs out. Where `outside` is
 // given, it receives the list of the triangles outside the band (index
-// order) when the labels are given.
-bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uint32_t>* outside = nullptr);
+// order) when the labels are given. Where `listedAlready` is given, a pass
+// of the caller's over every triangle has done what the labels' first pass
+// does (stOutsideListed), and its list is taken.
+struct stOutsideListed
+{
+    // The triangles outside the band (not visible and selected) in index
+    // order; the band's colour words are unlabelled already.
+    std::vector<std::uint32_t> outside;
+    // Whether any triangle is hidden.
+    bool hidden = false;
+};
+bool LabelRegionsOnPool(cMesh& mesh, std::uint32_t& labels, std::vector<std::uint32_t>* outside = nullptr,
+                        stOutsideListed* listedAlready = nullptr);

@@ -470,6 +470,89 @@ std::vector<std::uint32_t> ExportableTriangles(cMesh& mesh, const cExportable& e
     return faces;
 }
 
+// The band's exportable triangles in index order (into `band`, each giving
+// its vertices the next sub-mesh's stamp as ExportableTriangles does) and,
+// for the labels, what their first pass readies (stOutsideListed: the
+// triangles outside the band in index order, the band's colour words left
+// unlabelled, whether a triangle is hidden), in one pass over the
+// triangles: each block writes the band's from its start and the others
+// from its end back into one scratch list, then both lists are copied
+// together. False where memory for the lists runs out.
+bool ListBandAndOutside(cMesh& mesh, const cExportable& exportable, stVertexTakers& takers,
+                        std::vector<std::uint32_t>& band, stOutsideListed& listed)
+{
+    const std::size_t count = mesh.GetTriangleCount();
+    const std::size_t blocks = (count + kFillBlock - 1) / kFillBlock;
+    std::unique_ptr<std::uint32_t[]> scratch;
+    try
+    {
+        scratch.reset(new std::uint32_t[count]);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    takers.Prepare(mesh.GetVertexCount());
+    const std::uint32_t stamp = takers.next;
+    // Per block: how many of the band it keeps, and of the others.
+    std::vector<std::size_t> inBand(blocks + 1, 0), outside(blocks + 1, 0);
+    std::atomic<bool> hidden{false};
+    auto pass = [&](std::size_t b) {
+        const std::size_t begin = b * kFillBlock, end = std::min(count, begin + kFillBlock);
+        std::size_t kept = 0, others = 0;
+        bool anyHidden = false;
+        for (std::size_t i = begin; i < end; ++i)
+        {
+            cMeshTriangle& t = *mesh.GetTriangle(static_cast<std::uint32_t>(i));
+            anyHidden = anyHidden || (t.flags & kTriangleFlagHidden) != 0;
+            if (!IsVisibleSelected(t))
+            {
+                scratch[end - 1 - others++] = static_cast<std::uint32_t>(i);
+                continue;
+            }
+            t.colour = 0xFFFFFFFFu;
+            if (!exportable(t))
+                continue;
+            // Triangles of different jobs share vertices: each writes the
+            // same stamp.
+            for (const std::uint32_t v : t.vertexIndex)
+                std::atomic_ref<std::uint32_t>(takers.takenBy[v]).store(stamp, std::memory_order_relaxed);
+            scratch[begin + kept++] = static_cast<std::uint32_t>(i);
+        }
+        if (anyHidden)
+            hidden.store(true, std::memory_order_relaxed);
+        inBand[b + 1] = kept;
+        outside[b + 1] = others;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, pass);
+    takers.stamped = stamp;
+    for (std::size_t b = 0; b < blocks; ++b)
+    {
+        inBand[b + 1] += inBand[b];
+        outside[b + 1] += outside[b];
+    }
+    try
+    {
+        AssignOnFreshPages(band, inBand[blocks], 0);
+        AssignOnFreshPages(listed.outside, outside[blocks], 0);
+    }
+    catch (const std::bad_alloc&)
+    {
+        band = {};
+        listed.outside = {};
+        return false;
+    }
+    listed.hidden = hidden.load();
+    auto copy = [&](std::size_t b) {
+        const std::size_t begin = b * kFillBlock, end = std::min(count, begin + kFillBlock);
+        std::copy_n(&scratch[begin], inBand[b + 1] - inBand[b], band.begin() + std::ptrdiff_t(inBand[b]));
+        const std::size_t others = outside[b + 1] - outside[b];
+        std::reverse_copy(&scratch[end - others], &scratch[end], listed.outside.begin() + std::ptrdiff_t(outside[b]));
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, copy);
+    return true;
+}
+
 // The exportable triangles of each of the few regions 0 .. labels - 1
 // (kRegionsListedOnPool at most), in index order, listed in one pass over
 // the mesh, or over `outside` where it is not empty (every triangle outside
@@ -606,18 +689,23 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
 {
     const std::uint32_t count = mesh.GetTriangleCount();
     // The band's faces are listed as they are tested for export, in one
-    // pass over the triangles.
+    // pass over the triangles that also readies the labels' list of the
+    // others (without room for both lists, the band's alone).
     stVertexTakers takers;
     const cExportable exportable(mesh);
-    CreateSubMeshObjects(
-        BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, exportable, IsVisibleSelected, &takers), takers),
-        kSharpBandColour, replace);
+    std::vector<std::uint32_t> band;
+    stOutsideListed listed;
+    const bool bothListed = ListBandAndOutside(mesh, exportable, takers, band, listed);
+    if (!bothListed)
+        band = ExportableTriangles(mesh, exportable, IsVisibleSelected, &takers);
+    CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, band, takers), kSharpBandColour, replace);
+    band = {};
 
     // Regions: every triangle outside the band, connected through triangles
     // that are not selected.
     std::uint32_t labels = 0;
     std::vector<std::uint32_t> outside;
-    if (count < kRegionsOnPoolFrom || !LabelRegionsOnPool(mesh, labels, &outside))
+    if (count < kRegionsOnPoolFrom || !LabelRegionsOnPool(mesh, labels, &outside, bothListed ? &listed : nullptr))
     {
         ForEachBlockOnPool(count, [&mesh](std::uint32_t begin, std::uint32_t end) {
             for (std::uint32_t i = begin; i < end; ++i)
