@@ -23,17 +23,32 @@ constexpr std::size_t kBlock = std::size_t{1} << 16;
 
 // f(triangle) for every triangle, a block of them per job of the shared
 // pool (a big scan's 10M triangles took tens of milliseconds a pass on one
-// thread); f touches its own triangle's record only.
-template <class F> void ForEachTriangleOnPool(cMesh& mesh, F&& f)
+// thread); f touches its own triangle's record only. With seen, only the
+// blocks where it saw any of the flag bits `in`.
+template <class F>
+void ForEachTriangleOnPool(cMesh& mesh, F&& f, const stTriangleFlagBlocks* seen = nullptr, std::uint8_t in = 0)
 {
+    static_assert(kBlock == kTriangleFlagBlock);
     const std::uint32_t count = mesh.GetTriangleCount();
     auto each = [&](std::size_t block)
     {
+        if (seen && !(seen->any[block] & in))
+            return;
         const std::size_t end = std::min<std::size_t>(count, (block + 1) * kBlock);
         for (std::size_t i = block * kBlock; i < end; ++i)
             f(*mesh.GetTriangle(std::uint32_t(i)));
     };
     ParallelForEach(SharedThreadPool(), (std::size_t{count} + kBlock - 1) / kBlock, 1, each);
+}
+
+// seen when it is of the mesh as it is (its count of triangles), else null.
+const stTriangleFlagBlocks* SeenOf(const cMesh& mesh, const stTriangleFlagBlocks* seen)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    const std::size_t blocks = (std::size_t{count} + kTriangleFlagBlock - 1) / kTriangleFlagBlock;
+    if (seen && (seen->triangles != count || seen->any.size() != blocks || seen->all.size() != blocks))
+        return nullptr;
+    return seen;
 }
 
 // Clears every triangle's taken mark (with clear) and, with a save bit, sets
@@ -47,8 +62,7 @@ void ClearTakenMarks(cMesh& mesh, bool clear, std::uint8_t saveBit, const stTria
     const std::uint8_t taken = clear ? kTaken : 0;
     const std::uint32_t count = mesh.GetTriangleCount();
     const std::size_t blocks = (std::size_t{count} + kTriangleFlagBlock - 1) / kTriangleFlagBlock;
-    if (seen && (seen->triangles != count || seen->any.size() != blocks || seen->all.size() != blocks))
-        seen = nullptr;
+    seen = SeenOf(mesh, seen);
     constexpr std::uint8_t kShown = kTriangleFlagSelected | kTriangleFlagHidden;
     const std::uint8_t both = kTriangleFlagSelected | saveBit;
     auto each = [&](std::size_t block)
@@ -331,7 +345,11 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
     // the triangles the flood took, and the selection is saved as asked.
     ClearTakenMarks(mesh, true, saveBit, seen);
     // A growing fill lists the triangles it took, to mark their corners
-    // and clear their marks after it.
+    // and clear their marks after it; so does a shrinking one that knows
+    // which blocks held selected triangles before it, as only those can
+    // hold its border.
+    seen = SeenOf(mesh, seen);
+    const bool listTaken = select || seen;
     std::vector<std::vector<cMeshTriangle*>> took(1);
     std::vector<cMeshTriangle*> stack;
     stack.reserve(1024);
@@ -345,10 +363,10 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
     {
         if (shareOut && reached >= kFloodOnPoolAfter)
         {
-            reached += FloodOnPool(flood, std::move(stack), pool, select ? &took : nullptr);
+            reached += FloodOnPool(flood, std::move(stack), pool, listTaken ? &took : nullptr);
             break;
         }
-        reached += flood.ExpandLast<false>(stack, select ? &took[0] : nullptr);
+        reached += flood.ExpandLast<false>(stack, listTaken ? &took[0] : nullptr);
     }
     // No taken mark outlives the fill; a grown selection's corners are
     // marked, and a deselected region's border vertices that still belong
@@ -360,7 +378,7 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
             if (v < vertexCount)
                 MarkVertex(*mesh.GetVertex(v));
     };
-    if (select)
+    if (listTaken)
     {
         // The taken triangles alone, a block of a list per job.
         std::vector<std::pair<cMeshTriangle* const*, std::size_t>> blocks;
@@ -380,16 +398,29 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
             {
                 if (k + kRecordsAhead < n)
                     __builtin_prefetch(list[k + kRecordsAhead], 1);
-                if (k + kCornersAhead < n)
+                if (select && k + kCornersAhead < n)
                     for (const std::uint32_t v : list[k + kCornersAhead]->vertexIndex)
                         if (v < vertexCount)
                             __builtin_prefetch(mesh.GetVertex(v), 1);
                 cMeshTriangle& t = *list[k];
                 t.flags &= std::uint8_t(~kTaken);
-                markCorners(t);
+                if (select)
+                    markCorners(t);
             }
         };
         ParallelForEach(pool, blocks.size(), 1, clear);
+        if (select)
+            return reached;
+        // The shrinking fill selected nothing: the selected triangles left
+        // lie in blocks that held some before it.
+        ForEachTriangleOnPool(
+            mesh,
+            [&](cMeshTriangle& t)
+            {
+                if ((t.flags & (kTriangleFlagSelected | kTriangleFlagHidden)) == kTriangleFlagSelected)
+                    markCorners(t);
+            },
+            seen, kTriangleFlagSelected);
         return reached;
     }
     ForEachTriangleOnPool(mesh,

@@ -3,6 +3,7 @@
 #include "core/mesh.h"
 #include "core/thread_pool.h"
 #include "modes/mode_support.h"
+#include "modes/surface_extension_mode.h"
 #include "plugin/dialogs/magic_wand.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +190,38 @@ TEST(MagicWandOnPool, TheSaveInTheFillsFirstPassTellsTheVisibleSelectionBeforeIt
         ASSERT_EQ((f & kBit) != 0, before[i]) << i;
         ASSERT_FALSE(f & kTriangleFlagScratch) << i;
     }
+}
+
+TEST(MagicWandOnPool, AShrinkingFillToldWhereTheSelectionWasLeavesWhatItLeavesUntold)
+{
+    // The wall's seed in the middle block selected, and every 50th triangle
+    // of the first block: the shrinking flood reaches into all three blocks
+    // and takes selected triangles of the first, whose neighbours keep
+    // their corners. One fill is told the pick's view of the flags.
+    cMesh told, untold;
+    const std::uint32_t seed = 2 * 300 * 150 + 151;
+    for (cMesh* mesh : {&told, &untold})
+    {
+        BumpyPlate(*mesh);
+        for (std::uint32_t i = 0; i < kTriangleFlagBlock; i += 50)
+            mesh->GetTriangle(i)->flags |= kTriangleFlagSelected;
+        mesh->GetTriangle(seed)->flags |= kTriangleFlagSelected;
+        RebuildSelectedVertexMarks(*mesh);
+    }
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    stTriangleFlagBlocks seen;
+    const double view[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    const float centre[3] = {-5000.0f, 3200.0f, 40.0f};
+    PickMeshPointUnderCursor(told, 0.0f, 0.0f, view, centre, nullptr, &seen);
+    for (cMesh* mesh : {&told, &untold})
+        mesh->GetTriangle(seed)->flags &= std::uint8_t(~kTriangleFlagSelected); // the click aims the seed
+    const std::uint32_t reached = GrowMagicWandSelection(untold, untold.GetTriangle(seed), 2.0);
+    EXPECT_EQ(GrowMagicWandSelection(told, told.GetTriangle(seed), 2.0, 0, &seen), reached);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    ASSERT_GT(reached, 2 * kTriangleFlagBlock) << "most of the plate";
+    EXPECT_EQ(Flags(told), Flags(untold));
 }
 
 } // namespace
