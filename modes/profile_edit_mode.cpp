@@ -297,6 +297,13 @@ void CUIM_EditProfile::ShowSketchAsKeptForWrite(bool writing)
     sketchOutForWrite.reset();
 }
 
+void CUIM_EditProfile::SketchReplaced(const ST_ISectionCurve* old)
+{
+    ST_IProfiledSurface* surface = GetProfiledSurface();
+    if (old && old == installedSketch && surface && surface == installedOn)
+        installedSketch = surface->GetProfileCurve();
+}
+
 void CUIM_EditProfile::RestoreUntouchedProfile()
 {
     // The shape's surface was made from the profile the sketch replaced. A

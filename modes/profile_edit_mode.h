@@ -127,6 +127,10 @@ public:
     // profile, the shape is still the fitted one, so that profile is in it
     // for the write. After it the editor goes on as it was.
     void ShowSketchAsKeptForWrite(bool writing);
+    // The page replaced the sketch (Clear All): when the old one stood in for
+    // the fitted profile, the new one does, so that a visit that ends with no
+    // curve drawn gives that profile back.
+    void SketchReplaced(const ST_ISectionCurve* old);
     void StoreDragStart(ST_ISectionCurve* curve, POINT press);
     void FitElementToSectionPoints();
 

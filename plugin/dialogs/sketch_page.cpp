@@ -324,15 +324,17 @@ void CSubProfileDlg::OnClearAll()
         // The old sketch goes with its curves: the profile editor lets go of
         // them first, a tangent arc being drawn giving its lines back their
         // ends.
-        if (cCPView* view = View())
-            if (auto* editor = dynamic_cast<CUIM_EditProfile*>(view->FindMode(kModeEditProfile)))
-            {
-                editor->AbandonElement();
-                editor->ForgetSketch();
-            }
+        auto* editor = View() ? dynamic_cast<CUIM_EditProfile*>(View()->FindMode(kModeEditProfile)) : nullptr;
+        if (editor)
+        {
+            editor->AbandonElement();
+            editor->ForgetSketch();
+        }
         // Like every other edit, clearing can be undone.
         PushUndoState();
         surface->SetProfile(sketch.get(), 1);
+        if (editor)
+            editor->SketchReplaced(old);
     }
     if (cCPView* view = View(); view && view->GetSafeHwnd())
         view->RequestRedraw(0);

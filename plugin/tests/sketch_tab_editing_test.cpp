@@ -211,6 +211,25 @@ TEST_F(SketchTabEditing, ClearAllWithNothingDrawnLeavesTheFittedProfileToComeBac
     EXPECT_NE(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
 }
 
+// A line drawn, cleared, and both undone: the visit has drawn nothing, and
+// leaving the tab gives the fitted profile back.
+TEST_F(SketchTabEditing, ALineClearedAndUndoneDownToNothingLeavesTheFittedProfile)
+{
+    MakeRevolvedShapes(1);
+    const GUID fitted = Sketch()->GetClassGuid();
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    PageButton(IDC_SKETCH_CLEAR_ALL);
+    Command(40009);
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
+    ShowTab(L"Shape");
+    EXPECT_EQ(Sketch()->GetClassGuid(), fitted);
+}
+
 TEST_F(SketchTabEditing, ChoosingAnotherShapeStartsAFreshEditorAndUndoKeepsToTheShape)
 {
     MakeRevolvedShapes(2);
