@@ -17,6 +17,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <thread>
 #include <vector>
 
 
@@ -286,22 +288,61 @@ template <class Measure> double MedianOfUsableNormals(const cFitContainer& point
 
 // Keeps the samples whose disagreement is within kKeepFactor medians, in
 // their order; all of them when that would leave fewer than `least`. The
-// samples are moved down in place: a copy of millions of them cost more
-// than the passes that read them.
+// samples are moved down in place (a copy of millions of them cost more
+// than the passes that read them), a block at a time on the shared pool:
+// each block's kept samples go from a job's room to where the blocks before
+// keep theirs, once every earlier block whose samples lie there has been
+// read into its job's room.
 template <class Sample>
 void KeepAgreeing(tSamples<Sample>& samples, const tValues& disagreement, std::size_t least)
 {
     const double limit = kKeepFactor * Median(disagreement);
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        kept += disagreement[i] <= limit;
-    if (kept < least || kept == samples.size())
+    const std::size_t count = samples.size();
+    const std::size_t blocks = (count + kSamplesPerJob - 1) / kSamplesPerJob;
+    const auto endOf = [&](std::size_t block) { return std::min(count, (block + 1) * kSamplesPerJob); };
+    std::vector<std::size_t> firstOf(blocks + 1, 0);
+    auto tally = [&](std::size_t block) {
+        std::size_t kept = 0;
+        for (std::size_t i = block * kSamplesPerJob; i < endOf(block); ++i)
+            kept += disagreement[i] <= limit;
+        firstOf[block + 1] = kept;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, tally);
+    for (std::size_t block = 0; block < blocks; ++block)
+        firstOf[block + 1] += firstOf[block];
+    const std::size_t kept = firstOf[blocks];
+    if (kept < least || kept == count)
         return;
-    std::size_t to = 0;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        if (disagreement[i] <= limit)
-            samples[to++] = samples[i];
-    samples.resize(to);
+    // The blocks are taken in ascending order by the jobs, so an earlier
+    // block is always held by a job that runs, and reading a block waits for
+    // nothing.
+    struct alignas(64) stRead
+    {
+        std::atomic<std::uint8_t> done{0};
+    };
+    const std::unique_ptr<stRead[]> read(new stRead[blocks]);
+    alignas(64) std::atomic<std::size_t> next{0};
+    cThreadPool* pool = SharedThreadPool();
+    const std::size_t jobs = std::min<std::size_t>(blocks, pool != nullptr ? static_cast<std::size_t>(pool->GetThreadCount()) : 1);
+    std::vector<Sample> room(jobs * kSamplesPerJob);
+    auto move = [&](std::size_t job) {
+        Sample* own = room.data() + job * kSamplesPerJob;
+        for (std::size_t block; (block = next.fetch_add(1, std::memory_order_relaxed)) < blocks;)
+        {
+            Sample* to = own;
+            for (std::size_t i = block * kSamplesPerJob; i < endOf(block); ++i)
+                if (disagreement[i] <= limit)
+                    *to++ = samples[i];
+            read[block].done.store(1, std::memory_order_release);
+            for (std::size_t earlier = firstOf[block] / kSamplesPerJob;
+                 earlier < block && earlier * kSamplesPerJob < firstOf[block + 1]; ++earlier)
+                while (read[earlier].done.load(std::memory_order_acquire) == 0)
+                    std::this_thread::yield();
+            std::copy(own, to, samples.begin() + static_cast<std::ptrdiff_t>(firstOf[block]));
+        }
+    };
+    ParallelForEach(pool, jobs, 1, move);
+    samples.resize(kept);
 }
 
 // Symmetric 3 x 3 eigen decomposition: values descending, vectors in columns.
