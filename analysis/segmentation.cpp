@@ -238,10 +238,13 @@ struct stPlainJob
 // so, have their edges' angles measured and raised one by one again.
 // Where `ringFrom` is given, the same pass raises each vertex's to one past
 // the last triangle that uses it, for the smoothing. Each job gathers its
-// offers to the vertices first (cVertexOffers).
-void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std::uint32_t* ringFrom,
-                          IProcProgress* progress)
+// offers to the vertices first (cVertexOffers). Where `normals` is given,
+// it holds every vertex's normal, three floats each, and the corners'
+// normals are read there instead of in their records.
+void MeasureLargestAngles(const cMesh& mesh, const float* normals, double* least, float* largest,
+                          std::uint32_t* ringFrom, IProcProgress* progress)
 {
+    const std::uint32_t count = mesh.GetVertexCount();
     const auto offers = [&] { return cVertexOffers(least, ringFrom); };
     const auto measure = [&](std::uint32_t i, const cMeshTriangle& t, const cVertex* const c[3],
                              cVertexOffers& job) {
@@ -251,7 +254,8 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std:
         double unit[3][3];
         bool isUnit[3];
         for (int k = 0; k < 3; ++k)
-            isUnit[k] = UnitForCosine(c[k]->Normal(), unit[k]);
+            isUnit[k] = UnitForCosine(normals != nullptr ? normals + 3 * std::size_t{t.vertexIndex[k]} : c[k]->Normal(),
+                                      unit[k]);
         double cosine[3];
         for (int k = 0; k < 3; ++k)
         {
@@ -262,9 +266,15 @@ void MeasureLargestAngles(const cMesh& mesh, double* least, float* largest, std:
         for (int k = 0; k < 3; ++k)
             job.Offer(t.vertexIndex[k], std::min(cosine[k], cosine[(k + 2) % 3]), i + 1);
     };
-    ForEachMeasuredTriangle(mesh, progress, offers, measure,
-                            [&](const cMeshTriangle& t) { PrefetchCorners(mesh, t, offsetof(cVertex, nx)); });
-    const std::uint32_t vertexCount = mesh.GetVertexCount();
+    ForEachMeasuredTriangle(mesh, progress, offers, measure, [&](const cMeshTriangle& t) {
+        if (normals == nullptr)
+            PrefetchCorners(mesh, t, offsetof(cVertex, nx));
+        else
+            for (const std::uint32_t v : t.vertexIndex)
+                if (v < count)
+                    __builtin_prefetch(normals + 3 * std::size_t{v});
+    });
+    const std::uint32_t vertexCount = count;
     std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
     ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
         for (std::uint32_t i = begin; i < end; ++i)
@@ -455,11 +465,26 @@ void ComputeSegmentationValues(cMesh& mesh)
     }
     if (largest != nullptr && least != nullptr)
     {
+        // The vertices' normals side by side, where there is room for them:
+        // the angles' pass reads a corner's normal from a third of the
+        // memory its record takes.
+        std::unique_ptr<float[]> normals;
+        try
+        {
+            normals.reset(new float[3 * std::size_t{vertexCount}]);
+        }
+        catch (const std::bad_alloc&)
+        {
+        }
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
             std::fill(least.get() + begin, least.get() + end, kNoCosine);
             std::fill(smoothing.from.get() + begin, smoothing.from.get() + end, 0u);
+            if (normals != nullptr)
+                for (std::uint32_t i = begin; i < end; ++i)
+                    std::copy_n(mesh.GetVertex(i)->Normal(), 3, normals.get() + 3 * std::size_t{i});
         });
-        MeasureLargestAngles(mesh, least.get(), largest.get(), smoothing.from.get(), progress);
+        MeasureLargestAngles(mesh, normals.get(), least.get(), largest.get(), smoothing.from.get(), progress);
+        normals.reset();
         least.reset();
         std::vector<tValueRange> ranges = EmptyRanges(vertexCount);
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
