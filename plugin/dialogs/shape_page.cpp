@@ -23,6 +23,7 @@
 #include "shapes/shape_interfaces.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <cstring>
 #include <memory>
@@ -107,11 +108,19 @@ std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out, bo
         const std::size_t blocks = (std::size_t{count} + kCollectBlockVertices - 1) / kCollectBlockVertices;
         const auto marked = [mesh](std::uint32_t i) { return (mesh->GetVertex(i)->flags & 2u) != 0; };
         std::vector<std::size_t> firstOf(blocks + 1, 0);
+        // The count notes the marked vertices, a bit each (a block is whole
+        // words), so that the writing reads only their records.
+        static_assert(kCollectBlockVertices % 64 == 0);
+        std::vector<std::uint64_t> markedBits((std::size_t{count} + 63) / 64, 0);
         auto countBlock = [&](std::size_t block) {
             const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kCollectBlockVertices);
             std::size_t n = 0;
             for (std::uint32_t i = std::uint32_t(block) * kCollectBlockVertices; i < end; ++i)
-                n += marked(i) ? 1 : 0;
+                if (marked(i))
+                {
+                    ++n;
+                    markedBits[i >> 6] |= std::uint64_t{1} << (i & 63);
+                }
             firstOf[block + 1] = n;
         };
         ParallelForEach(SharedThreadPool(), blocks, 1, countBlock);
@@ -124,17 +133,19 @@ std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out, bo
         auto writeBlock = [&](std::size_t block) {
             const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kCollectBlockVertices);
             auto to = out.begin() + static_cast<std::ptrdiff_t>(start + firstOf[block]);
-            for (std::uint32_t i = std::uint32_t(block) * kCollectBlockVertices; i < end; ++i)
-            {
-                if (!marked(i))
-                    continue;
-                const cVertex* v = mesh->GetVertex(i);
-                stFitPoint& p = *to++;
-                std::memcpy(p.position, v->Position(), sizeof p.position);
-                p.normal[0] = v->nx, p.normal[1] = v->ny, p.normal[2] = v->nz;
-                p.active = 1;
-                p.residual = double(FLT_MAX);
-            }
+            for (std::size_t word = std::size_t(block) * (kCollectBlockVertices / 64);
+                 word < (std::size_t{end} + 63) / 64; ++word)
+                for (std::uint64_t bits = markedBits[word]; bits != 0; bits &= bits - 1)
+                {
+                    const auto i = static_cast<std::uint32_t>(
+                        word * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+                    const cVertex* v = mesh->GetVertex(i);
+                    stFitPoint& p = *to++;
+                    std::memcpy(p.position, v->Position(), sizeof p.position);
+                    p.normal[0] = v->nx, p.normal[1] = v->ny, p.normal[2] = v->nz;
+                    p.active = 1;
+                    p.residual = double(FLT_MAX);
+                }
         };
         ParallelForEach(SharedThreadPool(), blocks, 1, writeBlock);
     }
