@@ -88,6 +88,23 @@ protected:
         ::GetClientRect(view->GetSafeHwnd(), &client);
         return POINT{client.right / 2 + dx, client.bottom / 2 + dy};
     }
+    // The screen point of the first curve at parameter t.
+    POINT OnFirstCurve(double t) const
+    {
+        t3DPoint<double> on{};
+        EXPECT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(t, &on, nullptr, nullptr));
+        cVertex point;
+        point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
+        return ScreenOf(point);
+    }
+    // The first curve of the shown network has exactly these nodes.
+    template <class TNodes> void ExpectFirstCurveNodes(const TNodes& nodes) const
+    {
+        const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+        ASSERT_EQ(after.size(), nodes.size());
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    }
     POINT ScreenOf(const cVertex& v) const
     {
         cBase3DRenderer* camera = view->GetCamera();
@@ -678,19 +695,13 @@ TEST_F(CurvesTab, EscapeWhileDrawingFromAPointOnACurveLeavesThatCurveAsItWas)
     Paint();
     Click(At(15, 70));
     // The second click lands on the curve, which takes it as a node.
-    t3DPoint<double> on{};
-    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
-    cVertex point;
-    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
-    Input(WM_MOUSEMOVE, ScreenOf(point));
-    Click(ScreenOf(point));
+    const POINT onCurve = OnFirstCurve(0.3);
+    Input(WM_MOUSEMOVE, onCurve);
+    Click(onCurve);
     ASSERT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes.size() + 1);
     Escape();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
-    ASSERT_EQ(after.size(), nodes.size());
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    ExpectFirstCurveNodes(nodes);
     EXPECT_EQ(page->GetUndoCount(), undo) << "no undo step of a drawing that was dropped";
 }
 
@@ -705,11 +716,8 @@ TEST_F(CurvesTab, EscapeDuringADragThatInsertedANodeGivesTheCurveBackWithoutIt)
     Paint();
     // Pressed between two nodes and moved on: a node is inserted there and
     // dragged.
-    t3DPoint<double> on{};
-    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
-    cVertex point;
-    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
-    const POINT p = ScreenOf(point);
+    const POINT onCurve = OnFirstCurve(0.3);
+    const POINT p = onCurve;
     win32::AdvanceClock(2000);
     Input(WM_MOUSEMOVE, p);
     Input(WM_LBUTTONDOWN, p);
@@ -718,10 +726,7 @@ TEST_F(CurvesTab, EscapeDuringADragThatInsertedANodeGivesTheCurveBackWithoutIt)
     Escape();
     win32::ResetInputState();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
-    ASSERT_EQ(after.size(), nodes.size());
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    ExpectFirstCurveNodes(nodes);
 }
 
 TEST_F(CurvesTab, AnotherShapeChosenWhileDrawingFromAPointOnACurveLeavesThatCurveAsItWas)
@@ -746,12 +751,9 @@ TEST_F(CurvesTab, AnotherShapeChosenWhileDrawingFromAPointOnACurveLeavesThatCurv
     Paint();
     Click(At(15, 70));
     // The second click lands on the curve, which takes it as a node.
-    t3DPoint<double> on{};
-    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
-    cVertex point;
-    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
-    Input(WM_MOUSEMOVE, ScreenOf(point));
-    Click(ScreenOf(point));
+    const POINT onCurve = OnFirstCurve(0.3);
+    Input(WM_MOUSEMOVE, onCurve);
+    Click(onCurve);
     ASSERT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes.size() + 1);
     choose(1);
     ASSERT_NE(page->CurrentNetwork(), first);
@@ -774,22 +776,16 @@ TEST_F(CurvesTab, RestartDrawingAfterAClickOntoACurveLeavesThatCurveAsItWas)
     const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     PageButton(IDC_CURVES_ADD);
     Paint();
-    t3DPoint<double> on{};
-    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.7, &on, nullptr, nullptr));
-    cVertex point;
-    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
-    Input(WM_MOUSEMOVE, ScreenOf(point));
-    Click(ScreenOf(point));
+    const POINT onCurve = OnFirstCurve(0.7);
+    Input(WM_MOUSEMOVE, onCurve);
+    Click(onCurve);
     Click(At(-20, -60));
     ASSERT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes.size() + 1);
     ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdNetworkRestart, 0);
     mfc::PumpUntilIdle();
     EXPECT_EQ(Mode()->GetDrawnCurve(), nullptr);
     ASSERT_EQ(CurveCount(), 1u);
-    const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
-    ASSERT_EQ(after.size(), nodes.size());
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    ExpectFirstCurveNodes(nodes);
 }
 
 TEST_F(CurvesTab, ADoubleClickOntoACurveThatDrawsNoCurveLeavesThatCurveAsItWas)
@@ -801,16 +797,10 @@ TEST_F(CurvesTab, ADoubleClickOntoACurveThatDrawsNoCurveLeavesThatCurveAsItWas)
     const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     PageButton(IDC_CURVES_ADD);
     Paint();
-    t3DPoint<double> on{};
-    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.7, &on, nullptr, nullptr));
-    cVertex point;
-    point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
-    Input(WM_MOUSEMOVE, ScreenOf(point));
-    DoubleClick(ScreenOf(point));
+    const POINT onCurve = OnFirstCurve(0.7);
+    Input(WM_MOUSEMOVE, onCurve);
+    DoubleClick(onCurve);
     EXPECT_EQ(Mode()->GetDrawnCurve(), nullptr);
     ASSERT_EQ(CurveCount(), 1u) << "a curve of one point is not kept";
-    const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
-    ASSERT_EQ(after.size(), nodes.size());
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    ExpectFirstCurveNodes(nodes);
 }
