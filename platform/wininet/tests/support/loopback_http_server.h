@@ -74,7 +74,10 @@ public:
         return m_requests;
     }
 
-    // A port on which nothing listens.
+    // A port on which nothing listens. The socket that found it stays bound,
+    // never listening, for the life of the process: a port merely let go could
+    // be handed to the next server bound anywhere on the machine (this
+    // binary's or a test running beside it), which would then answer.
     static std::uint16_t ClosedPort()
     {
         int s = socket(AF_INET, SOCK_STREAM, 0);
@@ -84,7 +87,6 @@ public:
         bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
         socklen_t length = sizeof address;
         getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-        close(s);
         return ntohs(address.sin_port);
     }
 
