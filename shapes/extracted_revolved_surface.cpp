@@ -87,6 +87,16 @@ std::int64_t MarkSelectedTriangles(cMesh& mesh)
     return last;
 }
 
+bool AnyTriangleSelected(const cMesh& mesh)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (const std::uint8_t flags = mesh.GetTriangle(i)->flags;
+            (flags & kSelectedTriangle) && !(flags & kExcludedTriangle))
+            return true;
+    return false;
+}
+
 bool ST_CExtractedRevSurface::AttachGeometry(ST_IGeometry* geometry)
 {
     m_profiled =

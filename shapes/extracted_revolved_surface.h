@@ -20,6 +20,8 @@ std::int32_t ProfileSectionCount(ST_IProfiledSurface* surface, std::int32_t with
 // not exclude (flag value 2), 0 on every other (the top colour byte stays);
 // returns the index of the last tagged triangle, or -1 when none is.
 std::int64_t MarkSelectedTriangles(cMesh& mesh);
+// True when MarkSelectedTriangles would tag a triangle (nothing is written).
+bool AnyTriangleSelected(const cMesh& mesh);
 
 // True unless the surface's profile was edited by hand and the user, asked
 // over parent, keeps it.

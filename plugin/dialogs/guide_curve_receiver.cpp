@@ -6,6 +6,7 @@
 #include "modes/curve_draw_mode.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "shapes/extracted_loft_surface.h"
+#include "shapes/extracted_revolved_surface.h"
 #include "shapes/loft_guide.h"
 #include "shapes/loft_surface.h"
 #include "shapes/session_surface.h"
@@ -123,7 +124,8 @@ bool ApplyGuideCurveToShape(CCreatePrimitiveDialog& dialog, const tFramePolyline
 
     record->m_type = kLoftGuideCurve;
     surface->SetProfile(guide.get(), 1);
-    if (record->FitFromMesh(dialog.FirstMesh()) == 0)
+    cMesh* mesh = dialog.FirstMesh();
+    if (record->FitFromMesh(mesh) == 0)
     {
         record->m_type = keptType;
         if (loft)
@@ -133,8 +135,14 @@ bool ApplyGuideCurveToShape(CCreatePrimitiveDialog& dialog, const tFramePolyline
         }
         if (keptGuide)
             surface->SetProfile(keptGuide.get(), 1);
+        // The drawn line is gone from the view: with nothing selected (a
+        // reopened document selects nothing) the user is told why it did
+        // not take.
+        if (mesh && !AnyTriangleSelected(*mesh))
+            dialog.ShowAnnotation(kNoSelectionHint);
         return false;
     }
+    dialog.ClearAnnotation();
     dialog.RefreshCurrentShape();
     return true;
 }

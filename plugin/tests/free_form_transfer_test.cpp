@@ -236,3 +236,30 @@ TEST_F(FreeFormTransfer, AGuideThatFailsToFitLeavesTheShapeAsItWas)
     EXPECT_EQ(record->m_type, kLoftGuideCurve);
     EXPECT_EQ(loft->GetProfileCurve()->GetClassGuid(), CLSID_ST_TSplineCurve);
 }
+
+TEST_F(FreeFormTransfer, AGuideDrawnWithNothingSelectedSaysWhyItDidNotTake)
+{
+    const Vec centre{-420, 130, 980}, normal = scans::Unit({-0.5, 0.1, 0.85});
+    Open(scans::CurvedPatch(centre, normal, 60.0, 30, 3.0, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    ASSERT_NE(Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface), nullptr);
+    Click(IDC_SHAPES_DESELECT_ALL); // as a reopened document is
+    Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    tFramePolyline<cVertex> drawn;
+    for (int k = 0; k < 5; ++k)
+    {
+        const Vec p = centre + (-20.0 + 10.0 * k) * e2;
+        cVertex v;
+        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
+        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
+        drawn.AddVertex(v);
+    }
+    EXPECT_FALSE(ApplyGuideCurveToShape(*dialog, drawn));
+    EXPECT_EQ(dialog->HintText(), kNoSelectionHint);
+
+    Click(IDC_SHAPES_SELECT_ALL);
+    EXPECT_TRUE(ApplyGuideCurveToShape(*dialog, drawn));
+    EXPECT_TRUE(dialog->HintText().empty());
+}
