@@ -165,7 +165,7 @@ TEST(DialogTabAndKeyScript, SketchClicksAtSketchCoordinatesDrawTheProfileTheRevo
 
     // The knob revolved, then a straight profile parallel to its axis drawn
     // with the line tool by two clicks at sketch coordinates: the created
-    // surface runs straight along its profile (the automatic one is an arc).
+    // surface runs straight along that line.
     const std::string knob = "_DialogViewCommand " + T + " 32791\n_DialogViewClick " + T +
                              " 0.757,0.433 0.791,0.433 0.791,0.45 0.757,0.45 0.757,0.468 0.791,0.468\n"
                              "_DialogCombo " + T + " 3022 Revolved\n_DialogTab " + T + " Sketch\n";
@@ -179,14 +179,25 @@ TEST(DialogTabAndKeyScript, SketchClicksAtSketchCoordinatesDrawTheProfileTheRevo
         for (int k = 0; k < 3; ++k)
             straightness = std::max(straightness, std::fabs(row[i][k] - (row[0][k] + (row[8][k] - row[0][k]) * i / 8.0)));
     EXPECT_LT(straightness, 1e-4);
-    // "Clear All" of the Sketch page, beside the dialog's disabled "Reset" of
-    // the same id, empties the sketch: nothing is left to create.
+    // "Clear All" of the Sketch page (beside the dialog's disabled "Reset" of
+    // the same id) empties the sketch, and an empty sketch stands in for the
+    // fitted profile: left for the Shape page, the shape is created as if the
+    // Sketch tab had never been visited, not from the line cleared away.
     run = RunScript(open + knob + "_DialogViewCommand " + T + " 32821\n_DialogSketchClick " + T + " 6,-4 6,4\n_DialogButton " +
-                    T + " 3091\n_DialogTab " + T + " Shape\n> MessageBox OK Can not create surface\n_DialogButton " + T +
-                    " 3\n");
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("Can not create surface. Please check if the sketch is connected"), std::string::npos)
-        << run.output;
+                    T + " 3091\n_DialogTab " + T + " Shape\n_DialogButton " + T + " 3\n_SurfacePoints\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("Can not create surface"), std::string::npos) << run.output;
+    const std::vector<std::array<double, 3>> cleared = FirstGridRow(run.output);
+    run = RunScript(open + knob + "_DialogTab " + T + " Shape\n_DialogButton " + T + " 3\n_SurfacePoints\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<std::array<double, 3>> fitted = FirstGridRow(run.output);
+    ASSERT_EQ(fitted.size(), 9u) << run.output;
+    EXPECT_EQ(cleared, fitted);
+    double fromLine = 0.0;
+    for (std::size_t i = 0; i < row.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            fromLine = std::max(fromLine, std::fabs(fitted[i][k] - row[i][k]));
+    EXPECT_GT(fromLine, 0.5) << "the fitted profile is not the drawn line";
     // Outside the view a point cannot be clicked.
     run = RunScript(open + knob + "_DialogSketchClick " + T + " 100000,0\n");
     EXPECT_EQ(run.exitCode, 1);
