@@ -515,15 +515,20 @@ void CCreatePrimitiveDialog::ChooseSelectionTool(UINT buttonId)
     if (auto* curves = dynamic_cast<CSubNetworkDlg*>(m_curvesPage.get()))
         curves->ReleaseTools();
     ClearAnnotation();
+    PressSelectionButton(buttonId);
+    SwitchToExtendMode();
+    SendToView(GetCurrentSelectionTool());
+    FocusView();
+}
+
+void CCreatePrimitiveDialog::PressSelectionButton(UINT buttonId)
+{
     m_selectionTool = buttonId;
     for (int id : {IDC_SHAPES_MAGIC_WAND, IDC_SHAPES_PAINT_FILLED, IDC_SHAPES_PAINT, IDC_SHAPES_LINE})
         SendDlgItemMessageW(m_hWnd, id, BM_SETSTATE, UINT(id) == buttonId ? TRUE : FALSE, 0);
     const BOOL wand = buttonId == IDC_SHAPES_MAGIC_WAND;
     for (int id : {IDC_SHAPES_CREASE, IDC_SHAPES_SENSITIVITY_LABEL, IDC_SHAPES_DEGREES_LABEL, IDC_SHAPES_SENSITIVITY})
         ::EnableWindow(::GetDlgItem(m_hWnd, id), wand);
-    SwitchToExtendMode();
-    SendToView(GetCurrentSelectionTool());
-    FocusView();
 }
 
 void CCreatePrimitiveDialog::OnMagicWand()
@@ -766,8 +771,16 @@ void CCreatePrimitiveDialog::OnKindChange()
     const GUID* sessionClass = ShapeKindSessionClass(kind);
     if (!sessionClass || !m_entry)
         return;
+    // A symmetry plane is marked with the line tool. The Deviation tab stays
+    // for this kind: shown, it keeps its display, and the tool waits for the
+    // Shape tab, which puts the view into it.
     if (kind == eShapeKind::SymmetryPlane)
-        OnLineSelection();
+    {
+        if (IsPageShown(eShapesPage::Deviation))
+            PressSelectionButton(IDC_SHAPES_LINE);
+        else
+            OnLineSelection();
+    }
     CSessionSurface* session = m_entry->CreateSession(*sessionClass, false);
     if (!session)
     {

@@ -220,6 +220,8 @@ private:
     void EnableSelectionControls(bool enable);
     void EnableAlignControls(bool enable);
     void ChooseSelectionTool(UINT buttonId);
+    // The selection tool's button pressed and the others up, the view's mode left as it is.
+    void PressSelectionButton(UINT buttonId);
     void SendToView(UINT command);
     void FocusView();
     void ShowSessionObject(CSessionSurface* session, bool show);

@@ -11,6 +11,7 @@
 #include "core/p3d_scene.h"
 #include "resources/analyzer.h"
 #include "modes/deviation_display_mode.h"
+#include "modes/surface_extension_mode.h"
 #include "plugin/tests/support/shape_scans.h"
 #include "plugin/tests/support/shapes_dialog_fixture.h"
 #include "plugin/tests/support/view_input.h"
@@ -335,4 +336,27 @@ TEST_F(DeviationTab, ALabelPickedOnTheAlignedScanStaysOnItsVertexAfterReset)
     for (int k = 0; k < 3; ++k)
         EXPECT_NEAR(after.point[k], back[k], 1e-3) << k;
     EXPECT_NEAR(after.deviation, picked.deviation, 1e-5);
+}
+
+TEST_F(DeviationTab, ASymmetryPlaneChosenOnTheTabKeepsTheDeviationDisplayAndLeavesTheLineToolForTheShapeTab)
+{
+    Open(scans::Sphere({1000, 300, -80}, 1.0, 24, 12, 0.001));
+    AFX_MANAGE_STATE(&state);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Sphere);
+    cCPView* view = dialog->GetShapesView();
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(view));
+    ASSERT_NE(page, nullptr);
+    dialog->SelectTab(1);
+    ChooseKind(eShapeKind::SymmetryPlane);
+    ASSERT_EQ(dialog->TabTitles(), (std::vector<std::wstring>{L"Shape", L"Deviation"}));
+    ASSERT_EQ(dialog->GetSelectedTab(), 1);
+    // The tab shown is still the Deviation tab: the view shows its display.
+    EXPECT_NE(dynamic_cast<CUIM_Deviation*>(view->GetActiveMode()), nullptr);
+    EXPECT_EQ(dialog->GetScene().m_boxMode, kBoxModeDeviation);
+    EXPECT_TRUE(::IsWindowVisible(page->GetSafeHwnd()));
+    // Back on the Shape tab the line tool the kind chose is the one in use.
+    dialog->SelectTab(0);
+    EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_LINE, BM_GETSTATE, 0, 0) & BST_PUSHED, BST_PUSHED);
+    EXPECT_EQ(dialog->GetCurrentSelectionTool(), std::uint32_t(kCmdPaintLine));
 }
