@@ -106,6 +106,18 @@ namespace
 
 #if defined(__x86_64__) && defined(__GNUC__)
 
+// Row r of the view transform applied to four centred points, lane by lane:
+// ((m[r] d0 + m[r+1] d1) + m[r+2] d2) + m[r+3]. A function of its own, with
+// its own mark, as clang compiles a lambda without its function's target.
+__attribute__((target("avx2"), optimize("fp-contract=off"))) inline __m256d
+TransformRow4(const double m[12], int r, __m256d d0, __m256d d1, __m256d d2)
+{
+    __m256d sum = _mm256_mul_pd(_mm256_set1_pd(m[r]), d0);
+    sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(m[r + 1]), d1));
+    sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(m[r + 2]), d2));
+    return _mm256_add_pd(sum, _mm256_set1_pd(m[r + 3]));
+}
+
 // Which of four measured triangles may lie under the cursor (bit k for
 // t[k]), in the lanes of the processor's vectors: each lane takes the
 // corners to the view plane and tests the cursor against them with
@@ -128,15 +140,8 @@ MayLieUnderCursor4(const cMesh& mesh, const cMeshTriangle* const t[4], double px
         const __m256d d0 = _mm256_sub_pd(x, _mm256_set1_pd(double(centre[0])));
         const __m256d d1 = _mm256_sub_pd(y, _mm256_set1_pd(double(centre[1])));
         const __m256d d2 = _mm256_sub_pd(z, _mm256_set1_pd(double(centre[2])));
-        const auto row = [&](int r)
-        {
-            __m256d sum = _mm256_mul_pd(_mm256_set1_pd(m[r]), d0);
-            sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(m[r + 1]), d1));
-            sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(m[r + 2]), d2));
-            return _mm256_add_pd(sum, _mm256_set1_pd(m[r + 3]));
-        };
-        sx[k] = row(0);
-        sy[k] = row(4);
+        sx[k] = TransformRow4(m, 0, d0, d1, d2);
+        sy[k] = TransformRow4(m, 4, d0, d1, d2);
     }
     // PointInTriangle2D with a = 0, b = 1, c = 2.
     const __m256d x = _mm256_set1_pd(px), y = _mm256_set1_pd(py);
