@@ -523,9 +523,11 @@ std::string cUserSessionDriver::CheckSelectionUndo(eAction action, const stWorld
         m_selectionUndo = {before.selection};
     // A step that may have saved the selection unchanged (a handle drag
     // that misses the handle is a stroke; New shape from the quick picker or
-    // the Guide curve page deselects all).
+    // the Guide curve page deselects all; Cancel sent as Escape does not
+    // close the dialog but reaches the mode as Escape does).
     else if (action == eAction::stroke || action == eAction::wand || action == eAction::selectAll ||
              action == eAction::deselectAll || action == eAction::newShape || action == eAction::escape ||
+             action == eAction::cancel ||
              action == eAction::handle || action == eAction::kind || action == eAction::curvesButton)
         if (std::find(m_selectionUndo.begin(), m_selectionUndo.end(), before.selection) == m_selectionUndo.end())
             m_selectionUndo.push_back(before.selection);
