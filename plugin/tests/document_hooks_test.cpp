@@ -399,6 +399,21 @@ void UnloadThePlugIn()
     DezazApp().ActiveDoc().Clear();
 }
 
+// Opens the saved document at path (and removes the file): the host's one
+// shape writes exactly the expected record.
+void ExpectReopenedShapeWrites(CDezazDoc& doc, const fs::path& path, const ON_UUID& host,
+                               const ON_MemoryArchive& expected, const char* what)
+{
+    std::wstring error;
+    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
+    fs::remove(path);
+    CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(host);
+    ASSERT_TRUE(entry && entry->SessionCount() == 1u);
+    ON_MemoryArchive reopened;
+    ASSERT_TRUE(entry->Session(0)->Write(reopened));
+    EXPECT_TRUE(reopened.Buffer() == expected.Buffer()) << what;
+}
+
 } // namespace
 
 TEST(DocumentSessions, SavedWhileTheShapesDialogShowsTheMeshAlignedTheyLieWhereTheHostMeshIs)
@@ -501,13 +516,7 @@ TEST(DocumentSessions, SavedWhileTheSketchTabShowsNothingDrawnTheShapeKeepsItsFi
     dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Shape));
     EXPECT_FALSE(profileOf(session)->GetClassGuid() == CLSID_ST_TSketch) << "left untouched, the fitted profile is back";
 
-    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
-    CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(host);
-    ASSERT_TRUE(entry && entry->SessionCount() == 1u);
-    ON_MemoryArchive reopened;
-    ASSERT_TRUE(entry->Session(0)->Write(reopened));
-    EXPECT_TRUE(reopened.Buffer() == fitted.Buffer()) << "the shape as it was fitted";
-    fs::remove(path);
+    ExpectReopenedShapeWrites(doc, path, host, fitted, "the shape as it was fitted");
     UnloadThePlugIn();
 }
 
@@ -565,13 +574,7 @@ TEST(DocumentSessions, SavedWhileATangentArcIsDrawnTheSketchKeepsItsLinesWhole)
     std::wstring error;
     ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
     EXPECT_EQ(SketchPointsOf(*sketch->GetSegment(0), false)->GetVertex(1)->x, trimmed) << "the drawing goes on";
-    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
-    CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(host);
-    ASSERT_TRUE(entry && entry->SessionCount() == 1u);
-    ON_MemoryArchive reopened;
-    ASSERT_TRUE(entry->Session(0)->Write(reopened));
-    EXPECT_TRUE(reopened.Buffer() == drawn.Buffer()) << "the lines as they were drawn";
-    fs::remove(path);
+    ExpectReopenedShapeWrites(doc, path, host, drawn, "the lines as they were drawn");
     UnloadThePlugIn();
 }
 
@@ -631,13 +634,7 @@ TEST(DocumentSessions, SavedWhileACurveIsDrawnFromAnotherTheOtherIsSavedAsItWas)
     std::wstring error;
     ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
     EXPECT_EQ(page->ActiveProfile()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes) << "the drawing goes on";
-    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
-    CObjectSurfaces* entry = ThePlugIn().EntitiesHistory().FindByUuid(host);
-    ASSERT_TRUE(entry && entry->SessionCount() == 1u);
-    ON_MemoryArchive reopened;
-    ASSERT_TRUE(entry->Session(0)->Write(reopened));
-    EXPECT_TRUE(reopened.Buffer() == drawn.Buffer()) << "the first curve as it was";
-    fs::remove(path);
+    ExpectReopenedShapeWrites(doc, path, host, drawn, "the first curve as it was");
     UnloadThePlugIn();
     win32::UseSystemClock();
 }
