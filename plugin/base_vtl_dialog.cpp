@@ -397,12 +397,22 @@ void CBaseVTLDialog::OnDeleteCommand()
         m_view->SendMessage(WM_COMMAND, kCmdDelete, 0);
 }
 
+namespace
+{
+
+bool IsWritableEdit(HWND window)
+{
+    wchar_t className[16] = {};
+    return window && ::GetClassNameW(window, className, 16) > 0 && std::wcscmp(className, L"Edit") == 0 &&
+           (::GetWindowLongW(window, GWL_STYLE) & ES_READONLY) == 0;
+}
+
+} // namespace
+
 BOOL TranslateDialogAccelerator(HWND window, HACCEL table, MSG* msg, BOOL* result)
 {
     *result = 0;
-    wchar_t className[16] = {};
-    if (window && ::GetClassNameW(window, className, 16) > 0 && std::wcscmp(className, L"Edit") == 0 &&
-        (::GetWindowLongW(window, GWL_STYLE) & ES_READONLY) == 0)
+    if (IsWritableEdit(window))
     {
         // A key typed into a writable edit is text, never a command.
         if (CWnd* edit = CWnd::FromHandlePermanent(window) ? CWnd::FromHandlePermanent(window) : CWnd::FromHandle(window))
@@ -433,7 +443,11 @@ BOOL CBaseVTLDialog::PreTranslateMessage(MSG* msg)
                 TranslateDialogAccelerator(msg->hwnd, m_viewAccelerators, msg, &result))
                 return result;
         }
-        else if (m_view && m_view->GetSafeHwnd())
+        // Delete typed into a writable edit (the value a drawn element's
+        // length or radius has just put there, selected for typing over) is
+        // text too: sent to the view as well it would delete the selected
+        // element as the user cleared the field.
+        else if (m_view && m_view->GetSafeHwnd() && !IsWritableEdit(msg->hwnd))
             m_view->SendMessage(WM_COMMAND, kCmdDelete, 0);
         if (key == VK_ESCAPE && m_view && m_view->GetSafeHwnd())
         {

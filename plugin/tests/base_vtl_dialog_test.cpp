@@ -439,6 +439,13 @@ TEST_F(BaseVtlDialog, KeysInAWritableEditStayCharactersAndOthersReachTheView)
     mode->commands.clear();
     Key(viewWindow, VK_DELETE);
     EXPECT_EQ(mode->commands, (std::vector<UINT>{ID_EDIT_DELETE}));
+    // Delete in a writable edit clears its text, not the view's selection.
+    mode->commands.clear();
+    Key(edit, VK_DELETE, &msg);
+    EXPECT_EQ(msg.wParam, WPARAM(VK_DELETE));
+    EXPECT_TRUE(mode->commands.empty());
+    Key(readOnly, VK_DELETE);
+    EXPECT_EQ(mode->commands, (std::vector<UINT>{ID_EDIT_DELETE}));
 
     Key(viewWindow, VK_ESCAPE, &msg);
     EXPECT_EQ(mode->escapes, 1);
