@@ -97,13 +97,18 @@ protected:
         point.x = float(on.x), point.y = float(on.y), point.z = float(on.z);
         return ScreenOf(point);
     }
-    // The first curve of the shown network has exactly these nodes.
-    template <class TNodes> void ExpectFirstCurveNodes(const TNodes& nodes) const
+    // A curve has exactly these nodes.
+    template <class TNodes> static void ExpectNodes(const ST_ISectionCurve& curve, const TNodes& nodes)
     {
-        const auto& after = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+        const auto& after = curve.GetDefiningPoints()->vertices;
         ASSERT_EQ(after.size(), nodes.size());
         for (std::size_t i = 0; i < nodes.size(); ++i)
             EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    }
+    // The first curve of the shown network has exactly these nodes.
+    template <class TNodes> void ExpectFirstCurveNodes(const TNodes& nodes) const
+    {
+        ExpectNodes(*Network()->GetSegment(0), nodes);
     }
     POINT ScreenOf(const cVertex& v) const
     {
@@ -716,8 +721,7 @@ TEST_F(CurvesTab, EscapeDuringADragThatInsertedANodeGivesTheCurveBackWithoutIt)
     Paint();
     // Pressed between two nodes and moved on: a node is inserted there and
     // dragged.
-    const POINT onCurve = OnFirstCurve(0.3);
-    const POINT p = onCurve;
+    const POINT p = OnFirstCurve(0.3);
     win32::AdvanceClock(2000);
     Input(WM_MOUSEMOVE, p);
     Input(WM_LBUTTONDOWN, p);
@@ -761,10 +765,7 @@ TEST_F(CurvesTab, AnotherShapeChosenWhileDrawingFromAPointOnACurveLeavesThatCurv
     // could not be taken back by hand.
     ST_ISectionCurve* network = first->GetProfileCurve();
     ASSERT_EQ(network->GetSegmentCount(), 1u);
-    const auto& after = network->GetSegment(0)->GetDefiningPoints()->vertices;
-    ASSERT_EQ(after.size(), nodes.size());
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        EXPECT_EQ(PointDistance(after[i].Position(), nodes[i].Position()), 0.0f) << "node " << i;
+    ExpectNodes(*network->GetSegment(0), nodes);
 }
 
 TEST_F(CurvesTab, RestartDrawingAfterAClickOntoACurveLeavesThatCurveAsItWas)

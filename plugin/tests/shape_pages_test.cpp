@@ -269,6 +269,27 @@ TEST_F(ShapesDialog, TheDeviationTabKeepsTheSelectionToolsOffAndTheShapeTabBring
     EXPECT_EQ(dialog->GetShapesView()->GetActiveMode(), dialog->GetExtendMode());
 }
 
+// From index first on, the queue holds every marked vertex of the mesh in
+// vertex order, each written whole (switched on, no residual yet), and
+// nothing else.
+void ExpectMarkedVerticesFrom(const cMesh& mesh, const std::deque<stFitPoint>& points, std::size_t first)
+{
+    std::size_t at = first;
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+    {
+        const cVertex& v = *mesh.GetVertex(i);
+        if (!(v.flags & 2u))
+            continue;
+        ASSERT_LT(at, points.size());
+        const stFitPoint& p = points[at++];
+        ASSERT_EQ(std::memcmp(p.position, v.Position(), sizeof p.position), 0) << i;
+        ASSERT_EQ(std::memcmp(p.normal, v.Normal(), sizeof p.normal), 0) << i;
+        ASSERT_EQ(p.active, 1) << i;
+        ASSERT_EQ(p.residual, double(FLT_MAX)) << i;
+    }
+    EXPECT_EQ(at, points.size());
+}
+
 TEST(MarkedPoints, AWholeScansMarksAreCollectedInVertexOrderOnAPool)
 {
     // Over several jobs of the pool, far out, every vertex with its own
@@ -292,20 +313,7 @@ TEST(MarkedPoints, AWholeScansMarksAreCollectedInVertexOrderOnAPool)
     const std::size_t added = CollectMarkedPoints(scene, points);
     SetSharedThreadPool(nullptr);
     pool.Stop();
-    std::size_t at = 1;
-    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
-    {
-        const cVertex& v = *mesh.GetVertex(i);
-        if (!(v.flags & 2u))
-            continue;
-        ASSERT_LT(at, points.size());
-        const stFitPoint& p = points[at++];
-        ASSERT_EQ(std::memcmp(p.position, v.Position(), sizeof p.position), 0) << i;
-        ASSERT_EQ(std::memcmp(p.normal, v.Normal(), sizeof p.normal), 0) << i;
-        ASSERT_EQ(p.active, 1) << i;
-        ASSERT_EQ(p.residual, double(FLT_MAX)) << i;
-    }
-    EXPECT_EQ(at, points.size());
+    ExpectMarkedVerticesFrom(mesh, points, 1);
     EXPECT_EQ(added, points.size() - 1);
     EXPECT_EQ(points[0].residual, 0.0);
 }
@@ -336,20 +344,7 @@ TEST(MarkedPoints, MarksCollectedOverAnotherRefitsRecordsReplaceThemAll)
     const std::size_t collected = CollectMarkedPoints(scene, points, true);
     SetSharedThreadPool(nullptr);
     pool.Stop();
-    std::size_t at = 0;
-    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
-    {
-        const cVertex& v = *mesh.GetVertex(i);
-        if (!(v.flags & 2u))
-            continue;
-        ASSERT_LT(at, points.size());
-        const stFitPoint& p = points[at++];
-        ASSERT_EQ(std::memcmp(p.position, v.Position(), sizeof p.position), 0) << i;
-        ASSERT_EQ(std::memcmp(p.normal, v.Normal(), sizeof p.normal), 0) << i;
-        ASSERT_EQ(p.active, 1) << i;
-        ASSERT_EQ(p.residual, double(FLT_MAX)) << i;
-    }
-    EXPECT_EQ(at, points.size());
+    ExpectMarkedVerticesFrom(mesh, points, 0);
     EXPECT_EQ(collected, points.size());
 }
 
