@@ -35,7 +35,8 @@
 // shows what the host prints. VTL_BIG_SCAN_DIALOG=1 runs only the dialog's
 // part of the road (import, open, wand click, Plane on the face and on the
 // whole mesh), for profiling it; VTL_BIG_SCAN_KINDS=symmetry,free_form (the
-// names below) likewise with those kinds only.
+// names below) likewise with those kinds only; VTL_BIG_SCAN_UNTIL_SAVE=1
+// ends the road at the save (for a heap profile of the road's peak).
 #include "bench/big_scan_inputs.h"
 #include "bench/paired_timing.h"
 #include "bench/process_memory.h"
@@ -206,6 +207,10 @@ struct stRoadTimes
     double import = 0, open = 0, wand = 0, save = 0, reopen = 0, detect = 0, split = 0, create = 0, deviation = 0;
     double kind1M[8] = {}, kindAll[8] = {};
     std::size_t wandMarked = 0, marked = 0;
+    // The peak resident bytes of each step up to the save above what the
+    // road started from, what is still resident after it, and the bytes of
+    // the allocations held after it (beside the import's).
+    std::vector<std::pair<std::string, std::array<std::size_t, 3>>> memory;
     bool ok = true;
     std::string failure;
 };
@@ -251,7 +256,7 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     const fs::path saved = SavedDocument(scan);
 
     // The import: the host's reading and welding and the object it adds.
-    const std::size_t before = benchmemory::StartPeakMeasurement();
+    const std::size_t before = benchmemory::StartPeakMeasurement(), allocatedBefore = benchmemory::AllocatedBytes();
     const CDezazObject* mesh = nullptr;
     times.import = SecondsOf([&] {
         auto read = std::make_unique<ON_Mesh>();
@@ -261,11 +266,21 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     });
     if (importPeak)
         *importPeak = benchmemory::PeakSince(before);
+    // Each step's peak is measured from the end of the step before it, so
+    // the road's peak is the largest of them.
+    const auto noteMemory = [&](const char* step) {
+        const std::size_t peak = benchmemory::PeakSince(before), now = benchmemory::StatusBytes("VmRSS");
+        const std::size_t allocated = benchmemory::AllocatedBytes();
+        times.memory.push_back({step, {peak, now > before ? now - before : 0, allocated > allocatedBefore ? allocated - allocatedBefore : 0}});
+        benchmemory::ResetPeak();
+    };
+    noteMemory("import");
     if (!mesh)
         return fail("the import failed"), times;
 
     const std::wstring serial = std::to_wstring(mesh->RuntimeSerialNumber());
     times.open = SecondsOf([&] { cHost::Run(L"> Object " + serial + L"\n> MessageBox No\n_vtlShapes"); });
+    noteMemory("open");
     CCreatePrimitiveDialog* dialog = ShapesDialog();
     if (!dialog || !dialog->FirstMesh())
         return fail("the shapes dialog did not open"), times;
@@ -278,6 +293,7 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     const std::wstring click = L"_DialogViewClick " + title + ViewFractions(scan.facePoint);
     times.wand = SecondsOf([&] { cHost::Run(click); });
     times.wandMarked = times.marked = SelectedTriangles(scanMesh);
+    noteMemory("wand");
     if (!scan.outline.empty())
     {
         // Front-facing triangles only: the outline would take the part's
@@ -293,6 +309,7 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
         cHost::Run(stroke);
         times.marked = SelectedTriangles(scanMesh);
     }
+    noteMemory("stroke");
     if (times.marked == 0)
         fail("nothing was marked");
 
@@ -317,11 +334,18 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     };
     for (int kind = 0; kind < 8; ++kind)
         if (runs(kind))
+        {
             times.kind1M[kind] = kindChange(kind);
+            noteMemory((std::string("face_") + kKindNames[kind]).c_str());
+        }
     cHost::Run(L"_DialogButton " + title + L"3106\n_DialogButton " + title + std::to_wstring(IDC_SHAPES_SELECT_ALL));
+    noteMemory("select_all");
     for (int kind = 0; kind < 8; ++kind)
         if (runs(kind))
+        {
             times.kindAll[kind] = kindChange(kind);
+            noteMemory((std::string("all_") + kKindNames[kind]).c_str());
+        }
     if (dialogOnly)
     {
         cHost::Run(L"_DialogButton " + title + L"2");
@@ -330,12 +354,22 @@ stRoadTimes RunRoad(const stScan& scan, std::size_t* importPeak, std::size_t* ro
     }
 
     times.create = SecondsOf([&] { cHost::Run(L"_DialogButton " + title + L"4\n_DialogButton " + title + L"2"); });
+    noteMemory("create");
     times.deviation = SecondsOf([&] { cHost::Run(L"_vtlAnalyzer"); });
+    noteMemory("deviation");
     times.save = SecondsOf([&] { cHost::Run(L"_Save \"" + saved.wstring() + L"\""); });
+    noteMemory("save");
     if (roadPeak)
-        *roadPeak = benchmemory::PeakSince(before);
+        for (const auto& step : times.memory)
+            *roadPeak = std::max(*roadPeak, step.second[0]);
     if (!fs::exists(saved))
         fail("the document was not saved");
+    if (std::getenv("VTL_BIG_SCAN_UNTIL_SAVE"))
+    {
+        dezaz::NewDocument(doc);
+        fs::remove(saved);
+        return times;
+    }
 
     dezaz::NewDocument(doc);
     times.reopen = SecondsOf([&] {
@@ -436,6 +470,13 @@ void BM_BigScanRoad(benchmark::State& state)
     ms("reopen", [](const stRoadTimes& r) { return r.reopen; });
     ms("detect", [](const stRoadTimes& r) { return r.detect; });
     ms("split", [](const stRoadTimes& r) { return r.split; });
+    std::fprintf(stderr, "\n");
+    // Where the first round's memory stood: each step's peak and what it
+    // left resident, in bytes per triangle above the road's start.
+    std::fprintf(stderr, "%s (bytes per triangle, peak/resident/allocated):", scan.stl.filename().c_str());
+    for (const auto& [step, bytes] : rounds.front().memory)
+        std::fprintf(stderr, " %s %.1f/%.1f/%.1f", step.c_str(), double(bytes[0]) / double(scan.triangles),
+                     double(bytes[1]) / double(scan.triangles), double(bytes[2]) / double(scan.triangles));
     std::fprintf(stderr, "\n");
 }
 const int kRounds = std::getenv("VTL_BIG_SCAN_ROUNDS") ? std::max(1, std::atoi(std::getenv("VTL_BIG_SCAN_ROUNDS"))) : 3;

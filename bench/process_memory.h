@@ -26,6 +26,18 @@ inline std::size_t StatusBytes(const char* field)
     return kb * 1024;
 }
 
+// Starts the high-water mark again from the resident bytes now, without
+// handing freed memory back first: the steps of one measurement each
+// measured on their own.
+inline void ResetPeak()
+{
+    if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w"))
+    {
+        std::fputs("5", clear);
+        std::fclose(clear);
+    }
+}
+
 // Starts a measurement: memory freed before goes back to the system (so
 // that reusing it does not hide what the work needs), the high-water mark
 // is reset, and the resident bytes now are returned.
@@ -33,12 +45,16 @@ inline std::size_t StartPeakMeasurement()
 {
     ::malloc_trim(0);
     const std::size_t before = StatusBytes("VmRSS");
-    if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w"))
-    {
-        std::fputs("5", clear);
-        std::fclose(clear);
-    }
+    ResetPeak();
     return before;
+}
+
+// The bytes the program's allocations hold now (freed memory the allocator
+// keeps for reuse not counted).
+inline std::size_t AllocatedBytes()
+{
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 // The peak resident bytes since the measurement started above `before`.
