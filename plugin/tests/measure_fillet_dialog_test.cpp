@@ -86,6 +86,34 @@ protected:
         ::SendMessageW(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEASURE_FILLET_SELECT_MESH, BN_CLICKED),
                        reinterpret_cast<LPARAM>(::GetDlgItem(dialog->GetSafeHwnd(), IDC_MEASURE_FILLET_SELECT_MESH)));
     }
+    // A sheet in the plane of the first face whose side runs along the
+    // corner from w0 to w1, and its side picked with Pick another edge.
+    const CDezazObject* PickSheetEdge(const stFilletScan& scan, double w0, double w1)
+    {
+        const stBasis basis = MakeBasis(scan);
+        const ON_3dPoint from = ToWorld(scan, basis, 0, 0, w0);
+        auto surface = std::make_unique<ON_PlaneSurface>(ON_Plane(from, basis.e[2], basis.e[0]));
+        surface->SetExtents(0, ON_Interval(0, w1 - w0), true);
+        surface->SetExtents(1, ON_Interval(0, 10), true);
+        auto brep = std::make_unique<ON_Brep>();
+        ON_Surface* s = surface.release();
+        if (!brep->Create(s))
+            return nullptr;
+        const CDezazObject* sheet = doc.AddObject(std::make_unique<CDezazBrepObject>(std::move(brep)));
+        if (!sheet)
+            return nullptr;
+        const ON_3dPoint click = ToWorld(scan, basis, 0.2, 0, (w0 + w1) / 2);
+        std::wstring error;
+        if (!dezaz::QueueScriptAnswer(L"Object " + std::to_wstring(sheet->RuntimeSerialNumber()) + L" at " +
+                                          std::to_wstring(click.x) + L"," + std::to_wstring(click.y) + L"," +
+                                          std::to_wstring(click.z),
+                                      error))
+            return nullptr;
+        AFX_MANAGE_STATE(&state);
+        ::SendMessageW(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEASURE_FILLET_PICK_EDGE, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(Control(IDC_MEASURE_FILLET_PICK_EDGE)));
+        return sheet;
+    }
     HWND Control(int id) const { return ::GetDlgItem(dialog->GetSafeHwnd(), id); }
     int Position(int id) const { return int(::SendMessageW(Control(id), TBM_GETPOS, 0, 0)); }
     // Moves the thumb as a drag does, then lets it go (or not).
@@ -286,6 +314,32 @@ TEST_F(MeasureFilletDialog, AReferenceMeshDeletedSinceKeepsTheRadiusMeasuredWhil
     EXPECT_EQ(dialog->ReferenceMesh(), nullptr);
 }
 
+TEST_F(MeasureFilletDialog, AnEdgePickedAfterTheReferenceMeshWasReplacedHasNoRadiusUntilMeasured)
+{
+    stFilletScan scan;
+    scan.startRadius = 2.0;
+    scan.endRadius = 4.0;
+    Open(scan);
+    SelectMesh(mesh);
+    ASSERT_NEAR(dialog->Request().radius, 3.0, 0.05);
+    // A segmentation split puts the band in place of the scan: the object
+    // measured is gone.
+    ON_Mesh band;
+    band.m_V.Append(ON_3fPoint(0, 0, 0));
+    band.m_V.Append(ON_3fPoint(1, 0, 0));
+    band.m_V.Append(ON_3fPoint(0, 1, 0));
+    band.SetTriangle(0, 0, 1, 2);
+    ASSERT_NE(doc.ReplaceObject(CDezazObjRef(mesh), band), nullptr);
+    // Another edge, along the far half of the corner (radius 3.5 there).
+    ASSERT_NE(PickSheetEdge(scan, 20, 40), nullptr);
+    ASSERT_NE(dialog->Request().curve, nullptr);
+    EXPECT_EQ(dialog->Request().radius, FLT_MAX);
+    EXPECT_EQ(CMeasureFilletPreviewConduit::RadiusLabel(dialog->Request()), L"Unknown");
+    const int objects = doc.ObjectCount();
+    dialog->OnCreateAnnotation();
+    EXPECT_EQ(doc.ObjectCount(), objects);
+}
+
 TEST_F(MeasureFilletDialog, CloseLeavesTheViewportsAndTheHolderKeepsNoWindow)
 {
     stFilletScan scan;
@@ -408,28 +462,11 @@ TEST_F(MeasureFilletDialog, PickAnotherEdgeTakesTheBrepEdgeNextToTheClick)
     scan.startRadius = scan.endRadius = 4.0;
     Open(scan);
     SelectMesh(mesh);
-    // A sheet in the plane of the first face whose side runs along the
-    // corner, from the middle of the scan to its far end.
+    // The sheet's side runs along the corner from the middle of the scan to its far end.
+    const CDezazObject* sheet = PickSheetEdge(scan, 20, 40);
+    ASSERT_NE(sheet, nullptr);
     const stBasis basis = MakeBasis(scan);
     const ON_3dPoint from = ToWorld(scan, basis, 0, 0, 20), to = ToWorld(scan, basis, 0, 0, 40);
-    auto surface = std::make_unique<ON_PlaneSurface>(ON_Plane(from, basis.e[2], basis.e[0]));
-    surface->SetExtents(0, ON_Interval(0, 20), true);
-    surface->SetExtents(1, ON_Interval(0, 10), true);
-    auto brep = std::make_unique<ON_Brep>();
-    ON_Surface* s = surface.release();
-    ASSERT_TRUE(brep->Create(s));
-    const CDezazObject* sheet = doc.AddObject(std::make_unique<CDezazBrepObject>(std::move(brep)));
-    ASSERT_NE(sheet, nullptr);
-    const ON_3dPoint click = ToWorld(scan, basis, 0.2, 0, 30);
-    std::wstring error;
-    ASSERT_TRUE(dezaz::QueueScriptAnswer(L"Object " + std::to_wstring(sheet->RuntimeSerialNumber()) + L" at " +
-                                             std::to_wstring(click.x) + L"," + std::to_wstring(click.y) + L"," +
-                                             std::to_wstring(click.z),
-                                         error))
-        << error;
-    AFX_MANAGE_STATE(&state);
-    ::SendMessageW(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEASURE_FILLET_PICK_EDGE, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(Control(IDC_MEASURE_FILLET_PICK_EDGE)));
     const stFilletRequest& r = dialog->Request();
     ASSERT_NE(r.curve, nullptr);
     EXPECT_EQ(r.edgeSerial, sheet->RuntimeSerialNumber());

@@ -206,6 +206,10 @@ void CMeasureFilletDialog::SetPickedEdge(const ON_Curve* edge, unsigned int obje
     {
         request.curve.reset(edge->Duplicate());
         request.curveVersion = ++m_curveVersions;
+        // The radius shown is another edge's until this one is measured: a
+        // reference mesh gone since would leave it there, and Create
+        // Annotation would write it at this edge.
+        request.radius = FLT_MAX;
     }
     else
         request.curve.reset();
