@@ -469,16 +469,21 @@ void CUIM_EditProfile::ShowCurveValue(ST_ISectionCurve* curve)
 
 void CUIM_EditProfile::BeginElement(const GUID& classId)
 {
-    if (panel)
-        panel->PushUndoState();
     DiscardElement();
+    if (panel)
+    {
+        panel->PushUndoState();
+        elementUndoStep = true;
+    }
     ST_IProfiledSurface* surface = GetProfiledSurface();
     ST_ISectionCurve* sketch = GetActiveProfile();
-    if (!surface || !sketch)
-        return;
-    element = surface->CreateCurveByClassGuid(classId);
+    if (surface && sketch)
+        element = surface->CreateCurveByClassGuid(classId);
     if (!element)
+    {
+        DiscardElement();
         return;
+    }
     std::copy(sketch->frame, sketch->frame + 12, element->frame);
     elementPoints.Clear();
     if (ClearSketchSelection(sketch))
@@ -487,6 +492,11 @@ void CUIM_EditProfile::BeginElement(const GUID& classId)
 
 void CUIM_EditProfile::DiscardElement()
 {
+    // Nothing of the element reached the sketch: its undo state would
+    // give back the sketch as it is.
+    if (elementUndoStep && panel)
+        panel->PopUndoState();
+    elementUndoStep = false;
     element.reset();
     elementPoints.Clear();
     clickCount = 0;
@@ -517,6 +527,7 @@ void CUIM_EditProfile::CommitElement()
         return;
     }
     element.release();
+    elementUndoStep = false;
     bool isDistance = false;
     const double value = SketchCurveValue(*added, &isDistance);
     if (panel)

@@ -232,6 +232,10 @@ private:
     std::uint32_t clickCount = 0;
     std::unique_ptr<ST_ISectionCurve> element;
     tPolyline<cVertex> elementPoints;
+    // The undo state saved when the element was begun is still the panel's
+    // last one: an element dropped unfinished takes it back, as the sketch
+    // is as it was.
+    bool elementUndoStep = false;
     stTangentAnchor anchors[2];
     std::uint32_t currentTool = kProfileToolSelect;
     bool ended = false;

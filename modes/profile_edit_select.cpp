@@ -371,6 +371,8 @@ void CUIM_EditProfile::UndoLastEdit(C3DView* view)
     // would move curves the undone edit never touched.
     if (current)
         std::copy(current->frame, current->frame + 12, saved->frame);
+    // The state taken is the one an element being drawn saved, if any.
+    elementUndoStep = false;
     // The sketch goes with its curves.
     ForgetSketch();
     const bool installedHere = current && current == installedSketch && surface == installedOn;

@@ -162,6 +162,27 @@ TEST_F(TurnedFrame, EscapeDuringATangentArcPutsItsLinesBack)
     }
 }
 
+TEST_F(TurnedFrame, AnElementLeftHalfDrawnLeavesNoUndoStep)
+{
+    Command(32824);
+    DrawLine(-3.0, -1.0, -0.5, -1.0);
+    ASSERT_EQ(panel.undo.size(), 1u);
+    // A line begun and dropped by Escape, an arc begun and dropped by a tool
+    // change: the next Undo takes back the line drawn before them.
+    Command(32821);
+    Click(At(1.0, 0.5));
+    ASSERT_NE(mode->GetElement(), nullptr);
+    ::SendMessageW(view->GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    Command(32822);
+    Click(At(1.0, 2.5));
+    ASSERT_NE(mode->GetElement(), nullptr);
+    Command(32821);
+    EXPECT_EQ(mode->GetElement(), nullptr);
+    EXPECT_EQ(panel.undo.size(), 1u);
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
+}
+
 TEST_F(TurnedFrame, ADrawingToolShowsItsCursorOverTheSketch)
 {
     Command(32824);
