@@ -1,6 +1,7 @@
 #include "plugin/base_vtl_dialog.h"
 #include "plugin/vtl_plugin.h"
 
+#include "core/freed_memory.h"
 #include "core/host_mesh_import.h"
 #include "core/mesh.h"
 #include "core/mesh_object.h"
@@ -389,6 +390,13 @@ void CBaseVTLDialog::OnDestroy()
     // The view window goes with the dialog and deletes its object.
     if (m_view && m_view->GetSafeHwnd())
         m_view = nullptr;
+}
+
+void CBaseVTLDialog::PostNcDestroy()
+{
+    m_scene.Clear();
+    ReturnFreedMemory();
+    CDezazDialog::PostNcDestroy();
 }
 
 void CBaseVTLDialog::OnDeleteCommand()

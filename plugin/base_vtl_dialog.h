@@ -156,6 +156,10 @@ protected:
     // Takes ownership of the tooltip control (relayed every message).
     void SetToolTip(CToolTipCtrl* tooltip);
 
+    // Once the window and its children are gone, the scene's objects (the
+    // mesh copy above all) are freed: the holder keeps a closed dialog's
+    // object until the dialog is opened again.
+    void PostNcDestroy() override;
     afx_msg void OnSize(UINT type, int cx, int cy);
     afx_msg void OnDestroy();
     afx_msg void OnDeleteCommand();

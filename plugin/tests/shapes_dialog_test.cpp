@@ -545,6 +545,24 @@ TEST_F(ShapesDialog, ClosingWithAMovedMeshAsksAndPutsTheSessionsBackOnNo)
     EXPECT_LT(MaxDifference(RegionPoints(*session), region), 2e-4f);
 }
 
+TEST_F(ShapesDialog, AClosedDialogFreesItsMeshCopyAndTheShapesStay)
+{
+    // The holder keeps a closed dialog's object until the dialog is opened
+    // again: the copy of the scan it held (a gigabyte for a big scan) went
+    // on with it.
+    Open(scans::Plane({-600, 200, 90}, scans::Unit({0.1, 0.7, 0.7}), 80.0, 10, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    ASSERT_NE(session, nullptr);
+    const std::vector<float> region = RegionPoints(*session);
+    Click(IDCANCEL);
+    ASSERT_TRUE(dialog->IsClosed());
+    EXPECT_EQ(dialog->FirstMesh(), nullptr);
+    ASSERT_EQ(dialog->GetEntry()->SessionCount(), 1u);
+    EXPECT_EQ(RegionPoints(*dialog->GetEntry()->Session(0)), region);
+}
+
 TEST_F(ShapesDialog, YesMovesTheHostMeshWhenTheHostCanElseTheSessionsGoBack)
 {
     int moved = 0;
