@@ -150,7 +150,7 @@ bool CUIM_EditNetwork::FollowCurrentShape(C3DView* view)
 
 void CUIM_EditNetwork::LetGoOfNetwork()
 {
-    CancelNodeDrag();
+    CancelNodeDrag(true);
     ForgetCurvePointers();
     pickBufferValid = 0;
 }
@@ -168,10 +168,14 @@ INetworkEditPage* CUIM_EditNetwork::Page() const
     return NetworkEditPageOf(shapesView);
 }
 
-bool CUIM_EditNetwork::CancelNodeDrag()
+bool CUIM_EditNetwork::CancelNodeDrag(bool keepCopy)
 {
     if (!drag.IsDragging())
         return false;
+    INetworkEditPage* page = keepCopy ? nullptr : Page();
+    if (page && page->GetUndoCount() == dragUndoCount)
+        page->DropLastUndoState();
+    dragUndoCount = SIZE_MAX;
     drag.Cancel(EditedNetwork());
     buttonDown = 0;
     dragStart[0] = FLT_MAX;

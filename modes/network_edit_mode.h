@@ -129,8 +129,10 @@ public:
     const stCurveSnap& GetSnap() const { return snap; }
 
     // Puts a running drag's curves back as they were grabbed; true when a
-    // drag was running.
-    bool CancelNodeDrag();
+    // drag was running. The network is then as the copy the drag saved holds
+    // it: unless an Undo is about to take that copy (keepCopy), it leaves the
+    // page's undo list while it is still the last one.
+    bool CancelNodeDrag(bool keepCopy = false);
     // Called before the network is replaced: the drag ends as it began and
     // nothing points into the old network any more (the pick image of it
     // included).
@@ -236,6 +238,8 @@ private:
     // The page's undo count once the copy saved as the drawn curve began
     // was on it (SIZE_MAX without a drawn curve).
     std::size_t drawnUndoCount = SIZE_MAX;
+    // The page's undo count just after a node drag saved its copy.
+    std::size_t dragUndoCount = SIZE_MAX;
     ST_ISectionCurve* hoveredCurve = nullptr;
     float hoveredPoint[3] = {FLT_MAX, 0.0f, 0.0f};
     ST_ISectionCurve* hoveredPointCurve = nullptr;

@@ -385,7 +385,10 @@ void CUIM_EditNetwork::StartNodeDrag(const float position[3], C3DView* view)
 {
     ST_ISectionCurve* network = GetNetwork();
     if (INetworkEditPage* page = Page())
+    {
         page->PushUndoState();
+        dragUndoCount = page->GetUndoCount();
+    }
     if (drag.GrabAt(network, position) == 0)
         return;
     // The pick image still shows the grabbed curves, and the ids of the
@@ -505,7 +508,10 @@ void CUIM_EditNetwork::InsertOnDrag(POINT point, C3DView* view)
     if (!network || !IsNetworkCurve(curve) || !Found(pressedVertex) || segmentIndex < 0)
         return;
     if (INetworkEditPage* page = Page())
+    {
         page->PushUndoState();
+        dragUndoCount = page->GetUndoCount();
+    }
     const float position[3] = {pressedVertex.x, pressedVertex.y, pressedVertex.z};
     std::unique_ptr<ST_ISectionCurve> before = curve->Clone();
     if (before)

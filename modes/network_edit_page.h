@@ -36,6 +36,8 @@ public:
     // saved of, which need not be current any more).
     virtual void UndoOn(ST_IProfiledSurface* network) = 0;
     virtual std::size_t GetUndoCount() const = 0;
+    // Drops the last saved network without putting it back.
+    virtual void DropLastUndoState() = 0;
 
     // Shows the option panel of the sub-state (none for Extrapolate), hides
     // the others, presses only its button, and refreshes the section panel's

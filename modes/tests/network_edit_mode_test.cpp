@@ -634,6 +634,38 @@ TEST_F(NetworkEdit, EscapeDuringADragPutsTheGrabbedCurvesBack)
     EXPECT_EQ(CurveCount(), 2u) << "the release after Escape drops nothing";
 }
 
+TEST_F(NetworkEdit, ADragEndedByEscapeLeavesNoUndoStep)
+{
+    BuildCross();
+    Command(kCmdNetworkModify);
+    a->selected = 1;
+    Command(kCmdNetworkDelete);
+    ASSERT_EQ(page.GetUndoCount(), 1u);
+    Paint();
+    const NetworkNodes deleted = NodesOf(Network());
+    const POINT end = ScreenUV(30, 38); // b's end
+    win32::AdvanceClock(2000);
+    Move(end);
+    Down(end);
+    Move(POINT{end.x - 20, end.y + 10});
+    ASSERT_TRUE(mode->IsNodeDragging());
+    Escape();
+    Up(POINT{end.x - 20, end.y + 10});
+    EXPECT_EQ(NodesOf(Network()), deleted);
+    EXPECT_EQ(page.GetUndoCount(), 1u) << "the next Undo takes back the Delete";
+    // Delete during a drag ends it so too (nothing is selected to delete).
+    Paint();
+    win32::AdvanceClock(2000);
+    Move(end);
+    Down(end);
+    Move(POINT{end.x - 20, end.y + 10});
+    ASSERT_TRUE(mode->IsNodeDragging());
+    Command(kCmdNetworkDelete);
+    Up(POINT{end.x - 20, end.y + 10});
+    EXPECT_EQ(NodesOf(Network()), deleted);
+    EXPECT_EQ(page.GetUndoCount(), 1u);
+}
+
 TEST_F(NetworkEdit, ALostReleaseOrLostFocusDuringADragPutsTheCurvesBack)
 {
     BuildCross();

@@ -98,6 +98,14 @@ public:
         ++undone;
     }
     std::size_t GetUndoCount() const override { return undo.size(); }
+    void DropLastUndoState() override
+    {
+        if (undo.empty())
+            return;
+        undo.pop_back();
+        pushed.pop_back();
+        pushedFor.pop_back();
+    }
     void ShowSubState(std::uint32_t state) override { shown = state; }
     void RefreshSectionButtons() override { ++buttonsRefreshed; }
     void BeginNetworkDisplay() override { ++displayBegun; }

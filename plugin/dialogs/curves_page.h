@@ -58,6 +58,11 @@ public:
     // the drawing goes on after it.
     void ShowNetworkAsKeptForWrite(bool writing);
     std::size_t GetUndoCount() const override { return m_undo.size(); }
+    void DropLastUndoState() override
+    {
+        if (!m_undo.empty())
+            m_undo.pop_back();
+    }
     afx_msg void EnterModifyCurves();
     // Anchors the plane at the middle of all the view's meshes, normal +x.
     void ResetSectionPlane() override;
