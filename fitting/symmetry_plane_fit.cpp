@@ -4,6 +4,7 @@
 #include "core/frame_math.h"
 #include "core/mesh.h"
 #include "core/point_cloud.h"
+#include "core/pool_team.h"
 #include "core/scene_object.h"
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
@@ -124,6 +125,8 @@ void SampleCentreAndSpread(cPointCloud* cloud, std::uint32_t stride, std::uint32
 
 constexpr double kTolerance = 1e-4;
 constexpr int kMaxSimplexRuns = 6;
+// Every thread of the pool may help seek the partners.
+constexpr std::size_t kTeamHelpers = 64;
 
 } // namespace
 
@@ -240,7 +243,10 @@ void cSymmetryPlaneFit::MirrorErrors(const double* normals, const double* offset
                 m.match = tree->FindNearest(m.q, radius);
             }
         };
-        ParallelForEach(SharedThreadPool(), planes.size() * runs, 1, seek);
+        if (m_team != nullptr)
+            m_team->Run(planes.size() * runs, seek);
+        else
+            ParallelForEach(SharedThreadPool(), planes.size() * runs, 1, seek);
         for (std::size_t plane = 0; plane < planes.size(); ++plane)
             for (std::size_t k = 0; k < n; ++k)
             {
@@ -265,12 +271,16 @@ std::uint32_t cSymmetryPlaneFit::RingOf(ITopology* topology, const cVertex* vert
     const std::uint32_t index = vertex->index;
     if (mesh == nullptr || index >= mesh->GetVertexCount() || mesh->GetVertex(index) != vertex)
         return topology->GetVertexNeighbours(vertex, 1, ring);
-    if (!m_firstTrianglesFound)
-    {
-        m_firstTriangles = mesh->FirstTriangleOfEachVertex();
-        m_firstTrianglesFound = true;
-    }
+    FindFirstTriangles(mesh);
     return mesh->GetVertexNeighboursFrom(m_firstTriangles[index], index, 1, ring);
+}
+
+void cSymmetryPlaneFit::FindFirstTriangles(cMesh* mesh)
+{
+    if (m_firstTrianglesFound)
+        return;
+    m_firstTriangles = mesh->FirstTriangleOfEachVertex();
+    m_firstTrianglesFound = true;
 }
 
 double cSymmetryPlaneFit::PointError(const double mirrored[3], const cVertex* matched)
@@ -354,17 +364,44 @@ bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t
     // surface the simplex can flatten and report convergence degrees away
     // from the minimum. A fresh simplex at the point reached finds the way
     // on, so the search is restarted until a run no longer lowers the error.
-    double best = FLT_MAX;
-    for (int run = 0; run < kMaxSimplexRuns; ++run)
-    {
-        double reached = FLT_MAX;
-        if (MinimiseSimplexBatched(x, MirrorObjectives, &ctx, kTolerance, 1500, 0.005f, &reached) == kSimplexFailed)
-            return false;
-        const bool improved = reached < best * (1.0 - kTolerance);
-        best = std::min(best, reached);
-        if (!improved)
-            break;
-    }
+    //
+    // The steps' hundreds of small batches of partners (a few hundred
+    // samples each) are sought by a team of the pool's threads kept for the
+    // whole search: handing each batch to the pool anew cost about as much
+    // as seeking it. What the pool makes at once for the whole search (the
+    // vertex tree, a mesh's first triangles) is made before the team forms,
+    // as the team's lead cannot hand work to the pool.
+    if (auto* tree = cBucketSearchTreeProp::GetOrAttach(m_source, kBucketSearchTreePropertyName))
+        tree->EnsureBuilt();
+    if (auto* mesh = m_source != nullptr ? static_cast<cMesh*>(m_source->QueryInterface(IID_cMesh)) : nullptr)
+        FindFirstTriangles(mesh);
+    bool failed = false;
+    auto search = [&](cPoolTeam& team) {
+        m_team = &team;
+        struct stLeave
+        {
+            cPoolTeam*& team;
+            ~stLeave() { team = nullptr; }
+        } leave{m_team};
+        double best = FLT_MAX;
+        for (int run = 0; run < kMaxSimplexRuns; ++run)
+        {
+            double reached = FLT_MAX;
+            if (MinimiseSimplexBatched(x, MirrorObjectives, &ctx, kTolerance, 1500, 0.005f, &reached) ==
+                kSimplexFailed)
+            {
+                failed = true;
+                return;
+            }
+            const bool improved = reached < best * (1.0 - kTolerance);
+            best = std::min(best, reached);
+            if (!improved)
+                break;
+        }
+    };
+    RunWithPoolTeam(SharedThreadPool(), kTeamHelpers, search);
+    if (failed)
+        return false;
     double n[3];
     double d;
     UnpackWorldPlane(ctx, x, n, d);

@@ -15,6 +15,8 @@
 #include <vector>
 
 class ISceneObject;
+class cMesh;
+class cPoolTeam;
 
 class cSymmetryPlaneFit
 {
@@ -63,6 +65,8 @@ private:
     bool MirrorOf(const double normal[3], double offset, double mirror[12]) const;
     // The first ring of a matched vertex.
     std::uint32_t RingOf(ITopology* topology, const cVertex* vertex, tVertexDeque& ring);
+    // The first triangle of each vertex of a mesh source, found once.
+    void FindFirstTriangles(cMesh* mesh);
 
     struct stLocalPlane
     {
@@ -79,4 +83,7 @@ private:
     // that each local plane's ring does not search the mesh for it.
     std::vector<std::uint32_t> m_firstTriangles;
     bool m_firstTrianglesFound = false;
+    // While Fit runs its minimiser on a team of the pool's threads: the
+    // team that seeks the partners.
+    cPoolTeam* m_team = nullptr;
 };
