@@ -102,14 +102,15 @@ bool UsableNormal(const stFitPoint& record, stOriented& s)
     return true;
 }
 
-void TakeSample(const stOriented& from, stOriented& to)
-{
-    to = from;
-}
-
-void TakeSample(const stOriented& from, stUnitNormal& to)
+void TakeSample(const stOriented& from, std::size_t, stUnitNormal& to)
 {
     std::copy(from.n, from.n + 3, to.n);
+}
+
+// A record's place among the records stands for its sample.
+void TakeSample(const stOriented&, std::size_t place, std::size_t& to)
+{
+    to = place;
 }
 
 // The samples of the records with a usable normal, in the records' order:
@@ -121,27 +122,50 @@ template <class Sample> tSamples<Sample> UsableSamples(const cFitContainer& poin
     const std::size_t blocks = (records.size() + kSamplesPerJob - 1) / kSamplesPerJob;
     std::vector<std::size_t> firstOf(blocks + 1, 0);
     const auto visit = [&records](std::size_t block, auto&& take) {
-        const auto first = records.begin() + static_cast<std::ptrdiff_t>(block * kSamplesPerJob);
-        const auto last = records.begin() + static_cast<std::ptrdiff_t>(std::min(records.size(), (block + 1) * kSamplesPerJob));
-        for (auto record = first; record != last; ++record)
+        const std::size_t first = block * kSamplesPerJob, last = std::min(records.size(), (block + 1) * kSamplesPerJob);
+        auto record = records.begin() + static_cast<std::ptrdiff_t>(first);
+        for (std::size_t place = first; place < last; ++place, ++record)
         {
             stOriented s;
             if (UsableNormal(*record, s))
-                take(s);
+                take(s, place);
         }
     };
-    auto count = [&](std::size_t block) { visit(block, [&](const stOriented&) { ++firstOf[block + 1]; }); };
+    auto count = [&](std::size_t block) { visit(block, [&](const stOriented&, std::size_t) { ++firstOf[block + 1]; }); };
     ParallelForEach(SharedThreadPool(), blocks, 1, count);
     for (std::size_t block = 0; block < blocks; ++block)
         firstOf[block + 1] += firstOf[block];
     tSamples<Sample> out(firstOf[blocks]);
     auto write = [&](std::size_t block) {
         Sample* to = out.data() + firstOf[block];
-        visit(block, [&](const stOriented& s) { TakeSample(s, *to++); });
+        visit(block, [&](const stOriented& s, std::size_t place) { TakeSample(s, place, *to++); });
     };
     ParallelForEach(SharedThreadPool(), blocks, 1, write);
     return out;
 }
+
+// The revolution axis's samples made from their records where they are
+// read: the record's point centred on the samples' mean and scaled to unit
+// spread, and its unit normal, with the operations that made them when
+// they were kept whole (the same values to the bit). A whole scan's samples
+// (48 bytes each, 240 MB for 5M records) are made only once the solution
+// passes have left those that agree.
+struct stScaledRecords
+{
+    const tFitPointQueue* records;
+    double mean[3];
+    double spread;
+
+    void Make(std::size_t place, stOriented& s) const
+    {
+        UsableNormal((*records)[place], s);
+        for (int k = 0; k < 3; ++k)
+        {
+            s.p[k] -= mean[k];
+            s.p[k] /= spread;
+        }
+    }
+};
 
 // The value of rank size / 2, as std::nth_element finds it, selected on the
 // shared pool: the values are counted by their top bits a block at a time,
@@ -377,20 +401,32 @@ double OffMeridian(const stOriented& s, const double axis[3], const double point
 // (n, p x n) come nearest to, c . (p x n) + cbar . n = 0 for a line meeting
 // them all. The pitch c . cbar of a helical solution (a cylinder's normals
 // leave the moment along the axis open) is taken off before the axis is read.
-bool SolveAxis(const tSamples<stOriented>& samples, bool checkDetermined, double axis[3], double point[3])
+// The samples are made from their records a wave of them at a time on the
+// shared pool and added in their order.
+bool SolveAxis(const tSamples<std::size_t>& places, const stScaledRecords& records, bool checkDetermined,
+               double axis[3], double point[3])
 {
     double a[3][3] = {}, b[3][3] = {}, c[3][3] = {};
-    for (const stOriented& s : samples)
+    constexpr std::size_t kWave = 64 * kSamplesPerJob;
+    tSamples<stOriented> wave(std::min(places.size(), kWave));
+    for (std::size_t first = 0; first < places.size(); first += kWave)
     {
-        double q[3];
-        Cross(s.p, s.n, q);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-            {
-                a[i][j] += q[i] * q[j];
-                b[i][j] += q[i] * s.n[j];
-                c[i][j] += s.n[i] * s.n[j];
-            }
+        const std::size_t count = std::min(kWave, places.size() - first);
+        auto make = [&](std::size_t t) { records.Make(places[first + t], wave[t]); };
+        ParallelForEach(SharedThreadPool(), count, kSamplesPerJob, make);
+        for (std::size_t t = 0; t < count; ++t)
+        {
+            const stOriented& s = wave[t];
+            double q[3];
+            Cross(s.p, s.n, q);
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                {
+                    a[i][j] += q[i] * q[j];
+                    b[i][j] += q[i] * s.n[j];
+                    c[i][j] += s.n[i] * s.n[j];
+                }
+        }
     }
     // The pseudo-inverse of c: normals that all lie in one plane (a band of
     // a cylinder) leave it singular across that plane.
@@ -429,7 +465,7 @@ bool SolveAxis(const tSamples<stOriented>& samples, bool checkDetermined, double
     // when asked.
     // (Terms are of order one: unit normals, unit spread.)
     if (checkDetermined &&
-        (!(sv[1] > 2.0 * std::max(sv[2], 0.0)) || !(sv[1] > 1e-6 * static_cast<double>(samples.size()))))
+        (!(sv[1] > 2.0 * std::max(sv[2], 0.0)) || !(sv[1] > 1e-6 * static_cast<double>(places.size()))))
         return false;
     double dir[3] = {svec[0][2], svec[1][2], svec[2][2]};
     if (!MakeUnit(dir))
@@ -1174,48 +1210,56 @@ void MedianNormalAlongDirections(const cFitContainer& points, const double direc
 
 bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3])
 {
-    tSamples<stOriented> samples = UsableSamples<stOriented>(points);
-    if (samples.size() < 6)
+    // The solution passes keep the places of the samples that agree; the
+    // samples are made from their records where the passes read them.
+    tSamples<std::size_t> places = UsableSamples<std::size_t>(points);
+    if (places.size() < 6)
         return false;
+    const tFitPointQueue& records = points.Points();
     // Centred on the mean and scaled to unit spread.
-    double mean[3] = {0.0, 0.0, 0.0};
-    for (const stOriented& s : samples)
+    stScaledRecords scaled{&records, {0.0, 0.0, 0.0}, 0.0};
+    double* mean = scaled.mean;
+    for (const std::size_t place : places)
         for (int k = 0; k < 3; ++k)
-            mean[k] += s.p[k];
-    for (double& m : mean)
-        m /= static_cast<double>(samples.size());
+            mean[k] += static_cast<double>(records[place].position[k]);
+    for (int k = 0; k < 3; ++k)
+        mean[k] /= static_cast<double>(places.size());
     double spread = 0.0;
-    for (stOriented& s : samples)
+    for (const std::size_t place : places)
         for (int k = 0; k < 3; ++k)
         {
-            s.p[k] -= mean[k];
-            spread += s.p[k] * s.p[k];
+            const double centred = static_cast<double>(records[place].position[k]) - mean[k];
+            spread += centred * centred;
         }
-    spread = std::sqrt(spread / static_cast<double>(samples.size()));
+    spread = std::sqrt(spread / static_cast<double>(places.size()));
     if (!(spread > 0.0) || !std::isfinite(spread))
         return false;
-    // Each sample on its own: a block of them a job on the pool.
-    auto scale = [&](std::size_t i) {
-        for (double& c : samples[i].p)
-            c /= spread;
-    };
-    ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, scale);
+    scaled.spread = spread;
 
     double dir[3] = {}, foot[3] = {};
     for (int pass = 0; pass < kPasses; ++pass)
     {
         // Stray normals can blur the first solves; the line must be clearly
         // determined by the normals that agree with it.
-        if (!SolveAxis(samples, pass + 1 == kPasses, dir, foot))
+        if (!SolveAxis(places, scaled, pass + 1 == kPasses, dir, foot))
             return false;
         if (pass + 1 < kPasses)
         {
-            tValues off(samples.size());
-            auto measure = [&](std::size_t i) { off[i] = std::max(OffMeridian(samples[i], dir, foot), 0.0); };
-            ParallelForEach(SharedThreadPool(), samples.size(), kSamplesPerJob, measure);
-            KeepAgreeing(samples, off, 6);
+            tValues off(places.size());
+            auto measure = [&](std::size_t i) {
+                stOriented s;
+                scaled.Make(places[i], s);
+                off[i] = std::max(OffMeridian(s, dir, foot), 0.0);
+            };
+            ParallelForEach(SharedThreadPool(), places.size(), kSamplesPerJob, measure);
+            KeepAgreeing(places, off, 6);
         }
     }
+    // The samples that agree, made once their places are known.
+    tSamples<stOriented> samples(places.size());
+    auto make = [&](std::size_t i) { scaled.Make(places[i], samples[i]); };
+    ParallelForEach(SharedThreadPool(), places.size(), kSamplesPerJob, make);
+    tSamples<std::size_t>().swap(places);
     // The profile's samples are taken first: the axis refinement lays the
     // samples out anew.
     const tSamples<stOriented> profileSamples = ProfileSamples(samples);
