@@ -329,6 +329,10 @@ void CUIM_EditProfile::RestoreUntouchedProfile()
 void CUIM_EditProfile::ForgetSketch()
 {
     DiscardElement();
+    // A drag dropped before its release changed nothing of the sketch.
+    if (dragging && dragUndoStep && panel)
+        panel->PopUndoState();
+    dragUndoStep = false;
     insertPending = 0;
     insertSpline = nullptr;
     insertSegment = -1;

@@ -236,6 +236,10 @@ private:
     // last one: an element dropped unfinished takes it back, as the sketch
     // is as it was.
     bool elementUndoStep = false;
+    // The same for the undo state a point or curve drag saved as it began:
+    // a drag that changes nothing (a click that selects a point to type its
+    // length, a drag given up by Delete or Clear All) takes it back.
+    bool dragUndoStep = false;
     stTangentAnchor anchors[2];
     std::uint32_t currentTool = kProfileToolSelect;
     bool ended = false;

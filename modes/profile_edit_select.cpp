@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -35,6 +36,29 @@ cVertex PointVertex(const float p[3])
 std::uint32_t IndexInSketch(ST_ISectionCurve* sketch, ST_ISectionCurve* curve)
 {
     return sketch && curve ? sketch->IndexOfCurve(curve) : kSnapExceptNone;
+}
+
+// Whether the two curves' points (and control points) lie at the same
+// places.
+bool SameSketchPoints(ST_ISectionCurve& a, ST_ISectionCurve& b)
+{
+    for (const bool control : {false, true})
+    {
+        const tPolyline<cVertex>* p = SketchPointsOf(a, control);
+        const tPolyline<cVertex>* q = SketchPointsOf(b, control);
+        if (!p || !q)
+        {
+            if (p != q)
+                return false;
+            continue;
+        }
+        if (p->GetVertexCount() != q->GetVertexCount())
+            return false;
+        for (std::uint32_t i = 0; i < p->GetVertexCount(); ++i)
+            if (std::memcmp(p->GetVertex(i)->Position(), q->GetVertex(i)->Position(), 3 * sizeof(float)) != 0)
+                return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -66,7 +90,10 @@ void CUIM_EditProfile::SelectToolDown(POINT point, UINT flags, C3DView* view)
                 points->GetVertex(pick.pointIndex)->flags |= kSketchPointSelected;
             pick.curve->selected = 0;
             if (panel)
+            {
                 panel->PushUndoState();
+                dragUndoStep = true;
+            }
             dragCopy = pick.curve->Clone();
             dragCopy->Assign(*pick.curve);
             dragCurve = pick.curve;
@@ -93,7 +120,10 @@ void CUIM_EditProfile::SelectToolDown(POINT point, UINT flags, C3DView* view)
             else
             {
                 if (panel)
+                {
                     panel->PushUndoState();
+                    dragUndoStep = true;
+                }
                 dragCopy = pick.curve->Clone();
                 dragCopy->Assign(*pick.curve);
                 dragCurve = pick.curve;
@@ -305,10 +335,16 @@ bool CUIM_EditProfile::EndDrag(C3DView* view)
     splineBeforeInsertion.reset();
     if (!sketch || !dragCopy || !dragCurve || sketch->IndexOfCurve(dragCurve) == 0xFFFFFFFFu)
     {
+        dragUndoStep = false;
         dragCopy.reset();
         dragCurve = nullptr;
         return false;
     }
+    // Released where nothing moved: the drag's undo state would give back
+    // the sketch as it is.
+    if (dragUndoStep && panel && SameSketchPoints(*dragCopy, *dragCurve))
+        panel->PopUndoState();
+    dragUndoStep = false;
     std::unique_ptr<ST_ISectionCurve> replacement = dragCopy->Clone();
     replacement->Assign(*dragCopy);
     if (tPolyline<cVertex>* points = SketchPointsOf(*replacement, panel && panel->UseControlPoints()))
@@ -371,8 +407,10 @@ void CUIM_EditProfile::UndoLastEdit(C3DView* view)
     // would move curves the undone edit never touched.
     if (current)
         std::copy(current->frame, current->frame + 12, saved->frame);
-    // The state taken is the one an element being drawn saved, if any.
+    // The state taken is the one an element being drawn or a drag saved, if
+    // any.
     elementUndoStep = false;
+    dragUndoStep = false;
     // The sketch goes with its curves.
     ForgetSketch();
     const bool installedHere = current && current == installedSketch && surface == installedOn;

@@ -183,6 +183,38 @@ TEST_F(TurnedFrame, AnElementLeftHalfDrawnLeavesNoUndoStep)
     EXPECT_EQ(Sketch()->GetSegmentCount(), 0u);
 }
 
+TEST_F(TurnedFrame, ADragThatChangesNothingLeavesNoUndoStep)
+{
+    Command(32824);
+    DrawLine(-2.0, -1.0, 1.5, 0.5);
+    DrawLine(1.0, 1.5, -1.0, 2.5);
+    ASSERT_EQ(panel.undo.size(), 2u);
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    // A click on the first line's end selects it (to type its length) and
+    // moves nothing.
+    const POINT end = At(*PointsOf(0).GetVertex(1));
+    testview::Move(view, end);
+    ASSERT_GE(mode->GetHoverIndex(), 0);
+    testview::Press(view, WM_LBUTTONDOWN, end);
+    testview::Press(view, WM_LBUTTONUP, end);
+    EXPECT_EQ(panel.undo.size(), 2u);
+    // A drag of the other line ended by Delete: one undo step, the Delete's.
+    view->Redraw(kFullRedraw);
+    const POINT other = At(*PointsOf(1).GetVertex(0));
+    testview::Move(view, other);
+    testview::Press(view, WM_LBUTTONDOWN, other);
+    testview::Move(view, POINT{other.x + 15, other.y + 10});
+    ASSERT_TRUE(mode->IsDraggingSketch());
+    Command(40005);
+    testview::Press(view, WM_LBUTTONUP, POINT{other.x + 15, other.y + 10});
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_EQ(panel.undo.size(), 3u);
+    Command(40009);
+    Command(40009);
+    EXPECT_EQ(Sketch()->GetSegmentCount(), 1u) << "the second Undo takes back the second line";
+}
+
 TEST_F(TurnedFrame, ADrawingToolShowsItsCursorOverTheSketch)
 {
     Command(32824);
