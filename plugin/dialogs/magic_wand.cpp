@@ -90,6 +90,13 @@ void ClearTakenMarks(cMesh& mesh, bool clear, std::uint8_t saveBit, const stTria
     ParallelForEach(SharedThreadPool(), blocks, 1, each);
 }
 
+// Whether the pick's view of the flags shows no triangle selected.
+bool NothingSelected(const stTriangleFlagBlocks* seen)
+{
+    return seen && std::none_of(seen->any.begin(), seen->any.end(),
+                                [](std::uint8_t any) { return (any & kTriangleFlagSelected) != 0; });
+}
+
 // Sets vertex bit 1 where it is not set yet (vertices are shared between the
 // jobs' triangles; a mark already there stays, as nothing clears it then).
 void MarkVertex(cVertex& v)
@@ -118,15 +125,22 @@ struct stFlood
     cMesh& mesh;
     double limit;
     bool select;
+    // A growing fill over a mesh where nothing else is selected lets the
+    // selection bit be the taken mark (no mark is left to clear after it)
+    // and marks each taken triangle's corners as it expands it.
+    bool selectedIsTaken = false;
+
+    std::uint8_t TakenBit() const { return selectedIsTaken ? kTriangleFlagSelected : kTaken; }
 
     // Takes the triangle when no walk has and gives it the seed's state;
     // true when this walk took it.
     template <bool Shared> bool Take(cMeshTriangle& t) const
     {
-        const auto taken = [this](std::uint8_t now)
+        const std::uint8_t mark = TakenBit();
+        const auto taken = [this, mark](std::uint8_t now)
         {
-            return std::uint8_t(select ? now | kTaken | kTriangleFlagSelected
-                                       : (now | kTaken) & ~kTriangleFlagSelected);
+            return std::uint8_t(select ? now | mark | kTriangleFlagSelected
+                                       : (now | mark) & ~kTriangleFlagSelected);
         };
         if constexpr (Shared)
         {
@@ -134,7 +148,7 @@ struct stFlood
             std::uint8_t now = flags.load(std::memory_order_relaxed);
             for (;;)
             {
-                if (now & kTaken)
+                if (now & mark)
                     return false;
                 if (flags.compare_exchange_weak(now, taken(now), std::memory_order_relaxed))
                     return true;
@@ -142,7 +156,7 @@ struct stFlood
         }
         else
         {
-            if (t.flags & kTaken)
+            if (t.flags & mark)
                 return false;
             t.flags = taken(t.flags);
             return true;
@@ -161,10 +175,17 @@ struct stFlood
         const std::size_t n = std::min(stack.size(), kExpandTogether);
         std::copy(stack.end() - std::ptrdiff_t(n), stack.end(), last);
         stack.resize(stack.size() - n);
+        const std::uint32_t vertices = mesh.GetVertexCount();
         for (std::size_t k = 0; k < n; ++k)
+        {
             for (cMeshTriangle* next : last[k]->neighbour)
                 if (next)
                     __builtin_prefetch(next, 1);
+            if (selectedIsTaken)
+                for (const std::uint32_t v : last[k]->vertexIndex)
+                    if (v < vertices)
+                        __builtin_prefetch(mesh.GetVertex(v), 1);
+        }
         std::uint32_t taken = 0;
         for (std::size_t k = n; k-- > 0;)
         {
@@ -177,10 +198,18 @@ struct stFlood
 
     // The triangle's neighbours across creases below the limit that this
     // walk takes go onto the stack; returns how many. A shrinking fill
-    // unmarks the triangle's corners (a growing one marks them afterwards).
+    // unmarks the triangle's corners (a growing one marks them here when the
+    // selection bit is the taken mark, afterwards otherwise).
     template <bool Shared> std::uint32_t Expand(cMeshTriangle& t, std::vector<cMeshTriangle*>& stack) const
     {
-        if (!select)
+        if (selectedIsTaken)
+        {
+            const std::uint32_t count = mesh.GetVertexCount();
+            for (const std::uint32_t v : t.vertexIndex)
+                if (v < count)
+                    MarkVertex(*mesh.GetVertex(v));
+        }
+        else if (!select)
         {
             const std::uint32_t count = mesh.GetVertexCount();
             for (std::uint32_t v : t.vertexIndex)
@@ -211,7 +240,7 @@ struct stFlood
                 flags = std::atomic_ref<std::uint8_t>(next->flags).load(std::memory_order_relaxed);
             else
                 flags = next->flags;
-            if (flags & (kTaken | kTriangleFlagHidden))
+            if (flags & (TakenBit() | kTriangleFlagHidden))
                 continue;
             if (n[0] * double(next->nx) + n[1] * double(next->ny) + n[2] * double(next->nz) > limit &&
                 Take<Shared>(*next))
@@ -339,17 +368,21 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
         return 0;
     }
     const double limit = std::cos(double(ClampCreaseAngle(creaseDegrees)) * kPi / 180.0);
-    const stFlood flood{mesh, limit, (seed->flags & kTriangleFlagSelected) != 0};
-    const bool select = flood.select;
+    const bool select = (seed->flags & kTriangleFlagSelected) != 0;
     // Scratch marks left from before are cleared, so that the mark tells
     // the triangles the flood took, and the selection is saved as asked.
     ClearTakenMarks(mesh, true, saveBit, seen);
-    // A growing fill lists the triangles it took, to mark their corners
-    // and clear their marks after it; so does a shrinking one that knows
-    // which blocks held selected triangles before it, as only those can
-    // hold its border.
     seen = SeenOf(mesh, seen);
-    const bool listTaken = select || seen;
+    // Told that no triangle was selected when the pick read the flags (the
+    // seed, aimed by the click since, aside), a growing fill takes exactly
+    // the triangles it selects.
+    const bool selectedIsTaken = select && NothingSelected(seen);
+    const stFlood flood{mesh, limit, select, selectedIsTaken};
+    // Otherwise a growing fill lists the triangles it took, to mark their
+    // corners and clear their marks after it; so does a shrinking one that
+    // knows which blocks held selected triangles before it, as only those
+    // can hold its border.
+    const bool listTaken = !selectedIsTaken && (select || seen);
     std::vector<std::vector<cMeshTriangle*>> took(1);
     std::vector<cMeshTriangle*> stack;
     stack.reserve(1024);
@@ -368,6 +401,8 @@ std::uint32_t GrowMagicWandSelection(cMesh& mesh, cMeshTriangle* seed, double cr
         }
         reached += flood.ExpandLast<false>(stack, listTaken ? &took[0] : nullptr);
     }
+    if (selectedIsTaken)
+        return reached; // no mark to clear, every corner marked
     // No taken mark outlives the fill; a grown selection's corners are
     // marked, and a deselected region's border vertices that still belong
     // to selected triangles keep their mark.

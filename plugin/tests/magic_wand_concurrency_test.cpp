@@ -224,4 +224,31 @@ TEST(MagicWandOnPool, AShrinkingFillToldWhereTheSelectionWasLeavesWhatItLeavesUn
     EXPECT_EQ(Flags(told), Flags(untold));
 }
 
+TEST(MagicWandOnPool, AGrowingFillToldThatNothingWasSelectedLeavesWhatItLeavesUntold)
+{
+    // Nothing selected but the seed the click aims after its pick, old
+    // scratch marks and hidden triangles about: told the pick's view of the
+    // flags or not, alone or on a pool, the fill leaves the same flags and
+    // vertex marks.
+    cMesh untold, toldAlone, toldShared;
+    const std::uint32_t seed = 2 * 300 * 150 + 151;
+    for (cMesh* mesh : {&untold, &toldAlone, &toldShared})
+        BumpyPlate(*mesh);
+    const double view[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    const float centre[3] = {-5000.0f, 3200.0f, 40.0f};
+    stTriangleFlagBlocks seen;
+    PickMeshPointUnderCursor(toldAlone, 0.0f, 0.0f, view, centre, nullptr, &seen);
+    for (cMesh* mesh : {&untold, &toldAlone, &toldShared})
+        mesh->GetTriangle(seed)->flags |= kTriangleFlagSelected;
+    const std::uint32_t reached = GrowMagicWandSelection(untold, untold.GetTriangle(seed), 2.0);
+    EXPECT_EQ(GrowMagicWandSelection(toldAlone, toldAlone.GetTriangle(seed), 2.0, 0, &seen), reached);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    EXPECT_EQ(GrowMagicWandSelection(toldShared, toldShared.GetTriangle(seed), 2.0, 0, &seen), reached);
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    EXPECT_EQ(Flags(toldAlone), Flags(untold));
+    EXPECT_EQ(Flags(toldShared), Flags(untold));
+}
+
 } // namespace
