@@ -17,6 +17,7 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
+#include <exception>
 #include <vector>
 
 namespace
@@ -376,6 +377,9 @@ bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t
     if (auto* mesh = m_source != nullptr ? static_cast<cMesh*>(m_source->QueryInterface(IID_cMesh)) : nullptr)
         FindFirstTriangles(mesh);
     bool failed = false;
+    // What the search throws (no memory) is thrown here, on the caller's
+    // thread, not on the pool's.
+    std::exception_ptr thrown;
     auto search = [&](cPoolTeam& team) {
         m_team = &team;
         struct stLeave
@@ -383,23 +387,32 @@ bool cSymmetryPlaneFit::Fit(double normal[3], double& offset, const std::uint8_t
             cPoolTeam*& team;
             ~stLeave() { team = nullptr; }
         } leave{m_team};
-        double best = FLT_MAX;
-        for (int run = 0; run < kMaxSimplexRuns; ++run)
+        try
         {
-            double reached = FLT_MAX;
-            if (MinimiseSimplexBatched(x, MirrorObjectives, &ctx, kTolerance, 1500, 0.005f, &reached) ==
-                kSimplexFailed)
+            double best = FLT_MAX;
+            for (int run = 0; run < kMaxSimplexRuns; ++run)
             {
-                failed = true;
-                return;
+                double reached = FLT_MAX;
+                if (MinimiseSimplexBatched(x, MirrorObjectives, &ctx, kTolerance, 1500, 0.005f, &reached) ==
+                    kSimplexFailed)
+                {
+                    failed = true;
+                    return;
+                }
+                const bool improved = reached < best * (1.0 - kTolerance);
+                best = std::min(best, reached);
+                if (!improved)
+                    break;
             }
-            const bool improved = reached < best * (1.0 - kTolerance);
-            best = std::min(best, reached);
-            if (!improved)
-                break;
+        }
+        catch (...)
+        {
+            thrown = std::current_exception();
         }
     };
     RunWithPoolTeam(SharedThreadPool(), kTeamHelpers, search);
+    if (thrown)
+        std::rethrow_exception(thrown);
     if (failed)
         return false;
     double n[3];
