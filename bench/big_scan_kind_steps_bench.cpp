@@ -121,6 +121,33 @@ void BM_SymmetryPlaneWhole(benchmark::State& state)
     }
 }
 
+// The constrained plane of the symmetry and plane kind changes over a face's
+// worth of points (every seventh vertex of the turned part, 0.7M, as many as
+// the road's 1M-triangle face marks), the normal and offset open.
+void BM_ConstrainedPlaneFaceSized(benchmark::State& state)
+{
+    stTurnedPartScan& scan = TurnedPartScan();
+    tFitPointQueue records;
+    for (std::size_t i = 0; i < scan.points->Points().size(); i += 7)
+        records.push_back(scan.points->Points()[i]);
+    cPlaneFit fit(records);
+    tPlane<double> plane;
+    double rms = 0.0;
+    if (!FitPlane(fit, plane, rms, true, 1.1))
+        return state.SkipWithError("no plane");
+    for (auto _ : state)
+    {
+        double n[3] = {plane.normal[0], plane.normal[1], plane.normal[2]}, d = plane.d;
+        const std::uint8_t open[4] = {1, 1, 1, 1};
+        bool fitted = false;
+        state.SetIterationTime(WallSecondsOf([&] { fitted = FitConstrainedPlane(fit, n, d, open); }));
+        if (!fitted)
+            state.SkipWithError("constrained plane fit failed");
+        if (kEcho)
+            std::printf("constrained %a %a %a %a\n", n[0], n[1], n[2], d);
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_ExtrusionDirectionFromNormals)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -128,3 +155,4 @@ BENCHMARK(BM_MarkRegionWhole)->UseManualTime()->Unit(benchmark::kMillisecond)->I
 BENCHMARK(BM_ExtrudedFitWhole)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SymmetryVertexTree)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SymmetryPlaneWhole)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ConstrainedPlaneFaceSized)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);

@@ -9,6 +9,7 @@
 // bit of the result.
 #pragma once
 
+#include "core/pool_team.h"
 #include "core/thread_pool.h"
 #include "core/unwritten_allocator.h"
 #include "fitting/fit_container.h"
@@ -57,9 +58,17 @@ std::unique_ptr<cPackedFitPoints> PackActivePoints(const tFitPointQueue& points)
 // Calls run(block) for every block of the packing, each exactly once; on the
 // pool's threads when a pool is given and the packing is large, else here.
 // Each call must write only its own block's results.
-template <class Run> void ForEachPackedBlock(const cPackedFitPoints& points, cThreadPool* pool, Run& run)
+// With a team (see core/pool_team.h; the caller is its lead), a large
+// packing's blocks are handed to the team instead of the pool.
+template <class Run>
+void ForEachPackedBlock(const cPackedFitPoints& points, cThreadPool* pool, Run& run, cPoolTeam* team = nullptr)
 {
     const std::size_t blocks = points.BlockCount();
+    if (team != nullptr && points.Count() >= kPackedPoolMinimum)
+    {
+        team->Run(blocks, run);
+        return;
+    }
     if (pool != nullptr && points.Count() >= kPackedPoolMinimum)
     {
         ParallelFor(
@@ -74,14 +83,15 @@ template <class Run> void ForEachPackedBlock(const cPackedFitPoints& points, cTh
 // Runs sum(begin, end, partial) over every block's range of points and adds
 // the partials (each needs += and a zero default) in block order, so the
 // total does not depend on where the blocks ran.
-template <class Partial, class Sum> Partial SumPackedBlocks(const cPackedFitPoints& points, cThreadPool* pool, Sum sum)
+template <class Partial, class Sum>
+Partial SumPackedBlocks(const cPackedFitPoints& points, cThreadPool* pool, Sum sum, cPoolTeam* team = nullptr)
 {
     std::vector<Partial> partial(points.BlockCount());
     auto run = [&](std::size_t block) {
         const std::size_t begin = block * kPackedBlockSize;
         sum(begin, std::min(points.Count(), begin + kPackedBlockSize), partial[block]);
     };
-    ForEachPackedBlock(points, pool, run);
+    ForEachPackedBlock(points, pool, run, team);
     Partial total{};
     for (const Partial& p : partial)
         total += p;

@@ -307,7 +307,7 @@ SumFourPlanesInLanes(const float* x, const float* y, const float* z, std::size_t
 
 template <bool kSquared>
 stPlaneSums SumFourPlanes(const cPackedFitPoints& points, const double normals[kPlanesPerPass][3],
-                          const double offsets[kPlanesPerPass], cThreadPool* pool)
+                          const double offsets[kPlanesPerPass], cThreadPool* pool, cPoolTeam* team)
 {
     const float *x = points.X(), *y = points.Y(), *z = points.Z();
     return SumPackedBlocks<stPlaneSums>(points, pool, [&](std::size_t begin, std::size_t end, stPlaneSums& sums) {
@@ -340,13 +340,13 @@ stPlaneSums SumFourPlanes(const cPackedFitPoints& points, const double normals[k
             }
         }
         std::copy(sum, sum + kPlanesPerPass, sums.sum);
-    });
+    }, team);
 }
 
 } // namespace
 
 void SumPlaneDistancesSideBySide(const cPackedFitPoints& points, const double* normals, const double* offsets,
-                                 std::uint32_t count, bool squared, cThreadPool* pool, double* sums)
+                                 std::uint32_t count, bool squared, cThreadPool* pool, double* sums, cPoolTeam* team)
 {
     for (std::uint32_t first = 0; first < count; first += kPlanesPerPass)
     {
@@ -359,7 +359,8 @@ void SumPlaneDistancesSideBySide(const cPackedFitPoints& points, const double* n
             std::copy(normals + 3 * std::size_t{from}, normals + 3 * std::size_t{from} + 3, n[c]);
             d[c] = offsets[from];
         }
-        const stPlaneSums got = squared ? SumFourPlanes<true>(points, n, d, pool) : SumFourPlanes<false>(points, n, d, pool);
+        const stPlaneSums got =
+            squared ? SumFourPlanes<true>(points, n, d, pool, team) : SumFourPlanes<false>(points, n, d, pool, team);
         std::copy(got.sum, got.sum + planes, sums + first);
     }
 }

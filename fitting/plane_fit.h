@@ -37,6 +37,7 @@ struct stPlaneFrame
 };
 
 class cPackedFitPoints;
+class cPoolTeam;
 class cThreadPool;
 
 // The sums of squared and of absolute distances of packed points from the
@@ -50,9 +51,11 @@ double SumAbsPlaneDistances(const cPackedFitPoints& points, const double normal[
 // The same sums for `count` planes at once (normals three values each;
 // squared or absolute), each plane's sum to the bit as the one-plane pass
 // takes it: a pass over the packing sums the distances of four planes side
-// by side, for a simplex that asks for several candidates together.
+// by side, for a simplex that asks for several candidates together. With a
+// team (its lead calling) the blocks go to the team instead of the pool.
 void SumPlaneDistancesSideBySide(const cPackedFitPoints& points, const double* normals, const double* offsets,
-                                 std::uint32_t count, bool squared, cThreadPool* pool, double* sums);
+                                 std::uint32_t count, bool squared, cThreadPool* pool, double* sums,
+                                 cPoolTeam* team = nullptr);
 
 class cPlaneFit : public cFitContainer
 {

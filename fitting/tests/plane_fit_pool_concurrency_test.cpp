@@ -15,13 +15,13 @@ namespace
 {
 
 // A tilted, noisy patch half a metre out, of several packing blocks.
-tFitPointQueue TiltedPatch()
+tFitPointQueue TiltedPatch(int count = 70000)
 {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> along(-40.0, 40.0);
     std::normal_distribution<double> noise(0.0, 0.02);
     tFitPointQueue points;
-    for (int i = 0; i < 70000; ++i)
+    for (int i = 0; i < count; ++i)
     {
         const double u = along(random), v = along(random), w = noise(random);
         stFitPoint p;
@@ -84,6 +84,24 @@ TEST(PlaneFitPool, SharedSumsGiveTheSamePlaneToTheBit)
     // And the plane is the patch's: normal (0.6, 0, 0.8) up to its sign.
     EXPECT_NEAR(std::fabs(alone.normal[0]), 0.6, 1e-3);
     EXPECT_NEAR(std::fabs(alone.normal[2]), 0.8, 1e-3);
+}
+
+TEST(PlaneFitPool, AConstrainedPlaneOfManyPointsOnATeamIsThePlaneAlone)
+{
+    // Enough points for the passes to run on a team of the pool's threads.
+    const tFitPointQueue points = TiltedPatch(int(kPackedPoolMinimum) + 1000);
+    cPlaneFit fit(points);
+    fit.ActivateAllPoints();
+    const std::uint8_t open[4] = {1, 1, 1, 1};
+    double alone[4] = {0.0, 0.0, 1.0, 0.0}, pooled[4] = {0.0, 0.0, 1.0, 0.0};
+    ASSERT_TRUE(FitConstrainedPlane(fit, alone, alone[3], open));
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    EXPECT_TRUE(FitConstrainedPlane(fit, pooled, pooled[3], open));
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(pooled[k], alone[k]) << k;
 }
 
 TEST(PlaneFitPool, PlanesSummedSideBySideSumAsEachAlone)
