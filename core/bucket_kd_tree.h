@@ -1099,6 +1099,24 @@ private:
                 const stCut* const table = cuts.data();
                 std::uint32_t* const of = nodeOf.get();
                 const std::uint32_t end = blockEnd(b), base = firstChild;
+                // Neighbouring elements mostly take the same side: a run of
+                // them is counted and its box grown in locals, then added to
+                // the side's (the same first of equal values kept as adding
+                // each element there, without waiting on the side's count
+                // and box in memory for every element).
+                std::uint32_t side = kNoPiece, run = 0;
+                float low[3], high[3];
+                const auto endRun = [&] {
+                    if (side == kNoPiece)
+                        return;
+                    count[side] += run;
+                    float* const grown = box + std::size_t{side} * 6;
+                    for (int a = 0; a < 3; ++a)
+                    {
+                        grown[a] = std::min(grown[a], low[a]);
+                        grown[a + 3] = std::max(grown[a + 3], high[a]);
+                    }
+                };
                 for (std::uint32_t i = std::uint32_t(b) * kBlock; i < end; ++i)
                 {
                     const stCut c = table[first ? 0 : of[i]];
@@ -1107,15 +1125,23 @@ private:
                     const float* p = xyz + std::size_t{i} * 3;
                     const std::uint32_t child = c.lower + (p[c.axis] > c.split ? 1u : 0u);
                     of[i] = child;
-                    ++count[child - base];
+                    if (child - base != side)
+                    {
+                        endRun();
+                        side = child - base;
+                        run = 0;
+                        low[0] = low[1] = low[2] = HUGE_VALF;
+                        high[0] = high[1] = high[2] = -HUGE_VALF;
+                    }
+                    ++run;
                     // GrowBox3f's choices, without branches.
-                    float* const grown = box + std::size_t{child - base} * 6;
                     for (int a = 0; a < 3; ++a)
                     {
-                        grown[a] = std::min(grown[a], p[a]);
-                        grown[a + 3] = std::max(grown[a + 3], p[a]);
+                        low[a] = std::min(low[a], p[a]);
+                        high[a] = std::max(high[a], p[a]);
                     }
                 }
+                endRun();
             };
             ParallelForEach(pool, blocks, 1, cut);
             firstLevel = false;
