@@ -360,3 +360,30 @@ TEST_F(DeviationTab, ASymmetryPlaneChosenOnTheTabKeepsTheDeviationDisplayAndLeav
     EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_LINE, BM_GETSTATE, 0, 0) & BST_PUSHED, BST_PUSHED);
     EXPECT_EQ(dialog->GetCurrentSelectionTool(), std::uint32_t(kCmdPaintLine));
 }
+
+TEST_F(DeviationTab, LabelsOfADeletedShapeDoNotComeBackOnTheNextShape)
+{
+    Open(scans::Plane({1200, 300, -80}, scans::Unit({0.3, -0.4, 0.85}), 100.0, 30, 0.02));
+    AFX_MANAGE_STATE(&state);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    cCPView* view = dialog->GetShapesView();
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(view));
+    ASSERT_NE(page, nullptr);
+    dialog->SelectTab(1);
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    viewinput::Click(view, POINT{client.right / 2 + 7, client.bottom / 2 - 5});
+    ASSERT_EQ(page->PageLabels().size(), 1u);
+    // The shape is deleted and another plane fitted in its place (which the
+    // allocator may give the deleted one's address, unless a sanitizer holds
+    // freed memory back).
+    dialog->SelectTab(0);
+    QueueAnswer(L"Are you sure you want to delete", IDYES);
+    Click(IDC_SHAPES_DELETE);
+    ASSERT_EQ(dialog->GetEntry()->SessionCount(), 0u);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    dialog->SelectTab(1);
+    EXPECT_TRUE(page->PageLabels().empty());
+}

@@ -204,11 +204,13 @@ void CSubDeviationDlg::UpdateDeviationInfo(bool redraw)
     for (int i = 0; i < owned.Count(); ++i)
         delete owned[i];
     // Labels stay with the shape they were picked against.
-    if (shape == m_recordedShape)
+    const GUID shapeId = shape ? shape->GetObjectId() : GUID{};
+    if (shape == m_recordedShape && shapeId == m_recordedShapeId)
         RefreshLabels();
     else
         m_labels.clear();
     m_recordedShape = shape;
+    m_recordedShapeId = shapeId;
 
     m_info = L"No information available";
     for (cMeshObject* object : objects)

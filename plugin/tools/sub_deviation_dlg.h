@@ -78,8 +78,11 @@ private:
     CString m_legend[4];
     CString m_info;
     std::vector<stDeviationPageLabel> m_labels;
-    // Compared by address only, never followed.
+    // The shape the labels were picked against: compared, never followed.
+    // A shape made after another was deleted may take its address, so its
+    // object id, which every new shape gets afresh, is compared too.
     const void* m_recordedShape = nullptr;
+    GUID m_recordedShapeId{};
     CColourScaleControl m_scale;
 
     DECLARE_MESSAGE_MAP()
