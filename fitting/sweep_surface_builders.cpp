@@ -21,7 +21,7 @@
 namespace
 {
 
-constexpr std::uint8_t kRegionBit = 4;
+constexpr std::uint8_t kRegionBit = kSweepRegionFlag;
 // Triangles or vertices per job of the shared pool in the region's marking.
 constexpr std::uint32_t kMarkBlock = 16384;
 constexpr double kSixtyDegrees = 1.0471975511965976;
@@ -297,7 +297,7 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
 
 bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
                                const std::vector<std::uint32_t>& seeds, const stProfileFitParams& params,
-                               bool markRegion)
+                               bool markRegion, const std::vector<std::uint32_t>* markedRegion)
 {
     // The axis: direction d through c, and the arc's start, middle and end.
     double d[3], c[3], start[3] = {}, middle[3] = {}, end[3] = {};
@@ -365,17 +365,21 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     // they are measured against every plane of the fan in one pass; the
     // marking lists them on its way.
     std::vector<std::uint32_t> region;
-    if (markRegion)
-        MarkRegionFromSeeds(mesh, seeds, false, &region);
-    else
-        region = TrianglesWithFlag(mesh, kRegionBit);
+    if (markedRegion == nullptr)
+    {
+        if (markRegion)
+            MarkRegionFromSeeds(mesh, seeds, false, &region);
+        else
+            region = TrianglesWithFlag(mesh, kRegionBit);
+        markedRegion = &region;
+    }
 
     const std::int32_t n = params.sectionCount;
     if (n > kMaxSweepSections)
         return false;
     tSectionPolylines sections;
     cMeshPlaneSectioner sectioner;
-    sectioner.SetTriangleList(&region);
+    sectioner.SetTriangleList(markedRegion);
     std::vector<std::array<double, 12>> planes(static_cast<std::size_t>(std::max(n, 0)) + 1);
     for (std::int32_t i = 0; i <= n; ++i)
     {

@@ -50,6 +50,9 @@ struct stExtrusionParameters
 // region.
 inline constexpr std::int32_t kMaxSweepSections = 10000;
 
+// The triangle (and vertex) flag bit of a sweep's region.
+inline constexpr std::uint8_t kSweepRegionFlag = 4;
+
 // The region: clears the triangle flag bit 4 (and the vertex one when
 // withVertices) everywhere, then sets it on every triangle (and its
 // corners) whose colour is that of a seed triangle. Seeds outside the mesh
@@ -64,10 +67,13 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
 // profile fit. True with the surface unchanged when no plane crosses the
 // region; false when the axis cannot be found, the kind is unknown, more
 // than kMaxSweepSections are asked for, or the profile fit fails. N = 0
-// cuts the single plane at the start of the range.
+// cuts the single plane at the start of the range. `markedRegion`, when
+// given, is the seeds' region already marked and listed as
+// MarkRegionFromSeeds(mesh, seeds, false, &listed) leaves it, and is cut as
+// it is (markRegion is not looked at).
 bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
                                const std::vector<std::uint32_t>& seeds, const stProfileFitParams& params,
-                               bool markRegion);
+                               bool markRegion, const std::vector<std::uint32_t>* markedRegion = nullptr);
 
 // Direction and base from the points (or the parameters), N parallel
 // sections across the region (one at mid height when a draft is asked

@@ -62,29 +62,68 @@ std::int32_t ProfileSectionCount(ST_IProfiledSurface* surface, std::int32_t with
     return static_cast<std::int32_t>(std::min<std::uint32_t>(curve->id, kMaxSweepSections));
 }
 
-std::int64_t MarkSelectedTriangles(cMesh& mesh)
+namespace
 {
-    // A block of triangles at a time on the shared pool, each block keeping
-    // its last selected triangle.
-    constexpr std::uint32_t kBlock = 16384;
+
+// Tags a block of triangles at a time on the shared pool, and hands each
+// triangle and whether it is tagged to take(block, i, triangle, tagged).
+template <class Take> void TagSelectedTriangles(cMesh& mesh, std::size_t blocks, std::uint32_t block, Take take)
+{
     const std::uint32_t count = mesh.GetTriangleCount();
-    std::vector<std::int64_t> lastIn((std::size_t{count} + kBlock - 1) / kBlock, -1);
-    auto mark = [&](std::size_t block) {
-        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(block + 1) * kBlock);
-        for (std::uint32_t i = std::uint32_t(block) * kBlock; i < end; ++i)
+    auto tag = [&](std::size_t b) {
+        const std::uint32_t end = std::min<std::uint32_t>(count, std::uint32_t(b + 1) * block);
+        for (std::uint32_t i = std::uint32_t(b) * block; i < end; ++i)
         {
             cMeshTriangle* t = mesh.GetTriangle(i);
             const bool selected = (t->flags & kSelectedTriangle) && !(t->flags & kExcludedTriangle);
             t->SetLabel(selected ? 1u : 0u);
-            if (selected)
-                lastIn[block] = i;
+            take(b, i, *t, selected);
         }
     };
-    ParallelForEach(SharedThreadPool(), lastIn.size(), 1, mark);
+    ParallelForEach(SharedThreadPool(), blocks, 1, tag);
+}
+
+constexpr std::uint32_t kTagBlock = 16384;
+
+} // namespace
+
+std::int64_t MarkSelectedTriangles(cMesh& mesh)
+{
+    // Each block keeps its last selected triangle.
+    std::vector<std::int64_t> lastIn((std::size_t{mesh.GetTriangleCount()} + kTagBlock - 1) / kTagBlock, -1);
+    TagSelectedTriangles(mesh, lastIn.size(), kTagBlock,
+                         [&](std::size_t block, std::uint32_t i, cMeshTriangle&, bool selected) {
+                             if (selected)
+                                 lastIn[block] = i;
+                         });
     std::int64_t last = -1;
     for (const std::int64_t l : lastIn)
         last = l >= 0 ? l : last;
     return last;
+}
+
+std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint32_t>& region)
+{
+    // Each block lists its region triangles; the lists are joined in order.
+    std::vector<std::vector<std::uint32_t>> found((std::size_t{mesh.GetTriangleCount()} + kTagBlock - 1) / kTagBlock);
+    TagSelectedTriangles(mesh, found.size(), kTagBlock,
+                         [&](std::size_t block, std::uint32_t i, cMeshTriangle& t, bool selected) {
+                             if (!selected)
+                             {
+                                 t.flags &= static_cast<std::uint8_t>(~kSweepRegionFlag);
+                                 return;
+                             }
+                             t.flags |= kSweepRegionFlag;
+                             found[block].push_back(i);
+                         });
+    std::size_t total = 0;
+    for (const std::vector<std::uint32_t>& block : found)
+        total += block.size();
+    region.clear();
+    region.reserve(total);
+    for (const std::vector<std::uint32_t>& block : found)
+        region.insert(region.end(), block.begin(), block.end());
+    return region.empty() ? -1 : static_cast<std::int64_t>(region.back());
 }
 
 bool AnyTriangleSelected(const cMesh& mesh)
@@ -216,12 +255,15 @@ int ST_CExtractedRevSurface::FitFromMesh(const cFitContainer& points, cMesh* mes
 {
     if (!mesh || !m_profiled)
         return 0;
-    const std::int64_t last = MarkSelectedTriangles(*mesh);
+    // The selection's tags and the region they make (the builder's marking
+    // from the last tagged triangle) in one pass over the triangles.
+    std::vector<std::uint32_t> region;
+    const std::int64_t last = MarkSelectedRegion(*mesh, region);
     if (last < 0)
         return 0;
     const std::vector<std::uint32_t> seeds{static_cast<std::uint32_t>(last)};
     const bool fitted = points.Points().size() >= kMinPoints &&
-                        BuildRevolvedFromSections(points, *mesh, *m_profiled, seeds, m_block, true);
+                        BuildRevolvedFromSections(points, *mesh, *m_profiled, seeds, m_block, true, &region);
     m_geometry->GetSeeds() = seeds;
     m_geometry->SetMode(-1);
     m_profiled->BuildHostSurface();

@@ -20,6 +20,11 @@ std::int32_t ProfileSectionCount(ST_IProfiledSurface* surface, std::int32_t with
 // not exclude (flag value 2), 0 on every other (the top colour byte stays);
 // returns the index of the last tagged triangle, or -1 when none is.
 std::int64_t MarkSelectedTriangles(cMesh& mesh);
+// MarkSelectedTriangles that marks the region of tag 1 in the same pass:
+// kSweepRegionFlag set on the tagged triangles and cleared on every other,
+// and the tagged ones listed in `region` in their order, as
+// MarkRegionFromSeeds(mesh, {last}, false, &region) then leaves them.
+std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint32_t>& region);
 // True when MarkSelectedTriangles would tag a triangle (nothing is written).
 bool AnyTriangleSelected(const cMesh& mesh);
 
