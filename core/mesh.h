@@ -17,6 +17,7 @@
 #include "core/point_cloud.h"
 #include "core/progress.h"
 #include "core/topology.h"
+#include "core/unwritten_allocator.h"
 
 class cThreadPool;
 
@@ -209,9 +210,10 @@ public:
     // triangle (in index order) at every vertex, kNoTriangle where none is,
     // found in one pass; and the rings walked from that triangle, as
     // GetVertexNeighboursByIndex walks them (it looks for the triangle
-    // anew, a pass over the triangles for every vertex).
+    // anew, a pass over the triangles for every vertex). The table's pages
+    // are first written on the pool.
     static constexpr std::uint32_t kNoTriangle = 0xFFFFFFFF;
-    std::vector<std::uint32_t> FirstTriangleOfEachVertex() const;
+    tUnwrittenVector<std::uint32_t> FirstTriangleOfEachVertex() const;
     std::uint32_t GetVertexNeighboursFrom(std::uint32_t firstTriangle, std::uint32_t vertex, std::uint8_t rings,
                                           tVertexDeque& out);
     std::uint32_t GetVertexNeighbours(const cVertex* vertex, std::uint8_t rings, tVertexDeque& out) override;

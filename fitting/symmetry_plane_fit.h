@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/topology.h"
+#include "core/unwritten_allocator.h"
 #include "core/vertex.h"
 
 #include <cstdint>
@@ -81,7 +82,7 @@ private:
     std::unordered_map<const cVertex*, stLocalPlane> m_planes;
     // The first triangle at each vertex of a mesh source, found once, so
     // that each local plane's ring does not search the mesh for it.
-    std::vector<std::uint32_t> m_firstTriangles;
+    tUnwrittenVector<std::uint32_t> m_firstTriangles;
     bool m_firstTrianglesFound = false;
     // While Fit runs its minimiser on a team of the pool's threads: the
     // team that seeks the partners.

@@ -219,7 +219,7 @@ TEST(VertexRing, RingsFromTheFirstTrianglesTableAreTheRingsByIndex)
     mesh.AddTriangle(11, hub, a);
     mesh.AddTriangle(a, 7, mesh.GetVertexCount() + 3);
     mesh.Update();
-    const std::vector<std::uint32_t> first = mesh.FirstTriangleOfEachVertex();
+    const auto first = mesh.FirstTriangleOfEachVertex();
     ASSERT_EQ(first.size(), mesh.GetVertexCount());
     EXPECT_EQ(first.back(), cMesh::kNoTriangle);
     for (std::uint32_t v = 0; v < mesh.GetVertexCount(); ++v)
