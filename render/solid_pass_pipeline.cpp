@@ -2,6 +2,7 @@
 
 #include "core/mesh.h"
 #include "core/thread_pool.h"
+#include "platform/wgl/wgl.h"
 
 #include <algorithm>
 #include <array>
@@ -314,6 +315,11 @@ std::uint32_t cSolidPassPipeline::Run(const stRequest& request, std::uint8_t* co
                 selectionSet = true;
             }
             m_batches[std::size_t(next)].Draw();
+            // The batch goes to the rasteriser now, which works on it while
+            // the next one is set up: a software GL otherwise keeps every
+            // batch of the pass until the frame is read back, and only then
+            // rasterises them all. Nothing drawn changes.
+            glFlush();
             {
                 std::lock_guard lock(handOver.mutex);
                 handOver.free.push_back(next);
