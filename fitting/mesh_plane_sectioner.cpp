@@ -281,6 +281,42 @@ FourTurningCandidates(const double* const rows[4], std::size_t plane, const cVer
                 stListedCrossing{triangle, {lanes[0][k], lanes[1][k], lanes[2][k]}});
 }
 
+// FourTurningCandidates for eight planes from `plane` on, in the lanes of
+// one AVX-512 register: each lane with the same operations. (The
+// zero-masked conversion: the plain one trips g++ 12's uninitialised-value
+// warning inside its own header.)
+__attribute__((target("avx512f"), optimize("fp-contract=off"))) void
+EightTurningCandidates(const double* const rows[4], std::size_t plane, const cVertex* const v[3],
+                       std::uint32_t triangle, std::vector<stListedCrossing>* out)
+{
+    const __m512d r0 = _mm512_loadu_pd(rows[0] + plane), r1 = _mm512_loadu_pd(rows[1] + plane);
+    const __m512d r2 = _mm512_loadu_pd(rows[2] + plane), r3 = _mm512_loadu_pd(rows[3] + plane);
+    __m256 z[3];
+    for (int j = 0; j < 3; ++j)
+    {
+        const __m512d x = _mm512_set1_pd(v[j]->x), y = _mm512_set1_pd(v[j]->y), h = _mm512_set1_pd(v[j]->z);
+        z[j] = _mm512_maskz_cvtpd_ps(0xFF, _mm512_add_pd(
+            _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(r0, x), _mm512_mul_pd(r1, y)), _mm512_mul_pd(r2, h)), r3));
+    }
+    const __m256 above = _mm256_set1_ps(kOnPlane), below = _mm256_set1_ps(-kOnPlane);
+    const __m256 over = _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(z[0], above, _CMP_GT_OQ),
+                                                    _mm256_cmp_ps(z[1], above, _CMP_GT_OQ)),
+                                      _mm256_cmp_ps(z[2], above, _CMP_GT_OQ));
+    const __m256 under = _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(z[0], below, _CMP_LT_OQ),
+                                                     _mm256_cmp_ps(z[1], below, _CMP_LT_OQ)),
+                                       _mm256_cmp_ps(z[2], below, _CMP_LT_OQ));
+    const int aside = _mm256_movemask_ps(_mm256_or_ps(over, under));
+    if (aside == 0xFF)
+        return;
+    float lanes[3][8];
+    for (int j = 0; j < 3; ++j)
+        _mm256_storeu_ps(lanes[j], z[j]);
+    for (int k = 0; k < 8; ++k)
+        if ((aside & (1 << k)) == 0)
+            out[plane + static_cast<std::size_t>(k)].push_back(
+                stListedCrossing{triangle, {lanes[0][k], lanes[1][k], lanes[2][k]}});
+}
+
 // The corners' heights above every plane. For planes that differ in their
 // origin alone, from one sum each: a corner's PlaneCoordinate for plane k is
 // float(h + offset k) with h its first three terms, which the planes share. A triangle lies wholly above a plane when
@@ -312,12 +348,14 @@ void FindStackedCrossingCandidates(void* context, std::uint32_t job)
             const double* r3 = pass.rows[3].data();
             std::size_t plane = 0;
             static const bool lanes = __builtin_cpu_supports("avx2");
+            static const bool eights = __builtin_cpu_supports("avx512f");
+            const double* const rows[4] = {r0, r1, r2, r3};
+            if (eights)
+                for (; plane + 8 <= pass.offsets.size(); plane += 8)
+                    EightTurningCandidates(rows, plane, v, list[k], out.data());
             if (lanes)
-            {
-                const double* const rows[4] = {r0, r1, r2, r3};
                 for (; plane + 4 <= pass.offsets.size(); plane += 4)
                     FourTurningCandidates(rows, plane, v, list[k], out.data());
-            }
             for (; plane < pass.offsets.size(); ++plane)
             {
                 float z[3];

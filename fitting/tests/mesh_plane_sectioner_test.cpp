@@ -468,8 +468,10 @@ TEST(MeshPlaneSectioner, StackedParallelCutsAreTheListsCutsPlaneByPlane)
         ExpectSameSections(misled, expected, int(k));
     }
     // A fan of planes about an axis through the torus, each measured with
-    // its own row.
+    // its own row: thirteen, measured eight, four and one at a time where
+    // the processor has the lanes.
     const double centre[3] = {1500.0, -800.0, 250.0};
+    frames.resize(13);
     for (std::size_t k = 0; k < frames.size(); ++k)
     {
         TiltedFrame(frames[k].data(), centre, normal);
