@@ -704,10 +704,12 @@ bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radi
     }
     double n[3];
     double d;
-    if (!OnAllRecords<cPlaneFit>(fit, [&](const cPlaneFit& plane) { return plane.Fit(n, d); }))
-        return false;
+    // The plane is fitted to every record active, so its centroid is the
+    // mean position of every record (GetMeanPosition's sums): a whole
+    // scan's records are not read again for it.
     double mean[3];
-    fit.GetMeanPosition(mean);
+    if (!OnAllRecords<cPlaneFit>(fit, [&](const cPlaneFit& plane) { return plane.Fit(n, d, mean); }))
+        return false;
     const double h = Dot3d(n, mean) + d;
     for (int k = 0; k < 3; ++k)
         mean[k] -= h * n[k];

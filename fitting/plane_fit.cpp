@@ -689,6 +689,12 @@ bool cPlaneFit::ChooseCandidate(const stPlaneCandidates& candidates, const cCand
 
 bool cPlaneFit::Fit(double normal[3], double& offset) const
 {
+    double centroid[3];
+    return Fit(normal, offset, centroid);
+}
+
+bool cPlaneFit::Fit(double normal[3], double& offset, double centroid[3]) const
+{
     double n[3];
     double d;
     if (!EstimateNormal(n, d))
@@ -716,7 +722,7 @@ bool cPlaneFit::Fit(double normal[3], double& offset) const
     if (!NormalisePlane(result, resultOffset))
         return false;
     for (int k = 0; k < 3; ++k)
-        normal[k] = result[k];
+        normal[k] = result[k], centroid[k] = context.centroid[k];
     offset = resultOffset;
     return true;
 }

@@ -77,6 +77,9 @@ public:
                            bool& framed, double marginFactor) const;
     // Estimate refined by the minimiser (mean absolute distance).
     bool Fit(double normal[3], double& offset) const;
+    // The same, with the centroid of the active records that the
+    // refinement measures from (GetCentroid's).
+    bool Fit(double normal[3], double& offset, double centroid[3]) const;
     // Activates all points; offset = -(mean of n . p). False when empty.
     bool OffsetForNormal(const double normal[3], double& offset);
 

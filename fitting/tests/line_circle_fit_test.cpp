@@ -309,3 +309,33 @@ TEST(CircleFit, ConstrainedCircleKeepsFixedValuesAndIsReentrant)
 }
 
 } // namespace
+
+TEST(CircleFit, AFarOutCircleIn3DGivesTheCircleItGaveToTheBit)
+{
+    // A noisy arc far from the origin, every record active and then every
+    // fifth one switched off (the plane is then fitted to a copy of them all).
+    std::mt19937 rng(77);
+    double n[3] = {0.3, -0.5, 0.8};
+    Normalise(n);
+    const double centre[3] = {1500.0, -800.0, 250.0};
+    cCircleFit fit(Circle(rng, centre, n, 30.0, 0.0, 1.2 * kPi, 0.05, 3000));
+    const double expected[2][7] = {
+        {-0x1.3651a0eb754f6p-2, 0x1.02995b6ec9c6cp-1, -0x1.9dc22be4866f4p-1, 0x1.76ffd58daea02p+10,
+         -0x1.900020115845cp+9, 0x1.f4002f2b98ef8p+7, 0x1.e0065d4f0c5abp+4},
+        {-0x1.3651a0eb754f6p-2, 0x1.02995b6ec9c6cp-1, -0x1.9dc22be4866f4p-1, 0x1.76ffcca06a4e2p+10,
+         -0x1.9000088bb75b3p+9, 0x1.f40084c1782fcp+7, 0x1.e0089a8ee39cap+4}};
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        double axis[3], c[3], r;
+        ASSERT_TRUE(FitCircle3D(fit, axis, c, r));
+        for (int k = 0; k < 3; ++k)
+        {
+            EXPECT_EQ(axis[k], expected[pass][k]) << pass << k;
+            EXPECT_EQ(c[k], expected[pass][3 + k]) << pass << k;
+        }
+        EXPECT_EQ(r, expected[pass][6]) << pass;
+        for (std::size_t i = 0; i < fit.Points().size(); ++i)
+            fit.Points()[i].residual = i % 5 == 0 ? 1.0 : 0.0;
+        fit.KeepWithinResidual(0.5);
+    }
+}
