@@ -36,3 +36,10 @@ void CSubGuideCurveDlg::MoveDrawnGuide(const double m[12])
         if (auto* drawing = dynamic_cast<CUIM_DrawCurveOnMesh*>(view->FindMode(kModeDrawCurveOnMesh)))
             drawing->MoveWithMesh(m);
 }
+
+void CSubGuideCurveDlg::DropDrawnGuide()
+{
+    if (cCPView* view = View())
+        if (auto* drawing = dynamic_cast<CUIM_DrawCurveOnMesh*>(view->FindMode(kModeDrawCurveOnMesh)))
+            drawing->OnCommand(kCmdRestartDrawing, 0, nullptr, nullptr, view);
+}

@@ -13,6 +13,9 @@ public:
     // The mesh moved (an alignment, Reset): a guide still being drawn on it
     // moves with it.
     void MoveDrawnGuide(const double m[12]);
+    // Another shape became current: a guide still being drawn was meant for
+    // the shape before and is given up, as Restart Drawing does.
+    void DropDrawnGuide();
 
 protected:
     afx_msg void OnNewShape();

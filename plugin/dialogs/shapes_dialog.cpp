@@ -844,6 +844,8 @@ void CCreatePrimitiveDialog::SetCurrentShape(CSessionSurface* session)
     const bool restartSketching = session != old && IsPageShown(eShapesPage::Sketch) && m_shapesView;
     if (restartSketching)
         m_shapesView->EndToolMode(kModeEditProfile);
+    if (session != old && m_guidePage)
+        m_guidePage->DropDrawnGuide();
     if (CUIM_ExtendSurface* mode = GetExtendMode())
         mode->SetActiveShape(nullptr);
     // The shape left behind keeps what its fit found: its record's choices

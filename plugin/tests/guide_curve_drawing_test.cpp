@@ -189,3 +189,46 @@ TEST_F(ShapesDialog, AGuideBegunOnTheAlignedScanAndFinishedAfterResetIsDrawnWher
     const t3DPoint<double> start = guide->GetStartPoint();
     EXPECT_LT(std::hypot(start.x - back[0], start.y - back[1], start.z - back[2]), 1e-2);
 }
+
+TEST_F(ShapesDialog, AGuideHalfDrawnOnOneFreeFormIsDroppedWhenAnotherFreeFormIsChosen)
+{
+    const scans::Vec centre{-650, 420, 1300}, normal = scans::Unit({-0.2, 0.35, 0.9});
+    const double size = 120.0, bend = 6.0;
+    Open(FreeFormScan(centre, normal, size, 40, bend, 0.02));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    CSessionSurface* first = dialog->GetCurrentSession();
+    auto* firstShape = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface);
+    ASSERT_NE(firstShape, nullptr);
+    const GUID firstGuide = firstShape->GetProfileCurve()->GetClassGuid();
+    Click(IDC_SHAPES_NEW_SHAPE);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    ASSERT_NE(dialog->GetCurrentSession(), first);
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::GuideCurve));
+    cCPView* view = dialog->GetShapesView();
+    auto* mode = dynamic_cast<CUIM_DrawCurveOnMesh*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    view->Redraw(kFullRedraw);
+
+    // Three points drawn while the second free form is current.
+    scans::Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    for (int k = 0; k < 3; ++k)
+    {
+        const double y = -40.0 + 40.0 * k, x = 4.0;
+        viewinput::Click(view, ScreenOf(view, centre + x * e1 + y * e2 + FreeFormHeight(x, y, size, bend) * normal));
+    }
+    ASSERT_EQ(mode->GetPoints().GetVertexCount(), 3u);
+
+    // The first free form chosen in the list, then Finish.
+    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    ASSERT_EQ(dialog->GetCurrentSession(), first);
+    ASSERT_EQ(view->GetActiveMode(), mode);
+    EXPECT_TRUE(mode->GetPoints().IsEmpty());
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(kCmdFinishCurve, 0), 0);
+    EXPECT_EQ(firstShape->GetProfileCurve()->GetClassGuid(), firstGuide)
+        << "a guide drawn for the second shape was applied to the first";
+}
