@@ -126,16 +126,6 @@ std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint32_t>& region)
     return region.empty() ? -1 : static_cast<std::int64_t>(region.back());
 }
 
-bool AnyTriangleSelected(const cMesh& mesh)
-{
-    const std::uint32_t count = mesh.GetTriangleCount();
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (const std::uint8_t flags = mesh.GetTriangle(i)->flags;
-            (flags & kSelectedTriangle) && !(flags & kExcludedTriangle))
-            return true;
-    return false;
-}
-
 bool ST_CExtractedRevSurface::AttachGeometry(ST_IGeometry* geometry)
 {
     m_profiled =

@@ -25,8 +25,6 @@ std::int64_t MarkSelectedTriangles(cMesh& mesh);
 // and the tagged ones listed in `region` in their order, as
 // MarkRegionFromSeeds(mesh, {last}, false, &region) then leaves them.
 std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint32_t>& region);
-// True when MarkSelectedTriangles would tag a triangle (nothing is written).
-bool AnyTriangleSelected(const cMesh& mesh);
 
 // True unless the surface's profile was edited by hand and the user, asked
 // over parent, keeps it.

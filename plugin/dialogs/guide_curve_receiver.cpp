@@ -135,10 +135,12 @@ bool ApplyGuideCurveToShape(CCreatePrimitiveDialog& dialog, const tFramePolyline
         }
         if (keptGuide)
             surface->SetProfile(keptGuide.get(), 1);
-        // The drawn line is gone from the view: with nothing selected (a
-        // reopened document selects nothing) the user is told why it did
-        // not take.
-        if (mesh && !AnyTriangleSelected(*mesh))
+        // The drawn line is gone from the view: the user is told why it did
+        // not take. The loft is made of the selected triangles its section
+        // planes cross, and none were: nothing is selected (a reopened
+        // document selects nothing), or the selection lies away from the
+        // guide.
+        if (mesh)
             dialog.ShowAnnotation(kNoSelectionHint);
         return false;
     }

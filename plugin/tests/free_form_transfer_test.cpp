@@ -263,3 +263,28 @@ TEST_F(FreeFormTransfer, AGuideDrawnWithNothingSelectedSaysWhyItDidNotTake)
     EXPECT_TRUE(ApplyGuideCurveToShape(*dialog, drawn));
     EXPECT_TRUE(dialog->HintText().empty());
 }
+
+TEST_F(FreeFormTransfer, AGuideDrawnAwayFromTheSelectedRegionSaysWhyItDidNotTake)
+{
+    const Vec centre{-420, 130, 980}, normal = scans::Unit({-0.5, 0.1, 0.85});
+    Open(scans::CurvedPatch(centre, normal, 60.0, 30, 3.0, 0.01));
+    Brush(centre, normal, [](double, double y) { return y < -10.0; });
+    ChooseKind(eShapeKind::FreeForm);
+    ASSERT_NE(Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface), nullptr);
+    // Drawn along the unselected half: its section planes cross no selected
+    // triangle.
+    Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    tFramePolyline<cVertex> drawn;
+    for (int k = 0; k < 5; ++k)
+    {
+        const Vec p = centre + (5.0 + 5.0 * k) * e2;
+        cVertex v;
+        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
+        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
+        drawn.AddVertex(v);
+    }
+    ASSERT_GT(SelectedTriangles(), 0u);
+    EXPECT_FALSE(ApplyGuideCurveToShape(*dialog, drawn));
+    EXPECT_EQ(dialog->HintText(), kNoSelectionHint);
+}
