@@ -678,6 +678,12 @@ double CircleRMSInFrame(const cCircleFit& fit, const double axis[3], const doubl
 
 bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radius)
 {
+    double mean[3];
+    return FitCircle3D(fit, axis, centre, radius, mean);
+}
+
+bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radius, double recordsMean[3])
+{
     const std::uint64_t active = fit.CountActive();
     if (active < 3)
         return false;
@@ -700,6 +706,7 @@ bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radi
         std::copy(n, n + 3, axis);
         std::copy(c, c + 3, centre);
         radius = r;
+        fit.GetMeanPosition(recordsMean);
         return true;
     }
     double n[3];
@@ -710,6 +717,7 @@ bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radi
     double mean[3];
     if (!OnAllRecords<cPlaneFit>(fit, [&](const cPlaneFit& plane) { return plane.Fit(n, d, mean); }))
         return false;
+    const double meanOfAll[3] = {mean[0], mean[1], mean[2]};
     const double h = Dot3d(n, mean) + d;
     for (int k = 0; k < 3; ++k)
         mean[k] -= h * n[k];
@@ -723,6 +731,7 @@ bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radi
     std::copy(n, n + 3, axis);
     std::copy(c, c + 3, centre);
     radius = r;
+    std::copy(meanOfAll, meanOfAll + 3, recordsMean);
     return true;
 }
 
@@ -851,10 +860,16 @@ bool FitConstrainedCircle3D(cCircleFit& fit, double axis[3], double centre[3], d
 void GetArcEndsInFrame(const cCircleFit& fit, const double axis[3], const double centre[3], double radius,
                        double middle[3], double start[3], double end[3])
 {
-    double frame[12];
-    BuildAxisFrame(frame, axis, centre);
     double mean[3];
     fit.GetMeanPosition(mean);
+    GetArcEndsInFrame(fit, axis, centre, radius, mean, middle, start, end);
+}
+
+void GetArcEndsInFrame(const cCircleFit& fit, const double axis[3], const double centre[3], double radius,
+                       const double mean[3], double middle[3], double start[3], double end[3])
+{
+    double frame[12];
+    BuildAxisFrame(frame, axis, centre);
     double localMean[3];
     MapIntoFrame(frame, mean, localMean);
     localMean[2] = 0.0;

@@ -72,6 +72,9 @@ double CircleRMSInFrame(const cCircleFit& fit, const double axis[3], const doubl
                         double radius);
 
 bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radius);
+// The same, with the mean position of every record (GetMeanPosition's)
+// when it succeeds.
+bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radius, double mean[3]);
 // The circle in the plane axis . p + offset = 0.
 bool FitCircleAcrossAxis(cCircleFit& fit, const double axis[3], double offset, double centre[3], double& radius);
 bool RefineCircleInFrame(cCircleFit& fit, const double axis[3], const double point[3], double centre[3],
@@ -81,3 +84,6 @@ bool FitConstrainedCircle3D(cCircleFit& fit, double axis[3], double centre[3], d
                             const std::uint8_t fixed[7]);
 void GetArcEndsInFrame(const cCircleFit& fit, const double axis[3], const double centre[3], double radius,
                        double middle[3], double start[3], double end[3]);
+// The same with the records' mean position (GetMeanPosition's) given.
+void GetArcEndsInFrame(const cCircleFit& fit, const double axis[3], const double centre[3], double radius,
+                       const double mean[3], double middle[3], double start[3], double end[3]);

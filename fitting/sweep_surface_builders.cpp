@@ -164,9 +164,10 @@ std::unique_ptr<cCircleFit> AllRecordsCircleFit(const cFitContainer& points)
 // the point normals meet is then taken instead, when the normals agree
 // with it clearly better than with the circle's axis.
 bool FitAxisOfRevolution(const cFitContainer& points, cCircleFit& fit, double axis[3], double centre[3],
-                         double& radius)
+                         double& radius, double mean[3], bool& haveMean)
 {
-    const bool circle = FitCircle3D(fit, axis, centre, radius);
+    const bool circle = FitCircle3D(fit, axis, centre, radius, mean);
+    haveMean = circle;
     double lineAxis[3], linePoint[3];
     if (!EstimateRevolutionAxisFromNormals(points, lineAxis, linePoint))
         return circle;
@@ -307,9 +308,15 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     {
         const std::unique_ptr<cCircleFit> fit = AllRecordsCircleFit(points);
         double radius = 0.0;
-        if (!FitAxisOfRevolution(points, *fit, d, c, radius))
+        // The records' mean as the circle fit found it, for the arc's ends:
+        // a whole scan's records are not read again for it.
+        double mean[3];
+        bool haveMean = false;
+        if (!FitAxisOfRevolution(points, *fit, d, c, radius, mean, haveMean))
             return false;
-        GetArcEndsInFrame(*fit, d, c, radius, middle, start, end);
+        if (!haveMean)
+            fit->GetMeanPosition(mean);
+        GetArcEndsInFrame(*fit, d, c, radius, mean, middle, start, end);
     }
     else
     {

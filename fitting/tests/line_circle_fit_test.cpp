@@ -326,12 +326,15 @@ TEST(CircleFit, AFarOutCircleIn3DGivesTheCircleItGaveToTheBit)
          -0x1.9000088bb75b3p+9, 0x1.f40084c1782fcp+7, 0x1.e0089a8ee39cap+4}};
     for (int pass = 0; pass < 2; ++pass)
     {
-        double axis[3], c[3], r;
-        ASSERT_TRUE(FitCircle3D(fit, axis, c, r));
+        double axis[3], c[3], r, mean[3], all[3];
+        ASSERT_TRUE(FitCircle3D(fit, axis, c, r, mean));
+        fit.GetMeanPosition(all);
         for (int k = 0; k < 3; ++k)
         {
             EXPECT_EQ(axis[k], expected[pass][k]) << pass << k;
             EXPECT_EQ(c[k], expected[pass][3 + k]) << pass << k;
+            // The mean of every record it hands back, for the arc's ends.
+            EXPECT_EQ(mean[k], all[k]) << pass << k;
         }
         EXPECT_EQ(r, expected[pass][6]) << pass;
         for (std::size_t i = 0; i < fit.Points().size(); ++i)
