@@ -437,7 +437,8 @@ bool cMeshPlaneSectioner::StackCuts(const std::vector<std::array<double, 12>>& f
 }
 
 bool cMeshPlaneSectioner::CutStackSideBySide(const std::vector<std::array<double, 12>>& frames, float tolerance,
-                                             double angle, std::vector<tSectionPolylines>& cuts) const
+                                             double angle, std::vector<tSectionPolylines>& cuts,
+                                             const float* rectangle) const
 {
     if (m_mesh == nullptr || m_mesh != m_stackedMesh || frames.size() != m_stacked.size())
         return false;
@@ -456,7 +457,10 @@ bool cMeshPlaneSectioner::CutStackSideBySide(const std::vector<std::array<double
         cMeshPlaneSectioner own;
         own.SetFrame(frames[k].data());
         own.SetMesh(m_mesh);
-        own.SetUnlimitedRectangle();
+        if (rectangle != nullptr)
+            own.SetSectionRectangle(rectangle[0], rectangle[1], rectangle[2], rectangle[3]);
+        else
+            own.SetUnlimitedRectangle();
         own.PrepareCrossingPoints();
         std::copy(toPlanes[k].begin(), toPlanes[k].end(), own.m_toPlane);
         for (const stListedCrossing& candidate : m_stacked[k].crossing)

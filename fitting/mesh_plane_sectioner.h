@@ -74,9 +74,11 @@ public:
     // plane's stacked triangles: cuts[k] receives the polylines that
     // UseStackedCut(k) and SectionMeshByPlane with frames[k] and the stack's
     // mask would append. False, with nothing cut, unless the stack was made
-    // from these frames for this mesh.
+    // from these frames for this mesh. `rectangle`, when given, is every
+    // cut's SetSectionRectangle (xmin, xmax, ymin, ymax), else none limits
+    // them.
     bool CutStackSideBySide(const std::vector<std::array<double, 12>>& frames, float tolerance, double angle,
-                            std::vector<tSectionPolylines>& cuts) const;
+                            std::vector<tSectionPolylines>& cuts, const float* rectangle = nullptr) const;
     // Crossings outside [xmin, xmax] x [ymin, ymax] (plane coordinates) end
     // the polylines there.
     void SetSectionRectangle(float xmin, float xmax, float ymin, float ymax);

@@ -397,23 +397,30 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     }
     sectioner.SetMesh(&mesh);
     sectioner.StackCuts(planes, kRegionBit);
-    for (std::int32_t i = 0; i <= n; ++i)
-    {
-        const double* plane = planes[static_cast<std::size_t>(i)].data();
-        // Only the half-plane on the section's own side of the axis: the
-        // other half lies at the opposite angle and would fold a region of
-        // more than half a turn onto the far side of the axis.
-        tSectionPolylines cut;
-        sectioner.UseStackedCut(static_cast<std::size_t>(i));
-        sectioner.SetFrame(plane);
-        sectioner.SetMesh(&mesh);
-        sectioner.SetSectionRectangle(0.0f, FLT_MAX, -FLT_MAX, FLT_MAX);
-        sectioner.PrepareCrossingPoints();
-        sectioner.CollectCrossingEdges(kRegionBit);
-        sectioner.ExtractPolylines(cut, FLT_EPSILON, 0.0);
-        sectioner.ClearCrossingPoints();
-        GatherSections(cut, frame, sections);
-    }
+    // Only the half-plane on the section's own side of the axis: the other
+    // half lies at the opposite angle and would fold a region of more than
+    // half a turn onto the far side of the axis. The planes are cut side by
+    // side on the pool, and their sections gathered in the planes' order.
+    const float halfPlane[4] = {0.0f, FLT_MAX, -FLT_MAX, FLT_MAX};
+    std::vector<tSectionPolylines> cuts;
+    if (sectioner.CutStackSideBySide(planes, FLT_EPSILON, 0.0, cuts, halfPlane))
+        for (const tSectionPolylines& cut : cuts)
+            GatherSections(cut, frame, sections);
+    else
+        for (std::int32_t i = 0; i <= n; ++i)
+        {
+            const double* plane = planes[static_cast<std::size_t>(i)].data();
+            tSectionPolylines cut;
+            sectioner.UseStackedCut(static_cast<std::size_t>(i));
+            sectioner.SetFrame(plane);
+            sectioner.SetMesh(&mesh);
+            sectioner.SetSectionRectangle(halfPlane[0], halfPlane[1], halfPlane[2], halfPlane[3]);
+            sectioner.PrepareCrossingPoints();
+            sectioner.CollectCrossingEdges(kRegionBit);
+            sectioner.ExtractPolylines(cut, FLT_EPSILON, 0.0);
+            sectioner.ClearCrossingPoints();
+            GatherSections(cut, frame, sections);
+        }
     if (sections.IsEmpty())
         return true;
 

@@ -487,6 +487,29 @@ TEST(MeshPlaneSectioner, StackedParallelCutsAreTheListsCutsPlaneByPlane)
         ASSERT_GT(expected.GetCount(), 0u) << k;
         ExpectSameSections(actual, expected, int(k));
     }
+    // The fan cut side by side, each plane's half on one side of the axis
+    // only: what each cut of the stack gives with that rectangle alone.
+    const float half[4] = {0.0f, FLT_MAX, -FLT_MAX, FLT_MAX};
+    std::vector<tSectionPolylines> sideBySide;
+    ASSERT_TRUE(stacked.CutStackSideBySide(frames, FLT_EPSILON, 0.0, sideBySide, half));
+    ASSERT_EQ(sideBySide.size(), frames.size());
+    for (std::size_t k = 0; k < frames.size(); ++k)
+    {
+        tSectionPolylines alone, whole;
+        stacked.UseStackedCut(k);
+        stacked.SetFrame(frames[k].data());
+        stacked.SetMesh(&torus);
+        stacked.SetSectionRectangle(half[0], half[1], half[2], half[3]);
+        stacked.PrepareCrossingPoints();
+        stacked.CollectCrossingEdges(kSectionTriangleMask);
+        stacked.ExtractPolylines(alone, FLT_EPSILON, 0.0);
+        stacked.ClearCrossingPoints();
+        ASSERT_GT(alone.GetCount(), 0u) << k;
+        ExpectSameSections(sideBySide[k], alone, int(k));
+        // The rectangle leaves out the other half.
+        SectionMeshByPlane(listed, &torus, frames[k].data(), kSectionTriangleMask, whole, FLT_EPSILON, 0.0);
+        EXPECT_GT(whole.GetCount(), alone.GetCount()) << k;
+    }
     SetSharedThreadPool(nullptr);
 }
 
