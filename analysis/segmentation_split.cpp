@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <memory>
 #include <new>
 #include <utility>
@@ -357,8 +358,16 @@ private:
     std::vector<std::vector<stKept>> m_kept;
 };
 
+// A sub-mesh built, and whether it is valid as ON_Mesh::IsValid tells,
+// found as it was written instead of by a pass of its own over it.
+struct stSubMesh
+{
+    std::unique_ptr<ON_Mesh> mesh;
+    bool valid = false;
+};
+
 // A host mesh of faces that are all exportable triangles of the mesh.
-std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std::uint32_t>& faces, stVertexTakers& takers)
+stSubMesh BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std::uint32_t>& faces, stVertexTakers& takers)
 {
     const std::vector<std::uint32_t> vertices = SubMeshVertices(mesh, faces, takers);
 
@@ -389,10 +398,16 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
     {
         normals.reset();
     }
+    // What ON_Mesh::IsValid looks for as the points and faces are written: a
+    // point that is not finite, or a face with a corner twice (the corners'
+    // numbers are the sub-mesh's vertices by construction).
+    std::atomic<bool> broken{false};
     auto putVertex = [&](std::size_t k) {
         const cVertex* v = mesh.GetVertex(vertices[k]);
         numbered[vertices[k]] = static_cast<std::uint32_t>(k);
         out->m_V[static_cast<int>(k)] = ON_3fPoint(v->x, v->y, v->z);
+        if (!std::isfinite(v->x) || !std::isfinite(v->y) || !std::isfinite(v->z))
+            broken.store(true, std::memory_order_relaxed);
         if (normals != nullptr)
             normals->ClearVertex(k);
     };
@@ -403,6 +418,8 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
         for (int c = 0; c < 3; ++c)
             f.vi[c] = static_cast<int>(numbered[t->vertexIndex[c]]);
         f.vi[3] = f.vi[2];
+        if (f.vi[0] == f.vi[1] || f.vi[1] == f.vi[2] || f.vi[0] == f.vi[2])
+            broken.store(true, std::memory_order_relaxed);
         if (normals != nullptr)
             normals->OwnCorners(k);
     };
@@ -419,11 +436,16 @@ std::unique_ptr<ON_Mesh> BuildSubMeshOfFaces(cMesh& mesh, const std::vector<std:
     normals.reset();
     out->SetClosed(-1);
     out->Compact();
-    return out;
+    const int vertexTotal = out->VertexCount(), faceTotal = out->FaceCount();
+    const bool valid = vertexTotal > 0 && faceTotal > 0 && !broken.load() &&
+                       (out->m_N.Count() == 0 || out->m_N.Count() == vertexTotal) &&
+                       (out->m_FN.Count() == 0 || out->m_FN.Count() == faceTotal) &&
+                       (out->m_C.Count() == 0 || out->m_C.Count() == vertexTotal);
+    return {std::move(out), valid};
 }
 
-std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers,
-                                      const cExportable& exportable)
+stSubMesh BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles, stVertexTakers& takers,
+                       const cExportable& exportable)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     std::vector<std::uint32_t> faces;
@@ -629,7 +651,7 @@ std::vector<std::vector<std::uint32_t>> ExportableRegionTriangles(cMesh& mesh, c
 std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32_t>& triangles)
 {
     stVertexTakers takers;
-    return BuildSubMesh(mesh, triangles, takers, cExportable(mesh));
+    return BuildSubMesh(mesh, triangles, takers, cExportable(mesh)).mesh;
 }
 
 cSegmentationSplitter::cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption)
@@ -649,7 +671,14 @@ void cSegmentationSplitter::ForgetRememberedLayer()
 
 bool cSegmentationSplitter::CreateSubMeshObjects(std::unique_ptr<ON_Mesh> mesh, unsigned int colour, bool replace)
 {
-    if (m_doc == nullptr || mesh == nullptr || mesh->VertexCount() == 0 || !mesh->IsValid())
+    const bool valid = mesh != nullptr && mesh->IsValid();
+    return AddSubMeshObject(std::move(mesh), valid, colour, replace);
+}
+
+bool cSegmentationSplitter::AddSubMeshObject(std::unique_ptr<ON_Mesh> mesh, bool valid, unsigned int colour,
+                                             bool replace)
+{
+    if (m_doc == nullptr || mesh == nullptr || mesh->VertexCount() == 0 || !valid)
         return false;
 
     const CDezazObject* added = nullptr;
@@ -698,7 +727,11 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     const bool bothListed = ListBandAndOutside(mesh, exportable, takers, band, listed);
     if (!bothListed)
         band = ExportableTriangles(mesh, exportable, IsVisibleSelected, &takers);
-    CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, band, takers), kSharpBandColour, replace);
+    // The sub-meshes come with their validity found as they were built.
+    const auto add = [this](stSubMesh built, unsigned int colour, bool replacing) {
+        return AddSubMeshObject(std::move(built.mesh), built.valid, colour, replacing);
+    };
+    add(BuildSubMeshOfFaces(mesh, band, takers), kSharpBandColour, replace);
     band = {};
 
     // Regions: every triangle outside the band, connected through triangles
@@ -730,8 +763,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
         {
             for (std::uint32_t label = 0; label < labels; ++label)
             {
-                CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, regions[label], takers), SegmentRegionColour(label),
-                                     false);
+                add(BuildSubMeshOfFaces(mesh, regions[label], takers), SegmentRegionColour(label), false);
                 regions[label] = {};
             }
             return true;
@@ -739,8 +771,8 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
         for (std::uint32_t label = 0; label < labels; ++label)
         {
             const auto inRegion = [label](const cMeshTriangle& t) { return t.GetLabel() == label; };
-            CreateSubMeshObjects(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, exportable, inRegion), takers),
-                                 SegmentRegionColour(label), false);
+            add(BuildSubMeshOfFaces(mesh, ExportableTriangles(mesh, exportable, inRegion), takers),
+                SegmentRegionColour(label), false);
         }
         return true;
     }
@@ -756,7 +788,7 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     }
     for (std::uint32_t label = 0; label < labels; ++label)
     {
-        CreateSubMeshObjects(BuildSubMesh(mesh, regions[label], takers, exportable), SegmentRegionColour(label), false);
+        add(BuildSubMesh(mesh, regions[label], takers, exportable), SegmentRegionColour(label), false);
         regions[label] = {};
     }
     return true;

@@ -59,6 +59,9 @@ public:
 
 private:
     bool SplitMesh(cMesh& mesh, bool replace);
+    // CreateSubMeshObjects of a sub-mesh whose validity (as ON_Mesh::IsValid
+    // tells it) its builder found already.
+    bool AddSubMeshObject(std::unique_ptr<ON_Mesh> mesh, bool valid, unsigned int colour, bool replace);
 
     CDezazDoc* m_doc;
     ON_UUID m_hostObjectId;

@@ -170,6 +170,38 @@ TEST_F(SplitFixture, TrianglesOfExcludedVerticesAreDropped)
     EXPECT_EQ(faces, source.FaceCount() - 2); // vertex 0 is used by the two triangles of the corner cell
 }
 
+TEST_F(SplitFixture, ARegionWithAPointNotFiniteOrATriangleOfRepeatedCornersIsNotAdded)
+{
+    cMesh& mesh = *object->GetMesh();
+    // Two selected strips across the plate split it in three regions: a
+    // point of the first is NaN, a triangle of the second has a corner twice.
+    mesh.ForEachTriangle([&mesh](cMeshTriangle& t) {
+        const cVertex* c[3];
+        mesh.GetCorners(t, c);
+        for (const float y : {15.0f, 30.0f})
+            if (std::all_of(c, c + 3, [y](const cVertex* v) { return v->y >= y && v->y <= y + 1; }))
+                t.flags |= kTriangleFlagSelected;
+    });
+    mesh.GetVertex(0)->x = NAN;
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+    {
+        cMeshTriangle* t = mesh.GetTriangle(i);
+        if (!IsVisibleSelected(*t) && mesh.GetVertex(t->vertexIndex[0])->y > 22)
+        {
+            t->vertexIndex[1] = t->vertexIndex[0];
+            break;
+        }
+    }
+    cSegmentationSplitter splitter(&doc, hostId, L"Vantrell");
+    ASSERT_TRUE(splitter.OnSplitIntoSubMeshes(&scene));
+    // The band replaced the host object; of the regions only the third came.
+    const auto byColour = ObjectsByColour();
+    EXPECT_EQ(doc.ObjectCount(), 2);
+    ASSERT_EQ(byColour.count(kSharpBandColour), 1u);
+    ASSERT_EQ(byColour.count(SegmentRegionColour(2)), 1u);
+    EXPECT_TRUE(byColour.at(SegmentRegionColour(2)).front()->IsValid());
+}
+
 TEST(SegmentationSplit, BigMeshRegionsAreLabelledInTheOrderOfTheirFirstTriangles)
 {
     // A 200 x 200 plate cut by a selected column into a left and a right
