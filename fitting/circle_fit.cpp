@@ -711,11 +711,14 @@ bool FitCircle3D(cCircleFit& fit, double axis[3], double centre[3], double& radi
     }
     double n[3];
     double d;
-    // The plane is fitted to every record active, so its centroid is the
-    // mean position of every record (GetMeanPosition's sums): a whole
-    // scan's records are not read again for it.
+    // The plane is fitted to every record active, as OnAllRecords does it
+    // (the records in place when the count above found them all active,
+    // else an activated copy of them all) without counting them again, so
+    // its centroid is the mean position of every record (GetMeanPosition's
+    // sums): a whole scan's records are not read again for either.
     double mean[3];
-    if (!OnAllRecords<cPlaneFit>(fit, [&](const cPlaneFit& plane) { return plane.Fit(n, d, mean); }))
+    const auto fitPlane = [&](const cPlaneFit& plane) { return plane.Fit(n, d, mean); };
+    if (!(active == fit.Points().size() ? fitPlane(cPlaneFit(fit, kShareRecords)) : fitPlane(cPlaneFit(fit.Points()))))
         return false;
     const double meanOfAll[3] = {mean[0], mean[1], mean[2]};
     const double h = Dot3d(n, mean) + d;
