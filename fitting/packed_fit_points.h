@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -78,6 +79,36 @@ void ForEachPackedBlock(const cPackedFitPoints& points, cThreadPool* pool, Run& 
     }
     for (std::size_t block = 0; block < blocks; ++block)
         run(block);
+}
+
+// Runs search(team) on a team of the pool's threads kept for the whole
+// search (RunWithPoolTeam with every thread that may help) when the packing
+// is large enough for the pool, else search(nullptr) here; what the search
+// throws is thrown here, on the caller's thread. A simplex's hundreds of
+// passes over a packing each handed to the pool anew cost about 100 us of
+// waking its threads and waiting for them, much of a pass over a face of a
+// big scan.
+template <class Search> void SearchOnPackingTeam(cThreadPool* pool, const cPackedFitPoints* packed, Search search)
+{
+    if (pool == nullptr || packed == nullptr || packed->Count() < kPackedPoolMinimum)
+    {
+        search(nullptr);
+        return;
+    }
+    std::exception_ptr thrown;
+    auto lead = [&](cPoolTeam& team) {
+        try
+        {
+            search(&team);
+        }
+        catch (...)
+        {
+            thrown = std::current_exception();
+        }
+    };
+    RunWithPoolTeam(pool, std::size_t{64}, lead);
+    if (thrown)
+        std::rethrow_exception(thrown);
 }
 
 // Runs sum(begin, end, partial) over every block's range of points and adds

@@ -154,6 +154,8 @@ struct PlaneObjectiveContext
     // memory could be had (the fit's own records are read then).
     const cPackedFitPoints* packed = nullptr;
     cThreadPool* pool = nullptr;
+    // While the minimiser runs on a team of the pool's threads: the team.
+    cPoolTeam* team = nullptr;
 };
 
 // The world offset of the (unnormalised) normal n for the parameter x[3].
@@ -213,7 +215,7 @@ void MeanAbsDistanceObjectives(const cDoubleVector* x, std::uint32_t count, doub
     }
     const auto planes = static_cast<std::uint32_t>(of.size());
     SumPlaneDistancesSideBySide(*ctx->packed, normals.data(), offsets.data(),
-                                planes, false, ctx->pool, sums.data());
+                                planes, false, ctx->pool, sums.data(), ctx->team);
     for (std::uint32_t c = 0; c < planes; ++c)
         values[of[c]] = sums[c] / double(ctx->packed->Count());
 }
@@ -714,7 +716,14 @@ bool cPlaneFit::Fit(double normal[3], double& offset, double centroid[3]) const
         x[k] = context.normal[k].Pack(n[k]);
     }
     x[3] = context.centroidDistance.Pack(context.centroidDistance.start);
-    if (MinimiseSimplexBatched(x, MeanAbsDistanceObjectives, &context, 1e-6, 500, 0.00025f) == 0)
+    std::uint32_t found = 0;
+    auto search = [&](cPoolTeam* team) {
+        context.team = team;
+        found = MinimiseSimplexBatched(x, MeanAbsDistanceObjectives, &context, 1e-6, 500, 0.00025f);
+        context.team = nullptr;
+    };
+    SearchOnPackingTeam(context.pool, context.packed, search);
+    if (found == 0)
         return false;
     double result[3] = {context.normal[0].Unpack(x[0]), context.normal[1].Unpack(x[1]),
                         context.normal[2].Unpack(x[2])};

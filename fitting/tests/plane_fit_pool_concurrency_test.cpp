@@ -104,6 +104,24 @@ TEST(PlaneFitPool, AConstrainedPlaneOfManyPointsOnATeamIsThePlaneAlone)
         EXPECT_EQ(pooled[k], alone[k]) << k;
 }
 
+TEST(PlaneFitPool, APlaneOfManyPointsOnATeamIsThePlaneAlone)
+{
+    // Enough points for the mean distance's passes to run on a team of the
+    // pool's threads.
+    const tFitPointQueue points = TiltedPatch(int(kPackedPoolMinimum) + 1000);
+    cPlaneFit fit(points);
+    fit.ActivateAllPoints();
+    double alone[4], pooled[4];
+    ASSERT_TRUE(fit.Fit(alone, alone[3]));
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    EXPECT_TRUE(fit.Fit(pooled, pooled[3]));
+    SetSharedThreadPool(nullptr);
+    pool.Stop();
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(pooled[k], alone[k]) << k;
+}
+
 TEST(PlaneFitPool, PlanesSummedSideBySideSumAsEachAlone)
 {
     // Five planes (a pass of four and one with lanes left over), their
