@@ -184,6 +184,12 @@ public:
         {
             PassOn(slot);
             slot = {vertex, from, cosine};
+            // The shared slots it will be passed on to, asked for now: a
+            // scan's corners lie anywhere in memory, and the atomic steps
+            // waited for their lines.
+            __builtin_prefetch(m_least + vertex, 1);
+            if (m_ringFrom != nullptr)
+                __builtin_prefetch(m_ringFrom + vertex, 1);
             return;
         }
         slot.least = std::min(slot.least, cosine);
