@@ -2,7 +2,6 @@
 // values.
 #include "fitting/plane_fit.h"
 
-#include "core/pool_team.h"
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
 #include "core/vector_math.h"
@@ -11,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <vector>
 
 namespace
@@ -74,9 +72,6 @@ void ConstrainedPlaneObjectives(const cDoubleVector* x, std::uint32_t count, dou
     SumPlaneDistancesSideBySide(*ctx->packed, normals.data(), offsets.data(),
                                 count, true, ctx->pool, values, ctx->team);
 }
-
-// Every thread of the pool may help with a pass.
-constexpr std::size_t kTeamHelpers = 64;
 
 double ClampedAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
 
@@ -198,36 +193,14 @@ bool FitConstrainedPlane(const cPlaneFit& fit, double normal[3], double& offset,
     const std::unique_ptr<cPackedFitPoints> packed = PackActivePoints(fit.Points());
     ctx.packed = packed.get();
     ctx.pool = SharedThreadPool();
-    // A large packing's passes, hundreds of small batches of its blocks, are
-    // handed to a team of the pool's threads kept for the whole search:
-    // handing each to the pool anew cost about 100 us of waking the threads
-    // and waiting for them, much of a pass over a face of a big scan.
+    // A large packing's passes run on a team of the pool's threads kept for
+    // the whole search.
     std::uint32_t found = 0;
-    std::exception_ptr thrown;
-    auto search = [&](cPoolTeam* team) {
+    SearchOnPackingTeam(ctx.pool, ctx.packed, [&](cPoolTeam* team) {
         ctx.team = team;
-        try
-        {
-            found = MinimiseSimplexBatched(x, ConstrainedPlaneObjectives, &ctx, 1e-7, 1000, 0.00025f);
-        }
-        catch (...)
-        {
-            // Thrown on the caller's thread, not the pool's.
-            thrown = std::current_exception();
-        }
+        found = MinimiseSimplexBatched(x, ConstrainedPlaneObjectives, &ctx, 1e-7, 1000, 0.00025f);
         ctx.team = nullptr;
-    };
-    if (ctx.pool != nullptr && ctx.packed != nullptr && ctx.packed->Count() >= kPackedPoolMinimum)
-    {
-        auto lead = [&](cPoolTeam& team) { search(&team); };
-        RunWithPoolTeam(ctx.pool, kTeamHelpers, lead);
-    }
-    else
-    {
-        search(nullptr);
-    }
-    if (thrown)
-        std::rethrow_exception(thrown);
+    });
     if (found == 0)
         return false;
     double n[3];
