@@ -1,12 +1,12 @@
 #include "plugin/dialogs/guide_curve_receiver.h"
 
+#include "core/mesh_object.h"
 #include "core/profiled_surface.h"
 #include "core/scene_object.h"
 #include "core/section_curve_classes.h"
 #include "modes/curve_draw_mode.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "shapes/extracted_loft_surface.h"
-#include "shapes/extracted_revolved_surface.h"
 #include "shapes/loft_guide.h"
 #include "shapes/loft_surface.h"
 #include "shapes/session_surface.h"
@@ -144,6 +144,10 @@ bool ApplyGuideCurveToShape(CCreatePrimitiveDialog& dialog, const tFramePolyline
             dialog.ShowAnnotation(kNoSelectionHint);
         return false;
     }
+    // The shape is lofted through the selected triangles: they become its
+    // region, with their colours, as a refit on the Shape page makes them.
+    if (ISceneObject* reference = dialog.FirstMeshObject())
+        session->TakeSelection(reference);
     dialog.ClearAnnotation();
     dialog.RefreshCurrentShape();
     return true;

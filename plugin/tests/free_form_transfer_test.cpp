@@ -3,6 +3,8 @@
 // past the band than the border it was given.
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
+#include "core/mesh_object.h"
+#include "core/triangle_colour_property.h"
 #include "overlay/prop_tree.h"
 #include "plugin/dialogs/guide_curve_receiver.h"
 #include "plugin/dialogs/shape_page.h"
@@ -287,4 +289,34 @@ TEST_F(FreeFormTransfer, AGuideDrawnAwayFromTheSelectedRegionSaysWhyItDidNotTake
     ASSERT_GT(SelectedTriangles(), 0u);
     EXPECT_FALSE(ApplyGuideCurveToShape(*dialog, drawn));
     EXPECT_EQ(dialog->HintText(), kNoSelectionHint);
+}
+
+TEST_F(FreeFormTransfer, AGuideTakenOverAWiderSelectionColoursTheTrianglesItWasLoftedThrough)
+{
+    const Vec centre{-420, 130, 980}, normal = scans::Unit({-0.5, 0.1, 0.85});
+    Open(scans::CurvedPatch(centre, normal, 60.0, 30, 3.0, 0.01));
+    Brush(centre, normal, [](double, double y) { return y < 0.0; });
+    ChooseKind(eShapeKind::FreeForm);
+    ASSERT_NE(Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface), nullptr);
+    // The whole scan marked, the guide drawn across all of it.
+    Click(IDC_SHAPES_SELECT_ALL);
+    Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    tFramePolyline<cVertex> drawn;
+    for (int k = 0; k < 5; ++k)
+    {
+        const Vec p = centre + (-24.0 + 12.0 * k) * e2;
+        cVertex v;
+        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
+        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
+        drawn.AddVertex(v);
+    }
+    ASSERT_TRUE(ApplyGuideCurveToShape(*dialog, drawn));
+    auto* tags = dynamic_cast<CTriangleColourProperties*>(
+        dialog->FirstMeshObject()->FindAttachedProperty(kTriangleColoursPropertyName));
+    ASSERT_NE(tags, nullptr);
+    std::uint32_t painted = 0;
+    for (std::uint32_t i = 0; i < Mesh().GetTriangleCount(); ++i)
+        painted += tags->Get(i) == kSessionKindFreeForm ? 1u : 0u;
+    EXPECT_EQ(painted, Mesh().GetTriangleCount()) << "the region is what the shape was lofted through";
 }
