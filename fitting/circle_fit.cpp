@@ -2,6 +2,7 @@
 
 #include "core/frame_math.h"
 #include "core/intersections.h"
+#include "core/pool_team.h"
 #include "core/simplex_minimiser.h"
 #include "core/thread_pool.h"
 #include "core/vector_math.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <exception>
 #include <vector>
 
 namespace
@@ -169,6 +171,8 @@ struct RefineXYContext
 {
     const cCircleFit* fit;
     stSimplexLength centre[2];
+    // While the minimiser runs on a team of the pool's threads: the team.
+    cPoolTeam* team = nullptr;
 };
 
 double RefineXYObjective(const cDoubleVector& x, void* context)
@@ -184,7 +188,10 @@ double RefineXYObjective(const cDoubleVector& x, void* context)
 void RefineXYObjectives(const cDoubleVector* x, std::uint32_t count, double* values, void* context)
 {
     auto each = [&](std::size_t i) { values[i] = RefineXYObjective(x[i], context); };
-    ParallelForEach(SharedThreadPool(), count, 1, each);
+    if (cPoolTeam* team = static_cast<const RefineXYContext*>(context)->team)
+        team->Run(count, each);
+    else
+        ParallelForEach(SharedThreadPool(), count, 1, each);
 }
 
 // Fewest records whose refinement measures a step's candidates side by side.
@@ -468,11 +475,34 @@ bool cCircleFit::Refine(double centre[3], double& radius)
     x[1] = context.centre[1].Pack(centre[1]);
     x[2] = radius;
     // Many records: a step's candidates are measured side by side, which
-    // visits the same points and ends where one after another would.
-    const std::uint32_t minimised =
-        Points().size() >= kRefineSideBySideFrom && SharedThreadPool() != nullptr
-            ? MinimiseSimplexBatched(x, RefineXYObjectives, &context, 1e-6, 500, 0.00025f)
-            : MinimiseSimplex(x, RefineXYObjective, &context, 1e-6, 500, 0.00025f);
+    // visits the same points and ends where one after another would, by a
+    // team of the pool's threads kept for the whole search (handing each
+    // step's few candidates to the pool anew cost about 100 us of waking
+    // its threads and waiting for them). What the search throws is thrown
+    // here, on the caller's thread.
+    std::uint32_t minimised = 0;
+    if (Points().size() >= kRefineSideBySideFrom && SharedThreadPool() != nullptr)
+    {
+        std::exception_ptr thrown;
+        auto lead = [&](cPoolTeam& team) {
+            context.team = &team;
+            try
+            {
+                minimised = MinimiseSimplexBatched(x, RefineXYObjectives, &context, 1e-6, 500, 0.00025f);
+            }
+            catch (...)
+            {
+                thrown = std::current_exception();
+            }
+            context.team = nullptr;
+        };
+        // A step's candidates are four but for the first simplex's seven.
+        RunWithPoolTeam(SharedThreadPool(), std::size_t{3}, lead);
+        if (thrown)
+            std::rethrow_exception(thrown);
+    }
+    else
+        minimised = MinimiseSimplex(x, RefineXYObjective, &context, 1e-6, 500, 0.00025f);
     if (minimised == 0)
         return false;
     const double result[3] = {context.centre[0].Unpack(x[0]), context.centre[1].Unpack(x[1]), std::fabs(x[2])};
