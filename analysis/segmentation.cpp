@@ -393,8 +393,10 @@ void Widen(tValueRange& range, float value)
 // Maps the values onto 0..scale by the range of the blocks' ranges, taken
 // in order (a largest and a smallest value are the same however the values
 // are grouped), into the vertices and, where given, into `copy` by vertex
-// index.
-void MapValues(cMesh& mesh, double scale, const std::vector<tValueRange>& ranges, float* copy)
+// index. Vertex i's value is valueOf(i, vertex).
+template <class ValueOfVertex>
+void MapValues(cMesh& mesh, double scale, const std::vector<tValueRange>& ranges, float* copy,
+               ValueOfVertex&& valueOf)
 {
     double maximum = -FLT_MAX;
     double minimum = FLT_MAX;
@@ -413,12 +415,13 @@ void MapValues(cMesh& mesh, double scale, const std::vector<tValueRange>& ranges
         for (std::uint32_t i = begin; i < end; ++i)
         {
             cVertex& v = *mesh.GetVertex(i);
+            const float of = valueOf(i, v);
             float mapped;
             if (flat)
-                mapped = ValueOf(v) == FLT_MAX ? static_cast<float>(scale) : 0.0f;
+                mapped = of == FLT_MAX ? static_cast<float>(scale) : 0.0f;
             else
             {
-                double value = ValueOf(v);
+                double value = of;
                 if (value > maximum)
                     value = maximum;
                 if (value < low)
@@ -492,20 +495,26 @@ void ComputeSegmentationValues(cMesh& mesh)
         MeasureLargestAngles(mesh, normals.get(), least.get(), largest.get(), smoothing.from.get(), progress);
         normals.reset();
         least.reset();
+        // A vertex's value before the mapping: its largest angle, or FLT_MAX
+        // past the limit. The range is found from the angles alone, and the
+        // mapping's one pass over the vertex records writes each vertex's
+        // index and mapped value.
+        const float* const angles = largest.get();
+        const auto sharpOrAngle = [angles](std::uint32_t i) {
+            return angles[i] > kSharpAngleLimit ? FLT_MAX : angles[i];
+        };
         std::vector<tValueRange> ranges = EmptyRanges(vertexCount);
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
             tValueRange range = ranges[begin / kPoolBlock];
             for (std::uint32_t i = begin; i < end; ++i)
-            {
-                cVertex* v = mesh.GetVertex(i);
-                v->index = i;
-                v->SetScalar(largest[i] > kSharpAngleLimit ? FLT_MAX : largest[i]);
-                Widen(range, ValueOf(*v));
-            }
+                Widen(range, sharpOrAngle(i));
             ranges[begin / kPoolBlock] = range;
         });
+        MapValues(mesh, kSegmentationValueScale, ranges, smoothing.before.get(), [&](std::uint32_t i, cVertex& v) {
+            v.index = i;
+            return sharpOrAngle(i);
+        });
         largest.reset();
-        MapValues(mesh, kSegmentationValueScale, ranges, smoothing.before.get());
         progress->SetPosition(progress->GetRangeEnd());
         ParallelFor(SharedThreadPool(), (triangleCount + kSmoothJob - 1) / kSmoothJob, SmoothRings, &smoothing);
         return;
@@ -550,7 +559,7 @@ void NormalizeVertexValues(cMesh& mesh, double scale)
             Widen(range, ValueOf(*mesh.GetVertex(i)));
         ranges[begin / kPoolBlock] = range;
     });
-    MapValues(mesh, scale, ranges, nullptr);
+    MapValues(mesh, scale, ranges, nullptr, [](std::uint32_t, const cVertex& v) { return ValueOf(v); });
 }
 
 void SmoothVertexValues(cMesh& mesh, IProcProgress* progress)
