@@ -13,6 +13,7 @@
 #include "fitting/sweep_axis_estimates.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -296,9 +297,42 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
         listed->insert(listed->end(), block.begin(), block.end());
 }
 
+namespace
+{
+
+// The indices of the set bits (bit i % 64 of word i / 64), ascending: each
+// block of words counted and then written from where its count starts, on
+// the shared pool.
+std::vector<std::uint32_t> ListSetBits(const std::vector<std::uint64_t>& bits)
+{
+    constexpr std::size_t kWords = 1024;
+    const std::size_t blocks = (bits.size() + kWords - 1) / kWords;
+    std::vector<std::size_t> firstOf(blocks + 1, 0);
+    auto count = [&](std::size_t b) {
+        std::size_t n = 0;
+        for (std::size_t w = b * kWords; w < std::min(bits.size(), (b + 1) * kWords); ++w)
+            n += static_cast<std::size_t>(std::popcount(bits[w]));
+        firstOf[b + 1] = n;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, count);
+    for (std::size_t b = 0; b < blocks; ++b)
+        firstOf[b + 1] += firstOf[b];
+    std::vector<std::uint32_t> listed(firstOf[blocks]);
+    auto write = [&](std::size_t b) {
+        std::uint32_t* to = listed.data() + firstOf[b];
+        for (std::size_t w = b * kWords; w < std::min(bits.size(), (b + 1) * kWords); ++w)
+            for (std::uint64_t word = bits[w]; word != 0; word &= word - 1)
+                *to++ = static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(word)));
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, write);
+    return listed;
+}
+
+} // namespace
+
 bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
                                const std::vector<std::uint32_t>& seeds, const stProfileFitParams& params,
-                               bool markRegion, const std::vector<std::uint32_t>* markedRegion)
+                               bool markRegion, const std::vector<std::uint64_t>* markedBits)
 {
     // The axis: direction d through c, and the arc's start, middle and end.
     double d[3], c[3], start[3] = {}, middle[3] = {}, end[3] = {};
@@ -372,21 +406,19 @@ bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     // they are measured against every plane of the fan in one pass; the
     // marking lists them on its way.
     std::vector<std::uint32_t> region;
-    if (markedRegion == nullptr)
-    {
-        if (markRegion)
-            MarkRegionFromSeeds(mesh, seeds, false, &region);
-        else
-            region = TrianglesWithFlag(mesh, kRegionBit);
-        markedRegion = &region;
-    }
+    if (markedBits != nullptr)
+        region = ListSetBits(*markedBits);
+    else if (markRegion)
+        MarkRegionFromSeeds(mesh, seeds, false, &region);
+    else
+        region = TrianglesWithFlag(mesh, kRegionBit);
 
     const std::int32_t n = params.sectionCount;
     if (n > kMaxSweepSections)
         return false;
     tSectionPolylines sections;
     cMeshPlaneSectioner sectioner;
-    sectioner.SetTriangleList(markedRegion);
+    sectioner.SetTriangleList(&region);
     std::vector<std::array<double, 12>> planes(static_cast<std::size_t>(std::max(n, 0)) + 1);
     for (std::int32_t i = 0; i <= n; ++i)
     {

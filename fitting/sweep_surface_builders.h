@@ -67,13 +67,15 @@ void MarkRegionFromSeeds(cMesh& mesh, const std::vector<std::uint32_t>& seeds, b
 // profile fit. True with the surface unchanged when no plane crosses the
 // region; false when the axis cannot be found, the kind is unknown, more
 // than kMaxSweepSections are asked for, or the profile fit fails. N = 0
-// cuts the single plane at the start of the range. `markedRegion`, when
-// given, is the seeds' region already marked and listed as
-// MarkRegionFromSeeds(mesh, seeds, false, &listed) leaves it, and is cut as
-// it is (markRegion is not looked at).
+// cuts the single plane at the start of the range. `markedBits`, when
+// given, holds the seeds' region already marked as
+// MarkRegionFromSeeds(mesh, seeds, false) leaves it, a bit a triangle (bit
+// i % 64 of word i / 64 set for triangle i of the region): it is listed from
+// them where it is cut (markRegion is not looked at). A bit a triangle is
+// held through the fits where their list (four bytes a triangle) would be.
 bool BuildRevolvedFromSections(const cFitContainer& points, cMesh& mesh, ST_IProfiledSurface& surface,
                                const std::vector<std::uint32_t>& seeds, const stProfileFitParams& params,
-                               bool markRegion, const std::vector<std::uint32_t>* markedRegion = nullptr);
+                               bool markRegion, const std::vector<std::uint64_t>* markedBits = nullptr);
 
 // Direction and base from the points (or the parameters), N parallel
 // sections across the region (one at mid height when a draft is asked

@@ -102,11 +102,15 @@ std::int64_t MarkSelectedTriangles(cMesh& mesh)
     return last;
 }
 
-std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint32_t>& region)
+std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint64_t>& bits)
 {
-    // Each block lists its region triangles; the lists are joined in order.
-    std::vector<std::vector<std::uint32_t>> found((std::size_t{mesh.GetTriangleCount()} + kTagBlock - 1) / kTagBlock);
-    TagSelectedTriangles(mesh, found.size(), kTagBlock,
+    // A block's words are its own (a block is whole words); each block
+    // keeps its last tagged triangle.
+    static_assert(kTagBlock % 64 == 0);
+    const std::uint32_t count = mesh.GetTriangleCount();
+    bits.assign((std::size_t{count} + 63) / 64, 0);
+    std::vector<std::int64_t> lastIn((std::size_t{count} + kTagBlock - 1) / kTagBlock, -1);
+    TagSelectedTriangles(mesh, lastIn.size(), kTagBlock,
                          [&](std::size_t block, std::uint32_t i, cMeshTriangle& t, bool selected) {
                              if (!selected)
                              {
@@ -114,16 +118,13 @@ std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint32_t>& region)
                                  return;
                              }
                              t.flags |= kSweepRegionFlag;
-                             found[block].push_back(i);
+                             bits[i / 64] |= std::uint64_t{1} << (i % 64);
+                             lastIn[block] = i;
                          });
-    std::size_t total = 0;
-    for (const std::vector<std::uint32_t>& block : found)
-        total += block.size();
-    region.clear();
-    region.reserve(total);
-    for (const std::vector<std::uint32_t>& block : found)
-        region.insert(region.end(), block.begin(), block.end());
-    return region.empty() ? -1 : static_cast<std::int64_t>(region.back());
+    std::int64_t last = -1;
+    for (const std::int64_t l : lastIn)
+        last = l >= 0 ? l : last;
+    return last;
 }
 
 bool ST_CExtractedRevSurface::AttachGeometry(ST_IGeometry* geometry)
@@ -247,7 +248,7 @@ int ST_CExtractedRevSurface::FitFromMesh(const cFitContainer& points, cMesh* mes
         return 0;
     // The selection's tags and the region they make (the builder's marking
     // from the last tagged triangle) in one pass over the triangles.
-    std::vector<std::uint32_t> region;
+    std::vector<std::uint64_t> region;
     const std::int64_t last = MarkSelectedRegion(*mesh, region);
     if (last < 0)
         return 0;

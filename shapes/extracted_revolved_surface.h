@@ -22,9 +22,9 @@ std::int32_t ProfileSectionCount(ST_IProfiledSurface* surface, std::int32_t with
 std::int64_t MarkSelectedTriangles(cMesh& mesh);
 // MarkSelectedTriangles that marks the region of tag 1 in the same pass:
 // kSweepRegionFlag set on the tagged triangles and cleared on every other,
-// and the tagged ones listed in `region` in their order, as
-// MarkRegionFromSeeds(mesh, {last}, false, &region) then leaves them.
-std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint32_t>& region);
+// as MarkRegionFromSeeds(mesh, {last}, false) then leaves them, and in
+// `bits` bit i % 64 of word i / 64 set exactly for the tagged triangles i.
+std::int64_t MarkSelectedRegion(cMesh& mesh, std::vector<std::uint64_t>& bits);
 
 // True unless the surface's profile was edited by hand and the user, asked
 // over parent, keeps it.

@@ -215,6 +215,44 @@ TEST(RevolvedBuilder, AFreeAxisIsTheOneItWasToTheBitWithEveryRecordOnOrOneOff)
     }
 }
 
+TEST(RevolvedBuilder, ARegionHandedOverAsBitsIsCutAsTheMarkedOne)
+{
+    // The flared wall far out, every third triangle of another colour: the
+    // region marked from the seed, handed over a bit a triangle, gives the
+    // fan the triangles that marking gives it.
+    cMesh mesh;
+    BuildWall(mesh, 40.0, 0.3, 2.4, 300.0, 330.0, 48, 16, 0.2);
+    mesh.ForEachVertex([](cVertex& v) { v.x += 900.0f, v.y -= 400.0f; });
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        mesh.GetTriangle(i)->SetLabel(i % 3 == 2 ? 5u : 4u);
+    const cFitContainer points(VertexPoints(mesh));
+    stProfileFitParams params;
+    params.sectionCount = 6;
+    params.profileKind = 2;
+    RecordingSurface marked, handed;
+    ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, marked, {0}, params, true));
+    std::vector<std::uint64_t> bits((mesh.GetTriangleCount() + 63) / 64, 0);
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        if (mesh.GetTriangle(i)->flags & kSweepRegionFlag)
+            bits[i / 64] |= std::uint64_t{1} << (i % 64);
+    ASSERT_TRUE(BuildRevolvedFromSections(points, mesh, handed, {0}, params, false, &bits));
+    ASSERT_EQ(handed.sections.GetCount(), marked.sections.GetCount());
+    ASSERT_GT(marked.sections.GetCount(), 0u);
+    for (std::size_t k = 0; k < marked.sections.items.size(); ++k)
+    {
+        const tFramePolyline<cVertex>& a = marked.sections.items[k];
+        const tFramePolyline<cVertex>& b = handed.sections.items[k];
+        ASSERT_EQ(b.GetVertexCount(), a.GetVertexCount()) << k;
+        for (std::uint32_t j = 0; j < a.GetVertexCount(); ++j)
+        {
+            const cVertex p = a.GetVertexInFrame(j), q = b.GetVertexInFrame(j);
+            EXPECT_EQ(q.x, p.x) << k << " " << j;
+            EXPECT_EQ(q.y, p.y) << k << " " << j;
+            EXPECT_EQ(q.z, p.z) << k << " " << j;
+        }
+    }
+}
+
 TEST(RevolvedBuilder, AutomaticKindTakesTheArcOnlyPastSixtyDegrees)
 {
     // A torus-like band: the profile is an arc of radius 2 about (6, 0).

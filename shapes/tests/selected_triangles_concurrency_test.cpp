@@ -31,9 +31,9 @@ TEST(SelectedTrianglesOnAPool, TheLastSelectedTriangleAndTheLabelsAreTheOnesAlon
 TEST(SelectedTrianglesOnAPool, TheSelectedRegionIsTheOneTheLastTaggedTriangleMarks)
 {
     // 80,000 triangles: the tags of MarkSelectedTriangles and the region that
-    // marking from its last tagged triangle gives, the region bit left set
-    // on triangles outside it and cleared on some inside by an earlier
-    // region, made in one pass on a pool.
+    // marking from its last tagged triangle gives (its flags, and its list as
+    // bits), the region bit left set on triangles outside it and cleared on
+    // some inside by an earlier region, made in one pass on a pool.
     auto make = [] {
         std::unique_ptr<cMesh> mesh = MakeGridMesh(200, 200, 1.0);
         for (std::uint32_t i = 0; i < mesh->GetTriangleCount(); ++i)
@@ -51,11 +51,14 @@ TEST(SelectedTrianglesOnAPool, TheSelectedRegionIsTheOneTheLastTaggedTriangleMar
     MarkRegionFromSeeds(*apart, {static_cast<std::uint32_t>(last)}, false, &listed);
     cThreadPool pool(4);
     SetSharedThreadPool(&pool);
-    std::vector<std::uint32_t> region{7, 7};
-    const std::int64_t found = MarkSelectedRegion(*together, region);
+    std::vector<std::uint64_t> bits{7, 7};
+    const std::int64_t found = MarkSelectedRegion(*together, bits);
     SetSharedThreadPool(nullptr);
     EXPECT_EQ(found, last);
-    EXPECT_EQ(region, listed);
+    std::vector<std::uint64_t> expected((apart->GetTriangleCount() + 63) / 64, 0);
+    for (const std::uint32_t i : listed)
+        expected[i / 64] |= std::uint64_t{1} << (i % 64);
+    EXPECT_EQ(bits, expected);
     for (std::uint32_t i = 0; i < apart->GetTriangleCount(); ++i)
     {
         ASSERT_EQ(together->GetTriangle(i)->flags, apart->GetTriangle(i)->flags) << i;
