@@ -215,6 +215,27 @@ TEST_F(TurnedFrame, ADragThatChangesNothingLeavesNoUndoStep)
     EXPECT_EQ(Sketch()->GetSegmentCount(), 1u) << "the second Undo takes back the second line";
 }
 
+TEST_F(TurnedFrame, ADragThatMovesAPointIsOneUndoStepThatPutsItBack)
+{
+    Command(32824);
+    DrawLine(-2.0, -1.0, 1.5, 0.5);
+    ASSERT_EQ(panel.undo.size(), 1u);
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    const cVertex before = *PointsOf(0).GetVertex(1);
+    // Beside the end's pixel (the same pixel again would be a double click).
+    POINT end = At(before);
+    end.x += 4;
+    testview::Move(view, end);
+    ASSERT_GE(mode->GetHoverIndex(), 0);
+    Drag(end, POINT{end.x + 15, end.y + 10});
+    ASSERT_NE(PointsOf(0).GetVertex(1)->x, before.x);
+    EXPECT_EQ(panel.undo.size(), 2u);
+    Command(40009);
+    EXPECT_EQ(PointsOf(0).GetVertex(1)->x, before.x);
+    EXPECT_EQ(PointsOf(0).GetVertex(1)->y, before.y);
+}
+
 TEST_F(TurnedFrame, ADrawingToolShowsItsCursorOverTheSketch)
 {
     Command(32824);
