@@ -545,6 +545,28 @@ TEST_F(FloatingAnalyzer, HidingTheSurfacesKeepsThemOnTheCADSideAndCloseRestoresE
         EXPECT_FALSE(dynamic_cast<CAnalyzerPreviewConduit*>(c));
 }
 
+TEST_F(FloatingAnalyzer, ClosingTakesTheColoursOffAHiddenScanItMeasuredToo)
+{
+    stDeviationPart part;
+    // A second scan of the part, hidden: the mode cannot be turned on for
+    // it, yet the recalculation colours it with the shown one.
+    const CDezazObject* hiddenScan = doc.AddMeshObject(part.Scan().mesh);
+    ASSERT_TRUE(doc.HideObject(CDezazObjRef(hiddenScan)));
+    Open(part);
+    RunAsTheCommandDoes();
+    const ON_Mesh& hidden = *ON_Mesh::Cast(hiddenScan->Geometry());
+    ASSERT_FALSE(hiddenScan->InAnalysisMode(kVTLAnalysisModeId));
+    ASSERT_EQ(hidden.m_C.Count(), hidden.m_V.Count());
+    {
+        AFX_MANAGE_STATE(&state);
+        dialog->CancelDialog(false);
+    }
+    EXPECT_EQ(HostMesh().m_C.Count(), 0);
+    EXPECT_EQ(hidden.m_C.Count(), 0) << "no deviation colours left to be saved with the scan";
+    EXPECT_NE(ON_MappingTag::Compare(hidden.m_Ctag, CVTLAnalysisMode::ColourTag()), 0);
+    EXPECT_EQ(cON_AVTree::Find(const_cast<ON_Geometry*>(hiddenScan->Geometry())), nullptr);
+}
+
 // ---------------------------------------------------------------- labels
 
 TEST(DeviationLabels, TextsCarryTheUnitAndAreCutSafely)

@@ -429,6 +429,14 @@ void CFloatingAnalyzerDialog::OnCancel()
             Writable(object)->EnableAnalysisMode(kVTLAnalysisModeId, false);
             ++turnedOff;
         }
+        else if (const ON_Mesh* mesh = ON_Mesh::Cast(object->Geometry());
+                 mesh && ON_MappingTag::Compare(mesh->m_Ctag, CVTLAnalysisMode::ColourTag(), true, true, true) == 0)
+        {
+            // A hidden mesh is measured with the others, but the mode cannot
+            // be turned on for it: its colours would outlive the analysis
+            // (and go into the saved document).
+            Writable(object)->DestroyMeshes(DezazMeshType::analysis_mesh);
+        }
         cON_AVTree::Remove(WritableGeometry(object));
     }
     // Every surface the analyser hid comes back.
