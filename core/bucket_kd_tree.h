@@ -897,7 +897,15 @@ private:
         std::uint32_t deepest = 1;
         if (pool != nullptr && spillXyz != nullptr && n >= kSideBySideMinimum)
         {
-            if (BuildSideBySide(pool, items, xyz.get(), spill.get(), spillXyz.get(), n, deepest))
+            // The spill arrays and the coordinates go before the nodes are
+            // placed and the elements packed: a whole scan's tree is built
+            // while its fit holds the most memory.
+            const auto release = [&] {
+                spill.reset();
+                xyz.reset();
+                spillXyz.reset();
+            };
+            if (BuildSideBySide(pool, items, xyz.get(), spill.get(), spillXyz.get(), n, deepest, release))
             {
                 m_elements.Adopt(items, n, pool);
                 m_depth = std::max(m_depth, deepest);
@@ -1265,9 +1273,13 @@ private:
     // the nodes then go into the node array in the order the single pass
     // makes them (an inner node's pair, then all of its upper side's, then
     // its lower side's). False, with the node array untouched, when memory
-    // ran out (the elements may be partitioned part way).
+    // ran out (the elements may be partitioned part way). Once the node
+    // array has room for the nodes, nothing can fail: release() is called
+    // then, for the caller to free the work arrays (all but items) before
+    // the nodes are placed.
+    template <class Release>
     bool BuildSideBySide(cThreadPool* pool, T* items, float* xyz, T* spill, float* spillXyz, std::uint32_t n,
-                         std::uint32_t& deepest)
+                         std::uint32_t& deepest, const Release& release)
     {
         try
         {
@@ -1352,6 +1364,7 @@ private:
             if (total > m_nodes.GetCapacity() &&
                 !m_nodes.GrowUnwritten(static_cast<std::uint32_t>(((total - 1) >> kArrayChunkShift) + 1)))
                 return false;
+            release();
             m_nodes.SetCount(static_cast<std::uint32_t>(total));
             for (const auto& [to, node] : upperPlaced)
                 m_nodes[to] = node;
