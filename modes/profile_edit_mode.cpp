@@ -1,5 +1,6 @@
 #include "modes/profile_edit_mode.h"
 
+#include "core/frame_math.h"
 #include "core/profiled_surface.h"
 #include "core/section_curve.h"
 #include "core/section_curve_classes.h"
@@ -1044,8 +1045,10 @@ void CUIM_EditProfile::DrawSketchOverScan(cGLRenderer* gl, ST_ISectionCurve& ske
         // The dragged curve shows as its drag copy.
         if (!curve || (dragging && curve == dragCurve) || !curve->GetWire() || !curve->GetWire()->IsValid())
             continue;
+        // Through the sketch's frame, as the surface is built and the pick
+        // image drawn: a refit moves that frame and leaves the curves' own.
         stDrawnCurveCollection collection;
-        std::copy(curve->frame, curve->frame + 12, collection.frame);
+        std::copy(sketch.frame, sketch.frame + 12, collection.frame);
         stDrawnCurve drawn;
         drawn.wire = curve->GetWire();
         drawn.points = curve->GetDefiningPoints();
@@ -1069,7 +1072,7 @@ void CUIM_EditProfile::DrawGL(C3DView* view)
     if (shown)
     {
         stDrawnCurveCollection collection;
-        std::copy(shown->frame, shown->frame + 12, collection.frame);
+        std::copy(sketch->frame, sketch->frame + 12, collection.frame);
         stDrawnCurve curve;
         curve.points = shown->GetDefiningPoints();
         curve.wire = shown->GetWire();
@@ -1155,10 +1158,13 @@ void CUIM_EditProfile::DrawOverlay(GpGraphics* graphics, C3DView* view)
         const bool isHorizontal = curve->IsHorizontal();
         if (!isVertical && !isHorizontal)
             continue;
+        // In the sketch's frame, where the curve is drawn.
         t3DPoint<double> mid;
-        if (!curve->EvaluateInWorld(0.5, &mid, nullptr, nullptr))
-            mid = curve->GetMidPoint();
-        const float world[3] = {float(mid.x), float(mid.y), float(mid.z)};
+        if (!curve->GetWire() || !curve->GetWire()->EvaluateAtFraction(0.5, &mid, nullptr))
+            mid = curve->GetLocalMidPoint();
+        const float local[3] = {float(mid.x), float(mid.y), 0.0f};
+        float world[3];
+        TransformPoint3f(sketch->frame, world, local);
         float projected[3];
         renderer->ProjectPoint(projected, world, true);
         POINT screen{};

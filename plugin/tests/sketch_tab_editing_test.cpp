@@ -18,6 +18,7 @@
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/profile_sketch_selection.h"
+#include "platform/wgl/pixel_probe.h"
 #include "render/tests/support/camera_moves.h"
 #include "shapes/arc_section_curve.h"
 #include "shapes/host_surface.h"
@@ -518,4 +519,35 @@ TEST_F(SketchTabEditing, ALineDrawnAndUndoneLeavesTheShapeItsSurfaceWhenTheTabIs
     ShowTab(L"Shape");
     ASSERT_NE(Sketch()->GetClassGuid(), CLSID_ST_TSketch);
     EXPECT_EQ(SurfacesOf(*dialog, 0), 1);
+}
+
+TEST_F(SketchTabEditing, AfterARefitTheLinesShowWhereTheSurfaceAndTheClicksTakeThem)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    // Vertical turns the sketch's frame about its normal (the leaning axis
+    // stands up); the line keeps its points in that frame.
+    ShowTab(L"Shape");
+    const HWND page = dialog->GetShapePage()->GetSafeHwnd();
+    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SHAPE_PAGE_VERTICAL, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page, IDC_SHAPE_PAGE_VERTICAL)));
+    ShowTab(L"Sketch");
+    ASSERT_FALSE(std::equal(Sketch()->frame, Sketch()->frame + 12, Sketch()->GetSegment(0)->frame));
+    view->Redraw(kFullRedraw);
+    const wgl::PixelImage image = wgl::ReadWindowImage(view->GetSafeHwnd());
+    const cVertex& a = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(0);
+    const cVertex& b = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1);
+    for (const double t : {0.3, 0.7})
+    {
+        const POINT p = At(a.x + t * (b.x - a.x), a.y + t * (b.y - a.y));
+        const std::uint32_t colour = image.At(p.x, p.y);
+        EXPECT_GT(colour & 255, 150u) << "the line shows in the profile's blue at " << t;
+        EXPECT_LT((colour >> 16) & 255, 80u) << t;
+        viewinput::Move(view, p);
+        EXPECT_EQ(Editor()->GetHoverIndex(), std::int32_t(kSketchCurvePickBase)) << "and is picked there";
+    }
 }
