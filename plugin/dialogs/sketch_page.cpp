@@ -215,6 +215,13 @@ void CSubProfileDlg::OnDistanceChange()
 
 void CSubProfileDlg::OnDistanceKillFocus()
 {
+    // Only a value the user typed is applied. The editor shows a length or
+    // radius to three decimals: applied as it stands, it would move the
+    // element by the rounding, a line's end off the point it was drawn onto.
+    const HWND edit = ::GetDlgItem(m_hWnd, IDC_SKETCH_DISTANCE);
+    if (!edit || !::SendMessageW(edit, EM_GETMODIFY, 0, 0))
+        return;
+    ::SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
     if (cCPView* view = View(); view && view->GetSafeHwnd())
         ::PostMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdProfileApplyDistance, 0);
 }

@@ -551,3 +551,39 @@ TEST_F(SketchTabEditing, AfterARefitTheLinesShowWhereTheSurfaceAndTheClicksTakeT
         EXPECT_EQ(Editor()->GetHoverIndex(), std::int32_t(kSketchCurvePickBase)) << "and is picked there";
     }
 }
+
+TEST_F(SketchTabEditing, LeavingTheLengthAsShownKeepsALineEndOnThePointItWasDrawnOnto)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapDistanceIndex(4);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10.3, c[1] + 0.17, c[0] + 3.1, c[1] + 7.3);
+    const cVertex joint = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(0);
+    DrawLine(c[0] + 6.77, c[1] - 8.31, joint.x, joint.y);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    const HWND edit = ::GetDlgItem(dialog->GetSketchPage()->GetSafeHwnd(), IDC_SKETCH_DISTANCE);
+    ASSERT_EQ(::GetFocus(), edit) << "the length shows for typing over";
+    const cVertex& end = *SketchPointsOf(*Sketch()->GetSegment(1), false)->GetVertex(1);
+    ASSERT_EQ(end.x, joint.x);
+    ASSERT_EQ(end.y, joint.y);
+    const std::size_t undo = dialog->GetSketchPage()->UndoStateCount();
+    // The user goes on without typing: the length shown to three decimals
+    // is not applied.
+    ::SetFocus(view->GetSafeHwnd());
+    mfc::PumpUntilIdle();
+    const cVertex& kept = *SketchPointsOf(*Sketch()->GetSegment(1), false)->GetVertex(1);
+    EXPECT_EQ(kept.x, joint.x);
+    EXPECT_EQ(kept.y, joint.y);
+    EXPECT_EQ(dialog->GetSketchPage()->UndoStateCount(), undo);
+    // A length typed over it is.
+    ::SetFocus(edit);
+    for (const wchar_t key : std::wstring(L"12"))
+        ::SendMessageW(edit, WM_CHAR, key, 0);
+    ::SetFocus(view->GetSafeHwnd());
+    mfc::PumpUntilIdle();
+    ST_ISectionCurve& line = *Sketch()->GetSegment(1);
+    EXPECT_NEAR(SketchCurveValue(line, nullptr), 12.0, 1e-4);
+}

@@ -764,6 +764,8 @@ void cUserSessionDriver::RunSketch(eAction action)
         Note(" " + std::to_string(value));
         ::SetFocus(edit);
         ::SetWindowTextW(edit, std::to_wstring(value).c_str());
+        // As typing it does.
+        ::SendMessageW(edit, EM_SETMODIFY, TRUE, 0);
         Key(VK_RETURN);
         ::SetFocus(view->GetSafeHwnd());
         Pump();
