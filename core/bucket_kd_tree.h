@@ -194,8 +194,9 @@ public:
             if (load.kept > m_bucketMaximum && CreateRoot())
             {
                 load.SetRoot();
-                const std::uint32_t deepest =
-                    BuildFromArrayFilledBy(pool, [&](T* items, float* xyz) { load.Write(items, xyz); });
+                std::uint32_t deepest = BuildOffsetsSideBySide(pool, load);
+                if (deepest == 0)
+                    deepest = BuildFromArrayFilledBy(pool, [&](T* items, float* xyz) { load.Write(items, xyz); });
                 if (deepest > 0)
                 {
                     NumberNodes();
@@ -537,30 +538,48 @@ private:
         cThreadPool* const pool;
         std::vector<std::uint32_t> firstOf;
         std::vector<std::array<float, 6>> boxOf;
+        // Pointer elements: each block's lowest and highest kept element,
+        // and all blocks' (low > high when none is kept).
+        std::vector<std::array<std::uintptr_t, 2>> spanOf;
         std::uint32_t kept = 0;
+        std::uintptr_t low = UINTPTR_MAX, high = 0;
 
         stLoad(tBucketKDTree& owner, std::uint32_t count, const Element& of, cThreadPool* on)
             : tree(owner), n(count), element(of), pool(count >= kSideBySideMinimum ? on : nullptr),
-              firstOf(Blocks() + 1, 0), boxOf(Blocks())
+              firstOf(Blocks() + 1, 0), boxOf(Blocks()), spanOf(std::is_pointer_v<T> ? Blocks() : 0)
         {
             auto measure = [&](std::size_t block) {
                 float box[6];
                 MakeEmptyBox(box);
                 std::uint32_t storable = 0;
+                std::uintptr_t blockLow = UINTPTR_MAX, blockHigh = 0;
                 for (std::uint32_t i = std::uint32_t(block) * kBlock; i < End(block); ++i)
                     if (const T e = element(i); tree.IsStorable(e))
                     {
                         ++storable;
                         GrowBox3f(box, tree.m_comparator.Coordinates(e));
+                        if constexpr (std::is_pointer_v<T>)
+                        {
+                            blockLow = std::min(blockLow, reinterpret_cast<std::uintptr_t>(e));
+                            blockHigh = std::max(blockHigh, reinterpret_cast<std::uintptr_t>(e));
+                        }
                     }
                 firstOf[block + 1] = storable;
                 std::copy(box, box + 6, boxOf[block].data());
+                if constexpr (std::is_pointer_v<T>)
+                    spanOf[block] = {blockLow, blockHigh};
             };
             ParallelForEach(pool, Blocks(), 1, measure);
             for (std::size_t block = 0; block < Blocks(); ++block)
                 firstOf[block + 1] += firstOf[block];
             kept = firstOf[Blocks()];
+            for (const std::array<std::uintptr_t, 2>& span : spanOf)
+                low = std::min(low, span[0]), high = std::max(high, span[1]);
         }
+
+        // Whether every kept element is a pointer within 4 GiB above the
+        // lowest, as the element array keeps offsets.
+        bool FitsOffsets() const { return std::is_pointer_v<T> && kept > 0 && high - low <= std::uintptr_t{0xFFFFFFFF}; }
 
         std::size_t Blocks() const { return (std::size_t{n} + kBlock - 1) / kBlock; }
         std::uint32_t End(std::size_t block) const { return std::min(n, std::uint32_t(block + 1) * kBlock); }
@@ -580,6 +599,24 @@ private:
                             const float* p = tree.m_comparator.Coordinates(e);
                             std::copy(p, p + 3, xyz + std::size_t{to} * 3);
                         }
+                        ++to;
+                    }
+            };
+            ParallelForEach(pool, Blocks(), 1, write);
+        }
+
+        // Write with each element as its byte offset from the lowest (when
+        // FitsOffsets), and its coordinates.
+        void WriteOffsets(std::uint32_t* offsets, float* xyz) const
+        {
+            auto write = [&](std::size_t block) {
+                std::uint32_t to = firstOf[block];
+                for (std::uint32_t i = std::uint32_t(block) * kBlock; i < End(block); ++i)
+                    if (const T e = element(i); tree.IsStorable(e))
+                    {
+                        offsets[to] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(e) - low);
+                        const float* p = tree.m_comparator.Coordinates(e);
+                        std::copy(p, p + 3, xyz + std::size_t{to} * 3);
                         ++to;
                     }
             };
@@ -965,6 +1002,42 @@ private:
         return deepest;
     }
 
+    // BuildFromArrayFilledBy side by side on the pool for pointer elements
+    // that the element array keeps as offsets: the work arrays carry each
+    // element as its 32-bit offset from the lowest instead of the pointer
+    // (40 MB less for 5M vertices), and the element array takes them as
+    // they are, with nothing to pack. The same tree. 0, with nothing built,
+    // when the elements are not such pointers, the build is not for the
+    // pool or the memory for it cannot be had.
+    template <class Element> std::uint32_t BuildOffsetsSideBySide(cThreadPool* pool, const stLoad<Element>& load)
+    {
+        const std::uint32_t n = m_nodes[0].count;
+        if (!load.FitsOffsets() || pool == nullptr || n < kSideBySideMinimum)
+            return 0;
+        std::unique_ptr<std::uint32_t[]> items(new (std::nothrow) std::uint32_t[n]);
+        std::unique_ptr<std::uint32_t[]> spill(new (std::nothrow) std::uint32_t[n]);
+        std::unique_ptr<float[]> xyz(new (std::nothrow) float[std::size_t{n} * 3]);
+        std::unique_ptr<float[]> spillXyz(new (std::nothrow) float[std::size_t{n} * 3]);
+        if (items == nullptr || spill == nullptr || xyz == nullptr || spillXyz == nullptr)
+            return 0;
+        AdviseHugePages(items.get(), sizeof(std::uint32_t) * n);
+        AdviseHugePages(spill.get(), sizeof(std::uint32_t) * n);
+        AdviseHugePages(xyz.get(), sizeof(float) * 3 * n);
+        AdviseHugePages(spillXyz.get(), sizeof(float) * 3 * n);
+        load.WriteOffsets(items.get(), xyz.get());
+        const auto release = [&] {
+            spill.reset();
+            xyz.reset();
+            spillXyz.reset();
+        };
+        std::uint32_t deepest = 1;
+        if (!BuildSideBySide(pool, items.get(), xyz.get(), spill.get(), spillXyz.get(), n, deepest, release))
+            return 0;
+        m_elements.AdoptOffsets(items.release(), n, load.low);
+        m_depth = std::max(m_depth, deepest);
+        return deepest;
+    }
+
     // A big work array not yet written is asked to be made of huge pages:
     // a fault every 2 MB instead of every 4 KB as it is first written.
     static void AdviseHugePages(void* start, std::size_t bytes)
@@ -990,7 +1063,10 @@ private:
     // Splits ranges depth first, the upper side first, into `nodes` (the
     // ranges' nodes numbered within it), as the array build does. A range in
     // the spill arrays is taken back first.
-    void SplitRanges(std::vector<Node>& nodes, std::vector<stRange>& stack, T* items, float* xyz, T* spill,
+    // The elements the work arrays carry are P (T, or offsets from the
+    // lowest element): they are only moved, the coordinates decide.
+    template <class P>
+    void SplitRanges(std::vector<Node>& nodes, std::vector<stRange>& stack, P* items, float* xyz, P* spill,
                      float* spillXyz, std::uint32_t& deepest) const
     {
         while (!stack.empty())
@@ -1043,8 +1119,9 @@ private:
     // together in their order, where the stable partitions of the ranges
     // depth first leave them: the same nodes, ranges and boxes. A piece's
     // range is left in the spill arrays for its job to take back.
+    template <class P>
     void SplitUpperLevels(cThreadPool* pool, std::vector<Node>& top, std::vector<stPiece>& pieces,
-                          std::vector<std::uint32_t>& pieceOf, T* items, float* xyz, T* spill, float* spillXyz,
+                          std::vector<std::uint32_t>& pieceOf, P* items, float* xyz, P* spill, float* spillXyz,
                           std::uint32_t n, std::uint32_t share, std::uint32_t& deepest) const
     {
         constexpr std::uint32_t kBlock = 1u << 15;
@@ -1259,7 +1336,8 @@ private:
 
     // Moves a range's elements and coordinates from the spill arrays back
     // into place.
-    static void TakeBackFromSpill(stRange& range, T* items, float* xyz, const T* spill, const float* spillXyz)
+    template <class P>
+    static void TakeBackFromSpill(stRange& range, P* items, float* xyz, const P* spill, const float* spillXyz)
     {
         std::copy(spill + range.begin, spill + range.end, items + range.begin);
         std::copy(spillXyz + std::size_t{range.begin} * 3, spillXyz + std::size_t{range.end} * 3,
@@ -1277,8 +1355,8 @@ private:
     // array has room for the nodes, nothing can fail: release() is called
     // then, for the caller to free the work arrays (all but items) before
     // the nodes are placed.
-    template <class Release>
-    bool BuildSideBySide(cThreadPool* pool, T* items, float* xyz, T* spill, float* spillXyz, std::uint32_t n,
+    template <class P, class Release>
+    bool BuildSideBySide(cThreadPool* pool, P* items, float* xyz, P* spill, float* spillXyz, std::uint32_t n,
                          std::uint32_t& deepest, const Release& release)
     {
         try
@@ -1433,8 +1511,9 @@ private:
                                             upperBox);
     }
 
-    static std::uint32_t PartitionNodeWithCoordinates(const Node& node, bool deal, T* items, float* xyz,
-                                                      std::uint32_t begin, std::uint32_t end, T* spill,
+    template <class P>
+    static std::uint32_t PartitionNodeWithCoordinates(const Node& node, bool deal, P* items, float* xyz,
+                                                      std::uint32_t begin, std::uint32_t end, P* spill,
                                                       float* spillXyz, float lowerBox[6], float upperBox[6])
     {
         const int axis = node.Axis();
@@ -1447,7 +1526,7 @@ private:
         const auto partition = [&](auto upper) {
             for (std::uint32_t i = begin; i < end; ++i)
             {
-                const T element = items[i];
+                const P element = items[i];
                 const float* from = xyz + std::size_t{i} * 3;
                 const float x = from[0], y = from[1], z = from[2];
                 const std::uint32_t up = upper(i, from);

@@ -118,6 +118,17 @@ public:
         PackAsOffsets(n >= kPackOnPoolMinimum ? pool : nullptr);
     }
 
+    // Takes an array of n byte offsets from base (new[]-allocated) as the
+    // content of a pointer array, as Adopt keeps elements that fit.
+    void AdoptOffsets(std::uint32_t* offsets, std::uint32_t n, std::uintptr_t base)
+    {
+        Free();
+        m_offsets = offsets;
+        m_base = base;
+        m_count = n;
+        m_capacity = n;
+    }
+
     // Copies the ranges the visitor names into a fresh array without gaps:
     // visit(move) calls move(first, count) for every live range in turn and
     // stores the returned new start. False (nothing changed) without memory.

@@ -156,24 +156,6 @@ TEST(BucketKDTreeConcurrency, ABuildOnAPoolIsTheTreeOfTheSinglePassNodeForNode)
     }
 }
 
-namespace
-{
-
-// Node for node and bucket for bucket the same tree.
-void ExpectSameTree(const TestKDTree& alone, const TestKDTree& pooled)
-{
-    ASSERT_EQ(pooled.GetNodeCount(), alone.GetNodeCount());
-    for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
-    {
-        const auto& a = *alone.GetNode(i);
-        const auto& b = *pooled.GetNode(i);
-        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
-        for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
-            ASSERT_EQ(pooled.GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
-    }
-}
-
-} // namespace
 
 // A million points or more: the upper levels are cut a level at a time on
 // the pool, the elements moved once into the spill arrays, and the ranges
@@ -192,6 +174,12 @@ TEST(BucketKDTreeConcurrency, AMillionPointBuildOnAPoolIsTheSinglePassTree)
     cThreadPool pool(4);
     EXPECT_EQ(pooled.Build(&pool), alone.Build());
     ExpectSameTree(alone, pooled);
+    // Loaded and built in one go, the elements carried as offsets.
+    TestKDTree built;
+    EXPECT_EQ(built.BuildFrom(static_cast<std::uint32_t>(points.size()), [&](std::uint32_t i) { return &points[i]; }, &pool),
+              alone.GetDepth());
+    EXPECT_TRUE(built.GetElements().KeepsOffsets());
+    ExpectSameTree(alone, built);
 }
 
 // A root whose elements all lie at one point is dealt, not cut: the whole

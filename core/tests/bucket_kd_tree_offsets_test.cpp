@@ -3,6 +3,7 @@
 // every query gives the same element as the tree built leaf by leaf (which
 // keeps pointers), and the nearest distance of a brute-force scan.
 #include "core/bucket_kd_tree.h"
+#include "core/thread_pool.h"
 #include "support/kd_point_sets.h"
 
 #include <gtest/gtest.h>
@@ -262,6 +263,34 @@ TEST(BucketKDTreeOffsets, AnInsertOutOfOffsetReachKeepsPointersFromThenOn)
             const float* at = comparator.Coordinates(found);
             EXPECT_TRUE(at[0] == points[i].xyz[0] && at[1] == points[i].xyz[1] && at[2] == points[i].xyz[2]);
         }
+    }
+}
+
+// Loaded and built in one go on a pool, elements within 4 GiB are carried
+// through the build as offsets and kept so; spread wider, as pointers. Either
+// way the tree is the one Add and Build give, node for node and element for
+// element, the offsets from the same base.
+TEST(BucketKDTreeOffsets, ABuildFromElementsOnAPoolKeepsOffsetsWhereTheyFitAndIsTheAddedTree)
+{
+    const auto points = MakePointSet(PointSetKind::Clustered, 70000, 70);
+    cThreadPool pool(4);
+    // 69999 gaps of 61356 bytes: 4294858644, within 2^32 - 1; of 61360: past it.
+    for (const std::uintptr_t stride : {std::uintptr_t{61356}, std::uintptr_t{61360}})
+    {
+        SCOPED_TRACE(stride);
+        const SpreadComparator comparator{&points, kBase, stride};
+        SpreadTree added(kBucketKDTreeDefaultBucket, comparator), built(kBucketKDTreeDefaultBucket, comparator);
+        for (std::size_t i = 0; i < points.size(); ++i)
+            ASSERT_TRUE(added.Add(comparator.Element(i)));
+        const std::uint32_t depth = added.Build(&pool);
+        ASSERT_GT(depth, 1u);
+        EXPECT_EQ(built.BuildFrom(static_cast<std::uint32_t>(points.size()),
+                                  [&](std::uint32_t i) { return comparator.Element(i); }, &pool),
+                  depth);
+        EXPECT_EQ(built.GetElements().KeepsOffsets(), stride == 61356);
+        EXPECT_EQ(added.GetElements().KeepsOffsets(), stride == 61356);
+        EXPECT_EQ(built.GetElements().GetBase(), added.GetElements().GetBase());
+        ExpectSameTree(added, built);
     }
 }
 

@@ -3,7 +3,10 @@
 
 #include "core/bucket_kd_tree.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -96,4 +99,18 @@ template <class S> double BruteForceNearest(const std::vector<const TestPoint*>&
         }
     }
     return found ? best : -1.0;
+}
+
+// Node for node and bucket for bucket the same tree.
+template <class Tree> void ExpectSameTree(const Tree& alone, const Tree& pooled)
+{
+    ASSERT_EQ(pooled.GetNodeCount(), alone.GetNodeCount());
+    for (std::uint32_t i = 0; i < alone.GetNodeCount(); ++i)
+    {
+        const auto& a = *alone.GetNode(i);
+        const auto& b = *pooled.GetNode(i);
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << i;
+        for (std::uint32_t k = 0; a.IsLeaf() && k < a.count; ++k)
+            ASSERT_EQ(pooled.GetElements().Get(b.first + k), alone.GetElements().Get(a.first + k)) << i;
+    }
 }
