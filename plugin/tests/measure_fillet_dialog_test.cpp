@@ -314,6 +314,27 @@ TEST_F(MeasureFilletDialog, AReferenceMeshDeletedSinceKeepsTheRadiusMeasuredWhil
     EXPECT_EQ(dialog->ReferenceMesh(), nullptr);
 }
 
+TEST_F(MeasureFilletDialog, TheCopyOfAReferenceMeshWhoseDocumentClosedIsFreedAtTheNextFrame)
+{
+    if (wgl::PlatformFailure()[0] != '\0')
+        GTEST_SKIP() << wgl::PlatformFailure();
+    stFilletScan scan;
+    Open(scan);
+    SelectMesh(mesh);
+    const double radius = dialog->Request().radius;
+    ASSERT_NEAR(radius, 2.5, 0.03);
+    ASSERT_NE(dialog->ReferenceMesh(), nullptr);
+    CDezazViewport viewport;
+    ASSERT_TRUE(viewport.Create(nullptr, RECT{0, 0, 160, 120}, &doc));
+    ASSERT_TRUE(viewport.DrawFrame());
+    EXPECT_NE(dialog->ReferenceMesh(), nullptr) << "kept while its mesh is there";
+    // The document goes; the dialog stays open and no slider is touched.
+    doc.Clear();
+    ASSERT_TRUE(viewport.DrawFrame());
+    EXPECT_EQ(dialog->ReferenceMesh(), nullptr);
+    EXPECT_EQ(dialog->Request().radius, radius) << "the radius measured stays";
+}
+
 TEST_F(MeasureFilletDialog, AnEdgePickedAfterTheReferenceMeshWasReplacedHasNoRadiusUntilMeasured)
 {
     stFilletScan scan;

@@ -85,6 +85,7 @@ bool CMeasureFilletPreviewConduit::ExecConduit(CDezazDisplayPipeline& pipeline, 
     {
         const CDezazDoc* doc = pipeline.Document();
         m_owner.ReleaseEdgeIfGone(doc ? *doc : m_owner.Document());
+        m_owner.ReleaseMeshCopyIfGone(doc ? *doc : m_owner.Document());
         return true;
     }
     if (channel == SC_DRAWFOREGROUND && m_request.curve)
@@ -239,6 +240,21 @@ void CMeasureFilletDialog::ReleaseEdgeIfGone(const CDezazDoc& doc)
         SetPickedEdge(nullptr, 0);
 }
 
+void CMeasureFilletDialog::ReleaseMeshCopyIfGone(const CDezazDoc& doc)
+{
+    // A big scan's copy is hundreds of megabytes: it goes with its object,
+    // not at the next measurement, which may never come.
+    if (m_mesh && !dynamic_cast<const CDezazMeshObject*>(doc.LookupObjectByRuntimeSerialNumber(m_meshSerial)))
+        DropMeshCopy();
+}
+
+void CMeasureFilletDialog::DropMeshCopy()
+{
+    m_mesh.reset();
+    m_meshIndex.Clear();
+    m_meshSerial = stFilletRequest::kNoMesh;
+}
+
 void CMeasureFilletDialog::Regenerate()
 {
     Document().Regen();
@@ -328,9 +344,7 @@ bool CMeasureFilletDialog::UpdateReferenceMesh()
     // that cannot be found keeps the radius measured while it was there.
     if (wanted == m_meshSerial && object)
         return m_mesh != nullptr;
-    m_mesh.reset();
-    m_meshIndex.Clear();
-    m_meshSerial = stFilletRequest::kNoMesh;
+    DropMeshCopy();
     if (!object || !object->Mesh())
         return false;
     auto mesh = std::make_unique<cMesh>();

@@ -103,6 +103,9 @@ public:
     bool ComputeRadius();
     // Releases the edge when the host object it came from is gone.
     void ReleaseEdgeIfGone(const CDezazDoc& doc);
+    // Frees the copy of the reference mesh when its host object is gone
+    // (deleted, or its document closed); the radius measured stays.
+    void ReleaseMeshCopyIfGone(const CDezazDoc& doc);
 
     const stFilletRequest& Request() const { return m_conduit.m_request; }
     const CMeasureFilletPreviewConduit& Conduit() const { return m_conduit; }
@@ -127,6 +130,7 @@ protected:
 
 private:
     bool UpdateReferenceMesh();
+    void DropMeshCopy();
     double SliderFraction(const CSliderCtrl& slider, int fallback) const;
     void Regenerate();
 
