@@ -608,6 +608,7 @@ void CUIM_EditProfile::DrawingClick(POINT point, C3DView* view)
             elementPoints.AddVertex(Vertex(offset));
             RebuildElement();
             clickCount = 1;
+            // Where the arc begins: the next click aligns with that point.
             snap.SetReferencePoint(snapped);
             snap.referenceDirection[0] = FLT_MAX;
         }
@@ -645,7 +646,8 @@ void CUIM_EditProfile::DrawingClick(POINT point, C3DView* view)
             if (const tPolyline<cVertex>* points = anchors[0].curve ? SketchPointsOf(*anchors[0].curve, false) : nullptr)
                 anchors[0].original = *points;
             clickCount = 1;
-            snap.SetReferencePoint(cursor);
+            // Where the arc begins: the next click aligns with that point.
+            snap.SetReferencePoint(snapped);
         }
         else if (clickCount == 1)
         {

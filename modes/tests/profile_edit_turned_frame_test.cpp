@@ -375,3 +375,26 @@ TEST_F(TurnedFrame, AFrameDrawnSinceThePickImageLeavesTheLineUnderTheCursorPicka
     ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
     EXPECT_NEAR(PointsOf(0).GetVertex(0)->y, 1.2, 2 * Pixel()) << "the line clicked is the one deleted";
 }
+
+TEST_F(TurnedFrame, AnArcBegunOnALineEndAlignsItsNextClickWithThatEnd)
+{
+    Command(32824);
+    DrawLine(-2.0, -1.0, 0.0, -0.4);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    const cVertex end = *PointsOf(0).GetVertex(1);
+    // The arc's first click a few pixels off the line's end snaps onto it;
+    // the second goes level with the click as it was, far to the right.
+    Command(32823);
+    Command(32822);
+    POINT first = At(end);
+    first.y += 3;
+    float pressed[3];
+    Local(first, pressed);
+    Click(first);
+    Click(At(2.0, pressed[1]));
+    Click(At(1.0, 0.8));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    const tPolyline<cVertex>& arc = PointsOf(1);
+    ASSERT_EQ(arc.GetVertex(0)->y, end.y) << "the arc begins on the line's end";
+    EXPECT_NEAR(arc.GetVertex(2)->y, end.y, 1e-6) << "and its end is aligned with that point, not the click beside it";
+}
