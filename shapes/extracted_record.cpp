@@ -1,6 +1,7 @@
 #include "shapes/extracted_record.h"
 
 #include "fitting/fit_container.h"
+#include "fitting/plane_fit.h"
 #include "overlay/prop_tree_number.h"
 
 #include <algorithm>
@@ -373,6 +374,19 @@ bool ST_IExtracted::ReadIntegerRow(UINT rowId, int& value) const
         return false;
     value = *v;
     return true;
+}
+
+bool DirectionFromRows(const stRowParameter rows[3], const double current[3], double out[3])
+{
+    bool fixed[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        fixed[k] = !rows[k].open;
+        out[k] = fixed[k] ? rows[k].value : current[k];
+    }
+    NormaliseConstrainedDirection(out, fixed);
+    const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+    return std::isfinite(length) && std::fabs(length - 1.0) < 1e-9;
 }
 
 void ComputeFitBoundingBox(const cFitContainer& points, double box[6])

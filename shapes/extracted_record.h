@@ -153,6 +153,14 @@ protected:
     void ClearPage();
 };
 
+// The whole direction a refit that takes no partly open direction (the
+// revolved and extruded builders) is given for a direction group's rows of
+// which some, not all, are open (emptied, or left free by the Horizontal
+// button): the fixed components as the rows hold them, each open one the
+// shape's current component, made a unit vector under the fixed ones. False
+// when no unit vector is left.
+bool DirectionFromRows(const stRowParameter rows[3], const double current[3], double out[3]);
+
 // Bounding box of the points, widened in doubles from their floats, and its
 // largest extent.
 void ComputeFitBoundingBox(const cFitContainer& points, double box[6]);

@@ -228,7 +228,17 @@ int ST_CExtractedRevSurface::Refit(const cFitContainer& points, double, ISceneOb
     else if (m_block.directionFixed)
     {
         double v[3] = {direction[0].value, direction[1].value, direction[2].value};
-        if (!Normalise(v))
+        const int open = int(direction[0].open) + int(direction[1].open) + int(direction[2].open);
+        // Some rows open (Horizontal fixes z alone): the open components
+        // keep the shape's own, under the fixed ones.
+        if (open > 0 && open < 3)
+        {
+            double axis[3];
+            m_geometry->GetDirection(axis);
+            if (!DirectionFromRows(direction, axis, v))
+                return 0;
+        }
+        else if (!Normalise(v))
             return 0;
         std::copy(v, v + 3, m_block.direction);
     }

@@ -120,6 +120,26 @@ TEST_F(ShapesDialog, HorizontalLaysACylinderAxisFlatAndVerticalStandsItUp)
     EXPECT_NEAR(std::fabs(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().axis[2]), 1.0, 1e-9);
 }
 
+// Horizontal on a revolved or an extruded shape lays its axis flat: the
+// horizontal direction nearest the fitted one.
+TEST_F(ShapesDialog, HorizontalLaysARevolvedAndAnExtrudedAxisFlat)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({1.0, 0.1, 0.15}), 15.0, 60.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    for (eShapeKind kind : {eShapeKind::Revolved, eShapeKind::Extruded})
+    {
+        SCOPED_TRACE(int(kind));
+        ChooseKind(kind);
+        ASSERT_NE(Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface), nullptr);
+        const t3DPoint<double> fitted = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface)->GetAxis();
+        ASSERT_GT(std::fabs(fitted.z), 0.1);
+        dialog->GetShapePage()->OnHorizontal();
+        const t3DPoint<double> a = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface)->GetAxis();
+        EXPECT_NEAR(a.z, 0.0, 1e-12);
+        EXPECT_NEAR(std::fabs(a.x * fitted.x + a.y * fitted.y), std::hypot(fitted.x, fitted.y), 1e-9);
+    }
+}
+
 // A row of the page's tree by its label, searched depth first.
 CPropTreeItem* RowLabelled(CPropTreeItem* item, const std::wstring& label)
 {
