@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -107,10 +108,13 @@ void TakeSample(const stOriented& from, std::size_t, stUnitNormal& to)
     std::copy(from.n, from.n + 3, to.n);
 }
 
-// A record's place among the records stands for its sample.
-void TakeSample(const stOriented&, std::size_t place, std::size_t& to)
+// A record's place among the records stands for its sample: 4 bytes, as a
+// fit's records (40 bytes each) number far fewer than 2^32.
+using tPlace = std::uint32_t;
+
+void TakeSample(const stOriented&, std::size_t place, tPlace& to)
 {
-    to = place;
+    to = static_cast<tPlace>(place);
 }
 
 // The samples of the records with a usable normal, in the records' order:
@@ -403,7 +407,7 @@ double OffMeridian(const stOriented& s, const double axis[3], const double point
 // leave the moment along the axis open) is taken off before the axis is read.
 // The samples are made from their records a wave of them at a time on the
 // shared pool and added in their order.
-bool SolveAxis(const tSamples<std::size_t>& places, const stScaledRecords& records, bool checkDetermined,
+bool SolveAxis(const tSamples<tPlace>& places, const stScaledRecords& records, bool checkDetermined,
                double axis[3], double point[3])
 {
     double a[3][3] = {}, b[3][3] = {}, c[3][3] = {};
@@ -1212,20 +1216,22 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
 {
     // The solution passes keep the places of the samples that agree; the
     // samples are made from their records where the passes read them.
-    tSamples<std::size_t> places = UsableSamples<std::size_t>(points);
+    if (points.Points().size() > std::numeric_limits<tPlace>::max())
+        return false;
+    tSamples<tPlace> places = UsableSamples<tPlace>(points);
     if (places.size() < 6)
         return false;
     const tFitPointQueue& records = points.Points();
     // Centred on the mean and scaled to unit spread.
     stScaledRecords scaled{&records, {0.0, 0.0, 0.0}, 0.0};
     double* mean = scaled.mean;
-    for (const std::size_t place : places)
+    for (const tPlace place : places)
         for (int k = 0; k < 3; ++k)
             mean[k] += static_cast<double>(records[place].position[k]);
     for (int k = 0; k < 3; ++k)
         mean[k] /= static_cast<double>(places.size());
     double spread = 0.0;
-    for (const std::size_t place : places)
+    for (const tPlace place : places)
         for (int k = 0; k < 3; ++k)
         {
             const double centred = static_cast<double>(records[place].position[k]) - mean[k];
@@ -1259,7 +1265,7 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
     tSamples<stOriented> samples(places.size());
     auto make = [&](std::size_t i) { scaled.Make(places[i], samples[i]); };
     ParallelForEach(SharedThreadPool(), places.size(), kSamplesPerJob, make);
-    tSamples<std::size_t>().swap(places);
+    tSamples<tPlace>().swap(places);
     // The profile's samples are taken first: the axis refinement lays the
     // samples out anew.
     const tSamples<stOriented> profileSamples = ProfileSamples(samples);
