@@ -1,6 +1,7 @@
 #include "plugin/dialogs/shape_page.h"
 
 #include "core/bucket_search_tree_prop.h"
+#include "core/freed_memory.h"
 #include "core/mesh.h"
 #include "core/mesh_object.h"
 #include "core/p3d_scene.h"
@@ -45,6 +46,10 @@ namespace
 
 // Vertices per job of the shared pool when the marked points are collected.
 constexpr std::uint32_t kCollectBlockVertices = 65536;
+
+// Fewest points of a fit that first hands the memory freed before it back
+// to the system.
+constexpr std::size_t kReturnFreedMemoryPoints = std::size_t{1} << 20;
 
 constexpr const wchar_t* kSketchQuestion = L"Changing the direction will destroy existing sketch.\nDo you want to continue?";
 constexpr const wchar_t* kDeleteCaption = L"Delete selected surface";
@@ -172,6 +177,11 @@ bool FitActiveSurface(CSubSurfaceDlg* page, CSessionSurface* session)
     // its 5M records one by one again took 40-90 ms, and freeing them 8 ms.
     tFitPointQueue points = std::move(page->FitPointRoom());
     CollectMarkedPoints(scene, points, true);
+    // The fit of a whole scan makes hundreds of megabytes of temporaries:
+    // what the steps before it freed (their temporaries, the frames drawn)
+    // would otherwise stay resident beside them, between blocks in use.
+    if (points.size() >= kReturnFreedMemoryPoints)
+        ReturnFreedMemory();
     ISceneObject* reference = FirstSceneObject(scene);
     bool fitted = false;
     {
