@@ -182,6 +182,10 @@ CUIM_EditProfile::CUIM_EditProfile(std::uint32_t id, std::uint32_t temporary, cC
     if (panel)
     {
         panel->ClearUndoStates();
+        // The field showed an element of the editor before, perhaps of
+        // another shape: a value typed into it, applied as the focus left
+        // it, would change this shape's selected element.
+        panel->SetDistanceRadiusField(-1.0, false);
         panel->ShowTool(kProfileToolSelect);
     }
 }

@@ -587,3 +587,39 @@ TEST_F(SketchTabEditing, LeavingTheLengthAsShownKeepsALineEndOnThePointItWasDraw
     ST_ISectionCurve& line = *Sketch()->GetSegment(1);
     EXPECT_NEAR(SketchCurveValue(line, nullptr), 12.0, 1e-4);
 }
+
+TEST_F(SketchTabEditing, ALengthTypedForOneShapeNeverReachesTheShapeChosenNext)
+{
+    MakeRevolvedShapes(2);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    // On the second shape: a line whose end is then clicked (selected).
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    ST_ISectionCurve* second = Sketch();
+    const double length = SketchCurveValue(*second->GetSegment(0), nullptr);
+    Command(kCmdProfileSelect);
+    view->Redraw(kFullRedraw);
+    const cVertex end = *SketchPointsOf(*second->GetSegment(0), false)->GetVertex(1);
+    viewinput::Click(view, At(c[0], c[1] - 12));
+    viewinput::Move(view, At(end.x, end.y));
+    viewinput::Click(view, At(end.x, end.y));
+    ASSERT_TRUE(SketchPointsOf(*second->GetSegment(0), false)->GetVertex(1)->flags & kSketchPointSelected);
+    // On the first: a line, 30 typed over its length, and a click on the
+    // second shape in the list, which takes the focus from the edit first.
+    ChooseListItem(0);
+    ShowTab(L"Sketch");
+    Centre(c);
+    DrawLine(c[0] - 10, c[1] - 6, c[0] + 10, c[1] - 2);
+    const HWND edit = ::GetDlgItem(dialog->GetSketchPage()->GetSafeHwnd(), IDC_SKETCH_DISTANCE);
+    ASSERT_EQ(::GetFocus(), edit);
+    for (const wchar_t key : std::wstring(L"30"))
+        ::SendMessageW(edit, WM_CHAR, key, 0);
+    ::SetFocus(::GetDlgItem(Window(), IDC_SHAPES_LIST));
+    ChooseListItem(1);
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(Sketch(), second);
+    EXPECT_NEAR(SketchCurveValue(*second->GetSegment(0), nullptr), length, 1e-5);
+}
