@@ -188,8 +188,7 @@ void CObjectSurfaces::CollectDirectionRefs(std::vector<stReferenceEntry>& list, 
         double d[3];
         geometry->GetDirection(d);
         if (IsDefined(d[0]))
-            list.push_back({ON_wString(L"as ") + session->GetName(), static_cast<float>(d[0]), static_cast<float>(d[1]),
-                            static_cast<float>(d[2])});
+            list.push_back({ON_wString(L"as ") + session->GetName(), d[0], d[1], d[2]});
     }
 }
 
@@ -204,8 +203,7 @@ void CObjectSurfaces::CollectPointRefs(std::vector<stReferenceEntry>& list, cons
         double p[3];
         geometry->GetOrigin(p);
         if (IsDefined(p[0]))
-            list.push_back({ON_wString(L"of ") + session->GetName(), static_cast<float>(p[0]), static_cast<float>(p[1]),
-                            static_cast<float>(p[2])});
+            list.push_back({ON_wString(L"of ") + session->GetName(), p[0], p[1], p[2]});
     }
 }
 

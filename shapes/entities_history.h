@@ -42,9 +42,9 @@ public:
 struct stReferenceEntry
 {
     ON_wString label;
-    float x = 0.0f;
-    float y = 0.0f;
-    float z = 0.0f;
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
 };
 
 class CObjectSurfaces

@@ -261,9 +261,7 @@ bool ST_IExtracted::OnVectorPropertyChanged(CPropTreeItem* changed, int& choice,
         const auto k = static_cast<std::size_t>(choice - kDirectionFirstReference);
         if (k >= directionReferences.size())
             return false; // the shape it named is gone: nothing shown changes
-        const float* r = directionReferences[k].value;
-        const double v[3] = {r[0], r[1], r[2]};
-        SetVectorPropertyValues(groupId, v);
+        SetVectorPropertyValues(groupId, directionReferences[k].value);
         SetGroupReadOnly(groupId, 3, true);
         return true;
     }
@@ -304,9 +302,7 @@ bool ST_IExtracted::OnPointPropertyChanged(CPropTreeItem* changed, int& choice, 
         const auto k = static_cast<std::size_t>(choice - kPointFirstReference);
         if (k >= pointReferences.size())
             return false;
-        const float* r = pointReferences[k].value;
-        const double v[3] = {r[0], r[1], r[2]};
-        SetVectorPropertyValues(groupId, v);
+        SetVectorPropertyValues(groupId, pointReferences[k].value);
         SetGroupReadOnly(groupId, 3, true);
         return true;
     }

@@ -21,7 +21,7 @@ class ST_IGeometry;
 struct stExtractedReference
 {
     std::wstring label;
-    float value[3] = {0.0f, 0.0f, 0.0f};
+    double value[3] = {0.0, 0.0, 0.0};
 };
 
 // Choice codings. Directions: fit, the world axes, custom, then the

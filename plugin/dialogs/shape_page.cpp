@@ -405,7 +405,7 @@ void CSubSurfaceDlg::OnPropertyChanged(CPropTreeItem* item)
             inverse[3] = inverse[7] = inverse[11] = 0.0;
             InvertRigidTransform3x4(inverse);
             for (int k = 0; k < 3; ++k)
-                record->directionReferences.front().value[k] = float(inverse[4 * k + 2]);
+                record->directionReferences.front().value[k] = inverse[4 * k + 2];
         }
     const bool isName = item->GetCtrlID() == record->nameRowId;
     if (!session->CommitRow(item))

@@ -730,11 +730,11 @@ void CCreatePrimitiveDialog::BuildReferenceLists(CSessionSurface* session)
     std::vector<stReferenceEntry> directions, points;
     stReferenceEntry view;
     view.label = L"as Current View";
-    view.z = 1.0f;
+    view.z = 1.0;
     if (auto* camera = m_shapesView ? dynamic_cast<cBase3DRenderer*>(m_shapesView->GetRenderer()) : nullptr)
     {
         const double* t = camera->GetViewTransform();
-        view.x = float(t[8]), view.y = float(t[9]), view.z = float(t[10]);
+        view.x = t[8], view.y = t[9], view.z = t[10];
     }
     directions.push_back(view);
     if (m_entry)

@@ -397,3 +397,28 @@ TEST_F(ShapesDialog, ADirectionTakenFromAnotherShapeAfterAnAlignmentIsThatShapes
     for (int k = 0; k < 3; ++k)
         EXPECT_NEAR(taken.normal[k], first->GetPlane().normal[k], 1e-6) << k;
 }
+
+// A base point taken from another shape a metre from the origin: the axis
+// goes through that shape's point (to the rows' six decimals), not through
+// its nearest float, which lay up to 3e-5 off.
+TEST_F(ShapesDialog, ABasePointTakenFromAnotherShapeFarOutIsThatShapesPoint)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    const cCylinder first = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder();
+    ChooseKind(eShapeKind::Cylinder);
+    auto* record = dynamic_cast<ST_CExtractedCylinder*>(dialog->GetCurrentSession()->GetRecord());
+    ASSERT_NE(record, nullptr);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* base = page.GetPropertyTree().FindItem(record->m_basePointId);
+    ASSERT_NE(base, nullptr);
+    base->SetItemValue(kPointFirstReference); // "of Cylinder"
+    ChangeRow(page, base);
+    ASSERT_EQ(record->m_basePointChoice, kPointFirstReference);
+    const cCylinder& c = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder();
+    const Vec off{first.axisPoint[0] - c.axisPoint[0], first.axisPoint[1] - c.axisPoint[1],
+                  first.axisPoint[2] - c.axisPoint[2]};
+    const Vec across = scans::Cross(off, {c.axis[0], c.axis[1], c.axis[2]});
+    EXPECT_LT(std::sqrt(scans::Dot(across, across)), 1e-6);
+}
