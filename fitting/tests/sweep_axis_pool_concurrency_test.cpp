@@ -104,3 +104,38 @@ TEST(NormalAxesOnAPool, ARevolvedWallGivesTheAxisItGivesAlone)
         EXPECT_EQ(pooledPoint[k], point[k]) << k;
     }
 }
+
+// Normals whose values along a direction all lie within a sixteenth of an
+// octave (many of them equal): the pool's selection narrows the one bucket
+// that holds them all by their next bits, and finds the median a full
+// selection finds.
+TEST(NormalAxesOnAPool, AMedianOfValuesCrowdedIntoOneBucketIsTheFullSelections)
+{
+    tFitPointQueue points;
+    std::uint64_t state = 7;
+    double c = 0.5;
+    for (int i = 0; i < 600000; ++i)
+    {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        const double u = static_cast<double>(state >> 11) / 9007199254740992.0;
+        if (i % 4 != 0)
+            c = 0.5005 + 0.03 * u; // every fourth value repeats the one before
+        const double s = std::sqrt(1.0 - c * c), a = 6.283 * u;
+        stFitPoint r;
+        r.position[0] = static_cast<float>(i % 1000), r.position[1] = static_cast<float>(i / 1000);
+        r.normal[0] = static_cast<float>(c);
+        r.normal[1] = static_cast<float>(s * std::cos(a));
+        r.normal[2] = static_cast<float>(s * std::sin(a));
+        points.push_back(r);
+    }
+    const cFitContainer crowd(points);
+    const double x[3] = {1.0, 0.0, 0.0};
+    const double alone = MedianNormalAlongDirection(crowd, x);
+    cThreadPool pool(3);
+    SetSharedThreadPool(&pool);
+    const double pooled = MedianNormalAlongDirection(crowd, x);
+    SetSharedThreadPool(nullptr);
+    EXPECT_GT(alone, 0.5);
+    EXPECT_LT(alone, 0.53);
+    EXPECT_EQ(pooled, alone);
+}
