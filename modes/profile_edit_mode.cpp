@@ -506,6 +506,12 @@ void CUIM_EditProfile::DiscardElement()
     if (elementUndoStep && panel)
         panel->PopUndoState();
     elementUndoStep = false;
+    // Nothing of it stays: its value label, and the point (and direction)
+    // the next clicks would align with.
+    if (element && shapesView)
+        if (auto* label = shapesView->GetLabelAnnotation(0))
+            label->SetVisible(FALSE);
+    snap.ClearReference();
     element.reset();
     elementPoints.Clear();
     clickCount = 0;

@@ -623,3 +623,33 @@ TEST_F(SketchTabEditing, ALengthTypedForOneShapeNeverReachesTheShapeChosenNext)
     ASSERT_EQ(Sketch(), second);
     EXPECT_NEAR(SketchCurveValue(*second->GetSegment(0), nullptr), length, 1e-5);
 }
+
+TEST_F(SketchTabEditing, AnotherToolChosenInTheMiddleOfALineLeavesNoTraceOfIt)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    float c[3];
+    Centre(c);
+    Command(kCmdProfileLine);
+    const float start[2] = {c[0] - 10, c[1] + 7};
+    viewinput::Click(view, At(start[0], start[1]));
+    viewinput::Move(view, At(c[0] + 5, c[1] + 3));
+    ASSERT_TRUE(view->GetLabelAnnotation(0)->IsVisible()) << "the line's length shows by the cursor";
+    PageButton(IDC_SKETCH_ARC);
+    ASSERT_EQ(Editor()->GetElement(), nullptr);
+    EXPECT_FALSE(view->GetLabelAnnotation(0)->IsVisible()) << "the dropped line's length";
+    // A line begun a few pixels beside the vertical through the dropped
+    // line's start is not aligned with that start.
+    PageButton(IDC_SKETCH_LINE);
+    POINT first = At(start[0], c[1] - 9);
+    first.x += 3;
+    float clicked[3];
+    ASSERT_TRUE(ScreenToSketchPoint(view, first, Sketch()->frame, clicked));
+    viewinput::Click(view, first);
+    viewinput::Click(view, At(c[0] + 8, c[1] - 4));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    const cVertex& begun = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(0);
+    EXPECT_EQ(begun.x, clicked[0]);
+    EXPECT_EQ(begun.y, clicked[1]);
+}
