@@ -43,7 +43,7 @@ bool ReadWholeChunk(ON_BinaryArchive& archive, std::vector<std::uint8_t>& bytes)
 
 } // namespace
 
-bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc)
+bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc, const ON_UUID* heldHost)
 {
     CEntitiesHistory& history = *data.history;
     history.ClearKeepFlags();
@@ -53,6 +53,8 @@ bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc)
                             dezaz_active_objects | dezaz_reference_objects);
     for (const CDezazObject* object = it.First(); object != nullptr; object = it.Next())
         history.MarkKept(history.FindByUuid(object->ModelObjectId()));
+    if (heldHost != nullptr)
+        history.MarkKept(history.FindByUuid(*heldHost));
     history.Prune();
     return !history.IsEmpty() || !data.newerChunk.empty() || !data.olderChunk.empty();
 }

@@ -42,6 +42,8 @@ struct stPlugInDocumentData
 // Drops the entries of host objects that are gone (active and reference
 // objects alike count as present), then tells whether there is anything to
 // write.
-bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc);
+// The entry of heldHost, when given, is kept too: the open shapes dialog
+// works on it whether or not its object is still in the document.
+bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc, const ON_UUID* heldHost = nullptr);
 bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileWriteOptions& options);
 bool ReadPlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, const CDezazFileReadOptions& options);

@@ -157,6 +157,16 @@ void Cvtl_for_Dezaz4PlugIn::ForgetDocumentData()
 
 BOOL Cvtl_for_Dezaz4PlugIn::CallWriteDocument(CDezazDoc& doc, const CDezazFileWriteOptions&)
 {
+    // An open shapes dialog holds its object's sessions: they stay while it
+    // shows them, also when the object was deleted from the document (the
+    // host's undo may bring it back), and are dropped at a save after it
+    // closes.
+    auto* shapes = dynamic_cast<CCreatePrimitiveDialog*>(m_shapes.Dialog());
+    if (shapes && !shapes->IsClosed() && shapes->GetEntry())
+    {
+        const ON_UUID held = shapes->GetEntry()->HostId();
+        return DecideToWriteDocument(m_document_data, doc, &held);
+    }
     return DecideToWriteDocument(m_document_data, doc);
 }
 

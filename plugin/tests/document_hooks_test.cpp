@@ -638,3 +638,26 @@ TEST(DocumentSessions, SavedWhileACurveIsDrawnFromAnotherTheOtherIsSavedAsItWas)
     UnloadThePlugIn();
     win32::UseSystemClock();
 }
+
+// The scan deleted from the document while the shapes dialog is open on it
+// (the host's undo may bring it back), then a save: the dialog's shapes stay
+// with it, and the dialog goes on with them.
+TEST(DocumentSessions, SavedAfterTheScanOfTheOpenShapesDialogIsDeletedTheDialogKeepsItsShapes)
+{
+    ON_UUID host;
+    CCreatePrimitiveDialog* dialog = ShapesDialogFittedTo(
+        scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01),
+        eShapeKind::Cylinder, host);
+    ASSERT_NE(dialog, nullptr);
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    ASSERT_TRUE(doc.DeleteObject(CDezazObjRef(doc.LookupObject(host))));
+    EXPECT_TRUE(ThePlugIn().CallWriteDocument(doc, {}));
+    ASSERT_EQ(ThePlugIn().EntitiesHistory().FindByUuid(host), dialog->GetEntry());
+    const HWND list = ::GetDlgItem(dialog->GetSafeHwnd(), IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    ::SendMessageW(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_CREATE, BN_CLICKED),
+                   LPARAM(::GetDlgItem(dialog->GetSafeHwnd(), IDC_SHAPES_CREATE)));
+    EXPECT_EQ(doc.Objects().size(), 1u) << "the cylinder is created";
+    UnloadThePlugIn();
+}
