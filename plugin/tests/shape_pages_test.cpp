@@ -2,6 +2,7 @@
 // refit under their constraint, a renamed shape is renamed in the list, a
 // deletion is confirmed, and the Sketch page's distance field and snap
 // settings.
+#include "core/bucket_search_tree_prop.h"
 #include "core/registry_store.h"
 #include "core/mesh_object.h"
 #include "core/p3d_scene.h"
@@ -167,6 +168,39 @@ TEST_F(ShapesDialog, ASymmetryPlaneFittedToTheWholeScanShowsItsMirrorError)
     // Mirrored corners land between the 48 facets' corners, up to their
     // sagitta (0.04) off the surface, with the noise on top.
     EXPECT_LT(std::stod(rms->GetText()), 0.1);
+}
+
+// Whether the scan in the dialog holds a built vertex search tree.
+bool ScanHoldsAVertexTree(CCreatePrimitiveDialog& dialog)
+{
+    std::unique_ptr<cSceneObjectIterator> it(dialog.GetScene().GetObjectIterator());
+    for (it->First(); !it->IsDone(); it->Next())
+        if (ISceneObject* object = it->Current().Get(); object && object->QueryInterface(IID_cPointCloud))
+            if (auto* tree = dynamic_cast<cBucketSearchTreeProp*>(object->FindAttachedProperty(kBucketSearchTreePropertyName)))
+                return tree->IsBuilt();
+    return false;
+}
+
+// The symmetry plane's vertex tree goes with the next fit of another kind,
+// and a symmetry plane fitted again builds it again, with the same error.
+TEST_F(ShapesDialog, AnotherKindsFitDropsTheSymmetryPlanesVertexTreeAndTheSymmetryPlaneComesBackAlike)
+{
+    Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    const auto rmsText = [&] {
+        auto* rms = dynamic_cast<CPropTreeItemEdit*>(
+            RowLabelled(dialog->GetShapePage()->GetPropertyTree().GetRootItem(), L"RMS Error:"));
+        return rms ? rms->GetText() : std::wstring(L"none");
+    };
+    ChooseKind(eShapeKind::SymmetryPlane);
+    const std::wstring first = rmsText();
+    EXPECT_TRUE(ScanHoldsAVertexTree(*dialog));
+    ChooseKind(eShapeKind::Cylinder);
+    EXPECT_FALSE(ScanHoldsAVertexTree(*dialog));
+    ChooseKind(eShapeKind::SymmetryPlane);
+    EXPECT_TRUE(ScanHoldsAVertexTree(*dialog));
+    EXPECT_EQ(rmsText(), first);
+    EXPECT_NE(first, L"none");
 }
 
 TEST_F(ShapesDialog, RenamingInThePageRenamesTheListItemAndDeletingAsksFirst)
