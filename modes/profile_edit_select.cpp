@@ -358,7 +358,21 @@ bool CUIM_EditProfile::EndDrag(C3DView* view)
         }
     replacement->selected = dragPointIndex < 0 ? 1 : 0;
     sketch->RemoveCurve(dragCurve);
-    sketch->AddCurve(replacement.release());
+    const std::uint32_t last = sketch->AddCurve(replacement.release());
+    // The dropped curve comes last and the points after its old place are
+    // numbered anew: what lies under the cursor is what was just dropped,
+    // which a press before the next move takes again.
+    const bool useControl = panel && panel->UseControlPoints();
+    std::uint32_t before = 0;
+    for (std::uint32_t i = 0; i < last && i < sketch->GetSegmentCount(); ++i)
+        if (ST_ISectionCurve* curve = sketch->GetSegment(i))
+            if (const tPolyline<cVertex>* points = SketchPointsOf(*curve, useControl))
+                before += points->GetVertexCount();
+    hoverIndex = dragPointIndex < 0 ? std::int32_t(kSketchCurvePickBase + last) : std::int32_t(before + dragPointIndex);
+    hovering = last < sketch->GetSegmentCount() &&
+               DecodeSketchPick(sketch, hoverIndex, useControl).kind != stSketchPick::kNothing;
+    if (!hovering)
+        hoverIndex = -1;
     dragCopy.reset();
     dragCurve = nullptr;
     dragPointIndex = -1;

@@ -653,3 +653,34 @@ TEST_F(SketchTabEditing, AnotherToolChosenInTheMiddleOfALineLeavesNoTraceOfIt)
     EXPECT_EQ(begun.x, clicked[0]);
     EXPECT_EQ(begun.y, clicked[1]);
 }
+
+TEST_F(SketchTabEditing, PressedAgainWhereADraggedEndWasDroppedThatEndIsTaken)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1] - 5, c[0] + 2, c[1] - 3);
+    DrawLine(c[0] - 8, c[1] + 6, c[0] + 9, c[1] + 8);
+    Command(kCmdProfileSelect);
+    viewinput::Click(view, At(c[0] + 12, c[1] - 12));
+    view->Redraw(kFullRedraw);
+    // The first line's end dragged away; the dropped line comes last.
+    const cVertex& end = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1);
+    const POINT from = At(end.x, end.y), to{from.x + 12, from.y + 20};
+    viewinput::Move(view, from);
+    viewinput::Inject(view, WM_LBUTTONDOWN, from);
+    viewinput::Move(view, POINT{from.x + 6, from.y + 10});
+    viewinput::Move(view, to);
+    viewinput::Inject(view, WM_LBUTTONUP, to);
+    ST_ISectionCurve* dropped = Sketch()->GetSegment(1);
+    // Pressed again there with the hand still: that end is taken, not the
+    // other line's.
+    viewinput::Inject(view, WM_LBUTTONDOWN, to);
+    EXPECT_TRUE(Editor()->IsDraggingSketch());
+    EXPECT_TRUE(SketchPointsOf(*dropped, false)->GetVertex(1)->flags & kSketchPointSelected);
+    EXPECT_FALSE(SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1)->flags & kSketchPointSelected);
+    viewinput::Inject(view, WM_LBUTTONUP, to);
+}
