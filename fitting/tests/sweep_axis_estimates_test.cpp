@@ -335,3 +335,38 @@ TEST(NormalAxes, RecordsWithoutAUsableNormalOrPlaceAreLeftOutOfTheAxisToTheBit)
         EXPECT_EQ(point[k], expected[3 + k]) << k;
     }
 }
+
+TEST(NormalAxes, AWallAcrossTheOriginGivesTheAxisItGaveToTheBit)
+{
+    // The noisy wall over half a turn about an axis through the origin, on a
+    // pool: its points' coordinates run through zero, so that the records'
+    // mean is rounded as it is summed in their order.
+    stFrame f;
+    std::fill(f.o, f.o + 3, 0.0);
+    f.o[2] = -2.5;
+    tFitPointQueue points;
+    cNoise noise(57);
+    for (int j = 0; j < 120; ++j)
+        for (int i = 0; i < 150; ++i)
+        {
+            const double h = 0.05 * j, a = kPi * i / 150.0, r = 10.0 + 0.3 * h;
+            const double local[3] = {r * std::cos(a), r * std::sin(a), h};
+            const double n[3] = {std::cos(a) + 0.03 * noise(), std::sin(a) + 0.03 * noise(), -0.3 + 0.03 * noise()};
+            points.push_back(Placed(f, local, n));
+        }
+    const cFitContainer container(points);
+    cThreadPool pool(4);
+    SetSharedThreadPool(&pool);
+    double axis[3], point[3];
+    const bool found = EstimateRevolutionAxisFromNormals(container, axis, point);
+    SetSharedThreadPool(nullptr);
+    ASSERT_TRUE(found);
+    EXPECT_LT(LineAngle(axis, f.z), 0.01);
+    const double expected[6] = {0x1.eb8b822e7c9cfp-2,  -0x1.47b0cd8219018p-1, 0x1.332dbd710187cp-1,
+                                0x1.6d7e5d9482684p+0,  -0x1.e756daab44402p+0, -0x1.6e167ff8fdb3p-1};
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(axis[k], expected[k]) << k;
+        EXPECT_EQ(point[k], expected[3 + k]) << k;
+    }
+}
