@@ -174,6 +174,14 @@ struct stScaledRecords
     }
 };
 
+// Places per block of the mean's and spread's passes: three terms each, a
+// block's terms are counted at once (core/ordered_sum_steps.h).
+constexpr std::size_t kSpreadPlaces = kMaxSumStepTerms / 3;
+// The fewest places whose mean and spread the revolution axis finds on the
+// pool (MeanAndSquaredSpread): a face of a million triangles is summed
+// faster in one pass each.
+constexpr std::size_t kPooledSpreadPlaces = std::size_t{1} << 21;
+
 // The value of rank size / 2, as std::nth_element finds it, selected on the
 // shared pool: the values are counted by their top bits a block at a time,
 // and only the bucket that holds that rank is gathered and searched (a
@@ -1085,6 +1093,135 @@ void RefineAxisByProfile(const tSamples<stOriented>& samples, double axis[3], do
 
 } // namespace
 
+// MeanAndSquaredSpread on the shared pool: a pass over blocks of places gathers
+// each block's sums of the coordinates, of their sizes and of their squares
+// and its coordinates' finest exponent. When every coordinate (a float, a
+// whole multiple of 2^(e - 23) for its exponent e) is a whole multiple of
+// the spacing of the doubles at the sum of the sizes, every partial sum in
+// any order is a multiple of it below 2^53 of them: no addition rounds, and
+// the blocks' sums give the sum of the ordered pass (else that pass runs, as
+// where the coordinates run through zero). The spread's terms are counted a
+// block at a time in steps of the binade its running sum has before the
+// block by the blocks' squares (ordered_sum_steps.h) and taken in order,
+// term by term where the count does not hold.
+double MeanAndSquaredSpread(const tFitPointQueue& records, const std::uint32_t* places, std::size_t count,
+                            double mean[3])
+{
+    struct stBlock
+    {
+        double sum[3] = {0.0, 0.0, 0.0}, size[3] = {0.0, 0.0, 0.0}, squares[3] = {0.0, 0.0, 0.0};
+        // The least biased exponent of the block's coordinates that are not
+        // zero (256 for none; 1 for the subnormal floats, whose spacing is
+        // that of the least normal exponent).
+        std::uint32_t finest[3] = {256, 256, 256};
+    };
+    const std::size_t blocks = (count + kSpreadPlaces - 1) / kSpreadPlaces;
+    const auto endOf = [&](std::size_t block) { return std::min(count, (block + 1) * kSpreadPlaces); };
+    std::vector<stBlock> of(blocks);
+    // A block's records, one after another (the places ascend: the queue's
+    // iterator steps from one to the next without finding its node anew).
+    const auto eachRecord = [&](std::size_t block, auto&& visit) {
+        const std::size_t first = block * kSpreadPlaces;
+        auto record = records.begin() + static_cast<std::ptrdiff_t>(places[first]);
+        for (std::size_t i = first; i < endOf(block); ++i)
+        {
+            if (i > first)
+                record += static_cast<std::ptrdiff_t>(places[i] - places[i - 1]);
+            visit(i - first, *record);
+        }
+    };
+    auto survey = [&](std::size_t block) {
+        stBlock own;
+        eachRecord(block, [&](std::size_t, const stFitPoint& record) {
+            for (int k = 0; k < 3; ++k)
+            {
+                const double c = static_cast<double>(record.position[k]);
+                own.sum[k] += c;
+                own.size[k] += std::fabs(c);
+                own.squares[k] += c * c;
+                std::uint32_t bits;
+                std::memcpy(&bits, &record.position[k], sizeof bits);
+                const std::uint32_t exponent = (bits >> 23) & 0xFFu;
+                own.finest[k] = std::min(own.finest[k], (bits & 0x7FFFFFFFu) == 0 ? 256u : std::max(exponent, 1u));
+            }
+        });
+        of[block] = own;
+    };
+    ParallelForEach(SharedThreadPool(), blocks, 1, survey);
+    stBlock all;
+    for (const stBlock& b : of)
+        for (int k = 0; k < 3; ++k)
+        {
+            all.sum[k] += b.sum[k];
+            all.size[k] += b.size[k];
+            all.finest[k] = std::min(all.finest[k], b.finest[k]);
+        }
+    bool exact = true;
+    for (int k = 0; k < 3; ++k)
+    {
+        // Above the sizes' true sum: the rounding of millions of additions
+        // stays far below a relative 2^-20. A float of biased exponent f is
+        // a multiple of 2^(f - 150); the doubles at the bound are spaced
+        // 2^(ilogb(bound) - 52).
+        const double bound = all.size[k] * (1.0 + 0x1p-20);
+        exact = exact && bound <= DBL_MAX &&
+                (!(bound > 0.0) || static_cast<int>(all.finest[k]) - 150 >= std::ilogb(bound) - 52);
+    }
+    if (exact)
+        std::copy(all.sum, all.sum + 3, mean);
+    else
+    {
+        std::fill(mean, mean + 3, 0.0);
+        for (std::size_t i = 0; i < count; ++i)
+            for (int k = 0; k < 3; ++k)
+                mean[k] += static_cast<double>(records[places[i]].position[k]);
+    }
+    for (int k = 0; k < 3; ++k)
+        mean[k] /= static_cast<double>(count);
+
+    // Each block's share of the spread from its sums, and the binade of the
+    // running sum before it by the blocks' shares before it: only a guess
+    // (the terms' own sum can differ in its last bits), which the counts are
+    // taken in only where it holds.
+    std::vector<int> binadeBefore(blocks);
+    double before = 0.0;
+    for (std::size_t block = 0; block < blocks; ++block)
+    {
+        binadeBefore[block] = SumBinade(before);
+        const stBlock& b = of[block];
+        const double n = static_cast<double>(endOf(block) - block * kSpreadPlaces);
+        for (int k = 0; k < 3; ++k)
+            before += std::max(b.squares[k] - 2.0 * mean[k] * b.sum[k] + n * mean[k] * mean[k], 0.0);
+    }
+    // A block's distances |c - mean[k]|, whose squares are its terms, in
+    // their order.
+    const auto distances = [&](std::size_t block, double* to) {
+        eachRecord(block, [&](std::size_t i, const stFitPoint& record) {
+            for (int k = 0; k < 3; ++k)
+                to[3 * i + k] = std::fabs(static_cast<double>(record.position[k]) - mean[k]);
+        });
+    };
+    std::vector<stSumSteps> steps(blocks);
+    auto find = [&](std::size_t block) {
+        double own[3 * kSpreadPlaces];
+        distances(block, own);
+        steps[block] = CountSumStepsOfSquares(own, 3 * (endOf(block) - block * kSpreadPlaces), binadeBefore[block]);
+    };
+    double spread = 0.0;
+    auto take = [&](std::size_t block) {
+        spread = TakeSumSteps(spread, steps[block], [&](double running) {
+            double own[3 * kSpreadPlaces];
+            distances(block, own);
+            const std::size_t terms = 3 * (endOf(block) - block * kSpreadPlaces);
+            for (std::size_t t = 0; t < terms; ++t)
+                running += own[t] * own[t];
+            return running;
+        });
+    };
+    FindOnPoolTakeInOrder(SharedThreadPool(), blocks, find, take);
+    return spread;
+}
+
 bool EstimateExtrusionDirectionFromNormals(const cFitContainer& points, double direction[3])
 {
     // The normals alone: half the memory the trials and passes read.
@@ -1256,18 +1393,24 @@ bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[
     // Centred on the mean and scaled to unit spread.
     stScaledRecords scaled{&records, {0.0, 0.0, 0.0}, 0.0};
     double* mean = scaled.mean;
-    for (const tPlace place : places)
-        for (int k = 0; k < 3; ++k)
-            mean[k] += static_cast<double>(records[place].position[k]);
-    for (int k = 0; k < 3; ++k)
-        mean[k] /= static_cast<double>(places.size());
     double spread = 0.0;
-    for (const tPlace place : places)
+    if (places.size() >= kPooledSpreadPlaces)
+        spread = MeanAndSquaredSpread(records, places.data(), places.size(), mean);
+    else
+    {
+        // Fewer places in one pass each: the pool's passes cost them more.
+        for (const tPlace place : places)
+            for (int k = 0; k < 3; ++k)
+                mean[k] += static_cast<double>(records[place].position[k]);
         for (int k = 0; k < 3; ++k)
-        {
-            const double centred = static_cast<double>(records[place].position[k]) - mean[k];
-            spread += centred * centred;
-        }
+            mean[k] /= static_cast<double>(places.size());
+        for (const tPlace place : places)
+            for (int k = 0; k < 3; ++k)
+            {
+                const double centred = static_cast<double>(records[place].position[k]) - mean[k];
+                spread += centred * centred;
+            }
+    }
     spread = std::sqrt(spread / static_cast<double>(places.size()));
     if (!(spread > 0.0) || !std::isfinite(spread))
         return false;

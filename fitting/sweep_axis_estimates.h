@@ -13,6 +13,9 @@
 
 #include "fitting/fit_container.h"
 
+#include <cstddef>
+#include <cstdint>
+
 // The direction that the normals stand most nearly square to. False when
 // fewer than 3 normals are usable, or when they do not turn about one
 // direction (a flat face, whose normals are all alike, leaves every
@@ -33,6 +36,15 @@ void MedianNormalAlongDirections(const cFitContainer& points, const double direc
 // 6 normals are usable or the line is not determined (all normals alike, or
 // all through one point as on a sphere).
 bool EstimateRevolutionAxisFromNormals(const cFitContainer& points, double axis[3], double point[3]);
+
+// The mean position of the records at `count` places (indices into
+// records, ascending) and the sum of their squared distances from it, as
+// one pass over them in that order adds them: mean[k] the sum of coordinate
+// k over the count, then the sum of (c - mean[k])^2 over each place's
+// coordinates in turn. The revolution axis centres and scales its samples
+// by them. Found on the shared pool, to the same bits.
+double MeanAndSquaredSpread(const tFitPointQueue& records, const std::uint32_t* places, std::size_t count,
+                            double mean[3]);
 
 // The median over the usable normals of how far each leans out of its
 // meridian plane (the plane through the axis and its point), as the sine of
