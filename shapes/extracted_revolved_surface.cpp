@@ -242,9 +242,15 @@ int ST_CExtractedRevSurface::Refit(const cFitContainer& points, double, ISceneOb
             return 0;
         std::copy(v, v + 3, m_block.direction);
     }
-    m_block.pointFixed = ComboValue(m_basePointId) != kChoiceFitDriven;
+    // A given base point whose row was emptied keeps the shape's own
+    // coordinate there (the builder takes a whole point); with all three
+    // emptied the fit chooses the point.
+    const bool pointGiven = ComboValue(m_basePointId) != kChoiceFitDriven;
+    double origin[3];
+    m_geometry->GetOrigin(origin);
     for (int k = 0; k < 3; ++k)
-        m_block.point[k] = base[k].value;
+        m_block.point[k] = pointGiven && base[k].open ? origin[k] : base[k].value;
+    m_block.pointFixed = pointGiven && !(base[0].open && base[1].open && base[2].open);
     // An existing profile keeps its kind (line, arc, spline or combo); a new
     // surface gets the line or arc that fits best.
     m_block.profileKind = m_profiled->GetProfileCurve() ? kKeepProfileKind : kLineOrArc;

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 
+#include <cfloat>
 #include <cmath>
 
 using scans::Vec;
@@ -455,4 +456,30 @@ TEST_F(ShapesDialog, ABasePointTakenFromAnotherShapeFarOutIsThatShapesPoint)
                   first.axisPoint[2] - c.axisPoint[2]};
     const Vec across = scans::Cross(off, {c.axis[0], c.axis[1], c.axis[2]});
     EXPECT_LT(std::sqrt(scans::Dot(across, across)), 1e-6);
+}
+
+// A revolved shape's direction and base point given ("Custom", as every
+// shape shown again has them) with the base point's X row emptied, then
+// Rebuild: the axis keeps the shape's own X (the builder takes a whole
+// point), where it went through x = 0, a metre from the part.
+TEST_F(ShapesDialog, AnEmptiedBasePointRowOfARevolvedShapeKeepsItsCoordinate)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Revolved);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* direction = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Direction");
+    CPropTreeItem* base = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Base Point");
+    ASSERT_TRUE(direction && base);
+    direction->SetItemValue(kDirectionCustom);
+    ChangeRow(page, direction);
+    base->SetItemValue(kPointCustom);
+    ChangeRow(page, base);
+    double none = double(FLT_MAX); // an empty row
+    base->GetChild()->SetItemValue(reinterpret_cast<LPARAM>(&none));
+    const t3DPoint<double> before = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface)->GetProfileOrigin();
+    page.OnRebuild();
+    const t3DPoint<double> after = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface)->GetProfileOrigin();
+    EXPECT_EQ(after.x, before.x);
+    EXPECT_LT(Shape<ST_IGeometry>(IID_ST_IGeometry)->GetRms(), 0.05);
 }
