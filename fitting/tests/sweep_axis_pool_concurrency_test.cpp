@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace
 {
@@ -138,4 +139,60 @@ TEST(NormalAxesOnAPool, AMedianOfValuesCrowdedIntoOneBucketIsTheFullSelections)
     EXPECT_GT(alone, 0.5);
     EXPECT_LT(alone, 0.53);
     EXPECT_EQ(pooled, alone);
+}
+
+TEST(NormalAxesOnAPool, TheMeanAndSpreadOfRecordsAreThoseOfTheirOrderedSums)
+{
+    // Every place but each third of 30,000 records: far out and then near
+    // the origin, where a coordinate of about one is rounded as it is added
+    // to the far ones' sum (past 2^28); and all far out, where no addition
+    // rounds. Alone and on a pool of four: the bits of one pass in order.
+    std::uint64_t state = 99;
+    const auto noise = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+    };
+    for (const bool nearOrigin : {true, false})
+    {
+        tFitPointQueue records;
+        for (int i = 0; i < 30000; ++i)
+        {
+            const bool far = !nearOrigin || i < 15000;
+            const double p[3] = {far ? 40000.0 + 100.0 * noise() : 2.0 * noise(),
+                                 far ? -30000.0 + noise() : 2.0 * noise(), far ? 5.0 * noise() : 100.0 + noise()};
+            stFitPoint r;
+            for (int k = 0; k < 3; ++k)
+                r.position[k] = static_cast<float>(p[k]);
+            r.normal[2] = 1.0f;
+            records.push_back(r);
+        }
+        std::vector<std::uint32_t> places;
+        for (std::uint32_t i = 0; i < records.size(); ++i)
+            if (i % 3 != 0)
+                places.push_back(i);
+        double mean[3] = {0.0, 0.0, 0.0};
+        for (const std::uint32_t place : places)
+            for (int k = 0; k < 3; ++k)
+                mean[k] += static_cast<double>(records[place].position[k]);
+        for (double& m : mean)
+            m /= static_cast<double>(places.size());
+        double spread = 0.0;
+        for (const std::uint32_t place : places)
+            for (int k = 0; k < 3; ++k)
+            {
+                const double centred = static_cast<double>(records[place].position[k]) - mean[k];
+                spread += centred * centred;
+            }
+        cThreadPool pool(4);
+        for (cThreadPool* shared : {static_cast<cThreadPool*>(nullptr), &pool})
+        {
+            SetSharedThreadPool(shared);
+            double got[3];
+            const double sum = MeanAndSquaredSpread(records, places.data(), places.size(), got);
+            SetSharedThreadPool(nullptr);
+            EXPECT_EQ(sum, spread) << nearOrigin;
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(got[k], mean[k]) << nearOrigin << " " << k;
+        }
+    }
 }
