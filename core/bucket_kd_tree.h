@@ -934,9 +934,9 @@ private:
         std::uint32_t deepest = 1;
         if (pool != nullptr && spillXyz != nullptr && n >= kSideBySideMinimum)
         {
-            // The spill arrays and the coordinates go before the nodes are
-            // placed and the elements packed: a whole scan's tree is built
-            // while its fit holds the most memory.
+            // The spill arrays and the coordinates go before the node array
+            // grows and the elements are packed: a whole scan's tree is
+            // built while its fit holds the most memory.
             const auto release = [&] {
                 spill.reset();
                 xyz.reset();
@@ -947,6 +947,12 @@ private:
                 m_elements.Adopt(items, n, pool);
                 m_depth = std::max(m_depth, deepest);
                 return deepest;
+            }
+            if (spill == nullptr)
+            {
+                // No memory for the nodes once the work arrays were gone.
+                delete[] items;
+                return 0;
             }
             // Without memory for the pieces, the build runs here from the
             // elements in the order they were added.
@@ -1351,10 +1357,10 @@ private:
     // the nodes then go into the node array in the order the single pass
     // makes them (an inner node's pair, then all of its upper side's, then
     // its lower side's). False, with the node array untouched, when memory
-    // ran out (the elements may be partitioned part way). Once the node
-    // array has room for the nodes, nothing can fail: release() is called
-    // then, for the caller to free the work arrays (all but items) before
-    // the nodes are placed.
+    // ran out (the elements may be partitioned part way). Once the pieces
+    // are split, release() is called for the caller to free the work arrays
+    // (all but items) before the node array grows and the nodes are placed;
+    // a failure after it leaves the caller without them.
     template <class P, class Release>
     bool BuildSideBySide(cThreadPool* pool, P* items, float* xyz, P* spill, float* spillXyz, std::uint32_t n,
                          std::uint32_t& deepest, const Release& release)
@@ -1397,6 +1403,7 @@ private:
             }
             if (total > kBucketKDTreeMaxNodes)
                 return false;
+            release();
             // The upper levels' nodes are placed here, in the order the
             // single pass makes them. The single pass makes a piece's whole
             // subtree before any node still waiting, in the piece's own
@@ -1442,7 +1449,6 @@ private:
             if (total > m_nodes.GetCapacity() &&
                 !m_nodes.GrowUnwritten(static_cast<std::uint32_t>(((total - 1) >> kArrayChunkShift) + 1)))
                 return false;
-            release();
             m_nodes.SetCount(static_cast<std::uint32_t>(total));
             for (const auto& [to, node] : upperPlaced)
                 m_nodes[to] = node;
