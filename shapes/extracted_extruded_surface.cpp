@@ -150,8 +150,11 @@ int ST_CExtractedExtSurface::Refit(const cFitContainer& points, double factor, I
         double v[3] = {direction[0].value, direction[1].value, direction[2].value};
         const int open = int(direction[0].open) + int(direction[1].open) + int(direction[2].open);
         // Some rows open (Horizontal fixes z alone): the open components
-        // keep the shape's own, under the fixed ones.
-        if (open > 0 && open < 3)
+        // keep the shape's own, under the fixed ones; all three emptied
+        // leave the direction to the fit.
+        if (open == 3)
+            m_block.directionFixed = 0;
+        else if (open > 0)
         {
             double current[3];
             m_geometry->GetDirection(current);
@@ -161,7 +164,7 @@ int ST_CExtractedExtSurface::Refit(const cFitContainer& points, double factor, I
         bool same = true;
         for (int k = 0; k < 3; ++k)
             same = same && std::fabs(v[k] - m_block.direction[k]) <= 1e-6;
-        if (!same)
+        if (m_block.directionFixed && !same)
         {
             if (!Normalise(v))
                 return 0;

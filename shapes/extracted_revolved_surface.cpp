@@ -230,8 +230,11 @@ int ST_CExtractedRevSurface::Refit(const cFitContainer& points, double, ISceneOb
         double v[3] = {direction[0].value, direction[1].value, direction[2].value};
         const int open = int(direction[0].open) + int(direction[1].open) + int(direction[2].open);
         // Some rows open (Horizontal fixes z alone): the open components
-        // keep the shape's own, under the fixed ones.
-        if (open > 0 && open < 3)
+        // keep the shape's own, under the fixed ones; all three emptied
+        // leave the direction to the fit.
+        if (open == 3)
+            m_block.directionFixed = 0;
+        else if (open > 0)
         {
             double axis[3];
             m_geometry->GetDirection(axis);
@@ -240,7 +243,8 @@ int ST_CExtractedRevSurface::Refit(const cFitContainer& points, double, ISceneOb
         }
         else if (!Normalise(v))
             return 0;
-        std::copy(v, v + 3, m_block.direction);
+        if (m_block.directionFixed)
+            std::copy(v, v + 3, m_block.direction);
     }
     // A given base point whose row was emptied keeps the shape's own
     // coordinate there (the builder takes a whole point); with all three

@@ -483,3 +483,33 @@ TEST_F(ShapesDialog, AnEmptiedBasePointRowOfARevolvedShapeKeepsItsCoordinate)
     EXPECT_EQ(after.x, before.x);
     EXPECT_LT(Shape<ST_IGeometry>(IID_ST_IGeometry)->GetRms(), 0.05);
 }
+
+// A revolved or an extruded shape made along Z, its direction then given
+// ("Custom") with all three rows emptied, and Rebuild: the fit chooses the
+// direction again, as emptied rows promise, where the refit failed and left
+// the shape along Z.
+TEST_F(ShapesDialog, AllDirectionRowsEmptiedLeaveARevolvedOrExtrudedDirectionToTheFit)
+{
+    const Vec axis = scans::Unit({0.3, 0.2, 0.93});
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, axis, 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    for (eShapeKind kind : {eShapeKind::Revolved, eShapeKind::Extruded})
+    {
+        SCOPED_TRACE(int(kind));
+        ChooseKind(kind);
+        CSubSurfaceDlg& page = *dialog->GetShapePage();
+        CPropTreeItem* direction = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Direction");
+        ASSERT_NE(direction, nullptr);
+        direction->SetItemValue(kDirectionZAxis);
+        ChangeRow(page, direction);
+        ASSERT_NEAR(std::fabs(Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface)->GetAxis().z), 1.0, 1e-12);
+        direction->SetItemValue(kDirectionCustom);
+        ChangeRow(page, direction);
+        double none = double(FLT_MAX); // an empty row
+        for (CPropTreeItem* row = direction->GetChild(); row; row = row->GetSibling())
+            row->SetItemValue(reinterpret_cast<LPARAM>(&none));
+        page.OnRebuild();
+        const t3DPoint<double> a = Shape<ST_IProfiledSurface>(IID_ST_IProfiledSurface)->GetAxis();
+        EXPECT_NEAR(std::fabs(a.x * axis.x + a.y * axis.y + a.z * axis.z), 1.0, 1e-4);
+    }
+}
