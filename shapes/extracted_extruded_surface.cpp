@@ -147,20 +147,16 @@ int ST_CExtractedExtSurface::Refit(const cFitContainer& points, double factor, I
     }
     else if (m_block.directionFixed)
     {
-        double v[3] = {direction[0].value, direction[1].value, direction[2].value};
-        const int open = int(direction[0].open) + int(direction[1].open) + int(direction[2].open);
         // Some rows open (Horizontal fixes z alone): the open components
         // keep the shape's own, under the fixed ones; all three emptied
         // leave the direction to the fit.
-        if (open == 3)
+        double current[3], v[3];
+        m_geometry->GetDirection(current);
+        const eDirectionRows rows = WholeDirectionFromRows(direction, current, v);
+        if (rows == eDirectionRows::kNoDirection)
+            return 0;
+        if (rows == eDirectionRows::kToTheFit)
             m_block.directionFixed = 0;
-        else if (open > 0)
-        {
-            double current[3];
-            m_geometry->GetDirection(current);
-            if (!DirectionFromRows(direction, current, v))
-                return 0;
-        }
         bool same = true;
         for (int k = 0; k < 3; ++k)
             same = same && std::fabs(v[k] - m_block.direction[k]) <= 1e-6;

@@ -385,6 +385,18 @@ bool DirectionFromRows(const stRowParameter rows[3], const double current[3], do
     return std::isfinite(length) && std::fabs(length - 1.0) < 1e-9;
 }
 
+eDirectionRows WholeDirectionFromRows(const stRowParameter rows[3], const double current[3], double out[3])
+{
+    for (int k = 0; k < 3; ++k)
+        out[k] = rows[k].value;
+    const int open = int(rows[0].open) + int(rows[1].open) + int(rows[2].open);
+    if (open == 3)
+        return eDirectionRows::kToTheFit;
+    if (open > 0)
+        return DirectionFromRows(rows, current, out) ? eDirectionRows::kCompleted : eDirectionRows::kNoDirection;
+    return eDirectionRows::kTyped;
+}
+
 void ComputeFitBoundingBox(const cFitContainer& points, double box[6])
 {
     for (int k = 0; k < 3; ++k)

@@ -161,6 +161,20 @@ protected:
 // when no unit vector is left.
 bool DirectionFromRows(const stRowParameter rows[3], const double current[3], double out[3]);
 
+// What a direction group's rows give a refit that takes a whole direction:
+// every row typed (out holds them as typed, not made a unit vector), some
+// open (out completed by DirectionFromRows from the current direction), all
+// three emptied (the direction is left to the fit; out holds the rows), or
+// no direction at all.
+enum class eDirectionRows
+{
+    kTyped,
+    kCompleted,
+    kToTheFit,
+    kNoDirection
+};
+eDirectionRows WholeDirectionFromRows(const stRowParameter rows[3], const double current[3], double out[3]);
+
 // Bounding box of the points, widened in doubles from their floats, and its
 // largest extent.
 void ComputeFitBoundingBox(const cFitContainer& points, double box[6]);

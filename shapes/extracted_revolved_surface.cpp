@@ -227,23 +227,17 @@ int ST_CExtractedRevSurface::Refit(const cFitContainer& points, double, ISceneOb
     }
     else if (m_block.directionFixed)
     {
-        double v[3] = {direction[0].value, direction[1].value, direction[2].value};
-        const int open = int(direction[0].open) + int(direction[1].open) + int(direction[2].open);
         // Some rows open (Horizontal fixes z alone): the open components
         // keep the shape's own, under the fixed ones; all three emptied
         // leave the direction to the fit.
-        if (open == 3)
-            m_block.directionFixed = 0;
-        else if (open > 0)
-        {
-            double axis[3];
-            m_geometry->GetDirection(axis);
-            if (!DirectionFromRows(direction, axis, v))
-                return 0;
-        }
-        else if (!Normalise(v))
+        double axis[3], v[3];
+        m_geometry->GetDirection(axis);
+        const eDirectionRows rows = WholeDirectionFromRows(direction, axis, v);
+        if (rows == eDirectionRows::kNoDirection || (rows == eDirectionRows::kTyped && !Normalise(v)))
             return 0;
-        if (m_block.directionFixed)
+        if (rows == eDirectionRows::kToTheFit)
+            m_block.directionFixed = 0;
+        else
             std::copy(v, v + 3, m_block.direction);
     }
     // A given base point whose row was emptied keeps the shape's own
