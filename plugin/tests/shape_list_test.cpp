@@ -28,9 +28,10 @@ using vtl_test::LoopbackHttpServer;
 
 // Every test of this binary that opens a shapes dialog starts the update
 // check: it must never leave the machine. A port where nothing listens
-// stands for the maker's site unless a test serves one itself.
+// stands for the maker's site unless a test serves one itself, whatever
+// site the environment the tests run in names.
 const std::string kNowhere = "http://127.0.0.1:" + std::to_string(LoopbackHttpServer::ClosedPort()) + "/";
-const bool kLoopbackOnly = (setenv("VTL_WEB_SITE", kNowhere.c_str(), 0), true);
+const bool kLoopbackOnly = (setenv("VTL_WEB_SITE", kNowhere.c_str(), 1), true);
 
 std::string Utf16Text(const std::wstring& text)
 {
