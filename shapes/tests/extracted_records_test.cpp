@@ -23,9 +23,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <random>
+#include <vector>
 
 namespace
 {
@@ -942,6 +944,51 @@ TEST_F(Records, AttachAndRebuildTakeTheSectionCountTheProfileWasFittedWith)
     TestPlane plane;
     EXPECT_FALSE(revolvedRecord.AttachGeometry(&plane));
     EXPECT_EQ(revolvedRecord.m_block.sectionCount, 20);
+}
+
+// A direction group's rows as the revolved and extruded refits take them:
+// typed whole, completed from the shape's direction under the fixed rows,
+// left to the fit, or none when no unit vector is left.
+TEST(DirectionRows, AreTypedCompletedLeftToTheFitOrNone)
+{
+    const auto rows = [](double x, double y, double z, int open) {
+        return std::array<stRowParameter, 3>{stRowParameter{x, (open & 1) != 0}, stRowParameter{y, (open & 2) != 0},
+                                             stRowParameter{z, (open & 4) != 0}};
+    };
+    double out[3];
+    // Typed whole: as typed, not made a unit vector.
+    EXPECT_EQ(WholeDirectionFromRows(rows(0.5, 0, 2, 0).data(), std::array{0.6, 0.8, 0.0}.data(), out),
+              eDirectionRows::kTyped);
+    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{0.5, 0, 2}));
+    // Horizontal: z fixed at 0, the rest of the shape's direction made whole.
+    EXPECT_EQ(WholeDirectionFromRows(rows(0, 0, 0, 3).data(), std::array{0.36, 0.48, 0.8}.data(), out),
+              eDirectionRows::kCompleted);
+    EXPECT_NEAR(out[0], 0.6, 1e-15);
+    EXPECT_NEAR(out[1], 0.8, 1e-15);
+    EXPECT_EQ(out[2], 0.0);
+    // One row open: it takes up what the two fixed ones leave.
+    EXPECT_EQ(WholeDirectionFromRows(rows(0.6, 0, 0, 4).data(), std::array{0.2, 0.5, 0.5}.data(), out),
+              eDirectionRows::kCompleted);
+    EXPECT_EQ(out[0], 0.6);
+    EXPECT_EQ(out[1], 0.0);
+    EXPECT_NEAR(out[2], 0.8, 1e-15);
+    EXPECT_EQ(WholeDirectionFromRows(rows(0.6, 0, 0, 2).data(), std::array{0.3, 0.9, 0.0}.data(), out),
+              eDirectionRows::kCompleted);
+    EXPECT_NEAR(out[1], 0.8, 1e-15);
+    // Two open rows of another sign share the rest in their proportion.
+    EXPECT_EQ(WholeDirectionFromRows(rows(-0.6, 0, 0, 6).data(), std::array{0.3, 0.4, -0.5}.data(), out),
+              eDirectionRows::kCompleted);
+    const double s = std::sqrt(0.64 / 0.41);
+    EXPECT_EQ(out[0], -0.6);
+    EXPECT_NEAR(out[1], 0.4 * s, 1e-15);
+    EXPECT_NEAR(out[2], -0.5 * s, 1e-15);
+    // Two rows fixed at 0 and the shape's direction across them: nothing is
+    // left to make a direction of.
+    EXPECT_EQ(WholeDirectionFromRows(rows(0, 0, 0, 4).data(), std::array{1.0, 0.0, 0.0}.data(), out),
+              eDirectionRows::kNoDirection);
+    // Every row emptied: the fit chooses.
+    EXPECT_EQ(WholeDirectionFromRows(rows(0, 0, 1, 7).data(), std::array{0.6, 0.8, 0.0}.data(), out),
+              eDirectionRows::kToTheFit);
 }
 
 } // namespace
