@@ -236,6 +236,18 @@ void ST_IExtracted::SetOffsetPropertyValue(UINT groupId, double value)
     }
 }
 
+bool ST_IExtracted::LeaveKeptValueToTheFit(UINT groupId, double own)
+{
+    CPropTreeItem* group = tree ? tree->FindItem(groupId) : nullptr;
+    auto* row = dynamic_cast<CPropTreeItemEdit*>(GroupRow(groupId, 0));
+    if (!group || !row || group->GetItemValue() != kValueCustom || row->GetText() != proptree::FormatReal(own))
+        return false;
+    group->SetItemValue(kChoiceFitDriven);
+    row->ReadOnly(true);
+    tree->RefreshItems(group);
+    return true;
+}
+
 void ST_IExtracted::SetValueRow(UINT rowId, double value)
 {
     if (CPropTreeItem* row = tree ? tree->FindItem(rowId) : nullptr)

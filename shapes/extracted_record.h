@@ -117,6 +117,10 @@ public:
     void SetVectorPropertyCustom(CPropTreeItem* changed, UINT groupId, const double vector[3]);
     // The value group's edit row shows the value.
     void SetOffsetPropertyValue(UINT groupId, double value);
+    // A value group left "Custom" on the shape's own value, as the row shows
+    // it (what a shape shown again keeps), shows "Fit Driven" for the next
+    // refit; the stored choice stays. True when it did.
+    bool LeaveKeptValueToTheFit(UINT groupId, double own);
     void SetValueRow(UINT rowId, double value);
     void SetRmsRow(UINT rowId, double rms);
 

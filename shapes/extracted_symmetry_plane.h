@@ -30,6 +30,10 @@ public:
     void SetDefaultModes() override;
     void ApplyDirection(const double[12]) override {}
     bool IsStateId(UINT id) const override { return id == m_normalId; }
+    // The offset a shape shown again keeps is a distance along its present
+    // normal: before a refit under another normal it is left to the fit,
+    // unless the user typed another value or chose "Zero".
+    bool LeaveKeptOffsetToTheFit() { return m_geometry && LeaveKeptValueToTheFit(m_offsetId, -m_plane->d); }
 
     UINT m_rmsId = 0;
     UINT m_maxDistanceId = 0;

@@ -19,7 +19,9 @@
 #include "plugin/plugin_info.h"
 #include "render/base_renderer.h"
 #include "resources/shapes_dialog.h"
+#include "shapes/extracted_primitives.h"
 #include "shapes/extracted_record.h"
+#include "shapes/extracted_symmetry_plane.h"
 #include "shapes/session_kinds.h"
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -365,7 +367,13 @@ void CSubSurfaceDlg::ConstrainDirection(bool vertical)
     static constexpr double kUp[3] = {0.0, 0.0, 1.0};
     if (object->QueryInterface(IID_ST_CPlane))
     {
-        // A vertical plane has a horizontal normal.
+        // A vertical plane has a horizontal normal. It is fitted to the
+        // points: an offset kept along the old normal would hold it away
+        // from them.
+        if (auto* plane = dynamic_cast<ST_CExtractedPlane*>(session->GetRecord()))
+            plane->LeaveKeptOffsetToTheFit();
+        else if (auto* symmetry = dynamic_cast<ST_CExtractedSymmetryPlane*>(session->GetRecord()))
+            symmetry->LeaveKeptOffsetToTheFit();
         session->GetRecord()->RunRowAction(vertical ? kFreeXY : kUp);
         if (FitActiveSurface(this, session))
             dialog->RefreshCurrentShape();
