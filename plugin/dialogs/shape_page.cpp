@@ -99,6 +99,18 @@ ST_IProfiledSurface* ProfiledShape(ISceneObject* object)
     return static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface));
 }
 
+// The offset a plane or symmetry plane shown again keeps is a distance
+// along its present normal: a refit under another normal (an axis or a
+// reference chosen, Vertical, Horizontal) fits it to the points, which that
+// distance would hold the plane away from. A typed value or "Zero" stays.
+void LeaveKeptOffsetToTheFit(ST_IExtracted* record)
+{
+    if (auto* plane = dynamic_cast<ST_CExtractedPlane*>(record))
+        plane->LeaveKeptOffsetToTheFit();
+    else if (auto* symmetry = dynamic_cast<ST_CExtractedSymmetryPlane*>(record))
+        symmetry->LeaveKeptOffsetToTheFit();
+}
+
 } // namespace
 
 std::size_t CollectMarkedPoints(I3DScene& scene, std::deque<stFitPoint>& out, bool over)
@@ -367,13 +379,8 @@ void CSubSurfaceDlg::ConstrainDirection(bool vertical)
     static constexpr double kUp[3] = {0.0, 0.0, 1.0};
     if (object->QueryInterface(IID_ST_CPlane))
     {
-        // A vertical plane has a horizontal normal. It is fitted to the
-        // points: an offset kept along the old normal would hold it away
-        // from them.
-        if (auto* plane = dynamic_cast<ST_CExtractedPlane*>(session->GetRecord()))
-            plane->LeaveKeptOffsetToTheFit();
-        else if (auto* symmetry = dynamic_cast<ST_CExtractedSymmetryPlane*>(session->GetRecord()))
-            symmetry->LeaveKeptOffsetToTheFit();
+        // A vertical plane has a horizontal normal.
+        LeaveKeptOffsetToTheFit(session->GetRecord());
         session->GetRecord()->RunRowAction(vertical ? kFreeXY : kUp);
         if (FitActiveSurface(this, session))
             dialog->RefreshCurrentShape();
@@ -430,8 +437,11 @@ void CSubSurfaceDlg::OnPropertyChanged(CPropTreeItem* item)
                 record->directionReferences.front().value[k] = inverse[4 * k + 2];
         }
     const bool isName = item->GetCtrlID() == record->nameRowId;
+    const bool direction = record->IsStateId(item->GetCtrlID());
     if (!session->CommitRow(item))
         return;
+    if (direction)
+        LeaveKeptOffsetToTheFit(record);
     if (isName)
         dialog->RenameCurrentShape();
     else if (session->ClassId() == CLSID_CSessionSymmetryPlane)

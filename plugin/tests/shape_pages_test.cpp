@@ -546,3 +546,35 @@ TEST_F(ShapesDialog, HorizontalOnAPlaneShownAgainFitsItAsRightAfterTheFit)
         EXPECT_EQ(p.d, level.d);
     }
 }
+
+// The same through the Normal row: "Z Axis" chosen for a plane shown again
+// fits its offset, as right after the fit, instead of keeping the distance
+// along its tilted normal (85 mm above its points).
+TEST_F(ShapesDialog, AnAxisChosenForAPlaneShownAgainFitsItAsRightAfterTheFit)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    const auto chooseZAxis = [&] {
+        CPropTreeItem* normal = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Normal");
+        ASSERT_NE(normal, nullptr);
+        normal->SetItemValue(kDirectionZAxis);
+        ChangeRow(page, normal);
+    };
+    ChooseKind(eShapeKind::Plane);
+    CSessionSurface* shownAgain = dialog->GetCurrentSession();
+    ChooseKind(eShapeKind::Plane);
+    chooseZAxis();
+    const cPlane level = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    ASSERT_EQ(level.normal[2], 1.0);
+    ASSERT_NEAR(level.d, -310.0, 0.01);
+    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    ASSERT_EQ(dialog->GetCurrentSession(), shownAgain);
+    chooseZAxis();
+    const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(p.normal[k], level.normal[k]) << k;
+    EXPECT_EQ(p.d, level.d);
+}
