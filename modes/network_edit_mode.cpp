@@ -279,6 +279,20 @@ bool CUIM_EditNetwork::IsDrawingSinceLastCopy() const
     return drawn && editedSurface && page && page->GetUndoCount() == drawnUndoCount;
 }
 
+bool CUIM_EditNetwork::IsDraggingSinceLastCopy() const
+{
+    INetworkEditPage* page = Page();
+    return drag.IsDragging() && editedSurface && page && page->GetUndoCount() == dragUndoCount;
+}
+
+void CUIM_EditNetwork::LetGoOfNetworkForWrite()
+{
+    if (drag.IsDragging())
+        ForgetCurvePointers();
+    else
+        LetGoOfNetwork();
+}
+
 void CUIM_EditNetwork::TakeBackDrawing()
 {
     // The count is the drawing's only while it lasts (a failed refit may

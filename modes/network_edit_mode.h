@@ -151,6 +151,14 @@ public:
     // saved as it began).
     ST_IProfiledSurface* GetEditedSurface() const { return editedSurface; }
     bool IsDrawingSinceLastCopy() const;
+    // Whether a node drag made every change since the page's last saved
+    // copy (the one saved as it began): the dragged curves are out of the
+    // network until they are dropped.
+    bool IsDraggingSinceLastCopy() const;
+    // Called before the network is swapped for a while and put back (a
+    // save): nothing points into it any more. A node drag goes on, since it
+    // holds copies of its curves, not the network's own.
+    void LetGoOfNetworkForWrite();
     // When the current shape is not the one the mode's state belongs to,
     // lets go of that shape (its drag, drawn curve and undo copies) and takes
     // up the current one; true when the shape changed.

@@ -194,7 +194,8 @@ BOOL Cvtl_for_Dezaz4PlugIn::WriteDocument(CDezazDoc&, ON_BinaryArchive& archive,
     // shapes: the document keeps them as the user has made them (a fitted
     // profile the Sketch tab's empty sketch stands in for, the lines a
     // tangent arc being drawn has trimmed, the nodes a curve being drawn has
-    // put into others), and the tabs go on as they were.
+    // put into others, the curves a node drag holds), and the tabs go on as
+    // they were.
     CCreatePrimitiveDialog* open = shapes && !shapes->IsClosed() ? shapes : nullptr;
     if (open)
         open->ShowShapesAsKeptForWrite(true);

@@ -224,7 +224,10 @@ void CSubNetworkDlg::ShowNetworkAsKeptForWrite(bool writing)
     auto* mode = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr;
     if (writing)
     {
-        ST_IProfiledSurface* network = mode && mode->IsDrawingSinceLastCopy() ? mode->GetEditedSurface() : nullptr;
+        // A curve being drawn, or a node drag, has changed the network since
+        // the copy it saved as it began: the document keeps that copy.
+        const bool editing = mode && (mode->IsDrawingSinceLastCopy() || mode->IsDraggingSinceLastCopy());
+        ST_IProfiledSurface* network = editing ? mode->GetEditedSurface() : nullptr;
         ST_ISectionCurve* live = network ? network->GetProfileCurve() : nullptr;
         if (!live || m_undo.empty() || m_networkOutForWrite)
             return;
@@ -239,7 +242,7 @@ void CSubNetworkDlg::ShowNetworkAsKeptForWrite(bool writing)
         began->Assign(*m_undo.back());
         // As Undo puts it back: in the frame the network has now.
         std::copy(live->frame, live->frame + 12, began->frame);
-        mode->LetGoOfNetwork();
+        mode->LetGoOfNetworkForWrite();
         m_networkWritten = network;
         network->SetProfile(began.get(), 0);
         return;
@@ -247,7 +250,7 @@ void CSubNetworkDlg::ShowNetworkAsKeptForWrite(bool writing)
     if (!m_networkOutForWrite)
         return;
     if (mode)
-        mode->LetGoOfNetwork();
+        mode->LetGoOfNetworkForWrite();
     m_networkWritten->SetProfile(m_networkOutForWrite.get(), 0);
     m_networkOutForWrite.reset();
     m_networkWritten = nullptr;

@@ -578,6 +578,68 @@ TEST(DocumentSessions, SavedWhileATangentArcIsDrawnTheSketchKeepsItsLinesWhole)
     UnloadThePlugIn();
 }
 
+namespace
+{
+
+CCreatePrimitiveDialog* ThePlugInsShapesDialog()
+{
+    return dynamic_cast<CCreatePrimitiveDialog*>(ThePlugIn().ShapesDialog().Dialog());
+}
+
+// A client point of the view, as an offset from its middle.
+POINT ViewPoint(cCPView* view, int dx, int dy)
+{
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    return POINT{client.right / 2 + dx, client.bottom / 2 + dy};
+}
+
+POINT ScreenPointOf(cCPView* view, const float (&world)[3])
+{
+    float projected[3];
+    view->GetRenderer()->ProjectPoint(projected, world, true);
+    POINT at{};
+    view->GetRenderer()->WorldToScreen(projected[0], projected[1], &at);
+    return at;
+}
+
+// A click on the view drawn afresh, long enough after the last one to make
+// no double click with it.
+void ClickAfterAWhile(cCPView* view, POINT at)
+{
+    win32::AdvanceClock(2000);
+    view->Redraw(kFullRedraw);
+    viewinput::Click(view, at);
+}
+
+// The Curves tab of a network fitted to a leaning sheet far out, in a turned
+// view, with one curve drawn across it in three clicks and a double click;
+// null when a step fails.
+CSubNetworkDlg* CurvesTabWithACurveDrawn(ON_UUID& host)
+{
+    CCreatePrimitiveDialog* dialog = ShapesDialogFittedTo(
+        scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01), eShapeKind::CurveNetwork, host);
+    if (!dialog)
+        return nullptr;
+    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Curves));
+    mfc::PumpUntilIdle();
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 20.0, 10.0);
+    auto* page = dynamic_cast<CSubNetworkDlg*>(SectionPlaneHostOf(view));
+    if (!page)
+        return nullptr;
+    ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_CURVES_ADD, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page->GetSafeHwnd(), IDC_CURVES_ADD)));
+    for (const POINT p : {ViewPoint(view, -90, 0), ViewPoint(view, 0, 10), ViewPoint(view, 90, 0)})
+        ClickAfterAWhile(view, p);
+    viewinput::Inject(view, WM_LBUTTONDOWN, ViewPoint(view, 90, 0));
+    viewinput::Inject(view, WM_LBUTTONUP, ViewPoint(view, 90, 0));
+    ST_ISectionCurve* network = page->ActiveProfile();
+    return network && network->GetSegmentCount() == 1u ? page : nullptr;
+}
+
+} // namespace
+
 // A curve being drawn on the Curves tab makes a node of a curve it is
 // clicked onto. Saved then, the document keeps that curve as it was before
 // the drawing began, and the drawing goes on.
@@ -585,47 +647,20 @@ TEST(DocumentSessions, SavedWhileACurveIsDrawnFromAnotherTheOtherIsSavedAsItWas)
 {
     win32::UseManualClock(10000);
     ON_UUID host;
-    CCreatePrimitiveDialog* dialog = ShapesDialogFittedTo(
-        scans::Plane({1200, -640, 310}, {0.1, 0.05, 1.0}, 80.0, 20, 0.01), eShapeKind::CurveNetwork, host);
-    ASSERT_NE(dialog, nullptr);
-    CSessionSurface* session = dialog->GetCurrentSession();
-    dialog->SelectTab(dialog->TabIndexOf(eShapesPage::Curves));
-    mfc::PumpUntilIdle();
-    cCPView* view = dialog->GetShapesView();
-    testview::TurnView(view, 20.0, 10.0);
-    auto* page = dynamic_cast<CSubNetworkDlg*>(SectionPlaneHostOf(view));
+    CSubNetworkDlg* page = CurvesTabWithACurveDrawn(host);
     ASSERT_NE(page, nullptr);
-    ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_CURVES_ADD, BN_CLICKED),
-                   LPARAM(::GetDlgItem(page->GetSafeHwnd(), IDC_CURVES_ADD)));
-    RECT client{};
-    ::GetClientRect(view->GetSafeHwnd(), &client);
-    const auto click = [&](POINT p)
-    {
-        win32::AdvanceClock(2000);
-        view->Redraw(kFullRedraw);
-        viewinput::Click(view, p);
-    };
-    const auto at = [&](int dx, int dy) { return POINT{client.right / 2 + dx, client.bottom / 2 + dy}; };
-    click(at(-90, 0));
-    click(at(0, 10));
-    click(at(90, 0));
-    viewinput::Inject(view, WM_LBUTTONDOWN, at(90, 0));
-    viewinput::Inject(view, WM_LBUTTONUP, at(90, 0));
+    CSessionSurface* session = ThePlugInsShapesDialog()->GetCurrentSession();
+    cCPView* view = ThePlugInsShapesDialog()->GetShapesView();
     ST_ISectionCurve* network = page->ActiveProfile();
-    ASSERT_EQ(network->GetSegmentCount(), 1u);
     ON_MemoryArchive drawn;
     ASSERT_TRUE(session->Write(drawn));
     // The second click of a new curve lands on the first one.
-    click(at(15, 70));
+    ClickAfterAWhile(view, ViewPoint(view, 15, 70));
     t3DPoint<double> on{};
     ASSERT_TRUE(network->GetSegment(0)->EvaluateInWorld(0.3, &on, nullptr, nullptr));
-    const float w[3] = {float(on.x), float(on.y), float(on.z)};
-    float projected[3];
-    view->GetRenderer()->ProjectPoint(projected, w, true);
-    POINT onCurve{};
-    view->GetRenderer()->WorldToScreen(projected[0], projected[1], &onCurve);
+    const POINT onCurve = ScreenPointOf(view, {float(on.x), float(on.y), float(on.z)});
     viewinput::Move(view, onCurve);
-    click(onCurve);
+    ClickAfterAWhile(view, onCurve);
     const std::uint32_t nodes = page->ActiveProfile()->GetSegment(0)->GetDefiningPoints()->GetVertexCount();
     ASSERT_EQ(nodes, 4u) << "the click made a node of the first curve";
 
@@ -635,6 +670,44 @@ TEST(DocumentSessions, SavedWhileACurveIsDrawnFromAnotherTheOtherIsSavedAsItWas)
     ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
     EXPECT_EQ(page->ActiveProfile()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), nodes) << "the drawing goes on";
     ExpectReopenedShapeWrites(doc, path, host, drawn, "the first curve as it was");
+    UnloadThePlugIn();
+    win32::UseSystemClock();
+}
+
+// A node dragged on the Curves tab takes its curves out of the network until
+// it is dropped. Saved then, the document keeps the curve as it was before
+// the drag began, and the drag goes on to its drop.
+TEST(DocumentSessions, SavedDuringANodeDragTheDraggedCurveIsSavedAsItWas)
+{
+    win32::UseManualClock(10000);
+    ON_UUID host;
+    CSubNetworkDlg* page = CurvesTabWithACurveDrawn(host);
+    ASSERT_NE(page, nullptr);
+    CSessionSurface* session = ThePlugInsShapesDialog()->GetCurrentSession();
+    cCPView* view = ThePlugInsShapesDialog()->GetShapesView();
+    ON_MemoryArchive drawn;
+    ASSERT_TRUE(session->Write(drawn));
+    ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_CURVES_MODIFY, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page->GetSafeHwnd(), IDC_CURVES_MODIFY)));
+    view->Redraw(kFullRedraw);
+    const cVertex middle = *page->ActiveProfile()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+    const POINT node = ScreenPointOf(view, {middle.x, middle.y, middle.z});
+    const POINT dropped{node.x + 10, node.y + 20};
+    win32::AdvanceClock(2000);
+    viewinput::Move(view, node);
+    viewinput::Inject(view, WM_LBUTTONDOWN, node);
+    viewinput::Move(view, dropped);
+    ASSERT_EQ(page->ActiveProfile()->GetSegmentCount(), 0u) << "the dragged curve is out of the network";
+
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    const fs::path path = fs::temp_directory_path() / "vtl_saved_node_dragged.dzz";
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
+    viewinput::Inject(view, WM_LBUTTONUP, dropped);
+    ASSERT_EQ(page->ActiveProfile()->GetSegmentCount(), 1u);
+    const cVertex moved = *page->ActiveProfile()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+    EXPECT_GT(PointDistance(moved.Position(), middle.Position()), 1.0) << "the drag went on to its drop";
+    ExpectReopenedShapeWrites(doc, path, host, drawn, "the dragged curve as it was");
     UnloadThePlugIn();
     win32::UseSystemClock();
 }
