@@ -654,8 +654,9 @@ std::unique_ptr<ON_Mesh> BuildSubMesh(cMesh& mesh, const std::vector<std::uint32
     return BuildSubMesh(mesh, triangles, takers, cExportable(mesh)).mesh;
 }
 
-cSegmentationSplitter::cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption)
-    : m_doc(doc), m_hostObjectId(hostObjectId), m_caption(std::move(caption))
+cSegmentationSplitter::cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption,
+                                             unsigned int hostObjectSerial)
+    : m_doc(doc), m_hostObjectId(hostObjectId), m_hostObjectSerial(hostObjectSerial), m_caption(std::move(caption))
 {
 }
 
@@ -798,7 +799,10 @@ bool cSegmentationSplitter::OnSplitIntoSubMeshes(I3DScene* scene)
 {
     if (m_doc == nullptr)
         return false;
-    if (AsMeshObject(m_doc->LookupObject(m_hostObjectId)) == nullptr)
+    // A mesh put in the place of the one the dialog copied (the same id,
+    // another object) is not what was marked: the band would overwrite it.
+    const CDezazObject* host = m_doc->LookupObject(m_hostObjectId);
+    if (AsMeshObject(host) == nullptr || (m_hostObjectSerial != 0 && host->RuntimeSerialNumber() != m_hostObjectSerial))
     {
         DezazMessageBox(nullptr, L"There is no active mesh.", m_caption.c_str(), kMessageBoxStopIcon);
         return false;

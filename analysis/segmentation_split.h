@@ -36,8 +36,11 @@ class cSegmentationSplitter
 {
 public:
     // The document to change, the id of the host mesh object the dialog
-    // loaded, and the caption of its message boxes.
-    cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption);
+    // loaded, the caption of its message boxes, and the runtime serial
+    // number of the object the dialog copied (0: whichever object has the
+    // id).
+    cSegmentationSplitter(CDezazDoc* doc, const ON_UUID& hostObjectId, std::wstring caption,
+                          unsigned int hostObjectSerial = 0);
 
     // Puts a valid sub-mesh into the document: in place of the host object
     // when replace is set (the new object's layer is remembered for later
@@ -49,7 +52,8 @@ public:
     // The whole split over every mesh of the scene (the first one replaces the
     // host object, the others add their band). False, with the document
     // unchanged, when there is no document or the host object is no longer a
-    // mesh object (the user is told "There is no active mesh.").
+    // mesh object, or another object was put in its place since the dialog
+    // copied it (the user is told "There is no active mesh.").
     bool OnSplitIntoSubMeshes(I3DScene* scene);
 
     // The layer of the last replacing split's object (-1: none yet); kept for
@@ -65,5 +69,6 @@ private:
 
     CDezazDoc* m_doc;
     ON_UUID m_hostObjectId;
+    unsigned int m_hostObjectSerial;
     std::wstring m_caption;
 };

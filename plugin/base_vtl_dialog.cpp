@@ -215,6 +215,7 @@ bool CBaseVTLDialog::LoadHostMesh(const CDezazMeshObject& hostObject, cHostMeshC
         m_view->Flush();
     }
     m_hostObjectId = hostObject.Attributes().m_uuid;
+    m_hostObjectSerial = hostObject.RuntimeSerialNumber();
     return true;
 }
 

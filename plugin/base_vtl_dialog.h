@@ -145,6 +145,10 @@ public:
     cP3DRenderGL& GetRenderer() { return m_renderer; }
     cDialogAnchorLayout* GetAnchorLayout() const { return m_anchors.get(); }
     const ON_UUID& GetHostObjectId() const { return m_hostObjectId; }
+    // The runtime serial number of the host object the mesh was copied
+    // from (0: none loaded); an object put in its place under the same id
+    // has another.
+    unsigned int GetHostObjectSerial() const { return m_hostObjectSerial; }
     std::uint32_t GetSizeState() const { return m_sizeState; }
     std::uint8_t GetSelectionMaskBit() const { return m_maskBit; }
     // Maps the dialog's mesh coordinates to host world coordinates.
@@ -180,6 +184,7 @@ private:
     HACCEL m_viewAccelerators = nullptr;
     HACCEL m_toolAccelerators = nullptr;
     ON_UUID m_hostObjectId{};
+    unsigned int m_hostObjectSerial = 0;
     cP3DView* m_view = nullptr;
     cRegistryStore* m_settings;
     cP3DScene m_scene;

@@ -421,6 +421,30 @@ TEST_F(SegmentationDialog, SplitWithoutMarksSaysSoAndChangesNothing)
     EXPECT_EQ(doc.Objects()[0], host);
 }
 
+TEST_F(SegmentationDialog, SplitAfterTheScanWasReplacedLeavesTheNewMeshAsItIs)
+{
+    Open(stMachinedPart{});
+    Click(IDC_SEGMENTATION_DETECT);
+    ASSERT_GT(Count(Marks()), 0);
+    // Another tool puts another scan in the scan's place (same id) while
+    // the window is open: the marks were made on the scan that went.
+    stMachinedPart other;
+    other.width = 50.0;
+    const ON_Mesh otherMesh = other.Build();
+    const CDezazObject* replaced = doc.ReplaceObject(CDezazObjRef(host), otherMesh);
+    ASSERT_NE(replaced, nullptr);
+    win32::PromptAnswer answer;
+    answer.kind = win32::kMessageBoxPrompt;
+    answer.expect = L"There is no active mesh.";
+    answer.result = IDOK;
+    win32::QueuePromptAnswer(answer);
+    Click(IDC_SEGMENTATION_SPLIT);
+    EXPECT_FALSE(win32::IsDialogEnded(dialog->GetSafeHwnd())) << "the dialog stays open";
+    ASSERT_EQ(doc.Objects().size(), 1u);
+    EXPECT_EQ(doc.Objects()[0], replaced);
+    EXPECT_EQ(dynamic_cast<const CDezazMeshObject*>(replaced)->Mesh()->m_F.Count(), otherMesh.m_F.Count());
+}
+
 TEST_F(SegmentationDialog, TheViewAlwaysComesBackToPaintingAndItsMenuHasNoWand)
 {
     Open(stMachinedPart{});

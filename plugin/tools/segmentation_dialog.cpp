@@ -348,7 +348,7 @@ bool CSegmentationDialog::AnyVisibleMarked()
 bool CSegmentationDialog::OnSplitIntoSubMeshes()
 {
     CDezazDoc* doc = m_doc ? m_doc : &DezazApp().ActiveDoc();
-    cSegmentationSplitter splitter(doc, GetHostObjectId(), vtl::kPlugInName);
+    cSegmentationSplitter splitter(doc, GetHostObjectId(), vtl::kPlugInName, GetHostObjectSerial());
     return splitter.OnSplitIntoSubMeshes(&GetScene());
 }
 
