@@ -88,8 +88,14 @@ void ST_CExtractedLoftSurface::RefreshRows()
     m_threshold = p.threshold;
     m_type = static_cast<std::uint8_t>(p.type);
     m_joinAll = p.joinAll;
-    // A stored expand that is no number or out of range shows as 0.
-    const double percent = p.expand * 100.0;
+    // A stored expand that is no number or out of range shows as 0. A whole
+    // percentage typed on the page comes back from its fraction a few units
+    // in the last place off (0.29 x 100 = 28.999999999999996): it shows as
+    // typed. Any other value is truncated towards zero.
+    double percent = p.expand * 100.0;
+    const double whole = std::round(percent);
+    if (std::fabs(percent - whole) <= 1e-9 * std::max(1.0, std::fabs(whole)))
+        percent = whole;
     m_expandPercent = std::isfinite(percent) && std::fabs(percent) < 1e9 ? static_cast<std::int32_t>(percent) : 0;
     m_sampling = static_cast<std::uint8_t>(p.sampling);
     m_guide.curves = CountByte(static_cast<int>(std::min<std::size_t>(std::max<std::size_t>(p.sections.size(), 2) - 1, 255)));

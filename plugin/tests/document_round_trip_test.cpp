@@ -14,6 +14,7 @@
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "plugin/document_hooks.h"
+#include "shapes/extracted_loft_surface.h"
 #include "shapes/extracted_record.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
@@ -208,4 +209,32 @@ TEST_F(DocumentRoundTrip, ASketchedRevolvedShapeShowsTheSameRowsAfterTheReopen)
     ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::Revolved);
     EXPECT_EQ(ShapeRows(), before);
     Snapshot("reopened_sketched_revolved_rows");
+}
+
+// A free form's "Expand By (%)" typed and taken by Rebuild: the row reads as
+// typed after the refit, and chosen in the list of the reopened document,
+// where it is read back from the stored fraction.
+TEST_F(DocumentRoundTrip, AFreeFormsTypedExpandReadsAsTypedAfterTheRebuildAndAfterTheReopen)
+{
+    Open(scans::Cylinder({-380, 720, 260}, scans::Unit({0.3, 0.2, 0.93}), 18.0, 45.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::FreeForm);
+    auto* record = dynamic_cast<ST_CExtractedLoftSurface*>(dialog->GetCurrentSession()->GetRecord());
+    ASSERT_NE(record, nullptr);
+    auto* expand = dynamic_cast<CPropTreeItemEdit*>(dialog->GetShapePage()->GetPropertyTree().FindItem(record->m_expandId));
+    ASSERT_NE(expand, nullptr);
+    expand->BeginActivation();
+    expand->Activate();
+    ::SetWindowTextW(expand->GetSafeHwnd(), L"29");
+    expand->Commit();
+    const HWND page = dialog->GetShapePage()->GetSafeHwnd();
+    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SHAPE_PAGE_REBUILD, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page, IDC_SHAPE_PAGE_REBUILD)));
+    EXPECT_EQ(RowText(ShapeRows(), L"Expand By (%) "), L"[29]");
+
+    SaveAndReopen();
+    ChooseListItem(0);
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::FreeForm);
+    EXPECT_EQ(RowText(ShapeRows(), L"Expand By (%) "), L"[29]");
 }
