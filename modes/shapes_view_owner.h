@@ -48,6 +48,8 @@ public:
     virtual void HideQuickPickers() = 0;
     // Leaves the current shape and starts a new one.
     virtual void StartNewShape() = 0;
+    // A handle drag changed the current shape: what shows its values follows.
+    virtual void CurrentShapeMoved() {}
     // The dialog's own commands that the view's menus and keys reach
     // (vertical, horizontal, the selection tools, new shape, transfer);
     // false for an id the dialog does not know.

@@ -255,6 +255,8 @@ BOOL CUIM_ExtendSurface::OnLButtonUp(POINT point, UINT flags, C3DView* view)
         if (wasDragging)
         {
             // The shape moved: the next full redraw draws the handles anew.
+            if (IShapesViewOwner* owner = Owner())
+                owner->CurrentShapeMoved();
             view->RequestRedraw(0);
             return 1;
         }

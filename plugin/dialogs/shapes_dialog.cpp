@@ -902,6 +902,15 @@ void CCreatePrimitiveDialog::RefreshCurrentShape()
         m_shapesView->RequestRedraw(0);
 }
 
+void CCreatePrimitiveDialog::CurrentShapeMoved()
+{
+    // The Shape page's rows show the shape as the drag left it (a cylinder's
+    // base point and axis); the view is drawn by the mode.
+    if (ST_IExtracted* record = m_session ? m_session->GetRecord() : nullptr;
+        record && record->tree && record->tree->GetSafeHwnd())
+        record->RefreshRows();
+}
+
 void CCreatePrimitiveDialog::AddListItem(CSessionSurface* session)
 {
     if (!session)

@@ -106,6 +106,7 @@ public:
     HWND QuickShapePicker(bool forCurrentShape) override;
     void HideQuickPickers() override;
     void StartNewShape() override;
+    void CurrentShapeMoved() override;
     bool OnViewCommand(UINT id) override;
 
     BOOL OnInitDialog() override;

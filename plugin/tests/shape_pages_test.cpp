@@ -9,6 +9,7 @@
 #include "core/thread_pool.h"
 #include "overlay/prop_tree.h"
 #include "overlay/prop_tree_item.h"
+#include "overlay/prop_tree_number.h"
 #include "modes/surface_extension_mode.h"
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/sketch_page.h"
@@ -21,6 +22,8 @@
 
 #include "core/profiled_surface.h"
 #include "platform/wgl/pixel_probe.h"
+#include "render/tests/support/camera_moves.h"
+#include "support/view_input.h"
 
 #include <algorithm>
 
@@ -577,4 +580,48 @@ TEST_F(ShapesDialog, AnAxisChosenForAPlaneShownAgainFitsItAsRightAfterTheFit)
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(p.normal[k], level.normal[k]) << k;
     EXPECT_EQ(p.d, level.d);
+}
+
+// Dragging a cylinder's bottom handle in a turned view moves its base point
+// along the axis: the page's Base Point rows show where it now is, where
+// they went on showing the fitted point until the shape was shown again.
+TEST_F(ShapesDialog, ACylinderHandleDraggedInATurnedViewShowsItsNewBasePointInTheRows)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, -15.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+    const float* bottom = mode->GetHandlePoints()[0];
+    cBase3DRenderer* camera = view->GetCamera();
+    const double* t = camera->GetViewTransform();
+    const float* c = camera->GetSceneCentre();
+    const double d[3] = {double(bottom[0]) - c[0], double(bottom[1]) - c[1], double(bottom[2]) - c[2]};
+    POINT at{};
+    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
+                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    viewinput::Move(view, POINT{at.x + 1, at.y});
+    viewinput::Move(view, at);
+    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    const double before = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().axisPoint[2];
+    viewinput::Inject(view, WM_LBUTTONDOWN, at);
+    for (int i = 1; i <= 5; ++i)
+        viewinput::Move(view, POINT{at.x - 4 * i, at.y - 12 * i});
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{at.x - 20, at.y - 60});
+    const cCylinder& cylinder = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder();
+    ASSERT_GT(std::fabs(cylinder.axisPoint[2] - before), 1.0);
+    CPropTreeItem* base = RowLabelled(dialog->GetShapePage()->GetPropertyTree().GetRootItem(), L"Base Point");
+    ASSERT_NE(base, nullptr);
+    int k = 0;
+    for (CPropTreeItem* row = base->GetChild(); row; row = row->GetSibling(), ++k)
+    {
+        auto* edit = dynamic_cast<CPropTreeItemEdit*>(row);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->GetText(), proptree::FormatReal(cylinder.axisPoint[k])) << k;
+    }
+    EXPECT_EQ(k, 3);
 }
