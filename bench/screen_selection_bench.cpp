@@ -2,9 +2,10 @@
 // (a wavy height field in millimetres with scanner noise, 1500 mm from the
 // origin), on a 1280 x 800 view looking down on the scan:
 //   - the face-id pass (every triangle drawn in its id colour);
-//   - the CPU pick under the cursor: the scan over all triangles, and the
-//     same answers from the pick index (its build time and memory reported);
-//     `mismatches` counts queries whose answers differ (must be 0);
+//   - the CPU pick under the cursor: the scan over all triangles (alone,
+//     and shared out on a thread pool as the magic wand's click runs it),
+//     and the same answers from the pick index (its build time and memory
+//     reported); `mismatches` counts queries whose answers differ (must be 0);
 //   - beside it, CGAL's AABB tree answering the ray under the cursor (tree
 //     built once, build time reported), paired with the indexed pick;
 //     `disagree` counts queries where CGAL's first hit is another triangle;
@@ -19,6 +20,7 @@
 #include "render/gl_renderer.h"
 
 #include "paired_timing.h"
+#include "shared_bench_pool.h"
 
 #include <benchmark/benchmark.h>
 
@@ -170,6 +172,28 @@ void BM_CpuPickScan(benchmark::State& state)
     }
 }
 BENCHMARK(BM_CpuPickScan)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// The same scan shared out on the pool, as the wand's click runs it, with
+// the flag bytes' blocks it reports to the wand's save. The benchmarks after
+// it run without the pool again.
+void BM_CpuPickScanOnPool(benchmark::State& state)
+{
+    SetSharedThreadPool(&SharedBenchPool());
+    View& view = TheView();
+    cMesh& mesh = MeshOf(std::uint32_t(state.range(0)));
+    const auto cursors = Cursors(64);
+    std::size_t i = 0;
+    for (auto _ : state)
+    {
+        const auto [x, y] = cursors[i++ % cursors.size()];
+        const cMeshTriangle* hit = nullptr;
+        stTriangleFlagBlocks seen;
+        benchmark::DoNotOptimize(PickMeshPointUnderCursor(mesh, x, y, view.renderer.GetViewTransform(),
+                                                          view.renderer.GetSceneCentre(), &hit, &seen));
+    }
+    SetSharedThreadPool(nullptr);
+}
+BENCHMARK(BM_CpuPickScanOnPool)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CpuPickIndexed(benchmark::State& state)
 {

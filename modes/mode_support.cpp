@@ -118,11 +118,16 @@ TransformRow4(const double m[12], int r, __m256d d0, __m256d d1, __m256d d2)
     return _mm256_add_pd(sum, _mm256_set1_pd(m[r + 3]));
 }
 
+// How far beyond the pick's bounds the lanes below still keep a triangle,
+// in the units of u and v.
+constexpr double kPickFilterSlack = 1e-9;
+
 // Which of four measured triangles may lie under the cursor (bit k for
 // t[k]), in the lanes of the processor's vectors: each lane takes the
-// corners to the view plane and tests the cursor against them with
-// PickTrianglePoint's operations in its order (no fused multiply-adds; the
-// divisions correctly rounded either way), so a lane left out is one that
+// corners to the view plane and finds the numerators of u and v and their
+// denominator with PickTrianglePoint's operations in its order (no fused
+// multiply-adds), the same values, and tests them against bounds a little
+// wider than PickTrianglePoint's, so a lane left out is one that
 // PickTrianglePoint leaves out; the others are measured by it.
 __attribute__((target("avx2"), optimize("fp-contract=off"))) unsigned
 MayLieUnderCursor4(const cMesh& mesh, const cMeshTriangle* const t[4], double px, double py, const double m[12],
@@ -149,13 +154,20 @@ MayLieUnderCursor4(const cMesh& mesh, const cMeshTriangle* const t[4], double px
     const __m256d cax = _mm256_sub_pd(sx[2], sx[0]), cay = _mm256_sub_pd(sy[2], sy[0]);
     const __m256d pax = _mm256_sub_pd(x, sx[0]), pay = _mm256_sub_pd(y, sy[0]);
     const __m256d d = _mm256_sub_pd(_mm256_mul_pd(cay, bax), _mm256_mul_pd(bay, cax));
-    const __m256d e = _mm256_set1_pd(kPickEpsilon), low = _mm256_set1_pd(-kPickEpsilon),
-                  high = _mm256_set1_pd(1.0 + kPickEpsilon);
-    const __m256d absD = _mm256_andnot_pd(_mm256_set1_pd(-0.0), d);
-    const __m256d u = _mm256_div_pd(_mm256_sub_pd(_mm256_mul_pd(cay, pax), _mm256_mul_pd(pay, cax)), d);
-    const __m256d v = _mm256_div_pd(_mm256_sub_pd(_mm256_mul_pd(pay, bax), _mm256_mul_pd(bay, pax)), d);
-    const __m256d w = _mm256_add_pd(u, v);
-    __m256d inside = _mm256_cmp_pd(absD, e, _CMP_NLE_UQ); // !(|d| <= e)
+    // The numerators of u and v, as PickTrianglePoint has them.
+    const __m256d nu = _mm256_sub_pd(_mm256_mul_pd(cay, pax), _mm256_mul_pd(pay, cax));
+    const __m256d nv = _mm256_sub_pd(_mm256_mul_pd(pay, bax), _mm256_mul_pd(bay, pax));
+    // Without its divisions: u = nu / d lies in (-e, 1 + e) only where nu
+    // times d's sign lies within |d| times bounds widened by 1e-9, far more
+    // than the roundings of the quotients and of their sum (a few parts in
+    // 1e16 of values near 1) can make up; NaN fails every comparison.
+    const __m256d signBit = _mm256_set1_pd(-0.0);
+    const __m256d absD = _mm256_andnot_pd(signBit, d), sign = _mm256_and_pd(signBit, d);
+    const __m256d low = _mm256_mul_pd(_mm256_set1_pd(-(kPickEpsilon + kPickFilterSlack)), absD);
+    const __m256d high = _mm256_mul_pd(_mm256_set1_pd(1.0 + kPickEpsilon + kPickFilterSlack), absD);
+    const __m256d u = _mm256_xor_pd(nu, sign), v = _mm256_xor_pd(nv, sign);
+    const __m256d w = _mm256_xor_pd(_mm256_add_pd(nu, nv), sign);
+    __m256d inside = _mm256_cmp_pd(absD, _mm256_set1_pd(kPickEpsilon), _CMP_GT_OQ);
     inside = _mm256_and_pd(inside, _mm256_cmp_pd(u, low, _CMP_GT_OQ));
     inside = _mm256_and_pd(inside, _mm256_cmp_pd(u, high, _CMP_LT_OQ));
     inside = _mm256_and_pd(inside, _mm256_cmp_pd(v, low, _CMP_GT_OQ));

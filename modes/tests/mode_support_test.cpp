@@ -413,3 +413,90 @@ TEST(MeshPickByFour, FindsWhatMeasuringEveryTriangleInTurnFinds)
     }
     EXPECT_GT(hits, cursors.size() / 2);
 }
+
+TEST(MeshPickByFour, CursorsOnTheBordersOfTheTolerancePickWhatMeasuringEveryTriangleFinds)
+{
+    // Separate triangles of many shapes facing the viewer, as big as their
+    // distance from the view's centre (so that float steps of the cursor
+    // are finer than the tolerance), and cursors a few float steps either
+    // side of where u, v or their sum reaches the pick's tolerance on one of
+    // them. They lie in the gaps of a fan, none in front of another.
+    cMesh mesh;
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> jitter(0.0, 1.0);
+    const double kTurn = 6.283185307179586;
+    for (int wedge = 0; wedge < 64; ++wedge)
+        for (int band = 0; band < 4; ++band)
+        {
+            const double a0 = kTurn * wedge / 64.0, span = kTurn / 64.0 * 0.9;
+            const double r0 = 0.2 + 0.25 * band, r1 = r0 + 0.2;
+            const double corner[3][2] = {{r0 + 0.1 * jitter(random), a0},
+                                         {r1, a0 + span * jitter(random)},
+                                         {r0 + 0.2 * jitter(random), a0 + span}};
+            const std::uint32_t first = mesh.GetVertexCount();
+            for (const auto& [r, a] : corner)
+            {
+                const float q[3] = {float(r * std::cos(a)), float(r * std::sin(a)), float(band)};
+                mesh.AddVertex(q);
+            }
+            // Counter-clockwise, so that it faces the viewer.
+            const cVertex* p = mesh.GetVertex(first);
+            const cVertex* q = mesh.GetVertex(first + 1);
+            const cVertex* t = mesh.GetVertex(first + 2);
+            if ((q->x - p->x) * (t->y - p->y) - (q->y - p->y) * (t->x - p->x) > 0.0f)
+                mesh.AddTriangle(first, first + 1, first + 2);
+            else
+                mesh.AddTriangle(first, first + 2, first + 1);
+        }
+    mesh.Update();
+    const double m[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    const float centre[3] = {0.0f, 0.0f, 0.0f};
+    std::vector<std::array<float, 2>> cursors;
+    for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+    {
+        const cMeshTriangle& t = *mesh.GetTriangle(i);
+        const cVertex* a = mesh.GetVertex(t.vertexIndex[0]);
+        const cVertex* b = mesh.GetVertex(t.vertexIndex[1]);
+        const cVertex* c = mesh.GetVertex(t.vertexIndex[2]);
+        const double e = kPickEpsilon, along = 0.37;
+        // (u, v) on the borders u = -e, v = -e and u + v = 1 + e.
+        const double borders[3][2] = {{-e, along}, {along, -e}, {along, 1.0 + e - along}};
+        for (const auto& [u, v] : borders)
+        {
+            const float x = float(a->x + u * (double(b->x) - a->x) + v * (double(c->x) - a->x));
+            const float y = float(a->y + u * (double(b->y) - a->y) + v * (double(c->y) - a->y));
+            for (int dx = -2; dx <= 2; ++dx)
+                for (int dy = -2; dy <= 2; ++dy)
+                {
+                    float px = x, py = y;
+                    for (int n = 0; n < std::abs(dx); ++n)
+                        px = std::nextafter(px, dx > 0 ? FLT_MAX : -FLT_MAX);
+                    for (int n = 0; n < std::abs(dy); ++n)
+                        py = std::nextafter(py, dy > 0 ? FLT_MAX : -FLT_MAX);
+                    cursors.push_back({px, py});
+                }
+        }
+    }
+    std::size_t hits = 0;
+    for (const auto& [x, y] : cursors)
+    {
+        const cMeshTriangle* expected = nullptr;
+        double deepest = -FLT_MAX;
+        for (std::uint32_t i = 0; i < mesh.GetTriangleCount(); ++i)
+        {
+            float p[3];
+            double depth = 0.0;
+            if (PickTrianglePoint(mesh, *mesh.GetTriangle(i), x, y, m, centre, p, &depth) && depth > deepest)
+            {
+                deepest = depth;
+                expected = mesh.GetTriangle(i);
+            }
+        }
+        const cMeshTriangle* found = nullptr;
+        PickMeshPointUnderCursor(mesh, x, y, m, centre, &found);
+        ASSERT_EQ(found, expected) << x << " " << y;
+        hits += expected != nullptr;
+    }
+    EXPECT_GT(hits, cursors.size() / 4);
+    EXPECT_LT(hits, cursors.size());
+}
