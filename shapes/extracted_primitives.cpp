@@ -156,6 +156,8 @@ bool ST_CExtractedPlane::CommitRow(CPropTreeItem* item)
         m_type = static_cast<int>(item->GetItemValue());
         return true;
     }
+    if (IsGroupItem(item, m_offsetId))
+        m_offsetKept = false;
     OnOffsetPropertyChanged(item, m_offsetChoice, m_offsetId);
     return OnVectorPropertyChanged(item, m_normalChoice, m_normalId, m_plane->normal);
 }
@@ -228,12 +230,14 @@ void ST_CExtractedPlane::ResetParameters()
 {
     m_type = 1;
     m_normalChoice = m_offsetChoice = kChoiceFitDriven;
+    m_offsetKept = false;
 }
 
 void ST_CExtractedPlane::SetDefaultModes()
 {
     m_normalChoice = kDirectionCustom;
     m_offsetChoice = kValueCustom;
+    m_offsetKept = true;
 }
 
 // ----------------------------------------------------------------- sphere

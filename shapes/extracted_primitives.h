@@ -29,8 +29,11 @@ public:
     bool IsStateId(UINT id) const override { return id == m_normalId; }
     // The offset a shape shown again keeps is a distance along its present
     // normal: before a refit under another normal it is left to the fit,
-    // unless the user typed another value or chose "Zero".
-    bool LeaveKeptOffsetToTheFit() { return m_geometry && LeaveKeptValueToTheFit(m_offsetId, -m_plane->d); }
+    // unless the user has since typed a value or chosen an entry for it.
+    bool LeaveKeptOffsetToTheFit()
+    {
+        return m_offsetKept && m_geometry && LeaveKeptValueToTheFit(m_offsetId, -m_plane->d);
+    }
 
     UINT m_rmsId = 0;
     UINT m_typeId = 0;
@@ -39,6 +42,9 @@ public:
     int m_type = 1; // 0 minimal rectangle, 1 aligned to the axes
     int m_normalChoice = kChoiceFitDriven;
     int m_offsetChoice = kChoiceFitDriven;
+    // The offset is "Custom" because the shape was shown again, and the user
+    // has not touched its rows since.
+    bool m_offsetKept = false;
 
 protected:
     ST_IGeometry* m_geometry = nullptr;

@@ -248,6 +248,12 @@ bool ST_IExtracted::LeaveKeptValueToTheFit(UINT groupId, double own)
     return true;
 }
 
+bool ST_IExtracted::IsGroupItem(const CPropTreeItem* item, UINT groupId) const
+{
+    return item && groupId != 0 &&
+           (item->GetCtrlID() == groupId || (item->GetParent() && item->GetParent()->GetCtrlID() == groupId));
+}
+
 void ST_IExtracted::SetValueRow(UINT rowId, double value)
 {
     if (CPropTreeItem* row = tree ? tree->FindItem(rowId) : nullptr)

@@ -121,6 +121,8 @@ public:
     // it (what a shape shown again keeps), shows "Fit Driven" for the next
     // refit; the stored choice stays. True when it did.
     bool LeaveKeptValueToTheFit(UINT groupId, double own);
+    // Whether item is the group's row or one of the rows under it.
+    bool IsGroupItem(const CPropTreeItem* item, UINT groupId) const;
     void SetValueRow(UINT rowId, double value);
     void SetRmsRow(UINT rowId, double rms);
 

@@ -112,6 +112,8 @@ bool ST_CExtractedSymmetryPlane::CommitRow(CPropTreeItem* item)
         m_symmetryPoints = static_cast<int>(item->GetItemValue());
         return true;
     }
+    if (IsGroupItem(item, m_offsetId))
+        m_offsetKept = false;
     OnOffsetPropertyChanged(item, m_offsetChoice, m_offsetId);
     return OnVectorPropertyChanged(item, m_normalChoice, m_normalId, m_plane->normal);
 }
@@ -189,6 +191,7 @@ void ST_CExtractedSymmetryPlane::ResetParameters()
     m_maxPoints = 200;
     m_symmetryPoints = 0;
     m_normalChoice = m_offsetChoice = kChoiceFitDriven;
+    m_offsetKept = false;
     m_maxDistance = 1.0;
 }
 
@@ -196,5 +199,6 @@ void ST_CExtractedSymmetryPlane::SetDefaultModes()
 {
     m_normalChoice = kDirectionCustom;
     m_offsetChoice = kValueCustom;
+    m_offsetKept = true;
     m_symmetryPoints = 0;
 }

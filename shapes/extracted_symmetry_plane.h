@@ -32,8 +32,11 @@ public:
     bool IsStateId(UINT id) const override { return id == m_normalId; }
     // The offset a shape shown again keeps is a distance along its present
     // normal: before a refit under another normal it is left to the fit,
-    // unless the user typed another value or chose "Zero".
-    bool LeaveKeptOffsetToTheFit() { return m_geometry && LeaveKeptValueToTheFit(m_offsetId, -m_plane->d); }
+    // unless the user has since typed a value or chosen an entry for it.
+    bool LeaveKeptOffsetToTheFit()
+    {
+        return m_offsetKept && m_geometry && LeaveKeptValueToTheFit(m_offsetId, -m_plane->d);
+    }
 
     UINT m_rmsId = 0;
     UINT m_maxDistanceId = 0;
@@ -44,6 +47,9 @@ public:
     int m_symmetryPoints = 0; // 0 show, 1 hide
     int m_normalChoice = kChoiceFitDriven;
     int m_offsetChoice = kChoiceFitDriven;
+    // The offset is "Custom" because the shape was shown again, and the user
+    // has not touched its rows since.
+    bool m_offsetKept = false;
     // Seeds of their rows only: the refit reads the rows.
     double m_maxDistance = 1.0;
     int m_maxPoints = 200;

@@ -625,3 +625,31 @@ TEST_F(ShapesDialog, ACylinderHandleDraggedInATurnedViewShowsItsNewBasePointInTh
     }
     EXPECT_EQ(k, 3);
 }
+
+// An offset the user typed for a plane shown again is the user's, also once
+// a Rebuild has put the plane there: "Z Axis" chosen then keeps it, where it
+// was fitted to the points as a kept one is.
+TEST_F(ShapesDialog, AnOffsetTypedForAPlaneShownAgainStaysWhenAnAxisIsChosen)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    ChooseKind(eShapeKind::Plane);
+    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
+    ASSERT_TRUE(offset && offset->GetChild());
+    double typed = 300.0;
+    offset->GetChild()->SetItemValue(reinterpret_cast<LPARAM>(&typed));
+    ChangeRow(page, offset->GetChild());
+    page.OnRebuild();
+    ASSERT_EQ(Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane().d, -300.0);
+    CPropTreeItem* normal = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Normal");
+    normal->SetItemValue(kDirectionZAxis);
+    ChangeRow(page, normal);
+    const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    EXPECT_EQ(p.normal[2], 1.0);
+    EXPECT_EQ(p.d, -300.0);
+}
