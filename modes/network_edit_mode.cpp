@@ -176,6 +176,7 @@ bool CUIM_EditNetwork::CancelNodeDrag(bool keepCopy)
     if (page && page->GetUndoCount() == dragUndoCount)
         page->DropLastUndoState();
     dragUndoCount = SIZE_MAX;
+    dragFromNodePress = 0;
     drag.Cancel(EditedNetwork());
     buttonDown = 0;
     dragStart[0] = FLT_MAX;

@@ -213,6 +213,9 @@ private:
     void InsertOnDrag(POINT point, C3DView* view);
     void DragNode(POINT point, C3DView* view);
     void DropNodes(POINT point, C3DView* view);
+    // A node pressed and released where it was pressed: the network goes
+    // back to the copy saved as the press began and the node is selected.
+    void SelectPressedNode(C3DView* view);
     void MoveDrawnPoint(POINT point, C3DView* view);
     void DragSectionPlane(POINT point, C3DView* view);
     // The point a click or a drawn curve's cursor-following point takes:
@@ -248,6 +251,8 @@ private:
     std::size_t drawnUndoCount = SIZE_MAX;
     // The page's undo count just after a node drag saved its copy.
     std::size_t dragUndoCount = SIZE_MAX;
+    // The running drag began with a press on a node (not by an insertion).
+    std::uint8_t dragFromNodePress = 0;
     ST_ISectionCurve* hoveredCurve = nullptr;
     float hoveredPoint[3] = {FLT_MAX, 0.0f, 0.0f};
     ST_ISectionCurve* hoveredPointCurve = nullptr;

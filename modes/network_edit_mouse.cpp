@@ -391,6 +391,7 @@ void CUIM_EditNetwork::StartNodeDrag(const float position[3], C3DView* view)
     }
     if (drag.GrabAt(network, position) == 0)
         return;
+    dragFromNodePress = 1;
     // The pick image still shows the grabbed curves, and the ids of the
     // curves after them have moved: it is drawn again before it is read.
     pickBufferValid = 0;
@@ -520,6 +521,7 @@ void CUIM_EditNetwork::InsertOnDrag(POINT point, C3DView* view)
         return;
     curve->selected = 0;
     drag.GrabCurve(network, curve, position);
+    dragFromNodePress = 0;
     if (before)
         drag.KeepCurveBeforeInsertion(std::move(before));
     // As for a pressed node: the pick image of the network before the grab
@@ -643,6 +645,29 @@ void CUIM_EditNetwork::DropNodes(POINT point, C3DView* view)
     dragStart[0] = FLT_MAX;
     ResetCurvePick(pick);
     HideAnnotations();
+    RequestLevel1Redraw(view);
+}
+
+void CUIM_EditNetwork::SelectPressedNode(C3DView* view)
+{
+    INetworkEditPage* page = Page();
+    if (!page || !editedSurface || page->GetUndoCount() != dragUndoCount)
+    {
+        DropNodes(pressPoint, view);
+        return;
+    }
+    const float node[3] = {dragStart[0], dragStart[1], dragStart[2]};
+    // The copy saved as the press began: the curves as they were, in their
+    // order, and no undo step for a click.
+    LetGoOfNetwork();
+    page->UndoOn(editedSurface);
+    if (ST_ISectionCurve* network = GetNetwork(); network && !IsFloatUnset(node[0]))
+        for (std::uint32_t i = 0; i < network->GetSegmentCount(); ++i)
+            if (ST_ISectionCurve* curve = network->GetSegment(i))
+                if (const tPolyline<cVertex>* nodes = curve->GetDefiningPoints())
+                    for (cVertex& v : const_cast<tPolyline<cVertex>*>(nodes)->vertices)
+                        if (SamePoint(v.Position(), node))
+                            v.flags |= kNetworkNodeSelected;
     RequestLevel1Redraw(view);
 }
 
@@ -774,7 +799,17 @@ BOOL CUIM_EditNetwork::OnLButtonUp(POINT point, UINT flags, C3DView* view)
             page->RecomputeSections();
     }
     if (drag.IsDragging())
-        DropNodes(point, view);
+    {
+        // A node pressed to select it (for Delete, say) and released where
+        // it was pressed is not moved: dropped, it would go to the mesh
+        // point under the pixel, which lies off it in any view but the one
+        // it was clicked in, and its curves would go to the end of the list.
+        if (dragFromNodePress && point.x == pressPoint.x && point.y == pressPoint.y)
+            SelectPressedNode(view);
+        else
+            DropNodes(point, view);
+    }
+    dragFromNodePress = 0;
     if (view->GetSafeHwnd() && ::GetCapture() == view->GetSafeHwnd())
         ::ReleaseCapture();
     ClearPressState();

@@ -112,11 +112,11 @@ TEST_F(NetworkGuards, MergingOrBreakingLetsGoOfTheHoveredCurve)
     EXPECT_EQ(mode->GetHoveredCurve(), nullptr) << "the hovered curve was broken into two";
     Paint();
     // A double click now gives the selected piece under the cursor a node.
-    Click(OnCurve(Network()->GetSegment(0), 0.25));
+    Click(OnCurve(Network()->GetSegment(0), 0.375));
     std::size_t before = 0;
     for (const auto& curve : NodesOf(Network()))
         before += curve.size();
-    DoubleClick(OnCurve(Network()->GetSegment(0), 0.25));
+    DoubleClick(OnCurve(Network()->GetSegment(0), 0.375));
     std::size_t after = 0;
     for (const auto& curve : NodesOf(Network()))
         after += curve.size();

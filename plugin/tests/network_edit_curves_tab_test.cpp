@@ -805,3 +805,32 @@ TEST_F(CurvesTab, ADoubleClickOntoACurveThatDrawsNoCurveLeavesThatCurveAsItWas)
     ASSERT_EQ(CurveCount(), 1u) << "a curve of one point is not kept";
     ExpectFirstCurveNodes(nodes);
 }
+
+// A node clicked to select it in a view turned since the curves were drawn
+// (a reopened document's, say): the node is selected, nothing moves (the
+// mesh point under the pixel lies off it) and no undo step is spent; Delete
+// then takes it out, and one Undo puts it back.
+TEST_F(CurvesTab, ANodeClickedInATurnedViewIsSelectedAndNothingMoves)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    DrawCurve(30);
+    ASSERT_EQ(CurveCount(), 2u);
+    const auto first = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    const auto second = Network()->GetSegment(1)->GetDefiningPoints()->vertices;
+    testview::TurnView(view, 25.0, 15.0);
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    const std::size_t undo = page->GetUndoCount();
+    Click(ScreenOf(first[1]));
+    EXPECT_EQ(page->GetUndoCount(), undo);
+    ASSERT_EQ(CurveCount(), 2u);
+    ExpectNodes(*Network()->GetSegment(0), first);
+    ExpectNodes(*Network()->GetSegment(1), second);
+    EXPECT_NE(Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1)->flags & kNetworkNodeSelected, 0u);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdNetworkDelete, 0);
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), first.size() - 1);
+    PageButton(IDC_CURVES_UNDO);
+    ExpectNodes(*Network()->GetSegment(0), first);
+}
