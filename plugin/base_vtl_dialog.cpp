@@ -116,8 +116,10 @@ BOOL CBaseVTLDialog::OnInitDialog()
         m_halfBrushSize = std::clamp(stored, kMinHalfBrushSize, kMaxDialogHalfBrushSize);
     if (m_view)
     {
-        m_view->AttachScene(&m_scene);
+        // The renderer first: attaching the scene reads the saved views
+        // (the user-defined and the mapped top view) into its camera.
         m_view->SetRenderer(&m_renderer);
+        m_view->AttachScene(&m_scene);
         if (!CreateViewWindow())
         {
             // A modeless dialog outlives EndDialog: it is at least not shown

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -249,6 +250,28 @@ TEST_F(BaseVtlDialog, TheViewReplacesThePlaceholderAndAMissingPlaceholderCancels
     Close();
     Open(false, kTestDialog + 1);
     EXPECT_TRUE(::IsWindow(dialog->GetSafeHwnd())) << "without a view there is no placeholder to need";
+}
+
+// The views the user saved (the "U" key's user-defined view, and the mapped
+// top view every standard view is turned by) are read into the dialog's view
+// when it opens, as in any other 3D view.
+TEST_F(BaseVtlDialog, TheViewOpensWithTheSavedUserAndMappedTopViews)
+{
+    const double c = std::cos(0.7), s = std::sin(0.7);
+    const double user[12] = {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0};
+    const double mappedTop[12] = {1, 0, 0, 0, 0, c, -s, 0, 0, s, c, 0};
+    store.WriteValue(L"Preferences\\Display", L"UserDefinedView", REG_BINARY, user, sizeof user);
+    store.WriteValue(L"Preferences\\Display", L"MappedTopView", REG_BINARY, mappedTop, sizeof mappedTop);
+    Open();
+    LoadQuads();
+    C3DView* view = dialog->view;
+    view->SendMessage(WM_COMMAND, ID_VIEW_KEY_USER_VIEW);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NEAR(view->GetCamera()->GetViewTransform()[i], user[i], 1e-12) << i;
+    // The top view is the mapped top view.
+    view->SendMessage(WM_COMMAND, ID_VIEW_KEY_TOP);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NEAR(view->GetCamera()->GetViewTransform()[i], mappedTop[i], 1e-12) << i;
 }
 
 TEST_F(BaseVtlDialog, HostQuadsAreSplitAndCollapsedFacesSkipped)
