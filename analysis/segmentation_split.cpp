@@ -732,13 +732,14 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
     const auto add = [this](stSubMesh built, unsigned int colour, bool replacing) {
         return AddSubMeshObject(std::move(built.mesh), built.valid, colour, replacing);
     };
-    add(BuildSubMeshOfFaces(mesh, band, takers), kSharpBandColour, replace);
-    band = {};
 
     // Regions: every triangle outside the band, connected through triangles
-    // that are not selected.
+    // that are not selected. They are labelled before the band goes into the
+    // document, so that marks that cut the mesh into more regions than there
+    // are labels leave the document as it was.
     std::uint32_t labels = 0;
     std::vector<std::uint32_t> outside;
+    bool tooMany = false;
     if (count < kRegionsOnPoolFrom || !LabelRegionsOnPool(mesh, labels, &outside, bothListed ? &listed : nullptr))
     {
         ForEachBlockOnPool(count, [&mesh](std::uint32_t begin, std::uint32_t end) {
@@ -750,10 +751,25 @@ bool cSegmentationSplitter::SplitMesh(cMesh& mesh, bool replace)
             cMeshTriangle* t = mesh.GetTriangle(i);
             if (IsVisibleSelected(*t) || t->GetLabel() != kTriangleUnlabelled)
                 continue;
+            // The next label would be the unlabelled value (or wrap onto
+            // another region's label).
+            tooMany = labels >= m_mostRegions;
+            if (tooMany)
+                break;
             t->SetLabel(labels++);
             mesh.LabelConnectedTriangles(t, kTriangleFlagSelected);
         }
     }
+    if (tooMany || labels > m_mostRegions)
+    {
+        const std::wstring text = L"The marks cut the mesh into more than " + std::to_wstring(m_mostRegions) +
+                                  L" regions, more than a split can make: nothing was split. Mark fewer, larger "
+                                  L"regions and split again.";
+        DezazMessageBox(nullptr, text.c_str(), m_caption.c_str(), kMessageBoxStopIcon);
+        return false;
+    }
+    add(BuildSubMeshOfFaces(mesh, band, takers), kSharpBandColour, replace);
+    band = {};
     if (labels <= kRegionsListedOnPool)
     {
         // A few regions: all listed in one pass on the pool, or, without
@@ -819,7 +835,14 @@ bool cSegmentationSplitter::OnSplitIntoSubMeshes(I3DScene* scene)
                 continue;
             try
             {
-                SplitMesh(*mesh, replace);
+                // Refused (too many regions): the user was told; the dialog
+                // stays open with its marks.
+                if (!SplitMesh(*mesh, replace))
+                {
+                    if (!replace)
+                        m_doc->Redraw();
+                    return false;
+                }
             }
             catch (const std::bad_alloc&)
             {

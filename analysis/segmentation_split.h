@@ -10,6 +10,7 @@
 #include "platform/geometry/mesh.h"
 #include "platform/geometry/uuid.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,13 @@ public:
     // copied it (the user is told "There is no active mesh.").
     bool OnSplitIntoSubMeshes(I3DScene* scene);
 
+    // The most regions one mesh's split makes: every 24-bit label but the
+    // unlabelled value. Marks that cut a mesh into more tell the user and
+    // change nothing of the document for it, and OnSplitIntoSubMeshes then
+    // returns false. A smaller number may stand in for it (tests).
+    static constexpr std::uint32_t kMostRegions = kTriangleUnlabelled;
+    void SetMostRegions(std::uint32_t most) { m_mostRegions = std::min(most, kMostRegions); }
+
     // The layer of the last replacing split's object (-1: none yet); kept for
     // the life of the process, as the user's choice of layer.
     static int RememberedLayerIndex();
@@ -71,4 +79,5 @@ private:
     ON_UUID m_hostObjectId;
     unsigned int m_hostObjectSerial;
     std::wstring m_caption;
+    std::uint32_t m_mostRegions = kMostRegions;
 };

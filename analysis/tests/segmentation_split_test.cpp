@@ -287,6 +287,37 @@ TEST(SegmentationSplit, FewAndManyRegionsComeOutInLabelOrderWithTheirOwnTriangle
     }
 }
 
+TEST(SegmentationSplit, MarksCuttingMoreRegionsThanThereAreLabelsSaySoAndLeaveTheDocumentAsItWas)
+{
+    // A 40 x 40 plate cut into 25 regions by selected rows and columns
+    // every 8 cells; a limit of 24 regions stands in for the 16,777,215
+    // labels a triangle's 24 bits hold (a 50M-triangle scan's marks can cut
+    // more): the next label would have wrapped onto region 0's.
+    const int n = 40;
+    const ON_Mesh plate = HeightField(n, [](double, double) { return 0.0; });
+    CDezazDoc doc;
+    const CDezazObject* host = doc.AddMeshObject(plate);
+    cP3DScene scene{nullptr};
+    auto* object = new cMeshObject();
+    FillMesh(*object->GetMesh(), plate);
+    scene.AddObject(object);
+    cMesh& mesh = *object->GetMesh();
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+        if (int(t / 2 % n) % 8 == 0 || int(t / 2 / n) % 8 == 0)
+            mesh.GetTriangle(t)->flags = kTriangleFlagSelected;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::QueueScriptAnswer(L"MessageBox OK", error)) << error;
+    DezazApp().ClearCommandLineText();
+    cSegmentationSplitter splitter(&doc, host->ModelObjectId(), L"Vantrell");
+    splitter.SetMostRegions(24);
+    EXPECT_FALSE(splitter.OnSplitIntoSubMeshes(&scene));
+    EXPECT_NE(DezazApp().CommandLineText().find(L"[Vantrell] The marks cut the mesh into more than 24 regions"),
+              std::wstring::npos);
+    ASSERT_EQ(doc.ObjectCount(), 1);
+    EXPECT_EQ(doc.LookupObject(host->ModelObjectId()), host);
+    EXPECT_EQ(doc.RedrawCount(), 0);
+}
+
 TEST(SegmentationSplit, RegionPaletteWrapsAfterTwelve)
 {
     EXPECT_EQ(SegmentRegionColour(0), ON_Color(101, 207, 101));
