@@ -131,8 +131,11 @@ void CCreatePrimitiveDialog::OnAlign(UINT buttonId)
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_HOST_SAME_PLACE), TRUE);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SHAPES_RESET), TRUE);
     RefreshCurrentShape();
+    // The mesh may have moved far (a scan away from the origin comes to it):
+    // the view is zoomed to where it now is, as Reset does, instead of
+    // showing the place it left.
     if (GetShapesView() && GetShapesView()->GetSafeHwnd())
-        GetShapesView()->RequestRedraw(0);
+        GetShapesView()->ZoomAll();
 }
 
 void CCreatePrimitiveDialog::OnReset()

@@ -176,6 +176,21 @@ TEST_F(ShapesDialogPixels, TheScanShowsItsMaterialThenTheColourOfThePaintedRegio
         ASSERT_EQ(p, plate);
 }
 
+// A plane fitted to a scan a metre from the origin and aligned to the bottom
+// plane comes to the origin: the view shows it there, its middle the scan's
+// grey, not the empty place the scan left.
+TEST_F(ShapesDialogPixels, AnAlignedScanFromAMetreAwayStaysInTheView)
+{
+    Open(scans::Plane({1000, 620, -430}, scans::Unit({0.3, -0.25, 0.92}), 60, 8));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    const win32::ClientImage aligned = Picture("aligned_far");
+    const Rgb background = ViewBlock(aligned, 0.97, 0.03, 0).front();
+    for (const Rgb& p : ViewBlock(aligned, 0.5, 0.5))
+        ASSERT_NE(p, background) << p.r << " " << p.g << " " << p.b;
+}
+
 TEST_F(ShapesDialogPixels, MarksOfTheSelectionToolsShowInTheNextFrame)
 {
     OpenPlate();
