@@ -466,8 +466,15 @@ private:
 
 bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
 {
+    return FaceIdPassSupports(mesh.GetTriangleCount()) &&
+           DrawFaceIdBuffer(mesh, cullBackFaces, 0, kMaxColourIdTriangles);
+}
+
+bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces, std::uint32_t first, std::uint32_t span)
+{
     const std::uint32_t count = mesh.GetTriangleCount();
-    if (!FaceIdPassSupports(count))
+    span = std::min(span, kMaxColourIdTriangles);
+    if (span == 0)
         return false;
     FaceIdState state;
     if (!state.Ok())
@@ -534,7 +541,8 @@ bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
         if ((t->flags & kTriangleFlagHidden) || t->vertexIndex[0] >= vertexCount ||
             t->vertexIndex[1] >= vertexCount || t->vertexIndex[2] >= vertexCount)
             continue;
-        const std::uint32_t id = i + 1;
+        // Outside the window: the background's id 0.
+        const std::uint32_t id = i >= first && i - first < span ? i - first + 1 : 0;
         const GLubyte rgb[3] = {GLubyte(id & 0xFF), GLubyte((id >> 8) & 0xFF), GLubyte((id >> 16) & 0xFF)};
         float* p = &positions[std::size_t(filled) * 9];
         GLubyte* c = &colours[std::size_t(filled) * 9];
@@ -554,7 +562,14 @@ bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces)
 
 bool RenderFaceIdPass(I3DSceneRenderer& renderer, const cMesh& mesh, bool cullBackFaces)
 {
-    if (!FaceIdPassSupports(mesh.GetTriangleCount()))
+    return FaceIdPassSupports(mesh.GetTriangleCount()) &&
+           RenderFaceIdPass(renderer, mesh, cullBackFaces, 0, kMaxColourIdTriangles);
+}
+
+bool RenderFaceIdPass(I3DSceneRenderer& renderer, const cMesh& mesh, bool cullBackFaces, std::uint32_t first,
+                      std::uint32_t span)
+{
+    if (std::min(span, kMaxColourIdTriangles) == 0)
         return false;
     renderer.MakeCurrent();
     if (!renderer.IsCurrent())
@@ -564,7 +579,7 @@ bool RenderFaceIdPass(I3DSceneRenderer& renderer, const cMesh& mesh, bool cullBa
     glDrawBuffer(GL_BACK);
     renderer.StampBackBuffer();
     renderer.PushViewTransform();
-    const bool drawn = DrawFaceIdBuffer(mesh, cullBackFaces);
+    const bool drawn = DrawFaceIdBuffer(mesh, cullBackFaces, first, span);
     renderer.PopViewTransform();
     glDrawBuffer(GLenum(drawBuffer));
     glFlush();

@@ -139,11 +139,20 @@ inline bool FaceIdPassSupports(std::uint32_t triangleCount)
 // culled when cullBackFaces; hidden triangles are left out. Every state is
 // put back. False, drawing nothing, for a mesh the ids cannot name.
 bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces);
+// The same for a window of the ids, for a mesh of more triangles than 24
+// bits can name: ids 1 .. span name the triangles first .. first + span - 1
+// (span kMaxColourIdTriangles at most), and the mesh's other triangles are
+// drawn as the background (id 0), so that they still hide what lies behind
+// them. False, drawing nothing, for an empty span.
+bool DrawFaceIdBuffer(const cMesh& mesh, bool cullBackFaces, std::uint32_t first, std::uint32_t span);
 
 // The face-id image of the mesh in the renderer's back buffer, drawn inside
 // the scene transform; the read buffer is then GL_BACK. False without
 // drawing when the renderer has no context or the mesh is too large.
 bool RenderFaceIdPass(I3DSceneRenderer& renderer, const cMesh& mesh, bool cullBackFaces);
+// The same with a window of the ids (DrawFaceIdBuffer above).
+bool RenderFaceIdPass(I3DSceneRenderer& renderer, const cMesh& mesh, bool cullBackFaces, std::uint32_t first,
+                      std::uint32_t span);
 
 // Writes the formatted text into a buffer of 32 wide characters,
 // truncating what does not fit (always terminated). Returns the count

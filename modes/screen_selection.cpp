@@ -419,16 +419,25 @@ bool CUIM_ScreenSelection::SelectTrianglesInStroke(cMesh& mesh, const cDecorator
         return false;
     const bool wasCurrent = renderer->MakeCurrent();
     bool marked = false;
-    if (RenderFaceIdPass(*renderer, mesh, cullBackFaces))
+    stSelectionMask view;
+    view.pixels = mask.data();
+    view.width = int(bounds.right - bounds.left);
+    view.height = int(bounds.bottom - bounds.top);
+    view.stride = 4 * view.width;
+    view.originX = float(bounds.left);
+    view.originY = float(bounds.top);
+    // A pass a window of ids: a scan of more triangles than 24 bits name
+    // takes a pass for each window (the marks grown from each window's meet
+    // those of the others as one pass's would).
+    const std::uint32_t span = std::clamp<std::uint32_t>(faceIdSpan, 1, kMaxColourIdTriangles);
+    const std::uint64_t count = mesh.GetTriangleCount();
+    for (std::uint64_t first = 0; first == 0 || first < count; first += span)
     {
-        stSelectionMask view;
-        view.pixels = mask.data();
-        view.width = int(bounds.right - bounds.left);
-        view.height = int(bounds.bottom - bounds.top);
-        view.stride = 4 * view.width;
-        view.originX = float(bounds.left);
-        view.originY = float(bounds.top);
-        marked = SelectTrianglesInFrameBuffer(mesh, view, nullptr, *camera, kTriangleFlagScratch, cullBackFaces);
+        if (!RenderFaceIdPass(*renderer, mesh, cullBackFaces, std::uint32_t(first), span))
+            break;
+        marked = SelectTrianglesInFrameBuffer(mesh, view, nullptr, *camera, kTriangleFlagScratch, cullBackFaces,
+                                              std::uint32_t(first), span) ||
+                 marked;
     }
     if (!wasCurrent)
         renderer->RestoreCurrent();

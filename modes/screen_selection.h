@@ -17,6 +17,7 @@
 #include "core/rc_object.h"
 #include "platform/gdiplus/gdiplus_types.h"
 #include "render/navigation_modes.h"
+#include "render/triangle_selection.h"
 
 #include <cstdint>
 #include <vector>
@@ -101,8 +102,12 @@ public:
     // stroke is empty.
     bool GetStrokeBounds(RECT* out, int inflate) const;
     // Marks with value 4 the triangles under the finished stroke; true when
-    // any was marked.
+    // any was marked. A mesh of more triangles than the face ids' 24 bits
+    // name is read in id passes of a window of them each.
     bool SelectTrianglesInStroke(cMesh& mesh, const cDecoratorObject& attributes, int r, bool cullBackFaces);
+    // The triangles one id pass names (kMaxColourIdTriangles; a smaller
+    // number stands in for it in tests).
+    void SetFaceIdSpan(std::uint32_t span) { faceIdSpan = span; }
     // Marks with value 4 the curve points under the finished stroke; true
     // when any was marked.
     bool SelectPointsInStroke(tPolylineCollection<tFramePolyline<cVertex>>& curves);
@@ -132,6 +137,7 @@ protected:
     GpPen* outlinePen = nullptr;
     int penStatus = 0;
     std::vector<POINT> stroke;
+    std::uint32_t faceIdSpan = kMaxColourIdTriangles;
     POINT cursorPoint{0, 0};
     std::uint8_t strokeInProgress = 0;
     std::uint32_t tool = kToolNone;

@@ -83,12 +83,15 @@ private:
 } // namespace
 
 bool SelectTrianglesInFrameBuffer(cMesh& mesh, const stSelectionMask& mask, const RECT* clip,
-                                  cBase3DRenderer& renderer, std::uint8_t flagBits, bool frontOnly)
+                                  cBase3DRenderer& renderer, std::uint8_t flagBits, bool frontOnly,
+                                  std::uint32_t first, std::uint32_t span)
 {
     const std::uint32_t triangleCount = mesh.GetTriangleCount();
     if (!mask.pixels || mask.width <= 0 || mask.height <= 0 || mask.stride < 4 * mask.width || flagBits == 0 ||
-        triangleCount == 0 || triangleCount > kMaxColourIdTriangles)
+        first >= triangleCount)
         return false;
+    // The ids the window names: no more than the triangles from its first.
+    const std::uint32_t ids = std::min({span, kMaxColourIdTriangles, triangleCount - first});
 
     const LONG originX = LONG(mask.originX);
     const LONG originY = LONG(mask.originY);
@@ -142,9 +145,9 @@ bool SelectTrianglesInFrameBuffer(cMesh& mesh, const stSelectionMask& mask, cons
             if (!maskAt(x, y))
                 continue;
             const std::uint32_t id = std::uint32_t(rgb[0]) | std::uint32_t(rgb[1]) << 8 | std::uint32_t(rgb[2]) << 16;
-            if (id == 0 || id > triangleCount)
+            if (id == 0 || id > ids)
                 continue;
-            cMeshTriangle* triangle = mesh.GetTriangle(id - 1);
+            cMeshTriangle* triangle = mesh.GetTriangle(first + id - 1);
             if ((triangle->flags & flagBits) == flagBits)
                 continue;
             triangle->flags |= flagBits;

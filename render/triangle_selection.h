@@ -34,11 +34,16 @@ inline constexpr std::uint32_t kMaxColourIdTriangles = 0xFFFFFFu;
 // Sets flagBits on the triangles under the mask (within the clip rectangle
 // when one is given, and always within the viewport), reading the renderer's
 // back buffer. With frontOnly, grown neighbours that face away from the
-// viewer are left out. True when at least one triangle was marked. A mesh
-// with more triangles than 24-bit ids can name, a malformed mask or a region
-// outside the view marks nothing.
+// viewer are left out. True when at least one triangle was marked. A
+// malformed mask or a region outside the view marks nothing.
+//
+// The ids read are those of a window of the triangles: id k names triangle
+// first + k - 1, for k up to span (kMaxColourIdTriangles at most); a mesh of
+// more triangles than 24 bits can name is read a window at a time, each
+// from its own id pass. None is read for a window past the last triangle.
 bool SelectTrianglesInFrameBuffer(cMesh& mesh, const stSelectionMask& mask, const RECT* clip,
-                                  cBase3DRenderer& renderer, std::uint8_t flagBits, bool frontOnly);
+                                  cBase3DRenderer& renderer, std::uint8_t flagBits, bool frontOnly,
+                                  std::uint32_t first = 0, std::uint32_t span = kMaxColourIdTriangles);
 
 // Draws the mesh in id colours inside the renderer's view transform, with
 // everything off that could change a colour (lighting, blending, smoothing,

@@ -233,6 +233,21 @@ TEST_F(FaceIdPick, HiddenAndCulledTrianglesLeaveTheBackgroundAndIdsStopAt24Bits)
     EXPECT_FALSE(FaceIdPassSupports(0x1000000u)) << "id 2^24 would alias triangle 0";
 }
 
+TEST_F(FaceIdPick, AWindowOfIdsNamesItsOwnTrianglesAndTheOthersStillHideWhatLiesBehindThem)
+{
+    // A point of the sheet (the last triangle, 768) above the grid.
+    const float onSheet[3] = {kX0 + 4.0f, kY0 + 4.0f, kZ + 5.0f};
+    const POINT pixel = PixelOf(onSheet);
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, false));
+    ASSERT_EQ(IdPick(pixel), 768);
+    // The grid's window: the sheet, drawn as the background, hides the grid.
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, false, 0, 768));
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), pixel), kNoPickId);
+    // The sheet's window: its first id names it.
+    ASSERT_TRUE(RenderFaceIdPass(window.Renderer(), mesh, false, 768, 500));
+    EXPECT_EQ(ReadPickIdUnderCursor(window.Renderer(), pixel), 1u);
+}
+
 // The id image of a scan finer than the pixels: the pass leaves out what
 // covers no pixel centre and still writes every id and depth that handing
 // GL every triangle writes.

@@ -323,6 +323,18 @@ TEST_F(ScreenSelection, AFreeHandStrokeMarksItsPathAndTheFilledToolItsInside)
     Show("modes_selection_filled");
 }
 
+TEST_F(ScreenSelection, AScanOfMoreTrianglesThanTheIdsNameIsMarkedUnderTheWholeStroke)
+{
+    // 500 triangles an id pass stand in for the 16,777,215 that 24-bit ids
+    // name (a 50M-triangle scan): the grid's 1440 take three passes.
+    mode->SetFaceIdSpan(500);
+    mode->SetTool(kToolFreeHandFilled);
+    owner.half = 10;
+    Stroke({{50, 40}, {200, 50}, {190, 160}, {60, 150}, {55, 60}});
+    ASSERT_TRUE(mode->marked);
+    ExpectMarksMatchOracle(mode->lastStroke, 10, true);
+}
+
 TEST_F(ScreenSelection, InATurnedPannedViewAStrokeMarksWhatItCovers)
 {
     testview::TurnPanAndZoom(view);
