@@ -90,9 +90,12 @@ void cDeviationProbe::Reset()
     m_value = FLT_MAX;
 }
 
-bool cDeviationProbe::RenderImage(I3DSceneRenderer& renderer, const cMesh& mesh)
+bool cDeviationProbe::RenderImage(I3DSceneRenderer& renderer, const cMesh& mesh, std::uint32_t first,
+                                  std::uint32_t span)
 {
-    m_imageValid = RenderFaceIdPass(renderer, mesh, true);
+    m_first = first;
+    m_span = std::clamp<std::uint32_t>(span, 1, kMaxColourIdTriangles);
+    m_imageValid = RenderFaceIdPass(renderer, mesh, true, m_first, m_span);
     if (m_imageValid)
         m_key = KeyOf(renderer, mesh);
     return m_imageValid;
@@ -110,17 +113,33 @@ bool cDeviationProbe::Deactivate()
     return was;
 }
 
-bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POINT cursor)
+bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POINT cursor, std::uint32_t span)
 {
     cMesh* mesh = object.GetMesh();
     if (!mesh)
         return Deactivate();
-    if (!ImageIsCurrent(renderer, *mesh) && !RenderImage(renderer, *mesh))
+    span = std::clamp<std::uint32_t>(span, 1, kMaxColourIdTriangles);
+    if ((!ImageIsCurrent(renderer, *mesh) || m_span != span) && !RenderImage(renderer, *mesh, 0, span))
         return Deactivate();
-    const std::uint32_t id = ReadPickIdUnderCursor(renderer, cursor);
-    if (id == kNoPickId || id > mesh->GetTriangleCount())
+    std::uint32_t id = ReadPickIdUnderCursor(renderer, cursor);
+    // A scan of more triangles than one image names: the triangle under
+    // the cursor may be another window's (the image drew it as background).
+    const std::uint64_t count = mesh->GetTriangleCount();
+    if (id == kNoPickId && count > span)
+    {
+        const std::uint32_t shown = m_first;
+        for (std::uint64_t first = 0; first < count && id == kNoPickId; first += span)
+        {
+            if (first == shown)
+                continue;
+            if (!RenderImage(renderer, *mesh, std::uint32_t(first), span))
+                return Deactivate();
+            id = ReadPickIdUnderCursor(renderer, cursor);
+        }
+    }
+    if (id == kNoPickId || m_first >= count || id > std::min<std::uint64_t>(span, count - m_first))
         return Deactivate();
-    const cMeshTriangle* triangle = mesh->GetTriangle(id - 1);
+    const cMeshTriangle* triangle = mesh->GetTriangle(m_first + id - 1);
     // The vertex drawn nearest to the cursor (the later one on a tie).
     const cVertex* chosen = nullptr;
     std::uint32_t chosenIndex = 0;
@@ -308,7 +327,7 @@ BOOL CUIM_Deviation::OnMouseMove(POINT point, UINT, C3DView* view)
     I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
     bool changed = false;
     if (renderer && object)
-        changed = probe.Probe(*renderer, *object, point);
+        changed = probe.Probe(*renderer, *object, point, faceIdSpan);
     else if (probe.IsActive())
     {
         probe.Reset();
@@ -463,7 +482,7 @@ void CUIM_Deviation::OnAfterFullRedraw(C3DView* view)
     I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
     cMeshObject* object = ProbedObject();
     if (renderer && object)
-        probe.RenderImage(*renderer, *object->GetMesh());
+        probe.RenderImage(*renderer, *object->GetMesh(), 0, faceIdSpan);
 }
 
 void CUIM_Deviation::DrawOverlay(GpGraphics* graphics, C3DView* view)

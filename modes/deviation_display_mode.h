@@ -78,14 +78,20 @@ public:
     // The back buffer no longer holds the id image.
     void Invalidate() { m_imageValid = false; }
     // Draws the mesh's face-id image into the renderer's back buffer and
-    // remembers the camera, viewport and mesh it shows.
-    bool RenderImage(I3DSceneRenderer& renderer, const cMesh& mesh);
+    // remembers the camera, viewport and mesh it shows. A mesh of more
+    // triangles than an image names (span: the 24-bit ids') is drawn a
+    // window of them at a time: this image names those from `first` on.
+    bool RenderImage(I3DSceneRenderer& renderer, const cMesh& mesh, std::uint32_t first = 0,
+                     std::uint32_t span = kMaxColourIdTriangles);
     // Whether the id image shows the renderer's camera and this mesh.
     bool ImageIsCurrent(I3DSceneRenderer& renderer, const cMesh& mesh) const;
     // Looks at the vertex under the cursor; true when what the probe shows
     // may have changed. A value is read only after the cursor moved from
     // one vertex to another; a vertex without a record shows none.
-    bool Probe(I3DSceneRenderer& renderer, cMeshObject& object, POINT cursor);
+    // On a mesh beyond one image's ids, the windows' images are drawn in
+    // turn until one names a triangle under the cursor.
+    bool Probe(I3DSceneRenderer& renderer, cMeshObject& object, POINT cursor,
+               std::uint32_t span = kMaxColourIdTriangles);
 
     bool IsActive() const { return m_active; }
     const float* Point() const { return m_point; }
@@ -112,6 +118,9 @@ private:
     float m_value = FLT_MAX;
     bool m_imageValid = false;
     stImageKey m_key;
+    // The window of triangles the image names: from m_first, m_span of them.
+    std::uint32_t m_first = 0;
+    std::uint32_t m_span = kMaxColourIdTriangles;
 };
 
 // A label as the overlay draws it.

@@ -214,6 +214,21 @@ TEST_F(DeviationDisplay, TheProbeReadsTheDeviationOfTheVertexDrawnUnderTheCursor
     EXPECT_FALSE(mode->Probe().HasValue());
 }
 
+TEST_F(DeviationDisplay, OnAScanOfMoreTrianglesThanTheIdsNameTheProbeFindsTheVertexUnderTheCursor)
+{
+    // A third of the sheet's triangles an image stand in for the 16,777,215
+    // that 24-bit ids name (a 50M-triangle scan): the vertices lie in the
+    // first, the last and the middle window.
+    mode->SetFaceIdSpan(object->GetMesh()->GetTriangleCount() / 3 + 1);
+    const std::uint32_t a = 3 * kGrid + 4, c = (kGrid - 4) * kGrid + 20, b = (kGrid / 2) * kGrid + 8;
+    for (const std::uint32_t v : {a, c, b})
+    {
+        mode->OnMouseMove(At(v), 0, view);
+        EXPECT_TRUE(ProbeIs(v)) << v;
+    }
+    EXPECT_FLOAT_EQ(mode->Probe().Value(), DeviationOf(b));
+}
+
 TEST_F(DeviationDisplay, TheIdImageFollowsTheCameraWithoutARedraw)
 {
     const std::uint32_t a = 5 * kGrid + 5, b = 6 * kGrid + 9;
