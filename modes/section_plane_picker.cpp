@@ -196,6 +196,7 @@ void CUIM_InteractiveSectionPlane::DrawGL(C3DView* target)
     auto* gl = target ? dynamic_cast<cGLRenderer*>(target->GetRenderer()) : nullptr;
     if (!gl || !PlaceHostPlane(target))
         return;
+    SectionPlaneHostOf(view)->SectionPlanePreviewed();
     const cPlane& plane = SectionPlaneHostOf(view)->SectionPlane()->GetPlane();
     stPlaneRecord record;
     for (int k = 0; k < 3; ++k)

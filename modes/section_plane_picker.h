@@ -26,6 +26,10 @@ public:
     // those of its plane (they are emptied and recomputed when the editing
     // mode resumes), and what the panel shows of the plane follows it.
     virtual void DiscardSectionPolylines() = 0;
+    // The section-plane picker's preview moved the plane: what the panel
+    // shows of it follows, also when the picker is left before its second
+    // click.
+    virtual void SectionPlanePreviewed() {}
     // The active shape's profile (a sketch of curves), or null.
     virtual ST_ISectionCurve* ActiveProfile() = 0;
 };

@@ -403,6 +403,13 @@ void CSubNetworkDlg::DiscardSectionPolylines()
     m_sectionPanel.UpdatePositionField();
 }
 
+void CSubNetworkDlg::SectionPlanePreviewed()
+{
+    // The Position field shows where the preview put the plane: tabbing
+    // through it leaves the plane there.
+    m_sectionPanel.UpdatePositionField();
+}
+
 void CSubNetworkDlg::ClearPreview()
 {
     m_previewValid = 0;

@@ -75,6 +75,7 @@ public:
     // guide parameter at the start of the plane's guiding curve.
     ST_CInteractiveSectionPlane* SectionPlane() override { return &m_plane; }
     void DiscardSectionPolylines() override;
+    void SectionPlanePreviewed() override;
     // Empties the preview polylines.
     void ClearPreview();
     // The guiding curve's parameter at the current section.

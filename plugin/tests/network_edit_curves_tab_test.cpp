@@ -640,6 +640,33 @@ TEST_F(CurvesTab, APlanePlacedByThePickerStaysWhenThePositionFieldIsTabbedThroug
     }
 }
 
+// The picker's preview turns the plane as the cursor moves; left there (the
+// picker switched off before the second click), the plane stays where the
+// preview put it, and tabbing through the Position field leaves it there.
+TEST_F(CurvesTab, APlaneLeftByThePickersPreviewStaysWhenThePositionFieldIsTabbedThrough)
+{
+    OpenNetwork();
+    testview::TurnView(view, 30.0, -20.0);
+    PageButton(IDC_CURVES_SECTION);
+    CDSubInteractiveSection& section = page->SectionPanel();
+    PanelButton(section, IDC_SECTION_INTERACTIVE);
+    Click(At(-60, -50));
+    Input(WM_MOUSEMOVE, At(40, 70));
+    Paint();
+    PanelButton(section, IDC_SECTION_INTERACTIVE);
+    ASSERT_EQ(view->FindMode(kModeSectionPlanePicker), nullptr);
+    const cPlane previewed = page->SectionPlane()->GetPlane();
+    ASSERT_LT(std::fabs(previewed.normal[0]), 0.9) << "the preview turned the plane";
+    ::SendMessageW(section.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SECTION_POSITION, EN_KILLFOCUS),
+                   LPARAM(::GetDlgItem(section.GetSafeHwnd(), IDC_SECTION_POSITION)));
+    const cPlane& after = page->SectionPlane()->GetPlane();
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_EQ(after.origin[k], previewed.origin[k]) << k;
+        EXPECT_EQ(after.normal[k], previewed.normal[k]) << k;
+    }
+}
+
 TEST_F(CurvesTab, SectionsPreviewedOnTheAlignedScanAndAcceptedAfterResetLieOnTheScan)
 {
     win32::UseManualClock(10000);
