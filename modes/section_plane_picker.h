@@ -26,9 +26,9 @@ public:
     // those of its plane (they are emptied and recomputed when the editing
     // mode resumes), and what the panel shows of the plane follows it.
     virtual void DiscardSectionPolylines() = 0;
-    // The section-plane picker's preview moved the plane: what the panel
-    // shows of it follows, also when the picker is left before its second
-    // click.
+    // The section-plane picker's preview moved the plane: the panel's
+    // section polylines and what it shows of the plane follow it, also when
+    // the picker is left before its second click.
     virtual void SectionPlanePreviewed() {}
     // The active shape's profile (a sketch of curves), or null.
     virtual ST_ISectionCurve* ActiveProfile() = 0;

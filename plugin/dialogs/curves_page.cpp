@@ -405,8 +405,11 @@ void CSubNetworkDlg::DiscardSectionPolylines()
 
 void CSubNetworkDlg::SectionPlanePreviewed()
 {
-    // The Position field shows where the preview put the plane: tabbing
-    // through it leaves the plane there.
+    // The sections of the plane as it was are no longer its own: they go,
+    // and the editing mode computes the plane's when it resumes. The
+    // Position field shows where the preview put the plane: tabbing through
+    // it leaves the plane there.
+    ClearPreview();
     m_sectionPanel.UpdatePositionField();
 }
 

@@ -667,6 +667,34 @@ TEST_F(CurvesTab, APlaneLeftByThePickersPreviewStaysWhenThePositionFieldIsTabbed
     }
 }
 
+// The sections the page shows are those of its plane: when the picker's
+// preview has turned the plane and the picker is left, the sections of the
+// plane as it was go, and the ones shown (and accepted) lie on the plane.
+TEST_F(CurvesTab, APlaneLeftByThePickersPreviewShowsItsOwnSections)
+{
+    OpenNetwork();
+    testview::TurnView(view, 30.0, -20.0);
+    PageButton(IDC_CURVES_SECTION);
+    ASSERT_TRUE(page->IsPreviewValid());
+    CDSubInteractiveSection& section = page->SectionPanel();
+    PanelButton(section, IDC_SECTION_INTERACTIVE);
+    Click(At(-60, -50));
+    Input(WM_MOUSEMOVE, At(40, 70));
+    Paint();
+    PanelButton(section, IDC_SECTION_INTERACTIVE);
+    Paint();
+    ASSERT_TRUE(page->IsPreviewValid());
+    const cPlane& plane = page->SectionPlane()->GetPlane();
+    std::size_t points = 0;
+    for (const tFramePolyline<cVertex>& polyline : page->PreviewPolylines().items)
+        for (const cVertex& v : polyline.vertices)
+        {
+            ++points;
+            EXPECT_LT(std::fabs(plane.normal[0] * v.x + plane.normal[1] * v.y + plane.normal[2] * v.z + plane.d), 0.01);
+        }
+    EXPECT_GT(points, 1u);
+}
+
 TEST_F(CurvesTab, SectionsPreviewedOnTheAlignedScanAndAcceptedAfterResetLieOnTheScan)
 {
     win32::UseManualClock(10000);
