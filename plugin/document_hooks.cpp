@@ -56,7 +56,10 @@ bool DecideToWriteDocument(stPlugInDocumentData& data, const CDezazDoc& doc, con
     if (heldHost != nullptr)
         history.MarkKept(history.FindByUuid(*heldHost));
     history.Prune();
-    return !history.IsEmpty() || !data.newerChunk.empty() || !data.olderChunk.empty();
+    // Entries without a session (the shapes dialog opened, nothing made)
+    // are no data: the document's data that could not be read is then saved
+    // back as it came instead of being replaced by nothing.
+    return history.HoldsSessions() || !data.newerChunk.empty() || !data.olderChunk.empty();
 }
 
 namespace
@@ -70,14 +73,14 @@ bool WritePlugInDocument(stPlugInDocumentData& data, ON_BinaryArchive& archive, 
         return true;
     if (!data.newerChunk.empty())
     {
-        if (!data.history->IsEmpty())
+        if (data.history->HoldsSessions())
             DezazApp().Print(L"The shapes of this document were stored by a newer version of the plug-in; they are "
                              L"saved as they were, without the shapes made since it was opened.\n");
         return archive.WriteByte(data.newerChunk.size(), data.newerChunk.data());
     }
     if (!data.olderChunk.empty())
     {
-        if (data.history->IsEmpty())
+        if (!data.history->HoldsSessions())
         {
             DezazApp().Print(L"The shapes stored by an older version of the plug-in are saved back unchanged.\n");
             return archive.WriteByte(data.olderChunk.size(), data.olderChunk.data());

@@ -306,6 +306,12 @@ void CEntitiesHistory::MarkKept(CObjectSurfaces* entry)
         entry->m_keep = 1;
 }
 
+bool CEntitiesHistory::HoldsSessions() const
+{
+    return std::any_of(m_entries.begin(), m_entries.end(),
+                       [](const std::unique_ptr<CObjectSurfaces>& entry) { return entry->SessionCount() != 0; });
+}
+
 bool CEntitiesHistory::Prune()
 {
     const std::size_t before = m_entries.size();

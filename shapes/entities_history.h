@@ -124,6 +124,9 @@ public:
     void Clear();
     std::size_t Count() const { return m_entries.size(); }
     bool IsEmpty() const { return m_entries.empty(); }
+    // True when some entry holds a session: an entry is also made by opening
+    // the shapes dialog on an object, before any shape is.
+    bool HoldsSessions() const;
     CObjectSurfaces* Entry(std::size_t i) const { return i < m_entries.size() ? m_entries[i].get() : nullptr; }
 
     CObjectSurfaces* FindByUuid(const ON_UUID& hostId) const;

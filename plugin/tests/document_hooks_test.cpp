@@ -734,3 +734,41 @@ TEST(DocumentSessions, SavedAfterTheScanOfTheOpenShapesDialogIsDeletedTheDialogK
     EXPECT_EQ(doc.Objects().size(), 1u) << "the cylinder is created";
     UnloadThePlugIn();
 }
+
+// A document whose shapes this version could not read keeps them when the
+// shapes dialog is only opened on its scan and closed again: nothing made,
+// nothing replaced.
+TEST(DocumentSessions, DataThatCouldNotBeReadIsSavedBackAfterTheShapesDialogWasOpenedAndNothingMade)
+{
+    Cvtl_for_Dezaz4PlugIn& plugin = ThePlugIn();
+    dezaz::SetPlugInLoaded(&plugin, true);
+    ASSERT_TRUE(plugin.OnLoadPlugIn());
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    doc.Clear();
+    win32::ClearPromptAnswers();
+    ON_3dmObjectAttributes own;
+    ON_Layer layer;
+    layer.SetName(L"Scan");
+    own.m_layer_index = doc.LayerTable().AddLayer(layer);
+    const ON_UUID host = doc.AddMeshObject(scans::Plane({1000, 0, 0}, {0, 0.2, 1}, 40, 10), &own)->ModelObjectId();
+    // Version 1.0 around a history whose entry breaks off.
+    const std::vector<std::uint8_t> damaged = {0x10, 0x11, 0x01, 0, 0, 0, 0, 0, 0, 0, 0xAB};
+    std::vector<std::uint8_t> file;
+    std::wstring error;
+    ASSERT_TRUE(dezaz::EncodeDocument(doc, {{plugin.PlugInID(), damaged}}, file, error)) << error;
+    const fs::path path = fs::temp_directory_path() / "vtl_unread_shapes.dzz";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
+    ASSERT_EQ(doc.KeptPlugInChunks().size(), 1u);
+
+    ASSERT_TRUE(dezaz::QueueScriptAnswer(
+        L"Object " + std::to_wstring(doc.LookupObject(host)->RuntimeSerialNumber()), error));
+    ASSERT_TRUE(DezazApp().RunScript(L"_vtlShapes", 0));
+    plugin.ShapesDialog().Close(true);
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), {}, error)) << error;
+    ASSERT_TRUE(dezaz::OpenDocument(doc, path.wstring(), false, error)) << error;
+    fs::remove(path);
+    ASSERT_EQ(doc.KeptPlugInChunks().size(), 1u);
+    EXPECT_EQ(doc.KeptPlugInChunks()[0].bytes, damaged);
+    UnloadThePlugIn();
+}
