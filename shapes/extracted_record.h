@@ -78,6 +78,11 @@ public:
     virtual void SetDefaultModes() = 0;
     virtual void ApplyDirection(const double transform[12]) = 0;
     virtual bool IsStateId(UINT id) const = 0;
+    // A plane's offset that a shape shown again keeps is a distance along its
+    // present normal: before a refit under another normal the kinds that keep
+    // one leave it to the fit, unless the user has since typed a value or
+    // chosen an entry for it. True when it was left to the fit.
+    virtual bool LeaveKeptOffsetToTheFit() { return false; }
 
     CPropTree* tree;
     std::wstring name;

@@ -30,10 +30,7 @@ public:
     void SetDefaultModes() override;
     void ApplyDirection(const double[12]) override {}
     bool IsStateId(UINT id) const override { return id == m_normalId; }
-    // The offset a shape shown again keeps is a distance along its present
-    // normal: before a refit under another normal it is left to the fit,
-    // unless the user has since typed a value or chosen an entry for it.
-    bool LeaveKeptOffsetToTheFit()
+    bool LeaveKeptOffsetToTheFit() override
     {
         return m_offsetKept && m_geometry && LeaveKeptValueToTheFit(m_offsetId, -m_plane->d);
     }

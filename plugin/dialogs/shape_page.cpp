@@ -19,9 +19,7 @@
 #include "plugin/plugin_info.h"
 #include "render/base_renderer.h"
 #include "resources/shapes_dialog.h"
-#include "shapes/extracted_primitives.h"
 #include "shapes/extracted_record.h"
-#include "shapes/extracted_symmetry_plane.h"
 #include "shapes/session_kinds.h"
 #include "shapes/session_surface.h"
 #include "shapes/shape_interfaces.h"
@@ -97,18 +95,6 @@ ST_IProfiledSurface* ProfiledShape(ISceneObject* object)
     if (!object || (!object->QueryInterface(IID_ExtrudedSurface) && !object->QueryInterface(IID_RevolvedSurface)))
         return nullptr;
     return static_cast<ST_IProfiledSurface*>(object->QueryInterface(IID_ST_IProfiledSurface));
-}
-
-// The offset a plane or symmetry plane shown again keeps is a distance
-// along its present normal: a refit under another normal (an axis or a
-// reference chosen, Vertical, Horizontal) fits it to the points, which that
-// distance would hold the plane away from. A typed value or "Zero" stays.
-void LeaveKeptOffsetToTheFit(ST_IExtracted* record)
-{
-    if (auto* plane = dynamic_cast<ST_CExtractedPlane*>(record))
-        plane->LeaveKeptOffsetToTheFit();
-    else if (auto* symmetry = dynamic_cast<ST_CExtractedSymmetryPlane*>(record))
-        symmetry->LeaveKeptOffsetToTheFit();
 }
 
 } // namespace
@@ -380,7 +366,7 @@ void CSubSurfaceDlg::ConstrainDirection(bool vertical)
     if (object->QueryInterface(IID_ST_CPlane))
     {
         // A vertical plane has a horizontal normal.
-        LeaveKeptOffsetToTheFit(session->GetRecord());
+        session->GetRecord()->LeaveKeptOffsetToTheFit();
         session->GetRecord()->RunRowAction(vertical ? kFreeXY : kUp);
         if (FitActiveSurface(this, session))
             dialog->RefreshCurrentShape();
@@ -441,7 +427,7 @@ void CSubSurfaceDlg::OnPropertyChanged(CPropTreeItem* item)
     if (!session->CommitRow(item))
         return;
     if (direction)
-        LeaveKeptOffsetToTheFit(record);
+        record->LeaveKeptOffsetToTheFit();
     if (isName)
         dialog->RenameCurrentShape();
     else if (session->ClassId() == CLSID_CSessionSymmetryPlane)
