@@ -211,8 +211,11 @@ private:
     void PressAddCurve(POINT point, C3DView* view);
     void StartNodeDrag(const float position[3], C3DView* view);
     void InsertOnDrag(POINT point, C3DView* view);
+    // The cursor a node drag follows: with Shift held in Modify Curves,
+    // kept on the screen axis through where the drag began.
+    POINT DragCursor(POINT point, C3DView* view) const;
     void DragNode(POINT point, C3DView* view);
-    void DropNodes(POINT point, C3DView* view);
+    void DropNodes(POINT released, C3DView* view);
     // A node pressed and released where it was pressed: the network goes
     // back to the copy saved as the press began and the node is selected.
     void SelectPressedNode(C3DView* view);

@@ -538,6 +538,25 @@ void CUIM_EditNetwork::InsertOnDrag(POINT point, C3DView* view)
     DragNode(point, view);
 }
 
+POINT CUIM_EditNetwork::DragCursor(POINT point, C3DView* view) const
+{
+    I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
+    if (!renderer || subState != kNetworkModifyCurves || !ShiftDown() || IsFloatUnset(dragStart[0]))
+        return point;
+    // Shift keeps the node on the screen axis along which the cursor has
+    // gone further from where the drag began.
+    float start[3];
+    renderer->ProjectPoint(start, dragStart, true);
+    POINT s{};
+    renderer->WorldToScreen(start[0], start[1], &s);
+    POINT cursor = point;
+    if (std::abs(point.x - s.x) >= std::abs(point.y - s.y))
+        cursor.y = s.y;
+    else
+        cursor.x = s.x;
+    return cursor;
+}
+
 void CUIM_EditNetwork::DragNode(POINT point, C3DView* view)
 {
     I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
@@ -547,25 +566,14 @@ void CUIM_EditNetwork::DragNode(POINT point, C3DView* view)
     const float node[3] = {grabbed.x, grabbed.y, grabbed.z};
     float projected[3];
     renderer->ProjectPoint(projected, node, true);
-    POINT cursor = point;
-    if (subState == kNetworkModifyCurves && ShiftDown() && !IsFloatUnset(dragStart[0]))
-    {
-        float start[3];
-        renderer->ProjectPoint(start, dragStart, true);
-        POINT s{};
-        renderer->WorldToScreen(start[0], start[1], &s);
-        if (std::abs(point.x - s.x) >= std::abs(point.y - s.y))
-            cursor.y = s.y;
-        else
-            cursor.x = s.x;
-    }
+    const POINT cursor = DragCursor(point, view);
     float viewPoint[3] = {0.0f, 0.0f, projected[2]};
     renderer->ScreenToWorld(cursor, &viewPoint[0], &viewPoint[1]);
     float target[3];
     renderer->ViewToWorld(target, viewPoint);
     // A node under the cursor takes the dragged node.
     ST_ISectionCurve* network = GetNetwork();
-    const std::int32_t id = ReadPick(point, view);
+    const std::int32_t id = ReadPick(cursor, view);
     if (network && id >= 0 && id < kCurvePickBase)
     {
         const t3DPoint<float> hit = GetPointByPickId(id, network, false, nullptr);
@@ -582,8 +590,10 @@ void CUIM_EditNetwork::DragNode(POINT point, C3DView* view)
     Repaint(view);
 }
 
-void CUIM_EditNetwork::DropNodes(POINT point, C3DView* view)
+void CUIM_EditNetwork::DropNodes(POINT released, C3DView* view)
 {
+    // A drag held to a screen axis drops where it was shown, on the axis.
+    const POINT point = DragCursor(released, view);
     ST_IProfiledSurface* surface = GetProfiledSurface();
     ST_ISectionCurve* network = GetNetwork();
     INetworkEditPage* page = Page();

@@ -889,3 +889,34 @@ TEST_F(CurvesTab, ANodeClickedInATurnedViewIsSelectedAndNothingMoves)
     PageButton(IDC_CURVES_UNDO);
     ExpectNodes(*Network()->GetSegment(0), first);
 }
+
+// A node dragged with Shift held in a turned view follows the screen axis it
+// went furthest along, and is dropped there, on the scan: it jumped to the
+// mesh point under the cursor off the axis when the button came up.
+TEST_F(CurvesTab, ANodeDraggedWithShiftInATurnedViewIsDroppedOnTheScreenAxis)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    ASSERT_EQ(CurveCount(), 1u);
+    testview::TurnView(view, 35.0, -20.0);
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    const POINT node = ScreenOf(*Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1));
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, node);
+    Input(WM_LBUTTONDOWN, node);
+    win32::InjectKey(VK_SHIFT, true);
+    const POINT to{node.x + 30, node.y + 9};
+    Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 3});
+    Input(WM_MOUSEMOVE, to);
+    Input(WM_LBUTTONUP, to);
+    win32::InjectKey(VK_SHIFT, false);
+    ASSERT_EQ(CurveCount(), 1u);
+    const cVertex moved = *Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1);
+    const POINT at = ScreenOf(moved);
+    EXPECT_NEAR(at.x, to.x, 1);
+    EXPECT_NEAR(at.y, node.y, 1);
+    // On the sheet (its noise is 0.01).
+    const double n[3] = {0.1, 0.05, 1.0}, length = std::sqrt(1.0125);
+    EXPECT_NEAR(((moved.x - 1200) * n[0] + (moved.y + 640) * n[1] + (moved.z - 310) * n[2]) / length, 0.0, 0.05);
+}
