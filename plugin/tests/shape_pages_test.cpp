@@ -653,3 +653,34 @@ TEST_F(ShapesDialog, AnOffsetTypedForAPlaneShownAgainStaysWhenAnAxisIsChosen)
     EXPECT_EQ(p.normal[2], 1.0);
     EXPECT_EQ(p.d, -300.0);
 }
+
+// Vertical on a plane or symmetry plane shown again leaves its kept offset to
+// the fit: the row reads "Fit Driven" and, as when that entry is chosen, its
+// value cannot be typed over.
+TEST_F(ShapesDialog, AnOffsetLeftToTheFitOfAPlaneShownAgainCannotBeTypedOver)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    for (eShapeKind kind : {eShapeKind::Plane, eShapeKind::SymmetryPlane})
+    {
+        SCOPED_TRACE(int(kind));
+        ChooseKind(kind);
+        CSessionSurface* shownAgain = dialog->GetCurrentSession();
+        ChooseKind(kind);
+        const std::vector<CSessionSurface*>& listed = dialog->ListedSessions();
+        const auto at = std::find(listed.begin(), listed.end(), shownAgain) - listed.begin();
+        const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+        ::SendMessageW(list, LB_SETCURSEL, WPARAM(at), 0);
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+        ASSERT_EQ(dialog->GetCurrentSession(), shownAgain);
+        CSubSurfaceDlg& page = *dialog->GetShapePage();
+        CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
+        ASSERT_TRUE(offset && offset->GetChild());
+        ASSERT_FALSE(offset->GetChild()->IsReadOnly());
+        page.OnVertical();
+        offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
+        ASSERT_TRUE(offset && offset->GetChild());
+        EXPECT_EQ(offset->GetItemValue(), kChoiceFitDriven);
+        EXPECT_TRUE(offset->GetChild()->IsReadOnly());
+    }
+}
