@@ -392,6 +392,16 @@ void CUIM_EditNetwork::FinishDrawing(C3DView* view, double nearLimit)
     ST_IProfiledSurface* surface = GetProfiledSurface();
     if (!drawn || !surface)
         return;
+    // The drawing waits while the other sub-states' edits (Accept, a node
+    // drag...) save their copies after the one it saved as it began: that
+    // copy goes and the curve saves one of its own now, so that one Undo
+    // takes back the curve alone and the next the edit before it.
+    if (INetworkEditPage* page = Page(); page && drawnUndoCount != SIZE_MAX && page->GetUndoCount() > drawnUndoCount)
+    {
+        page->DropUndoStateAt(drawnUndoCount - 1);
+        page->PushUndoState();
+        drawnUndoCount = page->GetUndoCount();
+    }
     float direction[3];
     ViewDirection(direction);
     // A curve too short to keep is discarded as the drawing is.

@@ -38,6 +38,8 @@ public:
     virtual std::size_t GetUndoCount() const = 0;
     // Drops the last saved network without putting it back.
     virtual void DropLastUndoState() = 0;
+    // Drops the saved network at this place of the list (0 the oldest).
+    virtual void DropUndoStateAt(std::size_t index) = 0;
 
     // Shows the option panel of the sub-state (none for Extrapolate), hides
     // the others, presses only its button, and refreshes the section panel's

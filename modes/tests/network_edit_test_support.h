@@ -106,6 +106,14 @@ public:
         pushed.pop_back();
         pushedFor.pop_back();
     }
+    void DropUndoStateAt(std::size_t index) override
+    {
+        if (index >= undo.size())
+            return;
+        undo.erase(undo.begin() + std::ptrdiff_t(index));
+        pushed.erase(pushed.begin() + std::ptrdiff_t(index));
+        pushedFor.erase(pushedFor.begin() + std::ptrdiff_t(index));
+    }
     void ShowSubState(std::uint32_t state) override { shown = state; }
     void RefreshSectionButtons() override { ++buttonsRefreshed; }
     void BeginNetworkDisplay() override { ++displayBegun; }

@@ -63,6 +63,11 @@ public:
         if (!m_undo.empty())
             m_undo.pop_back();
     }
+    void DropUndoStateAt(std::size_t index) override
+    {
+        if (index < m_undo.size())
+            m_undo.erase(m_undo.begin() + std::ptrdiff_t(index));
+    }
     afx_msg void EnterModifyCurves();
     // Anchors the plane at the middle of all the view's meshes, normal +x.
     void ResetSectionPlane() override;

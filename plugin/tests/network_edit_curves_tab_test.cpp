@@ -920,3 +920,34 @@ TEST_F(CurvesTab, ANodeDraggedWithShiftInATurnedViewIsDroppedOnTheScreenAxis)
     const double n[3] = {0.1, 0.05, 1.0}, length = std::sqrt(1.0125);
     EXPECT_NEAR(((moved.x - 1200) * n[0] + (moved.y + 640) * n[1] + (moved.z - 310) * n[2]) / length, 0.0, 0.05);
 }
+
+// A curve begun in Add Curve waits while the sections are accepted on the
+// Section Plane panel, and is finished afterwards: one Undo takes the curve
+// back and keeps the sections, the next takes the sections. The first Undo
+// took both, and the next did nothing.
+TEST_F(CurvesTab, ACurveFinishedAfterSectionsAcceptedWhileItWasDrawnIsUndoneAlone)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-90, 30));
+    Click(At(0, 40));
+    ASSERT_NE(Mode()->GetDrawnCurve(), nullptr);
+    PageButton(IDC_CURVES_SECTION);
+    PanelButton(page->SectionPanel(), IDC_SECTION_ALIGN_RIGHT);
+    PanelButton(page->SectionPanel(), IDC_SECTION_PREVIEW);
+    PanelButton(page->SectionPanel(), IDC_SECTION_ACCEPT);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto section = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    DoubleClick(At(90, 30));
+    ASSERT_EQ(CurveCount(), 2u);
+    EXPECT_EQ(page->GetUndoCount(), 2u);
+    PageButton(IDC_CURVES_UNDO);
+    ASSERT_EQ(CurveCount(), 1u);
+    ExpectFirstCurveNodes(section);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 0u);
+    EXPECT_EQ(page->GetUndoCount(), 0u);
+}
