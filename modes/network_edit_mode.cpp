@@ -301,6 +301,10 @@ void CUIM_EditNetwork::TakeBackDrawing()
     INetworkEditPage* page = Page();
     if (editedSurface && page && page->GetUndoCount() == drawnUndoCount)
         page->UndoOn(editedSurface);
+    // Edits made while the drawing waited saved their copies after its
+    // own, which would now be an Undo step that changes nothing.
+    else if (editedSurface && page && drawnUndoCount != SIZE_MAX && page->GetUndoCount() > drawnUndoCount)
+        page->DropUndoStateAt(drawnUndoCount - 1);
     DiscardDrawnCurve();
 }
 

@@ -951,3 +951,26 @@ TEST_F(CurvesTab, ACurveFinishedAfterSectionsAcceptedWhileItWasDrawnIsUndoneAlon
     EXPECT_EQ(CurveCount(), 0u);
     EXPECT_EQ(page->GetUndoCount(), 0u);
 }
+
+// The same curve given up with Escape after the sections were accepted:
+// the copy it saved as it began goes with it, and one Undo takes the
+// sections back. An Undo step that changed nothing was left.
+TEST_F(CurvesTab, ACurveGivenUpAfterSectionsAcceptedWhileItWasDrawnLeavesOneUndoStep)
+{
+    OpenNetwork();
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-90, 30));
+    Click(At(0, 40));
+    PageButton(IDC_CURVES_SECTION);
+    PanelButton(page->SectionPanel(), IDC_SECTION_ALIGN_RIGHT);
+    PanelButton(page->SectionPanel(), IDC_SECTION_PREVIEW);
+    PanelButton(page->SectionPanel(), IDC_SECTION_ACCEPT);
+    ASSERT_EQ(CurveCount(), 1u);
+    PageButton(IDC_CURVES_ADD);
+    Escape();
+    EXPECT_EQ(Mode()->GetDrawnCurve(), nullptr);
+    EXPECT_EQ(page->GetUndoCount(), 1u);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 0u);
+}
