@@ -37,6 +37,8 @@
 // whole mesh), for profiling it; VTL_BIG_SCAN_KINDS=symmetry,free_form (the
 // names below) likewise with those kinds only; VTL_BIG_SCAN_UNTIL_SAVE=1
 // ends the road at the save (for a heap profile of the road's peak).
+// BM_BigScanReopen and BM_BigScanResave time the reopen and the save alone
+// on a document a road kept (VTL_BIG_SCAN_KEEP=1).
 #include "bench/big_scan_inputs.h"
 #include "bench/paired_timing.h"
 #include "bench/process_memory.h"
@@ -70,6 +72,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -564,3 +567,61 @@ void BM_BigScanReopen(benchmark::State& state)
                  1e3 * Median(opens), 1e3 * Median(dialogs), double(fs::file_size(saved)) / 1e9);
 }
 BENCHMARK(BM_BigScanReopen)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kRounds);
+
+// The road's save step alone, on the document a road saved and kept
+// (VTL_BIG_SCAN_KEEP=1): the document opened once, then saved again to a
+// file beside it each round, timed; the last saved must hold the kept
+// document's bytes exactly.
+void BM_BigScanResave(benchmark::State& state)
+{
+    stScan scan;
+    scan.stl = state.range(0) == 0 ? bigscan::SamplePartStl(10e6, &scan.triangles) : bigscan::TurnedPartStl(&scan.triangles);
+    const fs::path saved = SavedDocument(scan);
+    if (scan.stl.empty() || !fs::exists(saved))
+        return state.SkipWithError("no kept document: run the road with VTL_BIG_SCAN_KEEP=1 first");
+    cHost host;
+    if (!host.Loaded())
+        return state.SkipWithError("the host could not load the plug-in");
+    CDezazDoc& doc = DezazApp().ActiveDoc();
+    dezaz::NewDocument(doc);
+    cHost::Run(L"_Open \"" + saved.wstring() + L"\"");
+    fs::path again = saved;
+    again.replace_extension(".again.dzz");
+    const auto sameBytes = [&] {
+        std::FILE* a = std::fopen(saved.c_str(), "rb");
+        std::FILE* b = std::fopen(again.c_str(), "rb");
+        bool same = a && b;
+        std::vector<char> x(1 << 20), y(1 << 20);
+        while (same)
+        {
+            const std::size_t n = std::fread(x.data(), 1, x.size(), a), m = std::fread(y.data(), 1, y.size(), b);
+            same = n == m && std::memcmp(x.data(), y.data(), n) == 0;
+            if (n == 0)
+                break;
+        }
+        if (a)
+            std::fclose(a);
+        if (b)
+            std::fclose(b);
+        return same;
+    };
+    std::vector<double> saves;
+    // When the saves start, on the monotonic clock (for a profile's window).
+    std::fprintf(stderr, "saves from %.3f s\n",
+                 std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
+    for (auto _ : state)
+    {
+        saves.push_back(SecondsOf([&] { cHost::Run(L"_Save \"" + again.wstring() + L"\""); }));
+        state.SetIterationTime(saves.back());
+    }
+    const bool same = sameBytes();
+    dezaz::NewDocument(doc);
+    fs::remove(again);
+    std::fprintf(stderr, "%s (ms): save %.0f (", saved.filename().c_str(), 1e3 * Median(saves));
+    for (double s : saves)
+        std::fprintf(stderr, " %.0f", 1e3 * s);
+    std::fprintf(stderr, " ); file %.2f GB, the same bytes: %s\n", double(fs::file_size(saved)) / 1e9, same ? "yes" : "NO");
+    if (!same)
+        state.SkipWithError("a saved document's bytes differ from the kept one's");
+}
+BENCHMARK(BM_BigScanResave)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kRounds);

@@ -308,6 +308,57 @@ TEST(DocumentFile, AMeshOfMegabytesIsSavedAsEncodedAndReadBackWhole)
     std::filesystem::remove(path);
 }
 
+TEST(DocumentFile, ASavedDocumentHoldsTheseBytesExactly)
+{
+    // Small objects before and after a mesh record of megabytes, and data
+    // of a plug-in that is not loaded, every id fixed: the file's length and
+    // checksum pin every byte of it.
+    CDezazDoc doc;
+    std::vector<ON_Layer> layers(2);
+    layers[0].m_layer_id = ON_UuidFromString("11111111-2222-3333-4444-555555555555");
+    layers[0].SetName(L"Default");
+    layers[1].m_layer_id = ON_UuidFromString("11111111-2222-3333-4444-666666666666");
+    layers[1].SetName(L"VTL Mesh");
+    layers[1].SetColor(ON_Color(191, 63, 63));
+    layers[1].SetLocked(true);
+    doc.LayerTable().Assign(std::move(layers));
+    doc.SetAbsoluteTolerance(0.01);
+    doc.SetUnitSystem(DezazUnitSystem::meters);
+    ON_3dmObjectAttributes at = doc.GetDefaultObjectAttributes();
+    at.m_uuid = ON_UuidFromString("A0000000-0000-0000-0000-000000000001");
+    at.m_layer_index = 1;
+    at.m_name = L"scan \u00e9";
+    ON_Mesh small = TwoTriangles();
+    for (int i = 0; i < small.VertexCount(); ++i)
+        small.m_C.Append(ON_Color(i * 40, 255 - i, 7));
+    ASSERT_NE(doc.AddMeshObject(small, &at), nullptr);
+    ON_Mesh big;
+    const int side = 300;
+    for (int i = 0; i < side * side; ++i)
+        big.SetVertex(i, ON_3dPoint(0.25 * (i % side), -0.5 * (i / side), 0.001 * i));
+    for (int i = 0; i + side + 1 < side * side; ++i)
+        big.SetQuad(i, i, i + 1, i + side + 1, i % 2 == 0 ? i + side + 1 : i + side);
+    at.m_uuid = ON_UuidFromString("A0000000-0000-0000-0000-000000000002");
+    at.m_name = L"big";
+    ASSERT_NE(doc.AddMeshObject(big, &at), nullptr);
+    at.m_uuid = ON_UuidFromString("A0000000-0000-0000-0000-000000000003");
+    at.m_layer_index = 0;
+    ASSERT_NE(doc.AddPointObject(ON_3dPoint(-7, 8.5, 1e-3), &at), nullptr);
+    std::vector<std::uint8_t> kept(5000);
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        kept[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    doc.SetKeptPlugInChunks({{ON_UuidFromString("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"), kept}});
+    const auto path = TempPath("pinned.dzz");
+    std::wstring error;
+    ASSERT_TRUE(dezaz::SaveDocument(doc, path.wstring(), CDezazFileWriteOptions(), error)) << error;
+    const std::vector<std::uint8_t> bytes = FileBytes(path);
+    ASSERT_EQ(bytes.size(), 2520744u);
+    // The checksum of every byte before the stored one, and the stored one.
+    EXPECT_EQ(dezaz::Crc32(bytes.data(), bytes.size() - 4), 0x637B12B5u);
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<std::uint8_t>{0xB5, 0x12, 0x7B, 0x63}));
+    std::filesystem::remove(path);
+}
+
 TEST(DocumentFile, AMeshRecordClaimingMoreThanItHoldsOrHoldingBadValuesIsRefusedForWhatItIs)
 {
     CDezazDoc doc;
