@@ -704,7 +704,13 @@ void CUIM_EditNetwork::DragSectionPlane(POINT point, C3DView* view)
         plane->MoveTo({world[0], world[1], world[2]});
     else
     {
-        const double t = guide->GetParameterAtPoint({world[0], world[1], world[2]});
+        // The guide's point under the cursor: in a turned view the point of
+        // the guide nearest to the cursor's point at the plane's depth can
+        // lie far from it along a guide that runs away from the viewer.
+        const cVertex under = CurvePointAt(point, *guide);
+        if (!Found(under))
+            return;
+        const double t = guide->GetParameterAtPoint({under.x, under.y, under.z});
         t3DPoint<double> at{}, tangent{};
         if (t != -FLT_MAX && std::isfinite(t) && guide->EvaluateInWorld(t, &at, &tangent, nullptr))
         {

@@ -974,3 +974,50 @@ TEST_F(CurvesTab, ACurveGivenUpAfterSectionsAcceptedWhileItWasDrawnLeavesOneUndo
     PageButton(IDC_CURVES_UNDO);
     EXPECT_EQ(CurveCount(), 0u);
 }
+
+// A section plane guided by a curve and dragged, in a view turned so that
+// the curve runs away from the viewer, to the curve's point at 0.7 of its
+// length: it crosses the curve there. It went to about 0.2, behind where
+// the drag began (the curve's point nearest in space to the cursor's point
+// at the plane's depth).
+TEST_F(CurvesTab, ASectionPlaneDraggedAlongItsGuideInATurnedViewCrossesTheGuideUnderTheCursor)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    ASSERT_EQ(CurveCount(), 1u);
+    ST_ISectionCurve* guide = Network()->GetSegment(0);
+    const auto onGuide = [&](double f) {
+        t3DPoint<double> p{};
+        EXPECT_TRUE(guide->EvaluateInWorld(f, &p, nullptr, nullptr));
+        return p;
+    };
+    const auto screenOf = [&](const t3DPoint<double>& p) {
+        cVertex v;
+        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
+        return ScreenOf(v);
+    };
+    testview::TurnView(view, 10.0, 55.0);
+    Paint();
+    PageButton(IDC_CURVES_SECTION);
+    PanelButton(page->SectionPanel(), IDC_SECTION_CURVE_GUIDED);
+    Paint();
+    Click(screenOf(onGuide(0.3)));
+    ASSERT_NE(page->SectionPlane()->GetSectionCurve(), nullptr) << "the plane took the curve as its guide";
+    Paint();
+    const double* origin = page->SectionPlane()->GetPlane().origin;
+    const POINT from = screenOf({origin[0], origin[1], origin[2]});
+    const t3DPoint<double> aim = onGuide(0.7);
+    const POINT to = screenOf(aim);
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, from);
+    Paint();
+    Input(WM_MOUSEMOVE, from);
+    Input(WM_LBUTTONDOWN, from);
+    Input(WM_MOUSEMOVE, POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+    Input(WM_MOUSEMOVE, to);
+    Input(WM_LBUTTONUP, to);
+    const cPlane& plane = page->SectionPlane()->GetPlane();
+    const double side = plane.normal[0] * (aim.x - plane.origin[0]) + plane.normal[1] * (aim.y - plane.origin[1]) +
+                        plane.normal[2] * (aim.z - plane.origin[2]);
+    EXPECT_NEAR(side, 0.0, 0.2) << "the curve runs 1.7 mm a twentieth of its length";
+}
