@@ -129,6 +129,13 @@ void ST_CPlane::MoveHandle(int index, double distance)
             p.halfWidth += half;
         if (sy[index] != 0.0)
             p.halfHeight += half;
+        // An edge dragged onto or past the opposite one would leave a
+        // rectangle of no or negative size, which has no surface to draw or
+        // create: the plane stays as the last move left it.
+        const bool widthLeft = sx[index] == 0.0 || p.halfWidth > 0.0;
+        const bool heightLeft = sy[index] == 0.0 || p.halfHeight > 0.0;
+        if (!widthLeft || !heightLeft)
+            return;
         for (int i = 0; i < 3; ++i)
             p.origin[i] += sx[index] * half * p.xAxis[i] + sy[index] * half * y[i];
     }

@@ -12,6 +12,7 @@
 #include "overlay/prop_tree_number.h"
 #include "modes/surface_extension_mode.h"
 #include "plugin/dialogs/shape_page.h"
+#include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "shapes/extracted_primitives.h"
 #include "shapes/extracted_record.h"
@@ -624,6 +625,54 @@ TEST_F(ShapesDialog, ACylinderHandleDraggedInATurnedViewShowsItsNewBasePointInTh
         EXPECT_EQ(edit->GetText(), proptree::FormatReal(cylinder.axisPoint[k])) << k;
     }
     EXPECT_EQ(k, 3);
+}
+
+// A plane's edge handle dragged in a turned view onto and past the opposite
+// edge stops short of it: the half width went negative, the plane vanished
+// from the view, "Create in Dezaz" created nothing without a word and the
+// document kept the negative width.
+TEST_F(ShapesDialog, APlaneEdgeDraggedPastTheOppositeOneStopsShortOfIt)
+{
+    InstallShapeTransfer();
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, -15.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 8);
+    cBase3DRenderer* camera = view->GetCamera();
+    const auto screenOf = [&](const float* p)
+    {
+        const double* t = camera->GetViewTransform();
+        const float* c = camera->GetSceneCentre();
+        const double d[3] = {double(p[0]) - c[0], double(p[1]) - c[1], double(p[2]) - c[2]};
+        POINT at{};
+        camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
+                              float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+        return at;
+    };
+    const POINT from = screenOf(mode->GetHandlePoints()[0]), opposite = screenOf(mode->GetHandlePoints()[1]);
+    viewinput::Move(view, POINT{from.x + 1, from.y});
+    viewinput::Move(view, from);
+    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    const cPlane before = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    const POINT past{opposite.x + (opposite.x - from.x) / 4, opposite.y + (opposite.y - from.y) / 4};
+    viewinput::Inject(view, WM_LBUTTONDOWN, from);
+    for (int i = 1; i <= 10; ++i)
+        viewinput::Move(view, POINT{from.x + (past.x - from.x) * i / 10, from.y + (past.y - from.y) * i / 10});
+    viewinput::Inject(view, WM_LBUTTONUP, past);
+    const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    EXPECT_GT(p.halfWidth, 0.0);
+    EXPECT_LT(p.halfWidth, before.halfWidth);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(p.origin[k] - p.halfWidth * p.xAxis[k], before.origin[k] - before.halfWidth * before.xAxis[k], 1e-9)
+            << "the edge not dragged stays, " << k;
+    const std::size_t objects = DezazApp().ActiveDoc().Objects().size();
+    Click(IDC_SHAPES_CREATE);
+    EXPECT_EQ(DezazApp().ActiveDoc().Objects().size(), objects + 1);
 }
 
 // An offset the user typed for a plane shown again is the user's, also once
