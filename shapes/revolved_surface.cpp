@@ -99,6 +99,15 @@ void Dezaz_Revolved::MoveHandle(int index, double t)
             double frame[12];
             std::copy(profile->frame, profile->frame + 12, frame);
             RotateFrameAboutY(frame, std::asin(c / m));
+            // The mesh's sections were turned into the profile's plane by
+            // the fit: they turn with it about the axis, so that the Sketch
+            // tab shows and fits them where the profile now is (left behind,
+            // points of the wall lay off the plane and traced short of it).
+            double turn[12], inverse[12];
+            std::copy(profile->frame, profile->frame + 12, inverse);
+            InvertRigidTransform3x4(inverse);
+            MultiplyTransform3x4(frame, turn, inverse);
+            profile->sections.Transform(turn);
             std::copy(frame, frame + 12, profile->frame);
         }
     }

@@ -18,6 +18,7 @@
 #include "core/profiled_surface.h"
 #include "core/section_curve_classes.h"
 #include "modes/profile_sketch_selection.h"
+#include "modes/surface_extension_mode.h"
 #include "platform/wgl/pixel_probe.h"
 #include "render/tests/support/camera_moves.h"
 #include "shapes/arc_section_curve.h"
@@ -683,4 +684,57 @@ TEST_F(SketchTabEditing, PressedAgainWhereADraggedEndWasDroppedThatEndIsTaken)
     EXPECT_TRUE(SketchPointsOf(*dropped, false)->GetVertex(1)->flags & kSketchPointSelected);
     EXPECT_FALSE(SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1)->flags & kSketchPointSelected);
     viewinput::Inject(view, WM_LBUTTONUP, to);
+}
+
+namespace
+{
+
+// The client pixel where a world point shows in the view.
+POINT PixelOf(cCPView* view, const float world[3])
+{
+    cBase3DRenderer* camera = view->GetCamera();
+    const double* t = camera->GetViewTransform();
+    const float* c = camera->GetSceneCentre();
+    const double d[3] = {double(world[0]) - c[0], double(world[1]) - c[1], double(world[2]) - c[2]};
+    POINT at{};
+    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
+                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    return at;
+}
+
+} // namespace
+
+// The profile plane turned about the axis with the middle handle on the
+// Shape tab: on the Sketch tab, in a turned view, a line clicked onto two
+// of the wall's mesh points lies on the wall (radius 20). The points stayed
+// in the plane the fit had cut, off the turned sketch, and the line lay
+// inside the wall.
+TEST_F(SketchTabEditing, AProfilePlaneTurnedByItsHandleKeepsTheWallsMeshPointsOnTheSketch)
+{
+    MakeRevolvedShapes(1);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 3);
+    const POINT handle = PixelOf(view, mode->GetHandlePoints()[2]);
+    viewinput::Move(view, POINT{handle.x + 1, handle.y});
+    viewinput::Move(view, handle);
+    ASSERT_EQ(mode->GetHoveredHandle(), 2);
+    viewinput::Inject(view, WM_LBUTTONDOWN, handle);
+    for (int i = 1; i <= 5; ++i)
+        viewinput::Move(view, POINT{handle.x + 6 * i, handle.y + 3 * i});
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{handle.x + 30, handle.y + 15});
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    const tFramePolyline<cVertex>& wall = Sketch()->sections[0];
+    ASSERT_GT(wall.vertices.size(), 4u);
+    Command(kCmdProfileLine);
+    for (const std::size_t i : {wall.vertices.size() / 4, wall.vertices.size() * 3 / 4})
+        viewinput::Click(view, PixelOf(view, wall.vertices[i].Position()));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    const tPolyline<cVertex>& ends = *SketchPointsOf(*Sketch()->GetSegment(0), false);
+    const double pixel = PixelsToWorldLength(view, 1);
+    for (std::uint32_t k = 0; k < 2; ++k)
+        EXPECT_NEAR(std::fabs(ends.GetVertex(k)->x), 20.0, pixel) << k << " pixel " << pixel;
 }
