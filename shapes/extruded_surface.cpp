@@ -129,8 +129,17 @@ void Dezaz_Extruded::MoveHandle(int index, double t)
         const double shift = tapered ? 0.5 * t : (index == 0 ? t : 0.0);
         double frame[12];
         std::copy(profile->frame, profile->frame + 12, frame);
+        // The mesh's sections were gathered into the profile's plane by the
+        // fit: they move with it, so that the Sketch tab shows and fits them
+        // where the profile now is (left behind, points of the wall lay off
+        // the sketch and a turned view traced them away from the wall).
+        double move[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
         for (int r = 0; r < 3; ++r)
+        {
+            move[4 * r + 3] = -frame[4 * r + 2] * shift;
             frame[4 * r + 3] -= frame[4 * r + 2] * shift;
+        }
+        profile->sections.Transform(move);
         profile->SetFrame(frame);
     }
     BuildHostSurface();

@@ -738,3 +738,40 @@ TEST_F(SketchTabEditing, AProfilePlaneTurnedByItsHandleKeepsTheWallsMeshPointsOn
     for (std::uint32_t k = 0; k < 2; ++k)
         EXPECT_NEAR(std::fabs(ends.GetVertex(k)->x), 20.0, pixel) << k << " pixel " << pixel;
 }
+
+// The same for an extruded shape whose bottom handle moved its profile
+// along the direction: a line clicked onto two of the wall's mesh points in
+// a turned view ends on the wall (radius 20), where the points left below
+// the moved sketch took the ends nearly 3 off it.
+TEST_F(SketchTabEditing, AnExtrudedProfileMovedByItsHandleKeepsTheWallsMeshPointsOnTheSketch)
+{
+    Open(scans::Cylinder({560, -610, 400}, {0.25, -0.3, 0.92}, 20.0, 50.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Extruded);
+    view = dialog->GetShapesView();
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+    const POINT handle = PixelOf(view, mode->GetHandlePoints()[0]);
+    viewinput::Move(view, POINT{handle.x + 1, handle.y});
+    viewinput::Move(view, handle);
+    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    viewinput::Inject(view, WM_LBUTTONDOWN, handle);
+    for (int i = 1; i <= 5; ++i)
+        viewinput::Move(view, POINT{handle.x + 6 * i, handle.y + 3 * i});
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{handle.x + 30, handle.y + 15});
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    const tFramePolyline<cVertex>& wall = Sketch()->sections[0];
+    ASSERT_GT(wall.vertices.size(), 4u);
+    Command(kCmdProfileLine);
+    for (const std::size_t i : {wall.vertices.size() / 4, wall.vertices.size() * 3 / 4})
+        viewinput::Click(view, PixelOf(view, wall.vertices[i].Position()));
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    const tPolyline<cVertex>& ends = *SketchPointsOf(*Sketch()->GetSegment(0), false);
+    const double pixel = PixelsToWorldLength(view, 1);
+    for (std::uint32_t k = 0; k < 2; ++k)
+        EXPECT_NEAR(std::hypot(ends.GetVertex(k)->x, ends.GetVertex(k)->y), 20.0, 2 * pixel) << k;
+}
