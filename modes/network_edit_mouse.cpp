@@ -688,20 +688,28 @@ void CUIM_EditNetwork::DragSectionPlane(POINT point, C3DView* view)
     I3DSceneRenderer* renderer = view ? view->GetRenderer() : nullptr;
     if (!plane || !renderer || !plane->IsActive())
         return;
-    // The cursor on the screen plane through the plane's origin.
+    // The cursor, and where it was at the last move, on the screen plane
+    // through the plane's origin.
     const cPlane& current = plane->GetPlane();
     const float origin[3] = {float(current.origin[0]), float(current.origin[1]), float(current.origin[2])};
     float projected[3];
     renderer->ProjectPoint(projected, origin, true);
-    float viewPoint[3] = {0.0f, 0.0f, projected[2]};
-    renderer->ScreenToWorld(point, &viewPoint[0], &viewPoint[1]);
-    float world[3];
-    renderer->ViewToWorld(world, viewPoint);
-    if (!IsFinitePoint(world))
+    const auto onScreenPlane = [&](POINT at, float out[3]) {
+        float viewPoint[3] = {0.0f, 0.0f, projected[2]};
+        renderer->ScreenToWorld(at, &viewPoint[0], &viewPoint[1]);
+        renderer->ViewToWorld(out, viewPoint);
+        return IsFinitePoint(out);
+    };
+    float world[3], before[3];
+    if (!onScreenPlane(point, world) || !onScreenPlane(lastPlanePoint, before))
         return;
     const ST_ISectionCurve* guide = plane->GetSectionCurve();
+    // The plane follows the cursor's movement along its normal from where
+    // it was grabbed: through the cursor's point itself, a plane grabbed
+    // away from its origin in a turned view leapt from under the cursor.
     if (!guide)
-        plane->MoveTo({world[0], world[1], world[2]});
+        plane->MoveTo({origin[0] + (world[0] - before[0]), origin[1] + (world[1] - before[1]),
+                       origin[2] + (world[2] - before[2])});
     else
     {
         // The guide's point under the cursor: in a turned view the point of

@@ -1021,3 +1021,41 @@ TEST_F(CurvesTab, ASectionPlaneDraggedAlongItsGuideInATurnedViewCrossesTheGuideU
                         plane.normal[2] * (aim.z - plane.origin[2]);
     EXPECT_NEAR(side, 0.0, 0.2) << "the curve runs 1.7 mm a twentieth of its length";
 }
+
+// The section plane grabbed 30 mm from its origin in a turned view and
+// dragged 12 pixels across the screen moves along its normal by what those
+// pixels span along it. It leapt some 7 mm at the first pixel (to pass
+// through the cursor's point at the depth of its origin).
+TEST_F(CurvesTab, ASectionPlaneGrabbedAwayFromItsOriginInATurnedViewFollowsTheCursorsMovement)
+{
+    OpenNetwork();
+    testview::TurnView(view, 30.0, 50.0);
+    view->RequestRedraw(0);
+    PageButton(IDC_CURVES_SECTION);
+    Paint();
+    const cPlane start = page->SectionPlane()->GetPlane();
+    // A point of the plane 30 mm from its origin, across the world's y.
+    double along[3] = {0, 1, 0};
+    const double n = along[1] * start.normal[1];
+    cVertex grab;
+    grab.x = float(start.origin[0] + 30 * (along[0] - n * start.normal[0]));
+    grab.y = float(start.origin[1] + 30 * (along[1] - n * start.normal[1]));
+    grab.z = float(start.origin[2] + 30 * (along[2] - n * start.normal[2]));
+    const POINT from = ScreenOf(grab), to{from.x + 12, from.y};
+    Input(WM_MOUSEMOVE, from);
+    Paint();
+    Input(WM_MOUSEMOVE, from);
+    Input(WM_LBUTTONDOWN, from);
+    Input(WM_MOUSEMOVE, POINT{from.x + 1, from.y});
+    Input(WM_MOUSEMOVE, to);
+    Input(WM_LBUTTONUP, to);
+    const cPlane& end = page->SectionPlane()->GetPlane();
+    double moved = 0.0, across = 0.0;
+    const double* rows = view->GetCamera()->GetViewTransform();
+    for (int k = 0; k < 3; ++k)
+    {
+        moved += (end.origin[k] - start.origin[k]) * start.normal[k];
+        across += rows[k] * start.normal[k]; // the screen's x axis along the normal
+    }
+    EXPECT_NEAR(moved, 12 * PixelsToWorldLength(view, 1) * across, 0.05);
+}
