@@ -570,8 +570,8 @@ BENCHMARK(BM_BigScanReopen)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kM
 
 // The road's save step alone, on the document a road saved and kept
 // (VTL_BIG_SCAN_KEEP=1): the document opened once, then saved again to a
-// file beside it each round, timed; the last saved must hold the kept
-// document's bytes exactly.
+// file beside it each round, timed with the peak resident memory it adds;
+// the last saved must hold the kept document's bytes exactly.
 void BM_BigScanResave(benchmark::State& state)
 {
     stScan scan;
@@ -609,9 +609,12 @@ void BM_BigScanResave(benchmark::State& state)
     // When the saves start, on the monotonic clock (for a profile's window).
     std::fprintf(stderr, "saves from %.3f s\n",
                  std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
+    std::size_t peak = 0;
     for (auto _ : state)
     {
+        const std::size_t before = benchmemory::StartPeakMeasurement();
         saves.push_back(SecondsOf([&] { cHost::Run(L"_Save \"" + again.wstring() + L"\""); }));
+        peak = std::max(peak, benchmemory::PeakSince(before));
         state.SetIterationTime(saves.back());
     }
     const bool same = sameBytes();
@@ -620,7 +623,8 @@ void BM_BigScanResave(benchmark::State& state)
     std::fprintf(stderr, "%s (ms): save %.0f (", saved.filename().c_str(), 1e3 * Median(saves));
     for (double s : saves)
         std::fprintf(stderr, " %.0f", 1e3 * s);
-    std::fprintf(stderr, " ); file %.2f GB, the same bytes: %s\n", double(fs::file_size(saved)) / 1e9, same ? "yes" : "NO");
+    std::fprintf(stderr, " ); peak %.1f B per triangle; file %.2f GB, the same bytes: %s\n",
+                 double(peak) / double(scan.triangles), double(fs::file_size(saved)) / 1e9, same ? "yes" : "NO");
     if (!same)
         state.SkipWithError("a saved document's bytes differ from the kept one's");
 }

@@ -313,10 +313,20 @@ std::uint32_t Crc32Combine(std::uint32_t crc_a, std::uint32_t crc_b, std::uint64
     return a ^ crc_b;
 }
 
-bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::vector<std::uint8_t>>& pieces,
-                        std::wstring& error)
+bool CheckDocumentObjects(const CDezazDoc& doc, std::wstring& error)
 {
-    pieces.clear();
+    for (const CDezazObject* object : doc.Objects())
+        if (!object->Geometry() || !FindGeometryRecordFor(*object->Geometry()))
+        {
+            error = L"The object " + ON_UuidToString(object->ModelObjectId()).Str() +
+                    L" has geometry this host cannot save.";
+            return false;
+        }
+    return true;
+}
+
+bool EncodeDocumentStart(const CDezazDoc& doc, std::vector<std::uint8_t>& bytes, std::wstring& error)
+{
     ON_MemoryArchive file;
     bool ok = file.WriteByte(sizeof kDocumentMagic, kDocumentMagic) && file.WriteInt(kDocumentFormatVersion);
 
@@ -333,20 +343,45 @@ bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::vector<std::uint8
              layers.WriteInt(static_cast<int>(static_cast<std::uint32_t>(layer.Color()))) && layers.WriteByte(1, &flags);
     }
     ok = ok && WriteSection(file, kLayersSection, layers);
+    if (!ok)
+    {
+        error = L"The document could not be encoded.";
+        return false;
+    }
+    bytes = file.ReleaseBuffer();
+    return true;
+}
 
+bool WriteObjectBody(const CDezazObject& object, ON_BinaryArchive& archive)
+{
+    const GeometryRecord* record = object.Geometry() ? FindGeometryRecordFor(*object.Geometry()) : nullptr;
+    return record && archive.WriteInt(static_cast<int>(record->type)) && WriteAttributes(archive, object.Attributes()) &&
+           archive.WriteUuid(record->id) && record->write(*object.Geometry(), archive);
+}
+
+std::array<std::uint8_t, kObjectSectionHeaderBytes> ObjectSectionHeader(std::uint64_t body_bytes)
+{
+    ON_MemoryArchive header;
+    header.WriteInt(kObjectSection);
+    header.WriteSize(static_cast<std::size_t>(body_bytes));
+    std::array<std::uint8_t, kObjectSectionHeaderBytes> bytes{};
+    std::memcpy(bytes.data(), header.Buffer().data(), bytes.size());
+    return bytes;
+}
+
+bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::vector<std::uint8_t>>& pieces,
+                        std::wstring& error)
+{
+    pieces.clear();
+    std::vector<std::uint8_t> start;
+    if (!CheckDocumentObjects(doc, error) || !EncodeDocumentStart(doc, start, error))
+        return false;
+    ON_MemoryArchive file;
+    bool ok = file.WriteByte(start.size(), start.data());
     for (const CDezazObject* object : doc.Objects())
     {
-        const GeometryRecord* record = object->Geometry() ? FindGeometryRecordFor(*object->Geometry()) : nullptr;
-        if (!record)
-        {
-            error = L"The object " + ON_UuidToString(object->ModelObjectId()).Str() +
-                    L" has geometry this host cannot save.";
-            return false;
-        }
         ON_MemoryArchive body;
-        ok = ok && body.WriteInt(static_cast<int>(record->type)) &&
-             WriteAttributes(body, object->Attributes()) && body.WriteUuid(record->id) &&
-             record->write(*object->Geometry(), body);
+        ok = ok && WriteObjectBody(*object, body);
         if (!ok || body.Buffer().size() < kOwnPieceBytes)
         {
             ok = ok && WriteSection(file, kObjectSection, body);

@@ -45,6 +45,16 @@ bool EncodeDocument(const CDezazDoc& doc, const std::vector<DezazPlugInChunk>& c
 // message and no pieces, as EncodeDocument.
 bool EncodeDocumentHead(const CDezazDoc& doc, std::vector<std::vector<std::uint8_t>>& pieces,
                         std::wstring& error);
+// The same in the steps a save takes to write each object's record straight
+// into the file: the check that every object can be saved (false, with the
+// message above), the bytes before the objects (magic, version, settings,
+// layers), and each object's section, its header (tag, size) and behind it
+// the object's body (its type, attributes and geometry record).
+bool CheckDocumentObjects(const CDezazDoc& doc, std::wstring& error);
+bool EncodeDocumentStart(const CDezazDoc& doc, std::vector<std::uint8_t>& bytes, std::wstring& error);
+bool WriteObjectBody(const CDezazObject& object, ON_BinaryArchive& archive);
+inline constexpr std::size_t kObjectSectionHeaderBytes = 4 + 8;
+std::array<std::uint8_t, kObjectSectionHeaderBytes> ObjectSectionHeader(std::uint64_t body_bytes);
 // The start of a plug-in's section (tag, size, plug-in uuid) whose chunk
 // holds `chunk_bytes` bytes; a fixed size, so that a file written as the
 // plug-in writes can fill it in afterwards.

@@ -105,26 +105,54 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
                   const FileProgress& progress)
 {
     FireBeginSaveDocument(doc, path.c_str(), options.Mode(CDezazFileWriteOptions::selected_only));
-    std::vector<std::vector<std::uint8_t>> head;
-    if (!EncodeDocumentHead(doc, head, error))
+    std::vector<std::uint8_t> start;
+    if (!CheckDocumentObjects(doc, error) || !EncodeDocumentStart(doc, start, error))
         return false;
     cAtomicFileWriter file(progress);
     if (!file.Begin(path, error))
         return false;
-    // The checksum runs over every byte; a plug-in's section has its size
-    // filled in after its bytes, whose own checksum is then joined on.
+    // The checksum runs over every byte; a section written in place has its
+    // size filled in after its bytes, whose own checksum is then joined on.
     std::uint32_t crc = 0;
     const auto append = [&](const std::uint8_t* bytes, std::size_t size) {
         crc = Crc32Continue(crc, bytes, size);
         return file.Append(bytes, size);
     };
-    // Each piece goes once it is in the file.
-    for (std::vector<std::uint8_t>& piece : head)
+    append(start.data(), start.size());
+    start = {};
+    // Writes a section straight into the file behind its header, whose
+    // size is known when the section's bytes are done (a big scan's record
+    // and the sessions run to hundreds of megabytes: they reach the disk as
+    // they are made, instead of being held whole and then written). False,
+    // with nothing of it left in the file, when its bytes could not be made.
+    const auto inPlace = [&](const auto& headerFor, bool endsTheFile, const auto& write) {
+        const std::uint64_t section = file.Size();
+        auto header = headerFor(0);
+        file.Append(header.data(), header.size());
+        FileSectionArchive archive(file, endsTheFile);
+        std::uint32_t section_crc = 0;
+        std::uint64_t section_size = 0;
+        if (!write(archive) || !archive.Finish(section_crc, section_size))
+        {
+            if (!file.Failed())
+                file.CutTo(section);
+            return false;
+        }
+        header = headerFor(section_size);
+        file.Overwrite(section, header.data(), header.size());
+        crc = Crc32Combine(Crc32Continue(crc, header.data(), header.size()), section_crc, section_size);
+        return true;
+    };
+    for (const CDezazObject* object : doc.Objects())
     {
-        append(piece.data(), piece.size());
-        piece = {};
+        if (file.Failed())
+            break;
+        if (inPlace(ObjectSectionHeader, false, [object](ON_BinaryArchive& a) { return WriteObjectBody(*object, a); }) ||
+            file.Failed())
+            continue;
+        error = L"The document could not be encoded.";
+        return false;
     }
-    head = {};
 
     const auto kept_for = [&doc](const ON_UUID& id) {
         for (const DezazPlugInChunk& kept : doc.KeptPlugInChunks())
@@ -141,27 +169,20 @@ bool SaveDocument(CDezazDoc& doc, const std::wstring& path, const CDezazFileWrit
             continue;
         const bool unread = kept_for(plugin->PlugInID()) && !options.Mode(CDezazFileWriteOptions::geometry_only);
         // The plug-in writes straight into the file behind its section's
-        // header; the header's size is known when it is done.
-        const std::uint64_t section = file.Size();
-        auto header = PlugInSectionHeader(plugin->PlugInID(), 0);
-        file.Append(header.data(), header.size());
-        FileSectionArchive archive(file);
-        std::uint32_t chunk_crc = 0;
-        std::uint64_t chunk_size = 0;
-        const bool wrote = plugin->WriteDocument(doc, archive, options) && archive.Finish(chunk_crc, chunk_size);
+        // header.
+        const auto header = [plugin](std::uint64_t size) { return PlugInSectionHeader(plugin->PlugInID(), size); };
+        const bool wrote = inPlace(header, true, [&](ON_BinaryArchive& a) {
+            return plugin->WriteDocument(doc, a, options) != FALSE;
+        });
         if (file.Failed())
             break;
         if (!wrote)
         {
-            file.CutTo(section);
             DezazApp().Print(unread ? L"%ls could not write its data.\n"
                                     : L"%ls could not write its data; the document is saved without it.\n",
                              plugin->PlugInName());
             continue;
         }
-        header = PlugInSectionHeader(plugin->PlugInID(), chunk_size);
-        file.Overwrite(section, header.data(), header.size());
-        crc = Crc32Combine(Crc32Continue(crc, header.data(), header.size()), chunk_crc, chunk_size);
         if (unread)
             DezazApp().Print(L"%ls wrote new data: it replaces the data it could not read.\n", plugin->PlugInName());
         written.push_back(plugin->PlugInID());

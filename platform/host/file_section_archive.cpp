@@ -17,8 +17,8 @@ constexpr std::size_t kGatherBytes = std::size_t{1} << 20;
 
 } // namespace
 
-FileSectionArchive::FileSectionArchive(cAtomicFileWriter& file)
-    : ON_BinaryArchive(Mode::write), m_file(file), m_start(file.Size())
+FileSectionArchive::FileSectionArchive(cAtomicFileWriter& file, bool endsTheFile)
+    : ON_BinaryArchive(Mode::write), m_file(file), m_start(file.Size()), m_endsTheFile(endsTheFile)
 {
     m_gathered.reserve(kGatherBytes);
 }
@@ -67,7 +67,8 @@ bool FileSectionArchive::Internal_Write(std::size_t count, const void* bytes)
 void FileSectionArchive::ReserveForWrite(std::size_t bytes)
 {
     // The rest of the document after this chunk is a few bytes.
-    m_file.ExpectSize(m_start + CurrentPosition() + bytes);
+    if (m_endsTheFile)
+        m_file.ExpectSize(m_start + CurrentPosition() + bytes);
 }
 
 bool FileSectionArchive::Finish(std::uint32_t& crc, std::uint64_t& size)

@@ -18,13 +18,16 @@ namespace dezaz
 class FileSectionArchive : public ON_BinaryArchive
 {
 public:
-    // The archive's position 0 is the file's end when it is made.
-    explicit FileSectionArchive(cAtomicFileWriter& file);
+    // The archive's position 0 is the file's end when it is made. With
+    // `endsTheFile`, what the writer reserves tells the file how large it
+    // grows (little comes after it); a record with more behind it tells nothing.
+    explicit FileSectionArchive(cAtomicFileWriter& file, bool endsTheFile = true);
 
     // Writes out what is gathered and gives the checksum and count of every
     // byte written; false when the file failed.
     bool Finish(std::uint32_t& crc, std::uint64_t& size);
-    // Tells the file how large it will grow, for its progress.
+    // Tells the file how large it will grow, for its progress, when the
+    // archive ends the file.
     void ReserveForWrite(std::size_t bytes) override;
 
 protected:
@@ -38,6 +41,7 @@ private:
 
     cAtomicFileWriter& m_file;
     std::uint64_t m_start;
+    bool m_endsTheFile;
     std::uint64_t m_end = 0;
     std::vector<std::uint8_t> m_gathered;
     std::uint32_t m_crc = 0;
