@@ -140,6 +140,34 @@ TEST(DocumentFile, TheChecksumIsTheStandardCrc32AtEveryLengthAndAlignment)
             << split;
 }
 
+TEST(DocumentFile, TheChecksumTakenManyBytesAStepIsTheStandardOneAtEveryLengthStartAndStartingValue)
+{
+    // Across 64 bytes a step, 16 a step and the bytes left, from every
+    // start within a block, fresh and continued from another checksum.
+    const auto bytewise = [](std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
+        std::uint32_t c = ~crc;
+        for (std::size_t i = 0; i < size; ++i)
+        {
+            c ^= bytes[i];
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        return ~c;
+    };
+    std::vector<std::uint8_t> bytes(16 + 300);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 7);
+    for (std::size_t start = 0; start < 16; ++start)
+        for (std::size_t size = 0; start + size <= bytes.size(); ++size)
+            for (const std::uint32_t from : {0u, 0xCBF43926u, 0xFFFFFFFFu})
+                ASSERT_EQ(dezaz::Crc32Continue(from, bytes.data() + start, size),
+                          bytewise(from, bytes.data() + start, size))
+                    << start << " " << size << " " << from;
+    // All ones: every bit of the lanes set.
+    const std::vector<std::uint8_t> ones(1000, 0xFF);
+    EXPECT_EQ(dezaz::Crc32(ones.data(), ones.size()), bytewise(0, ones.data(), ones.size()));
+}
+
 TEST(DocumentFile, RoundTripGivesTheSameBytesAndTheSameContents)
 {
     CDezazDoc doc;
