@@ -16,6 +16,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -485,6 +487,40 @@ public:
 };
 
 } // namespace
+
+TEST(DocumentSafety, ASaveThatRunsOutOfRoomInsideABigRecordFailsWithItsMessageAndKeepsTheOldFile)
+{
+    // A mesh record of 23 MB goes into the file as it is made; the file may
+    // grow to 4 MB only (as a full disk stops it).
+    cScratchFolder folder;
+    CDezazDoc doc;
+    ON_Mesh mesh;
+    const int side = 900;
+    for (int i = 0; i < side * side; ++i)
+        mesh.SetVertex(i, ON_3dPoint(i % side, i / side, 0));
+    for (int i = 0; i + side + 1 < side * side; ++i)
+        mesh.SetQuad(i, i, i + 1, i + side + 1, i + side);
+    ASSERT_NE(doc.AddMeshObject(mesh), nullptr);
+    doc.AddPointObject(ON_3dPoint(1, 2, 3));
+    const fs::path path = folder / "doc.dzz";
+    WriteBytes(path, {'o', 'l', 'd'});
+    struct rlimit before
+    {
+    };
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit limited = before;
+    limited.rlim_cur = rlim_t{4} << 20;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::wstring error;
+    const bool saved = dezaz::SaveDocument(doc, path.wstring(), CDezazFileWriteOptions(), error);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, L"Cannot write \"" + path.wstring() + L"\": File too large");
+    EXPECT_EQ(FileBytes(path), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), {}), 1);
+}
 
 TEST(DocumentSafety, PlugInsWriteStraightIntoTheFileAndAFailedOneLeavesNoTrace)
 {
