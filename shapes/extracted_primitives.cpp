@@ -281,7 +281,7 @@ bool ST_CExtractedSphere::CommitRow(CPropTreeItem* item)
     return OnPointPropertyChanged(item, m_centreChoice, m_centreId);
 }
 
-bool ST_CExtractedSphere::AcceptRadius(const cFitContainer& points, double radius, CWnd* parent) const
+bool ST_CExtractedSphere::AcceptRadius(const cFitContainer& points, double radius, CWnd* parent)
 {
     double box[6];
     ComputeFitBoundingBox(points, box);
@@ -289,12 +289,14 @@ bool ST_CExtractedSphere::AcceptRadius(const cFitContainer& points, double radiu
         return true;
     const std::wstring text =
         L"The result radius is " + FormatFixed3(radius) + L" which seems too big. Do you want to keep the result?";
-    return MessageBoxW(parent ? parent->GetSafeHwnd() : nullptr, text.c_str(), L"", MB_YESNO | MB_ICONQUESTION) !=
-           IDNO;
+    resultTurnedDown =
+        MessageBoxW(parent ? parent->GetSafeHwnd() : nullptr, text.c_str(), L"", MB_YESNO | MB_ICONQUESTION) == IDNO;
+    return !resultTurnedDown;
 }
 
 int ST_CExtractedSphere::Refit(const cFitContainer& points, double, ISceneObject*, CWnd* parent)
 {
+    resultTurnedDown = false;
     if (!m_geometry || points.Points().size() < kMinSpherePoints || !tree)
         return 0;
     stRowParameter centre[3];

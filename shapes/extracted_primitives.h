@@ -79,7 +79,7 @@ public:
 private:
     // Asks about a radius far beyond the points' extent; false when the
     // user turns it down.
-    bool AcceptRadius(const cFitContainer& points, double radius, CWnd* parent) const;
+    bool AcceptRadius(const cFitContainer& points, double radius, CWnd* parent);
 
     ST_IGeometry* m_geometry = nullptr;
     cSphere* m_sphere = nullptr;

@@ -89,6 +89,9 @@ public:
     UINT nameRowId = static_cast<UINT>(-1);
     std::vector<stExtractedReference> directionReferences;
     std::vector<stExtractedReference> pointReferences;
+    // Whether the last refit ended because the user turned its result down
+    // (a question it asked was answered No), not for want of points.
+    bool resultTurnedDown = false;
 
     // Row groups. Each Add inserts its rows under parent (the tree's top
     // level for null) and returns the group's row, or null without a tree.

@@ -800,13 +800,17 @@ void CCreatePrimitiveDialog::OnKindChange()
     // as the fit. The view is drawn once, below, with the shape current.
     if (!FitActiveSurface(m_shapePage.get(), session))
     {
+        // A result the user turned down was fitted to what is marked: the
+        // hint to mark an area would tell them otherwise.
+        const bool turnedDown = session->GetRecord()->resultTurnedDown;
         SetCurrentShape(nullptr);
         RemoveListItem(session);
         m_shapePage->GetPropertyTree().DeleteAllItems();
         session->GetRecord()->tree = nullptr;
         m_entry->DeleteSession(session);
         EnableShapeControls();
-        ShowAnnotation(kNoSelectionHint);
+        if (!turnedDown)
+            ShowAnnotation(kNoSelectionHint);
         return;
     }
     ClearAnnotation();

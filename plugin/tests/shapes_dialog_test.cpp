@@ -243,6 +243,30 @@ TEST_F(ShapesDialog, AKindWithNothingMarkedLeavesNoShapeAndSaysWhy)
     EXPECT_TRUE(dialog->HintText().empty());
 }
 
+// A sphere asked for on a nearly flat strip next to a plane fitted first: its
+// radius is far beyond the strip, the user turns the result down, and the
+// view does not tell them to mark an area they have marked.
+TEST_F(ShapesDialog, ASphereTurnedDownForItsSizeDoesNotAskForAMarkedArea)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    cMesh& mesh = Mesh();
+    mesh.ForEachTriangle(
+        [&](cMeshTriangle& t)
+        {
+            if (mesh.GetVertex(t.vertexIndex[0])->x >= 1190.0f)
+                return;
+            t.flags |= kTriangleFlagSelected;
+            for (std::uint32_t v : t.vertexIndex)
+                mesh.GetVertex(v)->flags |= 2u;
+        });
+    ChooseKind(eShapeKind::Plane);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    QueueAnswer(L"too big", IDNO);
+    ChooseKind(eShapeKind::Sphere);
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 1u);
+    EXPECT_EQ(dialog->HintText(), L"");
+}
+
 TEST_F(ShapesDialog, SelectAllAndCylinderFitsTheScanWithinItsNoise)
 {
     const Vec base{500, -300, 200}, axis = scans::Unit({0.2, 0.5, 1.0});
