@@ -262,7 +262,13 @@ __attribute__((target("pclmul,sse4.1"))) std::uint32_t Crc32Folded(std::uint32_t
     return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(x1, t), 1));
 }
 
-const bool kFoldsCrc = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+// Whether this processor multiplies without carries (asked once, on first use).
+bool FoldsCrc()
+{
+    static const bool folds =
+        (__builtin_cpu_init(), __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1"));
+    return folds;
+}
 #endif
 
 // CRC-32 (IEEE 802.3, reflected) continued from `crc` over the bytes: 64
@@ -276,7 +282,7 @@ std::uint32_t Crc32InOnePass(std::uint32_t crc, const std::uint8_t* bytes, std::
     if (size == 0)
         return crc;
 #if defined(__x86_64__)
-    if (kFoldsCrc && size >= 64)
+    if (size >= 64 && FoldsCrc())
     {
         const std::size_t folded = size - size % 16;
         crc = ~Crc32Folded(~crc, bytes, folded);
