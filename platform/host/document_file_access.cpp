@@ -105,6 +105,20 @@ constexpr std::size_t kDirectStage = std::size_t{8} << 20;
 // Files read past the cache from this size on.
 constexpr std::uint64_t kDirectReadBytes = std::uint64_t{64} << 20;
 
+// A stage for transfers past the cache, or null: aligned to, and asked to
+// be made of, the machine's huge pages (2 MB), so that a transfer pins a
+// few pages instead of two thousand (the pinning took about a fifth of the
+// time of the thread that writes a document).
+std::uint8_t* NewDirectStage()
+{
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    void* memory = nullptr;
+    if (::posix_memalign(&memory, kHugePage, kDirectStage) != 0)
+        return nullptr;
+    ::madvise(memory, kDirectStage, MADV_HUGEPAGE);
+    return static_cast<std::uint8_t*>(memory);
+}
+
 // Reads up to size bytes (from `offset` when given, else where the file
 // stands); the count read, less only at the end of the file.
 bool ReadUpTo(int fd, std::uint8_t* into, std::size_t size, std::size_t& done, cProgressSteps* steps = nullptr,
@@ -702,10 +716,9 @@ bool cAtomicFileWriter::Begin(const std::wstring& path, std::wstring& error)
     }
     // Bytes are staged when there is room for the stage, and the stage goes
     // past the cache when the file system takes that.
-    void* stage = nullptr;
-    if (::posix_memalign(&stage, kDirectBlock, kDirectStage) == 0)
+    if (std::uint8_t* stage = NewDirectStage())
     {
-        m_stage.reset(static_cast<std::uint8_t*>(stage));
+        m_stage.reset(stage);
         // The same file again (not the name, which another could replace).
         m_direct = ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_WRONLY | O_CLOEXEC | O_DIRECT);
     }
@@ -805,9 +818,7 @@ bool cAtomicFileWriter::FlushStage()
         return false;
     if (!m_spare)
     {
-        void* spare = nullptr;
-        if (::posix_memalign(&spare, kDirectBlock, kDirectStage) == 0)
-            m_spare.reset(static_cast<std::uint8_t*>(spare));
+        m_spare.reset(NewDirectStage());
     }
     const std::size_t whole = m_staged - m_staged % kDirectBlock;
     const std::uint64_t at = m_flushed;
