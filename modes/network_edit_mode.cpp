@@ -302,8 +302,10 @@ void CUIM_EditNetwork::TakeBackDrawing()
     if (editedSurface && page && page->GetUndoCount() == drawnUndoCount)
         page->UndoOn(editedSurface);
     // Edits made while the drawing waited saved their copies after its
-    // own, which would now be an Undo step that changes nothing.
-    else if (editedSurface && page && drawnUndoCount != SIZE_MAX && page->GetUndoCount() > drawnUndoCount)
+    // own, which would now be an Undo step that changes nothing (unless
+    // the drawing put joints into curves: that step takes them out).
+    else if (editedSurface && page && !drawnChangedNetwork && drawnUndoCount != SIZE_MAX &&
+             page->GetUndoCount() > drawnUndoCount)
         page->DropUndoStateAt(drawnUndoCount - 1);
     DiscardDrawnCurve();
 }
@@ -313,6 +315,7 @@ void CUIM_EditNetwork::DiscardDrawnCurve()
     drawn.reset();
     clickedPoints = 0;
     drawnUndoCount = SIZE_MAX;
+    drawnChangedNetwork = false;
 }
 
 void CUIM_EditNetwork::EnterSubState(std::uint32_t state, C3DView* view)
@@ -397,12 +400,15 @@ void CUIM_EditNetwork::FinishDrawing(C3DView* view, double nearLimit)
     if (!drawn || !surface)
         return;
     // The drawing waits while the other sub-states' edits (Accept, a node
-    // drag...) save their copies after the one it saved as it began: that
-    // copy goes and the curve saves one of its own now, so that one Undo
-    // takes back the curve alone and the next the edit before it.
+    // drag...) save their copies after the one it saved as it began: the
+    // curve saves one of its own now, so that one Undo takes back the curve
+    // alone and the next the edit before it. The first copy goes too, but
+    // when the clicks put joints into curves: it is the step that takes
+    // them out.
     if (INetworkEditPage* page = Page(); page && drawnUndoCount != SIZE_MAX && page->GetUndoCount() > drawnUndoCount)
     {
-        page->DropUndoStateAt(drawnUndoCount - 1);
+        if (!drawnChangedNetwork)
+            page->DropUndoStateAt(drawnUndoCount - 1);
         page->PushUndoState();
         drawnUndoCount = page->GetUndoCount();
     }

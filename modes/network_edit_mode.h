@@ -252,6 +252,8 @@ private:
     // The page's undo count once the copy saved as the drawn curve began
     // was on it (SIZE_MAX without a drawn curve).
     std::size_t drawnUndoCount = SIZE_MAX;
+    // The drawn curve's clicks have put joints into network curves.
+    bool drawnChangedNetwork = false;
     // The page's undo count just after a node drag saved its copy.
     std::size_t dragUndoCount = SIZE_MAX;
     // The running drag began with a press on a node (not by an insertion).

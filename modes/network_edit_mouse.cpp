@@ -440,6 +440,7 @@ void CUIM_EditNetwork::PressAddCurve(POINT point, C3DView* view)
         if (INetworkEditPage* page = Page())
             page->PushUndoState();
         clickedPoints = 0;
+        drawnChangedNetwork = false;
         if (!BeginNewCurve(drawn, *surface, network, CLSID_ST_TSplineCurve, view ? view->GetSafeHwnd() : nullptr))
             return;
         if (INetworkEditPage* page = Page())
@@ -463,6 +464,7 @@ void CUIM_EditNetwork::PressAddCurve(POINT point, C3DView* view)
             {
                 hoveredCurve = nullptr;
                 redraw = true;
+                drawnChangedNetwork = true;
             }
         }
         const tPolyline<cVertex>* current = drawn->GetDefiningPoints();

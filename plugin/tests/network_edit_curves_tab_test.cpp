@@ -952,6 +952,39 @@ TEST_F(CurvesTab, ACurveFinishedAfterSectionsAcceptedWhileItWasDrawnIsUndoneAlon
     EXPECT_EQ(page->GetUndoCount(), 0u);
 }
 
+// A curve begun by a click onto another (a joint put into it) and finished
+// after sections were accepted while it waited: one Undo takes the curve
+// back, the next the sections, the next the joint, as before the sections.
+TEST_F(CurvesTab, ACurveBegunOnAnotherAndFinishedAfterSectionsAcceptedLeavesAnUndoStepForItsJoint)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    const auto before = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    const POINT onFirst = OnFirstCurve(0.3);
+    Input(WM_MOUSEMOVE, onFirst);
+    Click(onFirst);
+    ASSERT_EQ(Network()->GetSegment(0)->GetDefiningPoints()->GetVertexCount(), before.size() + 1);
+    Click(At(0, 50));
+    PageButton(IDC_CURVES_SECTION);
+    PanelButton(page->SectionPanel(), IDC_SECTION_ALIGN_RIGHT);
+    PanelButton(page->SectionPanel(), IDC_SECTION_PREVIEW);
+    PanelButton(page->SectionPanel(), IDC_SECTION_ACCEPT);
+    ASSERT_EQ(CurveCount(), 2u);
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    DoubleClick(At(60, 60));
+    ASSERT_EQ(CurveCount(), 3u);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 2u);
+    PageButton(IDC_CURVES_UNDO);
+    ASSERT_EQ(CurveCount(), 1u);
+    PageButton(IDC_CURVES_UNDO);
+    ASSERT_EQ(CurveCount(), 1u) << "the curve it was begun on stays";
+    ExpectFirstCurveNodes(before);
+}
+
 // The same curve given up with Escape after the sections were accepted:
 // the copy it saved as it began goes with it, and one Undo takes the
 // sections back. An Undo step that changed nothing was left.
