@@ -533,11 +533,14 @@ struct stAxisRefinement
     const double* blocks;
     std::size_t count;
     double axis[3], point[3], u[3], v[3];
-    // For each block of terms, the binade the sum had before it at the first
-    // point of the last evaluation (none before the first): nearby axes give
-    // sums alike. For each point of an evaluation, every block's steps, kept
-    // from one evaluation to the next.
-    mutable std::vector<int> binades = {};
+    // For each point of an evaluation (the same role from one simplex step
+    // to the next: the reflection, the expansion, the contractions) and each
+    // block of terms, the binade its sum had before the block at the last
+    // evaluation (none before the first): nearby axes give sums alike, and
+    // a step's expansion, say, gives sums nearer the last expansion's than
+    // its reflection's. For each point, every block's steps counted for that
+    // binade, kept from one evaluation to the next.
+    mutable std::vector<std::vector<int>> binades = {};
     mutable std::vector<std::vector<stSumSteps>> steps = {};
     // The team of the pool's threads that measures the samples (none: the
     // pool's batches).
@@ -567,14 +570,19 @@ void AxisObjectives(const cDoubleVector* points, std::uint32_t count, double* va
     const auto& refinement = *static_cast<const stAxisRefinement*>(context);
     const std::size_t samples = refinement.count;
     const std::size_t blocks = (samples + kSamplesPerJob - 1) / kSamplesPerJob;
-    refinement.binades.resize(blocks, INT_MIN);
     std::vector<std::array<double, 6>> axes(count);
     for (std::uint32_t c = 0; c < count; ++c)
         refinement.Apply(points[c], axes[c].data(), axes[c].data() + 3);
     if (refinement.steps.size() < count)
+    {
         refinement.steps.resize(count);
+        refinement.binades.resize(count);
+    }
     for (std::uint32_t c = 0; c < count; ++c)
+    {
         refinement.steps[c].resize(blocks);
+        refinement.binades[c].resize(blocks, INT_MIN);
+    }
     const auto endOf = [&](std::size_t block) { return std::min(samples, (block + 1) * kSamplesPerJob); };
     // A block's leans about point c's axis into `to` (its first sample's at
     // to[0]).
@@ -595,16 +603,19 @@ void AxisObjectives(const cDoubleVector* points, std::uint32_t count, double* va
         for (std::uint32_t c = 0; c < count; ++c)
         {
             lean(c, block, own);
-            refinement.steps[c][block] = CountSumStepsOfSquares(own, end - first, refinement.binades[block]);
+            refinement.steps[c][block] = CountSumStepsOfSquares(own, end - first, refinement.binades[c][block]);
         }
     };
     // The running sums: a block's counted steps at once where they hold,
     // else its terms one by one, its leans measured again with the same
-    // operations.
+    // operations, on the one thread that takes the sums while the others
+    // wait for the pass's end (the blocks where a sum leaves its binade, and
+    // those where its binade is not the last evaluation's).
     std::fill(values, values + count, 0.0);
     auto add = [&](std::size_t block) {
-        refinement.binades[block] = SumBinade(values[0]);
         for (std::uint32_t c = 0; c < count; ++c)
+        {
+            refinement.binades[c][block] = SumBinade(values[c]);
             values[c] = TakeSumSteps(values[c], refinement.steps[c][block], [&](double running) {
                 const std::size_t end = endOf(block) - block * kSamplesPerJob;
                 double again[kSamplesPerJob];
@@ -614,6 +625,7 @@ void AxisObjectives(const cDoubleVector* points, std::uint32_t count, double* va
                         running += again[i] * again[i];
                 return running;
             });
+        }
     };
     if (refinement.team != nullptr)
         FindOnTeamTakeInOrder(*refinement.team, blocks, measure, add);
