@@ -118,6 +118,11 @@ protected:
         viewinput::Click(view, At(x1, y1));
     }
 
+    // On the Sketch tab, in the turned view, without snapping: a line
+    // clicked onto the mesh points a quarter and three quarters along the
+    // first wall section.
+    void DrawLineOntoTheWallInATurnedView();
+
     cCPView* view = nullptr;
 };
 
@@ -702,7 +707,33 @@ POINT PixelOf(cCPView* view, const float world[3])
     return at;
 }
 
+// Presses handle `index` of the mode, drags it 30 pixels right and 15 down
+// in five moves and lets it go.
+void DragHandleBy30x15(cCPView* view, CUIM_ExtendSurface& mode, int index)
+{
+    const POINT handle = PixelOf(view, mode.GetHandlePoints()[index]);
+    viewinput::Move(view, POINT{handle.x + 1, handle.y});
+    viewinput::Move(view, handle);
+    ASSERT_EQ(mode.GetHoveredHandle(), index);
+    viewinput::Inject(view, WM_LBUTTONDOWN, handle);
+    for (int i = 1; i <= 5; ++i)
+        viewinput::Move(view, POINT{handle.x + 6 * i, handle.y + 3 * i});
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{handle.x + 30, handle.y + 15});
+}
+
 } // namespace
+
+void SketchTabEditing::DrawLineOntoTheWallInATurnedView()
+{
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    const tFramePolyline<cVertex>& wall = Sketch()->sections[0];
+    ASSERT_GT(wall.vertices.size(), 4u);
+    Command(kCmdProfileLine);
+    for (const std::size_t i : {wall.vertices.size() / 4, wall.vertices.size() * 3 / 4})
+        viewinput::Click(view, PixelOf(view, wall.vertices[i].Position()));
+}
 
 // The profile plane turned about the axis with the middle handle on the
 // Shape tab: on the Sketch tab, in a turned view, a line clicked onto two
@@ -716,22 +747,8 @@ TEST_F(SketchTabEditing, AProfilePlaneTurnedByItsHandleKeepsTheWallsMeshPointsOn
     mfc::PumpUntilIdle();
     CUIM_ExtendSurface* mode = dialog->GetExtendMode();
     ASSERT_TRUE(mode && mode->GetHandleCount() == 3);
-    const POINT handle = PixelOf(view, mode->GetHandlePoints()[2]);
-    viewinput::Move(view, POINT{handle.x + 1, handle.y});
-    viewinput::Move(view, handle);
-    ASSERT_EQ(mode->GetHoveredHandle(), 2);
-    viewinput::Inject(view, WM_LBUTTONDOWN, handle);
-    for (int i = 1; i <= 5; ++i)
-        viewinput::Move(view, POINT{handle.x + 6 * i, handle.y + 3 * i});
-    viewinput::Inject(view, WM_LBUTTONUP, POINT{handle.x + 30, handle.y + 15});
-    ShowTab(L"Sketch");
-    TurnAndZoomView();
-    SetSnapping(false);
-    const tFramePolyline<cVertex>& wall = Sketch()->sections[0];
-    ASSERT_GT(wall.vertices.size(), 4u);
-    Command(kCmdProfileLine);
-    for (const std::size_t i : {wall.vertices.size() / 4, wall.vertices.size() * 3 / 4})
-        viewinput::Click(view, PixelOf(view, wall.vertices[i].Position()));
+    DragHandleBy30x15(view, *mode, 2);
+    DrawLineOntoTheWallInATurnedView();
     ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
     const tPolyline<cVertex>& ends = *SketchPointsOf(*Sketch()->GetSegment(0), false);
     const double pixel = PixelsToWorldLength(view, 1);
@@ -753,22 +770,8 @@ TEST_F(SketchTabEditing, AnExtrudedProfileMovedByItsHandleKeepsTheWallsMeshPoint
     mfc::PumpUntilIdle();
     CUIM_ExtendSurface* mode = dialog->GetExtendMode();
     ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const POINT handle = PixelOf(view, mode->GetHandlePoints()[0]);
-    viewinput::Move(view, POINT{handle.x + 1, handle.y});
-    viewinput::Move(view, handle);
-    ASSERT_EQ(mode->GetHoveredHandle(), 0);
-    viewinput::Inject(view, WM_LBUTTONDOWN, handle);
-    for (int i = 1; i <= 5; ++i)
-        viewinput::Move(view, POINT{handle.x + 6 * i, handle.y + 3 * i});
-    viewinput::Inject(view, WM_LBUTTONUP, POINT{handle.x + 30, handle.y + 15});
-    ShowTab(L"Sketch");
-    TurnAndZoomView();
-    SetSnapping(false);
-    const tFramePolyline<cVertex>& wall = Sketch()->sections[0];
-    ASSERT_GT(wall.vertices.size(), 4u);
-    Command(kCmdProfileLine);
-    for (const std::size_t i : {wall.vertices.size() / 4, wall.vertices.size() * 3 / 4})
-        viewinput::Click(view, PixelOf(view, wall.vertices[i].Position()));
+    DragHandleBy30x15(view, *mode, 0);
+    DrawLineOntoTheWallInATurnedView();
     ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
     const tPolyline<cVertex>& ends = *SketchPointsOf(*Sketch()->GetSegment(0), false);
     const double pixel = PixelsToWorldLength(view, 1);
