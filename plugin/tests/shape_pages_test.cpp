@@ -46,6 +46,15 @@ void ChangeRow(CSubSurfaceDlg& page, CPropTreeItem* item)
     ::SendMessageW(page.GetSafeHwnd(), WM_NOTIFY, IDC_SHAPE_PAGE_TREE, LPARAM(&notify));
 }
 
+// Clicks item `at` of the dialog's list of shapes, as the user does to show
+// a shape again.
+void ClickShapeInList(HWND dialogWindow, std::size_t at)
+{
+    const HWND list = ::GetDlgItem(dialogWindow, IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, WPARAM(at), 0);
+    ::SendMessageW(dialogWindow, WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+}
+
 // The Shape page gets the room of the dialog's largest page: its tree takes
 // all of it above the buttons, which keep to the page's bottom, and a
 // cylinder's rows all show.
@@ -538,10 +547,7 @@ TEST_F(ShapesDialog, HorizontalOnAPlaneShownAgainFitsItAsRightAfterTheFit)
         ASSERT_EQ(level.normal[2], 1.0);
         ASSERT_NEAR(level.d, -310.0, 0.01);
         const std::vector<CSessionSurface*>& listed = dialog->ListedSessions();
-        const auto at = std::find(listed.begin(), listed.end(), shownAgain) - listed.begin();
-        const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
-        ::SendMessageW(list, LB_SETCURSEL, WPARAM(at), 0);
-        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+        ClickShapeInList(Window(), std::size_t(std::find(listed.begin(), listed.end(), shownAgain) - listed.begin()));
         ASSERT_EQ(dialog->GetCurrentSession(), shownAgain);
         dialog->GetShapePage()->OnHorizontal();
         const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
@@ -572,9 +578,7 @@ TEST_F(ShapesDialog, AnAxisChosenForAPlaneShownAgainFitsItAsRightAfterTheFit)
     const cPlane level = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
     ASSERT_EQ(level.normal[2], 1.0);
     ASSERT_NEAR(level.d, -310.0, 0.01);
-    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
-    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
-    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    ClickShapeInList(Window(), 0);
     ASSERT_EQ(dialog->GetCurrentSession(), shownAgain);
     chooseZAxis();
     const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
@@ -684,9 +688,7 @@ TEST_F(ShapesDialog, AnOffsetTypedForAPlaneShownAgainStaysWhenAnAxisIsChosen)
     Click(IDC_SHAPES_SELECT_ALL);
     ChooseKind(eShapeKind::Plane);
     ChooseKind(eShapeKind::Plane);
-    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
-    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
-    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    ClickShapeInList(Window(), 0);
     CSubSurfaceDlg& page = *dialog->GetShapePage();
     CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
     ASSERT_TRUE(offset && offset->GetChild());
@@ -717,10 +719,7 @@ TEST_F(ShapesDialog, AnOffsetLeftToTheFitOfAPlaneShownAgainCannotBeTypedOver)
         CSessionSurface* shownAgain = dialog->GetCurrentSession();
         ChooseKind(kind);
         const std::vector<CSessionSurface*>& listed = dialog->ListedSessions();
-        const auto at = std::find(listed.begin(), listed.end(), shownAgain) - listed.begin();
-        const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
-        ::SendMessageW(list, LB_SETCURSEL, WPARAM(at), 0);
-        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+        ClickShapeInList(Window(), std::size_t(std::find(listed.begin(), listed.end(), shownAgain) - listed.begin()));
         ASSERT_EQ(dialog->GetCurrentSession(), shownAgain);
         CSubSurfaceDlg& page = *dialog->GetShapePage();
         CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
