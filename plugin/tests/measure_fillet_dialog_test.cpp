@@ -373,6 +373,20 @@ TEST_F(MeasureFilletDialog, CloseLeavesTheViewportsAndTheHolderKeepsNoWindow)
         EXPECT_FALSE(dynamic_cast<CMeasureFilletPreviewConduit*>(c));
 }
 
+TEST_F(MeasureFilletDialog, ClosingFreesTheCopyOfTheReferenceMesh)
+{
+    stFilletScan scan;
+    Open(scan);
+    SelectMesh(mesh);
+    ASSERT_NE(dialog->ReferenceMesh(), nullptr);
+    // The holder keeps the closed dialog until the next run; a big scan's
+    // copy (about 75 bytes a triangle) must not stay with it.
+    AFX_MANAGE_STATE(&state);
+    dialog->CancelDialog(false);
+    ASSERT_FALSE(::IsWindow(dialog->GetSafeHwnd()));
+    EXPECT_EQ(dialog->ReferenceMesh(), nullptr);
+}
+
 // ---------------------------------------------------------------- preview by pixels
 
 TEST_F(MeasureFilletDialog, ThePreviewMarksTheInnerStationsRedAndReleasesADeletedEdge)

@@ -406,7 +406,10 @@ void CMeasureFilletDialog::OnCancel()
     m_conduit.Disable();
     Regenerate();
     CDezazDialog::OnCancel();
-    // The plug-in's holder owns this object; only the window goes.
+    // The plug-in's holder owns this object; only the window goes. It is
+    // kept until the next run, so the copy of the reference mesh (hundreds
+    // of megabytes on a big scan) goes now.
     if (m_hWnd && ::IsWindow(m_hWnd))
         DestroyWindow();
+    DropMeshCopy();
 }
