@@ -127,6 +127,9 @@ void LowerTo(double& slot, double value)
 // vertex whose angles are measured one by one.
 constexpr double kNoCosine = HUGE_VAL;
 constexpr double kMeasureAgain = -HUGE_VAL;
+// In a vertex's unit normal, the first of its doubles where the normal is
+// too short to be made unit: no unit's coordinate is near it.
+constexpr double kNotUnit = 4.0;
 
 // Calls each(i, t, c, job) for every triangle whose corners c are all in
 // the mesh, a job of triangles at a time on the pool, each job's from its
@@ -244,10 +247,12 @@ struct stPlainJob
 // so, have their edges' angles measured and raised one by one again.
 // Where `ringFrom` is given, the same pass raises each vertex's to one past
 // the last triangle that uses it, for the smoothing. Each job gathers its
-// offers to the vertices first (cVertexOffers). Where `normals` is given,
-// it holds every vertex's normal, three floats each, and the corners'
-// normals are read there instead of in their records.
-void MeasureLargestAngles(const cMesh& mesh, const float* normals, double* least, float* largest,
+// offers to the vertices first (cVertexOffers). Where `units` is given, it
+// holds every vertex's normal made unit as UnitForCosine makes it (three
+// doubles each, the first kNotUnit where it is too short), and the corners'
+// units are read there instead of being made from their records' normals
+// at each of the six or so triangles round a vertex.
+void MeasureLargestAngles(const cMesh& mesh, const double* units, double* least, float* largest,
                           std::uint32_t* ringFrom, IProcProgress* progress)
 {
     const std::uint32_t count = mesh.GetVertexCount();
@@ -256,12 +261,21 @@ void MeasureLargestAngles(const cMesh& mesh, const float* normals, double* least
                              cVertexOffers& job) {
         // Each edge is measured from both its triangles, without reading the
         // one across: a least cosine is the same whichever edges offer it
-        // and how often. Each corner is made unit once for its two edges.
-        double unit[3][3];
+        // and how often. Each corner's unit is the vertex's own, made once.
+        double own[3][3];
+        const double* unit[3];
         bool isUnit[3];
         for (int k = 0; k < 3; ++k)
-            isUnit[k] = UnitForCosine(normals != nullptr ? normals + 3 * std::size_t{t.vertexIndex[k]} : c[k]->Normal(),
-                                      unit[k]);
+        {
+            if (units != nullptr)
+            {
+                unit[k] = units + 3 * std::size_t{t.vertexIndex[k]};
+                isUnit[k] = unit[k][0] != kNotUnit;
+                continue;
+            }
+            isUnit[k] = UnitForCosine(c[k]->Normal(), own[k]);
+            unit[k] = own[k];
+        }
         double cosine[3];
         for (int k = 0; k < 3; ++k)
         {
@@ -273,12 +287,17 @@ void MeasureLargestAngles(const cMesh& mesh, const float* normals, double* least
             job.Offer(t.vertexIndex[k], std::min(cosine[k], cosine[(k + 2) % 3]), i + 1);
     };
     ForEachMeasuredTriangle(mesh, progress, offers, measure, [&](const cMeshTriangle& t) {
-        if (normals == nullptr)
+        if (units == nullptr)
             PrefetchCorners(mesh, t, offsetof(cVertex, nx));
         else
             for (const std::uint32_t v : t.vertexIndex)
                 if (v < count)
-                    __builtin_prefetch(normals + 3 * std::size_t{v});
+                {
+                    // A unit's three doubles may cross into the next line.
+                    const double* unit = units + 3 * std::size_t{v};
+                    __builtin_prefetch(unit);
+                    __builtin_prefetch(unit + 2);
+                }
     });
     const std::uint32_t vertexCount = count;
     std::vector<std::uint8_t> again((std::size_t{vertexCount} + kPoolBlock - 1) / kPoolBlock, 0);
@@ -474,13 +493,14 @@ void ComputeSegmentationValues(cMesh& mesh)
     }
     if (largest != nullptr && least != nullptr)
     {
-        // The vertices' normals side by side, where there is room for them:
-        // the angles' pass reads a corner's normal from a third of the
-        // memory its record takes.
-        std::unique_ptr<float[]> normals;
+        // The vertices' unit normals side by side, where there is room for
+        // them: each vertex's is made once instead of at every triangle
+        // round it (a square root and three divisions), and the angles'
+        // pass reads it from less memory than the vertex's record takes.
+        std::unique_ptr<double[]> units;
         try
         {
-            normals.reset(new float[3 * std::size_t{vertexCount}]);
+            units.reset(new double[3 * std::size_t{vertexCount}]);
         }
         catch (const std::bad_alloc&)
         {
@@ -488,12 +508,13 @@ void ComputeSegmentationValues(cMesh& mesh)
         ForEachBlockOnPool(vertexCount, [&](std::uint32_t begin, std::uint32_t end) {
             std::fill(least.get() + begin, least.get() + end, kNoCosine);
             std::fill(smoothing.from.get() + begin, smoothing.from.get() + end, 0u);
-            if (normals != nullptr)
+            if (units != nullptr)
                 for (std::uint32_t i = begin; i < end; ++i)
-                    std::copy_n(mesh.GetVertex(i)->Normal(), 3, normals.get() + 3 * std::size_t{i});
+                    if (!UnitForCosine(mesh.GetVertex(i)->Normal(), units.get() + 3 * std::size_t{i}))
+                        units[3 * std::size_t{i}] = kNotUnit;
         });
-        MeasureLargestAngles(mesh, normals.get(), least.get(), largest.get(), smoothing.from.get(), progress);
-        normals.reset();
+        MeasureLargestAngles(mesh, units.get(), least.get(), largest.get(), smoothing.from.get(), progress);
+        units.reset();
         least.reset();
         // A vertex's value before the mapping: its largest angle, or FLT_MAX
         // past the limit. The range is found from the angles alone, and the

@@ -2,6 +2,7 @@
 #include "analysis/segmentation_regions.h"
 
 #include "analysis_test_meshes.h"
+#include "core/vector_math.h"
 
 #include <gtest/gtest.h>
 
@@ -212,6 +213,49 @@ TEST(SegmentationValues, ALeastCosineWhoseAngleLiesJustBelowAFloatBoundaryLeaves
     EXPECT_EQ(angle, 0.0f);
     ASSERT_TRUE(AngleOfLeastCosine(-1.0, angle));
     EXPECT_EQ(angle, static_cast<float>(std::acos(-1.0)));
+}
+
+TEST(SegmentationValues, NormalsTooShortOrNotANumberMeasureAsEveryEdgeMeasuredInTurnDoes)
+{
+    // A bumpy field whose vertex normals include a zero one, one too short
+    // to be made unit, one just long enough and one not a number; each edge
+    // is measured in turn between its ends' normals for the reference.
+    cMesh mesh;
+    FillMesh(mesh, HeightField(12, [](double x, double y) { return 0.4 * std::sin(x) * std::cos(0.7 * y); }));
+    const auto setNormal = [&mesh](std::uint32_t i, float x, float y, float z) {
+        cVertex& v = *mesh.GetVertex(i);
+        v.nx = x, v.ny = y, v.nz = z;
+    };
+    setNormal(20, 0.0f, 0.0f, 0.0f);
+    setNormal(47, 4e-6f, 0.0f, 0.0f);
+    setNormal(48, 0.0f, 2e-5f, 0.0f);
+    setNormal(90, std::nanf(""), 0.0f, 1.0f);
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        mesh.GetVertex(i)->SetScalar(-FLT_MAX);
+    for (std::uint32_t t = 0; t < mesh.GetTriangleCount(); ++t)
+    {
+        cVertex* c[3];
+        ASSERT_TRUE(mesh.GetCorners(*mesh.GetTriangle(t), c));
+        for (int k = 0; k < 3; ++k)
+        {
+            cVertex* ends[2] = {c[k], c[(k + 1) % 3]};
+            const auto angle = static_cast<float>(AngleBetweenVectors(ends[0]->Normal(), ends[1]->Normal()));
+            for (cVertex* end : ends)
+                end->SetScalar(std::max(end->GetScalar(), angle));
+        }
+    }
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        if (Value(mesh, i) > kSharpAngleLimit)
+            mesh.GetVertex(i)->SetScalar(FLT_MAX);
+    NormalizeVertexValues(mesh, kSegmentationValueScale);
+    SmoothVertexValues(mesh, cProcProgressNull::Shared());
+    std::vector<float> expected(mesh.GetVertexCount());
+    for (std::uint32_t i = 0; i < expected.size(); ++i)
+        expected[i] = Value(mesh, i);
+
+    ComputeSegmentationValues(mesh);
+    for (std::uint32_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(Value(mesh, i), expected[i]) << i;
 }
 
 TEST(SharpTriangles, EveryCornerMustExceedTheThreshold)
