@@ -17,6 +17,7 @@
 #include "plugin/tests/support/view_input.h"
 #include "render/tests/support/camera_moves.h"
 #include "plugin/dialogs/shape_page.h"
+#include "plugin/tools/analyzer_settings.h"
 #include "plugin/tools/sub_deviation_dlg.h"
 #include "plugin/vtl_plugin.h"
 #include "shapes/primitive_geometry.h"
@@ -386,4 +387,29 @@ TEST_F(DeviationTab, LabelsOfADeletedShapeDoNotComeBackOnTheNextShape)
     ChooseKind(eShapeKind::Plane);
     dialog->SelectTab(1);
     EXPECT_TRUE(page->PageLabels().empty());
+}
+
+TEST_F(DeviationTab, AnotherShapeChosenWithARefusedToleranceInTheFieldIsMeasuredWithTheOneInUse)
+{
+    Open(scans::Cylinder({1000, -600, 400}, scans::Unit({0.2, 0.5, 1.0}), 25.0, 60.0, 64, 12, false, 0.004));
+    AFX_MANAGE_STATE(&state);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    Click(IDC_SHAPES_NEW_SHAPE);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(dialog->GetShapesView()));
+    ASSERT_NE(page, nullptr);
+    dialog->SelectTab(1);
+    ::SetDlgItemTextW(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE, L"0");
+    // The cylinder chosen in the list: the value is refused once, and the
+    // cylinder is measured with the tolerance in use, every vertex within
+    // the scale's limit of its surface.
+    QueueAnswer(kBadToleranceText, IDOK);
+    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::Cylinder);
+    EXPECT_FLOAT_EQ(page->Tolerance(), 0.01f);
+    EXPECT_EQ(std::wstring(page->InfoText()).rfind(L"Points compared: 832\n", 0), 0u) << page->InfoText().GetString();
 }

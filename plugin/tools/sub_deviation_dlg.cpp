@@ -237,8 +237,12 @@ void CSubDeviationDlg::UpdateDeviationInfo(bool redraw)
 
 void CSubDeviationDlg::ApplyTolerance()
 {
-    if (m_hWnd && !UpdateData(TRUE))
-        return;
+    // A value the page refuses (it has said so) leaves the tolerance in use:
+    // the field shows that one again and the meshes are measured with it.
+    // The view asks for this whenever the current shape changes or moves,
+    // and a shape chosen meanwhile must not show the last one's deviations.
+    if (m_hWnd)
+        UpdateData(TRUE);
     FormatLegend();
     ShowValues();
     WriteAnalyzerTolerance(m_store, m_tolerance);
