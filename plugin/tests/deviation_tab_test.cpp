@@ -295,6 +295,24 @@ TEST_F(DeviationColours, TheTabShowsEachVertexInTheScaleColourOfItsDeviationAndL
     EXPECT_EQ(AroundVertex(after, lifted), liftedBefore);
 }
 
+TEST_F(DeviationColours, SelectionOnlyTurnedOffWithARefusedToleranceInTheFieldMeasuresTheWholePlate)
+{
+    OpenSteppedPlate();
+    AFX_MANAGE_STATE(&state);
+    ChooseKind(eShapeKind::Plane);
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(dialog->GetShapesView()));
+    ASSERT_NE(page, nullptr);
+    dialog->SelectTab(1);
+    ::SetDlgItemTextW(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE, L"0");
+    QueueAnswer(kBadToleranceText, IDOK);
+    UncheckSelectionOnly(page);
+    EXPECT_FALSE(page->SelectionOnly());
+    EXPECT_EQ(dialog->GetScene().m_deviationSelectionOnly, 0);
+    const cVTL_AVTree* tree = Analysis();
+    ASSERT_NE(tree, nullptr);
+    EXPECT_NEAR(std::fabs(tree->GetRecord(MiddleOf(1))->deviation), kStep, 2e-3) << "the lifted patch is measured";
+}
+
 TEST_F(DeviationColours, ClosingTheDialogOnTheDeviationTabEndsTheDisplayCleanly)
 {
     OpenSteppedPlate();

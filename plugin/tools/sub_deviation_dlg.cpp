@@ -87,6 +87,10 @@ BOOL CSubDeviationDlg::OnInitDialog()
 void CSubDeviationDlg::DoDataExchange(CDataExchange* dx)
 {
     CSubDlgBase::DoDataExchange(dx);
+    // The switches first: a refused tolerance below does not take back the
+    // one the user has just clicked.
+    DDX_Check(dx, IDC_ANALYZER_SELECTION_ONLY, m_selectionOnly);
+    DDX_Check(dx, IDC_ANALYZER_SHOW_MIN_MAX, m_showMinMax);
     float tolerance = m_tolerance;
     DDX_Text(dx, IDC_ANALYZER_TOLERANCE, tolerance);
     if (dx->m_bSaveAndValidate && !IsUsableTolerance(tolerance, m_multiplier))
@@ -96,8 +100,6 @@ void CSubDeviationDlg::DoDataExchange(CDataExchange* dx)
         dx->Fail();
     }
     m_tolerance = tolerance;
-    DDX_Check(dx, IDC_ANALYZER_SELECTION_ONLY, m_selectionOnly);
-    DDX_Check(dx, IDC_ANALYZER_SHOW_MIN_MAX, m_showMinMax);
     for (int i = 0; i < 4; ++i)
         DDX_Text(dx, kLegendIds[i], m_legend[i]);
     DDX_Text(dx, IDC_ANALYZER_INFO, m_info);
@@ -256,8 +258,8 @@ void CSubDeviationDlg::OnApply()
 
 void CSubDeviationDlg::OnSelectionOnlyChanged()
 {
-    if (!UpdateData(TRUE))
-        return;
+    // A refused tolerance (said so) keeps the one in use; the switch counts.
+    UpdateData(TRUE);
     WriteAnalyzerSwitch(m_store, L"CompareSelectionOnly", m_selectionOnly);
     if (HWND control = ::GetDlgItem(m_hWnd, IDC_ANALYZER_SHOW_MIN_MAX))
         ::EnableWindow(control, m_selectionOnly ? TRUE : FALSE);
@@ -268,7 +270,7 @@ void CSubDeviationDlg::OnSelectionOnlyChanged()
 void CSubDeviationDlg::OnShowMinMaxChanged()
 {
     if (!UpdateData(TRUE))
-        return;
+        ShowValues(); // the refused tolerance gives way to the one in use
     WriteAnalyzerSwitch(m_store, L"ShowMinMaxPoints", m_showMinMax);
     InvalidateView();
 }
