@@ -217,7 +217,7 @@ bool CObjectSurfaces::Write(ON_BinaryArchive& archive) const
     // scan's sessions are not held in memory once more on their way).
     std::vector<CSessionSurface*> writable;
     for (const auto& session : m_sessions)
-        if (session->CanWrite())
+        if (!session->IsBeingMade() && session->CanWrite())
             writable.push_back(session.get());
     if (!archive.WriteUuid(m_hostId) || !archive.WriteInt(static_cast<int>(writable.size())))
         return false;
@@ -309,7 +309,13 @@ void CEntitiesHistory::MarkKept(CObjectSurfaces* entry)
 bool CEntitiesHistory::HoldsSessions() const
 {
     return std::any_of(m_entries.begin(), m_entries.end(),
-                       [](const std::unique_ptr<CObjectSurfaces>& entry) { return entry->SessionCount() != 0; });
+                       [](const std::unique_ptr<CObjectSurfaces>& entry)
+                       {
+                           for (std::size_t i = 0; i < entry->SessionCount(); ++i)
+                               if (!entry->Session(i)->IsBeingMade())
+                                   return true;
+                           return false;
+                       });
 }
 
 bool CEntitiesHistory::Prune()

@@ -124,8 +124,9 @@ public:
     void Clear();
     std::size_t Count() const { return m_entries.size(); }
     bool IsEmpty() const { return m_entries.empty(); }
-    // True when some entry holds a session: an entry is also made by opening
-    // the shapes dialog on an object, before any shape is.
+    // True when some entry holds a session that a save writes: an entry is
+    // also made by opening the shapes dialog on an object, before any shape
+    // is, and a shape being made is not written yet.
     bool HoldsSessions() const;
     CObjectSurfaces* Entry(std::size_t i) const { return i < m_entries.size() ? m_entries[i].get() : nullptr; }
 

@@ -133,6 +133,11 @@ public:
     const tRegionPointTree& GetSearchTree() const;
     // 1 while the session was made here, 0 once it came from a document.
     int IsNew() const { return m_isNew; }
+    // A shape being made, whose first fit the user has not kept yet (the
+    // sphere's size question may be open), is not in the document: saves
+    // leave it out until the fit is kept.
+    void SetBeingMade(bool on) { m_beingMade = on; }
+    bool IsBeingMade() const { return m_beingMade; }
 
 protected:
     // The scene object's record through a stream over the archive. The
@@ -200,6 +205,7 @@ private:
     mutable bool m_treeStale = false;
     CObjectSurfaces* m_owner;
     int m_isNew = 1;
+    bool m_beingMade = false;
 };
 
 // The minor version a kind's record reader gets for a history chunk of the

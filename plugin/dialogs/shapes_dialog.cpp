@@ -788,6 +788,9 @@ void CCreatePrimitiveDialog::OnKindChange()
         SetCurrentShape(m_session);
         return;
     }
+    // Saved before its first fit is kept (a question may be open during the
+    // fit), the shape would be written with nothing fitted.
+    session->SetBeingMade(true);
     BuildReferenceLists(session);
     // The fit reads the user's choices from the record's rows.
     session->GetRecord()->tree = &m_shapePage->GetPropertyTree();
@@ -813,6 +816,7 @@ void CCreatePrimitiveDialog::OnKindChange()
             ShowAnnotation(kNoSelectionHint);
         return;
     }
+    session->SetBeingMade(false);
     ClearAnnotation();
     SetCurrentShape(session);
     if (kind == eShapeKind::CurveNetwork)

@@ -238,3 +238,43 @@ TEST_F(DocumentRoundTrip, AFreeFormsTypedExpandReadsAsTypedAfterTheRebuildAndAft
     ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::FreeForm);
     EXPECT_EQ(RowText(ShapeRows(), L"Expand By (%) "), L"[29]");
 }
+
+// A sphere asked for on a nearly flat strip asks whether to keep its very
+// large radius. Saved while the question is open (the host's autosave), the
+// document held the sphere still being made, radius 0 and no region: the
+// reopened document listed a sphere that showed nothing, even when the
+// answer was No. A shape is in the document once its first fit is kept.
+TEST_F(DocumentRoundTrip, ASphereSavedWhileItsSizeIsQuestionedIsNotInTheDocument)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    cMesh& mesh = Mesh();
+    mesh.ForEachTriangle(
+        [&](cMeshTriangle& t)
+        {
+            if (mesh.GetVertex(t.vertexIndex[0])->x >= 1190.0f)
+                return;
+            t.flags |= kTriangleFlagSelected;
+            for (std::uint32_t v : t.vertexIndex)
+                mesh.GetVertex(v)->flags |= 2u;
+        });
+    std::vector<std::uint8_t> chunk;
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"too big", IDYES,
+                              [&](HWND, const std::wstring&) -> INT_PTR
+                              {
+                                  stPlugInDocumentData data;
+                                  data.history = &history;
+                                  ON_MemoryArchive out;
+                                  EXPECT_TRUE(WritePlugInDocument(data, out, CDezazFileWriteOptions{}));
+                                  chunk = out.Buffer();
+                                  return IDYES;
+                              }});
+    ChooseKind(eShapeKind::Sphere);
+    ASSERT_EQ(dialog->GetEntry()->SessionCount(), 1u) << "the sphere is kept";
+    CEntitiesHistory reopened;
+    stPlugInDocumentData data;
+    data.history = &reopened;
+    dezaz::SpanArchive in(chunk.data(), chunk.size());
+    ASSERT_TRUE(ReadPlugInDocument(data, in, CDezazFileReadOptions{}));
+    const CObjectSurfaces* entry = reopened.FindByUuid(host->ModelObjectId());
+    EXPECT_EQ(entry ? entry->SessionCount() : 0u, 0u);
+}
