@@ -5,6 +5,7 @@
 #include "core/scene_object.h"
 #include "core/section_curve_classes.h"
 #include "modes/curve_draw_mode.h"
+#include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "shapes/extracted_loft_surface.h"
 #include "shapes/loft_guide.h"
@@ -125,7 +126,10 @@ bool ApplyGuideCurveToShape(CCreatePrimitiveDialog& dialog, const tFramePolyline
     record->m_type = kLoftGuideCurve;
     surface->SetProfile(guide.get(), 1);
     cMesh* mesh = dialog.FirstMesh();
-    if (record->FitFromMesh(mesh) == 0)
+    // The loft is fitted along the new guide as Rebuild fits it: with what
+    // the page's rows hold (curves, sampling, threshold, expand), typed
+    // there or not yet applied, and the selection then becomes its region.
+    if (!FitActiveSurface(dialog.GetShapePage(), session))
     {
         record->m_type = keptType;
         if (loft)
@@ -144,10 +148,6 @@ bool ApplyGuideCurveToShape(CCreatePrimitiveDialog& dialog, const tFramePolyline
             dialog.ShowAnnotation(kNoSelectionHint);
         return false;
     }
-    // The shape is lofted through the selected triangles: they become its
-    // region, with their colours, as a refit on the Shape page makes them.
-    if (ISceneObject* reference = dialog.FirstMeshObject())
-        session->TakeSelection(reference);
     dialog.ClearAnnotation();
     dialog.RefreshCurrentShape();
     return true;

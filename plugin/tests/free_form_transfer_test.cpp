@@ -320,3 +320,44 @@ TEST_F(FreeFormTransfer, AGuideTakenOverAWiderSelectionColoursTheTrianglesItWasL
         painted += tags->Get(i) == kSessionKindFreeForm ? 1u : 0u;
     EXPECT_EQ(painted, Mesh().GetTriangleCount()) << "the region is what the shape was lofted through";
 }
+
+TEST_F(FreeFormTransfer, AGuideLoftsWithTheCurvesAndExpandTypedOnThePage)
+{
+    const Vec centre{-420, 130, 980}, normal = scans::Unit({-0.5, 0.1, 0.85});
+    Open(scans::CurvedPatch(centre, normal, 60.0, 30, 3.0, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    auto* loft = Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface);
+    ASSERT_NE(loft, nullptr);
+    auto* record = dynamic_cast<ST_CExtractedLoftSurface*>(dialog->GetCurrentSession()->GetRecord());
+    ASSERT_NE(record, nullptr);
+    // Typed on the page, not applied by a Rebuild, then the guide drawn.
+    CPropTree& tree = dialog->GetShapePage()->GetPropertyTree();
+    const auto type = [&](UINT id, const wchar_t* text)
+    {
+        auto* edit = dynamic_cast<CPropTreeItemEdit*>(tree.FindItem(id));
+        ASSERT_NE(edit, nullptr);
+        edit->BeginActivation();
+        edit->Activate();
+        ::SetWindowTextW(edit->GetSafeHwnd(), text);
+        edit->Commit();
+    };
+    type(record->m_curvesId, L"4");
+    type(record->m_expandId, L"50");
+    Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    tFramePolyline<cVertex> drawn;
+    for (int k = 0; k < 5; ++k)
+    {
+        const Vec p = centre + (-20.0 + 10.0 * k) * e2;
+        cVertex v;
+        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
+        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
+        drawn.AddVertex(v);
+    }
+    ASSERT_TRUE(ApplyGuideCurveToShape(*dialog, drawn));
+    EXPECT_EQ(loft->GetParameters().sections.size(), 5u) << "four curves, as typed";
+    EXPECT_DOUBLE_EQ(loft->GetParameters().expand, 0.5);
+    EXPECT_EQ(dynamic_cast<CPropTreeItemEdit*>(tree.FindItem(record->m_curvesId))->GetText(), L"4");
+    EXPECT_EQ(dynamic_cast<CPropTreeItemEdit*>(tree.FindItem(record->m_expandId))->GetText(), L"50");
+}
