@@ -445,6 +445,36 @@ TEST_F(SegmentationDialog, SplitAfterTheScanWasReplacedLeavesTheNewMeshAsItIs)
     EXPECT_EQ(dynamic_cast<const CDezazMeshObject*>(replaced)->Mesh()->m_F.Count(), otherMesh.m_F.Count());
 }
 
+TEST_F(SegmentationDialog, ASplitThatWouldLoseTrianglesTheCopyMergedSaysSoAndLeavesTheScanAsItWas)
+{
+    // The part modelled in metres: its points lie about 0.0001 apart, and
+    // the window's copy welds about half its triangles away.
+    stMachinedPart part;
+    part.width = 0.060, part.depth = 0.040, part.height = 0.016;
+    part.holeRadius = part.roundRadius = 0.006;
+    part.translation[0] = 2.5, part.translation[1] = -1.3, part.translation[2] = 0.7;
+    Open(part);
+    ASSERT_EQ(Mesh().GetTriangleCount(), 97072u);
+    // A stroke across the top face marks what a split would take apart.
+    const POINT from = ScreenOf(part, part.width * 0.25, part.depth * 0.5, part.height);
+    const POINT to = ScreenOf(part, part.width * 0.25, part.depth * 0.1, part.height);
+    ASSERT_TRUE(mode->OnLButtonDown(from, MK_LBUTTON, view));
+    mode->OnMouseMove(to, MK_LBUTTON, view);
+    mode->OnLButtonUp(to, 0, view);
+    ASSERT_GT(Count(Marks()), 0);
+
+    win32::PromptAnswer answer;
+    answer.kind = win32::kMessageBoxPrompt;
+    answer.expect = L"(92624 of 189696 triangles): a split would lose them, so nothing was split.";
+    answer.result = IDOK;
+    win32::QueuePromptAnswer(answer);
+    Click(IDC_SEGMENTATION_SPLIT);
+    EXPECT_FALSE(win32::IsDialogEnded(dialog->GetSafeHwnd())) << "the dialog stays open";
+    ASSERT_EQ(doc.Objects().size(), 1u);
+    EXPECT_EQ(doc.Objects()[0], host);
+    EXPECT_EQ(host->Mesh()->m_F.Count(), triangles);
+}
+
 TEST_F(SegmentationDialog, TheViewAlwaysComesBackToPaintingAndItsMenuHasNoWand)
 {
     Open(stMachinedPart{});

@@ -8,6 +8,7 @@
 #include "core/thread_pool.h"
 #include "modes/segmentation_view.h"
 #include "overlay/dialog_anchor_layout.h"
+#include "platform/geometry/mesh.h"
 #include "platform/host/app_settings.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
@@ -24,8 +25,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 IMPLEMENT_DYNAMIC(CSegmentationDialog, CBaseVTLDialog)
@@ -57,6 +60,51 @@ template <class F> void ForEachMeshOf(cP3DScene& scene, F&& f)
         if (ISceneObject* object = it->Current().Get())
             if (auto* mesh = static_cast<cMesh*>(object->QueryInterface(IID_cMesh)))
                 f(*mesh);
+}
+
+// The triangles of a host mesh whose three corners are three different
+// points (each quad as its two triangles), as the dialog's copy takes them:
+// every one of them is in the copy unless its weld merged two corners. By
+// index, from the faces alone, the count is an upper bound of that by
+// position.
+std::uint64_t TrianglesOfDistinctCorners(const ON_Mesh& host, bool byPosition)
+{
+    const int vertexCount = host.VertexCount();
+    const auto faceCount = static_cast<std::size_t>(std::max(host.FaceCount(), 0));
+    const auto apart = [&](int a, int b, int c)
+    {
+        if (!byPosition)
+            return a != b && b != c && c != a;
+        const ON_3fPoint &p = host.m_V[a], &q = host.m_V[b], &r = host.m_V[c];
+        const auto same = [](const ON_3fPoint& u, const ON_3fPoint& v)
+        { return u.x == v.x && u.y == v.y && u.z == v.z; };
+        return !same(p, q) && !same(q, r) && !same(r, p);
+    };
+    constexpr std::size_t kBlock = 1u << 16;
+    std::vector<std::uint64_t> counted((faceCount + kBlock - 1) / kBlock, 0);
+    auto count = [&](std::size_t b)
+    {
+        std::uint64_t n = 0;
+        for (std::size_t f = b * kBlock; f < std::min(faceCount, (b + 1) * kBlock); ++f)
+        {
+            const ON_MeshFace& face = host.m_F[static_cast<int>(f)];
+            const int corners = face.IsQuad() ? 4 : 3;
+            bool inside = true;
+            for (int k = 0; k < corners; ++k)
+                inside = inside && face.vi[k] >= 0 && face.vi[k] < vertexCount;
+            if (!inside)
+                continue;
+            n += apart(face.vi[0], face.vi[1], face.vi[2]) ? 1 : 0;
+            if (corners == 4)
+                n += apart(face.vi[0], face.vi[2], face.vi[3]) ? 1 : 0;
+        }
+        counted[b] = n;
+    };
+    ParallelForEach(SharedThreadPool(), counted.size(), 1, count);
+    std::uint64_t total = 0;
+    for (const std::uint64_t n : counted)
+        total += n;
+    return total;
 }
 
 struct stToolButton
@@ -348,6 +396,31 @@ bool CSegmentationDialog::AnyVisibleMarked()
 bool CSegmentationDialog::OnSplitIntoSubMeshes()
 {
     CDezazDoc* doc = m_doc ? m_doc : &DezazApp().ActiveDoc();
+    // The copy welds corners closer together than the import's tolerance
+    // (kImportMergeTolerance), and the split writes the copy: triangles
+    // smaller than that (a part modelled in metres, say) would be gone from
+    // the document.
+    const auto* host =
+        dynamic_cast<const CDezazMeshObject*>(doc ? doc->LookupObject(GetHostObjectId()) : nullptr);
+    if (host && host->Mesh() && host->RuntimeSerialNumber() == GetHostObjectSerial())
+    {
+        std::uint64_t copied = 0;
+        ForEachMeshOf(GetScene(), [&](cMesh& mesh) { copied += mesh.GetTriangleCount(); });
+        // The positions are read only where the faces leave room for a loss.
+        const std::uint64_t held = copied < TrianglesOfDistinctCorners(*host->Mesh(), false)
+                                       ? TrianglesOfDistinctCorners(*host->Mesh(), true)
+                                       : copied;
+        if (copied < held)
+        {
+            const std::wstring text =
+                L"The mesh has triangles whose corners lie closer together than 0.0001, "
+                L"which this window merges (" +
+                std::to_wstring(held - copied) + L" of " + std::to_wstring(held) +
+                L" triangles): a split would lose them, so nothing was split.";
+            DezazMessageBox(m_hWnd, text.c_str(), vtl::kPlugInName, kStopIcon);
+            return false;
+        }
+    }
     cSegmentationSplitter splitter(doc, GetHostObjectId(), vtl::kPlugInName, GetHostObjectSerial());
     return splitter.OnSplitIntoSubMeshes(&GetScene());
 }
