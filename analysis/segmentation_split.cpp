@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <emmintrin.h>
 #include <memory>
 #include <new>
 #include <utility>
@@ -227,6 +228,37 @@ std::vector<std::uint32_t> SubMeshVertices(const cMesh& mesh, const std::vector<
     return vertices;
 }
 
+// ON_UnitNormalOrZero of two vectors at once, one in each lane of SSE2's
+// registers of two doubles: the same operations in the same order (the
+// largest magnitude, the vector scaled by it, the length, the division by
+// it), each rounded as its scalar form is, so the same floats to the bit;
+// the divisions and the square root, most of a face's normal, take one
+// step for both.
+void UnitNormalsOrZero(const ON_3dVector& a, const ON_3dVector& b, ON_3fVector out[2])
+{
+    const __m128d x = _mm_set_pd(b.x, a.x), y = _mm_set_pd(b.y, a.y), z = _mm_set_pd(b.z, a.z);
+    const __m128d sign = _mm_set1_pd(-0.0);
+    const __m128d ax = _mm_andnot_pd(sign, x), ay = _mm_andnot_pd(sign, y), az = _mm_andnot_pd(sign, z);
+    // maxpd keeps its first operand where it is greater, else the second,
+    // as "ax > ay ? ax : ay" does (NaN included).
+    const __m128d m = _mm_max_pd(_mm_max_pd(ax, ay), az);
+    const __m128d sx = _mm_div_pd(ax, m), sy = _mm_div_pd(ay, m), sz = _mm_div_pd(az, m);
+    const __m128d squares = _mm_add_pd(_mm_add_pd(_mm_mul_pd(sx, sx), _mm_mul_pd(sy, sy)), _mm_mul_pd(sz, sz));
+    const __m128d length = _mm_mul_pd(m, _mm_sqrt_pd(squares));
+    alignas(16) double lengths[2], ux[2], uy[2], uz[2];
+    _mm_store_pd(lengths, length);
+    _mm_store_pd(ux, _mm_div_pd(x, length));
+    _mm_store_pd(uy, _mm_div_pd(y, length));
+    _mm_store_pd(uz, _mm_div_pd(z, length));
+    // No direction where the length is not above zero or not finite: a
+    // largest magnitude of zero or not finite, which the scalar form gives
+    // as the length, makes it not a number here.
+    for (int lane = 0; lane < 2; ++lane)
+        out[lane] = !(lengths[lane] > 0.0) || !std::isfinite(lengths[lane])
+                        ? ON_3fVector()
+                        : ON_3fVector(ON_3dVector(ux[lane], uy[lane], uz[lane]));
+}
+
 // The face and vertex normals of a sub-mesh whose faces are all triangles
 // with every index in range, as ComputeFaceNormals and ComputeVertexNormals
 // give them: each face's normal is its corners' cross product in doubles
@@ -293,11 +325,7 @@ public:
             const ON_3fPoint* points = m_mesh.m_V.Array();
             const ON_MeshFace* faces = m_mesh.m_F.Array();
             ON_3fVector* normals = m_mesh.m_FN.Array();
-            for (std::size_t k = c * kFillBlock; k < std::min(m_faceCount, (c + 1) * kFillBlock); ++k)
-            {
-                const ON_MeshFace& f = faces[k];
-                const ON_3dVector n = ON_MeshFaceCrossProduct(points, f);
-                normals[k] = ON_UnitNormalOrZero(n);
+            const auto addCorners = [&](const ON_MeshFace& f, const ON_3dVector& n) {
                 for (int i = 0; i < 3; ++i)
                 {
                     const auto v = static_cast<std::uint32_t>(f.vi[i]);
@@ -316,6 +344,22 @@ public:
                         roomy.store(false, std::memory_order_relaxed);
                     }
                 }
+            };
+            // Two faces at a time, whose normals are made unit together.
+            const std::size_t end = std::min(m_faceCount, (c + 1) * kFillBlock);
+            for (std::size_t k = c * kFillBlock; k < end; k += 2)
+            {
+                const bool two = k + 1 < end;
+                const ON_3dVector n = ON_MeshFaceCrossProduct(points, faces[k]);
+                const ON_3dVector next = two ? ON_MeshFaceCrossProduct(points, faces[k + 1]) : n;
+                ON_3fVector units[2];
+                UnitNormalsOrZero(n, next, units);
+                normals[k] = units[0];
+                addCorners(faces[k], n);
+                if (!two)
+                    break;
+                normals[k + 1] = units[1];
+                addCorners(faces[k + 1], next);
             }
         };
         ParallelForEach(SharedThreadPool(), m_chunks, 1, chunk);
@@ -330,8 +374,18 @@ public:
                 }
             ON_3fVector* normals = m_mesh.m_N.Array();
             const std::size_t end = std::min<std::size_t>(m_vertexCount, (r + 1) << m_shift);
-            for (std::size_t v = r << m_shift; v < end; ++v)
-                normals[v] = ON_UnitNormalOrZero(ON_3dVector(m_sum[3 * v], m_sum[3 * v + 1], m_sum[3 * v + 2]));
+            const auto sumOf = [&](std::size_t v) {
+                return ON_3dVector(m_sum[3 * v], m_sum[3 * v + 1], m_sum[3 * v + 2]);
+            };
+            for (std::size_t v = r << m_shift; v < end; v += 2)
+            {
+                const bool two = v + 1 < end;
+                ON_3fVector units[2];
+                UnitNormalsOrZero(sumOf(v), two ? sumOf(v + 1) : sumOf(v), units);
+                normals[v] = units[0];
+                if (two)
+                    normals[v + 1] = units[1];
+            }
         };
         ParallelForEach(SharedThreadPool(), kRanges, 1, range);
         return true;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 
 namespace
@@ -316,6 +317,42 @@ TEST(SegmentationSplit, MarksCuttingMoreRegionsThanThereAreLabelsSaySoAndLeaveTh
     ASSERT_EQ(doc.ObjectCount(), 1);
     EXPECT_EQ(doc.LookupObject(host->ModelObjectId()), host);
     EXPECT_EQ(doc.RedrawCount(), 0);
+}
+
+TEST(SegmentationSplit, NormalsOfFacesOnALineAtInfinityOrNotANumberAreTheHostMeshsOwn)
+{
+    // A plate and, among its faces, one whose corners lie on a line, one
+    // with a corner at infinity, one with a corner not a number and a tiny
+    // one, an odd count of faces in all: every face and vertex normal is,
+    // to the bit, the one the host mesh computes from the same faces.
+    ON_Mesh plate = HeightField(6, [](double x, double y) { return 0.3 * x * y - 0.2 * x; });
+    const int v = plate.VertexCount(), f = plate.FaceCount();
+    for (const ON_3dPoint& p : {ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1), ON_3dPoint(2, 2, 2), ON_3dPoint(INFINITY, 0, 0),
+                                ON_3dPoint(NAN, 1, 0), ON_3dPoint(1e-30, 0, 0), ON_3dPoint(0, 1e-30, 0)})
+        plate.SetVertex(plate.VertexCount(), p);
+    plate.SetTriangle(f, v, v + 1, v + 2);
+    plate.SetTriangle(f + 1, v, v + 3, v + 1);
+    plate.SetTriangle(f + 2, v, v + 1, v + 4);
+    plate.SetTriangle(f + 3, v, v + 5, v + 6);
+    cMesh mesh;
+    FillMesh(mesh, plate);
+    std::vector<std::uint32_t> triangles;
+    for (std::uint32_t i = 1; i < mesh.GetTriangleCount(); ++i)
+        triangles.push_back(i);
+    ASSERT_EQ(triangles.size() % 2, 1u);
+    const std::unique_ptr<ON_Mesh> sub = BuildSubMesh(mesh, triangles);
+    ASSERT_EQ(sub->FaceCount(), int(triangles.size()));
+    ON_Mesh own = *sub;
+    own.ComputeFaceNormals();
+    own.m_N.Destroy();
+    own.ComputeVertexNormals();
+    ASSERT_EQ(sub->m_FN.Count(), own.m_FN.Count());
+    ASSERT_EQ(sub->m_N.Count(), own.m_N.Count());
+    EXPECT_EQ(std::memcmp(sub->m_FN.Array(), own.m_FN.Array(), sizeof(ON_3fVector) * std::size_t(own.m_FN.Count())), 0);
+    EXPECT_EQ(std::memcmp(sub->m_N.Array(), own.m_N.Array(), sizeof(ON_3fVector) * std::size_t(own.m_N.Count())), 0);
+    // The faces on a line and at infinity have no direction.
+    EXPECT_EQ(sub->m_FN[f - 1].x, 0.0f);
+    EXPECT_EQ(sub->m_FN[f].x, 0.0f);
 }
 
 TEST(SegmentationSplit, RegionPaletteWrapsAfterTwelve)
