@@ -313,6 +313,25 @@ TEST_F(DeviationColours, SelectionOnlyTurnedOffWithARefusedToleranceInTheFieldMe
     EXPECT_NEAR(std::fabs(tree->GetRecord(MiddleOf(1))->deviation), kStep, 2e-3) << "the lifted patch is measured";
 }
 
+TEST_F(DeviationColours, ShowMinMaxTurnedOnWithARefusedToleranceInTheFieldIsKept)
+{
+    OpenSteppedPlate();
+    AFX_MANAGE_STATE(&state);
+    ChooseKind(eShapeKind::Plane);
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(dialog->GetShapesView()));
+    ASSERT_NE(page, nullptr);
+    dialog->SelectTab(1);
+    ::SetDlgItemTextW(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE, L"0");
+    QueueAnswer(kBadToleranceText, IDOK);
+    const HWND check = ::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_SHOW_MIN_MAX);
+    ::SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_ANALYZER_SHOW_MIN_MAX, BN_CLICKED), LPARAM(check));
+    EXPECT_TRUE(page->ShowMinMax());
+    int stored = 0;
+    ASSERT_TRUE(store.ReadInt(kAnalyzerSection, L"ShowMinMaxPoints", &stored));
+    EXPECT_EQ(stored, 1);
+}
+
 TEST_F(DeviationColours, ClosingTheDialogOnTheDeviationTabEndsTheDisplayCleanly)
 {
     OpenSteppedPlate();
