@@ -62,6 +62,18 @@ void RebuildSelectedVertexMarks(cMesh& mesh)
         });
 }
 
+bool StrokeChangesSelection(cMesh& mesh, bool deselect)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::uint8_t flags = mesh.GetTriangle(i)->flags;
+        if ((flags & kTriangleFlagScratch) && ((flags & kTriangleFlagSelected) != 0) == deselect)
+            return true;
+    }
+    return false;
+}
+
 void ApplyMarkedTriangles(cMesh& mesh, bool deselect)
 {
     mesh.ForEachTriangle(
@@ -320,16 +332,22 @@ bool CUIM_ExtendSurface::ApplyStrokeSelection()
     if (!object)
         return false;
     IShapesViewOwner* owner = Owner();
-    if (owner)
-        owner->SaveSelectionForUndo();
     const bool deselect = IsAltDown();
     const bool cull = owner && owner->SelectFrontFacingOnly();
     ISelectionBrushOwner* brush = FindSelectionBrushOwner(shapesView);
     const int r = brush ? brush->GetHalfBrushSize() : kMinStrokeHalfBrush;
-    const bool changed = SelectTrianglesInStroke(*object->GetMesh(), object->GetDecoratorConst(), r, cull);
-    if (changed)
-        ApplyMarkedTriangles(*object->GetMesh(), deselect);
-    return changed;
+    cMesh& mesh = *object->GetMesh();
+    // A stroke that changes no triangle's selection (drawn over the
+    // background, or over triangles already as it would make them) is no
+    // step: the one undo step stays the user's last real one.
+    if (!SelectTrianglesInStroke(mesh, object->GetDecoratorConst(), r, cull) || !StrokeChangesSelection(mesh, deselect))
+        return false;
+    // The stroke marked its triangles with the scratch bit only: the
+    // selection saved is still the one before the stroke.
+    if (owner)
+        owner->SaveSelectionForUndo();
+    ApplyMarkedTriangles(mesh, deselect);
+    return true;
 }
 
 BOOL CUIM_ExtendSurface::OnRButtonUp(POINT point, UINT flags, C3DView* view)

@@ -282,6 +282,21 @@ TEST_F(SurfaceExtension, StrokesSelectAltDeselectsAndUndoGoesBackOneStroke)
     EXPECT_EQ(owner.saves, 3);
 }
 
+TEST_F(SurfaceExtensionTurned, AStrokeThatChangesNoSelectionLeavesUndoToTheStrokeBefore)
+{
+    Command(kCmdPaintDrawing);
+    Stroke(POINT{90, 90}, POINT{170, 100});
+    const std::size_t band = Selected();
+    ASSERT_GT(band, 10u);
+    // Over the background, then over the band already selected.
+    Stroke(POINT{2, 2}, POINT{12, 3});
+    Stroke(POINT{90, 90}, POINT{170, 100});
+    ASSERT_EQ(Selected(), band);
+    Command(kCmdUndoSelection);
+    EXPECT_EQ(Selected(), 0u) << "Undo takes back the band";
+    ExpectVertexMarksMatch();
+}
+
 TEST_F(SurfaceExtension, AWandClickHandsTheHitTriangleToTheOwner)
 {
     Command(kCmdPaintWand);
