@@ -91,6 +91,24 @@ void WriteText(cRegistryStore& store, const wchar_t* section, const wchar_t* nam
     store.WriteValue(section, name, REG_SZ, text, DWORD((std::wcslen(text) + 1) * 2));
 }
 
+// Whether a triangle of a scene mesh has its selected bit other than given.
+bool AnySceneTriangleSelectedOtherThan(I3DScene& scene, bool selected)
+{
+    std::unique_ptr<cSceneObjectIterator> it(scene.GetObjectIterator());
+    if (!it)
+        return false;
+    for (it->First(); !it->IsDone(); it->Next())
+        if (auto* object = dynamic_cast<cMeshObject*>(it->Current().Get()); object && object->GetMesh())
+        {
+            cMesh& mesh = *object->GetMesh();
+            const std::uint32_t count = mesh.GetTriangleCount();
+            for (std::uint32_t i = 0; i < count; ++i)
+                if (((mesh.GetTriangle(i)->flags & kTriangleFlagSelected) != 0) != selected)
+                    return true;
+        }
+    return false;
+}
+
 const wchar_t* UnitText(DezazUnitSystem units)
 {
     switch (int(units))
@@ -563,7 +581,9 @@ void CCreatePrimitiveDialog::OnSelectFrontFacingOnly()
 
 void CCreatePrimitiveDialog::OnDeselectAll()
 {
-    SaveSelectionToMask();
+    // Nothing to deselect is no step: the undo step stays the last real one.
+    if (AnySceneTriangleSelectedOtherThan(GetScene(), false))
+        SaveSelectionToMask();
     std::unique_ptr<cSceneObjectIterator> it(GetScene().GetObjectIterator());
     if (it)
         for (it->First(); !it->IsDone(); it->Next())
@@ -577,7 +597,8 @@ void CCreatePrimitiveDialog::OnDeselectAll()
 void CCreatePrimitiveDialog::OnSelectAll()
 {
     ClearAnnotation();
-    SaveSelectionToMask();
+    if (AnySceneTriangleSelectedOtherThan(GetScene(), true))
+        SaveSelectionToMask();
     std::unique_ptr<cSceneObjectIterator> it(GetScene().GetObjectIterator());
     if (it)
         for (it->First(); !it->IsDone(); it->Next())

@@ -204,6 +204,21 @@ TEST_F(ShapesDialog, UndoAfterAWandClickGivesBackTheSelectionTheClickFound)
     ExpectVertexMarksMatchSelection();
 }
 
+TEST_F(ShapesDialog, SelectAllOrDeselectAllThatChangesNothingKeepsTheUndoStepBefore)
+{
+    Open(scans::Plane({1000, -700, 40}, scans::Unit({0.3, -0.25, 0.92}), 40, 4));
+    Click(IDC_SHAPES_SELECT_ALL);
+    Click(IDC_SHAPES_SELECT_ALL);
+    Click(IDC_SHAPES_UNDO_SELECTION);
+    EXPECT_EQ(SelectedTriangles(), 0u) << "Undo takes back the first Select All";
+    Click(IDC_SHAPES_SELECT_ALL);
+    Click(IDC_SHAPES_DESELECT_ALL);
+    Click(IDC_SHAPES_DESELECT_ALL);
+    Click(IDC_SHAPES_UNDO_SELECTION);
+    EXPECT_EQ(SelectedTriangles(), Mesh().GetTriangleCount()) << "Undo takes back the first Deselect All";
+    ExpectVertexMarksMatchSelection();
+}
+
 // ------------------------------------------------------------ the dialog
 
 TEST_F(ShapesDialog, StartsWithTheShapeTabTheEightKindsAndNothingToAlign)
