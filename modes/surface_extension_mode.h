@@ -113,6 +113,10 @@ private:
     // Whether the back buffer still holds the handle pick image: nothing
     // has been drawn into it since (a frame, a stroke's face-id pass).
     bool PickImageInBuffer(C3DView* view) const;
+    // The view keeps the mouse from a handle's press or a stroke's start to
+    // the button's release, wherever it happens.
+    void HoldMouse(C3DView* view);
+    void LetGoOfMouse();
 
     cCPView* shapesView;
     // Three floats per handle, capacity entries each.

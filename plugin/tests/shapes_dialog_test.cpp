@@ -15,6 +15,7 @@
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_object.h"
 #include "platform/mfc/win_app.h"
+#include "platform/win32/clock.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/input.h"
 #include "platform/win32/prompt_script.h"
@@ -33,6 +34,7 @@
 #include "shapes/shape_interfaces.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
+#include "support/view_input.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +42,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 using scans::Vec;
 
@@ -372,6 +375,48 @@ TEST_F(ShapesDialog, SymmetryPlaneTakesTheLineToolAndEachKindOffersItsTabs)
     EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
     EXPECT_EQ(dialog->TabTitles(), std::vector<std::wstring>{L"Shape"});
     EXPECT_EQ(SelectedTriangles(), 0u); // a new shape starts from nothing marked
+}
+
+// The symmetry plane's line drawn across the scan and out of the view, let
+// go over another window, marks what the same line let go at the view's
+// edge marks. The release went to that other window: nothing was marked,
+// and the line went on following the cursor with the button up.
+TEST_F(ShapesDialog, ALineLetGoOutsideTheViewMarksWhatItCrosses)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    ChooseKind(eShapeKind::SymmetryPlane); // nothing marked: the line tool only
+    ASSERT_EQ(dialog->GetExtendMode()->GetTool(), std::uint32_t(kToolLine));
+    cCPView* view = dialog->GetShapesView();
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const auto marks = [&] {
+        std::vector<bool> selected;
+        Mesh().ForEachTriangle([&](cMeshTriangle& t) { selected.push_back((t.flags & kTriangleFlagSelected) != 0); });
+        return selected;
+    };
+    // Both lines start left of the scan and cross all of it; the second
+    // press comes after the double-click time.
+    win32::UseManualClock(10000);
+    const LONG y = client.bottom / 2;
+    viewinput::Move(view, POINT{8, y});
+    viewinput::Inject(view, WM_LBUTTONDOWN, POINT{8, y});
+    viewinput::Move(view, POINT{client.right - 1, y});
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{client.right - 1, y});
+    const std::vector<bool> atTheEdge = marks();
+    ASSERT_GT(SelectedTriangles(), 0u);
+    Click(IDC_SHAPES_DESELECT_ALL);
+    win32::AdvanceClock(2000);
+    viewinput::Move(view, POINT{8, y});
+    viewinput::Inject(view, WM_LBUTTONDOWN, POINT{8, y});
+    viewinput::Move(view, POINT{client.right - 1, y});
+    POINT outside{client.right + 40, y};
+    ::ClientToScreen(view->GetSafeHwnd(), &outside);
+    win32::InjectMouseMove(outside);
+    mfc::PumpUntilIdle();
+    win32::InjectMouseButton(WM_LBUTTONUP, outside);
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(marks(), atTheEdge);
+    win32::UseSystemClock();
 }
 
 TEST_F(ShapesDialog, TheSweptKindsFitACylinderScanAndEachShowsItsTabs)
