@@ -253,6 +253,13 @@ void CSubDeviationDlg::ApplyTolerance()
 
 void CSubDeviationDlg::OnApply()
 {
+    // A refused value leaves everything as it was measured: the field shows
+    // the tolerance in use again, without another pass over the meshes.
+    if (m_hWnd && !UpdateData(TRUE))
+    {
+        ShowValues();
+        return;
+    }
     ApplyTolerance();
 }
 
