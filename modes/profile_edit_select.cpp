@@ -445,7 +445,9 @@ void CUIM_EditProfile::ApplyValue(C3DView* view)
         return;
     const double value = panel->GetDistanceRadiusValue();
     const bool useControl = panel->UseControlPoints();
-    const bool mayChange = FindSketchValueTarget(sketch, useControl) && std::isfinite(value) && value > FLT_EPSILON;
+    ST_ISectionCurve* target = FindSketchValueTarget(sketch, useControl);
+    const bool usable = std::isfinite(value) && value > FLT_EPSILON;
+    const bool mayChange = target && usable;
     if (mayChange)
         panel->PushUndoState();
     double shown = -1.0;
@@ -455,6 +457,14 @@ void CUIM_EditProfile::ApplyValue(C3DView* view)
         panel->PopUndoState();
     if (result == SketchValueResult::kRefused)
         panel->SetDistanceRadiusField(shown, false);
+    else if (target && !usable)
+    {
+        // No positive number was typed: the field shows the element's own
+        // length or radius again, the one that stays in use.
+        bool isDistance = false;
+        const double current = SketchCurveValue(*target, &isDistance);
+        panel->SetDistanceRadiusField(current, isDistance);
+    }
     if (result == SketchValueResult::kApplied)
         panel->NotifyProfileChanged();
     Redraw(view);

@@ -8,6 +8,7 @@
 #include "core/scene_object.h"
 #include "modes/profile_edit_mode.h"
 #include "modes/shapes_view.h"
+#include "overlay/prop_tree_number.h"
 #include "plugin/dialogs/profile_edit_panel.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "resources/pictures.h"
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwchar>
+#include <limits>
 
 BEGIN_MESSAGE_MAP(CSubProfileDlg, CSubDlgBase)
 ON_COMMAND(IDC_SKETCH_MESH_POINTS, &CSubProfileDlg::OnMeshPointsButton)
@@ -205,7 +207,11 @@ void CSubProfileDlg::SetDistanceRadiusField(double value, bool isDistance)
 double CSubProfileDlg::GetDistanceRadiusValue()
 {
     UpdateData(TRUE);
-    return std::wcstod(static_cast<const wchar_t*>(m_distanceText), nullptr);
+    // The whole text must be a number: "12,5" read as far as it goes is 12,
+    // and "7mm" or "0x10" would give a length nobody typed. Anything else
+    // is no value (NaN), which the editor does not apply.
+    return proptree::ScanReal(static_cast<const wchar_t*>(m_distanceText))
+        .value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 void CSubProfileDlg::OnDistanceChange()

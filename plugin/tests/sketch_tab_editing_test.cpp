@@ -778,3 +778,35 @@ TEST_F(SketchTabEditing, AnExtrudedProfileMovedByItsHandleKeepsTheWallsMeshPoint
     for (std::uint32_t k = 0; k < 2; ++k)
         EXPECT_NEAR(std::hypot(ends.GetVertex(k)->x, ends.GetVertex(k)->y), 20.0, 2 * pixel) << k;
 }
+
+TEST_F(SketchTabEditing, ALengthThatIsNoPositiveNumberChangesNothingAndTheFieldShowsTheLengthAgain)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    const double length = SketchCurveValue(*Sketch()->GetSegment(0), nullptr);
+    wchar_t shown[64];
+    std::swprintf(shown, 64, L"%.3f", length);
+    const HWND edit = ::GetDlgItem(dialog->GetSketchPage()->GetSafeHwnd(), IDC_SKETCH_DISTANCE);
+    const std::size_t undo = dialog->GetSketchPage()->UndoStateCount();
+    // A comma for the decimal point, a unit after the number, a hexadecimal
+    // form, a negative length.
+    for (const wchar_t* typed : {L"12,5", L"7mm", L"0x10", L"-5"})
+    {
+        ::SetFocus(edit);
+        ::SetWindowTextW(edit, L"");
+        for (const wchar_t* k = typed; *k; ++k)
+            ::SendMessageW(edit, WM_CHAR, *k, 0);
+        ::SetFocus(view->GetSafeHwnd());
+        mfc::PumpUntilIdle();
+        EXPECT_EQ(SketchCurveValue(*Sketch()->GetSegment(0), nullptr), length) << typed;
+        EXPECT_EQ(dialog->GetSketchPage()->UndoStateCount(), undo) << typed;
+        wchar_t text[64] = {};
+        ::GetWindowTextW(edit, text, 64);
+        EXPECT_EQ(std::wstring(text), shown) << typed;
+    }
+}
