@@ -38,6 +38,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 
 BEGIN_MESSAGE_MAP(CCreatePrimitiveDialog, CBaseVTLDialog)
 ON_COMMAND(IDC_SHAPES_NEW_SHAPE, &CCreatePrimitiveDialog::OnNewShape)
@@ -735,8 +736,12 @@ void CCreatePrimitiveDialog::OnCreaseKillFocus()
     ::GetDlgItemTextW(m_hWnd, IDC_SHAPES_CREASE, text, 64);
     wchar_t* end = nullptr;
     const double value = std::wcstod(text, &end);
-    if (end == text)
-        return OnCreaseEdited(m_creaseAngle); // no number: the old value comes back
+    const bool number = end != text;
+    while (number && std::iswspace(*end))
+        ++end;
+    // No number, or more after it ("1,5" is no 1): the old value comes back.
+    if (!number || *end != L'\0')
+        return OnCreaseEdited(m_creaseAngle);
     if (float(value) != m_creaseAngle)
         OnCreaseEdited(value);
 }

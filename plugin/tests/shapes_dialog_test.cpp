@@ -168,6 +168,29 @@ TEST_F(ShapesDialog, CreaseAnglesFromTheRegistryOrTheEditAreKeptWithinZeroToEigh
     EXPECT_EQ(stored, 0.0f);
 }
 
+// A number followed by more text ("1,5" with a comma for the decimal point,
+// "2deg") is no angle: read as far as it went it gave 1 and 2 degrees.
+TEST_F(ShapesDialog, ACreaseAngleTypedWithTextAfterTheNumberKeepsTheAngleInUse)
+{
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    const auto edit = [&](const wchar_t* text)
+    {
+        ::SetDlgItemTextW(Window(), IDC_SHAPES_CREASE, text);
+        ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_CREASE, EN_KILLFOCUS),
+                       LPARAM(::GetDlgItem(Window(), IDC_SHAPES_CREASE)));
+    };
+    edit(L"4");
+    for (const wchar_t* typed : {L"1,5", L"2deg"})
+    {
+        edit(typed);
+        EXPECT_FLOAT_EQ(dialog->GetCreaseAngle(), 4.0f) << typed;
+        EXPECT_EQ(::SendDlgItemMessageW(Window(), IDC_SHAPES_SENSITIVITY, TBM_GETPOS, 0, 0), 50) << typed;
+        wchar_t text[32] = {};
+        ::GetDlgItemTextW(Window(), IDC_SHAPES_CREASE, text, 32);
+        EXPECT_EQ(std::wstring(text), L"4") << typed;
+    }
+}
+
 TEST_F(ShapesDialog, WandNeverEntersHiddenTriangles)
 {
     Open(scans::Plane({100, 200, 300}, {0, 0, 1}, 40, 4));
