@@ -53,6 +53,18 @@ void Invalidate(C3DView* view)
 
 } // namespace
 
+bool StrokeChangesSelection(cMesh& mesh, bool deselect)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::uint8_t flags = mesh.GetTriangle(i)->flags;
+        if ((flags & kTriangleFlagScratch) && ((flags & kTriangleFlagSelected) != 0) == deselect)
+            return true;
+    }
+    return false;
+}
+
 CUIM_ScreenSelection::CUIM_ScreenSelection(std::uint32_t id, std::uint32_t temporary, C3DView* view)
     : CUIM_ZoomRect(id, temporary), ownerView(view)
 {

@@ -65,6 +65,10 @@ inline constexpr int kPointBrushHalfSize = 5;
 // that a bad setting never sizes a canvas beyond the view.
 inline constexpr int kMaxHalfBrushSize = 300;
 
+// Whether applying the marks of a finished stroke (triangle value 4) would
+// select (or deselect) any triangle not already so.
+bool StrokeChangesSelection(cMesh& mesh, bool deselect);
+
 class CUIM_ScreenSelection : public CUIM_ZoomRect
 {
 public:

@@ -116,15 +116,20 @@ bool CUIM_Segmentation::SelectInStroke()
     if (!object)
         return false;
     ISegmentationTool* dialog = Tool();
-    if (dialog)
-        dialog->SaveMarksForUndo();
     ISelectionBrushOwner* brush = FindSelectionBrushOwner(ownerView);
     const int half = brush ? brush->GetHalfBrushSize() : kPointBrushHalfSize;
     const bool frontOnly = dialog ? dialog->IsFrontFacingOnly() : true;
     cMesh& mesh = *object->GetMesh();
-    if (!SelectTrianglesInStroke(mesh, object->GetDecoratorConst(), half, frontOnly))
-        return false;
     const bool erase = IsAltDown();
+    // A stroke that marks or unmarks no triangle is no step: the one undo
+    // step stays the user's last real one.
+    if (!SelectTrianglesInStroke(mesh, object->GetDecoratorConst(), half, frontOnly) ||
+        !StrokeChangesSelection(mesh, erase))
+        return false;
+    // The stroke marked its triangles with the scratch bit only: the marks
+    // saved are still the ones before the stroke.
+    if (dialog)
+        dialog->SaveMarksForUndo();
     mesh.ForEachTriangle(
         [erase](cMeshTriangle& t)
         {

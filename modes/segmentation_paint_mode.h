@@ -61,7 +61,7 @@ public:
 
     // Applies the finished stroke to the scene's mesh: the stroked visible
     // triangles are marked, or unmarked while Alt is down; the marks before
-    // it are saved for undo. True when any triangle was under the stroke.
+    // it are saved for undo. True when the stroke changed any triangle's mark.
     bool SelectInStroke();
 
 private:

@@ -62,18 +62,6 @@ void RebuildSelectedVertexMarks(cMesh& mesh)
         });
 }
 
-bool StrokeChangesSelection(cMesh& mesh, bool deselect)
-{
-    const std::uint32_t count = mesh.GetTriangleCount();
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        const std::uint8_t flags = mesh.GetTriangle(i)->flags;
-        if ((flags & kTriangleFlagScratch) && ((flags & kTriangleFlagSelected) != 0) == deselect)
-            return true;
-    }
-    return false;
-}
-
 void ApplyMarkedTriangles(cMesh& mesh, bool deselect)
 {
     mesh.ForEachTriangle(

@@ -51,9 +51,6 @@ enum : UINT
 // view plane.
 double HandleDragSign(const float projectedPoint[3], const float projectedTip[3], const float dragWorld[3]);
 
-// Whether applying the marks of a finished stroke (triangle value 4) would
-// select (or deselect) any triangle not already so.
-bool StrokeChangesSelection(cMesh& mesh, bool deselect);
 // Applies the marks of a finished stroke (triangle value 4) to the mesh:
 // selects the marked triangles, or deselects them, then rebuilds the vertex
 // marks (vertex bit 1 on exactly the vertices of selected visible triangles).

@@ -408,6 +408,29 @@ TEST_F(SegmentationDialog, PaintingMarksAltClearsAndUndoRestoresTheMarksBefore)
     ExpectVertexMarksFollowTriangles();
 }
 
+TEST_F(SegmentationDialog, AStrokeThatChangesNoMarkLeavesUndoToTheStrokeBefore)
+{
+    const stMachinedPart part = Turned();
+    Open(part);
+    const POINT face = ScreenOf(part, part.width * 0.25, part.depth * 0.5, part.height);
+    const auto stroke = [&](POINT a, POINT b)
+    {
+        ASSERT_TRUE(mode->OnLButtonDown(a, MK_LBUTTON, view));
+        mode->OnMouseMove(b, MK_LBUTTON, view);
+        mode->OnLButtonUp(b, 0, view);
+    };
+    stroke(face, POINT{face.x + 10, face.y});
+    const std::vector<bool> painted = Marks();
+    ASSERT_GT(Count(painted), 0);
+    // Over the background, then over the marks already there.
+    stroke(POINT{2, 2}, POINT{12, 3});
+    stroke(face, POINT{face.x + 10, face.y});
+    ASSERT_EQ(Marks(), painted);
+    Click(IDC_SEGMENTATION_UNDO);
+    EXPECT_EQ(Count(Marks()), 0) << "Undo takes back the painted marks";
+    ExpectVertexMarksFollowTriangles();
+}
+
 TEST_F(SegmentationDialog, SplitWithoutMarksSaysSoAndChangesNothing)
 {
     Open(stMachinedPart{});
