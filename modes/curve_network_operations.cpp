@@ -110,6 +110,23 @@ void SaveUndo(const NetworkUndoSaver& saveUndo)
         saveUndo();
 }
 
+// Saves the undo copy of a command that found out only while it ran that it
+// changes the network: the curves it was given selected are saved selected,
+// as they were when the command came, whatever it has unmarked since.
+void SaveUndoAsSelected(const NetworkUndoSaver& saveUndo, const std::vector<ST_ISectionCurve*>& wereSelected)
+{
+    std::vector<std::uint8_t> now;
+    now.reserve(wereSelected.size());
+    for (ST_ISectionCurve* curve : wereSelected)
+    {
+        now.push_back(curve->selected);
+        curve->selected = 1;
+    }
+    SaveUndo(saveUndo);
+    for (std::size_t i = 0; i < wereSelected.size(); ++i)
+        wereSelected[i]->selected = now[i];
+}
+
 bool HasSelectedNode(const ST_ISectionCurve& curve)
 {
     if (const tPolyline<cVertex>* nodes = NodesOf(curve))
@@ -335,11 +352,11 @@ bool BreakAtJoints(ST_ISectionCurve* network, double tangencyAngle, const Networ
 {
     if (network == nullptr)
         return false;
-    SaveUndo(saveUndo);
     std::vector<ST_ISectionCurve*> selected;
     for (ST_ISectionCurve* curve : CurvesOf(network))
         if (curve->selected != 0)
             selected.push_back(curve);
+    // A Break that breaks no curve is no undo step.
     bool broken = false;
     for (ST_ISectionCurve* curve : selected)
     {
@@ -377,6 +394,8 @@ bool BreakAtJoints(ST_ISectionCurve* network, double tangencyAngle, const Networ
         }
         if (failed || pieces.size() < 2)
             continue;
+        if (!broken)
+            SaveUndoAsSelected(saveUndo, selected);
         network->RemoveCurve(curve);
         std::vector<ST_ISectionCurve*> added;
         for (std::unique_ptr<ST_ISectionCurve>& piece : pieces)
@@ -393,16 +412,18 @@ bool MergeCurves(ST_ISectionCurve* network, double tangencyAngle, const NetworkU
 {
     if (network == nullptr)
         return false;
-    SaveUndo(saveUndo);
-    std::vector<ST_ISectionCurve*> selected;
+    std::vector<ST_ISectionCurve*> wereSelected;
     for (ST_ISectionCurve* curve : CurvesOf(network))
         if (curve->selected != 0)
-        {
-            if (NodeCount(*curve) == 0)
-                curve->selected = 0;
-            else
-                selected.push_back(curve);
-        }
+            wereSelected.push_back(curve);
+    std::vector<ST_ISectionCurve*> selected;
+    for (ST_ISectionCurve* curve : wereSelected)
+    {
+        if (NodeCount(*curve) == 0)
+            curve->selected = 0;
+        else
+            selected.push_back(curve);
+    }
     struct Link
     {
         ST_ISectionCurve* curve;
@@ -467,6 +488,9 @@ bool MergeCurves(ST_ISectionCurve* network, double tangencyAngle, const NetworkU
         std::unique_ptr<ST_ISectionCurve> joined = FitLike(head, nodes);
         if (!joined)
             continue;
+        // A Merge that joins no curves is no undo step.
+        if (!merged)
+            SaveUndoAsSelected(saveUndo, wereSelected);
         for (const Link& link : chain)
             network->RemoveCurve(link.curve);
         std::erase_if(selected, [&](ST_ISectionCurve* c) {

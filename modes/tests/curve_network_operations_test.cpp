@@ -161,6 +161,17 @@ TEST(CurveNetworkBreak, ACurveWithJointsAtNodesZeroThreeAndSixGivesTwoCurvesOfFo
     EXPECT_EQ(network.GetSegmentCount(), 3u);
 }
 
+TEST(CurveNetworkBreak, ABreakThatBreaksNoCurveSavesNoUndoCopy)
+{
+    Sketch network;
+    ST_ISectionCurve* a = AddSpline(network, {At(0, 0), At(10, 3), At(20, 0)});
+    AddSpline(network, {At(20, 0), At(30, -3), At(40, 0)});
+    a->selected = 1;
+    int undoCopies = 0;
+    EXPECT_FALSE(BreakAtJoints(&network, -1.0, [&] { ++undoCopies; }));
+    EXPECT_EQ(undoCopies, 0);
+}
+
 TEST(CurveNetworkMerge, JoinsCurvesEndToEndReversingThoseThatPointTheOtherWay)
 {
     Sketch network;
@@ -189,6 +200,17 @@ TEST(CurveNetworkMerge, JoinsCurvesEndToEndReversingThoseThatPointTheOtherWay)
     EXPECT_EQ(apart->selected, 0);
     // Nothing selected: nothing merges.
     EXPECT_FALSE(MergeCurves(&chain, -1.0, nullptr));
+}
+
+TEST(CurveNetworkMerge, AMergeOfCurvesThatMeetNowhereSavesNoUndoCopy)
+{
+    Sketch network;
+    ST_ISectionCurve* a = AddSpline(network, {At(0, 0), At(10, 3), At(20, 0)});
+    ST_ISectionCurve* b = AddSpline(network, {At(0, 50), At(10, 53), At(20, 50)});
+    a->selected = b->selected = 1;
+    int undoCopies = 0;
+    EXPECT_FALSE(MergeCurves(&network, -1.0, [&] { ++undoCopies; }));
+    EXPECT_EQ(undoCopies, 0);
 }
 
 TEST(CurveNetworkDelete, RemovesNodesRefitsOrRemovesCurvesAndSavesOneUndoCopy)
@@ -468,7 +490,7 @@ TEST(CurveNetworkProperty, RandomEditSequencesKeepEveryCurveUsableAndCountsConsi
                 EXPECT_EQ(broken, pieces >= 2);
                 breaks += broken;
                 EXPECT_EQ(network->GetSegmentCount(), before + (broken ? pieces - 1 : 0));
-                EXPECT_EQ(undoCopies, 1);
+                EXPECT_EQ(undoCopies, broken ? 1 : 0);
                 break;
             }
             case 4: // merge a few selected curves
@@ -476,7 +498,7 @@ TEST(CurveNetworkProperty, RandomEditSequencesKeepEveryCurveUsableAndCountsConsi
                 for (int k = 0; k < 3; ++k)
                     pickCurve()->selected = 1;
                 const bool merged = MergeCurves(network, -1.0, saver);
-                EXPECT_EQ(undoCopies, 1);
+                EXPECT_EQ(undoCopies, merged ? 1 : 0);
                 EXPECT_EQ(merged, network->GetSegmentCount() < before);
                 merges += merged;
                 break;
