@@ -6,6 +6,7 @@
 #include "core/profiled_surface.h"
 #include "core/registry_store.h"
 #include "core/scene.h"
+#include "core/section_curve_classes.h"
 #include "fitting/multi_plane_sectioning.h"
 #include "modes/curve_network_operations.h"
 #include "modes/guiding_curve_picker.h"
@@ -290,9 +291,14 @@ void CSubNetworkDlg::ClearAllCurves()
         cCPView* view = View();
         if (auto* mode = view ? dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)) : nullptr)
             mode->TakeBackDrawing();
-        // Like every other edit, clearing can be undone.
-        PushUndoState();
-        ClearNetwork(*network);
+        // Like every other edit, clearing can be undone; a network with no
+        // curve left has nothing to clear, and no step to leave.
+        const ST_ISectionCurve* curves = network->GetProfileCurve();
+        if (!curves || curves->GetClassGuid() != CLSID_ST_TSketch || curves->GetSegmentCount() != 0)
+        {
+            PushUndoState();
+            ClearNetwork(*network);
+        }
     }
     RedrawView();
 }

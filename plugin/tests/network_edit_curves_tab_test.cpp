@@ -429,6 +429,21 @@ TEST_F(CurvesTab, ClearAllCurvesCanBeUndoneAndTheEditBeforeItStays)
     EXPECT_EQ(CurveCount(), 1u) << "and the next Undo takes back the last curve drawn";
 }
 
+TEST_F(CurvesTab, ClearAllCurvesWithNoCurveLeftKeepsTheUndoOfTheClearBefore)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    PageButton(IDC_CURVES_MODIFY);
+    for (int i = 0; i < 2; ++i)
+    {
+        QueueAnswer(L"Are you sure you want to delete all curves?", IDYES);
+        PanelButton(page->ModifyPanel(), IDC_MODIFY_CLEAR_ALL);
+    }
+    ASSERT_EQ(CurveCount(), 0u);
+    PageButton(IDC_CURVES_UNDO);
+    EXPECT_EQ(CurveCount(), 1u) << "Undo brings the cleared curve back";
+}
+
 // A curve begun before Clear All goes with the curves it clears: the curve
 // drawn next is undone on its own, and the Undo after it gives back the
 // curves as they were before.
