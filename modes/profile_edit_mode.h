@@ -133,6 +133,10 @@ public:
     void SketchReplaced(const ST_ISectionCurve* old);
     void StoreDragStart(ST_ISectionCurve* curve, POINT press);
     void FitElementToSectionPoints();
+    // The length or radius typed in the panel, applied to the selected line
+    // or arc as the panel's field loses the focus; the focus goes where the
+    // user sent it.
+    void ApplyTypedValue(C3DView* view) { ApplyValue(view, false); }
 
     std::uint32_t GetCurrentTool() const { return currentTool; }
     std::uint32_t GetClickCount() const { return clickCount; }
@@ -199,7 +203,7 @@ private:
     void DragCurve(POINT point, C3DView* view);
     void DeleteSelection(C3DView* view);
     void UndoLastEdit(C3DView* view);
-    void ApplyValue(C3DView* view);
+    void ApplyValue(C3DView* view, bool focusView = true);
     void InsertSplinePointAtClick(POINT point, C3DView* view);
 
     void Redraw(C3DView* view);

@@ -438,7 +438,7 @@ void CUIM_EditProfile::UndoLastEdit(C3DView* view)
     panel->NotifyProfileChanged();
 }
 
-void CUIM_EditProfile::ApplyValue(C3DView* view)
+void CUIM_EditProfile::ApplyValue(C3DView* view, bool focusView)
 {
     ST_ISectionCurve* sketch = GetActiveProfile();
     if (!panel || !sketch)
@@ -468,7 +468,7 @@ void CUIM_EditProfile::ApplyValue(C3DView* view)
     if (result == SketchValueResult::kApplied)
         panel->NotifyProfileChanged();
     Redraw(view);
-    if (view && view->GetSafeHwnd())
+    if (focusView && view && view->GetSafeHwnd())
         ::SetFocus(view->GetSafeHwnd());
 }
 

@@ -228,8 +228,14 @@ void CSubProfileDlg::OnDistanceKillFocus()
     if (!edit || !::SendMessageW(edit, EM_GETMODIFY, 0, 0))
         return;
     ::SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
-    if (cCPView* view = View(); view && view->GetSafeHwnd())
-        ::PostMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdProfileApplyDistance, 0);
+    // Applied at once, to the element it was typed for: applied later, it
+    // came after whatever took the focus had run (Create built the old
+    // length, another tab ended the editor and the value was lost).
+    cCPView* view = View();
+    if (!view || !view->GetSafeHwnd() || !::IsWindowVisible(m_hWnd))
+        return;
+    if (auto* editor = dynamic_cast<CUIM_EditProfile*>(view->GetActiveMode()))
+        editor->ApplyTypedValue(view);
 }
 
 void CSubProfileDlg::OnSnapping()

@@ -9,6 +9,7 @@
 // sketch plane almost edge-on places no point.
 #include "modes/profile_edit_mode.h"
 #include "plugin/dialogs/shape_page.h"
+#include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/sketch_page.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
@@ -809,4 +810,52 @@ TEST_F(SketchTabEditing, ALengthThatIsNoPositiveNumberChangesNothingAndTheFieldS
         ::GetWindowTextW(edit, text, 64);
         EXPECT_EQ(std::wstring(text), shown) << typed;
     }
+}
+
+// The field applies a typed length as it loses the focus. Applied only once
+// the focus had moved, the length came after the control that took it had
+// run: Create built the surface with the old length, and the Shape tab ended
+// the editor, so that the typed length was lost.
+TEST_F(SketchTabEditing, ALengthTypedAndLeftForCreateOrAnotherTabIsAppliedFirst)
+{
+    InstallShapeTransfer();
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
+    const HWND edit = ::GetDlgItem(dialog->GetSketchPage()->GetSafeHwnd(), IDC_SKETCH_DISTANCE);
+    const auto type = [&](const wchar_t* text)
+    {
+        ::SetFocus(edit);
+        ::SetWindowTextW(edit, L"");
+        for (const wchar_t* k = text; *k; ++k)
+            ::SendMessageW(edit, WM_CHAR, *k, 0);
+    };
+    const auto lastBrepBox = []
+    {
+        ON_BoundingBox box;
+        for (const CDezazObject* object : DezazApp().ActiveDoc().Objects())
+            if (dynamic_cast<const CDezazBrepObject*>(object))
+                box = object->BoundingBox();
+        return box;
+    };
+    type(L"17");
+    ::SetFocus(::GetDlgItem(Window(), IDC_SHAPES_CREATE));
+    Click(IDC_SHAPES_CREATE);
+    mfc::PumpUntilIdle();
+    EXPECT_NEAR(SketchCurveValue(*Sketch()->GetSegment(0), nullptr), 17.0, 1e-4);
+    // Created again, as the sketch now stands: the same surface.
+    const ON_BoundingBox created = lastBrepBox();
+    ASSERT_TRUE(created.IsValid());
+    Click(IDC_SHAPES_CREATE);
+
+    EXPECT_LT((lastBrepBox().m_max - created.m_max).Length() + (lastBrepBox().m_min - created.m_min).Length(), 1e-9);
+    type(L"30");
+    ::SetFocus(::GetDlgItem(Window(), IDC_SHAPES_TABS));
+    ShowTab(L"Shape");
+    mfc::PumpUntilIdle();
+    EXPECT_NEAR(SketchCurveValue(*Sketch()->GetSegment(0), nullptr), 30.0, 1e-4);
 }
