@@ -219,6 +219,9 @@ private:
     // A node pressed and released where it was pressed: the network goes
     // back to the copy saved as the press began and the node is selected.
     void SelectPressedNode(C3DView* view);
+    // The same without the drop: false (nothing done) when the copy saved
+    // as the press began is not the last one.
+    bool RestorePressedNetwork(C3DView* view);
     void MoveDrawnPoint(POINT point, C3DView* view);
     void DragSectionPlane(POINT point, C3DView* view);
     // The point a click or a drawn curve's cursor-following point takes:

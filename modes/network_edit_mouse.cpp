@@ -645,7 +645,13 @@ void CUIM_EditNetwork::DropNodes(POINT released, C3DView* view)
     // An end extended past the mesh keeps its extension; any other node
     // that would leave the mesh goes back.
     if (free && keepOnMesh && !Found(target) && !extendingEnd)
-        drag.DropAsGrabbed(network, tangencyAngle);
+    {
+        // A node pressed and sent back changes nothing: the network goes
+        // back to the copy saved as the press began, in its order, with no
+        // undo step left for it.
+        if (!dragFromNodePress || !RestorePressedNetwork(view))
+            drag.DropAsGrabbed(network, tangencyAngle);
+    }
     else if (free)
         drag.Drop(network, tangencyAngle);
     else
@@ -662,12 +668,15 @@ void CUIM_EditNetwork::DropNodes(POINT released, C3DView* view)
 
 void CUIM_EditNetwork::SelectPressedNode(C3DView* view)
 {
+    if (!RestorePressedNetwork(view))
+        DropNodes(pressPoint, view);
+}
+
+bool CUIM_EditNetwork::RestorePressedNetwork(C3DView* view)
+{
     INetworkEditPage* page = Page();
     if (!page || !editedSurface || page->GetUndoCount() != dragUndoCount)
-    {
-        DropNodes(pressPoint, view);
-        return;
-    }
+        return false;
     const float node[3] = {dragStart[0], dragStart[1], dragStart[2]};
     // The copy saved as the press began: the curves as they were, in their
     // order, and no undo step for a click.
@@ -681,6 +690,7 @@ void CUIM_EditNetwork::SelectPressedNode(C3DView* view)
                         if (SamePoint(v.Position(), node))
                             v.flags |= kNetworkNodeSelected;
     RequestLevel1Redraw(view);
+    return true;
 }
 
 void CUIM_EditNetwork::DragSectionPlane(POINT point, C3DView* view)

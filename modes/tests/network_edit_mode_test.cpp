@@ -460,7 +460,19 @@ TEST_F(NetworkEdit, ANodeDroppedOffTheMeshGoesBackOnlyWhileNodesKeepToTheMesh)
     const P3 moved = NodesOf(Network())[0][1];
     EXPECT_LE(std::abs(Screen(moved).x - off.x), 1);
     EXPECT_LE(std::abs(Screen(moved).y - off.y), 1) << "a free drop leaves the node where it was dragged";
-    EXPECT_EQ(page.GetUndoCount(), 2u);
+    EXPECT_EQ(page.GetUndoCount(), 1u) << "the drop that went back left no step";
+}
+
+TEST_F(NetworkEdit, ANodeThatGoesBackFromADropOffTheMeshLeavesTheUndoStepBefore)
+{
+    a = AddCurve({{10, 20}, {25, 22}, {40, 20}});
+    b = AddCurve({{10, 40}, {25, 42}, {40, 40}});
+    Command(kCmdNetworkModify);
+    Paint();
+    const NetworkNodes before = NodesOf(Network());
+    Drag(ScreenUV(25, 22), ScreenUV(25, 70), 5);
+    EXPECT_EQ(NodesOf(Network()), before) << "the curves as they were, in their order";
+    EXPECT_EQ(page.GetUndoCount(), 0u);
 }
 
 TEST_F(NetworkEdit, CursorsFollowTheSubStateAndKeepOnMesh)
