@@ -171,13 +171,19 @@ protected:
         if (DraggingMode())
         {
             Navigator::OnRButtonUp(point, flags, Self());
+            HoldMouseWhileButtonsDown();
             return;
         }
         if (OverlayTakesButton(WM_RBUTTONUP, point, flags))
+        {
+            HoldMouseWhileButtonsDown();
             return;
+        }
         // A click falls through to the default procedure, which raises the
         // context menu.
-        if (!Navigator::OnRButtonUp(point, flags, Self()))
+        const BOOL handled = Navigator::OnRButtonUp(point, flags, Self());
+        HoldMouseWhileButtonsDown();
+        if (!handled)
             Default();
     }
 
@@ -388,7 +394,24 @@ private:
                     Navigator::OnMButtonDown(point, flags, Self());
             }
         }
+        HoldMouseWhileButtonsDown();
         Default();
+    }
+
+    // The view keeps the mouse while a button pressed over it is down, so a
+    // drag or a stroke let go outside the view ends where the button comes
+    // up, also after a navigation that took and gave up the mouse while
+    // another button was held; the last button's release lets it go.
+    void HoldMouseWhileButtonsDown()
+    {
+        if (!m_hWnd || !::IsWindow(m_hWnd))
+            return;
+        const bool down = ((::GetKeyState(VK_LBUTTON) | ::GetKeyState(VK_RBUTTON) | ::GetKeyState(VK_MBUTTON)) & 0x8000) != 0;
+        const HWND captured = ::GetCapture();
+        if (down && !captured)
+            ::SetCapture(m_hWnd);
+        else if (!down && captured == m_hWnd)
+            ::ReleaseCapture();
     }
 
     template <class F> void Release(UINT message, UINT flags, POINT point, F&& toMode)
@@ -401,6 +424,7 @@ private:
             else if (!OverlayTakesButton(message, point, flags))
                 Navigator::template CallActive<BOOL>(0, toMode);
         }
+        HoldMouseWhileButtonsDown();
         Default();
     }
 
@@ -412,6 +436,7 @@ private:
             if (!OverlayTakesButton(message, point, flags))
                 Navigator::template CallActive<BOOL>(0, toMode);
         }
+        HoldMouseWhileButtonsDown();
         Default();
     }
 

@@ -16,6 +16,7 @@
 #include "platform/mfc/win_app.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/dialog.h"
+#include "platform/win32/clock.h"
 #include "platform/win32/input.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/tests/support/temp_registry.h"
@@ -23,6 +24,7 @@
 #include "plugin/resource_text.h"
 #include "plugin/tools/segmentation_dialog.h"
 #include "resources/segmentation.h"
+#include "support/view_input.h"
 
 #include <gtest/gtest.h>
 
@@ -429,6 +431,44 @@ TEST_F(SegmentationDialog, AStrokeThatChangesNoMarkLeavesUndoToTheStrokeBefore)
     Click(IDC_SEGMENTATION_UNDO);
     EXPECT_EQ(Count(Marks()), 0) << "Undo takes back the painted marks";
     ExpectVertexMarksFollowTriangles();
+}
+
+// A paint stroke drawn across the part and out of the view, let go over
+// the dialog, marks what the same stroke let go at the view's edge marks.
+// The release went to the dialog: nothing was marked and the brush went on
+// painting under the cursor with the button up.
+TEST_F(SegmentationDialog, AStrokeLetGoOutsideTheViewMarksWhatItCrosses)
+{
+    const stMachinedPart part = Turned();
+    Open(part);
+    mfc::PumpUntilIdle();
+    view->Redraw(kFullRedraw);
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const POINT face = ScreenOf(part, part.width * 0.25, part.depth * 0.5, part.height);
+    const POINT edge{client.right - 1, face.y};
+    win32::UseManualClock(10000);
+    viewinput::Move(view, face);
+    viewinput::Inject(view, WM_LBUTTONDOWN, face);
+    viewinput::Move(view, edge);
+    viewinput::Inject(view, WM_LBUTTONUP, edge);
+    const std::vector<bool> atTheEdge = Marks();
+    ASSERT_GT(Count(atTheEdge), 0);
+    Click(IDC_SEGMENTATION_UNDO);
+    ASSERT_EQ(Count(Marks()), 0);
+    win32::AdvanceClock(2000); // no double click
+    viewinput::Move(view, face);
+    viewinput::Inject(view, WM_LBUTTONDOWN, face);
+    viewinput::Move(view, edge);
+    POINT outside{client.right + 40, face.y};
+    ::ClientToScreen(view->GetSafeHwnd(), &outside);
+    ASSERT_NE(::WindowFromPoint(outside), view->GetSafeHwnd());
+    win32::InjectMouseMove(outside);
+    mfc::PumpUntilIdle();
+    win32::InjectMouseButton(WM_LBUTTONUP, outside);
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(Marks(), atTheEdge) << Count(Marks()) << " marked, " << Count(atTheEdge) << " at the edge";
+    win32::UseSystemClock();
 }
 
 TEST_F(SegmentationDialog, SplitWithoutMarksSaysSoAndChangesNothing)

@@ -674,6 +674,52 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewStopsFollowingTheCursor)
     EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, released);
 }
 
+// The view turned with the right button while a cylinder's handle is held
+// with the left, then the handle let go outside the view: the drag ends
+// there. The rotation gave up the view's hold on the mouse when it ended,
+// so the release went to the list of shapes and the handle went on
+// following the cursor with the button up.
+TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingTheCursor)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, -15.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+    const float* bottom = mode->GetHandlePoints()[0];
+    cBase3DRenderer* camera = view->GetCamera();
+    const double* t = camera->GetViewTransform();
+    const float* c = camera->GetSceneCentre();
+    const double d[3] = {double(bottom[0]) - c[0], double(bottom[1]) - c[1], double(bottom[2]) - c[2]};
+    POINT at{};
+    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
+                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    viewinput::Move(view, POINT{at.x + 1, at.y});
+    viewinput::Move(view, at);
+    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    viewinput::Inject(view, WM_LBUTTONDOWN, at);
+    viewinput::Move(view, POINT{at.x - 4, at.y - 12});
+    viewinput::Inject(view, WM_RBUTTONDOWN, POINT{at.x - 4, at.y - 12});
+    viewinput::Move(view, POINT{at.x + 26, at.y - 12});
+    viewinput::Inject(view, WM_RBUTTONUP, POINT{at.x + 26, at.y - 12});
+    RECT list{};
+    ::GetWindowRect(::GetDlgItem(Window(), IDC_SHAPES_LIST), &list);
+    const POINT outside{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
+    win32::InjectMouseMove(outside);
+    mfc::PumpUntilIdle();
+    win32::InjectMouseButton(WM_LBUTTONUP, outside);
+    mfc::PumpUntilIdle();
+    const double released = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
+    for (int i = 0; i < 5; ++i)
+        viewinput::Move(view, POINT{at.x + 10 * i, at.y + 25 * i});
+    EXPECT_FALSE(mode->IsDraggingHandle());
+    EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, released);
+}
+
 // A plane's edge handle dragged in a turned view onto and past the opposite
 // edge stops short of it: the half width went negative, the plane vanished
 // from the view, "Create in Dezaz" created nothing without a word and the
