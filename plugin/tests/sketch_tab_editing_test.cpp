@@ -28,6 +28,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -690,6 +691,51 @@ TEST_F(SketchTabEditing, PressedAgainWhereADraggedEndWasDroppedThatEndIsTaken)
     EXPECT_TRUE(SketchPointsOf(*dropped, false)->GetVertex(1)->flags & kSketchPointSelected);
     EXPECT_FALSE(SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1)->flags & kSketchPointSelected);
     viewinput::Inject(view, WM_LBUTTONUP, to);
+}
+
+// A line's end dragged out of the view in a turned view and let go over
+// the list of shapes: the drag ends there. The release went to the list,
+// so the end went on following the cursor with the button up.
+TEST_F(SketchTabEditing, ALineEndLetGoOutsideTheViewStopsFollowingTheCursor)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1] - 5, c[0] + 2, c[1] - 3);
+    Command(kCmdProfileSelect);
+    viewinput::Click(view, At(c[0] + 12, c[1] - 12));
+    view->Redraw(kFullRedraw);
+    const cVertex& end = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1);
+    const POINT from = At(end.x, end.y);
+    viewinput::Move(view, from);
+    viewinput::Inject(view, WM_LBUTTONDOWN, from);
+    viewinput::Move(view, POINT{from.x + 6, from.y + 10});
+    RECT list{};
+    ::GetWindowRect(::GetDlgItem(Window(), IDC_SHAPES_LIST), &list);
+    const POINT outside{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
+    win32::InjectMouseMove(outside);
+    mfc::PumpUntilIdle();
+    win32::InjectMouseButton(WM_LBUTTONUP, outside);
+    mfc::PumpUntilIdle();
+    const auto ends = [&]
+    {
+        std::vector<float> xy;
+        for (std::uint32_t i = 0; i < Sketch()->GetSegmentCount(); ++i)
+            for (std::uint32_t k = 0; k < 2; ++k)
+            {
+                const cVertex& v = *SketchPointsOf(*Sketch()->GetSegment(i), false)->GetVertex(k);
+                xy.insert(xy.end(), {v.x, v.y});
+            }
+        return xy;
+    };
+    const std::vector<float> released = ends();
+    for (int i = 1; i <= 4; ++i)
+        viewinput::Move(view, POINT{from.x - 10 * i, from.y + 8 * i});
+    EXPECT_FALSE(Editor()->IsDraggingSketch());
+    EXPECT_EQ(ends(), released);
 }
 
 namespace
