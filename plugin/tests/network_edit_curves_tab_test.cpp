@@ -112,14 +112,8 @@ protected:
     }
     POINT ScreenOf(const cVertex& v) const
     {
-        cBase3DRenderer* camera = view->GetCamera();
-        const double* t = camera->GetViewTransform();
-        const float* c = camera->GetSceneCentre();
-        const double d[3] = {double(v.x) - c[0], double(v.y) - c[1], double(v.z) - c[2]};
-        POINT out{};
-        camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
-                              float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &out);
-        return out;
+        const float p[3] = {v.x, v.y, v.z};
+        return PixelOf(view, p);
     }
     void Input(UINT message, POINT client)
     {

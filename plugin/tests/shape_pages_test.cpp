@@ -601,14 +601,7 @@ TEST_F(ShapesDialog, ACylinderHandleDraggedInATurnedViewShowsItsNewBasePointInTh
     mfc::PumpUntilIdle();
     CUIM_ExtendSurface* mode = dialog->GetExtendMode();
     ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const float* bottom = mode->GetHandlePoints()[0];
-    cBase3DRenderer* camera = view->GetCamera();
-    const double* t = camera->GetViewTransform();
-    const float* c = camera->GetSceneCentre();
-    const double d[3] = {double(bottom[0]) - c[0], double(bottom[1]) - c[1], double(bottom[2]) - c[2]};
-    POINT at{};
-    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
-                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
     viewinput::Move(view, POINT{at.x + 1, at.y});
     viewinput::Move(view, at);
     ASSERT_EQ(mode->GetHoveredHandle(), 0);
@@ -647,26 +640,13 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewStopsFollowingTheCursor)
     mfc::PumpUntilIdle();
     CUIM_ExtendSurface* mode = dialog->GetExtendMode();
     ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const float* bottom = mode->GetHandlePoints()[0];
-    cBase3DRenderer* camera = view->GetCamera();
-    const double* t = camera->GetViewTransform();
-    const float* c = camera->GetSceneCentre();
-    const double d[3] = {double(bottom[0]) - c[0], double(bottom[1]) - c[1], double(bottom[2]) - c[2]};
-    POINT at{};
-    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
-                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
     viewinput::Move(view, POINT{at.x + 1, at.y});
     viewinput::Move(view, at);
     ASSERT_EQ(mode->GetHoveredHandle(), 0);
     viewinput::Inject(view, WM_LBUTTONDOWN, at);
     viewinput::Move(view, POINT{at.x - 4, at.y - 12});
-    RECT list{};
-    ::GetWindowRect(::GetDlgItem(Window(), IDC_SHAPES_LIST), &list);
-    const POINT outside{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
-    win32::InjectMouseMove(outside);
-    mfc::PumpUntilIdle();
-    win32::InjectMouseButton(WM_LBUTTONUP, outside);
-    mfc::PumpUntilIdle();
+    LetGoOverTheShapeList();
     const double released = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
     for (int i = 0; i < 5; ++i)
         viewinput::Move(view, POINT{at.x + 10 * i, at.y + 25 * i});
@@ -690,14 +670,7 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingT
     mfc::PumpUntilIdle();
     CUIM_ExtendSurface* mode = dialog->GetExtendMode();
     ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const float* bottom = mode->GetHandlePoints()[0];
-    cBase3DRenderer* camera = view->GetCamera();
-    const double* t = camera->GetViewTransform();
-    const float* c = camera->GetSceneCentre();
-    const double d[3] = {double(bottom[0]) - c[0], double(bottom[1]) - c[1], double(bottom[2]) - c[2]};
-    POINT at{};
-    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
-                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
     viewinput::Move(view, POINT{at.x + 1, at.y});
     viewinput::Move(view, at);
     ASSERT_EQ(mode->GetHoveredHandle(), 0);
@@ -706,13 +679,7 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingT
     viewinput::Inject(view, WM_RBUTTONDOWN, POINT{at.x - 4, at.y - 12});
     viewinput::Move(view, POINT{at.x + 26, at.y - 12});
     viewinput::Inject(view, WM_RBUTTONUP, POINT{at.x + 26, at.y - 12});
-    RECT list{};
-    ::GetWindowRect(::GetDlgItem(Window(), IDC_SHAPES_LIST), &list);
-    const POINT outside{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
-    win32::InjectMouseMove(outside);
-    mfc::PumpUntilIdle();
-    win32::InjectMouseButton(WM_LBUTTONUP, outside);
-    mfc::PumpUntilIdle();
+    LetGoOverTheShapeList();
     const double released = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
     for (int i = 0; i < 5; ++i)
         viewinput::Move(view, POINT{at.x + 10 * i, at.y + 25 * i});
@@ -736,18 +703,7 @@ TEST_F(ShapesDialog, APlaneEdgeDraggedPastTheOppositeOneStopsShortOfIt)
     mfc::PumpUntilIdle();
     CUIM_ExtendSurface* mode = dialog->GetExtendMode();
     ASSERT_TRUE(mode && mode->GetHandleCount() == 8);
-    cBase3DRenderer* camera = view->GetCamera();
-    const auto screenOf = [&](const float* p)
-    {
-        const double* t = camera->GetViewTransform();
-        const float* c = camera->GetSceneCentre();
-        const double d[3] = {double(p[0]) - c[0], double(p[1]) - c[1], double(p[2]) - c[2]};
-        POINT at{};
-        camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
-                              float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
-        return at;
-    };
-    const POINT from = screenOf(mode->GetHandlePoints()[0]), opposite = screenOf(mode->GetHandlePoints()[1]);
+    const POINT from = PixelOf(view, mode->GetHandlePoints()[0]), opposite = PixelOf(view, mode->GetHandlePoints()[1]);
     viewinput::Move(view, POINT{from.x + 1, from.y});
     viewinput::Move(view, from);
     ASSERT_EQ(mode->GetHoveredHandle(), 0);

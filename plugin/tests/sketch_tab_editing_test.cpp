@@ -713,13 +713,7 @@ TEST_F(SketchTabEditing, ALineEndLetGoOutsideTheViewStopsFollowingTheCursor)
     viewinput::Move(view, from);
     viewinput::Inject(view, WM_LBUTTONDOWN, from);
     viewinput::Move(view, POINT{from.x + 6, from.y + 10});
-    RECT list{};
-    ::GetWindowRect(::GetDlgItem(Window(), IDC_SHAPES_LIST), &list);
-    const POINT outside{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
-    win32::InjectMouseMove(outside);
-    mfc::PumpUntilIdle();
-    win32::InjectMouseButton(WM_LBUTTONUP, outside);
-    mfc::PumpUntilIdle();
+    LetGoOverTheShapeList();
     const auto ends = [&]
     {
         std::vector<float> xy;
@@ -740,19 +734,6 @@ TEST_F(SketchTabEditing, ALineEndLetGoOutsideTheViewStopsFollowingTheCursor)
 
 namespace
 {
-
-// The client pixel where a world point shows in the view.
-POINT PixelOf(cCPView* view, const float world[3])
-{
-    cBase3DRenderer* camera = view->GetCamera();
-    const double* t = camera->GetViewTransform();
-    const float* c = camera->GetSceneCentre();
-    const double d[3] = {double(world[0]) - c[0], double(world[1]) - c[1], double(world[2]) - c[2]};
-    POINT at{};
-    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
-                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
-    return at;
-}
 
 // Presses handle `index` of the mode, drags it 30 pixels right and 15 down
 // in five moves and lets it go.

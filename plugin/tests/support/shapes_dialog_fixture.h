@@ -26,6 +26,19 @@
 #include <memory>
 #include <set>
 
+// The client pixel where a world point shows in the shapes view.
+inline POINT PixelOf(cCPView* view, const float world[3])
+{
+    cBase3DRenderer* camera = view->GetCamera();
+    const double* t = camera->GetViewTransform();
+    const float* c = camera->GetSceneCentre();
+    const double d[3] = {double(world[0]) - c[0], double(world[1]) - c[1], double(world[2]) - c[2]};
+    POINT at{};
+    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
+                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    return at;
+}
+
 class ShapesDialog : public ::testing::Test
 {
 protected:
@@ -69,6 +82,18 @@ protected:
         dialog->SetEntry(history.GetOrCreate(host->ModelObjectId()));
     }
     HWND Window() const { return dialog->GetSafeHwnd(); }
+    // The mouse, with a button held since a press in the view, moved out of
+    // the view and let go over the list of shapes.
+    void LetGoOverTheShapeList()
+    {
+        RECT list{};
+        ::GetWindowRect(::GetDlgItem(Window(), IDC_SHAPES_LIST), &list);
+        const POINT outside{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
+        win32::InjectMouseMove(outside);
+        mfc::PumpUntilIdle();
+        win32::InjectMouseButton(WM_LBUTTONUP, outside);
+        mfc::PumpUntilIdle();
+    }
     void Click(int id)
     {
         ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(Window(), id)));
