@@ -179,6 +179,20 @@ protected:
         return dynamic_cast<const cVTL_AVTree*>(
             dialog->FirstMeshObject()->FindAttachedProperty(kAnalyzerInfoPropertyName));
     }
+    // The stepped plate fitted as a plane, the Deviation tab shown and 0
+    // typed as the tolerance, whose warning is answered when it comes.
+    CSubDeviationDlg* PlateWithARefusedToleranceTyped()
+    {
+        OpenSteppedPlate();
+        ChooseKind(eShapeKind::Plane);
+        auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(dialog->GetShapesView()));
+        if (page == nullptr)
+            return nullptr;
+        dialog->SelectTab(1);
+        ::SetDlgItemTextW(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE, L"0");
+        QueueAnswer(kBadToleranceText, IDOK);
+        return page;
+    }
     void UncheckSelectionOnly(CSubDeviationDlg* page)
     {
         const HWND check = ::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_SELECTION_ONLY);
@@ -297,14 +311,9 @@ TEST_F(DeviationColours, TheTabShowsEachVertexInTheScaleColourOfItsDeviationAndL
 
 TEST_F(DeviationColours, SelectionOnlyTurnedOffWithARefusedToleranceInTheFieldMeasuresTheWholePlate)
 {
-    OpenSteppedPlate();
     AFX_MANAGE_STATE(&state);
-    ChooseKind(eShapeKind::Plane);
-    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(dialog->GetShapesView()));
+    CSubDeviationDlg* page = PlateWithARefusedToleranceTyped();
     ASSERT_NE(page, nullptr);
-    dialog->SelectTab(1);
-    ::SetDlgItemTextW(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE, L"0");
-    QueueAnswer(kBadToleranceText, IDOK);
     UncheckSelectionOnly(page);
     EXPECT_FALSE(page->SelectionOnly());
     EXPECT_EQ(dialog->GetScene().m_deviationSelectionOnly, 0);
@@ -315,14 +324,9 @@ TEST_F(DeviationColours, SelectionOnlyTurnedOffWithARefusedToleranceInTheFieldMe
 
 TEST_F(DeviationColours, ShowMinMaxTurnedOnWithARefusedToleranceInTheFieldIsKept)
 {
-    OpenSteppedPlate();
     AFX_MANAGE_STATE(&state);
-    ChooseKind(eShapeKind::Plane);
-    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(dialog->GetShapesView()));
+    CSubDeviationDlg* page = PlateWithARefusedToleranceTyped();
     ASSERT_NE(page, nullptr);
-    dialog->SelectTab(1);
-    ::SetDlgItemTextW(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE, L"0");
-    QueueAnswer(kBadToleranceText, IDOK);
     const HWND check = ::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_SHOW_MIN_MAX);
     ::SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
     ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_ANALYZER_SHOW_MIN_MAX, BN_CLICKED), LPARAM(check));

@@ -25,6 +25,24 @@ namespace
 
 using scans::Vec;
 
+// A guide of five points on the patch through centre, along its second
+// axis from `start` in steps of `step`, with the patch's normal.
+tFramePolyline<cVertex> GuideAcross(Vec centre, Vec normal, double start, double step)
+{
+    Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    tFramePolyline<cVertex> drawn;
+    for (int k = 0; k < 5; ++k)
+    {
+        const Vec p = centre + (start + step * k) * e2;
+        cVertex v;
+        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
+        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
+        drawn.AddVertex(v);
+    }
+    return drawn;
+}
+
 class FreeFormTransfer : public ShapesDialog
 {
 protected:
@@ -206,17 +224,7 @@ TEST_F(FreeFormTransfer, AGuideThatFailsToFitLeavesTheShapeAsItWas)
 
     // Five points across the scan with nothing selected: nothing to loft.
     Click(IDC_SHAPES_DESELECT_ALL);
-    Vec e1, e2;
-    scans::Basis(normal, e1, e2);
-    tFramePolyline<cVertex> drawn;
-    for (int k = 0; k < 5; ++k)
-    {
-        const Vec p = centre + (-20.0 + 10.0 * k) * e2;
-        cVertex v;
-        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
-        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
-        drawn.AddVertex(v);
-    }
+    const tFramePolyline<cVertex> drawn = GuideAcross(centre, normal, -20.0, 10.0);
     EXPECT_FALSE(ApplyGuideCurveToShape(*dialog, drawn));
     EXPECT_EQ(record->m_type, type);
     EXPECT_EQ(loft->GetParameters().sections.size(), sections);
@@ -247,17 +255,7 @@ TEST_F(FreeFormTransfer, AGuideDrawnWithNothingSelectedSaysWhyItDidNotTake)
     ChooseKind(eShapeKind::FreeForm);
     ASSERT_NE(Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface), nullptr);
     Click(IDC_SHAPES_DESELECT_ALL); // as a reopened document is
-    Vec e1, e2;
-    scans::Basis(normal, e1, e2);
-    tFramePolyline<cVertex> drawn;
-    for (int k = 0; k < 5; ++k)
-    {
-        const Vec p = centre + (-20.0 + 10.0 * k) * e2;
-        cVertex v;
-        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
-        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
-        drawn.AddVertex(v);
-    }
+    const tFramePolyline<cVertex> drawn = GuideAcross(centre, normal, -20.0, 10.0);
     EXPECT_FALSE(ApplyGuideCurveToShape(*dialog, drawn));
     EXPECT_EQ(dialog->HintText(), kNoSelectionHint);
 
@@ -275,17 +273,7 @@ TEST_F(FreeFormTransfer, AGuideDrawnAwayFromTheSelectedRegionSaysWhyItDidNotTake
     ASSERT_NE(Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface), nullptr);
     // Drawn along the unselected half: its section planes cross no selected
     // triangle.
-    Vec e1, e2;
-    scans::Basis(normal, e1, e2);
-    tFramePolyline<cVertex> drawn;
-    for (int k = 0; k < 5; ++k)
-    {
-        const Vec p = centre + (5.0 + 5.0 * k) * e2;
-        cVertex v;
-        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
-        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
-        drawn.AddVertex(v);
-    }
+    const tFramePolyline<cVertex> drawn = GuideAcross(centre, normal, 5.0, 5.0);
     ASSERT_GT(SelectedTriangles(), 0u);
     EXPECT_FALSE(ApplyGuideCurveToShape(*dialog, drawn));
     EXPECT_EQ(dialog->HintText(), kNoSelectionHint);
@@ -300,17 +288,7 @@ TEST_F(FreeFormTransfer, AGuideTakenOverAWiderSelectionColoursTheTrianglesItWasL
     ASSERT_NE(Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface), nullptr);
     // The whole scan marked, the guide drawn across all of it.
     Click(IDC_SHAPES_SELECT_ALL);
-    Vec e1, e2;
-    scans::Basis(normal, e1, e2);
-    tFramePolyline<cVertex> drawn;
-    for (int k = 0; k < 5; ++k)
-    {
-        const Vec p = centre + (-24.0 + 12.0 * k) * e2;
-        cVertex v;
-        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
-        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
-        drawn.AddVertex(v);
-    }
+    const tFramePolyline<cVertex> drawn = GuideAcross(centre, normal, -24.0, 12.0);
     ASSERT_TRUE(ApplyGuideCurveToShape(*dialog, drawn));
     auto* tags = dynamic_cast<CTriangleColourProperties*>(
         dialog->FirstMeshObject()->FindAttachedProperty(kTriangleColoursPropertyName));
@@ -344,17 +322,7 @@ TEST_F(FreeFormTransfer, AGuideLoftsWithTheCurvesAndExpandTypedOnThePage)
     };
     type(record->m_curvesId, L"4");
     type(record->m_expandId, L"50");
-    Vec e1, e2;
-    scans::Basis(normal, e1, e2);
-    tFramePolyline<cVertex> drawn;
-    for (int k = 0; k < 5; ++k)
-    {
-        const Vec p = centre + (-20.0 + 10.0 * k) * e2;
-        cVertex v;
-        v.x = float(p.x), v.y = float(p.y), v.z = float(p.z);
-        v.nx = float(normal.x), v.ny = float(normal.y), v.nz = float(normal.z);
-        drawn.AddVertex(v);
-    }
+    const tFramePolyline<cVertex> drawn = GuideAcross(centre, normal, -20.0, 10.0);
     ASSERT_TRUE(ApplyGuideCurveToShape(*dialog, drawn));
     EXPECT_EQ(loft->GetParameters().sections.size(), 5u) << "four curves, as typed";
     EXPECT_DOUBLE_EQ(loft->GetParameters().expand, 0.5);
