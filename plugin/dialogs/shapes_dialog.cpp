@@ -192,7 +192,7 @@ void CCreatePrimitiveDialog::CancelDialog(bool forced)
     if (IsMeshMoved())
     {
         const int answer = DezazMessageBox(m_hWnd, kMovedMeshQuestion, vtl::kPlugInName, MB_YESNO | MB_ICONQUESTION);
-        if (answer != IDYES || !MoveHostMeshHere())
+        if (answer != IDYES || !MoveHostMeshOrSaySo())
             ReturnSessionsToHostMesh();
     }
     SaveSettings();
@@ -1056,7 +1056,7 @@ void CCreatePrimitiveDialog::OnOK()
             DezazMessageBox(m_hWnd, kMovedMeshQuestion, vtl::kPlugInName, MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDCANCEL)
             return;
-        if (answer != IDYES || !MoveHostMeshHere())
+        if (answer != IDYES || !MoveHostMeshOrSaySo())
             ReturnSessionsToHostMesh();
     }
     SaveSettings();
@@ -1073,7 +1073,7 @@ void CCreatePrimitiveDialog::OnCancel()
         if (answer == IDCANCEL)
             return;
         // Without a way to move the host mesh, the sessions go back to it.
-        if (answer != IDYES || !MoveHostMeshHere())
+        if (answer != IDYES || !MoveHostMeshOrSaySo())
             ReturnSessionsToHostMesh();
     }
     SaveSettings();
@@ -1111,6 +1111,18 @@ void CCreatePrimitiveDialog::OnHostSamePlace()
 {
     if (IsMeshMoved() && !MoveHostMeshHere())
         DezazMessageBox(m_hWnd, kHostMeshNotMovedMessage, vtl::kPlugInName, MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CCreatePrimitiveDialog::MoveHostMeshOrSaySo()
+{
+    // The user asked for the move: a host mesh deleted or no longer a mesh
+    // since the dialog opened is not moved, and the user hears why.
+    if (!Mover())
+        return false;
+    if (MoveHostMeshHere())
+        return true;
+    DezazMessageBox(m_hWnd, kHostMeshNotMovedMessage, vtl::kPlugInName, MB_OK | MB_ICONEXCLAMATION);
+    return false;
 }
 
 bool CCreatePrimitiveDialog::MoveHostMeshHere()

@@ -236,6 +236,9 @@ private:
     // Moves the host mesh like the dialog's and, when it moved, resets both
     // frames; false when it could not be moved.
     bool MoveHostMeshHere();
+    // MoveHostMeshHere answering a yes to the moved-mesh question: a move
+    // that fails is reported.
+    bool MoveHostMeshOrSaySo();
     void SaveSettings();
     void CloseWindow();
     void SwitchToExtendMode();

@@ -335,6 +335,24 @@ TEST_F(ShapeTransfer, OkAfterMovingTheHostMeshCreatesTheCylinderOnTheMovedMesh)
     EXPECT_NEAR(radial.Length(), aligned.radius, 1e-9 * aligned.radius);
 }
 
+// The scan deleted in the host while the dialog shows it aligned: closing
+// with "yes" cannot move it, and the user is told so instead of nothing.
+TEST_F(ShapeTransfer, CloseWithYesAfterTheScanWasDeletedSaysTheMeshWasNotMoved)
+{
+    Open(scans::Cylinder({400, 250, -120}, scans::Unit({0.3, -0.4, 1.0}), 20.0, 50.0, 64, 12, false, 0.02));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    Click(IDC_SHAPES_ALIGN_BOTTOM);
+    ASSERT_FALSE(IsIdentityFrame(dialog->GetMeshFrame()));
+    ASSERT_TRUE(DezazApp().ActiveDoc().DeleteObject(CDezazObjRef(host)));
+    QueueAnswer(kMovedMeshQuestion, IDYES);
+    QueueAnswer(kHostMeshNotMovedMessage, IDOK);
+    Click(IDCANCEL);
+    ASSERT_TRUE(dialog->IsClosed());
+    EXPECT_EQ(win32::PendingPromptAnswers(), 0u) << "the failed move was not reported";
+    EXPECT_TRUE(IsIdentityFrame(dialog->GetMeshFrame())) << "the sessions went back to the unmoved mesh";
+}
+
 TEST_F(ShapeTransfer, CreateAllAfterAnAlignmentAddsTheFreeFormOfAnotherShape)
 {
     const scans::Vec centre{-300, 800, 450};
