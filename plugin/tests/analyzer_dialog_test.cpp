@@ -16,6 +16,8 @@
 #include "platform/wgl/png_writer.h"
 #include "platform/wgl/wgl.h"
 #include "platform/win32/controls.h"
+#include "platform/win32/dialog.h"
+#include "platform/win32/input.h"
 #include "platform/win32/menu.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window_snapshot.h"
@@ -335,6 +337,25 @@ TEST_F(FloatingAnalyzer, EditingEnablesApplyWhichRecalculatesAndDisablesItself)
     float stored = 0.0f;
     ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
     EXPECT_FLOAT_EQ(stored, 0.02f);
+}
+
+// Enter typed into the tolerance field reaches the dialog as IDOK. The
+// analyser has no OK: ended that way, the window went (hidden) while the
+// surfaces it hid stayed hidden and the scan kept its deviation colours.
+TEST_F(FloatingAnalyzer, EnterInTheToleranceFieldKeepsTheAnalyserOpen)
+{
+    stDeviationPart part;
+    Open(part);
+    RunAsTheCommandDoes();
+    dialog->ShowWindow(SW_SHOW);
+    ::SetFocus(Control(IDC_ANALYZER_TOLERANCE));
+    Type(IDC_ANALYZER_TOLERANCE, L"0.02");
+    win32::InjectKey(VK_RETURN, true);
+    win32::InjectKey(VK_RETURN, false);
+    mfc::PumpUntilIdle();
+    EXPECT_FALSE(win32::IsDialogEnded(dialog->GetSafeHwnd()));
+    EXPECT_EQ(Text(IDC_ANALYZER_TOLERANCE), L"0.02");
+    EXPECT_TRUE(::IsWindowEnabled(Control(IDC_ANALYZER_APPLY))) << "the typed value still waits for Apply";
 }
 
 TEST_F(FloatingAnalyzer, ATypedToleranceThatCannotDriveTheScaleIsRefused)

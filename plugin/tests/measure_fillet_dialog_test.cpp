@@ -12,6 +12,8 @@
 #include "platform/wgl/png_writer.h"
 #include "platform/wgl/wgl.h"
 #include "platform/win32/controls.h"
+#include "platform/win32/dialog.h"
+#include "platform/win32/input.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window_snapshot.h"
 #include "plugin/commands.h"
@@ -371,6 +373,21 @@ TEST_F(MeasureFilletDialog, CloseLeavesTheViewportsAndTheHolderKeepsNoWindow)
     EXPECT_FALSE(::IsWindow(window));
     for (CDezazDisplayConduit* c : CDezazDisplayConduit::EnabledConduits())
         EXPECT_FALSE(dynamic_cast<CMeasureFilletPreviewConduit*>(c));
+}
+
+// Enter pressed with a slider focused reaches the dialog as IDOK. The tool
+// has no OK: ended that way, the window went (hidden) with its preview
+// still drawn in the viewports and its copy of the reference mesh kept.
+TEST_F(MeasureFilletDialog, EnterOnASliderKeepsTheToolOpen)
+{
+    stFilletScan scan;
+    Open(scan);
+    dialog->ShowWindow(SW_SHOW);
+    ::SetFocus(Control(IDC_MEASURE_FILLET_SECTIONS));
+    win32::InjectKey(VK_RETURN, true);
+    win32::InjectKey(VK_RETURN, false);
+    mfc::PumpUntilIdle();
+    EXPECT_FALSE(win32::IsDialogEnded(dialog->GetSafeHwnd()));
 }
 
 TEST_F(MeasureFilletDialog, ClosingFreesTheCopyOfTheReferenceMesh)

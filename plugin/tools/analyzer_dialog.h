@@ -85,6 +85,10 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Enter in the tolerance field (or on a check box) sends IDOK: the
+    // analyser has no OK, and ending it that way would leave the surfaces it
+    // hid hidden and its colours on the scan. Only Close ends it.
+    void OnOK() override {}
     void OnCancel() override;
     void DoDataExchange(CDataExchange* dx) override;
 

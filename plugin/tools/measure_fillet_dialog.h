@@ -125,6 +125,10 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Enter on a slider sends IDOK: the tool has no OK, and ending it that
+    // way would leave its preview drawn and its mesh copy kept. Only Close
+    // ends it.
+    void OnOK() override {}
     void OnCancel() override;
     void DoDataExchange(CDataExchange* dx) override;
 
