@@ -180,6 +180,10 @@ BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     if (!view)
         return 0;
     ClearHint(view);
+    // The view may have turned, zoomed or resized under a resting cursor
+    // since the last move: the handle taken is the one under the cursor now.
+    if (!strokeInProgress && operation == kNoOperation && view->GetRenderer())
+        HoverHandleAt(point, view);
     if (hovering && hoveredHandle >= 0 && PickImageInBuffer(view))
     {
         dragging = 1;
@@ -238,23 +242,9 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
     }
     else if (!strokeInProgress && view->GetRenderer())
     {
-        // Outside the view, or after anything else was drawn into the back
-        // buffer (a stroke's face-id pass, a frame), no handle is there.
-        const std::uint32_t id =
-            PickImageInBuffer(view) ? ReadPickIdUnderCursor(*view->GetRenderer(), point) : kNoPickId;
-        const std::uint32_t index = id - 1u;
         const std::uint8_t wasHovering = hovering;
         const int wasHovered = hoveredHandle;
-        if (id != kNoPickId && index < std::uint32_t(kMaxShapeHandles) && int(index) < handleCount)
-        {
-            hovering = 1;
-            hoveredHandle = int(index);
-        }
-        else
-        {
-            hovering = 0;
-            hoveredHandle = -1;
-        }
+        HoverHandleAt(point, view);
         if (wasHovering != hovering || wasHovered != hoveredHandle)
         {
             ::SendMessageW(view->GetSafeHwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(view->GetSafeHwnd()),
@@ -531,6 +521,24 @@ void CUIM_ExtendSurface::OnAfterFullRedraw(C3DView* view)
     glFinish();
     glReadBuffer(GL_BACK);
     pickImageValid = 1;
+}
+
+void CUIM_ExtendSurface::HoverHandleAt(POINT point, C3DView* view)
+{
+    // Outside the view, or after anything else was drawn into the back
+    // buffer (a stroke's face-id pass, a frame), no handle is there.
+    const std::uint32_t id = PickImageInBuffer(view) ? ReadPickIdUnderCursor(*view->GetRenderer(), point) : kNoPickId;
+    const std::uint32_t index = id - 1u;
+    if (id != kNoPickId && index < std::uint32_t(kMaxShapeHandles) && int(index) < handleCount)
+    {
+        hovering = 1;
+        hoveredHandle = int(index);
+    }
+    else
+    {
+        hovering = 0;
+        hoveredHandle = -1;
+    }
 }
 
 bool CUIM_ExtendSurface::PickImageInBuffer(C3DView* view) const

@@ -110,6 +110,8 @@ private:
     // Whether the back buffer still holds the handle pick image: nothing
     // has been drawn into it since (a frame, a stroke's face-id pass).
     bool PickImageInBuffer(C3DView* view) const;
+    // Hovers the handle under the cursor (none when the id image is gone).
+    void HoverHandleAt(POINT point, C3DView* view);
     // The view keeps the mouse from a handle's press or a stroke's start to
     // the button's release, wherever it happens.
     void HoldMouse(C3DView* view);

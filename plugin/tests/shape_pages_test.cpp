@@ -624,6 +624,45 @@ TEST_F(ShapesDialog, ACylinderHandleDraggedInATurnedViewShowsItsNewBasePointInTh
     EXPECT_EQ(k, 3);
 }
 
+// The cursor rests on a cylinder's bottom handle while T turns the view to
+// the top: the handle now lies 80 pixels away, yet a click there took it
+// and the drag shrank the cylinder from 40.0 to 32.4. The handle taken is
+// the one under the cursor when the button goes down.
+TEST_F(ShapesDialog, AClickAfterTheViewTurnedUnderARestingCursorTakesNoHandleThatMovedAway)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, -15.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+    const float* bottom = mode->GetHandlePoints()[0];
+    cBase3DRenderer* camera = view->GetCamera();
+    const double* t = camera->GetViewTransform();
+    const float* c = camera->GetSceneCentre();
+    const double d[3] = {double(bottom[0]) - c[0], double(bottom[1]) - c[1], double(bottom[2]) - c[2]};
+    POINT at{};
+    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
+                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
+    viewinput::Move(view, POINT{at.x + 1, at.y});
+    viewinput::Move(view, at);
+    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    ::SetFocus(view->GetSafeHwnd());
+    win32::InjectKey('T', true);
+    win32::InjectKey('T', false);
+    mfc::PumpUntilIdle();
+    const double height = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
+    viewinput::Inject(view, WM_LBUTTONDOWN, at);
+    EXPECT_FALSE(mode->IsDraggingHandle());
+    for (int i = 1; i <= 5; ++i)
+        viewinput::Move(view, POINT{at.x - 4 * i, at.y - 12 * i});
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{at.x - 20, at.y - 60});
+    EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, height);
+}
+
 // A cylinder's bottom handle dragged out of the view, over the list of
 // shapes, and let go there: the drag ends where the button came up. The
 // view never heard of the release, so the handle went on following the
