@@ -199,6 +199,9 @@ private:
     // The select tool (picking, dragging, insertion, delete, undo, values).
     void SelectToolDown(POINT point, UINT flags, C3DView* view);
     void SelectToolMove(POINT point, C3DView* view);
+    // Reads what the pick image shows under the cursor into the hover; false
+    // when the image cannot be read.
+    bool HoverAt(POINT point, C3DView* view);
     bool EndDrag(C3DView* view);
     void DragCurve(POINT point, C3DView* view);
     void DeleteSelection(C3DView* view);

@@ -78,6 +78,13 @@ void CUIM_EditProfile::SelectToolDown(POINT point, UINT flags, C3DView* view)
 {
     ST_ISectionCurve* sketch = GetActiveProfile();
     const bool useControl = panel && panel->UseControlPoints();
+    // The view may have turned, zoomed or resized under a resting cursor
+    // since the last move: what is taken is what lies under the cursor now.
+    if (sketch && !HoverAt(point, view))
+    {
+        hovering = 0;
+        hoverIndex = -1;
+    }
     if (pickImageValid && hovering && sketch)
     {
         ClearSketchSelection(sketch);
@@ -146,6 +153,23 @@ void CUIM_EditProfile::SelectToolDown(POINT point, UINT flags, C3DView* view)
         CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
 }
 
+bool CUIM_EditProfile::HoverAt(POINT point, C3DView* view)
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
+    // A frame drawn since the pick image (a navigation step, a zoom
+    // animation) or another pass has overwritten it: read as ids, its
+    // colours would hover and drag points the cursor is nowhere near.
+    if (!sketch || !gl ||
+        !PickImageReadable(gl, pickImageValid, pickImageStamp, [this, view] { OnAfterFullRedraw(view); }))
+        return false;
+    const std::uint32_t id = ReadPickIdUnderCursor(*gl, point);
+    hovering = id > 0 && DecodeSketchPick(sketch, std::int32_t(id - 1), panel && panel->UseControlPoints()).kind !=
+                             stSketchPick::kNothing;
+    hoverIndex = hovering ? std::int32_t(id - 1) : -1;
+    return true;
+}
+
 void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
 {
     ST_ISectionCurve* sketch = GetActiveProfile();
@@ -176,17 +200,9 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
     }
     if (!dragging)
     {
-        auto* gl = view ? dynamic_cast<cGLRenderer*>(view->GetRenderer()) : nullptr;
-        // A frame drawn since the pick image (a navigation step, a zoom
-        // animation) or another pass has overwritten it: read as ids, its
-        // colours would hover and drag points the cursor is nowhere near.
-        if (!gl || !PickImageReadable(gl, pickImageValid, pickImageStamp, [this, view] { OnAfterFullRedraw(view); }))
-            return;
-        const std::uint32_t id = ReadPickIdUnderCursor(*gl, point);
         const std::uint8_t wasHovering = hovering;
-        hovering = id > 0 && DecodeSketchPick(sketch, std::int32_t(id - 1), panel && panel->UseControlPoints()).kind !=
-                                 stSketchPick::kNothing;
-        hoverIndex = hovering ? std::int32_t(id - 1) : -1;
+        if (!HoverAt(point, view))
+            return;
         if (hovering != wasHovering)
         {
             SendMessageW(view->GetSafeHwnd(), WM_SETCURSOR, WPARAM(view->GetSafeHwnd()), MAKELPARAM(HTCLIENT, 0));

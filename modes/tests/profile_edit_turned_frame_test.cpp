@@ -236,6 +236,33 @@ TEST_F(TurnedFrame, ADragThatMovesAPointIsOneUndoStepThatPutsItBack)
     EXPECT_EQ(PointsOf(0).GetVertex(1)->y, before.y);
 }
 
+// The cursor rests on a line's end while the view turns to the top under
+// it: the end now lies elsewhere, yet the press took it and the drag moved
+// it. What the press takes is what lies under the cursor then.
+TEST_F(TurnedFrame, APressAfterTheViewTurnedUnderARestingCursorTakesNoPointThatMovedAway)
+{
+    Command(32824);
+    DrawLine(-2.0, -1.0, 1.5, 0.5);
+    Command(32825);
+    view->Redraw(kFullRedraw);
+    const cVertex before = *PointsOf(0).GetVertex(1);
+    POINT end = At(before);
+    end.x += 4;
+    testview::Move(view, end);
+    ASSERT_GE(mode->GetHoverIndex(), 0);
+    Command(kCmdTopView);
+    view->Redraw(kFullRedraw);
+    const POINT now = At(before);
+    ASSERT_GT(std::abs(now.x - end.x) + std::abs(now.y - end.y), 30);
+    testview::Press(view, WM_LBUTTONDOWN, end);
+    testview::Move(view, POINT{end.x + 8, end.y + 5});
+    testview::Move(view, POINT{end.x + 15, end.y + 10});
+    testview::Press(view, WM_LBUTTONUP, POINT{end.x + 15, end.y + 10});
+    EXPECT_EQ(PointsOf(0).GetVertex(1)->x, before.x);
+    EXPECT_EQ(PointsOf(0).GetVertex(1)->y, before.y);
+    EXPECT_EQ(panel.undo.size(), 1u);
+}
+
 TEST_F(TurnedFrame, ADrawingToolShowsItsCursorOverTheSketch)
 {
     Command(32824);
