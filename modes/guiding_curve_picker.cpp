@@ -149,6 +149,12 @@ BOOL CUIM_SelectGuidingCurve::OnMouseMove(POINT point, UINT flags, C3DView* targ
 {
     if (IsDragging())
         return CUIM_ScreenSelection::OnMouseMove(point, flags, target);
+    HoverAt(point, target);
+    return CUIM_ScreenSelection::OnMouseMove(point, flags, target);
+}
+
+void CUIM_SelectGuidingCurve::HoverAt(POINT point, C3DView* target)
+{
     ST_ISectionCurve* profile = ActiveProfile();
     auto* gl = target ? dynamic_cast<cGLRenderer*>(target->GetRenderer()) : nullptr;
     // A stroke's face-id pass or a frame drawn since leaves no curve ids.
@@ -172,7 +178,6 @@ BOOL CUIM_SelectGuidingCurve::OnMouseMove(POINT point, UINT flags, C3DView* targ
             }
         }
     }
-    return CUIM_ScreenSelection::OnMouseMove(point, flags, target);
 }
 
 BOOL CUIM_SelectGuidingCurve::OnLButtonDown(POINT point, UINT flags, C3DView* target)
@@ -183,6 +188,9 @@ BOOL CUIM_SelectGuidingCurve::OnLButtonDown(POINT point, UINT flags, C3DView* ta
     ISectionPlaneHost* host = SectionPlaneHostOf(view);
     ST_CInteractiveSectionPlane* plane = host ? host->SectionPlane() : nullptr;
     t3DPoint<double> at{0.0, 0.0, 0.0}, tangent{0.0, 0.0, 0.0}, third{0.0, 0.0, 0.0};
+    // The view may have turned, zoomed or resized under a resting cursor
+    // since the last move: the curve picked is the one under the cursor now.
+    HoverAt(point, target);
     // The hovered curve is still one of the profile's (it may have changed
     // since the last move).
     const bool held = hovered && profile->IndexOfCurve(hovered) != 0xFFFFFFFFu;

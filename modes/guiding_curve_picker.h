@@ -40,6 +40,9 @@ public:
     bool HasPickImage() const { return pickImageValid != 0; }
 
 private:
+    // Hovers the curve the id image shows under the cursor, when the image
+    // is still in the back buffer.
+    void HoverAt(POINT point, C3DView* target);
     ST_ISectionCurve* ActiveProfile() const;
 
     cCPView* view;

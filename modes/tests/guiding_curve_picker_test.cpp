@@ -188,6 +188,24 @@ TEST_F(GuidingCurvePicker, InATurnedPannedViewTheCurveUnderTheCursorIsPicked)
     EXPECT_EQ(owner.discards, 1);
 }
 
+// The cursor rests on a curve while a zoom step moves the curves away from
+// it: the click there picked the curve hovered before the zoom. It is a
+// stroke beside the curves, as a click beside them after a move.
+TEST_F(GuidingCurvePicker, AClickAfterTheViewZoomedUnderARestingCursorPicksNoCurveThatMovedAway)
+{
+    testview::TurnPanAndZoom(view);
+    const POINT over = OnCurve(second, 0.3);
+    testview::Move(view, over);
+    ASSERT_EQ(picker->GetHoveredCurve(), second);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdZoomIn, 0);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdZoomIn, 0);
+    mfc::PumpUntilIdle();
+    Click(over);
+    EXPECT_EQ(owner.plane.GetSectionCurve(), nullptr);
+    EXPECT_EQ(owner.discards, 0);
+    EXPECT_EQ(view->GetActiveMode(), picker);
+}
+
 TEST_F(GuidingCurvePicker, AClickBesideTheCurvesIsAStrokeAndEscapeEndsThePicker)
 {
     testview::Move(view, {3, 3});
