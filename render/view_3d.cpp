@@ -471,11 +471,28 @@ void C3DView::OnDestroy()
 
 void C3DView::OnSize(UINT type, int width, int height)
 {
+    const std::uint32_t oldWidth = GetClientWidth(), oldHeight = GetClientHeight();
     cBaseView<C3DView>::OnSize(type, width, height);
     if (!renderer || !scene)
         return;
     {
         ContextScope context(renderer);
+        // A resized view keeps the size of a pixel and the middle of what
+        // it shows: fitting the old box to the new aspect alone took the
+        // mean of the two, so that every maximise and restore zoomed out
+        // further. Nothing changes while the view has no area.
+        if (camera && !renderer->IsPerspective() && oldWidth > 1 && oldHeight > 1 && width > 1 && height > 1 &&
+            (std::uint32_t(width) != oldWidth || std::uint32_t(height) != oldHeight))
+        {
+            float min[3], max[3];
+            camera->GetSceneBox(min, max);
+            const double sx = double(width) / double(oldWidth), sy = double(height) / double(oldHeight);
+            const double cx = (double(min[0]) + max[0]) * 0.5, cy = (double(min[1]) + max[1]) * 0.5;
+            const double hx = (double(max[0]) - min[0]) * 0.5 * sx, hy = (double(max[1]) - min[1]) * 0.5 * sy;
+            const float newMin[3] = {float(cx - hx), float(cy - hy), min[2]};
+            const float newMax[3] = {float(cx + hx), float(cy + hy), max[2]};
+            camera->SetSceneBox(newMin, newMax);
+        }
         // The stored size is never 0, so the aspect stays finite.
         const int w = static_cast<int>(GetClientWidth()), h = static_cast<int>(GetClientHeight());
         renderer->SetAspect(static_cast<double>(w) / static_cast<double>(h));
