@@ -2,10 +2,12 @@
 
 #include "modes/mode_geometry.h"
 #include "modes/shapes_view.h"
+#include "render/base_renderer.h"
 #include "render/edit_drawing_gl.h"
 #include "render/gl_renderer.h"
 #include "shapes/interactive_section_plane.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <map>
@@ -112,12 +114,81 @@ bool CUIM_InteractiveSectionPlane::PlaceHostPlane(C3DView* target)
     return true;
 }
 
+namespace
+{
+
+// The camera's state that places the model on the screen.
+struct stCameraState
+{
+    double view[12];
+    float box[6];
+    RECT viewport;
+};
+
+bool CameraStateOf(C3DView* target, stCameraState& out)
+{
+    cBase3DRenderer* camera = target ? target->GetCamera() : nullptr;
+    if (!camera)
+        return false;
+    std::copy(camera->GetViewTransform(), camera->GetViewTransform() + 12, out.view);
+    camera->GetSceneBox(out.box, out.box + 3);
+    out.viewport = RECT{};
+    camera->GetViewport(&out.viewport);
+    return true;
+}
+
+} // namespace
+
+void CUIM_InteractiveSectionPlane::HoldFirstPoint(C3DView* target)
+{
+    stCameraState state;
+    I3DSceneRenderer* renderer = target ? target->GetRenderer() : nullptr;
+    ISectionPlaneHost* host = SectionPlaneHostOf(view);
+    ST_CInteractiveSectionPlane* plane = host ? host->SectionPlane() : nullptr;
+    if (!renderer || !CameraStateOf(target, state))
+        return;
+    float depth = 0.0f;
+    if (plane)
+    {
+        const t3DPoint<float> anchor = plane->GetAnchor();
+        const float at[3] = {anchor.x, anchor.y, anchor.z};
+        float projected[3];
+        renderer->ProjectPoint(projected, at, false);
+        depth = projected[2];
+    }
+    WorldOf(*renderer, first, depth, firstWorld);
+    std::copy(state.view, state.view + 12, firstCamera);
+    std::copy(state.box, state.box + 6, firstBox);
+    firstViewport = state.viewport;
+}
+
+void CUIM_InteractiveSectionPlane::FollowFirstPoint(C3DView* target)
+{
+    stCameraState state;
+    I3DSceneRenderer* renderer = target ? target->GetRenderer() : nullptr;
+    if (clicks != 1 || !renderer || !CameraStateOf(target, state))
+        return;
+    if (std::equal(state.view, state.view + 12, firstCamera) && std::equal(state.box, state.box + 6, firstBox) &&
+        ::EqualRect(&state.viewport, &firstViewport))
+        return;
+    float projected[3];
+    renderer->ProjectPoint(projected, firstWorld, false);
+    POINT now{};
+    renderer->WorldToScreen(projected[0], projected[1], &now);
+    first = now;
+    std::copy(state.view, state.view + 12, firstCamera);
+    std::copy(state.box, state.box + 6, firstBox);
+    firstViewport = state.viewport;
+}
+
 BOOL CUIM_InteractiveSectionPlane::OnLButtonDown(POINT point, UINT, C3DView* target)
 {
+    FollowFirstPoint(target);
     ++clicks;
     if (clicks == 1)
     {
         first = second = point;
+        HoldFirstPoint(target);
         if (target && target->GetSafeHwnd())
         {
             SendMessageW(target->GetSafeHwnd(), WM_SETCURSOR, WPARAM(target->GetSafeHwnd()), MAKELPARAM(HTCLIENT, 0));
@@ -157,6 +228,7 @@ BOOL CUIM_InteractiveSectionPlane::OnMouseMove(POINT point, UINT, C3DView* targe
 {
     if (clicks != 1)
         return 1;
+    FollowFirstPoint(target);
     second = SnapScreenLineToAxis(first, point);
     if (target)
         target->RequestRedraw(1);
@@ -191,6 +263,7 @@ int CUIM_InteractiveSectionPlane::OnSetCursor(C3DView*, UINT, UINT)
 
 void CUIM_InteractiveSectionPlane::DrawGL(C3DView* target)
 {
+    FollowFirstPoint(target);
     if (clicks <= 0 || (first.x == second.x && first.y == second.y))
         return;
     auto* gl = target ? dynamic_cast<cGLRenderer*>(target->GetRenderer()) : nullptr;

@@ -69,11 +69,20 @@ private:
     // Moves the host's plane onto the line first-second; false when it
     // cannot.
     bool PlaceHostPlane(C3DView* view);
+    // Remembers the model point under the first click and the camera.
+    void HoldFirstPoint(C3DView* view);
+    // After the camera moved (a zoom, a turn, a resize), the first point is
+    // the pixel that now shows the model point clicked first.
+    void FollowFirstPoint(C3DView* view);
 
     cCPView* view;
     std::int32_t clicks = 0;
     POINT first{0, 0};
     POINT second{0, 0};
+    float firstWorld[3] = {0.0f, 0.0f, 0.0f};
+    double firstCamera[12] = {};
+    float firstBox[6] = {};
+    RECT firstViewport{};
 };
 
 // Installs the maker of the picker in the shapes view's factory.

@@ -173,6 +173,35 @@ TEST_F(SectionPlanePicker, InATurnedPannedViewThePlaneHoldsTheLineAsDrawn)
     }
 }
 
+// A zoom step between the two clicks: the line still begins where the first
+// click was on the model, not at the pixel that now shows another place.
+TEST_F(SectionPlanePicker, AZoomBetweenTheClicksKeepsTheFirstPointWhereItWasClicked)
+{
+    testview::TurnPanAndZoom(view);
+    I3DSceneRenderer* renderer = view->GetRenderer();
+    const auto worldAt = [&](POINT click, float world[3]) {
+        float projectedAnchor[3];
+        renderer->ProjectPoint(projectedAnchor, anchor, false);
+        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]};
+        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
+        renderer->ViewToWorld(world, onScreen);
+    };
+    float clicked[3];
+    worldAt({60, 50}, clicked);
+    Click({60, 50});
+    testview::Move(view, {150, 120});
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdZoomIn, 0);
+    mfc::PumpUntilIdle();
+    view->Redraw(kFullRedraw);
+    float second[3];
+    worldAt({170, 130}, second);
+    Click({170, 130});
+    const cPlane& plane = owner.plane.GetPlane();
+    for (const float* p : {static_cast<const float*>(clicked), static_cast<const float*>(second)})
+        EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
+                    PixelsToWorldLength(view, 2));
+}
+
 TEST_F(SectionPlanePicker, ANearlyHorizontalLineSnapsOntoTheScreenHorizontal)
 {
     Click({40, 90});
