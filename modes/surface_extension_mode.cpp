@@ -86,8 +86,6 @@ CUIM_ExtendSurface::~CUIM_ExtendSurface()
 {
     if (IShapesViewOwner* owner = Owner())
         owner->HideQuickPickers();
-    if (dragging || strokeInProgress)
-        LetGoOfMouse();
     FreeHandleArrays();
 }
 
@@ -112,8 +110,6 @@ cMeshObject* CUIM_ExtendSurface::FirstMeshObject() const
 
 void CUIM_ExtendSurface::SetActiveShape(ST_IGeometry* shape)
 {
-    if (dragging)
-        LetGoOfMouse();
     activeShape = shape;
     hoveredHandle = -1;
     hovering = 0;
@@ -188,32 +184,11 @@ BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     {
         dragging = 1;
         previousPoint = point;
-        HoldMouse(view);
         return 1;
     }
     if (view->GetActiveMode() != this)
         return 0;
-    const BOOL started = CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
-    if (started && strokeInProgress)
-        HoldMouse(view);
-    return started;
-}
-
-// A drag or a stroke ends where the button comes up, also outside the view:
-// the view holds the mouse until then, where the release went to the window
-// under the cursor and the handle (or the line) went on following the
-// cursor with the button up.
-void CUIM_ExtendSurface::HoldMouse(C3DView* view)
-{
-    if (view && view->GetSafeHwnd() && ::GetCapture() != view->GetSafeHwnd())
-        ::SetCapture(view->GetSafeHwnd());
-}
-
-void CUIM_ExtendSurface::LetGoOfMouse()
-{
-    const HWND window = shapesView ? shapesView->GetSafeHwnd() : nullptr;
-    if (window && ::GetCapture() == window)
-        ::ReleaseCapture();
+    return CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
 }
 
 BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
@@ -269,7 +244,6 @@ BOOL CUIM_ExtendSurface::OnLButtonUp(POINT point, UINT flags, C3DView* view)
         dragging = 0;
         if (wasDragging)
         {
-            LetGoOfMouse();
             // The shape moved: the next full redraw draws the handles anew.
             if (IShapesViewOwner* owner = Owner())
                 owner->CurrentShapeMoved();
@@ -282,7 +256,6 @@ BOOL CUIM_ExtendSurface::OnLButtonUp(POINT point, UINT flags, C3DView* view)
         return 1;
     }
     const BOOL result = CUIM_ScreenSelection::OnLButtonUp(point, flags, view);
-    LetGoOfMouse();
     bool changed = false;
     if (tool != kToolMagicWand)
         changed = ApplyStrokeSelection();
@@ -463,10 +436,6 @@ void CUIM_ExtendSurface::OnSuspend(C3DView* view, std::uint32_t next)
 {
     if (IShapesViewOwner* owner = Owner())
         owner->HideQuickPickers();
-    // Another mode takes the view with the button still down: the mouse is
-    // no longer this mode's to keep.
-    if (dragging || strokeInProgress)
-        LetGoOfMouse();
     CUIM_ScreenSelection::OnSuspend(view, next);
 }
 

@@ -112,10 +112,6 @@ private:
     bool PickImageInBuffer(C3DView* view) const;
     // Hovers the handle under the cursor (none when the id image is gone).
     void HoverHandleAt(POINT point, C3DView* view);
-    // The view keeps the mouse from a handle's press or a stroke's start to
-    // the button's release, wherever it happens.
-    void HoldMouse(C3DView* view);
-    void LetGoOfMouse();
 
     cCPView* shapesView;
     // Three floats per handle, capacity entries each.
