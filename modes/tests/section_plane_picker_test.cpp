@@ -202,6 +202,34 @@ TEST_F(SectionPlanePicker, AZoomBetweenTheClicksKeepsTheFirstPointWhereItWasClic
                     PixelsToWorldLength(view, 2));
 }
 
+// The view resized between the two clicks (a maximise, say): the model point
+// clicked first now shows at another pixel, and the line still begins there.
+TEST_F(SectionPlanePicker, AResizeBetweenTheClicksKeepsTheFirstPointWhereItWasClicked)
+{
+    testview::TurnPanAndZoom(view);
+    I3DSceneRenderer* renderer = view->GetRenderer();
+    float projectedAnchor[3];
+    renderer->ProjectPoint(projectedAnchor, anchor, false);
+    const auto worldAt = [&](POINT click, float world[3]) {
+        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]};
+        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
+        renderer->ViewToWorld(world, onScreen);
+    };
+    float clicked[3];
+    worldAt({60, 50}, clicked);
+    Click({60, 50});
+    testview::Move(view, {65, 120});
+    ::SetWindowPos(view->GetSafeHwnd(), nullptr, 0, 0, kWidth + 80, kHeight, SWP_NOMOVE | SWP_NOZORDER);
+    mfc::PumpUntilIdle();
+    float second[3];
+    worldAt({70, 150}, second);
+    Click({70, 150});
+    const cPlane& plane = owner.plane.GetPlane();
+    for (const float* p : {static_cast<const float*>(clicked), static_cast<const float*>(second)})
+        EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
+                    PixelsToWorldLength(view, 2));
+}
+
 TEST_F(SectionPlanePicker, ANearlyHorizontalLineSnapsOntoTheScreenHorizontal)
 {
     Click({40, 90});
