@@ -12,6 +12,7 @@
 #include "platform/win32/input.h"
 #include "platform/win32/tests/support/temp_registry.h"
 #include "shapes/interactive_section_plane.h"
+#include "support/camera_moves.h"
 #include "support/view_test_support.h"
 #include "stub_shapes_view_owner.h"
 
@@ -224,6 +225,32 @@ TEST_F(SectionPlanePicker, AResizeBetweenTheClicksKeepsTheFirstPointWhereItWasCl
     float second[3];
     worldAt({70, 150}, second);
     Click({70, 150});
+    const cPlane& plane = owner.plane.GetPlane();
+    for (const float* p : {static_cast<const float*>(clicked), static_cast<const float*>(second)})
+        EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
+                    PixelsToWorldLength(view, 2));
+}
+
+// The view turned between the two clicks (an arrow key): the line begins at
+// the model point clicked first, at the depth of the plane's anchor.
+TEST_F(SectionPlanePicker, ATurnBetweenTheClicksKeepsTheFirstPointWhereItWasClicked)
+{
+    testview::TurnPanAndZoom(view);
+    I3DSceneRenderer* renderer = view->GetRenderer();
+    const auto worldAt = [&](POINT click, float world[3]) {
+        float projectedAnchor[3];
+        renderer->ProjectPoint(projectedAnchor, anchor, false);
+        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]};
+        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
+        renderer->ViewToWorld(world, onScreen);
+    };
+    float clicked[3];
+    worldAt({60, 50}, clicked);
+    Click({60, 50});
+    testview::TurnView(view, 25.0, 15.0);
+    float second[3];
+    worldAt({170, 130}, second);
+    Click({170, 130});
     const cPlane& plane = owner.plane.GetPlane();
     for (const float* p : {static_cast<const float*>(clicked), static_cast<const float*>(second)})
         EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
