@@ -208,11 +208,18 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
         float projectedPoint[3], projectedTip[3];
         camera->ProjectPoint(projectedPoint, p, true);
         camera->ProjectPoint(projectedTip, tip, true);
-        const double length = std::sqrt(double(drag[0]) * drag[0] + double(drag[1]) * drag[1] +
-                                        double(drag[2]) * drag[2]);
-        activeShape->MoveHandle(hoveredHandle, length * HandleDragSign(projectedPoint, projectedTip, drag));
-        LoadHandles();
-        InvalidateWindow(view);
+        // A handle seen end on (a vertical cylinder from the top) shows no
+        // direction on the screen, so no move tells which way it goes: it
+        // stays. Taken as moves across it, each grew the shape, there and
+        // back, and no drag in that view could shorten it.
+        if (projectedPoint[0] != projectedTip[0] || projectedPoint[1] != projectedTip[1])
+        {
+            const double length = std::sqrt(double(drag[0]) * drag[0] + double(drag[1]) * drag[1] +
+                                            double(drag[2]) * drag[2]);
+            activeShape->MoveHandle(hoveredHandle, length * HandleDragSign(projectedPoint, projectedTip, drag));
+            LoadHandles();
+            InvalidateWindow(view);
+        }
         handled = 1;
     }
     else if (!strokeInProgress && view->GetRenderer())

@@ -726,6 +726,39 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingT
     EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, released);
 }
 
+// A cylinder made vertical and seen from the top points its handles at the
+// viewer: a drag has no way along them on the screen. Each move was taken
+// as growing it, so 20 pixels out and back again lengthened the cylinder
+// from 40.02 to 43.84, and no drag in that view could shorten it.
+TEST_F(ShapesDialog, ACylinderHandleSeenEndOnStaysWhereItIsWhenDraggedOutAndBack)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 300.2}, {0.0, 0.0, 1.0}, 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    cCPView* view = dialog->GetShapesView();
+    ::SetFocus(view->GetSafeHwnd());
+    for (BYTE key : {BYTE('V'), BYTE('T')})
+    {
+        win32::InjectKey(key, true);
+        win32::InjectKey(key, false);
+    }
+    mfc::PumpUntilIdle();
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+    const double height = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
+    const POINT at = PixelOf(view, mode->GetHandlePoints()[1]);
+    viewinput::Move(view, POINT{at.x + 1, at.y});
+    viewinput::Move(view, at);
+    ASSERT_EQ(mode->GetHoveredHandle(), 1);
+    viewinput::Inject(view, WM_LBUTTONDOWN, at);
+    for (int i : {1, 2, 3, 4, 5, 4, 3, 2, 1, 0})
+        viewinput::Move(view, POINT{at.x + 4 * i, at.y});
+    viewinput::Inject(view, WM_LBUTTONUP, at);
+    EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, height);
+}
+
 // A plane's edge handle dragged in a turned view onto and past the opposite
 // edge stops short of it: the half width went negative, the plane vanished
 // from the view, "Create in Dezaz" created nothing without a word and the
