@@ -444,6 +444,21 @@ TEST_F(NetworkEdit, InExtrapolateOnlyEndNodesHoverAndAnEndDraggedOffTheMeshExten
     EXPECT_TRUE(IsUsableNetworkCurve(*Network()->GetSegment(0)));
 }
 
+// The same at the curve's first node, with nodes kept on the mesh: the start
+// is extended too, not sent back as an inner node dropped off the mesh.
+TEST_F(NetworkEdit, InExtrapolateTheFirstNodeDraggedOffTheMeshExtendsTheCurvesStart)
+{
+    a = AddCurve({{40, 20}, {25, 22}, {10, 20}});
+    Command(kCmdNetworkExtrapolate);
+    Paint();
+    const POINT start = ScreenUV(40, 20), off = ScreenUV(72, 20);
+    Drag(start, off, 6);
+    ASSERT_EQ(CurveCount(), 1u);
+    const P3 first = NodesOf(Network())[0].front();
+    EXPECT_GT(Distance(first, SheetPoint(10, 20)), 55.0f) << "the start moved out towards the drop point";
+    EXPECT_LT(std::abs(Screen(first).x - off.x), 0.15 * (off.x - start.x));
+}
+
 TEST_F(NetworkEdit, ANodeDroppedOffTheMeshGoesBackOnlyWhileNodesKeepToTheMesh)
 {
     a = AddCurve({{10, 20}, {25, 22}, {40, 20}});
