@@ -2,7 +2,6 @@
 
 #include "core/bin_stream.h"
 #include "core/bounding_box.h"
-#include "core/section_curve_classes.h"
 #include "platform/host/geometry_services_sweeps.h"
 #include "shapes/primitive_support.h"
 #include "shapes/section_curve_records.h"
@@ -140,16 +139,8 @@ void Dezaz_Extruded::MoveHandle(int index, double t)
             move[4 * r + 3] = -frame[4 * r + 2] * shift;
             frame[4 * r + 3] -= frame[4 * r + 2] * shift;
         }
-        // A sketch's drawn curves each keep their own frame (a refit leaves
-        // them where they were drawn): each moves with it, where handed the
-        // sketch's frame they would jump by the difference.
-        if (profile->GetClassGuid() == CLSID_ST_TSketch)
-            profile->Transform(move);
-        else
-        {
-            profile->sections.Transform(move);
-            profile->SetFrame(frame);
-        }
+        profile->sections.Transform(move);
+        profile->SetFrame(frame);
     }
     BuildHostSurface();
 }

@@ -2,7 +2,6 @@
 
 #include "core/bin_stream.h"
 #include "core/bounding_box.h"
-#include "core/section_curve_classes.h"
 #include "core/frame_math.h"
 #include "core/mesh.h"
 #include "platform/host/geometry_services_sweeps.h"
@@ -87,7 +86,6 @@ void Dezaz_Revolved::MoveHandle(int index, double t)
     ST_ISectionCurve* profile = GetProfileCurve();
     if (profile == nullptr || !std::isfinite(t))
         return;
-    const bool sketch = profile->GetClassGuid() == CLSID_ST_TSketch;
     if (index == 0)
         profile->ExtendStart(t, false);
     else if (index == 1)
@@ -109,24 +107,9 @@ void Dezaz_Revolved::MoveHandle(int index, double t)
             std::copy(profile->frame, profile->frame + 12, inverse);
             InvertRigidTransform3x4(inverse);
             MultiplyTransform3x4(frame, turn, inverse);
-            // A sketch's drawn curves each keep their own frame (a refit
-            // leaves them where they were drawn): each turns with it.
-            if (sketch)
-                profile->Transform(turn);
-            else
-            {
-                profile->sections.Transform(turn);
-                std::copy(frame, frame + 12, profile->frame);
-            }
+            profile->sections.Transform(turn);
+            std::copy(frame, frame + 12, profile->frame);
         }
-    }
-    // Handed the sketch's own frame, every drawn curve would take it in
-    // place of its own and jump by the difference; a sketch's ends are not
-    // extended, and the turn refreshed its curves.
-    if (sketch)
-    {
-        BuildHostSurface();
-        return;
     }
     const double xs = profile->GetLocalStartPoint().x;
     const double xe = profile->GetLocalEndPoint().x;

@@ -26,7 +26,6 @@
 #include "shapes/host_surface.h"
 #include "shapes/shape_interfaces.h"
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -125,10 +124,6 @@ protected:
     // clicked onto the mesh points a quarter and three quarters along the
     // first wall section.
     void DrawLineOntoTheWallInATurnedView();
-    std::vector<double> LineDrawnThenVerticalRefit();
-    // The ends in the world of the sketch's one line; empty for any other
-    // count of curves.
-    std::vector<double> LineEnds();
 
     cCPView* view = nullptr;
 };
@@ -890,102 +885,4 @@ TEST_F(SketchTabEditing, ALengthTypedAndLeftForCreateOrAnotherTabIsAppliedFirst)
     ShowTab(L"Shape");
     mfc::PumpUntilIdle();
     EXPECT_NEAR(SketchCurveValue(*Sketch()->GetSegment(0), nullptr), 30.0, 1e-4);
-}
-
-
-// A line drawn on the sketch, then Vertical on the Shape tab: the refit
-// turns the sketch's frame and leaves the line in its own. The line's ends
-// in the world.
-std::vector<double> SketchTabEditing::LineDrawnThenVerticalRefit()
-{
-    ShowTab(L"Sketch");
-    SetSnapping(false);
-    float c[3];
-    Centre(c);
-    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1] + 4);
-    ShowTab(L"Shape");
-    const HWND page = dialog->GetShapePage()->GetSafeHwnd();
-    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SHAPE_PAGE_VERTICAL, BN_CLICKED),
-                   LPARAM(::GetDlgItem(page, IDC_SHAPE_PAGE_VERTICAL)));
-    EXPECT_FALSE(std::equal(Sketch()->frame, Sketch()->frame + 12, Sketch()->GetSegment(0)->frame));
-    view->Redraw(kFullRedraw);
-    mfc::PumpUntilIdle();
-    return LineEnds();
-}
-
-std::vector<double> SketchTabEditing::LineEnds()
-{
-    std::vector<double> ends;
-    if (Sketch()->GetSegmentCount() != 1)
-        return ends;
-    ST_ISectionCurve& line = *Sketch()->GetSegment(0);
-    for (int i = 0; i < 2; ++i)
-    {
-        float p[3];
-        TransformPoint3f(line.frame, p, SketchPointsOf(line, false)->GetVertex(i)->Position());
-        ends.insert(ends.end(), p, p + 3);
-    }
-    return ends;
-}
-
-// The revolved shape's middle handle turns the profile about the axis: the
-// line turns with it, each end keeping its distance from the axis and its
-// height along it. Handed the sketch's frame instead of its own, the line
-// jumped (an end 3.9 higher and 0.85 further out).
-TEST_F(SketchTabEditing, ALineARefitLeftInItsOwnFrameTurnsAboutTheAxisWithTheMiddleHandle)
-{
-    MakeRevolvedShapes(1);
-    const std::vector<double> before = LineDrawnThenVerticalRefit();
-    ASSERT_EQ(before.size(), 6u);
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 3);
-    DragHandleBy30x15(view, *mode, 2);
-    const std::vector<double> after = LineEnds();
-    ASSERT_EQ(after.size(), 6u);
-    // The axis: the sketch's y through its origin.
-    const double* f = Sketch()->frame;
-    const double axis[3] = {f[1], f[5], f[9]};
-    const auto radiusAndHeight = [&](const double* p, double out[2])
-    {
-        const double d[3] = {p[0] - f[3], p[1] - f[7], p[2] - f[11]};
-        out[1] = d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2];
-        out[0] = std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - out[1] * out[1]));
-    };
-    for (int k = 0; k < 2; ++k)
-    {
-        double was[2], is[2];
-        radiusAndHeight(&before[3 * k], was);
-        radiusAndHeight(&after[3 * k], is);
-        EXPECT_NEAR(is[0], was[0], 1e-3) << "end " << k;
-        EXPECT_NEAR(is[1], was[1], 1e-3) << "end " << k;
-        EXPECT_GT(std::hypot(after[3 * k] - before[3 * k], after[3 * k + 1] - before[3 * k + 1],
-                             after[3 * k + 2] - before[3 * k + 2]),
-                  1.0)
-            << "the line turned";
-    }
-}
-
-// The same for an extruded shape whose bottom handle moves the profile
-// along the direction: the line moves as the sketch does.
-TEST_F(SketchTabEditing, ALineARefitLeftInItsOwnFrameMovesWithTheExtrudedProfilesHandle)
-{
-    Open(scans::Cylinder({560, -610, 400}, {0.25, -0.3, 0.92}, 20.0, 50.0, 48, 10, false, 0.01));
-    Click(IDC_SHAPES_SELECT_ALL);
-    ChooseKind(eShapeKind::Extruded);
-    view = dialog->GetShapesView();
-    const std::vector<double> before = LineDrawnThenVerticalRefit();
-    ASSERT_EQ(before.size(), 6u);
-    const double origin[3] = {Sketch()->frame[3], Sketch()->frame[7], Sketch()->frame[11]};
-    // Turned, so that the two handles on the now vertical direction part.
-    TurnAndZoomView();
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    DragHandleBy30x15(view, *mode, 0);
-    const std::vector<double> after = LineEnds();
-    ASSERT_EQ(after.size(), 6u);
-    const double moved[3] = {Sketch()->frame[3] - origin[0], Sketch()->frame[7] - origin[1],
-                             Sketch()->frame[11] - origin[2]};
-    ASSERT_GT(std::hypot(moved[0], moved[1], moved[2]), 1.0);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_NEAR(after[i] - before[i], moved[i % 3], 1e-3) << i;
 }
