@@ -726,6 +726,29 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingT
     EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, released);
 }
 
+// A name typed into the Shape page's row, then a click in the view and T
+// for the top view: the click gives the view the keyboard, so the name is
+// taken and T reaches the view. The row kept the keyboard: T was typed into
+// the name, which later became "tTyped".
+TEST_F(ShapesDialog, AClickInTheViewTakesTheRowBeingTypedAndTheViewsKeys)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 300.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    CSessionSurface* session = dialog->GetCurrentSession();
+    auto* name =
+        dynamic_cast<CPropTreeItemEdit*>(dialog->GetShapePage()->GetPropertyTree().FindItem(session->GetRecord()->nameRowId));
+    ASSERT_NE(name, nullptr);
+    name->BeginActivation();
+    name->Activate();
+    ::SetWindowTextW(name->GetSafeHwnd(), L"Typed");
+    viewinput::Click(dialog->GetShapesView(), POINT{5, 5});
+    win32::InjectKey('T', true);
+    win32::InjectKey('T', false);
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(session->GetName())), L"Typed");
+}
+
 // A cylinder made vertical and seen from the top points its handles at the
 // viewer: a drag has no way along them on the screen. Each move was taken
 // as growing it, so 20 pixels out and back again lengthened the cylinder
