@@ -17,6 +17,7 @@
 #include "plugin/dialogs/guide_curve_receiver.h"
 #include "plugin/dialogs/image_button_row.h"
 #include "plugin/dialogs/section_curve_guide.h"
+#include "plugin/dialogs/shapes_dialog.h"
 #include "resources/curves.h"
 #include "resources/pictures.h"
 #include "shapes/network_surface.h"
@@ -430,6 +431,7 @@ void CSubNetworkDlg::Recompute()
     ClearPreview();
     cMeshObject* object = FirstMeshObject();
     const cSectionCurveGuide guide(m_plane.GetSectionCurve());
+    bool tooManyPlanes = false;
     if (object && m_plane.IsActive())
     {
         stSectionPanelData data;
@@ -457,13 +459,24 @@ void CSubNetworkDlg::Recompute()
             s.guide = &guide;
             s.guideParameter = m_guideParameter;
         }
-        if (ComputeSectionPolylines(data) == eSectionResult::done)
+        const eSectionResult result = ComputeSectionPolylines(data);
+        if (result == eSectionResult::done)
         {
             for (tFramePolyline<cVertex>& polyline : data.preview.items)
                 if (!polyline.IsEmpty())
                     m_preview.items.push_back(std::move(polyline));
             m_previewValid = 1;
         }
+        tooManyPlanes = result == eSectionResult::tooManyPlanes;
+    }
+    // A spacing too fine for the mesh cuts nothing: the view says why, and
+    // the next run that is not refused takes the hint away.
+    if (CCreatePrimitiveDialog* owner = Owner())
+    {
+        if (tooManyPlanes)
+            owner->ShowAnnotation(kTooManySectionPlanesHint);
+        else if (owner->HintText() == kTooManySectionPlanesHint)
+            owner->ClearAnnotation();
     }
     if (View() && View()->GetSafeHwnd())
         ::InvalidateRect(View()->GetSafeHwnd(), nullptr, TRUE);

@@ -21,6 +21,11 @@ class cMeshObject;
 class cRegistryStore;
 class ST_IProfiledSurface;
 
+// What the view shows when the multiple sections' spacing would need more
+// planes than a sectioning run allows, so that nothing could be cut.
+inline constexpr const wchar_t* kTooManySectionPlanesHint =
+    L"The spacing is too small for this mesh: the sections would need too many planes. Enter a larger spacing.";
+
 class CSubNetworkDlg : public CSubDlgBase, public INetworkEditPage
 {
 public:

@@ -260,6 +260,27 @@ TEST_F(CurvesPage, AcceptMakesSplinesOfThePreviewInASketchWithOneUndoEntry)
     page->Undo(); // an empty list does nothing
 }
 
+// A spacing so fine that the stack would pass the planes a run allows: the
+// preview cannot be cut, and the view says why instead of showing nothing.
+TEST_F(CurvesPage, ASpacingTooFineForTheScanSaysSoInsteadOfShowingNothing)
+{
+    OpenNetwork();
+    CDSubInteractiveSection& section = page->SectionPanel();
+    Press(section, IDC_SECTION_ALIGN_RIGHT);
+    ASSERT_TRUE(page->IsPreviewValid());
+    section.multisections = 1;
+    ::CheckDlgButton(section.GetSafeHwnd(), IDC_SECTION_MULTI, BST_CHECKED);
+    Type(section, IDC_SECTION_SPACING, L"0.001");
+    Press(section, IDC_SECTION_PREVIEW);
+    EXPECT_FALSE(page->IsPreviewValid());
+    EXPECT_EQ(dialog->HintText(), kTooManySectionPlanesHint);
+    // A spacing the scan allows cuts again, and the hint goes.
+    Type(section, IDC_SECTION_SPACING, L"20");
+    Press(section, IDC_SECTION_PREVIEW);
+    EXPECT_TRUE(page->IsPreviewValid());
+    EXPECT_EQ(dialog->HintText(), L"");
+}
+
 TEST_F(CurvesPage, TheBuildModeRadiosShowTheModeAndSwitchItBothWays)
 {
     OpenNetwork();
