@@ -195,6 +195,9 @@ private:
     void HideSketchAnnotations();
     void FinishFreeForm(C3DView* view);
     void ShowCurveValue(ST_ISectionCurve* curve);
+    // The panel's Distance/Radius field shows the value of the element a
+    // typed value would change, or nothing when there is none.
+    void ShowTargetValue();
 
     // The select tool (picking, dragging, insertion, delete, undo, values).
     void SelectToolDown(POINT point, UINT flags, C3DView* view);

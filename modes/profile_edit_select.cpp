@@ -420,6 +420,15 @@ void CUIM_EditProfile::DeleteSelection(C3DView* view)
         if (panel)
             panel->NotifyProfileChanged();
     }
+    // The field showed the length of what went: a value typed there would
+    // change nothing.
+    ShowTargetValue();
+}
+
+void CUIM_EditProfile::ShowTargetValue()
+{
+    ST_ISectionCurve* sketch = GetActiveProfile();
+    ShowCurveValue(sketch && panel ? FindSketchValueTarget(sketch, panel->UseControlPoints()) : nullptr);
 }
 
 void CUIM_EditProfile::UndoLastEdit(C3DView* view)
@@ -450,6 +459,9 @@ void CUIM_EditProfile::UndoLastEdit(C3DView* view)
     if (installedHere)
         installedSketch = surface->GetProfileCurve();
     MarkOpenSketchEnds(GetActiveProfile());
+    // The field shows what the sketch given back has selected, not the
+    // element the undone edit made.
+    ShowTargetValue();
     Redraw(view);
     panel->NotifyProfileChanged();
 }

@@ -354,6 +354,8 @@ void CSubProfileDlg::OnClearAll()
         surface->SetProfile(sketch.get(), 1);
         if (editor)
             editor->SketchReplaced(old);
+        // No element is left for the Distance/Radius field to show.
+        SetDistanceRadiusField(-1.0, false);
     }
     if (cCPView* view = View(); view && view->GetSafeHwnd())
         view->RequestRedraw(0);

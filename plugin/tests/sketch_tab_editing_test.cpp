@@ -886,3 +886,48 @@ TEST_F(SketchTabEditing, ALengthTypedAndLeftForCreateOrAnotherTabIsAppliedFirst)
     mfc::PumpUntilIdle();
     EXPECT_NEAR(SketchCurveValue(*Sketch()->GetSegment(0), nullptr), 30.0, 1e-4);
 }
+
+
+
+// The Distance/Radius field goes on showing a line's length after the line
+// went (Undo, Delete, Clear All): a length typed there was applied to
+// nothing, and nothing said so. It shows no value then.
+TEST_F(SketchTabEditing, TheLengthFieldKeepsNoLengthOfALineThatWent)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    const HWND field = ::GetDlgItem(dialog->GetSketchPage()->GetSafeHwnd(), IDC_SKETCH_DISTANCE);
+    const auto text = [&]
+    {
+        wchar_t shown[64] = L"";
+        ::GetWindowTextW(field, shown, 64);
+        return std::wstring(shown);
+    };
+    DrawLine(c[0] - 10, c[1], c[0] + 10, c[1]);
+    win32::ResetInputState(); // the next press is no double click
+    const auto drawAndCheck = [&]
+    {
+        DrawLine(c[0] - 10, c[1] - 6, c[0] + 5, c[1] - 6);
+        win32::ResetInputState();
+        ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+        ASSERT_NE(text(), L"");
+    };
+    drawAndCheck();
+    Command(40009);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_EQ(text(), L"") << "after Undo";
+    EXPECT_FALSE(::IsWindowEnabled(field));
+    drawAndCheck();
+    Command(40005);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    EXPECT_EQ(text(), L"") << "after Delete";
+    drawAndCheck();
+    PageButton(IDC_SKETCH_CLEAR_ALL);
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 0u);
+    EXPECT_EQ(text(), L"") << "after Clear All";
+    EXPECT_FALSE(::IsWindowEnabled(field));
+}
