@@ -749,6 +749,33 @@ TEST_F(ShapesDialog, AClickInTheViewTakesTheRowBeingTypedAndTheViewsKeys)
     EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(session->GetName())), L"Typed");
 }
 
+// A radius row holding text that is no number, then a wand click on the
+// scan: the row says so and keeps the keyboard, and the click that only
+// ended the typing marks nothing.
+TEST_F(ShapesDialog, AClickInTheViewThatARowRefusesMarksNothing)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_DESELECT_ALL);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
+    ASSERT_TRUE(offset && offset->GetChild());
+    offset->SetItemValue(kValueCustom);
+    ChangeRow(page, offset);
+    auto* value = dynamic_cast<CPropTreeItemEdit*>(RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset")->GetChild());
+    ASSERT_NE(value, nullptr);
+    value->BeginActivation();
+    value->Activate();
+    ::SetWindowTextW(value->GetSafeHwnd(), L"abc");
+    QueueAnswer(L"Please enter valid real value", IDOK);
+    cCPView* view = dialog->GetShapesView();
+    const float middle[3] = {1200.0f, -640.0f, 310.0f};
+    viewinput::Click(view, PixelOf(view, middle));
+    EXPECT_EQ(SelectedTriangles(), 0u);
+    EXPECT_EQ(::GetFocus(), value->GetSafeHwnd());
+}
+
 // A cylinder made vertical and seen from the top points its handles at the
 // viewer: a drag has no way along them on the screen. Each move was taken
 // as growing it, so 20 pixels out and back again lengthened the cylinder
