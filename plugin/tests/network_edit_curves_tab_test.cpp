@@ -732,6 +732,63 @@ TEST_F(CurvesTab, SectionsPreviewedOnTheAlignedScanAndAcceptedAfterResetLieOnThe
                 << "curve " << i << " at " << v.x << " " << v.y << " " << v.z;
 }
 
+// Multiple sections along a bent guiding curve in a turned view: every
+// section stands across the guide, none lies beyond its ends.
+TEST_F(CurvesTab, MultipleSectionsAlongAGuidingCurveEachCrossTheGuide)
+{
+    OpenNetwork();
+    testview::TurnView(view, 25.0, -15.0);
+    PageButton(IDC_CURVES_ADD);
+    Paint();
+    Click(At(-60, 40));
+    Click(At(-10, -10));
+    DoubleClick(At(20, -60));
+    ASSERT_EQ(CurveCount(), 1u);
+    const ST_ISectionCurve& guide = *Network()->GetSegment(0);
+    const POINT onGuide = OnFirstCurve(0.5);
+    PageButton(IDC_CURVES_SECTION);
+    CDSubInteractiveSection& section = page->SectionPanel();
+    PanelButton(section, IDC_SECTION_CURVE_GUIDED);
+    Paint();
+    Input(WM_MOUSEMOVE, onGuide);
+    Input(WM_LBUTTONDOWN, onGuide);
+    Input(WM_LBUTTONUP, onGuide);
+    ASSERT_NE(page->SectionPlane()->GetSectionCurve(), nullptr);
+    section.multisections = 1;
+    ::CheckDlgButton(section.GetSafeHwnd(), IDC_SECTION_MULTI, BST_CHECKED);
+    ::SetDlgItemTextW(section.GetSafeHwnd(), IDC_SECTION_SPACING, L"8");
+    ::SendMessageW(section.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SECTION_SPACING, EN_KILLFOCUS),
+                   LPARAM(::GetDlgItem(section.GetSafeHwnd(), IDC_SECTION_SPACING)));
+    PanelButton(section, IDC_SECTION_PREVIEW);
+    const auto& preview = page->PreviewPolylines().items;
+    ASSERT_GE(preview.size(), 4u);
+    std::vector<t3DPoint<double>> along;
+    for (int i = 0; i <= 400; ++i)
+    {
+        t3DPoint<double> p{};
+        ASSERT_TRUE(guide.EvaluateInWorld(i / 400.0, &p, nullptr, nullptr));
+        along.push_back(p);
+    }
+    for (std::size_t k = 0; k < preview.size(); ++k)
+    {
+        // The section's polyline (its points are few where the scan is
+        // flat) passes near a point of the guide.
+        double nearest = 1e30;
+        const auto& v = preview[k].vertices;
+        for (std::size_t i = 0; i + 1 < v.size(); ++i)
+            for (const t3DPoint<double>& p : along)
+            {
+                const double d[3] = {double(v[i + 1].x) - v[i].x, double(v[i + 1].y) - v[i].y,
+                                     double(v[i + 1].z) - v[i].z};
+                const double w[3] = {p.x - v[i].x, p.y - v[i].y, p.z - v[i].z};
+                const double dd = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+                const double t = dd > 0.0 ? std::clamp((w[0] * d[0] + w[1] * d[1] + w[2] * d[2]) / dd, 0.0, 1.0) : 0.0;
+                nearest = std::min(nearest, std::hypot(w[0] - t * d[0], w[1] - t * d[1], w[2] - t * d[2]));
+            }
+        EXPECT_LT(nearest, 1.0) << "section " << k << " does not cross the guide";
+    }
+}
+
 TEST_F(CurvesTab, AnUndoWhileACurveIsDrawnTakesItBackAndTheCurveBeforeItStaysUndoable)
 {
     OpenNetwork();
