@@ -426,12 +426,27 @@ void CSubNetworkDlg::ClearPreview()
     m_preview.Clear();
 }
 
+namespace
+{
+
+bool AnyVisibleTriangleSelected(cMesh& mesh)
+{
+    bool any = false;
+    mesh.ForEachTriangle([&any](const cMeshTriangle& t) {
+        any = any || ((t.flags & kTriangleFlagSelected) != 0 && (t.flags & kTriangleFlagHidden) == 0);
+    });
+    return any;
+}
+
+} // namespace
+
 void CSubNetworkDlg::Recompute()
 {
     ClearPreview();
     cMeshObject* object = FirstMeshObject();
     const cSectionCurveGuide guide(m_plane.GetSectionCurve());
-    bool tooManyPlanes = false;
+    // Why nothing could be cut, for the view; null when it could.
+    const wchar_t* hint = nullptr;
     if (object && m_plane.IsActive())
     {
         stSectionPanelData data;
@@ -467,17 +482,23 @@ void CSubNetworkDlg::Recompute()
                     m_preview.items.push_back(std::move(polyline));
             m_previewValid = 1;
         }
-        tooManyPlanes = result == eSectionResult::tooManyPlanes;
+        // A spacing too fine for the mesh, or sections through the
+        // selection only with nothing selected (as after a reopen), cut
+        // nothing: the view says why.
+        if (result == eSectionResult::tooManyPlanes)
+            hint = kTooManySectionPlanesHint;
+        else if (s.throughSelectionOnly && !AnyVisibleTriangleSelected(*data.mesh))
+            hint = kNoSelectionHint;
     }
-    // A spacing too fine for the mesh cuts nothing: the view says why, and
-    // the next run that is not refused takes the hint away.
+    // The next run that cuts takes away the hint the page showed.
     if (CCreatePrimitiveDialog* owner = Owner())
     {
-        if (tooManyPlanes)
-            owner->ShowAnnotation(kTooManySectionPlanesHint);
-        else if (owner->HintText() == kTooManySectionPlanesHint)
+        if (hint)
+            owner->ShowAnnotation(hint);
+        else if (m_sectionHint && owner->HintText() == m_sectionHint)
             owner->ClearAnnotation();
     }
+    m_sectionHint = hint;
     if (View() && View()->GetSafeHwnd())
         ::InvalidateRect(View()->GetSafeHwnd(), nullptr, TRUE);
 }

@@ -147,6 +147,8 @@ private:
     ST_IProfiledSurface* m_networkWritten = nullptr;
     tPolylineCollection<tFramePolyline<cVertex>> m_preview;
     std::uint8_t m_previewValid = 0;
+    // The hint the last sectioning run showed in the view, or null.
+    const wchar_t* m_sectionHint = nullptr;
     CDSubInteractiveSection m_sectionPanel;
     CDSubModifyCurves m_modifyPanel;
     CDSubAddCurves m_addPanel;

@@ -281,6 +281,25 @@ TEST_F(CurvesPage, ASpacingTooFineForTheScanSaysSoInsteadOfShowingNothing)
     EXPECT_EQ(dialog->HintText(), L"");
 }
 
+// Sections through the selection only with nothing selected (as after a
+// reopen): nothing can be cut, and the view says why.
+TEST_F(CurvesPage, SectionsThroughTheSelectionOnlyWithNothingSelectedSayWhyNothingIsCut)
+{
+    OpenNetwork();
+    CDSubInteractiveSection& section = page->SectionPanel();
+    Click(IDC_SHAPES_DESELECT_ALL);
+    ::CheckDlgButton(section.GetSafeHwnd(), IDC_SECTION_SELECTION_ONLY, BST_CHECKED);
+    Press(section, IDC_SECTION_SELECTION_ONLY);
+    Press(section, IDC_SECTION_PREVIEW);
+    EXPECT_EQ(page->PreviewPolylines().GetCount(), 0u);
+    EXPECT_EQ(dialog->HintText(), kNoSelectionHint);
+    // With the scan selected the plane cuts it, and the hint goes.
+    Click(IDC_SHAPES_SELECT_ALL);
+    Press(section, IDC_SECTION_PREVIEW);
+    EXPECT_GE(page->PreviewPolylines().GetCount(), 1u);
+    EXPECT_EQ(dialog->HintText(), L"");
+}
+
 TEST_F(CurvesPage, TheBuildModeRadiosShowTheModeAndSwitchItBothWays)
 {
     OpenNetwork();
