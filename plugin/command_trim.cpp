@@ -64,9 +64,11 @@ public:
     }
 
 private:
+    // Kept by id: an object put in its place while the pick waits (a scan
+    // the shapes dialog moved) is shown again as the one hidden would be.
     struct stHidden
     {
-        CDezazObjRef ref;
+        ON_UUID id = ON_nil_uuid;
         bool locked = false;
     };
 
@@ -76,9 +78,10 @@ private:
         CDezazObjectIterator it(doc, dezaz_normal_objects | dezaz_locked_objects, dezaz_active_objects);
         for (const CDezazObject* object = it.First(); object; object = it.Next())
             if (!object->IsHidden() && object->ObjectType() != DezazObjectType::brep)
-                m_hidden.push_back({CDezazObjRef(object), object->IsLocked()});
+                m_hidden.push_back({object->ModelObjectId(), object->IsLocked()});
         for (const stHidden& hidden : m_hidden)
-            doc.HideObject(hidden.ref);
+            if (const CDezazObject* object = doc.LookupObject(hidden.id))
+                doc.HideObject(CDezazObjRef(object));
         doc.Regen();
     }
 
@@ -86,12 +89,13 @@ private:
     {
         for (const stHidden& hidden : m_hidden)
         {
-            if (!doc.ShowObject(hidden.ref) || !hidden.locked)
+            const CDezazObject* object = doc.LookupObject(hidden.id);
+            if (!object || !doc.ShowObject(CDezazObjRef(object)) || !hidden.locked)
                 continue;
             // Shown as it was: a locked object stays locked.
-            ON_3dmObjectAttributes attributes = hidden.ref.Object()->Attributes();
+            ON_3dmObjectAttributes attributes = object->Attributes();
             attributes.SetMode(ON_3dmObjectAttributes::object_mode::locked_object);
-            doc.ModifyObjectAttributes(hidden.ref, attributes);
+            doc.ModifyObjectAttributes(CDezazObjRef(object), attributes);
         }
         m_hidden.clear();
         doc.Regen();

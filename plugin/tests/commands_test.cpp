@@ -13,6 +13,7 @@
 #include "platform/geometry/polyline_curve.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_get_object.h"
 #include "platform/host/geometry_services_breps.h"
 #include "platform/host/geometry_services_sweeps.h"
 #include "platform/host/visual_analysis_mode.h"
@@ -499,6 +500,26 @@ TEST_F(Trim, ACancelledPickOrAnUnansweredOneStillShowsTheOthersAgain)
     EXPECT_FALSE(Run(L"> Object " + Serial(scan) + L"\n_vtlTrim"));
     ExpectOthersShownAgain();
     EXPECT_EQ(doc.ObjectCount(), 4);
+}
+
+// While the trim waits for its pick, the shapes dialog (still usable) moves
+// its scan with "Set Dezaz Mesh in Same Location", which puts a moved copy
+// in the scan's place: the trim hid the scan it replaced, and the copy
+// stayed hidden (and was saved so).
+TEST_F(Trim, AScanMovedWhileThePickWaitsIsShownAgain)
+{
+    win32::PromptAnswer pick;
+    pick.kind = dezaz::kObjectPrompt;
+    pick.act = [this](HWND, const std::wstring&) -> INT_PTR
+    {
+        ON_Mesh moved(*ON_Mesh::Cast(scan->Geometry()));
+        moved.Transform(ON_Xform::TranslationTransformation(ON_3dVector(0, 0, 5)));
+        EXPECT_NE(doc.ReplaceObject(CDezazObjRef(scan), moved), nullptr);
+        return 0; // then the pick is cancelled
+    };
+    win32::QueuePromptAnswer(std::move(pick));
+    ASSERT_TRUE(Run(L"_vtlTrim"));
+    ExpectOthersShownAgain();
 }
 
 // ---------------------------------------------------------------- vtlTestTapered
