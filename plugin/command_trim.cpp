@@ -44,7 +44,6 @@ public:
             ~cShowAgain() { command.ShowHidden(doc); }
         } showAgain{*this, doc};
 
-        CollectCutters(doc);
         CDezazGetObject go;
         go.SetCommandPrompt(L"Click on surface to be trimmed");
         go.SetGeometryFilter(CDezazGetObject::surface_object | CDezazGetObject::polysrf_face);
@@ -52,6 +51,9 @@ public:
         if (go.GetObjects(1, 1) != CDezazGet::object)
             return success;
         const CDezazObjRef& picked = go.Object(0);
+        // The cutters are the surfaces visible once the pick is made: the
+        // shapes dialog can create one while the pick waits.
+        CollectCutters(doc);
         ON_3dPoint at;
         if (!picked.SelectionPoint(at) || !IsCutter(picked))
         {

@@ -522,6 +522,31 @@ TEST_F(Trim, AScanMovedWhileThePickWaitsIsShownAgain)
     ExpectOthersShownAgain();
 }
 
+// A surface created while the pick waits (the shapes dialog's "Create in
+// Dezaz" is still usable) and then picked is trimmed like any other; it was
+// refused as not "a visible polysurface".
+TEST_F(Trim, ASurfaceCreatedWhileThePickWaitsIsTrimmed)
+{
+    const CDezazObject* created = nullptr;
+    win32::PromptAnswer pick;
+    pick.kind = dezaz::kObjectPrompt;
+    pick.act = [this, &created](HWND, const std::wstring&) -> INT_PTR
+    {
+        created = doc.AddObject(
+            std::make_unique<CDezazBrepObject>(Rectangle(kFar + ON_3dVector(0, 0, 1), ON_xaxis, ON_yaxis, 10, 6)));
+        dezaz::SetAnsweredSelectionPoint(kFar + ON_3dVector(7, 2, 1));
+        return INT_PTR(created->RuntimeSerialNumber());
+    };
+    win32::QueuePromptAnswer(std::move(pick));
+    ASSERT_TRUE(Run(L"_vtlTrim"));
+    EXPECT_EQ(Said().find(L"Only a visible polysurface"), std::wstring::npos);
+    EXPECT_EQ(doc.LookupObject(created->ModelObjectId()), nullptr) << "replaced by its piece";
+    const auto* piece = dynamic_cast<const CDezazBrepObject*>(doc.Objects().back());
+    ASSERT_NE(piece, nullptr);
+    EXPECT_TRUE(DezazIsPointOnBrep(*piece->Brep(), kFar + ON_3dVector(7, 2, 1), 0.001));
+    EXPECT_FALSE(DezazIsPointOnBrep(*piece->Brep(), kFar + ON_3dVector(1, 2, 1), 0.001));
+}
+
 // ---------------------------------------------------------------- vtlTestTapered
 
 struct TaperedCall
