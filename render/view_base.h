@@ -381,6 +381,17 @@ protected:
 private:
     void Press(UINT message, UINT flags, POINT point)
     {
+        // A press gives the view the keyboard first: a field of the window
+        // still being typed into is applied before the press acts on what it
+        // holds, and the view's keys that follow reach the view. A field that
+        // refuses its text says so and keeps the keyboard: the press only
+        // ended the typing.
+        if (m_hWnd && ::GetFocus() != m_hWnd)
+        {
+            ::SetFocus(m_hWnd);
+            if (::GetFocus() && ::GetFocus() != m_hWnd)
+                return;
+        }
         GLContextScope gl(GetViewRenderer());
         {
             typename Navigator::DispatchScope scope(*this);
