@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 
 namespace
 {
@@ -101,6 +102,29 @@ protected:
         testview::Press(view, WM_LBUTTONUP, p);
     }
     int Cursor() { return picker->OnSetCursor(view, HTCLIENT, WM_MOUSEMOVE); }
+    // The anchor's depth on the screen as the view shows it now.
+    float AnchorDepth()
+    {
+        float projected[3];
+        view->GetRenderer()->ProjectPoint(projected, anchor, false);
+        return projected[2];
+    }
+    // The model point at the pixel `click` and the screen depth `depth`.
+    void WorldAt(POINT click, float depth, float world[3])
+    {
+        I3DSceneRenderer* renderer = view->GetRenderer();
+        float onScreen[3] = {0.0f, 0.0f, depth};
+        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
+        renderer->ViewToWorld(world, onScreen);
+    }
+    // The picked plane passes within `pixels` of each point.
+    void ExpectPlaneThrough(std::initializer_list<const float*> points, int pixels)
+    {
+        const cPlane& plane = owner.plane.GetPlane();
+        for (const float* p : points)
+            EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
+                        PixelsToWorldLength(view, pixels));
+    }
     // The plane contains the world direction of the screen step (dx, dy) and
     // the viewing direction, and passes through the anchor's depth.
     void ExpectPlaneAlong(int dx, int dy)
@@ -160,18 +184,10 @@ TEST_F(SectionPlanePicker, InATurnedPannedViewThePlaneHoldsTheLineAsDrawn)
     Click({170, 130});
     ExpectPlaneAlong(110, 80);
     // The plane passes through the points under both clicks.
-    I3DSceneRenderer* renderer = view->GetRenderer();
-    float projectedAnchor[3];
-    renderer->ProjectPoint(projectedAnchor, anchor, false);
-    const cPlane& plane = owner.plane.GetPlane();
-    for (POINT click : {POINT{60, 50}, POINT{170, 130}})
-    {
-        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]}, world[3];
-        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
-        renderer->ViewToWorld(world, onScreen);
-        EXPECT_NEAR(plane.normal[0] * world[0] + plane.normal[1] * world[1] + plane.normal[2] * world[2] + plane.d,
-                    0.0, PixelsToWorldLength(view, 1));
-    }
+    float first[3], second[3];
+    WorldAt({60, 50}, AnchorDepth(), first);
+    WorldAt({170, 130}, AnchorDepth(), second);
+    ExpectPlaneThrough({first, second}, 1);
 }
 
 // A zoom step between the two clicks: the line still begins where the first
@@ -179,28 +195,17 @@ TEST_F(SectionPlanePicker, InATurnedPannedViewThePlaneHoldsTheLineAsDrawn)
 TEST_F(SectionPlanePicker, AZoomBetweenTheClicksKeepsTheFirstPointWhereItWasClicked)
 {
     testview::TurnPanAndZoom(view);
-    I3DSceneRenderer* renderer = view->GetRenderer();
-    const auto worldAt = [&](POINT click, float world[3]) {
-        float projectedAnchor[3];
-        renderer->ProjectPoint(projectedAnchor, anchor, false);
-        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]};
-        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
-        renderer->ViewToWorld(world, onScreen);
-    };
     float clicked[3];
-    worldAt({60, 50}, clicked);
+    WorldAt({60, 50}, AnchorDepth(), clicked);
     Click({60, 50});
     testview::Move(view, {150, 120});
     ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, kCmdZoomIn, 0);
     mfc::PumpUntilIdle();
     view->Redraw(kFullRedraw);
     float second[3];
-    worldAt({170, 130}, second);
+    WorldAt({170, 130}, AnchorDepth(), second);
     Click({170, 130});
-    const cPlane& plane = owner.plane.GetPlane();
-    for (const float* p : {static_cast<const float*>(clicked), static_cast<const float*>(second)})
-        EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
-                    PixelsToWorldLength(view, 2));
+    ExpectPlaneThrough({clicked, second}, 2);
 }
 
 // The view resized between the two clicks (a maximise, say): the model point
@@ -208,27 +213,17 @@ TEST_F(SectionPlanePicker, AZoomBetweenTheClicksKeepsTheFirstPointWhereItWasClic
 TEST_F(SectionPlanePicker, AResizeBetweenTheClicksKeepsTheFirstPointWhereItWasClicked)
 {
     testview::TurnPanAndZoom(view);
-    I3DSceneRenderer* renderer = view->GetRenderer();
-    float projectedAnchor[3];
-    renderer->ProjectPoint(projectedAnchor, anchor, false);
-    const auto worldAt = [&](POINT click, float world[3]) {
-        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]};
-        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
-        renderer->ViewToWorld(world, onScreen);
-    };
+    const float depth = AnchorDepth();
     float clicked[3];
-    worldAt({60, 50}, clicked);
+    WorldAt({60, 50}, depth, clicked);
     Click({60, 50});
     testview::Move(view, {65, 120});
     ::SetWindowPos(view->GetSafeHwnd(), nullptr, 0, 0, kWidth + 80, kHeight, SWP_NOMOVE | SWP_NOZORDER);
     mfc::PumpUntilIdle();
     float second[3];
-    worldAt({70, 150}, second);
+    WorldAt({70, 150}, depth, second);
     Click({70, 150});
-    const cPlane& plane = owner.plane.GetPlane();
-    for (const float* p : {static_cast<const float*>(clicked), static_cast<const float*>(second)})
-        EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
-                    PixelsToWorldLength(view, 2));
+    ExpectPlaneThrough({clicked, second}, 2);
 }
 
 // The view turned between the two clicks (an arrow key): the line begins at
@@ -236,25 +231,14 @@ TEST_F(SectionPlanePicker, AResizeBetweenTheClicksKeepsTheFirstPointWhereItWasCl
 TEST_F(SectionPlanePicker, ATurnBetweenTheClicksKeepsTheFirstPointWhereItWasClicked)
 {
     testview::TurnPanAndZoom(view);
-    I3DSceneRenderer* renderer = view->GetRenderer();
-    const auto worldAt = [&](POINT click, float world[3]) {
-        float projectedAnchor[3];
-        renderer->ProjectPoint(projectedAnchor, anchor, false);
-        float onScreen[3] = {0.0f, 0.0f, projectedAnchor[2]};
-        renderer->ScreenToWorld(click, &onScreen[0], &onScreen[1]);
-        renderer->ViewToWorld(world, onScreen);
-    };
     float clicked[3];
-    worldAt({60, 50}, clicked);
+    WorldAt({60, 50}, AnchorDepth(), clicked);
     Click({60, 50});
     testview::TurnView(view, 25.0, 15.0);
     float second[3];
-    worldAt({170, 130}, second);
+    WorldAt({170, 130}, AnchorDepth(), second);
     Click({170, 130});
-    const cPlane& plane = owner.plane.GetPlane();
-    for (const float* p : {static_cast<const float*>(clicked), static_cast<const float*>(second)})
-        EXPECT_NEAR(plane.normal[0] * p[0] + plane.normal[1] * p[1] + plane.normal[2] * p[2] + plane.d, 0.0,
-                    PixelsToWorldLength(view, 2));
+    ExpectPlaneThrough({clicked, second}, 2);
 }
 
 TEST_F(SectionPlanePicker, ANearlyHorizontalLineSnapsOntoTheScreenHorizontal)
