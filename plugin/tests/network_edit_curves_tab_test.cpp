@@ -1159,19 +1159,22 @@ TEST_F(CurvesTab, ASectionPlaneGrabbedAwayFromItsOriginInATurnedViewFollowsTheCu
     EXPECT_NEAR(moved, 12 * PixelsToWorldLength(view, 1) * across, 0.05);
 }
 
-// A tangency angle typed into the Modify Curves panel, then a click in the
-// view and T for the top view: the click gives the view the keyboard, so the
-// angle is taken and T reaches the view. The field kept the keyboard: the
-// angle stayed 45 and T was typed into it ("t30", refused later).
+// A tangency angle typed into the Modify Curves panel, then a click on a node
+// and T for the top view: the click gives the view the keyboard, so the angle
+// is taken, the node is selected and T reaches the view. The field kept the
+// keyboard: the angle stayed 45 and T was typed into it ("t30", refused later).
 TEST_F(CurvesTab, AnAngleTypedAndLeftForAClickInTheViewIsTakenAndTheViewsKeysReachTheView)
 {
     OpenNetwork();
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
     PageButton(IDC_CURVES_MODIFY);
+    Paint();
     CDSubModifyCurves& modify = page->ModifyPanel();
     const HWND edit = ::GetDlgItem(modify.GetSafeHwnd(), IDC_MODIFY_ANGLE);
     ::SetFocus(edit);
     ::SetWindowTextW(edit, L"30");
-    Click(At(5, 5));
+    Click(ScreenOf(*Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1)));
     win32::InjectKey('T', true);
     win32::InjectKey('T', false);
     mfc::PumpUntilIdle();
@@ -1179,4 +1182,5 @@ TEST_F(CurvesTab, AnAngleTypedAndLeftForAClickInTheViewIsTakenAndTheViewsKeysRea
     ::GetWindowTextW(edit, shown, 64);
     EXPECT_EQ(modify.tangencyAngle, 30.0f);
     EXPECT_STREQ(shown, L"30");
+    EXPECT_NE(Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1)->flags & kNetworkNodeSelected, 0u);
 }
