@@ -175,17 +175,6 @@ BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
         owner->HideQuickPickers();
     if (!view)
         return 0;
-    // A press in the view gives it the keyboard: a row still being typed on
-    // the Shape page is applied first (before the handles are read), and the
-    // view's keys reach the view instead of being typed into that row.
-    if (view->GetSafeHwnd() && ::GetFocus() != view->GetSafeHwnd())
-    {
-        ::SetFocus(view->GetSafeHwnd());
-        // A row that refuses its text says why and keeps the keyboard: the
-        // press only ended the typing, and selects or drags nothing.
-        if (::GetFocus() != view->GetSafeHwnd())
-            return 1;
-    }
     ClearHint(view);
     // The view may have turned, zoomed or resized under a resting cursor
     // since the last move: the handle taken is the one under the cursor now.
