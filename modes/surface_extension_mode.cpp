@@ -435,6 +435,16 @@ void CUIM_ExtendSurface::OnEscape(C3DView* view)
 void CUIM_ExtendSurface::OnActivate(C3DView* view)
 {
     CUIM_ScreenSelection::OnActivate(view);
+    // Back from a turn, pan or zoom made with another button while a handle
+    // was held: the drag goes on from where the cursor is now. The moves of
+    // the navigation never reached this mode, and the first move after it
+    // grew or shrank the shape by the whole way the cursor went meanwhile.
+    if (dragging && view && view->GetSafeHwnd())
+    {
+        POINT cursor{};
+        if (::GetCursorPos(&cursor) && ::ScreenToClient(view->GetSafeHwnd(), &cursor))
+            previousPoint = cursor;
+    }
     if (view)
         view->RequestRedraw(0);
 }

@@ -726,6 +726,38 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingT
     EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, released);
 }
 
+// A cylinder's handle held while the right button turns the view: the
+// drag goes on from where the cursor is after the turn. The turn's moves
+// never reached the handle, and the first move after it took the whole way
+// the cursor went during the turn (30 px) as a drag: one pixel more shrank
+// the cylinder from 41.54 to 37.94.
+TEST_F(ShapesDialog, ACylinderHandleHeldWhileTheViewTurnsGoesOnFromTheCursorAfterTheTurn)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, -15.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
+    viewinput::Move(view, POINT{at.x + 1, at.y});
+    viewinput::Move(view, at);
+    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    viewinput::Inject(view, WM_LBUTTONDOWN, at);
+    const POINT turnFrom{at.x - 4, at.y - 12}, turnTo{at.x + 26, at.y - 12};
+    viewinput::Move(view, turnFrom);
+    viewinput::Inject(view, WM_RBUTTONDOWN, turnFrom);
+    viewinput::Move(view, turnTo);
+    viewinput::Inject(view, WM_RBUTTONUP, turnTo);
+    const double afterTurn = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
+    viewinput::Move(view, POINT{turnTo.x, turnTo.y - 1});
+    EXPECT_NEAR(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, afterTurn, 0.3);
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{turnTo.x, turnTo.y - 1});
+}
+
 // A name typed into the Shape page's row, then a click in the view and T
 // for the top view: the click gives the view the keyboard, so the name is
 // taken and T reaches the view. The row kept the keyboard: T was typed into
