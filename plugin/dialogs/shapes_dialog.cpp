@@ -880,6 +880,13 @@ void CCreatePrimitiveDialog::SetCurrentShape(CSessionSurface* session)
         m_shapesView->EndToolMode(kModeEditProfile);
     if (session != old && m_guidePage)
         m_guidePage->DropDrawnGuide();
+    // The Curves page's undo copies are the old shape's network. The network
+    // editor starts its list afresh when it follows the new shape; with a
+    // selection tool in its place on the Curves tab no editor follows, and
+    // the page's Undo would put the old shape's curves into the new one.
+    if (session != old && m_shapesView && !m_shapesView->FindMode(kModeEditNetwork))
+        if (auto* curves = dynamic_cast<CSubNetworkDlg*>(m_curvesPage.get()))
+            curves->ClearUndoStates();
     if (CUIM_ExtendSurface* mode = GetExtendMode())
         mode->SetActiveShape(nullptr);
     // The shape left behind keeps what its fit found: its record's choices

@@ -405,6 +405,36 @@ TEST_F(CurvesTab, AnotherShapeMadeCurrentTakesNothingOfTheFirstOnesCurvesDragOrU
     EXPECT_EQ(first->GetProfileCurve()->GetSegmentCount(), 1u);
 }
 
+// A selection tool chosen on the Curves tab takes the view from the network
+// editor; another network shape chosen in the list then, the page's Undo put
+// the first shape's copy into the one chosen.
+TEST_F(CurvesTab, AnotherShapeChosenWhileASelectionToolIsOnTakesNoCurvesOfTheFirstOnUndo)
+{
+    OpenNetwork();
+    DrawCurve(-30);
+    ST_IProfiledSurface* first = page->CurrentNetwork();
+    const cVertex node = *first->GetProfileCurve()->GetSegment(0)->GetDefiningPoints()->GetVertex(0);
+    dialog->SelectTab(shapeTab);
+    Click(IDC_SHAPES_NEW_SHAPE);
+    StartNetwork();
+    DrawCurve(0);
+    DrawCurve(30);
+    ASSERT_EQ(page->GetUndoCount(), 2u);
+    Click(IDC_SHAPES_LINE);
+    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(page->CurrentNetwork(), first);
+    EXPECT_EQ(page->GetUndoCount(), 0u);
+    PageButton(IDC_CURVES_UNDO);
+    ASSERT_EQ(first->GetProfileCurve()->GetSegmentCount(), 1u);
+    const cVertex after = *first->GetProfileCurve()->GetSegment(0)->GetDefiningPoints()->GetVertex(0);
+    EXPECT_EQ(after.x, node.x);
+    EXPECT_EQ(after.y, node.y);
+    EXPECT_EQ(after.z, node.z);
+}
+
 TEST_F(CurvesTab, ClearAllCurvesCanBeUndoneAndTheEditBeforeItStays)
 {
     OpenNetwork();
