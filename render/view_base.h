@@ -166,6 +166,8 @@ protected:
 
     afx_msg void OnRButtonUp(UINT flags, CPoint point)
     {
+        if (RefusedPressFollowUp(WM_RBUTTONUP))
+            return;
         GLContextScope gl(GetViewRenderer());
         typename Navigator::DispatchScope scope(*this);
         if (DraggingMode())
@@ -194,6 +196,17 @@ protected:
     afx_msg void OnRButtonDblClk(UINT flags, CPoint point)
     {
         DoubleClick(WM_RBUTTONDBLCLK, flags, point, [&](Mode* m) { return m->OnRButtonDblClk(point, flags, Self()); });
+    }
+    // The modes take no middle double click; after a refused press it is a
+    // press of its own, so the pan starts once the field is put right.
+    afx_msg LRESULT OnMButtonDblClkMessage(WPARAM flags, LPARAM point)
+    {
+        if (refusedPresses & ButtonBit(WM_MBUTTONDBLCLK))
+        {
+            Press(WM_MBUTTONDOWN, static_cast<UINT>(flags), CPoint(point));
+            return 0;
+        }
+        return Default();
     }
 
     // The wheel after the view's own zoom declined it: the controls, then
@@ -390,8 +403,14 @@ private:
         {
             ::SetFocus(m_hWnd);
             if (::GetFocus() && ::GetFocus() != m_hWnd)
+            {
+                // Its release does nothing either: a right button let go
+                // would raise the context menu over the field's message.
+                refusedPresses |= ButtonBit(message);
                 return;
+            }
         }
+        refusedPresses = static_cast<std::uint8_t>(refusedPresses & ~ButtonBit(message));
         GLContextScope gl(GetViewRenderer());
         {
             typename Navigator::DispatchScope scope(*this);
@@ -425,8 +444,37 @@ private:
             ::ReleaseCapture();
     }
 
+    static std::uint8_t ButtonBit(UINT message)
+    {
+        switch (message)
+        {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+            return 1;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+            return 2;
+        default:
+            return 4;
+        }
+    }
+
+    // The release of a button whose last press a field's refusal took is
+    // dropped.
+    bool RefusedPressFollowUp(UINT message)
+    {
+        if (!(refusedPresses & ButtonBit(message)))
+            return false;
+        HoldMouseWhileButtonsDown();
+        return true;
+    }
+
     template <class F> void Release(UINT message, UINT flags, POINT point, F&& toMode)
     {
+        if (RefusedPressFollowUp(message))
+            return;
         GLContextScope gl(GetViewRenderer());
         {
             typename Navigator::DispatchScope scope(*this);
@@ -441,6 +489,12 @@ private:
 
     template <class F> void DoubleClick(UINT message, UINT flags, POINT point, F&& toMode)
     {
+        // The first press of it did nothing: this one is a press of its own.
+        if (refusedPresses & ButtonBit(message))
+        {
+            Press(message == WM_LBUTTONDBLCLK ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, flags, point);
+            return;
+        }
         GLContextScope gl(GetViewRenderer());
         {
             typename Navigator::DispatchScope scope(*this);
@@ -476,6 +530,7 @@ private:
     std::uint32_t clientWidth = 1;
     std::uint32_t clientHeight = 1;
     std::uint8_t trackingLeave = 0;
+    std::uint8_t refusedPresses = 0; // per button (1 left, 2 right, 4 middle)
     std::unique_ptr<ScreenObjectManager> overlay;
 };
 
@@ -490,6 +545,7 @@ ON_WM_RBUTTONUP()
 ON_WM_RBUTTONDBLCLK()
 ON_WM_MBUTTONDOWN()
 ON_WM_MBUTTONUP()
+ON_MESSAGE(WM_MBUTTONDBLCLK, &cBaseView::OnMButtonDblClkMessage)
 ON_WM_MOUSEWHEEL()
 ON_WM_KEYDOWN()
 ON_WM_KEYUP()

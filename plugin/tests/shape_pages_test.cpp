@@ -808,6 +808,40 @@ TEST_F(ShapesDialog, AClickInTheViewThatARowRefusesMarksNothing)
     EXPECT_EQ(::GetFocus(), value->GetSafeHwnd());
 }
 
+// The same refusal for a right click in the view: the release raised the
+// view's context menu over the message, and the next right press, quick
+// enough to be a double click, was lost, so a turn needed a third press.
+TEST_F(ShapesDialog, ARightClickThatARowRefusesRaisesNoMenuAndTheNextPressTurns)
+{
+    Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
+    ASSERT_TRUE(offset && offset->GetChild());
+    offset->SetItemValue(kValueCustom);
+    ChangeRow(page, offset);
+    auto* value = dynamic_cast<CPropTreeItemEdit*>(RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset")->GetChild());
+    ASSERT_NE(value, nullptr);
+    value->BeginActivation();
+    value->Activate();
+    ::SetWindowTextW(value->GetSafeHwnd(), L"abc");
+    QueueAnswer(L"Please enter valid real value", IDOK);
+    cCPView* view = dialog->GetShapesView();
+    const double facing = view->GetCamera()->GetViewTransform()[0];
+    viewinput::Move(view, POINT{50, 50});
+    viewinput::Inject(view, WM_RBUTTONDOWN, POINT{50, 50});
+    viewinput::Inject(view, WM_RBUTTONUP, POINT{50, 50});
+    EXPECT_EQ(::GetFocus(), value->GetSafeHwnd());
+    ::SetWindowTextW(value->GetSafeHwnd(), L"2");
+    viewinput::Inject(view, WM_RBUTTONDOWN, POINT{50, 50});
+    for (int x : {60, 70, 80, 90, 100})
+        viewinput::Move(view, POINT{x, 50});
+    viewinput::Inject(view, WM_RBUTTONUP, POINT{100, 50});
+    EXPECT_EQ(::GetFocus(), view->GetSafeHwnd());
+    EXPECT_NE(view->GetCamera()->GetViewTransform()[0], facing);
+}
+
 // A cylinder made vertical and seen from the top points its handles at the
 // viewer: a drag has no way along them on the screen. Each move was taken
 // as growing it, so 20 pixels out and back again lengthened the cylinder
