@@ -169,6 +169,14 @@ void CUIM_ExtendSurface::SendViewCommand(C3DView* view, UINT id)
         ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, id, 0);
 }
 
+// A client point of the view on the screen.
+POINT CUIM_ExtendSurface::OnScreen(POINT point, C3DView* view)
+{
+    if (view && view->GetSafeHwnd())
+        ::ClientToScreen(view->GetSafeHwnd(), &point);
+    return point;
+}
+
 BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
 {
     if (IShapesViewOwner* owner = Owner())
@@ -183,7 +191,7 @@ BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     if (hovering && hoveredHandle >= 0 && PickImageInBuffer(view))
     {
         dragging = 1;
-        previousPoint = point;
+        previousScreenPoint = OnScreen(point, view);
         return 1;
     }
     if (view->GetActiveMode() != this)
@@ -200,8 +208,13 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
     if (activeShape && dragging && hoveredHandle >= 0 && camera && hoveredHandle < handleCount)
     {
         float drag[3] = {0.0f, 0.0f, 0.0f};
-        // The movement since the last move, from the previous point to this one.
-        camera->ScreenDeltaToWorld(drag, previousPoint, point);
+        // The movement since the last move, from the previous point to this
+        // one. The previous point is kept on the screen: a dialog maximised
+        // or moved under a held handle moves the view's pixels under the
+        // cursor, and the shift was taken as a drag of the window's offset.
+        POINT from = previousScreenPoint;
+        ::ScreenToClient(view->GetSafeHwnd(), &from);
+        camera->ScreenDeltaToWorld(drag, from, point);
         const float* p = &handlePoints[std::size_t(hoveredHandle) * 3];
         const float* d = &handleDirections[std::size_t(hoveredHandle) * 3];
         const float tip[3] = {p[0] + d[0], p[1] + d[1], p[2] + d[2]};
@@ -235,7 +248,7 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
             handled = 1;
         }
     }
-    previousPoint = point;
+    previousScreenPoint = OnScreen(point, view);
     if (handled)
         return 1;
     return CUIM_ScreenSelection::OnMouseMove(point, flags, view);
@@ -439,12 +452,8 @@ void CUIM_ExtendSurface::OnActivate(C3DView* view)
     // was held: the drag goes on from where the cursor is now. The moves of
     // the navigation never reached this mode, and the first move after it
     // grew or shrank the shape by the whole way the cursor went meanwhile.
-    if (dragging && view && view->GetSafeHwnd())
-    {
-        POINT cursor{};
-        if (::GetCursorPos(&cursor) && ::ScreenToClient(view->GetSafeHwnd(), &cursor))
-            previousPoint = cursor;
-    }
+    if (POINT cursor{}; dragging && ::GetCursorPos(&cursor))
+        previousScreenPoint = cursor;
     if (view)
         view->RequestRedraw(0);
 }

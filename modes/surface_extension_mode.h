@@ -104,6 +104,7 @@ private:
     void ClearHint(C3DView* view);
     void ShowPopupAt(HWND window, POINT screen);
     void SendViewCommand(C3DView* view, UINT id);
+    static POINT OnScreen(POINT point, C3DView* view);
     // The wand's seed under the cursor handed to the view (whose owner grows
     // the selection from it); false when the click hits no triangle.
     bool WandClick(POINT point);
@@ -123,7 +124,8 @@ private:
     ST_IGeometry* activeShape = nullptr;
     std::uint8_t hovering = 0;
     std::uint8_t dragging = 0;
-    POINT previousPoint{0, 0};
+    // Where the cursor was at the last move, in screen pixels.
+    POINT previousScreenPoint{0, 0};
     std::uint8_t pickImageValid = 0;
     // The renderer's back-buffer stamp the pick image took.
     std::uint64_t pickImageStamp = 0;

@@ -758,6 +758,39 @@ TEST_F(ShapesDialog, ACylinderHandleHeldWhileTheViewTurnsGoesOnFromTheCursorAfte
     viewinput::Inject(view, WM_LBUTTONUP, POINT{turnTo.x, turnTo.y - 1});
 }
 
+// A cylinder's handle held while the dialog is maximised (a key does it):
+// the cursor has not moved, so one pixel more moves the handle one pixel's
+// worth. The view's pixels moved under the cursor with the window, and the
+// shift was taken as a drag: one pixel more shrank it from 41.54 to 16.05.
+TEST_F(ShapesDialog, ACylinderHandleHeldWhileTheDialogIsMaximisedMovesOnlyWithTheCursor)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, -15.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
+    viewinput::Move(view, POINT{at.x + 1, at.y});
+    viewinput::Move(view, at);
+    viewinput::Inject(view, WM_LBUTTONDOWN, at);
+    POINT cursor{at.x - 4, at.y - 12};
+    viewinput::Move(view, cursor);
+    ::ClientToScreen(view->GetSafeHwnd(), &cursor);
+    ::ShowWindow(Window(), SW_MAXIMIZE);
+    mfc::PumpUntilIdle();
+    const double maximised = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
+    cursor.y -= 1;
+    win32::InjectMouseMove(cursor);
+    mfc::PumpUntilIdle();
+    EXPECT_NEAR(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, maximised, 0.3);
+    win32::InjectMouseButton(WM_LBUTTONUP, cursor);
+    mfc::PumpUntilIdle();
+}
+
 // A name typed into the Shape page's row, then a click in the view and T
 // for the top view: the click gives the view the keyboard, so the name is
 // taken and T reaches the view. The row kept the keyboard: T was typed into
