@@ -266,6 +266,7 @@ private:
     ST_ISectionCurve* hoveredPointCurve = nullptr;
     std::uint32_t subState = kNetworkAddCurve;
     double tangencyAngle = -1.0;
+    // The cursor at the section plane drag's last move, in screen pixels.
     POINT lastPlanePoint{0, 0};
     std::uint8_t buttonDown = 0;
     cMeshSampleProjector projector;

@@ -312,6 +312,7 @@ BOOL CUIM_EditNetwork::OnLButtonDown(POINT point, UINT flags, C3DView* view)
         {
             planeDrag = 1;
             lastPlanePoint = point;
+            ::ClientToScreen(view->GetSafeHwnd(), &lastPlanePoint);
             ::SetCapture(view->GetSafeHwnd());
             return 1;
         }
@@ -712,8 +713,13 @@ void CUIM_EditNetwork::DragSectionPlane(POINT point, C3DView* view)
         renderer->ViewToWorld(out, viewPoint);
         return IsFinitePoint(out);
     };
+    // The last move's point is kept on the screen: a dialog maximised or
+    // moved under the held plane moves the view's pixels under the cursor,
+    // and the shift was taken as a drag.
+    POINT last = lastPlanePoint;
+    ::ScreenToClient(view->GetSafeHwnd(), &last);
     float world[3], before[3];
-    if (!onScreenPlane(point, world) || !onScreenPlane(lastPlanePoint, before))
+    if (!onScreenPlane(point, world) || !onScreenPlane(last, before))
         return;
     const ST_ISectionCurve* guide = plane->GetSectionCurve();
     // The plane follows the cursor's movement along its normal from where
@@ -741,6 +747,7 @@ void CUIM_EditNetwork::DragSectionPlane(POINT point, C3DView* view)
     }
     page->UpdatePositionField();
     lastPlanePoint = point;
+    ::ClientToScreen(view->GetSafeHwnd(), &lastPlanePoint);
     Repaint(view);
 }
 

@@ -1189,6 +1189,45 @@ TEST_F(CurvesTab, ASectionPlaneGrabbedAwayFromItsOriginInATurnedViewFollowsTheCu
     EXPECT_NEAR(moved, 12 * PixelsToWorldLength(view, 1) * across, 0.05);
 }
 
+// The section plane held while the dialog is maximised (a key does it): the
+// cursor has not moved, so one pixel more moves the plane one pixel's worth.
+// The view's pixels moved under the cursor with the window, and the shift
+// was taken as a drag.
+TEST_F(CurvesTab, ASectionPlaneHeldWhileTheDialogIsMaximisedMovesOnlyWithTheCursor)
+{
+    OpenNetwork();
+    testview::TurnView(view, 30.0, 50.0);
+    view->RequestRedraw(0);
+    PageButton(IDC_CURVES_SECTION);
+    Paint();
+    const cPlane start = page->SectionPlane()->GetPlane();
+    cVertex origin;
+    origin.x = float(start.origin[0]);
+    origin.y = float(start.origin[1]);
+    origin.z = float(start.origin[2]);
+    const POINT from = ScreenOf(origin);
+    Input(WM_MOUSEMOVE, from);
+    Paint();
+    Input(WM_MOUSEMOVE, from);
+    Input(WM_LBUTTONDOWN, from);
+    POINT cursor{from.x + 1, from.y};
+    Input(WM_MOUSEMOVE, cursor);
+    ::ClientToScreen(view->GetSafeHwnd(), &cursor);
+    ::ShowWindow(Window(), SW_MAXIMIZE);
+    mfc::PumpUntilIdle();
+    const cPlane maximised = page->SectionPlane()->GetPlane();
+    cursor.x += 1;
+    win32::InjectMouseMove(cursor);
+    mfc::PumpUntilIdle();
+    const cPlane& end = page->SectionPlane()->GetPlane();
+    double moved = 0.0;
+    for (int k = 0; k < 3; ++k)
+        moved += (end.origin[k] - maximised.origin[k]) * maximised.normal[k];
+    EXPECT_LE(std::abs(moved), 1.5 * PixelsToWorldLength(view, 1));
+    win32::InjectMouseButton(WM_LBUTTONUP, cursor);
+    mfc::PumpUntilIdle();
+}
+
 // A tangency angle typed into the Modify Curves panel, then a click on a node
 // and T for the top view: the click gives the view the keyboard, so the angle
 // is taken, the node is selected and T reaches the view. The field kept the
