@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <utility>
 #include <cstring>
 
 namespace
@@ -148,6 +149,8 @@ BOOL CUIM_RotateTranslate::StartOperation(std::uint32_t op, POINT point, UINT fl
     ::SetCapture(view->GetSafeHwnd());
     operation = op;
     pressPoint = lastPoint = point;
+    lastScreenPoint = point;
+    ::ClientToScreen(view->GetSafeHwnd(), &lastScreenPoint);
     moved = 0;
     ShowCursor(CursorOf(op));
     if (op == kZoomOperation || op == kZoomRectOperation)
@@ -206,6 +209,13 @@ BOOL CUIM_RotateTranslate::OnMouseMove(POINT point, UINT flags, C3DView* view)
     // pointer with the scene left in its interaction look.
     if (!(flags & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)))
         return EndOperation(operation, view);
+    // Each move is taken from the last one's point kept on the screen: a
+    // dialog maximised or moved under a held button moves the view's pixels
+    // under the cursor, and the shift was taken as a turn, pan or zoom.
+    POINT previous = std::exchange(lastScreenPoint, point);
+    if (::ScreenToClient(view->GetSafeHwnd(), &previous))
+        view->lastPoint = previous;
+    ::ClientToScreen(view->GetSafeHwnd(), &lastScreenPoint);
     lastPoint = point;
     if (!moved)
     {
@@ -438,6 +448,7 @@ POINT* CUIM_RotateTranslate::AdjustPoint(POINT* out, POINT point, C3DView* view)
     if (!wrapped)
         return out;
     ::SetCursorPos(screen.x, screen.y);
+    lastScreenPoint = screen;
     ::ScreenToClient(hwnd, &screen);
     view->pressPoint = view->lastPoint = screen;
     *out = screen;

@@ -85,6 +85,8 @@ protected:
     std::uint32_t cursorId = kCursorIdle;
     POINT pressPoint{0, 0};
     POINT lastPoint{0, 0};
+    // The cursor at the drag's last move, in screen pixels.
+    POINT lastScreenPoint{0, 0};
     std::uint32_t moved = 0;
     std::uint32_t rotateCursor = kCursorRotate;
     std::uint32_t rotateAlternateCursor = kCursorRotateAlternate;

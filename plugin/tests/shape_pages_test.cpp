@@ -998,3 +998,38 @@ TEST_F(ShapesDialog, AnOffsetLeftToTheFitOfAPlaneShownAgainCannotBeTypedOver)
         EXPECT_TRUE(offset->GetChild()->IsReadOnly());
     }
 }
+
+// The view turned with the right button held while the dialog is maximised
+// (a key does it): the cursor has not moved, so one pixel more turns the
+// view one pixel's worth. The view's pixels moved under the cursor with the
+// window, and the shift was taken as a turn.
+TEST_F(ShapesDialog, AViewTurnHeldWhileTheDialogIsMaximisedMovesOnlyWithTheCursor)
+{
+    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Cylinder);
+    cCPView* view = dialog->GetShapesView();
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const POINT c{client.right / 2, client.bottom / 2};
+    viewinput::Move(view, c);
+    viewinput::Inject(view, WM_RBUTTONDOWN, c);
+    POINT cursor{c.x + 12, c.y + 8};
+    viewinput::Move(view, cursor);
+    ::ClientToScreen(view->GetSafeHwnd(), &cursor);
+    ::ShowWindow(Window(), SW_MAXIMIZE);
+    mfc::PumpUntilIdle();
+    double before[12];
+    std::copy_n(view->GetCamera()->GetViewTransform(), 12, before);
+    cursor.x += 1;
+    win32::InjectMouseMove(cursor);
+    mfc::PumpUntilIdle();
+    const double* after = view->GetCamera()->GetViewTransform();
+    // Half a degree or less turns each axis by at most some 0.01.
+    double most = 0.0;
+    for (int k : {0, 1, 2, 4, 5, 6, 8, 9, 10})
+        most = std::max(most, std::abs(after[k] - before[k]));
+    EXPECT_LT(most, 0.02);
+    win32::InjectMouseButton(WM_RBUTTONUP, cursor);
+    mfc::PumpUntilIdle();
+}
