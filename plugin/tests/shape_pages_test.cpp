@@ -592,19 +592,10 @@ TEST_F(ShapesDialog, AnAxisChosenForAPlaneShownAgainFitsItAsRightAfterTheFit)
 // they went on showing the fitted point until the shape was shown again.
 TEST_F(ShapesDialog, ACylinderHandleDraggedInATurnedViewShowsItsNewBasePointInTheRows)
 {
-    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
-    Click(IDC_SHAPES_SELECT_ALL);
-    ChooseKind(eShapeKind::Cylinder);
-    cCPView* view = dialog->GetShapesView();
-    testview::TurnView(view, 25.0, -15.0);
-    view->Redraw(kFullRedraw);
-    mfc::PumpUntilIdle();
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
-    viewinput::Move(view, POINT{at.x + 1, at.y});
-    viewinput::Move(view, at);
-    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    cCPView* view = nullptr;
+    CUIM_ExtendSurface* mode = nullptr;
+    POINT at{};
+    ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
     const double before = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().axisPoint[2];
     viewinput::Inject(view, WM_LBUTTONDOWN, at);
     for (int i = 1; i <= 5; ++i)
@@ -670,19 +661,10 @@ TEST_F(ShapesDialog, AClickAfterTheViewTurnedUnderARestingCursorTakesNoHandleTha
 // from 41.5 to 27.1.
 TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewStopsFollowingTheCursor)
 {
-    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
-    Click(IDC_SHAPES_SELECT_ALL);
-    ChooseKind(eShapeKind::Cylinder);
-    cCPView* view = dialog->GetShapesView();
-    testview::TurnView(view, 25.0, -15.0);
-    view->Redraw(kFullRedraw);
-    mfc::PumpUntilIdle();
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
-    viewinput::Move(view, POINT{at.x + 1, at.y});
-    viewinput::Move(view, at);
-    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    cCPView* view = nullptr;
+    CUIM_ExtendSurface* mode = nullptr;
+    POINT at{};
+    ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
     viewinput::Inject(view, WM_LBUTTONDOWN, at);
     viewinput::Move(view, POINT{at.x - 4, at.y - 12});
     LetGoOverTheShapeList();
@@ -700,19 +682,10 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewStopsFollowingTheCursor)
 // following the cursor with the button up.
 TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingTheCursor)
 {
-    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
-    Click(IDC_SHAPES_SELECT_ALL);
-    ChooseKind(eShapeKind::Cylinder);
-    cCPView* view = dialog->GetShapesView();
-    testview::TurnView(view, 25.0, -15.0);
-    view->Redraw(kFullRedraw);
-    mfc::PumpUntilIdle();
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
-    viewinput::Move(view, POINT{at.x + 1, at.y});
-    viewinput::Move(view, at);
-    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    cCPView* view = nullptr;
+    CUIM_ExtendSurface* mode = nullptr;
+    POINT at{};
+    ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
     viewinput::Inject(view, WM_LBUTTONDOWN, at);
     viewinput::Move(view, POINT{at.x - 4, at.y - 12});
     viewinput::Inject(view, WM_RBUTTONDOWN, POINT{at.x - 4, at.y - 12});
@@ -733,19 +706,10 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingT
 // the cylinder from 41.54 to 37.94.
 TEST_F(ShapesDialog, ACylinderHandleHeldWhileTheViewTurnsGoesOnFromTheCursorAfterTheTurn)
 {
-    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
-    Click(IDC_SHAPES_SELECT_ALL);
-    ChooseKind(eShapeKind::Cylinder);
-    cCPView* view = dialog->GetShapesView();
-    testview::TurnView(view, 25.0, -15.0);
-    view->Redraw(kFullRedraw);
-    mfc::PumpUntilIdle();
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
-    viewinput::Move(view, POINT{at.x + 1, at.y});
-    viewinput::Move(view, at);
-    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    cCPView* view = nullptr;
+    CUIM_ExtendSurface* mode = nullptr;
+    POINT at{};
+    ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
     viewinput::Inject(view, WM_LBUTTONDOWN, at);
     const POINT turnFrom{at.x - 4, at.y - 12}, turnTo{at.x + 26, at.y - 12};
     viewinput::Move(view, turnFrom);
@@ -764,18 +728,10 @@ TEST_F(ShapesDialog, ACylinderHandleHeldWhileTheViewTurnsGoesOnFromTheCursorAfte
 // shift was taken as a drag: one pixel more shrank it from 41.54 to 16.05.
 TEST_F(ShapesDialog, ACylinderHandleHeldWhileTheDialogIsMaximisedMovesOnlyWithTheCursor)
 {
-    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
-    Click(IDC_SHAPES_SELECT_ALL);
-    ChooseKind(eShapeKind::Cylinder);
-    cCPView* view = dialog->GetShapesView();
-    testview::TurnView(view, 25.0, -15.0);
-    view->Redraw(kFullRedraw);
-    mfc::PumpUntilIdle();
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const POINT at = PixelOf(view, mode->GetHandlePoints()[0]);
-    viewinput::Move(view, POINT{at.x + 1, at.y});
-    viewinput::Move(view, at);
+    cCPView* view = nullptr;
+    CUIM_ExtendSurface* mode = nullptr;
+    POINT at{};
+    ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
     viewinput::Inject(view, WM_LBUTTONDOWN, at);
     POINT cursor{at.x - 4, at.y - 12};
     viewinput::Move(view, cursor);

@@ -5,6 +5,7 @@
 #include "core/mesh.h"
 #include "core/registry_store.h"
 #include "modes/shapes_view.h"
+#include "modes/surface_extension_mode.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
 #include "platform/host/dezaz_object.h"
@@ -16,10 +17,13 @@
 #include "platform/win32/window_snapshot.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/resource_text.h"
+#include "render/tests/support/camera_moves.h"
 #include "resources/resource.h"
 #include "resources/shapes_dialog.h"
 #include "shapes/entities_history.h"
 #include "shapes/session_surface.h"
+#include "shape_scans.h"
+#include "view_input.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +97,25 @@ protected:
         mfc::PumpUntilIdle();
         win32::InjectMouseButton(WM_LBUTTONUP, outside);
         mfc::PumpUntilIdle();
+    }
+    // A cylinder scanned a metre out along a tilted axis, fitted to the whole
+    // scan and seen in a turned view, with the cursor resting on its bottom
+    // handle (at that pixel).
+    void TurnedCylinderWithTheCursorOnItsBottomHandle(cCPView*& view, CUIM_ExtendSurface*& mode, POINT& at)
+    {
+        Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
+        Click(IDC_SHAPES_SELECT_ALL);
+        ChooseKind(eShapeKind::Cylinder);
+        view = dialog->GetShapesView();
+        testview::TurnView(view, 25.0, -15.0);
+        view->Redraw(kFullRedraw);
+        mfc::PumpUntilIdle();
+        mode = dialog->GetExtendMode();
+        ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
+        at = PixelOf(view, mode->GetHandlePoints()[0]);
+        viewinput::Move(view, POINT{at.x + 1, at.y});
+        viewinput::Move(view, at);
+        ASSERT_EQ(mode->GetHoveredHandle(), 0);
     }
     void Click(int id)
     {
