@@ -168,6 +168,24 @@ CPropTreeItem* RowLabelled(CPropTreeItem* item, const std::wstring& label)
     return nullptr;
 }
 
+// The plane's Offset row set to Custom, and `text` typed into its value row
+// and left without Enter; null when the page has no such rows.
+CPropTreeItemEdit* TypeIntoTheOffsetRow(CSubSurfaceDlg& page, const wchar_t* text)
+{
+    CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
+    if (!offset || !offset->GetChild())
+        return nullptr;
+    offset->SetItemValue(kValueCustom);
+    ChangeRow(page, offset);
+    auto* value = dynamic_cast<CPropTreeItemEdit*>(RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset")->GetChild());
+    if (!value)
+        return nullptr;
+    value->BeginActivation();
+    value->Activate();
+    ::SetWindowTextW(value->GetSafeHwnd(), text);
+    return value;
+}
+
 TEST_F(ShapesDialog, ASymmetryPlaneFittedToTheWholeScanShowsItsMirrorError)
 {
     // A tube is mirror symmetric about every plane through its axis.
@@ -779,16 +797,8 @@ TEST_F(ShapesDialog, AClickInTheViewThatARowRefusesMarksNothing)
     Click(IDC_SHAPES_SELECT_ALL);
     ChooseKind(eShapeKind::Plane);
     Click(IDC_SHAPES_DESELECT_ALL);
-    CSubSurfaceDlg& page = *dialog->GetShapePage();
-    CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
-    ASSERT_TRUE(offset && offset->GetChild());
-    offset->SetItemValue(kValueCustom);
-    ChangeRow(page, offset);
-    auto* value = dynamic_cast<CPropTreeItemEdit*>(RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset")->GetChild());
+    CPropTreeItemEdit* value = TypeIntoTheOffsetRow(*dialog->GetShapePage(), L"abc");
     ASSERT_NE(value, nullptr);
-    value->BeginActivation();
-    value->Activate();
-    ::SetWindowTextW(value->GetSafeHwnd(), L"abc");
     QueueAnswer(L"Please enter valid real value", IDOK);
     cCPView* view = dialog->GetShapesView();
     const float middle[3] = {1200.0f, -640.0f, 310.0f};
@@ -805,16 +815,8 @@ TEST_F(ShapesDialog, ARightClickThatARowRefusesRaisesNoMenuAndTheNextPressTurns)
     Open(scans::Plane({1200, -640, 310}, scans::Unit({0.1, 0.05, 1.0}), 80.0, 20, 0.01));
     Click(IDC_SHAPES_SELECT_ALL);
     ChooseKind(eShapeKind::Plane);
-    CSubSurfaceDlg& page = *dialog->GetShapePage();
-    CPropTreeItem* offset = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset");
-    ASSERT_TRUE(offset && offset->GetChild());
-    offset->SetItemValue(kValueCustom);
-    ChangeRow(page, offset);
-    auto* value = dynamic_cast<CPropTreeItemEdit*>(RowLabelled(page.GetPropertyTree().GetRootItem(), L"Offset")->GetChild());
+    CPropTreeItemEdit* value = TypeIntoTheOffsetRow(*dialog->GetShapePage(), L"abc");
     ASSERT_NE(value, nullptr);
-    value->BeginActivation();
-    value->Activate();
-    ::SetWindowTextW(value->GetSafeHwnd(), L"abc");
     QueueAnswer(L"Please enter valid real value", IDOK);
     cCPView* view = dialog->GetShapesView();
     const double facing = view->GetCamera()->GetViewTransform()[0];
