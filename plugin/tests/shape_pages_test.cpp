@@ -186,6 +186,19 @@ CPropTreeItemEdit* TypeIntoTheOffsetRow(CSubSurfaceDlg& page, const wchar_t* tex
     return value;
 }
 
+// The left button pressed on the handle at `at`, then the right button
+// turning the view 30 px while the left is held; the cursor's place after.
+POINT HoldTheHandleWhileTheRightButtonTurnsTheView(cCPView* view, POINT at)
+{
+    viewinput::Inject(view, WM_LBUTTONDOWN, at);
+    const POINT turnFrom{at.x - 4, at.y - 12}, turnTo{at.x + 26, at.y - 12};
+    viewinput::Move(view, turnFrom);
+    viewinput::Inject(view, WM_RBUTTONDOWN, turnFrom);
+    viewinput::Move(view, turnTo);
+    viewinput::Inject(view, WM_RBUTTONUP, turnTo);
+    return turnTo;
+}
+
 TEST_F(ShapesDialog, ASymmetryPlaneFittedToTheWholeScanShowsItsMirrorError)
 {
     // A tube is mirror symmetric about every plane through its axis.
@@ -639,26 +652,10 @@ TEST_F(ShapesDialog, ACylinderHandleDraggedInATurnedViewShowsItsNewBasePointInTh
 // the one under the cursor when the button goes down.
 TEST_F(ShapesDialog, AClickAfterTheViewTurnedUnderARestingCursorTakesNoHandleThatMovedAway)
 {
-    Open(scans::Cylinder({1000.3, -1000.7, 500.2}, scans::Unit({0.3, 0.2, 0.93}), 15.0, 40.0, 48, 10, false, 0.01));
-    Click(IDC_SHAPES_SELECT_ALL);
-    ChooseKind(eShapeKind::Cylinder);
-    cCPView* view = dialog->GetShapesView();
-    testview::TurnView(view, 25.0, -15.0);
-    view->Redraw(kFullRedraw);
-    mfc::PumpUntilIdle();
-    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
-    ASSERT_TRUE(mode && mode->GetHandleCount() == 2);
-    const float* bottom = mode->GetHandlePoints()[0];
-    cBase3DRenderer* camera = view->GetCamera();
-    const double* t = camera->GetViewTransform();
-    const float* c = camera->GetSceneCentre();
-    const double d[3] = {double(bottom[0]) - c[0], double(bottom[1]) - c[1], double(bottom[2]) - c[2]};
+    cCPView* view = nullptr;
+    CUIM_ExtendSurface* mode = nullptr;
     POINT at{};
-    camera->WorldToScreen(float(t[0] * d[0] + t[1] * d[1] + t[2] * d[2] + t[3]),
-                          float(t[4] * d[0] + t[5] * d[1] + t[6] * d[2] + t[7]), &at);
-    viewinput::Move(view, POINT{at.x + 1, at.y});
-    viewinput::Move(view, at);
-    ASSERT_EQ(mode->GetHoveredHandle(), 0);
+    ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
     ::SetFocus(view->GetSafeHwnd());
     win32::InjectKey('T', true);
     win32::InjectKey('T', false);
@@ -704,11 +701,7 @@ TEST_F(ShapesDialog, ACylinderHandleLetGoOutsideTheViewAfterATurnStopsFollowingT
     CUIM_ExtendSurface* mode = nullptr;
     POINT at{};
     ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
-    viewinput::Inject(view, WM_LBUTTONDOWN, at);
-    viewinput::Move(view, POINT{at.x - 4, at.y - 12});
-    viewinput::Inject(view, WM_RBUTTONDOWN, POINT{at.x - 4, at.y - 12});
-    viewinput::Move(view, POINT{at.x + 26, at.y - 12});
-    viewinput::Inject(view, WM_RBUTTONUP, POINT{at.x + 26, at.y - 12});
+    HoldTheHandleWhileTheRightButtonTurnsTheView(view, at);
     LetGoOverTheShapeList();
     const double released = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
     for (int i = 0; i < 5; ++i)
@@ -728,12 +721,7 @@ TEST_F(ShapesDialog, ACylinderHandleHeldWhileTheViewTurnsGoesOnFromTheCursorAfte
     CUIM_ExtendSurface* mode = nullptr;
     POINT at{};
     ASSERT_NO_FATAL_FAILURE(TurnedCylinderWithTheCursorOnItsBottomHandle(view, mode, at));
-    viewinput::Inject(view, WM_LBUTTONDOWN, at);
-    const POINT turnFrom{at.x - 4, at.y - 12}, turnTo{at.x + 26, at.y - 12};
-    viewinput::Move(view, turnFrom);
-    viewinput::Inject(view, WM_RBUTTONDOWN, turnFrom);
-    viewinput::Move(view, turnTo);
-    viewinput::Inject(view, WM_RBUTTONUP, turnTo);
+    const POINT turnTo = HoldTheHandleWhileTheRightButtonTurnsTheView(view, at);
     const double afterTurn = Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height;
     viewinput::Move(view, POINT{turnTo.x, turnTo.y - 1});
     EXPECT_NEAR(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, afterTurn, 0.3);
