@@ -139,12 +139,6 @@ bool AllFinite(const float* values, std::size_t count)
     return special == 0;
 }
 
-// Selected and not hidden: a triangle the selection makes part of a region.
-bool IsTakenBySelection(const cMeshTriangle& triangle)
-{
-    return (triangle.flags & kTriangleFlagSelected) != 0 && (triangle.flags & kTriangleFlagHidden) == 0;
-}
-
 // Inside the region's box grown by the margin, compared in double.
 bool InsideGrownBox(const float box[6], const float p[3])
 {
@@ -158,6 +152,11 @@ bool InsideGrownBox(const float box[6], const float p[3])
 }
 
 } // namespace
+
+bool IsTakenBySelection(const cMeshTriangle& triangle)
+{
+    return (triangle.flags & kTriangleFlagSelected) != 0 && (triangle.flags & kTriangleFlagHidden) == 0;
+}
 
 void RegionCentroid(const float a[3], const float b[3], const float c[3], float out[3])
 {

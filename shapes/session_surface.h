@@ -30,6 +30,7 @@ class IBinStream;
 class ISceneObject;
 class ST_IExtracted;
 class cMesh;
+struct cMeshTriangle;
 class cRegionNearCells;
 class cRegionTriangles;
 class cThreadPool;
@@ -53,6 +54,8 @@ inline constexpr float kSessionFrontColour[4] = {60.0f / 255.0f, 140.0f / 255.0f
 void RegionCentroid(const float a[3], const float b[3], const float c[3], float out[3]);
 // How far a region point may lie from a centroid at that position.
 double RegionMembershipRadius(const float centroid[3]);
+// Selected and not hidden: a triangle the selection makes part of a region.
+bool IsTakenBySelection(const cMeshTriangle& triangle);
 
 class CSessionSurface
 {

@@ -21,6 +21,7 @@
 #include "resources/curves.h"
 #include "resources/pictures.h"
 #include "shapes/network_surface.h"
+#include "shapes/session_surface.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -433,7 +434,7 @@ bool AnyVisibleTriangleSelected(cMesh& mesh)
 {
     bool any = false;
     mesh.ForEachTriangle([&any](const cMeshTriangle& t) {
-        any = any || ((t.flags & kTriangleFlagSelected) != 0 && (t.flags & kTriangleFlagHidden) == 0);
+        any = any || IsTakenBySelection(t);
     });
     return any;
 }
