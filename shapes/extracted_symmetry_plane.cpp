@@ -162,9 +162,23 @@ int ST_CExtractedSymmetryPlane::Refit(const cFitContainer& points, double factor
     if (anyOpen)
     {
         // Over the records in place when all are active, else over an
-        // activated copy.
-        if (!OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) { return FitConstrainedPlane(fit, n, d, open); }) ||
-            !mirror.Fit(n, d, open))
+        // activated copy. That least-squares start refuses a given normal far
+        // from the points' own plane, which is where a symmetry plane's
+        // normal usually lies (a part lying flat, mirrored left to right):
+        // the mirror search then starts from the rows, its open components
+        // the plane's own, an open offset through the middle of the points.
+        if (!OnAllRecords<cPlaneFit>(points, [&](const cPlaneFit& fit) { return FitConstrainedPlane(fit, n, d, open); }))
+        {
+            if (!DirectionFromRows(normal, m_plane->normal, n))
+                return 0;
+            if (open[3])
+            {
+                double middle[3];
+                points.GetMeanPosition(middle);
+                d = -(n[0] * middle[0] + n[1] * middle[1] + n[2] * middle[2]);
+            }
+        }
+        if (!mirror.Fit(n, d, open))
             return 0;
     }
     if (!UnitNormal(n))

@@ -215,6 +215,29 @@ TEST_F(ShapesDialog, ASymmetryPlaneFittedToTheWholeScanShowsItsMirrorError)
     EXPECT_LT(std::stod(rms->GetText()), 0.1);
 }
 
+// A symmetry plane of a part lying flat, mirrored left to right, a metre
+// out: "X Axis" chosen for its normal, then Rebuild. The least-squares start
+// of the refit refused a normal so far from the sheet's own, so the plane
+// stayed lying in the sheet (normal z) and nothing said why; the mirror
+// search now starts from the given normal through the middle of the points.
+TEST_F(ShapesDialog, ASymmetryPlaneGivenAnAxisAcrossThePartFindsItsMirrorPlane)
+{
+    const Vec centre{1000.3, -700.7, 500.2};
+    Open(scans::MirroredBumps(centre, 80.0, 40, 0.002));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::SymmetryPlane);
+    CSubSurfaceDlg& page = *dialog->GetShapePage();
+    CPropTreeItem* normal = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Normal");
+    ASSERT_NE(normal, nullptr);
+    normal->SetItemValue(kDirectionXAxis);
+    ChangeRow(page, normal);
+    page.OnRebuild();
+    const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
+    EXPECT_EQ(std::fabs(p.normal[0]), 1.0);
+    EXPECT_NEAR(p.normal[0] * centre.x + p.d, 0.0, 0.05);
+    EXPECT_LT(Shape<ST_IGeometry>(IID_ST_IGeometry)->GetRms(), 0.05);
+}
+
 // Whether the scan in the dialog holds a built vertex search tree.
 bool ScanHoldsAVertexTree(CCreatePrimitiveDialog& dialog)
 {

@@ -237,4 +237,29 @@ inline ON_Mesh CurvedPatch(Vec centre, Vec normal, double size, int cells, doubl
     return b.Mesh();
 }
 
+// A level sheet of cells x cells squares of `size` around the centre with
+// two equal bumps 15 apart along x: mirror symmetric about the plane
+// x = centre.x only, whose normal lies across the sheet's own.
+inline ON_Mesh MirroredBumps(Vec centre, double size, int cells, double noise = 0.0)
+{
+    MeshBuilder b(noise);
+    std::vector<int> grid;
+    for (int j = 0; j <= cells; ++j)
+        for (int i = 0; i <= cells; ++i)
+        {
+            const double x = size * (double(i) / cells - 0.5), y = size * (double(j) / cells - 0.5);
+            const double h = 8.0 * (std::exp(-((x - 15) * (x - 15) + y * y) / 100.0) +
+                                    std::exp(-((x + 15) * (x + 15) + y * y) / 100.0));
+            grid.push_back(b.Add(centre + Vec{x, y, h}));
+        }
+    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
+    for (int j = 0; j < cells; ++j)
+        for (int i = 0; i < cells; ++i)
+        {
+            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
+    return b.Mesh();
+}
+
 } // namespace scans
