@@ -378,6 +378,11 @@ void CUIM_ExtendSurface::ShowPopupAt(HWND window, POINT screen)
     const int height = r.bottom - r.top;
     ::SetWindowPos(window, nullptr, screen.x, screen.y - height, r.right - r.left, height, 0);
     ::ShowWindow(window, SW_SHOW);
+    // The popup shown is the window the user works in: it takes the
+    // keyboard (Escape hides it, the keys choose its buttons), and a click
+    // anywhere else, which takes the activation from it, hides it. Left
+    // inactive it stayed up over the dialog after the user had moved on.
+    ::SetFocus(window);
     ::RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 

@@ -52,6 +52,24 @@ void Hide(CWnd* window)
         window->ShowWindow(SW_HIDE);
 }
 
+// The keyboard is mostly on one of the picker's buttons, not on the picker:
+// a click elsewhere (the shapes dialog, its list, another window) takes the
+// activation away from the picker, which is when the user has left it.
+// The picker given the keyboard hands it on to one of its buttons: that is
+// no leaving.
+void HideUnlessFocusStaysIn(CWnd* window, CWnd* next)
+{
+    const HWND to = next ? next->GetSafeHwnd() : nullptr;
+    if (!window || !to || !::IsChild(window->GetSafeHwnd(), to))
+        Hide(window);
+}
+
+void HideWhenLeft(CWnd* window, UINT state)
+{
+    if (state == WA_INACTIVE)
+        Hide(window);
+}
+
 } // namespace
 
 int SelectQuickKind(HWND combo, int kind)
@@ -69,6 +87,7 @@ BEGIN_MESSAGE_MAP(CQuickSurfaceDialog, CDezazDialog)
 ON_COMMAND_RANGE(IDC_QUICK_SPHERE, IDC_QUICK_PLANE, &CQuickSurfaceDialog::OnPicker)
 ON_COMMAND_RANGE(IDC_QUICK_FREE_FORM, IDC_QUICK_SYMMETRY, &CQuickSurfaceDialog::OnPicker)
 ON_WM_KILLFOCUS()
+ON_WM_ACTIVATE()
 END_MESSAGE_MAP()
 
 CQuickSurfaceDialog::CQuickSurfaceDialog(CCreatePrimitiveDialog* shapes)
@@ -130,7 +149,13 @@ void CQuickSurfaceDialog::OnCancel()
 void CQuickSurfaceDialog::OnKillFocus(CWnd* next)
 {
     CDezazDialog::OnKillFocus(next);
-    Hide(this);
+    HideUnlessFocusStaysIn(this, next);
+}
+
+void CQuickSurfaceDialog::OnActivate(UINT state, CWnd* other, BOOL minimized)
+{
+    CDezazDialog::OnActivate(state, other, minimized);
+    HideWhenLeft(this, state);
 }
 
 void CQuickSurfaceDialog::OnPicker(UINT id)
@@ -157,6 +182,7 @@ BEGIN_MESSAGE_MAP(CQuickCurrentSurfaceDialog, CDezazDialog)
 ON_COMMAND(IDC_QUICK_NEW_SHAPE, &CQuickCurrentSurfaceDialog::OnNewShape)
 ON_COMMAND(IDC_QUICK_DELETE, &CQuickCurrentSurfaceDialog::OnDeleteShape)
 ON_WM_KILLFOCUS()
+ON_WM_ACTIVATE()
 END_MESSAGE_MAP()
 
 CQuickCurrentSurfaceDialog::CQuickCurrentSurfaceDialog(CCreatePrimitiveDialog* shapes)
@@ -202,7 +228,13 @@ void CQuickCurrentSurfaceDialog::OnCancel()
 void CQuickCurrentSurfaceDialog::OnKillFocus(CWnd* next)
 {
     CDezazDialog::OnKillFocus(next);
-    Hide(this);
+    HideUnlessFocusStaysIn(this, next);
+}
+
+void CQuickCurrentSurfaceDialog::OnActivate(UINT state, CWnd* other, BOOL minimized)
+{
+    CDezazDialog::OnActivate(state, other, minimized);
+    HideWhenLeft(this, state);
 }
 
 void CQuickCurrentSurfaceDialog::OnNewShape()

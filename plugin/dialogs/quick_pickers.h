@@ -32,6 +32,7 @@ public:
 protected:
     afx_msg void OnPicker(UINT id);
     afx_msg void OnKillFocus(CWnd* next);
+    afx_msg void OnActivate(UINT state, CWnd* other, BOOL minimized);
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -54,6 +55,7 @@ protected:
     afx_msg void OnNewShape();
     afx_msg void OnDeleteShape();
     afx_msg void OnKillFocus(CWnd* next);
+    afx_msg void OnActivate(UINT state, CWnd* other, BOOL minimized);
     DECLARE_MESSAGE_MAP()
 
 private:

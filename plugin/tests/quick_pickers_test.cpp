@@ -20,6 +20,30 @@ protected:
     {
         ::SendMessageW(picker, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(::GetDlgItem(picker, id)));
     }
+    // The user's middle click in the middle of the shapes view, a second
+    // after anything before it (no double click).
+    void MiddleClickInTheView()
+    {
+        cCPView* view = dialog->GetShapesView();
+        RECT client{};
+        ::GetClientRect(view->GetSafeHwnd(), &client);
+        const POINT at{client.right / 2, client.bottom / 2};
+        win32::AdvanceClock(1000);
+        viewinput::Move(view, at);
+        viewinput::Inject(view, WM_MBUTTONDOWN, at);
+        viewinput::Inject(view, WM_MBUTTONUP, at);
+    }
+    static void LeftClickOnTheScreen(POINT at)
+    {
+        for (UINT message : {UINT(WM_MOUSEMOVE), UINT(WM_LBUTTONDOWN), UINT(WM_LBUTTONUP)})
+        {
+            if (message == WM_MOUSEMOVE)
+                win32::InjectMouseMove(at);
+            else
+                win32::InjectMouseButton(message, at);
+            mfc::PumpUntilIdle();
+        }
+    }
 };
 
 } // namespace
@@ -100,4 +124,22 @@ TEST_F(QuickPickers, CurrentShapePickerHidesOnEscapeFocusLossAndUseWithoutChangi
     ::ShowWindow(picker, SW_SHOW);
     dialog->HideQuickPickers();
     EXPECT_FALSE(::IsWindowVisible(picker));
+}
+
+TEST_F(QuickPickers, AClickOutsideThePickerHidesItAndChangesNothing)
+{
+    Open(scans::Plane({-30, 45, 120}, {0, 0, 1}, 20, 4));
+    RECT list{};
+    ::GetWindowRect(::GetDlgItem(Window(), IDC_SHAPES_LIST), &list);
+    // The first showing makes the picker; the second shows it again.
+    for (int showing = 1; showing <= 2; ++showing)
+    {
+        MiddleClickInTheView();
+        const HWND picker = dialog->QuickShapePicker(false);
+        ASSERT_TRUE(::IsWindowVisible(picker)) << showing;
+        LeftClickOnTheScreen(POINT{(list.left + list.right) / 2, (list.top + list.bottom) / 2});
+        EXPECT_FALSE(::IsWindowVisible(picker)) << showing;
+    }
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 0u);
+    EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
 }
