@@ -1,5 +1,6 @@
 #include "plugin/dialogs/quick_pickers.h"
 
+#include "modes/shapes_view.h"
 #include "plugin/dialogs/shape_page.h"
 #include "plugin/dialogs/shapes_dialog.h"
 #include "plugin/module_state.h"
@@ -50,6 +51,21 @@ void Hide(CWnd* window)
 {
     if (window && window->GetSafeHwnd())
         window->ShowWindow(SW_HIDE);
+}
+
+// A picker used or closed with Escape gives the keyboard back to the shapes
+// view it was opened from, when it had it: hidden with it, it left nothing
+// with the keyboard, and the view's keys (Escape, Ctrl+Z, Delete) did
+// nothing until the next click in the view.
+void HideAfterUse(CWnd* window, CCreatePrimitiveDialog* shapes)
+{
+    const HWND picker = window ? window->GetSafeHwnd() : nullptr;
+    const HWND focus = ::GetFocus();
+    const bool held = picker && focus && (focus == picker || ::IsChild(picker, focus));
+    Hide(window);
+    cCPView* view = shapes ? shapes->GetShapesView() : nullptr;
+    if (held && view && view->GetSafeHwnd() && ::IsWindowVisible(view->GetSafeHwnd()))
+        ::SetFocus(view->GetSafeHwnd());
 }
 
 // The keyboard is mostly on one of the picker's buttons, not on the picker:
@@ -143,7 +159,7 @@ BOOL CQuickSurfaceDialog::PreTranslateMessage(MSG* msg)
 
 void CQuickSurfaceDialog::OnCancel()
 {
-    Hide(this);
+    HideAfterUse(this, m_shapes);
 }
 
 void CQuickSurfaceDialog::OnKillFocus(CWnd* next)
@@ -167,7 +183,7 @@ void CQuickSurfaceDialog::OnPicker(UINT id)
 
 void CQuickSurfaceDialog::ChooseKind(int kind)
 {
-    Hide(this);
+    HideAfterUse(this, m_shapes);
     if (!m_shapes || !m_shapes->GetSafeHwnd())
         return;
     const HWND combo = ::GetDlgItem(m_shapes->GetSafeHwnd(), IDC_SHAPES_KIND);
@@ -222,7 +238,7 @@ BOOL CQuickCurrentSurfaceDialog::PreTranslateMessage(MSG* msg)
 
 void CQuickCurrentSurfaceDialog::OnCancel()
 {
-    Hide(this);
+    HideAfterUse(this, m_shapes);
 }
 
 void CQuickCurrentSurfaceDialog::OnKillFocus(CWnd* next)
@@ -239,14 +255,14 @@ void CQuickCurrentSurfaceDialog::OnActivate(UINT state, CWnd* other, BOOL minimi
 
 void CQuickCurrentSurfaceDialog::OnNewShape()
 {
-    Hide(this);
+    HideAfterUse(this, m_shapes);
     if (m_shapes && m_shapes->GetCurrentSession() && m_shapes->GetShapePage())
         m_shapes->GetShapePage()->StartNewShape();
 }
 
 void CQuickCurrentSurfaceDialog::OnDeleteShape()
 {
-    Hide(this);
+    HideAfterUse(this, m_shapes);
     if (m_shapes && m_shapes->GetShapePage())
         m_shapes->GetShapePage()->ConfirmDeleteShape();
 }

@@ -143,3 +143,21 @@ TEST_F(QuickPickers, AClickOutsideThePickerHidesItAndChangesNothing)
     EXPECT_EQ(dialog->GetEntry()->SessionCount(), 0u);
     EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
 }
+
+TEST_F(QuickPickers, AKindChosenInThePickerLeavesTheKeyboardWithTheView)
+{
+    Open(scans::Plane({-30, 45, 120}, {0, 0, 1}, 20, 4));
+    Click(IDC_SHAPES_SELECT_ALL);
+    MiddleClickInTheView();
+    RECT button{};
+    ::GetWindowRect(::GetDlgItem(dialog->QuickShapePicker(false), IDC_QUICK_PLANE), &button);
+    LeftClickOnTheScreen(POINT{(button.left + button.right) / 2, (button.top + button.bottom) / 2});
+    ASSERT_EQ(dialog->GetCurrentKind(), eShapeKind::Plane);
+    EXPECT_EQ(::GetFocus(), dialog->GetShapesView()->GetSafeHwnd());
+    // Escape in the view leaves the shape just made.
+    win32::InjectKey(VK_ESCAPE, true);
+    win32::InjectKey(VK_ESCAPE, false);
+    mfc::PumpUntilIdle();
+    EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 1u);
+}
