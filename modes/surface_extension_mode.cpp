@@ -18,6 +18,7 @@
 #include "render/host_geometry_gl.h"
 #include "shapes/shape_interfaces.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -375,8 +376,24 @@ void CUIM_ExtendSurface::ShowPopupAt(HWND window, POINT screen)
         return;
     RECT r{};
     ::GetWindowRect(window, &r);
-    const int height = r.bottom - r.top;
-    ::SetWindowPos(window, nullptr, screen.x, screen.y - height, r.right - r.left, height, 0);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    int x = screen.x, y = screen.y - height;
+    // Up and to the right of the cursor, but on the screen: in a maximised
+    // dialog a press near the view's top or right edge put the picker above
+    // or past the screen's edge, with most of its buttons out of reach. It
+    // goes to the other side of the cursor then, as far from it.
+    MONITORINFO monitor{sizeof(MONITORINFO), {}, {}, 0};
+    if (::GetMonitorInfoW(::MonitorFromPoint(screen, MONITOR_DEFAULTTONEAREST), &monitor))
+    {
+        const RECT& work = monitor.rcWork;
+        if (x + width > work.right)
+            x = screen.x - 20 - width;
+        if (y < work.top)
+            y = screen.y + 20;
+        x = std::max(LONG(work.left), std::min(LONG(x), work.right - width));
+        y = std::max(LONG(work.top), std::min(LONG(y), work.bottom - height));
+    }
+    ::SetWindowPos(window, nullptr, x, y, width, height, 0);
     ::ShowWindow(window, SW_SHOW);
     // The popup shown is the window the user works in: it takes the
     // keyboard (Escape hides it, the keys choose its buttons), and a click

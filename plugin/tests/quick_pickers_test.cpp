@@ -24,10 +24,13 @@ protected:
     // after anything before it (no double click).
     void MiddleClickInTheView()
     {
-        cCPView* view = dialog->GetShapesView();
         RECT client{};
-        ::GetClientRect(view->GetSafeHwnd(), &client);
-        const POINT at{client.right / 2, client.bottom / 2};
+        ::GetClientRect(dialog->GetShapesView()->GetSafeHwnd(), &client);
+        MiddleClickInTheView(POINT{client.right / 2, client.bottom / 2});
+    }
+    void MiddleClickInTheView(POINT at)
+    {
+        cCPView* view = dialog->GetShapesView();
         win32::AdvanceClock(1000);
         viewinput::Move(view, at);
         viewinput::Inject(view, WM_MBUTTONDOWN, at);
@@ -160,4 +163,37 @@ TEST_F(QuickPickers, AKindChosenInThePickerLeavesTheKeyboardWithTheView)
     mfc::PumpUntilIdle();
     EXPECT_EQ(dialog->GetCurrentSession(), nullptr);
     EXPECT_EQ(dialog->GetEntry()->SessionCount(), 1u);
+}
+
+TEST_F(QuickPickers, InAMaximisedDialogThePickerStaysOnTheScreenAndOffTheCursor)
+{
+    Open(scans::Plane({-30, 45, 120}, {0, 0, 1}, 20, 4));
+    ::ShowWindow(Window(), SW_MAXIMIZE);
+    mfc::PumpUntilIdle();
+    const HWND view = dialog->GetShapesView()->GetSafeHwnd();
+    RECT client{};
+    ::GetClientRect(view, &client);
+    MONITORINFO monitor{sizeof(MONITORINFO), {}, {}, 0};
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(Window(), MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT work = monitor.rcWork;
+    // Near the view's top right corner, then its top left one.
+    for (const POINT at : {POINT{client.right - 5, 5}, POINT{5, 5}})
+    {
+        MiddleClickInTheView(at);
+        const HWND picker = dialog->QuickShapePicker(false);
+        ASSERT_TRUE(::IsWindowVisible(picker));
+        RECT r{};
+        ::GetWindowRect(picker, &r);
+        EXPECT_GE(r.left, work.left) << at.x;
+        EXPECT_GE(r.top, work.top) << at.x;
+        EXPECT_LE(r.right, work.right) << at.x;
+        EXPECT_LE(r.bottom, work.bottom) << at.x;
+        POINT cursor = at;
+        ::ClientToScreen(view, &cursor);
+        EXPECT_FALSE(::PtInRect(&r, cursor)) << at.x;
+        win32::InjectKey(VK_ESCAPE, true);
+        win32::InjectKey(VK_ESCAPE, false);
+        mfc::PumpUntilIdle();
+        EXPECT_FALSE(::IsWindowVisible(picker));
+    }
 }
