@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,20 @@ public:
     std::uint32_t GetModeIdForMouseEvent(UINT flags) override { return (flags & MK_CONTROL) ? kTempId : 0; }
     RecordingMode* Active() { return static_cast<RecordingMode*>(GetActiveMode()); }
     Log log;
+};
+
+// A field that refuses to give up the keyboard while it holds text it
+// cannot take (it says so and keeps the focus).
+class RefusingField : public CWnd
+{
+public:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_KILLFOCUS && refuse)
+            ::SetFocus(m_hWnd);
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    bool refuse = true;
 };
 
 class ViewRouting : public ::testing::Test
@@ -220,6 +235,27 @@ TEST_F(ViewRouting, ATemporaryModeThatEndsItselfInItsReleaseHandlerOutlivesTheHa
     Inject(WM_LBUTTONUP, POINT{121, 80});
     EXPECT_EQ(view->GetActiveMode()->GetId(), kEditId);
     EXPECT_EQ(view->GetModeCount(), 1);
+}
+
+TEST_F(ViewRouting, ALeftClickAFieldRefusesReachesNoModeAndTheNextQuickPressIsAPress)
+{
+    RefusingField field;
+    ASSERT_TRUE(field.CreateEx(0, nullptr, L"", WS_POPUP | WS_VISIBLE, 300, 0, 60, 20, nullptr, nullptr));
+    ::SetFocus(field.GetSafeHwnd());
+    Inject(WM_LBUTTONDOWN, POINT{120, 80});
+    Inject(WM_LBUTTONUP, POINT{120, 80});
+    EXPECT_EQ(::GetFocus(), field.GetSafeHwnd());
+    // The text put right, the user clicks again at once: a double click by
+    // the clock, but the first click did nothing, so this is a press.
+    field.refuse = false;
+    Inject(WM_LBUTTONDOWN, POINT{120, 80});
+    Inject(WM_LBUTTONUP, POINT{120, 80});
+    EXPECT_EQ(::GetFocus(), view->GetSafeHwnd());
+    Log buttons;
+    std::copy_if(view->log.begin(), view->log.end(), std::back_inserter(buttons),
+                 [](const std::string& e) { return e.rfind("mode left", 0) == 0; });
+    EXPECT_EQ(buttons, (Log{"mode left down", "mode left up"}));
+    field.DestroyWindow();
 }
 
 } // namespace
