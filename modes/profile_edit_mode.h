@@ -220,6 +220,8 @@ private:
     cVertex insertPoint = UndefinedSketchPoint();
     ST_ISectionCurve* insertSpline = nullptr;
     POINT pressPoint{0, 0};
+    // The press of an insertion candidate, in screen pixels.
+    POINT pressScreenPoint{0, 0};
     std::int32_t insertSegment = -1;
     std::int32_t insertPending = 0;
     POINT lastPoint{0, 0};

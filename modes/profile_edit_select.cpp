@@ -122,6 +122,9 @@ void CUIM_EditProfile::SelectToolDown(POINT point, UINT flags, C3DView* view)
                     insertSegment = NearestSketchSegment(*points, local);
                     insertPending = 1;
                     pressPoint = point;
+                    pressScreenPoint = point;
+                    if (view && view->GetSafeHwnd())
+                        ::ClientToScreen(view->GetSafeHwnd(), &pressScreenPoint);
                 }
             }
             else
@@ -173,8 +176,14 @@ bool CUIM_EditProfile::HoverAt(POINT point, C3DView* view)
 void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
 {
     ST_ISectionCurve* sketch = GetActiveProfile();
+    // How far the cursor went from the press is measured on the screen: a
+    // dialog maximised or moved under a still cursor moves the view's pixels
+    // under it, and that shift was taken as a drag that put in a point.
+    POINT press = pressScreenPoint;
+    if (view && view->GetSafeHwnd())
+        ::ScreenToClient(view->GetSafeHwnd(), &press);
     if (insertPending && insertSpline &&
-        (std::abs(point.x - pressPoint.x) > kInsertDragPixels || std::abs(point.y - pressPoint.y) > kInsertDragPixels))
+        (std::abs(point.x - press.x) > kInsertDragPixels || std::abs(point.y - press.y) > kInsertDragPixels))
     {
         insertPending = 0;
         if (panel)

@@ -931,3 +931,48 @@ TEST_F(SketchTabEditing, TheLengthFieldKeepsNoLengthOfALineThatWent)
     EXPECT_EQ(text(), L"") << "after Clear All";
     EXPECT_FALSE(::IsWindowEnabled(field));
 }
+
+// A press on a spline waits to see whether it is a click or a drag that puts
+// in a point. The dialog maximised meanwhile under the still cursor (a key
+// does it) moved the view's pixels some 200 under it, and one pixel more was
+// taken as a drag: a point went in and was dragged 17 from the press.
+TEST_F(SketchTabEditing, APressOnASplineHeldWhileTheDialogIsMaximisedPutsInNoPoint)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    CSubProfileDlg& page = *dialog->GetSketchPage();
+    ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_CONTROL_POINTS, BM_SETCHECK, BST_UNCHECKED, 0);
+    page.OnCurveControlPoints();
+    float c[3];
+    Centre(c);
+    Command(kCmdProfileFreeForm);
+    viewinput::Click(view, At(c[0] - 12, c[1]));
+    viewinput::Click(view, At(c[0], c[1] + 3));
+    viewinput::Click(view, At(c[0] + 12, c[1]));
+    Command(32815); // Finish
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    const tPolyline<cVertex> points = *SketchPointsOf(*Sketch()->GetSegment(0), false);
+    Command(kCmdProfileSelect);
+    view->Redraw(kFullRedraw);
+    t3DPoint<double> on{};
+    ASSERT_TRUE(Sketch()->GetSegment(0)->GetWire()->EvaluateAtFraction(0.25, &on, nullptr));
+    POINT cursor = At(on.x, on.y);
+    viewinput::Move(view, cursor);
+    viewinput::Inject(view, WM_LBUTTONDOWN, cursor);
+    ::ClientToScreen(view->GetSafeHwnd(), &cursor);
+    ::ShowWindow(Window(), SW_MAXIMIZE);
+    mfc::PumpUntilIdle();
+    cursor.x += 1;
+    win32::InjectMouseMove(cursor);
+    mfc::PumpUntilIdle();
+    EXPECT_FALSE(Editor()->IsDraggingSketch());
+    win32::InjectMouseButton(WM_LBUTTONUP, cursor);
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
+    const tPolyline<cVertex>& after = *SketchPointsOf(*Sketch()->GetSegment(0), false);
+    ASSERT_EQ(after.GetVertexCount(), points.GetVertexCount());
+    for (std::uint32_t i = 0; i < after.GetVertexCount(); ++i)
+        EXPECT_EQ(PointDistance(after.GetVertex(i)->Position(), points.GetVertex(i)->Position()), 0.0f) << i;
+}
