@@ -228,10 +228,12 @@ private:
     // a hovered node, else the mesh, else the hovered curve under the cursor.
     cVertex DrawingPointAt(POINT point, C3DView* view);
     POINT ShiftSnappedCursor(POINT point) const;
+    POINT PressInView(C3DView* view) const;
     void ViewDirection(float out[3]) const;
 
     cVertex pressedVertex;
     ST_ISectionCurve* pressedCurve = nullptr;
+    // The last press, in screen pixels.
     POINT pressPoint{0, 0};
     std::int32_t segmentIndex = -1;
     std::int32_t pressKind = 0;

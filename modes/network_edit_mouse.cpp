@@ -282,6 +282,17 @@ void CUIM_EditNetwork::UpdateHover(POINT point, C3DView* view)
         Repaint(view);
 }
 
+// The press in the view's pixels now. It is kept on the screen: a dialog
+// maximised or moved under a still cursor moves the view's pixels under it,
+// and that shift was taken as a drag that put in a node (or moved one).
+POINT CUIM_EditNetwork::PressInView(C3DView* view) const
+{
+    POINT press = pressPoint;
+    if (view && view->GetSafeHwnd())
+        ::ScreenToClient(view->GetSafeHwnd(), &press);
+    return press;
+}
+
 BOOL CUIM_EditNetwork::OnLButtonDown(POINT point, UINT flags, C3DView* view)
 {
     if (operation != kNoOperation || !view)
@@ -292,6 +303,7 @@ BOOL CUIM_EditNetwork::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     CancelNodeDrag();
     ClearPressState();
     pressPoint = point;
+    ::ClientToScreen(view->GetSafeHwnd(), &pressPoint);
     buttonDown = 1;
     if (!GetNetwork())
         return 1;
@@ -670,7 +682,7 @@ void CUIM_EditNetwork::DropNodes(POINT released, C3DView* view)
 void CUIM_EditNetwork::SelectPressedNode(C3DView* view)
 {
     if (!RestorePressedNetwork(view))
-        DropNodes(pressPoint, view);
+        DropNodes(PressInView(view), view);
 }
 
 bool CUIM_EditNetwork::RestorePressedNetwork(C3DView* view)
@@ -780,9 +792,10 @@ BOOL CUIM_EditNetwork::OnMouseMove(POINT point, UINT flags, C3DView* view)
             return 1;
         }
     }
-    if (subState == kNetworkModifyCurves && buttonDown && pressedCurve &&
-        (std::abs(point.x - pressPoint.x) > kNetworkInsertDragPixels ||
-         std::abs(point.y - pressPoint.y) > kNetworkInsertDragPixels))
+    if (const POINT press = PressInView(view);
+        subState == kNetworkModifyCurves && buttonDown && pressedCurve &&
+        (std::abs(point.x - press.x) > kNetworkInsertDragPixels ||
+         std::abs(point.y - press.y) > kNetworkInsertDragPixels))
     {
         const bool insert = pressKind == 1 && (flags & MK_LBUTTON) != 0;
         if (insert)
@@ -847,7 +860,7 @@ BOOL CUIM_EditNetwork::OnLButtonUp(POINT point, UINT flags, C3DView* view)
         // it was pressed is not moved: dropped, it would go to the mesh
         // point under the pixel, which lies off it in any view but the one
         // it was clicked in, and its curves would go to the end of the list.
-        if (dragFromNodePress && point.x == pressPoint.x && point.y == pressPoint.y)
+        if (const POINT press = PressInView(view); dragFromNodePress && point.x == press.x && point.y == press.y)
             SelectPressedNode(view);
         else
             DropNodes(point, view);

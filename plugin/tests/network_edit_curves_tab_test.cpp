@@ -1253,3 +1253,34 @@ TEST_F(CurvesTab, AnAngleTypedAndLeftForAClickInTheViewIsTakenAndTheViewsKeysRea
     EXPECT_STREQ(shown, L"30");
     EXPECT_NE(Network()->GetSegment(0)->GetDefiningPoints()->GetVertex(1)->flags & kNetworkNodeSelected, 0u);
 }
+
+// A press on a curve waits to see whether it is a click or a drag that puts
+// in a node. The dialog maximised meanwhile under the still cursor (a key
+// does it) moved the view's pixels some 200 under it, and one pixel more was
+// taken as a drag: a node went in and was dragged to the scan point now
+// under the cursor, 18 mm from the press.
+TEST_F(CurvesTab, APressOnACurveHeldWhileTheDialogIsMaximisedPutsInNoNode)
+{
+    OpenNetwork();
+    testview::TurnView(view, 20.0, 10.0);
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    POINT cursor = OnFirstCurve(0.3);
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, cursor);
+    Input(WM_LBUTTONDOWN, cursor);
+    ::ClientToScreen(view->GetSafeHwnd(), &cursor);
+    ::ShowWindow(Window(), SW_MAXIMIZE);
+    mfc::PumpUntilIdle();
+    cursor.x += 1;
+    win32::InjectMouseMove(cursor);
+    mfc::PumpUntilIdle();
+    EXPECT_FALSE(Mode()->IsNodeDragging());
+    win32::InjectMouseButton(WM_LBUTTONUP, cursor);
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(CurveCount(), 1u);
+    ExpectFirstCurveNodes(nodes);
+}
