@@ -575,9 +575,13 @@ bool BuildExtrudedFromSections(const cFitContainer& points, cMesh& mesh, ST_IPro
     // The stack's planes differ in their origin alone: the region's
     // triangles are measured against all of them in one pass.
     std::vector<std::array<double, 12>> planes(static_cast<std::size_t>(std::max(n, 0)));
+    // A single section (the tapered one) is cut where the tapered surface
+    // puts its profile, half its length from s0: the region's middle,
+    // whatever margin the length has around the region.
+    const float middle = static_cast<float>((h * 0.5) * positionFactor);
     for (std::int32_t i = 0; i < n; ++i)
     {
-        const float si = n == 1 ? h * 0.5f
+        const float si = n == 1 ? middle
                                 : static_cast<float>(i) * ((h - 2.0f * h / 50.0f) / static_cast<float>(n)) + h / 50.0f;
         double* plane = planes[static_cast<std::size_t>(i)].data();
         std::copy(frame, frame + 12, plane);

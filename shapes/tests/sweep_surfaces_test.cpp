@@ -271,6 +271,41 @@ TEST(ExtrudedFromScan, AMeasuredDraftIsTheSameAngleOnAPoolAsAlone)
     EXPECT_NEAR(angles[0], 3.0 * kPi / 180.0, 0.5 * kPi / 180.0);
 }
 
+// A cone wall (a 5 degree draft) fitted with a margin around the region, as
+// the Shape page's refit asks (1.1): the tapered surface keeps its profile
+// half its length from the start, in the region's middle, so the single
+// section is cut there. It was cut 5 % of the height lower, and the whole
+// wall stood off the scan by that much of the draft: 0.05 x 30 x tan 5 deg
+// = 0.13 on a 30 high cone, more than 20 times the noise.
+TEST(ExtrudedFromScan, ATaperedFitWithAMarginCutsItsSectionWhereTheProfileSits)
+{
+    const double draft = 5.0 * kPi / 180.0;
+    const stPlacement& place = kPlacements[0];
+    double frame[12];
+    PlacedFrame(frame, place.axis, place.origin);
+    cMesh mesh;
+    BuildTurnedStrip(
+        mesh, frame, [&](double z) { return 15.0 + z * std::tan(draft); }, 0.0, 30.0, 0.0, 2.0 * kPi, 144, 15, 0.002);
+    Dezaz_ExtrudedObject object;
+    Dezaz_Extruded& surface = *object.GetGeometry();
+    surface.GetSeeds().push_back(0);
+    cFitContainer points(RegionPoints(mesh));
+    stProfileFitParams params;
+    params.direction[0] = frame[2], params.direction[1] = frame[6], params.direction[2] = frame[10];
+    params.directionFixed = 1;
+    params.profileKind = 2;
+    params.draftMode = 2;
+    params.draftAngle = draft;
+    ASSERT_TRUE(BuildExtrudedFromSections(points, mesh, surface, surface.GetSeeds(), params, 1.1, true));
+    const stDeviation deviation = BrepDeviation(surface, [&](const double w[3]) {
+        double local[3];
+        ToLocal(frame, w, local);
+        return std::fabs(std::hypot(local[0], local[1]) - (15.0 + local[2] * std::tan(draft)));
+    });
+    EXPECT_GT(deviation.samples, 0);
+    EXPECT_LT(deviation.worst, 0.02);
+}
+
 // The joints, piece fits and joint solves of the chain: with its joints at
 // the corner tangents the profile of the scan lies within the noise of the
 // true wall, and the draft measured across the chain's pieces is the true
