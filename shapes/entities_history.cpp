@@ -150,6 +150,46 @@ void CObjectSurfaces::TransformSessions(const double m[12], CSessionSurface* cur
     }
 }
 
+void CObjectSurfaces::TransformSessionsWithMesh(const double m[12], CSessionSurface* current, const cMesh& mesh,
+                                                const std::function<void()>& moveMesh)
+{
+    // Each storage of region points once, with the sessions that share it.
+    struct stFound
+    {
+        const void* storage = nullptr;
+        std::vector<CSessionSurface*> sessions;
+        std::vector<std::uint64_t> triangles;
+        bool inTurn = false;
+    };
+    std::vector<stFound> found;
+    for (const auto& session : m_sessions)
+    {
+        const void* storage = std::as_const(*session).GetRegionPoints().Storage().get();
+        const auto same = std::find_if(found.begin(), found.end(), [storage](const stFound& f) { return f.storage == storage; });
+        if (same != found.end())
+        {
+            same->sessions.push_back(session.get());
+            continue;
+        }
+        stFound& f = found.emplace_back();
+        f.storage = storage;
+        f.sessions.push_back(session.get());
+        f.inTurn = session->FindRegionTrianglesInTurn(mesh, f.triangles);
+    }
+    if (moveMesh)
+        moveMesh();
+    TransformSessions(m, current);
+    for (const stFound& f : found)
+    {
+        if (!f.inTurn)
+            continue;
+        CSessionSurface* first = f.sessions.front();
+        first->PutRegionOnTriangles(mesh, f.triangles);
+        for (std::size_t i = 1; i < f.sessions.size(); ++i)
+            f.sessions[i]->ShareRegionOf(*first);
+    }
+}
+
 bool CObjectSurfaces::HasProfiles() const
 {
     for (const auto& session : m_sessions)

@@ -20,11 +20,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class CEntitiesHistory;
 class CSessionSurface;
+class cMesh;
 
 inline constexpr int kEntitiesHistoryMajor = 1;
 inline constexpr int kEntitiesHistoryMinor = 1;
@@ -73,6 +75,15 @@ public:
     // follow, except the current session's scene object, which the caller
     // moves.
     void TransformSessions(const double m[12], CSessionSurface* current);
+    // The host object's mesh, from which the regions were taken, was
+    // transformed with them (moveMesh moves it): as TransformSessions, and a
+    // region made of that mesh's triangle centroids is made of the moved
+    // triangles' centroids again, so that it goes on finding exactly its
+    // triangles. Moved on their own, its points would keep the rounding of
+    // where they were (a few thousandths 30 m out), which a region brought
+    // near the origin no longer allows for.
+    void TransformSessionsWithMesh(const double m[12], CSessionSurface* current, const cMesh& mesh,
+                                   const std::function<void()>& moveMesh);
     // Whether an extruded or revolved session holds a profile sketch with
     // segments (which reorienting the mesh would destroy).
     bool HasProfiles() const;

@@ -335,6 +335,50 @@ void CSessionSurface::ShareRegionOf(const CSessionSurface& other)
     m_region.ShareWith(other.m_region);
 }
 
+bool CSessionSurface::FindRegionTrianglesInTurn(const cMesh& mesh, std::vector<std::uint64_t>& triangles)
+{
+    const std::uint32_t count = mesh.GetTriangleCount();
+    triangles.assign(BitWords(count), 0);
+    const std::uint32_t points = m_region.GetCount();
+    std::uint32_t next = 0;
+    for (std::uint32_t i = 0; i < count && next < points; ++i)
+    {
+        const cVertex* corners[3];
+        if (!mesh.GetCorners(*mesh.GetTriangle(i), corners))
+            continue;
+        float centroid[3];
+        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+        const float* p = m_region.GetPoint(next);
+        if (centroid[0] == p[0] && centroid[1] == p[1] && centroid[2] == p[2])
+        {
+            MarkTriangle(triangles, i);
+            ++next;
+        }
+    }
+    return points > 0 && next == points;
+}
+
+void CSessionSurface::PutRegionOnTriangles(const cMesh& mesh, const std::vector<std::uint64_t>& triangles)
+{
+    // The tree is emptied before its points change.
+    DeferSearchTree();
+    if (!m_region.MakeOwn())
+        return;
+    const std::uint32_t count = std::min<std::uint32_t>(mesh.GetTriangleCount(), std::uint32_t(triangles.size() * 64));
+    const std::uint32_t points = m_region.GetCount();
+    std::uint32_t next = 0;
+    for (std::uint32_t i = 0; i < count && next < points; ++i)
+    {
+        const cVertex* corners[3];
+        if ((triangles[i >> 6] >> (i & 63) & 1) == 0 || !mesh.GetCorners(*mesh.GetTriangle(i), corners))
+            continue;
+        float centroid[3];
+        RegionCentroid(corners[0]->Position(), corners[1]->Position(), corners[2]->Position(), centroid);
+        m_region.Put(next++, centroid);
+    }
+    m_region.PointsChanged();
+}
+
 bool CSessionSurface::ContainsTriangle(const float a[3], const float b[3], const float c[3])
 {
     float centroid[3];

@@ -118,6 +118,13 @@ public:
     void TransformRegion(const double m[12]);
     // Makes the other session's region points this one's, shared.
     void ShareRegionOf(const CSessionSurface& other);
+    // Whether the region's points are, in turn, the centroids of triangles
+    // of the mesh (as RegionCentroid gives them), every one; those
+    // triangles are marked, a bit a triangle.
+    bool FindRegionTrianglesInTurn(const cMesh& mesh, std::vector<std::uint64_t>& triangles);
+    // Makes the region's points the centroids of the marked triangles of
+    // the mesh, in turn (as many marked triangles as there are points).
+    void PutRegionOnTriangles(const cMesh& mesh, const std::vector<std::uint64_t>& triangles);
 
     // The name is the record's (empty for a session without one).
     ON_wString GetName() const;

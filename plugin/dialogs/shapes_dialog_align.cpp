@@ -53,9 +53,17 @@ void CCreatePrimitiveDialog::TransformMeshAndSessions(const double m[12])
             for (it->First(); !it->IsDone(); it->Next())
                 inScene = inScene || (shown && it->Current().Get() == shown);
     }
-    GetScene().TransformObjects(m);
-    if (m_entry)
-        m_entry->TransformSessions(m, inScene ? m_session : nullptr);
+    // The regions are the mesh's triangle centroids: they are taken from the
+    // moved triangles again, not only moved beside them.
+    const auto moveMesh = [this, m] { GetScene().TransformObjects(m); };
+    if (const cMesh* mesh = FirstMesh(); m_entry && mesh)
+        m_entry->TransformSessionsWithMesh(m, inScene ? m_session : nullptr, *mesh, moveMesh);
+    else
+    {
+        moveMesh();
+        if (m_entry)
+            m_entry->TransformSessions(m, inScene ? m_session : nullptr);
+    }
     // The current shape's record lists the other shapes' directions and
     // points to take from: they are listed again where the shapes now are.
     if (m_session)

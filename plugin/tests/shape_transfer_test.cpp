@@ -1,6 +1,8 @@
 // Shapes created in the host document land where the host mesh is, whatever
 // the dialog did to its own copy; Create ALL stops at a failing shape; the
 // host mesh follows the dialog only when it is still there.
+#include "core/mesh_object.h"
+#include "core/triangle_colour_property.h"
 #include "platform/geometry/brep.h"
 #include "platform/geometry/rev_surface.h"
 #include "platform/geometry/surface.h"
@@ -394,4 +396,40 @@ TEST_F(ShapeTransfer, CreateInDezazKeepsTheDialogOpenForTheNextShapeAndOkCloses)
     Click(IDOK);
     EXPECT_EQ(Breps().size(), 2u);
     EXPECT_TRUE(dialog->IsClosed());
+}
+
+// A sphere scanned 30 m out, fitted and brought to the origin by its Align
+// button; the host mesh follows ("Set Dezaz Mesh in Same Location") and the
+// dialog is opened on it again: the sphere's colour covers its whole region
+// on the scan. Its region points, moved beside the mesh, had kept the
+// rounding of 30 m out (thousandths) and found 7 of its 864 triangles.
+TEST_F(ShapeTransfer, AShapeBroughtToTheOriginKeepsItsRegionOnTheScanTheHostMeshFollowed)
+{
+    Open(scans::Sphere({30000.3, -29000.7, 15000.2}, 25.0, 48, 10, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Sphere);
+    ASSERT_NE(dialog->GetCurrentSession(), nullptr);
+    Click(IDC_SHAPES_ALIGN_ORIGIN);
+    ASSERT_FALSE(IsIdentityFrame(dialog->GetMeshFrame()));
+    Click(IDC_SHAPES_HOST_SAME_PLACE);
+    ASSERT_TRUE(IsIdentityFrame(dialog->GetMeshFrame()));
+    CObjectSurfaces* entry = dialog->GetEntry();
+    Click(IDCANCEL);
+    ASSERT_TRUE(dialog->IsClosed());
+
+    AFX_MANAGE_STATE(&state);
+    dialog = std::make_unique<CCreatePrimitiveDialog>(&store);
+    ASSERT_TRUE(dialog->CreateModeless(IDD_CREATE_PRIMITIVE, nullptr));
+    dialog->ShowWindow(SW_SHOW);
+    host = DezazApp().ActiveDoc().LookupObject(host->ModelObjectId());
+    ASSERT_TRUE(dialog->LoadHostMesh(CDezazObjRef(host)));
+    dialog->SetEntry(entry);
+    const auto* tags =
+        dynamic_cast<CTriangleColourProperties*>(dialog->FirstMeshObject()->FindAttachedProperty(kTriangleColoursPropertyName));
+    ASSERT_NE(tags, nullptr);
+    ASSERT_EQ(tags->GetCount(), Mesh().GetTriangleCount());
+    std::uint32_t painted = 0;
+    for (std::uint32_t i = 0; i < tags->GetCount(); ++i)
+        painted += tags->Get(i) == kSessionKindSphere;
+    EXPECT_EQ(painted, Mesh().GetTriangleCount());
 }
