@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace
 {
@@ -165,6 +167,33 @@ int ST_CExtractedLoftSurface::Refit(const cFitContainer& points, double, ISceneO
     m_threshold = threshold;
     m_expandPercent = std::clamp(expand, 0, 1000);
 
+    // The refit replaces the guide, the sections and the surface before it
+    // knows whether the new sections loft (one curve span on a patch cuts
+    // them on the region's border, a selection may miss the guide): what it
+    // replaces is kept, so that a failed refit leaves the shape as it was.
+    const ST_ISectionCurve* oldGuide = m_profiled->GetProfileCurve();
+    std::unique_ptr<ST_ISectionCurve> keptGuide = oldGuide ? oldGuide->Clone() : nullptr;
+    if (keptGuide)
+        keptGuide->Assign(*oldGuide);
+    Dezaz_LoftSurface kept;
+    kept.SetDirection(&m_loft->GetParameters());
+    kept.GetParameters().threshold = m_loft->GetParameters().threshold;
+    const double keptRms = m_geometry->GetRms();
+    const std::vector<std::uint32_t> keptSeeds = m_geometry->GetSeeds();
+    const int fitted = RefitAlongGuide(points, meshObject);
+    if (fitted == 0 && keptGuide)
+    {
+        m_loft->SetDirection(&kept.GetParameters());
+        m_loft->GetParameters().threshold = kept.GetParameters().threshold;
+        m_profiled->SetProfile(keptGuide.get(), 1);
+        m_geometry->SetRms(keptRms);
+        m_geometry->GetSeeds() = keptSeeds;
+    }
+    return fitted;
+}
+
+int ST_CExtractedLoftSurface::RefitAlongGuide(const cFitContainer& points, ISceneObject* meshObject)
+{
     double start[3], end[3];
     bool guide = false;
     if (m_type == kLoftGuideAxisAligned)

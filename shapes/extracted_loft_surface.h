@@ -71,6 +71,9 @@ public:
     std::uint8_t m_showProfiles = 0;
 
 private:
+    // The guide the type asks for, then the fit along it.
+    int RefitAlongGuide(const cFitContainer& points, ISceneObject* meshObject);
+
     ST_IGeometry* m_geometry = nullptr;
     ST_IProfiledSurface* m_profiled = nullptr;
     ST_TLoftSurface<Dezaz_Wire>* m_loft = nullptr;

@@ -329,3 +329,37 @@ TEST_F(FreeFormTransfer, AGuideLoftsWithTheCurvesAndExpandTypedOnThePage)
     EXPECT_EQ(dynamic_cast<CPropTreeItemEdit*>(tree.FindItem(record->m_curvesId))->GetText(), L"4");
     EXPECT_EQ(dynamic_cast<CPropTreeItemEdit*>(tree.FindItem(record->m_expandId))->GetText(), L"50");
 }
+
+// One curve span typed for a free form lofted across its patch, a metre
+// out, then Rebuild: the two sections lie on the region's border, nothing
+// lofts, and the refit fails. It had already replaced the guide and the
+// sections and dropped the surface: the shape showed nothing and had
+// nothing to create. A failed refit now leaves the shape as it was.
+TEST_F(FreeFormTransfer, ARebuildThatCannotLoftLeavesTheShapeAsItWas)
+{
+    const Vec centre{1000.3, -700.7, 500.2}, normal = scans::Unit({0.2, -0.3, 0.9});
+    Open(scans::CurvedPatch(centre, normal, 80.0, 40, 6.0, 0.002));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    auto* loft = Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface);
+    ASSERT_TRUE(loft && loft->GetHostSurface());
+    const ON_NurbsSurface before = *loft->GetHostSurface();
+    const std::size_t sections = loft->GetParameters().sections.size();
+    auto* record = dynamic_cast<ST_CExtractedLoftSurface*>(dialog->GetCurrentSession()->GetRecord());
+    ASSERT_NE(record, nullptr);
+    auto* curves = dynamic_cast<CPropTreeItemEdit*>(dialog->GetShapePage()->GetPropertyTree().FindItem(record->m_curvesId));
+    ASSERT_NE(curves, nullptr);
+    curves->BeginActivation();
+    curves->Activate();
+    ::SetWindowTextW(curves->GetSafeHwnd(), L"1");
+    curves->Commit();
+    dialog->GetShapePage()->OnRebuild();
+    ASSERT_NE(loft->GetHostSurface(), nullptr);
+    EXPECT_EQ(loft->GetParameters().sections.size(), sections);
+    for (double u : {0.0, 0.5, 1.0})
+        for (double v : {0.0, 0.5, 1.0})
+            EXPECT_LT(loft->GetHostSurface()
+                          ->PointAt(before.Domain(0).ParameterAt(u), before.Domain(1).ParameterAt(v))
+                          .DistanceTo(before.PointAt(before.Domain(0).ParameterAt(u), before.Domain(1).ParameterAt(v))),
+                      1e-9);
+}
