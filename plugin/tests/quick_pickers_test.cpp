@@ -176,21 +176,28 @@ TEST_F(QuickPickers, InAMaximisedDialogThePickerStaysOnTheScreenAndOffTheCursor)
     MONITORINFO monitor{sizeof(MONITORINFO), {}, {}, 0};
     ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(Window(), MONITOR_DEFAULTTONEAREST), &monitor));
     const RECT work = monitor.rcWork;
-    // Near the view's top right corner, then its top left one.
-    for (const POINT at : {POINT{client.right - 5, 5}, POINT{5, 5}})
+    // Up and to the right of the cursor where it fits (the middle of the
+    // view); near the view's top left corner below the cursor, near its top
+    // right corner below and to the left, each 10 pixels off it.
+    struct stCase
     {
-        MiddleClickInTheView(at);
+        POINT at;
+        bool left, below;
+    };
+    for (const stCase& c : {stCase{POINT{client.right / 2, client.bottom / 2}, false, false},
+                            stCase{POINT{5, 5}, false, true}, stCase{POINT{client.right - 5, 5}, true, true}})
+    {
+        MiddleClickInTheView(c.at);
         const HWND picker = dialog->QuickShapePicker(false);
         ASSERT_TRUE(::IsWindowVisible(picker));
         RECT r{};
         ::GetWindowRect(picker, &r);
-        EXPECT_GE(r.left, work.left) << at.x;
-        EXPECT_GE(r.top, work.top) << at.x;
-        EXPECT_LE(r.right, work.right) << at.x;
-        EXPECT_LE(r.bottom, work.bottom) << at.x;
-        POINT cursor = at;
+        POINT cursor = c.at;
         ::ClientToScreen(view, &cursor);
-        EXPECT_FALSE(::PtInRect(&r, cursor)) << at.x;
+        EXPECT_EQ(c.left ? r.right : r.left, c.left ? cursor.x - 10 : cursor.x + 10) << c.at.x;
+        EXPECT_EQ(c.below ? r.top : r.bottom, c.below ? cursor.y + 10 : cursor.y - 10) << c.at.x;
+        EXPECT_TRUE(r.left >= work.left && r.top >= work.top && r.right <= work.right && r.bottom <= work.bottom)
+            << c.at.x;
         win32::InjectKey(VK_ESCAPE, true);
         win32::InjectKey(VK_ESCAPE, false);
         mfc::PumpUntilIdle();
