@@ -35,6 +35,9 @@ constexpr double kLargestArcStep = 0.4;
 // How much wider the circle of one side of the edge point must be than the
 // other's for that side to count as a face beside the arc.
 constexpr double kSideRadiusRatio = 2.0;
+// How much the circle of the arc's side must change when that side reaches
+// a whole radius for the shorter stretch to count as unsettled.
+constexpr double kUnsettledArc = 0.2;
 
 double Distance2D(const t3DPoint<float>& p)
 {
@@ -202,13 +205,14 @@ bool KeepToTheBendingSide(const std::vector<t3DPoint<float>>& local, std::uint32
 // the circle where the arc meets a face, and the stretch around it holds the
 // face on one side of the nearest point and the arc on the other. When the
 // circles of the two sides differ twice over, the tighter one is the
-// fillet's and the stretch keeps to its side.
-void KeepToTheTighterSide(const std::vector<t3DPoint<float>>& local, std::uint32_t nearest, double tolerance,
-                          std::vector<std::uint32_t>& run, double centre[3], double& radius)
+// fillet's and the stretch keeps to its side. The side kept (0 before the
+// nearest point, 1 after it), or -1 when the stretch stays as it was.
+int KeepToTheTighterSide(const std::vector<t3DPoint<float>>& local, std::uint32_t nearest, double tolerance,
+                         std::vector<std::uint32_t>& run, double centre[3], double& radius)
 {
     const std::vector<std::uint32_t> before = SideOf(run, nearest, 0), after = SideOf(run, nearest, 1);
     if (before.size() < kLeastArcPoints || after.size() < kLeastArcPoints)
-        return;
+        return -1;
     // A side on a line fits no circle: as wide as can be.
     double cb[3], rb = FLT_MAX, ca[3], ra = FLT_MAX;
     if (!FitStretch(local, before, tolerance, cb, rb))
@@ -216,19 +220,22 @@ void KeepToTheTighterSide(const std::vector<t3DPoint<float>>& local, std::uint32
     if (!FitStretch(local, after, tolerance, ca, ra))
         ra = FLT_MAX;
     if (rb == FLT_MAX && ra == FLT_MAX)
-        return;
+        return -1;
     if (rb * kSideRadiusRatio < ra)
     {
         run = before;
         std::copy(cb, cb + 3, centre);
         radius = rb;
+        return 0;
     }
-    else if (ra * kSideRadiusRatio < rb)
+    if (ra * kSideRadiusRatio < rb)
     {
         run = after;
         std::copy(ca, ca + 3, centre);
         radius = ra;
+        return 1;
     }
+    return -1;
 }
 
 // Drops the end points of the stretch that the circle of the others does not
@@ -276,6 +283,36 @@ void TrimOffArcEnds(const std::vector<t3DPoint<float>>& local, std::vector<std::
             run.pop_back();
         std::copy(bestCentre, bestCentre + 3, centre);
         radius = bestRadius;
+    }
+}
+
+// An edge along the fillet's side has the whole arc on one side of it, and
+// the stretch kept there reaches about half the radius of its circle: on a
+// noisy scan so little of the arc may bend by chance into a circle a
+// fraction of the fillet's (0.73 for 2.5), which then keeps the stretch as
+// short. The kept side is grown to reach as far as the radius of its
+// circle, its ends off the arc (a face past the arc's end) trimmed; the
+// wider circle is taken only when it differs from the shorter stretch's by
+// more than kUnsettledArc, and then grown again. A settled circle stays as
+// it was: a whole radius can reach past a short arc into the next face.
+void GrowAlongTheArcSide(const std::vector<t3DPoint<float>>& local, bool closed, std::uint32_t nearest, int side,
+                         double tolerance, std::vector<std::uint32_t>& run, double centre[3], double& radius)
+{
+    for (int round = 0; round < kMaxReachRounds; ++round)
+    {
+        std::vector<std::uint32_t> wider =
+            SideOf(CollectRunWithinReach(local, closed, nearest, radius), nearest, side);
+        if (wider.size() <= run.size())
+            return;
+        double c[3], r = FLT_MAX;
+        if (!FitStretch(local, wider, tolerance, c, r))
+            return;
+        TrimOffArcEnds(local, wider, tolerance, c, r);
+        if (wider.size() <= run.size() || !(std::fabs(r - radius) > kUnsettledArc * radius))
+            return;
+        run = std::move(wider);
+        std::copy(c, c + 3, centre);
+        radius = r;
     }
 }
 
@@ -439,8 +476,10 @@ double FitFilletArc(const tFramePolyline<cVertex>& polyline, double tolerance)
         std::copy(c, c + 3, centre);
         radius = r;
     }
-    KeepToTheTighterSide(local, nearest, tolerance, run, centre, radius);
+    const int side = KeepToTheTighterSide(local, nearest, tolerance, run, centre, radius);
     TrimOffArcEnds(local, run, tolerance, centre, radius);
+    if (side >= 0)
+        GrowAlongTheArcSide(local, closed, nearest, side, tolerance, run, centre, radius);
     // Three points always lie on a circle: a radius needs a fourth on the
     // arc to confirm it, and points that bend clearly out of their noise (a
     // straight cut has no fillet to find).

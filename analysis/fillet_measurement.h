@@ -59,7 +59,8 @@ inline constexpr std::size_t kLeastArcPoints = 4;
 // of a scan's noise. So the stretch then keeps to the side of the edge point
 // whose circle is the tighter (an edge along the fillet's side has a face on
 // the other), and drops end points that the circle of the others does not
-// pass through.
+// pass through. A side kept so is grown to a whole radius while its circle
+// still changes with it: half a radius of a noisy arc may bend by chance.
 double FitFilletArc(const tFramePolyline<cVertex>& polyline, double tolerance);
 
 // The radius of the fillet in one cut of the mesh: the plane through `point`

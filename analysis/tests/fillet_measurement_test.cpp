@@ -200,6 +200,33 @@ TEST(FilletMeasurement, AnEdgeAlongTheFilletsSideBesideAFinelyMeshedFaceMeasures
     }
 }
 
+// A tangent edge of a rounded part's CAD model on a scan with a noise of
+// 0.4% of the radius: the arc lies all on one side of the edge, and the
+// stretch of half a radius kept there bends less than the noise. At this
+// cut the noise bent it into a circle of 0.73, and the mean of the edge
+// read 2.33 for 2.5.
+TEST(FilletMeasurement, AnEdgeAlongTheFilletsSideOfANoisyScanMeasuresTheArcNotItsFirstBend)
+{
+    stFilletScan scan;
+    scan.origin = ON_3dPoint(0, 0, 0);
+    scan.u = ON_3dVector(0.3, 0.8, 0.5);
+    scan.v = ON_3dVector(-0.7, 0.2, 0.5);
+    const auto mesh = FilletScanMesh(scan);
+    const ON_LineCurve edge = SideEdge(scan);
+    EXPECT_NEAR(MeasureFilletAlongCurve(*mesh, edge, 0.5, 0.5, 1).radius, 2.5, 0.1);
+    const stFilletMeasurement m = MeasureFilletAlongCurve(*mesh, edge, 0.1, 0.9, 10);
+    EXPECT_NEAR(m.radius, 2.5, 0.03) << m.measured << " stations";
+
+    // A settled circle stays: a whole radius of a 45-degree arc reaches into
+    // the next face, whose points would widen it.
+    scan.startRadius = scan.endRadius = 10.0;
+    scan.angleDegrees = 135.0;
+    scan.noise = 0.04;
+    scan.faceLength = 40.0;
+    const auto wide = FilletScanMesh(scan);
+    EXPECT_NEAR(MeasureFilletAlongCurve(*wide, SideEdge(scan), 0.1, 0.9, 10).radius, 10.0, 0.1);
+}
+
 // ---------------------------------------------------------------- stations
 
 TEST(FilletMeasurement, StationsIncludeBothEndsAndStartEqualToEndIsOneStationRepeated)
