@@ -375,6 +375,9 @@ stWorldState cUserSessionDriver::Capture()
         s.sketchUndo = page->UndoStateCount();
     if (auto* page = dynamic_cast<CSubNetworkDlg*>(SectionPlaneHostOf(dialog->GetShapesView())))
         s.networkUndo = page->GetUndoCount();
+    if (cCPView* view = dialog->GetShapesView())
+        if (auto* mode = dynamic_cast<CUIM_EditNetwork*>(view->FindMode(kModeEditNetwork)))
+            s.drawingWaits = mode->GetDrawnCurve() && !mode->IsDrawingSinceLastCopy();
     return s;
 }
 
@@ -559,6 +562,14 @@ std::string cUserSessionDriver::CheckProfileUndo(eAction action, const stWorldSt
         {
             model.push_back(before.profile);
             return {};
+        }
+        // Escape takes back a drawing that waited: the copy it saved as it
+        // began leaves the middle of the list, and the curves stay.
+        if (is + 1 == was && undoStep && action == eAction::escape && before.drawingWaits)
+        {
+            known = false;
+            return after.profile == before.profile ? std::string()
+                                                   : "Escape changed the curves while taking back a drawing that waited";
         }
         if (is + 1 == was && undoStep)
         {

@@ -109,6 +109,9 @@ struct stWorldState
     // the page that edits it.
     std::vector<std::uint8_t> profile;
     std::size_t sketchUndo = 0, networkUndo = 0;
+    // A curve drawn on the Curves page waits while edits of the other
+    // sub-states saved copies after the one it saved as it began.
+    bool drawingWaits = false;
 };
 
 class cStepWatchdog;
