@@ -215,26 +215,35 @@ TEST_F(ShapesDialog, ASymmetryPlaneFittedToTheWholeScanShowsItsMirrorError)
     EXPECT_LT(std::stod(rms->GetText()), 0.1);
 }
 
-// A symmetry plane of a part lying flat, mirrored left to right, a metre
-// out: "X Axis" chosen for its normal, then Rebuild. The least-squares start
-// of the refit refused a normal so far from the sheet's own, so the plane
-// stayed lying in the sheet (normal z) and nothing said why; the mirror
-// search now starts from the given normal through the middle of the points.
-TEST_F(ShapesDialog, ASymmetryPlaneGivenAnAxisAcrossThePartFindsItsMirrorPlane)
+// A symmetry plane of a tilted part lying flat, mirrored left to right, a
+// metre out: its normal, which lies in the sheet, typed as "Custom", then
+// Rebuild. The least-squares start of the refit refused a normal so far
+// from the sheet's own, so the plane stayed lying in the sheet and nothing
+// said why; the mirror search now starts from the given normal through the
+// middle of the points.
+TEST_F(ShapesDialog, ASymmetryPlaneGivenANormalAcrossThePartFindsItsMirrorPlane)
 {
     const Vec centre{1000.3, -700.7, 500.2};
-    Open(scans::MirroredBumps(centre, 80.0, 40, 0.002));
+    Vec across{};
+    Open(scans::MirroredBumps(centre, scans::Unit({0.3, 0.2, 0.93}), 80.0, 40, across, 0.002));
     Click(IDC_SHAPES_SELECT_ALL);
     ChooseKind(eShapeKind::SymmetryPlane);
     CSubSurfaceDlg& page = *dialog->GetShapePage();
     CPropTreeItem* normal = RowLabelled(page.GetPropertyTree().GetRootItem(), L"Normal");
-    ASSERT_NE(normal, nullptr);
-    normal->SetItemValue(kDirectionXAxis);
+    ASSERT_TRUE(normal && normal->GetChild());
+    normal->SetItemValue(kDirectionCustom);
     ChangeRow(page, normal);
+    CPropTreeItem* row = normal->GetChild();
+    for (double typed : {across.x, across.y, across.z})
+    {
+        ASSERT_NE(row, nullptr);
+        row->SetItemValue(reinterpret_cast<LPARAM>(&typed));
+        row = row->GetSibling();
+    }
     page.OnRebuild();
     const cPlane& p = Shape<ST_CPlane>(IID_ST_CPlane)->GetPlane();
-    EXPECT_EQ(std::fabs(p.normal[0]), 1.0);
-    EXPECT_NEAR(p.normal[0] * centre.x + p.d, 0.0, 0.05);
+    EXPECT_NEAR(std::fabs(p.normal[0] * across.x + p.normal[1] * across.y + p.normal[2] * across.z), 1.0, 1e-9);
+    EXPECT_NEAR(p.normal[0] * centre.x + p.normal[1] * centre.y + p.normal[2] * centre.z + p.d, 0.0, 0.05);
     EXPECT_LT(Shape<ST_IGeometry>(IID_ST_IGeometry)->GetRms(), 0.05);
 }
 

@@ -237,20 +237,24 @@ inline ON_Mesh CurvedPatch(Vec centre, Vec normal, double size, int cells, doubl
     return b.Mesh();
 }
 
-// A level sheet of cells x cells squares of `size` around the centre with
-// two equal bumps 15 apart along x: mirror symmetric about the plane
-// x = centre.x only, whose normal lies across the sheet's own.
-inline ON_Mesh MirroredBumps(Vec centre, double size, int cells, double noise = 0.0)
+// A sheet of cells x cells squares of `size` around the centre, facing
+// `normal`, with two equal bumps 15 either side of the centre along `across`
+// (the second axis of Basis(normal)): mirror symmetric about the plane
+// through the centre whose normal is `across`, which lies in the sheet.
+inline ON_Mesh MirroredBumps(Vec centre, Vec normal, double size, int cells, Vec& across, double noise = 0.0)
 {
     MeshBuilder b(noise);
+    normal = Unit(normal);
+    Vec e1;
+    Basis(normal, e1, across);
     std::vector<int> grid;
     for (int j = 0; j <= cells; ++j)
         for (int i = 0; i <= cells; ++i)
         {
             const double x = size * (double(i) / cells - 0.5), y = size * (double(j) / cells - 0.5);
-            const double h = 8.0 * (std::exp(-((x - 15) * (x - 15) + y * y) / 100.0) +
-                                    std::exp(-((x + 15) * (x + 15) + y * y) / 100.0));
-            grid.push_back(b.Add(centre + Vec{x, y, h}));
+            const double h = 8.0 * (std::exp(-((y - 15) * (y - 15) + x * x) / 100.0) +
+                                    std::exp(-((y + 15) * (y + 15) + x * x) / 100.0));
+            grid.push_back(b.Add(centre + x * e1 + y * across + h * normal));
         }
     const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
     for (int j = 0; j < cells; ++j)
