@@ -625,7 +625,13 @@ void CUIM_EditProfile::DrawingClick(POINT point, C3DView* view)
         else
         {
             UpdateRubberElement(point, view);
-            if (element && clickCount + 1 == elementPoints.GetVertexCount() && RebuildElement())
+            // A snap may put the end back onto the start up to rounding (the
+            // crossing of a line through the start with another through it):
+            // ends that fall together make no line.
+            const bool apart = elementPoints.GetVertexCount() == 2 &&
+                               PointDistance(elementPoints.GetVertex(0)->Position(),
+                                             elementPoints.GetVertex(1)->Position()) >= kSamePointTolerance;
+            if (element && apart && clickCount + 1 == elementPoints.GetVertexCount() && RebuildElement())
             {
                 CommitElement();
                 Redraw(view);
