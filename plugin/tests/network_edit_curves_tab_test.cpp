@@ -1284,3 +1284,30 @@ TEST_F(CurvesTab, APressOnACurveHeldWhileTheDialogIsMaximisedPutsInNoNode)
     ASSERT_EQ(CurveCount(), 1u);
     ExpectFirstCurveNodes(nodes);
 }
+
+// A node pressed to select it, the dialog maximised under the still cursor,
+// the button let go: the release looked like one away from the press (the
+// view's pixels moved some 200 under the cursor), so the node was dropped on
+// the scan point then under the cursor, 22.9 mm from where it was.
+TEST_F(CurvesTab, ANodePressedAndLetGoThroughAMaximiseStaysWhereItWas)
+{
+    OpenNetwork();
+    testview::TurnView(view, 20.0, 10.0);
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+    PageButton(IDC_CURVES_MODIFY);
+    Paint();
+    POINT cursor = ScreenOf(nodes[1]);
+    win32::AdvanceClock(2000);
+    Input(WM_MOUSEMOVE, cursor);
+    Input(WM_LBUTTONDOWN, cursor);
+    ASSERT_TRUE(Mode()->IsNodeDragging());
+    ::ClientToScreen(view->GetSafeHwnd(), &cursor);
+    ::ShowWindow(Window(), SW_MAXIMIZE);
+    mfc::PumpUntilIdle();
+    win32::InjectMouseButton(WM_LBUTTONUP, cursor);
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(CurveCount(), 1u);
+    ExpectFirstCurveNodes(nodes);
+}
