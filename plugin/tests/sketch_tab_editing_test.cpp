@@ -964,7 +964,8 @@ TEST_F(SketchTabEditing, APressOnASplineHeldWhileTheDialogIsMaximisedPutsInNoPoi
     ::ClientToScreen(view->GetSafeHwnd(), &cursor);
     ::ShowWindow(Window(), SW_MAXIMIZE);
     mfc::PumpUntilIdle();
-    cursor.x += 1;
+    // Five pixels: the most a click may move.
+    cursor.x += 5;
     win32::InjectMouseMove(cursor);
     mfc::PumpUntilIdle();
     EXPECT_FALSE(Editor()->IsDraggingSketch());
