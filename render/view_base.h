@@ -197,16 +197,16 @@ protected:
     {
         DoubleClick(WM_RBUTTONDBLCLK, flags, point, [&](Mode* m) { return m->OnRButtonDblClk(point, flags, Self()); });
     }
-    // The modes take no middle double click; after a refused press it is a
-    // press of its own, so the pan starts once the field is put right.
+    // The modes take no middle double click: the second press of a quick
+    // pair is a press of its own. It starts the pan again, or shows the
+    // quick shape picker or the mode's menu again where the first press's
+    // went away (the picker hides as the second press activates the view's
+    // window), and after a refused press the pan starts once the field is
+    // put right.
     afx_msg LRESULT OnMButtonDblClkMessage(WPARAM flags, LPARAM point)
     {
-        if (refusedPresses & ButtonBit(WM_MBUTTONDBLCLK))
-        {
-            Press(WM_MBUTTONDOWN, static_cast<UINT>(flags), CPoint(point));
-            return 0;
-        }
-        return Default();
+        Press(WM_MBUTTONDOWN, static_cast<UINT>(flags), CPoint(point));
+        return 0;
     }
 
     // The wheel after the view's own zoom declined it: the controls, then

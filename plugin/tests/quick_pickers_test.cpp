@@ -204,3 +204,18 @@ TEST_F(QuickPickers, InAMaximisedDialogThePickerStaysOnTheScreenAndOffTheCursor)
         EXPECT_FALSE(::IsWindowVisible(picker));
     }
 }
+
+// The first click's picker went away as the second press of a quick pair
+// activated the dialog, and the second press, a double click, showed none.
+TEST_F(QuickPickers, AQuickSecondMiddleClickShowsThePickerAgain)
+{
+    Open(scans::Plane({-30, 45, 120}, {0, 0, 1}, 20, 4));
+    cCPView* view = dialog->GetShapesView();
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const POINT at{client.right / 2, client.bottom / 2};
+    MiddleClickInTheView(at);
+    viewinput::Inject(view, WM_MBUTTONDOWN, at);
+    viewinput::Inject(view, WM_MBUTTONUP, at);
+    EXPECT_TRUE(::IsWindowVisible(dialog->QuickShapePicker(false)));
+}
