@@ -68,9 +68,6 @@ void HideAfterUse(CWnd* window, CCreatePrimitiveDialog* shapes)
         ::SetFocus(view->GetSafeHwnd());
 }
 
-// The keyboard is mostly on one of the picker's buttons, not on the picker:
-// a click elsewhere (the shapes dialog, its list, another window) takes the
-// activation away from the picker, which is when the user has left it.
 // The picker given the keyboard hands it on to one of its buttons: that is
 // no leaving.
 void HideUnlessFocusStaysIn(CWnd* window, CWnd* next)
@@ -80,6 +77,9 @@ void HideUnlessFocusStaysIn(CWnd* window, CWnd* next)
         Hide(window);
 }
 
+// The keyboard is mostly on one of the picker's buttons, not on the picker:
+// a click elsewhere (the shapes dialog, its list, another window) takes the
+// activation away from the picker, which is when the user has left it.
 void HideWhenLeft(CWnd* window, UINT state)
 {
     if (state == WA_INACTIVE)
