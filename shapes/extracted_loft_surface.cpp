@@ -15,7 +15,6 @@
 #include <cfloat>
 #include <cmath>
 #include <memory>
-#include <vector>
 
 namespace
 {
@@ -178,16 +177,12 @@ int ST_CExtractedLoftSurface::Refit(const cFitContainer& points, double, ISceneO
     Dezaz_LoftSurface kept;
     kept.SetDirection(&m_loft->GetParameters());
     kept.GetParameters().threshold = m_loft->GetParameters().threshold;
-    const double keptRms = m_geometry->GetRms();
-    const std::vector<std::uint32_t> keptSeeds = m_geometry->GetSeeds();
     const int fitted = RefitAlongGuide(points, meshObject);
     if (fitted == 0 && keptGuide)
     {
         m_loft->SetDirection(&kept.GetParameters());
         m_loft->GetParameters().threshold = kept.GetParameters().threshold;
         m_profiled->SetProfile(keptGuide.get(), 1);
-        m_geometry->SetRms(keptRms);
-        m_geometry->GetSeeds() = keptSeeds;
     }
     return fitted;
 }

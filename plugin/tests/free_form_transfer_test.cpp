@@ -334,7 +334,9 @@ TEST_F(FreeFormTransfer, AGuideLoftsWithTheCurvesAndExpandTypedOnThePage)
 // out, then Rebuild: the two sections lie on the region's border, nothing
 // lofts, and the refit fails. It had already replaced the guide and the
 // sections and dropped the surface: the shape showed nothing and had
-// nothing to create. A failed refit now leaves the shape as it was.
+// nothing to create. A failed refit now leaves the shape as it was, its
+// threshold and region too (tried here on half the scan, with another
+// threshold typed).
 TEST_F(FreeFormTransfer, ARebuildThatCannotLoftLeavesTheShapeAsItWas)
 {
     const Vec centre{1000.3, -700.7, 500.2}, normal = scans::Unit({0.2, -0.3, 0.9});
@@ -345,17 +347,28 @@ TEST_F(FreeFormTransfer, ARebuildThatCannotLoftLeavesTheShapeAsItWas)
     ASSERT_TRUE(loft && loft->GetHostSurface());
     const ON_NurbsSurface before = *loft->GetHostSurface();
     const std::size_t sections = loft->GetParameters().sections.size();
+    const std::vector<std::uint32_t> seeds = loft->GetSeeds();
+    const double threshold = loft->GetParameters().threshold;
     auto* record = dynamic_cast<ST_CExtractedLoftSurface*>(dialog->GetCurrentSession()->GetRecord());
     ASSERT_NE(record, nullptr);
-    auto* curves = dynamic_cast<CPropTreeItemEdit*>(dialog->GetShapePage()->GetPropertyTree().FindItem(record->m_curvesId));
-    ASSERT_NE(curves, nullptr);
-    curves->BeginActivation();
-    curves->Activate();
-    ::SetWindowTextW(curves->GetSafeHwnd(), L"1");
-    curves->Commit();
+    const auto type = [&](UINT id, const wchar_t* text)
+    {
+        auto* edit = dynamic_cast<CPropTreeItemEdit*>(dialog->GetShapePage()->GetPropertyTree().FindItem(id));
+        ASSERT_NE(edit, nullptr);
+        edit->BeginActivation();
+        edit->Activate();
+        ::SetWindowTextW(edit->GetSafeHwnd(), text);
+        edit->Commit();
+    };
+    type(record->m_curvesId, L"1");
+    type(record->m_thresholdId, L"0.2");
+    Click(IDC_SHAPES_DESELECT_ALL);
+    Brush(centre, normal, [](double, double y) { return y < 0.0; });
     dialog->GetShapePage()->OnRebuild();
     ASSERT_NE(loft->GetHostSurface(), nullptr);
     EXPECT_EQ(loft->GetParameters().sections.size(), sections);
+    EXPECT_EQ(loft->GetParameters().threshold, threshold);
+    EXPECT_EQ(loft->GetSeeds(), seeds);
     for (double u : {0.0, 0.5, 1.0})
         for (double v : {0.0, 0.5, 1.0})
             EXPECT_LT(loft->GetHostSurface()
