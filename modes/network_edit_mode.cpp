@@ -322,6 +322,13 @@ void CUIM_EditNetwork::EnterSubState(std::uint32_t state, C3DView* view)
 {
     // A drag never survives a change of what the buttons do.
     CancelNodeDrag();
+    // The pickers place the section plane, which only the Section Plane
+    // sub-state works with: one left waiting would take the other
+    // sub-states' clicks (and move the plane) under its own prompt.
+    if (state != kNetworkSectionPlane && shapesView)
+        for (std::uint32_t picker : {kModeGuidingCurvePicker, kModeSectionPlanePicker})
+            if (shapesView->FindMode(picker))
+                shapesView->EndModeById(picker);
     if (INetworkEditPage* page = Page())
         page->ShowSubState(state);
     if (state != kNetworkModifyCurves && state != kNetworkExtrapolateEnds)

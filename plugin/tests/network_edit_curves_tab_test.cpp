@@ -1311,3 +1311,30 @@ TEST_F(CurvesTab, ANodePressedAndLetGoThroughAMaximiseStaysWhereItWas)
     ASSERT_EQ(CurveCount(), 1u);
     ExpectFirstCurveNodes(nodes);
 }
+
+TEST_F(CurvesTab, AddCurvePressedWhileTheGuidingCurvePickerWaitsAddsTheCurveClicked)
+{
+    OpenNetwork();
+    DrawCurve(0);
+    ASSERT_EQ(CurveCount(), 1u);
+    PageButton(IDC_CURVES_SECTION);
+    const cPlane before = page->SectionPlane()->GetPlane();
+    PanelButton(page->SectionPanel(), IDC_SECTION_CURVE_GUIDED);
+    ASSERT_NE(view->FindMode(kModeGuidingCurvePicker), nullptr);
+
+    // Add Curve instead of a pick: the picker and its prompt go, and the
+    // clicks, one of them on the first curve, are the new curve's nodes.
+    PageButton(IDC_CURVES_ADD);
+    EXPECT_EQ(view->FindMode(kModeGuidingCurvePicker), nullptr);
+    EXPECT_FALSE(view->GetLabelAnnotation(0)->IsVisible()) << "Select guiding curve. Press ESC to cancel";
+    Paint();
+    Click(At(-90, 60));
+    Click(At(-90, 0));
+    Click(At(0, 70));
+    DoubleClick(At(90, 60));
+    ASSERT_EQ(CurveCount(), 2u);
+    EXPECT_EQ(Network()->GetSegment(1)->GetDefiningPoints()->GetVertexCount(), 4u);
+    const cPlane after = page->SectionPlane()->GetPlane();
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(after.origin[k], before.origin[k]) << "the click on the first curve placed the section plane";
+}
