@@ -654,6 +654,21 @@ TEST_F(SegmentationDialog, ToolButtonsChooseTheStrokeAndTheFrontFacingSwitchIsKe
     EXPECT_EQ(reverse, 1);
 }
 
+TEST_F(SegmentationDialog, AStoredFrontFacingValueOtherThanZeroOrOneIsReadAsTheShapesDialogReadsIt)
+{
+    // The shapes dialog shares the setting and takes any value but 0 as on:
+    // "5" (an edited registry, another version) is on here too, shown and
+    // used alike, and stored back as 1.
+    store.WriteInt(kFrontFacingSection, kFrontFacingValue, 5);
+    Open(stMachinedPart{});
+    EXPECT_TRUE(dialog->IsFrontFacingOnly());
+    EXPECT_EQ(::SendDlgItemMessageW(dialog->GetSafeHwnd(), IDC_SEGMENTATION_FRONT_ONLY, BM_GETCHECK, 0, 0),
+              BST_CHECKED);
+    int stored = -1;
+    EXPECT_TRUE(store.ReadInt(kFrontFacingSection, kFrontFacingValue, &stored));
+    EXPECT_EQ(stored, 1);
+}
+
 TEST_F(SegmentationDialog, TheWandRemembersTheTriangleUnderTheCursorAndTheToolbarIsBuilt)
 {
     stMachinedPart part;

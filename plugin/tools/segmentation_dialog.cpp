@@ -201,7 +201,9 @@ BOOL CSegmentationDialog::OnInitDialog()
     int frontFacing = 1;
     if (m_settings)
         m_settings->ReadInt(kFrontFacingSection, kFrontFacingValue, &frontFacing);
-    m_frontFacing = frontFacing;
+    // Shared with the shapes dialog, which takes any value but 0 as on: an
+    // edited or older value reads the same here and is stored back as 1.
+    m_frontFacing = frontFacing != 0 ? 1 : 0;
     m_frontOnly.SetCheck(m_frontFacing == 1 ? BST_CHECKED : BST_UNCHECKED);
     if (m_settings)
         m_settings->WriteInt(kFrontFacingSection, kFrontFacingValue, m_frontFacing);
