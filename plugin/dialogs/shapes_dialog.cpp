@@ -730,7 +730,7 @@ void CCreatePrimitiveDialog::OnHScroll(UINT, UINT, CScrollBar* bar)
     OnCreaseSlider(m_slider.GetPos());
 }
 
-void CCreatePrimitiveDialog::OnCreaseKillFocus()
+bool CCreatePrimitiveDialog::CreaseFieldNumber(double* degrees) const
 {
     wchar_t text[64] = {};
     ::GetDlgItemTextW(m_hWnd, IDC_SHAPES_CREASE, text, 64);
@@ -739,8 +739,18 @@ void CCreatePrimitiveDialog::OnCreaseKillFocus()
     const bool number = end != text;
     while (number && std::iswspace(*end))
         ++end;
-    // No number, or more after it ("1,5" is no 1): the old value comes back.
+    // No number, or more after it ("1,5" is no 1).
     if (!number || *end != L'\0')
+        return false;
+    *degrees = value;
+    return true;
+}
+
+void CCreatePrimitiveDialog::OnCreaseKillFocus()
+{
+    double value = 0.0;
+    // Text that is no angle: the old value comes back.
+    if (!CreaseFieldNumber(&value))
         return OnCreaseEdited(m_creaseAngle);
     if (float(value) != m_creaseAngle)
         OnCreaseEdited(value);
@@ -1040,6 +1050,12 @@ void CCreatePrimitiveDialog::SaveSettings()
     if (!::IsIconic(m_hWnd) && !::IsZoomed(m_hWnd))
         SaveWindowPlacement(kShapesDialogSection);
     m_store->WriteInt(kDrawWcsSection, kDrawWcsValue, m_drawWcs);
+    // An angle typed and not yet left (the close box, a new document) is
+    // the one the user sees: it is kept as the Close button, which takes
+    // the keyboard first, keeps it. The dialog is going, so no wand runs.
+    double typed = 0.0;
+    if (m_hWnd && CreaseFieldNumber(&typed))
+        m_creaseAngle = ClampCreaseAngle(typed);
     wchar_t text[32];
     std::swprintf(text, 32, L"%g", double(m_creaseAngle));
     WriteText(*m_store, kCreaseAngleSection, kCreaseAngleValue, text);

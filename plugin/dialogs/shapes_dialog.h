@@ -240,6 +240,8 @@ private:
     // that fails is reported.
     bool MoveHostMeshOrSaySo();
     void SaveSettings();
+    // The crease edit's text as a number; false when it holds anything else.
+    bool CreaseFieldNumber(double* degrees) const;
     void CloseWindow();
     void SwitchToExtendMode();
     // The magic wand's seed with the crease angle of the dialog.

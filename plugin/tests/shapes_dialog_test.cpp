@@ -170,6 +170,19 @@ TEST_F(ShapesDialog, CreaseAnglesFromTheRegistryOrTheEditAreKeptWithinZeroToEigh
 
 // A number followed by more text ("1,5" with a comma for the decimal point,
 // "2deg") is no angle: read as far as it went it gave 1 and 2 degrees.
+TEST_F(ShapesDialog, ACreaseAngleTypedAndClosedWithTheCloseBoxIsTheOneTheNextDialogShows)
+{
+    store.WriteValue(kCreaseAngleSection, kCreaseAngleValue, REG_SZ, L"2", 4);
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    ::SetFocus(::GetDlgItem(Window(), IDC_SHAPES_CREASE));
+    ::SetDlgItemTextW(Window(), IDC_SHAPES_CREASE, L"6");
+    ::SendMessageW(Window(), WM_CLOSE, 0, 0);
+    ASSERT_FALSE(::IsWindow(Window()));
+    float stored = -1.0f;
+    ASSERT_TRUE(store.ReadFloat(kCreaseAngleSection, kCreaseAngleValue, &stored));
+    EXPECT_EQ(stored, 6.0f) << "the angle shown at the close";
+}
+
 TEST_F(ShapesDialog, ACreaseAngleTypedWithTextAfterTheNumberKeepsTheAngleInUse)
 {
     Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
