@@ -358,8 +358,14 @@ void CBaseVTLDialog::RestoreWindowPlacement(const wchar_t* section)
         info.rcWork.bottom > info.rcWork.top)
         work = info.rcWork;
     const int workWidth = work.right - work.left, workHeight = work.bottom - work.top;
-    width = std::clamp(width, std::min(kMinPlacementWidth, workWidth), std::max(workWidth, 1));
-    height = std::clamp(height, std::min(kMinPlacementHeight, workHeight), std::max(workHeight, 1));
+    // Nor smaller than the window lets the user make it (a dialog whose
+    // controls need their room says so through its minimum tracking size).
+    MINMAXINFO limits{};
+    ::SendMessageW(m_hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    const int leastWidth = std::max<int>(kMinPlacementWidth, limits.ptMinTrackSize.x);
+    const int leastHeight = std::max<int>(kMinPlacementHeight, limits.ptMinTrackSize.y);
+    width = std::clamp(width, std::min(leastWidth, workWidth), std::max(workWidth, 1));
+    height = std::clamp(height, std::min(leastHeight, workHeight), std::max(workHeight, 1));
     x = int(std::clamp<long long>(x, work.left, (long long)work.right - width));
     y = int(std::clamp<long long>(y, work.top, (long long)work.bottom - height));
     ::SetWindowPos(m_hWnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_SHOWWINDOW);

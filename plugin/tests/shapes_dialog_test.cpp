@@ -183,6 +183,26 @@ TEST_F(ShapesDialog, ACreaseAngleTypedAndClosedWithTheCloseBoxIsTheOneTheNextDia
     EXPECT_EQ(stored, 6.0f) << "the angle shown at the close";
 }
 
+TEST_F(ShapesDialog, AStoredPlacementSmallerThanTheDialogsSmallestSizeOpensAtThatSize)
+{
+    // An edited or older placement: the window is never made smaller than
+    // it lets the user make it.
+    store.WriteInt(kShapesDialogSection, L"XPos", 40);
+    store.WriteInt(kShapesDialogSection, L"YPos", 30);
+    store.WriteInt(kShapesDialogSection, L"Width", 300);
+    store.WriteInt(kShapesDialogSection, L"Height", 200);
+    Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
+    MINMAXINFO info{};
+    ::SendMessageW(Window(), WM_GETMINMAXINFO, 0, LPARAM(&info));
+    ASSERT_GT(info.ptMinTrackSize.x, 300);
+    RECT w{};
+    ::GetWindowRect(Window(), &w);
+    EXPECT_EQ(w.right - w.left, info.ptMinTrackSize.x);
+    EXPECT_EQ(w.bottom - w.top, info.ptMinTrackSize.y);
+    EXPECT_EQ(w.left, 40);
+    EXPECT_EQ(w.top, 30);
+}
+
 TEST_F(ShapesDialog, ACreaseAngleTypedWithTextAfterTheNumberKeepsTheAngleInUse)
 {
     Open(scans::Plane({0, 0, 0}, {0, 0, 1}, 10, 2));
