@@ -454,3 +454,29 @@ TEST_F(DeviationTab, AnotherShapeChosenWithARefusedToleranceInTheFieldIsMeasured
     EXPECT_FLOAT_EQ(page->Tolerance(), 0.01f);
     EXPECT_EQ(std::wstring(page->InfoText()).rfind(L"Points compared: 832\n", 0), 0u) << page->InfoText().GetString();
 }
+
+TEST_F(DeviationTab, ATabThatRemeasuresAnotherShapeKeepsTheToleranceTheAnalyserStored)
+{
+    // The floating analyser and the tab share "Tolerance": 0.05 applied in
+    // the analyser while the tab shows 0.01 stays the stored one when the
+    // tab only measures again (another shape, a moved one).
+    Open(scans::Plane({1200, 300, -80}, scans::Unit({0.3, -0.4, 0.85}), 100.0, 30, 0.02));
+    AFX_MANAGE_STATE(&state);
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::Plane);
+    cCPView* view = dialog->GetShapesView();
+    auto* page = dynamic_cast<CSubDeviationDlg*>(FindDeviationPage(view));
+    ASSERT_NE(page, nullptr);
+    dialog->SelectTab(1);
+    WriteAnalyzerTolerance(&store, 0.05f);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(kCmdReinitializeDeviation, 0), 0);
+    EXPECT_FLOAT_EQ(page->Tolerance(), 0.01f) << "the tab measures with its own";
+    float stored = 0.0f;
+    ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
+    EXPECT_FLOAT_EQ(stored, 0.05f);
+    // The tab's own, applied by the user, is stored.
+    ::SendMessageW(page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_ANALYZER_APPLY, BN_CLICKED),
+                   LPARAM(::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_APPLY)));
+    ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
+    EXPECT_FLOAT_EQ(stored, 0.01f);
+}

@@ -56,6 +56,7 @@ CSubDeviationDlg::CSubDeviationDlg(CCreatePrimitiveDialog* owner, cCPView* view,
     m_analysis.pool = pool;
     m_analysis.colourOutOfRange = false;
     ReadAnalyzerRange(m_store, m_multiplier, m_tolerance);
+    m_toleranceStored = m_tolerance;
     ReadAnalyzerSwitches(m_store, m_selectionOnly, m_showMinMax);
     if (view)
     {
@@ -75,6 +76,7 @@ BOOL CSubDeviationDlg::OnInitDialog()
     CSubDlgBase::OnInitDialog();
     m_tolerance = kDefaultTolerance;
     ReadAnalyzerRange(m_store, m_multiplier, m_tolerance);
+    m_toleranceStored = m_tolerance;
     FormatLegend();
     ReadAnalyzerSwitches(m_store, m_selectionOnly, m_showMinMax);
     if (HWND control = ::GetDlgItem(m_hWnd, IDC_ANALYZER_SHOW_MIN_MAX))
@@ -247,7 +249,11 @@ void CSubDeviationDlg::ApplyTolerance()
         UpdateData(TRUE);
     FormatLegend();
     ShowValues();
-    WriteAnalyzerTolerance(m_store, m_tolerance);
+    if (m_tolerance != m_toleranceStored)
+    {
+        WriteAnalyzerTolerance(m_store, m_tolerance);
+        m_toleranceStored = m_tolerance;
+    }
     UpdateDeviationInfo(true);
 }
 
@@ -260,6 +266,9 @@ void CSubDeviationDlg::OnApply()
         ShowValues();
         return;
     }
+    // Applied by the user: stored even when the analyser stored another.
+    WriteAnalyzerTolerance(m_store, m_tolerance);
+    m_toleranceStored = m_tolerance;
     ApplyTolerance();
 }
 

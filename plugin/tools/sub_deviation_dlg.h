@@ -73,6 +73,10 @@ private:
     stAnalysisSettings m_analysis;
     float m_multiplier = 5.0f;
     float m_tolerance = 0.01f;
+    // The tolerance as read from or last written to "Tolerance": the
+    // floating analyser shares that value, so the page writes it only when
+    // the user has changed its own.
+    float m_toleranceStored = 0.01f;
     int m_selectionOnly = 1;
     int m_showMinMax = 0;
     CString m_legend[4];
