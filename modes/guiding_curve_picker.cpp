@@ -164,7 +164,10 @@ void CUIM_SelectGuidingCurve::HoverAt(POINT point, C3DView* target)
         // The drawing numbers curves from 10000; pick ids are one less.
         const std::int32_t pickId = id == kNoPickId ? -1 : std::int32_t(id - 1);
         const std::uint8_t hit = id == kNoPickId ? 0 : 1;
-        if (pickId != pick.pickId || hit != pick.hit)
+        // The same pick id names another curve object once an undo has put
+        // back the network's copy: the hovered curve is looked up again.
+        const bool gone = hovered && profile->IndexOfCurve(hovered) == 0xFFFFFFFFu;
+        if (pickId != pick.pickId || hit != pick.hit || gone)
         {
             pick.pickId = pickId;
             pick.hit = hit;

@@ -1338,3 +1338,37 @@ TEST_F(CurvesTab, AddCurvePressedWhileTheGuidingCurvePickerWaitsAddsTheCurveClic
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(after.origin[k], before.origin[k]) << "the click on the first curve placed the section plane";
 }
+
+TEST_F(CurvesTab, TheGuidingCurvePickerPicksTheCurveUnderTheCursorAfterAnUndo)
+{
+    OpenNetwork();
+    DrawCurve(0);
+    DrawCurve(70);
+    ASSERT_EQ(CurveCount(), 2u);
+    const POINT onFirst = OnFirstCurve(0.5);
+    PageButton(IDC_CURVES_SECTION);
+    PanelButton(page->SectionPanel(), IDC_SECTION_CURVE_GUIDED);
+    Paint();
+    Input(WM_MOUSEMOVE, onFirst);
+    Paint();
+
+    // The page's Undo takes the second curve back and gives the network
+    // as it was: the first curve is another copy. The cursor rests on it.
+    PageButton(IDC_CURVES_UNDO);
+    Paint();
+    Input(WM_MOUSEMOVE, POINT{onFirst.x + 1, onFirst.y});
+    Input(WM_MOUSEMOVE, onFirst);
+    Input(WM_LBUTTONDOWN, onFirst);
+    Input(WM_LBUTTONUP, onFirst);
+    EXPECT_EQ(view->FindMode(kModeGuidingCurvePicker), nullptr) << "the click picked no curve";
+    ASSERT_EQ(CurveCount(), 1u);
+    const ST_ISectionCurve* guide = page->SectionPlane()->GetSectionCurve();
+    ASSERT_NE(guide, nullptr);
+    // Across the curve at its start.
+    t3DPoint<double> start{}, tangent{};
+    ASSERT_TRUE(Network()->GetSegment(0)->EvaluateInWorld(0.0, &start, &tangent, nullptr));
+    const cPlane& plane = page->SectionPlane()->GetPlane();
+    const double d[3] = {start.x - plane.origin[0], start.y - plane.origin[1], start.z - plane.origin[2]};
+    EXPECT_NEAR(d[0] * plane.normal[0] + d[1] * plane.normal[1] + d[2] * plane.normal[2], 0.0, 1e-3);
+    EXPECT_NEAR(tangent.x * plane.normal[0] + tangent.y * plane.normal[1] + tangent.z * plane.normal[2], 1.0, 1e-5);
+}
