@@ -88,6 +88,7 @@ void cDeviationProbe::Reset()
     m_active = false;
     m_point[0] = m_point[1] = m_point[2] = FLT_MAX;
     m_value = FLT_MAX;
+    m_lookedUp = false;
 }
 
 bool cDeviationProbe::RenderImage(I3DSceneRenderer& renderer, const cMesh& mesh, std::uint32_t first,
@@ -104,6 +105,27 @@ bool cDeviationProbe::RenderImage(I3DSceneRenderer& renderer, const cMesh& mesh,
 bool cDeviationProbe::ImageIsCurrent(I3DSceneRenderer& renderer, const cMesh& mesh) const
 {
     return m_imageValid && KeyOf(renderer, mesh) == m_key;
+}
+
+float cDeviationProbe::RecordedDeviation(cMeshObject& object, const cMesh& mesh, std::uint32_t index)
+{
+    // The record of the vertex, when the last pass measured a mesh of this
+    // size: a mesh changed since has no value, never a stray one.
+    if (const cVTL_AVTree* tree = AnalysisOf(&object); tree && tree->GetCount() == mesh.GetVertexCount())
+        if (const cON_AVertex* record = tree->GetRecord(index); record && record->vertexIndex == index)
+            return record->deviation;
+    return FLT_MAX;
+}
+
+bool cDeviationProbe::Reread(cMeshObject& object)
+{
+    const cMesh* mesh = object.GetMesh();
+    if (!m_active || !m_lookedUp || !mesh || m_index >= mesh->GetVertexCount())
+        return false;
+    const float value = RecordedDeviation(object, *mesh, m_index);
+    const bool changed = value != m_value;
+    m_value = value;
+    return changed;
 }
 
 bool cDeviationProbe::Deactivate()
@@ -169,17 +191,13 @@ bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POI
     const double moved = std::sqrt(double(chosen->x - m_point[0]) * (chosen->x - m_point[0]) +
                                    double(chosen->y - m_point[1]) * (chosen->y - m_point[1]) +
                                    double(chosen->z - m_point[2]) * (chosen->z - m_point[2]));
+    if (!m_active)
+        m_lookedUp = false;
     if (m_active && moved > FLT_EPSILON)
     {
-        m_value = FLT_MAX;
-        // The record of the vertex, when the last pass measured a mesh of
-        // this size: a mesh changed since has no value, never a stray one.
-        if (const cVTL_AVTree* tree = AnalysisOf(&object); tree && tree->GetCount() == mesh->GetVertexCount())
-        {
-            if (const cON_AVertex* record = tree->GetRecord(chosenIndex);
-                record && record->vertexIndex == chosenIndex)
-                m_value = record->deviation;
-        }
+        m_value = RecordedDeviation(object, *mesh, chosenIndex);
+        m_index = chosenIndex;
+        m_lookedUp = true;
         changed = true;
     }
     m_point[0] = chosen->x;
@@ -187,6 +205,16 @@ bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POI
     m_point[2] = chosen->z;
     m_active = true;
     return changed;
+}
+
+void RereadDeviationProbe(C3DView* view)
+{
+    auto* mode = dynamic_cast<CUIM_Deviation*>(view ? view->GetActiveMode() : nullptr);
+    if (!mode)
+        return;
+    if (cMeshObject* object = mode->ProbedObject(); object && mode->RereadProbe(*object))
+        if (view->GetSafeHwnd())
+            ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
 }
 
 // ---------------------------------------------------------------- mode

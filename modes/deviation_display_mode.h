@@ -68,6 +68,9 @@ void SetDeviationPage(C3DView* view, IDeviationPage* page);
 // Sets the selection-only switch of the view's deviation display (the
 // page's Selection only); nothing for a view without the plug-in's scene.
 void SetDeviationSelectionOnly(C3DView* view, bool on);
+// The meshes were measured again: the view's deviation display, when it
+// runs, reads the probed vertex's value from the new pass.
+void RereadDeviationProbe(C3DView* view);
 
 // The probe of the vertex under the cursor over one mesh object.
 class cDeviationProbe
@@ -93,6 +96,10 @@ public:
     bool Probe(I3DSceneRenderer& renderer, cMeshObject& object, POINT cursor,
                std::uint32_t span = kMaxColourIdTriangles);
 
+    // After another pass (another shape, tolerance or selection): the
+    // vertex under the cursor shows what that pass measured there.
+    bool Reread(cMeshObject& object);
+
     bool IsActive() const { return m_active; }
     const float* Point() const { return m_point; }
     float Value() const { return m_value; }
@@ -112,8 +119,11 @@ private:
     };
     static stImageKey KeyOf(I3DSceneRenderer& renderer, const cMesh& mesh);
     bool Deactivate();
+    static float RecordedDeviation(cMeshObject& object, const cMesh& mesh, std::uint32_t index);
 
     bool m_active = false;
+    bool m_lookedUp = false; // m_value is the record of m_index
+    std::uint32_t m_index = 0;
     float m_point[3] = {FLT_MAX, FLT_MAX, FLT_MAX};
     float m_value = FLT_MAX;
     bool m_imageValid = false;
@@ -166,6 +176,7 @@ public:
     // World points that get a marker, in drawing order.
     std::vector<std::array<float, 3>> MarkerPoints() const;
     const cDeviationProbe& Probe() const { return probe; }
+    bool RereadProbe(cMeshObject& object) { return probe.Reread(object); }
     // The first mesh object of the view's scene (looked up each time, so a
     // mesh removed from the scene is never reached).
     cMeshObject* ProbedObject() const;

@@ -480,3 +480,61 @@ TEST_F(DeviationTab, ATabThatRemeasuresAnotherShapeKeepsTheToleranceTheAnalyserS
     ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
     EXPECT_FLOAT_EQ(stored, 0.01f);
 }
+
+// The cursor rests on a vertex of the lifted patch while another shape is
+// chosen in the list: the label under the cursor read the last shape's
+// deviation there (0.0000 on the patch's own plane) beside the new colours
+// (the patch 0.03 above the plate's plane) until the cursor went on to
+// another vertex.
+TEST_F(DeviationColours, TheLabelUnderTheRestingCursorReadsTheShapeChosenMeanwhile)
+{
+    OpenSteppedPlate();
+    AFX_MANAGE_STATE(&state);
+    ChooseKind(eShapeKind::Plane);
+    Click(IDC_SHAPES_NEW_SHAPE);
+    cMesh& mesh = Mesh();
+    for (std::uint32_t i = 0; i < mesh.GetVertexCount(); ++i)
+        mesh.GetVertex(i)->flags &= ~2u;
+    mesh.ForEachTriangle([&](cMeshTriangle& t) {
+        const bool lifted = std::all_of(std::begin(t.vertexIndex), std::end(t.vertexIndex),
+                                        [&](std::uint32_t v) { return group[v] == 1; });
+        t.flags = lifted ? std::uint8_t(t.flags | kTriangleFlagSelected)
+                         : std::uint8_t(t.flags & ~kTriangleFlagSelected);
+        if (lifted)
+            for (const std::uint32_t v : t.vertexIndex)
+                mesh.GetVertex(v)->flags |= 2u;
+    });
+    ChooseKind(eShapeKind::Plane); // the patch's own plane
+    cCPView* view = dialog->GetShapesView();
+    dialog->SelectTab(1);
+    view->Redraw(kFullRedraw);
+    auto* mode = dynamic_cast<CUIM_Deviation*>(view->GetActiveMode());
+    ASSERT_NE(mode, nullptr);
+    const auto screenOf = [&](std::uint32_t index) {
+        float projected[3];
+        view->GetRenderer()->ProjectPoint(projected, &mesh.GetVertex(index)->x, true);
+        POINT at{};
+        view->GetRenderer()->WorldToScreen(projected[0], projected[1], &at);
+        return at;
+    };
+    const std::uint32_t middle = MiddleOf(1);
+    viewinput::Move(view, screenOf(middle + 1));
+    viewinput::Move(view, screenOf(middle));
+    ASSERT_TRUE(mode->Probe().HasValue());
+    EXPECT_NEAR(mode->Probe().Value(), 0.0f, 1e-4f);
+
+    const HWND list = ::GetDlgItem(Window(), IDC_SHAPES_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0); // the plate's plane
+    ::SendMessageW(Window(), WM_COMMAND, MAKEWPARAM(IDC_SHAPES_LIST, LBN_SELCHANGE), LPARAM(list));
+    mfc::PumpUntilIdle();
+    ASSERT_EQ(view->GetActiveMode(), mode);
+    const float measured = Analysis()->GetRecord(middle)->deviation;
+    EXPECT_NEAR(std::fabs(measured), kStep, 2e-3);
+    ASSERT_TRUE(mode->Probe().HasValue());
+    EXPECT_FLOAT_EQ(mode->Probe().Value(), measured);
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%.4f mm", double(measured));
+    const std::vector<stDeviationOverlayLabel> labels = mode->OverlayLabels(view);
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0].text, text);
+}

@@ -207,6 +207,7 @@ void CSubDeviationDlg::UpdateDeviationInfo(bool redraw)
     m_analysis.searchTree.Clear();
     for (int i = 0; i < owned.Count(); ++i)
         delete owned[i];
+    RereadDeviationProbe(View());
     // Labels stay with the shape they were picked against.
     const GUID shapeId = shape ? shape->GetObjectId() : GUID{};
     if (shape == m_recordedShape && shapeId == m_recordedShapeId)
