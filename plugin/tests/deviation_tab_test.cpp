@@ -479,6 +479,15 @@ TEST_F(DeviationTab, ATabThatRemeasuresAnotherShapeKeepsTheToleranceTheAnalyserS
                    LPARAM(::GetDlgItem(page->GetSafeHwnd(), IDC_ANALYZER_APPLY)));
     ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
     EXPECT_FLOAT_EQ(stored, 0.01f);
+    // One typed there is taken (and stored) by the next measure, once.
+    ::SetDlgItemTextW(page->GetSafeHwnd(), IDC_ANALYZER_TOLERANCE, L"0.02");
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(kCmdReinitializeDeviation, 0), 0);
+    ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
+    EXPECT_FLOAT_EQ(stored, 0.02f);
+    WriteAnalyzerTolerance(&store, 0.05f);
+    ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(kCmdReinitializeDeviation, 0), 0);
+    ASSERT_TRUE(store.ReadFloat(kAnalyzerSection, L"Tolerance", &stored));
+    EXPECT_FLOAT_EQ(stored, 0.05f);
 }
 
 // The cursor rests on a vertex of the lifted patch while another shape is
