@@ -117,15 +117,10 @@ float cDeviationProbe::RecordedDeviation(cMeshObject& object, const cMesh& mesh,
     return FLT_MAX;
 }
 
-bool cDeviationProbe::Reread(cMeshObject& object)
+void cDeviationProbe::Reread(cMeshObject& object)
 {
-    const cMesh* mesh = object.GetMesh();
-    if (!m_active || !m_lookedUp || !mesh || m_index >= mesh->GetVertexCount())
-        return false;
-    const float value = RecordedDeviation(object, *mesh, m_index);
-    const bool changed = value != m_value;
-    m_value = value;
-    return changed;
+    if (const cMesh* mesh = object.GetMesh(); m_active && m_lookedUp && mesh)
+        m_value = RecordedDeviation(object, *mesh, m_index);
 }
 
 bool cDeviationProbe::Deactivate()
@@ -209,12 +204,10 @@ bool cDeviationProbe::Probe(I3DSceneRenderer& renderer, cMeshObject& object, POI
 
 void RereadDeviationProbe(C3DView* view)
 {
-    auto* mode = dynamic_cast<CUIM_Deviation*>(view ? view->GetActiveMode() : nullptr);
-    if (!mode)
-        return;
-    if (cMeshObject* object = mode->ProbedObject(); object && mode->RereadProbe(*object))
-        if (view->GetSafeHwnd())
-            ::InvalidateRect(view->GetSafeHwnd(), nullptr, FALSE);
+    // The page redraws the view after its pass.
+    if (auto* mode = dynamic_cast<CUIM_Deviation*>(view ? view->GetActiveMode() : nullptr))
+        if (cMeshObject* object = mode->ProbedObject())
+            mode->RereadProbe(*object);
 }
 
 // ---------------------------------------------------------------- mode

@@ -98,7 +98,7 @@ public:
 
     // After another pass (another shape, tolerance or selection): the
     // vertex under the cursor shows what that pass measured there.
-    bool Reread(cMeshObject& object);
+    void Reread(cMeshObject& object);
 
     bool IsActive() const { return m_active; }
     const float* Point() const { return m_point; }
@@ -176,7 +176,7 @@ public:
     // World points that get a marker, in drawing order.
     std::vector<std::array<float, 3>> MarkerPoints() const;
     const cDeviationProbe& Probe() const { return probe; }
-    bool RereadProbe(cMeshObject& object) { return probe.Reread(object); }
+    void RereadProbe(cMeshObject& object) { probe.Reread(object); }
     // The first mesh object of the view's scene (looked up each time, so a
     // mesh removed from the scene is never reached).
     cMeshObject* ProbedObject() const;
