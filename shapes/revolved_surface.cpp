@@ -92,13 +92,17 @@ void Dezaz_Revolved::MoveHandle(int index, double t)
         profile->ExtendEnd(t, false);
     else if (index == 2)
     {
-        const float m = static_cast<float>(std::fabs(profile->GetLocalMidPoint().x));
+        const float x = static_cast<float>(profile->GetLocalMidPoint().x);
+        const float m = std::fabs(x);
         if (m > FLT_EPSILON)
         {
             const double c = std::clamp(t, -static_cast<double>(m), static_cast<double>(m));
             double frame[12];
             std::copy(profile->frame, profile->frame + 12, frame);
-            RotateFrameAboutY(frame, std::asin(c / m));
+            // The handle points along -z at its mid point; a turn about y
+            // moves a point at negative x the other way round, so the turn
+            // takes the side's sign to keep the handle under the cursor.
+            RotateFrameAboutY(frame, x < 0.0f ? -std::asin(c / m) : std::asin(c / m));
             // The mesh's sections were turned into the profile's plane by
             // the fit: they turn with it about the axis, so that the Sketch
             // tab shows and fits them where the profile now is (left behind,

@@ -977,3 +977,48 @@ TEST_F(SketchTabEditing, APressOnASplineHeldWhileTheDialogIsMaximisedPutsInNoPoi
     for (std::uint32_t i = 0; i < after.GetVertexCount(); ++i)
         EXPECT_EQ(PointDistance(after.GetVertex(i)->Position(), points.GetVertex(i)->Position()), 0.0f) << i;
 }
+
+
+// A line drawn on the far side of the axis (x = -20) is the whole profile;
+// on the Shape tab its middle handle, dragged 20 pixels towards its tip in
+// the turned view, goes that way by the dragged length, as it does on the
+// near side. The profile turned the other way round: the handle went 3.13
+// back, away from the cursor.
+TEST_F(SketchTabEditing, TheMiddleHandleOfAProfileBeyondTheAxisFollowsTheCursor)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    PageButton(IDC_SKETCH_CLEAR_ALL);
+    DrawLine(-20, -10, -20, 10);
+    ShowTab(L"Shape");
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    CUIM_ExtendSurface* mode = dialog->GetExtendMode();
+    ASSERT_TRUE(mode && mode->GetHandleCount() == 3);
+    const float* at = mode->GetHandlePoints()[2];
+    const float start[3] = {at[0], at[1], at[2]};
+    const double* f = Sketch()->frame;
+    const float tip[3] = {start[0] - 10 * float(f[2]), start[1] - 10 * float(f[6]), start[2] - 10 * float(f[10])};
+    const POINT a = PixelOf(view, start), b = PixelOf(view, tip);
+    const double pixels = std::hypot(double(b.x - a.x), double(b.y - a.y));
+    viewinput::Move(view, POINT{a.x + 1, a.y});
+    viewinput::Move(view, a);
+    ASSERT_EQ(mode->GetHoveredHandle(), 2);
+    viewinput::Inject(view, WM_LBUTTONDOWN, a);
+    POINT p = a;
+    for (int i = 1; i <= 5; ++i)
+    {
+        p = POINT{a.x + LONG(std::lround(4 * i * (b.x - a.x) / pixels)), a.y + LONG(std::lround(4 * i * (b.y - a.y) / pixels))};
+        viewinput::Move(view, p);
+    }
+    viewinput::Inject(view, WM_LBUTTONUP, p);
+    view->Redraw(kFullRedraw);
+    const float* end = mode->GetHandlePoints()[2];
+    double moved = 0.0;
+    for (int k = 0; k < 3; ++k)
+        moved += double(end[k] - start[k]) * (tip[k] - start[k]) / 10.0;
+    const double pixel = PixelsToWorldLength(view, 1);
+    EXPECT_NEAR(moved, 20 * pixel, pixel) << "pixel " << pixel;
+}
