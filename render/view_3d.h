@@ -133,7 +133,9 @@ public:
     virtual double GetZoomScale() { return 1.0; }
     // False when growing the scene box by `grow` on every side would take it
     // past what its float coordinates carry; such a zoom out is skipped, as
-    // an overflow would leave the view transform NaN for good.
+    // an overflow would leave the view transform NaN for good. A zoom in
+    // (negative `grow`) is skipped likewise when it would leave the box too
+    // narrow for its coordinates to tell its sides apart.
     bool CanGrowSceneBox(double grow) const;
     // Draws the frame now (the paint sequence).
     virtual void Redraw(std::uint32_t level);

@@ -15,6 +15,21 @@ constexpr double kSmallestKeptShare = 0.1;
 // Widest and tallest scene box a zoom out may leave, far below the float
 // range so that the projections and picks made from the box stay finite.
 constexpr double kLargestSceneExtent = 1e30;
+// Narrowest scene box a zoom in may leave: a share of the box's distance from
+// the origin (hundreds of float steps there) and never below what the
+// screen-to-world conversion still scales. A box far out would otherwise
+// round to zero width after a few zoom steps, and no zoom out could grow it
+// again.
+constexpr double kSmallestSceneShare = 1.0 / 16384.0;
+constexpr double kSmallestSceneExtent = 1e-6;
+
+bool KeepsSmallestExtent(const float min[3], const float max[3], double width, double height)
+{
+    const double far = std::max({std::fabs(double(min[0])), std::fabs(double(max[0])), std::fabs(double(min[1])),
+                                 std::fabs(double(max[1]))});
+    const double smallest = std::max(kSmallestSceneExtent, far * kSmallestSceneShare);
+    return width >= smallest && height >= smallest;
+}
 
 bool EndsZoomAnimation(const MSG& msg)
 {
@@ -127,13 +142,15 @@ bool C3DView::CanGrowSceneBox(double grow) const
 {
     if (!camera)
         return false;
-    if (!(grow > 0.0))
+    if (grow == 0.0)
         return true;
     float min[3], max[3];
     camera->GetSceneBox(min, max);
     const double aspect = renderer ? *renderer->GetAspect() : 1.0;
     const double width = double(max[0]) - min[0] + 2.0 * grow * aspect;
     const double height = double(max[1]) - min[1] + 2.0 * grow;
+    if (grow < 0.0)
+        return KeepsSmallestExtent(min, max, width, height);
     return width <= kLargestSceneExtent && height <= kLargestSceneExtent;
 }
 
@@ -275,6 +292,8 @@ void C3DView::ZoomToRectangle(const RECT& rect)
     }
     const float newMin[3] = {float(nminX), float(nminY), min[2]};
     const float newMax[3] = {float(nmaxX), float(nmaxY), max[2]};
+    if (!KeepsSmallestExtent(newMin, newMax, double(newMax[0]) - newMin[0], double(newMax[1]) - newMin[1]))
+        return;
     camera->SetSceneBox(newMin, newMax);
     const double* t = camera->GetViewTransform();
     camera->SetPan(t[3] - (double(rc[0]) - cc[0]), t[7] - (double(rc[1]) - cc[1]));

@@ -203,6 +203,38 @@ TEST_F(View3D, ZoomingInNeverCollapsesTheBox)
     EXPECT_GT(max[0] - min[0], 0.0f);
 }
 
+// A scan 30 m from the origin: zoom steps (Ctrl+numeric-pad plus) took the
+// box below one float step there, so it rounded to zero width, and no zoom
+// out could grow it again. Zooming in now stops while the box still has its
+// width, and the zoom steps out bring the whole scan back.
+TEST_F(View3D, ZoomingInThirtyMetresOutStopsWhereTheViewCanStillZoomOut)
+{
+    ViewFixture f(false);
+    const float centre[3] = {30000.0f, -21000.0f, 9000.0f}, half[3] = {40.0f, 25.0f, 30.0f};
+    f.scene->AddObject(MakeBoxObject(centre, half));
+    C3DView* view = f.Create(200, 160);
+    const double h0 = BoxHeight(view);
+    const RECT middle{97, 77, 103, 83};
+    for (int way = 0; way < 2; ++way)
+    {
+        view->ZoomAll();
+        for (int i = 0; i < 40; ++i)
+        {
+            if (way == 0)
+                view->SendMessage(WM_COMMAND, kCmdZoomIn);
+            else
+                view->ZoomToRectangle(middle);
+        }
+        float min[3], max[3];
+        view->GetCamera()->GetSceneBox(min, max);
+        EXPECT_GT(max[0] - min[0], 0.0f) << "way " << way;
+        EXPECT_GT(max[1] - min[1], 0.0f) << "way " << way;
+        for (int i = 0; i < 20; ++i)
+            view->SendMessage(WM_COMMAND, kCmdZoomOut);
+        EXPECT_GT(BoxHeight(view), h0) << "way " << way << ": zoomed back out past the whole scan";
+    }
+}
+
 TEST_F(View3D, ZoomingOutStopsBeforeTheBoxLeavesTheFloatRange)
 {
     ViewFixture f;
