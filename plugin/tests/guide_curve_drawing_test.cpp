@@ -34,21 +34,8 @@ ON_Mesh FreeFormScan(scans::Vec centre, scans::Vec normal, double size, int cell
     normal = scans::Unit(normal);
     scans::Vec e1, e2;
     scans::Basis(normal, e1, e2);
-    std::vector<int> grid;
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i)
-        {
-            const double x = size * (double(i) / cells - 0.5), y = size * (double(j) / cells - 0.5);
-            grid.push_back(b.Add(centre + x * e1 + y * e2 + FreeFormHeight(x, y, size, bend) * normal));
-        }
-    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i)
-        {
-            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
-            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
-        }
-    return b.Mesh();
+    return scans::SquareGrid(b, size, cells, [&](double x, double y)
+                             { return centre + x * e1 + y * e2 + FreeFormHeight(x, y, size, bend) * normal; });
 }
 
 POINT ScreenOf(C3DView* view, const scans::Vec& p)

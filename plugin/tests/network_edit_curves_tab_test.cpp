@@ -168,6 +168,18 @@ protected:
         Input(WM_MOUSEMOVE, POINT{node.x + 10, node.y + 20});
         return middle;
     }
+    // The network page in a turned view with one curve drawn across the
+    // scan; that curve's nodes (none when the drawing made no curve).
+    auto TurnedNetworkWithOneCurve()
+    {
+        OpenNetwork();
+        testview::TurnView(view, 20.0, 10.0);
+        DrawCurve(0);
+        decltype(Network()->GetSegment(0)->GetDefiningPoints()->vertices) nodes;
+        if (CurveCount() == 1)
+            nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
+        return nodes;
+    }
     // A curve across the scan: three clicks and a double click.
     void DrawCurve(int dy)
     {
@@ -841,11 +853,8 @@ TEST_F(CurvesTab, AnUndoWhileACurveIsDrawnTakesItBackAndTheCurveBeforeItStaysUnd
 
 TEST_F(CurvesTab, EscapeWhileDrawingFromAPointOnACurveLeavesThatCurveAsItWas)
 {
-    OpenNetwork();
-    testview::TurnView(view, 20.0, 10.0);
-    DrawCurve(0);
+    const auto nodes = TurnedNetworkWithOneCurve();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     const std::size_t undo = page->GetUndoCount();
     PageButton(IDC_CURVES_ADD);
     Paint();
@@ -863,11 +872,8 @@ TEST_F(CurvesTab, EscapeWhileDrawingFromAPointOnACurveLeavesThatCurveAsItWas)
 
 TEST_F(CurvesTab, EscapeDuringADragThatInsertedANodeGivesTheCurveBackWithoutIt)
 {
-    OpenNetwork();
-    testview::TurnView(view, 20.0, 10.0);
-    DrawCurve(0);
+    const auto nodes = TurnedNetworkWithOneCurve();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     PageButton(IDC_CURVES_MODIFY);
     Paint();
     // Pressed between two nodes and moved on: a node is inserted there and
@@ -921,11 +927,8 @@ TEST_F(CurvesTab, AnotherShapeChosenWhileDrawingFromAPointOnACurveLeavesThatCurv
 
 TEST_F(CurvesTab, RestartDrawingAfterAClickOntoACurveLeavesThatCurveAsItWas)
 {
-    OpenNetwork();
-    testview::TurnView(view, 20.0, 10.0);
-    DrawCurve(0);
+    const auto nodes = TurnedNetworkWithOneCurve();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     PageButton(IDC_CURVES_ADD);
     Paint();
     const POINT onCurve = OnFirstCurve(0.7);
@@ -942,11 +945,8 @@ TEST_F(CurvesTab, RestartDrawingAfterAClickOntoACurveLeavesThatCurveAsItWas)
 
 TEST_F(CurvesTab, ADoubleClickOntoACurveThatDrawsNoCurveLeavesThatCurveAsItWas)
 {
-    OpenNetwork();
-    testview::TurnView(view, 20.0, 10.0);
-    DrawCurve(0);
+    const auto nodes = TurnedNetworkWithOneCurve();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     PageButton(IDC_CURVES_ADD);
     Paint();
     const POINT onCurve = OnFirstCurve(0.7);
@@ -1261,11 +1261,8 @@ TEST_F(CurvesTab, AnAngleTypedAndLeftForAClickInTheViewIsTakenAndTheViewsKeysRea
 // under the cursor, 18 mm from the press.
 TEST_F(CurvesTab, APressOnACurveHeldWhileTheDialogIsMaximisedPutsInNoNode)
 {
-    OpenNetwork();
-    testview::TurnView(view, 20.0, 10.0);
-    DrawCurve(0);
+    const auto nodes = TurnedNetworkWithOneCurve();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     PageButton(IDC_CURVES_MODIFY);
     Paint();
     POINT cursor = OnFirstCurve(0.3);
@@ -1291,11 +1288,8 @@ TEST_F(CurvesTab, APressOnACurveHeldWhileTheDialogIsMaximisedPutsInNoNode)
 // the scan point then under the cursor, 22.9 mm from where it was.
 TEST_F(CurvesTab, ANodePressedAndLetGoThroughAMaximiseStaysWhereItWas)
 {
-    OpenNetwork();
-    testview::TurnView(view, 20.0, 10.0);
-    DrawCurve(0);
+    const auto nodes = TurnedNetworkWithOneCurve();
     ASSERT_EQ(CurveCount(), 1u);
-    const auto nodes = Network()->GetSegment(0)->GetDefiningPoints()->vertices;
     PageButton(IDC_CURVES_MODIFY);
     Paint();
     POINT cursor = ScreenOf(nodes[1]);

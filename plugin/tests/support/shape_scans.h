@@ -65,6 +65,25 @@ private:
     std::mt19937 m_random;
 };
 
+// A square of cells x cells squares of `size`, two triangles each, whose
+// corners `pointAt(x, y)` places for x and y from -size / 2 to size / 2.
+template <class PointAt>
+inline ON_Mesh SquareGrid(MeshBuilder& b, double size, int cells, PointAt pointAt)
+{
+    std::vector<int> grid;
+    for (int j = 0; j <= cells; ++j)
+        for (int i = 0; i <= cells; ++i)
+            grid.push_back(b.Add(pointAt(size * (double(i) / cells - 0.5), size * (double(j) / cells - 0.5))));
+    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
+    for (int j = 0; j < cells; ++j)
+        for (int i = 0; i < cells; ++i)
+        {
+            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
+    return b.Mesh();
+}
+
 // A cylinder side of `segments` around and `rows` along, with or without
 // its two end caps (fans from the axis).
 inline ON_Mesh Cylinder(Vec base, Vec axis, double radius, double height, int segments, int rows, bool caps,
@@ -112,18 +131,7 @@ inline ON_Mesh Plane(Vec centre, Vec normal, double size, int cells, double nois
     normal = Unit(normal);
     Vec e1, e2;
     Basis(normal, e1, e2);
-    std::vector<int> grid;
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i)
-            grid.push_back(b.Add(centre + (size * (double(i) / cells - 0.5)) * e1 + (size * (double(j) / cells - 0.5)) * e2));
-    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i)
-        {
-            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
-            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
-        }
-    return b.Mesh();
+    return SquareGrid(b, size, cells, [&](double x, double y) { return centre + x * e1 + y * e2; });
 }
 
 // A sphere of `bands` latitude bands and `segments` meridians.
@@ -220,21 +228,8 @@ inline ON_Mesh CurvedPatch(Vec centre, Vec normal, double size, int cells, doubl
     normal = Unit(normal);
     Vec e1, e2;
     Basis(normal, e1, e2);
-    std::vector<int> grid;
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i)
-        {
-            const double x = size * (double(i) / cells - 0.5), y = size * (double(j) / cells - 0.5);
-            grid.push_back(b.Add(centre + x * e1 + y * e2 + CurvedPatchHeight(x, y, size, bend) * normal));
-        }
-    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i)
-        {
-            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
-            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
-        }
-    return b.Mesh();
+    return SquareGrid(b, size, cells, [&](double x, double y)
+                      { return centre + x * e1 + y * e2 + CurvedPatchHeight(x, y, size, bend) * normal; });
 }
 
 // A sheet of cells x cells squares of `size` around the centre, facing
@@ -247,23 +242,13 @@ inline ON_Mesh MirroredBumps(Vec centre, Vec normal, double size, int cells, Vec
     normal = Unit(normal);
     Vec e1;
     Basis(normal, e1, across);
-    std::vector<int> grid;
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i)
-        {
-            const double x = size * (double(i) / cells - 0.5), y = size * (double(j) / cells - 0.5);
-            const double h = 8.0 * (std::exp(-((y - 15) * (y - 15) + x * x) / 100.0) +
-                                    std::exp(-((y + 15) * (y + 15) + x * x) / 100.0));
-            grid.push_back(b.Add(centre + x * e1 + y * across + h * normal));
-        }
-    const auto at = [&](int i, int j) { return grid[std::size_t(j * (cells + 1) + i)]; };
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i)
-        {
-            b.Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
-            b.Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
-        }
-    return b.Mesh();
+    return SquareGrid(b, size, cells,
+                      [&](double x, double y)
+                      {
+                          const double h = 8.0 * (std::exp(-((y - 15) * (y - 15) + x * x) / 100.0) +
+                                                  std::exp(-((y + 15) * (y + 15) + x * x) / 100.0));
+                          return centre + x * e1 + y * across + h * normal;
+                      });
 }
 
 } // namespace scans
