@@ -161,6 +161,15 @@ const stPlacement kPlacements[] = {
     {{1.0, 0.0, 0.0}, {-20.0, 5.0, 3.0}},
 };
 
+// Fit parameters with the direction fixed along the frame's z axis.
+stProfileFitParams AlongFrameAxis(const double frame[12])
+{
+    stProfileFitParams params;
+    params.direction[0] = frame[2], params.direction[1] = frame[6], params.direction[2] = frame[10];
+    params.directionFixed = 1;
+    return params;
+}
+
 } // namespace
 
 TEST(ExtrudedFromScan, StraightRoundedRectangleRecoversDirectionHeightAndWall)
@@ -214,9 +223,7 @@ TEST(ExtrudedFromScan, ThreeDegreeDraftIsMeasuredWithItsSignWhicheverWayTheProfi
             Dezaz_Extruded& surface = *object.GetGeometry();
             surface.GetSeeds().push_back(0);
             cFitContainer points(RegionPoints(mesh));
-            stProfileFitParams params;
-            params.direction[0] = frame[2], params.direction[1] = frame[6], params.direction[2] = frame[10];
-            params.directionFixed = 1;
+            stProfileFitParams params = AlongFrameAxis(frame);
             params.profileKind = 4;
             params.draftMode = 1;
             ASSERT_TRUE(BuildExtrudedFromSections(points, mesh, surface, surface.GetSeeds(), params, 1.0, true));
@@ -249,9 +256,7 @@ TEST(ExtrudedFromScan, AMeasuredDraftIsTheSameAngleOnAPoolAsAlone)
     cMesh mesh;
     BuildRoundedPrism(mesh, frame, 30.0, 20.0, 5.0, 40.0, 3.0 * kPi / 180.0, 240, 20, 0.02);
     cFitContainer points(RegionPoints(mesh));
-    stProfileFitParams params;
-    params.direction[0] = frame[2], params.direction[1] = frame[6], params.direction[2] = frame[10];
-    params.directionFixed = 1;
+    stProfileFitParams params = AlongFrameAxis(frame);
     params.profileKind = 4;
     params.draftMode = 1;
     cThreadPool pool(4);
@@ -290,9 +295,7 @@ TEST(ExtrudedFromScan, ATaperedFitWithAMarginCutsItsSectionWhereTheProfileSits)
     Dezaz_Extruded& surface = *object.GetGeometry();
     surface.GetSeeds().push_back(0);
     cFitContainer points(RegionPoints(mesh));
-    stProfileFitParams params;
-    params.direction[0] = frame[2], params.direction[1] = frame[6], params.direction[2] = frame[10];
-    params.directionFixed = 1;
+    stProfileFitParams params = AlongFrameAxis(frame);
     params.profileKind = 2;
     params.draftMode = 2;
     params.draftAngle = draft;
@@ -324,9 +327,7 @@ TEST(ExtrudedFromScan, JointsAtTheCornerTangentsBringTheChainToTheNoise)
             Dezaz_Extruded& surface = *object.GetGeometry();
             surface.GetSeeds().push_back(0);
             cFitContainer points(RegionPoints(mesh));
-            stProfileFitParams params;
-            params.direction[0] = frame[2], params.direction[1] = frame[6], params.direction[2] = frame[10];
-            params.directionFixed = 1;
+            stProfileFitParams params = AlongFrameAxis(frame);
             params.sectionCount = 6;
             params.profileKind = 4;
             params.draftMode = degrees > 0.0 ? 1 : 0;
