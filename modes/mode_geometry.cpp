@@ -1,5 +1,7 @@
 #include "modes/mode_geometry.h"
 
+#include "platform/win32/window.h"
+
 #include <cfloat>
 #include <cmath>
 
@@ -52,4 +54,18 @@ double ClosestPointOnSegment(const float p[3], const float a[3], const float b[3
     else
         take(t > 1.0 ? b : a);
     return t;
+}
+
+POINT WindowPointOnScreen(HWND window, POINT inWindow)
+{
+    if (window)
+        ::ClientToScreen(window, &inWindow);
+    return inWindow;
+}
+
+POINT ScreenPointInWindow(HWND window, POINT onScreen)
+{
+    if (window)
+        ::ScreenToClient(window, &onScreen);
+    return onScreen;
 }

@@ -27,6 +27,13 @@ inline POINT SnapScreenLineToAxis(POINT p0, POINT p1)
     return SnapPointToScreenAxis(p0, p1, kScreenLineAxisTolerance);
 }
 
+// A point of a window's pixels kept on the screen, and read back in the
+// window's pixels: a dialog maximised or moved under a still cursor moves
+// the window's pixels under it, so a press or a drag's last point is kept on
+// the screen. Without a window the point stays as it is.
+POINT WindowPointOnScreen(HWND window, POINT inWindow);
+POINT ScreenPointInWindow(HWND window, POINT onScreen);
+
 // The point of segment a-b nearest to p and its distance. Returns the
 // unclamped parameter t of p's projection on the line (0 for a segment
 // shorter than 1e-3, whose nearest point is a).

@@ -287,10 +287,7 @@ void CUIM_EditNetwork::UpdateHover(POINT point, C3DView* view)
 // and that shift was taken as a drag that put in a node (or moved one).
 POINT CUIM_EditNetwork::PressInView(C3DView* view) const
 {
-    POINT press = pressPoint;
-    if (view && view->GetSafeHwnd())
-        ::ScreenToClient(view->GetSafeHwnd(), &press);
-    return press;
+    return ScreenPointInWindow(view ? view->GetSafeHwnd() : nullptr, pressPoint);
 }
 
 BOOL CUIM_EditNetwork::OnLButtonDown(POINT point, UINT flags, C3DView* view)
@@ -302,8 +299,7 @@ BOOL CUIM_EditNetwork::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     // as it began.
     CancelNodeDrag();
     ClearPressState();
-    pressPoint = point;
-    ::ClientToScreen(view->GetSafeHwnd(), &pressPoint);
+    pressPoint = WindowPointOnScreen(view->GetSafeHwnd(), point);
     buttonDown = 1;
     if (!GetNetwork())
         return 1;
@@ -323,8 +319,7 @@ BOOL CUIM_EditNetwork::OnLButtonDown(POINT point, UINT flags, C3DView* view)
         if (planeHover)
         {
             planeDrag = 1;
-            lastPlanePoint = point;
-            ::ClientToScreen(view->GetSafeHwnd(), &lastPlanePoint);
+            lastPlanePoint = WindowPointOnScreen(view->GetSafeHwnd(), point);
             ::SetCapture(view->GetSafeHwnd());
             return 1;
         }
@@ -728,8 +723,7 @@ void CUIM_EditNetwork::DragSectionPlane(POINT point, C3DView* view)
     // The last move's point is kept on the screen: a dialog maximised or
     // moved under the held plane moves the view's pixels under the cursor,
     // and the shift was taken as a drag.
-    POINT last = lastPlanePoint;
-    ::ScreenToClient(view->GetSafeHwnd(), &last);
+    const POINT last = ScreenPointInWindow(view->GetSafeHwnd(), lastPlanePoint);
     float world[3], before[3];
     if (!onScreenPlane(point, world) || !onScreenPlane(last, before))
         return;
@@ -758,8 +752,7 @@ void CUIM_EditNetwork::DragSectionPlane(POINT point, C3DView* view)
         }
     }
     page->UpdatePositionField();
-    lastPlanePoint = point;
-    ::ClientToScreen(view->GetSafeHwnd(), &lastPlanePoint);
+    lastPlanePoint = WindowPointOnScreen(view->GetSafeHwnd(), point);
     Repaint(view);
 }
 

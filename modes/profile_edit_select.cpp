@@ -6,6 +6,7 @@
 #include "core/profiled_surface.h"
 #include "core/section_curve.h"
 #include "core/section_curve_classes.h"
+#include "modes/mode_geometry.h"
 #include "modes/mode_support.h"
 #include "core/scene_object.h"
 #include "modes/shapes_view.h"
@@ -122,9 +123,7 @@ void CUIM_EditProfile::SelectToolDown(POINT point, UINT flags, C3DView* view)
                     insertSegment = NearestSketchSegment(*points, local);
                     insertPending = 1;
                     pressPoint = point;
-                    pressScreenPoint = point;
-                    if (view && view->GetSafeHwnd())
-                        ::ClientToScreen(view->GetSafeHwnd(), &pressScreenPoint);
+                    pressScreenPoint = WindowPointOnScreen(view ? view->GetSafeHwnd() : nullptr, point);
                 }
             }
             else
@@ -179,9 +178,7 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
     // How far the cursor went from the press is measured on the screen: a
     // dialog maximised or moved under a still cursor moves the view's pixels
     // under it, and that shift was taken as a drag that put in a point.
-    POINT press = pressScreenPoint;
-    if (view && view->GetSafeHwnd())
-        ::ScreenToClient(view->GetSafeHwnd(), &press);
+    const POINT press = ScreenPointInWindow(view ? view->GetSafeHwnd() : nullptr, pressScreenPoint);
     if (insertPending && insertSpline &&
         (std::abs(point.x - press.x) > kInsertDragPixels || std::abs(point.y - press.y) > kInsertDragPixels))
     {

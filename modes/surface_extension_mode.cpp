@@ -4,6 +4,7 @@
 #include "core/mesh_object.h"
 #include "core/scene.h"
 #include "core/scene_object_container.h"
+#include "modes/mode_geometry.h"
 #include "modes/mode_support.h"
 #include "modes/selection_brush_owner.h"
 #include "modes/shapes_view.h"
@@ -170,14 +171,6 @@ void CUIM_ExtendSurface::SendViewCommand(C3DView* view, UINT id)
         ::SendMessageW(view->GetSafeHwnd(), WM_COMMAND, id, 0);
 }
 
-// A client point of the view on the screen.
-POINT CUIM_ExtendSurface::OnScreen(POINT point, C3DView* view)
-{
-    if (view && view->GetSafeHwnd())
-        ::ClientToScreen(view->GetSafeHwnd(), &point);
-    return point;
-}
-
 BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
 {
     if (IShapesViewOwner* owner = Owner())
@@ -192,7 +185,7 @@ BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     if (hovering && hoveredHandle >= 0 && PickImageInBuffer(view))
     {
         dragging = 1;
-        previousScreenPoint = OnScreen(point, view);
+        previousScreenPoint = WindowPointOnScreen(view ? view->GetSafeHwnd() : nullptr, point);
         return 1;
     }
     if (view->GetActiveMode() != this)
@@ -213,8 +206,7 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
         // one. The previous point is kept on the screen: a dialog maximised
         // or moved under a held handle moves the view's pixels under the
         // cursor, and the shift was taken as a drag of the window's offset.
-        POINT from = previousScreenPoint;
-        ::ScreenToClient(view->GetSafeHwnd(), &from);
+        const POINT from = ScreenPointInWindow(view->GetSafeHwnd(), previousScreenPoint);
         camera->ScreenDeltaToWorld(drag, from, point);
         const float* p = &handlePoints[std::size_t(hoveredHandle) * 3];
         const float* d = &handleDirections[std::size_t(hoveredHandle) * 3];
@@ -249,7 +241,7 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
             handled = 1;
         }
     }
-    previousScreenPoint = OnScreen(point, view);
+    previousScreenPoint = WindowPointOnScreen(view ? view->GetSafeHwnd() : nullptr, point);
     if (handled)
         return 1;
     return CUIM_ScreenSelection::OnMouseMove(point, flags, view);
@@ -361,8 +353,7 @@ BOOL CUIM_ExtendSurface::OnMButtonDown(POINT point, UINT, C3DView* view)
     IShapesViewOwner* owner = Owner();
     if (!owner || !view)
         return 1;
-    POINT screen = point;
-    ::ClientToScreen(view->GetSafeHwnd(), &screen);
+    const POINT screen = WindowPointOnScreen(view->GetSafeHwnd(), point);
     const POINT at{screen.x + 10, screen.y - 10};
     const HWND picker = owner->QuickShapePicker(owner->CurrentShapeObject() != nullptr);
     if (picker)

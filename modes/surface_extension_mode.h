@@ -104,7 +104,6 @@ private:
     void ClearHint(C3DView* view);
     void ShowPopupAt(HWND window, POINT screen);
     void SendViewCommand(C3DView* view, UINT id);
-    static POINT OnScreen(POINT point, C3DView* view);
     // The wand's seed under the cursor handed to the view (whose owner grows
     // the selection from it); false when the click hits no triangle.
     bool WandClick(POINT point);
