@@ -98,6 +98,24 @@ protected:
         testview::ZoomToMiddle(view, 0.6);
         view->Redraw(kFullRedraw);
     }
+    // On the Sketch tab in a turned, zoomed view with snapping off, a spline
+    // through three clicks across the centre, drawn with control points off.
+    void DrawThreePointSplineInATurnedView()
+    {
+        ShowTab(L"Sketch");
+        TurnAndZoomView();
+        SetSnapping(false);
+        CSubProfileDlg& page = *dialog->GetSketchPage();
+        ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_CONTROL_POINTS, BM_SETCHECK, BST_UNCHECKED, 0);
+        page.OnCurveControlPoints();
+        float c[3];
+        Centre(c);
+        Command(kCmdProfileFreeForm);
+        viewinput::Click(view, At(c[0] - 12, c[1]));
+        viewinput::Click(view, At(c[0], c[1] + 3));
+        viewinput::Click(view, At(c[0] + 12, c[1]));
+        Command(32815); // Finish
+    }
     // The sketch point under the view's centre.
     void Centre(float out[3])
     {
@@ -419,19 +437,7 @@ TEST_F(SketchTabEditing, AnotherShapeChosenWhileASplinePointIsInsertedAndDragged
 {
     MakeRevolvedShapes(2);
     ChooseListItem(0);
-    ShowTab(L"Sketch");
-    TurnAndZoomView();
-    SetSnapping(false);
-    CSubProfileDlg& page = *dialog->GetSketchPage();
-    ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_CONTROL_POINTS, BM_SETCHECK, BST_UNCHECKED, 0);
-    page.OnCurveControlPoints();
-    float c[3];
-    Centre(c);
-    Command(kCmdProfileFreeForm);
-    viewinput::Click(view, At(c[0] - 12, c[1]));
-    viewinput::Click(view, At(c[0], c[1] + 3));
-    viewinput::Click(view, At(c[0] + 12, c[1]));
-    Command(32815); // Finish
+    DrawThreePointSplineInATurnedView();
     ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
     ST_ISectionCurve* first = Sketch();
     const tPolyline<cVertex> points = *SketchPointsOf(*first->GetSegment(0), false);
@@ -939,19 +945,7 @@ TEST_F(SketchTabEditing, TheLengthFieldKeepsNoLengthOfALineThatWent)
 TEST_F(SketchTabEditing, APressOnASplineHeldWhileTheDialogIsMaximisedPutsInNoPoint)
 {
     MakeRevolvedShapes(1);
-    ShowTab(L"Sketch");
-    TurnAndZoomView();
-    SetSnapping(false);
-    CSubProfileDlg& page = *dialog->GetSketchPage();
-    ::SendDlgItemMessageW(page.GetSafeHwnd(), IDC_SKETCH_CONTROL_POINTS, BM_SETCHECK, BST_UNCHECKED, 0);
-    page.OnCurveControlPoints();
-    float c[3];
-    Centre(c);
-    Command(kCmdProfileFreeForm);
-    viewinput::Click(view, At(c[0] - 12, c[1]));
-    viewinput::Click(view, At(c[0], c[1] + 3));
-    viewinput::Click(view, At(c[0] + 12, c[1]));
-    Command(32815); // Finish
+    DrawThreePointSplineInATurnedView();
     ASSERT_EQ(Sketch()->GetSegmentCount(), 1u);
     const tPolyline<cVertex> points = *SketchPointsOf(*Sketch()->GetSegment(0), false);
     Command(kCmdProfileSelect);
