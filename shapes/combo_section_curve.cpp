@@ -62,11 +62,12 @@ double CounterClockwiseTurn(double from, double to)
 }
 
 // Where an end of the chain moves when it is lengthened by `length` the way
-// `direction` (the unit tangent, pointing out of the chain) runs. A line's
-// end moves along the direction; an arc's end moves along the arc's circle,
-// so that the arc keeps its radius (the arc rebuilt through an end pushed
-// along its tangent and the old interior point would be another, larger
-// one), by at most a quarter of the gap the arc leaves open.
+// `direction` (the unit tangent, pointing out of the chain) runs; a negative
+// length shortens it. A line's end moves along the direction; an arc's end
+// moves along the arc's circle, so that the arc keeps its radius (the arc
+// rebuilt through an end pushed along its tangent and the old interior point
+// would be another, larger one), outwards by at most a quarter of the gap the
+// arc leaves open, inwards short of its interior point.
 t3DPoint<double> LengthenedEnd(const tComboSegment& segment, const t3DPoint<double>& end,
                                const t3DPoint<double>& direction, double length)
 {
@@ -87,8 +88,11 @@ t3DPoint<double> LengthenedEnd(const tComboSegment& segment, const t3DPoint<doub
     const double rx = end.x - centre[0], ry = end.y - centre[1];
     // Counter-clockwise when the direction turns left of the radius.
     const double sense = rx * direction.y - ry * direction.x >= 0.0 ? 1.0 : -1.0;
-    const double turn = sense * std::min(length / radius, 0.25 * (kTwoPi - sweep));
-    const double angle = std::atan2(ry, rx) + turn;
+    const double aEnd = std::atan2(ry, rx);
+    const double aInterior = std::atan2(b[1] - centre[1], b[0] - centre[0]);
+    const double toInterior = sense > 0.0 ? CounterClockwiseTurn(aInterior, aEnd) : CounterClockwiseTurn(aEnd, aInterior);
+    const double turn = sense * std::clamp(length / radius, -0.9 * toInterior, 0.25 * (kTwoPi - sweep));
+    const double angle = aEnd + turn;
     return {centre[0] + radius * std::cos(angle), centre[1] + radius * std::sin(angle), 0.0};
 }
 
@@ -283,11 +287,24 @@ bool ST_TComboCurve<TWire>::InterpolatePolyline(const double frame_[12], const t
     return FitToPolyline(frame_, points, 0.0, option);
 }
 
+// An end arc (a revolved shape's end handle dragged) moves along its circle,
+// as the chain's own lengthening does: pushed along its tangent it was
+// rebuilt through the pushed end and the old interior point as an arc of
+// another radius, larger with every drag.
 template <class TWire> bool ST_TComboCurve<TWire>::ExtendStart(double distance, bool rebuild)
 {
     if (m_closed || !m_wire.IsValid())
         return false;
-    ExtendStartPoint(distance);
+    if (!m_segments.empty() && IsArcRecord(m_segments.front()) && std::fabs(distance) >= FLT_EPSILON &&
+        std::isfinite(distance))
+    {
+        const t3DPoint<double> t = UnitXY(GetLocalStartTangent());
+        StoreFlat(cachedStart, LengthenedEnd(m_segments.front(), {cachedStart[0], cachedStart[1], 0.0},
+                                             {-t.x, -t.y, 0.0}, distance));
+        InvalidateFitRms();
+    }
+    else
+        ExtendStartPoint(distance);
     cachedStart[2] = 0.0;
     if (!m_segments.empty())
         *m_segments.front().GetVertex(0) = {cachedStart[0], cachedStart[1], 0.0};
@@ -298,7 +315,15 @@ template <class TWire> bool ST_TComboCurve<TWire>::ExtendEnd(double distance, bo
 {
     if (m_closed || !m_wire.IsValid())
         return false;
-    ExtendEndPoint(distance);
+    if (!m_segments.empty() && IsArcRecord(m_segments.back()) && std::fabs(distance) >= FLT_EPSILON &&
+        std::isfinite(distance))
+    {
+        const t3DPoint<double> t = UnitXY(GetLocalEndTangent());
+        StoreFlat(cachedEnd, LengthenedEnd(m_segments.back(), {cachedEnd[0], cachedEnd[1], 0.0}, t, distance));
+        InvalidateFitRms();
+    }
+    else
+        ExtendEndPoint(distance);
     cachedEnd[2] = 0.0;
     if (!m_segments.empty())
         *m_segments.back().GetVertex(1) = {cachedEnd[0], cachedEnd[1], 0.0};

@@ -5,6 +5,7 @@
 // through sections with a few spikes.
 #include "shapes/arc_section_curve.h"
 #include "shapes/combo_section_curve.h"
+#include "shapes/revolved_surface.h"
 
 #include "core/frame_math.h"
 #include "shapes/section_curve_geometry.h"
@@ -213,4 +214,53 @@ TEST(ArcEnds, AChainsEndArcStopsShortOfClosingItsCircle)
     if (degrees < 0.0)
         degrees += 360.0;
     EXPECT_NEAR(degrees, 225.0, 0.5);
+}
+
+TEST(ArcEnds, ARevolvedChainsEndHandlesSlideItsEndArcsAlongTheirCircles)
+{
+    // Arc, line, arc (radius 5 about (20, 0) and (30, 0)), all beside the
+    // axis, in a frame 30 m out; the start and end handles dragged out 3,
+    // back 2 and out 5.
+    double frame[12];
+    const double axis[3] = {0.3, -0.4, 0.866}, origin[3] = {30000.0, -250.0, 90.0}, reference[3] = {1, 0, 0};
+    MakeFrame3x4(frame, origin, axis, reference);
+    Sections sections;
+    tFramePolyline<cVertex>& s = *sections.Add(tFramePolyline<cVertex>());
+    std::copy(frame, frame + 12, s.frame);
+    const auto add = [&](double x, double y) {
+        double w[3];
+        for (int row = 0; row < 3; ++row)
+            w[row] = frame[4 * row] * x + frame[4 * row + 1] * y + frame[4 * row + 3];
+        s.AddPoint3d(w);
+    };
+    for (int i = 0; i < 40; ++i)
+        add(20.0 + 5.0 * std::cos(kPi * (1.0 + 0.5 * i / 39)), 5.0 * std::sin(kPi * (1.0 + 0.5 * i / 39)));
+    for (int i = 1; i < 60; ++i)
+        add(20.0 + 10.0 * i / 59, -5.0);
+    for (int i = 1; i < 40; ++i)
+        add(30.0 + 5.0 * std::cos(kPi * (1.5 + 0.5 * i / 39)), 5.0 * std::sin(kPi * (1.5 + 0.5 * i / 39)));
+    ST_TComboCurve<Dezaz_Wire> combo;
+    combo.SetMergeMode(0);
+    ASSERT_TRUE(combo.RebuildWire(frame, sections, 1.0f, nullptr));
+    ASSERT_TRUE(combo.InsertJoint(39, {20.0f, -5.0f, 0.0f}));
+    ASSERT_TRUE(combo.InsertJoint(98, {30.0f, -5.0f, 0.0f}));
+    Dezaz_Revolved surface;
+    ASSERT_TRUE(surface.SetProfile(&combo, 1));
+    ASSERT_EQ(surface.GetHandleCount(), 3);
+    const ST_ISectionCurve& profile = *surface.GetProfileCurve();
+    double length = profile.GetWire()->GetLength();
+    for (const double d : {3.0, -2.0, 5.0})
+    {
+        surface.MoveHandle(0, d);
+        surface.MoveHandle(1, d);
+        ASSERT_TRUE(profile.HasValidWire()) << d;
+        const t3DPoint<double> start = profile.GetLocalStartPoint(), end = profile.GetLocalEndPoint();
+        // On their circles (the scan's float points 30 m out fit them
+        // within 4e-4; 3 drags pushed along the tangents made radii 8.43 and
+        // 8.40), each end moved by the dragged length along its arc.
+        EXPECT_NEAR(std::hypot(start.x - 20.0, start.y), 5.0, 1e-3) << d;
+        EXPECT_NEAR(std::hypot(end.x - 30.0, end.y), 5.0, 1e-3) << d;
+        EXPECT_NEAR(profile.GetWire()->GetLength(), length + 2.0 * d, 1e-3) << d;
+        length = profile.GetWire()->GetLength();
+    }
 }
