@@ -96,6 +96,23 @@ t3DPoint<double> LengthenedEnd(const tComboSegment& segment, const t3DPoint<doub
     return {centre[0] + radius * std::cos(angle), centre[1] + radius * std::sin(angle), 0.0};
 }
 
+// The length along an end arc whose chord from the section's end is
+// `chord`: how far the arc was lengthened there before (it slides along its
+// circle, so the straight distance is short of it). A line's is the chord.
+double LengthAlongEnd(const tComboSegment& segment, double chord)
+{
+    if (!IsArcRecord(segment) || segment.GetVertexCount() < 3)
+        return chord;
+    const double a[3] = {segment.GetVertex(0)->x, segment.GetVertex(0)->y, 0.0};
+    const double b[3] = {segment.GetVertex(2)->x, segment.GetVertex(2)->y, 0.0};
+    const double c[3] = {segment.GetVertex(1)->x, segment.GetVertex(1)->y, 0.0};
+    double centre[3];
+    const double radius = CircumradiusOf3Points(a, b, c, centre);
+    if (!(radius > 0.0) || !std::isfinite(radius) || chord >= 2.0 * radius)
+        return chord;
+    return 2.0 * radius * std::asin(chord / (2.0 * radius));
+}
+
 } // namespace
 
 template <class TWire> void ST_TComboCurve<TWire>::Reset()
@@ -219,12 +236,15 @@ template <class TWire> bool ST_TComboCurve<TWire>::RebuildComboWire(bool extend)
             const t3DPoint<double> lastJoint = FlattenedPoint(*m_joints.GetLastVertex());
             const tComboSegment& head = m_segments.front();
             const tComboSegment& tail = m_segments.back();
+            // The ends keep the lengthening they had: an end arc's is
+            // measured along it, as it is applied (by the straight distance
+            // every rebuild, a reopen or a refit, took back a little more).
             const double toFirst = Distance2d(cachedStart, firstJoint);
-            ds = toFirst * toFirst >= FLT_EPSILON ? toFirst
+            ds = toFirst * toFirst >= FLT_EPSILON ? LengthAlongEnd(head, toFirst)
                                                   : m_endExtension * Distance2d(cachedStart, *head.GetVertex(1)) * 0.5;
             StoreFlat(cachedStart, *head.GetVertex(0));
             const double toLast = Distance2d(cachedEnd, lastJoint);
-            de = toLast * toLast >= FLT_EPSILON ? toLast
+            de = toLast * toLast >= FLT_EPSILON ? LengthAlongEnd(tail, toLast)
                                                 : m_endExtension * Distance2d(cachedEnd, *tail.GetVertex(0)) * 0.5;
             StoreFlat(cachedEnd, *tail.GetVertex(1));
         }

@@ -375,3 +375,40 @@ TEST(SectionCurveRecords, AComboRecordWithThousandsOfJointsOutOfOrderReadsAndKee
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(read->Joints().GetVertexCount(), joints) << "the stored joints are all kept";
 }
+
+TEST(SectionCurveRecords, AChainsEndArcsKeepTheirLengthThroughReopensAndRefits)
+{
+    // Quarter arcs of radius 5 at both ends of a line, joints edited: each
+    // reopen (and each refit from the same sections) took 0.009 off the
+    // chain, a little more every time.
+    double frame[12];
+    MakeIdentity3x4(frame);
+    std::vector<t3DPoint<double>> points = Arc(0, 0, 5, 180, 270, 40);
+    const auto append = [&points](const std::vector<t3DPoint<double>>& more) {
+        points.insert(points.end(), more.begin() + 1, more.end());
+    };
+    append(Straight({0, -5, 0}, {10, -5, 0}, 60));
+    append(Arc(10, 0, 5, 270, 360, 40));
+    ST_TComboCurve<Dezaz_Wire> combo;
+    combo.SetMergeMode(0);
+    ASSERT_TRUE(combo.RebuildWire(frame, Section(points), 1.0f, nullptr));
+    ASSERT_TRUE(combo.InsertJoint(39, {0, -5, 0}));
+    ASSERT_TRUE(combo.InsertJoint(98, {10, -5, 0}));
+    const double length = combo.GetWire()->GetLength();
+    std::unique_ptr<ST_ISectionCurve> curve = ReadBack(Bytes(combo));
+    for (int reopen = 0; curve && reopen < 3; ++reopen)
+        curve = ReadBack(Bytes(*curve));
+    ASSERT_TRUE(curve);
+    ASSERT_TRUE(curve->HasValidWire());
+    EXPECT_NEAR(curve->GetWire()->GetLength(), length, 1e-6);
+    double own[12];
+    std::copy(curve->frame, curve->frame + 12, own);
+    const tPolylineCollection<tFramePolyline<cVertex>> sections = curve->sections;
+    ASSERT_TRUE(curve->RebuildWire(own, sections, 1.0f, nullptr));
+    EXPECT_NEAR(curve->GetWire()->GetLength(), length, 1e-6);
+    for (int k = 0; k < 3; ++k)
+    {
+        EXPECT_NEAR(curve->cachedStart[k], combo.cachedStart[k], 1e-6) << k;
+        EXPECT_NEAR(curve->cachedEnd[k], combo.cachedEnd[k], 1e-6) << k;
+    }
+}
