@@ -40,6 +40,19 @@ ST_IGeometry* GeometryOf(IBase* object)
     return object ? static_cast<ST_IGeometry*>(object->QueryInterface(IID_ST_IGeometry)) : nullptr;
 }
 
+// Whether a handle pointing along d shows which way it points on the
+// screen: its part across the view is at least kEndOnFraction of it.
+constexpr double kEndOnFraction = 0.01;
+
+bool ShowsADirection(const double* view, const float d[3])
+{
+    double screen[3];
+    for (int row = 0; row < 3; ++row)
+        screen[row] = view[4 * row] * d[0] + view[4 * row + 1] * d[1] + view[4 * row + 2] * d[2];
+    const double across = std::hypot(screen[0], screen[1]);
+    return across > kEndOnFraction * std::hypot(across, screen[2]);
+}
+
 } // namespace
 
 double HandleDragSign(const float projectedPoint[3], const float projectedTip[3], const float dragWorld[3])
@@ -217,8 +230,11 @@ BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
         // A handle seen end on (a vertical cylinder from the top) shows no
         // direction on the screen, so no move tells which way it goes: it
         // stays. Taken as moves across it, each grew the shape, there and
-        // back, and no drag in that view could shorten it.
-        if (projectedPoint[0] != projectedTip[0] || projectedPoint[1] != projectedTip[1])
+        // back, and no drag in that view could shorten it. A fitted axis is
+        // never exactly the view's: within about half a degree of it the
+        // handle shows no direction either.
+        if (ShowsADirection(camera->GetViewTransform(), d) &&
+            (projectedPoint[0] != projectedTip[0] || projectedPoint[1] != projectedTip[1]))
         {
             const double length = std::sqrt(double(drag[0]) * drag[0] + double(drag[1]) * drag[1] +
                                             double(drag[2]) * drag[2]);
