@@ -9,6 +9,7 @@
 #include "platform/win32/tests/support/temp_registry.h"
 #include "platform/host/dezaz_app.h"
 #include "platform/host/dezaz_doc.h"
+#include "platform/host/dezaz_event_watcher.h"
 #include "platform/host/dezaz_get_object.h"
 #include "platform/host/dezaz_viewport.h"
 #include "platform/mfc/win_app.h"
@@ -21,12 +22,14 @@
 #include "platform/win32/menu.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window_snapshot.h"
+#include "plugin/module_state.h"
 #include "plugin/resource_text.h"
 #include "plugin/tests/support/deviation_part.h"
 #include "plugin/tools/analyzer_dialog.h"
 #include "plugin/tools/analyzer_settings.h"
 #include "plugin/tools/colour_scale_control.h"
 #include "plugin/tools/deviation_analysis_mode.h"
+#include "plugin/vtl_plugin.h"
 #include "resources/analyzer.h"
 #include "resources/resource.h"
 
@@ -36,6 +39,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 using deviationtest::stDeviationPart;
@@ -741,6 +745,51 @@ TEST_F(FloatingAnalyzer, APickIsNotStartedAgainWhileOneRuns)
     ASSERT_TRUE(dezaz::QueueScriptAnswer(L"Object nothing", error));
     Click(IDC_ANALYZER_PICK);
     EXPECT_EQ(TheVTLAnalysisMode().Labels().size(), 1u) << "one pick, one label";
+}
+
+// The pick waits in the host's loop, where the analyser can be closed by its
+// Close or, deleted too, by a save (or a new or opened document). The pick
+// came back into the deleted dialog, and after a Close it went on asking.
+TEST_F(FloatingAnalyzer, APickWaitingWhenTheAnalyserClosesEndsWithIt)
+{
+    stDeviationPart part;
+    Open(part);
+    dialog.reset();
+    Cvtl_for_Dezaz4PlugIn plugin;
+    ASSERT_TRUE(plugin.OnLoadPlugIn());
+    plugin.AnalyzerDialog().SetFactory([this] { return std::make_unique<CFloatingAnalyzerDialog>(&store, nullptr); });
+    const auto openAndPick = [&](std::function<void(HWND)> meanwhile) {
+        ASSERT_TRUE(plugin.AnalyzerDialog().Open(nullptr));
+        const HWND window = plugin.AnalyzerDialog().Dialog()->DialogWindow();
+        {
+            AFX_MANAGE_STATE(AfxGetStaticModuleState());
+            dynamic_cast<IAnalyzerTool&>(*plugin.AnalyzerDialog().Dialog()).Recalculate();
+        }
+        ASSERT_NE(Tree(), nullptr);
+        // What the user does while the pick waits, then a click on the scan
+        // that was on its way; nothing more is asked.
+        win32::PromptAnswer pick;
+        pick.kind = dezaz::kObjectPrompt;
+        pick.act = [&, window](HWND, const std::wstring&) {
+            meanwhile(window);
+            return INT_PTR(mesh->RuntimeSerialNumber());
+        };
+        win32::QueuePromptAnswer(std::move(pick));
+        AFX_MANAGE_STATE(AfxGetStaticModuleState());
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_ANALYZER_PICK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_ANALYZER_PICK)));
+        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_TRUE(TheVTLAnalysisMode().Labels().empty());
+        EXPECT_EQ(Tree(), nullptr);
+    };
+    openAndPick([](HWND window) {
+        AFX_MANAGE_STATE(AfxGetStaticModuleState());
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(window, IDCANCEL)));
+    });
+    openAndPick([this](HWND) { dezaz::FireBeginSaveDocument(doc, L"part.dzz", false); });
+    EXPECT_EQ(plugin.AnalyzerDialog().Dialog(), nullptr);
+    plugin.OnUnloadPlugIn();
 }
 
 TEST_F(FloatingAnalyzer, ASurfaceMovedSinceTheLastRunIsMeasuredWhereItIsNow)

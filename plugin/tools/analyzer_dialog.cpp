@@ -127,6 +127,7 @@ CFloatingAnalyzerDialog::CFloatingAnalyzerDialog(cRegistryStore* store, cThreadP
 
 CFloatingAnalyzerDialog::~CFloatingAnalyzerDialog()
 {
+    *m_alive = false;
     m_conduit.Disable();
     if (m_hWnd && ::IsWindow(m_hWnd))
         DestroyWindow();
@@ -331,14 +332,21 @@ void CFloatingAnalyzerDialog::PickLabels()
     if (m_picking)
         return;
     m_picking = true;
-    CDezazDoc& doc = Document();
+    // While the host waits for a pick the analyser can be closed (its Close,
+    // or a new, opened or saved document, which also deletes it): the pick
+    // ends with it, and a pick made meanwhile adds nothing.
+    const std::shared_ptr<const bool> alive = m_alive;
+    const HWND window = m_hWnd;
     for (;;)
     {
         CDezazGetObject go;
         go.SetCommandPrompt(L"Pick point from reference mesh:");
         go.SetGeometryFilter(CDezazGetObject::mesh_object);
         go.EnablePreSelect(false);
-        if (go.GetObjects(1, 1) != CDezazGet::object)
+        const CDezazGet::result picked = go.GetObjects(1, 1);
+        if (!*alive)
+            return;
+        if (picked != CDezazGet::object || !::IsWindow(window))
             break;
         const CDezazObjRef& ref = go.Object(0);
         const CDezazObject* object = ref.Object();
@@ -346,7 +354,7 @@ void CFloatingAnalyzerDialog::PickLabels()
         if (!object || !ref.SelectionPoint(point))
             continue;
         if (TheVTLAnalysisMode().AddLabel(ON_Mesh::Cast(object->Geometry()), point, object->ModelObjectId()))
-            doc.Redraw();
+            Document().Redraw();
     }
     m_picking = false;
 }

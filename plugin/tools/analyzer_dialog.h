@@ -109,6 +109,10 @@ private:
     int m_surfacesShown = 1;
     int m_colourOutOfRange = 0;
     bool m_picking = false;
+    // False once the dialog is deleted: a pick waiting in the host's loop
+    // when the analyser goes (a new, opened or saved document deletes it)
+    // must not come back into it.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_exchanging = false;
     CColourScaleControl m_scale;
 
