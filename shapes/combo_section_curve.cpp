@@ -155,6 +155,16 @@ bool ST_TComboCurve<TWire>::RebuildWire(const double frame_[12],
 {
     double savedFrame[12];
     std::copy(frame_, frame_ + 12, savedFrame);
+    // The user's joints lie in the curve's own frame. A refit cuts the scan
+    // in a frame of its own (a revolved axis point found elsewhere on a wider
+    // region): the joints go along by the move of the origin within the
+    // profile plane, so that each finds its own place on the new sections.
+    // Taken as they were, a move of 7 along the axis put every joint of a
+    // line-arc chain onto another piece.
+    double jointShift[2] = {0.0, 0.0};
+    for (int axis = 0; axis < 2; ++axis)
+        for (int row = 0; row < 3; ++row)
+            jointShift[axis] += savedFrame[4 * row + axis] * (frame[4 * row + 3] - savedFrame[4 * row + 3]);
     // The caller may hand the curve's own sections.
     tPolylineCollection<tFramePolyline<cVertex>> collection(sections_);
 
@@ -195,6 +205,12 @@ bool ST_TComboCurve<TWire>::RebuildWire(const double frame_[12],
         FitComboSegmentAuto(m_section, m_joints, m_segments, 0, IsClosed());
         return RebuildComboWire(false);
     }
+    if (std::isfinite(jointShift[0]) && std::isfinite(jointShift[1]))
+        for (cVertex& joint : m_joints.vertices)
+        {
+            joint.x = static_cast<float>(joint.x + jointShift[0]);
+            joint.y = static_cast<float>(joint.y + jointShift[1]);
+        }
     AssignJointIndices(m_joints, m_section);
     cVertex& first = *m_joints.GetFirstVertex();
     first = *m_section.GetFirstVertex();

@@ -412,3 +412,43 @@ TEST(SectionCurveRecords, AChainsEndArcsKeepTheirLengthThroughReopensAndRefits)
         EXPECT_NEAR(curve->cachedEnd[k], combo.cachedEnd[k], 1e-6) << k;
     }
 }
+
+TEST(SectionCurveRecords, AnEditedChainRefittedInAFrameMovedAlongTheAxisKeepsItsPieces)
+{
+    // The slot's five pieces, then a refit (as a revolved Rebuild on a
+    // wider region hands it) of the same points in a frame whose origin
+    // moved 7 along the axis: the joints were taken in the old frame's
+    // numbers, each landed on another piece (arc, line, line, line, line)
+    // and the fit's RMS went from 1.6e-7 to 0.39.
+    double frame[12];
+    MakeIdentity3x4(frame);
+    ST_TComboCurve<Dezaz_Wire> combo;
+    combo.SetMergeMode(0);
+    ASSERT_TRUE(combo.RebuildWire(frame, Section(SlotProfile()), 1.0f, nullptr));
+    ASSERT_TRUE(combo.InsertJoint(39, {10, 0, 0}));
+    ASSERT_TRUE(combo.InsertJoint(68, {14, 4, 0}));
+    ASSERT_TRUE(combo.InsertJoint(97, {14, 10, 0}));
+    ASSERT_TRUE(combo.InsertJoint(126, {18, 14, 0}));
+    double moved[12];
+    MakeIdentity3x4(moved);
+    moved[7] = 7.0;
+    tPolylineCollection<tFramePolyline<cVertex>> sections;
+    tFramePolyline<cVertex>& s = *sections.Add(tFramePolyline<cVertex>());
+    std::copy(moved, moved + 12, s.frame);
+    for (const t3DPoint<double>& p : SlotProfile())
+    {
+        const double w[3] = {p.x, p.y, 0.0};
+        s.AddPoint3d(w);
+    }
+    ST_TComboCurve<Dezaz_Wire> refit;
+    refit.Assign(combo);
+    ASSERT_TRUE(refit.RebuildWire(moved, sections, 1.0f, nullptr));
+    std::vector<std::uint32_t> kinds;
+    for (const tComboSegment& piece : refit.Segments())
+        kinds.push_back(piece.GetVertexCount());
+    EXPECT_EQ(kinds, (std::vector<std::uint32_t>{2, 5, 2, 5, 2}));
+    const std::uint32_t indices[] = {0, 39, 68, 97, 126};
+    for (std::uint32_t i = 1; i < 5; ++i)
+        EXPECT_EQ(refit.Joints().GetVertex(i)->index, indices[i]) << i;
+    EXPECT_LT(refit.GetCachedFitRms(), 1e-4f);
+}
