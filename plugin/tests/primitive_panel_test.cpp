@@ -365,6 +365,27 @@ TEST_F(PrimitivePanel, AFailedFitClearsThePrimitiveButKeepsThePreviewItHad)
     EXPECT_EQ(m_panel->GetPreviewObject(), preview);
 }
 
+// A flat patch a metre out fitted as a sphere gives a radius of about a
+// kilometre; Rebuild asks whether to keep it. Answered No, the sphere stays
+// as it was, and the command line must not claim the fit failed: the
+// refusal is the user's own.
+TEST_F(PrimitivePanel, ASphereRadiusTurnedDownAtRebuildIsNoFailure)
+{
+    AddSelected(PlaneScan({1000.3, -700.2, 400.1}, Unit({0.1, 0.2, 1.0})));
+    Click(IDC_PRIMITIVE_SPHERE);
+    ASSERT_EQ(m_panel->GetCurrentPrimitive(), &m_panel->GetSphereRecord());
+    const double radius = m_panel->GetSphere()->GetSphere().radius;
+    ASSERT_GT(radius, 1e5);
+    const CDezazBrepObject* preview = m_panel->GetPreviewObject();
+    DezazApp().ClearCommandLineText();
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"seems too big", IDNO, nullptr});
+    Click(IDC_PRIMITIVE_REBUILD);
+    EXPECT_EQ(DezazApp().CommandLineText(), L"");
+    EXPECT_EQ(m_panel->GetCurrentPrimitive(), &m_panel->GetSphereRecord());
+    EXPECT_EQ(m_panel->GetSphere()->GetSphere().radius, radius);
+    EXPECT_EQ(m_panel->GetPreviewObject(), preview);
+}
+
 TEST_F(PrimitivePanel, QuadScansAndMeshesSharingVerticesGiveOnePointPerDistinctVertex)
 {
     // A scan stored as quads is fitted like its triangles.

@@ -168,7 +168,11 @@ bool CDefinePrimitiveDlg::Rebuild()
     }
     if (m_current->Refit(m_points, 0.0, nullptr, this) == 0)
     {
-        DezazApp().Print(L"Can not fit\n");
+        // A result the user turned down (a sphere's radius questioned and
+        // answered No) was fitted: the answer is the user's own, not a
+        // failure to report.
+        if (!m_current->resultTurnedDown)
+            DezazApp().Print(L"Can not fit\n");
         return false;
     }
     SetCurrentPrimitive(m_current);
