@@ -219,7 +219,15 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDBLCLK:
         if (TypeOf(hwnd) == BS_GROUPBOX)
             return 0;
-        SetFocus(hwnd);
+        {
+            const HWND before = GetFocus();
+            SetFocus(hwnd);
+            // A field left with text it refuses says so and takes the
+            // keyboard back: the press only ended the typing (the message
+            // it raised took the mouse), so the button is not pressed.
+            if (before && before != hwnd && GetFocus() == before)
+                return 0;
+        }
         SetCapture(hwnd);
         s->tracking = true;
         s->pushed = true;

@@ -16,6 +16,7 @@
 #include "platform/mfc/win_app.h"
 #include "platform/wgl/wgl.h"
 #include "platform/win32/controls.h"
+#include "platform/win32/input.h"
 #include "platform/win32/prompt_script.h"
 #include "platform/win32/window_snapshot.h"
 #include "plugin/tools/define_primitive_dlg.h"
@@ -189,6 +190,18 @@ protected:
         return text;
     }
     bool Checked(int id) const { return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    // A left click with the mouse in the middle of the control, as the user
+    // clicks it (the click takes the keyboard first).
+    void ClickWithTheMouse(int id)
+    {
+        RECT r{};
+        ::GetWindowRect(Item(id), &r);
+        const POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        win32::InjectMouseMove(at);
+        win32::InjectMouseButton(WM_LBUTTONDOWN, at);
+        win32::InjectMouseButton(WM_LBUTTONUP, at);
+        mfc::PumpUntilIdle();
+    }
     void Answer(const std::wstring& answer)
     {
         std::wstring error;
@@ -606,6 +619,38 @@ TEST_F(PrimitivePanel, CancelAndClearDropThePreviewClearAlsoThePrimitive)
     EXPECT_TRUE(m_panel->GetConduit().IsEnabled());
     EXPECT_EQ(m_panel->GetCurrentPrimitive(), nullptr);
     EXPECT_EQ(m_panel->GetPropTree().GetRootItem()->GetChild(), nullptr);
+}
+
+// A plane's Offset row set to Custom and left holding "abc" by a click on
+// CREATE: the row says the text is no number and keeps the keyboard, so the
+// click only ended the typing. The surface was created all the same while
+// the user was being told to correct the row; it is not.
+TEST_F(PrimitivePanel, ACreateClickThatARowRefusesCreatesNothing)
+{
+    AddSelected(PlaneScan({1000.3, -700.2, 400.1}, Unit({0.1, 0.2, 1.0})));
+    Click(IDC_PRIMITIVE_PLANE);
+    ST_CExtractedPlane& record = m_panel->GetPlaneRecord();
+    CPropTreeItem* offset = m_panel->GetPropTree().FindItem(record.m_offsetId);
+    ASSERT_NE(offset, nullptr);
+    offset->SetItemValue(kValueCustom);
+    NMPROPTREE notify{};
+    notify.hdr.hwndFrom = m_panel->GetPropTree().GetSafeHwnd();
+    notify.hdr.idFrom = IDC_PRIMITIVE_TREE;
+    notify.hdr.code = PTN_ITEMCHANGED;
+    notify.pItem = offset;
+    m_panel->SendMessage(WM_NOTIFY, IDC_PRIMITIVE_TREE, reinterpret_cast<LPARAM>(&notify));
+    auto* value = dynamic_cast<CPropTreeItemEdit*>(m_panel->GetPropTree().FindItem(record.m_offsetId)->GetChild());
+    ASSERT_NE(value, nullptr);
+    value->BeginActivation();
+    value->Activate();
+    ::SetWindowTextW(value->GetSafeHwnd(), L"abc");
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"Please enter valid real value", IDOK, nullptr});
+    const CDezazBrepObject* preview = m_panel->GetPreviewObject();
+    ClickWithTheMouse(IDOK);
+    EXPECT_EQ(Doc().ObjectCount(), 1);
+    EXPECT_EQ(m_panel->GetCurrentPrimitive(), &record);
+    EXPECT_EQ(m_panel->GetPreviewObject(), preview);
+    EXPECT_EQ(::GetFocus(), value->GetSafeHwnd());
 }
 
 TEST(PrimitiveDirectionPicker, AcceptsLinesPlanesAndSurfacesOfRevolutionOnly)
