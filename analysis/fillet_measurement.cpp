@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -38,6 +39,9 @@ constexpr double kSideRadiusRatio = 2.0;
 // How much the circle of the arc's side must change when that side reaches
 // a whole radius for the shorter stretch to count as unsettled.
 constexpr double kUnsettledArc = 0.2;
+// How far apart, in steps of the cut, the ends of two pieces of one cut may
+// lie for a hole in the scan to be what parts them.
+constexpr double kHoleGapSteps = 8.0;
 
 double Distance2D(const t3DPoint<float>& p)
 {
@@ -329,6 +333,71 @@ bool DenseEnoughOnTheArc(const std::vector<t3DPoint<float>>& local, const std::v
     return true;
 }
 
+double SquaredGap(const cVertex& a, const cVertex& b)
+{
+    const double dx = static_cast<double>(a.x) - b.x, dy = static_cast<double>(a.y) - b.y,
+                 dz = static_cast<double>(a.z) - b.z;
+    return dx * dx + dy * dy + dz * dz;
+}
+
+// Whether a cut comes back to its start (a closed outline has no ends).
+bool IsOpenCut(const tPolyline<cVertex>& cut)
+{
+    return cut.GetVertexCount() >= 2 && SquaredGap(*cut.GetFirstVertex(), *cut.GetLastVertex()) >= kSeamSquared;
+}
+
+// A hole in the scan (a dropped point takes the faces around it) splits a
+// cut into pieces whose ends face each other across the hole: the pieces
+// whose ends lie within a few of the chosen piece's own steps of its ends
+// are joined to it in turn, so that an arc that goes on beyond a dropout is
+// measured whole, not as the stub before it.
+void JoinPiecesAcrossHoles(const tSectionPolylines& cuts, std::uint32_t chosen, tFramePolyline<cVertex>& joined)
+{
+    if (!IsOpenCut(joined))
+        return;
+    double length = 0.0;
+    for (std::uint32_t i = 1; i < joined.GetVertexCount(); ++i)
+        length += std::sqrt(SquaredGap(*joined.GetVertex(i), *joined.GetVertex(i - 1)));
+    const double reach = kHoleGapSteps * length / static_cast<double>(joined.GetVertexCount() - 1);
+    std::vector<std::uint8_t> used(cuts.GetCount(), 0);
+    used[chosen] = 1;
+    for (;;)
+    {
+        // The nearest pair of ends within reach: which piece, whether it
+        // goes after the joined cut (else before), and whether it runs the
+        // other way.
+        double best = reach * reach;
+        std::uint32_t piece = cuts.GetCount();
+        bool after = false, reversed = false;
+        for (std::uint32_t i = 0; i < cuts.GetCount(); ++i)
+        {
+            if (used[i] || !IsOpenCut(cuts[i]))
+                continue;
+            const cVertex* ends[2] = {cuts[i].GetFirstVertex(), cuts[i].GetLastVertex()};
+            for (int e = 0; e < 2; ++e)
+            {
+                const double toLast = SquaredGap(*joined.GetLastVertex(), *ends[e]);
+                const double toFirst = SquaredGap(*joined.GetFirstVertex(), *ends[e]);
+                if (toLast < best)
+                    best = toLast, piece = i, after = true, reversed = e == 1;
+                if (toFirst < best)
+                    best = toFirst, piece = i, after = false, reversed = e == 0;
+            }
+        }
+        if (piece == cuts.GetCount())
+            return;
+        used[piece] = 1;
+        std::vector<cVertex> points(cuts[piece].vertices.begin(), cuts[piece].vertices.end());
+        if (reversed)
+            std::reverse(points.begin(), points.end());
+        if (after)
+            joined.vertices.insert(joined.vertices.end(), points.begin(), points.end());
+        else
+            joined.vertices.insert(joined.vertices.begin(), points.begin(), points.end());
+        joined.boxValid = 0;
+    }
+}
+
 } // namespace
 
 bool EvaluateCurveAtNormalizedParameter(const ON_Curve* curve, double t, ON_3dPoint& point)
@@ -509,9 +578,9 @@ double MeasureSectionRadius(const cMesh& mesh, const float point[3], const float
     sectioner.SetTriangleIndex(index);
     tSectionPolylines polylines;
     SectionMeshByPlane(sectioner, &mesh, frame, 0, polylines, FLT_EPSILON, 0.0);
-    const tFramePolyline<cVertex>* chosen = nullptr;
+    std::uint32_t chosen = polylines.GetCount();
     if (polylines.GetCount() == 1)
-        chosen = &polylines[0];
+        chosen = 0;
     else
     {
         double best = FLT_MAX;
@@ -524,13 +593,14 @@ double MeasureSectionRadius(const cMesh& mesh, const float point[3], const float
             if (at >= 0 && d < best)
             {
                 best = d;
-                chosen = &polylines[i];
+                chosen = i;
             }
         }
     }
-    if (chosen == nullptr)
+    if (chosen == polylines.GetCount())
         return FLT_MAX;
-    tFramePolyline<cVertex> section = *chosen;
+    tFramePolyline<cVertex> section = polylines[chosen];
+    JoinPiecesAcrossHoles(polylines, chosen, section);
     std::copy(frame, frame + 12, section.frame);
     return FitFilletArc(section, tolerance);
 }

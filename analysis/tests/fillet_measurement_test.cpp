@@ -227,6 +227,26 @@ TEST(FilletMeasurement, AnEdgeAlongTheFilletsSideOfANoisyScanMeasuresTheArcNotIt
     EXPECT_NEAR(MeasureFilletAlongCurve(*wide, SideEdge(scan), 0.1, 0.9, 10).radius, 10.0, 0.1);
 }
 
+// A scan 30 m out whose scanner missed 2% of the points: each hole parts
+// the cuts across the fillet. The piece nearest the corner was measured
+// alone, a stub of the arc (4 of 11 stations, 1.968 for 2.5); along the
+// tangent edge one station's piece held the face and a sliver of arc (0.052).
+TEST(FilletMeasurement, CutsPartedByTheHolesOfAScanAreMeasuredAcrossThem)
+{
+    stFilletScan scan;
+    scan.faceLength = 20.0;
+    scan.arcPoints = 64;
+    scan.origin = ON_3dPoint(30000.0, -29000.0, 15000.0);
+    scan.u = ON_3dVector(0.3, -0.5, 0.81);
+    scan.v = ON_3dVector(0.9, 0.4, 0.1);
+    cMesh mesh;
+    AddHostMeshFaces(mesh, WithDropouts(FilletScan(scan), 0.02, 11793));
+    const stFilletMeasurement corner = MeasureFilletAlongCurve(mesh, CornerEdge(scan), 0.1, 0.9, 10);
+    EXPECT_EQ(corner.measured, 11);
+    EXPECT_NEAR(corner.radius, 2.5, 0.01);
+    EXPECT_NEAR(MeasureFilletAlongCurve(mesh, SideEdge(scan), 0.1, 0.9, 10).radius, 2.5, 0.05);
+}
+
 // ---------------------------------------------------------------- stations
 
 TEST(FilletMeasurement, StationsIncludeBothEndsAndStartEqualToEndIsOneStationRepeated)

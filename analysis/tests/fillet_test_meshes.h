@@ -137,6 +137,30 @@ inline ON_Mesh FilletScan(const stFilletScan& scan)
     return mesh;
 }
 
+// The scan with the points a scanner missed, each with the given chance,
+// and the faces around them: the scattered holes of a real scan.
+inline ON_Mesh WithDropouts(const ON_Mesh& full, double chance, std::uint32_t seed)
+{
+    std::mt19937 engine(seed);
+    std::uniform_real_distribution<double> draw(0.0, 1.0);
+    ON_Mesh mesh;
+    std::vector<int> kept(static_cast<std::size_t>(full.VertexCount()), -1);
+    for (int v = 0; v < full.VertexCount(); ++v)
+        if (draw(engine) >= chance)
+        {
+            kept[static_cast<std::size_t>(v)] = mesh.VertexCount();
+            mesh.SetVertex(mesh.VertexCount(), full.m_V[v]);
+        }
+    for (const ON_MeshFace& f : full.m_F)
+    {
+        const int a = kept[static_cast<std::size_t>(f.vi[0])], b = kept[static_cast<std::size_t>(f.vi[1])],
+                  c = kept[static_cast<std::size_t>(f.vi[2])];
+        if (a >= 0 && b >= 0 && c >= 0)
+            mesh.SetTriangle(mesh.FaceCount(), a, b, c);
+    }
+    return mesh;
+}
+
 inline std::unique_ptr<cMesh> FilletScanMesh(const stFilletScan& scan)
 {
     auto mesh = std::make_unique<cMesh>();
