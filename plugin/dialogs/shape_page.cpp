@@ -447,8 +447,9 @@ void CSubSurfaceDlg::ConfirmDeleteShape()
     CSessionSurface* session = dialog ? dialog->GetCurrentSession() : nullptr;
     if (!session)
         return;
-    wchar_t text[512];
-    std::swprintf(text, 512, L"Are you sure you want to delete '%ls' ?", static_cast<const wchar_t*>(session->GetName()));
+    // The question names the shape whole, however long its name.
+    ON_wString text;
+    text.Format(L"Are you sure you want to delete '%ls' ?", static_cast<const wchar_t*>(session->GetName()));
     // Only a yes deletes: a box closed any other way keeps the shape.
     if (DezazMessageBox(m_hWnd, text, kDeleteCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
         dialog->DeleteCurrentShape();

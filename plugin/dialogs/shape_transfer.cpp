@@ -138,8 +138,8 @@ bool CollectSessionGeometry(CSessionSurface& session, std::vector<std::unique_pt
     {
         if (!CollectFreeFormBreps(session, breps))
         {
-            wchar_t text[512];
-            std::swprintf(text, 512, kFreeFormNotBuiltMessage, static_cast<const wchar_t*>(session.GetName()));
+            ON_wString text;
+            text.Format(kFreeFormNotBuiltMessage, static_cast<const wchar_t*>(session.GetName()));
             DezazMessageBox(nullptr, text, nullptr, MB_OK);
             return false;
         }

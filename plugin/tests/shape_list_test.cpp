@@ -378,6 +378,26 @@ TEST_F(ShapeList, OnlyYesDeletesTheCurrentShape)
     EXPECT_EQ(dialog->GetEntry()->SessionCount(), 1u);
 }
 
+// A long name (600 characters) was cut short in the question, which lost
+// its end and its question mark.
+TEST_F(ShapeList, DeleteAsksAboutALongNameWhole)
+{
+    MakeTwoPlanes();
+    CSessionSurface* session = dialog->ListedSessions()[1];
+    dialog->SetCurrentShape(session);
+    const std::wstring name(600, L'w');
+    session->SetName(ON_wString(name.c_str()));
+    dialog->RenameCurrentShape();
+    std::wstring asked;
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"", IDNO, [&](HWND, const std::wstring& text) {
+                                  asked = text;
+                                  return INT_PTR(IDNO);
+                              }});
+    Click(IDC_SHAPES_DELETE);
+    EXPECT_EQ(asked, L"Are you sure you want to delete '" + name + L"' ?");
+    EXPECT_EQ(dialog->GetEntry()->SessionCount(), 2u);
+}
+
 TEST(UpdateNotice, NewerEqualOlderAndNoServerAlwaysPing)
 {
     WNDCLASSW wc{};
