@@ -259,6 +259,9 @@ bool CSessionSurface::CommitRow(CPropTreeItem* item)
         return false;
     }
     SetName(name);
+    // The row shows the name the shape now bears, without the spaces cut off.
+    if (std::wcscmp(text != nullptr ? text : L"", name.Array()) != 0)
+        putBack();
     return true;
 }
 

@@ -144,6 +144,31 @@ TEST(SessionNames, RenameTrimsRefusesEmptyAndTakenNamesAndNeverFormatsTheText)
     dialog.DestroyWindow();
 }
 
+// A name typed with spaces around it: the shape and the list took "Top",
+// the row went on showing "  Top  ".
+TEST(SessionNames, TheNameRowShowsTheTrimmedNameTheShapeTook)
+{
+    CEntitiesHistory history;
+    CSessionSurface* plane = history.GetOrCreate(kHost)->CreateSession(CLSID_CSessionPlane, false);
+    CWnd dialog;
+    dialog.CreateEx(0, AfxRegisterWndClass(0), L"Shapes", WS_POPUP, 0, 0, 300, 300, nullptr, nullptr);
+    CPropTree tree;
+    RECT r{0, 0, 300, 300};
+    ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE | PTS_NOTIFY, r, &dialog, 3027));
+    plane->GetRecord()->tree = &tree;
+    plane->GetRecord()->BuildRows();
+    CPropTreeItem* row = tree.FindItem(plane->GetRecord()->nameRowId);
+    ASSERT_NE(row, nullptr);
+    row->SetItemValue(reinterpret_cast<LPARAM>(L"  Top  "));
+    EXPECT_TRUE(plane->CommitRow(row));
+    EXPECT_EQ(plane->GetName(), ON_wString(L"Top"));
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(row->GetItemValue())), L"Top");
+    plane->GetRecord()->tree = nullptr;
+    tree.DeleteAllItems();
+    tree.DestroyWindow();
+    dialog.DestroyWindow();
+}
+
 TEST(SessionInit, ShapeIsSeeThroughWithTheSessionFrontColourAndOtherColoursKept)
 {
     Dezaz_PlaneObject plain;
