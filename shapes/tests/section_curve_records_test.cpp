@@ -431,6 +431,7 @@ TEST(SectionCurveRecords, AnEditedChainRefittedInAFrameMovedAlongTheAxisKeepsIts
     ASSERT_TRUE(combo.InsertJoint(126, {18, 14, 0}));
     double moved[12];
     MakeIdentity3x4(moved);
+    moved[3] = -3.0; // and 3 across it
     moved[7] = 7.0;
     tPolylineCollection<tFramePolyline<cVertex>> sections;
     tFramePolyline<cVertex>& s = *sections.Add(tFramePolyline<cVertex>());
