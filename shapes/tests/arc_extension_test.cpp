@@ -263,4 +263,18 @@ TEST(ArcEnds, ARevolvedChainsEndHandlesSlideItsEndArcsAlongTheirCircles)
         EXPECT_NEAR(profile.GetWire()->GetLength(), length + 2.0 * d, 1e-3) << d;
         length = profile.GetWire()->GetLength();
     }
+    // Dragged back past its whole arc, the start stops short of the arc's
+    // interior point, on its circle.
+    const auto* chain = dynamic_cast<const ST_TComboCurve<Dezaz_Wire>*>(&profile);
+    ASSERT_NE(chain, nullptr);
+    const t3DPoint<double> from = profile.GetLocalStartPoint(), interior = *chain->Segments().front().GetVertex(2);
+    // Angles about the arc's centre, counter-clockwise from the start.
+    const auto turnFrom = [&from](const t3DPoint<double>& p) {
+        const double a = std::atan2(p.y, p.x - 20.0) - std::atan2(from.y, from.x - 20.0);
+        return a < 0.0 ? a + 2.0 * kPi : a;
+    };
+    surface.MoveHandle(0, -100.0);
+    const t3DPoint<double> start = profile.GetLocalStartPoint();
+    EXPECT_NEAR(std::hypot(start.x - 20.0, start.y), 5.0, 1e-3);
+    EXPECT_NEAR(turnFrom(start), 0.9 * turnFrom(interior), 1e-3);
 }
