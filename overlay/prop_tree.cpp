@@ -448,7 +448,10 @@ void CPropTree::EnsureVisible(CPropTreeItem* item)
     m_list.SetFocus();
     m_scroll = static_cast<LONG>(pos);
     ::SetScrollPos(m_list.GetSafeHwnd(), SB_VERT, m_scroll, TRUE);
-    m_list.Invalidate();
+    // Painted at once: the rows' value rectangles come from the paint, and
+    // an editor opened right after (a click on a row cut by the list's
+    // bottom) must be placed over its row where it now is.
+    m_list.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
 }
 
 void CPropTree::SetColumnWidth(LONG x)

@@ -313,7 +313,8 @@ void CPropTreeList::ScrollTo(long long pos)
     pos = std::clamp<long long>(pos, si.nMin, high);
     m_tree->SetOrigin(static_cast<LONG>(pos));
     ::SetScrollPos(m_hWnd, SB_VERT, static_cast<int>(pos), TRUE);
-    Invalidate();
+    // The editors follow the rows' value rectangles, which the paint sets.
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     m_tree->MoveEditors();
 }
 

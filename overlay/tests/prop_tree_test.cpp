@@ -430,6 +430,60 @@ TEST_F(PropTree, OverflowingRowsShowTheListsScrollBarWhichScrollsThem)
     EXPECT_EQ(tree.GetOrigin(), CPropTreeList::kLineScroll + client.bottom + 1);
 }
 
+// The editor's top in the list's client pixels.
+LONG EditorTop(CWnd& editor, HWND list)
+{
+    RECT r{};
+    ::GetWindowRect(editor.GetSafeHwnd(), &r);
+    ::MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&r), 2);
+    return r.top;
+}
+
+// A press on the scroll bar's arrow while a row is being typed scrolls the
+// rows under the open editor; the editor goes with its row.
+TEST_F(PropTree, AnOpenEditorMovesWithItsRowWhenTheBarScrolls)
+{
+    for (int i = 0; i < 30; ++i)
+        Add(new CPropTreeItemEdit, heading, L"Row");
+    Paint();
+    ClickValue(count);
+    ASSERT_EQ(EditorTop(*count, List()), 42);
+    RECT window{};
+    ::GetWindowRect(List(), &window);
+    const POINT arrow{window.right - 8, window.bottom - 8};
+    win32::InjectMouseMove(arrow);
+    win32::InjectMouseButton(WM_LBUTTONDOWN, arrow);
+    win32::InjectMouseButton(WM_LBUTTONUP, arrow);
+    win32::PumpUntilIdle();
+    ASSERT_EQ(tree.GetOrigin(), CPropTreeList::kLineScroll);
+    ASSERT_TRUE(count->IsWindowVisible());
+    EXPECT_EQ(EditorTop(*count, List()), 42 - CPropTreeList::kLineScroll) << "over the Name row otherwise";
+    Key(count->GetSafeHwnd(), VK_RETURN);
+}
+
+// A click on the value of the row cut by the list's bottom scrolls it into
+// view and opens its editor over it, not where it was before the scroll.
+TEST_F(PropTree, AnEditorOpenedOnARowCutByTheBottomSitsOnTheScrolledRow)
+{
+    CPropTreeItemEdit* cut = nullptr;
+    for (int i = 0; i < 30; ++i)
+        cut = static_cast<CPropTreeItemEdit*>(Add(new CPropTreeItemEdit, heading, L"Row"));
+    Paint();
+    RECT client{};
+    ::GetClientRect(List(), &client);
+    for (CPropTreeItem* r = radius; r; r = r->GetSibling())
+        if (r->GetLocation().y < client.bottom && r->GetLocation().y + 21 > client.bottom)
+            cut = static_cast<CPropTreeItemEdit*>(r);
+    ASSERT_EQ(cut->GetLocation().y, 273) << "the row 7 pixels into a list 280 high";
+    const LPARAM at = MAKELPARAM(tree.GetColumn() + 20, cut->GetLocation().y + 3);
+    SendMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(List(), WM_LBUTTONUP, 0, at);
+    ASSERT_EQ(tree.GetOrigin(), 35);
+    ASSERT_TRUE(cut->IsWindowVisible());
+    EXPECT_EQ(EditorTop(*cut, List()), 273 - 35);
+    Key(cut->GetSafeHwnd(), VK_RETURN);
+}
+
 TEST_F(PropTree, PaintShowsColumnsBandsAndTheSelectedRow)
 {
     ClickLabel(radius);
@@ -453,3 +507,4 @@ TEST_F(PropTree, PaintShowsColumnsBandsAndTheSelectedRow)
 }
 
 } // namespace
+
