@@ -39,9 +39,10 @@ constexpr double kSideRadiusRatio = 2.0;
 // How much the circle of the arc's side must change when that side reaches
 // a whole radius for the shorter stretch to count as unsettled.
 constexpr double kUnsettledArc = 0.2;
-// How far apart, in steps of the cut, the ends of two pieces of one cut may
-// lie for a hole in the scan to be what parts them.
-constexpr double kHoleGapSteps = 8.0;
+// How far apart, in the cut's longest steps (the widest triangles it
+// crosses), the ends of two pieces of one cut may lie for a hole in the scan
+// to be what parts them: a missed point takes the triangles around it.
+constexpr double kHoleGapSteps = 4.0;
 
 double Distance2D(const t3DPoint<float>& p)
 {
@@ -346,19 +347,23 @@ bool IsOpenCut(const tPolyline<cVertex>& cut)
     return cut.GetVertexCount() >= 2 && SquaredGap(*cut.GetFirstVertex(), *cut.GetLastVertex()) >= kSeamSquared;
 }
 
-// A hole in the scan (a dropped point takes the faces around it) splits a
-// cut into pieces whose ends face each other across the hole: the pieces
-// whose ends lie within a few of the chosen piece's own steps of its ends
-// are joined to it in turn, so that an arc that goes on beyond a dropout is
-// measured whole, not as the stub before it.
+// A hole in the scan (a missed point takes the faces around it) splits a
+// cut into pieces whose ends face each other across the hole: the piece
+// whose end lies nearest an end of the joined cut, within a few of the
+// longest steps met so far, is joined to it, and so on, so that an arc that
+// goes on beyond a hole is measured whole, not as the stub before it.
 void JoinPiecesAcrossHoles(const tSectionPolylines& cuts, std::uint32_t chosen, tFramePolyline<cVertex>& joined)
 {
     if (!IsOpenCut(joined))
         return;
-    double length = 0.0;
-    for (std::uint32_t i = 1; i < joined.GetVertexCount(); ++i)
-        length += std::sqrt(SquaredGap(*joined.GetVertex(i), *joined.GetVertex(i - 1)));
-    const double reach = kHoleGapSteps * length / static_cast<double>(joined.GetVertexCount() - 1);
+    // The longest step of the joined cut: the widest triangle it crossed.
+    double longest = 0.0;
+    const auto grow = [&longest](const auto& points)
+    {
+        for (std::size_t i = 1; i < points.size(); ++i)
+            longest = std::max(longest, SquaredGap(points[i], points[i - 1]));
+    };
+    grow(joined.vertices);
     std::vector<std::uint8_t> used(cuts.GetCount(), 0);
     used[chosen] = 1;
     for (;;)
@@ -366,6 +371,7 @@ void JoinPiecesAcrossHoles(const tSectionPolylines& cuts, std::uint32_t chosen, 
         // The nearest pair of ends within reach: which piece, whether it
         // goes after the joined cut (else before), and whether it runs the
         // other way.
+        const double reach = kHoleGapSteps * std::sqrt(longest);
         double best = reach * reach;
         std::uint32_t piece = cuts.GetCount();
         bool after = false, reversed = false;
@@ -388,6 +394,7 @@ void JoinPiecesAcrossHoles(const tSectionPolylines& cuts, std::uint32_t chosen, 
             return;
         used[piece] = 1;
         std::vector<cVertex> points(cuts[piece].vertices.begin(), cuts[piece].vertices.end());
+        grow(points);
         if (reversed)
             std::reverse(points.begin(), points.end());
         if (after)
