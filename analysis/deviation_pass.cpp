@@ -232,28 +232,8 @@ bool HostPass(stAnalysisSettings& settings, ON_Mesh* mesh, float tolerance, floa
         tree = cON_AVTree::GetOrCreate(mesh);
     if (tree == nullptr)
         return false;
-    // In a mesh with faces, a vertex that no face uses is no part of the
-    // scanned surface: a scan grid keeps one for each empty cell (often at
-    // the origin), and a scanner leaves lone points its faces dropped. It
-    // stays unmeasured, as it is never drawn, so that it colours nothing and
-    // counts in no figure. Points without any face are all measured.
-    std::vector<std::uint8_t> inFace;
-    try
-    {
-        inFace.assign(mesh->FaceCount() > 0 ? count : 0, 0);
-    }
-    catch (const std::bad_alloc&)
-    {
-        return false;
-    }
-    for (const ON_MeshFace& face : mesh->m_F)
-        for (int k = 0; k < (face.IsQuad() ? 4 : 3); ++k)
-            if (face.vi[k] >= 0 && static_cast<std::uint32_t>(face.vi[k]) < count)
-                inFace[static_cast<std::size_t>(face.vi[k])] = 1;
     if (!DistributeVertices(
-            jobs, settings, maximum, count,
-            [mesh, &inFace](std::uint32_t i)
-            { return inFace.empty() || inFace[i] ? &mesh->m_V[static_cast<int>(i)].x : nullptr; },
+            jobs, settings, maximum, count, [mesh](std::uint32_t i) { return &mesh->m_V[static_cast<int>(i)].x; },
             true))
         return false;
     if (rebuild)

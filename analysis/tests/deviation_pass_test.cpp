@@ -388,30 +388,3 @@ TEST(HostPass, NonFiniteScanVerticesStayUnmeasuredAndTheRestKeepTheirIndices)
     }
     EXPECT_EQ(tree->GetStatistics().compared, static_cast<std::uint32_t>(scan.VertexCount() - 2));
 }
-
-TEST(HostPass, VerticesNoFaceUsesStayUnmeasuredAndOutOfTheFigures)
-{
-    // A scan grid of quads a metre out, 0.05 above the surface, that keeps a
-    // vertex for an empty cell at the origin and a lone point 0.3 above.
-    const ON_Mesh cad = analysis_test::PlaneGrid(4, 4.0f, 0.0f, false, 1000.0f);
-    ON_Mesh scan = analysis_test::PlaneGrid(4, 4.0f, 0.05f, true, 1000.0f);
-    const int used = scan.VertexCount();
-    scan.m_V.Append(ON_3fPoint(0.0f, 0.0f, 0.0f));
-    scan.m_V.Append(ON_3fPoint(1002.0f, 2.0f, 0.3f));
-    stAnalysisSettings settings;
-    settings.colourOutOfRange = true;
-    BuildSearchTree(settings, {&cad});
-    ASSERT_TRUE(HostPass(settings, &scan, 0.1f, 0.5f));
-    const cON_AVTree* tree = cON_AVTree::Find(&scan);
-    for (int i = used; i < used + 2; ++i)
-    {
-        EXPECT_EQ(tree->GetRecord(std::uint32_t(i))->deviation, FLT_MAX) << i;
-        EXPECT_EQ(ColourAt(scan, i), (tRGB{50, 50, 50})) << i;
-    }
-    const stDeviationStatistics& s = tree->GetStatistics();
-    EXPECT_EQ(s.compared, std::uint32_t(used));
-    EXPECT_FLOAT_EQ(s.maximum, 0.05f);
-    EXPECT_FLOAT_EQ(s.minimum, 0.05f);
-    EXPECT_NEAR(s.rms, 0.05, 1e-6);
-    EXPECT_EQ(s.beyondAbove, 0u);
-}
