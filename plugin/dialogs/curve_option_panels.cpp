@@ -262,9 +262,14 @@ void CDSubInteractiveSection::UpdatePositionField()
 void CDSubInteractiveSection::OnPositionKillFocus()
 {
     const CString text = EditText(IDC_SECTION_POSITION);
-    // The field shows the position rounded: the text of where the plane is
-    // (tabbing through the panel) leaves the plane there.
-    if (text == NumberText(float(PlanePosition())))
+    // The field shows the position rounded: the text of where the plane is,
+    // left as it was (tabbing through the panel), leaves the plane there.
+    // Typed over, even as shown, it is the position the user asks for.
+    const HWND edit = ::GetDlgItem(m_hWnd, IDC_SECTION_POSITION);
+    const bool edited = edit && ::SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0;
+    if (edit)
+        ::SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
+    if (!edited && text == NumberText(float(PlanePosition())))
         return;
     double typed = 0.0;
     if (!ParseFiniteNumber(text, &typed) || std::fabs(typed) > 1e30)

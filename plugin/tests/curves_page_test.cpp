@@ -195,6 +195,29 @@ TEST_F(CurvesPage, ThePositionIsTheSignedDistanceAlongTheNormalAndLeavingItUncha
     }
 }
 
+// The plane dragged to x = 1203.7261, the field shows it rounded, "1203.73":
+// that value typed over it is applied, as any other typed value. Only the
+// shown text left alone keeps the plane where it is; typed, it was taken
+// for it and the plane stayed 0.0039 off what the field read.
+TEST_F(CurvesPage, ThePositionAsShownTypedOverItMovesThePlaneToIt)
+{
+    OpenNetwork();
+    CDSubInteractiveSection& section = page->SectionPanel();
+    ST_CInteractiveSectionPlane& plane = *page->SectionPlane();
+    ASSERT_TRUE(plane.SetNormal({1.0f, 0.0f, 0.0f}));
+    ASSERT_TRUE(plane.MoveTo({1203.7261f, -640.0f, 310.0f}));
+    section.UpdatePositionField();
+    const HWND edit = ::GetDlgItem(section.GetSafeHwnd(), IDC_SECTION_POSITION);
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(edit, shown, 64);
+    ASSERT_EQ(std::wstring(shown), L"1203.73");
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
+    for (const wchar_t key : std::wstring(shown))
+        ::SendMessageW(edit, WM_CHAR, key, 0);
+    ::SendMessageW(section.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SECTION_POSITION, EN_KILLFOCUS), LPARAM(edit));
+    EXPECT_NEAR(plane.GetPlane().origin[0], 1203.73, 1e-4);
+}
+
 TEST_F(CurvesPage, AlongAGuidingCurveThePositionIsALengthAlongIt)
 {
     OpenNetwork();
