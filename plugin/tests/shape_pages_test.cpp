@@ -20,6 +20,7 @@
 #include "shapes/shape_interfaces.h"
 #include "support/shape_scans.h"
 #include "support/shapes_dialog_fixture.h"
+#include "platform/win32/clock.h"
 
 #include "core/profiled_surface.h"
 #include "platform/wgl/pixel_probe.h"
@@ -892,6 +893,12 @@ TEST_F(ShapesDialog, ACylinderHandleSeenEndOnStaysWhereItIsWhenDraggedOutAndBack
 // from 40.02 to 43.85.
 TEST_F(ShapesDialog, ACylinderHandleSeenAlmostEndOnStaysWhereItIsWhenDraggedOutAndBack)
 {
+    // Its two presses a second apart: no double click.
+    struct ManualClock
+    {
+        ManualClock() { win32::UseManualClock(10000); }
+        ~ManualClock() { win32::UseSystemClock(); }
+    } clock;
     Open(scans::Cylinder({30000.3, -1000.7, 300.2}, scans::Unit({0.002, 0.0, 1.0}), 15.0, 40.0, 48, 10, false, 0.01));
     Click(IDC_SHAPES_SELECT_ALL);
     ChooseKind(eShapeKind::Cylinder);
@@ -916,6 +923,22 @@ TEST_F(ShapesDialog, ACylinderHandleSeenAlmostEndOnStaysWhereItIsWhenDraggedOutA
         viewinput::Move(view, POINT{at.x, at.y + 4 * i});
     viewinput::Inject(view, WM_LBUTTONUP, at);
     EXPECT_EQ(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height, height);
+
+    // Turned 3 degrees, the handle shows its way again and follows a drag.
+    testview::TurnView(view, 0.0, 3.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    win32::AdvanceClock(1000);
+    const POINT turned = PixelOf(view, mode->GetHandlePoints()[1]);
+    viewinput::Move(view, POINT{turned.x + 1, turned.y});
+    viewinput::Move(view, turned);
+    ASSERT_EQ(mode->GetHoveredHandle(), 1);
+    viewinput::Inject(view, WM_LBUTTONDOWN, turned);
+    ASSERT_TRUE(mode->IsDraggingHandle());
+    for (int i = 1; i <= 5; ++i)
+        viewinput::Move(view, POINT{turned.x + 4 * i, turned.y});
+    viewinput::Inject(view, WM_LBUTTONUP, POINT{turned.x + 20, turned.y});
+    EXPECT_GT(std::fabs(Shape<ST_CCylinder>(IID_ST_CCylinder)->GetCylinder().height - height), 1.0);
 }
 
 // A plane's edge handle dragged in a turned view onto and past the opposite
