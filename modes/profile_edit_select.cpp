@@ -240,11 +240,14 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
     const bool ctrl = ::GetAsyncKeyState(VK_CONTROL) < 0;
     wchar_t text[32] = {0};
     float at[3];
+    // Whether the value shown was put on a step: only then does the label
+    // show it with the step's decimals.
+    bool stepped = false;
     if (isArc && dragPointIndex == 1)
     {
         std::copy(cursor, cursor + 3, at);
         if (active && moved.GetVertexCount() == 3)
-            StepArcRadius(moved.GetVertex(0)->Position(), at, moved.GetVertex(2)->Position());
+            stepped = StepArcRadius(moved.GetVertex(0)->Position(), at, moved.GetVertex(2)->Position());
         moved.GetVertex(1)->x = at[0];
         moved.GetVertex(1)->y = at[1];
         moved.GetVertex(1)->z = 0.0f;
@@ -256,11 +259,12 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
         {
             const float* other = moved.GetVertex(dragPointIndex == 0 ? 1 : 0)->Position();
             if (active && !ctrl && ShouldStepLineLength(snap, other))
-                StepLineLength(other, at, DistanceStep());
+                stepped = StepLineLength(other, at, DistanceStep());
             else if (active && ctrl)
             {
                 float direction[3];
-                if (StepLineAngle(other, at, AngleStepDegrees(), direction))
+                stepped = StepLineAngle(other, at, AngleStepDegrees(), direction);
+                if (stepped)
                     snap.kind = kSketchSnapNone;
             }
         }
@@ -291,11 +295,11 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
         if (p.GetVertexCount() == 2)
         {
             if (active && !ctrl)
-                FormatAngleLabel(text, SketchStepDecimals(panel ? panel->GetSnapDistanceIndex() : 0),
+                FormatAngleLabel(text, stepped ? SketchStepDecimals(panel ? panel->GetSnapDistanceIndex() : 0) : -1,
                                  PointDistance(p.GetVertex(0)->Position(), p.GetVertex(1)->Position()), true,
                                  DistanceStep(), panel ? panel->UnitText() : L"");
             else
-                FormatAngleLabel(text, active ? SketchStepDecimals(panel ? panel->GetSnapAngleIndex() : 0) : -1,
+                FormatAngleLabel(text, stepped ? SketchStepDecimals(panel ? panel->GetSnapAngleIndex() : 0) : -1,
                                  FoldedLineAngle(p.GetVertex(0)->Position(), p.GetVertex(1)->Position()), false,
                                  active ? AngleStepDegrees() : 0.0, nullptr);
             ShowValueLabel(point, text);
@@ -303,7 +307,7 @@ void CUIM_EditProfile::SelectToolMove(POINT point, C3DView* view)
     }
     else if (isArc)
     {
-        FormatRadiusLabel(text, active ? SketchStepDecimals(panel ? panel->GetSnapDistanceIndex() : 0) : -1,
+        FormatRadiusLabel(text, stepped ? SketchStepDecimals(panel ? panel->GetSnapDistanceIndex() : 0) : -1,
                           SketchCurveValue(*dragCopy, nullptr), active ? DistanceStep() : 0.0);
         ShowValueLabel(point, text);
     }

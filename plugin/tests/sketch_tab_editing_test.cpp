@@ -1016,3 +1016,38 @@ TEST_F(SketchTabEditing, TheMiddleHandleOfAProfileBeyondTheAxisFollowsTheCursor)
     const double pixel = PixelsToWorldLength(view, 1);
     EXPECT_NEAR(moved, 20 * pixel, pixel) << "pixel " << pixel;
 }
+
+// With snapping on and a snap distance of 10, a line's end dragged onto
+// another line's start is not put on a step: its label read "24 mm", the
+// length cut to the step's decimals, for a line 24.244 long. A length put
+// on a step still shows as the step's whole number.
+TEST_F(SketchTabEditing, ALineEndDraggedOntoAPointShowsItsLengthUnstepped)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    DrawLine(c[0] - 10, c[1], c[0] + 7.3, c[1]);
+    win32::ResetInputState();
+    DrawLine(c[0] + 13.7, c[1] + 5, c[0] + 20, c[1] + 5.5);
+    SetSnapping(true);
+    SetSnapDistanceIndex(0); // steps of 10
+    Command(kCmdProfileSelect);
+    view->Redraw(kFullRedraw);
+    const cVertex end = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1);
+    const cVertex onto = *SketchPointsOf(*Sketch()->GetSegment(1), false)->GetVertex(0);
+    const auto label = [&] { return std::wstring(view->GetLabelAnnotation(0)->GetLabel()->GetText()); };
+    viewinput::Move(view, At(end.x, end.y));
+    viewinput::Inject(view, WM_LBUTTONDOWN, At(end.x, end.y));
+    viewinput::Move(view, At(end.x + 4, end.y - 9));
+    EXPECT_EQ(label(), L"20 mm") << "a length put on a step";
+    viewinput::Move(view, At(onto.x + 0.2, onto.y + 0.1));
+    viewinput::Inject(view, WM_LBUTTONUP, At(onto.x + 0.2, onto.y + 0.1));
+    ST_ISectionCurve* dragged = Sketch()->GetSegment(1);
+    ASSERT_EQ(SketchPointsOf(*dragged, false)->GetVertex(1)->x, onto.x) << "dropped onto the other line's start";
+    wchar_t expected[32];
+    std::swprintf(expected, 32, L"%.5f mm", SketchCurveValue(*dragged, nullptr));
+    EXPECT_EQ(label(), expected);
+}
