@@ -188,6 +188,25 @@ bool ST_TSplineCurve<TWire>::RebuildWire(const double frame_[12],
 {
     double savedFrame[12];
     std::copy(frame_, frame_ + 12, savedFrame);
+    // The user's points lie in the curve's own frame. A refit cuts the scan
+    // in a frame of its own (a revolved axis point found elsewhere on a wider
+    // region): the points go along by the move of the origin within the
+    // profile plane before they are snapped onto the new fit points. Taken
+    // as they were, a move of 7 along the axis moved them up to 6.4 on the
+    // profile and its ends by the whole 7.
+    if (m_edited)
+    {
+        double shift[2] = {0.0, 0.0};
+        for (int axis = 0; axis < 2; ++axis)
+            for (int row = 0; row < 3; ++row)
+                shift[axis] += savedFrame[4 * row + axis] * (frame[4 * row + 3] - savedFrame[4 * row + 3]);
+        if (std::isfinite(shift[0]) && std::isfinite(shift[1]))
+            for (cVertex& point : m_interpolation.vertices)
+            {
+                point.x = static_cast<float>(point.x + shift[0]);
+                point.y = static_cast<float>(point.y + shift[1]);
+            }
+    }
     tPolylineCollection<tFramePolyline<cVertex>> collection(sections_);
     tPolyline<cVertex> merged;
     MergeSectionPolylines(static_cast<std::int32_t>(std::min(mergeMode, kFinestMergeMode)), collection, merged);

@@ -453,3 +453,40 @@ TEST(SectionCurveRecords, AnEditedChainRefittedInAFrameMovedAlongTheAxisKeepsIts
         EXPECT_EQ(refit.Joints().GetVertex(i)->index, indices[i]) << i;
     EXPECT_LT(refit.GetCachedFitRms(), 1e-4f);
 }
+
+TEST(SectionCurveRecords, AnEditedSplineRefittedInAFrameMovedAlongTheAxisKeepsItsPoints)
+{
+    // A spline whose points the user moved, refitted from the same points
+    // in a frame whose origin moved 7 along the axis and 3 across: its
+    // points were snapped in the old frame's numbers and moved up to 6.4 on
+    // the profile, its ends by the whole move.
+    double frame[12];
+    MakeIdentity3x4(frame);
+    ST_TSplineCurve<Dezaz_Wire> spline;
+    ASSERT_TRUE(spline.RebuildWire(frame, Section(Arc(0, 0, 20, 0, 120, 60)), 0.0f, nullptr));
+    ASSERT_TRUE(spline.MoveJoint(2, spline.GetJointPoint(2)));
+    ASSERT_TRUE(spline.IsEdited());
+    const std::deque<cVertex> before = spline.GetDefiningPoints()->vertices;
+    double moved[12];
+    MakeIdentity3x4(moved);
+    moved[3] = -3.0;
+    moved[7] = 7.0;
+    tPolylineCollection<tFramePolyline<cVertex>> sections;
+    tFramePolyline<cVertex>& s = *sections.Add(tFramePolyline<cVertex>());
+    std::copy(moved, moved + 12, s.frame);
+    for (const t3DPoint<double>& p : Arc(0, 0, 20, 0, 120, 60))
+    {
+        const double w[3] = {p.x, p.y, 0.0};
+        s.AddPoint3d(w);
+    }
+    ST_TSplineCurve<Dezaz_Wire> refit;
+    refit.Assign(spline);
+    ASSERT_TRUE(refit.RebuildWire(moved, sections, 0.0f, nullptr));
+    const std::deque<cVertex>& after = refit.GetDefiningPoints()->vertices;
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i)
+    {
+        EXPECT_NEAR(after[i].x - 3.0, before[i].x, 1e-5) << i;
+        EXPECT_NEAR(after[i].y + 7.0, before[i].y, 1e-5) << i;
+    }
+}
