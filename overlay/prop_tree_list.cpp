@@ -260,8 +260,10 @@ void CPropTreeList::OnLButtonUp(UINT, CPoint point)
     m_dragging = false;
     ::ReleaseCapture();
     m_tree->SetColumnWidth(point.x);
+    // Painted first: an editor still open (a row that refused its text)
+    // follows the value rectangle the paint sets.
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     m_tree->MoveEditors();
-    Invalidate();
 }
 
 void CPropTreeList::OnLButtonDblClk(UINT, CPoint point)

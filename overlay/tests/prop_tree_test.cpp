@@ -484,6 +484,26 @@ TEST_F(PropTree, AnEditorOpenedOnARowCutByTheBottomSitsOnTheScrolledRow)
     Key(cut->GetSafeHwnd(), VK_RETURN);
 }
 
+// A row that refuses its text keeps its editor open through a drag of the
+// column split; the editor then starts where the value column now starts.
+TEST_F(PropTree, AnEditorKeptOpenThroughASplitDragMovesWithTheSplit)
+{
+    ClickValue(count);
+    ::SetWindowTextW(count->GetSafeHwnd(), L"");
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"valid integer", IDOK, nullptr});
+    const int y = radius->GetLocation().y + 10;
+    SendMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(tree.GetColumn(), y));
+    ASSERT_EQ(::GetFocus(), count->GetSafeHwnd()) << "the refused row kept the keyboard";
+    SendMessageW(List(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, y));
+    SendMessageW(List(), WM_LBUTTONUP, 0, MAKELPARAM(150, y));
+    ASSERT_EQ(tree.GetColumn(), 150);
+    RECT editor{};
+    ::GetWindowRect(count->GetSafeHwnd(), &editor);
+    ::MapWindowPoints(nullptr, List(), reinterpret_cast<POINT*>(&editor), 2);
+    EXPECT_EQ(editor.left, 155) << "over the label column at the old split otherwise";
+    Key(count->GetSafeHwnd(), VK_ESCAPE);
+}
+
 TEST_F(PropTree, PaintShowsColumnsBandsAndTheSelectedRow)
 {
     ClickLabel(radius);
@@ -507,4 +527,5 @@ TEST_F(PropTree, PaintShowsColumnsBandsAndTheSelectedRow)
 }
 
 } // namespace
+
 
