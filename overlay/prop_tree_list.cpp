@@ -185,6 +185,8 @@ void CPropTreeList::ToggleExpand(CPropTreeItem* item)
     item->Expand(!item->IsExpanded());
     UpdateScrollbar();
     RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    // An editor kept open (a row that refused its text) goes with its row.
+    m_tree->MoveEditors();
     CheckVisibleFocus();
 }
 

@@ -504,6 +504,28 @@ TEST_F(PropTree, AnEditorKeptOpenThroughASplitDragMovesWithTheSplit)
     Key(count->GetSafeHwnd(), VK_ESCAPE);
 }
 
+// A group expanded above a row that refuses its text moves the row down; its
+// editor, kept open, goes with it.
+TEST_F(PropTree, AnEditorKeptOpenMovesWithItsRowWhenAGroupAboveItExpands)
+{
+    CPropTreeItem* group = Add(new CPropTreeItem, heading, L"Base Point");
+    for (int i = 0; i < 3; ++i)
+        Add(new CPropTreeItemEdit(CPropTreeItemEdit::kReal), group, L"X");
+    auto* below = static_cast<CPropTreeItemEdit*>(Add(new CPropTreeItemEdit(CPropTreeItemEdit::kInteger), heading, L"Sections"));
+    below->SetItemValue(20);
+    ClickValue(below);
+    const LONG y = below->GetLocation().y;
+    ::SetWindowTextW(below->GetSafeHwnd(), L"");
+    win32::QueuePromptAnswer({win32::kMessageBoxPrompt, L"valid integer", IDOK, nullptr});
+    const RECT button = group->GetExpandRect();
+    SendMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(button.left + 2, button.top + 2));
+    ASSERT_TRUE(group->IsExpanded());
+    ASSERT_EQ(::GetFocus(), below->GetSafeHwnd()) << "the refused row kept the keyboard";
+    ASSERT_EQ(below->GetLocation().y, y + 3 * 21);
+    EXPECT_EQ(EditorTop(*below, List()), y + 3 * 21) << "over the group's new rows otherwise";
+    Key(below->GetSafeHwnd(), VK_ESCAPE);
+}
+
 TEST_F(PropTree, PaintShowsColumnsBandsAndTheSelectedRow)
 {
     ClickLabel(radius);
