@@ -284,8 +284,13 @@ void CDSubInteractiveSection::OnPositionKillFocus()
     {
         // Along a guiding curve the position is a length along it.
         double t = 0.0, point[3], tangent[3];
+        // A length off the guide moves nothing: the field shows the plane
+        // where it stays.
         if (!guide.GetParameterAtLength(position, FLT_EPSILON, t) || !guide.Evaluate(t, point, tangent))
+        {
+            UpdatePositionField();
             return;
+        }
         plane.MoveTo({float(point[0]), float(point[1]), float(point[2])});
         plane.SetNormal({float(tangent[0]), float(tangent[1]), float(tangent[2])});
         m_page->SetGuideParameter(t);

@@ -243,9 +243,14 @@ TEST_F(CurvesPage, AlongAGuidingCurveThePositionIsALengthAlongIt)
     EXPECT_NEAR(page->GetGuideParameter(), 30.0 / 80.0, 1e-3);
     section.UpdatePositionField();
     EXPECT_NEAR(section.position, 30.0f, 0.05f);
-    // A length beyond the guide moves nothing.
+    // A length beyond the guide moves nothing, and the field shows where
+    // the plane still is (it read "500" over a plane at 30).
     Type(section, IDC_SECTION_POSITION, L"500");
     EXPECT_NEAR(plane.GetPlane().origin[0], 1190.0, 0.05);
+    wchar_t shown[64] = {};
+    ::GetDlgItemTextW(section.GetSafeHwnd(), IDC_SECTION_POSITION, shown, 64);
+    EXPECT_NEAR(std::wcstod(shown, nullptr), 30.0, 0.05);
+    EXPECT_NEAR(section.position, 30.0f, 0.05f);
     // The plane cuts the scan across the guide.
     EXPECT_TRUE(page->IsPreviewValid());
     EXPECT_GE(page->PreviewPolylines().GetCount(), 1u);
