@@ -205,7 +205,11 @@ void ResampleBetweenJoints(ST_ISectionCurve* network, const ST_ISectionCurve& cu
         if (!joints[i])
             continue;
         cVertex joint = *nodes->GetVertex(i);
-        const double p = curve.GetParameterAtLocalPoint({joint.x, joint.y, joint.z});
+        // The curve ends at its last node: a curve closed onto its start
+        // (a loop from a joint) has its end where it starts, and the point
+        // search answers the start there.
+        const bool last = i + 1 == nodes->GetVertexCount();
+        const double p = last && wire != nullptr ? 1.0 : curve.GetParameterAtLocalPoint({joint.x, joint.y, joint.z});
         if (p != -FLT_MAX && wire != nullptr)
         {
             for (std::uint32_t k = 1; k <= count; ++k)

@@ -134,6 +134,23 @@ TEST(CurveNetworkJoints, EndsAndCrossingNodesAreJointsAndResamplingKeepsOnlyThem
     EXPECT_TRUE(samples.GetVertex(4)->flags & kNetworkNodeFixed);
 }
 
+// A curve drawn from a joint around and back onto it (sub-sampling on): its
+// samples run along the loop. The end was searched as a point, which found
+// the loop's start, so every sample fell on the start and the drawn curve
+// was kept unprojected (0.42 off a curved scan against 0.20).
+TEST(CurveNetworkJoints, ALoopClosedOntoItsStartIsSampledAllAround)
+{
+    Sketch network;
+    AddSpline(network, {At(0, 0), At(-10, 0)});
+    ST_ISectionCurve* loop = AddSpline(network, {At(0, 0), At(10, 10), At(20, 0), At(10, -10), At(0, 0)});
+    tPolyline<cVertex> samples;
+    ResampleBetweenJoints(&network, *loop, 3, samples);
+    ASSERT_EQ(samples.GetVertexCount(), 5u);
+    // The middle sample lies on the loop's far side, about x = 20.
+    EXPECT_NEAR(samples.GetVertex(2)->x, At(20, 0)[0], 1.0);
+    EXPECT_NEAR(loop->GetParameterAtLocalPoint({samples.GetVertex(1)->x, samples.GetVertex(1)->y, 0.0f}), 0.25, 1e-3);
+}
+
 TEST(CurveNetworkBreak, ACurveWithJointsAtNodesZeroThreeAndSixGivesTwoCurvesOfFourNodes)
 {
     Sketch network;
