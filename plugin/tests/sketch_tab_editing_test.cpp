@@ -1019,8 +1019,9 @@ TEST_F(SketchTabEditing, TheMiddleHandleOfAProfileBeyondTheAxisFollowsTheCursor)
 
 // With snapping on and a snap distance of 10, a line's end dragged onto
 // another line's start is not put on a step: its label read "24 mm", the
-// length cut to the step's decimals, for a line 24.244 long. A length put
-// on a step still shows as the step's whole number.
+// length cut to the step's decimals, for a line 24.244 long, and an arc's
+// dragged end "R:6" for a radius of 6.122. A length put on a step still
+// shows as the step's whole number.
 TEST_F(SketchTabEditing, ALineEndDraggedOntoAPointShowsItsLengthUnstepped)
 {
     MakeRevolvedShapes(1);
@@ -1050,4 +1051,26 @@ TEST_F(SketchTabEditing, ALineEndDraggedOntoAPointShowsItsLengthUnstepped)
     wchar_t expected[32];
     std::swprintf(expected, 32, L"%.5f mm", SketchCurveValue(*dragged, nullptr));
     EXPECT_EQ(label(), expected);
+
+    // An arc's end dragged keeps no step either: its radius shows in full.
+    win32::ResetInputState();
+    SetSnapping(false);
+    Command(kCmdProfileArc);
+    viewinput::Click(view, At(c[0] - 12, c[1] - 8));
+    viewinput::Click(view, At(c[0] - 2, c[1] - 10));
+    viewinput::Click(view, At(c[0] - 6, c[1] - 6));
+    SetSnapping(true);
+    Command(kCmdProfileSelect);
+    view->Redraw(kFullRedraw);
+    ST_ISectionCurve* arc = Sketch()->GetSegment(2);
+    ASSERT_EQ(arc->GetClassGuid(), CLSID_ST_TArcCurve);
+    const cVertex arcEnd = *SketchPointsOf(*arc, false)->GetVertex(2);
+    win32::ResetInputState();
+    viewinput::Move(view, At(arcEnd.x, arcEnd.y));
+    viewinput::Inject(view, WM_LBUTTONDOWN, At(arcEnd.x, arcEnd.y));
+    viewinput::Move(view, At(arcEnd.x + 1.3, arcEnd.y - 2.7));
+    const std::wstring shown = label();
+    viewinput::Inject(view, WM_LBUTTONUP, At(arcEnd.x + 1.3, arcEnd.y - 2.7));
+    std::swprintf(expected, 32, L"R:%.5f", SketchCurveValue(*Sketch()->GetSegment(2), nullptr));
+    EXPECT_EQ(shown, expected);
 }
