@@ -209,7 +209,7 @@ void ResampleBetweenJoints(ST_ISectionCurve* network, const ST_ISectionCurve& cu
         // (a loop from a joint) has its end where it starts, and the point
         // search answers the start there.
         const bool last = i + 1 == nodes->GetVertexCount();
-        const double p = last && wire != nullptr ? 1.0 : curve.GetParameterAtLocalPoint({joint.x, joint.y, joint.z});
+        const double p = last ? 1.0 : curve.GetParameterAtLocalPoint({joint.x, joint.y, joint.z});
         if (p != -FLT_MAX && wire != nullptr)
         {
             for (std::uint32_t k = 1; k <= count; ++k)
