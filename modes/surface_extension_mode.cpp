@@ -206,6 +206,17 @@ BOOL CUIM_ExtendSurface::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     return CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
 }
 
+BOOL CUIM_ExtendSurface::OnLButtonDblClk(POINT point, UINT flags, C3DView* view)
+{
+    // A brush click followed quickly by a stroke from the same spot is two
+    // strokes, and a handle may be taken again at once. A second wand click
+    // there would change nothing but the one undo step; with Ctrl a press
+    // starts the view's navigation, which a double click does not.
+    if ((flags & MK_CONTROL) || (tool == kToolMagicWand && !hovering))
+        return 0;
+    return OnLButtonDown(point, flags, view);
+}
+
 BOOL CUIM_ExtendSurface::OnMouseMove(POINT point, UINT flags, C3DView* view)
 {
     if (operation != kNoOperation || !view)

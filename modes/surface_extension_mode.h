@@ -66,6 +66,9 @@ public:
 
     BOOL OnLButtonDown(POINT point, UINT flags, C3DView* view) override;
     BOOL OnLButtonUp(POINT point, UINT flags, C3DView* view) override;
+    // The second press of a quick pair: a press of its own for the stroke
+    // tools and a handle; the wand and Ctrl leave it to the view.
+    BOOL OnLButtonDblClk(POINT point, UINT flags, C3DView* view) override;
     BOOL OnMouseMove(POINT point, UINT flags, C3DView* view) override;
     BOOL OnRButtonUp(POINT point, UINT flags, C3DView* view) override;
     BOOL OnMButtonDown(POINT point, UINT flags, C3DView* view) override;

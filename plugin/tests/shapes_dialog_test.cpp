@@ -475,6 +475,48 @@ TEST_F(ShapesDialog, ALineLetGoOutsideTheViewMarksWhatItCrosses)
     win32::UseSystemClock();
 }
 
+// A brush click, then a stroke begun on the same spot 200 ms later (a
+// painting rhythm): the second press arrives as a double click, which the
+// view's selection dropped, so the stroke selected nothing beyond the click's
+// circle. It is a press of its own.
+TEST_F(ShapesDialog, AStrokeBegunRightAfterABrushClickOnTheSameSpotSelectsItsPath)
+{
+    Open(scans::Plane({1000.3, -700.2, 40}, scans::Unit({0.3, -0.25, 0.92}), 40.0, 40));
+    Click(IDC_SHAPES_PAINT);
+    cCPView* view = dialog->GetShapesView();
+    testview::TurnView(view, 25.0, -35.0);
+    view->Redraw(kFullRedraw);
+    mfc::PumpUntilIdle();
+    RECT client{};
+    ::GetClientRect(view->GetSafeHwnd(), &client);
+    const POINT at{client.right / 2 - 60, client.bottom / 2}, end{at.x + 120, at.y + 20};
+    const auto stroke = [&]
+    {
+        viewinput::Move(view, at);
+        viewinput::Inject(view, WM_LBUTTONDOWN, at);
+        viewinput::Move(view, POINT{at.x + 60, at.y + 10});
+        viewinput::Move(view, end);
+        viewinput::Inject(view, WM_LBUTTONUP, end);
+    };
+    win32::UseManualClock(10000);
+    stroke();
+    const std::size_t alone = SelectedTriangles();
+    Click(IDC_SHAPES_DESELECT_ALL);
+    win32::AdvanceClock(2000);
+    viewinput::Click(view, at);
+    const std::size_t circle = SelectedTriangles();
+    win32::AdvanceClock(200);
+    stroke();
+    win32::UseSystemClock();
+    ASSERT_GT(circle, 0u);
+    ASSERT_GT(alone, circle);
+    EXPECT_EQ(SelectedTriangles(), alone);
+    ExpectVertexMarksMatchSelection();
+    // The stroke is its own undo step: the click's circle comes back.
+    Click(IDC_SHAPES_UNDO_SELECTION);
+    EXPECT_EQ(SelectedTriangles(), circle);
+}
+
 TEST_F(ShapesDialog, TheSweptKindsFitACylinderScanAndEachShowsItsTabs)
 {
     Open(scans::Cylinder({-40, 80, 900}, {0.1, 0.2, 1.0}, 20.0, 50.0, 48, 10, false, 0.01));
