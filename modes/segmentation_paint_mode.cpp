@@ -70,6 +70,15 @@ BOOL CUIM_Segmentation::OnLButtonDown(POINT point, UINT flags, C3DView* view)
     return CUIM_ScreenSelection::OnLButtonDown(point, flags, view);
 }
 
+BOOL CUIM_Segmentation::OnLButtonDblClk(POINT point, UINT flags, C3DView* view)
+{
+    // A brush click followed quickly by a stroke from the same spot is two
+    // strokes; a second wand click there would only spend the undo step.
+    if ((flags & MK_CONTROL) || tool == kToolMagicWand)
+        return 0;
+    return OnLButtonDown(point, flags, view);
+}
+
 BOOL CUIM_Segmentation::OnLButtonUp(POINT point, UINT flags, C3DView* view)
 {
     if (!view)

@@ -50,6 +50,9 @@ public:
 
     BOOL OnLButtonDown(POINT point, UINT flags, C3DView* view) override;
     BOOL OnLButtonUp(POINT point, UINT flags, C3DView* view) override;
+    // The second press of a quick pair: a stroke of its own (not for the
+    // wand, nor with Ctrl, which leaves it to the view).
+    BOOL OnLButtonDblClk(POINT point, UINT flags, C3DView* view) override;
     BOOL OnMouseMove(POINT point, UINT flags, C3DView* view) override;
     BOOL OnCommand(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info, C3DView* view) override;
     void OnActivate(C3DView* view) override;

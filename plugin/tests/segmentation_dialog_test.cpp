@@ -433,6 +433,41 @@ TEST_F(SegmentationDialog, AStrokeThatChangesNoMarkLeavesUndoToTheStrokeBefore)
     ExpectVertexMarksFollowTriangles();
 }
 
+// A click with the brush, then a stroke begun on the same spot 200 ms
+// later: the second press arrived as a double click, which painting
+// dropped, so the stroke marked nothing beyond the click's circle.
+TEST_F(SegmentationDialog, AStrokeBegunRightAfterABrushClickOnTheSameSpotMarksItsPath)
+{
+    const stMachinedPart part = Turned();
+    Open(part);
+    mfc::PumpUntilIdle();
+    view->Redraw(kFullRedraw);
+    const POINT face = ScreenOf(part, part.width * 0.25, part.depth * 0.5, part.height);
+    const POINT end{face.x + 40, face.y + 6};
+    const auto stroke = [&]
+    {
+        viewinput::Move(view, face);
+        viewinput::Inject(view, WM_LBUTTONDOWN, face);
+        viewinput::Move(view, end);
+        viewinput::Inject(view, WM_LBUTTONUP, end);
+    };
+    win32::UseManualClock(10000);
+    stroke();
+    const int alone = Count(Marks());
+    Click(IDC_SEGMENTATION_UNDO);
+    ASSERT_EQ(Count(Marks()), 0);
+    win32::AdvanceClock(2000);
+    viewinput::Click(view, face);
+    const int circle = Count(Marks());
+    win32::AdvanceClock(200);
+    stroke();
+    win32::UseSystemClock();
+    ASSERT_GT(circle, 0);
+    ASSERT_GT(alone, circle);
+    EXPECT_EQ(Count(Marks()), alone);
+    ExpectVertexMarksFollowTriangles();
+}
+
 // A paint stroke drawn across the part and out of the view, let go over
 // the dialog, marks what the same stroke let go at the view's edge marks.
 // The release went to the dialog: nothing was marked and the brush went on
