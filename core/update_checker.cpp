@@ -103,16 +103,29 @@ struct cInternetHandle
 // Session and URL request of both network operations.
 struct stConnection
 {
+    ~stConnection()
+    {
+        // Before the session's handle is closed: no cancel may close it after.
+        if (tracked)
+            tracked->Untrack();
+    }
     std::unique_ptr<cInternetHandle> session;
     std::unique_ptr<cInternetHandle> url;
+    cUpdateCheckCancel* tracked = nullptr;
 };
 
-bool OpenConnection(const std::wstring& address, stConnection& connection)
+bool OpenConnection(const std::wstring& address, stConnection& connection, cUpdateCheckCancel* cancel)
 {
     connection.session = std::make_unique<cInternetHandle>(
         InternetOpenW(L"Update check", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (connection.session->handle == nullptr)
         return false;
+    if (cancel)
+    {
+        if (!cancel->Track(connection.session->handle))
+            return false;
+        connection.tracked = cancel;
+    }
     DWORD timeout = cSoftwareUpdatesChecker::kTimeout;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                          INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
@@ -127,6 +140,38 @@ bool OpenConnection(const std::wstring& address, stConnection& connection)
 }
 
 } // namespace
+
+void cUpdateCheckCancel::Cancel()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_cancelled = true;
+    // Closing the session ends the request being opened on it at once; the
+    // worker's own close of the handle then finds it gone.
+    if (m_session != nullptr)
+        InternetCloseHandle(m_session);
+    m_session = nullptr;
+}
+
+bool cUpdateCheckCancel::IsCancelled() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_cancelled;
+}
+
+bool cUpdateCheckCancel::Track(HINTERNET session)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_cancelled)
+        return false;
+    m_session = session;
+    return true;
+}
+
+void cUpdateCheckCancel::Untrack()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_session = nullptr;
+}
 
 std::wstring cSoftwareUpdatesChecker::GetModulePath()
 {
@@ -169,7 +214,7 @@ bool cSoftwareUpdatesChecker::GetModuleVersion(DWORD& versionMS, DWORD& versionL
 bool cSoftwareUpdatesChecker::IsNewerVersionAvailable(DWORD versionMS, DWORD versionLS)
 {
     stConnection connection;
-    if (!OpenConnection(m_updateInfoAddress, connection))
+    if (!OpenConnection(m_updateInfoAddress, connection, m_cancel))
         return false;
     // Room for a terminator after the longest text, although the text is
     // parsed by its byte count.
@@ -185,7 +230,7 @@ bool cSoftwareUpdatesChecker::IsNewerVersionAvailable(DWORD versionMS, DWORD ver
 void cSoftwareUpdatesChecker::PingVersion(const std::wstring& address)
 {
     stConnection connection;
-    OpenConnection(address, connection);
+    OpenConnection(address, connection, m_cancel);
 }
 
 void RunUpdateCheck(void* argument)
@@ -195,15 +240,19 @@ void RunUpdateCheck(void* argument)
         return;
     cSoftwareUpdatesChecker checker;
     checker.m_updateInfoAddress = UpdateInformationAddress(request->server);
+    checker.m_cancel = request->cancel.get();
+    const auto cancelled = [&] { return request->cancel && request->cancel->IsCancelled(); };
     DWORD versionMS = 0;
     DWORD versionLS = 0;
     if (checker.GetModuleVersion(versionMS, versionLS) && checker.IsNewerVersionAvailable(versionMS, versionLS) &&
-        IsWindow(request->notifyWindow))
+        !cancelled() && IsWindow(request->notifyWindow))
     {
         static const UINT kNewVersionMessage = RegisterWindowMessageW(L"_NEW_VTL_SOFTWARE_AVAILABLE");
         PostMessageW(request->notifyWindow, kNewVersionMessage, 0, 0);
     }
-    // The ping goes out whatever the check found.
+    // The ping goes out whatever the check found, unless the check was ended.
+    if (cancelled())
+        return;
     const std::string text = VTL_VERSION_TEXT;
     checker.PingVersion(VersionPingAddress(request->server, std::wstring(text.begin(), text.end())));
 }

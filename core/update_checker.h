@@ -6,9 +6,12 @@
 
 #include "core/worker_thread.h"
 #include "platform/win32/win32.h"
+#include "platform/wininet/wininet.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 
 // The publisher's server; the update-information text and the version ping
@@ -36,11 +39,33 @@ bool ParseUpdateInformation(const std::uint8_t* bytes, std::size_t count, stVers
 // Most significant part first; equal versions are not newer.
 bool IsNewerVersion(const stVersionNumber& offered, DWORD runningMS, DWORD runningLS);
 
+// Lets another thread end a check whose server is slow or silent, so that
+// the plug-in can go without waiting for the network's time-outs: Cancel
+// closes the connection being opened, and the check then ends without a
+// notice or a ping.
+class cUpdateCheckCancel
+{
+public:
+    void Cancel();
+    bool IsCancelled() const;
+    // The session of the request being opened; false (nothing kept) once
+    // cancelled. Untrack before the session is closed.
+    bool Track(HINTERNET session);
+    void Untrack();
+
+private:
+    mutable std::mutex m_lock;
+    bool m_cancelled = false;
+    HINTERNET m_session = nullptr;
+};
+
 class cSoftwareUpdatesChecker
 {
 public:
     // The address of the update-information text; the caller fills it.
     std::wstring m_updateInfoAddress;
+    // Optional; lets another thread end the requests.
+    cUpdateCheckCancel* m_cancel = nullptr;
 
     virtual ~cSoftwareUpdatesChecker() = default;
 
@@ -69,6 +94,8 @@ struct stUpdateCheckRequest
     // parameters 0) when a newer version is offered and it still exists.
     HWND notifyWindow = nullptr;
     std::wstring server = kUpdateServer;
+    // Shared with the starter, which may end the check early.
+    std::shared_ptr<cUpdateCheckCancel> cancel;
 };
 
 // The thread body: version, comparison, notice, ping. Takes ownership of its

@@ -2,6 +2,7 @@
 
 #include "plugin/dialogs/shape_transfer.h"
 #include "plugin/dialogs/shapes_dialog.h"
+#include "plugin/dialogs/update_notice.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_info.h"
 #include "plugin/tools/primitives_dock_bar.h"
@@ -123,6 +124,7 @@ void Cvtl_for_Dezaz4PlugIn::OnUnloadPlugIn()
 {
     // Tools still open would go on using the pool and the history.
     CloseAllDialogs();
+    AbandonUpdateCheck();
     DestroyPrimitivesDockBar();
     if (SharedThreadPool() == &m_pool)
         SetSharedThreadPool(nullptr);

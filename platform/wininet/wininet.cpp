@@ -5,6 +5,7 @@
 #include "platform/win32/handles.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <curl/curl.h>
@@ -41,6 +42,9 @@ public:
     std::string proxyBypass;
     std::mutex lock;
     SessionOptions options; // guarded by lock
+    // Set when the session's handle is closed: a request still running on
+    // another thread gives up, as closing a handle cancels what is pending.
+    std::atomic<bool> closed{false};
 };
 
 class Request final : public win32::KernelObject
@@ -119,6 +123,45 @@ int OnProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t, curl_off_
         return 1;
     }
     return 0;
+}
+
+// Runs one attempt of the transfer. Unlike a plain easy perform, which may
+// sleep up to a second between its checks, it looks at the cancel flag at
+// least every 50 ms, so a closed session ends a wait on a silent server at
+// once.
+CURLcode Perform(CURL* h, const std::atomic<bool>& cancelled)
+{
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), h) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (;;)
+    {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
+        {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int left = 0;
+        bool done = false;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &left))
+            if (message->msg == CURLMSG_DONE && message->easy_handle == h)
+            {
+                result = message->data.result;
+                done = true;
+            }
+        if (done || running == 0)
+            break;
+        if (cancelled.load())
+        {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr);
+    }
+    curl_multi_remove_handle(multi.get(), h);
+    return result;
 }
 
 DWORD ErrorOf(CURLcode code)
@@ -317,13 +360,18 @@ HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers, DWO
         transfer.overflow = transfer.answered = transfer.stalled = false;
         transfer.lastDown = transfer.lastUp = -1;
         transfer.lastActivity = std::chrono::steady_clock::now();
-        result = curl_easy_perform(h);
+        result = Perform(h, session->closed);
         curl_off_t connectTime = 0;
         curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connectTime);
         const bool connectFailed =
             result == CURLE_COULDNT_CONNECT || (result == CURLE_OPERATION_TIMEDOUT && connectTime == 0);
-        if (!connectFailed || attempt >= options.connectRetries)
+        if (!connectFailed || attempt >= options.connectRetries || session->closed.load())
             break;
+    }
+    if (session->closed.load())
+    {
+        SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
+        return nullptr;
     }
 
     if (result != CURLE_OK && !transfer.answered)
@@ -370,7 +418,10 @@ BOOL InternetReadFile(HINTERNET internet, LPVOID buffer, DWORD toRead, LPDWORD r
 
 BOOL InternetCloseHandle(HINTERNET internet)
 {
-    if (!LookupInternet<Session>(internet) && !LookupInternet<Request>(internet))
+    const auto session = LookupInternet<Session>(internet);
+    if (session)
+        session->closed.store(true);
+    if (!session && !LookupInternet<Request>(internet))
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

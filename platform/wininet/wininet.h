@@ -34,6 +34,7 @@ inline constexpr DWORD ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
 inline constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
 inline constexpr DWORD ERROR_INTERNET_INVALID_OPTION = 12009;
 inline constexpr DWORD ERROR_INTERNET_BAD_OPTION_LENGTH = 12010;
+inline constexpr DWORD ERROR_INTERNET_OPERATION_CANCELLED = 12017;
 inline constexpr DWORD ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
 inline constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 inline constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
@@ -50,4 +51,7 @@ HINTERNET InternetOpenUrlW(HINTERNET session, LPCWSTR url, LPCWSTR headers, DWOR
 // A body that was cut off (a stalled server, or beyond what the stand-in
 // keeps) reports FALSE when the reader gets to the missing part.
 BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD toRead, LPDWORD read);
+// Closing a session also cancels a request still being opened on it on
+// another thread: that InternetOpenUrlW gives up with
+// ERROR_INTERNET_OPERATION_CANCELLED.
 BOOL InternetCloseHandle(HINTERNET internet);

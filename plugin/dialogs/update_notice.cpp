@@ -8,9 +8,23 @@
 namespace
 {
 
+// The running check and the means to end it early.
+struct stRunningCheck
+{
+    std::unique_ptr<cWorkerThread> thread;
+    std::shared_ptr<cUpdateCheckCancel> cancel;
+    void Abandon()
+    {
+        if (cancel)
+            cancel->Cancel();
+        thread.reset(); // the worker's destructor waits for the run
+        cancel.reset();
+    }
+};
+
 // Both only touched on the user-interface thread.
 bool g_checked = false;
-std::unique_ptr<cWorkerThread> g_thread;
+stRunningCheck g_check;
 
 } // namespace
 
@@ -25,13 +39,21 @@ bool StartUpdateCheckOnce(HWND viewWindow, const std::wstring& server)
         return false;
     request->notifyWindow = viewWindow;
     request->server = server;
-    g_thread.reset(StartUpdateCheck(request));
-    return g_thread != nullptr;
+    g_check.cancel = std::make_shared<cUpdateCheckCancel>();
+    request->cancel = g_check.cancel;
+    g_check.thread.reset(StartUpdateCheck(request));
+    return g_check.thread != nullptr;
 }
 
 void FinishUpdateCheck()
 {
-    g_thread.reset(); // the worker's destructor waits for the run
+    g_check.thread.reset(); // the worker's destructor waits for the run
+    g_check.cancel.reset();
+}
+
+void AbandonUpdateCheck()
+{
+    g_check.Abandon();
 }
 
 void ResetUpdateCheckOnce()

@@ -11,7 +11,10 @@
 // Starts the check unless it already ran since the plug-in was loaded.
 // True when a check was started now.
 bool StartUpdateCheckOnce(HWND viewWindow, const std::wstring& server);
-// Waits for a running check and frees it (the plug-in is unloading).
+// Waits for a running check to end by itself and frees it.
 void FinishUpdateCheck();
+// Ends a running check at once, without a notice or a ping, and frees it
+// (the plug-in is unloading: a silent server must not hold the host).
+void AbandonUpdateCheck();
 // Lets the next dialog check again, as a fresh load of the plug-in would.
 void ResetUpdateCheckOnce();
