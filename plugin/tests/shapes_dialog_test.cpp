@@ -515,6 +515,17 @@ TEST_F(ShapesDialog, AStrokeBegunRightAfterABrushClickOnTheSameSpotSelectsItsPat
     // The stroke is its own undo step: the click's circle comes back.
     Click(IDC_SHAPES_UNDO_SELECTION);
     EXPECT_EQ(SelectedTriangles(), circle);
+    // A wand double click is one wand click: Undo gives back what it found.
+    Click(IDC_SHAPES_MAGIC_WAND);
+    Click(IDC_SHAPES_DESELECT_ALL);
+    win32::UseManualClock(20000);
+    viewinput::Click(view, at);
+    ASSERT_EQ(SelectedTriangles(), Mesh().GetTriangleCount());
+    win32::AdvanceClock(200);
+    viewinput::Click(view, at);
+    win32::UseSystemClock();
+    Click(IDC_SHAPES_UNDO_SELECTION);
+    EXPECT_EQ(SelectedTriangles(), 0u);
 }
 
 TEST_F(ShapesDialog, TheSweptKindsFitACylinderScanAndEachShowsItsTabs)
