@@ -466,6 +466,17 @@ TEST_F(SegmentationDialog, AStrokeBegunRightAfterABrushClickOnTheSameSpotMarksIt
     ASSERT_GT(alone, circle);
     EXPECT_EQ(Count(Marks()), alone);
     ExpectVertexMarksFollowTriangles();
+    // A wand double click is one wand click: the triangle it takes stays
+    // marked (a second click would unmark it).
+    view->SendMessage(WM_COMMAND, kCmdPaintWand, 0);
+    const POINT other = ScreenOf(part, part.width * 0.75, part.depth * 0.5, part.height);
+    win32::UseManualClock(20000);
+    viewinput::Click(view, other);
+    win32::AdvanceClock(200);
+    viewinput::Click(view, other);
+    win32::UseSystemClock();
+    ASSERT_NE(view->GetActiveObject(), nullptr);
+    EXPECT_TRUE(IsVisibleSelected(*view->GetActiveObject()));
 }
 
 // A paint stroke drawn across the part and out of the view, let go over
