@@ -1,10 +1,13 @@
 // Window geometry: coordinates, position and z-order, show state and the
 // enabled state.
+#include "platform/win32/controls.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/window_internal.h"
 
 #include <algorithm>
 #include <cstring>
+#include <cwctype>
+#include <string_view>
 
 using namespace win32::detail;
 
@@ -90,12 +93,23 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle)
 namespace
 {
 
+// A group box only frames the controls laid over it: it answers the hit test
+// as transparent, so the pointer reaches the control or dialog beneath.
+bool IsGroupBoxLocked(const WindowRecord& w)
+{
+    if (!w.cls || (w.style & BS_TYPEMASK) != BS_GROUPBOX)
+        return false;
+    const std::wstring_view button = WC_BUTTONW;
+    return std::equal(w.cls->name.begin(), w.cls->name.end(), button.begin(), button.end(),
+                      [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); });
+}
+
 HWND DeepestChildAtLocked(const std::shared_ptr<WindowRecord>& w, POINT screen)
 {
     for (HWND c : w->children)
     {
         auto cw = FindLocked(c);
-        if (!cw || !(cw->style & WS_VISIBLE))
+        if (!cw || !(cw->style & WS_VISIBLE) || IsGroupBoxLocked(*cw))
             continue;
         POINT o = WindowOriginLocked(*cw);
         RECT r{o.x, o.y, o.x + Width(cw->rect), o.y + Height(cw->rect)};

@@ -179,6 +179,24 @@ TEST_F(Controls, ButtonsClickCheckAndGroupRadios)
     EXPECT_TRUE(GetWindowLongPtrW(push, GWL_STYLE) & WS_CHILD);
 }
 
+TEST_F(Controls, AClickOnAButtonInsideAGroupBoxReachesTheButton)
+{
+    // The group box is made first, so it lies in front of the controls it frames.
+    Make(WC_BUTTONW, L"Section Plane", BS_GROUPBOX, 40, 5, 5, 300, 200);
+    HWND accept = Make(WC_BUTTONW, L"Accept", BS_PUSHBUTTON, 41, 20, 150, 80, 24);
+    POINT inside{30, 160};
+    ClientToScreen(parent, &inside);
+    EXPECT_EQ(WindowFromPoint(inside), accept);
+    win32::InjectMouseButton(WM_LBUTTONDOWN, inside);
+    win32::InjectMouseButton(WM_LBUTTONUP, inside);
+    win32::PumpUntilIdle();
+    EXPECT_EQ(Codes(41), (std::vector<int>{BN_CLICKED}));
+    // Inside the frame but over no control the pointer is over the window beneath.
+    POINT bare{200, 50};
+    ClientToScreen(parent, &bare);
+    EXPECT_EQ(WindowFromPoint(bare), parent);
+}
+
 TEST_F(Controls, ListBoxTrackbarAndTabsNotifyOnlyForTheUser)
 {
     HWND list = Make(WC_LISTBOXW, L"", LBS_NOTIFY | WS_BORDER, 40, 10, 10, 150, 100);
