@@ -308,6 +308,37 @@ ON_NurbsSurface* FromOcct(const Geom_BSplineSurface& s)
     return out.release();
 }
 
+// Whether every control point of the surface lies within the box of the
+// sections' control points grown by a quarter of its diagonal on every
+// side: a surface through the sections keeps near them, one that swings
+// between them does not.
+bool StaysNearSections(const Geom_BSplineSurface& surface, const std::vector<Handle(Geom_BSplineCurve)>& curves)
+{
+    double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    const auto grow = [&](const gp_Pnt& p)
+    {
+        const double c[3] = {p.X(), p.Y(), p.Z()};
+        for (int k = 0; k < 3; ++k)
+            low[k] = std::min(low[k], c[k]), high[k] = std::max(high[k], c[k]);
+    };
+    for (const Handle(Geom_BSplineCurve)& curve : curves)
+        for (int i = 1; i <= curve->NbPoles(); ++i)
+            grow(curve->Pole(i));
+    const double margin =
+        0.25 * std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
+                         (high[2] - low[2]) * (high[2] - low[2]));
+    for (int i = 1; i <= surface.NbUPoles(); ++i)
+        for (int j = 1; j <= surface.NbVPoles(); ++j)
+        {
+            const gp_Pnt p = surface.Pole(i, j);
+            const double c[3] = {p.X(), p.Y(), p.Z()};
+            for (int k = 0; k < 3; ++k)
+                if (!(c[k] >= low[k] - margin && c[k] <= high[k] + margin))
+                    return false;
+        }
+    return true;
+}
+
 // Free ends: OCCT's skinning, which smooths the surface across the sections
 // as it passes through them (it bends less beyond the outer sections than
 // a plain interpolation).
@@ -411,7 +442,20 @@ ON_NurbsSurface* Loft(const CArgsDezazLoft& args)
     const auto end = static_cast<LoftEnd>(args.m_end_condition);
     Handle(Geom_BSplineSurface) surface;
     if (start == LoftEnd::Free && end == LoftEnd::Free)
+    {
         surface = SkinFree(curves);
+        // OCCT's skinning can swing far off between many close sections
+        // (31 sections across a gently curved patch gave a surface 10 mm
+        // off them, reaching twice as far out): then the sections are
+        // interpolated as for the other end conditions.
+        if (!surface.IsNull() && !StaysNearSections(*surface, curves))
+        {
+            std::vector<Handle(Geom_BSplineCurve)> merged = curves;
+            if (MergeSectionKnots(merged))
+                if (Handle(Geom_BSplineSurface) own = SkinSections(merged, start, end); !own.IsNull())
+                    surface = own;
+        }
+    }
     else if (MergeSectionKnots(curves))
         surface = SkinSections(curves, start, end);
     if (surface.IsNull())

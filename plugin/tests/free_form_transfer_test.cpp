@@ -376,3 +376,49 @@ TEST_F(FreeFormTransfer, ARebuildThatCannotLoftLeavesTheShapeAsItWas)
                           .DistanceTo(before.PointAt(before.Domain(0).ParameterAt(u), before.Domain(1).ParameterAt(v))),
                       1e-9);
 }
+
+// A guide drawn across a gently curved patch a metre out, thirty curves
+// typed, then Rebuild: the host's loft through the 33 sections (two of
+// them the border) swung between them, 10.5 off the scan and reaching 100
+// from the patch's centre where the border ends at about 48.7. The loft
+// keeps to its sections now.
+TEST_F(FreeFormTransfer, ThirtyCurvesTypedAlongADrawnGuideLoftASurfaceThatKeepsToTheScan)
+{
+    const Vec centre{1000.3, -700.7, 500.2}, normal = scans::Unit({0.2, -0.3, 0.9});
+    const double size = 80.0, bend = 6.0;
+    Open(scans::CurvedPatch(centre, normal, size, 60, bend, 0.01));
+    Click(IDC_SHAPES_SELECT_ALL);
+    ChooseKind(eShapeKind::FreeForm);
+    auto* loft = Shape<Dezaz_LoftSurface>(IID_Dezaz_LoftSurface);
+    ASSERT_NE(loft, nullptr);
+    ASSERT_TRUE(ApplyGuideCurveToShape(*dialog, GuideAcross(centre, normal, -30.0, 15.0)));
+    auto* record = dynamic_cast<ST_CExtractedLoftSurface*>(dialog->GetCurrentSession()->GetRecord());
+    ASSERT_NE(record, nullptr);
+    auto* edit = dynamic_cast<CPropTreeItemEdit*>(dialog->GetShapePage()->GetPropertyTree().FindItem(record->m_curvesId));
+    ASSERT_NE(edit, nullptr);
+    edit->BeginActivation();
+    edit->Activate();
+    ::SetWindowTextW(edit->GetSafeHwnd(), L"30");
+    edit->Commit();
+    dialog->GetShapePage()->OnRebuild();
+    ASSERT_EQ(loft->GetParameters().sections.size(), 31u);
+    const ON_NurbsSurface* surface = loft->GetHostSurface();
+    ASSERT_NE(surface, nullptr);
+
+    Vec e1, e2;
+    scans::Basis(normal, e1, e2);
+    const ON_Interval u = surface->Domain(0), v = surface->Domain(1);
+    double worst = 0.0, reach = 0.0;
+    for (int i = 0; i <= 20; ++i)
+        for (int j = 0; j <= 20; ++j)
+        {
+            const ON_3dPoint q = surface->PointAt(u.ParameterAt(i / 20.0), v.ParameterAt(j / 20.0));
+            const Vec d = Vec{q.x, q.y, q.z} - centre;
+            const double x = scans::Dot(d, e1), y = scans::Dot(d, e2);
+            reach = std::max({reach, std::fabs(x), std::fabs(y)});
+            if (std::fabs(x) <= 0.5 * size && std::fabs(y) <= 0.5 * size)
+                worst = std::max(worst, std::fabs(scans::Dot(d, normal) - scans::CurvedPatchHeight(x, y, size, bend)));
+        }
+    EXPECT_LT(worst, 0.3) << "the straight border leaves the bending scan by about 0.17";
+    EXPECT_LT(reach, 50.0);
+}
