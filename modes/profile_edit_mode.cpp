@@ -880,7 +880,7 @@ BOOL CUIM_EditProfile::OnLButtonUp(POINT point, UINT flags, C3DView* view)
     return CUIM_ScreenSelection::OnLButtonUp(point, flags, view);
 }
 
-BOOL CUIM_EditProfile::OnLButtonDblClk(POINT point, UINT, C3DView* view)
+BOOL CUIM_EditProfile::OnLButtonDblClk(POINT point, UINT flags, C3DView* view)
 {
     if (!view || !GetActiveProfile())
         return 0;
@@ -894,6 +894,10 @@ BOOL CUIM_EditProfile::OnLButtonDblClk(POINT point, UINT, C3DView* view)
         InsertSplinePointAtClick(point, view);
         return 1;
     }
+    // The line and arc tools have no use for a double click: a quick click
+    // where the last line ended starts the next one there.
+    if (currentTool == kProfileToolLine || currentTool == kProfileToolTangentArc || currentTool == kProfileToolArc)
+        return OnLButtonDown(point, flags, view);
     return 0;
 }
 

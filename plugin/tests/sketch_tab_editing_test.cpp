@@ -21,6 +21,7 @@
 #include "modes/profile_sketch_selection.h"
 #include "modes/surface_extension_mode.h"
 #include "platform/wgl/pixel_probe.h"
+#include "platform/win32/clock.h"
 #include "render/tests/support/camera_moves.h"
 #include "shapes/arc_section_curve.h"
 #include "shapes/host_surface.h"
@@ -1073,4 +1074,31 @@ TEST_F(SketchTabEditing, ALineEndDraggedOntoAPointShowsItsLengthUnstepped)
     viewinput::Inject(view, WM_LBUTTONUP, At(arcEnd.x + 1.3, arcEnd.y - 2.7));
     std::swprintf(expected, 32, L"R:%.5f", SketchCurveValue(*Sketch()->GetSegment(2), nullptr));
     EXPECT_EQ(shown, expected);
+}
+
+// Lines drawn one after another from where the last one ended: the click
+// that starts the next line comes quickly on the same spot, so it arrives as
+// the second half of a double click, and it still starts the line.
+TEST_F(SketchTabEditing, AQuickClickWhereALineEndedStartsTheNextLineThere)
+{
+    MakeRevolvedShapes(1);
+    ShowTab(L"Sketch");
+    TurnAndZoomView();
+    SetSnapping(false);
+    float c[3];
+    Centre(c);
+    const POINT end = At(c[0] + 8, c[1] + 2);
+    win32::UseManualClock(10000);
+    DrawLine(c[0] - 10, c[1], c[0] + 8, c[1] + 2);
+    win32::AdvanceClock(200);
+    viewinput::Click(view, end);
+    win32::AdvanceClock(2000);
+    viewinput::Click(view, At(c[0] + 2, c[1] - 9));
+    win32::UseSystemClock();
+    ASSERT_EQ(Sketch()->GetSegmentCount(), 2u);
+    const cVertex& firstEnd = *SketchPointsOf(*Sketch()->GetSegment(0), false)->GetVertex(1);
+    const cVertex& secondStart = *SketchPointsOf(*Sketch()->GetSegment(1), false)->GetVertex(0);
+    // Both clicked on the same pixel.
+    EXPECT_FLOAT_EQ(secondStart.x, firstEnd.x);
+    EXPECT_FLOAT_EQ(secondStart.y, firstEnd.y);
 }
