@@ -61,6 +61,30 @@ double CounterClockwiseTurn(double from, double to)
     return turn < 0.0 ? turn + kTwoPi : turn;
 }
 
+// The circle of an end arc record (its start, end and interior point), or
+// false for a line or an arc that has no finite circle.
+struct EndArcCircle
+{
+    double start[3], interior[3], end[3], centre[3], radius;
+};
+
+bool EndArcCircleOf(const tComboSegment& segment, EndArcCircle& arc)
+{
+    if (!IsArcRecord(segment) || segment.GetVertexCount() < 3)
+        return false;
+    const auto flat = [&](int index, double out[3])
+    {
+        out[0] = segment.GetVertex(index)->x;
+        out[1] = segment.GetVertex(index)->y;
+        out[2] = 0.0;
+    };
+    flat(0, arc.start);
+    flat(2, arc.interior);
+    flat(1, arc.end);
+    arc.radius = CircumradiusOf3Points(arc.start, arc.interior, arc.end, arc.centre);
+    return arc.radius > 0.0 && std::isfinite(arc.radius);
+}
+
 // Where an end of the chain moves when it is lengthened by `length` the way
 // `direction` (the unit tangent, pointing out of the chain) runs; a negative
 // length shortens it. A line's end moves along the direction; an arc's end
@@ -72,15 +96,11 @@ t3DPoint<double> LengthenedEnd(const tComboSegment& segment, const t3DPoint<doub
                                const t3DPoint<double>& direction, double length)
 {
     const t3DPoint<double> pushed(end.x + direction.x * length, end.y + direction.y * length, 0.0);
-    if (!IsArcRecord(segment) || segment.GetVertexCount() < 3)
+    EndArcCircle arc;
+    if (!EndArcCircleOf(segment, arc))
         return pushed;
-    const double a[3] = {segment.GetVertex(0)->x, segment.GetVertex(0)->y, 0.0};
-    const double b[3] = {segment.GetVertex(2)->x, segment.GetVertex(2)->y, 0.0};
-    const double c[3] = {segment.GetVertex(1)->x, segment.GetVertex(1)->y, 0.0};
-    double centre[3];
-    const double radius = CircumradiusOf3Points(a, b, c, centre);
-    if (!(radius > 0.0) || !std::isfinite(radius))
-        return pushed;
+    const double *a = arc.start, *b = arc.interior, *c = arc.end, *centre = arc.centre;
+    const double radius = arc.radius;
     const double a0 = std::atan2(a[1] - centre[1], a[0] - centre[0]);
     const double toMid = CounterClockwiseTurn(a0, std::atan2(b[1] - centre[1], b[0] - centre[0]));
     const double toEnd = CounterClockwiseTurn(a0, std::atan2(c[1] - centre[1], c[0] - centre[0]));
@@ -101,16 +121,10 @@ t3DPoint<double> LengthenedEnd(const tComboSegment& segment, const t3DPoint<doub
 // circle, so the straight distance is short of it). A line's is the chord.
 double LengthAlongEnd(const tComboSegment& segment, double chord)
 {
-    if (!IsArcRecord(segment) || segment.GetVertexCount() < 3)
+    EndArcCircle arc;
+    if (!EndArcCircleOf(segment, arc) || chord >= 2.0 * arc.radius)
         return chord;
-    const double a[3] = {segment.GetVertex(0)->x, segment.GetVertex(0)->y, 0.0};
-    const double b[3] = {segment.GetVertex(2)->x, segment.GetVertex(2)->y, 0.0};
-    const double c[3] = {segment.GetVertex(1)->x, segment.GetVertex(1)->y, 0.0};
-    double centre[3];
-    const double radius = CircumradiusOf3Points(a, b, c, centre);
-    if (!(radius > 0.0) || !std::isfinite(radius) || chord >= 2.0 * radius)
-        return chord;
-    return 2.0 * radius * std::asin(chord / (2.0 * radius));
+    return 2.0 * arc.radius * std::asin(chord / (2.0 * arc.radius));
 }
 
 } // namespace
